@@ -1,0 +1,11 @@
+// Storage of the program-wide switches.
+#include "geometry/shared_state.h"
+
+namespace mirexa {
+
+std::atomic<int> UiLanguage{0};
+std::atomic<int> AutomaticMode{0};
+std::atomic<int> DrawingSuppressed{0};
+std::atomic<int> MessagePumpEnabled{0};
+
+}  // namespace mirexa

@@ -1,0 +1,149 @@
+// Vector, matrix, angle and box helpers.
+#include "geometry/vector_math.h"
+
+#include <cmath>
+
+namespace mirexa {
+
+PolarOffsetSettings PolarOffsets;
+
+double Vec3Length(const double v[3]) {
+    return std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]);
+}
+
+void Vec3Add(const double a[3], const double b[3], double out[3]) {
+    double r0 = a[0] + b[0], r1 = a[1] + b[1], r2 = a[2] + b[2];
+    out[0] = r0;
+    out[1] = r1;
+    out[2] = r2;
+}
+
+void Vec3Sub(const double a[3], const double b[3], double out[3]) {
+    double r0 = a[0] - b[0], r1 = a[1] - b[1], r2 = a[2] - b[2];
+    out[0] = r0;
+    out[1] = r1;
+    out[2] = r2;
+}
+
+void Vec3Cross(const double a[3], const double b[3], double out[3]) {
+    // Computed into locals first so that out may alias a or b.
+    double r0 = a[1] * b[2] - a[2] * b[1];
+    double r1 = a[2] * b[0] - a[0] * b[2];
+    double r2 = a[0] * b[1] - a[1] * b[0];
+    out[0] = r0;
+    out[1] = r1;
+    out[2] = r2;
+}
+
+double Vec3Dot(const double a[3], const double b[3]) {
+    return a[0] * b[0] + a[1] * b[1] + a[2] * b[2];
+}
+
+void TransformPoint(const double transform[12], const double p[3], double out[3]) {
+    double r[3];
+    for (int i = 0; i < 3; ++i) {
+        r[i] = p[0] * transform[i] + p[1] * transform[3 + i] + p[2] * transform[6 + i] +
+               transform[9 + i];
+    }
+    out[0] = r[0];
+    out[1] = r[1];
+    out[2] = r[2];
+}
+
+void InvertMatrix3(const double m[9], double out[9]) {
+    const double a = m[0], b = m[1], c = m[2];
+    const double d = m[3], e = m[4], f = m[5];
+    const double g = m[6], h = m[7], i = m[8];
+    const double det = a * (e * i - f * h) + b * (f * g - d * i) + c * (d * h - e * g);
+    double r[9] = {
+        (e * i - f * h) / det, (c * h - b * i) / det, (b * f - c * e) / det,
+        (f * g - d * i) / det, (a * i - c * g) / det, (c * d - a * f) / det,
+        (d * h - e * g) / det, (b * g - a * h) / det, (a * e - b * d) / det,
+    };
+    for (int k = 0; k < 9; ++k) {
+        out[k] = r[k];
+    }
+}
+
+void SinCosDegrees(double angle, int sign, double* outSin, double* outCos) {
+    // Exact quadrant values for every integer multiple of 90 degrees, so that turns by right
+    // angles keep exact zeros and ones.
+    if (std::isfinite(angle) && std::fabs(angle) < 1e15) {
+        double quarters = angle / 90.0;
+        if (quarters == std::trunc(quarters)) {
+            long long q = static_cast<long long>(quarters) % 4;
+            if (q < 0) {
+                q += 4;
+            }
+            double s = 0.0, c = 0.0;
+            switch (q) {
+                case 0:
+                    s = 0.0, c = 1.0;
+                    break;
+                case 1:
+                    s = 1.0, c = 0.0;
+                    break;
+                case 2:
+                    s = 0.0, c = -1.0;
+                    break;
+                default:
+                    s = -1.0, c = 0.0;
+                    break;
+            }
+            *outSin = s == 0.0 ? 0.0 : s * sign;
+            *outCos = c;
+            return;
+        }
+    }
+    double x = sign * angle / 180.0 * M_PI;
+    *outSin = std::sin(x);
+    *outCos = std::cos(x);
+}
+
+void ConvertCartesianToPolar(const double position[5], int flag, double out[5]) {
+    const double x = position[0];
+    const double y = position[1];
+    double radius = 0.0;
+    double angle = 0.0;
+    if (y == 0.0) {
+        radius = x >= 0.0 ? x : -x;
+        angle = x >= 0.0 ? 0.0 : 180.0;
+    } else if (x == 0.0) {
+        radius = y >= 0.0 ? y : -y;
+        angle = y >= 0.0 ? 90.0 : 270.0;
+    } else {
+        radius = std::sqrt(x * x + y * y);
+        const double toDegrees = 180.0 / M_PI;
+        if (x > 0.0 && y > 0.0) {
+            angle = std::atan(y / x) * toDegrees;
+        } else if (x > 0.0) {
+            angle = 360.0 - std::atan(-y / x) * toDegrees;
+        } else if (y > 0.0) {
+            angle = 180.0 - std::atan(-y / x) * toDegrees;
+        } else {
+            angle = 180.0 + std::atan(y / x) * toDegrees;
+        }
+    }
+    double z = position[2];
+    const double rotary1 = position[3];
+    angle += PolarOffsets.angleOffset;
+    if (flag != 0 && PolarOffsets.offsetSwitch != 0) {
+        radius += PolarOffsets.radiusOffset;
+        z += PolarOffsets.zOffset;
+    }
+    out[0] = radius;
+    out[1] = 0.0;
+    out[2] = z;
+    out[3] = rotary1;
+    out[4] = angle;
+}
+
+void ListBoxCorners(const double min[3], const double max[3], double out[24]) {
+    for (int n = 0; n < 8; ++n) {
+        out[3 * n + 0] = (n & 1) ? max[0] : min[0];
+        out[3 * n + 1] = (n & 2) ? max[1] : min[1];
+        out[3 * n + 2] = (n & 4) ? max[2] : min[2];
+    }
+}
+
+}  // namespace mirexa

@@ -1,0 +1,53 @@
+// Message boxes of the headless backend: every box is handed to the installed responder.
+#include "platform/message_box.h"
+
+#include <mutex>
+
+namespace mirexa {
+
+namespace {
+
+std::mutex responderMutex;
+MessageBoxResponder installedResponder;
+
+}  // namespace
+
+int GetDefaultMessageBoxAnswer(unsigned style) {
+    bool second = (style & MBX_DEFBUTTON2) != 0;
+    switch (style & MBX_BUTTONS_MASK) {
+        case MBX_OKCANCEL:
+            return second ? MBX_IDCANCEL : MBX_IDOK;
+        case MBX_YESNOCANCEL:
+        case MBX_YESNO:
+            return second ? MBX_IDNO : MBX_IDYES;
+        default:
+            return MBX_IDOK;
+    }
+}
+
+int ShowMessageBox(WindowHandle owner, const std::string& text, const std::string& caption,
+                   unsigned style) {
+    MessageBoxResponder responder;
+    {
+        std::lock_guard<std::mutex> lock(responderMutex);
+        responder = installedResponder;
+    }
+    if (!responder) {
+        return GetDefaultMessageBoxAnswer(style);
+    }
+    MessageBoxRequest request;
+    request.owner = owner;
+    request.text = text;
+    request.caption = caption;
+    request.style = style;
+    return responder(request);
+}
+
+MessageBoxResponder SetMessageBoxResponder(MessageBoxResponder responder) {
+    std::lock_guard<std::mutex> lock(responderMutex);
+    MessageBoxResponder previous = std::move(installedResponder);
+    installedResponder = std::move(responder);
+    return previous;
+}
+
+}  // namespace mirexa

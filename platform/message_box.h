@@ -1,0 +1,55 @@
+// Message boxes: a modal question with buttons, answered by the user in the real-window backend
+// and by a responder in the headless backend (tests script it; automatic runs take the default).
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "platform/window.h"
+
+namespace mirexa {
+
+// Button sets (low nibble of the style).
+constexpr unsigned MBX_OK = 0x0;
+constexpr unsigned MBX_OKCANCEL = 0x1;
+constexpr unsigned MBX_YESNOCANCEL = 0x3;
+constexpr unsigned MBX_YESNO = 0x4;
+constexpr unsigned MBX_BUTTONS_MASK = 0xF;
+// Icons.
+constexpr unsigned MBX_ICONERROR = 0x10;
+constexpr unsigned MBX_ICONQUESTION = 0x20;
+constexpr unsigned MBX_ICONWARNING = 0x30;
+constexpr unsigned MBX_ICONINFORMATION = 0x40;
+// The second button is the default answer instead of the first.
+constexpr unsigned MBX_DEFBUTTON2 = 0x100;
+// The box stays above every other window.
+constexpr unsigned MBX_TOPMOST = 0x40000;
+
+// Answers.
+constexpr int MBX_IDOK = 1;
+constexpr int MBX_IDCANCEL = 2;
+constexpr int MBX_IDYES = 6;
+constexpr int MBX_IDNO = 7;
+
+struct MessageBoxRequest {
+    WindowHandle owner = {};
+    std::string text = {};
+    std::string caption = {};
+    unsigned style = {};
+};
+
+// Answers one box; returns one of the MBX_ID answers.
+using MessageBoxResponder = std::function<int(const MessageBoxRequest& request)>;
+
+// The answer a user gets by pressing Enter: the first button, or the second with MBX_DEFBUTTON2.
+int GetDefaultMessageBoxAnswer(unsigned style);
+
+// Shows a box and returns the answer. Without a responder the default answer is returned.
+int ShowMessageBox(WindowHandle owner, const std::string& text, const std::string& caption,
+                   unsigned style);
+
+// Installs the responder of the headless backend (an empty function restores the default one);
+// returns the previous responder.
+MessageBoxResponder SetMessageBoxResponder(MessageBoxResponder responder);
+
+}  // namespace mirexa
