@@ -6,6 +6,8 @@
 
 #include <atomic>
 
+#include "platform/window.h"
+
 namespace mirexa {
 
 // 0 Japanese, 1 English; every user-visible text exists in both and is chosen at each use.
@@ -23,6 +25,10 @@ extern std::atomic<int> DrawingSuppressed;
 // 1 when long loops on the user-interface thread may dispatch pending messages. Set by the
 // shell.
 extern std::atomic<int> MessagePumpEnabled;
+
+// The main window: the owner of every message box. Set by the shell when it creates the window;
+// null before that (and in tests), which the platform accepts as "no owner".
+extern std::atomic<WindowHandle> MainWindow;
 
 // Picks the text of the current language.
 inline const char* ChooseLanguageText(const char* english, const char* japanese) {
