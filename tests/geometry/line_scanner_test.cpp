@@ -1,0 +1,223 @@
+// Line scanners against hand-worked values of the C runtime's conversions, with bounded cursors,
+// saturation and CRLF lines.
+#include "geometry/line_scanner.h"
+
+#include <gtest/gtest.h>
+
+#include <cfloat>
+#include <climits>
+#include <string>
+
+namespace mirexa {
+namespace {
+
+enum class Scan { Double, Float, Int, NextDouble, NextFloat, NextInt };
+
+// Runs one scanner and returns its value as a double.
+double RunScan(Scan scan, LineCursor* cursor, const char* line) {
+    double d = -777;
+    float f = -777;
+    std::int32_t i = -777;
+    switch (scan) {
+        case Scan::Double:
+            ScanDouble(cursor, line, &d);
+            return d;
+        case Scan::Float:
+            ScanFloat(cursor, line, &f);
+            return f;
+        case Scan::Int:
+            ScanInt(cursor, line, &i);
+            return i;
+        case Scan::NextDouble:
+            ScanNextDouble(cursor, line, &d);
+            return d;
+        case Scan::NextFloat:
+            ScanNextFloat(cursor, line, &f);
+            return f;
+        case Scan::NextInt:
+            ScanNextInt(cursor, line, &i);
+            return i;
+    }
+    return -1;
+}
+
+TEST(LineScanner, SingleScansGiveValueAndCursor) {
+    struct Case {
+        Scan scan;
+        const char* line;
+        LineCursor cursorIn;
+        double value;
+        LineCursor cursorOut;
+    };
+    const Case cases[] = {
+        // The cursor stays on the number's first character, so a second scan reads it again.
+        {Scan::Double, "X-12.5Y3", 0, -12.5, 1},
+        {Scan::Double, "X-12.5Y3", 1, -12.5, 1},
+        {Scan::Double, "X-12.5Y3", 2, 12.5, 2},
+        // "+" is passed over like a letter.
+        {Scan::Double, "+7", 0, 7, 1},
+        {Scan::Int, "+7", 0, 7, 1},
+        // A lone sign or point is a number start with no number.
+        {Scan::Double, "- 5", 0, 0, 0},
+        {Scan::Double, ". 5", 0, 0, 0},
+        {Scan::Int, "- 5", 0, 0, 0},
+        // Line end with and without the line feed; a CR before it counts as the line end.
+        {Scan::Double, "ABC\n", 0, 0, 3},
+        {Scan::Double, "ABC", 0, 0, 0},
+        {Scan::Double, "ABC\r\n", 0, 0, 3},
+        {Scan::Double, "ABC\r", 0, 0, 3},
+        {Scan::Int, "ABC\r\n", 0, 0, 3},
+        {Scan::Double, "A\rB5", 0, 5, 3},
+        // atof's decimal syntax.
+        {Scan::Double, "=1.5E3\n", 0, 1500, 1},
+        {Scan::Double, "2.5e-2", 0, 0.025, 0},
+        {Scan::Double, "1e+2", 0, 100, 0},
+        {Scan::Double, "1e", 0, 1, 0},
+        {Scan::Double, "1e+x", 0, 1, 0},
+        {Scan::Double, "-1.e2", 0, -100, 0},
+        {Scan::Double, "R.5", 0, 0.5, 1},
+        {Scan::Double, "-.5", 0, -0.5, 0},
+        {Scan::Double, "3.2.1", 0, 3.2, 0},
+        {Scan::Double, "--5", 0, 0, 0},
+        // No hexadecimal, infinity or NaN.
+        {Scan::Double, "0x1A", 0, 0, 0},
+        {Scan::Double, "-inf", 0, 0, 0},
+        {Scan::Double, "-nan", 0, 0, 0},
+        {Scan::Double, "nan 3", 0, 3, 4},
+        // atoi: sign and digits only.
+        {Scan::Int, "12.7", 0, 12, 0},
+        {Scan::Int, ".5", 0, 0, 0},
+        {Scan::Int, "T-42abc", 0, -42, 1},
+        {Scan::Int, "1e5", 0, 1, 0},
+        // Saturation instead of overflow.
+        {Scan::Int, "2147483647", 0, INT_MAX, 0},
+        {Scan::Int, "2147483648", 0, INT_MAX, 0},
+        {Scan::Int, "-2147483648", 0, INT_MIN, 0},
+        {Scan::Int, "-99999999999999999999999", 0, INT_MIN, 0},
+        {Scan::Int, "000000000000000000000000012", 0, 12, 0},
+        {Scan::Double, "1e999", 0, DBL_MAX, 0},
+        {Scan::Double, "-1e999", 0, -DBL_MAX, 0},
+        {Scan::Double, "1e-999", 0, 0, 0},
+        {Scan::Float, "1e39", 0, FLT_MAX, 0},
+        {Scan::Float, "-1e300", 0, -FLT_MAX, 0},
+        {Scan::Float, "X0.1", 0, static_cast<double>(0.1f), 1},
+        // Cursors out of range are clamped into the line.
+        {Scan::Double, "12", 10, 0, 2},
+        {Scan::Double, "12", -5, 12, 0},
+        {Scan::Int, "12\n", 1000, 0, 3},
+        {Scan::NextInt, "1,2", 100, 0, 3},
+        {Scan::NextDouble, "1,2", -3, 2, 2},
+        // ScanNext: no comma leaves the cursor; a field without a number ends on the line feed.
+        {Scan::NextDouble, "5", 0, 0, 0},
+        {Scan::NextDouble, "1,A\n", 0, 0, 3},
+        {Scan::NextInt, "1,x", 0, 0, 1},
+        {Scan::NextFloat, "1, +2.5", 0, 2.5f, 4},
+        {Scan::NextDouble, "1,\r\n", 0, 0, 2},
+    };
+    for (const Case& c : cases) {
+        LineCursor cursor = c.cursorIn;
+        double value = RunScan(c.scan, &cursor, c.line);
+        EXPECT_EQ(value, c.value) << "line \"" << c.line << "\" from " << c.cursorIn;
+        EXPECT_EQ(cursor, c.cursorOut) << "line \"" << c.line << "\" from " << c.cursorIn;
+    }
+}
+
+TEST(LineScanner, CommaSeriesShiftOverEmptyFieldsAndStopAtTheEnd) {
+    LineCursor cursor = 0;
+    const char* line = "1,,3\n";
+    double values[3];
+    ScanDouble(&cursor, line, &values[0]);
+    ScanNextDouble(&cursor, line, &values[1]);
+    ScanNextDouble(&cursor, line, &values[2]);
+    EXPECT_EQ(values[0], 1);
+    EXPECT_EQ(values[1], 3);
+    EXPECT_EQ(values[2], 0);
+
+    const char* keyword = "=  10 , 20 , 30\n";
+    cursor = 0;
+    SkipBlanksAndEquals(&cursor, keyword);
+    EXPECT_EQ(cursor, 3);
+    std::int32_t ints[4];
+    ScanInt(&cursor, keyword, &ints[0]);
+    ScanNextInt(&cursor, keyword, &ints[1]);
+    ScanNextInt(&cursor, keyword, &ints[2]);
+    LineCursor beforeFourth = cursor;
+    ScanNextInt(&cursor, keyword, &ints[3]);
+    EXPECT_EQ(ints[0], 10);
+    EXPECT_EQ(ints[1], 20);
+    EXPECT_EQ(ints[2], 30);
+    EXPECT_EQ(ints[3], 0);
+    EXPECT_EQ(cursor, beforeFourth);
+}
+
+TEST(LineScanner, CrlfLineReadsLikeLfLine) {
+    for (const char* line : {"OFFSET= 1.5, -2,3E1,7\n", "OFFSET= 1.5, -2,3E1,7\r\n"}) {
+        LineCursor cursor = 6;
+        SkipBlanksAndEquals(&cursor, line);
+        double a = 0, b = 0, c = 0;
+        float d = 0;
+        std::int32_t e = -1;
+        ScanDouble(&cursor, line, &a);
+        ScanNextDouble(&cursor, line, &b);
+        ScanNextDouble(&cursor, line, &c);
+        ScanNextFloat(&cursor, line, &d);
+        ScanNextInt(&cursor, line, &e);
+        EXPECT_EQ(a, 1.5);
+        EXPECT_EQ(b, -2);
+        EXPECT_EQ(c, 30);
+        EXPECT_EQ(d, 7.0f);
+        EXPECT_EQ(e, 0);
+        EXPECT_EQ(line[cursor], '7') << "the last comma-less call leaves the cursor";
+    }
+}
+
+TEST(LineScanner, QuotedStrings) {
+    struct Case {
+        const char* line;
+        LineCursor cursorIn;
+        bool found;
+        const char* text;
+        LineCursor cursorOut;
+    };
+    const Case cases[] = {
+        {"NAME \"big flat mill\" X\n", 4, true, "big flat mill", 19},
+        {"N \"\"\n", 0, true, "", 3},
+        {"\"a\"\r\n", 0, true, "a", 2},
+        {"NAME X\n", 0, false, nullptr, 4},
+        {"NAME\tX\n", 0, false, nullptr, 4},
+        {"NAME", 1, false, nullptr, 4},
+        {"NAME \"abc", 0, false, nullptr, 9},
+        {"NAME \"ab c", 0, false, nullptr, 8},
+        {"A \"b\"", 50, false, nullptr, 5},
+    };
+    for (const Case& c : cases) {
+        std::optional<std::string> out = "previous value";
+        LineCursor cursor = c.cursorIn;
+        ScanQuotedString(&cursor, c.line, &out);
+        ASSERT_EQ(out.has_value(), c.found) << c.line;
+        if (c.found) {
+            EXPECT_EQ(*out, c.text);
+        }
+        EXPECT_EQ(cursor, c.cursorOut) << c.line;
+    }
+}
+
+TEST(LineScanner, SkipBlanksAndEqualsStopsOnEverythingElse) {
+    struct Case {
+        const char* line;
+        LineCursor cursorIn;
+        LineCursor cursorOut;
+    };
+    const Case cases[] = {
+        {"=  10", 0, 3}, {"\t=5", 0, 0},   {" = \n", 0, 3},
+        {"", 0, 0},      {"KEY = ", 3, 6}, {"AB", 9, 2},
+    };
+    for (const Case& c : cases) {
+        LineCursor cursor = c.cursorIn;
+        SkipBlanksAndEquals(&cursor, c.line);
+        EXPECT_EQ(cursor, c.cursorOut) << "\"" << c.line << "\"";
+    }
+}
+
+}  // namespace
+}  // namespace mirexa
