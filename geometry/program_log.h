@@ -1,0 +1,49 @@
+// The program log mirexa.log: time-stamped entries appended by automatic runs, and the shared
+// "show a message, or log it in automatic mode" service.
+#pragma once
+
+#include <cstdio>
+#include <ctime>
+#include <string>
+
+namespace mirexa {
+
+// The log's stream (null while closed) and the path it was opened with. Changed only by the
+// functions below, which serialise every access, so any thread may log.
+struct LogFileRecord {
+    std::FILE* stream = {};
+    std::string path = {};
+};
+extern LogFileRecord LogFile;
+
+// Fills the local time of a log entry; returns 1, or 0 when the time is not available.
+using LogTimeSource = int (*)(std::tm* out);
+
+// Replaces the clock of the log entries (null restores the system's local time); tests use it
+// to stamp entries with a fixed time. Returns the previous source.
+LogTimeSource SetLogTimeSource(LogTimeSource source);
+
+// Opens mirexa.log in FileLocations.logDirectory for appending, creating that directory (one
+// level) when it is missing. An already open log stays open. Returns 1 when the log is open; on
+// failure the stream stays null and entries are dropped.
+int OpenLogFile();
+
+// Appends "YYYY/MM/DD hh:mm:ss：" and the message (full-width colon, UTF-8 bytes EF BC 9A). No
+// line end is added: the message carries its own. Nothing is written while the log is closed.
+void WriteLogLine(const char* message);
+
+// Closes the log; the stream becomes null.
+void CloseLogFile();
+
+// Writes one entry whether or not the log is open: into the open log, or by opening, writing
+// and closing it.
+void AppendLogEntry(const std::string& message);
+
+// Shows a message box owned by the main window and kept on top, and returns the answer. In
+// automatic mode no box is shown: the log receives "(lineNumber) - " and the text (with a line
+// feed added when the text has none), and the box's default answer is returned. lineNumber is
+// the NC line the message is about, 0 for messages that concern no NC line.
+int ShowMessageOrLog(int lineNumber, const std::string& text, const std::string& caption,
+                     unsigned style);
+
+}  // namespace mirexa

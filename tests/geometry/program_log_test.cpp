@@ -1,0 +1,163 @@
+// The log's exact line bytes under an injected clock, its directory handling, the
+// message-or-log service, and entries written from several threads at once.
+#include "geometry/program_log.h"
+
+#include <gtest/gtest.h>
+
+#include <thread>
+#include <vector>
+
+#include "geometry/file_paths.h"
+#include "geometry/shared_state.h"
+#include "platform/message_box.h"
+#include "scratch_directory.h"
+
+namespace mirexa {
+namespace {
+
+using testing::ReadWholeFile;
+using testing::ScratchDirectory;
+
+// 2024-03-02 09:05:03 local time.
+int FixedTime(std::tm* out) {
+    *out = std::tm{};
+    out->tm_year = 2024 - 1900;
+    out->tm_mon = 2;
+    out->tm_mday = 2;
+    out->tm_hour = 9;
+    out->tm_min = 5;
+    out->tm_sec = 3;
+    return 1;
+}
+
+const std::string kStamp = "2024/03/02 09:05:03\xEF\xBC\x9A";
+
+class ProgramLogTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        savedLocations_ = FileLocations;
+        savedAutomatic_ = AutomaticMode.load();
+        FileLocations = {};
+        FileLocations.logDirectory = scratch_.At("logs");
+        previousTime_ = SetLogTimeSource(&FixedTime);
+        previousResponder_ = SetMessageBoxResponder([this](const MessageBoxRequest& request) {
+            boxes_.push_back(request);
+            return MBX_IDCANCEL;
+        });
+    }
+    void TearDown() override {
+        CloseLogFile();
+        SetMessageBoxResponder(previousResponder_);
+        SetLogTimeSource(previousTime_);
+        FileLocations = savedLocations_;
+        AutomaticMode = savedAutomatic_;
+    }
+    std::string LogText() const {
+        return ReadWholeFile(scratch_.At("logs/mirexa.log"));
+    }
+
+    ScratchDirectory scratch_;
+    std::vector<MessageBoxRequest> boxes_;
+
+private:
+    FileLocationSettings savedLocations_;
+    int savedAutomatic_ = 0;
+    LogTimeSource previousTime_ = nullptr;
+    MessageBoxResponder previousResponder_;
+};
+
+TEST_F(ProgramLogTest, EntriesCarryTheStampAndNoAddedLineEnd) {
+    WriteLogLine("dropped while closed\n");
+    ASSERT_EQ(OpenLogFile(), 1) << "the missing log directory is created";
+    EXPECT_EQ(LogFile.path, scratch_.At("logs/mirexa.log"));
+    WriteLogLine("start\n");
+    WriteLogLine("half ");
+    WriteLogLine("工具\n");
+    ASSERT_EQ(OpenLogFile(), 1) << "a second open keeps the open stream";
+    CloseLogFile();
+    EXPECT_EQ(LogFile.stream, nullptr);
+    WriteLogLine("dropped after close\n");
+    EXPECT_EQ(LogText(), kStamp + "start\n" + kStamp + "half " + kStamp + "工具\n");
+
+    ASSERT_EQ(OpenLogFile(), 1);
+    WriteLogLine("appended\n");
+    CloseLogFile();
+    EXPECT_EQ(LogText(),
+              kStamp + "start\n" + kStamp + "half " + kStamp + "工具\n" + kStamp + "appended\n");
+}
+
+TEST_F(ProgramLogTest, UnreachableLogDirectoryDropsEntries) {
+    FileLocations.logDirectory = scratch_.At("two/levels");
+    EXPECT_EQ(OpenLogFile(), 0);
+    EXPECT_EQ(LogFile.stream, nullptr);
+    WriteLogLine("nowhere\n");
+    AppendLogEntry("nowhere either\n");
+    EXPECT_FALSE(std::filesystem::exists(scratch_.At("two")));
+}
+
+TEST_F(ProgramLogTest, MessagesGoToTheBoxOrInAutomaticModeToTheLog) {
+    AutomaticMode = 0;
+    EXPECT_EQ(ShowMessageOrLog(0, "Check the file", "MIREXA7", MBX_OKCANCEL), MBX_IDCANCEL);
+    ASSERT_EQ(boxes_.size(), 1u);
+    EXPECT_EQ(boxes_[0].text, "Check the file");
+    EXPECT_EQ(boxes_[0].caption, "MIREXA7");
+    EXPECT_EQ(boxes_[0].style, MBX_OKCANCEL | MBX_TOPMOST);
+    EXPECT_EQ(boxes_[0].owner, MainWindow.load());
+
+    AutomaticMode = 1;
+    EXPECT_EQ(ShowMessageOrLog(0, "No line", "MIREXA7", MBX_OK), MBX_IDOK);
+    EXPECT_EQ(ShowMessageOrLog(57, "Alarm\n", "MIREXA7", MBX_YESNO | MBX_DEFBUTTON2), MBX_IDNO);
+    EXPECT_EQ(ShowMessageOrLog(-1, "", "MIREXA7", MBX_YESNO), MBX_IDYES);
+    EXPECT_EQ(boxes_.size(), 1u) << "no box in automatic mode";
+    EXPECT_EQ(LogFile.stream, nullptr) << "a closed log is closed again after the entry";
+    EXPECT_EQ(LogText(),
+              kStamp + "(0) - No line\n" + kStamp + "(57) - Alarm\n" + kStamp + "(-1) - \n");
+
+    ASSERT_EQ(OpenLogFile(), 1);
+    ShowMessageOrLog(3, "While open", "MIREXA7", MBX_OK);
+    EXPECT_NE(LogFile.stream, nullptr) << "an open log stays open";
+}
+
+TEST_F(ProgramLogTest, EntriesFromSeveralThreadsStayWhole) {
+    constexpr int kThreads = 4;
+    constexpr int kEntries = 200;
+    ASSERT_EQ(OpenLogFile(), 1);
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t) {
+        threads.emplace_back([t] {
+            const std::string entry = "thread " + std::to_string(t) + " entry\n";
+            for (int i = 0; i < kEntries; ++i) {
+                if (i % 2 == 0) {
+                    WriteLogLine(entry.c_str());
+                } else {
+                    AppendLogEntry(entry);
+                }
+            }
+        });
+    }
+    for (std::thread& thread : threads) {
+        thread.join();
+    }
+    CloseLogFile();
+    std::string text = LogText();
+    std::vector<int> counts(kThreads, 0);
+    std::size_t position = 0;
+    while (position < text.size()) {
+        std::size_t end = text.find('\n', position);
+        ASSERT_NE(end, std::string::npos);
+        std::string line = text.substr(position, end - position);
+        ASSERT_EQ(line.rfind(kStamp, 0), 0u) << line;
+        ASSERT_GT(line.size(), kStamp.size() + 7);
+        int thread = line[kStamp.size() + 7] - '0';
+        ASSERT_TRUE(thread >= 0 && thread < kThreads) << line;
+        ASSERT_EQ(line, kStamp + "thread " + std::to_string(thread) + " entry");
+        ++counts[thread];
+        position = end + 1;
+    }
+    for (int count : counts) {
+        EXPECT_EQ(count, kEntries);
+    }
+}
+
+}  // namespace
+}  // namespace mirexa
