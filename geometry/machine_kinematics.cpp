@@ -51,6 +51,18 @@ AngleTrig TrigOf(const double angles[2]) {
     return t;
 }
 
+// The tool axis map on any vector: head machines turn axis 2 first, the others axis 1 first.
+void TurnByBothAxes(const AngleTrig& t, const double v[3], double out[3]) {
+    double turned[3];
+    if (KinematicType() == 1) {
+        RotateAboutRotaryAxis(1, v, t.s2, t.c2, turned);
+        RotateAboutRotaryAxis(0, turned, t.s1, t.c1, out);
+    } else {
+        RotateAboutRotaryAxis(0, v, t.s1, t.c1, turned);
+        RotateAboutRotaryAxis(1, turned, t.s2, t.c2, out);
+    }
+}
+
 void PlainAboutAxis(int index, const double v[3], double s, double c, double out[3]) {
     const RotaryAxisFrame& f = CurrentMachine.rotary[index];
     RotateInAxisPlane(v, out, c, s, f.axis, f.planeP, f.planeQ);
@@ -168,14 +180,7 @@ void ForwardWithTrig(const double machine[5], const AngleTrig& t, double point[3
         point[f2.axis] = e[f2.axis];
     }
     if (axis != nullptr) {
-        double turned[3];
-        if (type == 1) {
-            RotateAboutRotaryAxis(1, m.toolDirection, t.s2, t.c2, turned);
-            RotateAboutRotaryAxis(0, turned, t.s1, t.c1, axis);
-        } else {
-            RotateAboutRotaryAxis(0, m.toolDirection, t.s1, t.c1, turned);
-            RotateAboutRotaryAxis(1, turned, t.s2, t.c2, axis);
-        }
+        TurnByBothAxes(t, m.toolDirection, axis);
         SnapToolAxis(axis);
     }
 }
@@ -470,26 +475,11 @@ void RotateByFirstRotaryAngle(const double v[3], double out[3]) {
 
 void RotateByBothRotaryAngles(const double v[3], double out[3]) {
     const MachinePose& pose = CurrentMachinePose;
-    double turned[3];
-    if (KinematicType() == 1) {
-        RotateAboutRotaryAxis(1, v, pose.sin2, pose.cos2, turned);
-        RotateAboutRotaryAxis(0, turned, pose.sin1, pose.cos1, out);
-    } else {
-        RotateAboutRotaryAxis(0, v, pose.sin1, pose.cos1, turned);
-        RotateAboutRotaryAxis(1, turned, pose.sin2, pose.cos2, out);
-    }
+    TurnByBothAxes(AngleTrig{pose.sin1, pose.cos1, pose.sin2, pose.cos2}, v, out);
 }
 
 void RotateVectorByRotaryAngles(const double angles[2], const double v[3], double out[3]) {
-    const AngleTrig t = TrigOf(angles);
-    double turned[3];
-    if (KinematicType() == 1) {
-        RotateAboutRotaryAxis(1, v, t.s2, t.c2, turned);
-        RotateAboutRotaryAxis(0, turned, t.s1, t.c1, out);
-    } else {
-        RotateAboutRotaryAxis(0, v, t.s1, t.c1, turned);
-        RotateAboutRotaryAxis(1, turned, t.s2, t.c2, out);
-    }
+    TurnByBothAxes(TrigOf(angles), v, out);
 }
 
 void ComputeToolAxisFromRotaryAngles(const double angles[2], double axis[3]) {
