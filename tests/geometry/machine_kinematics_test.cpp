@@ -255,11 +255,12 @@ TEST_F(KinematicsTest, UpdatedPoseIsForwardKinematicsOfMachinePosition) {
         } else if (branch == 2) {
             KinematicsMode.planeCoordinates = 1;
             CurrentWorkPlane.active = 1;
-            CurrentWorkPlane.mode = 2;
+            // Stored angles, or angles solved for the plane's Z axis; the machine may also keep
+            // the programmed angles, and the pose then follows the machine position.
+            CurrentWorkPlane.mode = (n / 36) % 2 ? 2 : 0;
+            KinematicsMode.keepProgrammedAngles = (n / 72) % 2;
             CurrentWorkPlane.storedAngles[0] = angle(rng);
             CurrentWorkPlane.storedAngles[1] = angle(rng);
-            double row2[3];
-            ComputeToolAxisFromRotaryAngles(CurrentWorkPlane.storedAngles, row2);
             const double ex[3] = {1, 0, 0};
             RotateVectorByRotaryAngles(CurrentWorkPlane.storedAngles, ex, CurrentWorkPlane.matrix);
             const double ey[3] = {0, 1, 0};
@@ -267,7 +268,6 @@ TEST_F(KinematicsTest, UpdatedPoseIsForwardKinematicsOfMachinePosition) {
                                        CurrentWorkPlane.matrix + 3);
             RotateVectorByRotaryAngles(CurrentWorkPlane.storedAngles, CurrentMachine.toolDirection,
                                        CurrentWorkPlane.matrix + 6);
-            (void)row2;
             CurrentWorkPlane.origin[0] = pos(rng);
         }
         UpdateMachinePosition();
