@@ -191,8 +191,9 @@ void SubtractAlong(double point[3], const double axis[3], double distance) {
     }
 }
 
-// P derived from M in the reverse branches. With b tilted the tool length d = G - S is taken
-// along b so that the program position stays on the tool axis.
+// Takes the tool length d (mm) off a position: along the base axis b when b is tilted, else
+// along Z. The reverse branches use it to derive P from M, so that the plain branch maps P back
+// onto the same M whatever b is.
 void SubtractToolLength(double position[5], double d) {
     const MachineGeometry& m = CurrentMachine;
     if (m.toolDirectionTilted) {
@@ -305,7 +306,6 @@ void PoseUnderToolCentreControl(const MotionPosition& program, MotionPosition* m
 
 // Branch C1: program position plus work origin plus the tool length.
 void PoseFromProgramPosition(const MotionPosition& program, MotionPosition* machine) {
-    const MachineGeometry& m = CurrentMachine;
     const KinematicsModeFlags& mode = KinematicsMode;
     const MotionPosition& w = WorkOrigin;
     if (mode.cylindricalInterpolation) {
@@ -324,14 +324,8 @@ void PoseFromProgramPosition(const MotionPosition& program, MotionPosition* mach
     } else {
         AddWorkOffset(program.axis, machine->axis);
     }
-    const double d = CurrentToolValues.gaugeLength - CurrentToolValues.toolShift;
-    if (m.toolDirectionTilted) {
-        for (int i = 0; i < 3; ++i) {
-            machine->axis[i] += m.toolDirection[i] * d;
-        }
-    } else {
-        machine->axis[2] += d;
-    }
+    // The tool length G - S is added along the base axis.
+    SubtractToolLength(machine->axis, CurrentToolValues.toolShift - CurrentToolValues.gaugeLength);
 }
 
 // Branch C2: program position in tilted-plane coordinates.

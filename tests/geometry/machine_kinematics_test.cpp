@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <limits>
 #include <random>
 
 #include "geometry/vector_math.h"
@@ -198,6 +199,33 @@ TEST_F(KinematicsTest, RotaryRadiusHandValues) {
     EXPECT_NEAR(r[0], 5.0, 1e-12);
     // A turns (30, 3, 4) to (30, -4, 3): 50 from the C axis.
     EXPECT_NEAR(r[1], std::hypot(30.0, 4.0), 1e-12);
+}
+
+TEST_F(KinematicsTest, NonFiniteAndHugeAnglesEndWithoutHanging) {
+    const double inf = std::numeric_limits<double>::infinity();
+    const double values[] = {inf, -inf, std::nan(""), 1e300, -1e17};
+    for (int type = 0; type <= 3; ++type) {
+        testing::ResetKinematicsState();
+        CurrentMachine.rotaryType = type;
+        CurrentMachine.strokes.enabled[3] = CurrentMachine.strokes.enabled[4] = 1;
+        CurrentMachine.strokes.max[3] = CurrentMachine.strokes.max[4] = 360;
+        for (double v : values) {
+            const double m[5] = {1, 2, 3, v, v};
+            double point[3], axis[3], radii[2];
+            ComputeToolTipAndAxis(m, point, axis);
+            ComputeRotaryRadius(m, radii);
+            CurrentMachinePose.program = {{1, 2, 3, v, 0}};
+            UpdateMachinePosition();
+            KinematicsMode.planeCoordinates = 1;
+            CurrentWorkPlane.active = 1;
+            UpdateMachinePosition();
+            KinematicsMode.planeCoordinates = 0;
+            CurrentWorkPlane.active = 0;
+            if (std::isfinite(v)) {
+                EXPECT_NEAR(Vec3Length(axis), 1.0, 1e-9) << v;
+            }
+        }
+    }
 }
 
 TEST_F(KinematicsTest, PlaneTransformsAreInversePairs) {
