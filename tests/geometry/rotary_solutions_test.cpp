@@ -5,11 +5,14 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <limits>
 #include <random>
 #include <sstream>
 #include <string>
+
+#include <unistd.h>
 
 #include "geometry/machine_kinematics.h"
 #include "tests/geometry/kinematics_test_support.h"
@@ -133,7 +136,6 @@ TEST_F(RotarySolutionsTest, AxisAlongTheOuterRotaryAxisKeepsItsAngle) {
     CurrentMachine.rotaryType = 2;
     CurrentMachine.rotary[0] = AxisAbout(2);
     CurrentMachine.rotary[1] = AxisAbout(0);
-    AxisFor(0, 40, const_cast<double*>(t));
     double want[3];
     AxisFor(0, 40, want);
     ListRotaryCandidates(want, previous, &c);
