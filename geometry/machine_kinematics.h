@@ -1,0 +1,257 @@
+// Five-axis machine kinematics: the machine, tool and mode records the kinematics reads, and the
+// conversions between program position, machine position and tool pose for every rotary type.
+#pragma once
+
+namespace mirexa {
+
+// --- Positions and poses -------------------------------------------------------------------
+
+// X, Y, Z in mm, then rotary axis 1 and rotary axis 2 in degrees.
+struct MotionPosition {
+    double axis[5] = {};
+};
+
+// The tool tip point (mm, work coordinates) and the tool axis (unit vector, tip to spindle).
+struct ToolPose {
+    double point[3] = {};
+    double axis[3] = {0, 0, 1};
+};
+
+// The current pose: program position P (work coordinates), machine position M, the tool pose,
+// and the sine and cosine of direction sign * machine angle for both rotary axes.
+struct MachinePose {
+    MotionPosition program = {};
+    MotionPosition machine = {};
+    ToolPose tool = {};
+    double sin1 = {};
+    double cos1 = 1;
+    double sin2 = {};
+    double cos2 = 1;
+};
+extern MachinePose CurrentMachinePose;
+
+// The current move. The NC interpreter fills it; the kinematics writes the end position E and the
+// transformed end E' in the modes where the program position is derived from the machine.
+struct MotionRecord {
+    MotionPosition start = {};
+    MotionPosition end = {};             // E
+    MotionPosition transformedEnd = {};  // E'
+    int motionType = {};       // 0 rapid, 1 line, 2 clockwise arc, 3 counter-clockwise, 132 NURBS
+    double arcCentre[3] = {};  // mm
+    int arcNormalAxis = 2;     // index of the arc plane's normal (2 for XY)
+    double radius = {};        // mm
+    double sweep = {};         // rad
+    double length = {};        // mm
+    double feed = {};          // mm/min
+    // Per-step tool frame: reference vector at step i = referenceStart + i * referenceStep.
+    double referenceStart[3] = {};
+    double referenceStep[3] = {};
+    // Spindle orientation of the move (rad); both 0 means no spindle turn of the frame.
+    double spindleStartAngle = {};
+    double spindleSecondAngle = {};
+    // Plane of the spindle turn in the tool-axis frame: 0 axis-along and second cross component,
+    // 1 the two cross components (+angle), -1 the same with -angle, 2 as 0 in the opposite sense.
+    int spindleAxisChoice = 1;
+};
+extern MotionRecord CurrentMotion;
+
+// The work origin W: external offset plus the current work offset entry (mm, mm, mm, deg, deg).
+// Kept by the NC interpreter whenever the work offset changes.
+extern MotionPosition WorkOrigin;
+
+// --- Machine geometry ----------------------------------------------------------------------
+
+// How a rotary axis is tilted away from its machine axis.
+enum RotaryTiltKind { kTiltNone = 0, kTiltAngle = 1, kTiltVector = 2 };
+
+// One rotary axis: the machine axis it turns about (0 X, 1 Y, 2 Z) and the two plane indices in
+// cyclic order, its direction sign, and its tilt. Angle tilt: the axis direction is
+// tiltCos * e_axis + tiltSin * e_planeP. Vector tilt (axis 0 or 1 only): elevation (tiltCos,
+// tiltSin) from the XY plane and azimuth (azimuthCos, azimuthSin) from the axis towards the other
+// horizontal axis.
+struct RotaryAxisFrame {
+    int axis = {};
+    int planeP = 1;
+    int planeQ = 2;
+    int sign = 1;  // -1 when the axis turns the other way (REVERSE)
+    int tiltKind = kTiltNone;
+    double tiltCos = 1;
+    double tiltSin = {};
+    double azimuthCos = 1;
+    double azimuthSin = {};
+};
+
+// Stroke limits of X, Y, Z (mm) and rotary 1, rotary 2 (deg), each with an enable flag.
+struct StrokeLimits {
+    int enabled[5] = {};
+    double min[5] = {};
+    double max[5] = {};
+};
+
+// The machine geometry the kinematics reads (filled by the machine file reader).
+struct MachineGeometry {
+    int rotaryType = {};  // 0 none, 1 head-head, 2 table-table, 3 mixed (head axis 1, table axis 2)
+    RotaryAxisFrame rotary[2] = {{0, 1, 2}, {2, 0, 1}};
+    double headPosition[3] = {};   // HP, mm
+    double headOffset[3] = {};     // HO, mm (type 1 only)
+    double tablePosition[3] = {};  // TP, mm
+    double tableOffset[3] = {};    // TO, mm (type 2 only)
+    // Centre of rotary axis 2 for the frames: TP with TO added on axis 2's plane indices.
+    double secondTableCentre[3] = {};
+    double toolDirection[3] = {0, 0, 1};  // base tool axis b
+    int toolDirectionTilted = {};         // 1 when b differs from (0, 0, 1)
+    int headRotation = {};                // 1 for a fixed angle head
+    StrokeLimits strokes = {};
+};
+extern MachineGeometry CurrentMachine;
+
+// Controller settings the kinematics and the rotary solutions read.
+struct KinematicsControllerSettings {
+    int heidenhain = {};  // dialect flags
+    int siemens = {};
+    int mazak = {};
+    int lathe = {};          // 1 for a lathe controller
+    int angleDecision = {};  // 0 default, 1 FANUC-2
+    int warningLevel = 1;    // the long rotary move warning file is written when >= 1
+    char axisLetters[5] = {'X', 'Y', 'Z', 'A', 'C'};
+};
+extern KinematicsControllerSettings KinematicsController;
+
+// Values of the current tool (mm).
+struct KinematicsToolValues {
+    double gaugeLength = {};         // G: tool holder offset plus the top of the tool profile
+    double toolShift = {};           // S: the tool's SHIFT value
+    double lengthOffset = {};        // H: the effective tool length / active length offset
+    double fixedHeadOffset[3] = {};  // subtracted from block ends with AUTOMATIC TOOL OFFSET
+};
+extern KinematicsToolValues CurrentToolValues;
+
+// --- Mode inputs ---------------------------------------------------------------------------
+
+// Modes set by the NC interpreter, the controller file and the simulation run.
+struct KinematicsModeFlags {
+    int positionSource = {};         // 2: the machine position is the given quantity
+    int toolCenterControl = {};      // 0 off, 1 TYPE1, 2 TYPE2
+    int tclCoordinate = {};          // 0 TABLE, 1 program side
+    int machineCoordinateMove = {};  // G53 block
+    int lastGCode = {};              // 531 for G53.1
+    int planeCoordinates = {};       // 1: program positions are in tilted-plane coordinates
+    int polarInterpolation = {};
+    int cylindricalInterpolation = {};
+    int cylindricalIndex[2] = {};  // position indices feeding machine X and angle 2
+    int lengthCompensation = {};
+    int lengthCompensationAxis = 2;
+    int automaticToolOffset = {};  // AUTOMATIC TOOL OFFSET YES
+    int keepProgrammedAngles = {};
+    int preferredRotarySign = {};        // 0 any, 1 positive, -1 negative
+    unsigned char shortestPath[2] = {};  // per rotary axis: turn the shorter way
+    int incrementalMode = {};            // G91
+    int runMode = {};                    // copy of the cutting run mode; 0 when no run is active
+    int previousSolutionCount = {};      // candidates that fitted at the last solve
+};
+extern KinematicsModeFlags KinematicsMode;
+
+// The tilted working plane. Q by rows (row 0 the plane X axis, row 1 Y, row 2 Z, in machine
+// coordinates), its transpose, the plane origin O (mm), the three plane angles (deg), the two
+// stored rotary angles (deg) and the rotation-order code.
+struct TiltedWorkPlane {
+    int active = {};
+    int mode = {};  // 2: take the stored rotary angles
+    double matrix[9] = {1, 0, 0, 0, 1, 0, 0, 0, 1};
+    double transposed[9] = {1, 0, 0, 0, 1, 0, 0, 0, 1};
+    double origin[3] = {};
+    double planeAngles[3] = {};
+    double storedAngles[2] = {};
+    int rotationOrderCode = {};
+};
+extern TiltedWorkPlane CurrentWorkPlane;
+
+// Reference angles (deg) and table turn sine/cosine pairs of tool centre point control.
+struct TcpTableFrame {
+    double referenceAngle[2] = {};
+    double sin1 = {};
+    double cos1 = 1;
+    double sin2 = {};
+    double cos2 = 1;
+};
+extern TcpTableFrame TcpTable;
+
+// --- Rotations -----------------------------------------------------------------------------
+
+// out[a] = v[a]; out[p] = c v[p] - s v[q]; out[q] = c v[q] + s v[p]. out may alias v.
+void RotateInAxisPlane(const double v[3], double out[3], double c, double s, int a, int p, int q);
+
+// Turn by angle (sin, cos) about the axis tiltCos * e_a + tiltSin * e_p.
+void RotateAboutTiltedAxis(const double v[3], double out[3], double tiltSin, double tiltCos,
+                           double angleSin, double angleCos, int a, int p, int q);
+
+// Turn about an axis given by elevation and azimuth, for axis index k of 0 or 1.
+void RotateAboutDoublyTiltedAxis(const double v[3], double out[3], double elevationSin,
+                                 double elevationCos, double azimuthSin, double azimuthCos,
+                                 double angleSin, double angleCos, int k, int p, int q);
+
+// Turn about rotary axis `index` (0 or 1) by the angle whose sin and cos are given (direction
+// sign already applied), with the axis's tilt when the rotary type allows it.
+void RotateAboutRotaryAxis(int index, const double v[3], double s, double c, double out[3]);
+
+// Unit direction of rotary axis `index` (0 or 1), with its tilt when the rotary type allows it.
+// The turns above are right-handed about this direction.
+void RotaryAxisDirection(int index, double n[3]);
+
+// Turn by machine angle 1 / both machine angles from the cached sines and cosines of
+// CurrentMachinePose, in the order of the tool axis map.
+void RotateByFirstRotaryAngle(const double v[3], double out[3]);
+void RotateByBothRotaryAngles(const double v[3], double out[3]);
+
+// Turns a vector as the tool axis is turned by the angles (deg).
+void RotateVectorByRotaryAngles(const double angles[2], const double v[3], double out[3]);
+
+// Tool axis for the angles (deg): the base axis turned, components below 1e-9 set to 0.
+void ComputeToolAxisFromRotaryAngles(const double angles[2], double axis[3]);
+
+// Sets components of magnitude below 1e-9 to exactly 0.
+void SnapToolAxis(double axis[3]);
+
+// --- Forward and inverse kinematics --------------------------------------------------------
+
+void ComputeToolTipAndAxis(const double machine[5], double point[3], double axis[3]);
+void ComputeMachinePositionFromToolPoint(const double point[3], const double angles[2],
+                                         double machineXyz[3]);
+void ComputeMachinePositionWithToolLength(const double point[3], const double angles[2],
+                                          double machineXyz[3]);
+void ComputeRotaryRadius(const double machine[5], double radii[2]);
+
+// --- Work origin and tilted plane ----------------------------------------------------------
+
+void SubtractWorkOffset(const double position[5], double out[5]);
+void AddWorkOffset(const double position[5], double out[5]);
+// Q (p - O - W) and its inverse Q^T p + O + W.
+void ConvertMachineToPlane(const double point[3], double planePoint[3]);
+void ConvertPlaneToMachine(const double planePoint[3], double point[3]);
+
+// --- Pose updates --------------------------------------------------------------------------
+
+// Brings CurrentMachinePose (and in the reverse modes P, E and E') up to date.
+void UpdateMachinePosition();
+// The same steps on caller records, for the path drawing; see the .cpp for the differences.
+void ConvertPathPointToMachine(const MotionPosition& program, MotionPosition* machine,
+                               double point[3], double axis[3]);
+void ConvertPathPointToMachineNoPlane(const MotionPosition& program, MotionPosition* machine,
+                                      double point[3], double axis[3]);
+
+// Turns a point by the table turn of tool centre point control (TcpTable pairs).
+void RotatePointAboutTableCentre(double point[3]);
+// Fills TcpTable when tool centre point control starts, from the program angles (deg).
+void FillTcpTableFrame(const double programAngles[2]);
+
+// --- Tool frame per step -------------------------------------------------------------------
+
+// Turns v about the frame of tool axis A (roll given by C) by the spindle angle (rad) in the plane
+// chosen by `choice` (see MotionRecord::spindleAxisChoice). v is in/out.
+void RotateByToolAxisAngles(const double axisA[3], const double rollC[3], double v[3],
+                            double spindleAngle, int choice);
+// Per-step tool frame of the current move at step i.
+void ComputeToolFrameAtStep(const double point[3], double spindleStep, int i, double direction[3],
+                            double reference[3]);
+
+}  // namespace mirexa

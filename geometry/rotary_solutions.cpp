@@ -1,0 +1,510 @@
+// Rotary-angle solutions, angle folding and wrapping, the over-travel test and the long rotary
+// move warning file.
+#include "geometry/rotary_solutions.h"
+
+#include <climits>
+#include <cmath>
+
+#include "geometry/machine_kinematics.h"
+#include "geometry/vector_math.h"
+
+namespace mirexa {
+
+char OverTravelLetter = ' ';
+NcSourceLocation CurrentNcSource;
+WarningFileState WarningFile;
+
+namespace {
+
+constexpr double kPi = 3.141592653589793;
+constexpr double kDegreesPerRadian = 180.0 / kPi;
+// Below this length a tool axis counts as lying along a rotary axis.
+constexpr double kSingular = 1e-9;
+// Candidates closer than this (deg) are one solution.
+constexpr double kSameCandidate = 1e-9;
+// Moves or residues within this (deg) count as equal in the choice.
+constexpr double kTie = 1e-6;
+// A jump above this (deg) at the drop from two candidates to one is a long rotary move.
+constexpr double kLongMove = 160.0;
+// Folding loops stop after this many whole turns.
+constexpr int kMaxFoldSteps = 1000;
+// Longest warning file path we create (bytes, without the terminator).
+constexpr size_t kMaxPathLength = 4095;
+
+bool IsMixedType() {
+    return CurrentMachine.rotaryType == 3 || CurrentMachine.rotaryType == 0;
+}
+
+// The axis that a singular tool axis leaves undetermined keeps this angle (deg).
+double SingularAngle(double previous) {
+    if (!CurrentWorkPlane.active) {
+        return previous;
+    }
+    if (KinematicsController.heidenhain) {
+        return CurrentWorkPlane.planeAngles[2];  // SPC
+    }
+    if (KinematicsController.siemens) {
+        return GetAngleForRotationOrder(previous);
+    }
+    return previous;
+}
+
+// Component of v across the unit direction n.
+void Across(const double v[3], const double n[3], double out[3]) {
+    const double along = Vec3Dot(v, n);
+    for (int i = 0; i < 3; ++i) {
+        out[i] = v[i] - along * n[i];
+    }
+}
+
+bool SameAngle(double a, double b) {
+    double d = std::fmod(std::fabs(a - b), 360.0);
+    return d < kSameCandidate || 360.0 - d < kSameCandidate;
+}
+
+// Brings an angle (deg) within half a turn of the reference, then into [min, max] when limits
+// are on. The near loops and the limit loops each stop after kMaxFoldSteps turns; a limit loop
+// that stops before the range is reached fails.
+int FoldNearDegrees(double reference, int limitsOn, double min, double max, double* angle) {
+    double x = *angle;
+    if (!std::isfinite(x)) {
+        return 0;
+    }
+    if (std::isfinite(reference)) {
+        int steps = 0;
+        bool moved = false;
+        while (x - reference > 180.0 && steps < kMaxFoldSteps) {
+            x -= 360.0, ++steps, moved = true;
+        }
+        while (!moved && reference - x > 180.0 && steps < kMaxFoldSteps) {
+            x += 360.0, ++steps;
+        }
+    }
+    if (limitsOn) {
+        int steps = 0;
+        if (x < min) {
+            while (x < min && steps < kMaxFoldSteps) {
+                x += 360.0, ++steps;
+            }
+            if (!(x >= min && x <= max)) {
+                return 0;
+            }
+        } else if (x > max) {
+            while (x > max && steps < kMaxFoldSteps) {
+                x -= 360.0, ++steps;
+            }
+            if (!(x >= min && x <= max)) {
+                return 0;
+            }
+        }
+    }
+    *angle = x;
+    return 1;
+}
+
+// Index of the axis that decides the choice: 1 for rotary axis 2, 0 for rotary axis 1.
+int PrimaryAxis() {
+    const int decision = KinematicsController.angleDecision;
+    const bool mixed = IsMixedType();
+    return ((decision == 0 && mixed) || (decision != 0 && !(decision == 1 && mixed))) ? 1 : 0;
+}
+
+// Picks candidate 0 or 1 by the move of the primary axis, then of the other axis, then by the
+// residues modulo 360.
+int ChooseCandidate(const RotaryCandidates& c, const double previous[2]) {
+    double move[2][2], residue[2][2];
+    for (int j = 0; j < 2; ++j) {
+        for (int k = 0; k < 2; ++k) {
+            const double a = c.angle[j][k];
+            move[j][k] = KinematicsMode.shortestPath[k] ? std::fabs(DiffRotaryAngle(previous[k], a))
+                                                        : std::fabs(a - previous[k]);
+            residue[j][k] = std::fabs(a - std::trunc(a / 360.0) * 360.0);
+        }
+    }
+    const int p = PrimaryAxis();
+    const int o = 1 - p;
+    if (std::fabs(move[0][p] - move[1][p]) >= kTie) {
+        return move[1][p] <= move[0][p] ? 1 : 0;
+    }
+    if (std::fabs(move[0][o] - move[1][o]) >= kTie) {
+        return move[1][o] <= move[0][o] ? 1 : 0;
+    }
+    if (std::fabs(residue[0][p] - residue[1][p]) >= kTie) {
+        return residue[1][p] <= residue[0][p] ? 1 : 0;
+    }
+    return residue[1][o] < residue[0][o] ? 1 : 0;
+}
+
+int Solve(const double axis[3], const double previous[2], const int limitFlags[2],
+          const double range1[2], const double range2[2], bool requireRun, double result[2]) {
+    RotaryCandidates all;
+    ListRotaryCandidates(axis, previous, &all);
+    RotaryCandidates kept;
+    for (int j = 0; j < all.count; ++j) {
+        double a1 = all.angle[j][0], a2 = all.angle[j][1];
+        if (KinematicsController.heidenhain && !AcceptRotarySolution(a1, a2)) {
+            continue;
+        }
+        if (!FoldNearDegrees(previous[0], limitFlags[0], range1[0], range1[1], &a1) ||
+            !FoldNearDegrees(previous[1], limitFlags[1], range2[0], range2[1], &a2)) {
+            continue;
+        }
+        kept.angle[kept.count][0] = a1;
+        kept.angle[kept.count][1] = a2;
+        ++kept.count;
+    }
+    KinematicsModeFlags& mode = KinematicsMode;
+    if (CurrentMotion.motionType >= 1 && mode.toolCenterControl == 2 &&
+        (!requireRun || mode.runMode > 0) && (limitFlags[0] || limitFlags[1]) &&
+        mode.previousSolutionCount == 2 && kept.count == 1) {
+        const double* to = kept.angle[0];
+        if (std::fabs(previous[0] - to[0]) > kLongMove ||
+            std::fabs(previous[1] - to[1]) > kLongMove) {
+            WriteLongRotaryMoveWarning(previous[0], previous[1], to[0], to[1]);
+        }
+    }
+    mode.previousSolutionCount = kept.count;
+    if (kept.count == 0) {
+        result[0] = result[1] = 0.0;
+        return 0;
+    }
+    const int j = kept.count == 1 ? 0 : ChooseCandidate(kept, previous);
+    result[0] = kept.angle[j][0];
+    result[1] = kept.angle[j][1];
+    return 1;
+}
+
+bool AnyAxisTilted() {
+    const MachineGeometry& m = CurrentMachine;
+    return m.rotary[0].tiltKind != kTiltNone || m.rotary[1].tiltKind != kTiltNone;
+}
+
+}  // namespace
+
+void ListRotaryCandidates(const double axis[3], const double previous[2], RotaryCandidates* out) {
+    const MachineGeometry& m = CurrentMachine;
+    out->count = 0;
+    double t[3] = {axis[0], axis[1], axis[2]};
+    const double length = Vec3Length(t);
+    if (!(length > 0) || !std::isfinite(length)) {
+        return;
+    }
+    for (double& c : t) {
+        c /= length;
+    }
+    SnapToolAxis(t);
+    // The tool axis is t = R_outer(R_inner(b)): head machines turn axis 2 first.
+    const int inner = m.rotaryType == 1 ? 1 : 0;
+    const int outer = 1 - inner;
+    const double* b = m.toolDirection;
+    double ni[3], no[3];
+    RotaryAxisDirection(inner, ni);
+    RotaryAxisDirection(outer, no);
+    // n_o . R_inner(psi) b = A + B cos psi + C sin psi must equal n_o . t.
+    double nixb[3];
+    Vec3Cross(ni, b, nixb);
+    const double coefA = Vec3Dot(ni, b) * Vec3Dot(no, ni);
+    const double coefB = Vec3Dot(no, b) - coefA;
+    const double coefC = Vec3Dot(no, nixb);
+    const double radius = std::hypot(coefB, coefC);
+    const int signInner = m.rotary[inner].sign, signOuter = m.rotary[outer].sign;
+    double innerTurns[2];
+    int innerCount = 1;
+    if (radius < kSingular) {
+        // The inner axis cannot change the tool axis: it keeps its angle.
+        innerTurns[0] = signInner * SingularAngle(previous[inner]) / kDegreesPerRadian;
+    } else {
+        const double phase = std::atan2(coefC, coefB);
+        const double x = std::fmax(-1.0, std::fmin(1.0, (Vec3Dot(no, t) - coefA) / radius));
+        const double spread = std::acos(x);
+        innerTurns[0] = phase + spread;
+        innerTurns[1] = phase - spread;
+        innerCount = spread * kDegreesPerRadian < kSameCandidate ? 1 : 2;
+    }
+    double tAcross[3];
+    Across(t, no, tAcross);
+    const bool outerSingular = Vec3Length(tAcross) < kSingular;
+    for (int j = 0; j < innerCount; ++j) {
+        double w[3];
+        RotateAboutRotaryAxis(inner, b, std::sin(innerTurns[j]), std::cos(innerTurns[j]), w);
+        double wAcross[3];
+        Across(w, no, wAcross);
+        double outerDegrees = 0;
+        if (outerSingular || Vec3Length(wAcross) < kSingular) {
+            outerDegrees = SingularAngle(previous[outer]);
+        } else {
+            double cross[3];
+            Vec3Cross(wAcross, tAcross, cross);
+            outerDegrees = signOuter * std::atan2(Vec3Dot(no, cross), Vec3Dot(wAcross, tAcross)) *
+                           kDegreesPerRadian;
+        }
+        double angles[2];
+        angles[inner] = signInner * innerTurns[j] * kDegreesPerRadian;
+        angles[outer] = outerDegrees;
+        if (radius < kSingular) {
+            angles[inner] = SingularAngle(previous[inner]);
+        }
+        if (out->count == 1 && SameAngle(angles[0], out->angle[0][0]) &&
+            SameAngle(angles[1], out->angle[0][1])) {
+            continue;
+        }
+        out->angle[out->count][0] = angles[0];
+        out->angle[out->count][1] = angles[1];
+        ++out->count;
+        if (outerSingular) {
+            break;  // the tool axis lies along the outer axis: one solution
+        }
+    }
+}
+
+int SolveRotaryAngles(const double axis[3], const double previous[2], const int limitFlags[2],
+                      const double range1[2], const double range2[2], double result[2]) {
+    if (AnyAxisTilted()) {
+        return SolveRotaryAnglesGeneral(axis, previous, limitFlags, range1, range2, result);
+    }
+    return Solve(axis, previous, limitFlags, range1, range2, true, result);
+}
+
+int SolveRotaryAnglesGeneral(const double axis[3], const double previous[2],
+                             const int limitFlags[2], const double range1[2],
+                             const double range2[2], double result[2]) {
+    return Solve(axis, previous, limitFlags, range1, range2, false, result);
+}
+
+int SolveRotaryAnglesNc(const double axis[3], double result[2]) {
+    const double none[2] = {0, 0};
+    RotaryCandidates c;
+    ListRotaryCandidates(axis, none, &c);
+    int best = -1;
+    double bestSum = 0, bestAngles[2] = {0, 0};
+    for (int j = 0; j < c.count; ++j) {
+        double a1 = c.angle[j][0] / kDegreesPerRadian, a2 = c.angle[j][1] / kDegreesPerRadian;
+        if (!FoldRotaryAnglesIntoLimits(&a1, &a2)) {
+            continue;
+        }
+        const double sum = std::fabs(a1) + std::fabs(a2);
+        if (best < 0 || sum < bestSum) {
+            best = j, bestSum = sum;
+            bestAngles[0] = a1 * kDegreesPerRadian;
+            bestAngles[1] = a2 * kDegreesPerRadian;
+        }
+    }
+    result[0] = bestAngles[0];
+    result[1] = bestAngles[1];
+    return best >= 0 ? 1 : 0;
+}
+
+int FoldRotaryAngleNear(double reference, int limitsOn, double min, double max, double* angle) {
+    double degrees = *angle * kDegreesPerRadian;
+    if (!FoldNearDegrees(reference, limitsOn, min, max, &degrees)) {
+        return 0;
+    }
+    *angle = degrees / kDegreesPerRadian;
+    return 1;
+}
+
+int AcceptRotarySolution(double angle1, double angle2) {
+    const int s = KinematicsMode.preferredRotarySign;
+    if (s != 1 && s != -1) {
+        return 1;
+    }
+    if (CurrentMachine.rotary[0].axis != 2) {
+        if ((s == 1 && angle1 < 0) || (s == -1 && angle1 > 0)) {
+            return 0;
+        }
+    }
+    if (CurrentMachine.rotary[1].axis == 2) {
+        return 1;
+    }
+    return s == 1 ? angle2 >= 0 : angle2 <= 0;
+}
+
+int FoldRotaryAnglesIntoLimits(double* angle1, double* angle2) {
+    const StrokeLimits& s = CurrentMachine.strokes;
+    double* angles[2] = {angle1, angle2};
+    double folded[2] = {*angle1, *angle2};
+    for (int k = 0; k < 2; ++k) {
+        if (!s.enabled[3 + k]) {
+            continue;
+        }
+        const double lo = s.min[3 + k], hi = s.max[3 + k];
+        const double degrees = folded[k] * kDegreesPerRadian;
+        if (degrees >= lo && degrees <= hi) {
+            continue;
+        }
+        double tried = degrees;
+        if (degrees > 0) {
+            tried -= 360.0;
+        } else if (degrees < 0) {
+            tried += 360.0;
+        }
+        if (degrees == 0 || !(tried >= lo && tried <= hi)) {
+            return 0;
+        }
+        folded[k] += degrees > 0 ? -2 * kPi : 2 * kPi;
+    }
+    *angles[0] = folded[0];
+    *angles[1] = folded[1];
+    return 1;
+}
+
+int CheckOverTravel(const double position[5]) {
+    const StrokeLimits& s = CurrentMachine.strokes;
+    for (int i = 0; i < 5; ++i) {
+        if (s.enabled[i] && !(position[i] >= s.min[i] && position[i] <= s.max[i])) {
+            OverTravelLetter = KinematicsController.axisLetters[i];
+            return i;
+        }
+    }
+    return -1;
+}
+
+void WrapDegrees(double* angle, double lo, double hi) {
+    // Beyond this many turns the step loop is replaced by one remainder.
+    constexpr double kMaxLoopSpan = 360.0 * 4096;
+    double a = *angle;
+    if (!std::isfinite(a)) {
+        return;
+    }
+    if (a < lo) {
+        if (lo - a > kMaxLoopSpan) {
+            a = lo + std::fmod(a - lo, 360.0);
+        }
+        while (a < lo) {
+            a += 360.0;
+        }
+    } else if (a > hi) {
+        if (a - hi > kMaxLoopSpan) {
+            a = hi + std::fmod(a - hi, 360.0);
+        }
+        while (a > hi) {
+            a -= 360.0;
+        }
+    }
+    *angle = a;
+}
+
+double DiffRotaryAngle(double a, double b) {
+    if (KinematicsMode.incrementalMode) {
+        return b - a;
+    }
+    auto reduce = [](double x) {
+        return x < 0 ? std::fmod(x, 360.0) + 360.0 : std::fmod(x, 360.0);
+    };
+    double d = reduce(b) - reduce(a);
+    if (d > 180.0) {
+        d -= 360.0;
+    } else if (d < -180.0) {
+        d += 360.0;
+    } else if (d == 0) {
+        d = 0.0;
+    }
+    if (KinematicsController.heidenhain) {
+        if (d == 180.0 && a > b) {
+            d = -180.0;
+        } else if (d == -180.0 && b > a && a >= 0) {
+            d = 180.0;
+        }
+    }
+    return d;
+}
+
+double GetAngleForRotationOrder(double fallback) {
+    const TiltedWorkPlane& plane = CurrentWorkPlane;
+    switch (plane.rotationOrderCode) {
+        case 27:
+        case 155:
+        case 125:
+        case 39:
+        case 167:
+            return plane.planeAngles[0];
+        case 30:
+        case 158:
+        case 54:
+        case 182:
+            return plane.planeAngles[1];
+        case 57:
+        case 185:
+        case 45:
+        case 173:
+            return plane.planeAngles[2];
+        default:
+            return fallback;
+    }
+}
+
+// --- Warning file --------------------------------------------------------------------------
+
+std::string MakeWarningFilePath(const std::string& programPath) {
+    const size_t dot = programPath.rfind('.');
+    const size_t separator = programPath.find_last_of("/\\");
+    const bool hasExtension =
+        dot != std::string::npos && (separator == std::string::npos || dot > separator);
+    std::string path = hasExtension ? programPath.substr(0, dot) : programPath;
+    path += "_warning.txt";
+    return path;
+}
+
+int OpenWarningFile() {
+    WarningFileState& w = WarningFile;
+    if (KinematicsController.warningLevel < 1) {
+        return 0;
+    }
+    if (w.stream != nullptr) {
+        std::fclose(w.stream);
+        w.stream = nullptr;
+    }
+    w.count = 0;
+    w.path = MakeWarningFilePath(CurrentNcSource.programPath);
+    if (CurrentNcSource.programPath.empty() || w.path.size() > kMaxPathLength) {
+        w.path.clear();
+        return 0;
+    }
+    w.stream = std::fopen(w.path.c_str(), "w");
+    if (w.stream == nullptr) {
+        return 0;
+    }
+    std::fputs("<<< WARNING INFORMATION >>>\n-----------\n", w.stream);
+    return 1;
+}
+
+int WriteLongRotaryMoveWarning(double from1, double from2, double to1, double to2) {
+    WarningFileState& w = WarningFile;
+    if (KinematicsController.warningLevel < 1) {
+        return 0;
+    }
+    if (w.stream == nullptr && !OpenWarningFile()) {
+        return 0;
+    }
+    const NcSourceLocation& src = CurrentNcSource;
+    int written = 0;
+    if (src.inSubprogram) {
+        written = std::fprintf(w.stream, "%s:%d:%s", src.subprogramName.c_str(), src.subprogramLine,
+                               src.blockText.c_str());
+    } else {
+        written = std::fprintf(w.stream, "%d:%s", src.mainLine, src.blockText.c_str());
+    }
+    if (written < 0 || std::fputs("* Long movement of rotary axis *\n", w.stream) < 0 ||
+        std::fprintf(w.stream, "( %f , %f ) -> ( %f , %f )\n\n", from1, from2, to1, to2) < 0) {
+        return 0;
+    }
+    if (w.count < INT_MAX) {
+        ++w.count;
+    }
+    return 1;
+}
+
+int CloseWarningFile() {
+    WarningFileState& w = WarningFile;
+    if (w.stream != nullptr) {
+        if (std::fclose(w.stream) != 0) {
+            w.count = 0;  // the entries may not have reached the file
+        }
+        w.stream = nullptr;
+    }
+    const int written = w.count;
+    w.count = 0;
+    return written;
+}
+
+}  // namespace mirexa

@@ -1,0 +1,83 @@
+// Rotary-angle solutions for a wanted tool axis, angle folding and wrapping, the stroke
+// over-travel test and the long rotary move warning file.
+#pragma once
+
+#include <cstdio>
+#include <string>
+
+namespace mirexa {
+
+// At most two (angle 1, angle 2) pairs (deg) that turn the base tool axis onto a wanted axis.
+struct RotaryCandidates {
+    int count = {};
+    double angle[2][2] = {};  // [candidate][rotary axis]
+};
+
+// Candidates for the unit tool axis t, found by inverting the tool axis map. An axis that the
+// tool axis lies along keeps `previous` (or the plane's angle in the HEIDENHAIN and SIEMENS
+// dialects with the tilted plane active).
+void ListRotaryCandidates(const double axis[3], const double previous[2], RotaryCandidates* out);
+
+// The chosen pair (deg) for a wanted tool axis, folded near the previous angles and into the
+// enabled ranges; (0, 0) and result 0 when no candidate fits. Writes the long rotary move
+// warning when the candidate count drops from 2 to 1 with a jump above 160 deg.
+int SolveRotaryAngles(const double axis[3], const double previous[2], const int limitFlags[2],
+                      const double range1[2], const double range2[2], double result[2]);
+// The same for tilted rotary axes; the warning is not restricted to an active cutting run.
+int SolveRotaryAnglesGeneral(const double axis[3], const double previous[2],
+                             const int limitFlags[2], const double range1[2],
+                             const double range2[2], double result[2]);
+// For the NC interpreter: the candidate fitting the strokes with the smallest |a1| + |a2|.
+int SolveRotaryAnglesNc(const double axis[3], double result[2]);
+
+// Brings an angle (rad, in/out) within half a turn of the reference (deg), then into [min, max]
+// (deg) when limitsOn; 0 and the angle unchanged when it cannot be brought into the range.
+int FoldRotaryAngleNear(double reference, int limitsOn, double min, double max, double* angle);
+// 0 when the pair (deg) goes against the preferred rotary sign.
+int AcceptRotarySolution(double angle1, double angle2);
+// One +-360 deg step of each angle (rad, in/out) into its enabled stroke; 0 when impossible.
+int FoldRotaryAnglesIntoLimits(double* angle1, double* angle2);
+
+// The letter of the last axis found outside its stroke.
+extern char OverTravelLetter;
+// Index 0..4 of the first enabled axis of the position (mm, deg) outside its stroke, else -1.
+int CheckOverTravel(const double position[5]);
+
+// Adds or subtracts whole turns until lo <= angle <= hi (deg). Non-finite angles stay as they are.
+void WrapDegrees(double* angle, double lo, double hi);
+// Signed rotary move from a to b (deg), folded into [-180, 180].
+double DiffRotaryAngle(double a, double b);
+// One of the three tilted-plane angles by the rotation-order code, else the fallback (deg).
+double GetAngleForRotationOrder(double fallback);
+
+// --- Long rotary move warning file ---------------------------------------------------------
+
+// Where the interpreter stands, for the warning entries.
+struct NcSourceLocation {
+    std::string programPath;  // the NC program file; the warning file is named after it
+    int inSubprogram = {};
+    std::string subprogramName;
+    int subprogramLine = {};
+    int mainLine = {};
+    std::string blockText;  // the block text with its own line end
+};
+extern NcSourceLocation CurrentNcSource;
+
+struct WarningFileState {
+    std::FILE* stream = {};
+    int count = {};    // entries written since the file was opened
+    std::string path;  // the path of the last file opened
+};
+extern WarningFileState WarningFile;
+
+// The warning file path for an NC program path: the extension replaced by "_warning.txt", or
+// that ending appended when the file name has no extension.
+std::string MakeWarningFilePath(const std::string& programPath);
+// Creates the warning file with its header; 0 when the level is below 1 or it cannot be created.
+int OpenWarningFile();
+// Appends one entry (angles in deg); 1 when it was written.
+int WriteLongRotaryMoveWarning(double from1, double from2, double to1, double to2);
+// Closes the file at the end of a cutting run; returns the entries written and resets the count.
+int CloseWarningFile();
+
+}  // namespace mirexa

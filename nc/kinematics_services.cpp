@@ -1,0 +1,55 @@
+// Interpreter services that set the kinematics inputs.
+#include "nc/kinematics_services.h"
+
+#include "config/offset_tables.h"
+#include "geometry/machine_kinematics.h"
+#include "geometry/orientation_frames.h"
+#include "geometry/vector_math.h"
+
+namespace mirexa {
+
+namespace {
+
+void ReadWorkOffsetTableEntry(int index, double out[5]) {
+    for (int i = 0; i < 5; ++i) {
+        out[i] = (index >= 0 && index < kWorkOffsetEntries) ? WorkOffsetTable[index].axis[i] : 0.0;
+    }
+}
+
+}  // namespace
+
+void InstallWorkOffsetSource() {
+    WorkOffsetSource.readEntry = ReadWorkOffsetTableEntry;
+}
+
+void ApplyCurrentWorkOffset() {
+    const int index =
+        WorkOffsetSource.currentIndex != nullptr ? WorkOffsetSource.currentIndex() : 0;
+    MotionPosition origin = WorkOffsetTable[0];
+    if (index > 0 && index < kWorkOffsetEntries) {
+        for (int i = 0; i < 5; ++i) {
+            origin.axis[i] += WorkOffsetTable[index].axis[i];
+        }
+    }
+    WorkOrigin = origin;
+    UpdateToolMatrixWithWorkOffset();
+}
+
+void SetToolVectorFromAngle(double angle) {
+    const double length = CurrentToolValues.lengthOffset;
+    double* v = CurrentToolValues.fixedHeadOffset;
+    if (KinematicsController.mazak && !KinematicsController.lathe && !CurrentMachine.headRotation) {
+        v[0] = 0.0, v[1] = 0.0, v[2] = length;
+        return;
+    }
+    double s = 0, c = 1;
+    SinCosDegrees(angle, 1, &s, &c);
+    v[0] = s * length, v[1] = 0.0, v[2] = c * length;
+}
+
+void SetRotaryShortestPath(int on) {
+    KinematicsMode.shortestPath[0] = on ? 1 : 0;
+    KinematicsMode.shortestPath[1] = on ? 1 : 0;
+}
+
+}  // namespace mirexa

@@ -1,0 +1,21 @@
+// Interpreter services that set the kinematics inputs: the work origin, the fixed head-offset
+// vector and the rotary shortest-path flags.
+#pragma once
+
+namespace mirexa {
+
+// Points the orientation frames at the configuration's work offset table.
+void InstallWorkOffsetSource();
+
+// Work origin := entry 0, plus the entry of the current work offset index when it is not 0; then
+// rebuilds the work-side frame.
+void ApplyCurrentWorkOffset();
+
+// Fixed head-offset vector := (sin a * L, 0, cos a * L) for the angle a (deg) and the effective
+// tool length L; (0, 0, L) in the MAZAK dialect on a non-lathe without a fixed angle head.
+void SetToolVectorFromAngle(double angle);
+
+// Switches the shortest-path flag of both rotary axes.
+void SetRotaryShortestPath(int on);
+
+}  // namespace mirexa

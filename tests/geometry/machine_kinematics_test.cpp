@@ -1,0 +1,595 @@
+// Machine kinematics against Rodrigues' rotation, hand-worked poses, round trips over random
+// machines and the pose invariant of UpdateMachinePosition.
+#include "geometry/machine_kinematics.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <limits>
+#include <random>
+
+#include "geometry/vector_math.h"
+#include "tests/geometry/kinematics_test_support.h"
+
+namespace mirexa {
+namespace {
+
+using testing::AxisAbout;
+using testing::Distance3;
+using testing::Rodrigues;
+
+constexpr unsigned kSeed = 20261207;
+
+class KinematicsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        testing::ResetKinematicsState();
+    }
+    void TearDown() override {
+        testing::ResetKinematicsState();
+    }
+};
+
+TEST_F(KinematicsTest, TiltedRotationsMatchRodrigues) {
+    std::mt19937_64 rng(kSeed);
+    std::printf("seed %u\n", kSeed);
+    std::uniform_real_distribution<double> angle(-M_PI, M_PI);
+    std::uniform_real_distribution<double> unit(-1, 1);
+    for (int n = 0; n < 2000; ++n) {
+        const int a = n % 3;
+        const int p = (a + 1) % 3, q = (a + 2) % 3;
+        const double tilt = angle(rng), turn = angle(rng);
+        const double v[3] = {unit(rng), unit(rng), unit(rng)};
+        double axis[3] = {0, 0, 0};
+        axis[a] = std::cos(tilt);
+        axis[p] = std::sin(tilt);
+        double expected[3], got[3];
+        Rodrigues(axis, turn, v, expected);
+        RotateAboutTiltedAxis(v, got, std::sin(tilt), std::cos(tilt), std::sin(turn),
+                              std::cos(turn), a, p, q);
+        ASSERT_LT(Distance3(expected, got), 1e-15 * 8) << "axis " << a << " case " << n;
+
+        // An axis given by a vector: the turn is about that vector itself.
+        const int k = n % 2;
+        double w[3] = {unit(rng), unit(rng), unit(rng)};
+        const double length = Vec3Length(w);
+        for (double& c : w) {
+            c /= length;
+        }
+        RotaryAxisFrame f = AxisAbout(k);
+        testing::TiltByVector(&f, w);
+        Rodrigues(w, turn, v, expected);
+        RotateAboutDoublyTiltedAxis(v, got, f.tiltSin, f.tiltCos, f.azimuthSin, f.azimuthCos,
+                                    std::sin(turn), std::cos(turn), k, f.planeP, f.planeQ);
+        ASSERT_LT(Distance3(expected, got), 1e-15 * 8) << "vector axis " << k << " case " << n;
+    }
+}
+
+TEST_F(KinematicsTest, RightAngleTurnsAreExact) {
+    // (0,0,1) about X by 90 deg, both direction signs.
+    CurrentMachine.rotaryType = 2;
+    CurrentMachine.rotary[0] = AxisAbout(0);
+    double axis[3];
+    const double a90[2] = {90, 0};
+    ComputeToolAxisFromRotaryAngles(a90, axis);
+    EXPECT_EQ(axis[0], 0.0);
+    EXPECT_EQ(axis[1], -1.0);
+    EXPECT_EQ(axis[2], 0.0);
+    EXPECT_FALSE(std::signbit(axis[0]) || std::signbit(axis[2]));
+    CurrentMachine.rotary[0].sign = -1;
+    ComputeToolAxisFromRotaryAngles(a90, axis);
+    EXPECT_EQ(axis[1], 1.0);
+    EXPECT_EQ(axis[2], 0.0);
+
+    // C-A head at (90, 90).
+    CurrentMachine = {};
+    CurrentMachine.rotaryType = 1;
+    CurrentMachine.rotary[0] = AxisAbout(2);
+    CurrentMachine.rotary[1] = AxisAbout(0);
+    const double both90[2] = {90, 90};
+    ComputeToolAxisFromRotaryAngles(both90, axis);
+    EXPECT_EQ(axis[0], 1.0);
+    EXPECT_EQ(axis[1], 0.0);
+    EXPECT_EQ(axis[2], 0.0);
+
+    // Mixed machine, B head, HP = (0,0,100), G = 50 at (90, 0).
+    CurrentMachine = {};
+    CurrentMachine.rotaryType = 3;
+    CurrentMachine.rotary[0] = AxisAbout(1);
+    CurrentMachine.headPosition[2] = 100;
+    CurrentToolValues.gaugeLength = 50;
+    const double machine[5] = {0, 0, 0, 90, 0};
+    double point[3];
+    ComputeToolTipAndAxis(machine, point, axis);
+    EXPECT_EQ(point[0], -150.0);
+    EXPECT_EQ(point[1], 0.0);
+    EXPECT_EQ(point[2], 100.0);
+    EXPECT_EQ(axis[0], 1.0);
+    EXPECT_EQ(axis[1], 0.0);
+    EXPECT_EQ(axis[2], 0.0);
+}
+
+TEST_F(KinematicsTest, ToolAxisSnapsBelowOneNanometreOfUnit) {
+    CurrentMachine.rotaryType = 2;
+    const double b[3] = {9.99e-10, 1e-9, -0.0};
+    for (int i = 0; i < 3; ++i) {
+        CurrentMachine.toolDirection[i] = b[i];
+    }
+    CurrentMachine.toolDirection[2] = -0.0;
+    double axis[3];
+    const double zero[2] = {0, 0};
+    ComputeToolAxisFromRotaryAngles(zero, axis);
+    EXPECT_EQ(axis[0], 0.0);
+    EXPECT_EQ(axis[1], 1e-9);
+    EXPECT_EQ(axis[2], 0.0);
+    EXPECT_FALSE(std::signbit(axis[2]));
+    double v[3] = {-9.99e-10, -1e-9, 5e-10};
+    SnapToolAxis(v);
+    EXPECT_EQ(v[0], 0.0);
+    EXPECT_EQ(v[1], -1e-9);
+    EXPECT_EQ(v[2], 0.0);
+}
+
+TEST_F(KinematicsTest, ReversedAxisTurnsTheOtherWay) {
+    std::mt19937_64 rng(kSeed + 1);
+    std::uniform_real_distribution<double> angle(-360, 360);
+    for (int type = 0; type <= 3; ++type) {
+        testing::SetRandomMachine(rng, type, 1, 2);
+        const double theta[2] = {angle(rng), angle(rng)};
+        double forward[3], reversed[3];
+        CurrentMachine.rotary[0].sign = 1;
+        CurrentMachine.rotary[1].sign = 1;
+        const double negated[2] = {-theta[0], -theta[1]};
+        ComputeToolAxisFromRotaryAngles(negated, forward);
+        CurrentMachine.rotary[0].sign = -1;
+        CurrentMachine.rotary[1].sign = -1;
+        ComputeToolAxisFromRotaryAngles(theta, reversed);
+        EXPECT_LT(Distance3(forward, reversed), 1e-12) << "type " << type;
+    }
+}
+
+// Forward then inverse kinematics returns the machine X, Y, Z on random machines of every type,
+// both direction signs, every tilt kind and several tool directions.
+TEST_F(KinematicsTest, InverseUndoesForwardOnRandomMachines) {
+    std::mt19937_64 rng(kSeed + 2);
+    std::printf("seed %u\n", kSeed + 2);
+    std::uniform_real_distribution<double> angle(-360, 360);
+    std::uniform_real_distribution<double> pos(-500, 500);
+    int checked = 0;
+    for (int n = 0; n < 6000; ++n) {
+        const int type = n % 4, tilt = (n / 4) % 3, direction = (n / 12) % 3;
+        testing::SetRandomMachine(rng, type, tilt, direction);
+        const double m[5] = {pos(rng), pos(rng), pos(rng), angle(rng), angle(rng)};
+        double point[3], axis[3], back[3];
+        ComputeToolTipAndAxis(m, point, axis);
+        const double angles[2] = {m[3], m[4]};
+        ComputeMachinePositionFromToolPoint(point, angles, back);
+        ASSERT_LT(Distance3(m, back), 2e-12)
+            << "type " << type << " tilt " << tilt << " direction " << direction << " case " << n;
+        // The tool axis is the turned base axis: still a unit vector (up to the snap).
+        ASSERT_NEAR(Vec3Length(axis), 1.0, 2e-9);
+        ++checked;
+    }
+    EXPECT_EQ(checked, 6000);
+}
+
+TEST_F(KinematicsTest, RotaryRadiusHandValues) {
+    // Mixed, B head: the tip swings about the pivot at the gauge length.
+    CurrentMachine.rotaryType = 3;
+    CurrentMachine.rotary[0] = AxisAbout(1);
+    CurrentToolValues.gaugeLength = 100;
+    const double m[5] = {0, 0, 0, 0, 0};
+    double r[2];
+    ComputeRotaryRadius(m, r);
+    EXPECT_EQ(r[0], 100.0);
+    // C table at TP = (10, 0, 0): the tip lies 10 + 100 from its centre after B = 90 ...
+    CurrentMachine.tablePosition[0] = 10;
+    const double tilted[5] = {0, 0, 0, 90, 0};
+    ComputeRotaryRadius(tilted, r);
+    EXPECT_NEAR(r[1], 110.0, 1e-12);
+
+    // Table-table A-C: the distance of the machine point from the A axis through TP, and from
+    // the C axis after the A turn.
+    CurrentMachine = {};
+    CurrentMachine.rotaryType = 2;
+    CurrentMachine.tablePosition[1] = 20;
+    const double p[5] = {30, 20 + 3, 4, 90, 0};
+    ComputeRotaryRadius(p, r);
+    EXPECT_NEAR(r[0], 5.0, 1e-12);
+    // A turns (30, 3, 4) to (30, -4, 3): 50 from the C axis.
+    EXPECT_NEAR(r[1], std::hypot(30.0, 4.0), 1e-12);
+}
+
+TEST_F(KinematicsTest, NonFiniteAndHugeAnglesEndWithoutHanging) {
+    const double inf = std::numeric_limits<double>::infinity();
+    const double values[] = {inf, -inf, std::nan(""), 1e300, -1e17};
+    for (int type = 0; type <= 3; ++type) {
+        testing::ResetKinematicsState();
+        CurrentMachine.rotaryType = type;
+        CurrentMachine.strokes.enabled[3] = CurrentMachine.strokes.enabled[4] = 1;
+        CurrentMachine.strokes.max[3] = CurrentMachine.strokes.max[4] = 360;
+        for (double v : values) {
+            const double m[5] = {1, 2, 3, v, v};
+            double point[3], axis[3], radii[2];
+            ComputeToolTipAndAxis(m, point, axis);
+            ComputeRotaryRadius(m, radii);
+            CurrentMachinePose.program = {{1, 2, 3, v, 0}};
+            UpdateMachinePosition();
+            KinematicsMode.planeCoordinates = 1;
+            CurrentWorkPlane.active = 1;
+            UpdateMachinePosition();
+            KinematicsMode.planeCoordinates = 0;
+            CurrentWorkPlane.active = 0;
+            if (std::isfinite(v)) {
+                EXPECT_NEAR(Vec3Length(axis), 1.0, 1e-9) << v;
+            }
+        }
+    }
+}
+
+TEST_F(KinematicsTest, PlaneTransformsAreInversePairs) {
+    // Plane X axis along machine Y, Y along -X, Z along Z, origin (1,2,3), work origin (10,0,0).
+    const double q[9] = {0, 1, 0, -1, 0, 0, 0, 0, 1};
+    for (int i = 0; i < 9; ++i) {
+        CurrentWorkPlane.matrix[i] = q[i];
+    }
+    CurrentWorkPlane.origin[0] = 1, CurrentWorkPlane.origin[1] = 2, CurrentWorkPlane.origin[2] = 3;
+    WorkOrigin.axis[0] = 10;
+    const double p[3] = {16, 7, 8};
+    double plane[3], back[3];
+    ConvertMachineToPlane(p, plane);
+    // d = (5, 5, 5): plane X = d.y, plane Y = -d.x.
+    EXPECT_EQ(plane[0], 5.0);
+    EXPECT_EQ(plane[1], -5.0);
+    EXPECT_EQ(plane[2], 5.0);
+    ConvertPlaneToMachine(plane, back);
+    EXPECT_EQ(back[0], 16.0);
+    EXPECT_EQ(back[1], 7.0);
+    EXPECT_EQ(back[2], 8.0);
+    double w[5];
+    const double five[5] = {1, 2, 3, 4, 5};
+    WorkOrigin = {{1, 1, 1, 1, 1}};
+    SubtractWorkOffset(five, w);
+    EXPECT_EQ(w[4], 4.0);
+    AddWorkOffset(w, w);
+    EXPECT_EQ(w[4], 5.0);
+}
+
+// After UpdateMachinePosition the tool pose is the forward kinematics of the machine position
+// in the tool centre point, plain and tilted-plane branches.
+TEST_F(KinematicsTest, UpdatedPoseIsForwardKinematicsOfMachinePosition) {
+    std::mt19937_64 rng(kSeed + 3);
+    std::printf("seed %u\n", kSeed + 3);
+    std::uniform_real_distribution<double> angle(-180, 180);
+    std::uniform_real_distribution<double> pos(-200, 200);
+    std::uniform_real_distribution<double> length(0, 150);
+    for (int n = 0; n < 3000; ++n) {
+        const int type = n % 4, branch = (n / 4) % 3, tilt = (n / 12) % 3;
+        // The head types build the gauge offset along the head's Z: the base axis stays (0,0,1).
+        const int direction = type == 2 ? (n / 36) % 3 : 0;
+        testing::ResetKinematicsState();
+        testing::SetRandomMachine(rng, type, tilt, direction);
+        CurrentToolValues.toolShift = length(rng) / 10;
+        CurrentToolValues.lengthOffset = length(rng);
+        WorkOrigin = {{pos(rng), pos(rng), pos(rng), angle(rng), angle(rng)}};
+        CurrentMachinePose.program = {{pos(rng), pos(rng), pos(rng), angle(rng), angle(rng)}};
+        if (branch == 0) {
+            KinematicsMode.toolCenterControl = 1 + n % 2;
+            KinematicsMode.tclCoordinate = (n / 2) % 2;
+            const double programAngles[2] = {CurrentMachinePose.program.axis[3],
+                                             CurrentMachinePose.program.axis[4]};
+            FillTcpTableFrame(programAngles);
+        } else if (branch == 2) {
+            KinematicsMode.planeCoordinates = 1;
+            CurrentWorkPlane.active = 1;
+            // Stored angles, or angles solved for the plane's Z axis; the machine may also keep
+            // the programmed angles, and the pose then follows the machine position.
+            CurrentWorkPlane.mode = (n / 36) % 2 ? 2 : 0;
+            KinematicsMode.keepProgrammedAngles = (n / 72) % 2;
+            CurrentWorkPlane.storedAngles[0] = angle(rng);
+            CurrentWorkPlane.storedAngles[1] = angle(rng);
+            const double ex[3] = {1, 0, 0};
+            RotateVectorByRotaryAngles(CurrentWorkPlane.storedAngles, ex, CurrentWorkPlane.matrix);
+            const double ey[3] = {0, 1, 0};
+            RotateVectorByRotaryAngles(CurrentWorkPlane.storedAngles, ey,
+                                       CurrentWorkPlane.matrix + 3);
+            RotateVectorByRotaryAngles(CurrentWorkPlane.storedAngles, CurrentMachine.toolDirection,
+                                       CurrentWorkPlane.matrix + 6);
+            CurrentWorkPlane.origin[0] = pos(rng);
+        }
+        UpdateMachinePosition();
+        double point[3], axis[3];
+        ComputeToolTipAndAxis(CurrentMachinePose.machine.axis, point, axis);
+        ASSERT_LT(Distance3(point, CurrentMachinePose.tool.point), 1e-9)
+            << "type " << type << " branch " << branch << " tilt " << tilt << " case " << n;
+        ASSERT_LT(Distance3(axis, CurrentMachinePose.tool.axis), 1e-9)
+            << "type " << type << " branch " << branch << " case " << n;
+        // The cache follows the machine angles.
+        double s = 0, c = 0;
+        SinCosDegrees(CurrentMachinePose.machine.axis[4], CurrentMachine.rotary[1].sign, &s, &c);
+        ASSERT_EQ(s, CurrentMachinePose.sin2);
+        ASSERT_EQ(c, CurrentMachinePose.cos2);
+    }
+}
+
+TEST_F(KinematicsTest, PlainBranchAddsWorkOriginAndToolLength) {
+    CurrentMachine.rotaryType = 2;
+    CurrentToolValues.gaugeLength = 100;
+    CurrentToolValues.toolShift = 5;
+    WorkOrigin = {{10, 20, 30, 0, 0}};
+    CurrentMachinePose.program = {{1, 2, 3, 0, 0}};
+    UpdateMachinePosition();
+    EXPECT_EQ(CurrentMachinePose.machine.axis[0], 11.0);
+    EXPECT_EQ(CurrentMachinePose.machine.axis[2], 33.0 + 95.0);
+    // The tip lies S below the program point plus the work origin.
+    EXPECT_EQ(CurrentMachinePose.tool.point[2], 33.0 - 5.0);
+
+    // With a tilted base axis the length is added along it.
+    const double r = std::sqrt(0.5);
+    CurrentMachine.toolDirection[0] = r;
+    CurrentMachine.toolDirection[2] = r;
+    CurrentMachine.toolDirectionTilted = 1;
+    UpdateMachinePosition();
+    EXPECT_DOUBLE_EQ(CurrentMachinePose.machine.axis[0], 11.0 + 95.0 * r);
+    EXPECT_DOUBLE_EQ(CurrentMachinePose.machine.axis[2], 33.0 + 95.0 * r);
+}
+
+TEST_F(KinematicsTest, MachinePositionSourceDerivesProgramAndBlockEnds) {
+    CurrentMachine.rotaryType = 2;
+    CurrentToolValues.gaugeLength = 100;
+    CurrentToolValues.toolShift = 4;
+    CurrentToolValues.fixedHeadOffset[0] = 7;
+    CurrentToolValues.fixedHeadOffset[1] = 8;
+    CurrentToolValues.fixedHeadOffset[2] = 9;
+    WorkOrigin = {{10, 20, 30, 1, 2}};
+    KinematicsMode.positionSource = 2;
+    CurrentMachinePose.machine = {{100, 200, 300, 0, 0}};
+    UpdateMachinePosition();
+    const MotionPosition& p = CurrentMachinePose.program;
+    EXPECT_EQ(p.axis[0], 90.0);
+    EXPECT_EQ(p.axis[2], 270.0);  // P.Z = M.Z - W.Z
+    EXPECT_EQ(p.axis[3], -1.0);
+    EXPECT_EQ(CurrentMotion.end.axis[2], 270.0 - 96.0);
+    EXPECT_EQ(CurrentMotion.transformedEnd.axis[2], 270.0 - 96.0);
+    EXPECT_EQ(CurrentMotion.end.axis[0], 90.0);
+
+    // AUTOMATIC TOOL OFFSET changes E.X and E.Z only.
+    KinematicsMode.automaticToolOffset = 1;
+    UpdateMachinePosition();
+    EXPECT_EQ(CurrentMotion.end.axis[0], 90.0 - 7);
+    EXPECT_EQ(CurrentMotion.end.axis[1], 180.0);
+    EXPECT_EQ(CurrentMotion.end.axis[2], 270.0 - 9 - 96.0);
+    EXPECT_EQ(CurrentMotion.transformedEnd.axis[0], 90.0);
+    EXPECT_EQ(CurrentMotion.transformedEnd.axis[2], 270.0 - 96.0);
+    EXPECT_EQ(p.axis[0], 90.0);
+    EXPECT_EQ(p.axis[2], 270.0);
+
+    // Length compensation instead: the compensated axis of E only.
+    KinematicsMode.automaticToolOffset = 0;
+    KinematicsMode.lengthCompensation = 1;
+    KinematicsMode.lengthCompensationAxis = 1;
+    CurrentToolValues.lengthOffset = 50;
+    UpdateMachinePosition();
+    EXPECT_EQ(CurrentMotion.end.axis[1], 130.0);
+    EXPECT_EQ(CurrentMotion.transformedEnd.axis[1], 180.0);
+}
+
+// Under G53 or G53.1 the program position derived from the machine position takes the tool
+// length along the base axis, so that the plain branch maps it back to the same machine
+// position, for every base axis.
+TEST_F(KinematicsTest, MachineCoordinateMoveRoundTripsThroughPlainBranch) {
+    const double r = std::sqrt(0.5);
+    const double directions[3][3] = {{0, 0, 1}, {0, 1, 0}, {r, 0, r}};
+    for (int g : {53, 531}) {
+        for (const auto& b : directions) {
+            testing::ResetKinematicsState();
+            CurrentMachine.rotaryType = 2;
+            for (int i = 0; i < 3; ++i) {
+                CurrentMachine.toolDirection[i] = b[i];
+            }
+            CurrentMachine.toolDirectionTilted = b[2] != 1;
+            CurrentToolValues.gaugeLength = 120;
+            CurrentToolValues.toolShift = 20;
+            WorkOrigin = {{5, 6, 7, 0, 0}};
+            const MotionPosition given = {{100, 200, 300, 0, 0}};
+            CurrentMachinePose.machine = given;
+            if (g == 53) {
+                KinematicsMode.machineCoordinateMove = 1;
+            } else {
+                KinematicsMode.lastGCode = 531;
+            }
+            UpdateMachinePosition();
+            if (b[2] == 1) {
+                EXPECT_EQ(CurrentMachinePose.program.axis[2], 300.0 - 7 - 100);
+            }
+            KinematicsMode.machineCoordinateMove = 0;
+            KinematicsMode.lastGCode = 0;
+            UpdateMachinePosition();
+            EXPECT_LT(Distance3(CurrentMachinePose.machine.axis, given.axis), 1e-12)
+                << "G" << g << " b " << b[0] << "," << b[1] << "," << b[2];
+        }
+    }
+}
+
+TEST_F(KinematicsTest, PlaneCoordinatesUnderHeidenhainMachineMoveGoThroughThePlane) {
+    CurrentMachine.rotaryType = 2;
+    CurrentToolValues.gaugeLength = 100;
+    CurrentToolValues.toolShift = 3;
+    KinematicsMode.planeCoordinates = 1;
+    KinematicsMode.lastGCode = 531;
+    CurrentWorkPlane.origin[2] = 10;
+    CurrentMachinePose.machine = {{1, 2, 203, 0, 0}};
+    UpdateMachinePosition();
+    // Tool point (1, 2, 103), plane point (1, 2, 93), then + S.
+    EXPECT_EQ(CurrentMachinePose.program.axis[2], 96.0);
+    EXPECT_EQ(CurrentMotion.end.axis[2], 96.0);
+}
+
+TEST_F(KinematicsTest, TableTurnOfToolCentreControlFollowsTheTableMap) {
+    std::mt19937_64 rng(kSeed + 4);
+    std::uniform_real_distribution<double> angle(-180, 180);
+    std::uniform_real_distribution<double> pos(-200, 200);
+    for (int n = 0; n < 500; ++n) {
+        testing::ResetKinematicsState();
+        const int type = n % 2 ? 2 : 3;
+        testing::SetRandomMachine(rng, type, n % 3, 0);
+        CurrentToolValues.gaugeLength = 0;
+        CurrentMachine.headPosition[0] = CurrentMachine.headPosition[1] = 0;
+        CurrentMachine.headPosition[2] = 0;
+        WorkOrigin = {{0, 0, 0, angle(rng), angle(rng)}};
+        const double programAngles[2] = {angle(rng), angle(rng)};
+        FillTcpTableFrame(programAngles);
+        // The turn equals the forward map of the table at reference + work origin angles.
+        const double p[3] = {pos(rng), pos(rng), pos(rng)};
+        const double m[5] = {p[0], p[1], p[2],
+                             type == 2 ? programAngles[0] + WorkOrigin.axis[3] : 0.0,
+                             programAngles[1] + WorkOrigin.axis[4]};
+        double expected[3], axis[3];
+        ComputeToolTipAndAxis(m, expected, axis);
+        double got[3] = {p[0], p[1], p[2]};
+        RotatePointAboutTableCentre(got);
+        ASSERT_LT(Distance3(expected, got), 1e-10) << "type " << type << " case " << n;
+    }
+}
+
+TEST_F(KinematicsTest, TcpTableFrameFill) {
+    CurrentMachine.rotaryType = 2;
+    CurrentMachine.rotary[0] = AxisAbout(0);
+    WorkOrigin = {{0, 0, 0, 30, 60}};
+    const double program[2] = {60, 30};
+    FillTcpTableFrame(program);
+    EXPECT_EQ(TcpTable.referenceAngle[0], 60.0);
+    EXPECT_EQ(TcpTable.referenceAngle[1], 30.0);
+    EXPECT_EQ(TcpTable.sin1, 1.0);  // 60 + 30
+    EXPECT_EQ(TcpTable.sin2, 1.0);  // 30 + 60
+
+    TcpTable = {};
+    CurrentMachine.rotaryType = 3;
+    FillTcpTableFrame(program);
+    EXPECT_EQ(TcpTable.referenceAngle[0], 0.0);
+    EXPECT_EQ(TcpTable.referenceAngle[1], 30.0);
+    EXPECT_EQ(TcpTable.sin1, 0.0);
+    EXPECT_EQ(TcpTable.cos1, 1.0);
+    EXPECT_EQ(TcpTable.sin2, 1.0);
+
+    // Program side with zero work origin angles: the pairs stay as they were.
+    TcpTable = {};
+    TcpTable.sin1 = 0.25;
+    KinematicsMode.tclCoordinate = 1;
+    WorkOrigin = {};
+    FillTcpTableFrame(program);
+    EXPECT_EQ(TcpTable.sin1, 0.25);
+    EXPECT_EQ(TcpTable.referenceAngle[1], 0.0);
+    // ... and with work origin angles the pairs are those of the work origin.
+    WorkOrigin.axis[4] = 90;
+    FillTcpTableFrame(program);
+    EXPECT_EQ(TcpTable.sin2, 1.0);
+    EXPECT_EQ(TcpTable.sin1, 0.25);  // axis 1 only for table-table machines
+}
+
+TEST_F(KinematicsTest, CachedTurnsFollowTheToolAxisMap) {
+    std::mt19937_64 rng(kSeed + 5);
+    std::uniform_real_distribution<double> angle(-360, 360);
+    for (int type = 0; type <= 3; ++type) {
+        testing::ResetKinematicsState();
+        testing::SetRandomMachine(rng, type, 1, 2);
+        CurrentMachinePose.program = {{0, 0, 0, angle(rng), angle(rng)}};
+        UpdateMachinePosition();
+        double viaCache[3];
+        RotateByBothRotaryAngles(CurrentMachine.toolDirection, viaCache);
+        EXPECT_LT(Distance3(viaCache, CurrentMachinePose.tool.axis), 1e-9) << "type " << type;
+        const double angles[2] = {CurrentMachinePose.machine.axis[3], 0};
+        double first[3], expected[3];
+        RotateByFirstRotaryAngle(CurrentMachine.toolDirection, first);
+        RotateVectorByRotaryAngles(angles, CurrentMachine.toolDirection, expected);
+        if (type != 1) {
+            EXPECT_LT(Distance3(first, expected), 1e-12) << "type " << type;
+        }
+    }
+}
+
+TEST_F(KinematicsTest, PathPointVariantsLeaveTheGlobalsAsDocumented) {
+    CurrentMachine.rotaryType = 2;
+    CurrentToolValues.gaugeLength = 10;
+    const MotionPosition program = {{1, 2, 3, 0, 0}};
+    MotionPosition machine = {{50, 50, 50, 0, 0}};
+    double point[3], axis[3];
+    ConvertPathPointToMachineNoPlane(program, &machine, point, axis);
+    EXPECT_EQ(CurrentMachinePose.machine.axis[2], 0.0);
+    EXPECT_EQ(point[2], 3.0);
+    ConvertPathPointToMachine(program, &machine, point, axis);
+    EXPECT_EQ(CurrentMachinePose.machine.axis[2], 13.0);
+    EXPECT_EQ(CurrentMachinePose.program.axis[0], 0.0);
+
+    // Under G53 the plain path variant only computes the pose; the other derives P.
+    KinematicsMode.machineCoordinateMove = 1;
+    ConvertPathPointToMachineNoPlane(program, &machine, point, axis);
+    EXPECT_EQ(point[2], 40.0);
+    EXPECT_EQ(CurrentMachinePose.program.axis[0], 0.0);
+    ConvertPathPointToMachine(program, &machine, point, axis);
+    EXPECT_EQ(CurrentMachinePose.program.axis[0], 50.0);
+    EXPECT_EQ(CurrentMachinePose.program.axis[2], 40.0);
+}
+
+TEST_F(KinematicsTest, ToolAxisFrameTurnsAboutTheAxisForEveryDirection) {
+    std::mt19937_64 rng(kSeed + 6);
+    std::uniform_real_distribution<double> unit(-1, 1);
+    // Vertical and horizontal axes included: the frame does not depend on an elevation angle.
+    const double fixed[4][3] = {{0, 0, 1}, {0, 0, -1}, {1, 0, 0}, {0, -1, 0}};
+    for (int n = 0; n < 400; ++n) {
+        double a[3];
+        if (n < 4) {
+            a[0] = fixed[n][0], a[1] = fixed[n][1], a[2] = fixed[n][2];
+        } else {
+            a[0] = unit(rng), a[1] = unit(rng), a[2] = unit(rng);
+            const double l = Vec3Length(a);
+            for (double& c : a) {
+                c /= l;
+            }
+        }
+        const double c[3] = {unit(rng), unit(rng), unit(rng)};
+        const double omega = unit(rng) * M_PI;
+        const double v0[3] = {unit(rng), unit(rng), unit(rng)};
+        double v[3] = {v0[0], v0[1], v0[2]};
+        RotateByToolAxisAngles(a, c, v, omega, 1);
+        double expected[3];
+        Rodrigues(a, omega, v0, expected);
+        ASSERT_LT(Distance3(expected, v), 1e-12) << "case " << n;
+        RotateByToolAxisAngles(a, c, v, omega, -1);
+        ASSERT_LT(Distance3(v0, v), 1e-12) << "case " << n;
+        // Choices 0 and 2 turn the same plane in opposite senses, keeping lengths.
+        RotateByToolAxisAngles(a, c, v, omega, 0);
+        ASSERT_NEAR(Vec3Length(v), Vec3Length(v0), 1e-12);
+        RotateByToolAxisAngles(a, c, v, omega, 2);
+        ASSERT_LT(Distance3(v0, v), 1e-12) << "case " << n;
+    }
+}
+
+TEST_F(KinematicsTest, ToolFrameAtStep) {
+    CurrentMotion.referenceStart[0] = 1;
+    CurrentMotion.referenceStep[1] = 0.5;
+    double direction[3] = {0, 0, 1}, reference[3];
+    const double point[3] = {10, 0, 0};
+    ComputeToolFrameAtStep(point, 0.1, 4, direction, reference);
+    EXPECT_EQ(reference[0], 1.0);
+    EXPECT_EQ(reference[1], 2.0);
+    EXPECT_EQ(direction[2], 1.0);
+
+    // Counter-clockwise arc about the origin in XY: the direction becomes the tangent (0, 1, 0)
+    // at (10, 0), and the reference is turned by the spindle angle about it.
+    CurrentMotion.motionType = 3;
+    CurrentMotion.spindleStartAngle = M_PI / 2;
+    CurrentMotion.referenceStart[0] = 0;
+    CurrentMotion.referenceStart[2] = 1;
+    CurrentMotion.referenceStep[1] = 0;
+    ComputeToolFrameAtStep(point, 0.0, 0, direction, reference);
+    EXPECT_NEAR(direction[0], 0.0, 1e-15);
+    EXPECT_NEAR(direction[1], 1.0, 1e-15);
+    // t = z x y = -x, w = y x -x = z; turning z by 90 deg about y gives x.
+    EXPECT_NEAR(reference[0], 1.0, 1e-15);
+    EXPECT_NEAR(reference[2], 0.0, 1e-15);
+}
+
+}  // namespace
+}  // namespace mirexa

@@ -1,0 +1,568 @@
+// Rotary-angle solutions, folding, wrapping, over-travel and the long rotary move warning file.
+#include "geometry/rotary_solutions.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <limits>
+#include <random>
+#include <sstream>
+#include <string>
+
+#include <unistd.h>
+
+#include "geometry/machine_kinematics.h"
+#include "tests/geometry/kinematics_test_support.h"
+
+namespace mirexa {
+namespace {
+
+using testing::AngleGap;
+using testing::AxisAbout;
+using testing::Distance3;
+
+constexpr unsigned kSeed = 7122026;
+
+class RotarySolutionsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        testing::ResetKinematicsState();
+    }
+    void TearDown() override {
+        CloseWarningFile();
+        CurrentNcSource = {};
+        WarningFile = {};
+        testing::ResetKinematicsState();
+    }
+    // Mixed machine: B head (axis 1 about Y), C table (axis 2 about Z).
+    static void SetBHeadCTable() {
+        CurrentMachine.rotaryType = 3;
+        CurrentMachine.rotary[0] = AxisAbout(1);
+        CurrentMachine.rotary[1] = AxisAbout(2);
+    }
+    static void AxisFor(double a1, double a2, double axis[3]) {
+        const double angles[2] = {a1, a2};
+        ComputeToolAxisFromRotaryAngles(angles, axis);
+    }
+};
+
+// Every candidate turns the base axis onto the wanted axis, and one of them is the pair the axis
+// was built from, on random layouts of every type, both signs, tilted axes and tilted bases.
+TEST_F(RotarySolutionsTest, CandidatesReproduceTheToolAxis) {
+    std::mt19937_64 rng(kSeed);
+    std::printf("seed %u\n", kSeed);
+    std::uniform_real_distribution<double> angle(-180, 180);
+    int found = 0, total = 0;
+    for (int n = 0; n < 6000; ++n) {
+        const int type = n % 4, tilt = (n / 4) % 3, direction = (n / 12) % 3;
+        testing::SetRandomMachine(rng, type, tilt, direction);
+        const double a1 = angle(rng), a2 = angle(rng);
+        double t[3];
+        AxisFor(a1, a2, t);
+        const double previous[2] = {a1 + 1, a2 + 1};
+        RotaryCandidates c;
+        ListRotaryCandidates(t, previous, &c);
+        ASSERT_GE(c.count, 1) << "case " << n;
+        bool hit = false, anyFree = false;
+        for (int j = 0; j < c.count; ++j) {
+            double back[3];
+            AxisFor(c.angle[j][0], c.angle[j][1], back);
+            ASSERT_LT(Distance3(back, t), 1e-9) << "type " << type << " tilt " << tilt
+                                                << " direction " << direction << " case " << n;
+            // Either the pair itself, or the axes that cannot change the tool axis keep
+            // their previous angle.
+            double other[3];
+            AxisFor(a1, c.angle[j][1], other);
+            const bool firstFree = Distance3(other, t) < 1e-9;
+            AxisFor(c.angle[j][0], a2, other);
+            const bool secondFree = Distance3(other, t) < 1e-9;
+            anyFree = anyFree || firstFree || secondFree;
+            if ((AngleGap(c.angle[j][0], a1) < 1e-7 || firstFree) &&
+                (AngleGap(c.angle[j][1], a2) < 1e-7 || secondFree)) {
+                hit = true;
+            }
+        }
+        // Away from the singular layouts a tool axis has two distinct solutions.
+        ASSERT_TRUE(anyFree || c.count == 2) << "type " << type << " case " << n;
+        ++total;
+        found += hit;
+        ASSERT_TRUE(hit) << "type " << type << " tilt " << tilt << " direction " << direction
+                         << " case " << n << " angles " << a1 << ", " << a2;
+    }
+    EXPECT_EQ(found, total);
+}
+
+TEST_F(RotarySolutionsTest, AxisAlongTheOuterRotaryAxisKeepsItsAngle) {
+    // C-A head: tool axis (0, 0, 1) lies along C.
+    CurrentMachine.rotaryType = 1;
+    CurrentMachine.rotary[0] = AxisAbout(2);
+    CurrentMachine.rotary[1] = AxisAbout(0);
+    const double t[3] = {0, 0, 1};
+    const double previous[2] = {37.5, 10};
+    RotaryCandidates c;
+    ListRotaryCandidates(t, previous, &c);
+    ASSERT_EQ(c.count, 1);
+    EXPECT_EQ(c.angle[0][0], 37.5);
+    EXPECT_NEAR(c.angle[0][1], 0.0, 1e-12);
+    // A residue far below 1e-9 is the same axis.
+    const double nearly[3] = {1e-17, -1e-17, 1};
+    ListRotaryCandidates(nearly, previous, &c);
+    ASSERT_EQ(c.count, 1);
+    EXPECT_EQ(c.angle[0][0], 37.5);
+
+    // With the tilted plane active: HEIDENHAIN takes the plane's SPC angle, SIEMENS the angle of
+    // the rotation order.
+    CurrentWorkPlane.active = 1;
+    CurrentWorkPlane.planeAngles[0] = 11;
+    CurrentWorkPlane.planeAngles[1] = 22;
+    CurrentWorkPlane.planeAngles[2] = 33;
+    KinematicsController.heidenhain = 1;
+    ListRotaryCandidates(t, previous, &c);
+    EXPECT_EQ(c.angle[0][0], 33.0);
+    KinematicsController.heidenhain = 0;
+    KinematicsController.siemens = 1;
+    CurrentWorkPlane.rotationOrderCode = 158;
+    ListRotaryCandidates(t, previous, &c);
+    EXPECT_EQ(c.angle[0][0], 22.0);
+    CurrentWorkPlane.rotationOrderCode = 1;
+    ListRotaryCandidates(t, previous, &c);
+    EXPECT_EQ(c.angle[0][0], 37.5);
+
+    // Table-table with axis 1 about Z: axis 1 cannot change the tool axis and keeps its angle.
+    testing::ResetKinematicsState();
+    CurrentMachine.rotaryType = 2;
+    CurrentMachine.rotary[0] = AxisAbout(2);
+    CurrentMachine.rotary[1] = AxisAbout(0);
+    double want[3];
+    AxisFor(0, 40, want);
+    ListRotaryCandidates(want, previous, &c);
+    ASSERT_EQ(c.count, 1);
+    EXPECT_EQ(c.angle[0][0], 37.5);
+    EXPECT_NEAR(c.angle[0][1], 40.0, 1e-9);
+}
+
+TEST_F(RotarySolutionsTest, PrimaryAxisByAngleDecisionAndType) {
+    // Candidates of B 30, C 0: (30, 0) and (-30, 180).
+    SetBHeadCTable();
+    double t[3];
+    AxisFor(30, 0, t);
+    const int flags[2] = {0, 0};
+    const double range[2] = {0, 0};
+    const double previous[2] = {-25, 10};
+    double result[2];
+    struct Case {
+        int type, decision;
+        double b;
+    };
+    // Mixed types (and 0) decide by C unless FANUC-2; the others by B unless a decision is set.
+    const Case cases[] = {{3, 0, 30}, {0, 0, 30}, {3, 1, -30}, {0, 1, -30}, {3, 2, 30}};
+    for (const Case& k : cases) {
+        CurrentMachine.rotaryType = k.type;
+        KinematicsController.angleDecision = k.decision;
+        ASSERT_EQ(SolveRotaryAngles(t, previous, flags, range, range, result), 1);
+        EXPECT_NEAR(result[0], k.b, 1e-9) << "type " << k.type << " decision " << k.decision;
+    }
+    EXPECT_EQ(KinematicsMode.previousSolutionCount, 2);
+}
+
+TEST_F(RotarySolutionsTest, TiesFallBackToTheOtherAxisThenTheResidues) {
+    SetBHeadCTable();
+    double t[3];
+    AxisFor(30, 0, t);
+    const int flags[2] = {0, 0};
+    const double range[2] = {0, 0};
+    double result[2];
+    KinematicsController.angleDecision = 1;  // B decides on the mixed machine
+    // B moves 30 either way: C decides.
+    const double towardsZero[2] = {0, 10};
+    SolveRotaryAngles(t, towardsZero, flags, range, range, result);
+    EXPECT_NEAR(result[0], 30, 1e-9);
+    const double towardsHalf[2] = {0, 170};
+    SolveRotaryAngles(t, towardsHalf, flags, range, range, result);
+    EXPECT_NEAR(result[0], -30, 1e-9);
+    // C moves 90 either way as well: the smaller C residue wins.
+    const double across[2] = {0, 90};
+    SolveRotaryAngles(t, across, flags, range, range, result);
+    EXPECT_NEAR(result[0], 30, 1e-9);
+    EXPECT_NEAR(result[1], 0, 1e-9);
+}
+
+TEST_F(RotarySolutionsTest, ShortestPathCountsTheMoveAcrossZero) {
+    // Candidates (30, 10) and (-30, 190); previous C 350 in a 0..360 stroke: 10 stays 10.
+    SetBHeadCTable();
+    double t[3];
+    AxisFor(30, 10, t);
+    const int flags[2] = {0, 1};
+    const double range1[2] = {0, 0};
+    const double range2[2] = {0, 360};
+    const double previous[2] = {0, 350};
+    double result[2];
+    KinematicsMode.shortestPath[1] = 1;  // move 20 against 160
+    SolveRotaryAngles(t, previous, flags, range1, range2, result);
+    EXPECT_NEAR(result[1], 10, 1e-9);
+    KinematicsMode.shortestPath[1] = 0;  // move 340 against 160
+    SolveRotaryAngles(t, previous, flags, range1, range2, result);
+    EXPECT_NEAR(result[1], 190, 1e-9);
+}
+
+TEST_F(RotarySolutionsTest, NoFittingCandidateGivesZero) {
+    SetBHeadCTable();
+    double t[3];
+    AxisFor(30, 0, t);
+    const int flags[2] = {1, 0};
+    const double range1[2] = {50, 60};
+    const double range2[2] = {0, 0};
+    const double previous[2] = {0, 0};
+    double result[2] = {9, 9};
+    EXPECT_EQ(SolveRotaryAngles(t, previous, flags, range1, range2, result), 0);
+    EXPECT_EQ(result[0], 0.0);
+    EXPECT_EQ(result[1], 0.0);
+    EXPECT_EQ(KinematicsMode.previousSolutionCount, 0);
+    // A zero or non-finite axis has no candidate.
+    const double zero[3] = {0, 0, 0};
+    const double nan[3] = {std::nan(""), 0, 1};
+    RotaryCandidates c;
+    ListRotaryCandidates(zero, previous, &c);
+    EXPECT_EQ(c.count, 0);
+    ListRotaryCandidates(nan, previous, &c);
+    EXPECT_EQ(c.count, 0);
+}
+
+TEST_F(RotarySolutionsTest, NcSolutionTakesTheSmallestTurnWithinTheStrokes) {
+    SetBHeadCTable();
+    double t[3];
+    AxisFor(-30, 170, t);  // also (30, -10)
+    double result[2];
+    ASSERT_EQ(SolveRotaryAnglesNc(t, result), 1);
+    EXPECT_NEAR(result[0], 30, 1e-9);
+    EXPECT_NEAR(result[1], -10, 1e-9);
+    // B limited to negative angles: only (-30, 170) fits.
+    CurrentMachine.strokes.enabled[3] = 1;
+    CurrentMachine.strokes.min[3] = -90;
+    CurrentMachine.strokes.max[3] = 0;
+    ASSERT_EQ(SolveRotaryAnglesNc(t, result), 1);
+    EXPECT_NEAR(result[0], -30, 1e-9);
+    EXPECT_NEAR(result[1], 170, 1e-9);
+    CurrentMachine.strokes.max[3] = -40;
+    EXPECT_EQ(SolveRotaryAnglesNc(t, result), 0);
+    EXPECT_EQ(result[0], 0.0);
+}
+
+TEST_F(RotarySolutionsTest, PreferredSignOnlyUnderHeidenhain) {
+    SetBHeadCTable();
+    CurrentMachine.rotary[0] = AxisAbout(0);  // A head
+    struct Case {
+        int sign;
+        double a1, a2;
+        int accepted;
+    };
+    const Case cases[] = {
+        {0, -10, -10, 1}, {1, -10, 5, 0},  {1, 10, -5, 1},
+        {-1, 10, 5, 0},   {-1, -10, 5, 1}, {7, -10, -5, 1},
+    };
+    for (const Case& k : cases) {
+        KinematicsMode.preferredRotarySign = k.sign;
+        EXPECT_EQ(AcceptRotarySolution(k.a1, k.a2), k.accepted) << k.sign << " " << k.a1;
+    }
+    // Axis 2 not about Z: its sign counts too.
+    CurrentMachine.rotary[1] = AxisAbout(1);
+    KinematicsMode.preferredRotarySign = 1;
+    EXPECT_EQ(AcceptRotarySolution(10, -5), 0);
+    EXPECT_EQ(AcceptRotarySolution(10, 0), 1);
+    KinematicsMode.preferredRotarySign = -1;
+    EXPECT_EQ(AcceptRotarySolution(-10, 5), 0);
+
+    // The solver applies it only in the HEIDENHAIN dialect.
+    SetBHeadCTable();
+    double t[3];
+    AxisFor(30, 0, t);
+    const int flags[2] = {0, 0};
+    const double range[2] = {0, 0};
+    const double previous[2] = {20, 0};
+    double result[2];
+    KinematicsMode.preferredRotarySign = -1;
+    SolveRotaryAngles(t, previous, flags, range, range, result);
+    EXPECT_NEAR(result[0], 30, 1e-9);
+    KinematicsController.heidenhain = 1;
+    SolveRotaryAngles(t, previous, flags, range, range, result);
+    EXPECT_NEAR(result[0], -30, 1e-9);
+}
+
+TEST_F(RotarySolutionsTest, DiffRotaryAngleHandValues) {
+    struct Case {
+        double a, b, plain, heidenhain;
+    };
+    const Case cases[] = {
+        {0, 180, 180, 180},    {270, 90, -180, -180}, {450, 270, 180, -180}, {270, 450, -180, 180},
+        {350, 10, 20, 20},     {10, 350, -20, -20},   {-360, 10, 10, 10},    {-360, 0, 0, 0},
+        {-90, 90, -180, -180}, {720, 720, 0, 0},      {-10, -350, 20, 20},
+    };
+    for (const Case& k : cases) {
+        KinematicsController.heidenhain = 0;
+        EXPECT_EQ(DiffRotaryAngle(k.a, k.b), k.plain) << k.a << " -> " << k.b;
+        KinematicsController.heidenhain = 1;
+        EXPECT_EQ(DiffRotaryAngle(k.a, k.b), k.heidenhain) << k.a << " -> " << k.b << " H";
+    }
+    EXPECT_FALSE(std::signbit(DiffRotaryAngle(-360, 0)));
+    KinematicsMode.incrementalMode = 1;
+    EXPECT_EQ(DiffRotaryAngle(350, 10), -340.0);
+    KinematicsMode.incrementalMode = 0;
+    EXPECT_TRUE(std::isnan(DiffRotaryAngle(0, std::numeric_limits<double>::infinity())));
+}
+
+TEST_F(RotarySolutionsTest, WrapDegreesIsBoundedForAnyInput) {
+    struct Case {
+        double in, lo, hi, out;
+    };
+    const Case cases[] = {
+        {370, 0, 360, 370 - 360}, {-10, 0, 360, 350}, {725, -180, 180, 5},
+        {-725, -180, 180, -5},    {90, 0, 360, 90},   {-360, 0, 360, 0},
+    };
+    for (const Case& k : cases) {
+        double a = k.in;
+        WrapDegrees(&a, k.lo, k.hi);
+        EXPECT_EQ(a, k.out) << k.in;
+    }
+    const double inf = std::numeric_limits<double>::infinity();
+    for (double special : {inf, -inf, std::nan("")}) {
+        double a = special;
+        WrapDegrees(&a, 0, 360);
+        EXPECT_TRUE(std::isnan(special) ? std::isnan(a) : a == special);
+    }
+    for (double huge : {1e17, -1e17, 1e300, -1e300, 3.6e9 + 45}) {
+        double a = huge;
+        WrapDegrees(&a, -180, 180);
+        EXPECT_GE(a, -180) << huge;
+        EXPECT_LE(a, 180) << huge;
+    }
+    double a = 3.6e9 + 45;  // exact in binary, so the result is exact too
+    WrapDegrees(&a, -180, 180);
+    EXPECT_EQ(a, 45.0);
+}
+
+TEST_F(RotarySolutionsTest, FoldRotaryAngleNearAndIntoLimits) {
+    const double deg = M_PI / 180;
+    struct Case {
+        double reference;
+        int limits;
+        double min, max, in, out;
+        int ok;
+    };
+    const Case cases[] = {
+        {350, 0, 0, 0, 10, 370, 1},
+        {-170, 0, 0, 0, 170, -190, 1},
+        {350, 1, 0, 360, 10, 10, 1},
+        {0, 1, 0, 360, -90, 270, 1},
+        {0, 1, -10, 10, 200, 200, 0},
+        {0, 1, 100, 120, 0, 0, 0},
+        {1e9, 0, 0, 0, 10, 10 + 1000 * 360.0, 1},
+    };
+    for (const Case& k : cases) {
+        double a = k.in * deg;
+        EXPECT_EQ(FoldRotaryAngleNear(k.reference, k.limits, k.min, k.max, &a), k.ok)
+            << k.reference << " " << k.in;
+        EXPECT_NEAR(a / deg, k.out, 1e-6) << k.reference << " " << k.in;
+    }
+    // Huge and non-finite angles end at once.
+    double huge = 1e300;
+    EXPECT_EQ(FoldRotaryAngleNear(0, 1, -180, 180, &huge), 0);
+    EXPECT_EQ(huge, 1e300);
+    double nan = std::nan("");
+    EXPECT_EQ(FoldRotaryAngleNear(0, 0, 0, 0, &nan), 0);
+
+    CurrentMachine.strokes.enabled[3] = 1;
+    CurrentMachine.strokes.min[3] = -90;
+    CurrentMachine.strokes.max[3] = 90;
+    CurrentMachine.strokes.enabled[4] = 1;
+    CurrentMachine.strokes.min[4] = 10;
+    CurrentMachine.strokes.max[4] = 400;
+    double a1 = 300 * deg, a2 = -20 * deg;
+    EXPECT_EQ(FoldRotaryAnglesIntoLimits(&a1, &a2), 1);
+    EXPECT_NEAR(a1 / deg, -60, 1e-9);
+    EXPECT_NEAR(a2 / deg, 340, 1e-9);
+    a1 = 0, a2 = 0;  // 0 lies outside [10, 400] and is not moved
+    EXPECT_EQ(FoldRotaryAnglesIntoLimits(&a1, &a2), 0);
+    a1 = 600 * deg, a2 = 20 * deg;  // one step only
+    EXPECT_EQ(FoldRotaryAnglesIntoLimits(&a1, &a2), 0);
+    EXPECT_NEAR(a1 / deg, 600, 1e-9);
+}
+
+TEST_F(RotarySolutionsTest, OverTravelReportsTheFirstAxisOutside) {
+    const double inside[5] = {0, 0, 0, 0, 0};
+    EXPECT_EQ(CheckOverTravel(inside), -1);
+    StrokeLimits& s = CurrentMachine.strokes;
+    for (int i = 0; i < 5; ++i) {
+        s.enabled[i] = 1;
+        s.min[i] = -100;
+        s.max[i] = 100;
+    }
+    KinematicsController.axisLetters[3] = 'B';
+    OverTravelLetter = '?';
+    EXPECT_EQ(CheckOverTravel(inside), -1);
+    EXPECT_EQ(OverTravelLetter, '?');
+    const double beyond[5] = {0, 0, 0, 100.5, -101};
+    EXPECT_EQ(CheckOverTravel(beyond), 3);
+    EXPECT_EQ(OverTravelLetter, 'B');
+    s.enabled[3] = 0;
+    EXPECT_EQ(CheckOverTravel(beyond), 4);
+    EXPECT_EQ(OverTravelLetter, 'C');
+    const double onEdge[5] = {-100, 100, 0, 0, 0};
+    EXPECT_EQ(CheckOverTravel(onEdge), -1);
+    const double notANumber[5] = {0, std::nan(""), 0, 0, 0};
+    EXPECT_EQ(CheckOverTravel(notANumber), 1);
+}
+
+TEST_F(RotarySolutionsTest, RotationOrderCodes) {
+    CurrentWorkPlane.planeAngles[0] = 1;
+    CurrentWorkPlane.planeAngles[1] = 2;
+    CurrentWorkPlane.planeAngles[2] = 3;
+    const int first[] = {27, 155, 125, 39, 167};
+    const int second[] = {30, 158, 54, 182};
+    const int third[] = {57, 185, 45, 173};
+    for (int c : first) {
+        CurrentWorkPlane.rotationOrderCode = c;
+        EXPECT_EQ(GetAngleForRotationOrder(9), 1.0) << c;
+    }
+    for (int c : second) {
+        CurrentWorkPlane.rotationOrderCode = c;
+        EXPECT_EQ(GetAngleForRotationOrder(9), 2.0) << c;
+    }
+    for (int c : third) {
+        CurrentWorkPlane.rotationOrderCode = c;
+        EXPECT_EQ(GetAngleForRotationOrder(9), 3.0) << c;
+    }
+    CurrentWorkPlane.rotationOrderCode = 28;
+    EXPECT_EQ(GetAngleForRotationOrder(9), 9.0);
+}
+
+// --- Warning file --------------------------------------------------------------------------
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+std::string TempDirectory() {
+    const char* dir = std::getenv("TMPDIR");
+    return dir != nullptr ? dir : "/tmp";
+}
+
+TEST_F(RotarySolutionsTest, WarningFileNaming) {
+    struct Case {
+        const char *in, *out;
+    };
+    const Case cases[] = {
+        {"part", "part_warning.txt"},
+        {"part.nc", "part_warning.txt"},
+        {"dir.x/part", "dir.x/part_warning.txt"},
+        {"dir.x\\part", "dir.x\\part_warning.txt"},
+        {"/a/b/prog.v2.nc", "/a/b/prog.v2_warning.txt"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(MakeWarningFilePath(c.in), c.out);
+    }
+}
+
+class WarningFileTest : public RotarySolutionsTest {
+protected:
+    void SetUp() override {
+        RotarySolutionsTest::SetUp();
+        base_ = TempDirectory() + "/mirexa_warning_test_" + std::to_string(::getpid());
+        CurrentNcSource.programPath = base_ + ".nc";
+        path_ = base_ + "_warning.txt";
+        std::remove(path_.c_str());
+        // A 2 -> 1 drop: B-C machine, B limited to positive angles so that only (30, 0) fits.
+        SetBHeadCTable();
+        CurrentMotion.motionType = 1;
+        KinematicsMode.toolCenterControl = 2;
+        KinematicsMode.runMode = 1;
+        KinematicsMode.previousSolutionCount = 2;
+        AxisFor(30, 0, t_);
+    }
+    void TearDown() override {
+        RotarySolutionsTest::TearDown();
+        std::remove(path_.c_str());
+    }
+    int Solve(double previous1, double previous2) {
+        const int flags[2] = {1, 0};
+        const double range1[2] = {0, 90};
+        const double range2[2] = {0, 0};
+        const double previous[2] = {previous1, previous2};
+        double result[2];
+        return SolveRotaryAngles(t_, previous, flags, range1, range2, result);
+    }
+    std::string base_, path_;
+    double t_[3] = {};
+};
+
+TEST_F(WarningFileTest, JumpThresholdAndDropCondition) {
+    Solve(30, -160);  // C from -160 to 0: exactly 160, no entry
+    EXPECT_EQ(KinematicsMode.previousSolutionCount, 1);
+    EXPECT_EQ(WarningFile.count, 0);
+    KinematicsMode.previousSolutionCount = 2;
+    Solve(30, -160.000001);
+    EXPECT_EQ(WarningFile.count, 1);
+    // Still one candidate: no second entry without a new drop from two.
+    Solve(30, -170);
+    EXPECT_EQ(WarningFile.count, 1);
+    // No entry outside a cutting run, for rapid moves, or without tool centre control type 2.
+    for (int variant = 0; variant < 3; ++variant) {
+        KinematicsMode.previousSolutionCount = 2;
+        KinematicsMode.runMode = variant == 0 ? 0 : 1;
+        CurrentMotion.motionType = variant == 1 ? 0 : 1;
+        KinematicsMode.toolCenterControl = variant == 2 ? 1 : 2;
+        Solve(30, -170);
+        EXPECT_EQ(WarningFile.count, 1) << variant;
+    }
+    EXPECT_EQ(CloseWarningFile(), 1);
+    EXPECT_EQ(WarningFile.count, 0);  // a later run starts from no entries
+    EXPECT_EQ(CloseWarningFile(), 0);
+}
+
+TEST_F(WarningFileTest, GoldenContentMainAndSubprogram) {
+    CurrentNcSource.mainLine = 12;
+    CurrentNcSource.blockText = "G01 B30. C0.\n";
+    ASSERT_EQ(WriteLongRotaryMoveWarning(30, -170, 30, 0), 1);
+    CurrentNcSource.inSubprogram = 1;
+    CurrentNcSource.subprogramName = "O1234";
+    CurrentNcSource.subprogramLine = 3;
+    CurrentNcSource.blockText = "G01 C180.\r\n";
+    ASSERT_EQ(WriteLongRotaryMoveWarning(0, 0, -1.5, 180), 1);
+    EXPECT_EQ(CloseWarningFile(), 2);
+    EXPECT_EQ(ReadFile(path_),
+              "<<< WARNING INFORMATION >>>\n-----------\n"
+              "12:G01 B30. C0.\n"
+              "* Long movement of rotary axis *\n"
+              "( 30.000000 , -170.000000 ) -> ( 30.000000 , 0.000000 )\n\n"
+              "O1234:3:G01 C180.\r\n"
+              "* Long movement of rotary axis *\n"
+              "( 0.000000 , 0.000000 ) -> ( -1.500000 , 180.000000 )\n\n");
+    // Reopening starts a new file.
+    ASSERT_EQ(OpenWarningFile(), 1);
+    EXPECT_EQ(CloseWarningFile(), 0);
+    EXPECT_EQ(ReadFile(path_), "<<< WARNING INFORMATION >>>\n-----------\n");
+}
+
+TEST_F(WarningFileTest, UnwritableOrOverlongPathWritesNothing) {
+    CurrentNcSource.programPath = "/nonexistent-dir-for-mirexa/part.nc";
+    EXPECT_EQ(WriteLongRotaryMoveWarning(0, 0, 180, 0), 0);
+    EXPECT_EQ(WarningFile.count, 0);
+    EXPECT_EQ(CloseWarningFile(), 0);
+    CurrentNcSource.programPath = TempDirectory() + "/" + std::string(5000, 'p') + ".nc";
+    EXPECT_EQ(OpenWarningFile(), 0);
+    EXPECT_EQ(WriteLongRotaryMoveWarning(0, 0, 180, 0), 0);
+    EXPECT_EQ(CloseWarningFile(), 0);
+    // Warning level 0 writes no file at all.
+    CurrentNcSource.programPath = base_ + ".nc";
+    KinematicsController.warningLevel = 0;
+    EXPECT_EQ(WriteLongRotaryMoveWarning(0, 0, 180, 0), 0);
+    EXPECT_EQ(ReadFile(path_), "");
+}
+
+}  // namespace
+}  // namespace mirexa

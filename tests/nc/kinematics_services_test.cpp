@@ -1,0 +1,86 @@
+// Interpreter services that set the kinematics inputs.
+#include "nc/kinematics_services.h"
+
+#include <gtest/gtest.h>
+
+#include "config/offset_tables.h"
+#include "geometry/machine_kinematics.h"
+#include "geometry/orientation_frames.h"
+
+namespace mirexa {
+namespace {
+
+int currentIndex = 0;
+
+class KinematicsServicesTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        Reset();
+        InstallWorkOffsetSource();
+        WorkOffsetSource.currentIndex = [] { return currentIndex; };
+    }
+    void TearDown() override {
+        Reset();
+    }
+    static void Reset() {
+        for (MotionPosition& e : WorkOffsetTable) {
+            e = {};
+        }
+        currentIndex = 0;
+        WorkOrigin = {};
+        Orientation = {};
+        WorkOffsetSource = {};
+        CurrentToolValues = {};
+        KinematicsController = {};
+        CurrentMachine = {};
+        KinematicsMode = {};
+    }
+};
+
+TEST_F(KinematicsServicesTest, WorkOriginSumsTheExternalAndCurrentEntries) {
+    WorkOffsetTable[0] = {{1, 2, 3, 4, 5}};
+    WorkOffsetTable[3] = {{10, 20, 30, 40, 50}};
+    ApplyCurrentWorkOffset();
+    EXPECT_EQ(WorkOrigin.axis[0], 1.0);
+    EXPECT_EQ(WorkOrigin.axis[4], 5.0);
+    EXPECT_EQ(Orientation.viewDirty, 1);
+    currentIndex = 3;
+    Orientation.viewDirty = 0;
+    ApplyCurrentWorkOffset();
+    const double expected[5] = {11, 22, 33, 44, 55};
+    for (int i = 0; i < 5; ++i) {
+        EXPECT_EQ(WorkOrigin.axis[i], expected[i]);
+        EXPECT_EQ(Orientation.workPosition.axis[i], expected[i]);
+    }
+    EXPECT_EQ(Orientation.viewDirty, 1);
+    // An index outside the table counts as none.
+    currentIndex = 201;
+    ApplyCurrentWorkOffset();
+    EXPECT_EQ(WorkOrigin.axis[0], 1.0);
+}
+
+TEST_F(KinematicsServicesTest, ToolVectorFromAngle) {
+    CurrentToolValues.lengthOffset = 80;
+    SetToolVectorFromAngle(90);
+    EXPECT_EQ(CurrentToolValues.fixedHeadOffset[0], 80.0);
+    EXPECT_EQ(CurrentToolValues.fixedHeadOffset[1], 0.0);
+    EXPECT_EQ(CurrentToolValues.fixedHeadOffset[2], 0.0);
+    SetToolVectorFromAngle(180);
+    EXPECT_EQ(CurrentToolValues.fixedHeadOffset[0], 0.0);
+    EXPECT_EQ(CurrentToolValues.fixedHeadOffset[2], -80.0);
+    KinematicsController.mazak = 1;
+    SetToolVectorFromAngle(90);
+    EXPECT_EQ(CurrentToolValues.fixedHeadOffset[0], 0.0);
+    EXPECT_EQ(CurrentToolValues.fixedHeadOffset[2], 80.0);
+    // A lathe or a fixed angle head keeps the turned vector.
+    KinematicsController.lathe = 1;
+    SetToolVectorFromAngle(90);
+    EXPECT_EQ(CurrentToolValues.fixedHeadOffset[0], 80.0);
+    KinematicsController.lathe = 0;
+    CurrentMachine.headRotation = 1;
+    SetToolVectorFromAngle(-90);
+    EXPECT_EQ(CurrentToolValues.fixedHeadOffset[0], -80.0);
+}
+
+}  // namespace
+}  // namespace mirexa
