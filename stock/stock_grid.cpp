@@ -8,6 +8,7 @@
 
 #include "geometry/shared_state.h"
 #include "platform/message_box.h"
+#include "stock/dexel_slot_pointer.h"
 #include "stock/stock_hooks.h"
 
 namespace mirexa {
@@ -41,17 +42,6 @@ std::uint64_t GridBytes(const StockModel& model, int ringSize) {
     bytes +=
         r * (FamilyArrayBytes(model.z) + FamilyArrayBytes(model.x) + FamilyArrayBytes(model.y));
     return bytes;
-}
-
-template <class T>
-T* LoadSlotPointer(const void* slot) {
-    T* pointer = nullptr;
-    std::memcpy(&pointer, slot, sizeof pointer);
-    return pointer;
-}
-
-void StoreSlotPointer(void* slot, const void* pointer) {
-    std::memcpy(slot, &pointer, sizeof pointer);
 }
 
 // Releases the heap blocks of every spilled cell of a family; the counts are left as they are.

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "stock/dexel_slot_pointer.h"
 #include "stock/stock_hooks.h"
 
 namespace mirexa {
@@ -21,19 +22,6 @@ static_assert(kDexelInlineCapacity * sizeof(std::uint8_t) >= sizeof(void*),
               "a flag slot must hold a heap pointer");
 
 namespace {
-
-// The heap pointer of a spilled cell lives in the first 8 bytes of its slot. It is read and
-// written with memcpy: the slot is an array of doubles, bytes or ints, never a pointer object.
-template <class T>
-T* LoadSlotPointer(const void* slot) {
-    T* pointer = nullptr;
-    std::memcpy(&pointer, slot, sizeof pointer);
-    return pointer;
-}
-
-void StoreSlotPointer(void* slot, const void* pointer) {
-    std::memcpy(slot, &pointer, sizeof pointer);
-}
 
 template <class T>
 T* AllocateCellBlock(int n) {
@@ -214,27 +202,22 @@ void GetDexelCell(std::int64_t cell, int capacity, const std::int32_t* counts, c
 
 void GetDexelCellValues(std::int64_t cell, int capacity, const std::int32_t* counts,
                         const double* ends, double* outEnds, int* outCount) {
-    int count = counts[cell];
-    CopyCellValues(cell, capacity, counts, ends, outEnds, count);
-    *outCount = count;
+    GetDexelCell(cell, capacity, counts, ends, nullptr, nullptr, outEnds, nullptr, nullptr,
+                 outCount);
 }
 
 void GetDexelCellValuesStamps(std::int64_t cell, int capacity, const std::int32_t* counts,
                               const double* ends, const std::int32_t* lineStamps, double* outEnds,
                               std::int32_t* outStamps, int* outCount) {
-    int count = counts[cell];
-    CopyCellValues(cell, capacity, counts, ends, outEnds, count);
-    CopyCellValues(cell, capacity, counts, lineStamps, outStamps, count);
-    *outCount = count;
+    GetDexelCell(cell, capacity, counts, ends, nullptr, lineStamps, outEnds, nullptr, outStamps,
+                 outCount);
 }
 
 void GetDexelCellValuesFlags(std::int64_t cell, int capacity, const std::int32_t* counts,
                              const double* ends, const std::uint8_t* flags, double* outEnds,
                              std::uint8_t* outFlags, int* outCount) {
-    int count = counts[cell];
-    CopyCellValues(cell, capacity, counts, ends, outEnds, count);
-    CopyCellValues(cell, capacity, counts, flags, outFlags, count);
-    *outCount = count;
+    GetDexelCell(cell, capacity, counts, ends, flags, nullptr, outEnds, outFlags, nullptr,
+                 outCount);
 }
 
 void SetDexelCellFlags(std::int64_t cell, int capacity, const std::int32_t* counts,

@@ -222,12 +222,12 @@ TEST(GetStockMemorySize, FollowsTheAccountingFormula) {
     std::vector<double> ends(12, 1.0);
     std::vector<std::uint8_t> flags(12);
     std::vector<std::int32_t> stamps(12);
-    SetDexelCell(0, 8, model.z.counts, model.z.ends, model.z.flags, model.z.lineStamps,
-                 ends.data(), flags.data(), stamps.data(), 12);
-    SetDexelCell(5, 8, model.y.counts, model.y.ends, model.y.flags, model.y.lineStamps,
-                 ends.data(), flags.data(), stamps.data(), 10);
-    SetDexelCell(1, 8, model.x.counts, model.x.ends, model.x.flags, model.x.lineStamps,
-                 ends.data(), flags.data(), stamps.data(), 8);
+    SetDexelCell(0, 8, model.z.counts, model.z.ends, model.z.flags, model.z.lineStamps, ends.data(),
+                 flags.data(), stamps.data(), 12);
+    SetDexelCell(5, 8, model.y.counts, model.y.ends, model.y.flags, model.y.lineStamps, ends.data(),
+                 flags.data(), stamps.data(), 10);
+    SetDexelCell(1, 8, model.x.counts, model.x.ends, model.x.flags, model.x.lineStamps, ends.data(),
+                 flags.data(), stamps.data(), 8);
     EXPECT_EQ(GetStockMemorySize(model), base + 13 * 22);
     PushStockUndo(&model);  // the spilled rays now exist in two slots
     EXPECT_EQ(GetStockMemorySize(model), base + 2 * 13 * 22);
@@ -288,8 +288,8 @@ TEST(AllocStockModel, RefusesAGridLargerThanTheMemoryAvailable) {
 
 TEST(SnapStockFrame, SnapsNearValuesAndCleansRows) {
     StockFrame frame;
-    const double in[12] = {0.99995, 0.2, 3e-10,  0.3, 1.00002, 0.1,
-                           0.5,     0.5, -0.99991, 1.0, 0.2,   3e-10};
+    const double in[12] = {0.99995, 0.2, 3e-10,    0.3, 1.00002, 0.1,
+                           0.5,     0.5, -0.99991, 1.0, 0.2,     3e-10};
     const double out[12] = {1, 0, 0, 0, 1, 0, 0, 0, -1, 1, 0.2, 0};
     std::memcpy(frame.values, in, sizeof in);
     SnapStockFrame(frame, &frame);  // in place
@@ -320,8 +320,8 @@ TEST(MarkDirtyBlocks, MarksExactlyTheBlocksAlongTheRay) {
     };
     const double ends[] = {7.5, 9.0, 11.0, 12.0};
     MarkDirtyBlocksAlongZ(&model, 3, 4, 2, 2, ends, 4);  // z nodes 7 .. 12: blocks 1 .. 2
-    EXPECT_EQ(dirtySet(), (std::set<std::tuple<int, int, int>>{
-                              {3, 2, 1}, {4, 2, 1}, {3, 2, 2}, {4, 2, 2}}));
+    EXPECT_EQ(dirtySet(),
+              (std::set<std::tuple<int, int, int>>{{3, 2, 1}, {4, 2, 1}, {3, 2, 2}, {4, 2, 2}}));
     const double onBorder[] = {10.0, 10.0};  // node 10 lies on the border of blocks 1 and 2
     MarkDirtyBlocksAlongX(&model, 0, 0, 3, 3, onBorder, 2);
     EXPECT_EQ(dirtySet(), (std::set<std::tuple<int, int, int>>{{1, 0, 3}, {2, 0, 3}}));

@@ -40,8 +40,9 @@ double FamilyVolume(const StockModel& m, int axis) {
             int idx[3] = {};
             idx[a1] = i1;
             idx[a2] = i2;
-            DexelRay ray = axis == 2 ? ZRay(m, idx[0], idx[1])
-                                     : (axis == 0 ? XRay(m, idx[1], idx[2]) : YRay(m, idx[0], idx[2]));
+            DexelRay ray = axis == 2
+                               ? ZRay(m, idx[0], idx[1])
+                               : (axis == 0 ? XRay(m, idx[1], idx[2]) : YRay(m, idx[0], idx[2]));
             double length = 0;
             for (std::size_t k = 0; k + 1 < ray.ends.size(); k += 2) {
                 length += ray.ends[k + 1] - ray.ends[k];
@@ -159,8 +160,8 @@ TEST_F(ShapeTest, RandomBoxesFollowTheRayRule) {
         }
         for (int iz = 0; iz < model.nz; ++iz) {
             for (int iy = 0; iy < model.ny; ++iy) {
-                const bool inside = model.nodesY[iy] <= box[4] + 1e-9 * p &&
-                                    model.nodesZ[iz] <= box[5] + 1e-9 * p;
+                const bool inside =
+                    model.nodesY[iy] <= box[4] + 1e-9 * p && model.nodesZ[iz] <= box[5] + 1e-9 * p;
                 const DexelRay ray = XRay(model, iy, iz);
                 const std::vector<double> expected =
                     inside ? std::vector<double>{box[0], box[3]} : std::vector<double>{};
@@ -229,9 +230,8 @@ TEST_F(ShapeTest, InvalidDefinitionsAreRefusedWithoutAGrid) {
         const double* box;
         double pitch;
     };
-    const Case cases[] = {{good, 0.0},     {good, -1.0}, {good, std::nan("")},
-                          {flat, 1.0},     {inverted, 1.0}, {huge, 1.0},
-                          {nan, 1.0},      {good, 1e-12}};
+    const Case cases[] = {{good, 0.0},     {good, -1.0}, {good, std::nan("")}, {flat, 1.0},
+                          {inverted, 1.0}, {huge, 1.0},  {nan, 1.0},           {good, 1e-12}};
     for (const Case& c : cases) {
         EXPECT_EQ(CreateBoxStockIdentity(&model, c.box, c.pitch), kStockDefinitionError)
             << c.box[3] << " " << c.pitch;
@@ -244,8 +244,8 @@ TEST_F(ShapeTest, InvalidDefinitionsAreRefusedWithoutAGrid) {
         double length, outer, inner, pitch;
     };
     const CylinderCase cylinders[] = {
-        {3, 10, 5, 0, 1},  {-1, 10, 5, 0, 1}, {2, 0, 5, 0, 1},  {2, 10, 0, 0, 1},
-        {2, 10, 5, 5, 1},  {2, 10, 5, 6, 1},  {2, 10, 5, -1, 1}, {2, 10, 5, 0, 0},
+        {3, 10, 5, 0, 1}, {-1, 10, 5, 0, 1}, {2, 0, 5, 0, 1},   {2, 10, 0, 0, 1},
+        {2, 10, 5, 5, 1}, {2, 10, 5, 6, 1},  {2, 10, 5, -1, 1}, {2, 10, 5, 0, 0},
     };
     for (const CylinderCase& c : cylinders) {
         EXPECT_EQ(CreateCylinderStock(&model, base, c.axis, c.length, c.outer, c.inner, c.pitch),
