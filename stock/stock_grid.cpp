@@ -15,7 +15,8 @@ namespace mirexa {
 
 namespace {
 
-// Bytes of ring slot pointers, corners and face flags per slot.
+// Bytes per undo slot that the accounting formula counts for the 15 slot-table pointers, the
+// two corners and the face flags.
 constexpr std::uint64_t kSlotTableBytes = 120;
 constexpr std::uint64_t kSlotCornerBytes = 48;
 constexpr std::uint64_t kSlotFaceFlagBytes = 6;

@@ -368,9 +368,9 @@ TEST(ClearBasicModel, ReleasesBothModelsAndTellsTheUserOnlyWhenAsked) {
         BasicModelState.rebuildRequested = 1;
         std::snprintf(BasicModelState.path, sizeof BasicModelState.path, "/data/basic.dme");
         std::snprintf(BasicModelState.displayName, sizeof BasicModelState.displayName, "basic");
-        UiLanguage = 1;
+        const int language = UiLanguage.exchange(1);
         ClearBasicModel(nullptr, tell);
-        UiLanguage = 0;
+        UiLanguage = language;
         EXPECT_EQ(BasicModel.nx, 0);
         EXPECT_EQ(BasicModel.undo.slots, nullptr);
         EXPECT_EQ(ComparisonModel.undo.slots, nullptr);
