@@ -1,0 +1,371 @@
+// Dexel cell storage (inline slots and exactly sized heap blocks), the whole-model flag passes,
+// the mark arrays of difference painting and the material extent.
+#include "stock/stock_model.h"
+
+#include <cassert>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "stock/dexel_slot_pointer.h"
+#include "stock/stock_hooks.h"
+
+namespace mirexa {
+
+StockModel StockModels[kStockModelSlots];
+std::atomic<int> CurrentStockIndex{0};
+StockModel BasicModel;
+StockModel ComparisonModel;
+BasicModelStatus BasicModelState;
+
+static_assert(kDexelInlineCapacity * sizeof(std::uint8_t) >= sizeof(void*),
+              "a flag slot must hold a heap pointer");
+
+namespace {
+
+template <class T>
+T* AllocateCellBlock(int n) {
+    std::size_t bytes = static_cast<std::size_t>(n) * sizeof(T);
+    void* block = std::malloc(bytes);
+    if (!block) {
+        FailDexelAllocation(bytes);
+    }
+    return static_cast<T*>(block);
+}
+
+template <class T>
+const T* CellValues(std::int64_t cell, int capacity, const std::int32_t* counts, const T* array) {
+    const T* slot = array + cell * static_cast<std::int64_t>(capacity);
+    return counts[cell] > capacity ? LoadSlotPointer<const T>(slot) : slot;
+}
+
+template <class T>
+void CopyCellValues(std::int64_t cell, int capacity, const std::int32_t* counts, const T* array,
+                    T* out, int count) {
+    if (count >= 1 && out) {
+        std::memmove(out, CellValues(cell, capacity, counts, array),
+                     static_cast<std::size_t>(count) * sizeof(T));
+    }
+}
+
+// Calls visit(byte) for every flag byte of every end of the three working families.
+template <class Visit>
+void ForEveryFlagByte(StockModel* model, Visit visit) {
+    if (!model) {
+        return;
+    }
+    for (DexelFamily* family : {&model->z, &model->x, &model->y}) {
+        if (!family->counts || !family->flags) {
+            continue;
+        }
+        const std::int64_t capacity = family->capacity;
+        for (std::int64_t cell = 0; cell < family->cellCount; ++cell) {
+            int count = family->counts[cell];
+            if (count < 1) {
+                continue;
+            }
+            std::uint8_t* slot = family->flags + cell * capacity;
+            std::uint8_t* bytes = count > capacity ? LoadSlotPointer<std::uint8_t>(slot) : slot;
+            for (int i = 0; i < count; ++i) {
+                bytes[i] = visit(bytes[i]);
+            }
+        }
+    }
+}
+
+}  // namespace
+
+void FailDexelAllocation(std::size_t bytes) {
+    std::fprintf(stderr, "mirexa: out of memory: a dexel block of %zu bytes\n", bytes);
+    std::fflush(stderr);
+    std::_Exit(EXIT_FAILURE);
+}
+
+void SetDexelCell(std::int64_t cell, int capacity, std::int32_t* counts, double* ends,
+                  std::uint8_t* flags, std::int32_t* lineStamps, const double* sourceEnds,
+                  const std::uint8_t* sourceFlags, const std::int32_t* sourceStamps, int n) {
+    assert(capacity >= kDexelInlineCapacity);
+    if (n < 0) {
+        n = 0;
+    }
+    assert(n % 2 == 0 && n <= kMaxDexelEnds);
+    assert(n == 0 || (sourceEnds && sourceFlags && sourceStamps));
+    const std::int64_t base = cell * static_cast<std::int64_t>(capacity);
+    double* endSlot = ends + base;
+    std::uint8_t* flagSlot = flags + base;
+    std::int32_t* stampSlot = lineStamps + base;
+    const std::size_t nEnds = static_cast<std::size_t>(n);
+    const int old = counts[cell];
+
+    if (old > capacity) {
+        double* oldEnds = LoadSlotPointer<double>(endSlot);
+        std::uint8_t* oldFlags = LoadSlotPointer<std::uint8_t>(flagSlot);
+        std::int32_t* oldStamps = LoadSlotPointer<std::int32_t>(stampSlot);
+        if (n > capacity && n == old) {
+            std::memmove(oldEnds, sourceEnds, nEnds * sizeof(double));
+            std::memmove(oldStamps, sourceStamps, nEnds * sizeof(std::int32_t));
+            std::memmove(oldFlags, sourceFlags, nEnds);
+        } else if (n > capacity) {
+            // New blocks first: the source may be the old blocks, and a failure must not leave
+            // the cell pointing at released memory.
+            double* newEnds = AllocateCellBlock<double>(n);
+            std::int32_t* newStamps = AllocateCellBlock<std::int32_t>(n);
+            std::uint8_t* newFlags = AllocateCellBlock<std::uint8_t>(n);
+            std::memcpy(newEnds, sourceEnds, nEnds * sizeof(double));
+            std::memcpy(newStamps, sourceStamps, nEnds * sizeof(std::int32_t));
+            std::memcpy(newFlags, sourceFlags, nEnds);
+            std::free(oldEnds);
+            std::free(oldStamps);
+            std::free(oldFlags);
+            StoreSlotPointer(endSlot, newEnds);
+            StoreSlotPointer(stampSlot, newStamps);
+            StoreSlotPointer(flagSlot, newFlags);
+        } else {
+            // Back to inline storage. The pointers were loaded above, so the copy may overwrite
+            // them; the source may still be the old blocks.
+            if (n >= 1) {
+                std::memmove(endSlot, sourceEnds, nEnds * sizeof(double));
+                std::memmove(stampSlot, sourceStamps, nEnds * sizeof(std::int32_t));
+                std::memmove(flagSlot, sourceFlags, nEnds);
+            }
+            std::free(oldEnds);
+            std::free(oldStamps);
+            std::free(oldFlags);
+        }
+    } else if (n > capacity) {
+        // The source may be this cell's inline slot: copy before the pointers overwrite it.
+        double* newEnds = AllocateCellBlock<double>(n);
+        std::int32_t* newStamps = AllocateCellBlock<std::int32_t>(n);
+        std::uint8_t* newFlags = AllocateCellBlock<std::uint8_t>(n);
+        std::memcpy(newEnds, sourceEnds, nEnds * sizeof(double));
+        std::memcpy(newStamps, sourceStamps, nEnds * sizeof(std::int32_t));
+        std::memcpy(newFlags, sourceFlags, nEnds);
+        StoreSlotPointer(endSlot, newEnds);
+        StoreSlotPointer(stampSlot, newStamps);
+        StoreSlotPointer(flagSlot, newFlags);
+    } else if (n >= 1) {
+        std::memmove(endSlot, sourceEnds, nEnds * sizeof(double));
+        std::memmove(stampSlot, sourceStamps, nEnds * sizeof(std::int32_t));
+        std::memmove(flagSlot, sourceFlags, nEnds);
+    }
+    counts[cell] = n;
+}
+
+void ReleaseDexelCellBlocks(std::int64_t cell, int capacity, std::int32_t* counts, double* ends,
+                            std::uint8_t* flags, std::int32_t* lineStamps) {
+    SetDexelCell(cell, capacity, counts, ends, flags, lineStamps, nullptr, nullptr, nullptr, 0);
+}
+
+void SetDexelCellByAxis(StockModel* model, int axis, int i1, int i2, const double* sourceEnds,
+                        const std::uint8_t* sourceFlags, const std::int32_t* sourceStamps, int n) {
+    DexelFamily* family = nullptr;
+    std::int64_t cell = 0;
+    if (axis == 2) {
+        family = &model->z;
+        cell = static_cast<std::int64_t>(i2) * model->nx + i1;
+    } else if (axis == 1) {
+        family = &model->y;
+        cell = static_cast<std::int64_t>(i2) * model->nz + i1;
+    } else {
+        family = &model->x;
+        cell = static_cast<std::int64_t>(i2) * model->ny + i1;
+    }
+    assert(cell >= 0 && cell < family->cellCount);
+    SetDexelCell(cell, family->capacity, family->counts, family->ends, family->flags,
+                 family->lineStamps, sourceEnds, sourceFlags, sourceStamps, n);
+}
+
+const double* DexelCellEnds(std::int64_t cell, int capacity, const std::int32_t* counts,
+                            const double* ends) {
+    return CellValues(cell, capacity, counts, ends);
+}
+
+const std::uint8_t* DexelCellFlags(std::int64_t cell, int capacity, const std::int32_t* counts,
+                                   const std::uint8_t* flags) {
+    return CellValues(cell, capacity, counts, flags);
+}
+
+const std::int32_t* DexelCellStamps(std::int64_t cell, int capacity, const std::int32_t* counts,
+                                    const std::int32_t* lineStamps) {
+    return CellValues(cell, capacity, counts, lineStamps);
+}
+
+void GetDexelCell(std::int64_t cell, int capacity, const std::int32_t* counts, const double* ends,
+                  const std::uint8_t* flags, const std::int32_t* lineStamps, double* outEnds,
+                  std::uint8_t* outFlags, std::int32_t* outStamps, int* outCount) {
+    int count = counts[cell];
+    CopyCellValues(cell, capacity, counts, ends, outEnds, count);
+    CopyCellValues(cell, capacity, counts, flags, outFlags, count);
+    CopyCellValues(cell, capacity, counts, lineStamps, outStamps, count);
+    *outCount = count;
+}
+
+void GetDexelCellValues(std::int64_t cell, int capacity, const std::int32_t* counts,
+                        const double* ends, double* outEnds, int* outCount) {
+    GetDexelCell(cell, capacity, counts, ends, nullptr, nullptr, outEnds, nullptr, nullptr,
+                 outCount);
+}
+
+void GetDexelCellValuesStamps(std::int64_t cell, int capacity, const std::int32_t* counts,
+                              const double* ends, const std::int32_t* lineStamps, double* outEnds,
+                              std::int32_t* outStamps, int* outCount) {
+    GetDexelCell(cell, capacity, counts, ends, nullptr, lineStamps, outEnds, nullptr, outStamps,
+                 outCount);
+}
+
+void GetDexelCellValuesFlags(std::int64_t cell, int capacity, const std::int32_t* counts,
+                             const double* ends, const std::uint8_t* flags, double* outEnds,
+                             std::uint8_t* outFlags, int* outCount) {
+    GetDexelCell(cell, capacity, counts, ends, flags, nullptr, outEnds, outFlags, nullptr,
+                 outCount);
+}
+
+void SetDexelCellFlags(std::int64_t cell, int capacity, const std::int32_t* counts,
+                       std::uint8_t* flags, const std::uint8_t* sourceFlags) {
+    int count = counts[cell];
+    if (count < 1) {
+        return;
+    }
+    std::uint8_t* slot = flags + cell * static_cast<std::int64_t>(capacity);
+    std::uint8_t* bytes = count > capacity ? LoadSlotPointer<std::uint8_t>(slot) : slot;
+    std::memmove(bytes, sourceFlags, static_cast<std::size_t>(count));
+}
+
+void GetDexelCellFlags(std::int64_t cell, int capacity, const std::int32_t* counts,
+                       const std::uint8_t* flags, std::uint8_t* outFlags) {
+    CopyCellValues(cell, capacity, counts, flags, outFlags, counts[cell]);
+}
+
+void ClearStockPenNumber(StockModel* model, int pen) {
+    ForEveryFlagByte(model, [pen](std::uint8_t f) -> std::uint8_t {
+        return (f >> kDexelEndPenShift) == pen ? static_cast<std::uint8_t>(f & kDexelEndLowBits)
+                                               : f;
+    });
+}
+
+void ClearAllStockPenNumbers(StockModel* model) {
+    ForEveryFlagByte(model, [](std::uint8_t f) -> std::uint8_t {
+        return static_cast<std::uint8_t>(f & kDexelEndLowBits);
+    });
+}
+
+void StripStockPaint(StockModel* model) {
+    ForEveryFlagByte(model, [](std::uint8_t f) -> std::uint8_t {
+        return static_cast<std::uint8_t>(f & ~kDexelEndPainted);
+    });
+}
+
+void PaintWholeStock(StockModel* model) {
+    ForEveryFlagByte(model, [](std::uint8_t f) -> std::uint8_t {
+        return static_cast<std::uint8_t>(f | kDexelEndPainted);
+    });
+}
+
+int AllocDexelFlagCopies(DexelFlagCopies* copies, const StockModel& model) {
+    const DexelFamily* families[3] = {&model.z, &model.x, &model.y};
+    *copies = DexelFlagCopies{};
+    for (int f = 0; f < 3; ++f) {
+        const DexelFamily& family = *families[f];
+        copies->cellCount[f] = family.cellCount;
+        copies->capacity[f] = family.capacity;
+        copies->marks[f] = static_cast<std::uint8_t*>(
+            AllocateStockArray(static_cast<std::uint64_t>(family.cellCount) * family.capacity, 1));
+        copies->counts[f] = static_cast<std::int32_t*>(
+            AllocateStockArray(static_cast<std::uint64_t>(family.cellCount), 4));
+        if (!copies->marks[f] || !copies->counts[f]) {
+            // Nothing has been laid out yet, so the arrays are all there is to release.
+            for (int g = 0; g <= f; ++g) {
+                std::free(copies->marks[g]);
+                std::free(copies->counts[g]);
+            }
+            *copies = DexelFlagCopies{};
+            return -(f + 1);
+        }
+    }
+    return 1;
+}
+
+void SnapshotStockFlags(const StockModel& model, DexelFlagCopies* copies) {
+    const DexelFamily* families[3] = {&model.z, &model.x, &model.y};
+    for (int f = 0; f < 3; ++f) {
+        const DexelFamily& family = *families[f];
+        std::uint8_t* marks = copies->marks[f];
+        std::int32_t* recorded = copies->counts[f];
+        if (!marks || !recorded || !family.counts) {
+            continue;
+        }
+        assert(copies->cellCount[f] == family.cellCount);
+        assert(copies->capacity[f] == family.capacity);
+        const std::int64_t capacity = copies->capacity[f];
+        const std::int64_t cells =
+            family.cellCount < copies->cellCount[f] ? family.cellCount : copies->cellCount[f];
+        for (std::int64_t cell = 0; cell < cells; ++cell) {
+            std::uint8_t* slot = marks + cell * capacity;
+            if (recorded[cell] > capacity) {
+                std::free(LoadSlotPointer<std::uint8_t>(slot));
+            }
+            int count = family.counts[cell];
+            if (count > capacity) {
+                void* block = std::calloc(static_cast<std::size_t>(count), 1);
+                if (!block) {
+                    FailDexelAllocation(static_cast<std::size_t>(count));
+                }
+                StoreSlotPointer(slot, block);
+            } else if (count >= 1) {
+                std::memset(slot, 0, static_cast<std::size_t>(count));
+            }
+            recorded[cell] = count < 0 ? 0 : count;
+        }
+    }
+}
+
+void FreeDexelFlagCopies(DexelFlagCopies* copies) {
+    if (!copies) {
+        return;
+    }
+    for (int f = 0; f < 3; ++f) {
+        if (copies->marks[f] && copies->counts[f]) {
+            const std::int64_t capacity = copies->capacity[f];
+            for (std::int64_t cell = 0; cell < copies->cellCount[f]; ++cell) {
+                if (copies->counts[f][cell] > capacity) {
+                    std::free(LoadSlotPointer<std::uint8_t>(copies->marks[f] + cell * capacity));
+                }
+            }
+        }
+        std::free(copies->marks[f]);
+        std::free(copies->counts[f]);
+    }
+    *copies = DexelFlagCopies{};
+}
+
+void GetStockExtent(const StockModel& model, double outMin[3], double outMax[3]) {
+    for (int a = 0; a < 3; ++a) {
+        outMin[a] = 1e12;
+        outMax[a] = -1e12;
+    }
+    // Z rays give z (axis 2), X rays x (axis 0), Y rays y (axis 1).
+    const DexelFamily* families[3] = {&model.z, &model.x, &model.y};
+    const int axes[3] = {2, 0, 1};
+    for (int f = 0; f < 3; ++f) {
+        const DexelFamily& family = *families[f];
+        if (!family.counts || !family.ends) {
+            continue;
+        }
+        const int a = axes[f];
+        for (std::int64_t cell = 0; cell < family.cellCount; ++cell) {
+            int count = family.counts[cell];
+            if (count < 1) {
+                continue;
+            }
+            const double* ends = CellValues(cell, family.capacity, family.counts, family.ends);
+            if (ends[0] < outMin[a]) {
+                outMin[a] = ends[0];
+            }
+            if (ends[count - 1] > outMax[a]) {
+                outMax[a] = ends[count - 1];
+            }
+        }
+    }
+}
+
+}  // namespace mirexa
