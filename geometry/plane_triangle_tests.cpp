@@ -11,7 +11,7 @@ CuttingCheckSettings CuttingChecks;
 
 namespace {
 
-constexpr double kVertexDistance = 0.01;  // mm: a point this close to a vertex is on it
+constexpr double kVertexDistance = 0.01;   // mm: a point this close to a vertex is on it
 constexpr double kEdgeCosine = -0.999999;  // two vertex directions this opposed: on the edge
 constexpr double kInsideAngleSum = 6.0;    // rad: just below 2*pi
 
@@ -97,8 +97,7 @@ int TestPointInTriangle(const double triangle[9], const double p[3]) {
     return std::fabs(sum) > kInsideAngleSum ? code : 0;
 }
 
-int TestPointInTriangleOnAxis(const double triangle[9], const double p[3], int axis, int j,
-                              int k) {
+int TestPointInTriangleOnAxis(const double triangle[9], const double p[3], int axis, int j, int k) {
     if (!ValidAxis(axis) || !ValidAxis(j) || !ValidAxis(k)) {
         return 0;
     }
@@ -125,8 +124,7 @@ int TestPointInTriangleOnAxis(const double triangle[9], const double p[3], int a
     }
     const double x12 = e[1][0] * e[2][1] - e[1][1] * e[2][0];
     const double x20 = e[2][0] * e[0][1] - e[2][1] * e[0][0];
-    const double sum =
-        std::acos(c01) + SignedAngle(c12, x12, x01) + SignedAngle(c20, x20, x01);
+    const double sum = std::acos(c01) + SignedAngle(c12, x12, x01) + SignedAngle(c20, x20, x01);
     return std::fabs(sum) > kInsideAngleSum ? 21 : 0;
 }
 

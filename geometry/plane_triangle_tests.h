@@ -28,8 +28,7 @@ int TestPointInTriangle(const double triangle[9], const double p[3]);
 // The same test in the plane of the coordinates j and k (axis is the plane's normal axis):
 // 1 near a vertex, 2 on an edge, 21 inside, 0 outside or when the first two vertex directions
 // are parallel. Axis indices outside 0..2 give 0.
-int TestPointInTriangleOnAxis(const double triangle[9], const double p[3], int axis, int j,
-                              int k);
+int TestPointInTriangleOnAxis(const double triangle[9], const double p[3], int axis, int j, int k);
 
 // Meets the segment p0-p1 with the axis plane of a facet (normal along axis i): t =
 // -(plane[i] * p0[i] + d) / (plane[i] * (p1 - p0)[i]). When t lies in [0, 1] the point goes
@@ -51,13 +50,13 @@ int IntersectTriangleFace(const double faceTriangle[9], const FacetRecord& face,
 // State of the cutting core's current pose that the two ray-end tests read. The cutting core
 // fills it for every pose and ray; tests set it directly.
 struct CuttingCheckSettings {
-    double checkPoint[3] = {};      // a point of the tool axis line (mm)
-    double checkDirection[3] = {};  // direction of the tool axis line
-    double checkRadiusSquared = {}; // squared radius inside which the tool may not cut (mm^2)
-    double axisFactors[3] = {};     // per model axis: the tool axis component
-    double axialConstant = {};      // the ray's axial offset (mm)
-    double tolerance = {};          // the cutting height (mm)
-    uint8_t penFlagByte = {};       // current pen in bits 4-7, painted bit 0
+    double checkPoint[3] = {};       // a point of the tool axis line (mm)
+    double checkDirection[3] = {};   // direction of the tool axis line
+    double checkRadiusSquared = {};  // squared radius inside which the tool may not cut (mm^2)
+    double axisFactors[3] = {};      // per model axis: the tool axis component
+    double axialConstant = {};       // the ray's axial offset (mm)
+    double tolerance = {};           // the cutting height (mm)
+    uint8_t penFlagByte = {};        // current pen in bits 4-7, painted bit 0
 };
 extern CuttingCheckSettings CuttingChecks;
 

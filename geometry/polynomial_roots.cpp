@@ -151,15 +151,15 @@ void SolveQuartic(double a, double b, double c, double d, double e, ComplexNumbe
     const double z = zc.re;
 
     // 4. The square roots of Ferrari's two quadratic factors.
-    const ComplexNumber u = ClampRealRadicand({2.0 * z - P, 0.0}, Max3(2.0 * std::fabs(z),
-                                                                       std::fabs(P), 0.0));
+    const ComplexNumber u =
+        ClampRealRadicand({2.0 * z - P, 0.0}, Max3(2.0 * std::fabs(z), std::fabs(P), 0.0));
     const ComplexNumber s = ComplexSqrt(u);
     const ComplexNumber w =
         ComplexSqrt(ClampRealRadicand({z * z - R, 0.0}, Max3(z * z, std::fabs(R), 0.0)));
     const ComplexNumber zw1 = Scale(Add(zc, w), 4.0);
     const ComplexNumber zw2 = Scale(Sub(zc, w), 4.0);
-    const double termScale = Max3(std::fabs(u.re), 4.0 * std::hypot(zc.re, zc.im),
-                                  4.0 * std::hypot(w.re, w.im));
+    const double termScale =
+        Max3(std::fabs(u.re), 4.0 * std::hypot(zc.re, zc.im), 4.0 * std::hypot(w.re, w.im));
     const ComplexNumber t1 = ComplexSqrt(ClampRealRadicand(Sub(u, zw1), termScale));
     const ComplexNumber t2 = ComplexSqrt(ClampRealRadicand(Sub(u, zw2), termScale));
 

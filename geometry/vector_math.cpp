@@ -237,9 +237,9 @@ void Widen(double value, double* min, double* max) {
 
 }  // namespace
 
-void ExtendBoxByArc(int u, int v, int w, int direction, const double start[3],
-                    const double end[3], const double centre[3], double radius, double sweep,
-                    double min[3], double max[3]) {
+void ExtendBoxByArc(int u, int v, int w, int direction, const double start[3], const double end[3],
+                    const double centre[3], double radius, double sweep, double min[3],
+                    double max[3]) {
     if (u < 0 || u > 2 || v < 0 || v > 2 || w < 0 || w > 2) {
         return;
     }

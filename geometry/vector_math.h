@@ -89,8 +89,8 @@ inline constexpr double kArcQuadrantTolerance = 0.01;
 // swept range reaches within 0.01 rad widens the box to centre +- radius on that side. The
 // direction 2 sweeps clockwise, any other counter-clockwise. An arc whose start lies within
 // 0.001 of the centre adds only its start and end points.
-void ExtendBoxByArc(int u, int v, int w, int direction, const double start[3],
-                    const double end[3], const double centre[3], double radius, double sweep,
-                    double min[3], double max[3]);
+void ExtendBoxByArc(int u, int v, int w, int direction, const double start[3], const double end[3],
+                    const double centre[3], double radius, double sweep, double min[3],
+                    double max[3]);
 
 }  // namespace mirexa

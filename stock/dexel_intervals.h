@@ -17,9 +17,9 @@
 
 namespace mirexa {
 
-inline constexpr int kDexelIntervalDone = 1;      // list updated (possibly unchanged)
-inline constexpr int kDexelIntervalRejected = 0;  // lo > hi or a NaN bound: list unchanged
-inline constexpr int kDexelIntervalNoRoom = -1;   // result would exceed capacity: unchanged
+inline constexpr int kDexelIntervalDone = 1;       // list updated (possibly unchanged)
+inline constexpr int kDexelIntervalRejected = 0;   // lo > hi or a NaN bound: list unchanged
+inline constexpr int kDexelIntervalNoRoom = -1;    // result would exceed capacity: unchanged
 inline constexpr int kDexelIntervalOddCount = -2;  // union of an odd-count list: unchanged
 
 // Removes [lo, hi] from the list. Segments that only touch the interval stay; segments inside

@@ -204,8 +204,7 @@ TEST(SolveQuartic, SymmetricRootsStayReal) {
         const std::vector<double> coefficients = {1, -e[1].real(), e[2].real(), -e[3].real(),
                                                   e[4].real()};
         ComplexNumber roots[4];
-        SolveQuartic(1, coefficients[1], coefficients[2], coefficients[3], coefficients[4],
-                     roots);
+        SolveQuartic(1, coefficients[1], coefficients[2], coefficients[3], coefficients[4], roots);
         bool allReal = true;
         for (const ComplexNumber& root : roots) {
             allReal = allReal && root.im == 0.0;

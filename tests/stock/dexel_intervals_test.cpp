@@ -105,8 +105,7 @@ int Cover(const Segments& s, double m) {
 
 // Exact length accounting: on every elementary gap between the coordinates involved, the old
 // list covers it exactly as often as the new list and the removed pieces together.
-void ExpectLengthConserved(const Segments& before, const Segments& after,
-                           const Segments& removed) {
+void ExpectLengthConserved(const Segments& before, const Segments& after, const Segments& removed) {
     std::vector<double> xs;
     for (const Segments* s : {&before, &after, &removed}) {
         for (const auto& [a, b] : *s) {
@@ -143,8 +142,7 @@ void ExpectAttributesTravel(const Ray& before, const Ray& after, double lo, doub
             EXPECT_EQ(after.flags[n], before.flags[id]) << "end " << n;
             EXPECT_GT(id, lastOriginal) << "original ends out of order";
             lastOriginal = id;
-        } else if (after.stamps[n] == stampLo && after.flags[n] == flagLo &&
-                   after.ends[n] == lo) {
+        } else if (after.stamps[n] == stampLo && after.flags[n] == flagLo && after.ends[n] == lo) {
         } else {
             EXPECT_EQ(after.stamps[n], stampHi) << "end " << n;
             EXPECT_EQ(after.flags[n], flagHi) << "end " << n;
@@ -159,9 +157,9 @@ struct CutResult {
     double volume = 0;
 };
 
+// CutDexelInterval with cut flags 0x31 / 0x51 and stamps -7 / -9 for the ends made at lo / hi.
 CutResult Cut(Ray& ray, double lo, double hi, double pitch = 1.0, double origin = 0.0,
-              double weight = 1.0, const uint8_t cutFlags[2] = nullptr,
-              const int32_t cutStamps[2] = nullptr) {
+              double weight = 1.0) {
     static const uint8_t kFlags[2] = {0x31, 0x51};
     static const int32_t kStamps[2] = {-7, -9};
     CutResult result;
@@ -171,18 +169,19 @@ CutResult Cut(Ray& ray, double lo, double hi, double pitch = 1.0, double origin 
     result.rc = CutDexelInterval(ray.ends.data(), ray.flags.data(), ray.stamps.data(), &ray.count,
                                  ray.Capacity(), pitch, origin, weight, &result.volume,
                                  result.removed.data(), &removedCount,
-                                 static_cast<int32_t>(result.removed.size()), cut,
-                                 cutFlags ? cutFlags : kFlags, cutStamps ? cutStamps : kStamps);
+                                 static_cast<int32_t>(result.removed.size()), cut, kFlags, kStamps);
     result.removed.resize(std::max(removedCount, 0));
     return result;
 }
 
+// A list, an interval and the list expected after the operation.
+struct Case {
+    std::vector<double> ends;
+    double lo, hi;
+    std::vector<double> expected;
+};
+
 TEST(SubtractIntervals, WorkedCases) {
-    struct Case {
-        std::vector<double> ends;
-        double lo, hi;
-        std::vector<double> expected;
-    };
     const Case cases[] = {
         {{0, 10}, 2, 3, {0, 2, 3, 10}},
         {{0, 10}, 10, 12, {0, 10}},
@@ -202,17 +201,16 @@ TEST(SubtractIntervals, WorkedCases) {
     };
     for (const Case& c : cases) {
         Ray dexel(c.ends);
-        ASSERT_EQ(SubtractDexelInterval(dexel.ends.data(), dexel.flags.data(),
-                                        dexel.stamps.data(), &dexel.count, dexel.Capacity(),
-                                        c.lo, c.hi),
+        ASSERT_EQ(SubtractDexelInterval(dexel.ends.data(), dexel.flags.data(), dexel.stamps.data(),
+                                        &dexel.count, dexel.Capacity(), c.lo, c.hi),
                   kDexelIntervalDone);
         EXPECT_EQ(dexel.Values(), c.expected) << "dexel [" << c.lo << ", " << c.hi << "]";
         ExpectAttributesTravel(Ray(c.ends), dexel, c.lo, c.hi, 0, 0, 0, 0);
 
         Ray plain(c.ends);
-        ASSERT_EQ(SubtractPlainInterval(plain.ends.data(), &plain.count, plain.Capacity(), c.lo,
-                                        c.hi),
-                  kDexelIntervalDone);
+        ASSERT_EQ(
+            SubtractPlainInterval(plain.ends.data(), &plain.count, plain.Capacity(), c.lo, c.hi),
+            kDexelIntervalDone);
         EXPECT_EQ(plain.Values(), c.expected) << "plain [" << c.lo << ", " << c.hi << "]";
     }
 }
@@ -253,9 +251,8 @@ TEST(SubtractIntervals, ReversedOrNanBoundsLeaveTheListUnchanged) {
     const std::pair<double, double> bounds[] = {{6, 4}, {nan, 4}, {6, nan}, {nan, nan}};
     for (const auto& [lo, hi] : bounds) {
         Ray dexel({0, 10});
-        EXPECT_EQ(SubtractDexelInterval(dexel.ends.data(), dexel.flags.data(),
-                                        dexel.stamps.data(), &dexel.count, dexel.Capacity(), lo,
-                                        hi),
+        EXPECT_EQ(SubtractDexelInterval(dexel.ends.data(), dexel.flags.data(), dexel.stamps.data(),
+                                        &dexel.count, dexel.Capacity(), lo, hi),
                   kDexelIntervalRejected);
         EXPECT_EQ(dexel.Values(), (std::vector<double>{0, 10}));
         Ray plain({0, 10});
@@ -334,11 +331,6 @@ TEST(CutDexelInterval, VolumeAddsUpAndNodeOriginShiftsTheNarrowRule) {
 }
 
 TEST(UnionDexelInterval, WorkedCases) {
-    struct Case {
-        std::vector<double> ends;
-        double lo, hi;
-        std::vector<double> expected;
-    };
     const Case cases[] = {
         {{}, 3, 4, {3, 4}},
         {{0, 10}, 10, 20, {0, 20}},
@@ -414,8 +406,8 @@ TEST(DexelIntervalRoom, FullBuffersAreRefusedUntouched) {
         // Pitch 0.1 puts node 50002.5 / 10 = 5000.3 inside the cut: a true split.
         EXPECT_EQ(Cut(cut, lo, hi, 0.05, 0.0).rc, expected);
         Ray merged(full, room);
-        EXPECT_EQ(UnionDexelInterval(merged.ends.data(), &merged.count, merged.Capacity(),
-                                     5001.25, 5001.75),
+        EXPECT_EQ(UnionDexelInterval(merged.ends.data(), &merged.count, merged.Capacity(), 5001.25,
+                                     5001.75),
                   expected);
         EXPECT_EQ(merged.count, room >= 2 ? 10002 : 10000);
     }
@@ -507,14 +499,12 @@ TEST_F(RandomLists, SubtractionsEqualTheSetDifference) {
         const std::vector<double> ends = List();
         const auto [lo, hi] = Interval(ends);
         Ray dexel(ends);
-        ASSERT_EQ(SubtractDexelInterval(dexel.ends.data(), dexel.flags.data(),
-                                        dexel.stamps.data(), &dexel.count, dexel.Capacity(), lo,
-                                        hi),
+        ASSERT_EQ(SubtractDexelInterval(dexel.ends.data(), dexel.flags.data(), dexel.stamps.data(),
+                                        &dexel.count, dexel.Capacity(), lo, hi),
                   kDexelIntervalDone);
         ExpectWellFormed(dexel.ends.data(), dexel.count, "subtract");
         const Segments before = Pairs(ends.data(), ends.size());
-        ASSERT_EQ(Regularise(Pairs(dexel.ends.data(), dexel.count)),
-                  SetDifference(before, lo, hi))
+        ASSERT_EQ(Regularise(Pairs(dexel.ends.data(), dexel.count)), SetDifference(before, lo, hi))
             << "trial " << trial << " [" << lo << ", " << hi << "]";
         ExpectAttributesTravel(Ray(ends), dexel, lo, hi, 0, 0, 0, 0);
 
@@ -572,7 +562,7 @@ TEST_F(RandomLists, CutConservesLengthAndOnlyWidensBetweenNodes) {
         ASSERT_EQ(Regularise(SetDifference(after, lo, hi)), Regularise(after));
         bool sliver = false;
         for (const auto& [x, y] : removed) {
-            const bool below = x < lo, above = y > hi;
+            const bool below = x<lo, above = y> hi;
             if (!below && !above) {
                 continue;
             }
