@@ -221,10 +221,13 @@ int UnionDexelInterval(double* ends, int32_t* count, int32_t capacity, double lo
     if (!(lo <= hi)) {
         return kDexelIntervalRejected;
     }
-    const int32_t n = *count < 0 ? 0 : *count;
-    if ((n & 1) != 0) {
+    if ((*count & 1) != 0) {
         return kDexelIntervalOddCount;
     }
+    if (*count < 0) {
+        *count = 0;
+    }
+    const int32_t n = *count;
     if (n > capacity) {
         return kDexelIntervalNoRoom;
     }

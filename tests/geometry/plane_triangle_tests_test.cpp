@@ -40,29 +40,6 @@ TEST(ComputePlaneFromThreePoints, NormalSignAndDegenerateFacets) {
     EXPECT_EQ(IntersectSegmentAxisPlane(zero, facet, 2, 0, 1, p0, p1, hit), 0);
 }
 
-TEST(ComputePlaneFromThreePoints, RandomTrianglesLieInTheirPlane) {
-    const unsigned seed = 9;
-    std::printf("random facets, seed %u\n", seed);
-    std::mt19937 rng(seed);
-    std::uniform_real_distribution<double> value(-100, 100);
-    for (int trial = 0; trial < 5000; ++trial) {
-        double t[9];
-        for (double& x : t) {
-            x = value(rng);
-        }
-        double plane[4];
-        ComputePlaneFromThreePoints(t, plane);
-        EXPECT_NEAR(std::sqrt(plane[0] * plane[0] + plane[1] * plane[1] + plane[2] * plane[2]), 1.0,
-                    1e-15);
-        const double first = plane[0] != 0 ? plane[0] : (plane[1] != 0 ? plane[1] : plane[2]);
-        EXPECT_GT(first, 0.0);
-        for (int n = 0; n < 3; ++n) {
-            const double* p = t + 3 * n;
-            EXPECT_NEAR(plane[0] * p[0] + plane[1] * p[1] + plane[2] * p[2] + plane[3], 0.0, 1e-11);
-        }
-    }
-}
-
 TEST(TestPointInTriangle, Codes) {
     const double xy[9] = {0, 0, 0, 10, 0, 0, 0, 10, 0};
     const double yz[9] = {4, 0, 0, 4, 10, 0, 4, 0, 10};

@@ -215,22 +215,6 @@ TEST(SubtractIntervals, WorkedCases) {
     }
 }
 
-TEST(SubtractIntervals, SplitGivesNewEndsZeroAttributesAndOldExitKeepsItsOwn) {
-    Ray ray({0, 10});
-    ray.flags[1] = 0xA1;
-    ray.stamps[1] = 4242;
-    ASSERT_EQ(SubtractDexelInterval(ray.ends.data(), ray.flags.data(), ray.stamps.data(),
-                                    &ray.count, ray.Capacity(), 2, 3),
-              kDexelIntervalDone);
-    ASSERT_EQ(ray.count, 4);
-    EXPECT_EQ(ray.flags[1], 0);
-    EXPECT_EQ(ray.stamps[1], 0);
-    EXPECT_EQ(ray.flags[2], 0);
-    EXPECT_EQ(ray.stamps[2], 0);
-    EXPECT_EQ(ray.flags[3], 0xA1);
-    EXPECT_EQ(ray.stamps[3], 4242);
-}
-
 TEST(SubtractIntervals, CountBelowTwoEmptiesTheList) {
     for (int32_t count : {0, 1, -3}) {
         Ray ray({7, 8});
@@ -277,6 +261,7 @@ TEST(CutDexelInterval, WorkedCases) {
         std::vector<double> ends;
         double lo, hi;
         std::vector<double> expected, removed;
+        double pitch = 1.0, origin = 0.0;
     };
     const Case cases[] = {
         {{0, 10, 20, 30}, 5, 25, {0, 5, 25, 30}, {5, 10, 20, 25}},
@@ -302,31 +287,19 @@ TEST(CutDexelInterval, WorkedCases) {
         {{0, 10}, 3.25, 4.5, {0, 3.25, 4.5, 10}, {3.25, 4.5}},
         // Below node 0 the nodes still count: node 0 lies inside this cut, so it splits.
         {{-0.875, 0.875}, -0.5, 0.25, {-0.875, -0.5, 0.25, 0.875}, {-0.5, 0.25}},
+        // Node 0 at 0.3 puts node 3.3 inside [3.2, 3.4]; a pitch of 0 or NaN has no narrow rule.
+        {{0, 3.7}, 3.2, 3.4, {0, 3.2, 3.4, 3.7}, {3.2, 3.4}, 1.0, 0.3},
+        {{0, 3.7}, 3.2, 3.4, {0, 3.2, 3.4, 3.7}, {3.2, 3.4}, 0.0},
+        {{0, 3.7}, 3.2, 3.4, {0, 3.2, 3.4, 3.7}, {3.2, 3.4}, std::nan("")},
     };
     for (const Case& c : cases) {
         Ray ray(c.ends);
-        const CutResult r = Cut(ray, c.lo, c.hi, 1.0, 0.0, 0.5);
+        const CutResult r = Cut(ray, c.lo, c.hi, c.pitch, c.origin, 0.5);
         ASSERT_EQ(r.rc, kDexelIntervalDone);
         EXPECT_EQ(ray.Values(), c.expected) << "[" << c.lo << ", " << c.hi << "]";
         EXPECT_EQ(r.removed, c.removed) << "[" << c.lo << ", " << c.hi << "]";
         EXPECT_NEAR(r.volume, 0.5 * Length(Pairs(c.removed.data(), c.removed.size())), 1e-12);
         ExpectAttributesTravel(Ray(c.ends), ray, c.lo, c.hi, 0x31, -7, 0x51, -9);
-    }
-}
-
-TEST(CutDexelInterval, VolumeAddsUpAndNodeOriginShiftsTheNarrowRule) {
-    Ray ray({0, 10, 20, 30});
-    CutResult r = Cut(ray, 5, 25, 1.0, 0.0, 0.25);
-    EXPECT_DOUBLE_EQ(r.volume, 2.5);
-    // With node 0 at 0.3 a node (3.3) lies inside [3.2, 3.4]: a true split.
-    Ray shifted({0, 3.7});
-    r = Cut(shifted, 3.2, 3.4, 1.0, 0.3, 1.0);
-    EXPECT_EQ(shifted.Values(), (std::vector<double>{0, 3.2, 3.4, 3.7}));
-    // A pitch of 0 (or NaN) never applies the narrow rule.
-    for (double pitch : {0.0, std::nan("")}) {
-        Ray plain({0, 3.7});
-        Cut(plain, 3.2, 3.4, pitch, 0.0, 1.0);
-        EXPECT_EQ(plain.Values(), (std::vector<double>{0, 3.2, 3.4, 3.7}));
     }
 }
 
@@ -366,6 +339,11 @@ TEST(UnionDexelInterval, OddOrNegativeCounts) {
     odd.count = 1;
     EXPECT_EQ(UnionDexelInterval(odd.ends.data(), &odd.count, odd.Capacity(), 1, 2),
               kDexelIntervalOddCount);
+    Ray empty({0, 10});
+    empty.count = -2;
+    EXPECT_EQ(UnionDexelInterval(empty.ends.data(), &empty.count, empty.Capacity(), 1, 1),
+              kDexelIntervalDone);
+    EXPECT_EQ(empty.count, 0);
     Ray negative({0, 10});
     negative.count = -2;
     EXPECT_EQ(UnionDexelInterval(negative.ends.data(), &negative.count, negative.Capacity(), 1, 2),
