@@ -2,10 +2,12 @@
 #include "geometry/vector_math.h"
 
 #include <cmath>
+#include <cstdint>
 
 namespace mirexa {
 
 PolarOffsetSettings PolarOffsets;
+InputIncrementSettings InputIncrements;
 
 double Vec3Length(const double v[3]) {
     return std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]);
@@ -70,7 +72,7 @@ void SinCosDegrees(double angle, int sign, double* outSin, double* outCos) {
     // angles keep exact zeros and ones.
     if (std::isfinite(angle) && std::fabs(angle) < 1e15) {
         double quarters = angle / 90.0;
-        if (quarters == std::trunc(quarters)) {
+        if (quarters == std::trunc(quarters) && quarters * 90.0 == angle) {
             long long q = static_cast<long long>(quarters) % 4;
             if (q < 0) {
                 q += 4;
@@ -98,6 +100,22 @@ void SinCosDegrees(double angle, int sign, double* outSin, double* outCos) {
     double x = sign * angle / 180.0 * M_PI;
     *outSin = std::sin(x);
     *outCos = std::cos(x);
+}
+
+int32_t RoundToInputIncrements(double value) {
+    const double scaled = value * InputIncrements.leastInputIncrement;
+    const double rounded = scaled > 0.0 ? std::trunc(scaled + 0.5) : std::trunc(scaled - 0.5);
+    if (std::isnan(rounded)) {
+        return 0;
+    }
+    // Saturate instead of converting out of range, which is undefined.
+    if (rounded >= 2147483647.0) {
+        return INT32_MAX;
+    }
+    if (rounded <= -2147483648.0) {
+        return INT32_MIN;
+    }
+    return static_cast<int32_t>(rounded);
 }
 
 void ConvertCartesianToPolar(const double position[5], int flag, double out[5]) {
@@ -143,6 +161,144 @@ void ListBoxCorners(const double min[3], const double max[3], double out[24]) {
         out[3 * n + 0] = (n & 1) ? max[0] : min[0];
         out[3 * n + 1] = (n & 2) ? max[1] : min[1];
         out[3 * n + 2] = (n & 4) ? max[2] : min[2];
+    }
+}
+
+void TransformBoxBounds(const double min[3], const double max[3], const double shift[3],
+                        double outMin[3], double outMax[3]) {
+    double corners[24];
+    ListBoxCorners(min, max, corners);
+    double lo[3] = {1e12, 1e12, 1e12};
+    double hi[3] = {-1e12, -1e12, -1e12};
+    for (int n = 0; n < 8; ++n) {
+        for (int i = 0; i < 3; ++i) {
+            const double c = corners[3 * n + i] + shift[i];
+            lo[i] = c < lo[i] ? c : lo[i];
+            hi[i] = c > hi[i] ? c : hi[i];
+        }
+    }
+    for (int i = 0; i < 3; ++i) {
+        outMin[i] = lo[i];
+        outMax[i] = hi[i];
+    }
+}
+
+void ComputeBoxBounds(const double triangle[9], double outMin[3], double outMax[3]) {
+    double lo[3] = {1e12, 1e12, 1e12};
+    double hi[3] = {-1e12, -1e12, -1e12};
+    for (int n = 0; n < 3; ++n) {
+        for (int i = 0; i < 3; ++i) {
+            const double c = triangle[3 * n + i];
+            lo[i] = c < lo[i] ? c : lo[i];
+            hi[i] = c > hi[i] ? c : hi[i];
+        }
+    }
+    for (int i = 0; i < 3; ++i) {
+        outMin[i] = lo[i];
+        outMax[i] = hi[i];
+    }
+}
+
+int OffsetPointAlongDirection(const double p0[3], const double u[3], const double v[3],
+                              const double w[3], double r, double a, double b, double c,
+                              double out[3]) {
+    const double d[3] = {a * u[0] + b * v[0], a * u[1] + b * v[1], a * u[2] + b * v[2]};
+    const double length = Vec3Length(d);
+    if (!(length > 0.0) || !std::isfinite(length)) {
+        return 0;
+    }
+    const double k = r / length;
+    double result[3];
+    for (int i = 0; i < 3; ++i) {
+        result[i] = p0[i] + k * d[i] + c * w[i];
+    }
+    out[0] = result[0];
+    out[1] = result[1];
+    out[2] = result[2];
+    return 1;
+}
+
+namespace {
+
+// Whether the swept angle range [lo, hi] (rad) reaches phi within the quadrant tolerance.
+bool ArcRangeReaches(double lo, double hi, double phi) {
+    const double t = kArcQuadrantTolerance;
+    return hi >= phi - t && phi + t >= lo;
+}
+
+void Widen(double value, double* min, double* max) {
+    if (value < *min) {
+        *min = value;
+    }
+    if (value > *max) {
+        *max = value;
+    }
+}
+
+}  // namespace
+
+void ExtendBoxByArc(int u, int v, int w, int direction, const double start[3], const double end[3],
+                    const double centre[3], double radius, double sweep, double min[3],
+                    double max[3]) {
+    if (u < 0 || u > 2 || v < 0 || v > 2 || w < 0 || w > 2) {
+        return;
+    }
+    // 1. The linear axis takes the start and end.
+    Widen(start[w], &min[w], &max[w]);
+    Widen(end[w], &min[w], &max[w]);
+
+    // 2. Full circle.
+    const double twoPi = 2.0 * M_PI;
+    if (std::fabs(twoPi - sweep) < kArcQuadrantTolerance) {
+        Widen(centre[u] - radius, &min[u], &max[u]);
+        Widen(centre[u] + radius, &min[u], &max[u]);
+        Widen(centre[v] - radius, &min[v], &max[v]);
+        Widen(centre[v] + radius, &min[v], &max[v]);
+        return;
+    }
+
+    // 3. The end points, then the start angle.
+    Widen(start[u], &min[u], &max[u]);
+    Widen(end[u], &min[u], &max[u]);
+    Widen(start[v], &min[v], &max[v]);
+    Widen(end[v], &min[v], &max[v]);
+    const double du = start[u] - centre[u];
+    const double dv = start[v] - centre[v];
+    const double length = std::sqrt(du * du + dv * dv);
+    if (!(length >= 0.001)) {
+        return;
+    }
+    double cosine = du / length;
+    cosine = cosine < -1.0 ? -1.0 : (cosine > 1.0 ? 1.0 : cosine);
+    double theta = std::acos(cosine);
+    if (dv < 0.0) {
+        theta = twoPi - theta;
+    }
+
+    // 4. The swept range.
+    double lo = theta;
+    double hi = theta + sweep;
+    if (direction == 2) {
+        lo = theta - sweep;
+        hi = theta;
+    } else if (hi >= twoPi) {
+        lo -= twoPi;
+        hi -= twoPi;
+    }
+
+    // 5. Quadrant points inside the range push the box out to the circle.
+    const double halfPi = 0.5 * M_PI;
+    if (ArcRangeReaches(lo, hi, 0.0)) {
+        Widen(centre[u] + radius, &min[u], &max[u]);
+    }
+    if (ArcRangeReaches(lo, hi, halfPi) || ArcRangeReaches(lo, hi, -3.0 * halfPi)) {
+        Widen(centre[v] + radius, &min[v], &max[v]);
+    }
+    if (ArcRangeReaches(lo, hi, M_PI) || ArcRangeReaches(lo, hi, -M_PI)) {
+        Widen(centre[u] - radius, &min[u], &max[u]);
+    }
+    if (ArcRangeReaches(lo, hi, 3.0 * halfPi) || ArcRangeReaches(lo, hi, -halfPi)) {
+        Widen(centre[v] - radius, &min[v], &max[v]);
     }
 }
 
