@@ -126,7 +126,8 @@ void DestroyOffscreenGlContext(OffscreenGlContext* context) {
     if (context->context) {
         eglDestroyContext(display, context->context);
     }
-    eglTerminate(display);
+    // The display stays initialised: it is one per process, and terminating it unloads the
+    // driver, which a later context would load again.
     *context = OffscreenGlContext{};
 }
 
