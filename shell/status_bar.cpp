@@ -2,7 +2,6 @@
 // otherwise.
 #include "shell/status_bar.h"
 
-#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -90,19 +89,16 @@ std::string DisplayFlagsText(const StatusBarInputs& in) {
 
 std::string WorkpieceText(const StatusBarInputs& in) {
     int index = in.workOffsetIndex;
-    char text[64];
     if (index == 0) {
         return Text("No Workpiece", "座標系なし");
     }
     if (in.dialect != 0) {
-        std::snprintf(text, sizeof text, Text("Workpiece%d", "座標系%d").c_str(), index);
-    } else if (index <= 6) {
-        std::snprintf(text, sizeof text, Text("Workpiece(G5%d)", "座標系(G5%d)").c_str(),
-                      index + 3);
-    } else {
-        std::snprintf(text, sizeof text, Text("Workpiece(P%d)", "座標系(P%d)").c_str(), index - 6);
+        return Text("Workpiece", "座標系") + std::to_string(index);
     }
-    return text;
+    if (index <= 6) {
+        return Text("Workpiece(G5", "座標系(G5") + std::to_string(index + 3) + ")";  // G54..G59
+    }
+    return Text("Workpiece(P", "座標系(P") + std::to_string(index - 6) + ")";
 }
 
 std::string MachiningModeText(const StatusBarInputs& in) {

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <limits>
+#include <thread>
 
 #include "geometry/shared_state.h"
 #include "platform/clock.h"
@@ -382,6 +383,48 @@ MessageResult CountingProcedure(WindowHandle window, unsigned message, MessageWP
         return 1;
     }
     return DefaultWindowProcedure(window, message, wparam, lparam);
+}
+
+MessageResult UpdatingProcedure(WindowHandle window, unsigned message, MessageWParam wparam,
+                                MessageLParam lparam) {
+    if (message == WM_USER) {
+        UpdateProgress(0);  // as the run timer does on the user-interface thread
+        return 0;
+    }
+    if (message == WM_USER + 50) {
+        PostQuitMessage(0);
+        return 0;
+    }
+    return DefaultWindowProcedure(window, message, wparam, lparam);
+}
+
+TEST_F(ProgressTest, WorkerAndUserInterfaceThreadUpdateTogetherWithoutDeadlock) {
+    WindowCreateParams params;
+    params.procedure = UpdatingProcedure;
+    WindowHandle timerWindow = CreatePlatformWindow(params);
+    BeginRun(2000);
+    std::thread worker([timerWindow] {
+        for (int i = 0; i < 2000; ++i) {
+            AddProgressWork(1);
+            UpdateProgress(0);  // waits for the user-interface thread to set the texts
+            if (i % 10 == 0) {
+                PostMessage(timerWindow, WM_USER, 0, 0);
+            }
+        }
+        PostMessage(timerWindow, WM_USER + 50, 0, 0);
+    });
+    RunMessageLoop();
+    worker.join();
+    UpdateProgress(1);
+    EXPECT_EQ(GetStatusBarPart(ui.statusBar, 1).text, "100.0%");
+    EXPECT_EQ(GetProgressBarValue(ui.progressBar).position, 1000);
+    // Every shown per-mille was at least the one before it.
+    std::vector<int> positions = ui.BarPositions(ui.progressBar);
+    ASSERT_GE(positions.size(), 3u);
+    for (std::size_t i = 3; i < positions.size(); ++i) {
+        EXPECT_GE(positions[i], positions[i - 1] - 1) << "at " << i;
+    }
+    DestroyPlatformWindow(timerWindow);
 }
 
 TEST_F(ProgressTest, PumpDispatchesOneMessageOnlyAfterMoreThanThreeSeconds) {

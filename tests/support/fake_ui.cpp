@@ -50,13 +50,15 @@ FakeUi::FakeUi() {
         RecordedControlCall call;
         call.window = m.window;
         call.message = m.message;
-        if (m.message == SB_SETTEXT) {
+        auto text = [&m] { return m.lparam ? reinterpret_cast<const char*>(m.lparam) : ""; };
+        if (m.message == SB_SETTEXT && m.window == statusBar) {
             call.part = static_cast<int>(m.wparam & SB_PART_MASK);
             call.flags = static_cast<unsigned>(m.wparam & ~MessageWParam{SB_PART_MASK});
-            call.text = reinterpret_cast<const char*>(m.lparam);
+            call.text = text();
         } else if (m.message == WM_SETTEXT) {
-            call.text = reinterpret_cast<const char*>(m.lparam);
-        } else if (m.message == PBM_SETPOS) {
+            call.text = text();
+        } else if (m.message == PBM_SETPOS &&
+                   (m.window == progressBar || m.window == progressBar2)) {
             call.value = static_cast<int>(m.wparam);
         } else {
             return;
