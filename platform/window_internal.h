@@ -55,6 +55,7 @@ struct mirexa::PlatformWindow {
     int visible = {};
     int id = {};
     std::intptr_t userData = {};
+    int destroying = {};  // DestroyPlatformWindow has begun on it
     // Built-in controls.
     std::vector<StatusBarPart> parts = {};
     ProgressBarValue progress = {};

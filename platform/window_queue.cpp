@@ -138,7 +138,12 @@ int TakeMessage(ThreadMessageQueue& queue, int remove, WindowMessage* message) {
     return 0;
 }
 
+// The window and its descendants that are not being destroyed already, parents first.
 void CollectDescendants(PlatformWindow* window, std::vector<PlatformWindow*>& out) {
+    if (window->destroying) {
+        return;
+    }
+    window->destroying = 1;
     out.push_back(window);
     for (WindowHandle child : window->children) {
         CollectDescendants(child, out);
@@ -193,8 +198,8 @@ int DestroyPlatformWindow(WindowHandle window) {
     std::vector<PlatformWindow*> doomed;
     {
         std::lock_guard<std::mutex> lock(platformMutex);
-        if (!FindLiveWindow(window)) {
-            return 0;
+        if (!FindLiveWindow(window) || window->destroying) {
+            return 0;  // unknown, or destroyed again from its own WM_DESTROY
         }
         CollectDescendants(window, doomed);
     }
@@ -218,6 +223,8 @@ int DestroyPlatformWindow(WindowHandle window) {
                                     [each](const WindowTimer& t) { return t.window == each; }),
                      timers.end());
         each->children.clear();
+        each->parts.clear();
+        each->text.clear();
         destroyedWindows.emplace_back(each);
     }
     queueChanged.notify_all();

@@ -32,6 +32,7 @@ MessageResult TestProcedure(WindowHandle window, unsigned message, MessageWParam
             return 0;
         case WM_DESTROY:
             trace.push_back("destroy " + GetWindowText(window));
+            EXPECT_EQ(DestroyPlatformWindow(window), 0);  // already under way: no second round
             return 0;
         case WM_TIMER:
             trace.push_back("timer " + std::to_string(wparam));
