@@ -43,6 +43,17 @@ int ShowMessageBox(WindowHandle owner, const std::string& text, const std::strin
     return responder(request);
 }
 
+MessageBoxResponder MakeAutomaticMessageBoxResponder(
+    std::function<void(const std::string& line)> writeLogLine) {
+    return [writeLogLine](const MessageBoxRequest& request) {
+        int answer = GetDefaultMessageBoxAnswer(request.style);
+        if (writeLogLine) {
+            writeLogLine("(" + std::to_string(answer) + ") - " + request.text);
+        }
+        return answer;
+    };
+}
+
 MessageBoxResponder SetMessageBoxResponder(MessageBoxResponder responder) {
     std::lock_guard<std::mutex> lock(responderMutex);
     MessageBoxResponder previous = std::move(installedResponder);

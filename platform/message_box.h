@@ -48,6 +48,11 @@ int GetDefaultMessageBoxAnswer(unsigned style);
 int ShowMessageBox(WindowHandle owner, const std::string& text, const std::string& caption,
                    unsigned style);
 
+// The responder of automatic mode: nobody is there to answer, so it takes the default answer and
+// hands the log line "(answer) - text" (without a line end) to writeLogLine.
+MessageBoxResponder MakeAutomaticMessageBoxResponder(
+    std::function<void(const std::string& line)> writeLogLine);
+
 // Installs the responder of the headless backend (an empty function restores the default one);
 // returns the previous responder.
 MessageBoxResponder SetMessageBoxResponder(MessageBoxResponder responder);

@@ -1,8 +1,12 @@
 // Window handles, messages and rectangles of the platform layer: the shape the program's window
-// procedures rely on, implemented by our own headless and real-window backends.
+// procedures rely on, implemented by our own headless and real-window backends. Also the window
+// functions, the per-thread message queues with post and send, timers and the message loop.
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
 
 namespace mirexa {
 
@@ -33,5 +37,114 @@ struct WindowRect {
     int right = {};
     int bottom = {};
 };
+
+// Messages. Values below WM_USER are the platform's own; the program's private messages start at
+// WM_USER.
+constexpr unsigned WM_NULL = 0;
+constexpr unsigned WM_CREATE = 1;   // sent by CreatePlatformWindow before it returns
+constexpr unsigned WM_DESTROY = 2;  // sent by DestroyPlatformWindow, children after the parent
+constexpr unsigned WM_SIZE = 3;     // sent by MoveWindow; wparam: width, lparam: height (pixels)
+constexpr unsigned WM_SETTEXT = 4;  // lparam: const char* (UTF-8); default handling stores it
+constexpr unsigned WM_CLOSE = 6;    // default handling destroys the window
+constexpr unsigned WM_PAINT = 7;
+constexpr unsigned WM_TIMER = 8;    // wparam: timer id
+constexpr unsigned WM_COMMAND = 9;  // wparam: command id
+constexpr unsigned WM_QUIT = 10;    // never dispatched: GetMessage returns 0 on it
+constexpr unsigned WM_USER = 1024;
+// Posted by the automation thread to the main window when its work has ended.
+constexpr unsigned WM_AUTOMATION_DONE = WM_USER;
+
+// Show commands.
+constexpr int SW_HIDE = 0;
+constexpr int SW_SHOW = 1;
+
+struct WindowCreateParams {
+    std::string className = {};  // built-in control classes: see controls.h
+    std::string text = {};
+    WindowProcedure procedure = {};  // null: the class's built-in procedure or the default one
+    WindowHandle parent = {};
+    WindowRect rect = {};
+    int id = {};  // child id, found again with GetChildWindow
+    int visible = {};
+};
+
+// Creates a window owned by the calling thread (whose queue receives its posted messages and
+// timers), sends it WM_CREATE and returns it; null when the procedure answers WM_CREATE with -1.
+WindowHandle CreatePlatformWindow(const WindowCreateParams& params);
+
+// Sends WM_DESTROY to the window and then to its children, and frees them. Later posts and sends
+// to a destroyed handle fail; pending sends to it return 0. Returns 0 for an unknown handle.
+int DestroyPlatformWindow(WindowHandle window);
+
+// 1 while the handle names a live window.
+int IsPlatformWindow(WindowHandle window);
+
+// The handling of every message a procedure does not handle itself.
+MessageResult DefaultWindowProcedure(WindowHandle window, unsigned message, MessageWParam wparam,
+                                     MessageLParam lparam);
+
+// Sets the window text (the title of a top-level window) through WM_SETTEXT.
+int SetWindowText(WindowHandle window, const std::string& text);
+std::string GetWindowText(WindowHandle window);
+
+// Shows (SW_SHOW) or hides (SW_HIDE) the window; returns 1 when it was visible before.
+int ShowWindow(WindowHandle window, int show);
+int IsWindowVisible(WindowHandle window);
+
+// The client rectangle, origin at 0, 0. MoveWindow sets it and sends WM_SIZE.
+int GetClientRect(WindowHandle window, WindowRect* rect);
+int MoveWindow(WindowHandle window, const WindowRect& rect);
+
+WindowHandle GetParentWindow(WindowHandle window);
+std::vector<WindowHandle> GetChildWindows(WindowHandle window);
+WindowHandle GetChildWindow(WindowHandle parent, int id);
+std::string GetWindowClassName(WindowHandle window);
+
+// A word of the program's own per window (a pointer to its state).
+int SetWindowUserData(WindowHandle window, std::intptr_t data);
+std::intptr_t GetWindowUserData(WindowHandle window);
+
+// Queues a message for the window's thread; returns 0 when the window does not exist.
+int PostMessage(WindowHandle window, unsigned message, MessageWParam wparam, MessageLParam lparam);
+
+// Calls the window's procedure and returns its result. From the window's own thread the call is
+// direct. From another thread the message is handed to the window's thread, which handles it at
+// its next GetMessage or PeekMessage; the caller waits for the result meanwhile (and handles
+// messages sent to its own windows). Returns 0 without waiting when the window does not exist or
+// its thread's message loop has ended, and 0 when that happens while waiting.
+MessageResult SendMessage(WindowHandle window, unsigned message, MessageWParam wparam,
+                          MessageLParam lparam);
+
+// Asks the calling thread's message loop to end with the given code.
+void PostQuitMessage(int exitCode);
+
+// Takes the next message of the calling thread (posted messages in order, then due timers),
+// handling sent messages first. Waits while there is none. Returns 0 for WM_QUIT (message->wparam
+// holds the code), 1 otherwise. Once it has returned 0, sends from other threads return 0 until
+// the thread calls GetMessage again.
+int GetMessage(WindowMessage* message);
+
+// As GetMessage without waiting: returns 1 and fills the message when one is pending (removing it
+// when remove is 1), 0 when there is none.
+constexpr int PM_NOREMOVE = 0;
+constexpr int PM_REMOVE = 1;
+int PeekMessage(WindowMessage* message, int remove);
+
+// Calls the procedure of the message's window; 0 when the window no longer exists.
+MessageResult DispatchMessage(const WindowMessage& message);
+
+// GetMessage and DispatchMessage until WM_QUIT; returns the quit code.
+int RunMessageLoop();
+
+// Starts (or restarts) a timer of the window: WM_TIMER with wparam id every elapse ms of the
+// platform clock (at least 1 ms), taken from the window's thread queue when no posted message is
+// pending. Returns id, or 0 when the window does not exist.
+unsigned SetTimer(WindowHandle window, unsigned id, unsigned elapseMs);
+int KillTimer(WindowHandle window, unsigned id);
+
+// Sees every message a procedure is called with (sent or dispatched), on the calling thread,
+// before the procedure. For tests and traces; an empty function removes it. Returns the previous.
+using MessageObserver = std::function<void(const WindowMessage& message)>;
+MessageObserver SetMessageObserver(MessageObserver observer);
 
 }  // namespace mirexa

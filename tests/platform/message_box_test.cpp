@@ -1,7 +1,13 @@
-// Message boxes of the headless backend: default answers and scripted responders.
+// Message boxes of the headless backend (default answers, scripted and automatic responders) and
+// cursor records.
 #include "platform/message_box.h"
 
 #include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/cursor.h"
 
 namespace mirexa {
 namespace {
@@ -26,6 +32,29 @@ TEST(MessageBox, ResponderSeesTheRequestAndAnswers) {
     EXPECT_EQ(seen.style, MBX_YESNO | MBX_TOPMOST);
     SetMessageBoxResponder(previous);
     EXPECT_EQ(ShowMessageBox(nullptr, "text", "caption", MBX_YESNO), MBX_IDYES);
+}
+
+TEST(MessageBox, AutomaticResponderLogsTheTextWithTheDefaultAnswer) {
+    std::vector<std::string> log;
+    MessageBoxResponder previous = SetMessageBoxResponder(
+        MakeAutomaticMessageBoxResponder([&](const std::string& line) { log.push_back(line); }));
+    EXPECT_EQ(ShowMessageBox(nullptr, "Write protect", "MIREXA7", MBX_OK | MBX_TOPMOST), MBX_IDOK);
+    EXPECT_EQ(ShowMessageBox(nullptr, "上書きしますか", "MIREXA7", MBX_YESNO | MBX_DEFBUTTON2),
+              MBX_IDNO);
+    EXPECT_EQ(log, (std::vector<std::string>{"(1) - Write protect", "(7) - 上書きしますか"}));
+    SetMessageBoxResponder(previous);
+}
+
+TEST(Cursor, LoadingByNameGivesOneHandleAndSetReturnsThePrevious) {
+    CursorHandle wait = LoadCursorHandle(CURSOR_WAIT);
+    ASSERT_NE(wait, nullptr);
+    EXPECT_EQ(LoadCursorHandle("wait"), wait);
+    EXPECT_NE(LoadCursorHandle(CURSOR_ARROW), wait);
+    EXPECT_EQ(LoadCursorHandle(""), nullptr);
+    EXPECT_EQ(GetCursorName(wait), "wait");
+    CursorHandle before = SetCursorHandle(wait);
+    EXPECT_EQ(GetCursorHandle(), wait);
+    EXPECT_EQ(SetCursorHandle(before), wait);
 }
 
 }  // namespace

@@ -1,0 +1,285 @@
+// INI profile reading and writing over plain files.
+#include "platform/profile.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <vector>
+
+namespace mirexa {
+
+namespace {
+
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t';
+}
+
+std::string Trim(const std::string& text) {
+    std::size_t begin = 0;
+    std::size_t end = text.size();
+    while (begin < end && IsBlank(text[begin])) {
+        ++begin;
+    }
+    while (end > begin && (IsBlank(text[end - 1]) || text[end - 1] == '\r')) {
+        --end;
+    }
+    return text.substr(begin, end - begin);
+}
+
+bool EqualsIgnoringCase(const std::string& a, const std::string& b) {
+    if (a.size() != b.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        char x = a[i];
+        char y = b[i];
+        if (x >= 'a' && x <= 'z') {
+            x = static_cast<char>(x - 'a' + 'A');
+        }
+        if (y >= 'a' && y <= 'z') {
+            y = static_cast<char>(y - 'a' + 'A');
+        }
+        if (x != y) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// One line of the file, without its line end; `end` is the offset just behind its line end.
+struct ProfileLine {
+    std::size_t begin = {};
+    std::size_t end = {};
+    std::string text = {};
+};
+
+std::vector<ProfileLine> SplitLines(const std::string& content) {
+    std::vector<ProfileLine> lines;
+    std::size_t begin = 0;
+    while (begin < content.size()) {
+        std::size_t newline = content.find('\n', begin);
+        std::size_t end = newline == std::string::npos ? content.size() : newline + 1;
+        std::size_t textEnd = newline == std::string::npos ? content.size() : newline;
+        if (textEnd > begin && content[textEnd - 1] == '\r') {
+            --textEnd;
+        }
+        lines.push_back(ProfileLine{begin, end, content.substr(begin, textEnd - begin)});
+        begin = end;
+    }
+    return lines;
+}
+
+// The section name of a "[name]" line, or false.
+bool ParseSectionLine(const std::string& line, std::string* name) {
+    std::string trimmed = Trim(line);
+    if (trimmed.empty() || trimmed[0] != '[') {
+        return false;
+    }
+    std::size_t close = trimmed.find(']');
+    *name = Trim(trimmed.substr(1, close == std::string::npos ? std::string::npos : close - 1));
+    return true;
+}
+
+// The key and value of a "key=value" line, or false.
+bool ParseKeyLine(const std::string& line, std::string* key, std::string* value) {
+    std::string trimmed = Trim(line);
+    if (trimmed.empty() || trimmed[0] == ';') {
+        return false;
+    }
+    std::size_t equals = trimmed.find('=');
+    if (equals == std::string::npos) {
+        return false;
+    }
+    *key = Trim(trimmed.substr(0, equals));
+    *value = Trim(trimmed.substr(equals + 1));
+    return true;
+}
+
+// 1 read, 0 the file does not exist, -1 it exists but cannot be read.
+int ReadWholeFile(const std::string& path, std::string* content) {
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file) {
+        return errno == ENOENT ? 0 : -1;
+    }
+    char buffer[4096];
+    std::size_t count;
+    while ((count = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
+        content->append(buffer, count);
+    }
+    bool ok = !std::ferror(file);
+    std::fclose(file);
+    return ok ? 1 : -1;
+}
+
+// Finds key in section; returns the line index or -1. *sectionFound tells whether the section
+// exists and *sectionEnd is the index behind its last non-blank line.
+long FindKey(const std::vector<ProfileLine>& lines, const std::string& section,
+             const std::string& key, std::string* value, bool* sectionFound,
+             std::size_t* sectionEnd) {
+    bool inSection = false;
+    bool done = false;
+    *sectionFound = false;
+    for (std::size_t i = 0; i < lines.size() && !done; ++i) {
+        std::string name;
+        std::string lineKey;
+        std::string lineValue;
+        if (ParseSectionLine(lines[i].text, &name)) {
+            if (inSection) {
+                done = true;
+            } else if (EqualsIgnoringCase(name, section)) {
+                inSection = true;
+                *sectionFound = true;
+                *sectionEnd = i + 1;
+            }
+            continue;
+        }
+        if (!inSection) {
+            continue;
+        }
+        if (!Trim(lines[i].text).empty()) {
+            *sectionEnd = i + 1;
+        }
+        if (ParseKeyLine(lines[i].text, &lineKey, &lineValue) && EqualsIgnoringCase(lineKey, key)) {
+            *value = lineValue;
+            return static_cast<long>(i);
+        }
+    }
+    return -1;
+}
+
+std::string StripQuotes(const std::string& value) {
+    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
+        value.back() == value.front()) {
+        return value.substr(1, value.size() - 2);
+    }
+    return value;
+}
+
+bool HoldsLineEnd(const std::string& text) {
+    return text.find_first_of("\r\n") != std::string::npos;
+}
+
+// Writes content to a temporary file beside path and renames it over path.
+int ReplaceFileAtomically(const std::string& path, const std::string& content) {
+    std::string temporary = path + ".XXXXXX";
+    std::vector<char> name(temporary.begin(), temporary.end());
+    name.push_back('\0');
+    int descriptor = mkstemp(name.data());
+    if (descriptor < 0) {
+        return 0;
+    }
+    struct stat info = {};
+    mode_t mode = 0644;
+    if (stat(path.c_str(), &info) == 0) {
+        mode = info.st_mode & 07777;
+    }
+    bool ok = fchmod(descriptor, mode) == 0;
+    std::size_t written = 0;
+    while (ok && written < content.size()) {
+        ssize_t count = write(descriptor, content.data() + written, content.size() - written);
+        if (count < 0 && errno == EINTR) {
+            continue;
+        }
+        ok = count > 0;
+        written += ok ? static_cast<std::size_t>(count) : 0;
+    }
+    ok = ok && fsync(descriptor) == 0;
+    ok = (close(descriptor) == 0) && ok;
+    ok = ok && std::rename(name.data(), path.c_str()) == 0;
+    if (!ok) {
+        unlink(name.data());
+        return 0;
+    }
+    return 1;
+}
+
+}  // namespace
+
+std::string GetProfileString(const std::string& section, const std::string& key,
+                             const std::string& defaultValue, const std::string& path) {
+    std::string content;
+    if (ReadWholeFile(path, &content) != 1) {
+        return defaultValue;
+    }
+    std::string value;
+    bool sectionFound = false;
+    std::size_t sectionEnd = 0;
+    if (FindKey(SplitLines(content), section, key, &value, &sectionFound, &sectionEnd) < 0) {
+        return defaultValue;
+    }
+    return StripQuotes(value);
+}
+
+int GetProfileInt(const std::string& section, const std::string& key, int defaultValue,
+                  const std::string& path) {
+    const std::string missing = "\n";  // no value can hold a line end
+    std::string value = GetProfileString(section, key, missing, path);
+    if (value == missing) {
+        return defaultValue;
+    }
+    std::size_t i = 0;
+    bool negative = false;
+    if (i < value.size() && (value[i] == '-' || value[i] == '+')) {
+        negative = value[i] == '-';
+        ++i;
+    }
+    long long magnitude = 0;
+    for (; i < value.size() && value[i] >= '0' && value[i] <= '9'; ++i) {
+        magnitude = magnitude * 10 + (value[i] - '0');
+        if (magnitude > static_cast<long long>(INT_MAX) + 1) {
+            magnitude = static_cast<long long>(INT_MAX) + 1;
+        }
+    }
+    long long result = negative ? -magnitude : magnitude;
+    if (result > INT_MAX) {
+        result = INT_MAX;
+    }
+    return static_cast<int>(result);
+}
+
+int WriteProfileString(const std::string& section, const std::string& key, const std::string& value,
+                       const std::string& path) {
+    if (HoldsLineEnd(section) || HoldsLineEnd(key) || HoldsLineEnd(value) || Trim(key).empty() ||
+        key.find('=') != std::string::npos || section.find(']') != std::string::npos) {
+        return 0;
+    }
+    std::string content;
+    if (ReadWholeFile(path, &content) < 0) {
+        return 0;
+    }
+    const std::string lineEnd = content.find("\r\n") != std::string::npos ? "\r\n" : "\n";
+    std::vector<ProfileLine> lines = SplitLines(content);
+    std::string oldValue;
+    bool sectionFound = false;
+    std::size_t sectionEnd = 0;
+    long keyLine = FindKey(lines, section, key, &oldValue, &sectionFound, &sectionEnd);
+    std::string updated;
+    if (keyLine >= 0) {
+        // Keep the key as the file spells it and the line's own end.
+        const ProfileLine& line = lines[static_cast<std::size_t>(keyLine)];
+        std::string spelledKey = Trim(line.text.substr(0, line.text.find('=')));
+        std::size_t textEnd = line.begin + line.text.size();
+        updated =
+            content.substr(0, line.begin) + spelledKey + "=" + value + content.substr(textEnd);
+    } else if (sectionFound) {
+        std::size_t at = lines[sectionEnd - 1].end;
+        std::string before = content.substr(0, at);
+        if (!before.empty() && before.back() != '\n') {
+            before += lineEnd;
+        }
+        updated = before + key + "=" + value + lineEnd + content.substr(at);
+    } else {
+        updated = content;
+        if (!updated.empty() && updated.back() != '\n') {
+            updated += lineEnd;
+        }
+        updated += "[" + section + "]" + lineEnd + key + "=" + value + lineEnd;
+    }
+    return ReplaceFileAtomically(path, updated);
+}
+
+}  // namespace mirexa

@@ -1,0 +1,538 @@
+// Window records, per-thread message queues, cross-thread sends, timers and the message loop.
+// Every record and queue is guarded by one mutex; procedures are always called without it held.
+#include <algorithm>
+#include <unordered_set>
+
+#include "platform/backend.h"
+#include "platform/clock.h"
+#include "platform/window_internal.h"
+
+namespace mirexa {
+
+namespace {
+
+std::mutex platformMutex;
+std::condition_variable queueChanged;
+std::unordered_set<PlatformWindow*> liveWindows;
+// Destroyed records are kept (small and few) so that a stale handle never names a new window.
+std::vector<std::unique_ptr<PlatformWindow>> destroyedWindows;
+
+std::mutex observerMutex;
+MessageObserver installedObserver;
+
+// Releases every sender waiting on the queue with the result 0; call with the mutex held.
+void AbortPendingSends(ThreadMessageQueue& queue) {
+    for (auto& pending : queue.sent) {
+        pending->result = 0;
+        pending->done = 1;
+    }
+    queue.sent.clear();
+    queueChanged.notify_all();
+}
+
+// The calling thread's queue, made at its first use and closed when the thread exits.
+struct ThreadQueueHolder {
+    std::shared_ptr<ThreadMessageQueue> queue;
+    ~ThreadQueueHolder() {
+        if (queue) {
+            std::lock_guard<std::mutex> lock(platformMutex);
+            queue->threadGone = 1;
+            queue->timers.clear();
+            AbortPendingSends(*queue);
+        }
+    }
+};
+thread_local ThreadQueueHolder currentQueue;
+
+// Call with the mutex held.
+ThreadMessageQueue& CurrentQueueLocked() {
+    if (!currentQueue.queue) {
+        currentQueue.queue = std::make_shared<ThreadMessageQueue>();
+        currentQueue.queue->owner = std::this_thread::get_id();
+    }
+    return *currentQueue.queue;
+}
+
+WindowProcedure ProcedureOf(const PlatformWindow& window) {
+    if (window.procedure) {
+        return window.procedure;
+    }
+    if (window.className == STATUSBAR_CLASS) {
+        return StatusBarProcedure;
+    }
+    if (window.className == PROGRESSBAR_CLASS) {
+        return ProgressBarProcedure;
+    }
+    return DefaultWindowProcedure;
+}
+
+// Calls the window's procedure on this thread; call without the mutex.
+MessageResult CallProcedure(const WindowMessage& message) {
+    WindowProcedure procedure = nullptr;
+    {
+        std::lock_guard<std::mutex> lock(platformMutex);
+        PlatformWindow* window = FindLiveWindow(message.window);
+        if (!window) {
+            return 0;
+        }
+        procedure = ProcedureOf(*window);
+    }
+    MessageObserver observer;
+    {
+        std::lock_guard<std::mutex> lock(observerMutex);
+        observer = installedObserver;
+    }
+    if (observer) {
+        observer(message);
+    }
+    return procedure(message.window, message.message, message.wparam, message.lparam);
+}
+
+// Handles every message sent to this thread's windows by other threads.
+void HandleSentMessages(ThreadMessageQueue& queue, std::unique_lock<std::mutex>& lock) {
+    while (!queue.sent.empty()) {
+        std::shared_ptr<PendingSend> pending = queue.sent.front();
+        queue.sent.pop_front();
+        lock.unlock();
+        MessageResult result = CallProcedure(pending->message);
+        lock.lock();
+        pending->result = result;
+        pending->done = 1;
+        queueChanged.notify_all();
+    }
+}
+
+// Takes the earliest due timer of the queue and schedules its next firing.
+int TakeDueTimer(ThreadMessageQueue& queue, int remove, WindowMessage* message) {
+    std::uint64_t now = GetTickMilliseconds();
+    WindowTimer* due = nullptr;
+    for (auto& timer : queue.timers) {
+        if (timer.dueMs <= now && (!due || timer.dueMs < due->dueMs)) {
+            due = &timer;
+        }
+    }
+    if (!due) {
+        return 0;
+    }
+    *message = WindowMessage{due->window, WM_TIMER, due->id, 0};
+    if (remove) {
+        due->dueMs = now + due->elapseMs;
+    }
+    return 1;
+}
+
+// Takes the next posted message or due timer; 0 when there is none.
+int TakeMessage(ThreadMessageQueue& queue, int remove, WindowMessage* message) {
+    while (!queue.posted.empty()) {
+        WindowMessage front = queue.posted.front();
+        if (front.window && !FindLiveWindow(front.window)) {
+            queue.posted.pop_front();
+            continue;
+        }
+        if (remove) {
+            queue.posted.pop_front();
+        }
+        *message = front;
+        return 1;
+    }
+    return 0;
+}
+
+// The window and its descendants that are not being destroyed already, parents first.
+void CollectDescendants(PlatformWindow* window, std::vector<PlatformWindow*>& out) {
+    if (window->destroying) {
+        return;
+    }
+    window->destroying = 1;
+    out.push_back(window);
+    for (WindowHandle child : window->children) {
+        CollectDescendants(child, out);
+    }
+}
+
+}  // namespace
+
+std::mutex& PlatformMutex() {
+    return platformMutex;
+}
+
+void WakeAllMessageQueues() {
+    std::lock_guard<std::mutex> lock(platformMutex);
+    queueChanged.notify_all();
+}
+
+PlatformWindow* FindLiveWindow(WindowHandle window) {
+    return window && liveWindows.count(window) ? window : nullptr;
+}
+
+WindowHandle CreatePlatformWindow(const WindowCreateParams& params) {
+    auto record = std::make_unique<PlatformWindow>();
+    WindowHandle window = record.get();
+    {
+        std::lock_guard<std::mutex> lock(platformMutex);
+        CurrentQueueLocked();
+        record->queue = currentQueue.queue;
+        record->procedure = params.procedure;
+        record->className = params.className;
+        record->text = params.text;
+        record->rect = params.rect;
+        record->visible = params.visible ? 1 : 0;
+        record->id = params.id;
+        if (PlatformWindow* parent = FindLiveWindow(params.parent)) {
+            record->parent = parent;
+            parent->children.push_back(window);
+        }
+        liveWindows.insert(record.release());
+    }
+    if (auto hook = GetPlatformBackendHooks().windowCreated) {
+        hook(window);
+    }
+    if (SendMessage(window, WM_CREATE, 0, 0) == -1) {
+        DestroyPlatformWindow(window);
+        return nullptr;
+    }
+    return window;
+}
+
+int DestroyPlatformWindow(WindowHandle window) {
+    std::vector<PlatformWindow*> doomed;
+    {
+        std::lock_guard<std::mutex> lock(platformMutex);
+        if (!FindLiveWindow(window) || window->destroying) {
+            return 0;  // unknown, or destroyed again from its own WM_DESTROY
+        }
+        CollectDescendants(window, doomed);
+    }
+    for (PlatformWindow* each : doomed) {
+        SendMessage(each, WM_DESTROY, 0, 0);
+        if (auto hook = GetPlatformBackendHooks().windowDestroyed) {
+            hook(each);
+        }
+    }
+    std::lock_guard<std::mutex> lock(platformMutex);
+    if (PlatformWindow* parent = FindLiveWindow(window->parent)) {
+        auto& siblings = parent->children;
+        siblings.erase(std::remove(siblings.begin(), siblings.end(), window), siblings.end());
+    }
+    for (PlatformWindow* each : doomed) {
+        if (!liveWindows.erase(each)) {
+            continue;  // destroyed meanwhile by its WM_DESTROY handling
+        }
+        auto& timers = each->queue->timers;
+        timers.erase(std::remove_if(timers.begin(), timers.end(),
+                                    [each](const WindowTimer& t) { return t.window == each; }),
+                     timers.end());
+        each->children.clear();
+        each->parts.clear();
+        each->text.clear();
+        destroyedWindows.emplace_back(each);
+    }
+    queueChanged.notify_all();
+    return 1;
+}
+
+int IsPlatformWindow(WindowHandle window) {
+    std::lock_guard<std::mutex> lock(platformMutex);
+    return FindLiveWindow(window) ? 1 : 0;
+}
+
+MessageResult DefaultWindowProcedure(WindowHandle window, unsigned message, MessageWParam,
+                                     MessageLParam lparam) {
+    switch (message) {
+        case WM_SETTEXT: {
+            std::string text = lparam ? reinterpret_cast<const char*>(lparam) : "";
+            {
+                std::lock_guard<std::mutex> lock(platformMutex);
+                PlatformWindow* record = FindLiveWindow(window);
+                if (!record) {
+                    return 0;
+                }
+                record->text = text;
+            }
+            if (auto hook = GetPlatformBackendHooks().windowTextChanged) {
+                hook(window, text);
+            }
+            return 1;
+        }
+        case WM_CLOSE:
+            DestroyPlatformWindow(window);
+            return 0;
+        default:
+            return 0;
+    }
+}
+
+int SetWindowText(WindowHandle window, const std::string& text) {
+    return SendMessage(window, WM_SETTEXT, 0, reinterpret_cast<MessageLParam>(text.c_str())) ? 1
+                                                                                             : 0;
+}
+
+std::string GetWindowText(WindowHandle window) {
+    std::lock_guard<std::mutex> lock(platformMutex);
+    PlatformWindow* record = FindLiveWindow(window);
+    return record ? record->text : std::string();
+}
+
+int ShowWindow(WindowHandle window, int show) {
+    int previous = 0;
+    {
+        std::lock_guard<std::mutex> lock(platformMutex);
+        PlatformWindow* record = FindLiveWindow(window);
+        if (!record) {
+            return 0;
+        }
+        previous = record->visible;
+        record->visible = show != SW_HIDE ? 1 : 0;
+    }
+    if (auto hook = GetPlatformBackendHooks().windowShown) {
+        hook(window, show != SW_HIDE ? 1 : 0);
+    }
+    return previous;
+}
+
+int IsWindowVisible(WindowHandle window) {
+    std::lock_guard<std::mutex> lock(platformMutex);
+    PlatformWindow* record = FindLiveWindow(window);
+    return record ? record->visible : 0;
+}
+
+int GetClientRect(WindowHandle window, WindowRect* rect) {
+    std::lock_guard<std::mutex> lock(platformMutex);
+    PlatformWindow* record = FindLiveWindow(window);
+    if (!record || !rect) {
+        return 0;
+    }
+    *rect = WindowRect{0, 0, record->rect.right - record->rect.left,
+                       record->rect.bottom - record->rect.top};
+    return 1;
+}
+
+int MoveWindow(WindowHandle window, const WindowRect& rect) {
+    {
+        std::lock_guard<std::mutex> lock(platformMutex);
+        PlatformWindow* record = FindLiveWindow(window);
+        if (!record) {
+            return 0;
+        }
+        record->rect = rect;
+    }
+    if (auto hook = GetPlatformBackendHooks().windowMoved) {
+        hook(window, rect);
+    }
+    SendMessage(window, WM_SIZE, static_cast<MessageWParam>(std::max(0, rect.right - rect.left)),
+                std::max(0, rect.bottom - rect.top));
+    return 1;
+}
+
+WindowHandle GetParentWindow(WindowHandle window) {
+    std::lock_guard<std::mutex> lock(platformMutex);
+    PlatformWindow* record = FindLiveWindow(window);
+    return record ? record->parent : nullptr;
+}
+
+std::vector<WindowHandle> GetChildWindows(WindowHandle window) {
+    std::lock_guard<std::mutex> lock(platformMutex);
+    PlatformWindow* record = FindLiveWindow(window);
+    return record ? record->children : std::vector<WindowHandle>();
+}
+
+WindowHandle GetChildWindow(WindowHandle parent, int id) {
+    std::lock_guard<std::mutex> lock(platformMutex);
+    PlatformWindow* record = FindLiveWindow(parent);
+    if (!record) {
+        return nullptr;
+    }
+    for (WindowHandle child : record->children) {
+        if (child->id == id) {
+            return child;
+        }
+    }
+    return nullptr;
+}
+
+std::string GetWindowClassName(WindowHandle window) {
+    std::lock_guard<std::mutex> lock(platformMutex);
+    PlatformWindow* record = FindLiveWindow(window);
+    return record ? record->className : std::string();
+}
+
+int SetWindowUserData(WindowHandle window, std::intptr_t data) {
+    std::lock_guard<std::mutex> lock(platformMutex);
+    PlatformWindow* record = FindLiveWindow(window);
+    if (!record) {
+        return 0;
+    }
+    record->userData = data;
+    return 1;
+}
+
+std::intptr_t GetWindowUserData(WindowHandle window) {
+    std::lock_guard<std::mutex> lock(platformMutex);
+    PlatformWindow* record = FindLiveWindow(window);
+    return record ? record->userData : 0;
+}
+
+int PostMessage(WindowHandle window, unsigned message, MessageWParam wparam, MessageLParam lparam) {
+    std::lock_guard<std::mutex> lock(platformMutex);
+    PlatformWindow* record = FindLiveWindow(window);
+    if (!record || record->queue->threadGone) {
+        return 0;
+    }
+    record->queue->posted.push_back(WindowMessage{window, message, wparam, lparam});
+    queueChanged.notify_all();
+    return 1;
+}
+
+MessageResult SendMessage(WindowHandle window, unsigned message, MessageWParam wparam,
+                          MessageLParam lparam) {
+    WindowMessage request{window, message, wparam, lparam};
+    std::unique_lock<std::mutex> lock(platformMutex);
+    PlatformWindow* record = FindLiveWindow(window);
+    if (!record) {
+        return 0;
+    }
+    std::shared_ptr<ThreadMessageQueue> target = record->queue;
+    if (target->owner == std::this_thread::get_id()) {
+        lock.unlock();
+        return CallProcedure(request);
+    }
+    if (target->threadGone || target->loopEnded) {
+        return 0;
+    }
+    auto pending = std::make_shared<PendingSend>();
+    pending->message = request;
+    target->sent.push_back(pending);
+    queueChanged.notify_all();
+    std::shared_ptr<ThreadMessageQueue> own = currentQueue.queue;
+    while (!pending->done) {
+        if (own && !own->sent.empty()) {
+            // Another thread waits on us meanwhile: serve it, or the two would wait forever.
+            HandleSentMessages(*own, lock);
+            continue;
+        }
+        queueChanged.wait(lock);
+    }
+    return pending->result;
+}
+
+void PostQuitMessage(int exitCode) {
+    std::lock_guard<std::mutex> lock(platformMutex);
+    ThreadMessageQueue& queue = CurrentQueueLocked();
+    queue.quitPending = 1;
+    queue.quitCode = exitCode;
+    queueChanged.notify_all();
+}
+
+int GetMessage(WindowMessage* message) {
+    std::unique_lock<std::mutex> lock(platformMutex);
+    ThreadMessageQueue& queue = CurrentQueueLocked();
+    queue.loopEnded = 0;
+    for (;;) {
+        HandleSentMessages(queue, lock);
+        if (TakeMessage(queue, PM_REMOVE, message)) {
+            return 1;
+        }
+        if (queue.quitPending) {
+            queue.quitPending = 0;
+            queue.loopEnded = 1;
+            AbortPendingSends(queue);
+            *message =
+                WindowMessage{nullptr, WM_QUIT, static_cast<MessageWParam>(queue.quitCode), 0};
+            return 0;
+        }
+        if (TakeDueTimer(queue, PM_REMOVE, message)) {
+            return 1;
+        }
+        if (queue.timers.empty() || IsManualClockOn()) {
+            queueChanged.wait(lock);
+        } else {
+            std::uint64_t nextDue = queue.timers.front().dueMs;
+            for (const auto& timer : queue.timers) {
+                nextDue = std::min(nextDue, timer.dueMs);
+            }
+            std::uint64_t now = GetTickMilliseconds();
+            queueChanged.wait_for(lock,
+                                  std::chrono::milliseconds(nextDue > now ? nextDue - now : 0));
+        }
+    }
+}
+
+int PeekMessage(WindowMessage* message, int remove) {
+    std::unique_lock<std::mutex> lock(platformMutex);
+    ThreadMessageQueue& queue = CurrentQueueLocked();
+    HandleSentMessages(queue, lock);
+    if (TakeMessage(queue, remove, message)) {
+        return 1;
+    }
+    if (queue.quitPending) {
+        *message = WindowMessage{nullptr, WM_QUIT, static_cast<MessageWParam>(queue.quitCode), 0};
+        if (remove) {
+            queue.quitPending = 0;
+        }
+        return 1;
+    }
+    return TakeDueTimer(queue, remove, message);
+}
+
+MessageResult DispatchMessage(const WindowMessage& message) {
+    if (!message.window || message.message == WM_QUIT) {
+        return 0;
+    }
+    return CallProcedure(message);
+}
+
+int RunMessageLoop() {
+    WindowMessage message;
+    while (GetMessage(&message)) {
+        DispatchMessage(message);
+    }
+    return static_cast<int>(message.wparam);
+}
+
+unsigned SetTimer(WindowHandle window, unsigned id, unsigned elapseMs) {
+    std::lock_guard<std::mutex> lock(platformMutex);
+    PlatformWindow* record = FindLiveWindow(window);
+    if (!record) {
+        return 0;
+    }
+    elapseMs = std::max(1u, elapseMs);
+    std::uint64_t due = GetTickMilliseconds() + elapseMs;
+    auto& timers = record->queue->timers;
+    for (auto& timer : timers) {
+        if (timer.window == window && timer.id == id) {
+            timer.elapseMs = elapseMs;
+            timer.dueMs = due;
+            queueChanged.notify_all();
+            return id;
+        }
+    }
+    timers.push_back(WindowTimer{window, id, elapseMs, due});
+    queueChanged.notify_all();
+    return id;
+}
+
+int KillTimer(WindowHandle window, unsigned id) {
+    std::lock_guard<std::mutex> lock(platformMutex);
+    PlatformWindow* record = FindLiveWindow(window);
+    if (!record) {
+        return 0;
+    }
+    auto& timers = record->queue->timers;
+    auto found = std::find_if(timers.begin(), timers.end(), [&](const WindowTimer& t) {
+        return t.window == window && t.id == id;
+    });
+    if (found == timers.end()) {
+        return 0;
+    }
+    timers.erase(found);
+    return 1;
+}
+
+MessageObserver SetMessageObserver(MessageObserver observer) {
+    std::lock_guard<std::mutex> lock(observerMutex);
+    MessageObserver previous = std::move(installedObserver);
+    installedObserver = std::move(observer);
+    return previous;
+}
+
+}  // namespace mirexa

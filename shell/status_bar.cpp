@@ -1,0 +1,227 @@
+// The main window's title and status-bar texts, in English when UiLanguage is 1 and in Japanese
+// otherwise.
+#include "shell/status_bar.h"
+
+#include <string>
+#include <vector>
+
+#include "geometry/progress.h"
+#include "geometry/shared_state.h"
+#include "geometry/ui_hooks.h"
+#include "platform/controls.h"
+
+namespace mirexa {
+
+StatusBarInputs StatusInputs;
+
+namespace {
+
+constexpr int STATUS_BAR_ID = 1;
+constexpr int PROGRESS_BAR_ID = 2;
+constexpr int SECOND_PROGRESS_BAR_ID = 3;
+
+// The name with extension of a path written with "/" or "\".
+std::string FileNameOf(const std::string& path) {
+    std::size_t slash = path.find_last_of("/\\");
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string Text(const char* english, const char* japanese) {
+    return ChooseLanguageText(english, japanese);
+}
+
+std::string RunModeTitle(const StatusBarInputs& in) {
+    switch (in.runMode) {
+        case 0: {
+            std::string caption = GetProgressStatusText();
+            return caption.empty() ? "" : " - " + caption;
+        }
+        case 1:
+            return " - " + Text("Cutting : Real:", "加工 : 実切削:") + std::to_string(in.skipView);
+        case 2:
+            return " - " + Text("Cutting : Skip:", "加工 : スキップ:") +
+                   std::to_string(in.skipBlock);
+        case 3:
+            return " - " + Text("Cutting : Result", "加工 : 結果表示");
+        default:
+            return "";
+    }
+}
+
+std::string StopKindText(const StatusBarInputs& in) {
+    if (in.offsetAlarm) {
+        return "OFFSET ALARM";
+    }
+    if (!in.interferenceEventRecorded) {
+        return Text("STOP", "停止");
+    }
+    return in.interferenceKindText;
+}
+
+std::string BasicModelText(const StatusBarInputs& in) {
+    std::string text = Text("Basic:", "基準:");
+    text += in.basicModelTitle.empty() ? "NONE" : in.basicModelTitle;
+    if (in.differencePaintSide == 1) {
+        text += " + -";
+    } else if (in.differencePaintSide == 2) {
+        text += " +";
+    } else if (in.differencePaintSide > 2) {
+        text += " -";
+    }
+    return text;
+}
+
+std::string DisplayFlagsText(const StatusBarInputs& in) {
+    std::string text = Text("Disp", "描画");
+    if (in.viewFollowsTableAxes) {
+        text += "[";
+    } else {
+        text += in.machineHasLinearTableAxes ? " " : "|";
+    }
+    text += in.perspective ? "●" : "○";
+    if (in.rotaryType != 1) {
+        text += in.viewFollowsRotaryAxes ? "]" : " ";
+    } else {
+        text += "|";
+    }
+    return text;
+}
+
+std::string WorkpieceText(const StatusBarInputs& in) {
+    int index = in.workOffsetIndex;
+    if (index == 0) {
+        return Text("No Workpiece", "座標系なし");
+    }
+    if (in.dialect != 0) {
+        return Text("Workpiece", "座標系") + std::to_string(index);
+    }
+    if (index <= 6) {
+        return Text("Workpiece(G5", "座標系(G5") + std::to_string(index + 3) + ")";  // G54..G59
+    }
+    return Text("Workpiece(P", "座標系(P") + std::to_string(index - 6) + ")";
+}
+
+std::string MachiningModeText(const StatusBarInputs& in) {
+    bool named = in.alternativeModeNames != 0;
+    if (in.toolCenterPointMode == 1) {
+        return in.siemensDialect ? Text("TCL(AXIS-ROT)", "先端点制御(AXIS-ROT)")
+                                 : Text("TCL TYPE1", "先端点制御タイプ1");
+    }
+    if (in.toolCenterPointMode == 2) {
+        if (!in.siemensDialect) {
+            return Text("TCL TYPE2", "先端点制御タイプ2");
+        }
+        switch (in.toolCenterPointAngleForm) {
+            case -1:
+                return Text("TCL(VECTOR)", "先端点制御(VECTOR)");
+            case 0:
+                return Text("TCL(EULER)", "先端点制御(EULER)");
+            case 1:
+                return Text("TCL(RPY)", "先端点制御(RPY)");
+            case 2:
+                return Text("TCL(RPY2)", "先端点制御(RPY2)");
+            default:
+                return Text("TCL TYPE2", "先端点制御タイプ2");
+        }
+    }
+    if (in.tiltedWorkPlane) {
+        return Text("Work Plane", "傾斜面加工");
+    }
+    if (in.coordinateRotation) {
+        return Text("Coordinate Rotation", named ? "傾斜加工(G127)" : "3次元座標変換");
+    }
+    if (in.polarInterpolation) {
+        return Text("Polar Coordinate", named ? "座標変換(G137)" : "極座標補間");
+    }
+    if (in.cylindricalInterpolation) {
+        bool cz = in.planeCode == 18 || in.planeCode == -18;
+        if (cz) {
+            return Text("Cylindrical(C-Z)", named ? "側面創成加工(外面選択)" : "円筒補間(CZ)");
+        }
+        return Text("Cylindrical(Z-C)", named ? "側面創成加工(内面選択)" : "円筒補間(ZC)");
+    }
+    return Text("Normal", "通常加工モード");
+}
+
+}  // namespace
+
+int CreateMainStatusBar(WindowHandle mainWindow) {
+    WindowHandle bar = CreateStatusBar(mainWindow, STATUS_BAR_ID);
+    const std::vector<int> edges = {120, 190, 300, 420, 520, 640, 760, 880, 960, -1};
+    if (!bar || !SetStatusBarParts(bar, edges)) {
+        return 0;
+    }
+    WindowRect barRect = {};
+    GetClientRect(bar, &barRect);
+    // The progress bars lie over parts 0 and 2.
+    WindowHandle progress =
+        CreateProgressBar(bar, PROGRESS_BAR_ID, WindowRect{2, 2, edges[0] - 2, barRect.bottom - 2});
+    WindowHandle second = CreateProgressBar(
+        bar, SECOND_PROGRESS_BAR_ID, WindowRect{edges[1] + 2, 2, edges[2] - 2, barRect.bottom - 2});
+    if (!progress || !second) {
+        DestroyPlatformWindow(bar);
+        return 0;
+    }
+    MainStatusBar.store(bar);
+    MainProgressBar.store(progress);
+    SecondProgressBar.store(second);
+    return 1;
+}
+
+void ConnectProgressToMainTitle() {
+    UiHooks.updateMainTitle = UpdateMainTitle;
+}
+
+void UpdateMainTitle(WindowHandle window) {
+    const StatusBarInputs& in = StatusInputs;
+    // 1. Leave the title alone while drawing is suppressed during a run or a stock operation.
+    if (DrawingSuppressed.load() && (in.runMode != 0 || in.stockOperationRunning)) {
+        return;
+    }
+    // 2. The machine, 3. the NC program(s), 4. the definition files, 5. the run mode.
+    std::string title = in.machineName.empty() ? EDITION_NAME : in.machineName;
+    title += " - ";
+    title += in.ncProgramPath.empty() ? Text("Not Selected", "NCデータ未選択")
+                                      : FileNameOf(in.ncProgramPath);
+    if (!in.secondNcPath.empty()) {
+        title += "/" + FileNameOf(in.secondNcPath);
+    }
+    title += "(" + FileNameOf(in.toolsFilePath) + "," + FileNameOf(in.controllerFilePath) + "," +
+             FileNameOf(in.machineFilePath) + ")";
+    title += RunModeTitle(in);
+    // 6.
+    SetWindowText(window, title);
+}
+
+void DrawStatusBar() {
+    StatusBarInputs& in = StatusInputs;
+    WindowHandle bar = MainStatusBar.load();
+    auto set = [bar](int part, const std::string& text) { SetStatusBarText(bar, part, 0, text); };
+    bool suppressed = DrawingSuppressed.load() != 0;
+
+    if (in.stopPending) {
+        set(STATUS_PART_STOP_KIND, StopKindText(in));
+        set(STATUS_PART_STOP_KEYS, in.pauseBlinkOn ? "G or ESC" : "");
+    } else {
+        for (int part : {2, 3, 4, 5, 6}) {
+            set(part, "");
+        }
+    }
+
+    if (in.macro.running) {
+        set(STATUS_PART_MACRO, Text("Runnning MAC:", "マクロ実行中:") + in.macro.currentLine);
+    } else if (in.macro.breakCount >= 1 && !suppressed) {
+        set(STATUS_PART_MACRO, Text("Break Macro:", "マクロ中断:") + in.macro.currentLine);
+        in.macro.breakCount = 0;
+    } else if (in.macro.completed && !suppressed) {
+        set(STATUS_PART_MACRO, Text("Complete Macro", "マクロ正常終了"));
+        in.macro.completed = 0;
+    }
+
+    set(STATUS_PART_BASIC, BasicModelText(in));
+    set(STATUS_PART_DISPLAY, DisplayFlagsText(in));
+    set(STATUS_PART_WORKPIECE, WorkpieceText(in));
+    set(STATUS_PART_MODE, MachiningModeText(in));
+}
+
+}  // namespace mirexa

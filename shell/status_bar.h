@@ -1,0 +1,99 @@
+// The main window's title and the text parts of its status bar, rebuilt from the program's state
+// after every change of it, and the creation of the status bar with its two progress bars.
+#pragma once
+
+#include <string>
+
+#include "platform/window.h"
+
+namespace mirexa {
+
+// The program's edition name: the title's start when no machine is named.
+inline constexpr const char* EDITION_NAME = "MIREXA7";
+
+// Status bar parts.
+constexpr int STATUS_PART_COUNT = 10;
+constexpr int STATUS_PART_MESSAGE = 0;
+constexpr int STATUS_PART_PERCENT = 1;
+constexpr int STATUS_PART_STOP_KIND = 3;
+constexpr int STATUS_PART_STOP_KEYS = 4;
+constexpr int STATUS_PART_WORKPIECE = 5;
+constexpr int STATUS_PART_MODE = 6;
+constexpr int STATUS_PART_BASIC = 7;
+constexpr int STATUS_PART_DISPLAY = 8;
+constexpr int STATUS_PART_MACRO = 9;
+
+// The macro automation's state shown in part 9; the break counter and the completed flag are
+// consumed (reset) when shown.
+struct MacroRunState {
+    int running = {};
+    int breakCount = {};
+    int completed = {};
+    std::string currentLine = {};
+};
+
+// The state the title and the status bar show. Its owners (machine file, NC program selection,
+// definition files, run control, settings, macro automation, stock and view, interpreter) write
+// it; the defaults are the state of a program that has loaded nothing and runs nothing.
+struct StatusBarInputs {
+    // Title.
+    std::string machineName = {};  // the machine file's NAME
+    std::string ncProgramPath = {};
+    std::string secondNcPath = {};
+    std::string toolsFilePath = {};
+    std::string controllerFilePath = {};
+    std::string machineFilePath = {};
+    int runMode = {};   // 0 idle, 1 real cutting, 2 skip cutting, 3 result
+    int skipView = 1;   // [NCdata] SKIP VIEW: redraw interval of run mode 1
+    int skipBlock = 1;  // [NCdata] SKIP BLOCK: redraw interval of run mode 2
+    int stockOperationRunning = {};
+    // Parts 3 and 4: a stop before a block.
+    int stopPending = {};
+    int offsetAlarm = {};
+    int interferenceEventRecorded = {};
+    std::string interferenceKindText = {};
+    int pauseBlinkOn = {};
+    // Part 9.
+    MacroRunState macro = {};
+    // Part 7: the reference model and the difference-paint side (1 both, 2 plus, >2 minus).
+    std::string basicModelTitle = {};
+    int differencePaintSide = {};
+    // Part 8: view flags and machine shape.
+    int viewFollowsTableAxes = {};
+    int machineHasLinearTableAxes = {};
+    int perspective = {};
+    int rotaryType = 1;  // ROTARY TYPE of the machine file
+    int viewFollowsRotaryAxes = {};
+    // Part 5.
+    int workOffsetIndex = {};  // 0 none, 1..200
+    int dialect = {};          // 0 the standard dialect
+    // Part 6: the interpreter's modes.
+    int siemensDialect = {};
+    int toolCenterPointMode = {};       // 0 off, 1 type 1, 2 type 2
+    int toolCenterPointAngleForm = -1;  // -1 none (vector), 0 Euler, 1 RPY, 2 RPY2
+    int tiltedWorkPlane = {};
+    int coordinateRotation = {};
+    int polarInterpolation = {};
+    int cylindricalInterpolation = {};
+    int planeCode = 17;             // 17, 18, 19, or negated
+    int alternativeModeNames = {};  // the controller's naming flag for the Japanese mode texts
+};
+
+// Read and written on the user-interface thread.
+extern StatusBarInputs StatusInputs;
+
+// Creates the main window's status bar with its parts and the two hidden progress bars, and
+// publishes them (MainStatusBar, MainProgressBar, SecondProgressBar). Returns 1, or 0 when a
+// control could not be created.
+int CreateMainStatusBar(WindowHandle mainWindow);
+
+// Lets the progress display rebuild the title through UpdateMainTitle.
+void ConnectProgressToMainTitle();
+
+// Rebuilds the title of the given (main) window.
+void UpdateMainTitle(WindowHandle window);
+
+// Sets status-bar parts 2 to 9 from the state.
+void DrawStatusBar();
+
+}  // namespace mirexa
