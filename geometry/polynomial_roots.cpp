@@ -23,8 +23,11 @@ ComplexNumber Scale(ComplexNumber a, double k) {
 // A real radicand that is 0 up to rounding of the terms that formed it (magnitude scale) is
 // taken as exactly 0. Without this, a value like -1e-17 from z^2 - R turns into an imaginary
 // part of about 3e-9 that every root inherits, and real roots are reported as complex.
-ComplexNumber ClampRealRadicand(ComplexNumber z, double scale) {
-    if (z.im == 0.0 && std::fabs(z.re) <= 1e-12 * scale) {
+// With keepPositive set only a slightly negative radicand is clamped: the radicands under t1
+// and t2 are the squared gaps of two roots, and zeroing a small positive one would merge two
+// distinct real roots up to 1e-6 apart into a double root.
+ComplexNumber ClampRealRadicand(ComplexNumber z, double scale, bool keepPositive = false) {
+    if (z.im == 0.0 && (!keepPositive || z.re < 0.0) && std::fabs(z.re) <= 1e-12 * scale) {
         z.re = 0.0;
     }
     return z;
@@ -160,8 +163,8 @@ void SolveQuartic(double a, double b, double c, double d, double e, ComplexNumbe
     const ComplexNumber zw2 = Scale(Sub(zc, w), 4.0);
     const double termScale =
         Max3(std::fabs(u.re), 4.0 * std::hypot(zc.re, zc.im), 4.0 * std::hypot(w.re, w.im));
-    const ComplexNumber t1 = ComplexSqrt(ClampRealRadicand(Sub(u, zw1), termScale));
-    const ComplexNumber t2 = ComplexSqrt(ClampRealRadicand(Sub(u, zw2), termScale));
+    const ComplexNumber t1 = ComplexSqrt(ClampRealRadicand(Sub(u, zw1), termScale, true));
+    const ComplexNumber t2 = ComplexSqrt(ClampRealRadicand(Sub(u, zw2), termScale, true));
 
     // 5. The first set.
     const double shift = -B / 4.0;

@@ -111,7 +111,8 @@ int SubtractWalk(const EndList& list, int32_t* count, int32_t capacity, double l
         return kDexelIntervalNoRoom;
     }
     const int32_t n = *count < 2 ? 0 : (*count & ~1);
-    if (n + 2 > capacity && SubtractionGrows(list.ends, n, lo, hi, cut)) {
+    // Room for a split, counted in 64 bits so that n + 2 cannot wrap.
+    if (int64_t{n} + 2 > capacity && SubtractionGrows(list.ends, n, lo, hi, cut)) {
         return kDexelIntervalNoRoom;
     }
     const uint8_t flagLo = cut != nullptr ? cut->flagLo : 0;
@@ -242,7 +243,7 @@ int UnionDexelInterval(double* ends, int32_t* count, int32_t capacity, double lo
     }
     if (f == n || ends[f] > hi) {
         // Clear of every segment: insert in order.
-        if (n + 2 > capacity) {
+        if (int64_t{n} + 2 > capacity) {
             return kDexelIntervalNoRoom;
         }
         list.Move(f, f + 2, n - f);

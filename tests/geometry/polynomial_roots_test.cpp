@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <complex>
 #include <cstdio>
@@ -216,6 +217,27 @@ TEST(SolveQuartic, SymmetricRootsStayReal) {
         ExpectVieta(roots, coefficients, 1e-6);
     }
     EXPECT_EQ(complexSets, 0);
+}
+
+// Two real roots a few micrometres apart stay two distinct real roots: only a radicand that
+// rounding pushed below 0 is taken as 0, never a small positive squared root gap.
+TEST(SolveQuartic, CloseRealRootsStayDistinct) {
+    for (const double gap : {1e-4, 1e-5, 1e-6, 3e-7}) {
+        const ComplexNumber want[4] = {{1, 0}, {1 + gap, 0}, {3, 0}, {4.5, 0}};
+        const std::vector<Cx> e = SymmetricSums(want, 4);
+        ComplexNumber roots[4];
+        SolveQuartic(1, -e[1].real(), e[2].real(), -e[3].real(), e[4].real(), roots);
+        std::vector<double> found;
+        for (const ComplexNumber& r : roots) {
+            EXPECT_EQ(r.im, 0.0) << "gap " << gap;
+            found.push_back(r.re);
+        }
+        std::sort(found.begin(), found.end());
+        EXPECT_NEAR(found[0], 1.0, 1e-8) << "gap " << gap;
+        EXPECT_NEAR(found[1], 1.0 + gap, 1e-8) << "gap " << gap;
+        EXPECT_NEAR(found[2], 3.0, 1e-12) << "gap " << gap;
+        EXPECT_NEAR(found[3], 4.5, 1e-12) << "gap " << gap;
+    }
 }
 
 // General quartics with real and complex roots: Vieta's sums, residuals, and conjugate pairs.
