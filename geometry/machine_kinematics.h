@@ -101,6 +101,7 @@ struct MachineGeometry {
     double toolDirection[3] = {0, 0, 1};  // base tool axis b
     int toolDirectionTilted = {};         // 1 when b differs from (0, 0, 1)
     int headRotation = {};                // 1 for a fixed angle head
+    int shortestPathLock[2] = {};         // 1: the rotary axis keeps its shortest-path flag
     StrokeLimits strokes = {};
 };
 extern MachineGeometry CurrentMachine;
