@@ -191,6 +191,30 @@ int Solve(const double axis[3], const double previous[2], const int limitFlags[2
     return 1;
 }
 
+// The whole turns (0 or +-1) that bring each angle (deg) into its enabled rotary stroke: an angle
+// inside stays; otherwise a positive angle is tried one turn down, a negative one one turn up.
+// 0 when either cannot be brought in (an angle of exactly 0 outside its stroke cannot).
+int LimitTurns(const double degrees[2], int turns[2]) {
+    const StrokeLimits& s = CurrentMachine.strokes;
+    for (int k = 0; k < 2; ++k) {
+        turns[k] = 0;
+        if (!s.enabled[3 + k]) {
+            continue;
+        }
+        const double lo = s.min[3 + k], hi = s.max[3 + k];
+        const double a = degrees[k];
+        if (a >= lo && a <= hi) {
+            continue;
+        }
+        turns[k] = a > 0 ? -1 : a < 0 ? 1 : 0;
+        const double tried = a + 360.0 * turns[k];
+        if (turns[k] == 0 || !(tried >= lo && tried <= hi)) {
+            return 0;
+        }
+    }
+    return 1;
+}
+
 bool AnyAxisTilted() {
     const MachineGeometry& m = CurrentMachine;
     return m.rotary[0].tiltKind != kTiltNone || m.rotary[1].tiltKind != kTiltNone;
@@ -299,20 +323,18 @@ int SolveRotaryAnglesNc(const double axis[3], double result[2]) {
     int best = -1;
     double bestSum = 0, bestAngles[2] = {0, 0};
     for (int j = 0; j < c.count; ++j) {
-        const double* degrees = c.angle[j];
-        double radians[2] = {degrees[0] * kRadiansPerDegree, degrees[1] * kRadiansPerDegree};
-        const double before[2] = {radians[0], radians[1]};
-        if (!FoldRotaryAnglesIntoLimits(&radians[0], &radians[1])) {
+        // The stroke test stays in degrees, so that a candidate exactly on a limit fits.
+        int turns[2];
+        if (!LimitTurns(c.angle[j], turns)) {
             continue;
         }
-        const double sum = std::fabs(radians[0]) + std::fabs(radians[1]);
+        const double folded[2] = {c.angle[j][0] + 360.0 * turns[0],
+                                  c.angle[j][1] + 360.0 * turns[1]};
+        const double sum = std::fabs(folded[0]) + std::fabs(folded[1]);
         if (best < 0 || sum < bestSum) {
             best = j, bestSum = sum;
-            // The folds are whole turns: apply them in degrees so that the angles stay exact.
-            for (int k = 0; k < 2; ++k) {
-                const double turns = radians[k] - before[k];
-                bestAngles[k] = degrees[k] + (turns > kPi ? 360.0 : turns < -kPi ? -360.0 : 0.0);
-            }
+            bestAngles[0] = folded[0];
+            bestAngles[1] = folded[1];
         }
     }
     result[0] = bestAngles[0];
@@ -344,31 +366,13 @@ int AcceptRotarySolution(double angle1, double angle2) {
 }
 
 int FoldRotaryAnglesIntoLimits(double* angle1, double* angle2) {
-    const StrokeLimits& s = CurrentMachine.strokes;
-    double* angles[2] = {angle1, angle2};
-    double folded[2] = {*angle1, *angle2};
-    for (int k = 0; k < 2; ++k) {
-        if (!s.enabled[3 + k]) {
-            continue;
-        }
-        const double lo = s.min[3 + k], hi = s.max[3 + k];
-        const double degrees = folded[k] * kDegreesPerRadian;
-        if (degrees >= lo && degrees <= hi) {
-            continue;
-        }
-        double tried = degrees;
-        if (degrees > 0) {
-            tried -= 360.0;
-        } else if (degrees < 0) {
-            tried += 360.0;
-        }
-        if (degrees == 0 || !(tried >= lo && tried <= hi)) {
-            return 0;
-        }
-        folded[k] += degrees > 0 ? -2 * kPi : 2 * kPi;
+    double degrees[2] = {*angle1 * kDegreesPerRadian, *angle2 * kDegreesPerRadian};
+    int turns[2];
+    if (!LimitTurns(degrees, turns)) {
+        return 0;
     }
-    *angles[0] = folded[0];
-    *angles[1] = folded[1];
+    *angle1 += turns[0] * 2 * kPi;
+    *angle2 += turns[1] * 2 * kPi;
     return 1;
 }
 

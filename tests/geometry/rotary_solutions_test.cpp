@@ -276,6 +276,22 @@ TEST_F(RotarySolutionsTest, NcSolutionTakesTheSmallestTurnWithinTheStrokes) {
     AxisFor(90, 0, t);
     ASSERT_EQ(SolveRotaryAnglesNc(t, result), 1);
     EXPECT_EQ(result[0], 90.0);
+
+    // A candidate lying exactly on its stroke limit fits.
+    SetBHeadCTable();
+    CurrentMachine.strokes.enabled[3] = 1;
+    CurrentMachine.strokes.max[3] = 0;
+    for (int d = -179; d < 0; ++d) {
+        AxisFor(d, 0, t);
+        const double none[2] = {0, 0};
+        RotaryCandidates c;
+        ListRotaryCandidates(t, none, &c);
+        ASSERT_EQ(c.count, 2);
+        const int j = c.angle[0][0] < 0 ? 0 : 1;
+        CurrentMachine.strokes.min[3] = c.angle[j][0];
+        ASSERT_EQ(SolveRotaryAnglesNc(t, result), 1) << d;
+        EXPECT_EQ(result[0], c.angle[j][0]) << d;
+    }
 }
 
 TEST_F(RotarySolutionsTest, PreferredSignOnlyUnderHeidenhain) {
