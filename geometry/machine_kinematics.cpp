@@ -355,7 +355,8 @@ void PoseFromPlanePosition(const MotionPosition& program, const MotionPosition& 
     machine->axis[3] = angles[0];
     machine->axis[4] = angles[1];
     if (KinematicsMode.keepProgrammedAngles) {
-        // The machine follows the programmed angles: the pose is that of the machine position.
+        // The machine follows the programmed angles: the pose is that of the machine position,
+        // in the per-step update as in the path drawing, so that cutting and path agree.
         machine->axis[3] = program.axis[3] + WorkOrigin.axis[3];
         machine->axis[4] = program.axis[4] + WorkOrigin.axis[4];
         ComputeToolTipAndAxis(machine->axis, point, axis);
@@ -370,7 +371,9 @@ void ComputePose(MotionPosition* program, MotionPosition* machine, double point[
         ComputeToolTipAndAxis(machine->axis, point, axis);
         DerivedFromMachinePosition(*machine, program);
     } else if (mode.toolCenterControl != 0) {
-        PoseUnderToolCentreControl(*program, machine, point, axis);
+        // The machine position of tool centre point control is always the global one, for the
+        // path drawing too; the caller's record is read only in the reverse branches.
+        PoseUnderToolCentreControl(*program, &CurrentMachinePose.machine, point, axis);
     } else if (!machineGiven) {
         MotionPosition scratch = CurrentMachinePose.machine;
         if (!mode.planeCoordinates) {
@@ -597,17 +600,19 @@ void UpdateMachinePosition() {
     SinCosDegrees(pose.machine.axis[4], CurrentMachine.rotary[1].sign, &pose.sin2, &pose.cos2);
 }
 
-// Path drawing: the reverse branches write the global program position, E and E'; branch C
-// builds the machine position in a scratch record and copies it into the global one.
+// Path drawing: the reverse branches (machine position given, or G53 / G53.1 without tool centre
+// point control) write the global program position, E and E'; the other branches read the
+// caller's program position, and branch C builds the machine position in a scratch record and
+// copies it into the global one.
 void ConvertPathPointToMachine(const MotionPosition& program, MotionPosition* machine,
                                double point[3], double axis[3]) {
+    const KinematicsModeFlags& mode = KinematicsMode;
+    const bool reverse =
+        mode.positionSource == 2 ||
+        (mode.toolCenterControl == 0 && (mode.machineCoordinateMove || mode.lastGCode == 531));
     MotionPosition p = program;
-    MotionPosition* target =
-        (KinematicsMode.positionSource == 2 || KinematicsMode.machineCoordinateMove ||
-         KinematicsMode.lastGCode == 531)
-            ? &CurrentMachinePose.program
-            : &p;
-    ComputePose(target, machine, point, axis, PoseVariant::kPath);
+    ComputePose(reverse ? &CurrentMachinePose.program : &p, machine, point, axis,
+                PoseVariant::kPath);
 }
 
 // As ConvertPathPointToMachine, but branch C never writes the global machine position and under
@@ -631,6 +636,8 @@ void RotatePointAboutTableCentre(double point[3]) {
         point[f2.planeQ] = d[f2.planeQ] + m.tablePosition[f2.planeQ];
     } else if (m.rotaryType == 2) {
         // The same order as the table's forward map: axis 1, then axis 2 about its offset centre.
+        // The inverse kinematics of tool centre point control undoes axis 2 and then axis 1, so
+        // only this order lets the turn and its undo cancel when both table angles are non-zero.
         RotateAboutRotaryAxis(0, d, t.sin1, t.cos1, d);
         TurnAboutTableOffset(d, t.sin2, t.cos2, d);
         Vec3Add(d, m.tablePosition, point);

@@ -101,6 +101,7 @@ struct MachineGeometry {
     double toolDirection[3] = {0, 0, 1};  // base tool axis b
     int toolDirectionTilted = {};         // 1 when b differs from (0, 0, 1)
     int headRotation = {};                // 1 for a fixed angle head
+    int shortestPathLock[2] = {};         // 1: the rotary axis keeps its shortest-path flag
     StrokeLimits strokes = {};
 };
 extern MachineGeometry CurrentMachine;
@@ -199,7 +200,8 @@ void RotateAboutRotaryAxis(int index, const double v[3], double s, double c, dou
 void RotaryAxisDirection(int index, double n[3]);
 
 // Turn by machine angle 1 / both machine angles from the cached sines and cosines of
-// CurrentMachinePose, in the order of the tool axis map.
+// CurrentMachinePose, in the order of the tool axis map. Axis 1 turns with its tilt only where
+// the rotary type allows one (never on a head-head machine), exactly as in the tool axis map.
 void RotateByFirstRotaryAngle(const double v[3], double out[3]);
 void RotateByBothRotaryAngles(const double v[3], double out[3]);
 

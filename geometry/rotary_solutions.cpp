@@ -18,6 +18,7 @@ namespace {
 
 constexpr double kPi = 3.141592653589793;
 constexpr double kDegreesPerRadian = 180.0 / kPi;
+constexpr double kRadiansPerDegree = kPi / 180.0;
 // Below this length a tool axis counts as lying along a rotary axis.
 constexpr double kSingular = 1e-9;
 // Candidates closer than this (deg) are one solution.
@@ -31,11 +32,15 @@ constexpr int kMaxFoldSteps = 1000;
 // Longest warning file path we create (bytes, without the terminator).
 constexpr size_t kMaxPathLength = 4095;
 
+// The solver treats a machine without a rotary type like the mixed type, in the choice of the
+// primary axis too.
 bool IsMixedType() {
     return CurrentMachine.rotaryType == 3 || CurrentMachine.rotaryType == 0;
 }
 
-// The axis that a singular tool axis leaves undetermined keeps this angle (deg).
+// The axis that a singular tool axis leaves undetermined keeps this angle (deg). With the tilted
+// plane active, HEIDENHAIN takes the plane's third spatial angle (SPC), SIEMENS the plane angle
+// of its rotation order.
 double SingularAngle(double previous) {
     if (!CurrentWorkPlane.active) {
         return previous;
@@ -62,10 +67,12 @@ bool SameAngle(double a, double b) {
     return d < kSameCandidate || 360.0 - d < kSameCandidate;
 }
 
-// Brings an angle (deg) within half a turn of the reference, then into [min, max] when limits
-// are on. The near loops and the limit loops each stop after kMaxFoldSteps turns; a limit loop
-// that stops before the range is reached fails.
-int FoldNearDegrees(double reference, int limitsOn, double min, double max, double* angle) {
+// Brings an angle within half a turn of the reference, then into [min, max] when limits are on;
+// all four values in one unit, with `turn` the full turn in that unit (360 deg or 2 pi rad). The
+// near loops and the limit loops each stop after kMaxFoldSteps turns; a limit loop that stops
+// before the range is reached fails, and a failure leaves the angle as it was.
+int FoldNear(double reference, int limitsOn, double min, double max, double turn, double* angle) {
+    const double half = turn / 2;
     double x = *angle;
     if (!std::isfinite(x)) {
         return 0;
@@ -73,25 +80,25 @@ int FoldNearDegrees(double reference, int limitsOn, double min, double max, doub
     if (std::isfinite(reference)) {
         int steps = 0;
         bool moved = false;
-        while (x - reference > 180.0 && steps < kMaxFoldSteps) {
-            x -= 360.0, ++steps, moved = true;
+        while (x - reference > half && steps < kMaxFoldSteps) {
+            x -= turn, ++steps, moved = true;
         }
-        while (!moved && reference - x > 180.0 && steps < kMaxFoldSteps) {
-            x += 360.0, ++steps;
+        while (!moved && reference - x > half && steps < kMaxFoldSteps) {
+            x += turn, ++steps;
         }
     }
     if (limitsOn) {
         int steps = 0;
         if (x < min) {
             while (x < min && steps < kMaxFoldSteps) {
-                x += 360.0, ++steps;
+                x += turn, ++steps;
             }
             if (!(x >= min && x <= max)) {
                 return 0;
             }
         } else if (x > max) {
             while (x > max && steps < kMaxFoldSteps) {
-                x -= 360.0, ++steps;
+                x -= turn, ++steps;
             }
             if (!(x >= min && x <= max)) {
                 return 0;
@@ -100,6 +107,16 @@ int FoldNearDegrees(double reference, int limitsOn, double min, double max, doub
     }
     *angle = x;
     return 1;
+}
+
+int FoldNearDegrees(double reference, int limitsOn, double min, double max, double* angle) {
+    return FoldNear(reference, limitsOn, min, max, 360.0, angle);
+}
+
+// The angle (deg) as a value in (-180, 180].
+double HalfTurnRange(double degrees) {
+    const double r = std::remainder(degrees, 360.0);
+    return r == -180.0 ? 180.0 : r;
 }
 
 // Index of the axis that decides the choice: 1 for rotary axis 2, 0 for rotary axis 1.
@@ -174,6 +191,30 @@ int Solve(const double axis[3], const double previous[2], const int limitFlags[2
     return 1;
 }
 
+// The whole turns (0 or +-1) that bring each angle (deg) into its enabled rotary stroke: an angle
+// inside stays; otherwise a positive angle is tried one turn down, a negative one one turn up.
+// 0 when either cannot be brought in (an angle of exactly 0 outside its stroke cannot).
+int LimitTurns(const double degrees[2], int turns[2]) {
+    const StrokeLimits& s = CurrentMachine.strokes;
+    for (int k = 0; k < 2; ++k) {
+        turns[k] = 0;
+        if (!s.enabled[3 + k]) {
+            continue;
+        }
+        const double lo = s.min[3 + k], hi = s.max[3 + k];
+        const double a = degrees[k];
+        if (a >= lo && a <= hi) {
+            continue;
+        }
+        turns[k] = a > 0 ? -1 : a < 0 ? 1 : 0;
+        const double tried = a + 360.0 * turns[k];
+        if (turns[k] == 0 || !(tried >= lo && tried <= hi)) {
+            return 0;
+        }
+    }
+    return 1;
+}
+
 bool AnyAxisTilted() {
     const MachineGeometry& m = CurrentMachine;
     return m.rotary[0].tiltKind != kTiltNone || m.rotary[1].tiltKind != kTiltNone;
@@ -235,11 +276,14 @@ void ListRotaryCandidates(const double axis[3], const double previous[2], Rotary
         } else {
             double cross[3];
             Vec3Cross(wAcross, tAcross, cross);
-            outerDegrees = signOuter * std::atan2(Vec3Dot(no, cross), Vec3Dot(wAcross, tAcross)) *
-                           kDegreesPerRadian;
+            outerDegrees = signOuter *
+                           HalfTurnRange(std::atan2(Vec3Dot(no, cross), Vec3Dot(wAcross, tAcross)) *
+                                         kDegreesPerRadian);
         }
+        // Solved angles lie in (-180, 180] before the direction sign, as the closed forms give
+        // them: the NC solution compares them unfolded.
         double angles[2];
-        angles[inner] = signInner * innerTurns[j] * kDegreesPerRadian;
+        angles[inner] = signInner * HalfTurnRange(innerTurns[j] * kDegreesPerRadian);
         angles[outer] = outerDegrees;
         if (radius < kSingular) {
             angles[inner] = SingularAngle(previous[inner]);
@@ -272,21 +316,25 @@ int SolveRotaryAnglesGeneral(const double axis[3], const double previous[2],
 }
 
 int SolveRotaryAnglesNc(const double axis[3], double result[2]) {
+    // There are no previous angles here: an axis that the tool axis lies along takes 0 deg.
     const double none[2] = {0, 0};
     RotaryCandidates c;
     ListRotaryCandidates(axis, none, &c);
     int best = -1;
     double bestSum = 0, bestAngles[2] = {0, 0};
     for (int j = 0; j < c.count; ++j) {
-        double a1 = c.angle[j][0] / kDegreesPerRadian, a2 = c.angle[j][1] / kDegreesPerRadian;
-        if (!FoldRotaryAnglesIntoLimits(&a1, &a2)) {
+        // The stroke test stays in degrees, so that a candidate exactly on a limit fits.
+        int turns[2];
+        if (!LimitTurns(c.angle[j], turns)) {
             continue;
         }
-        const double sum = std::fabs(a1) + std::fabs(a2);
+        const double folded[2] = {c.angle[j][0] + 360.0 * turns[0],
+                                  c.angle[j][1] + 360.0 * turns[1]};
+        const double sum = std::fabs(folded[0]) + std::fabs(folded[1]);
         if (best < 0 || sum < bestSum) {
             best = j, bestSum = sum;
-            bestAngles[0] = a1 * kDegreesPerRadian;
-            bestAngles[1] = a2 * kDegreesPerRadian;
+            bestAngles[0] = folded[0];
+            bestAngles[1] = folded[1];
         }
     }
     result[0] = bestAngles[0];
@@ -295,12 +343,10 @@ int SolveRotaryAnglesNc(const double axis[3], double result[2]) {
 }
 
 int FoldRotaryAngleNear(double reference, int limitsOn, double min, double max, double* angle) {
-    double degrees = *angle * kDegreesPerRadian;
-    if (!FoldNearDegrees(reference, limitsOn, min, max, &degrees)) {
-        return 0;
-    }
-    *angle = degrees / kDegreesPerRadian;
-    return 1;
+    // The angle stays in radians, so that an angle lying exactly on a limit (both converted the
+    // same way) is inside, and an angle that needs no turn comes back bit for bit.
+    return FoldNear(reference * kRadiansPerDegree, limitsOn, min * kRadiansPerDegree,
+                    max * kRadiansPerDegree, 2 * kPi, angle);
 }
 
 int AcceptRotarySolution(double angle1, double angle2) {
@@ -320,31 +366,13 @@ int AcceptRotarySolution(double angle1, double angle2) {
 }
 
 int FoldRotaryAnglesIntoLimits(double* angle1, double* angle2) {
-    const StrokeLimits& s = CurrentMachine.strokes;
-    double* angles[2] = {angle1, angle2};
-    double folded[2] = {*angle1, *angle2};
-    for (int k = 0; k < 2; ++k) {
-        if (!s.enabled[3 + k]) {
-            continue;
-        }
-        const double lo = s.min[3 + k], hi = s.max[3 + k];
-        const double degrees = folded[k] * kDegreesPerRadian;
-        if (degrees >= lo && degrees <= hi) {
-            continue;
-        }
-        double tried = degrees;
-        if (degrees > 0) {
-            tried -= 360.0;
-        } else if (degrees < 0) {
-            tried += 360.0;
-        }
-        if (degrees == 0 || !(tried >= lo && tried <= hi)) {
-            return 0;
-        }
-        folded[k] += degrees > 0 ? -2 * kPi : 2 * kPi;
+    double degrees[2] = {*angle1 * kDegreesPerRadian, *angle2 * kDegreesPerRadian};
+    int turns[2];
+    if (!LimitTurns(degrees, turns)) {
+        return 0;
     }
-    *angles[0] = folded[0];
-    *angles[1] = folded[1];
+    *angle1 += turns[0] * 2 * kPi;
+    *angle2 += turns[1] * 2 * kPi;
     return 1;
 }
 
@@ -366,18 +394,20 @@ void WrapDegrees(double* angle, double lo, double hi) {
     if (!std::isfinite(a)) {
         return;
     }
+    // A step stops the loop when it no longer changes the angle (bounds beyond about 1e18 deg,
+    // where 360 is below the spacing of doubles).
     if (a < lo) {
         if (lo - a > kMaxLoopSpan) {
             a = lo + std::fmod(a - lo, 360.0);
         }
-        while (a < lo) {
+        while (a < lo && a + 360.0 != a) {
             a += 360.0;
         }
     } else if (a > hi) {
         if (a - hi > kMaxLoopSpan) {
             a = hi + std::fmod(a - hi, 360.0);
         }
-        while (a > hi) {
+        while (a > hi && a - 360.0 != a) {
             a -= 360.0;
         }
     }

@@ -13,9 +13,10 @@ struct RotaryCandidates {
     double angle[2][2] = {};  // [candidate][rotary axis]
 };
 
-// Candidates for the unit tool axis t, found by inverting the tool axis map. An axis that the
-// tool axis lies along keeps `previous` (or the plane's angle in the HEIDENHAIN and SIEMENS
-// dialects with the tilted plane active).
+// Candidates for the unit tool axis t, found by inverting the tool axis map; each solved angle
+// lies in (-180, 180] times its direction sign. An axis that the tool axis lies along keeps
+// `previous` (or the plane's angle in the HEIDENHAIN and SIEMENS dialects with the tilted plane
+// active).
 void ListRotaryCandidates(const double axis[3], const double previous[2], RotaryCandidates* out);
 
 // The chosen pair (deg) for a wanted tool axis, folded near the previous angles and into the
@@ -41,6 +42,7 @@ int FoldRotaryAnglesIntoLimits(double* angle1, double* angle2);
 // The letter of the last axis found outside its stroke.
 extern char OverTravelLetter;
 // Index 0..4 of the first enabled axis of the position (mm, deg) outside its stroke, else -1.
+// A value that is not a number counts as outside.
 int CheckOverTravel(const double position[5]);
 
 // Adds or subtracts whole turns until lo <= angle <= hi (deg). Non-finite angles stay as they are.

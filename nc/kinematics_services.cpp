@@ -48,8 +48,16 @@ void SetToolVectorFromAngle(double angle) {
 }
 
 void SetRotaryShortestPath(int on) {
-    KinematicsMode.shortestPath[0] = on ? 1 : 0;
-    KinematicsMode.shortestPath[1] = on ? 1 : 0;
+    const MachineGeometry& m = CurrentMachine;
+    for (int k = 0; k < 2; ++k) {
+        // A locked axis, and an axis whose enabled stroke spans less than a full turn, keep
+        // their flag: the shorter way round may not exist on them.
+        const StrokeLimits& s = m.strokes;
+        const bool limited = s.enabled[3 + k] && !(s.max[3 + k] - s.min[3 + k] >= 360.0);
+        if (!m.shortestPathLock[k] && !limited) {
+            KinematicsMode.shortestPath[k] = on ? 1 : 0;
+        }
+    }
 }
 
 }  // namespace mirexa

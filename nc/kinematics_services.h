@@ -15,7 +15,8 @@ void ApplyCurrentWorkOffset();
 // tool length L; (0, 0, L) in the MAZAK dialect on a non-lathe without a fixed angle head.
 void SetToolVectorFromAngle(double angle);
 
-// Switches the shortest-path flag of both rotary axes.
+// Switches the shortest-path flag of each rotary axis, except on an axis whose flag is locked by
+// the machine definition or whose enabled stroke spans less than 360 deg.
 void SetRotaryShortestPath(int on);
 
 }  // namespace mirexa

@@ -530,6 +530,24 @@ TEST_F(KinematicsTest, PathPointVariantsLeaveTheGlobalsAsDocumented) {
     ConvertPathPointToMachine(program, &machine, point, axis);
     EXPECT_EQ(CurrentMachinePose.program.axis[0], 50.0);
     EXPECT_EQ(CurrentMachinePose.program.axis[2], 40.0);
+
+    // Tool centre point control comes before G53: both variants follow the caller's program
+    // position, write the global machine position and leave the global program position.
+    KinematicsMode.toolCenterControl = 1;
+    for (int variant = 0; variant < 2; ++variant) {
+        CurrentMachinePose = {};
+        MotionPosition caller = machine;
+        if (variant == 0) {
+            ConvertPathPointToMachine(program, &caller, point, axis);
+        } else {
+            ConvertPathPointToMachineNoPlane(program, &caller, point, axis);
+        }
+        EXPECT_EQ(point[0], 1.0) << variant;
+        EXPECT_EQ(point[2], 3.0) << variant;
+        EXPECT_EQ(CurrentMachinePose.machine.axis[2], 13.0) << variant;
+        EXPECT_EQ(CurrentMachinePose.program.axis[0], 0.0) << variant;
+        EXPECT_EQ(caller.axis[2], 50.0) << variant;
+    }
 }
 
 TEST_F(KinematicsTest, ToolAxisFrameTurnsAboutTheAxisForEveryDirection) {

@@ -72,6 +72,11 @@ TEST_F(RotarySolutionsTest, CandidatesReproduceTheToolAxis) {
             AxisFor(c.angle[j][0], c.angle[j][1], back);
             ASSERT_LT(Distance3(back, t), 1e-9) << "type " << type << " tilt " << tilt
                                                 << " direction " << direction << " case " << n;
+            // Solved angles come within half a turn; kept ones are the previous angles.
+            for (int k = 0; k < 2; ++k) {
+                ASSERT_TRUE(std::fabs(c.angle[j][k]) <= 180 || c.angle[j][k] == previous[k])
+                    << "type " << type << " case " << n << " angle " << c.angle[j][k];
+            }
             // Either the pair itself, or the axes that cannot change the tool axis keep
             // their previous angle.
             double other[3];
@@ -249,6 +254,44 @@ TEST_F(RotarySolutionsTest, NcSolutionTakesTheSmallestTurnWithinTheStrokes) {
     CurrentMachine.strokes.max[3] = -40;
     EXPECT_EQ(SolveRotaryAnglesNc(t, result), 0);
     EXPECT_EQ(result[0], 0.0);
+
+    // A-B head: the axis of (-170, -80) is also that of (10, -100), the smaller turn; and a B-A
+    // table axis of (-170, 0) comes back as -170, not as the same angle one turn up.
+    testing::ResetKinematicsState();
+    CurrentMachine.rotaryType = 1;
+    CurrentMachine.rotary[0] = AxisAbout(0);
+    CurrentMachine.rotary[1] = AxisAbout(1);
+    AxisFor(-170, -80, t);
+    ASSERT_EQ(SolveRotaryAnglesNc(t, result), 1);
+    EXPECT_NEAR(result[0], 10, 1e-9);
+    EXPECT_NEAR(result[1], -100, 1e-9);
+    CurrentMachine.rotaryType = 2;
+    CurrentMachine.rotary[0] = AxisAbout(1);
+    CurrentMachine.rotary[1] = AxisAbout(0);
+    AxisFor(-170, 0, t);
+    ASSERT_EQ(SolveRotaryAnglesNc(t, result), 1);
+    EXPECT_NEAR(result[0], -170, 1e-9);
+    EXPECT_NEAR(result[1], 0, 1e-9);
+    // Candidates that need no fold come back exactly.
+    AxisFor(90, 0, t);
+    ASSERT_EQ(SolveRotaryAnglesNc(t, result), 1);
+    EXPECT_EQ(result[0], 90.0);
+
+    // A candidate lying exactly on its stroke limit fits.
+    SetBHeadCTable();
+    CurrentMachine.strokes.enabled[3] = 1;
+    CurrentMachine.strokes.max[3] = 0;
+    for (int d = -179; d < 0; ++d) {
+        AxisFor(d, 0, t);
+        const double none[2] = {0, 0};
+        RotaryCandidates c;
+        ListRotaryCandidates(t, none, &c);
+        ASSERT_EQ(c.count, 2);
+        const int j = c.angle[0][0] < 0 ? 0 : 1;
+        CurrentMachine.strokes.min[3] = c.angle[j][0];
+        ASSERT_EQ(SolveRotaryAnglesNc(t, result), 1) << d;
+        EXPECT_EQ(result[0], c.angle[j][0]) << d;
+    }
 }
 
 TEST_F(RotarySolutionsTest, PreferredSignOnlyUnderHeidenhain) {
@@ -338,6 +381,12 @@ TEST_F(RotarySolutionsTest, WrapDegreesIsBoundedForAnyInput) {
         EXPECT_GE(a, -180) << huge;
         EXPECT_LE(a, 180) << huge;
     }
+    // Bounds so large that a turn no longer changes the angle end the loop too.
+    for (double lo : {5e18 + 1024, -5e18}) {
+        double a = lo < 0 ? lo - 2048 : 5e18;
+        WrapDegrees(&a, lo, lo + 4096);
+        EXPECT_TRUE(std::isfinite(a)) << lo;
+    }
     double a = 3.6e9 + 45;  // exact in binary, so the result is exact too
     WrapDegrees(&a, -180, 180);
     EXPECT_EQ(a, 45.0);
@@ -365,6 +414,16 @@ TEST_F(RotarySolutionsTest, FoldRotaryAngleNearAndIntoLimits) {
         EXPECT_EQ(FoldRotaryAngleNear(k.reference, k.limits, k.min, k.max, &a), k.ok)
             << k.reference << " " << k.in;
         EXPECT_NEAR(a / deg, k.out, 1e-6) << k.reference << " " << k.in;
+    }
+    // An angle on its limit stays inside and unchanged, bit for bit.
+    for (int d = -720; d <= 720; d += 7) {
+        const double on = d * deg;
+        double a = on;
+        EXPECT_EQ(FoldRotaryAngleNear(d, 1, d, d + 90, &a), 1) << d;
+        EXPECT_EQ(a, on) << d;
+        a = on;
+        EXPECT_EQ(FoldRotaryAngleNear(d, 1, d - 90, d, &a), 1) << d;
+        EXPECT_EQ(a, on) << d;
     }
     // Huge and non-finite angles end at once.
     double huge = 1e300;

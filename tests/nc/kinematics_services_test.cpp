@@ -82,5 +82,22 @@ TEST_F(KinematicsServicesTest, ToolVectorFromAngle) {
     EXPECT_EQ(CurrentToolValues.fixedHeadOffset[0], -80.0);
 }
 
+// Only axes that may turn a full turn and are not locked take the switch.
+TEST_F(KinematicsServicesTest, ShortestPathSkipsLockedAndShortStrokeAxes) {
+    StrokeLimits& s = CurrentMachine.strokes;
+    s.enabled[3] = 1, s.min[3] = 0, s.max[3] = 270;
+    s.enabled[4] = 1, s.min[4] = -180, s.max[4] = 180;
+    SetRotaryShortestPath(1);
+    EXPECT_EQ(KinematicsMode.shortestPath[0], 0);
+    EXPECT_EQ(KinematicsMode.shortestPath[1], 1);
+    s.enabled[3] = 0;
+    CurrentMachine.shortestPathLock[1] = 1;
+    SetRotaryShortestPath(0);
+    EXPECT_EQ(KinematicsMode.shortestPath[0], 0);
+    EXPECT_EQ(KinematicsMode.shortestPath[1], 1);
+    SetRotaryShortestPath(1);
+    EXPECT_EQ(KinematicsMode.shortestPath[0], 1);
+}
+
 }  // namespace
 }  // namespace mirexa
