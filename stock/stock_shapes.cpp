@@ -292,9 +292,15 @@ int CreateCylinderStock(StockModel* model, const double base[3], int axis, doubl
 void TranslateStock(StockModel* model, const double vector[3]) {
     for (int a = 0; a < 3; ++a) {
         model->frame.values[9 + a] += vector[a];
-        if (model->minCorner && model->maxCorner) {
-            model->minCorner[a] += vector[a];
-            model->maxCorner[a] += vector[a];
+    }
+    // The frame is shared by every undo state, so the material of each used slot moves with
+    // it: all their corners move, not only the current slot's, or an undo after the move would
+    // bring back bounds that no longer enclose the material.
+    StockUndoRing& ring = model->undo;
+    for (int s = 0; ring.slots && s <= ring.highestUsedSlot && s < ring.allocatedSlots; ++s) {
+        for (int a = 0; a < 3; ++a) {
+            ring.slots[s].minCorner[a] += vector[a];
+            ring.slots[s].maxCorner[a] += vector[a];
         }
     }
     RefreshStockFrame(model);
