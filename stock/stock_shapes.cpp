@@ -199,8 +199,8 @@ int CreateBoxStockIdentity(StockModel* model, const double box[6], double pitch)
 
 int CreateCylinderStock(StockModel* model, const double base[3], int axis, double length,
                         double outerRadius, double innerRadius, double pitch) {
+    double b[3] = {base[0], base[1], base[2]};  // before the release: base may be a corner
     FreeStockModel(model);
-    double b[3] = {base[0], base[1], base[2]};
     if (axis < 0 || axis > 2 || !std::isfinite(pitch) || !(pitch > 0.0) || !std::isfinite(length) ||
         !std::isfinite(outerRadius) || !std::isfinite(innerRadius) || !std::isfinite(b[0]) ||
         !std::isfinite(b[1]) || !std::isfinite(b[2])) {

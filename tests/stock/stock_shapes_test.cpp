@@ -342,6 +342,10 @@ TEST_F(ShapeTest, TranslationMovesThePlacementAndRefreshesTheFrame) {
     TranslateStock(&model, back);
     EXPECT_EQ(model.frameFlag, 0);
     ASSERT_TRUE(StockInvariantsHold(model, true));
+    // A cylinder based on the stock's own corner, which the rebuild releases.
+    ASSERT_EQ(CreateCylinderStock(&model, model.maxCorner, 2, 1, 1, 0, 0.5), 0);
+    EXPECT_EQ(model.origin[2], 2.0);
+    EXPECT_EQ(model.origin[0], 3.0);
 }
 
 }  // namespace
