@@ -27,10 +27,22 @@ DexelFamily* SlotFamily(StockUndoSlot& slot, int f) {
     return f == 0 ? &slot.z : (f == 1 ? &slot.x : &slot.y);
 }
 
+// Byte counts that saturate instead of wrapping: a grid too large for 64 bits must fail the
+// memory check, not pass it with a small wrapped size.
+constexpr std::uint64_t kSaturatedBytes = ~std::uint64_t{0};
+
+std::uint64_t SaturatingAdd(std::uint64_t a, std::uint64_t b) {
+    return a > kSaturatedBytes - b ? kSaturatedBytes : a + b;
+}
+
+std::uint64_t SaturatingMultiply(std::uint64_t a, std::uint64_t b) {
+    return b != 0 && a > kSaturatedBytes / b ? kSaturatedBytes : a * b;
+}
+
 // Bytes of one slot's family arrays: counts plus inline ends, flags and stamps.
 std::uint64_t FamilyArrayBytes(const DexelFamily& family) {
-    return static_cast<std::uint64_t>(family.cellCount) *
-           (4 + kBytesPerEnd * static_cast<std::uint64_t>(family.capacity));
+    return SaturatingMultiply(static_cast<std::uint64_t>(family.cellCount),
+                              4 + kBytesPerEnd * static_cast<std::uint64_t>(family.capacity));
 }
 
 // The bytes a grid needs before any cell spills, by the accounting formula.
@@ -40,9 +52,10 @@ std::uint64_t GridBytes(const StockModel& model, int ringSize) {
     bytes += (static_cast<std::uint64_t>(model.nx) + static_cast<std::uint64_t>(model.ny) +
               static_cast<std::uint64_t>(model.nz)) *
              8;
-    bytes +=
-        r * (FamilyArrayBytes(model.z) + FamilyArrayBytes(model.x) + FamilyArrayBytes(model.y));
-    return bytes;
+    const std::uint64_t families =
+        SaturatingAdd(SaturatingAdd(FamilyArrayBytes(model.z), FamilyArrayBytes(model.x)),
+                      FamilyArrayBytes(model.y));
+    return SaturatingAdd(bytes, SaturatingMultiply(r, families));
 }
 
 // Releases the heap blocks of every spilled cell of a family; the counts are left as they are.
@@ -264,16 +277,29 @@ int PartitionStockBlocks(StockModel* model, int bx, int by, int bz) {
     if (cells[0] < 1 || cells[1] < 1 || cells[2] < 1) {
         return kStockDefinitionError;
     }
+    const int ringSize = ClampStockUndoRingSize(model->undo.size);
+    // The maps, dirty bytes and list-state rows are compared with the memory available before
+    // anything is taken; the grid itself is checked by AllocStockModel.
+    const std::uint64_t tableBytes =
+        static_cast<std::uint64_t>(cells[0] + cells[1] + cells[2] + 3) * 2 * sizeof(std::int32_t) +
+        static_cast<std::uint64_t>(ringSize) * kStockBlockListRow * sizeof(std::int32_t) +
+        kStockBlockListRow;
+    const std::uint64_t available = GetStockAvailableMemory();
+    if (available != 0 && tableBytes > available) {
+        return kStockBlocksMemoryError;
+    }
     std::int64_t size[3] = {bx < 1 ? 1 : bx, by < 1 ? 1 : by, bz < 1 ? 1 : bz};
     std::int64_t perAxis[3] = {};
     for (;;) {
+        // The product stops growing once it reaches the cap, so that three large per-axis
+        // counts cannot overflow 64 bits.
         std::int64_t count = 1;
         for (int a = 0; a < 3; ++a) {
             if (size[a] > cells[a]) {
                 size[a] = cells[a];
             }
             perAxis[a] = (cells[a] + size[a] - 1) / size[a];
-            count *= perAxis[a];
+            count = count < kStockBlockListRow ? count * perAxis[a] : count;
         }
         if (count < kStockBlockListRow) {
             blocks.count = static_cast<std::int32_t>(count);
@@ -291,7 +317,6 @@ int PartitionStockBlocks(StockModel* model, int bx, int by, int bz) {
         blocks.lastSize[a] =
             static_cast<std::int32_t>(perAxis[a] * size[a] != cells[a] ? rest : size[a]);
     }
-    const int ringSize = ClampStockUndoRingSize(model->undo.size);
     blocks.dirty = static_cast<std::uint8_t*>(AllocateStockArray(blocks.count, 1));
     blocks.listStates = static_cast<std::int32_t*>(AllocateStockArray(
         static_cast<std::uint64_t>(ringSize) * kStockBlockListRow, sizeof(std::int32_t)));

@@ -154,7 +154,9 @@ void SetDexelCell(std::int64_t cell, int capacity, std::int32_t* counts, double*
 void SetDexelCellByAxis(StockModel* model, int axis, int i1, int i2, const double* sourceEnds,
                         const std::uint8_t* sourceFlags, const std::int32_t* sourceStamps, int n);
 
-// Readers: copy the cell's count and lists (nothing when the count is below 1).
+// Readers: copy the cell's count and lists (nothing when the count is below 1). Each out
+// buffer must hold counts[cell] values; a caller that cannot rely on kMaxDexelEnds reads
+// counts[cell] first and sizes its buffers from it.
 void GetDexelCell(std::int64_t cell, int capacity, const std::int32_t* counts, const double* ends,
                   const std::uint8_t* flags, const std::int32_t* lineStamps, double* outEnds,
                   std::uint8_t* outFlags, std::int32_t* outStamps, int* outCount);

@@ -199,8 +199,8 @@ int CreateBoxStockIdentity(StockModel* model, const double box[6], double pitch)
 
 int CreateCylinderStock(StockModel* model, const double base[3], int axis, double length,
                         double outerRadius, double innerRadius, double pitch) {
+    double b[3] = {base[0], base[1], base[2]};  // before the release: base may be a corner
     FreeStockModel(model);
-    double b[3] = {base[0], base[1], base[2]};
     if (axis < 0 || axis > 2 || !std::isfinite(pitch) || !(pitch > 0.0) || !std::isfinite(length) ||
         !std::isfinite(outerRadius) || !std::isfinite(innerRadius) || !std::isfinite(b[0]) ||
         !std::isfinite(b[1]) || !std::isfinite(b[2])) {
@@ -292,9 +292,15 @@ int CreateCylinderStock(StockModel* model, const double base[3], int axis, doubl
 void TranslateStock(StockModel* model, const double vector[3]) {
     for (int a = 0; a < 3; ++a) {
         model->frame.values[9 + a] += vector[a];
-        if (model->minCorner && model->maxCorner) {
-            model->minCorner[a] += vector[a];
-            model->maxCorner[a] += vector[a];
+    }
+    // The frame is shared by every undo state, so the material of each used slot moves with
+    // it: all their corners move, not only the current slot's, or an undo after the move would
+    // bring back bounds that no longer enclose the material.
+    StockUndoRing& ring = model->undo;
+    for (int s = 0; ring.slots && s <= ring.highestUsedSlot && s < ring.allocatedSlots; ++s) {
+        for (int a = 0; a < 3; ++a) {
+            ring.slots[s].minCorner[a] += vector[a];
+            ring.slots[s].maxCorner[a] += vector[a];
         }
     }
     RefreshStockFrame(model);

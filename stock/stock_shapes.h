@@ -65,8 +65,8 @@ int CreateBoxStockIdentity(StockModel* model, const double box[6], double pitch)
 int CreateCylinderStock(StockModel* model, const double base[3], int axis, double length,
                         double outerRadius, double innerRadius, double pitch);
 
-// Moves the stock's placement by the vector (mm): frame offset and material corners; the rays
-// stay as they are. The derived frame fields follow.
+// Moves the stock's placement by the vector (mm): frame offset and the material corners of
+// every used undo slot; the rays stay as they are. The derived frame fields follow.
 void TranslateStock(StockModel* model, const double vector[3]);
 
 // Recomputes the fields derived from the frame: inverse orientation, negated offset and the

@@ -20,13 +20,19 @@
 namespace mirexa {
 namespace {
 
-// Grid of nx * ny * nz nodes with display blocks only (no ring).
-StockModel PartitionedGrid(int nx, int ny, int nz, bool single = false) {
+// A model with only its node counts and a pitch of 1 mm set.
+StockModel NodeCounts(int nx, int ny, int nz) {
     StockModel model;
     model.nx = nx;
     model.ny = ny;
     model.nz = nz;
     model.pitch = 1.0;
+    return model;
+}
+
+// Grid of nx * ny * nz nodes with display blocks only (no ring).
+StockModel PartitionedGrid(int nx, int ny, int nz, bool single = false) {
+    StockModel model = NodeCounts(nx, ny, nz);
     SetStockUndoRingSize(&model, 2);
     EXPECT_EQ(single ? InitStockGridSingleBlock(&model) : InitStockGridBlocks(&model), 1);
     return model;
@@ -101,12 +107,28 @@ TEST(PartitionStockBlocks, RandomGridsKeepEveryNodeInItsBlocks) {
     }
 }
 
+// 2e7 cells per axis start as 4e6 blocks each, whose product overflows 64 bits. The sizes must
+// still grow to 2,222,223 cells (9 x 9 x 9 blocks). The block count is seen as the size of the
+// dirty-byte array; the larger maps are then refused so that the test stays small.
+TEST(PartitionStockBlocks, HugeAxesReachTheBlockCapWithoutOverflow) {
+    ScopedStockHooks hooks;
+    StockCallbacks.availableMemoryBytes = [] { return std::uint64_t{1} << 40; };
+    static std::vector<std::size_t> requests;
+    requests.clear();
+    StockCallbacks.allowAllocation = [](std::size_t bytes) {
+        requests.push_back(bytes);
+        return bytes < (1u << 20);
+    };
+    StockModel model = NodeCounts(20000001, 20000001, 20000001);
+    EXPECT_EQ(InitStockGridBlocks(&model), kStockBlocksMemoryError);
+    ASSERT_FALSE(requests.empty());
+    EXPECT_EQ(requests[0], 729u);
+    EXPECT_EQ(model.blocks.dirty, nullptr);
+    FreeStockModel(&model);
+}
+
 TEST(PartitionStockBlocks, RejectsAxesWithOneNode) {
-    StockModel model;
-    model.nx = 10;
-    model.ny = 1;
-    model.nz = 10;
-    model.pitch = 1.0;
+    StockModel model = NodeCounts(10, 1, 10);
     EXPECT_EQ(InitStockGridBlocks(&model), kStockDefinitionError);
     model.ny = 10;
     model.pitch = 0.0;
@@ -284,6 +306,34 @@ TEST(AllocStockModel, RefusesAGridLargerThanTheMemoryAvailable) {
     available = 0;  // unknown: no check
     EXPECT_EQ(CreateBoxStockIdentity(&model, box, 1.0), 1);
     FreeStockModel(&model);
+
+    // Display-block tables of a grid are checked before anything is taken.
+    static int allocations;
+    StockCallbacks.allowAllocation = [](std::size_t) {
+        ++allocations;
+        return true;
+    };
+    available = 1000;
+    allocations = 0;
+    StockModel grid = NodeCounts(101, 51, 21);
+    EXPECT_EQ(InitStockGridBlocks(&grid), kStockBlocksMemoryError);
+    EXPECT_EQ(allocations, 0);
+
+    // A grid whose byte count exceeds 64 bits: 16 slots of 2^58 rays of 108 bytes are 27 * 2^64
+    // bytes, which a wrapping sum would take for a few kilobytes.
+    available = std::uint64_t{1} << 30;
+    allocations = 0;
+    grid.nx = grid.ny = grid.nz = 2;
+    SetStockUndoRingSize(&grid, 16);
+    for (DexelFamily* family : {&grid.z, &grid.x, &grid.y}) {
+        family->capacity = kDexelInlineCapacity;
+        family->cellCount = 1;
+    }
+    grid.z.cellCount = (std::int64_t{1} << 58) - 2;
+    EXPECT_EQ(AllocStockModel(&grid), -1);
+    EXPECT_EQ(allocations, 0);
+    EXPECT_EQ(grid.undo.slots, nullptr);
+    FreeStockModel(&grid);
 }
 
 TEST(SnapStockFrame, SnapsNearValuesAndCleansRows) {

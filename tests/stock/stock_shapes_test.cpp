@@ -323,6 +323,7 @@ TEST_F(ShapeTest, NegativeLengthStartsTheCylinderEarlier) {
 TEST_F(ShapeTest, TranslationMovesThePlacementAndRefreshesTheFrame) {
     const double box[6] = {0, 0, 0, 4, 3, 2};
     ASSERT_EQ(CreateBoxStockIdentity(&model, box, 1.0), 1);
+    PushStockUndo(&model);  // two undo states share the one frame
     const DexelRay before = ZRay(model, 1, 1);
     const double step[3] = {10, 0, 0};
     TranslateStock(&model, step);
@@ -334,10 +335,17 @@ TEST_F(ShapeTest, TranslationMovesThePlacementAndRefreshesTheFrame) {
     EXPECT_EQ(model.frameFlag, 1);  // a moved stock must be cut where it now lies
     EXPECT_EQ(ZRay(model, 1, 1), before);
     EXPECT_EQ(model.nodesX[0], 0.0);
+    PopStockUndo(&model);  // the earlier state moved with the frame too
+    EXPECT_EQ(model.minCorner[0], 20.0);
+    EXPECT_EQ(model.maxCorner[0], 24.0);
     const double back[3] = {-20, 0, 0};
     TranslateStock(&model, back);
     EXPECT_EQ(model.frameFlag, 0);
     ASSERT_TRUE(StockInvariantsHold(model, true));
+    // A cylinder based on the stock's own corner, which the rebuild releases.
+    ASSERT_EQ(CreateCylinderStock(&model, model.maxCorner, 2, 1, 1, 0, 0.5), 0);
+    EXPECT_EQ(model.origin[2], 2.0);
+    EXPECT_EQ(model.origin[0], 3.0);
 }
 
 }  // namespace
