@@ -77,6 +77,9 @@ std::uint32_t GetProgressWork();
 // Shows the main progress when it advanced (or always with force).
 void UpdateProgress(int force);
 void UpdateProgressForActiveReader(int force);
+// Ends the main run: forgets its percent and status texts, and, unless drawing is suppressed,
+// clears status-bar parts 0 and 1, hides the bar and rebuilds the main title. While drawing is
+// suppressed the display is left as it is.
 void EndProgress();
 void EndProgressForActiveReader();
 // Shows the stored percent text in status-bar part 1 again, or clears the part.

@@ -329,6 +329,20 @@ TEST_F(ProgressTitleTest, EndLeavesTheTitleAlone) {
     EXPECT_EQ(GetWindowText(ui.mainWindow), "読込:100.0%");
 }
 
+TEST_F(ProgressTest, RunEndedWhileMinimisedIsNotShownAfterwards) {
+    BeginRun(4);
+    AddProgressWork(2);
+    UpdateProgress(0);
+    DrawingSuppressed.store(1);  // the window is minimised, then the run ends
+    EndProgress();
+    EXPECT_EQ(GetStatusBarPart(ui.statusBar, 1).text, " 50.0%") << "nothing drawn meanwhile";
+    DrawingSuppressed.store(0);
+    EXPECT_EQ(GetProgressStatusText(), "") << "the title no longer shows the caption";
+    RestoreProgressText();
+    EXPECT_EQ(GetStatusBarPart(ui.statusBar, 1).text, "");
+    EXPECT_EQ(GetStatusBarPart(ui.statusBar, 1).flags, SBT_NOBORDERS);
+}
+
 TEST_F(ProgressTest, NestedRunUsesItsOwnCountersAndBar) {
     BeginRun(100);
     FakeAnswers.subprogramLength = 50;
