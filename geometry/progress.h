@@ -98,6 +98,9 @@ std::int32_t GetProgressPerMille2();
 
 // Dispatches one pending message of this thread when more than MESSAGE_PUMP_INTERVAL_MS have
 // passed since the last dispatch; returns the elapsed ms when it did nothing, else the new tick.
+// The message is handled inside the caller's loop, so it may start another command: a caller
+// keeps its loop's state where such a command cannot disturb it. A quit request is left pending
+// for the main loop.
 std::uint32_t PumpMessagesEvery3s();
 // The same with its own timers; after a dispatch it sets the view's current cursor again.
 std::uint32_t PumpMessagesEvery3sWait();
