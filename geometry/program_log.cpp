@@ -98,14 +98,10 @@ void AppendLogEntry(const std::string& message) {
 int ShowMessageOrLog(int lineNumber, const std::string& text, const std::string& caption,
                      unsigned style) {
     if (AutomaticMode.load() != 0) {
-        std::string entry = "(" + std::to_string(lineNumber) + ") - " + text;
-        if (entry.back() != '\n') {
-            entry += '\n';
-        }
-        AppendLogEntry(entry);
+        AppendLogEntry(FormatAutomaticMessageLogEntry(lineNumber, text));
         return GetDefaultMessageBoxAnswer(style);
     }
-    return ShowMessageBox(MainWindow.load(), text, caption, style | MBX_TOPMOST);
+    return ShowMessageBox(MainWindow.load(), text, caption, style | MBX_TOPMOST, lineNumber);
 }
 
 }  // namespace mirexa

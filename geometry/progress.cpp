@@ -328,15 +328,18 @@ void UpdateProgressForActiveReader(int force) {
 }
 
 void EndProgress() {
-    if (DrawingSuppressed.load()) {
-        return;
-    }
     WindowHandle titleWindow;
     {
         std::lock_guard<std::mutex> lock(progressMutex);
         mainProgress.percentText.clear();
         mainProgress.statusText.clear();
         titleWindow = mainProgress.titleWindow;
+    }
+    // While drawing is suppressed the window keeps what it shows (the title keeps its last
+    // "caption:percent"); the run's texts are forgotten all the same, so that a title rebuilt or
+    // a part restored later does not show a run that has ended.
+    if (DrawingSuppressed.load()) {
+        return;
     }
     WindowHandle bar = MainStatusBar.load();
     SetStatusBarText(bar, 0, SBT_NOBORDERS, "");

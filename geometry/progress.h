@@ -77,6 +77,9 @@ std::uint32_t GetProgressWork();
 // Shows the main progress when it advanced (or always with force).
 void UpdateProgress(int force);
 void UpdateProgressForActiveReader(int force);
+// Ends the main run: forgets its percent and status texts, and, unless drawing is suppressed,
+// clears status-bar parts 0 and 1, hides the bar and rebuilds the main title. While drawing is
+// suppressed the display is left as it is.
 void EndProgress();
 void EndProgressForActiveReader();
 // Shows the stored percent text in status-bar part 1 again, or clears the part.
@@ -95,6 +98,9 @@ std::int32_t GetProgressPerMille2();
 
 // Dispatches one pending message of this thread when more than MESSAGE_PUMP_INTERVAL_MS have
 // passed since the last dispatch; returns the elapsed ms when it did nothing, else the new tick.
+// The message is handled inside the caller's loop, so it may start another command: a caller
+// keeps its loop's state where such a command cannot disturb it. A quit request is left pending
+// for the main loop.
 std::uint32_t PumpMessagesEvery3s();
 // The same with its own timers; after a dispatch it sets the view's current cursor again.
 std::uint32_t PumpMessagesEvery3sWait();

@@ -26,7 +26,7 @@ int GetDefaultMessageBoxAnswer(unsigned style) {
 }
 
 int ShowMessageBox(WindowHandle owner, const std::string& text, const std::string& caption,
-                   unsigned style) {
+                   unsigned style, int lineNumber) {
     MessageBoxResponder responder;
     {
         std::lock_guard<std::mutex> lock(responderMutex);
@@ -40,7 +40,16 @@ int ShowMessageBox(WindowHandle owner, const std::string& text, const std::strin
     request.text = text;
     request.caption = caption;
     request.style = style;
+    request.lineNumber = lineNumber;
     return responder(request);
+}
+
+std::string FormatAutomaticMessageLogEntry(int lineNumber, const std::string& text) {
+    std::string entry = "(" + std::to_string(lineNumber) + ") - " + text;
+    if (entry.back() != '\n') {
+        entry += '\n';
+    }
+    return entry;
 }
 
 MessageBoxResponder MakeAutomaticMessageBoxResponder(
@@ -48,7 +57,7 @@ MessageBoxResponder MakeAutomaticMessageBoxResponder(
     return [writeLogLine](const MessageBoxRequest& request) {
         int answer = GetDefaultMessageBoxAnswer(request.style);
         if (writeLogLine) {
-            writeLogLine("(" + std::to_string(answer) + ") - " + request.text);
+            writeLogLine(FormatAutomaticMessageLogEntry(request.lineNumber, request.text));
         }
         return answer;
     };

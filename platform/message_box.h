@@ -36,6 +36,7 @@ struct MessageBoxRequest {
     std::string text = {};
     std::string caption = {};
     unsigned style = {};
+    int lineNumber = {};  // the NC line the message is about, 0 when none
 };
 
 // Answers one box; returns one of the MBX_ID answers.
@@ -45,11 +46,17 @@ using MessageBoxResponder = std::function<int(const MessageBoxRequest& request)>
 int GetDefaultMessageBoxAnswer(unsigned style);
 
 // Shows a box and returns the answer. Without a responder the default answer is returned.
+// lineNumber is the NC line the message is about (0 when none); only a log of the box uses it.
 int ShowMessageBox(WindowHandle owner, const std::string& text, const std::string& caption,
-                   unsigned style);
+                   unsigned style, int lineNumber = 0);
+
+// The log entry of a box that nobody answers: "(lineNumber) - " and the text, ending in a line
+// feed (added when the text has none).
+std::string FormatAutomaticMessageLogEntry(int lineNumber, const std::string& text);
 
 // The responder of automatic mode: nobody is there to answer, so it takes the default answer and
-// hands the log line "(answer) - text" (without a line end) to writeLogLine.
+// hands the entry of FormatAutomaticMessageLogEntry (with the request's line number) to
+// writeLogLine.
 MessageBoxResponder MakeAutomaticMessageBoxResponder(
     std::function<void(const std::string& line)> writeLogLine);
 

@@ -120,7 +120,7 @@ std::string MachiningModeText(const StatusBarInputs& in) {
                 return Text("TCL(RPY)", "先端点制御(RPY)");
             case 2:
                 return Text("TCL(RPY2)", "先端点制御(RPY2)");
-            default:
+            default:  // an angle form without a name of its own: the plain type 2 text
                 return Text("TCL TYPE2", "先端点制御タイプ2");
         }
     }

@@ -90,7 +90,11 @@ int CreateMainStatusBar(WindowHandle mainWindow);
 // Lets the progress display rebuild the title through UpdateMainTitle.
 void ConnectProgressToMainTitle();
 
-// Rebuilds the title of the given (main) window.
+// Rebuilds the title of the given (main) window: the machine name (the edition name when no
+// machine is named), " - ", the NC program's file name (and "/" and the second NC path's name
+// when one is set), the definition file names in parentheses, then the run mode, or, when idle,
+// " - " and the caption of the running progress (GetProgressStatusText) when there is one.
+// Leaves the title alone while drawing is suppressed during a run or a stock operation.
 void UpdateMainTitle(WindowHandle window);
 
 // Sets status-bar parts 2 to 9 from the state.

@@ -6,6 +6,7 @@
 
 #include <cfloat>
 #include <climits>
+#include <clocale>
 #include <string>
 
 namespace mirexa {
@@ -169,6 +170,29 @@ TEST(LineScanner, CrlfLineReadsLikeLfLine) {
         EXPECT_EQ(e, 0);
         EXPECT_EQ(line[cursor], '7') << "the last comma-less call leaves the cursor";
     }
+}
+
+TEST(LineScanner, NumbersDoNotFollowADecimalCommaLocale) {
+    std::string saved = std::setlocale(LC_ALL, nullptr);
+    const char* chosen = nullptr;
+    for (const char* name : {"de_DE.UTF-8", "de_DE.utf8", "fr_FR.UTF-8", "fr_FR.utf8", "de_DE"}) {
+        if (std::setlocale(LC_ALL, name) != nullptr && *std::localeconv()->decimal_point == ',') {
+            chosen = name;
+            break;
+        }
+    }
+    if (chosen == nullptr) {
+        std::setlocale(LC_ALL, saved.c_str());
+        GTEST_SKIP() << "no decimal-comma locale is installed";
+    }
+    LineCursor cursor = 0;
+    double value = 0;
+    float single = 0;
+    ScanDouble(&cursor, "X1.5,2.25\n", &value);
+    EXPECT_EQ(value, 1.5) << chosen;
+    ScanNextFloat(&cursor, "X1.5,2.25\n", &single);
+    EXPECT_EQ(single, 2.25f) << chosen;
+    std::setlocale(LC_ALL, saved.c_str());
 }
 
 TEST(LineScanner, QuotedStrings) {

@@ -103,12 +103,16 @@ TEST_F(ProgramLogTest, MessagesGoToTheBoxOrInAutomaticModeToTheLog) {
     EXPECT_EQ(boxes_[0].caption, "MIREXA7");
     EXPECT_EQ(boxes_[0].style, MBX_OKCANCEL | MBX_TOPMOST);
     EXPECT_EQ(boxes_[0].owner, MainWindow.load());
+    EXPECT_EQ(boxes_[0].lineNumber, 0);
+    ShowMessageOrLog(31, "Line alarm", "MIREXA7", MBX_OK);
+    ASSERT_EQ(boxes_.size(), 2u);
+    EXPECT_EQ(boxes_[1].lineNumber, 31) << "the box hears which NC line it is about";
 
     AutomaticMode = 1;
     EXPECT_EQ(ShowMessageOrLog(0, "No line", "MIREXA7", MBX_OK), MBX_IDOK);
     EXPECT_EQ(ShowMessageOrLog(57, "Alarm\n", "MIREXA7", MBX_YESNO | MBX_DEFBUTTON2), MBX_IDNO);
     EXPECT_EQ(ShowMessageOrLog(-1, "", "MIREXA7", MBX_YESNO), MBX_IDYES);
-    EXPECT_EQ(boxes_.size(), 1u) << "no box in automatic mode";
+    EXPECT_EQ(boxes_.size(), 2u) << "no box in automatic mode";
     EXPECT_EQ(LogFile.stream, nullptr) << "a closed log is closed again after the entry";
     EXPECT_EQ(LogText(),
               kStamp + "(0) - No line\n" + kStamp + "(57) - Alarm\n" + kStamp + "(-1) - \n");
@@ -116,6 +120,15 @@ TEST_F(ProgramLogTest, MessagesGoToTheBoxOrInAutomaticModeToTheLog) {
     ASSERT_EQ(OpenLogFile(), 1);
     ShowMessageOrLog(3, "While open", "MIREXA7", MBX_OK);
     EXPECT_NE(LogFile.stream, nullptr) << "an open log stays open";
+    CloseLogFile();
+
+    // The automatic responder of the platform writes the very same entry.
+    std::string before = LogText();
+    AutomaticMode = 0;
+    SetMessageBoxResponder(
+        MakeAutomaticMessageBoxResponder([](const std::string& entry) { AppendLogEntry(entry); }));
+    EXPECT_EQ(ShowMessageOrLog(57, "Alarm\n", "MIREXA7", MBX_YESNO | MBX_DEFBUTTON2), MBX_IDNO);
+    EXPECT_EQ(LogText(), before + kStamp + "(57) - Alarm\n");
 }
 
 TEST_F(ProgramLogTest, EntriesFromSeveralThreadsStayWhole) {

@@ -4,8 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
 #include <limits>
 #include <thread>
 
@@ -13,6 +11,7 @@
 #include "platform/clock.h"
 #include "platform/controls.h"
 #include "platform/cursor.h"
+#include "scratch_directory.h"
 #include "support/fake_ui.h"
 
 namespace mirexa {
@@ -118,12 +117,9 @@ TEST_F(ProgressTest, WorkCounterNeitherWrapsNorOverflowsThePerMille) {
 }
 
 TEST_F(ProgressTest, TotalsByModeAndFile) {
-    namespace fs = std::filesystem;
-    fs::path file = fs::temp_directory_path() / "mirexa_progress_total.nc";
-    {
-        std::ofstream out(file, std::ios::binary);
-        out << std::string(2000, 'x');
-    }
+    // A directory of its own, so that test runs side by side do not share the file.
+    testing::ScratchDirectory scratch;
+    const std::string path = scratch.Write("total.nc", std::string(2000, 'x'));
     struct Case {
         const char* name;
         int mode;
@@ -132,7 +128,6 @@ TEST_F(ProgressTest, TotalsByModeAndFile) {
         std::int64_t work;
         std::int32_t perMille;
     };
-    const std::string path = file.string();
     FakeAnswers.readerBlockCount = 40;
     FakeAnswers.programLineCount = 250;
     const Case cases[] = {
@@ -153,7 +148,6 @@ TEST_F(ProgressTest, TotalsByModeAndFile) {
     BeginProgress(ui.mainWindow, PROGRESS_MODE_READER_BLOCKS, 0, path.c_str(), 1, "j", "e");
     AddProgressWork(1);
     EXPECT_EQ(GetProgressPerMille(), 1000);
-    fs::remove(file);
 }
 
 TEST_F(ProgressTest, NcFileRunFollowsTheActiveReader) {
@@ -327,6 +321,20 @@ TEST_F(ProgressTitleTest, EndLeavesTheTitleAlone) {
     EndProgress();
     EXPECT_TRUE(ui.calls.empty());
     EXPECT_EQ(GetWindowText(ui.mainWindow), "読込:100.0%");
+}
+
+TEST_F(ProgressTest, RunEndedWhileMinimisedIsNotShownAfterwards) {
+    BeginRun(4);
+    AddProgressWork(2);
+    UpdateProgress(0);
+    DrawingSuppressed.store(1);  // the window is minimised, then the run ends
+    EndProgress();
+    EXPECT_EQ(GetStatusBarPart(ui.statusBar, 1).text, " 50.0%") << "nothing drawn meanwhile";
+    DrawingSuppressed.store(0);
+    EXPECT_EQ(GetProgressStatusText(), "") << "the title no longer shows the caption";
+    RestoreProgressText();
+    EXPECT_EQ(GetStatusBarPart(ui.statusBar, 1).text, "");
+    EXPECT_EQ(GetStatusBarPart(ui.statusBar, 1).flags, SBT_NOBORDERS);
 }
 
 TEST_F(ProgressTest, NestedRunUsesItsOwnCountersAndBar) {

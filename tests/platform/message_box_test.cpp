@@ -26,22 +26,26 @@ TEST(MessageBox, ResponderSeesTheRequestAndAnswers) {
         seen = request;
         return MBX_IDNO;
     });
-    EXPECT_EQ(ShowMessageBox(nullptr, "text", "caption", MBX_YESNO | MBX_TOPMOST), MBX_IDNO);
+    EXPECT_EQ(ShowMessageBox(nullptr, "text", "caption", MBX_YESNO | MBX_TOPMOST, 42), MBX_IDNO);
     EXPECT_EQ(seen.text, "text");
+    EXPECT_EQ(seen.lineNumber, 42);
     EXPECT_EQ(seen.caption, "caption");
     EXPECT_EQ(seen.style, MBX_YESNO | MBX_TOPMOST);
     SetMessageBoxResponder(previous);
     EXPECT_EQ(ShowMessageBox(nullptr, "text", "caption", MBX_YESNO), MBX_IDYES);
 }
 
-TEST(MessageBox, AutomaticResponderLogsTheTextWithTheDefaultAnswer) {
+TEST(MessageBox, AutomaticResponderLogsTheLineNumberAndTextAndTakesTheDefault) {
     std::vector<std::string> log;
     MessageBoxResponder previous = SetMessageBoxResponder(
         MakeAutomaticMessageBoxResponder([&](const std::string& line) { log.push_back(line); }));
+    // The number in the entry is the NC line the message is about, never the answer.
     EXPECT_EQ(ShowMessageBox(nullptr, "Write protect", "MIREXA7", MBX_OK | MBX_TOPMOST), MBX_IDOK);
-    EXPECT_EQ(ShowMessageBox(nullptr, "上書きしますか", "MIREXA7", MBX_YESNO | MBX_DEFBUTTON2),
+    EXPECT_EQ(ShowMessageBox(nullptr, "上書きしますか", "MIREXA7", MBX_YESNO | MBX_DEFBUTTON2, 120),
               MBX_IDNO);
-    EXPECT_EQ(log, (std::vector<std::string>{"(1) - Write protect", "(7) - 上書きしますか"}));
+    EXPECT_EQ(ShowMessageBox(nullptr, "Alarm\n", "MIREXA7", MBX_YESNOCANCEL, 7), MBX_IDYES);
+    EXPECT_EQ(log, (std::vector<std::string>{"(0) - Write protect\n", "(120) - 上書きしますか\n",
+                                             "(7) - Alarm\n"}));
     SetMessageBoxResponder(previous);
 }
 
