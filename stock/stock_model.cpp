@@ -81,6 +81,46 @@ void FailDexelAllocation(std::size_t bytes) {
     std::_Exit(EXIT_FAILURE);
 }
 
+namespace {
+
+// Copies n ends, flags and stamps; the source may overlap the destination.
+void MoveCellValues(double* ends, std::uint8_t* flags, std::int32_t* stamps,
+                    const double* sourceEnds, const std::uint8_t* sourceFlags,
+                    const std::int32_t* sourceStamps, std::size_t n) {
+    std::memmove(ends, sourceEnds, n * sizeof(double));
+    std::memmove(stamps, sourceStamps, n * sizeof(std::int32_t));
+    std::memmove(flags, sourceFlags, n);
+}
+
+// The three heap blocks of a spilled cell.
+struct CellBlocks {
+    double* ends = {};
+    std::uint8_t* flags = {};
+    std::int32_t* stamps = {};
+};
+
+// Allocates three blocks of exactly n elements and copies the source into them. Done before
+// anything is released or overwritten: the source may be the cell's own slot or old blocks.
+CellBlocks CopyToNewCellBlocks(const double* sourceEnds, const std::uint8_t* sourceFlags,
+                               const std::int32_t* sourceStamps, int n) {
+    CellBlocks blocks;
+    blocks.ends = AllocateCellBlock<double>(n);
+    blocks.stamps = AllocateCellBlock<std::int32_t>(n);
+    blocks.flags = AllocateCellBlock<std::uint8_t>(n);
+    MoveCellValues(blocks.ends, blocks.flags, blocks.stamps, sourceEnds, sourceFlags, sourceStamps,
+                   static_cast<std::size_t>(n));
+    return blocks;
+}
+
+void StoreCellBlocks(double* endSlot, std::uint8_t* flagSlot, std::int32_t* stampSlot,
+                     const CellBlocks& blocks) {
+    StoreSlotPointer(endSlot, blocks.ends);
+    StoreSlotPointer(stampSlot, blocks.stamps);
+    StoreSlotPointer(flagSlot, blocks.flags);
+}
+
+}  // namespace
+
 void SetDexelCell(std::int64_t cell, int capacity, std::int32_t* counts, double* ends,
                   std::uint8_t* flags, std::int32_t* lineStamps, const double* sourceEnds,
                   const std::uint8_t* sourceFlags, const std::int32_t* sourceStamps, int n) {
@@ -98,55 +138,33 @@ void SetDexelCell(std::int64_t cell, int capacity, std::int32_t* counts, double*
     const int old = counts[cell];
 
     if (old > capacity) {
-        double* oldEnds = LoadSlotPointer<double>(endSlot);
-        std::uint8_t* oldFlags = LoadSlotPointer<std::uint8_t>(flagSlot);
-        std::int32_t* oldStamps = LoadSlotPointer<std::int32_t>(stampSlot);
+        CellBlocks oldBlocks;
+        oldBlocks.ends = LoadSlotPointer<double>(endSlot);
+        oldBlocks.flags = LoadSlotPointer<std::uint8_t>(flagSlot);
+        oldBlocks.stamps = LoadSlotPointer<std::int32_t>(stampSlot);
         if (n > capacity && n == old) {
-            std::memmove(oldEnds, sourceEnds, nEnds * sizeof(double));
-            std::memmove(oldStamps, sourceStamps, nEnds * sizeof(std::int32_t));
-            std::memmove(oldFlags, sourceFlags, nEnds);
-        } else if (n > capacity) {
-            // New blocks first: the source may be the old blocks, and a failure must not leave
-            // the cell pointing at released memory.
-            double* newEnds = AllocateCellBlock<double>(n);
-            std::int32_t* newStamps = AllocateCellBlock<std::int32_t>(n);
-            std::uint8_t* newFlags = AllocateCellBlock<std::uint8_t>(n);
-            std::memcpy(newEnds, sourceEnds, nEnds * sizeof(double));
-            std::memcpy(newStamps, sourceStamps, nEnds * sizeof(std::int32_t));
-            std::memcpy(newFlags, sourceFlags, nEnds);
-            std::free(oldEnds);
-            std::free(oldStamps);
-            std::free(oldFlags);
-            StoreSlotPointer(endSlot, newEnds);
-            StoreSlotPointer(stampSlot, newStamps);
-            StoreSlotPointer(flagSlot, newFlags);
-        } else {
-            // Back to inline storage. The pointers were loaded above, so the copy may overwrite
-            // them; the source may still be the old blocks.
-            if (n >= 1) {
-                std::memmove(endSlot, sourceEnds, nEnds * sizeof(double));
-                std::memmove(stampSlot, sourceStamps, nEnds * sizeof(std::int32_t));
-                std::memmove(flagSlot, sourceFlags, nEnds);
-            }
-            std::free(oldEnds);
-            std::free(oldStamps);
-            std::free(oldFlags);
+            MoveCellValues(oldBlocks.ends, oldBlocks.flags, oldBlocks.stamps, sourceEnds,
+                           sourceFlags, sourceStamps, nEnds);
+            counts[cell] = n;
+            return;
         }
+        if (n > capacity) {
+            StoreCellBlocks(endSlot, flagSlot, stampSlot,
+                            CopyToNewCellBlocks(sourceEnds, sourceFlags, sourceStamps, n));
+        } else if (n >= 1) {
+            // Back to inline storage. The old pointers were loaded above, so the copy may
+            // overwrite them; the source may still be the old blocks.
+            MoveCellValues(endSlot, flagSlot, stampSlot, sourceEnds, sourceFlags, sourceStamps,
+                           nEnds);
+        }
+        std::free(oldBlocks.ends);
+        std::free(oldBlocks.stamps);
+        std::free(oldBlocks.flags);
     } else if (n > capacity) {
-        // The source may be this cell's inline slot: copy before the pointers overwrite it.
-        double* newEnds = AllocateCellBlock<double>(n);
-        std::int32_t* newStamps = AllocateCellBlock<std::int32_t>(n);
-        std::uint8_t* newFlags = AllocateCellBlock<std::uint8_t>(n);
-        std::memcpy(newEnds, sourceEnds, nEnds * sizeof(double));
-        std::memcpy(newStamps, sourceStamps, nEnds * sizeof(std::int32_t));
-        std::memcpy(newFlags, sourceFlags, nEnds);
-        StoreSlotPointer(endSlot, newEnds);
-        StoreSlotPointer(stampSlot, newStamps);
-        StoreSlotPointer(flagSlot, newFlags);
+        StoreCellBlocks(endSlot, flagSlot, stampSlot,
+                        CopyToNewCellBlocks(sourceEnds, sourceFlags, sourceStamps, n));
     } else if (n >= 1) {
-        std::memmove(endSlot, sourceEnds, nEnds * sizeof(double));
-        std::memmove(stampSlot, sourceStamps, nEnds * sizeof(std::int32_t));
-        std::memmove(flagSlot, sourceFlags, nEnds);
+        MoveCellValues(endSlot, flagSlot, stampSlot, sourceEnds, sourceFlags, sourceStamps, nEnds);
     }
     counts[cell] = n;
 }
