@@ -113,14 +113,14 @@ void BuildTitleText(const std::string& caption, std::int32_t perMille, bool stop
 }
 
 void SetProgressBar(WindowHandle bar, int position) {
-    SendMessage(bar, PBM_SETPOS, static_cast<MessageWParam>(position), 0);
+    SendWindowMessage(bar, PBM_SETPOS, static_cast<MessageWParam>(position), 0);
 }
 
 void StartProgressBar(WindowHandle bar) {
-    SendMessage(bar, PBM_SETRANGE, 0, PROGRESS_BAR_MAX);
-    SendMessage(bar, PBM_SETSTEP, 1, 0);
+    SendWindowMessage(bar, PBM_SETRANGE, 0, PROGRESS_BAR_MAX);
+    SendWindowMessage(bar, PBM_SETSTEP, 1, 0);
     SetProgressBar(bar, 0);
-    ShowWindow(bar, SW_SHOW);
+    ShowPlatformWindow(bar, SW_SHOW);
 }
 
 void RebuildMainTitle(WindowHandle window) {
@@ -135,12 +135,12 @@ std::uint32_t PumpOnce(MessagePumpTimers& timers, bool restoreCursor) {
     if (timers.elapsedMs <= MESSAGE_PUMP_INTERVAL_MS) {
         return timers.elapsedMs;
     }
-    if (PeekMessage(&timers.message, PM_REMOVE)) {
+    if (PeekWindowMessage(&timers.message, PM_REMOVE)) {
         if (timers.message.message == WM_QUIT) {
             // The loop that ends the program must still see its quit request.
-            PostQuitMessage(static_cast<int>(timers.message.wparam));
+            PostLoopQuit(static_cast<int>(timers.message.wparam));
         } else {
-            DispatchMessage(timers.message);
+            DispatchWindowMessage(timers.message);
             if (restoreCursor && UiHooks.viewCursor) {
                 SetCursorHandle(UiHooks.viewCursor());
             }
@@ -208,7 +208,7 @@ void BeginProgress(WindowHandle titleWindow, int mode, std::uint64_t total, cons
     }
     // 4. Batch mode: the caption in the title and nothing else.
     if (batch) {
-        SetWindowText(titleWindow, name && *name ? std::string(name) : userCaption);
+        SetPlatformWindowText(titleWindow, name && *name ? std::string(name) : userCaption);
         return;
     }
     // 5. The status text in the main title, and the main bar.
@@ -300,7 +300,7 @@ void UpdateProgress(int force) {
         }
         return;
     }
-    SetWindowText(titleWindow, title);
+    SetPlatformWindowText(titleWindow, title);
     if (!paceTitle) {
         return;
     }
@@ -344,7 +344,7 @@ void EndProgress() {
     WindowHandle bar = MainStatusBar.load();
     SetStatusBarText(bar, 0, SBT_NOBORDERS, "");
     SetStatusBarText(bar, 1, SBT_NOBORDERS, "");
-    ShowWindow(MainProgressBar.load(), SW_HIDE);
+    ShowPlatformWindow(MainProgressBar.load(), SW_HIDE);
     RebuildMainTitle(titleWindow);
 }
 
@@ -412,7 +412,7 @@ void EndProgress2() {
     if (!DrawingSuppressed.load()) {
         SetStatusBarText(MainStatusBar.load(), 2, SBT_NOBORDERS, "");
     }
-    ShowWindow(SecondProgressBar.load(), SW_HIDE);
+    ShowPlatformWindow(SecondProgressBar.load(), SW_HIDE);
 }
 
 std::string GetProgressStatusText() {

@@ -112,7 +112,7 @@ MessageResult ProgressBarProcedure(WindowHandle window, unsigned message, Messag
 
 WindowHandle CreateStatusBar(WindowHandle parent, int id) {
     WindowRect client;
-    GetClientRect(parent, &client);
+    GetWindowClientRect(parent, &client);
     WindowCreateParams params;
     params.className = STATUSBAR_CLASS;
     params.parent = parent;
@@ -124,8 +124,8 @@ WindowHandle CreateStatusBar(WindowHandle parent, int id) {
 }
 
 int SetStatusBarParts(WindowHandle bar, const std::vector<int>& rightEdges) {
-    return SendMessage(bar, SB_SETPARTS, rightEdges.size(),
-                       reinterpret_cast<MessageLParam>(rightEdges.data()))
+    return SendWindowMessage(bar, SB_SETPARTS, rightEdges.size(),
+                             reinterpret_cast<MessageLParam>(rightEdges.data()))
                ? 1
                : 0;
 }
@@ -135,8 +135,9 @@ int SetStatusBarText(WindowHandle bar, int part, unsigned flags, const std::stri
         return 0;
     }
     MessageWParam wparam = static_cast<MessageWParam>(part) | (flags & ~SB_PART_MASK);
-    return SendMessage(bar, SB_SETTEXT, wparam, reinterpret_cast<MessageLParam>(text.c_str())) ? 1
-                                                                                               : 0;
+    return SendWindowMessage(bar, SB_SETTEXT, wparam, reinterpret_cast<MessageLParam>(text.c_str()))
+               ? 1
+               : 0;
 }
 
 StatusBarPart GetStatusBarPart(WindowHandle bar, int part) {

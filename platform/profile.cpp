@@ -199,8 +199,8 @@ int ReplaceFileAtomically(const std::string& path, const std::string& content) {
 
 }  // namespace
 
-std::string GetProfileString(const std::string& section, const std::string& key,
-                             const std::string& defaultValue, const std::string& path) {
+std::string ReadProfileString(const std::string& section, const std::string& key,
+                              const std::string& defaultValue, const std::string& path) {
     std::string content;
     if (ReadWholeFile(path, &content) != 1) {
         return defaultValue;
@@ -214,10 +214,10 @@ std::string GetProfileString(const std::string& section, const std::string& key,
     return StripQuotes(value);
 }
 
-int GetProfileInt(const std::string& section, const std::string& key, int defaultValue,
-                  const std::string& path) {
+int ReadProfileInt(const std::string& section, const std::string& key, int defaultValue,
+                   const std::string& path) {
     const std::string missing = "\n";  // no value can hold a line end
-    std::string value = GetProfileString(section, key, missing, path);
+    std::string value = ReadProfileString(section, key, missing, path);
     if (value == missing) {
         return defaultValue;
     }
@@ -241,8 +241,8 @@ int GetProfileInt(const std::string& section, const std::string& key, int defaul
     return static_cast<int>(result);
 }
 
-int WriteProfileString(const std::string& section, const std::string& key, const std::string& value,
-                       const std::string& path) {
+int WriteProfileValue(const std::string& section, const std::string& key, const std::string& value,
+                      const std::string& path) {
     if (HoldsLineEnd(section) || HoldsLineEnd(key) || HoldsLineEnd(value) || Trim(key).empty() ||
         key.find('=') != std::string::npos || section.find(']') != std::string::npos) {
         return 0;

@@ -43,13 +43,14 @@ struct WindowRect {
 constexpr unsigned WM_NULL = 0;
 constexpr unsigned WM_CREATE = 1;   // sent by CreatePlatformWindow before it returns
 constexpr unsigned WM_DESTROY = 2;  // sent by DestroyPlatformWindow, children after the parent
-constexpr unsigned WM_SIZE = 3;     // sent by MoveWindow; wparam: width, lparam: height (pixels)
+constexpr unsigned WM_SIZE =
+    3;  // sent by MovePlatformWindow; wparam: width, lparam: height (pixels)
 constexpr unsigned WM_SETTEXT = 4;  // lparam: const char* (UTF-8); default handling stores it
 constexpr unsigned WM_CLOSE = 6;    // default handling destroys the window
 constexpr unsigned WM_PAINT = 7;
 constexpr unsigned WM_TIMER = 8;    // wparam: timer id
 constexpr unsigned WM_COMMAND = 9;  // wparam: command id
-constexpr unsigned WM_QUIT = 10;    // never dispatched: GetMessage returns 0 on it
+constexpr unsigned WM_QUIT = 10;    // never dispatched: WaitWindowMessage returns 0 on it
 constexpr unsigned WM_USER = 1024;
 // Posted by the automation thread to the main window when its work has ended.
 constexpr unsigned WM_AUTOMATION_DONE = WM_USER;
@@ -84,16 +85,16 @@ MessageResult DefaultWindowProcedure(WindowHandle window, unsigned message, Mess
                                      MessageLParam lparam);
 
 // Sets the window text (the title of a top-level window) through WM_SETTEXT.
-int SetWindowText(WindowHandle window, const std::string& text);
-std::string GetWindowText(WindowHandle window);
+int SetPlatformWindowText(WindowHandle window, const std::string& text);
+std::string GetPlatformWindowText(WindowHandle window);
 
 // Shows (SW_SHOW) or hides (SW_HIDE) the window; returns 1 when it was visible before.
-int ShowWindow(WindowHandle window, int show);
-int IsWindowVisible(WindowHandle window);
+int ShowPlatformWindow(WindowHandle window, int show);
+int IsPlatformWindowVisible(WindowHandle window);
 
-// The client rectangle, origin at 0, 0. MoveWindow sets it and sends WM_SIZE.
-int GetClientRect(WindowHandle window, WindowRect* rect);
-int MoveWindow(WindowHandle window, const WindowRect& rect);
+// The client rectangle, origin at 0, 0. MovePlatformWindow sets it and sends WM_SIZE.
+int GetWindowClientRect(WindowHandle window, WindowRect* rect);
+int MovePlatformWindow(WindowHandle window, const WindowRect& rect);
 
 WindowHandle GetParentWindow(WindowHandle window);
 std::vector<WindowHandle> GetChildWindows(WindowHandle window);
@@ -105,42 +106,43 @@ int SetWindowUserData(WindowHandle window, std::intptr_t data);
 std::intptr_t GetWindowUserData(WindowHandle window);
 
 // Queues a message for the window's thread; returns 0 when the window does not exist.
-int PostMessage(WindowHandle window, unsigned message, MessageWParam wparam, MessageLParam lparam);
+int PostWindowMessage(WindowHandle window, unsigned message, MessageWParam wparam,
+                      MessageLParam lparam);
 
 // Calls the window's procedure and returns its result. From the window's own thread the call is
 // direct. From another thread the message is handed to the window's thread, which handles it at
-// its next GetMessage or PeekMessage; the caller waits for the result meanwhile (and handles
-// messages sent to its own windows). Returns 0 without waiting when the window does not exist or
-// its thread's message loop has ended, and 0 when that happens while waiting.
-MessageResult SendMessage(WindowHandle window, unsigned message, MessageWParam wparam,
-                          MessageLParam lparam);
+// its next WaitWindowMessage or PeekWindowMessage; the caller waits for the result meanwhile (and
+// handles messages sent to its own windows). Returns 0 without waiting when the window does not
+// exist or its thread's message loop has ended, and 0 when that happens while waiting.
+MessageResult SendWindowMessage(WindowHandle window, unsigned message, MessageWParam wparam,
+                                MessageLParam lparam);
 
 // Asks the calling thread's message loop to end with the given code.
-void PostQuitMessage(int exitCode);
+void PostLoopQuit(int exitCode);
 
 // Takes the next message of the calling thread (posted messages in order, then due timers),
 // handling sent messages first. Waits while there is none. Returns 0 for WM_QUIT (message->wparam
 // holds the code), 1 otherwise. Once it has returned 0, sends from other threads return 0 until
-// the thread calls GetMessage again.
-int GetMessage(WindowMessage* message);
+// the thread calls WaitWindowMessage again.
+int WaitWindowMessage(WindowMessage* message);
 
-// As GetMessage without waiting: returns 1 and fills the message when one is pending (removing it
-// when remove is 1), 0 when there is none.
+// As WaitWindowMessage without waiting: returns 1 and fills the message when one is pending
+// (removing it when remove is 1), 0 when there is none.
 constexpr int PM_NOREMOVE = 0;
 constexpr int PM_REMOVE = 1;
-int PeekMessage(WindowMessage* message, int remove);
+int PeekWindowMessage(WindowMessage* message, int remove);
 
 // Calls the procedure of the message's window; 0 when the window no longer exists.
-MessageResult DispatchMessage(const WindowMessage& message);
+MessageResult DispatchWindowMessage(const WindowMessage& message);
 
-// GetMessage and DispatchMessage until WM_QUIT; returns the quit code.
+// WaitWindowMessage and DispatchWindowMessage until WM_QUIT; returns the quit code.
 int RunMessageLoop();
 
 // Starts (or restarts) a timer of the window: WM_TIMER with wparam id every elapse ms of the
 // platform clock (at least 1 ms), taken from the window's thread queue when no posted message is
 // pending. Returns id, or 0 when the window does not exist.
-unsigned SetTimer(WindowHandle window, unsigned id, unsigned elapseMs);
-int KillTimer(WindowHandle window, unsigned id);
+unsigned StartWindowTimer(WindowHandle window, unsigned id, unsigned elapseMs);
+int StopWindowTimer(WindowHandle window, unsigned id);
 
 // Sees every message a procedure is called with (sent or dispatched), on the calling thread,
 // before the procedure. For tests and traces; an empty function removes it. Returns the previous.

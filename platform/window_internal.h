@@ -38,7 +38,7 @@ struct ThreadMessageQueue {
     std::vector<WindowTimer> timers = {};
     int quitPending = {};
     int quitCode = {};
-    int loopEnded = {};   // GetMessage returned 0 and has not been called since
+    int loopEnded = {};   // WaitWindowMessage returned 0 and has not been called since
     int threadGone = {};  // the owning thread has exited
 };
 
@@ -65,7 +65,8 @@ namespace mirexa {
 
 // Guards every window record and queue.
 std::mutex& PlatformMutex();
-// Wakes every thread waiting in GetMessage or SendMessage (after a change of the clock).
+// Wakes every thread waiting in WaitWindowMessage or SendWindowMessage (after a change of the
+// clock).
 void WakeAllMessageQueues();
 // The live window record, or null; call with PlatformMutex held.
 PlatformWindow* FindLiveWindow(WindowHandle window);

@@ -187,7 +187,7 @@ WindowHandle CreatePlatformWindow(const WindowCreateParams& params) {
     if (auto hook = GetPlatformBackendHooks().windowCreated) {
         hook(window);
     }
-    if (SendMessage(window, WM_CREATE, 0, 0) == -1) {
+    if (SendWindowMessage(window, WM_CREATE, 0, 0) == -1) {
         DestroyPlatformWindow(window);
         return nullptr;
     }
@@ -204,7 +204,7 @@ int DestroyPlatformWindow(WindowHandle window) {
         CollectDescendants(window, doomed);
     }
     for (PlatformWindow* each : doomed) {
-        SendMessage(each, WM_DESTROY, 0, 0);
+        SendWindowMessage(each, WM_DESTROY, 0, 0);
         if (auto hook = GetPlatformBackendHooks().windowDestroyed) {
             hook(each);
         }
@@ -262,18 +262,19 @@ MessageResult DefaultWindowProcedure(WindowHandle window, unsigned message, Mess
     }
 }
 
-int SetWindowText(WindowHandle window, const std::string& text) {
-    return SendMessage(window, WM_SETTEXT, 0, reinterpret_cast<MessageLParam>(text.c_str())) ? 1
-                                                                                             : 0;
+int SetPlatformWindowText(WindowHandle window, const std::string& text) {
+    return SendWindowMessage(window, WM_SETTEXT, 0, reinterpret_cast<MessageLParam>(text.c_str()))
+               ? 1
+               : 0;
 }
 
-std::string GetWindowText(WindowHandle window) {
+std::string GetPlatformWindowText(WindowHandle window) {
     std::lock_guard<std::mutex> lock(platformMutex);
     PlatformWindow* record = FindLiveWindow(window);
     return record ? record->text : std::string();
 }
 
-int ShowWindow(WindowHandle window, int show) {
+int ShowPlatformWindow(WindowHandle window, int show) {
     int previous = 0;
     {
         std::lock_guard<std::mutex> lock(platformMutex);
@@ -290,13 +291,13 @@ int ShowWindow(WindowHandle window, int show) {
     return previous;
 }
 
-int IsWindowVisible(WindowHandle window) {
+int IsPlatformWindowVisible(WindowHandle window) {
     std::lock_guard<std::mutex> lock(platformMutex);
     PlatformWindow* record = FindLiveWindow(window);
     return record ? record->visible : 0;
 }
 
-int GetClientRect(WindowHandle window, WindowRect* rect) {
+int GetWindowClientRect(WindowHandle window, WindowRect* rect) {
     std::lock_guard<std::mutex> lock(platformMutex);
     PlatformWindow* record = FindLiveWindow(window);
     if (!record || !rect) {
@@ -307,7 +308,7 @@ int GetClientRect(WindowHandle window, WindowRect* rect) {
     return 1;
 }
 
-int MoveWindow(WindowHandle window, const WindowRect& rect) {
+int MovePlatformWindow(WindowHandle window, const WindowRect& rect) {
     {
         std::lock_guard<std::mutex> lock(platformMutex);
         PlatformWindow* record = FindLiveWindow(window);
@@ -319,8 +320,9 @@ int MoveWindow(WindowHandle window, const WindowRect& rect) {
     if (auto hook = GetPlatformBackendHooks().windowMoved) {
         hook(window, rect);
     }
-    SendMessage(window, WM_SIZE, static_cast<MessageWParam>(std::max(0, rect.right - rect.left)),
-                std::max(0, rect.bottom - rect.top));
+    SendWindowMessage(window, WM_SIZE,
+                      static_cast<MessageWParam>(std::max(0, rect.right - rect.left)),
+                      std::max(0, rect.bottom - rect.top));
     return 1;
 }
 
@@ -372,7 +374,8 @@ std::intptr_t GetWindowUserData(WindowHandle window) {
     return record ? record->userData : 0;
 }
 
-int PostMessage(WindowHandle window, unsigned message, MessageWParam wparam, MessageLParam lparam) {
+int PostWindowMessage(WindowHandle window, unsigned message, MessageWParam wparam,
+                      MessageLParam lparam) {
     std::lock_guard<std::mutex> lock(platformMutex);
     PlatformWindow* record = FindLiveWindow(window);
     if (!record || record->queue->threadGone) {
@@ -383,8 +386,8 @@ int PostMessage(WindowHandle window, unsigned message, MessageWParam wparam, Mes
     return 1;
 }
 
-MessageResult SendMessage(WindowHandle window, unsigned message, MessageWParam wparam,
-                          MessageLParam lparam) {
+MessageResult SendWindowMessage(WindowHandle window, unsigned message, MessageWParam wparam,
+                                MessageLParam lparam) {
     WindowMessage request{window, message, wparam, lparam};
     std::unique_lock<std::mutex> lock(platformMutex);
     PlatformWindow* record = FindLiveWindow(window);
@@ -415,7 +418,7 @@ MessageResult SendMessage(WindowHandle window, unsigned message, MessageWParam w
     return pending->result;
 }
 
-void PostQuitMessage(int exitCode) {
+void PostLoopQuit(int exitCode) {
     std::lock_guard<std::mutex> lock(platformMutex);
     ThreadMessageQueue& queue = CurrentQueueLocked();
     queue.quitPending = 1;
@@ -423,7 +426,7 @@ void PostQuitMessage(int exitCode) {
     queueChanged.notify_all();
 }
 
-int GetMessage(WindowMessage* message) {
+int WaitWindowMessage(WindowMessage* message) {
     std::unique_lock<std::mutex> lock(platformMutex);
     ThreadMessageQueue& queue = CurrentQueueLocked();
     queue.loopEnded = 0;
@@ -457,7 +460,7 @@ int GetMessage(WindowMessage* message) {
     }
 }
 
-int PeekMessage(WindowMessage* message, int remove) {
+int PeekWindowMessage(WindowMessage* message, int remove) {
     std::unique_lock<std::mutex> lock(platformMutex);
     ThreadMessageQueue& queue = CurrentQueueLocked();
     HandleSentMessages(queue, lock);
@@ -474,7 +477,7 @@ int PeekMessage(WindowMessage* message, int remove) {
     return TakeDueTimer(queue, remove, message);
 }
 
-MessageResult DispatchMessage(const WindowMessage& message) {
+MessageResult DispatchWindowMessage(const WindowMessage& message) {
     if (!message.window || message.message == WM_QUIT) {
         return 0;
     }
@@ -483,13 +486,13 @@ MessageResult DispatchMessage(const WindowMessage& message) {
 
 int RunMessageLoop() {
     WindowMessage message;
-    while (GetMessage(&message)) {
-        DispatchMessage(message);
+    while (WaitWindowMessage(&message)) {
+        DispatchWindowMessage(message);
     }
     return static_cast<int>(message.wparam);
 }
 
-unsigned SetTimer(WindowHandle window, unsigned id, unsigned elapseMs) {
+unsigned StartWindowTimer(WindowHandle window, unsigned id, unsigned elapseMs) {
     std::lock_guard<std::mutex> lock(platformMutex);
     PlatformWindow* record = FindLiveWindow(window);
     if (!record) {
@@ -511,7 +514,7 @@ unsigned SetTimer(WindowHandle window, unsigned id, unsigned elapseMs) {
     return id;
 }
 
-int KillTimer(WindowHandle window, unsigned id) {
+int StopWindowTimer(WindowHandle window, unsigned id) {
     std::lock_guard<std::mutex> lock(platformMutex);
     PlatformWindow* record = FindLiveWindow(window);
     if (!record) {

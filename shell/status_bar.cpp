@@ -152,7 +152,7 @@ int CreateMainStatusBar(WindowHandle mainWindow) {
         return 0;
     }
     WindowRect barRect = {};
-    GetClientRect(bar, &barRect);
+    GetWindowClientRect(bar, &barRect);
     // The progress bars lie over parts 0 and 2.
     WindowHandle progress =
         CreateProgressBar(bar, PROGRESS_BAR_ID, WindowRect{2, 2, edges[0] - 2, barRect.bottom - 2});
@@ -190,7 +190,7 @@ void UpdateMainTitle(WindowHandle window) {
              FileNameOf(in.machineFilePath) + ")";
     title += RunModeTitle(in);
     // 6.
-    SetWindowText(window, title);
+    SetPlatformWindowText(window, title);
 }
 
 void DrawStatusBar() {

@@ -44,7 +44,7 @@ TEST_F(ProgressTest, BeginShowsTheBarWithItsFullRangeAndTheCaptionInTheTitle) {
     EXPECT_EQ(bar.high, 1001);
     EXPECT_EQ(bar.step, 1);
     EXPECT_EQ(bar.position, 0);
-    EXPECT_TRUE(IsWindowVisible(ui.progressBar));
+    EXPECT_TRUE(IsPlatformWindowVisible(ui.progressBar));
 
     UiLanguage.store(1);
     BeginRun(400);
@@ -154,7 +154,7 @@ TEST_F(ProgressTest, NcFileRunFollowsTheActiveReader) {
     // A reader without a block count: no run at all, and its update and end do nothing.
     FakeAnswers.activePathReader = 0;
     BeginProgressForNcFile(ui.mainWindow, "a.nc", "j", "e");
-    EXPECT_FALSE(IsWindowVisible(ui.progressBar));
+    EXPECT_FALSE(IsPlatformWindowVisible(ui.progressBar));
     UpdateProgressForActiveReader(1);
     EndProgressForActiveReader();
     EXPECT_TRUE(ui.calls.empty());
@@ -162,12 +162,12 @@ TEST_F(ProgressTest, NcFileRunFollowsTheActiveReader) {
     FakeAnswers.readerHasBlockCount = 1;
     FakeAnswers.readerBlockCount = 8;
     BeginProgressForNcFile(ui.mainWindow, "a.nc", "j", "e");
-    EXPECT_TRUE(IsWindowVisible(ui.progressBar));
+    EXPECT_TRUE(IsPlatformWindowVisible(ui.progressBar));
     AddProgressWork(2);
     UpdateProgressForActiveReader(0);
     EXPECT_EQ(GetStatusBarPart(ui.statusBar, 1).text, " 25.0%");
     EndProgressForActiveReader();
-    EXPECT_FALSE(IsWindowVisible(ui.progressBar));
+    EXPECT_FALSE(IsPlatformWindowVisible(ui.progressBar));
 
     // A plain NC text held in memory counts its lines.
     FakeAnswers.activePathReader = -1;
@@ -190,7 +190,7 @@ TEST_F(ProgressTest, EndClearsTheTextsHidesTheBarAndRestoreShowsTheTextAgain) {
         EXPECT_EQ(shown.text, "");
         EXPECT_EQ(shown.flags, SBT_NOBORDERS);
     }
-    EXPECT_FALSE(IsWindowVisible(ui.progressBar));
+    EXPECT_FALSE(IsPlatformWindowVisible(ui.progressBar));
     EXPECT_EQ(GetProgressStatusText(), "");
     EXPECT_EQ(FakeAnswers.titleUpdates, 2);
     SetStatusBarText(ui.statusBar, 1, 0, "other");
@@ -203,11 +203,11 @@ TEST_F(ProgressTest, BatchModeShowsOnlyTheCaptionInTheTitle) {
     FakeAnswers.batchMode = 1;
     FakeAnswers.progressName = "JOB7";
     BeginRun(10);
-    EXPECT_EQ(GetWindowText(ui.mainWindow), "JOB7");
-    EXPECT_FALSE(IsWindowVisible(ui.progressBar));
+    EXPECT_EQ(GetPlatformWindowText(ui.mainWindow), "JOB7");
+    EXPECT_FALSE(IsPlatformWindowVisible(ui.progressBar));
     EXPECT_EQ(FakeAnswers.titleUpdates, 0);
     BeginProgress2(ui.mainWindow, nullptr);
-    EXPECT_FALSE(IsWindowVisible(ui.progressBar2));
+    EXPECT_FALSE(IsPlatformWindowVisible(ui.progressBar2));
 }
 
 class ProgressTitleTest : public ProgressTest {
@@ -224,10 +224,10 @@ protected:
 TEST_F(ProgressTitleTest, FirstDisplayThenJumpsAboveTwoHundredRewriteAtOnce) {
     BeginRun(1000, "読込", "Read");
     UpdateProgress(0);
-    EXPECT_EQ(GetWindowText(ui.mainWindow), "読込:  0.0%");
+    EXPECT_EQ(GetPlatformWindowText(ui.mainWindow), "読込:  0.0%");
     EXPECT_EQ(GetStatusBarPart(ui.statusBar, 1).text, "");  // nothing in the status bar
     Advance(100);  // the first advance meets a period of 1: rewritten
-    EXPECT_EQ(GetWindowText(ui.mainWindow), "読込: 10.0%");
+    EXPECT_EQ(GetPlatformWindowText(ui.mainWindow), "読込: 10.0%");
     // The rewrite slept 10 x 1 ms since the begin at 0 ms: period 1 x 700 / 10 = 70.
     ui.ClearRecord();
     Advance(150);  // 100 -> 250: waits for the period
@@ -300,8 +300,8 @@ TEST_F(ProgressTitleTest, StopMarkAndCaptionCutToFit) {
         BeginRun(1000, c.japanese, c.english);
         UpdateProgress(0);
         Advance(c.work);
-        EXPECT_EQ(GetWindowText(ui.mainWindow), c.title);
-        EXPECT_LE(GetWindowText(ui.mainWindow).size(), 24u);
+        EXPECT_EQ(GetPlatformWindowText(ui.mainWindow), c.title);
+        EXPECT_LE(GetPlatformWindowText(ui.mainWindow).size(), 24u);
     }
 }
 
@@ -310,7 +310,7 @@ TEST_F(ProgressTitleTest, ProgressNameReplacesTheCaptionInTheTitleOnly) {
     BeginRun(10, "読込", "Read");
     EXPECT_EQ(GetProgressStatusText(), "読込");
     UpdateProgress(0);
-    EXPECT_EQ(GetWindowText(ui.mainWindow), "JOB-A:  0.0%");
+    EXPECT_EQ(GetPlatformWindowText(ui.mainWindow), "JOB-A:  0.0%");
 }
 
 TEST_F(ProgressTitleTest, EndLeavesTheTitleAlone) {
@@ -320,7 +320,7 @@ TEST_F(ProgressTitleTest, EndLeavesTheTitleAlone) {
     ui.ClearRecord();
     EndProgress();
     EXPECT_TRUE(ui.calls.empty());
-    EXPECT_EQ(GetWindowText(ui.mainWindow), "読込:100.0%");
+    EXPECT_EQ(GetPlatformWindowText(ui.mainWindow), "読込:100.0%");
 }
 
 TEST_F(ProgressTest, RunEndedWhileMinimisedIsNotShownAfterwards) {
@@ -341,7 +341,7 @@ TEST_F(ProgressTest, NestedRunUsesItsOwnCountersAndBar) {
     BeginRun(100);
     FakeAnswers.subprogramLength = 50;
     BeginProgress2(ui.mainWindow, nullptr);
-    EXPECT_TRUE(IsWindowVisible(ui.progressBar2));
+    EXPECT_TRUE(IsPlatformWindowVisible(ui.progressBar2));
     EXPECT_EQ(GetProgressBarValue(ui.progressBar2).high, 1001);
     AddProgressWork(10);
     AddProgressWork2(10);
@@ -358,9 +358,9 @@ TEST_F(ProgressTest, NestedRunUsesItsOwnCountersAndBar) {
 
     SetStatusBarText(ui.statusBar, 2, 0, "sub");
     EndProgress2();
-    EXPECT_FALSE(IsWindowVisible(ui.progressBar2));
+    EXPECT_FALSE(IsPlatformWindowVisible(ui.progressBar2));
     EXPECT_EQ(GetStatusBarPart(ui.statusBar, 2).text, "");
-    EXPECT_TRUE(IsWindowVisible(ui.progressBar));
+    EXPECT_TRUE(IsPlatformWindowVisible(ui.progressBar));
 
     // Without a held subprogram the file size counts; a missing file counts 1.
     FakeAnswers.subprogramLength = -1;
@@ -380,7 +380,7 @@ TEST_F(ProgressTest, NestedRunShowsNothingInTitleMode) {
     SetStatusBarText(ui.statusBar, 2, 0, "sub");
     EndProgress2();
     EXPECT_EQ(GetStatusBarPart(ui.statusBar, 2).text, "sub");
-    EXPECT_FALSE(IsWindowVisible(ui.progressBar2));
+    EXPECT_FALSE(IsPlatformWindowVisible(ui.progressBar2));
     EXPECT_TRUE(ui.BarPositions(ui.progressBar2).empty());
 }
 
@@ -400,7 +400,7 @@ MessageResult UpdatingProcedure(WindowHandle window, unsigned message, MessageWP
         return 0;
     }
     if (message == WM_USER + 50) {
-        PostQuitMessage(0);
+        PostLoopQuit(0);
         return 0;
     }
     return DefaultWindowProcedure(window, message, wparam, lparam);
@@ -416,10 +416,10 @@ TEST_F(ProgressTest, WorkerAndUserInterfaceThreadUpdateTogetherWithoutDeadlock) 
             AddProgressWork(1);
             UpdateProgress(0);  // waits for the user-interface thread to set the texts
             if (i % 10 == 0) {
-                PostMessage(timerWindow, WM_USER, 0, 0);
+                PostWindowMessage(timerWindow, WM_USER, 0, 0);
             }
         }
-        PostMessage(timerWindow, WM_USER + 50, 0, 0);
+        PostWindowMessage(timerWindow, WM_USER + 50, 0, 0);
     });
     RunMessageLoop();
     worker.join();
@@ -441,8 +441,8 @@ TEST_F(ProgressTest, PumpDispatchesOneMessageOnlyAfterMoreThanThreeSeconds) {
     params.procedure = CountingProcedure;
     WindowHandle window = CreatePlatformWindow(params);
     SetWindowUserData(window, reinterpret_cast<std::intptr_t>(&handled));
-    PostMessage(window, WM_USER + 7, 0, 0);
-    PostMessage(window, WM_USER + 7, 0, 0);
+    PostWindowMessage(window, WM_USER + 7, 0, 0);
+    PostWindowMessage(window, WM_USER + 7, 0, 0);
 
     UseManualClock(1, 3000);
     EXPECT_EQ(PumpMessagesEvery3s(), 3000u);
@@ -464,11 +464,11 @@ TEST_F(ProgressTest, PumpDispatchesOneMessageOnlyAfterMoreThanThreeSeconds) {
 }
 
 TEST_F(ProgressTest, PumpKeepsAQuitRequestForTheMainLoop) {
-    PostQuitMessage(3);
+    PostLoopQuit(3);
     UseManualClock(1, 5000);
     PumpMessagesEvery3s();
     WindowMessage message;
-    EXPECT_EQ(GetMessage(&message), 0);
+    EXPECT_EQ(WaitWindowMessage(&message), 0);
     EXPECT_EQ(message.wparam, 3u);
 }
 

@@ -71,7 +71,7 @@ TEST_F(ProfileTest, ReadsValuesWithoutCaseLineEndOrBlanks) {
     };
     for (const Case& c : strings) {
         SCOPED_TRACE(std::string(c.section) + "/" + c.key);
-        EXPECT_EQ(GetProfileString(c.section, c.key, "default", path), c.expected);
+        EXPECT_EQ(ReadProfileString(c.section, c.key, "default", path), c.expected);
     }
     struct IntCase {
         const char* key;
@@ -81,57 +81,57 @@ TEST_F(ProfileTest, ReadsValuesWithoutCaseLineEndOrBlanks) {
                             {"Word", 0},           {"Empty", 0},      {"Missing", 77}};
     for (const IntCase& c : ints) {
         SCOPED_TRACE(c.key);
-        EXPECT_EQ(GetProfileInt("Table", c.key, 77, path), c.expected);
+        EXPECT_EQ(ReadProfileInt("Table", c.key, 77, path), c.expected);
     }
-    EXPECT_EQ(GetProfileString("Table", "MAX MAGAZINE", "d", path + ".missing"), "d");
-    EXPECT_EQ(GetProfileInt("Table", "MAX MAGAZINE", 5, path + ".missing"), 5);
+    EXPECT_EQ(ReadProfileString("Table", "MAX MAGAZINE", "d", path + ".missing"), "d");
+    EXPECT_EQ(ReadProfileInt("Table", "MAX MAGAZINE", 5, path + ".missing"), 5);
 }
 
 TEST_F(ProfileTest, WriteReplacesTheValueAndKeepsEveryOtherByteAndTheCrlf) {
     const std::string before =
         "[Table]\r\nMAX MAGAZINE=200\r\nUNDO=1\r\n\r\n[Save]\r\nPOS=1\r\n; end\r\n";
     Write(before);
-    ASSERT_EQ(WriteProfileString("table", "undo", "3", path), 1);
+    ASSERT_EQ(WriteProfileValue("table", "undo", "3", path), 1);
     EXPECT_EQ(Read(), "[Table]\r\nMAX MAGAZINE=200\r\nUNDO=3\r\n\r\n[Save]\r\nPOS=1\r\n; end\r\n");
-    EXPECT_EQ(GetProfileInt("Table", "UNDO", 0, path), 3);
+    EXPECT_EQ(ReadProfileInt("Table", "UNDO", 0, path), 3);
 
     // A new key goes behind the section's last line, before the blank line.
-    ASSERT_EQ(WriteProfileString("Table", "NEW KEY", "x y", path), 1);
+    ASSERT_EQ(WriteProfileValue("Table", "NEW KEY", "x y", path), 1);
     EXPECT_EQ(Read(),
               "[Table]\r\nMAX MAGAZINE=200\r\nUNDO=3\r\nNEW KEY=x y\r\n\r\n[Save]\r\n"
               "POS=1\r\n; end\r\n");
     // A new section goes at the end.
-    ASSERT_EQ(WriteProfileString("Video", "FPS", "30", path), 1);
+    ASSERT_EQ(WriteProfileValue("Video", "FPS", "30", path), 1);
     EXPECT_EQ(Read(),
               "[Table]\r\nMAX MAGAZINE=200\r\nUNDO=3\r\nNEW KEY=x y\r\n\r\n[Save]\r\n"
               "POS=1\r\n; end\r\n[Video]\r\nFPS=30\r\n");
-    EXPECT_EQ(GetProfileString("Video", "FPS", "", path), "30");
-    EXPECT_EQ(GetProfileString("Save", "POS", "", path), "1");
+    EXPECT_EQ(ReadProfileString("Video", "FPS", "", path), "30");
+    EXPECT_EQ(ReadProfileString("Save", "POS", "", path), "1");
 }
 
 TEST_F(ProfileTest, WriteKeepsLfFilesAndMakesMissingOnes) {
     Write("[A]\nk=1");  // no line end at the end
-    ASSERT_EQ(WriteProfileString("A", "j", "2", path), 1);
+    ASSERT_EQ(WriteProfileValue("A", "j", "2", path), 1);
     EXPECT_EQ(Read(), "[A]\nk=1\nj=2\n");
     fs::remove(path);
-    ASSERT_EQ(WriteProfileString("Mouse", "WHEEL", "-1", path), 1);
+    ASSERT_EQ(WriteProfileValue("Mouse", "WHEEL", "-1", path), 1);
     EXPECT_EQ(Read(), "[Mouse]\nWHEEL=-1\n");
-    EXPECT_EQ(GetProfileInt("Mouse", "WHEEL", 0, path), -1);
+    EXPECT_EQ(ReadProfileInt("Mouse", "WHEEL", 0, path), -1);
 }
 
 TEST_F(ProfileTest, RoundTripsManyValuesThroughCrlf) {
     Write("[Define]\r\n");
     for (int i = 0; i < 40; ++i) {
-        ASSERT_EQ(
-            WriteProfileString("Define", "K" + std::to_string(i), std::to_string(i * 7), path), 1);
+        ASSERT_EQ(WriteProfileValue("Define", "K" + std::to_string(i), std::to_string(i * 7), path),
+                  1);
     }
     for (int i = 39; i >= 0; i -= 3) {
-        ASSERT_EQ(WriteProfileString("define", "k" + std::to_string(i), std::to_string(-i), path),
+        ASSERT_EQ(WriteProfileValue("define", "k" + std::to_string(i), std::to_string(-i), path),
                   1);
     }
     for (int i = 0; i < 40; ++i) {
         int expected = (39 - i) % 3 == 0 ? -i : i * 7;
-        EXPECT_EQ(GetProfileInt("Define", "K" + std::to_string(i), 12345, path), expected);
+        EXPECT_EQ(ReadProfileInt("Define", "K" + std::to_string(i), 12345, path), expected);
     }
     std::string content = Read();
     for (std::size_t at = content.find('\n'); at != std::string::npos;
@@ -143,26 +143,26 @@ TEST_F(ProfileTest, RoundTripsManyValuesThroughCrlf) {
 
 TEST_F(ProfileTest, WriteRefusesInputThatWouldBreakTheFile) {
     Write("[A]\nk=1\n");
-    EXPECT_EQ(WriteProfileString("A", "k", "1\n[B]", path), 0);
-    EXPECT_EQ(WriteProfileString("A", "k=2", "1", path), 0);
-    EXPECT_EQ(WriteProfileString("A", "", "1", path), 0);
-    EXPECT_EQ(WriteProfileString("A]", "k", "1", path), 0);
-    EXPECT_EQ(WriteProfileString("A", "k\r", "1", path), 0);
+    EXPECT_EQ(WriteProfileValue("A", "k", "1\n[B]", path), 0);
+    EXPECT_EQ(WriteProfileValue("A", "k=2", "1", path), 0);
+    EXPECT_EQ(WriteProfileValue("A", "", "1", path), 0);
+    EXPECT_EQ(WriteProfileValue("A]", "k", "1", path), 0);
+    EXPECT_EQ(WriteProfileValue("A", "k\r", "1", path), 0);
     EXPECT_EQ(Read(), "[A]\nk=1\n");
 }
 
 TEST_F(ProfileTest, FailedWriteIsReportedAndLeavesTheFileWhole) {
     if (geteuid() == 0) {
         // Root writes into read-only directories; a path below a regular file fails for anyone.
-        EXPECT_EQ(WriteProfileString("A", "k", "2", path + "/below/x.ini"), 0);
+        EXPECT_EQ(WriteProfileValue("A", "k", "2", path + "/below/x.ini"), 0);
     } else {
         Write("[A]\nk=1\n");
         fs::permissions(directory, fs::perms::owner_read | fs::perms::owner_exec);
-        EXPECT_EQ(WriteProfileString("A", "k", "2", path), 0);
+        EXPECT_EQ(WriteProfileValue("A", "k", "2", path), 0);
         fs::permissions(directory, fs::perms::owner_all);
         EXPECT_EQ(Read(), "[A]\nk=1\n");
     }
-    EXPECT_EQ(WriteProfileString("A", "k", "2", directory.string()), 0);  // a directory
+    EXPECT_EQ(WriteProfileValue("A", "k", "2", directory.string()), 0);  // a directory
     std::size_t entries = 0;
     for (auto& entry : fs::directory_iterator(directory)) {
         (void)entry;
@@ -174,7 +174,7 @@ TEST_F(ProfileTest, FailedWriteIsReportedAndLeavesTheFileWhole) {
 TEST_F(ProfileTest, WriteKeepsTheFileMode) {
     Write("[A]\nk=1\n");
     fs::permissions(path, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
-    ASSERT_EQ(WriteProfileString("A", "k", "2", path), 1);
+    ASSERT_EQ(WriteProfileValue("A", "k", "2", path), 1);
     EXPECT_EQ(fs::status(path).permissions() & fs::perms::all,
               fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
 }

@@ -28,10 +28,10 @@ MessageResult TestProcedure(WindowHandle window, unsigned message, MessageWParam
                             MessageLParam lparam) {
     switch (message) {
         case WM_CREATE:
-            trace.push_back("create " + GetWindowText(window));
+            trace.push_back("create " + GetPlatformWindowText(window));
             return 0;
         case WM_DESTROY:
-            trace.push_back("destroy " + GetWindowText(window));
+            trace.push_back("destroy " + GetPlatformWindowText(window));
             EXPECT_EQ(DestroyPlatformWindow(window), 0);  // already under way: no second round
             return 0;
         case WM_TIMER:
@@ -42,7 +42,7 @@ MessageResult TestProcedure(WindowHandle window, unsigned message, MessageWParam
         case MSG_DOUBLE:
             return static_cast<MessageResult>(wparam * 2);
         case MSG_QUIT_LOOP:
-            PostQuitMessage(static_cast<int>(wparam));
+            PostLoopQuit(static_cast<int>(wparam));
             return 0;
         case WM_USER:
             trace.push_back("user " + std::to_string(wparam));
@@ -70,11 +70,11 @@ protected:
         // Drain what an earlier test may have left on this thread's queue, and open it again for
         // sends from other threads (an earlier test may have ended its loop) by taking a message.
         WindowMessage message;
-        while (PeekMessage(&message, PM_REMOVE)) {
+        while (PeekWindowMessage(&message, PM_REMOVE)) {
         }
         WindowHandle opener = MakeWindow("opener");
-        PostMessage(opener, WM_NULL, 0, 0);
-        GetMessage(&message);
+        PostWindowMessage(opener, WM_NULL, 0, 0);
+        WaitWindowMessage(&message);
         DestroyPlatformWindow(opener);
         trace.clear();
     }
@@ -98,7 +98,7 @@ TEST_F(WindowTest, CreateAndDestroyReachTheProcedureParentFirst) {
     EXPECT_EQ(GetChildWindow(main, 6), nullptr);
     EXPECT_EQ(GetChildWindows(child), std::vector<WindowHandle>{grandchild});
     WindowRect rect;
-    ASSERT_EQ(GetClientRect(main, &rect), 1);
+    ASSERT_EQ(GetWindowClientRect(main, &rect), 1);
     EXPECT_EQ(rect.right, 320);
     EXPECT_EQ(rect.bottom, 240);
 
@@ -108,9 +108,9 @@ TEST_F(WindowTest, CreateAndDestroyReachTheProcedureParentFirst) {
                                         "destroy main", "destroy child", "destroy grandchild"}));
     for (WindowHandle gone : {main, child, grandchild}) {
         EXPECT_EQ(IsPlatformWindow(gone), 0);
-        EXPECT_EQ(PostMessage(gone, WM_USER, 0, 0), 0);
-        EXPECT_EQ(SendMessage(gone, MSG_DOUBLE, 4, 0), 0);
-        EXPECT_EQ(SetWindowText(gone, "x"), 0);
+        EXPECT_EQ(PostWindowMessage(gone, WM_USER, 0, 0), 0);
+        EXPECT_EQ(SendWindowMessage(gone, MSG_DOUBLE, 4, 0), 0);
+        EXPECT_EQ(SetPlatformWindowText(gone, "x"), 0);
     }
     EXPECT_EQ(DestroyPlatformWindow(main), 0);
 }
@@ -125,16 +125,16 @@ TEST_F(WindowTest, CreateFailsWhenTheProcedureRefuses) {
 
 TEST_F(WindowTest, TextVisibilityAndSize) {
     WindowHandle main = MakeWindow("first");
-    EXPECT_EQ(GetWindowText(main), "first");
-    EXPECT_EQ(SetWindowText(main, "加工 : 結果表示"), 1);
-    EXPECT_EQ(GetWindowText(main), "加工 : 結果表示");
-    EXPECT_EQ(IsWindowVisible(main), 0);
-    EXPECT_EQ(ShowWindow(main, SW_SHOW), 0);
-    EXPECT_EQ(ShowWindow(main, SW_HIDE), 1);
-    EXPECT_EQ(IsWindowVisible(main), 0);
-    EXPECT_EQ(MoveWindow(main, WindowRect{0, 0, 640, 480}), 1);
+    EXPECT_EQ(GetPlatformWindowText(main), "first");
+    EXPECT_EQ(SetPlatformWindowText(main, "加工 : 結果表示"), 1);
+    EXPECT_EQ(GetPlatformWindowText(main), "加工 : 結果表示");
+    EXPECT_EQ(IsPlatformWindowVisible(main), 0);
+    EXPECT_EQ(ShowPlatformWindow(main, SW_SHOW), 0);
+    EXPECT_EQ(ShowPlatformWindow(main, SW_HIDE), 1);
+    EXPECT_EQ(IsPlatformWindowVisible(main), 0);
+    EXPECT_EQ(MovePlatformWindow(main, WindowRect{0, 0, 640, 480}), 1);
     WindowRect rect;
-    GetClientRect(main, &rect);
+    GetWindowClientRect(main, &rect);
     EXPECT_EQ(rect.right, 640);
     DestroyPlatformWindow(main);
 }
@@ -142,35 +142,35 @@ TEST_F(WindowTest, TextVisibilityAndSize) {
 TEST_F(WindowTest, PostedMessagesComeInOrderAndPeekCanLeaveThem) {
     WindowHandle main = MakeWindow("main");
     for (unsigned i = 1; i <= 3; ++i) {
-        ASSERT_EQ(PostMessage(main, WM_USER, i, 0), 1);
+        ASSERT_EQ(PostWindowMessage(main, WM_USER, i, 0), 1);
     }
     WindowMessage message;
-    ASSERT_EQ(PeekMessage(&message, PM_NOREMOVE), 1);
+    ASSERT_EQ(PeekWindowMessage(&message, PM_NOREMOVE), 1);
     EXPECT_EQ(message.wparam, 1u);
-    ASSERT_EQ(PeekMessage(&message, PM_REMOVE), 1);
+    ASSERT_EQ(PeekWindowMessage(&message, PM_REMOVE), 1);
     EXPECT_EQ(message.wparam, 1u);
-    DispatchMessage(message);
-    ASSERT_EQ(GetMessage(&message), 1);
-    DispatchMessage(message);
-    ASSERT_EQ(GetMessage(&message), 1);
-    DispatchMessage(message);
-    EXPECT_EQ(PeekMessage(&message, PM_REMOVE), 0);
+    DispatchWindowMessage(message);
+    ASSERT_EQ(WaitWindowMessage(&message), 1);
+    DispatchWindowMessage(message);
+    ASSERT_EQ(WaitWindowMessage(&message), 1);
+    DispatchWindowMessage(message);
+    EXPECT_EQ(PeekWindowMessage(&message, PM_REMOVE), 0);
     EXPECT_EQ(trace.back(), "user 3");
     EXPECT_EQ(trace.size(), 4u);
 
     // A message posted to a window that is destroyed before it is taken is dropped.
     WindowHandle doomed = MakeWindow("doomed");
-    PostMessage(doomed, WM_USER, 9, 0);
+    PostWindowMessage(doomed, WM_USER, 9, 0);
     DestroyPlatformWindow(doomed);
-    EXPECT_EQ(PeekMessage(&message, PM_REMOVE), 0);
+    EXPECT_EQ(PeekWindowMessage(&message, PM_REMOVE), 0);
     DestroyPlatformWindow(main);
 }
 
 TEST_F(WindowTest, LoopEndsWithTheQuitCodeAfterPendingMessages) {
     WindowHandle main = MakeWindow("main");
-    PostMessage(main, WM_USER, 1, 0);
-    PostMessage(main, MSG_QUIT_LOOP, 7, 0);
-    PostMessage(main, WM_USER, 2, 0);
+    PostWindowMessage(main, WM_USER, 1, 0);
+    PostWindowMessage(main, MSG_QUIT_LOOP, 7, 0);
+    PostWindowMessage(main, WM_USER, 2, 0);
     EXPECT_EQ(RunMessageLoop(), 7);
     EXPECT_EQ(trace, (std::vector<std::string>{"create main", "user 1", "user 2"}));
     DestroyPlatformWindow(main);
@@ -178,14 +178,14 @@ TEST_F(WindowTest, LoopEndsWithTheQuitCodeAfterPendingMessages) {
 
 TEST_F(WindowTest, SendFromAWorkerIsHandledOnTheWindowThreadAndReturnsItsResult) {
     WindowHandle main = MakeWindow("main");
-    EXPECT_EQ(SendMessage(main, MSG_ASK_THREAD, 0, 0), 1);  // direct on the own thread
+    EXPECT_EQ(SendWindowMessage(main, MSG_ASK_THREAD, 0, 0), 1);  // direct on the own thread
     std::future<std::vector<MessageResult>> worker = std::async(std::launch::async, [main] {
         std::vector<MessageResult> results;
         for (MessageWParam i = 0; i < 50; ++i) {
-            results.push_back(SendMessage(main, MSG_DOUBLE, i, 0));
+            results.push_back(SendWindowMessage(main, MSG_DOUBLE, i, 0));
         }
-        results.push_back(SendMessage(main, MSG_ASK_THREAD, 0, 0));
-        PostMessage(main, MSG_QUIT_LOOP, 0, 0);
+        results.push_back(SendWindowMessage(main, MSG_ASK_THREAD, 0, 0));
+        PostWindowMessage(main, MSG_QUIT_LOOP, 0, 0);
         return results;
     });
     EXPECT_EQ(RunMessageLoop(), 0);
@@ -206,12 +206,12 @@ TEST_F(WindowTest, SendDuringShutdownReturnsInsteadOfWaiting) {
         sending.set_value();
         MessageResult last = 1;
         while (last != 0) {  // sends are handled until the loop ends, then refused
-            last = SendMessage(main, MSG_DOUBLE, 1, 0);
+            last = SendWindowMessage(main, MSG_DOUBLE, 1, 0);
         }
-        return SendMessage(main, MSG_DOUBLE, 1, 0);
+        return SendWindowMessage(main, MSG_DOUBLE, 1, 0);
     });
     sending.get_future().wait();
-    PostMessage(main, MSG_QUIT_LOOP, 0, 0);
+    PostWindowMessage(main, MSG_QUIT_LOOP, 0, 0);
     RunMessageLoop();
     // The loop has ended and this thread takes no more messages: the worker must not hang.
     ASSERT_EQ(worker.wait_for(std::chrono::seconds(20)), std::future_status::ready);
@@ -222,8 +222,8 @@ TEST_F(WindowTest, SendDuringShutdownReturnsInsteadOfWaiting) {
 TEST_F(WindowTest, SendToAWindowOfAnExitedThreadReturns) {
     WindowHandle orphan = nullptr;
     std::thread([&] { orphan = MakeWindow("orphan"); }).join();
-    EXPECT_EQ(SendMessage(orphan, MSG_DOUBLE, 3, 0), 0);
-    EXPECT_EQ(PostMessage(orphan, WM_USER, 0, 0), 0);
+    EXPECT_EQ(SendWindowMessage(orphan, MSG_DOUBLE, 3, 0), 0);
+    EXPECT_EQ(PostWindowMessage(orphan, WM_USER, 0, 0), 0);
     DestroyPlatformWindow(orphan);
 }
 
@@ -238,14 +238,14 @@ TEST_F(WindowTest, TwoUserInterfaceThreadsSendingToEachOtherDoNotDeadlock) {
         // Handling a message by sending one back to the first thread while it waits on us.
         params.procedure = [](WindowHandle w, unsigned m, MessageWParam wp, MessageLParam lp) {
             if (m == MSG_DOUBLE) {
-                return SendMessage(backTarget.load(), MSG_DOUBLE, wp, 0) + 1;
+                return SendWindowMessage(backTarget.load(), MSG_DOUBLE, wp, 0) + 1;
             }
             return DefaultWindowProcedure(w, m, wp, lp);
         };
         other = CreatePlatformWindow(params);
         WindowMessage message;
         while (!done.load()) {
-            PeekMessage(&message, PM_REMOVE);
+            PeekWindowMessage(&message, PM_REMOVE);
             std::this_thread::yield();
         }
         DestroyPlatformWindow(other.load());
@@ -253,7 +253,7 @@ TEST_F(WindowTest, TwoUserInterfaceThreadsSendingToEachOtherDoNotDeadlock) {
     while (!other.load()) {
         std::this_thread::yield();
     }
-    EXPECT_EQ(SendMessage(other.load(), MSG_DOUBLE, 5, 0), 11);
+    EXPECT_EQ(SendWindowMessage(other.load(), MSG_DOUBLE, 5, 0), 11);
     done = 1;
     second.join();
     DestroyPlatformWindow(main);
@@ -262,41 +262,41 @@ TEST_F(WindowTest, TwoUserInterfaceThreadsSendingToEachOtherDoNotDeadlock) {
 TEST_F(WindowTest, TimersFireByTheManualClock) {
     UseManualClock(1, 1000);
     WindowHandle main = MakeWindow("main");
-    EXPECT_EQ(SetTimer(main, 101, 5), 101u);
-    EXPECT_EQ(SetTimer(main, 7, 12), 7u);
+    EXPECT_EQ(StartWindowTimer(main, 101, 5), 101u);
+    EXPECT_EQ(StartWindowTimer(main, 7, 12), 7u);
     WindowMessage message;
     AdvanceManualClock(4);
-    EXPECT_EQ(PeekMessage(&message, PM_REMOVE), 0);  // not yet due at 1004 ms
+    EXPECT_EQ(PeekWindowMessage(&message, PM_REMOVE), 0);  // not yet due at 1004 ms
     AdvanceManualClock(1);
-    ASSERT_EQ(PeekMessage(&message, PM_REMOVE), 1);
+    ASSERT_EQ(PeekWindowMessage(&message, PM_REMOVE), 1);
     EXPECT_EQ(message.message, WM_TIMER);
     EXPECT_EQ(message.wparam, 101u);
-    EXPECT_EQ(PeekMessage(&message, PM_REMOVE), 0);  // rescheduled for 1010 ms
+    EXPECT_EQ(PeekWindowMessage(&message, PM_REMOVE), 0);  // rescheduled for 1010 ms
     // Late by far: one message per timer, no burst, the earlier due first.
     AdvanceManualClock(100);
     std::vector<MessageWParam> fired;
-    while (PeekMessage(&message, PM_REMOVE)) {
+    while (PeekWindowMessage(&message, PM_REMOVE)) {
         fired.push_back(message.wparam);
     }
     EXPECT_EQ(fired, (std::vector<MessageWParam>{101, 7}));
     // A posted message comes before a due timer.
     AdvanceManualClock(20);
-    PostMessage(main, WM_USER, 1, 0);
-    ASSERT_EQ(PeekMessage(&message, PM_REMOVE), 1);
+    PostWindowMessage(main, WM_USER, 1, 0);
+    ASSERT_EQ(PeekWindowMessage(&message, PM_REMOVE), 1);
     EXPECT_EQ(message.message, WM_USER);
-    EXPECT_EQ(KillTimer(main, 101), 1);
-    EXPECT_EQ(KillTimer(main, 101), 0);
-    ASSERT_EQ(PeekMessage(&message, PM_REMOVE), 1);
+    EXPECT_EQ(StopWindowTimer(main, 101), 1);
+    EXPECT_EQ(StopWindowTimer(main, 101), 0);
+    ASSERT_EQ(PeekWindowMessage(&message, PM_REMOVE), 1);
     EXPECT_EQ(message.wparam, 7u);
     DestroyPlatformWindow(main);
     AdvanceManualClock(1000);
-    EXPECT_EQ(PeekMessage(&message, PM_REMOVE), 0);  // timers die with their window
+    EXPECT_EQ(PeekWindowMessage(&message, PM_REMOVE), 0);  // timers die with their window
 }
 
 TEST_F(WindowTest, GetMessageWakesForATimerWhenAnotherThreadStepsTheClock) {
     UseManualClock(1, 0);
     WindowHandle main = MakeWindow("main");
-    SetTimer(main, 3, 50);
+    StartWindowTimer(main, 3, 50);
     std::thread stepper([] {
         for (int i = 0; i < 10; ++i) {
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
@@ -304,7 +304,7 @@ TEST_F(WindowTest, GetMessageWakesForATimerWhenAnotherThreadStepsTheClock) {
         }
     });
     WindowMessage message;
-    ASSERT_EQ(GetMessage(&message), 1);
+    ASSERT_EQ(WaitWindowMessage(&message), 1);
     EXPECT_EQ(message.message, WM_TIMER);
     EXPECT_GE(GetTickMilliseconds(), 50u);
     stepper.join();
@@ -327,7 +327,7 @@ TEST_F(WindowTest, StatusBarPartsKeepTextsAndFlags) {
     EXPECT_EQ(GetStatusBarPartCount(bar), 1);
     EXPECT_EQ(SetStatusBarText(bar, 1, 0, "x"), 0);  // no such part yet
     EXPECT_EQ(SetStatusBarParts(bar, {100, 200, -1}), 1);
-    EXPECT_EQ(SendMessage(bar, SB_GETPARTS, 0, 0), 3);
+    EXPECT_EQ(SendWindowMessage(bar, SB_GETPARTS, 0, 0), 3);
     EXPECT_EQ(SetStatusBarText(bar, 1, 0, " 12.5%"), 1);
     EXPECT_EQ(SetStatusBarText(bar, 2, SBT_NOBORDERS, ""), 1);
     EXPECT_EQ(GetStatusBarPart(bar, 1).text, " 12.5%");
@@ -335,14 +335,14 @@ TEST_F(WindowTest, StatusBarPartsKeepTextsAndFlags) {
     EXPECT_EQ(GetStatusBarPart(bar, 2).flags, SBT_NOBORDERS);
     EXPECT_EQ(GetStatusBarPart(bar, 2).rightEdge, -1);
     EXPECT_EQ(SetStatusBarParts(bar, {}), 0);
-    EXPECT_EQ(SendMessage(bar, SB_SETPARTS, STATUSBAR_MAX_PARTS + 1, 0), 0);
+    EXPECT_EQ(SendWindowMessage(bar, SB_SETPARTS, STATUSBAR_MAX_PARTS + 1, 0), 0);
     EXPECT_EQ(SetStatusBarParts(bar, {100, -1}), 1);
     EXPECT_EQ(GetStatusBarPart(bar, 1).text, " 12.5%");  // kept
     EXPECT_EQ(GetStatusBarPart(bar, 2).text, "");        // gone with its part
     // A worker's text reaches the bar through the user-interface thread.
     auto worker = std::async(std::launch::async, [bar] {
         int ok = SetStatusBarText(bar, 0, 0, "データ整合中");
-        PostMessage(GetParentWindow(bar), MSG_QUIT_LOOP, 0, 0);
+        PostWindowMessage(GetParentWindow(bar), MSG_QUIT_LOOP, 0, 0);
         return ok;
     });
     RunMessageLoop();
@@ -354,19 +354,19 @@ TEST_F(WindowTest, StatusBarPartsKeepTextsAndFlags) {
 TEST_F(WindowTest, ProgressBarClampsItsPositionToTheRange) {
     WindowHandle main = MakeWindow("main");
     WindowHandle bar = CreateProgressBar(main, 2, WindowRect{0, 0, 100, 20});
-    EXPECT_EQ(IsWindowVisible(bar), 0);
-    SendMessage(bar, PBM_SETRANGE, 0, 1001);
-    EXPECT_EQ(SendMessage(bar, PBM_SETSTEP, 1, 0), 10);
+    EXPECT_EQ(IsPlatformWindowVisible(bar), 0);
+    SendWindowMessage(bar, PBM_SETRANGE, 0, 1001);
+    EXPECT_EQ(SendWindowMessage(bar, PBM_SETSTEP, 1, 0), 10);
     struct Case {
         int set;
         int shown;
     };
     for (Case c : {Case{500, 500}, Case{1001, 1001}, Case{5000, 1001}, Case{-3, 0}}) {
-        SendMessage(bar, PBM_SETPOS, static_cast<MessageWParam>(c.set), 0);
-        EXPECT_EQ(SendMessage(bar, PBM_GETPOS, 0, 0), c.shown);
+        SendWindowMessage(bar, PBM_SETPOS, static_cast<MessageWParam>(c.set), 0);
+        EXPECT_EQ(SendWindowMessage(bar, PBM_GETPOS, 0, 0), c.shown);
     }
-    SendMessage(bar, PBM_SETPOS, 900, 0);
-    SendMessage(bar, PBM_SETRANGE, 0, 100);
+    SendWindowMessage(bar, PBM_SETPOS, 900, 0);
+    SendWindowMessage(bar, PBM_SETRANGE, 0, 100);
     ProgressBarValue value = GetProgressBarValue(bar);
     EXPECT_EQ(value.position, 100);
     EXPECT_EQ(value.high, 100);

@@ -25,7 +25,7 @@ protected:
     }
     std::string Title() {
         UpdateMainTitle(ui.mainWindow);
-        return GetWindowText(ui.mainWindow);
+        return GetPlatformWindowText(ui.mainWindow);
     }
     FakeUi ui;
 };
@@ -39,7 +39,7 @@ TEST_F(StatusBarTest, CreateMakesTenPartsAndTwoHiddenBars) {
     for (WindowHandle bar : {MainProgressBar.load(), SecondProgressBar.load()}) {
         EXPECT_EQ(GetWindowClassName(bar), PROGRESSBAR_CLASS);
         EXPECT_EQ(GetParentWindow(bar), MainStatusBar.load());
-        EXPECT_FALSE(IsWindowVisible(bar));
+        EXPECT_FALSE(IsPlatformWindowVisible(bar));
     }
     DestroyPlatformWindow(main);
 }
@@ -94,21 +94,21 @@ TEST_F(StatusBarTest, TitleShowsTheProgressCaptionAndKeepsStillWhileSuppressedIn
     StatusInputs.machineName = "M";
     UiLanguage.store(1);
     BeginProgress(ui.mainWindow, PROGRESS_MODE_TOTAL, 10, nullptr, 1, "オフセット中", "Offset");
-    EXPECT_EQ(GetWindowText(ui.mainWindow), "M - Not Selected(,,) - Offset");
+    EXPECT_EQ(GetPlatformWindowText(ui.mainWindow), "M - Not Selected(,,) - Offset");
     EndProgress();
-    EXPECT_EQ(GetWindowText(ui.mainWindow), "M - Not Selected(,,)");
+    EXPECT_EQ(GetPlatformWindowText(ui.mainWindow), "M - Not Selected(,,)");
 
-    SetWindowText(ui.mainWindow, "kept");
+    SetPlatformWindowText(ui.mainWindow, "kept");
     DrawingSuppressed.store(1);
     StatusInputs.runMode = 1;
     UpdateMainTitle(ui.mainWindow);
     StatusInputs.runMode = 0;
     StatusInputs.stockOperationRunning = 1;
     UpdateMainTitle(ui.mainWindow);
-    EXPECT_EQ(GetWindowText(ui.mainWindow), "kept");
+    EXPECT_EQ(GetPlatformWindowText(ui.mainWindow), "kept");
     StatusInputs.stockOperationRunning = 0;  // suppressed but idle: rebuilt
     UpdateMainTitle(ui.mainWindow);
-    EXPECT_EQ(GetWindowText(ui.mainWindow), "M - Not Selected(,,)");
+    EXPECT_EQ(GetPlatformWindowText(ui.mainWindow), "M - Not Selected(,,)");
 }
 
 TEST_F(StatusBarTest, WorkpiecePart) {
