@@ -147,25 +147,6 @@ std::string ConvertPathSeparators(std::string_view path) {
     return converted;
 }
 
-int EqualIgnoringCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) {
-        return 0;
-    }
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        char x = a[i], y = b[i];
-        if (x >= 'a' && x <= 'z') {
-            x = static_cast<char>(x - 'a' + 'A');
-        }
-        if (y >= 'a' && y <= 'z') {
-            y = static_cast<char>(y - 'a' + 'A');
-        }
-        if (x != y) {
-            return 0;
-        }
-    }
-    return 1;
-}
-
 int HasFileExtension(std::string_view path, std::string_view extension) {
     std::string_view own = SplitPath(path).extension;
     if (!extension.empty() && extension[0] == '.') {

@@ -14,6 +14,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/text.h"  // EqualIgnoringCase for the readers
+
 namespace mirexa {
 
 // Directories that the configuration reader fills at start-up, before any worker thread runs.
@@ -73,9 +75,6 @@ std::FILE* OpenOutputFile(int append, std::string_view path, std::string_view di
 
 // The path with every "\\" turned into "/".
 std::string ConvertPathSeparators(std::string_view path);
-
-// 1 when the texts are equal ignoring the case of ASCII letters (other bytes compare exactly).
-int EqualIgnoringCase(std::string_view a, std::string_view b);
 
 // 1 when the path's extension equals the given one ignoring case; the extension may be given
 // with or without its dot (".STL" and "stl" both match "part.stl").

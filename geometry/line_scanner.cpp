@@ -7,7 +7,8 @@
 
 #include <cfloat>
 #include <cstring>
-#include <limits>
+
+#include "platform/text.h"
 
 namespace mirexa {
 
@@ -108,25 +109,6 @@ double ConvertDouble(const char* p) {
     return value;
 }
 
-// [-] digits at p, saturating at the int32 range; 0 when there are no digits.
-std::int32_t ConvertInt(const char* p) {
-    bool negative = *p == '-';
-    if (negative) {
-        ++p;
-    }
-    const std::int64_t limit =
-        negative ? -static_cast<std::int64_t>(std::numeric_limits<std::int32_t>::min())
-                 : std::numeric_limits<std::int32_t>::max();
-    std::int64_t magnitude = 0;
-    for (; IsDigit(*p); ++p) {
-        magnitude = magnitude * 10 + (*p - '0');
-        if (magnitude > limit) {
-            magnitude = limit;
-        }
-    }
-    return static_cast<std::int32_t>(negative ? -magnitude : magnitude);
-}
-
 // Moves the cursor onto the next number start and returns the text there, or null when none.
 // The value at a line end is 0, which the converters give for "\n" and "\r".
 const char* StepToNumber(LineCursor* cursor, const char* line) {
@@ -181,7 +163,7 @@ void ScanFloat(LineCursor* cursor, const char* line, float* out) {
 
 void ScanInt(LineCursor* cursor, const char* line, std::int32_t* out) {
     const char* number = StepToNumber(cursor, line);
-    *out = number != nullptr ? ConvertInt(number) : 0;
+    *out = number != nullptr ? ParseDecimalInt32(number) : 0;
 }
 
 void ScanNextDouble(LineCursor* cursor, const char* line, double* out) {

@@ -6,9 +6,10 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <climits>
 #include <cstdio>
 #include <vector>
+
+#include "platform/text.h"
 
 namespace mirexa {
 
@@ -28,26 +29,6 @@ std::string Trim(const std::string& text) {
         --end;
     }
     return text.substr(begin, end - begin);
-}
-
-bool EqualsIgnoringCase(const std::string& a, const std::string& b) {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        char x = a[i];
-        char y = b[i];
-        if (x >= 'a' && x <= 'z') {
-            x = static_cast<char>(x - 'a' + 'A');
-        }
-        if (y >= 'a' && y <= 'z') {
-            y = static_cast<char>(y - 'a' + 'A');
-        }
-        if (x != y) {
-            return false;
-        }
-    }
-    return true;
 }
 
 // One line of the file, without its line end; `end` is the offset just behind its line end.
@@ -130,7 +111,7 @@ long FindKey(const std::vector<ProfileLine>& lines, const std::string& section,
         if (ParseSectionLine(lines[i].text, &name)) {
             if (inSection) {
                 done = true;
-            } else if (EqualsIgnoringCase(name, section)) {
+            } else if (EqualIgnoringCase(name, section)) {
                 inSection = true;
                 *sectionFound = true;
                 *sectionEnd = i + 1;
@@ -143,7 +124,7 @@ long FindKey(const std::vector<ProfileLine>& lines, const std::string& section,
         if (!Trim(lines[i].text).empty()) {
             *sectionEnd = i + 1;
         }
-        if (ParseKeyLine(lines[i].text, &lineKey, &lineValue) && EqualsIgnoringCase(lineKey, key)) {
+        if (ParseKeyLine(lines[i].text, &lineKey, &lineValue) && EqualIgnoringCase(lineKey, key)) {
             *value = lineValue;
             return static_cast<long>(i);
         }
@@ -221,24 +202,7 @@ int ReadProfileInt(const std::string& section, const std::string& key, int defau
     if (value == missing) {
         return defaultValue;
     }
-    std::size_t i = 0;
-    bool negative = false;
-    if (i < value.size() && (value[i] == '-' || value[i] == '+')) {
-        negative = value[i] == '-';
-        ++i;
-    }
-    long long magnitude = 0;
-    for (; i < value.size() && value[i] >= '0' && value[i] <= '9'; ++i) {
-        magnitude = magnitude * 10 + (value[i] - '0');
-        if (magnitude > static_cast<long long>(INT_MAX) + 1) {
-            magnitude = static_cast<long long>(INT_MAX) + 1;
-        }
-    }
-    long long result = negative ? -magnitude : magnitude;
-    if (result > INT_MAX) {
-        result = INT_MAX;
-    }
-    return static_cast<int>(result);
+    return ParseDecimalInt32(value.c_str());
 }
 
 int WriteProfileValue(const std::string& section, const std::string& key, const std::string& value,
