@@ -5,6 +5,7 @@
 #include <locale.h>
 #include <stdlib.h>
 
+#include <algorithm>
 #include <cfloat>
 #include <cstring>
 
@@ -99,14 +100,7 @@ double ConvertDouble(const char* p) {
     static const locale_t cLocale = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(0));
     // Converting a copy keeps strtod from reading hexadecimal or "inf" behind the token.
     std::string token(p, length);
-    double value = strtod_l(token.c_str(), nullptr, cLocale);
-    if (value > DBL_MAX) {
-        return DBL_MAX;
-    }
-    if (value < -DBL_MAX) {
-        return -DBL_MAX;
-    }
-    return value;
+    return std::clamp(strtod_l(token.c_str(), nullptr, cLocale), -DBL_MAX, DBL_MAX);
 }
 
 // Moves the cursor onto the next number start and returns the text there, or null when none.
@@ -153,12 +147,7 @@ void ScanDouble(LineCursor* cursor, const char* line, double* out) {
 void ScanFloat(LineCursor* cursor, const char* line, float* out) {
     double value = 0.0;
     ScanDouble(cursor, line, &value);
-    if (value > FLT_MAX) {
-        value = FLT_MAX;
-    } else if (value < -FLT_MAX) {
-        value = -FLT_MAX;
-    }
-    *out = static_cast<float>(value);
+    *out = static_cast<float>(std::clamp(value, -double{FLT_MAX}, double{FLT_MAX}));
 }
 
 void ScanInt(LineCursor* cursor, const char* line, std::int32_t* out) {
