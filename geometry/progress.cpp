@@ -34,9 +34,17 @@ bool InBatchMode() {
     return HookSays(UiHooks.batchMode);
 }
 
+// A path-reader plug-in reads the selected NC file.
+bool ReaderIsActive() {
+    return UiHooks.activePathReader && UiHooks.activePathReader() >= 0;
+}
+
 bool ActiveReaderLacksBlockCount() {
-    return UiHooks.activePathReader && UiHooks.activePathReader() >= 0 &&
-           !HookSays(UiHooks.activeReaderHasBlockCount);
+    return ReaderIsActive() && !HookSays(UiHooks.activeReaderHasBlockCount);
+}
+
+std::int64_t HeldProgramLines() {
+    return UiHooks.heldProgramLineCount ? UiHooks.heldProgramLineCount() : 0;
 }
 
 std::uint64_t FileSizeOrZero(const char* fileName) {
@@ -58,7 +66,6 @@ void ResetRun(ProgressState& state, std::uint64_t total) {
     state.total = std::max<std::uint64_t>(1, total);
     state.scale = 1000.0 / static_cast<double>(state.total);
     state.work.store(0);
-    state.perMille = 0;
     state.lastShown = 0;
     state.firstUpdateDone = 0;
 }
@@ -177,7 +184,7 @@ void BeginProgress(WindowHandle titleWindow, int mode, std::uint64_t total, cons
             runTotal = static_cast<std::uint64_t>(count);
         }
     } else if (mode == PROGRESS_MODE_PROGRAM_LINES) {
-        std::int64_t lines = UiHooks.heldProgramLineCount ? UiHooks.heldProgramLineCount() : 0;
+        std::int64_t lines = HeldProgramLines();
         runTotal = lines > 0 ? static_cast<std::uint64_t>(lines) : 1;
     } else {
         std::uint64_t size = FileSizeOrZero(fileName);
@@ -190,6 +197,7 @@ void BeginProgress(WindowHandle titleWindow, int mode, std::uint64_t total, cons
     const char* japanese = captionJapanese ? captionJapanese : "";
     std::string userCaption = ChooseLanguageText(english, japanese);
     const char* name = UiHooks.progressName ? UiHooks.progressName() : nullptr;
+    std::string caption = name && *name ? std::string(name) : userCaption;
     bool batch = InBatchMode();
     {
         std::lock_guard<std::mutex> lock(progressMutex);
@@ -201,14 +209,14 @@ void BeginProgress(WindowHandle titleWindow, int mode, std::uint64_t total, cons
         mainProgress.titleWindow = titleWindow;
         mainProgress.titleText[0] = '\0';
         // 3. The caption.
-        mainProgress.caption = name && *name ? std::string(name) : userCaption;
+        mainProgress.caption = caption;
         if (!batch) {
             mainProgress.statusText = userCaption;
         }
     }
     // 4. Batch mode: the caption in the title and nothing else.
     if (batch) {
-        SetPlatformWindowText(titleWindow, name && *name ? std::string(name) : userCaption);
+        SetPlatformWindowText(titleWindow, caption);
         return;
     }
     // 5. The status text in the main title, and the main bar.
@@ -218,15 +226,15 @@ void BeginProgress(WindowHandle titleWindow, int mode, std::uint64_t total, cons
 
 void BeginProgressForNcFile(WindowHandle titleWindow, const char* ncFileName,
                             const char* captionJapanese, const char* captionEnglish) {
-    if (UiHooks.activePathReader && UiHooks.activePathReader() >= 0) {
+    if (ReaderIsActive()) {
         if (HookSays(UiHooks.activeReaderHasBlockCount)) {
             BeginProgress(titleWindow, PROGRESS_MODE_READER_BLOCKS, 0, ncFileName, 1,
                           captionJapanese, captionEnglish);
         }
         return;
     }
-    std::int64_t lines = UiHooks.heldProgramLineCount ? UiHooks.heldProgramLineCount() : 0;
-    BeginProgress(titleWindow, lines >= 1 ? PROGRESS_MODE_PROGRAM_LINES : PROGRESS_MODE_FILE_SIZE,
+    BeginProgress(titleWindow,
+                  HeldProgramLines() >= 1 ? PROGRESS_MODE_PROGRAM_LINES : PROGRESS_MODE_FILE_SIZE,
                   0, ncFileName, 1, captionJapanese, captionEnglish);
 }
 
@@ -255,7 +263,6 @@ void UpdateProgress(int force) {
         std::lock_guard<std::mutex> lock(progressMutex);
         ProgressState& state = mainProgress;
         p = ComputePerMille(state);
-        state.perMille = p;
         titleWindow = state.titleWindow;
         bool first = p == 0 && !state.firstUpdateDone;
         if (first) {
@@ -387,7 +394,6 @@ void UpdateProgress2(int force) {
         std::lock_guard<std::mutex> lock(progressMutex);
         ProgressState& state = secondProgress;
         p = ComputePerMille(state);
-        state.perMille = p;
         first = !state.firstUpdateDone;
         state.firstUpdateDone = 1;
         bool advanced = force || p > state.lastShown;

@@ -34,7 +34,6 @@ struct ProgressState {
     std::atomic<std::uint64_t> work{0};
     std::uint64_t total = 1;
     double scale = 1000.0;  // per-mille per work unit
-    std::int32_t perMille = {};
     std::int32_t lastShown = {};
     int firstUpdateDone = {};
     // Main run only.
