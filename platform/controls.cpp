@@ -57,7 +57,8 @@ MessageResult StatusBarProcedure(WindowHandle window, unsigned message, MessageW
                     return 0;
                 }
                 record->parts[part].text = lparam ? reinterpret_cast<const char*>(lparam) : "";
-                record->parts[part].flags = static_cast<unsigned>(wparam & ~MessageWParam{0xFF});
+                record->parts[part].flags =
+                    static_cast<unsigned>(wparam & ~MessageWParam{SB_PART_MASK});
             }
             NotifyControlChanged(window);
             return 1;
