@@ -138,6 +138,13 @@ int TakeMessage(ThreadMessageQueue& queue, int remove, WindowMessage* message) {
     return 0;
 }
 
+// The window's timer of that id among a queue's timers, or timers.end().
+std::vector<WindowTimer>::iterator FindTimer(std::vector<WindowTimer>& timers, WindowHandle window,
+                                             unsigned id) {
+    return std::find_if(timers.begin(), timers.end(),
+                        [&](const WindowTimer& t) { return t.window == window && t.id == id; });
+}
+
 // The window and its descendants that are not being destroyed already, parents first.
 void CollectDescendants(PlatformWindow* window, std::vector<PlatformWindow*>& out) {
     if (window->destroying) {
@@ -501,15 +508,13 @@ unsigned StartWindowTimer(WindowHandle window, unsigned id, unsigned elapseMs) {
     elapseMs = std::max(1u, elapseMs);
     std::uint64_t due = GetTickMilliseconds() + elapseMs;
     auto& timers = record->queue->timers;
-    for (auto& timer : timers) {
-        if (timer.window == window && timer.id == id) {
-            timer.elapseMs = elapseMs;
-            timer.dueMs = due;
-            queueChanged.notify_all();
-            return id;
-        }
+    auto found = FindTimer(timers, window, id);
+    if (found == timers.end()) {
+        timers.push_back(WindowTimer{window, id, elapseMs, due});
+    } else {
+        found->elapseMs = elapseMs;
+        found->dueMs = due;
     }
-    timers.push_back(WindowTimer{window, id, elapseMs, due});
     queueChanged.notify_all();
     return id;
 }
@@ -521,9 +526,7 @@ int StopWindowTimer(WindowHandle window, unsigned id) {
         return 0;
     }
     auto& timers = record->queue->timers;
-    auto found = std::find_if(timers.begin(), timers.end(), [&](const WindowTimer& t) {
-        return t.window == window && t.id == id;
-    });
+    auto found = FindTimer(timers, window, id);
     if (found == timers.end()) {
         return 0;
     }
