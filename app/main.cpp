@@ -8,6 +8,7 @@
 
 #include "geometry/machine_kinematics.h"
 #include "geometry/rotary_solutions.h"
+#include "shell/status_bar.h"
 #include "stock/dexel_intervals.h"
 #include "stock/stock_grid.h"
 #include "stock/stock_model.h"
@@ -139,12 +140,13 @@ int DemonstrateKinematics() {
 
 int main(int argc, char** argv) {
     if (argc > 1 && std::strcmp(argv[1], "--version") == 0) {
-        std::printf("MIREXA7\n");
+        std::printf("%s\n", mirexa::EDITION_NAME);
         return 0;
     }
     std::printf(
-        "MIREXA7: the definition-file readers and the NC interpreter are not built yet;\n"
-        "showing the stock model and the machine kinematics.\n");
+        "%s: the definition-file readers and the NC interpreter are not built yet;\n"
+        "showing the stock model and the machine kinematics.\n",
+        mirexa::EDITION_NAME);
     int ok = mirexa::DemonstrateStocks() && mirexa::DemonstrateKinematics();
     return ok ? 0 : 1;
 }
