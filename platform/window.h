@@ -43,8 +43,8 @@ struct WindowRect {
 constexpr unsigned WM_NULL = 0;
 constexpr unsigned WM_CREATE = 1;   // sent by CreatePlatformWindow before it returns
 constexpr unsigned WM_DESTROY = 2;  // sent by DestroyPlatformWindow, children after the parent
-constexpr unsigned WM_SIZE =
-    3;  // sent by MovePlatformWindow; wparam: width, lparam: height (pixels)
+// Sent by MovePlatformWindow; wparam: width, lparam: height (pixels).
+constexpr unsigned WM_SIZE = 3;
 constexpr unsigned WM_SETTEXT = 4;  // lparam: const char* (UTF-8); default handling stores it
 constexpr unsigned WM_CLOSE = 6;    // default handling destroys the window
 constexpr unsigned WM_PAINT = 7;
