@@ -107,9 +107,7 @@ std::string CutOnCharacterBoundary(const std::string& text, std::size_t bytes) {
 // "caption:percent" and the stop mark; the caption is shortened so that the whole text fits.
 void BuildTitleText(const std::string& caption, std::int32_t perMille, bool stop,
                     char (&title)[PROGRESS_TEXT_CAPACITY]) {
-    char number[PROGRESS_TEXT_CAPACITY];
-    FormatProgressText(number, ":%5.1f%c", perMille / 10.0, '%');
-    std::string suffix = number;
+    std::string suffix = ":" + FormatPercent(perMille);
     if (stop) {
         suffix += ChooseLanguageText("-STOP!", "-停止!");
     }
