@@ -39,22 +39,25 @@ int CreateOffscreenGlContext(int width, int height, OffscreenGlContext* context,
         return 0;
     }
     *context = OffscreenGlContext{};
+    // Says which step failed (before anything else resets the EGL error) and releases what was
+    // made so far.
+    auto fail = [&](const char* step) {
+        why = EglFailure(step);
+        DestroyOffscreenGlContext(context);
+        return 0;
+    };
     EGLDisplay display = OpenSurfacelessDisplay();
     if (display == EGL_NO_DISPLAY) {
-        why = EglFailure("eglGetPlatformDisplayEXT(EGL_PLATFORM_SURFACELESS_MESA)");
-        return 0;
+        return fail("eglGetPlatformDisplayEXT(EGL_PLATFORM_SURFACELESS_MESA)");
     }
     EGLint major = 0;
     EGLint minor = 0;
     if (!eglInitialize(display, &major, &minor)) {
-        why = EglFailure("eglInitialize");
-        return 0;
+        return fail("eglInitialize");
     }
     context->display = display;
     if (!eglBindAPI(EGL_OPENGL_API)) {
-        why = EglFailure("eglBindAPI(EGL_OPENGL_API)");
-        DestroyOffscreenGlContext(context);
-        return 0;
+        return fail("eglBindAPI(EGL_OPENGL_API)");
     }
     const EGLint configAttributes[] = {EGL_SURFACE_TYPE,
                                        EGL_PBUFFER_BIT,
@@ -74,34 +77,26 @@ int CreateOffscreenGlContext(int width, int height, OffscreenGlContext* context,
     EGLConfig config = nullptr;
     EGLint count = 0;
     if (!eglChooseConfig(display, configAttributes, &config, 1, &count) || count < 1) {
-        why = EglFailure("eglChooseConfig");
-        DestroyOffscreenGlContext(context);
-        return 0;
+        return fail("eglChooseConfig");
     }
     context->config = config;
     const EGLint contextAttributes[] = {EGL_CONTEXT_OPENGL_PROFILE_MASK,
                                         EGL_CONTEXT_OPENGL_COMPATIBILITY_PROFILE_BIT, EGL_NONE};
     EGLContext glContext = eglCreateContext(display, config, EGL_NO_CONTEXT, contextAttributes);
     if (glContext == EGL_NO_CONTEXT) {
-        why = EglFailure("eglCreateContext");
-        DestroyOffscreenGlContext(context);
-        return 0;
+        return fail("eglCreateContext");
     }
     context->context = glContext;
     const EGLint surfaceAttributes[] = {EGL_WIDTH, width, EGL_HEIGHT, height, EGL_NONE};
     EGLSurface surface = eglCreatePbufferSurface(display, config, surfaceAttributes);
     if (surface == EGL_NO_SURFACE) {
-        why = EglFailure("eglCreatePbufferSurface");
-        DestroyOffscreenGlContext(context);
-        return 0;
+        return fail("eglCreatePbufferSurface");
     }
     context->surface = surface;
     context->width = width;
     context->height = height;
     if (!MakeOffscreenGlContextCurrent(*context)) {
-        why = EglFailure("eglMakeCurrent");
-        DestroyOffscreenGlContext(context);
-        return 0;
+        return fail("eglMakeCurrent");
     }
     return 1;
 }
