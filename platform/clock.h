@@ -1,5 +1,5 @@
 // The platform clock: milliseconds on a monotonic clock counted from the start of the process, a
-// manual clock that tests step by hand, and Sleep.
+// manual clock that tests step by hand, and sleeping.
 #pragma once
 
 #include <cstdint>
