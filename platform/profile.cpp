@@ -102,16 +102,16 @@ long FindKey(const std::vector<ProfileLine>& lines, const std::string& section,
              const std::string& key, std::string* value, bool* sectionFound,
              std::size_t* sectionEnd) {
     bool inSection = false;
-    bool done = false;
     *sectionFound = false;
-    for (std::size_t i = 0; i < lines.size() && !done; ++i) {
+    for (std::size_t i = 0; i < lines.size(); ++i) {
         std::string name;
         std::string lineKey;
         std::string lineValue;
         if (ParseSectionLine(lines[i].text, &name)) {
             if (inSection) {
-                done = true;
-            } else if (EqualIgnoringCase(name, section)) {
+                break;  // the section has ended
+            }
+            if (EqualIgnoringCase(name, section)) {
                 inSection = true;
                 *sectionFound = true;
                 *sectionEnd = i + 1;
