@@ -45,13 +45,10 @@ LineCursor FindNumberStart(LineCursor from, const char* line) {
     return -1;
 }
 
+// Index of the first wanted character at or behind from, or -1 (wanted is not the NUL).
 LineCursor FindCharacter(LineCursor from, const char* line, char wanted) {
-    for (LineCursor i = from; line[i] != '\0'; ++i) {
-        if (line[i] == wanted) {
-            return i;
-        }
-    }
-    return -1;
+    const char* found = std::strchr(line + from, wanted);
+    return found != nullptr ? static_cast<LineCursor>(found - line) : -1;
 }
 
 // Length of the decimal number at p: [-] digits [. digits] [(e|E) [+|-] digits], with at least
@@ -130,11 +127,7 @@ bool StepToComma(LineCursor* cursor, const char* line) {
 
 // Index of the first blank or tab at or behind from, or the NUL's index.
 LineCursor FindBlankOrEnd(LineCursor from, const char* line) {
-    LineCursor i = from;
-    while (line[i] != '\0' && line[i] != ' ' && line[i] != '\t') {
-        ++i;
-    }
-    return i;
+    return from + static_cast<LineCursor>(std::strcspn(line + from, " \t"));
 }
 
 }  // namespace
