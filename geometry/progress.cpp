@@ -395,13 +395,17 @@ void UpdateProgress2(int force) {
         first = !state.firstUpdateDone;
         state.firstUpdateDone = 1;
         bool advanced = force || p > state.lastShown;
-        if (titleMode || (!first && !advanced)) {
-            if (titleMode && advanced) {
+        if (titleMode) {
+            // The title shows only the main run; the nested run just keeps count.
+            if (advanced) {
                 state.lastShown = p;
             }
             return;
         }
         if (!first) {
+            if (!advanced) {
+                return;
+            }
             state.lastShown = p;
         }
     }
