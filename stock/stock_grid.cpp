@@ -233,8 +233,7 @@ int PartitionStockBlocks(StockModel* model, int bx, int by, int bz) {
         static_cast<std::uint64_t>(cells[0] + cells[1] + cells[2] + 3) * 2 * sizeof(std::int32_t) +
         static_cast<std::uint64_t>(ringSize) * kStockBlockListRow * sizeof(std::int32_t) +
         kStockBlockListRow;
-    const std::uint64_t available = GetStockAvailableMemory();
-    if (available != 0 && tableBytes > available) {
+    if (!FitsAvailableStockMemory(tableBytes)) {
         return kStockBlocksMemoryError;
     }
     std::int64_t size[3] = {bx < 1 ? 1 : bx, by < 1 ? 1 : by, bz < 1 ? 1 : bz};
@@ -308,8 +307,7 @@ int AllocStockModel(StockModel* model) {
     }
     FreeRingAndNodeTables(model);
     const int ringSize = model->undo.size;
-    const std::uint64_t available = GetStockAvailableMemory();
-    if (available != 0 && GridBytes(*model, ringSize) > available) {
+    if (!FitsAvailableStockMemory(GridBytes(*model, ringSize))) {
         return -1;
     }
     model->undo.slots =
