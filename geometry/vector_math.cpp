@@ -268,9 +268,7 @@ void ExtendBoxByArc(int u, int v, int w, int direction, const double start[3], c
     if (!(length >= 0.001)) {
         return;
     }
-    double cosine = du / length;
-    cosine = cosine < -1.0 ? -1.0 : (cosine > 1.0 ? 1.0 : cosine);
-    double theta = std::acos(cosine);
+    double theta = std::acos(ClampToUnitRange(du / length));
     if (dv < 0.0) {
         theta = twoPi - theta;
     }
