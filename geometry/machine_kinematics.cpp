@@ -100,6 +100,20 @@ void HeadVector(double length, const AngleTrig& t, double h[3]) {
     RotateAboutRotaryAxis(0, h, t.s1, t.c1, h);
 }
 
+// Takes the tool length d (mm) off the X, Y, Z of a position: along the base axis b when b is
+// tilted, else along Z. The reverse branches use it to derive P from M, so that the plain branch
+// maps P back onto the same M whatever b is; the table kinematics uses it for the gauge length.
+void SubtractToolLength(double position[3], double d) {
+    const MachineGeometry& m = CurrentMachine;
+    if (m.toolDirectionTilted) {
+        for (int i = 0; i < 3; ++i) {
+            position[i] -= d * m.toolDirection[i];
+        }
+    } else {
+        position[2] -= d;
+    }
+}
+
 // Machine X, Y, Z from the tool point: the inverse kinematics with gauge lengths headLength (types
 // 1 and 3) and tableLength (type 2, along b).
 void InverseKinematics(const double point[3], const double angles[2], double headLength,
@@ -122,13 +136,7 @@ void InverseKinematics(const double point[3], const double angles[2], double hea
         TurnAboutTableOffset(v, -t.s2, t.c2, v);
         RotateAboutRotaryAxis(0, v, -t.s1, t.c1, v);
         Vec3Add(v, m.tablePosition, out);
-        if (m.toolDirectionTilted) {
-            for (int i = 0; i < 3; ++i) {
-                out[i] += tableLength * m.toolDirection[i];
-            }
-        } else {
-            out[2] += tableLength;
-        }
+        SubtractToolLength(out, -tableLength);
         return;
     }
     double e[3];
@@ -156,13 +164,7 @@ void ForwardWithTrig(const double machine[5], const AngleTrig& t, double point[3
     } else if (type == 2) {
         double v[3];
         Vec3Sub(machine, m.tablePosition, v);
-        if (m.toolDirectionTilted) {
-            for (int i = 0; i < 3; ++i) {
-                v[i] -= gauge * m.toolDirection[i];
-            }
-        } else {
-            v[2] -= gauge;
-        }
+        SubtractToolLength(v, gauge);
         RotateAboutRotaryAxis(0, v, t.s1, t.c1, v);
         TurnAboutTableOffset(v, t.s2, t.c2, v);
         Vec3Add(v, m.tablePosition, point);
@@ -188,20 +190,6 @@ void ForwardWithTrig(const double machine[5], const AngleTrig& t, double point[3
 void SubtractAlong(double point[3], const double axis[3], double distance) {
     for (int i = 0; i < 3; ++i) {
         point[i] -= distance * axis[i];
-    }
-}
-
-// Takes the tool length d (mm) off a position: along the base axis b when b is tilted, else
-// along Z. The reverse branches use it to derive P from M, so that the plain branch maps P back
-// onto the same M whatever b is.
-void SubtractToolLength(double position[5], double d) {
-    const MachineGeometry& m = CurrentMachine;
-    if (m.toolDirectionTilted) {
-        for (int i = 0; i < 3; ++i) {
-            position[i] -= d * m.toolDirection[i];
-        }
-    } else {
-        position[2] -= d;
     }
 }
 
