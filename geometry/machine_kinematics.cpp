@@ -612,24 +612,32 @@ void ConvertPathPointToMachineNoPlane(const MotionPosition& program, MotionPosit
     ComputePose(target, machine, point, axis, PoseVariant::kPathNoPlane);
 }
 
-void RotatePointAboutTableCentre(double point[3]) {
+void TurnPointWithTable(const double point[3], double s1, double c1, double s2, double c2,
+                        double out[3]) {
     const MachineGeometry& m = CurrentMachine;
     const RotaryAxisFrame& f2 = m.rotary[1];
-    const TcpTableFrame& t = TcpTable;
     double d[3];
     Vec3Sub(point, m.tablePosition, d);
     if (m.rotaryType == 3) {
-        RotateInAxisPlane(d, d, t.cos2, t.sin2, f2.axis, f2.planeP, f2.planeQ);
-        point[f2.planeP] = d[f2.planeP] + m.tablePosition[f2.planeP];
-        point[f2.planeQ] = d[f2.planeQ] + m.tablePosition[f2.planeQ];
+        RotateInAxisPlane(d, d, c2, s2, f2.axis, f2.planeP, f2.planeQ);
+        out[f2.axis] = point[f2.axis];
+        out[f2.planeP] = d[f2.planeP] + m.tablePosition[f2.planeP];
+        out[f2.planeQ] = d[f2.planeQ] + m.tablePosition[f2.planeQ];
     } else if (m.rotaryType == 2) {
         // The same order as the table's forward map: axis 1, then axis 2 about its offset centre.
         // The inverse kinematics of tool centre point control undoes axis 2 and then axis 1, so
         // only this order lets the turn and its undo cancel when both table angles are non-zero.
-        RotateAboutRotaryAxis(0, d, t.sin1, t.cos1, d);
-        TurnAboutTableOffset(d, t.sin2, t.cos2, d);
-        Vec3Add(d, m.tablePosition, point);
+        RotateAboutRotaryAxis(0, d, s1, c1, d);
+        TurnAboutTableOffset(d, s2, c2, d);
+        Vec3Add(d, m.tablePosition, out);
+    } else if (out != point) {
+        Copy3(point, out);
     }
+}
+
+void RotatePointAboutTableCentre(double point[3]) {
+    const TcpTableFrame& t = TcpTable;
+    TurnPointWithTable(point, t.sin1, t.cos1, t.sin2, t.cos2, point);
 }
 
 void FillTcpTableFrame(const double programAngles[2]) {
