@@ -66,6 +66,14 @@ void CopyFamilyArrays(const DexelFamily& from, DexelFamily* to) {
     std::memcpy(to->lineStamps, from.lineStamps, slots * sizeof(std::int32_t));
 }
 
+// Forgets the family's four arrays; its capacity and cell count stay.
+void ClearFamilyArrays(DexelFamily* family) {
+    family->counts = nullptr;
+    family->ends = nullptr;
+    family->flags = nullptr;
+    family->lineStamps = nullptr;
+}
+
 void FreeDisplayBlocks(StockDisplayBlocks* blocks) {
     std::free(blocks->dirty);
     std::free(blocks->listStates);
@@ -95,10 +103,7 @@ void FreeRingAndNodeTables(StockModel* model) {
     std::free(model->nodesZ);
     model->nodesX = model->nodesY = model->nodesZ = nullptr;
     for (DexelFamily* family : {&model->z, &model->x, &model->y}) {
-        family->counts = nullptr;
-        family->ends = nullptr;
-        family->flags = nullptr;
-        family->lineStamps = nullptr;
+        ClearFamilyArrays(family);
     }
     model->maxCorner = nullptr;
     model->minCorner = nullptr;
@@ -454,10 +459,7 @@ void FreeDexelArrays(DexelFamily* family) {
     std::free(family->ends);
     std::free(family->flags);
     std::free(family->lineStamps);
-    family->counts = nullptr;
-    family->ends = nullptr;
-    family->flags = nullptr;
-    family->lineStamps = nullptr;
+    ClearFamilyArrays(family);
 }
 
 void FreeStockModel(StockModel* model) {
