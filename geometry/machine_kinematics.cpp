@@ -204,6 +204,14 @@ void NormaliseIfNonZero(double v[3]) {
 
 enum class PoseVariant { kUpdate, kPath, kPathNoPlane };
 
+// With tool length compensation on, E loses the tool length on the compensated axis.
+void SubtractLengthCompensation(MotionPosition* end) {
+    const int k = KinematicsMode.lengthCompensationAxis;
+    if (k >= 0 && k < 5) {
+        end->axis[k] -= CurrentToolValues.lengthOffset;
+    }
+}
+
 // Branch A: the machine position is given; P, E and E' follow from it.
 void DerivedFromMachinePosition(const MotionPosition& machine, MotionPosition* program) {
     const KinematicsToolValues& tool = CurrentToolValues;
@@ -215,10 +223,7 @@ void DerivedFromMachinePosition(const MotionPosition& machine, MotionPosition* p
         motion.end.axis[0] -= tool.fixedHeadOffset[0];
         motion.end.axis[2] = program->axis[2] - tool.fixedHeadOffset[2];
     } else if (KinematicsMode.lengthCompensation) {
-        const int k = KinematicsMode.lengthCompensationAxis;
-        if (k >= 0 && k < 5) {
-            motion.end.axis[k] -= tool.lengthOffset;
-        }
+        SubtractLengthCompensation(&motion.end);
     }
     const double d = tool.gaugeLength - tool.toolShift;
     SubtractToolLength(motion.end.axis, d);
@@ -253,10 +258,7 @@ void DerivedFromMachineCoordinateMove(const MotionPosition& machine, const doubl
         motion.transformedEnd = *program;
     }
     if (!offsetApplied && mode.lengthCompensation) {
-        const int k = mode.lengthCompensationAxis;
-        if (k >= 0 && k < 5) {
-            motion.end.axis[k] -= tool.lengthOffset;
-        }
+        SubtractLengthCompensation(&motion.end);
     }
 }
 
