@@ -6,8 +6,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "platform/system_info.h"
 #include "stock/stock_grid.h"
+#include "stock/stock_hooks.h"
 #include "stock/stock_shapes.h"
 
 namespace mirexa {
@@ -36,8 +36,7 @@ bool FitsInMemory(double pitch, benchmark::State& state) {
     const double n[3] = {200 / pitch + 1, 200 / pitch + 1, 100 / pitch + 1};
     const double rays = n[0] * n[1] + n[1] * n[2] + n[0] * n[2];
     const double bytes = 2 * 108 * rays;  // two slots of 108 bytes per ray
-    const double available = static_cast<double>(GetAvailableMemoryBytes());
-    if (available != 0 && bytes * 1.5 > available) {
+    if (!FitsAvailableStockMemory(static_cast<std::uint64_t>(bytes * 1.5))) {
         state.SkipWithError("not enough memory for this grid");
         return false;
     }

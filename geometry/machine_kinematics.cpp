@@ -100,6 +100,20 @@ void HeadVector(double length, const AngleTrig& t, double h[3]) {
     RotateAboutRotaryAxis(0, h, t.s1, t.c1, h);
 }
 
+// Takes the tool length d (mm) off the X, Y, Z of a position: along the base axis b when b is
+// tilted, else along Z. The reverse branches use it to derive P from M, so that the plain branch
+// maps P back onto the same M whatever b is; the table kinematics uses it for the gauge length.
+void SubtractToolLength(double position[3], double d) {
+    const MachineGeometry& m = CurrentMachine;
+    if (m.toolDirectionTilted) {
+        for (int i = 0; i < 3; ++i) {
+            position[i] -= d * m.toolDirection[i];
+        }
+    } else {
+        position[2] -= d;
+    }
+}
+
 // Machine X, Y, Z from the tool point: the inverse kinematics with gauge lengths headLength (types
 // 1 and 3) and tableLength (type 2, along b).
 void InverseKinematics(const double point[3], const double angles[2], double headLength,
@@ -122,13 +136,7 @@ void InverseKinematics(const double point[3], const double angles[2], double hea
         TurnAboutTableOffset(v, -t.s2, t.c2, v);
         RotateAboutRotaryAxis(0, v, -t.s1, t.c1, v);
         Vec3Add(v, m.tablePosition, out);
-        if (m.toolDirectionTilted) {
-            for (int i = 0; i < 3; ++i) {
-                out[i] += tableLength * m.toolDirection[i];
-            }
-        } else {
-            out[2] += tableLength;
-        }
+        SubtractToolLength(out, -tableLength);
         return;
     }
     double e[3];
@@ -156,13 +164,7 @@ void ForwardWithTrig(const double machine[5], const AngleTrig& t, double point[3
     } else if (type == 2) {
         double v[3];
         Vec3Sub(machine, m.tablePosition, v);
-        if (m.toolDirectionTilted) {
-            for (int i = 0; i < 3; ++i) {
-                v[i] -= gauge * m.toolDirection[i];
-            }
-        } else {
-            v[2] -= gauge;
-        }
+        SubtractToolLength(v, gauge);
         RotateAboutRotaryAxis(0, v, t.s1, t.c1, v);
         TurnAboutTableOffset(v, t.s2, t.c2, v);
         Vec3Add(v, m.tablePosition, point);
@@ -191,20 +193,6 @@ void SubtractAlong(double point[3], const double axis[3], double distance) {
     }
 }
 
-// Takes the tool length d (mm) off a position: along the base axis b when b is tilted, else
-// along Z. The reverse branches use it to derive P from M, so that the plain branch maps P back
-// onto the same M whatever b is.
-void SubtractToolLength(double position[5], double d) {
-    const MachineGeometry& m = CurrentMachine;
-    if (m.toolDirectionTilted) {
-        for (int i = 0; i < 3; ++i) {
-            position[i] -= d * m.toolDirection[i];
-        }
-    } else {
-        position[2] -= d;
-    }
-}
-
 void NormaliseIfNonZero(double v[3]) {
     const double length = Vec3Length(v);
     if (length > 0) {
@@ -215,6 +203,14 @@ void NormaliseIfNonZero(double v[3]) {
 }
 
 enum class PoseVariant { kUpdate, kPath, kPathNoPlane };
+
+// With tool length compensation on, E loses the tool length on the compensated axis.
+void SubtractLengthCompensation(MotionPosition* end) {
+    const int k = KinematicsMode.lengthCompensationAxis;
+    if (k >= 0 && k < 5) {
+        end->axis[k] -= CurrentToolValues.lengthOffset;
+    }
+}
 
 // Branch A: the machine position is given; P, E and E' follow from it.
 void DerivedFromMachinePosition(const MotionPosition& machine, MotionPosition* program) {
@@ -227,10 +223,7 @@ void DerivedFromMachinePosition(const MotionPosition& machine, MotionPosition* p
         motion.end.axis[0] -= tool.fixedHeadOffset[0];
         motion.end.axis[2] = program->axis[2] - tool.fixedHeadOffset[2];
     } else if (KinematicsMode.lengthCompensation) {
-        const int k = KinematicsMode.lengthCompensationAxis;
-        if (k >= 0 && k < 5) {
-            motion.end.axis[k] -= tool.lengthOffset;
-        }
+        SubtractLengthCompensation(&motion.end);
     }
     const double d = tool.gaugeLength - tool.toolShift;
     SubtractToolLength(motion.end.axis, d);
@@ -265,10 +258,7 @@ void DerivedFromMachineCoordinateMove(const MotionPosition& machine, const doubl
         motion.transformedEnd = *program;
     }
     if (!offsetApplied && mode.lengthCompensation) {
-        const int k = mode.lengthCompensationAxis;
-        if (k >= 0 && k < 5) {
-            motion.end.axis[k] -= tool.lengthOffset;
-        }
+        SubtractLengthCompensation(&motion.end);
     }
 }
 
@@ -624,24 +614,32 @@ void ConvertPathPointToMachineNoPlane(const MotionPosition& program, MotionPosit
     ComputePose(target, machine, point, axis, PoseVariant::kPathNoPlane);
 }
 
-void RotatePointAboutTableCentre(double point[3]) {
+void TurnPointWithTable(const double point[3], double s1, double c1, double s2, double c2,
+                        double out[3]) {
     const MachineGeometry& m = CurrentMachine;
     const RotaryAxisFrame& f2 = m.rotary[1];
-    const TcpTableFrame& t = TcpTable;
     double d[3];
     Vec3Sub(point, m.tablePosition, d);
     if (m.rotaryType == 3) {
-        RotateInAxisPlane(d, d, t.cos2, t.sin2, f2.axis, f2.planeP, f2.planeQ);
-        point[f2.planeP] = d[f2.planeP] + m.tablePosition[f2.planeP];
-        point[f2.planeQ] = d[f2.planeQ] + m.tablePosition[f2.planeQ];
+        RotateInAxisPlane(d, d, c2, s2, f2.axis, f2.planeP, f2.planeQ);
+        out[f2.axis] = point[f2.axis];
+        out[f2.planeP] = d[f2.planeP] + m.tablePosition[f2.planeP];
+        out[f2.planeQ] = d[f2.planeQ] + m.tablePosition[f2.planeQ];
     } else if (m.rotaryType == 2) {
         // The same order as the table's forward map: axis 1, then axis 2 about its offset centre.
         // The inverse kinematics of tool centre point control undoes axis 2 and then axis 1, so
         // only this order lets the turn and its undo cancel when both table angles are non-zero.
-        RotateAboutRotaryAxis(0, d, t.sin1, t.cos1, d);
-        TurnAboutTableOffset(d, t.sin2, t.cos2, d);
-        Vec3Add(d, m.tablePosition, point);
+        RotateAboutRotaryAxis(0, d, s1, c1, d);
+        TurnAboutTableOffset(d, s2, c2, d);
+        Vec3Add(d, m.tablePosition, out);
+    } else if (out != point) {
+        Copy3(point, out);
     }
+}
+
+void RotatePointAboutTableCentre(double point[3]) {
+    const TcpTableFrame& t = TcpTable;
+    TurnPointWithTable(point, t.sin1, t.cos1, t.sin2, t.cos2, point);
 }
 
 void FillTcpTableFrame(const double programAngles[2]) {

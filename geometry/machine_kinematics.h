@@ -241,6 +241,12 @@ void ConvertPathPointToMachine(const MotionPosition& program, MotionPosition* ma
 void ConvertPathPointToMachineNoPlane(const MotionPosition& program, MotionPosition* machine,
                                       double point[3], double axis[3]);
 
+// Turns a point (mm) with the table by the turns whose sines and cosines are given (direction
+// signs applied): on a table-table machine by axis 1, then by axis 2 about its offset centre; on
+// a mixed machine by axis 2 about the table position, the coordinate along axis 2 kept. Other
+// rotary types leave the point as it is. out may alias point.
+void TurnPointWithTable(const double point[3], double s1, double c1, double s2, double c2,
+                        double out[3]);
 // Turns a point by the table turn of tool centre point control (TcpTable pairs).
 void RotatePointAboutTableCentre(double point[3]);
 // Fills TcpTable when tool centre point control starts, from the program angles (deg).

@@ -20,18 +20,6 @@ void ReadWorkOffsetEntry(int index, double out[5]) {
     }
 }
 
-// Plain turn in axis 2's plane about the centre point (p2, q2 only).
-void TurnAboutSecondAxisThrough(const double point[3], const double centre[3], double c, double s,
-                                double out[3]) {
-    const RotaryAxisFrame& f2 = CurrentMachine.rotary[1];
-    double d[3];
-    Vec3Sub(point, centre, d);
-    RotateInAxisPlane(d, d, c, s, f2.axis, f2.planeP, f2.planeQ);
-    out[f2.axis] = point[f2.axis];
-    out[f2.planeP] = d[f2.planeP] + centre[f2.planeP];
-    out[f2.planeQ] = d[f2.planeQ] + centre[f2.planeQ];
-}
-
 }  // namespace
 
 void RotateAboutFirstRotaryAxis(const double point[3], double c, double s, double out[3]) {
@@ -54,13 +42,10 @@ void RotateAboutSecondRotaryAxis(const double point[3], double c, double s, doub
 void BuildOrientationMatrix(const MotionPosition& position, double origin[3], double matrix[9],
                             double scale, double scaled[9]) {
     const MachineGeometry& m = CurrentMachine;
-    const double* tp = m.tablePosition;
-    const double* to = m.tableOffset;
-    const RotaryAxisFrame& f2 = m.rotary[1];
     const double a1 = position.axis[3], a2 = position.axis[4];
     double s1, c1, s2, c2;
     SinCosDegrees(a1, m.rotary[0].sign, &s1, &c1);
-    SinCosDegrees(a2, f2.sign, &s2, &c2);
+    SinCosDegrees(a2, m.rotary[1].sign, &s2, &c2);
     for (int i = 0; i < 9; ++i) {
         matrix[i] = (i % 4 == 0) ? 1.0 : 0.0;
     }
@@ -68,21 +53,13 @@ void BuildOrientationMatrix(const MotionPosition& position, double origin[3], do
         origin[i] = position.axis[i];
     }
     if (m.rotaryType == 2 && (a1 != 0 || a2 != 0)) {
-        double d[3];
-        Vec3Sub(position.axis, tp, d);
-        RotateAboutFirstRotaryAxis(d, c1, s1, d);
-        d[f2.planeP] -= to[f2.planeP];
-        d[f2.planeQ] -= to[f2.planeQ];
-        RotateAboutSecondRotaryAxis(d, c2, s2, d);
-        d[f2.planeP] += to[f2.planeP];
-        d[f2.planeQ] += to[f2.planeQ];
-        Vec3Add(d, tp, origin);
+        TurnPointWithTable(position.axis, s1, c1, s2, c2, origin);
         for (int r = 0; r < 3; ++r) {
             RotateAboutFirstRotaryAxis(matrix + 3 * r, c1, s1, matrix + 3 * r);
             RotateAboutSecondRotaryAxis(matrix + 3 * r, c2, s2, matrix + 3 * r);
         }
     } else if (m.rotaryType == 3 && a2 != 0) {
-        TurnAboutSecondAxisThrough(origin, tp, c2, s2, origin);
+        TurnPointWithTable(origin, s1, c1, s2, c2, origin);
         for (int r = 0; r < 3; ++r) {
             RotateAboutSecondRotaryAxis(matrix + 3 * r, c2, s2, matrix + 3 * r);
         }
@@ -150,7 +127,7 @@ void ConvertMachineToWorkPosition(const double point[3], double out[3]) {
             RotateAboutFirstRotaryAxis(d, pose.cos1, -pose.sin1, d);
             Vec3Add(d, m.tablePosition, r);
         } else if (m.rotaryType == 3 && a2 != 0) {
-            TurnAboutSecondAxisThrough(point, m.tablePosition, pose.cos2, -pose.sin2, r);
+            TurnPointWithTable(point, pose.sin1, pose.cos1, -pose.sin2, pose.cos2, r);
         }
     }
     if (!SceneFollow.followLinearAxes) {

@@ -23,10 +23,6 @@ bool DistinctAxes(int i, int j, int k) {
     return ValidAxis(i) && ValidAxis(j) && ValidAxis(k) && i != j && j != k && k != i;
 }
 
-double ClampCosine(double c) {
-    return c < -1.0 ? -1.0 : (c > 1.0 ? 1.0 : c);
-}
-
 // The angle (rad) between two unit vectors, negative when the orientation component of their
 // cross product opposes the reference.
 double SignedAngle(double cosine, double component, double reference) {
@@ -67,9 +63,9 @@ int TestPointInTriangle(const double triangle[9], const double p[3]) {
             e[n][i] /= length;
         }
     }
-    const double c01 = ClampCosine(Vec3Dot(e[0], e[1]));
-    const double c12 = ClampCosine(Vec3Dot(e[1], e[2]));
-    const double c20 = ClampCosine(Vec3Dot(e[2], e[0]));
+    const double c01 = ClampToUnitRange(Vec3Dot(e[0], e[1]));
+    const double c12 = ClampToUnitRange(Vec3Dot(e[1], e[2]));
+    const double c20 = ClampToUnitRange(Vec3Dot(e[2], e[0]));
     if (c01 < kEdgeCosine || c12 < kEdgeCosine || c20 < kEdgeCosine) {
         return 2;
     }
@@ -112,9 +108,9 @@ int TestPointInTriangleOnAxis(const double triangle[9], const double p[3], int a
         e[n][0] = dj / length;
         e[n][1] = dk / length;
     }
-    const double c01 = ClampCosine(e[0][0] * e[1][0] + e[0][1] * e[1][1]);
-    const double c12 = ClampCosine(e[1][0] * e[2][0] + e[1][1] * e[2][1]);
-    const double c20 = ClampCosine(e[2][0] * e[0][0] + e[2][1] * e[0][1]);
+    const double c01 = ClampToUnitRange(e[0][0] * e[1][0] + e[0][1] * e[1][1]);
+    const double c12 = ClampToUnitRange(e[1][0] * e[2][0] + e[1][1] * e[2][1]);
+    const double c20 = ClampToUnitRange(e[2][0] * e[0][0] + e[2][1] * e[0][1]);
     if (c01 < kEdgeCosine || c12 < kEdgeCosine || c20 < kEdgeCosine) {
         return 2;
     }

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <initializer_list>
 
+#include "geometry/vector_math.h"
+
 namespace mirexa {
 
 namespace {
@@ -111,8 +113,7 @@ void SolveCubic(double a, double b, double c, double d, ComplexNumber roots[3]) 
         roots[2].re = -s - shift;
     } else if (D < 0.0) {
         // Three real roots. Q < 0 here; the cosine argument can leave [-1, 1] by rounding.
-        double cosine = -R / std::sqrt(-(Q * Q * Q));
-        cosine = cosine < -1.0 ? -1.0 : (cosine > 1.0 ? 1.0 : cosine);
+        const double cosine = ClampToUnitRange(-R / std::sqrt(-(Q * Q * Q)));
         const double theta = std::acos(cosine) / 3.0;
         const double k = 2.0 * std::sqrt(-Q);
         roots[0].re = k * std::cos(theta) - shift;

@@ -164,17 +164,33 @@ void ListBoxCorners(const double min[3], const double max[3], double out[24]) {
     }
 }
 
-void TransformBoxBounds(const double min[3], const double max[3], const double shift[3],
-                        double outMin[3], double outMax[3]) {
-    double corners[24];
-    ListBoxCorners(min, max, corners);
+namespace {
+
+void Widen(double value, double* min, double* max) {
+    if (value < *min) {
+        *min = value;
+    }
+    if (value > *max) {
+        *max = value;
+    }
+}
+
+// Whether the swept angle range [lo, hi] (rad) reaches phi within the quadrant tolerance.
+bool ArcRangeReaches(double lo, double hi, double phi) {
+    const double t = kArcQuadrantTolerance;
+    return hi >= phi - t && phi + t >= lo;
+}
+
+// The bounds of count points (3 doubles each), each moved by shift when it is given, starting
+// from 1e12 / -1e12. Gathered in locals so that the outputs may alias the points.
+void BoundPoints(const double* points, int count, const double* shift, double outMin[3],
+                 double outMax[3]) {
     double lo[3] = {1e12, 1e12, 1e12};
     double hi[3] = {-1e12, -1e12, -1e12};
-    for (int n = 0; n < 8; ++n) {
+    for (int n = 0; n < count; ++n) {
         for (int i = 0; i < 3; ++i) {
-            const double c = corners[3 * n + i] + shift[i];
-            lo[i] = c < lo[i] ? c : lo[i];
-            hi[i] = c > hi[i] ? c : hi[i];
+            const double c = points[3 * n + i];
+            Widen(shift != nullptr ? c + shift[i] : c, &lo[i], &hi[i]);
         }
     }
     for (int i = 0; i < 3; ++i) {
@@ -183,20 +199,17 @@ void TransformBoxBounds(const double min[3], const double max[3], const double s
     }
 }
 
+}  // namespace
+
+void TransformBoxBounds(const double min[3], const double max[3], const double shift[3],
+                        double outMin[3], double outMax[3]) {
+    double corners[24];
+    ListBoxCorners(min, max, corners);
+    BoundPoints(corners, 8, shift, outMin, outMax);
+}
+
 void ComputeBoxBounds(const double triangle[9], double outMin[3], double outMax[3]) {
-    double lo[3] = {1e12, 1e12, 1e12};
-    double hi[3] = {-1e12, -1e12, -1e12};
-    for (int n = 0; n < 3; ++n) {
-        for (int i = 0; i < 3; ++i) {
-            const double c = triangle[3 * n + i];
-            lo[i] = c < lo[i] ? c : lo[i];
-            hi[i] = c > hi[i] ? c : hi[i];
-        }
-    }
-    for (int i = 0; i < 3; ++i) {
-        outMin[i] = lo[i];
-        outMax[i] = hi[i];
-    }
+    BoundPoints(triangle, 3, nullptr, outMin, outMax);
 }
 
 int OffsetPointAlongDirection(const double p0[3], const double u[3], const double v[3],
@@ -217,25 +230,6 @@ int OffsetPointAlongDirection(const double p0[3], const double u[3], const doubl
     out[2] = result[2];
     return 1;
 }
-
-namespace {
-
-// Whether the swept angle range [lo, hi] (rad) reaches phi within the quadrant tolerance.
-bool ArcRangeReaches(double lo, double hi, double phi) {
-    const double t = kArcQuadrantTolerance;
-    return hi >= phi - t && phi + t >= lo;
-}
-
-void Widen(double value, double* min, double* max) {
-    if (value < *min) {
-        *min = value;
-    }
-    if (value > *max) {
-        *max = value;
-    }
-}
-
-}  // namespace
 
 void ExtendBoxByArc(int u, int v, int w, int direction, const double start[3], const double end[3],
                     const double centre[3], double radius, double sweep, double min[3],
@@ -268,9 +262,7 @@ void ExtendBoxByArc(int u, int v, int w, int direction, const double start[3], c
     if (!(length >= 0.001)) {
         return;
     }
-    double cosine = du / length;
-    cosine = cosine < -1.0 ? -1.0 : (cosine > 1.0 ? 1.0 : cosine);
-    double theta = std::acos(cosine);
+    double theta = std::acos(ClampToUnitRange(du / length));
     if (dv < 0.0) {
         theta = twoPi - theta;
     }

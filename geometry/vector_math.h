@@ -26,6 +26,12 @@ void InvertMatrix3(const double m[9], double out[9]);
 
 // --- Angles --------------------------------------------------------------------------------
 
+// x limited to [-1, 1], so that a cosine pushed past a bound by rounding stays a valid acos
+// argument. A NaN stays NaN.
+inline double ClampToUnitRange(double x) {
+    return x < -1.0 ? -1.0 : (x > 1.0 ? 1.0 : x);
+}
+
 // Sine and cosine of sign * angle (degrees), exact at every integer multiple of 90 degrees
 // (0, +-1; never a negative zero).
 void SinCosDegrees(double angle, int sign, double* outSin, double* outCos);

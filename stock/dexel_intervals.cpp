@@ -73,7 +73,11 @@ struct EndList {
         return stamps != nullptr ? stamps[at] : 0;
     }
     void Copy(int32_t from, int32_t to) const {
-        Set(to, ends[from], Flag(from), Stamp(from));
+        ends[to] = ends[from];
+        if (flags != nullptr) {
+            flags[to] = flags[from];
+            stamps[to] = stamps[from];
+        }
     }
     // Moves entries [from, from + n) to [to, to + n); the ranges may overlap.
     void Move(int32_t from, int32_t to, int32_t n) const {
@@ -87,6 +91,11 @@ struct EndList {
         }
     }
 };
+
+// Entries the walk reads: a count below 2 reads none, an odd count drops its last end.
+int32_t WalkedCount(int32_t count) {
+    return count < 2 ? 0 : (count & ~1);
+}
 
 // Whether the walk below would lengthen the list: it does so at the first segment that
 // strictly contains the interval, unless the narrow-cut rule keeps one side.
@@ -110,7 +119,7 @@ int SubtractWalk(const EndList& list, int32_t* count, int32_t capacity, double l
     if (*count > capacity) {
         return kDexelIntervalNoRoom;
     }
-    const int32_t n = *count < 2 ? 0 : (*count & ~1);
+    const int32_t n = WalkedCount(*count);
     // Room for a split, counted in 64 bits so that n + 2 cannot wrap.
     if (int64_t{n} + 2 > capacity && SubtractionGrows(list.ends, n, lo, hi, cut)) {
         return kDexelIntervalNoRoom;
@@ -125,9 +134,11 @@ int SubtractWalk(const EndList& list, int32_t* count, int32_t capacity, double l
         const double a = e[r];
         const double b = e[r + 1];
         if (a >= hi || lo >= b) {
-            // Untouched (touching at one point included).
+            // Untouched (touching at one point included). w <= r - 2 when they differ, so the
+            // two entries never overlap their new place.
             if (w != r) {
-                list.Move(r, w, 2);
+                list.Copy(r, w);
+                list.Copy(r + 1, w + 1);
             }
             w += 2;
             continue;
@@ -201,7 +212,7 @@ int CutDexelInterval(double* ends, uint8_t* flags, int32_t* lineStamps, int32_t*
                      int32_t removedCapacity, const double cut[2], const uint8_t cutFlags[2],
                      const int32_t cutStamps[2]) {
     *removedCount = 0;
-    if (removedCapacity < (*count < 2 ? 0 : (*count & ~1))) {
+    if (removedCapacity < WalkedCount(*count)) {
         return kDexelIntervalNoRoom;
     }
     CutContext context;

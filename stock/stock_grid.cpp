@@ -8,7 +8,6 @@
 
 #include "geometry/shared_state.h"
 #include "platform/message_box.h"
-#include "stock/dexel_slot_pointer.h"
 #include "stock/stock_hooks.h"
 
 namespace mirexa {
@@ -58,56 +57,6 @@ std::uint64_t GridBytes(const StockModel& model, int ringSize) {
     return SaturatingAdd(bytes, SaturatingMultiply(r, families));
 }
 
-// Releases the heap blocks of every spilled cell of a family; the counts are left as they are.
-void ReleaseFamilyBlocks(DexelFamily* family) {
-    if (!family->counts) {
-        return;
-    }
-    const std::int64_t capacity = family->capacity;
-    for (std::int64_t cell = 0; cell < family->cellCount; ++cell) {
-        if (family->counts[cell] <= capacity) {
-            continue;
-        }
-        const std::int64_t base = cell * capacity;
-        if (family->ends) {
-            std::free(LoadSlotPointer<double>(family->ends + base));
-        }
-        if (family->flags) {
-            std::free(LoadSlotPointer<std::uint8_t>(family->flags + base));
-        }
-        if (family->lineStamps) {
-            std::free(LoadSlotPointer<std::int32_t>(family->lineStamps + base));
-        }
-    }
-}
-
-// Gives every spilled cell of a freshly copied family its own blocks (the copied pointers
-// still refer to the source slot's blocks).
-void DeepCopySpilledCells(DexelFamily* family) {
-    const std::int64_t capacity = family->capacity;
-    for (std::int64_t cell = 0; cell < family->cellCount; ++cell) {
-        const int count = family->counts[cell];
-        if (count <= capacity) {
-            continue;
-        }
-        const std::int64_t base = cell * capacity;
-        const std::size_t n = static_cast<std::size_t>(count);
-        void* ends = std::malloc(n * sizeof(double));
-        void* stamps = std::malloc(n * sizeof(std::int32_t));
-        void* flags = std::malloc(n);
-        if (!ends || !stamps || !flags) {
-            FailDexelAllocation(n * sizeof(double));
-        }
-        std::memcpy(ends, LoadSlotPointer<double>(family->ends + base), n * sizeof(double));
-        std::memcpy(stamps, LoadSlotPointer<std::int32_t>(family->lineStamps + base),
-                    n * sizeof(std::int32_t));
-        std::memcpy(flags, LoadSlotPointer<std::uint8_t>(family->flags + base), n);
-        StoreSlotPointer(family->ends + base, ends);
-        StoreSlotPointer(family->lineStamps + base, stamps);
-        StoreSlotPointer(family->flags + base, flags);
-    }
-}
-
 void CopyFamilyArrays(const DexelFamily& from, DexelFamily* to) {
     const std::size_t cells = static_cast<std::size_t>(from.cellCount);
     const std::size_t slots = cells * static_cast<std::size_t>(from.capacity);
@@ -115,6 +64,14 @@ void CopyFamilyArrays(const DexelFamily& from, DexelFamily* to) {
     std::memcpy(to->ends, from.ends, slots * sizeof(double));
     std::memcpy(to->flags, from.flags, slots);
     std::memcpy(to->lineStamps, from.lineStamps, slots * sizeof(std::int32_t));
+}
+
+// Forgets the family's four arrays; its capacity and cell count stay.
+void ClearFamilyArrays(DexelFamily* family) {
+    family->counts = nullptr;
+    family->ends = nullptr;
+    family->flags = nullptr;
+    family->lineStamps = nullptr;
 }
 
 void FreeDisplayBlocks(StockDisplayBlocks* blocks) {
@@ -146,10 +103,7 @@ void FreeRingAndNodeTables(StockModel* model) {
     std::free(model->nodesZ);
     model->nodesX = model->nodesY = model->nodesZ = nullptr;
     for (DexelFamily* family : {&model->z, &model->x, &model->y}) {
-        family->counts = nullptr;
-        family->ends = nullptr;
-        family->flags = nullptr;
-        family->lineStamps = nullptr;
+        ClearFamilyArrays(family);
     }
     model->maxCorner = nullptr;
     model->minCorner = nullptr;
@@ -284,8 +238,7 @@ int PartitionStockBlocks(StockModel* model, int bx, int by, int bz) {
         static_cast<std::uint64_t>(cells[0] + cells[1] + cells[2] + 3) * 2 * sizeof(std::int32_t) +
         static_cast<std::uint64_t>(ringSize) * kStockBlockListRow * sizeof(std::int32_t) +
         kStockBlockListRow;
-    const std::uint64_t available = GetStockAvailableMemory();
-    if (available != 0 && tableBytes > available) {
+    if (!FitsAvailableStockMemory(tableBytes)) {
         return kStockBlocksMemoryError;
     }
     std::int64_t size[3] = {bx < 1 ? 1 : bx, by < 1 ? 1 : by, bz < 1 ? 1 : bz};
@@ -359,8 +312,7 @@ int AllocStockModel(StockModel* model) {
     }
     FreeRingAndNodeTables(model);
     const int ringSize = model->undo.size;
-    const std::uint64_t available = GetStockAvailableMemory();
-    if (available != 0 && GridBytes(*model, ringSize) > available) {
+    if (!FitsAvailableStockMemory(GridBytes(*model, ringSize))) {
         return -1;
     }
     model->undo.slots =
@@ -449,7 +401,7 @@ void PushStockUndo(StockModel* model) {
     StockUndoSlot& source = ring.slots[from];
     StockUndoSlot& target = ring.slots[to];
     for (int f = 0; f < 3; ++f) {
-        ReleaseFamilyBlocks(SlotFamily(target, f));
+        ReleaseSpilledDexelBlocks(SlotFamily(target, f));
     }
     if (model->blocks.listStates && to < model->blocks.listStateRows &&
         from < model->blocks.listStateRows) {
@@ -466,7 +418,7 @@ void PushStockUndo(StockModel* model) {
     ring.currentSlot = to;
     SelectStockUndoSlot(model);
     for (int f = 0; f < 3; ++f) {
-        DeepCopySpilledCells(SlotFamily(target, f));
+        CopySpilledDexelBlocks(SlotFamily(target, f));
     }
 }
 
@@ -489,7 +441,7 @@ std::uint64_t GetStockMemorySize(const StockModel& model) {
         for (int f = 0; f < 3; ++f) {
             const DexelFamily& family = *SlotFamily(model.undo.slots[s], f);
             for (std::int64_t cell = 0; cell < family.cellCount; ++cell) {
-                if (family.counts[cell] > kDexelInlineCapacity) {
+                if (family.counts[cell] > family.capacity) {
                     bytes += kBytesPerEnd * static_cast<std::uint64_t>(family.counts[cell]);
                 }
             }
@@ -502,15 +454,12 @@ void FreeDexelArrays(DexelFamily* family) {
     if (!family) {
         return;
     }
-    ReleaseFamilyBlocks(family);
+    ReleaseSpilledDexelBlocks(family);
     std::free(family->counts);
     std::free(family->ends);
     std::free(family->flags);
     std::free(family->lineStamps);
-    family->counts = nullptr;
-    family->ends = nullptr;
-    family->flags = nullptr;
-    family->lineStamps = nullptr;
+    ClearFamilyArrays(family);
 }
 
 void FreeStockModel(StockModel* model) {

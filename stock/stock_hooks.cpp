@@ -29,4 +29,9 @@ std::uint64_t GetStockAvailableMemory() {
     return GetAvailableMemoryBytes();
 }
 
+bool FitsAvailableStockMemory(std::uint64_t bytes) {
+    const std::uint64_t available = GetStockAvailableMemory();
+    return available == 0 || bytes <= available;
+}
+
 }  // namespace mirexa

@@ -32,5 +32,8 @@ void* AllocateStockArray(std::uint64_t count, std::uint64_t size);
 
 // Bytes available for a new grid (through the hook when set); 0 when unknown.
 std::uint64_t GetStockAvailableMemory();
+// The memory check made before a grid, ring or table is allocated: true when the bytes fit
+// what GetStockAvailableMemory reports, or when that is unknown.
+bool FitsAvailableStockMemory(std::uint64_t bytes);
 
 }  // namespace mirexa

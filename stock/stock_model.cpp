@@ -33,17 +33,19 @@ T* AllocateCellBlock(int n) {
     return static_cast<T*>(block);
 }
 
+// Where a cell's values in one array lie: its inline slot, or the heap block whose pointer the
+// slot holds when the count exceeds the capacity. T may be const.
 template <class T>
-const T* CellValues(std::int64_t cell, int capacity, const std::int32_t* counts, const T* array) {
-    const T* slot = array + cell * static_cast<std::int64_t>(capacity);
-    return counts[cell] > capacity ? LoadSlotPointer<const T>(slot) : slot;
+T* CellStorage(std::int64_t cell, std::int64_t capacity, std::int32_t count, T* array) {
+    T* slot = array + cell * capacity;
+    return count > capacity ? LoadSlotPointer<T>(slot) : slot;
 }
 
 template <class T>
 void CopyCellValues(std::int64_t cell, int capacity, const std::int32_t* counts, const T* array,
                     T* out, int count) {
     if (count >= 1 && out) {
-        std::memmove(out, CellValues(cell, capacity, counts, array),
+        std::memmove(out, CellStorage(cell, capacity, counts[cell], array),
                      static_cast<std::size_t>(count) * sizeof(T));
     }
 }
@@ -58,30 +60,18 @@ void ForEveryFlagByte(StockModel* model, Visit visit) {
         if (!family->counts || !family->flags) {
             continue;
         }
-        const std::int64_t capacity = family->capacity;
         for (std::int64_t cell = 0; cell < family->cellCount; ++cell) {
             int count = family->counts[cell];
             if (count < 1) {
                 continue;
             }
-            std::uint8_t* slot = family->flags + cell * capacity;
-            std::uint8_t* bytes = count > capacity ? LoadSlotPointer<std::uint8_t>(slot) : slot;
+            std::uint8_t* bytes = CellStorage(cell, family->capacity, count, family->flags);
             for (int i = 0; i < count; ++i) {
                 bytes[i] = visit(bytes[i]);
             }
         }
     }
 }
-
-}  // namespace
-
-void FailDexelAllocation(std::size_t bytes) {
-    std::fprintf(stderr, "mirexa: out of memory: a dexel block of %zu bytes\n", bytes);
-    std::fflush(stderr);
-    std::_Exit(EXIT_FAILURE);
-}
-
-namespace {
 
 // Copies n ends, flags and stamps; the source may overlap the destination.
 void MoveCellValues(double* ends, std::uint8_t* flags, std::int32_t* stamps,
@@ -112,6 +102,15 @@ CellBlocks CopyToNewCellBlocks(const double* sourceEnds, const std::uint8_t* sou
     return blocks;
 }
 
+CellBlocks LoadCellBlocks(const double* endSlot, const std::uint8_t* flagSlot,
+                          const std::int32_t* stampSlot) {
+    CellBlocks blocks;
+    blocks.ends = LoadSlotPointer<double>(endSlot);
+    blocks.flags = LoadSlotPointer<std::uint8_t>(flagSlot);
+    blocks.stamps = LoadSlotPointer<std::int32_t>(stampSlot);
+    return blocks;
+}
+
 void StoreCellBlocks(double* endSlot, std::uint8_t* flagSlot, std::int32_t* stampSlot,
                      const CellBlocks& blocks) {
     StoreSlotPointer(endSlot, blocks.ends);
@@ -120,6 +119,12 @@ void StoreCellBlocks(double* endSlot, std::uint8_t* flagSlot, std::int32_t* stam
 }
 
 }  // namespace
+
+void FailDexelAllocation(std::size_t bytes) {
+    std::fprintf(stderr, "mirexa: out of memory: a dexel block of %zu bytes\n", bytes);
+    std::fflush(stderr);
+    std::_Exit(EXIT_FAILURE);
+}
 
 void SetDexelCell(std::int64_t cell, int capacity, std::int32_t* counts, double* ends,
                   std::uint8_t* flags, std::int32_t* lineStamps, const double* sourceEnds,
@@ -138,10 +143,7 @@ void SetDexelCell(std::int64_t cell, int capacity, std::int32_t* counts, double*
     const int old = counts[cell];
 
     if (old > capacity) {
-        CellBlocks oldBlocks;
-        oldBlocks.ends = LoadSlotPointer<double>(endSlot);
-        oldBlocks.flags = LoadSlotPointer<std::uint8_t>(flagSlot);
-        oldBlocks.stamps = LoadSlotPointer<std::int32_t>(stampSlot);
+        const CellBlocks oldBlocks = LoadCellBlocks(endSlot, flagSlot, stampSlot);
         if (n > capacity && n == old) {
             MoveCellValues(oldBlocks.ends, oldBlocks.flags, oldBlocks.stamps, sourceEnds,
                            sourceFlags, sourceStamps, nEnds);
@@ -167,6 +169,45 @@ void SetDexelCell(std::int64_t cell, int capacity, std::int32_t* counts, double*
         MoveCellValues(endSlot, flagSlot, stampSlot, sourceEnds, sourceFlags, sourceStamps, nEnds);
     }
     counts[cell] = n;
+}
+
+void ReleaseSpilledDexelBlocks(DexelFamily* family) {
+    if (!family->counts) {
+        return;
+    }
+    const std::int64_t capacity = family->capacity;
+    for (std::int64_t cell = 0; cell < family->cellCount; ++cell) {
+        if (family->counts[cell] <= capacity) {
+            continue;
+        }
+        const std::int64_t base = cell * capacity;
+        if (family->ends) {
+            std::free(LoadSlotPointer<double>(family->ends + base));
+        }
+        if (family->flags) {
+            std::free(LoadSlotPointer<std::uint8_t>(family->flags + base));
+        }
+        if (family->lineStamps) {
+            std::free(LoadSlotPointer<std::int32_t>(family->lineStamps + base));
+        }
+    }
+}
+
+void CopySpilledDexelBlocks(DexelFamily* family) {
+    const std::int64_t capacity = family->capacity;
+    for (std::int64_t cell = 0; cell < family->cellCount; ++cell) {
+        const int count = family->counts[cell];
+        if (count <= capacity) {
+            continue;
+        }
+        const std::int64_t base = cell * capacity;
+        double* endSlot = family->ends + base;
+        std::uint8_t* flagSlot = family->flags + base;
+        std::int32_t* stampSlot = family->lineStamps + base;
+        const CellBlocks shared = LoadCellBlocks(endSlot, flagSlot, stampSlot);
+        StoreCellBlocks(endSlot, flagSlot, stampSlot,
+                        CopyToNewCellBlocks(shared.ends, shared.flags, shared.stamps, count));
+    }
 }
 
 void ReleaseDexelCellBlocks(std::int64_t cell, int capacity, std::int32_t* counts, double* ends,
@@ -195,17 +236,17 @@ void SetDexelCellByAxis(StockModel* model, int axis, int i1, int i2, const doubl
 
 const double* DexelCellEnds(std::int64_t cell, int capacity, const std::int32_t* counts,
                             const double* ends) {
-    return CellValues(cell, capacity, counts, ends);
+    return CellStorage(cell, capacity, counts[cell], ends);
 }
 
 const std::uint8_t* DexelCellFlags(std::int64_t cell, int capacity, const std::int32_t* counts,
                                    const std::uint8_t* flags) {
-    return CellValues(cell, capacity, counts, flags);
+    return CellStorage(cell, capacity, counts[cell], flags);
 }
 
 const std::int32_t* DexelCellStamps(std::int64_t cell, int capacity, const std::int32_t* counts,
                                     const std::int32_t* lineStamps) {
-    return CellValues(cell, capacity, counts, lineStamps);
+    return CellStorage(cell, capacity, counts[cell], lineStamps);
 }
 
 void GetDexelCell(std::int64_t cell, int capacity, const std::int32_t* counts, const double* ends,
@@ -244,9 +285,8 @@ void SetDexelCellFlags(std::int64_t cell, int capacity, const std::int32_t* coun
     if (count < 1) {
         return;
     }
-    std::uint8_t* slot = flags + cell * static_cast<std::int64_t>(capacity);
-    std::uint8_t* bytes = count > capacity ? LoadSlotPointer<std::uint8_t>(slot) : slot;
-    std::memmove(bytes, sourceFlags, static_cast<std::size_t>(count));
+    std::memmove(CellStorage(cell, capacity, count, flags), sourceFlags,
+                 static_cast<std::size_t>(count));
 }
 
 void GetDexelCellFlags(std::int64_t cell, int capacity, const std::int32_t* counts,
@@ -324,13 +364,11 @@ void SnapshotStockFlags(const StockModel& model, DexelFlagCopies* copies) {
             }
             int count = family.counts[cell];
             if (count > capacity) {
-                void* block = std::calloc(static_cast<std::size_t>(count), 1);
-                if (!block) {
-                    FailDexelAllocation(static_cast<std::size_t>(count));
-                }
-                StoreSlotPointer(slot, block);
-            } else if (count >= 1) {
-                std::memset(slot, 0, static_cast<std::size_t>(count));
+                StoreSlotPointer(slot, AllocateCellBlock<std::uint8_t>(count));
+            }
+            if (count >= 1) {
+                std::memset(CellStorage(cell, capacity, count, marks), 0,
+                            static_cast<std::size_t>(count));
             }
             recorded[cell] = count < 0 ? 0 : count;
         }
@@ -375,7 +413,7 @@ void GetStockExtent(const StockModel& model, double outMin[3], double outMax[3])
             if (count < 1) {
                 continue;
             }
-            const double* ends = CellValues(cell, family.capacity, family.counts, family.ends);
+            const double* ends = CellStorage(cell, family.capacity, count, family.ends);
             if (ends[0] < outMin[a]) {
                 outMin[a] = ends[0];
             }

@@ -183,6 +183,13 @@ const std::uint8_t* DexelCellFlags(std::int64_t cell, int capacity, const std::i
 const std::int32_t* DexelCellStamps(std::int64_t cell, int capacity, const std::int32_t* counts,
                                     const std::int32_t* lineStamps);
 
+// Releases the heap blocks of every spilled cell of the family (skipping arrays that are null);
+// the counts are left as they are.
+void ReleaseSpilledDexelBlocks(DexelFamily* family);
+// Gives every spilled cell of the family its own copy of the heap blocks its slots point at:
+// after the family's arrays were copied from another family, both would share them.
+void CopySpilledDexelBlocks(DexelFamily* family);
+
 // Releases the cell's heap blocks (if any) and makes it empty.
 void ReleaseDexelCellBlocks(std::int64_t cell, int capacity, std::int32_t* counts, double* ends,
                             std::uint8_t* flags, std::int32_t* lineStamps);
