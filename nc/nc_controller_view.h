@@ -36,6 +36,16 @@ struct NcOffsetMemoryView {
     int memoryType = 3;            // 1 A, 2 B, 3 C
 };
 
+// The current tool as the length offsets read it (mm).
+struct NcCurrentToolView {
+    int number = {};
+    int type = {};                   // 1 BALL, 4 TAPERBALL have a ball radius
+    double cornerRadius = {};        // the ball radius of ball tools
+    double cornerCentreHeight = {};  // F-centre
+    double length = {};              // LENGTH value
+    double arborTop = {};            // top of the tool profile
+};
+
 struct NcControllerView {
     // Dialect.
     int dialect = kDialectNormal;
@@ -106,6 +116,8 @@ struct NcControllerView {
 
     // Machine and tools file.
     int rotaryType = {};
+    double machineFixedLength = {};  // mm, the machine's fixed length value
+    NcCurrentToolView currentTool = {};
     int directToolDigits = {};  // > 0: T carries tool and offset number with this many digits
     double toolHolderOffset = {};
     int toolBasePoint = {};  // settings: 0 BOTTOM .. 4 ARBOR-TOP
