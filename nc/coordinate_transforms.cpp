@@ -110,11 +110,9 @@ void BeginCoordinateRotation(int centreFromWords) {
     }
     t.transformState = 1;
     t.pendingRotation = {};
-    MotionRecord& m = CurrentMotion;
+    // The block's own end stays where it is: the G68 block makes no move.
+    const MotionRecord& m = CurrentMotion;
     for (int i = 0; i < 3; ++i) {
-        if (centreFromWords) {
-            m.end.axis[i] = 0.0;
-        }
         t.pendingRotation.centre[i] = centreFromWords ? 0.0 : m.end.axis[i];
     }
 }

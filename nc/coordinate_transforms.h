@@ -27,8 +27,9 @@ void ScalePlanePoint(const PlaneAxes& axes, const double point[5], double out[3]
 void RotatePointInPlane(double point[], const PlaneAxes& axes, double c, double s,
                         const double centre[3], int threeD);
 
-// G68 at its word: opens the programming of a new rotation level; centreFromWords when the rest
-// of the block holds I, J or K (the centre and the block end's X, Y, Z become 0).
+// G68 at its word: opens the programming of a new rotation level about the current end, or
+// about the origin when the rest of the block holds I, J or K (centreFromWords). The G68 block
+// itself makes no move.
 void BeginCoordinateRotation(int centreFromWords);
 // At the end of a G68 block: completes the level (default angle, axes by kind, exact sine and
 // cosine at multiples of 90 deg) while fewer than two levels exist.

@@ -46,6 +46,12 @@ struct NcCurrentToolView {
     double arborTop = {};            // top of the tool profile
 };
 
+// An M code that makes the simulation wait for a file to appear.
+struct NcWaitMCode {
+    int mCode = {};
+    std::string fileName;
+};
+
 struct NcControllerView {
     // Dialect.
     int dialect = kDialectNormal;
@@ -68,6 +74,15 @@ struct NcControllerView {
     int blockSkipAny = {};
     char endOfRecordChar = ' ';  // a line starting with it starts and ends the program; blank: none
     int runTypeMemory = {};      // 1: the program runs from its in-memory copy
+
+    // Code strings matched in a line before its letters: lathe on/off for the two turning
+    // switches, cut on/off for the cutting switch (empty: none); and the wait M codes.
+    std::string latheOnCode[2];
+    std::string latheOffCode[2];
+    std::string cutOnCode;
+    std::string cutOffCode;
+    int cuttingEnabledAtReset = 1;
+    std::vector<NcWaitMCode> waitMCodes;
 
     // Checks.
     double radiusTolerance = 1000000.0;  // mm, arc start and end radius may differ below this
@@ -117,6 +132,8 @@ struct NcControllerView {
     // Machine and tools file.
     int rotaryType = {};
     double machineFixedLength = {};  // mm, the machine's fixed length value
+    int magazineCount = 200;         // tools 1..magazineCount exist
+    int toolChangeRouteSteps = {};   // 0: no tool-change route
     NcCurrentToolView currentTool = {};
     int directToolDigits = {};  // > 0: T carries tool and offset number with this many digits
     double toolHolderOffset = {};

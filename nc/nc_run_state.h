@@ -103,14 +103,22 @@ struct NcBlockState {
     int centreWordSeen = {};
     int centreSource = {};  // 1 I/J/K, 2 R
     double radiusWord = {};
-    int dataSetting = {};           // G10
-    int dataSettingKind = {};       // L
-    int dataSettingEntry = -1;      // P
-    int scalingBlock = {};          // G51
-    int mirrorBlock = {};           // G51.1 (1) or G50.1 (-1)
-    int rotationBlock = {};         // G68
-    int rotationWord[3] = {};       // I, J, K seen in a G68 block
-    int tiltedPlaneBlock = {};      // G68.2
+    int dataSetting = {};       // G10
+    int dataSettingKind = {};   // L
+    int dataSettingEntry = -1;  // P
+    double dataValue[5] = {};   // axis words of a G10 block, applied at its end
+    int dataNamed[5] = {};
+    double dataRadius = {};  // R of a G10 block
+    int dataRadiusSeen = {};
+    int subprogramCall = {};    // 98 or 198 after M98 / M198: a following P calls
+    int scalingBlock = {};      // G51
+    int mirrorBlock = {};       // G51.1 (1) or G50.1 (-1)
+    int rotationBlock = {};     // G68
+    int rotationWord[3] = {};   // I, J, K seen in a G68 block
+    int tiltedPlaneBlock = {};  // G68.2
+    int tiltedSource = {};      // G68.2: M value, the source work offset (54..59)
+    int tiltedTarget = {};      // G68.2: Q value, the target work offset (54..59)
+    int tiltedRotaryGiven[2] = {};
     int offsetWithTableEntry = -1;  // W of a G8110 block
     int stopScan = {};              // the rest of the line is not read
     int lengthAxisFromWord = {};    // FANUC-C: the next X/Y/Z word chooses the length axis
@@ -151,6 +159,7 @@ struct NcTransformState {
     int firstG92Recorded = {};
     MotionPosition firstG92Position = {};
     int savedWorkOffsetIndex = {};
+    int tiltedPlaneReady = {};  // a G68.2 has set up the plane that G53.1 switches on
 };
 
 // G27 to G30: the intermediate point and the G29 target with their named axes, the kept
@@ -212,8 +221,13 @@ struct NcRunState {
     NcTransformState transforms = {};
     NcReferenceReturn reference = {};
     NcPendingMoves pending = {};
-    MotionPosition programmed = {};  // last programmed value per axis (for incremental words)
-    int compensationPhase = {};      // 0 off, 1 active, 2 cancel pending
+    MotionPosition programmed = {};   // last programmed value per axis (for incremental words)
+    int compensationPhase = {};       // 0 off, 1 active, 2 cancel pending
+    int userSwitch[2] = {};           // turning switches set by the lathe on codes
+    int cuttingEnabled = 1;           // cleared by the cut off code
+    int waitMCode = -1;               // index of the wait M code met in this block, -1 none
+    double toolVector[2] = {};        // first two tool-vector components of the move
+    double orientationAngle[2] = {};  // first two orientation angles of the move (rad)
     int dataCheckActive = {};
     int pluginToolSupplied = {};
 };
