@@ -538,12 +538,17 @@ void BlockScanner::HandleG54(int number, int decimal) {
         entry = p + 6;
     } else if (number == 54 && decimal == 1) {
         // G54.1 without P counts only when the ".1" stands directly before the next word.
-        entry = (i == cursor_) ? 7 : 1;
+        const char before = At(cursor_ - 1);
+        entry = (before != ' ' && before != '\t') ? 7 : 1;
     }
     ChangeWorkOffset(entry);
 }
 
 void BlockScanner::HandleM() {
+    int digitsEnd = cursor_;
+    while (At(digitsEnd) >= '0' && At(digitsEnd) <= '9') {
+        ++digitsEnd;
+    }
     const int n = ReadWordInteger(&cursor_, line_);
     NcModalState& modal = NcRun.modal;
     NcBlockState& block = NcRun.block;
@@ -582,8 +587,9 @@ void BlockScanner::HandleM() {
             break;
         case 98:
         case 198:
-            if (At(cursor_) == '<' && NcController.dialect == kDialectNormal) {
+            if (At(digitsEnd) == '<' && NcController.dialect == kDialectNormal) {
                 // M98<NAME>: the name begins with a letter and ends before ">".
+                cursor_ = digitsEnd;
                 const char* name = line_ + cursor_ + 1;
                 const char* close = std::strchr(name, '>');
                 const bool letter =

@@ -141,6 +141,7 @@ void HandOutFinalReferenceLeg() {
             if (r.g29Named[i]) {
                 m.end.axis[i] = r.g29Target.axis[i];
                 r.keptPosition.axis[i] = r.g29Target.axis[i];
+                NcRun.programmed.axis[i] = m.end.axis[i];
             }
         }
         r.phase = 0;
@@ -162,6 +163,7 @@ void HandOutFinalReferenceLeg() {
             m.end.axis[k] -= CurrentToolValues.lengthOffset;
             r.keptPosition.axis[k] -= CurrentToolValues.lengthOffset;
         }
+        NcRun.programmed = m.end;
         r.phase = 0;
         modal.referenceReturnMode = 0;
         return;
@@ -179,6 +181,7 @@ void HandOutFinalReferenceLeg() {
             m.end.axis[i] = r.keptPosition.axis[i];
         }
     }
+    NcRun.programmed = m.end;
 }
 
 // 1 when the line starts with the end-of-record character, or with a blank and then it.
@@ -216,6 +219,7 @@ void RequestReferenceReturn() {
             r.keptPosition.axis[i] = m.end.axis[i];
         }
     }
+    NcRun.programmed = m.end;
 }
 
 void InterpretReadBlock() {

@@ -23,12 +23,25 @@ std::string Number(double v) {
     return text;
 }
 
+// The line of the move in its own file: the main file's line number, a subprogram's line in the
+// NC file when it runs from memory, or "<name>:<line>" in a subprogram file.
+std::string SourceLine() {
+    const int depth = Subprograms.depth;
+    if (depth == 0) {
+        return std::to_string(NcLine.mainLineNumber);
+    }
+    if (Subprograms.fromMemory[depth - 1]) {
+        return std::to_string(NcLine.subprogramLineNumber);
+    }
+    return std::string(Subprograms.name[depth - 1]) + ":" +
+           std::to_string(Subprograms.lineCounter[depth - 1]);
+}
+
 }  // namespace
 
 std::string FormatMoveLine() {
     const MotionRecord& m = CurrentMotion;
-    std::string line =
-        std::to_string(NcLine.displayedLineNumber) + " G" + std::to_string(m.motionType);
+    std::string line = SourceLine() + " G" + std::to_string(m.motionType);
     static const char* const kNames[5] = {" X", " Y", " Z", " A", " B"};
     for (int i = 0; i < 5; ++i) {
         line += kNames[i] + Number(m.lastPosition.axis[i]);

@@ -7,7 +7,9 @@
 
 namespace mirexa::testing {
 
-// One line per move handed out with motion: the displayed line number, the motion type, the last
+// One line per move handed out with motion: the source line (the main file's line, a subprogram's
+// line in the NC file when it runs from memory, "<name>:<line>" in a subprogram file), the
+// motion type, the last
 // position (X Y Z and the two rotary axes), for arcs the transformed centre and the sweep, and
 // the feed, all at %.4f. The run ends with a line "END state <s> error <e>"; a program whose start
 // character never appeared ends with error 3, as the data check reports it.
