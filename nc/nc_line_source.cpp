@@ -8,6 +8,7 @@
 #include "geometry/machine_kinematics.h"
 #include "geometry/progress.h"
 #include "geometry/shared_state.h"
+#include "geometry/ui_hooks.h"
 #include "nc/nc_controller_view.h"
 #include "nc/nc_run_state.h"
 #include "nc/nc_words.h"
@@ -339,11 +340,35 @@ void ApplyReplaceTable(int* length, char* line, int capacity) {
     *length = kept;
 }
 
-void FreeNcProgramText() {
+void FreeNcProgramIndex() {
     ProgramIndex = NcProgramIndex{};
     for (int i = 0; i < kSubprogramDepthMax; ++i) {
         Subprograms.fromMemory[i] = 0;
     }
+}
+
+namespace {
+
+std::int64_t HeldProgramLineCount() {
+    return ProgramIndex.text.empty() ? 0 : ProgramIndex.lineCount;
+}
+
+std::int64_t HeldSubprogramLength() {
+    const int depth = Subprograms.depth;
+    if (depth == 0 || !Subprograms.fromMemory[depth - 1]) {
+        return -1;
+    }
+    const int entry = Subprograms.entry[depth - 1];
+    return (entry >= 0 && entry < ProgramIndex.count)
+               ? ProgramIndex.length[static_cast<size_t>(entry)]
+               : -1;
+}
+
+}  // namespace
+
+void InstallNcProgressHooks() {
+    UiHooks.heldProgramLineCount = HeldProgramLineCount;
+    UiHooks.heldSubprogramLength = HeldSubprogramLength;
 }
 
 int LoadNcProgramIndex(const std::string& path) {
@@ -354,7 +379,7 @@ int LoadNcProgramIndex(const std::string& path) {
         path == ProgramIndex.path) {
         return 1;
     }
-    FreeNcProgramText();
+    FreeNcProgramIndex();
     std::FILE* stream = OpenFileStream(path, "rb");
     if (stream == nullptr) {
         return 0;

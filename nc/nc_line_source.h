@@ -102,8 +102,11 @@ int ReadNextNcLine();
 // stored after the replacements, which are not applied again when they are read back. 1 when the
 // index holds the file, 0 when the file cannot be read (the index is then empty).
 int LoadNcProgramIndex(const std::string& path);
-// Frees the in-memory text and its index.
-void FreeNcProgramText();
+// Frees the in-memory text and its index, and the in-memory flags of the subprogram levels.
+void FreeNcProgramIndex();
+// Fills the progress hooks with the held program's line count and the current subprogram
+// level's stored length.
+void InstallNcProgressHooks();
 // Index of the first subprogram with that number, or -1.
 int FindSubprogram(int number);
 

@@ -25,7 +25,7 @@ protected:
     }
     static void Clear() {
         CloseNcProgramSource();
-        FreeNcProgramText();
+        FreeNcProgramIndex();
         NcRun = {};
         NcLine = {};
         Subprograms = {};

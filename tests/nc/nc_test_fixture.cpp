@@ -42,7 +42,7 @@ void NcInterpreterTest::SetUp() {
 
 void NcInterpreterTest::TearDown() {
     CloseNcProgramSource();
-    FreeNcProgramText();
+    FreeNcProgramIndex();
     NcController = {};
     NcRun = {};
     WorkOffsetSource = {};
@@ -50,7 +50,7 @@ void NcInterpreterTest::TearDown() {
 
 void NcInterpreterTest::ClearAll() {
     CloseNcProgramSource();
-    FreeNcProgramText();
+    FreeNcProgramIndex();
     NcController = {};
     NcRun = {};
     NcLine = {};
@@ -80,7 +80,10 @@ void NcInterpreterTest::ClearAll() {
 }
 
 std::string NcInterpreterTest::Trace(const std::string& program, const std::string& name) {
-    const std::string path = dir.Write(name, program);
+    return TraceProgramFile(dir.Write(name, program));
+}
+
+std::string NcInterpreterTest::TraceProgramFile(const std::string& path) {
     return TraceNcProgram(path, ExpectInvariants);
 }
 

@@ -1,0 +1,46 @@
+// Golden move traces: every NC program in tests/data/nc traced from reset to its end must give
+// its .trace file byte for byte. The traces were checked by hand once; the comments of each
+// program say what it shows.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "geometry/scratch_directory.h"
+#include "nc_test_fixture.h"
+#include "tools/move_trace.h"
+
+namespace mirexa {
+namespace {
+
+using GoldenTraceTest = testing::NcInterpreterTest;
+
+std::vector<std::filesystem::path> GoldenPrograms() {
+    std::vector<std::filesystem::path> programs;
+    for (const auto& entry : std::filesystem::directory_iterator(MIREXA_TEST_DATA "/nc")) {
+        if (entry.path().extension() == ".nc") {
+            programs.push_back(entry.path());
+        }
+    }
+    std::sort(programs.begin(), programs.end());
+    return programs;
+}
+
+TEST_F(GoldenTraceTest, EveryProgramGivesItsTrace) {
+    const std::vector<std::filesystem::path> programs = GoldenPrograms();
+    ASSERT_FALSE(programs.empty());
+    for (const std::filesystem::path& program : programs) {
+        SCOPED_TRACE(program.filename().string());
+        ClearAll();
+        std::filesystem::path expectedPath = program;
+        expectedPath.replace_extension(".trace");
+        const std::string expected = testing::ReadWholeFile(expectedPath.string());
+        ASSERT_FALSE(expected.empty()) << "no trace file " << expectedPath;
+        EXPECT_EQ(TraceProgramFile(program.string()), expected);
+    }
+}
+
+}  // namespace
+}  // namespace mirexa
