@@ -968,6 +968,7 @@ void PublishKinematicsModes() {
     k.lastGCode = modal.gCode;
     k.toolCenterControl = modal.toolCenterPointMode;
     k.planeCoordinates = CurrentWorkPlane.active;
+    k.automaticToolOffset = NcController.automaticToolOffset;
 }
 
 void InterpretNcBlock(const char* line) {

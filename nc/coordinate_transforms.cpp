@@ -321,7 +321,9 @@ void SetLengthOffsetForCurrentTool() {
     const NcControllerView& c = NcController;
     const NcCurrentToolView& tool = c.currentTool;
     const int n = tool.number;
-    NcRun.modal.lengthOffsetNumber = n;
+    if (n >= 0 && n < kToolOffsetEntries) {
+        NcRun.modal.lengthOffsetNumber = n;
+    }
     double h = 0.0, wear = 0.0;
     const bool ball = tool.type == 1 || tool.type == 4;
     switch (c.toolBasePoint) {
