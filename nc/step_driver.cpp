@@ -168,17 +168,21 @@ void HandOutFinalReferenceLeg() {
         modal.referenceReturnMode = 0;
         return;
     }
-    // The final leg is given in machine coordinates; the end follows it in work coordinates.
+    // The final leg is given in machine coordinates; the end follows it in work coordinates,
+    // without the tool length that the last position adds again (as the kinematics derives the
+    // end from a machine position).
     r.phase = 2;
     modal.referenceReturnMode = 0;
     KinematicsMode.positionSource = 2;
     m.machineTarget = CurrentMachinePose.machine;
+    const int toolAxis = LengthCompensationApplies() ? ToolAxisIndex() : -1;
     for (int i = 0; i < 5; ++i) {
         if (r.intermediateNamed[i]) {
             const double machine = NcController.referencePoint[index][i];
             m.machineTarget.axis[i] = machine;
             r.keptPosition.axis[i] = machine - WorkOrigin.axis[i];
-            m.end.axis[i] = r.keptPosition.axis[i];
+            m.end.axis[i] =
+                r.keptPosition.axis[i] - (i == toolAxis ? CurrentToolValues.lengthOffset : 0.0);
         }
     }
     NcRun.programmed = m.end;

@@ -123,6 +123,15 @@ TEST_F(StepDriverTest, ReferenceReturns) {
               Move(1, 0, 10, 20, 30, 0) + Move(2, 0, 10, 20, 40, 0) + Move(2, 0, 10, 20, 500, 0) +
                   Move(3, 0, 0, 0, 500, 0) + Move(3, 0, -110, -50, 500, 0) +
                   Move(4, 0, 1, -50, 500, 0) + "END state 2 error 0\n");
+    // Under length compensation the machine target is where the last position ends up.
+    ClearAll();
+    NcController.referencePoint[0][2] = 500.0;
+    NcController.referencePointPresent[0] = 1;
+    hOffset[1] = 100.0f;
+    EXPECT_EQ(Trace("G90 G43 H1 G00 Z30.\nG91 G28 Z0\nG90 G49 Z0\n"),
+              Move(1, 0, 0, 0, 130, 0) + Move(2, 0, 0, 0, 130, 0) + Move(2, 0, 0, 0, 500, 0) +
+                  Move(3, 0, 0, 0, 0, 0) + "END state 2 error 0\n");
+    EXPECT_EQ(NcRun.reference.keptPosition.axis[2], 500.0);
 }
 
 TEST_F(StepDriverTest, MirrorSwapsArcsOnceAndRotationIsExact) {
