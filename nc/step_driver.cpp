@@ -68,12 +68,15 @@ void HandOutToolAxisMove() {
     m.motionType = entry.motionType;
     m.blockHasMotion = 1;
     m.start = m.end;
-    m.end.axis[ToolAxisIndex()] = entry.value;
-    if (++p.toolAxisIndex >= static_cast<int>(p.toolAxisMoves.size())) {
+    const bool last = ++p.toolAxisIndex >= static_cast<int>(p.toolAxisMoves.size());
+    if (last) {
+        // The held change first carries the end into the new work coordinates, in which the
+        // queued value was read.
         ApplyHeldWorkOffsetChange();
         p.toolAxisMoves.clear();
         p.toolAxisIndex = 0;
     }
+    m.end.axis[ToolAxisIndex()] = entry.value;
 }
 
 void HandOutToolVectorChange() {

@@ -150,6 +150,40 @@ TEST_F(StepDriverTest, MirrorSwapsArcsOnceAndRotationIsExact) {
                          Move(9, 1, 5, 1, 0, 100) + "END state 2 error 0\n");
 }
 
+TEST_F(StepDriverTest, MirroredArcFlipsTheCompensationSideOnce) {
+    Trace("G90 G17 G41 D1 G51.1 Y5.\nG02 X10. Y0 R5. F10.\n");
+    EXPECT_EQ(NcRun.modal.compensationSide, -1);
+    EXPECT_EQ(CurrentMotion.motionType, 3);
+    EXPECT_EQ(CurrentMotion.arcMirrorPending, 0);
+    EXPECT_EQ(CurrentMotion.transformedCentre[1], 10.0);
+    // A second finish of the same move swaps nothing again.
+    FinishBlockPosition();
+    EXPECT_EQ(CurrentMotion.motionType, 3);
+    EXPECT_EQ(NcRun.modal.compensationSide, -1);
+}
+
+TEST_F(StepDriverTest, HeldWorkOffsetChangeLandsWithTheLastQueuedMove) {
+    const std::string path = dir.Write("main.nc", "\n");
+    ResetInterpreterState();
+    ASSERT_EQ(OpenNcProgramSource(path), 1);
+    NcPendingMoves& p = NcRun.pending;
+    ASSERT_EQ(PushToolAxisMove(-1.0, 1), 1);
+    ASSERT_EQ(PushToolAxisMove(-2.0, 1), 1);
+    p.workOffsetChangeHeld = 1;
+    p.heldOldOrigin = {{0, 0, 0, 0, 0}};
+    p.heldNewOrigin = {{10, 0, 5, 0, 0}};
+    ComputeNextMove();
+    EXPECT_EQ(WorkOrigin.axis[0], 0.0);  // still the old origin
+    EXPECT_EQ(CurrentMotion.end.axis[2], -1.0);
+    FinishBlockPosition();
+    ComputeNextMove();
+    // The last entry is expressed in the new work coordinates.
+    EXPECT_EQ(WorkOrigin.axis[0], 10.0);
+    EXPECT_EQ(CurrentMotion.end.axis[0], -10.0);
+    EXPECT_EQ(CurrentMotion.end.axis[2], -2.0);
+    EXPECT_EQ(p.workOffsetChangeHeld, 0);
+}
+
 TEST_F(StepDriverTest, LengthCompensationRaisesTheLastPosition) {
     hOffset[1] = 100.0f;
     EXPECT_EQ(Trace("G90 G43 H1 G00 Z5.\nG49 Z5.\n"),
