@@ -311,7 +311,8 @@ void BlockScanner::HandleG() {
     if (g.decimal != 0 && !IsListedDecimal(g.number, g.decimal)) {
         // An unlisted decimal form (G91.1, G90.1, G41.1, G92.1 ...) is an unknown code: it is
         // stored and otherwise ignored, never read as its integer part.
-        modal.gCode = g.decimal > 0 ? g.number * 10 + g.decimal : -1;
+        const bool storable = g.decimal > 0 && g.number >= 0 && g.number < 100000;
+        modal.gCode = storable ? g.number * 10 + g.decimal : -1;
         return;
     }
     const int n = g.number;

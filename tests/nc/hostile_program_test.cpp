@@ -37,7 +37,8 @@ std::string RandomLine(std::mt19937& rng) {
             if (pick(rng) < 30) {
                 line += '-';
             }
-            line += std::to_string(pick(rng) * (pick(rng) < 10 ? 100000007 : 1));
+            line += std::to_string(static_cast<long long>(pick(rng)) *
+                                   (pick(rng) < 10 ? 100000007LL : 1LL));
             if (pick(rng) < 50) {
                 line += "." + std::to_string(pick(rng));
             }
