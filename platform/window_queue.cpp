@@ -17,8 +17,9 @@ namespace {
 std::mutex platformMutex;
 std::condition_variable queueChanged;
 std::unordered_set<PlatformWindow*> liveWindows;
-// Destroyed records are kept (small and few) so that a stale handle never names a new window.
-std::vector<std::unique_ptr<PlatformWindow>> destroyedWindows;
+// Every record ever made, destroyed ones included (small and few), so that a stale handle never
+// names a new window; also the records that threads left behind when they exited.
+std::vector<std::unique_ptr<PlatformWindow>> allWindows;
 
 // The installed observer and the number of calls of it that are running.
 struct ObserverSlot {
@@ -284,7 +285,8 @@ WindowHandle CreatePlatformWindow(const WindowCreateParams& params) {
             record->parent = parent;
             parent->children.push_back(window);
         }
-        liveWindows.insert(record.release());
+        liveWindows.insert(window);
+        allWindows.push_back(std::move(record));
     }
     if (auto hook = GetPlatformBackendHooks().windowCreated) {
         hook(window);
@@ -327,7 +329,6 @@ int DestroyPlatformWindow(WindowHandle window) {
         each->children.clear();
         each->parts.clear();
         each->text.clear();
-        destroyedWindows.emplace_back(each);
     }
     WakeAllMessageQueues();
     return 1;
