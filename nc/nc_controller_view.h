@@ -143,7 +143,13 @@ struct NcControllerView {
 // The values in force. Tests and the trace tool may set fields directly.
 extern NcControllerView NcController;
 
-// Fills NcController from the configuration records after they were read.
+// Fills NcController from the configuration records (settings, tool tables, controller, machine
+// and current tool). The pullers call it before ResetInterpreterState, after the definition
+// files were read.
 void RefreshNcControllerView();
+
+// The 1-based number of the first present tool of the tool tables whose name is exactly
+// name[0, length); 0 when there is none.
+int FindToolByName(const char* name, int length);
 
 }  // namespace mirexa
