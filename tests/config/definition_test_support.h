@@ -1,0 +1,101 @@
+// A fixture for the definition-file tests: a scratch directory for the files, the log written
+// there, fake hooks that record their calls, and every table these readers fill put back to its
+// start values before and after each test.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "config/controller_file.h"
+#include "config/definition_hooks.h"
+#include "config/offset_memory.h"
+#include "config/offset_tables.h"
+#include "geometry/file_paths.h"
+#include "geometry/machine_kinematics.h"
+#include "geometry/program_log.h"
+#include "geometry/scratch_directory.h"
+#include "geometry/shared_state.h"
+#include "platform/message_box.h"
+
+namespace mirexa::testing {
+
+// The hook calls of one test, in order.
+extern std::vector<std::string> HookCalls;
+
+class DefinitionFileTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        savedLocations_ = FileLocations;
+        FileLocations = {};
+        FileLocations.logDirectory = scratch_.At("log");
+        savedHooks_ = DefinitionCallbacks;
+        savedMachine_ = CurrentMachine;
+        savedKinematics_ = KinematicsController;
+        savedMode_ = KinematicsMode;
+        savedAutomatic_ = AutomaticMode.load();
+        ResetTables();
+        HookCalls.clear();
+        InstallRecordingHooks();
+        previousResponder_ = SetMessageBoxResponder([this](const MessageBoxRequest& request) {
+            boxes_.push_back(request);
+            return MBX_IDOK;
+        });
+    }
+    void TearDown() override {
+        SetMessageBoxResponder(previousResponder_);
+        CloseLogFile();
+        ResetTables();
+        DefinitionCallbacks = savedHooks_;
+        CurrentMachine = savedMachine_;
+        KinematicsController = savedKinematics_;
+        KinematicsMode = savedMode_;
+        AutomaticMode = savedAutomatic_;
+        FileLocations = savedLocations_;
+    }
+
+    static void ResetTables() {
+        Controller = ControllerDefinition{};
+        ReplaceTable.clear();
+        OptionalBlockSkipFlags = {};
+        ToolOffsets = ToolOffsetMemory{};
+        for (MotionPosition& entry : WorkOffsetTable) {
+            entry = {};
+        }
+        for (float& feed : FeedMemory) {
+            feed = 0;
+        }
+        for (ReferencePoint& point : ReferencePoints) {
+            point = {};
+        }
+    }
+
+    // Fills every hook with a recorder that appends its name to HookCalls.
+    static void InstallRecordingHooks();
+
+    // Writes a controller file into the scratch directory and reads it.
+    std::string ReadController(const std::string& text, const std::string& name = "test.ctl") {
+        const std::string path = scratch_.Write(name, text);
+        ReadControllerFileAt(path);
+        return path;
+    }
+
+    std::string LogText() const {
+        return ReadWholeFile(scratch_.At("log/mirexa.log"));
+    }
+
+    ScratchDirectory scratch_;
+    std::vector<MessageBoxRequest> boxes_;
+
+private:
+    FileLocationSettings savedLocations_;
+    DefinitionFileHooks savedHooks_;
+    MachineGeometry savedMachine_;
+    KinematicsControllerSettings savedKinematics_;
+    KinematicsModeFlags savedMode_;
+    int savedAutomatic_ = 0;
+    MessageBoxResponder previousResponder_;
+};
+
+}  // namespace mirexa::testing
