@@ -9,9 +9,9 @@
 #include <cstring>
 #include <string_view>
 
+#include "config/config_records.h"
 #include "config/definition_hooks.h"
 #include "config/definition_keywords.h"
-#include "config/definition_settings.h"
 #include "config/offset_memory.h"
 #include "config/offset_tables.h"
 #include "geometry/file_paths.h"
@@ -846,7 +846,7 @@ void ReadControllerFileAt(const std::string& path) {
 }
 
 void ReadControllerFile() {
-    ReadControllerFileAt(GetControllerFilePath());
+    ReadControllerFileAt(DefinitionFiles.controllerFile);
 }
 
 }  // namespace mirexa

@@ -13,9 +13,9 @@
 #include <cstring>
 #include <vector>
 
+#include "config/config_records.h"
 #include "config/controller_file.h"
 #include "config/definition_keywords.h"
-#include "config/definition_settings.h"
 #include "config/offset_tables.h"
 #include "geometry/file_paths.h"
 
@@ -451,7 +451,7 @@ std::string RewriteOffsetMemoryText(std::string_view content, unsigned kinds) {
 }
 
 int UpdateCtlOffsetMemories(unsigned kinds) {
-    std::string path = Controller.path.empty() ? GetControllerFilePath() : Controller.path;
+    std::string path = Controller.path.empty() ? DefinitionFiles.controllerFile : Controller.path;
     std::string actual;
     if (!FindFileIgnoringCase(ConvertPathSeparators(path), &actual)) {
         return kOffsetRewriteNoFile;
