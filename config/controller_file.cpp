@@ -18,6 +18,7 @@
 #include "geometry/machine_kinematics.h"
 #include "geometry/orientation_frames.h"
 #include "geometry/program_log.h"
+#include "geometry/vector_math.h"
 #include "platform/text.h"
 
 namespace mirexa {
@@ -731,6 +732,7 @@ void DeleteWaitFiles() {
 // Hands the values the kinematics reads to its records.
 void PublishControllerToKinematics() {
     const ControllerDefinition& c = Controller;
+    InputIncrements.leastInputIncrement = c.leastInputIncrement;
     KinematicsController.heidenhain = c.dialect.heidenhain;
     KinematicsController.siemens = c.dialect.siemens;
     KinematicsController.mazak = c.dialect.mazak;

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "definition_test_support.h"
+#include "geometry/vector_math.h"
 
 namespace mirexa {
 namespace {
@@ -84,6 +85,7 @@ TEST_F(ControllerFileTest, UnitWordsMatchWholeNumbers) {
     for (const Case& c : cases) {
         ReadController(c.line);
         EXPECT_EQ(Controller.leastInputIncrement, c.increment) << c.line;
+        EXPECT_EQ(InputIncrements.leastInputIncrement, c.increment) << c.line;
         EXPECT_DOUBLE_EQ(Controller.coordinateTolerance, c.tolerance) << c.line;
     }
     ReadController("UNIT(SCALE)=.00001\nUNIT(DEG)=1/1000000\n");

@@ -5,11 +5,15 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
+#include "config/config_records.h"
 #include "config/controller_file.h"
 #include "config/definition_hooks.h"
+#include "config/machine_file.h"
+#include "config/machine_models.h"
 #include "config/offset_memory.h"
 #include "config/offset_tables.h"
 #include "geometry/file_paths.h"
@@ -17,6 +21,7 @@
 #include "geometry/program_log.h"
 #include "geometry/scratch_directory.h"
 #include "geometry/shared_state.h"
+#include "geometry/vector_math.h"
 #include "platform/message_box.h"
 
 namespace mirexa::testing {
@@ -35,6 +40,9 @@ protected:
         savedKinematics_ = KinematicsController;
         savedMode_ = KinematicsMode;
         savedAutomatic_ = AutomaticMode.load();
+        savedIncrements_ = InputIncrements;
+        savedSettings_ = Settings;
+        savedDirectory_ = std::filesystem::current_path();
         ResetTables();
         HookCalls.clear();
         InstallRecordingHooks();
@@ -52,6 +60,9 @@ protected:
         KinematicsController = savedKinematics_;
         KinematicsMode = savedMode_;
         AutomaticMode = savedAutomatic_;
+        InputIncrements = savedIncrements_;
+        Settings = savedSettings_;
+        std::filesystem::current_path(savedDirectory_);
         FileLocations = savedLocations_;
     }
 
@@ -69,6 +80,8 @@ protected:
         for (ReferencePoint& point : ReferencePoints) {
             point = {};
         }
+        Machine = MachineDefinition{};
+        MachineModelNames = MachineModelEntries{};
     }
 
     // Fills every hook with a recorder that appends its name to HookCalls.
@@ -78,6 +91,16 @@ protected:
     std::string ReadController(const std::string& text, const std::string& name = "test.ctl") {
         const std::string path = scratch_.Write(name, text);
         ReadControllerFileAt(path);
+        return path;
+    }
+
+    // Writes a machine file into the scratch directory and reads it with the scratch directory
+    // as the working directory (model names are relative to it).
+    std::string ReadMachine(const std::string& text, int clearLists = 1,
+                            const std::string& name = "test.mtl") {
+        const std::string path = scratch_.Write(name, text);
+        std::filesystem::current_path(scratch_.Path());
+        ReadMachineFileAt(path, clearLists);
         return path;
     }
 
@@ -95,6 +118,9 @@ private:
     KinematicsControllerSettings savedKinematics_;
     KinematicsModeFlags savedMode_;
     int savedAutomatic_ = 0;
+    InputIncrementSettings savedIncrements_;
+    ProgramSettings savedSettings_;
+    std::filesystem::path savedDirectory_;
     MessageBoxResponder previousResponder_;
 };
 
