@@ -11,11 +11,14 @@
 
 #include "config/config_records.h"
 #include "config/controller_file.h"
+#include "config/current_tool.h"
 #include "config/definition_hooks.h"
 #include "config/machine_file.h"
 #include "config/machine_models.h"
 #include "config/offset_memory.h"
 #include "config/offset_tables.h"
+#include "config/tool_profile.h"
+#include "config/tool_tables.h"
 #include "geometry/file_paths.h"
 #include "geometry/machine_kinematics.h"
 #include "geometry/program_log.h"
@@ -42,6 +45,8 @@ protected:
         savedAutomatic_ = AutomaticMode.load();
         savedIncrements_ = InputIncrements;
         savedSettings_ = Settings;
+        savedToolValues_ = CurrentToolValues;
+        savedChecks_ = Checks;
         savedDirectory_ = std::filesystem::current_path();
         ResetTables();
         HookCalls.clear();
@@ -62,6 +67,8 @@ protected:
         AutomaticMode = savedAutomatic_;
         InputIncrements = savedIncrements_;
         Settings = savedSettings_;
+        CurrentToolValues = savedToolValues_;
+        Checks = savedChecks_;
         std::filesystem::current_path(savedDirectory_);
         FileLocations = savedLocations_;
     }
@@ -82,6 +89,17 @@ protected:
         }
         Machine = MachineDefinition{};
         MachineModelNames = MachineModelEntries{};
+        FreeToolTables();
+        CurrentTool = CurrentToolRecord{};
+        ResetToolProfile(&CurrentToolProfile);
+        CurrentToolValues = KinematicsToolValues{};
+        Checks = CheckSettings{};
+    }
+
+    // The profile is large; it is reset in place.
+    static void ResetToolProfile(ToolProfile* profile) {
+        static const ToolProfile empty{};
+        *profile = empty;
     }
 
     // Fills every hook with a recorder that appends its name to HookCalls.
@@ -92,6 +110,17 @@ protected:
         const std::string path = scratch_.Write(name, text);
         ReadControllerFileAt(path);
         return path;
+    }
+
+    // A present tool of the given shape and diameter in pocket n of the tool tables, every other
+    // value 0.
+    static ToolRecord& PutTool(int n, std::uint32_t type, float d) {
+        ToolRecord& t = ToolTableSet.tools[n];
+        t = ToolRecord{};
+        t.present = 1;
+        t.type = type;
+        t.d = d;
+        return t;
     }
 
     // Writes a machine file into the scratch directory and reads it with the scratch directory
@@ -120,6 +149,8 @@ private:
     int savedAutomatic_ = 0;
     InputIncrementSettings savedIncrements_;
     ProgramSettings savedSettings_;
+    KinematicsToolValues savedToolValues_;
+    CheckSettings savedChecks_;
     std::filesystem::path savedDirectory_;
     MessageBoxResponder previousResponder_;
 };
