@@ -792,20 +792,14 @@ void ReadControllerFileAt(const std::string& path) {
     ResetControllerDefinition();
     Controller.path = path;
     // 2. The write time ("no time" when the file is missing).
-    std::string actual;
-    Controller.fileTime = FindFileIgnoringCase(ConvertPathSeparators(path), &actual)
-                              ? GetFileWriteTime(actual)
-                              : FileWriteTime{};
     // 3. Open.
     DefinitionLineStream stream;
-    stream.file = OpenFileStream(path, "r");
-    if (stream.file == nullptr) {
+    if (!OpenDefinitionFile(path, &stream, &Controller.fileTime)) {
         Controller.status = -1;
         return;
     }
     // 4. The lines; 5. close.
     Controller.status = 1;
-    stream.path = path;
     while (ReadNextDefinitionLine(&stream)) {
         ApplyControllerLine(stream.text, &Controller);
     }

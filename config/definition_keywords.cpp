@@ -3,9 +3,21 @@
 
 #include <cstring>
 
+#include "geometry/file_paths.h"
 #include "geometry/program_log.h"
 
 namespace mirexa {
+
+int OpenDefinitionFile(const std::string& path, DefinitionLineStream* stream,
+                       FileWriteTime* writeTime) {
+    std::string actual;
+    *writeTime = FindFileIgnoringCase(ConvertPathSeparators(path), &actual)
+                     ? GetFileWriteTime(actual)
+                     : FileWriteTime{};
+    stream->path = path;
+    stream->file = OpenFileStream(path, "r");
+    return stream->file != nullptr ? 1 : 0;
+}
 
 int ReadNextDefinitionLine(DefinitionLineStream* stream) {
     stream->begin = std::ftell(stream->file);

@@ -10,6 +10,7 @@
 
 #include "config/definition_lines.h"
 #include "geometry/line_scanner.h"
+#include "platform/file_info.h"
 
 namespace mirexa {
 
@@ -25,6 +26,12 @@ struct DefinitionLineStream {
     int overlongLogged = {};
     char text[kDefinitionLineSize] = {};
 };
+
+// Stores the file's write time ("no time" when it does not exist; a name that differs only in
+// case is found), then opens it for reading. Returns 1 with the stream open, 0 when it cannot
+// be opened.
+int OpenDefinitionFile(const std::string& path, DefinitionLineStream* stream,
+                       FileWriteTime* writeTime);
 
 // Reads the next line into stream->text. Returns 1 for a line, 0 at the end of the stream.
 int ReadNextDefinitionLine(DefinitionLineStream* stream);

@@ -231,10 +231,6 @@ void ReadToolHolderOffset(const char* line, MachineReading*) {
     ScanDouble(&cursor, line, &Machine.toolHolderOffset);
 }
 
-void ReadModelLine(const char* line, MachineReading*) {
-    ApplyMachineModelLine(line);
-}
-
 void ReadStrokeRange(const char* line, MachineReading* reading) {
     const char letter = ToUpperAscii(line[ClampCursorToLine(line, 13)]);
     double range[2] = {};
@@ -585,14 +581,9 @@ void ReadMachineFileAt(const std::string& path, int clearLists) {
     m.toolChangePosition[3] = m.toolChangePosition[4] = 0.0;
     // 2. Write time.
     m.path = path;
-    std::string actual;
-    m.fileTime = FindFileIgnoringCase(ConvertPathSeparators(path), &actual)
-                     ? GetFileWriteTime(actual)
-                     : FileWriteTime{};
     // 3. Open.
     DefinitionLineStream stream;
-    stream.file = OpenFileStream(path, "r");
-    if (stream.file == nullptr) {
+    if (!OpenDefinitionFile(path, &stream, &m.fileTime)) {
         m.status = -1;
         return;
     }
@@ -602,7 +593,6 @@ void ReadMachineFileAt(const std::string& path, int clearLists) {
     ClearMachineModelNames(clearLists);
     // 6. The lines.
     MachineReading reading;
-    stream.path = path;
     while (ReadNextDefinitionLine(&stream)) {
         ApplyMachineLine(stream.text, &reading);
     }

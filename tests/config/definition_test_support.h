@@ -13,12 +13,14 @@
 #include "config/controller_file.h"
 #include "config/current_tool.h"
 #include "config/definition_hooks.h"
+#include "config/holder_file.h"
 #include "config/machine_file.h"
 #include "config/machine_models.h"
 #include "config/offset_memory.h"
 #include "config/offset_tables.h"
 #include "config/tool_profile.h"
 #include "config/tool_tables.h"
+#include "config/tools_file.h"
 #include "geometry/file_paths.h"
 #include "geometry/machine_kinematics.h"
 #include "geometry/program_log.h"
@@ -47,6 +49,7 @@ protected:
         savedSettings_ = Settings;
         savedToolValues_ = CurrentToolValues;
         savedChecks_ = Checks;
+        savedCommandLine_ = CommandLine;
         savedDirectory_ = std::filesystem::current_path();
         ResetTables();
         HookCalls.clear();
@@ -69,6 +72,7 @@ protected:
         Settings = savedSettings_;
         CurrentToolValues = savedToolValues_;
         Checks = savedChecks_;
+        CommandLine = savedCommandLine_;
         std::filesystem::current_path(savedDirectory_);
         FileLocations = savedLocations_;
     }
@@ -94,6 +98,10 @@ protected:
         ResetToolProfile(&CurrentToolProfile);
         CurrentToolValues = KinematicsToolValues{};
         Checks = CheckSettings{};
+        MountedTools = MountedToolLayout{};
+        ToolFile = ToolFileState{};
+        StagedHolderFile = HolderFileState{};
+        CommandLine = CommandLineOptions{};
     }
 
     // The profile is large; it is reset in place.
@@ -133,6 +141,13 @@ protected:
         return path;
     }
 
+    // Writes a tools file into the scratch directory and reads it.
+    std::string ReadTools(const std::string& text, const std::string& name = "test.ttl") {
+        const std::string path = scratch_.Write(name, text);
+        ReadToolFileAt(path);
+        return path;
+    }
+
     std::string LogText() const {
         return ReadWholeFile(scratch_.At("log/mirexa.log"));
     }
@@ -151,6 +166,7 @@ private:
     ProgramSettings savedSettings_;
     KinematicsToolValues savedToolValues_;
     CheckSettings savedChecks_;
+    CommandLineOptions savedCommandLine_;
     std::filesystem::path savedDirectory_;
     MessageBoxResponder previousResponder_;
 };
