@@ -14,6 +14,7 @@
 #include "config/definition_hooks.h"
 #include "config/definition_keywords.h"
 #include "config/machine_models.h"
+#include "config/structure_models.h"
 #include "geometry/file_paths.h"
 #include "geometry/machine_kinematics.h"
 #include "geometry/orientation_frames.h"
@@ -590,6 +591,7 @@ void ReadMachineFileAt(const std::string& path, int clearLists) {
     // 4. Defaults; 5. model names.
     m.status = 1;
     ResetMachineDefaults();
+    FreeMachineModels();
     ClearMachineModelNames(clearLists);
     // 6. The lines.
     MachineReading reading;
@@ -633,6 +635,10 @@ void ReadMachineFileAt(const std::string& path, int clearLists) {
     ApplyRotaryTilt();
     ApplyFixedHead();
     PublishMachineToKinematics();
+    // 13. The structure models, every vice with its offset: the copies of the last VICE offset
+    // are made before the vices are loaded, not after.
+    FillMissingViceOffsets();
+    LoadMachineModels();
     // 14. HEIDENHAIN changes tools directly.
     if (Controller.dialect.heidenhain) {
         m.atcType = 1;
@@ -647,7 +653,6 @@ void ReadMachineFileAt(const std::string& path, int clearLists) {
     }
     // 17, 18.
     m.tableCarriedCount = m.tableCarries[0] + m.tableCarries[1] + m.tableCarries[2];
-    FillMissingViceOffsets();
     // 19. Frames.
     UpdateToolMatrixFromPosition();
     UpdateToolMatrixWithWorkOffset();

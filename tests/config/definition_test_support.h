@@ -18,6 +18,7 @@
 #include "config/machine_models.h"
 #include "config/offset_memory.h"
 #include "config/offset_tables.h"
+#include "config/structure_models.h"
 #include "config/tool_profile.h"
 #include "config/tool_tables.h"
 #include "config/tools_file.h"
@@ -102,6 +103,7 @@ protected:
         ToolFile = ToolFileState{};
         StagedHolderFile = HolderFileState{};
         CommandLine = CommandLineOptions{};
+        FreeMachineModels();
     }
 
     // The profile is large; it is reset in place.
