@@ -109,7 +109,8 @@ TEST(PartitionStockBlocks, RandomGridsKeepEveryNodeInItsBlocks) {
 
 // 2e7 cells per axis start as 4e6 blocks each, whose product overflows 64 bits. The sizes must
 // still grow to 2,222,223 cells (9 x 9 x 9 blocks). The block count is seen as the size of the
-// dirty-byte array; the larger maps are then refused so that the test stays small.
+// dirty-byte array; the larger maps are then refused so that the test stays small. (The grid
+// set-up would refuse such a grid before partitioning it.)
 TEST(PartitionStockBlocks, HugeAxesReachTheBlockCapWithoutOverflow) {
     ScopedStockHooks hooks;
     StockCallbacks.availableMemoryBytes = [] { return std::uint64_t{1} << 40; };
@@ -120,7 +121,9 @@ TEST(PartitionStockBlocks, HugeAxesReachTheBlockCapWithoutOverflow) {
         return bytes < (1u << 20);
     };
     StockModel model = NodeCounts(20000001, 20000001, 20000001);
-    EXPECT_EQ(InitStockGridBlocks(&model), kStockBlocksMemoryError);
+    EXPECT_EQ(InitStockGridBlocks(&model), kStockGridMemoryError);
+    EXPECT_TRUE(requests.empty());
+    EXPECT_EQ(PartitionStockBlocks(&model, 5, 5, 5), kStockBlocksMemoryError);
     ASSERT_FALSE(requests.empty());
     EXPECT_EQ(requests[0], 729u);
     EXPECT_EQ(model.blocks.dirty, nullptr);
