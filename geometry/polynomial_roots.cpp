@@ -233,8 +233,8 @@ void SettleRoots(const double* c, int n, ComplexNumber* roots) {
         const double x = r[k].real();
         if (r[k].imag() == 0.0 && !(size <= Noise(c, n, std::fabs(x)))) {
             double offSize = 0.0;
-            const Cx z = PolishRoot(
-                c, n, Cx(x, side * kOffAxis * std::fmax(std::fabs(x), 1e-300)), &offSize);
+            const Cx z = PolishRoot(c, n, Cx(x, side * kOffAxis * std::fmax(std::fabs(x), 1e-300)),
+                                    &offSize);
             if (offSize < size) {
                 r[k] = z;
                 side = -side;

@@ -88,7 +88,8 @@ double InnerSpread(const double no[3], const double ni[3], const double b[3], co
     const double scale = std::sin(alpha) * std::sin(beta);
     const double nearShare = (Haversine(theta) - Haversine(alpha - beta)) / scale;
     const double farShare = (Haversine(alpha + beta) - Haversine(theta)) / scale;
-    return 2 * std::atan2(std::sqrt(std::fmax(nearShare, 0.0)), std::sqrt(std::fmax(farShare, 0.0)));
+    return 2 *
+           std::atan2(std::sqrt(std::fmax(nearShare, 0.0)), std::sqrt(std::fmax(farShare, 0.0)));
 }
 
 bool SameAngle(double a, double b) {

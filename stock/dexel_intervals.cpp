@@ -349,8 +349,8 @@ int CutDexelInterval(DexelWorkList* list, double pitch, double origin, double ce
         ReserveDexelWorkList(removed, list->count) != kDexelIntervalDone) {
         return kDexelIntervalNoMemory;
     }
-    return CutDexelInterval(list->ends, list->flags, list->lineStamps, &list->count,
-                            list->capacity, pitch, origin, cellWeight, removedVolume, removed->ends,
+    return CutDexelInterval(list->ends, list->flags, list->lineStamps, &list->count, list->capacity,
+                            pitch, origin, cellWeight, removedVolume, removed->ends,
                             &removed->count, removed->capacity, cut, cutFlags, cutStamps);
 }
 

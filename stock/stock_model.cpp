@@ -240,8 +240,8 @@ int LoadDexelWorkList(const DexelFamily& family, std::int64_t cell, DexelWorkLis
         return kDexelIntervalNoMemory;
     }
     int read = 0;
-    GetDexelCell(cell, family.capacity, family.counts, family.ends, family.flags,
-                 family.lineStamps, list->ends, list->flags, list->lineStamps, &read);
+    GetDexelCell(cell, family.capacity, family.counts, family.ends, family.flags, family.lineStamps,
+                 list->ends, list->flags, list->lineStamps, &read);
     list->count = count;
     return 1;
 }

@@ -18,8 +18,9 @@ constexpr int kDexelInlineCapacity = 8;
 // size their buffers by the cell's own count, and LoadDexelWorkList does so. This constant, the
 // size of the fixed work lists of old, is kept only until the code written against it has moved
 // to work lists; nothing may rely on it as a bound.
-[[deprecated("rays have no fixed limit: size buffers by the cell's count (DexelWorkList)")]]
-constexpr int kMaxDexelEnds = 10000;
+[[deprecated(
+    "rays have no fixed limit: size buffers by the cell's count (DexelWorkList)")]] constexpr int
+    kMaxDexelEnds = 10000;
 // Slots of StockModels.
 constexpr int kStockModelSlots = 20;
 // Most states of an undo ring (the view reserves display-list names for 20 slots per stock).

@@ -520,8 +520,8 @@ TEST(SolveQuarticAndCubic, NegligibleLeadingCoefficient) {
     EXPECT_NEAR(found[1], 1.0, 1e-6);
     EXPECT_NEAR(found[2], 2.0, 1e-6);
 
-    // Leading coefficients a (or a^2) of 1e-3 to 1e-14 with one (two) roots of about 1/a (for two, a real
-    // pair or a complex pair), the other roots real or complex.
+    // Leading coefficients a (or a^2) of 1e-3 to 1e-14 with one (two) roots of about 1/a (for two,
+    // a real pair or a complex pair), the other roots real or complex.
     auto family = [](int degree, int huge) {
         return [degree, huge](std::mt19937& rng, int trial) {
             const double a = std::pow(10.0, -Uniform(rng, 3, 14));

@@ -482,8 +482,8 @@ TEST_F(RotarySolutionsTest, FoldRotaryAngleNearAndIntoLimits) {
         double a = k.in * deg;
         EXPECT_EQ(FoldRotaryAngleNear(k.reference, k.limits, k.min, k.max, &a), k.ok)
             << k.reference << " " << k.in;
-        EXPECT_NEAR(a / deg, k.out, 1e-6 * (1 + std::fabs(k.out) * 1e-6)) << k.reference << " "
-                                                                            << k.in;
+        EXPECT_NEAR(a / deg, k.out, 1e-6 * (1 + std::fabs(k.out) * 1e-6))
+            << k.reference << " " << k.in;
     }
     // Random references far away: the result is the angle plus whole turns, within half a turn
     // of the reference (radians throughout, so up to their rounding).

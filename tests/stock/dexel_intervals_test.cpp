@@ -442,26 +442,23 @@ TEST(DexelWorkList, GrowsWithTheRayAndMatchesTheArrayForm) {
         int rc = 0, expected = 0;
         if (op < 3) {
             rc = UnionDexelInterval(&list, lo, hi);
-            expected =
-                UnionDexelInterval(reference.ends.data(), &reference.count, reference.Capacity(),
-                                   lo, hi);
+            expected = UnionDexelInterval(reference.ends.data(), &reference.count,
+                                          reference.Capacity(), lo, hi);
         } else if (op == 3) {
             rc = SubtractDexelInterval(&list, lo, hi);
-            expected =
-                SubtractDexelInterval(reference.ends.data(), reference.flags.data(),
-                                      reference.stamps.data(), &reference.count,
-                                      reference.Capacity(), lo, hi);
+            expected = SubtractDexelInterval(reference.ends.data(), reference.flags.data(),
+                                             reference.stamps.data(), &reference.count,
+                                             reference.Capacity(), lo, hi);
         } else {
             const double cut[2] = {lo, hi};
             int32_t removedCount = 0;
-            rc = CutDexelInterval(&list, 0.5, 0.0, 2.0, &volume, &removed, cut, cutFlags,
-                                  cutStamps);
-            expected = CutDexelInterval(reference.ends.data(), reference.flags.data(),
-                                        reference.stamps.data(), &reference.count,
-                                        reference.Capacity(), 0.5, 0.0, 2.0, &referenceVolume,
-                                        referenceRemoved.data(), &removedCount,
-                                        static_cast<int32_t>(referenceRemoved.size()), cut,
-                                        cutFlags, cutStamps);
+            rc =
+                CutDexelInterval(&list, 0.5, 0.0, 2.0, &volume, &removed, cut, cutFlags, cutStamps);
+            expected = CutDexelInterval(
+                reference.ends.data(), reference.flags.data(), reference.stamps.data(),
+                &reference.count, reference.Capacity(), 0.5, 0.0, 2.0, &referenceVolume,
+                referenceRemoved.data(), &removedCount,
+                static_cast<int32_t>(referenceRemoved.size()), cut, cutFlags, cutStamps);
             ASSERT_EQ(std::vector<double>(removed.ends, removed.ends + removed.count),
                       std::vector<double>(referenceRemoved.begin(),
                                           referenceRemoved.begin() + removedCount))
