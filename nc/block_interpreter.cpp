@@ -560,7 +560,7 @@ void BlockScanner::HandleM() {
     MarkUsed(UsedCodes.m, n);
     modal.mCode = n;
     for (size_t k = 0; k < NcController.waitMCodes.size(); ++k) {
-        if (NcController.waitMCodes[k].mCode == n) {
+        if (NcController.waitMCodes[k].code == n) {
             NcRun.waitMCode = static_cast<int>(k);
         }
     }

@@ -4,6 +4,7 @@
 
 #include <cmath>
 
+#include "config/axis_letters.h"
 #include "geometry/orientation_frames.h"
 #include "geometry/vector_math.h"
 #include "nc/kinematics_services.h"
@@ -15,7 +16,6 @@ namespace mirexa {
 
 namespace {
 
-constexpr PlaneAxes kPlaneTriples[3] = {{0, 1, 2}, {2, 0, 1}, {1, 2, 0}};
 
 // Intrinsic turn of the plane frame about its own axis `axis` (0 X, 1 Y, 2 Z): the two other
 // rows mix, row_p' = c row_p - s row_q and row_q' = s row_p + c row_q with p the axis after
@@ -49,22 +49,10 @@ void SetIdentity(double m[9]) {
 
 void SelectPlaneAxes() {
     NcModalState& modal = NcRun.modal;
-    int program = modal.planeCode < 0 ? -modal.planeCode : modal.planeCode;
-    if (program != 17 && program != 18) {
-        program = 19;
-    }
-    const int* codes = NcController.planeCodes;
-    int machinePlane = 2;
-    int sign = codes[2] == program ? 1 : -1;
-    for (int k = 0; k < 2; ++k) {
-        if (codes[k] == program || codes[k] == -program) {
-            machinePlane = k;
-            sign = codes[k] == program ? 1 : -1;
-            break;
-        }
-    }
-    modal.planeCode = sign * (17 + machinePlane);
-    modal.plane = kPlaneTriples[machinePlane];
+    const int program = modal.planeCode < 0 ? -modal.planeCode : modal.planeCode;
+    std::int32_t axes[3] = {0, 1, 2};
+    modal.planeCode = SelectMachinePlane(NcController.planeCodes, program, axes);
+    modal.plane = {axes[0], axes[1], axes[2]};
 }
 
 void ScaleAxisValue(int axis, double* value) {

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "config/controller_file.h"
+
 namespace mirexa {
 
 // Dialect numbers of the controller (PRODUCT).
@@ -17,13 +19,6 @@ constexpr int kReplaceEntriesMax = 30;
 constexpr int kToolOffsetEntries = 1000;  // D and H numbers 0..999
 constexpr int kFeedMemoryEntries = 1000;  // F numbers 0..999
 constexpr int kReferencePoints = 4;
-
-// One text replacement applied to every NC line: from-text (at least one character) and to-text
-// (may be empty: the from-text is deleted).
-struct NcReplaceEntry {
-    std::string from;
-    std::string to;
-};
 
 // The offset memories the interpreter reads and writes (D and H offsets with their wear, the F
 // memory). The arrays belong to the configuration; null pointers read as 0 and take no writes.
@@ -46,12 +41,6 @@ struct NcCurrentToolView {
     double arborTop = {};            // top of the tool profile
 };
 
-// An M code that makes the simulation wait for a file to appear.
-struct NcWaitMCode {
-    int mCode = {};
-    std::string fileName;
-};
-
 struct NcControllerView {
     // Dialect.
     int dialect = kDialectNormal;
@@ -67,7 +56,7 @@ struct NcControllerView {
     int scaleIncrement = 1000;
 
     // Line source.
-    std::vector<NcReplaceEntry> replacements;  // at most kReplaceEntriesMax, in table order
+    std::vector<ReplaceEntry> replacements;  // at most kReplaceEntriesMax, in table order
     int codeCheck = {};                        // 1: every line must pass the character check
     std::string checkCharacters;               // allowed besides the digits; empty: any
     unsigned char blockSkip[10] = {};          // "/" (0) and "/1".."/9"
@@ -82,7 +71,7 @@ struct NcControllerView {
     std::string cutOnCode;
     std::string cutOffCode;
     int cuttingEnabledAtReset = 1;
-    std::vector<NcWaitMCode> waitMCodes;
+    std::vector<WaitMCode> waitMCodes;
 
     // Checks.
     double radiusTolerance = 1000000.0;  // mm, arc start and end radius may differ below this
@@ -147,6 +136,12 @@ extern NcControllerView NcController;
 // and current tool). The pullers call it before ResetInterpreterState, after the definition
 // files were read.
 void RefreshNcControllerView();
+
+// Fills the hooks through which the definition-file readers reach the interpreter (dropping the
+// held program, the start state and work origin after a controller reading, the length offset
+// of a selected tool), the work offset source of the frames and the progress hooks. Called once
+// at start-up.
+void InstallNcServiceHooks();
 
 // The 1-based number of the first present tool of the tool tables whose name is exactly
 // name[0, length); 0 when there is none.

@@ -294,7 +294,7 @@ int IsBlockSkipped(const char* line) {
 }
 
 void ApplyReplaceTable(int* length, char* line, int capacity) {
-    const std::vector<NcReplaceEntry>& table = NcController.replacements;
+    const std::vector<ReplaceEntry>& table = NcController.replacements;
     const int n = *length;
     int matchPosition[kReplaceMatchesMax];
     int matchEntry[kReplaceMatchesMax];
@@ -326,7 +326,7 @@ void ApplyReplaceTable(int* length, char* line, int capacity) {
     result.reserve(static_cast<size_t>(n) + 16);
     int from = 0;
     for (int k = 0; k < matches; ++k) {
-        const NcReplaceEntry& entry = table[static_cast<size_t>(matchEntry[k])];
+        const ReplaceEntry& entry = table[static_cast<size_t>(matchEntry[k])];
         result.append(line + from, static_cast<size_t>(matchPosition[k] - from));
         result.append(entry.to);
         from = matchPosition[k] + static_cast<int>(entry.from.size());

@@ -4,11 +4,15 @@
 #include <cstdio>
 #include <cstring>
 
+#include "config/controller_file.h"
+#include "config/definition_hooks.h"
+#include "config/offset_memory.h"
 #include "config/offset_tables.h"
 #include "geometry/machine_kinematics.h"
 #include "geometry/orientation_frames.h"
 #include "geometry/vector_math.h"
 #include "nc/block_interpreter.h"
+#include "geometry/ui_hooks.h"
 #include "nc/kinematics_services.h"
 #include "nc/nc_line_source.h"
 #include "nc/nc_run_state.h"
@@ -43,9 +47,25 @@ void NcInterpreterTest::SetUp() {
 void NcInterpreterTest::TearDown() {
     CloseNcProgramSource();
     FreeNcProgramIndex();
+    ClearConfiguration();
     NcController = {};
     NcRun = {};
     WorkOffsetSource = {};
+    DefinitionCallbacks = {};
+    UiHooks = {};
+}
+
+void NcInterpreterTest::ClearConfiguration() {
+    Controller = ControllerDefinition{};
+    ReplaceTable.clear();
+    OptionalBlockSkipFlags = {};
+    ToolOffsets = {};
+    for (float& f : FeedMemory) {
+        f = 0.0f;
+    }
+    for (ReferencePoint& p : ReferencePoints) {
+        p = {};
+    }
 }
 
 void NcInterpreterTest::ClearAll() {
@@ -70,12 +90,13 @@ void NcInterpreterTest::ClearAll() {
     for (MotionPosition& e : WorkOffsetTable) {
         e = {};
     }
+    ClearConfiguration();
+    InstallNcServiceHooks();
     NcController.offsets.dOffset = dOffset;
     NcController.offsets.dWear = dWear;
     NcController.offsets.hOffset = hOffset;
     NcController.offsets.hWear = hWear;
     NcController.offsets.feedMemory = feedMemory;
-    InstallWorkOffsetSource();
     ResetInterpreterState();
 }
 

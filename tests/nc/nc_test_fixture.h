@@ -21,6 +21,9 @@ protected:
     // Clears every interpreter, kinematics and controller record and points the offset memory
     // view at the fixture's arrays; then resets the interpreter.
     void ClearAll();
+    // Clears the controller records the interpreter reads (definition, replacements, skip
+    // switches, offset and feed memories, reference points).
+    static void ClearConfiguration();
     // Writes the program and traces it (see TraceNcProgram), checking the invariants.
     std::string Trace(const std::string& program, const std::string& name = "main.nc");
     // Traces a program file where it lies (its subprogram files beside it), checking the
