@@ -16,7 +16,6 @@ namespace mirexa {
 
 namespace {
 
-
 // Intrinsic turn of the plane frame about its own axis `axis` (0 X, 1 Y, 2 Z): the two other
 // rows mix, row_p' = c row_p - s row_q and row_q' = s row_p + c row_q with p the axis after
 // next and q the next, so that a positive angle turns the frame right-handed.

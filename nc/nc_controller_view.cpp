@@ -166,7 +166,8 @@ void RefreshNcControllerView() {
     TakeController(&v);
     TakeMachineAndTool(&v);
     v.toolBasePoint = Settings.toolBasePoint;
-    v.magazineCount = ToolTableSet.maxMagazine > 0 ? ToolTableSet.maxMagazine : Settings.maxMagazine;
+    v.magazineCount =
+        ToolTableSet.maxMagazine > 0 ? ToolTableSet.maxMagazine : Settings.maxMagazine;
 }
 
 void InstallNcServiceHooks() {

@@ -57,9 +57,9 @@ struct NcControllerView {
 
     // Line source.
     std::vector<ReplaceEntry> replacements;  // at most kReplaceEntriesMax, in table order
-    int codeCheck = {};                        // 1: every line must pass the character check
-    std::string checkCharacters;               // allowed besides the digits; empty: any
-    unsigned char blockSkip[10] = {};          // "/" (0) and "/1".."/9"
+    int codeCheck = {};                      // 1: every line must pass the character check
+    std::string checkCharacters;             // allowed besides the digits; empty: any
+    unsigned char blockSkip[10] = {};        // "/" (0) and "/1".."/9"
     int blockSkipAny = {};
     char endOfRecordChar = ' ';  // a line starting with it starts and ends the program; blank: none
     int runTypeMemory = {};      // 1: the program runs from its in-memory copy

@@ -9,7 +9,11 @@
 #include <string>
 #include <vector>
 
+#include "config/config_records.h"
 #include "config/controller_file.h"
+#include "config/machine_file.h"
+#include "config/tool_tables.h"
+#include "config/tools_file.h"
 #include "geometry/scratch_directory.h"
 #include "nc_test_fixture.h"
 #include "tools/move_trace.h"
@@ -49,6 +53,24 @@ TEST_F(GoldenTraceTest, EveryProgramGivesItsTrace) {
         ASSERT_FALSE(expected.empty()) << "no trace file " << expectedPath;
         EXPECT_EQ(TraceProgramFile(program.string()), expected);
     }
+}
+
+// The bundled sample program with the bundled tools, controller and machine files, read in the
+// start-up order as nctrace reads them: the length offset, the start and end character and the
+// reference point of the controller file show in the trace.
+TEST_F(GoldenTraceTest, SampleProgramWithTheSampleMachine) {
+    ASSERT_EQ(AllocToolTables(Settings.maxMagazine), 1);
+    const std::string samples = MIREXA_SAMPLES;
+    ReadToolFileAt(samples + "/vmc3.ttl");
+    ReadControllerFileAt(samples + "/vmc3.ctl");
+    ReadMachineFileAt(samples + "/vmc3.mtl", 1);
+    ReadToolFileAt(samples + "/vmc3.ttl");
+    RefreshNcControllerView();
+    const std::string expected =
+        testing::ReadWholeFile(MIREXA_TEST_DATA "/nc/sample_pocket_vmc3.trace");
+    ASSERT_FALSE(expected.empty());
+    EXPECT_EQ(TraceProgramFile(samples + "/pocket.nc"), expected);
+    FreeToolTables();
 }
 
 }  // namespace

@@ -5,14 +5,16 @@
 #include <cstring>
 
 #include "config/controller_file.h"
+#include "config/current_tool.h"
 #include "config/definition_hooks.h"
+#include "config/machine_file.h"
 #include "config/offset_memory.h"
 #include "config/offset_tables.h"
 #include "geometry/machine_kinematics.h"
 #include "geometry/orientation_frames.h"
+#include "geometry/ui_hooks.h"
 #include "geometry/vector_math.h"
 #include "nc/block_interpreter.h"
-#include "geometry/ui_hooks.h"
 #include "nc/kinematics_services.h"
 #include "nc/nc_line_source.h"
 #include "nc/nc_run_state.h"
@@ -57,6 +59,8 @@ void NcInterpreterTest::TearDown() {
 
 void NcInterpreterTest::ClearConfiguration() {
     Controller = ControllerDefinition{};
+    Machine = MachineDefinition{};
+    CurrentTool = CurrentToolRecord{};
     ReplaceTable.clear();
     OptionalBlockSkipFlags = {};
     ToolOffsets = {};

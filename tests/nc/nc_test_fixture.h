@@ -21,8 +21,9 @@ protected:
     // Clears every interpreter, kinematics and controller record and points the offset memory
     // view at the fixture's arrays; then resets the interpreter.
     void ClearAll();
-    // Clears the controller records the interpreter reads (definition, replacements, skip
-    // switches, offset and feed memories, reference points).
+    // Clears the configuration records the interpreter reads (controller and machine
+    // definitions, current tool, replacements, skip switches, offset and feed memories,
+    // reference points).
     static void ClearConfiguration();
     // Writes the program and traces it (see TraceNcProgram), checking the invariants.
     std::string Trace(const std::string& program, const std::string& name = "main.nc");

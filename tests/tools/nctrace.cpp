@@ -32,7 +32,8 @@ int main(int argc, char** argv) {
         }
     }
     if (program.empty()) {
-        std::fprintf(stderr, "usage: nctrace [file.INI] [file.TTL] [file.CTL] [file.MTL] program\n");
+        std::fprintf(stderr,
+                     "usage: nctrace [file.INI] [file.TTL] [file.CTL] [file.MTL] program\n");
         return 2;
     }
     InstallNcServiceHooks();
