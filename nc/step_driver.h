@@ -1,7 +1,9 @@
 // The step driver: hands out the NC program one move at a time, queued sub-moves first, and
 // finishes each move's transformed end; and the one reset of the interpreter's run state.
 //
-// Calling order of every puller: ResetInterpreterState, open the source; then while the end
+// Calling order of every puller: RefreshNcControllerView (after the definition files were read),
+// LoadNcProgramIndex when the controller runs from memory, ResetInterpreterState, open the
+// source; then while the end
 // state is below 2: ComputeNextMove; stop on an error above 0; skip the call when started is 0
 // or subprogram end is 1 (no move); otherwise FinishBlockPosition and use the move from its
 // start point to its last position.
