@@ -124,7 +124,8 @@ int ReadColorFile(const std::string& path) {
             // that is only the keyword has an empty value.
             LineCursor cursor = static_cast<LineCursor>(std::strlen(entry.keyword));
             SkipBlanksAndEquals(&cursor, line);
-            ColorRef* field = entry.pen > 0 ? &EditColors.pens[entry.pen] : &(EditColors.*entry.field);
+            ColorRef* field =
+                entry.pen > 0 ? &EditColors.pens[entry.pen] : &(EditColors.*entry.field);
             ParseColor(line + cursor, field);
             break;
         }

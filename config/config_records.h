@@ -2,8 +2,8 @@
 // the definition files, the stock definition, the STL import settings, the program settings of
 // the settings file, the check choices, the colours and the display modes. The dexel pitch and
 // the stock definition belong to the stock model (stock/stock_shapes.h); the readers here fill
-// them. Each record is one global owned by the configuration subsystem; the start values written here
-// are the values a setting keeps when its key holds a word that matches none of its choices.
+// them. Each record is one global owned by the configuration subsystem; the start values written
+// here are the values a setting keeps when its key holds a word that matches none of its choices.
 #pragma once
 
 #include <cstdint>
@@ -128,10 +128,10 @@ struct CheckSettings {
     std::int32_t chipWidthCheck = 0;  // CHIP-W CHECK: as HEIGHT CHECK
     std::int32_t spindleCheck = 0;    // SPINDLE CHECK: 1 break off, 2 pause
     std::int32_t structurePairs[kStructurePairCount] = {};  // 1 break off, 2 pause
-    std::int32_t ignoreG00 = 0;                              // IGNORE G00
-    double rapidFeedrate = 999999999.0;  // RAPID FEEDRATE (mm/min): feeds at or above are rapid
-    std::int32_t toolClearanceMode = 0;  // TOOL CLEARANCE: 0 NO, 1 YES, 2 a distance
-    double toolClearance = 0.0;          // mm
+    std::int32_t ignoreG00 = 0;                             // IGNORE G00
+    double rapidFeedrate = 999999999.0;   // RAPID FEEDRATE (mm/min): feeds at or above are rapid
+    std::int32_t toolClearanceMode = 0;   // TOOL CLEARANCE: 0 NO, 1 YES, 2 a distance
+    double toolClearance = 0.0;           // mm
     std::int32_t arborClearanceMode = 0;  // ARBOR CLEARANCE
     double arborClearance = 0.0;          // mm
     // 1 when any choice is a record-and-pause choice; recomputed by UpdateStopOnCheckFlag.
@@ -144,9 +144,9 @@ extern CheckSettings Checks;
 // Kinds of StockDefinition::kind.
 enum StockKind : std::int32_t {
     kStockFromFile = 0,
-    kStockBox = 1,           // INITIAL SIZE
-    kStockOriginBased = 2,   // INITIAL SIZE2
-    kStockCylinder = 3,      // CYLINDER
+    kStockBox = 1,          // INITIAL SIZE
+    kStockOriginBased = 2,  // INITIAL SIZE2
+    kStockCylinder = 3,     // CYLINDER
 };
 
 // ---- STL import ------------------------------------------------------------------------------
@@ -168,10 +168,10 @@ struct StlImportSettings {
     // The STL dialog's per-axis rates, used by a bare "S" stock-file option.
     std::int32_t dialogScaleFlags[3] = {};
     double dialogScaleRates[3] = {1.0, 1.0, 1.0};
-    std::int32_t stlSelect = 1;  // STL SELECT
-    std::int32_t stlFilter = 0;  // STL FILTER
-    std::int32_t stlCheck = 0;   // STL CHECK
-    std::int32_t checkMatrix = 0;    // CHECK MATRIX
+    std::int32_t stlSelect = 1;       // STL SELECT
+    std::int32_t stlFilter = 0;       // STL FILTER
+    std::int32_t stlCheck = 0;        // STL CHECK
+    std::int32_t checkMatrix = 0;     // CHECK MATRIX
     std::string matrixFileName = {};  // STL MATRIX, up to 63 bytes
 };
 extern StlImportSettings StlImport;
@@ -191,9 +191,9 @@ struct CommandLineOptions {
     std::int32_t ncGiven = 0;
     std::int32_t basicModelGiven = 0;  // -K
     std::int32_t startTool = 0;        // -T name,n: the tool selected after the tools file; 0 none
-    std::int32_t controlPointGiven = 0;    // -S
-    std::int32_t pitchGiven = 0;           // -P (the settings then keep the pitches)
-    std::int32_t runMode = 0;              // -X1 .. -X6
+    std::int32_t controlPointGiven = 0;          // -S
+    std::int32_t pitchGiven = 0;                 // -P (the settings then keep the pitches)
+    std::int32_t runMode = 0;                    // -X1 .. -X6
     std::int32_t selectWithoutOptimalStock = 0;  // "0" behind the run mode digit
     std::int32_t reportSilent = 0;               // "n" behind mode 3 or 4
     std::int32_t noReportDisplay = 0;            // "n" behind mode 5
@@ -201,14 +201,14 @@ struct CommandLineOptions {
     std::int32_t reportMode = 0;                 // -V: 0, 1, 5 or 6
     std::int32_t saveKind = 0;  // -O: 0 none, 1 DME/DMF, 2 STL, 3 STL ",b", 4 STL ",b2"
     // Stock operations.
-    std::int32_t moveStock = 0;  // -XM
-    double moveShift[3] = {};    // mm
-    std::int32_t rotateStock = 0;     // -XR
-    std::int32_t rotateAxis = 2;      // 0 X, 1 Y, 2 Z
-    double rotateAngle = 0.0;         // deg
-    std::int32_t paintStock = 0;      // -XP: the paint kind, 1 "P" paint all, 2 "C" peel pens
-    std::int32_t paintPen = 0;        // -XP: the pen to peel, 0 .. 15, 16 all pens
-    std::int32_t differencePaint = 0;  // -XD; the values are in ProgramSettings::difference
+    std::int32_t moveStock = 0;          // -XM
+    double moveShift[3] = {};            // mm
+    std::int32_t rotateStock = 0;        // -XR
+    std::int32_t rotateAxis = 2;         // 0 X, 1 Y, 2 Z
+    double rotateAngle = 0.0;            // deg
+    std::int32_t paintStock = 0;         // -XP: the paint kind, 1 "P" paint all, 2 "C" peel pens
+    std::int32_t paintPen = 0;           // -XP: the pen to peel, 0 .. 15, 16 all pens
+    std::int32_t differencePaint = 0;    // -XD; the values are in ProgramSettings::difference
     std::int32_t batch = 0;              // no tools and paths drawn, no settings written at exit
     std::int32_t drawingSuppressed = 0;  // the shell copies it into DrawingSuppressed
     std::int32_t windowRectGiven = 0;    // -(l,t,w,h)
@@ -247,7 +247,8 @@ struct DefinitionFilePaths {
 };
 extern DefinitionFilePaths DefinitionFiles;
 
-// ---- Program settings ----------------------------------------------------------------------------
+// ---- Program settings
+// ----------------------------------------------------------------------------
 
 // The values of the difference painting against the basic model (DIFFERENCE keys or -XD).
 struct DifferencePaintChoices {
@@ -282,17 +283,17 @@ struct ProgramSettings {
     std::string logDirectory = {};
     std::string lengthDirectory = {};
     std::string verifyDirectory = {};
-    std::string verifySuffix = "txt";  // up to 9 bytes
+    std::string verifySuffix = "txt";   // up to 9 bytes
     std::int32_t createModeLength = 0;  // 1 append
     std::int32_t createModeVerify = 0;
     std::int32_t namingModeLength = 0;  // 0 NO, 1 FIXED, 2 AUTO
     std::int32_t namingModeVerify = 1;  // 1 FIXED, 2 AUTO
     // Section Optimize.
-    std::int32_t volumeValueKind = 0;  // V-VALUE: 0 VOLUME, 1 TORQUE
-    std::int32_t optimizeCut = 1;      // OPT-CUT
-    std::int32_t optimizeAirCut = 1;   // OPT-AIRCUT: 0 NO, 1 ESCAPE, 2 MAXOPTF, 3 other
-    std::int32_t cutData = 0;          // CUT-DATA: 0 NO, 1 YES, 2 other, 3 BINARY
-    std::int32_t cutDataNameMode = 0;  // 1 AUTO
+    std::int32_t volumeValueKind = 0;         // V-VALUE: 0 VOLUME, 1 TORQUE
+    std::int32_t optimizeCut = 1;             // OPT-CUT
+    std::int32_t optimizeAirCut = 1;          // OPT-AIRCUT: 0 NO, 1 ESCAPE, 2 MAXOPTF, 3 other
+    std::int32_t cutData = 0;                 // CUT-DATA: 0 NO, 1 YES, 2 other, 3 BINARY
+    std::int32_t cutDataNameMode = 0;         // 1 AUTO
     std::string cutDataSuffixText = "TXT";    // up to 9 bytes
     std::string cutDataSuffixBinary = "BIN";  // up to 9 bytes
     std::int32_t optimizedNc = 2;             // OPT-NC: 0 NO, 1 YES, 2 other (OPEN)
@@ -351,7 +352,7 @@ struct ProgramSettings {
     std::int32_t realRapid = 0;
     std::int32_t targetAreaGiven = 0;
     double targetArea[6] = {};
-    double workMargin[3] = {};            // WORK MARGIN(X/Y/Z), mm (read as floats)
+    double workMargin[3] = {};  // WORK MARGIN(X/Y/Z), mm (read as floats)
     double controlPoint[5] = {0.0, 0.0, 200.0, 0.0, 0.0};
     std::int32_t controlPointMachine = 0;  // the control point is in machine coordinates
     std::int32_t newControlPointD = 1;     // NEW CONTROL POINTD: 0 BOX-TOP, 1 CURRENT, 2 SPECIFY
@@ -374,12 +375,12 @@ struct ProgramSettings {
     std::int32_t paperPen = 0;
     std::string progressName = {};  // PROGRESS NAME, up to 23 bytes
     std::int32_t sound = 1;
-    std::int32_t multiThreadCount = 1;  // >= 1
-    std::int32_t volumeUnit = 0;        // 1 m3
-    double offsetValue = 5.0;           // OFFSET VALUE (mm)
-    std::int32_t stopKey = 17;          // key code: 17 CTRL, 32 SPACE, 19 PAUSE
-    std::int32_t escapeKey = 27;        // key code: 27 ESC, 3 BREAK, 19 PAUSE
-    std::int32_t undoRingSize = 2;      // UNDO + 1, 2 .. 20
+    std::int32_t multiThreadCount = 1;         // >= 1
+    std::int32_t volumeUnit = 0;               // 1 m3
+    double offsetValue = 5.0;                  // OFFSET VALUE (mm)
+    std::int32_t stopKey = 17;                 // key code: 17 CTRL, 32 SPACE, 19 PAUSE
+    std::int32_t escapeKey = 27;               // key code: 27 ESC, 3 BREAK, 19 PAUSE
+    std::int32_t undoRingSize = 2;             // UNDO + 1, 2 .. 20
     std::vector<std::uint8_t> undoMarks = {};  // undoRingSize zeroed bytes
     DifferencePaintChoices difference = {};
     // Section Define, part 2.

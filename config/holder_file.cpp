@@ -26,8 +26,7 @@ int MatchArborKeyword(const char* line, std::uint32_t* kind) {
     return 0;
 }
 
-int ReadArborList(std::uint32_t kind, LineCursor* cursor, const char* line,
-                  ArborProfile* profile) {
+int ReadArborList(std::uint32_t kind, LineCursor* cursor, const char* line, ArborProfile* profile) {
     *profile = ArborProfile{};
     profile->present = 1;
     profile->kind = kind;
@@ -85,8 +84,8 @@ int ReadArborList(std::uint32_t kind, LineCursor* cursor, const char* line,
     return profile->count;
 }
 
-int ReadArborFile(const std::string& name, const std::string& toolsFilePath,
-                  ArborProfile* profile, HolderFileState* staged, std::string* resolvedPath) {
+int ReadArborFile(const std::string& name, const std::string& toolsFilePath, ArborProfile* profile,
+                  HolderFileState* staged, std::string* resolvedPath) {
     *profile = ArborProfile{};
     std::string path = name;
     if (!name.empty() && name.find_first_of("/\\") == std::string::npos) {

@@ -26,8 +26,7 @@ int MatchArborKeyword(const char* line, std::uint32_t* kind);
 // The profile is cleared first (every list entry 0), then present := 1, kind and count are set.
 // Missing values read as 0. The cursor is left where the last value was found. Returns the
 // count.
-int ReadArborList(std::uint32_t kind, LineCursor* cursor, const char* line,
-                  ArborProfile* profile);
+int ReadArborList(std::uint32_t kind, LineCursor* cursor, const char* line, ArborProfile* profile);
 
 // What the shell keeps of the holder file named in the tools file's header (the staged holder):
 // the path read, its last-write time (the tools file is read again when it changes) and the
@@ -39,10 +38,10 @@ struct HolderFileState {
 };
 extern HolderFileState StagedHolderFile;
 
-inline constexpr int kHolderFileRead = 1;        // the first ARBOR line was read
-inline constexpr int kHolderFileNoHolder = 0;    // the file holds no ARBOR line
-inline constexpr int kHolderFileMissing = -1;    // the file cannot be opened
-inline constexpr int kHolderFileBadName = -2;    // empty name, or the full path is too long
+inline constexpr int kHolderFileRead = 1;      // the first ARBOR line was read
+inline constexpr int kHolderFileNoHolder = 0;  // the file holds no ARBOR line
+inline constexpr int kHolderFileMissing = -1;  // the file cannot be opened
+inline constexpr int kHolderFileBadName = -2;  // empty name, or the full path is too long
 
 // The longest holder-file path accepted (bytes, without the terminating NUL).
 inline constexpr std::size_t kHolderPathLimit = 1023;
@@ -60,7 +59,7 @@ inline constexpr std::size_t kHolderPathLimit = 1023;
 //
 // Returns kHolderFileRead, kHolderFileNoHolder, kHolderFileMissing or kHolderFileBadName; the
 // profile stays cleared unless the result is kHolderFileRead.
-int ReadArborFile(const std::string& name, const std::string& toolsFilePath,
-                  ArborProfile* profile, HolderFileState* staged, std::string* resolvedPath);
+int ReadArborFile(const std::string& name, const std::string& toolsFilePath, ArborProfile* profile,
+                  HolderFileState* staged, std::string* resolvedPath);
 
 }  // namespace mirexa

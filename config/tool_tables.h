@@ -90,10 +90,10 @@ struct FeedOptimizationTable {
 // Kinds of ToolLoadLimit::type.
 enum ToolLoadLimitType : std::uint32_t {
     kToolLoadNone = 0,
-    kToolLoadSectionAlarm = 1,    // LIMIT
-    kToolLoadRemovalAlarm = 2,    // LIMITS
-    kToolLoadSectionLog = 11,     // LIMITP
-    kToolLoadRemovalLog = 12,     // LIMITSP
+    kToolLoadSectionAlarm = 1,  // LIMIT
+    kToolLoadRemovalAlarm = 2,  // LIMITS
+    kToolLoadSectionLog = 11,   // LIMITP
+    kToolLoadRemovalLog = 12,   // LIMITSP
 };
 
 struct ToolLoadLimit {

@@ -36,8 +36,7 @@ TEST(ArborListTest, CylindersEndAtAZeroDiameter) {
     EXPECT_EQ(ReadLine("ARBOR 40,50,0\n").count, 1);
     EXPECT_EQ(ReadLine("arbor=40, 50, 0, 99\n").count, 1);
     // Ten cylinders at most; values behind them are not read.
-    ArborProfile full = ReadLine(
-        "ARBOR 1,1,2,2,3,3,4,4,5,5,6,6,7,7,8,8,9,9,10,10,11,11\n");
+    ArborProfile full = ReadLine("ARBOR 1,1,2,2,3,3,4,4,5,5,6,6,7,7,8,8,9,9,10,10,11,11\n");
     EXPECT_EQ(full.count, 10);
     EXPECT_EQ(full.diameters[9], 10.0f);
     EXPECT_EQ(full.diameters[10], 0.0f);
@@ -55,8 +54,7 @@ TEST(ArborListTest, ConesCountOneSegmentLessThanDiameters) {
     // An explicit 0,0 ends the list the same way.
     EXPECT_EQ(ReadLine("ARBOR2 32,40,50,0,0,70,80\n").count, 1);
     // Ten segments use all eleven diameters.
-    ArborProfile full =
-        ReadLine("ARBOR2 1,1,2,1,3,1,4,1,5,1,6,1,7,1,8,1,9,1,10,1,11,1,12\n");
+    ArborProfile full = ReadLine("ARBOR2 1,1,2,1,3,1,4,1,5,1,6,1,7,1,8,1,9,1,10,1,11,1,12\n");
     EXPECT_EQ(full.count, 10);
     EXPECT_EQ(full.diameters[10], 11.0f);
 }
@@ -94,8 +92,7 @@ TEST(ArborListTest, KeywordsAreTestedLongestFirstWithoutCase) {
 TEST(HolderFileTest, OnlyTheFirstHolderOfTheFileCounts) {
     testing::ScratchDirectory scratch;
     std::string tools = scratch.Write("tools/atc.ttl", "");
-    scratch.Write("tools/holder.dat",
-                  "# BT40 holder\r\nARBOR 40,50,60,20\r\nARBOR 99,99\r\n");
+    scratch.Write("tools/holder.dat", "# BT40 holder\r\nARBOR 40,50,60,20\r\nARBOR 99,99\r\n");
     ArborProfile profile;
     std::string resolved;
     HolderFileState staged;

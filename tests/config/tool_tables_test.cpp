@@ -19,10 +19,10 @@ protected:
 TEST_F(ToolTablesTest, AllocationCoversNumbersZeroToMaxMagazineAndStartsCleared) {
     ASSERT_EQ(AllocToolTables(200), 1);
     EXPECT_EQ(ToolTableSet.maxMagazine, 200);
-    for (auto size : {ToolTableSet.reserved.size(), ToolTableSet.tools.size(),
-                      ToolTableSet.lengths.size(), ToolTableSet.arbors.size(),
-                      ToolTableSet.feedTables.size(), ToolTableSet.loadLimits.size(),
-                      ToolTableSet.shifts.size(), ToolTableSet.pens.size()}) {
+    for (auto size :
+         {ToolTableSet.reserved.size(), ToolTableSet.tools.size(), ToolTableSet.lengths.size(),
+          ToolTableSet.arbors.size(), ToolTableSet.feedTables.size(),
+          ToolTableSet.loadLimits.size(), ToolTableSet.shifts.size(), ToolTableSet.pens.size()}) {
         EXPECT_EQ(size, 201u);
     }
     EXPECT_EQ(IsToolNumberInTables(0), 1);
