@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "config/definition_lines.h"
 #include "config/tool_tables.h"
 #include "geometry/file_paths.h"
 #include "geometry/program_log.h"
@@ -100,14 +101,7 @@ struct Parser {
     }
     void Refuse(const char* english, const char* japanese, std::string_view detail) {
         refused = 1;
-        if (messages) {
-            std::string message = ChooseLanguageText(english, japanese);
-            if (!detail.empty()) {
-                message += ": ";
-                message += detail;
-            }
-            messages->push_back(message);
-        }
+        AppendConfigMessage(messages, english, japanese, std::string(detail));
     }
     // The token that starts at from, for messages.
     std::string_view TokenAt(std::size_t from) const {

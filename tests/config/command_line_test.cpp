@@ -3,41 +3,26 @@
 #include "config/command_line.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <string>
 #include <vector>
 
-#include "geometry/scratch_directory.h"
-#include "geometry/shared_state.h"
+#include "config_test_support.h"
 
 namespace mirexa {
 namespace {
 
-class CommandLineTest : public ::testing::Test {
+class CommandLineTest : public testing::ConfigFixture {
 protected:
     void SetUp() override {
-        ResetConfigurationRecords();
-        AutomaticMode.store(0);
-        char cwd[4096];
-        ASSERT_NE(getcwd(cwd, sizeof cwd), nullptr);
-        oldDirectory_ = cwd;
-        ASSERT_EQ(chdir(scratch_.Path().c_str()), 0);
+        ConfigFixture::SetUp();
         scratch_.Write("part.nc", "G0X0\n");
         scratch_.Write("my part v2.nc", "G0X0\n");
-    }
-    void TearDown() override {
-        ASSERT_EQ(chdir(oldDirectory_.c_str()), 0);
-        ResetConfigurationRecords();
-        AutomaticMode.store(0);
     }
     int Parse(const std::string& text) {
         messages_.clear();
         return ParseCommandLine(text, &messages_);
     }
-    testing::ScratchDirectory scratch_;
-    std::string oldDirectory_;
-    std::vector<std::string> messages_;
 };
 
 TEST_F(CommandLineTest, AnEmptyLineKeepsEveryStartValue) {
