@@ -533,13 +533,18 @@ void RebuildDexelRayFromGaps(const DexelRayList& ray, const std::uint8_t* gapCod
     }
     ReserveDexelRay(out, n + 2);
     auto append = [&](int k, bool zeroFlag) {
-        AppendDexelRayEnd(out, ray.ends[k], zeroFlag ? 0 : ray.flags[k], ray.stamps[k]);
+        AppendDexelRayEnd(out, ray.ends[static_cast<std::size_t>(k)],
+                          zeroFlag ? 0 : ray.flags[static_cast<std::size_t>(k)],
+                          ray.stamps[static_cast<std::size_t>(k)]);
     };
+    // Whether the output's first end is still the ray's first end.
+    bool startsAtFirst = true;
     auto replaceLast = [&](int k) {
         const std::size_t i = static_cast<std::size_t>(out->count - 1);
-        out->ends[i] = ray.ends[k];
-        out->flags[i] = ray.flags[k];
-        out->stamps[i] = ray.stamps[k];
+        out->ends[i] = ray.ends[static_cast<std::size_t>(k)];
+        out->flags[i] = ray.flags[static_cast<std::size_t>(k)];
+        out->stamps[i] = ray.stamps[static_cast<std::size_t>(k)];
+        startsAtFirst = startsAtFirst && i > 0;
     };
     append(0, false);
     for (int j = 0; j + 1 < n; ++j) {
@@ -558,7 +563,8 @@ void RebuildDexelRayFromGaps(const DexelRayList& ray, const std::uint8_t* gapCod
             }
             if (!odd) {
                 append(j + 1, false);
-            } else if (out->count == 1 && j >= 1) {
+            } else if (out->count == 1 && startsAtFirst && j >= 1) {
+                // Only the first end is out: the ends before this void gap close material.
                 append(j, false);
                 append(j + 1, false);
             } else {
@@ -576,6 +582,29 @@ void RebuildDexelRayFromGaps(const DexelRayList& ray, const std::uint8_t* gapCod
     }
 }
 
+void DecideDexelRayGaps(const StockModel& model, const DexelReconcileState& state, int d,
+                        std::int64_t cell, const DexelRayList& ray, std::uint8_t* gapCodes) {
+    int probeFirst = 0;
+    int probeSecond = 0;
+    ProbeFamilies(d, &probeFirst, &probeSecond);
+    const int a1 = (d + 1) % 3;
+    const int n1 = StockNodeCount(model, a1);
+    int node[3] = {};
+    node[a1] = static_cast<int>(cell % n1);
+    node[(d + 2) % 3] = static_cast<int>(cell / n1);
+    for (int j = 0; j + 1 < ray.count; ++j) {
+        int first = 0;
+        int last = 0;
+        gapCodes[j] = kGapNoNode;
+        if (NodesInsideGap(model, d, ray.ends[static_cast<std::size_t>(j)],
+                           ray.ends[static_cast<std::size_t>(j + 1)], &first, &last)) {
+            const ProbeChoice p1 = ChooseProbe(model, state, d, probeFirst, node, first, last);
+            const ProbeChoice p2 = ChooseProbe(model, state, d, probeSecond, node, first, last);
+            gapCodes[j] = DecideGap(p1, p2);
+        }
+    }
+}
+
 void SyncDexelDirections(StockModel* model, DexelReconcileState* state, int pass) {
     DexelRayList ray;
     DexelRayList rebuilt;
@@ -584,34 +613,15 @@ void SyncDexelDirections(StockModel* model, DexelReconcileState* state, int pass
         if (pass == 1 && !state->markers[d]) {
             continue;
         }
-        int probeFirst = 0;
-        int probeSecond = 0;
-        ProbeFamilies(d, &probeFirst, &probeSecond);
         const DexelFamily& family = *DexelFamilyOfAxis(*model, d);
-        const int a1 = (d + 1) % 3;
-        const int n1 = StockNodeCount(*model, a1);
         for (std::int64_t cell = 0; cell < family.cellCount; ++cell) {
             const int count = GetImportRayCount(*model, *state, d, cell);
             if (count <= 2 || (pass == 1 && count % 2 == 0)) {
                 continue;
             }
             ReadImportRay(*model, *state, d, cell, &ray);
-            int node[3] = {};
-            node[a1] = static_cast<int>(cell % n1);
-            node[(d + 2) % 3] = static_cast<int>(cell / n1);
-            gaps.assign(static_cast<std::size_t>(ray.count - 1), kGapNoNode);
-            for (int j = 0; j + 1 < ray.count; ++j) {
-                int first = 0;
-                int last = 0;
-                if (!NodesInsideGap(*model, d, ray.ends[static_cast<std::size_t>(j)],
-                                    ray.ends[static_cast<std::size_t>(j + 1)], &first, &last)) {
-                    continue;
-                }
-                const ProbeChoice p1 = ChooseProbe(*model, *state, d, probeFirst, node, first, last);
-                const ProbeChoice p2 =
-                    ChooseProbe(*model, *state, d, probeSecond, node, first, last);
-                gaps[static_cast<std::size_t>(j)] = DecideGap(p1, p2);
-            }
+            gaps.resize(static_cast<std::size_t>(ray.count - 1));
+            DecideDexelRayGaps(*model, *state, d, cell, ray, gaps.data());
             RebuildDexelRayFromGaps(ray, gaps.data(), &rebuilt);
             if (rebuilt.count % 2 != 0) {
                 if (pass == 1) {

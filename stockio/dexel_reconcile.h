@@ -110,8 +110,23 @@ void SyncDexelDirections(StockModel* model, DexelReconcileState* state, int pass
 // snapshots cannot be allocated.
 int ReconcileDexelFamilies(StockModel* model, DexelReconcileState* state);
 
-// Decision and rebuild of one ray from its gap codes (exposed for tests): the rules of the
-// reconciliation's rebuild step, writing the result to out.
+// The code of every gap of a ray (ray.count - 1 codes) along axis d at the given cell: no grid
+// node strictly inside the gap (node indices clamped to the grid) gives kGapNoNode; otherwise
+// a probe of each probe family is chosen among the crossing rays at those nodes (even counts
+// only; the fewest ends, ties toward the middle node; the walk stops at a two-end ray after the
+// first node). A probe with at most two ends decides, the first family before the second; else
+// the probe with fewer ends, on equal counts the first unless its snapshot count is the greater;
+// no probe gives kGapUndecided. A deciding probe gives kGapMaterial when one of its intervals
+// (ends included) holds the ray's coordinate on the probe's axis, else kGapVoid.
+void DecideDexelRayGaps(const StockModel& model, const DexelReconcileState& state, int d,
+                        std::int64_t cell, const DexelRayList& ray, std::uint8_t* gapCodes);
+
+// Rebuilds a ray from its gap codes into out, starting from the first end: a material gap keeps
+// its upper end as an exit (or moves the last exit to it); a void gap that is not the last opens
+// a new entry (or moves the last entry to it; when only the ray's first end is out, the ends
+// before the gap close material first); a void last gap adds nothing; an undecided gap that is
+// not the last keeps its upper end (flag 0) unless that end carries a tag; an undecided last gap
+// ends the ray with its last end.
 void RebuildDexelRayFromGaps(const DexelRayList& ray, const std::uint8_t* gapCodes,
                              DexelRayList* out);
 
