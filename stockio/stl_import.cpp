@@ -25,7 +25,6 @@
 
 namespace mirexa {
 
-StlImportSettings StlImport;
 StlImportHooks StlImportCallbacks;
 
 namespace {
@@ -140,16 +139,6 @@ void EmptyFamily(StockModel* model, DexelReconcileState* state, int c) {
     state->oddRays[c].clear();
 }
 
-// Restores the two import settings that a load may change, whatever way it returns.
-struct ImportSettingsGuard {
-    int coordinateSystem = StlImport.coordinateSystem;
-    int adjustmentsOn = StlImport.adjustmentsOn;
-    ~ImportSettingsGuard() {
-        StlImport.coordinateSystem = coordinateSystem;
-        StlImport.adjustmentsOn = adjustmentsOn;
-    }
-};
-
 }  // namespace
 
 bool GetImportRayWindow(double low, double high, double origin, double pitch, int lastIndex,
@@ -194,7 +183,7 @@ void ApplyImportTransform(const StlImportTransform& transform, double p[3]) {
     }
 }
 
-void ApplyImportScaleMirror(const StlImportSettings& settings, double p[3]) {
+void ApplyImportScaleMirror(const StlImportAdjustments& settings, double p[3]) {
     for (int a = 0; a < 3; ++a) {
         if (settings.scaleOn[a]) {
             p[a] = (p[a] - settings.scaleCentre[a]) * settings.scaleRate[a] + settings.scaleCentre[a];
@@ -214,7 +203,7 @@ void ApplyImportScaleMirror(const StlImportSettings& settings, double p[3]) {
     }
 }
 
-void ApplyImportMirrorToNormal(const StlImportSettings& settings, double n[3]) {
+void ApplyImportMirrorToNormal(const StlImportAdjustments& settings, double n[3]) {
     const int scaled = settings.scaleOn[0] + settings.scaleOn[1] + settings.scaleOn[2];
     const bool uniform =
         scaled == 0 || (settings.scaleOn[0] && settings.scaleOn[1] && settings.scaleOn[2] &&
@@ -522,10 +511,10 @@ int RunStlConversion(WindowHandle owner, StockModel* model, StlConversion conver
 
 int LoadStlAsDexelModel(WindowHandle owner, StockModel* target, std::string_view path,
                         const StockModel& stockTemplate, int referenceDirection) {
-    ImportSettingsGuard guard;
-    if (StlImport.workCoordinatesRequested) {
-        StlImport.coordinateSystem = 1;
-        StlImport.adjustmentsOn = 1;
+    StlImportAdjustments adjustments = StockLoadOptions.stlAdjustments;
+    if (adjustments.basicModelInWork) {
+        adjustments.coordinateSystem = 1;
+        adjustments.adjustmentsOn = 1;
     }
     FreeStockModel(target);
     if (!HasFileExtension(path, ".STL") || stockTemplate.nx < 2 || stockTemplate.ny < 2 ||
@@ -562,7 +551,7 @@ int LoadStlAsDexelModel(WindowHandle owner, StockModel* target, std::string_view
     StlConversion conversion;
     conversion.format = format;
     conversion.path = path;
-    conversion.settings = &StlImport;
+    conversion.settings = &adjustments;
     conversion.clipToGrid = 1;
     SetImportTransform(&conversion.transform, *target);
     result = RunStlConversion(owner, target, conversion, referenceDirection);

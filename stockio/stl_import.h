@@ -21,9 +21,9 @@
 
 namespace mirexa {
 
-// Adjustments applied to every imported vertex, and the conversion mode. Filled by the command
-// line and the STL import dialog.
-struct StlImportSettings {
+// Adjustments applied to every imported vertex. The configuration fills the copy in
+// StockLoadOptions from its STL import settings (the command line and the STL import dialog).
+struct StlImportAdjustments {
     int coordinateSystem = {};  // 0 machine, 1 work (the work offset is added)
     int scaleOn[3] = {};        // per axis x, y, z
     double scaleRate[3] = {1.0, 1.0, 1.0};
@@ -31,12 +31,11 @@ struct StlImportSettings {
     int mirrorOn[3] = {};
     double mirrorCentre[3] = {};  // mm
     int adjustmentsOn = {};       // 1: the adjustments above apply
-    // 0 standard conversion; 1 +X, -1 -X, 2 +Y, -2 -Y, 3 +Z, -3 -Z height map.
-    int referenceDirection = {};
-    // 1 when the command line asked for work coordinates with its second stock-file argument.
-    int workCoordinatesRequested = {};
+    // 1 when the command line asked for the basic model in work coordinates (its second
+    // stock-file argument): LoadStlAsDexelModel then works in work coordinates with the
+    // adjustments on.
+    int basicModelInWork = {};
 };
-extern StlImportSettings StlImport;
 
 // Calls from the import upward. Null hooks mean "nothing there".
 struct StlImportHooks {
@@ -66,10 +65,10 @@ void ApplyImportTransform(const StlImportTransform& transform, double p[3]);
 
 // The vertex adjustments, in order: scale about the centre per axis, mirror about the mirror
 // centre per axis, and in work coordinates the work offset added.
-void ApplyImportScaleMirror(const StlImportSettings& settings, double p[3]);
+void ApplyImportScaleMirror(const StlImportAdjustments& settings, double p[3]);
 // A normal under the adjustments: zeroed when the scale is not uniform (uniform: no scale flag,
 // or all three with equal rates); otherwise mirrored axes change sign.
-void ApplyImportMirrorToNormal(const StlImportSettings& settings, double n[3]);
+void ApplyImportMirrorToNormal(const StlImportAdjustments& settings, double n[3]);
 
 // Where the point (only coordinates a and b are read) lies against the triangle's projection on
 // the (a, b) plane, by exact comparisons: 1, 2, 3 on vertex 1, 2, 3; 4, 5, 6 inside the edge
@@ -136,7 +135,7 @@ void VisitFacetRays(const StockModel& model, int a, int b, const double lo[3], c
 struct StlConversion {
     int format = {};                          // StlFileFormat
     std::string_view path = {};
-    const StlImportSettings* settings = {};   // adjustments applied when adjustmentsOn is set
+    const StlImportAdjustments* settings = {};   // adjustments applied when adjustmentsOn is set
     StlImportTransform transform = {};        // applied when transform.any is set
     int clipToGrid = {};                      // 1: stored rays are clipped to the grid
     int reportProgress = {};                  // 1: bytes read are added to the progress run
@@ -197,11 +196,12 @@ int RunStlConversion(WindowHandle owner, StockModel* model, StlConversion conver
 
 // Loads a mesh onto the grid and frame of the template (pitch, origin, node counts, frame and
 // its derived fields), with a ring of one slot and one display block, converting in the
-// template's local frame. referenceDirection 0 is the standard conversion; any other the height
-// map of that direction. The target's previous contents are released first. 1; kStockFileDataError
+// template's local frame, with the adjustments of StockLoadOptions. referenceDirection 0 is the
+// standard conversion; any other the height map of that direction. The target's previous
+// contents are released first. 1; kStockFileDataError
 // for a path that is not ".STL" (any case), a file that is no STL or holds no facet, and a
 // template without a grid; kStockGridTooLarge or the grid's code when it cannot be built. On
-// failure the target holds nothing (nx 0). The import settings are restored on every return.
+// failure the target holds nothing (nx 0).
 int LoadStlAsDexelModel(WindowHandle owner, StockModel* target, std::string_view path,
                         const StockModel& stockTemplate, int referenceDirection);
 

@@ -145,7 +145,7 @@ int LoadStlStock(WindowHandle owner, StockModel* model, std::string_view path, S
     StlConversion conversion;
     conversion.format = format;
     conversion.path = path;
-    conversion.settings = &StlImport;
+    conversion.settings = &StockLoadOptions.stlAdjustments;
     conversion.clipToGrid = referenceDirection != 0 ? 1 : 0;
     return RunStlConversion(owner, model, conversion, referenceDirection);
 }
@@ -301,7 +301,7 @@ int GetStlFileBounds(int format, std::string_view path, StlFileBounds* bounds) {
     StlConversion conversion;
     conversion.format = format;
     conversion.path = path;
-    conversion.settings = &StlImport;
+    conversion.settings = &StockLoadOptions.stlAdjustments;
     StlImportReader input;
     if (!OpenStlImportReader(conversion, &input)) {
         return kStockFileDataError;

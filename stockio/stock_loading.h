@@ -15,6 +15,7 @@
 
 #include "platform/window.h"
 #include "stock/stock_model.h"
+#include "stockio/stl_import.h"
 
 namespace mirexa {
 
@@ -22,9 +23,10 @@ constexpr int kStockFileDataError = -20;
 // A grid larger than the configured cell limit, or whose node counts do not fit 32 bits.
 constexpr int kStockGridTooLarge = -1;
 
-// Settings the loaders read; the settings reader fills them ("STL MATRIX", "CHECK MATRIX",
-// "STL FILTER").
+// Settings the loaders read. The configuration fills them from its settings ("STL MATRIX",
+// "CHECK MATRIX", "STL FILTER") and STL import settings before a load.
 struct StockLoadSettings {
+    StlImportAdjustments stlAdjustments = {};
     std::string matrixPath = {};  // frame of an imported STL stock; at most 63 characters used
     int checkMatrix = {};         // 1: LoadStockModel's caller dumps the frame to "matrix.txt"
     int stlFilter = {};           // 1: height-map imports repair isolated missed heights

@@ -212,12 +212,18 @@ TEST(LoadStlAsDexelModel, RefusesWhatWouldLeaveAFreedModelLoaded) {
                                   0),
               kStockFileDataError);
     EXPECT_EQ(target.nx, 0);
-    // The work-coordinate request changes the settings for the load only.
-    StlImport.workCoordinatesRequested = 1;
+    // The basic model in work coordinates: the work offset moves the mesh for this load only.
+    StockLoadOptions.stlAdjustments.basicModelInWork = 1;
+    StlImportCallbacks.workOffset = [](double out[3]) {
+        out[0] = 0;
+        out[1] = 0;
+        out[2] = -1;
+    };
     EXPECT_EQ(LoadStlAsDexelModel(nullptr, &target, dir.Write("m.stl", mesh), stockTemplate, 0), 1);
-    StlImport.workCoordinatesRequested = 0;
-    EXPECT_EQ(StlImport.coordinateSystem, 0);
-    EXPECT_EQ(StlImport.adjustmentsOn, 0);
+    StlImportCallbacks.workOffset = nullptr;
+    StockLoadOptions.stlAdjustments.basicModelInWork = 0;
+    EXPECT_EQ(StockLoadOptions.stlAdjustments.coordinateSystem, 0);
+    EXPECT_EQ(ReadDexelRay(target.z, 2 * 5 + 2).ends, (std::vector<double>{0, 2}));
     FreeStockModel(&target);
     FreeStockModel(&stockTemplate);
 }
@@ -269,7 +275,7 @@ TEST(SnapDiagonalNormal, MakesDiagonalsExactAndNormalisesTheRest) {
 }
 
 TEST(ApplyImportScaleMirror, ScalesMirrorsAndAddsTheWorkOffset) {
-    StlImportSettings settings;
+    StlImportAdjustments settings;
     settings.scaleOn[0] = 1;
     settings.scaleRate[0] = 2;
     settings.scaleCentre[0] = 1;
