@@ -93,8 +93,7 @@ int ReadStlLine(StlFacetReader* reader) {
 // character (or at the line end); each further number starts after the next blank or tab that
 // follows the previous number's start. Missing numbers read 0.
 void ScanStlTriple(const char* line, int keywordStart, double out[3]) {
-    LineCursor cursor =
-        static_cast<LineCursor>(keywordStart + strnlen(line + keywordStart, 6));
+    LineCursor cursor = static_cast<LineCursor>(keywordStart + strnlen(line + keywordStart, 6));
     for (int i = 0; i < 3; ++i) {
         if (i > 0) {
             cursor += static_cast<LineCursor>(std::strcspn(line + cursor, " \t"));
@@ -266,8 +265,8 @@ int DetectStlFormat(std::string_view path) {
         return kStlFormatNone;
     }
     const bool mayBeBinary = size >= kStlBinaryHeaderBytes;
-    const std::uint64_t fitting = mayBeBinary ? (size - kStlBinaryHeaderBytes) / kStlBinaryRecordBytes
-                                              : 0;
+    const std::uint64_t fitting =
+        mayBeBinary ? (size - kStlBinaryHeaderBytes) / kStlBinaryRecordBytes : 0;
     const std::uint32_t expected = static_cast<std::uint32_t>(fitting);
     const std::uint32_t count = LoadLittleU32(window + 80);
     if (mayBeBinary && count == expected) {
@@ -538,8 +537,7 @@ int FinishStlFile(StlWriterState* state, int facetCount) {
             count = ReverseWordBytes(count);
         }
         ok = std::fflush(state->stream) == 0 && fseeko(state->stream, 80, SEEK_SET) == 0 &&
-             WriteOutputBytes(state->stream, &count, 4) &&
-             fseeko(state->stream, 0, SEEK_END) == 0;
+             WriteOutputBytes(state->stream, &count, 4) && fseeko(state->stream, 0, SEEK_END) == 0;
     }
     if (!ok) {
         state->failed = 1;

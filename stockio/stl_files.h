@@ -85,14 +85,14 @@ struct StlRawFacet {
 // Reads a file facet by facet in any encoding. Open, call ReadNextStlFacet until it returns 0,
 // close. The reader owns its stream.
 struct StlFacetReader {
-    BinaryInput input = {};             // the stream, its size and the bytes consumed so far
+    BinaryInput input = {};  // the stream, its size and the bytes consumed so far
     int format = {};
-    std::uint64_t recordsLeft = {};     // binary: records still to read
-    int pumpEachKeywordLine = {};       // ASCII: pump messages after every keyword line
-    int ended = {};                     // the data is exhausted
-    double asciiNormal[3] = {};         // ASCII: the normal of the current facet
-    double asciiVertices[9] = {};       // ASCII: the vertices of the current loop
-    int asciiVertexIndex = {};          // ASCII: vertices seen in the current loop
+    std::uint64_t recordsLeft = {};  // binary: records still to read
+    int pumpEachKeywordLine = {};    // ASCII: pump messages after every keyword line
+    int ended = {};                  // the data is exhausted
+    double asciiNormal[3] = {};      // ASCII: the normal of the current facet
+    double asciiVertices[9] = {};    // ASCII: the vertices of the current loop
+    int asciiVertexIndex = {};       // ASCII: vertices seen in the current loop
     char line[kStlLineCharacters + 1] = {};
 };
 
@@ -130,8 +130,8 @@ using StlPolygonSink = void (*)(void* context, const double normal[3], const dou
 // the swing centre (RotateStlPoint) and the normal turns with it.
 struct StlDisplayRotation {
     int mode = {};
-    int axis = {};        // 0 X, 1 Y, 2 Z
-    double sine = 1.0;    // of the rotation angle; 1 and 0 for the initial 90 degrees
+    int axis = {};      // 0 X, 1 Y, 2 Z
+    double sine = 1.0;  // of the rotation angle; 1 and 0 for the initial 90 degrees
     double cosine = 0.0;
     double centre[3] = {};  // swing centre (mm)
 };

@@ -73,8 +73,7 @@ TEST(DetectStlFormat, FindsTextInAnyCaseAndNeverTakesShortFilesForBinary) {
     ScratchDirectory dir;
     EXPECT_EQ(DetectStlFormat(dir.Write("a.stl", AsciiStl({kTriangle}))), kStlFormatAscii);
     std::string upper = std::string(200, ' ') + "FACET";
-    EXPECT_EQ(DetectStlFormat(dir.Write("b.stl", upper + std::string(100, '\n'))),
-              kStlFormatAscii);
+    EXPECT_EQ(DetectStlFormat(dir.Write("b.stl", upper + std::string(100, '\n'))), kStlFormatAscii);
     // "Facet" must start within the first 250 bytes.
     EXPECT_EQ(DetectStlFormat(dir.Write("c.stl", std::string(249, ' ') + "Facet" + "\n")),
               kStlFormatAscii);
@@ -180,10 +179,10 @@ TEST(ReadStlFacets, AcceptsTheSpellingsOfTextFiles) {
         "VERTEX 0 0 0\r\n"
         "end loop\r\n"
         "end facet\r\n"
-        "facet\n"          // no numbers at all: the normal reads 0
+        "facet\n"  // no numbers at all: the normal reads 0
         "outer loop\n"
         "vertex 1 1 1\n"
-        "vertex 2 2\n"     // a missing number reads 0
+        "vertex 2 2\n"  // a missing number reads 0
         "vertex 3 3 3\n"
         "endloop\n"
         "endfacet\n"

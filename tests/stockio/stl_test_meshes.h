@@ -55,8 +55,8 @@ inline std::string AsciiStl(const std::vector<MeshFacet>& facets) {
     char buffer[160];
     for (const MeshFacet& f : facets) {
         const auto& v = f.values;
-        std::snprintf(buffer, sizeof buffer, "  facet normal %.9g %.9g %.9g\n    outer loop\n", v[0],
-                      v[1], v[2]);
+        std::snprintf(buffer, sizeof buffer, "  facet normal %.9g %.9g %.9g\n    outer loop\n",
+                      v[0], v[1], v[2]);
         out += buffer;
         for (int k = 1; k <= 3; ++k) {
             std::snprintf(buffer, sizeof buffer, "      vertex %.9g %.9g %.9g\n", v[3 * k],
