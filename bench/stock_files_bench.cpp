@@ -21,24 +21,28 @@
 namespace mirexa {
 namespace {
 
-// A scratch directory for the benchmark files, removed at exit.
-const std::string& ScratchPath() {
-    static std::string path = [] {
+// A scratch directory for the benchmark files, removed with them at exit.
+struct BenchScratch {
+    std::string path;
+    BenchScratch() {
         char pattern[] = "/tmp/mirexa-bench-XXXXXX";
         const char* made = mkdtemp(pattern);
-        return std::string(made != nullptr ? made : "/tmp");
-    }();
-    return path;
-}
-
-struct ScratchCleanup {
-    ~ScratchCleanup() {
-        for (const char* name : {"/sphere.stl", "/box.dme"}) {
-            std::remove((ScratchPath() + name).c_str());
-        }
-        rmdir(ScratchPath().c_str());
+        path = made != nullptr ? made : "";
     }
-} cleanup;
+    ~BenchScratch() {
+        if (!path.empty()) {
+            for (const char* name : {"/sphere.stl", "/box.dme"}) {
+                std::remove((path + name).c_str());
+            }
+            rmdir(path.c_str());
+        }
+    }
+};
+BenchScratch scratch;
+
+const std::string& ScratchPath() {
+    return scratch.path;
+}
 
 // Writes a closed UV sphere of radius 40 mm with about 2 * slices * stacks facets as binary STL.
 std::string WriteSphere(int slices) {
