@@ -331,7 +331,6 @@ int ReadNextImportFacet(StlImportReader* input, const StlConversion& conversion,
                         double normal[3], double vertices[9]) {
     StlRawFacet raw;
     while (ReadNextStlFacet(&input->reader, &raw)) {
-        ++input->facetsRead;
         if (conversion.reportProgress) {
             const std::uint64_t position = input->reader.input.position;
             AddProgressWork(static_cast<std::int64_t>(position - input->progressed));
@@ -341,6 +340,7 @@ int ReadNextImportFacet(StlImportReader* input, const StlConversion& conversion,
         PumpIfEnabled();
         if (IsStlFacetFinite(raw) &&
             PrepareImportFacet(conversion, raw.normal, raw.vertices, normal, vertices)) {
+            ++input->facetsRead;
             return 1;
         }
     }

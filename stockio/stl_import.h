@@ -153,7 +153,7 @@ int PrepareImportFacet(const StlConversion& conversion, const double rawNormal[3
 struct StlImportReader {
     StlFacetReader reader = {};
     std::uint64_t progressed = {};  // bytes already added to the progress run
-    std::int64_t facetsRead = {};   // facets in the file so far, usable or not
+    std::int64_t facetsRead = {};   // usable facets handed out so far
 };
 // 1 when open; 0 when the file cannot be read in the conversion's format.
 int OpenStlImportReader(const StlConversion& conversion, StlImportReader* input);

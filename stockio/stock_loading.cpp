@@ -17,6 +17,7 @@
 #include "geometry/ui_hooks.h"
 #include "geometry/vector_math.h"
 #include "platform/controls.h"
+#include "platform/message_box.h"
 #include "stock/stock_grid.h"
 #include "stock/stock_shapes.h"
 #include "stockio/dme_file.h"
@@ -205,6 +206,17 @@ int LoadStockModelFile(WindowHandle owner, StockModel* model, std::string_view p
         TransformBoxToBounds(model->frame, model->minCorner, model->maxCorner);
     }
     return 1;
+}
+
+void ReportStockLoadFailure(int result) {
+    if (result >= 1) {
+        return;
+    }
+    if (result == kStockFileDataError) {
+        ShowMessageOrLog(0, "Data Destroyed!", "Data error", MBX_OK | MBX_TOPMOST);
+    } else {
+        ShowMessageOrLog(0, "Memory over!", "Data size error", MBX_OK | MBX_TOPMOST);
+    }
 }
 
 void FinishLoadedStock(StockModel* model) {

@@ -62,6 +62,11 @@ int LoadStockModel(WindowHandle owner, StockModel* model, std::string_view path,
 int LoadStockModelFile(WindowHandle owner, StockModel* model, std::string_view path,
                        const StockFrame& frame, double pitch, int referenceDirection);
 
+// Tells the user why a load failed, in a box kept on top (logged instead in automatic mode):
+// kStockFileDataError "Data Destroyed!" with the caption "Data error"; any other negative code
+// "Memory over!" with the caption "Data size error". Nothing for a result of 1 or more.
+void ReportStockLoadFailure(int result);
+
 // The finishing steps shared by every load: reserved group (last node indices, 0, 0.0),
 // inverse orientation, negated offset and frame flag, and an empty status-bar part 0.
 void FinishLoadedStock(StockModel* model);

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "geometry/scratch_directory.h"
+#include "scoped_log_directory.h"
 #include "stl_test_meshes.h"
 #include "stock/stock_grid.h"
 #include "stock/stock_shapes.h"
@@ -226,6 +227,23 @@ TEST(LoadStlAsDexelModel, RefusesWhatWouldLeaveAFreedModelLoaded) {
     EXPECT_EQ(ReadDexelRay(target.z, 2 * 5 + 2).ends, (std::vector<double>{0, 2}));
     FreeStockModel(&target);
     FreeStockModel(&stockTemplate);
+}
+
+TEST(ConvertStlStandard, StopsAtARayWithMoreEndsThanACellHolds) {
+    ScratchDirectory dir;
+    testing::ScopedLogDirectory log(dir.Path());
+    // 5001 thin slabs stacked in z: the Z rays through them get 10,002 ends.
+    std::vector<MeshFacet> slabs;
+    for (int k = 0; k <= 5000; ++k) {
+        std::vector<MeshFacet> slab =
+            BoxMesh({0, 0, static_cast<float>(k)}, {1, 1, static_cast<float>(k) + 0.5f});
+        slabs.insert(slabs.end(), slab.begin(), slab.end());
+    }
+    int result = 0;
+    StockModel model = LoadFile(dir.Write("slabs.stl", BinaryStl(slabs)), 1.0, 0, &result);
+    EXPECT_EQ(result, kStockFileDataError);
+    EXPECT_EQ(model.nx, 0);
+    EXPECT_EQ(model.z.counts, nullptr);
 }
 
 TEST(TestPointInTriangleB, ClassifiesVerticesEdgesAndInside) {

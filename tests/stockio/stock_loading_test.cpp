@@ -10,6 +10,8 @@
 #include <vector>
 
 #include "geometry/scratch_directory.h"
+#include "platform/message_box.h"
+#include "scoped_log_directory.h"
 #include "stl_test_meshes.h"
 #include "stock/stock_grid.h"
 #include "stock/stock_shapes.h"
@@ -51,6 +53,7 @@ int Load(const std::string& path, StockModel* model, double pitch = 1.0, int dir
 
 TEST(LoadStockModelFile, ChoosesTheReaderByExtensionInAnyCase) {
     ScratchDirectory dir;
+    testing::ScopedLogDirectory log(dir.Path());
     StockModel box;
     SetStockUndoRingSize(&box, 1);
     const double extent[6] = {0, 0, 0, 2, 2, 2};
@@ -130,6 +133,7 @@ TEST(LoadStockModelFile, RefusesMeshesItCannotPlaceOnAGrid) {
 
 TEST(ReadMatrixFile, PlacesTheStockOnlyWithTwelveUsableNumbers) {
     ScratchDirectory dir;
+    testing::ScopedLogDirectory log(dir.Path());
     ScopedLoadSettings settings;
     std::string cube = dir.Write("cube.stl", BinaryStl(BoxMesh({0, 0, 0}, {4, 4, 4})));
     StockLoadOptions.matrixPath =
@@ -215,6 +219,24 @@ TEST(LoadStockModelFile, KeepsAHeightMapFromBelowInPlaceThroughADmeRoundTrip) {
     }
     FreeStockModel(&model);
     FreeStockModel(&back);
+}
+
+TEST(ReportStockLoadFailure, NamesDataAndMemoryFailures) {
+    std::vector<MessageBoxRequest> shown;
+    MessageBoxResponder previous = SetMessageBoxResponder([&](const MessageBoxRequest& request) {
+        shown.push_back(request);
+        return MBX_IDOK;
+    });
+    ReportStockLoadFailure(1);
+    ReportStockLoadFailure(kStockFileDataError);
+    ReportStockLoadFailure(-10002);
+    SetMessageBoxResponder(previous);
+    ASSERT_EQ(shown.size(), 2u);
+    EXPECT_EQ(shown[0].text, "Data Destroyed!");
+    EXPECT_EQ(shown[0].caption, "Data error");
+    EXPECT_EQ(shown[1].text, "Memory over!");
+    EXPECT_EQ(shown[1].caption, "Data size error");
+    EXPECT_NE(shown[1].style & MBX_TOPMOST, 0u);
 }
 
 }  // namespace
