@@ -143,8 +143,7 @@ void BM_SaveDmeFile(benchmark::State& state) {
             break;
         }
     }
-    const double rays =
-        static_cast<double>(box->z.cellCount + box->x.cellCount + box->y.cellCount);
+    const double rays = static_cast<double>(box->z.cellCount + box->x.cellCount + box->y.cellCount);
     state.counters["rays"] = rays;
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * 30 * rays));
 }
@@ -171,8 +170,7 @@ void BM_LoadDmeFile(benchmark::State& state) {
         FreeStockModel(&model);
         state.ResumeTiming();
     }
-    const double rays =
-        static_cast<double>(box->z.cellCount + box->x.cellCount + box->y.cellCount);
+    const double rays = static_cast<double>(box->z.cellCount + box->x.cellCount + box->y.cellCount);
     state.counters["rays"] = rays;
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * 30 * rays));
 }

@@ -377,9 +377,8 @@ void ReadImportRay(const StockModel& model, const DexelReconcileState& state, in
     const int count = family.counts[cell];
     ReserveDexelRay(out, count + 2);
     out->count = 0;
-    GetDexelCell(cell, family.capacity, family.counts, family.ends, family.flags,
-                 family.lineStamps, out->ends.data(), out->flags.data(), out->stamps.data(),
-                 &out->count);
+    GetDexelCell(cell, family.capacity, family.counts, family.ends, family.flags, family.lineStamps,
+                 out->ends.data(), out->flags.data(), out->stamps.data(), &out->count);
     out->count = std::max(count, 0);
 }
 

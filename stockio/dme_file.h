@@ -24,8 +24,8 @@ constexpr int kDmeHeadBytes = 152;
 struct DexelFamilyBounds {
     double highest = -99999999999.0;  // highest last end (before clipping to the grid)
     double lowest = 99999999999.0;    // lowest first end
-    int belowUpper = {};  // 1: some ray's material ends below the upper grid bound
-    int aboveLower = {};  // 1: some ray's material starts above the lower grid bound
+    int belowUpper = {};              // 1: some ray's material ends below the upper grid bound
+    int aboveLower = {};              // 1: some ray's material starts above the lower grid bound
 };
 
 // Reads every cell of the family (whose arrays are allocated and empty) from the input. Each

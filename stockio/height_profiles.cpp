@@ -39,9 +39,8 @@ int FindLevelCrossingsUp(const double* heights, int stride, int n, double lowest
     return count;
 }
 
-int FindLevelCrossingsDown(const double* heights, int stride, int n, double lowest,
-                           double highest, double pitch, double level, const double* nodes,
-                           double* out) {
+int FindLevelCrossingsDown(const double* heights, int stride, int n, double lowest, double highest,
+                           double pitch, double level, const double* nodes, double* out) {
     if (n < 1 || level < lowest) {
         return 0;
     }
@@ -95,8 +94,8 @@ int BuildFamilyFromProfiles(StockModel* model, int a, int b, int c, int r) {
     }
     for (std::int64_t cell = 0; cell < reference.cellCount; ++cell) {
         const int count = reference.counts[cell];
-        const double* ends = DexelCellEnds(cell, reference.capacity, reference.counts,
-                                           reference.ends);
+        const double* ends =
+            DexelCellEnds(cell, reference.capacity, reference.counts, reference.ends);
         heights[static_cast<std::size_t>(cell)] =
             count < 1 ? none : (r > 0 ? ends[count - 1] : ends[0]);
     }
@@ -107,8 +106,7 @@ int BuildFamilyFromProfiles(StockModel* model, int a, int b, int c, int r) {
                      : FindLevelCrossingsDown(profile, stride, n, lowest, highest, model->pitch,
                                               level, nodes, crossings.data());
     };
-    auto extremes = [](const double* profile, int stride, int n, double* lowest,
-                       double* highest) {
+    auto extremes = [](const double* profile, int stride, int n, double* lowest, double* highest) {
         *lowest = 9999999999.9;
         *highest = -9999999999.9;
         for (int i = 0; i < n; ++i) {

@@ -11,18 +11,17 @@ namespace mirexa {
 // Up: material where h >= level. Down: material where h <= level. lowest and highest are the
 // profile's extremes; they give the quick answers (no crossing, or the whole line nodes[0],
 // nodes[n-1]). Otherwise a sample at the level starts or ends material exactly at its node and
-// a segment crossing the level is interpolated:
-//   Up, rising  (h_i < L <= h_i+1): x_i+1 when h_i+1 = L, else x_i + pitch * (L - h_i) / (h_i+1 - h_i);
-//   Up, falling (h_i >= L > h_i+1): x_i when h_i = L, else x_i + pitch * (h_i - L) / (h_i - h_i+1);
-//   Down, falling (h_i > L >= h_i+1): x_i+1 when h_i+1 = L, else x_i + pitch * (h_i - L) / (h_i - h_i+1);
-//   Down, rising  (h_i <= L < h_i+1): x_i when h_i = L, else x_i + pitch * (L - h_i) / (h_i+1 - h_i);
+// a segment crossing the level is interpolated, with d = h[i+1] - h[i]:
+//   Up, rising (h[i] < L <= h[i+1]):    x[i+1] if h[i+1] = L, else x[i] + pitch * (L - h[i]) / d;
+//   Up, falling (h[i] >= L > h[i+1]):   x[i] if h[i] = L, else x[i] + pitch * (h[i] - L) / -d;
+//   Down, falling (h[i] > L >= h[i+1]): x[i+1] if h[i+1] = L, else x[i] + pitch * (h[i] - L) / -d;
+//   Down, rising (h[i] <= L < h[i+1]):  x[i] if h[i] = L, else x[i] + pitch * (L - h[i]) / d;
 // with nodes[0] first when the first sample is material and nodes[n-1] last when the last one
 // is. For finite heights the count is even. Returns the count (0 for n below 1).
 int FindLevelCrossingsUp(const double* heights, int stride, int n, double lowest, double highest,
                          double pitch, double level, const double* nodes, double* out);
-int FindLevelCrossingsDown(const double* heights, int stride, int n, double lowest,
-                           double highest, double pitch, double level, const double* nodes,
-                           double* out);
+int FindLevelCrossingsDown(const double* heights, int stride, int n, double lowest, double highest,
+                           double pitch, double level, const double* nodes, double* out);
 
 // Builds the two families across a height map. The reference family runs along axis c (axis
 // triple (a, b, c), a cyclic order of 0 X, 1 Y, 2 Z); the height of its ray at (i_a, i_b) is

@@ -111,7 +111,8 @@ int StoreCrossings(StockModel* model, DexelReconcileState* state, int c, bool cl
         }
         ray.count = 0;
         for (std::int64_t k = first; k < last; ++k) {
-            const Crossing& x = crossings[static_cast<std::size_t>(order[static_cast<std::size_t>(k)])];
+            const Crossing& x =
+                crossings[static_cast<std::size_t>(order[static_cast<std::size_t>(k)])];
             AppendDexelRayEnd(&ray, x.value, x.tag, 0);
         }
         NormalizeDexelRay(&ray, clip, lo, hi);
@@ -143,8 +144,10 @@ void EmptyFamily(StockModel* model, DexelReconcileState* state, int c) {
 
 bool GetImportRayWindow(double low, double high, double origin, double pitch, int lastIndex,
                         int* first, int* last) {
-    const double f = std::clamp(std::ceil((low - origin) / pitch), 0.0, static_cast<double>(lastIndex));
-    const double l = std::clamp(std::ceil((high - origin) / pitch), 0.0, static_cast<double>(lastIndex));
+    const double f =
+        std::clamp(std::ceil((low - origin) / pitch), 0.0, static_cast<double>(lastIndex));
+    const double l =
+        std::clamp(std::ceil((high - origin) / pitch), 0.0, static_cast<double>(lastIndex));
     *first = static_cast<int>(f);
     *last = static_cast<int>(l);
     return *first <= *last;
@@ -186,7 +189,8 @@ void ApplyImportTransform(const StlImportTransform& transform, double p[3]) {
 void ApplyImportScaleMirror(const StlImportAdjustments& settings, double p[3]) {
     for (int a = 0; a < 3; ++a) {
         if (settings.scaleOn[a]) {
-            p[a] = (p[a] - settings.scaleCentre[a]) * settings.scaleRate[a] + settings.scaleCentre[a];
+            p[a] =
+                (p[a] - settings.scaleCentre[a]) * settings.scaleRate[a] + settings.scaleCentre[a];
         }
     }
     for (int a = 0; a < 3; ++a) {
@@ -236,8 +240,8 @@ int TestPointInTriangleB(const double triangle[9], int a, int b, const double p[
         u[k][0] = da / length;
         u[k][1] = db / length;
         // A direction that rounding made axis-parallel although the point is off that axis.
-        marked[k] = (std::fabs(u[k][0]) >= 1.0 && db != 0.0) ||
-                    (std::fabs(u[k][1]) >= 1.0 && da != 0.0);
+        marked[k] =
+            (std::fabs(u[k][0]) >= 1.0 && db != 0.0) || (std::fabs(u[k][1]) >= 1.0 && da != 0.0);
     }
     auto strictlyBetween = [](double x, double e, double f) {
         return (e < x && x < f) || (f < x && x < e);
@@ -327,8 +331,8 @@ int OpenStlImportReader(const StlConversion& conversion, StlImportReader* input)
     return OpenStlFacetReader(conversion.format, conversion.path, &input->reader);
 }
 
-int ReadNextImportFacet(StlImportReader* input, const StlConversion& conversion,
-                        double normal[3], double vertices[9]) {
+int ReadNextImportFacet(StlImportReader* input, const StlConversion& conversion, double normal[3],
+                        double vertices[9]) {
     StlRawFacet raw;
     while (ReadNextStlFacet(&input->reader, &raw)) {
         if (conversion.reportProgress) {
@@ -450,8 +454,7 @@ void RestoreDexelCells(StockModel* model) {
             GetDexelCellValues(cell, family->capacity, family->counts, family->ends, ends.data(),
                                &got);
             SetDexelCell(cell, family->capacity, family->counts, family->ends, family->flags,
-                         family->lineStamps, ends.data(), zeroFlags.data(), zeroStamps.data(),
-                         got);
+                         family->lineStamps, ends.data(), zeroFlags.data(), zeroStamps.data(), got);
         }
         PumpIfEnabled();
     }
@@ -498,10 +501,10 @@ int RunStlConversion(WindowHandle owner, StockModel* model, StlConversion conver
                   referenceDirection == 0 ? 4 : 2, "STL読み込み計算", "Reading STL");
     *model->faceFlags = StockFaceFlags{{1, 1, 1, 1, 1, 1}};
     conversion.reportProgress = 1;
-    const int result =
-        referenceDirection == 0
-            ? ConvertStlStandard(model, conversion)
-            : ConvertStlReference(model, conversion, referenceDirection, StockLoadOptions.stlFilter);
+    const int result = referenceDirection == 0
+                           ? ConvertStlStandard(model, conversion)
+                           : ConvertStlReference(model, conversion, referenceDirection,
+                                                 StockLoadOptions.stlFilter);
     if (result != 1) {
         EndProgress();
         return AbandonStockLoad(model, result);

@@ -133,12 +133,12 @@ void VisitFacetRays(const StockModel& model, int a, int b, const double lo[3], c
 
 // One import: the file, the vertex handling and the grid it converts onto.
 struct StlConversion {
-    int format = {};                          // StlFileFormat
+    int format = {};  // StlFileFormat
     std::string_view path = {};
-    const StlImportAdjustments* settings = {};   // adjustments applied when adjustmentsOn is set
-    StlImportTransform transform = {};        // applied when transform.any is set
-    int clipToGrid = {};                      // 1: stored rays are clipped to the grid
-    int reportProgress = {};                  // 1: bytes read are added to the progress run
+    const StlImportAdjustments* settings = {};  // adjustments applied when adjustmentsOn is set
+    StlImportTransform transform = {};          // applied when transform.any is set
+    int clipToGrid = {};                        // 1: stored rays are clipped to the grid
+    int reportProgress = {};                    // 1: bytes read are added to the progress run
 };
 
 // Vertices and normal of one read facet after the adjustments and the transform. Every value
@@ -158,8 +158,8 @@ struct StlImportReader {
 // 1 when open; 0 when the file cannot be read in the conversion's format.
 int OpenStlImportReader(const StlConversion& conversion, StlImportReader* input);
 // The next facet with finite prepared values: 1, or 0 at the end of the data.
-int ReadNextImportFacet(StlImportReader* input, const StlConversion& conversion,
-                        double normal[3], double vertices[9]);
+int ReadNextImportFacet(StlImportReader* input, const StlConversion& conversion, double normal[3],
+                        double vertices[9]);
 void CloseStlImportReader(StlImportReader* input);
 
 // One pass of the standard conversion into the family along axis c (axis triple (a, b, c): Z

@@ -133,14 +133,14 @@ TEST(ClipDexelCellToRange, KeepsPairsIntactAtEveryCut) {
     const Case cases[] = {
         {{1, 3, 6, 9}, 2, 8, {2, 3, 6, 8}},
         {{1, 3, 6, 9}, 10, 20, {}},
-        {{1, 3, 6, 9}, 4, 20, {6, 9}},   // lo in a gap: the void stays void
-        {{1, 3, 6, 9}, 0, 5, {1, 3}},    // hi in a gap
-        {{1, 3, 6, 9}, 3, 20, {6, 9}},   // an exit exactly at lo only touches the range
+        {{1, 3, 6, 9}, 4, 20, {6, 9}},  // lo in a gap: the void stays void
+        {{1, 3, 6, 9}, 0, 5, {1, 3}},   // hi in a gap
+        {{1, 3, 6, 9}, 3, 20, {6, 9}},  // an exit exactly at lo only touches the range
         {{1, 3, 6, 9}, 1, 9, {1, 3, 6, 9}},
-        {{4, 4}, 0, 10, {4, 4}},          // a zero-length pair inside stays
+        {{4, 4}, 0, 10, {4, 4}},                 // a zero-length pair inside stays
         {{1, 3, 5, 7, 9}, 4, 20, {4, 5, 7, 9}},  // odd lists keep the first procedure
         {{1, 3, 5, 7, 9}, 0, 6, {1, 3, 5, 6}},
-        {{1, 3}, 5, 4, {}},               // an empty range
+        {{1, 3}, 5, 4, {}},  // an empty range
     };
     for (const Case& c : cases) {
         std::vector<std::uint8_t> flags(c.ends.size(), 7);
@@ -186,8 +186,8 @@ TEST(RebuildDexelRayFromGaps, FollowsTheGapRules) {
         DexelRayList ray = MakeList(c.ends, c.flags);
         DexelRayList out;
         RebuildDexelRayFromGaps(ray, c.codes.data(), &out);
-        EXPECT_EQ(Ends(out), c.expected) << c.ends.size() << " ends, codes " << int(c.codes[0])
-                                         << " " << int(c.codes[1]);
+        EXPECT_EQ(Ends(out), c.expected)
+            << c.ends.size() << " ends, codes " << int(c.codes[0]) << " " << int(c.codes[1]);
     }
 }
 

@@ -124,14 +124,14 @@ TEST(ReadDmfStock, DecodesScaledHeightsLayersAndTheOrigin) {
     spec.layers = 2;
     const double identityOrigin[12] = {1, 0, 0, 0, 1, 0, 0, 0, 1, 7, 8, 9};
     std::copy(identityOrigin, identityOrigin + 12, spec.values);
-    std::string bytes = DmfFile(spec, {1234, 1000, 1000, 1000}, 500, {0x11, 0x22, 0x33, 0x44},
-                                {5, 6, 7, 8});
+    std::string bytes =
+        DmfFile(spec, {1234, 1000, 1000, 1000}, 500, {0x11, 0x22, 0x33, 0x44}, {5, 6, 7, 8});
     ASSERT_EQ(bytes.size(), 156u + 16 + 4 + 16 + 8 + 4);
     StockModel model;
     ASSERT_EQ(Load(dir.Write("a.DMF", bytes), &model), 1);
     DexelRay first = ReadDexelRay(model.z, 0);
     EXPECT_EQ(first.ends, (std::vector<double>{static_cast<float>(500 * 0.01),
-                                                static_cast<float>(1234 * 0.01)}));
+                                               static_cast<float>(1234 * 0.01)}));
     EXPECT_EQ(first.flags, (std::vector<std::uint8_t>{0, 0x11}));
     EXPECT_EQ(first.stamps, (std::vector<std::int32_t>{0, 5}));
     EXPECT_EQ(ReadDexelRay(model.z, 3).stamps, (std::vector<std::int32_t>{0, 8}));
@@ -143,8 +143,8 @@ TEST(ReadDmfStock, DecodesScaledHeightsLayersAndTheOrigin) {
     spec.values[0] = 0.5;
     spec.values[3] = -4;
     spec.values[7] = 6;
-    ASSERT_EQ(Load(dir.Write("b.dmf", DmfFile(spec, {1234, 1000, 1000, 1000}, 500,
-                                              {1, 2, 3, 4}, {5, 6, 7, 8})),
+    ASSERT_EQ(Load(dir.Write("b.dmf", DmfFile(spec, {1234, 1000, 1000, 1000}, 500, {1, 2, 3, 4},
+                                              {5, 6, 7, 8})),
                    &model),
               1);
     EXPECT_EQ(model.origin[0], -4);
@@ -192,8 +192,9 @@ TEST(ReadDmfStock, RefusesHostileAndTruncatedFiles) {
     s.scale = nan;
     cases.push_back({"scale nan", DmfFile(s, {1, 2, 3, 4}, 0, {1, 1, 1, 1}, {2, 2, 2, 2})});
     cases.push_back({"height nan", DmfFile(good, {1, nan, 3, 4}, 0, {1, 1, 1, 1}, {2, 2, 2, 2})});
-    cases.push_back({"bottom inf", DmfFile(good, {1, 2, 3, 4}, std::numeric_limits<double>::infinity(),
-                                           {1, 1, 1, 1}, {2, 2, 2, 2})});
+    cases.push_back(
+        {"bottom inf", DmfFile(good, {1, 2, 3, 4}, std::numeric_limits<double>::infinity(),
+                               {1, 1, 1, 1}, {2, 2, 2, 2})});
     s = good;
     s.nx = 100000;
     s.ny = 100000;

@@ -223,12 +223,12 @@ TEST(LoadStlAsDexelModel, RefusesWhatWouldLeaveAFreedModelLoaded) {
               kStockFileDataError);
     EXPECT_EQ(target.nx, 0);
     // No facets at all; not an STL file.
-    EXPECT_EQ(LoadStlAsDexelModel(nullptr, &target, dir.Write("e.stl", BinaryStl({})),
-                                  stockTemplate, 0),
-              kStockFileDataError);
-    EXPECT_EQ(LoadStlAsDexelModel(nullptr, &target, dir.Write("n.stl", "garbage"), stockTemplate,
-                                  0),
-              kStockFileDataError);
+    EXPECT_EQ(
+        LoadStlAsDexelModel(nullptr, &target, dir.Write("e.stl", BinaryStl({})), stockTemplate, 0),
+        kStockFileDataError);
+    EXPECT_EQ(
+        LoadStlAsDexelModel(nullptr, &target, dir.Write("n.stl", "garbage"), stockTemplate, 0),
+        kStockFileDataError);
     EXPECT_EQ(target.nx, 0);
     // The basic model in work coordinates: the work offset moves the mesh for this load only.
     StockLoadOptions.stlAdjustments.basicModelInWork = 1;
@@ -271,11 +271,11 @@ TEST(TestPointInTriangleB, ClassifiesVerticesEdgesAndInside) {
         int expected;
     };
     const Case cases[] = {
-        {0, 0, 1},   {4, 0, 2},     {0, 4, 3},         // vertices
-        {2, 0, 4},   {0, 2, 6},                        // legs parallel to the axes
-        {2, 2, 7},   {1, 3, 7},                        // on the slanted edge
-        {1, 1, 7},                                      // inside
-        {-1, 0, 0},  {5, 0, 0},     {2, 2.0001, 0},    {3, 3, 0}, {-0.5, 2, 0},  // outside
+        {0, 0, 1},  {4, 0, 2}, {0, 4, 3},  // vertices
+        {2, 0, 4},  {0, 2, 6},             // legs parallel to the axes
+        {2, 2, 7},  {1, 3, 7},             // on the slanted edge
+        {1, 1, 7},                         // inside
+        {-1, 0, 0}, {5, 0, 0}, {2, 2.0001, 0}, {3, 3, 0}, {-0.5, 2, 0},  // outside
     };
     for (const Case& c : cases) {
         const double p[3] = {c.x, c.y, 99};
@@ -468,8 +468,9 @@ TEST(ConvertStlHeightMap, IgnoresPlaneValuesFarBeyondTheFacet) {
     // A facet standing almost upright just beside the ray (1, 0): the ray lies within 0.01 of
     // its vertex, where the facet's plane is 40 below the facet's own range. Looking from
     // below, that value must not lower the ray.
-    std::vector<MeshFacet> mesh = {Facet({0, 0, 0}, {1.004f, 0, 0}, {1.004f, 4, 0}, {1.005f, 0, 10}),
-                                   Facet({0, 0, 1}, {2, 0, 3}, {4, 0, 3}, {2, 4, 3})};
+    std::vector<MeshFacet> mesh = {
+        Facet({0, 0, 0}, {1.004f, 0, 0}, {1.004f, 4, 0}, {1.005f, 0, 10}),
+        Facet({0, 0, 1}, {2, 0, 3}, {4, 0, 3}, {2, 4, 3})};
     std::string path = dir.Write("m.stl", BinaryStl(mesh));
     StlConversion conversion;
     conversion.format = kStlFormatBinary;

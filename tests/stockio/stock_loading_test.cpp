@@ -81,8 +81,7 @@ TEST(LoadStockModelFile, ChoosesTheReaderByExtensionInAnyCase) {
 TEST(LoadStockModelFile, SizesTheStlGridFromTheMeshBounds) {
     ScratchDirectory dir;
     StockModel model;
-    ASSERT_EQ(Load(dir.Write("a.stl", BinaryStl(BoxMesh({-0.5f, 2.7f, 0}, {3, 5, 1}))), &model),
-              1);
+    ASSERT_EQ(Load(dir.Write("a.stl", BinaryStl(BoxMesh({-0.5f, 2.7f, 0}, {3, 5, 1}))), &model), 1);
     EXPECT_EQ(model.origin[0], -1);
     EXPECT_EQ(model.origin[1], 2);
     EXPECT_EQ(model.origin[2], 0);
