@@ -274,35 +274,27 @@ void ProbeFamilies(int d, int* first, int* second) {
 }
 
 // Normalises every ray of one family, in cell order, from the cells and the waiting odd lists.
-int NormalizeFamily(StockModel* model, DexelReconcileState* state, int d, bool clip) {
+void NormalizeFamily(StockModel* model, DexelReconcileState* state, int d, bool clip) {
     const DexelFamily& family = *DexelFamilyOfAxis(*model, d);
     const double* nodes = StockNodeTable(*model, d);
     const double lo = nodes[0];
     const double hi = nodes[StockNodeCount(*model, d) - 1];
     DexelRayList ray;
-    int ok = 1;
     for (std::int64_t cell = 0; cell < family.cellCount; ++cell) {
         if (GetImportRayCount(*model, *state, d, cell) < 1) {
             continue;
         }
         ReadImportRay(*model, *state, d, cell, &ray);
         NormalizeDexelRay(&ray, clip, lo, hi);
-        if (!StoreImportRay(model, state, d, cell, ray)) {
-            ray.count = 0;
-            StoreImportRay(model, state, d, cell, ray);
-            ok = 0;
-        }
+        StoreImportRay(model, state, d, cell, ray);
     }
-    return ok;
 }
 
-int NormalizeAllFamilies(StockModel* model, DexelReconcileState* state, bool clip) {
-    int ok = 1;
+void NormalizeAllFamilies(StockModel* model, DexelReconcileState* state, bool clip) {
     for (int d : {2, 0, 1}) {
-        ok &= NormalizeFamily(model, state, d, clip);
+        NormalizeFamily(model, state, d, clip);
         PumpIfEnabled();
     }
-    return ok;
 }
 
 }  // namespace
@@ -382,11 +374,8 @@ void ReadImportRay(const StockModel& model, const DexelReconcileState& state, in
     out->count = std::max(count, 0);
 }
 
-int StoreImportRay(StockModel* model, DexelReconcileState* state, int d, std::int64_t cell,
-                   const DexelRayList& ray) {
-    if (ray.count > kMaxDexelEnds) {
-        return 0;
-    }
+void StoreImportRay(StockModel* model, DexelReconcileState* state, int d, std::int64_t cell,
+                    const DexelRayList& ray) {
     DexelFamily* family = DexelFamilyOfAxis(model, d);
     auto& odd = state->oddRays[d];
     if (ray.count % 2 != 0) {
@@ -398,7 +387,7 @@ int StoreImportRay(StockModel* model, DexelReconcileState* state, int d, std::in
         waiting.count = ray.count;
         SetDexelCell(cell, family->capacity, family->counts, family->ends, family->flags,
                      family->lineStamps, nullptr, nullptr, nullptr, 0);
-        return 1;
+        return;
     }
     if (!odd.empty()) {
         odd.erase(cell);
@@ -406,7 +395,6 @@ int StoreImportRay(StockModel* model, DexelReconcileState* state, int d, std::in
     SetDexelCell(cell, family->capacity, family->counts, family->ends, family->flags,
                  family->lineStamps, ray.ends.data(), ray.flags.data(), ray.stamps.data(),
                  ray.count);
-    return 1;
 }
 
 void SortValuesWithTags(int n, double* values, std::uint8_t* tags) {
@@ -496,12 +484,12 @@ void NormalizeDexelRay(DexelRayList* ray, bool clip, double lo, double hi) {
     }
 }
 
-int NormalizeLoadedDexelCells(StockModel* model, DexelReconcileState* state) {
-    return NormalizeAllFamilies(model, state, false);
+void NormalizeLoadedDexelCells(StockModel* model, DexelReconcileState* state) {
+    NormalizeAllFamilies(model, state, false);
 }
 
-int NormalizeStlDexelCells(StockModel* model, DexelReconcileState* state) {
-    return NormalizeAllFamilies(model, state, true);
+void NormalizeStlDexelCells(StockModel* model, DexelReconcileState* state) {
+    NormalizeAllFamilies(model, state, true);
 }
 
 int TakeDexelCountSnapshots(const StockModel& model, DexelReconcileState* state) {
@@ -629,10 +617,7 @@ void SyncDexelDirections(StockModel* model, DexelReconcileState* state, int pass
                     state->markers[d] = 1;
                 }
             }
-            if (!StoreImportRay(model, state, d, cell, rebuilt)) {
-                rebuilt.count = 0;
-                StoreImportRay(model, state, d, cell, rebuilt);
-            }
+            StoreImportRay(model, state, d, cell, rebuilt);
         }
         PumpIfEnabled();
     }

@@ -63,10 +63,9 @@ int GetImportRayCount(const StockModel& model, const DexelReconcileState& state,
 void ReadImportRay(const StockModel& model, const DexelReconcileState& state, int d,
                    std::int64_t cell, DexelRayList* out);
 // Stores the first ray.count ends: an even list goes into the cell (and any waiting odd list is
-// dropped); an odd list waits in the store and the cell is emptied. Lists above kMaxDexelEnds
-// are not stored (0); otherwise 1.
-int StoreImportRay(StockModel* model, DexelReconcileState* state, int d, std::int64_t cell,
-                   const DexelRayList& ray);
+// dropped); an odd list waits in the store and the cell is emptied.
+void StoreImportRay(StockModel* model, DexelReconcileState* state, int d, std::int64_t cell,
+                    const DexelRayList& ray);
 
 // Sorts values ascending, each tag moving with its value (stable: equal values keep their
 // order). n = 1 copies the value and its tag into the second place, so both arrays must then
@@ -90,10 +89,9 @@ void NormalizeDexelRay(DexelRayList* ray, bool clip, double lo, double hi);
 
 // Normalises every non-empty ray of the model (and every waiting odd ray) family by family, Z,
 // then X, then Y; the Stl form also clips each ray to its own axis's node range. The message
-// pump runs after each family while pumping is enabled. 1, or 0 when a ray grew beyond
-// kMaxDexelEnds (it is then left empty).
-int NormalizeLoadedDexelCells(StockModel* model, DexelReconcileState* state);
-int NormalizeStlDexelCells(StockModel* model, DexelReconcileState* state);
+// pump runs after each family while pumping is enabled.
+void NormalizeLoadedDexelCells(StockModel* model, DexelReconcileState* state);
+void NormalizeStlDexelCells(StockModel* model, DexelReconcileState* state);
 
 // Takes the count snapshots of the three families. 1, or 0 when they cannot be allocated.
 int TakeDexelCountSnapshots(const StockModel& model, DexelReconcileState* state);

@@ -85,7 +85,7 @@ int ReadDexelFamily(BinaryInput* input, DexelFamily* family, double lower, doubl
         const std::uint64_t laterCounts =
             4 * static_cast<std::uint64_t>(family->cellCount - cell - 1);
         const std::uint64_t remaining = RemainingInputBytes(*input);
-        if (count < 0 || count % 2 != 0 || count > kMaxDexelEnds ||
+        if (count < 0 || count % 2 != 0 ||
             kDmeBytesPerEnd * static_cast<std::uint64_t>(count) + laterCounts > remaining) {
             return 0;
         }

@@ -29,8 +29,8 @@ struct DexelFamilyBounds {
 };
 
 // Reads every cell of the family (whose arrays are allocated and empty) from the input. Each
-// cell is checked before it is stored: a count that is negative, odd, above kMaxDexelEnds or
-// larger than the bytes left can hold, non-finite ends and descending ends make the read fail.
+// cell is checked before it is stored: a count that is negative, odd or larger than the bytes
+// left can hold, non-finite ends and descending ends make the read fail.
 // Ends are clipped to [lower, upper] pair by pair (pairs outside are dropped; an end moved to a
 // bound keeps flag 0 and stamp 0). A ray left empty by the clip counts as not reaching either
 // bound. 1, or 0 on bad or missing data (cells read so far stay stored; the caller frees the

@@ -5,13 +5,11 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <new>
 #include <string>
 #include <vector>
 
 #include "geometry/file_paths.h"
-#include "geometry/program_log.h"
 #include "geometry/progress.h"
 #include "geometry/shared_state.h"
 #include "geometry/ui_hooks.h"
@@ -82,9 +80,9 @@ struct Crossing {
 };
 
 // Groups the crossings by cell (stable: each ray keeps the file order), normalises each ray and
-// stores it. kStockFileDataError when a ray ends above kMaxDexelEnds.
-int StoreCrossings(StockModel* model, DexelReconcileState* state, int c, bool clip,
-                   const std::vector<Crossing>& crossings) {
+// stores it.
+void StoreCrossings(StockModel* model, DexelReconcileState* state, int c, bool clip,
+                    const std::vector<Crossing>& crossings) {
     const DexelFamily& family = *DexelFamilyOfAxis(*model, c);
     std::vector<std::int64_t> start(static_cast<std::size_t>(family.cellCount) + 1, 0);
     for (const Crossing& x : crossings) {
@@ -116,16 +114,8 @@ int StoreCrossings(StockModel* model, DexelReconcileState* state, int c, bool cl
             AppendDexelRayEnd(&ray, x.value, x.tag, 0);
         }
         NormalizeDexelRay(&ray, clip, lo, hi);
-        if (!StoreImportRay(model, state, c, cell, ray)) {
-            char text[160];
-            std::snprintf(text, sizeof text,
-                          "STL import: ray %lld of family %d has %d ends, more than %d\n",
-                          static_cast<long long>(cell), c, ray.count, kMaxDexelEnds);
-            AppendLogEntry(text);
-            return kStockFileDataError;
-        }
+        StoreImportRay(model, state, c, cell, ray);
     }
-    return 1;
 }
 
 // Empties every ray of a family and forgets its waiting odd rays.
@@ -426,7 +416,8 @@ int ConvertStlToFamily(StockModel* model, DexelReconcileState* state,
         if (crossings.size() > static_cast<std::size_t>(INT32_MAX)) {
             return kStockGridTooLarge;
         }
-        return StoreCrossings(model, state, c, conversion.clipToGrid != 0, crossings);
+        StoreCrossings(model, state, c, conversion.clipToGrid != 0, crossings);
+        return 1;
     } catch (const std::bad_alloc&) {
         CloseStlImportReader(&input);
         return kStockGridTooLarge;

@@ -167,9 +167,9 @@ void CloseStlImportReader(StlImportReader* input);
 // of its bounding box (ray points from the node tables; a row ends at the first miss after an
 // inside hit); the crossing value is the vertex's, the edge's interpolation, or the plane's,
 // clamped to the facet's range on c. Each ray is then normalised and stored (odd rays wait in
-// the state). Material bounds on c follow the crossings. 1; kStockFileDataError when the file
-// cannot be read or a ray ends with more than kMaxDexelEnds ends (logged); kStockGridTooLarge
-// when the crossing list cannot be allocated.
+// the state); a ray may hold any number of ends. Material bounds on c follow the crossings. 1;
+// kStockFileDataError when the file cannot be read or holds no usable facet; kStockGridTooLarge
+// when the crossing lists cannot be allocated.
 int ConvertStlToFamily(StockModel* model, DexelReconcileState* state,
                        const StlConversion& conversion, int a, int b, int c);
 

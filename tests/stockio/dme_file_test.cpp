@@ -132,15 +132,17 @@ TEST(WriteDmeFile, RoundTripsSpilledRaysFlagsStampsAndTheFrame) {
     std::copy(f, f + 12, frame.values);
     const double extent[6] = {0, 0, 0, 4, 3, 5};
     ASSERT_EQ(CreateBoxStock(&model, extent, frame, 0.5), 1);
-    // A ray of 12 ends (heap blocks) and one with painted ends and stamps.
+    // A ray of 10,002 ends (heap blocks, longer than the old fixed work lists) and one with
+    // painted ends and stamps.
     DexelRay many;
-    for (int i = 0; i < 12; ++i) {
-        many.ends.push_back(0.25 * i);
+    for (int i = 0; i < 10002; ++i) {
+        many.ends.push_back(0.0004 * i);
         many.flags.push_back(static_cast<std::uint8_t>(0x31 + i));
         many.stamps.push_back(i % 2 ? -100 - i : 100 + i);
     }
     SetDexelCell(7, model.z.capacity, model.z.counts, model.z.ends, model.z.flags,
-                 model.z.lineStamps, many.ends.data(), many.flags.data(), many.stamps.data(), 12);
+                 model.z.lineStamps, many.ends.data(), many.flags.data(), many.stamps.data(),
+                 10002);
     const double ends[2] = {1.0, 2.5};
     const std::uint8_t flags[2] = {0x51, 0xF0};
     const std::int32_t stamps[2] = {17, 4000000};
@@ -289,7 +291,6 @@ TEST(ReadDmeStock, RefusesBadCellsAndFreesWhatWasRead) {
     const Case cases[] = {
         {"odd", Bytes().Cell({0, 0.5, 1}).data},
         {"negative", Bytes().Put<std::int32_t>(-2).data},
-        {"beyond the limit", Bytes().Put<std::int32_t>(kMaxDexelEnds + 2).data},
         {"beyond the file", Bytes().Put<std::int32_t>(1000).data},
         {"descending", Bytes().Cell({1, 0}).data},
         {"nan", Bytes().Cell({0, nan}).data},

@@ -11,7 +11,6 @@
 #include <vector>
 
 #include "geometry/scratch_directory.h"
-#include "scoped_log_directory.h"
 #include "stl_test_meshes.h"
 #include "stock/stock_grid.h"
 #include "stock/stock_shapes.h"
@@ -246,10 +245,9 @@ TEST(LoadStlAsDexelModel, RefusesWhatWouldLeaveAFreedModelLoaded) {
     FreeStockModel(&stockTemplate);
 }
 
-TEST(ConvertStlStandard, StopsAtARayWithMoreEndsThanACellHolds) {
+TEST(ConvertStlStandard, ImportsRaysOfAnyLength) {
     ScratchDirectory dir;
-    testing::ScopedLogDirectory log(dir.Path());
-    // 5001 thin slabs stacked in z: the Z rays through them get 10,002 ends.
+    // 5001 slabs 0.5 thick stacked in z: the Z rays through them get 10,002 ends.
     std::vector<MeshFacet> slabs;
     for (int k = 0; k <= 5000; ++k) {
         std::vector<MeshFacet> slab =
@@ -257,10 +255,14 @@ TEST(ConvertStlStandard, StopsAtARayWithMoreEndsThanACellHolds) {
         slabs.insert(slabs.end(), slab.begin(), slab.end());
     }
     int result = 0;
-    StockModel model = LoadFile(dir.Write("slabs.stl", BinaryStl(slabs)), 1.0, 0, &result);
-    EXPECT_EQ(result, kStockFileDataError);
-    EXPECT_EQ(model.nx, 0);
-    EXPECT_EQ(model.z.counts, nullptr);
+    StockModel model = LoadFile(dir.Write("slabs.stl", BinaryStl(slabs)), 0.25, 0, &result);
+    ASSERT_EQ(result, 1);
+    DexelRay ray = ReadDexelRay(model.z, 2 * model.nx + 2);  // the ray at (0.5, 0.5)
+    ASSERT_EQ(ray.ends.size(), 10002u);
+    EXPECT_EQ(ray.ends[10000], 5000.0);
+    EXPECT_EQ(ray.ends[10001], 5000.5);
+    EXPECT_TRUE(StockInvariantsHold(model));
+    FreeStockModel(&model);
 }
 
 TEST(TestPointInTriangleB, ClassifiesVerticesEdgesAndInside) {
