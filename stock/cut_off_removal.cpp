@@ -279,10 +279,11 @@ int TestUnmarkedSegments(const StockModel& model, const UnusedPartMarks& marks) 
     return 0;
 }
 
-void DeleteMarkedSegments(StockModel* model, int mode, const UnusedPartMarks& marks) {
+int DeleteMarkedSegments(StockModel* model, int mode, const UnusedPartMarks& marks) {
     const std::uint8_t doomed = mode == kRemovePickedPiece ? kSegmentProcessed : kSegmentUnvisited;
     const StockDisplayBlocks& blocks = model->blocks;
-    StockWorkRay ray;
+    HeldDexelWorkList held;
+    DexelWorkList& ray = held.list;
     for (int family = 0; family < 3; ++family) {
         DexelFamily* rays = FamilyOfAxis(model, family);
         const int fast = (family + 1) % 3, slow = (family + 2) % 3;
@@ -297,7 +298,9 @@ void DeleteMarkedSegments(StockModel* model, int mode, const UnusedPartMarks& ma
             if (!any) {
                 continue;
             }
-            ReadStockWorkRay(*rays, cell, &ray);
+            if (LoadDexelWorkList(*rays, cell, &ray) != 1) {
+                return kStockOperationMemoryError;
+            }
             const int a = static_cast<int>(cell % fastCount);
             const int b = static_cast<int>(cell / fastCount);
             int w = 0;
@@ -306,7 +309,7 @@ void DeleteMarkedSegments(StockModel* model, int mode, const UnusedPartMarks& ma
                     for (int i = 2 * s; i < 2 * s + 2; ++i, ++w) {
                         ray.ends[w] = ray.ends[i];
                         ray.flags[w] = ray.flags[i];
-                        ray.stamps[w] = ray.stamps[i];
+                        ray.lineStamps[w] = ray.lineStamps[i];
                     }
                 } else if (blocks.lowMap[fast] && blocks.lowMap[slow]) {
                     const double piece[2] = {ray.ends[2 * s], ray.ends[2 * s + 1]};
@@ -322,9 +325,10 @@ void DeleteMarkedSegments(StockModel* model, int mode, const UnusedPartMarks& ma
                 }
             }
             ray.count = w;
-            WriteStockWorkRay(rays, cell, ray);
+            StoreDexelWorkList(rays, cell, ray);
         }
     }
+    return 1;
 }
 
 int RemoveCutOffPiece(StockModel* model, int mode, const DexelSegmentAddress& seed) {
@@ -348,11 +352,13 @@ int RemoveCutOffPiece(StockModel* model, int mode, const DexelSegmentAddress& se
     }
     ClearUnusedPartMarks(*model, &marks);
     SetWaitCursor();
-    const int result = FloodFillConnectedSegments(*model, seed, &marks);
+    int result = FloodFillConnectedSegments(*model, seed, &marks);
     EndProgress();
     if (result == kFloodFillPartsRemain) {
         PushStockUndo(model);
-        DeleteMarkedSegments(model, mode, marks);
+        if (DeleteMarkedSegments(model, mode, marks) != 1) {
+            result = kStockOperationMemoryError;
+        }
     }
     FreeUnusedPartMarks(&marks);
     return result;

@@ -95,14 +95,16 @@ int TestUnmarkedSegments(const StockModel& model, const UnusedPartMarks& marks);
 
 // Removes the segments marked 2 (mode 1) or 0 (mode 0) from the current slot; the other
 // segments keep their ends, flags and line stamps. The display blocks each removed segment
-// spans are marked dirty.
-void DeleteMarkedSegments(StockModel* model, int mode, const UnusedPartMarks& marks);
+// spans are marked dirty. 1, or kStockOperationMemoryError when a ray could not be read (the
+// deletion then stopped part-way; the undo state before it holds the whole stock).
+int DeleteMarkedSegments(StockModel* model, int mode, const UnusedPartMarks& marks);
 
 // The removal from a seed: counts, allocates and clears the marks, floods with progress
 // ("Searching Remain"/"残す部分検索中" in mode 0, "Searching Unused"/"削除部検索中" in mode 1),
 // and when parts remain pushes an undo state and deletes by the mode. Returns the flood fill's
-// code, kStockOperationMemoryError, kStockOperationBusy (another stock operation runs) or
-// kStockDefinitionError (no stock or a mode other than 0 and 1); only 1 changes the stock.
+// code, kStockOperationMemoryError (also when the deletion could not finish), kStockOperationBusy
+// (another stock operation runs) or kStockDefinitionError (no stock or a mode other than 0 and 1);
+// only 1 changes the stock.
 int RemoveCutOffPiece(StockModel* model, int mode, const DexelSegmentAddress& seed);
 
 // The removal at a cursor point of the view: the pick, RemoveCutOffPiece from the picked

@@ -265,8 +265,10 @@ int OffsetComparisonModel(const StockModel& source, int k, double value, StockMo
         }
     }
     SweepOffsetBalls(MakeOffsetSweepGrid(source, *destination, 0, k, value), &batch);
-    CleanOffsetCells(destination);
-    return 1;
+    if (batch.failed) {
+        return kStockOperationMemoryError;
+    }
+    return CleanOffsetCells(destination);
 }
 
 void ClearAllDexelFlags(StockModel* model) {

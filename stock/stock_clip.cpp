@@ -5,7 +5,7 @@
 
 namespace mirexa {
 
-void ClipStockToBox(StockModel* model, const double boxMin[3], const double boxMax[3]) {
+int ClipStockToBox(StockModel* model, const double boxMin[3], const double boxMax[3]) {
     // 1. Rays outside the cross-section, per family over its fast and slow axes.
     for (int axis : {2, 0, 1}) {
         const int fast = (axis + 1) % 3, slow = (axis + 2) % 3;
@@ -16,10 +16,14 @@ void ClipStockToBox(StockModel* model, const double boxMin[3], const double boxM
     }
     // 2. The remaining rays along their own axis.
     for (int axis : {2, 0, 1}) {
-        TrimRaysToBox(NodeCountOfAxis(*model, (axis + 1) % 3),
-                      NodeCountOfAxis(*model, (axis + 2) % 3), FamilyOfAxis(model, axis),
-                      boxMin[axis], boxMax[axis]);
+        const int result = TrimRaysToBox(NodeCountOfAxis(*model, (axis + 1) % 3),
+                                         NodeCountOfAxis(*model, (axis + 2) % 3),
+                                         FamilyOfAxis(model, axis), boxMin[axis], boxMax[axis]);
+        if (result != 1) {
+            return result;
+        }
     }
+    return 1;
 }
 
 void ClearRaysOutsideBox(int fastCount, const double* fastNodes, int slowCount,
@@ -38,9 +42,10 @@ void ClearRaysOutsideBox(int fastCount, const double* fastNodes, int slowCount,
     }
 }
 
-void TrimRaysToBox(int fastCount, int slowCount, DexelFamily* family, double axisMin,
-                   double axisMax) {
-    StockWorkRay ray;
+int TrimRaysToBox(int fastCount, int slowCount, DexelFamily* family, double axisMin,
+                  double axisMax) {
+    HeldDexelWorkList held;
+    DexelWorkList& ray = held.list;
     const std::int64_t cells = static_cast<std::int64_t>(fastCount) * slowCount;
     for (std::int64_t cell = 0; cell < cells; ++cell) {
         const int n = family->counts[cell];
@@ -51,15 +56,23 @@ void TrimRaysToBox(int fastCount, int slowCount, DexelFamily* family, double axi
         if (!(axisMin > e[0]) && !(e[n - 1] > axisMax)) {
             continue;  // inside the range already: not rewritten
         }
-        ReadStockWorkRay(*family, cell, &ray);
+        if (LoadDexelWorkList(*family, cell, &ray) != 1) {
+            return kStockOperationMemoryError;
+        }
+        int result = kDexelIntervalDone;
         if (axisMin > ray.ends[0]) {
-            SubtractFromStockWorkRay(&ray, -kClipFarLimit, axisMin);
+            result = SubtractDexelInterval(&ray, -kClipFarLimit, axisMin);
         }
-        if (ray.count > 0 && ray.ends[ray.count - 1] > axisMax) {
-            SubtractFromStockWorkRay(&ray, axisMax, kClipFarLimit);
+        if (result != kDexelIntervalNoMemory && ray.count > 0 &&
+            ray.ends[ray.count - 1] > axisMax) {
+            result = SubtractDexelInterval(&ray, axisMax, kClipFarLimit);
         }
-        WriteStockWorkRay(family, cell, ray);
+        if (result == kDexelIntervalNoMemory) {
+            return kStockOperationMemoryError;
+        }
+        StoreDexelWorkList(family, cell, ray);
     }
+    return 1;
 }
 
 }  // namespace mirexa

@@ -70,7 +70,7 @@ int MergeGaps(const double* in, int count, double* out, int* outCount, Join join
 }
 
 // Cuts the ray to [lo, hi]: segments wholly outside go, the others are clamped.
-void ClipWorkRayToRange(StockWorkRay* ray, double lo, double hi) {
+void ClipWorkRayToRange(DexelWorkList* ray, double lo, double hi) {
     int w = 0;
     for (int r = 0; r + 1 < ray->count; r += 2) {
         const double a = ray->ends[r] < lo ? lo : ray->ends[r];
@@ -84,15 +84,10 @@ void ClipWorkRayToRange(StockWorkRay* ray, double lo, double hi) {
     ray->count = w;
 }
 
-bool SameEnds(const StockWorkRay& a, const StockWorkRay& b) {
-    return a.count == b.count &&
-           (a.count == 0 || std::memcmp(a.ends.data(), b.ends.data(),
-                                        static_cast<std::size_t>(a.count) * sizeof(double)) == 0);
-}
-
-void CopyWorkRayEnds(const StockWorkRay& from, StockWorkRay* to) {
-    to->ends.assign(from.ends.begin(), from.ends.begin() + from.count);
-    to->count = from.count;
+bool SameEnds(const DexelWorkList& list, const std::vector<double>& ends) {
+    return static_cast<std::size_t>(list.count) == ends.size() &&
+           (list.count == 0 ||
+            std::memcmp(list.ends, ends.data(), ends.size() * sizeof(double)) == 0);
 }
 
 // The node index window [first, last] of the nodes within radius of v on an axis of count
@@ -265,12 +260,15 @@ int OffsetDexelModel(const StockModel& source, int k, int mode, double value,
         GrowHorizontal(grid, &batch);
         SyncFamiliesAfterHorizontalOffset(destination, &batch);
     }
-    CleanOffsetCells(destination);
-    return 1;
+    if (batch.failed) {
+        return kStockOperationMemoryError;
+    }
+    return CleanOffsetCells(destination);
 }
 
-void CleanOffsetCells(StockModel* model) {
-    StockWorkRay ray;
+int CleanOffsetCells(StockModel* model) {
+    HeldDexelWorkList held;
+    DexelWorkList& ray = held.list;
     for (int axis : {2, 0, 1}) {
         DexelFamily* family = FamilyOfAxis(model, axis);
         const double origin = NodeTableOfAxis(*model, axis)[0];
@@ -283,23 +281,26 @@ void CleanOffsetCells(StockModel* model) {
                 if (before <= 2) {
                     continue;  // nothing to join
                 }
-                ReadStockWorkRay(*family, cell, &ray);
+                if (LoadDexelWorkList(*family, cell, &ray) != 1) {
+                    return kStockOperationMemoryError;
+                }
                 int joined = 0;
-                if (MergeSubPitchGapsAtNodes(ray.ends.data(), before, model->pitch, origin,
-                                             ray.ends.data(), &joined) != 1 ||
-                    MergeSubPitchGaps(ray.ends.data(), joined, model->pitch, origin,
-                                      ray.ends.data(), &joined) != 1) {
+                if (MergeSubPitchGapsAtNodes(ray.ends, before, model->pitch, origin, ray.ends,
+                                             &joined) != 1 ||
+                    MergeSubPitchGaps(ray.ends, joined, model->pitch, origin, ray.ends, &joined) !=
+                        1) {
                     continue;  // a corrupt (odd) ray is left as it is
                 }
                 if (joined != before) {
                     ray.count = joined;
-                    ZeroStockWorkRayMarks(&ray);
-                    WriteStockWorkRay(family, cell, ray);
+                    ZeroDexelWorkListMarks(&ray);
+                    StoreDexelWorkList(family, cell, ray);
                 }
             }
             AdvanceStockProgress(fastCount);
         }
     }
+    return 1;
 }
 
 int MergeSubPitchGapsAtNodes(const double* in, int count, double pitch, double origin, double* out,
@@ -338,6 +339,7 @@ int PrepareOffsetChordBatch(OffsetChordBatch* batch, StockModel* destination, in
     batch->subtract = subtract;
     batch->writeChangedOnly = 0;
     batch->clipToRange = 0;
+    batch->failed = 0;
     batch->chords.clear();
     for (int axis = 0; axis < 3; ++axis) {
         batch->head[axis].assign(
@@ -365,30 +367,39 @@ void AddOffsetChord(OffsetChordBatch* batch, int axis, std::int64_t cell, double
 }
 
 void FlushOffsetChords(OffsetChordBatch* batch) {
-    StockWorkRay& ray = batch->ray;
+    DexelWorkList& ray = batch->ray.list;
     for (int axis = 0; axis < 3; ++axis) {
         DexelFamily* family = FamilyOfAxis(batch->destination, axis);
         std::vector<std::int32_t>& heads = batch->head[axis];
         for (const std::int64_t cell : batch->touched[axis]) {
             std::int32_t chord = heads[static_cast<std::size_t>(cell)];
             heads[static_cast<std::size_t>(cell)] = -1;
-            if (batch->subtract && family->counts[cell] < 2) {
+            if (batch->failed || (batch->subtract && family->counts[cell] < 2)) {
                 continue;  // a shrink touches only rays that hold ends
             }
-            ReadStockWorkRay(*family, cell, &ray);
-            if (batch->writeChangedOnly) {
-                CopyWorkRayEnds(ray, &batch->before);
+            if (LoadDexelWorkList(*family, cell, &ray) != 1) {
+                batch->failed = 1;
+                continue;
             }
-            for (; chord >= 0; chord = batch->chords[static_cast<std::size_t>(chord)].next) {
+            if (batch->writeChangedOnly) {
+                batch->before.assign(ray.ends, ray.ends + ray.count);
+            }
+            int result = kDexelIntervalDone;
+            for (; chord >= 0 && result != kDexelIntervalNoMemory;
+                 chord = batch->chords[static_cast<std::size_t>(chord)].next) {
                 const OffsetChord& c = batch->chords[static_cast<std::size_t>(chord)];
                 if (batch->subtract) {
-                    SubtractFromStockWorkRay(&ray, c.lo, c.hi);
+                    result = SubtractDexelInterval(&ray, c.lo, c.hi);
                     if (ray.count == 0) {
                         break;
                     }
                 } else {
-                    UnionIntoStockWorkRay(&ray, c.lo, c.hi);
+                    result = UnionDexelInterval(&ray, c.lo, c.hi);
                 }
+            }
+            if (result == kDexelIntervalNoMemory) {
+                batch->failed = 1;
+                continue;
             }
             if (batch->clipToRange) {
                 ClipWorkRayToRange(&ray, batch->rangeLo[axis], batch->rangeHi[axis]);
@@ -396,8 +407,8 @@ void FlushOffsetChords(OffsetChordBatch* batch) {
             if (batch->writeChangedOnly && SameEnds(ray, batch->before)) {
                 continue;
             }
-            ZeroStockWorkRayMarks(&ray);
-            WriteStockWorkRay(family, cell, ray);
+            ZeroDexelWorkListMarks(&ray);
+            StoreDexelWorkList(family, cell, ray);
         }
         batch->touched[axis].clear();
     }

@@ -66,14 +66,16 @@ void CopyDexelModelWithMargin(const StockModel& source, int margin, StockModel* 
 // Runs the sweeps of the mode and the sign of d from the source into the destination (which
 // holds the copy, with margin k for d > 0 and none otherwise), then CleanOffsetCells. Every ray
 // a sweep touches is written with zero flags and stamps; others keep what the copy gave them.
-// 1, or kStockOperationMemoryError when the sweeps' tables do not fit (destination unchanged).
+// 1, or kStockOperationMemoryError when the sweeps' tables or a ray's work list do not fit (the
+// destination is then incomplete and must be released).
 int OffsetDexelModel(const StockModel& source, int k, int mode, double value,
                      StockModel* destination);
 
 // The clean-up of an offset: every ray goes through MergeSubPitchGapsAtNodes and then
 // MergeSubPitchGaps (node lines measured from the model's first node of the ray's axis); a ray
 // whose count changed is written back with zero flags and stamps. Reports progress per row.
-void CleanOffsetCells(StockModel* model);
+// 1, or kStockOperationMemoryError when a ray could not be read.
+int CleanOffsetCells(StockModel* model);
 
 // The two joins of the clean-up, on an ascending list of count ends. For an end v,
 // t = (v - origin) / pitch, idx(v) = t truncated toward zero, and v lies on a node line when
@@ -116,8 +118,9 @@ struct OffsetChordBatch {
     std::vector<OffsetChord> chords = {};
     std::vector<std::int32_t> head[3] = {};     // per ray axis: cell -> its last chord, -1 none
     std::vector<std::int64_t> touched[3] = {};  // per ray axis: cells with chords
-    StockWorkRay ray = {};
-    StockWorkRay before = {};
+    int failed = {};  // 1 once a ray's work list could not grow; later chords are dropped
+    HeldDexelWorkList ray = {};
+    std::vector<double> before = {};
 };
 
 // Bytes the batch's per-ray tables take for the destination.
@@ -128,7 +131,8 @@ int PrepareOffsetChordBatch(OffsetChordBatch* batch, StockModel* destination, in
 // Adds the chord [lo, hi] for the ray `cell` of family `axis`; applies the batch when many chords
 // are waiting, so that its memory stays bounded.
 void AddOffsetChord(OffsetChordBatch* batch, int axis, std::int64_t cell, double lo, double hi);
-// Applies and forgets every chord gathered so far. Written rays get zero flags and stamps.
+// Applies and forgets every chord gathered so far. Written rays get zero flags and stamps. When
+// memory runs out for a ray's work list, the batch is marked failed and writes nothing more.
 void FlushOffsetChords(OffsetChordBatch* batch);
 
 // The geometry every sweep reads: the source, the destination's node counts and tables, the

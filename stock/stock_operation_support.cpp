@@ -8,74 +8,21 @@
 #include "geometry/shared_state.h"
 #include "geometry/vector_math.h"
 #include "platform/message_box.h"
-#include "stock/dexel_intervals.h"
 #include "stock/stock_hooks.h"
 
 namespace mirexa {
 
 std::atomic<int> StockOperationRunning{0};
 
-namespace {
-
-// Room for count entries plus one split, so that most interval operations need no regrowth.
-void ReserveWorkRay(StockWorkRay* ray, std::size_t count) {
-    const std::size_t room = count + 2;
-    if (ray->ends.size() < room) {
-        ray->ends.resize(room);
-        ray->flags.resize(room);
-        ray->stamps.resize(room);
-    }
+HeldDexelWorkList::~HeldDexelWorkList() {
+    FreeDexelWorkList(&list);
 }
 
-std::int32_t WorkRayCapacity(const StockWorkRay& ray) {
-    const std::size_t size = ray.ends.size();
-    return size > 0x7FFFFFF0u ? 0x7FFFFFF0 : static_cast<std::int32_t>(size);
-}
-
-}  // namespace
-
-void ReadStockWorkRay(const DexelFamily& family, std::int64_t cell, StockWorkRay* ray) {
-    const int count = family.counts[cell];
-    ray->count = count < 0 ? 0 : count;
-    ReserveWorkRay(ray, static_cast<std::size_t>(ray->count));
-    int read = 0;
-    GetDexelCell(cell, family.capacity, family.counts, family.ends, family.flags, family.lineStamps,
-                 ray->ends.data(), ray->flags.data(), ray->stamps.data(), &read);
-}
-
-void WriteStockWorkRay(DexelFamily* family, std::int64_t cell, const StockWorkRay& ray) {
-    const int n = ray.count < 2 ? 0 : (ray.count & ~1);
-    SetDexelCell(cell, family->capacity, family->counts, family->ends, family->flags,
-                 family->lineStamps, ray.ends.data(), ray.flags.data(), ray.stamps.data(), n);
-}
-
-void ZeroStockWorkRayMarks(StockWorkRay* ray) {
-    const std::size_t n = static_cast<std::size_t>(ray->count);
-    ReserveWorkRay(ray, n);
-    std::memset(ray->flags.data(), 0, n);
-    std::memset(ray->stamps.data(), 0, n * sizeof(std::int32_t));
-}
-
-int UnionIntoStockWorkRay(StockWorkRay* ray, double lo, double hi) {
-    for (;;) {
-        const int result =
-            UnionDexelInterval(ray->ends.data(), &ray->count, WorkRayCapacity(*ray), lo, hi);
-        if (result != kDexelIntervalNoRoom) {
-            return result;
-        }
-        ReserveWorkRay(ray, ray->ends.size() * 2);
-    }
-}
-
-int SubtractFromStockWorkRay(StockWorkRay* ray, double lo, double hi) {
-    for (;;) {
-        const int result =
-            SubtractDexelInterval(ray->ends.data(), ray->flags.data(), ray->stamps.data(),
-                                  &ray->count, WorkRayCapacity(*ray), lo, hi);
-        if (result != kDexelIntervalNoRoom) {
-            return result;
-        }
-        ReserveWorkRay(ray, ray->ends.size() * 2);
+void ZeroDexelWorkListMarks(DexelWorkList* list) {
+    if (list->count > 0) {
+        const std::size_t n = static_cast<std::size_t>(list->count);
+        std::memset(list->flags, 0, n);
+        std::memset(list->lineStamps, 0, n * sizeof(std::int32_t));
     }
 }
 

@@ -5,8 +5,8 @@
 
 #include <atomic>
 #include <cstdint>
-#include <vector>
 
+#include "stock/dexel_intervals.h"
 #include "stock/stock_model.h"
 
 namespace mirexa {
@@ -18,29 +18,19 @@ constexpr int kStockOperationGridMismatch = -42;  // two models that must share 
 
 // --- Work lists ----------------------------------------------------------------------------
 
-// One ray held for an operation: its ends with the flag and line stamp of each. The vectors
-// grow with the ray (they hold at least count entries); an operation keeps one for its whole
-// run, so that it allocates only when a ray longer than any before comes along.
-struct StockWorkRay {
-    std::vector<double> ends = {};
-    std::vector<std::uint8_t> flags = {};
-    std::vector<std::int32_t> stamps = {};
-    std::int32_t count = {};
+// A ray work list (stock/dexel_intervals.h) that an operation keeps for its whole run and that
+// is released when it goes out of scope.
+struct HeldDexelWorkList {
+    DexelWorkList list = {};
+    HeldDexelWorkList() = default;
+    ~HeldDexelWorkList();
+    HeldDexelWorkList(const HeldDexelWorkList&) = delete;
+    HeldDexelWorkList& operator=(const HeldDexelWorkList&) = delete;
 };
 
-// Copies the cell's ends, flags and stamps into the work ray (sized from the cell's count).
-void ReadStockWorkRay(const DexelFamily& family, std::int64_t cell, StockWorkRay* ray);
-// Stores the work ray into the cell with its flags and stamps (count below 2 empties the cell).
-void WriteStockWorkRay(DexelFamily* family, std::int64_t cell, const StockWorkRay& ray);
-// Sets every flag and line stamp of the work ray to 0 (unpainted, no pen, made by no NC line).
-void ZeroStockWorkRayMarks(StockWorkRay* ray);
-// Merges [lo, hi] into the ray's ends (UnionDexelInterval), growing the lists when needed.
-// Flags and stamps are not kept in step: the caller zeroes them before writing. Returns the
-// interval operation's code.
-int UnionIntoStockWorkRay(StockWorkRay* ray, double lo, double hi);
-// Removes [lo, hi] (SubtractDexelInterval): existing ends keep their flags and stamps, the new
-// ends get 0. Grows the lists when a split needs room. Returns the interval operation's code.
-int SubtractFromStockWorkRay(StockWorkRay* ray, double lo, double hi);
+// Sets every flag and line stamp of the list's count entries to 0 (unpainted, no pen, made by
+// no NC line): how the offsets write every ray they rewrite.
+void ZeroDexelWorkListMarks(DexelWorkList* list);
 
 // --- Families by ray axis ------------------------------------------------------------------
 // Axis 0 is the X family, 1 the Y family, 2 the Z family. A family's fast (inner) node axis is

@@ -89,6 +89,33 @@ TEST_F(ClipTest, InvertedBoxEmptiesTheStock) {
     EXPECT_TRUE(StockInvariantsHold(model));
 }
 
+TEST(ClipLongRay, RaysBeyondTenThousandEndsAreTrimmedWhole) {
+    StockModel model;
+    ASSERT_EQ(BuildEmptyStock(&model, 3, 3, 4, 1.0, 1), 1);
+    // 7,000 segments of 0.1 mm every 0.4 mm on one Z ray: 14,000 ends from z = 0 to 2800.
+    std::vector<double> comb;
+    for (int i = 0; i < 7000; ++i) {
+        comb.push_back(i * 0.4);
+        comb.push_back(i * 0.4 + 0.1);
+    }
+    const std::vector<std::uint8_t> flags(comb.size(), 0x11);
+    const std::vector<std::int32_t> stamps(comb.size(), 3);
+    SetDexelCell(4, model.z.capacity, model.z.counts, model.z.ends, model.z.flags,
+                 model.z.lineStamps, comb.data(), flags.data(), stamps.data(),
+                 static_cast<int>(comb.size()));
+    const double lo[3] = {0, 0, 0.05}, hi[3] = {2, 2, 2799.5};
+    ASSERT_EQ(ClipStockToBox(&model, lo, hi), 1);
+    const DexelRay ray = FamilyRay(model, 2, 1, 1);
+    ASSERT_EQ(ray.ends.size(), comb.size() - 2);  // the last segment lies above 2799.5
+    EXPECT_EQ(ray.ends.front(), 0.05);
+    EXPECT_EQ(ray.flags.front(), 0);
+    EXPECT_EQ(ray.ends[1], 0.1);
+    EXPECT_EQ(ray.flags[1], 0x11);
+    EXPECT_EQ(ray.ends.back(), comb[comb.size() - 3]);
+    EXPECT_TRUE(StockInvariantsHold(model));
+    FreeStockModel(&model);
+}
+
 // What a clip must leave of one ray: nothing when its node lies outside the cross-section,
 // else every segment cut to the box (a piece of zero length only where the segment was a point
 // already), a moved end unmarked.
