@@ -1,0 +1,1076 @@
+// Surface extraction of a tri-dexel stock: outer cap rectangles, then the cell polygons, slab by
+// slab along z (optionally on worker threads, written in z order so that the output is the same).
+#include "stockio/surface_extraction.h"
+
+#include <algorithm>
+#include <cmath>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <new>
+#include <thread>
+#include <vector>
+
+#include "geometry/vector_math.h"
+#include "platform/system_info.h"
+
+namespace mirexa {
+
+// --- Orientation and placement --------------------------------------------------------------
+
+int ClassifyStockOrientation(const StockFrame& frame) {
+    const double* m = frame.values;
+    const double m00 = m[0], m01 = m[1], m02 = m[2];
+    const double m10 = m[3], m11 = m[4], m12 = m[5];
+    const double m20 = m[6], m21 = m[7], m22 = m[8];
+    // Each row: the two entries of a pair and the values they must have.
+    struct Pair {
+        double first, firstValue, second, secondValue;
+        int orientation;
+    };
+    auto firstMatch = [](const Pair(&pairs)[4]) {
+        for (const Pair& pair : pairs) {
+            if (pair.first == pair.firstValue && pair.second == pair.secondValue) {
+                return pair.orientation;
+            }
+        }
+        return -1;
+    };
+    int found = -1;
+    if (m22 == 1.0) {
+        const Pair pairs[4] = {
+            {m00, 1, m11, 1, 1}, {m01, 1, m10, -1, 2}, {m00, -1, m11, -1, 3}, {m01, -1, m10, 1, 4}};
+        found = firstMatch(pairs);
+    } else if (m22 == -1.0) {
+        const Pair pairs[4] = {
+            {m00, 1, m11, -1, 5}, {m01, 1, m10, 1, 6}, {m00, -1, m11, 1, 7}, {m01, -1, m10, -1, 8}};
+        found = firstMatch(pairs);
+    } else if (m21 == 1.0) {
+        const Pair pairs[4] = {{m00, 1, m12, -1, 11},
+                               {m02, -1, m10, -1, 12},
+                               {m00, -1, m12, 1, 13},
+                               {m02, 1, m10, 1, 14}};
+        found = firstMatch(pairs);
+    } else if (m21 == -1.0) {
+        const Pair pairs[4] = {{m00, 1, m12, 1, 15},
+                               {m02, 1, m10, -1, 16},
+                               {m00, -1, m12, -1, 17},
+                               {m02, -1, m10, 1, 18}};
+        found = firstMatch(pairs);
+    } else if (m20 == 1.0) {
+        const Pair pairs[4] = {{m02, -1, m11, 1, 21},
+                               {m01, 1, m12, 1, 22},
+                               {m02, 1, m11, -1, 23},
+                               {m01, -1, m12, -1, 24}};
+        found = firstMatch(pairs);
+    } else if (m20 == -1.0) {
+        const Pair pairs[4] = {{m02, 1, m11, 1, 25},
+                               {m01, 1, m12, -1, 26},
+                               {m02, -1, m11, -1, 27},
+                               {m01, -1, m12, 1, 28}};
+        found = firstMatch(pairs);
+    }
+    if (found >= 0) {
+        return found;
+    }
+    if (m00 == 1.0) {
+        return 101;
+    }
+    if (m11 == 1.0) {
+        return 103;
+    }
+    return 0;
+}
+
+void SetMeshTransform(const StockFrame& frame, MeshTransform* transform) {
+    *transform = MeshTransform{};
+    static const double kIdentity[9] = {1, 0, 0, 0, 1, 0, 0, 0, 1};
+    for (int i = 0; i < 9; ++i) {
+        transform->rows[i] = frame.values[i];
+        if (frame.values[i] != kIdentity[i]) {
+            transform->rotate = 1;
+        }
+    }
+    for (int i = 0; i < 3; ++i) {
+        transform->offset[i] = frame.values[9 + i];
+        if (frame.values[9 + i] != 0.0) {
+            transform->translate = 1;
+        }
+    }
+    if (transform->rotate) {
+        InvertMatrix3(transform->rows, transform->inverse);
+        const double* m = transform->rows;
+        const double det = m[0] * (m[4] * m[8] - m[5] * m[7]) - m[1] * (m[3] * m[8] - m[5] * m[6]) +
+                           m[2] * (m[3] * m[7] - m[4] * m[6]);
+        transform->mirrored = det < 0.0 ? 1 : 0;
+    }
+}
+
+void TransformMeshPoint(const MeshTransform& transform, double point[3]) {
+    if (transform.rotate) {
+        const double* m = transform.rows;
+        const double p[3] = {point[0], point[1], point[2]};
+        for (int j = 0; j < 3; ++j) {
+            point[j] = p[0] * m[j] + p[1] * m[3 + j] + p[2] * m[6 + j];
+        }
+    }
+    if (transform.translate) {
+        for (int j = 0; j < 3; ++j) {
+            point[j] += transform.offset[j];
+        }
+    }
+}
+
+void TransformMeshNormal(const MeshTransform& transform, double normal[3]) {
+    if (!transform.rotate) {
+        return;
+    }
+    const double* n = transform.inverse;
+    const double v[3] = {normal[0], normal[1], normal[2]};
+    for (int i = 0; i < 3; ++i) {
+        normal[i] = n[3 * i] * v[0] + n[3 * i + 1] * v[1] + n[3 * i + 2] * v[2];
+    }
+    const double length = Vec3Length(normal);
+    if (length > 0.0 && length != 1.0) {
+        for (int i = 0; i < 3; ++i) {
+            normal[i] /= length;
+        }
+    }
+}
+
+int ComputeFacetNormal(const double v1[3], const double v2[3], const double v3[3],
+                       double normal[3]) {
+    double a[3];
+    double b[3];
+    Vec3Sub(v2, v1, a);
+    Vec3Sub(v3, v1, b);
+    Vec3Cross(a, b, normal);
+    const double length = Vec3Length(normal);
+    if (!(length > 0.0)) {
+        return 0;
+    }
+    for (int i = 0; i < 3; ++i) {
+        normal[i] /= length;
+    }
+    return 1;
+}
+
+// --- Work arrays ----------------------------------------------------------------------------
+
+namespace {
+
+// Arrays whose allocation failure is reported instead of thrown.
+template <class T>
+std::unique_ptr<T[]> AllocateZeroed(std::int64_t n) {
+    if (n < 0) {
+        return nullptr;
+    }
+    return std::unique_ptr<T[]>(new (std::nothrow) T[static_cast<std::size_t>(n)]());
+}
+
+// The family of an axis (0 X, 1 Y, 2 Z) and its node table.
+const DexelFamily& FamilyOf(const StockModel& model, int family) {
+    return family == 0 ? model.x : (family == 1 ? model.y : model.z);
+}
+const double* NodesOf(const StockModel& model, int axis) {
+    return axis == 0 ? model.nodesX : (axis == 1 ? model.nodesY : model.nodesZ);
+}
+int NodeCountOf(const StockModel& model, int axis) {
+    return axis == 0 ? model.nx : (axis == 1 ? model.ny : model.nz);
+}
+
+bool SamePoint(const double a[3], const double b[3]) {
+    return a[0] == b[0] && a[1] == b[1] && a[2] == b[2];
+}
+
+// Writes a fan of grid points as triangles (0, i, i + 1), mapped into the placement.
+std::int64_t EmitFan(const MeshTransform& transform, const double* const* points, int count,
+                     const FacetSink& sink) {
+    std::int64_t written = 0;
+    for (int i = 1; i + 1 < count; ++i) {
+        MeshFacet facet;
+        const double* corners[3] = {points[0], points[i], points[i + 1]};
+        if (transform.mirrored) {
+            std::swap(corners[1], corners[2]);
+        }
+        for (int v = 0; v < 3; ++v) {
+            for (int c = 0; c < 3; ++c) {
+                facet.vertices[v][c] = corners[v][c];
+            }
+            TransformMeshPoint(transform, facet.vertices[v]);
+        }
+        const int result = sink.write(sink.context, facet);
+        if (result < 0) {
+            return result;
+        }
+        written += result;
+    }
+    return written;
+}
+
+}  // namespace
+
+void CollectDexelEnds(const StockModel& model, int family, const DexelEndMap& map) {
+    const DexelFamily& rays = FamilyOf(model, family);
+    const double* nodes = NodesOf(model, family);
+    const int n = NodeCountOf(model, family);
+    for (std::int64_t r = 0; r < rays.cellCount; ++r) {
+        const int count = rays.counts[r];
+        if (count < 1) {
+            map.firstEnds[r] = nodes[n - 1];
+            map.lastEnds[r] = nodes[0];
+            map.firstFlags[r] = 0;
+            map.lastFlags[r] = 0;
+            continue;
+        }
+        const double* ends = DexelCellEnds(r, rays.capacity, rays.counts, rays.ends);
+        const DexelEndFlag* flags = DexelCellFlags(r, rays.capacity, rays.counts, rays.flags);
+        map.firstEnds[r] = ends[0];
+        map.firstFlags[r] = flags[0];
+        map.lastEnds[r] = ends[count - 1];
+        map.lastFlags[r] = flags[count - 1];
+    }
+}
+
+// --- Outer caps -----------------------------------------------------------------------------
+
+namespace {
+
+// One outer face: its number, node counts and tables of the in-face axes a and b, its plane
+// coordinate, the end of each of its rays (first ends on a min face, last ends on a max face)
+// and its cap marks, indexed by the ray a + b * na.
+struct CapFace {
+    int face = {};
+    int na = {};
+    int nb = {};
+    const double* nodesA = {};
+    const double* nodesB = {};
+    double plane = {};
+    const double* ends = {};
+    std::uint8_t* marks = {};
+
+    bool AtPlane(int a, int b) const {
+        return ends[a + static_cast<std::int64_t>(b) * na] == plane;
+    }
+    std::uint8_t& Mark(int a, int b) const {
+        return marks[a + static_cast<std::int64_t>(b) * na];
+    }
+};
+
+// Writes the two triangles of a cap rectangle [a0, a1] x [b0, b1] (node indices).
+std::int64_t EmitCapRectangle(const MeshTransform& transform, const CapFace& cap, int a0, int a1,
+                              int b0, int b1, const FacetSink& sink) {
+    const int normalAxis = cap.face / 2;
+    const int axisA = (normalAxis + 1) % 3;
+    const int axisB = (normalAxis + 2) % 3;
+    double corners[4][3];  // (a0, b0), (a1, b0), (a1, b1), (a0, b1)
+    const int ai[4] = {a0, a1, a1, a0};
+    const int bi[4] = {b0, b0, b1, b1};
+    for (int c = 0; c < 4; ++c) {
+        corners[c][normalAxis] = cap.plane;
+        corners[c][axisA] = cap.nodesA[ai[c]];
+        corners[c][axisB] = cap.nodesB[bi[c]];
+        TransformMeshPoint(transform, corners[c]);
+    }
+    double normal[3] = {0, 0, 0};
+    const bool maxFace = (cap.face & 1) != 0;
+    normal[normalAxis] = maxFace ? 1.0 : -1.0;
+    TransformMeshNormal(transform, normal);
+    // (a, b, normal axis) is right-handed: counter-clockwise in (a, b) faces +normal, so the
+    // max faces take that order and the min faces the reverse.
+    static const int kMaxOrder[2][3] = {{0, 1, 2}, {0, 2, 3}};
+    static const int kMinOrder[2][3] = {{0, 2, 1}, {0, 3, 2}};
+    const bool reverse = maxFace == (transform.mirrored != 0);
+    std::int64_t written = 0;
+    for (int t = 0; t < 2; ++t) {
+        MeshFacet facet;
+        facet.normalGiven = 1;
+        for (int i = 0; i < 3; ++i) {
+            facet.normal[i] = normal[i];
+        }
+        for (int v = 0; v < 3; ++v) {
+            const int corner = reverse ? kMinOrder[t][v] : kMaxOrder[t][v];
+            for (int i = 0; i < 3; ++i) {
+                facet.vertices[v][i] = corners[corner][i];
+            }
+        }
+        const int result = sink.write(sink.context, facet);
+        if (result < 0) {
+            return result;
+        }
+        written += result;
+    }
+    return written;
+}
+
+// Greedy maximal rectangles over the cap cells of one outer face: row by row (b), and along
+// each row (a); a rectangle grows first along a, then row after row along b.
+std::int64_t EmitCapTriangles(const MeshTransform& transform, const CapFace& cap,
+                              const FacetSink& sink) {
+    std::int64_t written = 0;
+    for (int b = 0; b + 1 < cap.nb; ++b) {
+        for (int a = 0; a + 1 < cap.na; ++a) {
+            if (cap.Mark(a, b) != kCapMarkUnvisited) {
+                continue;
+            }
+            if (!(cap.AtPlane(a, b) && cap.AtPlane(a + 1, b) && cap.AtPlane(a, b + 1) &&
+                  cap.AtPlane(a + 1, b + 1))) {
+                cap.Mark(a, b) = kCapMarkNotCap;
+                continue;
+            }
+            int aEnd = a;  // last cell column of the rectangle
+            while (aEnd + 2 < cap.na && cap.Mark(aEnd + 1, b) == kCapMarkUnvisited &&
+                   cap.AtPlane(aEnd + 2, b) && cap.AtPlane(aEnd + 2, b + 1)) {
+                ++aEnd;
+            }
+            int bEnd = b;  // last cell row of the rectangle
+            while (bEnd + 2 < cap.nb) {
+                bool rowAtPlane = true;
+                for (int i = a; i <= aEnd + 1 && rowAtPlane; ++i) {
+                    rowAtPlane = cap.AtPlane(i, bEnd + 2);
+                }
+                if (!rowAtPlane) {
+                    break;
+                }
+                ++bEnd;
+            }
+            for (int j = b; j <= bEnd; ++j) {
+                for (int i = a; i <= aEnd; ++i) {
+                    cap.Mark(i, j) = kCapMarkRectangle;
+                }
+            }
+            const std::int64_t result =
+                EmitCapRectangle(transform, cap, a, aEnd + 1, b, bEnd + 1, sink);
+            if (result < 0) {
+                return result;
+            }
+            written += result;
+        }
+    }
+    return written;
+}
+
+bool RayIsFullSpan(const DexelFamily& family, std::int64_t ray, double first, double last) {
+    if (family.counts[ray] != 2) {
+        return false;
+    }
+    const double* ends = DexelCellEnds(ray, family.capacity, family.counts, family.ends);
+    return ends[0] == first && ends[1] == last;
+}
+
+// Every ray of the three families holds exactly the segment from its axis's first to its last
+// node: an untouched box.
+bool IsFullBox(const StockModel& model) {
+    for (int f = 0; f < 3; ++f) {
+        const DexelFamily& rays = FamilyOf(model, f);
+        const double* nodes = NodesOf(model, f);
+        const int n = NodeCountOf(model, f);
+        for (std::int64_t r = 0; r < rays.cellCount; ++r) {
+            if (!RayIsFullSpan(rays, r, nodes[0], nodes[n - 1])) {
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
+// Allocates the cap marks and writes the caps of the six outer faces (Z faces, then Y, then X).
+// Returns the facets written or a negative code.
+std::int64_t EmitOuterCaps(const StockModel& model, const MeshTransform& transform,
+                           const StockCapMarks& marks, const FacetSink& sink) {
+    std::int64_t largest = std::max({model.x.cellCount, model.y.cellCount, model.z.cellCount});
+    auto firstEnds = AllocateZeroed<double>(largest);
+    auto lastEnds = AllocateZeroed<double>(largest);
+    auto firstFlags = AllocateZeroed<DexelEndFlag>(largest);
+    auto lastFlags = AllocateZeroed<DexelEndFlag>(largest);
+    if (!firstEnds || !lastEnds || !firstFlags || !lastFlags) {
+        return kMeshExtractionNoMemory;
+    }
+    const DexelEndMap map = {firstEnds.get(), firstFlags.get(), lastEnds.get(), lastFlags.get()};
+    std::int64_t written = 0;
+    for (int family : {2, 1, 0}) {
+        CollectDexelEnds(model, family, map);
+        const int a = (family + 1) % 3;
+        const int b = (family + 2) % 3;
+        const double* nodes = NodesOf(model, family);
+        for (int side = 0; side < 2; ++side) {
+            CapFace cap;
+            cap.face = 2 * family + side;
+            cap.na = NodeCountOf(model, a);
+            cap.nb = NodeCountOf(model, b);
+            cap.nodesA = NodesOf(model, a);
+            cap.nodesB = NodesOf(model, b);
+            cap.plane = side == 0 ? nodes[0] : nodes[NodeCountOf(model, family) - 1];
+            cap.ends = side == 0 ? map.firstEnds : map.lastEnds;
+            cap.marks = marks.faces[cap.face];
+            const std::int64_t result = EmitCapTriangles(transform, cap, sink);
+            if (result < 0) {
+                return result;
+            }
+            written += result;
+        }
+    }
+    return written;
+}
+
+}  // namespace
+
+// --- One cell -------------------------------------------------------------------------------
+
+int AnalyseStockCell(const StockModel& model, const StockCapMarks& marks, int ix, int iy, int iz,
+                     int allInsideSkip, int outFaceFlags[6], CellSegmentList* segments) {
+    segments->count = 0;
+    segments->overflow = 0;
+    const double low[3] = {model.nodesX[ix], model.nodesY[iy], model.nodesZ[iz]};
+    const double high[3] = {model.nodesX[ix + 1], model.nodesY[iy + 1], model.nodesZ[iz + 1]};
+    const std::int64_t nx = model.nx, ny = model.ny, nz = model.nz;
+    CellEdgeCase edges[kCellEdgeCount];
+    int allZero = 1;
+    for (int edge = kEdgeX00; edge <= kEdgeX11; ++edge) {
+        int dy = 0, dz = 0;
+        CellEdgeOffsets(edge, &dy, &dz);
+        ClassifyCellEdge(model.x, (iz + dz) * ny + (iy + dy), low[0], high[0], &edges[edge]);
+        allZero = allZero && edges[edge].code == 0;
+    }
+    if (allZero) {
+        return 0;
+    }
+    for (int edge = kEdgeY00; edge <= kEdgeY11; ++edge) {
+        int dx = 0, dz = 0;
+        CellEdgeOffsets(edge, &dx, &dz);
+        ClassifyCellEdge(model.y, (ix + dx) * nz + (iz + dz), low[1], high[1], &edges[edge]);
+    }
+    for (int edge = kEdgeZ00; edge <= kEdgeZ11; ++edge) {
+        int dx = 0, dy = 0;
+        CellEdgeOffsets(edge, &dx, &dy);
+        ClassifyCellEdge(model.z, (iy + dy) * nx + (ix + dx), low[2], high[2], &edges[edge]);
+    }
+    // Only touches on all four edges of one axis: nothing of the cell's interior is material.
+    for (int axis = 0; axis < 3; ++axis) {
+        const CellEdgeCase* e = &edges[4 * axis];
+        for (int touch : {10, 11}) {
+            if (e[0].code == touch && e[1].code == touch && e[2].code == touch &&
+                e[3].code == touch) {
+                return 0;
+            }
+        }
+    }
+    if (allInsideSkip) {
+        bool allFull = true;
+        for (const CellEdgeCase& e : edges) {
+            allFull = allFull && e.code == 1;
+        }
+        if (allFull) {
+            return 0;  // no node can trigger a merge, and no code exceeds 1
+        }
+    }
+    MergeCellCorners(edges, low, high);
+    int ends = 0;
+    bool aboveFull = false;
+    for (const CellEdgeCase& e : edges) {
+        ends += e.count;
+        aboveFull = aboveFull || e.code > 1;
+    }
+    if (!aboveFull || ends < 3) {
+        return 0;
+    }
+    GetCellBoundaryFlags(model, ix, iy, iz, marks, outFaceFlags);
+    for (int face = 0; face < 6; ++face) {
+        const int* faceEdges = kCellFaceEdges[face];
+        if (edges[faceEdges[0]].code > 0 || edges[faceEdges[1]].code > 0 ||
+            edges[faceEdges[2]].code > 0 || edges[faceEdges[3]].code > 0) {
+            BuildDexelCellEdges(face, low, high, outFaceFlags, edges, segments);
+        }
+    }
+    return segments->count > 2 ? 1 : 0;
+}
+
+namespace {
+
+// A segment taking part in the loops of a cell: its points in the direction used.
+struct LoopEdge {
+    const double* from = {};
+    const double* to = {};
+};
+
+// How a chaining ended.
+enum class ChainEnd { AllClosed, LeftEdgeSegments, LeftCrossingSegments };
+
+// Chains loops from the edges in list order: a loop starts at the first free edge and takes, each
+// time, the first free edge after its start whose first point equals the loop's last point,
+// until it returns to its first point. Closed loops of at least 3 points are written as fans.
+// Stops at the first chain that cannot be closed (its edges stay free) and tells whether the
+// edges left free include a crossing one (crossing may be null: none is). Returns the facets
+// written. used marks the edges consumed (in and out).
+std::int64_t ChainLoops(const MeshTransform& transform, const LoopEdge* edges, const bool* crossing,
+                        int count, bool* used, const FacetSink& sink, ChainEnd* end) {
+    *end = ChainEnd::AllClosed;
+    std::int64_t written = 0;
+    int chain[kMaxCellSegments];
+    const double* points[kMaxCellSegments];
+    for (;;) {
+        int start = 0;
+        while (start < count && used[start]) {
+            ++start;
+        }
+        if (start == count) {
+            return written;
+        }
+        int length = 0;
+        chain[length++] = start;
+        used[start] = true;
+        const double* first = edges[start].from;
+        const double* last = edges[start].to;
+        while (!SamePoint(last, first)) {
+            int next = start + 1;
+            while (next < count && (used[next] || !SamePoint(edges[next].from, last))) {
+                ++next;
+            }
+            if (next == count) {
+                break;
+            }
+            chain[length++] = next;
+            used[next] = true;
+            last = edges[next].to;
+        }
+        if (!SamePoint(last, first)) {
+            for (int i = 0; i < length; ++i) {
+                used[chain[i]] = false;  // given back
+            }
+            *end = ChainEnd::LeftEdgeSegments;
+            for (int i = 0; i < count && crossing != nullptr; ++i) {
+                if (!used[i] && crossing[i]) {
+                    *end = ChainEnd::LeftCrossingSegments;
+                }
+            }
+            return written;
+        }
+        if (length >= 3) {
+            for (int i = 0; i < length; ++i) {
+                points[i] = edges[chain[i]].from;
+            }
+            const std::int64_t result = EmitFan(transform, points, length, sink);
+            if (result < 0) {
+                return result;
+            }
+            written += result;
+        }
+    }
+}
+
+}  // namespace
+
+std::int64_t EmitDexelFaceTriangles(const MeshTransform& transform, const int faceFlags[6],
+                                    const CellSegmentList& segments, const FacetSink& sink,
+                                    MeshExtractionStats* stats) {
+    const int count = std::min(segments.count, kMaxCellSegments);
+    const CellFaceSegment* s = segments.segments;
+    // 1. Drop points and segments on faces that a cap covers.
+    bool kept[kMaxCellSegments];
+    for (int i = 0; i < count; ++i) {
+        kept[i] = !SamePoint(s[i].from, s[i].to) && !(s[i].id < 10 && faceFlags[s[i].id] != 0);
+    }
+    std::int64_t written = 0;
+    bool usedInFace[kMaxCellSegments] = {};
+    // 2. Polygons in the plane of a face, from its edge-tagged and crossing segments.
+    for (int g = 0; g < 6; ++g) {
+        LoopEdge group[kMaxCellSegments];
+        int member[kMaxCellSegments];
+        int n = 0;
+        for (int i = 0; i < count; ++i) {
+            if (kept[i] && (s[i].id == g || s[i].id == g + 10)) {
+                group[n] = {s[i].from, s[i].to};
+                member[n++] = i;
+            }
+        }
+        if (n < 3) {
+            continue;
+        }
+        bool used[kMaxCellSegments] = {};
+        ChainEnd end = ChainEnd::AllClosed;
+        const std::int64_t result = ChainLoops(transform, group, nullptr, n, used, sink, &end);
+        if (result < 0) {
+            return result;
+        }
+        written += result;
+        if (end != ChainEnd::AllClosed && stats != nullptr) {
+            ++stats->unclosedFaceChains;
+        }
+        for (int k = 0; k < n; ++k) {
+            usedInFace[member[k]] = used[k];
+        }
+    }
+    // 3. Cell loops: every kept crossing segment reversed, then the edge segments no face
+    // polygon used; pairs of crossing segments that are each other's reverse cancel.
+    LoopEdge gathered[kMaxCellSegments];
+    bool crossing[kMaxCellSegments];
+    int n = 0;
+    for (int i = 0; i < count; ++i) {
+        if (kept[i] && s[i].id >= 10) {
+            crossing[n] = true;
+            gathered[n++] = {s[i].to, s[i].from};
+        }
+    }
+    for (int i = 0; i < count; ++i) {
+        if (kept[i] && s[i].id < 10 && !usedInFace[i]) {
+            crossing[n] = false;
+            gathered[n++] = {s[i].from, s[i].to};
+        }
+    }
+    bool used[kMaxCellSegments] = {};
+    for (int i = 0; i < n; ++i) {
+        for (int j = i + 1; j < n && crossing[i] && !used[i]; ++j) {
+            if (crossing[j] && !used[j] && SamePoint(gathered[i].from, gathered[j].to) &&
+                SamePoint(gathered[i].to, gathered[j].from)) {
+                used[i] = true;
+                used[j] = true;
+            }
+        }
+    }
+    ChainEnd end = ChainEnd::AllClosed;
+    const std::int64_t result = ChainLoops(transform, gathered, crossing, n, used, sink, &end);
+    if (result < 0) {
+        return result;
+    }
+    written += result;
+    if (stats != nullptr) {
+        stats->droppedCellChains += end == ChainEnd::LeftCrossingSegments ? 1 : 0;
+        stats->leftoverEdgeChains += end == ChainEnd::LeftEdgeSegments ? 1 : 0;
+    }
+    return written;
+}
+
+// --- The cell stage -------------------------------------------------------------------------
+
+namespace {
+
+// What every slab of the cell stage reads.
+struct CellStage {
+    const StockModel* model = {};
+    const StockCapMarks* marks = {};
+    const MeshTransform* transform = {};
+    bool plain = {};
+    // Sparse walk: the Z rays with an end on an edge of each slab's cells, bucketed by slab
+    // (entries offsets[k] .. offsets[k + 1] - 1).
+    std::vector<std::int64_t> zOffsets;
+    std::vector<std::int64_t> zRays;
+};
+
+// The cells along an axis whose closed span [nodes[k], nodes[k + 1]] holds v: k0..k1 (one cell,
+// or two when v is on an inner node). false when v lies outside the grid.
+bool CellsHoldingEnd(const double* nodes, int n, double pitch, double v, int* k0, int* k1) {
+    if (!(v >= nodes[0] && v <= nodes[n - 1])) {
+        return false;
+    }
+    const double estimate = std::floor((v - nodes[0]) / pitch);
+    int k = estimate < 0 ? 0 : (estimate > n - 2 ? n - 2 : static_cast<int>(estimate));
+    while (k > 0 && nodes[k] > v) {
+        --k;
+    }
+    while (k < n - 2 && nodes[k + 1] <= v) {
+        ++k;
+    }
+    *k1 = k;
+    *k0 = (v == nodes[k] && k > 0) ? k - 1 : k;
+    return true;
+}
+
+// Buckets the Z ray ends by the slabs whose cells have them on an edge.
+bool BucketZEnds(CellStage* stage) {
+    const StockModel& model = *stage->model;
+    const int slabs = model.nz - 1;
+    try {
+        stage->zOffsets.assign(static_cast<std::size_t>(slabs) + 1, 0);
+        for (int pass = 0; pass < 2; ++pass) {
+            std::vector<std::int64_t> fill;
+            if (pass == 1) {
+                for (int k = 0; k < slabs; ++k) {
+                    stage->zOffsets[k + 1] += stage->zOffsets[k];
+                }
+                stage->zRays.assign(static_cast<std::size_t>(stage->zOffsets[slabs]), 0);
+                fill.assign(stage->zOffsets.begin(), stage->zOffsets.end() - 1);
+            }
+            for (std::int64_t r = 0; r < model.z.cellCount; ++r) {
+                const int count = model.z.counts[r];
+                if (count < 1) {
+                    continue;
+                }
+                const double* ends =
+                    DexelCellEnds(r, model.z.capacity, model.z.counts, model.z.ends);
+                int previous = -1;  // a slab already listed for this ray
+                for (int i = 0; i < count; ++i) {
+                    int k0 = 0, k1 = 0;
+                    if (!CellsHoldingEnd(model.nodesZ, model.nz, model.pitch, ends[i], &k0, &k1)) {
+                        continue;
+                    }
+                    for (int k = std::max(k0, previous + 1); k <= k1; ++k) {
+                        if (pass == 0) {
+                            ++stage->zOffsets[k + 1];
+                        } else {
+                            stage->zRays[fill[k]++] = r;
+                        }
+                        previous = k;
+                    }
+                }
+            }
+        }
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    return true;
+}
+
+// The candidate cells of one slab as a bitmap over (iy, ix), bit iy * (nx - 1) + ix.
+class SlabCandidates {
+public:
+    bool Prepare(const StockModel& model) {
+        columns_ = model.nx - 1;
+        rows_ = model.ny - 1;
+        const std::int64_t bits = static_cast<std::int64_t>(columns_) * rows_;
+        try {
+            words_.assign(static_cast<std::size_t>((bits + 63) / 64), 0);
+        } catch (const std::bad_alloc&) {
+            return false;
+        }
+        return true;
+    }
+
+    // Marks the cells of rows iy0..iy1 and columns ix0..ix1, clipped to the slab.
+    void Mark(int ix0, int ix1, int iy0, int iy1) {
+        ix0 = std::max(ix0, 0);
+        iy0 = std::max(iy0, 0);
+        ix1 = std::min(ix1, columns_ - 1);
+        iy1 = std::min(iy1, rows_ - 1);
+        for (int iy = iy0; iy <= iy1; ++iy) {
+            for (int ix = ix0; ix <= ix1; ++ix) {
+                const std::int64_t bit = static_cast<std::int64_t>(iy) * columns_ + ix;
+                words_[bit >> 6] |= std::uint64_t{1} << (bit & 63);
+            }
+        }
+    }
+
+    void MarkSlab(const CellStage& stage, int iz) {
+        const StockModel& model = *stage.model;
+        for (std::int64_t e = stage.zOffsets[iz]; e < stage.zOffsets[iz + 1]; ++e) {
+            const std::int64_t r = stage.zRays[e];
+            const int ix = static_cast<int>(r % model.nx);
+            const int iy = static_cast<int>(r / model.nx);
+            Mark(ix - 1, ix, iy - 1, iy);
+        }
+        // X rays of the slab's two planes: (iy, iz + dz) for every iy.
+        for (int dz = 0; dz < 2; ++dz) {
+            for (int iy = 0; iy < model.ny; ++iy) {
+                const std::int64_t r = static_cast<std::int64_t>(iz + dz) * model.ny + iy;
+                MarkRay(model.x, r, model.nodesX, model.nx, model.pitch,
+                        [&](int k0, int k1) { Mark(k0, k1, iy - 1, iy); });
+            }
+        }
+        // Y rays of the two planes: (ix, iz + dz) for every ix.
+        for (int dz = 0; dz < 2; ++dz) {
+            for (int ix = 0; ix < model.nx; ++ix) {
+                const std::int64_t r = static_cast<std::int64_t>(ix) * model.nz + iz + dz;
+                MarkRay(model.y, r, model.nodesY, model.ny, model.pitch,
+                        [&](int k0, int k1) { Mark(ix - 1, ix, k0, k1); });
+            }
+        }
+    }
+
+    // Calls visit(ix, iy) for every marked cell in (iy, ix) order and clears the marks.
+    template <class Visit>
+    bool Drain(Visit visit) {
+        for (std::size_t w = 0; w < words_.size(); ++w) {
+            std::uint64_t word = words_[w];
+            words_[w] = 0;
+            while (word != 0) {
+                const int bit = __builtin_ctzll(word);
+                word &= word - 1;
+                const std::int64_t cell = static_cast<std::int64_t>(w) * 64 + bit;
+                if (!visit(static_cast<int>(cell % columns_), static_cast<int>(cell / columns_))) {
+                    std::fill(words_.begin() + static_cast<std::ptrdiff_t>(w), words_.end(), 0);
+                    return false;
+                }
+            }
+        }
+        return true;
+    }
+
+private:
+    template <class MarkCells>
+    static void MarkRay(const DexelFamily& family, std::int64_t r, const double* nodes, int n,
+                        double pitch, MarkCells mark) {
+        const int count = family.counts[r];
+        if (count < 1) {
+            return;
+        }
+        const double* ends = DexelCellEnds(r, family.capacity, family.counts, family.ends);
+        for (int i = 0; i < count; ++i) {
+            int k0 = 0, k1 = 0;
+            if (CellsHoldingEnd(nodes, n, pitch, ends[i], &k0, &k1)) {
+                mark(k0, k1);
+            }
+        }
+    }
+
+    int columns_ = 0;
+    int rows_ = 0;
+    std::vector<std::uint64_t> words_;
+};
+
+// Analyses and emits one cell. Returns the facets written or a negative code.
+std::int64_t ProcessCell(const CellStage& stage, int ix, int iy, int iz, const FacetSink& sink,
+                         MeshExtractionStats* stats) {
+    ++stats->cellsVisited;
+    int faceFlags[6] = {};
+    CellSegmentList segments;
+    if (!AnalyseStockCell(*stage.model, *stage.marks, ix, iy, iz, stage.plain ? 0 : 1, faceFlags,
+                          &segments)) {
+        return 0;
+    }
+    ++stats->cellsEmitted;
+    stats->segmentOverflows += segments.overflow;
+    return EmitDexelFaceTriangles(*stage.transform, faceFlags, segments, sink, stats);
+}
+
+// The cells of slab iz (z between nodes iz and iz + 1), in (iy, ix) order. Returns the facets
+// written or a negative code.
+std::int64_t ProcessSlab(const CellStage& stage, int iz, SlabCandidates* candidates,
+                         const FacetSink& sink, MeshExtractionStats* stats) {
+    const StockModel& model = *stage.model;
+    std::int64_t written = 0;
+    if (stage.plain) {
+        for (int iy = 0; iy + 1 < model.ny; ++iy) {
+            const std::int64_t r0 = static_cast<std::int64_t>(iz) * model.ny + iy;
+            const std::int64_t r1 = r0 + model.ny;
+            const std::int32_t* counts = model.x.counts;
+            if (counts[r0] == 0 && counts[r0 + 1] == 0 && counts[r1] == 0 && counts[r1 + 1] == 0) {
+                continue;  // no material on the row's X edges
+            }
+            for (int ix = 0; ix + 1 < model.nx; ++ix) {
+                const std::int64_t result = ProcessCell(stage, ix, iy, iz, sink, stats);
+                if (result < 0) {
+                    return result;
+                }
+                written += result;
+            }
+        }
+        return written;
+    }
+    candidates->MarkSlab(stage, iz);
+    std::int64_t failure = 0;
+    candidates->Drain([&](int ix, int iy) {
+        const std::int64_t result = ProcessCell(stage, ix, iy, iz, sink, stats);
+        if (result < 0) {
+            failure = result;
+            return false;
+        }
+        written += result;
+        return true;
+    });
+    return failure < 0 ? failure : written;
+}
+
+void AddStats(MeshExtractionStats* total, const MeshExtractionStats& part) {
+    total->cellsVisited += part.cellsVisited;
+    total->cellsEmitted += part.cellsEmitted;
+    total->droppedCellChains += part.droppedCellChains;
+    total->leftoverEdgeChains += part.leftoverEdgeChains;
+    total->unclosedFaceChains += part.unclosedFaceChains;
+    total->segmentOverflows += part.segmentOverflows;
+}
+
+int AppendToBuffer(void* context, const MeshFacet& facet) {
+    auto* buffer = static_cast<std::vector<MeshFacet>*>(context);
+    try {
+        buffer->push_back(facet);
+    } catch (const std::bad_alloc&) {
+        return kMeshExtractionNoMemory;
+    }
+    return 1;
+}
+
+// Slabs built by worker threads into buffers and written by the calling thread in z order. At
+// most `window` slabs are built ahead of the one being written.
+class SlabPipeline {
+public:
+    SlabPipeline(const CellStage& stage, int threads, const FacetSink& sink)
+        : stage_(stage), threads_(threads), sink_(sink) {
+        slabs_ = stage.model->nz - 1;
+        window_ = 2 * threads + 2;
+        slots_.resize(static_cast<std::size_t>(window_));
+    }
+
+    // Returns the facets written or a negative code; stats gathers the slabs' counters.
+    std::int64_t Run(MeshExtractionStats* stats) {
+        std::vector<std::thread> workers;
+        for (int t = 0; t < threads_; ++t) {
+            workers.emplace_back([this] { Work(); });
+        }
+        std::int64_t written = 0;
+        for (int k = 0; k < slabs_; ++k) {
+            Slot slot;
+            {
+                std::unique_lock<std::mutex> lock(mutex_);
+                Slot& ready = slots_[k % window_];
+                changed_.wait(lock, [&] { return ready.ready && ready.slab == k; });
+                slot = std::move(ready);
+                ready = Slot{};
+                written_ = k + 1;
+            }
+            changed_.notify_all();
+            AddStats(stats, slot.stats);
+            if (slot.status < 0) {
+                written = slot.status;
+                break;
+            }
+            for (const MeshFacet& facet : slot.facets) {
+                const int result = sink_.write(sink_.context, facet);
+                if (result < 0) {
+                    written = result;
+                    break;
+                }
+                written += result;
+            }
+            if (written < 0) {
+                break;
+            }
+        }
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            stop_ = true;
+        }
+        changed_.notify_all();
+        for (std::thread& worker : workers) {
+            worker.join();
+        }
+        return written;
+    }
+
+private:
+    struct Slot {
+        bool ready = false;
+        int slab = -1;
+        std::int64_t status = 0;
+        std::vector<MeshFacet> facets;
+        MeshExtractionStats stats;
+    };
+
+    void Work() {
+        SlabCandidates candidates;
+        const bool prepared = stage_.plain || candidates.Prepare(*stage_.model);
+        for (;;) {
+            int k = 0;
+            {
+                std::unique_lock<std::mutex> lock(mutex_);
+                changed_.wait(
+                    lock, [&] { return stop_ || next_ >= slabs_ || next_ < written_ + window_; });
+                if (stop_ || next_ >= slabs_) {
+                    return;
+                }
+                k = next_++;
+            }
+            Slot slot;
+            slot.slab = k;
+            if (!prepared) {
+                slot.status = kMeshExtractionNoMemory;
+            } else {
+                const FacetSink buffer = {AppendToBuffer, &slot.facets};
+                const std::int64_t result =
+                    ProcessSlab(stage_, k, &candidates, buffer, &slot.stats);
+                slot.status = result < 0 ? result : 0;
+            }
+            slot.ready = true;
+            {
+                std::lock_guard<std::mutex> lock(mutex_);
+                slots_[k % window_] = std::move(slot);
+            }
+            changed_.notify_all();
+        }
+    }
+
+    const CellStage& stage_;
+    int threads_ = 1;
+    FacetSink sink_;
+    int slabs_ = 0;
+    int window_ = 1;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::vector<Slot> slots_;
+    int next_ = 0;     // next slab to build
+    int written_ = 0;  // slabs handed to the sink
+    bool stop_ = false;
+};
+
+bool ModelHasGrid(const StockModel& model) {
+    return model.nx >= 2 && model.ny >= 2 && model.nz >= 2 && model.nodesX != nullptr &&
+           model.nodesY != nullptr && model.nodesZ != nullptr && model.x.counts != nullptr &&
+           model.y.counts != nullptr && model.z.counts != nullptr && model.pitch > 0.0;
+}
+
+}  // namespace
+
+std::int64_t ExtractStockMesh(const StockModel& model, const FacetSink& sink,
+                              const MeshExtractionOptions& options, MeshExtractionStats* stats) {
+    MeshExtractionStats local;
+    MeshExtractionStats* counters = stats != nullptr ? stats : &local;
+    *counters = MeshExtractionStats{};
+    if (!ModelHasGrid(model) || sink.write == nullptr) {
+        return kMeshExtractionNoModel;
+    }
+    MeshTransform transform;
+    SetMeshTransform(model.frame, &transform);
+
+    std::unique_ptr<std::uint8_t[]> markArrays[6];
+    StockCapMarks marks;
+    for (int face = 0; face < 6; ++face) {
+        markArrays[face] = AllocateZeroed<std::uint8_t>(FamilyOf(model, face / 2).cellCount);
+        if (!markArrays[face]) {
+            return kMeshExtractionNoMemory;
+        }
+        marks.faces[face] = markArrays[face].get();
+    }
+    const std::int64_t caps = EmitOuterCaps(model, transform, marks, sink);
+    if (caps < 0) {
+        return caps;
+    }
+    counters->capFacets = caps;
+    if (caps == 12 && IsFullBox(model)) {
+        return caps;
+    }
+
+    CellStage stage;
+    stage.model = &model;
+    stage.marks = &marks;
+    stage.transform = &transform;
+    stage.plain = options.plainCellWalk != 0;
+    if (!stage.plain && !BucketZEnds(&stage)) {
+        return kMeshExtractionNoMemory;
+    }
+    int threads = options.threads > 0 ? options.threads : GetProcessorCount();
+    threads = std::max(1, std::min(threads, model.nz - 1));
+    std::int64_t cells = 0;
+    if (threads == 1) {
+        SlabCandidates candidates;
+        if (!stage.plain && !candidates.Prepare(model)) {
+            return kMeshExtractionNoMemory;
+        }
+        for (int iz = 0; iz + 1 < model.nz; ++iz) {
+            const std::int64_t result = ProcessSlab(stage, iz, &candidates, sink, counters);
+            if (result < 0) {
+                return result;
+            }
+            cells += result;
+        }
+    } else {
+        SlabPipeline pipeline(stage, threads, sink);
+        MeshExtractionStats slabStats;
+        cells = pipeline.Run(&slabStats);
+        AddStats(counters, slabStats);
+        if (cells < 0) {
+            return cells;
+        }
+    }
+    counters->cellFacets = cells;
+    return caps + cells;
+}
+
+}  // namespace mirexa
