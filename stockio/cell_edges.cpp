@@ -2,8 +2,6 @@
 // a cell's faces. The rule tables are kept in the order of their rules, one branch per rule.
 #include "stockio/cell_edges.h"
 
-#include <initializer_list>
-
 namespace mirexa {
 
 namespace {
@@ -38,13 +36,10 @@ void SetSecondEnd(CellEdgeCase* out, int code, double end, DexelEndFlag flag) {
     out->flags[1] = flag;
 }
 
-bool CodeIs(int code, std::initializer_list<int> codes) {
-    for (int c : codes) {
-        if (c == code) {
-            return true;
-        }
-    }
-    return false;
+// Whether a code is one of the listed codes.
+template <int... Codes>
+bool CodeIs(int code) {
+    return ((code == Codes) || ...);
 }
 
 // How a perpendicular edge meets a node: at its high end (atHigh) or at its low end.
@@ -53,7 +48,7 @@ bool TouchesNode(int code, bool atHigh) {
 }
 
 bool HasEndAtNode(int code, bool atHigh) {
-    return atHigh ? CodeIs(code, {3, 4, 6}) : CodeIs(code, {2, 4, 8});
+    return atHigh ? CodeIs<3, 4, 6>(code) : CodeIs<2, 4, 8>(code);
 }
 
 bool ClearOfNode(int code, bool atHigh) {
@@ -368,12 +363,12 @@ constexpr int kA = 0, kB = 1, kC = 2, kD = 3, kNone = -1;
 }
 
 int FindCrossingFromA(int a, int b, int c, int d) {
-    if (!CodeIs(a, {7, 8, 9}) && !(a == 10 && CodeIs(d, {1, 2, 3, 4, 7, 8}))) {
-        if (CodeIs(a, {3, 4, 6}) && EdgeCodeIn(b, kEdgeCodesNoLow)) {
-            if (CodeIs(b, {5, 6, 9, 11})) {
+    if (!CodeIs<7, 8, 9>(a) && !(a == 10 && CodeIs<1, 2, 3, 4, 7, 8>(d))) {
+        if (CodeIs<3, 4, 6>(a) && EdgeCodeIn(b, kEdgeCodesNoLow)) {
+            if (CodeIs<5, 6, 9, 11>(b)) {
                 return kB;
             }
-            if (EdgeCodeIn(c, kEdgeCodesFar) || (c == 10 && !CodeIs(d, {7, 8, 9}))) {
+            if (EdgeCodeIn(c, kEdgeCodesFar) || (c == 10 && !CodeIs<7, 8, 9>(d))) {
                 return kC;
             }
             if (EdgeCodeIn(d, kEdgeCodesFar)) {
@@ -382,10 +377,10 @@ int FindCrossingFromA(int a, int b, int c, int d) {
         }
         return kNone;
     }
-    if (EdgeCodeIn(b, kEdgeCodesEntry) || (b == 11 && !CodeIs(c, {0, 7, 8, 9, 10}))) {
+    if (EdgeCodeIn(b, kEdgeCodesEntry) || (b == 11 && !CodeIs<0, 7, 8, 9, 10>(c))) {
         return kB;
     }
-    if (EdgeCodeIn(c, kEdgeCodesFar) || (c == 10 && !CodeIs(d, {0, 7, 8, 9, 10}))) {
+    if (EdgeCodeIn(c, kEdgeCodesFar) || (c == 10 && !CodeIs<0, 7, 8, 9, 10>(d))) {
         return kC;
     }
     if (EdgeCodeIn(d, kEdgeCodesFar) || (d == 10 && a != 9)) {
@@ -395,12 +390,12 @@ int FindCrossingFromA(int a, int b, int c, int d) {
 }
 
 int FindCrossingFromB(int a, int b, int c, int d) {
-    if (!CodeIs(b, {7, 8, 9}) && !(b == 10 && a >= 1 && a <= 6)) {
-        if (CodeIs(b, {3, 4, 6}) && CodeIs(c, {0, 7, 8, 9, 10})) {
+    if (!CodeIs<7, 8, 9>(b) && !(b == 10 && a >= 1 && a <= 6)) {
+        if (CodeIs<3, 4, 6>(b) && CodeIs<0, 7, 8, 9, 10>(c)) {
             if (c != 0) {
                 return kC;
             }
-            if (EdgeCodeIn(d, kEdgeCodesFar) || (d == 10 && !CodeIs(a, {5, 6, 9}))) {
+            if (EdgeCodeIn(d, kEdgeCodesFar) || (d == 10 && !CodeIs<5, 6, 9>(a))) {
                 return kD;
             }
             if (EdgeCodeIn(a, kEdgeCodesEntry)) {
@@ -409,7 +404,7 @@ int FindCrossingFromB(int a, int b, int c, int d) {
         }
         return kNone;
     }
-    if (EdgeCodeIn(c, kEdgeCodesFar) || (c == 10 && !CodeIs(d, {0, 7, 8, 9, 10}))) {
+    if (EdgeCodeIn(c, kEdgeCodesFar) || (c == 10 && !CodeIs<0, 7, 8, 9, 10>(d))) {
         return kC;
     }
     if (EdgeCodeIn(d, kEdgeCodesFar) || (d == 10 && !EdgeCodeIn(a, kEdgeCodesNoLow))) {
@@ -422,12 +417,12 @@ int FindCrossingFromB(int a, int b, int c, int d) {
 }
 
 int FindCrossingFromC(int a, int b, int c, int d) {
-    if (!CodeIs(c, {5, 6, 9}) && !(c == 11 && b >= 1 && b <= 6)) {
-        if (CodeIs(c, {2, 4, 8}) && CodeIs(d, {0, 7, 8, 9, 10})) {
+    if (!CodeIs<5, 6, 9>(c) && !(c == 11 && b >= 1 && b <= 6)) {
+        if (CodeIs<2, 4, 8>(c) && CodeIs<0, 7, 8, 9, 10>(d)) {
             if (d != 0) {
                 return kD;
             }
-            if (EdgeCodeIn(a, kEdgeCodesEntry) || (a == 11 && !CodeIs(b, {5, 6, 9}))) {
+            if (EdgeCodeIn(a, kEdgeCodesEntry) || (a == 11 && !CodeIs<5, 6, 9>(b))) {
                 return kA;
             }
             if (EdgeCodeIn(b, kEdgeCodesEntry)) {
@@ -449,12 +444,12 @@ int FindCrossingFromC(int a, int b, int c, int d) {
 }
 
 int FindCrossingFromD(int a, int b, int c, int d) {
-    if (!CodeIs(d, {5, 6, 9}) && !(d == 11 && CodeIs(c, {1, 2, 3, 4, 7, 8}))) {
-        if (EdgeCodeIn(a, kEdgeCodesNoLow) && CodeIs(d, {2, 4, 8})) {
+    if (!CodeIs<5, 6, 9>(d) && !(d == 11 && CodeIs<1, 2, 3, 4, 7, 8>(c))) {
+        if (EdgeCodeIn(a, kEdgeCodesNoLow) && CodeIs<2, 4, 8>(d)) {
             if (a != 0) {
                 return kA;
             }
-            if (EdgeCodeIn(b, kEdgeCodesEntry) || (b == 11 && !CodeIs(c, {7, 8, 9}))) {
+            if (EdgeCodeIn(b, kEdgeCodesEntry) || (b == 11 && !CodeIs<7, 8, 9>(c))) {
                 return kB;
             }
             if (EdgeCodeIn(c, kEdgeCodesFar)) {
@@ -466,7 +461,7 @@ int FindCrossingFromD(int a, int b, int c, int d) {
     if (EdgeCodeIn(a, kEdgeCodesEntry) || (a == 11 && !EdgeCodeIn(b, kEdgeCodesNoLow))) {
         return kA;
     }
-    if (EdgeCodeIn(b, kEdgeCodesEntry) || (b == 11 && !CodeIs(c, {0, 7, 8, 9, 10}))) {
+    if (EdgeCodeIn(b, kEdgeCodesEntry) || (b == 11 && !CodeIs<0, 7, 8, 9, 10>(c))) {
         return kB;
     }
     if (EdgeCodeIn(c, kEdgeCodesFar) || (c == 10 && d != 9)) {

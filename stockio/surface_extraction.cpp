@@ -644,16 +644,32 @@ std::int64_t EmitDexelFaceTriangles(const MeshTransform& transform, const int fa
 
 namespace {
 
-// What every slab of the cell stage reads.
+// The cells are processed in work units: bands of up to kBandRows cell rows (iy) of one slab
+// (iz), in (iz, band) order, which is the order of their facets.
+constexpr int kBandRows = 32;
+
+// What every unit of the cell stage reads.
 struct CellStage {
     const StockModel* model = {};
     const StockCapMarks* marks = {};
     const MeshTransform* transform = {};
     bool plain = {};
-    // Sparse walk: the Z rays with an end on an edge of each slab's cells, bucketed by slab
-    // (entries offsets[k] .. offsets[k + 1] - 1).
+    int bands = {};  // per slab
+    int units = {};
+    // Sparse walk: the Z and Y rays with an end on an edge of each unit's cells, bucketed by
+    // unit (entries offsets[u] .. offsets[u + 1] - 1).
     std::vector<std::int64_t> zOffsets;
     std::vector<std::int64_t> zRays;
+    std::vector<std::int64_t> yOffsets;
+    std::vector<std::int64_t> yRays;
+
+    int FirstRow(int band) const {
+        return band * kBandRows;
+    }
+    // The last cell row of a band.
+    int LastRow(int band) const {
+        return std::min(FirstRow(band) + kBandRows, model->ny - 1) - 1;
+    }
 };
 
 // The cells along an axis whose closed span [nodes[k], nodes[k + 1]] holds v: k0..k1 (one cell,
@@ -675,42 +691,41 @@ bool CellsHoldingEnd(const double* nodes, int n, double pitch, double v, int* k0
     return true;
 }
 
-// Buckets the Z ray ends by the slabs whose cells have them on an edge.
-bool BucketZEnds(CellStage* stage) {
-    const StockModel& model = *stage->model;
-    const int slabs = model.nz - 1;
+// Buckets the rays of a family by the units whose cells have one of their ends on an edge.
+// unitsOfEnd(ray, end value, emit) calls emit(unit) for each such unit, in ascending order.
+template <class UnitsOfEnd>
+bool BucketRayEnds(const CellStage& stage, const DexelFamily& family, UnitsOfEnd unitsOfEnd,
+                   std::vector<std::int64_t>* offsets, std::vector<std::int64_t>* rays) {
     try {
-        stage->zOffsets.assign(static_cast<std::size_t>(slabs) + 1, 0);
+        offsets->assign(static_cast<std::size_t>(stage.units) + 1, 0);
+        std::vector<std::int64_t> fill;
         for (int pass = 0; pass < 2; ++pass) {
-            std::vector<std::int64_t> fill;
             if (pass == 1) {
-                for (int k = 0; k < slabs; ++k) {
-                    stage->zOffsets[k + 1] += stage->zOffsets[k];
+                for (int u = 0; u < stage.units; ++u) {
+                    (*offsets)[u + 1] += (*offsets)[u];
                 }
-                stage->zRays.assign(static_cast<std::size_t>(stage->zOffsets[slabs]), 0);
-                fill.assign(stage->zOffsets.begin(), stage->zOffsets.end() - 1);
+                rays->assign(static_cast<std::size_t>(offsets->back()), 0);
+                fill.assign(offsets->begin(), offsets->end() - 1);
             }
-            for (std::int64_t r = 0; r < model.z.cellCount; ++r) {
-                const int count = model.z.counts[r];
+            for (std::int64_t r = 0; r < family.cellCount; ++r) {
+                const int count = family.counts[r];
                 if (count < 1) {
                     continue;
                 }
-                const double* ends =
-                    DexelCellEnds(r, model.z.capacity, model.z.counts, model.z.ends);
-                int previous = -1;  // a slab already listed for this ray
+                const double* ends = DexelCellEnds(r, family.capacity, family.counts, family.ends);
+                int previous = -1;  // the last unit listed for this ray
                 for (int i = 0; i < count; ++i) {
-                    int k0 = 0, k1 = 0;
-                    if (!CellsHoldingEnd(model.nodesZ, model.nz, model.pitch, ends[i], &k0, &k1)) {
-                        continue;
-                    }
-                    for (int k = std::max(k0, previous + 1); k <= k1; ++k) {
-                        if (pass == 0) {
-                            ++stage->zOffsets[k + 1];
-                        } else {
-                            stage->zRays[fill[k]++] = r;
+                    unitsOfEnd(r, ends[i], [&](int unit) {
+                        if (unit == previous) {
+                            return;
                         }
-                        previous = k;
-                    }
+                        previous = unit;
+                        if (pass == 0) {
+                            ++(*offsets)[unit + 1];
+                        } else {
+                            (*rays)[fill[unit]++] = r;
+                        }
+                    });
                 }
             }
         }
@@ -720,13 +735,51 @@ bool BucketZEnds(CellStage* stage) {
     return true;
 }
 
-// The candidate cells of one slab as a bitmap over (iy, ix), bit iy * (nx - 1) + ix.
-class SlabCandidates {
+// Buckets the Z rays (their ends give the slabs, their place the rows) and the Y rays (their
+// ends give the rows, their plane the slabs).
+bool BucketStockEnds(CellStage* stage) {
+    const StockModel& model = *stage->model;
+    const int slabs = model.nz - 1;
+    const int rows = model.ny - 1;
+    auto zUnits = [&](std::int64_t r, double v, auto emit) {
+        int k0 = 0, k1 = 0;
+        if (!CellsHoldingEnd(model.nodesZ, model.nz, model.pitch, v, &k0, &k1)) {
+            return;
+        }
+        const int iy = static_cast<int>(r / model.nx);
+        const int b0 = std::max(iy - 1, 0) / kBandRows;
+        const int b1 = std::min(iy, rows - 1) / kBandRows;
+        for (int k = k0; k <= k1; ++k) {
+            for (int b = b0; b <= b1; ++b) {
+                emit(k * stage->bands + b);
+            }
+        }
+    };
+    auto yUnits = [&](std::int64_t r, double v, auto emit) {
+        int k0 = 0, k1 = 0;
+        if (!CellsHoldingEnd(model.nodesY, model.ny, model.pitch, v, &k0, &k1)) {
+            return;
+        }
+        const int iz = static_cast<int>(r % model.nz);
+        const int s0 = std::max(iz - 1, 0);
+        const int s1 = std::min(iz, slabs - 1);
+        for (int k = s0; k <= s1; ++k) {
+            for (int b = k0 / kBandRows; b <= k1 / kBandRows; ++b) {
+                emit(k * stage->bands + b);
+            }
+        }
+    };
+    return BucketRayEnds(*stage, model.z, zUnits, &stage->zOffsets, &stage->zRays) &&
+           BucketRayEnds(*stage, model.y, yUnits, &stage->yOffsets, &stage->yRays);
+}
+
+// The candidate cells of one unit as a bitmap over its rows and the columns (ix), bit
+// (iy - first row) * (nx - 1) + ix.
+class UnitCandidates {
 public:
     bool Prepare(const StockModel& model) {
         columns_ = model.nx - 1;
-        rows_ = model.ny - 1;
-        const std::int64_t bits = static_cast<std::int64_t>(columns_) * rows_;
+        const std::int64_t bits = static_cast<std::int64_t>(columns_) * kBandRows;
         try {
             words_.assign(static_cast<std::size_t>((bits + 63) / 64), 0);
         } catch (const std::bad_alloc&) {
@@ -735,47 +788,37 @@ public:
         return true;
     }
 
-    // Marks the cells of rows iy0..iy1 and columns ix0..ix1, clipped to the slab.
-    void Mark(int ix0, int ix1, int iy0, int iy1) {
-        ix0 = std::max(ix0, 0);
-        iy0 = std::max(iy0, 0);
-        ix1 = std::min(ix1, columns_ - 1);
-        iy1 = std::min(iy1, rows_ - 1);
-        for (int iy = iy0; iy <= iy1; ++iy) {
-            for (int ix = ix0; ix <= ix1; ++ix) {
-                const std::int64_t bit = static_cast<std::int64_t>(iy) * columns_ + ix;
-                words_[bit >> 6] |= std::uint64_t{1} << (bit & 63);
-            }
-        }
-    }
-
-    void MarkSlab(const CellStage& stage, int iz) {
+    void MarkUnit(const CellStage& stage, int unit) {
         const StockModel& model = *stage.model;
-        for (std::int64_t e = stage.zOffsets[iz]; e < stage.zOffsets[iz + 1]; ++e) {
+        const int iz = unit / stage.bands;
+        const int band = unit % stage.bands;
+        firstRow_ = stage.FirstRow(band);
+        lastRow_ = stage.LastRow(band);
+        for (std::int64_t e = stage.zOffsets[unit]; e < stage.zOffsets[unit + 1]; ++e) {
             const std::int64_t r = stage.zRays[e];
             const int ix = static_cast<int>(r % model.nx);
             const int iy = static_cast<int>(r / model.nx);
             Mark(ix - 1, ix, iy - 1, iy);
         }
-        // X rays of the slab's two planes: (iy, iz + dz) for every iy.
+        // X rays (iy, iz + dz) of the slab's two planes; ray iy lies on rows iy - 1 and iy.
         for (int dz = 0; dz < 2; ++dz) {
-            for (int iy = 0; iy < model.ny; ++iy) {
+            for (int iy = firstRow_; iy <= lastRow_ + 1; ++iy) {
                 const std::int64_t r = static_cast<std::int64_t>(iz + dz) * model.ny + iy;
-                MarkRay(model.x, r, model.nodesX, model.nx, model.pitch,
-                        [&](int k0, int k1) { Mark(k0, k1, iy - 1, iy); });
+                ForEachEndCells(model.x, r, model.nodesX, model.nx, model.pitch,
+                                [&](int k0, int k1) { Mark(k0, k1, iy - 1, iy); });
             }
         }
-        // Y rays of the two planes: (ix, iz + dz) for every ix.
-        for (int dz = 0; dz < 2; ++dz) {
-            for (int ix = 0; ix < model.nx; ++ix) {
-                const std::int64_t r = static_cast<std::int64_t>(ix) * model.nz + iz + dz;
-                MarkRay(model.y, r, model.nodesY, model.ny, model.pitch,
-                        [&](int k0, int k1) { Mark(ix - 1, ix, k0, k1); });
-            }
+        // Y rays (ix, iz + dz): ray ix lies on columns ix - 1 and ix.
+        for (std::int64_t e = stage.yOffsets[unit]; e < stage.yOffsets[unit + 1]; ++e) {
+            const std::int64_t r = stage.yRays[e];
+            const int ix = static_cast<int>(r / model.nz);
+            ForEachEndCells(model.y, r, model.nodesY, model.ny, model.pitch,
+                            [&](int k0, int k1) { Mark(ix - 1, ix, k0, k1); });
         }
     }
 
-    // Calls visit(ix, iy) for every marked cell in (iy, ix) order and clears the marks.
+    // Calls visit(ix, iy) for every marked cell in (iy, ix) order and clears the marks; stops
+    // (clearing the rest) when visit returns false.
     template <class Visit>
     bool Drain(Visit visit) {
         for (std::size_t w = 0; w < words_.size(); ++w) {
@@ -785,7 +828,9 @@ public:
                 const int bit = __builtin_ctzll(word);
                 word &= word - 1;
                 const std::int64_t cell = static_cast<std::int64_t>(w) * 64 + bit;
-                if (!visit(static_cast<int>(cell % columns_), static_cast<int>(cell / columns_))) {
+                const int ix = static_cast<int>(cell % columns_);
+                const int iy = firstRow_ + static_cast<int>(cell / columns_);
+                if (!visit(ix, iy)) {
                     std::fill(words_.begin() + static_cast<std::ptrdiff_t>(w), words_.end(), 0);
                     return false;
                 }
@@ -795,9 +840,24 @@ public:
     }
 
 private:
+    // Marks the cells of columns ix0..ix1 and rows iy0..iy1, clipped to the unit.
+    void Mark(int ix0, int ix1, int iy0, int iy1) {
+        ix0 = std::max(ix0, 0);
+        ix1 = std::min(ix1, columns_ - 1);
+        iy0 = std::max(iy0, firstRow_);
+        iy1 = std::min(iy1, lastRow_);
+        for (int iy = iy0; iy <= iy1; ++iy) {
+            for (int ix = ix0; ix <= ix1; ++ix) {
+                const std::int64_t bit = static_cast<std::int64_t>(iy - firstRow_) * columns_ + ix;
+                words_[bit >> 6] |= std::uint64_t{1} << (bit & 63);
+            }
+        }
+    }
+
+    // Calls mark(k0, k1) with the cells along the ray that hold each of its ends.
     template <class MarkCells>
-    static void MarkRay(const DexelFamily& family, std::int64_t r, const double* nodes, int n,
-                        double pitch, MarkCells mark) {
+    static void ForEachEndCells(const DexelFamily& family, std::int64_t r, const double* nodes,
+                                int n, double pitch, MarkCells mark) {
         const int count = family.counts[r];
         if (count < 1) {
             return;
@@ -812,33 +872,40 @@ private:
     }
 
     int columns_ = 0;
-    int rows_ = 0;
+    int firstRow_ = 0;
+    int lastRow_ = 0;
     std::vector<std::uint64_t> words_;
 };
 
+// The work space of one thread of the cell stage.
+struct CellScratch {
+    UnitCandidates candidates;
+    CellSegmentList segments;
+};
+
 // Analyses and emits one cell. Returns the facets written or a negative code.
-std::int64_t ProcessCell(const CellStage& stage, int ix, int iy, int iz, const FacetSink& sink,
-                         MeshExtractionStats* stats) {
+std::int64_t ProcessCell(const CellStage& stage, int ix, int iy, int iz, CellScratch* scratch,
+                         const FacetSink& sink, MeshExtractionStats* stats) {
     ++stats->cellsVisited;
     int faceFlags[6] = {};
-    CellSegmentList segments;
     if (!AnalyseStockCell(*stage.model, *stage.marks, ix, iy, iz, stage.plain ? 0 : 1, faceFlags,
-                          &segments)) {
+                          &scratch->segments)) {
         return 0;
     }
     ++stats->cellsEmitted;
-    stats->segmentOverflows += segments.overflow;
-    return EmitDexelFaceTriangles(*stage.transform, faceFlags, segments, sink, stats);
+    stats->segmentOverflows += scratch->segments.overflow;
+    return EmitDexelFaceTriangles(*stage.transform, faceFlags, scratch->segments, sink, stats);
 }
 
-// The cells of slab iz (z between nodes iz and iz + 1), in (iy, ix) order. Returns the facets
-// written or a negative code.
-std::int64_t ProcessSlab(const CellStage& stage, int iz, SlabCandidates* candidates,
+// The cells of one unit in (iy, ix) order. Returns the facets written or a negative code.
+std::int64_t ProcessUnit(const CellStage& stage, int unit, CellScratch* scratch,
                          const FacetSink& sink, MeshExtractionStats* stats) {
     const StockModel& model = *stage.model;
+    const int iz = unit / stage.bands;
+    const int band = unit % stage.bands;
     std::int64_t written = 0;
     if (stage.plain) {
-        for (int iy = 0; iy + 1 < model.ny; ++iy) {
+        for (int iy = stage.FirstRow(band); iy <= stage.LastRow(band); ++iy) {
             const std::int64_t r0 = static_cast<std::int64_t>(iz) * model.ny + iy;
             const std::int64_t r1 = r0 + model.ny;
             const std::int32_t* counts = model.x.counts;
@@ -846,7 +913,7 @@ std::int64_t ProcessSlab(const CellStage& stage, int iz, SlabCandidates* candida
                 continue;  // no material on the row's X edges
             }
             for (int ix = 0; ix + 1 < model.nx; ++ix) {
-                const std::int64_t result = ProcessCell(stage, ix, iy, iz, sink, stats);
+                const std::int64_t result = ProcessCell(stage, ix, iy, iz, scratch, sink, stats);
                 if (result < 0) {
                     return result;
                 }
@@ -855,10 +922,10 @@ std::int64_t ProcessSlab(const CellStage& stage, int iz, SlabCandidates* candida
         }
         return written;
     }
-    candidates->MarkSlab(stage, iz);
+    scratch->candidates.MarkUnit(stage, unit);
     std::int64_t failure = 0;
-    candidates->Drain([&](int ix, int iy) {
-        const std::int64_t result = ProcessCell(stage, ix, iy, iz, sink, stats);
+    scratch->candidates.Drain([&](int ix, int iy) {
+        const std::int64_t result = ProcessCell(stage, ix, iy, iz, scratch, sink, stats);
         if (result < 0) {
             failure = result;
             return false;
@@ -888,33 +955,41 @@ int AppendToBuffer(void* context, const MeshFacet& facet) {
     return 1;
 }
 
-// Slabs built by worker threads into buffers and written by the calling thread in z order. At
-// most `window` slabs are built ahead of the one being written.
-class SlabPipeline {
+// A thread's scratch, or null when it cannot be allocated.
+std::unique_ptr<CellScratch> MakeScratch(const CellStage& stage) {
+    std::unique_ptr<CellScratch> scratch(new (std::nothrow) CellScratch);
+    if (scratch && !stage.plain && !scratch->candidates.Prepare(*stage.model)) {
+        scratch.reset();
+    }
+    return scratch;
+}
+
+// Units built by worker threads into buffers and written by the calling thread in order. At
+// most `window` units are built ahead of the one being written.
+class UnitPipeline {
 public:
-    SlabPipeline(const CellStage& stage, int threads, const FacetSink& sink)
+    UnitPipeline(const CellStage& stage, int threads, const FacetSink& sink)
         : stage_(stage), threads_(threads), sink_(sink) {
-        slabs_ = stage.model->nz - 1;
-        window_ = 2 * threads + 2;
+        window_ = 4 * threads;
         slots_.resize(static_cast<std::size_t>(window_));
     }
 
-    // Returns the facets written or a negative code; stats gathers the slabs' counters.
+    // Returns the facets written or a negative code; stats gathers the units' counters.
     std::int64_t Run(MeshExtractionStats* stats) {
         std::vector<std::thread> workers;
         for (int t = 0; t < threads_; ++t) {
             workers.emplace_back([this] { Work(); });
         }
         std::int64_t written = 0;
-        for (int k = 0; k < slabs_; ++k) {
+        for (int u = 0; u < stage_.units && written >= 0; ++u) {
             Slot slot;
             {
                 std::unique_lock<std::mutex> lock(mutex_);
-                Slot& ready = slots_[k % window_];
-                changed_.wait(lock, [&] { return ready.ready && ready.slab == k; });
+                Slot& ready = slots_[u % window_];
+                changed_.wait(lock, [&] { return ready.ready && ready.unit == u; });
                 slot = std::move(ready);
                 ready = Slot{};
-                written_ = k + 1;
+                written_ = u + 1;
             }
             changed_.notify_all();
             AddStats(stats, slot.stats);
@@ -929,9 +1004,6 @@ public:
                     break;
                 }
                 written += result;
-            }
-            if (written < 0) {
-                break;
             }
         }
         {
@@ -948,40 +1020,40 @@ public:
 private:
     struct Slot {
         bool ready = false;
-        int slab = -1;
+        int unit = -1;
         std::int64_t status = 0;
         std::vector<MeshFacet> facets;
         MeshExtractionStats stats;
     };
 
     void Work() {
-        SlabCandidates candidates;
-        const bool prepared = stage_.plain || candidates.Prepare(*stage_.model);
+        std::unique_ptr<CellScratch> scratch = MakeScratch(stage_);
         for (;;) {
-            int k = 0;
+            int u = 0;
             {
                 std::unique_lock<std::mutex> lock(mutex_);
-                changed_.wait(
-                    lock, [&] { return stop_ || next_ >= slabs_ || next_ < written_ + window_; });
-                if (stop_ || next_ >= slabs_) {
+                changed_.wait(lock, [&] {
+                    return stop_ || next_ >= stage_.units || next_ < written_ + window_;
+                });
+                if (stop_ || next_ >= stage_.units) {
                     return;
                 }
-                k = next_++;
+                u = next_++;
             }
             Slot slot;
-            slot.slab = k;
-            if (!prepared) {
+            slot.unit = u;
+            if (!scratch) {
                 slot.status = kMeshExtractionNoMemory;
             } else {
                 const FacetSink buffer = {AppendToBuffer, &slot.facets};
                 const std::int64_t result =
-                    ProcessSlab(stage_, k, &candidates, buffer, &slot.stats);
+                    ProcessUnit(stage_, u, scratch.get(), buffer, &slot.stats);
                 slot.status = result < 0 ? result : 0;
             }
             slot.ready = true;
             {
                 std::lock_guard<std::mutex> lock(mutex_);
-                slots_[k % window_] = std::move(slot);
+                slots_[u % window_] = std::move(slot);
             }
             changed_.notify_all();
         }
@@ -990,13 +1062,12 @@ private:
     const CellStage& stage_;
     int threads_ = 1;
     FacetSink sink_;
-    int slabs_ = 0;
     int window_ = 1;
     std::mutex mutex_;
     std::condition_variable changed_;
     std::vector<Slot> slots_;
-    int next_ = 0;     // next slab to build
-    int written_ = 0;  // slabs handed to the sink
+    int next_ = 0;     // next unit to build
+    int written_ = 0;  // units handed to the sink
     bool stop_ = false;
 };
 
@@ -1042,29 +1113,31 @@ std::int64_t ExtractStockMesh(const StockModel& model, const FacetSink& sink,
     stage.marks = &marks;
     stage.transform = &transform;
     stage.plain = options.plainCellWalk != 0;
-    if (!stage.plain && !BucketZEnds(&stage)) {
+    stage.bands = (model.ny - 2) / kBandRows + 1;
+    stage.units = (model.nz - 1) * stage.bands;
+    if (!stage.plain && !BucketStockEnds(&stage)) {
         return kMeshExtractionNoMemory;
     }
     int threads = options.threads > 0 ? options.threads : GetProcessorCount();
-    threads = std::max(1, std::min(threads, model.nz - 1));
+    threads = std::max(1, std::min(threads, stage.units));
     std::int64_t cells = 0;
     if (threads == 1) {
-        SlabCandidates candidates;
-        if (!stage.plain && !candidates.Prepare(model)) {
+        std::unique_ptr<CellScratch> scratch = MakeScratch(stage);
+        if (!scratch) {
             return kMeshExtractionNoMemory;
         }
-        for (int iz = 0; iz + 1 < model.nz; ++iz) {
-            const std::int64_t result = ProcessSlab(stage, iz, &candidates, sink, counters);
+        for (int u = 0; u < stage.units; ++u) {
+            const std::int64_t result = ProcessUnit(stage, u, scratch.get(), sink, counters);
             if (result < 0) {
                 return result;
             }
             cells += result;
         }
     } else {
-        SlabPipeline pipeline(stage, threads, sink);
-        MeshExtractionStats slabStats;
-        cells = pipeline.Run(&slabStats);
-        AddStats(counters, slabStats);
+        UnitPipeline pipeline(stage, threads, sink);
+        MeshExtractionStats unitStats;
+        cells = pipeline.Run(&unitStats);
+        AddStats(counters, unitStats);
         if (cells < 0) {
             return cells;
         }

@@ -287,6 +287,20 @@ TEST(SurfaceExtraction, SparseAndParallelWalksWriteThePlainWalksFacets) {
         EXPECT_TRUE(SameFacets(Extract(model, 3, 1).facets, plain.facets)) << "shape " << s;
         FreeStockModel(&model);
     }
+    // A grid long in y, so that its slabs are cut into several bands of rows, with material on
+    // every face of the grid and walls across the band borders.
+    StockModel model;
+    const std::vector<SolidBox> boxes = {{{0, 0, 0}, {9, 80, 3}},
+                                         {{2.5, 0, 0}, {6.5, 30.5, 8}},
+                                         {{0, 34, 0}, {9, 64, 8}},
+                                         {{1.5, 67.5, 0}, {9, 80, 8}}};
+    ASSERT_EQ(BuildBoxUnionStock(&model, 10, 81, 9, 1.0, boxes), 1);
+    const Extracted plain = Extract(model, 1, 1);
+    ExpectSoundSurface(plain, "long grid");
+    for (int threads : {1, 3}) {
+        EXPECT_TRUE(SameFacets(Extract(model, threads, 0).facets, plain.facets)) << threads;
+    }
+    FreeStockModel(&model);
 }
 
 TEST(SurfaceExtraction, CellsWithOnlyFullOrEmptyEdgesGiveNothing) {
