@@ -2,11 +2,13 @@
 #include "platform/profile.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
+#include <mutex>
 #include <vector>
 
 #include "platform/text.h"
@@ -178,6 +180,78 @@ int ReplaceFileAtomically(const std::string& path, const std::string& content) {
     return 1;
 }
 
+// Writers of this process, one at a time (any file).
+std::mutex profileWriterMutex;
+
+// The exclusive lock of the sidecar file beside a profile, held while alive; every writer of the
+// file, in any process, takes it around its read-modify-rename.
+class ProfileWriteLock {
+public:
+    explicit ProfileWriteLock(const std::string& path) {
+        descriptor_ =
+            open((path + PROFILE_LOCK_SUFFIX).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+        if (descriptor_ < 0) {
+            return;
+        }
+        int result;
+        do {
+            result = flock(descriptor_, LOCK_EX);
+        } while (result != 0 && errno == EINTR);
+        locked_ = result == 0;
+    }
+    ~ProfileWriteLock() {
+        if (descriptor_ >= 0) {
+            close(descriptor_);  // releases the lock
+        }
+    }
+    ProfileWriteLock(const ProfileWriteLock&) = delete;
+    ProfileWriteLock& operator=(const ProfileWriteLock&) = delete;
+    bool locked() const {
+        return locked_;
+    }
+
+private:
+    int descriptor_ = -1;
+    bool locked_ = false;
+};
+
+// The file as it is now, changed as WriteProfileValue says; false when it cannot be read.
+bool BuildUpdatedProfile(const std::string& section, const std::string& key,
+                         const std::string& value, const std::string& path, std::string* updated) {
+    std::string content;
+    if (ReadWholeFile(path, &content) < 0) {
+        return false;
+    }
+    const std::string lineEnd = content.find("\r\n") != std::string::npos ? "\r\n" : "\n";
+    std::vector<ProfileLine> lines = SplitLines(content);
+    std::string oldValue;
+    bool sectionFound = false;
+    std::size_t sectionEnd = 0;
+    long keyLine = FindKey(lines, section, key, &oldValue, &sectionFound, &sectionEnd);
+    if (keyLine >= 0) {
+        // Keep the key as the file spells it and the line's own end.
+        const ProfileLine& line = lines[static_cast<std::size_t>(keyLine)];
+        std::string spelledKey = Trim(line.text.substr(0, line.text.find('=')));
+        std::size_t textEnd = line.begin + line.text.size();
+        *updated =
+            content.substr(0, line.begin) + spelledKey + "=" + value + content.substr(textEnd);
+    } else if (sectionFound) {
+        std::size_t at = lines[sectionEnd - 1].end;
+        std::string before = content.substr(0, at);
+        if (!before.empty() && before.back() != '\n') {
+            before += lineEnd;
+        }
+        *updated = before + key + "=" + value + lineEnd + content.substr(at);
+    } else {
+        *updated = content;
+        if (!updated->empty() && updated->back() != '\n') {
+            *updated += lineEnd;
+        }
+        *updated += "[" + section + "]" + lineEnd + key + "=" + value + lineEnd;
+    }
+    return true;
+}
+
 }  // namespace
 
 std::string ReadProfileString(const std::string& section, const std::string& key,
@@ -211,37 +285,18 @@ int WriteProfileValue(const std::string& section, const std::string& key, const 
         key.find('=') != std::string::npos || section.find(']') != std::string::npos) {
         return 0;
     }
-    std::string content;
-    if (ReadWholeFile(path, &content) < 0) {
+    struct stat info = {};
+    if (stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
         return 0;
     }
-    const std::string lineEnd = content.find("\r\n") != std::string::npos ? "\r\n" : "\n";
-    std::vector<ProfileLine> lines = SplitLines(content);
-    std::string oldValue;
-    bool sectionFound = false;
-    std::size_t sectionEnd = 0;
-    long keyLine = FindKey(lines, section, key, &oldValue, &sectionFound, &sectionEnd);
+    std::lock_guard<std::mutex> writers(profileWriterMutex);
+    ProfileWriteLock lock(path);
+    if (!lock.locked()) {
+        return 0;
+    }
     std::string updated;
-    if (keyLine >= 0) {
-        // Keep the key as the file spells it and the line's own end.
-        const ProfileLine& line = lines[static_cast<std::size_t>(keyLine)];
-        std::string spelledKey = Trim(line.text.substr(0, line.text.find('=')));
-        std::size_t textEnd = line.begin + line.text.size();
-        updated =
-            content.substr(0, line.begin) + spelledKey + "=" + value + content.substr(textEnd);
-    } else if (sectionFound) {
-        std::size_t at = lines[sectionEnd - 1].end;
-        std::string before = content.substr(0, at);
-        if (!before.empty() && before.back() != '\n') {
-            before += lineEnd;
-        }
-        updated = before + key + "=" + value + lineEnd + content.substr(at);
-    } else {
-        updated = content;
-        if (!updated.empty() && updated.back() != '\n') {
-            updated += lineEnd;
-        }
-        updated += "[" + section + "]" + lineEnd + key + "=" + value + lineEnd;
+    if (!BuildUpdatedProfile(section, key, value, path, &updated)) {
+        return 0;
     }
     return ReplaceFileAtomically(path, updated);
 }

@@ -1,10 +1,14 @@
 // INI profile files ("[Section]" lines and "Key=Value" lines): reading with defaults and writing
-// one value through an atomic replace of the file.
+// one value through an atomic replace of the file, one writer of a file at a time.
 #pragma once
 
 #include <string>
 
 namespace mirexa {
+
+// The sidecar beside a profile that its writers lock: path + this suffix. It is made by the first
+// write and left in place.
+inline constexpr const char* PROFILE_LOCK_SUFFIX = ".lock";
 
 // The value of key in section of the file at path, or defaultValue when the file, the section or
 // the key is missing. Section and key match without regard to ASCII case; the first match wins.
@@ -21,9 +25,13 @@ int ReadProfileInt(const std::string& section, const std::string& key, int defau
 // Sets key in section to value: replaces the key's first line, or adds the key at the end of the
 // section, or adds the section at the end of the file (which is made when missing). The file
 // keeps its line ends (CRLF when it has any, else LF) and every other byte. Written to a
-// temporary file beside it and renamed over it, so a failure leaves the old file whole. Returns
-// 1 on success, 0 on failure (also for a value, key or section that holds a line end, a key that
-// is empty or holds "=", or a section that holds "]").
+// temporary file beside it and renamed over it, so a failure leaves the old file whole and a
+// reader sees the old or the new file. Writers take turns: one at a time in this process, and,
+// through an exclusive flock of the sidecar file (PROFILE_LOCK_SUFFIX), one at a time across
+// processes from the reading of the file to its rename, so that no writer loses the keys of
+// another. Returns 1 on success, 0 on failure (also for a path that is a directory, a sidecar
+// that cannot be made or locked, a value, key or section that holds a line end, a key that is
+// empty or holds "=", or a section that holds "]").
 int WriteProfileValue(const std::string& section, const std::string& key, const std::string& value,
                       const std::string& path);
 

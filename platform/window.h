@@ -1,6 +1,11 @@
 // Window handles, messages and rectangles of the platform layer: the shape the program's window
 // procedures rely on, implemented by our own headless and real-window backends. Also the window
 // functions, the per-thread message queues with post and send, timers and the message loop.
+//
+// Threads. Every window belongs to the thread that created it (its owner), and its procedure is
+// only ever called on that thread. The other functions here may be called from any thread. A
+// thread that exits leaves its windows behind as records that refuse posts, sends and
+// destruction, so a thread destroys its windows before it ends.
 #pragma once
 
 #include <cstdint>
@@ -70,15 +75,27 @@ struct WindowCreateParams {
 };
 
 // Creates a window owned by the calling thread (whose queue receives its posted messages and
-// timers), sends it WM_CREATE and returns it; null when the procedure answers WM_CREATE with -1.
+// timers), sends it WM_CREATE and returns it; null when the procedure answers WM_CREATE with -1,
+// and when the parent belongs to another thread or is being destroyed (a parent that is not a
+// live window is ignored: the window is a top-level one).
 WindowHandle CreatePlatformWindow(const WindowCreateParams& params);
 
-// Sends WM_DESTROY to the window and then to its children, and frees them. Later posts and sends
-// to a destroyed handle fail; pending sends to it return 0. Returns 0 for an unknown handle.
+// Destroys the window and its children on the owner's thread: from another thread the call is
+// handed to the owner, as a send is, and waits. Once the destruction has begun, nothing more
+// reaches the window or its children from outside: messages posted to them are dropped, their
+// timers stop, sends from other threads return 0 at once and those already waiting are answered
+// with 0. Then each gets WM_DESTROY, parents first, and is gone as soon as its WM_DESTROY has
+// returned (the owner's own sends reach a child until its WM_DESTROY). Returns 1 when done; 0
+// for an unknown handle, for a destruction already under way (for example from the window's own
+// WM_DESTROY), and, leaving the window as it is, when the owner's message loop has ended or the
+// owner has exited, since then nobody can run WM_DESTROY.
 int DestroyPlatformWindow(WindowHandle window);
 
 // 1 while the handle names a live window.
 int IsPlatformWindow(WindowHandle window);
+
+// 1 when the handle names a live window owned by the calling thread.
+int IsWindowOfCallingThread(WindowHandle window);
 
 // The handling of every message a procedure does not handle itself.
 MessageResult DefaultWindowProcedure(WindowHandle window, unsigned message, MessageWParam wparam,
@@ -105,23 +122,27 @@ std::string GetWindowClassName(WindowHandle window);
 int SetWindowUserData(WindowHandle window, std::intptr_t data);
 std::intptr_t GetWindowUserData(WindowHandle window);
 
-// Queues a message for the window's thread; returns 0 when the window does not exist.
+// Queues a message for the window's thread; returns 0 when the window does not exist, is being
+// destroyed, or its thread has exited.
 int PostWindowMessage(WindowHandle window, unsigned message, MessageWParam wparam,
                       MessageLParam lparam);
 
 // Calls the window's procedure and returns its result. From the window's own thread the call is
 // direct. From another thread the message is handed to the window's thread, which handles it at
 // its next WaitWindowMessage or PeekWindowMessage; the caller waits for the result meanwhile (and
-// handles messages sent to its own windows). Returns 0 without waiting when the window does not
-// exist or its thread's message loop has ended, and 0 when that happens while waiting.
+// handles messages sent to its own windows). From another thread it returns 0 without waiting
+// when the window does not exist, is being destroyed, or its thread's message loop has ended or
+// the thread has exited, and 0 as soon as one of these happens while it waits.
 MessageResult SendWindowMessage(WindowHandle window, unsigned message, MessageWParam wparam,
                                 MessageLParam lparam);
 
 // Asks the calling thread's message loop to end with the given code.
 void PostLoopQuit(int exitCode);
 
-// Takes the next message of the calling thread (posted messages in order, then due timers),
-// handling sent messages first. Waits while there is none. Returns 0 for WM_QUIT (message->wparam
+// Takes the next message of the calling thread (posted messages in order, then the quit request,
+// then due timers), first handling the messages other threads had sent to its windows when it
+// looked (sends that arrive meanwhile wait for the next look, so a stream of sends cannot hold
+// back the posted messages). Waits while there is none. Returns 0 for WM_QUIT (message->wparam
 // holds the code), 1 otherwise. Once it has returned 0, sends from other threads return 0 until
 // the thread calls WaitWindowMessage again.
 int WaitWindowMessage(WindowMessage* message);
@@ -132,7 +153,8 @@ constexpr int PM_NOREMOVE = 0;
 constexpr int PM_REMOVE = 1;
 int PeekWindowMessage(WindowMessage* message, int remove);
 
-// Calls the procedure of the message's window; 0 when the window no longer exists.
+// Calls the procedure of the message's window; 0 when the window no longer exists or belongs to
+// another thread (it is not called then).
 MessageResult DispatchWindowMessage(const WindowMessage& message);
 
 // WaitWindowMessage and DispatchWindowMessage until WM_QUIT; returns the quit code.
@@ -140,12 +162,14 @@ int RunMessageLoop();
 
 // Starts (or restarts) a timer of the window: WM_TIMER with wparam id every elapse ms of the
 // platform clock (at least 1 ms), taken from the window's thread queue when no posted message is
-// pending. Returns id, or 0 when the window does not exist.
+// pending. Returns id, or 0 when the window does not exist or is being destroyed.
 unsigned StartWindowTimer(WindowHandle window, unsigned id, unsigned elapseMs);
 int StopWindowTimer(WindowHandle window, unsigned id);
 
-// Sees every message a procedure is called with (sent or dispatched), on the calling thread,
-// before the procedure. For tests and traces; an empty function removes it. Returns the previous.
+// Sees every message a procedure is called with (sent or dispatched), on the procedure's thread,
+// before the procedure. For tests and traces; an empty function removes it. Returns the previous
+// one once no other thread runs it any more, so that what it uses may be freed then; an observer
+// therefore never waits for another thread.
 using MessageObserver = std::function<void(const WindowMessage& message)>;
 MessageObserver SetMessageObserver(MessageObserver observer);
 

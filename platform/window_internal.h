@@ -8,7 +8,6 @@
 #include <memory>
 #include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "platform/controls.h"
@@ -16,11 +15,13 @@
 
 namespace mirexa {
 
-// A message sent from another thread, waiting for its result.
+// A message sent from another thread, waiting for its result; or, with destroy set, a
+// DestroyPlatformWindow handed to the window's own thread.
 struct PendingSend {
     WindowMessage message = {};
     MessageResult result = {};
     int done = {};
+    int destroy = {};
 };
 
 struct WindowTimer {
@@ -30,9 +31,9 @@ struct WindowTimer {
     std::uint64_t dueMs = {};
 };
 
-// The message queue of one user-interface thread.
+// The message queue of one user-interface thread. A thread owns a window when the window's queue
+// is the thread's own queue object (thread ids are reused by later threads; queues are not).
 struct ThreadMessageQueue {
-    std::thread::id owner = {};
     std::deque<WindowMessage> posted = {};
     std::deque<std::shared_ptr<PendingSend>> sent = {};
     std::vector<WindowTimer> timers = {};
@@ -55,7 +56,9 @@ struct mirexa::PlatformWindow {
     int visible = {};
     int id = {};
     std::intptr_t userData = {};
-    int destroying = {};  // DestroyPlatformWindow has begun on it
+    // DestroyPlatformWindow has begun on it (or on an ancestor): posts, timers and sends from
+    // other threads no longer reach it.
+    int destroying = {};
     // Built-in controls.
     std::vector<StatusBarPart> parts = {};
     ProgressBarValue progress = {};

@@ -1,5 +1,8 @@
 // Window records, per-thread message queues, cross-thread sends, timers and the message loop.
-// Every record and queue is guarded by one mutex; procedures are always called without it held.
+// Every record and queue is guarded by one mutex; procedures are always called without it held,
+// and only on the thread that owns the window. A record is erased (from the live set) only by
+// its owner, so a record found live by its owner stays live until the owner's own code destroys
+// it.
 #include <algorithm>
 #include <unordered_set>
 
@@ -14,11 +17,20 @@ namespace {
 std::mutex platformMutex;
 std::condition_variable queueChanged;
 std::unordered_set<PlatformWindow*> liveWindows;
-// Destroyed records are kept (small and few) so that a stale handle never names a new window.
-std::vector<std::unique_ptr<PlatformWindow>> destroyedWindows;
+// Every record ever made, destroyed ones included (small and few), so that a stale handle never
+// names a new window; also the records that threads left behind when they exited.
+std::vector<std::unique_ptr<PlatformWindow>> allWindows;
 
+// The installed observer and the number of calls of it that are running.
+struct ObserverSlot {
+    MessageObserver observe = {};
+    int running = {};
+};
 std::mutex observerMutex;
-MessageObserver installedObserver;
+std::condition_variable observerIdle;
+std::shared_ptr<ObserverSlot> installedObserver;
+// The observers whose calls are running on this thread, innermost last.
+thread_local std::vector<const ObserverSlot*> observersRunningHere;
 
 // Releases every sender waiting on the queue with the result 0; call with the mutex held.
 void AbortPendingSends(ThreadMessageQueue& queue) {
@@ -38,6 +50,7 @@ struct ThreadQueueHolder {
             std::lock_guard<std::mutex> lock(platformMutex);
             queue->threadGone = 1;
             queue->timers.clear();
+            queue->posted.clear();
             AbortPendingSends(*queue);
         }
     }
@@ -48,9 +61,18 @@ thread_local ThreadQueueHolder currentQueue;
 ThreadMessageQueue& CurrentQueueLocked() {
     if (!currentQueue.queue) {
         currentQueue.queue = std::make_shared<ThreadMessageQueue>();
-        currentQueue.queue->owner = std::this_thread::get_id();
     }
     return *currentQueue.queue;
+}
+
+// 1 when the calling thread owns the record; call with the mutex held.
+bool OwnedHere(const PlatformWindow& record) {
+    return record.queue == currentQueue.queue;
+}
+
+// 1 while nothing may reach the window any more: not live, or being destroyed.
+bool IsGoingOrGone(WindowHandle window) {
+    return !FindLiveWindow(window) || window->destroying;
 }
 
 WindowProcedure ProcedureOf(const PlatformWindow& window) {
@@ -66,40 +88,110 @@ WindowProcedure ProcedureOf(const PlatformWindow& window) {
     return DefaultWindowProcedure;
 }
 
-// Calls the window's procedure on this thread; call without the mutex.
+// Shows the message to the installed observer, counting the call as running meanwhile.
+void CallObserver(const WindowMessage& message) {
+    std::shared_ptr<ObserverSlot> slot;
+    {
+        std::lock_guard<std::mutex> lock(observerMutex);
+        if (!installedObserver) {
+            return;
+        }
+        slot = installedObserver;
+        ++slot->running;
+    }
+    observersRunningHere.push_back(slot.get());
+    slot->observe(message);
+    observersRunningHere.pop_back();
+    {
+        std::lock_guard<std::mutex> lock(observerMutex);
+        --slot->running;
+    }
+    observerIdle.notify_all();
+}
+
+// Calls the window's procedure on this thread, which must own the window (0 otherwise, and for a
+// window that is gone); call without the mutex.
 MessageResult CallProcedure(const WindowMessage& message) {
     WindowProcedure procedure = nullptr;
     {
         std::lock_guard<std::mutex> lock(platformMutex);
         PlatformWindow* window = FindLiveWindow(message.window);
-        if (!window) {
+        if (!window || !OwnedHere(*window)) {
             return 0;
         }
         procedure = ProcedureOf(*window);
     }
-    MessageObserver observer;
-    {
-        std::lock_guard<std::mutex> lock(observerMutex);
-        observer = installedObserver;
-    }
-    if (observer) {
-        observer(message);
-    }
+    CallObserver(message);
     return procedure(message.window, message.message, message.wparam, message.lparam);
 }
 
-// Handles every message sent to this thread's windows by other threads.
+// Handles the messages that other threads had sent to this thread's windows when it was called
+// (those sent meanwhile wait for the next call, so that senders that never pause cannot hold the
+// thread here). A send to a window that is being destroyed is answered with 0.
 void HandleSentMessages(ThreadMessageQueue& queue, std::unique_lock<std::mutex>& lock) {
-    while (!queue.sent.empty()) {
+    for (std::size_t count = queue.sent.size(); count > 0 && !queue.sent.empty(); --count) {
         std::shared_ptr<PendingSend> pending = queue.sent.front();
         queue.sent.pop_front();
-        lock.unlock();
-        MessageResult result = CallProcedure(pending->message);
-        lock.lock();
+        MessageResult result = 0;
+        if (!IsGoingOrGone(pending->message.window)) {
+            lock.unlock();
+            result = pending->destroy ? DestroyPlatformWindow(pending->message.window)
+                                      : CallProcedure(pending->message);
+            lock.lock();
+        }
         pending->result = result;
         pending->done = 1;
         queueChanged.notify_all();
     }
+}
+
+// Hands the request to the target queue's thread and waits for its result, handling the sends
+// to this thread's windows meanwhile (two threads sending to each other would wait forever
+// otherwise). 0 at once when the target thread has exited or its loop has ended, and 0 when that
+// happens, or the window's destruction begins, while waiting. Call with the mutex held, never
+// for a window of this thread.
+MessageResult HandToOwner(std::shared_ptr<ThreadMessageQueue> target, const WindowMessage& request,
+                          int destroy, std::unique_lock<std::mutex>& lock) {
+    if (target->threadGone || target->loopEnded) {
+        return 0;
+    }
+    auto pending = std::make_shared<PendingSend>();
+    pending->message = request;
+    pending->destroy = destroy;
+    target->sent.push_back(pending);
+    queueChanged.notify_all();
+    std::shared_ptr<ThreadMessageQueue> own = currentQueue.queue;
+    while (!pending->done) {
+        if (own && !own->sent.empty()) {
+            HandleSentMessages(*own, lock);
+            continue;
+        }
+        queueChanged.wait(lock);
+    }
+    return pending->result;
+}
+
+// From the start of a destruction on: drops the posts to windows being destroyed, stops their
+// timers and answers the sends waiting for them with 0. Call with the mutex held.
+void CutOffDestroyingWindows(ThreadMessageQueue& queue) {
+    auto& posted = queue.posted;
+    posted.erase(std::remove_if(posted.begin(), posted.end(),
+                                [](const WindowMessage& m) { return IsGoingOrGone(m.window); }),
+                 posted.end());
+    auto& timers = queue.timers;
+    timers.erase(std::remove_if(timers.begin(), timers.end(),
+                                [](const WindowTimer& t) { return IsGoingOrGone(t.window); }),
+                 timers.end());
+    for (auto it = queue.sent.begin(); it != queue.sent.end();) {
+        if (IsGoingOrGone((*it)->message.window)) {
+            (*it)->result = 0;
+            (*it)->done = 1;
+            it = queue.sent.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    queueChanged.notify_all();
 }
 
 // Takes the earliest due timer of the queue and schedules its next firing.
@@ -125,7 +217,7 @@ int TakeDueTimer(ThreadMessageQueue& queue, int remove, WindowMessage* message) 
 int TakeMessage(ThreadMessageQueue& queue, int remove, WindowMessage* message) {
     while (!queue.posted.empty()) {
         WindowMessage front = queue.posted.front();
-        if (front.window && !FindLiveWindow(front.window)) {
+        if (IsGoingOrGone(front.window)) {
             queue.posted.pop_front();
             continue;
         }
@@ -178,6 +270,10 @@ WindowHandle CreatePlatformWindow(const WindowCreateParams& params) {
     {
         std::lock_guard<std::mutex> lock(platformMutex);
         CurrentQueueLocked();
+        PlatformWindow* parent = FindLiveWindow(params.parent);
+        if (parent && (!OwnedHere(*parent) || parent->destroying)) {
+            return nullptr;  // a window tree belongs to one thread and is not growing while it goes
+        }
         record->queue = currentQueue.queue;
         record->procedure = params.procedure;
         record->className = params.className;
@@ -185,11 +281,12 @@ WindowHandle CreatePlatformWindow(const WindowCreateParams& params) {
         record->rect = params.rect;
         record->visible = params.visible ? 1 : 0;
         record->id = params.id;
-        if (PlatformWindow* parent = FindLiveWindow(params.parent)) {
+        if (parent) {
             record->parent = parent;
             parent->children.push_back(window);
         }
-        liveWindows.insert(record.release());
+        liveWindows.insert(window);
+        allWindows.push_back(std::move(record));
     }
     if (auto hook = GetPlatformBackendHooks().windowCreated) {
         hook(window);
@@ -204,38 +301,43 @@ WindowHandle CreatePlatformWindow(const WindowCreateParams& params) {
 int DestroyPlatformWindow(WindowHandle window) {
     std::vector<PlatformWindow*> doomed;
     {
-        std::lock_guard<std::mutex> lock(platformMutex);
-        if (!FindLiveWindow(window) || window->destroying) {
+        std::unique_lock<std::mutex> lock(platformMutex);
+        PlatformWindow* record = FindLiveWindow(window);
+        if (!record || record->destroying) {
             return 0;  // unknown, or destroyed again from its own WM_DESTROY
         }
-        CollectDescendants(window, doomed);
+        if (!OwnedHere(*record)) {
+            return static_cast<int>(HandToOwner(record->queue, WindowMessage{window}, 1, lock));
+        }
+        CollectDescendants(record, doomed);
+        CutOffDestroyingWindows(*record->queue);
     }
     for (PlatformWindow* each : doomed) {
         SendWindowMessage(each, WM_DESTROY, 0, 0);
         if (auto hook = GetPlatformBackendHooks().windowDestroyed) {
             hook(each);
         }
-    }
-    std::lock_guard<std::mutex> lock(platformMutex);
-    if (PlatformWindow* parent = FindLiveWindow(window->parent)) {
-        auto& siblings = parent->children;
-        siblings.erase(std::remove(siblings.begin(), siblings.end(), window), siblings.end());
-    }
-    for (PlatformWindow* each : doomed) {
+        // Gone at once, so that no later WM_DESTROY handler of the tree reaches it.
+        std::lock_guard<std::mutex> lock(platformMutex);
         if (!liveWindows.erase(each)) {
-            continue;  // destroyed meanwhile by its WM_DESTROY handling
+            continue;
         }
-        auto& timers = each->queue->timers;
-        timers.erase(std::remove_if(timers.begin(), timers.end(),
-                                    [each](const WindowTimer& t) { return t.window == each; }),
-                     timers.end());
+        if (PlatformWindow* parent = FindLiveWindow(each->parent)) {
+            auto& siblings = parent->children;
+            siblings.erase(std::remove(siblings.begin(), siblings.end(), each), siblings.end());
+        }
         each->children.clear();
         each->parts.clear();
         each->text.clear();
-        destroyedWindows.emplace_back(each);
     }
-    queueChanged.notify_all();
+    WakeAllMessageQueues();
     return 1;
+}
+
+int IsWindowOfCallingThread(WindowHandle window) {
+    std::lock_guard<std::mutex> lock(platformMutex);
+    PlatformWindow* record = FindLiveWindow(window);
+    return record && OwnedHere(*record) ? 1 : 0;
 }
 
 int IsPlatformWindow(WindowHandle window) {
@@ -385,7 +487,7 @@ int PostWindowMessage(WindowHandle window, unsigned message, MessageWParam wpara
                       MessageLParam lparam) {
     std::lock_guard<std::mutex> lock(platformMutex);
     PlatformWindow* record = FindLiveWindow(window);
-    if (!record || record->queue->threadGone) {
+    if (!record || record->destroying || record->queue->threadGone) {
         return 0;
     }
     record->queue->posted.push_back(WindowMessage{window, message, wparam, lparam});
@@ -401,28 +503,14 @@ MessageResult SendWindowMessage(WindowHandle window, unsigned message, MessageWP
     if (!record) {
         return 0;
     }
-    std::shared_ptr<ThreadMessageQueue> target = record->queue;
-    if (target->owner == std::this_thread::get_id()) {
+    if (OwnedHere(*record)) {
         lock.unlock();
         return CallProcedure(request);
     }
-    if (target->threadGone || target->loopEnded) {
+    if (record->destroying) {
         return 0;
     }
-    auto pending = std::make_shared<PendingSend>();
-    pending->message = request;
-    target->sent.push_back(pending);
-    queueChanged.notify_all();
-    std::shared_ptr<ThreadMessageQueue> own = currentQueue.queue;
-    while (!pending->done) {
-        if (own && !own->sent.empty()) {
-            // Another thread waits on us meanwhile: serve it, or the two would wait forever.
-            HandleSentMessages(*own, lock);
-            continue;
-        }
-        queueChanged.wait(lock);
-    }
-    return pending->result;
+    return HandToOwner(record->queue, request, 0, lock);
 }
 
 void PostLoopQuit(int exitCode) {
@@ -452,6 +540,9 @@ int WaitWindowMessage(WindowMessage* message) {
         }
         if (TakeDueTimer(queue, PM_REMOVE, message)) {
             return 1;
+        }
+        if (!queue.sent.empty()) {
+            continue;  // sent while the earlier ones were handled
         }
         if (queue.timers.empty() || IsManualClockOn()) {
             queueChanged.wait(lock);
@@ -502,7 +593,7 @@ int RunMessageLoop() {
 unsigned StartWindowTimer(WindowHandle window, unsigned id, unsigned elapseMs) {
     std::lock_guard<std::mutex> lock(platformMutex);
     PlatformWindow* record = FindLiveWindow(window);
-    if (!record) {
+    if (!record || record->destroying) {
         return 0;
     }
     elapseMs = std::max(1u, elapseMs);
@@ -535,10 +626,20 @@ int StopWindowTimer(WindowHandle window, unsigned id) {
 }
 
 MessageObserver SetMessageObserver(MessageObserver observer) {
-    std::lock_guard<std::mutex> lock(observerMutex);
-    MessageObserver previous = std::move(installedObserver);
-    installedObserver = std::move(observer);
-    return previous;
+    std::unique_lock<std::mutex> lock(observerMutex);
+    std::shared_ptr<ObserverSlot> previous = std::move(installedObserver);
+    if (observer) {
+        installedObserver = std::make_shared<ObserverSlot>();
+        installedObserver->observe = std::move(observer);
+    }
+    if (!previous) {
+        return {};
+    }
+    // Calls of this thread further up the stack cannot end before this one returns.
+    int runningHere = static_cast<int>(
+        std::count(observersRunningHere.begin(), observersRunningHere.end(), previous.get()));
+    observerIdle.wait(lock, [&] { return previous->running <= runningHere; });
+    return previous->observe;
 }
 
 }  // namespace mirexa

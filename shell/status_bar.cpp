@@ -2,13 +2,16 @@
 // otherwise.
 #include "shell/status_bar.h"
 
+#include <mutex>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "geometry/progress.h"
 #include "geometry/shared_state.h"
 #include "geometry/ui_hooks.h"
 #include "platform/controls.h"
+#include "platform/window.h"
 
 namespace mirexa {
 
@@ -19,6 +22,59 @@ namespace {
 constexpr int STATUS_BAR_ID = 1;
 constexpr int PROGRESS_BAR_ID = 2;
 constexpr int SECOND_PROGRESS_BAR_ID = 3;
+
+// What other threads asked the user-interface thread to do.
+struct PendingRefresh {
+    std::vector<StatusInputsChange> changes = {};
+    int drawBar = {};
+    WindowHandle titleWindow = {};
+    WindowHandle postedTo = {};  // the main window a WM_STATUS_REFRESH is on its way to
+};
+std::mutex refreshMutex;
+PendingRefresh pendingRefresh;
+
+// 1 on the thread of the status bar (of the main window while there is no bar).
+bool OnInterfaceThread() {
+    WindowHandle bar = MainStatusBar.load();
+    return IsWindowOfCallingThread(bar ? bar : MainWindow.load()) != 0;
+}
+
+// Posts WM_STATUS_REFRESH to the main window unless one is on its way; call with refreshMutex.
+int PostRefreshLocked() {
+    WindowHandle main = MainWindow.load();
+    if (pendingRefresh.postedTo == main && IsPlatformWindow(main)) {
+        return 1;
+    }
+    pendingRefresh.postedTo = PostWindowMessage(main, WM_STATUS_REFRESH, 0, 0) ? main : nullptr;
+    return pendingRefresh.postedTo ? 1 : 0;
+}
+
+// Queues a request of another thread and posts it.
+int QueueRefresh(StatusInputsChange change, int drawBar, WindowHandle titleWindow) {
+    std::lock_guard<std::mutex> lock(refreshMutex);
+    if (change) {
+        pendingRefresh.changes.push_back(std::move(change));
+    }
+    pendingRefresh.drawBar |= drawBar;
+    if (titleWindow) {
+        pendingRefresh.titleWindow = titleWindow;
+    }
+    return PostRefreshLocked();
+}
+
+// Takes what is waiting and runs its changes; on the user-interface thread.
+PendingRefresh RunWaitingChanges() {
+    PendingRefresh taken;
+    {
+        std::lock_guard<std::mutex> lock(refreshMutex);
+        taken = std::move(pendingRefresh);
+        pendingRefresh = PendingRefresh{};
+    }
+    for (auto& change : taken.changes) {
+        change(StatusInputs);
+    }
+    return taken;
+}
 
 // The name with extension of a path written with "/" or "\".
 std::string FileNameOf(const std::string& path) {
@@ -172,7 +228,9 @@ void ConnectProgressToMainTitle() {
     UiHooks.updateMainTitle = UpdateMainTitle;
 }
 
-void UpdateMainTitle(WindowHandle window) {
+namespace {
+
+void BuildMainTitle(WindowHandle window) {
     const StatusBarInputs& in = StatusInputs;
     // 1. Leave the title alone while drawing is suppressed during a run or a stock operation.
     if (DrawingSuppressed.load() && (in.runMode != 0 || in.stockOperationRunning)) {
@@ -193,7 +251,7 @@ void UpdateMainTitle(WindowHandle window) {
     SetPlatformWindowText(window, title);
 }
 
-void DrawStatusBar() {
+void DrawStatusParts() {
     StatusBarInputs& in = StatusInputs;
     WindowHandle bar = MainStatusBar.load();
     auto set = [bar](int part, const std::string& text) { SetStatusBarText(bar, part, 0, text); };
@@ -222,6 +280,56 @@ void DrawStatusBar() {
     set(STATUS_PART_DISPLAY, DisplayFlagsText(in));
     set(STATUS_PART_WORKPIECE, WorkpieceText(in));
     set(STATUS_PART_MODE, MachiningModeText(in));
+}
+
+}  // namespace
+
+void UpdateMainTitle(WindowHandle window) {
+    if (!IsPlatformWindow(window)) {
+        return;
+    }
+    if (!IsWindowOfCallingThread(window)) {
+        QueueRefresh({}, 0, window);
+        return;
+    }
+    RunWaitingChanges();
+    BuildMainTitle(window);
+}
+
+int DrawStatusBar() {
+    if (!OnInterfaceThread()) {
+        QueueRefresh({}, 1, nullptr);
+        return 0;
+    }
+    RunWaitingChanges();
+    DrawStatusParts();
+    return 1;
+}
+
+int RequestStatusBarRefresh(StatusInputsChange change) {
+    if (!OnInterfaceThread()) {
+        return QueueRefresh(std::move(change), 1, nullptr);
+    }
+    RunWaitingChanges();
+    if (change) {
+        change(StatusInputs);
+    }
+    DrawStatusParts();
+    return 1;
+}
+
+int HandleStatusRefresh() {
+    if (!OnInterfaceThread()) {
+        return 0;
+    }
+    PendingRefresh taken = RunWaitingChanges();
+    if (taken.titleWindow && IsWindowOfCallingThread(taken.titleWindow)) {
+        BuildMainTitle(taken.titleWindow);
+    }
+    if (taken.drawBar) {
+        DrawStatusParts();
+    }
+    return 1;
 }
 
 }  // namespace mirexa

@@ -1,7 +1,16 @@
 // The main window's title and the text parts of its status bar, rebuilt from the program's state
 // after every change of it, and the creation of the status bar with its two progress bars.
+//
+// Threads. The title, the status bar and StatusInputs belong to the user-interface thread (the
+// thread of the main window and its status bar): StatusInputs is read and written there only,
+// and the title and the bar are drawn there only. Another thread (the simulation thread, the
+// automation thread) never touches StatusInputs: it hands its change to RequestStatusBarRefresh,
+// which runs the change and the redraw on the user-interface thread through a message posted to
+// the main window. UpdateMainTitle and DrawStatusBar called on another thread draw nothing and
+// read nothing there; they post the same request.
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "platform/window.h"
@@ -79,8 +88,28 @@ struct StatusBarInputs {
     int alternativeModeNames = {};  // the controller's naming flag for the Japanese mode texts
 };
 
-// Read and written on the user-interface thread.
+// Read and written on the user-interface thread only.
 extern StatusBarInputs StatusInputs;
+
+// Posted to the main window by the refresh requests of other threads; the main window's procedure
+// answers it with HandleStatusRefresh.
+constexpr unsigned WM_STATUS_REFRESH = WM_USER + 200;
+
+// A change of the inputs, run on the user-interface thread.
+using StatusInputsChange = std::function<void(StatusBarInputs& inputs)>;
+
+// Any thread: runs the change (when one is given) on StatusInputs, then redraws the status bar
+// (DrawStatusBar), both on the user-interface thread: at once when called there, else when the
+// main window handles WM_STATUS_REFRESH, which is posted unless one is on its way already. Changes
+// that wait run in the order of their requests, before any later drawing of the title or the bar
+// on the user-interface thread; one redraw serves them all. Returns 1 when done or posted; 0 when
+// there is no main window to post to (the change waits for the next refresh).
+int RequestStatusBarRefresh(StatusInputsChange change = {});
+
+// User-interface thread, on WM_STATUS_REFRESH: runs the waiting changes in order, then rebuilds
+// the title and redraws the status bar as they were asked for. Returns 1, or 0 (doing nothing)
+// on another thread.
+int HandleStatusRefresh();
 
 // Creates the main window's status bar with its parts and the two hidden progress bars, and
 // publishes them (MainStatusBar, MainProgressBar, SecondProgressBar). Returns 1, or 0 when a
@@ -94,10 +123,14 @@ void ConnectProgressToMainTitle();
 // machine is named), " - ", the NC program's file name (and "/" and the second NC path's name
 // when one is set), the definition file names in parentheses, then the run mode, or, when idle,
 // " - " and the caption of the running progress (GetProgressStatusText) when there is one.
-// Leaves the title alone while drawing is suppressed during a run or a stock operation.
+// Leaves the title alone while drawing is suppressed during a run or a stock operation. On a
+// thread other than the window's it only asks the window's thread to do so (as
+// RequestStatusBarRefresh does); nothing for a window that does not exist.
 void UpdateMainTitle(WindowHandle window);
 
-// Sets status-bar parts 2 to 9 from the state.
-void DrawStatusBar();
+// Sets status-bar parts 2 to 9 from the state and returns 1. On a thread other than the status
+// bar's (the main window's while there is no bar) it touches nothing, asks for the redraw as
+// RequestStatusBarRefresh does, and returns 0.
+int DrawStatusBar();
 
 }  // namespace mirexa

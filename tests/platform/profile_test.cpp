@@ -3,11 +3,14 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <thread>
+#include <vector>
 
 namespace mirexa {
 namespace {
@@ -177,6 +180,57 @@ TEST_F(ProfileTest, WriteKeepsTheFileMode) {
     ASSERT_EQ(WriteProfileValue("A", "k", "2", path), 1);
     EXPECT_EQ(fs::status(path).permissions() & fs::perms::all,
               fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+}
+
+// Writer w sets keys of its own ("w<w>_<i>" = i, over three sections), one write at a time.
+// Returns the number of writes that failed.
+int WriteOwnKeys(const std::string& path, int writer, int count) {
+    int failed = 0;
+    for (int i = 0; i < count; ++i) {
+        failed += WriteProfileValue("S" + std::to_string(i % 3),
+                                    "w" + std::to_string(writer) + "_" + std::to_string(i),
+                                    std::to_string(i), path) != 1;
+    }
+    return failed;
+}
+
+TEST_F(ProfileTest, WritersInThreadsAndProcessesLoseNoKey) {
+    constexpr int PROCESSES = 2;
+    constexpr int THREADS = 4;
+    constexpr int KEYS = 30;
+    // Processes first, while this process runs no other thread.
+    std::vector<pid_t> children;
+    for (int p = 0; p < PROCESSES; ++p) {
+        pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            _exit(WriteOwnKeys(path, THREADS + p, KEYS) == 0 ? 0 : 1);
+        }
+        children.push_back(child);
+    }
+    std::vector<std::thread> threads;
+    std::vector<int> failures(THREADS);
+    for (int t = 0; t < THREADS; ++t) {
+        threads.emplace_back([&, t] { failures[t] = WriteOwnKeys(path, t, KEYS); });
+    }
+    for (auto& thread : threads) {
+        thread.join();
+    }
+    for (pid_t child : children) {
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "a writer process failed";
+    }
+    EXPECT_EQ(failures, std::vector<int>(THREADS));
+    int lost = 0;
+    for (int w = 0; w < THREADS + PROCESSES; ++w) {
+        for (int i = 0; i < KEYS; ++i) {
+            std::string key = "w" + std::to_string(w) + "_" + std::to_string(i);
+            lost +=
+                ReadProfileString("S" + std::to_string(i % 3), key, "", path) != std::to_string(i);
+        }
+    }
+    EXPECT_EQ(lost, 0) << "of " << (THREADS + PROCESSES) * KEYS << " keys";
 }
 
 }  // namespace

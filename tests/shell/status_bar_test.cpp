@@ -3,6 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <thread>
+#include <vector>
+
 #include "geometry/progress.h"
 #include "geometry/shared_state.h"
 #include "geometry/ui_hooks.h"
@@ -275,6 +279,83 @@ TEST_F(StatusBarTest, MacroBreakAndCompletionShowOnce) {
     DrawStatusBar();
     EXPECT_EQ(Part(STATUS_PART_MACRO), "マクロ正常終了");
     EXPECT_EQ(StatusInputs.macro.completed, 0);
+}
+
+// Handles what is pending on this (the user-interface) thread.
+void PumpPending() {
+    WindowMessage message;
+    while (PeekWindowMessage(&message, PM_REMOVE)) {
+        DispatchWindowMessage(message);
+    }
+}
+
+TEST_F(StatusBarTest, OtherThreadsDrawNothingAndTheirRequestsRunOnTheInterfaceThread) {
+    UiLanguage.store(1);
+    StatusInputs.machineName = "M";
+    SetStatusBarText(ui.statusBar, STATUS_PART_WORKPIECE, 0, "before");
+    SetPlatformWindowText(ui.mainWindow, "before");
+    std::thread([&] {
+        EXPECT_EQ(DrawStatusBar(), 0);
+        UpdateMainTitle(ui.mainWindow);
+        EXPECT_EQ(RequestStatusBarRefresh([](StatusBarInputs& in) { in.workOffsetIndex = 7; }), 1);
+    }).join();
+    EXPECT_EQ(Part(STATUS_PART_WORKPIECE), "before");
+    EXPECT_EQ(GetPlatformWindowText(ui.mainWindow), "before");
+    EXPECT_EQ(StatusInputs.workOffsetIndex, 0);
+    ui.ClearRecord();
+    PumpPending();
+    EXPECT_EQ(StatusInputs.workOffsetIndex, 7);
+    EXPECT_EQ(Part(STATUS_PART_WORKPIECE), "Workpiece(P1)");
+    EXPECT_EQ(GetPlatformWindowText(ui.mainWindow), "M - Not Selected(,,)");
+    EXPECT_EQ(ui.StatusTexts(STATUS_PART_BASIC).size(), 1u) << "three requests, one redraw";
+    EXPECT_EQ(ui.Titles().size(), 1u);
+
+    // A change that waits runs before any drawing here; here a request runs at once.
+    std::thread([] {
+        RequestStatusBarRefresh([](StatusBarInputs& in) { in.workOffsetIndex = 2; });
+    }).join();
+    EXPECT_EQ(DrawStatusBar(), 1);
+    EXPECT_EQ(Part(STATUS_PART_WORKPIECE), "Workpiece(G55)");
+    EXPECT_EQ(RequestStatusBarRefresh([](StatusBarInputs& in) { in.workOffsetIndex = 3; }), 1);
+    EXPECT_EQ(Part(STATUS_PART_WORKPIECE), "Workpiece(G56)");
+    PumpPending();
+    EXPECT_EQ(StatusInputs.workOffsetIndex, 3);
+}
+
+TEST_F(StatusBarTest, RefreshesFromAWorkerWhileTheInterfaceThreadRunsKeepTheirOrder) {
+    constexpr int REQUESTS = 500;
+    std::vector<int> applied;  // written by the changes, on this thread only
+    std::atomic<int> done{0};
+    std::thread worker([&] {
+        for (int i = 1; i <= REQUESTS; ++i) {
+            RequestStatusBarRefresh([i, &applied](StatusBarInputs& in) {
+                in.workOffsetIndex = i % 200 + 1;
+                in.macro.currentLine = std::to_string(i);
+                applied.push_back(i);
+            });
+            if (i % 50 == 0) {
+                DrawStatusBar();
+                UpdateMainTitle(ui.mainWindow);
+            }
+        }
+        done = 1;
+        PostWindowMessage(ui.mainWindow, WM_NULL, 0, 0);  // wakes the loop below
+    });
+    StatusInputs.macro.running = 1;
+    WindowMessage message;
+    while (!done.load()) {
+        WaitWindowMessage(&message);
+        DispatchWindowMessage(message);
+        StatusInputs.basicModelTitle += "x";  // this thread's own writes go on meanwhile
+    }
+    worker.join();
+    PumpPending();
+    ASSERT_EQ(applied.size(), static_cast<std::size_t>(REQUESTS));
+    for (int i = 0; i < REQUESTS; ++i) {
+        ASSERT_EQ(applied[static_cast<std::size_t>(i)], i + 1);
+    }
+    EXPECT_EQ(Part(STATUS_PART_MACRO), "マクロ実行中:" + std::to_string(REQUESTS));
+    EXPECT_EQ(Part(STATUS_PART_WORKPIECE), "座標系(P95)");  // 500 % 200 + 1 = 101
 }
 
 }  // namespace

@@ -5,10 +5,24 @@
 #include "geometry/shared_state.h"
 #include "platform/clock.h"
 #include "platform/controls.h"
+#include "shell/status_bar.h"
 
 namespace mirexa {
 
 FakeHookAnswers FakeAnswers;
+
+namespace {
+
+// The main window's part of the status refresh of other threads.
+MessageResult FakeMainProcedure(WindowHandle window, unsigned message, MessageWParam wparam,
+                                MessageLParam lparam) {
+    if (message == WM_STATUS_REFRESH) {
+        return HandleStatusRefresh();
+    }
+    return DefaultWindowProcedure(window, message, wparam, lparam);
+}
+
+}  // namespace
 
 FakeUi::FakeUi() {
     FakeAnswers = FakeHookAnswers{};
@@ -19,6 +33,7 @@ FakeUi::FakeUi() {
 
     WindowCreateParams params;
     params.text = "main";
+    params.procedure = FakeMainProcedure;
     params.rect = WindowRect{0, 0, 800, 600};
     mainWindow = CreatePlatformWindow(params);
     statusBar = CreateStatusBar(mainWindow, 1);

@@ -1,7 +1,7 @@
-// A recording stand-in for the shell's main window: a main window with a ten-part status bar and
-// the two progress bars, a manual clock at 0, a trace of every status text, bar position and
-// title set, and fake hooks whose answers the test sets. Restores the program-wide switches on
-// destruction.
+// A recording stand-in for the shell's main window: a main window (which answers the status
+// refresh requests of other threads) with a ten-part status bar and the two progress bars, a
+// manual clock at 0, a trace of every status text, bar position and title set, and fake hooks
+// whose answers the test sets. Restores the program-wide switches on destruction.
 #pragma once
 
 #include <cstdint>

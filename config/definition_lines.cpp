@@ -1,0 +1,49 @@
+// Line reading and keyword tests shared by the configuration readers.
+#include "config/definition_lines.h"
+
+namespace mirexa {
+
+namespace {
+
+char FoldCase(char c) {
+    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+}  // namespace
+
+int ReadDefinitionLine(std::FILE* file, char* line, std::size_t capacity) {
+    std::size_t length = 0;
+    const std::size_t limit = capacity - 2;  // room for "\n" and the NUL
+    bool any = false;
+    bool newline = false;
+    int c;
+    while ((c = std::fgetc(file)) != EOF) {
+        any = true;
+        if (c == '\n') {
+            newline = true;
+            break;
+        }
+        if (length < limit) {
+            line[length++] = static_cast<char>(c);
+        }
+    }
+    if (length > 0 && line[length - 1] == '\r') {
+        --length;
+    }
+    if (newline) {
+        line[length++] = '\n';
+    }
+    line[length] = '\0';
+    return any ? 1 : 0;
+}
+
+int StartsWithKeyword(const char* text, const char* keyword) {
+    for (std::size_t i = 0; keyword[i] != '\0'; ++i) {
+        if (text[i] == '\0' || FoldCase(text[i]) != FoldCase(keyword[i])) {
+            return 0;
+        }
+    }
+    return 1;
+}
+
+}  // namespace mirexa

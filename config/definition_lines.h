@@ -1,0 +1,23 @@
+// Reading definition and settings text files line by line into the fixed 1,024-byte line of the
+// line scanners, with CRLF and LF line ends read alike.
+#pragma once
+
+#include <cstddef>
+#include <cstdio>
+
+namespace mirexa {
+
+inline constexpr std::size_t kDefinitionLineSize = 1024;
+
+// Reads the next line of file into line (capacity bytes, at least 2). The line keeps its "\n"
+// when it had one; a "\r" before it (or at the end of the file) is removed. A line longer than
+// capacity - 2 characters keeps its first capacity - 2 characters and its "\n"; the rest of it
+// is skipped, never read as a line of its own. A NUL byte inside a line ends the text the
+// scanners see. Returns 1 when a line was read, 0 at the end of the file (line is then "").
+int ReadDefinitionLine(std::FILE* file, char* line, std::size_t capacity);
+
+// 1 when text starts with keyword, comparing as many characters as the keyword has without
+// regard to the case of ASCII letters; else 0.
+int StartsWithKeyword(const char* text, const char* keyword);
+
+}  // namespace mirexa
