@@ -11,6 +11,7 @@
 #include "stock/stock_grid.h"
 #include "stock/stock_hooks.h"
 #include "stock/stock_shapes.h"
+#include "stockio/stl_files.h"
 #include "stockio/surface_extraction.h"
 
 namespace mirexa {
@@ -77,8 +78,10 @@ void CutPocket(StockModel* model) {
 // Counts facets with the writers' zero-area rule.
 int CountFacet(void* context, const MeshFacet& facet) {
     if (!facet.normalGiven) {
+        const double* v = &facet.vertices[0][0];
+        const double vertices[9] = {v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7], v[8]};
         double normal[3];
-        if (!ComputeFacetNormal(facet.vertices[0], facet.vertices[1], facet.vertices[2], normal)) {
+        if (!ComputeStlFacetNormal(vertices, normal)) {
             return 0;
         }
     }

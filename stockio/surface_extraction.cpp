@@ -138,23 +138,6 @@ void TransformMeshNormal(const MeshTransform& transform, double normal[3]) {
     }
 }
 
-int ComputeFacetNormal(const double v1[3], const double v2[3], const double v3[3],
-                       double normal[3]) {
-    double a[3];
-    double b[3];
-    Vec3Sub(v2, v1, a);
-    Vec3Sub(v3, v1, b);
-    Vec3Cross(a, b, normal);
-    const double length = Vec3Length(normal);
-    if (!(length > 0.0)) {
-        return 0;
-    }
-    for (int i = 0; i < 3; ++i) {
-        normal[i] /= length;
-    }
-    return 1;
-}
-
 // --- Work arrays ----------------------------------------------------------------------------
 
 namespace {

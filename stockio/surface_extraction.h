@@ -60,11 +60,6 @@ struct FacetSink {
     void* context = {};
 };
 
-// The zero-area rule of writers that compute the normal: n = (v2 - v1) x (v3 - v1), written
-// when |n| > 0. Returns 1 and the unit normal, or 0.
-int ComputeFacetNormal(const double v1[3], const double v2[3], const double v3[3],
-                       double normal[3]);
-
 // --- Extraction -----------------------------------------------------------------------------
 
 constexpr int kMeshExtractionNoMemory = -1;  // work arrays could not be allocated
