@@ -28,6 +28,18 @@ void TurnPlainly(int index, const double v[3], double out[3]) {
     RotateInAxisPlane(v, out, c, s, f.axis, f.planeP, f.planeQ);
 }
 
+// v turned by machine angle index + 1 (with the tilt allowed) about the centre.
+void TurnAboutCentre(int index, const double v[3], const double centre[3], double out[3]) {
+    double d[3];
+    for (int i = 0; i < 3; ++i) {
+        d[i] = v[i] - centre[i];
+    }
+    TurnByAngle(index, d, d);
+    for (int i = 0; i < 3; ++i) {
+        out[i] = d[i] + centre[i];
+    }
+}
+
 // out[a2] = p[a2]; on axis 2's plane indices, p turned plainly by angle 2 about the centre.
 void TurnAboutSecondAxis(const double p[3], const double centre[3], double out[3]) {
     const RotaryAxisFrame& f = CurrentMachine.rotary[1];
@@ -47,30 +59,21 @@ void PoseModelPoint(const double origin[3], const double vertex[3], double out[3
     const MachineGeometry& m = CurrentMachine;
     double v[3];
     if (m.rotaryType == 3) {
-        for (int i = 0; i < 3; ++i) {
-            v[i] = vertex[i] - m.headPosition[i];
-        }
-        TurnByAngle(0, v, v);
-        for (int i = 0; i < 3; ++i) {
-            out[i] = origin[i] + m.headPosition[i] + v[i];
-        }
+        TurnAboutCentre(0, vertex, m.headPosition, v);
     } else {
         TurnPlainly(0, vertex, v);
-        for (int i = 0; i < 3; ++i) {
-            out[i] = origin[i] + v[i];
-        }
+    }
+    for (int i = 0; i < 3; ++i) {
+        out[i] = origin[i] + v[i];
     }
 }
 
 void PoseModelPointPivot(const double origin[3], const double vertex[3], double out[3]) {
     const MachineGeometry& m = CurrentMachine;
     double e[3];
+    TurnAboutCentre(0, vertex, m.headPosition, e);
     for (int i = 0; i < 3; ++i) {
-        e[i] = vertex[i] - m.headPosition[i];
-    }
-    TurnByAngle(0, e, e);
-    for (int i = 0; i < 3; ++i) {
-        e[i] += m.headPosition[i] + origin[i];
+        e[i] += origin[i];
     }
     TurnAboutSecondAxis(e, m.tablePosition, out);
 }
@@ -97,14 +100,7 @@ void PoseModelPointOffset(const double origin[3], const double vertex[3], double
         p[i] = origin[i] + vertex[i];
     }
     if (m.rotaryType == 2) {
-        double d[3];
-        for (int i = 0; i < 3; ++i) {
-            d[i] = p[i] - m.tablePosition[i];
-        }
-        TurnByAngle(0, d, d);
-        for (int i = 0; i < 3; ++i) {
-            out[i] = d[i] + m.tablePosition[i];
-        }
+        TurnAboutCentre(0, p, m.tablePosition, out);
     } else if (m.rotaryType == 3) {
         TurnAboutSecondAxis(p, m.tablePosition, out);
     } else {
