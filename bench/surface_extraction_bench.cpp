@@ -1,6 +1,7 @@
 // Time to extract the surface of a 200 x 200 x 100 mm box stock with a round pocket (60 mm
 // radius, 40 mm deep) at 0.1 mm and a coarser pitch, on 1 and 3 threads, with the triangle
-// count. The stock is built once per pitch; the facets are counted, not stored.
+// count; at the coarser pitch also the plain walk over every cell, for comparison. The stock is
+// built once per case; the facets are counted, not stored.
 #include <benchmark/benchmark.h>
 
 #include <cmath>
@@ -89,7 +90,7 @@ int CountFacet(void* context, const MeshFacet& facet) {
     return 1;
 }
 
-// Arguments: pitch in micrometres, worker threads.
+// Arguments: pitch in micrometres, worker threads, 1 for the plain walk.
 void BM_ExtractPocketedStock(benchmark::State& state) {
     const double pitch = static_cast<double>(state.range(0)) / 1000.0;
     const double rays =
@@ -107,6 +108,7 @@ void BM_ExtractPocketedStock(benchmark::State& state) {
     CutPocket(&model);
     MeshExtractionOptions options;
     options.threads = static_cast<int>(state.range(1));
+    options.plainCellWalk = static_cast<int>(state.range(2));
     std::int64_t facets = 0;
     MeshExtractionStats stats;
     for (auto _ : state) {
@@ -122,9 +124,10 @@ void BM_ExtractPocketedStock(benchmark::State& state) {
 }
 
 BENCHMARK(BM_ExtractPocketedStock)
-    ->Args({500, 1})
-    ->Args({100, 1})
-    ->Args({100, 3})
+    ->Args({500, 1, 1})
+    ->Args({500, 1, 0})
+    ->Args({100, 1, 0})
+    ->Args({100, 3, 0})
     ->Unit(benchmark::kMillisecond)
     ->Iterations(1);
 
