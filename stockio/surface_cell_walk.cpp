@@ -255,6 +255,7 @@ private:
 struct CellScratch {
     UnitCandidates candidates;
     CellSegmentList segments;
+    CellPatternMemo memo;
 };
 
 // Analyses and emits one cell. Returns the facets written or a negative code.
@@ -263,7 +264,7 @@ std::int64_t ProcessCell(const CellStage& stage, int ix, int iy, int iz, CellScr
     ++stats->cellsVisited;
     int faceFlags[6] = {};
     if (!AnalyseStockCell(*stage.model, *stage.marks, ix, iy, iz, stage.plain ? 0 : 1, faceFlags,
-                          &scratch->segments)) {
+                          &scratch->segments, stage.plain ? nullptr : &scratch->memo)) {
         return 0;
     }
     ++stats->cellsEmitted;

@@ -397,7 +397,8 @@ std::int64_t EmitOuterCaps(const StockModel& model, const MeshTransform& transfo
 // --- One cell -------------------------------------------------------------------------------
 
 int AnalyseStockCell(const StockModel& model, const StockCapMarks& marks, int ix, int iy, int iz,
-                     int allInsideSkip, int outFaceFlags[6], CellSegmentList* segments) {
+                     int allInsideSkip, int outFaceFlags[6], CellSegmentList* segments,
+                     CellPatternMemo* memo) {
     segments->count = 0;
     segments->overflow = 0;
     const double low[3] = {model.nodesX[ix], model.nodesY[iy], model.nodesZ[iz]};
@@ -454,12 +455,35 @@ int AnalyseStockCell(const StockModel& model, const StockCapMarks& marks, int ix
         return 0;
     }
     GetCellBoundaryFlags(model, ix, iy, iz, marks, outFaceFlags);
+    std::uint64_t pattern = 0;
+    std::uint64_t slot = 0;
+    if (memo != nullptr) {
+        for (const CellEdgeCase& e : edges) {
+            pattern = (pattern << 4) | static_cast<std::uint64_t>(e.code);
+        }
+        for (int face = 0; face < 6; ++face) {
+            pattern = (pattern << 1) | (outFaceFlags[face] != 0 ? 1u : 0u);
+        }
+        slot = (pattern * 0x9E3779B97F4A7C15ull) >> 52;  // 12 bits: kCellPatternMemoSize
+        if (memo->keys[slot] == pattern + 1 && memo->silent[slot]) {
+            return 0;
+        }
+    }
     for (int face = 0; face < 6; ++face) {
         const int* faceEdges = kCellFaceEdges[face];
         if (edges[faceEdges[0]].code > 0 || edges[faceEdges[1]].code > 0 ||
             edges[faceEdges[2]].code > 0 || edges[faceEdges[3]].code > 0) {
             BuildDexelCellEdges(face, low, high, outFaceFlags, edges, segments);
         }
+    }
+    if (memo != nullptr) {
+        bool silent = segments->overflow == 0;
+        for (int i = 0; i < segments->count && silent; ++i) {
+            const int id = segments->segments[i].id;
+            silent = id < 10 && outFaceFlags[id] != 0;  // dropped on a capped face
+        }
+        memo->keys[slot] = pattern + 1;
+        memo->silent[slot] = silent ? 1 : 0;
     }
     return segments->count > 2 ? 1 : 0;
 }

@@ -121,13 +121,26 @@ std::int64_t EmitDexelFaceTriangles(const MeshTransform& transform, const int fa
                                     const CellSegmentList& segments, const FacetSink& sink,
                                     MeshExtractionStats* stats);
 
+// Patterns of a cell (its twelve merged edge codes and six face flags) whose segments all lie
+// on faces under a cap, so that the cell gives nothing: which segments a face yields depends
+// only on the pattern, never on where the ends lie. A direct-mapped table that one thread fills
+// as it goes.
+constexpr int kCellPatternMemoSize = 4096;
+struct CellPatternMemo {
+    std::uint64_t keys[kCellPatternMemoSize] = {};  // pattern + 1; 0 for an empty entry
+    std::uint8_t silent[kCellPatternMemoSize] = {};
+};
+
 // Analyses cell (ix, iy, iz) of the model from classification to segments: the cell's twelve
 // edges classified and merged, its boundary flags, and its face segments appended to the list
 // (which is cleared first). Every edge is classified from its ray, so a cell never depends on
 // its neighbours' merges. Returns 1 when the cell has more than 2 segments to emit, 0 when a
 // skip rule applies or it has fewer. allInsideSkip also skips a cell whose twelve edges are all
-// full (no merge can change it, and it would be skipped after the merges).
+// full (no merge can change it, and it would be skipped after the merges). With a memo, a cell
+// whose pattern is known to give only segments on capped faces is skipped before its segments
+// are built.
 int AnalyseStockCell(const StockModel& model, const StockCapMarks& marks, int ix, int iy, int iz,
-                     int allInsideSkip, int outFaceFlags[6], CellSegmentList* segments);
+                     int allInsideSkip, int outFaceFlags[6], CellSegmentList* segments,
+                     CellPatternMemo* memo = nullptr);
 
 }  // namespace mirexa
