@@ -24,6 +24,4 @@ int ExpandDrillingCycle() {
     return 0;
 }
 
-void ShiftBlockLookahead() {}
-
 }  // namespace mirexa

@@ -13,7 +13,8 @@ int StepToolChangeMove();
 int SubdivideRapidMove();
 // Fills the cycle points of the canned cycle at the current block's position; returns their count.
 int ExpandDrillingCycle();
-// Records the current block for the compensation look-ahead.
+// Records the current block for the compensation look-ahead: the last slot becomes the previous
+// one, the live block and its offset element the last one (in cutter_compensation.cpp).
 void ShiftBlockLookahead();
 
 }  // namespace mirexa
