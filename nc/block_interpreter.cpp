@@ -392,7 +392,7 @@ void BlockScanner::HandleG() {
             if (NcRun.compensationPhase == 0) {
                 NcRun.compensationPhase = 1;
             }
-            UpdateCompensationRadius();
+            SetCompensationSide(modal.compensationSide);
             break;
         case 43:
         case 44:

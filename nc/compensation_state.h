@@ -70,6 +70,7 @@ struct NcCompensationState {
     int stage = kCompensationOff;
     // Signed radius (mm): side x (D offset + D wear); positive with the tool left of the path.
     double radius = {};
+    int side = {};              // the side of the last G41 or G42: +1 left, -1 right
     int cornerArcRequest = {};  // G39 read: the next outer corner becomes a true arc
     BlockStateRecord previous = {};
     BlockStateRecord last = {};

@@ -538,15 +538,16 @@ void RestorePlainBlock() {
 
 }  // namespace
 
+void SetCompensationSide(int side) {
+    State().side = side;
+    UpdateCompensationRadius();
+}
+
 void UpdateCompensationRadius() {
-    const NcModalState& modal = NcRun.modal;
-    if (modal.compensationSide == 0) {
-        return;
-    }
-    const int d = modal.radiusOffsetNumber;
+    NcCompensationState& s = State();
+    const int d = NcRun.modal.radiusOffsetNumber;
     const NcOffsetMemoryView& memory = NcController.offsets;
-    const double value = ReadOffset(memory.dOffset, d) + ReadOffset(memory.dWear, d);
-    State().radius = modal.compensationSide * value;
+    s.radius = s.side * (ReadOffset(memory.dOffset, d) + ReadOffset(memory.dWear, d));
 }
 
 void ComputeCompensatedPosition(int mode) {

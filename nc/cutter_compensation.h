@@ -39,9 +39,14 @@ constexpr int kCompensationIdle = 0;         // nothing held: the step driver re
 constexpr int kCompensationMoveMade = 1;     // a move (or an error) was produced
 constexpr int kCompensationFinishBlock = 2;  // the driver finishes the held block as a plain block
 
-// The signed compensation radius from the side and the D offset (D offset plus D wear of
-// RadiusOffsetNumber), while a side is set. Called by the interpreter at G41, G42 and D; after
-// G40 the radius is kept for the cancel move.
+// G41 or G42 read: the side (+1 tool left of the path, -1 right) is kept for the radius, which
+// is taken afresh (see UpdateCompensationRadius).
+void SetCompensationSide(int side);
+
+// The signed compensation radius from the side set by G41 or G42 and the D offset (D offset plus
+// D wear of RadiusOffsetNumber). Called by the interpreter at D. After G40 the radius is kept for
+// the cancel move; a mirror that swaps the displayed side later does not change it (the mirror
+// turns the compensated path as a whole).
 void UpdateCompensationRadius();
 
 // Offsets the live block (CurrentMotion) into NcRun.compensation.live. Mode 0 start-up: the start

@@ -459,6 +459,15 @@ TEST_F(CompensationTest, BlocksThatCannotBeOffsetEndTheContour) {
     EXPECT_EQ(Trace("G90 G54 G01 F100.\nG41 D1 X0 Y0\nX20.\nG55\nY20.\nX0\nG40 Y0\n"),
               Move(2, 1, 0, 5, 0, 100) + Move(3, 1, 20, 5, 0, 100) + Move(5, 1, -80, 25, 0, 100) +
                   Move(6, 1, 0, 25, 0, 100) + Move(7, 1, 0, 0, 0, 100) + "END state 2 error 0\n");
+    // A Z move read before the change keeps its height: it is carried into the new coordinates
+    // (G55 now also lies 10 mm up).
+    WorkOffsetTable[2].axis[2] = 10.0;
+    NcRun.modal.workOffsetIndex = 1;
+    StartAt(-10.0);
+    EXPECT_EQ(Trace("G90 G54 G01 F100.\nG41 D1 X0 Y0\nX20.\nZ-3.\nG55\nY20.\nX0\nG40 Y0\n"),
+              Move(2, 1, 0, 5, 0, 100) + Move(3, 1, 20, 5, 0, 100) + Move(4, 1, -80, 5, -13, 100) +
+                  Move(6, 1, -80, 25, -13, 100) + Move(7, 1, 0, 25, -13, 100) +
+                  Move(8, 1, 0, 0, -13, 100) + "END state 2 error 0\n");
     // Subprogram files: the elements carry their own file's lines.
     StartAt(-10.0);
     dir.Write("O300", "X20.\nZ-2.\nY20.\nM99\n");
@@ -469,6 +478,23 @@ TEST_F(CompensationTest, BlocksThatCannotBeOffsetEndTheContour) {
                   "B0.0000 F100.0000\nO300:3 G1 X15.0000 Y20.0000 "
                   "Z-2.0000 A0.0000 B0.0000 F100.0000\n" +
                   Move(4, 1, -10, 20, -2, 100) + "END state 2 error 0\n");
+}
+
+TEST_F(CompensationTest, AMirroredContourIsTheMirrorOfItsPath) {
+    // The mirror turns the compensated path as a whole; the side it swaps for each arc does not
+    // move the tool to the other side when a D word is read again.
+    const std::string contour =
+        "G41 D1 X0 Y0\nX20.\nG03 X30. Y10. R10.\nG01 Y30. D1\nX0\n"
+        "G02 X-10. Y20. R10.\nG01 Y0 D1\nG40 X-20.\n";
+    const std::vector<PulledMove> plain = Pull("G90 G01 F100.\n" + contour);
+    const std::vector<PulledMove> mirrored = Pull("G90 G01 F100.\nG51.1 X0\n" + contour);
+    ASSERT_EQ(plain.size(), mirrored.size());
+    for (size_t k = 0; k < plain.size(); ++k) {
+        SCOPED_TRACE(::testing::Message() << "move " << k);
+        EXPECT_EQ(mirrored[k].type, plain[k].type <= 1 ? plain[k].type : 5 - plain[k].type);
+        EXPECT_NEAR(mirrored[k].end.axis[0], -plain[k].end.axis[0], 1e-9);
+        EXPECT_NEAR(mirrored[k].end.axis[1], plain[k].end.axis[1], 1e-9);
+    }
 }
 
 // A random contour of lines and arcs (arcs of a quarter turn at most, radii from 8 mm), with a
