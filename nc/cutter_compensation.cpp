@@ -12,7 +12,6 @@
 #include "nc/nc_controller_view.h"
 #include "nc/nc_line_source.h"
 #include "nc/nc_run_state.h"
-#include "nc/nc_words.h"
 #include "nc/step_driver.h"
 #include "nc/sub_moves.h"
 
@@ -302,9 +301,10 @@ void RaiseRadiusOffsetAlarm() {
     }
     s.radiusOffsetEvent = 1;
     ++s.alarmCount;
-    if (NcController.radiusOffsetList != 0) {
+    // The report is started afresh at the first alarm of a run that could be written.
+    if (NcController.radiusOffsetList != 0 &&
         WriteRadiusOffsetAlarm(s.alarmFileOpened ? 0 : 1, std::fabs(s.radius),
-                               NcLine.mainLineNumber, NcLine.text);
+                               NcLine.mainLineNumber, NcLine.text)) {
         s.alarmFileOpened = 1;
     }
 }
