@@ -1,13 +1,21 @@
-// mirexa: entry point of the CNC machining simulator. Until the definition-file readers and the
-// NC interpreter stand, the program demonstrates the parts that do: it builds the sample stocks
-// of the default stock definition, keeps an undo state, and runs the kinematics of a sample
-// five-axis machine forward and back.
+// mirexa: entry point of the CNC machining simulator. The program starts up, opens its main
+// window on the platform backend, runs its message loop and shuts down (shell/startup.h). The
+// option --demo runs a demonstration of the stock model and the machine kinematics instead,
+// until the batch mode replaces it in scripts/demo.
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <string>
 
+#include "config/controller_file.h"
+#include "config/machine_file.h"
+#include "config/structure_models.h"
+#include "config/tool_tables.h"
+#include "config/tools_file.h"
 #include "geometry/machine_kinematics.h"
 #include "geometry/rotary_solutions.h"
+#include "platform/backend.h"
+#include "shell/startup.h"
 #include "shell/status_bar.h"
 #include "stock/dexel_intervals.h"
 #include "stock/stock_grid.h"
@@ -135,18 +143,51 @@ int DemonstrateKinematics() {
     return 1;
 }
 
+// Fills the start-up services with the readers and resources that stand.
+void ConnectStartupServices() {
+    StartupServices& s = StartupCallbacks;
+    s.readToolFile = ReadToolFile;
+    s.readControllerFile = ReadControllerFile;
+    s.readMachineFile = [] { ReadMachineFile(1); };
+    s.clearReplaceTable = ClearReplaceTable;
+    s.freeToolTables = FreeToolTables;
+    s.freeMachineModels = FreeMachineModels;
+    s.freeNcProgramText = FreeNcProgramText;
+}
+
+// The arguments behind the program name, each quoted when it holds a blank.
+std::string JoinArguments(int argc, char** argv) {
+    std::string text;
+    for (int i = 1; i < argc; ++i) {
+        std::string argument = argv[i];
+        if (!text.empty()) {
+            text += ' ';
+        }
+        bool quote = argument.find(' ') != std::string::npos && argument.front() != '"';
+        text += quote ? "\"" + argument + "\"" : argument;
+    }
+    return text;
+}
+
 }  // namespace
 }  // namespace mirexa
 
+// The exit code is the program's own: -1 after an aborted batch run (255 in a POSIX shell).
 int main(int argc, char** argv) {
     if (argc > 1 && std::strcmp(argv[1], "--version") == 0) {
         std::printf("%s\n", mirexa::EDITION_NAME);
         return 0;
     }
-    std::printf(
-        "%s: the definition-file readers and the NC interpreter are not built yet;\n"
-        "showing the stock model and the machine kinematics.\n",
-        mirexa::EDITION_NAME);
-    int ok = mirexa::DemonstrateStocks() && mirexa::DemonstrateKinematics();
-    return ok ? 0 : 1;
+    if (argc > 1 && std::strcmp(argv[1], "--demo") == 0) {
+        int ok = mirexa::DemonstrateStocks() && mirexa::DemonstrateKinematics();
+        return ok ? 0 : 1;
+    }
+    mirexa::StartPlatformBackend(mirexa::PlatformBackend::Headless);
+    mirexa::ConnectStartupServices();
+    mirexa::ProgramStart start;
+    start.commandLine = mirexa::JoinArguments(argc, argv);
+    // No user can close a window of the headless backend: it closes once it has painted, unless
+    // automatic work runs.
+    start.closeWhenIdle = mirexa::GetPlatformBackend() == mirexa::PlatformBackend::Headless;
+    return mirexa::RunProgram(start);
 }
