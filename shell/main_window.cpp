@@ -199,6 +199,7 @@ MessageResult OnCreate(WindowHandle window) {
     }
     RunCommands.startPoint = program;
     UpdateMachinePosition();
+    CallHook(RunCallbacks.fillEndSnapshot);
     CallHook(RunCallbacks.setPreviousStepPose);
     // 12. The view window; the first WM_SIZE places and shows it.
     WindowCreateParams view;

@@ -10,6 +10,7 @@
 #include "geometry/shared_state.h"
 #include "geometry/ui_hooks.h"
 #include "platform/controls.h"
+#include "platform/cursor.h"
 #include "resources/program_resources.h"
 #include "shell/hook_calls.h"
 #include "shell/main_window.h"
@@ -103,6 +104,9 @@ void PauseRun(WindowHandle window) {
 }
 
 void FinishCuttingRun(WindowHandle window) {
+    if (StatusInputs.macro.running) {
+        StatusInputs.macro.breakCount = 1;
+    }
     // An aborted run under run mode 5 or 6 makes the program exit with -1.
     if (CommandLine.batchRun) {
         AbortedBatchRunMark.store(1);
@@ -193,7 +197,13 @@ int StartRun(WindowHandle window, int mode) {
 void TogglePathDisplay(WindowHandle window, unsigned command) {
     int variant = command == IDM_PATH_DISPLAY ? 0 : 1;
     CallHook(H().togglePathDisplay, variant, RunFlags().runMode->load() > 0 ? 1 : 0);
+    CursorHandle previous = SetCursorHandle(LoadCursorHandle(CURSOR_WAIT));
     CallHook(H().redrawView);
+    if (MainWindowCallbacks.setIdleCursor) {
+        MainWindowCallbacks.setIdleCursor();
+    } else {
+        SetCursorHandle(previous);
+    }
     CallHook(MainWindowCallbacks.updateMenuChecks);
     (void)window;
 }
@@ -229,6 +239,10 @@ void EndRunNormally(WindowHandle window) {
     }
     // 8. Alarm end.
     if (in.simulationState == 4 || in.interpreterError > 0 || in.overTravel) {
+        if (StatusInputs.macro.running) {
+            StatusInputs.macro.breakCount = 2;
+        }
+        CallHook(H().clearSimulationState);
         if (!suppressed) {
             CallHook(H().repaintToolPanel);
         }

@@ -90,6 +90,11 @@ struct RunHooks {
     void (*finishCuttingRun)(WindowHandle mainWindow) = {};
     // Fills the inputs of the alarm code.
     void (*collectAlarmInputs)(AlarmEndInputs* inputs) = {};
+    // The simulation state := 0 after an alarm end.
+    void (*clearSimulationState)() = {};
+    // The run's end snapshot takes the current program and machine positions, the control
+    // origin, the tool point and the tool axis (at window creation).
+    void (*fillEndSnapshot)() = {};
     // 1 when an interference event was recorded, or the offset alarm stands while the radius
     // offset check stops: the thread must stop before its next block.
     int (*eventStopWanted)() = {};

@@ -22,6 +22,7 @@
 #include "platform/clock.h"
 #include "resources/program_resources.h"
 #include "shell/main_window.h"
+#include "shell/status_bar.h"
 #include "shell/worker_threads.h"
 #include "shell_test_support.h"
 
@@ -376,9 +377,11 @@ TEST_F(RunCommandsTest, AlarmEndRestoresPositionOffsetsAndOrigin) {
         shownCode.store(code);
     };
     DefinitionFiles.ncProgramFile = "/w/part.nc";
+    StatusInputs.macro.running = 1;
     Command(IDM_CUT_REAL);
     ASSERT_TRUE(TickUntil(RunEnded));
     EXPECT_EQ(shownCode.load(), 21);
+    EXPECT_EQ(StatusInputs.macro.breakCount, 2);  // a running macro breaks off
     EXPECT_EQ(CurrentMachinePose.program.axis[0], 10);
     EXPECT_EQ(CurrentMachinePose.program.axis[2], 50);
     EXPECT_EQ(WorkOffsetTable[1].axis[0], 100);
