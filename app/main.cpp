@@ -6,15 +6,20 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
+#include "config/command_line.h"
 #include "config/controller_file.h"
 #include "config/machine_file.h"
+#include "config/settings_file.h"
+#include "config/settings_writer.h"
 #include "config/structure_models.h"
 #include "config/tool_tables.h"
 #include "config/tools_file.h"
 #include "geometry/machine_kinematics.h"
 #include "geometry/rotary_solutions.h"
 #include "platform/backend.h"
+#include "shell/main_window.h"
 #include "shell/startup.h"
 #include "shell/status_bar.h"
 #include "stock/dexel_intervals.h"
@@ -143,9 +148,21 @@ int DemonstrateKinematics() {
     return 1;
 }
 
-// Fills the start-up services with the readers and resources that stand.
+// Fills the start-up services and the main window's hooks with the readers and resources that
+// stand.
 void ConnectStartupServices() {
     StartupServices& s = StartupCallbacks;
+    s.parseCommandLine = [](const std::string& text) {
+        std::vector<std::string> messages;
+        int ok = ParseCommandLine(text, &messages);
+        ReportCommandLineMessages(messages);
+        return ok;
+    };
+    s.readSettings = [] {
+        std::vector<std::string> messages;
+        ReadSettings(&messages);
+        ReportCommandLineMessages(messages);
+    };
     s.readToolFile = ReadToolFile;
     s.readControllerFile = ReadControllerFile;
     s.readMachineFile = [] { ReadMachineFile(1); };
@@ -153,20 +170,22 @@ void ConnectStartupServices() {
     s.freeToolTables = FreeToolTables;
     s.freeMachineModels = FreeMachineModels;
     s.freeNcProgramText = FreeNcProgramText;
-}
-
-// The arguments behind the program name, each quoted when it holds a blank.
-std::string JoinArguments(int argc, char** argv) {
-    std::string text;
-    for (int i = 1; i < argc; ++i) {
-        std::string argument = argv[i];
-        if (!text.empty()) {
-            text += ' ';
-        }
-        bool quote = argument.find(' ') != std::string::npos && argument.front() != '"';
-        text += quote ? "\"" + argument + "\"" : argument;
-    }
-    return text;
+    MainWindowHooks& h = MainWindowCallbacks;
+    h.resolveShortcut = ResolveShortcut;
+    h.saveSettings = [](WindowHandle window) {
+        MainWindowPlacement placement;
+        WindowRect rect = {};
+        GetPlatformWindowRect(window, &rect);
+        placement.minimised = IsPlatformWindowMinimised(window);
+        placement.left = rect.left;
+        placement.top = rect.top;
+        placement.right = rect.right;
+        placement.bottom = rect.bottom;
+        placement.showCommand = placement.minimised ? SW_MINIMIZE : SW_SHOW;
+        std::vector<std::string> messages;
+        SaveSettingsToIni(placement, &messages);
+        ReportCommandLineMessages(messages);
+    };
 }
 
 }  // namespace
@@ -185,7 +204,7 @@ int main(int argc, char** argv) {
     mirexa::StartPlatformBackend(mirexa::PlatformBackend::Headless);
     mirexa::ConnectStartupServices();
     mirexa::ProgramStart start;
-    start.commandLine = mirexa::JoinArguments(argc, argv);
+    start.commandLine = mirexa::JoinCommandLineArguments(argc, argv);
     // No user can close a window of the headless backend: it closes once it has painted, unless
     // automatic work runs.
     start.closeWhenIdle = mirexa::GetPlatformBackend() == mirexa::PlatformBackend::Headless;

@@ -33,6 +33,12 @@ bool InRanges(int code, int lo) {
            (code >= lo + 200 && code <= 299);
 }
 
+// The automation's body while no automation is connected: there is nothing to do, so it ends
+// the program at once, as a finished automation does.
+void EndAutomationAtOnce() {
+    PostWindowMessage(MainWindow.load(), WM_AUTOMATION_DONE, 0, 0);
+}
+
 }  // namespace
 
 // --- Platform routines -------------------------------------------------------------------------
@@ -222,7 +228,9 @@ int RunProgram(const ProgramStart& start) {
     CallHook(s.setRotationCentre);
     // 17. Held until the main window's first paint.
     if (CommandLine.automation) {
-        CreateWorkerThread(&AutomationThread, s.automationThreadProc, 1, 0);
+        CreateWorkerThread(&AutomationThread,
+                           s.automationThreadProc ? s.automationThreadProc : EndAutomationAtOnce, 1,
+                           0);
     }
     // 18-19.
     RegisterMainWindowClass();

@@ -36,7 +36,8 @@ struct StartupServices {
     void (*loadSoundEffects)() = {};                        // 12
     void (*createGdiResources)() = {};                      // 13
     void (*setRotationCentre)() = {};                       // 16
-    void (*automationThreadProc)() = {};                    // 17: the automation thread's body
+    // 17: the automation thread's body; null: a body that ends the program at once.
+    void (*automationThreadProc)() = {};
     // Shutdown.
     void (*clearReplaceTable)() = {};   // 1
     void (*deleteGdiResources)() = {};  // 2

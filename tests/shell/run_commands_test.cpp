@@ -17,7 +17,9 @@
 #include <vector>
 
 #include "config/config_records.h"
+#include "geometry/file_paths.h"
 #include "geometry/machine_kinematics.h"
+#include "geometry/program_log.h"
 #include "geometry/shared_state.h"
 #include "platform/clock.h"
 #include "resources/program_resources.h"
@@ -434,14 +436,19 @@ TEST_F(RunCommandsTest, LengthReportWrittenAndShown) {
     ASSERT_NE(std::fgets(line, sizeof line, file), nullptr);
     EXPECT_STREQ(line, "/w/part.nc\n");
     std::fclose(file);
-    // A command-line run mode of 4 or more writes no length report.
+    // A command-line run mode of 4 or more writes no length report; the run writes the NC path
+    // to the log instead.
     shown.clear();
     std::filesystem::remove(path);
+    FileLocations.logDirectory = dir.string();
     CommandLine.runMode = 5;
     Command(IDM_CUT_REAL);
     ASSERT_TRUE(TickUntil(RunEnded));
+    CloseLogFile();
+    FileLocations.logDirectory.clear();
     EXPECT_TRUE(shown.empty());
     EXPECT_FALSE(std::filesystem::exists(path));
+    EXPECT_TRUE(std::filesystem::exists(dir / "mirexa.log"));
     std::filesystem::remove_all(dir);
 }
 

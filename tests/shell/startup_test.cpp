@@ -129,6 +129,16 @@ TEST_F(StartupTest, AutomationThreadRunsOnceAfterTheFirstPaintAndIsJoined) {
     EXPECT_EQ(at("free profiles"), static_cast<long>(events.size()));
 }
 
+TEST_F(StartupTest, AutomaticRunWithoutAnAutomationBodyEndsAtOnce) {
+    StartupCallbacks.parseCommandLine = [](const std::string&) {
+        CommandLine.automation = 1;
+        AutomaticMode.store(1);
+        return 1;
+    };
+    EXPECT_EQ(RunProgram(ProgramStart{}), 0);
+    EXPECT_FALSE(HasWorkerThread(AutomationThread));
+}
+
 TEST_F(StartupTest, ExitCodeIsMinusOneAfterAnAbortedBatchRun) {
     EXPECT_EQ(ProgramExitCode(0, 0), 0);
     EXPECT_EQ(ProgramExitCode(3, 0), 3);
