@@ -50,6 +50,7 @@ std::vector<Point> Expand(const DrillingCycleInput& in) {
     for (int i = 0; i < count; ++i) {
         EXPECT_EQ(points[i].axis[in.plane.first], in.hole.axis[in.plane.first]);
         EXPECT_EQ(points[i].axis[in.plane.second], in.hole.axis[in.plane.second]);
+        EXPECT_EQ(points[i].axis[3], in.start.axis[3]) << "the rotary axes stay";
         out.push_back({types[i], points[i].axis[in.plane.normal]});
     }
     return out;
@@ -100,6 +101,7 @@ TEST_F(CannedCycleTest, LevelsOfEachDialectFormAndReturnMode) {
 TEST_F(CannedCycleTest, ClearancePointAndCyclesThatDrillNothing) {
     DrillingCycleInput in = Cycle(81, 2.0, -5.0, 0.0);
     in.clearance = 1.5;
+    in.start.axis[3] = 30.0;
     std::vector<Point> p = Expand(in);
     ASSERT_EQ(p.size(), 5u);
     EXPECT_DOUBLE_EQ(p[2].level, 0.5);
