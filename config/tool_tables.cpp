@@ -15,12 +15,11 @@ namespace {
 
 constexpr double kDegreesToRadians = 3.14159265358979323846 / 180.0;
 
-// tan of an angle in deg, exactly 1 at 45 deg.
+}  // namespace
+
 double TanDegrees(double angle) {
     return angle == 45.0 ? 1.0 : std::tan(angle * kDegreesToRadians);
 }
-
-}  // namespace
 
 int AllocToolTables(std::int32_t maxMagazine) {
     FreeToolTables();

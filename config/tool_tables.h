@@ -154,4 +154,7 @@ double CornerRadiusOffset(double d, double r, double f);
 // as exactly 1. Returns the limited width.
 double ClampTipWidth(double d, double r, double alpha, double beta, double h, double w);
 
+// tan of an angle in deg, exactly 1 at 45 deg (the cutter formulas take it so).
+double TanDegrees(double angle);
+
 }  // namespace mirexa

@@ -7,10 +7,13 @@
 namespace mirexa {
 
 // One facet of an interference model: kind 0, 1, 2 for a plane normal to X, Y, Z (only the
-// matching coefficient of the plane is used), 3 for a general plane a*x + b*y + c*z + d = 0.
+// matching coefficient of the plane is used), 3 for a general plane a*x + b*y + c*z + d = 0;
+// and the facet's bounding box (mm).
 struct FacetRecord {
     int32_t kind = {};
     double plane[4] = {};
+    double min[3] = {};
+    double max[3] = {};
 };
 
 // The plane (a, b, c, d) through three points (9 doubles): the unit normal of
