@@ -1,5 +1,5 @@
 // Interval operations per second on dexel rays of 2 to 12 ends, cut by the chords of a
-// ball-end tool, and a tool pass over a block of Z rays.
+// ball-end tool (in place and through a work list), and a tool pass over a block of Z rays.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -91,6 +91,35 @@ void BM_CutDexelInterval(benchmark::State& state) {
     benchmark::DoNotOptimize(volume);
 }
 BENCHMARK(BM_CutDexelInterval)->MinTime(0.5);
+
+// The same cuts through a work list, which makes its own room before each operation.
+void BM_CutDexelWorkList(benchmark::State& state) {
+    const Workload& w = SharedWorkload();
+    DexelWorkList ray, removed;
+    double volume = 0;
+    const uint8_t cutFlags[2] = {0x51, 0x51};
+    const int32_t cutStamps[2] = {7, 7};
+    size_t n = 0;
+    for (auto _ : state) {
+        const WorkRay& source = w.rays[n & 4095];
+        const Chord& c = w.chords[n & 4095];
+        ReserveDexelWorkList(&ray, source.count);
+        std::memcpy(ray.ends, source.ends.data(), sizeof(double) * source.count);
+        std::memcpy(ray.flags, source.flags.data(), source.count);
+        std::memcpy(ray.lineStamps, source.stamps.data(), sizeof(int32_t) * source.count);
+        ray.count = source.count;
+        const double cut[2] = {c.lo, c.hi};
+        CutDexelInterval(&ray, kPitch, 0.0, kPitch * kPitch, &volume, &removed, cut, cutFlags,
+                         cutStamps);
+        benchmark::DoNotOptimize(ray.count);
+        ++n;
+    }
+    state.SetItemsProcessed(static_cast<int64_t>(state.iterations()));
+    benchmark::DoNotOptimize(volume);
+    FreeDexelWorkList(&ray);
+    FreeDexelWorkList(&removed);
+}
+BENCHMARK(BM_CutDexelWorkList)->MinTime(0.5);
 
 void BM_SubtractDexelInterval(benchmark::State& state) {
     RunOnPool(state, [](WorkRay& ray, const Chord& c) {

@@ -1,6 +1,7 @@
 // Time and memory to build a 200 x 200 x 100 mm box stock with the default undo ring (2 slots),
-// at 0.1 mm and two coarser pitches, and to push one undo state of it. Reports the accounted
-// bytes, the bytes per ray and the peak resident memory of the process.
+// at 0.1 mm and two coarser pitches, to push one undo state of it, and to refuse a box whose
+// pitch is far too fine. Reports the accounted bytes, the bytes per ray and the peak resident
+// memory of the process.
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
@@ -31,12 +32,15 @@ double PeakResidentBytes() {
     return bytes;
 }
 
-// Rays of the box at a pitch, and whether twice the grid's bytes fit the memory available.
+// Whether the box's grid at a pitch fits the memory available with half as much again to
+// spare for the rest of the process.
 bool FitsInMemory(double pitch, benchmark::State& state) {
-    const double n[3] = {200 / pitch + 1, 200 / pitch + 1, 100 / pitch + 1};
-    const double rays = n[0] * n[1] + n[1] * n[2] + n[0] * n[2];
-    const double bytes = 2 * 108 * rays;  // two slots of 108 bytes per ray
-    if (!FitsAvailableStockMemory(static_cast<std::uint64_t>(bytes * 1.5))) {
+    StockModel grid;
+    grid.nx = static_cast<int>(kBox[3] / pitch) + 1;
+    grid.ny = static_cast<int>(kBox[4] / pitch) + 1;
+    grid.nz = static_cast<int>(kBox[5] / pitch) + 1;
+    SetStockUndoRingSize(&grid, 2);
+    if (!FitsAvailableStockMemory(GetStockGridBytes(grid) / 2 * 3)) {
         state.SkipWithError("not enough memory for this grid");
         return false;
     }
@@ -91,8 +95,24 @@ void BM_PushBoxStockUndo(benchmark::State& state) {
     FreeStockModel(&model);
 }
 
+// Refusal of a box whose pitch was mistyped (argument in picometres: 1e-6 to 1e-7 mm, 2e8 to
+// 2e9 nodes along x): it must not grow with the node count.
+void BM_RefuseOversizedBoxStock(benchmark::State& state) {
+    const double pitch = static_cast<double>(state.range(0)) * 1e-9;
+    StockModel model;
+    for (auto _ : state) {
+        SetStockUndoRingSize(&model, 2);
+        if (CreateBoxStockIdentity(&model, kBox, pitch) != kStockGridMemoryError) {
+            state.SkipWithError("the box was not refused for memory");
+            FreeStockModel(&model);
+            return;
+        }
+    }
+}
+
 BENCHMARK(BM_BuildBoxStock)->Arg(1000)->Arg(500)->Arg(100)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PushBoxStockUndo)->Arg(1000)->Arg(100)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RefuseOversizedBoxStock)->Arg(1000)->Arg(300)->Arg(100);
 
 }  // namespace
 }  // namespace mirexa

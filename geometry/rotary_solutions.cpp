@@ -19,7 +19,8 @@ namespace {
 constexpr double kPi = 3.141592653589793;
 constexpr double kDegreesPerRadian = 180.0 / kPi;
 constexpr double kRadiansPerDegree = kPi / 180.0;
-// Below this length a tool axis counts as lying along a rotary axis.
+// Below this length (the sine of the angle, for unit vectors) a tool axis counts as lying along
+// a rotary axis.
 constexpr double kSingular = 1e-9;
 // Candidates closer than this (deg) are one solution.
 constexpr double kSameCandidate = 1e-9;
@@ -27,8 +28,6 @@ constexpr double kSameCandidate = 1e-9;
 constexpr double kTie = 1e-6;
 // A jump above this (deg) at the drop from two candidates to one is a long rotary move.
 constexpr double kLongMove = 160.0;
-// Folding loops stop after this many whole turns.
-constexpr int kMaxFoldSteps = 1000;
 // Longest warning file path we create (bytes, without the terminator).
 constexpr size_t kMaxPathLength = 4095;
 
@@ -62,15 +61,62 @@ void Across(const double v[3], const double n[3], double out[3]) {
     }
 }
 
+// The angle between two unit vectors (rad), from the sine and cosine alike: acos of the dot
+// product alone loses half the digits near 0 and pi.
+double AngleBetween(const double u[3], const double v[3]) {
+    double cross[3];
+    Vec3Cross(u, v, cross);
+    return std::atan2(Vec3Length(cross), Vec3Dot(u, v));
+}
+
+// sin^2(x / 2).
+double Haversine(double x) {
+    const double s = std::sin(x / 2);
+    return s * s;
+}
+
+// How far (rad, 0..pi) the inner axis must turn either way from the phase where the base axis
+// b comes nearest the outer axis n_o, for b to make the angle with n_o that the wanted axis t
+// makes. In the spherical triangle of n_o, the inner axis n_i and the turned b, with sides
+// alpha = (n_o, n_i), beta = (n_i, b) and theta = (n_o, t), that is the angle at n_i, taken by
+// the haversine rule from angles measured with atan2: exact near 0 and pi, where the cosine
+// rule through acos is off by about 1e-8 rad (a tool axis 1e-8 rad off the outer axis was
+// taken for one along it). Targets out of reach give 0 or pi.
+double InnerSpread(const double no[3], const double ni[3], const double b[3], const double t[3]) {
+    const double alpha = AngleBetween(no, ni), beta = AngleBetween(ni, b);
+    const double theta = AngleBetween(no, t);
+    const double scale = std::sin(alpha) * std::sin(beta);
+    const double nearShare = (Haversine(theta) - Haversine(alpha - beta)) / scale;
+    const double farShare = (Haversine(alpha + beta) - Haversine(theta)) / scale;
+    return 2 *
+           std::atan2(std::sqrt(std::fmax(nearShare, 0.0)), std::sqrt(std::fmax(farShare, 0.0)));
+}
+
 bool SameAngle(double a, double b) {
     double d = std::fmod(std::fabs(a - b), 360.0);
     return d < kSameCandidate || 360.0 - d < kSameCandidate;
 }
 
+// x less the fewest whole turns that bring it to bound or below (x above bound), or x plus the
+// fewest that bring it to bound or above (x below bound): what stepping turn by turn gives,
+// with the turns counted by a remainder, so that any distance costs the same and comes out
+// exact up to the last rounding.
+double TurnDownTo(double x, double bound, double turn) {
+    const double rest = std::fmod(x - bound, turn);  // in [0, turn)
+    return rest == 0.0 ? bound : bound + (rest - turn);
+}
+
+double TurnUpTo(double x, double bound, double turn) {
+    const double rest = std::fmod(bound - x, turn);
+    return rest == 0.0 ? bound : bound - (rest - turn);
+}
+
 // Brings an angle within half a turn of the reference, then into [min, max] when limits are on;
-// all four values in one unit, with `turn` the full turn in that unit (360 deg or 2 pi rad). The
-// near loops and the limit loops each stop after kMaxFoldSteps turns; a limit loop that stops
-// before the range is reached fails, and a failure leaves the angle as it was.
+// all four values in one unit, with `turn` the full turn in that unit (360 deg or 2 pi rad). An
+// angle more than half a turn above the reference comes down to at most half a turn above it,
+// one below comes up to at least half a turn below it; an angle below min comes up to min or
+// above, one above max down to max or below, and fails when it then lies beyond the other
+// limit. A failure leaves the angle as it was.
 int FoldNear(double reference, int limitsOn, double min, double max, double turn, double* angle) {
     const double half = turn / 2;
     double x = *angle;
@@ -78,31 +124,16 @@ int FoldNear(double reference, int limitsOn, double min, double max, double turn
         return 0;
     }
     if (std::isfinite(reference)) {
-        int steps = 0;
-        bool moved = false;
-        while (x - reference > half && steps < kMaxFoldSteps) {
-            x -= turn, ++steps, moved = true;
-        }
-        while (!moved && reference - x > half && steps < kMaxFoldSteps) {
-            x += turn, ++steps;
+        if (x - reference > half) {
+            x = TurnDownTo(x, reference + half, turn);
+        } else if (reference - x > half) {
+            x = TurnUpTo(x, reference - half, turn);
         }
     }
-    if (limitsOn) {
-        int steps = 0;
-        if (x < min) {
-            while (x < min && steps < kMaxFoldSteps) {
-                x += turn, ++steps;
-            }
-            if (!(x >= min && x <= max)) {
-                return 0;
-            }
-        } else if (x > max) {
-            while (x > max && steps < kMaxFoldSteps) {
-                x -= turn, ++steps;
-            }
-            if (!(x >= min && x <= max)) {
-                return 0;
-            }
+    if (limitsOn && (x < min || x > max)) {
+        x = x < min ? TurnUpTo(x, min, turn) : TurnDownTo(x, max, turn);
+        if (!(x >= min && x <= max)) {
+            return 0;
         }
     }
     *angle = x;
@@ -256,8 +287,7 @@ void ListRotaryCandidates(const double axis[3], const double previous[2], Rotary
         innerTurns[0] = signInner * SingularAngle(previous[inner]) / kDegreesPerRadian;
     } else {
         const double phase = std::atan2(coefC, coefB);
-        const double x = std::fmax(-1.0, std::fmin(1.0, (Vec3Dot(no, t) - coefA) / radius));
-        const double spread = std::acos(x);
+        const double spread = InnerSpread(no, ni, b, t);
         innerTurns[0] = phase + spread;
         innerTurns[1] = phase - spread;
         innerCount = spread * kDegreesPerRadian < kSameCandidate ? 1 : 2;
@@ -388,30 +418,15 @@ int CheckOverTravel(const double position[5]) {
 }
 
 void WrapDegrees(double* angle, double lo, double hi) {
-    // Beyond this many turns the step loop is replaced by one remainder.
-    constexpr double kMaxLoopSpan = 360.0 * 4096;
-    double a = *angle;
+    const double a = *angle;
     if (!std::isfinite(a)) {
         return;
     }
-    // A step stops the loop when it no longer changes the angle (bounds beyond about 1e18 deg,
-    // where 360 is below the spacing of doubles).
     if (a < lo) {
-        if (lo - a > kMaxLoopSpan) {
-            a = lo + std::fmod(a - lo, 360.0);
-        }
-        while (a < lo && a + 360.0 != a) {
-            a += 360.0;
-        }
+        *angle = TurnUpTo(a, lo, 360.0);
     } else if (a > hi) {
-        if (a - hi > kMaxLoopSpan) {
-            a = hi + std::fmod(a - hi, 360.0);
-        }
-        while (a > hi && a - 360.0 != a) {
-            a -= 360.0;
-        }
+        *angle = TurnDownTo(a, hi, 360.0);
     }
-    *angle = a;
 }
 
 double DiffRotaryAngle(double a, double b) {

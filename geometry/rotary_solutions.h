@@ -33,6 +33,7 @@ int SolveRotaryAnglesNc(const double axis[3], double result[2]);
 
 // Brings an angle (rad, in/out) within half a turn of the reference (deg), then into [min, max]
 // (deg) when limitsOn; 0 and the angle unchanged when it cannot be brought into the range.
+// Whole turns are counted, not stepped: a reference any number of turns away is reached.
 int FoldRotaryAngleNear(double reference, int limitsOn, double min, double max, double* angle);
 // 0 when the pair (deg) goes against the preferred rotary sign.
 int AcceptRotarySolution(double angle1, double angle2);
@@ -45,7 +46,9 @@ extern char OverTravelLetter;
 // A value that is not a number counts as outside.
 int CheckOverTravel(const double position[5]);
 
-// Adds or subtracts whole turns until lo <= angle <= hi (deg). Non-finite angles stay as they are.
+// Adds the fewest whole turns that bring an angle below lo to lo or above, or subtracts the
+// fewest that bring one above hi to hi or below (deg), counted by a remainder whatever the
+// distance. Non-finite angles stay as they are.
 void WrapDegrees(double* angle, double lo, double hi);
 // Signed rotary move from a to b (deg), folded into [-180, 180].
 double DiffRotaryAngle(double a, double b);

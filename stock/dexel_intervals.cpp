@@ -1,7 +1,10 @@
-// Subtraction, stamping cut and union of one interval on a dexel ray's end list.
+// Subtraction, stamping cut and union of one interval on a dexel ray's end list, in place on
+// caller arrays or on a growing work list.
 #include "stock/dexel_intervals.h"
 
 #include <cmath>
+#include <cstdint>
+#include <cstdlib>
 #include <cstring>
 
 namespace mirexa {
@@ -195,7 +198,59 @@ int SubtractWalk(const EndList& list, int32_t* count, int32_t capacity, double l
     return kDexelIntervalDone;
 }
 
+// Grows one array of a work list to n entries; null (the array still valid) on failure.
+template <class T>
+T* GrowArray(T* array, int64_t n) {
+    return static_cast<T*>(std::realloc(array, static_cast<size_t>(n) * sizeof(T)));
+}
+
+// Room for one split or insertion beyond the list's count.
+int ReserveGrowth(DexelWorkList* list) {
+    return ReserveDexelWorkList(list, int64_t{list->count < 0 ? 0 : list->count} + 2);
+}
+
 }  // namespace
+
+int ReserveDexelWorkList(DexelWorkList* list, int64_t n) {
+    if (n <= list->capacity) {
+        return kDexelIntervalDone;
+    }
+    if (n > INT32_MAX) {
+        return kDexelIntervalNoMemory;
+    }
+    int64_t room = 2 * int64_t{list->capacity};
+    room = room < n ? n : (room > INT32_MAX ? INT32_MAX : room);
+    room = room < 16 ? 16 : room;
+    // Each array that grows is kept even when a later one fails: the capacity, raised only
+    // when all three have grown, then still describes all of them.
+    double* ends = GrowArray(list->ends, room);
+    if (ends == nullptr) {
+        return kDexelIntervalNoMemory;
+    }
+    list->ends = ends;
+    uint8_t* flags = GrowArray(list->flags, room);
+    if (flags == nullptr) {
+        return kDexelIntervalNoMemory;
+    }
+    list->flags = flags;
+    int32_t* stamps = GrowArray(list->lineStamps, room);
+    if (stamps == nullptr) {
+        return kDexelIntervalNoMemory;
+    }
+    list->lineStamps = stamps;
+    list->capacity = static_cast<int32_t>(room);
+    return kDexelIntervalDone;
+}
+
+void FreeDexelWorkList(DexelWorkList* list) {
+    if (list == nullptr) {
+        return;
+    }
+    std::free(list->ends);
+    std::free(list->flags);
+    std::free(list->lineStamps);
+    *list = DexelWorkList{};
+}
 
 int SubtractDexelInterval(double* ends, uint8_t* flags, int32_t* lineStamps, int32_t* count,
                           int32_t capacity, double lo, double hi) {
@@ -276,6 +331,34 @@ int UnionDexelInterval(double* ends, int32_t* count, int32_t capacity, double lo
     list.Move(l + 2, f + 2, n - (l + 2));
     *count = n - (l - f);
     return kDexelIntervalDone;
+}
+
+int SubtractDexelInterval(DexelWorkList* list, double lo, double hi) {
+    if (ReserveGrowth(list) != kDexelIntervalDone) {
+        return kDexelIntervalNoMemory;
+    }
+    return SubtractDexelInterval(list->ends, list->flags, list->lineStamps, &list->count,
+                                 list->capacity, lo, hi);
+}
+
+int CutDexelInterval(DexelWorkList* list, double pitch, double origin, double cellWeight,
+                     double* removedVolume, DexelWorkList* removed, const double cut[2],
+                     const uint8_t cutFlags[2], const int32_t cutStamps[2]) {
+    removed->count = 0;
+    if (ReserveGrowth(list) != kDexelIntervalDone ||
+        ReserveDexelWorkList(removed, list->count) != kDexelIntervalDone) {
+        return kDexelIntervalNoMemory;
+    }
+    return CutDexelInterval(list->ends, list->flags, list->lineStamps, &list->count, list->capacity,
+                            pitch, origin, cellWeight, removedVolume, removed->ends,
+                            &removed->count, removed->capacity, cut, cutFlags, cutStamps);
+}
+
+int UnionDexelInterval(DexelWorkList* list, double lo, double hi) {
+    if (ReserveGrowth(list) != kDexelIntervalDone) {
+        return kDexelIntervalNoMemory;
+    }
+    return UnionDexelInterval(list->ends, &list->count, list->capacity, lo, hi);
 }
 
 }  // namespace mirexa

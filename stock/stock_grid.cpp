@@ -44,6 +44,20 @@ std::uint64_t FamilyArrayBytes(const DexelFamily& family) {
                               4 + kBytesPerEnd * static_cast<std::uint64_t>(family.capacity));
 }
 
+// Bytes of the display-block tables: the six node-to-block maps (nodes = nx + ny + nz), the
+// list-state rows of the ring and one dirty byte per block.
+std::uint64_t BlockTableBytes(std::uint64_t nodes, int ringSize, std::uint64_t blocks) {
+    const std::uint64_t maps = SaturatingMultiply(nodes, 2 * sizeof(std::int32_t));
+    const std::uint64_t rows =
+        static_cast<std::uint64_t>(ringSize) * kStockBlockListRow * sizeof(std::int32_t);
+    return SaturatingAdd(SaturatingAdd(maps, rows), blocks);
+}
+
+// A node count as an unsigned factor (a negative count counts as 0).
+std::uint64_t Nodes(std::int32_t n) {
+    return n < 0 ? 0 : static_cast<std::uint64_t>(n);
+}
+
 // The bytes a grid needs before any cell spills, by the accounting formula.
 std::uint64_t GridBytes(const StockModel& model, int ringSize) {
     const std::uint64_t r = static_cast<std::uint64_t>(ringSize < 1 ? 1 : ringSize);
@@ -206,20 +220,40 @@ void SetStockUndoRingSize(StockModel* model, int requested) {
     model->undo.size = ClampStockUndoRingSize(requested);
 }
 
+std::uint64_t GetStockGridBytes(const StockModel& model) {
+    const int ringSize = ClampStockUndoRingSize(model.undo.size);
+    const std::uint64_t r = static_cast<std::uint64_t>(ringSize);
+    const std::uint64_t nx = Nodes(model.nx), ny = Nodes(model.ny), nz = Nodes(model.nz);
+    const std::uint64_t nodes = nx + ny + nz;
+    const std::uint64_t rays =
+        SaturatingAdd(SaturatingAdd(SaturatingMultiply(nx, ny), SaturatingMultiply(ny, nz)),
+                      SaturatingMultiply(nx, nz));
+    // Per ray and slot: its count, and its inline ends, flags and stamps.
+    const std::uint64_t rayBytes = sizeof(std::int32_t) + kBytesPerEnd * kDexelInlineCapacity;
+    std::uint64_t bytes = r * sizeof(StockUndoSlot);
+    bytes = SaturatingAdd(bytes, SaturatingMultiply(r, SaturatingMultiply(rays, rayBytes)));
+    bytes = SaturatingAdd(bytes, nodes * sizeof(double));
+    return SaturatingAdd(bytes, BlockTableBytes(nodes, ringSize, kStockBlockListRow));
+}
+
+int CheckStockGridMemory(const StockModel& model) {
+    return FitsAvailableStockMemory(GetStockGridBytes(model)) ? 1 : kStockGridMemoryError;
+}
+
 int InitStockGridBlocks(StockModel* model) {
     int result = DeriveGridSizes(model);
-    if (result != 1) {
-        return result;
+    if (result == 1) {
+        result = CheckStockGridMemory(*model);
     }
-    return PartitionStockBlocks(model, 5, 5, 5);
+    return result == 1 ? PartitionStockBlocks(model, 5, 5, 5) : result;
 }
 
 int InitStockGridSingleBlock(StockModel* model) {
     int result = DeriveGridSizes(model);
-    if (result != 1) {
-        return result;
+    if (result == 1) {
+        result = CheckStockGridMemory(*model);
     }
-    return PartitionStockBlocks(model, model->nx, model->ny, model->nz);
+    return result == 1 ? PartitionStockBlocks(model, model->nx, model->ny, model->nz) : result;
 }
 
 int PartitionStockBlocks(StockModel* model, int bx, int by, int bz) {
@@ -233,12 +267,9 @@ int PartitionStockBlocks(StockModel* model, int bx, int by, int bz) {
     }
     const int ringSize = ClampStockUndoRingSize(model->undo.size);
     // The maps, dirty bytes and list-state rows are compared with the memory available before
-    // anything is taken; the grid itself is checked by AllocStockModel.
-    const std::uint64_t tableBytes =
-        static_cast<std::uint64_t>(cells[0] + cells[1] + cells[2] + 3) * 2 * sizeof(std::int32_t) +
-        static_cast<std::uint64_t>(ringSize) * kStockBlockListRow * sizeof(std::int32_t) +
-        kStockBlockListRow;
-    if (!FitsAvailableStockMemory(tableBytes)) {
+    // anything is taken (the grid set-up has checked the whole grid before this).
+    const std::uint64_t nodes = static_cast<std::uint64_t>(cells[0] + cells[1] + cells[2] + 3);
+    if (!FitsAvailableStockMemory(BlockTableBytes(nodes, ringSize, kStockBlockListRow))) {
         return kStockBlocksMemoryError;
     }
     std::int64_t size[3] = {bx < 1 ? 1 : bx, by < 1 ? 1 : by, bz < 1 ? 1 : bz};
@@ -313,7 +344,7 @@ int AllocStockModel(StockModel* model) {
     FreeRingAndNodeTables(model);
     const int ringSize = model->undo.size;
     if (!FitsAvailableStockMemory(GridBytes(*model, ringSize))) {
-        return -1;
+        return kStockGridMemoryError;
     }
     model->undo.slots =
         static_cast<StockUndoSlot*>(AllocateStockArray(ringSize, sizeof(StockUndoSlot)));
@@ -435,7 +466,8 @@ std::uint64_t GetStockMemorySize(const StockModel& model) {
     if (model.nx == 0 || !model.undo.slots) {
         return 0;
     }
-    std::uint64_t bytes = GridBytes(model, model.undo.size);
+    // The slots allocated, not the ring size: the size may have changed since.
+    std::uint64_t bytes = GridBytes(model, model.undo.allocatedSlots);
     // Slots above the highest used one have only empty cells.
     for (int s = 0; s <= model.undo.highestUsedSlot && s < model.undo.allocatedSlots; ++s) {
         for (int f = 0; f < 3; ++f) {

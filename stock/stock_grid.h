@@ -11,8 +11,8 @@
 namespace mirexa {
 
 // Result codes besides those of the allocation steps (-1..-12 for the family arrays of the
-// ring, -10001..-10003 for the node tables z, y, x). -1 is also the answer when the grid and
-// ring would not fit the memory available.
+// ring, -10001..-10003 for the node tables z, y, x).
+constexpr int kStockGridMemoryError = -1;        // the grid would not fit the memory available
 constexpr int kStockDefinitionError = -21;       // invalid sizes, pitch or radii
 constexpr int kStockBlocksMemoryError = -10004;  // display blocks could not be allocated
 
@@ -24,10 +24,25 @@ int ClampStockUndoRingSize(int requested);
 // Sets the model's ring size (the "UNDO" setting plus 1), clamped.
 void SetStockUndoRingSize(StockModel* model, int requested);
 
+// Bytes that building the model's grid takes before any ray spills, from its node counts and
+// ring size alone: the ring of ClampStockUndoRingSize(size) slot records with their family
+// arrays, the node tables, and the display-block tables (six node-to-block maps, the list-state
+// rows and at most kStockBlockListRow dirty bytes). Saturates at 2^64 - 1 instead of wrapping.
+std::uint64_t GetStockGridBytes(const StockModel& model);
+// The memory check of the grid set-up: 1 when GetStockGridBytes fits the memory available (or
+// that is unknown), else kStockGridMemoryError. It costs the same whatever the node count. The
+// grid set-up below makes it before any node-sized table is taken; a loader may make it earlier,
+// once the node counts and ring size are known, to refuse a grid before reading its rays.
+int CheckStockGridMemory(const StockModel& model);
+
 // Derives last node indices, cell weight, capacities and cell counts from nx, ny, nz and the
-// pitch, then partitions the grid into display blocks starting from 5 x 5 x 5 cells (or, for
-// the single-block form, from the whole grid). 1, kStockDefinitionError when an axis has fewer
-// than 2 nodes or the pitch is not a positive number, or kStockBlocksMemoryError.
+// pitch, checks the whole grid against the memory available (CheckStockGridMemory), then
+// partitions the grid into display blocks starting from 5 x 5 x 5 cells (or, for the
+// single-block form, from the whole grid). 1, kStockDefinitionError when an axis has fewer than
+// 2 nodes or the pitch is not a positive number, kStockGridMemoryError with nothing allocated,
+// or kStockBlocksMemoryError. Every constructor and loader sets a grid up in this order: node
+// counts, pitch, origin, frame and ring size; InitStockGridBlocks (or the single-block form);
+// AllocStockModel.
 int InitStockGridBlocks(StockModel* model);
 int InitStockGridSingleBlock(StockModel* model);
 // Fills the display blocks: fewer than 1000 blocks, grown together from the given sizes (grid
@@ -35,8 +50,9 @@ int InitStockGridSingleBlock(StockModel* model);
 // code as above. Earlier display blocks of the model are released first.
 int PartitionStockBlocks(StockModel* model, int bx, int by, int bz);
 
-// Allocates every undo slot (empty rays) and the node tables, then selects slot 0. 1, or the
-// negative code of the step that failed; everything this call took is then released.
+// Allocates every undo slot (empty rays) and the node tables, then selects slot 0. 1,
+// kStockGridMemoryError when the ring and node tables would not fit the memory available, or
+// the negative code of the step that failed; everything this call took is then released.
 int AllocStockModel(StockModel* model);
 // Points the working arrays, corners and face flags at the current slot.
 void SelectStockUndoSlot(StockModel* model);
@@ -46,8 +62,10 @@ void PushStockUndo(StockModel* model);
 // Makes the previous slot current; before slot 0 comes the highest used slot.
 void PopStockUndo(StockModel* model);
 
-// Bytes held by the ring and node tables over all undo slots, spilled ends included (13 bytes
-// per end; allocator overhead not counted). 0 for a model without a grid.
+// Bytes held by the ring and node tables over all allocated undo slots, spilled ends included,
+// by the accounting formula: 174 bytes per slot record, 8 per node, 4 + 13 * capacity per ray
+// and slot, 13 per spilled end (allocator overhead not counted). A ring size changed after the
+// allocation does not change it. 0 for a model without a grid.
 std::uint64_t GetStockMemorySize(const StockModel& model);
 
 // Releases every heap block of the family's cells, then its four arrays (null-safe).

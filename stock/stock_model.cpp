@@ -133,7 +133,7 @@ void SetDexelCell(std::int64_t cell, int capacity, std::int32_t* counts, double*
     if (n < 0) {
         n = 0;
     }
-    assert(n % 2 == 0 && n <= kMaxDexelEnds);
+    assert(n % 2 == 0);
     assert(n == 0 || (sourceEnds && sourceFlags && sourceStamps));
     const std::int64_t base = cell * static_cast<std::int64_t>(capacity);
     double* endSlot = ends + base;
@@ -232,6 +232,23 @@ void SetDexelCellByAxis(StockModel* model, int axis, int i1, int i2, const doubl
     assert(cell >= 0 && cell < family->cellCount);
     SetDexelCell(cell, family->capacity, family->counts, family->ends, family->flags,
                  family->lineStamps, sourceEnds, sourceFlags, sourceStamps, n);
+}
+
+int LoadDexelWorkList(const DexelFamily& family, std::int64_t cell, DexelWorkList* list) {
+    const int count = family.counts[cell] < 0 ? 0 : family.counts[cell];
+    if (ReserveDexelWorkList(list, count) != kDexelIntervalDone) {
+        return kDexelIntervalNoMemory;
+    }
+    int read = 0;
+    GetDexelCell(cell, family.capacity, family.counts, family.ends, family.flags, family.lineStamps,
+                 list->ends, list->flags, list->lineStamps, &read);
+    list->count = count;
+    return 1;
+}
+
+void StoreDexelWorkList(DexelFamily* family, std::int64_t cell, const DexelWorkList& list) {
+    SetDexelCell(cell, family->capacity, family->counts, family->ends, family->flags,
+                 family->lineStamps, list.ends, list.flags, list.lineStamps, list.count);
 }
 
 const double* DexelCellEnds(std::int64_t cell, int capacity, const std::int32_t* counts,

@@ -6,14 +6,21 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "stock/dexel_intervals.h"
+
 namespace mirexa {
 
 // Inline capacity of a cell: up to 8 ends live in the cell's slots of the family arrays. The
 // value is load-bearing: a spilled cell keeps a heap pointer in the first 8 bytes of its flag
 // slot, which is exactly 8 bytes long.
 constexpr int kDexelInlineCapacity = 8;
-// Most ends one ray may hold; every caller's working list is sized for it.
-constexpr int kMaxDexelEnds = 10000;
+// A ray has no fixed limit on its ends (see "Long rays" in stock/dexel_intervals.h): readers
+// size their buffers by the cell's own count, and LoadDexelWorkList does so. This constant, the
+// size of the fixed work lists of old, is kept only until the code written against it has moved
+// to work lists; nothing may rely on it as a bound.
+[[deprecated(
+    "rays have no fixed limit: size buffers by the cell's count (DexelWorkList)")]] constexpr int
+    kMaxDexelEnds = 10000;
 // Slots of StockModels.
 constexpr int kStockModelSlots = 20;
 // Most states of an undo ring (the view reserves display-list names for 20 slots per stock).
@@ -140,8 +147,8 @@ extern BasicModelStatus BasicModelState;
 // --- Cell operations -----------------------------------------------------------------------
 // They take the raw arrays of one family so that they serve any undo slot or copy of them.
 
-// Makes the cell hold the n given ends, flags and line stamps. n < 0 acts as 0; an odd n or one
-// above kMaxDexelEnds fails a debug assertion. The source may overlap the cell's own storage
+// Makes the cell hold the n given ends, flags and line stamps. n < 0 acts as 0; an odd n fails
+// a debug assertion; there is no upper limit. The source may overlap the cell's own storage
 // (inline slots or heap blocks). Heap blocks are sized exactly to n; a new block is allocated
 // before the old one is released, and running out of memory ends the program.
 void SetDexelCell(std::int64_t cell, int capacity, std::int32_t* counts, double* ends,
@@ -154,9 +161,19 @@ void SetDexelCell(std::int64_t cell, int capacity, std::int32_t* counts, double*
 void SetDexelCellByAxis(StockModel* model, int axis, int i1, int i2, const double* sourceEnds,
                         const std::uint8_t* sourceFlags, const std::int32_t* sourceStamps, int n);
 
+// Long rays: a cell holds any even count of ends. The work-list pair below is the way to read
+// a ray, change it and write it back; the plain readers after it copy into caller buffers,
+// which the caller sizes by counts[cell] (never by a constant).
+
+// Copies the cell's ends, flags and stamps into the work list, first growing it to hold them
+// (a count below 1 reads as an empty list). 1, or kDexelIntervalNoMemory with the list
+// unchanged.
+int LoadDexelWorkList(const DexelFamily& family, std::int64_t cell, DexelWorkList* list);
+// SetDexelCell with the work list's count entries.
+void StoreDexelWorkList(DexelFamily* family, std::int64_t cell, const DexelWorkList& list);
+
 // Readers: copy the cell's count and lists (nothing when the count is below 1). Each out
-// buffer must hold counts[cell] values; a caller that cannot rely on kMaxDexelEnds reads
-// counts[cell] first and sizes its buffers from it.
+// buffer must hold counts[cell] values.
 void GetDexelCell(std::int64_t cell, int capacity, const std::int32_t* counts, const double* ends,
                   const std::uint8_t* flags, const std::int32_t* lineStamps, double* outEnds,
                   std::uint8_t* outFlags, std::int32_t* outStamps, int* outCount);

@@ -149,6 +149,73 @@ TEST_F(RotarySolutionsTest, AxisAlongTheOuterRotaryAxisKeepsItsAngle) {
     EXPECT_NEAR(c.angle[0][1], 40.0, 1e-9);
 }
 
+// A tool axis just off the outer axis of a C-A head: the A angle is the tilt itself and C
+// points the tilt's way, for tilts down to the singular band (1e-9 rad), not a single
+// candidate that keeps C and drops the tilt.
+TEST_F(RotarySolutionsTest, SmallTiltsGiveTwoExactCandidates) {
+    CurrentMachine.rotaryType = 1;
+    CurrentMachine.rotary[0] = AxisAbout(2);
+    CurrentMachine.rotary[1] = AxisAbout(0);
+    const double previous[2] = {37.5, 10};
+    const double degrees = 180 / M_PI;
+    struct Case {
+        double x, c, a;
+    };
+    const Case cases[] = {{1e-8, 90, 5.729577951308232e-7}, {1e-7, 90, 5.729577951308233e-6}};
+    for (const Case& k : cases) {
+        const double t[3] = {k.x, 0, 1};
+        RotaryCandidates c;
+        ListRotaryCandidates(t, previous, &c);
+        ASSERT_EQ(c.count, 2) << k.x;
+        for (int j = 0; j < 2; ++j) {
+            const double sign = c.angle[j][1] > 0 ? 1 : -1;
+            EXPECT_NEAR(c.angle[j][0], sign * k.c, 1e-6) << k.x;
+            EXPECT_NEAR(c.angle[j][1], sign * k.a, 1e-9 * k.a) << k.x;
+        }
+        EXPECT_LT(c.angle[0][1] * c.angle[1][1], 0.0) << k.x;
+    }
+    // Random tilts from 3e-9 to 1e-2 rad at random azimuths: A is the tilt to a relative 1e-9
+    // and each candidate turns the base axis onto t. (The solver snaps components below 1e-9
+    // to 0 first, so the tilt is measured on the snapped axis.)
+    std::mt19937_64 rng(kSeed);
+    std::printf("seed %u\n", kSeed);
+    for (int n = 0; n < 20000; ++n) {
+        const double drawn = std::pow(10.0, std::uniform_real_distribution<double>(-8.5, -2)(rng));
+        const double azimuth = std::uniform_real_distribution<double>(-M_PI, M_PI)(rng);
+        double t[3] = {std::sin(drawn) * std::cos(azimuth), std::sin(drawn) * std::sin(azimuth),
+                       std::cos(drawn)};
+        SnapToolAxis(t);
+        const double tilt = std::atan2(std::hypot(t[0], t[1]), t[2]);
+        RotaryCandidates c;
+        ListRotaryCandidates(t, previous, &c);
+        ASSERT_EQ(c.count, 2) << tilt;
+        for (int j = 0; j < 2; ++j) {
+            ASSERT_NEAR(std::fabs(c.angle[j][1]), tilt * degrees, 1e-9 * tilt * degrees) << tilt;
+            double back[3];
+            AxisFor(c.angle[j][0], c.angle[j][1], back);
+            ASSERT_LT(Distance3(back, t), 1e-15) << tilt;
+        }
+    }
+}
+
+// On an A-C table the C angle folds near a previous angle a million degrees away, not 1000
+// turns short of it.
+TEST_F(RotarySolutionsTest, FoldingReachesAPreviousAngleAnyTurnsAway) {
+    CurrentMachine.rotaryType = 2;
+    CurrentMachine.rotary[0] = AxisAbout(0);
+    CurrentMachine.rotary[1] = AxisAbout(2);
+    double t[3];
+    AxisFor(30, 40, t);
+    const int flags[2] = {0, 0};
+    const double range[2] = {0, 0};
+    const double previous[2] = {30, 1000040};
+    double result[2];
+    ASSERT_EQ(SolveRotaryAngles(t, previous, flags, range, range, result), 1);
+    EXPECT_NEAR(result[0], 30, 1e-9);
+    EXPECT_NEAR(result[1], 40 + 2778 * 360.0, 1e-6);
+    EXPECT_LE(std::fabs(result[1] - previous[1]), 180);
+}
+
 TEST_F(RotarySolutionsTest, PrimaryAxisByAngleDecisionAndType) {
     // Candidates of B 30, C 0: (30, 0) and (-30, 180).
     SetBHeadCTable();
@@ -407,13 +474,29 @@ TEST_F(RotarySolutionsTest, FoldRotaryAngleNearAndIntoLimits) {
         {0, 1, 0, 360, -90, 270, 1},
         {0, 1, -10, 10, 200, 200, 0},
         {0, 1, 100, 120, 0, 0, 0},
-        {1e9, 0, 0, 0, 10, 10 + 1000 * 360.0, 1},
+        // Any number of turns away: 2,777,778 turns, not a capped 1000.
+        {1e9, 0, 0, 0, 10, 10 + 2777778 * 360.0, 1},
+        {-1e9, 1, -1e9 + 200, -1e9 + 400, 10, -1e9 + 290, 1},
     };
     for (const Case& k : cases) {
         double a = k.in * deg;
         EXPECT_EQ(FoldRotaryAngleNear(k.reference, k.limits, k.min, k.max, &a), k.ok)
             << k.reference << " " << k.in;
-        EXPECT_NEAR(a / deg, k.out, 1e-6) << k.reference << " " << k.in;
+        EXPECT_NEAR(a / deg, k.out, 1e-6 * (1 + std::fabs(k.out) * 1e-6))
+            << k.reference << " " << k.in;
+    }
+    // Random references far away: the result is the angle plus whole turns, within half a turn
+    // of the reference (radians throughout, so up to their rounding).
+    std::mt19937_64 rng(kSeed);
+    std::printf("seed %u\n", kSeed);
+    for (int n = 0; n < 20000; ++n) {
+        const double reference = std::uniform_real_distribution<double>(-1e7, 1e7)(rng);
+        const double in = std::uniform_real_distribution<double>(-720, 720)(rng) * deg;
+        double a = in;
+        ASSERT_EQ(FoldRotaryAngleNear(reference, 0, 0, 0, &a), 1);
+        const double turns = (a - in) / (2 * M_PI);
+        ASSERT_NEAR(turns, std::round(turns), 1e-6) << reference;
+        ASSERT_LE(std::fabs(a / deg - reference), 180 + 1e-6) << reference;
     }
     // An angle on its limit stays inside and unchanged, bit for bit.
     for (int d = -720; d <= 720; d += 7) {
@@ -425,10 +508,10 @@ TEST_F(RotarySolutionsTest, FoldRotaryAngleNearAndIntoLimits) {
         EXPECT_EQ(FoldRotaryAngleNear(d, 1, d - 90, d, &a), 1) << d;
         EXPECT_EQ(a, on) << d;
     }
-    // Huge and non-finite angles end at once.
+    // Huge angles are folded like any other; non-finite ones fail at once.
     double huge = 1e300;
-    EXPECT_EQ(FoldRotaryAngleNear(0, 1, -180, 180, &huge), 0);
-    EXPECT_EQ(huge, 1e300);
+    EXPECT_EQ(FoldRotaryAngleNear(0, 1, -180, 180, &huge), 1);
+    EXPECT_LE(std::fabs(huge), M_PI);
     double nan = std::nan("");
     EXPECT_EQ(FoldRotaryAngleNear(0, 0, 0, 0, &nan), 0);
 

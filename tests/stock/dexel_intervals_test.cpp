@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <cstdio>
 #include <random>
@@ -419,6 +420,87 @@ TEST(DexelIntervalRoom, RemovedListSmallerThanTheRayIsRefused) {
     Ray claimsTooMuch({0, 10});
     EXPECT_EQ(SubtractPlainInterval(claimsTooMuch.ends.data(), &claimsTooMuch.count, 1, 2, 3),
               kDexelIntervalNoRoom);
+}
+
+// Work lists make their own room: random subtractions, cuts and unions on one list that starts
+// empty and grows past 10,000 ends give what the array form gives on arrays with room to spare.
+TEST(DexelWorkList, GrowsWithTheRayAndMatchesTheArrayForm) {
+    const unsigned seed = 5150;
+    std::printf("random work lists, seed %u\n", seed);
+    std::mt19937 rng(seed);
+    DexelWorkList list, removed;
+    Ray reference({}, 40000);
+    const uint8_t cutFlags[2] = {0x31, 0x51};
+    const int32_t cutStamps[2] = {-7, -9};
+    double volume = 0, referenceVolume = 0;
+    std::vector<double> referenceRemoved(40000);
+    for (int step = 0; step < 30000; ++step) {
+        // Mostly short unions spread over [0, 60000] mm, so that the list keeps growing.
+        const double lo = std::uniform_int_distribution<int>(0, 240000)(rng) / 4.0;
+        const double hi = lo + std::uniform_int_distribution<int>(0, 8)(rng) / 4.0;
+        const int op = step % 5;
+        int rc = 0, expected = 0;
+        if (op < 3) {
+            rc = UnionDexelInterval(&list, lo, hi);
+            expected = UnionDexelInterval(reference.ends.data(), &reference.count,
+                                          reference.Capacity(), lo, hi);
+        } else if (op == 3) {
+            rc = SubtractDexelInterval(&list, lo, hi);
+            expected = SubtractDexelInterval(reference.ends.data(), reference.flags.data(),
+                                             reference.stamps.data(), &reference.count,
+                                             reference.Capacity(), lo, hi);
+        } else {
+            const double cut[2] = {lo, hi};
+            int32_t removedCount = 0;
+            rc =
+                CutDexelInterval(&list, 0.5, 0.0, 2.0, &volume, &removed, cut, cutFlags, cutStamps);
+            expected = CutDexelInterval(
+                reference.ends.data(), reference.flags.data(), reference.stamps.data(),
+                &reference.count, reference.Capacity(), 0.5, 0.0, 2.0, &referenceVolume,
+                referenceRemoved.data(), &removedCount,
+                static_cast<int32_t>(referenceRemoved.size()), cut, cutFlags, cutStamps);
+            ASSERT_EQ(std::vector<double>(removed.ends, removed.ends + removed.count),
+                      std::vector<double>(referenceRemoved.begin(),
+                                          referenceRemoved.begin() + removedCount))
+                << "step " << step;
+        }
+        ASSERT_EQ(rc, expected) << "step " << step;
+        ASSERT_EQ(list.count, reference.count) << "step " << step;
+        ASSERT_LE(list.count, list.capacity);
+        ASSERT_TRUE(std::equal(list.ends, list.ends + list.count, reference.ends.begin()))
+            << "step " << step;
+    }
+    EXPECT_GT(list.count, 10002);
+    EXPECT_EQ(volume, referenceVolume);
+    FreeDexelWorkList(&list);
+    FreeDexelWorkList(&removed);
+}
+
+TEST(DexelWorkList, ReserveKeepsTheEntriesAndRefusesBeyondTheCount) {
+    DexelWorkList list;
+    ASSERT_EQ(ReserveDexelWorkList(&list, 3), kDexelIntervalDone);
+    EXPECT_GE(list.capacity, 3);
+    list.count = 2;
+    list.ends[0] = 1.5, list.ends[1] = 2.5;
+    list.flags[1] = 0x21, list.lineStamps[1] = -4;
+    const int32_t before = list.capacity;
+    ASSERT_EQ(ReserveDexelWorkList(&list, before + 1), kDexelIntervalDone);
+    EXPECT_GE(list.capacity, 2 * before);
+    EXPECT_EQ(list.count, 2);
+    EXPECT_EQ(list.ends[1], 2.5);
+    EXPECT_EQ(list.flags[1], 0x21);
+    EXPECT_EQ(list.lineStamps[1], -4);
+    // A count that 32 bits cannot hold is refused, the list unchanged.
+    const double* ends = list.ends;
+    const int32_t capacity = list.capacity;
+    EXPECT_EQ(ReserveDexelWorkList(&list, int64_t{INT32_MAX} + 1), kDexelIntervalNoMemory);
+    EXPECT_EQ(list.ends, ends);
+    EXPECT_EQ(list.capacity, capacity);
+    EXPECT_EQ(list.count, 2);
+    FreeDexelWorkList(&list);
+    EXPECT_EQ(list.ends, nullptr);
+    EXPECT_EQ(list.capacity, 0);
+    FreeDexelWorkList(nullptr);
 }
 
 // Random lists of quarter values (so that touching and zero-length segments are common and all

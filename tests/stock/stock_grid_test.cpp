@@ -109,7 +109,8 @@ TEST(PartitionStockBlocks, RandomGridsKeepEveryNodeInItsBlocks) {
 
 // 2e7 cells per axis start as 4e6 blocks each, whose product overflows 64 bits. The sizes must
 // still grow to 2,222,223 cells (9 x 9 x 9 blocks). The block count is seen as the size of the
-// dirty-byte array; the larger maps are then refused so that the test stays small.
+// dirty-byte array; the larger maps are then refused so that the test stays small. (The grid
+// set-up would refuse such a grid before partitioning it.)
 TEST(PartitionStockBlocks, HugeAxesReachTheBlockCapWithoutOverflow) {
     ScopedStockHooks hooks;
     StockCallbacks.availableMemoryBytes = [] { return std::uint64_t{1} << 40; };
@@ -120,7 +121,9 @@ TEST(PartitionStockBlocks, HugeAxesReachTheBlockCapWithoutOverflow) {
         return bytes < (1u << 20);
     };
     StockModel model = NodeCounts(20000001, 20000001, 20000001);
-    EXPECT_EQ(InitStockGridBlocks(&model), kStockBlocksMemoryError);
+    EXPECT_EQ(InitStockGridBlocks(&model), kStockGridMemoryError);
+    EXPECT_TRUE(requests.empty());
+    EXPECT_EQ(PartitionStockBlocks(&model, 5, 5, 5), kStockBlocksMemoryError);
     ASSERT_FALSE(requests.empty());
     EXPECT_EQ(requests[0], 729u);
     EXPECT_EQ(model.blocks.dirty, nullptr);
@@ -258,6 +261,18 @@ TEST(GetStockMemorySize, FollowsTheAccountingFormula) {
     EXPECT_EQ(GetStockMemorySize(model), 0u);
 }
 
+// The slots allocated count, not a ring size changed after the build.
+TEST(GetStockMemorySize, CountsTheSlotsAllocated) {
+    StockModel model;
+    ASSERT_EQ(BuildEmptyStock(&model, 11, 11, 11, 1.0, 2), 1);
+    EXPECT_EQ(GetStockMemorySize(model), 79020u);
+    model.undo.size = 1000;
+    EXPECT_EQ(GetStockMemorySize(model), 79020u);
+    SetStockUndoRingSize(&model, 20);
+    EXPECT_EQ(GetStockMemorySize(model), 79020u);
+    FreeStockModel(&model);
+}
+
 TEST(AllocStockModel, EveryFailingStepReleasesWhatItTook) {
     ScopedStockHooks hooks;
     static int allowed;
@@ -316,7 +331,7 @@ TEST(AllocStockModel, RefusesAGridLargerThanTheMemoryAvailable) {
     available = 1000;
     allocations = 0;
     StockModel grid = NodeCounts(101, 51, 21);
-    EXPECT_EQ(InitStockGridBlocks(&grid), kStockBlocksMemoryError);
+    EXPECT_EQ(PartitionStockBlocks(&grid, 5, 5, 5), kStockBlocksMemoryError);
     EXPECT_EQ(allocations, 0);
 
     // A grid whose byte count exceeds 64 bits: 16 slots of 2^58 rays of 108 bytes are 27 * 2^64
@@ -334,6 +349,70 @@ TEST(AllocStockModel, RefusesAGridLargerThanTheMemoryAvailable) {
     EXPECT_EQ(allocations, 0);
     EXPECT_EQ(grid.undo.slots, nullptr);
     FreeStockModel(&grid);
+}
+
+// A mistyped pitch on a 100 x 100 x 50 mm box asks for 1e8 to 1e9 nodes per axis. The whole
+// grid is refused before anything is requested, so refusal costs the same at any node count.
+TEST(CheckStockGridMemory, RefusesBeforeAnyTableIsTaken) {
+    ScopedStockHooks hooks;
+    StockCallbacks.availableMemoryBytes = [] { return std::uint64_t{1} << 30; };
+    static std::vector<std::size_t> requests;
+    StockCallbacks.allowAllocation = [](std::size_t bytes) {
+        requests.push_back(bytes);
+        return bytes < (1u << 20);  // so that the test never takes a large table
+    };
+    const double box[6] = {0, 0, 0, 100, 100, 50};
+    const double base[3] = {0, 0, 0};
+    for (double pitch : {1e-6, 3e-7, 1e-7}) {
+        StockModel model;
+        SetStockUndoRingSize(&model, 2);
+        requests.clear();
+        EXPECT_EQ(CreateBoxStockIdentity(&model, box, pitch), kStockGridMemoryError) << pitch;
+        EXPECT_EQ(CreateCylinderStock(&model, base, 2, 50, 50, 0, pitch), kStockGridMemoryError)
+            << pitch;
+        EXPECT_TRUE(requests.empty()) << pitch << ": first request " << requests[0] << " bytes";
+        EXPECT_EQ(model.nx, 0);
+        EXPECT_EQ(model.blocks.lowMap[0], nullptr);
+        FreeStockModel(&model);
+    }
+}
+
+// The check counts exactly what the set-up then requests, but for the dirty bytes, which it
+// bounds by the block cap: a grid that needs one byte more than is available is refused.
+TEST(CheckStockGridMemory, CountsEveryTableTheSetUpTakes) {
+    ScopedStockHooks hooks;
+    static std::uint64_t available, requested;
+    StockCallbacks.availableMemoryBytes = [] { return available; };
+    StockCallbacks.allowAllocation = [](std::size_t bytes) {
+        requested += bytes;
+        return true;
+    };
+    struct Case {
+        double box[6];
+        double pitch;
+        int ring;
+    };
+    const Case cases[] = {{{0, 0, 0, 4, 3, 2}, 1.0, 1},
+                          {{-5, 2, 0, 40, 30, 9}, 0.5, 2},
+                          {{0, 0, 0, 3, 70, 2}, 0.25, 7},
+                          {{1, 1, 1, 2, 2, 2}, 1.0, 20}};
+    for (const Case& c : cases) {
+        StockModel model;
+        SetStockUndoRingSize(&model, c.ring);
+        available = 0;  // unknown: no check
+        requested = 0;
+        ASSERT_EQ(CreateBoxStockIdentity(&model, c.box, c.pitch), 1);
+        const std::uint64_t bytes = GetStockGridBytes(model);
+        EXPECT_EQ(bytes, requested + kStockBlockListRow - model.blocks.count) << c.box[3];
+        available = bytes;
+        EXPECT_EQ(CheckStockGridMemory(model), 1);
+        EXPECT_EQ(CreateBoxStockIdentity(&model, c.box, c.pitch), 1);
+        available = bytes - 1;
+        requested = 0;
+        EXPECT_EQ(CreateBoxStockIdentity(&model, c.box, c.pitch), kStockGridMemoryError);
+        EXPECT_EQ(requested, 0u);
+        FreeStockModel(&model);
+    }
 }
 
 TEST(SnapStockFrame, SnapsNearValuesAndCleansRows) {

@@ -82,7 +82,7 @@ protected:
 
 TEST_F(DexelCellTest, RoundTripsEveryStorageSize) {
     DexelFamily& z = model.z;
-    for (int n : {0, 2, 8, 10, 12, 100, kMaxDexelEnds}) {
+    for (int n : {0, 2, 8, 10, 12, 100, 10000, 10002, 40000}) {
         for (std::int64_t cell : {std::int64_t{0}, z.cellCount - 1}) {
             const DexelRay ray = MakeRay(n, n + static_cast<int>(cell));
             Store(z, cell, ray);
@@ -90,6 +90,58 @@ TEST_F(DexelCellTest, RoundTripsEveryStorageSize) {
             ASSERT_TRUE(StockInvariantsHold(model));
         }
     }
+}
+
+// Fine-pitch cutting splits one ray far beyond the 10,000 ends of the fixed work lists of old:
+// rounds of load, 500 cuts and store through the cell layer take a Z ray from one segment to
+// 24,002 ends, and every reader sized by the ray's count reads it back whole.
+TEST_F(DexelCellTest, LongRaysGrowThroughWorkLists) {
+    DexelFamily& z = model.z;
+    const std::int64_t cell = 5;
+    const double top = 24000.0;  // mm; quarter values keep every end exact
+    Store(z, cell, DexelRay{{0.0, top}, {0x11, 0x12}, {1, 2}});
+    const std::uint8_t cutFlags[2] = {0x31, 0x51};
+    const std::int32_t cutStamps[2] = {-7, -9};
+    DexelWorkList ray, removed;
+    double volume = 0;
+    // The oracle: cut i removes [c - 0.25, c + 0.25] around c = 1 + 2i from the last segment.
+    DexelRay expected{{0.0}, {0x11}, {1}};
+    int cuts = 0;
+    for (int round = 0; round < 24; ++round) {
+        ASSERT_EQ(LoadDexelWorkList(z, cell, &ray), 1);
+        ASSERT_EQ(ray.count, 2 + 2 * cuts);
+        for (int k = 0; k < 500; ++k, ++cuts) {
+            const double c = 1.0 + 2.0 * cuts;
+            const double cut[2] = {c - 0.25, c + 0.25};
+            ASSERT_EQ(CutDexelInterval(&ray, 0.125, 0.0, 0.25, &volume, &removed, cut, cutFlags,
+                                       cutStamps),
+                      kDexelIntervalDone)
+                << "cut " << cuts;
+            ASSERT_EQ(removed.count, 2);
+            ASSERT_EQ(removed.ends[0], cut[0]);
+            ASSERT_EQ(removed.ends[1], cut[1]);
+            expected.ends.insert(expected.ends.end(), {cut[0], cut[1]});
+            expected.flags.insert(expected.flags.end(), {0x31, 0x51});
+            expected.stamps.insert(expected.stamps.end(), {-7, -9});
+        }
+        StoreDexelWorkList(&z, cell, ray);
+        ASSERT_TRUE(StockInvariantsHold(model)) << "round " << round;
+    }
+    expected.ends.push_back(top);
+    expected.flags.push_back(0x12);
+    expected.stamps.push_back(2);
+    ASSERT_EQ(z.counts[cell], 24002);
+    ExpectCell(z, cell, expected);
+    EXPECT_EQ(ReadDexelRay(z, cell), expected);
+    EXPECT_EQ(volume, 12000 * 0.5 * 0.25);
+    // Undo copies and the reader of a copied slot see the whole ray too.
+    PushStockUndo(&model);
+    ExpectCell(model.z, cell, expected);
+    ASSERT_EQ(LoadDexelWorkList(model.undo.slots[0].z, cell, &ray), 1);
+    EXPECT_EQ(std::vector<double>(ray.ends, ray.ends + ray.count), expected.ends);
+    FreeDexelWorkList(&ray);
+    FreeDexelWorkList(&removed);
+    FreeDexelWorkList(&removed);  // twice is harmless
 }
 
 TEST_F(DexelCellTest, GrowsReusesShrinksAndReleasesBlocks) {

@@ -141,7 +141,7 @@ int BuildEmptyStock(StockModel* model, int nx, int ny, int nz, double pitch, int
                 const int n = family.counts[cell];
                 std::ostringstream where;
                 where << "slot " << s << " family " << names[f] << " cell " << cell << ": ";
-                if (n < 0 || n % 2 != 0 || n > kMaxDexelEnds) {
+                if (n < 0 || n % 2 != 0) {
                     fail(where.str() + "bad count " + std::to_string(n));
                     continue;
                 }

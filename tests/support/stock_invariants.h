@@ -23,7 +23,7 @@ struct DexelRay {
 DexelRay ReadDexelRay(const DexelFamily& family, std::int64_t cell);
 
 // Checks, over every used undo slot: ring state and working pointers; family sizes; every ray
-// an even count (at most the limit) of finite, non-descending ends; spilled rays with their own
+// an even count of finite, non-descending ends; spilled rays with their own
 // heap blocks (never shared between rays, slots or families); node tables; the display-block
 // partition and its node-to-block maps. With solid set, also that the Z, X and Y rays through
 // every node agree on whether it is material (up to a rounding slack at the surface).
