@@ -157,6 +157,7 @@ CheckSettings SavedChecks;
 MotionRecord SavedMotion;
 CuttingMeasures SavedMeasures;
 CuttingHooks SavedHooks;
+KinematicsToolValues SavedToolValues;
 }  // namespace
 
 ScopedCuttingState::ScopedCuttingState() {
@@ -166,6 +167,8 @@ ScopedCuttingState::ScopedCuttingState() {
     SavedMotion = CurrentMotion;
     SavedMeasures = CutMeasures;
     SavedHooks = CuttingCallbacks;
+    SavedToolValues = CurrentToolValues;
+    CurrentToolValues = KinematicsToolValues{};
     CutMeasures = CuttingMeasures{};
     CurrentMotion.motionType = 1;
     CutEndMark.flags[0] = CutEndMark.flags[1] = 3 << 4;
@@ -179,6 +182,7 @@ ScopedCuttingState::~ScopedCuttingState() {
     CurrentMotion = SavedMotion;
     CutMeasures = SavedMeasures;
     CuttingCallbacks = SavedHooks;
+    CurrentToolValues = SavedToolValues;
     StockUseState = 0;
     CuttingSwitchOn = 1;
     CuttingThreadCount = 1;

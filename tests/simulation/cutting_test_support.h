@@ -48,7 +48,8 @@ double ZRayTop(const StockModel& model, int ix, int iy);
 // 1 when the family's ray holds material strictly inside at coordinate c along it.
 bool RayHasMaterialAt(const DexelFamily& family, std::int64_t cell, double c);
 
-// Restores the cutting inputs (tool, marks, checks, motion, switches) when the test ends.
+// Restores the cutting inputs (tool, marks, checks, motion, switches, the kinematics' tool
+// values) when the test ends; the tool values start cleared.
 struct ScopedCuttingState {
     ScopedCuttingState();
     ~ScopedCuttingState();
