@@ -301,13 +301,19 @@ void MarkRemovedPieces(const RayCut& ray, const double* ends, int n) {
 int CutChord(const RayCut& ray, const double cut[2]) {
     DexelGridView& v = *ray.view;
     CutPass& pass = *ray.pass;
+    pass.removed.count = 0;
+    // A chord that only touches the ray's material from outside changes nothing.
+    const std::int32_t n = v.counts[ray.cell];
+    const double* ends = DexelCellEnds(ray.cell, v.capacity, v.counts, v.ends);
+    if (n < 2 || cut[1] <= ends[0] || cut[0] >= ends[n - 1]) {
+        return 0;
+    }
     std::uint8_t flags[2];
     ChordEndFlags(ray, cut, flags);
     const std::int32_t* stamps = CutEndMark.stamps;
     const double origin = v.wCoords[0];
     std::int32_t* count = &v.counts[ray.cell];
     int result = 0;
-    pass.removed.count = 0;
     if (*count + 2 <= v.capacity) {
         const std::int64_t slot = ray.cell * v.capacity;
         result =
@@ -660,8 +666,14 @@ int PreparePass(CutPass* pass, bool deferDirty) {
 
 // --- Helper threads for the families ----------------------------------------------------------
 
+void StopWorkers();
+
 // Two helper threads that each cut one view per call while the calling thread cuts the third.
+// They are stopped and joined when the program ends, whoever forgot to release them.
 struct CuttingWorkers {
+    ~CuttingWorkers() {
+        StopWorkers();
+    }
     std::mutex mutex;
     std::condition_variable wake;
     std::condition_variable done;
