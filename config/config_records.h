@@ -355,7 +355,7 @@ struct ProgramSettings {
     double workMargin[3] = {};  // WORK MARGIN(X/Y/Z), mm (read as floats)
     double controlPoint[5] = {0.0, 0.0, 200.0, 0.0, 0.0};
     std::int32_t controlPointMachine = 0;  // the control point is in machine coordinates
-    std::int32_t newControlPointD = 1;     // NEW CONTROL POINTD: 0 BOX-TOP, 1 CURRENT, 2 SPECIFY
+    std::int32_t newControlPointD = 0;     // NEW CONTROL POINTD: 0 BOX-TOP, 1 CURRENT, 2 SPECIFY
     std::int32_t newControlPoint = 0;      // NEW CONTROL POINT
     double specifiedPointD[3] = {0.0, 0.0, 100.0};
     double specifiedPoint[3] = {0.0, 0.0, 100.0};

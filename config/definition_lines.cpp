@@ -1,6 +1,8 @@
 // Line reading and keyword tests shared by the configuration readers.
 #include "config/definition_lines.h"
 
+#include "geometry/shared_state.h"
+
 namespace mirexa {
 
 namespace {
@@ -44,6 +46,18 @@ int StartsWithKeyword(const char* text, const char* keyword) {
         }
     }
     return 1;
+}
+
+void AppendConfigMessage(std::vector<std::string>* messages, const char* english,
+                         const char* japanese, const std::string& detail) {
+    if (!messages) {
+        return;
+    }
+    std::string message = ChooseLanguageText(english, japanese);
+    if (!detail.empty()) {
+        message += ": " + detail;
+    }
+    messages->push_back(message);
 }
 
 }  // namespace mirexa

@@ -1,9 +1,11 @@
 // Reading definition and settings text files line by line into the fixed 1,024-byte line of the
-// line scanners, with CRLF and LF line ends read alike.
+// line scanners, with CRLF and LF line ends read alike; keyword tests and reader messages.
 #pragma once
 
 #include <cstddef>
 #include <cstdio>
+#include <string>
+#include <vector>
 
 namespace mirexa {
 
@@ -19,5 +21,10 @@ int ReadDefinitionLine(std::FILE* file, char* line, std::size_t capacity);
 // 1 when text starts with keyword, comparing as many characters as the keyword has without
 // regard to the case of ASCII letters; else 0.
 int StartsWithKeyword(const char* text, const char* keyword);
+
+// Appends "text: detail" to *messages (when not null), the text in the user's language. The
+// readers collect their messages this way; the shell shows them.
+void AppendConfigMessage(std::vector<std::string>* messages, const char* english,
+                         const char* japanese, const std::string& detail);
 
 }  // namespace mirexa

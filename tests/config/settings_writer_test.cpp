@@ -1,0 +1,190 @@
+// The settings writer: number and value formats read back by the reader, the groups the user
+// keeps, the window placement, and a file that nothing changed keeping every byte.
+#include "config/settings_writer.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "config/settings_file.h"
+#include "config/tool_tables.h"
+#include "config_test_support.h"
+#include "geometry/file_paths.h"
+
+namespace mirexa {
+namespace {
+
+TEST(SettingsFormatTest, StockNumbersAreIntegersOrCutFixedForms) {
+    EXPECT_EQ(FormatStockNumber(30.5), "30.5");
+    EXPECT_EQ(FormatStockNumber(100.0), "100");
+    EXPECT_EQ(FormatStockNumber(-0.25), "-0.25");
+    EXPECT_EQ(FormatStockNumber(-0.0), "0");
+    EXPECT_EQ(FormatStockNumber(1e-9), "0");
+    EXPECT_EQ(FormatStockNumber(-1e-9), "0");
+    EXPECT_EQ(FormatStockNumber(2147483647.0), "2147483647");
+    EXPECT_EQ(FormatStockNumber(-2147483648.0), "-2147483648");
+    // Beyond the int range no integer conversion is made.
+    EXPECT_EQ(FormatStockNumber(2147483648.0), "2147483648");
+    EXPECT_EQ(FormatStockNumber(1e15 + 0.5), "1000000000000000.5");
+    EXPECT_EQ(FormatStockNumber(1e300).size(), 301u);
+    EXPECT_EQ(FormatStockNumber(std::nan("")), "0");
+    EXPECT_EQ(FormatColorSetting(MakeColorRef(10, 20, 30)), "(10,20,30)");
+}
+
+TEST(SettingsFormatTest, TheThreeStockValuesReadBackAsWritten) {
+    StockDefinition stock;
+    stock.box[5] = 30.5;
+    EXPECT_EQ(FormatInitialSizeSetting(stock), "(0,0,0,100,100,30.5)");
+    EXPECT_EQ(FormatInitialSize2Setting(StockDefinition{}),
+              "(LEFT,100,0,0,FRONT,200,0,0,BOTTOM,50,0,0)");
+    EXPECT_EQ(FormatCylinderSetting(StockDefinition{}), "X(-80,0,0,80,100,40)");
+
+    const unsigned seed = 20240607;
+    std::mt19937 random(seed);
+    std::uniform_int_distribution<int> sixtyFourths(-64000, 64000);
+    std::uniform_int_distribution<int> reference(-1, 1);
+    for (int trial = 0; trial < 200; ++trial) {
+        StockDefinition written;
+        for (double& v : written.box) {
+            v = sixtyFourths(random) / 64.0;  // exact in six decimals
+        }
+        for (int a = 0; a < 3; ++a) {
+            written.sideReference[a] = reference(random);
+            written.sideSize[a] = sixtyFourths(random) / 64.0;
+            written.sideLowMargin[a] = sixtyFourths(random) / 64.0;
+            written.sideHighMargin[a] = sixtyFourths(random) / 64.0;
+        }
+        written.cylinderAxis = trial % 3;
+        for (double& v : written.cylinder) {
+            v = sixtyFourths(random) / 64.0;
+        }
+        StockDefinition read;
+        ASSERT_EQ(ParseInitialSizeSetting(FormatInitialSizeSetting(written).c_str(), &read), 1);
+        ASSERT_EQ(ParseInitialSize2Setting(FormatInitialSize2Setting(written).c_str(), &read), 1);
+        ASSERT_EQ(ParseCylinderSetting(FormatCylinderSetting(written).c_str(), &read), 1);
+        for (int i = 0; i < 6; ++i) {
+            ASSERT_EQ(read.box[i], written.box[i]) << "seed " << seed << " trial " << trial;
+            ASSERT_EQ(read.cylinder[i], written.cylinder[i]) << "seed " << seed;
+        }
+        for (int a = 0; a < 3; ++a) {
+            ASSERT_EQ(read.sideReference[a], written.sideReference[a]) << "seed " << seed;
+            ASSERT_EQ(read.sideSize[a], written.sideSize[a]) << "seed " << seed;
+            ASSERT_EQ(read.sideLowMargin[a], written.sideLowMargin[a]) << "seed " << seed;
+            ASSERT_EQ(read.sideHighMargin[a], written.sideHighMargin[a]) << "seed " << seed;
+        }
+        ASSERT_EQ(read.cylinderAxis, written.cylinderAxis);
+    }
+}
+
+class SettingsWriterTest : public testing::ConfigFixture {
+protected:
+    static void ResetAll() {
+        testing::ResetConfigurationState();
+    }
+    std::string Settle(const std::string& text) {
+        std::string path = scratch_.Write("mirexa.ini", text);
+        ResetAll();
+        ReadSettingsFrom(scratch_.Path(), scratch_.At("bin/mirexa"), nullptr);
+        return path;
+    }
+    int Save(const MainWindowPlacement& placement) {
+        messages_.clear();
+        return SaveSettingsToIni(placement, &messages_);
+    }
+    const MainWindowPlacement samplePlacement_ = {0, 40, 30, 1440, 930, 1};
+    const MainWindowPlacement minimised_ = {1, 0, 0, 10, 10, 2};
+};
+
+TEST_F(SettingsWriterTest, TheSampleComesBackByteForByteWhenNothingChanged) {
+    const std::string sample = testing::ReadWholeFile(std::string(MIREXA_SAMPLES) + "/mirexa.ini");
+    ASSERT_FALSE(sample.empty());
+    for (const MainWindowPlacement& placement : {samplePlacement_, minimised_}) {
+        std::string path = Settle(sample);
+        EXPECT_EQ(Save(placement), 1);
+        EXPECT_EQ(testing::ReadWholeFile(path), sample);
+    }
+}
+
+TEST_F(SettingsWriterTest, ChangedValuesReadBackAndEverythingElseStays) {
+    const std::string original =
+        "; shop settings\r\n[Define]\r\nWORK COLOR=(1,1,1)\r\nMY OWN KEY=kept\r\n"
+        "[Other]\r\nA=1\r\n";
+    std::string path = Settle(original);
+    LiveColors.work = MakeColorRef(10, 20, 30);
+    LiveColors.pens[12] = MakeColorRef(1, 2, 3);
+    LiveColors.background = MakeColorRef(4, 5, 6);
+    DisplayModes.workAlpha = 0.25f;  // written with one decimal
+    DisplayModes.toolTopColorMode = 0;
+    InitialStock.box[5] = 30.5;
+    InitialStock.sideReference[1] = 0;
+    InitialStock.cylinderAxis = 2;
+    EXPECT_EQ(Save(samplePlacement_), 1);
+    const std::string text = testing::ReadWholeFile(path);
+    EXPECT_NE(text.find("; shop settings\r\n"), std::string::npos);
+    EXPECT_NE(text.find("MY OWN KEY=kept\r\n"), std::string::npos);
+    EXPECT_NE(text.find("[Other]\r\nA=1\r\n"), std::string::npos);
+    EXPECT_NE(text.find("WORK COLOR=(10,20,30)\r\n"), std::string::npos);
+    EXPECT_NE(text.find("INITIAL SIZE=(0,0,0,100,100,30.5)\r\n"), std::string::npos);
+    EXPECT_EQ(text.find("BASE ALPHA"), std::string::npos);  // never written
+    EXPECT_EQ(text.find('\n', 0), text.find("\r\n", 0) + 1);
+
+    ResetAll();
+    ReadSettingsFrom(scratch_.Path(), scratch_.At("bin/mirexa"), nullptr);
+    EXPECT_EQ(LiveColors.work, MakeColorRef(10, 20, 30));
+    EXPECT_EQ(LiveColors.pens[12], MakeColorRef(1, 2, 3));
+    EXPECT_EQ(LiveColors.background, MakeColorRef(4, 5, 6));
+    EXPECT_EQ(DisplayModes.workAlpha, 0.2f);
+    EXPECT_EQ(DisplayModes.toolTopColorMode, 0);
+    EXPECT_EQ(InitialStock.box[5], 30.5);
+    EXPECT_EQ(InitialStock.sideReference[1], 0);
+    EXPECT_EQ(InitialStock.cylinderAxis, 2);
+    EXPECT_EQ(Settings.windowWidth, 1400);
+    EXPECT_EQ(Settings.windowHeight, 900);
+}
+
+TEST_F(SettingsWriterTest, GroupsWhoseFlagIsOffKeepTheirOldValues) {
+    std::string path = Settle(
+        "[Save]\nWORK COLOR=0\nLINE COLOR=2\nBACKGROUND=2\nDISPLAY=1\nX=5\n"
+        "[Define]\nWORK COLOR=(1,1,1)\nWORK ALPHA=0.9\nBACKGROUND=(2,2,2)\nTOP-PATH "
+        "COLOR=(3,3,3)\n");
+    LiveColors.work = MakeColorRef(50, 50, 50);
+    LiveColors.pens[1] = MakeColorRef(50, 50, 50);
+    LiveColors.background = MakeColorRef(60, 60, 60);
+    LiveColors.topPath = MakeColorRef(70, 70, 70);
+    DisplayModes.workAlpha = 0.1f;
+    EXPECT_EQ(Save(minimised_), 1);
+    const std::string text = testing::ReadWholeFile(path);
+    EXPECT_NE(text.find("WORK COLOR=(1,1,1)"), std::string::npos);
+    EXPECT_EQ(text.find("PEN1 COLOR"), std::string::npos);
+    EXPECT_NE(text.find("WORK ALPHA=0.9"), std::string::npos);
+    EXPECT_NE(text.find("BACKGROUND=(2,2,2)"), std::string::npos);         // only 1 writes it
+    EXPECT_NE(text.find("TOP-PATH COLOR=(70,70,70)"), std::string::npos);  // any non-zero
+    EXPECT_NE(text.find("TOOL-TOP COLOR="), std::string::npos);
+    // A minimised window writes no placement.
+    EXPECT_NE(text.find("X=5"), std::string::npos);
+    EXPECT_EQ(text.find("WIDE="), std::string::npos);
+    EXPECT_EQ(text.find("SHOW="), std::string::npos);
+}
+
+TEST_F(SettingsWriterTest, BatchRunsWriteNothingAndFailuresAreReported) {
+    std::string path = Settle("[Save]\nX=5\n");
+    CommandLine.batch = 1;
+    EXPECT_EQ(Save(samplePlacement_), 1);
+    EXPECT_EQ(testing::ReadWholeFile(path), "[Save]\nX=5\n");
+    CommandLine.batch = 0;
+    AutomaticMode.store(1);
+    EXPECT_EQ(Save(samplePlacement_), 1);
+    EXPECT_EQ(testing::ReadWholeFile(path), "[Save]\nX=5\n");
+    AutomaticMode.store(0);
+
+    DefinitionFiles.settingsPath = scratch_.At("missing/dir/mirexa.ini");
+    EXPECT_EQ(Save(samplePlacement_), 0);
+    ASSERT_EQ(messages_.size(), 1u);
+    EXPECT_NE(messages_[0].find("missing/dir/mirexa.ini"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace mirexa
