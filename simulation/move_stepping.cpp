@@ -223,6 +223,7 @@ void CutTurningRevolution(int rotary) {
         StepRemovedVolume = 0.0;
         CutStockAtToolPose(CurrentStock(), point, axis);
         removed += StepRemovedVolume;
+        SimRun.raysVisited += CutPose.raysVisited;
     }
     // The tool load sees the whole revolution.
     StepRemovedVolume = removed;
@@ -243,6 +244,7 @@ void CutAndCheckStep(const StepBlockInfo& block) {
     } else {
         CutStockAtToolPose(CurrentStock(), CurrentMachinePose.tool.point,
                            CurrentMachinePose.tool.axis);
+        SimRun.raysVisited += CutPose.raysVisited;
         if (hooks.checkStructures != nullptr) {
             hooks.checkStructures();
         }

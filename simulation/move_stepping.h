@@ -55,6 +55,7 @@ struct SimulationRunRecord {
     std::int64_t steps = {};         // steps made in this run
     std::int64_t alarmSteps = {};    // steps that ended in state 4
     double removedVolume = {};       // mm^3: the sum of the steps' removed volumes
+    std::int64_t raysVisited = {};   // rays with material in the cuts' windows
     std::int32_t stepCapHits = {};   // moves whose step count was capped
 };
 extern SimulationRunRecord SimRun;

@@ -263,7 +263,6 @@ int RunBlocks() {
             // replay); one without travel is not stepped.
             StepBlockInfo info;
             FillStepBlockInfo(&info);
-            CuttingSwitchOn = NcRun.cuttingEnabled;
             result = StepCurrentMove(info);
             if (result == kMoveStepped) {
                 ++LastRunSummary.moves;
