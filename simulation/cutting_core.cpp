@@ -15,6 +15,7 @@
 #include "config/tool_tables.h"
 #include "geometry/machine_kinematics.h"
 #include "geometry/plane_triangle_tests.h"
+#include "nc/nc_run_state.h"
 #include "simulation/interference_flags.h"
 #include "simulation/section_solids.h"
 #include "stock/dexel_intervals.h"
@@ -27,7 +28,6 @@ CutEndMarkRecord CutEndMark;
 double StepRemovedVolume = 0.0;
 CuttingMeasures CutMeasures;
 std::atomic<int> StockUseState{0};
-std::atomic<int> CuttingSwitchOn{1};
 std::atomic<int> CuttingThreadCount{1};
 CutPoseGeometry CutPose;
 CuttingHooks CuttingCallbacks;
@@ -970,7 +970,7 @@ int CutDexelGrid(DexelGridView* view) {
 void CutStockAtToolPose(StockModel* model, const double point[3], const double axis[3]) {
     // 1. Guard.
     if (model == nullptr || model->nx < 2 || model->ny < 2 || model->nz < 2 ||
-        StockUseState.load() > 0 || CuttingSwitchOn.load() == 0) {
+        StockUseState.load() > 0 || NcRun.cuttingEnabled == 0) {
         return;
     }
     if (!DexelGridsMatchModel(DexelGridViews, model)) {

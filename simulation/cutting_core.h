@@ -86,10 +86,6 @@ extern CuttingMeasures CutMeasures;
 // stock dialogs; read by every cut.
 extern std::atomic<int> StockUseState;
 
-// The interpreter's cutting-on switch as the cut sees it: 0 after the controller's cutting-off
-// word, 1 again after the cutting-on word. The simulation thread copies it before each cut.
-extern std::atomic<int> CuttingSwitchOn;
-
 // Helper threads for the three families (1: serial). Read at each cut.
 extern std::atomic<int> CuttingThreadCount;
 
@@ -123,10 +119,11 @@ struct CuttingHooks {
 extern CuttingHooks CuttingCallbacks;
 
 // Removes the current tool (CurrentCutter) at the tool point and unit axis (work coordinates) from
-// the model. Does nothing when the model holds no grid, StockUseState is above 0 or
-// CuttingSwitchOn is 0. The views are bound to the model first when they describe another
-// model or stale arrays. Results: StepRemovedVolume, the views' removedVolume, the contact,
-// over-length and over-chip flags of InterferenceFlags (set, never cleared here), CutMeasures.
+// the model. Does nothing when the model holds no grid, StockUseState is above 0 or the
+// interpreter's cutting-on switch (NcRun.cuttingEnabled) is 0. The views are bound to the model
+// first when they describe another model or stale arrays. Results: StepRemovedVolume, the views'
+// removedVolume, the contact, over-length and over-chip flags of InterferenceFlags (set, never
+// cleared here), CutMeasures.
 void CutStockAtToolPose(StockModel* model, const double point[3], const double axis[3]);
 
 // The cutter pass over one view's window (the views' key points and windows set by

@@ -119,4 +119,31 @@ int DexelGridsMatchModel(const DexelGridView views[3], const StockModel* model) 
     return 1;
 }
 
+double DexelFamilyVolume(const StockModel& model, int viewIndex) {
+    if (model.nx < 2 || model.ny < 2 || model.nz < 2) {
+        return 0.0;
+    }
+    const int* axes = kViewAxes[viewIndex];
+    const int nu = NodeCount(model, axes[0]), nv = NodeCount(model, axes[1]);
+    const DexelFamily& family = *ViewFamily(&model, viewIndex);
+    const double pitch2 = model.pitch * model.pitch;
+    double total = 0.0;
+    for (int iv = 0; iv < nv; ++iv) {
+        const double vWeight = (iv == 0 || iv == nv - 1) ? pitch2 / 2.0 : pitch2;
+        double row = 0.0;
+        for (int iu = 0; iu < nu; ++iu) {
+            const std::int64_t cell = std::int64_t{iv} * nu + iu;
+            const int n = family.counts[cell];
+            const double* e = DexelCellEnds(cell, family.capacity, family.counts, family.ends);
+            double length = 0.0;
+            for (int k = 0; k + 1 < n; k += 2) {
+                length += e[k + 1] - e[k];
+            }
+            row += length * ((iu == 0 || iu == nu - 1) ? vWeight / 2.0 : vWeight);
+        }
+        total += row;
+    }
+    return total;
+}
+
 }  // namespace mirexa

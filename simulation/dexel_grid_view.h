@@ -85,6 +85,11 @@ int DexelGridsMatchModel(const DexelGridView views[3], const StockModel* model);
 DexelFamily* ViewFamily(StockModel* model, int viewIndex);
 const DexelFamily* ViewFamily(const StockModel* model, int viewIndex);
 
+// The material of one family (DexelViewIndex) in mm^3: each ray's length of material times the
+// area it stands for (pitch^2, halved on border rows and columns), as the cutting core counts
+// removed volume. 0 for a model without a grid.
+double DexelFamilyVolume(const StockModel& model, int viewIndex);
+
 // Puts a model-order point or vector into a view's (u, v, w) order.
 inline void PermuteToView(const DexelGridView& view, const double model[3], double out[3]) {
     out[0] = model[view.uAxis];

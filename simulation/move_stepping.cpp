@@ -30,88 +30,131 @@ namespace {
 
 constexpr double kPi = 3.14159265358979323846;
 
-// The plane axes (first, second) of an arc about the given normal axis.
-void ArcPlaneAxes(int normal, int* p, int* q) {
-    if (normal == 0) {
-        *p = 1, *q = 2;
-    } else if (normal == 1) {
-        *p = 2, *q = 0;
-    } else {
-        *p = 0, *q = 1;
-    }
-}
-
 bool IsArc(const MotionRecord& m) {
     return m.motionType == 2 || m.motionType == 3;
 }
 
-// Program-space travel of the move: linear deltas and the rotary deltas, each the shortest
-// signed turn while that axis' shortest-path flag is on.
-void MoveDeltas(const MotionRecord& m, double d[5]) {
+// Travel of the move: linear deltas and the rotary deltas, each the shortest signed turn while
+// that axis' shortest-path flag is on.
+void MoveDeltas(const StepBlockInfo& block, double d[5]) {
     for (int k = 0; k < 3; ++k) {
-        d[k] = m.end.axis[k] - m.start.axis[k];
+        d[k] = block.to.axis[k] - block.from.axis[k];
     }
     for (int k = 0; k < 2; ++k) {
-        const double a = m.start.axis[3 + k], b = m.end.axis[3 + k];
+        const double a = block.from.axis[3 + k], b = block.to.axis[3 + k];
         d[3 + k] = KinematicsMode.shortestPath[k] != 0 ? DiffRotaryAngle(a, b) : b - a;
     }
 }
 
 // The distances of the move's end from the rotary axes (mm).
 void EndRotaryRadii(const StepBlockInfo& block, double radii[2]) {
-    MotionPosition machine = CurrentMotion.end;
+    MotionPosition machine = block.to;
     if (block.machineCoordinates == 0 && KinematicsMode.positionSource != 2) {
         double point[3], axis[3];
-        ConvertPathPointToMachineNoPlane(CurrentMotion.end, &machine, point, axis);
+        ConvertPathPointToMachineNoPlane(block.to, &machine, point, axis);
     }
     ComputeRotaryRadius(machine.axis, radii);
 }
 
+// An arc in its own frame: the centre, the unit axis n, the unit radial u of the start and the
+// unit v a quarter turn on (counter-clockwise), the radii at both ends, the signed sweep and the
+// travel along n.
 struct ArcGeometry {
-    int p = 0;
-    int q = 1;
-    int normal = 2;
-    double startAngle = {};
+    double centre[3] = {};
+    double n[3] = {0, 0, 1};
+    double u[3] = {1, 0, 0};
+    double v[3] = {0, 1, 0};
     double startRadius = {};
     double endRadius = {};
+    double startHeight = {};  // (start - centre) . n
+    double height = {};       // travel along n (mm)
     double signedSweep = {};
-    double height = {};  // travel along the normal axis (mm)
 };
 
-ArcGeometry MakeArc(const MotionRecord& m) {
+double Dot3(const double a[3], const double b[3]) {
+    return a[0] * b[0] + a[1] * b[1] + a[2] * b[2];
+}
+
+// The part of p - centre across the axis n, and its length.
+double RadialPart(const double p[3], const double centre[3], const double n[3], double out[3]) {
+    double d[3];
+    for (int k = 0; k < 3; ++k) {
+        d[k] = p[k] - centre[k];
+    }
+    const double along = Dot3(d, n);
+    for (int k = 0; k < 3; ++k) {
+        out[k] = d[k] - along * n[k];
+    }
+    return std::sqrt(Dot3(out, out));
+}
+
+ArcGeometry MakeArc(const StepBlockInfo& block) {
+    const MotionRecord& m = CurrentMotion;
     ArcGeometry a;
-    a.normal = (m.arcNormalAxis >= 0 && m.arcNormalAxis < 3) ? m.arcNormalAxis : 2;
-    ArcPlaneAxes(a.normal, &a.p, &a.q);
-    const double sp = m.start.axis[a.p] - m.arcCentre[a.p];
-    const double sq = m.start.axis[a.q] - m.arcCentre[a.q];
-    const double ep = m.end.axis[a.p] - m.arcCentre[a.p];
-    const double eq = m.end.axis[a.q] - m.arcCentre[a.q];
-    a.startAngle = std::atan2(sq, sp);
-    a.startRadius = std::hypot(sp, sq);
-    a.endRadius = std::hypot(ep, eq);
+    const double axisLength = std::sqrt(Dot3(m.arcAxis, m.arcAxis));
+    for (int k = 0; k < 3; ++k) {
+        a.centre[k] = m.transformedCentre[k];
+        a.n[k] = axisLength > 0.0 ? m.arcAxis[k] / axisLength : (k == 2 ? 1.0 : 0.0);
+    }
+    double end[3];
+    a.startRadius = RadialPart(block.from.axis, a.centre, a.n, a.u);
+    a.endRadius = RadialPart(block.to.axis, a.centre, a.n, end);
+    if (a.startRadius > 0.0) {
+        for (double& c : a.u) {
+            c /= a.startRadius;
+        }
+    } else {
+        for (int k = 0; k < 3; ++k) {
+            a.u[k] = m.startRadial[k];
+        }
+    }
+    // A quarter turn from the first plane axis towards the second, or the interpreter's frame
+    // vector when a rotation has turned the arc out of its plane.
+    const double frameLength = std::sqrt(Dot3(m.arcFrame, m.arcFrame));
+    if (frameLength > 0.0) {
+        for (int k = 0; k < 3; ++k) {
+            a.v[k] = m.arcFrame[k] / frameLength;
+        }
+    } else {
+        const int first = block.arcPlane[0], second = block.arcPlane[1];
+        a.v[0] = a.v[1] = a.v[2] = 0.0;
+        a.v[first] = -a.u[second];
+        a.v[second] = a.u[first];
+    }
+    double d[3];
+    for (int k = 0; k < 3; ++k) {
+        d[k] = block.from.axis[k] - a.centre[k];
+    }
+    a.startHeight = Dot3(d, a.n);
+    double travel[3];
+    for (int k = 0; k < 3; ++k) {
+        travel[k] = block.to.axis[k] - block.from.axis[k];
+    }
+    a.height = Dot3(travel, a.n);
     a.signedSweep = m.motionType == 2 ? -std::fabs(m.sweep) : std::fabs(m.sweep);
-    a.height = m.end.axis[a.normal] - m.start.axis[a.normal];
     return a;
 }
 
 // The position at step i of n: exactly the last position at i = n.
-void PositionAtStep(const ArcGeometry* arc, const double delta[5], std::int64_t i, std::int64_t n,
-                    MotionPosition* out) {
-    const MotionRecord& m = CurrentMotion;
+void PositionAtStep(const StepBlockInfo& block, const ArcGeometry* arc, const double delta[5],
+                    std::int64_t i, std::int64_t n, MotionPosition* out) {
     if (i >= n) {
-        *out = m.end;
+        *out = block.to;
         return;
     }
     const double f = static_cast<double>(i) / static_cast<double>(n);
     for (int k = 0; k < 5; ++k) {
-        out->axis[k] = m.start.axis[k] + delta[k] * f;
+        out->axis[k] = block.from.axis[k] + delta[k] * f;
     }
     if (arc != nullptr) {
-        const double angle = arc->startAngle + arc->signedSweep * f;
+        const double angle = arc->signedSweep * f;
         const double radius = arc->startRadius + (arc->endRadius - arc->startRadius) * f;
-        out->axis[arc->p] = m.arcCentre[arc->p] + radius * std::cos(angle);
-        out->axis[arc->q] = m.arcCentre[arc->q] + radius * std::sin(angle);
-        out->axis[arc->normal] = m.start.axis[arc->normal] + arc->height * f;
+        const double c = std::cos(angle), s = std::sin(angle);
+        const double h = arc->startHeight + arc->height * f;
+        for (int k = 0; k < 3; ++k) {
+            out->axis[k] =
+                arc->centre[k] + radius * (c * arc->u[k] + s * arc->v[k]) + h * arc->n[k];
+        }
     }
 }
 
@@ -180,6 +223,7 @@ void CutTurningRevolution(int rotary) {
         StepRemovedVolume = 0.0;
         CutStockAtToolPose(CurrentStock(), point, axis);
         removed += StepRemovedVolume;
+        SimRun.raysVisited += CutPose.raysVisited;
     }
     // The tool load sees the whole revolution.
     StepRemovedVolume = removed;
@@ -200,6 +244,7 @@ void CutAndCheckStep(const StepBlockInfo& block) {
     } else {
         CutStockAtToolPose(CurrentStock(), CurrentMachinePose.tool.point,
                            CurrentMachinePose.tool.axis);
+        SimRun.raysVisited += CutPose.raysVisited;
         if (hooks.checkStructures != nullptr) {
             hooks.checkStructures();
         }
@@ -284,14 +329,14 @@ std::int64_t CountMoveSteps(const StepBlockInfo& block, double* length) {
         return 0;
     }
     double d[5];
-    MoveDeltas(m, d);
+    MoveDeltas(block, d);
     double L = 0.0;
     bool travel = false;
     for (const double v : d) {
         travel = travel || v != 0.0;
     }
     if (IsArc(m)) {
-        const ArcGeometry arc = MakeArc(m);
+        const ArcGeometry arc = MakeArc(block);
         const double s = std::fabs(m.sweep) * (arc.startRadius + arc.endRadius) / 2.0;
         if (!(s > 0.0)) {
             return 0;
@@ -340,7 +385,7 @@ int StepCurrentMove(const StepBlockInfo& block) {
     const MotionRecord& m = CurrentMotion;
     const bool rapid = m.motionType == 0;
     double delta[5];
-    MoveDeltas(m, delta);
+    MoveDeltas(block, delta);
     RunFlags.showSteps = ((Settings.realRotation != 0 && (delta[3] != 0.0 || delta[4] != 0.0)) ||
                           (Settings.realRapid != 0 && rapid && block.cycleActive == 0))
                              ? 1
@@ -350,13 +395,13 @@ int StepCurrentMove(const StepBlockInfo& block) {
     ArcGeometry arc;
     const bool isArc = IsArc(m);
     if (isArc) {
-        arc = MakeArc(m);
+        arc = MakeArc(block);
     }
     int result = kMoveStepped;
     for (std::int64_t i = 1; i <= n; ++i) {
         // 1-2. Position, end marks, pose.
         MotionPosition position;
-        PositionAtStep(isArc ? &arc : nullptr, delta, i, n, &position);
+        PositionAtStep(block, isArc ? &arc : nullptr, delta, i, n, &position);
         if (block.machineCoordinates != 0) {
             CurrentMachinePose.machine = position;
         } else {

@@ -1,9 +1,9 @@
 // Stepping of one move: its length with rotary travel as arc length, its step count, and at each
 // step the pose through the kinematics, the over-travel test, the cut (plain, turning or the
 // mounted-tools pass), the checks, the tool-load limit, the alarm test, SimulationState, the
-// alarm report line and the redraw handshake. The move is CurrentMotion from its start to its
-// last position (the block end after FinishBlockPosition); the block loop of the simulation
-// thread says what it knows about the block in a StepBlockInfo.
+// alarm report line and the redraw handshake. The move is CurrentMotion's, from its start point
+// to its last position (the block end after FinishBlockPosition); the block loop of the simulation
+// thread says what it knows about the block, the move's ends included, in a StepBlockInfo.
 #pragma once
 
 #include <cstdint>
@@ -18,6 +18,13 @@ inline constexpr std::int64_t kMaxStepsPerMove = 100000000;
 
 // What the block loop knows of the block whose move is stepped.
 struct StepBlockInfo {
+    // The move: from its start to its last position (program positions, or machine positions
+    // for a move given in machine coordinates). An arc takes its centre (transformedCentre),
+    // axis, sweep and frame from CurrentMotion, and turns from arcPlane[0] towards arcPlane[1]
+    // counter-clockwise.
+    MotionPosition from = {};
+    MotionPosition to = {};
+    std::int32_t arcPlane[2] = {0, 1};
     std::int32_t lineStamp = {};       // line number for the new ends (negated for replays)
     std::int32_t mainLine = {};        // the main file's line number
     std::int32_t inSubprogram = {};    // 1 inside a subprogram
@@ -48,6 +55,7 @@ struct SimulationRunRecord {
     std::int64_t steps = {};         // steps made in this run
     std::int64_t alarmSteps = {};    // steps that ended in state 4
     double removedVolume = {};       // mm^3: the sum of the steps' removed volumes
+    std::int64_t raysVisited = {};   // rays with material in the cuts' windows
     std::int32_t stepCapHits = {};   // moves whose step count was capped
 };
 extern SimulationRunRecord SimRun;
@@ -69,8 +77,8 @@ enum StepMoveResult : int {
 // move is to be skipped.
 std::int64_t CountMoveSteps(const StepBlockInfo& block, double* length);
 
-// Steps CurrentMotion from its start to its last position (see the .cpp for the order of the
-// work at each step).
+// Steps the move from block.from to block.to (see the .cpp for the order of the work at each
+// step).
 int StepCurrentMove(const StepBlockInfo& block);
 
 // The step line of the second-form interference report: "%d/%d:X%fY%fZ%f%c%f%c%f\n" with the

@@ -15,6 +15,7 @@
 #include "config/tool_tables.h"
 #include "cutting_test_support.h"
 #include "geometry/machine_kinematics.h"
+#include "nc/nc_run_state.h"
 #include "simulation/dexel_grid_view.h"
 #include "simulation/interference_flags.h"
 #include "stock/stock_grid.h"
@@ -332,11 +333,17 @@ TEST_F(CuttingCoreTest, ToolOutsideTheGridCutsNothingButTheHolderPassesRun) {
     CutStockAtToolPose(&model_, garbage, kUp);
     EXPECT_EQ(holderCalls, 2);
     EXPECT_TRUE(StockInvariantsHold(model_, true));
-    // A stock marked as ignored is not cut at all.
+    // A stock marked as ignored is not cut at all, nor is any stock after the cutting-off word.
     StockUseState = 1;
     const double inside[3] = {5.0, 5.0, 1.0};
     StepRemovedVolume = 0.0;
     CutStockAtToolPose(&model_, inside, kUp);
+    EXPECT_EQ(StepRemovedVolume, 0.0);
+    EXPECT_EQ(holderCalls, 2);
+    StockUseState = 0;
+    NcRun.cuttingEnabled = 0;
+    CutStockAtToolPose(&model_, inside, kUp);
+    NcRun.cuttingEnabled = 1;
     EXPECT_EQ(StepRemovedVolume, 0.0);
     EXPECT_EQ(holderCalls, 2);
 }

@@ -184,7 +184,6 @@ ScopedCuttingState::~ScopedCuttingState() {
     CuttingCallbacks = SavedHooks;
     CurrentToolValues = SavedToolValues;
     StockUseState = 0;
-    CuttingSwitchOn = 1;
     CuttingThreadCount = 1;
     ReleaseCuttingBuffers();
     BindDexelGrids(nullptr);

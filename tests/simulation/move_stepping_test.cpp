@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cmath>
@@ -88,12 +89,13 @@ protected:
         DrawingSuppressed = 0;
     }
     // A line or rapid from a to b (X, Y, Z).
-    static void SetLine(int type, const double a[3], const double b[3], double feed = 600.0) {
+    void SetLine(int type, const double a[3], const double b[3], double feed = 600.0) {
         CurrentMotion = MotionRecord{};
         CurrentMotion.motionType = type;
+        block_.from = block_.to = MotionPosition{};
         for (int k = 0; k < 3; ++k) {
-            CurrentMotion.start.axis[k] = a[k];
-            CurrentMotion.end.axis[k] = b[k];
+            block_.from.axis[k] = a[k];
+            block_.to.axis[k] = b[k];
         }
         CurrentMotion.feed = feed;
     }
@@ -134,7 +136,7 @@ TEST_F(MoveSteppingTest, RotaryTravelCountsAsArcLengthAtTheMeanRadius) {
     EXPECT_DOUBLE_EQ(SimRun.rotaryRadii[0][0], 100.0) << "the start radius of the run's start";
     const double a[3] = {0.0, 100.0, 0.0};
     SetLine(1, a, a);
-    CurrentMotion.end.axis[3] = 90.0;
+    block_.to.axis[3] = 90.0;
     double length = 0.0;
     EXPECT_EQ(CountMoveSteps(block_, &length), 158);
     EXPECT_NEAR(length, 90.0 * M_PI * 200.0 / 360.0, 1e-9);
@@ -142,13 +144,9 @@ TEST_F(MoveSteppingTest, RotaryTravelCountsAsArcLengthAtTheMeanRadius) {
 
 TEST_F(MoveSteppingTest, ArcsStepTheirAngleAndTheirHelixHeight) {
     // A quarter circle of radius 10 about the origin in XY, counter-clockwise, rising 3 mm.
-    CurrentMotion = MotionRecord{};
-    CurrentMotion.motionType = 3;
-    CurrentMotion.start.axis[0] = 10.0;
-    CurrentMotion.end.axis[1] = 10.0;
-    CurrentMotion.end.axis[2] = 3.0;
+    const double a[3] = {10.0, 0.0, 0.0}, b[3] = {0.0, 10.0, 3.0};
+    SetLine(3, a, b);
     CurrentMotion.sweep = M_PI / 2.0;
-    CurrentMotion.radius = 10.0;
     DexelPitch.secondPitch = 0.5;
     ResetSimulationRunRecord();
     double length = 0.0;
@@ -165,10 +163,30 @@ TEST_F(MoveSteppingTest, ArcsStepTheirAngleAndTheirHelixHeight) {
     EXPECT_EQ(StepCurrentMove(block_), kMoveStepped);
     EXPECT_EQ(CurrentMachinePose.program.axis[0], 0.0);
     EXPECT_EQ(CurrentMachinePose.program.axis[1], 10.0);
-    // Clockwise, the same ends: the other way round (three quarters).
-    SimulationCallbacks.markToolUsed = nullptr;
+    // Clockwise, the same ends: the other way round (three quarters, through -y).
+    static double lowestY;
+    lowestY = 0.0;
+    SimulationCallbacks.markToolUsed = [] {
+        lowestY = std::min(lowestY, CurrentMachinePose.program.axis[1]);
+    };
     CurrentMotion.motionType = 2;
     CurrentMotion.sweep = 3.0 * M_PI / 2.0;
+    EXPECT_EQ(StepCurrentMove(block_), kMoveStepped);
+    EXPECT_NEAR(lowestY, -10.0, 0.01);
+    // In the ZX plane (G18: from Z towards X) a counter-clockwise quarter from +Z reaches +X.
+    const double c[3] = {0.0, 0.0, 10.0}, d[3] = {10.0, 0.0, 0.0};
+    SetLine(3, c, d);
+    CurrentMotion.sweep = M_PI / 2.0;
+    CurrentMotion.arcAxis[0] = CurrentMotion.arcAxis[2] = 0.0;
+    CurrentMotion.arcAxis[1] = 1.0;
+    block_.arcPlane[0] = 2;
+    block_.arcPlane[1] = 0;
+    SimulationCallbacks.markToolUsed = [] {
+        const double* p = CurrentMachinePose.program.axis;
+        EXPECT_NEAR(std::hypot(p[0], p[2]), 10.0, 1e-9);
+        EXPECT_GE(p[0], -1e-9);
+        EXPECT_GE(p[2], -1e-9);
+    };
     EXPECT_EQ(StepCurrentMove(block_), kMoveStepped);
 }
 
