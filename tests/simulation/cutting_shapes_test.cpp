@@ -218,12 +218,22 @@ TEST_F(CuttingShapesTest, RadiusToolPartsAndProbe) {
                 EXPECT_EQ(InterferenceFlags.overChip, 1);
             }
         }
+        // Tilted both ways: the body's inner cylinder comes out of the body chord whichever way
+        // the rays run against the axis.
+        for (int i = 0; i <= 6; ++i) {
+            const double s = i % 2 == 0 ? 0.5 : -0.5;
+            const double axis[3] = {s, 0.0, std::sqrt(0.75)};
+            const double p[3] = {5.0 + 1.5 * i, 15.2, 7.5};
+            ASSERT_TRUE(CutAndCheck(&model_, p, axis, &books_)) << "tilted step " << i;
+        }
         ASSERT_TRUE(testing::VolumeBooksBalance(model_, books_));
         if (chip == 1) {
             const double h = CutMeasures.probeHeight;
             EXPECT_GT(h, 0.0);
             EXPECT_NEAR(h / 0.1, std::round(h / 0.1), 1e-6);
-            EXPECT_LE(h, 3.0 + 0.1 + 1e-9);  // the stock top lies 3 above the tip
+            // The stock top lies 3 above the upright tip; tilted by 30 deg, 2.5 / cos 30 plus
+            // the probe's radius times tan 30 along the axis.
+            EXPECT_LE(h, 2.5 / std::sqrt(0.75) + 5.0 * std::sqrt(1.0 / 3.0) + 0.1);
         } else {
             EXPECT_EQ(CutMeasures.probeHeight, 0.0);
         }
