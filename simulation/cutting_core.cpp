@@ -14,7 +14,9 @@
 #include "config/current_tool.h"
 #include "config/tool_tables.h"
 #include "geometry/machine_kinematics.h"
+#include "geometry/model_point_pose.h"
 #include "geometry/plane_triangle_tests.h"
+#include "geometry/tool_length_report.h"
 #include "nc/nc_run_state.h"
 #include "simulation/interference_flags.h"
 #include "simulation/section_solids.h"
@@ -26,7 +28,6 @@ namespace mirexa {
 CutterSections CurrentCutter;
 CutEndMarkRecord CutEndMark;
 double StepRemovedVolume = 0.0;
-CuttingMeasures CutMeasures;
 std::atomic<int> StockUseState{0};
 std::atomic<int> CuttingThreadCount{1};
 CutPoseGeometry CutPose;
@@ -40,9 +41,6 @@ constexpr double kWindowReach = 10000.0;
 constexpr int kMaxChords = 3;
 // Most tries of the RADIUS probe on one ray (0.1 mm each): a bound far above any stock.
 constexpr int kMaxProbeTries = 1000000;
-// Axis components below this magnitude are taken as 0 before the sections are built, so that
-// axis-parallel tools take the exact special cases of the section routines.
-constexpr double kAxisSnap = 0.00025;
 
 // A dirty-block mark kept by a pass that runs beside others, applied after the passes.
 struct DirtyMark {
@@ -548,7 +546,7 @@ void RunRadiusProbe(const RayCut& ray) {
     }
     bool hitOnce = false;
     for (int tries = 0; tries < kMaxProbeTries; ++tries) {
-        double& h = CutMeasures.probeHeight;
+        double& h = ToolLengthMeasured.centreHeight;
         double base[3];
         PointAlongAxis(v, h, base);
         const double radius = CornerRadiusOffset(c.diameter, c.cornerRadius, h);
@@ -603,7 +601,8 @@ void CutRadius(const RayCut& ray) {
     if (HalfCylinderWithRowSkip(ray, 1, v.p1, CutPose.radius, &h)) {
         ChordList body;
         SetSingleChord(&body, h.depth[0], h.depth[1]);
-        const double height = chipCheck == 1 ? CutMeasures.probeHeight : c.recordCornerHeight;
+        const double height =
+            chipCheck == 1 ? ToolLengthMeasured.centreHeight : c.recordCornerHeight;
         const double length = height - c.cornerRadius;
         if (length > 0.0 && IntersectLineCylinder(v.p1, v.axis, c.recordFlatRadius, length, ray.lu,
                                                   ray.lv, &h) == 2) {
@@ -747,42 +746,25 @@ void CutViewsSideBySide(DexelGridView views[3]) {
 
 // --- Pose and windows --------------------------------------------------------------------------
 
-void SnapCutAxis(double v[3]) {
-    bool snapped = false;
-    for (int k = 0; k < 3; ++k) {
-        if (v[k] != 0.0 && std::fabs(v[k]) < kAxisSnap) {
-            v[k] = 0.0;
-            snapped = true;
-        }
-    }
-    const double length = std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]);
-    if (!(length > 0.0)) {
-        return;
-    }
-    if (snapped || length != 1.0) {
-        for (int k = 0; k < 3; ++k) {
-            v[k] /= length;
-        }
-    }
-}
-
-// The tip and axis in the stock's own coordinates: q = N^T (p - offset) with the stored inverse
-// orientation N, when the frame is not the identity.
+// The tip and axis in the stock's own coordinates; the axis snapped (components below 0.00025
+// become 0, so that axis-parallel tools take the exact special cases of the sections) and of
+// unit length.
 void PoseInStockFrame(const StockModel& model, const double point[3], const double axis[3],
                       double tip[3], double localAxis[3]) {
-    if (model.frameFlag == 0) {
-        for (int k = 0; k < 3; ++k) {
-            tip[k] = point[k];
-            localAxis[k] = axis[k];
-        }
-        return;
-    }
-    const double* n = model.inverseOrientation;
-    const double q[3] = {point[0] + model.negatedOffset[0], point[1] + model.negatedOffset[1],
-                         point[2] + model.negatedOffset[2]};
+    static const double kNoOffset[3] = {0, 0, 0};
     for (int k = 0; k < 3; ++k) {
-        tip[k] = n[k] * q[0] + n[3 + k] * q[1] + n[6 + k] * q[2];
-        localAxis[k] = n[k] * axis[0] + n[3 + k] * axis[1] + n[6 + k] * axis[2];
+        tip[k] = point[k];
+        localAxis[k] = axis[k];
+    }
+    ApplyModelPlacement(model.inverseOrientation, model.negatedOffset, model.frameFlag, tip);
+    ApplyModelPlacement(model.inverseOrientation, kNoOffset, model.frameFlag, localAxis);
+    SnapAxisVector(localAxis);
+    const double length = std::sqrt(localAxis[0] * localAxis[0] + localAxis[1] * localAxis[1] +
+                                    localAxis[2] * localAxis[2]);
+    if (length > 0.0 && length != 1.0) {
+        for (int k = 0; k < 3; ++k) {
+            localAxis[k] /= length;
+        }
     }
 }
 
@@ -844,7 +826,7 @@ void ComputeKeyPoints(CutPoseGeometry* pose) {
             pose->radius = c.neckDiameter / 2.0;
         }
     } else if (c.shape == kToolRadius) {
-        h2 = Checks.chipWidthCheck == 1 ? CutMeasures.probeHeight : c.recordCornerHeight;
+        h2 = Checks.chipWidthCheck == 1 ? ToolLengthMeasured.centreHeight : c.recordCornerHeight;
     } else if (IsConcave(c)) {
         h3 = c.cornerCentreHeight - 2.0 * r;
         h4 = c.cornerCentreHeight - r;
@@ -979,7 +961,6 @@ void CutStockAtToolPose(StockModel* model, const double point[3], const double a
     // 2. Pose in the stock frame, axis snapped.
     CutPoseGeometry& pose = CutPose;
     PoseInStockFrame(*model, point, axis, pose.tip, pose.axis);
-    SnapCutAxis(pose.axis);
     // 3. Plane, cutting height, key points.
     pose.axisLength = std::sqrt(pose.axis[0] * pose.axis[0] + pose.axis[1] * pose.axis[1] +
                                 pose.axis[2] * pose.axis[2]);
@@ -1023,8 +1004,8 @@ void CutStockAtToolPose(StockModel* model, const double point[3], const double a
         if (parallel) {
             ApplyDeferredMarks(model, pass, w);
         }
-        CutMeasures.maxCutHeight = std::max(CutMeasures.maxCutHeight, pass.maxCutHeight);
-        CutMeasures.maxChipDepth = std::max(CutMeasures.maxChipDepth, pass.maxChipDepth);
+        ToolLengthMeasured.edgeHeight = std::max(ToolLengthMeasured.edgeHeight, pass.maxCutHeight);
+        ToolLengthMeasured.tipWidth = std::max(ToolLengthMeasured.tipWidth, pass.maxChipDepth);
         InterferenceFlags.overLength |= pass.overLength;
         InterferenceFlags.overChip |= pass.overChip;
         pose.raysVisited += pass.raysVisited;

@@ -73,15 +73,6 @@ extern CutEndMarkRecord CutEndMark;
 // outside the grid leaves it as it stood.
 extern double StepRemovedVolume;
 
-// Running maxima of the measures and the RADIUS probe height (mm): cleared at run start and when
-// the tool-length report line of a tool is written.
-struct CuttingMeasures {
-    double maxCutHeight = {};  // HEIGHT CHECK 1: highest removed end above the tip
-    double maxChipDepth = {};  // CHIP-W CHECK 1, VERTICAL: deepest removal inside the tool
-    double probeHeight = {};   // CHIP-W CHECK 1, RADIUS: the probe height reached
-};
-extern CuttingMeasures CutMeasures;
-
 // The state of the current stock: 0 available, 1 ignored (not cut), 2 to be deleted. Set by the
 // stock dialogs; read by every cut.
 extern std::atomic<int> StockUseState;
@@ -123,7 +114,8 @@ extern CuttingHooks CuttingCallbacks;
 // interpreter's cutting-on switch (NcRun.cuttingEnabled) is 0. The views are bound to the model
 // first when they describe another model or stale arrays. Results: StepRemovedVolume, the views'
 // removedVolume, the contact, over-length and over-chip flags of InterferenceFlags (set, never
-// cleared here), CutMeasures.
+// cleared here), and the measured edge height, tip width and RADIUS probe height of
+// ToolLengthMeasured (running maxima; the tool-length report line clears them).
 void CutStockAtToolPose(StockModel* model, const double point[3], const double axis[3]);
 
 // The cutter pass over one view's window (the views' key points and windows set by

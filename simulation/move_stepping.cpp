@@ -15,6 +15,7 @@
 #include "geometry/program_log.h"
 #include "geometry/rotary_solutions.h"
 #include "geometry/shared_state.h"
+#include "geometry/tool_length_report.h"
 #include "simulation/cutting_core.h"
 #include "simulation/interference_flags.h"
 #include "simulation/run_control.h"
@@ -190,12 +191,6 @@ StockModel* CurrentStock() {
     return (index >= 0 && index < kStockModelSlots) ? &StockModels[index] : nullptr;
 }
 
-void SaveMotion() {
-    if (SimulationCallbacks.saveMotionState != nullptr) {
-        SimulationCallbacks.saveMotionState();
-    }
-}
-
 // A full revolution of the spinning rotary at this step, cut at every angle step.
 void CutTurningRevolution(int rotary) {
     MachinePose& pose = CurrentMachinePose;
@@ -277,7 +272,7 @@ void ApplyToolLoadLimit(const StepBlockInfo& block) {
     }
     if (limit.type == kToolLoadSectionAlarm || limit.type == kToolLoadRemovalAlarm) {
         RunFlags.stepAlarm = 1;
-        SaveMotion();
+        SaveMotionState();
     } else if (SimulationCallbacks.writeLimitLogLine != nullptr) {
         char line[512];
         FormatLimitLogLine(block, limit.type, measured, line, sizeof line);
@@ -425,7 +420,7 @@ int StepCurrentMove(const StepBlockInfo& block) {
             if (axis >= 0) {
                 RunFlags.overTravelAxis = axis;
                 RunFlags.stepAlarm = 1;
-                SaveMotion();
+                SaveMotionState();
                 result = kMoveEndsRun;
                 break;
             }
@@ -442,12 +437,10 @@ int StepCurrentMove(const StepBlockInfo& block) {
         if ((rapid && contact && SimRun.rapidCheckActive != 0) || spindleAlarm ||
             AnyCuttingAlarmFlagSet() != 0 || AnyInterferenceFlagSet() != 0) {
             RunFlags.stepAlarm = 1;
-            SaveMotion();
+            SaveMotionState();
         }
-        // 8. The tool has cut.
-        if (SimulationCallbacks.markToolUsed != nullptr) {
-            SimulationCallbacks.markToolUsed();
-        }
+        // 8. The tool has been used: its tool-length report line is due.
+        ToolLengthMeasured.lineDue = 1;
         // 9. State.
         const int state = StepState(spindleAlarm);
         SimulationState = state;

@@ -33,12 +33,6 @@ struct SimulationHooks {
     void (*writeSecondFormLine)(const char* line) = {};
     // A limit-log line, complete with its ending; the log is opened when it is not.
     void (*writeLimitLogLine)(const char* line) = {};
-    // The tool-length report: the line of the tool whose use ends, and the mark that the current
-    // tool has cut.
-    void (*writeToolLengthLine)() = {};
-    void (*markToolUsed)() = {};
-    // Keeps the current position, tool and axes for the view after an alarm.
-    void (*saveMotionState)() = {};
 
     // --- View, shell and plug-ins ---
     // Starts the run's video recording (when enabled and the run is not automatic).

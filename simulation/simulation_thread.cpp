@@ -11,6 +11,7 @@
 #include "config/machine_file.h"
 #include "geometry/machine_kinematics.h"
 #include "geometry/shared_state.h"
+#include "geometry/tool_length_report.h"
 #include "nc/coordinate_transforms.h"
 #include "nc/nc_controller_view.h"
 #include "nc/nc_line_source.h"
@@ -70,14 +71,23 @@ int StopBeforeBlockIfAsked() {
     return WaitAtStopBlock();
 }
 
+// What the tool-length report line needs to know of the current tool.
+void NoteCurrentToolForReport() {
+    CurrentToolBrief& brief = CurrentToolState;
+    brief.number = CurrentTool.derivedFrom;
+    brief.fromPlugin = CurrentTool.derivedFrom == 0 ? 1 : 0;
+    brief.hasHolder = CurrentTool.holder.present != 0 ? 1 : 0;
+    brief.lengthKind = static_cast<int>(CurrentTool.length.kind);
+    brief.shapeType = static_cast<int>(CurrentTool.tool.type);
+}
+
+// The use of the current tool ends (its tool-length report line), the new one becomes current.
 void MountTool(int tool) {
-    const SimulationHooks& hooks = SimulationCallbacks;
-    if (hooks.writeToolLengthLine != nullptr) {
-        hooks.writeToolLengthLine();
-    }
+    WriteToolLengthReportLine();
     const StockModel* stock = CurrentStockModel();
     SelectCurrentTool(tool, stock != nullptr && stock->nx != 0 ? stock->pitch : 0.0);
     LoadCutterSections(CurrentTool, &CurrentCutter);
+    NoteCurrentToolForReport();
     SimulationState = 0;
     if (DrawingSuppressed.load() == 0) {
         RunFlags.toolPanelPendingPaint = 1;
@@ -189,7 +199,7 @@ void RedrawAfterBlock(int* lastRedrawLine) {
 // machine pose computed, the run record reset at that pose, the current tool's sections loaded,
 // the video started, the NC source opened. 1, or the run's end code.
 int StartRun(const std::string& path) {
-    CutMeasures = CuttingMeasures{};
+    ClearToolLengthMeasurements();
     RunFlags.showSteps = 0;
     SimulationState = 1;
     LastRunSummary = SimulationRunSummary{};
@@ -202,6 +212,7 @@ int StartRun(const std::string& path) {
     UpdateMachinePosition();
     ResetSimulationRunRecord();
     LoadCutterSections(CurrentTool, &CurrentCutter);
+    NoteCurrentToolForReport();
     if (!(SimRun.stepLength > 0.0) || !std::isfinite(SimRun.stepLength)) {
         return kRunEndBadStep;
     }

@@ -15,6 +15,7 @@
 #include "config/tool_tables.h"
 #include "cutting_test_support.h"
 #include "geometry/machine_kinematics.h"
+#include "geometry/tool_length_report.h"
 #include "nc/nc_run_state.h"
 #include "simulation/dexel_grid_view.h"
 #include "simulation/interference_flags.h"
@@ -390,7 +391,7 @@ TEST_F(CuttingCoreTest, HeightAndChipMeasures) {
     Checks.heightCheck = 1;
     const double p[3] = {10.1, 10.1, 7.0};
     ASSERT_TRUE(CutAndCheck(&model_, p, kUp, nullptr));
-    EXPECT_NEAR(CutMeasures.maxCutHeight, 3.0, 1e-12);  // the stock top, 3 above the tip
+    EXPECT_NEAR(ToolLengthMeasured.edgeHeight, 3.0, 1e-12);  // the stock top, 3 above the tip
     EXPECT_EQ(InterferenceFlags.overLength, 0);
     Checks.heightCheck = 2;
     const double q[3] = {4.1, 10.1, 7.5};
@@ -409,11 +410,11 @@ TEST_F(CuttingCoreTest, HeightAndChipMeasures) {
     ASSERT_TRUE(CutAndCheck(&model_, deep, kUp, nullptr));
     EXPECT_EQ(InterferenceFlags.overChip, 1);
     Checks.chipWidthCheck = 1;
-    CutMeasures = CuttingMeasures{};
+    ClearToolLengthMeasurements();
     const double third[3] = {21.0, 9.0, 5.0};
     ASSERT_TRUE(CutAndCheck(&model_, third, kUp, nullptr));
     // The deepest removed end is the face x = 20, 1 from the axis: 2 inside the radius of 3.
-    EXPECT_DOUBLE_EQ(CutMeasures.maxChipDepth, 2.0);
+    EXPECT_DOUBLE_EQ(ToolLengthMeasured.tipWidth, 2.0);
 }
 
 // Undo slots move the family arrays: a cut after PushStockUndo without rebinding lands in the

@@ -13,6 +13,7 @@
 #include "config/tool_profile.h"
 #include "config/tool_tables.h"
 #include "cutting_test_support.h"
+#include "geometry/tool_length_report.h"
 #include "simulation/cutting_core.h"
 #include "simulation/dexel_grid_view.h"
 #include "simulation/interference_flags.h"
@@ -203,7 +204,7 @@ TEST_F(CuttingShapesTest, RadiusToolPartsAndProbe) {
     for (int chip : {0, 2, 1}) {
         SCOPED_TRACE(chip);
         Checks.chipWidthCheck = chip;
-        CutMeasures = CuttingMeasures{};
+        ClearToolLengthMeasurements();
         const double pitch = 0.25;
         const double box[6] = {0, 0, 0, 20, 20, 10};
         BuildBoxStock(&model_, box, pitch);
@@ -228,14 +229,14 @@ TEST_F(CuttingShapesTest, RadiusToolPartsAndProbe) {
         }
         ASSERT_TRUE(testing::VolumeBooksBalance(model_, books_));
         if (chip == 1) {
-            const double h = CutMeasures.probeHeight;
+            const double h = ToolLengthMeasured.centreHeight;
             EXPECT_GT(h, 0.0);
             EXPECT_NEAR(h / 0.1, std::round(h / 0.1), 1e-6);
             // The stock top lies 3 above the upright tip; tilted by 30 deg, 2.5 / cos 30 plus
             // the probe's radius times tan 30 along the axis.
             EXPECT_LE(h, 2.5 / std::sqrt(0.75) + 5.0 * std::sqrt(1.0 / 3.0) + 0.1);
         } else {
-            EXPECT_EQ(CutMeasures.probeHeight, 0.0);
+            EXPECT_EQ(ToolLengthMeasured.centreHeight, 0.0);
         }
     }
 }

@@ -6,6 +6,7 @@
 #include "config/config_records.h"
 #include "config/tool_tables.h"
 #include "geometry/machine_kinematics.h"
+#include "geometry/tool_length_report.h"
 #include "simulation/dexel_grid_view.h"
 #include "simulation/interference_flags.h"
 #include "stock/stock_grid.h"
@@ -155,7 +156,7 @@ CutterSections SavedCutter;
 CutEndMarkRecord SavedMark;
 CheckSettings SavedChecks;
 MotionRecord SavedMotion;
-CuttingMeasures SavedMeasures;
+ToolLengthMeasurements SavedMeasures;
 CuttingHooks SavedHooks;
 KinematicsToolValues SavedToolValues;
 }  // namespace
@@ -165,11 +166,11 @@ ScopedCuttingState::ScopedCuttingState() {
     SavedMark = CutEndMark;
     SavedChecks = Checks;
     SavedMotion = CurrentMotion;
-    SavedMeasures = CutMeasures;
+    SavedMeasures = ToolLengthMeasured;
     SavedHooks = CuttingCallbacks;
     SavedToolValues = CurrentToolValues;
     CurrentToolValues = KinematicsToolValues{};
-    CutMeasures = CuttingMeasures{};
+    ClearToolLengthMeasurements();
     CurrentMotion.motionType = 1;
     CutEndMark.flags[0] = CutEndMark.flags[1] = 3 << 4;
     CutEndMark.stamps[0] = CutEndMark.stamps[1] = 7;
@@ -180,7 +181,7 @@ ScopedCuttingState::~ScopedCuttingState() {
     CutEndMark = SavedMark;
     Checks = SavedChecks;
     CurrentMotion = SavedMotion;
-    CutMeasures = SavedMeasures;
+    ToolLengthMeasured = SavedMeasures;
     CuttingCallbacks = SavedHooks;
     CurrentToolValues = SavedToolValues;
     StockUseState = 0;

@@ -19,6 +19,7 @@
 #include "config/tool_tables.h"
 #include "cutting_test_support.h"
 #include "geometry/shared_state.h"
+#include "geometry/tool_length_report.h"
 #include "simulation/cutting_core.h"
 #include "simulation/interference_flags.h"
 #include "simulation/run_control.h"
@@ -155,7 +156,7 @@ TEST_F(MoveSteppingTest, ArcsStepTheirAngleAndTheirHelixHeight) {
               static_cast<std::int64_t>(std::ceil(std::sqrt(s * s + 9.0) / 0.5)));
     EXPECT_DOUBLE_EQ(length, std::sqrt(s * s + 9.0));
     // Every step point lies on the helix; the last is the arc's end.
-    SimulationCallbacks.markToolUsed = [] {
+    SimulationCallbacks.checkStructures = [] {
         const double* p = CurrentMachinePose.program.axis;
         EXPECT_NEAR(std::hypot(p[0], p[1]), 10.0, 1e-9);
         EXPECT_NEAR(p[2], 3.0 * std::atan2(p[1], p[0]) / (M_PI / 2.0), 1e-9);
@@ -166,7 +167,7 @@ TEST_F(MoveSteppingTest, ArcsStepTheirAngleAndTheirHelixHeight) {
     // Clockwise, the same ends: the other way round (three quarters, through -y).
     static double lowestY;
     lowestY = 0.0;
-    SimulationCallbacks.markToolUsed = [] {
+    SimulationCallbacks.checkStructures = [] {
         lowestY = std::min(lowestY, CurrentMachinePose.program.axis[1]);
     };
     CurrentMotion.motionType = 2;
@@ -181,7 +182,7 @@ TEST_F(MoveSteppingTest, ArcsStepTheirAngleAndTheirHelixHeight) {
     CurrentMotion.arcAxis[1] = 1.0;
     block_.arcPlane[0] = 2;
     block_.arcPlane[1] = 0;
-    SimulationCallbacks.markToolUsed = [] {
+    SimulationCallbacks.checkStructures = [] {
         const double* p = CurrentMachinePose.program.axis;
         EXPECT_NEAR(std::hypot(p[0], p[2]), 10.0, 1e-9);
         EXPECT_GE(p[0], -1e-9);
@@ -253,9 +254,7 @@ TEST_F(MoveSteppingTest, OverTravelStopsBeforeTheStepCuts) {
     CurrentMachine.strokes.enabled[0] = 1;
     CurrentMachine.strokes.min[0] = -100.0;
     CurrentMachine.strokes.max[0] = 12.5;
-    static int saves;
-    saves = 0;
-    SimulationCallbacks.saveMotionState = [] { ++saves; };
+    MotionSnapshot = MotionStateSnapshot{};
     // Ten steps of 1 mm from x = 10: step 3 (x = 13) is out of the stroke.
     const double a[3] = {10.0, 5.1, 8.0}, b[3] = {20.0, 5.1, 8.0};
     SetLine(1, a, b);
@@ -263,7 +262,7 @@ TEST_F(MoveSteppingTest, OverTravelStopsBeforeTheStepCuts) {
     EXPECT_EQ(SimRun.steps, 2);
     EXPECT_EQ(RunFlags.overTravelAxis.load(), 0);
     EXPECT_EQ(RunFlags.stepAlarm.load(), 1);
-    EXPECT_EQ(saves, 1);
+    EXPECT_EQ(MotionSnapshot.program.axis[0], 13.0) << "the alarm position is kept";
     EXPECT_EQ(CurrentMachinePose.program.axis[0], 13.0) << "step 3 is posed";
     EXPECT_EQ(testing::ZRayTop(StockModels[0], 24, 10), 8.0) << "x = 12 was cut";
     EXPECT_EQ(testing::ZRayTop(StockModels[0], 26, 10), 10.0) << "x = 13 was not";

@@ -3,6 +3,7 @@
 // a box stock or a stock file, -P(pitch,movepitch), -O file[,b], -X5), reads the definition
 // files, builds or loads the stock, runs the simulation thread over the NC program to its end,
 // saves the cut stock and prints the step count, the removed volume and the elapsed time.
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <string>
@@ -27,8 +28,9 @@
 #include "simulation/simulation_thread.h"
 #include "stock/stock_grid.h"
 #include "stock/stock_shapes.h"
-#include "stockio/dme_file.h"
+#include "stockio/stl_files.h"
 #include "stockio/stock_loading.h"
+#include "stockio/stock_saving.h"
 
 namespace mirexa {
 namespace {
@@ -160,18 +162,20 @@ int Main(int argc, char** argv) {
     std::printf("alarm steps: %lld\n", static_cast<long long>(SimRun.alarmSteps));
     std::printf("elapsed: %.3f s\n", seconds);
     int status = LastRunSummary.end == kRunEndProgram ? 0 : 1;
-    if (CommandLine.saveKind == 1) {
-        if (WriteDmeFile(stock, DefinitionFiles.saveFile) == 1) {
+    if (CommandLine.saveKind > 0) {
+        // -O: the file's extension picks DME or STL; ",b" and ",b2" pick the STL encoding.
+        const int modes[5] = {kStlWriteAscii, kStlWriteAscii, kStlWriteAscii, kStlWriteBinary,
+                              kStlWriteSwapped};
+        const double origin[3] = {0, 0, 0};
+        const int saved = SaveStockFile(stock, DefinitionFiles.saveFile,
+                                        modes[std::min(CommandLine.saveKind, 4)], 0, origin);
+        if (saved == kStockSaveDone) {
             std::printf("stock saved: %s\n", DefinitionFiles.saveFile.c_str());
         } else {
-            std::fprintf(stderr, "cutsim: the stock cannot be saved to %s\n",
-                         DefinitionFiles.saveFile.c_str());
+            std::fprintf(stderr, "cutsim: the stock cannot be saved to %s (%d)\n",
+                         DefinitionFiles.saveFile.c_str(), saved);
             status = 1;
         }
-    } else if (CommandLine.saveKind > 1) {
-        std::fprintf(stderr, "cutsim: saving as STL is not available yet: %s\n",
-                     DefinitionFiles.saveFile.c_str());
-        status = 1;
     }
     ReleaseCuttingBuffers();
     FreeStockModel(&stock);
