@@ -276,6 +276,9 @@ DexelFamily ViewArrays(const DexelGridView& view) {
 
 void MarkRemovedPieces(const RayCut& ray, const double* ends, int n) {
     DexelGridView& v = *ray.view;
+    if (v.uBlockLow == nullptr || v.vBlockLow == nullptr) {
+        return;  // a model without display blocks has nothing to rebuild
+    }
     const std::int32_t firstU = v.uBlockLow[ray.iu];
     const std::int32_t lastU = v.uBlockHigh[ray.iu];
     const std::int32_t firstV = v.vBlockLow[ray.iv];

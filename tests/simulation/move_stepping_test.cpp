@@ -16,6 +16,7 @@
 
 #include "config/config_records.h"
 #include "config/current_tool.h"
+#include "config/machine_file.h"
 #include "config/tool_tables.h"
 #include "cutting_test_support.h"
 #include "geometry/shared_state.h"
@@ -341,6 +342,31 @@ TEST_F(MoveSteppingTest, ToolLoadLimitAlarmsAndLogs) {
     EXPECT_EQ(SimRun.actualStep, 0.0);
     EXPECT_EQ(RunFlags.stepAlarm.load(), 0);
     EXPECT_EQ(SimulationState.load(), 1);
+}
+
+// A lathe table turning about X: each step cuts a whole revolution, so a tool standing 8 above
+// the axis leaves a round bar of radius 8 under it.
+TEST_F(MoveSteppingTest, TurningStepsCutAWholeRevolution) {
+    const double box[6] = {0, -10, -10, 20, 10, 10};
+    testing::BuildBoxStock(&StockModels[0], box, 0.5);
+    CurrentCutter = testing::FlatTool(4.0);
+    CurrentMachine.rotaryType = 2;
+    const MachineDefinition savedMachine = Machine;
+    Machine.tableType[0] = 4;
+    const double a[3] = {10.0, 0.0, 8.0};
+    SetLine(1, a, a);
+    block_.keepShortMoves = 1;
+    EXPECT_EQ(StepCurrentMove(block_), kMoveStepped);
+    Machine = savedMachine;
+    EXPECT_EQ(SimRun.spinningAxis, 3);
+    EXPECT_GT(StepRemovedVolume, 0.0);
+    // Along y through the axis at x = 10 the bar reaches +-8 (to the lattice of the turn).
+    const StockModel& m = StockModels[0];
+    const DexelRay ray = ReadDexelRay(m.y, std::int64_t{20} * m.nz + 20);  // x = 10, z = 0
+    ASSERT_EQ(ray.ends.size(), 2u);
+    EXPECT_NEAR(ray.ends[0], -8.0, 0.05);
+    EXPECT_NEAR(ray.ends[1], 8.0, 0.05);
+    EXPECT_TRUE(StockInvariantsHold(m, true));
 }
 
 }  // namespace
