@@ -114,7 +114,7 @@ void BM_SampleProgram(benchmark::State& state) {
         SetStockUndoRingSize(&stock, 1);
         CreateBoxStockIdentity(&stock, box, 0.25);
         ResetRunControlFlags();
-        RunFlags.runMode = kRunSkipCutting;
+        RunControl.runMode = kRunSkipCutting;
         CurrentMachinePose = MachinePose{};
         CurrentMachinePose.program.axis[2] = 200.0;
         state.ResumeTiming();

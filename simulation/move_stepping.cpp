@@ -271,7 +271,7 @@ void ApplyToolLoadLimit(const StepBlockInfo& block) {
         return;
     }
     if (limit.type == kToolLoadSectionAlarm || limit.type == kToolLoadRemovalAlarm) {
-        RunFlags.stepAlarm = 1;
+        RunControl.stepAlarm = 1;
         SaveMotionState();
     } else if (SimulationCallbacks.writeLimitLogLine != nullptr) {
         char line[512];
@@ -287,7 +287,7 @@ int StepState(bool spindleAlarm) {
         return AnyInterferenceFlagSet() != 0 ? 4 : (rapid ? 0 : 2);
     }
     if (SimRun.rapidCheckActive != 0 || spindleAlarm || AnyCuttingAlarmFlagSet() != 0 ||
-        RunFlags.stepAlarm.load() != 0) {
+        RunControl.stepAlarm.load() != 0) {
         return 4;
     }
     return 1;
@@ -297,8 +297,9 @@ bool RedrawDue(std::int64_t i, std::int64_t n) {
     if (DrawingSuppressed.load() != 0) {
         return false;
     }
-    const bool wanted = RunFlags.runMode.load() == kRunRealCutting ||
-                        RunFlags.showSteps.load() != 0 || RunFlags.viewRedrawRequest.load() != 0;
+    const bool wanted = RunControl.runMode.load() == kRunRealCutting ||
+                        RunControl.showSteps.load() != 0 ||
+                        RunControl.viewRedrawRequest.load() != 0;
     const std::int64_t every = SimRun.skipView >= 1 ? SimRun.skipView : 1;
     return wanted && (every == 1 || i == n || i % every == 0);
 }
@@ -381,10 +382,10 @@ int StepCurrentMove(const StepBlockInfo& block) {
     const bool rapid = m.motionType == 0;
     double delta[5];
     MoveDeltas(block, delta);
-    RunFlags.showSteps = ((Settings.realRotation != 0 && (delta[3] != 0.0 || delta[4] != 0.0)) ||
-                          (Settings.realRapid != 0 && rapid && block.cycleActive == 0))
-                             ? 1
-                             : 0;
+    RunControl.showSteps = ((Settings.realRotation != 0 && (delta[3] != 0.0 || delta[4] != 0.0)) ||
+                            (Settings.realRapid != 0 && rapid && block.cycleActive == 0))
+                               ? 1
+                               : 0;
     SimRun.rapidCheckActive =
         Checks.interference > 0 && (rapid || m.feed >= Checks.rapidFeedrate) ? 1 : 0;
     ArcGeometry arc;
@@ -414,12 +415,12 @@ int StepCurrentMove(const StepBlockInfo& block) {
             }
         }
         // 3. Over-travel: the step is posed but not cut.
-        RunFlags.stepAlarm = 0;
+        RunControl.stepAlarm = 0;
         if (AnyStrokeEnabled()) {
             const int axis = CheckOverTravel(CurrentMachinePose.machine.axis);
             if (axis >= 0) {
-                RunFlags.overTravelAxis = axis;
-                RunFlags.stepAlarm = 1;
+                RunControl.overTravelAxis = axis;
+                RunControl.stepAlarm = 1;
                 SaveMotionState();
                 result = kMoveEndsRun;
                 break;
@@ -436,7 +437,7 @@ int StepCurrentMove(const StepBlockInfo& block) {
         const bool spindleAlarm = Checks.spindleCheck > 0 && block.spindleStopped != 0 && contact;
         if ((rapid && contact && SimRun.rapidCheckActive != 0) || spindleAlarm ||
             AnyCuttingAlarmFlagSet() != 0 || AnyInterferenceFlagSet() != 0) {
-            RunFlags.stepAlarm = 1;
+            RunControl.stepAlarm = 1;
             SaveMotionState();
         }
         // 8. The tool has been used: its tool-length report line is due.
@@ -465,7 +466,7 @@ int StepCurrentMove(const StepBlockInfo& block) {
             RequestRedrawAndWait();
         }
         // 12. Abort.
-        if (RunFlags.abortRequest.load() != 0) {
+        if (RunControl.abortRequest.load() != 0) {
             result = kMoveEndsRun;
             break;
         }

@@ -1,20 +1,17 @@
-// The run flags, the worker's two waits, the user-interface side of pause and abort, the
-// published run status and the run's thread.
+// The run flags, the worker's two waits, the user-interface side of pause and abort, and the
+// published run status.
 #include "simulation/run_control.h"
-
-#include <sys/resource.h>
-#include <sys/syscall.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <cstring>
+#include <mutex>
+#include <thread>
 
 namespace mirexa {
 
-RunControlFlags RunFlags;
+RunControlFlags RunControl;
 std::atomic<std::int32_t> SimulationState{1};
 std::atomic<std::int32_t> RunLogFlag{0};
-SimulationRunThread SimulationRun;
 
 namespace {
 
@@ -28,28 +25,28 @@ void SleepMs(int ms) {
 }  // namespace
 
 void ResetRunControlFlags() {
-    RunFlags.runMode = 0;
-    RunFlags.abortRequest = 0;
-    RunFlags.redrawRequest = 0;
-    RunFlags.pauseRequest = 0;
-    RunFlags.pauseBlink = 0;
-    RunFlags.lineHeld = 0;
-    RunFlags.stopKeyRequest = 0;
-    RunFlags.pendingStop = 0;
-    RunFlags.viewRedrawRequest = 0;
-    RunFlags.showSteps = 0;
-    RunFlags.runError = 0;
-    RunFlags.overTravelAxis = -1;
-    RunFlags.stepAlarm = 0;
-    RunFlags.toolPanelPendingPaint = 0;
+    RunControl.runMode = 0;
+    RunControl.abortRequest = 0;
+    RunControl.redrawRequest = 0;
+    RunControl.pauseRequest = 0;
+    RunControl.pauseBlink = 0;
+    RunControl.lineHeld = 0;
+    RunControl.stopKeyRequest = 0;
+    RunControl.pendingStop = 0;
+    RunControl.viewRedrawRequest = 0;
+    RunControl.showSteps = 0;
+    RunControl.runError = 0;
+    RunControl.overTravelAxis = -1;
+    RunControl.stepAlarm = 0;
+    RunControl.toolPanelPendingPaint = 0;
 }
 
 int RequestRedrawAndWait() {
-    RunFlags.viewRedrawRequest = 0;
-    RunFlags.redrawRequest = 1;
-    while (RunFlags.redrawRequest.load() != 0) {
-        if (RunFlags.abortRequest.load() != 0) {
-            RunFlags.redrawRequest = 0;
+    RunControl.viewRedrawRequest = 0;
+    RunControl.redrawRequest = 1;
+    while (RunControl.redrawRequest.load() != 0) {
+        if (RunControl.abortRequest.load() != 0) {
+            RunControl.redrawRequest = 0;
             return 0;
         }
         SleepMs(kRedrawPollMs);
@@ -58,44 +55,44 @@ int RequestRedrawAndWait() {
 }
 
 int WaitAtStopBlock() {
-    if (RunFlags.abortRequest.load() != 0) {
+    if (RunControl.abortRequest.load() != 0) {
         return 0;
     }
-    RunFlags.pauseRequest = 1;
-    RunFlags.pauseBlink = 1;
-    while (RunFlags.pauseRequest.load() != 0) {
-        if (RunFlags.abortRequest.load() != 0) {
+    RunControl.pauseRequest = 1;
+    RunControl.pauseBlink = 1;
+    while (RunControl.pauseRequest.load() != 0) {
+        if (RunControl.abortRequest.load() != 0) {
             return 0;
         }
         SleepMs(kPausePollMs);
     }
-    if (RunFlags.abortRequest.load() != 0) {
+    if (RunControl.abortRequest.load() != 0) {
         return 0;
     }
-    RunFlags.pendingStop = 0;
+    RunControl.pendingStop = 0;
     return 1;
 }
 
 void RequestRunAbort() {
-    RunFlags.abortRequest = 1;
-    RunFlags.pauseRequest = 0;
-    RunFlags.pauseBlink = 0;
+    RunControl.abortRequest = 1;
+    RunControl.pauseRequest = 0;
+    RunControl.pauseBlink = 0;
 }
 
 void ResumeRun() {
-    RunFlags.stopKeyRequest = 0;
-    RunFlags.pauseBlink = 0;
-    RunFlags.pauseRequest = 0;
+    RunControl.stopKeyRequest = 0;
+    RunControl.pauseBlink = 0;
+    RunControl.pauseRequest = 0;
 }
 
 int ServeRedrawRequest(void (*draw)()) {
-    if (RunFlags.redrawRequest.load() == 0) {
+    if (RunControl.redrawRequest.load() == 0) {
         return 0;
     }
     if (draw != nullptr) {
         draw();
     }
-    RunFlags.redrawRequest = 0;
+    RunControl.redrawRequest = 0;
     return 1;
 }
 
@@ -131,42 +128,6 @@ void ResetRunStatus() {
 RunStatusSnapshot ReadRunStatus() {
     std::lock_guard<std::mutex> lock(StatusMutex);
     return Status;
-}
-
-int StartSimulationRunThread(void (*body)()) {
-    if (SimulationRun.running.load() != 0 || SimulationRun.thread.joinable()) {
-        return 0;
-    }
-    SimulationRun.finished = 0;
-    SimulationRun.running = 1;
-    SimulationRun.thread = std::thread([body] {
-        // Below-normal priority, best effort: a nicer value for this thread only.
-        const long tid = syscall(SYS_gettid);
-        const int current = getpriority(PRIO_PROCESS, static_cast<id_t>(tid));
-        setpriority(PRIO_PROCESS, static_cast<id_t>(tid), current + 2);
-        body();
-        SimulationRun.finished.store(1, std::memory_order_release);
-    });
-    return 1;
-}
-
-int SimulationRunFinished() {
-    return SimulationRun.finished.load(std::memory_order_acquire) != 0 ? 1 : 0;
-}
-
-void JoinSimulationRun() {
-    if (SimulationRun.thread.joinable()) {
-        SimulationRun.thread.join();
-    }
-    SimulationRun.running = 0;
-}
-
-void AbortAndJoinSimulationRun() {
-    if (SimulationRun.thread.joinable()) {
-        RequestRunAbort();
-        SimulationRun.thread.join();
-    }
-    SimulationRun.running = 0;
 }
 
 }  // namespace mirexa

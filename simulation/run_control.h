@@ -1,6 +1,6 @@
 // The flags that the simulation thread and the user-interface thread share during a run, the
-// handshakes built on them (redraw, pause at a stop block, abort), the run's published status
-// and the thread object of a run.
+// handshakes built on them (redraw, pause at a stop block, abort) and the run's published status.
+// The run's thread itself is the shell's (its worker thread object of the run).
 //
 // Every shared flag is a sequentially consistent atomic. A handshake has one raising side: the
 // worker raises RedrawRequest and PauseRequest and the user-interface thread clears them (the
@@ -13,8 +13,6 @@
 
 #include <atomic>
 #include <cstdint>
-#include <mutex>
-#include <thread>
 
 namespace mirexa {
 
@@ -38,7 +36,7 @@ struct RunControlFlags {
     // Worker: asks the user-interface thread to repaint the tool display panel at its next tick.
     std::atomic<std::int32_t> toolPanelPendingPaint{0};
 };
-extern RunControlFlags RunFlags;
+extern RunControlFlags RunControl;
 
 // Clears every flag to its idle value (overTravelAxis -1).
 void ResetRunControlFlags();
@@ -102,25 +100,5 @@ void PublishRunProgress(std::int64_t steps, double removedVolume);
 void ResetRunStatus();
 // A consistent copy of the snapshot.
 RunStatusSnapshot ReadRunStatus();
-
-// --- The run's thread -------------------------------------------------------------------------
-
-// The thread of one run. Its own object: the automation thread keeps another.
-struct SimulationRunThread {
-    std::thread thread;
-    std::atomic<std::int32_t> running{0};   // started and not yet joined
-    std::atomic<std::int32_t> finished{0};  // the procedure has returned (release)
-};
-extern SimulationRunThread SimulationRun;
-
-// Starts body on a new thread at below-normal priority (best effort). Returns 0 when a run is
-// still running or has not been joined, else 1.
-int StartSimulationRunThread(void (*body)());
-// 1 when the run's thread has returned (its results are visible after JoinSimulationRun).
-int SimulationRunFinished();
-// Joins an ended or ending run; nothing when none was started.
-void JoinSimulationRun();
-// For shutdown: raises AbortRequest and joins a run that is still going.
-void AbortAndJoinSimulationRun();
 
 }  // namespace mirexa

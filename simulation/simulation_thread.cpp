@@ -58,13 +58,13 @@ void PublishBlock() {
 // A stop before the block: asked for by the user (StopKeyRequest, PendingStop). The stop is made
 // on the line just read, which is held for the next fetch. Returns 0 when the run is to end.
 int StopBeforeBlockIfAsked() {
-    if (RunFlags.stopKeyRequest.load() == 0 && RunFlags.pendingStop.load() == 0) {
+    if (RunControl.stopKeyRequest.load() == 0 && RunControl.pendingStop.load() == 0) {
         return 1;
     }
     // Batch runs wait for nobody: the stop is noted and passed.
     if (RunLogFlag.load() != 0 || AutomaticMode.load() != 0) {
-        RunFlags.stopKeyRequest = 0;
-        RunFlags.pendingStop = 0;
+        RunControl.stopKeyRequest = 0;
+        RunControl.pendingStop = 0;
         return 1;
     }
     PublishBlock();
@@ -90,7 +90,7 @@ void MountTool(int tool) {
     NoteCurrentToolForReport();
     SimulationState = 0;
     if (DrawingSuppressed.load() == 0) {
-        RunFlags.toolPanelPendingPaint = 1;
+        RunControl.toolPanelPendingPaint = 1;
     }
     if (NcController.heidenhain != 0 || NcController.siemens != 0) {
         SetLengthOffsetForCurrentTool();
@@ -182,7 +182,7 @@ void RedrawAfterBlock(int* lastRedrawLine) {
     if (DrawingSuppressed.load() != 0) {
         return;
     }
-    if (RunFlags.runMode.load() == kRunSkipCutting && RunFlags.showSteps.load() == 0) {
+    if (RunControl.runMode.load() == kRunSkipCutting && RunControl.showSteps.load() == 0) {
         const int line = InnermostLineNumber();
         if (line - *lastRedrawLine >= SimRun.skipBlock) {
             *lastRedrawLine = line;
@@ -200,7 +200,7 @@ void RedrawAfterBlock(int* lastRedrawLine) {
 // the video started, the NC source opened. 1, or the run's end code.
 int StartRun(const std::string& path) {
     ClearToolLengthMeasurements();
-    RunFlags.showSteps = 0;
+    RunControl.showSteps = 0;
     SimulationState = 1;
     LastRunSummary = SimulationRunSummary{};
     PreparedTool = -1;
@@ -233,26 +233,26 @@ int RunBlocks() {
         // Fetch: a held line, queued sub-moves or a new block; a stop asked for before the block
         // is made on the line read for it, which is held for the next fetch.
         if (NcLine.lineHeld == 0 && !SubMovesPending() &&
-            (RunFlags.stopKeyRequest.load() != 0 || RunFlags.pendingStop.load() != 0)) {
+            (RunControl.stopKeyRequest.load() != 0 || RunControl.pendingStop.load() != 0)) {
             if (ReadNextNcLine() != 0) {
                 NcLine.lineHeld = 1;
-                RunFlags.lineHeld = 1;
+                RunControl.lineHeld = 1;
                 if (StopBeforeBlockIfAsked() == 0) {
                     return kRunEndAbort;
                 }
-                RunFlags.pendingStop = 0;
+                RunControl.pendingStop = 0;
                 continue;
             }
         }
         const std::int64_t stepsBefore = SimRun.steps;
         const double volumeBefore = SimRun.removedVolume;
         ComputeNextMove();
-        RunFlags.lineHeld = 0;
-        if (!(RunFlags.runMode.load() >= kRunResult && RunFlags.showSteps.load() == 0)) {
+        RunControl.lineHeld = 0;
+        if (!(RunControl.runMode.load() >= kRunResult && RunControl.showSteps.load() == 0)) {
             PublishBlock();
         }
         if (NcRun.status.error > 0) {
-            RunFlags.runError = 1;
+            RunControl.runError = 1;
             return kRunEndError;
         }
         ++LastRunSummary.blocks;
@@ -282,17 +282,17 @@ int RunBlocks() {
         PublishRunProgress(SimRun.steps - stepsBefore, SimRun.removedVolume - volumeBefore);
         // After the block: an over-travel, an abort or an interference that broke off ends the
         // run.
-        if (RunFlags.overTravelAxis.load() >= 0) {
+        if (RunControl.overTravelAxis.load() >= 0) {
             return kRunEndOverTravel;
         }
-        if (RunFlags.abortRequest.load() != 0) {
+        if (RunControl.abortRequest.load() != 0) {
             return kRunEndAbort;
         }
         if (result == kMoveEndsRun) {
             return kRunEndInterference;
         }
         RedrawAfterBlock(&lastRedrawLine);
-        if (RunFlags.abortRequest.load() != 0) {
+        if (RunControl.abortRequest.load() != 0) {
             return kRunEndAbort;
         }
         if (SimulationCallbacks.writeInterferenceReport != nullptr) {

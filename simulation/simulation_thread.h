@@ -3,7 +3,7 @@
 // redraw and pause to the user-interface thread through the run flags (run_control.h).
 //
 // The program is DefinitionFiles.ncProgramFile; the stock is StockModels[CurrentStockIndex]; the
-// run mode, abort and the other requests are RunFlags. The thread never draws: it publishes the
+// run mode, abort and the other requests are RunControl. The thread never draws: it publishes the
 // block it runs (PublishRunBlock) and raises requests.
 #pragma once
 

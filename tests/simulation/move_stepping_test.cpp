@@ -49,9 +49,9 @@ public:
 private:
     void Serve() {
         while (!stop_) {
-            if (RunFlags.redrawRequest.load() != 0) {
+            if (RunControl.redrawRequest.load() != 0) {
                 stepsAtRedraw.push_back(SimRun.steps);
-                RunFlags.redrawRequest = 0;
+                RunControl.redrawRequest = 0;
             }
             std::this_thread::sleep_for(std::chrono::microseconds(200));
         }
@@ -193,7 +193,7 @@ TEST_F(MoveSteppingTest, ArcsStepTheirAngleAndTheirHelixHeight) {
 }
 
 TEST_F(MoveSteppingTest, RedrawsFollowSkipView) {
-    RunFlags.runMode = kRunRealCutting;
+    RunControl.runMode = kRunRealCutting;
     Settings.skipView = 10;
     ResetSimulationRunRecord();
     const double a[3] = {0, 0, 0}, b[3] = {25.0, 0, 0};
@@ -216,13 +216,13 @@ TEST_F(MoveSteppingTest, RedrawsFollowSkipView) {
         EXPECT_EQ(host.stepsAtRedraw, (std::vector<std::int64_t>{1, 2, 3}));
     }
     // Skip runs draw nothing per step, nor does a run with drawing suppressed.
-    RunFlags.runMode = kRunSkipCutting;
+    RunControl.runMode = kRunSkipCutting;
     SetLine(1, a, b);
     EXPECT_EQ(StepCurrentMove(block_), kMoveStepped);
-    RunFlags.runMode = kRunRealCutting;
+    RunControl.runMode = kRunRealCutting;
     DrawingSuppressed = 1;
     EXPECT_EQ(StepCurrentMove(block_), kMoveStepped);
-    EXPECT_EQ(RunFlags.redrawRequest.load(), 0);
+    EXPECT_EQ(RunControl.redrawRequest.load(), 0);
 }
 
 TEST_F(MoveSteppingTest, SkippedMovesLeaveStateAndStock) {
@@ -261,8 +261,8 @@ TEST_F(MoveSteppingTest, OverTravelStopsBeforeTheStepCuts) {
     SetLine(1, a, b);
     EXPECT_EQ(StepCurrentMove(block_), kMoveEndsRun);
     EXPECT_EQ(SimRun.steps, 2);
-    EXPECT_EQ(RunFlags.overTravelAxis.load(), 0);
-    EXPECT_EQ(RunFlags.stepAlarm.load(), 1);
+    EXPECT_EQ(RunControl.overTravelAxis.load(), 0);
+    EXPECT_EQ(RunControl.stepAlarm.load(), 1);
     EXPECT_EQ(MotionSnapshot.program.axis[0], 13.0) << "the alarm position is kept";
     EXPECT_EQ(CurrentMachinePose.program.axis[0], 13.0) << "step 3 is posed";
     EXPECT_EQ(testing::ZRayTop(StockModels[0], 24, 10), 8.0) << "x = 12 was cut";
@@ -316,7 +316,7 @@ TEST_F(MoveSteppingTest, ToolLoadLimitAlarmsAndLogs) {
     ASSERT_FALSE(lines.empty());
     EXPECT_EQ(lines[0].rfind("120:X", 0), 0u) << lines[0];
     EXPECT_EQ(lines[0].substr(lines[0].size() - 4), "(A)\n");
-    EXPECT_EQ(RunFlags.stepAlarm.load(), 0);
+    EXPECT_EQ(RunControl.stepAlarm.load(), 0);
     // Inside a subprogram a type-11 line starts with the subprogram's name and counter; a
     // type-12 line keeps the main line number.
     block_.inSubprogram = 1;
@@ -332,7 +332,7 @@ TEST_F(MoveSteppingTest, ToolLoadLimitAlarmsAndLogs) {
     const double c[3] = {12.3, 10.1, 8.0}, d[3] = {14.3, 10.1, 8.0};
     SetLine(1, c, d);
     StepCurrentMove(block_);
-    EXPECT_EQ(RunFlags.stepAlarm.load(), 1);
+    EXPECT_EQ(RunControl.stepAlarm.load(), 1);
     EXPECT_EQ(SimulationState.load(), 4);
     // A zero-length step into fresh material has no cross-section: no alarm, no infinity.
     const double e[3] = {30.3, 10.1, 8.0};
@@ -340,7 +340,7 @@ TEST_F(MoveSteppingTest, ToolLoadLimitAlarmsAndLogs) {
     block_.keepShortMoves = 1;
     EXPECT_EQ(StepCurrentMove(block_), kMoveStepped);
     EXPECT_EQ(SimRun.actualStep, 0.0);
-    EXPECT_EQ(RunFlags.stepAlarm.load(), 0);
+    EXPECT_EQ(RunControl.stepAlarm.load(), 0);
     EXPECT_EQ(SimulationState.load(), 1);
 }
 

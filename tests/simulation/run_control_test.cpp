@@ -1,5 +1,5 @@
 // The run's handshakes between a worker and a scripted host thread: redraws served and
-// aborted, pauses resumed and aborted, the published status, and the run's thread object.
+// aborted, pauses resumed and aborted, the published status, and the abort at shutdown.
 #include "simulation/run_control.h"
 
 #include <gtest/gtest.h>
@@ -9,6 +9,8 @@
 #include <string>
 #include <thread>
 #include <vector>
+
+#include "shell/worker_threads.h"
 
 namespace mirexa {
 namespace {
@@ -20,7 +22,8 @@ protected:
         ResetRunStatus();
     }
     void TearDown() override {
-        AbortAndJoinSimulationRun();
+        RequestRunAbort();
+        JoinWorkerThread(&SimulationThread);
         ResetRunControlFlags();
         ResetRunStatus();
     }
@@ -43,40 +46,40 @@ TEST_F(RunControlTest, RedrawsAreServedOneByOneAndAbortEndsAWait) {
     });
     int served = 0;
     while (served < 3) {
-        WaitFor(RunFlags.redrawRequest, 1);
-        EXPECT_EQ(RunFlags.viewRedrawRequest.load(), 0);
+        WaitFor(RunControl.redrawRequest, 1);
+        EXPECT_EQ(RunControl.viewRedrawRequest.load(), 0);
         served += ServeRedrawRequest(nullptr);
     }
-    WaitFor(RunFlags.redrawRequest, 1);
+    WaitFor(RunControl.redrawRequest, 1);
     RequestRunAbort();
     worker.join();
     EXPECT_EQ(results, (std::vector<int>{1, 1, 1, 0}));
-    EXPECT_EQ(RunFlags.redrawRequest.load(), 0);
+    EXPECT_EQ(RunControl.redrawRequest.load(), 0);
 }
 
 TEST_F(RunControlTest, PauseResumesAndAbortsWithoutSteppingOn) {
     std::atomic<int> result{-1};
-    RunFlags.pendingStop = 1;
-    RunFlags.stopKeyRequest = 1;
+    RunControl.pendingStop = 1;
+    RunControl.stopKeyRequest = 1;
     std::thread worker([&] { result = WaitAtStopBlock(); });
-    WaitFor(RunFlags.pauseRequest, 1);
-    EXPECT_EQ(RunFlags.pauseBlink.load(), 1);
+    WaitFor(RunControl.pauseRequest, 1);
+    EXPECT_EQ(RunControl.pauseBlink.load(), 1);
     ResumeRun();
     worker.join();
     EXPECT_EQ(result.load(), 1);
-    EXPECT_EQ(RunFlags.pendingStop.load(), 0);
-    EXPECT_EQ(RunFlags.stopKeyRequest.load(), 0);
+    EXPECT_EQ(RunControl.pendingStop.load(), 0);
+    EXPECT_EQ(RunControl.stopKeyRequest.load(), 0);
 
     // Abort while paused: the abort is stored before the pause is released, so the worker
     // never takes the release for a resume.
     std::thread second([&] { result = WaitAtStopBlock(); });
-    WaitFor(RunFlags.pauseRequest, 1);
+    WaitFor(RunControl.pauseRequest, 1);
     RequestRunAbort();
     second.join();
     EXPECT_EQ(result.load(), 0);
     // A pause asked for after the abort does not wait at all.
     EXPECT_EQ(WaitAtStopBlock(), 0);
-    EXPECT_EQ(RunFlags.pauseRequest.load(), 0);
+    EXPECT_EQ(RunControl.pauseRequest.load(), 0);
 }
 
 TEST_F(RunControlTest, PublishedBlockTextIsBoundedAndLosesOnlyItsLineEnd) {
@@ -102,35 +105,22 @@ TEST_F(RunControlTest, PublishedBlockTextIsBoundedAndLosesOnlyItsLineEnd) {
     EXPECT_DOUBLE_EQ(s.removedVolume, 3.0);
 }
 
-std::atomic<int> BodyRuns{0};
-
-TEST_F(RunControlTest, RunThreadStartsOnceAndIsJoinedBeforeTheNext) {
-    BodyRuns = 0;
-    ASSERT_EQ(StartSimulationRunThread([] {
-                  ++BodyRuns;
-                  RequestRedrawAndWait();
-              }),
+// Shutdown during a run on the shell's worker thread: the abort releases the worker from its
+// redraw wait, then the thread is joined.
+TEST_F(RunControlTest, AbortReleasesAWorkerSoItCanBeJoined) {
+    ASSERT_EQ(CreateWorkerThread(
+                  &SimulationThread,
+                  [] {
+                      while (RequestRedrawAndWait() != 0) {
+                      }
+                  },
+                  0, 1),
               1);
-    // A second run is refused while the first has not been joined.
-    EXPECT_EQ(StartSimulationRunThread([] { ++BodyRuns; }), 0);
-    WaitFor(RunFlags.redrawRequest, 1);
-    EXPECT_EQ(SimulationRunFinished(), 0);
-    ServeRedrawRequest(nullptr);
-    while (SimulationRunFinished() == 0) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    JoinSimulationRun();
-    EXPECT_EQ(BodyRuns.load(), 1);
-    // Shutdown during a run: the abort releases the worker from its wait, then it is joined.
-    ASSERT_EQ(StartSimulationRunThread([] {
-                  while (RequestRedrawAndWait() != 0) {
-                  }
-              }),
-              1);
-    WaitFor(RunFlags.redrawRequest, 1);
-    AbortAndJoinSimulationRun();
-    EXPECT_EQ(SimulationRunFinished(), 1);
-    EXPECT_EQ(SimulationRun.running.load(), 0);
+    WaitFor(RunControl.redrawRequest, 1);
+    RequestRunAbort();
+    JoinWorkerThread(&SimulationThread);
+    EXPECT_EQ(HasWorkerThread(SimulationThread), 0);
+    EXPECT_EQ(RunControl.redrawRequest.load(), 0);
 }
 
 }  // namespace

@@ -22,6 +22,7 @@
 #include "geometry/shared_state.h"
 #include "nc/nc_controller_view.h"
 #include "nc/nc_run_state.h"
+#include "shell/worker_threads.h"
 #include "simulation/cutting_core.h"
 #include "simulation/move_stepping.h"
 #include "simulation/run_control.h"
@@ -44,15 +45,15 @@ struct ScriptedHost {
     int pauses = 0;
 
     void Run() {
-        ASSERT_EQ(StartSimulationRunThread(SimulationThreadProc), 1);
-        while (SimulationRunFinished() == 0) {
-            if (RunFlags.redrawRequest.load() != 0) {
+        ASSERT_EQ(CreateWorkerThread(&SimulationThread, SimulationThreadProc, 0, 1), 1);
+        while (IsWorkerThreadFinished(SimulationThread) == 0) {
+            if (RunControl.redrawRequest.load() != 0) {
                 ++redraws;
                 if (onRedraw) {
                     onRedraw(redraws);
                 }
                 ServeRedrawRequest(nullptr);
-            } else if (RunFlags.pauseRequest.load() != 0) {
+            } else if (RunControl.pauseRequest.load() != 0) {
                 ++pauses;
                 if (onPause == kAbort) {
                     RequestRunAbort();
@@ -62,7 +63,7 @@ struct ScriptedHost {
             }
             std::this_thread::sleep_for(std::chrono::microseconds(300));
         }
-        JoinSimulationRun();
+        JoinWorkerThread(&SimulationThread);
     }
 };
 
@@ -86,10 +87,11 @@ protected:
         DexelPitch.secondPitch = 0.5;
         CurrentMachinePose = MachinePose{};
         CurrentMachinePose.program.axis[2] = 50.0;
-        RunFlags.runMode = kRunRealCutting;
+        RunControl.runMode = kRunRealCutting;
     }
     void TearDown() override {
-        AbortAndJoinSimulationRun();
+        RequestRunAbort();
+        JoinWorkerThread(&SimulationThread);
         FreeStockModel(&StockModels[0]);
         StockModels[0] = StockModel{};
         FreeToolTables();
@@ -183,7 +185,7 @@ TEST_F(SimulationThreadTest, SkipRunsRedrawEveryFewLines) {
     }
     text += "M30\n%\n";
     Program(text);
-    RunFlags.runMode = kRunSkipCutting;
+    RunControl.runMode = kRunSkipCutting;
     Settings.skipBlock = 5;
     ScriptedHost host;
     std::vector<int> lines;
@@ -198,7 +200,7 @@ TEST_F(SimulationThreadTest, SkipRunsRedrawEveryFewLines) {
 
 TEST_F(SimulationThreadTest, StopBeforeABlockPausesAndResumes) {
     Program(kSlotProgram);
-    RunFlags.pendingStop = 1;
+    RunControl.pendingStop = 1;
     ScriptedHost host;
     host.Run();
     EXPECT_EQ(host.pauses, 1);
@@ -208,7 +210,7 @@ TEST_F(SimulationThreadTest, StopBeforeABlockPausesAndResumes) {
 
 TEST_F(SimulationThreadTest, AbortDuringAPauseEndsWithoutSteppingTheHeldLine) {
     Program(kSlotProgram);
-    RunFlags.pendingStop = 1;
+    RunControl.pendingStop = 1;
     ScriptedHost host;
     host.onPause = ScriptedHost::kAbort;
     host.Run();
@@ -231,7 +233,7 @@ TEST_F(SimulationThreadTest, AbortInARedrawWaitEndsTheMove) {
     host.Run();
     EXPECT_EQ(LastRunSummary.end, kRunEndAbort);
     EXPECT_EQ(SimRun.steps, stepsAtAbort);
-    EXPECT_EQ(RunFlags.redrawRequest.load(), 0);
+    EXPECT_EQ(RunControl.redrawRequest.load(), 0);
     EXPECT_EQ(host.redraws, 20);
 }
 
@@ -246,9 +248,9 @@ TEST_F(SimulationThreadTest, RunsEndOnErrorsOverTravelAndMissingSources) {
     }
     Controller = savedController;
     EXPECT_EQ(LastRunSummary.end, kRunEndError);
-    EXPECT_EQ(RunFlags.runError.load(), 1);
+    EXPECT_EQ(RunControl.runError.load(), 1);
     ResetRunControlFlags();
-    RunFlags.runMode = kRunRealCutting;
+    RunControl.runMode = kRunRealCutting;
     // X beyond its stroke on the third step of a line.
     Program("%\nG90 G00 X0 Y0 Z20.\nG01 X10. F100.\nM30\n%\n");
     CurrentMachine.strokes.enabled[0] = 1;
@@ -259,7 +261,7 @@ TEST_F(SimulationThreadTest, RunsEndOnErrorsOverTravelAndMissingSources) {
         host.Run();
     }
     EXPECT_EQ(LastRunSummary.end, kRunEndOverTravel);
-    EXPECT_EQ(RunFlags.overTravelAxis.load(), 0);
+    EXPECT_EQ(RunControl.overTravelAxis.load(), 0);
     ResetRunControlFlags();
     CurrentMachine.strokes.enabled[0] = 0;
     DefinitionFiles.ncProgramFile = scratch_.At("missing.nc");

@@ -21,6 +21,7 @@
 #include "geometry/shared_state.h"
 #include "nc/nc_controller_view.h"
 #include "nc/nc_run_state.h"
+#include "shell/worker_threads.h"
 #include "simulation/cutting_core.h"
 #include "simulation/dexel_grid_view.h"
 #include "simulation/move_stepping.h"
@@ -104,15 +105,15 @@ int BuildStock(StockModel* model) {
 // Runs the simulation thread and serves its requests as the main window's timer would: a
 // redraw is served at once (nothing is drawn here), a pause is resumed.
 void RunSimulation() {
-    StartSimulationRunThread(SimulationThreadProc);
-    while (SimulationRunFinished() == 0) {
+    CreateWorkerThread(&SimulationThread, SimulationThreadProc, 0, 1);
+    while (IsWorkerThreadFinished(SimulationThread) == 0) {
         ServeRedrawRequest(nullptr);
-        if (RunFlags.pauseRequest.load() != 0) {
+        if (RunControl.pauseRequest.load() != 0) {
             ResumeRun();
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
-    JoinSimulationRun();
+    JoinWorkerThread(&SimulationThread);
 }
 
 int Main(int argc, char** argv) {
@@ -141,7 +142,7 @@ int Main(int argc, char** argv) {
         CurrentMachinePose.program.axis[i] = Settings.controlPoint[i];
     }
     ResetRunControlFlags();
-    RunFlags.runMode = kRunSkipCutting;
+    RunControl.runMode = kRunSkipCutting;
     RunLogFlag = 1;
     DrawingSuppressed = 1;
     const double before = DexelFamilyVolume(stock, kDexelViewZ);
