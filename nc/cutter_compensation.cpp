@@ -219,9 +219,17 @@ void ArcFrameToSlot(const MotionRecord& m, BlockStateRecord* slot) {
     slot->arcNormalAxis = m.arcNormalAxis;
 }
 
+// The line of a move the look-ahead hands out; it is also the displayed line, which the line
+// source leaves alone while the compensation reads ahead.
+void ShowMoveLine(const NcMoveLine& line) {
+    NcCompensationState& s = State();
+    s.moveLine = line;
+    s.moveLineValid = 1;
+    NcLine.displayedLineNumber = line.line;
+}
+
 // Makes an offset element the move handed out.
 void HandOutElement(const BlockStateRecord& slot) {
-    NcCompensationState& s = State();
     MotionRecord& m = CurrentMotion;
     m.motionType = slot.motionType;
     m.start = slot.offset.start;
@@ -238,8 +246,7 @@ void HandOutElement(const BlockStateRecord& slot) {
         NcRun.toolVector[i] = slot.toolVector[i];
         NcRun.orientationAngle[i] = slot.orientationAngle[i];
     }
-    s.moveLine = slot.line;
-    s.moveLineValid = 1;
+    ShowMoveLine(slot.line);
 }
 
 // The unit radial vector and radius of a point on an arc about `centre`, in the plane.
@@ -775,6 +782,9 @@ int PrepareCompensationStart() {
     if (NcRun.compensationPhase == 0) {
         return 0;
     }
+    // The line source does not count lines while the phase is on: the block shows its own.
+    CaptureLineMark(&s.liveLine);
+    NcLine.displayedLineNumber = s.liveLine.line;
     if (NcRun.compensationPhase == 2) {
         SwitchOff();  // cancelled before any element: nothing to undo
         return 0;
@@ -786,7 +796,6 @@ int PrepareCompensationStart() {
 
 void StartCompensation() {
     NcCompensationState& s = State();
-    CaptureLineMark(&s.liveLine);
     ComputeCompensatedPosition(0);
     if (NcRun.status.error > 0) {
         NcRun.status.subprogramEnd = 1;
@@ -855,8 +864,7 @@ void NoteToolAxisMoveHandedOut(int index) {
     if (index < 0 || index >= static_cast<int>(s.toolAxisNotes.size())) {
         return;
     }
-    s.moveLine = s.toolAxisNotes[static_cast<size_t>(index)].line;
-    s.moveLineValid = 1;
+    ShowMoveLine(s.toolAxisNotes[static_cast<size_t>(index)].line);
     CurrentMotion.feed = s.toolAxisNotes[static_cast<size_t>(index)].feed;
 }
 

@@ -102,7 +102,8 @@ void NoteToolAxisMoveHandedOut(int index);
 // The source line of the move just handed out when the look-ahead made it (an element, a queued
 // tool-axis move, a corner or connecting move), else null. Corner and connecting moves
 // (CurrentMotion.lookaheadReplay 1) carry the line of the element after the corner; the pullers
-// record it negated.
+// record it negated. The line is also set as NcLine.displayedLineNumber, which the line source
+// does not count on while the phase is on.
 const NcMoveLine* CompensatedMoveLine();
 
 }  // namespace mirexa

@@ -57,12 +57,23 @@ void HandOutRapidLeg() {
     NcPendingMoves& p = NcRun.pending;
     MotionRecord& m = CurrentMotion;
     m.start = m.end;
-    m.end = p.rapidLeg[p.rapidLegIndex];
+    const int step = ++p.rapidLegIndex;
+    if (p.positioningType == kRapidProfile) {
+        GetStepAxisPositions(p.rapidLegCount, step, &m.end);
+    } else {
+        m.end = p.rapidLeg[step - 1];
+    }
     m.motionType = kMotionRapid;
     m.blockHasMotion = 1;
-    if (++p.rapidLegIndex >= p.rapidLegCount) {
+    if (step >= p.rapidLegCount) {
         p.rapidLegCount = p.rapidLegIndex = 0;
     }
+}
+
+// The first leg of a rapid just split: it starts where the whole rapid starts.
+void HandOutFirstRapidLeg() {
+    CurrentMotion.end = CurrentMotion.start;
+    HandOutRapidLeg();
 }
 
 void HandOutToolAxisMove() {
@@ -111,6 +122,7 @@ void HandOutCyclePoint(bool full) {
         // A corner or connecting move of the compensation, at the feed of the element after it.
         m.lookaheadReplay = 1;
         m.feed = NcRun.compensation.cornerFeed;
+        NcLine.displayedLineNumber = NcRun.compensation.cornerLine.line;
     }
     m.motionType = p.cyclePointType[index];
     m.blockHasMotion = 1;
@@ -136,6 +148,10 @@ void HandOutCyclePoint(bool full) {
     p.cyclePointIndex = index + 1;
     if (last) {
         p.cyclePointCount = p.cyclePointIndex = 0;
+        // The next hole of a repeated cycle fills the queue again.
+        if (DrillingHolesPending()) {
+            ExpandNextDrillingHole();
+        }
     }
 }
 
@@ -249,10 +265,16 @@ void FinishReadBlock() {
     }
     // A block that starts the compensation keeps its rapid whole (unless the radius is 0).
     const bool startsCompensation = PrepareCompensationStart() != 0;
+    // A block that armed the tool-change route is its first rapid.
+    const NcPendingMoves& p = NcRun.pending;
+    if (p.toolChangeCount > 0 && p.toolChangeIndex == 0 && modal.referenceReturnMode == 0) {
+        StepFirstToolChangeMove();
+        return;
+    }
     if (m.motionType == kMotionRapid && modal.cycleCode == kNoCycle && !NcRun.dataCheckActive &&
         modal.referenceReturnMode == 0 &&
         !(startsCompensation && NcRun.compensation.radius != 0.0) && SubdivideRapidMove() > 0) {
-        HandOutRapidLeg();
+        HandOutFirstRapidLeg();
         return;
     }
     if (startsCompensation) {
@@ -261,13 +283,22 @@ void FinishReadBlock() {
     }
     if (modal.cycleCode != kNoCycle && NcRun.block.axisWordSeen) {
         NcRun.pending.cyclePointCount = NcRun.pending.cyclePointIndex = 0;
-        if (ExpandDrillingCycle() > 0) {
-            ShiftBlockLookahead();
-            HandOutCyclePoint(false);
-            if (m.motionType == kMotionRapid && !NcRun.dataCheckActive &&
-                SubdivideRapidMove() > 0) {
-                HandOutRapidLeg();
+        NcRun.pending.cycle.holesLeft = 0;
+        if (!NcRun.block.cycleSkipped) {
+            if (ExpandDrillingCycle() > 0) {
+                ShiftBlockLookahead();
+                // The points start where the tool stands, not at the hole.
+                m.end = m.start;
+                HandOutCyclePoint(false);
+                if (m.motionType == kMotionRapid && !NcRun.dataCheckActive &&
+                    SubdivideRapidMove() > 0) {
+                    HandOutFirstRapidLeg();
+                }
+                return;
             }
+            // Nothing to do at this position (K0 at the hole itself).
+            m.end = m.start;
+            m.blockHasMotion = 0;
             return;
         }
     }
@@ -480,6 +511,7 @@ void ResetInterpreterState() {
     NcRun = NcRunState{};
     NcRun.dataCheckActive = dataCheck;
     NcRun.pluginToolSupplied = pluginTool;
+    NcRun.toolChange.mountedTool = c.currentTool.number;
     NcModalState& modal = NcRun.modal;
     modal.workOffsetIndex = before.workOffsetIndex;
     modal.lengthOffsetNumber = before.lengthOffsetNumber;

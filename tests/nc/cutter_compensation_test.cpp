@@ -126,6 +126,9 @@ protected:
             move.line = held == nullptr          ? NcLine.mainLineNumber
                         : m.lookaheadReplay != 0 ? -held->line
                                                  : held->line;
+            if (held != nullptr && Subprograms.depth == 0) {
+                EXPECT_EQ(NcLine.displayedLineNumber, held->line);
+            }
             move.type = m.motionType;
             move.end = m.lastPosition;
             for (int i = 0; i < 3; ++i) {
