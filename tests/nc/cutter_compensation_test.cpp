@@ -293,8 +293,8 @@ TEST_F(CompensationTest, BlocksBetweenElementsKeepTheirPlaceLineAndFeed) {
               Move(2, 1, 0, -5, 0, 100) + Move(3, 1, 10, -5, 0, 100) + Move(4, 1, 20, -5, 0, 100) +
                   Move(5, 1, 30, -5, 0, 100) + Move(6, 1, 30, -10, 0, 100) +
                   "END state 2 error 0\n");
-    // D3 is offset plus wear: 1.5.
-    EXPECT_EQ(Trace("G90 G01 F100.\nG41 D3 X0 Y0\nX10.\nG40 Y-10.\n"),
+    // D3 is offset plus wear: 1.5, also when the D word stands before the G41.
+    EXPECT_EQ(Trace("G90 G01 F100.\nD3 G41 X0 Y0\nX10.\nG40 Y-10.\n"),
               Move(2, 1, 0, 1.5, 0, 100) + Move(3, 1, 10, 1.5, 0, 100) +
                   Move(4, 1, 10, -10, 0, 100) + "END state 2 error 0\n");
 }
