@@ -7,8 +7,12 @@
 #include <cstring>
 
 #include "config/config_records.h"
+#include "config/controller_file.h"
 #include "geometry/program_log.h"
+#include "geometry/rotary_solutions.h"
 #include "geometry/shared_state.h"
+#include "nc/nc_line_source.h"
+#include "nc/nc_run_state.h"
 #include "platform/message_box.h"
 
 namespace mirexa {
@@ -182,6 +186,17 @@ const char* GetInterferenceMessageText(int code, int language) {
         return nullptr;
     }
     return language == 1 ? entry->english : entry->japanese;
+}
+
+void GatherInterferenceMessageContext(int duringRun, InterferenceMessageContext* context) {
+    context->language = UiLanguage.load() == 1 ? 1 : 0;
+    context->duringRun = duringRun != 0 ? 1 : 0;
+    context->rapidType = Controller.rapidType;
+    context->startCharacter = Controller.endOfRecord;
+    context->mainLineNumber = NcLine.mainLineNumber;
+    context->column = NcRun.status.errorPosition;
+    context->character = NcRun.status.errorCharacter;
+    context->overTravelLetter = OverTravelLetter;
 }
 
 int FirstStructurePairCode(const std::int32_t* flags) {

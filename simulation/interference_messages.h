@@ -51,6 +51,12 @@ struct InterferenceMessageContext {
     std::int32_t mountedHitCount = {};
 };
 
+// Fills the context from the run: the language, the controller's rapid positioning type and
+// start character, the main line number and the character-check position of the interpreter,
+// and the letter of the axis last found out of its stroke. The mounted-tool fields stay as the
+// caller set them (the mounted-tools pass knows them).
+void GatherInterferenceMessageContext(int duringRun, InterferenceMessageContext* context);
+
 // A composed message in the language of its context. caption is the box's caption (the alarm
 // itself), text the box's text; logText what the log receives after "(%d) - ".
 struct InterferenceMessage {

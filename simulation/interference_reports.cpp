@@ -11,6 +11,7 @@
 #include "geometry/file_paths.h"
 #include "geometry/program_log.h"
 #include "geometry/shared_state.h"
+#include "nc/nc_line_source.h"
 #include "simulation/interference_messages.h"
 #include "simulation/run_end_hooks.h"
 
@@ -192,6 +193,19 @@ bool MarkerFileExists() {
 }
 
 }  // namespace
+
+ReportBlock GetCurrentReportBlock() {
+    ReportBlock block;
+    block.mainLineNumber = NcLine.mainLineNumber;
+    block.ncLine = NcLine.text;
+    const int depth = Subprograms.depth;
+    if (depth > 0 && depth <= kSubprogramDepthMax) {
+        block.inSubprogram = 1;
+        block.subprogramName = Subprograms.name[depth - 1];
+        block.subprogramLine = Subprograms.lineCounter[depth - 1];
+    }
+    return block;
+}
 
 std::string GetReportPath(const char* name) {
     char path[4096];

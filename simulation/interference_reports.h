@@ -59,6 +59,10 @@ struct ReportBlock {
     const char* ncLine = {};           // the NC line as read, with or without its line end
 };
 
+// The block of the NC line last read: its main line number, and inside a subprogram the innermost
+// level's name and line counter. The block refers to NcLine's text.
+ReportBlock GetCurrentReportBlock();
+
 // The path of a report in the working directory (FileLocations.currentDirectory, or the
 // process's directory when that is empty); "" when it does not fit a path.
 std::string GetReportPath(const char* name);
