@@ -13,13 +13,13 @@
 #include "geometry/shared_state.h"
 #include "nc/nc_line_source.h"
 #include "simulation/interference_messages.h"
-#include "simulation/run_end_hooks.h"
+#include "simulation/run_ui_hooks.h"
 
 namespace mirexa {
 
 InterferenceReportState InterferenceReport;
 LimitLogState LimitLog;
-RunEndHooks RunEndCallbacks;
+RunUiHooks RunUiCallbacks;
 
 namespace {
 
@@ -220,8 +220,8 @@ void ShowReportFile(const char* path, int noViewer) {
         AppendLogEntry(std::string("Report written: ") + path + "\n");
         return;
     }
-    if (RunEndCallbacks.openInViewer != nullptr) {
-        RunEndCallbacks.openInViewer(path);
+    if (RunUiCallbacks.openInViewer != nullptr) {
+        RunUiCallbacks.openInViewer(path);
     }
 }
 
@@ -344,15 +344,15 @@ int WriteInterferenceReport(const ReportBlock& block) {
     }
     char kindText[64];
     BuildCollisionKindText(kindText, sizeof kindText, UiLanguage.load());
-    if (RunEndCallbacks.setCollisionKindText != nullptr) {
-        RunEndCallbacks.setCollisionKindText(kindText);
+    if (RunUiCallbacks.setCollisionKindText != nullptr) {
+        RunUiCallbacks.setCollisionKindText(kindText);
     }
     ClearInterferenceKinds();
-    if (AutomaticMode.load() == 0 && RunEndCallbacks.repaintToolPanel != nullptr) {
-        RunEndCallbacks.repaintToolPanel();
+    if (AutomaticMode.load() == 0 && RunUiCallbacks.repaintToolPanel != nullptr) {
+        RunUiCallbacks.repaintToolPanel();
     }
-    if (Settings.sound != 0 && RunEndCallbacks.playSystemSound != nullptr) {
-        RunEndCallbacks.playSystemSound("SystemHand");
+    if (Settings.sound != 0 && RunUiCallbacks.playSystemSound != nullptr) {
+        RunUiCallbacks.playSystemSound("SystemHand");
     }
     InterferenceKinds.eventCount.store(kEventWritten);
     return 1;

@@ -17,7 +17,7 @@
 #include "platform/message_box.h"
 #include "simulation/interference_decisions.h"
 #include "simulation/interference_reports.h"
-#include "simulation/run_end_hooks.h"
+#include "simulation/run_ui_hooks.h"
 
 namespace mirexa::testing {
 
@@ -29,6 +29,10 @@ struct HookRecord {
     void Add(const std::string& call) {
         std::lock_guard<std::mutex> lock(mutex);
         calls.push_back(call);
+    }
+    std::size_t Size() {
+        std::lock_guard<std::mutex> lock(mutex);
+        return calls.size();
     }
     std::vector<std::string> Take() {
         std::lock_guard<std::mutex> lock(mutex);
@@ -58,18 +62,18 @@ protected:
         Settings.sound = 1;
         savedNoReportDisplay_ = CommandLine.noReportDisplay;
         CommandLine.noReportDisplay = 0;
-        savedHooks_ = RunEndCallbacks;
-        RunEndCallbacks = RunEndHooks{};
-        RunEndCallbacks.openInViewer = [](const char* path) {
+        savedHooks_ = RunUiCallbacks;
+        RunUiCallbacks = RunUiHooks{};
+        RunUiCallbacks.openInViewer = [](const char* path) {
             Hooks.Add(std::string("viewer ") + path);
         };
-        RunEndCallbacks.playSystemSound = [](const char* name) {
+        RunUiCallbacks.playSystemSound = [](const char* name) {
             Hooks.Add(std::string("sound ") + name);
         };
-        RunEndCallbacks.setCollisionKindText = [](const char* text) {
+        RunUiCallbacks.setCollisionKindText = [](const char* text) {
             Hooks.Add(std::string("kind ") + text);
         };
-        RunEndCallbacks.repaintToolPanel = [] { Hooks.Add("toolpanel"); };
+        RunUiCallbacks.repaintToolPanel = [] { Hooks.Add("toolpanel"); };
         Hooks.Take();
         ResetInterferenceKinds();
         CloseLogFile();
@@ -85,7 +89,7 @@ protected:
         LimitLog = LimitLogState{};
         ResetInterferenceKinds();
         CloseLogFile();
-        RunEndCallbacks = savedHooks_;
+        RunUiCallbacks = savedHooks_;
         CommandLine.noReportDisplay = savedNoReportDisplay_;
         Settings.sound = savedSound_;
         Checks = savedChecks_;
@@ -113,7 +117,7 @@ private:
     CheckSettings savedChecks_;
     std::int32_t savedSound_ = 0;
     std::int32_t savedNoReportDisplay_ = 0;
-    RunEndHooks savedHooks_;
+    RunUiHooks savedHooks_;
 };
 
 }  // namespace mirexa::testing
