@@ -13,12 +13,14 @@
 #include "geometry/shared_state.h"
 #include "nc/nc_line_source.h"
 #include "simulation/interference_messages.h"
+#include "simulation/run_control.h"
 #include "simulation/run_ui_hooks.h"
 
 namespace mirexa {
 
 InterferenceReportState InterferenceReport;
 LimitLogState LimitLog;
+std::vector<std::string> ShownReports;
 RunUiHooks RunUiCallbacks;
 
 namespace {
@@ -216,6 +218,7 @@ std::string GetReportPath(const char* name) {
 }
 
 void ShowReportFile(const char* path, int noViewer) {
+    ShownReports.emplace_back(path);
     if (AutomaticMode.load() != 0 || noViewer != 0) {
         AppendLogEntry(std::string("Report written: ") + path + "\n");
         return;
@@ -342,6 +345,7 @@ int WriteInterferenceReport(const ReportBlock& block) {
         WriteText(InterferenceReport.stream,
                   "\n" + BuildFirstFormKindList() + "\n" + BlockText(block));
     }
+    SimulationState = 0;
     char kindText[64];
     BuildCollisionKindText(kindText, sizeof kindText, UiLanguage.load());
     if (RunUiCallbacks.setCollisionKindText != nullptr) {
@@ -351,6 +355,7 @@ int WriteInterferenceReport(const ReportBlock& block) {
     if (AutomaticMode.load() == 0 && RunUiCallbacks.repaintToolPanel != nullptr) {
         RunUiCallbacks.repaintToolPanel();
     }
+    RunControl.toolPanelPendingPaint = 1;
     if (Settings.sound != 0 && RunUiCallbacks.playSystemSound != nullptr) {
         RunUiCallbacks.playSystemSound("SystemHand");
     }

@@ -17,6 +17,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "config/config_records.h"
 #include "simulation/interference_decisions.h"
@@ -128,7 +129,10 @@ void WriteLimitLogLine(std::int32_t tool, const char* line);
 int CloseLimitLog(std::int32_t currentTool);
 
 // Shows a written report: the viewer, or in automatic mode (or with noViewer) an entry in the
-// program log naming the file.
+// program log naming the file. The path joins ShownReports.
 void ShowReportFile(const char* path, int noViewer);
+
+// The reports shown (or named in the log) since the last run was prepared, in order.
+extern std::vector<std::string> ShownReports;
 
 }  // namespace mirexa
