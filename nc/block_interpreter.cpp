@@ -7,6 +7,7 @@
 #include "geometry/machine_kinematics.h"
 #include "nc/block_end.h"
 #include "nc/coordinate_transforms.h"
+#include "nc/cutter_compensation.h"
 #include "nc/nc_controller_view.h"
 #include "nc/nc_line_source.h"
 #include "nc/nc_run_state.h"
@@ -376,12 +377,22 @@ void BlockScanner::HandleG() {
         case 29:
             modal.referenceReturnMode = 2;
             break;
+        case 39:
+            NcRun.compensation.cornerArcRequest = 1;
+            break;
         case 40:
             modal.compensationSide = 0;
+            if (NcRun.compensationPhase == 1) {
+                NcRun.compensationPhase = 2;
+            }
             break;
         case 41:
         case 42:
             modal.compensationSide = (n == 41 ? 1 : -1) * (modal.planeCode < 0 ? -1 : 1);
+            if (NcRun.compensationPhase == 0) {
+                NcRun.compensationPhase = 1;
+            }
+            SetCompensationSide(modal.compensationSide);
             break;
         case 43:
         case 44:
@@ -858,6 +869,7 @@ void BlockScanner::HandleRadiusNumber() {
         return;
     }
     NcRun.modal.radiusOffsetNumber = d >= kToolOffsetEntries ? 0 : d;
+    UpdateCompensationRadius();
 }
 
 void BlockScanner::HandleP() {

@@ -65,6 +65,11 @@ void TakeController(NcControllerView* v) {
     v->waitMCodes = c.waitMCodes;
     v->radiusTolerance = c.arcRadiusTolerance;
     v->checkF0 = c.checkF0;
+    v->checkReverseArc = c.reverseArcCheck;
+    v->concaveArcFeed = c.concaveArcFeed;
+    v->onlyG40Mode = c.compensationCancelMode;
+    v->radiusOffsetCheck = c.radiusCheckAny;
+    v->radiusOffsetList = c.radiusCheckListMode;
     const ControllerAxisLetters& axes = c.axes;
     for (int i = 0; i < 3; ++i) {
         v->planeCodes[i] = axes.planeCodes[i];

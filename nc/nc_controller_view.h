@@ -79,6 +79,16 @@ struct NcControllerView {
     double radiusTolerance = 1000000.0;  // mm, arc start and end radius may differ below this
     int checkF0 = {};
 
+    // Cutter compensation: error 6 for an offset arc turned inside out (CHECK REVERSE ARC), the
+    // feed of concave offset arcs (CONCAVE-ARC FEED), the cancel of a G40 without motion (ONLY
+    // G40: 1 OFFSET, 2 RESET) and the radius-offset alarm (CHECK RADIUS OFFSET; 1 LIST or 2 OPEN
+    // also write it to the alarm report).
+    int checkReverseArc = {};
+    int concaveArcFeed = 1;
+    int onlyG40Mode = 1;
+    int radiusOffsetCheck = {};
+    int radiusOffsetList = {};
+
     // Planes and letters. Plane codes of the machine planes XY, ZX and YZ: the program plane
     // (17, 18, 19) lying on each, negative when its sense is reversed.
     int planeCodes[3] = {17, 18, 19};

@@ -8,6 +8,7 @@
 
 #include "config/offset_tables.h"
 #include "geometry/machine_kinematics.h"
+#include "nc/compensation_state.h"
 
 namespace mirexa {
 
@@ -315,8 +316,9 @@ struct NcRunState {
     NcReferenceReturn reference = {};
     NcPendingMoves pending = {};
     NcToolChangeState toolChange = {};
-    MotionPosition programmed = {};   // last programmed value per axis (for incremental words)
-    int compensationPhase = {};       // 0 off, 1 active, 2 cancel pending
+    MotionPosition programmed = {};  // last programmed value per axis (for incremental words)
+    int compensationPhase = {};      // 0 off, 1 active, 2 cancel pending
+    NcCompensationState compensation = {};
     int userSwitch[2] = {};           // turning switches set by the lathe on codes
     int cuttingEnabled = 1;           // cleared by the cut off code
     int waitMCode = -1;               // index of the wait M code met in this block, -1 none

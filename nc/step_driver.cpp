@@ -10,6 +10,7 @@
 #include "nc/arc_geometry.h"
 #include "nc/block_interpreter.h"
 #include "nc/coordinate_transforms.h"
+#include "nc/cutter_compensation.h"
 #include "nc/kinematics_services.h"
 #include "nc/nc_controller_view.h"
 #include "nc/nc_line_source.h"
@@ -33,7 +34,8 @@ int ToolAxisIndex() {
     return (k >= 0 && k < 3) ? k : 2;
 }
 
-// The held work-offset change of the look-ahead, applied with the last queued entry.
+}  // namespace
+
 void ApplyHeldWorkOffsetChange() {
     NcPendingMoves& p = NcRun.pending;
     if (!p.workOffsetChangeHeld) {
@@ -48,6 +50,8 @@ void ApplyHeldWorkOffsetChange() {
     WorkOrigin = p.heldNewOrigin;
     p.workOffsetChangeHeld = 0;
 }
+
+namespace {
 
 void HandOutRapidLeg() {
     NcPendingMoves& p = NcRun.pending;
@@ -76,6 +80,7 @@ void HandOutToolAxisMove() {
     NcPendingMoves& p = NcRun.pending;
     MotionRecord& m = CurrentMotion;
     const ToolAxisMove entry = p.toolAxisMoves[static_cast<size_t>(p.toolAxisIndex)];
+    NoteToolAxisMoveHandedOut(p.toolAxisIndex);
     m.motionType = entry.motionType;
     m.blockHasMotion = 1;
     m.start = m.end;
@@ -113,8 +118,11 @@ void HandOutCyclePoint(bool full) {
     MotionRecord& m = CurrentMotion;
     const int index = p.cyclePointIndex;
     const bool last = index + 1 >= p.cyclePointCount;
-    if (full && NcRun.compensationPhase != 0) {
+    if (full && CompensationHoldsElement()) {
+        // A corner or connecting move of the compensation, at the feed of the element after it.
         m.lookaheadReplay = 1;
+        m.feed = NcRun.compensation.cornerFeed;
+        NcLine.displayedLineNumber = NcRun.compensation.cornerLine.line;
     }
     m.motionType = p.cyclePointType[index];
     m.blockHasMotion = 1;
@@ -206,14 +214,17 @@ void HandOutFinalReferenceLeg() {
     NcRun.programmed = m.end;
 }
 
-// 1 when the line starts with the end-of-record character, or with a blank and then it.
-bool IsEndOfRecordLine(const char* line) {
+}  // namespace
+
+int IsEndOfRecordLine(const char* line) {
     const char eor = NcController.endOfRecordChar;
     if (eor == ' ' || eor == '\0') {
         return false;
     }
     return line[0] == eor || (line[0] == ' ' && line[1] == eor);
 }
+
+namespace {
 
 void RequestReferenceReturn() {
     NcRun.reference.phase = 1;
@@ -244,13 +255,16 @@ void RequestReferenceReturn() {
     NcRun.programmed = m.end;
 }
 
-void InterpretReadBlock() {
+// The plain path of an interpreted block: the compensation start, rapid legs, cycle points and
+// reference legs.
+void FinishReadBlock() {
     MotionRecord& m = CurrentMotion;
     NcModalState& modal = NcRun.modal;
-    InterpretNcBlock(NcLine.text);
     if (m.motionType == kMotionClockwise || m.motionType == kMotionCounterClockwise) {
         m.arcMirrorPending = 1;
     }
+    // A block that starts the compensation keeps its rapid whole (unless the radius is 0).
+    const bool startsCompensation = PrepareCompensationStart() != 0;
     // A block that armed the tool-change route is its first rapid.
     const NcPendingMoves& p = NcRun.pending;
     if (p.toolChangeCount > 0 && p.toolChangeIndex == 0 && modal.referenceReturnMode == 0) {
@@ -258,8 +272,13 @@ void InterpretReadBlock() {
         return;
     }
     if (m.motionType == kMotionRapid && modal.cycleCode == kNoCycle && !NcRun.dataCheckActive &&
-        modal.referenceReturnMode == 0 && SubdivideRapidMove() > 0) {
+        modal.referenceReturnMode == 0 &&
+        !(startsCompensation && NcRun.compensation.radius != 0.0) && SubdivideRapidMove() > 0) {
         HandOutFirstRapidLeg();
+        return;
+    }
+    if (startsCompensation) {
+        StartCompensation();
         return;
     }
     if (modal.cycleCode != kNoCycle && NcRun.block.axisWordSeen) {
@@ -292,6 +311,11 @@ void InterpretReadBlock() {
     }
 }
 
+void InterpretReadBlock() {
+    InterpretNcBlock(NcLine.text);
+    FinishReadBlock();
+}
+
 }  // namespace
 
 void ComputeNextMove() {
@@ -314,6 +338,7 @@ void ComputeNextMove() {
     m.cycleMoveFlag = 0;
     m.blockHasMotion = 0;
     m.lookaheadReplay = 0;
+    NcRun.compensation.moveLineValid = 0;
     status.subprogramEnd = 0;
     ClearBlockWords();
     // 3. to 6. Queued sub-moves.
@@ -338,6 +363,14 @@ void ComputeNextMove() {
         HandOutFinalReferenceLeg();
         return;
     }
+    // Cutter compensation: the cancel move, a held plain block, or the next element read ahead.
+    const int compensation = StepCompensation();
+    if (compensation == kCompensationFinishBlock) {
+        FinishReadBlock();
+    }
+    if (compensation != kCompensationIdle) {
+        return;
+    }
     // 8. End of the program once the last cycle point went out.
     if (status.endState == 1) {
         status.endState = 2;
@@ -352,7 +385,7 @@ void ComputeNextMove() {
         NcRun.reference.intermediateNamed[i] = 0;
         NcRun.reference.g29Named[i] = 0;
     }
-    if (NcRun.compensationPhase != 2 && !ReadNextNcLine()) {
+    if (!ReadNextNcLine()) {
         status.subprogramEnd = 1;  // end of a file or a line error: no move
         return;
     }
@@ -371,7 +404,7 @@ void ComputeNextMove() {
         }
         return;
     }
-    // 12. The block itself (cutter compensation joins here with its look-ahead).
+    // 12. The block itself; a block that switches the compensation on starts its look-ahead.
     InterpretReadBlock();
 }
 

@@ -22,6 +22,14 @@ void ComputeNextMove();
 // once per move when exactly one plane axis is mirrored; its centres reflected with it).
 void FinishBlockPosition();
 
+// Applies a work-offset change held by the compensation look-ahead: the end and the last position
+// go into the new work coordinates and the new work origin becomes current.
+void ApplyHeldWorkOffsetChange();
+
+// 1 when the line is the controller's start and stop character line: the character first, or a
+// blank and then it (never with a blank or no character configured).
+int IsEndOfRecordLine(const char* line);
+
 // Resets the whole run state from the controller values and the current program position. The
 // work offset index and the length and radius offset numbers keep their values.
 void ResetInterpreterState();

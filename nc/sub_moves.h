@@ -9,7 +9,8 @@
 
 namespace mirexa {
 
-// Records the current block for the compensation look-ahead.
+// Records the current block for the compensation look-ahead: the last slot becomes the previous
+// one, the live block and its offset element the last one (in cutter_compensation.cpp).
 void ShiftBlockLookahead();
 
 }  // namespace mirexa

@@ -1,9 +1,11 @@
 // The move trace of the tests: pulls an NC program through the step driver and prints its moves.
 #include "tools/move_trace.h"
 
+#include <cmath>
 #include <cstdio>
 
 #include "geometry/machine_kinematics.h"
+#include "nc/cutter_compensation.h"
 #include "nc/nc_controller_view.h"
 #include "nc/nc_line_source.h"
 #include "nc/nc_run_state.h"
@@ -24,8 +26,14 @@ std::string Number(double v) {
 }
 
 // The line of the move in its own file: the main file's line number, a subprogram's line in the
-// NC file when it runs from memory, or "<name>:<line>" in a subprogram file.
+// NC file when it runs from memory, or "<name>:<line>" in a subprogram file. A move of the
+// compensation look-ahead carries its element's line, negated for corner and connecting moves.
 std::string SourceLine() {
+    if (const NcMoveLine* held = CompensatedMoveLine()) {
+        const std::string line =
+            std::to_string(CurrentMotion.lookaheadReplay ? -held->line : held->line);
+        return held->file[0] != '\0' ? std::string(held->file) + ":" + line : line;
+    }
     const int depth = Subprograms.depth;
     if (depth == 0) {
         return std::to_string(NcLine.mainLineNumber);
@@ -65,6 +73,7 @@ std::string TraceNcProgram(const std::string& programPath,
         return "END cannot open " + programPath + "\n";
     }
     long calls = 0;
+    int alarms = 0;
     while (NcRun.status.endState < 2) {
         if (++calls > maxCalls) {
             CloseNcProgramSource();
@@ -73,6 +82,13 @@ std::string TraceNcProgram(const std::string& programPath,
         ComputeNextMove();
         if (afterEachCall) {
             afterEachCall();
+        }
+        if (NcRun.compensation.alarmCount != alarms) {
+            alarms = NcRun.compensation.alarmCount;
+            char radius[64];
+            std::snprintf(radius, sizeof radius, "%.3f", std::fabs(NcRun.compensation.radius));
+            trace += std::string("ALARM INTERFERENCE IN RADIUS(") + radius + ") OFFSET " +
+                     std::to_string(NcLine.mainLineNumber) + "\n";
         }
         if (NcRun.status.error > 0) {
             break;

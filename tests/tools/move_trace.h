@@ -8,11 +8,13 @@
 namespace mirexa::testing {
 
 // One line per move handed out with motion: the source line (the main file's line, a subprogram's
-// line in the NC file when it runs from memory, "<name>:<line>" in a subprogram file), the
-// motion type, the last
-// position (X Y Z and the two rotary axes), for arcs the transformed centre and the sweep, and
-// the feed, all at %.4f. The run ends with a line "END state <s> error <e>"; a program whose start
-// character never appeared ends with error 3, as the data check reports it.
+// line in the NC file when it runs from memory, "<name>:<line>" in a subprogram file; for a move
+// of the compensation look-ahead its element's line, negated for corner and connecting moves),
+// the motion type, the last position (X Y Z and the two rotary axes), for arcs the transformed
+// centre and the sweep, and the feed, all at %.4f. A radius-offset alarm adds a line "ALARM
+// INTERFERENCE IN RADIUS(%.3f) OFFSET <main-file line>" before the move of its call. The run ends
+// with a line "END state <s> error <e>"; a program whose start character never appeared ends
+// with error 3, as the data check reports it.
 //
 // The program index is loaded first when the controller runs from memory. `afterEachCall`, when
 // given, runs after every call of the step driver (tests check invariants there). At most
