@@ -51,6 +51,7 @@ struct SinkScript {
     int signalAtPoll = -1;             // raise AbortSignalReceived at this poll (-1 never)
     int windowGoneAfterCommands = -1;  // the main window goes away after this many commands
     int programStatus = 0;             // what an EXEC'd program returns
+    unsigned failCommand = 0;          // this command records a failure of the batch
 };
 
 struct SinkRecord {
@@ -168,6 +169,9 @@ private:
         sent.presetPath = Record.presetPath;
         sent.difference = Settings.difference;
         Record.commands.push_back(sent);
+        if (command == Script.failCommand) {
+            BatchFailureCode.store(kBatchExitFileError);
+        }
         switch (command) {
             case IDM_STOCK_READ:
                 AutomationOutcome.stockLoadResult = Script.loadResult;
