@@ -3,8 +3,6 @@
 // painting and the vice models.
 #include "shell/stock_commands.h"
 
-#include <unistd.h>
-
 #include <cmath>
 #include <cstdio>
 #include <numbers>
@@ -35,6 +33,7 @@
 #include "stockio/dme_file.h"
 #include "stockio/stl_import.h"
 #include "stockio/stock_loading.h"
+#include "stockio/stock_saving.h"
 
 namespace mirexa {
 
@@ -299,31 +298,6 @@ void ReadStockCommand(WindowHandle window) {
     Call(H().setWaitCursor, 0);
 }
 
-// Writes the stock to a file beside the target and renames it over the target, so that an
-// interrupted or failed write never leaves a partial file under the target's name.
-int WriteStockFileWhole(const StockModel& model, const std::string& path, int variant,
-                        int workCoordinates) {
-    const bool dme = HasFileExtension(path, ".DME") != 0 && path.size() >= 4;
-    const bool stl = HasFileExtension(path, ".STL") != 0 && path.size() >= 4;
-    if (!dme && !stl) {
-        return 0;
-    }
-    const std::string extension = path.substr(path.size() - 4);
-    const std::string temporary = path.substr(0, path.size() - 4) + ".partial-" +
-                                  std::to_string(static_cast<long>(getpid())) + extension;
-    int written = 0;
-    if (dme) {
-        written = WriteDmeFile(model, temporary);
-    } else if (H().writeStlStock) {
-        written = H().writeStlStock(model, temporary, variant, workCoordinates);
-    }
-    if (written == 1 && std::rename(temporary.c_str(), ConvertPathSeparators(path).c_str()) == 0) {
-        return 1;
-    }
-    std::remove(temporary.c_str());
-    return 0;
-}
-
 void SaveStockCommand(MessageLParam lparam) {
     AutomationOutcome.saveResult = 0;
     StockSaveChoice choice;
@@ -375,17 +349,12 @@ void SaveStockCommand(MessageLParam lparam) {
             caption);
         return;
     }
-    if (HasFileExtension(path, ".STL") && !H().writeStlStock) {
-        ReportStockFailure(
-            path + ChooseLanguageText(" - STL output is not available; nothing was written.",
-                                      " - STL出力はできません。保存していません"),
-            caption);
-        return;
-    }
     Call(H().setWaitCursor, 1);
-    const int written = WriteStockFileWhole(model, path, variant, choice.workCoordinates);
+    // In work coordinates the vertices are written relative to the work origin (mm).
+    const double origin[3] = {WorkOrigin.axis[0], WorkOrigin.axis[1], WorkOrigin.axis[2]};
+    const int written = SaveStockFile(model, path, variant, choice.workCoordinates, origin);
     Call(H().setWaitCursor, 0);
-    if (!written) {
+    if (written != kStockSaveDone) {
         ReportStockFailure(path + ChooseLanguageText(" - The work could not be written.",
                                                      " - 被切削材を書き込めません"),
                            caption);

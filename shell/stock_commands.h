@@ -141,11 +141,6 @@ struct StockCommandHooks {
     // Calls PARAMETER of the stock-saver plug-in of the slot with the save level and the kind,
     // then its SAVEWORK with the path; 1 saved, 0 not saved, -1 the slot has no such export.
     int (*saveStockWithPlugin)(int slot, int* saveLevel, int kind, const std::string& path) = {};
-    // --- Stock files ---
-    // Writes the model as an STL file of the variant (0 ASCII, 1 binary, 2 byte-swapped); 1, or
-    // 0 when nothing complete was written. Null: STL output is not available.
-    int (*writeStlStock)(const StockModel& model, const std::string& path, int variant,
-                         int workCoordinates) = {};
     // --- Sounds ---
     void (*playSound)(int sound) = {};
 };

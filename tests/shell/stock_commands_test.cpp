@@ -316,7 +316,6 @@ TEST_F(StockCommandTest, SavingWritesTheWholeFileOrSaysWhyNot) {
     };
     const Case refused[] = {
         {"cut.dmf", 1, "must end in .DME or .STL"},
-        {"cut.stl", 2, "STL output is not available"},
         {"cut.dme", 7, "stock-saver plug-in is not supported"},
         {"cut.dme", 5, "must end in .DME or .STL"},
         {scratch.At("no/such/dir/cut.dme"), 1, "could not be written"},
@@ -329,13 +328,20 @@ TEST_F(StockCommandTest, SavingWritesTheWholeFileOrSaysWhyNot) {
         EXPECT_EQ(BatchFailureCode.load(), kBatchExitFileError) << c.path;
         EXPECT_NE(Log().find(c.message), std::string::npos) << c.message;
     }
-    // Only the one saved file stands: no partial file is left behind.
+    // An ASCII STL of the surface.
+    DefinitionFiles.saveFile = "cut.stl";
+    HandleStockCommand(nullptr, IDM_STOCK_SAVE, 2);
+    EXPECT_EQ(AutomationOutcome.saveResult, 1);
+    const std::string stl = testing::ReadWholeFile(scratch.At("cut.stl"));
+    EXPECT_EQ(stl.rfind("solid", 0), 0u);
+    EXPECT_NE(stl.find("endsolid"), std::string::npos);
+    // Only the saved files stand: no partial file is left behind.
     std::vector<std::string> names;
     for (const auto& entry : std::filesystem::directory_iterator(scratch.Path())) {
         names.push_back(entry.path().filename().string());
     }
     std::sort(names.begin(), names.end());
-    EXPECT_EQ(names, (std::vector<std::string>{"cut.dme", "mirexa.log"}));
+    EXPECT_EQ(names, (std::vector<std::string>{"cut.dme", "cut.stl", "mirexa.log"}));
 
     // Without a stock a save writes nothing and says so.
     HandleStockCommand(nullptr, IDM_STOCK_STATE, 0);  // state 0: available, nothing changes
