@@ -11,12 +11,16 @@
 #include <thread>
 
 #include "config/config_records.h"
+#include "config/controller_file.h"
+#include "config/machine_file.h"
+#include "config/tools_file.h"
 #include "geometry/program_log.h"
 #include "geometry/shared_state.h"
 #include "platform/backend.h"
 #include "platform/message_box.h"
 #include "shell/automation_steps.h"
 #include "shell/macro_file.h"
+#include "shell/nc_data_commands.h"
 #include "shell/stock_commands.h"
 
 extern char** environ;
@@ -86,8 +90,8 @@ int RunCallOnWindowThread(const std::function<void()>& call) {
 
 void SendCommandToMainWindow(unsigned command, MessageLParam lparam) {
     WindowHandle main = MainWindow.load();
-    // The stock commands take their lparam (the automation's values) directly.
-    if (!HandleStockCommand(main, command, lparam)) {
+    // The stock and NC data commands take their lparam (the automation's values) directly.
+    if (!HandleStockCommand(main, command, lparam) && !HandleNcDataCommand(main, command, lparam)) {
         SendWindowMessage(main, WM_COMMAND, command, lparam);
     }
 }
@@ -122,6 +126,28 @@ int RunCommandLineCut(unsigned command) {
         return kRunEndAborted;
     }
     return WaitForCuttingRun();
+}
+
+// Definition files the command line named that could not be read at start-up fail the batch.
+void CheckNamedDefinitionFiles() {
+    RunOnMainThread([] {
+        const struct {
+            int given;
+            int status;
+            const std::string& path;
+        } files[] = {
+            {CommandLine.toolsGiven, ToolFile.status, DefinitionFiles.toolsFile},
+            {CommandLine.controllerGiven, Controller.status, DefinitionFiles.controllerFile},
+            {CommandLine.machineGiven, Machine.status, DefinitionFiles.machineFile},
+        };
+        for (const auto& file : files) {
+            if (file.given && file.status == -1) {
+                RecordBatchFailure(file.path +
+                                   ChooseLanguageText(" - The definition file cannot be read.",
+                                                      " - 定義ファイルを読めません"));
+            }
+        }
+    });
 }
 
 }  // namespace
@@ -318,6 +344,7 @@ int RunCommandLineSequence() {
 void AutomationThreadProc() {
     ResetAutomationRun();
     const CommandLineOptions o = ReadCommandLine();
+    CheckNamedDefinitionFiles();
     if (!AutomationRun.windowGone) {
         if (o.macroGiven) {
             RunMacroFile();
