@@ -342,7 +342,7 @@ TEST(AutomationHooksTest, CallsRunOnTheWindowThreadUntilTheMainWindowGoes) {
     int sentAfterClose = -1;
     std::thread automation([&] {
         RunOnMainThread([&] { callThread = std::this_thread::get_id(); });
-        SendAutomationCommand(kAutoNcSelect, 0);
+        SendAutomationCommand(kAutoCutReal, 0);
         PostAutomationDone();
         // The test closes the main window on DONE; then nothing more reaches it.
         while (IsPlatformWindow(MainWindow.load())) {
@@ -369,7 +369,7 @@ TEST(AutomationHooksTest, CallsRunOnTheWindowThreadUntilTheMainWindowGoes) {
 
     EXPECT_EQ(callThread, std::this_thread::get_id());
     ASSERT_EQ(mainCommands.size(), 2u);
-    EXPECT_EQ(mainCommands[0].first, kAutoNcSelect);
+    EXPECT_EQ(mainCommands[0].first, kAutoCutReal);
     EXPECT_EQ(mainCommands[0].second, std::this_thread::get_id());
     EXPECT_EQ(mainCommands[1].first, WM_AUTOMATION_DONE);
     EXPECT_EQ(sentAfterClose, 0);
