@@ -6,6 +6,7 @@
 #include "config/controller_file.h"
 #include "geometry/program_log.h"
 #include "geometry/shared_state.h"
+#include "shell/nc_data_commands.h"
 #include "shell/stock_commands.h"
 
 namespace mirexa {
@@ -141,16 +142,16 @@ void IgnoreStopOptionInBatch() {
 
 int RunCutStep(CutKind kind, int resultSilent) {
     const bool silent = DrawingSuppressed.load() != 0;
-    unsigned command = kAutoCutResult;
+    unsigned command = IDM_CUT_RESULT;
     int runMode = 6;
     if (!silent) {
         switch (kind) {
             case CutKind::kReal:
-                command = kAutoCutReal;
+                command = IDM_CUT_REAL;
                 runMode = 2;
                 break;
             case CutKind::kSkip:
-                command = kAutoCutSkip;
+                command = IDM_CUT_SKIP;
                 runMode = 3;
                 break;
             case CutKind::kResult:
@@ -254,7 +255,7 @@ int SelectNcStep(const std::string* path, int optimalStock) {
         error = AutomationOutcome.selectionError;
         CommandLine.ncGiven = savedFlag;
     };
-    SendAutomationCommand(optimalStock ? kAutoNcSelectOptimalStock : kAutoNcSelect, 0, before,
+    SendAutomationCommand(optimalStock ? IDM_NC_SELECT_OPTIMAL_STOCK : IDM_NC_SELECT, 0, before,
                           after);
     return error;
 }
@@ -271,7 +272,7 @@ int ReportStep(int reportMode, MessageLParam silent) {
         error = AutomationOutcome.reportError;
         CommandLine.reportMode = savedMode;
     };
-    SendAutomationCommand(kAutoNcReport, silent, before, after);
+    SendAutomationCommand(IDM_NC_REPORT, silent, before, after);
     return error;
 }
 
@@ -279,8 +280,8 @@ int DefinitionFileStep(unsigned command, const std::string* path) {
     int read = 0;
     auto before = [&] {
         if (path) {
-            std::string& target = command == kAutoToolsFile        ? DefinitionFiles.toolsFile
-                                  : command == kAutoControllerFile ? DefinitionFiles.controllerFile
+            std::string& target = command == IDM_TOOLS_FILE        ? DefinitionFiles.toolsFile
+                                  : command == IDM_CONTROLLER_FILE ? DefinitionFiles.controllerFile
                                                                    : DefinitionFiles.machineFile;
             target = *path;
         }

@@ -16,16 +16,9 @@
 
 namespace mirexa {
 
-// Commands the automation sends to the main window (WM_COMMAND wparam).
-inline constexpr unsigned kAutoNcSelect = 32771;
-inline constexpr unsigned kAutoNcSelectOptimalStock = 32772;
-inline constexpr unsigned kAutoNcReport = 32773;
-inline constexpr unsigned kAutoCutReal = 32774;
-inline constexpr unsigned kAutoCutSkip = 32775;
-inline constexpr unsigned kAutoCutResult = 32776;
-inline constexpr unsigned kAutoToolsFile = 32781;
-inline constexpr unsigned kAutoControllerFile = 32782;
-inline constexpr unsigned kAutoMachineFile = 32783;
+// The commands the automation sends to the main window (WM_COMMAND wparam) are the menu's:
+// resources/program_resources.h, IDM_NC_REPORT (nc_data_commands.h) and the stock commands
+// (stock_commands.h).
 
 // System commands of a macro's window lines.
 inline constexpr unsigned SC_MINIMIZE = 61472;

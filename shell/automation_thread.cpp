@@ -315,15 +315,15 @@ int RunCommandLineSequence() {
     unsigned command = 0;
     switch (o.runMode) {
         case 2:
-            command = kAutoCutReal;
+            command = IDM_CUT_REAL;
             break;
         case 3:
-            command = kAutoCutSkip;
+            command = IDM_CUT_SKIP;
             break;
         case 4:
         case 5:
         case 6:
-            command = kAutoCutResult;
+            command = IDM_CUT_RESULT;
             break;
         default:
             return 0;  // e. select only, or nothing to run

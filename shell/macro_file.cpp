@@ -11,6 +11,7 @@
 #include "geometry/shared_state.h"
 #include "platform/text.h"
 #include "shell/automation_steps.h"
+#include "shell/nc_data_commands.h"
 #include "shell/status_bar.h"
 #include "shell/stock_commands.h"
 
@@ -359,13 +360,13 @@ int RunMacroLine(const MacroLine& line, int lineNumber) {
             }
             break;
         case MacroCommand::kLoadTtl:
-            DefinitionFileStep(kAutoToolsFile, ArgumentOf(line));
+            DefinitionFileStep(IDM_TOOLS_FILE, ArgumentOf(line));
             break;
         case MacroCommand::kLoadCtl:
-            DefinitionFileStep(kAutoControllerFile, ArgumentOf(line));
+            DefinitionFileStep(IDM_CONTROLLER_FILE, ArgumentOf(line));
             break;
         case MacroCommand::kLoadMtl:
-            DefinitionFileStep(kAutoMachineFile, ArgumentOf(line));
+            DefinitionFileStep(IDM_MACHINE_FILE, ArgumentOf(line));
             break;
         case MacroCommand::kVerifySilent:
             ReportStep(silent ? 6 : 5, 1);

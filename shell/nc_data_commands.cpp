@@ -144,7 +144,7 @@ void SelectProgramCommand(WindowHandle window, unsigned command) {
     if (H().programSelected) {
         H().programSelected();
     }
-    if (command == kAutoNcSelectOptimalStock) {
+    if (command == IDM_NC_SELECT_OPTIMAL_STOCK) {
         DefineOptimalStock(window);
     }
 }
@@ -180,11 +180,11 @@ void ReportCommand(MessageLParam lparam) {
 
 void DefinitionFileCommand(unsigned command) {
     AutomationOutcome.definitionResult = 0;
-    std::string* target = command == kAutoToolsFile        ? &DefinitionFiles.toolsFile
-                          : command == kAutoControllerFile ? &DefinitionFiles.controllerFile
+    std::string* target = command == IDM_TOOLS_FILE        ? &DefinitionFiles.toolsFile
+                          : command == IDM_CONTROLLER_FILE ? &DefinitionFiles.controllerFile
                                                            : &DefinitionFiles.machineFile;
     if (!PresetPath()) {
-        const int kind = command == kAutoToolsFile ? 0 : command == kAutoControllerFile ? 1 : 4;
+        const int kind = command == IDM_TOOLS_FILE ? 0 : command == IDM_CONTROLLER_FILE ? 1 : 4;
         std::string path = *target;
         if (AutomaticMode.load() != 0 || !H().selectDefinitionFile ||
             H().selectDefinitionFile(kind, &path) != 1) {
@@ -193,11 +193,11 @@ void DefinitionFileCommand(unsigned command) {
         *target = path;
     }
     int status = 0;
-    if (command == kAutoToolsFile) {
+    if (command == IDM_TOOLS_FILE) {
         ReadToolFile();
         UpdateMachinePosition();
         status = ToolFile.status;
-    } else if (command == kAutoControllerFile) {
+    } else if (command == IDM_CONTROLLER_FILE) {
         ReadControllerFile();
         status = Controller.status;
         ReadMachineFile(0);
@@ -302,16 +302,16 @@ void ComputeOptimalStockBox(const DataCheckExtents& e, const double margin[3], d
 
 int HandleNcDataCommand(WindowHandle window, unsigned command, MessageLParam lparam) {
     switch (command) {
-        case kAutoNcSelect:
-        case kAutoNcSelectOptimalStock:
+        case IDM_NC_SELECT:
+        case IDM_NC_SELECT_OPTIMAL_STOCK:
             SelectProgramCommand(window, command);
             return 1;
-        case kAutoNcReport:
+        case IDM_NC_REPORT:
             ReportCommand(lparam);
             return 1;
-        case kAutoToolsFile:
-        case kAutoControllerFile:
-        case kAutoMachineFile:
+        case IDM_TOOLS_FILE:
+        case IDM_CONTROLLER_FILE:
+        case IDM_MACHINE_FILE:
             DefinitionFileCommand(command);
             return 1;
         default:

@@ -11,8 +11,13 @@
 #include <string>
 
 #include "platform/window.h"
+#include "resources/program_resources.h"
 
 namespace mirexa {
+
+// The data check and cutting-information report (WM_COMMAND wparam); the other commands handled
+// here are with the resources (IDM_NC_SELECT ...).
+inline constexpr unsigned IDM_NC_REPORT = 32773;
 
 // The interpreter error of an NC program that does not exist.
 inline constexpr int kNcProgramMissingError = 101;
@@ -82,7 +87,8 @@ int ResolveNcProgramPath(std::string* path);
 void ComputeOptimalStockBox(const DataCheckExtents& extents, const double margin[3], double pitch,
                             double box[6]);
 
-// Handles 32771, 32772, 32773 or 32781 .. 32783 (automation_steps.h) with its lparam (32773: 1
+// Handles IDM_NC_SELECT, IDM_NC_SELECT_OPTIMAL_STOCK, IDM_NC_REPORT, IDM_TOOLS_FILE,
+// IDM_CONTROLLER_FILE or IDM_MACHINE_FILE with its lparam (32773: 1
 // silent). Returns 1 when the command is one of them, 0 otherwise.
 int HandleNcDataCommand(WindowHandle window, unsigned command, MessageLParam lparam);
 

@@ -13,13 +13,13 @@
 #include <string>
 
 #include "platform/window.h"
+#include "resources/program_resources.h"
 #include "stock/stock_model.h"
 #include "stock/stock_offset.h"
 
 namespace mirexa {
 
-// The stock menu's commands (WM_COMMAND wparam).
-inline constexpr unsigned IDM_STOCK_READ = 32784;
+// The stock menu's commands (WM_COMMAND wparam); IDM_STOCK_READ (32784) is with the resources.
 inline constexpr unsigned IDM_STOCK_TWO_POINT = 32787;
 inline constexpr unsigned IDM_STOCK_FROM_ORIGIN = 32911;
 inline constexpr unsigned IDM_STOCK_CYLINDER = 32896;

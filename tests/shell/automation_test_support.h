@@ -14,6 +14,7 @@
 #include "geometry/program_log.h"
 #include "geometry/shared_state.h"
 #include "shell/automation_steps.h"
+#include "shell/nc_data_commands.h"
 #include "shell/status_bar.h"
 #include "shell/stock_commands.h"
 
@@ -176,16 +177,16 @@ private:
             case IDM_STOCK_READ:
                 AutomationOutcome.stockLoadResult = Script.loadResult;
                 break;
-            case kAutoNcSelect:
-            case kAutoNcSelectOptimalStock:
+            case IDM_NC_SELECT:
+            case IDM_NC_SELECT_OPTIMAL_STOCK:
                 AutomationOutcome.selectionError = Script.selectionError;
                 break;
-            case kAutoNcReport:
+            case IDM_NC_REPORT:
                 AutomationOutcome.reportError = Script.reportError;
                 break;
-            case kAutoCutReal:
-            case kAutoCutSkip:
-            case kAutoCutResult:
+            case IDM_CUT_REAL:
+            case IDM_CUT_SKIP:
+            case IDM_CUT_RESULT:
                 Record.activePolls = Script.runPolls;
                 AutomationOutcome.runEnd = Script.runEnd;
                 // The run start opens the log for run modes above 4 and takes the run mode.
@@ -197,9 +198,9 @@ private:
             case IDM_STOCK_SAVE:
                 AutomationOutcome.saveResult = Script.saveResult;
                 break;
-            case kAutoToolsFile:
-            case kAutoControllerFile:
-            case kAutoMachineFile:
+            case IDM_TOOLS_FILE:
+            case IDM_CONTROLLER_FILE:
+            case IDM_MACHINE_FILE:
                 AutomationOutcome.definitionResult = Script.definitionResult;
                 break;
             default:

@@ -115,13 +115,13 @@ TEST_F(CommandLineBatchTest, RunModesSelectCutSaveAndCloseInTheirOrder) {
         int done;
     };
     for (const Case& c :
-         {Case{2, kAutoCutReal, 0}, Case{3, kAutoCutSkip, 0}, Case{4, kAutoCutResult, 0},
-          Case{5, kAutoCutResult, 1}, Case{6, kAutoCutResult, 1}}) {
+         {Case{2, IDM_CUT_REAL, 0}, Case{3, IDM_CUT_SKIP, 0}, Case{4, IDM_CUT_RESULT, 0},
+          Case{5, IDM_CUT_RESULT, 1}, Case{6, IDM_CUT_RESULT, 1}}) {
         Fresh();
         Batch(c.runMode);
         EXPECT_EQ(RunCommandLineSequence(), c.done) << c.runMode;
         ASSERT_EQ(RecordingSink::Ids(),
-                  (std::vector<unsigned>{IDM_STOCK_READ, kAutoNcSelect, c.cut, IDM_STOCK_SAVE}))
+                  (std::vector<unsigned>{IDM_STOCK_READ, IDM_NC_SELECT, c.cut, IDM_STOCK_SAVE}))
             << c.runMode;
         // The cut finds the command line's run mode; the save comes after the run's end.
         EXPECT_EQ(Record.commands[2].runMode, c.runMode);
@@ -135,18 +135,18 @@ TEST_F(CommandLineBatchTest, SelectionWithTheOptimalStockOnlyWithoutAStock) {
     CommandLine.ncGiven = 1;
     CommandLine.runMode = 1;
     EXPECT_EQ(RunCommandLineSequence(), 0);
-    EXPECT_EQ(RecordingSink::Ids(), std::vector<unsigned>{kAutoNcSelectOptimalStock});
+    EXPECT_EQ(RecordingSink::Ids(), std::vector<unsigned>{IDM_NC_SELECT_OPTIMAL_STOCK});
 
     Fresh();
     CommandLine.selectWithoutOptimalStock = 1;
     RunCommandLineSequence();
-    EXPECT_EQ(RecordingSink::Ids(), std::vector<unsigned>{kAutoNcSelect});
+    EXPECT_EQ(RecordingSink::Ids(), std::vector<unsigned>{IDM_NC_SELECT});
 
     Fresh();
     CommandLine = CommandLineOptions{};
     CommandLine.ncGiven = 1;  // no run mode: plain selection
     RunCommandLineSequence();
-    EXPECT_EQ(RecordingSink::Ids(), std::vector<unsigned>{kAutoNcSelect});
+    EXPECT_EQ(RecordingSink::Ids(), std::vector<unsigned>{IDM_NC_SELECT});
 }
 
 TEST_F(CommandLineBatchTest, BatchRunsStopOnAFailedLoadOrAnAlarmedSelection) {
@@ -166,7 +166,7 @@ TEST_F(CommandLineBatchTest, BatchRunsStopOnAFailedLoadOrAnAlarmedSelection) {
     Script.loadResult = 1;
     Script.selectionError = 101;
     EXPECT_EQ(RunCommandLineSequence(), 1);
-    EXPECT_EQ(RecordingSink::Ids(), (std::vector<unsigned>{IDM_STOCK_READ, kAutoNcSelect}));
+    EXPECT_EQ(RecordingSink::Ids(), (std::vector<unsigned>{IDM_STOCK_READ, IDM_NC_SELECT}));
     EXPECT_EQ(Record.donePosts, 1);
 }
 
@@ -175,7 +175,7 @@ TEST_F(CommandLineBatchTest, ReportModesSendTheReportAndStopAfterIt) {
     CommandLine.ncGiven = 1;
     CommandLine.reportMode = 5;
     EXPECT_EQ(RunCommandLineSequence(), 1);
-    ASSERT_EQ(RecordingSink::Ids(), (std::vector<unsigned>{kAutoNcSelect, kAutoNcReport}));
+    ASSERT_EQ(RecordingSink::Ids(), (std::vector<unsigned>{IDM_NC_SELECT, IDM_NC_REPORT}));
     EXPECT_EQ(Record.commands[1].lparam, 1);
     EXPECT_EQ(Record.commands[1].reportMode, 5);
     EXPECT_EQ(CommandLine.reportMode, 5);  // the command line's mode is kept
@@ -186,7 +186,7 @@ TEST_F(CommandLineBatchTest, ReportModesSendTheReportAndStopAfterIt) {
     CommandLine.reportMode = 1;
     RunCommandLineSequence();
     ASSERT_EQ(RecordingSink::Ids(),
-              (std::vector<unsigned>{IDM_STOCK_READ, kAutoNcSelect, kAutoNcReport, kAutoCutReal,
+              (std::vector<unsigned>{IDM_STOCK_READ, IDM_NC_SELECT, IDM_NC_REPORT, IDM_CUT_REAL,
                                      IDM_STOCK_SAVE}));
     EXPECT_EQ(Record.commands[2].lparam, 0);
 
@@ -197,7 +197,7 @@ TEST_F(CommandLineBatchTest, ReportModesSendTheReportAndStopAfterIt) {
     Script.reportError = 4;
     EXPECT_EQ(RunCommandLineSequence(), 1);
     ASSERT_EQ(RecordingSink::Ids(),
-              (std::vector<unsigned>{IDM_STOCK_READ, kAutoNcSelect, kAutoNcReport}));
+              (std::vector<unsigned>{IDM_STOCK_READ, IDM_NC_SELECT, IDM_NC_REPORT}));
     EXPECT_EQ(Record.commands[2].lparam, 1);
 
     // A selection with alarms gets no report.
@@ -207,7 +207,7 @@ TEST_F(CommandLineBatchTest, ReportModesSendTheReportAndStopAfterIt) {
     Script.selectionError = 7;
     RunCommandLineSequence();
     EXPECT_EQ(RecordingSink::Ids(),
-              (std::vector<unsigned>{IDM_STOCK_READ, kAutoNcSelect, kAutoCutReal, IDM_STOCK_SAVE}));
+              (std::vector<unsigned>{IDM_STOCK_READ, IDM_NC_SELECT, IDM_CUT_REAL, IDM_STOCK_SAVE}));
 }
 
 TEST_F(CommandLineBatchTest, AnAbortedBatchRunSavesNothingAndClosesTheLog) {
@@ -215,7 +215,7 @@ TEST_F(CommandLineBatchTest, AnAbortedBatchRunSavesNothingAndClosesTheLog) {
     Script.runEnd = kRunEndAborted;
     EXPECT_EQ(RunCommandLineSequence(), 1);
     EXPECT_EQ(RecordingSink::Ids(),
-              (std::vector<unsigned>{IDM_STOCK_READ, kAutoNcSelect, kAutoCutResult}));
+              (std::vector<unsigned>{IDM_STOCK_READ, IDM_NC_SELECT, IDM_CUT_RESULT}));
     EXPECT_EQ(Record.donePosts, 1);
     EXPECT_EQ(LogFile.stream, nullptr);
     CloseLogFile();
@@ -342,13 +342,13 @@ TEST(AutomationHooksTest, CallsRunOnTheWindowThreadUntilTheMainWindowGoes) {
     int sentAfterClose = -1;
     std::thread automation([&] {
         RunOnMainThread([&] { callThread = std::this_thread::get_id(); });
-        SendAutomationCommand(kAutoCutReal, 0);
+        SendAutomationCommand(IDM_CUT_REAL, 0);
         PostAutomationDone();
         // The test closes the main window on DONE; then nothing more reaches it.
         while (IsPlatformWindow(MainWindow.load())) {
             std::this_thread::yield();
         }
-        sentAfterClose = SendAutomationCommand(kAutoNcReport, 0);
+        sentAfterClose = SendAutomationCommand(IDM_NC_REPORT, 0);
         finished.store(1);
     });
     WindowMessage message;
@@ -369,7 +369,7 @@ TEST(AutomationHooksTest, CallsRunOnTheWindowThreadUntilTheMainWindowGoes) {
 
     EXPECT_EQ(callThread, std::this_thread::get_id());
     ASSERT_EQ(mainCommands.size(), 2u);
-    EXPECT_EQ(mainCommands[0].first, kAutoCutReal);
+    EXPECT_EQ(mainCommands[0].first, IDM_CUT_REAL);
     EXPECT_EQ(mainCommands[0].second, std::this_thread::get_id());
     EXPECT_EQ(mainCommands[1].first, WM_AUTOMATION_DONE);
     EXPECT_EQ(sentAfterClose, 0);

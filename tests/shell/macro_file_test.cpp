@@ -192,9 +192,9 @@ TEST_F(MacroRunTest, SilentBatchMacroSendsTheCommandsWithTheirPathsAndPostsDoneO
         "SAVE_WORK /out/cut.dme\r\n"
         "EXIT\r\n"
         "CUT(REAL)\r\n");
-    const std::vector<unsigned> expected = {kAutoToolsFile, kAutoControllerFile, kAutoMachineFile,
-                                            IDM_STOCK_READ, kAutoNcSelect,       kAutoNcReport,
-                                            kAutoCutResult, IDM_STOCK_SAVE};
+    const std::vector<unsigned> expected = {IDM_TOOLS_FILE, IDM_CONTROLLER_FILE, IDM_MACHINE_FILE,
+                                            IDM_STOCK_READ, IDM_NC_SELECT,       IDM_NC_REPORT,
+                                            IDM_CUT_RESULT, IDM_STOCK_SAVE};
     ASSERT_EQ(RecordingSink::Ids(), expected);
     const auto& c = Record.commands;
     EXPECT_EQ(c[0].toolsFile, "/defs/my tools.ttl");
@@ -230,8 +230,8 @@ TEST_F(MacroRunTest, CutsAndReportsOfAShownWindowKeepTheirKinds) {
     RunMacro(
         "CUT(REAL)\nCUT(SKIP)\nCUT(RESULT)\nCUT(RESULT) SILENT\nVERIFY\nVERIFY SILENT\n"
         "MINIMIZE_WINDOW\nMAXIMIZE_WINDOW\nRESTORE_WINDOW\n");
-    const std::vector<unsigned> expected = {kAutoCutReal,   kAutoCutSkip,  kAutoCutResult,
-                                            kAutoCutResult, kAutoNcReport, kAutoNcReport};
+    const std::vector<unsigned> expected = {IDM_CUT_REAL,   IDM_CUT_SKIP,  IDM_CUT_RESULT,
+                                            IDM_CUT_RESULT, IDM_NC_REPORT, IDM_NC_REPORT};
     ASSERT_EQ(RecordingSink::Ids(), expected);
     const auto& c = Record.commands;
     EXPECT_EQ(c[0].runMode, 2);
@@ -253,7 +253,7 @@ TEST_F(MacroRunTest, CutsAndReportsOfAShownWindowKeepTheirKinds) {
 TEST_F(MacroRunTest, AnAlarmEndBreaksTheMacroWithoutDone) {
     Script.runEnd = kRunEndAlarm;
     RunMacro("CUT(RESULT)\nSAVE_WORK a.dme\nEXIT\n");
-    EXPECT_EQ(RecordingSink::Ids(), std::vector<unsigned>{kAutoCutResult});
+    EXPECT_EQ(RecordingSink::Ids(), std::vector<unsigned>{IDM_CUT_RESULT});
     EXPECT_EQ(AutomationRun.breakCount, 2);
     EXPECT_EQ(StatusInputs.macro.breakCount, 2);
     EXPECT_EQ(StatusInputs.macro.completed, 0);
@@ -266,7 +266,7 @@ TEST_F(MacroRunTest, AnAbortSignalDuringACutAbortsTheRunAndEndsTheMacro) {
     Script.runPolls = 50;
     Script.signalAtPoll = 2;
     RunMacro("CUT(REAL)\nSAVE_WORK a.dme\nEXIT\n");
-    EXPECT_EQ(RecordingSink::Ids(), std::vector<unsigned>{kAutoCutResult});
+    EXPECT_EQ(RecordingSink::Ids(), std::vector<unsigned>{IDM_CUT_RESULT});
     EXPECT_GE(Record.abortRequests, 1);
     EXPECT_LT(Record.polls, 10);
     EXPECT_EQ(AutomationRun.breakCount, 1);
@@ -282,7 +282,7 @@ TEST_F(MacroRunTest, CommentsUnknownLinesAndMissingArgumentsChangeNothing) {
     RunMacro("#LOAD_WORK /x.dme\nHELLO\n  CUT(REAL)\nLOAD_WORK\nSELECT_NCDATA \"unclosed\n" +
              overlong + "\nSAVE_WORK\n");
     ASSERT_EQ(RecordingSink::Ids(),
-              (std::vector<unsigned>{IDM_STOCK_READ, kAutoNcSelect, IDM_STOCK_SAVE}));
+              (std::vector<unsigned>{IDM_STOCK_READ, IDM_NC_SELECT, IDM_STOCK_SAVE}));
     EXPECT_EQ(Record.commands[0].stockFile, "/old/stock.dme");
     EXPECT_EQ(Record.commands[1].ncFile, "/old/part.nc");
     EXPECT_NE(Log().find("(6) - The macro line is longer than 1,024 characters"),
@@ -330,7 +330,7 @@ TEST_F(MacroRunTest, TheCommandLineStockComesFirstAndAFailedLoadEndsTheWork) {
     CommandLine.stockGiven = 1;
     DefinitionFiles.stockFile = "/cmd/stock.dme";
     RunMacro("SELECT_NCDATA a.nc\n");
-    EXPECT_EQ(RecordingSink::Ids(), (std::vector<unsigned>{IDM_STOCK_READ, kAutoNcSelect}));
+    EXPECT_EQ(RecordingSink::Ids(), (std::vector<unsigned>{IDM_STOCK_READ, IDM_NC_SELECT}));
     EXPECT_EQ(Record.commands[0].stockFile, "/cmd/stock.dme");
     EXPECT_EQ(CommandLine.stockGiven, 0);
 

@@ -153,7 +153,7 @@ TEST_F(NcDataCommandTest, AMissingProgramIsError101AndAFailureOfTheBatch) {
     CommandLine.ncGiven = 1;
     CommandLine.runMode = 6;
     DefinitionFiles.ncProgramFile = scratch.At("absent.nc");
-    ASSERT_EQ(HandleNcDataCommand(nullptr, kAutoNcSelect, 0), 1);
+    ASSERT_EQ(HandleNcDataCommand(nullptr, IDM_NC_SELECT, 0), 1);
     EXPECT_EQ(AutomationOutcome.selectionError, kNcProgramMissingError);
     EXPECT_EQ(NcHooks.interpreterError, kNcProgramMissingError);
     EXPECT_EQ(CommandLine.runMode, 0);
@@ -164,7 +164,7 @@ TEST_F(NcDataCommandTest, AMissingProgramIsError101AndAFailureOfTheBatch) {
     // A program that is there is selected.
     const std::string present = scratch.Write("part.nc", "%\n");
     DefinitionFiles.ncProgramFile = present;
-    HandleNcDataCommand(nullptr, kAutoNcSelect, 0);
+    HandleNcDataCommand(nullptr, IDM_NC_SELECT, 0);
     EXPECT_EQ(AutomationOutcome.selectionError, 0);
     EXPECT_EQ(NcHooks.selected, 1);
     EXPECT_EQ(NcHooks.resets, 1);
@@ -172,7 +172,7 @@ TEST_F(NcDataCommandTest, AMissingProgramIsError101AndAFailureOfTheBatch) {
     EXPECT_EQ(DefinitionFiles.ncProgramFile, present);
     // Without a preset path and without a user nothing is selected.
     CommandLine.ncGiven = 0;
-    HandleNcDataCommand(nullptr, kAutoNcSelect, 0);
+    HandleNcDataCommand(nullptr, IDM_NC_SELECT, 0);
     EXPECT_EQ(NcHooks.selected, 1);
 }
 
@@ -183,7 +183,7 @@ TEST_F(NcDataCommandTest, OptimalStockFromTheDataCheckOrTheStockDefinition) {
     InitialStock.kind = kStockBox;
     const double box[6] = {0, 0, 0, 10, 10, 5};
     std::copy(box, box + 6, InitialStock.box);
-    HandleNcDataCommand(nullptr, kAutoNcSelectOptimalStock, 0);
+    HandleNcDataCommand(nullptr, IDM_NC_SELECT_OPTIMAL_STOCK, 0);
     EXPECT_EQ(AutomationOutcome.stockLoadResult, 1);
     EXPECT_EQ(CurrentStockModel().nx, 11);
     EXPECT_NE(Log().find("optimal work needs the data check"), std::string::npos);
@@ -192,7 +192,7 @@ TEST_F(NcDataCommandTest, OptimalStockFromTheDataCheckOrTheStockDefinition) {
     const double tool[6] = {0, 0, -3, 20, 10, 0};
     std::copy(tool, tool + 3, NcHooks.check.toolMin);
     std::copy(tool + 3, tool + 6, NcHooks.check.toolMax);
-    HandleNcDataCommand(nullptr, kAutoNcSelectOptimalStock, 0);
+    HandleNcDataCommand(nullptr, IDM_NC_SELECT_OPTIMAL_STOCK, 0);
     EXPECT_EQ(AutomationOutcome.stockLoadResult, 1);
     EXPECT_EQ(CurrentStockModel().nx, 21);
     EXPECT_DOUBLE_EQ(InitialStock.box[2], -13.0);
@@ -200,25 +200,25 @@ TEST_F(NcDataCommandTest, OptimalStockFromTheDataCheckOrTheStockDefinition) {
     // An interpreter error in the data check: its alarm, and the stock stays.
     NcHooks.check.error = 5;
     AutomationOutcome.stockLoadResult = 0;
-    HandleNcDataCommand(nullptr, kAutoNcSelectOptimalStock, 0);
+    HandleNcDataCommand(nullptr, IDM_NC_SELECT_OPTIMAL_STOCK, 0);
     EXPECT_EQ(NcHooks.alarms, std::vector<int>{105});
     EXPECT_EQ(CurrentStockModel().nx, 21);
 }
 
 TEST_F(NcDataCommandTest, TheReportNeedsTheDataCheck) {
-    HandleNcDataCommand(nullptr, kAutoNcReport, 1);
+    HandleNcDataCommand(nullptr, IDM_NC_REPORT, 1);
     EXPECT_EQ(AutomationOutcome.reportError, 0);
     EXPECT_TRUE(NcHooks.reports.empty());
     EXPECT_NE(Log().find("report needs the data check, which is not available yet"),
               std::string::npos);
 
     WithDataCheck();
-    HandleNcDataCommand(nullptr, kAutoNcReport, 1);
+    HandleNcDataCommand(nullptr, IDM_NC_REPORT, 1);
     EXPECT_EQ(NcHooks.reports, std::vector<int>{1});
     NcHooks.check.error = 2;
     CommandLine.reportMode = 5;
     DefinitionFiles.ncProgramFile = "/nc/bad.nc";
-    HandleNcDataCommand(nullptr, kAutoNcReport, 1);
+    HandleNcDataCommand(nullptr, IDM_NC_REPORT, 1);
     EXPECT_EQ(AutomationOutcome.reportError, 2);
     EXPECT_EQ(NcHooks.alarms, std::vector<int>{102});
     EXPECT_EQ(NcHooks.reports.size(), 1u);
@@ -228,7 +228,7 @@ TEST_F(NcDataCommandTest, TheReportNeedsTheDataCheck) {
 TEST_F(NcDataCommandTest, DefinitionFilesAreReadOrTheBatchFails) {
     NcHooks.presetPath = 1;
     DefinitionFiles.toolsFile = std::string(MIREXA_SAMPLES) + "/vmc3.ttl";
-    HandleNcDataCommand(nullptr, kAutoToolsFile, 0);
+    HandleNcDataCommand(nullptr, IDM_TOOLS_FILE, 0);
     EXPECT_EQ(AutomationOutcome.definitionResult, 1);
     EXPECT_EQ(ToolFile.status, 1);
     EXPECT_EQ(NcHooks.presetPath, 0);
@@ -236,7 +236,7 @@ TEST_F(NcDataCommandTest, DefinitionFilesAreReadOrTheBatchFails) {
 
     NcHooks.presetPath = 1;
     DefinitionFiles.machineFile = scratch.At("absent.mtl");
-    HandleNcDataCommand(nullptr, kAutoMachineFile, 0);
+    HandleNcDataCommand(nullptr, IDM_MACHINE_FILE, 0);
     EXPECT_EQ(AutomationOutcome.definitionResult, 0);
     EXPECT_EQ(BatchFailureCode.load(), kBatchExitFileError);
     EXPECT_NE(Log().find("absent.mtl - The definition file cannot be read."), std::string::npos);
