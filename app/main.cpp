@@ -19,6 +19,7 @@
 #include "geometry/machine_kinematics.h"
 #include "geometry/rotary_solutions.h"
 #include "platform/backend.h"
+#include "shell/automation_thread.h"
 #include "shell/main_window.h"
 #include "shell/startup.h"
 #include "shell/status_bar.h"
@@ -155,6 +156,8 @@ void ConnectStartupServices() {
     s.parseCommandLine = [](const std::string& text) {
         std::vector<std::string> messages;
         int ok = ParseCommandLine(text, &messages);
+        // The only backend is the headless one: no real window is available.
+        PrepareUnattendedRun(0, ok);
         ReportCommandLineMessages(messages);
         return ok;
     };
@@ -203,10 +206,11 @@ int main(int argc, char** argv) {
     }
     mirexa::StartPlatformBackend(mirexa::PlatformBackend::Headless);
     mirexa::ConnectStartupServices();
+    mirexa::ConnectAutomation();
     mirexa::ProgramStart start;
     start.commandLine = mirexa::JoinCommandLineArguments(argc, argv);
     // No user can close a window of the headless backend: it closes once it has painted, unless
     // automatic work runs.
     start.closeWhenIdle = mirexa::GetPlatformBackend() == mirexa::PlatformBackend::Headless;
-    return mirexa::RunProgram(start);
+    return mirexa::ChooseProgramExitCode(mirexa::RunProgram(start));
 }

@@ -14,14 +14,19 @@
 #include "config/controller_file.h"
 #include "config/machine_file.h"
 #include "config/tools_file.h"
+#include "geometry/machine_kinematics.h"
 #include "geometry/program_log.h"
 #include "geometry/shared_state.h"
 #include "platform/backend.h"
 #include "platform/message_box.h"
 #include "shell/automation_steps.h"
 #include "shell/macro_file.h"
+#include "shell/main_window.h"
 #include "shell/nc_data_commands.h"
+#include "shell/run_commands.h"
+#include "shell/startup.h"
 #include "shell/stock_commands.h"
+#include "stock/stock_hooks.h"
 
 extern char** environ;
 
@@ -235,6 +240,92 @@ void RemoveAutomationHooks() {
     WindowHandle window = callWindow.exchange(nullptr);
     if (IsPlatformWindow(window)) {
         DestroyPlatformWindow(window);
+    }
+}
+
+namespace {
+
+// Hooks that were filled before ConnectAutomation; the automation's own calls them.
+void (*previousFinishCuttingRun)(WindowHandle window) = nullptr;
+void (*previousShowInterferenceMessage)(int runLog, const std::string& ncPath, int code) = nullptr;
+
+void FinishAbortedRun(WindowHandle window) {
+    NoteRunEndForAutomation(kRunEndAborted);
+    if (previousFinishCuttingRun) {
+        previousFinishCuttingRun(window);
+    }
+}
+
+void ShowRunAlarm(int runLog, const std::string& ncPath, int code) {
+    NoteRunEndForAutomation(kRunEndAlarm);
+    if (previousShowInterferenceMessage) {
+        previousShowInterferenceMessage(runLog, ncPath, code);
+    } else {
+        ShowMessageOrLog(0, "Alarm " + std::to_string(code), ncPath, MBX_OK | MBX_TOPMOST);
+    }
+}
+
+// The menu commands of the main window handled by the stock and NC data commands.
+void HandleMenuCommand(WindowHandle window, unsigned command) {
+    if (!HandleStockCommand(window, command, 0)) {
+        HandleNcDataCommand(window, command, 0);
+    }
+}
+
+int PresetPathSet() {
+    return MainWindowData.presetPathFlag;
+}
+
+void TakeStartPosition() {
+    RunCommands.startPoint = CurrentMachinePose.program;
+    if (RunCallbacks.setPreviousStepPose) {
+        RunCallbacks.setPreviousStepPose();
+    }
+}
+
+}  // namespace
+
+void ConnectAutomation() {
+    InstallAutomationHooks();
+    AutomationHooks& a = AutomationCallbacks;
+    a.setPresetPath = [](int on) { MainWindowData.presetPathFlag = on; };
+    a.runActive = IsRunActive;
+    a.requestRunAbort = [] { RunFlags().abortRequest->store(1); };
+    StockCommandCallbacks.presetPathFlag = PresetPathSet;
+    StockCommandCallbacks.takeStartPosition = TakeStartPosition;
+    NcDataCommandCallbacks.presetPathFlag = PresetPathSet;
+    NcDataCommandCallbacks.clearPresetPath = [] { MainWindowData.presetPathFlag = 0; };
+    NcDataCommandCallbacks.redrawMainWindow = [] { RedrawMainWindow(MainWindow.load()); };
+    StockCallbacks.loadBasicModel = LoadBasicModelForStock;
+    if (!MainWindowCallbacks.handleCommand) {
+        MainWindowCallbacks.handleCommand = HandleMenuCommand;
+    }
+    if (RunCallbacks.finishCuttingRun != FinishAbortedRun) {
+        previousFinishCuttingRun = RunCallbacks.finishCuttingRun;
+        RunCallbacks.finishCuttingRun = FinishAbortedRun;
+    }
+    if (RunCallbacks.showInterferenceMessage != ShowRunAlarm) {
+        previousShowInterferenceMessage = RunCallbacks.showInterferenceMessage;
+        RunCallbacks.showInterferenceMessage = ShowRunAlarm;
+    }
+    if (!RunCallbacks.openInViewer) {
+        RunCallbacks.openInViewer = [](const std::string& path) { OpenReportInViewer(path); };
+    }
+    StartupCallbacks.automationThreadProc = AutomationThreadProc;
+}
+
+void PrepareUnattendedRun(int realWindowAvailable, int commandLineRead) {
+    if (ChooseHeadlessBackend(realWindowAvailable, CommandLine.batch)) {
+        ApplyHeadlessAutomation();
+    }
+    // A refused argument (an NC program that does not open, a bad switch) is work not done.
+    if (!commandLineRead) {
+        RecordBatchFailure(ChooseLanguageText(
+            "The command line was not read completely; the refused arguments follow",
+            "コマンドラインを読めない引数がありました。以下に示します"));
+    }
+    if (CommandLine.automation) {
+        InstallAbortSignalHandlers(RunFlags().abortRequest);
     }
 }
 

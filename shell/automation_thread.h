@@ -58,4 +58,18 @@ int InstallAutomationHooks();
 // Destroys the hidden window (call on the user-interface thread before its message loop ends).
 void RemoveAutomationHooks();
 
+// Connects the automation, the stock commands and the NC data commands to the running program
+// (call once on the user-interface thread, after the other parts are connected and before
+// RunProgram): InstallAutomationHooks and the hooks that reach the main window and the run
+// (PresetPathFlag, the run's activity and abort, the run's end told to the automation); the
+// menu commands of the main window that are handled here; the automation thread's procedure;
+// the basic model's loader; the report viewer.
+void ConnectAutomation();
+
+// After the command line was read (commandLineRead: what ParseCommandLine returned): the
+// headless settings when the program runs headless (ChooseHeadlessBackend), a failure of the
+// batch when an argument was refused (in automatic mode), and the abort signals when automatic
+// work was asked for.
+void PrepareUnattendedRun(int realWindowAvailable, int commandLineRead);
+
 }  // namespace mirexa
