@@ -55,7 +55,8 @@ struct AutomationHooks {
     // Automation thread: waits one poll period (100 ms).
     void (*pollPause)() = {};
     // Automation thread: starts the program with its one argument (none when empty), without a
-    // shell, and waits until it ends. Returns its exit status, or -1 when it could not start.
+    // shell, and waits until it ends (an abort signal asks it to end). Returns its exit status,
+    // or -1 when it could not start.
     int (*runProgram)(const std::string& program, const std::string& argument) = {};
 };
 extern AutomationHooks AutomationCallbacks;

@@ -48,7 +48,8 @@ void OnAbortSignal(int signalNumber) {
     }
 }
 
-// Starts a program without a shell and waits for it: its exit status, or -1.
+// Starts a program without a shell and waits for it: its exit status, or -1 when it could not
+// be started. An abort signal ends the wait: the program is asked to end (SIGTERM) and reaped.
 int SpawnAndWait(const std::string& program, const std::string& argument) {
     const char* argv[3] = {program.c_str(), argument.empty() ? nullptr : argument.c_str(), nullptr};
     pid_t child = 0;
@@ -57,13 +58,23 @@ int SpawnAndWait(const std::string& program, const std::string& argument) {
         return -1;
     }
     int status = 0;
-    while (waitpid(child, &status, 0) < 0) {
-        if (errno != EINTR) {
+    bool stopped = false;
+    for (;;) {
+        const pid_t done = waitpid(child, &status, WNOHANG);
+        if (done == child) {
+            break;
+        }
+        if (done < 0 && errno != EINTR) {
             return -1;
         }
+        if (!stopped && AbortSignalReceived.load() != 0) {
+            kill(child, SIGTERM);
+            stopped = true;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
     if (WIFEXITED(status)) {
-        // posix_spawnp may report a program that could not be run only through the child.
+        // posix_spawnp reports a program it found but could not run only through the child.
         return WEXITSTATUS(status) == 127 ? -1 : WEXITSTATUS(status);
     }
     return 128 + (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
