@@ -106,14 +106,14 @@ void PostAutomationDone() {
 }
 
 int WaitForCuttingRun() {
-    int end = kRunEndCompleted;
+    int end = kCutCompleted;
     for (;;) {
         int active = 0;
         if (!RunOnMainThread([&] {
                 active = H().runActive ? H().runActive() : 0;
                 end = AutomationOutcome.runEnd;
             })) {
-            return kRunEndAborted;
+            return kCutAborted;
         }
         if (!active) {
             break;
@@ -126,7 +126,7 @@ int WaitForCuttingRun() {
         }
     }
     if (AbortSignalled()) {
-        end = kRunEndAborted;
+        end = kCutAborted;
     }
     return end;
 }
@@ -168,10 +168,10 @@ int RunCutStep(CutKind kind, int resultSilent) {
             CommandLine.batch = 1;
             CommandLine.drawingSuppressed = 1;
         }
-        AutomationOutcome.runEnd = kRunEndCompleted;
+        AutomationOutcome.runEnd = kCutCompleted;
         IgnoreStopOptionInBatch();
     };
-    int end = kRunEndAborted;
+    int end = kCutAborted;
     if (SendAutomationCommand(command, 0, before)) {
         end = WaitForCuttingRun();
         // The flags stay up until the run has ended: its end reads the batch-run flag.
@@ -183,9 +183,9 @@ int RunCutStep(CutKind kind, int resultSilent) {
         });
     }
     CloseCuttingLog(end);
-    if (end == kRunEndAlarm) {
+    if (end == kCutAlarm) {
         AutomationRun.breakCount = 2;
-    } else if (end == kRunEndAborted) {
+    } else if (end == kCutAborted) {
         AutomationRun.breakCount = 1;
     }
     return end;
@@ -193,8 +193,8 @@ int RunCutStep(CutKind kind, int resultSilent) {
 
 void CloseCuttingLog(int end) {
     const char* closing =
-        end == kRunEndCompleted ? ChooseLanguageText("End of cutting\n", "切削終了\n")
-        : end == kRunEndAlarm
+        end == kCutCompleted ? ChooseLanguageText("End of cutting\n", "切削終了\n")
+        : end == kCutAlarm
             ? ChooseLanguageText("Cutting ended on an alarm\n", "アラームで切削終了\n")
             : ChooseLanguageText("Cutting aborted\n", "切削中断\n");
     WriteLogLine(closing);

@@ -67,16 +67,16 @@ struct AutomationOutcomeRecord {
     int stockLoadResult = {};   // 32784: 1 a stock was loaded or built, 0 otherwise
     int selectionError = {};    // 32771, 32772: 0, or the interpreter error (101: file missing)
     int reportError = {};       // 32773: 0, or the error of the data check
-    int runEnd = {};            // the last cut, a kRunEnd kind
+    int runEnd = {};            // the last cut, a kCut kind
     int saveResult = {};        // 32786: 1 written, 0 nothing written
     int definitionResult = {};  // 32781 .. 32783: 1 read, 0 missing or unreadable
 };
 extern AutomationOutcomeRecord AutomationOutcome;
 
 // How a cutting run ended.
-inline constexpr int kRunEndCompleted = 0;
-inline constexpr int kRunEndAborted = 1;
-inline constexpr int kRunEndAlarm = 2;
+inline constexpr int kCutCompleted = 0;
+inline constexpr int kCutAborted = 1;
+inline constexpr int kCutAlarm = 2;
 
 // The run's end (user-interface thread) tells the automation how the run ended.
 void NoteRunEndForAutomation(int kind);
@@ -121,7 +121,7 @@ void PostAutomationDone();
 
 // Waits until the run started by the last command has ended and its end is done, asking the
 // user-interface thread every poll period; an abort signal raises the run's abort request again
-// (a run started after the signal cleared it). Returns the kRunEnd kind; kRunEndAborted after an
+// (a run started after the signal cleared it). Returns the kCut kind; kCutAborted after an
 // abort signal or when the main window went away.
 int WaitForCuttingRun();
 
@@ -137,10 +137,10 @@ enum class CutKind : int { kReal, kSkip, kResult };
 // batch-run, batch and drawing flags of the command line (restored after the run); otherwise
 // real (run mode 2, 32774), skip (3, 32775) or result (4, or 5 with resultSilent, 32776). Waits
 // for the run, writes the log's closing line and closes the log. An alarm end sets the break
-// counter to 2, an abort to 1. Returns the kRunEnd kind.
+// counter to 2, an abort to 1. Returns the kCut kind.
 int RunCutStep(CutKind kind, int resultSilent);
 
-// Writes the closing line of a cut (completed, alarm or aborted by the kRunEnd kind) into the
+// Writes the closing line of a cut (completed, alarm or aborted by the kCut kind) into the
 // log when it is open, and closes the log.
 void CloseCuttingLog(int end);
 

@@ -132,14 +132,14 @@ CommandLineOptions ReadCommandLine() {
 }
 
 // A cut of the command line's run mode, already in CommandLine (the run start reads and clears
-// it); waits for its end. Returns the kRunEnd kind.
+// it); waits for its end. Returns the kCut kind.
 int RunCommandLineCut(unsigned command) {
     auto before = [] {
-        AutomationOutcome.runEnd = kRunEndCompleted;
+        AutomationOutcome.runEnd = kCutCompleted;
         IgnoreStopOptionInBatch();
     };
     if (!SendAutomationCommand(command, 0, before)) {
-        return kRunEndAborted;
+        return kCutAborted;
     }
     return WaitForCuttingRun();
 }
@@ -261,14 +261,14 @@ void (*previousFinishCuttingRun)(WindowHandle window) = nullptr;
 void (*previousShowInterferenceMessage)(int runLog, const std::string& ncPath, int code) = nullptr;
 
 void FinishAbortedRun(WindowHandle window) {
-    NoteRunEndForAutomation(kRunEndAborted);
+    NoteRunEndForAutomation(kCutAborted);
     if (previousFinishCuttingRun) {
         previousFinishCuttingRun(window);
     }
 }
 
 void ShowRunAlarm(int runLog, const std::string& ncPath, int code) {
-    NoteRunEndForAutomation(kRunEndAlarm);
+    NoteRunEndForAutomation(kCutAlarm);
     if (previousShowInterferenceMessage) {
         previousShowInterferenceMessage(runLog, ncPath, code);
     } else {
@@ -432,7 +432,7 @@ int RunCommandLineSequence() {
     }
     const int end = RunCommandLineCut(command);
     // An aborted run is not a result: nothing is saved.
-    if (o.saveKind != 0 && end != kRunEndAborted) {
+    if (o.saveKind != 0 && end != kCutAborted) {
         SaveStockStep(o.saveKind, nullptr);
     }
     if (batchRun) {

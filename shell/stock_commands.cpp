@@ -258,8 +258,9 @@ void ReadStockCommand(WindowHandle window) {
     }
     const int slot = H().stockLoaderSlot ? H().stockLoaderSlot(path) : -1;
     const int kind = ChooseStockReadKind(path, slot);
-    if (kind == kStockReadStl && !preset && StlImport.stlSelect != 0 &&
-        !RunDialog(H().stlReadDialog)) {
+    // The STL read settings are asked for unless a macro or the command line gave the path.
+    if (kind == kStockReadStl && StlImport.stlSelect != 0 && CommandLine.stockGiven == 0 &&
+        AutomaticMode.load() == 0 && !RunDialog(H().stlReadDialog)) {
         return;
     }
     Call(H().setWaitCursor, 1);

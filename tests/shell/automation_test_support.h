@@ -45,7 +45,7 @@ struct SinkScript {
     int loadResult = 1;
     int selectionError = 0;
     int reportError = 0;
-    int runEnd = kRunEndCompleted;
+    int runEnd = kCutCompleted;
     int saveResult = 1;
     int definitionResult = 1;
     int runPolls = 3;                  // polls a cutting run stays active
@@ -105,7 +105,7 @@ public:
         AutomationCallbacks.requestRunAbort = [] {
             ++Record.abortRequests;
             Record.activePolls = 0;
-            AutomationOutcome.runEnd = kRunEndAborted;
+            AutomationOutcome.runEnd = kCutAborted;
         };
         AutomationCallbacks.postDone = [] { ++Record.donePosts; };
         AutomationCallbacks.pollPause = [] {

@@ -212,7 +212,7 @@ TEST_F(CommandLineBatchTest, ReportModesSendTheReportAndStopAfterIt) {
 
 TEST_F(CommandLineBatchTest, AnAbortedBatchRunSavesNothingAndClosesTheLog) {
     Batch(6);
-    Script.runEnd = kRunEndAborted;
+    Script.runEnd = kCutAborted;
     EXPECT_EQ(RunCommandLineSequence(), 1);
     EXPECT_EQ(RecordingSink::Ids(),
               (std::vector<unsigned>{IDM_STOCK_READ, IDM_NC_SELECT, IDM_CUT_RESULT}));

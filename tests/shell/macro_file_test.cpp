@@ -251,7 +251,7 @@ TEST_F(MacroRunTest, CutsAndReportsOfAShownWindowKeepTheirKinds) {
 }
 
 TEST_F(MacroRunTest, AnAlarmEndBreaksTheMacroWithoutDone) {
-    Script.runEnd = kRunEndAlarm;
+    Script.runEnd = kCutAlarm;
     RunMacro("CUT(RESULT)\nSAVE_WORK a.dme\nEXIT\n");
     EXPECT_EQ(RecordingSink::Ids(), std::vector<unsigned>{IDM_CUT_RESULT});
     EXPECT_EQ(AutomationRun.breakCount, 2);
