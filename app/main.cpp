@@ -2,6 +2,7 @@
 // window on the platform backend, runs its message loop and shuts down (shell/startup.h). The
 // option --demo runs a demonstration of the stock model and the machine kinematics instead,
 // until the batch mode replaces it in scripts/demo.
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -18,11 +19,15 @@
 #include "config/tools_file.h"
 #include "geometry/machine_kinematics.h"
 #include "geometry/rotary_solutions.h"
+#include "nc/nc_controller_view.h"
 #include "platform/backend.h"
 #include "shell/automation_thread.h"
 #include "shell/main_window.h"
+#include "shell/run_commands.h"
 #include "shell/startup.h"
 #include "shell/status_bar.h"
+#include "simulation/run_control.h"
+#include "simulation/simulation_thread.h"
 #include "stock/dexel_intervals.h"
 #include "stock/stock_grid.h"
 #include "stock/stock_model.h"
@@ -165,6 +170,10 @@ void ConnectStartupServices() {
         std::vector<std::string> messages;
         ReadSettings(&messages);
         ReportCommandLineMessages(messages);
+        // The tool starts at the control point (the main window converts a machine-coordinate
+        // point when it is created).
+        std::copy(Settings.controlPoint, Settings.controlPoint + 5,
+                  CurrentMachinePose.program.axis);
     };
     s.readToolFile = ReadToolFile;
     s.readControllerFile = ReadControllerFile;
@@ -173,6 +182,14 @@ void ConnectStartupServices() {
     s.freeToolTables = FreeToolTables;
     s.freeMachineModels = FreeMachineModels;
     s.freeNcProgramText = FreeNcProgramText;
+    // The run: the interpreter's services, the simulation thread and the run flags it shares
+    // with the run timer.
+    InstallNcServiceHooks();
+    RunCallbacks.simulationThreadProc = SimulationThreadProc;
+    BindRunFlags(RunFlagRefs{&RunControl.runMode, &RunControl.abortRequest,
+                             &RunControl.pauseRequest, &RunControl.pauseBlink, &RunControl.lineHeld,
+                             &RunControl.stopKeyRequest, &RunControl.redrawRequest,
+                             &RunControl.showSteps});
     MainWindowHooks& h = MainWindowCallbacks;
     h.resolveShortcut = ResolveShortcut;
     h.saveSettings = [](WindowHandle window) {

@@ -26,6 +26,7 @@
 #include "shell/run_commands.h"
 #include "shell/startup.h"
 #include "shell/stock_commands.h"
+#include "simulation/dexel_grid_view.h"
 #include "stock/stock_hooks.h"
 
 extern char** environ;
@@ -304,6 +305,7 @@ void ConnectAutomation() {
     a.requestRunAbort = [] { RunFlags().abortRequest->store(1); };
     StockCommandCallbacks.presetPathFlag = PresetPathSet;
     StockCommandCallbacks.takeStartPosition = TakeStartPosition;
+    StockCommandCallbacks.bindDexelGrids = BindDexelGrids;
     NcDataCommandCallbacks.presetPathFlag = PresetPathSet;
     NcDataCommandCallbacks.clearPresetPath = [] { MainWindowData.presetPathFlag = 0; };
     NcDataCommandCallbacks.redrawMainWindow = [] { RedrawMainWindow(MainWindow.load()); };

@@ -24,6 +24,7 @@
 #include "platform/profile.h"
 #include "shell/automation_steps.h"
 #include "shell/status_bar.h"
+#include "simulation/cutting_core.h"
 #include "stock/difference_paint.h"
 #include "stock/stock_clip.h"
 #include "stock/stock_grid.h"
@@ -393,17 +394,17 @@ void DefineStockCommand(WindowHandle window, unsigned command) {
 }
 
 void StockStateCommand() {
-    int state = StockCommands.useState;
+    int state = StockUseState.load();
     if (!RunDialog(H().stateDialog, &state)) {
         return;
     }
-    StockCommands.useState = state;
+    StockUseState.store(state);
     if (state != kStockDelete) {
         return;
     }
     ReleaseCurrentStock(&CurrentStockModel());
     ClearBasicModelIfLoaded();
-    StockCommands.useState = kStockAvailable;
+    StockUseState.store(kStockAvailable);
     // Without a stock the stock menu items are greyed.
     Call(H().enableStockMenuItems, 1);
     Call(H().redrawStock);

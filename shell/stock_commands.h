@@ -50,7 +50,8 @@ inline constexpr int kStockSavePluginLast = 9;
 // Pen value of the peel-pen command that peels every pen.
 inline constexpr int kPeelAllPens = 16;
 
-// The state of the current stock (StockUseState): 0 available, 1 ignored (not cut), 2 delete.
+// The state of the current stock (StockUseState of the cutting core): 0 available, 1 ignored (not
+// cut), 2 delete.
 inline constexpr int kStockAvailable = 0;
 inline constexpr int kStockIgnored = 1;
 inline constexpr int kStockDelete = 2;

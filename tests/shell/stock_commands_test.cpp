@@ -15,6 +15,7 @@
 #include "geometry/scratch_directory.h"
 #include "geometry/shared_state.h"
 #include "shell/automation_steps.h"
+#include "simulation/cutting_core.h"
 #include "stock/stock_grid.h"
 #include "stock/stock_shapes.h"
 #include "stockio/dme_file.h"
@@ -360,12 +361,13 @@ TEST_F(StockCommandTest, DeletingTheStockGreysTheStockMenus) {
     Hooks.state = kStockDelete;
     HandleStockCommand(nullptr, IDM_STOCK_STATE, 0);
     EXPECT_EQ(StockCommands.stockPresent, 0);
-    EXPECT_EQ(StockCommands.useState, kStockAvailable);
+    EXPECT_EQ(StockUseState.load(), kStockAvailable);
     EXPECT_EQ(CurrentStockModel().nx, 0);
     EXPECT_EQ(Hooks.menuGreys, std::vector<int>{1});
     Hooks.state = kStockIgnored;
     HandleStockCommand(nullptr, IDM_STOCK_STATE, 0);
-    EXPECT_EQ(StockCommands.useState, kStockIgnored);
+    EXPECT_EQ(StockUseState.load(), kStockIgnored);
+    StockUseState.store(kStockAvailable);
 }
 
 TEST_F(StockCommandTest, AnXyzCutPushesAnUndoStateFirst) {
