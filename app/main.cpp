@@ -20,6 +20,7 @@
 #include "geometry/machine_kinematics.h"
 #include "geometry/rotary_solutions.h"
 #include "nc/nc_controller_view.h"
+#include "nc/nc_run_state.h"
 #include "platform/backend.h"
 #include "shell/automation_thread.h"
 #include "shell/main_window.h"
@@ -186,6 +187,13 @@ void ConnectStartupServices() {
     // with the run timer.
     InstallNcServiceHooks();
     RunCallbacks.simulationThreadProc = SimulationThreadProc;
+    // What the run's end reads to tell an alarm end: the last step's state, the interpreter's
+    // error and an axis over its stroke.
+    RunCallbacks.collectAlarmInputs = [](AlarmEndInputs* in) {
+        in->simulationState = SimulationState.load();
+        in->interpreterError = NcRun.status.error;
+        in->overTravel = RunControl.overTravelAxis.load() >= 0 ? 1 : 0;
+    };
     BindRunFlags(RunFlagRefs{&RunControl.runMode, &RunControl.abortRequest,
                              &RunControl.pauseRequest, &RunControl.pauseBlink, &RunControl.lineHeld,
                              &RunControl.stopKeyRequest, &RunControl.redrawRequest,
