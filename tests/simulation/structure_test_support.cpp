@@ -1,0 +1,79 @@
+// Box and triangle meshes for the structure check tests.
+#include "structure_test_support.h"
+
+#include <algorithm>
+#include <utility>
+
+#include "geometry/vector_math.h"
+
+namespace mirexa::testing {
+
+namespace {
+
+void SetBox(MachineModel* model) {
+    for (int k = 0; k < 3; ++k) {
+        model->min[k] = 1e11;
+        model->max[k] = -1e11;
+    }
+    for (const StlFacet& f : model->facets) {
+        for (int v = 0; v < 3; ++v) {
+            for (int k = 0; k < 3; ++k) {
+                model->min[k] = std::min(model->min[k], f.values[3 + 3 * v + k]);
+                model->max[k] = std::max(model->max[k], f.values[3 + 3 * v + k]);
+            }
+        }
+    }
+    ListBoxCorners(model->min, model->max, model->corners);
+}
+
+}  // namespace
+
+StlFacet TriangleFacet(const double vertices[9]) {
+    StlFacet f;
+    std::copy(vertices, vertices + 9, f.values + 3);
+    return f;
+}
+
+std::vector<StlFacet> BoxMeshFacets(const double lo[3], const double hi[3]) {
+    // Corner c of ListBoxCorners has x from bit 0, y from bit 1, z from bit 2; each face is two
+    // triangles of corner numbers, wound outward.
+    static const int kTriangles[12][3] = {{0, 2, 3}, {0, 3, 1}, {4, 5, 7}, {4, 7, 6},
+                                          {0, 1, 5}, {0, 5, 4}, {2, 6, 7}, {2, 7, 3},
+                                          {0, 4, 6}, {0, 6, 2}, {1, 3, 7}, {1, 7, 5}};
+    double corners[24];
+    ListBoxCorners(lo, hi, corners);
+    std::vector<StlFacet> facets;
+    for (const auto& t : kTriangles) {
+        double v[9];
+        for (int i = 0; i < 3; ++i) {
+            std::copy(corners + 3 * t[i], corners + 3 * t[i] + 3, v + 3 * i);
+        }
+        facets.push_back(TriangleFacet(v));
+    }
+    return facets;
+}
+
+MachineModel PreparedModel(std::vector<StlFacet> facets) {
+    MachineModel model;
+    model.facetCount = static_cast<std::int32_t>(facets.size());
+    model.facets = std::move(facets);
+    SetBox(&model);
+    model.records.assign(model.facets.size(), FacetRecord{});
+    BuildFacetRecords(model.facetCount, model.facets.data(), model.records.data());
+    SortFacetsByTopZ(model.facetCount, model.facets.data(), model.records.data());
+    return model;
+}
+
+MachineModel BoxModel(const double lo[3], const double hi[3]) {
+    return PreparedModel(BoxMeshFacets(lo, hi));
+}
+
+MachineModel HeadMesh(std::vector<StlFacet> facets) {
+    MachineModel model;
+    model.facetCount = static_cast<std::int32_t>(facets.size());
+    model.facets = std::move(facets);
+    SetBox(&model);
+    return model;
+}
+
+}  // namespace mirexa::testing
