@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "geometry/vector_math.h"
+#include "stockio/stock_loading.h"
 
 namespace mirexa {
 
@@ -140,25 +141,11 @@ int GetStockCullBounds(const StockModel& stock, double min[3], double max[3]) {
         std::copy(stock.maxCorner, stock.maxCorner + 3, max);
         return 1;
     }
-    double lo[3], hi[3];
     for (int k = 0; k < 3; ++k) {
-        lo[k] = stock.origin[k];
-        hi[k] = stock.origin[k] + stock.lastNode[k] * stock.pitch;
+        min[k] = stock.origin[k];
+        max[k] = stock.origin[k] + stock.lastNode[k] * stock.pitch;
     }
-    double corners[24];
-    ListBoxCorners(lo, hi, corners);
-    for (int k = 0; k < 3; ++k) {
-        min[k] = 1e12;
-        max[k] = -1e12;
-    }
-    for (int c = 0; c < 8; ++c) {
-        double p[3];
-        TransformPoint(stock.frame.values, corners + 3 * c, p);
-        for (int k = 0; k < 3; ++k) {
-            min[k] = std::min(min[k], p[k]);
-            max[k] = std::max(max[k], p[k]);
-        }
-    }
+    TransformBoxToBounds(stock.frame, min, max);
     return 1;
 }
 
