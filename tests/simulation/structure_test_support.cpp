@@ -76,4 +76,73 @@ MachineModel HeadMesh(std::vector<StlFacet> facets) {
     return model;
 }
 
+struct ScopedCheckState::Saved {
+    MachineDefinition machine = Machine;
+    MachineGeometry geometry = CurrentMachine;
+    MachinePose pose = CurrentMachinePose;
+    KinematicsToolValues toolValues = CurrentToolValues;
+    CheckSettings checks = Checks;
+    MachineStructureModels models = std::move(StructureModels);
+    CurrentToolRecord tool = CurrentTool;
+    std::unique_ptr<ToolProfile> profile = std::make_unique<ToolProfile>(CurrentToolProfile);
+    ToolTables tables = std::move(ToolTableSet);
+    std::unique_ptr<MountedToolLayout> mounted = std::make_unique<MountedToolLayout>(MountedTools);
+};
+
+namespace {
+
+void ClearCheckState() {
+    static const ToolProfile emptyProfile{};
+    static const MountedToolLayout emptyLayout{};
+    Machine = MachineDefinition{};
+    CurrentMachine = MachineGeometry{};
+    CurrentMachinePose = MachinePose{};
+    CurrentToolValues = KinematicsToolValues{};
+    Checks = CheckSettings{};
+    StructureModels = MachineStructureModels{};
+    CurrentTool = CurrentToolRecord{};
+    CurrentToolProfile = emptyProfile;
+    ToolTableSet = ToolTables{};
+    MountedTools = emptyLayout;
+}
+
+}  // namespace
+
+ScopedCheckState::ScopedCheckState() : saved_(std::make_unique<Saved>()) {
+    ClearCheckState();
+}
+
+ScopedCheckState::~ScopedCheckState() {
+    Machine = saved_->machine;
+    CurrentMachine = saved_->geometry;
+    CurrentMachinePose = saved_->pose;
+    CurrentToolValues = saved_->toolValues;
+    Checks = saved_->checks;
+    StructureModels = std::move(saved_->models);
+    CurrentTool = saved_->tool;
+    CurrentToolProfile = *saved_->profile;
+    ToolTableSet = std::move(saved_->tables);
+    MountedTools = *saved_->mounted;
+}
+
+void SetMachineAngles(double first, double second) {
+    MachinePose& pose = CurrentMachinePose;
+    pose.machine.axis[3] = first;
+    pose.machine.axis[4] = second;
+    SinCosDegrees(first, CurrentMachine.rotary[0].sign, &pose.sin1, &pose.cos1);
+    SinCosDegrees(second, CurrentMachine.rotary[1].sign, &pose.sin2, &pose.cos2);
+}
+
+ToolRecord& PutFlatTool(int n, float d, float h) {
+    if (ToolTableSet.maxMagazine == 0) {
+        AllocToolTables(20);
+    }
+    ToolRecord& t = ToolTableSet.tools[n];
+    t.present = 1;
+    t.type = kToolFlat;
+    t.d = d;
+    t.h = h;
+    return t;
+}
+
 }  // namespace mirexa::testing

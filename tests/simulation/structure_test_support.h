@@ -2,9 +2,17 @@
 // way the loader prepares them (records, sort by top height, box and corners).
 #pragma once
 
+#include <memory>
 #include <vector>
 
+#include "config/config_records.h"
+#include "config/current_tool.h"
+#include "config/machine_file.h"
 #include "config/structure_models.h"
+#include "config/tool_profile.h"
+#include "config/tool_tables.h"
+#include "config/tools_file.h"
+#include "geometry/machine_kinematics.h"
 
 namespace mirexa::testing {
 
@@ -22,5 +30,27 @@ MachineModel BoxModel(const double lo[3], const double hi[3]);
 
 // A mesh without records (as the heads are loaded): facets, box and corners.
 MachineModel HeadMesh(std::vector<StlFacet> facets);
+
+// Saves the machine, pose, tool, check and structure-model records the checks read, starts
+// each test from cleared ones (no rotary axes, no models, every check off) and puts the saved
+// ones back at the end.
+class ScopedCheckState {
+public:
+    ScopedCheckState();
+    ~ScopedCheckState();
+    ScopedCheckState(const ScopedCheckState&) = delete;
+    ScopedCheckState& operator=(const ScopedCheckState&) = delete;
+
+private:
+    struct Saved;
+    std::unique_ptr<Saved> saved_;
+};
+
+// Sets the machine angles (deg) of CurrentMachinePose with their sines and cosines.
+void SetMachineAngles(double first, double second);
+
+// Puts a FLAT tool of diameter d and cutting height h (mm) into the tool tables at number n
+// (tables of 20 tools are allocated when none are).
+ToolRecord& PutFlatTool(int n, float d, float h);
 
 }  // namespace mirexa::testing
