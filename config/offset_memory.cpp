@@ -339,6 +339,7 @@ void StoreOffsetMemoryValues(const char* line, const OffsetLineInfo& info) {
             break;
         }
         case kOffsetLineReference: {
+            ReferencePoints[n - 1].present = 1;
             float* values = ReferencePoints[n - 1].axis;
             ScanFloat(&cursor, line, &values[0]);
             for (int i = 1; i < 5; ++i) {

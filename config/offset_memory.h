@@ -40,6 +40,7 @@ extern float FeedMemory[kFeedMemoryCount];
 // X, Y, Z (mm), rotary 1, rotary 2 (deg) of the four reference points.
 struct ReferencePoint {
     float axis[5] = {};
+    std::int32_t present = {};  // 1 once a MEMORY REF-PT line set the point
 };
 extern ReferencePoint ReferencePoints[kReferencePointCount];
 

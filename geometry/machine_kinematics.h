@@ -39,10 +39,29 @@ struct MotionRecord {
     int motionType = {};       // 0 rapid, 1 line, 2 clockwise arc, 3 counter-clockwise, 132 NURBS
     double arcCentre[3] = {};  // mm
     int arcNormalAxis = 2;     // index of the arc plane's normal (2 for XY)
-    double radius = {};        // mm
+    double radius = {};        // mm, the start radius of an arc
     double sweep = {};         // rad
     double length = {};        // mm
     double feed = {};          // mm/min
+    // Arc geometry kept by the NC interpreter: unit radial vectors from the centre to the start
+    // and end, the end radius (mm), the arc axis (unit normal of the arc plane) and the frame
+    // vector (arc axis x start radial, set when a rotation turns the arc).
+    double startRadial[3] = {};
+    double endRadial[3] = {};
+    double endRadius = {};
+    double arcAxis[3] = {0, 0, 1};
+    double arcFrame[3] = {};
+    // The end after tool length, rotation, scaling and mirror; the previous last position (where
+    // the move starts on the machine side); the arc centre after the same transforms; the end
+    // of a reference return given in machine coordinates.
+    MotionPosition lastPosition = {};
+    MotionPosition startPoint = {};
+    double transformedCentre[3] = {};
+    MotionPosition machineTarget = {};
+    int blockHasMotion = {};    // 1 when the block named an axis or the move is a sub-move
+    int lookaheadReplay = {};   // 1 for a queued point handed out under compensation
+    int cycleMoveFlag = {};     // 1 when a cycle point moves up, or down from its third point
+    int arcMirrorPending = {};  // 1 for an arc until a mirror swapped its direction once
     // Per-step tool frame: reference vector at step i = referenceStart + i * referenceStep.
     double referenceStart[3] = {};
     double referenceStep[3] = {};

@@ -5,30 +5,39 @@
 #include "geometry/machine_kinematics.h"
 #include "geometry/orientation_frames.h"
 #include "geometry/vector_math.h"
+#include "nc/nc_run_state.h"
 
 namespace mirexa {
 
 namespace {
 
+// Entries of the run's copy of the work offset table; an index outside it reads as zeros.
 void ReadWorkOffsetTableEntry(int index, double out[5]) {
     for (int i = 0; i < 5; ++i) {
-        out[i] = (index >= 0 && index < kWorkOffsetEntries) ? WorkOffsetTable[index].axis[i] : 0.0;
+        out[i] = (index >= 0 && index < kWorkOffsetEntries)
+                     ? NcRun.transforms.workOffsets[index].axis[i]
+                     : 0.0;
     }
+}
+
+int CurrentWorkOffsetIndex() {
+    return NcRun.modal.workOffsetIndex;
 }
 
 }  // namespace
 
 void InstallWorkOffsetSource() {
     WorkOffsetSource.readEntry = ReadWorkOffsetTableEntry;
+    WorkOffsetSource.currentIndex = CurrentWorkOffsetIndex;
 }
 
 void ApplyCurrentWorkOffset() {
-    const int index =
-        WorkOffsetSource.currentIndex != nullptr ? WorkOffsetSource.currentIndex() : 0;
-    MotionPosition origin = WorkOffsetTable[0];
+    const int index = NcRun.modal.workOffsetIndex;
+    const MotionPosition* table = NcRun.transforms.workOffsets;
+    MotionPosition origin = table[0];
     if (index > 0 && index < kWorkOffsetEntries) {
         for (int i = 0; i < 5; ++i) {
-            origin.axis[i] += WorkOffsetTable[index].axis[i];
+            origin.axis[i] += table[index].axis[i];
         }
     }
     WorkOrigin = origin;

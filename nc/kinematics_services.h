@@ -4,11 +4,12 @@
 
 namespace mirexa {
 
-// Points the orientation frames at the configuration's work offset table.
+// Points the orientation frames at the run's copy of the work offset table and the interpreter's
+// current work offset index.
 void InstallWorkOffsetSource();
 
-// Work origin := entry 0, plus the entry of the current work offset index when it is not 0; then
-// rebuilds the work-side frame.
+// Work origin := entry 0 of the run's work offset table, plus the entry of the current work
+// offset index when it is 1..200; then rebuilds the work-side frame.
 void ApplyCurrentWorkOffset();
 
 // Fixed head-offset vector := (sin a * L, 0, cos a * L) for the angle a (deg) and the effective

@@ -10,6 +10,28 @@
 
 namespace mirexa {
 
+struct StockModel;
+
+// Where a dexel end or segment lies: family 0 X, 1 Y, 2 Z (the ray's axis); the ray's fast node
+// index a and slow node index b (X rays y, z; Y rays z, x; Z rays x, y); its cell; and the index
+// of the end or of the segment within the ray, as the context says.
+struct DexelSegmentAddress {
+    std::int32_t family = {};
+    std::int32_t a = {};
+    std::int32_t b = {};
+    std::int64_t cell = {};
+    std::int32_t index = {};
+};
+
+// One dexel end the view found near the cursor.
+struct DexelEndPick {
+    double position[3] = {};  // mm, work coordinates
+    double depth = {};        // window depth of the projected end
+    double distance = {};     // scaled screen distance to the cursor
+    std::int32_t lineStamp = {};
+    DexelSegmentAddress address = {};  // index: the end within its ray
+};
+
 struct StockHooks {
     // Rewrites the main window's status bar from the current state.
     void (*drawStatusBar)() = {};
@@ -23,6 +45,18 @@ struct StockHooks {
     // Consulted before every grid, ring and table allocation of the stock model; returning
     // false makes that allocation fail. Null allows every allocation.
     bool (*allowAllocation)(std::size_t bytes) = {};
+    // View: writes up to `capacity` ends of the current stock near the cursor (client pixels of
+    // the view) into hits, Z family first, then X, then Y, rays and ends in order; returns their
+    // count and the greatest depth among them. Null: nothing is ever picked.
+    int (*pickStockSegmentEnds)(int x, int y, DexelEndPick* hits, int capacity,
+                                double* greatestDepth) = {};
+    // Shell: 1 when the stop key is held down while the main window is the foreground window.
+    // Null: never.
+    int (*stopKeyDown)() = {};
+    // Stock files: loads the basic model file onto the grid of `grid` (same node counts, pitch
+    // and origin) into `basic`; returns 1, or a negative code with basic->nx = 0. Null: no
+    // loader, the basic model cannot be loaded.
+    int (*loadBasicModel)(const StockModel& grid, StockModel* basic) = {};
 };
 extern StockHooks StockCallbacks;
 

@@ -3,30 +3,25 @@
 
 #include <gtest/gtest.h>
 
-#include "config/offset_tables.h"
 #include "geometry/machine_kinematics.h"
 #include "geometry/orientation_frames.h"
+#include "nc/nc_run_state.h"
 
 namespace mirexa {
 namespace {
-
-int currentIndex = 0;
 
 class KinematicsServicesTest : public ::testing::Test {
 protected:
     void SetUp() override {
         Reset();
         InstallWorkOffsetSource();
-        WorkOffsetSource.currentIndex = [] { return currentIndex; };
     }
     void TearDown() override {
         Reset();
     }
     static void Reset() {
-        for (MotionPosition& e : WorkOffsetTable) {
-            e = {};
-        }
-        currentIndex = 0;
+        NcRun = {};
+        NcRun.modal.workOffsetIndex = 0;
         WorkOrigin = {};
         Orientation = {};
         WorkOffsetSource = {};
@@ -38,13 +33,13 @@ protected:
 };
 
 TEST_F(KinematicsServicesTest, WorkOriginSumsTheExternalAndCurrentEntries) {
-    WorkOffsetTable[0] = {{1, 2, 3, 4, 5}};
-    WorkOffsetTable[3] = {{10, 20, 30, 40, 50}};
+    NcRun.transforms.workOffsets[0] = {{1, 2, 3, 4, 5}};
+    NcRun.transforms.workOffsets[3] = {{10, 20, 30, 40, 50}};
     ApplyCurrentWorkOffset();
     EXPECT_EQ(WorkOrigin.axis[0], 1.0);
     EXPECT_EQ(WorkOrigin.axis[4], 5.0);
     EXPECT_EQ(Orientation.viewDirty, 1);
-    currentIndex = 3;
+    NcRun.modal.workOffsetIndex = 3;
     Orientation.viewDirty = 0;
     ApplyCurrentWorkOffset();
     const double expected[5] = {11, 22, 33, 44, 55};
@@ -54,7 +49,7 @@ TEST_F(KinematicsServicesTest, WorkOriginSumsTheExternalAndCurrentEntries) {
     }
     EXPECT_EQ(Orientation.viewDirty, 1);
     // An index outside the table counts as none.
-    currentIndex = 201;
+    NcRun.modal.workOffsetIndex = 201;
     ApplyCurrentWorkOffset();
     EXPECT_EQ(WorkOrigin.axis[0], 1.0);
 }

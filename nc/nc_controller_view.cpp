@@ -1,0 +1,199 @@
+// The controller, machine, tool and settings values the NC interpreter reads, and the hooks
+// through which the definition-file readers reach the interpreter.
+#include "nc/nc_controller_view.h"
+
+#include "config/config_records.h"
+#include "config/current_tool.h"
+#include "config/definition_hooks.h"
+#include "config/machine_file.h"
+#include "config/offset_memory.h"
+#include "config/offset_tables.h"
+#include "config/tool_profile.h"
+#include "config/tool_tables.h"
+#include "geometry/machine_kinematics.h"
+#include "nc/coordinate_transforms.h"
+#include "nc/kinematics_services.h"
+#include "nc/nc_line_source.h"
+#include "nc/nc_run_state.h"
+
+namespace mirexa {
+
+NcControllerView NcController;
+
+namespace {
+
+// The reversal flag of the word that drives machine axis i: the flag of its program letter
+// (CHAR(X) ...), or of the literal X, Y or Z that X-CODE ... wrote.
+int WordReversal(const ControllerAxisLetters& axes, int i) {
+    const char letter = axes.coordinateLetters[i];
+    for (int k = 0; k < 3; ++k) {
+        if (axes.programLetters[k] == letter || "XYZ"[k] == letter) {
+            return axes.reversed[k];
+        }
+    }
+    return 0;
+}
+
+void TakeController(NcControllerView* v) {
+    const ControllerDefinition& c = Controller;
+    v->dialect = c.dialect.number;
+    v->osp = c.dialect.osp;
+    v->mazak = c.dialect.mazak;
+    v->siemens = c.dialect.siemens;
+    v->heidenhain = c.dialect.heidenhain;
+    v->decimalPointRule = c.decimalPointRule;
+    v->angleIncrement = c.angleIncrement;
+    v->scaleIncrement = c.scaleIncrement;
+    v->replacements = ReplaceTable;
+    v->codeCheck = c.codeCheck;
+    v->checkCharacters = c.hasAllowedCharacters ? c.allowedCharacters : std::string();
+    for (int i = 0; i < 10; ++i) {
+        v->blockSkip[i] = OptionalBlockSkipFlags.on[i];
+    }
+    v->blockSkipAny = OptionalBlockSkipFlags.anyOn;
+    v->endOfRecordChar = c.endOfRecord;
+    v->runTypeMemory = c.runTypeMemory;
+    for (int k = 0; k < 2; ++k) {
+        v->latheOnCode[k] = c.latheOnCode[k];
+        v->latheOffCode[k] = c.latheOffCode[k];
+    }
+    v->cutOnCode = c.cutOnCode;
+    v->cutOffCode = c.cutOffCode;
+    v->cuttingEnabledAtReset = c.resetCuttingEnabled;
+    v->waitMCodes = c.waitMCodes;
+    v->radiusTolerance = c.arcRadiusTolerance;
+    v->checkF0 = c.checkF0;
+    const ControllerAxisLetters& axes = c.axes;
+    for (int i = 0; i < 3; ++i) {
+        v->planeCodes[i] = axes.planeCodes[i];
+        v->axisLetter[i] = axes.coordinateLetters[i];
+        v->axisReversed[i] = WordReversal(axes, i);
+        v->centreLetter[i] = axes.arcCentreLetters[i];
+        v->incrementalCentreLetter[i] = axes.incrementalLetters[5 + i];
+    }
+    for (int k = 0; k < 2; ++k) {
+        v->rotaryLetter[k] = axes.rotaryLetters[k];
+        v->rotaryReversed[k] = axes.rotarySignFlags[k];
+    }
+    for (int i = 0; i < 5; ++i) {
+        v->incrementalLetter[i] = axes.incrementalLetters[i];
+    }
+    v->initialPlane = c.initialPlane;
+    v->programXyNormal = axes.programXyAxes[2];
+    v->lengthOffsetType = c.lengthOffsetType;
+    v->autoLengthOffset = c.autoLengthOffset;
+    v->autoLengthPosition = c.autoLengthPosition;
+    v->automaticToolOffset = c.automaticToolOffset;
+    v->hCodeValue = c.hCodeAuto;
+    v->feedMode = c.feedWordMode;
+    v->g92Mode = c.g92Mode;
+    v->g49Mode = c.g49Mode;
+    v->toolCenterControl = c.resetToolCenterControl;
+    v->returnLevel = c.returnLevel;
+    v->ignoreL0 = c.ignoreL0;
+    v->ignoreK0 = c.ignoreK0;
+    v->rotationAngle = c.rotationAngle;
+    for (int i = 0; i < 3; ++i) {
+        v->scaleFactor[i] = c.scale[i];
+        v->scaleEffect[i] = c.scaleEffect[i];
+    }
+    v->lathe = c.lathe[0];
+    v->wire = c.wire;
+    for (int k = 0; k < kReferencePoints; ++k) {
+        for (int i = 0; i < 5; ++i) {
+            v->referencePoint[k][i] = ReferencePoints[k].axis[i];
+        }
+        v->referencePointPresent[k] = ReferencePoints[k].present;
+    }
+    v->offsets.dOffset = ToolOffsets.d;
+    v->offsets.dWear = ToolOffsets.dWear;
+    v->offsets.hOffset = ToolOffsets.h;
+    v->offsets.hWear = ToolOffsets.hWear;
+    v->offsets.feedMemory = FeedMemory;
+    v->offsets.memoryType = ToolOffsets.type;
+}
+
+void TakeMachineAndTool(NcControllerView* v) {
+    const MachineDefinition& m = Machine;
+    v->rotaryType = m.rotaryType;
+    v->directToolDigits = m.tWordMode == 4 ? m.tWordNumber : 0;
+    v->toolHolderOffset = m.toolHolderOffset;
+    v->toolChangeRouteSteps = m.route.steps;
+    const CurrentToolRecord& t = CurrentTool;
+    v->currentTool.number = t.derivedFrom;
+    v->currentTool.type = static_cast<int>(t.tool.type);
+    v->currentTool.cornerRadius = t.cornerRadius;
+    v->currentTool.cornerCentreHeight = t.cornerCentreHeight;
+    v->currentTool.length = t.toolLength;
+    v->currentTool.arborTop = CurrentToolProfile.profileTop;
+}
+
+// Hooks of the definition-file readers.
+void ClearWorkOffsetShifts() {
+    for (MotionPosition& shift : NcRun.transforms.localShift) {
+        shift = {};
+    }
+}
+
+void ApplyControllerStartState() {
+    RefreshNcControllerView();
+    NcRun.modal.planeCode = NcController.initialPlane;
+    SelectPlaneAxes();
+    NcRun.modal.workOffsetIndex = Controller.workOffsetIndex;
+    NcRun.modal.toolCenterPointMode = Controller.toolCenterControl;
+}
+
+void ApplyWorkOffsetOfTable() {
+    for (int i = 0; i < kWorkOffsetEntries; ++i) {
+        NcRun.transforms.workOffsets[i] = WorkOffsetTable[i];
+    }
+    ApplyCurrentWorkOffset();
+}
+
+void SetLengthOffsetOfSelectedTool() {
+    RefreshNcControllerView();
+    SetLengthOffsetForCurrentTool();
+}
+
+void SetToolVectorFromBlockEnd() {
+    SetToolVectorFromAngle(CurrentMotion.end.axis[3]);
+}
+
+}  // namespace
+
+void RefreshNcControllerView() {
+    NcControllerView& v = NcController;
+    TakeController(&v);
+    TakeMachineAndTool(&v);
+    v.toolBasePoint = Settings.toolBasePoint;
+    v.magazineCount =
+        ToolTableSet.maxMagazine > 0 ? ToolTableSet.maxMagazine : Settings.maxMagazine;
+}
+
+void InstallNcServiceHooks() {
+    DefinitionCallbacks.freeNcProgramText = FreeNcProgramIndex;
+    DefinitionCallbacks.clearWorkOffsetShifts = ClearWorkOffsetShifts;
+    DefinitionCallbacks.applyControllerStartState = ApplyControllerStartState;
+    DefinitionCallbacks.applyCurrentWorkOffset = ApplyWorkOffsetOfTable;
+    DefinitionCallbacks.setLengthOffsetForCurrentTool = SetLengthOffsetOfSelectedTool;
+    DefinitionCallbacks.setToolVectorFromBlockEnd = SetToolVectorFromBlockEnd;
+    InstallWorkOffsetSource();
+    InstallNcProgressHooks();
+}
+
+int FindToolByName(const char* name, int length) {
+    if (length < 0) {
+        return 0;
+    }
+    const ToolTables& t = ToolTableSet;
+    for (int n = 1; n <= t.maxMagazine && static_cast<size_t>(n) < t.tools.size(); ++n) {
+        const ToolRecord& tool = t.tools[static_cast<size_t>(n)];
+        if (tool.present && tool.name.size() == static_cast<size_t>(length) &&
+            tool.name.compare(0, tool.name.size(), name, static_cast<size_t>(length)) == 0) {
+            return n;
+        }
+    }
+    return 0;
+}
+
+}  // namespace mirexa

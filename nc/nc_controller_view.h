@@ -1,0 +1,150 @@
+// The controller, machine, tool and settings values that the NC interpreter reads, gathered in
+// one record so that the interpreter reads its configuration in one place.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "config/controller_file.h"
+
+namespace mirexa {
+
+// Dialect numbers of the controller (PRODUCT).
+constexpr int kDialectNormal = 0;  // also MAZAK and SIEMENS, told apart by their flags
+constexpr int kDialectOsp = 1;
+constexpr int kDialectHeidenhain = 11;
+
+// Capacities of the controller's tables as the interpreter indexes them.
+constexpr int kReplaceEntriesMax = 30;
+constexpr int kToolOffsetEntries = 1000;  // D and H numbers 0..999
+constexpr int kFeedMemoryEntries = 1000;  // F numbers 0..999
+constexpr int kReferencePoints = 4;
+
+// The offset memories the interpreter reads and writes (D and H offsets with their wear, the F
+// memory). The arrays belong to the configuration; null pointers read as 0 and take no writes.
+struct NcOffsetMemoryView {
+    float* dOffset = {};  // kToolOffsetEntries each
+    float* dWear = {};
+    float* hOffset = {};
+    float* hWear = {};
+    const float* feedMemory = {};  // kFeedMemoryEntries
+    int memoryType = 3;            // 1 A, 2 B, 3 C
+};
+
+// The current tool as the length offsets read it (mm).
+struct NcCurrentToolView {
+    int number = {};
+    int type = {};                   // 1 BALL, 4 TAPERBALL have a ball radius
+    double cornerRadius = {};        // the ball radius of ball tools
+    double cornerCentreHeight = {};  // F-centre
+    double length = {};              // LENGTH value
+    double arborTop = {};            // top of the tool profile
+};
+
+struct NcControllerView {
+    // Dialect.
+    int dialect = kDialectNormal;
+    int osp = {};
+    int mazak = {};
+    int siemens = {};
+    int heidenhain = {};
+
+    // Numbers: the decimal-point rule (3 NORMAL: every value as written) and the least input
+    // increments of angles and scale factors (the coordinate increment is InputIncrements).
+    int decimalPointRule = {};
+    int angleIncrement = 1000;
+    int scaleIncrement = 1000;
+
+    // Line source.
+    std::vector<ReplaceEntry> replacements;  // at most kReplaceEntriesMax, in table order
+    int codeCheck = {};                      // 1: every line must pass the character check
+    std::string checkCharacters;             // allowed besides the digits; empty: any
+    unsigned char blockSkip[10] = {};        // "/" (0) and "/1".."/9"
+    int blockSkipAny = {};
+    char endOfRecordChar = ' ';  // a line starting with it starts and ends the program; blank: none
+    int runTypeMemory = {};      // 1: the program runs from its in-memory copy
+
+    // Code strings matched in a line before its letters: lathe on/off for the two turning
+    // switches, cut on/off for the cutting switch (empty: none); and the wait M codes.
+    std::string latheOnCode[2];
+    std::string latheOffCode[2];
+    std::string cutOnCode;
+    std::string cutOffCode;
+    int cuttingEnabledAtReset = 1;
+    std::vector<WaitMCode> waitMCodes;
+
+    // Checks.
+    double radiusTolerance = 1000000.0;  // mm, arc start and end radius may differ below this
+    int checkF0 = {};
+
+    // Planes and letters. Plane codes of the machine planes XY, ZX and YZ: the program plane
+    // (17, 18, 19) lying on each, negative when its sense is reversed.
+    int planeCodes[3] = {17, 18, 19};
+    int initialPlane = 17;
+    char axisLetter[3] = {'X', 'Y', 'Z'};    // coordinate word driving machine axis 0..2
+    int axisReversed[3] = {};                // 1: the word counts the other way
+    char centreLetter[3] = {'I', 'J', 'K'};  // arc centre word of machine axis 0..2
+    char rotaryLetter[2] = {' ', ' '};       // blank: no such rotary axis
+    int rotaryReversed[2] = {};
+    char incrementalLetter[5] = {};        // X, Y, Z, rotary 1, rotary 2; 0 for none
+    char incrementalCentreLetter[3] = {};  // I, J, K; 0 for none
+    int programXyNormal = 2;               // normal axis of the program's XY plane
+
+    // Length offsets: 0 FANUC-A, 1 FANUC-B, 2 FANUC-C.
+    int lengthOffsetType = {};
+    int autoLengthOffset = {};
+    int autoLengthPosition = {};  // 0 BOTTOM, 1 BALL-CENTER, 2 F-CENTER
+    int automaticToolOffset = {};
+    int hCodeValue = {};
+
+    // Modes.
+    int feedMode = {};  // 0 DIRECT, 1 INDIRECT, 2 AUTO1, 3 AUTO2
+    int g92Mode = {};   // 1 MOVE: the first G92 of a run moves no origin
+    int g49Mode = {};   // 1 KEEP
+    int toolCenterControl = {};
+    int returnLevel = 1;  // 1 initial level (G98), 0 R level (G99)
+    int ignoreL0 = {};
+    int ignoreK0 = {};
+    double rotationAngle = {};  // deg, the default angle of a G68 without R
+    double scaleFactor[3] = {1.0, 1.0, 1.0};
+    int scaleEffect[3] = {1, 1, 1};
+    int lathe = {};
+    int wire = {};
+
+    // Reference points (machine coordinates) with a flag for each point a MEMORY REF-PT line set.
+    double referencePoint[kReferencePoints][5] = {};
+    int referencePointPresent[kReferencePoints] = {};
+
+    // Offset memories.
+    NcOffsetMemoryView offsets = {};
+
+    // Machine and tools file.
+    int rotaryType = {};
+    double machineFixedLength = {};  // mm, the machine's fixed length value
+    int magazineCount = 200;         // tools 1..magazineCount exist
+    int toolChangeRouteSteps = {};   // 0: no tool-change route
+    NcCurrentToolView currentTool = {};
+    int directToolDigits = {};  // > 0: T carries tool and offset number with this many digits
+    double toolHolderOffset = {};
+    int toolBasePoint = {};  // settings: 0 BOTTOM .. 4 ARBOR-TOP
+};
+
+// The values in force. Tests and the trace tool may set fields directly.
+extern NcControllerView NcController;
+
+// Fills NcController from the configuration records (settings, tool tables, controller, machine
+// and current tool). The pullers call it before ResetInterpreterState, after the definition
+// files were read.
+void RefreshNcControllerView();
+
+// Fills the hooks through which the definition-file readers reach the interpreter (dropping the
+// held program, the start state and work origin after a controller reading, the length offset
+// of a selected tool), the work offset source of the frames and the progress hooks. Called once
+// at start-up.
+void InstallNcServiceHooks();
+
+// The 1-based number of the first present tool of the tool tables whose name is exactly
+// name[0, length); 0 when there is none.
+int FindToolByName(const char* name, int length);
+
+}  // namespace mirexa

@@ -1,0 +1,569 @@
+// The NC line source: main file, subprogram files and the in-memory program, with line numbers,
+// replacements, the character check and the optional block skip.
+#include "nc/nc_line_source.h"
+
+#include <cstring>
+
+#include "geometry/file_paths.h"
+#include "geometry/machine_kinematics.h"
+#include "geometry/progress.h"
+#include "geometry/shared_state.h"
+#include "geometry/ui_hooks.h"
+#include "nc/nc_controller_view.h"
+#include "nc/nc_run_state.h"
+#include "nc/nc_words.h"
+
+namespace mirexa {
+
+NcLineBuffer NcLine;
+NcProgramIndex ProgramIndex;
+SubprogramStack Subprograms;
+NcProgramSource NcSource;
+NcHooks NcUpHooks;
+
+namespace {
+
+// Reads one physical line of a stream into out (capacity kNcLineTextMax + 1): at most
+// kNcLineTextMax characters are kept, the rest of the physical line is dropped; the line end
+// and one "\r" before it are not kept. Returns the bytes consumed, or -1 at the end of the
+// stream with nothing read.
+long ReadPhysicalLine(std::FILE* stream, char* out, int* kept) {
+    long consumed = 0;
+    int n = 0;
+    int c = 0;
+    while ((c = std::getc(stream)) != EOF) {
+        ++consumed;
+        if (c == '\n') {
+            break;
+        }
+        if (n < kNcLineTextMax) {
+            out[n++] = static_cast<char>(c);
+        }
+    }
+    if (consumed == 0) {
+        *kept = 0;
+        out[0] = '\0';
+        return -1;
+    }
+    // A "\r" that ended the physical line is its line end, not text. Test the last character
+    // kept only when nothing was dropped behind it.
+    if (n > 0 && out[n - 1] == '\r' && (c == '\n' || c == EOF) &&
+        consumed - (c == '\n' ? 1 : 0) == n) {
+        --n;
+    }
+    out[n] = '\0';
+    *kept = n;
+    return consumed;
+}
+
+int CompensationOff() {
+    return NcRun.compensationPhase == 0;
+}
+
+int InRunWithEditor() {
+    return KinematicsMode.runMode >= 1 && NcUpHooks.editorLinked != nullptr &&
+           NcUpHooks.editorLinked();
+}
+
+int EditorCanJump() {
+    return InRunWithEditor() && NcUpHooks.editorCanJump != nullptr && NcUpHooks.editorCanJump();
+}
+
+void AdvanceEditor() {
+    if (InRunWithEditor() && NcUpHooks.advanceEditorLine != nullptr) {
+        NcUpHooks.advanceEditorLine();
+    }
+}
+
+void ShowEditorLine(int line) {
+    if (EditorCanJump() && NcUpHooks.showEditorLine != nullptr) {
+        NcUpHooks.showEditorLine(line);
+    }
+}
+
+// Adds the "\n" that every line handed on ends in.
+void TerminateLine() {
+    int n = static_cast<int>(std::strlen(NcLine.text));
+    if (n > kNcLineTextMax) {
+        n = kNcLineTextMax;
+    }
+    NcLine.text[n] = '\n';
+    NcLine.text[n + 1] = '\0';
+    NcLine.length = n + 1;
+}
+
+// The caller has checked that the name fits.
+void CopyName(char (&target)[kSubprogramNameCapacity], const char* name, int length) {
+    std::memcpy(target, name, static_cast<size_t>(length));
+    target[length] = '\0';
+}
+
+// One raw line from the current level into NcLine.text (without line end). Returns 1 with a
+// line, 0 when the level (or the program) ended.
+int ReadRawLine() {
+    int kept = 0;
+    const int depth = Subprograms.depth;
+    if (depth == 0) {
+        const long consumed = NcSource.mainFile != nullptr
+                                  ? ReadPhysicalLine(NcSource.mainFile, NcLine.text, &kept)
+                                  : -1;
+        if (consumed < 0) {
+            MarkProgramEnd();
+            return 0;
+        }
+        ++NcLine.mainLineNumber;
+        if (CompensationOff()) {
+            ++NcLine.displayedLineNumber;
+        }
+        AdvanceEditor();
+        AddProgressWork(consumed);
+        return 1;
+    }
+    const int level = depth - 1;
+    if (Subprograms.fromMemory[level]) {
+        const int entry = Subprograms.entry[level];
+        const bool valid = entry >= 0 && entry < ProgramIndex.count;
+        const int position = Subprograms.position[level];
+        const long offset =
+            valid ? static_cast<long>(ProgramIndex.startOffset[entry]) + position : 0;
+        if (!valid || offset >= ProgramIndex.endOffset[static_cast<size_t>(entry)] ||
+            offset >= static_cast<long>(ProgramIndex.text.size())) {
+            // The stored subprogram ran out without a return: leave it like a file that ended.
+            EndSubprogramLevel();
+            return 0;
+        }
+        const char* source = ProgramIndex.text.data() + offset;
+        const size_t available = ProgramIndex.text.size() - static_cast<size_t>(offset);
+        const size_t length = strnlen(source, available);
+        kept = static_cast<int>(length > static_cast<size_t>(kNcLineTextMax) ? kNcLineTextMax
+                                                                             : length);
+        std::memcpy(NcLine.text, source, static_cast<size_t>(kept));
+        NcLine.text[kept] = '\0';
+        NcLine.subprogramLineNumber = ++Subprograms.lineCounter[level];
+        if (CompensationOff()) {
+            ++NcLine.displayedLineNumber;
+        }
+        if (position == 0) {
+            ShowEditorLine(NcLine.subprogramLineNumber);
+        } else {
+            AdvanceEditor();
+        }
+        Subprograms.position[level] += static_cast<int>(length) + 1;
+        if (depth == 1) {
+            AddProgressWork2(static_cast<std::int64_t>(length) + 1);
+        }
+        return 1;
+    }
+    const long consumed = Subprograms.stream[level] != nullptr
+                              ? ReadPhysicalLine(Subprograms.stream[level], NcLine.text, &kept)
+                              : -1;
+    if (consumed < 0) {
+        EndSubprogramLevel();
+        return 0;
+    }
+    ++Subprograms.lineCounter[level];
+    if (CompensationOff()) {
+        ++NcLine.displayedLineNumber;
+    }
+    if (depth == 1) {
+        AddProgressWork2(consumed);
+    }
+    return 1;
+}
+
+// The first word of a stored line for the index: the first letter, "(" or ";", or the letter
+// behind an N. Returns its index, or -1 at the line end.
+int FindFirstWord(const char* line) {
+    static const char kWordStart[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz(;";
+    static const char kAfterSequence[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz(";
+    const size_t i = std::strcspn(line, kWordStart);
+    if (line[i] == '\0') {
+        return -1;
+    }
+    if (line[i] != 'N' && line[i] != 'n') {
+        return static_cast<int>(i);
+    }
+    const size_t j = i + 1 + std::strcspn(line + i + 1, kAfterSequence);
+    return line[j] == '\0' ? -1 : static_cast<int>(j);
+}
+
+}  // namespace
+
+int OpenNcProgramSource(const std::string& path) {
+    CloseNcProgramSource();
+    NcSource.programPath = path;
+    if (!GetPathDirectory(path, Subprograms.directory, sizeof Subprograms.directory)) {
+        Subprograms.directory[0] = '\0';
+    }
+    NcSource.mainFile = OpenFileStream(path, "rb");
+    return NcSource.mainFile != nullptr ? 1 : 0;
+}
+
+void CloseNcProgramSource() {
+    if (NcSource.mainFile != nullptr) {
+        std::fclose(NcSource.mainFile);
+        NcSource.mainFile = nullptr;
+    }
+    for (int i = 0; i < kSubprogramDepthMax; ++i) {
+        if (Subprograms.stream[i] != nullptr) {
+            std::fclose(Subprograms.stream[i]);
+            Subprograms.stream[i] = nullptr;
+        }
+        Subprograms.fromMemory[i] = 0;
+    }
+    if (Subprograms.depth > 0) {
+        EndProgress2();
+    }
+    Subprograms.depth = 0;
+}
+
+int ReadNextNcLine() {
+    if (NcLine.lineHeld) {
+        NcLine.lineHeld = 0;
+        return 1;
+    }
+    for (;;) {
+        if (!ReadRawLine()) {
+            return 0;
+        }
+        int length = static_cast<int>(std::strlen(NcLine.text));
+        // Lines of the in-memory text had their replacements when the text was built.
+        const bool fromMemory =
+            Subprograms.depth > 0 && Subprograms.fromMemory[Subprograms.depth - 1];
+        if (!NcController.replacements.empty() && !fromMemory) {
+            ApplyReplaceTable(&length, NcLine.text, kNcLineTextMax + 1);
+        }
+        if (NcController.codeCheck) {
+            int position = 0;
+            if (CheckNcLineCharacters(NcLine.text, &position)) {
+                TerminateLine();
+                return 0;
+            }
+        }
+        if (NcController.blockSkipAny && IsBlockSkipped(NcLine.text)) {
+            continue;
+        }
+        TerminateLine();
+        return 1;
+    }
+}
+
+int CheckNcLineCharacters(const char* line, int* position) {
+    int end = static_cast<int>(std::strcspn(line, "\r\n"));
+    const std::string& allowed = NcController.checkCharacters;
+    bool inComment = false;
+    int points = 0;
+    for (int i = 0; i < end; ++i) {
+        const char c = line[i];
+        if (inComment && c != ')') {
+            continue;
+        }
+        if (c == '(') {
+            inComment = true;
+        } else if (c == ')' && inComment) {
+            inComment = false;
+        }
+        const bool digit = c >= '0' && c <= '9';
+        if (!allowed.empty() && !digit && allowed.find(c) == std::string::npos) {
+            NcRun.status.error = kNcErrorCharacter;
+            NcRun.status.errorPosition = i + 1;
+            NcRun.status.errorCharacter = c;
+            *position = i + 1;
+            return 1;
+        }
+        if ((c >= 'A' && c <= 'Z') || c == '#') {
+            points = 0;
+        } else if (c == '.' && ++points == 2) {
+            NcRun.status.error = kNcErrorDecimalPoints;
+            NcRun.status.errorPosition = i + 1;
+            NcRun.status.errorCharacter = c;
+            *position = i + 1;
+            return 1;
+        }
+    }
+    return 0;
+}
+
+int IsBlockSkipped(const char* line) {
+    if (line[0] != '/') {
+        return 0;
+    }
+    const char c = line[1];
+    const int index = (c >= '1' && c <= '9') ? c - '0' : 0;
+    return NcController.blockSkip[index] ? 1 : 0;
+}
+
+void ApplyReplaceTable(int* length, char* line, int capacity) {
+    const std::vector<ReplaceEntry>& table = NcController.replacements;
+    const int n = *length;
+    int matchPosition[kReplaceMatchesMax];
+    int matchEntry[kReplaceMatchesMax];
+    int matches = 0;
+    for (int pos = 0; pos < n && matches < kReplaceMatchesMax;) {
+        int found = -1;
+        for (size_t e = 0; e < table.size() && e < static_cast<size_t>(kReplaceEntriesMax); ++e) {
+            const std::string& from = table[e].from;
+            if (!from.empty() && pos + static_cast<int>(from.size()) <= n &&
+                std::memcmp(line + pos, from.data(), from.size()) == 0) {
+                found = static_cast<int>(e);
+                break;
+            }
+        }
+        if (found < 0) {
+            ++pos;
+            continue;
+        }
+        matchPosition[matches] = pos;
+        matchEntry[matches] = found;
+        ++matches;
+        // The character right behind a match never starts another match.
+        pos += static_cast<int>(table[static_cast<size_t>(found)].from.size()) + 1;
+    }
+    if (matches == 0) {
+        return;
+    }
+    std::string result;
+    result.reserve(static_cast<size_t>(n) + 16);
+    int from = 0;
+    for (int k = 0; k < matches; ++k) {
+        const ReplaceEntry& entry = table[static_cast<size_t>(matchEntry[k])];
+        result.append(line + from, static_cast<size_t>(matchPosition[k] - from));
+        result.append(entry.to);
+        from = matchPosition[k] + static_cast<int>(entry.from.size());
+    }
+    result.append(line + from, static_cast<size_t>(n - from));
+    const int limit = capacity - 1;
+    const int kept =
+        static_cast<int>(result.size()) < limit ? static_cast<int>(result.size()) : limit;
+    std::memcpy(line, result.data(), static_cast<size_t>(kept));
+    line[kept] = '\0';
+    *length = kept;
+}
+
+void FreeNcProgramIndex() {
+    ProgramIndex = NcProgramIndex{};
+    for (int i = 0; i < kSubprogramDepthMax; ++i) {
+        Subprograms.fromMemory[i] = 0;
+    }
+}
+
+namespace {
+
+std::int64_t HeldProgramLineCount() {
+    return ProgramIndex.text.empty() ? 0 : ProgramIndex.lineCount;
+}
+
+std::int64_t HeldSubprogramLength() {
+    const int depth = Subprograms.depth;
+    if (depth == 0 || !Subprograms.fromMemory[depth - 1]) {
+        return -1;
+    }
+    const int entry = Subprograms.entry[depth - 1];
+    return (entry >= 0 && entry < ProgramIndex.count)
+               ? ProgramIndex.length[static_cast<size_t>(entry)]
+               : -1;
+}
+
+}  // namespace
+
+void InstallNcProgressHooks() {
+    UiHooks.heldProgramLineCount = HeldProgramLineCount;
+    UiHooks.heldSubprogramLength = HeldSubprogramLength;
+}
+
+int LoadNcProgramIndex(const std::string& path) {
+    const FileWriteTime time = GetFileWriteTime(path);
+    std::uint64_t size = 0;
+    GetFileSizeBytes(path, &size);
+    if (time.valid && time == ProgramIndex.fileTime && size == ProgramIndex.fileSize &&
+        path == ProgramIndex.path) {
+        return 1;
+    }
+    FreeNcProgramIndex();
+    std::FILE* stream = OpenFileStream(path, "rb");
+    if (stream == nullptr) {
+        return 0;
+    }
+    NcProgramIndex& index = ProgramIndex;
+    index.fileTime = time;
+    index.fileSize = size;
+    index.path = path;
+    index.programNumber.assign(kSubprogramIndexMax, 0);
+    index.startOffset.assign(kSubprogramIndexMax, 0);
+    index.firstLine.assign(kSubprogramIndexMax, 0);
+    index.length.assign(kSubprogramIndexMax, 0);
+    index.endOffset.assign(kSubprogramIndexMax, 0);
+    if (!GetPathDirectory(path, Subprograms.directory, sizeof Subprograms.directory)) {
+        Subprograms.directory[0] = '\0';
+    }
+    enum { kMain = 0, kBetween = 1, kInside = 2 };
+    int state = kMain;
+    int fileLine = 0;
+    int currentStart = 0, currentLength = 0, currentNumber = 0, currentFirst = 0;
+    char line[kNcLineTextMax + 1];
+    int kept = 0;
+    long consumed = 0;
+    while ((consumed = ReadPhysicalLine(stream, line, &kept)) >= 0) {
+        ++fileLine;
+        if (index.count == 0 && state == kMain) {
+            index.mainLength += consumed;
+        }
+        int length = kept;
+        if (!NcController.replacements.empty()) {
+            ApplyReplaceTable(&length, line, kNcLineTextMax + 1);
+        }
+        const int offset = static_cast<int>(index.text.size());
+        index.text.insert(index.text.end(), line, line + length);
+        index.text.push_back('\0');
+        const int stored = length + 1;
+        const int w = FindFirstWord(line);
+        const char c = w >= 0 ? line[w] : '\0';
+        const char* after = w >= 0 ? line + w + 1 : "";
+        if (c == 'O' && state != kMain) {
+            currentNumber = ConvertWordInteger(after, FindWordEnd(0, after));
+            currentStart = offset;
+            currentLength = stored;
+            currentFirst = fileLine - 1;
+            state = kInside;
+        } else if (c == 'M' &&
+                   (std::strncmp(after, "30", 2) == 0 || std::strncmp(after, "02", 2) == 0)) {
+            currentLength += stored;
+            state = kBetween;
+        } else if (state == kInside &&
+                   ((c == 'M' && std::strncmp(after, "99", 2) == 0) ||
+                    (NcController.osp && c == 'R' && std::strncmp(after, "TS", 2) == 0))) {
+            if (c == 'M') {
+                currentLength += stored;
+            }
+            if (index.count < kSubprogramIndexMax) {
+                const size_t k = static_cast<size_t>(index.count);
+                index.programNumber[k] = currentNumber;
+                index.startOffset[k] = currentStart;
+                index.firstLine[k] = currentFirst;
+                index.length[k] = currentLength;
+                index.endOffset[k] = offset + stored;
+                ++index.count;
+            }
+            state = kBetween;
+        } else {
+            currentLength += stored;
+        }
+    }
+    index.lineCount = fileLine;
+    std::fclose(stream);
+    return 1;
+}
+
+int FindSubprogram(int number) {
+    for (int i = 0; i < ProgramIndex.count; ++i) {
+        if (ProgramIndex.programNumber[static_cast<size_t>(i)] == number) {
+            return i;
+        }
+    }
+    return -1;
+}
+
+int OpenSubprogramByName(const char* name, int nameLength) {
+    const int depth = Subprograms.depth;
+    if (depth >= kSubprogramDepthMax || nameLength <= 0 || nameLength >= kSubprogramNameCapacity) {
+        return 0;
+    }
+    const std::string fileName(name, static_cast<size_t>(nameLength));
+    char path[kNcPathCapacity];
+    if (!JoinPath(Subprograms.directory, fileName, path, sizeof path)) {
+        return 0;
+    }
+    std::FILE* stream = OpenFileStream(path, "rb");
+    if (stream == nullptr) {
+        return 0;
+    }
+    std::memcpy(Subprograms.path, path, sizeof path);
+    Subprograms.stream[depth] = stream;
+    Subprograms.fromMemory[depth] = 0;
+    Subprograms.lineCounter[depth] = 0;
+    Subprograms.entry[depth] = -1;
+    Subprograms.position[depth] = 0;
+    CopyName(Subprograms.name[depth], name, nameLength);
+    Subprograms.depth = depth + 1;
+    BeginProgress2(MainWindow.load(), path);
+    return 1;
+}
+
+int OpenSubprogramByNumber(int number) {
+    char name[kSubprogramNameCapacity];
+    std::snprintf(name, sizeof name, "O%d", number);
+    if (OpenSubprogramByName(name, static_cast<int>(std::strlen(name)))) {
+        return 1;
+    }
+    if (number >= 0 && number < 1000) {
+        std::snprintf(name, sizeof name, "O%04d", number);
+        return OpenSubprogramByName(name, static_cast<int>(std::strlen(name)));
+    }
+    return 0;
+}
+
+int EnterSubprogramFromMemory(int number) {
+    const int depth = Subprograms.depth;
+    if (!NcController.runTypeMemory || depth >= kSubprogramDepthMax) {
+        return 0;
+    }
+    const int entry = FindSubprogram(number);
+    if (entry < 0) {
+        return 0;
+    }
+    std::snprintf(Subprograms.name[depth], kSubprogramNameCapacity,
+                  number >= 0 && number < 1000 ? "O%04d" : "O%d", number);
+    Subprograms.stream[depth] = nullptr;
+    Subprograms.fromMemory[depth] = 1;
+    Subprograms.lineCounter[depth] = ProgramIndex.firstLine[static_cast<size_t>(entry)];
+    Subprograms.entry[depth] = entry;
+    Subprograms.position[depth] = 0;
+    Subprograms.depth = depth + 1;
+    BeginProgress2(MainWindow.load(), nullptr);
+    return 1;
+}
+
+namespace {
+
+// Pops the innermost level and closes its file.
+void PopLevel() {
+    const int level = Subprograms.depth - 1;
+    if (Subprograms.stream[level] != nullptr) {
+        std::fclose(Subprograms.stream[level]);
+        Subprograms.stream[level] = nullptr;
+    }
+    Subprograms.fromMemory[level] = 0;
+    Subprograms.depth = level;
+    if (level == 0) {
+        EndProgress2();
+    }
+}
+
+}  // namespace
+
+int ReturnFromSubprogram() {
+    if (Subprograms.depth == 0) {
+        return 0;
+    }
+    PopLevel();
+    const int depth = Subprograms.depth;
+    if (depth == 0) {
+        NcLine.subprogramLineNumber = NcLine.mainLineNumber;
+    } else {
+        NcLine.subprogramLineNumber = Subprograms.lineCounter[depth - 1];
+    }
+    if (depth == 0 || Subprograms.fromMemory[depth - 1]) {
+        ShowEditorLine(NcLine.subprogramLineNumber);
+    }
+    return 1;
+}
+
+void EndSubprogramLevel() {
+    if (Subprograms.depth == 0) {
+        NcRun.status.endState = 1;
+        return;
+    }
+    PopLevel();
+}
+
+}  // namespace mirexa

@@ -1,0 +1,256 @@
+// The NC interpreter's run state: the modal state between blocks, the run status, the per-block
+// words, the coordinate transforms, the reference return and the pending sub-move queues. It
+// lives in one record with one reset (ResetInterpreterState, in the step driver), so that each
+// puller starts from a known state. Only one puller runs at a time; nothing here is locked.
+#pragma once
+
+#include <vector>
+
+#include "config/offset_tables.h"
+#include "geometry/machine_kinematics.h"
+
+namespace mirexa {
+
+constexpr int kNoCycle = 80;
+constexpr int kUsedCodeFlags = 200;
+constexpr int kCyclePointsMax = 1000;
+constexpr int kRapidLegsMax = 16;
+constexpr int kToolChangeMovesMax = 8;
+// Look-ahead entries kept for motionless or tool-axis-only blocks under compensation.
+constexpr int kLookaheadQueueMax = 10000;
+
+// Error codes of NcRunStatus.
+constexpr int kNcErrorArcRadius = 1;      // arc start and end radius differ (or no arc fits)
+constexpr int kNcErrorFeedZero = 2;       // cutting move with feed 0 (CHECK F0)
+constexpr int kNcErrorNoStart = 3;        // the start character never appeared
+constexpr int kNcErrorCharacter = 4;      // a character outside the allowed set
+constexpr int kNcErrorDecimalPoints = 5;  // two decimal points in one value
+constexpr int kNcErrorOffsetArc = 6;      // an offset arc's radius became negative
+constexpr int kNcErrorQueueFull = 7;      // a look-ahead queue reached kLookaheadQueueMax
+
+// Motion types.
+constexpr int kMotionRapid = 0;
+constexpr int kMotionLine = 1;
+constexpr int kMotionClockwise = 2;
+constexpr int kMotionCounterClockwise = 3;
+constexpr int kMotionNurbs = 132;
+
+// The axis triple of the current plane: the two plane axes and the normal (0 X, 1 Y, 2 Z).
+struct PlaneAxes {
+    int first = 0;
+    int second = 1;
+    int normal = 2;
+};
+
+struct NcModalState {
+    int gCode = {};  // last G code of the block; G68.2 is 682, G53.1 531, G50.1 501, G51.1 511
+    int mCode = -1;  // last M code of the block; -1 none
+    int cycleCode = kNoCycle;
+    int heidenhainCycleCode = kNoCycle;
+    int cycleIncremental = {};
+    int planeCode = 17;  // +-17, +-18, +-19; negative for a reversed plane
+    PlaneAxes plane = {};
+    int incremental = {};  // G91
+    int returnLevel = 1;   // 1 initial level (G98), 0 R level (G99)
+    int workOffsetIndex = 1;
+    int toolNumber = {};  // T of the block
+    int nextTool = -1;
+    int lengthOffsetNumber = {};  // H, 0..999
+    int radiusOffsetNumber = {};  // D, 0..999
+    int lengthCompensation = {};  // 1 G43, -1 G44, 0 off
+    int spindleDirection = {};
+    int spindleSpeed = {};
+    int sequenceNumber = {};
+    int programNumberWord = {};
+    int feedCode = {};
+    double programmedFeed = {};  // modal F (mm/min)
+    double dwellTime = {};       // s
+    double cyclePeck = {};       // mm
+    int cycleRepeat = 1;
+    double cycleRLevel = {};        // mm on the drilling axis
+    double cycleInitialLevel = {};  // mm on the drilling axis
+    int cylindricalInterpolation = {};
+    int polarInterpolation = {};
+    int diameterProgramming = {};
+    int referenceReturnMode = {};  // 1 G28/G30, 2 G29, 3 G27
+    int referencePointIndex = {};  // 0..3
+    int compensationSide = {};     // G41/G42 by plane sign; 0 after G40
+    int toolCenterPointMode = {};
+    int lengthCancelState = {};
+};
+
+struct NcRunStatus {
+    int endState = {};  // 0 running, 1 end read with cycle points pending, 2 ended
+    int error = {};
+    int started = {};
+    int subprogramEnd = {};
+    int errorPosition = {};  // 1-based column of a character check failure
+    char errorCharacter = {};
+};
+
+// Words and flags of the block being interpreted; cleared at the start of every block.
+struct NcBlockState {
+    int dwellBlock = {};
+    int axisWordSeen = {};
+    int axisNamed[5] = {};  // axes named by a word of the block
+    int toolWordSeen = {};
+    int lengthCodeSeen = {};  // G43 or G44
+    int machineCoordinateBlock = {};
+    int localCoordinateBlock = {};
+    int coordinateSettingBlock = {};  // G92
+    int referenceKind = {};
+    double centreWord[3] = {};  // I, J, K (mm)
+    int centreWordSeen = {};
+    int centreSource = {};  // 1 I/J/K, 2 R
+    double radiusWord = {};
+    int dataSetting = {};       // G10
+    int dataSettingKind = {};   // L
+    int dataSettingEntry = -1;  // P
+    double dataValue[5] = {};   // axis words of a G10 block, applied at its end
+    int dataNamed[5] = {};
+    double dataRadius = {};  // R of a G10 block
+    int dataRadiusSeen = {};
+    int subprogramCall = {};    // 98 or 198 after M98 / M198: a following P calls
+    int scalingBlock = {};      // G51
+    int mirrorBlock = {};       // G51.1 (1) or G50.1 (-1)
+    int rotationBlock = {};     // G68
+    int rotationWord[3] = {};   // I, J, K seen in a G68 block
+    int tiltedPlaneBlock = {};  // G68.2
+    int tiltedSource = {};      // G68.2: M value, the source work offset (54..59)
+    int tiltedTarget = {};      // G68.2: Q value, the target work offset (54..59)
+    int tiltedRotaryGiven[2] = {};
+    int offsetWithTableEntry = -1;  // W of a G8110 block
+    int stopScan = {};              // the rest of the line is not read
+    int lengthAxisFromWord = {};    // FANUC-C: the next X/Y/Z word chooses the length axis
+};
+
+// A coordinate rotation level (G68).
+struct RotationLevel {
+    double centre[3] = {};
+    double angle = {};  // deg
+    int kind = {};      // 0 plane, 1 about X (I), 2 about Y (J), 3 about Z (K)
+    PlaneAxes axes = {};
+    double cosine = 1.0;
+    double sine = {};
+    double scale = 1.0;  // scale of the level; 1 for a plain rotation
+};
+
+struct NcTransformState {
+    // Scaling (G51).
+    int scaling = {};
+    int scalingCommon = {};
+    double scaleCommonFactor = 1.0;
+    double scaleFactor[3] = {1.0, 1.0, 1.0};
+    int scaleEnabled[3] = {};
+    double scaleCentre[3] = {};
+    // Rotation stack and its state: 0 none, 1 being programmed, 2 active, 3 cancel block.
+    RotationLevel rotation[2] = {};
+    int rotationCount = {};
+    int transformState = {};
+    RotationLevel pendingRotation = {};
+    // Mirror (G51.1): per axis on flag and mirror coordinate (mm).
+    int mirror[3] = {};
+    double mirrorCentre[3] = {};
+    // Work coordinates: the run's copy of the work offset table, the local shift of each entry
+    // (G52), the coordinate-setting shift (G92) and the first G92 position of the MOVE mode.
+    MotionPosition workOffsets[kWorkOffsetEntries] = {};
+    MotionPosition localShift[kWorkOffsetEntries] = {};
+    MotionPosition coordinateShift = {};
+    int firstG92Recorded = {};
+    MotionPosition firstG92Position = {};
+    int savedWorkOffsetIndex = {};
+    int tiltedPlaneReady = {};  // a G68.2 has set up the plane that G53.1 switches on
+};
+
+// G27 to G30: the intermediate point and the G29 target with their named axes, the kept
+// reference position (the last reference move) and the program position at reset.
+struct NcReferenceReturn {
+    int phase = {};  // 0 none, 1 intermediate leg handed out, 2 final leg as machine target
+    MotionPosition intermediate = {};
+    int intermediateNamed[5] = {};
+    MotionPosition g29Target = {};
+    int g29Named[5] = {};
+    MotionPosition keptPosition = {};
+    MotionPosition runStartPoint = {};
+};
+
+struct ToolAxisMove {
+    double value = {};  // mm on the tool axis
+    int motionType = {};
+};
+
+struct ToolVectorChange {
+    double values[4] = {};  // two tool-vector components, two orientation angles
+};
+
+// Sub-moves that pend between calls of the step driver. Each queue has a count and an index
+// (the entries already handed out); a queue is emptied when its last entry is handed out.
+struct NcPendingMoves {
+    // Tool-change moves: machine-coordinate targets and motion types.
+    int toolChangeCount = {};
+    int toolChangeIndex = {};
+    MotionPosition toolChangeTarget[kToolChangeMovesMax] = {};
+    int toolChangeType[kToolChangeMovesMax] = {};
+    // Rapid legs; with positioning type 2 the points are computed per step instead.
+    int rapidLegCount = {};
+    int rapidLegIndex = {};
+    MotionPosition rapidLeg[kRapidLegsMax] = {};
+    int positioningType = {};
+    // Tool-axis-only and orientation-only blocks met by the compensation look-ahead.
+    std::vector<ToolAxisMove> toolAxisMoves;
+    int toolAxisIndex = {};
+    std::vector<ToolVectorChange> toolVectors;
+    int toolVectorIndex = {};
+    // A work-offset change met by the look-ahead: the old origin stays current until the last
+    // queued entry is handed out.
+    int workOffsetChangeHeld = {};
+    MotionPosition heldOldOrigin = {};
+    MotionPosition heldNewOrigin = {};
+    // Cycle and corner points with their motion types and the centre shared by arc points.
+    int cyclePointCount = {};
+    int cyclePointIndex = {};
+    MotionPosition cyclePoint[kCyclePointsMax] = {};
+    int cyclePointType[kCyclePointsMax] = {};
+    double cycleCentre[3] = {};
+};
+
+struct NcRunState {
+    NcModalState modal = {};
+    NcRunStatus status = {};
+    NcBlockState block = {};
+    NcTransformState transforms = {};
+    NcReferenceReturn reference = {};
+    NcPendingMoves pending = {};
+    MotionPosition programmed = {};   // last programmed value per axis (for incremental words)
+    int compensationPhase = {};       // 0 off, 1 active, 2 cancel pending
+    int userSwitch[2] = {};           // turning switches set by the lathe on codes
+    int cuttingEnabled = 1;           // cleared by the cut off code
+    int waitMCode = -1;               // index of the wait M code met in this block, -1 none
+    double toolVector[2] = {};        // first two tool-vector components of the move
+    double orientationAngle[2] = {};  // first two orientation angles of the move (rad)
+    int dataCheckActive = {};
+    int pluginToolSupplied = {};
+};
+extern NcRunState NcRun;
+
+// The used-code record of the data check and the cutting-information report: one flag per G
+// and M code below 200, kept while recording is on.
+struct NcUsedCodes {
+    int recording = {};
+    unsigned char g[kUsedCodeFlags] = {};
+    unsigned char m[kUsedCodeFlags] = {};
+};
+extern NcUsedCodes UsedCodes;
+
+// Adds an entry to a look-ahead queue; 0 and error 7 when the queue holds kLookaheadQueueMax.
+int PushToolAxisMove(double value, int motionType);
+int PushToolVectorChange(const double values[4]);
+
+// 1 while canned-cycle points pend.
+int CyclePointsPending();
+
+// End of the program read (main file end, M02/M30 in memory runs, the stop character): the
+// incremental mode is switched off and the end state becomes 1, or 2 when no cycle points pend.
+void MarkProgramEnd();
+
+}  // namespace mirexa

@@ -1,0 +1,530 @@
+// The step driver: one move per call from the queues or the next block, the transformed end of
+// each move, and the reset of the run state.
+#include "nc/step_driver.h"
+
+#include <cmath>
+
+#include "config/offset_tables.h"
+#include "geometry/machine_kinematics.h"
+#include "geometry/vector_math.h"
+#include "nc/arc_geometry.h"
+#include "nc/block_interpreter.h"
+#include "nc/coordinate_transforms.h"
+#include "nc/kinematics_services.h"
+#include "nc/nc_controller_view.h"
+#include "nc/nc_line_source.h"
+#include "nc/nc_run_state.h"
+#include "nc/nc_words.h"
+#include "nc/sub_moves.h"
+
+namespace mirexa {
+
+namespace {
+
+// Ends below this magnitude (mm, deg) become exactly 0.
+constexpr double kSnapToZero = 1e-6;
+
+bool LengthCompensationApplies() {
+    return NcRun.modal.lengthCompensation != 0 && NcRun.modal.toolCenterPointMode == 0;
+}
+
+int ToolAxisIndex() {
+    const int k = KinematicsMode.lengthCompensationAxis;
+    return (k >= 0 && k < 3) ? k : 2;
+}
+
+// The held work-offset change of the look-ahead, applied with the last queued entry.
+void ApplyHeldWorkOffsetChange() {
+    NcPendingMoves& p = NcRun.pending;
+    if (!p.workOffsetChangeHeld) {
+        return;
+    }
+    MotionRecord& m = CurrentMotion;
+    for (int i = 0; i < 5; ++i) {
+        const double d = p.heldOldOrigin.axis[i] - p.heldNewOrigin.axis[i];
+        m.end.axis[i] += d;
+        m.lastPosition.axis[i] += d;
+    }
+    WorkOrigin = p.heldNewOrigin;
+    p.workOffsetChangeHeld = 0;
+}
+
+void HandOutRapidLeg() {
+    NcPendingMoves& p = NcRun.pending;
+    MotionRecord& m = CurrentMotion;
+    m.start = m.end;
+    m.end = p.rapidLeg[p.rapidLegIndex];
+    m.motionType = kMotionRapid;
+    m.blockHasMotion = 1;
+    if (++p.rapidLegIndex >= p.rapidLegCount) {
+        p.rapidLegCount = p.rapidLegIndex = 0;
+    }
+}
+
+void HandOutToolAxisMove() {
+    NcPendingMoves& p = NcRun.pending;
+    MotionRecord& m = CurrentMotion;
+    const ToolAxisMove entry = p.toolAxisMoves[static_cast<size_t>(p.toolAxisIndex)];
+    m.motionType = entry.motionType;
+    m.blockHasMotion = 1;
+    m.start = m.end;
+    const bool last = ++p.toolAxisIndex >= static_cast<int>(p.toolAxisMoves.size());
+    if (last) {
+        // The held change first carries the end into the new work coordinates, in which the
+        // queued value was read.
+        ApplyHeldWorkOffsetChange();
+        p.toolAxisMoves.clear();
+        p.toolAxisIndex = 0;
+    }
+    m.end.axis[ToolAxisIndex()] = entry.value;
+}
+
+void HandOutToolVectorChange() {
+    NcPendingMoves& p = NcRun.pending;
+    MotionRecord& m = CurrentMotion;
+    const ToolVectorChange entry = p.toolVectors[static_cast<size_t>(p.toolVectorIndex)];
+    m.start = m.end;
+    m.blockHasMotion = 1;
+    NcRun.toolVector[0] = entry.values[0];
+    NcRun.toolVector[1] = entry.values[1];
+    NcRun.orientationAngle[0] = entry.values[2];
+    NcRun.orientationAngle[1] = entry.values[3];
+    if (++p.toolVectorIndex >= static_cast<int>(p.toolVectors.size())) {
+        p.toolVectors.clear();
+        p.toolVectorIndex = 0;
+    }
+}
+
+// Hands out the next cycle or corner point; `full` adds the feed, line number and cycle flags
+// of a queued point (the first point of a freshly expanded cycle takes only the motion).
+void HandOutCyclePoint(bool full) {
+    NcPendingMoves& p = NcRun.pending;
+    MotionRecord& m = CurrentMotion;
+    const int index = p.cyclePointIndex;
+    const bool last = index + 1 >= p.cyclePointCount;
+    if (full && NcRun.compensationPhase != 0) {
+        m.lookaheadReplay = 1;
+    }
+    m.motionType = p.cyclePointType[index];
+    m.blockHasMotion = 1;
+    m.arcMirrorPending =
+        (m.motionType == kMotionClockwise || m.motionType == kMotionCounterClockwise) ? 1 : 0;
+    m.start = m.end;
+    if (last) {
+        ApplyHeldWorkOffsetChange();
+    }
+    m.end = p.cyclePoint[index];
+    if (full) {
+        const PlaneAxes& plane = NcRun.modal.plane;
+        if (m.arcMirrorPending) {
+            for (int i = 0; i < 3; ++i) {
+                m.arcCentre[i] = p.cycleCentre[i];
+            }
+            ComputeArcFromCentre(plane, &m);
+        } else if (NcRun.modal.cycleCode != kNoCycle) {
+            const double up = m.end.axis[plane.normal], from = m.start.axis[plane.normal];
+            m.cycleMoveFlag = (up > from || (up < from && index >= 3)) ? 1 : 0;
+        }
+    }
+    p.cyclePointIndex = index + 1;
+    if (last) {
+        p.cyclePointCount = p.cyclePointIndex = 0;
+    }
+}
+
+void HandOutFinalReferenceLeg() {
+    NcReferenceReturn& r = NcRun.reference;
+    NcModalState& modal = NcRun.modal;
+    MotionRecord& m = CurrentMotion;
+    m.start = m.end;
+    m.motionType = kMotionRapid;
+    m.blockHasMotion = 1;
+    if (modal.referenceReturnMode == 2) {
+        for (int i = 0; i < 5; ++i) {
+            if (r.g29Named[i]) {
+                m.end.axis[i] = r.g29Target.axis[i];
+                r.keptPosition.axis[i] = r.g29Target.axis[i];
+                NcRun.programmed.axis[i] = m.end.axis[i];
+            }
+        }
+        r.phase = 0;
+        modal.referenceReturnMode = 0;
+        return;
+    }
+    const int index = modal.referencePointIndex;
+    const bool inTable =
+        index >= 0 && index < kReferencePoints && NcController.referencePointPresent[index];
+    if (!inTable) {
+        for (int i = 0; i < 5; ++i) {
+            if (r.intermediateNamed[i]) {
+                m.end.axis[i] = r.runStartPoint.axis[i];
+                r.keptPosition.axis[i] = r.runStartPoint.axis[i];
+            }
+        }
+        if (LengthCompensationApplies()) {
+            const int k = ToolAxisIndex();
+            m.end.axis[k] -= CurrentToolValues.lengthOffset;
+            r.keptPosition.axis[k] -= CurrentToolValues.lengthOffset;
+        }
+        NcRun.programmed = m.end;
+        r.phase = 0;
+        modal.referenceReturnMode = 0;
+        return;
+    }
+    // The final leg is given in machine coordinates; the end follows it in work coordinates,
+    // without the tool length that the last position adds again (as the kinematics derives the
+    // end from a machine position).
+    r.phase = 2;
+    modal.referenceReturnMode = 0;
+    KinematicsMode.positionSource = 2;
+    m.machineTarget = CurrentMachinePose.machine;
+    const int toolAxis = LengthCompensationApplies() ? ToolAxisIndex() : -1;
+    for (int i = 0; i < 5; ++i) {
+        if (r.intermediateNamed[i]) {
+            const double machine = NcController.referencePoint[index][i];
+            m.machineTarget.axis[i] = machine;
+            r.keptPosition.axis[i] = machine - WorkOrigin.axis[i];
+            m.end.axis[i] =
+                r.keptPosition.axis[i] - (i == toolAxis ? CurrentToolValues.lengthOffset : 0.0);
+        }
+    }
+    NcRun.programmed = m.end;
+}
+
+// 1 when the line starts with the end-of-record character, or with a blank and then it.
+bool IsEndOfRecordLine(const char* line) {
+    const char eor = NcController.endOfRecordChar;
+    if (eor == ' ' || eor == '\0') {
+        return false;
+    }
+    return line[0] == eor || (line[0] == ' ' && line[1] == eor);
+}
+
+void RequestReferenceReturn() {
+    NcRun.reference.phase = 1;
+    MotionRecord& m = CurrentMotion;
+    NcReferenceReturn& r = NcRun.reference;
+    m.motionType = kMotionRapid;
+    // G28/G30 go through the intermediate point of their own block; G29 through the one kept
+    // from the last G28 or G30.
+    const int* named = NcRun.modal.referenceReturnMode == 2 ? r.g29Named : r.intermediateNamed;
+    for (int i = 0; i < 5; ++i) {
+        if (named[i]) {
+            m.end.axis[i] = r.intermediate.axis[i];
+        }
+    }
+    if (NcController.automaticToolOffset) {
+        const double* v = CurrentToolValues.fixedHeadOffset;
+        for (int i = 0; i < 3; ++i) {
+            if (named[i]) {
+                m.end.axis[i] -= v[i];
+            }
+        }
+    }
+    for (int i = 0; i < 5; ++i) {
+        if (named[i]) {
+            r.keptPosition.axis[i] = m.end.axis[i];
+        }
+    }
+    NcRun.programmed = m.end;
+}
+
+void InterpretReadBlock() {
+    MotionRecord& m = CurrentMotion;
+    NcModalState& modal = NcRun.modal;
+    InterpretNcBlock(NcLine.text);
+    if (m.motionType == kMotionClockwise || m.motionType == kMotionCounterClockwise) {
+        m.arcMirrorPending = 1;
+    }
+    if (m.motionType == kMotionRapid && modal.cycleCode == kNoCycle && !NcRun.dataCheckActive &&
+        modal.referenceReturnMode == 0 && SubdivideRapidMove() > 0) {
+        HandOutRapidLeg();
+        return;
+    }
+    if (modal.cycleCode != kNoCycle && NcRun.block.axisWordSeen) {
+        NcRun.pending.cyclePointCount = NcRun.pending.cyclePointIndex = 0;
+        if (ExpandDrillingCycle() > 0) {
+            ShiftBlockLookahead();
+            HandOutCyclePoint(false);
+            if (m.motionType == kMotionRapid && !NcRun.dataCheckActive &&
+                SubdivideRapidMove() > 0) {
+                HandOutRapidLeg();
+            }
+            return;
+        }
+    }
+    if (modal.referenceReturnMode == 1 || modal.referenceReturnMode == 2) {
+        RequestReferenceReturn();
+        return;
+    }
+    if (modal.referenceReturnMode == 3) {
+        modal.referenceReturnMode = 0;  // G27 moves as programmed
+    }
+}
+
+}  // namespace
+
+void ComputeNextMove() {
+    NcPendingMoves& p = NcRun.pending;
+    NcRunStatus& status = NcRun.status;
+    MotionRecord& m = CurrentMotion;
+    // 1. Tool-change motion.
+    if (p.toolChangeIndex < p.toolChangeCount) {
+        StepToolChangeMove();
+        return;
+    }
+    // 2. Per-call reset.
+    if (NcRun.reference.phase == 2) {
+        NcRun.reference.phase = 0;
+    }
+    KinematicsMode.positionSource = 0;
+    KinematicsMode.machineCoordinateMove = 0;
+    m.sweep = 0.0;
+    m.length = 0.0;
+    m.cycleMoveFlag = 0;
+    m.blockHasMotion = 0;
+    m.lookaheadReplay = 0;
+    status.subprogramEnd = 0;
+    ClearBlockWords();
+    // 3. to 6. Queued sub-moves.
+    if (p.rapidLegIndex < p.rapidLegCount) {
+        HandOutRapidLeg();
+        return;
+    }
+    if (p.toolAxisIndex < static_cast<int>(p.toolAxisMoves.size())) {
+        HandOutToolAxisMove();
+        return;
+    }
+    if (p.toolVectorIndex < static_cast<int>(p.toolVectors.size())) {
+        HandOutToolVectorChange();
+        return;
+    }
+    if (p.cyclePointIndex < p.cyclePointCount) {
+        HandOutCyclePoint(true);
+        return;
+    }
+    // 7. Final reference leg.
+    if (NcRun.reference.phase == 1) {
+        HandOutFinalReferenceLeg();
+        return;
+    }
+    // 8. End of the program once the last cycle point went out.
+    if (status.endState == 1) {
+        status.endState = 2;
+        if (NcController.heidenhain) {
+            SetRotaryShortestPath(0);
+        }
+        status.subprogramEnd = 1;
+        return;
+    }
+    // 9. Read a block.
+    for (int i = 0; i < 5; ++i) {
+        NcRun.reference.intermediateNamed[i] = 0;
+        NcRun.reference.g29Named[i] = 0;
+    }
+    if (NcRun.compensationPhase != 2 && !ReadNextNcLine()) {
+        status.subprogramEnd = 1;  // end of a file or a line error: no move
+        return;
+    }
+    // 10. and 11. Start and stop character.
+    if (!status.started) {
+        if (IsEndOfRecordLine(NcLine.text)) {
+            status.started = 1;
+        }
+        status.subprogramEnd = 1;
+        return;
+    }
+    if (IsEndOfRecordLine(NcLine.text)) {
+        status.subprogramEnd = 1;
+        if (Subprograms.depth == 0) {
+            MarkProgramEnd();
+        }
+        return;
+    }
+    // 12. The block itself (cutter compensation joins here with its look-ahead).
+    InterpretReadBlock();
+}
+
+void FinishBlockPosition() {
+    MotionRecord& m = CurrentMotion;
+    NcTransformState& t = NcRun.transforms;
+    const bool arc = m.motionType == kMotionClockwise || m.motionType == kMotionCounterClockwise;
+    m.startPoint = m.lastPosition;
+    if (t.transformState == 3) {
+        const RotationLevel& first = t.rotation[0];
+        if (first.kind == 0) {
+            m.end.axis[first.axes.first] = m.lastPosition.axis[first.axes.first];
+            m.end.axis[first.axes.second] = m.lastPosition.axis[first.axes.second];
+        } else {
+            for (int i = 0; i < 3; ++i) {
+                m.end.axis[i] = m.lastPosition.axis[i];
+            }
+        }
+        if (LengthCompensationApplies()) {
+            m.end.axis[ToolAxisIndex()] -= CurrentToolValues.lengthOffset;
+        }
+        for (int i = 0; i < 3; ++i) {
+            NcRun.programmed.axis[i] = m.end.axis[i];
+        }
+        t.rotationCount = 0;
+        t.transformState = 0;
+        if (KinematicsMode.runMode >= 1 && NcUpHooks.redrawPanel != nullptr) {
+            NcUpHooks.redrawPanel();
+        }
+        return;
+    }
+    for (double& v : m.end.axis) {
+        if (std::fabs(v) < kSnapToZero) {
+            v = 0.0;
+        }
+    }
+    m.lastPosition = m.end;
+    double offset[3] = {0, 0, 0};
+    if (NcController.automaticToolOffset) {
+        AddFixedOffsetToPoint(offset);
+    } else if (LengthCompensationApplies()) {
+        offset[ToolAxisIndex()] = CurrentToolValues.lengthOffset;
+    }
+    for (int i = 0; i < 3; ++i) {
+        m.lastPosition.axis[i] += offset[i];
+        m.transformedCentre[i] = arc ? m.arcCentre[i] + offset[i] : 0.0;
+    }
+    if (t.transformState == 2 && NcRun.modal.gCode != 68) {
+        for (int k = t.rotationCount - 1; k >= 0; --k) {
+            const RotationLevel& level = t.rotation[k];
+            const int threeD = level.kind != 0;
+            RotatePointInPlane(m.lastPosition.axis, level.axes, level.cosine, level.sine,
+                               level.centre, threeD);
+            if (!arc) {
+                continue;
+            }
+            RotatePointInPlane(m.arcCentre, level.axes, level.cosine, level.sine, level.centre,
+                               threeD);
+            RotatePointInPlane(m.transformedCentre, level.axes, level.cosine, level.sine,
+                               level.centre, threeD);
+            const double origin[3] = {0, 0, 0};
+            RotatePointInPlane(m.startRadial, level.axes, level.cosine, level.sine, origin, 0);
+            RotatePointInPlane(m.endRadial, level.axes, level.cosine, level.sine, origin, 0);
+            RotatePointInPlane(m.arcAxis, level.axes, level.cosine, level.sine, origin, 0);
+            Vec3Cross(m.arcAxis, m.startRadial, m.arcFrame);
+        }
+    }
+    int mirrored = 0;
+    for (int i = 0; i < 3; ++i) {
+        if (!t.mirror[i]) {
+            continue;
+        }
+        const double c2 = 2.0 * t.mirrorCentre[i];
+        m.lastPosition.axis[i] = c2 - m.lastPosition.axis[i];
+        if (arc) {
+            m.arcCentre[i] = c2 - m.arcCentre[i];
+            m.transformedCentre[i] = c2 - m.transformedCentre[i];
+            m.startRadial[i] = -m.startRadial[i];
+            m.endRadial[i] = -m.endRadial[i];
+        }
+    }
+    const PlaneAxes& plane = NcRun.modal.plane;
+    mirrored = (t.mirror[plane.first] ? 1 : 0) + (t.mirror[plane.second] ? 1 : 0);
+    if (arc && mirrored == 1 && m.arcMirrorPending) {
+        m.arcMirrorPending = 0;
+        m.motionType = 5 - m.motionType;
+        NcRun.modal.compensationSide = -NcRun.modal.compensationSide;
+        if (t.rotationCount < 2) {
+            t.rotation[t.rotationCount].angle = -t.rotation[t.rotationCount].angle;
+        }
+    }
+}
+
+void ResetInterpreterState() {
+    const NcControllerView& c = NcController;
+    // Kept across the reset.
+    const NcModalState before = NcRun.modal;
+    const int dataCheck = NcRun.dataCheckActive;
+    const int pluginTool = NcRun.pluginToolSupplied;
+    // Open subprogram files are closed; the main source stays with the puller.
+    while (Subprograms.depth > 0) {
+        EndSubprogramLevel();
+    }
+    NcRun = NcRunState{};
+    NcRun.dataCheckActive = dataCheck;
+    NcRun.pluginToolSupplied = pluginTool;
+    NcModalState& modal = NcRun.modal;
+    modal.workOffsetIndex = before.workOffsetIndex;
+    modal.lengthOffsetNumber = before.lengthOffsetNumber;
+    modal.radiusOffsetNumber = before.radiusOffsetNumber;
+    modal.diameterProgramming = c.lathe ? 1 : before.diameterProgramming;
+    modal.planeCode = c.initialPlane;
+    SelectPlaneAxes();
+    modal.returnLevel = c.returnLevel;
+    modal.toolCenterPointMode = c.toolCenterControl;
+    NcRun.cuttingEnabled = c.cuttingEnabledAtReset;
+    NcWords.inputUnitMode = c.decimalPointRule == 3 ? 3 : 1;
+    NcWords.toolDeltaLength = NcWords.toolDeltaRadius = 0.0;
+    NcRun.status.started = (c.endOfRecordChar != ' ' && c.endOfRecordChar != '\0') ? 0 : 1;
+    NcLine.mainLineNumber = NcLine.displayedLineNumber = NcLine.subprogramLineNumber = 0;
+    NcLine.lineHeld = 0;
+
+    // Work coordinates: the run works on its own copy of the work offset table.
+    NcTransformState& t = NcRun.transforms;
+    for (int i = 0; i < kWorkOffsetEntries; ++i) {
+        t.workOffsets[i] = WorkOffsetTable[i];
+    }
+    ApplyCurrentWorkOffset();
+    t.savedWorkOffsetIndex = modal.workOffsetIndex;
+    CurrentWorkPlane.active = 0;
+    CurrentWorkPlane.mode = 0;
+
+    // Kinematics inputs.
+    KinematicsModeFlags& k = KinematicsMode;
+    k.positionSource = 0;
+    k.planeCoordinates = 0;
+    k.polarInterpolation = 0;
+    k.cylindricalInterpolation = 0;
+    k.lengthCompensation = 0;
+    k.keepProgrammedAngles = 0;
+    k.preferredRotarySign = 0;
+    k.machineCoordinateMove = 0;
+    // FANUC-B: the normal of the current plane; otherwise the configured axis, the normal of the
+    // program's XY plane.
+    k.lengthCompensationAxis = c.lengthOffsetType == 1 ? modal.plane.normal : c.programXyNormal;
+    CurrentToolValues.lengthOffset = 0.0;
+
+    // Every position register at the current program position.
+    const MotionPosition program = CurrentMachinePose.program;
+    MotionRecord& m = CurrentMotion;
+    m.start = m.end = m.lastPosition = m.startPoint = program;
+    m.motionType = kMotionRapid;
+    m.feed = 0.0;
+    m.arcMirrorPending = 0;
+    NcRun.programmed = program;
+    NcRun.reference.runStartPoint = program;
+    NcRun.reference.keptPosition = program;
+    MotionPosition& machine = CurrentMachinePose.machine;
+    for (int i = 0; i < 5; ++i) {
+        machine.axis[i] = program.axis[i] + WorkOrigin.axis[i];
+    }
+    machine.axis[2] += c.machineFixedLength - c.currentTool.length;
+
+    if (c.automaticToolOffset || c.autoLengthOffset) {
+        SetLengthOffsetForCurrentTool();
+    }
+    if (c.automaticToolOffset && (c.lathe || c.mazak) && c.rotaryLetter[0] == 'B') {
+        SetToolVectorFromAngle(program.axis[3]);
+    }
+    if (c.automaticToolOffset) {
+        const double* v = CurrentToolValues.fixedHeadOffset;
+        for (int i : {0, 2}) {
+            m.end.axis[i] = program.axis[i] - v[i];
+            NcRun.reference.keptPosition.axis[i] = m.end.axis[i];
+        }
+    }
+    if (c.heidenhain) {
+        SetRotaryShortestPath(0);
+    }
+    PublishKinematicsModes();
+    if (KinematicsMode.runMode >= 1 && NcUpHooks.redrawStatus != nullptr) {
+        NcUpHooks.redrawStatus();
+    }
+}
+
+}  // namespace mirexa

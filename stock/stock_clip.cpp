@@ -1,0 +1,78 @@
+// Clipping a stock to a box: emptying the rays outside its cross-section, trimming the rest.
+#include "stock/stock_clip.h"
+
+#include "stock/stock_operation_support.h"
+
+namespace mirexa {
+
+int ClipStockToBox(StockModel* model, const double boxMin[3], const double boxMax[3]) {
+    // 1. Rays outside the cross-section, per family over its fast and slow axes.
+    for (int axis : {2, 0, 1}) {
+        const int fast = (axis + 1) % 3, slow = (axis + 2) % 3;
+        ClearRaysOutsideBox(NodeCountOfAxis(*model, fast), NodeTableOfAxis(*model, fast),
+                            NodeCountOfAxis(*model, slow), NodeTableOfAxis(*model, slow),
+                            FamilyOfAxis(model, axis), boxMin[fast], boxMax[fast], boxMin[slow],
+                            boxMax[slow]);
+    }
+    // 2. The remaining rays along their own axis.
+    for (int axis : {2, 0, 1}) {
+        const int result = TrimRaysToBox(NodeCountOfAxis(*model, (axis + 1) % 3),
+                                         NodeCountOfAxis(*model, (axis + 2) % 3),
+                                         FamilyOfAxis(model, axis), boxMin[axis], boxMax[axis]);
+        if (result != 1) {
+            return result;
+        }
+    }
+    return 1;
+}
+
+void ClearRaysOutsideBox(int fastCount, const double* fastNodes, int slowCount,
+                         const double* slowNodes, DexelFamily* family, double fastMin,
+                         double fastMax, double slowMin, double slowMax) {
+    for (int slow = 0; slow < slowCount; ++slow) {
+        const bool rowOutside = slowNodes[slow] < slowMin || slowNodes[slow] > slowMax;
+        for (int fast = 0; fast < fastCount; ++fast) {
+            const std::int64_t cell = static_cast<std::int64_t>(slow) * fastCount + fast;
+            if (family->counts[cell] != 0 &&
+                (rowOutside || fastNodes[fast] < fastMin || fastNodes[fast] > fastMax)) {
+                ReleaseDexelCellBlocks(cell, family->capacity, family->counts, family->ends,
+                                       family->flags, family->lineStamps);
+            }
+        }
+    }
+}
+
+int TrimRaysToBox(int fastCount, int slowCount, DexelFamily* family, double axisMin,
+                  double axisMax) {
+    HeldDexelWorkList held;
+    DexelWorkList& ray = held.list;
+    const std::int64_t cells = static_cast<std::int64_t>(fastCount) * slowCount;
+    for (std::int64_t cell = 0; cell < cells; ++cell) {
+        const int n = family->counts[cell];
+        if (n < 1) {
+            continue;
+        }
+        const double* e = DexelCellEnds(cell, family->capacity, family->counts, family->ends);
+        if (!(axisMin > e[0]) && !(e[n - 1] > axisMax)) {
+            continue;  // inside the range already: not rewritten
+        }
+        if (LoadDexelWorkList(*family, cell, &ray) != 1) {
+            return kStockOperationMemoryError;
+        }
+        int result = kDexelIntervalDone;
+        if (axisMin > ray.ends[0]) {
+            result = SubtractDexelInterval(&ray, -kClipFarLimit, axisMin);
+        }
+        if (result != kDexelIntervalNoMemory && ray.count > 0 &&
+            ray.ends[ray.count - 1] > axisMax) {
+            result = SubtractDexelInterval(&ray, axisMax, kClipFarLimit);
+        }
+        if (result == kDexelIntervalNoMemory) {
+            return kStockOperationMemoryError;
+        }
+        StoreDexelWorkList(family, cell, ray);
+    }
+    return 1;
+}
+
+}  // namespace mirexa

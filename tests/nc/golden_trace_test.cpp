@@ -1,0 +1,77 @@
+// Golden move traces: every NC program in tests/data/nc traced from reset to its end must give
+// its .trace file byte for byte, read with the controller file of the same name when there is
+// one (as nctrace reads them). The traces were checked by hand once; the comments of each
+// program say what it shows.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "config/config_records.h"
+#include "config/controller_file.h"
+#include "config/machine_file.h"
+#include "config/tool_tables.h"
+#include "config/tools_file.h"
+#include "geometry/scratch_directory.h"
+#include "nc_test_fixture.h"
+#include "tools/move_trace.h"
+
+namespace mirexa {
+namespace {
+
+using GoldenTraceTest = testing::NcInterpreterTest;
+
+std::vector<std::filesystem::path> GoldenPrograms() {
+    std::vector<std::filesystem::path> programs;
+    for (const auto& entry : std::filesystem::directory_iterator(MIREXA_TEST_DATA "/nc")) {
+        if (entry.path().extension() == ".nc") {
+            programs.push_back(entry.path());
+        }
+    }
+    std::sort(programs.begin(), programs.end());
+    return programs;
+}
+
+TEST_F(GoldenTraceTest, EveryProgramGivesItsTrace) {
+    const std::vector<std::filesystem::path> programs = GoldenPrograms();
+    ASSERT_FALSE(programs.empty());
+    for (const std::filesystem::path& program : programs) {
+        SCOPED_TRACE(program.filename().string());
+        ClearAll();
+        std::filesystem::path controllerPath = program;
+        controllerPath.replace_extension(".ctl");
+        if (std::filesystem::exists(controllerPath)) {
+            ReadControllerFileAt(controllerPath.string());
+            ASSERT_EQ(Controller.status, 1);
+            RefreshNcControllerView();
+        }
+        std::filesystem::path expectedPath = program;
+        expectedPath.replace_extension(".trace");
+        const std::string expected = testing::ReadWholeFile(expectedPath.string());
+        ASSERT_FALSE(expected.empty()) << "no trace file " << expectedPath;
+        EXPECT_EQ(TraceProgramFile(program.string()), expected);
+    }
+}
+
+// The bundled sample program with the bundled tools, controller and machine files, read in the
+// start-up order as nctrace reads them: the length offset, the start and end character and the
+// reference point of the controller file show in the trace.
+TEST_F(GoldenTraceTest, SampleProgramWithTheSampleMachine) {
+    ASSERT_EQ(AllocToolTables(Settings.maxMagazine), 1);
+    const std::string samples = MIREXA_SAMPLES;
+    ReadToolFileAt(samples + "/vmc3.ttl");
+    ReadControllerFileAt(samples + "/vmc3.ctl");
+    ReadMachineFileAt(samples + "/vmc3.mtl", 1);
+    ReadToolFileAt(samples + "/vmc3.ttl");
+    RefreshNcControllerView();
+    const std::string expected =
+        testing::ReadWholeFile(MIREXA_TEST_DATA "/nc/sample_pocket_vmc3.trace");
+    ASSERT_FALSE(expected.empty());
+    EXPECT_EQ(TraceProgramFile(samples + "/pocket.nc"), expected);
+    FreeToolTables();
+}
+
+}  // namespace
+}  // namespace mirexa

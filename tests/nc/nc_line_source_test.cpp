@@ -1,0 +1,278 @@
+// NC line source: line ends and overlong lines, skip switches, the character check,
+// replacements, the in-memory program index and the subprogram stack.
+#include "nc/nc_line_source.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "geometry/scratch_directory.h"
+#include "nc/nc_controller_view.h"
+#include "nc/nc_run_state.h"
+
+namespace mirexa {
+namespace {
+
+using mirexa::testing::ScratchDirectory;
+
+class NcLineSourceTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        Clear();
+    }
+    void TearDown() override {
+        Clear();
+    }
+    static void Clear() {
+        CloseNcProgramSource();
+        FreeNcProgramIndex();
+        NcRun = {};
+        NcLine = {};
+        Subprograms = {};
+        NcController = {};
+    }
+    // Reads every line of the open source; each entry is the text handed on.
+    static std::vector<std::string> ReadAll() {
+        std::vector<std::string> lines;
+        while (NcRun.status.endState < 2 && NcRun.status.error == 0) {
+            if (ReadNextNcLine()) {
+                lines.emplace_back(NcLine.text);
+            }
+        }
+        return lines;
+    }
+    ScratchDirectory dir;
+};
+
+TEST_F(NcLineSourceTest, LineEndsAndOverlongLinesKeepTheNumbering) {
+    const std::string a(1021, 'a'), b(1022, 'b'), c(1500, 'c');
+    const std::string path =
+        dir.Write("main.nc", a + "\r\n" + b + "\n" + c + "\nG01 X1\r\n\nG02\r");
+    ASSERT_EQ(OpenNcProgramSource(path), 1);
+    const std::vector<std::string> expected = {a + "\n",   b + "\n", std::string(1022, 'c') + "\n",
+                                               "G01 X1\n", "\n",     "G02\n"};
+    std::vector<int> numbers;
+    std::vector<std::string> lines;
+    while (ReadNextNcLine()) {
+        lines.emplace_back(NcLine.text);
+        numbers.push_back(NcLine.mainLineNumber);
+        EXPECT_EQ(NcLine.length, static_cast<int>(lines.back().size()));
+    }
+    EXPECT_EQ(lines, expected);
+    EXPECT_EQ(numbers, (std::vector<int>{1, 2, 3, 4, 5, 6}));
+    EXPECT_EQ(NcLine.displayedLineNumber, 6);
+    EXPECT_EQ(NcRun.status.endState, 2);
+}
+
+TEST_F(NcLineSourceTest, HeldLineAndEndWithCyclePointsPending) {
+    const std::string path = dir.Write("main.nc", "G90\n");
+    ASSERT_EQ(OpenNcProgramSource(path), 1);
+    NcRun.modal.incremental = 1;
+    ASSERT_EQ(ReadNextNcLine(), 1);
+    NcLine.lineHeld = 1;
+    ASSERT_EQ(ReadNextNcLine(), 1);
+    EXPECT_STREQ(NcLine.text, "G90\n");
+    NcRun.pending.cyclePointCount = 2;
+    EXPECT_EQ(ReadNextNcLine(), 0);
+    EXPECT_EQ(NcRun.status.endState, 1);
+    EXPECT_EQ(NcRun.modal.incremental, 0);
+}
+
+TEST_F(NcLineSourceTest, OptionalBlockSkipLooksAtTheFirstColumnOnly) {
+    const std::string path =
+        dir.Write("main.nc", "/3 G01 X1\n/ G01 X2\n/A1\nG01 /X3\n/0 X4\n/9X5\n");
+    NcController.blockSkip[3] = 1;
+    NcController.blockSkipAny = 1;
+    ASSERT_EQ(OpenNcProgramSource(path), 1);
+    EXPECT_EQ(ReadAll(),
+              (std::vector<std::string>{"/ G01 X2\n", "/A1\n", "G01 /X3\n", "/0 X4\n", "/9X5\n"}));
+    EXPECT_EQ(NcLine.mainLineNumber, 6);  // dropped lines are counted
+    NcRun = {};
+    NcController.blockSkip[3] = 0;
+    NcController.blockSkip[0] = 1;
+    ASSERT_EQ(OpenNcProgramSource(path), 1);
+    EXPECT_EQ(ReadAll(), (std::vector<std::string>{"/3 G01 X1\n", "G01 /X3\n", "/9X5\n"}));
+}
+
+TEST_F(NcLineSourceTest, CharacterCheck) {
+    NcController.checkCharacters = "GXYZ.()# ";
+    struct Case {
+        const char* line;
+        int error;
+        int position;
+    };
+    const Case cases[] = {
+        {"G01 X1.5 (any text!)\r\n", 0, 0},
+        {"G01 X1..5\n", 5, 8},
+        {"G01 X1.5Y2.5\n", 0, 0},
+        {"X1.5 #1.2\n", 0, 0},
+        {"G01 F100\n", 4, 5},
+        {"G01 (F ( F) F\n", 4, 13},
+        {"(unclosed F\n", 0, 0},
+    };
+    for (const Case& c : cases) {
+        NcRun = {};
+        int position = 0;
+        EXPECT_EQ(CheckNcLineCharacters(c.line, &position), c.error != 0 ? 1 : 0) << c.line;
+        EXPECT_EQ(NcRun.status.error, c.error) << c.line;
+        EXPECT_EQ(position, c.position) << c.line;
+    }
+    // The decimal point rule holds with no allowed set too.
+    NcController.checkCharacters.clear();
+    NcRun = {};
+    int position = 0;
+    EXPECT_EQ(CheckNcLineCharacters("F1.2.3\n", &position), 1);
+    EXPECT_EQ(NcRun.status.error, 5);
+    EXPECT_EQ(NcRun.status.errorCharacter, '.');
+    // Through the reader: the failing line stops the reading.
+    const std::string path = dir.Write("main.nc", "G01 X1\nG01 X1..2\nG01 X3\n");
+    NcController.codeCheck = 1;
+    NcRun = {};
+    ASSERT_EQ(OpenNcProgramSource(path), 1);
+    EXPECT_EQ(ReadNextNcLine(), 1);
+    EXPECT_EQ(ReadNextNcLine(), 0);
+    EXPECT_EQ(NcRun.status.error, 5);
+    EXPECT_EQ(NcRun.status.errorPosition, 8);
+}
+
+TEST_F(NcLineSourceTest, ReplacementsResumeBehindTheCharacterAfterAMatch) {
+    NcController.replacements = {{"AB", "X"}, {"#", ""}, {"Q", "QQQ"}};
+    const auto replace = [](std::string text, int capacity = 1024) {
+        char line[1024] = {};
+        text.copy(line, text.size());
+        int length = static_cast<int>(text.size());
+        ApplyReplaceTable(&length, line, capacity);
+        EXPECT_EQ(length, static_cast<int>(std::string(line).size()));
+        return std::string(line);
+    };
+    EXPECT_EQ(replace("ABAB"), "XAB");
+    EXPECT_EQ(replace("AB AB"), "X X");
+    EXPECT_EQ(replace("G#1"), "G1");
+    EXPECT_EQ(replace("Q1"), "QQQ1");
+    // Lengthening stops at the capacity; at most 32 matches are replaced in one line.
+    EXPECT_EQ(replace("Q Q Q Q", 8), "QQQ QQQ");
+    const std::string many = [] {
+        std::string s;
+        for (int i = 0; i < 40; ++i) {
+            s += "Q ";
+        }
+        return s;
+    }();
+    const std::string out = replace(many);
+    EXPECT_EQ(out.size(), many.size() + 2 * 32);
+}
+
+TEST_F(NcLineSourceTest, ProgramIndexFindsSubprogramsAndKeepsTheirLineNumbers) {
+    const std::string program =
+        "O1000\r\n"
+        "G00 M30 (not the end: first word G)\n"
+        "N10 M30\n"
+        "O100\n"
+        "G01 X1\n"
+        "M99\n"
+        "(between)\n"
+        "O200 (second)\n"
+        "G01 X2\n"
+        "G01 X3\n"
+        "M99\n"
+        "O300\n"
+        "M30\n"
+        "O100\n"
+        "M99\n";
+    const std::string path = dir.Write("main.nc", program);
+    NcController.runTypeMemory = 1;
+    NcController.replacements = {{"X3", "X33"}};
+    ASSERT_EQ(LoadNcProgramIndex(path), 1);
+    EXPECT_EQ(ProgramIndex.count, 3);
+    EXPECT_EQ(ProgramIndex.mainLength, 7 + 36 + 8);
+    EXPECT_EQ(FindSubprogram(100), 0);  // the first match in file order wins
+    EXPECT_EQ(FindSubprogram(200), 1);
+    EXPECT_EQ(FindSubprogram(300), -1);  // ended by M30, not recorded
+    EXPECT_EQ(ProgramIndex.firstLine[1], 7);
+    EXPECT_EQ(ProgramIndex.lineCount, 15);
+    ASSERT_EQ(EnterSubprogramFromMemory(200), 1);
+    std::vector<std::string> lines;
+    std::vector<int> numbers;
+    for (int i = 0; i < 4 && ReadNextNcLine(); ++i) {
+        lines.emplace_back(NcLine.text);
+        numbers.push_back(NcLine.subprogramLineNumber);
+    }
+    EXPECT_EQ(lines,
+              (std::vector<std::string>{"O200 (second)\n", "G01 X2\n", "G01 X33\n", "M99\n"}));
+    EXPECT_EQ(numbers, (std::vector<int>{8, 9, 10, 11}));
+    EXPECT_STREQ(Subprograms.name[0], "O0200");
+    EXPECT_EQ(ReturnFromSubprogram(), 1);
+    EXPECT_EQ(Subprograms.depth, 0);
+    EXPECT_EQ(ReturnFromSubprogram(), 0);
+    // An unchanged file keeps its index; an unknown number is refused.
+    EXPECT_EQ(LoadNcProgramIndex(path), 1);
+    EXPECT_EQ(EnterSubprogramFromMemory(999), 0);
+    NcController.runTypeMemory = 0;
+    EXPECT_EQ(EnterSubprogramFromMemory(100), 0);
+    EXPECT_EQ(LoadNcProgramIndex(dir.At("missing.nc")), 0);
+    EXPECT_EQ(FindSubprogram(100), -1);
+}
+
+TEST_F(NcLineSourceTest, InMemorySubprogramsEndAtTheirLastLine) {
+    // The return of O1 is skipped: the level ends at its own last line, not in O2. OSP keeps
+    // the RTS line in the subprogram although its length is not counted.
+    const std::string path =
+        dir.Write("main.nc", "M30\nO1\nG01 X1\n/M99\nO2\nG01 X2\nM99\nO3\nG01 X3\nRTS\n");
+    NcController.runTypeMemory = 1;
+    NcController.osp = 1;
+    NcController.blockSkip[0] = 1;
+    NcController.blockSkipAny = 1;
+    ASSERT_EQ(LoadNcProgramIndex(path), 1);
+    ASSERT_EQ(ProgramIndex.count, 3);
+    EXPECT_EQ(ProgramIndex.length[2], 3 + 7);
+    ASSERT_EQ(EnterSubprogramFromMemory(1), 1);
+    std::vector<std::string> lines;
+    while (Subprograms.depth > 0) {
+        if (ReadNextNcLine()) {
+            lines.emplace_back(NcLine.text);
+        }
+    }
+    EXPECT_EQ(lines, (std::vector<std::string>{"O1\n", "G01 X1\n"}));
+    ASSERT_EQ(EnterSubprogramFromMemory(3), 1);
+    lines.clear();
+    while (Subprograms.depth > 0) {
+        if (ReadNextNcLine()) {
+            lines.emplace_back(NcLine.text);
+        }
+    }
+    EXPECT_EQ(lines, (std::vector<std::string>{"O3\n", "G01 X3\n", "RTS\n"}));
+}
+
+TEST_F(NcLineSourceTest, SubprogramFilesNestToFourLevelsAndPopAtTheirEnd) {
+    dir.Write("O5", "G01 X5\n");
+    dir.Write("O0007", "G01 X7\n");
+    dir.Write("sub1", "G01 X9");  // found without regard to case
+    const std::string path = dir.Write("main.nc", "G00 X0\n");
+    ASSERT_EQ(OpenNcProgramSource(path), 1);
+    ASSERT_EQ(OpenSubprogramByNumber(5), 1);
+    ASSERT_EQ(OpenSubprogramByNumber(7), 1);  // "O7" is missing, "O0007" opens
+    ASSERT_EQ(OpenSubprogramByName("SUB1", 4), 1);
+    ASSERT_EQ(OpenSubprogramByNumber(5), 1);
+    EXPECT_EQ(Subprograms.depth, 4);
+    EXPECT_EQ(OpenSubprogramByNumber(5), 0);  // a fifth level is refused
+    EXPECT_EQ(OpenSubprogramByNumber(8), 0);
+    EXPECT_EQ(OpenSubprogramByName("NOPE", 4), 0);
+    EXPECT_EQ(OpenSubprogramByName(std::string(40, 'S').c_str(), 40), 0);
+    EXPECT_EQ(Subprograms.depth, 4);
+    std::vector<std::string> lines;
+    std::vector<int> depths;
+    for (int i = 0; i < 12 && NcRun.status.endState < 2; ++i) {
+        if (ReadNextNcLine()) {
+            lines.emplace_back(NcLine.text);
+            depths.push_back(Subprograms.depth);
+        }
+    }
+    EXPECT_EQ(lines, (std::vector<std::string>{"G01 X5\n", "G01 X9\n", "G01 X7\n", "G01 X5\n",
+                                               "G00 X0\n"}));
+    EXPECT_EQ(depths, (std::vector<int>{4, 3, 2, 1, 0}));
+    EXPECT_EQ(NcLine.mainLineNumber, 1);
+    EXPECT_EQ(NcRun.status.endState, 2);
+}
+
+}  // namespace
+}  // namespace mirexa

@@ -1,0 +1,136 @@
+// The fixture of the interpreter tests.
+#include "nc_test_fixture.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "config/controller_file.h"
+#include "config/current_tool.h"
+#include "config/definition_hooks.h"
+#include "config/machine_file.h"
+#include "config/offset_memory.h"
+#include "config/offset_tables.h"
+#include "geometry/machine_kinematics.h"
+#include "geometry/orientation_frames.h"
+#include "geometry/ui_hooks.h"
+#include "geometry/vector_math.h"
+#include "nc/block_interpreter.h"
+#include "nc/kinematics_services.h"
+#include "nc/nc_line_source.h"
+#include "nc/nc_run_state.h"
+#include "nc/nc_words.h"
+#include "nc/step_driver.h"
+#include "nc_invariants.h"
+#include "tools/move_trace.h"
+
+namespace mirexa::testing {
+
+namespace {
+
+std::string Number(double v) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%.4f", v);
+    return std::string(text) == "-0.0000" ? "0.0000" : text;
+}
+
+void ExpectInvariants() {
+    const std::string broken = CheckNcInvariants();
+    if (!broken.empty()) {
+        ADD_FAILURE() << broken << " (line " << NcLine.displayedLineNumber << ")";
+    }
+}
+
+}  // namespace
+
+void NcInterpreterTest::SetUp() {
+    ClearAll();
+}
+
+void NcInterpreterTest::TearDown() {
+    CloseNcProgramSource();
+    FreeNcProgramIndex();
+    ClearConfiguration();
+    NcController = {};
+    NcRun = {};
+    WorkOffsetSource = {};
+    DefinitionCallbacks = {};
+    UiHooks = {};
+}
+
+void NcInterpreterTest::ClearConfiguration() {
+    Controller = ControllerDefinition{};
+    Machine = MachineDefinition{};
+    CurrentTool = CurrentToolRecord{};
+    ReplaceTable.clear();
+    OptionalBlockSkipFlags = {};
+    ToolOffsets = {};
+    for (float& f : FeedMemory) {
+        f = 0.0f;
+    }
+    for (ReferencePoint& p : ReferencePoints) {
+        p = {};
+    }
+}
+
+void NcInterpreterTest::ClearAll() {
+    CloseNcProgramSource();
+    FreeNcProgramIndex();
+    NcController = {};
+    NcRun = {};
+    NcLine = {};
+    Subprograms = {};
+    NcWords = {};
+    UsedCodes = {};
+    InputIncrements = {};
+    CurrentMotion = {};
+    CurrentMachinePose = {};
+    CurrentMachine = {};
+    WorkOrigin = {};
+    KinematicsMode = {};
+    KinematicsController = {};
+    CurrentToolValues = {};
+    CurrentWorkPlane = {};
+    Orientation = {};
+    for (MotionPosition& e : WorkOffsetTable) {
+        e = {};
+    }
+    ClearConfiguration();
+    InstallNcServiceHooks();
+    NcController.offsets.dOffset = dOffset;
+    NcController.offsets.dWear = dWear;
+    NcController.offsets.hOffset = hOffset;
+    NcController.offsets.hWear = hWear;
+    NcController.offsets.feedMemory = feedMemory;
+    ResetInterpreterState();
+}
+
+std::string NcInterpreterTest::Trace(const std::string& program, const std::string& name) {
+    return TraceProgramFile(dir.Write(name, program));
+}
+
+std::string NcInterpreterTest::TraceProgramFile(const std::string& path) {
+    return TraceNcProgram(path, ExpectInvariants);
+}
+
+void NcInterpreterTest::Run(std::initializer_list<const char*> lines) {
+    for (const char* line : lines) {
+        ClearBlockWords();
+        std::snprintf(NcLine.text, sizeof NcLine.text, "%s\n", line);
+        InterpretNcBlock(NcLine.text);
+        ExpectInvariants();
+    }
+}
+
+std::string NcInterpreterTest::Move(int line, int type, double x, double y, double z, double feed) {
+    return std::to_string(line) + " G" + std::to_string(type) + " X" + Number(x) + " Y" +
+           Number(y) + " Z" + Number(z) + " A0.0000 B0.0000 F" + Number(feed) + "\n";
+}
+
+std::string NcInterpreterTest::Arc(int line, int type, double x, double y, double z, double cx,
+                                   double cy, double cz, double sweep, double feed) {
+    return std::to_string(line) + " G" + std::to_string(type) + " X" + Number(x) + " Y" +
+           Number(y) + " Z" + Number(z) + " A0.0000 B0.0000 C" + Number(cx) + "," + Number(cy) +
+           "," + Number(cz) + " S" + Number(sweep) + " F" + Number(feed) + "\n";
+}
+
+}  // namespace mirexa::testing

@@ -1,0 +1,100 @@
+// The move trace of the tests: pulls an NC program through the step driver and prints its moves.
+#include "tools/move_trace.h"
+
+#include <cstdio>
+
+#include "geometry/machine_kinematics.h"
+#include "nc/nc_controller_view.h"
+#include "nc/nc_line_source.h"
+#include "nc/nc_run_state.h"
+#include "nc/step_driver.h"
+
+namespace mirexa::testing {
+
+namespace {
+
+// "%.4f" without a negative zero, so that golden files do not depend on rounding signs.
+std::string Number(double v) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%.4f", v);
+    if (std::string(text) == "-0.0000") {
+        return "0.0000";
+    }
+    return text;
+}
+
+// The line of the move in its own file: the main file's line number, a subprogram's line in the
+// NC file when it runs from memory, or "<name>:<line>" in a subprogram file.
+std::string SourceLine() {
+    const int depth = Subprograms.depth;
+    if (depth == 0) {
+        return std::to_string(NcLine.mainLineNumber);
+    }
+    if (Subprograms.fromMemory[depth - 1]) {
+        return std::to_string(NcLine.subprogramLineNumber);
+    }
+    return std::string(Subprograms.name[depth - 1]) + ":" +
+           std::to_string(Subprograms.lineCounter[depth - 1]);
+}
+
+}  // namespace
+
+std::string FormatMoveLine() {
+    const MotionRecord& m = CurrentMotion;
+    std::string line = SourceLine() + " G" + std::to_string(m.motionType);
+    static const char* const kNames[5] = {" X", " Y", " Z", " A", " B"};
+    for (int i = 0; i < 5; ++i) {
+        line += kNames[i] + Number(m.lastPosition.axis[i]);
+    }
+    if (m.motionType == 2 || m.motionType == 3) {
+        line += " C" + Number(m.transformedCentre[0]) + "," + Number(m.transformedCentre[1]) + "," +
+                Number(m.transformedCentre[2]) + " S" + Number(m.sweep);
+    }
+    line += " F" + Number(m.feed) + "\n";
+    return line;
+}
+
+std::string TraceNcProgram(const std::string& programPath,
+                           const std::function<void()>& afterEachCall, long maxCalls) {
+    std::string trace;
+    if (NcController.runTypeMemory) {
+        LoadNcProgramIndex(programPath);
+    }
+    ResetInterpreterState();
+    if (!OpenNcProgramSource(programPath)) {
+        return "END cannot open " + programPath + "\n";
+    }
+    long calls = 0;
+    while (NcRun.status.endState < 2) {
+        if (++calls > maxCalls) {
+            CloseNcProgramSource();
+            return trace + "END cut\n";
+        }
+        ComputeNextMove();
+        if (afterEachCall) {
+            afterEachCall();
+        }
+        if (NcRun.status.error > 0) {
+            break;
+        }
+        if (!NcRun.status.started || NcRun.status.subprogramEnd) {
+            continue;
+        }
+        FinishBlockPosition();
+        if (afterEachCall) {
+            afterEachCall();
+        }
+        if (CurrentMotion.blockHasMotion) {
+            trace += FormatMoveLine();
+        }
+    }
+    if (!NcRun.status.started && NcRun.status.error == 0) {
+        NcRun.status.error = kNcErrorNoStart;
+    }
+    CloseNcProgramSource();
+    trace += "END state " + std::to_string(NcRun.status.endState) + " error " +
+             std::to_string(NcRun.status.error) + "\n";
+    return trace;
+}
+
+}  // namespace mirexa::testing
