@@ -5,6 +5,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 
 #include "platform/cursor.h"
@@ -43,6 +44,9 @@ struct ProgressHooks {
     int (*stopBeforeBlockRequested)() = {};
     // View: the view's current cursor, set again after a pumped message.
     CursorHandle (*viewCursor)() = {};
+    // Dialogs: the display name of the current tool, written NUL-terminated into out within
+    // capacity bytes.
+    void (*currentToolTypeName)(char* out, std::size_t capacity) = {};
 };
 
 // Filled at start-up, before any thread other than the user-interface thread runs.

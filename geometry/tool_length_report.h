@@ -1,0 +1,89 @@
+// The required-tool-length report line written when the use of a tool ends (how far the tool
+// must stick out, its neck, edge height and tip), and the snapshot of the motion state that the
+// run, the main window and the dialogs keep before moving the machine for a look.
+//
+// The records below live here, at the bottom of the program, and are filled from above: the
+// tool selection fills the current tool, the settings reader and the main window the report
+// output, the interference checks of the cut the measurements. The simulation run and the user
+// interface never write a line at the same time (the run-control handshake keeps them apart).
+#pragma once
+
+#include <cstdio>
+
+#include "geometry/machine_kinematics.h"
+
+namespace mirexa {
+
+// The current tool as these services see it. Filled whenever a tool becomes current.
+struct CurrentToolBrief {
+    int number = 1;       // tool number
+    int fromPlugin = {};  // 1: given by an NC communication plug-in
+    int hasHolder = {};   // 1: a holder outline (an ARBOR profile or a holder file)
+    int lengthKind = {};  // length record: 1 LENGTH, 2 LENGTH2, 3 LENGTH3, 0 none
+    int shapeType = {};   // 5 VERTICAL and 9 RADIUS get a tip part; see ToolRecord
+};
+extern CurrentToolBrief CurrentToolState;
+
+// The value of ARBOR CHECK, HEIGHT CHECK and CHIP-W CHECK that asks for a part of the line.
+constexpr int kToolLengthCheckOutput = 1;
+
+// What the report asks for and where it goes.
+struct ToolLengthReportOutput {
+    int arborCheck = {};      // ARBOR CHECK: OUTPUT asks for the length and neck parts
+    int heightCheck = {};     // HEIGHT CHECK: OUTPUT asks for the edge height
+    int chipWidthCheck = {};  // CHIP-W CHECK: OUTPUT asks for the tip width or centre height
+    int runMode = {};         // the command line's run mode (-X1 .. -X6, 0 none); lines below 4
+    std::FILE* stream = {};   // the report file, owned by the main window; null when none is open
+};
+extern ToolLengthReportOutput ToolLengthReport;
+
+// What the interference checks of the cut measured for the tool in use (mm).
+struct ToolLengthMeasurements {
+    int lineDue = {};      // 1: a line is due for the current tool
+    double stickOut = {};  // required stick-out length
+    double neckLu = {};    // required neck length Lu
+    double neckLt = {};    // required neck length Lt; negative when no length fits
+    // The bounds of the neck length search: equal when the neck length is not settled.
+    double neckSearch[2] = {};
+    double edgeHeight = {};    // required cutting edge height
+    double tipWidth = {};      // required tip width (VERTICAL tools)
+    double centreHeight = {};  // required centre height (RADIUS tools)
+};
+extern ToolLengthMeasurements ToolLengthMeasured;
+
+// Clears every measured value and the line-due flag.
+void ClearToolLengthMeasurements();
+
+// Capacity of a report line, its end included.
+constexpr int kToolLengthLineCapacity = 512;
+
+// When at least one of the three checks is OUTPUT, the run mode is below 4 and a line is due,
+// composes the line of the current tool in the language of UiLanguage ("T%02d:" or "TMP:" and
+// the tool's display name from UiHooks.currentToolTypeName, then the asked-for parts; lengths,
+// neck lengths and heights with a margin of 1.0, tip width and centre height without) and
+// appends it to the report stream, then clears the measurements. Returns 1 when the line was
+// written; 0 when none was due or asked for (nothing changes); -1 when the stream is missing or
+// refused the line (the measurements are cleared all the same, so that they do not pass to the
+// next tool).
+int WriteToolLengthReportLine();
+
+// The line WriteToolLengthReportLine would write, composed into out (NUL-terminated, cut to
+// the capacity); the measurements are not touched.
+void FormatToolLengthReportLine(char* out, int capacity);
+
+// A saved motion state.
+struct MotionStateSnapshot {
+    int toolNumber = -1;  // negative when nothing is saved
+    MotionPosition program = {};
+    MotionPosition machine = {};
+    MotionPosition workOrigin = {};
+    double toolPoint[3] = {};
+    double toolAxis[3] = {};
+};
+extern MotionStateSnapshot MotionSnapshot;
+
+// Copies the current tool number, the program and machine positions of CurrentMachinePose, the
+// work origin and the tool point and axis into MotionSnapshot.
+void SaveMotionState();
+
+}  // namespace mirexa

@@ -1,0 +1,659 @@
+// Cell edge analysis: edge classification, corner merges, cap flags and the directed segments of
+// a cell's faces. The rule tables are kept in the order of their rules, one branch per rule.
+#include "stockio/cell_edges.h"
+
+namespace mirexa {
+
+namespace {
+
+void SetEdgeCase(CellEdgeCase* out, int code) {
+    out->code = code;
+    out->count = 0;
+}
+
+void SetEdgeCase(CellEdgeCase* out, int code, double end, DexelEndFlag flag) {
+    out->code = code;
+    out->count = 1;
+    out->ends[0] = end;
+    out->flags[0] = flag;
+}
+
+void SetEdgeCase(CellEdgeCase* out, int code, double first, DexelEndFlag firstFlag, double second,
+                 DexelEndFlag secondFlag) {
+    out->code = code;
+    out->count = 2;
+    out->ends[0] = first;
+    out->flags[0] = firstFlag;
+    out->ends[1] = second;
+    out->flags[1] = secondFlag;
+}
+
+// The second reported end becomes (end, flag); the first stays.
+void SetSecondEnd(CellEdgeCase* out, int code, double end, DexelEndFlag flag) {
+    out->code = code;
+    out->count = 2;
+    out->ends[1] = end;
+    out->flags[1] = flag;
+}
+
+// Whether a code is one of the listed codes.
+template <int... Codes>
+bool CodeIs(int code) {
+    return ((code == Codes) || ...);
+}
+
+// How a perpendicular edge meets a node: at its high end (atHigh) or at its low end.
+bool TouchesNode(int code, bool atHigh) {
+    return atHigh ? code == 11 : code == 10;
+}
+
+bool HasEndAtNode(int code, bool atHigh) {
+    return atHigh ? CodeIs<3, 4, 6>(code) : CodeIs<2, 4, 8>(code);
+}
+
+bool ClearOfNode(int code, bool atHigh) {
+    return code == 0 || (atHigh ? code == 10 : code == 11);
+}
+
+// The flag of the edge's end at the node: its second end when it meets the node at its high end
+// with two ends (codes 4 and 6), else its first.
+DexelEndFlag FlagAtNode(const CellEdgeCase& edge, bool atHigh) {
+    return (atHigh && edge.count == 2) ? edge.flags[1] : edge.flags[0];
+}
+
+// Whether a node triggers a merge, and the flag of the new end when it does.
+bool NodeTriggers(const CellEdgeCase& first, bool firstAtHigh, const CellEdgeCase& second,
+                  bool secondAtHigh, DexelEndFlag* flag) {
+    const bool firstMeets =
+        TouchesNode(first.code, firstAtHigh) || HasEndAtNode(first.code, firstAtHigh);
+    const bool secondMeets =
+        TouchesNode(second.code, secondAtHigh) || HasEndAtNode(second.code, secondAtHigh);
+    const bool triggered =
+        TouchesNode(first.code, firstAtHigh) || TouchesNode(second.code, secondAtHigh) ||
+        (HasEndAtNode(first.code, firstAtHigh) && ClearOfNode(second.code, secondAtHigh)) ||
+        (HasEndAtNode(second.code, secondAtHigh) && ClearOfNode(first.code, firstAtHigh));
+    if (triggered) {
+        *flag = firstMeets    ? FlagAtNode(first, firstAtHigh)
+                : secondMeets ? FlagAtNode(second, secondAtHigh)
+                              : DexelEndFlag{0};
+    }
+    return triggered;
+}
+
+}  // namespace
+
+// --- Classification -------------------------------------------------------------------------
+
+void ClassifyDexelSegment(double e0, double e1, DexelEndFlag f0, DexelEndFlag f1, double lo,
+                          double hi, CellEdgeCase* out) {
+    *out = CellEdgeCase{};
+    if (lo > e0) {
+        if (e1 >= hi) {
+            SetEdgeCase(out, 3, hi, f1);
+        } else if (e1 == lo) {
+            SetEdgeCase(out, 10, lo, f1);
+        } else {
+            SetEdgeCase(out, 7, e1, f1);
+        }
+    } else if (e0 > lo) {
+        if (e0 == hi) {
+            SetEdgeCase(out, 11, hi, f0);
+        } else if (e1 > hi) {
+            SetEdgeCase(out, 5, e0, f0);
+        } else if (e1 == hi) {
+            SetEdgeCase(out, 6, e0, f0, e1, f1);
+        } else {
+            SetEdgeCase(out, 9, e0, f0, e1, f1);
+        }
+    } else if (e0 == lo) {
+        if (e1 > hi) {
+            SetEdgeCase(out, 2, lo, f0);
+        } else if (e1 == hi) {
+            SetEdgeCase(out, 4, lo, f0, hi, f1);
+        } else if (e1 != lo) {
+            SetEdgeCase(out, 8, lo, f0, e1, f1);
+        } else {
+            SetEdgeCase(out, 10, lo, f1);
+        }
+    }
+}
+
+void FindDexelSegmentCase(const double* ends, const DexelEndFlag* flags, int count, double lo,
+                          double hi, CellEdgeCase* out) {
+    *out = CellEdgeCase{};
+    if (count < 2 || ends[0] > hi || ends[count - 1] < lo) {
+        return;
+    }
+    for (int i = 0; i + 1 < count; i += 2) {
+        const double a = ends[i];
+        const double b = ends[i + 1];
+        const DexelEndFlag fa = flags[i];
+        const DexelEndFlag fb = flags[i + 1];
+        if (a == lo) {
+            if (b == hi) {
+                SetEdgeCase(out, 4, lo, fa, hi, fb);
+                return;
+            }
+            if (b > hi) {
+                SetEdgeCase(out, 2, lo, fa);
+                return;
+            }
+            SetEdgeCase(out, 8, lo, fa, b, fb);
+            continue;
+        }
+        if (a < lo) {
+            if (b < lo) {
+                continue;
+            }
+            if (b == lo) {
+                SetEdgeCase(out, 10, lo, fb);
+                continue;
+            }
+            if (b < hi) {
+                SetEdgeCase(out, 7, b, fb);
+                continue;
+            }
+            if (b == hi) {
+                SetEdgeCase(out, 3, hi, fb);
+            } else {
+                SetEdgeCase(out, 1);
+            }
+            return;
+        }
+        if (a == hi) {
+            if (out->code == 0) {
+                SetEdgeCase(out, 11, hi, fa);
+            } else if (out->code == 10) {
+                SetEdgeCase(out, 1);  // the empty span between two touches is filled
+            }
+            return;
+        }
+        if (a > hi) {
+            return;
+        }
+        // The interval starts inside the span; the code so far is 0, 7, 8, 9 or 10.
+        const int so = out->code;
+        if (b > hi) {
+            if (so == 0 || so == 10) {
+                SetEdgeCase(out, 5, a, fa);
+            } else if (so == 7) {
+                SetEdgeCase(out, 1);
+            } else if (so == 8) {
+                out->code = 2;  // keeps its first end, lo
+                out->count = 1;
+            } else if (so == 9) {
+                out->code = 5;  // keeps the earlier entry
+                out->count = 1;
+            }
+            return;
+        }
+        if (b == hi) {
+            if (so == 0 || so == 10) {
+                SetEdgeCase(out, 6, a, fa, b, fb);
+            } else if (so == 7) {
+                SetEdgeCase(out, 3, hi, fb);
+            } else if (so == 8) {
+                SetSecondEnd(out, 4, hi, fb);
+            } else if (so == 9) {
+                SetSecondEnd(out, 6, b, fb);
+            }
+            return;
+        }
+        // Strictly inside.
+        if (so == 0 || so == 10) {
+            SetEdgeCase(out, 9, a, fa, b, fb);
+        } else if (so == 7) {
+            SetEdgeCase(out, 7, b, fb);  // the reported exit moves on
+        } else if (so == 8 || so == 9) {
+            SetSecondEnd(out, so, b, fb);
+        }
+    }
+}
+
+void ClassifyCellEdge(const DexelFamily& family, std::int64_t ray, double lo, double hi,
+                      CellEdgeCase* out) {
+    const int count = family.counts[ray];
+    if (count < 2) {
+        *out = CellEdgeCase{};
+        return;
+    }
+    const double* ends = DexelCellEnds(ray, family.capacity, family.counts, family.ends);
+    const DexelEndFlag* flags = DexelCellFlags(ray, family.capacity, family.counts, family.flags);
+    if (count > 2) {
+        FindDexelSegmentCase(ends, flags, count, lo, hi, out);
+        return;
+    }
+    *out = CellEdgeCase{};
+    if (ends[0] < lo && ends[1] > hi) {
+        SetEdgeCase(out, 1);
+    } else if (!(ends[0] > hi || ends[1] < lo)) {
+        ClassifyDexelSegment(ends[0], ends[1], flags[0], flags[1], lo, hi, out);
+    }
+}
+
+// --- Cell geometry tables -------------------------------------------------------------------
+
+int CellEdgeAxis(int edge) {
+    return edge / 4;
+}
+
+void CellEdgeOffsets(int edge, int* first, int* second) {
+    static const int kOffsets[kCellEdgeCount][2] = {
+        {0, 0}, {1, 0}, {0, 1}, {1, 1},  // X00 X10 X01 X11: (dy, dz)
+        {0, 0}, {0, 1}, {1, 0}, {1, 1},  // Y00 Y01 Y10 Y11: (dx, dz)
+        {0, 0}, {1, 0}, {0, 1}, {1, 1},  // Z00 Z10 Z01 Z11: (dx, dy)
+    };
+    *first = kOffsets[edge][0];
+    *second = kOffsets[edge][1];
+}
+
+const int kCellFaceEdges[6][4] = {
+    {kEdgeY00, kEdgeZ01, kEdgeY01, kEdgeZ00},  // 0, x = x_i
+    {kEdgeY10, kEdgeZ11, kEdgeY11, kEdgeZ10},  // 1, x = x_i+1
+    {kEdgeZ00, kEdgeX01, kEdgeZ10, kEdgeX00},  // 2, y = y_j
+    {kEdgeZ01, kEdgeX11, kEdgeZ11, kEdgeX10},  // 3, y = y_j+1
+    {kEdgeX00, kEdgeY10, kEdgeX10, kEdgeY00},  // 4, z = z_k
+    {kEdgeX01, kEdgeY11, kEdgeX11, kEdgeY01},  // 5, z = z_k+1
+};
+
+// The perpendicular edges at each node are the two other-axis edges of the cell through that
+// node: for X edges the Z edge then the Y edge, for Y edges the Z edge then the X edge, for Z
+// edges the X edge then the Y edge.
+const CellMergeStep kCellMergeOrder[kCellEdgeCount] = {
+    {kEdgeX01, 0, kEdgeZ00, kEdgeY01, kEdgeZ10, kEdgeY11},
+    {kEdgeX11, 1, kEdgeZ01, kEdgeY01, kEdgeZ11, kEdgeY11},
+    {kEdgeY01, 0, kEdgeZ00, kEdgeX01, kEdgeZ01, kEdgeX11},
+    {kEdgeY11, 1, kEdgeZ10, kEdgeX01, kEdgeZ11, kEdgeX11},
+    {kEdgeX00, 2, kEdgeZ00, kEdgeY00, kEdgeZ10, kEdgeY10},
+    {kEdgeX10, 3, kEdgeZ01, kEdgeY00, kEdgeZ11, kEdgeY10},
+    {kEdgeY00, 2, kEdgeZ00, kEdgeX00, kEdgeZ01, kEdgeX10},
+    {kEdgeY10, 3, kEdgeZ10, kEdgeX00, kEdgeZ11, kEdgeX10},
+    {kEdgeZ00, 2, kEdgeX00, kEdgeY00, kEdgeX01, kEdgeY01},
+    {kEdgeZ10, 0, kEdgeX00, kEdgeY10, kEdgeX01, kEdgeY11},
+    {kEdgeZ01, 3, kEdgeX10, kEdgeY00, kEdgeX11, kEdgeY01},
+    {kEdgeZ11, 1, kEdgeX10, kEdgeY10, kEdgeX11, kEdgeY11},
+};
+
+// --- Corner merges --------------------------------------------------------------------------
+
+void MergeCellEdgeCases(int variant, CellEdgeCase* edge, double lo, double hi,
+                        const CellEdgeCase& lowFirst, const CellEdgeCase& lowSecond,
+                        const CellEdgeCase& highFirst, const CellEdgeCase& highSecond) {
+    if (edge->code == 0) {
+        return;
+    }
+    // Variant: whether the first and the second perpendicular edge meet the node at their high
+    // end (0: high, low; 1: high, high; 2: low, low; 3: low, high).
+    static const bool kFirstAtHigh[4] = {true, true, false, false};
+    static const bool kSecondAtHigh[4] = {false, true, false, true};
+    const int v = (variant >= 0 && variant < 4) ? variant : 0;
+    const bool firstAtHigh = kFirstAtHigh[v];
+    const bool secondAtHigh = kSecondAtHigh[v];
+
+    DexelEndFlag flag = 0;
+    if (NodeTriggers(lowFirst, firstAtHigh, lowSecond, secondAtHigh, &flag)) {
+        if (edge->code == 1) {
+            SetEdgeCase(edge, 2, lo, flag);
+        } else if (edge->code == 3) {
+            SetEdgeCase(edge, 4, lo, flag, edge->ends[0], edge->flags[0]);
+        } else if (edge->code == 7) {
+            SetEdgeCase(edge, 8, lo, flag, edge->ends[0], edge->flags[0]);
+        }
+    }
+    if (NodeTriggers(highFirst, firstAtHigh, highSecond, secondAtHigh, &flag)) {
+        if (edge->code == 1) {
+            SetEdgeCase(edge, 3, hi, flag);
+        } else if (edge->code == 5) {
+            SetEdgeCase(edge, 6, edge->ends[0], edge->flags[0], hi, flag);
+        } else if (edge->code == 2) {
+            SetEdgeCase(edge, 4, edge->ends[0], edge->flags[0], hi, flag);
+        }
+    } else if (edge->code == 2 && (highFirst.code == 0 || highSecond.code == 0)) {
+        // A zero-length piece at lo, so that the end at lo closes against the empty side.
+        SetEdgeCase(edge, 8, edge->ends[0], edge->flags[0], edge->ends[0], edge->flags[0]);
+    }
+}
+
+void MergeCellCorners(CellEdgeCase edges[kCellEdgeCount], const double low[3],
+                      const double high[3]) {
+    for (const CellMergeStep& step : kCellMergeOrder) {
+        const int axis = CellEdgeAxis(step.edge);
+        MergeCellEdgeCases(step.variant, &edges[step.edge], low[axis], high[axis],
+                           edges[step.lowFirst], edges[step.lowSecond], edges[step.highFirst],
+                           edges[step.highSecond]);
+    }
+}
+
+// --- Cap flags ------------------------------------------------------------------------------
+
+void GetCellBoundaryFlags(const StockModel& model, int ix, int iy, int iz,
+                          const StockCapMarks& marks, int outFlags[6]) {
+    const std::int64_t rays[3] = {
+        static_cast<std::int64_t>(iz) * model.ny + iy,  // X ray: faces 0, 1
+        static_cast<std::int64_t>(ix) * model.nz + iz,  // Y ray: faces 2, 3
+        static_cast<std::int64_t>(iy) * model.nx + ix,  // Z ray: faces 4, 5
+    };
+    const int index[3] = {ix, iy, iz};
+    const int nodes[3] = {model.nx, model.ny, model.nz};
+    for (int axis = 0; axis < 3; ++axis) {
+        const std::uint8_t* low = marks.faces[2 * axis];
+        const std::uint8_t* high = marks.faces[2 * axis + 1];
+        outFlags[2 * axis] =
+            (index[axis] == 0 && low != nullptr && low[rays[axis]] == kCapMarkRectangle) ? 1 : 0;
+        outFlags[2 * axis + 1] = (index[axis] == nodes[axis] - 2 && high != nullptr &&
+                                  high[rays[axis]] == kCapMarkRectangle)
+                                     ? 1
+                                     : 0;
+    }
+}
+
+// --- Face segments --------------------------------------------------------------------------
+
+void AppendCellSegment(CellSegmentList* list, const CellFaceSegment& segment) {
+    if (list->count >= kMaxCellSegments) {
+        ++list->overflow;
+        return;
+    }
+    list->segments[list->count++] = segment;
+}
+
+// Edge letters of the crossing rules.
+namespace {
+constexpr int kA = 0, kB = 1, kC = 2, kD = 3, kNone = -1;
+}
+
+int FindCrossingFromA(int a, int b, int c, int d) {
+    if (!CodeIs<7, 8, 9>(a) && !(a == 10 && CodeIs<1, 2, 3, 4, 7, 8>(d))) {
+        if (CodeIs<3, 4, 6>(a) && EdgeCodeIn(b, kEdgeCodesNoLow)) {
+            if (CodeIs<5, 6, 9, 11>(b)) {
+                return kB;
+            }
+            if (EdgeCodeIn(c, kEdgeCodesFar) || (c == 10 && !CodeIs<7, 8, 9>(d))) {
+                return kC;
+            }
+            if (EdgeCodeIn(d, kEdgeCodesFar)) {
+                return kD;
+            }
+        }
+        return kNone;
+    }
+    if (EdgeCodeIn(b, kEdgeCodesEntry) || (b == 11 && !CodeIs<0, 7, 8, 9, 10>(c))) {
+        return kB;
+    }
+    if (EdgeCodeIn(c, kEdgeCodesFar) || (c == 10 && !CodeIs<0, 7, 8, 9, 10>(d))) {
+        return kC;
+    }
+    if (EdgeCodeIn(d, kEdgeCodesFar) || (d == 10 && a != 9)) {
+        return kD;
+    }
+    return kNone;
+}
+
+int FindCrossingFromB(int a, int b, int c, int d) {
+    if (!CodeIs<7, 8, 9>(b) && !(b == 10 && a >= 1 && a <= 6)) {
+        if (CodeIs<3, 4, 6>(b) && CodeIs<0, 7, 8, 9, 10>(c)) {
+            if (c != 0) {
+                return kC;
+            }
+            if (EdgeCodeIn(d, kEdgeCodesFar) || (d == 10 && !CodeIs<5, 6, 9>(a))) {
+                return kD;
+            }
+            if (EdgeCodeIn(a, kEdgeCodesEntry)) {
+                return kA;
+            }
+        }
+        return kNone;
+    }
+    if (EdgeCodeIn(c, kEdgeCodesFar) || (c == 10 && !CodeIs<0, 7, 8, 9, 10>(d))) {
+        return kC;
+    }
+    if (EdgeCodeIn(d, kEdgeCodesFar) || (d == 10 && !EdgeCodeIn(a, kEdgeCodesNoLow))) {
+        return kD;
+    }
+    if (EdgeCodeIn(a, kEdgeCodesEntry) || (a == 11 && b != 9)) {
+        return kA;
+    }
+    return kNone;
+}
+
+int FindCrossingFromC(int a, int b, int c, int d) {
+    if (!CodeIs<5, 6, 9>(c) && !(c == 11 && b >= 1 && b <= 6)) {
+        if (CodeIs<2, 4, 8>(c) && CodeIs<0, 7, 8, 9, 10>(d)) {
+            if (d != 0) {
+                return kD;
+            }
+            if (EdgeCodeIn(a, kEdgeCodesEntry) || (a == 11 && !CodeIs<5, 6, 9>(b))) {
+                return kA;
+            }
+            if (EdgeCodeIn(b, kEdgeCodesEntry)) {
+                return kB;
+            }
+        }
+        return kNone;
+    }
+    if (EdgeCodeIn(d, kEdgeCodesFar) || (d == 10 && !EdgeCodeIn(a, kEdgeCodesNoLow))) {
+        return kD;
+    }
+    if (EdgeCodeIn(a, kEdgeCodesEntry) || (a == 11 && !EdgeCodeIn(b, kEdgeCodesNoLow))) {
+        return kA;
+    }
+    if (EdgeCodeIn(b, kEdgeCodesEntry) || (b == 11 && c != 9)) {
+        return kB;
+    }
+    return kNone;
+}
+
+int FindCrossingFromD(int a, int b, int c, int d) {
+    if (!CodeIs<5, 6, 9>(d) && !(d == 11 && CodeIs<1, 2, 3, 4, 7, 8>(c))) {
+        if (EdgeCodeIn(a, kEdgeCodesNoLow) && CodeIs<2, 4, 8>(d)) {
+            if (a != 0) {
+                return kA;
+            }
+            if (EdgeCodeIn(b, kEdgeCodesEntry) || (b == 11 && !CodeIs<7, 8, 9>(c))) {
+                return kB;
+            }
+            if (EdgeCodeIn(c, kEdgeCodesFar)) {
+                return kC;
+            }
+        }
+        return kNone;
+    }
+    if (EdgeCodeIn(a, kEdgeCodesEntry) || (a == 11 && !EdgeCodeIn(b, kEdgeCodesNoLow))) {
+        return kA;
+    }
+    if (EdgeCodeIn(b, kEdgeCodesEntry) || (b == 11 && !CodeIs<0, 7, 8, 9, 10>(c))) {
+        return kB;
+    }
+    if (EdgeCodeIn(c, kEdgeCodesFar) || (c == 10 && d != 9)) {
+        return kC;
+    }
+    return kNone;
+}
+
+namespace {
+
+// One face of a cell seen in its own axes: normal axis n, in-face axes a1 and a2, plane
+// coordinate and the spans of the in-face axes (mm).
+struct FaceFrame {
+    int normal = {};
+    int a1 = {};
+    int a2 = {};
+    double plane = {};
+    const double* low = {};
+    const double* high = {};
+
+    // The point at value v (mm) along edge k (0 A, 1 B, 2 C, 3 D).
+    void Place(int k, double v, double out[3]) const {
+        out[normal] = plane;
+        if (k == kA || k == kC) {
+            out[a1] = v;
+            out[a2] = (k == kA) ? low[a2] : high[a2];
+        } else {
+            out[a1] = (k == kB) ? high[a1] : low[a1];
+            out[a2] = v;
+        }
+    }
+    double EdgeLow(int k) const {
+        return (k == kA || k == kC) ? low[a1] : low[a2];
+    }
+    double EdgeHigh(int k) const {
+        return (k == kA || k == kC) ? high[a1] : high[a2];
+    }
+};
+
+// The corner edges of each face edge: P at its low node and Q at its high node, with whether
+// the corner is at the corner edge's high end.
+struct CornerEdges {
+    int p = {};
+    bool pAtHigh = {};
+    int q = {};
+    bool qAtHigh = {};
+};
+const CornerEdges kCorners[4] = {
+    {kD, false, kB, false},  // A
+    {kA, true, kC, true},    // B
+    {kD, true, kB, true},    // C
+    {kA, false, kC, false},  // D
+};
+
+// Appends an edge segment along edge k from value lowValue to highValue (mm, lowValue on the
+// low side), tagged with the face's own number or with the neighbouring face.
+void AppendEdgeSegment(const FaceFrame& frame, int face, int neighbour, bool ownTagged, int k,
+                       double lowValue, DexelEndFlag lowFlag, double highValue,
+                       DexelEndFlag highFlag, CellSegmentList* list) {
+    // The walk passes A and B upwards and C and D downwards. On even faces a neighbour-tagged
+    // segment runs with the walk and an own-tagged one against it; odd faces the other way.
+    const bool walkUp = (k == kA || k == kB);
+    const bool odd = (face & 1) != 0;
+    const bool upwards = (walkUp != ownTagged) != odd;
+    CellFaceSegment segment;
+    segment.id = ownTagged ? face : neighbour;
+    if (upwards) {
+        frame.Place(k, lowValue, segment.from);
+        frame.Place(k, highValue, segment.to);
+        segment.fromFlag = lowFlag;
+        segment.toFlag = highFlag;
+    } else {
+        frame.Place(k, highValue, segment.from);
+        frame.Place(k, lowValue, segment.to);
+        segment.fromFlag = highFlag;
+        segment.toFlag = lowFlag;
+    }
+    AppendCellSegment(list, segment);
+}
+
+}  // namespace
+
+void BuildDexelCellEdges(int face, const double low[3], const double high[3],
+                         const int boundaryFlags[6], const CellEdgeCase edges[kCellEdgeCount],
+                         CellSegmentList* list) {
+    FaceFrame frame;
+    frame.normal = face / 2;
+    frame.a1 = (frame.normal + 1) % 3;
+    frame.a2 = (frame.normal + 2) % 3;
+    frame.plane = (face & 1) ? high[frame.normal] : low[frame.normal];
+    frame.low = low;
+    frame.high = high;
+    // The other face of the cell on which each edge lies: A on the a2-min face, B on the a1-max
+    // face, C on the a2-max face, D on the a1-min face.
+    const int neighbour[4] = {2 * frame.a2, 2 * frame.a1 + 1, 2 * frame.a2 + 1, 2 * frame.a1};
+    const CellEdgeCase* e[4];
+    int code[4];
+    for (int k = 0; k < 4; ++k) {
+        e[k] = &edges[kCellFaceEdges[face][k]];
+        code[k] = e[k]->code;
+    }
+    const bool ownFlagged = boundaryFlags[face] != 0;
+
+    // Edge segments, A to D.
+    for (int k = 0; k < 4; ++k) {
+        const CellEdgeCase& edge = *e[k];
+        bool othersEmpty = true;
+        for (int j = 0; j < 4; ++j) {
+            othersEmpty = othersEmpty && (j == k || code[j] == 0);
+        }
+        const CornerEdges& corner = kCorners[k];
+        const CellEdgeCase& p = *e[corner.p];
+        const CellEdgeCase& q = *e[corner.q];
+        const bool pHasEnd = HasEndAtNode(p.code, corner.pAtHigh);
+        const bool qHasEnd = HasEndAtNode(q.code, corner.qAtHigh);
+        const double lo = frame.EdgeLow(k);
+        const double hi = frame.EdgeHigh(k);
+        if (boundaryFlags[neighbour[k]] != 0) {
+            if (edge.code == 9 && !ownFlagged && !othersEmpty) {
+                AppendEdgeSegment(frame, face, neighbour[k], true, k, edge.ends[0], edge.flags[0],
+                                  edge.ends[1], edge.flags[1], list);
+            }
+            continue;
+        }
+        switch (edge.code) {
+            case 1:
+                if (pHasEnd && qHasEnd) {
+                    AppendEdgeSegment(frame, face, neighbour[k], false, k, lo,
+                                      FlagAtNode(p, corner.pAtHigh), hi,
+                                      FlagAtNode(q, corner.qAtHigh), list);
+                }
+                break;
+            case 4:
+            case 6:
+                AppendEdgeSegment(frame, face, neighbour[k], false, k, edge.ends[0], edge.flags[0],
+                                  edge.ends[1], edge.flags[1], list);
+                break;
+            case 2:
+            case 5:
+                if (qHasEnd) {
+                    AppendEdgeSegment(frame, face, neighbour[k], false, k, edge.ends[0],
+                                      edge.flags[0], hi, FlagAtNode(q, corner.qAtHigh), list);
+                }
+                break;
+            case 3:
+            case 7:
+                if (pHasEnd) {
+                    AppendEdgeSegment(frame, face, neighbour[k], false, k, lo,
+                                      FlagAtNode(p, corner.pAtHigh), edge.ends[0], edge.flags[0],
+                                      list);
+                }
+                break;
+            case 8:
+            case 9:
+                if (!ownFlagged && !othersEmpty) {
+                    AppendEdgeSegment(frame, face, neighbour[k], true, k, edge.ends[0],
+                                      edge.flags[0], edge.ends[1], edge.flags[1], list);
+                }
+                break;
+            default:  // 0, 10, 11
+                break;
+        }
+    }
+
+    // Crossing segments: from the end of the source edge that the walk leaves last to the end
+    // of the target edge that it reaches first. Even faces store them target to source.
+    int (*const rules[4])(int, int, int, int) = {FindCrossingFromA, FindCrossingFromB,
+                                                 FindCrossingFromC, FindCrossingFromD};
+    for (int s = 0; s < 4; ++s) {
+        const int t = rules[s](code[0], code[1], code[2], code[3]);
+        if (t == kNone || e[s]->count == 0 || e[t]->count == 0) {
+            continue;
+        }
+        const int sourceEnd = (s == kA || s == kB) ? e[s]->count - 1 : 0;
+        const int targetEnd = (t == kA || t == kB) ? 0 : e[t]->count - 1;
+        double source[3];
+        double target[3];
+        frame.Place(s, e[s]->ends[sourceEnd], source);
+        frame.Place(t, e[t]->ends[targetEnd], target);
+        const DexelEndFlag sourceFlag = e[s]->flags[sourceEnd];
+        const DexelEndFlag targetFlag = e[t]->flags[targetEnd];
+        CellFaceSegment segment;
+        segment.id = face + 10;
+        const bool odd = (face & 1) != 0;
+        for (int i = 0; i < 3; ++i) {
+            segment.from[i] = odd ? source[i] : target[i];
+            segment.to[i] = odd ? target[i] : source[i];
+        }
+        segment.fromFlag = odd ? sourceFlag : targetFlag;
+        segment.toFlag = odd ? targetFlag : sourceFlag;
+        AppendCellSegment(list, segment);
+    }
+}
+
+}  // namespace mirexa

@@ -1,0 +1,138 @@
+// Stock saving: dispatch by the path's ending, the STL head, surface and count, and the
+// write-beside-then-rename step that keeps the previous file when anything fails.
+#include "stockio/stock_saving.h"
+
+#include <climits>
+#include <cstdio>
+#include <string>
+
+#include "geometry/file_paths.h"
+#include "platform/text.h"
+#include "stockio/dme_file.h"
+#include "stockio/stl_files.h"
+#include "stockio/surface_extraction.h"
+
+namespace mirexa {
+
+namespace {
+
+// Bytes of the output buffer of an STL file.
+constexpr std::size_t kStlStreamBuffer = 1 << 20;
+
+// The code a sink returns when the stream refused a facet.
+constexpr int kSinkWriteFailed = -100;
+
+// 1 when the last four characters of the path equal the ending, ignoring case.
+bool PathEndsWith(std::string_view path, std::string_view ending) {
+    return path.size() >= ending.size() &&
+           EqualIgnoringCase(path.substr(path.size() - ending.size()), ending) != 0;
+}
+
+// The STL file being written and the facets written to it.
+struct StlSink {
+    StlWriterState* state = {};
+    int count = {};
+};
+
+int WriteStlSinkFacet(void* context, const MeshFacet& facet) {
+    auto* sink = static_cast<StlSink*>(context);
+    if (sink->count == INT_MAX) {
+        return kSinkWriteFailed;  // the count field could not hold another facet
+    }
+    const double* v = &facet.vertices[0][0];
+    if (facet.normalGiven) {
+        if (WriteStlFacet(sink->state, facet.normal, v, v + 3, v + 6) != 1) {
+            return kSinkWriteFailed;
+        }
+        ++sink->count;
+        return 1;
+    }
+    const int result = WriteStlFacetAuto(sink->state, &sink->count, v, v + 3, v + 6);
+    return result < 0 ? kSinkWriteFailed : result;
+}
+
+// Writes the surface to the open stream. kStockSaveDone or a failure code.
+int WriteStlStock(const StockModel& model, std::FILE* stream, int writeMode, int relative,
+                  const double origin[3], int threads) {
+    StlWriterState state;
+    state.writeMode = writeMode;
+    state.stream = stream;
+    // An origin of exactly zero makes the relative form the plain one.
+    const bool zeroOrigin =
+        origin == nullptr || (origin[0] == 0.0 && origin[1] == 0.0 && origin[2] == 0.0);
+    state.relative = relative != 0 && !zeroOrigin ? 1 : 0;
+    if (state.relative) {
+        for (int i = 0; i < 3; ++i) {
+            state.origin[i] = origin[i];
+        }
+    }
+    if (!BeginStlFile(&state)) {
+        return kStockSaveWriteError;
+    }
+    StlSink sink;
+    sink.state = &state;
+    MeshExtractionOptions options;
+    options.threads = threads;
+    const std::int64_t result = ExtractStockMesh(model, {WriteStlSinkFacet, &sink}, options);
+    if (result == kMeshExtractionNoModel) {
+        return kStockSaveNoModel;
+    }
+    if (result == kMeshExtractionNoMemory) {
+        return kStockSaveNoMemory;
+    }
+    if (result < 0) {
+        return kStockSaveWriteError;
+    }
+    return FinishStlFile(&state, sink.count) ? kStockSaveDone : kStockSaveWriteError;
+}
+
+}  // namespace
+
+int SaveStockFile(const StockModel& model, std::string_view path, int writeMode, int relative,
+                  const double origin[3], int threads) {
+    const bool dme = PathEndsWith(path, ".DME");
+    const bool stl = !dme && PathEndsWith(path, ".STL");
+    if (!dme && !stl) {
+        return kStockSaveNotStockPath;
+    }
+    if (model.nx < 2 || model.ny < 2 || model.nz < 2 || model.x.counts == nullptr ||
+        model.y.counts == nullptr || model.z.counts == nullptr) {
+        return kStockSaveNoModel;
+    }
+    if (stl && writeMode != kStlWriteAscii && writeMode != kStlWriteBinary &&
+        writeMode != kStlWriteSwapped) {
+        writeMode = kStlWriteBinary;
+    }
+    const std::string target = ConvertPathSeparators(path);
+    const std::string beside = target + ".new";
+    int result = kStockSaveDone;
+    if (dme) {
+        // Created here first, so that an unwritable path is told apart from a failed write.
+        std::FILE* created = std::fopen(beside.c_str(), "wb");
+        if (created == nullptr) {
+            return kStockSaveOpenError;
+        }
+        std::fclose(created);
+        result = WriteDmeFile(model, beside) == 1 ? kStockSaveDone : kStockSaveWriteError;
+    } else {
+        std::FILE* stream = std::fopen(beside.c_str(), "wb");
+        if (stream == nullptr) {
+            return kStockSaveOpenError;
+        }
+        std::setvbuf(stream, nullptr, _IOFBF, kStlStreamBuffer);
+        result = WriteStlStock(model, stream, writeMode, relative, origin, threads);
+        // Buffered data reaches the disk at the close: a full disk may only show there.
+        if (std::fclose(stream) != 0 && result == kStockSaveDone) {
+            result = kStockSaveWriteError;
+        }
+    }
+    if (result == kStockSaveDone && std::rename(beside.c_str(), target.c_str()) != 0) {
+        result = kStockSaveWriteError;
+    }
+    if (result != kStockSaveDone) {
+        std::remove(beside.c_str());
+    }
+    return result;
+}
+
+}  // namespace mirexa

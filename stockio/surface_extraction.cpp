@@ -1,0 +1,695 @@
+// Surface extraction of a tri-dexel stock: orientation and placement, end maps, outer cap
+// rectangles, the analysis and loops of one cell, and the whole surface.
+#include "stockio/surface_extraction.h"
+
+#include <algorithm>
+#include <cmath>
+#include <memory>
+#include <new>
+
+#include "geometry/vector_math.h"
+#include "stockio/surface_cell_walk.h"
+
+namespace mirexa {
+
+// --- Orientation and placement --------------------------------------------------------------
+
+int ClassifyStockOrientation(const StockFrame& frame) {
+    const double* m = frame.values;
+    const double m00 = m[0], m01 = m[1], m02 = m[2];
+    const double m10 = m[3], m11 = m[4], m12 = m[5];
+    const double m20 = m[6], m21 = m[7], m22 = m[8];
+    // Each row: the two entries of a pair and the values they must have.
+    struct Pair {
+        double first, firstValue, second, secondValue;
+        int orientation;
+    };
+    auto firstMatch = [](const Pair(&pairs)[4]) {
+        for (const Pair& pair : pairs) {
+            if (pair.first == pair.firstValue && pair.second == pair.secondValue) {
+                return pair.orientation;
+            }
+        }
+        return -1;
+    };
+    int found = -1;
+    if (m22 == 1.0) {
+        const Pair pairs[4] = {
+            {m00, 1, m11, 1, 1}, {m01, 1, m10, -1, 2}, {m00, -1, m11, -1, 3}, {m01, -1, m10, 1, 4}};
+        found = firstMatch(pairs);
+    } else if (m22 == -1.0) {
+        const Pair pairs[4] = {
+            {m00, 1, m11, -1, 5}, {m01, 1, m10, 1, 6}, {m00, -1, m11, 1, 7}, {m01, -1, m10, -1, 8}};
+        found = firstMatch(pairs);
+    } else if (m21 == 1.0) {
+        const Pair pairs[4] = {{m00, 1, m12, -1, 11},
+                               {m02, -1, m10, -1, 12},
+                               {m00, -1, m12, 1, 13},
+                               {m02, 1, m10, 1, 14}};
+        found = firstMatch(pairs);
+    } else if (m21 == -1.0) {
+        const Pair pairs[4] = {{m00, 1, m12, 1, 15},
+                               {m02, 1, m10, -1, 16},
+                               {m00, -1, m12, -1, 17},
+                               {m02, -1, m10, 1, 18}};
+        found = firstMatch(pairs);
+    } else if (m20 == 1.0) {
+        const Pair pairs[4] = {{m02, -1, m11, 1, 21},
+                               {m01, 1, m12, 1, 22},
+                               {m02, 1, m11, -1, 23},
+                               {m01, -1, m12, -1, 24}};
+        found = firstMatch(pairs);
+    } else if (m20 == -1.0) {
+        const Pair pairs[4] = {{m02, 1, m11, 1, 25},
+                               {m01, 1, m12, -1, 26},
+                               {m02, -1, m11, -1, 27},
+                               {m01, -1, m12, 1, 28}};
+        found = firstMatch(pairs);
+    }
+    if (found >= 0) {
+        return found;
+    }
+    if (m00 == 1.0) {
+        return 101;
+    }
+    if (m11 == 1.0) {
+        return 103;
+    }
+    return 0;
+}
+
+void SetMeshTransform(const StockFrame& frame, MeshTransform* transform) {
+    *transform = MeshTransform{};
+    static const double kIdentity[9] = {1, 0, 0, 0, 1, 0, 0, 0, 1};
+    for (int i = 0; i < 9; ++i) {
+        transform->rows[i] = frame.values[i];
+        if (frame.values[i] != kIdentity[i]) {
+            transform->rotate = 1;
+        }
+    }
+    for (int i = 0; i < 3; ++i) {
+        transform->offset[i] = frame.values[9 + i];
+        if (frame.values[9 + i] != 0.0) {
+            transform->translate = 1;
+        }
+    }
+    if (transform->rotate) {
+        InvertMatrix3(transform->rows, transform->inverse);
+        const double* m = transform->rows;
+        const double det = m[0] * (m[4] * m[8] - m[5] * m[7]) - m[1] * (m[3] * m[8] - m[5] * m[6]) +
+                           m[2] * (m[3] * m[7] - m[4] * m[6]);
+        transform->mirrored = det < 0.0 ? 1 : 0;
+    }
+}
+
+void TransformMeshPoint(const MeshTransform& transform, double point[3]) {
+    if (transform.rotate) {
+        const double* m = transform.rows;
+        const double p[3] = {point[0], point[1], point[2]};
+        for (int j = 0; j < 3; ++j) {
+            point[j] = p[0] * m[j] + p[1] * m[3 + j] + p[2] * m[6 + j];
+        }
+    }
+    if (transform.translate) {
+        for (int j = 0; j < 3; ++j) {
+            point[j] += transform.offset[j];
+        }
+    }
+}
+
+void TransformMeshNormal(const MeshTransform& transform, double normal[3]) {
+    if (!transform.rotate) {
+        return;
+    }
+    const double* n = transform.inverse;
+    const double v[3] = {normal[0], normal[1], normal[2]};
+    for (int i = 0; i < 3; ++i) {
+        normal[i] = n[3 * i] * v[0] + n[3 * i + 1] * v[1] + n[3 * i + 2] * v[2];
+    }
+    const double length = Vec3Length(normal);
+    if (length > 0.0 && length != 1.0) {
+        for (int i = 0; i < 3; ++i) {
+            normal[i] /= length;
+        }
+    }
+}
+
+// --- Work arrays ----------------------------------------------------------------------------
+
+namespace {
+
+// Arrays whose allocation failure is reported instead of thrown.
+template <class T>
+std::unique_ptr<T[]> AllocateZeroed(std::int64_t n) {
+    if (n < 0) {
+        return nullptr;
+    }
+    return std::unique_ptr<T[]>(new (std::nothrow) T[static_cast<std::size_t>(n)]());
+}
+
+// The family of an axis (0 X, 1 Y, 2 Z) and its node table.
+const DexelFamily& FamilyOf(const StockModel& model, int family) {
+    return family == 0 ? model.x : (family == 1 ? model.y : model.z);
+}
+const double* NodesOf(const StockModel& model, int axis) {
+    return axis == 0 ? model.nodesX : (axis == 1 ? model.nodesY : model.nodesZ);
+}
+int NodeCountOf(const StockModel& model, int axis) {
+    return axis == 0 ? model.nx : (axis == 1 ? model.ny : model.nz);
+}
+
+bool SamePoint(const double a[3], const double b[3]) {
+    return a[0] == b[0] && a[1] == b[1] && a[2] == b[2];
+}
+
+// Writes a fan of grid points as triangles (0, i, i + 1), mapped into the placement.
+std::int64_t EmitFan(const MeshTransform& transform, const double* const* points, int count,
+                     const FacetSink& sink) {
+    std::int64_t written = 0;
+    for (int i = 1; i + 1 < count; ++i) {
+        MeshFacet facet;
+        const double* corners[3] = {points[0], points[i], points[i + 1]};
+        if (transform.mirrored) {
+            std::swap(corners[1], corners[2]);
+        }
+        for (int v = 0; v < 3; ++v) {
+            for (int c = 0; c < 3; ++c) {
+                facet.vertices[v][c] = corners[v][c];
+            }
+            TransformMeshPoint(transform, facet.vertices[v]);
+        }
+        const int result = sink.write(sink.context, facet);
+        if (result < 0) {
+            return result;
+        }
+        written += result;
+    }
+    return written;
+}
+
+}  // namespace
+
+void CollectDexelEnds(const StockModel& model, int family, const DexelEndMap& map) {
+    const DexelFamily& rays = FamilyOf(model, family);
+    const double* nodes = NodesOf(model, family);
+    const int n = NodeCountOf(model, family);
+    for (std::int64_t r = 0; r < rays.cellCount; ++r) {
+        const int count = rays.counts[r];
+        if (count < 1) {
+            map.firstEnds[r] = nodes[n - 1];
+            map.lastEnds[r] = nodes[0];
+            map.firstFlags[r] = 0;
+            map.lastFlags[r] = 0;
+            continue;
+        }
+        const double* ends = DexelCellEnds(r, rays.capacity, rays.counts, rays.ends);
+        const DexelEndFlag* flags = DexelCellFlags(r, rays.capacity, rays.counts, rays.flags);
+        map.firstEnds[r] = ends[0];
+        map.firstFlags[r] = flags[0];
+        map.lastEnds[r] = ends[count - 1];
+        map.lastFlags[r] = flags[count - 1];
+    }
+}
+
+// --- Outer caps -----------------------------------------------------------------------------
+
+namespace {
+
+// One outer face: its number, node counts and tables of the in-face axes a and b, its plane
+// coordinate, the end of each of its rays (first ends on a min face, last ends on a max face)
+// and its cap marks, indexed by the ray a + b * na.
+struct CapFace {
+    int face = {};
+    int na = {};
+    int nb = {};
+    const double* nodesA = {};
+    const double* nodesB = {};
+    double plane = {};
+    const double* ends = {};
+    std::uint8_t* marks = {};
+
+    bool AtPlane(int a, int b) const {
+        return ends[a + static_cast<std::int64_t>(b) * na] == plane;
+    }
+    std::uint8_t& Mark(int a, int b) const {
+        return marks[a + static_cast<std::int64_t>(b) * na];
+    }
+};
+
+// Writes the two triangles of a cap rectangle [a0, a1] x [b0, b1] (node indices).
+std::int64_t EmitCapRectangle(const MeshTransform& transform, const CapFace& cap, int a0, int a1,
+                              int b0, int b1, const FacetSink& sink) {
+    const int normalAxis = cap.face / 2;
+    const int axisA = (normalAxis + 1) % 3;
+    const int axisB = (normalAxis + 2) % 3;
+    double corners[4][3];  // (a0, b0), (a1, b0), (a1, b1), (a0, b1)
+    const int ai[4] = {a0, a1, a1, a0};
+    const int bi[4] = {b0, b0, b1, b1};
+    for (int c = 0; c < 4; ++c) {
+        corners[c][normalAxis] = cap.plane;
+        corners[c][axisA] = cap.nodesA[ai[c]];
+        corners[c][axisB] = cap.nodesB[bi[c]];
+        TransformMeshPoint(transform, corners[c]);
+    }
+    double normal[3] = {0, 0, 0};
+    const bool maxFace = (cap.face & 1) != 0;
+    normal[normalAxis] = maxFace ? 1.0 : -1.0;
+    TransformMeshNormal(transform, normal);
+    // (a, b, normal axis) is right-handed: counter-clockwise in (a, b) faces +normal, so the
+    // max faces take that order and the min faces the reverse.
+    static const int kMaxOrder[2][3] = {{0, 1, 2}, {0, 2, 3}};
+    static const int kMinOrder[2][3] = {{0, 2, 1}, {0, 3, 2}};
+    const bool reverse = maxFace == (transform.mirrored != 0);
+    std::int64_t written = 0;
+    for (int t = 0; t < 2; ++t) {
+        MeshFacet facet;
+        facet.normalGiven = 1;
+        for (int i = 0; i < 3; ++i) {
+            facet.normal[i] = normal[i];
+        }
+        for (int v = 0; v < 3; ++v) {
+            const int corner = reverse ? kMinOrder[t][v] : kMaxOrder[t][v];
+            for (int i = 0; i < 3; ++i) {
+                facet.vertices[v][i] = corners[corner][i];
+            }
+        }
+        const int result = sink.write(sink.context, facet);
+        if (result < 0) {
+            return result;
+        }
+        written += result;
+    }
+    return written;
+}
+
+// Greedy maximal rectangles over the cap cells of one outer face: row by row (b), and along
+// each row (a); a rectangle grows first along a, then row after row along b.
+std::int64_t EmitCapTriangles(const MeshTransform& transform, const CapFace& cap,
+                              const FacetSink& sink) {
+    std::int64_t written = 0;
+    for (int b = 0; b + 1 < cap.nb; ++b) {
+        for (int a = 0; a + 1 < cap.na; ++a) {
+            if (cap.Mark(a, b) != kCapMarkUnvisited) {
+                continue;
+            }
+            if (!(cap.AtPlane(a, b) && cap.AtPlane(a + 1, b) && cap.AtPlane(a, b + 1) &&
+                  cap.AtPlane(a + 1, b + 1))) {
+                cap.Mark(a, b) = kCapMarkNotCap;
+                continue;
+            }
+            int aEnd = a;  // last cell column of the rectangle
+            while (aEnd + 2 < cap.na && cap.Mark(aEnd + 1, b) == kCapMarkUnvisited &&
+                   cap.AtPlane(aEnd + 2, b) && cap.AtPlane(aEnd + 2, b + 1)) {
+                ++aEnd;
+            }
+            int bEnd = b;  // last cell row of the rectangle
+            while (bEnd + 2 < cap.nb) {
+                bool rowAtPlane = true;
+                for (int i = a; i <= aEnd + 1 && rowAtPlane; ++i) {
+                    rowAtPlane = cap.AtPlane(i, bEnd + 2);
+                }
+                if (!rowAtPlane) {
+                    break;
+                }
+                ++bEnd;
+            }
+            for (int j = b; j <= bEnd; ++j) {
+                for (int i = a; i <= aEnd; ++i) {
+                    cap.Mark(i, j) = kCapMarkRectangle;
+                }
+            }
+            const std::int64_t result =
+                EmitCapRectangle(transform, cap, a, aEnd + 1, b, bEnd + 1, sink);
+            if (result < 0) {
+                return result;
+            }
+            written += result;
+        }
+    }
+    return written;
+}
+
+bool RayIsFullSpan(const DexelFamily& family, std::int64_t ray, double first, double last) {
+    if (family.counts[ray] != 2) {
+        return false;
+    }
+    const double* ends = DexelCellEnds(ray, family.capacity, family.counts, family.ends);
+    return ends[0] == first && ends[1] == last;
+}
+
+// Every ray of the three families holds exactly the segment from its axis's first to its last
+// node: an untouched box.
+bool IsFullBox(const StockModel& model) {
+    for (int f = 0; f < 3; ++f) {
+        const DexelFamily& rays = FamilyOf(model, f);
+        const double* nodes = NodesOf(model, f);
+        const int n = NodeCountOf(model, f);
+        for (std::int64_t r = 0; r < rays.cellCount; ++r) {
+            if (!RayIsFullSpan(rays, r, nodes[0], nodes[n - 1])) {
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
+// Allocates the cap marks and writes the caps of the six outer faces (Z faces, then Y, then X).
+// Returns the facets written or a negative code.
+std::int64_t EmitOuterCaps(const StockModel& model, const MeshTransform& transform,
+                           const StockCapMarks& marks, const FacetSink& sink) {
+    std::int64_t largest = std::max({model.x.cellCount, model.y.cellCount, model.z.cellCount});
+    auto firstEnds = AllocateZeroed<double>(largest);
+    auto lastEnds = AllocateZeroed<double>(largest);
+    auto firstFlags = AllocateZeroed<DexelEndFlag>(largest);
+    auto lastFlags = AllocateZeroed<DexelEndFlag>(largest);
+    if (!firstEnds || !lastEnds || !firstFlags || !lastFlags) {
+        return kMeshExtractionNoMemory;
+    }
+    const DexelEndMap map = {firstEnds.get(), firstFlags.get(), lastEnds.get(), lastFlags.get()};
+    std::int64_t written = 0;
+    for (int family : {2, 1, 0}) {
+        CollectDexelEnds(model, family, map);
+        const int a = (family + 1) % 3;
+        const int b = (family + 2) % 3;
+        const double* nodes = NodesOf(model, family);
+        for (int side = 0; side < 2; ++side) {
+            CapFace cap;
+            cap.face = 2 * family + side;
+            cap.na = NodeCountOf(model, a);
+            cap.nb = NodeCountOf(model, b);
+            cap.nodesA = NodesOf(model, a);
+            cap.nodesB = NodesOf(model, b);
+            cap.plane = side == 0 ? nodes[0] : nodes[NodeCountOf(model, family) - 1];
+            cap.ends = side == 0 ? map.firstEnds : map.lastEnds;
+            cap.marks = marks.faces[cap.face];
+            const std::int64_t result = EmitCapTriangles(transform, cap, sink);
+            if (result < 0) {
+                return result;
+            }
+            written += result;
+        }
+    }
+    return written;
+}
+
+}  // namespace
+
+// --- One cell -------------------------------------------------------------------------------
+
+int AnalyseStockCell(const StockModel& model, const StockCapMarks& marks, int ix, int iy, int iz,
+                     int allInsideSkip, int outFaceFlags[6], CellSegmentList* segments,
+                     CellPatternMemo* memo) {
+    segments->count = 0;
+    segments->overflow = 0;
+    const double low[3] = {model.nodesX[ix], model.nodesY[iy], model.nodesZ[iz]};
+    const double high[3] = {model.nodesX[ix + 1], model.nodesY[iy + 1], model.nodesZ[iz + 1]};
+    const std::int64_t nx = model.nx, ny = model.ny, nz = model.nz;
+    CellEdgeCase edges[kCellEdgeCount];
+    int allZero = 1;
+    for (int edge = kEdgeX00; edge <= kEdgeX11; ++edge) {
+        int dy = 0, dz = 0;
+        CellEdgeOffsets(edge, &dy, &dz);
+        ClassifyCellEdge(model.x, (iz + dz) * ny + (iy + dy), low[0], high[0], &edges[edge]);
+        allZero = allZero && edges[edge].code == 0;
+    }
+    if (allZero) {
+        return 0;
+    }
+    for (int edge = kEdgeY00; edge <= kEdgeY11; ++edge) {
+        int dx = 0, dz = 0;
+        CellEdgeOffsets(edge, &dx, &dz);
+        ClassifyCellEdge(model.y, (ix + dx) * nz + (iz + dz), low[1], high[1], &edges[edge]);
+    }
+    for (int edge = kEdgeZ00; edge <= kEdgeZ11; ++edge) {
+        int dx = 0, dy = 0;
+        CellEdgeOffsets(edge, &dx, &dy);
+        ClassifyCellEdge(model.z, (iy + dy) * nx + (ix + dx), low[2], high[2], &edges[edge]);
+    }
+    // Only touches on all four edges of one axis: nothing of the cell's interior is material.
+    for (int axis = 0; axis < 3; ++axis) {
+        const CellEdgeCase* e = &edges[4 * axis];
+        for (int touch : {10, 11}) {
+            if (e[0].code == touch && e[1].code == touch && e[2].code == touch &&
+                e[3].code == touch) {
+                return 0;
+            }
+        }
+    }
+    if (allInsideSkip) {
+        bool allFull = true;
+        for (const CellEdgeCase& e : edges) {
+            allFull = allFull && e.code == 1;
+        }
+        if (allFull) {
+            return 0;  // no node can trigger a merge, and no code exceeds 1
+        }
+    }
+    MergeCellCorners(edges, low, high);
+    int ends = 0;
+    bool aboveFull = false;
+    for (const CellEdgeCase& e : edges) {
+        ends += e.count;
+        aboveFull = aboveFull || e.code > 1;
+    }
+    if (!aboveFull || ends < 3) {
+        return 0;
+    }
+    GetCellBoundaryFlags(model, ix, iy, iz, marks, outFaceFlags);
+    std::uint64_t pattern = 0;
+    std::uint64_t slot = 0;
+    if (memo != nullptr) {
+        for (const CellEdgeCase& e : edges) {
+            pattern = (pattern << 4) | static_cast<std::uint64_t>(e.code);
+        }
+        for (int face = 0; face < 6; ++face) {
+            pattern = (pattern << 1) | (outFaceFlags[face] != 0 ? 1u : 0u);
+        }
+        slot = (pattern * 0x9E3779B97F4A7C15ull) >> 52;  // 12 bits: kCellPatternMemoSize
+        if (memo->keys[slot] == pattern + 1 && memo->silent[slot]) {
+            return 0;
+        }
+    }
+    for (int face = 0; face < 6; ++face) {
+        const int* faceEdges = kCellFaceEdges[face];
+        if (edges[faceEdges[0]].code > 0 || edges[faceEdges[1]].code > 0 ||
+            edges[faceEdges[2]].code > 0 || edges[faceEdges[3]].code > 0) {
+            BuildDexelCellEdges(face, low, high, outFaceFlags, edges, segments);
+        }
+    }
+    if (memo != nullptr) {
+        bool silent = segments->overflow == 0;
+        for (int i = 0; i < segments->count && silent; ++i) {
+            const int id = segments->segments[i].id;
+            silent = id < 10 && outFaceFlags[id] != 0;  // dropped on a capped face
+        }
+        memo->keys[slot] = pattern + 1;
+        memo->silent[slot] = silent ? 1 : 0;
+    }
+    return segments->count > 2 ? 1 : 0;
+}
+
+namespace {
+
+// A segment taking part in the loops of a cell: its points in the direction used.
+struct LoopEdge {
+    const double* from = {};
+    const double* to = {};
+};
+
+// How a chaining ended.
+enum class ChainEnd { AllClosed, LeftEdgeSegments, LeftCrossingSegments };
+
+// Chains loops from the edges in list order: a loop starts at the first free edge and takes, each
+// time, the first free edge after its start whose first point equals the loop's last point,
+// until it returns to its first point. Closed loops of at least 3 points are written as fans.
+// Stops at the first chain that cannot be closed (its edges stay free) and tells whether the
+// edges left free include a crossing one (crossing may be null: none is). Returns the facets
+// written. used marks the edges consumed (in and out).
+std::int64_t ChainLoops(const MeshTransform& transform, const LoopEdge* edges, const bool* crossing,
+                        int count, bool* used, const FacetSink& sink, ChainEnd* end) {
+    *end = ChainEnd::AllClosed;
+    std::int64_t written = 0;
+    int chain[kMaxCellSegments];
+    const double* points[kMaxCellSegments];
+    for (;;) {
+        int start = 0;
+        while (start < count && used[start]) {
+            ++start;
+        }
+        if (start == count) {
+            return written;
+        }
+        int length = 0;
+        chain[length++] = start;
+        used[start] = true;
+        const double* first = edges[start].from;
+        const double* last = edges[start].to;
+        while (!SamePoint(last, first)) {
+            int next = start + 1;
+            while (next < count && (used[next] || !SamePoint(edges[next].from, last))) {
+                ++next;
+            }
+            if (next == count) {
+                break;
+            }
+            chain[length++] = next;
+            used[next] = true;
+            last = edges[next].to;
+        }
+        if (!SamePoint(last, first)) {
+            for (int i = 0; i < length; ++i) {
+                used[chain[i]] = false;  // given back
+            }
+            *end = ChainEnd::LeftEdgeSegments;
+            for (int i = 0; i < count && crossing != nullptr; ++i) {
+                if (!used[i] && crossing[i]) {
+                    *end = ChainEnd::LeftCrossingSegments;
+                }
+            }
+            return written;
+        }
+        if (length >= 3) {
+            for (int i = 0; i < length; ++i) {
+                points[i] = edges[chain[i]].from;
+            }
+            const std::int64_t result = EmitFan(transform, points, length, sink);
+            if (result < 0) {
+                return result;
+            }
+            written += result;
+        }
+    }
+}
+
+}  // namespace
+
+std::int64_t EmitDexelFaceTriangles(const MeshTransform& transform, const int faceFlags[6],
+                                    const CellSegmentList& segments, const FacetSink& sink,
+                                    MeshExtractionStats* stats) {
+    const int count = std::min(segments.count, kMaxCellSegments);
+    const CellFaceSegment* s = segments.segments;
+    // 1. Drop points and segments on faces that a cap covers.
+    bool kept[kMaxCellSegments];
+    for (int i = 0; i < count; ++i) {
+        kept[i] = !SamePoint(s[i].from, s[i].to) && !(s[i].id < 10 && faceFlags[s[i].id] != 0);
+    }
+    std::int64_t written = 0;
+    bool usedInFace[kMaxCellSegments] = {};
+    // 2. Polygons in the plane of a face, from its edge-tagged and crossing segments.
+    for (int g = 0; g < 6; ++g) {
+        LoopEdge group[kMaxCellSegments];
+        int member[kMaxCellSegments];
+        int n = 0;
+        for (int i = 0; i < count; ++i) {
+            if (kept[i] && (s[i].id == g || s[i].id == g + 10)) {
+                group[n] = {s[i].from, s[i].to};
+                member[n++] = i;
+            }
+        }
+        if (n < 3) {
+            continue;
+        }
+        bool used[kMaxCellSegments] = {};
+        ChainEnd end = ChainEnd::AllClosed;
+        const std::int64_t result = ChainLoops(transform, group, nullptr, n, used, sink, &end);
+        if (result < 0) {
+            return result;
+        }
+        written += result;
+        if (end != ChainEnd::AllClosed && stats != nullptr) {
+            ++stats->unclosedFaceChains;
+        }
+        for (int k = 0; k < n; ++k) {
+            usedInFace[member[k]] = used[k];
+        }
+    }
+    // 3. Cell loops: every kept crossing segment reversed, then the edge segments no face
+    // polygon used; pairs of crossing segments that are each other's reverse cancel.
+    LoopEdge gathered[kMaxCellSegments];
+    bool crossing[kMaxCellSegments];
+    int n = 0;
+    for (int i = 0; i < count; ++i) {
+        if (kept[i] && s[i].id >= 10) {
+            crossing[n] = true;
+            gathered[n++] = {s[i].to, s[i].from};
+        }
+    }
+    for (int i = 0; i < count; ++i) {
+        if (kept[i] && s[i].id < 10 && !usedInFace[i]) {
+            crossing[n] = false;
+            gathered[n++] = {s[i].from, s[i].to};
+        }
+    }
+    bool used[kMaxCellSegments] = {};
+    for (int i = 0; i < n; ++i) {
+        for (int j = i + 1; j < n && crossing[i] && !used[i]; ++j) {
+            if (crossing[j] && !used[j] && SamePoint(gathered[i].from, gathered[j].to) &&
+                SamePoint(gathered[i].to, gathered[j].from)) {
+                used[i] = true;
+                used[j] = true;
+            }
+        }
+    }
+    ChainEnd end = ChainEnd::AllClosed;
+    const std::int64_t result = ChainLoops(transform, gathered, crossing, n, used, sink, &end);
+    if (result < 0) {
+        return result;
+    }
+    written += result;
+    if (stats != nullptr) {
+        stats->droppedCellChains += end == ChainEnd::LeftCrossingSegments ? 1 : 0;
+        stats->leftoverEdgeChains += end == ChainEnd::LeftEdgeSegments ? 1 : 0;
+    }
+    return written;
+}
+// --- The whole surface ----------------------------------------------------------------------
+
+namespace {
+
+bool ModelHasGrid(const StockModel& model) {
+    return model.nx >= 2 && model.ny >= 2 && model.nz >= 2 && model.nodesX != nullptr &&
+           model.nodesY != nullptr && model.nodesZ != nullptr && model.x.counts != nullptr &&
+           model.y.counts != nullptr && model.z.counts != nullptr && model.pitch > 0.0;
+}
+
+}  // namespace
+
+std::int64_t ExtractStockMesh(const StockModel& model, const FacetSink& sink,
+                              const MeshExtractionOptions& options, MeshExtractionStats* stats) {
+    MeshExtractionStats local;
+    MeshExtractionStats* counters = stats != nullptr ? stats : &local;
+    *counters = MeshExtractionStats{};
+    if (!ModelHasGrid(model) || sink.write == nullptr) {
+        return kMeshExtractionNoModel;
+    }
+    MeshTransform transform;
+    SetMeshTransform(model.frame, &transform);
+
+    std::unique_ptr<std::uint8_t[]> markArrays[6];
+    StockCapMarks marks;
+    for (int face = 0; face < 6; ++face) {
+        markArrays[face] = AllocateZeroed<std::uint8_t>(FamilyOf(model, face / 2).cellCount);
+        if (!markArrays[face]) {
+            return kMeshExtractionNoMemory;
+        }
+        marks.faces[face] = markArrays[face].get();
+    }
+    const std::int64_t caps = EmitOuterCaps(model, transform, marks, sink);
+    if (caps < 0) {
+        return caps;
+    }
+    counters->capFacets = caps;
+    if (caps == 12 && IsFullBox(model)) {
+        return caps;
+    }
+
+    const std::int64_t cells =
+        WriteStockCellSurfaces(model, marks, transform, options, sink, counters);
+    if (cells < 0) {
+        return cells;
+    }
+    counters->cellFacets = cells;
+    return caps + cells;
+}
+
+}  // namespace mirexa

@@ -1,0 +1,146 @@
+// Surface extraction: the closed triangle surface of a tri-dexel stock, written facet by facet
+// to a sink. Outer skins first (maximal rectangles on the six grid faces where the rays start or
+// end exactly on the boundary, two triangles each), then the polygons of each grid cell built
+// from its edge analysis, closed into loops and cut into fans. Every point is mapped from grid
+// coordinates into the stock's placement by its frame.
+//
+// The surface is closed but not edge-manifold: a cap rectangle spans many cells, and the cell
+// polygons beside it put vertices at every node along its edge (T-junctions). Edges and corners
+// between nodes that no ray passes through come out chamfered.
+#pragma once
+
+#include <cstdint>
+
+#include "stock/stock_model.h"
+#include "stockio/cell_edges.h"
+
+namespace mirexa {
+
+// --- Orientation and placement --------------------------------------------------------------
+
+// The orientation class of a frame's 3x3 part (entries compared exactly with 1 and -1): 1-8
+// when m22 is +-1, 11-18 when m21 is, 21-28 when m20 is, else 101 (m00 = 1), 103 (m11 = 1) or
+// 0. Class 1 is the identity orientation.
+int ClassifyStockOrientation(const StockFrame& frame);
+
+// How grid points are mapped into the stock's placement: p -> p.x * row 0 + p.y * row 1 +
+// p.z * row 2 + offset, as the frame places the grid. Normals are mapped by the inverse of the
+// 3x3 part and made unit again. A frame with a negative determinant (a mirror) would turn the
+// surface inside out, so the vertex order of every facet is then reversed.
+struct MeshTransform {
+    int rotate = {};     // 1 when the 3x3 part is not exactly the identity
+    int translate = {};  // 1 when the offset is not exactly (0, 0, 0)
+    int mirrored = {};   // 1 when the determinant of the 3x3 part is negative
+    double rows[9] = {};
+    double inverse[9] = {};
+    double offset[3] = {};  // mm
+};
+void SetMeshTransform(const StockFrame& frame, MeshTransform* transform);
+// Maps a point (mm, in place) from grid coordinates into the placement.
+void TransformMeshPoint(const MeshTransform& transform, double point[3]);
+// Maps a unit normal (in place).
+void TransformMeshNormal(const MeshTransform& transform, double normal[3]);
+
+// --- Facet output ---------------------------------------------------------------------------
+
+// A facet on its way to a writer, in the stock's placement (mm).
+struct MeshFacet {
+    double normal[3] = {};
+    double vertices[3][3] = {};
+    // 1: a cap facet with its outward normal given. 0: the writer computes the normal from the
+    // vertex order and leaves the facet out when its area is zero.
+    int normalGiven = {};
+};
+
+// Receives the facets in their order. write returns 1 when the facet was written, 0 when it was
+// left out (a facet without normal and of zero area), or a negative code when writing failed,
+// which stops the extraction with that code.
+struct FacetSink {
+    int (*write)(void* context, const MeshFacet& facet) = {};
+    void* context = {};
+};
+
+// --- Extraction -----------------------------------------------------------------------------
+
+constexpr int kMeshExtractionNoMemory = -1;  // work arrays could not be allocated
+constexpr int kMeshExtractionNoModel = -2;   // the model holds no grid (nx < 2 or no arrays)
+
+struct MeshExtractionOptions {
+    // Worker threads of the cell stage; 0 takes one per processor. The facets come out in the
+    // same order, byte for byte, whatever the count: slabs of cells along z are built in
+    // parallel and written in z order.
+    int threads = 1;
+    // 1 visits every cell in order (the reference walk); 0 visits only the cells that have a ray
+    // end on one of their edges, since every other cell has only full and empty edges and gives
+    // nothing.
+    int plainCellWalk = {};
+};
+
+// What an extraction did; the counters serve tests and benchmarks.
+struct MeshExtractionStats {
+    std::int64_t capFacets = {};
+    std::int64_t cellFacets = {};
+    std::int64_t cellsVisited = {};  // cells whose edges were classified
+    std::int64_t cellsEmitted = {};  // cells with more than 2 segments, passed to emission
+    // Cell loops that could not be closed, ending the cell. Dropped: crossing segments were
+    // left unused, which leaves a hole in the surface. Leftover: only edge segments were left
+    // (segments on faces shared with a neighbour cell that builds that part), no hole.
+    std::int64_t droppedCellChains = {};
+    std::int64_t leftoverEdgeChains = {};
+    // Chains of a face's in-plane polygon that could not be closed (given back to the cell
+    // loops, no hole).
+    std::int64_t unclosedFaceChains = {};
+    std::int64_t segmentOverflows = {};  // segments beyond a cell's list capacity (dropped)
+};
+
+// Writes the closed surface of the model to the sink: the facets written (>= 0), or
+// kMeshExtractionNoModel, kMeshExtractionNoMemory or the sink's negative code. The model is
+// only read. stats may be null.
+std::int64_t ExtractStockMesh(const StockModel& model, const FacetSink& sink,
+                              const MeshExtractionOptions& options = {},
+                              MeshExtractionStats* stats = nullptr);
+
+// --- Steps of the extraction, for the view's surface display and for tests ------------------
+
+// Per ray of one family: the first end and its flag, the last end and its flag. An empty ray
+// gets the last node coordinate of its axis as first end and the first node coordinate as last
+// end (flags 0), so that first > last marks it empty. Arrays of the family's cell count.
+struct DexelEndMap {
+    double* firstEnds = {};
+    DexelEndFlag* firstFlags = {};
+    double* lastEnds = {};
+    DexelEndFlag* lastFlags = {};
+};
+// family: 0 X, 1 Y, 2 Z.
+void CollectDexelEnds(const StockModel& model, int family, const DexelEndMap& map);
+
+// The polygons of one cell, chained from its segments and written as triangle fans. faceFlags
+// are the cell's boundary flags; segments are in grid coordinates. Returns the facets written or
+// the sink's negative code; stats may be null.
+std::int64_t EmitDexelFaceTriangles(const MeshTransform& transform, const int faceFlags[6],
+                                    const CellSegmentList& segments, const FacetSink& sink,
+                                    MeshExtractionStats* stats);
+
+// Patterns of a cell (its twelve merged edge codes and six face flags) whose segments all lie
+// on faces under a cap, so that the cell gives nothing: which segments a face yields depends
+// only on the pattern, never on where the ends lie. A direct-mapped table that one thread fills
+// as it goes.
+constexpr int kCellPatternMemoSize = 4096;
+struct CellPatternMemo {
+    std::uint64_t keys[kCellPatternMemoSize] = {};  // pattern + 1; 0 for an empty entry
+    std::uint8_t silent[kCellPatternMemoSize] = {};
+};
+
+// Analyses cell (ix, iy, iz) of the model from classification to segments: the cell's twelve
+// edges classified and merged, its boundary flags, and its face segments appended to the list
+// (which is cleared first). Every edge is classified from its ray, so a cell never depends on
+// its neighbours' merges. Returns 1 when the cell has more than 2 segments to emit, 0 when a
+// skip rule applies or it has fewer. allInsideSkip also skips a cell whose twelve edges are all
+// full (no merge can change it, and it would be skipped after the merges). With a memo, a cell
+// whose pattern is known to give only segments on capped faces is skipped before its segments
+// are built.
+int AnalyseStockCell(const StockModel& model, const StockCapMarks& marks, int ix, int iy, int iz,
+                     int allInsideSkip, int outFaceFlags[6], CellSegmentList* segments,
+                     CellPatternMemo* memo = nullptr);
+
+}  // namespace mirexa
