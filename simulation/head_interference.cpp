@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "geometry/model_point_pose.h"
 #include "geometry/vector_math.h"
 #include "stockio/stock_loading.h"
 
@@ -13,20 +14,6 @@ namespace mirexa {
 HeadCheckCounters HeadCheckCount;
 
 namespace {
-
-// The stock's grid coordinates of a point in machine-model coordinates: q = N^T (p + negated
-// offset) with the stored inverse orientation N, unless the frame is the identity.
-void MapIntoStock(const StockModel& stock, double p[3]) {
-    if (stock.frameFlag == 0) {
-        return;
-    }
-    const double* n = stock.inverseOrientation;
-    const double q[3] = {p[0] + stock.negatedOffset[0], p[1] + stock.negatedOffset[1],
-                         p[2] + stock.negatedOffset[2]};
-    for (int j = 0; j < 3; ++j) {
-        p[j] = n[j] * q[0] + n[3 + j] * q[1] + n[6 + j] * q[2];
-    }
-}
 
 // The node window [first, last] of the values [lo, hi] (mm) on one axis; 0 when it holds no
 // node. Bounds are limited in double before they become indices.
@@ -163,7 +150,8 @@ int PosedHeadHitsStock(PosedHeadMesh* head, const StockModel& stock) {
         double local[9];
         std::copy(t.vertices, t.vertices + 9, local);
         for (int i = 0; i < 3; ++i) {
-            MapIntoStock(stock, local + 3 * i);
+            ApplyModelPlacement(stock.inverseOrientation, stock.negatedOffset, stock.frameFlag,
+                                local + 3 * i);
         }
         if (TriangleHitsStock(local, stock)) {
             return 1;
