@@ -1,13 +1,26 @@
-// mirexa: entry point of the CNC machining simulator. Until the definition-file readers and the
-// NC interpreter stand, the program demonstrates the parts that do: it builds the sample stocks
-// of the default stock definition, keeps an undo state, and runs the kinematics of a sample
-// five-axis machine forward and back.
+// mirexa: entry point of the CNC machining simulator. The program starts up, opens its main
+// window on the platform backend, runs its message loop and shuts down (shell/startup.h). The
+// option --demo runs a demonstration of the stock model and the machine kinematics instead,
+// until the batch mode replaces it in scripts/demo.
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <string>
+#include <vector>
 
+#include "config/command_line.h"
+#include "config/controller_file.h"
+#include "config/machine_file.h"
+#include "config/settings_file.h"
+#include "config/settings_writer.h"
+#include "config/structure_models.h"
+#include "config/tool_tables.h"
+#include "config/tools_file.h"
 #include "geometry/machine_kinematics.h"
 #include "geometry/rotary_solutions.h"
+#include "platform/backend.h"
+#include "shell/main_window.h"
+#include "shell/startup.h"
 #include "shell/status_bar.h"
 #include "stock/dexel_intervals.h"
 #include "stock/stock_grid.h"
@@ -135,18 +148,65 @@ int DemonstrateKinematics() {
     return 1;
 }
 
+// Fills the start-up services and the main window's hooks with the readers and resources that
+// stand.
+void ConnectStartupServices() {
+    StartupServices& s = StartupCallbacks;
+    s.parseCommandLine = [](const std::string& text) {
+        std::vector<std::string> messages;
+        int ok = ParseCommandLine(text, &messages);
+        ReportCommandLineMessages(messages);
+        return ok;
+    };
+    s.readSettings = [] {
+        std::vector<std::string> messages;
+        ReadSettings(&messages);
+        ReportCommandLineMessages(messages);
+    };
+    s.readToolFile = ReadToolFile;
+    s.readControllerFile = ReadControllerFile;
+    s.readMachineFile = [] { ReadMachineFile(1); };
+    s.clearReplaceTable = ClearReplaceTable;
+    s.freeToolTables = FreeToolTables;
+    s.freeMachineModels = FreeMachineModels;
+    s.freeNcProgramText = FreeNcProgramText;
+    MainWindowHooks& h = MainWindowCallbacks;
+    h.resolveShortcut = ResolveShortcut;
+    h.saveSettings = [](WindowHandle window) {
+        MainWindowPlacement placement;
+        WindowRect rect = {};
+        GetPlatformWindowRect(window, &rect);
+        placement.minimised = IsPlatformWindowMinimised(window);
+        placement.left = rect.left;
+        placement.top = rect.top;
+        placement.right = rect.right;
+        placement.bottom = rect.bottom;
+        placement.showCommand = placement.minimised ? SW_MINIMIZE : SW_SHOW;
+        std::vector<std::string> messages;
+        SaveSettingsToIni(placement, &messages);
+        ReportCommandLineMessages(messages);
+    };
+}
+
 }  // namespace
 }  // namespace mirexa
 
+// The exit code is the program's own: -1 after an aborted batch run (255 in a POSIX shell).
 int main(int argc, char** argv) {
     if (argc > 1 && std::strcmp(argv[1], "--version") == 0) {
         std::printf("%s\n", mirexa::EDITION_NAME);
         return 0;
     }
-    std::printf(
-        "%s: the definition-file readers and the NC interpreter are not built yet;\n"
-        "showing the stock model and the machine kinematics.\n",
-        mirexa::EDITION_NAME);
-    int ok = mirexa::DemonstrateStocks() && mirexa::DemonstrateKinematics();
-    return ok ? 0 : 1;
+    if (argc > 1 && std::strcmp(argv[1], "--demo") == 0) {
+        int ok = mirexa::DemonstrateStocks() && mirexa::DemonstrateKinematics();
+        return ok ? 0 : 1;
+    }
+    mirexa::StartPlatformBackend(mirexa::PlatformBackend::Headless);
+    mirexa::ConnectStartupServices();
+    mirexa::ProgramStart start;
+    start.commandLine = mirexa::JoinCommandLineArguments(argc, argv);
+    // No user can close a window of the headless backend: it closes once it has painted, unless
+    // automatic work runs.
+    start.closeWhenIdle = mirexa::GetPlatformBackend() == mirexa::PlatformBackend::Headless;
+    return mirexa::RunProgram(start);
 }

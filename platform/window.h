@@ -56,6 +56,23 @@ constexpr unsigned WM_PAINT = 7;
 constexpr unsigned WM_TIMER = 8;    // wparam: timer id
 constexpr unsigned WM_COMMAND = 9;  // wparam: command id
 constexpr unsigned WM_QUIT = 10;    // never dispatched: WaitWindowMessage returns 0 on it
+// Input and window-state messages that the backend delivers to the program's windows (the
+// headless backend only when a test or the program sends them).
+constexpr unsigned WM_MOVE = 11;              // the window moved
+constexpr unsigned WM_ACTIVATE = 12;          // wparam: WA_ state
+constexpr unsigned WM_SETFOCUS = 13;          // the window took the keyboard focus
+constexpr unsigned WM_WINDOWPOSCHANGED = 14;  // after a move, size or z-order change
+constexpr unsigned WM_KEYDOWN = 15;           // wparam: key code (VK_ values of the program)
+constexpr unsigned WM_KEYUP = 16;             // wparam: key code
+constexpr unsigned WM_LBUTTONDOWN = 17;       // lparam: x | y << 16 (client pixels)
+constexpr unsigned WM_LBUTTONUP = 18;
+constexpr unsigned WM_RBUTTONDOWN = 19;
+// wparam: signed wheel delta (120 per notch) as an intptr_t; lparam: x | y << 16.
+constexpr unsigned WM_MOUSEWHEEL = 20;
+// Files dropped on the window, sent: lparam is a const std::vector<std::string>* of the dropped
+// paths at full length, valid for the duration of the call.
+constexpr unsigned WM_DROPFILES = 21;
+constexpr unsigned WM_MENUSELECT = 22;  // a menu item is highlighted
 constexpr unsigned WM_USER = 1024;
 // Posted by the automation thread to the main window when its work has ended.
 constexpr unsigned WM_AUTOMATION_DONE = WM_USER;
@@ -63,6 +80,15 @@ constexpr unsigned WM_AUTOMATION_DONE = WM_USER;
 // Show commands.
 constexpr int SW_HIDE = 0;
 constexpr int SW_SHOW = 1;
+// Minimises a top-level window (shown, client size 0 x 0 until restored; sends WM_SIZE 0, 0).
+constexpr int SW_MINIMIZE = 6;
+// Restores a minimised window to its rectangle (sends WM_SIZE with the rectangle's size).
+constexpr int SW_RESTORE = 9;
+
+// WM_ACTIVATE states.
+constexpr int WA_INACTIVE = 0;
+constexpr int WA_ACTIVE = 1;
+constexpr int WA_CLICKACTIVE = 2;
 
 struct WindowCreateParams {
     std::string className = {};  // built-in control classes: see controls.h
@@ -105,12 +131,19 @@ MessageResult DefaultWindowProcedure(WindowHandle window, unsigned message, Mess
 int SetPlatformWindowText(WindowHandle window, const std::string& text);
 std::string GetPlatformWindowText(WindowHandle window);
 
-// Shows (SW_SHOW) or hides (SW_HIDE) the window; returns 1 when it was visible before.
+// Shows (SW_SHOW), hides (SW_HIDE), minimises (SW_MINIMIZE) or restores (SW_RESTORE) the window;
+// returns 1 when it was visible before. Any command but SW_MINIMIZE ends a minimised state.
 int ShowPlatformWindow(WindowHandle window, int show);
 int IsPlatformWindowVisible(WindowHandle window);
+// 1 while the window is minimised.
+int IsPlatformWindowMinimised(WindowHandle window);
 
-// The client rectangle, origin at 0, 0. MovePlatformWindow sets it and sends WM_SIZE.
+// The client rectangle, origin at 0, 0 (empty while minimised). MovePlatformWindow sets the
+// window's rectangle and sends WM_SIZE (while minimised, the rectangle it is restored to).
 int GetWindowClientRect(WindowHandle window, WindowRect* rect);
+// The window's rectangle as last placed (in its parent's client pixels, or the screen's for a
+// top-level window), kept while minimised.
+int GetPlatformWindowRect(WindowHandle window, WindowRect* rect);
 int MovePlatformWindow(WindowHandle window, const WindowRect& rect);
 
 WindowHandle GetParentWindow(WindowHandle window);

@@ -54,6 +54,7 @@ struct mirexa::PlatformWindow {
     std::vector<WindowHandle> children = {};
     WindowRect rect = {};
     int visible = {};
+    int minimised = {};
     int id = {};
     std::intptr_t userData = {};
     // DestroyPlatformWindow has begun on it (or on an ancestor): posts, timers and sends from

@@ -385,6 +385,8 @@ std::string GetPlatformWindowText(WindowHandle window) {
 
 int ShowPlatformWindow(WindowHandle window, int show) {
     int previous = 0;
+    int sizeChange = 0;
+    WindowRect restored = {};
     {
         std::lock_guard<std::mutex> lock(platformMutex);
         PlatformWindow* record = FindLiveWindow(window);
@@ -393,9 +395,20 @@ int ShowPlatformWindow(WindowHandle window, int show) {
         }
         previous = record->visible;
         record->visible = show != SW_HIDE ? 1 : 0;
+        int minimise = show == SW_MINIMIZE ? 1 : 0;
+        sizeChange = record->minimised != minimise;
+        record->minimised = minimise;
+        restored = record->rect;
     }
     if (auto hook = GetPlatformBackendHooks().windowShown) {
         hook(window, show != SW_HIDE ? 1 : 0);
+    }
+    if (sizeChange) {
+        int minimised = show == SW_MINIMIZE;
+        SendWindowMessage(
+            window, WM_SIZE,
+            static_cast<MessageWParam>(minimised ? 0 : std::max(0, restored.right - restored.left)),
+            minimised ? 0 : std::max(0, restored.bottom - restored.top));
     }
     return previous;
 }
@@ -406,18 +419,39 @@ int IsPlatformWindowVisible(WindowHandle window) {
     return record ? record->visible : 0;
 }
 
+int IsPlatformWindowMinimised(WindowHandle window) {
+    std::lock_guard<std::mutex> lock(platformMutex);
+    PlatformWindow* record = FindLiveWindow(window);
+    return record ? record->minimised : 0;
+}
+
 int GetWindowClientRect(WindowHandle window, WindowRect* rect) {
     std::lock_guard<std::mutex> lock(platformMutex);
     PlatformWindow* record = FindLiveWindow(window);
     if (!record || !rect) {
         return 0;
     }
+    if (record->minimised) {
+        *rect = WindowRect{};
+        return 1;
+    }
     *rect = WindowRect{0, 0, record->rect.right - record->rect.left,
                        record->rect.bottom - record->rect.top};
     return 1;
 }
 
+int GetPlatformWindowRect(WindowHandle window, WindowRect* rect) {
+    std::lock_guard<std::mutex> lock(platformMutex);
+    PlatformWindow* record = FindLiveWindow(window);
+    if (!record || !rect) {
+        return 0;
+    }
+    *rect = record->rect;
+    return 1;
+}
+
 int MovePlatformWindow(WindowHandle window, const WindowRect& rect) {
+    int minimised = 0;
     {
         std::lock_guard<std::mutex> lock(platformMutex);
         PlatformWindow* record = FindLiveWindow(window);
@@ -425,13 +459,15 @@ int MovePlatformWindow(WindowHandle window, const WindowRect& rect) {
             return 0;
         }
         record->rect = rect;
+        minimised = record->minimised;
     }
     if (auto hook = GetPlatformBackendHooks().windowMoved) {
         hook(window, rect);
     }
-    SendWindowMessage(window, WM_SIZE,
-                      static_cast<MessageWParam>(std::max(0, rect.right - rect.left)),
-                      std::max(0, rect.bottom - rect.top));
+    SendWindowMessage(
+        window, WM_SIZE,
+        static_cast<MessageWParam>(minimised ? 0 : std::max(0, rect.right - rect.left)),
+        minimised ? 0 : std::max(0, rect.bottom - rect.top));
     return 1;
 }
 

@@ -1,0 +1,605 @@
+// The main window's procedure: creation, layout, paint, timers 5 and 6, wheel zoom, dropped
+// files, the automation's end, close and destruction.
+#include "shell/main_window.h"
+
+#include <algorithm>
+
+#include "config/color_file.h"
+#include "config/config_records.h"
+#include "geometry/machine_kinematics.h"
+#include "geometry/progress.h"
+#include "geometry/shared_state.h"
+#include "geometry/ui_hooks.h"
+#include "platform/clock.h"
+#include "platform/controls.h"
+#include "platform/cursor.h"
+#include "platform/text.h"
+#include "resources/program_resources.h"
+#include "shell/hook_calls.h"
+#include "shell/run_commands.h"
+#include "shell/startup.h"
+#include "shell/status_bar.h"
+#include "shell/worker_threads.h"
+
+namespace mirexa {
+
+MainWindowState MainWindowData;
+MainWindowHooks MainWindowCallbacks;
+
+namespace {
+
+constexpr int VIEW_WINDOW_ID = 10;
+
+MainWindowState& S() {
+    return MainWindowData;
+}
+const MainWindowHooks& H() {
+    return MainWindowCallbacks;
+}
+
+void SetWaitCursor() {
+    SetCursorHandle(LoadCursorHandle(CURSOR_WAIT));
+}
+
+void SetIdleCursor() {
+    if (H().setIdleCursor) {
+        H().setIdleCursor();
+    } else {
+        SetCursorHandle(LoadCursorHandle(CURSOR_ARROW));
+    }
+}
+
+// The extension of a path (its last four characters, when it has that many) compared with ext.
+bool HasExtension4(const std::string& path, const char* ext) {
+    return path.size() >= 4 &&
+           EqualIgnoringCase(std::string_view(path).substr(path.size() - 4), ext) != 0;
+}
+
+bool IsStockPath(const std::string& path) {
+    return HasExtension4(path, ".DME") || HasExtension4(path, ".DMF") ||
+           HasExtension4(path, ".STL") ||
+           (H().matchStockLoaderSuffix && H().matchStockLoaderSuffix(path));
+}
+
+bool IsNcProgramPath(const std::string& path) {
+    for (const char* ext : {".TTL", ".CTL", ".MTL", ".CTC", ".STL", ".DMF", ".DME"}) {
+        if (HasExtension4(path, ext)) {
+            return false;
+        }
+    }
+    return !(H().matchStockLoaderSuffix && H().matchStockLoaderSuffix(path));
+}
+
+// --- Layout ------------------------------------------------------------------------------------
+
+void ComputeBorderAndMargins(WindowHandle window) {
+    WindowRect frame = {};
+    WindowRect client = {};
+    GetPlatformWindowRect(window, &frame);
+    GetWindowClientRect(window, &client);
+    // The headless window has no frame: its rectangle is its client area.
+    S().borderWidth = std::max(0, ((frame.right - frame.left) - client.right) / 2);
+    if (DwmState.compositionEnabled) {
+        GetFrameMargins(OsVersionCode, S().borderWidth, &S().frameMarginX, &S().frameMarginY);
+    } else {
+        S().frameMarginX = 0;
+        S().frameMarginY = 0;
+    }
+}
+
+// Places the two side panels at the lower right of the window (screen pixels).
+void PlacePanels(WindowHandle window) {
+    WindowRect r = {};
+    GetPlatformWindowRect(window, &r);
+    int b = S().borderWidth;
+    int s = S().statusBarHeight;
+    if (S().handles.commandPanel && Settings.showCommandPanel) {
+        int left = r.right - S().commandPanelWidth - b + S().frameMarginX;
+        int top = r.bottom - S().commandPanelHeight - b - s + S().frameMarginX;
+        MovePlatformWindow(
+            S().handles.commandPanel,
+            WindowRect{left, top, left + S().commandPanelWidth, top + S().commandPanelHeight});
+        ShowPlatformWindow(S().handles.commandPanel, SW_SHOW);
+        SendWindowMessage(S().handles.commandPanel, WM_PAINT, 0, 0);
+    }
+    if (S().handles.toolPanel && Settings.showToolPanel) {
+        // The command panel's width is kept free even while that panel is hidden.
+        int left = r.right - S().commandPanelWidth - S().toolPanelWidth - b + S().frameMarginY;
+        int top = r.bottom - S().toolPanelHeight - b - s + S().frameMarginX;
+        MovePlatformWindow(S().handles.toolPanel, WindowRect{left, top, left + S().toolPanelWidth,
+                                                             top + S().toolPanelHeight});
+        ShowPlatformWindow(S().handles.toolPanel, SW_SHOW);
+        SendWindowMessage(S().handles.toolPanel, WM_PAINT, 0, 0);
+    }
+}
+
+// Sets the status bar's edges and keeps the progress bars over parts 0 and 2.
+void LayoutStatusBar(int clientWidth, int clientHeight) {
+    WindowHandle bar = S().handles.statusBar;
+    if (!bar) {
+        return;
+    }
+    int height = S().statusBarHeight;
+    MovePlatformWindow(bar, WindowRect{0, std::max(0, clientHeight - height), clientWidth,
+                                       std::max(0, clientHeight)});
+    std::vector<int> edges = ComputeStatusBarEdges(clientWidth);
+    SetStatusBarParts(bar, edges);
+    if (S().handles.progressBar) {
+        MovePlatformWindow(S().handles.progressBar, WindowRect{0, 2, edges[0], height - 2});
+    }
+    if (S().handles.progressBar2) {
+        int left = edges[1];
+        int right = left + (edges[2] - edges[1]) / 2;
+        MovePlatformWindow(S().handles.progressBar2, WindowRect{left, 2, right, height - 2});
+    }
+}
+
+// --- Messages ----------------------------------------------------------------------------------
+
+MessageResult OnCreate(WindowHandle window) {
+    MainWindowState& s = S();
+    s = MainWindowState{};
+    s.handles.main = window;
+    s.noMenuOption = CommandLine.noMenu;
+    MainWindow.store(window);
+    // 2-5.
+    s.handles.menu = MainClass.menu;
+    CallHook(H().loadMessageFile, s.handles.menu);
+    CallHook(H().initPluginsAndMenus, window, s.handles.menu, UiLanguage.load());
+    CallHook(H().updateMenuChecks);
+    // 6-9: the panel font, the view rectangle, the back buffer, the colour chooser.
+    CallHook(H().preparePanelContext, window);
+    WindowRect client = {};
+    GetWindowClientRect(window, &client);
+    s.viewRect = ComputeViewRect(client.right, client.bottom, 0);
+    s.viewWidth = s.viewRect.right - s.viewRect.left;
+    s.viewHeight = s.viewRect.bottom - s.viewRect.top;
+    CallHook(H().viewSizeChanged, s.viewWidth, s.viewHeight, 1);
+    // 10.
+    if (!AutomaticMode.load()) {
+        MessagePumpEnabled.store(1);  // this platform always pumps in long loops
+        CallHook(H().createViewPopupMenu);
+        ComputeBorderAndMargins(window);
+        if (H().createCommandPanel) {
+            s.handles.commandPanel = H().createCommandPanel(window);
+        }
+        if (s.handles.commandPanel) {
+            WindowRect r = {};
+            GetPlatformWindowRect(s.handles.commandPanel, &r);
+            s.commandPanelWidth = r.right - r.left;
+            s.commandPanelHeight = r.bottom - r.top;
+            if (!Settings.showCommandPanel || s.noMenuOption) {
+                ShowPlatformWindow(s.handles.commandPanel, SW_HIDE);
+            }
+        }
+        if (Settings.showToolPanel && !s.noMenuOption && H().createToolPanel) {
+            s.handles.toolPanel = H().createToolPanel(window);
+            WindowRect r = {};
+            GetPlatformWindowRect(s.handles.toolPanel, &r);
+            s.toolPanelWidth = r.right - r.left;
+            s.toolPanelHeight = r.bottom - r.top;
+        }
+    }
+    // The status bar is made in every mode: the progress display of batch runs uses it too.
+    if (CreateMainStatusBar(window)) {
+        s.handles.statusBar = MainStatusBar.load();
+        s.handles.progressBar = MainProgressBar.load();
+        s.handles.progressBar2 = SecondProgressBar.load();
+        WindowRect r = {};
+        GetPlatformWindowRect(s.handles.statusBar, &r);
+        s.statusBarHeight = r.bottom - r.top;
+    }
+    s.definitionWatchArmed = 1;
+    // 11. The start position that an alarm end rewinds to.
+    MotionPosition& program = CurrentMachinePose.program;
+    if (Settings.controlPointMachine) {
+        double out[5];
+        SubtractWorkOffset(program.axis, out);
+        std::copy(out, out + 5, program.axis);
+    }
+    RunCommands.startPoint = program;
+    UpdateMachinePosition();
+    CallHook(RunCallbacks.fillEndSnapshot);
+    CallHook(RunCallbacks.setPreviousStepPose);
+    // 12. The view window; the first WM_SIZE places and shows it.
+    WindowCreateParams view;
+    view.className = VIEW_WINDOW_CLASS;
+    view.procedure = H().viewProcedure;
+    view.parent = window;
+    view.id = VIEW_WINDOW_ID;
+    view.visible = 0;
+    s.handles.view = CreatePlatformWindow(view);
+    if (AutomaticMode.load() && s.handles.view) {
+        ShowPlatformWindow(s.handles.view, SW_MINIMIZE);
+    }
+    // 13.
+    s.ready = 1;
+    return 0;
+}
+
+// Resumes the automation thread once, when the window is ready.
+void StartAutomation() {
+    if (CommandLine.automation && S().ready) {
+        CommandLine.automation = 0;
+        ResumeWorkerThread(&AutomationThread);
+    }
+}
+
+MessageResult OnPaint(WindowHandle window) {
+    if (IsPlatformWindowMinimised(window)) {
+        DrawingSuppressed.store(1);
+    } else {
+        DrawingSuppressed.store(0);
+        CallHook(H().paintInfoPanel);
+        if (S().handles.view) {
+            SendWindowMessage(S().handles.view, WM_PAINT, 0, 0);
+        }
+        if (!S().resizing) {
+            UpdateMainTitle(window);
+            DrawStatusBar();
+        }
+        if (RunFlags().runMode->load() == 0) {
+            EndProgress();
+        } else {
+            RestoreProgressText();
+        }
+    }
+    if (S().definitionWatchArmed) {
+        CallHook(H().checkDefinitionFilesChanged);
+    }
+    StartAutomation();
+    return 0;
+}
+
+MessageResult OnSize(WindowHandle window) {
+    MainWindowState& s = S();
+    // 1. A minimised automatic window gets a size message before any paint.
+    if (AutomaticMode.load()) {
+        StartAutomation();
+    }
+    // 2-3.
+    ComputeBorderAndMargins(window);
+    WindowRect client = {};
+    GetWindowClientRect(window, &client);
+    bool minimised = IsPlatformWindowMinimised(window) != 0;
+    if (minimised) {
+        // 4.
+        s.rememberedViewWidth = s.viewWidth;
+        s.rememberedViewHeight = s.viewHeight;
+        DrawingSuppressed.store(1);
+    } else {
+        s.viewRect = ComputeViewRect(client.right, client.bottom, s.statusBarHeight);
+        int width = s.viewRect.right - s.viewRect.left;
+        int height = s.viewRect.bottom - s.viewRect.top;
+        // 5-6. A restore to the remembered size is no resize.
+        bool restore = width == s.rememberedViewWidth && height == s.rememberedViewHeight;
+        s.viewWidth = width;
+        s.viewHeight = height;
+        CallHook(H().viewSizeChanged, width, height, restore ? 0 : 1);
+        // 7.
+        if (!restore) {
+            s.lastSizeTick = GetTickMilliseconds();
+            if (!s.resizing) {
+                s.resizing = 1;
+                StartWindowTimer(window, IDT_RESIZE_REDRAW, RESIZE_TIMER_PERIOD_MS);
+            }
+        }
+        s.rememberedViewWidth = 0;
+        s.rememberedViewHeight = 0;
+        if (s.handles.view) {
+            MovePlatformWindow(s.handles.view, s.viewRect);
+            ShowPlatformWindow(s.handles.view, SW_SHOW);
+        }
+        // 8.
+        if (!s.noMenuOption && AskHook(H().movePanelsOnResize)) {
+            PlacePanels(window);
+        }
+        // 9.
+        LayoutStatusBar(client.right, client.bottom);
+    }
+    // 10.
+    if (!AutomaticMode.load() && !minimised) {
+        DrawingSuppressed.store(0);
+        CallHook(H().setViewPendingRedraw);
+    }
+    if (!AutomaticMode.load() && RunFlags().runMode->load() > 0) {
+        int depth = RunCallbacks.subprogramDepth ? RunCallbacks.subprogramDepth() : 0;
+        if (depth == 0) {
+            UpdateProgressForActiveReader(1);
+        } else {
+            UpdateProgress2(1);
+        }
+    }
+    return 0;
+}
+
+MessageResult OnMove(WindowHandle window) {
+    if (!IsPlatformWindowMinimised(window) && !S().noMenuOption && AskHook(H().movePanelsOnMove)) {
+        PlacePanels(window);
+    }
+    return 0;
+}
+
+void OnPauseBlinkTimer(WindowHandle window) {
+    MainWindowState& s = S();
+    if (s.blinkTickRunning || AskHook(H().viewBusy)) {
+        return;
+    }
+    s.blinkTickRunning = 1;
+    if (!AskHook(H().stockSaveDialogOpen)) {
+        CallHook(H().activateWindow, window);
+    }
+    std::atomic<std::int32_t>& blink = *RunFlags().pauseBlink;
+    blink.store(blink.load() ? 0 : 1);
+    StatusInputs.pauseBlinkOn = blink.load();
+    CallHook(H().drawStopModeLabels);
+    DrawStatusBar();
+    s.blinkTickRunning = 0;
+}
+
+void OnResizeRedrawTimer(WindowHandle window) {
+    MainWindowState& s = S();
+    std::uint64_t now = GetTickMilliseconds();
+    if (now - s.lastSizeTick <= static_cast<std::uint64_t>(RESIZE_REDRAW_DELAY_MS)) {
+        return;
+    }
+    SetWaitCursor();
+    StopWindowTimer(window, IDT_RESIZE_REDRAW);
+    s.resizing = 0;
+    s.lastSizeTick = now;
+    CallHook(H().setViewPendingRedraw);
+    ++s.resizeRedraws;
+    RedrawMainWindow(window);
+    SetIdleCursor();
+}
+
+MessageResult OnTimer(WindowHandle window, unsigned id) {
+    switch (id) {
+        case IDT_JOG_REPEAT:
+            CallHook(H().jogRepeat, window);
+            break;
+        case IDT_PAUSE_BLINK:
+            OnPauseBlinkTimer(window);
+            break;
+        case IDT_RESIZE_REDRAW:
+            OnResizeRedrawTimer(window);
+            break;
+        case IDT_RUN_PROGRESS:
+            RunProgressTimer(window);
+            break;
+        default:
+            break;
+    }
+    return 0;
+}
+
+MessageResult OnWheel(int delta) {
+    int steps = ComputeWheelSteps(delta, Settings.wheelZoomReversed);
+    if (steps == 0) {
+        return 0;
+    }
+    std::uint64_t tick = GetTickMilliseconds();
+    CallHook(H().zoomBySteps, steps, tick);
+    if (H().beginWheelZoom && H().beginWheelZoom() && S().handles.view) {
+        StartWindowTimer(S().handles.view, IDT_VIEW_WHEEL, VIEW_WHEEL_PERIOD_MS);
+    }
+    return 0;
+}
+
+// The automation has ended: wait for its thread (a join, answering its last sends), then close.
+MessageResult OnAutomationDone(WindowHandle window) {
+    WaitForWorkerThread(&AutomationThread);
+    EndRunBeforeClose(window);
+    DestroyPlatformWindow(window);
+    return 0;
+}
+
+MessageResult OnClose(WindowHandle window) {
+    // A run still reads the tool tables, the models and the NC text: end it before they go.
+    EndRunBeforeClose(window);
+    DestroyPlatformWindow(window);
+    return 0;
+}
+
+MessageResult OnDestroy(WindowHandle window) {
+    EndRunBeforeClose(window);
+    if (!AutomaticMode.load()) {
+        CallHook(H().saveSettings, window);
+        CallHook(H().freeToolProfileArrays);
+    }
+    CallHook(H().closeEditor);
+    CallHook(H().deleteGlContext);
+    CallHook(H().callPluginFreeFunctions);
+    MainStatusBar.store(nullptr);
+    MainProgressBar.store(nullptr);
+    SecondProgressBar.store(nullptr);
+    MainWindow.store(nullptr);
+    S().ready = 0;
+    PostLoopQuit(0);
+    return 0;
+}
+
+}  // namespace
+
+std::vector<int> ComputeStatusBarEdges(int clientWidth) {
+    std::vector<int> edges = {STATUS_FIRST_EDGE, STATUS_SECOND_EDGE};
+    long long rest = std::max(0, clientWidth - STATUS_SECOND_EDGE);
+    for (int k = 1; k <= 7; ++k) {
+        edges.push_back(STATUS_SECOND_EDGE + static_cast<int>(rest * k / 8));
+    }
+    edges.push_back(-1);
+    return edges;
+}
+
+int ComputeWheelSteps(int delta, int reversed) {
+    int steps = 0;
+    if (delta > 0 && delta <= 120) {
+        steps = 1;
+    } else if (delta < 0 && delta >= -120) {
+        steps = -1;
+    } else {
+        steps = delta / 120;
+    }
+    return reversed ? -steps : steps;
+}
+
+WindowRect ComputeViewRect(int clientWidth, int clientHeight, int statusBarHeight) {
+    WindowRect r;
+    r.left = std::min(INFO_PANEL_WIDTH, std::max(0, clientWidth));
+    r.top = std::min(NC_STRIP_HEIGHT, std::max(0, clientHeight));
+    r.right = std::max(r.left, clientWidth);
+    r.bottom = std::max(r.top, clientHeight - statusBarHeight);
+    return r;
+}
+
+std::vector<DropAction> PlanDroppedFiles(const std::vector<std::string>& dropped) {
+    std::vector<std::string> paths = dropped;
+    for (std::string& path : paths) {
+        if (HasExtension4(path, ".lnk") && H().resolveShortcut) {
+            H().resolveShortcut(&path);
+        }
+    }
+    struct Scan {
+        DropActionKind kind;
+        bool (*qualifies)(const std::string&);
+    };
+    const Scan scans[] = {
+        {DropActionKind::MachineFile,
+         [](const std::string& p) { return HasExtension4(p, ".MTL"); }},
+        {DropActionKind::ControllerFile,
+         [](const std::string& p) { return HasExtension4(p, ".CTL"); }},
+        {DropActionKind::ToolsFile, [](const std::string& p) { return HasExtension4(p, ".TTL"); }},
+        {DropActionKind::ColorFile, [](const std::string& p) { return HasExtension4(p, ".CTC"); }},
+        {DropActionKind::Stock, IsStockPath},
+        {DropActionKind::NcProgram, IsNcProgramPath},
+    };
+    std::vector<DropAction> actions;
+    for (const Scan& scan : scans) {
+        for (const std::string& path : paths) {
+            if (scan.qualifies(path)) {
+                actions.push_back(DropAction{scan.kind, path});
+                break;
+            }
+        }
+    }
+    return actions;
+}
+
+void HandleDroppedFiles(WindowHandle window, const std::vector<std::string>& paths) {
+    MainWindowState& s = S();
+    auto send = [window](unsigned command) { SendWindowMessage(window, WM_COMMAND, command, 0); };
+    for (const DropAction& action : PlanDroppedFiles(paths)) {
+        switch (action.kind) {
+            case DropActionKind::MachineFile:
+                DefinitionFiles.machineFile = action.path;
+                s.presetPathFlag = 1;
+                send(IDM_MACHINE_FILE);
+                break;
+            case DropActionKind::ControllerFile:
+                DefinitionFiles.controllerFile = action.path;
+                s.presetPathFlag = 1;
+                send(IDM_CONTROLLER_FILE);
+                break;
+            case DropActionKind::ToolsFile:
+                DefinitionFiles.toolsFile = action.path;
+                s.presetPathFlag = 1;
+                send(IDM_TOOLS_FILE);
+                break;
+            case DropActionKind::ColorFile:
+                if (ReadColorFile(action.path) > 0) {
+                    CallHook(H().applyColorSettings);
+                }
+                if (s.handles.view) {
+                    SendWindowMessage(s.handles.view, WM_PAINT, 0, 0);
+                }
+                SetIdleCursor();
+                break;
+            case DropActionKind::Stock:
+                DefinitionFiles.stockFile = action.path;
+                s.presetPathFlag = 1;
+                send(IDM_STOCK_READ);
+                s.droppedStockFlag = 1;
+                break;
+            case DropActionKind::NcProgram:
+                DefinitionFiles.ncProgramFile = action.path;
+                s.presetPathFlag = 1;
+                send(IDM_NC_SELECT);
+                break;
+        }
+    }
+    s.droppedStockFlag = 0;
+}
+
+void RedrawMainWindow(WindowHandle window) {
+    SendWindowMessage(window, WM_PAINT, 0, 0);
+}
+
+MessageResult MainWndProc(WindowHandle window, unsigned message, MessageWParam wparam,
+                          MessageLParam lparam) {
+    switch (message) {
+        case WM_CREATE:
+            return OnCreate(window);
+        case WM_DESTROY:
+            return OnDestroy(window);
+        case WM_MOVE:
+            return OnMove(window);
+        case WM_SIZE:
+            return OnSize(window);
+        case WM_ACTIVATE:
+            if ((wparam == WA_ACTIVE || wparam == WA_CLICKACTIVE) && S().definitionWatchArmed &&
+                !S().presetPathFlag) {
+                CallHook(H().checkDefinitionFilesChanged);
+            }
+            return 0;
+        case WM_WINDOWPOSCHANGED:
+            if (S().definitionWatchArmed && !S().presetPathFlag) {
+                CallHook(H().checkDefinitionFilesChanged);
+            }
+            return DefaultWindowProcedure(window, message, wparam, lparam);
+        case WM_SETFOCUS:
+            return 0;
+        case WM_PAINT:
+            return OnPaint(window);
+        case WM_CLOSE:
+            return OnClose(window);
+        case WM_KEYDOWN:
+            HandleRunKeyDown(window, static_cast<unsigned>(wparam));
+            return 0;
+        case WM_KEYUP:
+            HandleRunKeyUp(window, static_cast<unsigned>(wparam));
+            return 0;
+        case WM_COMMAND:
+            if (!HandleRunCommand(window, static_cast<unsigned>(wparam))) {
+                CallHook(H().handleCommand, window, static_cast<unsigned>(wparam));
+            }
+            return 0;
+        case WM_TIMER:
+            return OnTimer(window, static_cast<unsigned>(wparam));
+        case WM_MENUSELECT:
+            CallHook(H().restoreCursorAndKillTimer);
+            return 0;
+        case WM_LBUTTONDOWN:
+        case WM_LBUTTONUP:
+            CallHook(H().panelClick, window, message, lparam);
+            return 0;
+        case WM_RBUTTONDOWN:
+            CallHook(H().toggleStockPartSide);
+            return 0;
+        case WM_MOUSEWHEEL:
+            return OnWheel(static_cast<int>(static_cast<std::intptr_t>(wparam)));
+        case WM_DROPFILES:
+            if (lparam) {
+                HandleDroppedFiles(window,
+                                   *reinterpret_cast<const std::vector<std::string>*>(lparam));
+            }
+            return 0;
+        case WM_AUTOMATION_DONE:
+            return OnAutomationDone(window);
+        case WM_STATUS_REFRESH:
+            return HandleStatusRefresh();
+        default:
+            return DefaultWindowProcedure(window, message, wparam, lparam);
+    }
+}
+
+}  // namespace mirexa

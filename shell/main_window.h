@@ -1,0 +1,168 @@
+// The main window: its procedure (creation of the status bar, the view and the panels, layout on
+// size and move, paint, timers 5 and 6, wheel zoom, dropped files, the automation's end, close
+// and destruction), its state, and the calls it makes into parts of the program built apart
+// from it (view, panels, dialogs, menus, plug-ins, editor) through MainWindowCallbacks.
+//
+// Threads. The procedure and every record here belong to the user-interface thread.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/window.h"
+
+namespace mirexa {
+
+inline constexpr const char* VIEW_WINDOW_CLASS = "Picture";
+
+// The panel column and the NC-data strip of the information panel, beside and above the view.
+constexpr int INFO_PANEL_WIDTH = 220;    // pixels
+constexpr int NC_STRIP_HEIGHT = 22;      // pixels
+constexpr int STATUS_FIRST_EDGE = 140;   // pixels
+constexpr int STATUS_SECOND_EDGE = 190;  // pixels
+constexpr int RESIZE_REDRAW_DELAY_MS = 350;
+constexpr unsigned RESIZE_TIMER_PERIOD_MS = 50;
+constexpr unsigned PAUSE_BLINK_PERIOD_MS = 500;
+constexpr unsigned VIEW_WHEEL_PERIOD_MS = 25;
+
+struct MainWindowHandles {
+    WindowHandle main = {};
+    WindowHandle view = {};
+    WindowHandle statusBar = {};
+    WindowHandle progressBar = {};
+    WindowHandle progressBar2 = {};
+    WindowHandle commandPanel = {};
+    WindowHandle toolPanel = {};
+    int menu = {};  // the menu resource in use; 0 without a menu bar
+};
+
+struct MainWindowState {
+    MainWindowHandles handles = {};
+    int ready = {};                 // MainWindowReady
+    int definitionWatchArmed = {};  // DefinitionWatchArmed
+    int presetPathFlag = {};        // PresetPathFlag
+    int droppedStockFlag = {};      // DroppedStockFlag
+    int resizing = {};              // ResizeState: a resize redraw is pending
+    std::uint64_t lastSizeTick = {};
+    int noMenuOption = {};  // NoMenuOption
+    // The view size remembered when the window was minimised (0 x 0 when none).
+    int rememberedViewWidth = {};
+    int rememberedViewHeight = {};
+    WindowRect viewRect = {};  // in the main window's client pixels
+    int viewWidth = {};
+    int viewHeight = {};
+    int borderWidth = {};
+    int statusBarHeight = {};
+    int frameMarginX = {};
+    int frameMarginY = {};
+    int commandPanelWidth = {};
+    int commandPanelHeight = {};
+    int toolPanelWidth = {};
+    int toolPanelHeight = {};
+    int blinkTickRunning = {};  // re-entry guard of timer 5
+    int resizeRedraws = {};     // whole-window redraws by timer 6 (for traces)
+};
+extern MainWindowState MainWindowData;
+
+// Calls of the main window into the parts built apart from it. A null hook means "nothing
+// there". Filled at start-up; tests fill it with fakes.
+struct MainWindowHooks {
+    // --- Message file, plug-ins, menus (creation) ---
+    void (*loadMessageFile)(int menu) = {};
+    void (*initPluginsAndMenus)(WindowHandle window, int menu, int language) = {};
+    void (*updateMenuChecks)() = {};
+    // Makes the panel font and its paint context on the window.
+    void (*preparePanelContext)(WindowHandle window) = {};
+    void (*createViewPopupMenu)() = {};
+    // The modeless panels (command panel 226, tool display panel 214); null when not made.
+    WindowHandle (*createCommandPanel)(WindowHandle window) = {};
+    WindowHandle (*createToolPanel)(WindowHandle window) = {};
+    // --- View ---
+    // The view window's procedure (class "Picture"); null: the default procedure.
+    WindowProcedure viewProcedure = {};
+    // The view's size changed; rescale (0 after a restore to the same size) says whether the
+    // projection constants must be recomputed. Raises the triad's dirty flag.
+    void (*viewSizeChanged)(int width, int height, int rescale) = {};
+    // The view redraws at its next paint (after a resize or a pause).
+    void (*setViewPendingRedraw)() = {};
+    void (*zoomBySteps)(int steps, std::uint64_t tick) = {};
+    // Starts the view's wheel timer unless it runs: returns 1 when it must be started.
+    int (*beginWheelZoom)() = {};
+    // A wheel zoom or a drag in the view is pending (timer 5 waits then).
+    int (*viewBusy)() = {};
+    // The right button toggles the stock-part tool's side (nothing while the tool is off).
+    void (*toggleStockPartSide)() = {};
+    // Stops the view spin while a menu is open.
+    void (*restoreCursorAndKillTimer)() = {};
+    void (*setIdleCursor)() = {};
+    // --- Panels ---
+    void (*paintInfoPanel)() = {};
+    void (*drawStopModeLabels)() = {};
+    void (*panelClick)(WindowHandle window, unsigned message, MessageLParam point) = {};
+    void (*jogRepeat)(WindowHandle window) = {};
+    // The move-panels choices of the resize dialog: on window resize, on window move.
+    int (*movePanelsOnResize)() = {};
+    int (*movePanelsOnMove)() = {};
+    // 1 while the stock-save file dialog is open (timer 5 then leaves the focus alone).
+    int (*stockSaveDialogOpen)() = {};
+    // --- Commands of other menus (NC data, stock, settings, options) ---
+    void (*handleCommand)(WindowHandle window, unsigned command) = {};
+    // --- Files ---
+    void (*checkDefinitionFilesChanged)() = {};
+    // 1 when the path's extension is in a stock-loader plug-in's suffix list.
+    int (*matchStockLoaderSuffix)(const std::string& path) = {};
+    // Resolves a ".lnk" shortcut in place; returns 1 when it did.
+    int (*resolveShortcut)(std::string* path) = {};
+    void (*applyColorSettings)() = {};
+    // --- Shutdown ---
+    void (*saveSettings)(WindowHandle window) = {};
+    void (*freeToolProfileArrays)() = {};
+    void (*closeEditor)() = {};
+    void (*deleteGlContext)() = {};
+    void (*callPluginFreeFunctions)() = {};
+    // --- Input state (the real-window backend fills these) ---
+    int (*isKeyHeld)(unsigned keyCode) = {};
+    int (*isForegroundWindow)(WindowHandle window) = {};
+    void (*activateWindow)(WindowHandle window) = {};
+};
+extern MainWindowHooks MainWindowCallbacks;
+
+// The procedure of the main window.
+MessageResult MainWndProc(WindowHandle window, unsigned message, MessageWParam wparam,
+                          MessageLParam lparam);
+
+// Status-bar part edges for a client width: 140, 190, then 190 + (W - 190) * k / 8 for k = 1..7
+// (W below 190 counts as 190), then -1.
+std::vector<int> ComputeStatusBarEdges(int clientWidth);
+
+// Zoom steps of a wheel delta (120 per notch): +-1 up to one notch, else delta / 120 truncated;
+// 0 for no delta; the sign inverted with reversed set.
+int ComputeWheelSteps(int delta, int reversed);
+
+// The view rectangle in a client area: the client less the panel column on the left, the NC
+// strip on top and the status bar at the bottom (never negative in size).
+WindowRect ComputeViewRect(int clientWidth, int clientHeight, int statusBarHeight);
+
+// What a dropped file set does, in the order the drop runs it.
+enum class DropActionKind { MachineFile, ControllerFile, ToolsFile, ColorFile, Stock, NcProgram };
+struct DropAction {
+    DropActionKind kind = {};
+    std::string path = {};
+};
+
+// Scans the dropped paths six times (machine ".MTL", controller ".CTL", tools ".TTL", colour
+// ".CTC", stock ".DME"/".DMF"/".STL" or a stock-loader suffix, NC program: anything else); each
+// scan takes the first path that qualifies. Extensions compare without regard to case; a
+// ".lnk" path is resolved first (when a resolver is there). Paths are kept at full length.
+std::vector<DropAction> PlanDroppedFiles(const std::vector<std::string>& paths);
+
+// Runs the drop: stores each path, sets PresetPathFlag and sends its command (the colour file
+// is read at once); the stock's DroppedStockFlag lasts until the drop is done.
+void HandleDroppedFiles(WindowHandle window, const std::vector<std::string>& paths);
+
+// Sends WM_PAINT to the main window (and so to the view), the headless form of invalidating and
+// updating the whole client area.
+void RedrawMainWindow(WindowHandle window);
+
+}  // namespace mirexa

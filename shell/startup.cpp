@@ -1,0 +1,269 @@
+// The program's start-up and shutdown orders, the main window's class and placement, and the
+// platform routines beside them.
+#include "shell/startup.h"
+
+#include <pthread.h>
+#include <sched.h>
+
+#include "geometry/shared_state.h"
+#include "geometry/ui_hooks.h"
+#include "platform/system_info.h"
+#include "resources/program_resources.h"
+#include "shell/hook_calls.h"
+#include "shell/main_window.h"
+#include "shell/run_commands.h"
+#include "shell/status_bar.h"
+#include "shell/worker_threads.h"
+
+namespace mirexa {
+
+StartupServices StartupCallbacks;
+int OsVersionCode = 200;
+DwmStateRecord DwmState;
+int ThemeLibraryState = -1;
+std::vector<double> TracePoints;
+std::vector<std::uint8_t> TracePointMarks;
+int PreviousIdealProcessor = -1;
+MainWindowClass MainClass;
+
+namespace {
+
+bool InRanges(int code, int lo) {
+    return (code >= lo && code <= 99) || (code >= lo + 100 && code <= 199) ||
+           (code >= lo + 200 && code <= 299);
+}
+
+// The automation's body while no automation is connected: there is nothing to do, so it ends
+// the program at once, as a finished automation does.
+void EndAutomationAtOnce() {
+    PostWindowMessage(MainWindow.load(), WM_AUTOMATION_DONE, 0, 0);
+}
+
+}  // namespace
+
+// --- Platform routines -------------------------------------------------------------------------
+
+int LoadThemeLibrary() {
+    return 0;
+}
+
+void EnableDialogTheme(WindowHandle) {
+    if (ThemeLibraryState < 0) {
+        ThemeLibraryState = LoadThemeLibrary();
+    }
+    // With a theme library the dialog would get its tab texture here; there is none.
+}
+
+void FreeThemeLibrary() {
+    if (ThemeLibraryState == 1) {
+        ThemeLibraryState = 0;
+    }
+}
+
+void QueryDwmComposition(int* hasComposition, int* compositionEnabled) {
+    *hasComposition = 0;
+    *compositionEnabled = 0;
+    if (!InRanges(OsVersionCode, 40)) {
+        return;
+    }
+    *hasComposition = 1;
+    // No composition service to ask on this platform: composition stays off.
+}
+
+int IdealProcessorAllowed(int requested, int processorCount) {
+    return requested >= 0 && processorCount >= 2 && requested < processorCount ? 1 : 0;
+}
+
+int SetMainThreadIdealProcessor() {
+    int requested = CommandLine.idealProcessor;
+    if (!IdealProcessorAllowed(requested, GetProcessorCount())) {
+        return 0;
+    }
+    if (PreviousIdealProcessor < 0) {
+        PreviousIdealProcessor = sched_getcpu();
+    }
+    // The nearest thing to an ideal processor: the thread prefers that processor; the system
+    // may still move it. A refusal leaves the thread as it was.
+    cpu_set_t set;
+    CPU_ZERO(&set);
+    CPU_SET(requested, &set);
+    return pthread_setaffinity_np(pthread_self(), sizeof set, &set) == 0 ? 1 : 0;
+}
+
+void GetFrameMargins(int osVersionCode, int borderWidth, int* marginX, int* marginY) {
+    if (InRanges(osVersionCode, 70)) {
+        *marginX = 2;
+        *marginY = 7;
+    } else if (InRanges(osVersionCode, 60)) {  // 60-69 and the like (70 up taken above)
+        if (borderWidth > 4) {
+            *marginX = 3 - borderWidth;
+            *marginY = 3 * (3 - borderWidth);
+        } else {
+            *marginX = 0;
+            *marginY = 0;
+        }
+    } else {
+        *marginX = 4 - borderWidth;
+        *marginY = 3 * (4 - borderWidth);
+    }
+}
+
+// --- Main window -------------------------------------------------------------------------------
+
+MainWindowPlacementChoice ChooseMainWindowPlacement(const CommandLineOptions& options,
+                                                    const ProgramSettings& settings,
+                                                    int showCommand, int minimisedBatchRun) {
+    MainWindowPlacementChoice choice;
+    choice.rect = DEFAULT_MAIN_WINDOW_RECT;
+    choice.usedDefault = 1;
+    choice.show = showCommand;
+    if (options.windowRectGiven && options.windowWidth > 0 && options.windowHeight > 0) {
+        choice.rect = WindowRect{options.windowLeft, options.windowTop,
+                                 options.windowLeft + options.windowWidth,
+                                 options.windowTop + options.windowHeight};
+        choice.usedDefault = 0;
+        choice.show = settings.windowShow;
+    } else if (settings.saveDisplay != 0) {
+        // Missing keys read -1: such a window would open at (-1, -1) with a size of -1.
+        bool complete = settings.windowX != -1 && settings.windowY != -1 &&
+                        settings.windowWidth > 0 && settings.windowHeight > 0;
+        if (complete) {
+            choice.rect = WindowRect{settings.windowX, settings.windowY,
+                                     settings.windowX + settings.windowWidth,
+                                     settings.windowY + settings.windowHeight};
+            choice.usedDefault = 0;
+        }
+        choice.show = settings.windowShow;
+    }
+    if (minimisedBatchRun) {
+        choice.show = SW_MINIMIZE;
+    }
+    return choice;
+}
+
+void RegisterMainWindowClass() {
+    MainClass.name = LoadResourceString(IDS_EDITION_NAME).substr(0, EDITION_NAME_CAPACITY - 1);
+    MainClass.procedure = MainWndProc;
+    MainClass.icon = IDI_MAIN_ICON;
+    MainClass.menu = CommandLine.noMenu ? 0 : IDR_MAIN_MENU;
+    MainClass.registered = 1;
+}
+
+int CreateMainWindow(int showCommand) {
+    MainWindowPlacementChoice place =
+        ChooseMainWindowPlacement(CommandLine, Settings, showCommand, AutomaticMode.load());
+    WindowCreateParams params;
+    params.className = MainClass.name;
+    params.procedure = MainClass.procedure ? MainClass.procedure : MainWndProc;
+    params.rect = place.rect;
+    params.visible = 0;
+    WindowHandle window = CreatePlatformWindow(params);
+    if (!window) {
+        return 0;
+    }
+    // The first WM_SIZE lays the window out; then it is shown and painted (UpdateWindow).
+    MovePlatformWindow(window, place.rect);
+    ShowPlatformWindow(window, place.show == SW_HIDE ? SW_SHOW : place.show);
+    SendWindowMessage(window, WM_PAINT, 0, 0);
+    return 1;
+}
+
+// --- Program -----------------------------------------------------------------------------------
+
+int ProgramExitCode(int quitCode, int abortedBatchRun) {
+    return abortedBatchRun ? -1 : quitCode;
+}
+
+int RunMainMessageLoop() {
+    WindowMessage message;
+    while (WaitWindowMessage(&message)) {
+        // Accelerators belong to the main window, whichever window the key went to; they also
+        // serve a window without a menu bar (-N).
+        if (message.message == WM_KEYDOWN && MainWindowCallbacks.isKeyHeld) {
+            int alt = MainWindowCallbacks.isKeyHeld(VK_MENU);
+            unsigned command = FindAccelerator(static_cast<unsigned>(message.wparam), alt);
+            WindowHandle main = MainWindow.load();
+            if (command && IsPlatformWindow(main)) {
+                SendWindowMessage(main, WM_COMMAND, command, 0);
+                continue;
+            }
+        }
+        DispatchWindowMessage(message);
+    }
+    return static_cast<int>(message.wparam);
+}
+
+int RunProgram(const ProgramStart& start) {
+    const StartupServices& s = StartupCallbacks;
+    WorkerShutdownRequested.store(0);
+    AbortedBatchRunMark.store(0);
+    // 1-5.
+    CallHook(s.readOsInformation);
+    CallHook(s.loadPlugins);
+    CallHook(s.clearStockAndProgram);
+    if (s.parseCommandLine) {
+        s.parseCommandLine(start.commandLine);
+    }
+    CallHook(s.readProcessorInformation);
+    // 6-7.
+    SetMainThreadIdealProcessor();
+    CallHook(s.resetViewZoom);
+    // 8-10. The status texts go into the status bar's model; the bar shows them once it exists.
+    CallHook(s.readSettings);
+    CallHook(s.readToolFile);
+    CallHook(s.readControllerFile);
+    CallHook(s.createPanelBrush);
+    InitRunCommandSettings();
+    ConnectProgressToMainTitle();
+    DrawStatusBar();
+    // 11-16.
+    CallHook(s.readMachineFile);
+    CallHook(s.readToolFile);
+    CallHook(s.loadSoundEffects);
+    CallHook(s.createGdiResources);
+    QueryDwmComposition(&DwmState.hasComposition, &DwmState.compositionEnabled);
+    TracePointMarks.assign(TRACE_POINT_COUNT, 0);
+    TracePointMarks[0] = 1;
+    TracePoints.assign(3 * TRACE_POINT_COUNT, 0.0);
+    CallHook(s.setRotationCentre);
+    // 17. Held until the main window's first paint.
+    if (CommandLine.automation) {
+        CreateWorkerThread(&AutomationThread,
+                           s.automationThreadProc ? s.automationThreadProc : EndAutomationAtOnce, 1,
+                           0);
+    }
+    // 18-19.
+    RegisterMainWindowClass();
+    if (!CreateMainWindow(start.showCommand)) {
+        // Nothing else is torn down, but no thread may outlive the program.
+        WorkerShutdownRequested.store(1);
+        JoinWorkerThread(&AutomationThread);
+        return 0;
+    }
+    // 20-21.
+    if (start.closeWhenIdle && !HasWorkerThread(AutomationThread)) {
+        PostWindowMessage(MainWindow.load(), WM_CLOSE, 0, 0);
+    }
+    int quitCode = RunMainMessageLoop();
+
+    // Workers end before anything they read is freed. The run thread was joined when the window
+    // closed; the automation thread ends on the shutdown request (or never ran).
+    WorkerShutdownRequested.store(1);
+    JoinWorkerThread(&SimulationThread);
+    JoinWorkerThread(&AutomationThread);
+    // Shutdown 1-9.
+    CallHook(s.clearReplaceTable);
+    CallHook(s.deleteGdiResources);
+    CallHook(s.freeToolTables);
+    CallHook(s.freeMachineModels);
+    TracePoints = {};
+    TracePointMarks = {};
+    FreeThemeLibrary();
+    CallHook(s.freeSoundEffects);
+    CallHook(s.freeNcProgramText);
+    CallHook(s.unloadPlugins);
+    // 10.
+    return ProgramExitCode(quitCode, AbortedBatchRunMark.load());
+}
+
+}  // namespace mirexa

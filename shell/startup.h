@@ -1,0 +1,156 @@
+// Start-up and shutdown of the program: the fixed start-up order (system facts, plug-ins,
+// command line, settings and definition files, resources, the automation thread created held,
+// the main window, the message loop), the fixed shutdown order and the exit code; the main
+// window's class and placement, and the small platform routines beside them (theme library,
+// desktop composition, ideal processor, frame margins).
+//
+// Threads. Everything here runs on the user-interface thread (the thread that calls
+// RunProgram).
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "config/config_records.h"
+#include "platform/window.h"
+
+namespace mirexa {
+
+// The services that start-up and shutdown call, step by step, in the order of the fields. The
+// program fills them with the real readers and resources; tests fill them with recording fakes.
+// A null service is skipped.
+struct StartupServices {
+    // Start-up.
+    void (*readOsInformation)() = {};     // 1 (also sets the OS version code)
+    void (*loadPlugins)() = {};           // 2
+    void (*clearStockAndProgram)() = {};  // 3 current stock, basic model, held NC program
+    int (*parseCommandLine)(const std::string& text) = {};  // 4
+    void (*readProcessorInformation)() = {};                // 5
+    void (*resetViewZoom)() = {};                           // 7
+    void (*readSettings)() = {};                            // 8
+    void (*readToolFile)() = {};                            // 8 and 11
+    void (*readControllerFile)() = {};                      // 8
+    void (*createPanelBrush)() = {};                        // 9
+    void (*readMachineFile)() = {};                         // 11, with its structure models
+    void (*loadSoundEffects)() = {};                        // 12
+    void (*createGdiResources)() = {};                      // 13
+    void (*setRotationCentre)() = {};                       // 16
+    // 17: the automation thread's body; null: a body that ends the program at once.
+    void (*automationThreadProc)() = {};
+    // Shutdown.
+    void (*clearReplaceTable)() = {};   // 1
+    void (*deleteGdiResources)() = {};  // 2
+    void (*freeToolTables)() = {};      // 3
+    void (*freeMachineModels)() = {};   // 3
+    void (*freeSoundEffects)() = {};    // 6
+    void (*freeNcProgramText)() = {};   // 7
+    void (*unloadPlugins)() = {};       // 9
+};
+extern StartupServices StartupCallbacks;
+
+// The operating-system version code (set by the OS information service; 200 and up).
+extern int OsVersionCode;
+
+// Desktop composition: the system has it, and it is on.
+struct DwmStateRecord {
+    int hasComposition = {};
+    int compositionEnabled = {};
+};
+extern DwmStateRecord DwmState;
+
+// -1 not tried, 1 loaded, 0 not there.
+extern int ThemeLibraryState;
+
+// The measuring trace: 10,000 points of three doubles and 10,000 one-byte marks (first mark 1),
+// allocated at start-up and freed at shutdown.
+constexpr int TRACE_POINT_COUNT = 10000;
+extern std::vector<double> TracePoints;
+extern std::vector<std::uint8_t> TracePointMarks;
+
+// The main thread's ideal processor as it was before the program set one; -1 until queried.
+extern int PreviousIdealProcessor;
+
+// --- Platform routines -------------------------------------------------------------------------
+
+// 1 when the theme library loads. There is none on this platform: returns 0.
+int LoadThemeLibrary();
+// Called by the dialogs at initialisation; themes them when the library is there.
+void EnableDialogTheme(WindowHandle dialog);
+void FreeThemeLibrary();
+
+// Both outputs start at 0; codes in 40-99, 140-199 and 240-299 have composition (first output
+// 1), and the second output is 1 when it is on. This platform has no composition service, so it
+// is reported off.
+void QueryDwmComposition(int* hasComposition, int* compositionEnabled);
+
+// 1 when the requested ideal processor may be set: requested >= 0, at least 2 processors and
+// requested below their count.
+int IdealProcessorAllowed(int requested, int processorCount);
+// Sets the main thread's ideal processor from the command line's -G when allowed (a preference
+// the system may ignore); queries the previous one the first time. Returns 1 when set.
+int SetMainThreadIdealProcessor();
+
+// The side panels' offsets from the window frame by OS version code and frame border width:
+// codes 70-99, 170-199, 270-299 give (2, 7); codes 60-69, 160-169, 260-269 give (3 - b,
+// 3 (3 - b)) when b > 4, else (0, 0); any other code (4 - b, 3 (4 - b)).
+void GetFrameMargins(int osVersionCode, int borderWidth, int* marginX, int* marginY);
+
+// --- Main window -------------------------------------------------------------------------------
+
+// The window class of the main window (our records: the platform has no class registry).
+struct MainWindowClass {
+    std::string name = {};  // the edition name
+    WindowProcedure procedure = {};
+    int icon = {};
+    int menu = {};  // 0 without a menu bar (-N)
+    int registered = {};
+};
+extern MainWindowClass MainClass;
+
+// The default place and size of a main window that has none of its own (pixels).
+inline constexpr WindowRect DEFAULT_MAIN_WINDOW_RECT = {0, 0, 1024, 768};
+
+struct MainWindowPlacementChoice {
+    WindowRect rect = {};
+    int usedDefault = {};  // the default place and size were taken
+    int show = {};         // the show command
+};
+
+// Where the main window opens: the command line's rectangle when given; else, with [Save]
+// DISPLAY non-zero, the saved X, Y, WIDE and HEIGHT when all four are there (a missing one, -1,
+// or a size below 1 takes the default place and size instead); else the default. Shown
+// minimised in a minimised batch run, else with [Save] SHOW when a saved or given rectangle is
+// used, else with the caller's show command.
+MainWindowPlacementChoice ChooseMainWindowPlacement(const CommandLineOptions& options,
+                                                    const ProgramSettings& settings,
+                                                    int showCommand, int minimisedBatchRun);
+
+// Registers the main window's class (name from the string table, no menu with -N).
+void RegisterMainWindowClass();
+// Creates, shows and paints the main window; returns 1, or 0 when it could not be created.
+int CreateMainWindow(int showCommand);
+
+// --- Program -----------------------------------------------------------------------------------
+
+struct ProgramStart {
+    std::string commandLine = {};  // the arguments behind the program name
+    int showCommand = SW_SHOW;
+    // Close the window as soon as it has painted once when nothing automatic runs (the headless
+    // backend has no user to close it).
+    int closeWhenIdle = {};
+};
+
+// The exit code: -1 after an aborted run under run mode 5 or 6, else the quit code. A POSIX
+// shell sees -1 as 255.
+int ProgramExitCode(int quitCode, int abortedBatchRun);
+
+// The program from start-up to shutdown; returns the exit code, or 0 when the main window could
+// not be created (nothing is torn down then).
+int RunProgram(const ProgramStart& start);
+
+// The message loop: accelerators are routed to the main window whatever window has the focus;
+// returns the quit code.
+int RunMainMessageLoop();
+
+}  // namespace mirexa

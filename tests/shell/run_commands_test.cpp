@@ -1,0 +1,477 @@
+// Run commands against a scripted simulation thread: one thread per run, a second command only
+// switching the mode, the timer period, the redraw and pause handshakes, the keys, abort, the
+// alarm code priority, the rewind of an alarm end, the length report, and closing the window
+// during a run (the run is aborted and its thread joined before anything is freed).
+#include "shell/run_commands.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "config/config_records.h"
+#include "geometry/file_paths.h"
+#include "geometry/machine_kinematics.h"
+#include "geometry/program_log.h"
+#include "geometry/shared_state.h"
+#include "platform/clock.h"
+#include "resources/program_resources.h"
+#include "shell/main_window.h"
+#include "shell/status_bar.h"
+#include "shell/worker_threads.h"
+#include "shell_test_support.h"
+
+namespace mirexa {
+namespace {
+
+// The scripted simulation thread. Each step waits (real time) for the interface thread's answer
+// or for an abort; every shared value is atomic.
+struct FakeScript {
+    std::atomic<int> starts{0};
+    std::atomic<int> redraws{0};  // redraw requests to raise before the pause
+    std::atomic<int> pause{0};    // raise a pause request after the redraws
+    std::atomic<int> release{0};  // set by the test: the thread may end
+    std::atomic<int> stage{0};    // 1 redraw raised, 2 pause raised, 3 resumed, 9 ended
+    std::atomic<int> sawAbort{0};
+    std::atomic<std::vector<int>*> data{nullptr};  // read on every loop until the end
+    std::atomic<long> sum{0};
+};
+FakeScript script;
+
+bool Aborted() {
+    return RunFlags().abortRequest->load() != 0;
+}
+
+void TouchData() {
+    if (std::vector<int>* d = script.data.load()) {
+        long s = 0;
+        for (int v : *d) {
+            s += v;
+        }
+        script.sum.store(s);
+    }
+}
+
+// Waits until the condition or an abort; false on abort.
+bool WaitFor(bool (*condition)()) {
+    while (!condition()) {
+        if (Aborted()) {
+            return false;
+        }
+        TouchData();
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
+}
+
+void FakeSimulation() {
+    script.starts.fetch_add(1);
+    const RunFlagRefs& f = RunFlags();
+    bool go = true;
+    for (int i = 0; go && i < script.redraws.load(); ++i) {
+        f.redrawRequest->store(1);
+        script.stage.store(1);
+        go = WaitFor([] { return RunFlags().redrawRequest->load() == 0; });
+    }
+    if (go && script.pause.load()) {
+        f.lineHeld->store(1);
+        f.pauseRequest->store(1);
+        f.pauseBlink->store(1);
+        script.stage.store(2);
+        go = WaitFor([] { return RunFlags().pauseRequest->load() == 0; });
+        f.lineHeld->store(0);
+        script.stage.store(3);
+    }
+    if (go) {
+        go = WaitFor([] { return script.release.load() != 0; });
+    }
+    if (!go) {
+        f.redrawRequest->store(0);  // the thread clears its own redraw request on abort
+        script.sawAbort.store(1);
+    }
+    script.stage.store(9);
+}
+
+class RunCommandsTest : public ::testing::Test, public ShellWindowTest {
+protected:
+    void SetUp() override {
+        ResetShellState();
+        script.starts.store(0);
+        script.redraws.store(0);
+        script.pause.store(0);
+        script.release.store(0);
+        script.stage.store(0);
+        script.sawAbort.store(0);
+        script.data.store(nullptr);
+        RunCallbacks.simulationThreadProc = FakeSimulation;
+        RunCallbacks.redrawView = [] { RecordEvent("redraw"); };
+        RunCallbacks.resetRunScopedSwitches = [] { RecordEvent("reset switches"); };
+        DefinitionFiles.ncProgramFile = "/w/part.nc";
+        OpenMainWindow();
+        ClearRecordedEvents();
+    }
+    void TearDown() override {
+        script.release.store(1);
+        CloseMainWindow();
+        ResetShellState();
+        UseManualClock(0);
+    }
+    void Command(unsigned id) {
+        SendWindowMessage(main, WM_COMMAND, id, 0);
+    }
+    void Key(unsigned key) {
+        SendWindowMessage(main, WM_KEYDOWN, key, 0);
+        DeliverPending();
+    }
+    // Advances the clock tick by tick until the condition holds.
+    bool TickUntil(bool (*condition)()) {
+        for (int i = 0; i < 20000; ++i) {
+            if (condition()) {
+                return true;
+            }
+            AdvanceManualClock(5);
+            DeliverPending();
+            std::this_thread::sleep_for(std::chrono::microseconds(200));
+        }
+        return condition();
+    }
+    static bool RunEnded() {
+        return RunFlags().runMode->load() == 0 && !HasWorkerThread(SimulationThread);
+    }
+};
+
+TEST_F(RunCommandsTest, OneThreadPerRunAndASecondCommandOnlySwitchesMode) {
+    Command(IDM_CUT_REAL);
+    EXPECT_EQ(RunFlags().runMode->load(), 1);
+    EXPECT_EQ(RunCommands.runTimer, IDT_RUN_PROGRESS);
+    EXPECT_EQ(RunCommands.runPeriodMs, 5u);
+    Key(VK_F5);  // posts the result command
+    EXPECT_EQ(RunFlags().runMode->load(), 3);
+    Command(IDM_CUT_SKIP);
+    EXPECT_EQ(RunFlags().runMode->load(), 2);
+    ASSERT_TRUE(WaitUntil([] { return script.starts.load() == 1; }));
+    script.release.store(1);
+    ASSERT_TRUE(TickUntil(RunEnded));
+    EXPECT_EQ(script.starts.load(), 1);
+    EXPECT_EQ(RunCommands.runTimer, 0u);
+    // The run-scoped interpreter switches are zeroed at the end.
+    std::vector<std::string> events = RecordedEvents();
+    EXPECT_NE(std::find(events.begin(), events.end(), "reset switches"), events.end());
+    // A new command after the end starts a new thread.
+    script.release.store(0);
+    Command(IDM_CUT_REAL);
+    ASSERT_TRUE(WaitUntil([] { return script.starts.load() == 2; }));
+    script.release.store(1);
+    ASSERT_TRUE(TickUntil(RunEnded));
+}
+
+TEST_F(RunCommandsTest, TimerPeriodFollowsModeAndShowSteps) {
+    static int shift = 0;
+    MainWindowCallbacks.isKeyHeld = [](unsigned key) { return key == VK_SHIFT ? shift : 0; };
+    Command(IDM_CUT_RESULT);
+    EXPECT_EQ(RunCommands.runPeriodMs, 100u);
+    RunFlags().showSteps->store(1);
+    AdvanceAndDeliver(100, 5);
+    EXPECT_EQ(RunCommands.runPeriodMs, 5u);
+    RunFlags().showSteps->store(0);
+    AdvanceAndDeliver(5, 5);
+    EXPECT_EQ(RunCommands.runPeriodMs, 100u);
+    shift = 1;
+    Key(VK_TAB);  // Shift+Tab: 3 becomes 2
+    EXPECT_EQ(RunFlags().runMode->load(), 2);
+    AdvanceAndDeliver(100, 5);
+    EXPECT_EQ(RunCommands.runPeriodMs, 5u);
+    Key(VK_TAB);
+    EXPECT_EQ(RunFlags().runMode->load(), 1);
+    Key(VK_TAB);  // 1 stays with Shift
+    EXPECT_EQ(RunFlags().runMode->load(), 1);
+    shift = 0;
+    Key(VK_TAB);
+    Key(VK_TAB);
+    Key(VK_TAB);  // 1 -> 2 -> 3, and 3 stays
+    EXPECT_EQ(RunFlags().runMode->load(), 3);
+    script.release.store(1);
+    ASSERT_TRUE(TickUntil(RunEnded));
+}
+
+TEST_F(RunCommandsTest, RedrawServedThenPauseThenResumeByG) {
+    script.redraws.store(2);
+    script.pause.store(1);
+    Command(IDM_CUT_REAL);
+    ASSERT_TRUE(TickUntil([] { return script.stage.load() == 2; }));
+    EXPECT_EQ(RecordedEvents(), (std::vector<std::string>{"redraw", "redraw"}));
+    ASSERT_TRUE(TickUntil([] { return RunCommands.runTimer == 0; }));
+    EXPECT_EQ(RunCommands.blinkTimer, IDT_PAUSE_BLINK);
+    // The blink timer toggles the blink phase every 500 ms.
+    int blink = RunFlags().pauseBlink->load();
+    AdvanceAndDeliver(500, 5);
+    EXPECT_NE(RunFlags().pauseBlink->load(), blink);
+    Key('G');
+    EXPECT_EQ(RunCommands.runTimer, IDT_RUN_PROGRESS);
+    EXPECT_EQ(RunCommands.blinkTimer, 0u);
+    ASSERT_TRUE(WaitUntil([] { return script.stage.load() == 3; }));
+    script.release.store(1);
+    ASSERT_TRUE(TickUntil(RunEnded));
+    EXPECT_EQ(script.sawAbort.load(), 0);
+}
+
+TEST_F(RunCommandsTest, EscapeDuringAPauseEndsTheRunAndMarksABatchExit) {
+    CommandLine.batchRun = 1;
+    script.pause.store(1);
+    Command(IDM_CUT_SKIP);
+    ASSERT_TRUE(TickUntil([] { return RunCommands.runTimer == 0 && script.stage.load() == 2; }));
+    Key(VK_ESCAPE);
+    EXPECT_EQ(RunFlags().abortRequest->load(), 1);
+    EXPECT_EQ(RunFlags().pauseRequest->load(), 0);
+    EXPECT_EQ(RunCommands.runTimer, IDT_RUN_PROGRESS);  // restarted to see the thread end
+    ASSERT_TRUE(TickUntil(RunEnded));
+    EXPECT_EQ(script.sawAbort.load(), 1);
+    EXPECT_EQ(RunFlags().abortRequest->load(), 0);
+    EXPECT_EQ(AbortedBatchRunMark.load(), 1);
+}
+
+TEST_F(RunCommandsTest, KeysOutsideARun) {
+    static std::vector<unsigned> viewKeys;
+    viewKeys.clear();
+    WindowCreateParams params;
+    params.procedure = [](WindowHandle w, unsigned m, MessageWParam wp, MessageLParam lp) {
+        if (m == WM_KEYDOWN) {
+            viewKeys.push_back(static_cast<unsigned>(wp));
+        }
+        return DefaultWindowProcedure(w, m, wp, lp);
+    };
+    static WindowHandle fakeView = nullptr;
+    fakeView = CreatePlatformWindow(params);
+    RunCallbacks.viewWindow = [] { return fakeView; };
+    // Left arrow never takes an interval below 1.
+    RunFlags().runMode->store(1);
+    RunCommands.stepsPerRedraw = 2;
+    for (int i = 0; i < 5; ++i) {
+        Key(VK_LEFT);
+    }
+    EXPECT_EQ(RunCommands.stepsPerRedraw, 1);
+    Key(VK_RIGHT);
+    EXPECT_EQ(RunCommands.stepsPerRedraw, 2);
+    RunFlags().runMode->store(2);
+    RunCommands.linesPerRedraw = 1;
+    Key(VK_LEFT);
+    EXPECT_EQ(RunCommands.linesPerRedraw, 1);
+    RunFlags().runMode->store(0);
+    // "G" outside a pause does nothing and is not passed to the view; other characters are.
+    Key('G');
+    EXPECT_EQ(RunCommands.runTimer, 0u);
+    Key('5');
+    Key('Z');
+    EXPECT_EQ(viewKeys, (std::vector<unsigned>{'5', 'Z'}));
+    // F5 without an NC program starts nothing.
+    DefinitionFiles.ncProgramFile.clear();
+    Key(VK_F5);
+    EXPECT_EQ(RunFlags().runMode->load(), 0);
+    DestroyPlatformWindow(fakeView);
+}
+
+TEST(AlarmCode, PriorityTable) {
+    struct Case {
+        const char* name;
+        void (*set)(AlarmEndInputs&);
+        int code;
+        int sound;
+    };
+    const Case cases[] = {
+        {"taper beats everything",
+         [](AlarmEndInputs& in) {
+             in.taper = in.arbor = in.overTravel = 1;
+             in.structure[kToolVice] = 1;
+             in.interpreterError = 2;
+         },
+         5, 0},
+        {"tool against vice", [](AlarmEndInputs& in) { in.structure[kToolVice] = in.arbor = 1; },
+         11, 0},
+        {"tool against table", [](AlarmEndInputs& in) { in.structure[kToolTable] = 1; }, 14, 0},
+        {"tool against basic", [](AlarmEndInputs& in) { in.structure[kToolBasic] = 1; }, 17, 0},
+        {"first pair wins",
+         [](AlarmEndInputs& in) { in.structure[kHeadBasic] = in.structure[kHead1Work] = 1; }, 31,
+         0},
+        {"head against basic", [](AlarmEndInputs& in) { in.structure[kHeadBasic] = 1; }, 45, 0},
+        {"attachment before arbor", [](AlarmEndInputs& in) { in.attachment = in.arbor = 1; }, 8, 0},
+        {"arbor", [](AlarmEndInputs& in) { in.arbor = in.overLength = 1; }, 2, 0},
+        {"over-length", [](AlarmEndInputs& in) { in.overLength = in.overChip = 1; }, 3, 0},
+        {"spindle stopped", [](AlarmEndInputs& in) { in.spindleStoppedContact = in.overChip = 1; },
+         9, 0},
+        {"over-chip", [](AlarmEndInputs& in) { in.overChip = in.overTravel = 1; }, 4, 0},
+        {"over-travel", [](AlarmEndInputs& in) { in.overTravel = 1, in.interpreterError = 1; }, 91,
+         0},
+        {"error 2", [](AlarmEndInputs& in) { in.interpreterError = 2; }, 102, 0},
+        {"no start character", [](AlarmEndInputs& in) { in.interpreterError = 3; }, 103, 0},
+        {"rapid", [](AlarmEndInputs& in) { in.rapidMove = in.alarmPositionSaved = 1; }, 1, 1},
+        {"position saved", [](AlarmEndInputs& in) { in.alarmPositionSaved = 1; }, 7, 1},
+        {"nothing named", [](AlarmEndInputs&) {}, 6, 1},
+    };
+    for (const Case& c : cases) {
+        AlarmEndInputs in;
+        c.set(in);
+        int sound = -1;
+        EXPECT_EQ(ChooseAlarmCode(in, 1, &sound), c.code) << c.name;
+        EXPECT_EQ(sound, c.sound) << c.name;
+    }
+    // Spindle contact counts only while SPINDLE CHECK is on.
+    AlarmEndInputs in;
+    in.spindleStoppedContact = 1;
+    int sound = 0;
+    EXPECT_EQ(ChooseAlarmCode(in, 0, &sound), 6);
+    // The 25 pair codes in order, each alone.
+    for (int pair = 0; pair < kStructurePairCount; ++pair) {
+        AlarmEndInputs one;
+        one.structure[pair] = 1;
+        EXPECT_EQ(ChooseAlarmCode(one, 0, &sound), StructurePairAlarmCodes[pair]);
+    }
+}
+
+TEST(LengthReport, PathRules) {
+    EXPECT_EQ(BuildLengthReportPath(0, 0, 1, "/out", "/w/a.nc"), "/out/length.txt");
+    EXPECT_EQ(BuildLengthReportPath(0, 1, 1, "/out/", "/w/a.nc"), "/out/height.txt");
+    EXPECT_EQ(BuildLengthReportPath(0, 2, 1, "", "/w/a.nc"), "chip-w.txt");
+    EXPECT_EQ(BuildLengthReportPath(0, 0, 0, "/out", "/w/a.nc"), "/out/突出し長.txt");
+    EXPECT_EQ(BuildLengthReportPath(0, 1, 0, "/out", "/w/a.nc"), "/out/有効刃長.txt");
+    EXPECT_EQ(BuildLengthReportPath(0, 2, 0, "/out", "/w/a.nc"), "/out/チップ幅.txt");
+    EXPECT_EQ(BuildLengthReportPath(1, 2, 0, "/out", "/w/a.nc"), "/out/length.txt");
+    EXPECT_EQ(BuildLengthReportPath(2, 0, 0, "/out", "/w/part.v2.nc"), "/w/part.v2_length.txt");
+    // A "." in a directory with none in the file name: appended, not cut in the directory.
+    EXPECT_EQ(BuildLengthReportPath(2, 0, 0, "/out", "/w/job.1/O1234"),
+              "/w/job.1/O1234_length.txt");
+    EXPECT_EQ(BuildLengthReportPath(2, 0, 0, "/out", "C:\\nc.d\\O99"), "C:\\nc.d\\O99_length.txt");
+}
+
+// An alarm end: the program position, the work offsets and the control origin go back to where
+// the run started; the message has the alarm code.
+std::atomic<int> shownCode{0};
+std::atomic<int> restoredIndex{-1};
+
+TEST_F(RunCommandsTest, AlarmEndRestoresPositionOffsetsAndOrigin) {
+    CloseMainWindow();
+    ResetShellState();
+    CurrentMachinePose.program.axis[0] = 10;
+    CurrentMachinePose.program.axis[2] = 50;
+    WorkOffsetTable[1].axis[0] = 100;
+    ControlOriginOffset.axis[2] = -300;
+    OpenMainWindow();
+    RunCallbacks.simulationThreadProc = [] {
+        CurrentMachinePose.program.axis[0] = 77;
+        CurrentMachinePose.program.axis[2] = -5;
+        WorkOffsetTable[1].axis[0] = 999;
+        ControlOriginOffset.axis[2] = 1;
+    };
+    RunCallbacks.collectAlarmInputs = [](AlarmEndInputs* in) {
+        in->simulationState = 4;
+        in->structure[kArborTable] = 1;
+    };
+    RunCallbacks.workOffsetIndex = [] { return 3; };
+    RunCallbacks.setWorkOffsetIndex = [](int index) { restoredIndex.store(index); };
+    RunCallbacks.showInterferenceMessage = [](int, const std::string& path, int code) {
+        EXPECT_EQ(path, "/w/part.nc");
+        shownCode.store(code);
+    };
+    DefinitionFiles.ncProgramFile = "/w/part.nc";
+    StatusInputs.macro.running = 1;
+    Command(IDM_CUT_REAL);
+    ASSERT_TRUE(TickUntil(RunEnded));
+    EXPECT_EQ(shownCode.load(), 21);
+    EXPECT_EQ(StatusInputs.macro.breakCount, 2);  // a running macro breaks off
+    EXPECT_EQ(CurrentMachinePose.program.axis[0], 10);
+    EXPECT_EQ(CurrentMachinePose.program.axis[2], 50);
+    EXPECT_EQ(WorkOffsetTable[1].axis[0], 100);
+    EXPECT_EQ(ControlOriginOffset.axis[2], -300);
+    EXPECT_EQ(restoredIndex.load(), 3);
+    WorkOffsetTable[1] = MotionPosition{};
+    CurrentMachinePose = MachinePose{};
+}
+
+TEST_F(RunCommandsTest, MissingStartCharacterEndsWithCode103AndANormalEndKeepsPosition) {
+    static std::vector<int> codes;
+    codes.clear();
+    RunCallbacks.simulationThreadProc = [] { CurrentMachinePose.program.axis[1] = 42; };
+    RunCallbacks.collectAlarmInputs = [](AlarmEndInputs* in) { in->programStarted = 0; };
+    RunCallbacks.showInterferenceMessage = [](int, const std::string&, int code) {
+        codes.push_back(code);
+    };
+    Command(IDM_CUT_REAL);
+    ASSERT_TRUE(TickUntil(RunEnded));
+    EXPECT_EQ(codes, std::vector<int>{103});
+    EXPECT_EQ(CurrentMachinePose.program.axis[1], 0);  // rewound
+    // Without an alarm nothing is shown and the end position stays.
+    RunCallbacks.collectAlarmInputs = nullptr;
+    Command(IDM_CUT_REAL);
+    ASSERT_TRUE(TickUntil(RunEnded));
+    EXPECT_EQ(codes, std::vector<int>{103});
+    EXPECT_EQ(CurrentMachinePose.program.axis[1], 42);
+    CurrentMachinePose = MachinePose{};
+}
+
+TEST_F(RunCommandsTest, LengthReportWrittenAndShown) {
+    static std::vector<std::string> shown;
+    shown.clear();
+    std::filesystem::path dir =
+        std::filesystem::temp_directory_path() / ("mirexa_len_" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir);
+    Checks.heightCheck = 1;
+    Settings.namingModeLength = 0;
+    Settings.lengthDirectory = dir.string();
+    UiLanguage.store(1);
+    RunCallbacks.openInViewer = [](const std::string& path) { shown.push_back(path); };
+    script.release.store(1);
+    Command(IDM_CUT_REAL);
+    ASSERT_TRUE(TickUntil(RunEnded));
+    std::string path = (dir / "height.txt").string();
+    ASSERT_EQ(shown, std::vector<std::string>{path});
+    std::FILE* file = std::fopen(path.c_str(), "r");
+    ASSERT_NE(file, nullptr);
+    char line[256] = {};
+    ASSERT_NE(std::fgets(line, sizeof line, file), nullptr);
+    EXPECT_STREQ(line, "/w/part.nc\n");
+    std::fclose(file);
+    // A command-line run mode of 4 or more writes no length report; the run writes the NC path
+    // to the log instead.
+    shown.clear();
+    std::filesystem::remove(path);
+    FileLocations.logDirectory = dir.string();
+    CommandLine.runMode = 5;
+    Command(IDM_CUT_REAL);
+    ASSERT_TRUE(TickUntil(RunEnded));
+    CloseLogFile();
+    FileLocations.logDirectory.clear();
+    EXPECT_TRUE(shown.empty());
+    EXPECT_FALSE(std::filesystem::exists(path));
+    EXPECT_TRUE(std::filesystem::exists(dir / "mirexa.log"));
+    std::filesystem::remove_all(dir);
+}
+
+// Closing the window during a run: the run is aborted and its thread joined before the plug-ins'
+// release and the shutdown frees what the thread reads (ASan reports a use after free
+// otherwise).
+TEST_F(RunCommandsTest, ClosingDuringARunAbortsAndJoinsBeforeFreeing) {
+    script.data.store(new std::vector<int>(1000, 1));
+    MainWindowCallbacks.callPluginFreeFunctions = [] {
+        RecordEvent(script.stage.load() == 9 ? "free after the thread ended" : "free too early");
+        delete script.data.exchange(nullptr);
+    };
+    Command(IDM_CUT_REAL);
+    ASSERT_TRUE(WaitUntil([] { return script.sum.load() == 1000; }));
+    SendWindowMessage(main, WM_CLOSE, 0, 0);
+    EXPECT_FALSE(IsPlatformWindow(main));
+    EXPECT_FALSE(HasWorkerThread(SimulationThread));
+    EXPECT_EQ(script.sawAbort.load(), 1);
+    std::vector<std::string> events = RecordedEvents();
+    EXPECT_EQ(std::count(events.begin(), events.end(), "free after the thread ended"), 1);
+    EXPECT_EQ(std::count(events.begin(), events.end(), "free too early"), 0);
+    EXPECT_EQ(RunFlags().runMode->load(), 0);
+}
+
+}  // namespace
+}  // namespace mirexa

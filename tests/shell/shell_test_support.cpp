@@ -1,0 +1,124 @@
+// The shell's test main window, the event trace and message delivery.
+#include "shell_test_support.h"
+
+#include <thread>
+
+#include "config/config_records.h"
+#include "geometry/progress.h"
+#include "geometry/shared_state.h"
+#include "geometry/ui_hooks.h"
+#include "platform/clock.h"
+#include "shell/main_window.h"
+#include "shell/run_commands.h"
+#include "shell/startup.h"
+#include "shell/status_bar.h"
+#include "shell/worker_threads.h"
+
+namespace mirexa {
+
+namespace {
+
+std::mutex eventMutex;
+std::vector<std::string> events;
+
+}  // namespace
+
+void RecordEvent(const std::string& name) {
+    std::lock_guard<std::mutex> lock(eventMutex);
+    events.push_back(name);
+}
+
+std::vector<std::string> RecordedEvents() {
+    std::lock_guard<std::mutex> lock(eventMutex);
+    return events;
+}
+
+void ClearRecordedEvents() {
+    std::lock_guard<std::mutex> lock(eventMutex);
+    events.clear();
+}
+
+void ResetShellState() {
+    JoinWorkerThread(&SimulationThread);
+    JoinWorkerThread(&AutomationThread);
+    ResetConfigurationRecords();
+    MainWindowCallbacks = MainWindowHooks{};
+    RunCallbacks = RunHooks{};
+    StartupCallbacks = StartupServices{};
+    UiHooks = ProgressHooks{};
+    BindRunFlags(RunFlagRefs{});
+    const RunFlagRefs& f = RunFlags();
+    for (auto* flag : {f.runMode, f.abortRequest, f.pauseRequest, f.pauseBlink, f.lineHeld,
+                       f.stopKeyRequest, f.redrawRequest, f.showSteps}) {
+        flag->store(0);
+    }
+    RunCommands = RunCommandState{};
+    MainWindowData = MainWindowState{};
+    StatusInputs = StatusBarInputs{};
+    ControlOriginOffset = MotionPosition{};
+    AbortedBatchRunMark.store(0);
+    WorkerShutdownRequested.store(0);
+    UiLanguage.store(0);
+    AutomaticMode.store(0);
+    DrawingSuppressed.store(0);
+    MainWindow.store(nullptr);
+    MainStatusBar.store(nullptr);
+    MainProgressBar.store(nullptr);
+    SecondProgressBar.store(nullptr);
+    UseManualClock(1, 0);
+    ResetMessagePumpTimers();
+    ClearRecordedEvents();
+}
+
+int DeliverPending() {
+    int count = 0;
+    WindowMessage message;
+    while (PeekWindowMessage(&message, PM_REMOVE)) {
+        if (message.message != WM_QUIT) {
+            DispatchWindowMessage(message);
+        }
+        ++count;
+    }
+    return count;
+}
+
+void AdvanceAndDeliver(std::uint64_t totalMs, std::uint64_t stepMs) {
+    for (std::uint64_t done = 0; done < totalMs; done += stepMs) {
+        AdvanceManualClock(stepMs);
+        DeliverPending();
+    }
+}
+
+bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds limit) {
+    auto end = std::chrono::steady_clock::now() + limit;
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > end) {
+            return false;
+        }
+        DeliverPending();
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
+}
+
+WindowHandle ShellWindowTest::OpenMainWindow(WindowRect rect) {
+    WindowCreateParams params;
+    params.procedure = MainWndProc;
+    params.rect = rect;
+    main = CreatePlatformWindow(params);
+    MovePlatformWindow(main, rect);
+    ShowPlatformWindow(main, SW_SHOW);
+    return main;
+}
+
+void ShellWindowTest::CloseMainWindow() {
+    if (IsPlatformWindow(main)) {
+        SendWindowMessage(main, WM_CLOSE, 0, 0);
+    }
+    DeliverPending();
+    JoinWorkerThread(&SimulationThread);
+    JoinWorkerThread(&AutomationThread);
+    UseManualClock(0);
+}
+
+}  // namespace mirexa

@@ -1,0 +1,288 @@
+// Start-up and shutdown: the order of the services against recording fakes, the automation
+// thread held until the first paint and joined at the end, the main window's placement, the
+// frame margins, the ideal-processor guard, accelerators and the exit code.
+#include "shell/startup.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <string>
+#include <vector>
+
+#include "config/config_records.h"
+#include "geometry/shared_state.h"
+#include "platform/clock.h"
+#include "resources/program_resources.h"
+#include "shell/main_window.h"
+#include "shell/run_commands.h"
+#include "shell/worker_threads.h"
+#include "shell_test_support.h"
+
+namespace mirexa {
+namespace {
+
+class StartupTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ResetShellState();
+    }
+    void TearDown() override {
+        ResetShellState();
+        UseManualClock(0);
+    }
+};
+
+#define RECORDING(name) [] { RecordEvent(name); }
+
+void FillRecordingServices() {
+    StartupServices& s = StartupCallbacks;
+    s.readOsInformation = RECORDING("os");
+    s.loadPlugins = RECORDING("plugins");
+    s.clearStockAndProgram = RECORDING("clear stock");
+    s.parseCommandLine = [](const std::string& text) {
+        RecordEvent("command line " + text);
+        return 1;
+    };
+    s.readProcessorInformation = RECORDING("processors");
+    s.resetViewZoom = RECORDING("zoom");
+    s.readSettings = RECORDING("settings");
+    s.readToolFile = RECORDING("tools");
+    s.readControllerFile = RECORDING("controller");
+    s.createPanelBrush = RECORDING("brush");
+    s.readMachineFile = RECORDING("machine");
+    s.loadSoundEffects = RECORDING("sounds");
+    s.createGdiResources = RECORDING("gdi");
+    s.setRotationCentre = RECORDING("rotation centre");
+    s.clearReplaceTable = RECORDING("~replace");
+    s.deleteGdiResources = RECORDING("~gdi");
+    s.freeToolTables = RECORDING("~tools");
+    s.freeMachineModels = RECORDING("~models");
+    s.freeSoundEffects = RECORDING("~sounds");
+    s.freeNcProgramText = RECORDING("~nc text");
+    s.unloadPlugins = RECORDING("~plugins");
+    MainWindowHooks& h = MainWindowCallbacks;
+    h.loadMessageFile = [](int) { RecordEvent("message file"); };
+    h.initPluginsAndMenus = [](WindowHandle, int, int) { RecordEvent("plugin menus"); };
+    h.saveSettings = [](WindowHandle) { RecordEvent("save settings"); };
+    h.callPluginFreeFunctions = RECORDING("plugin free");
+    h.paintInfoPanel = RECORDING("paint");
+}
+
+TEST_F(StartupTest, StartsAndShutsDownInOrder) {
+    FillRecordingServices();
+    ProgramStart start;
+    start.commandLine = "part.nc -X3";
+    start.closeWhenIdle = 1;
+    EXPECT_EQ(RunProgram(start), 0);
+    std::vector<std::string> expected = {
+        "os", "plugins", "clear stock", "command line part.nc -X3", "processors", "zoom",
+        "settings", "tools", "controller", "brush", "machine", "tools", "sounds", "gdi",
+        "rotation centre",
+        // The window: the message file before the plug-in menu items; then it paints.
+        "message file", "plugin menus", "paint",
+        // Closing: settings saved (not automatic), plug-ins released, then the shutdown order.
+        "save settings", "plugin free", "~replace", "~gdi", "~tools", "~models", "~sounds",
+        "~nc text", "~plugins"};
+    EXPECT_EQ(RecordedEvents(), expected);
+    EXPECT_TRUE(TracePoints.empty());
+    EXPECT_EQ(MainWindow.load(), nullptr);
+}
+
+// The automation thread: created held before the window, released once at the first paint,
+// ends the program with WM_AUTOMATION_DONE and is joined before the shutdown frees anything.
+std::atomic<int> automationRuns{0};
+std::atomic<int> traceMarkSeen{0};
+
+TEST_F(StartupTest, AutomationThreadRunsOnceAfterTheFirstPaintAndIsJoined) {
+    FillRecordingServices();
+    automationRuns.store(0);
+    StartupCallbacks.parseCommandLine = [](const std::string&) {
+        CommandLine.automation = 1;
+        AutomaticMode.store(1);
+        return 1;
+    };
+    StartupCallbacks.automationThreadProc = [] {
+        automationRuns.fetch_add(1);
+        RecordEvent("automation");
+        // The trace buffers stand while the automation works.
+        traceMarkSeen.store(TracePointMarks.size() == TRACE_POINT_COUNT ? 1 : 0);
+        // Paint many times: the thread still runs once.
+        for (int i = 0; i < 5; ++i) {
+            SendWindowMessage(MainWindow.load(), WM_PAINT, 0, 0);
+        }
+        PostWindowMessage(MainWindow.load(), WM_AUTOMATION_DONE, 0, 0);
+    };
+    MainWindowCallbacks.freeToolProfileArrays = RECORDING("free profiles");
+    ProgramStart start;
+    EXPECT_EQ(RunProgram(start), 0);
+    EXPECT_EQ(automationRuns.load(), 1);
+    EXPECT_EQ(traceMarkSeen.load(), 1);
+    EXPECT_FALSE(HasWorkerThread(AutomationThread));
+    std::vector<std::string> events = RecordedEvents();
+    auto at = [&events](const std::string& name) {
+        return std::find(events.begin(), events.end(), name) - events.begin();
+    };
+    EXPECT_LT(at("plugin menus"), at("automation"));
+    EXPECT_LT(at("automation"), at("~replace"));
+    // Automatic mode writes no settings.
+    EXPECT_EQ(at("save settings"), static_cast<long>(events.size()));
+    EXPECT_EQ(at("free profiles"), static_cast<long>(events.size()));
+}
+
+TEST_F(StartupTest, AutomaticRunWithoutAnAutomationBodyEndsAtOnce) {
+    StartupCallbacks.parseCommandLine = [](const std::string&) {
+        CommandLine.automation = 1;
+        AutomaticMode.store(1);
+        return 1;
+    };
+    EXPECT_EQ(RunProgram(ProgramStart{}), 0);
+    EXPECT_FALSE(HasWorkerThread(AutomationThread));
+}
+
+TEST_F(StartupTest, ExitCodeIsMinusOneAfterAnAbortedBatchRun) {
+    EXPECT_EQ(ProgramExitCode(0, 0), 0);
+    EXPECT_EQ(ProgramExitCode(3, 0), 3);
+    EXPECT_EQ(ProgramExitCode(0, 1), -1);
+}
+
+TEST_F(StartupTest, AcceleratorGoesToTheMainWindowWhateverHasTheKey) {
+    static std::vector<unsigned> commands;
+    commands.clear();
+    MainWindowCallbacks.handleCommand = [](WindowHandle, unsigned id) {
+        commands.push_back(id);
+        if (id == IDM_VERSION_INFO) {
+            PostLoopQuit(7);
+        }
+    };
+    MainWindowCallbacks.isKeyHeld = [](unsigned key) { return key == VK_MENU ? 1 : 0; };
+    ShellWindowTest window;
+    window.OpenMainWindow();
+    WindowHandle view = MainWindowData.handles.view;
+    ASSERT_NE(view, nullptr);
+    DeliverPending();
+    // The key went to the view (it has the focus); the command still reaches the main window.
+    PostWindowMessage(view, WM_KEYDOWN, VK_OEM_2, 0);
+    EXPECT_EQ(RunMainMessageLoop(), 7);
+    EXPECT_EQ(commands, std::vector<unsigned>{IDM_VERSION_INFO});
+    window.CloseMainWindow();
+}
+
+TEST_F(StartupTest, PlacementRules) {
+    CommandLineOptions options;
+    ProgramSettings settings;
+    settings.windowShow = 3;
+    // DISPLAY=0, no rectangle: the default place and size, the caller's show command.
+    settings.saveDisplay = 0;
+    auto place = ChooseMainWindowPlacement(options, settings, SW_SHOW, 0);
+    EXPECT_EQ(place.usedDefault, 1);
+    EXPECT_EQ(place.show, SW_SHOW);
+    // DISPLAY=1 with the four saved values.
+    settings.saveDisplay = 1;
+    settings.windowX = 10;
+    settings.windowY = 20;
+    settings.windowWidth = 800;
+    settings.windowHeight = 600;
+    place = ChooseMainWindowPlacement(options, settings, SW_SHOW, 0);
+    EXPECT_EQ(place.usedDefault, 0);
+    EXPECT_EQ(place.rect.left, 10);
+    EXPECT_EQ(place.rect.bottom, 620);
+    EXPECT_EQ(place.show, 3);
+    // A command-line rectangle wins over the saved one.
+    options.windowRectGiven = 1;
+    options.windowLeft = 5;
+    options.windowTop = 6;
+    options.windowWidth = 300;
+    options.windowHeight = 200;
+    place = ChooseMainWindowPlacement(options, settings, SW_SHOW, 0);
+    EXPECT_EQ(place.rect.left, 5);
+    EXPECT_EQ(place.rect.right, 305);
+    EXPECT_EQ(place.rect.bottom, 206);
+    // A minimised batch run always minimises, whatever SHOW holds.
+    EXPECT_EQ(ChooseMainWindowPlacement(options, settings, SW_SHOW, 1).show, SW_MINIMIZE);
+    options.windowRectGiven = 0;
+    // DISPLAY set with any of X, Y, WIDE, HEIGHT missing: the default place and size, never a
+    // window at (-1, -1) of size -1.
+    for (int missing = 0; missing < 4; ++missing) {
+        ProgramSettings partial = settings;
+        int* fields[4] = {&partial.windowX, &partial.windowY, &partial.windowWidth,
+                          &partial.windowHeight};
+        *fields[missing] = -1;
+        place = ChooseMainWindowPlacement(options, partial, SW_SHOW, 0);
+        EXPECT_EQ(place.usedDefault, 1) << "missing key " << missing;
+        EXPECT_EQ(place.rect.right, DEFAULT_MAIN_WINDOW_RECT.right);
+        EXPECT_EQ(place.rect.bottom, DEFAULT_MAIN_WINDOW_RECT.bottom);
+    }
+}
+
+TEST_F(StartupTest, MinimisedBatchRunOpensMinimisedAndSuppressesDrawing) {
+    AutomaticMode.store(1);
+    Settings.windowShow = 1;
+    RegisterMainWindowClass();
+    ASSERT_EQ(CreateMainWindow(SW_SHOW), 1);
+    WindowHandle main = MainWindow.load();
+    EXPECT_TRUE(IsPlatformWindowMinimised(main));
+    EXPECT_EQ(DrawingSuppressed.load(), 1);
+    ShellWindowTest window;
+    window.main = main;
+    window.CloseMainWindow();
+}
+
+TEST_F(StartupTest, NoMenuSwitchLeavesTheClassWithoutMenu) {
+    RegisterMainWindowClass();
+    EXPECT_EQ(MainClass.name, "MIREXA7");
+    EXPECT_EQ(MainClass.menu, IDR_MAIN_MENU);
+    CommandLine.noMenu = 1;
+    RegisterMainWindowClass();
+    EXPECT_EQ(MainClass.menu, 0);
+}
+
+TEST_F(StartupTest, FrameMargins) {
+    int x = 0;
+    int y = 0;
+    GetFrameMargins(265, 8, &x, &y);
+    EXPECT_EQ(x, -5);
+    EXPECT_EQ(y, -15);
+    GetFrameMargins(265, 4, &x, &y);
+    EXPECT_EQ(x, 0);
+    EXPECT_EQ(y, 0);
+    for (int code : {70, 99, 170, 270, 299}) {
+        for (int border : {0, 4, 9}) {
+            GetFrameMargins(code, border, &x, &y);
+            EXPECT_EQ(x, 2);
+            EXPECT_EQ(y, 7);
+        }
+    }
+    for (int code : {200, 259, 300, 39}) {
+        GetFrameMargins(code, 6, &x, &y);
+        EXPECT_EQ(x, -2) << code;
+        EXPECT_EQ(y, -6) << code;
+    }
+}
+
+TEST_F(StartupTest, IdealProcessorGuardAndCompositionRanges) {
+    EXPECT_EQ(IdealProcessorAllowed(-1, 8), 0);
+    EXPECT_EQ(IdealProcessorAllowed(0, 1), 0);  // one processor: left alone
+    EXPECT_EQ(IdealProcessorAllowed(8, 8), 0);  // at or above the count
+    EXPECT_EQ(IdealProcessorAllowed(7, 8), 1);
+    EXPECT_EQ(IdealProcessorAllowed(0, 2), 1);
+    CommandLine.idealProcessor = -1;
+    EXPECT_EQ(SetMainThreadIdealProcessor(), 0);
+
+    int has = 9;
+    int on = 9;
+    for (int code : {40, 99, 140, 250, 299}) {
+        OsVersionCode = code;
+        QueryDwmComposition(&has, &on);
+        EXPECT_EQ(has, 1) << code;
+        EXPECT_EQ(on, 0);
+    }
+    for (int code : {39, 100, 139, 200, 300}) {
+        OsVersionCode = code;
+        QueryDwmComposition(&has, &on);
+        EXPECT_EQ(has, 0) << code;
+    }
+    OsVersionCode = 200;
+}
+
+}  // namespace
+}  // namespace mirexa
