@@ -5,8 +5,13 @@
 #include <algorithm>
 #include <cmath>
 
+#include "config/config_records.h"
+#include "config/machine_file.h"
+#include "geometry/machine_kinematics.h"
 #include "geometry/model_point_pose.h"
 #include "geometry/vector_math.h"
+#include "simulation/cutting_core.h"
+#include "simulation/interference_flags.h"
 #include "stockio/stock_loading.h"
 
 namespace mirexa {
@@ -71,7 +76,137 @@ int TriangleHitsStock(const double local[9], const StockModel& stock) {
                                  stock.nodesZ, stock.nodesX, y.capacity, y.counts, y.ends);
 }
 
+// How a check poses its head for the BASIC pair.
+enum BasicPose : int {
+    kBasicAsOtherPairs = 0,  // the check's own pose routine (moved only at angles 0, 0)
+    kBasicFirstAngle = 1,    // moved only when the first angle is 0, else PoseModelPoint
+    kBasicMoveOnly = 2,      // always moved only
+};
+
+// A table-side pair of a check.
+struct HeadPair {
+    StructurePair pair;
+    int kind;  // StructureKind
+};
+
+struct HeadCheck {
+    const MachineModel* mesh = {};
+    ModelPointPoser poser = {};  // when a rotary angle is not 0
+    StructurePair work = {};
+    const HeadPair* pairs = {};  // the table-side pairs but BASIC, in order
+    int pairCount = {};
+    StructurePair basic = {};
+    int basicPose = {};
+};
+
+bool PairOn(StructurePair pair) {
+    return Checks.structurePairs[pair] > 0;
+}
+
+void RunHeadCheck(const HeadCheck& check) {
+    const MachineModel& mesh = *check.mesh;
+    if (mesh.facetCount <= 0) {
+        return;
+    }
+    const double* machine = CurrentMachinePose.machine.axis;
+    const bool turned = machine[3] != 0.0 || machine[4] != 0.0;
+    thread_local PosedHeadMesh posed;
+    thread_local PosedHeadMesh basicPosed;
+    bool begun = false;
+    auto head = [&]() -> PosedHeadMesh* {
+        if (!begun) {
+            BeginHeadPose(&mesh, turned ? check.poser : MoveModelPointOnly, machine, &posed);
+            begun = true;
+        }
+        return &posed;
+    };
+    InterferenceFlagSet& flags = InterferenceFlags;
+    // WORK.
+    const StockModel& stock = StockModels[CurrentStockIndex.load()];
+    if (PairOn(check.work) && StockUseState.load() == 0 && stock.nx >= 2 &&
+        PosedHeadHitsStock(head(), stock)) {
+        flags.structure[check.work] = 1;
+    }
+    // The table-side pairs.
+    StructureModelList list;
+    for (int i = 0; i < check.pairCount; ++i) {
+        const HeadPair& p = check.pairs[i];
+        if (PairOn(p.pair) && GatherStructureModels(StructureModels, p.kind, &list) > 0 &&
+            PosedHeadHitsStructures(head(), list)) {
+            flags.structure[p.pair] = 1;
+        }
+    }
+    // BASIC, seen from the base.
+    if (!PairOn(check.basic) ||
+        GatherStructureModels(StructureModels, kStructureBasic, &list) == 0) {
+        return;
+    }
+    double origin[3];
+    for (int k = 0; k < 3; ++k) {
+        origin[k] = Machine.tableCarries[k] ? 0.0 : machine[k];
+    }
+    ModelPointPoser poser = MoveModelPointOnly;
+    if (check.basicPose == kBasicAsOtherPairs && turned) {
+        poser = check.poser;
+    } else if (check.basicPose == kBasicFirstAngle && machine[3] != 0.0) {
+        poser = PoseModelPoint;
+    }
+    BeginHeadPose(&mesh, poser, origin, &basicPosed);
+    if (PosedHeadHitsStructures(&basicPosed, list)) {
+        flags.structure[check.basic] = 1;
+    }
+}
+
+constexpr HeadPair kHead2Pairs[] = {{kHead2Vice, kStructureVice}, {kHead2Table, kStructureTable}};
+constexpr HeadPair kHead1Pairs[] = {
+    {kHead1Vice, kStructureVice}, {kHead1Table1, kStructureTable1}, {kHead1Table, kStructureTable}};
+constexpr HeadPair kHeadPairs[] = {{kHeadVice, kStructureVice},
+                                   {kHeadTable2, kStructureTable2},
+                                   {kHeadTable1, kStructureTable1},
+                                   {kHeadTable, kStructureTable}};
+
 }  // namespace
+
+int CheckHead2Model() {
+    RunHeadCheck({.mesh = &StructureModels.head2,
+                  .poser = PoseModelPointAxes,
+                  .work = kHead2Work,
+                  .pairs = kHead2Pairs,
+                  .pairCount = 2,
+                  .basic = kHead2Basic,
+                  .basicPose = kBasicAsOtherPairs});
+    return 0;
+}
+
+int CheckHead1Model() {
+    const bool head = CurrentMachine.rotaryType == 1;
+    RunHeadCheck({.mesh = &StructureModels.head1,
+                  .poser = head ? PoseModelPoint : PoseModelPointPivot,
+                  .work = kHead1Work,
+                  .pairs = kHead1Pairs,
+                  .pairCount = 3,
+                  .basic = kHead1Basic,
+                  .basicPose = kBasicFirstAngle});
+    return 0;
+}
+
+int CheckHeadModel() {
+    const int type = CurrentMachine.rotaryType;
+    RunHeadCheck({.mesh = &StructureModels.head,
+                  .poser = type == 1   ? MoveModelPointOnly
+                           : type == 2 ? PoseModelPointCentre
+                                       : PoseModelPointOffset,
+                  .work = kHeadWork,
+                  .pairs = kHeadPairs,
+                  .pairCount = 4,
+                  .basic = kHeadBasic,
+                  .basicPose = kBasicMoveOnly});
+    return 0;
+}
+
+int CheckNothing() {
+    return 0;
+}
 
 void MoveModelPointOnly(const double origin[3], const double vertex[3], double out[3]) {
     Vec3Add(origin, vertex, out);

@@ -26,6 +26,33 @@
 
 namespace mirexa {
 
+// --- The checks of a step
+// -------------------------------------------------------------------------
+
+// One check per head mesh, after the cut of a step. Each poses its mesh to the machine position
+// and rotary angles of CurrentMachinePose (only moved when both angles are exactly 0, else by
+// its pose routine for the ROTARY TYPE) and tests the pairs whose setting is on, in order:
+//   CheckHead2Model  HEAD2: WORK, VICE, TABLE, BASIC             (pose: PoseModelPointAxes)
+//   CheckHead1Model  HEAD1: WORK, VICE, TABLE1, TABLE, BASIC     (PoseModelPoint on a HEAD
+//                    machine, else PoseModelPointPivot)
+//   CheckHeadModel   HEAD or HEAD(XYZ): WORK, VICE, TABLE2, TABLE1, TABLE, BASIC (moved only on
+//                    a HEAD machine, PoseModelPointCentre on a TABLE machine, else
+//                    PoseModelPointOffset)
+// The WORK pair needs a stock with a grid that is in use (StockUseState 0). The BASIC pair sees
+// the head from the machine's base: the machine position with each axis the table carries
+// (MOVE(X/Y/Z) = TABLE) set to 0; HEAD2 poses as for its other pairs, HEAD1 is only moved when
+// the first angle is exactly 0 and otherwise posed by PoseModelPoint, HEAD is only moved. A hit
+// sets the pair's structure flag in InterferenceFlags; a pair stops at its first hit. All
+// return 0.
+int CheckHead2Model();
+int CheckHead1Model();
+int CheckHeadModel();
+// The empty entry of a check sequence: 0.
+int CheckNothing();
+
+// --- The parts of the checks
+// ----------------------------------------------------------------------
+
 // Moves one model vertex (mm) to a pose; origin is the machine position (mm). The pose routines
 // of the kinematics have this form.
 using ModelPointPoser = void (*)(const double origin[3], const double vertex[3], double out[3]);

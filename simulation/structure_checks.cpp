@@ -5,9 +5,12 @@
 #include <algorithm>
 #include <vector>
 
+#include "config/config_records.h"
 #include "config/machine_file.h"
 #include "geometry/machine_kinematics.h"
 #include "geometry/vector_math.h"
+#include "simulation/head_interference.h"
+#include "simulation/interference_flags.h"
 #include "simulation/structure_scan.h"
 
 namespace mirexa {
@@ -123,7 +126,71 @@ int RingsHitModel(const PosedRings& p, int ringPairs, const StructureModelRef& r
     return 0;
 }
 
+// The settings and flags of the five kinds, in StructureKind order, for the tool and the holder.
+constexpr StructurePair kToolPairs[kStructureKindCount] = {kToolVice, kToolTable2, kToolTable1,
+                                                           kToolTable, kToolBasic};
+constexpr StructurePair kArborPairs[kStructureKindCount] = {kArborVice, kArborTable2, kArborTable1,
+                                                            kArborTable, kArborBasic};
+
 }  // namespace
+
+int CheckSweepAgainstStructure(int firstRing, int endRing, const double boxMin[3],
+                               const double boxMax[3], const double position[3]) {
+    const StructurePair* pairs = firstRing == 0 ? kToolPairs : kArborPairs;
+    int mask = 0;
+    for (int kind = 0; kind < kStructureKindCount; ++kind) {
+        if (Checks.structurePairs[pairs[kind]] > 0) {
+            mask |= 1 << kind;
+        }
+    }
+    if (mask == 0) {
+        return 0;
+    }
+    const ToolProfile& profile = CurrentToolProfile;
+    SweepOutline outline;
+    outline.rings = profile.rotatedMesh;
+    outline.ringCount = std::min(profile.pointCount, kProfilePointCapacity);
+    outline.firstRing = firstRing;
+    outline.endRing = endRing;
+    std::copy(boxMin, boxMin + 3, outline.boxMin);
+    std::copy(boxMax, boxMax + 3, outline.boxMax);
+    SweepPlacement at;
+    std::copy(position, position + 3, at.machine);
+    at.machine[3] = CurrentMachinePose.machine.axis[3];
+    at.machine[4] = CurrentMachinePose.machine.axis[4];
+    const int hits = SweepHitsStructures(outline, at, mask, StructureModels);
+    for (int kind = 0; kind < kStructureKindCount; ++kind) {
+        if (hits & (1 << kind)) {
+            InterferenceFlags.structure[pairs[kind]] = 1;
+        }
+    }
+    return 0;
+}
+
+int AnyToolPairOn(int holder) {
+    const StructurePair* pairs = holder ? kArborPairs : kToolPairs;
+    for (int kind = 0; kind < kStructureKindCount; ++kind) {
+        if (Checks.structurePairs[pairs[kind]] > 0) {
+            return 1;
+        }
+    }
+    return 0;
+}
+
+void CheckStructuresAtStep() {
+    const ToolProfile& p = CurrentToolProfile;
+    const double* position = CurrentMachinePose.machine.axis;
+    if (AnyToolPairOn(0)) {
+        CheckSweepAgainstStructure(0, p.cutterPointCount, p.cutterMin, p.cutterMax, position);
+    }
+    if (AnyToolPairOn(1) && p.holderBoxGrown && p.cutterPointCount >= 1) {
+        CheckSweepAgainstStructure(p.cutterPointCount - 1, p.pointCount, p.holderMin, p.holderMax,
+                                   position);
+    }
+    CheckHead2Model();
+    CheckHead1Model();
+    CheckHeadModel();
+}
 
 void ComputeSweepTip(const double machine[5], double tip[3]) {
     double axis[3];

@@ -27,6 +27,26 @@ namespace mirexa {
 // Points per outline ring.
 inline constexpr int RingPointCount = kProfileSweepSteps;
 
+// --- The checks of a step
+// -------------------------------------------------------------------------
+
+// Tests rings firstRing .. endRing - 1 of the current tool profile (each joined to the next) at
+// the machine position (X, Y, Z, mm) and the rotary angles of CurrentMachinePose. firstRing 0
+// takes the TOOL pair settings and flags ("TOOL-VICE CHECK" ...), a larger one the ARBOR ones.
+// boxMin and boxMax bound the unposed outline. Each pair whose setting is on and whose models
+// exist is tested; a hit sets its structure flag in InterferenceFlags (at most one flag per pair
+// and call). Returns 0.
+int CheckSweepAgainstStructure(int firstRing, int endRing, const double boxMin[3],
+                               const double boxMax[3], const double position[3]);
+
+// 1 when any TOOL pair (tool 0) or ARBOR pair (tool 1) is on.
+int AnyToolPairOn(int holder);
+
+// The structure checks of one step (the simulation thread's hook): the tool rings (the cutting
+// part), the holder rings (from the cutting part's last ring to the top, shank included) at the
+// current machine position, each only when one of its pairs is on, then the three head checks.
+void CheckStructuresAtStep();
+
 // The outline to test: rings [firstRing, endRing) of a ring array (RingPointCount points of
 // three doubles per ring, ringCount rings held), with the box of the unposed outline.
 struct SweepOutline {

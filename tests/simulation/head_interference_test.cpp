@@ -10,6 +10,9 @@
 #include <cstdio>
 #include <random>
 
+#include "cutting_test_support.h"
+#include "simulation/cutting_core.h"
+#include "simulation/interference_flags.h"
 #include "stock/stock_grid.h"
 #include "stock/stock_shapes.h"
 #include "structure_test_support.h"
@@ -306,6 +309,129 @@ TEST(HeadAgainstStructures, EachFreeBoxExcusesOnlyItsOwnModel) {
     BeginHeadPose(&mesh, nullptr, touching, &head);
     EXPECT_EQ(PosedHeadHitsStructures(&head, basics), 1);
     EXPECT_GT(HeadCheckCount.facetModelTests, 0);
+}
+
+}  // namespace
+}  // namespace mirexa
+
+namespace mirexa {
+namespace {
+
+using testing::ScopedCheckState;
+
+// The checks of a step: the head meshes of the machine, the current stock and the pair settings.
+class HeadChecks : public ::testing::Test {
+protected:
+    ScopedCheckState state;
+    testing::ScopedCuttingState cutting;
+    int savedIndex = CurrentStockIndex.load();
+
+    void SetUp() override {
+        const double box[6] = {0, 0, 0, 100, 100, 50};
+        testing::BuildBoxStock(&StockModels[0], box, 0.5);
+        CurrentStockIndex = 0;
+        const double lo[3] = {-10, -15, 0}, hi[3] = {10, 15, 40};
+        StructureModels.head = HeadMesh(BoxMeshFacets(lo, hi));
+        StructureModels.head1 = HeadMesh(BoxMeshFacets(lo, hi));
+        StructureModels.head2 = HeadMesh(BoxMeshFacets(lo, hi));
+        ClearInterferenceFlags();
+    }
+    void TearDown() override {
+        FreeStockModel(&StockModels[0]);
+        StockModels[0] = StockModel{};
+        CurrentStockIndex = savedIndex;
+    }
+    static void At(double x, double y, double z) {
+        double* m = CurrentMachinePose.machine.axis;
+        m[0] = x, m[1] = y, m[2] = z;
+    }
+};
+
+TEST_F(HeadChecks, WorkPairOfEachHead) {
+    struct Check {
+        int (*run)();
+        StructurePair work;
+    } checks[] = {
+        {CheckHeadModel, kHeadWork}, {CheckHead1Model, kHead1Work}, {CheckHead2Model, kHead2Work}};
+    for (const Check& c : checks) {
+        Checks = CheckSettings{};
+        Checks.structurePairs[c.work] = 1;
+        At(50, 50, 51);
+        ClearInterferenceFlags();
+        EXPECT_EQ(c.run(), 0);
+        EXPECT_EQ(InterferenceFlags.structure[c.work], 0);
+        At(50, 50, 49.99);
+        EXPECT_EQ(c.run(), 0) << "the result is in the flags";
+        EXPECT_EQ(InterferenceFlags.structure[c.work], 1);
+        EXPECT_EQ(AnyInterferenceFlagSet(), 1);
+        // A stock that is ignored or to be deleted is never tested.
+        ClearInterferenceFlags();
+        StockUseState = 1;
+        c.run();
+        StockUseState = 2;
+        c.run();
+        StockUseState = 0;
+        EXPECT_EQ(InterferenceFlags.structure[c.work], 0);
+        // The pair switched off.
+        Checks.structurePairs[c.work] = 0;
+        c.run();
+        EXPECT_EQ(AnyInterferenceFlagSet(), 0);
+    }
+}
+
+TEST_F(HeadChecks, TablePairsAndTheBasicModelSeenFromTheBase) {
+    const double vlo[3] = {200, 0, 0}, vhi[3] = {260, 40, 30};
+    StructureModels.vices.push_back(BoxModel(vlo, vhi));
+    const double tlo[3] = {-500, -500, -40}, thi[3] = {500, 500, 0};
+    StructureModels.table = BoxModel(tlo, thi);
+    // The base: a column at x in [-100, -80], and the table carries X.
+    const double blo[3] = {-100, -50, 0}, bhi[3] = {-80, 50, 300};
+    StructureModels.basics.push_back(BoxModel(blo, bhi));
+    StructureModels.basicFreeBoxes = {-80, -1e11, -1e11, 1e11, 1e11, 1e11};
+    Machine.tableCarries[0] = 1;
+    for (StructurePair p : {kHeadVice, kHeadTable, kHeadBasic, kHeadWork}) {
+        Checks.structurePairs[p] = 2;
+    }
+    At(230, 20, 29);  // into the vice only
+    CheckHeadModel();
+    EXPECT_EQ(InterferenceFlags.structure[kHeadVice], 1);
+    EXPECT_EQ(InterferenceFlags.structure[kHeadTable], 0);
+    EXPECT_EQ(InterferenceFlags.structure[kHeadWork], 0);
+    EXPECT_EQ(InterferenceFlags.structure[kHeadBasic], 0) << "the base sees X at 0: clear";
+    ClearInterferenceFlags();
+    At(330, 0, -1);  // onto the table; X, which the table carries, is 0 for the base
+    CheckHeadModel();
+    EXPECT_EQ(InterferenceFlags.structure[kHeadTable], 1);
+    EXPECT_EQ(InterferenceFlags.structure[kHeadVice], 0);
+    EXPECT_EQ(InterferenceFlags.structure[kHeadBasic], 0);
+    // With X taken off, the head at X = -85 meets the column; elsewhere X does not matter.
+    Machine.tableCarries[0] = 0;
+    ClearInterferenceFlags();
+    At(-85, 0, 100);
+    CheckHeadModel();
+    EXPECT_EQ(InterferenceFlags.structure[kHeadBasic], 1);
+    Machine.tableCarries[0] = 1;
+    ClearInterferenceFlags();
+    CheckHeadModel();
+    EXPECT_EQ(InterferenceFlags.structure[kHeadBasic], 0);
+    EXPECT_EQ(CheckNothing(), 0);
+}
+
+TEST_F(HeadChecks, AtZeroAnglesTheHeadIsOnlyMovedWhateverTheRotaryType) {
+    Checks.structurePairs[kHead2Work] = 1;
+    for (int type : {0, 1, 2, 3}) {
+        CurrentMachine.rotaryType = type;
+        CurrentMachine.headOffset[0] = 300.0;  // would carry a turned HEAD2 far away
+        testing::SetMachineAngles(0, 0);
+        ClearInterferenceFlags();
+        At(50, 50, 49.99);
+        CheckHead2Model();
+        EXPECT_EQ(InterferenceFlags.structure[kHead2Work], 1) << type;
+        ClearInterferenceFlags();
+        At(50, 50, 50.5);
+        CheckHead2Model();
+        EXPECT_EQ(InterferenceFlags.structure[kHead2Work], 0) << type;
+    }
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 
 #include <vector>
 
+#include "simulation/interference_flags.h"
 #include "simulation/structure_scan.h"
 #include "structure_test_support.h"
 
@@ -199,6 +200,75 @@ TEST_F(SweepTest, EachBasicFreeBoxExcusesOnlyItsOwnModel) {
     // Resting on model 1's top face, the boundary of its free box: tested, and touching.
     EXPECT_EQ(SweepHitsStructures(tool, TipAt(0, 0, 0), kBasic, StructureModels), kBasic);
     EXPECT_GT(SweepCheckCount.segmentTests, 0);
+}
+
+}  // namespace
+}  // namespace mirexa
+
+namespace mirexa {
+namespace {
+
+using testing::BoxModel;
+using testing::PutFlatTool;
+using testing::ScopedCheckState;
+
+// The checks of a step against the structure: TOOL and ARBOR settings and flags.
+class SweepFlags : public ::testing::Test {
+protected:
+    ScopedCheckState state;
+    void SetUp() override {
+        PutFlatTool(1, 10, 20);
+        testing::PutLengthRecord(1, kToolLength1, {50});
+        testing::PutHolder(1, kArborCylinders, {40}, {30});
+        SelectCurrentTool(1, 0.0);
+        ClearInterferenceFlags();
+    }
+    // The machine position whose tool tip is at (x, y, z), no rotary axes.
+    static void TipAt(double x, double y, double z) {
+        double* m = CurrentMachinePose.machine.axis;
+        m[0] = m[1] = m[2] = 0.0;
+        double tip[3];
+        ComputeSweepTip(m, tip);
+        m[0] = x - tip[0], m[1] = y - tip[1], m[2] = z - tip[2];
+    }
+};
+
+TEST_F(SweepFlags, ToolRingsRaiseToolFlagsAndHolderRingsArborFlags) {
+    const double lo[3] = {0, 0, 0}, hi[3] = {100, 50, 30};
+    StructureModels.vices.push_back(BoxModel(lo, hi));
+    StructureModels.table = BoxModel(lo, hi);
+    for (StructurePair p : {kToolVice, kArborVice, kToolTable, kArborTable}) {
+        Checks.structurePairs[p] = 1;
+    }
+    // The tip 10 mm into the vice: the cutting part only.
+    TipAt(50, 25, 20);
+    CheckStructuresAtStep();
+    const auto& f = InterferenceFlags.structure;
+    EXPECT_EQ(f[kToolVice], 1);
+    EXPECT_EQ(f[kToolTable], 1);
+    EXPECT_EQ(f[kArborVice], 0);
+    EXPECT_EQ(f[kArborTable], 0);
+    // The holder (from 50 mm above the tip, 20 mm radius) down onto the vice beside the tool:
+    // only the holder's rings reach it.
+    ClearInterferenceFlags();
+    TipAt(115, 25, -21);
+    CheckStructuresAtStep();
+    EXPECT_EQ(f[kToolVice], 0);
+    EXPECT_EQ(f[kArborVice], 1);
+    EXPECT_EQ(f[kArborTable], 1);
+    // A pair switched off is not tested, however much its models overlap.
+    ClearInterferenceFlags();
+    Checks.structurePairs[kArborTable] = 0;
+    CheckStructuresAtStep();
+    EXPECT_EQ(f[kArborVice], 1);
+    EXPECT_EQ(f[kArborTable], 0);
+    // A single ring joins nothing and raises nothing.
+    ClearInterferenceFlags();
+    const ToolProfile& p = CurrentToolProfile;
+    EXPECT_EQ(CheckSweepAgainstStructure(p.pointCount - 1, p.pointCount, p.holderMin, p.holderMax,
+                                         CurrentMachinePose.machine.axis),
+              0);
+    EXPECT_EQ(AnyInterferenceFlagSet(), 0);
 }
 
 }  // namespace

@@ -4,7 +4,10 @@
 #include <algorithm>
 #include <utility>
 
+#include "geometry/tool_length_report.h"
 #include "geometry/vector_math.h"
+#include "simulation/interference_flags.h"
+#include "simulation/simulation_hooks.h"
 
 namespace mirexa::testing {
 
@@ -87,6 +90,8 @@ struct ScopedCheckState::Saved {
     std::unique_ptr<ToolProfile> profile = std::make_unique<ToolProfile>(CurrentToolProfile);
     ToolTables tables = std::move(ToolTableSet);
     std::unique_ptr<MountedToolLayout> mounted = std::make_unique<MountedToolLayout>(MountedTools);
+    ToolLengthMeasurements measured = ToolLengthMeasured;
+    SimulationHooks hooks = SimulationCallbacks;
 };
 
 namespace {
@@ -104,6 +109,8 @@ void ClearCheckState() {
     CurrentToolProfile = emptyProfile;
     ToolTableSet = ToolTables{};
     MountedTools = emptyLayout;
+    ToolLengthMeasured = ToolLengthMeasurements{};
+    ClearInterferenceFlags();
 }
 
 }  // namespace
@@ -123,6 +130,9 @@ ScopedCheckState::~ScopedCheckState() {
     CurrentToolProfile = *saved_->profile;
     ToolTableSet = std::move(saved_->tables);
     MountedTools = *saved_->mounted;
+    ToolLengthMeasured = saved_->measured;
+    SimulationCallbacks = saved_->hooks;
+    ClearInterferenceFlags();
 }
 
 void SetMachineAngles(double first, double second) {
@@ -143,6 +153,27 @@ ToolRecord& PutFlatTool(int n, float d, float h) {
     t.d = d;
     t.h = h;
     return t;
+}
+
+void PutLengthRecord(int n, std::uint32_t kind, std::initializer_list<float> values) {
+    ToolLengthRecord& l = ToolTableSet.lengths[n];
+    l = ToolLengthRecord{};
+    l.kind = kind;
+    std::copy(values.begin(), values.begin() + std::min<std::size_t>(values.size(), 6), l.values);
+}
+
+void PutHolder(int n, std::uint32_t kind, std::initializer_list<float> diameters,
+               std::initializer_list<float> lengths, std::initializer_list<int> codes) {
+    ArborProfile& h = ToolTableSet.arbors[n];
+    h = ArborProfile{};
+    h.present = 1;
+    h.kind = kind;
+    h.count = static_cast<int>(std::min<std::size_t>(lengths.size(), kArborMaxSegments));
+    std::copy(diameters.begin(),
+              diameters.begin() + std::min<std::size_t>(diameters.size(), kArborMaxSegments + 1),
+              h.diameters);
+    std::copy(lengths.begin(), lengths.begin() + h.count, h.lengths);
+    std::copy(codes.begin(), codes.begin() + std::min<std::size_t>(codes.size(), h.count), h.codes);
 }
 
 }  // namespace mirexa::testing

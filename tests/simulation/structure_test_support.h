@@ -2,6 +2,8 @@
 // way the loader prepares them (records, sort by top height, box and corners).
 #pragma once
 
+#include <cstdint>
+#include <initializer_list>
 #include <memory>
 #include <vector>
 
@@ -31,9 +33,9 @@ MachineModel BoxModel(const double lo[3], const double hi[3]);
 // A mesh without records (as the heads are loaded): facets, box and corners.
 MachineModel HeadMesh(std::vector<StlFacet> facets);
 
-// Saves the machine, pose, tool, check and structure-model records the checks read, starts
-// each test from cleared ones (no rotary axes, no models, every check off) and puts the saved
-// ones back at the end.
+// Saves the machine, pose, tool, check, structure-model, tool-length measurement and simulation
+// hook records the checks use, starts each test from cleared ones (no rotary axes, no models,
+// every check off, no interference flag) and puts the saved ones back at the end.
 class ScopedCheckState {
 public:
     ScopedCheckState();
@@ -52,5 +54,12 @@ void SetMachineAngles(double first, double second);
 // Puts a FLAT tool of diameter d and cutting height h (mm) into the tool tables at number n
 // (tables of 20 tools are allocated when none are).
 ToolRecord& PutFlatTool(int n, float d, float h);
+
+// Gives tool n a length record of the kind with the values (mm, deg) from the first on.
+void PutLengthRecord(int n, std::uint32_t kind, std::initializer_list<float> values);
+
+// Gives tool n a holder of the kind: the diameters and lengths (mm) and the ARBOR3 codes.
+void PutHolder(int n, std::uint32_t kind, std::initializer_list<float> diameters,
+               std::initializer_list<float> lengths, std::initializer_list<int> codes = {});
 
 }  // namespace mirexa::testing
