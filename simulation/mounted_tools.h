@@ -9,6 +9,7 @@
 #include <cstdint>
 
 #include "config/tools_file.h"
+#include "geometry/machine_kinematics.h"
 
 namespace mirexa {
 
@@ -86,5 +87,38 @@ extern std::int32_t MountedResultCode;
 
 // Clears every record and the pass code.
 void ClearMountedToolResults();
+
+// --- The pass ---------------------------------------------------------------------------------
+
+// 1 when the current tool is one of the mounted-tool list (its mounting flag is set).
+int CurrentToolHasMountedTools();
+
+// The position (mm, deg) of a mounted tool: the base position plus the difference of its station
+// from the current tool's station, plus the difference of the SHIFT values (the current tool's
+// minus this tool's) along the machine's tool direction when it has one, else along Z.
+void MountedToolPosition(const double base[5], int tool, int current, double out[5]);
+
+// Runs in place of the plain cut and checks of a step (the simulation thread's hook), holding
+// the owner word while it selects tools:
+//  1. the codes of the listed tools are cleared; a listed tool at exactly the current tool's
+//     station sets the same-station mark;
+//  2. the base position is the step's machine position (the program position with the control
+//     origin added);
+//  3. unless ARBOR CHECK and every TOOL pair are off, each other present tool at another
+//     station is made current, posed at its position, its flags cleared, cut with the pen byte
+//     and the painted bit on the new ends, checked against the structure with its tool rings,
+//     and recorded with its code (first of: tool-VICE 6, tool-TABLE2 9, tool-TABLE1 8,
+//     tool-TABLE 7, contact unless ARBOR CHECK is 2: 5; else 0);
+//  4. the current tool is made current again, its flags cleared, cut at the step's tool pose and
+//     checked (tool and holder rings, the heads); its removed volume is the step's;
+//  5. the tools at the current station are cut and checked at the base position (flags kept);
+//  6. when a tool recorded a code, the contact flag and, per listed tool, the flag of its code.
+// Inside a canned cycle move a contact of a tool is cleared. The current tool is current again
+// when the pass ends.
+void CutAndCheckMountedTools();
+
+// Fills the simulation's hooks for the checks of this subsystem: the shank and holder passes of
+// the cut, the structure and head checks of a step, and the mounted-tools pass.
+void InstallInterferenceCheckHooks();
 
 }  // namespace mirexa
