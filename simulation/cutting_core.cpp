@@ -1,0 +1,1037 @@
+// The cutting core: the tool's pose and ray windows, the section solids of every tool shape per
+// ray, the cut of the chords with their end marks, the measures, and the side-by-side passes of
+// the three families.
+#include "simulation/cutting_core.h"
+
+#include <algorithm>
+#include <cmath>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "config/config_records.h"
+#include "config/current_tool.h"
+#include "config/tool_tables.h"
+#include "geometry/machine_kinematics.h"
+#include "geometry/model_point_pose.h"
+#include "geometry/plane_triangle_tests.h"
+#include "geometry/tool_length_report.h"
+#include "nc/nc_run_state.h"
+#include "simulation/interference_flags.h"
+#include "simulation/section_solids.h"
+#include "stock/dexel_intervals.h"
+#include "stock/stock_grid.h"
+
+namespace mirexa {
+
+CutterSections CurrentCutter;
+CutEndMarkRecord CutEndMark;
+double StepRemovedVolume = 0.0;
+std::atomic<int> StockUseState{0};
+std::atomic<int> CuttingThreadCount{1};
+CutPoseGeometry CutPose;
+CuttingHooks CuttingCallbacks;
+
+namespace {
+
+// Reach of the window along the tool axis (mm): the body above the cutting part has no end.
+constexpr double kWindowReach = 10000.0;
+// Most chords one section list cuts on a ray (a concave corner can leave three pieces).
+constexpr int kMaxChords = 3;
+// Most tries of the RADIUS probe on one ray (0.1 mm each): a bound far above any stock.
+constexpr int kMaxProbeTries = 1000000;
+
+// A dirty-block mark kept by a pass that runs beside others, applied after the passes.
+struct DirtyMark {
+    std::int32_t firstU = {};
+    std::int32_t lastU = {};
+    std::int32_t firstV = {};
+    std::int32_t lastV = {};
+    double lo = {};
+    double hi = {};
+};
+
+// One family's pass: its ray buffers (kept between calls, grown on demand) and its results.
+struct CutPass {
+    DexelWorkList ray = {};      // a copy of the ray being cut
+    DexelWorkList removed = {};  // pieces removed by one chord
+    DexelWorkList probe = {};    // the RADIUS probe's throw-away copy
+    std::vector<DirtyMark> dirty;
+    bool deferDirty = {};
+    double maxCutHeight = {};
+    double maxChipDepth = {};
+    std::int32_t overLength = {};
+    std::int32_t overChip = {};
+    std::int64_t raysVisited = {};
+    std::int32_t memoryFailures = {};
+};
+CutPass Passes[3];  // indexed by the view's ray axis
+
+// Ascending, disjoint chords on one ray, with room for one more split.
+struct ChordList {
+    std::int32_t count = {};  // ends, two per chord
+    double ends[2 * kMaxChords + 2] = {};
+};
+
+// Sections stacked along the axis join into one chord: the first hit starts it, later hits widen
+// it to the smaller start and the larger end.
+struct JoinedChord {
+    bool any = {};
+    double lo = {};
+    double hi = {};
+    void Join(double a, double b) {
+        if (!any) {
+            lo = a;
+            hi = b;
+            any = true;
+        } else {
+            lo = std::min(lo, a);
+            hi = std::max(hi, b);
+        }
+    }
+    // A result's outer extent: from its first to its last hit (counts 2 and 4).
+    void JoinHits(const SectionHits& h) {
+        if (h.count == 2 || h.count == 4) {
+            Join(h.depth[0], h.depth[h.count - 1]);
+        }
+    }
+};
+
+// Row skip of the half-infinite cylinders: once a row of rays has hit a section and then missed
+// it, the rest of the row lies beyond its footprint.
+enum RowState : std::uint8_t { kRowNotHit = 0, kRowHit = 1, kRowLeft = 2 };
+struct RowSkip {
+    std::uint8_t state[2] = {};
+};
+
+// What a cut of one ray needs to know about it.
+struct RayCut {
+    DexelGridView* view = {};
+    CutPass* pass = {};
+    std::int64_t cell = {};
+    std::int32_t iu = {};
+    std::int32_t iv = {};
+    double lu = {};
+    double lv = {};
+    double weight = {};  // mm^2: the area the ray stands for
+    double offset = {};  // axial height of the ray's point at w = 0 (mm)
+    double* rowVolume = {};
+    RowSkip* rows = {};
+};
+
+// How the chords of a section list are measured after the cut.
+struct CutOptions {
+    bool measureHeight = true;  // MeasurePlaneDistance (HEIGHT CHECK > 0)
+    bool engagement = false;    // MeasureDexelEngagement (VERTICAL, CHIP-W CHECK > 0)
+};
+
+bool IsFeedMove() {
+    return CurrentMotion.motionType > 0;
+}
+
+// --- Section helpers in view order ------------------------------------------------------------
+
+// Sphere about centre c: the chord c_w -+ sqrt(R^2 - d^2) when d^2 < R^2.
+void JoinSphere(const double c[3], double radius, double lu, double lv, JoinedChord* j) {
+    const double du = c[0] - lu;
+    const double dv = c[1] - lv;
+    const double d2 = du * du + dv * dv;
+    const double r2 = radius * radius;
+    if (d2 < r2) {
+        const double h = std::sqrt(r2 - d2);
+        j->Join(c[2] - h, c[2] + h);
+    }
+}
+
+// A half cylinder with the row state of slot k: a miss after a hit leaves the row for good.
+bool HalfCylinderWithRowSkip(const RayCut& ray, int k, const double base[3], double radius,
+                             SectionHits* hits) {
+    std::uint8_t& state = ray.rows->state[k];
+    if (state == kRowLeft) {
+        hits->count = 0;
+        return false;
+    }
+    const bool hit =
+        IntersectLineHalfCylinder(base, ray.view->axis, radius, ray.lu, ray.lv, hits) == 2;
+    if (hit) {
+        state = kRowHit;
+    } else if (state == kRowHit) {
+        state = kRowLeft;
+    }
+    return hit;
+}
+
+void JoinHalfCylinder(const RayCut& ray, int k, const double base[3], double radius,
+                      JoinedChord* j) {
+    SectionHits h;
+    if (HalfCylinderWithRowSkip(ray, k, base, radius, &h)) {
+        j->JoinHits(h);
+    }
+}
+
+void PointAlongAxis(const DexelGridView& view, double height, double out[3]) {
+    for (int k = 0; k < 3; ++k) {
+        out[k] = view.tip[k] + view.axis[k] * height;
+    }
+}
+
+// --- Chord lists -------------------------------------------------------------------------------
+
+void SetSingleChord(ChordList* list, double lo, double hi) {
+    list->count = 2;
+    list->ends[0] = lo;
+    list->ends[1] = hi;
+}
+
+void SubtractChord(ChordList* list, double lo, double hi) {
+    SubtractPlainInterval(list->ends, &list->count, 2 * kMaxChords, lo, hi);
+}
+
+// Joins a chord into a list: an empty list takes it, a single chord widens to the hull, a list
+// of pieces takes it as a union.
+void JoinIntoList(ChordList* list, double lo, double hi) {
+    if (list->count == 0) {
+        SetSingleChord(list, lo, hi);
+    } else if (list->count == 2) {
+        SetSingleChord(list, std::min(list->ends[0], lo), std::max(list->ends[1], hi));
+    } else {
+        UnionDexelInterval(list->ends, &list->count, 2 * kMaxChords, lo, hi);
+    }
+}
+
+// --- Measures ----------------------------------------------------------------------------------
+
+// Axial heights of the removed ends: the highest (HEIGHT CHECK 1) or the first above the cutting
+// height (HEIGHT CHECK 2 and up, which sets the over-length flag).
+void MeasurePlaneDistance(const RayCut& ray, const double* ends, int n) {
+    const int check = Checks.heightCheck;
+    if (check <= 0) {
+        return;
+    }
+    const double aw = ray.view->axis[2];
+    for (int i = 0; i < n; ++i) {
+        const double height = std::fabs(aw * ends[i] + ray.offset);
+        if (check == 1) {
+            ray.pass->maxCutHeight = std::max(ray.pass->maxCutHeight, height / CutPose.axisLength);
+        } else if (height > CutPose.cuttingHeight) {
+            ray.pass->overLength = 1;
+            return;
+        }
+    }
+}
+
+// Radial depths of the removed ends inside a VERTICAL tool: the deepest (CHIP-W CHECK 1) or any
+// inside the chip-width limit radius (CHIP-W CHECK 2 and up, which sets the over-chip flag).
+void MeasureDexelEngagement(const RayCut& ray, const double* ends, int n) {
+    const int check = Checks.chipWidthCheck;
+    const DexelGridView& v = *ray.view;
+    const double limit = CurrentCutter.diameter / 2.0 - CurrentCutter.chipWidthLimit;
+    for (int i = 0; i < n; ++i) {
+        const double d[3] = {v.p1[0] - ray.lu, v.p1[1] - ray.lv, v.p1[2] - ends[i]};
+        const double along = d[0] * v.axis[0] + d[1] * v.axis[1] + d[2] * v.axis[2];
+        const double s = d[0] * d[0] + d[1] * d[1] + d[2] * d[2] - along * along;
+        if (check == 1) {
+            const double depth = CurrentCutter.topRadius - std::sqrt(std::max(0.0, s));
+            ray.pass->maxChipDepth = std::max(ray.pass->maxChipDepth, depth);
+        } else if (s < limit * limit) {
+            ray.pass->overChip = 1;
+        }
+    }
+}
+
+// --- Cutting one ray ---------------------------------------------------------------------------
+
+// The end flags of a chord: on feed moves the pen byte, painted where the end lies above the
+// cutting height (and, for VERTICAL tools, inside the chip-width limit); on rapids as given.
+void ChordEndFlags(const RayCut& ray, const double cut[2], std::uint8_t flags[2]) {
+    if (!IsFeedMove()) {
+        flags[0] = CutEndMark.flags[0];
+        flags[1] = CutEndMark.flags[1];
+        return;
+    }
+    const double aw = ray.view->axis[2];
+    for (int n = 0; n < 2; ++n) {
+        flags[n] = CurrentCutter.penBits;
+        if (std::fabs(aw * cut[n] + ray.offset) > CutPose.cuttingHeight) {
+            flags[n] |= kDexelEndPainted;
+        }
+    }
+    if (CurrentCutter.shape == kToolVertical) {
+        const DexelGridView& v = *ray.view;
+        TestPointsInsideRadius(v.uAxis, v.vAxis, v.wAxis, ray.lu, ray.lv, cut, flags);
+    }
+}
+
+DexelFamily ViewArrays(const DexelGridView& view) {
+    DexelFamily family;
+    family.capacity = view.capacity;
+    family.cellCount = std::int64_t{view.nu} * view.nv;
+    family.counts = view.counts;
+    family.ends = view.ends;
+    family.flags = view.flags;
+    family.lineStamps = view.lineStamps;
+    return family;
+}
+
+void MarkRemovedPieces(const RayCut& ray, const double* ends, int n) {
+    DexelGridView& v = *ray.view;
+    if (v.uBlockLow == nullptr || v.vBlockLow == nullptr) {
+        return;  // a model without display blocks has nothing to rebuild
+    }
+    const std::int32_t firstU = v.uBlockLow[ray.iu];
+    const std::int32_t lastU = v.uBlockHigh[ray.iu];
+    const std::int32_t firstV = v.vBlockLow[ray.iv];
+    const std::int32_t lastV = v.vBlockHigh[ray.iv];
+    if (ray.pass->deferDirty) {
+        ray.pass->dirty.push_back({firstU, lastU, firstV, lastV, ends[0], ends[n - 1]});
+        return;
+    }
+    if (v.wAxis == 0) {
+        MarkDirtyBlocksAlongX(v.model, firstU, lastU, firstV, lastV, ends, n);
+    } else if (v.wAxis == 1) {
+        MarkDirtyBlocksAlongY(v.model, firstU, lastU, firstV, lastV, ends, n);
+    } else {
+        MarkDirtyBlocksAlongZ(v.model, firstU, lastU, firstV, lastV, ends, n);
+    }
+}
+
+// Removes one chord from the ray: in place in the cell's own slots when a split still fits them,
+// else through the pass's copy of the ray. The removed pieces are left in pass->removed.
+// Returns the number of removed ends (0: nothing changed).
+int CutChord(const RayCut& ray, const double cut[2]) {
+    DexelGridView& v = *ray.view;
+    CutPass& pass = *ray.pass;
+    pass.removed.count = 0;
+    // A chord that only touches the ray's material from outside changes nothing.
+    const std::int32_t n = v.counts[ray.cell];
+    const double* ends = DexelCellEnds(ray.cell, v.capacity, v.counts, v.ends);
+    if (n < 2 || cut[1] <= ends[0] || cut[0] >= ends[n - 1]) {
+        return 0;
+    }
+    std::uint8_t flags[2];
+    ChordEndFlags(ray, cut, flags);
+    const std::int32_t* stamps = CutEndMark.stamps;
+    const double origin = v.wCoords[0];
+    std::int32_t* count = &v.counts[ray.cell];
+    int result = 0;
+    if (*count + 2 <= v.capacity) {
+        const std::int64_t slot = ray.cell * v.capacity;
+        result =
+            CutDexelInterval(v.ends + slot, v.flags + slot, v.lineStamps + slot, count, v.capacity,
+                             v.pitch, origin, ray.weight, ray.rowVolume, pass.removed.ends,
+                             &pass.removed.count, pass.removed.capacity, cut, flags, stamps);
+    } else {
+        DexelFamily family = ViewArrays(v);
+        result = LoadDexelWorkList(family, ray.cell, &pass.ray);
+        if (result == kDexelIntervalDone) {
+            result = CutDexelInterval(&pass.ray, v.pitch, origin, ray.weight, ray.rowVolume,
+                                      &pass.removed, cut, flags, stamps);
+        }
+        if (result == kDexelIntervalDone && pass.removed.count > 0) {
+            StoreDexelWorkList(&family, ray.cell, pass.ray);
+        }
+    }
+    if (result == kDexelIntervalNoMemory || result == kDexelIntervalNoRoom) {
+        ++pass.memoryFailures;
+        return 0;
+    }
+    return result == kDexelIntervalDone ? pass.removed.count : 0;
+}
+
+// Cuts each chord of the list in turn, stopping when the ray has no ends left; marks the blocks
+// and runs the measures over what each removed. Returns 1 when anything was removed.
+int CutChords(const RayCut& ray, const double* chords, int chordCount, CutOptions options) {
+    int removedAny = 0;
+    for (int c = 0; c < chordCount; ++c) {
+        if (ray.view->counts[ray.cell] <= 0) {
+            break;
+        }
+        const double cut[2] = {chords[2 * c], chords[2 * c + 1]};
+        const int n = CutChord(ray, cut);
+        if (n == 0) {
+            continue;
+        }
+        removedAny = 1;
+        const double* pieces = ray.pass->removed.ends;
+        MarkRemovedPieces(ray, pieces, n);
+        if (options.measureHeight) {
+            MeasurePlaneDistance(ray, pieces, n);
+        }
+        if (options.engagement && Checks.chipWidthCheck > 0) {
+            MeasureDexelEngagement(ray, pieces, n);
+        }
+    }
+    return removedAny;
+}
+
+int CutJoined(const RayCut& ray, const JoinedChord& j, CutOptions options = {}) {
+    if (!j.any) {
+        return 0;
+    }
+    const double chord[2] = {j.lo, j.hi};
+    return CutChords(ray, chord, 1, options);
+}
+
+int CutList(const RayCut& ray, const ChordList& list, CutOptions options = {}) {
+    return CutChords(ray, list.ends, list.count / 2, options);
+}
+
+// --- The sections of each shape ----------------------------------------------------------------
+
+void CutBall(const RayCut& ray) {
+    const DexelGridView& v = *ray.view;
+    JoinedChord j;
+    JoinSphere(v.p1, CutPose.radius, ray.lu, ray.lv, &j);
+    JoinHalfCylinder(ray, 0, v.p1, CutPose.radius, &j);
+    CutJoined(ray, j);
+}
+
+void CutFlat(const RayCut& ray) {
+    JoinedChord j;
+    JoinHalfCylinder(ray, 0, ray.view->tip, CurrentCutter.diameter / 2.0, &j);
+    CutOptions options;
+    options.engagement = CurrentCutter.shape == kToolVertical;
+    CutJoined(ray, j, options);
+}
+
+// BULL, TAPERBALL, OVAL, SPHERE, KEGAKI with a convex corner: tip piece, corner torus, taper
+// cone and body, joined.
+void CutConvex(const RayCut& ray) {
+    const DexelGridView& v = *ray.view;
+    const CutterSections& c = CurrentCutter;
+    const double r = std::fabs(c.cornerRadius);
+    JoinedChord j;
+    SectionHits h;
+    if (c.shape == kToolOval) {
+        IntersectLineEllipsoid(v.tip, v.axis, c.recordFlatRadius, c.recordCornerHeight,
+                               c.ovalClipLength, ray.lu, ray.lv, &h);
+        j.JoinHits(h);
+    } else if (c.tipConeHeight > 0.0) {
+        IntersectLineCone(v.tip, v.axis, 0.0, 1.0 / c.tipAngleTangent, c.tipConeHeight, ray.lu,
+                          ray.lv, &h);
+        j.JoinHits(h);
+    } else if (c.cornerCentreRadius > 0.0) {
+        JoinHalfCylinder(ray, 1, v.tip, c.flatRadius, &j);
+    } else if (c.shape == kToolTaperBall) {
+        JoinSphere(v.p1, r, ray.lu, ray.lv, &j);
+    }
+    // The corner torus: its tube runs on the corner arc's centre (radius flatRadius, height
+    // F); the arc meets the tip piece at radius E.
+    if (c.shape != kToolTaperBall && c.cornerTopRadius > c.cornerCentreRadius && r > 0.0) {
+        IntersectLineTorus(v.p2, v.axis, c.flatRadius, r, ray.lu, ray.lv, &h);
+        j.JoinHits(h);
+    }
+    if (c.topRadius > c.cornerTopRadius && c.taperCotangent > 0.0) {
+        IntersectLineCone(v.p3, v.axis, c.cornerTopRadius, 1.0 / c.taperCotangent,
+                          c.taperEndHeight - c.taperStartHeight, ray.lu, ray.lv, &h);
+        j.JoinHits(h);
+    }
+    JoinHalfCylinder(ray, 0, v.p4, CutPose.radius, &j);
+    CutJoined(ray, j);
+}
+
+// A concave corner: the body without the torus of the corner, then the tip's half cylinder.
+void CutConcave(const RayCut& ray) {
+    const DexelGridView& v = *ray.view;
+    const CutterSections& c = CurrentCutter;
+    SectionHits h;
+    if (HalfCylinderWithRowSkip(ray, 0, v.p4, CutPose.radius, &h)) {
+        ChordList body;
+        SetSingleChord(&body, h.depth[0], h.depth[1]);
+        SectionHits torus;
+        const int n = IntersectLineTorus(v.p3, v.axis, c.cornerTopRadius, std::fabs(c.cornerRadius),
+                                         ray.lu, ray.lv, &torus);
+        if (n == 2 || n == 4) {
+            SubtractChord(&body, torus.depth[0], torus.depth[1]);
+        }
+        if (n == 4) {
+            SubtractChord(&body, torus.depth[2], torus.depth[3]);
+        }
+        CutList(ray, body);
+    }
+    JoinedChord tip;
+    JoinHalfCylinder(ray, 1, v.tip, c.flatRadius, &tip);
+    CutJoined(ray, tip);
+}
+
+void CutTThrow(const RayCut& ray) {
+    const DexelGridView& v = *ray.view;
+    const CutterSections& c = CurrentCutter;
+    const double r = std::fabs(c.cornerRadius);
+    const double H = c.discHeight;
+    const double N = c.sideLength;
+    const double rhoU = c.upperCornerRadius;
+    const double Ru = c.upperRingRadius;
+    const double R = CutPose.radius;
+    SectionHits h;
+    if (N == 0.0 && c.flatRadius == 0.0 && Ru == 0.0) {
+        JoinedChord sphere;
+        JoinSphere(v.p1, R, ray.lu, ray.lv, &sphere);
+        CutJoined(ray, sphere);
+        return;
+    }
+    ChordList list;
+    // Lower corner.
+    if (r > 0.0) {
+        JoinedChord lower;
+        if (r == R) {
+            JoinSphere(v.p1, R, ray.lu, ray.lv, &lower);
+        } else {
+            const double length = (N == 0.0 && c.flatRadius == Ru) ? H : r;
+            IntersectLineCylinder(v.tip, v.axis, c.flatRadius, length, ray.lu, ray.lv, &h);
+            lower.JoinHits(h);
+            IntersectLineTorus(v.tip, v.axis, c.flatRadius, r, ray.lu, ray.lv, &h);
+            lower.JoinHits(h);
+        }
+        if (lower.any) {
+            SetSingleChord(&list, lower.lo, lower.hi);
+            if (r > H / 2.0 && IntersectLineCylinder(v.p1, v.axis, c.cornerTopRadius, r, ray.lu,
+                                                     ray.lv, &h) == 2) {
+                SubtractChord(&list, h.depth[0], h.depth[1]);
+            }
+        }
+    }
+    // Side.
+    if (N > 0.0) {
+        const double Dn = c.neckDiameter;
+        const double D = c.diameter;
+        int n = 0;
+        if (r == 0.0 && rhoU == 0.0 && Dn != 0.0 && Dn != D) {
+            if (Dn > D) {
+                n = IntersectLineCone(v.tip, v.axis, c.cornerTopRadius, (Dn - D) / (2.0 * N), N,
+                                      ray.lu, ray.lv, &h);
+            } else {
+                double top[3];
+                PointAlongAxis(v, N, top);
+                const double down[3] = {-v.axis[0], -v.axis[1], -v.axis[2]};
+                n = IntersectLineCone(top, down, Dn / 2.0, (D - Dn) / (2.0 * N), N, ray.lu, ray.lv,
+                                      &h);
+            }
+        } else {
+            n = IntersectLineCylinder(v.p1, v.axis, c.cornerTopRadius, N, ray.lu, ray.lv, &h);
+        }
+        if (n == 2) {
+            JoinIntoList(&list, h.depth[0], h.depth[1]);
+        }
+    }
+    // Upper corner.
+    if (rhoU > 0.0 && c.flatRadius != Ru) {
+        if (IntersectLineCylinder(v.p3, v.axis, Ru, rhoU, ray.lu, ray.lv, &h) == 2) {
+            JoinIntoList(&list, h.depth[0], h.depth[1]);
+        }
+        SectionHits torus;
+        const int n = IntersectLineTorus(v.p2, v.axis, Ru, rhoU, ray.lu, ray.lv, &torus);
+        if (n == 2 || n == 4) {
+            ChordList pieces;
+            pieces.count = n;
+            std::copy(torus.depth, torus.depth + n, pieces.ends);
+            if (rhoU > H / 2.0 && IntersectLineCylinder(v.p2, v.axis, c.cornerTopRadius, rhoU,
+                                                        ray.lu, ray.lv, &h) == 2) {
+                SubtractChord(&pieces, h.depth[0], h.depth[1]);
+            }
+            if (pieces.count >= 2) {
+                JoinIntoList(&list, pieces.ends[0], pieces.ends[pieces.count - 1]);
+            }
+        }
+    }
+    CutList(ray, list);
+}
+
+// The RADIUS probe: a half cylinder from tip + axis h whose radius is the tool's section at
+// height h; while it would remove material from a throw-away copy of the ray, h rises by 0.1.
+void RunRadiusProbe(const RayCut& ray) {
+    DexelGridView& v = *ray.view;
+    const CutterSections& c = CurrentCutter;
+    std::uint8_t& state = ray.rows->state[0];
+    if (state == kRowLeft) {
+        return;
+    }
+    bool hitOnce = false;
+    for (int tries = 0; tries < kMaxProbeTries; ++tries) {
+        double& h = ToolLengthMeasured.centreHeight;
+        double base[3];
+        PointAlongAxis(v, h, base);
+        const double radius = CornerRadiusOffset(c.diameter, c.cornerRadius, h);
+        SectionHits hits;
+        if (IntersectLineHalfCylinder(base, v.axis, radius, ray.lu, ray.lv, &hits) != 2) {
+            break;
+        }
+        hitOnce = true;
+        CutPass& pass = *ray.pass;
+        DexelFamily family = ViewArrays(v);
+        if (LoadDexelWorkList(family, ray.cell, &pass.probe) != kDexelIntervalDone) {
+            ++pass.memoryFailures;
+            break;
+        }
+        const double cut[2] = {hits.depth[0], hits.depth[1]};
+        double ignoredVolume = 0.0;
+        const std::uint8_t flags[2] = {};
+        const std::int32_t stamps[2] = {};
+        if (CutDexelInterval(&pass.probe, v.pitch, v.wCoords[0], ray.weight, &ignoredVolume,
+                             &pass.removed, cut, flags, stamps) != kDexelIntervalDone ||
+            pass.removed.count == 0) {
+            break;
+        }
+        h += 0.1;
+        PointAlongAxis(v, h, v.p2);
+    }
+    if (hitOnce) {
+        state = kRowHit;
+    } else if (state == kRowHit) {
+        state = kRowLeft;
+    }
+}
+
+void CutRadius(const RayCut& ray) {
+    const DexelGridView& v = *ray.view;
+    const CutterSections& c = CurrentCutter;
+    const int chipCheck = Checks.chipWidthCheck;
+    // First part: the flat part's half cylinder from p2, or the probe.
+    if (chipCheck == 1) {
+        RunRadiusProbe(ray);
+    } else {
+        JoinedChord first;
+        JoinHalfCylinder(ray, 0, v.p2, c.recordFlatRadius, &first);
+        CutOptions options;
+        options.measureHeight = false;
+        if (CutJoined(ray, first, options) != 0 && chipCheck > 0) {
+            ray.pass->overChip = 1;
+        }
+    }
+    // Body without the inner cylinder of the flat part.
+    SectionHits h;
+    if (HalfCylinderWithRowSkip(ray, 1, v.p1, CutPose.radius, &h)) {
+        ChordList body;
+        SetSingleChord(&body, h.depth[0], h.depth[1]);
+        const double height =
+            chipCheck == 1 ? ToolLengthMeasured.centreHeight : c.recordCornerHeight;
+        const double length = height - c.cornerRadius;
+        if (length > 0.0 && IntersectLineCylinder(v.p1, v.axis, c.recordFlatRadius, length, ray.lu,
+                                                  ray.lv, &h) == 2) {
+            SubtractChord(&body, h.depth[0], h.depth[1]);
+        }
+        CutList(ray, body);
+    }
+    // Corner torus, each of its chords by itself.
+    SectionHits torus;
+    const int n = IntersectLineTorus(v.tip, v.axis, c.cornerCentreRadius, std::fabs(c.cornerRadius),
+                                     ray.lu, ray.lv, &torus);
+    if (n == 2 || n == 4) {
+        CutChords(ray, torus.depth, n / 2, CutOptions{});
+    }
+}
+
+bool IsConcave(const CutterSections& c) {
+    return c.cornerRadius < 0.0 && c.shape != kToolBall && c.shape != kToolFlat &&
+           c.shape != kToolVertical && c.shape != kToolTThrow && c.shape != kToolRadius;
+}
+
+void CutRay(const RayCut& ray) {
+    const CutterSections& c = CurrentCutter;
+    switch (c.shape) {
+        case kToolBall:
+            CutBall(ray);
+            return;
+        case kToolFlat:
+        case kToolVertical:
+            CutFlat(ray);
+            return;
+        case kToolTThrow:
+            CutTThrow(ray);
+            return;
+        case kToolRadius:
+            CutRadius(ray);
+            return;
+        default:
+            if (IsConcave(c)) {
+                CutConcave(ray);
+            } else {
+                CutConvex(ray);
+            }
+            return;
+    }
+}
+
+// Gives the pass's buffers room for a ray held inline, so that in-place cuts never grow them.
+int PreparePass(CutPass* pass, bool deferDirty) {
+    pass->deferDirty = deferDirty;
+    pass->dirty.clear();
+    pass->maxCutHeight = 0.0;
+    pass->maxChipDepth = 0.0;
+    pass->overLength = 0;
+    pass->overChip = 0;
+    pass->raysVisited = 0;
+    pass->memoryFailures = 0;
+    return ReserveDexelWorkList(&pass->removed, kDexelInlineCapacity + 2);
+}
+
+// --- Helper threads for the families ----------------------------------------------------------
+
+void StopWorkers();
+
+// Two helper threads that each cut one view per call while the calling thread cuts the third.
+// They are stopped and joined when the program ends, whoever forgot to release them.
+struct CuttingWorkers {
+    ~CuttingWorkers() {
+        StopWorkers();
+    }
+    std::mutex mutex;
+    std::condition_variable wake;
+    std::condition_variable done;
+    std::thread threads[2];
+    DexelGridView* jobs[2] = {};
+    std::uint64_t generation = {};
+    int pending = {};
+    bool running = {};
+    bool stop = {};
+};
+CuttingWorkers Workers;
+
+void WorkerLoop(int index) {
+    std::uint64_t seen = 0;
+    for (;;) {
+        DexelGridView* job = nullptr;
+        {
+            std::unique_lock<std::mutex> lock(Workers.mutex);
+            Workers.wake.wait(lock, [&] { return Workers.stop || Workers.generation != seen; });
+            if (Workers.stop) {
+                return;
+            }
+            seen = Workers.generation;
+            job = Workers.jobs[index];
+        }
+        CutDexelGrid(job);
+        std::lock_guard<std::mutex> lock(Workers.mutex);
+        if (--Workers.pending == 0) {
+            Workers.done.notify_one();
+        }
+    }
+}
+
+void StopWorkers() {
+    {
+        std::lock_guard<std::mutex> lock(Workers.mutex);
+        if (!Workers.running) {
+            return;
+        }
+        Workers.stop = true;
+    }
+    Workers.wake.notify_all();
+    for (std::thread& t : Workers.threads) {
+        t.join();
+    }
+    std::lock_guard<std::mutex> lock(Workers.mutex);
+    Workers.running = false;
+    Workers.stop = false;
+}
+
+// Cuts the X and Y views on the helpers and the Z view here; returns when all three are done.
+void CutViewsSideBySide(DexelGridView views[3]) {
+    {
+        std::lock_guard<std::mutex> lock(Workers.mutex);
+        if (!Workers.running) {
+            for (int i = 0; i < 2; ++i) {
+                Workers.threads[i] = std::thread(WorkerLoop, i);
+            }
+            Workers.running = true;
+        }
+        Workers.jobs[0] = &views[kDexelViewX];
+        Workers.jobs[1] = &views[kDexelViewY];
+        Workers.pending = 2;
+        ++Workers.generation;
+    }
+    Workers.wake.notify_all();
+    CutDexelGrid(&views[kDexelViewZ]);
+    std::unique_lock<std::mutex> lock(Workers.mutex);
+    Workers.done.wait(lock, [] { return Workers.pending == 0; });
+}
+
+// --- Pose and windows --------------------------------------------------------------------------
+
+// The tip and axis in the stock's own coordinates; the axis snapped (components below 0.00025
+// become 0, so that axis-parallel tools take the exact special cases of the sections) and of
+// unit length.
+void PoseInStockFrame(const StockModel& model, const double point[3], const double axis[3],
+                      double tip[3], double localAxis[3]) {
+    static const double kNoOffset[3] = {0, 0, 0};
+    for (int k = 0; k < 3; ++k) {
+        tip[k] = point[k];
+        localAxis[k] = axis[k];
+    }
+    ApplyModelPlacement(model.inverseOrientation, model.negatedOffset, model.frameFlag, tip);
+    ApplyModelPlacement(model.inverseOrientation, kNoOffset, model.frameFlag, localAxis);
+    SnapAxisVector(localAxis);
+    const double length = std::sqrt(localAxis[0] * localAxis[0] + localAxis[1] * localAxis[1] +
+                                    localAxis[2] * localAxis[2]);
+    if (length > 0.0 && length != 1.0) {
+        for (int k = 0; k < 3; ++k) {
+            localAxis[k] /= length;
+        }
+    }
+}
+
+const double* NodeTable(const StockModel& model, int axis) {
+    return axis == 0 ? model.nodesX : (axis == 1 ? model.nodesY : model.nodesZ);
+}
+
+int NodeCount(const StockModel& model, int axis) {
+    return axis == 0 ? model.nx : (axis == 1 ? model.ny : model.nz);
+}
+
+// The node windows: everything of the tool lies within R of its axis between the tip and the
+// point where the axis leaves the grid box (widened by R), or the fixed reach, whichever comes
+// first. Bounds are clamped in double before they become indices. Returns 0 when the window lies
+// wholly outside the grid on some axis.
+int ComputeWindows(const StockModel& model, CutPoseGeometry* pose) {
+    const double R = pose->windowRadius;
+    double reach = std::max(kWindowReach, CurrentCutter.toolLength);
+    for (int k = 0; k < 3; ++k) {
+        const double a = pose->axis[k];
+        if (a == 0.0) {
+            continue;
+        }
+        const double* nodes = NodeTable(model, k);
+        const double bound = a > 0.0 ? nodes[NodeCount(model, k) - 1] + R : nodes[0] - R;
+        reach = std::min(reach, (bound - pose->p1[k]) / a);
+    }
+    reach = std::max(reach, 0.0);
+    for (int k = 0; k < 3; ++k) {
+        const int n = NodeCount(model, k);
+        const double far = pose->p1[k] + reach * pose->axis[k];
+        const double lo = std::min({pose->tip[k], pose->p1[k], far}) - R;
+        const double hi = std::max({pose->tip[k], pose->p1[k], far}) + R;
+        const double origin = NodeTable(model, k)[0];
+        double fLo = std::ceil((lo - origin) / model.pitch);
+        double fHi = std::floor((hi - origin) / model.pitch);
+        if (!(fLo < n) || !(fHi >= 0.0)) {
+            return 0;
+        }
+        fLo = std::max(fLo, 0.0);
+        fHi = std::min(fHi, static_cast<double>(n - 1));
+        pose->low[k] = static_cast<std::int32_t>(fLo);
+        pose->high[k] = static_cast<std::int32_t>(fHi);
+    }
+    return 1;
+}
+
+void ComputeKeyPoints(CutPoseGeometry* pose) {
+    const CutterSections& c = CurrentCutter;
+    const double r = std::fabs(c.cornerRadius);
+    double h2 = c.cornerCentreHeight - r;
+    double h3 = c.taperStartHeight;
+    double h4 = c.taperEndHeight;
+    pose->radius = c.topRadius;
+    if (c.shape == kToolTThrow) {
+        h2 = c.discHeight - 2.0 * c.upperCornerRadius;
+        h3 = c.discHeight - c.upperCornerRadius;
+        if (c.neckDiameter > c.diameter) {
+            pose->radius = c.neckDiameter / 2.0;
+        }
+    } else if (c.shape == kToolRadius) {
+        h2 = Checks.chipWidthCheck == 1 ? ToolLengthMeasured.centreHeight : c.recordCornerHeight;
+    } else if (IsConcave(c)) {
+        h3 = c.cornerCentreHeight - 2.0 * r;
+        h4 = c.cornerCentreHeight - r;
+    }
+    for (int k = 0; k < 3; ++k) {
+        pose->p1[k] = pose->tip[k] + pose->axis[k] * c.cornerCentreHeight;
+        pose->p2[k] = pose->tip[k] + pose->axis[k] * h2;
+        pose->p3[k] = pose->tip[k] + pose->axis[k] * h3;
+        pose->p4[k] = pose->tip[k] + pose->axis[k] * h4;
+    }
+    pose->radiusSquared = pose->radius * pose->radius;
+    // The window covers every section, also where a tool's derived radii reach beyond the body
+    // (the tip cylinder of a concave corner, a T-slot's corners).
+    pose->windowRadius = std::max({pose->radius, c.diameter / 2.0, c.flatRadius, c.cornerTopRadius,
+                                   c.cornerCentreRadius + r, c.flatRadius + r, c.neckDiameter / 2.0,
+                                   c.upperRingRadius + c.upperCornerRadius});
+}
+
+void SetViewPose(DexelGridView* view, const CutPoseGeometry& pose) {
+    PermuteToView(*view, pose.tip, view->tip);
+    PermuteToView(*view, pose.p1, view->p1);
+    PermuteToView(*view, pose.p2, view->p2);
+    PermuteToView(*view, pose.p3, view->p3);
+    PermuteToView(*view, pose.p4, view->p4);
+    PermuteToView(*view, pose.axis, view->axis);
+    view->uLo = pose.low[view->uAxis];
+    view->uHi = pose.high[view->uAxis];
+    view->vLo = pose.low[view->vAxis];
+    view->vHi = pose.high[view->vAxis];
+    view->removedVolume = 0.0;
+}
+
+double RunShankAndHolderPasses(StockModel* model) {
+    return CuttingCallbacks.shankAndHolderPasses != nullptr
+               ? CuttingCallbacks.shankAndHolderPasses(model)
+               : 0.0;
+}
+
+void ApplyDeferredMarks(StockModel* model, const CutPass& pass, int wAxis) {
+    for (const DirtyMark& m : pass.dirty) {
+        const double ends[2] = {m.lo, m.hi};
+        if (wAxis == 0) {
+            MarkDirtyBlocksAlongX(model, m.firstU, m.lastU, m.firstV, m.lastV, ends, 2);
+        } else if (wAxis == 1) {
+            MarkDirtyBlocksAlongY(model, m.firstU, m.lastU, m.firstV, m.lastV, ends, 2);
+        } else {
+            MarkDirtyBlocksAlongZ(model, m.firstU, m.lastU, m.firstV, m.lastV, ends, 2);
+        }
+    }
+}
+
+}  // namespace
+
+void LoadCutterSections(const CurrentToolRecord& tool, CutterSections* out) {
+    const ToolRecord& t = tool.tool;
+    CutterSections c;
+    c.shape = static_cast<std::int32_t>(t.type);
+    c.diameter = t.d;
+    // The derived corner radius is |r| (0 for an OVAL whose e is d/2); the record keeps the sign
+    // of a concave corner.
+    c.cornerRadius = t.r < 0.0f ? -tool.cornerRadius : tool.cornerRadius;
+    c.flatRadius = tool.bottomEdgeRadius;
+    c.cornerCentreRadius = tool.cornerCentreRadius;
+    c.cornerCentreHeight = tool.cornerCentreHeight;
+    c.cornerTopRadius = tool.sideStartRadius;
+    c.topRadius = tool.cuttingTopRadius;
+    c.tipConeHeight = tool.bottomEdgeHeight;
+    c.tipAngleTangent = tool.bottomSlope;
+    c.taperCotangent = tool.sideCotangent;
+    c.taperStartHeight = tool.sideStartHeight;
+    c.taperEndHeight = tool.cuttingTopHeight;
+    c.cuttingLength = t.h;
+    c.chipWidthLimit = t.k;
+    c.recordFlatRadius = t.e;
+    c.recordCornerHeight = t.f;
+    c.ovalClipLength = tool.ovalJoinHeight;
+    c.discHeight = t.t;
+    c.upperCornerRadius = t.r2;
+    c.neckDiameter = t.neck;
+    c.sideLength = tool.tSlotFlatWidth;
+    c.upperRingRadius = tool.tSlotUpperCentre;
+    c.toolLength = tool.length.values[0];
+    c.penBits = tool.penBits;
+    *out = c;
+}
+
+int CutDexelGrid(DexelGridView* view) {
+    CutPass& pass = Passes[view->wAxis];
+    RowSkip rows;
+    RayCut ray;
+    ray.view = view;
+    ray.pass = &pass;
+    ray.rows = &rows;
+    const double pitch2 = view->pitch * view->pitch;
+    const double* axis = view->axis;
+    for (std::int32_t iv = view->vLo; iv <= view->vHi; ++iv) {
+        rows = RowSkip{};
+        double rowVolume = 0.0;
+        ray.rowVolume = &rowVolume;
+        ray.iv = iv;
+        ray.lv = view->vCoords[iv];
+        const double vWeight = (iv == 0 || iv == view->lastV) ? pitch2 / 2.0 : pitch2;
+        const std::int64_t rowStart = std::int64_t{iv} * view->nu;
+        for (std::int32_t iu = view->uLo; iu <= view->uHi; ++iu) {
+            const std::int64_t cell = rowStart + iu;
+            if (view->counts[cell] <= 0) {
+                continue;
+            }
+            ++pass.raysVisited;
+            ray.cell = cell;
+            ray.iu = iu;
+            ray.lu = view->uCoords[iu];
+            ray.weight = (iu == 0 || iu == view->lastU) ? vWeight / 2.0 : vWeight;
+            ray.offset = axis[0] * ray.lu + axis[1] * ray.lv + CutPose.planeConstant;
+            CutRay(ray);
+        }
+        // Rows are added in row order whoever cut them, so the sum never depends on threads.
+        view->removedVolume += rowVolume;
+    }
+    return 0;
+}
+
+void CutStockAtToolPose(StockModel* model, const double point[3], const double axis[3]) {
+    // 1. Guard.
+    if (model == nullptr || model->nx < 2 || model->ny < 2 || model->nz < 2 ||
+        StockUseState.load() > 0 || NcRun.cuttingEnabled == 0) {
+        return;
+    }
+    if (!DexelGridsMatchModel(DexelGridViews, model)) {
+        BindDexelGrids(model);
+    }
+    // 2. Pose in the stock frame, axis snapped.
+    CutPoseGeometry& pose = CutPose;
+    PoseInStockFrame(*model, point, axis, pose.tip, pose.axis);
+    // 3. Plane, cutting height, key points.
+    pose.axisLength = std::sqrt(pose.axis[0] * pose.axis[0] + pose.axis[1] * pose.axis[1] +
+                                pose.axis[2] * pose.axis[2]);
+    pose.planeConstant =
+        -(pose.axis[0] * pose.tip[0] + pose.axis[1] * pose.tip[1] + pose.axis[2] * pose.tip[2]);
+    pose.cuttingHeight = CurrentCutter.cuttingLength * pose.axisLength;
+    ComputeKeyPoints(&pose);
+    // 4-5. Windows; a tool wholly outside the grid cuts nothing.
+    pose.outside = ComputeWindows(*model, &pose) == 0 ? 1 : 0;
+    pose.raysVisited = 0;
+    if (pose.outside != 0) {
+        StepRemovedVolume += RunShankAndHolderPasses(model);
+        return;
+    }
+    for (DexelGridView& view : DexelGridViews) {
+        SetViewPose(&view, pose);
+    }
+    // The chip-width test of VERTICAL tools measures from the axis line through p1.
+    for (int k = 0; k < 3; ++k) {
+        CuttingChecks.checkPoint[k] = pose.p1[k];
+        CuttingChecks.checkDirection[k] = pose.axis[k];
+    }
+    const double limit = CurrentCutter.diameter / 2.0 - CurrentCutter.chipWidthLimit;
+    CuttingChecks.checkRadiusSquared = CurrentCutter.shape == kToolVertical ? limit * limit : 0.0;
+    // 6. The three cutter passes: X, Y, Z, or side by side (never with the RADIUS probe, whose
+    // height the rays of every family read and raise in turn).
+    const bool probe = CurrentCutter.shape == kToolRadius && Checks.chipWidthCheck == 1;
+    const bool parallel = CuttingThreadCount.load() > 1 && !probe;
+    for (CutPass& pass : Passes) {
+        PreparePass(&pass, parallel);
+    }
+    if (parallel) {
+        CutViewsSideBySide(DexelGridViews);
+    } else {
+        CutDexelGrid(&DexelGridViews[kDexelViewX]);
+        CutDexelGrid(&DexelGridViews[kDexelViewY]);
+        CutDexelGrid(&DexelGridViews[kDexelViewZ]);
+    }
+    for (int w = 0; w < 3; ++w) {
+        const CutPass& pass = Passes[w];
+        if (parallel) {
+            ApplyDeferredMarks(model, pass, w);
+        }
+        ToolLengthMeasured.edgeHeight = std::max(ToolLengthMeasured.edgeHeight, pass.maxCutHeight);
+        ToolLengthMeasured.tipWidth = std::max(ToolLengthMeasured.tipWidth, pass.maxChipDepth);
+        InterferenceFlags.overLength |= pass.overLength;
+        InterferenceFlags.overChip |= pass.overChip;
+        pose.raysVisited += pass.raysVisited;
+    }
+    double removed = DexelGridViews[kDexelViewZ].removedVolume;
+    removed = std::max(removed, DexelGridViews[kDexelViewX].removedVolume);
+    removed = std::max(removed, DexelGridViews[kDexelViewY].removedVolume);
+    StepRemovedVolume = removed;
+    if (StepRemovedVolume > 0.0) {
+        InterferenceFlags.contact = 1;
+    }
+    // 7. Shank and holder passes.
+    StepRemovedVolume += RunShankAndHolderPasses(model);
+}
+
+void ReleaseCuttingBuffers() {
+    StopWorkers();
+    for (CutPass& pass : Passes) {
+        FreeDexelWorkList(&pass.ray);
+        FreeDexelWorkList(&pass.removed);
+        FreeDexelWorkList(&pass.probe);
+        pass.dirty = std::vector<DirtyMark>{};
+    }
+}
+
+}  // namespace mirexa

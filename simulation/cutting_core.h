@@ -1,0 +1,129 @@
+// The cutting core: removes from a stock the material that the current tool occupies at one pose,
+// ray by ray on the three dexel families, marks the new ends with the pen and the NC line, adds
+// up the removed volume, marks the changed display blocks and feeds the height and chip-width
+// measures.
+//
+// Units: mm, mm^2 (cell weights), mm^3 (volumes). The tool is a stack of section solids of
+// revolution about its axis (simulation/section_solids.h); which solids make up which shape is
+// told with CutDexelGrid in the .cpp.
+//
+// Threads: everything here runs on the thread that cuts (the simulation thread during a run);
+// the user-interface thread reads the stock only while a redraw handshake is pending. The three
+// families may be cut side by side on helper threads (CuttingThreadCount): the result is
+// bit-identical to the serial cut, because every family is cut by one thread, each family's
+// volume is summed per row and the rows are added in row order, dirty blocks are marked after the
+// passes, and the other results are maxima and ORs taken in a fixed order.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+
+#include "simulation/dexel_grid_view.h"
+
+namespace mirexa {
+
+// The values of the current tool that the section solids read. Filled from the current tool's
+// derived geometry whenever the tool changes; tests fill it directly. Lengths in mm, measured
+// from the tip along the axis; radii from the axis.
+struct CutterSections {
+    std::int32_t shape = {};         // ToolShapeType: 1 BALL ... 9 RADIUS, 99 KEGAKI
+    double diameter = {};            // D
+    double cornerRadius = {};        // r, negative for a concave corner
+    double flatRadius = {};          // radius where the corner arc meets the bottom
+    double cornerCentreRadius = {};  // E: radial distance of the corner-arc centre
+    double cornerCentreHeight = {};  // F: its height above the tip (p1)
+    double cornerTopRadius = {};     // radius where the side leaves the corner arc
+    double topRadius = {};           // radius at the top of the cutting part (the body)
+    double tipConeHeight = {};       // height of the tip cone (0: no cone)
+    double tipAngleTangent = {};     // height per radius of the tip cone (tan of the tip angle)
+    double taperCotangent = {};      // height per radius of the side taper (0: no taper)
+    double taperStartHeight = {};
+    double taperEndHeight = {};
+    double cuttingLength = {};       // above this height a feed cut paints the new ends
+    double chipWidthLimit = {};      // VERTICAL: k; the tool may not cut within D/2 - k of its axis
+    double recordFlatRadius = {};    // the record's e (OVAL: radial semi-axis; RADIUS: flat part)
+    double recordCornerHeight = {};  // the record's f (OVAL: axial semi-axis)
+    double ovalClipLength = {};      // OVAL: where the ellipse meets the corner
+    double discHeight = {};          // T-THROW: H
+    double upperCornerRadius = {};   // T-THROW: upper corner radius
+    double neckDiameter = {};        // T-THROW: Dn
+    double sideLength = {};          // T-THROW: N = H - r - upper corner radius
+    double upperRingRadius = {};     // T-THROW: Ru
+    double toolLength = {};          // stick-out of the length record (reach of the window)
+    std::uint8_t penBits = {};       // current pen * 16 (bits 4-7 of new ends)
+};
+extern CutterSections CurrentCutter;
+
+struct CurrentToolRecord;
+// The section values of a selected tool: its record's shape and sizes and its derived cutter
+// geometry (the corner torus, tip cone, taper and body radii), the default tool length and pen.
+void LoadCutterSections(const CurrentToolRecord& tool, CutterSections* out);
+
+// The two flag bytes and two line stamps given to the lower and upper new end of every chord:
+// the pen byte (bit 0 on rapid moves) and the NC line number (negated for look-ahead replays).
+// Set by the simulation thread before each cut; a feed cut recomputes the flag bytes per chord.
+struct CutEndMarkRecord {
+    std::uint8_t flags[2] = {};
+    std::int32_t stamps[2] = {};
+};
+extern CutEndMarkRecord CutEndMark;
+
+// Volume removed by the last call (mm^3): the largest of the three families' sums plus the
+// shank and holder passes. The caller sets it to 0 before a step; a call whose tool lies wholly
+// outside the grid leaves it as it stood.
+extern double StepRemovedVolume;
+
+// The state of the current stock: 0 available, 1 ignored (not cut), 2 to be deleted. Set by the
+// stock dialogs; read by every cut.
+extern std::atomic<int> StockUseState;
+
+// Helper threads for the three families (1: serial). Read at each cut.
+extern std::atomic<int> CuttingThreadCount;
+
+// The per-pose geometry, rewritten by every call (model coordinates).
+struct CutPoseGeometry {
+    double tip[3] = {};
+    double axis[3] = {};        // unit, snapped
+    double planeConstant = {};  // -axis . tip: axial height of x is axis . x + planeConstant
+    double axisLength = {};     // length of the axis after snapping (1)
+    double cuttingHeight = {};  // cutting length * axis length
+    double p1[3] = {};
+    double p2[3] = {};
+    double p3[3] = {};
+    double p4[3] = {};
+    double radius = {};  // R: radius of the body above the cutting part
+    double radiusSquared = {};
+    double windowRadius = {};  // the farthest any section reaches from the axis
+    std::int32_t low[3] = {};  // node window per model axis, clamped
+    std::int32_t high[3] = {};
+    std::int32_t outside = {};      // 1 when the window lay wholly outside the grid
+    std::int64_t raysVisited = {};  // rays of the windows with material (for the benchmark)
+};
+extern CutPoseGeometry CutPose;
+
+// Upward and later calls of the cut; a null hook means nothing there.
+struct CuttingHooks {
+    // The shank and holder passes of the checks: run after the cutter passes of every call
+    // (also when the tool lies outside the grid); returns the volume they removed (mm^3).
+    double (*shankAndHolderPasses)(StockModel* model) = {};
+};
+extern CuttingHooks CuttingCallbacks;
+
+// Removes the current tool (CurrentCutter) at the tool point and unit axis (work coordinates) from
+// the model. Does nothing when the model holds no grid, StockUseState is above 0 or the
+// interpreter's cutting-on switch (NcRun.cuttingEnabled) is 0. The views are bound to the model
+// first when they describe another model or stale arrays. Results: StepRemovedVolume, the views'
+// removedVolume, the contact, over-length and over-chip flags of InterferenceFlags (set, never
+// cleared here), and the measured edge height, tip width and RADIUS probe height of
+// ToolLengthMeasured (running maxima; the tool-length report line clears them).
+void CutStockAtToolPose(StockModel* model, const double point[3], const double axis[3]);
+
+// The cutter pass over one view's window (the views' key points and windows set by
+// CutStockAtToolPose): cuts every ray of the window, adds to view->removedVolume. Returns 0.
+int CutDexelGrid(DexelGridView* view);
+
+// Releases the work buffers of the cutting passes (they are kept from call to call and grow
+// with the longest ray cut) and stops the helper threads. Safe to call at any time between cuts.
+void ReleaseCuttingBuffers();
+
+}  // namespace mirexa

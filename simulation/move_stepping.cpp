@@ -1,0 +1,510 @@
+// Stepping of one move: length and step count, the per-step pose, cut, checks, tool-load limit,
+// alarm test, simulation state, report lines and redraw handshake.
+#include "simulation/move_stepping.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <string>
+
+#include "config/config_records.h"
+#include "config/controller_file.h"
+#include "config/current_tool.h"
+#include "config/machine_file.h"
+#include "config/tool_tables.h"
+#include "geometry/program_log.h"
+#include "geometry/rotary_solutions.h"
+#include "geometry/shared_state.h"
+#include "geometry/tool_length_report.h"
+#include "simulation/cutting_core.h"
+#include "simulation/interference_flags.h"
+#include "simulation/run_control.h"
+#include "simulation/simulation_hooks.h"
+#include "stock/stock_model.h"
+#include "stock/stock_shapes.h"
+
+namespace mirexa {
+
+SimulationRunRecord SimRun;
+
+namespace {
+
+constexpr double kPi = 3.14159265358979323846;
+
+bool IsArc(const MotionRecord& m) {
+    return m.motionType == 2 || m.motionType == 3;
+}
+
+// Travel of the move: linear deltas and the rotary deltas, each the shortest signed turn while
+// that axis' shortest-path flag is on.
+void MoveDeltas(const StepBlockInfo& block, double d[5]) {
+    for (int k = 0; k < 3; ++k) {
+        d[k] = block.to.axis[k] - block.from.axis[k];
+    }
+    for (int k = 0; k < 2; ++k) {
+        const double a = block.from.axis[3 + k], b = block.to.axis[3 + k];
+        d[3 + k] = KinematicsMode.shortestPath[k] != 0 ? DiffRotaryAngle(a, b) : b - a;
+    }
+}
+
+// The distances of the move's end from the rotary axes (mm).
+void EndRotaryRadii(const StepBlockInfo& block, double radii[2]) {
+    MotionPosition machine = block.to;
+    if (block.machineCoordinates == 0 && KinematicsMode.positionSource != 2) {
+        double point[3], axis[3];
+        ConvertPathPointToMachineNoPlane(block.to, &machine, point, axis);
+    }
+    ComputeRotaryRadius(machine.axis, radii);
+}
+
+// An arc in its own frame: the centre, the unit axis n, the unit radial u of the start and the
+// unit v a quarter turn on (counter-clockwise), the radii at both ends, the signed sweep and the
+// travel along n.
+struct ArcGeometry {
+    double centre[3] = {};
+    double n[3] = {0, 0, 1};
+    double u[3] = {1, 0, 0};
+    double v[3] = {0, 1, 0};
+    double startRadius = {};
+    double endRadius = {};
+    double startHeight = {};  // (start - centre) . n
+    double height = {};       // travel along n (mm)
+    double signedSweep = {};
+};
+
+double Dot3(const double a[3], const double b[3]) {
+    return a[0] * b[0] + a[1] * b[1] + a[2] * b[2];
+}
+
+// The part of p - centre across the axis n, and its length.
+double RadialPart(const double p[3], const double centre[3], const double n[3], double out[3]) {
+    double d[3];
+    for (int k = 0; k < 3; ++k) {
+        d[k] = p[k] - centre[k];
+    }
+    const double along = Dot3(d, n);
+    for (int k = 0; k < 3; ++k) {
+        out[k] = d[k] - along * n[k];
+    }
+    return std::sqrt(Dot3(out, out));
+}
+
+ArcGeometry MakeArc(const StepBlockInfo& block) {
+    const MotionRecord& m = CurrentMotion;
+    ArcGeometry a;
+    const double axisLength = std::sqrt(Dot3(m.arcAxis, m.arcAxis));
+    for (int k = 0; k < 3; ++k) {
+        a.centre[k] = m.transformedCentre[k];
+        a.n[k] = axisLength > 0.0 ? m.arcAxis[k] / axisLength : (k == 2 ? 1.0 : 0.0);
+    }
+    double end[3];
+    a.startRadius = RadialPart(block.from.axis, a.centre, a.n, a.u);
+    a.endRadius = RadialPart(block.to.axis, a.centre, a.n, end);
+    if (a.startRadius > 0.0) {
+        for (double& c : a.u) {
+            c /= a.startRadius;
+        }
+    } else {
+        for (int k = 0; k < 3; ++k) {
+            a.u[k] = m.startRadial[k];
+        }
+    }
+    // A quarter turn from the first plane axis towards the second, or the interpreter's frame
+    // vector when a rotation has turned the arc out of its plane.
+    const double frameLength = std::sqrt(Dot3(m.arcFrame, m.arcFrame));
+    if (frameLength > 0.0) {
+        for (int k = 0; k < 3; ++k) {
+            a.v[k] = m.arcFrame[k] / frameLength;
+        }
+    } else {
+        const int first = block.arcPlane[0], second = block.arcPlane[1];
+        a.v[0] = a.v[1] = a.v[2] = 0.0;
+        a.v[first] = -a.u[second];
+        a.v[second] = a.u[first];
+    }
+    double d[3];
+    for (int k = 0; k < 3; ++k) {
+        d[k] = block.from.axis[k] - a.centre[k];
+    }
+    a.startHeight = Dot3(d, a.n);
+    double travel[3];
+    for (int k = 0; k < 3; ++k) {
+        travel[k] = block.to.axis[k] - block.from.axis[k];
+    }
+    a.height = Dot3(travel, a.n);
+    a.signedSweep = m.motionType == 2 ? -std::fabs(m.sweep) : std::fabs(m.sweep);
+    return a;
+}
+
+// The position at step i of n: exactly the last position at i = n.
+void PositionAtStep(const StepBlockInfo& block, const ArcGeometry* arc, const double delta[5],
+                    std::int64_t i, std::int64_t n, MotionPosition* out) {
+    if (i >= n) {
+        *out = block.to;
+        return;
+    }
+    const double f = static_cast<double>(i) / static_cast<double>(n);
+    for (int k = 0; k < 5; ++k) {
+        out->axis[k] = block.from.axis[k] + delta[k] * f;
+    }
+    if (arc != nullptr) {
+        const double angle = arc->signedSweep * f;
+        const double radius = arc->startRadius + (arc->endRadius - arc->startRadius) * f;
+        const double c = std::cos(angle), s = std::sin(angle);
+        const double h = arc->startHeight + arc->height * f;
+        for (int k = 0; k < 3; ++k) {
+            out->axis[k] =
+                arc->centre[k] + radius * (c * arc->u[k] + s * arc->v[k]) + h * arc->n[k];
+        }
+    }
+}
+
+int CurrentToolNumber() {
+    const int n = CurrentTool.derivedFrom;
+    return IsToolNumberInTables(n) ? n : -1;
+}
+
+bool AnyStrokeEnabled() {
+    for (const int enabled : CurrentMachine.strokes.enabled) {
+        if (enabled != 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// The rotary that turns in turning mode (index 0 or 1), or -1 when the run is not turning.
+int SpinningRotary(const StepBlockInfo& block) {
+    const bool lathe1 = Machine.tableType[0] == 4 || block.turning[0] != 0;
+    const bool lathe2 = Machine.tableType[1] == 4 || block.turning[1] != 0;
+    if (!lathe1 && !lathe2) {
+        return -1;
+    }
+    if (Machine.rotaryType == 3) {
+        return 1;
+    }
+    return lathe1 ? 0 : 1;
+}
+
+StockModel* CurrentStock() {
+    const int index = CurrentStockIndex.load();
+    return (index >= 0 && index < kStockModelSlots) ? &StockModels[index] : nullptr;
+}
+
+// A full revolution of the spinning rotary at this step, cut at every angle step.
+void CutTurningRevolution(int rotary) {
+    MachinePose& pose = CurrentMachinePose;
+    SimRun.spinningAxis = 3 + rotary;
+    double radii[2];
+    ComputeRotaryRadius(pose.machine.axis, radii);
+    double m = std::ceil(2.0 * kPi * radii[rotary] / SimRun.stepLength);
+    if (!(m >= 1.0)) {
+        m = 1.0;
+    } else if (m > static_cast<double>(kMaxStepsPerMove)) {
+        m = static_cast<double>(kMaxStepsPerMove);
+        ++SimRun.stepCapHits;
+    }
+    const std::int64_t count = static_cast<std::int64_t>(m);
+    const double kept = pose.machine.axis[3 + rotary];
+    double machine[5];
+    for (int k = 0; k < 5; ++k) {
+        machine[k] = pose.machine.axis[k];
+    }
+    double removed = 0.0;
+    for (std::int64_t j = 0; j < count; ++j) {
+        machine[3 + rotary] = static_cast<double>(j) * 360.0 / static_cast<double>(count);
+        double point[3], axis[3];
+        ComputeToolTipAndAxis(machine, point, axis);
+        StepRemovedVolume = 0.0;
+        CutStockAtToolPose(CurrentStock(), point, axis);
+        removed += StepRemovedVolume;
+        SimRun.raysVisited += CutPose.raysVisited;
+    }
+    // The tool load sees the whole revolution.
+    StepRemovedVolume = removed;
+    pose.machine.axis[3 + rotary] = kept;
+    UpdateMachinePosition();
+}
+
+void CutAndCheckStep(const StepBlockInfo& block) {
+    const int rotary = SpinningRotary(block);
+    if (rotary >= 0) {
+        CutTurningRevolution(rotary);
+        return;
+    }
+    const SimulationHooks& hooks = SimulationCallbacks;
+    if (hooks.currentToolHasMountedTools != nullptr && hooks.currentToolHasMountedTools() != 0 &&
+        hooks.cutAndCheckMountedTools != nullptr) {
+        hooks.cutAndCheckMountedTools();
+    } else {
+        CutStockAtToolPose(CurrentStock(), CurrentMachinePose.tool.point,
+                           CurrentMachinePose.tool.axis);
+        SimRun.raysVisited += CutPose.raysVisited;
+        if (hooks.checkStructures != nullptr) {
+            hooks.checkStructures();
+        }
+    }
+    if (block.cycleActive != 0 && block.cycleMove != 0) {
+        InterferenceFlags.contact = 0;
+    }
+}
+
+// The tool-load limit of a feed step in contact: an alarm (types 1, 2) or a limit-log line
+// (types 11, 12) when the cross-section A or the removal rate Q exceeds the first limit value.
+void ApplyToolLoadLimit(const StepBlockInfo& block) {
+    const int tool = CurrentToolNumber();
+    if (tool < 0 || CurrentMotion.motionType <= 0 || InterferenceFlags.contact == 0) {
+        return;
+    }
+    const ToolLoadLimit& limit = ToolTableSet.loadLimits[tool];
+    const double value = limit.limits[0];
+    // A move of no length has no cross-section: nothing to compare.
+    if (limit.type == kToolLoadNone || !(value > 0.0) || !(SimRun.actualStep > 0.0)) {
+        return;
+    }
+    const double section = StepRemovedVolume / SimRun.actualStep;  // mm^2
+    const double rate = CurrentMotion.feed * section / 60.0;       // mm^3/s
+    const bool sectionLimit =
+        limit.type == kToolLoadSectionAlarm || limit.type == kToolLoadSectionLog;
+    const double measured = sectionLimit ? section : rate;
+    if (!(measured > value)) {
+        return;
+    }
+    if (limit.type == kToolLoadSectionAlarm || limit.type == kToolLoadRemovalAlarm) {
+        RunControl.stepAlarm = 1;
+        SaveMotionState();
+    } else if (SimulationCallbacks.writeLimitLogLine != nullptr) {
+        char line[512];
+        FormatLimitLogLine(block, limit.type, measured, line, sizeof line);
+        SimulationCallbacks.writeLimitLogLine(line);
+    }
+}
+
+// The state of the step: 0 rapid and 2 feed without contact, 1 in material, 4 alarm.
+int StepState(bool spindleAlarm) {
+    const bool rapid = CurrentMotion.motionType == 0;
+    if (InterferenceFlags.contact == 0) {
+        return AnyInterferenceFlagSet() != 0 ? 4 : (rapid ? 0 : 2);
+    }
+    if (SimRun.rapidCheckActive != 0 || spindleAlarm || AnyCuttingAlarmFlagSet() != 0 ||
+        RunControl.stepAlarm.load() != 0) {
+        return 4;
+    }
+    return 1;
+}
+
+bool RedrawDue(std::int64_t i, std::int64_t n) {
+    if (DrawingSuppressed.load() != 0) {
+        return false;
+    }
+    const bool wanted = RunControl.runMode.load() == kRunRealCutting ||
+                        RunControl.showSteps.load() != 0 ||
+                        RunControl.viewRedrawRequest.load() != 0;
+    const std::int64_t every = SimRun.skipView >= 1 ? SimRun.skipView : 1;
+    return wanted && (every == 1 || i == n || i % every == 0);
+}
+
+}  // namespace
+
+void ResetSimulationRunRecord() {
+    SimRun = SimulationRunRecord{};
+    SimRun.stepLength = DexelPitch.secondPitch;
+    SimRun.skipView = Settings.skipView >= 1 ? Settings.skipView : 1;
+    SimRun.skipBlock = Settings.skipBlock >= 1 ? Settings.skipBlock : 1;
+    double radii[2];
+    ComputeRotaryRadius(CurrentMachinePose.machine.axis, radii);
+    for (int k = 0; k < 2; ++k) {
+        SimRun.rotaryRadii[0][k] = SimRun.rotaryRadii[1][k] = radii[k];
+    }
+}
+
+std::int64_t CountMoveSteps(const StepBlockInfo& block, double* length) {
+    const MotionRecord& m = CurrentMotion;
+    *length = 0.0;
+    if (Checks.ignoreG00 != 0 && m.motionType == 0) {
+        return 0;
+    }
+    double d[5];
+    MoveDeltas(block, d);
+    double L = 0.0;
+    bool travel = false;
+    for (const double v : d) {
+        travel = travel || v != 0.0;
+    }
+    if (IsArc(m)) {
+        const ArcGeometry arc = MakeArc(block);
+        const double s = std::fabs(m.sweep) * (arc.startRadius + arc.endRadius) / 2.0;
+        if (!(s > 0.0)) {
+            return 0;
+        }
+        L = std::sqrt(s * s + arc.height * arc.height);
+        travel = true;
+    } else {
+        double endRadii[2];
+        EndRotaryRadii(block, endRadii);
+        double k[2];
+        for (int r = 0; r < 2; ++r) {
+            k[r] = kPi * (SimRun.rotaryRadii[0][r] + endRadii[r]) / 360.0;
+            SimRun.rotaryRadii[1][r] = endRadii[r];
+        }
+        L = std::sqrt(d[0] * d[0] + d[1] * d[1] + d[2] * d[2] + (d[3] * k[0]) * (d[3] * k[0]) +
+                      (d[4] * k[1]) * (d[4] * k[1]));
+    }
+    if (block.keepShortMoves == 0 && (!travel || L < SimRun.minimumMoveLength)) {
+        return 0;
+    }
+    double n = SimRun.stepLength > 0.0 ? std::ceil(L / SimRun.stepLength) : 1.0;
+    if (!(n >= 1.0)) {
+        n = 1.0;
+    } else if (n > static_cast<double>(kMaxStepsPerMove)) {
+        n = static_cast<double>(kMaxStepsPerMove);
+        ++SimRun.stepCapHits;
+        AppendLogEntry("The steps of a move were limited to " + std::to_string(kMaxStepsPerMove) +
+                       " (line " + std::to_string(block.mainLine) + ").\n");
+    }
+    const std::int64_t count = static_cast<std::int64_t>(n);
+    *length = L;
+    SimRun.actualStep = L / static_cast<double>(count);
+    return count;
+}
+
+// Per step i = 1 .. n: the position (exactly the last position at n), the end marks, the pose and
+// the wrap of the rotary angles; the over-travel test (ends the move before the cut); the cut and
+// its checks; the tool-load limit; the alarm test; the state; the alarm report line and the
+// interference decision; the redraw handshake; the abort.
+int StepCurrentMove(const StepBlockInfo& block) {
+    double length = 0.0;
+    const std::int64_t n = CountMoveSteps(block, &length);
+    if (n == 0) {
+        return kMoveSkipped;
+    }
+    const MotionRecord& m = CurrentMotion;
+    const bool rapid = m.motionType == 0;
+    double delta[5];
+    MoveDeltas(block, delta);
+    RunControl.showSteps = ((Settings.realRotation != 0 && (delta[3] != 0.0 || delta[4] != 0.0)) ||
+                            (Settings.realRapid != 0 && rapid && block.cycleActive == 0))
+                               ? 1
+                               : 0;
+    SimRun.rapidCheckActive =
+        Checks.interference > 0 && (rapid || m.feed >= Checks.rapidFeedrate) ? 1 : 0;
+    ArcGeometry arc;
+    const bool isArc = IsArc(m);
+    if (isArc) {
+        arc = MakeArc(block);
+    }
+    int result = kMoveStepped;
+    for (std::int64_t i = 1; i <= n; ++i) {
+        // 1-2. Position, end marks, pose.
+        MotionPosition position;
+        PositionAtStep(block, isArc ? &arc : nullptr, delta, i, n, &position);
+        if (block.machineCoordinates != 0) {
+            CurrentMachinePose.machine = position;
+        } else {
+            CurrentMachinePose.program = position;
+        }
+        CutEndMark.flags[0] = CutEndMark.flags[1] =
+            static_cast<std::uint8_t>(CurrentCutter.penBits | (rapid ? kDexelEndPainted : 0));
+        CutEndMark.stamps[0] = CutEndMark.stamps[1] = block.lineStamp;
+        UpdateMachinePosition();
+        for (int k = 0; k < 2; ++k) {
+            if (Controller.rotaryRangeGiven[k] != 0) {
+                const double a = Controller.rotaryRange[k][0], b = Controller.rotaryRange[k][1];
+                WrapDegrees(&CurrentMachinePose.machine.axis[3 + k], std::min(a, b),
+                            std::max(a, b));
+            }
+        }
+        // 3. Over-travel: the step is posed but not cut.
+        RunControl.stepAlarm = 0;
+        if (AnyStrokeEnabled()) {
+            const int axis = CheckOverTravel(CurrentMachinePose.machine.axis);
+            if (axis >= 0) {
+                RunControl.overTravelAxis = axis;
+                RunControl.stepAlarm = 1;
+                SaveMotionState();
+                result = kMoveEndsRun;
+                break;
+            }
+        }
+        // 4-5. Cut and check.
+        StepRemovedVolume = 0.0;
+        ClearInterferenceFlags();
+        CutAndCheckStep(block);
+        // 6. Tool load.
+        ApplyToolLoadLimit(block);
+        // 7. Alarm test.
+        const bool contact = InterferenceFlags.contact != 0;
+        const bool spindleAlarm = Checks.spindleCheck > 0 && block.spindleStopped != 0 && contact;
+        if ((rapid && contact && SimRun.rapidCheckActive != 0) || spindleAlarm ||
+            AnyCuttingAlarmFlagSet() != 0 || AnyInterferenceFlagSet() != 0) {
+            RunControl.stepAlarm = 1;
+            SaveMotionState();
+        }
+        // 8. The tool has been used: its tool-length report line is due.
+        ToolLengthMeasured.lineDue = 1;
+        // 9. State.
+        const int state = StepState(spindleAlarm);
+        SimulationState = state;
+        ++SimRun.steps;
+        SimRun.removedVolume += StepRemovedVolume;
+        // 10. Alarm step: the report line, then the decision.
+        if (state == 4) {
+            ++SimRun.alarmSteps;
+            if (SimulationCallbacks.writeSecondFormLine != nullptr) {
+                char line[512];
+                FormatAlarmStepLine(i, n, line, sizeof line);
+                SimulationCallbacks.writeSecondFormLine(line);
+            }
+            if (SimulationCallbacks.recordInterferenceBreak != nullptr &&
+                SimulationCallbacks.recordInterferenceBreak() != 0) {
+                result = kMoveEndsRun;
+                break;
+            }
+        }
+        // 11. Redraw.
+        if (RedrawDue(i, n)) {
+            RequestRedrawAndWait();
+        }
+        // 12. Abort.
+        if (RunControl.abortRequest.load() != 0) {
+            result = kMoveEndsRun;
+            break;
+        }
+    }
+    // The next move starts from where this one ended, at its end radii.
+    for (int k = 0; k < 2; ++k) {
+        SimRun.rotaryRadii[0][k] = SimRun.rotaryRadii[1][k];
+    }
+    return result;
+}
+
+void FormatAlarmStepLine(std::int64_t step, std::int64_t count, char* out, int capacity) {
+    const MachinePose& pose = CurrentMachinePose;
+    const char* letters = KinematicsController.axisLetters;
+    std::snprintf(out, static_cast<std::size_t>(capacity), "%lld/%lld:X%fY%fZ%f%c%f%c%f\n",
+                  static_cast<long long>(step), static_cast<long long>(count), pose.tool.point[0],
+                  pose.tool.point[1], pose.tool.point[2], letters[3], pose.machine.axis[3],
+                  letters[4], pose.machine.axis[4]);
+}
+
+void FormatLimitLogLine(const StepBlockInfo& block, std::uint32_t limitType, double value,
+                        char* out, int capacity) {
+    const MachinePose& pose = CurrentMachinePose;
+    const char* letters = KinematicsController.axisLetters;
+    const std::size_t size = static_cast<std::size_t>(capacity);
+    int used = 0;
+    if (limitType == kToolLoadSectionLog && block.inSubprogram != 0) {
+        used = std::snprintf(out, size, "%.*s:%d:", static_cast<int>(sizeof block.subprogramName),
+                             block.subprogramName, block.subprogramLine);
+    } else {
+        used = std::snprintf(out, size, "%d:", block.mainLine);
+    }
+    if (used < 0 || used >= capacity) {
+        return;
+    }
+    std::snprintf(out + used, size - static_cast<std::size_t>(used), "X%fY%fZ%f%c%f%c%f:%f(A)\n",
+                  pose.tool.point[0], pose.tool.point[1], pose.tool.point[2], letters[3],
+                  pose.machine.axis[3], letters[4], pose.machine.axis[4], value);
+}
+
+}  // namespace mirexa

@@ -1,0 +1,93 @@
+// Stepping of one move: its length with rotary travel as arc length, its step count, and at each
+// step the pose through the kinematics, the over-travel test, the cut (plain, turning or the
+// mounted-tools pass), the checks, the tool-load limit, the alarm test, SimulationState, the
+// alarm report line and the redraw handshake. The move is CurrentMotion's, from its start point
+// to its last position (the block end after FinishBlockPosition); the block loop of the simulation
+// thread says what it knows about the block, the move's ends included, in a StepBlockInfo.
+#pragma once
+
+#include <cstdint>
+
+#include "geometry/machine_kinematics.h"
+
+namespace mirexa {
+
+// Most steps of one move (and cuts of one turning revolution): a bound on the run's length that
+// an extreme move length over a tiny step length cannot pass. Reaching it is logged.
+inline constexpr std::int64_t kMaxStepsPerMove = 100000000;
+
+// What the block loop knows of the block whose move is stepped.
+struct StepBlockInfo {
+    // The move: from its start to its last position (program positions, or machine positions
+    // for a move given in machine coordinates). An arc takes its centre (transformedCentre),
+    // axis, sweep and frame from CurrentMotion, and turns from arcPlane[0] towards arcPlane[1]
+    // counter-clockwise.
+    MotionPosition from = {};
+    MotionPosition to = {};
+    std::int32_t arcPlane[2] = {0, 1};
+    std::int32_t lineStamp = {};       // line number for the new ends (negated for replays)
+    std::int32_t mainLine = {};        // the main file's line number
+    std::int32_t inSubprogram = {};    // 1 inside a subprogram
+    char subprogramName[32] = {};      // the innermost subprogram's name
+    std::int32_t subprogramLine = {};  // and its line counter
+    std::int32_t cycleActive = {};     // a canned cycle is active (rapids show no steps)
+    std::int32_t cycleMove = {};       // the step driver marks this move as a cycle move
+    std::int32_t spindleStopped = {};  // M05 in force
+    // The move is given in machine coordinates (G53, G53.1, the final reference-return leg): the
+    // machine position is interpolated.
+    std::int32_t machineCoordinates = {};
+    // A tilted plane (active or pending), G53.1, G53, the final reference leg or a look-ahead
+    // orientation change: the move is stepped even without travel.
+    std::int32_t keepShortMoves = {};
+    std::int32_t turning[2] = {};  // the program switched turning on for rotary 1 / 2
+};
+
+// The state of a run's stepping, with one reset at run start.
+struct SimulationRunRecord {
+    double stepLength = 1.0;        // StepLength (mm): the interpolation step length
+    double actualStep = {};         // ActualStep (mm): L / n of the current move
+    double minimumMoveLength = {};  // moves below it (mm) are not stepped
+    double rotaryRadii[2][2] = {{1.0, 1.0}, {1.0, 1.0}};  // [start, end][rotary] (mm)
+    std::int32_t rapidCheckActive = {};
+    std::int32_t spinningAxis = {};  // 3 or 4: the rotary that turns in turning mode
+    std::int32_t skipView = 5;       // steps between redraws, at least 1
+    std::int32_t skipBlock = 5;      // lines between redraws in skip runs, at least 1
+    std::int64_t steps = {};         // steps made in this run
+    std::int64_t alarmSteps = {};    // steps that ended in state 4
+    double removedVolume = {};       // mm^3: the sum of the steps' removed volumes
+    std::int64_t raysVisited = {};   // rays with material in the cuts' windows
+    std::int32_t stepCapHits = {};   // moves whose step count was capped
+};
+extern SimulationRunRecord SimRun;
+
+// Resets the run record: the step length and the cadences from the settings (each at least
+// 1), the rotary radii of the start position (so that the first rotary move is stepped at its
+// true radius), the counters to 0.
+void ResetSimulationRunRecord();
+
+// How a move ended.
+enum StepMoveResult : int {
+    kMoveStepped = 1,  // every step made
+    kMoveSkipped = 0,  // not stepped (zero arc, IGNORE G00, too short)
+    kMoveEndsRun = -1  // over-travel, an interference that breaks off, or an abort
+};
+
+// The move's length L (mm) with rotary travel at the mean radius, and its step count n =
+// max(1, ceil(L / step length)), capped. Fills ActualStep. Returns the count, or 0 when the
+// move is to be skipped.
+std::int64_t CountMoveSteps(const StepBlockInfo& block, double* length);
+
+// Steps the move from block.from to block.to (see the .cpp for the order of the work at each
+// step).
+int StepCurrentMove(const StepBlockInfo& block);
+
+// The step line of the second-form interference report: "%d/%d:X%fY%fZ%f%c%f%c%f\n" with the
+// step, the count, the tool point and the two rotary letters with their machine angles.
+void FormatAlarmStepLine(std::int64_t step, std::int64_t count, char* out, int capacity);
+
+// A limit-log line with the value and its ending "(A)\n": the main line number first, or for
+// type 11 inside a subprogram the subprogram's name and line counter.
+void FormatLimitLogLine(const StepBlockInfo& block, std::uint32_t limitType, double value,
+                        char* out, int capacity);
+
+}  // namespace mirexa

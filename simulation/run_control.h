@@ -1,0 +1,104 @@
+// The flags that the simulation thread and the user-interface thread share during a run, the
+// handshakes built on them (redraw, pause at a stop block, abort) and the run's published status.
+// The run's thread itself is the shell's (its worker thread object of the run).
+//
+// Every shared flag is a sequentially consistent atomic. A handshake has one raising side: the
+// worker raises RedrawRequest and PauseRequest and the user-interface thread clears them (the
+// worker clears RedrawRequest itself only on abort); the user-interface thread raises
+// StopKeyRequest and AbortRequest, which the worker only reads. The store and load of
+// RedrawRequest order the worker's stock writes before the user-interface thread's reads and
+// those reads before the worker's next writes, so the stock needs no lock while both sides keep
+// to the handshake.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+
+namespace mirexa {
+
+// Run modes of RunControlFlags::runMode.
+enum RunModeKind : int { kRunIdle = 0, kRunRealCutting = 1, kRunSkipCutting = 2, kRunResult = 3 };
+
+struct RunControlFlags {
+    std::atomic<std::int32_t> runMode{0};
+    std::atomic<std::int32_t> abortRequest{0};       // UI: end the run now
+    std::atomic<std::int32_t> redrawRequest{0};      // worker: repaint, then clear
+    std::atomic<std::int32_t> pauseRequest{0};       // worker: waiting at a stop block
+    std::atomic<std::int32_t> pauseBlink{0};         // blink phase of the STOP pane
+    std::atomic<std::int32_t> lineHeld{0};           // the next NC line was read for the stop test
+    std::atomic<std::int32_t> stopKeyRequest{0};     // UI: stop before the next block
+    std::atomic<std::int32_t> pendingStop{0};        // UI: the next block is a stop block
+    std::atomic<std::int32_t> viewRedrawRequest{0};  // view: redraw at the next step
+    std::atomic<std::int32_t> showSteps{0};          // the current move is shown step by step
+    std::atomic<std::int32_t> runError{0};           // the run ended on an interpreter error
+    std::atomic<std::int32_t> overTravelAxis{-1};    // first axis out of its stroke, -1 none
+    std::atomic<std::int32_t> stepAlarm{0};          // the current step raised an alarm
+    // Worker: asks the user-interface thread to repaint the tool display panel at its next tick.
+    std::atomic<std::int32_t> toolPanelPendingPaint{0};
+};
+extern RunControlFlags RunControl;
+
+// Clears every flag to its idle value (overTravelAxis -1).
+void ResetRunControlFlags();
+
+// The per-step contact state: 0 rapid without contact, 1 in material, 2 feed without contact,
+// 4 alarm; 1 at run start.
+extern std::atomic<std::int32_t> SimulationState;
+
+// 1 for a run started by a command-line run mode above 4: it logs and draws nothing on request.
+extern std::atomic<std::int32_t> RunLogFlag;
+
+// Poll periods of the two waits (ms).
+inline constexpr int kRedrawPollMs = 5;
+inline constexpr int kPausePollMs = 100;
+
+// --- Worker side ----------------------------------------------------------------------------
+
+// Raises RedrawRequest (clearing ViewRedrawRequest) and polls every 5 ms until the
+// user-interface thread has cleared it. When AbortRequest comes during the wait the worker
+// clears RedrawRequest itself, so that no redraw of an ended run is served. Returns 1 when the
+// redraw was served, 0 on abort.
+int RequestRedrawAndWait();
+
+// Waits at a stop block: sets PauseRequest and PauseBlink and polls every 100 ms until the
+// user-interface thread resumes (clears PauseRequest). Returns 0 when AbortRequest is set before
+// the wait, during it or once it ended; then 1 after clearing PendingStop.
+int WaitAtStopBlock();
+
+// --- User-interface side --------------------------------------------------------------------
+
+// Ends the run: AbortRequest first, then the pause flags, so that a worker released from a pause
+// always sees the abort and never steps the held line.
+void RequestRunAbort();
+
+// Releases a worker waiting at a stop block and clears StopKeyRequest.
+void ResumeRun();
+
+// Serves a pending redraw: calls draw (may be null) and clears RedrawRequest. Returns 1 when a
+// redraw was pending.
+int ServeRedrawRequest(void (*draw)());
+
+// --- Published status -----------------------------------------------------------------------
+
+// What the worker publishes for the panels: the block being run and its line number. Readers
+// take a copy under the lock; nothing of it is torn.
+inline constexpr int kRunStatusTextCapacity = 256;
+struct RunStatusSnapshot {
+    std::int32_t lineNumber = {};  // main file, or the innermost subprogram's line counter
+    std::int32_t mainLineNumber = {};
+    char blockText[kRunStatusTextCapacity] = {};  // without its line end, at most 255 chars
+    std::int64_t steps = {};                      // steps made since the run started
+    double removedVolume = {};                    // mm^3 removed since the run started
+};
+
+// Copies the block text (up to its first line end: a trailing LF or CR LF is dropped, at most
+// 255 characters) and the numbers into the published snapshot.
+void PublishRunBlock(std::int32_t lineNumber, std::int32_t mainLineNumber, const char* text);
+// Adds to the published step count and removed volume.
+void PublishRunProgress(std::int64_t steps, double removedVolume);
+// Clears the snapshot.
+void ResetRunStatus();
+// A consistent copy of the snapshot.
+RunStatusSnapshot ReadRunStatus();
+
+}  // namespace mirexa

@@ -1,0 +1,47 @@
+// What the simulation thread calls that lives in the view, the shell and the plug-in host, or in
+// the checks, decisions and reports of this subsystem that are built beside it. The owners fill
+// the hooks at start-up; tests fill them with scripted fakes. A null hook means "nothing there":
+// no check runs, no report is written, nothing is drawn, an alarm step does not end the run.
+#pragma once
+
+#include <cstdint>
+
+namespace mirexa {
+
+struct SimulationHooks {
+    // --- Checks of a step (run after the cut of a tool without mounted tools) ---
+    // The structure pairs of the tool, the holder and the heads, each group only when one of its
+    // choices is on; they set the structure flags of InterferenceFlags.
+    void (*checkStructures)() = {};
+    // The mounted-tools pass: cuts and checks every mounted tool in place of the plain cut.
+    // Null: the plain cut of the current tool.
+    void (*cutAndCheckMountedTools)() = {};
+    // 1 when the current tool has a mounted-tool list.
+    int (*currentToolHasMountedTools)() = {};
+
+    // --- Interference decisions ---
+    // An alarm step (state 4) is recorded; nonzero ends the run.
+    int (*recordInterferenceBreak)() = {};
+    // 1 when an event of the block is recorded and the run pauses on events.
+    int (*blockHasPauseEvent)() = {};
+    // After a block: writes the block's events to the interference report when there are any.
+    void (*writeInterferenceReport)() = {};
+
+    // --- Reports ---
+    // A second-form report line of an alarm step ("%d/%d:X..\n"), after the kind list; the
+    // report is opened when none is.
+    void (*writeSecondFormLine)(const char* line) = {};
+    // A limit-log line, complete with its ending; the log is opened when it is not.
+    void (*writeLimitLogLine)(const char* line) = {};
+
+    // --- View, shell and plug-ins ---
+    // Starts the run's video recording (when enabled and the run is not automatic).
+    void (*startVideoRecording)() = {};
+    // The active path-reader plug-in: opens the NC file and takes its tools and start point
+    // (1 when it took the source), and closes it at the end.
+    int (*openPathReader)(const char* path) = {};
+    void (*closePathReader)() = {};
+};
+extern SimulationHooks SimulationCallbacks;
+
+}  // namespace mirexa

@@ -1,0 +1,481 @@
+// The cutting core against closed forms: a flat end mill's slot (ray tops, ray gaps, volume), a
+// ball-end groove's exact cross-section at nodes, plunge profiles of each shape, the volume
+// books of every family, the end marks, the windows, the rebinding, and the side-by-side cut.
+#include "simulation/cutting_core.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <random>
+#include <vector>
+
+#include "config/config_records.h"
+#include "config/tool_tables.h"
+#include "cutting_test_support.h"
+#include "geometry/machine_kinematics.h"
+#include "geometry/tool_length_report.h"
+#include "nc/nc_run_state.h"
+#include "simulation/dexel_grid_view.h"
+#include "simulation/interference_flags.h"
+#include "stock/stock_grid.h"
+#include "support/stock_invariants.h"
+
+namespace mirexa {
+namespace {
+
+using testing::BuildBoxStock;
+using testing::CutAndCheck;
+using testing::VolumeBooks;
+
+constexpr double kUp[3] = {0, 0, 1};
+
+class CuttingCoreTest : public ::testing::Test {
+protected:
+    void TearDown() override {
+        FreeStockModel(&model_);
+    }
+    testing::ScopedCuttingState state_;
+    StockModel model_;
+    VolumeBooks books_;
+};
+
+TEST_F(CuttingCoreTest, ViewsNumberRaysLikeTheirFamilies) {
+    const double box[6] = {0, 0, 0, 3, 4, 5};
+    BuildBoxStock(&model_, box, 1.0);
+    BindDexelGrids(&model_);
+    const DexelGridView& y = DexelGridViews[kDexelViewY];
+    EXPECT_EQ(y.nu, model_.nz);
+    EXPECT_EQ(y.nv, model_.nx);
+    // The Y view's ray (iu = iz, iv = ix) is the Y family's cell ix * nz + iz.
+    const int iz = 3, ix = 2;
+    EXPECT_EQ(std::int64_t{ix} * y.nu + iz, std::int64_t{ix} * model_.nz + iz);
+    EXPECT_EQ(y.counts, model_.y.counts);
+    EXPECT_EQ(y.uCoords[iz], model_.nodesZ[iz]);
+    EXPECT_EQ(y.vCoords[ix], model_.nodesX[ix]);
+    EXPECT_EQ(y.wCoords, model_.nodesY);
+    const DexelGridView& x = DexelGridViews[kDexelViewX];
+    EXPECT_EQ(x.nu, model_.ny);
+    EXPECT_EQ(x.nw, model_.nx);
+    EXPECT_EQ(x.uBlockLow, model_.blocks.lowMap[1]);
+    EXPECT_EQ(x.vBlockHigh, model_.blocks.highMap[2]);
+    EXPECT_EQ(DexelGridsMatchModel(DexelGridViews, &model_), 1);
+}
+
+// A straight slot of a flat end mill (D 10, depth 3, 20 mm long) with its centre line off the
+// node lattice: the Z tops, the X and Y gaps and the volume against closed forms.
+TEST_F(CuttingCoreTest, FlatEndMillSlotMatchesClosedForms) {
+    const double pitch = 0.5;
+    const double box[6] = {0, 0, 0, 40, 30, 12};
+    BuildBoxStock(&model_, box, pitch);
+    testing::OpenVolumeBooks(model_, &books_);
+    CurrentCutter = testing::FlatTool(10.0);
+    const double R = 5.0, h = 3.0, y0 = 15.25, tipZ = 12.0 - h;
+    const double x1 = 10.1, step = 0.8;
+    const int steps = 25;
+    std::vector<double> xs;
+    double lastStepVolume = 0.0;
+    for (int i = 0; i <= steps; ++i) {
+        xs.push_back(x1 + i * step);
+        const double p[3] = {xs.back(), y0, tipZ};
+        ASSERT_TRUE(CutAndCheck(&model_, p, kUp, &books_)) << "step " << i;
+        lastStepVolume = StepRemovedVolume;
+        ASSERT_EQ(InterferenceFlags.contact, 1);
+    }
+    const double xn = xs.back();
+    ASSERT_TRUE(testing::VolumeBooksBalance(model_, books_));
+    // Z tops: exactly the tip height where some step centre lies strictly within R.
+    for (int iy = 0; iy < model_.ny; ++iy) {
+        for (int ix = 0; ix < model_.nx; ++ix) {
+            const double x = model_.nodesX[ix], y = model_.nodesY[iy];
+            bool inside = false;
+            for (double xi : xs) {
+                inside = inside || (x - xi) * (x - xi) + (y - y0) * (y - y0) < R * R;
+            }
+            ASSERT_EQ(testing::ZRayTop(model_, ix, iy), inside ? tipZ : 12.0) << x << ", " << y;
+        }
+    }
+    // X rays above the tip within R - 1 of the centre line: one gap [x1 - w, xn + w].
+    for (int iz = 0; iz < model_.nz; ++iz) {
+        for (int iy = 0; iy < model_.ny; ++iy) {
+            const double y = model_.nodesY[iy], z = model_.nodesZ[iz];
+            if (z < tipZ || std::fabs(y - y0) >= R - 1.0) {
+                continue;
+            }
+            const double w = std::sqrt(R * R - (y - y0) * (y - y0));
+            const DexelRay ray = ReadDexelRay(model_.x, std::int64_t{iz} * model_.ny + iy);
+            ASSERT_EQ(ray.ends.size(), 4u) << y << ", " << z;
+            EXPECT_NEAR(ray.ends[1], x1 - w, 1e-9);
+            EXPECT_NEAR(ray.ends[2], xn + w, 1e-9);
+        }
+    }
+    // Y rays above the tip: the gap is y0 -+ the widest chord of any step at that x.
+    for (int iz = 0; iz < model_.nz; ++iz) {
+        for (int ix = 0; ix < model_.nx; ++ix) {
+            const double x = model_.nodesX[ix], z = model_.nodesZ[iz];
+            double widest = -1.0;
+            for (double xi : xs) {
+                if (std::fabs(x - xi) < R - 0.5) {
+                    widest = std::max(widest, std::sqrt(R * R - (x - xi) * (x - xi)));
+                }
+            }
+            if (z < tipZ || widest < 0.0) {
+                continue;
+            }
+            const DexelRay ray = ReadDexelRay(model_.y, std::int64_t{ix} * model_.nz + iz);
+            ASSERT_EQ(ray.ends.size(), 4u) << x << ", " << z;
+            EXPECT_NEAR(ray.ends[1], y0 - widest, 1e-9);
+            EXPECT_NEAR(ray.ends[2], y0 + widest, 1e-9);
+        }
+    }
+    // Volume: h (2 R L + pi R^2) within the lattice error of the Z family (about 2 %).
+    const double analytic = h * (2.0 * R * (xn - x1) + M_PI * R * R);
+    const double zRemoved = books_.removed[kDexelViewZ];
+    EXPECT_NEAR(zRemoved, analytic, 0.02 * analytic);
+    // Steady state: each step removes a cross-section of D h over the step length.
+    EXPECT_NEAR(lastStepVolume / step, 2.0 * R * h, 0.1 * 2.0 * R * h);
+}
+
+// The lattice error of the slot volume shrinks as the pitch is halved.
+TEST_F(CuttingCoreTest, SlotVolumeConvergesWithThePitch) {
+    CurrentCutter = testing::FlatTool(10.0);
+    const double R = 5.0, h = 2.0, L = 12.0;
+    const double analytic = h * (2.0 * R * L + M_PI * R * R);
+    double error[2] = {};
+    const double pitches[2] = {0.5, 0.25};
+    for (int k = 0; k < 2; ++k) {
+        const double box[6] = {0, 0, 0, 30, 20, 6};
+        BuildBoxStock(&model_, box, pitches[k]);
+        testing::OpenVolumeBooks(model_, &books_);
+        for (double x = 8.13; x <= 8.13 + L + 1e-9; x += 0.1) {
+            const double p[3] = {x, 10.37, 6.0 - h};
+            ASSERT_TRUE(CutAndCheck(&model_, p, kUp, &books_, false));
+        }
+        ASSERT_TRUE(testing::VolumeBooksBalance(model_, books_));
+        error[k] = std::fabs(books_.removed[kDexelViewZ] - analytic) / analytic;
+    }
+    EXPECT_LT(error[0], 0.02);
+    EXPECT_LT(error[1], error[0]);
+}
+
+// A ball-end groove along x on the node lattice, step length = pitch.
+TEST_F(CuttingCoreTest, BallGrooveCrossSectionIsExactAtNodes) {
+    const double pitch = 0.5;
+    const double box[6] = {0, 0, 0, 30, 24, 12};
+    BuildBoxStock(&model_, box, pitch);
+    testing::OpenVolumeBooks(model_, &books_);
+    CurrentCutter = testing::BallTool(8.0);
+    const double R = 4.0, y0 = 12.0, tipZ = 9.5, zc = tipZ + R;
+    std::vector<double> xs;
+    for (double x = 6.0; x <= 24.0; x += pitch) {
+        xs.push_back(x);
+        const double p[3] = {x, y0, tipZ};
+        ASSERT_TRUE(CutAndCheck(&model_, p, kUp, &books_));
+    }
+    ASSERT_TRUE(testing::VolumeBooksBalance(model_, books_));
+    // Z tops at interior nodes of the path: zc - sqrt(R^2 - dy^2).
+    for (int ix = 0; ix < model_.nx; ++ix) {
+        const double x = model_.nodesX[ix];
+        if (x < 10.0 || x > 20.0) {
+            continue;
+        }
+        for (int iy = 0; iy < model_.ny; ++iy) {
+            const double dy = model_.nodesY[iy] - y0;
+            const double expected = std::fabs(dy) < R ? zc - std::sqrt(R * R - dy * dy) : 12.0;
+            ASSERT_NEAR(testing::ZRayTop(model_, ix, iy), std::min(12.0, expected), 1e-12);
+        }
+    }
+    // X rays: material at mid-path exactly outside the cross-section (circle below zc, slot
+    // above it).
+    const double xMid = 15.0;
+    for (int iz = 0; iz < model_.nz; ++iz) {
+        for (int iy = 0; iy < model_.ny; ++iy) {
+            const double y = model_.nodesY[iy], z = model_.nodesZ[iz];
+            const double dy = y - y0, dz = z - zc;
+            const bool removed = dy * dy + dz * dz < R * R || (z >= zc && std::fabs(dy) < R);
+            const bool material =
+                testing::RayHasMaterialAt(model_.x, std::int64_t{iz} * model_.ny + iy, xMid);
+            if (z < 12.0) {
+                ASSERT_EQ(material, !removed) << y << ", " << z;
+            }
+        }
+    }
+    // Y rays at a step centre: the gap is y0 -+ sqrt(R^2 - (z - zc)^2) below zc.
+    const int ix = static_cast<int>(std::lround(15.0 / pitch));
+    for (int iz = 0; iz < model_.nz; ++iz) {
+        const double dz = model_.nodesZ[iz] - zc;
+        if (dz >= 0.0 || dz * dz >= R * R) {
+            continue;
+        }
+        const DexelRay ray = ReadDexelRay(model_.y, std::int64_t{ix} * model_.nz + iz);
+        ASSERT_EQ(ray.ends.size(), 4u);
+        EXPECT_NEAR(ray.ends[1], y0 - std::sqrt(R * R - dz * dz), 1e-12);
+        EXPECT_NEAR(ray.ends[2], y0 + std::sqrt(R * R - dz * dz), 1e-12);
+    }
+}
+
+// Plunges of each shape: the Z tops follow the tool's profile, the Z volume its profile volume.
+struct PlungeCase {
+    const char* name;
+    CutterSections tool;
+    double (*profile)(double rho);  // height of the tool's underside above the tip (mm)
+};
+
+double BallProfile(double rho) {
+    return 4.0 - std::sqrt(16.0 - rho * rho);
+}
+double FlatProfile(double) {
+    return 0.0;
+}
+double BullProfile(double rho) {
+    return rho <= 2.5 ? 0.0 : 1.5 - std::sqrt(2.25 - (rho - 2.5) * (rho - 2.5));
+}
+double VeeProfile(double rho) {
+    return rho * 1.7320508075688772;
+}
+
+TEST_F(CuttingCoreTest, PlungesFollowEachShapesProfile) {
+    const PlungeCase cases[] = {
+        {"ball", testing::BallTool(8.0), BallProfile},
+        {"flat", testing::FlatTool(8.0), FlatProfile},
+        {"bull", testing::BullTool(8.0, 1.5), BullProfile},
+        {"vee 60", testing::VeeTool(8.0, 1.7320508075688772), VeeProfile},
+    };
+    for (const PlungeCase& c : cases) {
+        const double pitch = 0.25;
+        const double box[6] = {0, 0, 0, 16, 16, 12};
+        BuildBoxStock(&model_, box, pitch);
+        testing::OpenVolumeBooks(model_, &books_);
+        CurrentCutter = c.tool;
+        const double xc = 8.1, yc = 7.95, depth = 3.5, tipZ = 12.0 - depth;
+        const double p[3] = {xc, yc, tipZ};
+        ASSERT_TRUE(CutAndCheck(&model_, p, kUp, &books_)) << c.name;
+        ASSERT_TRUE(testing::VolumeBooksBalance(model_, books_)) << c.name;
+        double profileVolume = 0.0;  // the tool's volume below the stock top, by rings
+        const double R = c.tool.topRadius;
+        const int rings = 20000;
+        for (int k = 0; k < rings; ++k) {
+            const double rho = (k + 0.5) * R / rings;
+            profileVolume += 2.0 * M_PI * rho * (R / rings) * std::max(0.0, depth - c.profile(rho));
+        }
+        for (int iy = 0; iy < model_.ny; ++iy) {
+            for (int ix = 0; ix < model_.nx; ++ix) {
+                const double rho = std::hypot(model_.nodesX[ix] - xc, model_.nodesY[iy] - yc);
+                const double expected = rho < R ? std::min(12.0, tipZ + c.profile(rho)) : 12.0;
+                ASSERT_NEAR(testing::ZRayTop(model_, ix, iy), expected, 1e-9)
+                    << c.name << " at rho " << rho;
+            }
+        }
+        EXPECT_NEAR(books_.removed[kDexelViewZ], profileVolume, 0.02 * profileVolume) << c.name;
+    }
+}
+
+// A pointed tool whose tip cone rises above p1 - R (tan of the tip angle above 1): the X and Y
+// rays between the tip and p1 - R are cut too, and the families agree.
+TEST_F(CuttingCoreTest, WindowsReachBelowTheCornerCentre) {
+    const double box[6] = {0, 0, 0, 16, 16, 12};
+    BuildBoxStock(&model_, box, 0.25);
+    testing::OpenVolumeBooks(model_, &books_);
+    CurrentCutter = testing::VeeTool(4.0, 4.0);  // F = 8 above the tip, R = 2
+    const double p[3] = {8.1, 7.9, 4.0};
+    ASSERT_TRUE(CutAndCheck(&model_, p, kUp, &books_));
+    // The X ray through the axis at 2 mm above the tip (radius 0.5 there) has a gap.
+    const int iy = static_cast<int>(std::lround(7.9 / 0.25)), iz = static_cast<int>(6.0 / 0.25);
+    const DexelRay ray = ReadDexelRay(model_.x, std::int64_t{iz} * model_.ny + iy);
+    EXPECT_EQ(ray.ends.size(), 4u);
+    ASSERT_TRUE(testing::VolumeBooksBalance(model_, books_));
+}
+
+TEST_F(CuttingCoreTest, BorderRaysCountHalfTheirCellAndCornersAQuarter) {
+    const double box[6] = {0, 0, 0, 10, 10, 5};
+    BuildBoxStock(&model_, box, 1.0);
+    CurrentCutter = testing::FlatTool(100.0);
+    const double p[3] = {5.0, 5.0, 3.0};
+    ASSERT_TRUE(CutAndCheck(&model_, p, kUp, nullptr));
+    // The trapezoid rule of the weights makes the Z family's removal the layer's exact volume.
+    EXPECT_DOUBLE_EQ(DexelGridViews[kDexelViewZ].removedVolume, 10.0 * 10.0 * 2.0);
+    // The X and Y rays of the layers z = 3, 4 and 5 (the last a border row) go whole: 2.5 rows.
+    EXPECT_DOUBLE_EQ(DexelGridViews[kDexelViewX].removedVolume, 10.0 * 10.0 * 2.5);
+    EXPECT_DOUBLE_EQ(DexelGridViews[kDexelViewY].removedVolume, 10.0 * 10.0 * 2.5);
+    EXPECT_DOUBLE_EQ(StepRemovedVolume, 250.0);
+}
+
+TEST_F(CuttingCoreTest, SecondCutAtTheSamePoseRemovesNothing) {
+    const double box[6] = {0, 0, 0, 20, 20, 10};
+    BuildBoxStock(&model_, box, 0.5);
+    CurrentCutter = testing::BullTool(6.0, 1.0);
+    const double axis[3] = {0.3, -0.2, 0.9327379053088815};
+    const double p[3] = {10.2, 9.7, 6.3};
+    ASSERT_TRUE(CutAndCheck(&model_, p, axis, nullptr));
+    EXPECT_GT(StepRemovedVolume, 0.0);
+    ASSERT_TRUE(CutAndCheck(&model_, p, axis, nullptr));
+    EXPECT_EQ(StepRemovedVolume, 0.0);
+    EXPECT_EQ(InterferenceFlags.contact, 0);
+}
+
+TEST_F(CuttingCoreTest, ToolOutsideTheGridCutsNothingButTheHolderPassesRun) {
+    const double box[6] = {0, 0, 0, 10, 10, 5};
+    BuildBoxStock(&model_, box, 0.5);
+    CurrentCutter = testing::FlatTool(6.0);
+    static int holderCalls;
+    holderCalls = 0;
+    CuttingCallbacks.shankAndHolderPasses = [](StockModel*) {
+        ++holderCalls;
+        return 0.0;
+    };
+    const double far[3] = {50.0, 5.0, 1.0};
+    StepRemovedVolume = 4.5;
+    CutStockAtToolPose(&model_, far, kUp);
+    EXPECT_EQ(StepRemovedVolume, 4.5);
+    EXPECT_EQ(holderCalls, 1);
+    // A garbage pose far beyond the int range of the indices is refused the same way.
+    const double garbage[3] = {1e12, -3e15, 2e300};
+    CutStockAtToolPose(&model_, garbage, kUp);
+    EXPECT_EQ(holderCalls, 2);
+    EXPECT_TRUE(StockInvariantsHold(model_, true));
+    // A stock marked as ignored is not cut at all, nor is any stock after the cutting-off word.
+    StockUseState = 1;
+    const double inside[3] = {5.0, 5.0, 1.0};
+    StepRemovedVolume = 0.0;
+    CutStockAtToolPose(&model_, inside, kUp);
+    EXPECT_EQ(StepRemovedVolume, 0.0);
+    EXPECT_EQ(holderCalls, 2);
+    StockUseState = 0;
+    NcRun.cuttingEnabled = 0;
+    CutStockAtToolPose(&model_, inside, kUp);
+    NcRun.cuttingEnabled = 1;
+    EXPECT_EQ(StepRemovedVolume, 0.0);
+    EXPECT_EQ(holderCalls, 2);
+}
+
+TEST_F(CuttingCoreTest, NewEndsCarryPenPaintAndLine) {
+    const double box[6] = {0, 0, 0, 20, 20, 10};
+    BuildBoxStock(&model_, box, 0.5);
+    CurrentCutter = testing::FlatTool(6.0, 2.0);  // cutting length 2
+    CurrentCutter.penBits = 5 << 4;
+    // Feed: new ends painted only above the cutting length, stamped with the line.
+    CurrentMotion.motionType = 1;
+    CutEndMark.stamps[0] = CutEndMark.stamps[1] = 42;
+    const double p[3] = {5.1, 10.1, 6.0};
+    ASSERT_TRUE(CutAndCheck(&model_, p, kUp, nullptr));
+    const int iy = 20;  // y = 10, 0.1 from the axis
+    for (int iz = 0; iz < model_.nz; ++iz) {
+        const DexelRay ray = ReadDexelRay(model_.x, std::int64_t{iz} * model_.ny + iy);
+        if (ray.ends.size() != 4) {
+            continue;
+        }
+        const double height = model_.nodesZ[iz] - 6.0;
+        for (int e : {1, 2}) {
+            EXPECT_EQ(ray.stamps[e], 42);
+            EXPECT_EQ(ray.flags[e], (5 << 4) | (height > 2.0 ? 1 : 0)) << "height " << height;
+        }
+    }
+    // Rapid: the flags come as given (pen with the painted bit), whatever the height.
+    CurrentMotion.motionType = 0;
+    CutEndMark.flags[0] = CutEndMark.flags[1] = (5 << 4) | 1;
+    CutEndMark.stamps[0] = CutEndMark.stamps[1] = -43;
+    const double q[3] = {15.1, 10.1, 6.0};
+    ASSERT_TRUE(CutAndCheck(&model_, q, kUp, nullptr));
+    const DexelRay zRay = ReadDexelRay(model_.z, std::int64_t{iy} * model_.nx + 30);
+    ASSERT_EQ(zRay.ends.size(), 2u);
+    EXPECT_EQ(zRay.ends[1], 6.0);
+    EXPECT_EQ(zRay.flags[1], (5 << 4) | 1);
+    EXPECT_EQ(zRay.stamps[1], -43);
+}
+
+TEST_F(CuttingCoreTest, HeightAndChipMeasures) {
+    const double box[6] = {0, 0, 0, 20, 20, 10};
+    BuildBoxStock(&model_, box, 0.5);
+    CurrentCutter = testing::FlatTool(6.0, 2.0);
+    Checks.heightCheck = 1;
+    const double p[3] = {10.1, 10.1, 7.0};
+    ASSERT_TRUE(CutAndCheck(&model_, p, kUp, nullptr));
+    EXPECT_NEAR(ToolLengthMeasured.edgeHeight, 3.0, 1e-12);  // the stock top, 3 above the tip
+    EXPECT_EQ(InterferenceFlags.overLength, 0);
+    Checks.heightCheck = 2;
+    const double q[3] = {4.1, 10.1, 7.5};
+    ASSERT_TRUE(CutAndCheck(&model_, q, kUp, nullptr));
+    EXPECT_EQ(InterferenceFlags.overLength, 1);
+    // A VERTICAL tool may not cut within D/2 - k of its axis.
+    Checks.heightCheck = 0;
+    Checks.chipWidthCheck = 2;
+    CurrentCutter = testing::FlatTool(6.0);
+    CurrentCutter.shape = kToolVertical;
+    CurrentCutter.chipWidthLimit = 1.0;
+    const double side[3] = {22.5, 3.1, 5.0};  // 0.5 into the material's side at x = 20
+    ASSERT_TRUE(CutAndCheck(&model_, side, kUp, nullptr));
+    EXPECT_EQ(InterferenceFlags.overChip, 0);
+    const double deep[3] = {20.5, 16.0, 5.0};
+    ASSERT_TRUE(CutAndCheck(&model_, deep, kUp, nullptr));
+    EXPECT_EQ(InterferenceFlags.overChip, 1);
+    Checks.chipWidthCheck = 1;
+    ClearToolLengthMeasurements();
+    const double third[3] = {21.0, 9.0, 5.0};
+    ASSERT_TRUE(CutAndCheck(&model_, third, kUp, nullptr));
+    // The deepest removed end is the face x = 20, 1 from the axis: 2 inside the radius of 3.
+    EXPECT_DOUBLE_EQ(ToolLengthMeasured.tipWidth, 2.0);
+}
+
+// Undo slots move the family arrays: a cut after PushStockUndo without rebinding lands in the
+// new slot and leaves the previous one as it was.
+TEST_F(CuttingCoreTest, CutRebindsAfterTheUndoSlotMoved) {
+    const double box[6] = {0, 0, 0, 10, 10, 5};
+    BuildBoxStock(&model_, box, 0.5, 3);
+    BindDexelGrids(&model_);
+    CurrentCutter = testing::FlatTool(4.0);
+    PushStockUndo(&model_);
+    const double p[3] = {5.1, 5.1, 3.0};
+    ASSERT_TRUE(CutAndCheck(&model_, p, kUp, nullptr));
+    EXPECT_EQ(DexelGridViews[kDexelViewZ].counts, model_.z.counts);
+    EXPECT_LT(testing::ZRayTop(model_, 10, 10), 5.0);
+    PopStockUndo(&model_);
+    EXPECT_EQ(testing::ZRayTop(model_, 10, 10), 5.0);
+    EXPECT_TRUE(StockInvariantsHold(model_, true));
+}
+
+// The three families cut side by side give the same rays, bit for bit, as the serial cut.
+TEST_F(CuttingCoreTest, SideBySideCutIsBitIdentical) {
+    const unsigned seed = 77031;
+    std::printf("seed %u\n", seed);
+    StockModel serial;
+    const double box[6] = {0, 0, 0, 24, 20, 10};
+    BuildBoxStock(&serial, box, 0.4);
+    BuildBoxStock(&model_, box, 0.4);
+    CurrentCutter = testing::BullTool(5.0, 1.0);
+    std::mt19937_64 rng(seed);
+    std::uniform_real_distribution<double> coord(2.0, 22.0), tilt(-0.4, 0.4);
+    std::vector<double> volumes[2];
+    for (int step = 0; step < 40; ++step) {
+        double axis[3] = {tilt(rng), tilt(rng), 1.0};
+        const double n = std::sqrt(axis[0] * axis[0] + axis[1] * axis[1] + 1.0);
+        for (double& a : axis) {
+            a /= n;
+        }
+        const double p[3] = {coord(rng), coord(rng) * 0.9, 6.0 + tilt(rng) * 5.0};
+        for (int k = 0; k < 2; ++k) {
+            CuttingThreadCount = k == 0 ? 1 : 3;
+            StepRemovedVolume = 0.0;
+            CutStockAtToolPose(k == 0 ? &serial : &model_, p, axis);
+            volumes[k].push_back(StepRemovedVolume);
+            for (const DexelGridView& v : DexelGridViews) {
+                volumes[k].push_back(v.removedVolume);
+            }
+        }
+    }
+    EXPECT_EQ(std::memcmp(volumes[0].data(), volumes[1].data(), volumes[0].size() * 8), 0);
+    const DexelFamily* a[3] = {&serial.x, &serial.y, &serial.z};
+    const DexelFamily* b[3] = {&model_.x, &model_.y, &model_.z};
+    for (int f = 0; f < 3; ++f) {
+        for (std::int64_t cell = 0; cell < a[f]->cellCount; ++cell) {
+            ASSERT_EQ(ReadDexelRay(*a[f], cell), ReadDexelRay(*b[f], cell)) << f << " " << cell;
+        }
+    }
+    for (std::int32_t k = 0; k < serial.blocks.count; ++k) {
+        ASSERT_EQ(serial.blocks.dirty[k], model_.blocks.dirty[k]) << "block " << k;
+    }
+    FreeStockModel(&serial);
+}
+
+}  // namespace
+}  // namespace mirexa

@@ -1,0 +1,373 @@
+// Stepping of single moves: step counts of lines, rotary moves and arcs, the exact last
+// position, the redraw cadence seen by a scripted host, skipped moves, over-travel, the end
+// marks, the tool-load limit and the report lines.
+#include "simulation/move_stepping.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <cstring>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "config/config_records.h"
+#include "config/current_tool.h"
+#include "config/machine_file.h"
+#include "config/tool_tables.h"
+#include "cutting_test_support.h"
+#include "geometry/shared_state.h"
+#include "geometry/tool_length_report.h"
+#include "simulation/cutting_core.h"
+#include "simulation/interference_flags.h"
+#include "simulation/run_control.h"
+#include "simulation/simulation_hooks.h"
+#include "stock/stock_grid.h"
+#include "support/stock_invariants.h"
+
+namespace mirexa {
+namespace {
+
+// A host thread that serves every redraw and notes the run's step count at each.
+class RedrawHost {
+public:
+    RedrawHost() : thread_([this] { Serve(); }) {}
+    ~RedrawHost() {
+        Stop();
+    }
+    void Stop() {
+        stop_ = true;
+        if (thread_.joinable()) {
+            thread_.join();
+        }
+    }
+    std::vector<std::int64_t> stepsAtRedraw;
+
+private:
+    void Serve() {
+        while (!stop_) {
+            if (RunControl.redrawRequest.load() != 0) {
+                stepsAtRedraw.push_back(SimRun.steps);
+                RunControl.redrawRequest = 0;
+            }
+            std::this_thread::sleep_for(std::chrono::microseconds(200));
+        }
+    }
+    std::atomic<bool> stop_{false};
+    std::thread thread_;
+};
+
+class MoveSteppingTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        savedMachine_ = CurrentMachine;
+        savedPose_ = CurrentMachinePose;
+        savedMode_ = KinematicsMode;
+        savedSettings_ = Settings;
+        savedHooks_ = SimulationCallbacks;
+        savedPitch_ = DexelPitch;
+        ResetRunControlFlags();
+        CurrentMachinePose = MachinePose{};
+        DexelPitch.secondPitch = 1.0;
+        ResetSimulationRunRecord();
+        CurrentStockIndex = 0;
+        ASSERT_EQ(AllocToolTables(3), 1);
+    }
+    void TearDown() override {
+        FreeStockModel(&StockModels[0]);
+        StockModels[0] = StockModel{};
+        CurrentMachine = savedMachine_;
+        CurrentMachinePose = savedPose_;
+        KinematicsMode = savedMode_;
+        Settings = savedSettings_;
+        SimulationCallbacks = savedHooks_;
+        DexelPitch = savedPitch_;
+        ResetRunControlFlags();
+        FreeToolTables();
+        CurrentTool = CurrentToolRecord{};
+        DrawingSuppressed = 0;
+    }
+    // A line or rapid from a to b (X, Y, Z).
+    void SetLine(int type, const double a[3], const double b[3], double feed = 600.0) {
+        CurrentMotion = MotionRecord{};
+        CurrentMotion.motionType = type;
+        block_.from = block_.to = MotionPosition{};
+        for (int k = 0; k < 3; ++k) {
+            block_.from.axis[k] = a[k];
+            block_.to.axis[k] = b[k];
+        }
+        CurrentMotion.feed = feed;
+    }
+    testing::ScopedCuttingState cutting_;
+    MachineGeometry savedMachine_;
+    MachinePose savedPose_;
+    KinematicsModeFlags savedMode_;
+    ProgramSettings savedSettings_;
+    SimulationHooks savedHooks_;
+    DexelPitchSettings savedPitch_;
+    StepBlockInfo block_;
+};
+
+TEST_F(MoveSteppingTest, ShortMoveTakesOneStepToItsExactEnd) {
+    const double a[3] = {1.0, 2.0, 3.0}, b[3] = {1.3, 2.1, 2.95};
+    SetLine(1, a, b);
+    EXPECT_EQ(StepCurrentMove(block_), kMoveStepped);
+    EXPECT_EQ(SimRun.steps, 1);
+    for (int k = 0; k < 3; ++k) {
+        EXPECT_EQ(CurrentMachinePose.program.axis[k], b[k]);
+    }
+    EXPECT_DOUBLE_EQ(SimRun.actualStep, std::sqrt(0.09 + 0.01 + 0.0025));
+    // A long line: ceil(L / step) steps, equal in length, the last exactly at the end.
+    const double c[3] = {1.3 + 10.5, 2.1, 2.95};
+    SetLine(1, b, c);
+    EXPECT_EQ(StepCurrentMove(block_), kMoveStepped);
+    EXPECT_EQ(SimRun.steps, 1 + 11);
+    EXPECT_DOUBLE_EQ(SimRun.actualStep, 10.5 / 11.0);
+    EXPECT_EQ(CurrentMachinePose.program.axis[0], c[0]);
+}
+
+TEST_F(MoveSteppingTest, RotaryTravelCountsAsArcLengthAtTheMeanRadius) {
+    // A table turning about X, the position 100 from its axis: 90 deg is 157.08 mm, 158 steps.
+    CurrentMachine.rotaryType = 2;
+    CurrentMachinePose.program.axis[1] = 100.0;
+    UpdateMachinePosition();
+    ResetSimulationRunRecord();
+    EXPECT_DOUBLE_EQ(SimRun.rotaryRadii[0][0], 100.0) << "the start radius of the run's start";
+    const double a[3] = {0.0, 100.0, 0.0};
+    SetLine(1, a, a);
+    block_.to.axis[3] = 90.0;
+    double length = 0.0;
+    EXPECT_EQ(CountMoveSteps(block_, &length), 158);
+    EXPECT_NEAR(length, 90.0 * M_PI * 200.0 / 360.0, 1e-9);
+}
+
+TEST_F(MoveSteppingTest, ArcsStepTheirAngleAndTheirHelixHeight) {
+    // A quarter circle of radius 10 about the origin in XY, counter-clockwise, rising 3 mm.
+    const double a[3] = {10.0, 0.0, 0.0}, b[3] = {0.0, 10.0, 3.0};
+    SetLine(3, a, b);
+    CurrentMotion.sweep = M_PI / 2.0;
+    DexelPitch.secondPitch = 0.5;
+    ResetSimulationRunRecord();
+    double length = 0.0;
+    const double s = 10.0 * M_PI / 2.0;
+    EXPECT_EQ(CountMoveSteps(block_, &length),
+              static_cast<std::int64_t>(std::ceil(std::sqrt(s * s + 9.0) / 0.5)));
+    EXPECT_DOUBLE_EQ(length, std::sqrt(s * s + 9.0));
+    // Every step point lies on the helix; the last is the arc's end.
+    SimulationCallbacks.checkStructures = [] {
+        const double* p = CurrentMachinePose.program.axis;
+        EXPECT_NEAR(std::hypot(p[0], p[1]), 10.0, 1e-9);
+        EXPECT_NEAR(p[2], 3.0 * std::atan2(p[1], p[0]) / (M_PI / 2.0), 1e-9);
+    };
+    EXPECT_EQ(StepCurrentMove(block_), kMoveStepped);
+    EXPECT_EQ(CurrentMachinePose.program.axis[0], 0.0);
+    EXPECT_EQ(CurrentMachinePose.program.axis[1], 10.0);
+    // Clockwise, the same ends: the other way round (three quarters, through -y).
+    static double lowestY;
+    lowestY = 0.0;
+    SimulationCallbacks.checkStructures = [] {
+        lowestY = std::min(lowestY, CurrentMachinePose.program.axis[1]);
+    };
+    CurrentMotion.motionType = 2;
+    CurrentMotion.sweep = 3.0 * M_PI / 2.0;
+    EXPECT_EQ(StepCurrentMove(block_), kMoveStepped);
+    EXPECT_NEAR(lowestY, -10.0, 0.01);
+    // In the ZX plane (G18: from Z towards X) a counter-clockwise quarter from +Z reaches +X.
+    const double c[3] = {0.0, 0.0, 10.0}, d[3] = {10.0, 0.0, 0.0};
+    SetLine(3, c, d);
+    CurrentMotion.sweep = M_PI / 2.0;
+    CurrentMotion.arcAxis[0] = CurrentMotion.arcAxis[2] = 0.0;
+    CurrentMotion.arcAxis[1] = 1.0;
+    block_.arcPlane[0] = 2;
+    block_.arcPlane[1] = 0;
+    SimulationCallbacks.checkStructures = [] {
+        const double* p = CurrentMachinePose.program.axis;
+        EXPECT_NEAR(std::hypot(p[0], p[2]), 10.0, 1e-9);
+        EXPECT_GE(p[0], -1e-9);
+        EXPECT_GE(p[2], -1e-9);
+    };
+    EXPECT_EQ(StepCurrentMove(block_), kMoveStepped);
+}
+
+TEST_F(MoveSteppingTest, RedrawsFollowSkipView) {
+    RunControl.runMode = kRunRealCutting;
+    Settings.skipView = 10;
+    ResetSimulationRunRecord();
+    const double a[3] = {0, 0, 0}, b[3] = {25.0, 0, 0};
+    {
+        RedrawHost host;
+        SetLine(1, a, b);
+        EXPECT_EQ(StepCurrentMove(block_), kMoveStepped);
+        host.Stop();
+        EXPECT_EQ(host.stepsAtRedraw, (std::vector<std::int64_t>{10, 20, 25}));
+    }
+    // A SKIP VIEW below 1 counts as 1: a redraw at every step, never a division by zero.
+    Settings.skipView = 0;
+    ResetSimulationRunRecord();
+    {
+        RedrawHost host;
+        const double c[3] = {3.0, 0, 0};
+        SetLine(1, a, c);
+        EXPECT_EQ(StepCurrentMove(block_), kMoveStepped);
+        host.Stop();
+        EXPECT_EQ(host.stepsAtRedraw, (std::vector<std::int64_t>{1, 2, 3}));
+    }
+    // Skip runs draw nothing per step, nor does a run with drawing suppressed.
+    RunControl.runMode = kRunSkipCutting;
+    SetLine(1, a, b);
+    EXPECT_EQ(StepCurrentMove(block_), kMoveStepped);
+    RunControl.runMode = kRunRealCutting;
+    DrawingSuppressed = 1;
+    EXPECT_EQ(StepCurrentMove(block_), kMoveStepped);
+    EXPECT_EQ(RunControl.redrawRequest.load(), 0);
+}
+
+TEST_F(MoveSteppingTest, SkippedMovesLeaveStateAndStock) {
+    const double box[6] = {0, 0, 0, 20, 20, 10};
+    testing::BuildBoxStock(&StockModels[0], box, 0.5);
+    CurrentCutter = testing::FlatTool(4.0);
+    SimulationState = 7;
+    // IGNORE G00: a rapid into the material is neither cut nor stepped.
+    Checks.ignoreG00 = 1;
+    const double a[3] = {5.1, 5.1, 20.0}, b[3] = {5.1, 5.1, 6.0};
+    SetLine(0, a, b);
+    EXPECT_EQ(StepCurrentMove(block_), kMoveSkipped);
+    EXPECT_EQ(SimulationState.load(), 7);
+    EXPECT_EQ(testing::ZRayTop(StockModels[0], 10, 10), 10.0);
+    Checks.ignoreG00 = 0;
+    // A move without travel is not stepped, unless the block keeps short moves.
+    SetLine(1, b, b);
+    EXPECT_EQ(StepCurrentMove(block_), kMoveSkipped);
+    EXPECT_EQ(SimRun.steps, 0);
+    block_.keepShortMoves = 1;
+    EXPECT_EQ(StepCurrentMove(block_), kMoveStepped);
+    EXPECT_EQ(SimRun.steps, 1);
+    EXPECT_EQ(SimulationState.load(), 1) << "the zero-length step put the tool into material";
+}
+
+TEST_F(MoveSteppingTest, OverTravelStopsBeforeTheStepCuts) {
+    const double box[6] = {0, 0, 0, 20, 20, 10};
+    testing::BuildBoxStock(&StockModels[0], box, 0.5);
+    CurrentCutter = testing::FlatTool(1.0);
+    CurrentMachine.strokes.enabled[0] = 1;
+    CurrentMachine.strokes.min[0] = -100.0;
+    CurrentMachine.strokes.max[0] = 12.5;
+    MotionSnapshot = MotionStateSnapshot{};
+    // Ten steps of 1 mm from x = 10: step 3 (x = 13) is out of the stroke.
+    const double a[3] = {10.0, 5.1, 8.0}, b[3] = {20.0, 5.1, 8.0};
+    SetLine(1, a, b);
+    EXPECT_EQ(StepCurrentMove(block_), kMoveEndsRun);
+    EXPECT_EQ(SimRun.steps, 2);
+    EXPECT_EQ(RunControl.overTravelAxis.load(), 0);
+    EXPECT_EQ(RunControl.stepAlarm.load(), 1);
+    EXPECT_EQ(MotionSnapshot.program.axis[0], 13.0) << "the alarm position is kept";
+    EXPECT_EQ(CurrentMachinePose.program.axis[0], 13.0) << "step 3 is posed";
+    EXPECT_EQ(testing::ZRayTop(StockModels[0], 24, 10), 8.0) << "x = 12 was cut";
+    EXPECT_EQ(testing::ZRayTop(StockModels[0], 26, 10), 10.0) << "x = 13 was not";
+}
+
+TEST_F(MoveSteppingTest, NewEndsTakePenRapidBitAndLineStamp) {
+    const double box[6] = {0, 0, 0, 20, 20, 10};
+    testing::BuildBoxStock(&StockModels[0], box, 0.5);
+    CurrentCutter = testing::FlatTool(2.0);
+    CurrentCutter.penBits = 6 << 4;
+    block_.lineStamp = -17;  // a look-ahead replay of line 17
+    const double a[3] = {5.0, 5.0, 12.0}, b[3] = {5.0, 5.0, 8.0};
+    SetLine(0, a, b);
+    Checks.interference = 0;
+    EXPECT_EQ(StepCurrentMove(block_), kMoveStepped);
+    const DexelRay ray = ReadDexelRay(StockModels[0].z, 10 * StockModels[0].nx + 10);
+    ASSERT_EQ(ray.ends.size(), 2u);
+    EXPECT_EQ(ray.ends[1], 8.0);
+    EXPECT_EQ(ray.flags[1], (6 << 4) | 1);
+    EXPECT_EQ(ray.stamps[1], -17);
+    EXPECT_EQ(SimulationState.load(), 1);
+    // With the rapid check on, the same plunge is an alarm step, reported with its line.
+    static std::string reported;
+    reported.clear();
+    SimulationCallbacks.writeSecondFormLine = [](const char* line) { reported += line; };
+    SimulationCallbacks.recordInterferenceBreak = [] { return 1; };
+    Checks.interference = 1;
+    const double c[3] = {9.0, 5.0, 12.0}, d[3] = {9.0, 5.0, 8.0};
+    SetLine(0, c, d);
+    EXPECT_EQ(StepCurrentMove(block_), kMoveEndsRun);
+    EXPECT_EQ(SimulationState.load(), 4);
+    // Step 2 puts the tip on the top face, whose X and Y rays it takes away.
+    EXPECT_EQ(reported, "2/4:X9.000000Y5.000000Z10.000000A0.000000C0.000000\n");
+}
+
+TEST_F(MoveSteppingTest, ToolLoadLimitAlarmsAndLogs) {
+    const double box[6] = {0, 0, 0, 40, 20, 10};
+    testing::BuildBoxStock(&StockModels[0], box, 0.5);
+    CurrentCutter = testing::FlatTool(4.0);
+    CurrentTool.derivedFrom = 1;
+    static std::vector<std::string> lines;
+    lines.clear();
+    SimulationCallbacks.writeLimitLogLine = [](const char* line) { lines.push_back(line); };
+    // Slotting 2 deep with D 4: a cross-section of about 8 mm^2 once in full cut.
+    ToolTableSet.loadLimits[1] = {kToolLoadSectionLog, {7.0f}};
+    block_.mainLine = 120;
+    const double a[3] = {2.3, 10.1, 8.0}, b[3] = {12.3, 10.1, 8.0};
+    SetLine(1, a, b);
+    EXPECT_EQ(StepCurrentMove(block_), kMoveStepped);
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines[0].rfind("120:X", 0), 0u) << lines[0];
+    EXPECT_EQ(lines[0].substr(lines[0].size() - 4), "(A)\n");
+    EXPECT_EQ(RunControl.stepAlarm.load(), 0);
+    // Inside a subprogram a type-11 line starts with the subprogram's name and counter; a
+    // type-12 line keeps the main line number.
+    block_.inSubprogram = 1;
+    std::strcpy(block_.subprogramName, "O1234");
+    block_.subprogramLine = 7;
+    char line[256];
+    FormatLimitLogLine(block_, kToolLoadSectionLog, 8.5, line, sizeof line);
+    EXPECT_STREQ(line, "O1234:7:X12.300000Y10.100000Z8.000000A0.000000C0.000000:8.500000(A)\n");
+    FormatLimitLogLine(block_, kToolLoadRemovalLog, 8.5, line, sizeof line);
+    EXPECT_EQ(std::string(line).rfind("120:X", 0), 0u);
+    // Alarm type: the step raises the alarm.
+    ToolTableSet.loadLimits[1] = {kToolLoadSectionAlarm, {7.0f}};
+    const double c[3] = {12.3, 10.1, 8.0}, d[3] = {14.3, 10.1, 8.0};
+    SetLine(1, c, d);
+    StepCurrentMove(block_);
+    EXPECT_EQ(RunControl.stepAlarm.load(), 1);
+    EXPECT_EQ(SimulationState.load(), 4);
+    // A zero-length step into fresh material has no cross-section: no alarm, no infinity.
+    const double e[3] = {30.3, 10.1, 8.0};
+    SetLine(1, e, e);
+    block_.keepShortMoves = 1;
+    EXPECT_EQ(StepCurrentMove(block_), kMoveStepped);
+    EXPECT_EQ(SimRun.actualStep, 0.0);
+    EXPECT_EQ(RunControl.stepAlarm.load(), 0);
+    EXPECT_EQ(SimulationState.load(), 1);
+}
+
+// A lathe table turning about X: each step cuts a whole revolution, so a tool standing 8 above
+// the axis leaves a round bar of radius 8 under it.
+TEST_F(MoveSteppingTest, TurningStepsCutAWholeRevolution) {
+    const double box[6] = {0, -10, -10, 20, 10, 10};
+    testing::BuildBoxStock(&StockModels[0], box, 0.5);
+    CurrentCutter = testing::FlatTool(4.0);
+    CurrentMachine.rotaryType = 2;
+    const MachineDefinition savedMachine = Machine;
+    Machine.tableType[0] = 4;
+    const double a[3] = {10.0, 0.0, 8.0};
+    SetLine(1, a, a);
+    block_.keepShortMoves = 1;
+    EXPECT_EQ(StepCurrentMove(block_), kMoveStepped);
+    Machine = savedMachine;
+    EXPECT_EQ(SimRun.spinningAxis, 3);
+    EXPECT_GT(StepRemovedVolume, 0.0);
+    // Along y through the axis at x = 10 the bar reaches +-8 (to the lattice of the turn).
+    const StockModel& m = StockModels[0];
+    const DexelRay ray = ReadDexelRay(m.y, std::int64_t{20} * m.nz + 20);  // x = 10, z = 0
+    ASSERT_EQ(ray.ends.size(), 2u);
+    EXPECT_NEAR(ray.ends[0], -8.0, 0.05);
+    EXPECT_NEAR(ray.ends[1], 8.0, 0.05);
+    EXPECT_TRUE(StockInvariantsHold(m, true));
+}
+
+}  // namespace
+}  // namespace mirexa

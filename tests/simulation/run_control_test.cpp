@@ -1,0 +1,127 @@
+// The run's handshakes between a worker and a scripted host thread: redraws served and
+// aborted, pauses resumed and aborted, the published status, and the abort at shutdown.
+#include "simulation/run_control.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "shell/worker_threads.h"
+
+namespace mirexa {
+namespace {
+
+class RunControlTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ResetRunControlFlags();
+        ResetRunStatus();
+    }
+    void TearDown() override {
+        RequestRunAbort();
+        JoinWorkerThread(&SimulationThread);
+        ResetRunControlFlags();
+        ResetRunStatus();
+    }
+};
+
+void WaitFor(const std::atomic<std::int32_t>& flag, std::int32_t value) {
+    while (flag.load() != value) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+}
+
+TEST_F(RunControlTest, RedrawsAreServedOneByOneAndAbortEndsAWait) {
+    std::vector<int> results;
+    std::thread worker([&] {
+        for (int i = 0; i < 3; ++i) {
+            results.push_back(RequestRedrawAndWait());
+        }
+        // The host never serves this one: the abort ends the wait and the worker clears it.
+        results.push_back(RequestRedrawAndWait());
+    });
+    int served = 0;
+    while (served < 3) {
+        WaitFor(RunControl.redrawRequest, 1);
+        EXPECT_EQ(RunControl.viewRedrawRequest.load(), 0);
+        served += ServeRedrawRequest(nullptr);
+    }
+    WaitFor(RunControl.redrawRequest, 1);
+    RequestRunAbort();
+    worker.join();
+    EXPECT_EQ(results, (std::vector<int>{1, 1, 1, 0}));
+    EXPECT_EQ(RunControl.redrawRequest.load(), 0);
+}
+
+TEST_F(RunControlTest, PauseResumesAndAbortsWithoutSteppingOn) {
+    std::atomic<int> result{-1};
+    RunControl.pendingStop = 1;
+    RunControl.stopKeyRequest = 1;
+    std::thread worker([&] { result = WaitAtStopBlock(); });
+    WaitFor(RunControl.pauseRequest, 1);
+    EXPECT_EQ(RunControl.pauseBlink.load(), 1);
+    ResumeRun();
+    worker.join();
+    EXPECT_EQ(result.load(), 1);
+    EXPECT_EQ(RunControl.pendingStop.load(), 0);
+    EXPECT_EQ(RunControl.stopKeyRequest.load(), 0);
+
+    // Abort while paused: the abort is stored before the pause is released, so the worker
+    // never takes the release for a resume.
+    std::thread second([&] { result = WaitAtStopBlock(); });
+    WaitFor(RunControl.pauseRequest, 1);
+    RequestRunAbort();
+    second.join();
+    EXPECT_EQ(result.load(), 0);
+    // A pause asked for after the abort does not wait at all.
+    EXPECT_EQ(WaitAtStopBlock(), 0);
+    EXPECT_EQ(RunControl.pauseRequest.load(), 0);
+}
+
+TEST_F(RunControlTest, PublishedBlockTextIsBoundedAndLosesOnlyItsLineEnd) {
+    PublishRunBlock(12, 10, "G01 X10 Y5\r\n");
+    RunStatusSnapshot s = ReadRunStatus();
+    EXPECT_STREQ(s.blockText, "G01 X10 Y5");
+    EXPECT_EQ(s.lineNumber, 12);
+    EXPECT_EQ(s.mainLineNumber, 10);
+    PublishRunBlock(1, 1, "");
+    EXPECT_STREQ(ReadRunStatus().blockText, "");
+    PublishRunBlock(1, 1, nullptr);
+    EXPECT_STREQ(ReadRunStatus().blockText, "");
+    // A line cut without its line end keeps every character, up to 255.
+    PublishRunBlock(2, 2, "M30");
+    EXPECT_STREQ(ReadRunStatus().blockText, "M30");
+    const std::string longLine(1022, 'X');
+    PublishRunBlock(3, 3, longLine.c_str());
+    EXPECT_EQ(std::string(ReadRunStatus().blockText), std::string(255, 'X'));
+    PublishRunProgress(10, 2.5);
+    PublishRunProgress(5, 0.5);
+    s = ReadRunStatus();
+    EXPECT_EQ(s.steps, 15);
+    EXPECT_DOUBLE_EQ(s.removedVolume, 3.0);
+}
+
+// Shutdown during a run on the shell's worker thread: the abort releases the worker from its
+// redraw wait, then the thread is joined.
+TEST_F(RunControlTest, AbortReleasesAWorkerSoItCanBeJoined) {
+    ASSERT_EQ(CreateWorkerThread(
+                  &SimulationThread,
+                  [] {
+                      while (RequestRedrawAndWait() != 0) {
+                      }
+                  },
+                  0, 1),
+              1);
+    WaitFor(RunControl.redrawRequest, 1);
+    RequestRunAbort();
+    JoinWorkerThread(&SimulationThread);
+    EXPECT_EQ(HasWorkerThread(SimulationThread), 0);
+    EXPECT_EQ(RunControl.redrawRequest.load(), 0);
+}
+
+}  // namespace
+}  // namespace mirexa

@@ -1,0 +1,285 @@
+// Whole NC programs through the simulation thread on its own thread, with a scripted host that
+// serves the redraw and pause requests: the cut stock, the end of each kind of run, tool
+// changes, stops and aborts.
+#include "simulation/simulation_thread.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "config/config_records.h"
+#include "config/controller_file.h"
+#include "config/current_tool.h"
+#include "config/tool_tables.h"
+#include "cutting_test_support.h"
+#include "geometry/scratch_directory.h"
+#include "geometry/shared_state.h"
+#include "nc/nc_controller_view.h"
+#include "nc/nc_run_state.h"
+#include "shell/worker_threads.h"
+#include "simulation/cutting_core.h"
+#include "simulation/move_stepping.h"
+#include "simulation/run_control.h"
+#include "simulation/simulation_hooks.h"
+#include "stock/stock_grid.h"
+#include "stock/stock_shapes.h"
+#include "support/stock_invariants.h"
+
+namespace mirexa {
+namespace {
+
+// The user-interface side of a run: serves redraws (counting them), and answers a pause with
+// the scripted action; it ends when the run's thread has returned.
+struct ScriptedHost {
+    enum PauseAction { kResume, kAbort };
+    PauseAction onPause = kResume;
+    // Called at each redraw before it is cleared; may abort.
+    std::function<void(int redraws)> onRedraw;
+    int redraws = 0;
+    int pauses = 0;
+
+    void Run() {
+        ASSERT_EQ(CreateWorkerThread(&SimulationThread, SimulationThreadProc, 0, 1), 1);
+        while (IsWorkerThreadFinished(SimulationThread) == 0) {
+            if (RunControl.redrawRequest.load() != 0) {
+                ++redraws;
+                if (onRedraw) {
+                    onRedraw(redraws);
+                }
+                ServeRedrawRequest(nullptr);
+            } else if (RunControl.pauseRequest.load() != 0) {
+                ++pauses;
+                if (onPause == kAbort) {
+                    RequestRunAbort();
+                } else {
+                    ResumeRun();
+                }
+            }
+            std::this_thread::sleep_for(std::chrono::microseconds(300));
+        }
+        JoinWorkerThread(&SimulationThread);
+    }
+};
+
+class SimulationThreadTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        savedSettings_ = Settings;
+        savedPitch_ = DexelPitch;
+        savedFiles_ = DefinitionFiles;
+        savedMachine_ = CurrentMachine;
+        ResetRunControlFlags();
+        ResetRunStatus();
+        SimulationCallbacks = SimulationHooks{};
+        ASSERT_EQ(AllocToolTables(4), 1);
+        PutTool(1, kToolFlat, 6.0f);
+        PutTool(2, kToolBall, 4.0f);
+        SelectCurrentTool(1, 0.5);
+        const double box[6] = {0, 0, 0, 40, 30, 10};
+        testing::BuildBoxStock(&StockModels[0], box, 0.5);
+        CurrentStockIndex = 0;
+        DexelPitch.secondPitch = 0.5;
+        CurrentMachinePose = MachinePose{};
+        CurrentMachinePose.program.axis[2] = 50.0;
+        RunControl.runMode = kRunRealCutting;
+    }
+    void TearDown() override {
+        RequestRunAbort();
+        JoinWorkerThread(&SimulationThread);
+        FreeStockModel(&StockModels[0]);
+        StockModels[0] = StockModel{};
+        FreeToolTables();
+        CurrentTool = CurrentToolRecord{};
+        Settings = savedSettings_;
+        DexelPitch = savedPitch_;
+        DefinitionFiles = savedFiles_;
+        CurrentMachine = savedMachine_;
+        SimulationCallbacks = SimulationHooks{};
+        ResetRunControlFlags();
+        AutomaticMode = 0;
+        RunLogFlag = 0;
+        DrawingSuppressed = 0;
+    }
+    static void PutTool(int n, std::uint32_t type, float d) {
+        ToolRecord& t = ToolTableSet.tools[n];
+        t = ToolRecord{};
+        t.present = 1;
+        t.type = type;
+        t.d = d;
+        t.h = 20.0f;
+        if (type == kToolBall) {
+            t.r = t.f = d / 2.0f;
+        }
+    }
+    void Program(const std::string& text) {
+        DefinitionFiles.ncProgramFile = scratch_.Write("part.nc", text);
+    }
+    testing::ScopedCuttingState cutting_;
+    mirexa::testing::ScratchDirectory scratch_;
+    ProgramSettings savedSettings_;
+    DexelPitchSettings savedPitch_;
+    DefinitionFilePaths savedFiles_;
+    MachineGeometry savedMachine_;
+};
+
+const char* const kSlotProgram =
+    "%\n"
+    "G90 G17\n"
+    "G00 X-5. Y15.1 Z20.\n"
+    "Z8.\n"
+    "G01 X20.1 F500.\n"
+    "G00 Z20.\n"
+    "M30\n"
+    "%\n";
+
+TEST_F(SimulationThreadTest, ProgramCutsAStockToItsEnd) {
+    Program(kSlotProgram);
+    Settings.skipView = 10;
+    ScriptedHost host;
+    host.Run();
+    EXPECT_EQ(LastRunSummary.end, kRunEndProgram);
+    EXPECT_GT(host.redraws, 5);
+    // The slot: Z rays within 3 of the line from x = -5 to 20.1 at y = 15.1 end at 8, and
+    // their new ends carry line 5 (the G01 block) and the tool's pen.
+    const StockModel& m = StockModels[0];
+    const int iy = 30;                             // y = 15
+    EXPECT_EQ(testing::ZRayTop(m, 20, iy), 8.0);   // x = 10
+    EXPECT_EQ(testing::ZRayTop(m, 60, iy), 10.0);  // x = 30, beyond the slot's end
+    const DexelRay ray = ReadDexelRay(m.z, std::int64_t{iy} * m.nx + 20);
+    EXPECT_EQ(ray.stamps.back(), 5);
+    EXPECT_EQ(ray.flags.back() & 0xF0, CurrentTool.penBits);
+    EXPECT_EQ(SimulationState.load(), 0) << "the last step was a rapid without contact";
+    EXPECT_TRUE(StockInvariantsHold(m, true));
+    EXPECT_EQ(ReadRunStatus().steps, SimRun.steps);
+}
+
+TEST_F(SimulationThreadTest, ToolChangeMountsTheNewToolsSections) {
+    Program(
+        "%\n"
+        "G90\n"
+        "T2 M06\n"
+        "G00 X10.1 Y10.1 Z20.\n"
+        "G01 Z8. F200.\n"
+        "G00 Z20.\n"
+        "M30\n"
+        "%\n");
+    ScriptedHost host;
+    host.Run();
+    EXPECT_EQ(LastRunSummary.end, kRunEndProgram);
+    EXPECT_EQ(LastRunSummary.toolChanges, 1);
+    EXPECT_EQ(CurrentCutter.shape, kToolBall);
+    // The ball's tip reached z = 8 right under its centre.
+    EXPECT_NEAR(testing::ZRayTop(StockModels[0], 20, 20), 8.0 + 2.0 - std::sqrt(4.0 - 0.02), 1e-9);
+}
+
+TEST_F(SimulationThreadTest, SkipRunsRedrawEveryFewLines) {
+    std::string text = "%\nG90 G00 X-10. Y-10. Z20.\n";
+    for (int i = 0; i < 12; ++i) {
+        text += "X" + std::to_string(-10 + i) + ".\n";
+    }
+    text += "M30\n%\n";
+    Program(text);
+    RunControl.runMode = kRunSkipCutting;
+    Settings.skipBlock = 5;
+    ScriptedHost host;
+    std::vector<int> lines;
+    host.onRedraw = [&](int) { lines.push_back(ReadRunStatus().lineNumber); };
+    host.Run();
+    EXPECT_EQ(LastRunSummary.end, kRunEndProgram);
+    ASSERT_FALSE(lines.empty());
+    for (size_t k = 1; k < lines.size(); ++k) {
+        EXPECT_GE(lines[k] - lines[k - 1], 5);
+    }
+}
+
+TEST_F(SimulationThreadTest, StopBeforeABlockPausesAndResumes) {
+    Program(kSlotProgram);
+    RunControl.pendingStop = 1;
+    ScriptedHost host;
+    host.Run();
+    EXPECT_EQ(host.pauses, 1);
+    EXPECT_EQ(LastRunSummary.end, kRunEndProgram);
+    EXPECT_EQ(testing::ZRayTop(StockModels[0], 20, 30), 8.0);
+}
+
+TEST_F(SimulationThreadTest, AbortDuringAPauseEndsWithoutSteppingTheHeldLine) {
+    Program(kSlotProgram);
+    RunControl.pendingStop = 1;
+    ScriptedHost host;
+    host.onPause = ScriptedHost::kAbort;
+    host.Run();
+    EXPECT_EQ(LastRunSummary.end, kRunEndAbort);
+    EXPECT_EQ(SimRun.steps, 0);
+    EXPECT_EQ(testing::ZRayTop(StockModels[0], 20, 30), 10.0);
+}
+
+TEST_F(SimulationThreadTest, AbortInARedrawWaitEndsTheMove) {
+    Program(kSlotProgram);
+    Settings.skipView = 1;
+    ScriptedHost host;
+    std::int64_t stepsAtAbort = -1;
+    host.onRedraw = [&](int redraws) {
+        if (redraws == 20) {
+            stepsAtAbort = SimRun.steps;
+            RequestRunAbort();
+        }
+    };
+    host.Run();
+    EXPECT_EQ(LastRunSummary.end, kRunEndAbort);
+    EXPECT_EQ(SimRun.steps, stepsAtAbort);
+    EXPECT_EQ(RunControl.redrawRequest.load(), 0);
+    EXPECT_EQ(host.redraws, 20);
+}
+
+TEST_F(SimulationThreadTest, RunsEndOnErrorsOverTravelAndMissingSources) {
+    // A cutting move without a feed, with CHECK F0 on.
+    Program("%\nG90 G01 X10. Y10. Z5. F0\nM30\n%\n");
+    const ControllerDefinition savedController = Controller;
+    Controller.checkF0 = 1;
+    {
+        ScriptedHost host;
+        host.Run();
+    }
+    Controller = savedController;
+    EXPECT_EQ(LastRunSummary.end, kRunEndError);
+    EXPECT_EQ(RunControl.runError.load(), 1);
+    ResetRunControlFlags();
+    RunControl.runMode = kRunRealCutting;
+    // X beyond its stroke on the third step of a line.
+    Program("%\nG90 G00 X0 Y0 Z20.\nG01 X10. F100.\nM30\n%\n");
+    CurrentMachine.strokes.enabled[0] = 1;
+    CurrentMachine.strokes.min[0] = -50.0;
+    CurrentMachine.strokes.max[0] = 1.2;
+    {
+        ScriptedHost host;
+        host.Run();
+    }
+    EXPECT_EQ(LastRunSummary.end, kRunEndOverTravel);
+    EXPECT_EQ(RunControl.overTravelAxis.load(), 0);
+    ResetRunControlFlags();
+    CurrentMachine.strokes.enabled[0] = 0;
+    DefinitionFiles.ncProgramFile = scratch_.At("missing.nc");
+    {
+        ScriptedHost host;
+        host.Run();
+    }
+    EXPECT_EQ(LastRunSummary.end, kRunEndNoSource);
+    // A step length of 0 never starts a run that could not end.
+    Program(kSlotProgram);
+    DexelPitch.secondPitch = 0.0;
+    {
+        ScriptedHost host;
+        host.Run();
+    }
+    EXPECT_EQ(LastRunSummary.end, kRunEndBadStep);
+    EXPECT_EQ(testing::ZRayTop(StockModels[0], 20, 30), 10.0);
+}
+
+}  // namespace
+}  // namespace mirexa

@@ -1,0 +1,192 @@
+// cutsim: a headless run of the simulation for tests and the demo. It takes the program's own
+// command line (definition files and the NC program told apart by their extensions, -D(...) for
+// a box stock or a stock file, -P(pitch,movepitch), -O file[,b], -X5), reads the definition
+// files, builds or loads the stock, runs the simulation thread over the NC program to its end,
+// saves the cut stock and prints the step count, the removed volume and the elapsed time.
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "config/command_line.h"
+#include "config/config_records.h"
+#include "config/controller_file.h"
+#include "config/machine_file.h"
+#include "config/settings_file.h"
+#include "config/tool_tables.h"
+#include "config/tools_file.h"
+#include "geometry/machine_kinematics.h"
+#include "geometry/shared_state.h"
+#include "nc/nc_controller_view.h"
+#include "nc/nc_run_state.h"
+#include "shell/worker_threads.h"
+#include "simulation/cutting_core.h"
+#include "simulation/dexel_grid_view.h"
+#include "simulation/move_stepping.h"
+#include "simulation/run_control.h"
+#include "simulation/simulation_thread.h"
+#include "stock/stock_grid.h"
+#include "stock/stock_shapes.h"
+#include "stockio/stl_files.h"
+#include "stockio/stock_loading.h"
+#include "stockio/stock_saving.h"
+
+namespace mirexa {
+namespace {
+
+const char* const kUsage =
+    "usage: cutsim [file.INI] [file.TTL] [file.CTL] [file.MTL] (-D(xmax,ymax,zmax,xmin,ymin,zmin) "
+    "| stock.DME|.DMF|.STL) [-P(pitch,movepitch)] [-X5 -O out.dme] program\n";
+
+const char* EndText(int end) {
+    switch (end) {
+        case kRunEndProgram:
+            return "end of program";
+        case kRunEndError:
+            return "interpreter error";
+        case kRunEndOverTravel:
+            return "axis over-travel";
+        case kRunEndInterference:
+            return "interference";
+        case kRunEndAbort:
+            return "aborted";
+        case kRunEndNoSource:
+            return "the NC program cannot be opened";
+        default:
+            return "the step length is not a positive number";
+    }
+}
+
+// The definition files in the start-up order: tools, controller, machine, tools again.
+void ReadDefinitionFiles() {
+    InstallNcServiceHooks();
+    AllocToolTables(Settings.maxMagazine);
+    const DefinitionFilePaths& files = DefinitionFiles;
+    if (!files.toolsFile.empty()) {
+        ReadToolFileAt(files.toolsFile);
+    }
+    if (!files.controllerFile.empty()) {
+        ReadControllerFileAt(files.controllerFile);
+    }
+    if (!files.machineFile.empty()) {
+        ReadMachineFileAt(files.machineFile, 1);
+        if (!files.toolsFile.empty()) {
+            ReadToolFileAt(files.toolsFile);
+        }
+    }
+}
+
+// The box of -D or the stock file, at the pitch of -P (or the automatic choice).
+int BuildStock(StockModel* model) {
+    if (CommandLine.pitchGiven == 0) {
+        ChooseDexelPitch();
+    }
+    const double pitch = DexelPitch.currentPitch;
+    SetStockUndoRingSize(model, 1);
+    if (InitialStock.kind == kStockFromFile) {
+        const int result = LoadStockModel(nullptr, model, DefinitionFiles.stockFile, pitch,
+                                          StlImport.referenceDirection);
+        if (result < 1) {
+            std::fprintf(stderr, "cutsim: the stock %s cannot be loaded (%d)\n",
+                         DefinitionFiles.stockFile.c_str(), result);
+            return 0;
+        }
+        return 1;
+    }
+    if (CreateBoxStockIdentity(model, InitialStock.box, pitch) != 1) {
+        std::fprintf(stderr, "cutsim: the box stock cannot be built at pitch %g\n", pitch);
+        return 0;
+    }
+    return 1;
+}
+
+// Runs the simulation thread and serves its requests as the main window's timer would: a
+// redraw is served at once (nothing is drawn here), a pause is resumed.
+void RunSimulation() {
+    CreateWorkerThread(&SimulationThread, SimulationThreadProc, 0, 1);
+    while (IsWorkerThreadFinished(SimulationThread) == 0) {
+        ServeRedrawRequest(nullptr);
+        if (RunControl.pauseRequest.load() != 0) {
+            ResumeRun();
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    JoinWorkerThread(&SimulationThread);
+}
+
+int Main(int argc, char** argv) {
+    if (argc < 2) {
+        std::fputs(kUsage, stderr);
+        return 2;
+    }
+    std::vector<std::string> messages;
+    ParseCommandLine(JoinCommandLineArguments(argc, argv), &messages);
+    for (const std::string& m : messages) {
+        std::fprintf(stderr, "cutsim: %s\n", m.c_str());
+    }
+    if (CommandLine.ncGiven == 0 || CommandLine.stockGiven == 0) {
+        std::fputs(kUsage, stderr);
+        return 2;
+    }
+    ReadDefinitionFiles();
+    StockModel& stock = StockModels[0];
+    CurrentStockIndex = 0;
+    if (!BuildStock(&stock)) {
+        return 1;
+    }
+    BindDexelGrids(&stock);
+    // The run starts at the control point, as the main window places the tool at start-up.
+    for (int i = 0; i < 5; ++i) {
+        CurrentMachinePose.program.axis[i] = Settings.controlPoint[i];
+    }
+    ResetRunControlFlags();
+    RunControl.runMode = kRunSkipCutting;
+    RunLogFlag = 1;
+    DrawingSuppressed = 1;
+    const double before = DexelFamilyVolume(stock, kDexelViewZ);
+    const auto start = std::chrono::steady_clock::now();
+    RunSimulation();
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    std::printf("run: %s\n", EndText(LastRunSummary.end));
+    if (LastRunSummary.end == kRunEndError) {
+        std::printf("interpreter error: %d\n", NcRun.status.error);
+    }
+    std::printf("blocks: %lld, moves: %lld, tool changes: %d\n",
+                static_cast<long long>(LastRunSummary.blocks),
+                static_cast<long long>(LastRunSummary.moves), LastRunSummary.toolChanges);
+    std::printf("steps: %lld\n", static_cast<long long>(SimRun.steps));
+    std::printf("removed volume: %.3f mm3 (sum of the steps: %.3f mm3)\n",
+                before - DexelFamilyVolume(stock, kDexelViewZ), SimRun.removedVolume);
+    std::printf("alarm steps: %lld\n", static_cast<long long>(SimRun.alarmSteps));
+    std::printf("elapsed: %.3f s\n", seconds);
+    int status = LastRunSummary.end == kRunEndProgram ? 0 : 1;
+    if (CommandLine.saveKind > 0) {
+        // -O: the file's extension picks DME or STL; ",b" and ",b2" pick the STL encoding.
+        const int modes[5] = {kStlWriteAscii, kStlWriteAscii, kStlWriteAscii, kStlWriteBinary,
+                              kStlWriteSwapped};
+        const double origin[3] = {0, 0, 0};
+        const int saved = SaveStockFile(stock, DefinitionFiles.saveFile,
+                                        modes[std::min(CommandLine.saveKind, 4)], 0, origin);
+        if (saved == kStockSaveDone) {
+            std::printf("stock saved: %s\n", DefinitionFiles.saveFile.c_str());
+        } else {
+            std::fprintf(stderr, "cutsim: the stock cannot be saved to %s (%d)\n",
+                         DefinitionFiles.saveFile.c_str(), saved);
+            status = 1;
+        }
+    }
+    ReleaseCuttingBuffers();
+    FreeStockModel(&stock);
+    FreeToolTables();
+    return status;
+}
+
+}  // namespace
+}  // namespace mirexa
+
+int main(int argc, char** argv) {
+    return mirexa::Main(argc, argv);
+}
