@@ -6,9 +6,11 @@
 
 #include <algorithm>
 #include <charconv>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
+#include <thread>
 #include <vector>
 
 #include "config/config_records.h"
@@ -18,7 +20,15 @@
 #include "config/settings_file.h"
 #include "config/tool_tables.h"
 #include "config/tools_file.h"
+#include "geometry/machine_kinematics.h"
+#include "geometry/shared_state.h"
+#include "nc/nc_controller_view.h"
 #include "platform/message_box.h"
+#include "shell/worker_threads.h"
+#include "simulation/cutting_core.h"
+#include "simulation/dexel_grid_view.h"
+#include "simulation/run_control.h"
+#include "simulation/simulation_thread.h"
 #include "stock/stock_grid.h"
 #include "stock/stock_shapes.h"
 #include "stockio/stock_loading.h"
@@ -125,12 +135,42 @@ int MakeStock(const RenderToolOptions& o, std::string* message) {
     return 1;
 }
 
+// Runs the simulation thread over the program and serves its requests as the main window's
+// timer does (nothing is drawn meanwhile; the picture comes after the run). Returns how the run
+// ended (SimulationRunEnd).
+int RunProgram(StockModel* stock) {
+    BindDexelGrids(stock);
+    // The run starts at the control point, as the main window places the tool at start-up.
+    for (int i = 0; i < 5; ++i) {
+        CurrentMachinePose.program.axis[i] = Settings.controlPoint[i];
+    }
+    ResetRunControlFlags();
+    RunControl.runMode = kRunSkipCutting;
+    RunLogFlag = 1;
+    DrawingSuppressed = 1;
+    CreateWorkerThread(&SimulationThread, SimulationThreadProc, 0, 1);
+    while (IsWorkerThreadFinished(SimulationThread) == 0) {
+        ServeRedrawRequest(nullptr);
+        if (RunControl.pauseRequest.load() != 0) {
+            ResumeRun();
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    JoinWorkerThread(&SimulationThread);
+    RunLogFlag = 0;
+    DrawingSuppressed = 0;
+    RunControl.runMode = kRunIdle;
+    ReleaseCuttingBuffers();
+    return LastRunSummary.end;
+}
+
 }  // namespace
 
 const char* RenderToolUsage() {
     return "usage: render [options] OUTPUT.png\n"
            "  --settings FILE     settings file (its directory becomes the working directory)\n"
-           "  --tools FILE --controller FILE --machine FILE   definition files\n"
+           "  --tools FILE --controller FILE --machine FILE   definition files (--machine none:\n"
+           "                      no machine, even when the settings name one)\n"
            "  --stock FILE        stock file (.DME, .DMF, .STL)\n"
            "  --box X0,Y0,Z0,X1,Y1,Z1   box stock (mm); default: the settings' INITIAL SIZE\n"
            "  --pitch P           dexel pitch (mm); default: chosen as the program does\n"
@@ -211,6 +251,10 @@ int ParseRenderToolArguments(const std::vector<std::string>& arguments, RenderTo
 int RunRenderTool(const RenderToolOptions& given, std::string* message) {
     WorkingDirectory restore;
     RenderToolOptions o = given;
+    const bool noMachine = o.machine == "none";
+    if (noMachine) {
+        o.machine.clear();
+    }
     for (std::string* path :
          {&o.settings, &o.tools, &o.controller, &o.machine, &o.stock, &o.program, &o.output}) {
         *path = Absolute(*path);
@@ -231,6 +275,7 @@ int RunRenderTool(const RenderToolOptions& given, std::string* message) {
     // 1. Settings and definition files. Model files named in the machine file are relative to
     // the working directory: the settings file's directory, else the machine file's.
     ResetConfigurationRecords();
+    InstallNcServiceHooks();
     InstallViewDefinitionCallbacks();
     std::error_code ignored;
     if (!o.settings.empty()) {
@@ -243,10 +288,16 @@ int RunRenderTool(const RenderToolOptions& given, std::string* message) {
             return 2;
         }
     } else {
-        if (!o.machine.empty()) {
+        if (!o.machine.empty() && !noMachine) {
             std::filesystem::current_path(std::filesystem::path(o.machine).parent_path(), ignored);
         }
-        AllocToolTables(kDefaultMaxMagazine);
+        // Every setting takes its default (colours included): the settings are looked for at a
+        // path that cannot exist, below a file.
+        DefinitionFiles.settingsName = "/dev/null/mirexa.ini";
+        ReadSettingsFrom(std::filesystem::current_path(ignored).string(), "", nullptr);
+        DefinitionFiles.toolsFile.clear();
+        DefinitionFiles.controllerFile.clear();
+        DefinitionFiles.machineFile.clear();
     }
     if (!o.tools.empty()) {
         DefinitionFiles.toolsFile = o.tools;
@@ -254,7 +305,9 @@ int RunRenderTool(const RenderToolOptions& given, std::string* message) {
     if (!o.controller.empty()) {
         DefinitionFiles.controllerFile = o.controller;
     }
-    if (!o.machine.empty()) {
+    if (noMachine) {
+        DefinitionFiles.machineFile.clear();
+    } else if (!o.machine.empty()) {
         DefinitionFiles.machineFile = o.machine;
     }
     if (!DefinitionFiles.toolsFile.empty()) {
@@ -291,12 +344,14 @@ int RunRenderTool(const RenderToolOptions& given, std::string* message) {
         SelectCurrentTool(o.tool, stock.pitch);
     }
 
-    // 3. The NC program.
+    // 3. The NC program, run to its end by the simulation thread as a batch run does.
     if (!o.program.empty()) {
-        *message =
-            "running an NC program needs the simulation's run driver, which this build "
-            "does not have yet";
-        return 4;
+        DefinitionFiles.ncProgramFile = o.program;
+        const int end = RunProgram(&stock);
+        if (end != kRunEndProgram) {
+            *message = "the NC run ended early (" + std::to_string(end) + "): " + o.program;
+            return 4;
+        }
     }
 
     // 4. The view: sized from the stock, turned as asked, everything flagged.

@@ -11,6 +11,8 @@
 
 #include "../geometry/scratch_directory.h"
 #include "config/config_records.h"
+#include "config/tool_tables.h"
+#include "view/camera.h"
 #include "view/gl_colors.h"
 #include "view_test_support.h"
 
@@ -83,6 +85,44 @@ TEST(RenderTool, SampleStockFromAboveShowsTheWorkColour) {
     ColorRefToGlColor(MakeColorRef(160, 160, 200), 1.0f, work);  // the sample's WORK COLOR
     const double up[3] = {0, 0, 1};
     EXPECT_TRUE(testing::ColorNear(PngPixel(o.output, 60, 45), testing::LitColor(work, up)));
+    ResetConfigurationRecords();
+}
+
+// The bundled sample program cut out of its box and drawn from above: the pocket floor shows the
+// pen of the tool that cut it, the untouched rim the work colour.
+TEST(RenderTool, SampleProgramCutIsDrawnInItsPens) {
+    testing::ScratchDirectory dir;
+    for (const char* name : {"vmc3.ttl", "vmc3.ctl", "bt40_er32.hld", "demo_part.nc"}) {
+        std::filesystem::copy_file(Sample(name), dir.At(name));
+    }
+    RenderToolOptions o;
+    o.tools = dir.At("vmc3.ttl");
+    o.controller = dir.At("vmc3.ctl");
+    o.program = dir.At("demo_part.nc");
+    o.boxGiven = 1;
+    const double box[6] = {0, 0, -30.5, 100, 80, 0};
+    std::copy(box, box + 6, o.box);
+    o.pitch = 0.5;
+    o.width = 160;
+    o.height = 120;
+    o.anglesGiven = 1;
+    o.output = dir.At("cut.png");
+    std::string message;
+    ASSERT_EQ(RunRenderTool(o, &message), 0) << message;
+    const double up[3] = {0, 0, 1};
+    auto pixelAt = [&](double x, double y, double z) {
+        const double p[3] = {x, y, z};
+        double depth = 0, wx = 0, wy = 0;
+        EXPECT_EQ(ProjectModelPointToWindow(CurrentView, p, &depth, &wx, &wy), 1);
+        return PngPixel(o.output, static_cast<int>(wx), static_cast<int>(wy));
+    };
+    // The pocket (6 deep, cut by tool 1) beside the engraved circle, and the faced rim.
+    const int pen = ToolTableSet.pens[1];
+    ASSERT_GT(pen, 0);
+    EXPECT_TRUE(testing::ColorNear(pixelAt(34, 40, -6), testing::LitColor(GlColors.pens[pen], up)));
+    EXPECT_TRUE(testing::ColorNear(pixelAt(10, 40, 0), testing::LitColor(GlColors.pens[0], up)) ||
+                testing::ColorNear(pixelAt(10, 40, 0),
+                                   testing::LitColor(GlColors.pens[ToolTableSet.pens[3]], up)));
     ResetConfigurationRecords();
 }
 
