@@ -1,14 +1,17 @@
 // Re-meshing a 100 x 100 x 50 mm stock at 0.1 mm into display lists on the off-screen context:
-// the dirty blocks after a ball-nose slot cut (the common case during a run), and the whole
-// stock once (a new stock or new colours). Reports triangles per second and milliseconds per
-// rebuild.
+// the dirty blocks after a ball-nose slot cut by the cutting core (the common case during a
+// run), and the whole stock once (a new stock or new colours). Reports triangles per second and
+// milliseconds per rebuild.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
 #include <chrono>
-#include <cmath>
 #include <vector>
 
+#include "config/tool_tables.h"
+#include "geometry/machine_kinematics.h"
+#include "simulation/cutting_core.h"
+#include "simulation/dexel_grid_view.h"
 #include "stock/stock_grid.h"
 #include "stock/stock_hooks.h"
 #include "stock/stock_shapes.h"
@@ -22,109 +25,35 @@ namespace {
 const double kBox[6] = {0, 0, 0, 100, 100, 50};  // mm
 constexpr double kPitch = 0.1;                   // mm
 
-// A ball-nose slot of radius r along X from x0 to x1, centred on y = yc, its floor at depth d
-// below the top (mm). Cross-section (y, z): material is removed where z > floor(y) within
-// |y - yc| < r, with floor(y) = zc - sqrt(r^2 - (y - yc)^2) and zc = top - d + r.
-struct Slot {
-    double x0 = 10, x1 = 90, yc = 50, r = 5, top = 50, d = 5;
-    double Zc() const {
-        return top - d + r;
-    }
-    // The lowest z removed at y, or +inf outside the slot.
-    double Floor(double y) const {
-        const double u = y - yc;
-        return std::fabs(u) < r ? Zc() - std::sqrt(r * r - u * u) : HUGE_VAL;
-    }
-    // Half width of the slot at height z (0 below the ball's bottom).
-    double HalfWidth(double z) const {
-        if (z >= Zc()) {
-            return r;
-        }
-        const double h = Zc() - z;
-        return h < r ? std::sqrt(r * r - h * h) : 0.0;
-    }
-};
-
-// Removes [lo, hi] from one ray; new ends take the pen-1 flag. Marks nothing.
-void CutRay(DexelFamily* rays, std::int64_t r, double lo, double hi) {
-    if (!(hi > lo)) {
-        return;
-    }
-    const int n = rays->counts[r];
-    std::vector<double> ends(static_cast<std::size_t>(n));
-    std::vector<std::uint8_t> flags(static_cast<std::size_t>(n));
-    std::vector<std::int32_t> stamps(static_cast<std::size_t>(n));
-    int count = 0;
-    GetDexelCell(r, rays->capacity, rays->counts, rays->ends, rays->flags, rays->lineStamps,
-                 ends.data(), flags.data(), stamps.data(), &count);
-    std::vector<double> e;
-    std::vector<std::uint8_t> f;
-    for (int i = 0; i + 1 < count; i += 2) {
-        const double a = ends[static_cast<std::size_t>(i)],
-                     b = ends[static_cast<std::size_t>(i) + 1];
-        const std::uint8_t fa = flags[static_cast<std::size_t>(i)];
-        const std::uint8_t fb = flags[static_cast<std::size_t>(i) + 1];
-        if (b <= lo || a >= hi) {
-            e.insert(e.end(), {a, b});
-            f.insert(f.end(), {fa, fb});
-            continue;
-        }
-        if (a < lo) {
-            e.insert(e.end(), {a, lo});
-            f.insert(f.end(), {fa, 0x10});
-        }
-        if (b > hi) {
-            e.insert(e.end(), {hi, b});
-            f.insert(f.end(), {0x10, fb});
-        }
-    }
-    std::vector<std::int32_t> s(e.size(), 1);
-    SetDexelCell(r, rays->capacity, rays->counts, rays->ends, rays->flags, rays->lineStamps,
-                 e.data(), f.data(), s.data(), static_cast<int>(e.size()));
+// A ball end mill of 10 mm (the section values the cutting core reads).
+CutterSections BallEndMill() {
+    CutterSections c;
+    c.shape = kToolBall;
+    c.diameter = 10.0;
+    c.cornerRadius = 5.0;
+    c.cornerCentreHeight = 5.0;
+    c.cornerTopRadius = 5.0;
+    c.topRadius = 5.0;
+    c.taperStartHeight = c.taperEndHeight = 5.0;
+    c.cuttingLength = 1000.0;
+    c.toolLength = 30.0;
+    c.penBits = 1 << 4;
+    return c;
 }
 
-// Cuts the slot from all three families and marks the display blocks it touches.
-void CutSlot(StockModel* m, const Slot& slot) {
-    for (int iy = 0; iy < m->ny; ++iy) {  // Z rays
-        const double floor = slot.Floor(m->nodesY[iy]);
-        for (int ix = 0; ix < m->nx && floor < HUGE_VAL; ++ix) {
-            if (m->nodesX[ix] >= slot.x0 && m->nodesX[ix] <= slot.x1) {
-                CutRay(&m->z, static_cast<std::int64_t>(iy) * m->nx + ix, floor, slot.top + 1);
-            }
-        }
+// A slot 5 mm deep along X from 10 to 90 mm at y = 50.3 mm, cut by the cutting core in steps of
+// 0.2 mm as a run steps a feed move; the cut marks the display blocks it touches.
+void CutSlot(StockModel* m) {
+    CurrentCutter = BallEndMill();
+    CutEndMark.flags[0] = CutEndMark.flags[1] = CurrentCutter.penBits;
+    CurrentMotion.motionType = 1;
+    BindDexelGrids(m);
+    const double axis[3] = {0, 0, 1};
+    for (double x = 10.0; x <= 90.0; x += 0.2) {
+        const double point[3] = {x, 50.3, kBox[5] - 5.0};
+        CutStockAtToolPose(m, point, axis);
     }
-    for (int iz = 0; iz < m->nz; ++iz) {  // X rays at (y, z) inside the cross-section
-        for (int iy = 0; iy < m->ny; ++iy) {
-            if (m->nodesZ[iz] > slot.Floor(m->nodesY[iy])) {
-                CutRay(&m->x, static_cast<std::int64_t>(iz) * m->ny + iy, slot.x0, slot.x1);
-            }
-        }
-    }
-    for (int ix = 0; ix < m->nx; ++ix) {  // Y rays at (x, z)
-        if (m->nodesX[ix] < slot.x0 || m->nodesX[ix] > slot.x1) {
-            continue;
-        }
-        for (int iz = 0; iz < m->nz; ++iz) {
-            const double w = slot.HalfWidth(m->nodesZ[iz]);
-            CutRay(&m->y, static_cast<std::int64_t>(ix) * m->nz + iz, slot.yc - w, slot.yc + w);
-        }
-    }
-    StockDisplayBlocks& b = m->blocks;
-    const double lo[3] = {slot.x0, slot.yc - slot.r, slot.top - slot.d};
-    const double hi[3] = {slot.x1, slot.yc + slot.r, slot.top};
-    int first[3], last[3];
-    for (int a = 0; a < 3; ++a) {
-        const int n = a == 0 ? m->nx : (a == 1 ? m->ny : m->nz);
-        first[a] = b.lowMap[a][std::clamp(static_cast<int>(lo[a] / kPitch) - 1, 0, n - 1)];
-        last[a] = b.highMap[a][std::clamp(static_cast<int>(hi[a] / kPitch) + 1, 0, n - 1)];
-    }
-    for (int bz = first[2]; bz <= last[2]; ++bz) {
-        for (int by = first[1]; by <= last[1]; ++by) {
-            for (int bx = first[0]; bx <= last[0]; ++bx) {
-                b.dirty[(bz * b.perAxis[1] + by) * b.perAxis[0] + bx] = 1;
-            }
-        }
-    }
+    ReleaseCuttingBuffers();
 }
 
 // The stock with its slot, its list names and a context, made once for all cases.
@@ -140,7 +69,7 @@ struct RemeshFixture {
         }
         CurrentStockIndex = 0;
         std::fill(m->blocks.dirty, m->blocks.dirty + m->blocks.count, std::uint8_t{0});
-        CutSlot(m, Slot{});
+        CutSlot(m);
         slotDirty.assign(m->blocks.dirty, m->blocks.dirty + m->blocks.count);
         ready = true;
     }
