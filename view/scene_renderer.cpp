@@ -377,6 +377,9 @@ int IsSceneRendering() {
 }
 
 int RenderScene(StockModel* model, StockListNameTable* table) {
+    if (DisplayListBase == 0) {
+        return 0;  // no context with the view's list names
+    }
     if (sceneRendering) {
         if (ViewCallbacks.invalidateView != nullptr) {
             ViewCallbacks.invalidateView();

@@ -29,7 +29,8 @@ void SplitMachineTranslation(const double machine[3], const unsigned char tableC
 // current and set the projection (SetViewProjection), and swaps or captures afterwards. model
 // is the current stock (or null) and table its list names. Returns 1, or 0 when called while a
 // frame is being rendered (a paint dispatched from inside a rebuild): the view is then only
-// invalidated so that it paints again afterwards.
+// invalidated so that it paints again afterwards; 0 also without the view's context (no list
+// names reserved), drawing nothing.
 int RenderScene(StockModel* model, StockListNameTable* table);
 
 // 1 while RenderScene runs.

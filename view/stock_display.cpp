@@ -751,7 +751,7 @@ int BuildStockBlockLists(StockModel* model, StockListNameTable* table, int stock
 
 void BuildStockDisplayLists(StockModel* model, StockListNameTable* table, int stockIndex) {
     if (DisplayModes.workMode == 0 || model == nullptr || stockIndex < 0 ||
-        stockIndex >= kStockModelSlots) {
+        stockIndex >= kStockModelSlots || DisplayListBase == 0) {
         return;
     }
     const int slot = model->undo.currentSlot;

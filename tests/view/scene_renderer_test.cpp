@@ -68,6 +68,11 @@ TEST(SceneSplit, TableAxesGoNegatedToTheTableAndTheStationComesOffTheHead) {
     EXPECT_DOUBLE_EQ(head[2], 2.7);
     EXPECT_EQ(table[0], -1.0);
     DisplayUnitFactor = saved;
+    // Without the view's context nothing is drawn or compiled.
+    const std::uint32_t base = DisplayListBase;
+    DisplayListBase = 0;
+    EXPECT_EQ(RenderScene(nullptr, nullptr), 0);
+    DisplayListBase = base;
 }
 
 std::string Sample(const char* name) {
