@@ -4,10 +4,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <climits>
 #include <string>
 
 #include "fuzz/hostile_test_bench.h"
+#include "nc/nc_run_state.h"
 #include "nc_invariants.h"
+#include "nc_test_fixture.h"
 
 namespace mirexa {
 namespace {
@@ -26,6 +29,18 @@ INSTANTIATE_TEST_SUITE_P(Readers, NcHostileInputTest,
                              std::replace(name.begin(), name.end(), '-', '_');
                              return name;
                          });
+
+using NcHostileWordTest = testing::NcInterpreterTest;
+
+// Spindle speeds beyond the int range once converted out of range; they saturate.
+TEST_F(NcHostileWordTest, SpindleSpeedsBeyondTheIntRangeSaturate) {
+    Run({"S30055555555550 M03"});
+    EXPECT_EQ(NcRun.modal.spindleSpeed, INT_MAX);
+    Run({"S-30055555555550"});
+    EXPECT_EQ(NcRun.modal.spindleSpeed, INT_MIN);
+    Run({"S2400.9"});
+    EXPECT_EQ(NcRun.modal.spindleSpeed, 2400);
+}
 
 }  // namespace
 }  // namespace mirexa
