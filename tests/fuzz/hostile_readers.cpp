@@ -246,8 +246,22 @@ std::string FeedStl(const std::string& path) {
 
 // --- NC programs ----------------------------------------------------------------------------
 
-// Every interpreter, kinematics and controller record at its start value, then the sample
-// tools, controller and machine files read as at start-up.
+// The companion in the folder with the extension (".ttl", ".ctl", ".mtl"), "" when none: an NC
+// entry runs with the tools, controller and machine files among its companions, so that an
+// entry for another dialect differs only in its controller file.
+std::string FindCompanion(const std::string& folder, const char* extension) {
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
+        const std::filesystem::path& path = entry.path();
+        if (path.extension() == extension && path.stem() != "input") {
+            return path.string();
+        }
+    }
+    return "";
+}
+
+// Every interpreter, kinematics and controller record at its start value, then the tools,
+// controller and machine files of the folder read as at start-up.
 void ResetNcRun(const std::string& folder) {
     CloseNcProgramSource();
     FreeNcProgramIndex();
@@ -271,10 +285,11 @@ void ResetNcRun(const std::string& folder) {
     InstallNcServiceHooks();
     Settings.maxMagazine = 24;
     AllocToolTables(Settings.maxMagazine);
-    ReadToolFileAt(folder + "/vmc3.ttl");
-    ReadControllerFileAt(folder + "/vmc3.ctl");
-    ReadMachineFileAt(folder + "/vmc3.mtl", 1);
-    ReadToolFileAt(folder + "/vmc3.ttl");
+    const std::string tools = FindCompanion(folder, ".ttl");
+    ReadToolFileAt(tools);
+    ReadControllerFileAt(FindCompanion(folder, ".ctl"));
+    ReadMachineFileAt(FindCompanion(folder, ".mtl"), 1);
+    ReadToolFileAt(tools);
     RefreshNcControllerView();
 }
 

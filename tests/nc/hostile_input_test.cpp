@@ -30,6 +30,28 @@ INSTANTIATE_TEST_SUITE_P(Readers, NcHostileInputTest,
                              return name;
                          });
 
+// The seeds themselves run to their end without an error, so the sweep's variants start from
+// programs that move the machine (a bench missing a companion would read nothing).
+TEST_P(NcHostileInputTest, SeedsRunToTheirEnd) {
+    const testing::HostileReader* reader = testing::FindHostileReader(GetParam());
+    ASSERT_NE(reader, nullptr);
+    static int calls = 0;
+    testing::HostileChecks.ncCall = [] {
+        ++calls;
+        return std::string();
+    };
+    for (const std::string& seed :
+         testing::ListHostileSeeds(testing::HostileSourceRoot(), *reader)) {
+        SCOPED_TRACE(seed);
+        NcRun = {};
+        calls = 0;
+        EXPECT_EQ(testing::FeedHostileInput(*reader, testing::ReadHostileFile(seed)), "");
+        EXPECT_EQ(NcRun.status.endState, 2);
+        EXPECT_EQ(NcRun.status.error, 0);
+        EXPECT_GE(calls, 6) << "step driver calls";
+    }
+}
+
 using NcHostileWordTest = testing::NcInterpreterTest;
 
 // Spindle speeds beyond the int range once converted out of range; they saturate.

@@ -12,6 +12,7 @@
 #include "platform/write_faults.h"
 #include "stock/stock_grid.h"
 #include "stockio/stl_files.h"
+#include "stockio/stock_loading.h"
 #include "stockio/stock_saving.h"
 #include "support/mesh_checker.h"
 #include "support/stock_invariants.h"
@@ -29,6 +30,21 @@ TEST_P(StockHostileInputTest, SeedsSurviveTruncationChangedBytesAndLongLines) {
         return held ? "" : held.message();
     };
     SweepAndExpectNoFailure();
+}
+
+// The seeds themselves load, so the sweep's variants start from files the readers take.
+TEST_P(StockHostileInputTest, SeedsLoad) {
+    const testing::HostileReader* reader = testing::FindHostileReader(GetParam());
+    ASSERT_NE(reader, nullptr);
+    for (const std::string& seed :
+         testing::ListHostileSeeds(testing::HostileSourceRoot(), *reader)) {
+        SCOPED_TRACE(seed);
+        StockModel model;
+        SetStockUndoRingSize(&model, 1);
+        EXPECT_EQ(LoadStockModel(nullptr, &model, seed, 20.0, 0), 1);
+        EXPECT_TRUE(StockInvariantsHold(model));
+        FreeStockModel(&model);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Readers, StockHostileInputTest,
