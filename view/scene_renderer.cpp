@@ -116,7 +116,7 @@ void RebuildDirtyLists(StockModel* model, StockListNameTable* table) {
     if (SceneDirty.tools) {
         bool mounted = false;
         {
-            std::lock_guard<std::mutex> lock(MountedToolBusyFlags);
+            std::lock_guard<MountedToolsSide> lock(MountedToolsForView);
             mounted = MountedTools.count > 0 &&
                       (CurrentTool.derivedFrom == 0 || MountedStationOffset() != nullptr);
         }
@@ -397,7 +397,7 @@ int RenderScene(StockModel* model, StockListNameTable* table) {
     // The current tool is read while no mounted-tools pass is selecting tools.
     double tableShift[3], headShift[3];
     {
-        std::lock_guard<std::mutex> lock(MountedToolBusyFlags);
+        std::lock_guard<MountedToolsSide> lock(MountedToolsForView);
         SplitMachineTranslation(CurrentMachinePose.machine.axis, Machine.tableCarries,
                                 MountedStationOffset(), tableShift, headShift);
     }

@@ -20,8 +20,6 @@
 
 namespace mirexa {
 
-std::mutex MountedToolBusyFlags;
-
 namespace {
 
 // The tool-top colour of the current tool: its pen's colour in pen-colour mode.
@@ -146,7 +144,7 @@ void BuildCurrentToolList() {
         return;
     }
     DeleteSceneList(name);
-    std::lock_guard<std::mutex> lock(MountedToolBusyFlags);
+    std::lock_guard<MountedToolsSide> lock(MountedToolsForView);
     if (!CurrentTool.tool.present || CurrentToolProfile.pointCount < 2) {
         return;  // no tool: the list stays deleted
     }
@@ -163,7 +161,7 @@ void BuildCurrentToolList() {
 
 void BuildMountedToolsList() {
     // Wait for the mounted-tools pass to finish selecting its tools, polling every 10 ms.
-    std::unique_lock<std::mutex> lock(MountedToolBusyFlags, std::defer_lock);
+    std::unique_lock<MountedToolsSide> lock(MountedToolsForView, std::defer_lock);
     while (!lock.try_lock()) {
         SleepMilliseconds(10);
     }

@@ -6,14 +6,13 @@
 #include <mutex>
 
 #include "config/tool_profile.h"
+#include "simulation/mounted_tools.h"
 #include "view/view_hooks.h"
 
 namespace mirexa {
 
-// Held by whoever selects tools one after another to use their profiles (the mounted-tools
-// pass of the simulation thread, the mounted-tool drawing). A real mutual exclusion: the two
-// sides never select tools at the same time.
-extern std::mutex MountedToolBusyFlags;
+// The mounted-tool drawing selects tools one after another; it holds the view's side of the
+// simulation's mounted-tools owner word (MountedToolsForView) while it does.
 
 // The rings of a profile where the tool-side colour and the arbor colour begin: the quad
 // between rings i and i + 1 takes the tool-top colour while i < sideStart, the tool-side colour
@@ -37,7 +36,7 @@ int MountedToolColorChoice(int toolNumber, int currentToolNumber, int penColorMo
 // tool is selected; in the background colour when the NC program's tool display state is 0.
 void BuildCurrentToolList();
 // Every tool of the mounted-tool list (MountedTools) at its station, each hanging its own length
-// below it along the tool direction. Holds MountedToolBusyFlags (polling its try-lock every
+// below it along the tool direction. Holds MountedToolsForView (polling its try-lock every
 // 10 ms) while it reads the tools; each tool's profile is derived into records of its own, so
 // the current tool is never changed.
 void BuildMountedToolsList();

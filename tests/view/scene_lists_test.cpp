@@ -262,7 +262,7 @@ TEST(ToolLists, MountedDrawingWaitsForThePass) {
     // Exclusion: a pass holding the tools is waited for.
     std::atomic<bool> locked{false}, released{false};
     std::thread holder([&] {
-        std::lock_guard<std::mutex> lock(MountedToolBusyFlags);
+        std::lock_guard<MountedToolsSide> lock(MountedToolsForSimulation);
         locked = true;
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
         released = true;
@@ -283,7 +283,7 @@ TEST(ToolLists, MountedDrawingWaitsForThePass) {
         int n = 1;
         while (!stop) {
             {
-                std::lock_guard<std::mutex> lock(MountedToolBusyFlags);
+                std::lock_guard<MountedToolsSide> lock(MountedToolsForSimulation);
                 n = n == 1 ? 2 : 1;
                 CurrentTool.derivedFrom = n;
                 CurrentToolProfile.pointCount = CurrentToolProfile.pointCount;
