@@ -2,6 +2,7 @@
 // window on the platform backend, runs its message loop and shuts down (shell/startup.h). The
 // option --demo runs a demonstration of the stock model and the machine kinematics instead,
 // until the batch mode replaces it in scripts/demo.
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -18,10 +19,16 @@
 #include "config/tools_file.h"
 #include "geometry/machine_kinematics.h"
 #include "geometry/rotary_solutions.h"
+#include "nc/nc_controller_view.h"
+#include "nc/nc_run_state.h"
 #include "platform/backend.h"
+#include "shell/automation_thread.h"
 #include "shell/main_window.h"
+#include "shell/run_commands.h"
 #include "shell/startup.h"
 #include "shell/status_bar.h"
+#include "simulation/run_control.h"
+#include "simulation/simulation_thread.h"
 #include "stock/dexel_intervals.h"
 #include "stock/stock_grid.h"
 #include "stock/stock_model.h"
@@ -155,6 +162,8 @@ void ConnectStartupServices() {
     s.parseCommandLine = [](const std::string& text) {
         std::vector<std::string> messages;
         int ok = ParseCommandLine(text, &messages);
+        // The only backend is the headless one: no real window is available.
+        PrepareUnattendedRun(0, ok);
         ReportCommandLineMessages(messages);
         return ok;
     };
@@ -162,6 +171,10 @@ void ConnectStartupServices() {
         std::vector<std::string> messages;
         ReadSettings(&messages);
         ReportCommandLineMessages(messages);
+        // The tool starts at the control point (the main window converts a machine-coordinate
+        // point when it is created).
+        std::copy(Settings.controlPoint, Settings.controlPoint + 5,
+                  CurrentMachinePose.program.axis);
     };
     s.readToolFile = ReadToolFile;
     s.readControllerFile = ReadControllerFile;
@@ -170,6 +183,21 @@ void ConnectStartupServices() {
     s.freeToolTables = FreeToolTables;
     s.freeMachineModels = FreeMachineModels;
     s.freeNcProgramText = FreeNcProgramText;
+    // The run: the interpreter's services, the simulation thread and the run flags it shares
+    // with the run timer.
+    InstallNcServiceHooks();
+    RunCallbacks.simulationThreadProc = SimulationThreadProc;
+    // What the run's end reads to tell an alarm end: the last step's state, the interpreter's
+    // error and an axis over its stroke.
+    RunCallbacks.collectAlarmInputs = [](AlarmEndInputs* in) {
+        in->simulationState = SimulationState.load();
+        in->interpreterError = NcRun.status.error;
+        in->overTravel = RunControl.overTravelAxis.load() >= 0 ? 1 : 0;
+    };
+    BindRunFlags(RunFlagRefs{&RunControl.runMode, &RunControl.abortRequest,
+                             &RunControl.pauseRequest, &RunControl.pauseBlink, &RunControl.lineHeld,
+                             &RunControl.stopKeyRequest, &RunControl.redrawRequest,
+                             &RunControl.showSteps});
     MainWindowHooks& h = MainWindowCallbacks;
     h.resolveShortcut = ResolveShortcut;
     h.saveSettings = [](WindowHandle window) {
@@ -203,10 +231,11 @@ int main(int argc, char** argv) {
     }
     mirexa::StartPlatformBackend(mirexa::PlatformBackend::Headless);
     mirexa::ConnectStartupServices();
+    mirexa::ConnectAutomation();
     mirexa::ProgramStart start;
     start.commandLine = mirexa::JoinCommandLineArguments(argc, argv);
     // No user can close a window of the headless backend: it closes once it has painted, unless
     // automatic work runs.
     start.closeWhenIdle = mirexa::GetPlatformBackend() == mirexa::PlatformBackend::Headless;
-    return mirexa::RunProgram(start);
+    return mirexa::ChooseProgramExitCode(mirexa::RunProgram(start));
 }

@@ -254,7 +254,13 @@ void ReadOptionalBlockSkip(const char* line, ControllerDefinition*) {
         if (std::strchr(line + ClampCursorToLine(line, cursor), ',') == nullptr) {
             break;
         }
+        // A comma with no number behind it on a last line without a line end leaves the cursor
+        // on that comma: stop there instead of finding it again.
+        const LineCursor before = cursor;
         ScanNextFloat(&cursor, line, &value);
+        if (cursor == before) {
+            break;
+        }
     }
     unsigned char any = 0;
     for (unsigned char on : OptionalBlockSkipFlags.on) {

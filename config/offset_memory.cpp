@@ -18,6 +18,7 @@
 #include "config/definition_keywords.h"
 #include "config/offset_tables.h"
 #include "geometry/file_paths.h"
+#include "platform/write_faults.h"
 
 namespace mirexa {
 
@@ -182,15 +183,16 @@ bool WriteFileChecked(const std::string& path, const std::string& content, mode_
     bool ok = true;
     std::size_t written = 0;
     while (ok && written < content.size()) {
-        const ssize_t count = write(descriptor, content.data() + written, content.size() - written);
+        const ssize_t count =
+            WriteDescriptor(descriptor, content.data() + written, content.size() - written);
         if (count < 0 && errno == EINTR) {
             continue;
         }
         ok = count > 0;
         written += ok ? static_cast<std::size_t>(count) : 0;
     }
-    ok = ok && fsync(descriptor) == 0;
-    ok = close(descriptor) == 0 && ok;
+    ok = ok && SyncDescriptor(descriptor) == 0;
+    ok = CloseDescriptor(descriptor) == 0 && ok;
     return ok;
 }
 
@@ -204,7 +206,7 @@ bool WriteBackup(const std::string& path, const std::string& content, mode_t mod
     }
     close(descriptor);
     if (!WriteFileChecked(name, content, mode) ||
-        std::rename(name.c_str(), (path + ".bak").c_str()) != 0) {
+        RenameFile(name.c_str(), (path + ".bak").c_str()) != 0) {
         unlink(name.c_str());
         return false;
     }
@@ -492,7 +494,7 @@ int UpdateCtlOffsetMemories(unsigned kinds) {
         unlink(newPath.c_str());
         return kOffsetRewriteBackupFailed;
     }
-    if (std::rename(newPath.c_str(), actual.c_str()) != 0) {
+    if (RenameFile(newPath.c_str(), actual.c_str()) != 0) {
         unlink(newPath.c_str());
         return kOffsetRewriteReplaceFailed;
     }

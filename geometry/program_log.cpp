@@ -95,6 +95,22 @@ void AppendLogEntry(const std::string& message) {
     }
 }
 
+void AppendLogText(const char* text) {
+    if (text == nullptr) {
+        return;
+    }
+    std::lock_guard<std::mutex> lock(logMutex);
+    bool wasOpen = LogFile.stream != nullptr;
+    if (!wasOpen && !OpenLogFileLocked()) {
+        return;
+    }
+    std::fputs(text, LogFile.stream);
+    std::fflush(LogFile.stream);
+    if (!wasOpen) {
+        CloseLogFileLocked();
+    }
+}
+
 int ShowMessageOrLog(int lineNumber, const std::string& text, const std::string& caption,
                      unsigned style) {
     if (AutomaticMode.load() != 0) {

@@ -39,6 +39,11 @@ void CloseLogFile();
 // and closing it.
 void AppendLogEntry(const std::string& message);
 
+// Writes the text as it is, without a time stamp and without a line end (the alarm messages of
+// a run follow each other on one line), into the open log, or by opening, writing and closing
+// it. The text is data: a "%" in it is written as it stands.
+void AppendLogText(const char* text);
+
 // Shows a message box owned by the main window and kept on top, and returns the answer. In
 // automatic mode no box is shown: the log receives "(lineNumber) - " and the text (with a line
 // feed added when the text has none), and the box's default answer is returned. lineNumber is

@@ -1,6 +1,7 @@
 // The block interpreter: the word loop over one NC line and the effect of each word as it is met.
 #include "nc/block_interpreter.h"
 
+#include <climits>
 #include <cmath>
 #include <cstring>
 
@@ -240,7 +241,12 @@ void BlockScanner::Run() {
         } else if (letter == 'F') {
             HandleFeed();
         } else if (letter == 'S') {
-            NcRun.modal.spindleSpeed = static_cast<int>(ReadWordReal(&cursor_, line_));
+            // A speed beyond the int range saturates (rpm); no number gives 0.
+            const double speed = ReadWordReal(&cursor_, line_);
+            NcRun.modal.spindleSpeed = !(speed == speed)  ? 0
+                                       : speed >= INT_MAX ? INT_MAX
+                                       : speed <= INT_MIN ? INT_MIN
+                                                          : static_cast<int>(speed);
         } else if (letter == 'O') {
             NcRun.modal.programNumberWord = ReadWordInteger(&cursor_, line_);
         } else if (letter == 'N') {

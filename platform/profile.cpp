@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/text.h"
+#include "platform/write_faults.h"
 
 namespace mirexa {
 
@@ -163,16 +164,17 @@ int ReplaceFileAtomically(const std::string& path, const std::string& content) {
     bool ok = fchmod(descriptor, mode) == 0;
     std::size_t written = 0;
     while (ok && written < content.size()) {
-        ssize_t count = write(descriptor, content.data() + written, content.size() - written);
+        ssize_t count =
+            WriteDescriptor(descriptor, content.data() + written, content.size() - written);
         if (count < 0 && errno == EINTR) {
             continue;
         }
         ok = count > 0;
         written += ok ? static_cast<std::size_t>(count) : 0;
     }
-    ok = ok && fsync(descriptor) == 0;
-    ok = (close(descriptor) == 0) && ok;
-    ok = ok && std::rename(name.data(), path.c_str()) == 0;
+    ok = ok && SyncDescriptor(descriptor) == 0;
+    ok = (CloseDescriptor(descriptor) == 0) && ok;
+    ok = ok && RenameFile(name.data(), path.c_str()) == 0;
     if (!ok) {
         unlink(name.data());
         return 0;

@@ -83,6 +83,7 @@ void KillBlinkTimer(WindowHandle window) {
 void StartRunTimer(WindowHandle window) {
     if (H().startRunTimer) {
         H().startRunTimer(window);
+        RunCommands.blinkTimer = 0;  // the resume has killed it
         RunCommands.runTimer = IDT_RUN_PROGRESS;
         RunCommands.runPeriodMs = PeriodForMode(RunFlags().runMode->load(), 0);
         return;
@@ -419,8 +420,9 @@ int HandleRunCommand(WindowHandle window, unsigned command) {
 }
 
 void AbortRun(WindowHandle window, int fromPane) {
-    RunFlags().pauseRequest->store(0);
+    // The abort before the pause is released: a thread let go from a stop block must see it.
     RunFlags().abortRequest->store(1);
+    RunFlags().pauseRequest->store(0);
     RunFlags().pauseBlink->store(0);
     SetStatusBarText(MainStatusBar.load(), fromPane ? 3 : 2, 0, "");
     if (!RunCommands.runTimer) {
@@ -575,8 +577,9 @@ void EndRunBeforeClose(WindowHandle window) {
     if (!HasWorkerThread(SimulationThread)) {
         return;
     }
-    RunFlags().pauseRequest->store(0);
+    // The abort before the pause is released: a thread let go from a stop block must see it.
     RunFlags().abortRequest->store(1);
+    RunFlags().pauseRequest->store(0);
     RunFlags().pauseBlink->store(0);
     WaitForWorkerThread(&SimulationThread);
     EndRunAfterThread(window);

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "geometry/file_paths.h"
+#include "platform/write_faults.h"
 
 namespace mirexa {
 
@@ -137,7 +138,7 @@ int WriteOutputBytes(std::FILE* stream, const void* bytes, std::uint64_t n) {
     if (stream == nullptr) {
         return 0;
     }
-    return std::fwrite(bytes, 1, static_cast<std::size_t>(n), stream) == n ? 1 : 0;
+    return WriteStream(bytes, 1, static_cast<std::size_t>(n), stream) == n ? 1 : 0;
 }
 
 }  // namespace mirexa

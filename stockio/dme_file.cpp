@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "geometry/file_paths.h"
+#include "platform/write_faults.h"
 #include "stock/stock_grid.h"
 #include "stockio/dexel_reconcile.h"
 #include "stockio/stock_loading.h"
@@ -248,7 +249,7 @@ int WriteDmeFile(const StockModel& model, std::string_view path) {
     std::memcpy(head + 128, model.origin, 24);
     int ok = WriteOutputBytes(stream, head, sizeof head) && WriteDexelFamily(stream, model.z) &&
              WriteDexelFamily(stream, model.y) && WriteDexelFamily(stream, model.x);
-    if (std::fclose(stream) != 0) {
+    if (CloseStream(stream) != 0) {
         ok = 0;
     }
     return ok;

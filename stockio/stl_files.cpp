@@ -11,6 +11,7 @@
 #include "geometry/progress.h"
 #include "geometry/shared_state.h"
 #include "geometry/vector_math.h"
+#include "platform/write_faults.h"
 
 namespace mirexa {
 
@@ -536,7 +537,7 @@ int FinishStlFile(StlWriterState* state, int facetCount) {
         if (state->writeMode == kStlWriteSwapped) {
             count = ReverseWordBytes(count);
         }
-        ok = std::fflush(state->stream) == 0 && fseeko(state->stream, 80, SEEK_SET) == 0 &&
+        ok = FlushStream(state->stream) == 0 && fseeko(state->stream, 80, SEEK_SET) == 0 &&
              WriteOutputBytes(state->stream, &count, 4) && fseeko(state->stream, 0, SEEK_END) == 0;
     }
     if (!ok) {

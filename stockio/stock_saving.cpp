@@ -8,6 +8,7 @@
 
 #include "geometry/file_paths.h"
 #include "platform/text.h"
+#include "platform/write_faults.h"
 #include "stockio/dme_file.h"
 #include "stockio/stl_files.h"
 #include "stockio/surface_extraction.h"
@@ -122,11 +123,11 @@ int SaveStockFile(const StockModel& model, std::string_view path, int writeMode,
         std::setvbuf(stream, nullptr, _IOFBF, kStlStreamBuffer);
         result = WriteStlStock(model, stream, writeMode, relative, origin, threads);
         // Buffered data reaches the disk at the close: a full disk may only show there.
-        if (std::fclose(stream) != 0 && result == kStockSaveDone) {
+        if (CloseStream(stream) != 0 && result == kStockSaveDone) {
             result = kStockSaveWriteError;
         }
     }
-    if (result == kStockSaveDone && std::rename(beside.c_str(), target.c_str()) != 0) {
+    if (result == kStockSaveDone && RenameFile(beside.c_str(), target.c_str()) != 0) {
         result = kStockSaveWriteError;
     }
     if (result != kStockSaveDone) {

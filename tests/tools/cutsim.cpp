@@ -2,7 +2,10 @@
 // command line (definition files and the NC program told apart by their extensions, -D(...) for
 // a box stock or a stock file, -P(pitch,movepitch), -O file[,b], -X5), reads the definition
 // files, builds or loads the stock, runs the simulation thread over the NC program to its end,
-// saves the cut stock and prints the step count, the removed volume and the elapsed time.
+// saves the cut stock and prints the step count, the removed volume and the elapsed time. The end
+// of the run is the program's own: the alarm code of an alarm end (its message goes to the log)
+// and the reports the run wrote are printed. A settings file named on the command line gives the
+// checks.
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -24,8 +27,10 @@
 #include "shell/worker_threads.h"
 #include "simulation/cutting_core.h"
 #include "simulation/dexel_grid_view.h"
+#include "simulation/interference_reports.h"
 #include "simulation/move_stepping.h"
 #include "simulation/run_control.h"
+#include "simulation/run_end.h"
 #include "simulation/simulation_thread.h"
 #include "stock/stock_grid.h"
 #include "stock/stock_shapes.h"
@@ -103,9 +108,11 @@ int BuildStock(StockModel* model) {
 }
 
 // Runs the simulation thread and serves its requests as the main window's timer would: a
-// redraw is served at once (nothing is drawn here), a pause is resumed.
-void RunSimulation() {
-    CreateWorkerThread(&SimulationThread, SimulationThreadProc, 0, 1);
+// redraw is served at once (nothing is drawn here), a pause is resumed. The run ends as the
+// program's runs end; returns the alarm code (0 none).
+int RunSimulation() {
+    InstallRunControlHooks();
+    CreateWorkerThread(&SimulationThread, RunCuttingThread, 0, 1);
     while (IsWorkerThreadFinished(SimulationThread) == 0) {
         ServeRedrawRequest(nullptr);
         if (RunControl.pauseRequest.load() != 0) {
@@ -114,6 +121,7 @@ void RunSimulation() {
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
     JoinWorkerThread(&SimulationThread);
+    return FinishRun(nullptr, RunControl.abortRequest.load() != 0 ? 1 : 0);
 }
 
 int Main(int argc, char** argv) {
@@ -130,6 +138,9 @@ int Main(int argc, char** argv) {
         std::fputs(kUsage, stderr);
         return 2;
     }
+    if (CommandLine.settingsGiven != 0) {
+        ReadSettings(&messages);
+    }
     ReadDefinitionFiles();
     StockModel& stock = StockModels[0];
     CurrentStockIndex = 0;
@@ -144,15 +155,17 @@ int Main(int argc, char** argv) {
     ResetRunControlFlags();
     RunControl.runMode = kRunSkipCutting;
     RunLogFlag = 1;
+    AutomaticMode = 1;  // nobody there: alarms and reports are named in the log
     DrawingSuppressed = 1;
     const double before = DexelFamilyVolume(stock, kDexelViewZ);
     const auto start = std::chrono::steady_clock::now();
-    RunSimulation();
+    const int alarm = RunSimulation();
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     std::printf("run: %s\n", EndText(LastRunSummary.end));
     if (LastRunSummary.end == kRunEndError) {
-        std::printf("interpreter error: %d\n", NcRun.status.error);
+        // The end of the run has reset the interpreter: its error is the alarm code's.
+        std::printf("interpreter error: %d\n", alarm > 100 ? alarm - 100 : 0);
     }
     std::printf("blocks: %lld, moves: %lld, tool changes: %d\n",
                 static_cast<long long>(LastRunSummary.blocks),
@@ -161,6 +174,10 @@ int Main(int argc, char** argv) {
     std::printf("removed volume: %.3f mm3 (sum of the steps: %.3f mm3)\n",
                 before - DexelFamilyVolume(stock, kDexelViewZ), SimRun.removedVolume);
     std::printf("alarm steps: %lld\n", static_cast<long long>(SimRun.alarmSteps));
+    std::printf("alarm code: %d\n", alarm);
+    for (const std::string& report : ShownReports) {
+        std::printf("report: %s\n", report.c_str());
+    }
     std::printf("elapsed: %.3f s\n", seconds);
     int status = LastRunSummary.end == kRunEndProgram ? 0 : 1;
     if (CommandLine.saveKind > 0) {

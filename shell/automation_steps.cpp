@@ -1,0 +1,299 @@
+// The steps of the unattended work: commands sent on the user-interface thread with what they
+// need set around them, the wait for a cutting run, and the batch's failure record.
+#include "shell/automation_steps.h"
+
+#include "config/config_records.h"
+#include "config/controller_file.h"
+#include "geometry/program_log.h"
+#include "geometry/shared_state.h"
+#include "shell/nc_data_commands.h"
+#include "shell/stock_commands.h"
+
+namespace mirexa {
+
+AutomationHooks AutomationCallbacks;
+AutomationOutcomeRecord AutomationOutcome;
+AutomationRunState AutomationRun;
+std::atomic<int> BatchFailureCode{0};
+std::atomic<int> AbortSignalReceived{0};
+
+namespace {
+
+const AutomationHooks& H() {
+    return AutomationCallbacks;
+}
+
+void SetPresetPath(int on) {
+    if (H().setPresetPath) {
+        H().setPresetPath(on);
+    }
+}
+
+}  // namespace
+
+void NoteRunEndForAutomation(int kind) {
+    AutomationOutcome.runEnd = kind;
+}
+
+void RecordBatchFailure(const std::string& logText) {
+    if (AutomaticMode.load() == 0) {
+        return;
+    }
+    std::string entry = logText;
+    if (entry.empty() || entry.back() != '\n') {
+        entry += '\n';
+    }
+    AppendLogEntry(entry);
+    int none = 0;
+    BatchFailureCode.compare_exchange_strong(none, kBatchExitFileError);
+}
+
+void ResetAutomationRun() {
+    AutomationRun = AutomationRunState{};
+}
+
+int AbortSignalled() {
+    if (AbortSignalReceived.load() != 0) {
+        AutomationRun.stopped = 1;
+        return 1;
+    }
+    return 0;
+}
+
+int RunOnMainThread(const std::function<void()>& call) {
+    if (AutomationRun.windowGone) {
+        return 0;
+    }
+    int ran = 1;
+    if (H().runOnMainThread) {
+        ran = H().runOnMainThread(call);
+    } else {
+        call();
+    }
+    if (!ran) {
+        AutomationRun.windowGone = 1;
+        AutomationRun.stopped = 1;
+    }
+    return ran;
+}
+
+int SendAutomationCommand(unsigned command, MessageLParam lparam,
+                          const std::function<void()>& before, const std::function<void()>& after) {
+    if (AutomationRun.stopped || AbortSignalled()) {
+        return 0;
+    }
+    return RunOnMainThread([&] {
+        if (before) {
+            before();
+        }
+        if (H().sendCommand) {
+            H().sendCommand(command, lparam);
+        }
+        if (after) {
+            after();
+        }
+    });
+}
+
+void PostAutomationDone() {
+    if (AutomationRun.donePosted) {
+        return;
+    }
+    AutomationRun.donePosted = 1;
+    if (H().postDone) {
+        H().postDone();
+    }
+}
+
+int WaitForCuttingRun() {
+    int end = kCutCompleted;
+    for (;;) {
+        int active = 0;
+        if (!RunOnMainThread([&] {
+                active = H().runActive ? H().runActive() : 0;
+                end = AutomationOutcome.runEnd;
+            })) {
+            return kCutAborted;
+        }
+        if (!active) {
+            break;
+        }
+        if (AbortSignalReceived.load() != 0 && H().requestRunAbort) {
+            H().requestRunAbort();
+        }
+        if (H().pollPause) {
+            H().pollPause();
+        }
+    }
+    if (AbortSignalled()) {
+        end = kCutAborted;
+    }
+    return end;
+}
+
+void IgnoreStopOptionInBatch() {
+    if (AutomaticMode.load() == 0 || Controller.stopOption == 0) {
+        return;
+    }
+    Controller.stopOption = 0;
+    AppendLogEntry(ChooseLanguageText("STOP OPTION ignored in an unattended run\n",
+                                      "無人運転のため STOP OPTION を無視します\n"));
+}
+
+int RunCutStep(CutKind kind, int resultSilent) {
+    const bool silent = DrawingSuppressed.load() != 0;
+    unsigned command = IDM_CUT_RESULT;
+    int runMode = 6;
+    if (!silent) {
+        switch (kind) {
+            case CutKind::kReal:
+                command = IDM_CUT_REAL;
+                runMode = 2;
+                break;
+            case CutKind::kSkip:
+                command = IDM_CUT_SKIP;
+                runMode = 3;
+                break;
+            case CutKind::kResult:
+                runMode = resultSilent ? 5 : 4;
+                break;
+        }
+    }
+    CommandLineOptions saved;
+    auto before = [&] {
+        saved = CommandLine;
+        CommandLine.runMode = runMode;
+        if (silent) {
+            CommandLine.batchRun = 1;
+            CommandLine.batch = 1;
+            CommandLine.drawingSuppressed = 1;
+        }
+        AutomationOutcome.runEnd = kCutCompleted;
+        IgnoreStopOptionInBatch();
+    };
+    int end = kCutAborted;
+    if (SendAutomationCommand(command, 0, before)) {
+        end = WaitForCuttingRun();
+        // The flags stay up until the run has ended: its end reads the batch-run flag.
+        RunOnMainThread([&] {
+            CommandLine.runMode = 0;
+            CommandLine.batchRun = saved.batchRun;
+            CommandLine.batch = saved.batch;
+            CommandLine.drawingSuppressed = saved.drawingSuppressed;
+        });
+    }
+    CloseCuttingLog(end);
+    if (end == kCutAlarm) {
+        AutomationRun.breakCount = 2;
+    } else if (end == kCutAborted) {
+        AutomationRun.breakCount = 1;
+    }
+    return end;
+}
+
+void CloseCuttingLog(int end) {
+    const char* closing =
+        end == kCutCompleted ? ChooseLanguageText("End of cutting\n", "切削終了\n")
+        : end == kCutAlarm
+            ? ChooseLanguageText("Cutting ended on an alarm\n", "アラームで切削終了\n")
+            : ChooseLanguageText("Cutting aborted\n", "切削中断\n");
+    WriteLogLine(closing);
+    CloseLogFile();
+}
+
+int LoadStockStep(const std::string* path, int clearFlagAfter) {
+    int loaded = 0;
+    auto before = [&] {
+        CommandLine.stockGiven = 1;
+        if (path) {
+            DefinitionFiles.stockFile = *path;
+            InitialStock.kind = kStockFromFile;
+        }
+        AutomationOutcome.stockLoadResult = 0;
+    };
+    auto after = [&] {
+        loaded = AutomationOutcome.stockLoadResult;
+        if (clearFlagAfter) {
+            CommandLine.stockGiven = 0;
+        }
+    };
+    SendAutomationCommand(IDM_STOCK_READ, 0, before, after);
+    return loaded;
+}
+
+int SaveStockStep(int kind, const std::string* path) {
+    int written = 0;
+    int savedKind = 0;
+    auto before = [&] {
+        savedKind = CommandLine.saveKind;
+        CommandLine.saveKind = kind;
+        if (path) {
+            DefinitionFiles.saveFile = *path;
+        }
+        AutomationOutcome.saveResult = 0;
+    };
+    auto after = [&] {
+        written = AutomationOutcome.saveResult;
+        CommandLine.saveKind = savedKind;
+    };
+    SendAutomationCommand(IDM_STOCK_SAVE, kind, before, after);
+    return written;
+}
+
+int SelectNcStep(const std::string* path, int optimalStock) {
+    int error = -1;
+    int savedFlag = 0;
+    auto before = [&] {
+        savedFlag = CommandLine.ncGiven;
+        CommandLine.ncGiven = 1;
+        if (path) {
+            DefinitionFiles.ncProgramFile = *path;
+        }
+        AutomationOutcome.selectionError = 0;
+    };
+    auto after = [&] {
+        error = AutomationOutcome.selectionError;
+        CommandLine.ncGiven = savedFlag;
+    };
+    SendAutomationCommand(optimalStock ? IDM_NC_SELECT_OPTIMAL_STOCK : IDM_NC_SELECT, 0, before,
+                          after);
+    return error;
+}
+
+int ReportStep(int reportMode, MessageLParam silent) {
+    int error = -1;
+    int savedMode = 0;
+    auto before = [&] {
+        savedMode = CommandLine.reportMode;
+        CommandLine.reportMode = reportMode;
+        AutomationOutcome.reportError = 0;
+    };
+    auto after = [&] {
+        error = AutomationOutcome.reportError;
+        CommandLine.reportMode = savedMode;
+    };
+    SendAutomationCommand(IDM_NC_REPORT, silent, before, after);
+    return error;
+}
+
+int DefinitionFileStep(unsigned command, const std::string* path) {
+    int read = 0;
+    auto before = [&] {
+        if (path) {
+            std::string& target = command == IDM_TOOLS_FILE        ? DefinitionFiles.toolsFile
+                                  : command == IDM_CONTROLLER_FILE ? DefinitionFiles.controllerFile
+                                                                   : DefinitionFiles.machineFile;
+            target = *path;
+        }
+        SetPresetPath(1);
+        AutomationOutcome.definitionResult = 0;
+    };
+    auto after = [&] {
+        read = AutomationOutcome.definitionResult;
+        SetPresetPath(0);
+    };
+    SendAutomationCommand(command, 0, before, after);
+    return read;
+}
+
+}  // namespace mirexa

@@ -1,0 +1,75 @@
+// The automation thread: the unattended run of a macro file or of the command line's batch
+// (stock operations; stock, NC program, report, cut and save), its hooks into the running
+// program, the process's exit code, the abort on SIGINT and SIGTERM, and the headless settings.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+
+namespace mirexa {
+
+// The thread's procedure: the macro file when one was named; else the command line's stock
+// operation; else the command-line sequence. In a headless run it then posts
+// WM_AUTOMATION_DONE unless that was done, so that the process ends when the automation does.
+void AutomationThreadProc();
+
+// The command line's stock operation (-XM, -XR, -XP, -XD; each comes with a stock and -O): loads
+// the stock, runs the first operation that is set (move, rotate, paint, peel pens, difference),
+// saves, and posts WM_AUTOMATION_DONE. Returns 1 when an operation was set.
+int RunCommandLineStockOperation();
+
+// The command line's sequence: stock, NC program (with the optimal stock when a run mode is set
+// and no stock named), report, cut (-X2 .. -X6) and save; run modes 5 and 6 (and a stop on a
+// failure in them) post WM_AUTOMATION_DONE. Returns 1 when DONE was posted.
+int RunCommandLineSequence();
+
+// The process's exit code from the program's own (the quit code, or -1 after an aborted batch
+// run): -1 after such an abort or an abort signal, else 2 after a failure of the unattended
+// work, else the program's code. A POSIX shell sees -1 as 255.
+int ChooseProgramExitCode(int programExitCode);
+
+// Installs handlers of SIGINT and SIGTERM that record the signal and raise *runAbortRequest (a
+// lock-free atomic store, safe in a handler); the automation thread sees the signal at its next
+// step and ends the batch. Returns 1, or 0 when a handler could not be installed.
+int InstallAbortSignalHandlers(std::atomic<std::int32_t>* runAbortRequest);
+// Restores the handlers that were there before.
+void RestoreAbortSignalHandlers();
+
+// 1 when the program runs headless: no real-window backend is available, or the batch flag is
+// set.
+int ChooseHeadlessBackend(int realWindowAvailable, int batchFlag);
+
+// The settings of a headless run: AutomaticMode and DrawingSuppressed on, message boxes
+// answered with their default answer and logged. Call before the main window is created.
+void ApplyHeadlessAutomation();
+
+// Opens a report in the desktop's viewer (xdg-open, without a shell); in automatic mode or
+// headless only writes "viewer not opened: " and the path to the log. Returns 1 when the viewer
+// was started or the line written, 0 when the viewer could not start.
+int OpenReportInViewer(const std::string& path);
+
+// Fills AutomationCallbacks with the running program's: calls on the user-interface thread
+// through a hidden window that the calling thread (the user-interface thread, before the
+// automation thread runs) creates here, commands sent to MainWindow, the stock commands handled
+// with their lparam, DONE posted to MainWindow, programs started with posix_spawnp. Returns 1, or
+// 0 when the hidden window could not be created.
+int InstallAutomationHooks();
+// Destroys the hidden window (call on the user-interface thread before its message loop ends).
+void RemoveAutomationHooks();
+
+// Connects the automation, the stock commands and the NC data commands to the running program
+// (call once on the user-interface thread, after the other parts are connected and before
+// RunProgram): InstallAutomationHooks and the hooks that reach the main window and the run
+// (PresetPathFlag, the run's activity and abort, the run's end told to the automation); the
+// menu commands of the main window that are handled here; the automation thread's procedure;
+// the basic model's loader; the report viewer.
+void ConnectAutomation();
+
+// After the command line was read (commandLineRead: what ParseCommandLine returned): the
+// headless settings when the program runs headless (ChooseHeadlessBackend), a failure of the
+// batch when an argument was refused (in automatic mode), and the abort signals when automatic
+// work was asked for.
+void PrepareUnattendedRun(int realWindowAvailable, int commandLineRead);
+
+}  // namespace mirexa

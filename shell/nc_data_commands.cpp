@@ -1,0 +1,322 @@
+// The NC data and definition-file commands: NC program selection with the optimal stock, the
+// report, and the tools, controller and machine files.
+#include "shell/nc_data_commands.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+#include "config/command_line.h"
+#include "config/config_records.h"
+#include "config/controller_file.h"
+#include "config/machine_file.h"
+#include "config/tools_file.h"
+#include "geometry/file_paths.h"
+#include "geometry/machine_kinematics.h"
+#include "geometry/program_log.h"
+#include "geometry/shared_state.h"
+#include "platform/message_box.h"
+#include "shell/automation_steps.h"
+#include "shell/status_bar.h"
+#include "shell/stock_commands.h"
+#include "stock/stock_shapes.h"
+
+namespace mirexa {
+
+NcDataCommandHooks NcDataCommandCallbacks;
+NcDataCommandState NcDataCommands;
+
+namespace {
+
+const NcDataCommandHooks& H() {
+    return NcDataCommandCallbacks;
+}
+
+bool PresetPath() {
+    return H().presetPathFlag && H().presetPathFlag() != 0;
+}
+
+void ClearPresetPath() {
+    if (H().clearPresetPath) {
+        H().clearPresetPath();
+    }
+}
+
+bool Readable(const std::string& path) {
+    std::FILE* stream = OpenFileStream(path, "rb");
+    if (!stream) {
+        return false;
+    }
+    std::fclose(stream);
+    return true;
+}
+
+std::string Joined(const std::string& directory, const std::string& name) {
+    std::string out(directory.size() + name.size() + 2, '\0');
+    if (!JoinPath(directory, name, out.data(), out.size())) {
+        return name;
+    }
+    out.resize(std::char_traits<char>::length(out.c_str()));
+    return out;
+}
+
+// A batch mode of the command line: run mode or report mode 5 and above.
+bool CommandLineBatchMode() {
+    return CommandLine.runMode >= 5 || CommandLine.reportMode >= 5;
+}
+
+void ReportMissingProgram(const std::string& path) {
+    if (AutomaticMode.load() != 0) {
+        RecordBatchFailure(path + ChooseLanguageText(" - The NC data does not exist.\n",
+                                                     " - NCデータが存在しません\n"));
+        return;
+    }
+    ShowMessageBox(MainWindow.load(), path,
+                   ChooseLanguageText("The NC data does not exist.", "NCデータが存在しません"),
+                   MBX_OK | MBX_ICONERROR | MBX_TOPMOST);
+}
+
+// The optimal stock of 32772: a box around the path found by the data check.
+void DefineOptimalStock(WindowHandle window) {
+    if (!H().runDataCheck) {
+        AppendLogEntry(ChooseLanguageText(
+            "The optimal work needs the data check, which is not available yet; the work of the "
+            "stock definition is used\n",
+            "最適被切削材にはデータチェックが必要ですが、まだ使えません。被切削材の定義を使います"
+            "\n"));
+        if (InitialStock.kind == kStockBox || InitialStock.kind == kStockCylinder) {
+            AutomationOutcome.stockLoadResult = BuildDefinedStock(window);
+        }
+        return;
+    }
+    if (CurrentStockModel().nx != 0 &&
+        ShowMessageOrLog(
+            0, ChooseLanguageText("Do you update the work?", "被切削材を更新してよいですね？"),
+            EDITION_NAME, MBX_YESNO | MBX_ICONQUESTION | MBX_TOPMOST) != MBX_IDYES) {
+        return;
+    }
+    DataCheckExtents extents;
+    H().runDataCheck(&extents);
+    if (extents.error > 0) {
+        if (CommandLine.runMode != 0) {
+            AppendLogEntry(DefinitionFiles.ncProgramFile + "\n");
+        }
+        if (H().showAlarmMessage) {
+            H().showAlarmMessage(100 + extents.error);
+        }
+        return;
+    }
+    // The pitch is chosen for the rough box, then the box is rounded to it.
+    double box[6];
+    ComputeOptimalStockBox(extents, Settings.workMargin, 0.0, box);
+    InitialStock.kind = kStockBox;
+    std::copy(box, box + 6, InitialStock.box);
+    ChooseDexelPitch();
+    ComputeOptimalStockBox(extents, Settings.workMargin, DexelPitch.currentPitch, InitialStock.box);
+    AutomationOutcome.stockLoadResult = BuildDefinedStock(window);
+}
+
+void SelectProgramCommand(WindowHandle window, unsigned command) {
+    AutomationOutcome.selectionError = 0;
+    std::string path = DefinitionFiles.ncProgramFile;
+    const bool preset = PresetPath() || CommandLine.ncGiven != 0;
+    if (!preset) {
+        if (AutomaticMode.load() != 0 || !H().selectNcFile || H().selectNcFile(&path) != 1) {
+            return;
+        }
+    } else if (!ResolveNcProgramPath(&path)) {
+        if (H().setInterpreterError) {
+            H().setInterpreterError(kNcProgramMissingError);
+        }
+        AutomationOutcome.selectionError = kNcProgramMissingError;
+        ReportMissingProgram(path);
+        CommandLine.runMode = 0;
+        ClearPresetPath();
+        return;
+    }
+    DefinitionFiles.ncProgramFile = path;
+    NcDataCommands.activePathReader = H().pathReaderSlot ? H().pathReaderSlot(path) : -1;
+    if (H().resetForNewProgram) {
+        H().resetForNewProgram();
+    }
+    ClearPresetPath();
+    NcDataCommands.selectedState = NcDataCommands.selectedState == 0 ? 1 : 2;
+    if (H().programSelected) {
+        H().programSelected();
+    }
+    if (command == IDM_NC_SELECT_OPTIMAL_STOCK) {
+        DefineOptimalStock(window);
+    }
+}
+
+void ReportCommand(MessageLParam lparam) {
+    AutomationOutcome.reportError = 0;
+    if (!H().runDataCheck) {
+        AppendLogEntry(ChooseLanguageText(
+            "The cutting-information report needs the data check, which is not available yet\n",
+            "帳票出力にはデータチェックが必要ですが、まだ使えません\n"));
+        return;
+    }
+    DataCheckExtents extents;
+    H().runDataCheck(&extents);
+    if (extents.error == 0) {
+        if (H().writeCuttingReport) {
+            H().writeCuttingReport(lparam != 0 ? 1 : 0);
+        }
+        return;
+    }
+    AutomationOutcome.reportError = extents.error;
+    if (CommandLineBatchMode()) {
+        OpenLogFile();
+        WriteLogLine((DefinitionFiles.ncProgramFile + "\n").c_str());
+    }
+    if (H().showAlarmMessage) {
+        H().showAlarmMessage(100 + extents.error);
+    }
+    if (CommandLineBatchMode()) {
+        CloseLogFile();
+    }
+}
+
+void DefinitionFileCommand(unsigned command) {
+    AutomationOutcome.definitionResult = 0;
+    std::string* target = command == IDM_TOOLS_FILE        ? &DefinitionFiles.toolsFile
+                          : command == IDM_CONTROLLER_FILE ? &DefinitionFiles.controllerFile
+                                                           : &DefinitionFiles.machineFile;
+    if (!PresetPath()) {
+        const int kind = command == IDM_TOOLS_FILE ? 0 : command == IDM_CONTROLLER_FILE ? 1 : 4;
+        std::string path = *target;
+        if (AutomaticMode.load() != 0 || !H().selectDefinitionFile ||
+            H().selectDefinitionFile(kind, &path) != 1) {
+            return;
+        }
+        *target = path;
+    }
+    int status = 0;
+    if (command == IDM_TOOLS_FILE) {
+        ReadToolFile();
+        UpdateMachinePosition();
+        status = ToolFile.status;
+    } else if (command == IDM_CONTROLLER_FILE) {
+        ReadControllerFile();
+        status = Controller.status;
+        ReadMachineFile(0);
+        ReadToolFile();
+    } else {
+        ReadControllerFile();
+        ReadMachineFile(1);
+        status = Machine.status;
+        ReadToolFile();
+    }
+    if (H().definitionFileRead) {
+        H().definitionFileRead(command);
+    }
+    ClearPresetPath();
+    if (H().redrawMainWindow) {
+        H().redrawMainWindow();
+    }
+    if (status == 1) {
+        AutomationOutcome.definitionResult = 1;
+        return;
+    }
+    const std::string text = *target + ChooseLanguageText(" - The definition file cannot be read.",
+                                                          " - 定義ファイルを読めません");
+    if (AutomaticMode.load() != 0) {
+        RecordBatchFailure(text);
+    } else {
+        ShowMessageBox(MainWindow.load(), text, EDITION_NAME, MBX_OK | MBX_ICONERROR | MBX_TOPMOST);
+    }
+}
+
+}  // namespace
+
+int ResolveNcProgramPath(std::string* path) {
+    if (path->empty()) {
+        return 0;
+    }
+    std::vector<std::string> candidates = {*path};
+    const bool bare = path->find('/') == std::string::npos && path->find('\\') == std::string::npos;
+    if (bare && !Settings.ncDirectory.empty()) {
+        candidates.push_back(Joined(Settings.ncDirectory, *path));
+    }
+    const std::size_t count = candidates.size();
+    for (std::size_t i = 0; i < count; ++i) {
+        candidates.push_back(candidates[i] + ".NC");
+    }
+    for (const std::string& candidate : candidates) {
+        if (Readable(candidate)) {
+            std::string found;
+            *path =
+                FindFileIgnoringCase(ConvertPathSeparators(candidate), &found) ? found : candidate;
+            return 1;
+        }
+    }
+    if (!DefinitionFiles.programDirectory.empty()) {
+        char name[4096];
+        if (GetPathFileName(*path, 1, name, sizeof name)) {
+            const std::string candidate = Joined(DefinitionFiles.programDirectory, name);
+            if (Readable(candidate) &&
+                ShowMessageOrLog(
+                    0,
+                    ChooseLanguageText("Is the one of the program side folder acceptable?",
+                                       "プログラム側ディレクトリのものでもよいですか？"),
+                    candidate, MBX_YESNO | MBX_ICONQUESTION | MBX_TOPMOST) == MBX_IDYES) {
+                *path = candidate;
+                return 1;
+            }
+        }
+    }
+    return 0;
+}
+
+void ComputeOptimalStockBox(const DataCheckExtents& e, const double margin[3], double pitch,
+                            double box[6]) {
+    const bool empty = e.toolMin[0] > e.toolMax[0] || e.toolMin[1] > e.toolMax[1];
+    double bottom = 0.0;
+    double top = 0.0;
+    if (!empty) {
+        for (int a = 0; a < 2; ++a) {
+            box[a] = e.toolMin[a] - margin[a];
+            box[a + 3] = e.toolMax[a] + margin[a];
+        }
+        bottom = e.toolMin[2] - 10.0;
+        top = e.toolMax[2];
+    } else {
+        for (int a = 0; a < 2; ++a) {
+            box[a] = e.programMin[a] - margin[a];
+            box[a + 3] = e.programMax[a] + margin[a];
+        }
+        top = e.programMin[2] - 5.0;
+        bottom = top - 20.0;
+    }
+    box[2] = bottom;
+    box[5] = top + margin[2];
+    if (!(pitch > 0.0)) {
+        return;
+    }
+    for (int a = 0; a < 3; ++a) {
+        const double nodes = std::max(2.0, std::floor((box[a + 3] - box[a]) / pitch + 1.5));
+        box[a + 3] = box[a] + (nodes - 1.0) * pitch;
+    }
+}
+
+int HandleNcDataCommand(WindowHandle window, unsigned command, MessageLParam lparam) {
+    switch (command) {
+        case IDM_NC_SELECT:
+        case IDM_NC_SELECT_OPTIMAL_STOCK:
+            SelectProgramCommand(window, command);
+            return 1;
+        case IDM_NC_REPORT:
+            ReportCommand(lparam);
+            return 1;
+        case IDM_TOOLS_FILE:
+        case IDM_CONTROLLER_FILE:
+        case IDM_MACHINE_FILE:
+            DefinitionFileCommand(command);
+            return 1;
+        default:
+            return 0;
+    }
+}
+
+}  // namespace mirexa

@@ -1,0 +1,95 @@
+// The NC data and definition-file commands of the main window that unattended runs send:
+// selecting the NC program (with the optimal box stock around its path on request), the
+// cutting-information report, and loading the tools, controller and machine files. What they
+// need of the data check, the interpreter, the view and the menus goes through
+// NcDataCommandCallbacks; without the data check the report and the optimal stock say in the log
+// that they are not available.
+//
+// Threads. Everything here runs on the user-interface thread.
+#pragma once
+
+#include <string>
+
+#include "platform/window.h"
+#include "resources/program_resources.h"
+
+namespace mirexa {
+
+// The data check and cutting-information report (WM_COMMAND wparam); the other commands handled
+// here are with the resources (IDM_NC_SELECT ...).
+inline constexpr unsigned IDM_NC_REPORT = 32773;
+
+// The interpreter error of an NC program that does not exist.
+inline constexpr int kNcProgramMissingError = 101;
+
+// What the data check of a program found: its interpreter error (0 none) and the extents of the
+// tool point less the work origin and of the program coordinates (mm; an empty extent has its
+// minimum above its maximum).
+struct DataCheckExtents {
+    int error = {};
+    double toolMin[3] = {};
+    double toolMax[3] = {};
+    double programMin[3] = {};
+    double programMax[3] = {};
+};
+
+// Calls of these commands into the parts built apart from them. A null hook means nothing there
+// (a dialog: cancelled).
+struct NcDataCommandHooks {
+    // 1 while PresetPathFlag is set; and clearing it.
+    int (*presetPathFlag)() = {};
+    void (*clearPresetPath)() = {};
+    // The open dialogs: the NC program, and the definition file of kind 0 tools, 1 controller,
+    // 4 machine.
+    int (*selectNcFile)(std::string* path) = {};
+    int (*selectDefinitionFile)(int kind, std::string* path) = {};
+    // The path-reader plug-in slot whose suffix list holds the path's extension, or -1.
+    int (*pathReaderSlot)(const std::string& path) = {};
+    // The resets of a newly selected program (line numbers, plug-in tools, path display).
+    void (*resetForNewProgram)() = {};
+    // The interpreter's error code.
+    void (*setInterpreterError)(int error) = {};
+    // The menu items that need an NC program are enabled; the title and the panel's NC line.
+    void (*programSelected)() = {};
+    // The data check of the selected program (the data-check flag raised around it), with the
+    // program position, work offsets and previous-step pose restored afterwards. Null: the data
+    // check is not available.
+    void (*runDataCheck)(DataCheckExtents* out) = {};
+    // Writes the cutting-information report (silent: not opened in the viewer).
+    void (*writeCuttingReport)(int silent) = {};
+    // Shows (or logs) the alarm message of a code.
+    void (*showAlarmMessage)(int code) = {};
+    // After a definition file was read: the tool lists (tools file), the background brush and
+    // status (controller), the machine lists (machine file) are brought up to date.
+    void (*definitionFileRead)(unsigned command) = {};
+    void (*redrawMainWindow)() = {};
+};
+extern NcDataCommandHooks NcDataCommandCallbacks;
+
+// The commands' own state.
+struct NcDataCommandState {
+    int activePathReader = -1;  // the path-reader plug-in of the program, -1 plain NC text
+    int selectedState = {};     // 0 none, 1 first selection, 2 a later one
+};
+extern NcDataCommandState NcDataCommands;
+
+// The NC program to open: as given; a bare name in the NC directory ([NCdata]); with ".NC"
+// appended when that names a file; else the file of that name in the program's folder after the
+// question "Is the one of the program side folder acceptable?" (answered Yes in automatic mode).
+// Returns 1 with *path replaced, 0 when nothing was found.
+int ResolveNcProgramPath(std::string* path);
+
+// The optimal box around a program's path: X and Y from the tool-point extent widened by the
+// work margins, Z from 10 mm below its lowest point to its highest; when the tool-point extent
+// is empty in X or Y the program extent with the top 5 mm below its lowest Z and the bottom 20 mm
+// below that. The upper corner is then rounded to whole pitches from the lower one (at least two
+// nodes per axis; Z keeps its margin). Fills box (min x, y, z, max x, y, z).
+void ComputeOptimalStockBox(const DataCheckExtents& extents, const double margin[3], double pitch,
+                            double box[6]);
+
+// Handles IDM_NC_SELECT, IDM_NC_SELECT_OPTIMAL_STOCK, IDM_NC_REPORT, IDM_TOOLS_FILE,
+// IDM_CONTROLLER_FILE or IDM_MACHINE_FILE with its lparam (32773: 1
+// silent). Returns 1 when the command is one of them, 0 otherwise.
+int HandleNcDataCommand(WindowHandle window, unsigned command, MessageLParam lparam);
+
+}  // namespace mirexa

@@ -1,0 +1,853 @@
+// The stock menu's commands: the replacement of the current stock, reading, saving, box and
+// cylinder stocks, state, offset, clip, rotation, move, paint, the basic model, difference
+// painting and the vice models.
+#include "shell/stock_commands.h"
+
+#include <cmath>
+#include <cstdio>
+#include <numbers>
+
+#include "config/command_line.h"
+#include "config/config_records.h"
+#include "config/current_tool.h"
+#include "config/machine_models.h"
+#include "config/structure_models.h"
+#include "config/tools_file.h"
+#include "geometry/file_paths.h"
+#include "geometry/machine_kinematics.h"
+#include "geometry/program_log.h"
+#include "geometry/shared_state.h"
+#include "geometry/ui_hooks.h"
+#include "nc/kinematics_services.h"
+#include "platform/controls.h"
+#include "platform/message_box.h"
+#include "platform/profile.h"
+#include "shell/automation_steps.h"
+#include "shell/status_bar.h"
+#include "simulation/cutting_core.h"
+#include "stock/difference_paint.h"
+#include "stock/stock_clip.h"
+#include "stock/stock_grid.h"
+#include "stock/stock_operation_support.h"
+#include "stock/stock_pose.h"
+#include "stock/stock_shapes.h"
+#include "stockio/dme_file.h"
+#include "stockio/stl_import.h"
+#include "stockio/stock_loading.h"
+#include "stockio/stock_saving.h"
+
+namespace mirexa {
+
+StockCommandHooks StockCommandCallbacks;
+StockCommandState StockCommands;
+
+namespace {
+
+const StockCommandHooks& H() {
+    return StockCommandCallbacks;
+}
+
+template <typename... Params, typename... Args>
+void Call(void (*hook)(Params...), Args&&... args) {
+    if (hook) {
+        hook(static_cast<Args&&>(args)...);
+    }
+}
+
+// Runs a dialog hook; a missing dialog counts as cancelled.
+template <typename... Params, typename... Args>
+bool RunDialog(int (*dialog)(Params...), Args&&... args) {
+    return dialog != nullptr && dialog(static_cast<Args&&>(args)...) == 1;
+}
+
+void SetStatusText(const char* english, const char* japanese) {
+    SetStatusBarText(MainStatusBar.load(), STATUS_PART_MESSAGE, 0,
+                     ChooseLanguageText(english, japanese));
+}
+
+bool BasicModelLoaded() {
+    return BasicModelState.present || BasicModelState.comparisonPresent || BasicModel.nx != 0 ||
+           ComparisonModel.nx != 0;
+}
+
+void ClearBasicModelIfLoaded() {
+    if (BasicModelLoaded()) {
+        ClearBasicModel(MainWindow.load(), 0);
+    }
+}
+
+// Tells the user about a failure, or in automatic mode logs it as a failure of the batch.
+void ReportStockFailure(const std::string& text, const char* caption) {
+    if (AutomaticMode.load() != 0) {
+        RecordBatchFailure(text);
+        return;
+    }
+    ShowMessageBox(MainWindow.load(), text, caption, MBX_OK | MBX_ICONERROR | MBX_TOPMOST);
+}
+
+// The message of a failed box or cylinder build.
+void ReportBuildFailure(int result) {
+    if (result == kStockDefinitionError) {
+        ShowMessageOrLog(0,
+                         ChooseLanguageText("The size of the work is not valid.",
+                                            "被切削材の寸法が正しくありません"),
+                         "Data error", MBX_OK | MBX_TOPMOST);
+    } else {
+        ShowMessageOrLog(0, "Memory over!", "Data size error", MBX_OK | MBX_TOPMOST);
+    }
+}
+
+// Steps 5 to 7 of the replacement, for a model that holds its new stock.
+void FinishNewStock(StockModel* model, int applyPose) {
+    if (applyPose) {
+        UpdateStockPose(model);
+    }
+    Call(H().allocateModelListNames);
+    Call(H().bindDexelGrids, model);
+    StockCommands.stockPresent = 1;
+    Call(H().stockReplacedInView);
+    if (Settings.sound) {
+        Call(H().playSound, kSoundStockSet);
+    }
+    Call(H().updateMenuChecks);
+    if (AutomaticMode.load() == 0) {
+        Call(H().redrawWorkPane);
+    }
+}
+
+// Steps 1 and 2: the old stock's lists and grid go.
+void ReleaseCurrentStock(StockModel* model) {
+    if (model->nx != 0) {
+        Call(H().deleteStockDisplayLists, *model);
+    }
+    FreeStockModel(model);
+    *model = StockModel{};
+    StockCommands.stockPresent = 0;
+    StockCommands.loadedPath.clear();
+}
+
+// The STL import settings of the configuration, handed to the stock loaders.
+void CopyStlImportSettings() {
+    StlImportAdjustments& a = StockLoadOptions.stlAdjustments;
+    a.coordinateSystem = StlImport.coordinateKind;
+    for (int i = 0; i < 3; ++i) {
+        a.scaleOn[i] = StlImport.scaleFlags[i];
+        a.scaleRate[i] = StlImport.scaleRates[i];
+        a.scaleCentre[i] = StlImport.scaleCentres[i];
+        a.mirrorOn[i] = StlImport.mirrorFlags[i];
+        a.mirrorCentre[i] = StlImport.mirrorCentres[i];
+    }
+    a.adjustmentsOn = StlImport.transformFlag;
+    a.basicModelInWork = StlImport.basicInWork;
+    StockLoadOptions.matrixPath = StlImport.matrixFileName;
+    StockLoadOptions.checkMatrix = StlImport.checkMatrix;
+    StockLoadOptions.stlFilter = StlImport.stlFilter;
+}
+
+bool FileReadable(const std::string& path) {
+    std::FILE* stream = OpenFileStream(path, "rb");
+    if (!stream) {
+        return false;
+    }
+    std::fclose(stream);
+    return true;
+}
+
+bool HasDirectory(const std::string& path) {
+    return path.find('/') != std::string::npos || path.find('\\') != std::string::npos;
+}
+
+std::string JoinPathText(const std::string& directory, const std::string& name) {
+    std::string out(directory.size() + name.size() + 2, '\0');
+    if (!JoinPath(directory, name, out.data(), out.size())) {
+        return name;
+    }
+    out.resize(std::char_traits<char>::length(out.c_str()));
+    return out;
+}
+
+std::string FileNameOf(const std::string& path, int withExtension) {
+    std::string out(path.size() + 1, '\0');
+    if (!GetPathFileName(path, withExtension, out.data(), out.size())) {
+        return path;
+    }
+    out.resize(std::char_traits<char>::length(out.c_str()));
+    return out;
+}
+
+// The stock file to read: as given; a bare name in the stock directories; else the file of the
+// same name in the program's folder, after the question.
+bool ResolveStockPath(std::string* path) {
+    if (FileReadable(*path)) {
+        std::string found;
+        if (FindFileIgnoringCase(ConvertPathSeparators(*path), &found)) {
+            *path = found;
+        }
+        return true;
+    }
+    if (!HasDirectory(*path)) {
+        for (const std::string* directory :
+             {&Settings.dmeDirectory, &Settings.secondStockDirectory}) {
+            if (!directory->empty() && FileReadable(JoinPathText(*directory, *path))) {
+                *path = JoinPathText(*directory, *path);
+                return true;
+            }
+        }
+    }
+    if (!DefinitionFiles.programDirectory.empty()) {
+        std::string candidate =
+            JoinPathText(DefinitionFiles.programDirectory, FileNameOf(*path, 1));
+        if (FileReadable(candidate) &&
+            ShowMessageOrLog(0,
+                             ChooseLanguageText("Is the one of the program side folder acceptable?",
+                                                "プログラム側ディレクトリのものでもよいですか？"),
+                             candidate, MBX_YESNO | MBX_ICONQUESTION | MBX_TOPMOST) == MBX_IDYES) {
+            *path = candidate;
+            return true;
+        }
+    }
+    return false;
+}
+
+void ReportMissingStockFile(const std::string& path) {
+    if (AutomaticMode.load() != 0) {
+        RecordBatchFailure(path + ChooseLanguageText(" - The Work data does not exist.\n",
+                                                     " - 被切削材データが存在しません\n"));
+    } else {
+        ShowMessageBox(
+            MainWindow.load(),
+            ChooseLanguageText("The Work data does not exist.", "被切削材データが存在しません"),
+            path, MBX_OK | MBX_ICONERROR | MBX_TOPMOST);
+    }
+}
+
+// --- Commands --------------------------------------------------------------------------------
+
+void ReadStockCommand(WindowHandle window) {
+    AutomationOutcome.stockLoadResult = 0;
+    const bool preset =
+        (H().presetPathFlag && H().presetPathFlag() != 0) || CommandLine.stockGiven != 0;
+    std::string path;
+    if (!preset) {
+        StockReadChoice choice;
+        if (AutomaticMode.load() != 0 || !RunDialog(H().selectStockFile, &choice)) {
+            return;
+        }
+        if (choice.swing &&
+            !RunDialog(H().swingDialog, &StockCommands.swingSin, &StockCommands.swingCos)) {
+            return;
+        }
+        if (choice.reverse && !RunDialog(H().reverseDialog)) {
+            return;
+        }
+        path = choice.path;
+        DefinitionFiles.basicModelFile = path;
+        Call(H().enableMenuCommand, IDM_PAINT_DIFFERENCE, 1);
+    } else {
+        path = DefinitionFiles.stockFile;
+        if (path.empty()) {
+            // A box or cylinder of the command line (-D): built without a dialog.
+            if (InitialStock.kind == kStockBox || InitialStock.kind == kStockCylinder) {
+                AutomationOutcome.stockLoadResult = BuildDefinedStock(window);
+            }
+            return;
+        }
+        if (!ResolveStockPath(&path)) {
+            ReportMissingStockFile(path);
+            return;
+        }
+    }
+    const int slot = H().stockLoaderSlot ? H().stockLoaderSlot(path) : -1;
+    const int kind = ChooseStockReadKind(path, slot);
+    // The STL read settings are asked for unless a macro or the command line gave the path.
+    if (kind == kStockReadStl && StlImport.stlSelect != 0 && CommandLine.stockGiven == 0 &&
+        AutomaticMode.load() == 0 && !RunDialog(H().stlReadDialog)) {
+        return;
+    }
+    Call(H().setWaitCursor, 1);
+    Call(H().enableStockMenuItems, 0);
+    if (kind > kStockReadStl) {
+        SetStatusText("Reading WORK", "WORK読み込み中");
+    }
+    CopyStlImportSettings();
+    const int result = ReplaceCurrentStock(
+        [&](StockModel* model) {
+            if (kind >= kStockReadPlugin && kind < kStockReadPlugin + 3) {
+                return H().loadStockWithPlugin ? H().loadStockWithPlugin(slot, path, model)
+                                               : kStockFileDataError;
+            }
+            return LoadStockModel(window, model, path, DexelPitch.requestedPitch,
+                                  StlImport.referenceDirection);
+        },
+        0);
+    if (result < 0) {
+        ReportStockLoadFailure(result);
+        RecordBatchFailure(path + ChooseLanguageText(" - The Work data could not be read.\n",
+                                                     " - 被切削材データを読めません\n"));
+        Call(H().setWaitCursor, 0);
+        return;
+    }
+    SetStatusText("Reading WORK1", "WORK読み込み1");
+    StockModel& model = CurrentStockModel();
+    SelectCurrentTool(ToolFile.currentTool, model.pitch);
+    SetStatusText("Read End", "WORK読み込み完了");
+    // The start position follows the new stock.
+    UpdateMachinePosition();
+    Call(H().takeStartPosition);
+    ApplyCurrentWorkOffset();
+    StockCommands.loadedPath = path;
+    AutomationOutcome.stockLoadResult = 1;
+    Call(H().setWaitCursor, 0);
+}
+
+void SaveStockCommand(MessageLParam lparam) {
+    AutomationOutcome.saveResult = 0;
+    StockSaveChoice choice;
+    if (lparam == 0) {
+        const std::string name =
+            StockCommands.loadedPath.empty() ? "" : FileNameOf(StockCommands.loadedPath, 1);
+        StockCommands.saveDialogOpen = 1;
+        const bool chosen = RunDialog(H().selectSaveFile, name, &choice);
+        StockCommands.saveDialogOpen = 0;
+        if (!chosen) {
+            return;
+        }
+    } else {
+        choice.kind = static_cast<int>(lparam);
+        choice.path = DefinitionFiles.saveFile;
+        choice.workCoordinates = Settings.exportInWork;
+    }
+    const std::string path = ResolveStockSavePath(choice.path);
+    const char* caption = "Save";
+    if (choice.kind >= kStockSavePluginFirst && choice.kind <= kStockSavePluginLast) {
+        const int slot = choice.kind - kStockSavePluginFirst;
+        int level = 1;
+        const int saved =
+            H().saveStockWithPlugin ? H().saveStockWithPlugin(slot, &level, choice.kind, path) : -1;
+        if (saved == 1) {
+            AutomationOutcome.saveResult = 1;
+            return;
+        }
+        ReportStockFailure(
+            path + ChooseLanguageText(" - Saving through the stock-saver plug-in is not "
+                                      "supported; nothing was written.",
+                                      " - 保存プラグインでの保存はできません。保存していません"),
+            caption);
+        return;
+    }
+    StockModel& model = CurrentStockModel();
+    if (!StockCommands.stockPresent || model.nx == 0) {
+        ReportStockFailure(path + ChooseLanguageText(" - There is no work to save.",
+                                                     " - 保存する被切削材がありません"),
+                           caption);
+        return;
+    }
+    const int variant = ChooseStockSaveVariant(choice.kind);
+    if (variant < 0 || (!HasFileExtension(path, ".DME") && !HasFileExtension(path, ".STL"))) {
+        ReportStockFailure(
+            path + ChooseLanguageText(
+                       " - The name must end in .DME or .STL; nothing was written.",
+                       " - ファイル名は .DME か .STL で終わる必要があります。保存していません"),
+            caption);
+        return;
+    }
+    Call(H().setWaitCursor, 1);
+    // In work coordinates the vertices are written relative to the work origin (mm).
+    const double origin[3] = {WorkOrigin.axis[0], WorkOrigin.axis[1], WorkOrigin.axis[2]};
+    const int written = SaveStockFile(model, path, variant, choice.workCoordinates, origin);
+    Call(H().setWaitCursor, 0);
+    if (written != kStockSaveDone) {
+        ReportStockFailure(path + ChooseLanguageText(" - The work could not be written.",
+                                                     " - 被切削材を書き込めません"),
+                           caption);
+        return;
+    }
+    AutomationOutcome.saveResult = 1;
+}
+
+// The box and cylinder commands: the dialog, then the stock, then the control point choice.
+void DefineStockCommand(WindowHandle window, unsigned command) {
+    StockBoxChoice choice;
+    choice.controlPointMode = Settings.newControlPoint;
+    int (*dialog)(StockBoxChoice*) = command == IDM_STOCK_TWO_POINT  ? H().twoPointDialog
+                                     : command == IDM_STOCK_CYLINDER ? H().cylinderDialog
+                                                                     : H().originBoxDialog;
+    if (!RunDialog(dialog, &choice)) {
+        return;
+    }
+    if (command != IDM_STOCK_CYLINDER) {
+        InitialStock.kind = kStockBox;
+    } else {
+        InitialStock.kind = kStockCylinder;
+    }
+    if (!BuildDefinedStock(window)) {
+        return;
+    }
+    Settings.newControlPoint = choice.controlPointMode;
+    static const char* const kModes[3] = {"BOX-TOP", "CURRENT", "SPECIFY"};
+    const int mode =
+        choice.controlPointMode >= 0 && choice.controlPointMode <= 2 ? choice.controlPointMode : 0;
+    if (AutomaticMode.load() == 0 && !DefinitionFiles.settingsPath.empty()) {
+        WriteProfileValue("Define", "NEW CONTROL POINT", kModes[mode],
+                          DefinitionFiles.settingsPath);
+    }
+}
+
+void StockStateCommand() {
+    int state = StockUseState.load();
+    if (!RunDialog(H().stateDialog, &state)) {
+        return;
+    }
+    StockUseState.store(state);
+    if (state != kStockDelete) {
+        return;
+    }
+    ReleaseCurrentStock(&CurrentStockModel());
+    ClearBasicModelIfLoaded();
+    StockUseState.store(kStockAvailable);
+    // Without a stock the stock menu items are greyed.
+    Call(H().enableStockMenuItems, 1);
+    Call(H().redrawStock);
+}
+
+void OffsetStockCommand() {
+    StockOffsetParameters parameters;
+    parameters.value = Settings.offsetValue;
+    if (!RunDialog(H().offsetDialog, &parameters)) {
+        return;
+    }
+    StockModel& model = CurrentStockModel();
+    if (!StockCommands.stockPresent || model.nx == 0) {
+        return;
+    }
+    ClearBasicModelIfLoaded();
+    StockModel offset;
+    SetStockUndoRingSize(&offset, Settings.undoRingSize);
+    const int result = RunStockOffset(model, parameters, &offset);
+    if (result != 1) {
+        FreeStockModel(&offset);
+        if (result < 0) {
+            ReportBuildFailure(result);
+        }
+        return;
+    }
+    const std::string path = StockCommands.loadedPath;
+    ReleaseCurrentStock(&model);
+    model = offset;
+    StockCommands.loadedPath = path;
+    FinishNewStock(&model, 0);
+}
+
+void ClipStockCommand() {
+    StockModel& model = CurrentStockModel();
+    if (!StockCommands.stockPresent || model.nx == 0) {
+        return;
+    }
+    StockClipLimits limits;
+    GetStockExtent(model, limits.minCorner, limits.maxCorner);
+    if (!RunDialog(H().clipDialog, &limits)) {
+        return;
+    }
+    ClearBasicModelIfLoaded();
+    PushStockUndo(&model);
+    Call(H().copyPreviousListNameRow);
+    if (ClipStockToBox(&model, limits.minCorner, limits.maxCorner) != 1) {
+        ShowMessageOrLog(0, "Memory over!", "Data size error", MBX_OK | MBX_TOPMOST);
+    }
+    SetStockCornersFromExtent(&model);
+    SetStockFaceFlagsFromRays(&model);
+    MarkAllStockBlocksDirty(&model);
+    Call(H().bindDexelGrids, &model);
+    Call(H().redrawStock);
+}
+
+void RotateStockCommand(MessageLParam lparam) {
+    int axis = CommandLine.rotateAxis;
+    double angle = CommandLine.rotateAngle;
+    if (lparam == 0 && AutomaticMode.load() == 0 && !RunDialog(H().rotateDialog, &axis, &angle)) {
+        return;
+    }
+    StockModel& model = CurrentStockModel();
+    if (!StockCommands.stockPresent || model.nx == 0) {
+        return;
+    }
+    Call(H().setWaitCursor, 1);
+    RotateStockFrame(&model.frame, axis, angle);
+    RefreshStockFrame(&model);
+    ClearBasicModelIfLoaded();
+    SetStockCornersFromExtent(&model);
+    Call(H().setRotationCentre);
+    WriteMatrixDebug(model.frame);
+    Call(H().redrawStock);
+    Call(H().setWaitCursor, 0);
+}
+
+void MoveStockCommand(MessageLParam lparam) {
+    double shift[3] = {CommandLine.moveShift[0], CommandLine.moveShift[1],
+                       CommandLine.moveShift[2]};
+    if (lparam == 0 && AutomaticMode.load() == 0 && !RunDialog(H().moveDialog, shift)) {
+        return;
+    }
+    StockModel& model = CurrentStockModel();
+    if (!StockCommands.stockPresent || model.nx == 0) {
+        return;
+    }
+    TranslateStock(&model, shift);
+    Call(H().setRotationCentre);
+    ClearBasicModelIfLoaded();
+    WriteMatrixDebug(model.frame);
+    Call(H().redrawStock);
+}
+
+void PaintStockCommand(unsigned command) {
+    StockModel& model = CurrentStockModel();
+    if (!StockCommands.stockPresent || model.nx == 0) {
+        return;
+    }
+    if (command == IDM_PAINT_ALL) {
+        PaintWholeStock(&model);
+    } else {
+        StripStockPaint(&model);
+    }
+    MarkAllStockBlocksDirty(&model);
+    Call(H().redrawStock);
+    if (AutomaticMode.load() == 0 && Settings.sound) {
+        Call(H().playSound, kSoundPaint);
+    }
+}
+
+void PeelPenCommand(MessageLParam lparam) {
+    PeelPenChoice choice;
+    int pen = static_cast<int>(lparam);
+    if (lparam == 0 && AutomaticMode.load() != 0) {
+        pen = CommandLine.paintPen;
+    }
+    if (pen == kPeelAllPens) {
+        choice.all = 1;
+    } else if (pen >= 1 && pen <= 15) {
+        choice.pens = static_cast<std::uint16_t>(1u << pen);
+    } else if (lparam != 0 || AutomaticMode.load() != 0 || !RunDialog(H().peelPenDialog, &choice)) {
+        return;
+    }
+    StockModel& model = CurrentStockModel();
+    if (!StockCommands.stockPresent || model.nx == 0) {
+        return;
+    }
+    if (choice.all) {
+        ClearAllStockPenNumbers(&model);
+    } else {
+        for (int p = 1; p <= 15; ++p) {
+            if (choice.pens & (1u << p)) {
+                ClearStockPenNumber(&model, p);
+            }
+        }
+    }
+    MarkAllStockBlocksDirty(&model);
+    Call(H().redrawStock);
+}
+
+void BasicModelCommand(WindowHandle window) {
+    std::string path;
+    if (!RunDialog(H().selectBasicModelFile, &path)) {
+        return;
+    }
+    SelectBasicModelPath(window, path);
+    StockModel& model = CurrentStockModel();
+    if (!StockCommands.stockPresent || model.nx == 0) {
+        return;  // read onto the stock's grid when a stock comes
+    }
+    const int result = LoadBasicModelForStock(model, &BasicModel);
+    if (result == 1) {
+        BasicModelState.present = 1;
+    } else {
+        ReportStockLoadFailure(result);
+    }
+}
+
+DifferencePaintSettings MakeDifferencePaintSettings(const DifferencePaintChoices& c) {
+    DifferencePaintSettings s;
+    s.areaSign = c.area;
+    s.allowance = c.margin;
+    s.penMode = c.penColor;
+    s.pen = c.pen;
+    s.targetPenOn = c.targetPenGiven;
+    s.targetPen = c.targetPen;
+    s.clearPrevious = c.recolor;
+    s.emphasisRadius = c.offset;
+    return s;
+}
+
+void DifferenceCommand(MessageLParam lparam) {
+    if (DefinitionFiles.basicModelFile.empty()) {
+        return;
+    }
+    if (lparam == 0 && AutomaticMode.load() == 0 && !RunDialog(H().differenceDialog)) {
+        return;
+    }
+    StockModel& model = CurrentStockModel();
+    if (!StockCommands.stockPresent || model.nx == 0) {
+        ReportStockFailure(
+            ChooseLanguageText("There is no work to paint.", "塗る被切削材がありません"),
+            "Paint Difference");
+        return;
+    }
+    if (model.undo.size > 1) {
+        SetStatusText("Backup(C-Key=UNDO)", "バックアップ中(C-Key=UNDO)");
+        PushStockUndo(&model);
+        Call(H().copyPreviousListNameRow);
+        Call(H().bindDexelGrids, &model);
+    }
+    const int result =
+        PaintDifferenceWithBasicModel(&model, MakeDifferencePaintSettings(Settings.difference));
+    if (result != 1 && !BasicModelState.present) {
+        ReportStockLoadFailure(result);
+        RecordBatchFailure(DefinitionFiles.basicModelFile +
+                           ChooseLanguageText(" - The basic model could not be read.\n",
+                                              " - 基準形状を読めません\n"));
+    }
+    if (AutomaticMode.load() == 0) {
+        SetStatusText("Generating Facets", "描画データ作成中");
+    }
+    Call(H().redrawStock);
+    SetStatusText("Ready", "Ready");
+}
+
+void ViceCommand() {
+    std::string path;
+    if (!RunDialog(H().selectViceFile, &path)) {
+        return;
+    }
+    FreeViceModels();
+    MachineModelNames.viceNames = {path};
+    MachineModelNames.keepVice = 1;
+    LoadViceModels();
+    Call(H().redrawStock);
+    if (Settings.sound) {
+        Call(H().playSound, kSoundSetUp);
+    }
+}
+
+}  // namespace
+
+// --- Shared -----------------------------------------------------------------------------------
+
+StockModel& CurrentStockModel() {
+    int index = CurrentStockIndex.load();
+    if (index < 0 || index >= kStockModelSlots) {
+        index = 0;
+    }
+    return StockModels[index];
+}
+
+int ChooseStockReadKind(const std::string& path, int pluginSlot) {
+    if (HasFileExtension(path, ".DMF")) {
+        return kStockReadDmf;
+    }
+    if (pluginSlot >= 0 && pluginSlot <= 2) {
+        return kStockReadPlugin + pluginSlot;
+    }
+    if (HasFileExtension(path, ".DME")) {
+        return kStockReadDme;
+    }
+    return kStockReadStl;
+}
+
+int ChooseStockSaveVariant(int kind) {
+    switch (kind) {
+        case 1:
+        case 2:
+            return 0;
+        case 3:
+            return 1;
+        case 4:
+            return 2;
+        default:
+            return -1;
+    }
+}
+
+std::string ResolveStockSavePath(const std::string& path) {
+    if (HasDirectory(path) || Settings.dmeDirectory.empty()) {
+        return path;
+    }
+    return JoinPathText(Settings.dmeDirectory, path);
+}
+
+void RotateStockFrame(StockFrame* frame, int axis, double angleDegrees) {
+    const double theta = angleDegrees * std::numbers::pi / 180.0;
+    const double c = std::cos(theta);
+    const double s = std::sin(theta);
+    int i = 1;
+    int j = 2;  // X: (Y, Z)
+    if (axis == 1) {
+        i = 2;
+        j = 0;  // Y: (Z, X)
+    } else if (axis == 2) {
+        i = 0;
+        j = 1;  // Z: (X, Y)
+    }
+    for (int row = 0; row < 3; ++row) {
+        double* r = frame->values + 3 * row;
+        const double ri = r[i];
+        const double rj = r[j];
+        r[i] = c * ri - s * rj;
+        r[j] = c * rj + s * ri;
+    }
+    SnapStockFrame(*frame, frame);
+}
+
+int ReplaceCurrentStock(const std::function<int(StockModel* model)>& build, int applyPose) {
+    StockModel& model = CurrentStockModel();
+    ReleaseCurrentStock(&model);
+    ClearBasicModelIfLoaded();
+    SetStockUndoRingSize(&model, Settings.undoRingSize);
+    const int result = build(&model);
+    if (result < 0 || model.nx == 0) {
+        FreeStockModel(&model);
+        model = StockModel{};
+        return result < 0 ? result : kStockDefinitionError;
+    }
+    FinishNewStock(&model, applyPose);
+    return 1;
+}
+
+int BuildDefinedStock(WindowHandle window) {
+    (void)window;
+    if (InitialStock.kind == kStockBox) {
+        static const char* const kEnglish[3] = {
+            "The maximum and the minimum of X value are reversed.",
+            "The maximum and the minimum of Y value are reversed.",
+            "The maximum and the minimum of Z value are reversed."};
+        static const char* const kJapanese[3] = {"X値の最大最小が逆転しています",
+                                                 "Y値の最大最小が逆転しています",
+                                                 "Z値の最大最小が逆転しています"};
+        for (int a = 0; a < 3; ++a) {
+            if (InitialStock.box[a] > InitialStock.box[a + 3]) {
+                ShowMessageOrLog(0, ChooseLanguageText(kEnglish[a], kJapanese[a]), EDITION_NAME,
+                                 MBX_OK | MBX_ICONERROR | MBX_TOPMOST);
+                RecordBatchFailure(
+                    ChooseLanguageText("The work was not defined.", "被切削材を定義していません"));
+                return 0;
+            }
+        }
+    } else if (InitialStock.kind != kStockCylinder) {
+        return 0;
+    }
+    Call(H().enableStockMenuItems, 0);
+    ApplyCurrentWorkOffset();
+    UpdateMachinePosition();
+    ChooseDexelPitch();
+    const double pitch = DexelPitch.currentPitch;
+    const int result = ReplaceCurrentStock(
+        [pitch](StockModel* model) {
+            if (InitialStock.kind == kStockBox) {
+                return CreateBoxStockIdentity(model, InitialStock.box, pitch);
+            }
+            const double* c = InitialStock.cylinder;
+            const double base[3] = {c[0], c[1], c[2]};
+            const int built = CreateCylinderStock(model, base, InitialStock.cylinderAxis, c[3],
+                                                  c[4] / 2.0, c[5] / 2.0, pitch);
+            return built < 0 ? built : 1;
+        },
+        1);
+    if (result < 0) {
+        ReportBuildFailure(result);
+        RecordBatchFailure(
+            ChooseLanguageText("The work was not defined.", "被切削材を定義していません"));
+        return 0;
+    }
+    UpdateMachinePosition();
+    return 1;
+}
+
+void SelectBasicModelPath(WindowHandle window, const std::string& path) {
+    DefinitionFiles.basicModelFile = path;
+    std::string title = FileNameOf(path, 1);
+    // At most 64 bytes, cut at a character boundary of the UTF-8 text.
+    if (title.size() > 64) {
+        std::size_t cut = 64;
+        while (cut > 0 && (static_cast<unsigned char>(title[cut]) & 0xC0) == 0x80) {
+            --cut;
+        }
+        title.resize(cut);
+    }
+    DefinitionFiles.basicModelTitle = title;
+    if (BasicModelLoaded()) {
+        ClearBasicModel(window, 0);
+    }
+    std::snprintf(BasicModelState.path, sizeof BasicModelState.path, "%s", path.c_str());
+    std::snprintf(BasicModelState.displayName, sizeof BasicModelState.displayName, "%s",
+                  title.c_str());
+    StatusInputs.basicModelTitle = title;
+    DrawStatusBar();
+    Call(H().enableMenuCommand, IDM_PAINT_DIFFERENCE, path.empty() ? 0 : 1);
+}
+
+int LoadBasicModelForStock(const StockModel& grid, StockModel* basic) {
+    if (DefinitionFiles.basicModelFile.empty()) {
+        return kStockFileDataError;
+    }
+    CopyStlImportSettings();
+    const int result = LoadStlAsDexelModel(MainWindow.load(), basic, DefinitionFiles.basicModelFile,
+                                           grid, StlImport.referenceDirection);
+    if (result == 1) {
+        std::snprintf(BasicModelState.path, sizeof BasicModelState.path, "%s",
+                      DefinitionFiles.basicModelFile.c_str());
+    }
+    return result;
+}
+
+int HandleStockCommand(WindowHandle window, unsigned command, MessageLParam lparam) {
+    switch (command) {
+        case IDM_STOCK_READ:
+            ReadStockCommand(window);
+            return 1;
+        case IDM_STOCK_TWO_POINT:
+        case IDM_STOCK_FROM_ORIGIN:
+        case IDM_STOCK_CYLINDER:
+            DefineStockCommand(window, command);
+            return 1;
+        case IDM_STOCK_STATE:
+            StockStateCommand();
+            return 1;
+        case IDM_STOCK_SAVE:
+            SaveStockCommand(lparam);
+            return 1;
+        case IDM_STOCK_ROTATE:
+            RotateStockCommand(lparam);
+            return 1;
+        case IDM_STOCK_MOVE:
+            MoveStockCommand(lparam);
+            return 1;
+        case IDM_STOCK_OFFSET:
+            OffsetStockCommand();
+            return 1;
+        case IDM_STOCK_XYZ_CUT:
+            ClipStockCommand();
+            return 1;
+        case IDM_PAINT_ALL:
+        case IDM_PEEL_PAINT:
+            PaintStockCommand(command);
+            return 1;
+        case IDM_PEEL_PEN_COLOR:
+            PeelPenCommand(lparam);
+            return 1;
+        case IDM_BASIC_MODEL:
+            BasicModelCommand(window);
+            return 1;
+        case IDM_PAINT_DIFFERENCE:
+            DifferenceCommand(lparam);
+            return 1;
+        case IDM_READ_VICE_STL:
+            ViceCommand();
+            return 1;
+        default:
+            return 0;
+    }
+}
+
+void ResetStockCommands() {
+    StockCommands = StockCommandState{};
+}
+
+}  // namespace mirexa

@@ -1,0 +1,214 @@
+// The stock menu's commands of the main window: reading and saving stock files, box and cylinder
+// stocks, the stock's state, offset, XYZ clip, rotation, move, paint and peel, the basic model
+// and difference painting, and the vice models. Every command that builds a new stock goes
+// through ReplaceCurrentStock, the one sequence that keeps the view, the cutting core and the
+// undo ring consistent. Values that come with a command (an lparam from the automation, the
+// command line's values in automatic mode) skip the command's dialog.
+//
+// Threads. Everything here runs on the user-interface thread.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "platform/window.h"
+#include "resources/program_resources.h"
+#include "stock/stock_model.h"
+#include "stock/stock_offset.h"
+
+namespace mirexa {
+
+// The stock menu's commands (WM_COMMAND wparam); IDM_STOCK_READ (32784) is with the resources.
+inline constexpr unsigned IDM_STOCK_TWO_POINT = 32787;
+inline constexpr unsigned IDM_STOCK_FROM_ORIGIN = 32911;
+inline constexpr unsigned IDM_STOCK_CYLINDER = 32896;
+inline constexpr unsigned IDM_STOCK_STATE = 32905;
+inline constexpr unsigned IDM_STOCK_SAVE = 32786;
+inline constexpr unsigned IDM_STOCK_ROTATE = 32826;
+inline constexpr unsigned IDM_STOCK_MOVE = 32827;
+inline constexpr unsigned IDM_STOCK_OFFSET = 32788;
+inline constexpr unsigned IDM_STOCK_XYZ_CUT = 32906;
+inline constexpr unsigned IDM_PAINT_ALL = 32789;
+inline constexpr unsigned IDM_PEEL_PAINT = 32790;
+inline constexpr unsigned IDM_PEEL_PEN_COLOR = 32820;
+inline constexpr unsigned IDM_BASIC_MODEL = 32851;
+inline constexpr unsigned IDM_PAINT_DIFFERENCE = 32893;
+inline constexpr unsigned IDM_READ_VICE_STL = 32904;
+
+// Kinds a stock file is read as, by its extension.
+inline constexpr int kStockReadDmf = 1;
+inline constexpr int kStockReadStl = 2;
+inline constexpr int kStockReadPlugin = 6;  // 6, 7, 8: stock-loader plug-in slot 0, 1, 2
+inline constexpr int kStockReadDme = 101;
+
+// Save kinds: 1 DME, 2 ASCII STL, 3 binary STL, 4 byte-swapped binary STL; 7, 8, 9 the
+// stock-saver plug-in slots 0, 1, 2.
+inline constexpr int kStockSavePluginFirst = 7;
+inline constexpr int kStockSavePluginLast = 9;
+
+// Pen value of the peel-pen command that peels every pen.
+inline constexpr int kPeelAllPens = 16;
+
+// The state of the current stock (StockUseState of the cutting core): 0 available, 1 ignored (not
+// cut), 2 delete.
+inline constexpr int kStockAvailable = 0;
+inline constexpr int kStockIgnored = 1;
+inline constexpr int kStockDelete = 2;
+
+// The sounds the commands play when sounds are on.
+inline constexpr int kSoundStockSet = 1;
+inline constexpr int kSoundPaint = 2;
+inline constexpr int kSoundSetUp = 3;
+
+// What the dialogs of the commands give. Each dialog hook returns 1 for OK (values filled) and 0
+// for cancel; a null dialog hook is a cancelled dialog.
+struct StockBoxChoice {
+    int controlPointMode = {};  // NEW CONTROL POINT: 0 BOX-TOP, 1 CURRENT, 2 SPECIFY
+};
+struct PeelPenChoice {
+    int all = {};             // every pen
+    std::uint16_t pens = {};  // bit n: pen n (1 .. 15)
+};
+struct StockClipLimits {
+    double minCorner[3] = {};  // mm, local coordinates
+    double maxCorner[3] = {};
+};
+struct StockSaveChoice {
+    std::string path = {};
+    int kind = {};             // a save kind
+    int workCoordinates = {};  // write in work coordinates
+};
+struct StockReadChoice {
+    std::string path = {};
+    int swing = {};    // the open dialog's extra choice asked to swing the stock (dialog 235)
+    int reverse = {};  // ... to reverse it (dialog 159)
+};
+
+// Calls of the stock commands into the view, the menus, the panels, the dialogs, the plug-ins and
+// the sounds. A null hook means nothing there (a dialog: cancelled).
+struct StockCommandHooks {
+    // --- View ---
+    // With the view's GL context current: deletes the stock's display lists (1,000 per undo slot,
+    // ring size + 1 slots, from the stock-block base + 34) that exist.
+    void (*deleteStockDisplayLists)(const StockModel& model) = {};
+    void (*allocateModelListNames)() = {};
+    // The new stock is in place: display unit factor from its largest extent, every scene list
+    // dirty, rotation centre and zoom, redraw.
+    void (*stockReplacedInView)() = {};
+    void (*copyPreviousListNameRow)() = {};
+    void (*setRotationCentre)() = {};
+    // The stock's blocks were marked dirty: raise the view's redraw flag and redraw.
+    void (*redrawStock)() = {};
+    // --- Cutting core ---
+    void (*bindDexelGrids)(StockModel* model) = {};
+    // --- Menus, panels, status ---
+    // EnableStockMenuItems: grey 0 enables the stock menu items, 1 greys them.
+    void (*enableStockMenuItems)(int grey) = {};
+    void (*enableMenuCommand)(unsigned command, int enable) = {};
+    void (*updateMenuChecks)() = {};
+    void (*redrawWorkPane)() = {};
+    void (*setWaitCursor)(int on) = {};
+    // --- Run state ---
+    // The start position follows the new stock: the start-point record and the previous-step
+    // pose take the current position.
+    void (*takeStartPosition)() = {};
+    // 1 when PresetPathFlag is set (the sender stored the path).
+    int (*presetPathFlag)() = {};
+    // --- Dialogs (values in and out of the configuration records where they live) ---
+    int (*selectStockFile)(StockReadChoice* choice) = {};
+    int (*swingDialog)(double* sinAngle, double* cosAngle) = {};
+    int (*reverseDialog)() = {};
+    int (*stlReadDialog)() = {};
+    int (*selectSaveFile)(const std::string& defaultName, StockSaveChoice* choice) = {};
+    int (*twoPointDialog)(StockBoxChoice* choice) = {};   // box corners into InitialStock
+    int (*originBoxDialog)(StockBoxChoice* choice) = {};  // the origin-based box, as corners
+    int (*cylinderDialog)(StockBoxChoice* choice) = {};   // cylinder into InitialStock
+    int (*stateDialog)(int* state) = {};
+    int (*offsetDialog)(StockOffsetParameters* parameters) = {};
+    int (*clipDialog)(StockClipLimits* limits) = {};     // filled with the extent first
+    int (*rotateDialog)(int* axis, double* angle) = {};  // deg
+    int (*moveDialog)(double shift[3]) = {};             // mm
+    int (*peelPenDialog)(PeelPenChoice* choice) = {};
+    int (*differenceDialog)() = {};  // edits Settings.difference
+    int (*selectBasicModelFile)(std::string* path) = {};
+    int (*selectViceFile)(std::string* path) = {};
+    // --- Plug-ins ---
+    // The stock-loader plug-in slot (0 .. 2) whose suffix list holds the path's extension, or -1.
+    int (*stockLoaderSlot)(const std::string& path) = {};
+    // Loads the path with the stock-loader plug-in of the slot into the model; 1 or a negative
+    // code.
+    int (*loadStockWithPlugin)(int slot, const std::string& path, StockModel* model) = {};
+    // Calls PARAMETER of the stock-saver plug-in of the slot with the save level and the kind,
+    // then its SAVEWORK with the path; 1 saved, 0 not saved, -1 the slot has no such export.
+    int (*saveStockWithPlugin)(int slot, int* saveLevel, int kind, const std::string& path) = {};
+    // --- Sounds ---
+    void (*playSound)(int sound) = {};
+};
+extern StockCommandHooks StockCommandCallbacks;
+
+// The stock commands' own state.
+struct StockCommandState {
+    int stockPresent = {};        // a stock is present
+    std::string loadedPath = {};  // the file the current stock was read from ("" for none)
+    int saveDialogOpen = {};      // the save file dialog is open (the pause blink leaves focus)
+    double swingSin = {};         // the swing of the last read, when asked
+    double swingCos = 1.0;
+    int useState = {};  // StockUseState
+};
+extern StockCommandState StockCommands;
+
+// The current stock, StockModels[CurrentStockIndex].
+StockModel& CurrentStockModel();
+
+// The kind a stock file is read as, tested in this order: ".DMF" 1; an extension in the suffix
+// list of stock-loader plug-in slot 0, 1 or 2 (pluginSlot, -1 for none): 6, 7 or 8; ".DME" 101;
+// anything else 2 (STL).
+int ChooseStockReadKind(const std::string& path, int pluginSlot);
+
+// The format variant of a save kind: 1 and 2 give 0, 3 gives 1, 4 gives 2; -1 for the plug-in
+// kinds and unknown kinds.
+int ChooseStockSaveVariant(int kind);
+
+// The path a save writes: a path without a directory joined with the stock files' directory
+// ([DMEdata], Settings.dmeDirectory; the working directory when that is empty).
+std::string ResolveStockSavePath(const std::string& path);
+
+// Turns the frame's orientation rows by the angle (deg, plain sine and cosine of the radians)
+// about axis 0 X, 1 Y or 2 Z: each row r becomes r' with r'[i] = cos r[i] - sin r[j] and
+// r'[j] = cos r[j] + sin r[i] for (i, j) = (Y, Z), (Z, X), (X, Y); then snaps the frame, so that
+// multiples of 90 deg give exact rows. The offset stays; the derived fields are the caller's.
+void RotateStockFrame(StockFrame* frame, int axis, double angleDegrees);
+
+// The shared steps of every command that builds a new stock: the old stock's display lists and
+// grid freed, the basic model cleared, the ring size set from the UNDO setting, build() run on the
+// emptied current model, then (when it succeeded) the pose applied (applyPose), the list names,
+// the cutting core's views, the view, the sound, the menus and the panel's work pane. build()
+// returns 1 or a negative code; on failure the model holds nothing, no stock is present, and the
+// code is returned (the caller reports it).
+int ReplaceCurrentStock(const std::function<int(StockModel* model)>& build, int applyPose);
+
+// Builds the stock of InitialStock without a dialog: kind 1 the box (CreateBoxStockIdentity),
+// kind 3 the cylinder or tube (CreateCylinderStock), at the chosen pitch. Reversed box corners
+// are refused with their message. Returns 1, or 0 (reported; the old stock kept for reversed
+// corners, no stock after a failed build).
+int BuildDefinedStock(WindowHandle window);
+
+// The basic model's path, as SELECT_BASIC_MODEL sets it: the path and its file title (at most 64
+// bytes) are stored, a loaded basic model (and its comparison model) is dropped so that the next
+// difference painting reads the new file, the status bar shows the title, and the difference
+// command is enabled when the path is not empty.
+void SelectBasicModelPath(WindowHandle window, const std::string& path);
+
+// StockCallbacks.loadBasicModel of the running program: reads DefinitionFiles.basicModelFile as
+// STL onto the grid of the stock. 1, or the loader's negative code.
+int LoadBasicModelForStock(const StockModel& grid, StockModel* basic);
+
+// Handles a stock command with its lparam (0 from the menu). Returns 1 when the command is one of
+// the stock menu's, 0 otherwise (nothing done).
+int HandleStockCommand(WindowHandle window, unsigned command, MessageLParam lparam);
+
+// Restores the stock commands' state (tests).
+void ResetStockCommands();
+
+}  // namespace mirexa

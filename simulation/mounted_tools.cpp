@@ -1,0 +1,326 @@
+// The mounted-tools pass and the owner word of the current tool's selection.
+#include "simulation/mounted_tools.h"
+
+#include <algorithm>
+
+#include "config/config_records.h"
+#include "config/current_tool.h"
+#include "config/tool_profile.h"
+#include "nc/nc_line_source.h"
+#include "nc/nc_run_state.h"
+#include "platform/clock.h"
+#include "simulation/cutting_core.h"
+#include "simulation/holder_checks.h"
+#include "simulation/interference_flags.h"
+#include "simulation/simulation_hooks.h"
+#include "simulation/structure_checks.h"
+#include "stock/stock_model.h"
+
+namespace mirexa {
+
+std::atomic<std::int32_t> MountedToolBusyFlags{kMountedToolsFree};
+MountedToolsSide MountedToolsForSimulation{kMountedToolsSimulation};
+MountedToolsSide MountedToolsForView{kMountedToolsView};
+MountedToolResultRecord MountedToolResult[kMountedToolEntries];
+std::int32_t MountedResultCode = 0;
+
+namespace {
+
+bool IsSide(std::int32_t owner) {
+    return owner == kMountedToolsSimulation || owner == kMountedToolsView;
+}
+
+bool InLayout(int tool) {
+    return tool >= 0 && tool < kMountedToolEntries;
+}
+
+int ListedTool(int i) {
+    return MountedTools.list[i];
+}
+
+int ListCount() {
+    return std::clamp(MountedTools.count, 0, kMountedToolEntries - 1);
+}
+
+bool Present(int tool) {
+    return InLayout(tool) && IsToolNumberInTables(tool) &&
+           ToolTableSet.tools[static_cast<std::size_t>(tool)].present != 0;
+}
+
+bool SameStation(int a, int b) {
+    const double* p = MountedTools.positions[a];
+    const double* q = MountedTools.positions[b];
+    return p[0] == q[0] && p[1] == q[1] && p[2] == q[2];
+}
+
+StockModel* CurrentStock() {
+    return &StockModels[CurrentStockIndex.load()];
+}
+
+double StockPitch() {
+    const StockModel& s = *CurrentStock();
+    return s.nx != 0 ? s.pitch : 0.0;
+}
+
+void MakeCurrent(int tool) {
+    SelectCurrentTool(tool, StockPitch());
+    LoadCutterSections(CurrentTool, &CurrentCutter);
+}
+
+bool InCycleMove() {
+    return NcRun.modal.cycleCode != kNoCycle && CurrentMotion.cycleMoveFlag != 0;
+}
+
+void ApplyCycleContactRule() {
+    if (InCycleMove() && InterferenceFlags.contact == 1) {
+        InterferenceFlags.contact = 0;
+    }
+}
+
+// The tool rings of the current tool at a machine position.
+void CheckToolRings(const double machine[5]) {
+    const ToolProfile& p = CurrentToolProfile;
+    CheckSweepAgainstStructure(0, p.cutterPointCount, p.cutterMin, p.cutterMax, machine);
+}
+
+// Cuts the current tool at a machine position (its tip and axis by the kinematics).
+void CutAt(const double machine[5]) {
+    double point[3], axis[3];
+    ComputeToolTipAndAxis(machine, point, axis);
+    CutStockAtToolPose(CurrentStock(), point, axis);
+}
+
+// The structure codes with their TOOL pair, in the order they take precedence.
+struct CodePair {
+    std::int32_t code;
+    StructurePair pair;
+};
+constexpr CodePair kCodePairs[] = {{kMountedViceHit, kToolVice},
+                                   {kMountedTable2Hit, kToolTable2},
+                                   {kMountedTable1Hit, kToolTable1},
+                                   {kMountedTableHit, kToolTable}};
+
+int ResultCode() {
+    const InterferenceFlagSet& f = InterferenceFlags;
+    for (const CodePair& c : kCodePairs) {
+        if (f.structure[c.pair]) {
+            return c.code;
+        }
+    }
+    return f.contact != 0 && Checks.arborCheck != 2 ? kMountedStockContact : kMountedNoResult;
+}
+
+void RecordResult(int tool, const double machine[5]) {
+    const InterferenceFlagSet& f = InterferenceFlags;
+    MountedToolResultRecord& r = MountedToolResult[tool];
+    r.code = ResultCode();
+    r.arbor = f.arbor;
+    r.taper = f.taper;
+    r.overLength = f.overLength;
+    r.overChip = f.overChip;
+    r.vice = f.structure[kToolVice];
+    r.table = f.structure[kToolTable];
+    r.table1 = f.structure[kToolTable1];
+    r.table2 = f.structure[kToolTable2];
+    r.interpreterWord = NcRun.modal.gCode;
+    r.mainLineNumber = NcLine.mainLineNumber;
+    std::copy(machine, machine + 5, r.machine);
+    if (r.code != kMountedNoResult) {
+        MountedResultCode = r.code;
+    }
+}
+
+// The flag a recorded code raises.
+void RaiseCodeFlag(int code) {
+    if (code == kMountedStockContact) {
+        InterferenceFlags.attachment = 1;
+    }
+    for (const CodePair& c : kCodePairs) {
+        if (c.code == code) {
+            InterferenceFlags.structure[c.pair] = 1;
+        }
+    }
+}
+
+int CurrentToolIfListed() {
+    const int tool = CurrentTool.derivedFrom;
+    return InLayout(tool) ? tool : -1;
+}
+
+}  // namespace
+
+// --- The owner word ---------------------------------------------------------------------------
+
+int TryTakeMountedTools(std::int32_t owner) {
+    if (!IsSide(owner)) {
+        return 0;
+    }
+    std::int32_t expected = kMountedToolsFree;
+    return MountedToolBusyFlags.compare_exchange_strong(expected, owner, std::memory_order_acquire,
+                                                        std::memory_order_relaxed)
+               ? 1
+               : 0;
+}
+
+void TakeMountedTools(std::int32_t owner) {
+    if (!IsSide(owner)) {
+        return;
+    }
+    while (!TryTakeMountedTools(owner)) {
+        SleepMilliseconds(kMountedToolPollMs);
+    }
+}
+
+int ReleaseMountedTools(std::int32_t owner) {
+    std::int32_t expected = owner;
+    return IsSide(owner) && MountedToolBusyFlags.compare_exchange_strong(
+                                expected, kMountedToolsFree, std::memory_order_release,
+                                std::memory_order_relaxed)
+               ? 1
+               : 0;
+}
+
+void MountedToolsSide::lock() {
+    TakeMountedTools(owner);
+}
+
+bool MountedToolsSide::try_lock() {
+    return TryTakeMountedTools(owner) == 1;
+}
+
+void MountedToolsSide::unlock() {
+    ReleaseMountedTools(owner);
+}
+
+// --- Results ----------------------------------------------------------------------------------
+
+void ClearMountedToolResults() {
+    for (MountedToolResultRecord& record : MountedToolResult) {
+        record = MountedToolResultRecord{};
+    }
+    MountedResultCode = 0;
+}
+
+// --- The pass ---------------------------------------------------------------------------------
+
+int CurrentToolHasMountedTools() {
+    const int tool = CurrentToolIfListed();
+    return tool >= 0 && ListCount() > 0 && MountedTools.flags[tool] != 0 ? 1 : 0;
+}
+
+void MountedToolPosition(const double base[5], int tool, int current, double out[5]) {
+    std::copy(base, base + 5, out);
+    if (!InLayout(tool) || !InLayout(current)) {
+        return;
+    }
+    for (int k = 0; k < 3; ++k) {
+        out[k] += MountedTools.positions[tool][k] - MountedTools.positions[current][k];
+    }
+    const auto shift = [](int n) {
+        return IsToolNumberInTables(n) ? double{ToolTableSet.shifts[static_cast<std::size_t>(n)]}
+                                       : 0.0;
+    };
+    const double difference = shift(current) - shift(tool);
+    const MachineGeometry& m = CurrentMachine;
+    for (int k = 0; k < 3; ++k) {
+        out[k] += difference * (m.toolDirectionTilted ? m.toolDirection[k] : (k == 2 ? 1.0 : 0.0));
+    }
+}
+
+void CutAndCheckMountedTools() {
+    const int current = CurrentToolIfListed();
+    if (current < 0) {
+        return;
+    }
+    // 1. The owner word; this pass's results only.
+    TakeMountedTools(kMountedToolsSimulation);
+    MountedResultCode = 0;
+    const int count = ListCount();
+    bool sameStation = false;
+    for (int i = 1; i <= count; ++i) {
+        const int tool = ListedTool(i);
+        if (!InLayout(tool)) {
+            continue;
+        }
+        MountedToolResult[tool].code = kMountedNoResult;
+        if (tool != current && Present(tool) && SameStation(tool, current)) {
+            sameStation = true;
+        }
+    }
+    // 2. The base position.
+    double base[5];
+    std::copy(CurrentMachinePose.machine.axis, CurrentMachinePose.machine.axis + 5, base);
+    const bool toolPairs = AnyToolPairOn(0) != 0;
+    // 3. The other tools at their own stations.
+    if (Checks.arborCheck != 0 || toolPairs) {
+        for (int i = 1; i <= count; ++i) {
+            const int tool = ListedTool(i);
+            if (tool == current || !Present(tool) || SameStation(tool, current)) {
+                continue;
+            }
+            MakeCurrent(tool);
+            double machine[5];
+            MountedToolPosition(base, tool, current, machine);
+            ClearInterferenceFlags();
+            CutEndMark.flags[0] = CutEndMark.flags[1] =
+                static_cast<std::uint8_t>(CurrentCutter.penBits | kDexelEndPainted);
+            CutAt(machine);
+            ApplyCycleContactRule();
+            if (toolPairs) {
+                CheckToolRings(machine);
+            }
+            RecordResult(tool, machine);
+        }
+    }
+    // 4. The current tool at the step's pose.
+    MakeCurrent(current);
+    ClearInterferenceFlags();
+    const bool rapid = CurrentMotion.motionType <= 0;
+    CutEndMark.flags[0] = CutEndMark.flags[1] =
+        static_cast<std::uint8_t>(CurrentCutter.penBits | (rapid ? kDexelEndPainted : 0));
+    StepRemovedVolume = 0.0;
+    CutStockAtToolPose(CurrentStock(), CurrentMachinePose.tool.point, CurrentMachinePose.tool.axis);
+    const double currentVolume = StepRemovedVolume;
+    ApplyCycleContactRule();
+    CheckStructuresAtStep();
+    // 5. The tools at the current station.
+    if (sameStation) {
+        for (int i = 1; i <= count; ++i) {
+            const int tool = ListedTool(i);
+            if (tool == current || !Present(tool) || !SameStation(tool, current)) {
+                continue;
+            }
+            MakeCurrent(tool);
+            double machine[5];
+            MountedToolPosition(base, tool, current, machine);
+            CutAt(machine);
+            ApplyCycleContactRule();
+            if (toolPairs) {
+                CheckToolRings(machine);
+            }
+        }
+        MakeCurrent(current);
+    }
+    // The tool-load limit of the step is the current tool's.
+    StepRemovedVolume = currentVolume;
+    // 6. The other tools' results.
+    if (MountedResultCode != 0) {
+        InterferenceFlags.contact = 1;
+        for (int i = 1; i <= count; ++i) {
+            const int tool = ListedTool(i);
+            if (InLayout(tool) && tool != current) {
+                RaiseCodeFlag(MountedToolResult[tool].code);
+            }
+        }
+    }
+    ReleaseMountedTools(kMountedToolsSimulation);
+}
+
+void InstallInterferenceCheckHooks() {
+    CuttingCallbacks.shankAndHolderPasses = RunShankAndHolderPasses;
+    SimulationCallbacks.checkStructures = CheckStructuresAtStep;
+    SimulationCallbacks.cutAndCheckMountedTools = CutAndCheckMountedTools;
+    SimulationCallbacks.currentToolHasMountedTools = CurrentToolHasMountedTools;
+}
+
+}  // namespace mirexa

@@ -1,0 +1,401 @@
+// The start and the end of a cutting run, the alarm code of an alarm end, and the decisions and
+// reports connected to the simulation thread's hooks.
+#include "simulation/run_end.h"
+
+#include <algorithm>
+#include <string>
+
+#include "config/config_records.h"
+#include "config/controller_file.h"
+#include "config/current_tool.h"
+#include "geometry/program_log.h"
+#include "geometry/progress.h"
+#include "geometry/rotary_solutions.h"
+#include "geometry/shared_state.h"
+#include "nc/nc_line_source.h"
+#include "nc/nc_run_state.h"
+#include "nc/step_driver.h"
+#include "platform/clock.h"
+#include "simulation/cutting_core.h"
+#include "simulation/interference_flags.h"
+#include "simulation/interference_messages.h"
+#include "simulation/interference_reports.h"
+#include "simulation/run_control.h"
+#include "simulation/run_timer.h"
+#include "simulation/run_ui_hooks.h"
+#include "simulation/simulation_hooks.h"
+#include "simulation/simulation_thread.h"
+#include "stock/stock_model.h"
+
+namespace mirexa {
+
+RunEndRecord RunEnd;
+
+namespace {
+
+// The wait after showing the warning file (ms), so that the viewer comes up before the next
+// window is drawn.
+constexpr unsigned kWarningViewerWaitMs = 100;
+
+const RunUiHooks& Ui() {
+    return RunUiCallbacks;
+}
+
+void Call(void (*hook)()) {
+    if (hook != nullptr) {
+        hook();
+    }
+}
+
+bool Suppressed() {
+    return DrawingSuppressed.load() != 0;
+}
+
+int CurrentToolNumber() {
+    const int n = CurrentTool.derivedFrom;
+    return IsToolNumberInTables(n) != 0 ? n : -1;
+}
+
+bool StockExists() {
+    const int index = CurrentStockIndex.load();
+    return index >= 0 && index < kStockModelSlots && StockModels[index].nx > 0;
+}
+
+// Closes the subprogram levels still open (after ending the second progress bar).
+void CloseSubprogramLevels() {
+    if (Subprograms.depth <= 0) {
+        return;
+    }
+    EndProgress2();
+    while (Subprograms.depth > 0) {
+        EndSubprogramLevel();
+    }
+}
+
+// The values of the interpreter that live for a run and must not reach the next one: the
+// controller's tool-centre-point type, the last G code, the tilted plane, the reference return,
+// polar and cylindrical interpolation, and the run's kinematics switches.
+void ClearRunScopedSwitches() {
+    Controller.toolCenterControl = Controller.resetToolCenterControl;
+    NcRun.modal.gCode = 0;
+    NcRun.modal.polarInterpolation = 0;
+    NcRun.modal.cylindricalInterpolation = 0;
+    NcRun.reference.phase = 0;
+    CurrentWorkPlane.active = 0;
+    CurrentWorkPlane.mode = 0;
+    KinematicsMode.positionSource = 0;
+    KinematicsMode.planeCoordinates = 0;
+    KinematicsMode.polarInterpolation = 0;
+    KinematicsMode.cylindricalInterpolation = 0;
+    KinematicsMode.machineCoordinateMove = 0;
+}
+
+// Closes the limit log and the warning file and shows what holds lines.
+void CloseRunLogs() {
+    CloseLimitLog(CurrentToolNumber());
+    const std::string warningPath = WarningFile.path;
+    if (CloseWarningFile() > 0) {
+        ShowReportFile(warningPath.c_str(), 0);
+        SleepMilliseconds(kWarningViewerWaitMs);
+    }
+}
+
+void CloseRunReports(const ReportBlock& block) {
+    Call(Ui().closeAlarmFile);
+    CloseInterferenceFile(block);
+}
+
+// The program position returns to the start point; the work offsets and their index come back.
+// The interpreter's reset then takes the work origin from them.
+void RewindToStart() {
+    CurrentMachinePose.program =
+        RunEnd.startPointSet != 0 ? RunEnd.startPoint : NcRun.reference.runStartPoint;
+    if (RunEnd.workOffsetsSaved != 0) {
+        std::copy(RunEnd.savedWorkOffsets, RunEnd.savedWorkOffsets + kWorkOffsetEntries,
+                  WorkOffsetTable);
+        NcRun.modal.workOffsetIndex = RunEnd.savedWorkOffsetIndex;
+    }
+    ResetInterpreterState();
+    UpdateMachinePosition();
+}
+
+// A copy of the block of the last line read, for the report closed after the subprogram levels
+// were closed and the interpreter's reset cleared the line numbers.
+struct KeptBlock {
+    ReportBlock block;
+    std::string name;
+    std::string text;
+};
+
+KeptBlock KeepCurrentBlock() {
+    KeptBlock kept;
+    kept.block = GetCurrentReportBlock();
+    kept.name = kept.block.subprogramName != nullptr ? kept.block.subprogramName : "";
+    kept.text = kept.block.ncLine != nullptr ? kept.block.ncLine : "";
+    kept.block.subprogramName = kept.name.c_str();
+    kept.block.ncLine = kept.text.c_str();
+    return kept;
+}
+
+// Steps 1 to 22 of the end of an aborted run.
+void FinishAbortedRun(WindowHandle window, const ReportBlock& last) {
+    const RunUiHooks& ui = Ui();
+    // 1-3.
+    if (ui.setMacroBreak != nullptr) {
+        ui.setMacroBreak(1);
+    }
+    CloseSubprogramLevels();
+    if (CommandLine.batchRun != 0) {
+        Call(ui.markAbortedBatchRun);
+    }
+    RunEnd.endInProgress = 1;
+    // 4-6.
+    CloseRunLogs();
+    CloseRunReports(last);
+    // 7.
+    Call(ui.restoreArrowCursor);
+    Call(ui.clearViewSpin);
+    StopWindowTimer(window, kPauseBlinkTimerId);
+    StopWindowTimer(window, kRunProgressTimerId);
+    // 8. Where the run stood, then back to the start point.
+    RunEnd.endProgram = CurrentMachinePose.program;
+    RunEnd.endMachine = CurrentMachinePose.machine;
+    RunEnd.endWorkOrigin = WorkOrigin;
+    RunEnd.endTool = CurrentMachinePose.tool;
+    // 9-10.
+    RewindToStart();
+    // 11-12.
+    Call(ui.markStockDirty);
+    Call(ui.redrawView);
+    if (Settings.sound != 0) {
+        Call(ui.stopSound);
+    }
+    if (!Suppressed()) {
+        Call(ui.writeAviFrame);
+    }
+    // 13-14.
+    if (ui.drawRunPane != nullptr) {
+        ui.drawRunPane(kRunPaneEscape, "\tESC", 1);
+    }
+    CloseNcProgramSource();
+    Call(ui.freeNurbsBuffers);
+    Call(ui.moveEditorCursor);
+    // 15-16.
+    RunControl.lineHeld = 0;
+    NcLine.lineHeld = 0;
+    Call(ui.drawStatusBar);
+    if (!Suppressed() && ui.drawPanelAfterRun != nullptr) {
+        ui.drawPanelAfterRun(1);
+    }
+    // 17-18.
+    Call(ui.finishToolLengthReport);
+    RunControl.pendingStop = 0;
+    RunControl.runMode = kRunIdle;
+    RunControl.runError = 0;
+    // 19-21.
+    EndProgressForActiveReader();
+    if (AutomaticMode.load() == 0) {
+        Call(ui.stopAviRecording);
+    }
+    Call(ui.enableMenusAfterRun);
+    // 22.
+    if (!Suppressed()) {
+        Call(ui.drawStopModeSelector);
+    }
+    RunControl.abortRequest = 0;
+    RunEnd.endInProgress = 0;
+}
+
+// The alarm end: code, message and rewind. Returns the code.
+int FinishAlarm(WindowHandle window) {
+    const RunUiHooks& ui = Ui();
+    if (ui.setMacroBreak != nullptr) {
+        ui.setMacroBreak(2);
+    }
+    SimulationState = 0;
+    if (!Suppressed()) {
+        Call(ui.repaintToolPanel);
+    }
+    RunControl.toolPanelPendingPaint = 1;
+    if (Settings.sound != 0 && ui.playSystemSound != nullptr) {
+        ui.playSystemSound("SystemHand");
+    }
+    int alarmSound = 0;
+    const int code = ChooseAlarmCode(MakeCurrentInterferenceStep(), Checks.spindleCheck,
+                                     RunControl.overTravelAxis.load() >= 0 ? 1 : 0,
+                                     NcRun.status.error, RunControl.stepAlarm.load(), &alarmSound);
+    if (alarmSound != 0 && Settings.sound != 0) {
+        Call(ui.playAlarmSound);
+    }
+    InterferenceMessageContext context;
+    GatherInterferenceMessageContext(1, &context);
+    ShowInterferenceMessage(window, RunLogFlag.load(), DefinitionFiles.ncProgramFile.c_str(), code,
+                            context);
+    // The rewind: the start point, the work offsets, the machine position.
+    RewindToStart();
+    Call(ui.redrawMainWindow);
+    return code;
+}
+
+// Steps 7 to 13 of a normal or alarm end.
+int FinishEndedRun(WindowHandle window, const ReportBlock& last) {
+    const RunUiHooks& ui = Ui();
+    RunEnd.endInProgress = 1;
+    // 7.
+    if (!Suppressed() && ui.drawPanelAfterRun != nullptr) {
+        ui.drawPanelAfterRun(0);
+    }
+    Call(ui.markStockDirty);
+    Call(ui.redrawView);
+    Call(ui.writeAviFrame);
+    CloseSubprogramLevels();
+    if (NcRun.status.started == 0 && NcRun.status.error == 0) {
+        NcRun.status.error = 3;
+    }
+    // 8.
+    int code = 0;
+    if (SimulationState.load() == 4 || NcRun.status.error > 0 ||
+        RunControl.overTravelAxis.load() >= 0) {
+        code = FinishAlarm(window);
+    }
+    // 9-10.
+    Call(ui.finishToolLengthReport);
+    RunControl.runMode = kRunIdle;
+    CloseRunLogs();
+    // 11-12 (the warning file is closed with the limit log).
+    CloseRunReports(last);
+    // 13.
+    if (!Suppressed()) {
+        Call(ui.repaintToolPanel);
+    }
+    EndProgressForActiveReader();
+    if (AutomaticMode.load() == 0) {
+        Call(ui.stopAviRecording);
+    }
+    Call(ui.enableMenusAfterRun);
+    Call(ui.drawStatusBar);
+    RunEnd.endInProgress = 0;
+    return code;
+}
+
+}  // namespace
+
+void SetRunStartPoint(const MotionPosition& position) {
+    RunEnd.startPoint = position;
+    RunEnd.startPointSet = 1;
+}
+
+void PrepareCuttingRun() {
+    std::copy(WorkOffsetTable, WorkOffsetTable + kWorkOffsetEntries, RunEnd.savedWorkOffsets);
+    RunEnd.savedWorkOffsetIndex = NcRun.modal.workOffsetIndex;
+    RunEnd.workOffsetsSaved = 1;
+    RunEnd.lastAlarmCode = 0;
+    ShownReports.clear();
+    ResetInterferenceKinds();
+    if (LimitLog.stream != nullptr) {
+        std::fclose(LimitLog.stream);
+    }
+    LimitLog = LimitLogState{};
+    OpenLimitFile(CurrentToolNumber());
+}
+
+void RunCuttingThread() {
+    PrepareCuttingRun();
+    SimulationThreadProc();
+}
+
+InterferenceStep MakeCurrentInterferenceStep() {
+    const InterferenceFlagSet& f = InterferenceFlags;
+    InterferenceStep step;
+    step.stockAvailable = StockExists() && StockUseState.load() == 0 ? 1 : 0;
+    step.contact = f.contact;
+    step.rapid = CurrentMotion.motionType == 0 ? 1 : 0;
+    step.tooFast =
+        CurrentMotion.motionType > 0 && CurrentMotion.feed >= Checks.rapidFeedrate ? 1 : 0;
+    step.spindleStopped = NcRun.modal.spindleDirection == 0 ? 1 : 0;
+    step.arbor = f.arbor;
+    step.taper = f.taper;
+    step.attachment = f.attachment;
+    step.overLength = f.overLength;
+    step.overChip = f.overChip;
+    std::copy(f.structure, f.structure + kStructurePairCount, step.structure);
+    return step;
+}
+
+int ChooseAlarmCode(const InterferenceStep& s, int spindleCheck, int overTravel,
+                    int interpreterError, int alarmPositionSaved, int* alarmSound) {
+    *alarmSound = 0;
+    if (s.taper != 0) {
+        return 5;
+    }
+    for (int pair = 0; pair < kStructurePairCount; ++pair) {
+        if (s.structure[pair] != 0) {
+            return StructurePairMessageCodes[pair];
+        }
+    }
+    if (s.attachment != 0) {
+        return 8;
+    }
+    if (s.arbor != 0) {
+        return 2;
+    }
+    if (s.overLength != 0) {
+        return 3;
+    }
+    if (s.contact != 0 && s.spindleStopped != 0 && spindleCheck >= 1) {
+        return 9;
+    }
+    if (s.overChip != 0) {
+        return 4;
+    }
+    if (overTravel != 0) {
+        return 91;
+    }
+    if (interpreterError > 0) {
+        return 100 + interpreterError;
+    }
+    *alarmSound = 1;
+    if (s.rapid != 0) {
+        return 1;
+    }
+    return alarmPositionSaved != 0 ? 7 : 6;
+}
+
+int FinishRun(WindowHandle window, int aborted) {
+    // The block the run ended in, as the thread left it, for an event still to be written: the
+    // subprogram levels are closed and the interpreter reset before the report is.
+    const KeptBlock last = KeepCurrentBlock();
+    ClearRunScopedSwitches();
+    int code = 0;
+    if (aborted != 0) {
+        FinishAbortedRun(window, last.block);
+    } else {
+        code = FinishEndedRun(window, last.block);
+    }
+    RunEnd.lastAlarmCode = code;
+    return code;
+}
+
+void FinishCuttingRun(WindowHandle window) {
+    FinishRun(window, 1);
+}
+
+void InstallRunControlHooks() {
+    SimulationHooks& hooks = SimulationCallbacks;
+    hooks.recordInterferenceBreak = [] {
+        return RecordInterferenceBreak(MakeCurrentInterferenceStep(), Checks);
+    };
+    hooks.blockHasPauseEvent = [] {
+        return InterferenceKinds.eventCount.load() != kNoEvent && Checks.pauseOnEvents != 0 ? 1 : 0;
+    };
+    hooks.writeInterferenceReport = [] { WriteInterferenceReport(GetCurrentReportBlock()); };
+    hooks.writeSecondFormLine = [](const char* line) {
+        WriteInterferenceStepLine(GetCurrentReportBlock(), MakeCurrentInterferenceStep(), Checks,
+                                  line);
+    };
+    hooks.writeLimitLogLine = [](const char* line) {
+        WriteLimitLogLine(CurrentToolNumber(), line);
+    };
+}
+
+}  // namespace mirexa

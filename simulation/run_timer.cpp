@@ -1,0 +1,102 @@
+// Start and resume of the run timer with the run buttons, the paused state, the view spin, and
+// the stop for a recorded event.
+#include "simulation/run_timer.h"
+
+#include "geometry/shared_state.h"
+#include "geometry/ui_hooks.h"
+#include "platform/clock.h"
+#include "platform/controls.h"
+#include "simulation/interference_decisions.h"
+#include "simulation/run_control.h"
+#include "simulation/run_ui_hooks.h"
+
+namespace mirexa {
+
+namespace {
+
+const RunUiHooks& Ui() {
+    return RunUiCallbacks;
+}
+
+void DrawPane(int pane, const char* text, int pressed) {
+    if (Ui().drawRunPane != nullptr) {
+        Ui().drawRunPane(pane, text, pressed);
+    }
+}
+
+void Call(void (*hook)()) {
+    if (hook != nullptr) {
+        hook();
+    }
+}
+
+}  // namespace
+
+unsigned GetRunTimerPeriodMs() {
+    return RunControl.runMode.load() == kRunResult && RunControl.showSteps.load() == 0
+               ? kResultRunTimerPeriodMs
+               : kRunTimerPeriodMs;
+}
+
+void StartRunTimer(WindowHandle window) {
+    // 1. A resumed run stops again only for a new event.
+    ResetInterferenceKinds();
+    // 2-3.
+    ShowRunButtons(window);
+    RunControl.stopKeyRequest = 0;
+    // 4.
+    StartWindowTimer(window, kRunProgressTimerId, GetRunTimerPeriodMs());
+}
+
+void ShowRunButtons(WindowHandle window) {
+    // 1.
+    Call(Ui().restoreArrowCursor);
+    Call(Ui().clearViewSpin);
+    StopWindowTimer(window, kPauseBlinkTimerId);
+    // 2.
+    DrawPane(kRunPaneGoStop, "\tGO", 1);
+    SleepMilliseconds(kRunButtonsPressMs);
+    DrawPane(kRunPaneGoStop, "\tSTOP", 0);
+    DrawPane(kRunPaneEscape, "\tESC", 0);
+    // 3. Releases a thread waiting at a stop block.
+    ResumeRun();
+    // 4.
+    const WindowHandle bar = MainStatusBar.load();
+    if (bar != nullptr) {
+        SetStatusBarText(bar, 3, SBT_NOBORDERS, "");
+        SetStatusBarText(bar, 4, SBT_NOBORDERS, "");
+    }
+}
+
+void PauseRun(WindowHandle window) {
+    // 1.
+    RunControl.pendingStop = 1;
+    // 2-3. The block the thread published when it stopped.
+    if (Ui().showPanelBlock != nullptr) {
+        const RunStatusSnapshot status = ReadRunStatus();
+        Ui().showPanelBlock(status.lineNumber, status.blockText);
+    }
+    DrawPane(kRunPaneGoStop, "\tSTOP", 1);
+    // 4-5.
+    Call(Ui().markStockDirty);
+    Call(Ui().redrawMainWindow);
+    // 6.
+    if (DrawingSuppressed.load() == 0) {
+        Call(Ui().writeAviFrame);
+    }
+    // 7.
+    RunControl.pauseBlink = 0;
+    StartWindowTimer(window, kPauseBlinkTimerId, kPauseBlinkPeriodMs);
+}
+
+void RestoreCursorAndKillTimer(WindowHandle window, unsigned timerId) {
+    Call(Ui().restoreArrowCursor);
+    StopWindowTimer(window, timerId);
+    Call(Ui().clearViewSpin);
+}
+
+int RunEventStopWanted() {
+    return RunLogFlag.load() == 0 && InterferenceKinds.eventCount.load() != kNoEvent ? 1 : 0;
+}
+
+}  // namespace mirexa

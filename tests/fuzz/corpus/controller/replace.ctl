@@ -1,0 +1,3 @@
+REPLACE "AB" "X"
+REPLACE "#" ""
+REPLACE "Y" "YY"

@@ -1,0 +1,460 @@
+// The table of readers of untrusted input, their feeds, and the bench folder they run in.
+#include "fuzz/hostile_readers.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "config/color_file.h"
+#include "config/config_hooks.h"
+#include "config/config_records.h"
+#include "config/controller_file.h"
+#include "config/current_tool.h"
+#include "config/holder_file.h"
+#include "config/machine_file.h"
+#include "config/machine_models.h"
+#include "config/offset_memory.h"
+#include "config/offset_tables.h"
+#include "config/settings_file.h"
+#include "config/structure_models.h"
+#include "config/tool_profile.h"
+#include "config/tool_tables.h"
+#include "config/tools_file.h"
+#include "geometry/file_paths.h"
+#include "geometry/machine_kinematics.h"
+#include "geometry/orientation_frames.h"
+#include "geometry/program_log.h"
+#include "geometry/shared_state.h"
+#include "geometry/vector_math.h"
+#include "nc/block_interpreter.h"
+#include "nc/coordinate_transforms.h"
+#include "nc/nc_controller_view.h"
+#include "nc/nc_line_source.h"
+#include "nc/nc_run_state.h"
+#include "nc/nc_words.h"
+#include "nc/step_driver.h"
+#include "platform/file_info.h"
+#include "platform/message_box.h"
+#include "stock/stock_grid.h"
+#include "stockio/stl_files.h"
+#include "stockio/stock_loading.h"
+
+namespace mirexa::testing {
+
+HostileResultChecks HostileChecks;
+
+namespace {
+
+// Step driver calls one NC input may take; a program that loops (M99 in the main program) is
+// cut there, which is its normal behaviour, not a hang.
+constexpr long kNcCallLimit = 20000;
+// Rays a stock loaded by a feed may have: the loaders compare a grid with the machine's memory,
+// which is more than a fuzzing process may use, so the feeds set a user's small cell limit.
+constexpr std::uint64_t kFeedGridCells = 250'000;
+// The pitch (mm) of STL imports: the sample models become grids of a few thousand rays.
+constexpr double kStlImportPitch = 20.0;
+
+std::string BenchDirectory;
+
+std::string ReaderFolder(const HostileReader& reader) {
+    return BenchDirectory + "/" + reader.name;
+}
+
+// Every configuration record and table the definition readers fill, at its start value.
+void ResetDefinitionState() {
+    ResetConfigurationRecords();
+    FreeToolTables();
+    Controller = ControllerDefinition{};
+    ReplaceTable.clear();
+    OptionalBlockSkipFlags = {};
+    ToolOffsets = ToolOffsetMemory{};
+    for (MotionPosition& entry : WorkOffsetTable) {
+        entry = {};
+    }
+    for (float& feed : FeedMemory) {
+        feed = 0;
+    }
+    for (ReferencePoint& point : ReferencePoints) {
+        point = {};
+    }
+    Machine = MachineDefinition{};
+    MachineModelNames = MachineModelEntries{};
+    FreeMachineModels();
+    CurrentTool = CurrentToolRecord{};
+    static const ToolProfile emptyProfile{};
+    CurrentToolProfile = emptyProfile;
+    MountedTools = MountedToolLayout{};
+    ToolFile = ToolFileState{};
+    StagedHolderFile = HolderFileState{};
+    ConfigCallbacks = ConfigHooks{};
+}
+
+// --- Configuration readers ------------------------------------------------------------------
+
+std::string FeedSettings(const std::string& path) {
+    ResetDefinitionState();
+    DefinitionFiles.settingsName = path;
+    std::vector<std::string> messages;
+    const std::string folder = std::filesystem::path(path).parent_path().string();
+    ReadSettingsFrom(folder, folder + "/mirexa", &messages);
+    std::string problem;
+    if (Settings.maxMagazine < 0 || Settings.maxMagazine > kMaxMagazineLimit) {
+        problem = "MAX MAGAZINE outside its range: " + std::to_string(Settings.maxMagazine);
+    }
+    ResetDefinitionState();
+    return problem;
+}
+
+std::string FeedColors(const std::string& path) {
+    ResetDefinitionState();
+    ReadColorFile(path);
+    RestoreColorSettingsFromEdit();
+    ResetDefinitionState();
+    return "";
+}
+
+std::string FeedTools(const std::string& path) {
+    ResetDefinitionState();
+    Settings.maxMagazine = 24;
+    if (!AllocToolTables(Settings.maxMagazine)) {
+        return "the tool tables cannot be allocated";
+    }
+    ReadToolFileAt(path);
+    std::string problem;
+    if (ToolFile.currentTool < 0 || ToolFile.currentTool > Settings.maxMagazine) {
+        problem = "current tool outside the tables: " + std::to_string(ToolFile.currentTool);
+    }
+    ResetDefinitionState();
+    return problem;
+}
+
+std::string FeedHolder(const std::string& path) {
+    ArborProfile profile;
+    std::string resolved;
+    const int result = ReadArborFile(std::filesystem::path(path).filename().string(), path + ".ttl",
+                                     &profile, nullptr, &resolved);
+    if (result < kHolderFileBadName || result > kHolderFileRead) {
+        return "unknown result " + std::to_string(result);
+    }
+    if (profile.count < 0 || profile.count > kArborMaxSegments) {
+        return "segment count outside the profile: " + std::to_string(profile.count);
+    }
+    return "";
+}
+
+std::string FeedController(const std::string& path) {
+    ResetDefinitionState();
+    ReadControllerFileAt(path);
+    // The rewriter parses the same lines; its text must keep every line it does not renew.
+    const std::string content = ReadHostileFile(path);
+    const std::string renewed =
+        RewriteOffsetMemoryText(content, kRewriteDOffsets | kRewriteHOffsets | kRewriteWorkOffsets);
+    std::string problem;
+    if (!content.empty() && renewed.empty() && Controller.status == 1) {
+        problem = "the rewrite lost the whole file";
+    }
+    ResetDefinitionState();
+    return problem;
+}
+
+std::string FeedMachine(const std::string& path) {
+    ResetDefinitionState();
+    ReadMachineFileAt(path, 1);
+    ResetDefinitionState();
+    return "";
+}
+
+// --- Stock files ----------------------------------------------------------------------------
+
+// Loads the file as a stock and checks what the loader promises of the model.
+std::string LoadAndCheckStock(const std::string& path, int referenceDirection) {
+    StockLoadOptions = StockLoadSettings{};
+    StockLoadOptions.maxGridCells = kFeedGridCells;
+    StockModel model;
+    SetStockUndoRingSize(&model, 1);
+    const int result = LoadStockModel(nullptr, &model, path, kStlImportPitch, referenceDirection);
+    std::string problem;
+    if (result != 1 && result >= 0) {
+        problem = "load result " + std::to_string(result);
+    } else if (result != 1 && model.nx != 0) {
+        problem = "a failed load left a model (result " + std::to_string(result) + ")";
+    } else if (HostileChecks.stock) {
+        problem = HostileChecks.stock(model);
+    }
+    FreeStockModel(&model);
+    StockLoadOptions = StockLoadSettings{};
+    return problem;
+}
+
+std::string FeedDme(const std::string& path) {
+    return LoadAndCheckStock(path, 0);
+}
+
+std::string FeedDmf(const std::string& path) {
+    return LoadAndCheckStock(path, 0);
+}
+
+// Every STL reader: detection, the count (bounded by the file's size), the facet array, the
+// facet stream, the bounds, and the imports as a standard conversion and as a height map.
+std::string FeedStl(const std::string& path) {
+    std::uint64_t size = 0;
+    GetFileSizeBytes(path, &size);
+    const int format = DetectStlFormat(path);
+    const int count = CountStlFacets(format, path);
+    // An ASCII facet needs at least its "endfacet" line; a binary one its 50-byte record.
+    const std::uint64_t bytesPerFacet = format == kStlFormatAscii ? 9 : kStlBinaryRecordBytes;
+    if (count < 0 || static_cast<std::uint64_t>(count) > size / bytesPerFacet) {
+        return "facet count " + std::to_string(count) + " beyond a file of " +
+               std::to_string(size) + " bytes";
+    }
+    std::vector<StlFacet> facets(static_cast<std::size_t>(count));
+    const double offset[3] = {1.0, -2.0, 0.5};
+    double minCorner[3];
+    double maxCorner[3];
+    const int stored =
+        ReadStlFacets(format, count, path, offset, minCorner, maxCorner, facets.data());
+    if (stored < 0 || stored > count) {
+        return "stored " + std::to_string(stored) + " facets into " + std::to_string(count);
+    }
+    StlFacetReader reader;
+    if (OpenStlFacetReader(format, path, &reader)) {
+        StlRawFacet raw;
+        std::uint64_t streamed = 0;
+        while (ReadNextStlFacet(&reader, &raw)) {
+            if (++streamed > size) {
+                CloseStlFacetReader(&reader);
+                return "the facet stream does not end";
+            }
+        }
+        CloseStlFacetReader(&reader);
+    }
+    StlFileBounds bounds;
+    GetStlFileBounds(format, path, &bounds);
+    for (int direction : {0, -3}) {
+        const std::string problem = LoadAndCheckStock(path, direction);
+        if (!problem.empty()) {
+            return "direction " + std::to_string(direction) + ": " + problem;
+        }
+    }
+    return "";
+}
+
+// --- NC programs ----------------------------------------------------------------------------
+
+// The companion in the folder with the extension (".ttl", ".ctl", ".mtl"), "" when none: an NC
+// entry runs with the tools, controller and machine files among its companions, so that an
+// entry for another dialect differs only in its controller file.
+std::string FindCompanion(const std::string& folder, const char* extension) {
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
+        const std::filesystem::path& path = entry.path();
+        if (path.extension() == extension && path.stem() != "input") {
+            return path.string();
+        }
+    }
+    return "";
+}
+
+// Every interpreter, kinematics and controller record at its start value, then the tools,
+// controller and machine files of the folder read as at start-up.
+void ResetNcRun(const std::string& folder) {
+    CloseNcProgramSource();
+    FreeNcProgramIndex();
+    NcController = {};
+    NcRun = {};
+    NcLine = {};
+    Subprograms = {};
+    NcWords = {};
+    UsedCodes = {};
+    InputIncrements = {};
+    CurrentMotion = {};
+    CurrentMachinePose = {};
+    CurrentMachine = {};
+    WorkOrigin = {};
+    KinematicsMode = {};
+    KinematicsController = {};
+    CurrentToolValues = {};
+    CurrentWorkPlane = {};
+    Orientation = {};
+    ResetDefinitionState();
+    InstallNcServiceHooks();
+    Settings.maxMagazine = 24;
+    AllocToolTables(Settings.maxMagazine);
+    const std::string tools = FindCompanion(folder, ".ttl");
+    ReadToolFileAt(tools);
+    ReadControllerFileAt(FindCompanion(folder, ".ctl"));
+    ReadMachineFileAt(FindCompanion(folder, ".mtl"), 1);
+    ReadToolFileAt(tools);
+    RefreshNcControllerView();
+}
+
+// Pulls the program through the step driver as the simulation thread does.
+std::string RunNcProgram(const std::string& path, int fromMemory) {
+    const std::string folder = std::filesystem::path(path).parent_path().string();
+    ResetNcRun(folder);
+    NcController.runTypeMemory = fromMemory;
+    if (fromMemory) {
+        LoadNcProgramIndex(path);
+    }
+    ResetInterpreterState();
+    std::string problem;
+    if (OpenNcProgramSource(path)) {
+        for (long calls = 0; calls < kNcCallLimit && NcRun.status.endState < 2; ++calls) {
+            ComputeNextMove();
+            if (HostileChecks.ncCall && problem.empty()) {
+                problem = HostileChecks.ncCall();
+            }
+            if (NcRun.status.error > 0) {
+                break;
+            }
+            if (!NcRun.status.started || NcRun.status.subprogramEnd) {
+                continue;
+            }
+            FinishBlockPosition();
+            if (HostileChecks.ncCall && problem.empty()) {
+                problem = HostileChecks.ncCall();
+            }
+        }
+    }
+    if (NcRun.status.error < 0) {
+        problem = "negative error " + std::to_string(NcRun.status.error);
+    }
+    CloseNcProgramSource();
+    FreeNcProgramIndex();
+    ResetDefinitionState();
+    return problem;
+}
+
+std::string FeedNcProgram(const std::string& path) {
+    return RunNcProgram(path, 0);
+}
+
+std::string FeedNcMemoryProgram(const std::string& path) {
+    return RunNcProgram(path, 1);
+}
+
+const std::vector<std::string> kNcCompanions = {
+    "samples/vmc3.ttl",    "samples/bt40_er32.hld", "samples/vmc3.ctl",    "samples/vmc3.mtl",
+    "samples/table.stl",   "samples/vice.stl",      "tests/data/nc/O0100", "tests/data/nc/O200",
+    "tests/data/nc/O0300", "tests/data/nc/O400",    "tests/data/nc/SUB1"};
+
+}  // namespace
+
+const std::vector<HostileReader>& GetHostileReaders() {
+    static const std::vector<HostileReader> readers = {
+        {"settings", "config", "input.ini", 1023, 13, {}, FeedSettings},
+        {"colors", "config", "input.col", 1023, 1, {}, FeedColors},
+        {"tools", "config", "input.ttl", 1023, 1, {"samples/bt40_er32.hld"}, FeedTools},
+        {"holder", "config", "input.hld", 1023, 1, {}, FeedHolder},
+        {"controller", "config", "input.ctl", 1023, 1, {}, FeedController},
+        {"machine",
+         "config",
+         "input.mtl",
+         1023,
+         1,
+         {"samples/table.stl", "samples/vice.stl"},
+         FeedMachine},
+        {"dme", "stockio", "input.dme", 0, 1, {}, FeedDme},
+        {"dmf", "stockio", "input.dmf", 0, 1, {}, FeedDmf},
+        {"stl", "stockio", "input.stl", kStlLineCharacters, 3, {}, FeedStl},
+        {"nc", "nc", "input.nc", kNcLineTextMax, 1, kNcCompanions, FeedNcProgram},
+        {"nc-memory", "nc", "input.nc", kNcLineTextMax, 1, kNcCompanions, FeedNcMemoryProgram},
+    };
+    return readers;
+}
+
+const HostileReader* FindHostileReader(std::string_view name) {
+    for (const HostileReader& reader : GetHostileReaders()) {
+        if (name == reader.name) {
+            return &reader;
+        }
+    }
+    return nullptr;
+}
+
+std::string MakeHostileBenchDirectory() {
+    const char* temporary = std::getenv("TMPDIR");
+    for (std::string base :
+         {std::string("/dev/shm"), std::string(temporary ? temporary : ""), std::string("/tmp")}) {
+        if (base.empty() || access(base.c_str(), W_OK) != 0) {
+            continue;
+        }
+        std::string pattern = base + "/mirexa-hostile-XXXXXX";
+        if (mkdtemp(pattern.data()) != nullptr) {
+            return pattern;
+        }
+    }
+    return "";
+}
+
+int PrepareHostileBench(const std::string& sourceRoot, const std::string& workDirectory) {
+    BenchDirectory = workDirectory;
+    std::error_code error;
+    for (const HostileReader& reader : GetHostileReaders()) {
+        const std::filesystem::path folder = ReaderFolder(reader);
+        std::filesystem::create_directories(folder, error);
+        for (const std::string& companion : reader.companions) {
+            const std::filesystem::path from = sourceRoot + "/" + companion;
+            std::filesystem::copy_file(from, folder / from.filename(),
+                                       std::filesystem::copy_options::overwrite_existing, error);
+            if (error) {
+                std::fprintf(stderr, "cannot copy %s: %s\n", from.c_str(), error.message().c_str());
+                return 0;
+            }
+        }
+    }
+    FileLocations.logDirectory = workDirectory;
+    SetMessageBoxResponder(
+        [](const MessageBoxRequest& request) { return GetDefaultMessageBoxAnswer(request.style); });
+    return 1;
+}
+
+std::string FeedHostileInput(const HostileReader& reader, std::string_view bytes) {
+    const std::string folder = ReaderFolder(reader);
+    const std::string path = folder + "/" + reader.inputName;
+    {
+        std::ofstream out(path, std::ios::binary | std::ios::trunc);
+        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        if (!out) {
+            return "cannot write the input " + path;
+        }
+    }
+    if (chdir(folder.c_str()) != 0) {
+        return "cannot enter " + folder;
+    }
+    // The log file lives for the feed only: a reader may open it, and the next feed starts with
+    // the settings and records of a fresh start.
+    FileLocations.logDirectory = BenchDirectory;
+    std::string problem = reader.feed(path);
+    CloseLogFile();
+    FileLocations.logDirectory = BenchDirectory;
+    return problem;
+}
+
+std::vector<std::string> ListHostileSeeds(const std::string& sourceRoot,
+                                          const HostileReader& reader) {
+    std::vector<std::string> seeds;
+    std::error_code error;
+    const std::string folder = sourceRoot + "/tests/fuzz/corpus/" + reader.name;
+    for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
+        if (entry.is_regular_file()) {
+            seeds.push_back(entry.path().string());
+        }
+    }
+    std::sort(seeds.begin(), seeds.end());
+    return seeds;
+}
+
+std::string ReadHostileFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream content;
+    content << in.rdbuf();
+    return content.str();
+}
+
+}  // namespace mirexa::testing

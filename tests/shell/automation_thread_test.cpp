@@ -1,0 +1,380 @@
+// The automation thread: the command line's stock operations and sequences against a recording
+// command sink, the exit code, the abort signals, the headless settings, and the calls made on
+// the user-interface thread from a real second thread.
+#include "shell/automation_thread.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <thread>
+
+#include "config/controller_file.h"
+#include "geometry/scratch_directory.h"
+#include "platform/backend.h"
+#include "platform/message_box.h"
+#include "shell/automation_test_support.h"
+#include "stockio/scoped_log_directory.h"
+
+namespace mirexa {
+namespace {
+
+using testing::Record;
+using testing::RecordingSink;
+using testing::Script;
+
+class CommandLineBatchTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        AutomaticMode.store(1);
+        DrawingSuppressed.store(1);
+        UiLanguage.store(1);
+        CommandLine = CommandLineOptions{};
+        DefinitionFiles.stockFile = "/s/block.dme";
+        DefinitionFiles.ncProgramFile = "/nc/part.nc";
+        DefinitionFiles.saveFile = "/out/cut.dme";
+    }
+    void TearDown() override {
+        UiLanguage.store(0);
+    }
+    // A new thread's start: nothing recorded, nothing posted yet.
+    static void Fresh() {
+        Record = testing::SinkRecord{};
+        ResetAutomationRun();
+    }
+    // A stock file, an NC program and a save file with the run mode.
+    void Batch(int runMode, int saveKind = 1) {
+        CommandLine.stockGiven = 1;
+        CommandLine.ncGiven = 1;
+        CommandLine.runMode = runMode;
+        CommandLine.batchRun = runMode >= 5;
+        CommandLine.saveKind = saveKind;
+    }
+    testing::ScratchDirectory scratch;
+    testing::ScopedLogDirectory log{scratch.Path()};
+    RecordingSink sink;
+};
+
+TEST_F(CommandLineBatchTest, StockOperationsRunTheFirstOneSetBetweenLoadAndSave) {
+    struct Case {
+        void (*set)();
+        unsigned command;
+        MessageLParam lparam;
+    };
+    const Case cases[] = {
+        {[] { CommandLine.moveStock = 1, CommandLine.rotateStock = 1; }, IDM_STOCK_MOVE, 1},
+        {[] { CommandLine.rotateStock = 1, CommandLine.paintStock = 1; }, IDM_STOCK_ROTATE, 1},
+        {[] { CommandLine.paintStock = 1; }, IDM_PAINT_ALL, 1},
+        {[] { CommandLine.paintStock = 2; }, IDM_PEEL_PAINT, 1},
+        {[] { CommandLine.paintStock = 2, CommandLine.paintPen = 5; }, IDM_PEEL_PEN_COLOR, 5},
+        {[] { CommandLine.paintStock = 2, CommandLine.paintPen = 16; }, IDM_PEEL_PEN_COLOR, 16},
+        {[] { CommandLine.differencePaint = 1; }, IDM_PAINT_DIFFERENCE, 1},
+    };
+    for (const Case& c : cases) {
+        Fresh();
+        CommandLine = CommandLineOptions{};
+        CommandLine.stockGiven = 1;
+        CommandLine.saveKind = 3;
+        c.set();
+        ASSERT_EQ(RunCommandLineStockOperation(), 1);
+        ASSERT_EQ(RecordingSink::Ids(),
+                  (std::vector<unsigned>{IDM_STOCK_READ, c.command, IDM_STOCK_SAVE}));
+        EXPECT_EQ(Record.commands[1].lparam, c.lparam);
+        EXPECT_EQ(Record.commands[2].lparam, 3);
+        EXPECT_EQ(Record.donePosts, 1);
+    }
+    // The operation's flag is cleared once it ran; without an operation nothing is done.
+    EXPECT_EQ(CommandLine.differencePaint, 0);
+    Fresh();
+    EXPECT_EQ(RunCommandLineStockOperation(), 0);
+    EXPECT_TRUE(Record.commands.empty());
+}
+
+TEST_F(CommandLineBatchTest, AStockOperationStopsOnAFailedLoadAndSavesNoFailedResult) {
+    CommandLine.stockGiven = 1;
+    CommandLine.saveKind = 1;
+    CommandLine.moveStock = 1;
+    Script.loadResult = 0;
+    RunCommandLineStockOperation();
+    EXPECT_EQ(RecordingSink::Ids(), std::vector<unsigned>{IDM_STOCK_READ});
+    EXPECT_EQ(Record.donePosts, 1);
+
+    Fresh();
+    Script.loadResult = 1;
+    CommandLine.moveStock = 0;
+    CommandLine.differencePaint = 1;
+    Script.failCommand = IDM_PAINT_DIFFERENCE;
+    RunCommandLineStockOperation();
+    EXPECT_EQ(RecordingSink::Ids(), (std::vector<unsigned>{IDM_STOCK_READ, IDM_PAINT_DIFFERENCE}));
+    EXPECT_EQ(Record.donePosts, 1);
+}
+
+TEST_F(CommandLineBatchTest, RunModesSelectCutSaveAndCloseInTheirOrder) {
+    struct Case {
+        int runMode;
+        unsigned cut;
+        int done;
+    };
+    for (const Case& c :
+         {Case{2, IDM_CUT_REAL, 0}, Case{3, IDM_CUT_SKIP, 0}, Case{4, IDM_CUT_RESULT, 0},
+          Case{5, IDM_CUT_RESULT, 1}, Case{6, IDM_CUT_RESULT, 1}}) {
+        Fresh();
+        Batch(c.runMode);
+        EXPECT_EQ(RunCommandLineSequence(), c.done) << c.runMode;
+        ASSERT_EQ(RecordingSink::Ids(),
+                  (std::vector<unsigned>{IDM_STOCK_READ, IDM_NC_SELECT, c.cut, IDM_STOCK_SAVE}))
+            << c.runMode;
+        // The cut finds the command line's run mode; the save comes after the run's end.
+        EXPECT_EQ(Record.commands[2].runMode, c.runMode);
+        EXPECT_EQ(Record.commands[3].lparam, 1);
+        EXPECT_EQ(Record.polls, Script.runPolls);
+        EXPECT_EQ(Record.donePosts, c.done);
+    }
+}
+
+TEST_F(CommandLineBatchTest, SelectionWithTheOptimalStockOnlyWithoutAStock) {
+    CommandLine.ncGiven = 1;
+    CommandLine.runMode = 1;
+    EXPECT_EQ(RunCommandLineSequence(), 0);
+    EXPECT_EQ(RecordingSink::Ids(), std::vector<unsigned>{IDM_NC_SELECT_OPTIMAL_STOCK});
+
+    Fresh();
+    CommandLine.selectWithoutOptimalStock = 1;
+    RunCommandLineSequence();
+    EXPECT_EQ(RecordingSink::Ids(), std::vector<unsigned>{IDM_NC_SELECT});
+
+    Fresh();
+    CommandLine = CommandLineOptions{};
+    CommandLine.ncGiven = 1;  // no run mode: plain selection
+    RunCommandLineSequence();
+    EXPECT_EQ(RecordingSink::Ids(), std::vector<unsigned>{IDM_NC_SELECT});
+}
+
+TEST_F(CommandLineBatchTest, BatchRunsStopOnAFailedLoadOrAnAlarmedSelection) {
+    Batch(6);
+    Script.loadResult = 0;
+    EXPECT_EQ(RunCommandLineSequence(), 1);
+    EXPECT_EQ(RecordingSink::Ids(), std::vector<unsigned>{IDM_STOCK_READ});
+
+    // Run mode 2 goes on without the stock.
+    Fresh();
+    Batch(2);
+    RunCommandLineSequence();
+    EXPECT_EQ(RecordingSink::Ids().size(), 4u);
+
+    Fresh();
+    Batch(6);
+    Script.loadResult = 1;
+    Script.selectionError = 101;
+    EXPECT_EQ(RunCommandLineSequence(), 1);
+    EXPECT_EQ(RecordingSink::Ids(), (std::vector<unsigned>{IDM_STOCK_READ, IDM_NC_SELECT}));
+    EXPECT_EQ(Record.donePosts, 1);
+}
+
+TEST_F(CommandLineBatchTest, ReportModesSendTheReportAndStopAfterIt) {
+    // -V5 without a run: a silent report, then the end.
+    CommandLine.ncGiven = 1;
+    CommandLine.reportMode = 5;
+    EXPECT_EQ(RunCommandLineSequence(), 1);
+    ASSERT_EQ(RecordingSink::Ids(), (std::vector<unsigned>{IDM_NC_SELECT, IDM_NC_REPORT}));
+    EXPECT_EQ(Record.commands[1].lparam, 1);
+    EXPECT_EQ(Record.commands[1].reportMode, 5);
+    EXPECT_EQ(CommandLine.reportMode, 5);  // the command line's mode is kept
+
+    // -V with -X2: shown in the viewer (lparam 0), then the cut.
+    Fresh();
+    Batch(2);
+    CommandLine.reportMode = 1;
+    RunCommandLineSequence();
+    ASSERT_EQ(RecordingSink::Ids(),
+              (std::vector<unsigned>{IDM_STOCK_READ, IDM_NC_SELECT, IDM_NC_REPORT, IDM_CUT_REAL,
+                                     IDM_STOCK_SAVE}));
+    EXPECT_EQ(Record.commands[2].lparam, 0);
+
+    // -V with -X5: silent; a report that raised alarms ends the batch.
+    Fresh();
+    Batch(5);
+    CommandLine.reportMode = 1;
+    Script.reportError = 4;
+    EXPECT_EQ(RunCommandLineSequence(), 1);
+    ASSERT_EQ(RecordingSink::Ids(),
+              (std::vector<unsigned>{IDM_STOCK_READ, IDM_NC_SELECT, IDM_NC_REPORT}));
+    EXPECT_EQ(Record.commands[2].lparam, 1);
+
+    // A selection with alarms gets no report.
+    Fresh();
+    Batch(2);
+    CommandLine.reportMode = 1;
+    Script.selectionError = 7;
+    RunCommandLineSequence();
+    EXPECT_EQ(RecordingSink::Ids(),
+              (std::vector<unsigned>{IDM_STOCK_READ, IDM_NC_SELECT, IDM_CUT_REAL, IDM_STOCK_SAVE}));
+}
+
+TEST_F(CommandLineBatchTest, AnAbortedBatchRunSavesNothingAndClosesTheLog) {
+    Batch(6);
+    Script.runEnd = kCutAborted;
+    EXPECT_EQ(RunCommandLineSequence(), 1);
+    EXPECT_EQ(RecordingSink::Ids(),
+              (std::vector<unsigned>{IDM_STOCK_READ, IDM_NC_SELECT, IDM_CUT_RESULT}));
+    EXPECT_EQ(Record.donePosts, 1);
+    EXPECT_EQ(LogFile.stream, nullptr);
+    CloseLogFile();
+    EXPECT_NE(testing::ReadWholeFile(scratch.At("mirexa.log")).find("Cutting aborted"),
+              std::string::npos);
+}
+
+TEST_F(CommandLineBatchTest, AStopOptionIsIgnoredWithOneLogLine) {
+    Batch(6);
+    Controller.stopOption = 3;
+    RunCommandLineSequence();
+    EXPECT_EQ(Controller.stopOption, 0);
+    CloseLogFile();
+    const std::string logged = testing::ReadWholeFile(scratch.At("mirexa.log"));
+    EXPECT_NE(logged.find("STOP OPTION ignored"), std::string::npos);
+    EXPECT_EQ(logged.find("STOP OPTION ignored"), logged.rfind("STOP OPTION ignored"));
+}
+
+TEST_F(CommandLineBatchTest, HeadlessTheProcessEndsWithTheThreadWithOneDone) {
+    ASSERT_EQ(GetPlatformBackend(), PlatformBackend::Headless);
+    Batch(2);  // run mode 2 leaves the window open: headless, DONE still comes
+    AutomationThreadProc();
+    EXPECT_EQ(Record.donePosts, 1);
+
+    Fresh();
+    CommandLine = CommandLineOptions{};
+    CommandLine.macroGiven = 1;
+    DefinitionFiles.macroFile = scratch.Write("x.mac", "LOAD_WORK a.dme\nEXIT\n");
+    AutomationThreadProc();
+    EXPECT_EQ(RecordingSink::Ids(), std::vector<unsigned>{IDM_STOCK_READ});
+    EXPECT_EQ(Record.donePosts, 1);
+}
+
+TEST(AutomationExitTest, ExitCodeOfAbortsFailuresAndCompletedWork) {
+    BatchFailureCode.store(0);
+    AbortSignalReceived.store(0);
+    EXPECT_EQ(ChooseProgramExitCode(0), 0);
+    EXPECT_EQ(ChooseProgramExitCode(-1), -1);
+    BatchFailureCode.store(kBatchExitFileError);
+    EXPECT_EQ(ChooseProgramExitCode(0), 2);
+    EXPECT_EQ(ChooseProgramExitCode(-1), -1);
+    AbortSignalReceived.store(SIGTERM);
+    EXPECT_EQ(ChooseProgramExitCode(0), -1);
+    BatchFailureCode.store(0);
+    AbortSignalReceived.store(0);
+    // A failure outside automatic mode was shown to the user: the exit code stays.
+    AutomaticMode.store(0);
+    RecordBatchFailure("not logged");
+    EXPECT_EQ(BatchFailureCode.load(), 0);
+}
+
+TEST(AutomationExitTest, SignalsRaiseTheAbortRequest) {
+    std::atomic<std::int32_t> abortRequest{0};
+    AbortSignalReceived.store(0);
+    ASSERT_EQ(InstallAbortSignalHandlers(&abortRequest), 1);
+    std::raise(SIGTERM);
+    EXPECT_EQ(AbortSignalReceived.load(), SIGTERM);
+    EXPECT_EQ(abortRequest.load(), 1);
+    abortRequest.store(0);
+    std::raise(SIGINT);
+    EXPECT_EQ(AbortSignalReceived.load(), SIGINT);
+    EXPECT_EQ(abortRequest.load(), 1);
+    RestoreAbortSignalHandlers();
+    AbortSignalReceived.store(0);
+}
+
+TEST(AutomationHeadlessTest, HeadlessChoiceMessageBoxesAndViewers) {
+    EXPECT_EQ(ChooseHeadlessBackend(0, 0), 1);
+    EXPECT_EQ(ChooseHeadlessBackend(1, 1), 1);
+    EXPECT_EQ(ChooseHeadlessBackend(1, 0), 0);
+
+    testing::ScratchDirectory scratch;
+    testing::ScopedLogDirectory log(scratch.Path());
+    const int automatic = AutomaticMode.load();
+    const int suppressed = DrawingSuppressed.load();
+    ApplyHeadlessAutomation();
+    EXPECT_EQ(AutomaticMode.load(), 1);
+    EXPECT_EQ(DrawingSuppressed.load(), 1);
+    // Nobody answers: the default answer, and the question in the log.
+    EXPECT_EQ(ShowMessageBox(nullptr, "Replace the stock?", "Q", MBX_YESNO | MBX_DEFBUTTON2),
+              MBX_IDNO);
+    EXPECT_EQ(OpenReportInViewer("/out/report.txt"), 1);
+    SetMessageBoxResponder({});
+    AutomaticMode.store(automatic);
+    DrawingSuppressed.store(suppressed);
+    CloseLogFile();
+    const std::string logged = testing::ReadWholeFile(scratch.At("mirexa.log"));
+    EXPECT_NE(logged.find("(0) - Replace the stock?"), std::string::npos);
+    EXPECT_NE(logged.find("/out/report.txt"), std::string::npos);
+}
+
+// The program's hooks between a real automation thread and this thread as the user-interface
+// thread: calls and commands run here, while the other thread waits.
+MessageResult RecordingMainProcedure(WindowHandle window, unsigned message, MessageWParam wparam,
+                                     MessageLParam lparam);
+std::vector<std::pair<unsigned, std::thread::id>> mainCommands;
+
+MessageResult RecordingMainProcedure(WindowHandle window, unsigned message, MessageWParam wparam,
+                                     MessageLParam lparam) {
+    if (message == WM_COMMAND) {
+        mainCommands.emplace_back(static_cast<unsigned>(wparam), std::this_thread::get_id());
+        return 0;
+    }
+    if (message == WM_AUTOMATION_DONE) {
+        mainCommands.emplace_back(WM_AUTOMATION_DONE, std::this_thread::get_id());
+        return 0;
+    }
+    return DefaultWindowProcedure(window, message, wparam, lparam);
+}
+
+TEST(AutomationHooksTest, CallsRunOnTheWindowThreadUntilTheMainWindowGoes) {
+    mainCommands.clear();
+    const AutomationHooks savedHooks = AutomationCallbacks;
+    WindowCreateParams params;
+    params.procedure = RecordingMainProcedure;
+    WindowHandle main = CreatePlatformWindow(params);
+    ASSERT_NE(main, nullptr);
+    MainWindow.store(main);
+    ASSERT_EQ(InstallAutomationHooks(), 1);
+    ResetAutomationRun();
+
+    std::atomic<int> finished{0};
+    std::thread::id callThread;
+    int sentAfterClose = -1;
+    std::thread automation([&] {
+        RunOnMainThread([&] { callThread = std::this_thread::get_id(); });
+        SendAutomationCommand(IDM_CUT_REAL, 0);
+        PostAutomationDone();
+        // The test closes the main window on DONE; then nothing more reaches it.
+        while (IsPlatformWindow(MainWindow.load())) {
+            std::this_thread::yield();
+        }
+        sentAfterClose = SendAutomationCommand(IDM_NC_REPORT, 0);
+        finished.store(1);
+    });
+    WindowMessage message;
+    while (!finished.load()) {
+        if (PeekWindowMessage(&message, PM_REMOVE)) {
+            DispatchWindowMessage(message);
+            if (message.message == WM_AUTOMATION_DONE) {
+                MainWindow.store(nullptr);
+                DestroyPlatformWindow(main);
+            }
+        } else {
+            std::this_thread::yield();
+        }
+    }
+    automation.join();
+    RemoveAutomationHooks();
+    AutomationCallbacks = savedHooks;
+
+    EXPECT_EQ(callThread, std::this_thread::get_id());
+    ASSERT_EQ(mainCommands.size(), 2u);
+    EXPECT_EQ(mainCommands[0].first, IDM_CUT_REAL);
+    EXPECT_EQ(mainCommands[0].second, std::this_thread::get_id());
+    EXPECT_EQ(mainCommands[1].first, WM_AUTOMATION_DONE);
+    EXPECT_EQ(sentAfterClose, 0);
+    EXPECT_EQ(AutomationRun.windowGone, 1);
+}
+
+}  // namespace
+}  // namespace mirexa

@@ -1,0 +1,490 @@
+// The stock commands: kinds and variants by name, the frame rotation, the replacement of the
+// current stock, reading, saving and the operations, with the invariant checker after each.
+#include "shell/stock_commands.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+#include <numbers>
+#include <vector>
+
+#include "config/config_records.h"
+#include "geometry/program_log.h"
+#include "geometry/scratch_directory.h"
+#include "geometry/shared_state.h"
+#include "shell/automation_steps.h"
+#include "simulation/cutting_core.h"
+#include "stock/stock_grid.h"
+#include "stock/stock_shapes.h"
+#include "stockio/dme_file.h"
+#include "stockio/scoped_log_directory.h"
+#include "support/stock_invariants.h"
+
+namespace mirexa {
+namespace {
+
+TEST(StockCommandNamesTest, ReadKindByExtensionInItsOrder) {
+    EXPECT_EQ(ChooseStockReadKind("/w/block.DMF", 1), kStockReadDmf);  // before the plug-ins
+    EXPECT_EQ(ChooseStockReadKind("/w/block.dmf", -1), kStockReadDmf);
+    EXPECT_EQ(ChooseStockReadKind("/w/block.dme", 0), kStockReadPlugin);  // before .DME
+    EXPECT_EQ(ChooseStockReadKind("/w/block.xyz", 2), kStockReadPlugin + 2);
+    EXPECT_EQ(ChooseStockReadKind("/w/block.Dme", -1), kStockReadDme);
+    EXPECT_EQ(ChooseStockReadKind("/w/block.stl", -1), kStockReadStl);
+    EXPECT_EQ(ChooseStockReadKind("/w/block", -1), kStockReadStl);
+    EXPECT_EQ(ChooseStockReadKind("", -1), kStockReadStl);
+}
+
+TEST(StockCommandNamesTest, SaveKindGivesTheVariantAndABareNameTheStockDirectory) {
+    EXPECT_EQ(ChooseStockSaveVariant(1), 0);
+    EXPECT_EQ(ChooseStockSaveVariant(2), 0);
+    EXPECT_EQ(ChooseStockSaveVariant(3), 1);
+    EXPECT_EQ(ChooseStockSaveVariant(4), 2);
+    for (int kind : {0, 5, 7, 9, -1}) {
+        EXPECT_EQ(ChooseStockSaveVariant(kind), -1) << kind;
+    }
+    const std::string saved = Settings.dmeDirectory;
+    Settings.dmeDirectory = "/data/stock";
+    EXPECT_EQ(ResolveStockSavePath("cut.dme"), "/data/stock/cut.dme");
+    EXPECT_EQ(ResolveStockSavePath("out/cut.dme"), "out/cut.dme");
+    EXPECT_EQ(ResolveStockSavePath("/abs/cut.stl"), "/abs/cut.stl");
+    Settings.dmeDirectory = "";
+    EXPECT_EQ(ResolveStockSavePath("cut.dme"), "cut.dme");
+    Settings.dmeDirectory = saved;
+}
+
+TEST(StockCommandNamesTest, QuarterTurnsOfTheFrameAreExact) {
+    // Rows of the identity turned by +90 deg: about X y -> z, about Y z -> x, about Z x -> y.
+    const double expected[3][9] = {
+        {1, 0, 0, 0, 0, 1, 0, -1, 0},
+        {0, 0, -1, 0, 1, 0, 1, 0, 0},
+        {0, 1, 0, -1, 0, 0, 0, 0, 1},
+    };
+    for (int axis = 0; axis < 3; ++axis) {
+        StockFrame frame;
+        frame.values[0] = frame.values[4] = frame.values[8] = 1.0;
+        frame.values[9] = 5.0;
+        RotateStockFrame(&frame, axis, 90.0);
+        for (int i = 0; i < 9; ++i) {
+            EXPECT_EQ(frame.values[i], expected[axis][i]) << "axis " << axis << " value " << i;
+        }
+        EXPECT_EQ(frame.values[9], 5.0);
+        // Four quarter turns come back to the identity exactly.
+        for (int k = 0; k < 3; ++k) {
+            RotateStockFrame(&frame, axis, 90.0);
+        }
+        for (int i = 0; i < 9; ++i) {
+            EXPECT_EQ(frame.values[i], i % 4 == 0 ? 1.0 : 0.0) << "axis " << axis;
+        }
+    }
+    // Any other angle: the row turned in its plane, against the rotation written out.
+    StockFrame frame;
+    frame.values[0] = 0.6;
+    frame.values[1] = 0.8;
+    frame.values[8] = 1.0;
+    RotateStockFrame(&frame, 2, 30.0);
+    const double c = std::cos(std::numbers::pi / 6), s = std::sin(std::numbers::pi / 6);
+    EXPECT_NEAR(frame.values[0], c * 0.6 - s * 0.8, 1e-15);
+    EXPECT_NEAR(frame.values[1], c * 0.8 + s * 0.6, 1e-15);
+}
+
+// The recorded calls of the hooks.
+struct HookRecord {
+    std::vector<int> menuGreys;
+    std::vector<std::pair<unsigned, int>> menuEnables;
+    std::vector<int> deletedListsOf;  // nx of the model whose lists were deleted
+    int stockReplaced = {};
+    int bindings = {};
+    int listNameRows = {};
+    StockClipLimits clip = {};
+    int state = {};
+    StockBoxChoice box = {};
+};
+HookRecord Hooks;
+
+class StockCommandTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        Hooks = HookRecord{};
+        savedHooks_ = StockCommandCallbacks;
+        savedInitial_ = InitialStock;
+        savedFiles_ = DefinitionFiles;
+        savedCommandLine_ = CommandLine;
+        savedSettings_ = Settings;
+        savedPitch_ = DexelPitch;
+        savedAutomatic_ = AutomaticMode.load();
+        AutomaticMode.store(1);
+        UiLanguage.store(1);
+        AutomationOutcome = AutomationOutcomeRecord{};
+        BatchFailureCode.store(0);
+        ResetStockCommands();
+        FreeStockModel(&CurrentStockModel());
+        CurrentStockModel() = StockModel{};
+        StockCommandHooks& h = StockCommandCallbacks;
+        h = StockCommandHooks{};
+        h.enableStockMenuItems = [](int grey) { Hooks.menuGreys.push_back(grey); };
+        h.enableMenuCommand = [](unsigned command, int on) {
+            Hooks.menuEnables.emplace_back(command, on);
+        };
+        h.deleteStockDisplayLists = [](const StockModel& m) {
+            Hooks.deletedListsOf.push_back(m.nx);
+        };
+        h.stockReplacedInView = [] { ++Hooks.stockReplaced; };
+        h.bindDexelGrids = [](StockModel*) { ++Hooks.bindings; };
+        h.copyPreviousListNameRow = [] { ++Hooks.listNameRows; };
+        h.clipDialog = [](StockClipLimits* limits) {
+            *limits = Hooks.clip;
+            return 1;
+        };
+        h.stateDialog = [](int* state) {
+            *state = Hooks.state;
+            return 1;
+        };
+        h.twoPointDialog = [](StockBoxChoice* choice) {
+            *choice = Hooks.box;
+            return 1;
+        };
+        Settings.undoRingSize = 3;
+        Settings.dmeDirectory = scratch.Path();
+        DexelPitch.automatic = 0;
+        DexelPitch.requestedPitch = 1.0;
+        CommandLine = CommandLineOptions{};
+    }
+    void TearDown() override {
+        FreeStockModel(&CurrentStockModel());
+        CurrentStockModel() = StockModel{};
+        ClearBasicModel(nullptr, 0);
+        StockCommandCallbacks = savedHooks_;
+        InitialStock = savedInitial_;
+        DefinitionFiles = savedFiles_;
+        CommandLine = savedCommandLine_;
+        Settings = savedSettings_;
+        DexelPitch = savedPitch_;
+        AutomaticMode.store(savedAutomatic_);
+        UiLanguage.store(0);
+        BatchFailureCode.store(0);
+        ResetStockCommands();
+    }
+    // The command line's box stock (-D), read through the stock command.
+    void BuildBox(double x0, double y0, double z0, double x1, double y1, double z1) {
+        InitialStock.kind = kStockBox;
+        const double box[6] = {x0, y0, z0, x1, y1, z1};
+        std::copy(box, box + 6, InitialStock.box);
+        CommandLine.stockGiven = 1;
+        DefinitionFiles.stockFile.clear();
+        ASSERT_EQ(HandleStockCommand(nullptr, IDM_STOCK_READ, 0), 1);
+        ASSERT_EQ(AutomationOutcome.stockLoadResult, 1);
+    }
+    void Extent(double lo[3], double hi[3]) {
+        GetStockExtent(CurrentStockModel(), lo, hi);
+    }
+    std::string Log() {
+        CloseLogFile();
+        return testing::ReadWholeFile(scratch.At("mirexa.log"));
+    }
+
+    testing::ScratchDirectory scratch;
+    testing::ScopedLogDirectory log{scratch.Path()};
+
+private:
+    StockCommandHooks savedHooks_;
+    StockDefinition savedInitial_;
+    DefinitionFilePaths savedFiles_;
+    CommandLineOptions savedCommandLine_;
+    ProgramSettings savedSettings_;
+    DexelPitchSettings savedPitch_;
+    int savedAutomatic_ = 0;
+};
+
+TEST_F(StockCommandTest, TheCommandLineBoxAndCylinderAreBuiltWithoutADialog) {
+    BuildBox(0, 0, -20, 50, 40, 0);
+    const StockModel& model = CurrentStockModel();
+    EXPECT_TRUE(StockInvariantsHold(model, true));
+    EXPECT_EQ(StockCommands.stockPresent, 1);
+    EXPECT_EQ(model.undo.size, 3);
+    EXPECT_EQ(Hooks.stockReplaced, 1);
+    EXPECT_EQ(Hooks.bindings, 1);
+    double lo[3], hi[3];
+    Extent(lo, hi);
+    EXPECT_DOUBLE_EQ(lo[0], 0.0);
+    EXPECT_DOUBLE_EQ(hi[1], 40.0);
+    EXPECT_DOUBLE_EQ(lo[2], -20.0);
+
+    InitialStock.kind = kStockCylinder;
+    const double cylinder[6] = {0, 0, 0, 30, 20, 0};  // along X, 30 long, 20 across
+    std::copy(cylinder, cylinder + 6, InitialStock.cylinder);
+    InitialStock.cylinderAxis = 0;
+    ASSERT_EQ(HandleStockCommand(nullptr, IDM_STOCK_READ, 0), 1);
+    EXPECT_EQ(AutomationOutcome.stockLoadResult, 1);
+    EXPECT_TRUE(StockInvariantsHold(CurrentStockModel(), true));
+    // The old stock's lists went before the new stock came.
+    ASSERT_EQ(Hooks.deletedListsOf.size(), 1u);
+    EXPECT_EQ(Hooks.deletedListsOf[0], 51);
+    Extent(lo, hi);
+    EXPECT_NEAR(hi[1] - lo[1], 20.0, 1.0);
+    EXPECT_NEAR(hi[0] - lo[0], 30.0, 1e-9);
+}
+
+TEST_F(StockCommandTest, ReversedCornersKeepTheOldStock) {
+    BuildBox(0, 0, 0, 20, 20, 10);
+    const StockModel before = CurrentStockModel();
+    InitialStock.box[1] = 30;  // min Y above max Y
+    ASSERT_EQ(HandleStockCommand(nullptr, IDM_STOCK_TWO_POINT, 0), 1);
+    EXPECT_EQ(CurrentStockModel().z.ends, before.z.ends);
+    EXPECT_EQ(CurrentStockModel().nx, before.nx);
+    EXPECT_EQ(StockCommands.stockPresent, 1);
+    EXPECT_NE(Log().find("(0) - The maximum and the minimum of Y value are reversed."),
+              std::string::npos);
+}
+
+TEST_F(StockCommandTest, ATooLargeBoxLeavesNoStock) {
+    BuildBox(0, 0, 0, 20, 20, 10);
+    InitialStock.box[3] = 1e9;
+    CommandLine.stockGiven = 1;
+    HandleStockCommand(nullptr, IDM_STOCK_READ, 0);
+    EXPECT_EQ(AutomationOutcome.stockLoadResult, 0);
+    EXPECT_EQ(StockCommands.stockPresent, 0);
+    EXPECT_EQ(CurrentStockModel().nx, 0);
+    EXPECT_EQ(BatchFailureCode.load(), kBatchExitFileError);
+}
+
+TEST_F(StockCommandTest, ReadingAStockFileClearsTheBasicModelAndAReadFailureLeavesNone) {
+    BuildBox(0, 0, 0, 10, 8, 6);
+    const std::string dme = scratch.At("block.DME");
+    ASSERT_EQ(WriteDmeFile(CurrentStockModel(), dme), 1);
+    // A basic model on the grid.
+    SetStockUndoRingSize(&BasicModel, 1);
+    ASSERT_EQ(CreateBoxStockIdentity(&BasicModel, InitialStock.box, 1.0), 1);
+    BasicModelState.present = 1;
+
+    CommandLine.stockGiven = 1;
+    DefinitionFiles.stockFile = dme;
+    HandleStockCommand(nullptr, IDM_STOCK_READ, 0);
+    EXPECT_EQ(AutomationOutcome.stockLoadResult, 1);
+    EXPECT_EQ(BasicModel.nx, 0);
+    EXPECT_EQ(BasicModelState.present, 0);
+    EXPECT_EQ(StockCommands.loadedPath, dme);
+    EXPECT_TRUE(StockInvariantsHold(CurrentStockModel(), true));
+
+    // A corrupt file: the old stock is gone and none is left (-20).
+    DefinitionFiles.stockFile = scratch.Write("broken.dme", "V1.0        garbage");
+    HandleStockCommand(nullptr, IDM_STOCK_READ, 0);
+    EXPECT_EQ(AutomationOutcome.stockLoadResult, 0);
+    EXPECT_EQ(StockCommands.stockPresent, 0);
+    EXPECT_EQ(CurrentStockModel().nx, 0);
+    EXPECT_EQ(BatchFailureCode.load(), kBatchExitFileError);
+    const std::string logged = Log();
+    EXPECT_NE(logged.find("(0) - Data Destroyed!"), std::string::npos);
+    EXPECT_NE(logged.find("broken.dme - The Work data could not be read."), std::string::npos);
+}
+
+TEST_F(StockCommandTest, AMissingStockFileKeepsTheOldStock) {
+    BuildBox(0, 0, 0, 10, 8, 6);
+    const double* ends = CurrentStockModel().z.ends;
+    CommandLine.stockGiven = 1;
+    DefinitionFiles.stockFile = "no-such-stock.dme";
+    HandleStockCommand(nullptr, IDM_STOCK_READ, 0);
+    EXPECT_EQ(AutomationOutcome.stockLoadResult, 0);
+    EXPECT_EQ(CurrentStockModel().z.ends, ends);
+    EXPECT_EQ(StockCommands.stockPresent, 1);
+    EXPECT_NE(Log().find("no-such-stock.dme - The Work data does not exist."), std::string::npos);
+    EXPECT_EQ(BatchFailureCode.load(), kBatchExitFileError);
+    // Nothing named, no dialog in automatic mode: nothing happens.
+    CommandLine.stockGiven = 0;
+    HandleStockCommand(nullptr, IDM_STOCK_READ, 0);
+    EXPECT_EQ(CurrentStockModel().z.ends, ends);
+}
+
+TEST_F(StockCommandTest, SavingWritesTheWholeFileOrSaysWhyNot) {
+    BuildBox(0, 0, 0, 12, 10, 5);
+    // A bare name goes to the stock directory.
+    DefinitionFiles.saveFile = "cut.dme";
+    HandleStockCommand(nullptr, IDM_STOCK_SAVE, 1);
+    EXPECT_EQ(AutomationOutcome.saveResult, 1);
+    StockModel back;
+    SetStockUndoRingSize(&back, 1);
+    ASSERT_EQ(ReadDmeStock(&back, scratch.At("cut.dme")), 1);
+    EXPECT_EQ(back.nx, CurrentStockModel().nx);
+    EXPECT_EQ(ReadDexelRay(back.z, 5), ReadDexelRay(CurrentStockModel().z, 5));
+    FreeStockModel(&back);
+    EXPECT_EQ(BatchFailureCode.load(), 0);
+
+    struct Case {
+        std::string path;
+        int kind;
+        const char* message;
+    };
+    const Case refused[] = {
+        {"cut.dmf", 1, "must end in .DME or .STL"},
+        {"cut.dme", 7, "stock-saver plug-in is not supported"},
+        {"cut.dme", 5, "must end in .DME or .STL"},
+        {scratch.At("no/such/dir/cut.dme"), 1, "could not be written"},
+    };
+    for (const Case& c : refused) {
+        BatchFailureCode.store(0);
+        DefinitionFiles.saveFile = c.path;
+        HandleStockCommand(nullptr, IDM_STOCK_SAVE, c.kind);
+        EXPECT_EQ(AutomationOutcome.saveResult, 0) << c.path;
+        EXPECT_EQ(BatchFailureCode.load(), kBatchExitFileError) << c.path;
+        EXPECT_NE(Log().find(c.message), std::string::npos) << c.message;
+    }
+    // An ASCII STL of the surface.
+    DefinitionFiles.saveFile = "cut.stl";
+    HandleStockCommand(nullptr, IDM_STOCK_SAVE, 2);
+    EXPECT_EQ(AutomationOutcome.saveResult, 1);
+    const std::string stl = testing::ReadWholeFile(scratch.At("cut.stl"));
+    EXPECT_EQ(stl.rfind("solid", 0), 0u);
+    EXPECT_NE(stl.find("endsolid"), std::string::npos);
+    // Only the saved files stand: no partial file is left behind.
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(scratch.Path())) {
+        names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"cut.dme", "cut.stl", "mirexa.log"}));
+
+    // Without a stock a save writes nothing and says so.
+    HandleStockCommand(nullptr, IDM_STOCK_STATE, 0);  // state 0: available, nothing changes
+    Hooks.state = kStockDelete;
+    HandleStockCommand(nullptr, IDM_STOCK_STATE, 0);
+    BatchFailureCode.store(0);
+    DefinitionFiles.saveFile = "again.dme";
+    HandleStockCommand(nullptr, IDM_STOCK_SAVE, 1);
+    EXPECT_EQ(AutomationOutcome.saveResult, 0);
+    EXPECT_NE(Log().find("There is no work to save"), std::string::npos);
+}
+
+TEST_F(StockCommandTest, DeletingTheStockGreysTheStockMenus) {
+    BuildBox(0, 0, 0, 10, 8, 6);
+    Hooks.menuGreys.clear();
+    Hooks.state = kStockDelete;
+    HandleStockCommand(nullptr, IDM_STOCK_STATE, 0);
+    EXPECT_EQ(StockCommands.stockPresent, 0);
+    EXPECT_EQ(StockUseState.load(), kStockAvailable);
+    EXPECT_EQ(CurrentStockModel().nx, 0);
+    EXPECT_EQ(Hooks.menuGreys, std::vector<int>{1});
+    Hooks.state = kStockIgnored;
+    HandleStockCommand(nullptr, IDM_STOCK_STATE, 0);
+    EXPECT_EQ(StockUseState.load(), kStockIgnored);
+    StockUseState.store(kStockAvailable);
+}
+
+TEST_F(StockCommandTest, AnXyzCutPushesAnUndoStateFirst) {
+    BuildBox(0, 0, 0, 20, 16, 10);
+    StockModel& model = CurrentStockModel();
+    const int slot = model.undo.currentSlot;
+    Hooks.clip = StockClipLimits{{2, 3, 1}, {15, 12, 8}};
+    HandleStockCommand(nullptr, IDM_STOCK_XYZ_CUT, 0);
+    EXPECT_NE(model.undo.currentSlot, slot);
+    EXPECT_EQ(Hooks.listNameRows, 1);
+    EXPECT_TRUE(StockInvariantsHold(model, true));
+    double lo[3], hi[3];
+    Extent(lo, hi);
+    EXPECT_DOUBLE_EQ(lo[2], 1.0);
+    EXPECT_DOUBLE_EQ(hi[2], 8.0);
+    EXPECT_DOUBLE_EQ(model.maxCorner[2], 8.0);
+    // The undo brings the whole box back.
+    PopStockUndo(&model);
+    Extent(lo, hi);
+    EXPECT_DOUBLE_EQ(lo[2], 0.0);
+    EXPECT_DOUBLE_EQ(hi[2], 10.0);
+}
+
+TEST_F(StockCommandTest, MoveAndRotateTakeTheCommandLineValues) {
+    BuildBox(0, 0, 0, 50, 40, 10);
+    StockModel& model = CurrentStockModel();
+    CommandLine.moveShift[0] = 5;
+    CommandLine.moveShift[2] = -10;
+    HandleStockCommand(nullptr, IDM_STOCK_MOVE, 1);
+    EXPECT_DOUBLE_EQ(model.frame.values[9], 5.0);
+    EXPECT_DOUBLE_EQ(model.frame.values[11], -10.0);
+    EXPECT_DOUBLE_EQ(model.minCorner[2], -10.0);
+
+    CommandLine.rotateAxis = 2;
+    CommandLine.rotateAngle = 90;
+    HandleStockCommand(nullptr, IDM_STOCK_ROTATE, 1);
+    EXPECT_EQ(model.frame.values[0], 0.0);
+    EXPECT_EQ(model.frame.values[1], 1.0);
+    EXPECT_EQ(model.frame.values[3], -1.0);
+    // The box 0..50 x 0..40 turned about the frame's origin (5, 0): x from 5 - 40 to 5.
+    EXPECT_NEAR(model.minCorner[0], -35.0, 1e-9);
+    EXPECT_NEAR(model.maxCorner[0], 5.0, 1e-9);
+    EXPECT_NEAR(model.maxCorner[1], 50.0, 1e-9);
+    EXPECT_TRUE(StockInvariantsHold(model, true));
+}
+
+// Sets every end of the three families to the pen with the paint bit.
+void PenEverything(StockModel* model, int pen) {
+    for (DexelFamily* family : {&model->z, &model->x, &model->y}) {
+        for (std::int64_t cell = 0; cell < family->cellCount; ++cell) {
+            std::vector<std::uint8_t> flags(family->counts[cell],
+                                            static_cast<std::uint8_t>(pen << 4 | 1));
+            SetDexelCellFlags(cell, family->capacity, family->counts, family->flags, flags.data());
+        }
+    }
+}
+
+std::uint8_t FlagOfFirstEnd(const StockModel& model) {
+    return ReadDexelRay(model.z, 0).flags.at(0);
+}
+
+TEST_F(StockCommandTest, PeelingPen16ClearsEveryPenAndOnePenOnlyThatOne) {
+    BuildBox(0, 0, 0, 6, 6, 6);
+    StockModel& model = CurrentStockModel();
+    PenEverything(&model, 5);
+    HandleStockCommand(nullptr, IDM_PEEL_PEN_COLOR, 4);
+    EXPECT_EQ(FlagOfFirstEnd(model), 5 << 4 | 1);
+    HandleStockCommand(nullptr, IDM_PEEL_PEN_COLOR, 5);
+    EXPECT_EQ(FlagOfFirstEnd(model), 1);
+    PenEverything(&model, 9);
+    HandleStockCommand(nullptr, IDM_PEEL_PEN_COLOR, kPeelAllPens);
+    for (DexelFamily* family : {&model.z, &model.x, &model.y}) {
+        for (std::int64_t cell = 0; cell < family->cellCount; ++cell) {
+            for (std::uint8_t flag : ReadDexelRay(*family, cell).flags) {
+                ASSERT_EQ(flag, 1);
+            }
+        }
+    }
+    HandleStockCommand(nullptr, IDM_PEEL_PAINT, 0);
+    EXPECT_EQ(FlagOfFirstEnd(model), 0);
+    HandleStockCommand(nullptr, IDM_PAINT_ALL, 0);
+    EXPECT_EQ(FlagOfFirstEnd(model), 1);
+}
+
+TEST_F(StockCommandTest, DifferencePaintingWithoutABasicModelPathDoesNothing) {
+    BuildBox(0, 0, 0, 6, 6, 6);
+    StockModel& model = CurrentStockModel();
+    const int slot = model.undo.currentSlot;
+    DefinitionFiles.basicModelFile.clear();
+    HandleStockCommand(nullptr, IDM_PAINT_DIFFERENCE, 1);
+    EXPECT_EQ(model.undo.currentSlot, slot);
+    EXPECT_EQ(FlagOfFirstEnd(model), 0);
+    EXPECT_EQ(BatchFailureCode.load(), 0);
+
+    // A path that cannot be read: an undo state, then the failure of the batch.
+    DefinitionFiles.basicModelFile = scratch.At("missing.stl");
+    HandleStockCommand(nullptr, IDM_PAINT_DIFFERENCE, 1);
+    EXPECT_EQ(BatchFailureCode.load(), kBatchExitFileError);
+    EXPECT_NE(Log().find("missing.stl - The basic model could not be read."), std::string::npos);
+}
+
+TEST_F(StockCommandTest, SelectingABasicModelDropsTheLoadedOne) {
+    BuildBox(0, 0, 0, 6, 6, 6);
+    SetStockUndoRingSize(&BasicModel, 1);
+    ASSERT_EQ(CreateBoxStockIdentity(&BasicModel, InitialStock.box, 1.0), 1);
+    BasicModelState.present = 1;
+    const std::string longName(80, 'b');
+    SelectBasicModelPath(nullptr, "/models/" + longName + ".stl");
+    EXPECT_EQ(BasicModel.nx, 0);
+    EXPECT_EQ(BasicModelState.present, 0);
+    EXPECT_EQ(DefinitionFiles.basicModelFile, "/models/" + longName + ".stl");
+    EXPECT_EQ(DefinitionFiles.basicModelTitle, longName.substr(0, 64));
+    ASSERT_FALSE(Hooks.menuEnables.empty());
+    EXPECT_EQ(Hooks.menuEnables.back(), (std::pair<unsigned, int>{IDM_PAINT_DIFFERENCE, 1}));
+    SelectBasicModelPath(nullptr, "");
+    EXPECT_EQ(Hooks.menuEnables.back(), (std::pair<unsigned, int>{IDM_PAINT_DIFFERENCE, 0}));
+}
+
+}  // namespace
+}  // namespace mirexa

@@ -1,0 +1,325 @@
+// The end of a run: the order of an aborted end and of a normal or alarm end, the alarm code and
+// its message, the rewind to the start point with the work offsets, the reports closed with the
+// block the run ended in, and the hooks that connect the thread to the decisions and reports.
+#include "simulation/run_end.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "config/controller_file.h"
+#include "config/current_tool.h"
+#include "config/offset_tables.h"
+#include "config/settings_define.h"
+#include "config/tool_tables.h"
+#include "nc/nc_line_source.h"
+#include "nc/nc_run_state.h"
+#include "nc/step_driver.h"
+#include "platform/message_box.h"
+#include "run_report_support.h"
+#include "simulation/interference_flags.h"
+#include "simulation/run_control.h"
+#include "simulation/run_timer.h"
+#include "simulation/simulation_hooks.h"
+
+namespace mirexa {
+namespace {
+
+using testing::Hooks;
+
+MotionPosition Position(double x, double y, double z) {
+    MotionPosition p;
+    p.axis[0] = x;
+    p.axis[1] = y;
+    p.axis[2] = z;
+    return p;
+}
+
+class RunEndTest : public testing::RunReportTest {
+protected:
+    void SetUp() override {
+        RunReportTest::SetUp();
+        savedLine_ = NcLine;
+        savedStack_ = Subprograms;
+        std::copy(WorkOffsetTable, WorkOffsetTable + kWorkOffsetEntries, savedOffsets_);
+        savedPose_ = CurrentMachinePose;
+        savedMotion_ = CurrentMotion;
+        savedTool_ = CurrentTool.derivedFrom;
+        savedCallbacks_ = SimulationCallbacks;
+        savedPath_ = DefinitionFiles.ncProgramFile;
+        savedStart_ = Controller.endOfRecord;
+        ResetRunControlFlags();
+        ClearInterferenceFlags();
+        RunLogFlag = 0;
+        SimulationState = 1;
+        RunEnd.startPointSet = 0;
+        RunEnd.workOffsetsSaved = 0;
+        DefinitionFiles.ncProgramFile = "/nc/part.nc";
+        ASSERT_EQ(AllocToolTables(5), 1);
+        ToolTableSet.loadLimits[1].type = kToolLoadSectionLog;
+        CurrentTool.derivedFrom = 1;
+        ResetInterpreterState();
+        RecordUiHooks();
+        previousResponder_ = SetMessageBoxResponder([](const MessageBoxRequest& request) {
+            Hooks.Add("box " + request.caption + " | " + request.text);
+            return MBX_IDOK;
+        });
+        Hooks.Take();
+    }
+    void TearDown() override {
+        SetMessageBoxResponder(previousResponder_);
+        FreeToolTables();
+        CurrentTool.derivedFrom = savedTool_;
+        SimulationCallbacks = savedCallbacks_;
+        DefinitionFiles.ncProgramFile = savedPath_;
+        Controller.endOfRecord = savedStart_;
+        std::copy(savedOffsets_, savedOffsets_ + kWorkOffsetEntries, WorkOffsetTable);
+        CurrentMachinePose = savedPose_;
+        CurrentMotion = savedMotion_;
+        NcLine = savedLine_;
+        Subprograms = savedStack_;
+        ResetInterpreterState();
+        ResetRunControlFlags();
+        ClearInterferenceFlags();
+        RunEnd.startPointSet = 0;
+        RunEnd.workOffsetsSaved = 0;
+        RunReportTest::TearDown();
+    }
+
+    static void RecordUiHooks() {
+        RunUiHooks& ui = RunUiCallbacks;
+        ui.drawRunPane = [](int pane, const char* text, int pressed) {
+            Hooks.Add(std::string(pressed ? "pressed " : "raised ") + std::to_string(pane) + text);
+        };
+        ui.restoreArrowCursor = [] { Hooks.Add("arrow"); };
+        ui.clearViewSpin = [] { Hooks.Add("spin off"); };
+        ui.markStockDirty = [] { Hooks.Add("stock dirty"); };
+        ui.redrawMainWindow = [] { Hooks.Add("main window"); };
+        ui.redrawView = [] { Hooks.Add("view"); };
+        ui.writeAviFrame = [] { Hooks.Add("avi frame"); };
+        ui.setMacroBreak = [](int value) { Hooks.Add("macro break " + std::to_string(value)); };
+        ui.markAbortedBatchRun = [] { Hooks.Add("exit -1"); };
+        ui.stopSound = [] { Hooks.Add("sound off"); };
+        ui.playAlarmSound = [] { Hooks.Add("alarm sound"); };
+        ui.freeNurbsBuffers = [] { Hooks.Add("nurbs freed"); };
+        ui.moveEditorCursor = [] { Hooks.Add("editor"); };
+        ui.drawStatusBar = [] { Hooks.Add("status bar"); };
+        ui.drawPanelAfterRun = [](int aborted) { Hooks.Add("panel " + std::to_string(aborted)); };
+        ui.drawStopModeSelector = [] { Hooks.Add("stop modes"); };
+        ui.finishToolLengthReport = [] { Hooks.Add("length report"); };
+        ui.stopAviRecording = [] { Hooks.Add("avi stop"); };
+        ui.enableMenusAfterRun = [] { Hooks.Add("menus"); };
+        ui.closeAlarmFile = [] { Hooks.Add("alarm file"); };
+    }
+
+    // A run that stands in a subprogram block with a limit-log line and an unwritten event.
+    void RunIntoSubprogram() {
+        WriteLimitLogLine(1, "3:X0.000000Y0.000000Z0.000000 0.000000 0.000000:2.000000(A)\n");
+        RecordInterferenceKind(kKindOverChip);
+        std::snprintf(NcLine.text, sizeof NcLine.text, "G01X2.\n");
+        NcLine.mainLineNumber = 8;
+        Subprograms.depth = 1;
+        std::snprintf(Subprograms.name[0], kSubprogramNameCapacity, "O300");
+        Subprograms.lineCounter[0] = 4;
+    }
+
+    NcLineBuffer savedLine_;
+    SubprogramStack savedStack_;
+    MotionPosition savedOffsets_[kWorkOffsetEntries];
+    MachinePose savedPose_;
+    MotionRecord savedMotion_;
+    int savedTool_ = 0;
+    SimulationHooks savedCallbacks_;
+    std::string savedPath_;
+    char savedStart_ = ' ';
+    MessageBoxResponder previousResponder_;
+};
+
+TEST_F(RunEndTest, AnAbortedEndInItsOrder) {
+    PrepareCuttingRun();
+    RunControl.runMode = kRunRealCutting;
+    RunControl.abortRequest = 1;
+    RunControl.pendingStop = 1;
+    RunControl.runError = 1;
+    RunControl.lineHeld = 1;
+    CommandLine.batchRun = 1;
+    RunIntoSubprogram();
+    EXPECT_EQ(FinishRun(WindowHandle{}, 1), 0);
+    CommandLine.batchRun = 0;
+    EXPECT_EQ(Hooks.Take(), (std::vector<std::string>{"macro break 1",
+                                                      "exit -1",
+                                                      "viewer " + Path("limitp.txt"),
+                                                      "alarm file",
+                                                      "kind OVER CHIP",
+                                                      "toolpanel",
+                                                      "sound SystemHand",
+                                                      "viewer " + Path("interference.txt"),
+                                                      "arrow",
+                                                      "spin off",
+                                                      "stock dirty",
+                                                      "view",
+                                                      "sound off",
+                                                      "avi frame",
+                                                      "pressed 1\tESC",
+                                                      "nurbs freed",
+                                                      "editor",
+                                                      "status bar",
+                                                      "panel 1",
+                                                      "length report",
+                                                      "avi stop",
+                                                      "menus",
+                                                      "stop modes"}));
+    // The event went into the report with the block the run stood in, although the subprogram
+    // levels were closed before the report was.
+    EXPECT_EQ(Read("interference.txt"),
+              "<<< INTERFERENCE INFORMATION >>>\n--------------\nOVER CHIP\nO300:4:G01X2.\n");
+    EXPECT_EQ(Subprograms.depth, 0);
+    EXPECT_EQ(RunControl.abortRequest.load(), 0);
+    EXPECT_EQ(RunControl.runMode.load(), kRunIdle);
+    EXPECT_EQ(RunControl.pendingStop.load(), 0);
+    EXPECT_EQ(RunControl.runError.load(), 0);
+    EXPECT_EQ(RunControl.lineHeld.load(), 0);
+    EXPECT_EQ(RunEnd.endInProgress.load(), 0);
+    EXPECT_EQ(LimitLog.stream, nullptr);
+    EXPECT_EQ(InterferenceReport.stream, nullptr);
+}
+
+TEST_F(RunEndTest, AnAbortBringsBackTheStartPointAndTheWorkOffsets) {
+    WorkOffsetTable[0] = Position(1.0, 0.0, 0.0);
+    WorkOffsetTable[1] = Position(100.0, 50.0, -20.0);
+    WorkOffsetTable[2] = Position(-300.0, 0.0, 0.0);
+    NcRun.modal.workOffsetIndex = 1;
+    const MotionPosition start = Position(0.0, 0.0, 150.0);
+    SetRunStartPoint(start);
+    PrepareCuttingRun();
+    // The run went on in G55 with an offset changed under it, to a point of its own.
+    WorkOffsetTable[1].axis[0] = 999.0;
+    NcRun.modal.workOffsetIndex = 2;
+    const MotionPosition reached = Position(12.0, 34.0, 5.0);
+    CurrentMachinePose.program = reached;
+    RunControl.abortRequest = 1;
+    FinishRun(WindowHandle{}, 1);
+    for (int axis = 0; axis < 5; ++axis) {
+        EXPECT_EQ(CurrentMachinePose.program.axis[axis], start.axis[axis]) << axis;
+        EXPECT_EQ(RunEnd.endProgram.axis[axis], reached.axis[axis]) << axis;
+    }
+    EXPECT_EQ(NcRun.modal.workOffsetIndex, 1);
+    EXPECT_EQ(WorkOffsetTable[1].axis[0], 100.0);
+    EXPECT_EQ(WorkOrigin.axis[0], 101.0);
+    EXPECT_EQ(WorkOrigin.axis[1], 50.0);
+    EXPECT_EQ(WorkOrigin.axis[2], -20.0);
+}
+
+TEST_F(RunEndTest, AnAlarmEndShowsItsCodeAndRewinds) {
+    UiLanguage = 1;
+    SetRunStartPoint(Position(0.0, 0.0, 100.0));
+    PrepareCuttingRun();
+    RunControl.runMode = kRunResult;
+    SimulationState = 4;
+    InterferenceFlags.contact = 1;
+    InterferenceFlags.taper = 1;
+    InterferenceFlags.structure[kHeadVice] = 1;
+    CurrentMachinePose.program = Position(5.0, 5.0, 5.0);
+    EXPECT_EQ(FinishRun(WindowHandle{}, 0), 5);
+    EXPECT_EQ(
+        Hooks.Take(),
+        (std::vector<std::string>{
+            "panel 0", "stock dirty", "view", "avi frame", "macro break 2", "toolpanel",
+            "sound SystemHand", "box Tool side (*tapa*) interfered. | /nc/part.nc", "main window",
+            "length report", "alarm file", "toolpanel", "avi stop", "menus", "status bar"}));
+    EXPECT_EQ(SimulationState.load(), 0);
+    EXPECT_EQ(RunControl.toolPanelPendingPaint.load(), 1);
+    EXPECT_EQ(RunControl.runMode.load(), kRunIdle);
+    EXPECT_EQ(CurrentMachinePose.program.axis[2], 100.0);
+    // An empty limit log of the run's tool was made at the start, and is not shown.
+    EXPECT_TRUE(std::filesystem::exists(Path("limitp.txt")));
+}
+
+TEST_F(RunEndTest, ANormalEndLeavesThePositionAndAnInterpreterErrorIsItsCode) {
+    PrepareCuttingRun();
+    RunControl.runMode = kRunRealCutting;
+    CurrentMachinePose.program = Position(7.0, 8.0, 9.0);
+    EXPECT_EQ(FinishRun(WindowHandle{}, 0), 0);
+    EXPECT_EQ(CurrentMachinePose.program.axis[0], 7.0);
+    for (const std::string& call : Hooks.Take()) {
+        EXPECT_EQ(call.rfind("box", 0), std::string::npos) << call;
+    }
+    // A program that never reached its start character ends with error 3, logged in a logging
+    // run: "(line) - " and the text as data.
+    Controller.endOfRecord = '%';
+    PrepareCuttingRun();
+    NcRun.status.started = 0;
+    NcLine.mainLineNumber = 61;
+    RunLogFlag = 1;
+    UiLanguage = 1;
+    EXPECT_EQ(FinishRun(WindowHandle{}, 0), 103);
+    EXPECT_EQ(LogText(), "(61) - Start Code(%) is Not Found !");
+    PrepareCuttingRun();
+    NcRun.status.error = 2;
+    EXPECT_EQ(FinishRun(WindowHandle{}, 0), 102);
+    PrepareCuttingRun();
+    RunControl.overTravelAxis = 4;
+    EXPECT_EQ(FinishRun(WindowHandle{}, 0), 91);
+}
+
+TEST(AlarmCodeTest, FirstMatchWins) {
+    int sound = 0;
+    InterferenceStep s;
+    EXPECT_EQ(ChooseAlarmCode(s, 0, 0, 0, 0, &sound), 6);
+    EXPECT_EQ(sound, 1);
+    EXPECT_EQ(ChooseAlarmCode(s, 0, 0, 0, 1, &sound), 7);
+    s.rapid = 1;
+    EXPECT_EQ(ChooseAlarmCode(s, 0, 0, 0, 1, &sound), 1);
+    EXPECT_EQ(ChooseAlarmCode(s, 0, 0, 4, 1, &sound), 104);
+    EXPECT_EQ(sound, 0);
+    EXPECT_EQ(ChooseAlarmCode(s, 0, 1, 4, 1, &sound), 91);
+    s.overChip = 1;
+    EXPECT_EQ(ChooseAlarmCode(s, 0, 1, 4, 1, &sound), 4);
+    s.contact = s.spindleStopped = 1;
+    EXPECT_EQ(ChooseAlarmCode(s, 0, 1, 4, 1, &sound), 4);  // SPINDLE CHECK off
+    EXPECT_EQ(ChooseAlarmCode(s, 2, 1, 4, 1, &sound), 9);
+    s.overLength = 1;
+    EXPECT_EQ(ChooseAlarmCode(s, 2, 1, 4, 1, &sound), 3);
+    s.arbor = 1;
+    EXPECT_EQ(ChooseAlarmCode(s, 2, 1, 4, 1, &sound), 2);
+    s.attachment = 1;
+    EXPECT_EQ(ChooseAlarmCode(s, 2, 1, 4, 1, &sound), 8);
+    s.structure[kHeadBasic] = 1;
+    EXPECT_EQ(ChooseAlarmCode(s, 2, 1, 4, 1, &sound), 45);
+    s.structure[kToolBasic] = 1;
+    EXPECT_EQ(ChooseAlarmCode(s, 2, 1, 4, 1, &sound), 17);
+    s.structure[kToolTable] = 1;
+    EXPECT_EQ(ChooseAlarmCode(s, 2, 1, 4, 1, &sound), 14);
+    s.taper = 1;
+    EXPECT_EQ(ChooseAlarmCode(s, 2, 1, 4, 1, &sound), 5);
+    EXPECT_EQ(sound, 0);
+}
+
+TEST_F(RunEndTest, TheThreadsHooksRecordWriteAndLog) {
+    InstallRunControlHooks();
+    Checks.structurePairs[kHead2Vice] = 2;
+    UpdateStopOnCheckFlag();
+    InterferenceFlags.structure[kHead2Vice] = 1;
+    std::snprintf(NcLine.text, sizeof NcLine.text, "G00Z50.\r\n");
+    NcLine.mainLineNumber = 3;
+    EXPECT_EQ(SimulationCallbacks.recordInterferenceBreak(), 0);
+    EXPECT_EQ(SimulationCallbacks.blockHasPauseEvent(), 1);
+    SimulationCallbacks.writeSecondFormLine("1/1:X...\n");  // no marker file: nothing
+    SimulationCallbacks.writeInterferenceReport();
+    SimulationCallbacks.writeInterferenceReport();  // a later move of the same block
+    EXPECT_EQ(SimulationState.load(), 0);
+    SimulationCallbacks.writeLimitLogLine("3:a\n");
+    CloseInterferenceFile(GetCurrentReportBlock());
+    EXPECT_EQ(CloseLimitLog(1), 1);
+    EXPECT_EQ(Read("interference.txt"),
+              "<<< INTERFERENCE INFORMATION >>>\n--------------\nHEAD2vsVICE\n3:G00Z50.\n");
+    EXPECT_EQ(Read("limitp.txt"), "3:a\n");
+    // A stop choice ends the run.
+    Checks.structurePairs[kHead2Vice] = 1;
+    UpdateStopOnCheckFlag();
+    EXPECT_EQ(SimulationCallbacks.recordInterferenceBreak(), 1);
+}
+
+}  // namespace
+}  // namespace mirexa

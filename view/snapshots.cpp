@@ -1,0 +1,130 @@
+// The view's context, clearing, pixel capture and panel hiding.
+#include "view/snapshots.h"
+
+#include <GL/gl.h>
+#include <GL/glext.h>
+
+#include <algorithm>
+
+#include "view/camera.h"
+#include "view/display_lists.h"
+#include "view/gl_colors.h"
+#include "view/view_hooks.h"
+
+namespace mirexa {
+
+ViewGlContext ViewContext;
+CaptureGeometry ViewCapture;
+int CaptureReadBuffer = -1;
+
+namespace {
+
+void ReadGlPixels(unsigned buffer, int format, int width, int height, std::uint8_t* out) {
+    glFinish();
+    glReadBuffer(buffer);
+    glPixelStorei(GL_PACK_ALIGNMENT, 4);
+    glReadPixels(0, 0, width, height, format == kPixelsBgr ? GL_BGR : GL_RGB, GL_UNSIGNED_BYTE,
+                 out);
+}
+
+}  // namespace
+
+ViewPixelReader ViewPixelSource = ReadGlPixels;
+
+void SetCaptureGeometry(int width, int height, CaptureGeometry* geometry) {
+    geometry->width = width < 0 ? 0 : width;
+    geometry->height = height < 0 ? 0 : height;
+    geometry->stride = (geometry->width * 3 + 3) / 4 * 4;
+    geometry->size = static_cast<std::size_t>(geometry->stride) * geometry->height;
+}
+
+int CreateGlContext(int width, int height) {
+    DestroyGlContext();
+    if (!CreateOffscreenGlContext(width, height, &ViewContext.surface, nullptr)) {
+        return 0;
+    }
+    const GLuint base = glGenLists(static_cast<GLsizei>(kReservedListNames));
+    if (base == 0) {
+        DestroyOffscreenGlContext(&ViewContext.surface);
+        return 0;
+    }
+    ViewContext.created = 1;
+    DisplayListBase = base;
+    // The off-screen surface is drawn in its back buffer and never swapped.
+    CaptureReadBuffer = 0;
+    SetCaptureGeometry(width, height, &ViewCapture);
+    SetViewSize(&CurrentView, width, height);
+    return 1;
+}
+
+void DestroyGlContext() {
+    if (!ViewContext.created) {
+        return;
+    }
+    if (MakeOffscreenGlContextCurrent(ViewContext.surface) && DisplayListBase != 0) {
+        glDeleteLists(DisplayListBase, static_cast<GLsizei>(kReservedListNames));
+    }
+    DestroyOffscreenGlContext(&ViewContext.surface);
+    ViewContext = ViewGlContext{};
+    DisplayListBase = 0;
+}
+
+int MakeViewContextCurrent() {
+    return ViewContext.created ? MakeOffscreenGlContextCurrent(ViewContext.surface) : 0;
+}
+
+void ClearViewWindow() {
+    if (!MakeViewContextCurrent()) {
+        return;
+    }
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    glViewport(0, 0, CurrentView.width, CurrentView.height);
+    const float* bg = GlColors.background;
+    glClearColor(bg[0], bg[1], bg[2], bg[3]);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    SetViewProjection(&CurrentView);
+    glMatrixMode(GL_MODELVIEW);
+}
+
+int ReadViewPixels(int format, std::uint8_t* buffer, std::size_t bufferSize) {
+    const CaptureGeometry& g = ViewCapture;
+    if (buffer == nullptr || bufferSize < g.size || g.width < 1 || g.height < 1 ||
+        (ViewPixelSource == ReadGlPixels && !MakeViewContextCurrent())) {
+        return 0;
+    }
+    const unsigned first = CaptureReadBuffer == 0 ? GL_BACK : GL_FRONT;
+    ViewPixelSource(first, format, g.width, g.height, buffer);
+    if (CaptureReadBuffer == -1) {
+        const bool anyByte =
+            std::any_of(buffer, buffer + g.size, [](std::uint8_t b) { return b != 0; });
+        if (anyByte) {
+            CaptureReadBuffer = 1;
+        } else {
+            CaptureReadBuffer = 0;
+            ViewPixelSource(GL_BACK, format, g.width, g.height, buffer);
+        }
+    }
+    return 1;
+}
+
+void ShowViewWindows(int show) {
+    if (ViewCallbacks.panelEnabled == nullptr || ViewCallbacks.showPanel == nullptr) {
+        return;
+    }
+    bool any = false;
+    for (int panel : {kViewPanelCommand, kViewPanelToolDisplay}) {
+        if (ViewCallbacks.panelEnabled(panel)) {
+            ViewCallbacks.showPanel(panel, show);
+            any = true;
+            if (show != 0 && ViewCallbacks.repaintPanel != nullptr) {
+                ViewCallbacks.repaintPanel(panel);
+            }
+        }
+    }
+    if (any && show == 0 && ViewCallbacks.repaintViewNow != nullptr) {
+        ViewCallbacks.repaintViewNow();
+    }
+}
+
+}  // namespace mirexa
