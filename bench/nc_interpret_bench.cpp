@@ -8,10 +8,8 @@
 #include <random>
 #include <string>
 
+#include "bench/nc_pull_loop.h"
 #include "nc/kinematics_services.h"
-#include "nc/nc_line_source.h"
-#include "nc/nc_run_state.h"
-#include "nc/step_driver.h"
 
 namespace mirexa {
 namespace {
@@ -61,17 +59,7 @@ void BM_InterpretMixedProgram(benchmark::State& state) {
     InstallWorkOffsetSource();
     long moves = 0;
     for (auto _ : state) {
-        ResetInterpreterState();
-        OpenNcProgramSource(path);
-        while (NcRun.status.endState < 2 && NcRun.status.error == 0) {
-            ComputeNextMove();
-            if (NcRun.status.subprogramEnd) {
-                continue;
-            }
-            FinishBlockPosition();
-            ++moves;
-        }
-        CloseNcProgramSource();
+        moves += PullAllMoves(path);
     }
     benchmark::DoNotOptimize(moves);
     state.counters["lines/s"] =

@@ -559,8 +559,14 @@ const ControllerKeyword kKeywords[] = {
      [](const char* l, ControllerDefinition* c) {
          SetByWord(l, 7, {"NORMAL", "KEEP"}, {0, 1}, &c->g49Mode);
      }},
-    // Every G00MODE word leaves the rapid positioning type at 0.
-    {"G00MODE", [](const char*, ControllerDefinition* c) { c->rapidType = 0; }},
+    // The rapid positioning type: LINE a straight line (9), ASYNC1 and ASYNC the dog-leg at
+    // equal axis speeds (1), ASYNC2 each axis with its own rate and acceleration (2), UNKNOWN
+    // none (0).
+    {"G00MODE",
+     [](const char* l, ControllerDefinition* c) {
+         SetByWord(l, 7, {"LINE", "ASYNC1", "ASYNC2", "ASYNC", "UNKNOWN"}, {9, 1, 2, 1, 0},
+                   &c->rapidType);
+     }},
     {"G00PATH", nullptr, &ControllerDefinition::linearRapidPath, "LINE", 1},
     {"OPTIONAL BLOCK SKIP", ReadOptionalBlockSkip},
     {"STOP CHARACTER", ReadStopCharacter},

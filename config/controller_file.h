@@ -77,7 +77,7 @@ struct ControllerDefinition {
     std::int32_t feedWordMode = {};            // 0 DIRECT, 1 INDIRECT, 2 AUTO1, 3 AUTO2
     std::int32_t g92Mode = {};                 // 0 NORMAL, 1 MOVE
     std::int32_t g49Mode = {};                 // 0 NORMAL, 1 KEEP
-    std::int32_t rapidType = {};               // rapid positioning type (G00MODE leaves 0)
+    std::int32_t rapidType = {};               // G00MODE: 0, 1 dog-leg, 2 profile, 9 line
     std::int32_t linearRapidPath = {};         // G00PATH LINE
     std::int32_t lengthOffsetType = {};        // 0 FANUC-A, 1 FANUC-B, 2 FANUC-C
     std::int32_t toolCenterControl = {};       // 0 NO, 1 TYPE1, 2 TYPE2 (current)

@@ -747,6 +747,12 @@ void BlockScanner::PlaceAxisValue(int axis, double value, bool alwaysIncremental
         m.end.axis[axis] = value;
         return;
     }
+    if (modal.cycleCode != kNoCycle && axis == modal.plane.normal) {
+        // Inside a canned cycle the drilling-axis word is the hole bottom (an increment from the
+        // R level under incremental data); the block moves only in the plane.
+        modal.cycleDepthWord = value;
+        return;
+    }
     if (incremental) {
         value += programmed[axis];
     }
@@ -937,8 +943,7 @@ void BlockScanner::HandleR() {
         return;
     }
     if (modal.cycleCode != kNoCycle) {
-        modal.cycleRLevel =
-            value + (modal.incremental ? CurrentMotion.start.axis[modal.plane.normal] : 0.0);
+        modal.cycleRWord = value;  // the cycle expansion takes the level from it
         return;
     }
     block.radiusWord = value;

@@ -2,6 +2,8 @@
 // through which the definition-file readers reach the interpreter.
 #include "nc/nc_controller_view.h"
 
+#include <algorithm>
+
 #include "config/config_records.h"
 #include "config/current_tool.h"
 #include "config/definition_hooks.h"
@@ -111,6 +113,15 @@ void TakeController(NcControllerView* v) {
     v->offsets.hWear = ToolOffsets.hWear;
     v->offsets.feedMemory = FeedMemory;
     v->offsets.memoryType = ToolOffsets.type;
+    v->g73Clearance = c.g73Peck;
+    v->g83Clearance = c.g83Peck;
+    for (int i = 0; i < kCycleClearanceCodes; ++i) {
+        v->cycleClearance[i] = c.clearance[i];
+    }
+    v->positioningType = c.rapidType;
+    v->linearRapidPath = c.linearRapidPath;
+    v->stopOption = c.stopOption;
+    v->stopStrings = c.stopStrings;
 }
 
 void TakeMachineAndTool(NcControllerView* v) {
@@ -118,7 +129,18 @@ void TakeMachineAndTool(NcControllerView* v) {
     v->rotaryType = m.rotaryType;
     v->directToolDigits = m.tWordMode == 4 ? m.tWordNumber : 0;
     v->toolHolderOffset = m.toolHolderOffset;
-    v->toolChangeRouteSteps = m.route.steps;
+    v->toolChangeRouteSteps = std::clamp(m.route.steps, 0, kToolChangeRouteSteps);
+    v->atcType = m.atcType;
+    for (int i = 0; i < 5; ++i) {
+        v->toolChangePosition[i] = m.toolChangePosition[i];
+        for (int step = 0; step < kToolChangeRouteSteps; ++step) {
+            v->toolChangeRoute[step][i] = m.route.moves[step][i];
+        }
+    }
+    for (int i = 0; i < 3; ++i) {
+        v->rapidRate[i] = m.rapid[i];
+        v->rapidAcceleration[i] = m.rapidAcceleration[i];
+    }
     const CurrentToolRecord& t = CurrentTool;
     v->currentTool.number = t.derivedFrom;
     v->currentTool.type = static_cast<int>(t.tool.type);
@@ -166,6 +188,7 @@ void RefreshNcControllerView() {
     TakeController(&v);
     TakeMachineAndTool(&v);
     v.toolBasePoint = Settings.toolBasePoint;
+    v.stepLength = DexelPitch.secondPitch;
     v.magazineCount =
         ToolTableSet.maxMagazine > 0 ? ToolTableSet.maxMagazine : Settings.maxMagazine;
 }

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "config/controller_file.h"
+#include "config/machine_file.h"
 
 namespace mirexa {
 
@@ -19,6 +20,7 @@ constexpr int kReplaceEntriesMax = 30;
 constexpr int kToolOffsetEntries = 1000;  // D and H numbers 0..999
 constexpr int kFeedMemoryEntries = 1000;  // F numbers 0..999
 constexpr int kReferencePoints = 4;
+constexpr int kCycleClearanceCodes = 20;  // G70 .. G89
 
 // The offset memories the interpreter reads and writes (D and H offsets with their wear, the F
 // memory). The arrays belong to the configuration; null pointers read as 0 and take no writes.
@@ -127,6 +129,31 @@ struct NcControllerView {
     int directToolDigits = {};  // > 0: T carries tool and offset number with this many digits
     double toolHolderOffset = {};
     int toolBasePoint = {};  // settings: 0 BOTTOM .. 4 ARBOR-TOP
+
+    // Canned cycles: the peck clearances of G73 and G83 (mm; the HEIDENHAIN cycles from 200
+    // replace both for the rest of a run) and the CLEARANCE of each cycle code from G70 (mm).
+    double g73Clearance = 1.0;
+    double g83Clearance = 1.0;
+    double cycleClearance[kCycleClearanceCodes] = {};
+
+    // Rapid positioning: the type (0 none, 1 dog-leg, 2 per-axis profile, 9 straight), G00PATH
+    // LINE, the rapid rate (mm/min) and acceleration (as the machine file gives it; x 1000 is
+    // mm/s^2) of X, Y and Z, and the step length of the simulation (mm).
+    int positioningType = {};
+    int linearRapidPath = {};
+    double rapidRate[3] = {};
+    double rapidAcceleration[3] = {};
+    double stepLength = 1.0;
+
+    // Tool change: ATC TYPE (1 T, 2 WAIT, 3 WAIT2), the tool change position (machine
+    // coordinates, mm and deg) and per route step the axes that move (toolChangeRouteSteps).
+    int atcType = 1;
+    double toolChangePosition[5] = {};
+    int toolChangeRoute[kToolChangeRouteSteps][5] = {};
+
+    // Stops: STOP OPTION (0 NONE, 1 NORMAL, 2 M01, 3 SINGLE, 4 DEFINE) and the DEFINE strings.
+    int stopOption = {};
+    std::vector<std::string> stopStrings;
 };
 
 // The values in force. Tests and the trace tool may set fields directly.

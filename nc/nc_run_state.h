@@ -15,7 +15,6 @@ constexpr int kNoCycle = 80;
 constexpr int kUsedCodeFlags = 200;
 constexpr int kCyclePointsMax = 1000;
 constexpr int kRapidLegsMax = 16;
-constexpr int kToolChangeMovesMax = 8;
 // Look-ahead entries kept for motionless or tool-axis-only blocks under compensation.
 constexpr int kLookaheadQueueMax = 10000;
 
@@ -42,6 +41,15 @@ struct PlaneAxes {
     int normal = 2;
 };
 
+// The levels of a HEIDENHAIN cycle definition (mm on the drilling axis): the first, second and
+// third level and the base they are measured from.
+struct HeidenhainCycleLevels {
+    double first = {};
+    double second = {};
+    double third = {};
+    double base = {};
+};
+
 struct NcModalState {
     int gCode = {};  // last G code of the block; G68.2 is 682, G53.1 531, G50.1 501, G51.1 511
     int mCode = -1;  // last M code of the block; -1 none
@@ -51,7 +59,7 @@ struct NcModalState {
     int planeCode = 17;  // +-17, +-18, +-19; negative for a reversed plane
     PlaneAxes plane = {};
     int incremental = {};  // G91
-    int returnLevel = 1;   // 1 initial level (G98), 0 R level (G99)
+    int returnLevel = 1;   // 1 initial level (G98), 0 R level (G99), 2 the separate level
     int workOffsetIndex = 1;
     int toolNumber = {};  // T of the block
     int nextTool = -1;
@@ -65,10 +73,17 @@ struct NcModalState {
     int feedCode = {};
     double programmedFeed = {};  // modal F (mm/min)
     double dwellTime = {};       // s
-    double cyclePeck = {};       // mm
+    double cyclePeck = {};       // mm, Q as written (the pecks use its magnitude)
     int cycleRepeat = 1;
-    double cycleRLevel = {};        // mm on the drilling axis
-    double cycleInitialLevel = {};  // mm on the drilling axis
+    // The canned cycle's drilling-axis values as written (mm): the R word and the drilling-axis
+    // word, both increments (from the initial level, from the R level) when the cycle's data are
+    // incremental; the initial level where the cycle was programmed, and the separate return
+    // level of return mode 2.
+    double cycleRWord = {};
+    double cycleDepthWord = {};
+    double cycleInitialLevel = {};
+    double cycleSeparateReturnLevel = {};
+    HeidenhainCycleLevels heidenhainLevels = {};
     int cylindricalInterpolation = {};
     int polarInterpolation = {};
     int diameterProgramming = {};
@@ -121,6 +136,9 @@ struct NcBlockState {
     int tiltedRotaryGiven[2] = {};
     int offsetWithTableEntry = -1;  // W of a G8110 block
     int stopScan = {};              // the rest of the line is not read
+    int cycleSkipped = {};          // the canned cycle is not run at this block's position
+    int toolChangeSeen = {};        // the tool-change decision was asked in this block
+    int toolChangeArmed = {};       // and it armed the route
     int lengthAxisFromWord = {};    // FANUC-C: the next X/Y/Z word chooses the length axis
 };
 
@@ -183,19 +201,92 @@ struct ToolVectorChange {
     double values[4] = {};  // two tool-vector components, two orientation angles
 };
 
+// The motion of one linear axis during a rapid of positioning type 2: distance D (mm), top speed
+// v (mm/s) and acceleration a (mm/s^2); the end of the acceleration t1, of the cruise t2 and of
+// the move T (s); the distance covered while accelerating s1 = a t1^2 / 2 (mm). A trapezoid
+// cruises between t1 and t2; a triangle has t2 = t1. D = 0: the axis stays, T = 0.
+struct RapidAxisProfile {
+    double distance = {};
+    double speed = {};
+    double acceleration = {};
+    double accelerationTime = {};
+    double cruiseEnd = {};
+    double totalTime = {};
+    double accelerationDistance = {};
+    int trapezoid = {};
+};
+
+// A rapid of positioning type 2, kept between the split and its steps: the profile of X, Y and
+// Z, the time of one step (s) and the ends of the move.
+struct RapidStepProfile {
+    RapidAxisProfile axis[3] = {};
+    double stepTime = {};
+    MotionPosition start = {};
+    MotionPosition end = {};
+};
+
+// What a canned cycle is expanded from (the cycle's words and modes, the controller's
+// clearances and the run mode); filled from the modal state for each hole block.
+struct DrillingCycleInput {
+    int cycleCode = kNoCycle;   // G number, or the HEIDENHAIN cycle number (200 and up)
+    MotionPosition start = {};  // where the tool stands before the block
+    MotionPosition hole = {};   // the block's hole position (its plane axes count)
+    double rWord = {};
+    double depthWord = {};
+    double peck = {};  // Q, mm
+    int repeat = 1;    // K or L; 0 positions only
+    int incremental = {};
+    int returnMode = 1;  // 0 R level, 1 initial level, 2 the separate return level
+    double initialLevel = {};
+    double separateReturnLevel = {};
+    PlaneAxes plane = {};
+    int heidenhain = {};
+    HeidenhainCycleLevels heidenhainLevels = {};
+    double g73Clearance = 1.0;       // mm, the back-off of G73 pecks
+    double g83Clearance = 1.0;       // mm, the re-approach of G83 pecks
+    double clearance = {};           // mm, the CLEARANCE of this cycle code
+    int runMode = {};                // 2 and 3 drill without pecks
+    double levelTolerance = 0.0005;  // mm, half a least input increment
+};
+
+// The levels of a cycle on its drilling axis (mm) and the peck clearance its pecks use.
+struct DrillingCycleLevels {
+    double rLevel = {};
+    double bottom = {};
+    double returnLevel = {};
+    double peckClearance = {};
+};
+
+// A cycle being handed out one hole at a time: the input, its levels, the holes still to expand,
+// and where the next hole starts and lies.
+struct DrillingCyclePlan {
+    DrillingCycleInput input = {};
+    DrillingCycleLevels levels = {};
+    int holesLeft = {};
+    MotionPosition nextStart = {};
+    MotionPosition nextHole = {};
+};
+
+// The tool changes as the route decisions see them: the tool on the spindle, and for WAIT2 the
+// tool staged by the last M06 (-1 none).
+struct NcToolChangeState {
+    int mountedTool = {};
+    int stagedTool = -1;
+};
+
 // Sub-moves that pend between calls of the step driver. Each queue has a count and an index
 // (the entries already handed out); a queue is emptied when its last entry is handed out.
 struct NcPendingMoves {
-    // Tool-change moves: machine-coordinate targets and motion types.
+    // Tool-change moves: the steps of the machine's tool-change route.
     int toolChangeCount = {};
     int toolChangeIndex = {};
-    MotionPosition toolChangeTarget[kToolChangeMovesMax] = {};
-    int toolChangeType[kToolChangeMovesMax] = {};
-    // Rapid legs; with positioning type 2 the points are computed per step instead.
+    // Rapid legs: positioning type 1 keeps its way points; type 2 computes the point of each
+    // step from the profile (the count is then the step count).
     int rapidLegCount = {};
     int rapidLegIndex = {};
     MotionPosition rapidLeg[kRapidLegsMax] = {};
     int positioningType = {};
+    RapidStepProfile rapidProfile = {};
     // Tool-axis-only and orientation-only blocks met by the compensation look-ahead.
     std::vector<ToolAxisMove> toolAxisMoves;
     int toolAxisIndex = {};
@@ -212,6 +303,8 @@ struct NcPendingMoves {
     MotionPosition cyclePoint[kCyclePointsMax] = {};
     int cyclePointType[kCyclePointsMax] = {};
     double cycleCentre[3] = {};
+    // The canned cycle whose further holes refill the cycle points.
+    DrillingCyclePlan cycle = {};
 };
 
 struct NcRunState {
@@ -221,6 +314,7 @@ struct NcRunState {
     NcTransformState transforms = {};
     NcReferenceReturn reference = {};
     NcPendingMoves pending = {};
+    NcToolChangeState toolChange = {};
     MotionPosition programmed = {};   // last programmed value per axis (for incremental words)
     int compensationPhase = {};       // 0 off, 1 active, 2 cancel pending
     int userSwitch[2] = {};           // turning switches set by the lathe on codes

@@ -53,12 +53,23 @@ void HandOutRapidLeg() {
     NcPendingMoves& p = NcRun.pending;
     MotionRecord& m = CurrentMotion;
     m.start = m.end;
-    m.end = p.rapidLeg[p.rapidLegIndex];
+    const int step = ++p.rapidLegIndex;
+    if (p.positioningType == kRapidProfile) {
+        GetStepAxisPositions(p.rapidLegCount, step, &m.end);
+    } else {
+        m.end = p.rapidLeg[step - 1];
+    }
     m.motionType = kMotionRapid;
     m.blockHasMotion = 1;
-    if (++p.rapidLegIndex >= p.rapidLegCount) {
+    if (step >= p.rapidLegCount) {
         p.rapidLegCount = p.rapidLegIndex = 0;
     }
+}
+
+// The first leg of a rapid just split: it starts where the whole rapid starts.
+void HandOutFirstRapidLeg() {
+    CurrentMotion.end = CurrentMotion.start;
+    HandOutRapidLeg();
 }
 
 void HandOutToolAxisMove() {
@@ -129,6 +140,10 @@ void HandOutCyclePoint(bool full) {
     p.cyclePointIndex = index + 1;
     if (last) {
         p.cyclePointCount = p.cyclePointIndex = 0;
+        // The next hole of a repeated cycle fills the queue again.
+        if (DrillingHolesPending()) {
+            ExpandNextDrillingHole();
+        }
     }
 }
 
@@ -236,20 +251,35 @@ void InterpretReadBlock() {
     if (m.motionType == kMotionClockwise || m.motionType == kMotionCounterClockwise) {
         m.arcMirrorPending = 1;
     }
+    // A block that armed the tool-change route is its first rapid.
+    const NcPendingMoves& p = NcRun.pending;
+    if (p.toolChangeCount > 0 && p.toolChangeIndex == 0 && modal.referenceReturnMode == 0) {
+        StepFirstToolChangeMove();
+        return;
+    }
     if (m.motionType == kMotionRapid && modal.cycleCode == kNoCycle && !NcRun.dataCheckActive &&
         modal.referenceReturnMode == 0 && SubdivideRapidMove() > 0) {
-        HandOutRapidLeg();
+        HandOutFirstRapidLeg();
         return;
     }
     if (modal.cycleCode != kNoCycle && NcRun.block.axisWordSeen) {
         NcRun.pending.cyclePointCount = NcRun.pending.cyclePointIndex = 0;
-        if (ExpandDrillingCycle() > 0) {
-            ShiftBlockLookahead();
-            HandOutCyclePoint(false);
-            if (m.motionType == kMotionRapid && !NcRun.dataCheckActive &&
-                SubdivideRapidMove() > 0) {
-                HandOutRapidLeg();
+        NcRun.pending.cycle.holesLeft = 0;
+        if (!NcRun.block.cycleSkipped) {
+            if (ExpandDrillingCycle() > 0) {
+                ShiftBlockLookahead();
+                // The points start where the tool stands, not at the hole.
+                m.end = m.start;
+                HandOutCyclePoint(false);
+                if (m.motionType == kMotionRapid && !NcRun.dataCheckActive &&
+                    SubdivideRapidMove() > 0) {
+                    HandOutFirstRapidLeg();
+                }
+                return;
             }
+            // Nothing to do at this position (K0 at the hole itself).
+            m.end = m.start;
+            m.blockHasMotion = 0;
             return;
         }
     }
@@ -448,6 +478,7 @@ void ResetInterpreterState() {
     NcRun = NcRunState{};
     NcRun.dataCheckActive = dataCheck;
     NcRun.pluginToolSupplied = pluginTool;
+    NcRun.toolChange.mountedTool = c.currentTool.number;
     NcModalState& modal = NcRun.modal;
     modal.workOffsetIndex = before.workOffsetIndex;
     modal.lengthOffsetNumber = before.lengthOffsetNumber;

@@ -324,7 +324,7 @@ TEST_F(ControllerFileTest, ModesRotaryAxesAndNameColour) {
     EXPECT_EQ(Controller.scaleEffect[0], 1);
     EXPECT_EQ(Controller.scaleEffect[1], 0);
     EXPECT_DOUBLE_EQ(Controller.scale[2], 0.5);
-    EXPECT_EQ(Controller.rapidType, 0);
+    EXPECT_EQ(Controller.rapidType, 1);
     EXPECT_EQ(Controller.runTypeMemory, 1);
 }
 

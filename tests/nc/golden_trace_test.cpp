@@ -1,7 +1,7 @@
 // Golden move traces: every NC program in tests/data/nc traced from reset to its end must give
-// its .trace file byte for byte, read with the controller file of the same name when there is
-// one (as nctrace reads them). The traces were checked by hand once; the comments of each
-// program say what it shows.
+// its .trace file byte for byte, read with the controller and machine files of the same name when
+// there are some (as nctrace reads them). The traces were checked by hand once; the comments of
+// each program say what it shows.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -45,6 +45,13 @@ TEST_F(GoldenTraceTest, EveryProgramGivesItsTrace) {
         if (std::filesystem::exists(controllerPath)) {
             ReadControllerFileAt(controllerPath.string());
             ASSERT_EQ(Controller.status, 1);
+            RefreshNcControllerView();
+        }
+        std::filesystem::path machinePath = program;
+        machinePath.replace_extension(".mtl");
+        if (std::filesystem::exists(machinePath)) {
+            ReadMachineFileAt(machinePath.string(), 1);
+            ASSERT_EQ(Machine.status, 1);
             RefreshNcControllerView();
         }
         std::filesystem::path expectedPath = program;

@@ -9,6 +9,7 @@
 #include "nc/nc_controller_view.h"
 #include "nc/nc_line_source.h"
 #include "nc/nc_run_state.h"
+#include "nc/rapid_legs.h"
 
 namespace mirexa::testing {
 
@@ -63,7 +64,7 @@ std::string CheckNcInvariants() {
     }
     const int cycle = modal.cycleCode;
     if (!(cycle == kNoCycle || cycle == 73 || cycle == 74 || cycle == 76 ||
-          InRange(cycle, 81, 89))) {
+          InRange(cycle, 81, 89) || InRange(cycle, 200, 209))) {
         return "unknown canned cycle";
     }
     if (!InRange(modal.workOffsetIndex, 0, kWorkOffsetEntries - 1) ||
@@ -85,10 +86,11 @@ std::string CheckNcInvariants() {
         return "rotation stack out of range";
     }
     const NcPendingMoves& p = NcRun.pending;
-    if (!InRange(p.rapidLegIndex, 0, p.rapidLegCount) || p.rapidLegCount > kRapidLegsMax ||
+    const int legsMax = p.positioningType == kRapidProfile ? kRapidStepsMax : kRapidLegsMax;
+    if (!InRange(p.rapidLegIndex, 0, p.rapidLegCount) || p.rapidLegCount > legsMax ||
         !InRange(p.cyclePointIndex, 0, p.cyclePointCount) || p.cyclePointCount > kCyclePointsMax ||
         !InRange(p.toolChangeIndex, 0, p.toolChangeCount) ||
-        p.toolChangeCount > kToolChangeMovesMax ||
+        p.toolChangeCount > kToolChangeRouteSteps || p.cycle.holesLeft < 0 ||
         !InRange(p.toolAxisIndex, 0, static_cast<int>(p.toolAxisMoves.size())) ||
         p.toolAxisMoves.size() > static_cast<size_t>(kLookaheadQueueMax) ||
         !InRange(p.toolVectorIndex, 0, static_cast<int>(p.toolVectors.size())) ||

@@ -1,0 +1,222 @@
+// Tool change moves along the machine's route, and the stop test before a line.
+#include "nc/tool_change_moves.h"
+
+#include <cstring>
+#include <string>
+
+#include "geometry/machine_kinematics.h"
+#include "geometry/program_log.h"
+#include "geometry/shared_state.h"
+#include "geometry/ui_hooks.h"
+#include "nc/nc_controller_view.h"
+#include "nc/nc_line_source.h"
+#include "nc/nc_run_state.h"
+
+namespace mirexa {
+
+namespace {
+
+// Stop options of the controller.
+constexpr int kStopNormal = 1;
+constexpr int kStopM01 = 2;
+constexpr int kStopSingle = 3;
+constexpr int kStopDefine = 4;
+
+// The M numbers a stop test reads have at most this many digits; longer ones stop nothing.
+constexpr int kMNumberDigitsMax = 9;
+
+// Arms the route when the tool to mount is not on the spindle.
+void DecideToolChange(int toMount) {
+    NcBlockState& block = NcRun.block;
+    NcToolChangeState& tc = NcRun.toolChange;
+    NcPendingMoves& p = NcRun.pending;
+    const bool changes = toMount >= 0 && toMount != tc.mountedTool;
+    if (block.toolChangeArmed) {
+        // A later T word of the same block names the tool that is mounted in the end.
+        if (changes) {
+            tc.mountedTool = toMount;
+        }
+        return;
+    }
+    const int steps = NcController.toolChangeRouteSteps;
+    if (!changes || steps <= 0) {
+        p.toolChangeCount = p.toolChangeIndex = 0;
+        return;
+    }
+    p.toolChangeCount = steps < kToolChangeRouteSteps ? steps : kToolChangeRouteSteps;
+    p.toolChangeIndex = 0;
+    block.toolChangeArmed = 1;
+    tc.mountedTool = toMount;
+    NcRun.modal.lengthCompensation = 0;
+    CurrentToolValues.lengthOffset = 0.0;
+}
+
+// One route step; a block step keeps the block's start and its own axis words.
+void MakeToolChangeStep(bool blockStep) {
+    NcPendingMoves& p = NcRun.pending;
+    MotionRecord& m = CurrentMotion;
+    m.motionType = kMotionRapid;
+    m.sweep = m.length = 0.0;
+    m.arcMirrorPending = 0;
+    m.cycleMoveFlag = 0;
+    m.lookaheadReplay = 0;
+    if (!blockStep) {
+        m.start = m.end;
+        m.blockHasMotion = 0;
+    }
+    const int step = p.toolChangeIndex;
+    if (step >= p.toolChangeCount || step >= kToolChangeRouteSteps) {
+        p.toolChangeCount = p.toolChangeIndex = 0;
+        return;
+    }
+    const NcControllerView& c = NcController;
+    for (int i = 0; i < 5; ++i) {
+        if (!c.toolChangeRoute[step][i]) {
+            continue;
+        }
+        const double target = c.toolChangePosition[i] - WorkOrigin.axis[i];
+        if (target != m.start.axis[i]) {
+            m.blockHasMotion = 1;
+        }
+        m.end.axis[i] = target;
+        NcRun.programmed.axis[i] = target;
+    }
+    if (++p.toolChangeIndex >= p.toolChangeCount) {
+        p.toolChangeCount = p.toolChangeIndex = 0;
+    }
+}
+
+// The last M number of the line (outside comments), or -1 when none was read.
+int LastMNumber(const char* line, int option) {
+    const NcControllerView& c = NcController;
+    const std::size_t n = strnlen(line, kNcLineCapacity);
+    int last = -1;
+    for (std::size_t i = 0; i + 1 < n; ++i) {
+        const char ch = line[i];
+        if (ch == '(') {
+            if (NcUpHooks.loadToolFromPlugin != nullptr) {
+                NcUpHooks.loadToolFromPlugin();
+            }
+            const void* close = std::memchr(line + i, ')', n - i);
+            if (close == nullptr) {
+                break;
+            }
+            i = static_cast<std::size_t>(static_cast<const char*>(close) - line);
+            continue;
+        }
+        if (ch == ';' && (c.siemens || c.heidenhain)) {
+            break;
+        }
+        if (ch != 'M') {
+            continue;
+        }
+        const char next = line[i + 1];
+        if (next < '0' || next > '9') {
+            break;
+        }
+        if (c.heidenhain && !(next == '0' || (option == kStopM01 && next == '1'))) {
+            continue;
+        }
+        int value = 0, digits = 0;
+        while (i + 1 < n && line[i + 1] >= '0' && line[i + 1] <= '9') {
+            if (++digits <= kMNumberDigitsMax) {
+                value = value * 10 + (line[i + 1] - '0');
+            }
+            ++i;
+        }
+        last = digits <= kMNumberDigitsMax ? value : -1;
+    }
+    return last;
+}
+
+std::string WithoutLineEnd(const char* line) {
+    std::string text(line, strnlen(line, kNcLineCapacity));
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) {
+        text.pop_back();
+    }
+    return text;
+}
+
+}  // namespace
+
+void PrepareToolChangeMoves() {
+    const NcModalState& modal = NcRun.modal;
+    NcToolChangeState& tc = NcRun.toolChange;
+    NcBlockState& block = NcRun.block;
+    const bool m06 = modal.mCode == 6;
+    if (NcController.atcType == 3) {
+        if (!m06) {
+            DecideToolChange(-1);
+            return;
+        }
+        // The first call with M06 decides; every call stages the last T word's tool.
+        if (!block.toolChangeSeen) {
+            block.toolChangeSeen = 1;
+            DecideToolChange(tc.stagedTool);
+        }
+        tc.stagedTool = modal.nextTool;
+        return;
+    }
+    block.toolChangeSeen = 1;
+    if (NcController.atcType != 1 && !m06) {
+        DecideToolChange(-1);
+        return;
+    }
+    DecideToolChange(modal.nextTool);
+}
+
+void StepToolChangeMove() {
+    MakeToolChangeStep(false);
+}
+
+void StepFirstToolChangeMove() {
+    MakeToolChangeStep(true);
+}
+
+int IsStopBlock(const char* line) {
+    if (NcUpHooks.takeStopRequest != nullptr && NcUpHooks.takeStopRequest() != 0) {
+        return 1;
+    }
+    const int option = NcController.stopOption;
+    if (option == kStopSingle) {
+        return 1;
+    }
+    if (option != kStopNormal && option != kStopM01 && option != kStopDefine) {
+        return 0;
+    }
+    if (UiHooks.activePathReader != nullptr && UiHooks.activePathReader() >= 0) {
+        return 0;
+    }
+    if (option == kStopDefine) {
+        for (const std::string& text : NcController.stopStrings) {
+            if (!text.empty() && std::strstr(line, text.c_str()) != nullptr) {
+                return 1;
+            }
+        }
+        return 0;
+    }
+    if (std::strstr(line, option == kStopNormal ? "M0" : "M") == nullptr) {
+        return 0;
+    }
+    const int last = LastMNumber(line, option);
+    return last == 0 || (option == kStopM01 && last == 1) ? 1 : 0;
+}
+
+int PauseAtStopBlock(const char* line) {
+    if (!IsStopBlock(line)) {
+        return 1;
+    }
+    if (AutomaticMode.load() != 0) {
+        AppendLogEntry("(" + std::to_string(NcLine.mainLineNumber) + ") - " +
+                       ChooseLanguageText("Stop block passed: nobody to resume the run: ",
+                                          "停止ブロックを通過しました(再開する操作者なし): ") +
+                       WithoutLineEnd(line) + "\n");
+        return 1;
+    }
+    if (NcUpHooks.waitAtStopBlock == nullptr) {
+        return 1;
+    }
+    return NcUpHooks.waitAtStopBlock(line) != 0 ? 1 : 0;
+}
+
+}  // namespace mirexa
