@@ -7,10 +7,6 @@
 #include <set>
 #include <string>
 
-#include "config/controller_file.h"
-#include "geometry/rotary_solutions.h"
-#include "nc/nc_line_source.h"
-#include "nc/nc_run_state.h"
 #include "run_report_support.h"
 
 namespace mirexa {
@@ -208,36 +204,6 @@ TEST(InterferenceMessagesTest, LongTextsAreCutAtACharacterBoundary) {
     char entry[12];
     EXPECT_EQ(FormatMessageLogEntry(5, "ab干渉", entry, sizeof entry), 11);
     EXPECT_STREQ(entry, "(5) - ab干");
-}
-
-TEST(InterferenceMessagesTest, TheRunFillsTheContext) {
-    const int savedRapid = Controller.rapidType;
-    const char savedStart = Controller.endOfRecord;
-    const NcRunStatus savedStatus = NcRun.status;
-    const int savedLine = NcLine.mainLineNumber;
-    const char savedLetter = OverTravelLetter;
-    Controller.rapidType = 9;
-    Controller.endOfRecord = '%';
-    NcRun.status.errorPosition = 14;
-    NcRun.status.errorCharacter = '$';
-    NcLine.mainLineNumber = 230;
-    OverTravelLetter = 'A';
-    InterferenceMessageContext context;
-    context.currentTool = 5;  // the mounted-tool fields are the caller's
-    GatherInterferenceMessageContext(1, &context);
-    EXPECT_EQ(context.duringRun, 1);
-    EXPECT_EQ(context.rapidType, 9);
-    EXPECT_EQ(context.startCharacter, '%');
-    EXPECT_EQ(context.column, 14);
-    EXPECT_EQ(context.character, '$');
-    EXPECT_EQ(context.mainLineNumber, 230);
-    EXPECT_EQ(context.overTravelLetter, 'A');
-    EXPECT_EQ(context.currentTool, 5);
-    Controller.rapidType = savedRapid;
-    Controller.endOfRecord = savedStart;
-    NcRun.status = savedStatus;
-    NcLine.mainLineNumber = savedLine;
-    OverTravelLetter = savedLetter;
 }
 
 using InterferenceMessageOutputTest = RunReportTest;
