@@ -150,13 +150,26 @@ std::string FeedHolder(const std::string& path) {
 std::string FeedController(const std::string& path) {
     ResetDefinitionState();
     ReadControllerFileAt(path);
-    // The rewriter parses the same lines; its text must keep every line it does not renew.
+    // The rewriter parses the same lines; every line that cannot be an offset line (one that
+    // starts with neither "MEMORY" nor "D", "H" or "F") stays, byte for byte and in order.
     const std::string content = ReadHostileFile(path);
     const std::string renewed =
         RewriteOffsetMemoryText(content, kRewriteDOffsets | kRewriteHOffsets | kRewriteWorkOffsets);
     std::string problem;
-    if (!content.empty() && renewed.empty() && Controller.status == 1) {
-        problem = "the rewrite lost the whole file";
+    std::size_t kept = 0;
+    for (std::size_t begin = 0; begin < content.size() && problem.empty();) {
+        std::size_t end = content.find('\n', begin);
+        end = end == std::string::npos ? content.size() : end + 1;
+        const std::string_view line = std::string_view(content).substr(begin, end - begin);
+        begin = end;
+        if (std::string_view("MmDdHhFf").find(line[0]) != std::string_view::npos) {
+            continue;
+        }
+        const std::size_t found = renewed.find(line, kept);
+        if (found == std::string::npos) {
+            problem = "the rewrite lost the line at byte " + std::to_string(end - line.size());
+        }
+        kept = found + line.size();
     }
     ResetDefinitionState();
     return problem;

@@ -41,7 +41,8 @@ struct HostileSweepResult {
     std::vector<std::string> failures = {};  // "<seed>: <variant>: <problem>", at most 20
 };
 
-// Feeds every variant of every seed of the reader (from sourceRoot/tests/fuzz/corpus/<name>/).
+// Feeds every seed of the reader (from sourceRoot/tests/fuzz/corpus/<name>/) and every variant
+// of it (every 8th under ThreadSanitizer).
 // An input still running after capSeconds ends the process with its seed and variant on stderr
 // (a hang cannot be recovered from inside the process).
 HostileSweepResult SweepHostileReader(const HostileReader& reader, const std::string& sourceRoot,
