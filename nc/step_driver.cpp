@@ -9,6 +9,7 @@
 #include "geometry/vector_math.h"
 #include "nc/arc_geometry.h"
 #include "nc/block_interpreter.h"
+#include "nc/controller_dialects.h"
 #include "nc/coordinate_transforms.h"
 #include "nc/cutter_compensation.h"
 #include "nc/kinematics_services.h"
@@ -509,6 +510,7 @@ void ResetInterpreterState() {
         EndSubprogramLevel();
     }
     NcRun = NcRunState{};
+    ResetDialectState();
     NcRun.dataCheckActive = dataCheck;
     NcRun.pluginToolSupplied = pluginTool;
     NcRun.toolChange.mountedTool = c.currentTool.number;
