@@ -232,6 +232,13 @@ void BlockScanner::Run() {
             end_ = static_cast<int>(semicolon - line_);
         }
     }
+    if (NcController.heidenhain) {
+        // "*" ends the block too; a value before it never runs on over it.
+        const char* star = std::strchr(line_, '*');
+        if (star != nullptr && star - line_ < end_) {
+            end_ = static_cast<int>(star - line_);
+        }
+    }
     const NcControllerView& c = NcController;
     while (cursor_ < end_ && !NcRun.block.stopScan) {
         if (MatchUserCode()) {
