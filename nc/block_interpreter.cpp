@@ -200,6 +200,7 @@ private:
     void HandleFeed();
     void HandleLengthNumber();
     void HandleOspWorkOffsetWord(int h);
+    void HandleOspTurningMode(int n);
     void HandleRadiusNumber();
     void HandleP();
     void HandleQ();
@@ -605,8 +606,9 @@ void BlockScanner::HandleG() {
             break;
         case 136:
         case 137:
+        case 138:
             if (NcController.osp) {
-                modal.polarInterpolation = n == 137 ? 1 : 2;
+                HandleOspTurningMode(n);
             }
             break;
         case 169:
@@ -624,6 +626,7 @@ void BlockScanner::HandleG() {
         case 283:
         case 284:
             if (NcController.osp) {
+                modal.gCode = n - 200;
                 StartCycle(n - 200);
             }
             break;
@@ -969,7 +972,9 @@ void BlockScanner::PlaceAxisValue(int axis, double value, bool alwaysIncremental
         return;
     }
     programmed[axis] = value;
-    if (axis == 0 && modal.diameterProgramming && !NcController.osp) {
+    const bool ospTurning =
+        NcController.osp && (modal.polarInterpolation == 1 || DialectState.ospG138Mode);
+    if (axis == 0 && modal.diameterProgramming && !ospTurning) {
         value /= 2.0;
     }
     if (axis < 3 && modal.gCode != 92) {
@@ -1092,6 +1097,31 @@ void BlockScanner::HandleOspWorkOffsetWord(int h) {
             DialectState.ospPendingShift[i] = delta[i];
         }
         DialectState.ospShiftPending = 1;
+    }
+}
+
+// OSP G137 polar interpolation on; G136 off (also ending the G138 mode with the Y value
+// zeroed); G138 the mode G136 ends. G136 and G138 return to plane 18 under cylindrical
+// interpolation.
+void BlockScanner::HandleOspTurningMode(int n) {
+    NcModalState& modal = NcRun.modal;
+    if (n == 137) {
+        modal.polarInterpolation = 1;
+        return;
+    }
+    if (n == 136) {
+        modal.polarInterpolation = 2;
+        if (DialectState.ospG138Mode) {
+            DialectState.ospG138Mode = 0;
+            CurrentMotion.end.axis[1] = 0.0;
+            NcRun.programmed.axis[1] = 0.0;
+        }
+    } else {
+        DialectState.ospG138Mode = 1;
+    }
+    if (modal.cylindricalInterpolation) {
+        modal.planeCode = 18;
+        SelectPlaneAxes();
     }
 }
 
@@ -1436,6 +1466,16 @@ bool BlockScanner::HandleHeidenhainWord() {
             }
             if (next == 'N') {
                 block.stopScan = 1;  // parameter functions are not simulated
+                return true;
+            }
+            if (keyword("F AUTO")) {
+                cursor_ = after;  // the feed of the tool call: the programmed feed stays
+                return true;
+            }
+            if (next == 'Z' || next == 'U') {
+                // Feeds per tooth and per revolution are not simulated; their value is passed.
+                cursor_ += 2;
+                ReadWordReal(&cursor_, line_);
                 return true;
             }
             return false;

@@ -85,6 +85,8 @@ struct NcDialectState {
     // separate return level).
     int ospWorkOffsetWord = {};
     int ospReturnLevelWord = {};
+    // OSP: the mode G138 sets and G136 ends (modal); X values are not halved while it is on.
+    int ospG138Mode = {};
     // OSP G16: the shift of the block end and last position made at the end of the block (mm).
     int ospShiftPending = {};
     double ospPendingShift[5] = {};

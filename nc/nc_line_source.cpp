@@ -9,6 +9,7 @@
 #include "geometry/progress.h"
 #include "geometry/shared_state.h"
 #include "geometry/ui_hooks.h"
+#include "nc/kinematics_services.h"
 #include "nc/nc_controller_view.h"
 #include "nc/nc_run_state.h"
 #include "nc/nc_words.h"
@@ -109,6 +110,9 @@ int ReadRawLine() {
                                   : -1;
         if (consumed < 0) {
             MarkProgramEnd();
+            if (NcController.heidenhain && NcRun.status.endState == 2) {
+                SetRotaryShortestPath(0);
+            }
             return 0;
         }
         ++NcLine.mainLineNumber;

@@ -10,6 +10,7 @@
 
 #include "config/offset_tables.h"
 #include "geometry/machine_kinematics.h"
+#include "geometry/rotary_solutions.h"
 #include "nc/block_interpreter.h"
 #include "nc/coordinate_transforms.h"
 #include "nc/nc_line_source.h"
@@ -139,6 +140,9 @@ TEST_F(DialectTest, HeidenhainPlaneSpatialAndReset) {
     EXPECT_DOUBLE_EQ(plane.planeAngles[2], 0.0);
     EXPECT_EQ(DialectState.planeSequence, -1);
     EXPECT_EQ(KinematicsMode.preferredRotarySign, -1);
+    // The rotary solutions then refuse a positive first rotary angle.
+    EXPECT_EQ(AcceptRotarySolution(-45.0, 0.0), 1);
+    EXPECT_EQ(AcceptRotarySolution(45.0, 0.0), 0);
     EXPECT_EQ(NcRun.modal.gCode, 682);
     EXPECT_EQ(plane.active, 1);
     EXPECT_EQ(KinematicsMode.planeCoordinates, 1);
@@ -224,6 +228,11 @@ TEST_F(DialectTest, HeidenhainBlockEndsAndUnsimulatedWordsAreIgnored) {
     EXPECT_EQ(CurrentMotion.motionType, kMotionRapid);
     Run({"G00 X+40 F200"});
     EXPECT_EQ(CurrentMotion.motionType, kMotionLine);
+    // F AUTO and feeds per tooth or revolution keep the programmed feed and read no axis.
+    Run({"L Y+1 F AUTO", "L Y+2 FZ0.1", "L Y+3 FU0.2"});
+    EXPECT_DOUBLE_EQ(NcRun.modal.programmedFeed, 200.0);
+    EXPECT_EQ(CurrentMotion.end.axis[2], 0.0);
+    EXPECT_EQ(CurrentMotion.end.axis[1], 3.0);
     // M128 and M129: tool centre point control on (length compensation on) and off.
     NcController.rotaryType = 2;
     Run({"M128 X+1000"});
@@ -406,6 +415,27 @@ TEST_F(DialectTest, OspWorkOffsetWordsAndCodes) {
     Run({"RTS", "G100 X1."});
     EXPECT_EQ(NcRun.status.endState, 0);
     EXPECT_EQ(CurrentMotion.motionType, kMotionRapid);
+}
+
+TEST_F(DialectTest, OspDiameterValuesAndTurningModes) {
+    UseDialect("OSP");
+    NcRun.modal.diameterProgramming = 1;
+    Run({"G01 X40. Y5. F100"});
+    EXPECT_DOUBLE_EQ(CurrentMotion.end.axis[0], 20.0);
+    // Under polar interpolation (G137) and in the G138 mode X is taken as written.
+    Run({"G137", "X40."});
+    EXPECT_DOUBLE_EQ(CurrentMotion.end.axis[0], 40.0);
+    Run({"G136", "G138", "X30. Y5."});
+    EXPECT_DOUBLE_EQ(CurrentMotion.end.axis[0], 30.0);
+    // G136 ends the G138 mode with the Y value zeroed; diameters are halved again.
+    Run({"G136"});
+    EXPECT_EQ(CurrentMotion.end.axis[1], 0.0);
+    Run({"X30."});
+    EXPECT_DOUBLE_EQ(CurrentMotion.end.axis[0], 15.0);
+    // OSP cycle codes G274, G283 and G284 are the cycles 74, 83 and 84.
+    Run({"G283 X0 Z-5. R1."});
+    EXPECT_EQ(NcRun.modal.cycleCode, 83);
+    EXPECT_EQ(NcRun.modal.gCode, 83);
 }
 
 TEST_F(DialectTest, DialectProgramsWithHostileWordsEndCleanly) {
