@@ -1343,6 +1343,29 @@ bool BlockScanner::HandleHeidenhainWord() {
     const auto keyword = [&](const char* word) {
         return MatchDialectKeyword(line_, cursor_, word, &after) != 0;
     };
+    // An axis word whose value is a Q parameter (X+Q1, IZ-Q5): the parameter's value.
+    const int axisAt = letter == 'I' ? 1 : 0;
+    const int qAxis = AxisOfLetter(At(cursor_ + axisAt), NcController.axisLetter, 3);
+    if (qAxis >= 0 &&
+        (letter == 'I' || qAxis == AxisOfLetter(letter, NcController.axisLetter, 3))) {
+        int at = cursor_ + axisAt + 1;
+        const int sign = At(at) == '-' ? -1 : 1;
+        if (At(at) == '+' || At(at) == '-') {
+            ++at;
+        }
+        if (At(at) == 'Q' && At(at + 1) >= '0' && At(at + 1) <= '9') {
+            cursor_ = at + 1;
+            const int n = ReadWordInteger(&cursor_, line_);
+            if (n >= 0 && n < kQParameterCount) {
+                double value = sign * DialectState.cycle.q[n];
+                if (NcController.axisReversed[qAxis]) {
+                    value = -value;
+                }
+                PlaceAxisValue(qAxis, value, letter == 'I');
+            }
+            return true;  // a parameter beyond the table: the word is refused
+        }
+    }
     switch (letter) {
         case '*':
             block.stopScan = 1;
@@ -1465,7 +1488,26 @@ bool BlockScanner::HandleHeidenhainWord() {
                 return true;
             }
             if (next == 'N') {
-                block.stopScan = 1;  // parameter functions are not simulated
+                // FN 0: Qn = value assigns a parameter; the other parameter functions are not
+                // simulated.
+                int at = cursor_ + 2;
+                while (At(at) == ' ' || At(at) == '\t') {
+                    ++at;
+                }
+                if (At(at) == '0' && At(at + 1) == ':') {
+                    const char* q = std::strchr(line_ + at, 'Q');
+                    const char* eq = q != nullptr ? std::strchr(q, '=') : nullptr;
+                    if (eq != nullptr && eq < line_ + end_ && q[1] >= '0' && q[1] <= '9' &&
+                        eq - q - 1 <= 7) {
+                        const int n = ConvertWordInteger(q + 1, static_cast<int>(eq - q - 1));
+                        int value = static_cast<int>(eq - line_) + 1;
+                        while (At(value) == ' ' || At(value) == '\t') {
+                            ++value;
+                        }
+                        SetHeidenhainQParameter(n, ReadWordValueToBlank(&value, line_));
+                    }
+                }
+                block.stopScan = 1;
                 return true;
             }
             if (keyword("F AUTO")) {

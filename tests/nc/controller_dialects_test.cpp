@@ -94,6 +94,16 @@ TEST_F(DialectTest, HeidenhainQParametersStayInTheirTable) {
     EXPECT_EQ(SetHeidenhainQParameter(kQParameterCount, 1.0), 0);
     EXPECT_EQ(SetHeidenhainQParameter(-1, 1.0), 0);
     EXPECT_EQ(p.q[1], 0.0);  // 4294967297 did not wrap around to 1
+    // Parameters as axis values; FN 0 assigns; a parameter beyond the table moves nothing.
+    Run({"FN 0: Q1 = +12.5", "FN 0: Q2=-3", "L X+Q1 Y-Q2 Z+Q1999"});
+    EXPECT_DOUBLE_EQ(CurrentMotion.end.axis[0], 12.5);
+    EXPECT_DOUBLE_EQ(CurrentMotion.end.axis[1], 3.0);
+    EXPECT_DOUBLE_EQ(CurrentMotion.end.axis[2], 7.0);
+    Run({"L IX-Q1 Z+Q5000"});
+    EXPECT_DOUBLE_EQ(CurrentMotion.end.axis[0], 0.0);
+    EXPECT_DOUBLE_EQ(CurrentMotion.end.axis[2], 7.0);
+    Run({"FN 0: Q9999999999 = 1", "FN 1: Q3 = Q1 + Q2"});
+    EXPECT_EQ(p.q[3], 0.0);
     // Cycle numbers outside the known definitions are refused and the defined cycle stays.
     int cursor = 0;
     EXPECT_EQ(ParseHeidenhainCyclDef(&cursor, " 999 UNKNOWN\n"), 0);
@@ -215,7 +225,7 @@ TEST_F(DialectTest, HeidenhainBlockEndsAndUnsimulatedWordsAreIgnored) {
     // and change no mode.
     const MotionPosition before = CurrentMotion.end;
     const NcModalState modal = NcRun.modal;
-    Run({"LBL 1", "FN 0: Q1 = +5", "TOOL DEF 3 L+0 R+2", "BLK FORM 0.1 Z X+0 Y+0 Z-20",
+    Run({"LBL 1", "FN 2: Q1 = +5 * Q2", "TOOL DEF 3 L+0 R+2", "BLK FORM 0.1 Z X+0 Y+0 Z-20",
          "CALL LBL 1 REP 3", "STOP"});
     for (int i = 0; i < 5; ++i) {
         EXPECT_EQ(CurrentMotion.end.axis[i], before.axis[i]);
