@@ -243,12 +243,23 @@ TEST_F(DialectTest, HeidenhainBlockEndsAndUnsimulatedWordsAreIgnored) {
     EXPECT_DOUBLE_EQ(NcRun.modal.programmedFeed, 200.0);
     EXPECT_EQ(CurrentMotion.end.axis[2], 0.0);
     EXPECT_EQ(CurrentMotion.end.axis[1], 3.0);
+    // L with M91 anywhere in the line: machine coordinates.
+    WorkOrigin.axis[0] = 100.0;
+    Run({"L X+150 M91"});
+    EXPECT_DOUBLE_EQ(CurrentMotion.end.axis[0], 50.0);
+    WorkOrigin.axis[0] = 0.0;
+    // M126 and M127: the shortest-path mode of the rotary axes on and off.
+    Run({"M126"});
+    EXPECT_EQ(KinematicsMode.shortestPath[0], 1);
+    EXPECT_EQ(KinematicsMode.shortestPath[1], 1);
+    Run({"M127"});
+    EXPECT_EQ(KinematicsMode.shortestPath[0], 0);
     // M128 and M129: tool centre point control on (length compensation on) and off.
     NcController.rotaryType = 2;
     Run({"M128 X+1000"});
     EXPECT_EQ(NcRun.modal.toolCenterPointMode, 1);
     EXPECT_EQ(NcRun.modal.lengthCompensation, 1);
-    EXPECT_EQ(CurrentMotion.end.axis[0], 40.0);
+    EXPECT_EQ(CurrentMotion.end.axis[0], 50.0);  // the rest of the line is not read
     Run({"M129"});
     EXPECT_EQ(NcRun.modal.toolCenterPointMode, 0);
     EXPECT_EQ(NcRun.modal.lengthCompensation, 0);
@@ -349,6 +360,11 @@ TEST_F(DialectTest, SiemensToolCentreAndOrientationWords) {
     Run({"G01 X1 A3=0 B3=0 C3=2"});
     EXPECT_EQ(NcRun.modal.toolCenterPointMode, 2);
     EXPECT_NEAR(CurrentMachinePose.tool.axis[2], 1.0, 1e-12);
+    // Orientation angles: B2=90 under ORIEULER tilts the tool axis into the XY plane.
+    Run({"ORIEULER", "G01 X2 A2=0 B2=90 C2=0"});
+    const double* axis = CurrentMachinePose.tool.axis;
+    EXPECT_NEAR(axis[0] * axis[0] + axis[1] * axis[1] + axis[2] * axis[2], 1.0, 1e-12);
+    EXPECT_NEAR(axis[2], 0.0, 1e-12);
     // Orientation conventions.
     Run({"ORIRPY2"});
     EXPECT_EQ(DialectState.orientation.convention, 2);
