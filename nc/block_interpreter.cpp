@@ -13,6 +13,7 @@
 #include "nc/nc_line_source.h"
 #include "nc/nc_run_state.h"
 #include "nc/nc_words.h"
+#include "nc/nurbs_blocks.h"
 #include "nc/sub_moves.h"
 
 namespace mirexa {
@@ -347,9 +348,13 @@ void BlockScanner::HandleG() {
             }
             break;
         case 6:
-            // NURBS block (G06.2): the NURBS reader takes the rest of the line.
-            m.motionType = kMotionNurbs;
-            block.stopScan = 1;
+            // NURBS block (G06.2, knot letter K): the NURBS reader takes the rest of the line
+            // and the lines of the curve.
+            if (g.decimal == 2) {
+                m.motionType = kMotionNurbs;
+                block.stopScan = 1;
+                ReadNurbsBlocks(line_, cursor_, 'K');
+            }
             break;
         case 7:
             modal.cylindricalInterpolation = 1;
@@ -506,9 +511,11 @@ void BlockScanner::HandleG() {
             modal.cylindricalInterpolation = 1;
             break;
         case 132:
+            // Outside the OSP dialect: a NURBS block with the knot letter Q.
             if (!NcController.osp) {
                 m.motionType = kMotionNurbs;
                 block.stopScan = 1;
+                ReadNurbsBlocks(line_, cursor_, 'Q');
             }
             break;
         case 254:
@@ -830,10 +837,16 @@ void BlockScanner::HandleCentre(int axis) {
 }
 
 void BlockScanner::HandleFeed() {
+    ApplyFeedWord(&cursor_, line_);
+}
+
+}  // namespace
+
+void ApplyFeedWord(int* cursor, const char* line) {
     const NcControllerView& c = NcController;
-    const int start = cursor_;
-    const double value = ReadWordReal(&cursor_, line_);
-    const int textLength = cursor_ - start;
+    const int start = *cursor;
+    const double value = ReadWordReal(cursor, line);
+    const int textLength = *cursor - start;
     const bool indexed = c.feedMode == 1 || (c.feedMode == 2 && textLength <= 1) ||
                          (c.feedMode == 3 && textLength <= 2);
     double feed = value;
@@ -849,6 +862,8 @@ void BlockScanner::HandleFeed() {
     CurrentMotion.feed = feed;
     NcRun.modal.programmedFeed = feed;
 }
+
+namespace {
 
 void BlockScanner::HandleLengthNumber() {
     int h = ReadWordInteger(&cursor_, line_);
