@@ -341,17 +341,5 @@ TEST(NurbsEvaluationTest, TransformedControlPointsGiveTheTransformedCurve) {
     NcRun = NcRunState{};
 }
 
-// The buffers hold the stated capacities and are freed to an empty record.
-TEST(NurbsEvaluationTest, BuffersAllocateAndFree) {
-    FreeNurbsBuffers();
-    ASSERT_EQ(AllocNurbsBuffers(), 1);
-    EXPECT_EQ(NurbsCurve.present, 1);
-    EXPECT_EQ(NurbsCurve.x.size(), static_cast<size_t>(kNurbsPointsMax));
-    EXPECT_EQ(NurbsCurve.knot.size(), static_cast<size_t>(kNurbsKnotsMax));
-    FreeNurbsBuffers();
-    EXPECT_EQ(NurbsCurve.present, 0);
-    EXPECT_TRUE(NurbsCurve.knot.empty());
-}
-
 }  // namespace
 }  // namespace mirexa

@@ -1,6 +1,7 @@
 // Stepping of NURBS moves knot span by knot span: the step counts per span over a polyline
 // curve whose lengths are known by hand, the cut at the curve's end, the redraws of the stop
-// options, over-travel that ends only the move, abort, and the tool-load limit without log lines.
+// options, over-travel that ends only the move, abort, and the tool-load limit without log
+// lines; and a whole program with a curve through the simulation thread.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -25,6 +26,7 @@
 #include "simulation/move_stepping.h"
 #include "simulation/run_control.h"
 #include "simulation/simulation_hooks.h"
+#include "simulation/simulation_thread.h"
 #include "stock/stock_grid.h"
 #include "stockio/scoped_log_directory.h"
 #include "support/stock_invariants.h"
@@ -229,6 +231,67 @@ TEST_F(NurbsSteppingTest, ToolLoadLimitAlarmsWithoutLogLines) {
     SimRun.steps = 0;
     EXPECT_EQ(StepCurrentMove(block_), kMoveEndsRun);
     EXPECT_EQ(SimRun.steps, 1);
+}
+
+// A program with a curve run by the simulation thread (on the test's thread, drawing
+// suppressed, so nothing waits): the curve is cut along its spans with the stamp of its last
+// line, and an over-travel inside it ends only the curve, not the run.
+TEST_F(NurbsSteppingTest, ProgramRunsItsCurveAndGoesOnAfterAnOverTravel) {
+    ToolRecord& tool = ToolTableSet.tools[1];
+    tool = ToolRecord{};
+    tool.present = 1;
+    tool.type = kToolFlat;
+    tool.d = 2.0f;
+    tool.h = 20.0f;
+    SelectCurrentTool(1, 0.5);
+    const DefinitionFilePaths savedFiles = DefinitionFiles;
+    testing::ScratchDirectory dir;
+    testing::ScopedLogDirectory log(dir.Path());
+    // An order-2 curve: down from (5,5,12) to (5,5,2) in 20 steps of 0.5, then up to (5,10,12)
+    // in 23 steps (ceil of 11.18 / 0.5): step j at y = 5 + 5j/23, z = 2 + 10j/23.
+    DefinitionFiles.ncProgramFile = dir.Write("curve.nc",
+                                              "G90 G17 G00 X5. Y5. Z12.\n"
+                                              "G01 F300.\n"
+                                              "G06.2 P2 K0. X5. Y5. Z12.\n"
+                                              "K0. Z2.\n"
+                                              "K1. Y10. Z12.\n"
+                                              "K2.\n"
+                                              "K2.\n"
+                                              "G00 Y5.\n"
+                                              "G00 Z20.\n"
+                                              "M30\n");
+    const auto run = [] {
+        ResetRunControlFlags();
+        RunControl.runMode = kRunRealCutting;
+        CurrentMachinePose = MachinePose{};
+        CurrentMachinePose.program.axis[2] = 50.0;
+        DrawingSuppressed = 1;
+        SimulationThreadProc();
+        DrawingSuppressed = 0;
+    };
+    DexelPitch.secondPitch = 0.5;
+    run();
+    EXPECT_EQ(LastRunSummary.end, kRunEndProgram);
+    const StockModel& m = StockModels[0];
+    EXPECT_EQ(testing::ZRayTop(m, 10, 10), 2.0);  // (5, 5): the bottom of the curve
+    // (5, 8): the lowest step within the tool's radius 1 is j = 10 (y = 7.17).
+    EXPECT_NEAR(testing::ZRayTop(m, 10, 16), 2.0 + 100.0 / 23.0, 1e-9);
+    const DexelRay ray = ReadDexelRay(m.z, 10 * m.nx + 10);
+    EXPECT_EQ(ray.stamps.back(), 7) << "the curve's last line";
+    // Y may not pass 7.1: step 10 of the second span is posed but not cut, the curve ends there
+    // and the rapids after it run.
+    RebuildStock();
+    CurrentMachine.strokes.enabled[1] = 1;
+    CurrentMachine.strokes.min[1] = -100.0;
+    CurrentMachine.strokes.max[1] = 7.1;
+    run();
+    DefinitionFiles = savedFiles;
+    EXPECT_EQ(LastRunSummary.end, kRunEndProgram);
+    EXPECT_EQ(RunControl.overTravelAxis.load(), -1);
+    EXPECT_EQ(testing::ZRayTop(StockModels[0], 10, 10), 2.0);
+    EXPECT_EQ(testing::ZRayTop(StockModels[0], 10, 16), 10.0) << "step 10 was not cut";
+    EXPECT_EQ(CurrentMachinePose.program.axis[1], 5.0);
+    EXPECT_EQ(CurrentMachinePose.program.axis[2], 20.0);
 }
 
 }  // namespace
