@@ -133,6 +133,7 @@ int ReadNurbsBlocks(const char* line, int cursor, char knotLetter) {
     c.order = kNurbsOrderDefault;
     c.pointCount = c.knotCount = 0;
     double previous[3] = {entryEnd[0], entryEnd[1], entryEnd[2]};
+    int named[3] = {};  // the axes some control point named
     // The curve's last line, put back in place when a line that is not the curve's is pushed
     // back.
     NcLineBuffer before = {};
@@ -160,6 +161,7 @@ int ReadNurbsBlocks(const char* line, int cursor, char knotLetter) {
                 for (int a = 0; a < 3; ++a) {
                     if (w.named[a]) {
                         previous[a] = PlaceControlCoordinate(a, w.value[a]);
+                        named[a] = 1;
                     }
                 }
                 c.x[i] = previous[0];
@@ -208,6 +210,9 @@ int ReadNurbsBlocks(const char* line, int cursor, char knotLetter) {
         m.start.axis[a] = previous[a];
     }
     NcRun.block.axisWordSeen = 1;
+    for (int a = 0; a < 3; ++a) {
+        NcRun.block.axisNamed[a] = NcRun.block.axisNamed[a] || named[a];
+    }
     m.blockHasMotion = 1;
     if (NcController.checkF0 && m.feed == 0.0) {
         NcRun.status.error = kNcErrorFeedZero;

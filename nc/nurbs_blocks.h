@@ -28,7 +28,8 @@ constexpr int kNurbsNoMemory = -10;    // the curve buffers could not be allocat
 //
 // Returns 1 for a complete, valid curve: NurbsCurve holds it (in program coordinates), the
 // block's start and end X, Y, Z are the last control point, the programmed values follow the
-// control points, and the block counts as moving. CHECK F0 with feed 0 then sets error 2.
+// control points, and the block counts as moving, with the axes its points named. CHECK F0
+// with feed 0 then sets error 2.
 // Otherwise returns the failure's negative code (kNurbs... of nurbs_evaluation.h or above) and
 // sets interpreter error kNcErrorNurbs: the block makes no move (its end back at its start),
 // and NurbsCurve holds no curve (counts 0).

@@ -310,5 +310,28 @@ TEST_F(NurbsBlocksTest, BlockAfterTheCurveIsNoCurve) {
     EXPECT_EQ(NurbsCurve.pointCount, 0);
 }
 
+// Under cutter compensation a curve ends the compensated contour and runs on the plain path:
+// it keeps its whole end, not only the axes the G word's line named.
+TEST_F(NurbsBlocksTest, CurveEndsACompensatedContour) {
+    ASSERT_EQ(PullToCurve("G90 G17 G00 X0 Y0 Z0\n"
+                          "G01 F100. D1\n"
+                          "G41 X10. Y0\n"
+                          "X20.\n"
+                          "G06.2 P2 K0. X20. Y0\n"
+                          "K0. X30. Y10.\n"
+                          "K1.\n"
+                          "K1.\n"
+                          "G01 X40. Y10.\n"
+                          "G40 X50.\n"),
+              1);
+    EXPECT_EQ(NurbsCurve.pointCount, 2);
+    EXPECT_EQ(CurrentMotion.lastPosition.axis[0], 30.0);
+    EXPECT_EQ(CurrentMotion.lastPosition.axis[1], 10.0);
+    PullNextMove();
+    EXPECT_EQ(CurrentMotion.motionType, kMotionLine);
+    EXPECT_EQ(CurrentMotion.startPoint.axis[0], 30.0);
+    EXPECT_EQ(CurrentMotion.lastPosition.axis[0], 40.0);
+}
+
 }  // namespace
 }  // namespace mirexa
