@@ -5,8 +5,10 @@
 #include <cmath>
 #include <new>
 
+#include "geometry/machine_kinematics.h"
 #include "nc/coordinate_transforms.h"
 #include "nc/nc_run_state.h"
+#include "nc/step_driver.h"
 
 namespace mirexa {
 
@@ -243,6 +245,13 @@ int EvaluateNurbsSpanStep(const NurbsCurveData& c, int span, std::int64_t j, std
         return 0;
     }
     return EvaluateNurbsPoint(c, span, NurbsSpanStepParameter(c, span, j, m), point);
+}
+
+void FinishNurbsStepPosition(const double point[3]) {
+    for (int a = 0; a < 3; ++a) {
+        CurrentMotion.end.axis[a] = point[a];
+    }
+    FinishBlockPosition();
 }
 
 }  // namespace mirexa

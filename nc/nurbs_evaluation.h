@@ -104,4 +104,9 @@ double NurbsSpanStepParameter(const NurbsCurveData& curve, int span, std::int64_
 int EvaluateNurbsSpanStep(const NurbsCurveData& curve, int span, std::int64_t j, std::int64_t m,
                           double point[3]);
 
+// Puts a curve point (program coordinates, mm) as the end X, Y, Z of the current move and
+// finishes it like a block end (FinishBlockPosition): CurrentMotion.lastPosition is then the
+// position of the step, with the tool length, rotation and mirror applied.
+void FinishNurbsStepPosition(const double point[3]);
+
 }  // namespace mirexa

@@ -18,7 +18,6 @@
 #include "geometry/tool_length_report.h"
 #include "nc/nc_run_state.h"
 #include "nc/nurbs_evaluation.h"
-#include "nc/step_driver.h"
 #include "simulation/cutting_core.h"
 #include "simulation/interference_flags.h"
 #include "simulation/run_control.h"
@@ -491,12 +490,8 @@ namespace {
 // the program position; the pose; the over-travel test (1: the step is posed but not cut); the
 // plain cut; the tool-load alarm; the state. Returns 1 on over-travel, else 0.
 int StepNurbsPoint(const StepBlockInfo& block, const double p[3]) {
-    MotionRecord& m = CurrentMotion;
-    for (int a = 0; a < 3; ++a) {
-        m.end.axis[a] = p[a];
-    }
-    FinishBlockPosition();
-    CurrentMachinePose.program = m.lastPosition;
+    FinishNurbsStepPosition(p);
+    CurrentMachinePose.program = CurrentMotion.lastPosition;
     CutEndMark.flags[0] = CutEndMark.flags[1] = static_cast<std::uint8_t>(CurrentCutter.penBits);
     CutEndMark.stamps[0] = CutEndMark.stamps[1] = block.lineStamp;
     UpdateMachinePosition();
