@@ -17,6 +17,7 @@
 #include "nc/nc_line_source.h"
 #include "nc/nc_run_state.h"
 #include "nc/nc_words.h"
+#include "nc/nurbs_blocks.h"
 #include "nc/sub_moves.h"
 
 namespace mirexa {
@@ -412,9 +413,13 @@ void BlockScanner::HandleG() {
             }
             break;
         case 6:
-            // NURBS block (G06.2): the NURBS reader takes the rest of the line.
-            m.motionType = kMotionNurbs;
-            block.stopScan = 1;
+            // NURBS block (G06.2, knot letter K): the NURBS reader takes the rest of the line
+            // and the lines of the curve.
+            if (g.decimal == 2) {
+                m.motionType = kMotionNurbs;
+                block.stopScan = 1;
+                ReadNurbsBlocks(line_, cursor_, 'K');
+            }
             break;
         case 7:
             modal.cylindricalInterpolation = 1;
@@ -596,9 +601,11 @@ void BlockScanner::HandleG() {
             }
             break;
         case 132:
+            // Outside the OSP dialect: a NURBS block with the knot letter Q.
             if (!NcController.osp) {
                 m.motionType = kMotionNurbs;
                 block.stopScan = 1;
+                ReadNurbsBlocks(line_, cursor_, 'Q');
             } else {
                 m.motionType = modal.planeCode < 0 ? 3 : 2;
                 modal.cycleCode = kNoCycle;
@@ -1025,10 +1032,16 @@ void BlockScanner::HandleCentre(int axis) {
 }
 
 void BlockScanner::HandleFeed() {
+    ApplyFeedWord(&cursor_, line_);
+}
+
+}  // namespace
+
+void ApplyFeedWord(int* cursor, const char* line) {
     const NcControllerView& c = NcController;
-    const int start = cursor_;
-    const double value = ReadWordReal(&cursor_, line_);
-    const int textLength = cursor_ - start;
+    const int start = *cursor;
+    const double value = ReadWordReal(cursor, line);
+    const int textLength = *cursor - start;
     const bool indexed = c.feedMode == 1 || (c.feedMode == 2 && textLength <= 1) ||
                          (c.feedMode == 3 && textLength <= 2);
     double feed = value;
@@ -1047,6 +1060,8 @@ void BlockScanner::HandleFeed() {
         CurrentMotion.motionType = kMotionLine;
     }
 }
+
+namespace {
 
 void BlockScanner::HandleLengthNumber() {
     int h = ReadWordInteger(&cursor_, line_);

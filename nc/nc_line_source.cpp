@@ -24,6 +24,16 @@ NcHooks NcUpHooks;
 
 namespace {
 
+// A line handed back by PushBackNcLine, with the subprogram level it was read at and that
+// level's line counter behind it.
+struct PushedBackLine {
+    int pending = {};
+    NcLineBuffer line = {};
+    int depth = {};
+    int levelCounter = {};
+};
+PushedBackLine PushedBack;
+
 // Reads one physical line of a stream into out (capacity kNcLineTextMax + 1): at most
 // kNcLineTextMax characters are kept, the rest of the physical line is dropped; the line end
 // and one "\r" before it are not kept. Returns the bytes consumed, or -1 at the end of the
@@ -195,6 +205,7 @@ int FindFirstWord(const char* line) {
 
 int OpenNcProgramSource(const std::string& path) {
     CloseNcProgramSource();
+    DiscardPushedBackLine();
     NcSource.programPath = path;
     if (!GetPathDirectory(path, Subprograms.directory, sizeof Subprograms.directory)) {
         Subprograms.directory[0] = '\0';
@@ -221,9 +232,37 @@ void CloseNcProgramSource() {
     Subprograms.depth = 0;
 }
 
+void PushBackNcLine(const NcLineBuffer& previous, int previousLevelCounter) {
+    PushedBack.line = NcLine;
+    PushedBack.line.lineHeld = 0;
+    PushedBack.depth = Subprograms.depth;
+    PushedBack.pending = 1;
+    const int level = Subprograms.depth - 1;
+    if (level >= 0) {
+        PushedBack.levelCounter = Subprograms.lineCounter[level];
+        Subprograms.lineCounter[level] = previousLevelCounter;
+    }
+    const int held = NcLine.lineHeld;
+    NcLine = previous;
+    NcLine.lineHeld = held;
+}
+
+void DiscardPushedBackLine() {
+    PushedBack.pending = 0;
+}
+
 int ReadNextNcLine() {
     if (NcLine.lineHeld) {
         NcLine.lineHeld = 0;
+        return 1;
+    }
+    if (PushedBack.pending) {
+        PushedBack.pending = 0;
+        NcLine = PushedBack.line;
+        const int level = Subprograms.depth - 1;
+        if (level >= 0 && Subprograms.depth == PushedBack.depth) {
+            Subprograms.lineCounter[level] = PushedBack.levelCounter;
+        }
         return 1;
     }
     for (;;) {

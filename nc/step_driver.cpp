@@ -17,6 +17,7 @@
 #include "nc/nc_line_source.h"
 #include "nc/nc_run_state.h"
 #include "nc/nc_words.h"
+#include "nc/nurbs_evaluation.h"
 #include "nc/sub_moves.h"
 
 namespace mirexa {
@@ -334,6 +335,12 @@ void ComputeNextMove() {
     }
     KinematicsMode.positionSource = 0;
     KinematicsMode.machineCoordinateMove = 0;
+    // A NURBS move is over once handed out: the blocks after it move as rapids until a motion
+    // code comes, and none of them steps the old curve again.
+    if (m.motionType == kMotionNurbs) {
+        m.motionType = kMotionRapid;
+        NurbsCurve.pointCount = NurbsCurve.knotCount = 0;
+    }
     m.sweep = 0.0;
     m.length = 0.0;
     m.cycleMoveFlag = 0;
@@ -529,6 +536,8 @@ void ResetInterpreterState() {
     NcRun.status.started = (c.endOfRecordChar != ' ' && c.endOfRecordChar != '\0') ? 0 : 1;
     NcLine.mainLineNumber = NcLine.displayedLineNumber = NcLine.subprogramLineNumber = 0;
     NcLine.lineHeld = 0;
+    DiscardPushedBackLine();
+    NurbsCurve.pointCount = NurbsCurve.knotCount = 0;
 
     // Work coordinates: the run works on its own copy of the work offset table.
     NcTransformState& t = NcRun.transforms;
