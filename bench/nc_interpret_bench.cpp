@@ -1,5 +1,6 @@
 // NC interpretation speed: a 100,000-line program of mixed G01, G02 and G03 moves pulled through
-// the step driver from reset to the end, reported as lines per second.
+// the step driver from reset to the end (the move trace's loop), and the data check of the same
+// program with its time estimate, extents and statistics; both reported as lines per second.
 #include <benchmark/benchmark.h>
 
 #include <cmath>
@@ -9,6 +10,7 @@
 #include <string>
 
 #include "bench/nc_pull_loop.h"
+#include "nc/data_check.h"
 #include "nc/kinematics_services.h"
 
 namespace mirexa {
@@ -67,6 +69,24 @@ void BM_InterpretMixedProgram(benchmark::State& state) {
                            benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_InterpretMixedProgram)->Unit(benchmark::kMillisecond);
+
+void BM_DataCheckMixedProgram(benchmark::State& state) {
+    static const std::string path = WriteProgram();
+    if (path.empty()) {
+        state.SkipWithError("cannot write the program");
+        return;
+    }
+    InstallWorkOffsetSource();
+    long completed = 0;
+    for (auto _ : state) {
+        completed += RunNcDataCheck(nullptr, path, kDataCheckAll);
+    }
+    benchmark::DoNotOptimize(completed);
+    state.counters["lines/s"] =
+        benchmark::Counter(static_cast<double>(kLines) * static_cast<double>(state.iterations()),
+                           benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_DataCheckMixedProgram)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace mirexa
