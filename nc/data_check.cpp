@@ -188,29 +188,23 @@ void ExtendByMove() {
     start[toolAxis] -= length;
     centre[toolAxis] -= length;
     const bool arc = m.motionType == kMotionClockwise || m.motionType == kMotionCounterClockwise;
-    const PlaneAxes& plane = NcRun.modal.plane;
-    DataCheckExtent* boxes[2] = {&r.program, &r.machine};
-    for (int b = 0; b < 2; ++b) {
-        double shift[3] = {};
-        if (b == 1) {
-            for (int i = 0; i < 3; ++i) {
-                shift[i] = WorkOrigin.axis[i];
-            }
-        }
-        double e[3];
-        double s[3];
-        double c[3];
-        for (int i = 0; i < 3; ++i) {
-            e[i] = end[i] + shift[i];
-            s[i] = start[i] + shift[i];
-            c[i] = centre[i] + shift[i];
-        }
-        Extend(boxes[b], e);
-        if (arc) {
-            ExtendBoxByArc(plane.first, plane.second, plane.normal, m.motionType, s, e, c, m.radius,
-                           m.sweep, boxes[b]->min, boxes[b]->max);
-        }
+    // The move's own box in program coordinates; the machine box is the same moved by the work
+    // origin.
+    double low[3] = {end[0], end[1], end[2]};
+    double high[3] = {end[0], end[1], end[2]};
+    if (arc) {
+        const PlaneAxes& plane = NcRun.modal.plane;
+        ExtendBoxByArc(plane.first, plane.second, plane.normal, m.motionType, start, end, centre,
+                       m.radius, m.sweep, low, high);
     }
+    Extend(&r.program, low);
+    Extend(&r.program, high);
+    for (int i = 0; i < 3; ++i) {
+        low[i] += WorkOrigin.axis[i];
+        high[i] += WorkOrigin.axis[i];
+    }
+    Extend(&r.machine, low);
+    Extend(&r.machine, high);
     const double* point = CurrentMachinePose.tool.point;
     double work[3];
     for (int i = 0; i < 3; ++i) {
@@ -221,7 +215,7 @@ void ExtendByMove() {
 }
 
 // A rapid: its length with rotary travel as arc length, timed along its dominant linear axis.
-void AccountRapid(const double factor[2]) {
+void AccountRapid(const MotionPosition& machineStart) {
     const MotionRecord& m = CurrentMotion;
     double d[5];
     for (int i = 0; i < 5; ++i) {
@@ -230,6 +224,17 @@ void AccountRapid(const double factor[2]) {
     for (int r = 0; r < 2; ++r) {
         if (KinematicsMode.shortestPath[r] != 0) {
             d[3 + r] = DiffRotaryAngle(m.startPoint.axis[3 + r], m.lastPosition.axis[3 + r]);
+        }
+    }
+    // Rotary travel counts as arc length at the mean radius of the move's start and end.
+    double factor[2] = {};
+    if (d[3] != 0.0 || d[4] != 0.0) {
+        double radiusStart[2] = {};
+        double radiusEnd[2] = {};
+        ComputeRotaryRadius(machineStart.axis, radiusStart);
+        ComputeRotaryRadius(CurrentMachinePose.machine.axis, radiusEnd);
+        for (int r = 0; r < 2; ++r) {
+            factor[r] = kPi * (radiusStart[r] + radiusEnd[r]) / 360.0;
         }
     }
     const double a = d[3] * factor[0];
@@ -256,13 +261,13 @@ void AccountRapid(const double factor[2]) {
 }
 
 // The time and statistics of a finished move in mode 1.
-void AccountMove(const double factor[2]) {
+void AccountMove(const MotionPosition& machineStart) {
     const MotionRecord& m = CurrentMotion;
     const NcModalState& modal = NcRun.modal;
     DataCheckRecord& r = DataCheckResult;
     if (m.motionType == kMotionRapid) {
         FlushPendingMoveTime();
-        AccountRapid(factor);
+        AccountRapid(machineStart);
         return;
     }
     double d[3];
@@ -398,13 +403,7 @@ void PullProgram(DataCheckToolChanger* changer) {
             continue;
         }
         if (all) {
-            double radiusStart[2] = {};
-            double radiusEnd[2] = {};
-            ComputeRotaryRadius(machineStart.axis, radiusStart);
-            ComputeRotaryRadius(CurrentMachinePose.machine.axis, radiusEnd);
-            const double factor[2] = {kPi * (radiusStart[0] + radiusEnd[0]) / 360.0,
-                                      kPi * (radiusStart[1] + radiusEnd[1]) / 360.0};
-            AccountMove(factor);
+            AccountMove(machineStart);
         }
         ExtendByMove();
     }
