@@ -176,6 +176,19 @@ TEST_F(DataCheckTest, RapidsDwellsAndTheRapidFeedrate) {
     EXPECT_NEAR(DataCheckResult.minFeed, 5999.0, 0.0);
 }
 
+TEST_F(DataCheckTest, OnlyBlocksThatMoveAreTimed) {
+    // After a reference return the next block restates the position without moving: no
+    // travel back to it is timed, and no extent takes it.
+    // The reference point lies 300 mm above the work origin, the tool 150 mm above it after
+    // the length offset.
+    WorkOffsetTable[1] = {{0, 0, -300, 0, 0}};
+    NcController.referencePointPresent[0] = 1;
+    hOffset[1] = 100;
+    ASSERT_EQ(Check("G90 G54 G43 H1 G00 Z50\nG91 G28 Z0\nG90\nM30\n"), 1);
+    EXPECT_NEAR(MachiningTime.sums.rapidMoveLength, 150.0 + 150.0, 1e-9);
+    EXPECT_NEAR(DataCheckResult.program.max[2], 300.0, 1e-9);
+}
+
 TEST_F(DataCheckTest, ExtentsOfAnArcCrossingAQuadrant) {
     WorkOffsetTable[1] = {{100, 200, 0, 0, 0}};
     NcController.currentTool.length = 30.0;
