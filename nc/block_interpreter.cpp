@@ -647,6 +647,7 @@ void BlockScanner::HandleT() {
         NcRun.block.toolWordSeen = 1;
         modal.toolNumber = t;
         modal.nextTool = tool;
+        NcRun.toolChange.lastToolWord = tool;
         modal.lengthOffsetNumber = offset;
         if (offset != 0) {
             modal.toolNumber = tool;
@@ -672,6 +673,7 @@ void BlockScanner::HandleT() {
     NcRun.block.toolWordSeen = 1;
     modal.toolNumber = t;
     modal.nextTool = t;
+    NcRun.toolChange.lastToolWord = t;
     if (c.toolChangeRouteSteps > 0) {
         PrepareToolChangeMoves();
     }
@@ -1001,6 +1003,9 @@ void InterpretNcBlock(const char* line) {
     const int keepCentre = NcController.heidenhain;
     const NcBlockState previous = NcRun.block;
     NcRun.block = NcBlockState{};
+    // WAIT2: the T words of earlier blocks prepare the tool that an M06 of this block mounts; a
+    // T word of this block prepares the next one.
+    NcRun.toolChange.stagedTool = NcRun.toolChange.lastToolWord;
     if (keepCentre) {
         for (int i = 0; i < 3; ++i) {
             NcRun.block.centreWord[i] = previous.centreWord[i];

@@ -36,4 +36,9 @@ extern SimulationRunSummary LastRunSummary;
 // headless driver may call it on their own thread.
 void SimulationThreadProc();
 
+// Joins the stop test of the NC lines to run control: the user's stop request (the one-shot
+// PendingStop, consumed, or StopKeyRequest) and the wait at a stop block (the block published,
+// then WaitAtStopBlock). Filled once at start-up (InstallRunControlHooks calls it).
+void InstallStopBlockHooks();
+
 }  // namespace mirexa
