@@ -175,6 +175,75 @@ void HandleToolChange() {
     }
 }
 
+// What the re-synchronisation of a block compares with: the state before the block was fetched.
+struct BlockEntry {
+    int planeActive = {};
+    double lengthShift[3] = {};  // mm: the last position less the block end, the tool length
+};
+
+BlockEntry NoteBlockEntry() {
+    BlockEntry entry;
+    entry.planeActive = CurrentWorkPlane.active;
+    for (int k = 0; k < 3; ++k) {
+        entry.lengthShift[k] = CurrentMotion.lastPosition.axis[k] - CurrentMotion.end.axis[k];
+    }
+    return entry;
+}
+
+// The program positions of the block are made again from where the machine stands, so that the
+// next move starts there instead of jumping: the last position becomes the program position whose
+// pose is the current machine position (X, Y, Z; the rotary axes keep their values), the start and
+// the end that less the tool length still applied (shift, mm). The machine does not move.
+void ResynchroniseToMachine(const double shift[3]) {
+    MotionRecord& m = CurrentMotion;
+    MachinePose& pose = CurrentMachinePose;
+    const MotionPosition machine = pose.machine;
+    MotionPosition last = pose.program;
+    for (int k = 0; k < 3; ++k) {
+        last.axis[k] = machine.axis[k] - WorkOrigin.axis[k];
+    }
+    // The pose adds the work origin, the tool's length and any frame still in force: the
+    // difference is taken off again until the pose stands where the machine stood (a
+    // translation settles at once).
+    for (int round = 0; round < 3; ++round) {
+        pose.program = last;
+        UpdateMachinePosition();
+        for (int k = 0; k < 3; ++k) {
+            last.axis[k] -= pose.machine.axis[k] - machine.axis[k];
+        }
+    }
+    MotionPosition end = last;
+    for (int k = 0; k < 3; ++k) {
+        end.axis[k] -= shift[k];
+    }
+    m.start = m.end = end;
+    NcRun.programmed = end;
+    m.lastPosition = m.startPoint = last;
+    pose.program = last;
+    UpdateMachinePosition();
+}
+
+// The interpreter's one-shot re-synchronisations, each ending the block without a move: a tool
+// length cancelled under the controller's G49 KEEP mode while the length was stored, and the
+// tilted work plane switched off (G69). 1 when the block was re-synchronised.
+bool ResynchroniseIfAsked(const BlockEntry& entry) {
+    if (CurrentMotion.blockHasMotion != 0) {
+        return false;
+    }
+    NcModalState& modal = NcRun.modal;
+    if (NcController.g49Mode != 0 && modal.lengthCancelState == 1) {
+        modal.lengthCancelState = 0;
+        const double none[3] = {0.0, 0.0, 0.0};
+        ResynchroniseToMachine(none);
+        return true;
+    }
+    if (entry.planeActive != 0 && CurrentWorkPlane.active == 0) {
+        ResynchroniseToMachine(entry.lengthShift);
+        return true;
+    }
+    return false;
+}
+
 // Blocks that end without a move: rotation programming (G68, G127 in the OSP dialect).
 bool RotationProgrammingBlock() {
     const int g = NcRun.modal.gCode;
@@ -312,6 +381,7 @@ int RunBlocks() {
         }
         const std::int64_t stepsBefore = SimRun.steps;
         const double volumeBefore = SimRun.removedVolume;
+        const BlockEntry entry = NoteBlockEntry();
         ComputeNextMove();
         RunControl.lineHeld = 0;
         if (!(RunControl.runMode.load() >= kRunResult && RunControl.showSteps.load() == 0)) {
@@ -327,6 +397,10 @@ int RunBlocks() {
         }
         HandleToolChange();
         if (RotationProgrammingBlock()) {
+            continue;
+        }
+        if (ResynchroniseIfAsked(entry)) {
+            ++LastRunSummary.resyncs;
             continue;
         }
         FinishBlockPosition();

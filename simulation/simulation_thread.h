@@ -28,6 +28,7 @@ struct SimulationRunSummary {
     std::int64_t blocks = {};
     std::int64_t moves = {};
     std::int32_t toolChanges = {};
+    std::int32_t resyncs = {};  // blocks whose positions were made again from the machine's
 };
 extern SimulationRunSummary LastRunSummary;
 

@@ -17,6 +17,8 @@
 #include "config/controller_file.h"
 #include "config/current_tool.h"
 #include "config/machine_file.h"
+#include "config/offset_memory.h"
+#include "config/offset_tables.h"
 #include "config/tool_tables.h"
 #include "config/tools_file.h"
 #include "cutting_test_support.h"
@@ -361,6 +363,78 @@ TEST_F(SimulationThreadTest, AChangeBetweenStationsShiftsTheNextMovesStart) {
     }
     EXPECT_EQ(SimRun.steps, rapid);
     MountedTools = savedLayout;
+}
+
+// Blocks that switch a frame off make the program positions again from where the machine
+// stands, so that the next move starts there: a tool length cancelled under G49 KEEP, and the
+// tilted plane switched off. Neither block moves the machine.
+TEST_F(SimulationThreadTest, ResynchronisedBlocksLeaveTheMachineWhereItStands) {
+    const ToolOffsetMemory savedOffsets = ToolOffsets;
+    ToolOffsets.h[1] = 10.0f;
+    Controller.g49Mode = 1;
+    // The tool stands 10 mm higher than programmed, and stays there at G49.
+    Program("%\nG90 G43 H1 G00 X0 Y0 Z20.\nG49\nG00 Z25.\nM30\n%\n");
+    {
+        ScriptedHost host;
+        host.Run();
+    }
+    ToolOffsets = savedOffsets;
+    EXPECT_EQ(LastRunSummary.end, kRunEndProgram);
+    EXPECT_EQ(LastRunSummary.resyncs, 1);
+    EXPECT_EQ(SimRun.steps, 40 + 10) << "50 to 30, then 30 to 25, at 0.5 mm";
+    EXPECT_NEAR(CurrentMachinePose.program.axis[2], 25.0, 1e-9);
+
+    // A plane 10 mm along X: the tool stands at program X 10 (work) when G69 comes, and stays.
+    Controller.g49Mode = 0;
+    CurrentMachinePose = MachinePose{};
+    CurrentMachinePose.program.axis[2] = 50.0;
+    ResetRunControlFlags();
+    RunControl.runMode = kRunRealCutting;
+    Program("%\nG90 G68.2 X10. Y0 Z0 I0 J0 K0\nG53.1\nG00 X0 Y0 Z20.\nG69\nG00 Z25.\nM30\n%\n");
+    {
+        ScriptedHost host;
+        host.Run();
+    }
+    EXPECT_EQ(LastRunSummary.end, kRunEndProgram);
+    EXPECT_EQ(LastRunSummary.resyncs, 1);
+    EXPECT_EQ(CurrentWorkPlane.active, 0);
+    EXPECT_NEAR(CurrentMachinePose.program.axis[0], 10.0, 1e-9);
+    EXPECT_NEAR(CurrentMachinePose.program.axis[2], 25.0, 1e-9);
+}
+
+// Moves given in machine coordinates: a G53 move goes to its machine values with the other axes
+// kept, and the last leg of a reference return goes to the reference point; both are stepped on
+// the machine position.
+TEST_F(SimulationThreadTest, MachineCoordinateMovesEndAtTheirMachinePositions) {
+    const MotionPosition savedOffset = WorkOffsetTable[1];
+    const ReferencePoint savedReference = ReferencePoints[0];
+    WorkOffsetTable[1] = MotionPosition{};
+    WorkOffsetTable[1].axis[2] = -100.0;
+    ReferencePoints[0].present = 1;
+    ReferencePoints[0].axis[2] = 150.0;
+    const std::int64_t first = 67;  // (0, 0, 50) to (10, 10, 20): ceil(33.17 / 0.5)
+    const struct {
+        const char* block;
+        double machineZ;
+        std::int64_t steps;
+    } cases[] = {{"G53 G00 Z0.", 0.0, 160}, {"G91 G28 Z0.", 150.0, 460}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.block);
+        CurrentMachinePose = MachinePose{};
+        CurrentMachinePose.program.axis[2] = 50.0;
+        ResetRunControlFlags();
+        RunControl.runMode = kRunRealCutting;
+        Program(std::string("%\nG90 G54 G00 X10. Y10. Z20.\n") + c.block + "\nM30\n%\n");
+        ScriptedHost host;
+        host.Run();
+        EXPECT_EQ(LastRunSummary.end, kRunEndProgram);
+        EXPECT_EQ(SimRun.steps, first + c.steps);
+        EXPECT_EQ(CurrentMachinePose.machine.axis[0], 10.0);
+        EXPECT_EQ(CurrentMachinePose.machine.axis[1], 10.0);
+        EXPECT_EQ(CurrentMachinePose.machine.axis[2], c.machineZ);
+    }
+    WorkOffsetTable[1] = savedOffset;
+    ReferencePoints[0] = savedReference;
 }
 
 TEST_F(SimulationThreadTest, AbortInARedrawWaitEndsTheMove) {
