@@ -178,23 +178,22 @@ void HandleToolChange() {
 // What the re-synchronisation of a block compares with: the state before the block was fetched.
 struct BlockEntry {
     int planeActive = {};
-    double lengthShift[3] = {};  // mm: the last position less the block end, the tool length
+    int toolCentrePoint = {};
 };
 
 BlockEntry NoteBlockEntry() {
     BlockEntry entry;
     entry.planeActive = CurrentWorkPlane.active;
-    for (int k = 0; k < 3; ++k) {
-        entry.lengthShift[k] = CurrentMotion.lastPosition.axis[k] - CurrentMotion.end.axis[k];
-    }
+    entry.toolCentrePoint = NcRun.modal.toolCenterPointMode;
     return entry;
 }
 
-// The program positions of the block are made again from where the machine stands, so that the
-// next move starts there instead of jumping: the last position becomes the program position whose
-// pose is the current machine position (X, Y, Z; the rotary axes keep their values), the start and
-// the end that less the tool length still applied (shift, mm). The machine does not move.
-void ResynchroniseToMachine(const double shift[3]) {
+// The program positions of the block are made again from where the machine stands, in the frame
+// now in force, so that the next move starts there instead of jumping; the machine does not move.
+// The last position becomes the program position whose pose is the current machine position (X,
+// Y, Z; the rotary axes keep their values); the block end is the one that the block's finishing
+// (the tool length, fixed offsets and rotations still applied) turns into that last position.
+void ResynchroniseToMachine() {
     MotionRecord& m = CurrentMotion;
     MachinePose& pose = CurrentMachinePose;
     const MotionPosition machine = pose.machine;
@@ -202,9 +201,8 @@ void ResynchroniseToMachine(const double shift[3]) {
     for (int k = 0; k < 3; ++k) {
         last.axis[k] = machine.axis[k] - WorkOrigin.axis[k];
     }
-    // The pose adds the work origin, the tool's length and any frame still in force: the
-    // difference is taken off again until the pose stands where the machine stood (a
-    // translation settles at once).
+    // The pose adds the work origin, the tool's length and the frame: the difference is taken off
+    // again until the pose stands where the machine stood (a translation settles at once).
     for (int round = 0; round < 3; ++round) {
         pose.program = last;
         UpdateMachinePosition();
@@ -212,36 +210,40 @@ void ResynchroniseToMachine(const double shift[3]) {
             last.axis[k] -= pose.machine.axis[k] - machine.axis[k];
         }
     }
-    MotionPosition end = last;
-    for (int k = 0; k < 3; ++k) {
-        end.axis[k] -= shift[k];
+    m.end = last;
+    for (int round = 0; round < 3; ++round) {
+        FinishBlockPosition();
+        for (int k = 0; k < 3; ++k) {
+            m.end.axis[k] -= m.lastPosition.axis[k] - last.axis[k];
+        }
     }
-    m.start = m.end = end;
-    NcRun.programmed = end;
+    m.start = m.end;
+    NcRun.programmed = m.end;
     m.lastPosition = m.startPoint = last;
     pose.program = last;
     UpdateMachinePosition();
 }
 
-// The interpreter's one-shot re-synchronisations, each ending the block without a move: a tool
-// length cancelled under the controller's G49 KEEP mode while the length was stored, and the
-// tilted work plane switched off (G69). 1 when the block was re-synchronised.
+// The interpreter's one-shot re-synchronisations of a block without axis words, each ending the
+// block without a move: a tool length cancelled under the controller's G49 KEEP mode while the
+// length was stored; the tilted work plane switched off (G69); tool centre point control switched
+// on or off. 1 when the block was re-synchronised.
 bool ResynchroniseIfAsked(const BlockEntry& entry) {
     if (CurrentMotion.blockHasMotion != 0) {
         return false;
     }
     NcModalState& modal = NcRun.modal;
-    if (NcController.g49Mode != 0 && modal.lengthCancelState == 1) {
+    const bool lengthKept = NcController.g49Mode != 0 && modal.lengthCancelState == 1;
+    const bool planeOff = entry.planeActive != 0 && CurrentWorkPlane.active == 0;
+    const bool toolCentre = entry.toolCentrePoint != modal.toolCenterPointMode;
+    if (!lengthKept && !planeOff && !toolCentre) {
+        return false;
+    }
+    if (lengthKept) {
         modal.lengthCancelState = 0;
-        const double none[3] = {0.0, 0.0, 0.0};
-        ResynchroniseToMachine(none);
-        return true;
     }
-    if (entry.planeActive != 0 && CurrentWorkPlane.active == 0) {
-        ResynchroniseToMachine(entry.lengthShift);
-        return true;
-    }
-    return false;
+    ResynchroniseToMachine();
+    return true;
 }
 
 // Blocks that end without a move: rotation programming (G68, G127 in the OSP dialect).

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cmath>
@@ -400,6 +401,42 @@ TEST_F(SimulationThreadTest, ResynchronisedBlocksLeaveTheMachineWhereItStands) {
     EXPECT_EQ(CurrentWorkPlane.active, 0);
     EXPECT_NEAR(CurrentMachinePose.program.axis[0], 10.0, 1e-9);
     EXPECT_NEAR(CurrentMachinePose.program.axis[2], 25.0, 1e-9);
+}
+
+// Tool centre point control switched on and off on a table-table machine: the switching blocks
+// make no step, and no step of the run jumps (consecutive machine positions lie within one step
+// length).
+TEST_F(SimulationThreadTest, SwitchingToolCentrePointControlMakesNoJump) {
+    const ToolOffsetMemory savedOffsets = ToolOffsets;
+    ToolOffsets.h[1] = 10.0f;
+    Machine.rotaryType = 2;
+    CurrentMachine.rotaryType = 2;
+    CurrentMachine.rotary[0] = {0, 1, 2};
+    CurrentMachine.rotary[1] = {2, 0, 1};
+    Settings.skipView = 1;
+    Program("%\nG90 G00 X5. Y5. Z20. A0 C0\nG43.4 H1\nG00 Z25.\nG49\nG00 Z30.\nM30\n%\n");
+    std::vector<MotionPosition> machine;
+    std::vector<int> lines;
+    ScriptedHost host;
+    host.onRedraw = [&](int) {
+        machine.push_back(CurrentMachinePose.machine);
+        lines.push_back(ReadRunStatus().lineNumber);
+    };
+    host.Run();
+    ToolOffsets = savedOffsets;
+    EXPECT_EQ(LastRunSummary.end, kRunEndProgram);
+    EXPECT_EQ(LastRunSummary.resyncs, 2);
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), 3), 0) << "G43.4 made steps";
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), 5), 0) << "G49 made steps";
+    ASSERT_GT(machine.size(), 2u);
+    for (std::size_t i = 1; i < machine.size(); ++i) {
+        double d = 0.0;
+        for (int k = 0; k < 3; ++k) {
+            d += (machine[i].axis[k] - machine[i - 1].axis[k]) *
+                 (machine[i].axis[k] - machine[i - 1].axis[k]);
+        }
+        EXPECT_LE(std::sqrt(d), 0.5 + 1e-9) << "step " << i;
+    }
 }
 
 // Moves given in machine coordinates: a G53 move goes to its machine values with the other axes
