@@ -9,6 +9,7 @@
 #include "config/controller_file.h"
 #include "config/current_tool.h"
 #include "config/machine_file.h"
+#include "config/tool_tables.h"
 #include "config/tools_file.h"
 #include "geometry/machine_kinematics.h"
 #include "geometry/shared_state.h"
@@ -193,8 +194,25 @@ BlockEntry NoteBlockEntry() {
 // The last position becomes the program position whose pose is the current machine position (X,
 // Y, Z; the rotary axes keep their values); the block end is the one that the block's finishing
 // (the tool length, fixed offsets and rotations still applied) turns into that last position.
-void ResynchroniseToMachine() {
+// Takes `last` (the program position whose pose is where the machine stands) as the block's last
+// position; the block end is the one that the block's finishing (the tool length, fixed offsets
+// and rotations still applied) turns into it. The machine pose is kept.
+void TakeLastPositionFromMachine(const MotionPosition& last) {
     MotionRecord& m = CurrentMotion;
+    m.end = last;
+    for (int round = 0; round < 3; ++round) {
+        FinishBlockPosition();
+        for (int k = 0; k < 3; ++k) {
+            m.end.axis[k] -= m.lastPosition.axis[k] - last.axis[k];
+        }
+    }
+    m.start = m.end;
+    NcRun.programmed = m.end;
+    m.lastPosition = m.startPoint = last;
+    CurrentMachinePose.program = last;
+}
+
+void ResynchroniseToMachine() {
     MachinePose& pose = CurrentMachinePose;
     const MotionPosition machine = pose.machine;
     MotionPosition last = pose.program;
@@ -210,18 +228,46 @@ void ResynchroniseToMachine() {
             last.axis[k] -= pose.machine.axis[k] - machine.axis[k];
         }
     }
-    m.end = last;
-    for (int round = 0; round < 3; ++round) {
-        FinishBlockPosition();
+    TakeLastPositionFromMachine(last);
+    UpdateMachinePosition();
+}
+
+// A tilted plane set up (G68.2, or the interpreter's code 254): the program position becomes the
+// tool point where the machine stands (for G68.2 moved along the tool axis by the tool's shift,
+// mm) in plane coordinates, so that the moves programmed in the plane start there. The block
+// ends without a move, except a block with axis words in the HEIDENHAIN and SIEMENS dialects.
+// 1 when the block ends here.
+bool TakePlanePositionIfSetUp() {
+    const bool g682 = NcRun.block.tiltedPlaneBlock != 0;
+    if (!g682 && NcRun.modal.gCode != 254) {
+        return false;
+    }
+    const MachinePose& pose = CurrentMachinePose;
+    double point[3], axis[3];
+    ComputeToolTipAndAxis(pose.machine.axis, point, axis);
+    const int tool = CurrentTool.derivedFrom;
+    if (g682 && IsToolNumberInTables(tool) != 0) {
+        const double shift = ToolTableSet.shifts[static_cast<std::size_t>(tool)];
         for (int k = 0; k < 3; ++k) {
-            m.end.axis[k] -= m.lastPosition.axis[k] - last.axis[k];
+            point[k] += shift * axis[k];
         }
     }
-    m.start = m.end;
-    NcRun.programmed = m.end;
-    m.lastPosition = m.startPoint = last;
-    pose.program = last;
-    UpdateMachinePosition();
+    double plane[3];
+    ConvertMachineToPlane(point, plane);
+    MotionPosition last = pose.program;
+    for (int k = 0; k < 3; ++k) {
+        last.axis[k] = plane[k];
+    }
+    const bool moves = CurrentMotion.blockHasMotion != 0 &&
+                       (NcController.heidenhain != 0 || NcController.siemens != 0);
+    if (moves) {
+        // The block's move starts at the tool point in the plane.
+        CurrentMotion.lastPosition = last;
+        CurrentMachinePose.program = last;
+        return false;
+    }
+    TakeLastPositionFromMachine(last);
+    return true;
 }
 
 // The interpreter's one-shot re-synchronisations of a block without axis words, each ending the
@@ -401,7 +447,7 @@ int RunBlocks() {
         if (RotationProgrammingBlock()) {
             continue;
         }
-        if (ResynchroniseIfAsked(entry)) {
+        if (ResynchroniseIfAsked(entry) || TakePlanePositionIfSetUp()) {
             ++LastRunSummary.resyncs;
             continue;
         }
