@@ -121,10 +121,10 @@ bool HasMountedList(int tool) {
 }
 
 // A tool change between tools of the mounted-tool list moves the carrier: the next move starts
-// shifted by the difference of the two stations (mm), and is made as a rapid. -1: no shift.
+// shifted by the difference of the two stations (mm), and is made as a rapid.
 struct MountedShift {
-    int previousTool = -1;
-    int pending = {};
+    int previousTool = -1;  // the tool current before the change (-1 none)
+    int pending = {};       // 1: the next stepped block takes the shift
 };
 MountedShift StationShift;
 
