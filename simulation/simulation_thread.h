@@ -28,6 +28,7 @@ struct SimulationRunSummary {
     std::int64_t blocks = {};
     std::int64_t moves = {};
     std::int32_t toolChanges = {};
+    std::int32_t resyncs = {};  // blocks whose positions were made again from the machine's
 };
 extern SimulationRunSummary LastRunSummary;
 
@@ -35,5 +36,10 @@ extern SimulationRunSummary LastRunSummary;
 // main window starts it with StartSimulationRunThread after setting RunMode; tests and the
 // headless driver may call it on their own thread.
 void SimulationThreadProc();
+
+// Joins the stop test of the NC lines to run control: the user's stop request (the one-shot
+// PendingStop, consumed, or StopKeyRequest) and the wait at a stop block (the block published,
+// then WaitAtStopBlock). Filled once at start-up (InstallRunControlHooks calls it).
+void InstallStopBlockHooks();
 
 }  // namespace mirexa
