@@ -66,8 +66,8 @@ constexpr unsigned WM_WINDOWPOSCHANGED = 14;  // after a move, size or z-order c
 // code point, 0 when the sender gives none), so that a key without a key code of its own, such
 // as '@', can be sent by its character.
 constexpr unsigned WM_KEYDOWN = 15;
-constexpr unsigned WM_KEYUP = 16;             // wparam: key code
-constexpr unsigned WM_LBUTTONDOWN = 17;       // lparam: x | y << 16 (client pixels)
+constexpr unsigned WM_KEYUP = 16;        // wparam: key code
+constexpr unsigned WM_LBUTTONDOWN = 17;  // lparam: x | y << 16 (client pixels)
 constexpr unsigned WM_LBUTTONUP = 18;
 constexpr unsigned WM_RBUTTONDOWN = 19;
 // wparam: signed wheel delta (120 per notch) as an intptr_t; lparam: x | y << 16.
@@ -78,7 +78,7 @@ constexpr unsigned WM_DROPFILES = 21;
 constexpr unsigned WM_MENUSELECT = 22;  // a menu item is highlighted
 // wparam: the MK_ buttons held; lparam: x | y << 16 (client pixels).
 constexpr unsigned WM_MOUSEMOVE = 23;
-constexpr unsigned WM_RBUTTONUP = 24;   // lparam: x | y << 16
+constexpr unsigned WM_RBUTTONUP = 24;  // lparam: x | y << 16
 // Buttons held, in the wparam of WM_MOUSEMOVE.
 constexpr unsigned MK_LBUTTON = 0x1;
 constexpr unsigned MK_RBUTTON = 0x2;

@@ -219,8 +219,8 @@ int PickStockSegmentEnds(const ViewState& view, const StockModel& model, int cur
     return static_cast<int>(hits->size());
 }
 
-int PickViceModelVertex(const ViewState& view, int cursorX, int cursorY,
-                        std::vector<PickHit>* hits, double* frontDepth) {
+int PickViceModelVertex(const ViewState& view, int cursorX, int cursorY, std::vector<PickHit>* hits,
+                        double* frontDepth) {
     hits->clear();
     *frontDepth = kNoHitDepth;
     for (const MachineModel& vice : StructureModels.vices) {
@@ -348,8 +348,7 @@ double ArcRadiusThrough3Points(int plane, const double p1[3], const double p2[3]
     auto dot = [](const double u[3], const double v[3]) {
         return u[0] * v[0] + u[1] * v[1] + u[2] * v[2];
     };
-    const double rhs[3] = {(dot(b, b) - dot(a, a)) / 2.0, (dot(c, c) - dot(b, b)) / 2.0,
-                           dot(n, a)};
+    const double rhs[3] = {(dot(b, b) - dot(a, a)) / 2.0, (dot(c, c) - dot(b, b)) / 2.0, dot(n, a)};
     const double* rows[3] = {r1, r2, n};
     auto det3 = [](const double* m0, const double* m1, const double* m2) {
         return m0[0] * (m1[1] * m2[2] - m1[2] * m2[1]) - m0[1] * (m1[0] * m2[2] - m1[2] * m2[0]) +

@@ -27,9 +27,9 @@ constexpr double kCollinearRadius = 100000.0;
 
 // One candidate of a pick.
 struct PickHit {
-    double point[3] = {};  // mm, work coordinates
-    double depth = {};     // larger is nearer the eye
-    double pixelTerm = {};  // pixel distance / DisplayUnitFactor * zoom
+    double point[3] = {};      // mm, work coordinates
+    double depth = {};         // larger is nearer the eye
+    double pixelTerm = {};     // pixel distance / DisplayUnitFactor * zoom
     std::int32_t family = {};  // 0 X, 1 Y, 2 Z rays; -1 a vice vertex
     std::int32_t a = {};       // the ray's fast and slow node index
     std::int32_t b = {};
@@ -71,8 +71,8 @@ int PickStockSegmentEnds(const ViewState& view, const StockModel& model, int cur
 
 // Collects the vertices of the loaded VICE models within kViceHitRadius pixels of the cursor,
 // at most kMostViceHits. Returns the hit count.
-int PickViceModelVertex(const ViewState& view, int cursorX, int cursorY,
-                        std::vector<PickHit>* hits, double* frontDepth);
+int PickViceModelVertex(const ViewState& view, int cursorX, int cursorY, std::vector<PickHit>* hits,
+                        double* frontDepth);
 
 // Chooses among the hits (after the axis-lock filter) the one with the least
 // sqrt(pixelTerm^2 + (frontDepth - depth)^2), the first among equals; -1 when none is left.
@@ -112,13 +112,13 @@ double ArcRadiusThrough3Points(int plane, const double p1[3], const double p2[3]
 // The measuring trace. Its tables are owned by whoever binds them (the shell's start-up
 // buffers); unbound, nothing is recorded.
 struct MeasureTraceState {
-    double* points = {};        // capacity * 3 doubles, mm
-    std::uint8_t* marks = {};   // capacity bytes: 1 for a used slot
+    double* points = {};       // capacity * 3 doubles, mm
+    std::uint8_t* marks = {};  // capacity bytes: 1 for a used slot
     int capacity = {};
     int count = {};
-    double delta[3] = {};       // picked minus the previous point, mm
-    double distance = {};       // mm
-    double radii[4] = {};       // space, YZ, ZX, XY (mm)
+    double delta[3] = {};  // picked minus the previous point, mm
+    double distance = {};  // mm
+    double radii[4] = {};  // space, YZ, ZX, XY (mm)
 };
 extern MeasureTraceState MeasureTrace;
 constexpr int kTraceCapacity = 10000;

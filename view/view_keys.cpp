@@ -110,8 +110,8 @@ void BackUpStock() {
 // C without Ctrl: back to the previous slot.
 void UndoStock() {
     StockModel* model = CurrentStock();
-    if (model == nullptr || RunControl.runMode.load() != kRunIdle ||
-        StockOperationRunning.load() || model->undo.highestUsedSlot <= 0) {
+    if (model == nullptr || RunControl.runMode.load() != kRunIdle || StockOperationRunning.load() ||
+        model->undo.highestUsedSlot <= 0) {
         return;
     }
     PopStockUndo(model);
@@ -227,12 +227,12 @@ void OpenEditorKey(unsigned keyCode) {
         case VK_F1:
             if (ctrl && !BatchMinimised()) {
                 SetViewCursor(kCursorArrow);
-                ShowMessageBox(MainWindow.load(),
-                               ChooseLanguageText(
-                                   "Please reboot MIREXA for reflection of setting after edit",
-                                   "編集後、設定を反映するにはMIREXAを再起動して下さい。"),
-                               ChooseLanguageText("Editing INI-FILE", "初期設定ファイルの編集"),
-                               MBX_OK | MBX_TOPMOST);
+                ShowMessageBox(
+                    MainWindow.load(),
+                    ChooseLanguageText("Please reboot MIREXA for reflection of setting after edit",
+                                       "編集後、設定を反映するにはMIREXAを再起動して下さい。"),
+                    ChooseLanguageText("Editing INI-FILE", "初期設定ファイルの編集"),
+                    MBX_OK | MBX_TOPMOST);
                 OpenEditor(kViewEditorSettings);
             } else {
                 CallHook(ViewCallbacks.openHelpPage);
@@ -366,8 +366,8 @@ bool HandleRedrawKey(WindowHandle window, unsigned keyCode, int character) {
                 SceneDirty.triad = 1;
             } else if (character == 'W' || character == 'S') {
                 const double rate = Settings.expandRate > 0.0 ? Settings.expandRate : 5.0;
-                CurrentView.zoom = character == 'W' ? CurrentView.zoom * rate
-                                                    : CurrentView.zoom / rate;
+                CurrentView.zoom =
+                    character == 'W' ? CurrentView.zoom * rate : CurrentView.zoom / rate;
             }
             CurrentView.viewChanged = 1;
             return true;
@@ -387,8 +387,7 @@ bool HandleRedrawKey(WindowHandle window, unsigned keyCode, int character) {
             return true;
         case 'I':
         case 'J':
-            if (DisplayModes.toolMode > 0 &&
-                (character == 'I' || MotionSnapshot.toolNumber >= 0) &&
+            if (DisplayModes.toolMode > 0 && (character == 'I' || MotionSnapshot.toolNumber >= 0) &&
                 ViewCallbacks.swapToolPose != nullptr &&
                 ViewCallbacks.swapToolPose(character == 'I' ? 0 : 1) == 1) {
                 CallHook(ViewCallbacks.drawAxisValuePanes);

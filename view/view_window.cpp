@@ -36,11 +36,25 @@ ViewWindowState ViewWindow;
 namespace {
 
 constexpr const char* kCursorNames[kCursorRoleCount] = {
-    "view-idle",         "wait",         "arrow",          "view-rotate",
-    "view-zoom",         "view-pan",     "view-measure",   "view-tool2",
-    "view-tool3",        "view-tool4",   "view-path-pick", "view-stock-part",
-    "view-stock-part-2", "view-rectangle", "view-rectangle-ne", "view-rectangle-nw",
-    "view-rectangle-se", "view-rectangle-sw", "view-spin",
+    "view-idle",
+    "wait",
+    "arrow",
+    "view-rotate",
+    "view-zoom",
+    "view-pan",
+    "view-measure",
+    "view-tool2",
+    "view-tool3",
+    "view-tool4",
+    "view-path-pick",
+    "view-stock-part",
+    "view-stock-part-2",
+    "view-rectangle",
+    "view-rectangle-ne",
+    "view-rectangle-nw",
+    "view-rectangle-se",
+    "view-rectangle-sw",
+    "view-spin",
 };
 
 // The cursor role of a mouse tool.
@@ -696,8 +710,7 @@ MessageResult ViewWndProc(WindowHandle window, unsigned message, MessageWParam w
     // for its end; later input waits behind it so that the order holds.
     if (IsViewRebuilding()) {
         const WindowMessage m{window, message, wparam, lparam};
-        if (ViewInputChangesStock(m) ||
-            (!ViewWindow.deferred.empty() && IsInputMessage(message))) {
+        if (ViewInputChangesStock(m) || (!ViewWindow.deferred.empty() && IsInputMessage(message))) {
             ViewWindow.deferred.push_back(m);
             return 0;
         }
@@ -730,8 +743,7 @@ MessageResult ViewWndProc(WindowHandle window, unsigned message, MessageWParam w
             ReleaseDeferredInput(window);
             return 1;
         case WM_KEYDOWN:
-            HandleViewKey(window, static_cast<unsigned>(wparam),
-                          ViewKeyCharacter(wparam, lparam));
+            HandleViewKey(window, static_cast<unsigned>(wparam), ViewKeyCharacter(wparam, lparam));
             return 0;
         case WM_COMMAND:
             HandleCommand(window, static_cast<unsigned>(wparam));

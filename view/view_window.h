@@ -54,11 +54,11 @@ constexpr unsigned kViewCommandLast = 261;
 constexpr unsigned kViewCloseNote = WM_USER + 225;
 
 // Commands posted to the main window.
-constexpr unsigned kMainCommandCutResult = 32776;   // F5
-constexpr unsigned kMainCommandPath = 32777;        // F6
-constexpr unsigned kMainCommandPathNoRot = 32778;   // F7
-constexpr unsigned kMainCommandEditNc = 32813;      // E
-constexpr unsigned kMainCommandNextStyle = 32872;   // H
+constexpr unsigned kMainCommandCutResult = 32776;  // F5
+constexpr unsigned kMainCommandPath = 32777;       // F6
+constexpr unsigned kMainCommandPathNoRot = 32778;  // F7
+constexpr unsigned kMainCommandEditNc = 32813;     // E
+constexpr unsigned kMainCommandNextStyle = 32872;  // H
 
 // Definition files the F keys open (ViewHooks::openDefinitionEditor).
 enum ViewEditorFile : int {
@@ -111,7 +111,7 @@ struct ViewSizeState {
     int width = {};
     int height = {};
     double aspect = 1.0;
-    int stride = {};        // width * 3 rounded up to a multiple of 4
+    int stride = {};          // width * 3 rounded up to a multiple of 4
     std::uint64_t size = {};  // stride * height
 };
 

@@ -104,13 +104,12 @@ TEST(InputDevices, PopupPostsOnlyAnEnabledItemOfTheMenu) {
     PopupMenu menu;
     menu.items = {{250, "Measure", 0, 0}, {0, "", 0, 0}, {257, "Rotate", 0, 1}};
     unsigned answer = 0;
-    PopupMenuResponder previous = SetPopupMenuResponder(
-        [&](const PopupMenu& shown, int x, int y) {
-            EXPECT_EQ(shown.items.size(), 3u);
-            EXPECT_EQ(x, 7);
-            EXPECT_EQ(y, 8);
-            return answer;
-        });
+    PopupMenuResponder previous = SetPopupMenuResponder([&](const PopupMenu& shown, int x, int y) {
+        EXPECT_EQ(shown.items.size(), 3u);
+        EXPECT_EQ(x, 7);
+        EXPECT_EQ(y, 8);
+        return answer;
+    });
     received.clear();
     answer = 0;  // dismissed
     EXPECT_EQ(TrackPopupMenu(menu, 7, 8, owner), 0u);

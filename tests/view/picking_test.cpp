@@ -91,8 +91,8 @@ TEST(PickChoice, NearestToTheEyeFirstFoundOnTiesAndAxisLocks) {
     // Scores against the front depth 1.0: 0.51, 0.3, 0.3, 0.1.
     EXPECT_EQ(ChooseNearestHit(hits, 1.0, {}, picked), 3);
     hits.pop_back();
-    EXPECT_EQ(ChooseNearestHit(hits, 1.0, {}, picked), 1);  // the first of two equal scores
-    EXPECT_EQ(ChooseNearestHit(hits, 1.0, {1, 0, 0}, picked), 1);  // only x == 1 remains
+    EXPECT_EQ(ChooseNearestHit(hits, 1.0, {}, picked), 1);          // the first of two equal scores
+    EXPECT_EQ(ChooseNearestHit(hits, 1.0, {1, 0, 0}, picked), 1);   // only x == 1 remains
     EXPECT_EQ(ChooseNearestHit(hits, 1.0, {0, 1, 0}, picked), -1);  // no hit has y == 2
     EXPECT_EQ(ChooseNearestHit({}, 1.0, {}, picked), -1);
 }
@@ -217,7 +217,7 @@ TEST_F(PickingView, TraceRecordsDeltasAndRadiiAndStopsAtItsCapacity) {
     ASSERT_EQ(record(2), 1);
     // (0,0), (3,4), (6,0): centre (3, 0.875) by 9 + k^2 = (4 - k)^2, radius sqrt(9 + 0.875^2).
     EXPECT_NEAR(MeasureTrace.radii[0], 3.125, 1e-12);
-    EXPECT_NEAR(MeasureTrace.radii[3], 3.125, 1e-12);  // XY
+    EXPECT_NEAR(MeasureTrace.radii[3], 3.125, 1e-12);    // XY
     EXPECT_EQ(MeasureTrace.radii[1], kCollinearRadius);  // YZ: the points fall on a line
     EXPECT_EQ(MeasureTrace.count, 3);
     EXPECT_EQ(record(3), 0);  // full: not stored, radii still refreshed
