@@ -320,11 +320,13 @@ void HandleMouseMove(WindowHandle window, unsigned buttons, int x, int y) {
             ReleaseMouseCapture();
             return;
         }
+        // Pan while the right button is held (MOVE SWITCH on), or as toggled by a right click
+        // (MOVE SWITCH off); zoom while Ctrl is held; otherwise rotate.
         if (v.drag.rightHeld && MoveSwitchOn()) {
             ViewMouseMode = kMouseModePan;
         } else if (IsKeyDown(VK_CONTROL)) {
             ViewMouseMode = kMouseModeZoom;
-        } else {
+        } else if (ViewMouseMode != kMouseModePan || MoveSwitchOn()) {
             ViewMouseMode = kMouseModeRotate;
         }
         const std::uint64_t now = GetTickMilliseconds();
@@ -644,6 +646,18 @@ void SetViewCursor(int role) {
 void ResetViewWindowState() {
     ViewWindow = {};
     ViewMouseMode = kMouseModeRotate;
+}
+
+int ViewMessageChangesStock(const WindowMessage& message) {
+    if (message.message == WM_COMMAND || message.message == WM_TIMER) {
+        return 1;
+    }
+    return ViewInputChangesStock(message);
+}
+
+void InstallViewWindowCallbacks() {
+    ViewCallbacks.changesStock = ViewMessageChangesStock;
+    InstallPickingCallbacks();
 }
 
 int IsViewRebuilding() {

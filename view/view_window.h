@@ -187,6 +187,14 @@ int IsViewRebuilding();
 // The shell installs it as ViewHooks::changesStock together with its own commands.
 int ViewInputChangesStock(const WindowMessage& message);
 
+// The view's answer to ViewHooks::changesStock: every command and timer (they may free the
+// stock or let the simulation cut on), and the input of ViewInputChangesStock.
+int ViewMessageChangesStock(const WindowMessage& message);
+
+// Fills the view window's hooks (changesStock) and the picking callbacks; the shell calls it at
+// start-up.
+void InstallViewWindowCallbacks();
+
 // The character a key message stands for: lparam when the sender gave one (upper case for
 // letters), else the character of the key code (letters and digits, numeric keypad digits);
 // 0 for keys without one.

@@ -7,13 +7,17 @@
 #include <unistd.h>
 
 #include <cmath>
+#include <cstdio>
 #include <filesystem>
 #include <string>
 #include <vector>
 
 #include "../geometry/scratch_directory.h"
 #include "config/config_records.h"
+#include "config/machine_file.h"
+#include "geometry/orientation_frames.h"
 #include "geometry/shared_state.h"
+#include "geometry/tool_length_report.h"
 #include "platform/clipboard.h"
 #include "platform/clock.h"
 #include "platform/keys.h"
@@ -548,6 +552,184 @@ TEST_F(ViewWindowTest, PopupCommandsAndTheBasisPointNote) {
     EXPECT_EQ(IsPlatformWindow(note), 0);
 }
 
+// What each remaining key asks of the shell, recorded through the hooks.
+std::vector<std::string> shellCalls;
+
+void Record(const std::string& call) {
+    shellCalls.push_back(call);
+}
+
+TEST_F(ViewWindowTest, ShellKeysCallTheirHooksUnderTheirConditions) {
+    shellCalls.clear();
+    ViewCallbacks.openDefinitionEditor = [](int which) {
+        Record("editor " + std::to_string(which));
+    };
+    ViewCallbacks.openHelpPage = [] { Record("help"); };
+    ViewCallbacks.startSecondInstance = [] { Record("second"); };
+    ViewCallbacks.swapToolPose = [](int source) {
+        Record("swap " + std::to_string(source));
+        return 1;
+    };
+    ViewCallbacks.drawAxisValuePanes = [] { Record("axes"); };
+    ViewCallbacks.drawStatusBar = [] { Record("status"); };
+    std::vector<std::string> boxes;
+    SetMessageBoxResponder([&](const MessageBoxRequest& request) {
+        boxes.push_back(request.caption);
+        EXPECT_NE(request.style & MBX_TOPMOST, 0u);
+        return MBX_IDOK;
+    });
+    UiLanguage = 1;
+    Key(VK_F1);
+    Key(VK_F2);
+    Key(VK_F3);
+    Key(VK_F4);
+    SetKeyDownState(VK_CONTROL, 1);
+    Key(VK_F1);
+    Key(VK_F2);
+    SetKeyDownState(VK_CONTROL, 0);
+    Key('X');
+    DisplayModes.toolMode = 0;
+    Key('I');  // the tool is not displayed
+    DisplayModes.toolMode = 1;
+    Key('I');
+    MotionSnapshot.toolNumber = -1;
+    Key('J');  // the snapshot holds no tool
+    MotionSnapshot.toolNumber = 3;
+    Key('J');
+    MotionSnapshot.toolNumber = -1;
+    Machine.tableCarriedCount = 0;
+    Key('[', '[');
+    EXPECT_EQ(SceneFollow.followLinearAxes, 0);
+    Machine.tableCarriedCount = 2;
+    Key('[', '[');
+    EXPECT_EQ(SceneFollow.followLinearAxes, 1);
+    Machine.rotaryType = 1;
+    Key(']', ']');
+    EXPECT_EQ(SceneFollow.followRotaryAxes, 0);
+    Machine.rotaryType = 2;
+    Key(']', ']');
+    EXPECT_EQ(SceneFollow.followRotaryAxes, 1);
+    UiLanguage = 0;
+    const std::vector<std::string> want = {
+        "help",   "editor 2", "editor 3", "editor 4", "editor 0", "editor 1", "second",
+        "swap 0", "axes",     "swap 1",   "axes",     "status",   "status"};
+    EXPECT_EQ(shellCalls, want);
+    EXPECT_EQ(boxes, std::vector<std::string>{"Editing INI-FILE"});
+}
+
+TEST_F(ViewWindowTest, CameraKeysTurnZoomAndReset) {
+    ViewWindow.fromPanel = 1;
+    CurrentView.angleB = 355.0;
+    Key('D');
+    EXPECT_DOUBLE_EQ(CurrentView.angleB, 5.0);
+    Key('U');
+    Key('U');
+    EXPECT_DOUBLE_EQ(CurrentView.angleB, 345.0);
+    Key('W');
+    EXPECT_EQ(CurrentView.zoom, 5.0);  // the default zoom step multiplies fivefold
+    Settings.expandRate = 2.0;
+    Key('S');
+    EXPECT_EQ(CurrentView.zoom, 2.5);
+    CurrentView.startAngleA = 30.0;
+    CurrentView.startAngleB = 60.0;
+    CurrentView.centre[0] = 7.0;
+    Key('R');
+    EXPECT_EQ(CurrentView.angleA, 30.0);
+    EXPECT_EQ(CurrentView.angleB, 60.0);
+    EXPECT_EQ(CurrentView.zoom, 1.0);
+    EXPECT_EQ(CurrentView.centre[0], 0.0);  // no stock: the work offset, zero here
+    CurrentView.zoom = 3.0;
+    Key('F');
+    EXPECT_EQ(CurrentView.zoom, 1.0);
+}
+
+TEST_F(ViewWindowTest, RunKeysStepTheRedrawIntervalAndResumeAPause) {
+    RunControl.runMode = kRunRealCutting;
+    Settings.skipView = 2;
+    Key(VK_RIGHT);
+    EXPECT_EQ(Settings.skipView, 3);
+    for (int i = 0; i < 4; ++i) {
+        Key(VK_LEFT);
+    }
+    EXPECT_EQ(Settings.skipView, 1);  // never below 1
+    RunControl.runMode = kRunSkipCutting;
+    Settings.skipBlock = 5;
+    Key(VK_RIGHT);
+    EXPECT_EQ(Settings.skipBlock, 6);
+    EXPECT_EQ(Settings.skipView, 1);
+
+    Key('G');  // no stop pending: the run timer stays off
+    EXPECT_EQ(IsWindowTimerRunning(main_, kViewRunTimerId), 0);
+    RunControl.pendingStop = 1;
+    Key('G');
+    EXPECT_EQ(IsWindowTimerRunning(main_, kViewRunTimerId), 1);
+    StopWindowTimer(main_, kViewRunTimerId);
+
+    // Dropped files go on to the main window unchanged.
+    const std::vector<std::string> files = {"a.nc"};
+    SendWindowMessage(window_, WM_DROPFILES, 0, reinterpret_cast<MessageLParam>(&files));
+    ASSERT_EQ(mainCommands.size(), 1u);
+    EXPECT_EQ(mainCommands[0].lparam, reinterpret_cast<MessageLParam>(&files));
+}
+
+TEST_F(ViewWindowTest, PathPickShowsTheLineOfThePickedEndAndFlashesIt) {
+    const double lo[3] = {-5, -5, 0};
+    const double hi[3] = {5, 5, 4};
+    ASSERT_EQ(MakeBoxStock(0, lo, hi, 1.0, 2), 1);
+    StockModel& model = StockModels[0];
+    for (std::int64_t cell = 0; cell < model.z.cellCount; ++cell) {
+        ASSERT_LE(model.z.counts[cell], model.z.capacity);
+        model.z.lineStamps[cell * model.z.capacity + 1] = -42;  // a look-ahead replay of 42
+    }
+    static std::vector<int> strip;
+    static std::vector<int> sounds;
+    static int jumped = 0;
+    strip.clear();
+    sounds.clear();
+    ViewCallbacks.ncProgramSelected = [] { return 1; };
+    ViewCallbacks.pathPickingOn = [] { return 1; };
+    ViewCallbacks.readPathLine = [](int line, char* text, int capacity) {
+        std::snprintf(text, capacity, "N%d G01 X1.", line);
+        return 1;
+    };
+    ViewCallbacks.drawNcDataStrip = [](const char* text, int state) {
+        EXPECT_STREQ(text, "N42 G01 X1.");
+        strip.push_back(state);
+    };
+    ViewCallbacks.playSound = [](int sound) { sounds.push_back(sound); };
+    ViewCallbacks.jumpEditorToLine = [](int line) { jumped = line; };
+    SendWindowMessage(window_, WM_COMMAND, kViewCommandPathPick, 0);
+    const double top[3] = {1, 1, 4};
+    int x, y;
+    Cursor(top, &x, &y);
+    const std::uint64_t before = GetTickMilliseconds();
+    Click(x, y);
+    EXPECT_EQ(PickedPointInfo, -42);
+    EXPECT_EQ(strip, (std::vector<int>{6, 5, 6, 5, 6, 5, 3}));
+    EXPECT_EQ(GetTickMilliseconds() - before, 600u);  // three flashes of 100 ms steps
+    EXPECT_EQ(sounds, std::vector<int>{kViewSoundPick});
+    EXPECT_EQ(jumped, 42);
+    EXPECT_EQ(MeasureTrace.count, 0);  // the path tool marks a slot without counting it
+    EXPECT_EQ(marks_[0], 0);           // the release cleared the pick's mark
+}
+
+TEST_F(ViewWindowTest, PaintRunsTheTableAnimationOnlyWhileARotaryTableTurns) {
+    RunControl.runMode = kRunRealCutting;
+    Machine.rotaryType = 2;
+    Machine.tableType[0] = 4;
+    SendWindowMessage(window_, WM_PAINT, 0, 0);
+    ASSERT_EQ(IsWindowTimerRunning(window_, kViewAnimateTimerId), 1);
+    for (int i = 0; i < 37; ++i) {
+        AdvanceManualClock(10);
+        Pump();
+    }
+    EXPECT_EQ(ViewWindow.animationCounter, 1);  // 37 ticks: 36 wrapped to 0, then 1
+    Machine.tableType[0] = 1;
+    SendWindowMessage(window_, WM_PAINT, 0, 0);
+    EXPECT_EQ(IsWindowTimerRunning(window_, kViewAnimateTimerId), 0);
+    EXPECT_EQ(ViewWindow.animationCounter, 0);
+}
+
 // The path drawing's message pump dispatches input in the middle of the paint: the undo, the
 // removal and the measuring click wait until the paint has ended, then run in their order.
 TEST_F(ViewWindowTest, StockChangingInputWaitsForTheRebuildToEnd) {
@@ -595,6 +777,8 @@ TEST_F(ViewWindowTest, StockChangingInputWaitsForTheRebuildToEnd) {
     EXPECT_EQ(ViewInputChangesStock(key), 1);
     key.wparam = 'F';
     EXPECT_EQ(ViewInputChangesStock(key), 0);
+    EXPECT_EQ(ViewMessageChangesStock(key), 0);
+    EXPECT_EQ(ViewMessageChangesStock({window_, WM_TIMER, kViewSpinTimerId, 0}), 1);
 }
 
 }  // namespace
