@@ -24,6 +24,14 @@ int PickedPointOnStock = 0;
 PickAxisLockState PickAxisLocks;
 MeasureTraceState MeasureTrace;
 
+StockModel* CurrentViewStock() {
+    const int index = CurrentStockIndex.load();
+    if (index < 0 || index >= kStockModelSlots || StockModels[index].nx <= 0) {
+        return nullptr;
+    }
+    return &StockModels[index];
+}
+
 std::vector<PickHit>& PickHitBuffer() {
     static std::vector<PickHit> buffer = [] {
         std::vector<PickHit> hits;
@@ -34,15 +42,6 @@ std::vector<PickHit>& PickHitBuffer() {
 }
 
 namespace {
-
-// The current stock, or null when its slot holds no model.
-StockModel* CurrentStock() {
-    const int index = CurrentStockIndex.load();
-    if (index < 0 || index >= kStockModelSlots || StockModels[index].nx <= 0) {
-        return nullptr;
-    }
-    return &StockModels[index];
-}
 
 int ViceModelLoaded() {
     for (const MachineModel& vice : StructureModels.vices) {
@@ -160,7 +159,7 @@ bool CollectFamilyHits(const ViewState& view, const StockModel& model, const Fam
 
 // The stock's removal asks the view for the ends near the cursor.
 int PickStockEndsForRemoval(int x, int y, DexelEndPick* out, int capacity, double* greatestDepth) {
-    StockModel* model = CurrentStock();
+    StockModel* model = CurrentViewStock();
     if (model == nullptr || out == nullptr || capacity <= 0) {
         return 0;
     }
@@ -266,7 +265,7 @@ int ChooseNearestHit(const std::vector<PickHit>& hits, double frontDepth,
 }
 
 int PickAtCursor(int cursorX, int cursorY) {
-    StockModel* model = CurrentStock();
+    StockModel* model = CurrentViewStock();
     std::vector<PickHit>& hits = PickHitBuffer();
     double front = kNoHitDepth;
     const bool vice = ViewMouseMode == kMouseModeMeasure &&
@@ -386,7 +385,7 @@ void ClearMeasureTrace() {
 
 int RecordTracePoint() {
     MeasureTraceState& trace = MeasureTrace;
-    if (CurrentStock() == nullptr && !ViceModelLoaded()) {
+    if (CurrentViewStock() == nullptr && !ViceModelLoaded()) {
         return 0;
     }
     const bool measuring = ViewMouseMode == kMouseModeMeasure;

@@ -25,6 +25,9 @@ constexpr double kNoHitDepth = -99999999.0;
 // The radius reported for three collinear points.
 constexpr double kCollinearRadius = 100000.0;
 
+// The current stock (StockModels[CurrentStockIndex]), or null when its slot holds no model.
+StockModel* CurrentViewStock();
+
 // One candidate of a pick.
 struct PickHit {
     double point[3] = {};      // mm, work coordinates

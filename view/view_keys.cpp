@@ -37,14 +37,6 @@ namespace mirexa {
 
 namespace {
 
-StockModel* CurrentStock() {
-    const int index = CurrentStockIndex.load();
-    if (index < 0 || index >= kStockModelSlots || StockModels[index].nx <= 0) {
-        return nullptr;
-    }
-    return &StockModels[index];
-}
-
 void SetStatusText(int part, const char* english, const char* japanese) {
     WindowHandle bar = MainStatusBar.load();
     if (bar != nullptr) {
@@ -96,7 +88,7 @@ void AfterUndoSlotChange(StockModel* model) {
 
 // B: a new undo slot holding the current state.
 void BackUpStock() {
-    StockModel* model = CurrentStock();
+    StockModel* model = CurrentViewStock();
     if (Settings.undoRingSize < 2 || model == nullptr || StockOperationRunning.load() ||
         RunControl.runMode.load() != kRunIdle) {
         return;
@@ -109,7 +101,7 @@ void BackUpStock() {
 
 // C without Ctrl: back to the previous slot.
 void UndoStock() {
-    StockModel* model = CurrentStock();
+    StockModel* model = CurrentViewStock();
     if (model == nullptr || RunControl.runMode.load() != kRunIdle || StockOperationRunning.load() ||
         model->undo.highestUsedSlot <= 0) {
         return;
@@ -149,7 +141,7 @@ void CycleDisplayMode(int character) {
             MarkMachineListsDirty();
             break;
         case 'A': {
-            StockModel* model = CurrentStock();
+            StockModel* model = CurrentViewStock();
             if (model == nullptr) {
                 return;
             }
@@ -319,7 +311,7 @@ bool HandleImmediateKey(WindowHandle window, unsigned keyCode, int character) {
 bool HandleRedrawKey(WindowHandle window, unsigned keyCode, int character) {
     const bool fromPanel = ViewWindow.fromPanel != 0;
     if (keyCode == VK_DELETE) {
-        StockModel* model = CurrentStock();
+        StockModel* model = CurrentViewStock();
         if (model != nullptr && RunControl.runMode.load() == kRunIdle &&
             !StockOperationRunning.load()) {
             RemoveUnusedPartAtCursor(window, IsKeyDown(VK_SHIFT));
@@ -410,7 +402,7 @@ bool HandleRedrawKey(WindowHandle window, unsigned keyCode, int character) {
         case 'P':
             if (IsKeyDown(VK_CONTROL) && MainWindowInFront() && !BatchMinimised()) {
                 SaveViewPng();
-            } else if (StockModel* model = CurrentStock()) {
+            } else if (StockModel* model = CurrentViewStock()) {
                 MarkStockDisplayDirty(model);
             }
             return true;
@@ -524,7 +516,7 @@ int CopyViewToClipboard() {
 }
 
 int RemoveUnusedPartAtCursor(WindowHandle window, int keepPicked) {
-    StockModel* model = CurrentStock();
+    StockModel* model = CurrentViewStock();
     int x = 0;
     int y = 0;
     if (model == nullptr || !GetPointerPosition(window, &x, &y)) {

@@ -593,12 +593,8 @@ void HandlePaint(WindowHandle window) {
     if (MakeViewContextCurrent()) {
         SetViewProjection(&CurrentView);
         glMatrixMode(GL_MODELVIEW);
-        const int index = CurrentStockIndex.load();
-        StockModel* model = index >= 0 && index < kStockModelSlots && StockModels[index].nx > 0
-                                ? &StockModels[index]
-                                : nullptr;
-        if (RenderScene(model, index >= 0 && index < kStockModelSlots ? &StockListNames[index]
-                                                                      : nullptr) == 1) {
+        const int index = std::clamp(CurrentStockIndex.load(), 0, kStockModelSlots - 1);
+        if (RenderScene(CurrentViewStock(), &StockListNames[index]) == 1) {
             glFinish();
         }
     }
