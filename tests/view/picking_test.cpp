@@ -190,6 +190,23 @@ TEST_F(PickingView, AnAxisLockKeepsThePickOnItsPlane) {
     EXPECT_EQ(PickedPoint[1], 0.0);
 }
 
+TEST_F(PickingView, EndsBehindTheEyeAreNeverPicked) {
+    ASSERT_TRUE(view_.ok());
+    const double lo[3] = {-5, -5, 0};
+    const double hi[3] = {5, 5, 4};
+    ASSERT_EQ(MakeBoxStock(0, lo, hi, 1.0, 2), 1);
+    ViewMouseMode = kMouseModeMeasure;
+    // In perspective at zoom 100 the top face (depth 4 / 20 * 100 = 20 display units) lies
+    // behind the eye, 4 units in front of the centre; the bottom face (depth 0) is in view.
+    CurrentView.perspective = 1;
+    CurrentView.zoom = 100.0;
+    PickedPoint[2] = 99.0;
+    ASSERT_EQ(PickAtCursor(200, 200), 1);
+    EXPECT_EQ(PickedPoint[0], 0.0);
+    EXPECT_EQ(PickedPoint[1], 0.0);
+    EXPECT_EQ(PickedPoint[2], 0.0);
+}
+
 TEST_F(PickingView, TraceRecordsDeltasAndRadiiAndStopsAtItsCapacity) {
     ASSERT_TRUE(view_.ok());
     const double lo[3] = {-5, -5, 0};
