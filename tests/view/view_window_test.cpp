@@ -360,6 +360,16 @@ TEST_F(ViewWindowTest, DeleteRemovesThePickedPieceAndRefusesTheWholeStock) {
     EXPECT_EQ(model.z.counts[leftCell], 0);
     EXPECT_EQ(model.z.counts[rightCell], 2);
     EXPECT_EQ(PickedPoint[0], -6.0);
+
+    // Undo, then Shift+Delete keeps the picked piece and removes the rest.
+    Key('C');
+    ASSERT_EQ(model.undo.currentSlot, 0);
+    EXPECT_EQ(model.z.counts[leftCell], 2);
+    SetKeyDownState(VK_SHIFT, 1);
+    Key(VK_DELETE);
+    SetKeyDownState(VK_SHIFT, 0);
+    EXPECT_EQ(model.z.counts[leftCell], 2);
+    EXPECT_EQ(model.z.counts[rightCell], 0);
     UiLanguage = 0;
 }
 
