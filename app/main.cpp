@@ -33,6 +33,7 @@
 #include "stock/stock_model.h"
 #include "stock/stock_shapes.h"
 #include "view/view_hooks.h"
+#include "view/view_window.h"
 
 namespace mirexa {
 namespace {
@@ -192,6 +193,7 @@ void ConnectStartupServices() {
     InstallRunControlHooks();
     InstallInterferenceCheckHooks();
     InstallViewDefinitionCallbacks();
+    InstallViewWindowCallbacks();
     MainWindowHooks& h = MainWindowCallbacks;
     h.resolveShortcut = ResolveShortcut;
     h.saveSettings = [](WindowHandle window) {

@@ -14,6 +14,7 @@
 #include "shell/run_commands.h"
 #include "shell/status_bar.h"
 #include "shell/worker_threads.h"
+#include "view/picking.h"
 
 namespace mirexa {
 
@@ -225,6 +226,7 @@ int RunProgram(const ProgramStart& start) {
     TracePointMarks.assign(TRACE_POINT_COUNT, 0);
     TracePointMarks[0] = 1;
     TracePoints.assign(3 * TRACE_POINT_COUNT, 0.0);
+    BindTraceTables(TracePoints.data(), TracePointMarks.data(), TRACE_POINT_COUNT);
     CallHook(s.setRotationCentre);
     // 17. Held until the main window's first paint.
     if (CommandLine.automation) {
@@ -256,6 +258,7 @@ int RunProgram(const ProgramStart& start) {
     CallHook(s.deleteGdiResources);
     CallHook(s.freeToolTables);
     CallHook(s.freeMachineModels);
+    BindTraceTables(nullptr, nullptr, 0);
     TracePoints = {};
     TracePointMarks = {};
     FreeThemeLibrary();
