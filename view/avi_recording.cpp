@@ -92,10 +92,6 @@ void EndRecordingEarly(AviRecorderState* r, int code) {
                      path);
 }
 
-int CurrentInterpreterError() {
-    return NcRun.status.error;
-}
-
 }  // namespace
 
 int MakeAviFileName(char* out, std::size_t capacity, int nameMode) {
@@ -172,7 +168,7 @@ int WriteAviFrame() {
         return 0;
     }
     // 2. After an alarm every trigger fires.
-    if (SimulationState.load() == 4 || CurrentInterpreterError() != 0) {
+    if (SimulationState.load() == 4 || NcRun.status.error != 0) {
         ResetRememberedValues(&r);
     }
     // 3.
