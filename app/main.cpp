@@ -22,6 +22,7 @@
 #include "nc/nc_controller_view.h"
 #include "nc/nc_run_state.h"
 #include "platform/backend.h"
+#include "resources/cursor_images.h"
 #include "shell/automation_thread.h"
 #include "shell/main_window.h"
 #include "shell/run_commands.h"
@@ -33,6 +34,8 @@
 #include "stock/stock_grid.h"
 #include "stock/stock_model.h"
 #include "stock/stock_shapes.h"
+#include "view/avi_recording.h"
+#include "view/gdi_resources.h"
 
 namespace mirexa {
 namespace {
@@ -198,6 +201,16 @@ void ConnectStartupServices() {
                              &RunControl.pauseRequest, &RunControl.pauseBlink, &RunControl.lineHeld,
                              &RunControl.stopKeyRequest, &RunControl.redrawRequest,
                              &RunControl.showSteps});
+    // The view's cursors, pens and brush; the run's video (started by the simulation thread,
+    // frames after redraws, finished at the end of the run).
+    s.createGdiResources = [] {
+        RegisterProgramCursors();
+        CreateGdiResources();
+    };
+    s.deleteGdiResources = DeleteGdiResources;
+    InstallAviRecordingHooks();
+    RunCallbacks.writeAviFrame = [] { WriteAviFrame(); };
+    RunCallbacks.stopAviRecording = [] { StopAviRecording(); };
     MainWindowHooks& h = MainWindowCallbacks;
     h.resolveShortcut = ResolveShortcut;
     h.saveSettings = [](WindowHandle window) {
