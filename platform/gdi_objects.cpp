@@ -1,28 +1,29 @@
-// Pen and brush records of the headless backend: a registry of live objects under a lock.
+// Pen and brush records of the headless backend: a registry of live objects under a lock. A
+// handle is a serial number that is never given out again, so a stale handle can never reach a
+// newer object.
 #include "platform/gdi_objects.h"
 
-#include <memory>
+#include <cstdint>
 #include <mutex>
 #include <unordered_map>
 
 namespace mirexa {
 
-struct PlatformGdiObject {
-    GdiObjectInfo info = {};
-};
-
 namespace {
 
 std::mutex gdiMutex;
-std::unordered_map<GdiObjectHandle, std::unique_ptr<PlatformGdiObject>> liveObjects;
+std::unordered_map<std::uintptr_t, GdiObjectInfo> liveObjects;
+std::uintptr_t lastSerial = 0;
 
 GdiObjectHandle AddObject(const GdiObjectInfo& info) {
-    auto object = std::make_unique<PlatformGdiObject>();
-    object->info = info;
-    GdiObjectHandle handle = object.get();
     std::lock_guard<std::mutex> lock(gdiMutex);
-    liveObjects.emplace(handle, std::move(object));
-    return handle;
+    const std::uintptr_t serial = ++lastSerial;
+    liveObjects.emplace(serial, info);
+    return reinterpret_cast<GdiObjectHandle>(serial);
+}
+
+std::uintptr_t SerialOf(GdiObjectHandle object) {
+    return reinterpret_cast<std::uintptr_t>(object);
 }
 
 }  // namespace
@@ -41,16 +42,16 @@ GdiObjectHandle CreateSolidBrushObject(std::uint32_t color) {
 
 int DeleteGdiObject(GdiObjectHandle object) {
     std::lock_guard<std::mutex> lock(gdiMutex);
-    return liveObjects.erase(object) == 1 ? 1 : 0;
+    return liveObjects.erase(SerialOf(object)) == 1 ? 1 : 0;
 }
 
 int GetGdiObjectInfo(GdiObjectHandle object, GdiObjectInfo* out) {
     std::lock_guard<std::mutex> lock(gdiMutex);
-    const auto found = liveObjects.find(object);
+    const auto found = liveObjects.find(SerialOf(object));
     if (found == liveObjects.end()) {
         return 0;
     }
-    *out = found->second->info;
+    *out = found->second;
     return 1;
 }
 

@@ -35,7 +35,7 @@ GdiObjectHandle CreatePenObject(int style, int width, std::uint32_t color);
 // Creates a solid brush of the colour. The caller deletes it.
 GdiObjectHandle CreateSolidBrushObject(std::uint32_t color);
 // Deletes an object made above. 1, or 0 for null or a handle that is not (or no longer) alive;
-// nothing is freed twice.
+// nothing is freed twice. Handles are never reused.
 int DeleteGdiObject(GdiObjectHandle object);
 // What a live object was made from. 1, or 0 (out unchanged) for a handle that is not alive.
 int GetGdiObjectInfo(GdiObjectHandle object, GdiObjectInfo* out);

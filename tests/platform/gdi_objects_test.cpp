@@ -25,6 +25,11 @@ TEST(GdiObjects, ObjectsRememberWhatTheyWereMadeFromAndDieOnce) {
     EXPECT_EQ(info.color, 0x00123456u);  // no bits above the colour
     EXPECT_EQ(DeleteGdiObject(pen), 1);
     EXPECT_EQ(DeleteGdiObject(pen), 0);  // already gone
+    // A new object never takes a deleted one's handle, so a stale handle reaches nothing.
+    const GdiObjectHandle next = CreatePenObject(kPenSolid, 1, 0);
+    EXPECT_NE(next, pen);
+    EXPECT_EQ(DeleteGdiObject(pen), 0);
+    EXPECT_EQ(DeleteGdiObject(next), 1);
     EXPECT_EQ(GetGdiObjectInfo(pen, &info), 0);
     EXPECT_EQ(DeleteGdiObject(nullptr), 0);
     EXPECT_EQ(DeleteGdiObject(brush), 1);

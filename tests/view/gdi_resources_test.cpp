@@ -57,9 +57,16 @@ void ClearFlags(StockModel* model) {
     StyleListState[CurrentStockIndex.load()].built = 1;
 }
 
+// The colour of the background brush (a new brush may reuse the old one's handle).
+ColorRef BrushColor() {
+    GdiObjectInfo info;
+    return GetGdiObjectInfo(GdiResources.backgroundBrush, &info) ? info.color : 0xFFFFFFFFu;
+}
+
 // The names of the flags that are set, "stock" when the whole current stock is marked (every
-// block, its undo slot's flag and its style list), "brush" when the background brush is new.
-std::set<std::string> SetFlags(const StockModel& model, GdiObjectHandle oldBrush) {
+// block, its undo slot's flag and its style list), "brush" when the background brush has a new
+// colour.
+std::set<std::string> SetFlags(const StockModel& model, ColorRef oldBrushColor) {
     std::set<std::string> out;
     const SceneDirtyFlags& d = SceneDirty;
     const std::pair<const char*, const std::atomic<std::uint8_t>*> named[] = {
@@ -95,7 +102,7 @@ std::set<std::string> SetFlags(const StockModel& model, GdiObjectHandle oldBrush
     } else if (anyBlock || slotFlag || styleReset) {
         out.insert("part of the stock");
     }
-    if (GdiResources.backgroundBrush != oldBrush) {
+    if (BrushColor() != oldBrushColor) {
         out.insert("brush");
     }
     return out;
@@ -179,7 +186,7 @@ TEST(ApplyColorSettings, EachColourFlagsExactlyTheListsThatShowIt) {
             CopyColorSettingsToEdit();
             EditColors.*c.field = color;
             ClearFlags(&model);
-            const GdiObjectHandle brush = GdiResources.backgroundBrush;
+            const ColorRef brush = BrushColor();
             EXPECT_EQ(ApplyColorSettings(), 1);
             EXPECT_EQ(LiveColors.*c.field, color);
             const std::set<std::string> expected =
@@ -202,7 +209,7 @@ TEST(ApplyColorSettings, EachColourFlagsExactlyTheListsThatShowIt) {
     CopyColorSettingsToEdit();
     ClearFlags(&model);
     GlColors.vice[0] = -1.0f;  // a conversion would overwrite it
-    const GdiObjectHandle brush = GdiResources.backgroundBrush;
+    const ColorRef brush = BrushColor();
     EXPECT_EQ(ApplyColorSettings(), 0);
     EXPECT_TRUE(SetFlags(model, brush).empty());
     EXPECT_EQ(GlColors.vice[0], -1.0f);
@@ -225,7 +232,7 @@ TEST(ApplyColorSettings, PensDirtyTheStockAndKeepTheirGlColourInToolPenMode) {
         ClearFlags(&model);
         EXPECT_EQ(ApplyColorSettings(), 1);
         EXPECT_EQ(LiveColors.pens[7], EditColors.pens[7]);
-        EXPECT_EQ(SetFlags(model, GdiResources.backgroundBrush), std::set<std::string>{"stock"});
+        EXPECT_EQ(SetFlags(model, BrushColor()), std::set<std::string>{"stock"});
         if (toolPen) {
             for (int i = 0; i < 4; ++i) {
                 EXPECT_EQ(GlColors.pens[7][i], before[i]);
