@@ -21,6 +21,7 @@
 #include "geometry/rotary_solutions.h"
 #include "nc/nc_controller_view.h"
 #include "platform/backend.h"
+#include "resources/cursor_images.h"
 #include "shell/automation_thread.h"
 #include "shell/main_window.h"
 #include "shell/run_commands.h"
@@ -32,6 +33,8 @@
 #include "stock/stock_grid.h"
 #include "stock/stock_model.h"
 #include "stock/stock_shapes.h"
+#include "view/avi_recording.h"
+#include "view/gdi_resources.h"
 #include "view/view_hooks.h"
 #include "view/view_window.h"
 
@@ -194,7 +197,18 @@ void ConnectStartupServices() {
     InstallInterferenceCheckHooks();
     InstallViewDefinitionCallbacks();
     InstallViewWindowCallbacks();
+    // The view's cursors, pens and brush; the run's video (started by the simulation thread,
+    // frames after redraws, finished at the end of the run).
+    s.createGdiResources = [] {
+        RegisterProgramCursors();
+        CreateGdiResources();
+    };
+    s.deleteGdiResources = DeleteGdiResources;
+    InstallAviRecordingHooks();
+    RunCallbacks.writeAviFrame = [] { WriteAviFrame(); };
+    RunCallbacks.stopAviRecording = [] { StopAviRecording(); };
     MainWindowHooks& h = MainWindowCallbacks;
+    h.setIdleCursor = [] { SetIdleCursor(ViewMouseMode); };
     h.resolveShortcut = ResolveShortcut;
     h.saveSettings = [](WindowHandle window) {
         MainWindowPlacement placement;

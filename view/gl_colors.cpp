@@ -1,6 +1,8 @@
 // Conversion of the display colours into the OpenGL colour table.
 #include "view/gl_colors.h"
 
+#include "view/gdi_resources.h"
+
 namespace mirexa {
 
 GlColorTable GlColors;
@@ -35,6 +37,7 @@ void SetToolColors(const ColorSet& colors, const DisplayModeSettings& modes) {
 }
 
 void SetWorkPenColors(const ColorSet& colors, const DisplayModeSettings& modes) {
+    CreatePluginPens();
     ColorRefToGlColor(colors.work, modes.workAlpha, GlColors.pens[0]);
     if (modes.colorMode == 0) {
         for (int pen = 1; pen < 16; ++pen) {

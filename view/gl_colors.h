@@ -39,8 +39,9 @@ void ColorRefToGlColor(ColorRef color, float alpha, float out[4]);
 void SetMachineColors(const ColorSet& colors, const DisplayModeSettings& modes);
 // Tool top, tool side and arbor with TOOL ALPHA.
 void SetToolColors(const ColorSet& colors, const DisplayModeSettings& modes);
-// The work colour (pen 0); pens 1-15 unless the colour mode is "TOOL-PEN" (they then keep their
-// values); base with BASE ALPHA and paint with WORK ALPHA.
+// Creates the plug-in pens (the first call only, CreatePluginPens); the work colour (pen 0);
+// pens 1-15 unless the colour mode is "TOOL-PEN" (they then keep their values); base with BASE
+// ALPHA and paint with WORK ALPHA.
 void SetWorkPenColors(const ColorSet& colors, const DisplayModeSettings& modes);
 // Every entry from the colour set: the paths and construction and the background with alpha 1,
 // then the tool, base, machine and work entries as above. The conversions of the start-up

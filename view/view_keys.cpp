@@ -218,7 +218,7 @@ void OpenEditorKey(unsigned keyCode) {
     switch (keyCode) {
         case VK_F1:
             if (ctrl && !BatchMinimised()) {
-                SetViewCursor(kCursorArrow);
+                SetViewCursor(kViewCursorArrow);
                 ShowMessageBox(
                     MainWindow.load(),
                     ChooseLanguageText("Please reboot MIREXA for reflection of setting after edit",
@@ -300,7 +300,7 @@ bool HandleImmediateKey(WindowHandle window, unsigned keyCode, int character) {
             ViewWindow.rectangle.active = 1;
             ViewWindow.rectangle.dragging = 0;
             ShowViewWindows(SW_HIDE);
-            SetViewCursor(kCursorRectangle);
+            SetViewCursor(kViewCursorRectangle);
             return true;
         default:
             return false;
@@ -560,7 +560,7 @@ void FinishViewRedrawKey(WindowHandle window) {
         RedrawView(window);
     }
     SetStatusText(0, "", "");
-    SetViewCursor(kCursorIdle);
+    SetViewCursor(kViewCursorIdle);
 }
 
 void HandleViewKey(WindowHandle window, unsigned keyCode, int character) {
@@ -575,7 +575,7 @@ void HandleViewKey(WindowHandle window, unsigned keyCode, int character) {
         v.drag.ctrlLatch = 1;
         if (v.drag.active && ViewMouseMode == kMouseModeRotate) {
             ViewMouseMode = kMouseModeZoom;
-            SetViewCursor(kCursorZoom);
+            SetViewCursor(kViewCursorZoom);
         }
         if (RunControl.runMode.load() == kRunIdle) {
             return;
@@ -590,9 +590,9 @@ void HandleViewKey(WindowHandle window, unsigned keyCode, int character) {
     if (HandleImmediateKey(window, keyCode, character)) {
         return;
     }
-    SetViewCursor(kCursorWait);
+    SetViewCursor(kViewCursorWait);
     if (!HandleRedrawKey(window, keyCode, character)) {
-        SetViewCursor(kCursorIdle);
+        SetViewCursor(kViewCursorIdle);
         return;
     }
     FinishViewRedrawKey(window);

@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 
 #include "config/config_records.h"
 #include "config/machine_file.h"
@@ -22,6 +23,7 @@
 #include "simulation/run_control.h"
 #include "view/camera.h"
 #include "view/display_lists.h"
+#include "view/gdi_resources.h"
 #include "view/picking.h"
 #include "view/scene_renderer.h"
 #include "view/snapshots.h"
@@ -35,55 +37,56 @@ ViewWindowState ViewWindow;
 
 namespace {
 
-constexpr const char* kCursorNames[kCursorRoleCount] = {
-    "view-idle",
-    "wait",
-    "arrow",
-    "view-rotate",
-    "view-zoom",
-    "view-pan",
-    "view-measure",
-    "view-tool2",
-    "view-tool3",
-    "view-tool4",
-    "view-path-pick",
-    "view-stock-part",
-    "view-stock-part-2",
-    "view-rectangle",
-    "view-rectangle-ne",
-    "view-rectangle-nw",
-    "view-rectangle-se",
-    "view-rectangle-sw",
-    "view-spin",
+// The program's cursor (resource id) of each role; 0 for the system's wait and arrow cursors.
+constexpr int kViewCursorIds[kViewCursorRoleCount] = {
+    kCursorIdle,           // the mouse tool's cursor (replaced by the tool's role)
+    0,                     // wait
+    0,                     // arrow
+    kCursorRotate,         // rotate, dragging
+    kCursorZoomIn,         // zoom
+    kCursorMove,           // pan
+    kCursorMeasure1,       // measuring tool 1
+    kCursorMeasure2,       // tool 2
+    kCursorMeasure3,       // tool 3
+    kCursorMeasure4,       // tool 4
+    kCursorStockPart,      // path pick, measuring tools 5-7
+    kCursorStockPart,      // stock-part tool
+    kCursorStockPart2,     // second stock-part tool
+    kCursorZoomRectangle,  // the rectangle tool
+    kCursorDragRight,      // rubber band dragged up and right
+    kCursorDragUp,         // up and left
+    kCursorDragDown,       // down and right
+    kCursorDragLeft,       // down and left
+    kCursorSpin,           // spin
 };
 
 // The cursor role of a mouse tool.
 int CursorOfMode(int mode) {
     switch (mode) {
         case 1:
-            return kCursorMeasure;
+            return kViewCursorMeasure;
         case 2:
-            return kCursorTool2;
+            return kViewCursorTool2;
         case 3:
-            return kCursorTool3;
+            return kViewCursorTool3;
         case 4:
-            return kCursorTool4;
+            return kViewCursorTool4;
         case 5:
         case 6:
         case 7:
-            return kCursorPathPick;
+            return kViewCursorPathPick;
         case 8:
-            return kCursorStockPart;
+            return kViewCursorStockPart;
         case 9:
-            return kCursorStockPartOther;
+            return kViewCursorStockPartOther;
         case kMouseModeZoom:
-            return kCursorZoom;
+            return kViewCursorZoom;
         case kMouseModePan:
-            return kCursorPan;
+            return kViewCursorPan;
         case kMouseModeRectangle:
-            return kCursorRectangle;
+            return kViewCursorRectangle;
         default:
-            return kCursorRotate;
+            return kViewCursorRotate;
     }
 }
 
@@ -231,7 +234,7 @@ void HandleLeftButtonDown(WindowHandle window, int x, int y) {
     SetMouseCapture(window);
     v.drag.pressX = x;
     v.drag.pressY = y;
-    SetViewCursor(kCursorIdle);
+    SetViewCursor(kViewCursorIdle);
     StopSpin(window);
     const int mode = ViewMouseMode;
     if (mode > 10 && mode != kMouseModeRectangle) {
@@ -252,7 +255,7 @@ void HandleLeftButtonDown(WindowHandle window, int x, int y) {
     switch (mode) {
         case kMouseModeRectangle:
             // The rectangle tool draws the same rubber band as the Z key and zooms onto it.
-            SetViewCursor(kCursorRectangle);
+            SetViewCursor(kViewCursorRectangle);
             v.drag.rectangleActive = 1;
             v.rectangle.active = 1;
             StartRectangle(x, y);
@@ -304,12 +307,12 @@ void HandleMouseMove(WindowHandle window, unsigned buttons, int x, int y) {
             v.rectangle.endY = y;
             const bool right = x >= v.rectangle.startX;
             const bool down = y >= v.rectangle.startY;
-            SetViewCursor(right ? (down ? kCursorRectangleSE : kCursorRectangleNE)
-                                : (down ? kCursorRectangleSW : kCursorRectangleNW));
+            SetViewCursor(right ? (down ? kViewCursorRectangleSE : kViewCursorRectangleNE)
+                                : (down ? kViewCursorRectangleSW : kViewCursorRectangleNW));
             UpdateRectangleCorners();
             RedrawView(window);
         } else {
-            SetViewCursor(kCursorRectangle);
+            SetViewCursor(kViewCursorRectangle);
         }
         return;
     }
@@ -371,7 +374,7 @@ void HandleLeftButtonUp(WindowHandle window, int x, int y) {
         const std::uint64_t now = GetTickMilliseconds();
         v.drag.releaseTick = now;
         if (v.drag.spinSpeed != 0 && now - v.drag.lastMoveTick < kSpinFlickMs) {
-            SetViewCursor(kCursorSpin);
+            SetViewCursor(kViewCursorSpin);
             StartWindowTimer(window, kViewSpinTimerId, kViewSpinPeriodMs);
             v.spinRunning = 1;
         }
@@ -402,7 +405,7 @@ void HandleRightButtonDown(WindowHandle window, int x, int y) {
     if (v.stockPartState > 0) {
         v.stockPartState = v.stockPartState == 1 ? 2 : 1;
         v.stockPartSide = v.stockPartState == 1 ? 1 : 0;
-        SetViewCursor(v.stockPartState == 1 ? kCursorStockPart : kCursorStockPartOther);
+        SetViewCursor(v.stockPartState == 1 ? kViewCursorStockPart : kViewCursorStockPartOther);
         return;
     }
     v.drag.rightHeld = 1;
@@ -542,12 +545,12 @@ void HandleCommand(WindowHandle window, unsigned command) {
         case kViewCommandRotate:
             ViewMouseMode = kMouseModeRotate;
             v.popupActive = 0;
-            SetViewCursor(kCursorRotate);
+            SetViewCursor(kViewCursorRotate);
             return;
         case kViewCommandRectangle:
             ViewMouseMode = kMouseModeRectangle;
             v.popupActive = 0;
-            SetViewCursor(kCursorRectangle);
+            SetViewCursor(kViewCursorRectangle);
             return;
         case 258:
         case 259:
@@ -620,23 +623,29 @@ void HandlePaint(WindowHandle window) {
 }  // namespace
 
 const char* ViewCursorName(int role) {
-    if (role < 0 || role >= kCursorRoleCount) {
-        return kCursorNames[kCursorArrow];
-    }
-    if (role == kCursorWait) {
+    static thread_local std::string name;
+    if (role == kViewCursorWait) {
         return CURSOR_WAIT;
     }
-    if (role == kCursorArrow) {
+    if (role < 0 || role >= kViewCursorRoleCount || kViewCursorIds[role] == 0) {
         return CURSOR_ARROW;
     }
-    return kCursorNames[role];
+    name = ResourceCursorName(kViewCursorIds[role]);
+    return name.c_str();
 }
 
 void SetViewCursor(int role) {
-    if (role == kCursorIdle) {
+    if (role == kViewCursorIdle) {
         role = CursorOfMode(ViewMouseMode);
     }
-    SetCursorHandle(LoadCursorHandle(ViewCursorName(role)));
+    // The program's own cursor as created at start-up; by name when the set is not there.
+    CursorHandle cursor = role >= 0 && role < kViewCursorRoleCount && kViewCursorIds[role] != 0
+                              ? GetViewCursor(kViewCursorIds[role])
+                              : nullptr;
+    if (cursor == nullptr) {
+        cursor = LoadCursorHandle(ViewCursorName(role));
+    }
+    SetCursorHandle(cursor);
 }
 
 void ResetViewWindowState() {

@@ -76,28 +76,28 @@ constexpr int kViewSoundRelease = 10;
 
 // Cursor roles of the view; SetViewCursor loads each by its name through platform/cursor.h.
 enum ViewCursorRole : int {
-    kCursorIdle = 0,  // the cursor of the current mouse tool
-    kCursorWait,
-    kCursorArrow,
-    kCursorRotate,
-    kCursorZoom,
-    kCursorPan,
-    kCursorMeasure,
-    kCursorTool2,
-    kCursorTool3,
-    kCursorTool4,
-    kCursorPathPick,
-    kCursorStockPart,
-    kCursorStockPartOther,
-    kCursorRectangle,
-    kCursorRectangleNE,  // the four drag directions of the rubber band
-    kCursorRectangleNW,
-    kCursorRectangleSE,
-    kCursorRectangleSW,
-    kCursorSpin,
-    kCursorRoleCount,
+    kViewCursorIdle = 0,  // the cursor of the current mouse tool
+    kViewCursorWait,
+    kViewCursorArrow,
+    kViewCursorRotate,
+    kViewCursorZoom,
+    kViewCursorPan,
+    kViewCursorMeasure,
+    kViewCursorTool2,
+    kViewCursorTool3,
+    kViewCursorTool4,
+    kViewCursorPathPick,
+    kViewCursorStockPart,
+    kViewCursorStockPartOther,
+    kViewCursorRectangle,
+    kViewCursorRectangleNE,  // the four drag directions of the rubber band
+    kViewCursorRectangleNW,
+    kViewCursorRectangleSE,
+    kViewCursorRectangleSW,
+    kViewCursorSpin,
+    kViewCursorRoleCount,
 };
-// Makes the cursor of the role current (kCursorIdle: the mouse tool's cursor).
+// Makes the cursor of the role current (kViewCursorIdle: the mouse tool's cursor).
 void SetViewCursor(int role);
 // The name the role's cursor is loaded by.
 const char* ViewCursorName(int role);
