@@ -29,8 +29,7 @@ SimulationRunSummary LastRunSummary;
 
 namespace {
 
-// The tool that the last T word prepared (tool-change modes 2 and 3); -1 none.
-int PreparedTool = -1;
+BlockLoopState RunBlockLoop;
 
 StockModel* CurrentStockModel() {
     const int index = CurrentStockIndex.load();
@@ -84,24 +83,28 @@ void NoteCurrentToolForReport() {
 // The use of the current tool ends (its tool-length report line), the new one becomes current.
 void MountTool(int tool) {
     WriteToolLengthReportLine();
-    const StockModel* stock = CurrentStockModel();
-    SelectCurrentTool(tool, stock != nullptr && stock->nx != 0 ? stock->pitch : 0.0);
+    MountToolForStepping(tool);
     LoadCutterSections(CurrentTool, &CurrentCutter);
     NoteCurrentToolForReport();
     SimulationState = 0;
     if (DrawingSuppressed.load() == 0) {
         RunControl.toolPanelPendingPaint = 1;
     }
-    if (NcController.heidenhain != 0 || NcController.siemens != 0) {
-        SetLengthOffsetForCurrentTool();
-    }
     ++LastRunSummary.toolChanges;
+}
+
+void MountWith(const BlockLoopState& loop, int tool) {
+    if (loop.mountTool != nullptr) {
+        loop.mountTool(tool);
+    } else {
+        MountToolForStepping(tool);
+    }
 }
 
 // The tool change of a block by the machine's tool-change mode: 1 mounts the T word's tool at
 // once; M06 mounts it in mode 2 and, in mode 3, mounts the tool the previous T word prepared;
 // any other T word only prepares its tool.
-void HandleToolChange() {
+void HandleToolChange(BlockLoopState* loop) {
     NcModalState& modal = NcRun.modal;
     const NcPendingMoves& p = NcRun.pending;
     if (modal.nextTool < 0 || p.toolChangeIndex < p.toolChangeCount) {
@@ -109,17 +112,17 @@ void HandleToolChange() {
     }
     const bool m06 = modal.mCode == 6;
     if (Machine.atcType == 3 && m06 && modal.toolNumber >= 0) {
-        if (PreparedTool >= 0) {
-            MountTool(PreparedTool);
+        if (loop->preparedTool >= 0) {
+            MountWith(*loop, loop->preparedTool);
         }
-        PreparedTool = modal.nextTool;
+        loop->preparedTool = modal.nextTool;
         modal.nextTool = -1;
     } else if (Machine.atcType == 1 || m06) {
-        MountTool(modal.nextTool);
+        MountWith(*loop, modal.nextTool);
         modal.nextTool = -1;
-        PreparedTool = -1;
+        loop->preparedTool = -1;
     } else {
-        PreparedTool = modal.nextTool;
+        loop->preparedTool = modal.nextTool;
     }
 }
 
@@ -203,7 +206,8 @@ int StartRun(const std::string& path) {
     RunControl.showSteps = 0;
     SimulationState = 1;
     LastRunSummary = SimulationRunSummary{};
-    PreparedTool = -1;
+    RunBlockLoop = BlockLoopState{};
+    RunBlockLoop.mountTool = MountTool;
     RefreshNcControllerView();
     if (NcController.runTypeMemory != 0) {
         LoadNcProgramIndex(path);
@@ -256,24 +260,15 @@ int RunBlocks() {
             return kRunEndError;
         }
         ++LastRunSummary.blocks;
-        if (NcRun.status.started == 0 || NcRun.status.subprogramEnd != 0) {
+        StepBlockInfo info;
+        const int kind = TakeFetchedBlock(&RunBlockLoop, &info);
+        if (kind == kBlockNoMove) {
             continue;
         }
-        HandleToolChange();
-        if (RotationProgrammingBlock()) {
-            continue;
-        }
-        FinishBlockPosition();
         int result = kMoveSkipped;
-        if (NcRun.block.coordinateSettingBlock != 0) {
-            // G92: the position in the new coordinates is where the next move starts.
-            CurrentMachinePose.program = CurrentMotion.lastPosition;
-            UpdateMachinePosition();
-        } else if (CurrentMotion.motionType != kMotionNurbs) {
+        if (kind == kBlockMove) {
             // Every fetch may carry a move (a block, a cycle point, a rapid leg, a look-ahead
             // replay); one without travel is not stepped.
-            StepBlockInfo info;
-            FillStepBlockInfo(&info);
             result = StepCurrentMove(info);
             if (result == kMoveStepped) {
                 ++LastRunSummary.moves;
@@ -303,6 +298,36 @@ int RunBlocks() {
 }
 
 }  // namespace
+
+void MountToolForStepping(int tool) {
+    const StockModel* stock = CurrentStockModel();
+    SelectCurrentTool(tool, stock != nullptr && stock->nx != 0 ? stock->pitch : 0.0);
+    if (NcController.heidenhain != 0 || NcController.siemens != 0) {
+        SetLengthOffsetForCurrentTool();
+    }
+}
+
+int TakeFetchedBlock(BlockLoopState* loop, StepBlockInfo* info) {
+    if (NcRun.status.started == 0 || NcRun.status.subprogramEnd != 0) {
+        return kBlockNoMove;
+    }
+    HandleToolChange(loop);
+    if (RotationProgrammingBlock()) {
+        return kBlockNoMove;
+    }
+    FinishBlockPosition();
+    if (NcRun.block.coordinateSettingBlock != 0) {
+        // G92: the position in the new coordinates is where the next move starts.
+        CurrentMachinePose.program = CurrentMotion.lastPosition;
+        UpdateMachinePosition();
+        return kBlockPositionSet;
+    }
+    if (CurrentMotion.motionType == kMotionNurbs) {
+        return kBlockNurbs;
+    }
+    FillStepBlockInfo(info);
+    return kBlockMove;
+}
 
 void SimulationThreadProc() {
     const std::string path = DefinitionFiles.ncProgramFile;
