@@ -294,6 +294,9 @@ bool RedrawDue(std::int64_t i, std::int64_t n) {
 void ResetSimulationRunRecord() {
     SimRun = SimulationRunRecord{};
     SimRun.stepLength = DexelPitch.secondPitch;
+    // Moves shorter than the controller's coordinate tolerance are not stepped (nor drawn).
+    const double tolerance = Controller.coordinateTolerance;
+    SimRun.minimumMoveLength = std::isfinite(tolerance) && tolerance > 0.0 ? tolerance : 0.0;
     SimRun.skipView = Settings.skipView >= 1 ? Settings.skipView : 1;
     SimRun.skipBlock = Settings.skipBlock >= 1 ? Settings.skipBlock : 1;
     double radii[2];

@@ -61,8 +61,8 @@ struct SimulationRunRecord {
 extern SimulationRunRecord SimRun;
 
 // Resets the run record: the step length and the cadences from the settings (each at least
-// 1), the rotary radii of the start position (so that the first rotary move is stepped at its
-// true radius), the counters to 0.
+// 1), the minimum move length from the controller's coordinate tolerance, the rotary radii of the
+// start position (so that the first rotary move is stepped at its true radius), the counters to 0.
 void ResetSimulationRunRecord();
 
 // How a move ended.
