@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdio>
@@ -39,6 +40,10 @@
 #include "stock/stock_grid.h"
 #include "stock/stock_shapes.h"
 #include "view/camera.h"
+#include "view/display_lists.h"
+#include "view/gl_colors.h"
+#include "view/view_hooks.h"
+#include "view_test_support.h"
 
 namespace mirexa {
 namespace {
@@ -390,6 +395,51 @@ TEST_F(ToolPathTest, NestedDrawingsAndDrawingsDuringARunAreRefused) {
     PathRecord none;
     EXPECT_EQ(Trace(&none), kToolPathNoSource);
     EXPECT_TRUE(none.strips.empty());
+}
+
+// Through the renderer: list 31 holds the path, rapids dashed and feed moves solid.
+TEST_F(ToolPathTest, RenderedPathShowsRapidsDashedAndCutsSolid) {
+    testing::OffscreenView view(200, 200);
+    ASSERT_TRUE(view.ok());
+    DisplayUnitFactor = 100.0;
+    DisplayModes.toolMode = 0;
+    DisplayModes.machineMode = 0;
+    DisplayModes.workMode = 0;
+    const float green[4] = {0.0f, 1.0f, 0.0f, 1.0f};
+    std::copy(green, green + 4, GlColors.topPath);
+    InstallToolPathDrawing();
+    // The lines lie between pixel rows (a line along a row boundary may light no pixel).
+    Program("%\nG90 G00 X-30. Y21.7 Z0\nX30.\nG01 Y-18.3 F100.\nX-30.\nM30\n%\n");
+    DisplayModes.pathDisplay = 1;
+    SceneDirty.path = 1;
+    SceneDirty.pathNoRotary = 0;  // list 32 is not shown
+    ASSERT_EQ(view.Render(), 1);
+    EXPECT_EQ(LastToolPath.result, kToolPathDrawn);
+    EXPECT_EQ(SceneDirty.path.load(), 0);
+    // Samples along a line: a hit when the pixel or one beside it across the line is green.
+    auto hits = [&](double y, int* misses) {
+        int count = 0;
+        *misses = 0;
+        for (double x = -25.0; x <= 25.0; x += 0.25) {
+            bool hit = false;
+            for (double dy : {-0.3, 0.0, 0.3}) {
+                const double p[3] = {x, y + dy, 0.0};
+                hit = hit || testing::ColorNear(view.PixelAt(p), {0, 255, 0}, 8);
+            }
+            count += hit ? 1 : 0;
+            *misses += hit ? 0 : 1;
+        }
+        return count;
+    };
+    int misses = 0;
+    EXPECT_GT(hits(-18.3, &misses), 150);
+    EXPECT_EQ(misses, 0) << "the feed move is solid";
+    EXPECT_GT(hits(21.7, &misses), 40);
+    EXPECT_GT(misses, 40) << "the rapid is dashed";
+    // Off the path: background.
+    const double away[3] = {0.0, 0.0, 0.0};
+    EXPECT_TRUE(testing::ColorNear(view.PixelAt(away), {0, 0, 0}, 0));
+    ViewCallbacks = ViewHooks{};
 }
 
 // The bundled sample with its tools and controller: the path's vertices are the tool points of
