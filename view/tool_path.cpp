@@ -7,6 +7,7 @@
 
 #include <cmath>
 #include <string>
+#include <vector>
 
 #include "config/config_records.h"
 #include "config/current_tool.h"
@@ -17,6 +18,8 @@
 #include "nc/nc_line_source.h"
 #include "nc/nc_run_state.h"
 #include "nc/step_driver.h"
+#include "platform/clock.h"
+#include "platform/window.h"
 #include "simulation/move_stepping.h"
 #include "simulation/run_control.h"
 #include "simulation/simulation_hooks.h"
@@ -34,6 +37,46 @@ ToolPathSummary LastToolPath;
 namespace {
 
 bool pathDrawing = false;
+
+// --- Messages during the drawing ---------------------------------------------------------------
+// The drawing runs inside a paint and owns the interpreter. Every 3 s it takes one pending
+// message: a key goes to its window (the stop key sets AbortRequest); anything else (a paint, a
+// command, a timer, a click, the end of the program) is held back and posted again, in its
+// order, when the drawing ends, so that nothing starts a run, changes the stock or the machine,
+// or paints while the path is being drawn.
+
+constexpr std::uint64_t kPathPumpIntervalMs = 3000;
+std::vector<WindowMessage> heldMessages;
+std::uint64_t lastPathPumpMs = 0;
+
+void PumpKeysDuringPath() {
+    const std::uint64_t now = GetTickMilliseconds();
+    if (now - lastPathPumpMs <= kPathPumpIntervalMs) {
+        return;
+    }
+    lastPathPumpMs = now;
+    WindowMessage message;
+    if (!PeekWindowMessage(&message, PM_REMOVE)) {
+        return;
+    }
+    if (message.message == WM_KEYDOWN || message.message == WM_KEYUP) {
+        DispatchWindowMessage(message);
+    } else {
+        heldMessages.push_back(message);
+    }
+}
+
+void PostHeldMessages() {
+    std::vector<WindowMessage> messages;
+    messages.swap(heldMessages);
+    for (const WindowMessage& message : messages) {
+        if (message.message == WM_QUIT) {
+            PostLoopQuit(static_cast<int>(message.wparam));
+        } else {
+            PostWindowMessage(message.window, message.message, message.wparam, message.lparam);
+        }
+    }
+}
 
 // Everything a path drawing changes that the simulation, the view or the dialogs read, saved at
 // its start and put back at its end.
@@ -180,7 +223,7 @@ int DrawBlocks(int withoutRotary, const ToolPathOutput& output) {
             DrawNurbsPathMove(output);
         }
         UpdateProgress(0);
-        PumpMessagesEvery3s();
+        PumpKeysDuringPath();
         if (RunControl.abortRequest.load() != 0) {
             return kToolPathAborted;
         }
@@ -294,6 +337,7 @@ int TraceToolPath(int withoutRotary, const ToolPathOutput& output) {
     const int result = RunPath(withoutRotary, output);
     RestoreMachineState(saved);
     RunControl.abortRequest = 0;
+    PostHeldMessages();
     LastToolPath.result = result;
     pathDrawing = false;
     return result;

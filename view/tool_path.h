@@ -83,11 +83,12 @@ extern ToolPathSummary LastToolPath;
 //     PoseMoveStep; the strip runs from the tool point before the move through the tool point
 //     of every step. withoutRotary 1 poses rapids and lines in one step (a straight segment
 //     between their ends); arcs keep their steps. NURBS moves go to DrawNurbsPathMove.
-//  5. AbortRequest ends the path (kToolPathAborted); the message pump runs every 3 s so that
-//     the stop key can set it.
+//  5. AbortRequest ends the path (kToolPathAborted). Every 3 s one pending message of the
+//     thread is taken: a key (WM_KEYDOWN, WM_KEYUP) is dispatched, so that the stop key can set
+//     AbortRequest; any other message is held back and posted again, in order, at the end.
 //  6. The end, in every case: the source closed, the saved tool selected again
 //     (SelectCurrentTool at the stock pitch), every saved record restored, the progress run
-//     ended, AbortRequest cleared.
+//     ended, AbortRequest cleared, the held messages posted again.
 // Writes nothing to the tool-length report, the alarm report, the interference reports or the
 // limit logs. Returns a ToolPathResult and fills LastToolPath. User-interface thread only.
 int TraceToolPath(int withoutRotary, const ToolPathOutput& output);

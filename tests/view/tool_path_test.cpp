@@ -32,6 +32,8 @@
 #include "nc/nc_line_source.h"
 #include "nc/nc_run_state.h"
 #include "nc/step_driver.h"
+#include "platform/clock.h"
+#include "platform/window.h"
 #include "simulation/cutting_core.h"
 #include "simulation/move_stepping.h"
 #include "simulation/run_control.h"
@@ -395,6 +397,47 @@ TEST_F(ToolPathTest, NestedDrawingsAndDrawingsDuringARunAreRefused) {
     PathRecord none;
     EXPECT_EQ(Trace(&none), kToolPathNoSource);
     EXPECT_TRUE(none.strips.empty());
+}
+
+// Messages that arrive while the path is drawn: the stop key reaches its window and ends the
+// drawing; a command waits until the drawing has ended and then comes in its order.
+TEST_F(ToolPathTest, KeysReachTheirWindowAndOtherMessagesWait) {
+    UseManualClock(1, 100000);
+    static std::vector<unsigned> seen;
+    static int commandsDuringPath = 0;
+    seen.clear();
+    commandsDuringPath = 0;
+    WindowCreateParams params;
+    params.procedure = [](WindowHandle w, unsigned m, MessageWParam wp, MessageLParam lp) {
+        if (m == WM_KEYDOWN || m == WM_COMMAND) {
+            seen.push_back(m);
+            if (m == WM_KEYDOWN) {
+                RunControl.abortRequest = 1;  // the stop key
+            } else if (IsToolPathDrawing() != 0) {
+                ++commandsDuringPath;
+            }
+            return MessageResult{0};
+        }
+        return DefaultWindowProcedure(w, m, wp, lp);
+    };
+    const WindowHandle window = CreatePlatformWindow(params);
+    ASSERT_NE(window, nullptr);
+    ASSERT_EQ(PostWindowMessage(window, WM_COMMAND, 1, 0), 1);
+    ASSERT_EQ(PostWindowMessage(window, WM_KEYDOWN, 27, 0), 1);
+    Program("%\nG90 G01 X10. Y0 Z5. F100.\nX20.\nX30.\nX40.\nM30\n%\n");
+    PathRecord r;
+    r.onVertex = [](PathRecord*) { AdvanceManualClock(1000); };
+    EXPECT_EQ(Trace(&r), kToolPathAborted);
+    EXPECT_EQ(seen, std::vector<unsigned>{WM_KEYDOWN});
+    EXPECT_LT(r.strips.size(), 4u);
+    WindowMessage message;
+    while (PeekWindowMessage(&message, PM_REMOVE) != 0) {
+        DispatchWindowMessage(message);
+    }
+    EXPECT_EQ(seen, (std::vector<unsigned>{WM_KEYDOWN, WM_COMMAND}));
+    EXPECT_EQ(commandsDuringPath, 0);
+    DestroyPlatformWindow(window);
+    UseManualClock(0);
 }
 
 // Through the renderer: list 31 holds the path, rapids dashed and feed moves solid.
