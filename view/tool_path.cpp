@@ -11,6 +11,7 @@
 
 #include "config/config_records.h"
 #include "config/current_tool.h"
+#include "config/tool_profile.h"
 #include "geometry/machine_kinematics.h"
 #include "geometry/progress.h"
 #include "geometry/shared_state.h"
@@ -93,6 +94,8 @@ struct SavedMachineState {
     SimulationRunRecord simulation = {};
     NcControllerView controller = {};
     std::int32_t tool = -1;
+    CurrentToolRecord toolRecord = {};
+    ToolProfile toolProfile = {};
 };
 
 void SaveMachineState(SavedMachineState* s) {
@@ -108,6 +111,8 @@ void SaveMachineState(SavedMachineState* s) {
     s->simulation = SimRun;
     s->controller = NcController;
     s->tool = CurrentTool.derivedFrom;
+    s->toolRecord = CurrentTool;
+    s->toolProfile = CurrentToolProfile;
 }
 
 double CurrentStockPitch() {
@@ -118,12 +123,15 @@ double CurrentStockPitch() {
     return StockModels[index].pitch;
 }
 
-// The tool first (its selection writes tool values and may ask for length offsets), then every
-// record as it was.
+// The tool first: selected again when the drawing mounted another (so that the lists showing the
+// tool are flagged and the tool's length offsets applied), then every record as it was, the tool's
+// own included (a state without a selected tool cannot be selected again).
 void RestoreMachineState(const SavedMachineState& s) {
     if (s.tool >= 0 && s.tool != CurrentTool.derivedFrom) {
         SelectCurrentTool(s.tool, CurrentStockPitch());
     }
+    CurrentTool = s.toolRecord;
+    CurrentToolProfile = s.toolProfile;
     CurrentMachinePose = s.pose;
     WorkOrigin = s.workOrigin;
     CurrentMotion = s.motion;

@@ -308,6 +308,11 @@ TEST_F(ToolPathTest, DrawingLeavesToolPositionWorkOffsetAndInterpreterAsTheyWere
     for (size_t k = 0; k < r.strips.size(); ++k) {
         EXPECT_EQ(again.strips[k].points, r.strips[k].points);
     }
+    // Without a selected tool, none is left selected.
+    CurrentTool = CurrentToolRecord{};
+    PathRecord untooled;
+    ASSERT_EQ(Trace(&untooled), kToolPathDrawn);
+    EXPECT_EQ(CurrentTool.derivedFrom, -1);
 }
 
 TEST_F(ToolPathTest, DrawingWritesNoReportLines) {
