@@ -322,11 +322,8 @@ int TakeFetchedBlock(BlockLoopState* loop, StepBlockInfo* info) {
         UpdateMachinePosition();
         return kBlockPositionSet;
     }
-    if (CurrentMotion.motionType == kMotionNurbs) {
-        return kBlockNurbs;
-    }
     FillStepBlockInfo(info);
-    return kBlockMove;
+    return CurrentMotion.motionType == kMotionNurbs ? kBlockNurbs : kBlockMove;
 }
 
 void SimulationThreadProc() {

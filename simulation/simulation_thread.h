@@ -43,7 +43,7 @@ enum FetchedBlockKind : int {
     kBlockNoMove = 0,       // nothing more to do: not started, a subprogram end, G68 programming
     kBlockPositionSet = 1,  // G92: the program position was taken and the pose updated
     kBlockMove = 2,         // a rapid, line or arc: the StepBlockInfo is filled for stepping
-    kBlockNurbs = 3,        // a NURBS move (FinishBlockPosition made)
+    kBlockNurbs = 3,        // a NURBS move: the StepBlockInfo is filled as for kBlockMove
 };
 
 // The state of one puller's block loop, reset at its start.
@@ -67,7 +67,7 @@ void MountToolForStepping(int tool);
 // programming block; FinishBlockPosition; a G92 block; a NURBS move; otherwise the move's
 // StepBlockInfo (line stamp, subprogram, cycle and spindle state, plane, ends, machine
 // coordinates for the final reference leg and G53 moves, the short-move rule). Returns the
-// FetchedBlockKind; info is filled only for kBlockMove.
+// FetchedBlockKind; info is filled for kBlockMove and kBlockNurbs.
 int TakeFetchedBlock(BlockLoopState* loop, StepBlockInfo* info);
 
 // The thread's procedure: run start, the block loop, run end (see the .cpp for the order). The
