@@ -266,9 +266,9 @@ int RunBlocks() {
             continue;
         }
         int result = kMoveSkipped;
-        if (kind == kBlockMove) {
+        if (kind == kBlockMove || kind == kBlockNurbs) {
             // Every fetch may carry a move (a block, a cycle point, a rapid leg, a look-ahead
-            // replay); one without travel is not stepped.
+            // replay, a NURBS curve stepped by knot span); one without travel is not stepped.
             result = StepCurrentMove(info);
             if (result == kMoveStepped) {
                 ++LastRunSummary.moves;

@@ -18,6 +18,7 @@
 #include "nc/nc_controller_view.h"
 #include "nc/nc_line_source.h"
 #include "nc/nc_run_state.h"
+#include "nc/nurbs_evaluation.h"
 #include "nc/step_driver.h"
 #include "platform/clock.h"
 #include "platform/window.h"
@@ -327,10 +328,32 @@ ToolPathOutput GlToolPathOutput(int withoutRotary) {
 }
 
 std::int64_t DrawNurbsPathMove(const ToolPathOutput& output) {
-    // NURBS moves are not stepped yet, by the cut or by the path: both leave the position where
-    // the block found it.
-    (void)output;
-    return 0;
+    const NurbsCurveData& curve = NurbsCurve;
+    if (ValidateNurbsCurve(curve) != kNurbsValid) {
+        return 0;  // as the cut: a curve that is not complete is not stepped
+    }
+    StripWriter strip{output};
+    strip.Begin(0);
+    std::int64_t posed = 0;
+    const int last = LastNurbsSpan(curve);
+    for (int span = FirstNurbsSpan(curve); span <= last; ++span) {
+        const std::int64_t m = CountNurbsSpanSteps(curve, span, SimRun.stepLength);
+        for (std::int64_t j = 1; j <= m; ++j) {
+            double point[3];
+            if (!EvaluateNurbsSpanStep(curve, span, j, m, point)) {
+                break;
+            }
+            PoseNurbsStep(point);
+            strip.Vertex();
+            ++posed;
+        }
+        if (RunControl.abortRequest.load() != 0) {
+            break;
+        }
+    }
+    strip.End();
+    ++LastToolPath.moves;
+    return posed;
 }
 
 int TraceToolPath(int withoutRotary, const ToolPathOutput& output) {

@@ -97,9 +97,11 @@ int TraceToolPath(int withoutRotary, const ToolPathOutput& output);
 // afterwards. withoutRotary 0 draws list 31's path, 1 list 32's.
 int DrawToolPath(int withoutRotary);
 
-// The NURBS move of the current block (FinishBlockPosition made): one strip from the tool point
-// before the move through the points of each knot span, m = max(1, ceil(span length / step
-// length)) points per span. Returns the steps posed.
+// The NURBS move of the current block (FinishBlockPosition made): one solid strip from the tool
+// point before the move through the pose of every step, each knot span i with t[i+1] > t[i]
+// giving m = max(1, ceil(span length / step length)) steps (CountNurbsSpanSteps), each posed by
+// PoseNurbsStep exactly as the cut poses it; AbortRequest ends it after a span. A curve that
+// ValidateNurbsCurve refuses draws nothing. Returns the steps posed.
 std::int64_t DrawNurbsPathMove(const ToolPathOutput& output);
 
 // 1 while TraceToolPath runs: the shell refuses the run commands then.

@@ -236,6 +236,29 @@ TEST_F(ToolPathTest, ArcEndsExactlyAtTheBlockEnd) {
     }
 }
 
+TEST_F(ToolPathTest, NurbsCurveIsSteppedByKnotSpan) {
+    // An order-2 curve: down from (5,5,12) to (5,5,2), a span of 10 mm (20 steps of 0.5), then
+    // to (5,10,12), a span of sqrt(125) = 11.18 mm (23 steps).
+    Program(
+        "%\nG90 G17 G00 X5. Y5. Z12.\nG01 F300.\nG06.2 P2 K0. X5. Y5. Z12.\nK0. Z2.\n"
+        "K1. Y10. Z12.\nK2.\nK2.\nG00 Y5.\nM30\n%\n");
+    ToolPathDisplay.hideRapids = 1;
+    PathRecord r;
+    ASSERT_EQ(Trace(&r), kToolPathDrawn);
+    ASSERT_EQ(r.strips.size(), 1u);
+    const auto& points = r.strips[0].points;
+    ASSERT_EQ(points.size(), 1u + 20u + 23u);
+    const double z0 = points[0][2] - 12.0;  // the tool point's height over the program's
+    for (int j = 1; j <= 20; ++j) {
+        EXPECT_NEAR(points[j][2] - z0, 12.0 - 0.5 * j, 1e-9);
+    }
+    for (int j = 1; j <= 23; ++j) {
+        EXPECT_NEAR(points[20 + j][1], 5.0 + 5.0 * j / 23.0, 1e-9);
+        EXPECT_NEAR(points[20 + j][2] - z0, 2.0 + 10.0 * j / 23.0, 1e-9);
+    }
+    EXPECT_EQ(points.back()[1], 10.0);
+}
+
 TEST_F(ToolPathTest, FiveAxisLineWithoutRotaryInterpolationIsOneSegment) {
     // A table turning about X; the line moves X and turns A by 90 deg at 20 mm from the axis.
     CurrentMachine.rotaryType = 2;
