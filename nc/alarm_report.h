@@ -1,5 +1,7 @@
 // The alarm report "alarm.txt": the radius-offset alarms of a run. The file is started at the
-// first alarm of a run with its header and closed at the end of the run.
+// first alarm of a run with its header, closed at the end of the run (simulation or data check)
+// and then shown in the default viewer when the run wrote an alarm and the controller asks for
+// it.
 #pragma once
 
 #include <cstdio>
@@ -10,6 +12,7 @@ namespace mirexa {
 struct AlarmReportFile {
     std::string path = "alarm.txt";  // in the working directory; tests point it elsewhere
     std::FILE* file = {};
+    int writtenThisRun = {};  // an alarm was written since the file was last closed
 };
 extern AlarmReportFile AlarmReport;
 
@@ -20,7 +23,10 @@ extern AlarmReportFile AlarmReport;
 // cannot be opened or written.
 int WriteRadiusOffsetAlarm(int firstOfRun, double radius, int lineNumber, const char* line);
 
-// Closes the alarm report when it is open.
+// Closes the alarm report when it is open. When an alarm was written since the last close, the
+// controller's CHECK RADIUS OFFSET is OPEN and the program does not run in automatic mode, the
+// file is then opened in the default viewer (a file left from an earlier run is never shown).
+// Always clears the run's radius-offset event flag.
 void CloseAlarmFile();
 
 }  // namespace mirexa
