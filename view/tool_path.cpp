@@ -99,21 +99,35 @@ struct SavedMachineState {
     ToolProfile toolProfile = {};
 };
 
+// Copies each live record into the saved state (save 1) or back (save 0).
+template <typename T>
+void Transfer(T& live, T& kept, int save) {
+    if (save != 0) {
+        kept = live;
+    } else {
+        live = kept;
+    }
+}
+
+void TransferMachineState(SavedMachineState* s, int save) {
+    Transfer(CurrentTool, s->toolRecord, save);
+    Transfer(CurrentToolProfile, s->toolProfile, save);
+    Transfer(CurrentMachinePose, s->pose, save);
+    Transfer(WorkOrigin, s->workOrigin, save);
+    Transfer(CurrentMotion, s->motion, save);
+    Transfer(NcRun, s->run, save);
+    Transfer(NcLine, s->line, save);
+    Transfer(KinematicsMode, s->modes, save);
+    Transfer(CurrentWorkPlane, s->plane, save);
+    Transfer(TcpTable, s->tcp, save);
+    Transfer(CurrentToolValues, s->toolValues, save);
+    Transfer(SimRun, s->simulation, save);
+    Transfer(NcController, s->controller, save);
+}
+
 void SaveMachineState(SavedMachineState* s) {
-    s->pose = CurrentMachinePose;
-    s->workOrigin = WorkOrigin;
-    s->motion = CurrentMotion;
-    s->run = NcRun;
-    s->line = NcLine;
-    s->modes = KinematicsMode;
-    s->plane = CurrentWorkPlane;
-    s->tcp = TcpTable;
-    s->toolValues = CurrentToolValues;
-    s->simulation = SimRun;
-    s->controller = NcController;
     s->tool = CurrentTool.derivedFrom;
-    s->toolRecord = CurrentTool;
-    s->toolProfile = CurrentToolProfile;
+    TransferMachineState(s, 1);
 }
 
 double CurrentStockPitch() {
@@ -127,23 +141,11 @@ double CurrentStockPitch() {
 // The tool first: selected again when the drawing mounted another (so that the lists showing the
 // tool are flagged and the tool's length offsets applied), then every record as it was, the tool's
 // own included (a state without a selected tool cannot be selected again).
-void RestoreMachineState(const SavedMachineState& s) {
-    if (s.tool >= 0 && s.tool != CurrentTool.derivedFrom) {
-        SelectCurrentTool(s.tool, CurrentStockPitch());
+void RestoreMachineState(SavedMachineState* s) {
+    if (s->tool >= 0 && s->tool != CurrentTool.derivedFrom) {
+        SelectCurrentTool(s->tool, CurrentStockPitch());
     }
-    CurrentTool = s.toolRecord;
-    CurrentToolProfile = s.toolProfile;
-    CurrentMachinePose = s.pose;
-    WorkOrigin = s.workOrigin;
-    CurrentMotion = s.motion;
-    NcRun = s.run;
-    NcLine = s.line;
-    KinematicsMode = s.modes;
-    CurrentWorkPlane = s.plane;
-    TcpTable = s.tcp;
-    CurrentToolValues = s.toolValues;
-    SimRun = s.simulation;
-    NcController = s.controller;
+    TransferMachineState(s, 0);
 }
 
 // The point of the current step in display units.
@@ -366,7 +368,7 @@ int TraceToolPath(int withoutRotary, const ToolPathOutput& output) {
     SavedMachineState saved;
     SaveMachineState(&saved);
     const int result = RunPath(withoutRotary, output);
-    RestoreMachineState(saved);
+    RestoreMachineState(&saved);
     RunControl.abortRequest = 0;
     PostHeldMessages();
     LastToolPath.result = result;
