@@ -359,7 +359,9 @@ std::int64_t DrawNurbsPathMove(const ToolPathOutput& output) {
 }
 
 int TraceToolPath(int withoutRotary, const ToolPathOutput& output) {
-    if (pathDrawing || RunControl.runMode.load() != kRunIdle) {
+    // The interpreter belongs to one puller at a time: a cutting run or a data check run (whose
+    // message pumps may dispatch a paint) keeps it.
+    if (pathDrawing || RunControl.runMode.load() != kRunIdle || NcRun.dataCheckActive != 0) {
         return kToolPathRefused;
     }
     pathDrawing = true;

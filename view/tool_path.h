@@ -46,7 +46,8 @@ ToolPathOutput GlToolPathOutput(int withoutRotary);
 enum ToolPathResult : int {
     kToolPathDrawn = 1,      // the program was drawn to its end
     kToolPathRefused = 0,    // a path is being drawn already (a nested call through the message
-                             // pump or the progress display), or a cutting run is active
+                             // pump or the progress display), or a cutting run or a data check
+                             // run holds the interpreter
     kToolPathError = -1,     // an interpreter error: the moves before it are drawn and the stop
                              // flag of an interpreter error (RunControl.runError) is set
     kToolPathAborted = -2,   // AbortRequest came during the drawing: the moves before are drawn
@@ -65,7 +66,8 @@ struct ToolPathSummary {
 extern ToolPathSummary LastToolPath;
 
 // Runs the NC program (DefinitionFiles.ncProgramFile) from its start into the output:
-//  1. Refused while a path is being drawn or RunControl.runMode is not idle.
+//  1. Refused while a path is being drawn, RunControl.runMode is not idle or a data check run is
+//     on (NcRun.dataCheckActive).
 //  2. Saved: the pose, the work origin, the interpreter's run state and current move, the
 //     kinematics modes, the tilted plane, the tool centre point frame, the tool values, the
 //     simulation's run record, the controller view, and the current tool's number.

@@ -414,6 +414,10 @@ TEST_F(ToolPathTest, NestedDrawingsAndDrawingsDuringARunAreRefused) {
     EXPECT_TRUE(during.strips.empty());
     EXPECT_TRUE(SamePose(CurrentMachinePose, pose));
     RunControl.runMode = kRunIdle;
+    NcRun.dataCheckActive = 1;
+    EXPECT_EQ(Trace(&during), kToolPathRefused);
+    EXPECT_TRUE(during.strips.empty());
+    NcRun.dataCheckActive = 0;
     // An abort during the drawing ends it after the move, and is not left set for a run.
     PathRecord aborted;
     aborted.onVertex = [](PathRecord*) { RunControl.abortRequest = 1; };
