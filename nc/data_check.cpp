@@ -20,6 +20,7 @@
 #include "nc/nc_controller_view.h"
 #include "nc/nc_line_source.h"
 #include "nc/nc_run_state.h"
+#include "nc/nurbs_evaluation.h"
 #include "nc/step_driver.h"
 #include "stock/stock_model.h"
 #include "stock/stock_shapes.h"
@@ -289,8 +290,10 @@ void AccountMove(const MotionPosition& machineStart) {
             MergeMoveForTime(length, none);
         }
     } else if (m.motionType == kMotionNurbs) {
-        // Without a curve evaluation the chord stands for the curve's length.
-        const double length = std::sqrt(d[0] * d[0] + d[1] * d[1] + d[2] * d[2]);
+        // The curve's own length; a curve that cannot be evaluated was refused when it was read.
+        const double length = ValidateNurbsCurve(NurbsCurve) == kNurbsValid
+                                  ? MeasureNurbsLength(NurbsCurve)
+                                  : std::sqrt(d[0] * d[0] + d[1] * d[1] + d[2] * d[2]);
         if (length > 0.0) {
             const double none[3] = {0, 0, 0};
             MergeMoveForTime(length, none);
@@ -378,6 +381,9 @@ void PullProgram(DataCheckToolChanger* changer) {
         }
         const MotionPosition machineStart = CurrentMachinePose.machine;
         FinishBlockPosition();
+        if (CurrentMotion.motionType == kMotionNurbs) {
+            TransformNurbsControlPoints(&NurbsCurve);
+        }
         if (Subprograms.depth <= 1) {
             UpdateProgressForActiveReader(0);
         }

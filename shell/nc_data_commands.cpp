@@ -18,6 +18,7 @@
 #include "nc/alarm_report.h"
 #include "nc/data_check.h"
 #include "nc/nc_controller_view.h"
+#include "nc/nurbs_evaluation.h"
 #include "platform/message_box.h"
 #include "shell/automation_steps.h"
 #include "shell/status_bar.h"
@@ -259,6 +260,9 @@ void ConnectDataCheckCommands() {
     }
     if (!RunUiCallbacks.closeAlarmFile) {
         RunUiCallbacks.closeAlarmFile = CloseAlarmFile;
+    }
+    if (!RunUiCallbacks.freeNurbsBuffers) {
+        RunUiCallbacks.freeNurbsBuffers = FreeNurbsBuffers;
     }
 }
 

@@ -29,7 +29,7 @@ struct MessageEntry {
     const char* japanese;
 };
 
-// The plain texts. Codes with values (91, 103 to 107) hold their formats; the composer fills
+// The plain texts. Codes with values (91, 103 to 108) hold their formats; the composer fills
 // them with its own format strings, never with a text that carries user data.
 constexpr MessageEntry kMessages[] = {
     {1, "The tool was dameged. (G00 interference)", "工具が破損しました(G00干渉)"},
@@ -75,6 +75,7 @@ constexpr MessageEntry kMessages[] = {
     {105, "%dth - Double decimal points!", "%d文字目 - 小数点重複!"},
     {106, "Over Offset - Reverse Arc!(%dLine)", "過剰オフセット - 円弧が反転!(%d行目)"},
     {107, "Over Offset - Alarm(%dLine)", "過剰オフセット - アラーム(%d行目)"},
+    {108, "NURBS Data Error!(%dLine)", "NURBSデータエラー!(%d行目)"},
 };
 
 // Code 1 outside a run, and during a run with rapid positioning type 9.
@@ -335,6 +336,13 @@ int ComposeInterferenceMessage(int code, const char* boxText, const Interference
                 FormatText(caption, size, "Over Offset - Alarm(%dLine)", c.mainLineNumber);
             } else {
                 FormatText(caption, size, "過剰オフセット - アラーム(%d行目)", c.mainLineNumber);
+            }
+            break;
+        case 108:
+            if (english) {
+                FormatText(caption, size, "NURBS Data Error!(%dLine)", c.mainLineNumber);
+            } else {
+                FormatText(caption, size, "NURBSデータエラー!(%d行目)", c.mainLineNumber);
             }
             break;
         default:

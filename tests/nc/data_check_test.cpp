@@ -127,6 +127,22 @@ TEST_F(DataCheckTest, LineAndCircleTimes) {
     EXPECT_DOUBLE_EQ(MachiningTime.sums.feedMoveTime, 1.0);
 }
 
+// A NURBS move is timed along its curve, not its chord: a quarter circle of radius 10 (weights
+// 1, 1/sqrt 2, 1) at 600 mm/min without ramps takes about (pi 10 / 2) / 10 s; its chord would
+// give 1.414 s. The curve is measured by 10 chords per span, a little short of the arc.
+TEST_F(DataCheckTest, NurbsMovesAreTimedAlongTheCurve) {
+    Accelerate(0.0);
+    ASSERT_EQ(Check("G90 G17 G00 X10. Y0\n"
+                    "G01 F600.\n"
+                    "G06.2 P3 K0. X10. Y0 R1.\n"
+                    "K0. X10. Y10. R0.70710678\n"
+                    "K0. X0 Y10. R1.\n"
+                    "K1.\nK1.\nK1.\n"),
+              1);
+    EXPECT_NEAR(MachiningTime.sums.feedMoveTime, kPi / 2, 0.003);
+    EXPECT_LT(MachiningTime.sums.feedMoveTime, kPi / 2);
+}
+
 TEST_F(DataCheckTest, MergingAtCornersAndFeedChanges) {
     Accelerate(0.1);
     Controller.smoothAngle = 30.0f;
