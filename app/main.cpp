@@ -20,19 +20,19 @@
 #include "geometry/machine_kinematics.h"
 #include "geometry/rotary_solutions.h"
 #include "nc/nc_controller_view.h"
-#include "nc/nc_run_state.h"
 #include "platform/backend.h"
 #include "shell/automation_thread.h"
 #include "shell/main_window.h"
 #include "shell/run_commands.h"
 #include "shell/startup.h"
 #include "shell/status_bar.h"
-#include "simulation/run_control.h"
-#include "simulation/simulation_thread.h"
+#include "simulation/mounted_tools.h"
+#include "simulation/run_end.h"
 #include "stock/dexel_intervals.h"
 #include "stock/stock_grid.h"
 #include "stock/stock_model.h"
 #include "stock/stock_shapes.h"
+#include "view/view_hooks.h"
 
 namespace mirexa {
 namespace {
@@ -183,21 +183,15 @@ void ConnectStartupServices() {
     s.freeToolTables = FreeToolTables;
     s.freeMachineModels = FreeMachineModels;
     s.freeNcProgramText = FreeNcProgramText;
-    // The run: the interpreter's services, the simulation thread and the run flags it shares
-    // with the run timer.
+    // The run: the interpreter's services; the simulation thread with run control, its
+    // interference checks, decisions and reports; the run's end joined to the shell; the view's
+    // answers to changed definitions.
     InstallNcServiceHooks();
-    RunCallbacks.simulationThreadProc = SimulationThreadProc;
-    // What the run's end reads to tell an alarm end: the last step's state, the interpreter's
-    // error and an axis over its stroke.
-    RunCallbacks.collectAlarmInputs = [](AlarmEndInputs* in) {
-        in->simulationState = SimulationState.load();
-        in->interpreterError = NcRun.status.error;
-        in->overTravel = RunControl.overTravelAxis.load() >= 0 ? 1 : 0;
-    };
-    BindRunFlags(RunFlagRefs{&RunControl.runMode, &RunControl.abortRequest,
-                             &RunControl.pauseRequest, &RunControl.pauseBlink, &RunControl.lineHeld,
-                             &RunControl.stopKeyRequest, &RunControl.redrawRequest,
-                             &RunControl.showSteps});
+    ConnectRunControl(RunCuttingThread);
+    ConnectRunEndToShell();
+    InstallRunControlHooks();
+    InstallInterferenceCheckHooks();
+    InstallViewDefinitionCallbacks();
     MainWindowHooks& h = MainWindowCallbacks;
     h.resolveShortcut = ResolveShortcut;
     h.saveSettings = [](WindowHandle window) {

@@ -814,6 +814,7 @@ void BlockScanner::HandleT() {
         NcRun.block.toolWordSeen = 1;
         modal.toolNumber = t;
         modal.nextTool = tool;
+        NcRun.toolChange.lastToolWord = tool;
         modal.lengthOffsetNumber = offset;
         if (offset != 0) {
             modal.toolNumber = tool;
@@ -846,6 +847,7 @@ void BlockScanner::SelectTool(int t) {
     NcRun.block.toolWordSeen = 1;
     modal.toolNumber = t;
     modal.nextTool = t;
+    NcRun.toolChange.lastToolWord = t;
     if (NcController.toolChangeRouteSteps > 0) {
         PrepareToolChangeMoves();
     }
@@ -1883,6 +1885,9 @@ void InterpretNcBlock(const char* line) {
     const int keepCentre = NcController.heidenhain;
     const NcBlockState previous = NcRun.block;
     NcRun.block = NcBlockState{};
+    // WAIT2: the T words of earlier blocks prepare the tool that an M06 of this block mounts; a
+    // T word of this block prepares the next one.
+    NcRun.toolChange.stagedTool = NcRun.toolChange.lastToolWord;
     if (keepCentre) {
         for (int i = 0; i < 3; ++i) {
             NcRun.block.centreWord[i] = previous.centreWord[i];

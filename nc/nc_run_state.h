@@ -269,10 +269,12 @@ struct DrillingCyclePlan {
     MotionPosition nextHole = {};
 };
 
-// The tool changes as the route decisions see them: the tool on the spindle, and for WAIT2 the
-// tool staged by the last M06 (-1 none).
+// The tool changes as the route decisions and the simulation see them: the tool on the spindle;
+// the tool of the last T word read; and for WAIT2 the tool that an M06 of the current block
+// mounts: the one prepared by the last T word of an earlier block (-1 none).
 struct NcToolChangeState {
     int mountedTool = {};
+    int lastToolWord = -1;
     int stagedTool = -1;
 };
 

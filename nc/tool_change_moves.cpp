@@ -149,12 +149,11 @@ void PrepareToolChangeMoves() {
             DecideToolChange(-1);
             return;
         }
-        // The first call with M06 decides; every call stages the last T word's tool.
+        // M06 mounts the tool prepared by the T words of earlier blocks; the first call decides.
         if (!block.toolChangeSeen) {
             block.toolChangeSeen = 1;
             DecideToolChange(tc.stagedTool);
         }
-        tc.stagedTool = modal.nextTool;
         return;
     }
     block.toolChangeSeen = 1;

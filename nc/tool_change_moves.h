@@ -10,8 +10,9 @@ namespace mirexa {
 // while the machine has a route. The tool the block mounts, by ATC TYPE:
 // - 1 (T): a T word mounts its tool at once (M06 mounts the next tool);
 // - 2 (WAIT): M06 mounts the tool of the last T word;
-// - 3 (WAIT2): M06 mounts the tool that the previous M06 staged, and stages the tool of the last
-//   T word (T5 then M06 mounts the tool staged before T5).
+// - 3 (WAIT2): M06 mounts the tool prepared by the last T word of an earlier block
+//   (NcToolChangeState::stagedTool); a T word in the M06 block prepares the next change (T5 then
+//   M06 mounts 5; T6 then "M06 T7" mounts 6 and prepares 7).
 // When that tool is not the one on the spindle, the route's steps pend (index 0) and the tool
 // length compensation is switched off; otherwise nothing pends. A route armed earlier in the same
 // block stays armed.

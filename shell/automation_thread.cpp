@@ -27,6 +27,7 @@
 #include "shell/startup.h"
 #include "shell/stock_commands.h"
 #include "simulation/dexel_grid_view.h"
+#include "simulation/run_end.h"
 #include "stock/stock_hooks.h"
 
 extern char** environ;
@@ -259,7 +260,7 @@ namespace {
 
 // Hooks that were filled before ConnectAutomation; the automation's own calls them.
 void (*previousFinishCuttingRun)(WindowHandle window) = nullptr;
-void (*previousShowInterferenceMessage)(int runLog, const std::string& ncPath, int code) = nullptr;
+void (*previousAlarmEnded)(int code) = nullptr;
 
 void FinishAbortedRun(WindowHandle window) {
     NoteRunEndForAutomation(kCutAborted);
@@ -268,12 +269,10 @@ void FinishAbortedRun(WindowHandle window) {
     }
 }
 
-void ShowRunAlarm(int runLog, const std::string& ncPath, int code) {
+void NoteRunAlarm(int code) {
     NoteRunEndForAutomation(kCutAlarm);
-    if (previousShowInterferenceMessage) {
-        previousShowInterferenceMessage(runLog, ncPath, code);
-    } else {
-        ShowMessageOrLog(0, "Alarm " + std::to_string(code), ncPath, MBX_OK | MBX_TOPMOST);
+    if (previousAlarmEnded) {
+        previousAlarmEnded(code);
     }
 }
 
@@ -289,7 +288,7 @@ int PresetPathSet() {
 }
 
 void TakeStartPosition() {
-    RunCommands.startPoint = CurrentMachinePose.program;
+    SetRunStartPoint(CurrentMachinePose.program);
     if (RunCallbacks.setPreviousStepPose) {
         RunCallbacks.setPreviousStepPose();
     }
@@ -318,9 +317,9 @@ void ConnectAutomation() {
         previousFinishCuttingRun = RunCallbacks.finishCuttingRun;
         RunCallbacks.finishCuttingRun = FinishAbortedRun;
     }
-    if (RunCallbacks.showInterferenceMessage != ShowRunAlarm) {
-        previousShowInterferenceMessage = RunCallbacks.showInterferenceMessage;
-        RunCallbacks.showInterferenceMessage = ShowRunAlarm;
+    if (RunCallbacks.alarmEnded != NoteRunAlarm) {
+        previousAlarmEnded = RunCallbacks.alarmEnded;
+        RunCallbacks.alarmEnded = NoteRunAlarm;
     }
     if (!RunCallbacks.openInViewer) {
         RunCallbacks.openInViewer = [](const std::string& path) { OpenReportInViewer(path); };

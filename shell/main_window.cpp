@@ -20,6 +20,7 @@
 #include "shell/startup.h"
 #include "shell/status_bar.h"
 #include "shell/worker_threads.h"
+#include "simulation/run_end.h"
 
 namespace mirexa {
 
@@ -197,9 +198,8 @@ MessageResult OnCreate(WindowHandle window) {
         SubtractWorkOffset(program.axis, out);
         std::copy(out, out + 5, program.axis);
     }
-    RunCommands.startPoint = program;
+    SetRunStartPoint(program);
     UpdateMachinePosition();
-    CallHook(RunCallbacks.fillEndSnapshot);
     CallHook(RunCallbacks.setPreviousStepPose);
     // 12. The view window; the first WM_SIZE places and shows it.
     WindowCreateParams view;

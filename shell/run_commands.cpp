@@ -8,13 +8,19 @@
 #include "geometry/program_log.h"
 #include "geometry/progress.h"
 #include "geometry/shared_state.h"
+#include "geometry/tool_length_report.h"
 #include "geometry/ui_hooks.h"
+#include "nc/alarm_report.h"
 #include "platform/controls.h"
 #include "platform/cursor.h"
 #include "resources/program_resources.h"
 #include "shell/hook_calls.h"
 #include "shell/main_window.h"
 #include "shell/status_bar.h"
+#include "simulation/run_control.h"
+#include "simulation/run_end.h"
+#include "simulation/run_timer.h"
+#include "simulation/run_ui_hooks.h"
 
 namespace mirexa {
 
@@ -22,10 +28,6 @@ RunHooks RunCallbacks;
 RunCommandState RunCommands;
 MotionPosition ControlOriginOffset;
 std::atomic<int> AbortedBatchRunMark{0};
-
-const int StructurePairAlarmCodes[kStructurePairCount] = {11, 12, 13, 14, 17, 18, 19, 20, 21,
-                                                          24, 25, 26, 27, 30, 31, 32, 33, 34,
-                                                          37, 38, 39, 40, 41, 42, 45};
 
 namespace {
 
@@ -80,7 +82,7 @@ void KillBlinkTimer(WindowHandle window) {
 }
 
 // The resume of a paused run when run control has not filled its own.
-void StartRunTimer(WindowHandle window) {
+void ResumeRunTimer(WindowHandle window) {
     if (H().startRunTimer) {
         H().startRunTimer(window);
         RunCommands.blinkTimer = 0;  // the resume has killed it
@@ -95,7 +97,7 @@ void StartRunTimer(WindowHandle window) {
     StartTimer101(window, PeriodForMode(RunFlags().runMode->load(), 0));
 }
 
-void PauseRun(WindowHandle window) {
+void ShowPausedState(WindowHandle window) {
     if (H().pauseRun) {
         H().pauseRun(window);
     } else {
@@ -104,16 +106,19 @@ void PauseRun(WindowHandle window) {
     RunCommands.blinkTimer = StartWindowTimer(window, IDT_PAUSE_BLINK, PAUSE_BLINK_PERIOD_MS);
 }
 
-void FinishCuttingRun(WindowHandle window) {
-    if (StatusInputs.macro.running) {
-        StatusInputs.macro.breakCount = 1;
-    }
-    // An aborted run under run mode 5 or 6 makes the program exit with -1.
-    if (CommandLine.batchRun) {
-        AbortedBatchRunMark.store(1);
-    }
+// The end of an aborted run: run control's, or the shell's minimal form (macro break 1, the
+// batch exit mark); then the timers and the run flags.
+void EndAbortedRun(WindowHandle window) {
     if (H().finishCuttingRun) {
         H().finishCuttingRun(window);
+    } else {
+        if (StatusInputs.macro.running) {
+            StatusInputs.macro.breakCount = 1;
+        }
+        // An aborted run under run mode 5 or 6 makes the program exit with -1.
+        if (CommandLine.batchRun) {
+            AbortedBatchRunMark.store(1);
+        }
     }
     KillBlinkTimer(window);
     KillTimer101(window);
@@ -151,6 +156,28 @@ void OpenLengthReport(int commandLineRunMode) {
     if (RunCommands.lengthReport) {
         std::fprintf(RunCommands.lengthReport, "%s\n", DefinitionFiles.ncProgramFile.c_str());
     }
+    // The lines of the tools used go to this report.
+    ToolLengthReport.arborCheck = Checks.arborCheck;
+    ToolLengthReport.heightCheck = Checks.heightCheck;
+    ToolLengthReport.chipWidthCheck = Checks.chipWidthCheck;
+    ToolLengthReport.runMode = commandLineRunMode;
+    ToolLengthReport.stream = RunCommands.lengthReport;
+}
+
+// The end of the length report: the last tool's line, then the report closed and, in a user's
+// run, shown. Nothing happens when no report is open.
+void FinishLengthReport() {
+    if (!RunCommands.lengthReport) {
+        return;
+    }
+    WriteToolLengthReportLine();
+    ToolLengthReport.stream = nullptr;
+    std::fclose(RunCommands.lengthReport);
+    RunCommands.lengthReport = nullptr;
+    bool viewer = !RunCommands.runLogFlag && !AutomaticMode.load() && !CommandLine.noReportDisplay;
+    if (viewer && H().openInViewer) {
+        H().openInViewer(RunCommands.lengthReportPath);
+    }
 }
 
 int StartRun(WindowHandle window, int mode) {
@@ -169,12 +196,11 @@ int StartRun(WindowHandle window, int mode) {
     } else {
         RunCommands.runLogFlag = 0;
     }
+    RunLogFlag.store(RunCommands.runLogFlag);
     CommandLine.runMode = 0;
     RunFlags().stopKeyRequest->store(0);
     RunFlags().abortRequest->store(0);
-    // The run's copies that an alarm end restores.
-    std::copy(WorkOffsetTable, WorkOffsetTable + kWorkOffsetEntries, RunCommands.savedWorkOffsets);
-    RunCommands.savedWorkOffsetIndex = H().workOffsetIndex ? H().workOffsetIndex() : 0;
+    // The run's copy that an alarm end restores.
     RunCommands.savedControlOrigin = ControlOriginOffset;
     // 5. Undo point.
     if (AskHook(H().canPushUndoPoint)) {
@@ -209,102 +235,27 @@ void TogglePathDisplay(WindowHandle window, unsigned command) {
     (void)window;
 }
 
-// The rewind of an alarm end: program position, machine position, work offsets, control origin.
-void RewindAfterAlarm(WindowHandle window) {
-    CurrentMachinePose.program = RunCommands.startPoint;
-    UpdateMachinePosition();
-    CallHook(H().setPreviousStepPose);
-    std::copy(RunCommands.savedWorkOffsets, RunCommands.savedWorkOffsets + kWorkOffsetEntries,
-              WorkOffsetTable);
-    CallHook(H().setWorkOffsetIndex, RunCommands.savedWorkOffsetIndex);
-    ControlOriginOffset = RunCommands.savedControlOrigin;
-    RedrawMainWindow(window);
-}
-
-void EndRunNormally(WindowHandle window) {
-    const bool suppressed = DrawingSuppressed.load() != 0;
-    // 7.
-    if (!suppressed) {
-        CallHook(H().drawPanelAfterRun);
-    }
-    CallHook(H().markStockDirty);
-    CallHook(H().redrawView);
-    CallHook(H().writeAviFrame);
-    EndProgress2();
-    CallHook(H().closeSubprogramFiles);
-    AlarmEndInputs in;
-    CallHook(H().collectAlarmInputs, &in);
-    if (!in.programStarted) {
-        in.interpreterError = 3;
-        CallHook(H().setInterpreterError, 3);
-    }
-    // 8. Alarm end.
-    if (in.simulationState == 4 || in.interpreterError > 0 || in.overTravel) {
-        if (StatusInputs.macro.running) {
-            StatusInputs.macro.breakCount = 2;
-        }
-        CallHook(H().clearSimulationState);
-        if (!suppressed) {
-            CallHook(H().repaintToolPanel);
-        }
-        int playSound = 0;
-        int code = ChooseAlarmCode(in, Checks.spindleCheck, &playSound);
-        if (Settings.sound) {
-            if (H().playSystemSound) {
-                H().playSystemSound("SystemHand");
-            }
-            if (playSound) {
-                CallHook(H().playAlarmSound);
-            }
-        }
-        if (H().showInterferenceMessage) {
-            H().showInterferenceMessage(RunCommands.runLogFlag, DefinitionFiles.ncProgramFile,
-                                        code);
-        }
-        RewindAfterAlarm(window);
-    }
-    // 9. The length report.
-    if (H().writeToolLengthReportLine) {
-        H().writeToolLengthReportLine(RunCommands.lengthReport);
-    }
-    if (RunCommands.lengthReport) {
-        std::fclose(RunCommands.lengthReport);
-        RunCommands.lengthReport = nullptr;
-        bool viewer =
-            !RunCommands.runLogFlag && !AutomaticMode.load() && !CommandLine.noReportDisplay;
-        if (viewer && H().openInViewer) {
-            H().openInViewer(RunCommands.lengthReportPath);
-        }
-    }
-    // 10-13.
-    RunFlags().runMode->store(0);
-    int viewer = AutomaticMode.load() ? 0 : 1;
-    CallHook(H().closeLimitLog, viewer);
-    CallHook(H().closeWarningFile, viewer);
-    CallHook(H().closeAlarmAndInterferenceFiles);
-    if (!suppressed) {
-        CallHook(H().repaintToolPanel);
-    }
-    EndProgressForActiveReader();
-    if (!AutomaticMode.load()) {
-        CallHook(H().stopAviRecording);
-    }
-    CallHook(H().enableMenusAfterRun);
-    StatusInputs.runMode = 0;
-    DrawStatusBar();
-}
-
 // Steps 5 to 13 of the tick, once the thread has ended: join it, then end the run.
 void EndRunAfterThread(WindowHandle window) {
     KillTimer101(window);
     JoinWorkerThread(&SimulationThread);
     CallHook(H().resetRunScopedSwitches);
     if (RunFlags().abortRequest->load()) {
-        FinishCuttingRun(window);
+        EndAbortedRun(window);
         CallHook(H().redrawView);
+        FinishLengthReport();
         return;
     }
-    EndRunNormally(window);
+    const int code = FinishRun(window, 0);
+    if (code != 0) {
+        ControlOriginOffset = RunCommands.savedControlOrigin;
+        CallHook(H().alarmEnded, code);
+    }
+    // The report is finished by the run's end through its hook; when that hook is not joined to
+    // this file the report is closed here all the same.
+    FinishLengthReport();
+    RunFlags().runMode->store(0);
+    StatusInputs.runMode = 0;
 }
 
 }  // namespace
@@ -326,44 +277,6 @@ const RunFlagRefs& BindRunFlags(const RunFlagRefs& refs) {
 
 const RunFlagRefs& RunFlags() {
     return boundFlags;
-}
-
-int ChooseAlarmCode(const AlarmEndInputs& in, int spindleCheck, int* playAlarmSound) {
-    *playAlarmSound = 0;
-    if (in.taper) {
-        return 5;
-    }
-    for (int pair = 0; pair < kStructurePairCount; ++pair) {
-        if (in.structure[pair]) {
-            return StructurePairAlarmCodes[pair];
-        }
-    }
-    if (in.attachment) {
-        return 8;
-    }
-    if (in.arbor) {
-        return 2;
-    }
-    if (in.overLength) {
-        return 3;
-    }
-    if (in.spindleStoppedContact && spindleCheck >= 1) {
-        return 9;
-    }
-    if (in.overChip) {
-        return 4;
-    }
-    if (in.overTravel) {
-        return 91;
-    }
-    if (in.interpreterError > 0) {
-        return 100 + in.interpreterError;
-    }
-    *playAlarmSound = 1;
-    if (in.rapidMove) {
-        return 1;
-    }
-    return in.alarmPositionSaved ? 7 : 6;
 }
 
 std::string BuildLengthReportPath(int location, int firstCheck, int language,
@@ -499,7 +412,7 @@ int HandleRunKeyDown(WindowHandle window, unsigned key) {
     int character = MapKeyToCharacter(key);
     if (character == 'G' || character == 'g') {
         if (RunFlags().lineHeld->load()) {
-            StartRunTimer(window);
+            ResumeRunTimer(window);
         }
         return 1;  // never passed on to the view
     }
@@ -556,7 +469,7 @@ void RunProgressTimer(WindowHandle window) {
         } else if (f.pauseRequest->load()) {
             KillTimer101(window);
             if (!RunCommands.blinkTimer) {
-                PauseRun(window);
+                ShowPausedState(window);
             }
         } else if (!suppressed && KeyHeld(static_cast<unsigned>(RunCommands.pauseKey)) &&
                    MainWindowCallbacks.isForegroundWindow &&
@@ -583,6 +496,48 @@ void EndRunBeforeClose(WindowHandle window) {
     RunFlags().pauseBlink->store(0);
     WaitForWorkerThread(&SimulationThread);
     EndRunAfterThread(window);
+}
+
+void ConnectRunControl(void (*threadBody)()) {
+    RunFlagRefs flags;
+    flags.runMode = &RunControl.runMode;
+    flags.abortRequest = &RunControl.abortRequest;
+    flags.pauseRequest = &RunControl.pauseRequest;
+    flags.pauseBlink = &RunControl.pauseBlink;
+    flags.lineHeld = &RunControl.lineHeld;
+    flags.stopKeyRequest = &RunControl.stopKeyRequest;
+    flags.redrawRequest = &RunControl.redrawRequest;
+    flags.showSteps = &RunControl.showSteps;
+    BindRunFlags(flags);
+    RunHooks& h = RunCallbacks;
+    h.simulationThreadProc = threadBody;
+    h.startRunTimer = StartRunTimer;
+    h.pauseRun = PauseRun;
+    h.finishCuttingRun = FinishCuttingRun;
+    h.eventStopWanted = RunEventStopWanted;
+}
+
+void ConnectRunEndToShell() {
+    RunUiHooks& ui = RunUiCallbacks;
+    ui.setMacroBreak = [](int value) {
+        if (StatusInputs.macro.running) {
+            StatusInputs.macro.breakCount = value;
+        }
+    };
+    ui.markAbortedBatchRun = [] { AbortedBatchRunMark.store(1); };
+    ui.finishToolLengthReport = FinishLengthReport;
+    ui.closeAlarmFile = CloseAlarmFile;
+    ui.openInViewer = [](const char* path) { CallHook(RunCallbacks.openInViewer, path); };
+    ui.redrawView = [] { CallHook(RunCallbacks.redrawView); };
+    ui.markStockDirty = [] { CallHook(RunCallbacks.markStockDirty); };
+    ui.drawAxisValuePanes = [] { CallHook(RunCallbacks.drawAxisValuePanes); };
+    ui.writeAviFrame = [] { CallHook(RunCallbacks.writeAviFrame); };
+    ui.stopAviRecording = [] { CallHook(RunCallbacks.stopAviRecording); };
+    ui.repaintToolPanel = [] { CallHook(RunCallbacks.repaintToolPanel); };
+    ui.enableMenusAfterRun = [] { CallHook(RunCallbacks.enableMenusAfterRun); };
+    ui.drawPanelAfterRun = [](int) { CallHook(RunCallbacks.drawPanelAfterRun); };
+    ui.redrawMainWindow = [] { RedrawMainWindow(MainWindow.load()); };
+    ui.drawStatusBar = [] { DrawStatusBar(); };
 }
 
 }  // namespace mirexa

@@ -37,35 +37,6 @@ const RunFlagRefs& BindRunFlags(const RunFlagRefs& refs);
 // The flags in use; every pointer is valid.
 const RunFlagRefs& RunFlags();
 
-// What the run's end reads to choose its alarm code (filled by the simulation side).
-struct AlarmEndInputs {
-    int simulationState = {};  // 4: the run ended on an alarm
-    int interpreterError = {};
-    int overTravel = {};     // an axis went outside its stroke
-    int programStarted = 1;  // 0: the start character never appeared (error 3)
-    // Interference flags of the last step.
-    int taper = {};
-    int structure[kStructurePairCount] = {};  // in StructurePair order
-    int attachment = {};
-    int arbor = {};
-    int overLength = {};
-    int spindleStoppedContact = {};  // contact with the spindle stopped
-    int overChip = {};
-    // The last move was a rapid move; the alarm position was saved.
-    int rapidMove = {};
-    int alarmPositionSaved = {};
-};
-
-// The alarm code of an alarm end, first match wins: taper 5; the structure pairs in order with
-// codes 11-14, 17-21, 24-27, 30-34, 37-42, 45; attachment 8; arbor 2; over-length 3; spindle
-// stopped 9 (only while SPINDLE CHECK is 1 or more); over-chip 4; over-travel 91; interpreter
-// error e gives 100 + e; otherwise 1 for a rapid move, 7 when the alarm position was saved, else
-// 6. playAlarmSound is set to 1 for the last three.
-int ChooseAlarmCode(const AlarmEndInputs& inputs, int spindleCheck, int* playAlarmSound);
-
-// The message code of each structure pair, in StructurePair order.
-extern const int StructurePairAlarmCodes[kStructurePairCount];
-
 // The path of the required-length report: location 0 a file named after the first check in
 // report mode (check 0 protrusion "length.txt", 1 effective length "height.txt", 2 chip width
 // "chip-w.txt"; in Japanese "突出し長.txt", "有効刃長.txt", "チップ幅.txt") in the output
@@ -88,32 +59,18 @@ struct RunHooks {
     void (*pauseRun)(WindowHandle mainWindow) = {};
     // The end of an aborted run after its thread has ended. Null: the shell's own minimal form.
     void (*finishCuttingRun)(WindowHandle mainWindow) = {};
-    // Fills the inputs of the alarm code.
-    void (*collectAlarmInputs)(AlarmEndInputs* inputs) = {};
-    // The simulation state := 0 after an alarm end.
-    void (*clearSimulationState)() = {};
-    // The run's end snapshot takes the current program and machine positions, the control
-    // origin, the tool point and the tool axis (at window creation).
-    void (*fillEndSnapshot)() = {};
     // 1 when an interference event was recorded, or the offset alarm stands while the radius
     // offset check stops: the thread must stop before its next block.
     int (*eventStopWanted)() = {};
-    // Shows (or logs) the alarm message of a code.
-    void (*showInterferenceMessage)(int runLog, const std::string& ncPath, int code) = {};
+    // A run ended on an alarm whose message has been shown or logged (its code).
+    void (*alarmEnded)(int code) = {};
     // --- Interpreter ---
     // Restores the tool-centre-point type of the controller and zeroes the run-scoped switches
     // (last G code, tilted plane, reference return, polar and cylindrical interpolation, ...).
     void (*resetRunScopedSwitches)() = {};
-    // Sets the interpreter error (to 3 when the start character never appeared).
-    void (*setInterpreterError)(int error) = {};
-    // The current work offset index, and setting it back.
-    int (*workOffsetIndex)() = {};
-    void (*setWorkOffsetIndex)(int index) = {};
     // The previous step's pose takes the current machine position.
     void (*setPreviousStepPose)() = {};
-    // Closes the subprogram files still open (after ending the second progress) at depth 0.
-    void (*closeSubprogramFiles)() = {};
-    // The subprogram depth and the current line with its number (for the panel's NC strip).
+    // The subprogram depth (the progress bar that the run timer advances).
     int (*subprogramDepth)() = {};
     // --- Stock, view, panels, menus ---
     int (*canPushUndoPoint)() = {};
@@ -128,14 +85,8 @@ struct RunHooks {
     void (*enableMenusAfterRun)() = {};
     void (*repaintToolPanel)() = {};
     void (*togglePathDisplay)(int variant, int duringRun) = {};  // 0 path, 1 without rotary
-    // --- Reports, sounds, recording ---
-    void (*writeToolLengthReportLine)(std::FILE* report) = {};
-    void (*closeLimitLog)(int showInViewer) = {};
-    void (*closeWarningFile)(int showInViewer) = {};
-    void (*closeAlarmAndInterferenceFiles)() = {};
+    // --- Reports, recording ---
     void (*openInViewer)(const std::string& path) = {};
-    void (*playSystemSound)(const char* name) = {};  // synchronously ("SystemHand")
-    void (*playAlarmSound)() = {};
     void (*writeAviFrame)() = {};
     void (*stopAviRecording)() = {};
     // --- Keys ---
@@ -164,11 +115,8 @@ struct RunCommandState {
     int linesPerRedraw = 1;  // run mode 2
     std::FILE* lengthReport = {};
     std::string lengthReportPath = {};
-    // The program position an alarm end rewinds to (set at window creation or by the plug-in
-    // start point), and the copies taken when the run began.
-    MotionPosition startPoint = {};
-    MotionPosition savedWorkOffsets[kWorkOffsetEntries] = {};
-    int savedWorkOffsetIndex = {};
+    // The control origin when the run began: an alarm end restores it (the run's end restores
+    // the work offsets and the start point, run_end.h).
     MotionPosition savedControlOrigin = {};
 };
 extern RunCommandState RunCommands;
@@ -179,6 +127,16 @@ extern MotionPosition ControlOriginOffset;
 // Set when an aborted run ends under the command line's run mode 5 or 6: the process then exits
 // with -1.
 extern std::atomic<int> AbortedBatchRunMark;
+
+// Joins the run commands and the run timer to run control: the shell's run flags become
+// RunControl's, and the thread body (the program's is RunCuttingThread), the resume, the paused
+// state, the end of an aborted run and the stop for a recorded event become run control's.
+void ConnectRunControl(void (*threadBody)());
+
+// Fills what the run's end calls in the shell (run_ui_hooks.h): the macro break, the aborted
+// batch mark, the tool-length report, the alarm file, the viewer, and the drawing hooks, which
+// pass on to this file's RunHooks (a null hook there draws nothing).
+void ConnectRunEndToShell();
 
 // Takes PauseKey and StopKey from the settings ("STOP KEY", "ESCAPE KEY") and the redraw
 // intervals from SKIP VIEW and SKIP BLOCK.

@@ -381,6 +381,7 @@ void FinishCuttingRun(WindowHandle window) {
 }
 
 void InstallRunControlHooks() {
+    InstallStopBlockHooks();
     SimulationHooks& hooks = SimulationCallbacks;
     hooks.recordInterferenceBreak = [] {
         return RecordInterferenceBreak(MakeCurrentInterferenceStep(), Checks);

@@ -9,6 +9,8 @@
 #include "config/controller_file.h"
 #include "config/current_tool.h"
 #include "config/machine_file.h"
+#include "config/tool_tables.h"
+#include "config/tools_file.h"
 #include "geometry/machine_kinematics.h"
 #include "geometry/shared_state.h"
 #include "geometry/tool_length_report.h"
@@ -17,6 +19,7 @@
 #include "nc/nc_line_source.h"
 #include "nc/nc_run_state.h"
 #include "nc/step_driver.h"
+#include "nc/tool_change_moves.h"
 #include "simulation/cutting_core.h"
 #include "simulation/move_stepping.h"
 #include "simulation/run_control.h"
@@ -28,8 +31,6 @@ namespace mirexa {
 SimulationRunSummary LastRunSummary;
 
 namespace {
-
-BlockLoopState RunBlockLoop;
 
 StockModel* CurrentStockModel() {
     const int index = CurrentStockIndex.load();
@@ -54,20 +55,53 @@ void PublishBlock() {
     PublishRunBlock(InnermostLineNumber(), NcLine.mainLineNumber, NcLine.text);
 }
 
-// A stop before the block: asked for by the user (StopKeyRequest, PendingStop). The stop is made
-// on the line just read, which is held for the next fetch. Returns 0 when the run is to end.
-int StopBeforeBlockIfAsked() {
-    if (RunControl.stopKeyRequest.load() == 0 && RunControl.pendingStop.load() == 0) {
+// The run-control side of the stop test. The user's stop: the one-shot stop request (consumed
+// here) or the stop key.
+int TakeRunStopRequest() {
+    if (RunControl.pendingStop.exchange(0) != 0) {
         return 1;
     }
-    // Batch runs wait for nobody: the stop is noted and passed.
-    if (RunLogFlag.load() != 0 || AutomaticMode.load() != 0) {
-        RunControl.stopKeyRequest = 0;
-        RunControl.pendingStop = 0;
-        return 1;
-    }
+    return RunControl.stopKeyRequest.load() != 0 ? 1 : 0;
+}
+
+// The wait at a stop block: the held block is published for the paused panel, then the thread
+// waits until the user resumes (1) or aborts (0).
+int WaitAtRunStopBlock(const char*) {
     PublishBlock();
     return WaitAtStopBlock();
+}
+
+// Whether the line about to be fetched is read first for the stop test: when the user asked for
+// a stop or the controller stops at some blocks, and the step driver has nothing queued and the
+// program has not reached its end.
+bool StopTestDue() {
+    if (NcLine.lineHeld != 0 || NcRun.status.endState != 0 || SubMovesPending()) {
+        return false;
+    }
+    return RunControl.stopKeyRequest.load() != 0 || RunControl.pendingStop.load() != 0 ||
+           NcController.stopOption != 0;
+}
+
+// The stop test of the next line: the line is read and held for the next fetch, and the thread
+// pauses there when it is a stop block. 1 to go on with the fetch, 0 when the run was aborted
+// during the pause, -1 when no line came (the end of a subprogram file, the end of the program or
+// a line error: a block without a move).
+int StopTestNextLine() {
+    if (ReadNextNcLine() == 0) {
+        return -1;
+    }
+    NcLine.lineHeld = 1;
+    RunControl.lineHeld = 1;
+    if (PauseAtStopBlock(NcLine.text) == 0) {
+        return 0;
+    }
+    // A run without a user passes its stops: a stop request left standing would stop every
+    // following block again.
+    if (AutomaticMode.load() != 0) {
+        RunControl.stopKeyRequest = 0;
+    }
+    RunControl.pendingStop = 0;
+    return 1;
 }
 
 // What the tool-length report line needs to know of the current tool.
@@ -79,6 +113,14 @@ void NoteCurrentToolForReport() {
     brief.lengthKind = static_cast<int>(CurrentTool.length.kind);
     brief.shapeType = static_cast<int>(CurrentTool.tool.type);
 }
+
+// 1 when the tool has a place in the mounted-tool list (turret or multi-tool head).
+bool HasMountedList(int tool) {
+    return tool >= 0 && tool < kMountedToolEntries && MountedTools.count > 0 &&
+           MountedTools.flags[tool] != 0;
+}
+
+BlockLoopState RunBlockLoop;
 
 // The use of the current tool ends (its tool-length report line), the new one becomes current.
 void MountTool(int tool) {
@@ -93,37 +135,149 @@ void MountTool(int tool) {
     ++LastRunSummary.toolChanges;
 }
 
-void MountWith(const BlockLoopState& loop, int tool) {
-    if (loop.mountTool != nullptr) {
-        loop.mountTool(tool);
+// Mounts a tool through the puller's mount. A change between tools of the mounted-tool list
+// moves the carrier: the next move starts shifted by the difference of the two stations (mm),
+// and is made as a rapid.
+void MountWith(BlockLoopState* loop, int tool) {
+    const int current = CurrentTool.derivedFrom;
+    if (HasMountedList(tool)) {
+        loop->previousTool = current;
+        if (current == 0 || HasMountedList(current)) {
+            loop->shiftPending = 1;
+        }
+    }
+    if (loop->mountTool != nullptr) {
+        loop->mountTool(tool);
     } else {
         MountToolForStepping(tool);
     }
 }
 
 // The tool change of a block by the machine's tool-change mode: 1 mounts the T word's tool at
-// once; M06 mounts it in mode 2 and, in mode 3, mounts the tool the previous T word prepared;
-// any other T word only prepares its tool.
+// once and M06 mounts it in mode 2. In mode 3 (WAIT2) a T word only prepares its tool, and M06
+// mounts the tool prepared by the T words of earlier blocks, as the tool-change route decides it
+// (NcToolChangeState::stagedTool).
 void HandleToolChange(BlockLoopState* loop) {
     NcModalState& modal = NcRun.modal;
     const NcPendingMoves& p = NcRun.pending;
-    if (modal.nextTool < 0 || p.toolChangeIndex < p.toolChangeCount) {
+    if (p.toolChangeIndex < p.toolChangeCount) {
         return;
     }
     const bool m06 = modal.mCode == 6;
-    if (Machine.atcType == 3 && m06 && modal.toolNumber >= 0) {
-        if (loop->preparedTool >= 0) {
-            MountWith(*loop, loop->preparedTool);
+    if (Machine.atcType == 3) {
+        const int staged = NcRun.toolChange.stagedTool;
+        if (m06 && staged >= 0 && staged != CurrentTool.derivedFrom) {
+            MountWith(loop, staged);
         }
-        loop->preparedTool = modal.nextTool;
-        modal.nextTool = -1;
-    } else if (Machine.atcType == 1 || m06) {
-        MountWith(*loop, modal.nextTool);
-        modal.nextTool = -1;
-        loop->preparedTool = -1;
-    } else {
-        loop->preparedTool = modal.nextTool;
+        return;
     }
+    if (modal.nextTool >= 0 && (Machine.atcType == 1 || m06)) {
+        MountWith(loop, modal.nextTool);
+        modal.nextTool = -1;
+    }
+}
+
+// The program positions of the block are made again from where the machine stands, in the frame
+// now in force, so that the next move starts there instead of jumping; the machine does not move.
+// The last position becomes the program position whose pose is the current machine position (X,
+// Y, Z; the rotary axes keep their values); the block end is the one that the block's finishing
+// (the tool length, fixed offsets and rotations still applied) turns into that last position.
+// Takes `last` (the program position whose pose is where the machine stands) as the block's last
+// position; the block end is the one that the block's finishing (the tool length, fixed offsets
+// and rotations still applied) turns into it. The machine pose is kept.
+void TakeLastPositionFromMachine(const MotionPosition& last) {
+    MotionRecord& m = CurrentMotion;
+    m.end = last;
+    for (int round = 0; round < 3; ++round) {
+        FinishBlockPosition();
+        for (int k = 0; k < 3; ++k) {
+            m.end.axis[k] -= m.lastPosition.axis[k] - last.axis[k];
+        }
+    }
+    m.start = m.end;
+    NcRun.programmed = m.end;
+    m.lastPosition = m.startPoint = last;
+    CurrentMachinePose.program = last;
+}
+
+void ResynchroniseToMachine() {
+    MachinePose& pose = CurrentMachinePose;
+    const MotionPosition machine = pose.machine;
+    MotionPosition last = pose.program;
+    for (int k = 0; k < 3; ++k) {
+        last.axis[k] = machine.axis[k] - WorkOrigin.axis[k];
+    }
+    // The pose adds the work origin, the tool's length and the frame: the difference is taken off
+    // again until the pose stands where the machine stood (a translation settles at once).
+    for (int round = 0; round < 3; ++round) {
+        pose.program = last;
+        UpdateMachinePosition();
+        for (int k = 0; k < 3; ++k) {
+            last.axis[k] -= pose.machine.axis[k] - machine.axis[k];
+        }
+    }
+    TakeLastPositionFromMachine(last);
+    UpdateMachinePosition();
+}
+
+// A tilted plane set up (G68.2, or the interpreter's code 254): the program position becomes the
+// tool point where the machine stands (for G68.2 moved along the tool axis by the tool's shift,
+// mm) in plane coordinates, so that the moves programmed in the plane start there. The block
+// ends without a move, except a block with axis words in the HEIDENHAIN and SIEMENS dialects.
+// 1 when the block ends here.
+bool TakePlanePositionIfSetUp() {
+    const bool g682 = NcRun.block.tiltedPlaneBlock != 0;
+    if (!g682 && NcRun.modal.gCode != 254) {
+        return false;
+    }
+    const MachinePose& pose = CurrentMachinePose;
+    double point[3], axis[3];
+    ComputeToolTipAndAxis(pose.machine.axis, point, axis);
+    const int tool = CurrentTool.derivedFrom;
+    if (g682 && IsToolNumberInTables(tool) != 0) {
+        const double shift = ToolTableSet.shifts[static_cast<std::size_t>(tool)];
+        for (int k = 0; k < 3; ++k) {
+            point[k] += shift * axis[k];
+        }
+    }
+    double plane[3];
+    ConvertMachineToPlane(point, plane);
+    MotionPosition last = pose.program;
+    for (int k = 0; k < 3; ++k) {
+        last.axis[k] = plane[k];
+    }
+    const bool moves = CurrentMotion.blockHasMotion != 0 &&
+                       (NcController.heidenhain != 0 || NcController.siemens != 0);
+    if (moves) {
+        // The block's move starts at the tool point in the plane.
+        CurrentMotion.lastPosition = last;
+        CurrentMachinePose.program = last;
+        return false;
+    }
+    TakeLastPositionFromMachine(last);
+    return true;
+}
+
+// The interpreter's one-shot re-synchronisations of a block without axis words, each ending the
+// block without a move: a tool length cancelled under the controller's G49 KEEP mode while the
+// length was stored; the tilted work plane switched off (G69); tool centre point control switched
+// on or off. 1 when the block was re-synchronised.
+bool ResynchroniseIfAsked(const BlockLoopState& entry) {
+    if (CurrentMotion.blockHasMotion != 0) {
+        return false;
+    }
+    NcModalState& modal = NcRun.modal;
+    const bool lengthKept = NcController.g49Mode != 0 && modal.lengthCancelState == 1;
+    const bool planeOff = entry.entryPlaneActive != 0 && CurrentWorkPlane.active == 0;
+    const bool toolCentre = entry.entryToolCentrePoint != modal.toolCenterPointMode;
+    if (!lengthKept && !planeOff && !toolCentre) {
+        return false;
+    }
+    if (lengthKept) {
+        modal.lengthCancelState = 0;
+    }
+    ResynchroniseToMachine();
+    return true;
 }
 
 // Blocks that end without a move: rotation programming (G68, G127 in the OSP dialect).
@@ -177,6 +331,19 @@ void FillStepBlockInfo(StepBlockInfo* info) {
          KinematicsMode.lastGCode == 531 || info->machineCoordinates != 0)
             ? 1
             : 0;
+}
+
+// The start of the move after a change between stations of the mounted-tool list: moved by the
+// new station's position less the previous one's (X, Y, Z in mm).
+void ShiftMoveStart(const BlockLoopState& loop, StepBlockInfo* info) {
+    const int now = CurrentTool.derivedFrom;
+    const int before = loop.previousTool;
+    if (now < 0 || now >= kMountedToolEntries || before < 0 || before >= kMountedToolEntries) {
+        return;
+    }
+    for (int k = 0; k < 3; ++k) {
+        info->from.axis[k] += MountedTools.positions[now][k] - MountedTools.positions[before][k];
+    }
 }
 
 // Redraws after a block: in skip runs every SKIP BLOCK lines, and after a block with an event
@@ -234,22 +401,24 @@ int StartRun(const std::string& path) {
 int RunBlocks() {
     int lastRedrawLine = 0;
     while (NcRun.status.endState < 2) {
-        // Fetch: a held line, queued sub-moves or a new block; a stop asked for before the block
-        // is made on the line read for it, which is held for the next fetch.
-        if (NcLine.lineHeld == 0 && !SubMovesPending() &&
-            (RunControl.stopKeyRequest.load() != 0 || RunControl.pendingStop.load() != 0)) {
-            if (ReadNextNcLine() != 0) {
-                NcLine.lineHeld = 1;
-                RunControl.lineHeld = 1;
-                if (StopBeforeBlockIfAsked() == 0) {
-                    return kRunEndAbort;
+        // Fetch: a held line, queued sub-moves or a new block; before a new block the stop
+        // test reads its line, which is held for the fetch.
+        if (StopTestDue()) {
+            const int stop = StopTestNextLine();
+            if (stop == 0) {
+                return kRunEndAbort;
+            }
+            if (stop < 0) {
+                if (NcRun.status.error > 0) {
+                    RunControl.runError = 1;
+                    return kRunEndError;
                 }
-                RunControl.pendingStop = 0;
                 continue;
             }
         }
         const std::int64_t stepsBefore = SimRun.steps;
         const double volumeBefore = SimRun.removedVolume;
+        NoteBlockEntry(&RunBlockLoop);
         ComputeNextMove();
         RunControl.lineHeld = 0;
         if (!(RunControl.runMode.load() >= kRunResult && RunControl.showSteps.load() == 0)) {
@@ -263,6 +432,10 @@ int RunBlocks() {
         StepBlockInfo info;
         const int kind = TakeFetchedBlock(&RunBlockLoop, &info);
         if (kind == kBlockNoMove) {
+            continue;
+        }
+        if (kind == kBlockResynchronised) {
+            ++LastRunSummary.resyncs;
             continue;
         }
         int result = kMoveSkipped;
@@ -307,6 +480,11 @@ void MountToolForStepping(int tool) {
     }
 }
 
+void NoteBlockEntry(BlockLoopState* loop) {
+    loop->entryPlaneActive = CurrentWorkPlane.active;
+    loop->entryToolCentrePoint = NcRun.modal.toolCenterPointMode;
+}
+
 int TakeFetchedBlock(BlockLoopState* loop, StepBlockInfo* info) {
     if (NcRun.status.started == 0 || NcRun.status.subprogramEnd != 0) {
         return kBlockNoMove;
@@ -315,7 +493,15 @@ int TakeFetchedBlock(BlockLoopState* loop, StepBlockInfo* info) {
     if (RotationProgrammingBlock()) {
         return kBlockNoMove;
     }
+    if (ResynchroniseIfAsked(*loop) || TakePlanePositionIfSetUp()) {
+        return kBlockResynchronised;
+    }
     FinishBlockPosition();
+    const bool shifted = loop->shiftPending != 0;
+    if (shifted) {
+        loop->shiftPending = 0;
+        CurrentMotion.motionType = 0;
+    }
     if (NcRun.block.coordinateSettingBlock != 0) {
         // G92: the position in the new coordinates is where the next move starts.
         CurrentMachinePose.program = CurrentMotion.lastPosition;
@@ -323,6 +509,9 @@ int TakeFetchedBlock(BlockLoopState* loop, StepBlockInfo* info) {
         return kBlockPositionSet;
     }
     FillStepBlockInfo(info);
+    if (shifted) {
+        ShiftMoveStart(*loop, info);
+    }
     return CurrentMotion.motionType == kMotionNurbs ? kBlockNurbs : kBlockMove;
 }
 
@@ -337,6 +526,11 @@ void SimulationThreadProc() {
         CloseNcProgramSource();
     }
     LastRunSummary.end = end;
+}
+
+void InstallStopBlockHooks() {
+    NcUpHooks.takeStopRequest = TakeRunStopRequest;
+    NcUpHooks.waitAtStopBlock = WaitAtRunStopBlock;
 }
 
 }  // namespace mirexa

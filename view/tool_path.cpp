@@ -220,6 +220,7 @@ void DrawMove(const StepBlockInfo& block, int withoutRotary, const ToolPathOutpu
 int DrawBlocks(int withoutRotary, const ToolPathOutput& output) {
     BlockLoopState loop;  // tools are mounted by MountToolForStepping alone
     while (NcRun.status.endState < 2) {
+        NoteBlockEntry(&loop);
         ComputeNextMove();
         if (NcRun.status.error > 0) {
             LastToolPath.error = NcRun.status.error;

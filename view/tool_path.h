@@ -78,8 +78,9 @@ extern ToolPathSummary LastToolPath;
 //     through SimulationCallbacks.openPathReader, else the NC file).
 //  4. Per block: ComputeNextMove; an error above 0 ends the path (kToolPathError). The block
 //     goes through TakeFetchedBlock as in the simulation thread: tool changes mount the new tool
-//     with MountToolForStepping (no tool-length report line), G92 and the rotation programming
-//     blocks take their positions and draw nothing. A move is planned by
+//     with MountToolForStepping (no tool-length report line) and shift the next move's start
+//     between mounted-tool stations; G92, the rotation programming blocks and the
+//     re-synchronisations take their positions and draw nothing. A move is planned by
 //     PlanMoveInterpolation (IGNORE G00, moves shorter than the controller's coordinate
 //     tolerance and moves without travel are skipped, as in the cut) and posed step by step by
 //     PoseMoveStep; the strip runs from the tool point before the move through the tool point

@@ -180,6 +180,32 @@ TEST_F(BatchRunTest, AMissingNcProgramExitsTwoWithALogLine) {
     EXPECT_FALSE(Exists("out.dme"));
 }
 
+// The program performs the run's end itself: a feed into a jaw of the vice (a check that pauses
+// on its event) is recorded in the interference report and the run goes on to its end; a feed
+// into the table (a check that ends the run) is an alarm end, logged with its message.
+TEST_F(BatchRunTest, InterferencesAreReportedAndAnAlarmEndIsLogged) {
+    scratch.Write("jaw.nc",
+                  "%\nO10\nG90 G17 G40 G49 G80\nT1 M06\nG56 G00 X-15. Y40. Z20. S3000 M03\n"
+                  "G01 Z-40. F500.\nG00 Z50.\nM30\n%\n");
+    ASSERT_EQ(Run({kBox, "jaw.nc", "-X6", "-O", "jaw.dme"}), 0);
+    EXPECT_EQ(Read("interference.txt"),
+              "<<< INTERFERENCE INFORMATION >>>\n--------------\nVICE\n6:G01 Z-40. F500.\n");
+    std::string log = Read("mirexa.log");
+    EXPECT_NE(log.find("interference.txt"), std::string::npos) << log;
+    EXPECT_EQ(log.find("TABLE"), std::string::npos) << log;
+
+    fs::remove(scratch.At("interference.txt"));
+    fs::remove(scratch.At("mirexa.log"));
+    scratch.Write("table.nc",
+                  "%\nO11\nG90 G17 G40 G49 G80\nT1 M06\nG56 G00 X50. Y150. Z20. S3000 M03\n"
+                  "G01 Z-95. F500.\nG00 Z50.\nM30\n%\n");
+    ASSERT_EQ(Run({kBox, "table.nc", "-X6", "-O", "table.dme"}), 0);
+    log = Read("mirexa.log");
+    EXPECT_NE(log.find("(6) - 工具とTABLEが干渉しています。"), std::string::npos) << log;
+    EXPECT_NE(log.find("アラームで切削終了"), std::string::npos) << log;
+    EXPECT_FALSE(Exists("interference.txt"));
+}
+
 // Waits until the file holds the text (a run has reached that point); 0 after the deadline.
 bool WaitForText(const std::string& path, const std::string& text) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);

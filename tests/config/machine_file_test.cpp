@@ -275,7 +275,7 @@ TEST_F(MachineFileTest, BundledSampleLoadsWithoutAMessage) {
     EXPECT_DOUBLE_EQ(Machine.strokes[2][0], -450.0);
     EXPECT_EQ(MachineModelNames.slots[kModelTable], "table.stl");
     ASSERT_EQ(MachineModelNames.viceNames.size(), 1u);
-    EXPECT_DOUBLE_EQ(MachineModelNames.slotOffsets[kModelTable][2], -0.01);
+    EXPECT_DOUBLE_EQ(MachineModelNames.slotOffsets[kModelTable][2], -90.52);
     EXPECT_TRUE(boxes_.empty());
     EXPECT_TRUE(LogText().empty()) << LogText();
 }

@@ -134,17 +134,18 @@ TEST_F(ToolChangeTest, ToolMountedByEachAtcType) {
     EXPECT_EQ(MountedBy("M06 T4"), 4);
     EXPECT_EQ(MountedBy("T5 M06"), 5);
 
-    // WAIT2: T5 then M06 mounts the tool staged before T5.
+    // WAIT2: M06 mounts the tool prepared by the T word of an earlier block; a T word in the
+    // M06 block prepares the next change, in either word order.
     ClearAll();
     SetRoute(3, {"Z"});
+    EXPECT_EQ(MountedBy("M06"), -1);  // nothing prepared yet
     EXPECT_EQ(MountedBy("T5"), -1);
-    EXPECT_EQ(MountedBy("M06"), -1);  // nothing was staged yet; 5 is now
-    EXPECT_EQ(MountedBy("T6"), -1);
     EXPECT_EQ(MountedBy("M06"), 5);
+    EXPECT_EQ(MountedBy("T6"), -1);
     EXPECT_EQ(MountedBy("M06 T7"), 6);
-    EXPECT_EQ(NcRun.toolChange.stagedTool, 7);
     EXPECT_EQ(MountedBy("T8 M06"), 7);
     EXPECT_EQ(MountedBy("M06"), 8);
+    EXPECT_EQ(MountedBy("M06"), -1);  // 8 is on the spindle already
 }
 
 // --- Stop blocks --------------------------------------------------------------------------

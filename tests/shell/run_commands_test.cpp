@@ -21,12 +21,19 @@
 #include "geometry/machine_kinematics.h"
 #include "geometry/program_log.h"
 #include "geometry/shared_state.h"
+#include "nc/nc_run_state.h"
+#include "nc/step_driver.h"
 #include "platform/clock.h"
+#include "platform/message_box.h"
 #include "resources/program_resources.h"
 #include "shell/main_window.h"
 #include "shell/status_bar.h"
 #include "shell/worker_threads.h"
 #include "shell_test_support.h"
+#include "simulation/interference_flags.h"
+#include "simulation/run_control.h"
+#include "simulation/run_end.h"
+#include "simulation/run_ui_hooks.h"
 
 namespace mirexa {
 namespace {
@@ -114,6 +121,12 @@ protected:
         RunCallbacks.redrawView = [] { RecordEvent("redraw"); };
         RunCallbacks.resetRunScopedSwitches = [] { RecordEvent("reset switches"); };
         DefinitionFiles.ncProgramFile = "/w/part.nc";
+        // A run that reached its start character and ended without an alarm, unless a test
+        // says otherwise.
+        NcRun.status.started = 1;
+        NcRun.status.error = 0;
+        SimulationState = 1;
+        RunControl.overTravelAxis = -1;
         OpenMainWindow();
         ClearRecordedEvents();
     }
@@ -277,63 +290,6 @@ TEST_F(RunCommandsTest, KeysOutsideARun) {
     DestroyPlatformWindow(fakeView);
 }
 
-TEST(AlarmCode, PriorityTable) {
-    struct Case {
-        const char* name;
-        void (*set)(AlarmEndInputs&);
-        int code;
-        int sound;
-    };
-    const Case cases[] = {
-        {"taper beats everything",
-         [](AlarmEndInputs& in) {
-             in.taper = in.arbor = in.overTravel = 1;
-             in.structure[kToolVice] = 1;
-             in.interpreterError = 2;
-         },
-         5, 0},
-        {"tool against vice", [](AlarmEndInputs& in) { in.structure[kToolVice] = in.arbor = 1; },
-         11, 0},
-        {"tool against table", [](AlarmEndInputs& in) { in.structure[kToolTable] = 1; }, 14, 0},
-        {"tool against basic", [](AlarmEndInputs& in) { in.structure[kToolBasic] = 1; }, 17, 0},
-        {"first pair wins",
-         [](AlarmEndInputs& in) { in.structure[kHeadBasic] = in.structure[kHead1Work] = 1; }, 31,
-         0},
-        {"head against basic", [](AlarmEndInputs& in) { in.structure[kHeadBasic] = 1; }, 45, 0},
-        {"attachment before arbor", [](AlarmEndInputs& in) { in.attachment = in.arbor = 1; }, 8, 0},
-        {"arbor", [](AlarmEndInputs& in) { in.arbor = in.overLength = 1; }, 2, 0},
-        {"over-length", [](AlarmEndInputs& in) { in.overLength = in.overChip = 1; }, 3, 0},
-        {"spindle stopped", [](AlarmEndInputs& in) { in.spindleStoppedContact = in.overChip = 1; },
-         9, 0},
-        {"over-chip", [](AlarmEndInputs& in) { in.overChip = in.overTravel = 1; }, 4, 0},
-        {"over-travel", [](AlarmEndInputs& in) { in.overTravel = 1, in.interpreterError = 1; }, 91,
-         0},
-        {"error 2", [](AlarmEndInputs& in) { in.interpreterError = 2; }, 102, 0},
-        {"no start character", [](AlarmEndInputs& in) { in.interpreterError = 3; }, 103, 0},
-        {"rapid", [](AlarmEndInputs& in) { in.rapidMove = in.alarmPositionSaved = 1; }, 1, 1},
-        {"position saved", [](AlarmEndInputs& in) { in.alarmPositionSaved = 1; }, 7, 1},
-        {"nothing named", [](AlarmEndInputs&) {}, 6, 1},
-    };
-    for (const Case& c : cases) {
-        AlarmEndInputs in;
-        c.set(in);
-        int sound = -1;
-        EXPECT_EQ(ChooseAlarmCode(in, 1, &sound), c.code) << c.name;
-        EXPECT_EQ(sound, c.sound) << c.name;
-    }
-    // Spindle contact counts only while SPINDLE CHECK is on.
-    AlarmEndInputs in;
-    in.spindleStoppedContact = 1;
-    int sound = 0;
-    EXPECT_EQ(ChooseAlarmCode(in, 0, &sound), 6);
-    // The 25 pair codes in order, each alone.
-    for (int pair = 0; pair < kStructurePairCount; ++pair) {
-        AlarmEndInputs one;
-        one.structure[pair] = 1;
-        EXPECT_EQ(ChooseAlarmCode(one, 0, &sound), StructurePairAlarmCodes[pair]);
-    }
-}
-
 TEST(LengthReport, PathRules) {
     EXPECT_EQ(BuildLengthReportPath(0, 0, 1, "/out", "/w/a.nc"), "/out/length.txt");
     EXPECT_EQ(BuildLengthReportPath(0, 1, 1, "/out/", "/w/a.nc"), "/out/height.txt");
@@ -349,69 +305,102 @@ TEST(LengthReport, PathRules) {
     EXPECT_EQ(BuildLengthReportPath(2, 0, 0, "/out", "C:\\nc.d\\O99"), "C:\\nc.d\\O99_length.txt");
 }
 
-// An alarm end: the program position, the work offsets and the control origin go back to where
-// the run started; the message has the alarm code.
-std::atomic<int> shownCode{0};
-std::atomic<int> restoredIndex{-1};
+// An alarm end, performed by the run's end as the program joins it: the program position, the
+// work offsets and their index go back to where the run started, the control origin too; the
+// alarm's message is shown with its code, a running macro breaks off and the automation hears of
+// the alarm.
+std::atomic<int> endedCode{0};
 
-TEST_F(RunCommandsTest, AlarmEndRestoresPositionOffsetsAndOrigin) {
-    CloseMainWindow();
-    ResetShellState();
+class RunEndThroughShellTest : public RunCommandsTest {
+protected:
+    void SetUp() override {
+        RunCommandsTest::SetUp();
+        ConnectRunEndToShell();
+        previous_ = SetMessageBoxResponder([](const MessageBoxRequest& request) {
+            RecordEvent("box " + request.text);
+            return MBX_IDOK;
+        });
+        RunCallbacks.alarmEnded = [](int code) { endedCode.store(code); };
+        endedCode.store(0);
+        NcRun.status.started = 1;
+        NcRun.status.error = 0;
+        SimulationState = 1;
+        ClearInterferenceFlags();
+    }
+    void TearDown() override {
+        SetMessageBoxResponder(previous_);
+        RunUiCallbacks = RunUiHooks{};
+        RunEnd.startPointSet = 0;
+        RunEnd.workOffsetsSaved = 0;
+        ClearInterferenceFlags();
+        SimulationState = 1;
+        WorkOffsetTable[1] = MotionPosition{};
+        CurrentMachinePose = MachinePose{};
+        ResetInterpreterState();
+        RunCommandsTest::TearDown();
+    }
+    MessageBoxResponder previous_;
+};
+
+TEST_F(RunEndThroughShellTest, AlarmEndRestoresPositionOffsetsAndOrigin) {
     CurrentMachinePose.program.axis[0] = 10;
     CurrentMachinePose.program.axis[2] = 50;
+    SetRunStartPoint(CurrentMachinePose.program);
     WorkOffsetTable[1].axis[0] = 100;
+    NcRun.modal.workOffsetIndex = 3;
     ControlOriginOffset.axis[2] = -300;
-    OpenMainWindow();
     RunCallbacks.simulationThreadProc = [] {
+        PrepareCuttingRun();
         CurrentMachinePose.program.axis[0] = 77;
         CurrentMachinePose.program.axis[2] = -5;
         WorkOffsetTable[1].axis[0] = 999;
+        NcRun.modal.workOffsetIndex = 2;
         ControlOriginOffset.axis[2] = 1;
+        SimulationState = 4;
+        InterferenceFlags.structure[kArborTable] = 1;
     };
-    RunCallbacks.collectAlarmInputs = [](AlarmEndInputs* in) {
-        in->simulationState = 4;
-        in->structure[kArborTable] = 1;
-    };
-    RunCallbacks.workOffsetIndex = [] { return 3; };
-    RunCallbacks.setWorkOffsetIndex = [](int index) { restoredIndex.store(index); };
-    RunCallbacks.showInterferenceMessage = [](int, const std::string& path, int code) {
-        EXPECT_EQ(path, "/w/part.nc");
-        shownCode.store(code);
-    };
-    DefinitionFiles.ncProgramFile = "/w/part.nc";
     StatusInputs.macro.running = 1;
     Command(IDM_CUT_REAL);
     ASSERT_TRUE(TickUntil(RunEnded));
-    EXPECT_EQ(shownCode.load(), 21);
+    EXPECT_EQ(endedCode.load(), 21);
+    EXPECT_EQ(RunEnd.lastAlarmCode, 21);
     EXPECT_EQ(StatusInputs.macro.breakCount, 2);  // a running macro breaks off
     EXPECT_EQ(CurrentMachinePose.program.axis[0], 10);
     EXPECT_EQ(CurrentMachinePose.program.axis[2], 50);
     EXPECT_EQ(WorkOffsetTable[1].axis[0], 100);
+    EXPECT_EQ(NcRun.modal.workOffsetIndex, 3);
     EXPECT_EQ(ControlOriginOffset.axis[2], -300);
-    EXPECT_EQ(restoredIndex.load(), 3);
-    WorkOffsetTable[1] = MotionPosition{};
-    CurrentMachinePose = MachinePose{};
+    std::vector<std::string> events = RecordedEvents();
+    EXPECT_EQ(std::count_if(events.begin(), events.end(),
+                            [](const std::string& e) { return e.rfind("box ", 0) == 0; }),
+              1);
 }
 
-TEST_F(RunCommandsTest, MissingStartCharacterEndsWithCode103AndANormalEndKeepsPosition) {
-    static std::vector<int> codes;
-    codes.clear();
-    RunCallbacks.simulationThreadProc = [] { CurrentMachinePose.program.axis[1] = 42; };
-    RunCallbacks.collectAlarmInputs = [](AlarmEndInputs* in) { in->programStarted = 0; };
-    RunCallbacks.showInterferenceMessage = [](int, const std::string&, int code) {
-        codes.push_back(code);
+TEST_F(RunEndThroughShellTest, MissingStartCharacterEndsWithCode103AndANormalEndKeepsPosition) {
+    SetRunStartPoint(MotionPosition{});
+    RunCallbacks.simulationThreadProc = [] {
+        CurrentMachinePose.program.axis[1] = 42;
+        NcRun.status.started = 0;
     };
     Command(IDM_CUT_REAL);
     ASSERT_TRUE(TickUntil(RunEnded));
-    EXPECT_EQ(codes, std::vector<int>{103});
+    EXPECT_EQ(endedCode.load(), 103);
     EXPECT_EQ(CurrentMachinePose.program.axis[1], 0);  // rewound
     // Without an alarm nothing is shown and the end position stays.
-    RunCallbacks.collectAlarmInputs = nullptr;
+    endedCode.store(0);
+    NcRun.status.error = 0;
+    RunCallbacks.simulationThreadProc = [] {
+        CurrentMachinePose.program.axis[1] = 42;
+        NcRun.status.started = 1;
+    };
+    ClearRecordedEvents();
     Command(IDM_CUT_REAL);
     ASSERT_TRUE(TickUntil(RunEnded));
-    EXPECT_EQ(codes, std::vector<int>{103});
+    EXPECT_EQ(endedCode.load(), 0);
     EXPECT_EQ(CurrentMachinePose.program.axis[1], 42);
-    CurrentMachinePose = MachinePose{};
+    for (const std::string& event : RecordedEvents()) {
+        EXPECT_NE(event.rfind("box ", 0), 0u) << event;
+    }
 }
 
 TEST_F(RunCommandsTest, LengthReportWrittenAndShown) {

@@ -89,24 +89,11 @@ MessageResult HostProcedure(WindowHandle window, unsigned message, MessageWParam
     return DefaultWindowProcedure(window, message, wparam, lparam);
 }
 
-// The main window's run commands and timer joined to run control, as the program joins them.
+// The main window's run commands and timer joined to run control, as the program joins them,
+// with recorders for what a redraw draws.
 void WireShellToRunControl(void (*threadBody)()) {
-    RunFlagRefs flags;
-    flags.runMode = &RunControl.runMode;
-    flags.abortRequest = &RunControl.abortRequest;
-    flags.pauseRequest = &RunControl.pauseRequest;
-    flags.pauseBlink = &RunControl.pauseBlink;
-    flags.lineHeld = &RunControl.lineHeld;
-    flags.stopKeyRequest = &RunControl.stopKeyRequest;
-    flags.redrawRequest = &RunControl.redrawRequest;
-    flags.showSteps = &RunControl.showSteps;
-    BindRunFlags(flags);
     RunCallbacks = RunHooks{};
-    RunCallbacks.simulationThreadProc = threadBody;
-    RunCallbacks.startRunTimer = StartRunTimer;
-    RunCallbacks.pauseRun = PauseRun;
-    RunCallbacks.finishCuttingRun = FinishCuttingRun;
-    RunCallbacks.eventStopWanted = RunEventStopWanted;
+    ConnectRunControl(threadBody);
     RunCallbacks.drawAxisValuePanes = [] { Hooks.Add("axis values"); };
     RunCallbacks.redrawView = [] { Hooks.Add("view"); };
 }

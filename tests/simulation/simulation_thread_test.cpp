@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cmath>
@@ -16,11 +17,18 @@
 #include "config/config_records.h"
 #include "config/controller_file.h"
 #include "config/current_tool.h"
+#include "config/machine_file.h"
+#include "config/offset_memory.h"
+#include "config/offset_tables.h"
 #include "config/tool_tables.h"
+#include "config/tools_file.h"
 #include "cutting_test_support.h"
+#include "geometry/file_paths.h"
+#include "geometry/program_log.h"
 #include "geometry/scratch_directory.h"
 #include "geometry/shared_state.h"
 #include "nc/nc_controller_view.h"
+#include "nc/nc_line_source.h"
 #include "nc/nc_run_state.h"
 #include "shell/worker_threads.h"
 #include "simulation/cutting_core.h"
@@ -39,10 +47,14 @@ namespace {
 struct ScriptedHost {
     enum PauseAction { kResume, kAbort };
     PauseAction onPause = kResume;
+    int abortAtPause = 1;  // with kAbort: the pause that aborts (the earlier ones resume)
     // Called at each redraw before it is cleared; may abort.
     std::function<void(int redraws)> onRedraw;
     int redraws = 0;
     int pauses = 0;
+    // The block the thread published at each pause, and the steps made by then.
+    std::vector<std::string> pausedAt;
+    std::vector<std::int64_t> stepsAtPause;
 
     void Run() {
         ASSERT_EQ(CreateWorkerThread(&SimulationThread, SimulationThreadProc, 0, 1), 1);
@@ -55,7 +67,9 @@ struct ScriptedHost {
                 ServeRedrawRequest(nullptr);
             } else if (RunControl.pauseRequest.load() != 0) {
                 ++pauses;
-                if (onPause == kAbort) {
+                pausedAt.push_back(ReadRunStatus().blockText);
+                stepsAtPause.push_back(SimRun.steps);
+                if (onPause == kAbort && pauses >= abortAtPause) {
                     RequestRunAbort();
                 } else {
                     ResumeRun();
@@ -74,6 +88,10 @@ protected:
         savedPitch_ = DexelPitch;
         savedFiles_ = DefinitionFiles;
         savedMachine_ = CurrentMachine;
+        savedController_ = Controller;
+        savedMachineDefinition_ = Machine;
+        savedNcHooks_ = NcUpHooks;
+        InstallStopBlockHooks();
         ResetRunControlFlags();
         ResetRunStatus();
         SimulationCallbacks = SimulationHooks{};
@@ -100,6 +118,9 @@ protected:
         DexelPitch = savedPitch_;
         DefinitionFiles = savedFiles_;
         CurrentMachine = savedMachine_;
+        Controller = savedController_;
+        Machine = savedMachineDefinition_;
+        NcUpHooks = savedNcHooks_;
         SimulationCallbacks = SimulationHooks{};
         ResetRunControlFlags();
         AutomaticMode = 0;
@@ -126,6 +147,9 @@ protected:
     DexelPitchSettings savedPitch_;
     DefinitionFilePaths savedFiles_;
     MachineGeometry savedMachine_;
+    ControllerDefinition savedController_;
+    MachineDefinition savedMachineDefinition_;
+    NcHooks savedNcHooks_;
 };
 
 const char* const kSlotProgram =
@@ -159,23 +183,38 @@ TEST_F(SimulationThreadTest, ProgramCutsAStockToItsEnd) {
     EXPECT_EQ(ReadRunStatus().steps, SimRun.steps);
 }
 
-TEST_F(SimulationThreadTest, ToolChangeMountsTheNewToolsSections) {
-    Program(
-        "%\n"
-        "G90\n"
-        "T2 M06\n"
-        "G00 X10.1 Y10.1 Z20.\n"
-        "G01 Z8. F200.\n"
-        "G00 Z20.\n"
-        "M30\n"
-        "%\n");
-    ScriptedHost host;
-    host.Run();
-    EXPECT_EQ(LastRunSummary.end, kRunEndProgram);
-    EXPECT_EQ(LastRunSummary.toolChanges, 1);
-    EXPECT_EQ(CurrentCutter.shape, kToolBall);
-    // The ball's tip reached z = 8 right under its centre.
-    EXPECT_NEAR(testing::ZRayTop(StockModels[0], 20, 20), 8.0 + 2.0 - std::sqrt(4.0 - 0.02), 1e-9);
+// A tool change mounts the new tool's sections. By the changer's mode: a T word changes at once
+// (mode 1); in WAIT2 (mode 3) a T word prepares its tool and M06 mounts the tool prepared by
+// earlier blocks, as the tool-change route decides it, while a T word in the M06 block prepares
+// the next change.
+TEST_F(SimulationThreadTest, ToolChangesMountByTheChangersMode) {
+    const struct {
+        int atcType;
+        const char* change;
+    } cases[] = {{1, "T2 M06\nG00 X10.1 Y10.1 Z20.\n"}, {3, "T2\nG00 X10.1 Y10.1 Z20.\nM06 T1\n"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.atcType);
+        Machine.atcType = c.atcType;
+        SelectCurrentTool(1, 0.5);
+        CurrentMachinePose = MachinePose{};
+        CurrentMachinePose.program.axis[2] = 50.0;
+        ResetRunControlFlags();
+        RunControl.runMode = kRunRealCutting;
+        FreeStockModel(&StockModels[0]);
+        const double box[6] = {0, 0, 0, 40, 30, 10};
+        testing::BuildBoxStock(&StockModels[0], box, 0.5);
+        Program(std::string("%\nG90\n") + c.change + "G01 Z8. F200.\nG00 Z20.\nM30\n%\n");
+        ScriptedHost host;
+        host.Run();
+        EXPECT_EQ(LastRunSummary.end, kRunEndProgram);
+        EXPECT_EQ(LastRunSummary.toolChanges, 1);
+        EXPECT_EQ(CurrentTool.derivedFrom, 2);
+        EXPECT_EQ(CurrentCutter.shape, kToolBall);
+        // The ball's tip reached z = 8 right under its centre.
+        EXPECT_NEAR(testing::ZRayTop(StockModels[0], 20, 20), 8.0 + 2.0 - std::sqrt(4.0 - 0.02),
+                    1e-9);
+    }
+    EXPECT_EQ(NcRun.toolChange.stagedTool, 1);
 }
 
 TEST_F(SimulationThreadTest, SkipRunsRedrawEveryFewLines) {
@@ -217,6 +256,238 @@ TEST_F(SimulationThreadTest, AbortDuringAPauseEndsWithoutSteppingTheHeldLine) {
     EXPECT_EQ(LastRunSummary.end, kRunEndAbort);
     EXPECT_EQ(SimRun.steps, 0);
     EXPECT_EQ(testing::ZRayTop(StockModels[0], 20, 30), 10.0);
+}
+
+// The controller's stop option reaches the thread through the stop test of each line: the run
+// pauses before the line is run, with that line published, and the held line is run on resume.
+TEST_F(SimulationThreadTest, StopOptionsPauseBeforeTheirLines) {
+    Program(
+        "%\n"
+        "G90 G00 X-5. Y15.1 Z20.\n"
+        "Z8.\n"
+        "M01\n"
+        "G01 X20.1 F500.\n"
+        "M01 M08\n"
+        "G00 Z20.\n"
+        "M30\n"
+        "%\n");
+    Controller.stopOption = 2;  // M00 and M01
+    {
+        ScriptedHost host;
+        host.Run();
+        EXPECT_EQ(LastRunSummary.end, kRunEndProgram);
+        // "M01 M08" ends on M08: no stop.
+        EXPECT_EQ(host.pausedAt, std::vector<std::string>{"M01"});
+        ASSERT_EQ(host.stepsAtPause.size(), 1u);
+        // The rapids of lines 2 and 3 were made: ceil(sqrt(5² + 15.1² + 30²) / 0.5) + 12 / 0.5.
+        EXPECT_EQ(host.stepsAtPause[0], 68 + 24);
+    }
+    EXPECT_EQ(testing::ZRayTop(StockModels[0], 20, 30), 8.0);
+    // Every block stops; an abort at the fourth pause ends the run before the slot is cut.
+    Controller.stopOption = 3;
+    ResetRunControlFlags();
+    RunControl.runMode = kRunRealCutting;
+    FreeStockModel(&StockModels[0]);
+    const double box[6] = {0, 0, 0, 40, 30, 10};
+    testing::BuildBoxStock(&StockModels[0], box, 0.5);
+    ScriptedHost host;
+    host.onPause = ScriptedHost::kAbort;
+    host.abortAtPause = 5;
+    host.Run();
+    EXPECT_EQ(LastRunSummary.end, kRunEndAbort);
+    ASSERT_EQ(host.pausedAt.size(), 5u);
+    EXPECT_EQ(host.pausedAt[4], "G01 X20.1 F500.");
+    EXPECT_EQ(testing::ZRayTop(StockModels[0], 20, 30), 10.0);
+    EXPECT_EQ(RunControl.pauseRequest.load(), 0);
+}
+
+// A run without a user passes its stop blocks: each is logged once, nothing waits, and a stop
+// request left standing does not stop every later block.
+TEST_F(SimulationThreadTest, AnUnattendedRunPassesItsStopsWithALogLine) {
+    Program(kSlotProgram);
+    testing::ScratchDirectory logs;
+    FileLocations.logDirectory = logs.Path();
+    AutomaticMode = 1;
+    const int language = UiLanguage.load();
+    UiLanguage = 1;
+    RunControl.stopKeyRequest = 1;
+    ScriptedHost host;
+    host.Run();
+    CloseLogFile();
+    UiLanguage = language;
+    FileLocations.logDirectory.clear();
+    EXPECT_EQ(LastRunSummary.end, kRunEndProgram);
+    EXPECT_EQ(host.pauses, 0);
+    EXPECT_EQ(RunControl.stopKeyRequest.load(), 0);
+    const std::string log = testing::ReadWholeFile(logs.At("mirexa.log"));
+    std::size_t count = 0;
+    for (std::size_t at = log.find("Stop block passed"); at != std::string::npos;
+         at = log.find("Stop block passed", at + 1)) {
+        ++count;
+    }
+    EXPECT_EQ(count, 1u) << log;
+    EXPECT_EQ(testing::ZRayTop(StockModels[0], 20, 30), 8.0);
+}
+
+// A change between tools of the mounted-tool list moves the carrier: the block's move starts
+// shifted by the difference of the stations and is made as a rapid; a change to a tool outside
+// the list shifts nothing.
+TEST_F(SimulationThreadTest, AChangeBetweenStationsShiftsTheNextMovesStart) {
+    const MountedToolLayout savedLayout = MountedTools;
+    MountedTools = MountedToolLayout{};
+    MountedTools.count = 2;
+    MountedTools.list[1] = 1;
+    MountedTools.list[2] = 2;
+    MountedTools.flags[1] = MountedTools.flags[2] = 1;
+    MountedTools.positions[2][1] = -30.0;  // mm
+    Program("%\nG90 G00 X10. Y10. Z20.\nT2\nM30\n%\n");
+    {
+        ScriptedHost host;
+        host.Run();
+    }
+    // The rapid from (0, 0, 50), then 30 mm from the shifted start back to (10, 10, 20).
+    const std::int64_t rapid = 67;  // ceil(sqrt(10² + 10² + 30²) / 0.5)
+    EXPECT_EQ(SimRun.steps, rapid + 60);
+    EXPECT_EQ(LastRunSummary.moves, 2);
+    EXPECT_EQ(CurrentMotion.motionType, 0);
+    EXPECT_EQ(CurrentMachinePose.program.axis[1], 10.0);
+    // Tool 2 outside the list: no shift, the tool-change block has no move.
+    MountedTools.flags[2] = 0;
+    SelectCurrentTool(1, 0.5);
+    CurrentMachinePose = MachinePose{};
+    CurrentMachinePose.program.axis[2] = 50.0;
+    ResetRunControlFlags();
+    RunControl.runMode = kRunRealCutting;
+    {
+        ScriptedHost host;
+        host.Run();
+    }
+    EXPECT_EQ(SimRun.steps, rapid);
+    MountedTools = savedLayout;
+}
+
+// True when consecutive machine positions (X, Y, Z) lie within one step length (mm) of each
+// other; the first jump is printed.
+::testing::AssertionResult NoStepJumps(const std::vector<MotionPosition>& machine, double step) {
+    for (std::size_t i = 1; i < machine.size(); ++i) {
+        double d = 0.0;
+        for (int k = 0; k < 3; ++k) {
+            const double e = machine[i].axis[k] - machine[i - 1].axis[k];
+            d += e * e;
+        }
+        if (std::sqrt(d) > step + 1e-9) {
+            return ::testing::AssertionFailure()
+                   << "a jump of " << std::sqrt(d) << " mm at step " << i;
+        }
+    }
+    return ::testing::AssertionSuccess();
+}
+
+// Blocks that switch a frame off make the program positions again from where the machine
+// stands, so that the next move starts there: a tool length cancelled under G49 KEEP, and the
+// tilted plane switched off. Neither block moves the machine.
+TEST_F(SimulationThreadTest, ResynchronisedBlocksLeaveTheMachineWhereItStands) {
+    const ToolOffsetMemory savedOffsets = ToolOffsets;
+    ToolOffsets.h[1] = 10.0f;
+    Controller.g49Mode = 1;
+    // The tool stands 10 mm higher than programmed, and stays there at G49.
+    Program("%\nG90 G43 H1 G00 X0 Y0 Z20.\nG49\nG00 Z25.\nM30\n%\n");
+    {
+        ScriptedHost host;
+        host.Run();
+    }
+    ToolOffsets = savedOffsets;
+    EXPECT_EQ(LastRunSummary.end, kRunEndProgram);
+    EXPECT_EQ(LastRunSummary.resyncs, 1);
+    EXPECT_EQ(SimRun.steps, 40 + 10) << "50 to 30, then 30 to 25, at 0.5 mm";
+    EXPECT_NEAR(CurrentMachinePose.program.axis[2], 25.0, 1e-9);
+
+    // A plane 10 mm along X: the tool stands at program X 10 (work) when G69 comes, and stays.
+    Controller.g49Mode = 0;
+    CurrentMachinePose = MachinePose{};
+    CurrentMachinePose.program.axis[2] = 50.0;
+    ResetRunControlFlags();
+    RunControl.runMode = kRunRealCutting;
+    // Setting the plane up takes the tool's point in the plane as the program position, so that
+    // switching the plane on (G53.1) moves nothing either.
+    Program("%\nG90 G68.2 X10. Y0 Z0 I0 J0 K0\nG53.1\nG00 X0 Y0 Z20.\nG69\nG00 Z25.\nM30\n%\n");
+    Settings.skipView = 1;
+    std::vector<MotionPosition> machine;
+    {
+        ScriptedHost host;
+        host.onRedraw = [&](int) { machine.push_back(CurrentMachinePose.machine); };
+        host.Run();
+    }
+    EXPECT_EQ(LastRunSummary.end, kRunEndProgram);
+    EXPECT_EQ(LastRunSummary.resyncs, 2);
+    EXPECT_TRUE(NoStepJumps(machine, 0.5));
+    EXPECT_EQ(CurrentWorkPlane.active, 0);
+    EXPECT_NEAR(CurrentMachinePose.program.axis[0], 10.0, 1e-9);
+    EXPECT_NEAR(CurrentMachinePose.program.axis[2], 25.0, 1e-9);
+}
+
+// Tool centre point control switched on and off on a table-table machine: the switching blocks
+// make no step, and no step of the run jumps (consecutive machine positions lie within one step
+// length).
+TEST_F(SimulationThreadTest, SwitchingToolCentrePointControlMakesNoJump) {
+    const ToolOffsetMemory savedOffsets = ToolOffsets;
+    ToolOffsets.h[1] = 10.0f;
+    Machine.rotaryType = 2;
+    CurrentMachine.rotaryType = 2;
+    CurrentMachine.rotary[0] = {0, 1, 2};
+    CurrentMachine.rotary[1] = {2, 0, 1};
+    Settings.skipView = 1;
+    Program("%\nG90 G00 X5. Y5. Z20. A0 C0\nG43.4 H1\nG00 Z25.\nG49\nG00 Z30.\nM30\n%\n");
+    std::vector<MotionPosition> machine;
+    std::vector<int> lines;
+    ScriptedHost host;
+    host.onRedraw = [&](int) {
+        machine.push_back(CurrentMachinePose.machine);
+        lines.push_back(ReadRunStatus().lineNumber);
+    };
+    host.Run();
+    ToolOffsets = savedOffsets;
+    EXPECT_EQ(LastRunSummary.end, kRunEndProgram);
+    EXPECT_EQ(LastRunSummary.resyncs, 2);
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), 3), 0) << "G43.4 made steps";
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), 5), 0) << "G49 made steps";
+    ASSERT_GT(machine.size(), 2u);
+    EXPECT_TRUE(NoStepJumps(machine, 0.5));
+}
+
+// Moves given in machine coordinates: a G53 move goes to its machine values with the other axes
+// kept, and the last leg of a reference return goes to the reference point; both are stepped on
+// the machine position.
+TEST_F(SimulationThreadTest, MachineCoordinateMovesEndAtTheirMachinePositions) {
+    const MotionPosition savedOffset = WorkOffsetTable[1];
+    const ReferencePoint savedReference = ReferencePoints[0];
+    WorkOffsetTable[1] = MotionPosition{};
+    WorkOffsetTable[1].axis[2] = -100.0;
+    ReferencePoints[0].present = 1;
+    ReferencePoints[0].axis[2] = 150.0;
+    const std::int64_t first = 67;  // (0, 0, 50) to (10, 10, 20): ceil(33.17 / 0.5)
+    const struct {
+        const char* block;
+        double machineZ;
+        std::int64_t steps;
+    } cases[] = {{"G53 G00 Z0.", 0.0, 160}, {"G91 G28 Z0.", 150.0, 460}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.block);
+        CurrentMachinePose = MachinePose{};
+        CurrentMachinePose.program.axis[2] = 50.0;
+        ResetRunControlFlags();
+        RunControl.runMode = kRunRealCutting;
+        Program(std::string("%\nG90 G54 G00 X10. Y10. Z20.\n") + c.block + "\nM30\n%\n");
+        ScriptedHost host;
+        host.Run();
+        EXPECT_EQ(LastRunSummary.end, kRunEndProgram);
+        EXPECT_EQ(SimRun.steps, first + c.steps);
+        EXPECT_EQ(CurrentMachinePose.machine.axis[0], 10.0);
+        EXPECT_EQ(CurrentMachinePose.machine.axis[1], 10.0);
+        EXPECT_EQ(CurrentMachinePose.machine.axis[2], c.machineZ);
+    }
+    WorkOffsetTable[1] = savedOffset;
+    ReferencePoints[0] = savedReference;
 }
 
 TEST_F(SimulationThreadTest, AbortInARedrawWaitEndsTheMove) {
