@@ -62,9 +62,12 @@ constexpr unsigned WM_MOVE = 11;              // the window moved
 constexpr unsigned WM_ACTIVATE = 12;          // wparam: WA_ state
 constexpr unsigned WM_SETFOCUS = 13;          // the window took the keyboard focus
 constexpr unsigned WM_WINDOWPOSCHANGED = 14;  // after a move, size or z-order change
-constexpr unsigned WM_KEYDOWN = 15;           // wparam: key code (VK_ values of the program)
-constexpr unsigned WM_KEYUP = 16;             // wparam: key code
-constexpr unsigned WM_LBUTTONDOWN = 17;       // lparam: x | y << 16 (client pixels)
+// wparam: key code (VK_ values of platform/keys.h); lparam: the character the key gives (a
+// code point, 0 when the sender gives none), so that a key without a key code of its own, such
+// as '@', can be sent by its character.
+constexpr unsigned WM_KEYDOWN = 15;
+constexpr unsigned WM_KEYUP = 16;        // wparam: key code
+constexpr unsigned WM_LBUTTONDOWN = 17;  // lparam: x | y << 16 (client pixels)
 constexpr unsigned WM_LBUTTONUP = 18;
 constexpr unsigned WM_RBUTTONDOWN = 19;
 // wparam: signed wheel delta (120 per notch) as an intptr_t; lparam: x | y << 16.
@@ -73,6 +76,12 @@ constexpr unsigned WM_MOUSEWHEEL = 20;
 // paths at full length, valid for the duration of the call.
 constexpr unsigned WM_DROPFILES = 21;
 constexpr unsigned WM_MENUSELECT = 22;  // a menu item is highlighted
+// wparam: the MK_ buttons held; lparam: x | y << 16 (client pixels).
+constexpr unsigned WM_MOUSEMOVE = 23;
+constexpr unsigned WM_RBUTTONUP = 24;  // lparam: x | y << 16
+// Buttons held, in the wparam of WM_MOUSEMOVE.
+constexpr unsigned MK_LBUTTON = 0x1;
+constexpr unsigned MK_RBUTTON = 0x2;
 constexpr unsigned WM_USER = 1024;
 // Posted by the automation thread to the main window when its work has ended.
 constexpr unsigned WM_AUTOMATION_DONE = WM_USER;
@@ -198,6 +207,8 @@ int RunMessageLoop();
 // pending. Returns id, or 0 when the window does not exist or is being destroyed.
 unsigned StartWindowTimer(WindowHandle window, unsigned id, unsigned elapseMs);
 int StopWindowTimer(WindowHandle window, unsigned id);
+// 1 while the window has a timer of that id.
+int IsWindowTimerRunning(WindowHandle window, unsigned id);
 
 // Sees every message a procedure is called with (sent or dispatched), on the procedure's thread,
 // before the procedure. For tests and traces; an empty function removes it. Returns the previous

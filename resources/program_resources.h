@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "platform/keys.h"
+
 namespace mirexa {
 
 // Resource ids.
@@ -42,23 +44,7 @@ constexpr unsigned IDT_PAUSE_BLINK = 5;
 constexpr unsigned IDT_RESIZE_REDRAW = 6;
 constexpr unsigned IDT_RUN_PROGRESS = 101;
 
-// Key codes (WM_KEYDOWN wparam). Letters and digits are their upper-case ASCII codes.
-constexpr unsigned VK_CANCEL = 3;  // Ctrl-Break
-constexpr unsigned VK_TAB = 9;
-constexpr unsigned VK_SHIFT = 16;
-constexpr unsigned VK_CONTROL = 17;
-constexpr unsigned VK_MENU = 18;  // Alt
-constexpr unsigned VK_PAUSE = 19;
-constexpr unsigned VK_ESCAPE = 27;
-constexpr unsigned VK_SPACE = 32;
-constexpr unsigned VK_LEFT = 37;
-constexpr unsigned VK_RIGHT = 39;
-constexpr unsigned VK_F5 = 116;
-constexpr unsigned VK_F6 = 117;
-constexpr unsigned VK_F7 = 118;
-constexpr unsigned VK_F8 = 119;
-constexpr unsigned VK_F9 = 120;
-constexpr unsigned VK_OEM_2 = 191;  // the "/" and "?" key
+// Key codes (WM_KEYDOWN wparam): platform/keys.h.
 
 // The character a key gives without modifiers ("A" for the A key), or 0 for keys that give none.
 // Letters give upper case; the caller compares both cases.

@@ -4,6 +4,7 @@
 // no window to invalidate, the tool shown, no panels, no path.
 #pragma once
 
+#include "platform/popup_menu.h"
 #include "platform/window.h"
 
 namespace mirexa {
@@ -35,6 +36,55 @@ struct ViewHooks {
     // change or free the stock (undo, backup, removal, stock commands, the run timer that lets
     // the simulation thread cut on). Null treats every command and every timer as such.
     int (*changesStock)(const WindowMessage& message) = {};
+
+    // --- View window procedure: the shell, panels, editors, sounds and plug-ins ---
+    // NC program: 1 when an NC program is selected.
+    int (*ncProgramSelected)() = {};
+    // Shell: refreshes the status bar's state parts; the menu check marks; the title.
+    void (*drawStatusBar)() = {};
+    void (*updateMenuChecks)() = {};
+    void (*updateTitle)() = {};
+    // Shell: 1 when the main window is the foreground window (null reads as 1).
+    int (*mainWindowForeground)() = {};
+    // Editors: opens a definition file (kViewEditor values of view_window.h) in its editor.
+    void (*openDefinitionEditor)(int which) = {};
+    // Shell: opens the help page; opens a file with the desktop's viewer; starts a second
+    // instance of the program with the EXEC_OPTION parameters.
+    void (*openHelpPage)() = {};
+    void (*openWithShell)(const char* path) = {};
+    void (*startSecondInstance)() = {};
+    // Information panel: the trace panes (and with measuring 1 the measurement panes), the
+    // stock range panes, the axis value panes, and the text of the measure pane.
+    void (*drawTracePanes)(int measuring) = {};
+    void (*drawStockRangePanes)() = {};
+    void (*drawAxisValuePanes)() = {};
+    void (*setMeasureText)(const char* text) = {};
+    // Information panel: draws the NC-data strip with a text in a state (3 shown, 4 the
+    // element marks no line, 5 and 6 the two flash states).
+    void (*drawNcDataStrip)(const char* text, int state) = {};
+    // Shell: swaps the current positions and tool pose with the main window's stored copy
+    // (source 0) or with MotionSnapshot (source 1) and recomputes the rotary sines and cosines;
+    // 1 when swapped.
+    int (*swapToolPose)(int source) = {};
+    // Stock files: loads the basic model from its file when none is loaded; 1 when loaded.
+    int (*loadBasicModel)() = {};
+    // NC interpreter: 1 while either table-rotation flag is set.
+    int (*tableRotationActive)() = {};
+    // Path picking: 1 when picking an NC line from the path is on; the text of the NC line
+    // (at most capacity - 1 bytes, NUL-terminated) for a line stamp, 1 when found.
+    int (*pathPickingOn)() = {};
+    int (*readPathLine)(int lineStamp, char* text, int capacity) = {};
+    // External editor: moves a linked editor to the line.
+    void (*jumpEditorToLine)(int lineNumber) = {};
+    // Sounds: plays a sound of the program (kViewSound values), stops the one playing.
+    void (*playSound)(int sound) = {};
+    void (*stopSound)() = {};
+    // Dialogs: the modeless basis-point note at a client point of the view (null when it could
+    // not be made). The view destroys it; the note's click asks the view to do so with
+    // kViewCloseNote.
+    WindowHandle (*openBasisPointNote)(WindowHandle view, int x, int y) = {};
+    // Shell: the view's popup menu (null: none).
+    const PopupMenu* (*viewPopupMenu)() = {};
 };
 
 // Filled at start-up, before any thread other than the user-interface thread runs.
