@@ -59,21 +59,6 @@ void EndRotaryRadii(const StepBlockInfo& block, double radii[2]) {
     ComputeRotaryRadius(machine.axis, radii);
 }
 
-// An arc in its own frame: the centre, the unit axis n, the unit radial u of the start and the
-// unit v a quarter turn on (counter-clockwise), the radii at both ends, the signed sweep and the
-// travel along n.
-struct ArcGeometry {
-    double centre[3] = {};
-    double n[3] = {0, 0, 1};
-    double u[3] = {1, 0, 0};
-    double v[3] = {0, 1, 0};
-    double startRadius = {};
-    double endRadius = {};
-    double startHeight = {};  // (start - centre) . n
-    double height = {};       // travel along n (mm)
-    double signedSweep = {};
-};
-
 double Dot3(const double a[3], const double b[3]) {
     return a[0] * b[0] + a[1] * b[1] + a[2] * b[2];
 }
@@ -91,9 +76,9 @@ double RadialPart(const double p[3], const double centre[3], const double n[3], 
     return std::sqrt(Dot3(out, out));
 }
 
-ArcGeometry MakeArc(const StepBlockInfo& block) {
+MoveArcFrame MakeArc(const StepBlockInfo& block) {
     const MotionRecord& m = CurrentMotion;
-    ArcGeometry a;
+    MoveArcFrame a;
     const double axisLength = std::sqrt(Dot3(m.arcAxis, m.arcAxis));
     for (int k = 0; k < 3; ++k) {
         a.centre[k] = m.transformedCentre[k];
@@ -139,7 +124,7 @@ ArcGeometry MakeArc(const StepBlockInfo& block) {
 }
 
 // The position at step i of n: exactly the last position at i = n.
-void PositionAtStep(const StepBlockInfo& block, const ArcGeometry* arc, const double delta[5],
+void PositionAtStep(const StepBlockInfo& block, const MoveArcFrame* arc, const double delta[5],
                     std::int64_t i, std::int64_t n, MotionPosition* out) {
     if (i >= n) {
         *out = block.to;
@@ -312,6 +297,9 @@ bool RedrawDue(std::int64_t i, std::int64_t n) {
 void ResetSimulationRunRecord() {
     SimRun = SimulationRunRecord{};
     SimRun.stepLength = DexelPitch.secondPitch;
+    // Moves shorter than the controller's coordinate tolerance are not stepped (nor drawn).
+    const double tolerance = Controller.coordinateTolerance;
+    SimRun.minimumMoveLength = std::isfinite(tolerance) && tolerance > 0.0 ? tolerance : 0.0;
     SimRun.skipView = Settings.skipView >= 1 ? Settings.skipView : 1;
     SimRun.skipBlock = Settings.skipBlock >= 1 ? Settings.skipBlock : 1;
     double radii[2];
@@ -335,7 +323,7 @@ std::int64_t CountMoveSteps(const StepBlockInfo& block, double* length) {
         travel = travel || v != 0.0;
     }
     if (IsArc(m)) {
-        const ArcGeometry arc = MakeArc(block);
+        const MoveArcFrame arc = MakeArc(block);
         const double s = std::fabs(m.sweep) * (arc.startRadius + arc.endRadius) / 2.0;
         if (!(s > 0.0)) {
             return 0;
@@ -371,55 +359,88 @@ std::int64_t CountMoveSteps(const StepBlockInfo& block, double* length) {
     return count;
 }
 
-// Per step i = 1 .. n: the position (exactly the last position at n), the end marks, the pose and
-// the wrap of the rotary angles; the over-travel test (ends the move before the cut); the cut and
-// its checks; the tool-load limit; the alarm test; the state; the alarm report line and the
-// interference decision; the redraw handshake; the abort.
+namespace {
+
+// The machine position and the tool pose of the current program (or machine) position, each
+// rotary machine angle with a configured range wrapped into it.
+void UpdateMachinePoseAndWrap() {
+    UpdateMachinePosition();
+    for (int k = 0; k < 2; ++k) {
+        if (Controller.rotaryRangeGiven[k] != 0) {
+            const double a = Controller.rotaryRange[k][0], b = Controller.rotaryRange[k][1];
+            WrapDegrees(&CurrentMachinePose.machine.axis[3 + k], std::min(a, b), std::max(a, b));
+        }
+    }
+}
+
+}  // namespace
+
+std::int64_t PlanMoveInterpolation(const StepBlockInfo& block, MoveInterpolation* plan) {
+    *plan = MoveInterpolation{};
+    plan->steps = CountMoveSteps(block, &plan->length);
+    if (plan->steps == 0) {
+        return 0;
+    }
+    MoveDeltas(block, plan->delta);
+    if (IsArc(CurrentMotion)) {
+        plan->isArc = 1;
+        plan->arc = MakeArc(block);
+    }
+    return plan->steps;
+}
+
+void PoseMoveStep(const StepBlockInfo& block, const MoveInterpolation& plan, std::int64_t i) {
+    MotionPosition position;
+    PositionAtStep(block, plan.isArc != 0 ? &plan.arc : nullptr, plan.delta, i, plan.steps,
+                   &position);
+    if (block.machineCoordinates != 0) {
+        CurrentMachinePose.machine = position;
+    } else {
+        CurrentMachinePose.program = position;
+    }
+    UpdateMachinePoseAndWrap();
+}
+
+void PoseNurbsStep(const double point[3]) {
+    FinishNurbsStepPosition(point);
+    CurrentMachinePose.program = CurrentMotion.lastPosition;
+    UpdateMachinePoseAndWrap();
+}
+
+void EndMoveInterpolation() {
+    for (int k = 0; k < 2; ++k) {
+        SimRun.rotaryRadii[0][k] = SimRun.rotaryRadii[1][k];
+    }
+}
+
+// Per step i = 1 .. n: the pose (PoseMoveStep) and the end marks; the over-travel test (ends the
+// move before the cut); the cut and its checks; the tool-load limit; the alarm test; the state;
+// the alarm report line and the interference decision; the redraw handshake; the abort.
 int StepCurrentMove(const StepBlockInfo& block) {
     if (CurrentMotion.motionType == kMotionNurbs) {
         return StepNurbsMove(block);
     }
-    double length = 0.0;
-    const std::int64_t n = CountMoveSteps(block, &length);
+    MoveInterpolation plan;
+    const std::int64_t n = PlanMoveInterpolation(block, &plan);
     if (n == 0) {
         return kMoveSkipped;
     }
     const MotionRecord& m = CurrentMotion;
     const bool rapid = m.motionType == 0;
-    double delta[5];
-    MoveDeltas(block, delta);
-    RunControl.showSteps = ((Settings.realRotation != 0 && (delta[3] != 0.0 || delta[4] != 0.0)) ||
-                            (Settings.realRapid != 0 && rapid && block.cycleActive == 0))
-                               ? 1
-                               : 0;
+    RunControl.showSteps =
+        ((Settings.realRotation != 0 && (plan.delta[3] != 0.0 || plan.delta[4] != 0.0)) ||
+         (Settings.realRapid != 0 && rapid && block.cycleActive == 0))
+            ? 1
+            : 0;
     SimRun.rapidCheckActive =
         Checks.interference > 0 && (rapid || m.feed >= Checks.rapidFeedrate) ? 1 : 0;
-    ArcGeometry arc;
-    const bool isArc = IsArc(m);
-    if (isArc) {
-        arc = MakeArc(block);
-    }
     int result = kMoveStepped;
     for (std::int64_t i = 1; i <= n; ++i) {
-        // 1-2. Position, end marks, pose.
-        MotionPosition position;
-        PositionAtStep(block, isArc ? &arc : nullptr, delta, i, n, &position);
-        if (block.machineCoordinates != 0) {
-            CurrentMachinePose.machine = position;
-        } else {
-            CurrentMachinePose.program = position;
-        }
+        // 1-2. Pose, end marks.
         CutEndMark.flags[0] = CutEndMark.flags[1] =
             static_cast<std::uint8_t>(CurrentCutter.penBits | (rapid ? kDexelEndPainted : 0));
         CutEndMark.stamps[0] = CutEndMark.stamps[1] = block.lineStamp;
-        UpdateMachinePosition();
-        for (int k = 0; k < 2; ++k) {
-            if (Controller.rotaryRangeGiven[k] != 0) {
-                const double a = Controller.rotaryRange[k][0], b = Controller.rotaryRange[k][1];
-                WrapDegrees(&CurrentMachinePose.machine.axis[3 + k], std::min(a, b),
-                            std::max(a, b));
-            }
-        }
+        PoseMoveStep(block, plan, i);
         // 3. Over-travel: the step is posed but not cut.
         RunControl.stepAlarm = 0;
         if (AnyStrokeEnabled()) {
@@ -478,9 +499,7 @@ int StepCurrentMove(const StepBlockInfo& block) {
         }
     }
     // The next move starts from where this one ended, at its end radii.
-    for (int k = 0; k < 2; ++k) {
-        SimRun.rotaryRadii[0][k] = SimRun.rotaryRadii[1][k];
-    }
+    EndMoveInterpolation();
     return result;
 }
 
@@ -490,17 +509,9 @@ namespace {
 // the program position; the pose; the over-travel test (1: the step is posed but not cut); the
 // plain cut; the tool-load alarm; the state. Returns 1 on over-travel, else 0.
 int StepNurbsPoint(const StepBlockInfo& block, const double p[3]) {
-    FinishNurbsStepPosition(p);
-    CurrentMachinePose.program = CurrentMotion.lastPosition;
     CutEndMark.flags[0] = CutEndMark.flags[1] = static_cast<std::uint8_t>(CurrentCutter.penBits);
     CutEndMark.stamps[0] = CutEndMark.stamps[1] = block.lineStamp;
-    UpdateMachinePosition();
-    for (int k = 0; k < 2; ++k) {
-        if (Controller.rotaryRangeGiven[k] != 0) {
-            const double a = Controller.rotaryRange[k][0], b = Controller.rotaryRange[k][1];
-            WrapDegrees(&CurrentMachinePose.machine.axis[3 + k], std::min(a, b), std::max(a, b));
-        }
-    }
+    PoseNurbsStep(p);
     RunControl.stepAlarm = 0;
     if (AnyStrokeEnabled()) {
         const int axis = CheckOverTravel(CurrentMachinePose.machine.axis);

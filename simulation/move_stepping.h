@@ -61,8 +61,8 @@ struct SimulationRunRecord {
 extern SimulationRunRecord SimRun;
 
 // Resets the run record: the step length and the cadences from the settings (each at least
-// 1), the rotary radii of the start position (so that the first rotary move is stepped at its
-// true radius), the counters to 0.
+// 1), the minimum move length from the controller's coordinate tolerance, the rotary radii of the
+// start position (so that the first rotary move is stepped at its true radius), the counters to 0.
 void ResetSimulationRunRecord();
 
 // How a move ended.
@@ -76,6 +76,55 @@ enum StepMoveResult : int {
 // max(1, ceil(L / step length)), capped. Fills ActualStep. Returns the count, or 0 when the
 // move is to be skipped.
 std::int64_t CountMoveSteps(const StepBlockInfo& block, double* length);
+
+// --- Interpolation, shared by the cut and the tool path drawing ------------------------------
+
+// An arc in its own frame: the centre (mm), the unit axis n, the unit radial u of the start and
+// the unit v a quarter turn on (counter-clockwise), the radii at both ends (mm), the height of
+// the start along n and the travel along n (mm), the signed sweep (rad, negative clockwise).
+struct MoveArcFrame {
+    double centre[3] = {};
+    double n[3] = {0, 0, 1};
+    double u[3] = {1, 0, 0};
+    double v[3] = {0, 1, 0};
+    double startRadius = {};
+    double endRadius = {};
+    double startHeight = {};
+    double height = {};
+    double signedSweep = {};
+};
+
+// How a move is divided: its step count n (0: the move is not stepped), its length L (mm), the
+// travel of the five axes (rotaries the shortest turn where that axis asks for it), and for an
+// arc its frame.
+struct MoveInterpolation {
+    std::int64_t steps = {};
+    double length = {};
+    double delta[5] = {};
+    std::int32_t isArc = {};
+    MoveArcFrame arc = {};
+};
+
+// Plans the move of CurrentMotion from block.from to block.to: CountMoveSteps (with its skip
+// rules and its updates of ActualStep and the end rotary radii), the deltas and the arc frame.
+// Returns the step count, 0 when the move is not stepped.
+std::int64_t PlanMoveInterpolation(const StepBlockInfo& block, MoveInterpolation* plan);
+
+// Poses step i (1 .. steps) of the plan: the position at i / steps (exactly block.to at the last
+// step; lines and rotaries linear, arcs turned about the centre with the radius blended) goes
+// into CurrentMachinePose (the machine position for a move in machine coordinates, else the
+// program position), UpdateMachinePosition computes the machine position and the tool pose, and
+// each rotary machine angle with a configured range is wrapped into it. The tool point and axis
+// of the step are then CurrentMachinePose.tool.
+void PoseMoveStep(const StepBlockInfo& block, const MoveInterpolation& plan, std::int64_t i);
+
+// Poses one step of a NURBS move at a curve point (program coordinates, mm): the point finished
+// like a block end (FinishNurbsStepPosition) becomes the program position, then the machine
+// position, the tool pose and the rotary wrap as in PoseMoveStep.
+void PoseNurbsStep(const double point[3]);
+
+// After a planned move's steps: the next move starts at this move's end rotary radii.
+void EndMoveInterpolation();
 
 // Steps the move from block.from to block.to (see the .cpp for the order of the work at each
 // step).

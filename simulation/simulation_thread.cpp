@@ -120,43 +120,44 @@ bool HasMountedList(int tool) {
            MountedTools.flags[tool] != 0;
 }
 
-// A tool change between tools of the mounted-tool list moves the carrier: the next move starts
-// shifted by the difference of the two stations (mm), and is made as a rapid.
-struct MountedShift {
-    int previousTool = -1;  // the tool current before the change (-1 none)
-    int pending = {};       // 1: the next stepped block takes the shift
-};
-MountedShift StationShift;
+BlockLoopState RunBlockLoop;
 
 // The use of the current tool ends (its tool-length report line), the new one becomes current.
 void MountTool(int tool) {
-    const int current = CurrentTool.derivedFrom;
-    if (HasMountedList(tool)) {
-        StationShift.previousTool = current;
-        if (current == 0 || HasMountedList(current)) {
-            StationShift.pending = 1;
-        }
-    }
     WriteToolLengthReportLine();
-    const StockModel* stock = CurrentStockModel();
-    SelectCurrentTool(tool, stock != nullptr && stock->nx != 0 ? stock->pitch : 0.0);
+    MountToolForStepping(tool);
     LoadCutterSections(CurrentTool, &CurrentCutter);
     NoteCurrentToolForReport();
     SimulationState = 0;
     if (DrawingSuppressed.load() == 0) {
         RunControl.toolPanelPendingPaint = 1;
     }
-    if (NcController.heidenhain != 0 || NcController.siemens != 0) {
-        SetLengthOffsetForCurrentTool();
-    }
     ++LastRunSummary.toolChanges;
+}
+
+// Mounts a tool through the puller's mount. A change between tools of the mounted-tool list
+// moves the carrier: the next move starts shifted by the difference of the two stations (mm),
+// and is made as a rapid.
+void MountWith(BlockLoopState* loop, int tool) {
+    const int current = CurrentTool.derivedFrom;
+    if (HasMountedList(tool)) {
+        loop->previousTool = current;
+        if (current == 0 || HasMountedList(current)) {
+            loop->shiftPending = 1;
+        }
+    }
+    if (loop->mountTool != nullptr) {
+        loop->mountTool(tool);
+    } else {
+        MountToolForStepping(tool);
+    }
 }
 
 // The tool change of a block by the machine's tool-change mode: 1 mounts the T word's tool at
 // once and M06 mounts it in mode 2. In mode 3 (WAIT2) a T word only prepares its tool, and M06
 // mounts the tool prepared by the T words of earlier blocks, as the tool-change route decides it
 // (NcToolChangeState::stagedTool).
-void HandleToolChange() {
+void HandleToolChange(BlockLoopState* loop) {
     NcModalState& modal = NcRun.modal;
     const NcPendingMoves& p = NcRun.pending;
     if (p.toolChangeIndex < p.toolChangeCount) {
@@ -166,27 +167,14 @@ void HandleToolChange() {
     if (Machine.atcType == 3) {
         const int staged = NcRun.toolChange.stagedTool;
         if (m06 && staged >= 0 && staged != CurrentTool.derivedFrom) {
-            MountTool(staged);
+            MountWith(loop, staged);
         }
         return;
     }
     if (modal.nextTool >= 0 && (Machine.atcType == 1 || m06)) {
-        MountTool(modal.nextTool);
+        MountWith(loop, modal.nextTool);
         modal.nextTool = -1;
     }
-}
-
-// What the re-synchronisation of a block compares with: the state before the block was fetched.
-struct BlockEntry {
-    int planeActive = {};
-    int toolCentrePoint = {};
-};
-
-BlockEntry NoteBlockEntry() {
-    BlockEntry entry;
-    entry.planeActive = CurrentWorkPlane.active;
-    entry.toolCentrePoint = NcRun.modal.toolCenterPointMode;
-    return entry;
 }
 
 // The program positions of the block are made again from where the machine stands, in the frame
@@ -274,14 +262,14 @@ bool TakePlanePositionIfSetUp() {
 // block without a move: a tool length cancelled under the controller's G49 KEEP mode while the
 // length was stored; the tilted work plane switched off (G69); tool centre point control switched
 // on or off. 1 when the block was re-synchronised.
-bool ResynchroniseIfAsked(const BlockEntry& entry) {
+bool ResynchroniseIfAsked(const BlockLoopState& entry) {
     if (CurrentMotion.blockHasMotion != 0) {
         return false;
     }
     NcModalState& modal = NcRun.modal;
     const bool lengthKept = NcController.g49Mode != 0 && modal.lengthCancelState == 1;
-    const bool planeOff = entry.planeActive != 0 && CurrentWorkPlane.active == 0;
-    const bool toolCentre = entry.toolCentrePoint != modal.toolCenterPointMode;
+    const bool planeOff = entry.entryPlaneActive != 0 && CurrentWorkPlane.active == 0;
+    const bool toolCentre = entry.entryToolCentrePoint != modal.toolCenterPointMode;
     if (!lengthKept && !planeOff && !toolCentre) {
         return false;
     }
@@ -347,9 +335,9 @@ void FillStepBlockInfo(StepBlockInfo* info) {
 
 // The start of the move after a change between stations of the mounted-tool list: moved by the
 // new station's position less the previous one's (X, Y, Z in mm).
-void ShiftMoveStart(StepBlockInfo* info) {
+void ShiftMoveStart(const BlockLoopState& loop, StepBlockInfo* info) {
     const int now = CurrentTool.derivedFrom;
-    const int before = StationShift.previousTool;
+    const int before = loop.previousTool;
     if (now < 0 || now >= kMountedToolEntries || before < 0 || before >= kMountedToolEntries) {
         return;
     }
@@ -385,7 +373,8 @@ int StartRun(const std::string& path) {
     RunControl.showSteps = 0;
     SimulationState = 1;
     LastRunSummary = SimulationRunSummary{};
-    StationShift = MountedShift{};
+    RunBlockLoop = BlockLoopState{};
+    RunBlockLoop.mountTool = MountTool;
     RefreshNcControllerView();
     if (NcController.runTypeMemory != 0) {
         LoadNcProgramIndex(path);
@@ -429,7 +418,7 @@ int RunBlocks() {
         }
         const std::int64_t stepsBefore = SimRun.steps;
         const double volumeBefore = SimRun.removedVolume;
-        const BlockEntry entry = NoteBlockEntry();
+        NoteBlockEntry(&RunBlockLoop);
         ComputeNextMove();
         RunControl.lineHeld = 0;
         if (!(RunControl.runMode.load() >= kRunResult && RunControl.showSteps.load() == 0)) {
@@ -440,36 +429,19 @@ int RunBlocks() {
             return kRunEndError;
         }
         ++LastRunSummary.blocks;
-        if (NcRun.status.started == 0 || NcRun.status.subprogramEnd != 0) {
+        StepBlockInfo info;
+        const int kind = TakeFetchedBlock(&RunBlockLoop, &info);
+        if (kind == kBlockNoMove) {
             continue;
         }
-        HandleToolChange();
-        if (RotationProgrammingBlock()) {
-            continue;
-        }
-        if (ResynchroniseIfAsked(entry) || TakePlanePositionIfSetUp()) {
+        if (kind == kBlockResynchronised) {
             ++LastRunSummary.resyncs;
             continue;
         }
-        FinishBlockPosition();
-        const bool shifted = StationShift.pending != 0;
-        if (shifted) {
-            StationShift.pending = 0;
-            CurrentMotion.motionType = 0;
-        }
         int result = kMoveSkipped;
-        if (NcRun.block.coordinateSettingBlock != 0) {
-            // G92: the position in the new coordinates is where the next move starts.
-            CurrentMachinePose.program = CurrentMotion.lastPosition;
-            UpdateMachinePosition();
-        } else {
+        if (kind == kBlockMove || kind == kBlockNurbs) {
             // Every fetch may carry a move (a block, a cycle point, a rapid leg, a look-ahead
             // replay, a NURBS curve stepped by knot span); one without travel is not stepped.
-            StepBlockInfo info;
-            FillStepBlockInfo(&info);
-            if (shifted) {
-                ShiftMoveStart(&info);
-            }
             result = StepCurrentMove(info);
             if (result == kMoveStepped) {
                 ++LastRunSummary.moves;
@@ -499,6 +471,49 @@ int RunBlocks() {
 }
 
 }  // namespace
+
+void MountToolForStepping(int tool) {
+    const StockModel* stock = CurrentStockModel();
+    SelectCurrentTool(tool, stock != nullptr && stock->nx != 0 ? stock->pitch : 0.0);
+    if (NcController.heidenhain != 0 || NcController.siemens != 0) {
+        SetLengthOffsetForCurrentTool();
+    }
+}
+
+void NoteBlockEntry(BlockLoopState* loop) {
+    loop->entryPlaneActive = CurrentWorkPlane.active;
+    loop->entryToolCentrePoint = NcRun.modal.toolCenterPointMode;
+}
+
+int TakeFetchedBlock(BlockLoopState* loop, StepBlockInfo* info) {
+    if (NcRun.status.started == 0 || NcRun.status.subprogramEnd != 0) {
+        return kBlockNoMove;
+    }
+    HandleToolChange(loop);
+    if (RotationProgrammingBlock()) {
+        return kBlockNoMove;
+    }
+    if (ResynchroniseIfAsked(*loop) || TakePlanePositionIfSetUp()) {
+        return kBlockResynchronised;
+    }
+    FinishBlockPosition();
+    const bool shifted = loop->shiftPending != 0;
+    if (shifted) {
+        loop->shiftPending = 0;
+        CurrentMotion.motionType = 0;
+    }
+    if (NcRun.block.coordinateSettingBlock != 0) {
+        // G92: the position in the new coordinates is where the next move starts.
+        CurrentMachinePose.program = CurrentMotion.lastPosition;
+        UpdateMachinePosition();
+        return kBlockPositionSet;
+    }
+    FillStepBlockInfo(info);
+    if (shifted) {
+        ShiftMoveStart(*loop, info);
+    }
+    return CurrentMotion.motionType == kMotionNurbs ? kBlockNurbs : kBlockMove;
+}
 
 void SimulationThreadProc() {
     const std::string path = DefinitionFiles.ncProgramFile;

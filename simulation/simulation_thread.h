@@ -9,6 +9,8 @@
 
 #include <cstdint>
 
+#include "simulation/move_stepping.h"
+
 namespace mirexa {
 
 // How a run ended.
@@ -31,6 +33,58 @@ struct SimulationRunSummary {
     std::int32_t resyncs = {};  // blocks whose positions were made again from the machine's
 };
 extern SimulationRunSummary LastRunSummary;
+
+// --- The block loop's bookkeeping, shared with the tool path drawing ---------------------------
+// Whoever pulls moves to step them (the simulation thread, the path drawing) takes each block the
+// step driver produced through TakeFetchedBlock, so that tool changes, blocks without steps and
+// the position rules agree between the cut and the drawn path.
+
+// What a fetched block asks of its puller.
+enum FetchedBlockKind : int {
+    kBlockNoMove = 0,       // nothing more to do: not started, a subprogram end, G68 programming
+    kBlockPositionSet = 1,  // G92: the program position was taken and the pose updated
+    kBlockMove = 2,         // a rapid, line or arc: the StepBlockInfo is filled for stepping
+    kBlockNurbs = 3,        // a NURBS move: the StepBlockInfo is filled as for kBlockMove
+    // The positions were made again from where the machine stands (a tool length kept under
+    // G49, the tilted plane switched off or set up, tool centre point control switched): no move.
+    kBlockResynchronised = 4,
+};
+
+// The state of one puller's block loop, reset at its start.
+struct BlockLoopState {
+    // Mounts a tool: the puller's own work around MountToolForStepping. Null mounts with
+    // MountToolForStepping alone.
+    void (*mountTool)(int tool) = {};
+    // Before the block was fetched (NoteBlockEntry): the tilted plane's active flag and the tool
+    // centre point mode, which the re-synchronisations compare with.
+    std::int32_t entryPlaneActive = {};
+    std::int32_t entryToolCentrePoint = {};
+    // A change between stations of the mounted-tool list: the tool before it (-1 none) and 1
+    // while the next move is still to take the station shift.
+    std::int32_t previousTool = -1;
+    std::int32_t shiftPending = {};
+};
+
+// Makes a tool current as every puller must for its poses: SelectCurrentTool at the current
+// stock's pitch (0 without a stock), then the length offset of the new tool in the HEIDENHAIN
+// and SIEMENS dialects. A number outside the tool tables changes nothing.
+void MountToolForStepping(int tool);
+
+// Notes what the next block's re-synchronisation compares with; called before each
+// ComputeNextMove.
+void NoteBlockEntry(BlockLoopState* loop);
+
+// The bookkeeping of the block that ComputeNextMove has just produced (the caller has tested the
+// error code): a block that produced no move; the tool change by the machine's tool-change mode
+// (mode 1, or M06 in mode 2, mounts the T word's tool at once; in mode 3 M06 mounts the tool the
+// tool-change route staged), a change between mounted-tool stations marking the next move for
+// the station shift; a rotation programming block; the re-synchronisations; FinishBlockPosition
+// (a move after a station change becomes a rapid); a G92 block; otherwise the move's
+// StepBlockInfo (line stamp, subprogram, cycle and spindle state, plane, ends, machine
+// coordinates for the final reference leg and G53 moves, the short-move rule, the station
+// shift of its start). Returns the FetchedBlockKind; info is filled for kBlockMove and
+// kBlockNurbs.
+int TakeFetchedBlock(BlockLoopState* loop, StepBlockInfo* info);
 
 // The thread's procedure: run start, the block loop, run end (see the .cpp for the order). The
 // main window starts it with StartSimulationRunThread after setting RunMode; tests and the
