@@ -644,7 +644,14 @@ void BlockScanner::HandleG() {
                 modal.gCode = 682;
                 block.tiltedPlaneBlock = 1;
                 CurrentWorkPlane.mode = 0;
-                DialectState.ospPlaneBlock = 1;
+                NcDialectState& d = DialectState;
+                if (!d.ospPlaneBlock) {
+                    std::memcpy(d.ospPlaneOriginBefore, CurrentWorkPlane.origin,
+                                sizeof d.ospPlaneOriginBefore);
+                    std::memcpy(d.ospPlaneAnglesBefore, CurrentWorkPlane.planeAngles,
+                                sizeof d.ospPlaneAnglesBefore);
+                }
+                d.ospPlaneBlock = 1;
             }
             break;
         case 119:
@@ -1899,8 +1906,12 @@ void FinishDialectWords() {
         block.centreWordSeen = 1;
     }
     if (c.osp && d.ospPlaneBlock && d.ospPlaneCode != kOspTiltedPlaneCode) {
-        // Only the plane code 313 builds a tilted plane; the block's words are then data only.
+        // Only the plane code 313 builds a tilted plane; otherwise the plane keeps the origin
+        // and angles it had.
         block.tiltedPlaneBlock = 0;
+        std::memcpy(CurrentWorkPlane.origin, d.ospPlaneOriginBefore, sizeof d.ospPlaneOriginBefore);
+        std::memcpy(CurrentWorkPlane.planeAngles, d.ospPlaneAnglesBefore,
+                    sizeof d.ospPlaneAnglesBefore);
     }
     if (c.osp && d.ospPlaneBlock) {
         // The table-rotated copy of a work offset belongs to the G68.2 form, not to G469.

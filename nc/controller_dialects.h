@@ -96,6 +96,10 @@ struct NcDialectState {
     int ospPlaneCode = {};
     int ospPlaneBlock = {};
     int ospPlaneSwitchOn = {};
+    // The plane origin (mm) and angles (deg) before the G469 block, restored when it builds
+    // nothing.
+    double ospPlaneOriginBefore[3] = {};
+    double ospPlaneAnglesBefore[3] = {};
     // OSP G127 started a rotation in this block: a B word gives its angle (deg).
     int ospRotationBlock = {};
     // MAZAK: the head angle mode changed in this block (the head offset vector is refreshed).

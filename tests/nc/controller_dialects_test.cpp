@@ -485,10 +485,13 @@ TEST_F(DialectTest, OspG469BuildsThePlaneOnlyUnderItsCode) {
     EXPECT_EQ(NcRun.modal.gCode, 69);
     EXPECT_EQ(CurrentWorkPlane.active, 0);
     // A Q word replaces a non-zero code: any code but 313 builds nothing.
-    Run({"G469 I0 J45. K0 P1 Q312"});
+    Run({"G469 X50. I0 J45. K0 P1 Q312"});
     EXPECT_EQ(DialectState.ospPlaneCode, 312);
     EXPECT_EQ(CurrentWorkPlane.active, 0);
-    EXPECT_NEAR(CurrentWorkPlane.matrix[7], -1.0, 1e-12);  // the old plane is untouched
+    // The old plane is untouched, its origin and angles included.
+    EXPECT_NEAR(CurrentWorkPlane.matrix[7], -1.0, 1e-12);
+    EXPECT_DOUBLE_EQ(CurrentWorkPlane.origin[0], 10.0);
+    EXPECT_DOUBLE_EQ(CurrentWorkPlane.planeAngles[1], 90.0);
     // Q313 brings the code back; without P1 the plane is built but stays off.
     Run({"G469 I0 J45. K0 Q313"});
     EXPECT_EQ(CurrentWorkPlane.active, 0);
