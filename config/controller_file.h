@@ -68,7 +68,8 @@ struct ControllerDefinition {
 
     // --- Dialect ---
     NcDialect dialect = {};
-    std::int32_t tcpProgramSide = 1;  // 1 program side, 0 table side (TCL COORDINATE TABLE)
+    std::int32_t tcpProgramSide = 1;        // 1 program side, 0 table side (TCL COORDINATE TABLE)
+    std::int32_t ospTiltedPlaneCode = 313;  // OSP: the plane code that G469 P1 takes
 
     // --- Modes ---
     std::int32_t compensationCancelMode = 1;   // 1 OFFSET, 2 RESET (ONLY G40)

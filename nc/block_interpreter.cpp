@@ -202,6 +202,7 @@ private:
     void HandleLengthNumber();
     void HandleOspWorkOffsetWord(int h);
     void HandleOspTurningMode(int n);
+    void HandleOspRotation(int n);
     void HandleRadiusNumber();
     void HandleP();
     void HandleQ();
@@ -643,6 +644,37 @@ void BlockScanner::HandleG() {
                 CurrentWorkPlane.active = 0;
             }
             break;
+        case 469:
+            // OSP tilted work plane: read as a G68.2 block (origin X, Y, Z; Euler angles I, J,
+            // K); its P and Q words choose the plane code.
+            if (NcController.osp) {
+                modal.gCode = 682;
+                block.tiltedPlaneBlock = 1;
+                CurrentWorkPlane.mode = 0;
+                NcDialectState& d = DialectState;
+                if (!d.ospPlaneBlock) {
+                    std::memcpy(d.ospPlaneOriginBefore, CurrentWorkPlane.origin,
+                                sizeof d.ospPlaneOriginBefore);
+                    std::memcpy(d.ospPlaneAnglesBefore, CurrentWorkPlane.planeAngles,
+                                sizeof d.ospPlaneAnglesBefore);
+                }
+                d.ospPlaneBlock = 1;
+            }
+            break;
+        case 119:
+            // OSP cylindrical interpolation: a turning machine leaves its turning plane (ZX).
+            if (NcController.osp) {
+                modal.cylindricalInterpolation = 1;
+                modal.planeCode = NcController.lathe ? 19 : 18;
+                SelectPlaneAxes();
+            }
+            break;
+        case 126:
+        case 127:
+            if (NcController.osp) {
+                HandleOspRotation(n);
+            }
+            break;
         case 254:
             CurrentWorkPlane.mode = 3;
             block.tiltedPlaneBlock = 1;
@@ -743,6 +775,15 @@ void BlockScanner::HandleM() {
     }
     if (c.osp && n >= 52 && n <= 54) {
         modal.returnLevel = n == 52 ? 1 : n == 53 ? 2 : 0;
+        return;
+    }
+    if (c.osp && n == 109) {
+        // Leaves the turning plane (ZX) for the cylinder's plane while cylindrical
+        // interpolation is on.
+        if (modal.cylindricalInterpolation && (modal.planeCode == 18 || modal.planeCode == -18)) {
+            modal.planeCode = 19;
+            SelectPlaneAxes();
+        }
         return;
     }
     switch (n) {
@@ -1142,6 +1183,27 @@ void BlockScanner::HandleOspTurningMode(int n) {
     }
 }
 
+// OSP G126 marks an active coordinate rotation for cancelling (as G69). G127, with no rotation
+// and no polar interpolation on and the G138 mode set, starts a rotation about the Y axis (kind
+// 2) about the origin; a B word of the block gives its angle. As for G68, the block makes no
+// move.
+void BlockScanner::HandleOspRotation(int n) {
+    NcTransformState& t = NcRun.transforms;
+    if (n == 126) {
+        if (t.rotationCount > 0) {
+            t.transformState = 3;
+        }
+        return;
+    }
+    if (t.rotationCount != 0 || NcRun.modal.polarInterpolation == 1 || !DialectState.ospG138Mode) {
+        return;
+    }
+    NcRun.block.rotationBlock = 1;
+    BeginCoordinateRotation(1);
+    t.pendingRotation.kind = 2;
+    DialectState.ospRotationBlock = 1;
+}
+
 void BlockScanner::HandleRadiusNumber() {
     int d = ReadWordInteger(&cursor_, line_);
     if (d < 0) {
@@ -1285,9 +1347,11 @@ bool BlockScanner::HandleDialectWord() {
     }
     if (c.mazak && At(cursor_) == 'P' && (NcRun.block.toolWordSeen || NcRun.block.lengthCodeSeen)) {
         ++cursor_;
+        // P1 sets the head angle mode, P0 clears it; other values are ignored.
         const int p = ReadWordInteger(&cursor_, line_);
-        if (p == 1) {
-            DialectState.mazakHeadAngleMode = 1;
+        if (p == 0 || p == 1) {
+            DialectState.mazakHeadAngleChanged = DialectState.mazakHeadAngleMode != p;
+            DialectState.mazakHeadAngleMode = p;
         }
         return true;
     }
@@ -1790,6 +1854,27 @@ bool BlockScanner::HandleOspWord() {
         block.cycleSkipped = 1;
         return true;
     }
+    NcDialectState& d = DialectState;
+    if (d.ospPlaneBlock && (letter == 'P' || letter == 'Q')) {
+        ++cursor_;
+        const int value = ReadWordInteger(&cursor_, line_);
+        if (letter == 'P' && value == 1) {
+            d.ospPlaneCode = NcController.ospTiltedPlaneCode;
+            d.ospPlaneSwitchOn = 1;
+        } else if (letter == 'Q' && d.ospPlaneCode != 0) {
+            d.ospPlaneCode = value;
+        }
+        return true;
+    }
+    if (d.ospRotationBlock && letter == 'B' && NcRun.transforms.transformState == 1) {
+        ++cursor_;
+        NcRun.transforms.pendingRotation.angle =
+            NcWords.inputUnitMode == 3
+                ? ReadWordReal(&cursor_, line_)
+                : ReadWordScaled(&cursor_, line_, NcController.angleIncrement);
+        cursor_ = FindWordEnd(cursor_, line_);
+        return true;
+    }
     return false;
 }
 
@@ -1836,6 +1921,21 @@ void FinishDialectWords() {
         }
         block.centreSource = 1;
         block.centreWordSeen = 1;
+    }
+    if (c.osp && d.ospPlaneBlock && d.ospPlaneCode != kOspTiltedPlaneCode) {
+        // Only the plane code 313 builds a tilted plane; otherwise the plane keeps the origin
+        // and angles it had.
+        block.tiltedPlaneBlock = 0;
+        std::memcpy(CurrentWorkPlane.origin, d.ospPlaneOriginBefore, sizeof d.ospPlaneOriginBefore);
+        std::memcpy(CurrentWorkPlane.planeAngles, d.ospPlaneAnglesBefore,
+                    sizeof d.ospPlaneAnglesBefore);
+    }
+    if (c.osp && d.ospPlaneBlock) {
+        // The table-rotated copy of a work offset belongs to the G68.2 form, not to G469.
+        block.tiltedRotaryGiven[0] = block.tiltedRotaryGiven[1] = 0;
+    }
+    if (c.mazak && d.mazakHeadAngleChanged && c.automaticToolOffset) {
+        SetToolVectorFromAngle(m.end.axis[3]);
     }
     if (c.siemens && NcRun.modal.toolCenterPointMode == 2 &&
         (d.orientation.anglesGiven || d.orientation.vectorGiven)) {

@@ -155,6 +155,10 @@ void ClearDialectBlock() {
     s.diameterModeWord = 0;
     s.ospWorkOffsetWord = 0;
     s.ospReturnLevelWord = 0;
+    s.ospPlaneBlock = 0;
+    s.ospPlaneSwitchOn = 0;
+    s.ospRotationBlock = 0;
+    s.mazakHeadAngleChanged = 0;
     s.ospShiftPending = 0;
 }
 
@@ -534,6 +538,9 @@ void CompleteDialectBlock() {
             m.lastPosition.axis[i] += s.ospPendingShift[i];
         }
         s.ospShiftPending = 0;
+    }
+    if (s.ospPlaneSwitchOn && NcRun.block.tiltedPlaneBlock && NcRun.transforms.tiltedPlaneReady) {
+        plane.active = 1;  // OSP G469 P1: the plane the block built is switched on
     }
     if (s.planeMode == 5) {
         BuildRotationFromAngles();

@@ -54,6 +54,9 @@ struct SiemensOrientationInput {
     int vectorGiven = {};
 };
 
+// The OSP plane code under which a G469 block builds its tilted plane.
+constexpr int kOspTiltedPlaneCode = 313;
+
 // Dialect state of a run; ResetDialectState sets it back at the interpreter reset.
 struct NcDialectState {
     HeidenhainCycleParameters cycle = {};
@@ -87,6 +90,20 @@ struct NcDialectState {
     int ospReturnLevelWord = {};
     // OSP: the mode G138 sets and G136 ends (modal); X values are not halved while it is on.
     int ospG138Mode = {};
+    // OSP tilted plane (G469): the plane code taken from the controller by P1 and replaced by a
+    // Q word while it is non-zero (modal; only code 313 builds the plane); the block is a G469
+    // block; its P1 switches the plane on.
+    int ospPlaneCode = {};
+    int ospPlaneBlock = {};
+    int ospPlaneSwitchOn = {};
+    // The plane origin (mm) and angles (deg) before the G469 block, restored when it builds
+    // nothing.
+    double ospPlaneOriginBefore[3] = {};
+    double ospPlaneAnglesBefore[3] = {};
+    // OSP G127 started a rotation in this block: a B word gives its angle (deg).
+    int ospRotationBlock = {};
+    // MAZAK: the head angle mode changed in this block (the head offset vector is refreshed).
+    int mazakHeadAngleChanged = {};
     // OSP G16: the shift of the block end and last position made at the end of the block (mm).
     int ospShiftPending = {};
     double ospPendingShift[5] = {};

@@ -367,10 +367,22 @@ void AddFixedOffsetToPoint(double point[3]) {
 
 void ResetPositionsToStartPoint() {
     MotionPosition p = CurrentMotion.end;
-    const ToolPose& tool = CurrentMachinePose.tool;
-    for (int i = 0; i < 3; ++i) {
-        p.axis[i] =
-            tool.point[i] - WorkOrigin.axis[i] + CurrentToolValues.lengthOffset * tool.axis[i];
+    if (NcController.heidenhain || NcController.siemens) {
+        // The machine position is the given quantity: the kinematics derives the tool pose and
+        // the program position (machine minus work origin, less the tool length and the length
+        // offset still on) from it, as for a position given on the machine side.
+        const KinematicsModeFlags saved = KinematicsMode;
+        KinematicsMode.positionSource = 2;
+        KinematicsMode.lengthCompensation = NcRun.modal.lengthCompensation != 0 ? 1 : 0;
+        UpdateMachinePosition();
+        KinematicsMode = saved;
+        p = CurrentMotion.end;
+    } else {
+        const ToolPose& tool = CurrentMachinePose.tool;
+        for (int i = 0; i < 3; ++i) {
+            p.axis[i] =
+                tool.point[i] - WorkOrigin.axis[i] + CurrentToolValues.lengthOffset * tool.axis[i];
+        }
     }
     MotionRecord& m = CurrentMotion;
     m.start = p;

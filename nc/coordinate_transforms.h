@@ -75,8 +75,10 @@ void SetLengthOffsetForCurrentTool();
 // Adds the fixed head offset vector to a point (X and Z); with cylindrical interpolation on the
 // plane normal; while a rotation is active only the length on the length-offset axis.
 void AddFixedOffsetToPoint(double point[3]);
-// Every position register := the start point derived from the tool point, after the tool centre
-// point control ended.
+// Every position register (start, end, programmed, last, program position) := the start point,
+// after the tool centre point control ended. In the HEIDENHAIN and SIEMENS dialects the start
+// point is derived from the machine position through the kinematics (the tool pose is refreshed
+// from it too); otherwise from the tool point corrected by the tool length along the tool axis.
 void ResetPositionsToStartPoint();
 
 // Tool axis from programmed orientation angles (deg) for the convention 0 (Euler), 1 (RPY) or 2.

@@ -5,6 +5,7 @@
 #include "geometry/machine_kinematics.h"
 #include "geometry/orientation_frames.h"
 #include "geometry/vector_math.h"
+#include "nc/controller_dialects.h"
 #include "nc/nc_run_state.h"
 
 namespace mirexa {
@@ -47,7 +48,9 @@ void ApplyCurrentWorkOffset() {
 void SetToolVectorFromAngle(double angle) {
     const double length = CurrentToolValues.lengthOffset;
     double* v = CurrentToolValues.fixedHeadOffset;
-    if (KinematicsController.mazak && !KinematicsController.lathe && !CurrentMachine.headRotation) {
+    // MAZAK: the head flag is the machine's head rotation or the head angle mode set by P1.
+    const bool head = CurrentMachine.headRotation || DialectState.mazakHeadAngleMode;
+    if (KinematicsController.mazak && !KinematicsController.lathe && !head) {
         v[0] = 0.0, v[1] = 0.0, v[2] = length;
         return;
     }

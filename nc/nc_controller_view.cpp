@@ -100,6 +100,7 @@ void TakeController(NcControllerView* v) {
     v->ignoreL0 = c.ignoreL0;
     v->ignoreK0 = c.ignoreK0;
     v->rotationAngle = c.rotationAngle;
+    v->ospTiltedPlaneCode = c.ospTiltedPlaneCode;
     for (int i = 0; i < 3; ++i) {
         v->scaleFactor[i] = c.scale[i];
         v->scaleEffect[i] = c.scaleEffect[i];

@@ -117,7 +117,8 @@ struct NcControllerView {
     int returnLevel = 1;  // 1 initial level (G98), 0 R level (G99)
     int ignoreL0 = {};
     int ignoreK0 = {};
-    double rotationAngle = {};  // deg, the default angle of a G68 without R
+    double rotationAngle = {};     // deg, the default angle of a G68 without R
+    int ospTiltedPlaneCode = 313;  // OSP: the plane code that G469 P1 takes (313 builds it)
     double scaleFactor[3] = {1.0, 1.0, 1.0};
     int scaleEffect[3] = {1, 1, 1};
     int lathe = {};

@@ -13,6 +13,7 @@
 #include "geometry/rotary_solutions.h"
 #include "nc/block_interpreter.h"
 #include "nc/coordinate_transforms.h"
+#include "nc/kinematics_services.h"
 #include "nc/nc_line_source.h"
 #include "nc/nc_run_state.h"
 #include "nc/nc_words.h"
@@ -346,10 +347,9 @@ TEST_F(DialectTest, SiemensToolCentreAndOrientationWords) {
     Run({"TRAORI", "G01 X10 Y0 Z5 F100"});
     EXPECT_EQ(NcRun.modal.toolCenterPointMode, 1);
     EXPECT_EQ(NcRun.modal.lengthCompensation, 1);
-    // TRAFOOF ends it and puts every position register at the tool point.
-    CurrentMachinePose.tool.point[0] = 10.0;
-    CurrentMachinePose.tool.point[2] = 5.0;
-    CurrentMachinePose.tool.axis[2] = 1.0;
+    // TRAFOOF ends it and puts every position register where the machine stands.
+    CurrentMachinePose.machine.axis[0] = 10.0;
+    CurrentMachinePose.machine.axis[2] = 5.0;
     Run({"TRAFOOF X20."});
     EXPECT_EQ(NcRun.modal.toolCenterPointMode, 0);
     EXPECT_EQ(NcRun.modal.gCode, 49);
@@ -462,6 +462,144 @@ TEST_F(DialectTest, OspDiameterValuesAndTurningModes) {
     Run({"G283 X0 Z-5. R1."});
     EXPECT_EQ(NcRun.modal.cycleCode, 83);
     EXPECT_EQ(NcRun.modal.gCode, 83);
+}
+
+TEST_F(DialectTest, OspG469BuildsThePlaneOnlyUnderItsCode) {
+    UseDialect("OSP");
+    // Without P1 the plane code is 0: the block builds and switches on nothing.
+    Run({"G469 X10. I0 J90. K0"});
+    EXPECT_EQ(CurrentWorkPlane.active, 0);
+    EXPECT_EQ(NcRun.transforms.tiltedPlaneReady, 0);
+    // P1 takes the controller's code 313: the Euler plane (here a quarter turn about X, which
+    // takes the tool axis to -Y) is built about the origin the block names and switched on.
+    Run({"G469 X10. Y0 Z0 I0 J90. K0 P1"});
+    EXPECT_EQ(NcRun.modal.gCode, 682);
+    EXPECT_EQ(CurrentWorkPlane.active, 1);
+    EXPECT_DOUBLE_EQ(CurrentWorkPlane.origin[0], 10.0);
+    const double* q = CurrentWorkPlane.matrix;
+    EXPECT_NEAR(q[6], 0.0, 1e-12);
+    EXPECT_NEAR(q[7], -1.0, 1e-12);
+    EXPECT_NEAR(q[8], 0.0, 1e-12);
+    EXPECT_DOUBLE_EQ(CurrentMotion.end.axis[0], 0.0);  // the block's X is the origin, no move
+    Run({"G468"});
+    EXPECT_EQ(NcRun.modal.gCode, 69);
+    EXPECT_EQ(CurrentWorkPlane.active, 0);
+    // A Q word replaces a non-zero code: any code but 313 builds nothing.
+    Run({"G469 X50. I0 J45. K0 P1 Q312"});
+    EXPECT_EQ(DialectState.ospPlaneCode, 312);
+    EXPECT_EQ(CurrentWorkPlane.active, 0);
+    // The old plane is untouched, its origin and angles included.
+    EXPECT_NEAR(CurrentWorkPlane.matrix[7], -1.0, 1e-12);
+    EXPECT_DOUBLE_EQ(CurrentWorkPlane.origin[0], 10.0);
+    EXPECT_DOUBLE_EQ(CurrentWorkPlane.planeAngles[1], 90.0);
+    // Q313 brings the code back; without P1 the plane is built but stays off.
+    Run({"G469 I0 J45. K0 Q313"});
+    EXPECT_EQ(CurrentWorkPlane.active, 0);
+    EXPECT_NEAR(CurrentWorkPlane.matrix[7], -std::sqrt(0.5), 1e-12);
+    // A controller without the code: P1 takes 0, and a Q word cannot replace a zero code.
+    UseDialect("OSP");
+    NcController.ospTiltedPlaneCode = 0;
+    Run({"G469 I0 J90. K0 P1 Q313"});
+    EXPECT_EQ(DialectState.ospPlaneCode, 0);
+    EXPECT_EQ(CurrentWorkPlane.active, 0);
+    EXPECT_EQ(NcRun.transforms.tiltedPlaneReady, 0);
+}
+
+TEST_F(DialectTest, OspRotationAboutYAndCylindricalPlanes) {
+    UseDialect("OSP");
+    // G127 needs the G138 mode and no polar interpolation.
+    Run({"G127 B90."});
+    EXPECT_EQ(NcRun.transforms.rotationCount, 0);
+    Run({"G137", "G138", "G127 B90."});
+    EXPECT_EQ(NcRun.transforms.rotationCount, 0);
+    // With them: a turn about Y (axes Z, X) about the origin by the B angle; the block's own B
+    // is the angle, not a rotary move.
+    Run({"G136", "G138", "G127 B90."});
+    ASSERT_EQ(NcRun.transforms.rotationCount, 1);
+    const RotationLevel& level = NcRun.transforms.rotation[0];
+    EXPECT_EQ(level.kind, 2);
+    EXPECT_EQ(level.axes.first, 2);
+    EXPECT_EQ(level.axes.second, 0);
+    EXPECT_EQ(level.angle, 90.0);
+    EXPECT_EQ(level.sine, 1.0);
+    EXPECT_EQ(level.cosine, 0.0);
+    for (double c : level.centre) {
+        EXPECT_EQ(c, 0.0);
+    }
+    // A second G127 while the rotation stands adds no level; G126 marks it for cancelling.
+    Run({"G127 B45."});
+    EXPECT_EQ(NcRun.transforms.rotationCount, 1);
+    Run({"G126"});
+    EXPECT_EQ(NcRun.transforms.transformState, 3);
+    // G119: cylindrical interpolation; a turning machine leaves its ZX plane for YZ.
+    UseDialect("OSP");
+    NcController.lathe = 1;
+    Run({"G18", "G119"});
+    EXPECT_EQ(NcRun.modal.cylindricalInterpolation, 1);
+    EXPECT_EQ(NcRun.modal.planeCode, 19);
+    // G138 returns to the turning plane; M109 leaves it again.
+    Run({"G138"});
+    EXPECT_EQ(NcRun.modal.planeCode, 18);
+    Run({"M109"});
+    EXPECT_EQ(NcRun.modal.planeCode, 19);
+    EXPECT_EQ(NcRun.modal.plane.normal, 0);
+    // Without cylindrical interpolation M109 keeps the plane; a milling machine's G119 takes ZX.
+    UseDialect("OSP");
+    NcController.lathe = 0;
+    Run({"G18", "M109"});
+    EXPECT_EQ(NcRun.modal.planeCode, 18);
+    Run({"G17", "G119"});
+    EXPECT_EQ(NcRun.modal.planeCode, 18);
+}
+
+TEST_F(DialectTest, MazakHeadAngleModeTurnsTheHeadOffset) {
+    UseDialect("MAZAK");
+    KinematicsController.mazak = 1;
+    NcController.automaticToolOffset = 1;
+    CurrentToolValues.lengthOffset = 80.0;
+    const double* v = CurrentToolValues.fixedHeadOffset;
+    // Without the mode a milling head keeps the tool along Z whatever the angle.
+    SetToolVectorFromAngle(90);
+    EXPECT_EQ(v[0], 0.0);
+    EXPECT_EQ(v[2], 80.0);
+    // P1 after T sets the mode: the head offset turns by the B value of the block end.
+    CurrentMotion.end.axis[3] = 90.0;
+    Run({"T1 P1"});
+    EXPECT_EQ(DialectState.mazakHeadAngleMode, 1);
+    EXPECT_EQ(v[0], 80.0);
+    EXPECT_EQ(v[2], 0.0);
+    // A P without T or G43 is a dwell and leaves the mode; P0 after G43 clears it.
+    Run({"P0"});
+    EXPECT_EQ(DialectState.mazakHeadAngleMode, 1);
+    hOffset[1] = 50.0f;
+    Run({"G43 H1 P0"});
+    EXPECT_EQ(DialectState.mazakHeadAngleMode, 0);
+    EXPECT_EQ(v[0], 0.0);
+    EXPECT_EQ(v[2], 50.0);
+}
+
+TEST_F(DialectTest, ToolCentreEndsWhereTheMachineStands) {
+    // HEIDENHAIN M129 after M128: every register restarts from the machine position taken
+    // back through the kinematics (machine minus origin, Z less the gauge length).
+    UseDialect("HEIDENHAIN");
+    NcController.rotaryType = 1;
+    Run({"M128", "L X+10 Y+5 Z+0 F100"});
+    EXPECT_EQ(NcRun.modal.toolCenterPointMode, 1);
+    CurrentToolValues.gaugeLength = 30.0;
+    WorkOrigin.axis[0] = 100.0;
+    const double machine[5] = {117.0, 8.0, 40.0, 0.0, 0.0};
+    for (int i = 0; i < 5; ++i) {
+        CurrentMachinePose.machine.axis[i] = machine[i];
+    }
+    Run({"M129"});
+    EXPECT_EQ(NcRun.modal.toolCenterPointMode, 0);
+    EXPECT_EQ(NcRun.modal.gCode, 49);
+    for (const MotionPosition* p : {&CurrentMotion.start, &CurrentMotion.end,
+                                    &CurrentMotion.lastPosition, &NcRun.programmed}) {
+        EXPECT_DOUBLE_EQ(p->axis[0], 17.0);
+        EXPECT_DOUBLE_EQ(p->axis[1], 8.0);
+        EXPECT_DOUBLE_EQ(p->axis[2], 10.0);
+    }
 }
 
 TEST_F(DialectTest, DialectProgramsWithHostileWordsEndCleanly) {

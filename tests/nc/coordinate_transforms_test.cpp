@@ -226,6 +226,45 @@ TEST_F(CoordinateTransformsTest, ResetChoosesTheLengthAxisAndKeepsOffsetNumbers)
     EXPECT_EQ(NcRun.status.started, 0);
 }
 
+// The reset after tool centre point control: HEIDENHAIN and SIEMENS take the machine position
+// back through the kinematics (machine minus work origin; Z less the gauge length minus the
+// shift); the other dialects the tool point plus the length offset along the tool axis.
+TEST_F(CoordinateTransformsTest, ResetToTheStartPointByDialect) {
+    const double origin[5] = {100.0, 50.0, -20.0, 0.0, 0.0};
+    const double machine[5] = {110.0, 60.0, 40.0, 0.0, 0.0};
+    for (int dialect = 0; dialect < 3; ++dialect) {
+        SCOPED_TRACE(dialect);
+        ClearAll();
+        NcController.heidenhain = dialect == 1;
+        NcController.siemens = dialect == 2;
+        for (int i = 0; i < 5; ++i) {
+            WorkOrigin.axis[i] = origin[i];
+            CurrentMachinePose.machine.axis[i] = machine[i];
+        }
+        CurrentToolValues.gaugeLength = 30.0;
+        CurrentToolValues.toolShift = 5.0;
+        CurrentToolValues.lengthOffset = 7.0;
+        // A tool point that the machine position does not give: the plain dialect uses it.
+        CurrentMachinePose.tool.point[0] = 120.0;
+        CurrentMachinePose.tool.point[1] = 40.0;
+        CurrentMachinePose.tool.point[2] = 3.0;
+        CurrentMachinePose.tool.axis[2] = 1.0;
+        CurrentMotion.end.axis[3] = 15.0;
+        ResetPositionsToStartPoint();
+        const double expected[3] = {dialect == 0 ? 20.0 : 10.0, dialect == 0 ? -10.0 : 10.0,
+                                    dialect == 0 ? 30.0 : 35.0};
+        for (const MotionPosition* p :
+             {&CurrentMotion.start, &CurrentMotion.end, &CurrentMotion.lastPosition,
+              &NcRun.programmed, &CurrentMachinePose.program}) {
+            for (int i = 0; i < 3; ++i) {
+                EXPECT_DOUBLE_EQ(p->axis[i], expected[i]) << i;
+            }
+        }
+        // The kinematics modes are left as they were.
+        EXPECT_EQ(KinematicsMode.positionSource, 0);
+    }
+}
+
 TEST_F(CoordinateTransformsTest, AutomaticToolOffsetIsAppliedOnceEachWay) {
     NcController.automaticToolOffset = 1;
     ResetInterpreterState();
