@@ -35,6 +35,7 @@
 #include "stock/stock_shapes.h"
 #include "view/avi_recording.h"
 #include "view/gdi_resources.h"
+#include "view/tool_path.h"
 #include "view/view_hooks.h"
 #include "view/view_window.h"
 
@@ -197,6 +198,10 @@ void ConnectStartupServices() {
     InstallInterferenceCheckHooks();
     InstallViewDefinitionCallbacks();
     InstallViewWindowCallbacks();
+    InstallToolPathDrawing();
+    RunCallbacks.togglePathDisplay = [](int variant, int duringRun) {
+        ToggleToolPathDisplay(variant, duringRun);
+    };
     // The view's cursors, pens and brush; the run's video (started by the simulation thread,
     // frames after redraws, finished at the end of the run).
     s.createGdiResources = [] {

@@ -21,6 +21,8 @@
 #include "nc/nurbs_evaluation.h"
 #include "nc/step_driver.h"
 #include "platform/clock.h"
+#include "platform/file_info.h"
+#include "platform/keys.h"
 #include "platform/window.h"
 #include "simulation/move_stepping.h"
 #include "simulation/run_control.h"
@@ -28,6 +30,7 @@
 #include "simulation/simulation_thread.h"
 #include "stock/stock_model.h"
 #include "view/camera.h"
+#include "view/display_lists.h"
 #include "view/gl_colors.h"
 #include "view/view_hooks.h"
 
@@ -385,7 +388,30 @@ int DrawToolPath(int withoutRotary) {
     }
     const int result = TraceToolPath(withoutRotary, GlToolPathOutput(withoutRotary));
     glDisable(GL_LINE_STIPPLE);
+    const int variant = withoutRotary != 0 ? 1 : 0;
+    ToolPathDisplay.listBuilt[variant] = 1;
+    ToolPathDisplay.listFileTime[variant] = GetFileWriteTime(DefinitionFiles.ncProgramFile);
     return result;
+}
+
+int ToggleToolPathDisplay(int variant, int duringRun) {
+    variant = variant != 0 ? 1 : 0;
+    std::int32_t& shown = variant == 0 ? DisplayModes.pathDisplay : DisplayModes.pathDisplay2;
+    if (duringRun != 0) {
+        if (ToolPathDisplay.listBuilt[variant] == 0 ||
+            !(GetFileWriteTime(DefinitionFiles.ncProgramFile) ==
+              ToolPathDisplay.listFileTime[variant])) {
+            return 0;
+        }
+        shown = shown != 0 ? 0 : 1;
+        return 1;
+    }
+    shown = shown != 0 ? 0 : 1;
+    if (shown != 0) {
+        ToolPathDisplay.hideRapids = IsKeyDown(VK_SHIFT) ? 1 : 0;
+        (variant == 0 ? SceneDirty.path : SceneDirty.pathNoRotary) = 1;
+    }
+    return 1;
 }
 
 int IsToolPathDrawing() {
@@ -394,6 +420,7 @@ int IsToolPathDrawing() {
 
 void InstallToolPathDrawing() {
     ViewCallbacks.drawToolPath = [](int withoutRotary) { DrawToolPath(withoutRotary); };
+    ToolPathDisplay.listBuilt[0] = ToolPathDisplay.listBuilt[1] = 0;
 }
 
 }  // namespace mirexa

@@ -13,6 +13,8 @@
 
 #include <cstdint>
 
+#include "platform/file_info.h"
+
 namespace mirexa {
 
 // Options the path commands set.
@@ -21,6 +23,9 @@ struct ToolPathOptions {
     // still advance, so the cutting moves stay joined move by move). Otherwise rapids are drawn
     // dashed. IGNORE G00 ("YES") leaves rapids out in either case.
     std::int32_t hideRapids = {};
+    // Per variant (0 list 31, 1 list 32): the list was built, and the NC file's write time then.
+    std::int32_t listBuilt[2] = {};
+    FileWriteTime listFileTime[2] = {};
 };
 extern ToolPathOptions ToolPathDisplay;
 
@@ -109,6 +114,13 @@ std::int64_t DrawNurbsPathMove(const ToolPathOutput& output);
 
 // 1 while TraceToolPath runs: the shell refuses the run commands then.
 int IsToolPathDrawing();
+
+// The path display commands (variant 0: the path, list 31; 1: without rotary interpolation,
+// list 32). Outside a run: toggles the variant's shown flag and, when it came on, reads Shift
+// into hideRapids and marks the list for a rebuild. During a run the list cannot be rebuilt (the
+// interpreter is the run's): the flag toggles only when the list was built and the NC file is
+// unchanged since then. Returns 1 when the flag changed.
+int ToggleToolPathDisplay(int variant, int duringRun);
 
 // Points ViewCallbacks.drawToolPath at DrawToolPath (start-up, after the view's hooks are reset).
 void InstallToolPathDrawing();
