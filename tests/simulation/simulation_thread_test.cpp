@@ -492,23 +492,38 @@ TEST_F(SimulationThreadTest, SwitchingToolCentrePointControlMakesNoJump) {
 // move starts at the Cartesian point of where the machine stands, and the move after G13.1 at
 // the machine's own position.
 TEST_F(SimulationThreadTest, SwitchingPolarInterpolationMakesNoJump) {
-    Program("%\nG90 G00 X20. Y0 Z20. C30.\nG12.1\nG01 X10. Y5. F100.\nG13.1\nG00 Z25.\nM30\n%\n");
-    const StepTrace trace = RunTracingEveryStep();
-    const std::vector<MotionPosition>& machine = trace.machine;
-    const std::vector<int>& lines = trace.lines;
-    EXPECT_EQ(LastRunSummary.end, kRunEndProgram);
-    EXPECT_EQ(LastRunSummary.resyncs, 2);
-    EXPECT_EQ(std::count(lines.begin(), lines.end(), 3), 0) << "G12.1 made steps";
-    EXPECT_EQ(std::count(lines.begin(), lines.end(), 5), 0) << "G13.1 made steps";
-    ASSERT_GT(machine.size(), 2u);
-    EXPECT_TRUE(NoStepJumps(machine, 0.5));
-    // 0.5 mm at a radius of 10 mm or more turns the table by less than 3 deg.
-    EXPECT_TRUE(NoRotaryJumps(machine, 4, 3.0));
-    // The interpolated move ended at radius |(10, 5)| and its angle, and the machine stays there.
-    const MotionPosition& end = CurrentMachinePose.machine;
-    EXPECT_NEAR(end.axis[0], std::sqrt(125.0), 1e-9);
-    EXPECT_NEAR(end.axis[4], std::atan2(5.0, 10.0) * 180.0 / 3.14159265358979323846, 1e-9);
-    EXPECT_NEAR(CurrentMachinePose.program.axis[2], 25.0, 1e-9);
+    const struct {
+        int osp;
+        const char* on;
+        const char* off;
+    } cases[] = {{0, "G12.1", "G13.1"}, {1, "G137", "G136"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.on);
+        Controller.dialect.osp = c.osp;
+        Controller.dialect.number = c.osp;
+        CurrentMachinePose = MachinePose{};
+        CurrentMachinePose.program.axis[2] = 50.0;
+        ResetRunControlFlags();
+        RunControl.runMode = kRunRealCutting;
+        Program(std::string("%\nG90 G00 X20. Y0 Z20. C30.\n") + c.on + "\nG01 X10. Y5. F100.\n" +
+                c.off + "\nG00 Z25.\nM30\n%\n");
+        const StepTrace trace = RunTracingEveryStep();
+        const std::vector<MotionPosition>& machine = trace.machine;
+        const std::vector<int>& lines = trace.lines;
+        EXPECT_EQ(LastRunSummary.end, kRunEndProgram);
+        EXPECT_EQ(LastRunSummary.resyncs, 2);
+        EXPECT_EQ(std::count(lines.begin(), lines.end(), 3), 0) << "switching on made steps";
+        EXPECT_EQ(std::count(lines.begin(), lines.end(), 5), 0) << "switching off made steps";
+        ASSERT_GT(machine.size(), 2u);
+        EXPECT_TRUE(NoStepJumps(machine, 0.5));
+        // 0.5 mm at a radius of 10 mm or more turns the table by less than 3 deg.
+        EXPECT_TRUE(NoRotaryJumps(machine, 4, 3.0));
+        // The interpolated move ended at radius |(10, 5)| and its angle; the machine stays there.
+        const MotionPosition& end = CurrentMachinePose.machine;
+        EXPECT_NEAR(end.axis[0], std::sqrt(125.0), 1e-9);
+        EXPECT_NEAR(end.axis[4], std::atan2(5.0, 10.0) * 180.0 / 3.14159265358979323846, 1e-9);
+        EXPECT_NEAR(CurrentMachinePose.program.axis[2], 25.0, 1e-9);
+    }
 }
 
 // A HEIDENHAIN run: TOOL CALL mounts its tool, whose length offset then carries the call's DL
