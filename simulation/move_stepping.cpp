@@ -161,6 +161,72 @@ void PositionAtStep(const StepBlockInfo& block, const ArcGeometry* arc, const do
     }
 }
 
+// Tool centre point control with tool vector input: a move that changes the tool axis turns it
+// in the plane of its start and end axes (the chord between them, normalised), and each step
+// takes the rotary angles (deg) that put the tool along that axis nearest the previous step's.
+// Interpolating the angles themselves would sweep the tool over a cone instead.
+struct ToolVectorTurn {
+    int active = {};
+    double start[3] = {};
+    double end[3] = {};
+    double previous[2] = {};  // machine angles of the previous step (deg)
+    double offset[2] = {};    // machine angle less program angle (deg)
+};
+
+ToolVectorTurn PrepareToolVectorTurn(const StepBlockInfo& block) {
+    ToolVectorTurn t;
+    if (KinematicsMode.toolCenterControl != 2 || block.machineCoordinates != 0) {
+        return t;
+    }
+    double from[2], to[2];
+    for (int k = 0; k < 2; ++k) {
+        t.offset[k] = WorkOrigin.axis[3 + k] + TcpTable.referenceAngle[k];
+        from[k] = block.from.axis[3 + k] + t.offset[k];
+        to[k] = block.to.axis[3 + k] + t.offset[k];
+    }
+    ComputeToolAxisFromRotaryAngles(from, t.start);
+    ComputeToolAxisFromRotaryAngles(to, t.end);
+    if (Dot3(t.start, t.end) > 1.0 - 1e-12) {
+        return t;  // the tool axis does not change
+    }
+    t.previous[0] = from[0];
+    t.previous[1] = from[1];
+    t.active = 1;
+    return t;
+}
+
+// The rotary values of step i of n (program angles, deg); the last step keeps the block's end. A
+// half turn of the axis (start and end opposite) passes no defined plane: the angles are then
+// interpolated as given.
+void TurnToolVectorAtStep(ToolVectorTurn* t, std::int64_t i, std::int64_t n,
+                          MotionPosition* position) {
+    if (t->active == 0 || i >= n) {
+        return;
+    }
+    const double f = static_cast<double>(i) / static_cast<double>(n);
+    double axis[3];
+    for (int k = 0; k < 3; ++k) {
+        axis[k] = t->start[k] + (t->end[k] - t->start[k]) * f;
+    }
+    const double length = std::sqrt(Dot3(axis, axis));
+    if (!(length > 1e-9)) {
+        return;
+    }
+    for (double& c : axis) {
+        c /= length;
+    }
+    const StrokeLimits& s = CurrentMachine.strokes;
+    const int flags[2] = {s.enabled[3], s.enabled[4]};
+    const double range1[2] = {s.min[3], s.max[3]};
+    const double range2[2] = {s.min[4], s.max[4]};
+    double angles[2] = {};
+    SolveRotaryAngles(axis, t->previous, flags, range1, range2, angles);
+    for (int k = 0; k < 2; ++k) {
+        position->axis[3 + k] = angles[k] - t->offset[k];
+        t->previous[k] = angles[k];
+    }
+}
+
 int CurrentToolNumber() {
     const int n = CurrentTool.derivedFrom;
     return IsToolNumberInTables(n) ? n : -1;
@@ -399,11 +465,13 @@ int StepCurrentMove(const StepBlockInfo& block) {
     if (isArc) {
         arc = MakeArc(block);
     }
+    ToolVectorTurn turn = PrepareToolVectorTurn(block);
     int result = kMoveStepped;
     for (std::int64_t i = 1; i <= n; ++i) {
         // 1-2. Position, end marks, pose.
         MotionPosition position;
         PositionAtStep(block, isArc ? &arc : nullptr, delta, i, n, &position);
+        TurnToolVectorAtStep(&turn, i, n, &position);
         if (block.machineCoordinates != 0) {
             CurrentMachinePose.machine = position;
         } else {

@@ -486,6 +486,41 @@ TEST_F(SimulationThreadTest, SwitchingToolCentrePointControlMakesNoJump) {
     return ::testing::AssertionSuccess();
 }
 
+// Tool centre point control with tool vector input (G43.5) on a table-table machine: a move that
+// turns the tool from one vector to another keeps the tool axis in the plane of the two at every
+// step (angles interpolated as numbers would sweep it over a cone), and ends on the new vector.
+TEST_F(SimulationThreadTest, AToolVectorMoveTurnsTheAxisInThePlaneOfItsEnds) {
+    UseTableTableMachine();
+    Program(
+        "%\nG90 G00 X5. Y5. Z20. A0 C0\nG43.5 H1\nG01 X5. Y5. Z20. I1. J0 K1. F500.\n"
+        "G01 X6. Y5. Z20. I0 J1. K1.\nM30\n%\n");
+    const StepTrace trace = RunTracingEveryStep();
+    EXPECT_EQ(LastRunSummary.end, kRunEndProgram);
+    const double r = 1.0 / std::sqrt(2.0);
+    const double v0[3] = {r, 0.0, r}, v1[3] = {0.0, r, r};
+    const double normal[3] = {-0.5, -0.5, 0.5};  // v0 x v1
+    int steps = 0;
+    for (std::size_t i = 0; i < trace.lines.size(); ++i) {
+        if (trace.lines[i] != 5) {
+            continue;
+        }
+        ++steps;
+        // The tool axis of the machine's angles at this step.
+        double axis[3];
+        ComputeToolAxisFromRotaryAngles(&trace.machine[i].axis[3], axis);
+        const double off = axis[0] * normal[0] + axis[1] * normal[1] + axis[2] * normal[2];
+        EXPECT_NEAR(off, 0.0, 1e-9) << "step " << steps;
+        EXPECT_GT(axis[0] * (v0[0] + v1[0]) + axis[1] * (v0[1] + v1[1]) + axis[2] * (v0[2] + v1[2]),
+                  0.0);
+    }
+    EXPECT_GT(steps, 10);
+    double end[3];
+    ComputeToolAxisFromRotaryAngles(&CurrentMachinePose.machine.axis[3], end);
+    for (int k = 0; k < 3; ++k) {
+        EXPECT_NEAR(end[k], v1[k], 1e-9);
+    }
+}
+
 // Polar interpolation switched on and off (G12.1, G13.1): the program maps to the machine's X
 // and second rotary through radius and angle, which is no translation. The switching blocks
 // make no step, and neither X, Y, Z nor the rotary jumps at the next move: the interpolated
