@@ -347,13 +347,14 @@ int ResynchroniseIfAsked(const BlockEntry& entry) {
 
 // The machine angles (deg) that the active tilted plane turns the rotary axes to: its stored
 // angles, or those that put the tool along the plane's third axis nearest the present ones (as
-// the pose in plane coordinates takes them).
-void PlaneMachineAngles(double angles[2]) {
+// the pose in plane coordinates takes them). 0 when no pair of angles fits (a machine without
+// rotary axes, or strokes that exclude every pair).
+int PlaneMachineAngles(double angles[2]) {
     const TiltedWorkPlane& plane = CurrentWorkPlane;
     if (plane.mode == 2) {
         angles[0] = plane.storedAngles[0];
         angles[1] = plane.storedAngles[1];
-        return;
+        return 1;
     }
     const MotionPosition& machine = CurrentMachinePose.machine;
     const StrokeLimits& s = CurrentMachine.strokes;
@@ -361,7 +362,8 @@ void PlaneMachineAngles(double angles[2]) {
     const int flags[2] = {s.enabled[3], s.enabled[4]};
     const double range1[2] = {s.min[3], s.max[3]};
     const double range2[2] = {s.min[4], s.max[4]};
-    SolveRotaryAngles(plane.matrix + 6, previous, flags, range1, range2, angles);
+    return SolveRotaryAngles(plane.matrix + 6, previous, flags, range1, range2, angles) != 0 ? 1
+                                                                                             : 0;
 }
 
 // HEIDENHAIN, a move while a tilted plane is active (not G68.2, not G53): the rotary axes that
@@ -378,7 +380,9 @@ void TakePlaneRotaryAngles() {
         return;
     }
     double angles[2];
-    PlaneMachineAngles(angles);
+    if (PlaneMachineAngles(angles) == 0) {
+        return;
+    }
     for (int k = 0; k < 2; ++k) {
         if (block.axisNamed[3 + k] == 0) {
             const double value = angles[k] - WorkOrigin.axis[3 + k];
