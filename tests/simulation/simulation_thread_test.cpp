@@ -561,26 +561,41 @@ TEST_F(SimulationThreadTest, SwitchingPolarInterpolationMakesNoJump) {
     }
 }
 
-// A HEIDENHAIN run: TOOL CALL mounts its tool, whose length offset then carries the call's DL
-// delta as its wear (length taken from the tool, measured at its bottom).
-TEST_F(SimulationThreadTest, AHeidenhainToolCallTakesTheNewToolsLengthAndDelta) {
-    Controller.dialect.heidenhain = 1;
-    Controller.dialect.number = kDialectHeidenhain;
-    Controller.decimalPointRule = 3;
+// A tool change in the HEIDENHAIN and SIEMENS dialects sets the new tool's length offset (length
+// taken from the tool, measured at its bottom); TOOL CALL's DL delta is its wear.
+TEST_F(SimulationThreadTest, DialectToolChangesTakeTheNewToolsLength) {
+    const struct {
+        int heidenhain;
+        const char* program;
+        double length;
+    } cases[] = {{1, "%\nTOOL CALL 2 Z S3000 DL-1.5\nL X+10 Y+10 Z+20 FMAX\n%\n", 35.0 - 1.5},
+                 {0, "%\nT2 M06\nG00 X10. Y10. Z20.\nM30\n%\n", 35.0}};
     Controller.autoLengthPosition = 0;
     Settings.toolBasePoint = 3;
     Machine.atcType = 1;
     ToolLengthRecord& length = ToolTableSet.lengths[2];
     length.kind = kToolLength1;
     length.values[0] = 35.0f;
-    Program("%\nTOOL CALL 2 Z S3000 DL-1.5\nL X+10 Y+10 Z+20 FMAX\n%\n");
-    ScriptedHost host;
-    host.Run();
-    EXPECT_EQ(LastRunSummary.end, kRunEndProgram);
-    EXPECT_EQ(LastRunSummary.toolChanges, 1);
-    EXPECT_EQ(CurrentTool.derivedFrom, 2);
-    EXPECT_EQ(NcRun.modal.lengthOffsetNumber, 2);
-    EXPECT_NEAR(CurrentToolValues.lengthOffset, 35.0 - 1.5, 1e-9);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.program);
+        Controller.dialect.heidenhain = c.heidenhain;
+        Controller.dialect.siemens = 1 - c.heidenhain;
+        Controller.dialect.number = c.heidenhain != 0 ? kDialectHeidenhain : 0;
+        Controller.decimalPointRule = c.heidenhain != 0 ? 3 : 0;
+        SelectCurrentTool(1, 0.5);
+        CurrentMachinePose = MachinePose{};
+        CurrentMachinePose.program.axis[2] = 50.0;
+        ResetRunControlFlags();
+        RunControl.runMode = kRunRealCutting;
+        Program(c.program);
+        ScriptedHost host;
+        host.Run();
+        EXPECT_EQ(LastRunSummary.end, kRunEndProgram);
+        EXPECT_EQ(LastRunSummary.toolChanges, 1);
+        EXPECT_EQ(CurrentTool.derivedFrom, 2);
+        EXPECT_EQ(NcRun.modal.lengthOffsetNumber, 2);
+        EXPECT_NEAR(CurrentToolValues.lengthOffset, c.length, 1e-9);
+    }
 }
 
 // A HEIDENHAIN tilted plane on a table-table machine (A about X, C about Z): a move in the plane
