@@ -146,6 +146,61 @@ void PositionAtStep(const StepBlockInfo& block, const MoveArcFrame* arc, const d
     }
 }
 
+// The tool vector turn of a move (see ToolVectorTurn); inactive when the axis does not change.
+ToolVectorTurn PrepareToolVectorTurn(const StepBlockInfo& block) {
+    ToolVectorTurn t;
+    if (KinematicsMode.toolCenterControl != 2 || block.machineCoordinates != 0) {
+        return t;
+    }
+    double from[2], to[2];
+    for (int k = 0; k < 2; ++k) {
+        t.offset[k] = WorkOrigin.axis[3 + k] + TcpTable.referenceAngle[k];
+        from[k] = block.from.axis[3 + k] + t.offset[k];
+        to[k] = block.to.axis[3 + k] + t.offset[k];
+    }
+    ComputeToolAxisFromRotaryAngles(from, t.start);
+    ComputeToolAxisFromRotaryAngles(to, t.end);
+    if (Dot3(t.start, t.end) > 1.0 - 1e-12) {
+        return t;  // the tool axis does not change
+    }
+    t.active = 1;
+    return t;
+}
+
+// The rotary values of step i of n (program angles, deg); the last step keeps the block's end. A
+// half turn of the axis (start and end opposite) passes no defined plane: the angles are then
+// interpolated as given.
+void TurnToolVectorAtStep(const ToolVectorTurn* t, std::int64_t i, std::int64_t n,
+                          MotionPosition* position) {
+    if (t->active == 0 || i >= n) {
+        return;
+    }
+    const double f = static_cast<double>(i) / static_cast<double>(n);
+    double axis[3];
+    for (int k = 0; k < 3; ++k) {
+        axis[k] = t->start[k] + (t->end[k] - t->start[k]) * f;
+    }
+    const double length = std::sqrt(Dot3(axis, axis));
+    if (!(length > 1e-9)) {
+        return;
+    }
+    for (double& c : axis) {
+        c /= length;
+    }
+    const StrokeLimits& s = CurrentMachine.strokes;
+    const int flags[2] = {s.enabled[3], s.enabled[4]};
+    const double range1[2] = {s.min[3], s.max[3]};
+    const double range2[2] = {s.min[4], s.max[4]};
+    // The machine still stands at the previous step (at the move's start for the first).
+    const double previous[2] = {CurrentMachinePose.machine.axis[3],
+                                CurrentMachinePose.machine.axis[4]};
+    double angles[2] = {};
+    SolveRotaryAngles(axis, previous, flags, range1, range2, angles);
+    for (int k = 0; k < 2; ++k) {
+        position->axis[3 + k] = angles[k] - t->offset[k];
+    }
+}
+
 int CurrentToolNumber() {
     const int n = CurrentTool.derivedFrom;
     return IsToolNumberInTables(n) ? n : -1;
@@ -386,6 +441,7 @@ std::int64_t PlanMoveInterpolation(const StepBlockInfo& block, MoveInterpolation
         plan->isArc = 1;
         plan->arc = MakeArc(block);
     }
+    plan->turn = PrepareToolVectorTurn(block);
     return plan->steps;
 }
 
@@ -393,6 +449,7 @@ void PoseMoveStep(const StepBlockInfo& block, const MoveInterpolation& plan, std
     MotionPosition position;
     PositionAtStep(block, plan.isArc != 0 ? &plan.arc : nullptr, plan.delta, i, plan.steps,
                    &position);
+    TurnToolVectorAtStep(&plan.turn, i, plan.steps, &position);
     if (block.machineCoordinates != 0) {
         CurrentMachinePose.machine = position;
     } else {

@@ -97,12 +97,24 @@ struct MoveArcFrame {
 // How a move is divided: its step count n (0: the move is not stepped), its length L (mm), the
 // travel of the five axes (rotaries the shortest turn where that axis asks for it), and for an
 // arc its frame.
+// Tool centre point control with tool vector input: a move that changes the tool axis turns it
+// in the plane of its start and end axes (the chord between them, normalised), and each step
+// takes the rotary angles (deg) that put the tool along that axis nearest the machine's angles
+// at the step before. Interpolating the angles themselves would sweep the tool over a cone.
+struct ToolVectorTurn {
+    std::int32_t active = {};
+    double start[3] = {};  // tool axis at the move's start and end
+    double end[3] = {};
+    double offset[2] = {};  // machine angle less program angle (deg)
+};
+
 struct MoveInterpolation {
     std::int64_t steps = {};
     double length = {};
     double delta[5] = {};
     std::int32_t isArc = {};
     MoveArcFrame arc = {};
+    ToolVectorTurn turn = {};
 };
 
 // Plans the move of CurrentMotion from block.from to block.to: CountMoveSteps (with its skip

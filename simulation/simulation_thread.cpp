@@ -12,8 +12,10 @@
 #include "config/tool_tables.h"
 #include "config/tools_file.h"
 #include "geometry/machine_kinematics.h"
+#include "geometry/rotary_solutions.h"
 #include "geometry/shared_state.h"
 #include "geometry/tool_length_report.h"
+#include "geometry/vector_math.h"
 #include "nc/coordinate_transforms.h"
 #include "nc/nc_controller_view.h"
 #include "nc/nc_line_source.h"
@@ -177,11 +179,6 @@ void HandleToolChange(BlockLoopState* loop) {
     }
 }
 
-// The program positions of the block are made again from where the machine stands, in the frame
-// now in force, so that the next move starts there instead of jumping; the machine does not move.
-// The last position becomes the program position whose pose is the current machine position (X,
-// Y, Z; the rotary axes keep their values); the block end is the one that the block's finishing
-// (the tool length, fixed offsets and rotations still applied) turns into that last position.
 // Takes `last` (the program position whose pose is where the machine stands) as the block's last
 // position; the block end is the one that the block's finishing (the tool length, fixed offsets
 // and rotations still applied) turns into it. The machine pose is kept.
@@ -200,19 +197,44 @@ void TakeLastPositionFromMachine(const MotionPosition& last) {
     CurrentMachinePose.program = last;
 }
 
-void ResynchroniseToMachine() {
+// Under polar interpolation the program's X and Y (mm) are the Cartesian point whose radius and
+// angle the machine's X and second rotary hold (the inverse of ConvertCartesianToPolar); the
+// machine's Y stays at the work origin. A machine X behind the centre has no such point: its
+// radius comes out mirrored.
+void TakePolarPointFromMachine(const MotionPosition& machine, MotionPosition* last) {
+    const PolarOffsetSettings& o = PolarOffsets;
+    const double radius =
+        machine.axis[0] - WorkOrigin.axis[0] - (o.offsetSwitch != 0 ? o.radiusOffset : 0.0);
+    constexpr double kRadiansPerDegree = 3.14159265358979323846 / 180.0;
+    const double angle = (machine.axis[4] - WorkOrigin.axis[4] - o.angleOffset) * kRadiansPerDegree;
+    last->axis[0] = radius * std::cos(angle);
+    last->axis[1] = radius * std::sin(angle);
+}
+
+// The program positions of the block are made again from where the machine stands, in the frame
+// now in force, so that the next move starts there instead of jumping; the machine does not move.
+// The last position becomes the program position whose pose is the current machine position (X,
+// Y, Z). `takeRotary`: the rotary axes take the machine's angles as well (a frame that turned them
+// on its own, as polar interpolation turns the second rotary, is left); otherwise they keep their
+// program values.
+void ResynchroniseToMachine(bool takeRotary) {
     MachinePose& pose = CurrentMachinePose;
     const MotionPosition machine = pose.machine;
     MotionPosition last = pose.program;
-    for (int k = 0; k < 3; ++k) {
+    for (int k = 0; k < (takeRotary ? 5 : 3); ++k) {
         last.axis[k] = machine.axis[k] - WorkOrigin.axis[k];
     }
+    const bool polar = KinematicsMode.polarInterpolation != 0;
+    if (polar) {
+        TakePolarPointFromMachine(machine, &last);
+    }
     // The pose adds the work origin, the tool's length and the frame: the difference is taken off
-    // again until the pose stands where the machine stood (a translation settles at once).
+    // again until the pose stands where the machine stood (a translation settles at once). The
+    // polar map is no translation: there only Z is settled so.
     for (int round = 0; round < 3; ++round) {
         pose.program = last;
         UpdateMachinePosition();
-        for (int k = 0; k < 3; ++k) {
+        for (int k = polar ? 2 : 0; k < 3; ++k) {
             last.axis[k] -= pose.machine.axis[k] - machine.axis[k];
         }
     }
@@ -258,26 +280,99 @@ bool TakePlanePositionIfSetUp() {
     return true;
 }
 
-// The interpreter's one-shot re-synchronisations of a block without axis words, each ending the
-// block without a move: a tool length cancelled under the controller's G49 KEEP mode while the
-// length was stored; the tilted work plane switched off (G69); tool centre point control switched
-// on or off. 1 when the block was re-synchronised.
-bool ResynchroniseIfAsked(const BlockLoopState& entry) {
-    if (CurrentMotion.blockHasMotion != 0) {
-        return false;
+// How a block was re-synchronised.
+enum ResyncResult : int {
+    kResyncNone = 0,      // not asked: the block goes on as usual
+    kResyncDone = 1,      // the block ends here without a move
+    kResyncThenTurn = 2,  // the block goes on with a turn of the rotary axes alone
+};
+
+// The interpreter's one-shot re-synchronisations of a block without axis words: a tool length
+// cancelled under the controller's G49 KEEP mode while the length was stored; the tilted work
+// plane switched off (G69); tool centre point control, or polar interpolation (G12.1/G13.1, OSP
+// G137/G136), switched on or off. The last two change the map from program to machine, which
+// for polar interpolation is no translation: the program position is made again through the
+// map's inverse, so the machine neither moves in the switching block nor jumps at the next
+// move's first step. A HEIDENHAIN PLANE RESET, which returns the rotary axes to the values it
+// gives them (0), ends in a rotary turn from where the machine stands to those values, made as a
+// rapid (kResyncThenTurn).
+int ResynchroniseIfAsked(const BlockLoopState& entry) {
+    MotionRecord& m = CurrentMotion;
+    if (m.blockHasMotion != 0) {
+        return kResyncNone;
     }
     NcModalState& modal = NcRun.modal;
     const bool lengthKept = NcController.g49Mode != 0 && modal.lengthCancelState == 1;
     const bool planeOff = entry.entryPlaneActive != 0 && CurrentWorkPlane.active == 0;
     const bool toolCentre = entry.entryToolCentrePoint != modal.toolCenterPointMode;
-    if (!lengthKept && !planeOff && !toolCentre) {
-        return false;
+    const bool polar = entry.entryPolar != KinematicsMode.polarInterpolation;
+    if (!lengthKept && !planeOff && !toolCentre && !polar) {
+        return kResyncNone;
     }
     if (lengthKept) {
         modal.lengthCancelState = 0;
     }
-    ResynchroniseToMachine();
-    return true;
+    const double rotaryEnd[2] = {m.end.axis[3], m.end.axis[4]};
+    ResynchroniseToMachine(polar);
+    if (!(planeOff && NcController.heidenhain != 0)) {
+        return kResyncDone;
+    }
+    if (m.lastPosition.axis[3] == rotaryEnd[0] && m.lastPosition.axis[4] == rotaryEnd[1]) {
+        return kResyncDone;
+    }
+    for (int k = 0; k < 2; ++k) {
+        m.end.axis[3 + k] = rotaryEnd[k];
+        NcRun.programmed.axis[3 + k] = rotaryEnd[k];
+    }
+    m.motionType = kMotionRapid;
+    return kResyncThenTurn;
+}
+
+// The machine angles (deg) that the active tilted plane turns the rotary axes to: its stored
+// angles, or those that put the tool along the plane's third axis nearest the present ones (as
+// the pose in plane coordinates takes them). 0 when no pair of angles fits (a machine without
+// rotary axes, or strokes that exclude every pair).
+int PlaneMachineAngles(double angles[2]) {
+    const TiltedWorkPlane& plane = CurrentWorkPlane;
+    if (plane.mode == 2) {
+        angles[0] = plane.storedAngles[0];
+        angles[1] = plane.storedAngles[1];
+        return 1;
+    }
+    const MotionPosition& machine = CurrentMachinePose.machine;
+    const StrokeLimits& s = CurrentMachine.strokes;
+    const double previous[2] = {machine.axis[3], machine.axis[4]};
+    const int flags[2] = {s.enabled[3], s.enabled[4]};
+    const double range1[2] = {s.min[3], s.max[3]};
+    const double range2[2] = {s.min[4], s.max[4]};
+    return SolveRotaryAngles(plane.matrix + 6, previous, flags, range1, range2, angles) != 0 ? 1
+                                                                                             : 0;
+}
+
+// HEIDENHAIN, a move while a tilted plane is active (not G68.2, not G53): the rotary axes that
+// the block does not program take the plane's machine angles (less the work origin), so that the
+// move's rotary travel and the program's rotary values follow the turn that the pose in plane
+// coordinates makes. The program's values are taken even when the machine already stands at the
+// plane's angles (the block that set the plane up turned it there): a program position left at
+// the old angles would turn the machine back at once when the plane is reset.
+void TakePlaneRotaryAngles() {
+    MotionRecord& m = CurrentMotion;
+    const NcBlockState& block = NcRun.block;
+    if (NcController.heidenhain == 0 || CurrentWorkPlane.active == 0 || m.blockHasMotion == 0 ||
+        block.tiltedPlaneBlock != 0 || KinematicsMode.machineCoordinateMove != 0) {
+        return;
+    }
+    double angles[2];
+    if (PlaneMachineAngles(angles) == 0) {
+        return;
+    }
+    for (int k = 0; k < 2; ++k) {
+        if (block.axisNamed[3 + k] == 0) {
+            const double value = angles[k] - WorkOrigin.axis[3 + k];
+            m.end.axis[3 + k] = m.lastPosition.axis[3 + k] = value;
+            NcRun.programmed.axis[3 + k] = value;
+        }
+    }
 }
 
 // Blocks that end without a move: rotation programming (G68, G127 in the OSP dialect).
@@ -438,6 +533,9 @@ int RunBlocks() {
             ++LastRunSummary.resyncs;
             continue;
         }
+        if (RunBlockLoop.resyncTurn != 0) {
+            ++LastRunSummary.resyncs;
+        }
         int result = kMoveSkipped;
         if (kind == kBlockMove || kind == kBlockNurbs) {
             // Every fetch may carry a move (a block, a cycle point, a rapid leg, a look-ahead
@@ -475,6 +573,8 @@ int RunBlocks() {
 void MountToolForStepping(int tool) {
     const StockModel* stock = CurrentStockModel();
     SelectCurrentTool(tool, stock != nullptr && stock->nx != 0 ? stock->pitch : 0.0);
+    // The interpreter reads the mounted tool (its number, length and shape) through its view.
+    RefreshNcControllerView();
     if (NcController.heidenhain != 0 || NcController.siemens != 0) {
         SetLengthOffsetForCurrentTool();
     }
@@ -483,6 +583,7 @@ void MountToolForStepping(int tool) {
 void NoteBlockEntry(BlockLoopState* loop) {
     loop->entryPlaneActive = CurrentWorkPlane.active;
     loop->entryToolCentrePoint = NcRun.modal.toolCenterPointMode;
+    loop->entryPolar = KinematicsMode.polarInterpolation;
 }
 
 int TakeFetchedBlock(BlockLoopState* loop, StepBlockInfo* info) {
@@ -493,10 +594,13 @@ int TakeFetchedBlock(BlockLoopState* loop, StepBlockInfo* info) {
     if (RotationProgrammingBlock()) {
         return kBlockNoMove;
     }
-    if (ResynchroniseIfAsked(*loop) || TakePlanePositionIfSetUp()) {
+    const int resync = ResynchroniseIfAsked(*loop);
+    loop->resyncTurn = resync == kResyncThenTurn ? 1 : 0;
+    if (resync == kResyncDone || (resync == kResyncNone && TakePlanePositionIfSetUp())) {
         return kBlockResynchronised;
     }
     FinishBlockPosition();
+    TakePlaneRotaryAngles();
     const bool shifted = loop->shiftPending != 0;
     if (shifted) {
         loop->shiftPending = 0;

@@ -46,7 +46,8 @@ enum FetchedBlockKind : int {
     kBlockMove = 2,         // a rapid, line or arc: the StepBlockInfo is filled for stepping
     kBlockNurbs = 3,        // a NURBS move: the StepBlockInfo is filled as for kBlockMove
     // The positions were made again from where the machine stands (a tool length kept under
-    // G49, the tilted plane switched off or set up, tool centre point control switched): no move.
+    // G49, the tilted plane switched off or set up, tool centre point control or polar
+    // interpolation switched): no move.
     kBlockResynchronised = 4,
 };
 
@@ -59,6 +60,10 @@ struct BlockLoopState {
     // centre point mode, which the re-synchronisations compare with.
     std::int32_t entryPlaneActive = {};
     std::int32_t entryToolCentrePoint = {};
+    std::int32_t entryPolar = {};  // polar interpolation in force
+    // 1 when the last block was re-synchronised and goes on with a turn of the rotary axes alone
+    // (a HEIDENHAIN PLANE RESET).
+    std::int32_t resyncTurn = {};
     // A change between stations of the mounted-tool list: the tool before it (-1 none) and 1
     // while the next move is still to take the station shift.
     std::int32_t previousTool = -1;

@@ -426,26 +426,45 @@ TEST_F(SimulationThreadTest, ResynchronisedBlocksLeaveTheMachineWhereItStands) {
     EXPECT_NEAR(CurrentMachinePose.program.axis[2], 25.0, 1e-9);
 }
 
+// The machine and program positions and the line number at every step of a run (SKIP VIEW 1).
+struct StepTrace {
+    std::vector<MotionPosition> machine;
+    std::vector<MotionPosition> program;
+    std::vector<int> lines;
+};
+
+StepTrace RunTracingEveryStep() {
+    Settings.skipView = 1;
+    StepTrace trace;
+    ScriptedHost host;
+    host.onRedraw = [&](int) {
+        trace.machine.push_back(CurrentMachinePose.machine);
+        trace.program.push_back(CurrentMachinePose.program);
+        trace.lines.push_back(ReadRunStatus().lineNumber);
+    };
+    host.Run();
+    return trace;
+}
+
+// A table-table machine: A about X, then C about Z.
+void UseTableTableMachine() {
+    Machine.rotaryType = 2;
+    CurrentMachine.rotaryType = 2;
+    CurrentMachine.rotary[0] = {0, 1, 2};
+    CurrentMachine.rotary[1] = {2, 0, 1};
+}
+
 // Tool centre point control switched on and off on a table-table machine: the switching blocks
 // make no step, and no step of the run jumps (consecutive machine positions lie within one step
 // length).
 TEST_F(SimulationThreadTest, SwitchingToolCentrePointControlMakesNoJump) {
     const ToolOffsetMemory savedOffsets = ToolOffsets;
     ToolOffsets.h[1] = 10.0f;
-    Machine.rotaryType = 2;
-    CurrentMachine.rotaryType = 2;
-    CurrentMachine.rotary[0] = {0, 1, 2};
-    CurrentMachine.rotary[1] = {2, 0, 1};
-    Settings.skipView = 1;
+    UseTableTableMachine();
     Program("%\nG90 G00 X5. Y5. Z20. A0 C0\nG43.4 H1\nG00 Z25.\nG49\nG00 Z30.\nM30\n%\n");
-    std::vector<MotionPosition> machine;
-    std::vector<int> lines;
-    ScriptedHost host;
-    host.onRedraw = [&](int) {
-        machine.push_back(CurrentMachinePose.machine);
-        lines.push_back(ReadRunStatus().lineNumber);
-    };
-    host.Run();
+    const StepTrace trace = RunTracingEveryStep();
+    const std::vector<MotionPosition>& machine = trace.machine;
+    const std::vector<int>& lines = trace.lines;
     ToolOffsets = savedOffsets;
     EXPECT_EQ(LastRunSummary.end, kRunEndProgram);
     EXPECT_EQ(LastRunSummary.resyncs, 2);
@@ -453,6 +472,176 @@ TEST_F(SimulationThreadTest, SwitchingToolCentrePointControlMakesNoJump) {
     EXPECT_EQ(std::count(lines.begin(), lines.end(), 5), 0) << "G49 made steps";
     ASSERT_GT(machine.size(), 2u);
     EXPECT_TRUE(NoStepJumps(machine, 0.5));
+}
+
+// True when consecutive machine angles of the second rotary lie within `degrees` of each other.
+::testing::AssertionResult NoRotaryJumps(const std::vector<MotionPosition>& machine, int axis,
+                                         double degrees) {
+    for (std::size_t i = 1; i < machine.size(); ++i) {
+        const double d = std::fabs(machine[i].axis[axis] - machine[i - 1].axis[axis]);
+        if (d > degrees) {
+            return ::testing::AssertionFailure() << "a turn of " << d << " deg at step " << i;
+        }
+    }
+    return ::testing::AssertionSuccess();
+}
+
+// Tool centre point control with tool vector input (G43.5) on a table-table machine: a move that
+// turns the tool from one vector to another keeps the tool axis in the plane of the two at every
+// step (angles interpolated as numbers would sweep it over a cone), and ends on the new vector.
+TEST_F(SimulationThreadTest, AToolVectorMoveTurnsTheAxisInThePlaneOfItsEnds) {
+    UseTableTableMachine();
+    Program(
+        "%\nG90 G00 X5. Y5. Z20. A0 C0\nG43.5 H1\nG01 X5. Y5. Z20. I1. J0 K1. F500.\n"
+        "G01 X6. Y5. Z20. I0 J1. K1.\nM30\n%\n");
+    const StepTrace trace = RunTracingEveryStep();
+    EXPECT_EQ(LastRunSummary.end, kRunEndProgram);
+    const double r = 1.0 / std::sqrt(2.0);
+    const double v0[3] = {r, 0.0, r}, v1[3] = {0.0, r, r};
+    const double normal[3] = {-0.5, -0.5, 0.5};  // v0 x v1
+    int steps = 0;
+    for (std::size_t i = 0; i < trace.lines.size(); ++i) {
+        if (trace.lines[i] != 5) {
+            continue;
+        }
+        ++steps;
+        // The tool axis of the machine's angles at this step.
+        double axis[3];
+        ComputeToolAxisFromRotaryAngles(&trace.machine[i].axis[3], axis);
+        const double off = axis[0] * normal[0] + axis[1] * normal[1] + axis[2] * normal[2];
+        EXPECT_NEAR(off, 0.0, 1e-9) << "step " << steps;
+        EXPECT_GT(axis[0] * (v0[0] + v1[0]) + axis[1] * (v0[1] + v1[1]) + axis[2] * (v0[2] + v1[2]),
+                  0.0);
+    }
+    EXPECT_GT(steps, 10);
+    double end[3];
+    ComputeToolAxisFromRotaryAngles(&CurrentMachinePose.machine.axis[3], end);
+    for (int k = 0; k < 3; ++k) {
+        EXPECT_NEAR(end[k], v1[k], 1e-9);
+    }
+}
+
+// Polar interpolation switched on and off (G12.1, G13.1): the program maps to the machine's X
+// and second rotary through radius and angle, which is no translation. The switching blocks
+// make no step, and neither X, Y, Z nor the rotary jumps at the next move: the interpolated
+// move starts at the Cartesian point of where the machine stands, and the move after G13.1 at
+// the machine's own position.
+TEST_F(SimulationThreadTest, SwitchingPolarInterpolationMakesNoJump) {
+    const struct {
+        int osp;
+        const char* on;
+        const char* off;
+    } cases[] = {{0, "G12.1", "G13.1"}, {1, "G137", "G136"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.on);
+        Controller.dialect.osp = c.osp;
+        Controller.dialect.number = c.osp;
+        CurrentMachinePose = MachinePose{};
+        CurrentMachinePose.program.axis[2] = 50.0;
+        ResetRunControlFlags();
+        RunControl.runMode = kRunRealCutting;
+        Program(std::string("%\nG90 G00 X20. Y0 Z20. C30.\n") + c.on + "\nG01 X10. Y5. F100.\n" +
+                c.off + "\nG00 Z25.\nM30\n%\n");
+        const StepTrace trace = RunTracingEveryStep();
+        const std::vector<MotionPosition>& machine = trace.machine;
+        const std::vector<int>& lines = trace.lines;
+        EXPECT_EQ(LastRunSummary.end, kRunEndProgram);
+        EXPECT_EQ(LastRunSummary.resyncs, 2);
+        EXPECT_EQ(std::count(lines.begin(), lines.end(), 3), 0) << "switching on made steps";
+        EXPECT_EQ(std::count(lines.begin(), lines.end(), 5), 0) << "switching off made steps";
+        ASSERT_GT(machine.size(), 2u);
+        EXPECT_TRUE(NoStepJumps(machine, 0.5));
+        // 0.5 mm at a radius of 10 mm or more turns the table by less than 3 deg.
+        EXPECT_TRUE(NoRotaryJumps(machine, 4, 3.0));
+        // The interpolated move ended at radius |(10, 5)| and its angle; the machine stays there.
+        const MotionPosition& end = CurrentMachinePose.machine;
+        EXPECT_NEAR(end.axis[0], std::sqrt(125.0), 1e-9);
+        EXPECT_NEAR(end.axis[4], std::atan2(5.0, 10.0) * 180.0 / 3.14159265358979323846, 1e-9);
+        EXPECT_NEAR(CurrentMachinePose.program.axis[2], 25.0, 1e-9);
+    }
+}
+
+// A tool change in the HEIDENHAIN and SIEMENS dialects sets the new tool's length offset (length
+// taken from the tool, measured at its bottom); TOOL CALL's DL delta is its wear.
+TEST_F(SimulationThreadTest, DialectToolChangesTakeTheNewToolsLength) {
+    const struct {
+        int heidenhain;
+        const char* program;
+        double length;
+    } cases[] = {{1, "%\nTOOL CALL 2 Z S3000 DL-1.5\nL X+10 Y+10 Z+20 FMAX\n%\n", 35.0 - 1.5},
+                 {0, "%\nT2 M06\nG00 X10. Y10. Z20.\nM30\n%\n", 35.0}};
+    Controller.autoLengthPosition = 0;
+    Settings.toolBasePoint = 3;
+    Machine.atcType = 1;
+    ToolLengthRecord& length = ToolTableSet.lengths[2];
+    length.kind = kToolLength1;
+    length.values[0] = 35.0f;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.program);
+        Controller.dialect.heidenhain = c.heidenhain;
+        Controller.dialect.siemens = 1 - c.heidenhain;
+        Controller.dialect.number = c.heidenhain != 0 ? kDialectHeidenhain : 0;
+        Controller.decimalPointRule = c.heidenhain != 0 ? 3 : 0;
+        SelectCurrentTool(1, 0.5);
+        CurrentMachinePose = MachinePose{};
+        CurrentMachinePose.program.axis[2] = 50.0;
+        ResetRunControlFlags();
+        RunControl.runMode = kRunRealCutting;
+        Program(c.program);
+        ScriptedHost host;
+        host.Run();
+        EXPECT_EQ(LastRunSummary.end, kRunEndProgram);
+        EXPECT_EQ(LastRunSummary.toolChanges, 1);
+        EXPECT_EQ(CurrentTool.derivedFrom, 2);
+        EXPECT_EQ(NcRun.modal.lengthOffsetNumber, 2);
+        EXPECT_NEAR(CurrentToolValues.lengthOffset, c.length, 1e-9);
+    }
+}
+
+// A HEIDENHAIN tilted plane on a table-table machine (A about X, C about Z): a move in the plane
+// takes the plane's machine angles as its rotary values, so the program follows the turn that
+// the pose makes; PLANE RESET turns the axes back to 0 from where the machine stands, without a
+// jump.
+TEST_F(SimulationThreadTest, AHeidenhainPlaneLendsItsAnglesUntilReset) {
+    Controller.dialect.heidenhain = 1;
+    Controller.dialect.number = kDialectHeidenhain;
+    Controller.decimalPointRule = 3;
+    UseTableTableMachine();
+    Program(
+        "%\nL X+5 Y+5 Z+20 FMAX\nPLANE SPATIAL SPA+30 SPB+0 SPC+0 STAY SEQ+\n"
+        "L X+5 Y+5 Z+20 FMAX\nL X+6 FMAX\nPLANE RESET STAY\nL Z+25 FMAX\n%\n");
+    const StepTrace trace = RunTracingEveryStep();
+    const std::vector<MotionPosition>& machine = trace.machine;
+    const std::vector<MotionPosition>& program = trace.program;
+    const std::vector<int>& lines = trace.lines;
+    EXPECT_EQ(LastRunSummary.end, kRunEndProgram);
+    ASSERT_FALSE(machine.empty());
+    // In the plane, at the end of each of its moves, the program's rotary values are the
+    // machine's angles; the plane tilts A by 30 deg.
+    bool seenPlane = false;
+    for (std::size_t i = 0; i < machine.size(); ++i) {
+        if (lines[i] != 4 && lines[i] != 5) {
+            continue;
+        }
+        seenPlane = true;
+        EXPECT_NEAR(std::fabs(machine[i].axis[3]), 30.0, 1e-9) << "step " << i;
+        if (i + 1 == machine.size() || lines[i + 1] != lines[i]) {
+            EXPECT_NEAR(program[i].axis[3], machine[i].axis[3], 1e-9) << "line " << lines[i];
+            EXPECT_NEAR(program[i].axis[4], machine[i].axis[4], 1e-9) << "line " << lines[i];
+        }
+    }
+    EXPECT_TRUE(seenPlane);
+    // PLANE RESET turned the table back from 30 deg in steps; the run ends at A 0.
+    const auto reset = std::find(lines.begin(), lines.end(), 6);
+    ASSERT_NE(reset, lines.begin());
+    EXPECT_GT(std::count(lines.begin(), lines.end(), 6), 1);
+    const std::vector<MotionPosition> after(machine.begin() + (reset - lines.begin()) - 1,
+                                            machine.end());
+    EXPECT_TRUE(NoRotaryJumps(after, 3, 5.0));
+    EXPECT_TRUE(NoStepJumps(after, 0.5));
+    EXPECT_NEAR(CurrentMachinePose.machine.axis[3], 0.0, 1e-9);
+    EXPECT_NEAR(CurrentMachinePose.program.axis[3], 0.0, 1e-9);
+    EXPECT_EQ(CurrentWorkPlane.active, 0);
 }
 
 // Moves given in machine coordinates: a G53 move goes to its machine values with the other axes
