@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -40,6 +41,8 @@
 #include "nc/step_driver.h"
 #include "platform/file_info.h"
 #include "platform/message_box.h"
+#include "shell/automation_steps.h"
+#include "shell/macro_file.h"
 #include "stock/stock_grid.h"
 #include "stockio/stl_files.h"
 #include "stockio/stock_loading.h"
@@ -351,6 +354,149 @@ std::string FeedNcMemoryProgram(const std::string& path) {
     return RunNcProgram(path, 1);
 }
 
+// --- Macro files ----------------------------------------------------------------------------
+
+// What the counting automation of FeedMacro saw.
+struct MacroFeedCounts {
+    long commands = {};
+    long programs = {};
+};
+MacroFeedCounts MacroCounts;
+
+// The lines of a macro as the reader must see them, found without the reader: split at LF, one
+// CR before the LF dropped, a line longer than kMacroLineLimit refused (-1, text empty).
+std::vector<std::pair<int, std::string>> SplitMacroLines(const std::string& content) {
+    std::vector<std::pair<int, std::string>> lines;
+    for (std::size_t begin = 0; begin < content.size();) {
+        std::size_t end = content.find('\n', begin);
+        const std::size_t next = end == std::string::npos ? content.size() : end + 1;
+        end = end == std::string::npos ? content.size() : end;
+        std::string line = content.substr(begin, end - begin);
+        begin = next;
+        if (!line.empty() && line.back() == '\r') {
+            line.pop_back();
+        }
+        if (line.size() > kMacroLineLimit) {
+            lines.emplace_back(-1, std::string());
+        } else {
+            lines.emplace_back(1, std::move(line));
+        }
+    }
+    return lines;
+}
+
+// "" when the parsed line keeps the argument grammar: an argument is never empty, an unquoted
+// one neither starts nor ends with a blank or tab, a quoted one holds no quote; a DIFF argument
+// that reads gives a pen of 1 to 15 and finite distances; EXEC names a program.
+std::string CheckMacroLine(const MacroLine& parsed) {
+    const std::string& a = parsed.argument;
+    if (parsed.hasArgument) {
+        if (a.empty()) {
+            return "an empty argument";
+        }
+        if (a.find_first_of("\n") != std::string::npos) {
+            return "an argument with a line end";
+        }
+    }
+    if (parsed.command == MacroCommand::kDiff && parsed.hasArgument) {
+        DifferencePaintChoices choices;
+        if (ParseDiffArgument(a, &choices) == 1 &&
+            (choices.pen < 1 || choices.pen > 15 || !std::isfinite(choices.margin) ||
+             choices.margin < 0 || !std::isfinite(choices.offset))) {
+            return "DIFF read outside its ranges from \"" + a + "\"";
+        }
+    }
+    if (parsed.command == MacroCommand::kExec) {
+        std::string program;
+        std::string argument;
+        if (SplitExecArgument(parsed.rest, &program, &argument) == 1 && program.empty()) {
+            return "EXEC without a program read as one";
+        }
+    }
+    return "";
+}
+
+// Reads the macro line by line against an independent split and checks every parsed line, then
+// runs it as the automation does against commands that only count: nothing is loaded, saved or
+// started, every command reports success and every cut completes at once. Each line sends at
+// most one command or starts at most one program.
+std::string FeedMacro(const std::string& path) {
+    const std::string content = ReadHostileFile(path);
+    const std::vector<std::pair<int, std::string>> expected = SplitMacroLines(content);
+    std::FILE* stream = std::fopen(path.c_str(), "rb");
+    if (stream == nullptr) {
+        return "the input cannot be opened";
+    }
+    std::string problem;
+    std::string line;
+    std::size_t index = 0;
+    for (int result; problem.empty() && (result = ReadMacroLine(stream, &line)) != 0; ++index) {
+        if (index >= expected.size()) {
+            problem = "more lines than the file holds";
+        } else if (result != expected[index].first || line != expected[index].second) {
+            problem = "line " + std::to_string(index + 1) + " read as " + std::to_string(result) +
+                      " \"" + line.substr(0, 80) + "\"";
+        } else if (result == 1) {
+            problem = CheckMacroLine(ParseMacroLine(line));
+            if (!problem.empty()) {
+                problem = "line " + std::to_string(index + 1) + ": " + problem;
+            }
+        }
+    }
+    std::fclose(stream);
+    if (problem.empty() && index != expected.size()) {
+        problem =
+            "read " + std::to_string(index) + " of " + std::to_string(expected.size()) + " lines";
+    }
+    if (!problem.empty()) {
+        return problem;
+    }
+
+    const AutomationHooks savedHooks = AutomationCallbacks;
+    const DefinitionFilePaths savedFiles = DefinitionFiles;
+    const CommandLineOptions savedCommandLine = CommandLine;
+    const ProgramSettings savedSettings = Settings;
+    const int savedAutomatic = AutomaticMode.load();
+    const int savedSuppressed = DrawingSuppressed.load();
+    AutomaticMode.store(1);
+    DrawingSuppressed.store(1);
+    MacroCounts = {};
+    AutomationCallbacks = AutomationHooks{};
+    AutomationCallbacks.sendCommand = [](unsigned, MessageLParam) {
+        ++MacroCounts.commands;
+        AutomationOutcome.stockLoadResult = 1;
+        AutomationOutcome.saveResult = 1;
+        AutomationOutcome.definitionResult = 1;
+        AutomationOutcome.runEnd = kCutCompleted;
+    };
+    AutomationCallbacks.runActive = [] { return 0; };
+    AutomationCallbacks.runProgram = [](const std::string&, const std::string&) {
+        ++MacroCounts.programs;
+        return 0;
+    };
+    AutomationOutcome = AutomationOutcomeRecord{};
+    BatchFailureCode.store(0);
+    AbortSignalReceived.store(0);
+    ResetAutomationRun();
+    CommandLine.stockGiven = 0;
+    DefinitionFiles.macroFile = path;
+    RunMacroFile();
+    const long sent = MacroCounts.commands + MacroCounts.programs;
+    if (sent > static_cast<long>(expected.size())) {
+        problem =
+            std::to_string(sent) + " commands from " + std::to_string(expected.size()) + " lines";
+    }
+    AutomationCallbacks = savedHooks;
+    DefinitionFiles = savedFiles;
+    CommandLine = savedCommandLine;
+    Settings = savedSettings;
+    AutomaticMode.store(savedAutomatic);
+    DrawingSuppressed.store(savedSuppressed);
+    BatchFailureCode.store(0);
+    ResetAutomationRun();
+    return problem;
+}
+
 const std::vector<std::string> kNcCompanions = {
     "samples/vmc3.ttl",    "samples/bt40_er32.hld", "samples/vmc3.ctl",    "samples/vmc3.mtl",
     "samples/table.stl",   "samples/vice.stl",      "tests/data/nc/O0100", "tests/data/nc/O200",
@@ -377,6 +523,7 @@ const std::vector<HostileReader>& GetHostileReaders() {
         {"stl", "stockio", "input.stl", kStlLineCharacters, 3, {}, FeedStl},
         {"nc", "nc", "input.nc", kNcLineTextMax, 1, kNcCompanions, FeedNcProgram},
         {"nc-memory", "nc", "input.nc", kNcLineTextMax, 1, kNcCompanions, FeedNcMemoryProgram},
+        {"macro", "shell", "input.mac", static_cast<int>(kMacroLineLimit), 1, {}, FeedMacro},
     };
     return readers;
 }
