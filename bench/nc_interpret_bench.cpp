@@ -1,5 +1,7 @@
 // NC interpretation speed: a 100,000-line program of mixed G01, G02 and G03 moves pulled through
-// the step driver from reset to the end, reported as lines per second.
+// the step driver from reset to the end, the move trace of the tests printing every move of it,
+// and the data check of the same program with its time estimate, extents and statistics; each
+// reported as lines per second.
 #include <benchmark/benchmark.h>
 
 #include <cmath>
@@ -9,7 +11,9 @@
 #include <string>
 
 #include "bench/nc_pull_loop.h"
+#include "nc/data_check.h"
 #include "nc/kinematics_services.h"
+#include "tools/move_trace.h"
 
 namespace mirexa {
 namespace {
@@ -67,6 +71,42 @@ void BM_InterpretMixedProgram(benchmark::State& state) {
                            benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_InterpretMixedProgram)->Unit(benchmark::kMillisecond);
+
+void BM_MoveTraceMixedProgram(benchmark::State& state) {
+    static const std::string path = WriteProgram();
+    if (path.empty()) {
+        state.SkipWithError("cannot write the program");
+        return;
+    }
+    InstallWorkOffsetSource();
+    size_t characters = 0;
+    for (auto _ : state) {
+        characters += testing::TraceNcProgram(path).size();
+    }
+    benchmark::DoNotOptimize(characters);
+    state.counters["lines/s"] =
+        benchmark::Counter(static_cast<double>(kLines) * static_cast<double>(state.iterations()),
+                           benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_MoveTraceMixedProgram)->Unit(benchmark::kMillisecond);
+
+void BM_DataCheckMixedProgram(benchmark::State& state) {
+    static const std::string path = WriteProgram();
+    if (path.empty()) {
+        state.SkipWithError("cannot write the program");
+        return;
+    }
+    InstallWorkOffsetSource();
+    long completed = 0;
+    for (auto _ : state) {
+        completed += RunNcDataCheck(nullptr, path, kDataCheckAll);
+    }
+    benchmark::DoNotOptimize(completed);
+    state.counters["lines/s"] =
+        benchmark::Counter(static_cast<double>(kLines) * static_cast<double>(state.iterations()),
+                           benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_DataCheckMixedProgram)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace mirexa

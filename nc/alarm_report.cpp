@@ -7,6 +7,9 @@
 
 #include "geometry/program_log.h"
 #include "geometry/shared_state.h"
+#include "nc/nc_controller_view.h"
+#include "nc/nc_run_state.h"
+#include "platform/default_viewer.h"
 #include "platform/write_faults.h"
 
 namespace mirexa {
@@ -28,12 +31,25 @@ void NoteAlarmWriteFailure(const char* step) {
                    AlarmReport.path + " (" + step + ": " + std::strerror(error) + ")\n");
 }
 
+// Closes the stream when it is open; 0 when the close failed (logged).
+int CloseAlarmStream() {
+    if (AlarmReport.file == nullptr) {
+        return 1;
+    }
+    const int closed = CloseStream(AlarmReport.file) == 0 ? 1 : 0;
+    AlarmReport.file = nullptr;
+    if (!closed) {
+        NoteAlarmWriteFailure("close");
+    }
+    return closed;
+}
+
 }  // namespace
 
 int WriteRadiusOffsetAlarm(int firstOfRun, double radius, int lineNumber, const char* line) {
     std::string text;
     if (firstOfRun || AlarmReport.file == nullptr) {
-        CloseAlarmFile();
+        CloseAlarmStream();
         AlarmReport.file = std::fopen(AlarmReport.path.c_str(), firstOfRun ? "w" : "a");
         if (AlarmReport.file == nullptr) {
             return 0;
@@ -57,6 +73,7 @@ int WriteRadiusOffsetAlarm(int firstOfRun, double radius, int lineNumber, const 
         NoteAlarmWriteFailure("write");
         return 0;
     }
+    AlarmReport.writtenThisRun = 1;
     if (FlushStream(AlarmReport.file) != 0) {
         NoteAlarmWriteFailure("flush");
         return 0;
@@ -65,14 +82,14 @@ int WriteRadiusOffsetAlarm(int firstOfRun, double radius, int lineNumber, const 
 }
 
 int CloseAlarmFile() {
-    if (AlarmReport.file == nullptr) {
-        return 1;
+    const int closed = CloseAlarmStream();
+    // CHECK RADIUS OFFSET OPEN (list mode 2) shows what this run wrote.
+    if (AlarmReport.writtenThisRun != 0 && NcController.radiusOffsetList == 2 &&
+        AutomaticMode.load() == 0) {
+        OpenInDefaultViewer(AlarmReport.path);
     }
-    const int closed = CloseStream(AlarmReport.file) == 0 ? 1 : 0;
-    AlarmReport.file = nullptr;
-    if (!closed) {
-        NoteAlarmWriteFailure("close");
-    }
+    AlarmReport.writtenThisRun = 0;
+    NcRun.compensation.radiusOffsetEvent = 0;
     return closed;
 }
 

@@ -1,5 +1,7 @@
 // The alarm report "alarm.txt": the radius-offset alarms of a run. The file is started at the
-// first alarm of a run with its header and closed at the end of the run.
+// first alarm of a run with its header, closed at the end of the run (simulation or data check)
+// and then shown in the default viewer when the run wrote an alarm and the controller asks for
+// it.
 #pragma once
 
 #include <cstdint>
@@ -11,6 +13,7 @@ namespace mirexa {
 struct AlarmReportFile {
     std::string path = "alarm.txt";  // in the working directory; tests point it elsewhere
     std::FILE* file = {};
+    int writtenThisRun = {};  // an alarm was written since the file was last closed
     // 1 once a write, flush or close failed (until the report is started again): the failure is
     // in the program log and later alarms are not written, so every alarm written before stays
     // whole in the file.
@@ -27,7 +30,11 @@ extern AlarmReportFile AlarmReport;
 // is logged once: "Report not written in full: <path> (<step>: <reason>)").
 int WriteRadiusOffsetAlarm(int firstOfRun, double radius, int lineNumber, const char* line);
 
-// Closes the alarm report when it is open. Returns 1, or 0 when the close failed (logged).
+// Closes the alarm report when it is open. When an alarm was written since the last close, the
+// controller's CHECK RADIUS OFFSET is OPEN and the program does not run in automatic mode, the
+// file is then opened in the default viewer (a file left from an earlier run is never shown).
+// Always clears the run's radius-offset event flag. Returns 1, or 0 when the close failed
+// (logged).
 int CloseAlarmFile();
 
 }  // namespace mirexa

@@ -6,13 +6,18 @@
 #include <cstring>
 
 #include "geometry/machine_kinematics.h"
+#include "geometry/orientation_frames.h"
+#include "geometry/vector_math.h"
 #include "nc/block_end.h"
+#include "nc/controller_dialects.h"
 #include "nc/coordinate_transforms.h"
 #include "nc/cutter_compensation.h"
+#include "nc/kinematics_services.h"
 #include "nc/nc_controller_view.h"
 #include "nc/nc_line_source.h"
 #include "nc/nc_run_state.h"
 #include "nc/nc_words.h"
+#include "nc/nurbs_blocks.h"
 #include "nc/sub_moves.h"
 
 namespace mirexa {
@@ -67,12 +72,15 @@ bool IsListedDecimal(int number, int decimal) {
     switch (decimal) {
         case 1:
             return number == 7 || number == 12 || number == 13 || number == 50 || number == 51 ||
-                   number == 53 || number == 54;
+                   number == 53 || number == 54 ||
+                   (NcController.mazak && (number == 122 || number == 123));
         case 2:
             return number == 6 || number == 68;
         case 4:
         case 5:
             return number == 43;
+        case 9:
+            return number == 10 && NcController.mazak;
         default:
             return false;
     }
@@ -157,6 +165,16 @@ void CancelLengthCompensation() {
     }
 }
 
+// Starts canned cycle n (73, 74, 76, 81 to 89): the initial level is the start on the drilling
+// axis, the repeat count 1.
+void StartCycle(int n) {
+    NcModalState& modal = NcRun.modal;
+    modal.cycleCode = n;
+    modal.cycleIncremental = modal.incremental;
+    modal.cycleInitialLevel = CurrentMotion.start.axis[modal.plane.normal];
+    modal.cycleRepeat = 1;
+}
+
 void MarkUsed(unsigned char* table, int code) {
     if (UsedCodes.recording && code >= 0 && code < kUsedCodeFlags) {
         table[code] = 1;
@@ -182,6 +200,8 @@ private:
     void HandleCentre(int axis);
     void HandleFeed();
     void HandleLengthNumber();
+    void HandleOspWorkOffsetWord(int h);
+    void HandleOspTurningMode(int n);
     void HandleRadiusNumber();
     void HandleP();
     void HandleQ();
@@ -189,6 +209,17 @@ private:
     void HandleR();
     bool MatchUserCode();
     void SkipComment();
+    // Dialect keywords and words at the cursor (on their first letter); true when consumed.
+    bool HandleDialectWord();
+    bool HandleHeidenhainWord();
+    bool HandleSiemensWord();
+    bool HandleOspWord();
+    void HandleToolCall();
+    void SelectTool(int t);
+    void SetCutterSide(int code);
+    void ActivateHeidenhainCycle();
+    void StartHeidenhainMove(int motionType);
+    void ReadOrientationWord(char letter, int kind);
 
     const char* line_;
     int cursor_ = 0;
@@ -203,10 +234,22 @@ void BlockScanner::Run() {
             end_ = static_cast<int>(semicolon - line_);
         }
     }
+    if (NcController.heidenhain) {
+        // "*" ends the block too; a value before it never runs on over it.
+        const char* star = std::strchr(line_, '*');
+        if (star != nullptr && star - line_ < end_) {
+            end_ = static_cast<int>(star - line_);
+        }
+    }
     const NcControllerView& c = NcController;
     while (cursor_ < end_ && !NcRun.block.stopScan) {
         if (MatchUserCode()) {
             continue;
+        }
+        if (c.dialect != kDialectNormal || c.siemens || c.mazak) {
+            if (HandleDialectWord()) {
+                continue;
+            }
         }
         const char letter = At(cursor_);
         if (letter == '(') {
@@ -232,9 +275,19 @@ void BlockScanner::Run() {
             HandleRotary(incremental - 3, true);
         } else if (letter == 'K' && NcRun.modal.cycleCode != kNoCycle &&
                    NcRun.modal.toolCenterPointMode == 0) {
-            const int k = ReadWordInteger(&cursor_, line_);
-            if (k >= 0) {
-                NcRun.modal.cycleRepeat = k == 0 ? (c.ignoreK0 ? 1 : 0) : k;
+            if (c.osp) {
+                // OSP: a coordinate value kept for the peck cycles.
+                const double k = ReadWordCoordinate(&cursor_, line_);
+                if (NcRun.modal.cycleCode == 73 || NcRun.modal.cycleCode == 83) {
+                    NcRun.modal.cyclePeck = k;
+                }
+            } else {
+                const int k = ReadWordInteger(&cursor_, line_);
+                if (c.heidenhain) {
+                    NcRun.modal.cycleRepeat = 1;
+                } else if (k >= 0) {
+                    NcRun.modal.cycleRepeat = k == 0 ? (c.ignoreK0 ? 1 : 0) : k;
+                }
             }
         } else if (centre >= 0) {
             HandleCentre(centre);
@@ -330,16 +383,29 @@ void BlockScanner::HandleG() {
         case 1:
         case 2:
         case 3:
-            m.motionType = n;
-            if ((n == 2 || n == 3) && modal.planeCode < 0) {
-                m.motionType = 5 - n;
+        case 100:
+        case 101:
+        case 102:
+        case 103:
+            if (n >= 100 && !NcController.osp) {
+                break;
+            }
+            m.motionType = n % 100;
+            if ((m.motionType == 2 || m.motionType == 3) && modal.planeCode < 0) {
+                m.motionType = 5 - m.motionType;
             }
             modal.cycleCode = kNoCycle;
             break;
+        case 133:
+            if (NcController.osp) {
+                m.motionType = modal.planeCode < 0 ? 2 : 3;
+                modal.cycleCode = kNoCycle;
+            }
+            break;
         case 4:
-            if (plain) {
+            if (plain || NcController.osp) {
                 block.dwellBlock = 1;
-                const char* p = std::strpbrk(line_ + cursor_, "PX");
+                const char* p = std::strpbrk(line_ + cursor_, plain ? "PX" : "PF");
                 if (p != nullptr) {
                     const int at = static_cast<int>(p - line_) + 1;
                     modal.dwellTime = ReadWordMilliAlways(&at, line_);
@@ -347,16 +413,28 @@ void BlockScanner::HandleG() {
             }
             break;
         case 6:
-            // NURBS block (G06.2): the NURBS reader takes the rest of the line.
-            m.motionType = kMotionNurbs;
-            block.stopScan = 1;
+            // NURBS block (G06.2, knot letter K): the NURBS reader takes the rest of the line
+            // and the lines of the curve.
+            if (g.decimal == 2) {
+                m.motionType = kMotionNurbs;
+                block.stopScan = 1;
+                ReadNurbsBlocks(line_, cursor_, 'K');
+            }
             break;
         case 7:
             modal.cylindricalInterpolation = 1;
             break;
         case 10:
-            if (plain) {
+            if (plain && g.decimal == 9 && NcController.mazak) {
+                DialectState.diameterModeWord = 1;  // the X that follows: 0 radius, 1 diameter
+            } else if (plain) {
                 block.dataSetting = 1;
+            }
+            break;
+        case 15:
+        case 16:
+            if (NcController.osp) {
+                DialectState.ospWorkOffsetWord = n;
             }
             break;
         case 12:
@@ -387,18 +465,9 @@ void BlockScanner::HandleG() {
             NcRun.compensation.cornerArcRequest = 1;
             break;
         case 40:
-            modal.compensationSide = 0;
-            if (NcRun.compensationPhase == 1) {
-                NcRun.compensationPhase = 2;
-            }
-            break;
         case 41:
         case 42:
-            modal.compensationSide = (n == 41 ? 1 : -1) * (modal.planeCode < 0 ? -1 : 1);
-            if (NcRun.compensationPhase == 0) {
-                NcRun.compensationPhase = 1;
-            }
-            SetCompensationSide(modal.compensationSide);
+            SetCutterSide(n);
             break;
         case 43:
         case 44:
@@ -429,6 +498,15 @@ void BlockScanner::HandleG() {
                 NcRun.transforms.scaling = 0;
             }
             break;
+        case 56:
+            if (!plain) {
+                // Length compensation + with the current H, as G43.
+                modal.lengthCompensation = 1;
+                SetLengthOffset(LengthOfOffset(modal.lengthOffsetNumber) + HolderOffset());
+            } else {
+                HandleG54(n, g.decimal);
+            }
+            break;
         case 51:
             if (plain && g.decimal == 1) {
                 block.mirrorBlock = 1;
@@ -439,6 +517,15 @@ void BlockScanner::HandleG() {
                 for (int i = 0; i < 3; ++i) {
                     t.scaleCentre[i] = m.end.axis[i];
                     t.scaleFactor[i] = NcController.scaleFactor[i];
+                }
+            } else {
+                // The other dialects scale with one common factor, 1.0 until a P gives one.
+                NcTransformState& t = NcRun.transforms;
+                block.scalingBlock = 1;
+                t.scalingCommon = 1;
+                t.scaleCommonFactor = 1.0;
+                for (int i = 0; i < 3; ++i) {
+                    t.scaleCentre[i] = m.end.axis[i];
                 }
             }
             break;
@@ -454,11 +541,13 @@ void BlockScanner::HandleG() {
                 }
             } else if (plain) {
                 block.machineCoordinateBlock = 1;
+            } else if (!NcController.heidenhain && !NcController.autoLengthOffset) {
+                modal.lengthCompensation = 0;
+                SetLengthOffset(0.0);
             }
             break;
         case 54:
         case 55:
-        case 56:
         case 57:
         case 58:
         case 59:
@@ -505,10 +594,53 @@ void BlockScanner::HandleG() {
         case 107:
             modal.cylindricalInterpolation = 1;
             break;
+        case 122:
+        case 123:
+            if (NcController.mazak && g.decimal == 1) {
+                modal.diameterProgramming = n == 123 ? 1 : 0;
+            }
+            break;
         case 132:
+            // Outside the OSP dialect: a NURBS block with the knot letter Q.
             if (!NcController.osp) {
                 m.motionType = kMotionNurbs;
                 block.stopScan = 1;
+                ReadNurbsBlocks(line_, cursor_, 'Q');
+            } else {
+                m.motionType = modal.planeCode < 0 ? 3 : 2;
+                modal.cycleCode = kNoCycle;
+            }
+            break;
+        case 136:
+        case 137:
+        case 138:
+            if (NcController.osp) {
+                HandleOspTurningMode(n);
+            }
+            break;
+        case 169:
+            if (NcController.osp && NcController.rotaryType != 0 &&
+                NcController.toolCenterControl == 0) {
+                modal.toolCenterPointMode = 1;
+            }
+            break;
+        case 170:
+            if (NcController.osp) {
+                CancelLengthCompensation();
+            }
+            break;
+        case 274:
+        case 283:
+        case 284:
+            if (NcController.osp) {
+                modal.gCode = n - 200;
+                StartCycle(n - 200);
+            }
+            break;
+        case 468:
+            if (NcController.osp) {
+                modal.gCode = 69;
+                CurrentWorkPlane.active = 0;
             }
             break;
         case 254:
@@ -527,11 +659,11 @@ void BlockScanner::HandleG() {
                 if (NcController.heidenhain) {
                     modal.heidenhainCycleCode = n;
                 } else if (n == 73 || n == 74 || n == 76 || (n >= 81 && n <= 89)) {
-                    modal.cycleCode = n;
-                    modal.cycleIncremental = modal.incremental;
-                    modal.cycleInitialLevel = m.start.axis[modal.plane.normal];
-                    modal.cycleRepeat = 1;
+                    StartCycle(n);
                 } else {
+                    if (n == 71 && NcController.osp) {
+                        DialectState.ospReturnLevelWord = 1;
+                    }
                     modal.cycleCode = kNoCycle;
                 }
             }
@@ -581,6 +713,38 @@ void BlockScanner::HandleM() {
             NcRun.waitMCode = static_cast<int>(k);
         }
     }
+    const NcControllerView& c = NcController;
+    if (c.heidenhain) {
+        switch (n) {
+            case 99:
+                ActivateHeidenhainCycle();
+                return;
+            case 126:
+            case 127:
+                SetRotaryShortestPath(n == 126 ? 1 : 0);
+                return;
+            case 128:
+                modal.gCode = 43;
+                if (c.rotaryType != 0 && c.toolCenterControl == 0) {
+                    modal.toolCenterPointMode = 1;
+                }
+                modal.lengthCompensation = 1;
+                SetLengthOffsetForCurrentTool();
+                block.stopScan = 1;
+                return;
+            case 129:
+                modal.gCode = 49;
+                CancelLengthCompensation();
+                block.stopScan = 1;
+                return;
+            default:
+                break;
+        }
+    }
+    if (c.osp && n >= 52 && n <= 54) {
+        modal.returnLevel = n == 52 ? 1 : n == 53 ? 2 : 0;
+        return;
+    }
     switch (n) {
         case 3:
             modal.spindleDirection = 1;
@@ -600,6 +764,9 @@ void BlockScanner::HandleM() {
         case 30:
             if (NcController.runTypeMemory) {
                 MarkProgramEnd();
+                if (c.heidenhain) {
+                    SetRotaryShortestPath(0);
+                }
                 block.stopScan = 1;
             }
             break;
@@ -669,10 +836,17 @@ void BlockScanner::HandleT() {
     if (c.mazak && t == 0 && NcRun.block.toolWordSeen) {
         return;
     }
+    SelectTool(t);
+}
+
+// The tool of a T word or a dialect tool call (0 .. magazine): the next tool, and the tool-change
+// moves when the machine has a route.
+void BlockScanner::SelectTool(int t) {
+    NcModalState& modal = NcRun.modal;
     NcRun.block.toolWordSeen = 1;
     modal.toolNumber = t;
     modal.nextTool = t;
-    if (c.toolChangeRouteSteps > 0) {
+    if (NcController.toolChangeRouteSteps > 0) {
         PrepareToolChangeMoves();
     }
 }
@@ -719,6 +893,24 @@ void BlockScanner::PlaceAxisValue(int axis, double value, bool alwaysIncremental
     MotionRecord& m = CurrentMotion;
     double* programmed = NcRun.programmed.axis;
     const bool incremental = alwaysIncremental || modal.incremental;
+    // Dialect words whose axis values are data, not motion.
+    NcDialectState& dialect = DialectState;
+    if (dialect.centreMode && axis < 3) {
+        // CC: the circle centre, with the sign and scaling of the axis but no increment.
+        if (axis != modal.plane.normal) {
+            ScaleAxisValue(axis, &value);
+            dialect.circleCentre[axis] = value;
+        }
+        return;
+    }
+    if (dialect.diameterModeWord && axis == 0) {
+        modal.diameterProgramming = value != 0.0 ? 1 : 0;
+        return;
+    }
+    if (dialect.ospReturnLevelWord && axis == modal.plane.normal) {
+        modal.cycleSeparateReturnLevel = value;
+        return;
+    }
     block.axisWordSeen = 1;
     block.axisNamed[axis] = 1;
     if (modal.lengthCancelState == 1 && modal.gCode != 49) {
@@ -729,6 +921,7 @@ void BlockScanner::PlaceAxisValue(int axis, double value, bool alwaysIncremental
         block.dataNamed[axis] = 1;
         return;
     }
+
     if (block.localCoordinateBlock) {
         const int index = modal.workOffsetIndex;
         if (index >= 0 && index < kWorkOffsetEntries) {
@@ -786,7 +979,9 @@ void BlockScanner::PlaceAxisValue(int axis, double value, bool alwaysIncremental
         return;
     }
     programmed[axis] = value;
-    if (axis == 0 && modal.diameterProgramming && !NcController.osp) {
+    const bool ospTurning =
+        NcController.osp && (modal.polarInterpolation == 1 || DialectState.ospG138Mode);
+    if (axis == 0 && modal.diameterProgramming && !ospTurning) {
         value /= 2.0;
     }
     if (axis < 3 && modal.gCode != 92) {
@@ -827,13 +1022,26 @@ void BlockScanner::HandleCentre(int axis) {
     block.centreWord[axis] = value;
     block.centreWordSeen = 1;
     block.centreSource = 1;
+    if (NcController.heidenhain && NcRun.modal.toolCenterPointMode != 2) {
+        // The HEIDENHAIN centre words are the centre itself (an increment from the start in
+        // incremental mode); it carries over to the blocks that follow.
+        DialectState.circleCentre[axis] =
+            value + (NcRun.modal.incremental ? CurrentMotion.start.axis[axis] : 0.0);
+        DialectState.circleBlock = 1;
+    }
 }
 
 void BlockScanner::HandleFeed() {
+    ApplyFeedWord(&cursor_, line_);
+}
+
+}  // namespace
+
+void ApplyFeedWord(int* cursor, const char* line) {
     const NcControllerView& c = NcController;
-    const int start = cursor_;
-    const double value = ReadWordReal(&cursor_, line_);
-    const int textLength = cursor_ - start;
+    const int start = *cursor;
+    const double value = ReadWordReal(cursor, line);
+    const int textLength = *cursor - start;
     const bool indexed = c.feedMode == 1 || (c.feedMode == 2 && textLength <= 1) ||
                          (c.feedMode == 3 && textLength <= 2);
     double feed = value;
@@ -848,12 +1056,21 @@ void BlockScanner::HandleFeed() {
     }
     CurrentMotion.feed = feed;
     NcRun.modal.programmedFeed = feed;
+    if (c.heidenhain && CurrentMotion.motionType == kMotionRapid) {
+        CurrentMotion.motionType = kMotionLine;
+    }
 }
+
+namespace {
 
 void BlockScanner::HandleLengthNumber() {
     int h = ReadWordInteger(&cursor_, line_);
     if (h < 0) {
         return;  // a negative offset number is refused
+    }
+    if (DialectState.ospWorkOffsetWord != 0) {
+        HandleOspWorkOffsetWord(h);
+        return;
     }
     if (h >= kToolOffsetEntries) {
         h = 0;
@@ -869,6 +1086,60 @@ void BlockScanner::HandleLengthNumber() {
     SetLengthOffset(modal.lengthCompensation * (LengthOfOffset(h) + HolderOffset()));
 }
 
+// OSP G15/G16 H: the work offset entry (0 .. 200; others refused). G15 moves the block end and
+// the last position by the old origin minus the new at once and makes the entry the origin; G16
+// moves them at the end of the block and keeps the origin.
+void BlockScanner::HandleOspWorkOffsetWord(int h) {
+    if (h > kDialectWorkOffsetMax) {
+        return;
+    }
+    MotionPosition next;
+    ComputeWorkOrigin(h, &next);
+    double delta[5];
+    for (int i = 0; i < 5; ++i) {
+        delta[i] = WorkOrigin.axis[i] - next.axis[i];
+    }
+    NcRun.modal.workOffsetIndex = h;
+    if (DialectState.ospWorkOffsetWord == 15) {
+        for (int i = 0; i < 5; ++i) {
+            CurrentMotion.end.axis[i] += delta[i];
+            CurrentMotion.lastPosition.axis[i] += delta[i];
+        }
+        WorkOrigin = next;
+        UpdateToolMatrixWithWorkOffset();
+    } else {
+        for (int i = 0; i < 5; ++i) {
+            DialectState.ospPendingShift[i] = delta[i];
+        }
+        DialectState.ospShiftPending = 1;
+    }
+}
+
+// OSP G137 polar interpolation on; G136 off (also ending the G138 mode with the Y value
+// zeroed); G138 the mode G136 ends. G136 and G138 return to plane 18 under cylindrical
+// interpolation.
+void BlockScanner::HandleOspTurningMode(int n) {
+    NcModalState& modal = NcRun.modal;
+    if (n == 137) {
+        modal.polarInterpolation = 1;
+        return;
+    }
+    if (n == 136) {
+        modal.polarInterpolation = 2;
+        if (DialectState.ospG138Mode) {
+            DialectState.ospG138Mode = 0;
+            CurrentMotion.end.axis[1] = 0.0;
+            NcRun.programmed.axis[1] = 0.0;
+        }
+    } else {
+        DialectState.ospG138Mode = 1;
+    }
+    if (modal.cylindricalInterpolation) {
+        modal.planeCode = 18;
+        SelectPlaneAxes();
+    }
+}
+
 void BlockScanner::HandleRadiusNumber() {
     int d = ReadWordInteger(&cursor_, line_);
     if (d < 0) {
@@ -881,6 +1152,11 @@ void BlockScanner::HandleRadiusNumber() {
 void BlockScanner::HandleP() {
     NcModalState& modal = NcRun.modal;
     NcBlockState& block = NcRun.block;
+    if (block.scalingBlock && NcController.dialect != kDialectNormal) {
+        NcRun.transforms.scaleCommonFactor = ReadWordReal(&cursor_, line_);
+        NcRun.transforms.scalingCommon = 1;
+        return;
+    }
     if (block.scalingBlock) {
         NcRun.transforms.scaleCommonFactor =
             ReadWordScaled(&cursor_, line_, NcController.scaleIncrement);
@@ -892,7 +1168,7 @@ void BlockScanner::HandleP() {
         block.dataSettingEntry = ReadWordInteger(&cursor_, line_);
         return;
     }
-    if (modal.cycleCode != kNoCycle || block.dwellBlock) {
+    if ((modal.cycleCode != kNoCycle && !NcController.heidenhain) || block.dwellBlock) {
         modal.dwellTime = ReadWordMilliAlways(&cursor_, line_);
         cursor_ = FindWordEnd(cursor_, line_);
         return;
@@ -925,13 +1201,22 @@ void BlockScanner::HandleQ() {
         block.tiltedTarget = ReadWordInteger(&cursor_, line_);
         return;
     }
-    NcRun.modal.cyclePeck = ReadWordCoordinate(&cursor_, line_);
+    const double q = ReadWordCoordinate(&cursor_, line_);
+    NcRun.modal.cyclePeck = NcController.heidenhain ? std::fabs(q) : q;
 }
 
 void BlockScanner::HandleL() {
     NcBlockState& block = NcRun.block;
     if (block.dataSetting) {
         block.dataSettingKind = ReadWordInteger(&cursor_, line_);
+        return;
+    }
+    const MotionRecord& m = CurrentMotion;
+    if (NcController.osp &&
+        (m.motionType == kMotionClockwise || m.motionType == kMotionCounterClockwise) &&
+        NcRun.modal.cycleCode == kNoCycle) {
+        block.radiusWord = ReadWordCoordinate(&cursor_, line_);
+        block.centreSource = 2;
         return;
     }
     const int l = ReadWordInteger(&cursor_, line_);
@@ -966,6 +1251,603 @@ void BlockScanner::HandleR() {
     }
     block.radiusWord = value;
     block.centreSource = 2;
+}
+
+// G40, G41 and G42 (and the HEIDENHAIN R0, RL and RR): the side by the plane's sense.
+void BlockScanner::SetCutterSide(int code) {
+    NcModalState& modal = NcRun.modal;
+    if (code == 40) {
+        modal.compensationSide = 0;
+        if (NcRun.compensationPhase == 1) {
+            NcRun.compensationPhase = 2;
+        }
+        return;
+    }
+    modal.compensationSide = (code == 41 ? 1 : -1) * (modal.planeCode < 0 ? -1 : 1);
+    if (NcRun.compensationPhase == 0) {
+        NcRun.compensationPhase = 1;
+    }
+    SetCompensationSide(modal.compensationSide);
+}
+
+bool BlockScanner::HandleDialectWord() {
+    const NcControllerView& c = NcController;
+    if (c.heidenhain) {
+        return HandleHeidenhainWord();
+    }
+    if (c.siemens) {
+        return HandleSiemensWord();
+    }
+    if (c.osp) {
+        return HandleOspWord();
+    }
+    if (c.mazak && At(cursor_) == 'P' && (NcRun.block.toolWordSeen || NcRun.block.lengthCodeSeen)) {
+        ++cursor_;
+        const int p = ReadWordInteger(&cursor_, line_);
+        if (p == 1) {
+            DialectState.mazakHeadAngleMode = 1;
+        }
+        return true;
+    }
+    return false;
+}
+
+// The defined HEIDENHAIN cycle becomes the active canned cycle at the current position (CYCL
+// CALL, M99): repeat count 1, the start on the drilling axis as the initial level, the cycle's
+// feed, and the block drills where the tool stands unless it names a position.
+void BlockScanner::ActivateHeidenhainCycle() {
+    NcModalState& modal = NcRun.modal;
+    modal.mCode = 0;
+    const int code = modal.heidenhainCycleCode;
+    if (code == kNoCycle || code < 70) {
+        return;  // no cycle defined: nothing to call
+    }
+    const HeidenhainCycleParameters& p = DialectState.cycle;
+    modal.cycleCode = code;
+    modal.cycleRepeat = 1;
+    modal.cycleIncremental = 0;
+    modal.cycleInitialLevel = CurrentMotion.start.axis[modal.plane.normal];
+    if (code < 200) {
+        modal.cycleRWord = p.setUpClearance;
+        modal.cycleDepthWord = p.depth;
+    }
+    if (p.feed > 0.0) {
+        CurrentMotion.feed = p.feed;
+    }
+    NcRun.block.axisWordSeen = 1;
+}
+
+// L, C, CC-relative circles and polar blocks: the motion type, length compensation on, the
+// canned cycle cancelled; "M91" in the rest of the line makes it a machine-coordinate block.
+void BlockScanner::StartHeidenhainMove(int motionType) {
+    NcModalState& modal = NcRun.modal;
+    CurrentMotion.motionType = motionType;
+    modal.lengthCompensation = 1;
+    modal.cycleCode = kNoCycle;
+    if (std::strstr(line_ + cursor_, "M91") != nullptr) {
+        NcRun.block.machineCoordinateBlock = 1;
+    }
+}
+
+void BlockScanner::HandleToolCall() {
+    // The tool number, then DL and DR in the rest of the line; nothing more of the line is read.
+    const int t = ReadWordInteger(&cursor_, line_);
+    ReadLeftRightValues(line_ + cursor_);
+    NcRun.block.stopScan = 1;
+    if (t < 0 || t > NcController.magazineCount) {
+        return;  // a tool outside the magazine is refused
+    }
+    // The radius offset of the tool's own number carries the DR delta as its wear (mm).
+    if (t < kToolOffsetEntries) {
+        NcRun.modal.radiusOffsetNumber = t;
+        if (NcController.offsets.dWear != nullptr) {
+            NcController.offsets.dWear[t] = static_cast<float>(NcWords.toolDeltaRadius);
+        }
+        UpdateCompensationRadius();
+    }
+    SelectTool(t);
+}
+
+bool BlockScanner::HandleHeidenhainWord() {
+    NcBlockState& block = NcRun.block;
+    NcDialectState& d = DialectState;
+    MotionRecord& m = CurrentMotion;
+    const char letter = At(cursor_);
+    const char next = At(cursor_ + 1);
+    int after = 0;
+    const auto keyword = [&](const char* word) {
+        return MatchDialectKeyword(line_, cursor_, word, &after) != 0;
+    };
+    // An axis word whose value is a Q parameter (X+Q1, IZ-Q5): the parameter's value.
+    const int axisAt = letter == 'I' ? 1 : 0;
+    const int qAxis = AxisOfLetter(At(cursor_ + axisAt), NcController.axisLetter, 3);
+    if (qAxis >= 0 &&
+        (letter == 'I' || qAxis == AxisOfLetter(letter, NcController.axisLetter, 3))) {
+        int at = cursor_ + axisAt + 1;
+        const int sign = At(at) == '-' ? -1 : 1;
+        if (At(at) == '+' || At(at) == '-') {
+            ++at;
+        }
+        if (At(at) == 'Q' && At(at + 1) >= '0' && At(at + 1) <= '9') {
+            cursor_ = at + 1;
+            const int n = ReadWordInteger(&cursor_, line_);
+            if (n >= 0 && n < kQParameterCount) {
+                double value = sign * DialectState.cycle.q[n];
+                if (NcController.axisReversed[qAxis]) {
+                    value = -value;
+                }
+                PlaceAxisValue(qAxis, value, letter == 'I');
+            }
+            return true;  // a parameter beyond the table: the word is refused
+        }
+    }
+    switch (letter) {
+        case '*':
+            block.stopScan = 1;
+            return true;
+        case 'B':
+            if (keyword("BEGIN PGM")) {
+                NcRun.status.started = 1;
+                block.stopScan = 1;
+                return true;
+            }
+            if (keyword("BLK")) {
+                block.stopScan = 1;
+                return true;
+            }
+            return false;
+        case 'E':
+            if (keyword("END PGM")) {
+                if (Subprograms.depth == 0) {
+                    MarkProgramEnd();
+                    if (NcRun.status.endState == 2) {
+                        SetRotaryShortestPath(0);
+                    }
+                } else {
+                    EndSubprogramLevel();
+                }
+                block.stopScan = 1;
+                return true;
+            }
+            return false;
+        case 'T':
+            if (keyword("TOOL CALL")) {
+                cursor_ = after;
+                HandleToolCall();
+                return true;
+            }
+            if (keyword("TOOL DEF")) {
+                block.stopScan = 1;  // the tool is taken at its call
+                return true;
+            }
+            return false;
+        case 'C':
+            if (keyword("CALL PGM")) {
+                // The rest of the line after the blanks, without its line end, names the file.
+                int at = after;
+                while (At(at) == ' ' || At(at) == '\t') {
+                    ++at;
+                }
+                int stop = end_ > at ? end_ : at;
+                while (stop > at && (At(stop - 1) == '\n' || At(stop - 1) == '\r')) {
+                    --stop;
+                }
+                stop = at + SkipTrailingBlanks(stop - at, line_ + at);
+                OpenSubprogramByName(line_ + at, stop - at);
+                block.stopScan = 1;
+                return true;
+            }
+            if (keyword("CALL")) {
+                block.stopScan = 1;  // label calls are not simulated
+                return true;
+            }
+            if (keyword("CYCL DEF")) {
+                cursor_ = after;
+                ParseHeidenhainCyclDef(&cursor_, line_);
+                block.stopScan = 1;
+                return true;
+            }
+            if (keyword("CYCL CALL")) {
+                cursor_ = after;
+                ActivateHeidenhainCycle();
+                return true;
+            }
+            if (next == 'C') {
+                // Circle centre: the current end, then the block's X and Y words.
+                for (int i = 0; i < 3; ++i) {
+                    d.circleCentre[i] = m.end.axis[i];
+                }
+                d.centreMode = 1;
+                cursor_ += 2;
+                return true;
+            }
+            if (next == 'P') {
+                cursor_ += 2;
+                StartHeidenhainMove(kMotionClockwise);
+                d.circleBlock = 1;
+                d.polarBlock = 2;
+                return true;
+            }
+            if (next == 'R') {
+                cursor_ += 2;
+                StartHeidenhainMove(kMotionClockwise);
+                return true;
+            }
+            if (next == ' ' || next == '\t' ||
+                AxisOfLetter(next, NcController.axisLetter, 3) >= 0 ||
+                AxisOfLetter(next, NcController.incrementalLetter, 3) >= 0) {
+                ++cursor_;
+                StartHeidenhainMove(kMotionClockwise);
+                d.circleBlock = 1;
+                return true;
+            }
+            return false;
+        case 'L':
+            if (keyword("LBL")) {
+                block.stopScan = 1;  // labels are not simulated
+                return true;
+            }
+            if (next == 'P') {
+                cursor_ += 2;
+                StartHeidenhainMove(kMotionLine);
+                d.polarBlock = 1;
+                return true;
+            }
+            ++cursor_;
+            StartHeidenhainMove(kMotionLine);
+            return true;
+        case 'F':
+            if (keyword("F MAX")) {
+                cursor_ = after;
+                m.motionType = kMotionRapid;
+                return true;
+            }
+            if (next == 'N') {
+                // FN 0: Qn = value assigns a parameter; the other parameter functions are not
+                // simulated.
+                int at = cursor_ + 2;
+                while (At(at) == ' ' || At(at) == '\t') {
+                    ++at;
+                }
+                if (At(at) == '0' && At(at + 1) == ':') {
+                    const char* q = std::strchr(line_ + at, 'Q');
+                    const char* eq = q != nullptr ? std::strchr(q, '=') : nullptr;
+                    if (eq != nullptr && eq < line_ + end_ && q[1] >= '0' && q[1] <= '9' &&
+                        eq - q - 1 <= 7) {
+                        const int n = ConvertWordInteger(q + 1, static_cast<int>(eq - q - 1));
+                        int value = static_cast<int>(eq - line_) + 1;
+                        while (At(value) == ' ' || At(value) == '\t') {
+                            ++value;
+                        }
+                        SetHeidenhainQParameter(n, ReadWordValueToBlank(&value, line_));
+                    }
+                }
+                block.stopScan = 1;
+                return true;
+            }
+            if (keyword("F AUTO")) {
+                cursor_ = after;  // the feed of the tool call: the programmed feed stays
+                return true;
+            }
+            if (next == 'Z' || next == 'U') {
+                // Feeds per tooth and per revolution are not simulated; their value is passed.
+                cursor_ += 2;
+                ReadWordReal(&cursor_, line_);
+                return true;
+            }
+            return false;
+        case 'P':
+            if (keyword("PLANE")) {
+                cursor_ = after;
+                ParseHeidenhainPlane(&cursor_, line_);
+                block.stopScan = 1;
+                return true;
+            }
+            if (d.polarBlock != 0 && (next == 'R' || next == 'A')) {
+                cursor_ += 2;
+                const double value = ReadWordReal(&cursor_, line_);
+                if (next == 'R') {
+                    d.polarRadius = value;
+                    d.polarRadiusGiven = 1;
+                    d.polarRadiusIncremental = 0;
+                } else {
+                    d.polarAngle = value;
+                    d.polarAngleGiven = 1;
+                    d.polarAngleIncremental = 0;
+                }
+                return true;
+            }
+            if (NcRun.modal.heidenhainCycleCode != kNoCycle && next >= '0' && next <= '9') {
+                int at = cursor_ + 1;
+                if (ParseHeidenhainIsoCycleWord(&at, line_)) {
+                    cursor_ = at;
+                    return true;
+                }
+            }
+            return false;
+        case 'I':
+            if (next == 'P' && (At(cursor_ + 2) == 'A' || At(cursor_ + 2) == 'R')) {
+                const char which = At(cursor_ + 2);
+                cursor_ += 3;
+                const double value = ReadWordReal(&cursor_, line_);
+                if (which == 'A') {
+                    d.polarAngle = value;
+                    d.polarAngleGiven = d.polarAngleIncremental = 1;
+                } else {
+                    d.polarRadius = value;
+                    d.polarRadiusGiven = d.polarRadiusIncremental = 1;
+                }
+                return true;
+            }
+            if (AxisOfLetter(next, NcController.axisLetter, 3) >= 0) {
+                // IX, IY, IZ: an axis value added to the last programmed one.
+                cursor_ += 2;
+                HandleAxis(AxisOfLetter(next, NcController.axisLetter, 3), true);
+                return true;
+            }
+            return false;
+        case 'Q':
+            if (next >= '0' && next <= '9') {
+                int at = cursor_ + 1;
+                while (At(at) >= '0' && At(at) <= '9') {
+                    ++at;
+                }
+                int eq = at;
+                while (At(eq) == ' ' || At(eq) == '\t') {
+                    ++eq;
+                }
+                if (At(eq) != '=') {
+                    return false;
+                }
+                const int n = ConvertWordInteger(line_ + cursor_ + 1, at - cursor_ - 1);
+                const bool digitsFit = at - cursor_ - 1 <= 6;
+                cursor_ = eq + 1;
+                while (At(cursor_) == ' ' || At(cursor_) == '\t') {
+                    ++cursor_;
+                }
+                const double value = ReadWordValueToBlank(&cursor_, line_);
+                if (digitsFit) {
+                    SetHeidenhainQParameter(n, value);  // beyond the table: refused
+                }
+                return true;
+            }
+            return false;
+        case 'R':
+            if (next == 'L' || next == 'R') {
+                cursor_ += 2;
+                SetCutterSide(next == 'L' ? 41 : 42);
+                return true;
+            }
+            if (next == '0' && !(At(cursor_ + 2) >= '0' && At(cursor_ + 2) <= '9') &&
+                At(cursor_ + 2) != '.') {
+                cursor_ += 2;
+                SetCutterSide(40);
+                return true;
+            }
+            return false;
+        case 'D':
+            if (next == 'R' && (At(cursor_ + 2) == '+' || At(cursor_ + 2) == '-')) {
+                const bool counterClockwise = At(cursor_ + 2) == '+';
+                cursor_ += 3;
+                d.directionGiven = 1;
+                if (m.motionType == kMotionClockwise || m.motionType == kMotionCounterClockwise) {
+                    int type = counterClockwise ? kMotionCounterClockwise : kMotionClockwise;
+                    if (NcRun.modal.planeCode < 0) {
+                        type = 5 - type;
+                    }
+                    m.motionType = type;
+                }
+                return true;
+            }
+            return false;
+        default:
+            return false;
+    }
+}
+
+// A SIEMENS orientation word A2=, B2=, C2= (kind 2: angle), A3=, B3=, C3= (kind 3: tool vector
+// component); A4= and the like are read and not used.
+void BlockScanner::ReadOrientationWord(char letter, int kind) {
+    cursor_ += 3;
+    while (At(cursor_) == ' ' || At(cursor_) == '\t') {
+        ++cursor_;
+    }
+    const double value = ReadWordValueToBlank(&cursor_, line_);
+    const int k = letter - 'A';
+    SiemensOrientationInput& o = DialectState.orientation;
+    if (kind == 2) {
+        o.angles[k] = value;
+        o.anglesGiven = 1;
+    } else if (kind == 3) {
+        o.vector[k] = NcController.axisReversed[k] ? -value : value;
+        o.vectorGiven = 1;
+    } else {
+        return;
+    }
+    if (NcController.toolCenterControl == 0) {
+        NcRun.modal.toolCenterPointMode = 2;
+    }
+}
+
+bool BlockScanner::HandleSiemensWord() {
+    NcBlockState& block = NcRun.block;
+    NcModalState& modal = NcRun.modal;
+    const char letter = At(cursor_);
+    const char next = At(cursor_ + 1);
+    int after = 0;
+    const auto keyword = [&](const char* word) {
+        return MatchDialectKeyword(line_, cursor_, word, &after) != 0;
+    };
+    if ((letter == 'A' || letter == 'B' || letter == 'C') && next >= '2' && next <= '6' &&
+        At(cursor_ + 2) == '=') {
+        ReadOrientationWord(letter, next - '0');
+        return true;
+    }
+    if (keyword("TRAORI")) {
+        cursor_ = after;
+        modal.gCode = 43;
+        if (NcController.toolCenterControl == 0) {
+            modal.toolCenterPointMode = 1;
+        }
+        modal.lengthCompensation = 1;
+        SetLengthOffsetForCurrentTool();
+        return true;
+    }
+    if (keyword("TRAFOOF")) {
+        cursor_ = after;
+        if (modal.toolCenterPointMode != 0 || modal.lengthCompensation != 0) {
+            modal.gCode = 49;
+            CancelLengthCompensation();
+        }
+        return true;
+    }
+    if (keyword("CYCLE800")) {
+        cursor_ = after;
+        const int result = ParseCycle800Arguments(&cursor_, line_);
+        if (result == 1) {
+            modal.gCode = 682;
+            DialectState.planeMode = 4;
+        } else if (result == 0) {
+            modal.gCode = 69;
+            CurrentWorkPlane.active = 0;
+            CurrentWorkPlane.mode = 0;
+            DialectState.planeMode = 0;
+            if (NcRun.transforms.rotationCount > 0) {
+                NcRun.transforms.transformState = 3;
+            }
+            modal.lengthCompensation = 0;
+            SetLengthOffset(0.0);
+        }
+        return true;
+    }
+    if (keyword("ORIEULER")) {
+        cursor_ = after;
+        DialectState.orientation.convention = 0;
+        return true;
+    }
+    if (keyword("ORIRPY")) {
+        cursor_ = after;
+        DialectState.orientation.convention = At(cursor_) == '2' ? 2 : 1;
+        if (At(cursor_) == '2') {
+            ++cursor_;
+        }
+        return true;
+    }
+    if (keyword("SUPA")) {
+        cursor_ = after;
+        block.machineCoordinateBlock = 1;
+        return true;
+    }
+    if (letter == 'T' && next == '=') {
+        // T="name" by name, T=n by number; nothing more of the line is read.
+        int at = cursor_ + 2;
+        block.stopScan = 1;
+        int tool = -1;
+        if (At(at) == '"') {
+            const char* name = line_ + at + 1;
+            const char* close = std::strchr(name, '"');
+            if (close != nullptr && close < line_ + end_) {
+                tool = FindToolByName(name, static_cast<int>(close - name));
+                tool = tool > 0 ? tool : -1;
+            }
+        } else {
+            tool = ReadWordInteger(&at, line_);
+        }
+        if (tool >= 0 && tool <= NcController.magazineCount) {
+            SelectTool(tool);
+        }
+        return true;
+    }
+    return false;
+}
+
+bool BlockScanner::HandleOspWord() {
+    NcBlockState& block = NcRun.block;
+    const char letter = At(cursor_);
+    int after = 0;
+    if (letter == 'C' && MatchDialectKeyword(line_, cursor_, "CALL ", &after)) {
+        if (MatchDialectKeyword(line_, after, "OO88", &after)) {
+            cursor_ = after;
+            ApplyOo88InclinedPlaneCall(&cursor_, line_);
+        } else if (At(after) == 'O') {
+            cursor_ = after;
+            CallOspSubprogram(&cursor_, line_);
+        }
+        block.stopScan = 1;
+        return true;
+    }
+    if (letter == 'R' && MatchDialectKeyword(line_, cursor_, "RTS", &after)) {
+        cursor_ = after;
+        if (ReturnFromSubprogram()) {
+            block.stopScan = 1;
+        }
+        return true;
+    }
+    if (letter == 'N' && MatchDialectKeyword(line_, cursor_, "NCYL", &after)) {
+        cursor_ = after;
+        block.cycleSkipped = 1;
+        return true;
+    }
+    return false;
+}
+
+// The dialect words that complete a block before its end: HEIDENHAIN polar ends and circle
+// centres, SIEMENS tool orientation.
+void FinishDialectWords() {
+    const NcControllerView& c = NcController;
+    NcDialectState& d = DialectState;
+    MotionRecord& m = CurrentMotion;
+    NcBlockState& block = NcRun.block;
+    const PlaneAxes& plane = NcRun.modal.plane;
+    const int a = plane.first, b = plane.second;
+    if (c.heidenhain && d.polarBlock != 0) {
+        // Polar coordinates about the circle centre (the pole): the start's radius and angle
+        // (deg) unless the block gives them; IPR and IPA add to the start's. A circle (CP) keeps
+        // the start's radius.
+        const double da = m.start.axis[a] - d.circleCentre[a];
+        const double db = m.start.axis[b] - d.circleCentre[b];
+        const double startRadius = std::sqrt(da * da + db * db);
+        const double startAngle = std::atan2(db, da) * 180.0 / 3.14159265358979323846;
+        double radius = startRadius, angle = startAngle;
+        if (d.polarRadiusGiven && d.polarBlock == 1) {
+            radius = d.polarRadius + (d.polarRadiusIncremental ? startRadius : 0.0);
+        }
+        if (d.polarAngleGiven) {
+            angle = d.polarAngle + (d.polarAngleIncremental ? startAngle : 0.0);
+        }
+        if (d.polarRadiusGiven || d.polarAngleGiven) {
+            double s = 0.0, co = 1.0;
+            SinCosDegrees(angle, 1, &s, &co);
+            m.end.axis[a] = d.circleCentre[a] + radius * co;
+            m.end.axis[b] = d.circleCentre[b] + radius * s;
+            NcRun.programmed.axis[a] = m.end.axis[a];
+            NcRun.programmed.axis[b] = m.end.axis[b];
+            block.axisWordSeen = 1;
+            block.axisNamed[a] = block.axisNamed[b] = 1;
+        }
+    }
+    const bool arc = m.motionType == kMotionClockwise || m.motionType == kMotionCounterClockwise;
+    if (c.heidenhain && arc && block.centreSource != 2) {
+        // Every circle turns about the circle centre; the arc geometry takes it from the start.
+        for (int i = 0; i < 3; ++i) {
+            block.centreWord[i] = i == plane.normal ? 0.0 : d.circleCentre[i] - m.start.axis[i];
+        }
+        block.centreSource = 1;
+        block.centreWordSeen = 1;
+    }
+    if (c.siemens && NcRun.modal.toolCenterPointMode == 2 &&
+        (d.orientation.anglesGiven || d.orientation.vectorGiven)) {
+        double axis[3] = {d.orientation.vector[0], d.orientation.vector[1],
+                          d.orientation.vector[2]};
+        if (d.orientation.anglesGiven) {
+            ComputeToolAxisFromAngles(axis, d.orientation.angles, d.orientation.convention);
+        }
+        for (int i = 0; i < 3; ++i) {
+            block.centreWord[i] = axis[i];
+        }
+        block.centreWordSeen = 1;
+        block.axisWordSeen = 1;
+    }
 }
 
 }  // namespace
@@ -1008,9 +1890,12 @@ void InterpretNcBlock(const char* line) {
     }
     NcRun.waitMCode = -1;
     m.feed = NcRun.modal.programmedFeed;
+    ClearDialectBlock();
     BlockScanner scanner(line);
     scanner.Run();
+    FinishDialectWords();
     CompleteNcBlock();
+    CompleteDialectBlock();
     PublishKinematicsModes();
 }
 

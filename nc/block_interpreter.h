@@ -13,6 +13,11 @@ namespace mirexa {
 // value is kept.
 void InterpretNcBlock(const char* line);
 
+// An F word from the cursor (just behind the letter): the feed (mm/min), or in the indexed feed
+// modes the feed memory entry it names; an index outside the feed memory is refused. Sets the
+// move's and the modal feed; the cursor moves behind the value.
+void ApplyFeedWord(int* cursor, const char* line);
+
 // Clears the per-block words of the modal state, as the step driver does before each block.
 void ClearBlockWords();
 

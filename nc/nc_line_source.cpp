@@ -9,6 +9,7 @@
 #include "geometry/progress.h"
 #include "geometry/shared_state.h"
 #include "geometry/ui_hooks.h"
+#include "nc/kinematics_services.h"
 #include "nc/nc_controller_view.h"
 #include "nc/nc_run_state.h"
 #include "nc/nc_words.h"
@@ -22,6 +23,16 @@ NcProgramSource NcSource;
 NcHooks NcUpHooks;
 
 namespace {
+
+// A line handed back by PushBackNcLine, with the subprogram level it was read at and that
+// level's line counter behind it.
+struct PushedBackLine {
+    int pending = {};
+    NcLineBuffer line = {};
+    int depth = {};
+    int levelCounter = {};
+};
+PushedBackLine PushedBack;
 
 // Reads one physical line of a stream into out (capacity kNcLineTextMax + 1): at most
 // kNcLineTextMax characters are kept, the rest of the physical line is dropped; the line end
@@ -109,6 +120,9 @@ int ReadRawLine() {
                                   : -1;
         if (consumed < 0) {
             MarkProgramEnd();
+            if (NcController.heidenhain && NcRun.status.endState == 2) {
+                SetRotaryShortestPath(0);
+            }
             return 0;
         }
         ++NcLine.mainLineNumber;
@@ -191,6 +205,7 @@ int FindFirstWord(const char* line) {
 
 int OpenNcProgramSource(const std::string& path) {
     CloseNcProgramSource();
+    DiscardPushedBackLine();
     NcSource.programPath = path;
     if (!GetPathDirectory(path, Subprograms.directory, sizeof Subprograms.directory)) {
         Subprograms.directory[0] = '\0';
@@ -217,9 +232,37 @@ void CloseNcProgramSource() {
     Subprograms.depth = 0;
 }
 
+void PushBackNcLine(const NcLineBuffer& previous, int previousLevelCounter) {
+    PushedBack.line = NcLine;
+    PushedBack.line.lineHeld = 0;
+    PushedBack.depth = Subprograms.depth;
+    PushedBack.pending = 1;
+    const int level = Subprograms.depth - 1;
+    if (level >= 0) {
+        PushedBack.levelCounter = Subprograms.lineCounter[level];
+        Subprograms.lineCounter[level] = previousLevelCounter;
+    }
+    const int held = NcLine.lineHeld;
+    NcLine = previous;
+    NcLine.lineHeld = held;
+}
+
+void DiscardPushedBackLine() {
+    PushedBack.pending = 0;
+}
+
 int ReadNextNcLine() {
     if (NcLine.lineHeld) {
         NcLine.lineHeld = 0;
+        return 1;
+    }
+    if (PushedBack.pending) {
+        PushedBack.pending = 0;
+        NcLine = PushedBack.line;
+        const int level = Subprograms.depth - 1;
+        if (level >= 0 && Subprograms.depth == PushedBack.depth) {
+            Subprograms.lineCounter[level] = PushedBack.levelCounter;
+        }
         return 1;
     }
     for (;;) {

@@ -106,6 +106,15 @@ void CloseNcProgramSource();
 // subprogram file (the level was popped), or a failed character check (error 4 or 5 set).
 int ReadNextNcLine();
 
+// Hands the line in NcLine back to the line source, for a reader that read one line too far:
+// the next ReadNextNcLine hands it on again, with its own text and line numbers, without reading.
+// Until then NcLine holds `previous` (the line before it, as the caller kept it) and the current
+// level's line counter is `previousLevelCounter`, so that the block that ended there keeps its
+// own numbers. A second push-back before the next read replaces the first.
+void PushBackNcLine(const NcLineBuffer& previous, int previousLevelCounter);
+// Forgets a pushed-back line (a new run, a new source).
+void DiscardPushedBackLine();
+
 // (Re)builds ProgramIndex from the NC file when its write time or size changed. Lines are
 // stored after the replacements, which are not applied again when they are read back. 1 when the
 // index holds the file, 0 when the file cannot be read (the index is then empty).

@@ -27,6 +27,7 @@ constexpr int kNcErrorCharacter = 4;      // a character outside the allowed set
 constexpr int kNcErrorDecimalPoints = 5;  // two decimal points in one value
 constexpr int kNcErrorOffsetArc = 6;      // an offset arc's radius became negative
 constexpr int kNcErrorQueueFull = 7;      // a look-ahead queue reached kLookaheadQueueMax
+constexpr int kNcErrorNurbs = 8;          // a NURBS curve that cannot be read or evaluated
 
 // Motion types.
 constexpr int kMotionRapid = 0;

@@ -9,6 +9,7 @@
 #include "geometry/vector_math.h"
 #include "nc/arc_geometry.h"
 #include "nc/block_interpreter.h"
+#include "nc/controller_dialects.h"
 #include "nc/coordinate_transforms.h"
 #include "nc/cutter_compensation.h"
 #include "nc/kinematics_services.h"
@@ -16,6 +17,7 @@
 #include "nc/nc_line_source.h"
 #include "nc/nc_run_state.h"
 #include "nc/nc_words.h"
+#include "nc/nurbs_evaluation.h"
 #include "nc/sub_moves.h"
 
 namespace mirexa {
@@ -333,6 +335,12 @@ void ComputeNextMove() {
     }
     KinematicsMode.positionSource = 0;
     KinematicsMode.machineCoordinateMove = 0;
+    // A NURBS move is over once handed out: the blocks after it move as rapids until a motion
+    // code comes, and none of them steps the old curve again.
+    if (m.motionType == kMotionNurbs) {
+        m.motionType = kMotionRapid;
+        NurbsCurve.pointCount = NurbsCurve.knotCount = 0;
+    }
     m.sweep = 0.0;
     m.length = 0.0;
     m.cycleMoveFlag = 0;
@@ -509,6 +517,7 @@ void ResetInterpreterState() {
         EndSubprogramLevel();
     }
     NcRun = NcRunState{};
+    ResetDialectState();
     NcRun.dataCheckActive = dataCheck;
     NcRun.pluginToolSupplied = pluginTool;
     NcRun.toolChange.mountedTool = c.currentTool.number;
@@ -527,6 +536,8 @@ void ResetInterpreterState() {
     NcRun.status.started = (c.endOfRecordChar != ' ' && c.endOfRecordChar != '\0') ? 0 : 1;
     NcLine.mainLineNumber = NcLine.displayedLineNumber = NcLine.subprogramLineNumber = 0;
     NcLine.lineHeld = 0;
+    DiscardPushedBackLine();
+    NurbsCurve.pointCount = NurbsCurve.knotCount = 0;
 
     // Work coordinates: the run works on its own copy of the work offset table.
     NcTransformState& t = NcRun.transforms;

@@ -309,6 +309,7 @@ void ConnectAutomation() {
     NcDataCommandCallbacks.presetPathFlag = PresetPathSet;
     NcDataCommandCallbacks.clearPresetPath = [] { MainWindowData.presetPathFlag = 0; };
     NcDataCommandCallbacks.redrawMainWindow = [] { RedrawMainWindow(MainWindow.load()); };
+    ConnectDataCheckCommands();
     StockCallbacks.loadBasicModel = LoadBasicModelForStock;
     if (!MainWindowCallbacks.handleCommand) {
         MainWindowCallbacks.handleCommand = HandleMenuCommand;

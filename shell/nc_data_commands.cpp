@@ -15,10 +15,15 @@
 #include "geometry/machine_kinematics.h"
 #include "geometry/program_log.h"
 #include "geometry/shared_state.h"
+#include "nc/alarm_report.h"
+#include "nc/data_check.h"
+#include "nc/nc_controller_view.h"
 #include "platform/message_box.h"
 #include "shell/automation_steps.h"
 #include "shell/status_bar.h"
 #include "shell/stock_commands.h"
+#include "simulation/cutting_info_report.h"
+#include "simulation/run_ui_hooks.h"
 #include "stock/stock_shapes.h"
 
 namespace mirexa {
@@ -228,7 +233,34 @@ void DefinitionFileCommand(unsigned command) {
     }
 }
 
+// The data check of the selected program (Check Data) and what the commands read of it.
+void RunDataCheckOfProgram(DataCheckExtents* out) {
+    RefreshNcControllerView();
+    RunNcDataCheck(MainWindow.load(), DefinitionFiles.ncProgramFile, kDataCheckAll);
+    const DataCheckRecord& r = DataCheckResult;
+    out->error = r.error;
+    for (int i = 0; i < 3; ++i) {
+        out->toolMin[i] = r.toolPointWork.min[i];
+        out->toolMax[i] = r.toolPointWork.max[i];
+        out->programMin[i] = r.program.min[i];
+        out->programMax[i] = r.program.max[i];
+    }
+}
+
 }  // namespace
+
+void ConnectDataCheckCommands() {
+    NcDataCommandHooks& h = NcDataCommandCallbacks;
+    if (!h.runDataCheck) {
+        h.runDataCheck = RunDataCheckOfProgram;
+    }
+    if (!h.writeCuttingReport) {
+        h.writeCuttingReport = [](int silent) { WriteCuttingReport(MainWindow.load(), silent); };
+    }
+    if (!RunUiCallbacks.closeAlarmFile) {
+        RunUiCallbacks.closeAlarmFile = CloseAlarmFile;
+    }
+}
 
 int ResolveNcProgramPath(std::string* path) {
     if (path->empty()) {

@@ -2,8 +2,8 @@
 // selecting the NC program (with the optimal box stock around its path on request), the
 // cutting-information report, and loading the tools, controller and machine files. What they
 // need of the data check, the interpreter, the view and the menus goes through
-// NcDataCommandCallbacks; without the data check the report and the optimal stock say in the log
-// that they are not available.
+// NcDataCommandCallbacks (ConnectDataCheckCommands fills the data check and the report); without
+// the data check the report and the optimal stock say in the log that they are not available.
 //
 // Threads. Everything here runs on the user-interface thread.
 #pragma once
@@ -86,6 +86,11 @@ int ResolveNcProgramPath(std::string* path);
 // nodes per axis; Z keeps its margin). Fills box (min x, y, z, max x, y, z).
 void ComputeOptimalStockBox(const DataCheckExtents& extents, const double margin[3], double pitch,
                             double box[6]);
+
+// Fills the data check and report hooks with the program's own: the data check of
+// DefinitionFiles.ncProgramFile (Check Data) and the cutting-information report; and the run's
+// closing of the alarm report. Hooks already filled are kept.
+void ConnectDataCheckCommands();
 
 // Handles IDM_NC_SELECT, IDM_NC_SELECT_OPTIMAL_STOCK, IDM_NC_REPORT, IDM_TOOLS_FILE,
 // IDM_CONTROLLER_FILE or IDM_MACHINE_FILE with its lparam (32773: 1

@@ -16,6 +16,8 @@
 #include "geometry/rotary_solutions.h"
 #include "geometry/shared_state.h"
 #include "geometry/tool_length_report.h"
+#include "nc/nc_run_state.h"
+#include "nc/nurbs_evaluation.h"
 #include "simulation/cutting_core.h"
 #include "simulation/interference_flags.h"
 #include "simulation/run_control.h"
@@ -250,8 +252,9 @@ void CutAndCheckStep(const StepBlockInfo& block) {
 }
 
 // The tool-load limit of a feed step in contact: an alarm (types 1, 2) or a limit-log line
-// (types 11, 12) when the cross-section A or the removal rate Q exceeds the first limit value.
-void ApplyToolLoadLimit(const StepBlockInfo& block) {
+// (types 11, 12, only with logLines) when the cross-section A or the removal rate Q exceeds the
+// first limit value.
+void ApplyToolLoadLimit(const StepBlockInfo& block, bool logLines = true) {
     const int tool = CurrentToolNumber();
     if (tool < 0 || CurrentMotion.motionType <= 0 || InterferenceFlags.contact == 0) {
         return;
@@ -273,7 +276,7 @@ void ApplyToolLoadLimit(const StepBlockInfo& block) {
     if (limit.type == kToolLoadSectionAlarm || limit.type == kToolLoadRemovalAlarm) {
         RunControl.stepAlarm = 1;
         SaveMotionState();
-    } else if (SimulationCallbacks.writeLimitLogLine != nullptr) {
+    } else if (logLines && SimulationCallbacks.writeLimitLogLine != nullptr) {
         char line[512];
         FormatLimitLogLine(block, limit.type, measured, line, sizeof line);
         SimulationCallbacks.writeLimitLogLine(line);
@@ -373,6 +376,9 @@ std::int64_t CountMoveSteps(const StepBlockInfo& block, double* length) {
 // its checks; the tool-load limit; the alarm test; the state; the alarm report line and the
 // interference decision; the redraw handshake; the abort.
 int StepCurrentMove(const StepBlockInfo& block) {
+    if (CurrentMotion.motionType == kMotionNurbs) {
+        return StepNurbsMove(block);
+    }
     double length = 0.0;
     const std::int64_t n = CountMoveSteps(block, &length);
     if (n == 0) {
@@ -474,6 +480,112 @@ int StepCurrentMove(const StepBlockInfo& block) {
     // The next move starts from where this one ended, at its end radii.
     for (int k = 0; k < 2; ++k) {
         SimRun.rotaryRadii[0][k] = SimRun.rotaryRadii[1][k];
+    }
+    return result;
+}
+
+namespace {
+
+// One step of a NURBS move at curve point p: the block end, finished like a block end, becomes
+// the program position; the pose; the over-travel test (1: the step is posed but not cut); the
+// plain cut; the tool-load alarm; the state. Returns 1 on over-travel, else 0.
+int StepNurbsPoint(const StepBlockInfo& block, const double p[3]) {
+    FinishNurbsStepPosition(p);
+    CurrentMachinePose.program = CurrentMotion.lastPosition;
+    CutEndMark.flags[0] = CutEndMark.flags[1] = static_cast<std::uint8_t>(CurrentCutter.penBits);
+    CutEndMark.stamps[0] = CutEndMark.stamps[1] = block.lineStamp;
+    UpdateMachinePosition();
+    for (int k = 0; k < 2; ++k) {
+        if (Controller.rotaryRangeGiven[k] != 0) {
+            const double a = Controller.rotaryRange[k][0], b = Controller.rotaryRange[k][1];
+            WrapDegrees(&CurrentMachinePose.machine.axis[3 + k], std::min(a, b), std::max(a, b));
+        }
+    }
+    RunControl.stepAlarm = 0;
+    if (AnyStrokeEnabled()) {
+        const int axis = CheckOverTravel(CurrentMachinePose.machine.axis);
+        if (axis >= 0) {
+            RunControl.stepAlarm = 1;
+            SaveMotionState();
+            AppendLogEntry("Axis " + std::to_string(axis) +
+                           " left its stroke inside a NURBS move (line " +
+                           std::to_string(block.mainLine) + "); the move ends there.\n");
+            return 1;
+        }
+    }
+    StepRemovedVolume = 0.0;
+    ClearInterferenceFlags();
+    CutStockAtToolPose(CurrentStock(), CurrentMachinePose.tool.point, CurrentMachinePose.tool.axis);
+    SimRun.raysVisited += CutPose.raysVisited;
+    ApplyToolLoadLimit(block, false);
+    ToolLengthMeasured.lineDue = 1;
+    SimulationState = StepState(false);
+    ++SimRun.steps;
+    SimRun.removedVolume += StepRemovedVolume;
+    return 0;
+}
+
+bool SpanRedrawAllowed() {
+    return DrawingSuppressed.load() == 0 && RunLogFlag.load() == 0;
+}
+
+}  // namespace
+
+int StepNurbsMove(const StepBlockInfo& block) {
+    RunControl.showSteps = 0;
+    RunControl.lineHeld = 0;
+    const NurbsCurveData& curve = NurbsCurve;
+    if (ValidateNurbsCurve(curve) != kNurbsValid) {
+        return kMoveSkipped;
+    }
+    SimRun.rapidCheckActive = 0;
+    const int last = LastNurbsSpan(curve);
+    int result = kMoveSkipped;
+    for (int span = FirstNurbsSpan(curve); span <= last; ++span) {
+        const std::int64_t m = CountNurbsSpanSteps(curve, span, SimRun.stepLength);
+        if (m == 0) {
+            continue;  // an empty span
+        }
+        result = kMoveStepped;
+        SimRun.actualStep = MeasureNurbsSpan(curve, span) / static_cast<double>(m);
+        bool overTravel = false;
+        bool alarm = false;
+        for (std::int64_t j = 1; j <= m; ++j) {
+            double p[3];
+            if (!EvaluateNurbsSpanStep(curve, span, j, m, p)) {
+                break;
+            }
+            if (StepNurbsPoint(block, p) != 0) {
+                overTravel = true;
+                break;
+            }
+            if (SimulationState.load() == 4) {
+                ++SimRun.alarmSteps;
+                alarm = true;
+                break;
+            }
+            if (RunControl.abortRequest.load() != 0) {
+                break;
+            }
+        }
+        // After the span: an interference that breaks off or an abort ends the run, an
+        // over-travel ends only this move.
+        if (alarm && SimulationCallbacks.recordInterferenceBreak != nullptr &&
+            SimulationCallbacks.recordInterferenceBreak() != 0) {
+            return kMoveEndsRun;
+        }
+        if (RunControl.abortRequest.load() != 0) {
+            return kMoveEndsRun;
+        }
+        if (overTravel) {
+            break;
+        }
+        if (span < last && Controller.stopOption == 2 && SpanRedrawAllowed()) {
+            RequestRedrawAndWait();
+        }
+    }
+    if (Controller.stopOption == 3 && SpanRedrawAllowed()) {
+        RequestRedrawAndWait();
     }
     return result;
 }

@@ -81,6 +81,19 @@ std::int64_t CountMoveSteps(const StepBlockInfo& block, double* length);
 // step).
 int StepCurrentMove(const StepBlockInfo& block);
 
+// Steps a NURBS move (motion type 132; StepCurrentMove hands such a move here) knot span by knot
+// span over NurbsCurve: span i of the non-empty spans gets m = max(1, ceil(span length / step
+// length)) steps, and step j poses the tool at the curve point of t[i] + j (t[i+1] - t[i]) / m,
+// finished like a block end (FinishBlockPosition). Each step cuts with the plain cut, applies
+// the tool-load limit's alarm types (no limit-log line) and sets SimulationState; no structure
+// check, no alarm report line and no per-step redraw. A state of 4 ends the span; an
+// interference that breaks off or an abort ends the move and the run (kMoveEndsRun). An axis out
+// of its stroke ends only the move: the step is posed but not cut, StepAlarm is set, the motion
+// state saved and a log line written, and the run goes on (OverTravelAxis is not set). With stop
+// option M01 a redraw follows every span but the last, with SINGLE one follows the move. An
+// invalid or empty curve is not stepped (kMoveSkipped).
+int StepNurbsMove(const StepBlockInfo& block);
+
 // The step line of the second-form interference report: "%d/%d:X%fY%fZ%f%c%f%c%f\n" with the
 // step, the count, the tool point and the two rotary letters with their machine angles.
 void FormatAlarmStepLine(std::int64_t step, std::int64_t count, char* out, int capacity);

@@ -269,9 +269,9 @@ int RunBlocks() {
             // G92: the position in the new coordinates is where the next move starts.
             CurrentMachinePose.program = CurrentMotion.lastPosition;
             UpdateMachinePosition();
-        } else if (CurrentMotion.motionType != kMotionNurbs) {
+        } else {
             // Every fetch may carry a move (a block, a cycle point, a rapid leg, a look-ahead
-            // replay); one without travel is not stepped.
+            // replay, a NURBS curve stepped by knot span); one without travel is not stepped.
             StepBlockInfo info;
             FillStepBlockInfo(&info);
             result = StepCurrentMove(info);

@@ -149,6 +149,21 @@ TEST_F(BatchRunTest, AMacroCutsAndSavesTheSameStockAsTheBatch) {
     EXPECT_NE(Read("mirexa.log").find("demo_part.nc"), std::string::npos);
 }
 
+TEST_F(BatchRunTest, AReportBatchRunsTheDataCheckAndWritesTheReport) {
+    // The sample settings name the report after the program (AUTO) and the sample template
+    // lays it out.
+    ASSERT_EQ(Run({kBox, "demo_part.nc", "-V5"}), 0);
+    const std::string report = Read("demo_part_verify.txt");
+    EXPECT_NE(report.find("NC program      : demo_part.nc\n"), std::string::npos);
+    EXPECT_NE(report.find("Tools used      : T=01,02,03,04\n"), std::string::npos);
+    EXPECT_NE(report.find("  5 | T04  |"), std::string::npos);
+    EXPECT_EQ(report.find('$'), std::string::npos);
+    // Without the template: the fixed summary.
+    fs::remove(scratch.At("verify_form.def"));
+    ASSERT_EQ(Run({kBox, "demo_part.nc", "-V5"}), 0);
+    EXPECT_NE(Read("demo_part_verify.txt").find("\"verify_form.def\""), std::string::npos);
+}
+
 TEST_F(BatchRunTest, AMissingNcProgramExitsTwoWithALogLine) {
     EXPECT_EQ(Run({kBox, "-X6", "-O", "out.dme", "missing.nc"}), 2);
     EXPECT_NE(Read("mirexa.log").find("missing.nc"), std::string::npos);

@@ -9,6 +9,7 @@
 #include "nc/nc_controller_view.h"
 #include "nc/nc_line_source.h"
 #include "nc/nc_run_state.h"
+#include "nc/nurbs_evaluation.h"
 #include "nc/step_driver.h"
 
 namespace mirexa::testing {
@@ -59,7 +60,31 @@ std::string FormatMoveLine() {
                 Number(m.transformedCentre[2]) + " S" + Number(m.sweep);
     }
     line += " F" + Number(m.feed) + "\n";
+    if (m.motionType == kMotionNurbs) {
+        line += FormatNurbsCurveLines();
+    }
     return line;
+}
+
+std::string FormatNurbsCurveLines() {
+    const NurbsCurveData& c = NurbsCurve;
+    std::string lines = "  NURBS order " + std::to_string(c.order) + " points " +
+                        std::to_string(c.pointCount) + " knots " + std::to_string(c.knotCount) +
+                        " length " + Number(MeasureNurbsLength(c)) + "\n";
+    for (int span = FirstNurbsSpan(c); span <= LastNurbsSpan(c); ++span) {
+        if (CountNurbsSpanSteps(c, span, 1.0) == 0) {
+            continue;
+        }
+        for (int half = 1; half <= 2; ++half) {
+            double p[3];
+            if (EvaluateNurbsSpanStep(c, span, half, 2, p)) {
+                lines += "  span " + std::to_string(span) + " U" +
+                         Number(NurbsSpanStepParameter(c, span, half, 2)) + " X" + Number(p[0]) +
+                         " Y" + Number(p[1]) + " Z" + Number(p[2]) + "\n";
+            }
+        }
+    }
+    return lines;
 }
 
 std::string TraceNcProgram(const std::string& programPath,

@@ -23,7 +23,12 @@ std::string TraceNcProgram(const std::string& programPath,
                            const std::function<void()>& afterEachCall = {},
                            long maxCalls = 10000000);
 
-// The trace line of the current move.
+// The trace line of the current move. A NURBS move adds the lines of FormatNurbsCurveLines.
 std::string FormatMoveLine();
+
+// The current NURBS curve: a line "  NURBS order <k> points <n> knots <m> length <L>", then for
+// every non-empty span its middle and end point, "  span <i> U<t> X<x> Y<y> Z<z>" (program
+// coordinates, %.4f).
+std::string FormatNurbsCurveLines();
 
 }  // namespace mirexa::testing

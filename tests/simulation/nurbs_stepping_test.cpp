@@ -1,0 +1,298 @@
+// Stepping of NURBS moves knot span by knot span: the step counts per span over a polyline
+// curve whose lengths are known by hand, the cut at the curve's end, the redraws of the stop
+// options, over-travel that ends only the move, abort, and the tool-load limit without log
+// lines; and a whole program with a curve through the simulation thread.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "config/config_records.h"
+#include "config/controller_file.h"
+#include "config/current_tool.h"
+#include "config/machine_file.h"
+#include "config/tool_tables.h"
+#include "cutting_test_support.h"
+#include "geometry/scratch_directory.h"
+#include "geometry/shared_state.h"
+#include "geometry/tool_length_report.h"
+#include "nc/nc_controller_view.h"
+#include "nc/nc_run_state.h"
+#include "nc/nurbs_evaluation.h"
+#include "simulation/cutting_core.h"
+#include "simulation/move_stepping.h"
+#include "simulation/run_control.h"
+#include "simulation/simulation_hooks.h"
+#include "simulation/simulation_thread.h"
+#include "stock/stock_grid.h"
+#include "stockio/scoped_log_directory.h"
+#include "support/stock_invariants.h"
+
+namespace mirexa {
+namespace {
+
+class NurbsSteppingTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        savedMachine_ = CurrentMachine;
+        savedPose_ = CurrentMachinePose;
+        savedHooks_ = SimulationCallbacks;
+        savedPitch_ = DexelPitch;
+        savedStopOption_ = Controller.stopOption;
+        ResetRunControlFlags();
+        NcRun = NcRunState{};
+        NcController = NcControllerView{};
+        CurrentMachinePose = MachinePose{};
+        DexelPitch.secondPitch = 1.0;
+        ResetSimulationRunRecord();
+        CurrentStockIndex = 0;
+        ASSERT_EQ(AllocToolTables(3), 1);
+        RebuildStock();
+        CurrentCutter = testing::FlatTool(1.0);
+        SetPolyline();
+    }
+    void TearDown() override {
+        FreeStockModel(&StockModels[0]);
+        StockModels[0] = StockModel{};
+        CurrentMachine = savedMachine_;
+        CurrentMachinePose = savedPose_;
+        SimulationCallbacks = savedHooks_;
+        DexelPitch = savedPitch_;
+        Controller.stopOption = savedStopOption_;
+        ResetRunControlFlags();
+        FreeToolTables();
+        FreeNurbsBuffers();
+        CurrentTool = CurrentToolRecord{};
+        NcRun = NcRunState{};
+        NcController = NcControllerView{};
+    }
+
+    // An order-2 curve is its control polygon: (0,0,8) to (3,4,8) over [0,1] (5 mm), an empty
+    // span [1,1], then (3,4,8) to (3,4,5.5) over [1,2] (2.5 mm). At 1 mm steps: 5 + 3 steps.
+    void SetPolyline() {
+        ASSERT_EQ(AllocNurbsBuffers(), 1);
+        NurbsCurveData& c = NurbsCurve;
+        const double points[4][3] = {{0, 0, 8}, {3, 4, 8}, {3, 4, 8}, {3, 4, 5.5}};
+        for (int i = 0; i < 4; ++i) {
+            c.x[i] = points[i][0];
+            c.y[i] = points[i][1];
+            c.z[i] = points[i][2];
+            c.weight[i] = 1.0;
+        }
+        const double knots[6] = {0, 0, 1, 1, 2, 2};
+        for (int i = 0; i < 6; ++i) {
+            c.knot[i] = knots[i];
+        }
+        c.order = 2;
+        c.pointCount = 4;
+        c.knotCount = 6;
+        CurrentMotion = MotionRecord{};
+        CurrentMotion.motionType = kMotionNurbs;
+        CurrentMotion.feed = 300.0;
+        block_ = StepBlockInfo{};
+        block_.lineStamp = 42;
+        block_.to.axis[0] = 3.0;
+        block_.to.axis[1] = 4.0;
+        block_.to.axis[2] = 5.5;
+    }
+
+    void RebuildStock() {
+        FreeStockModel(&StockModels[0]);
+        StockModels[0] = StockModel{};
+        const double box[6] = {0, 0, 0, 20, 20, 10};
+        testing::BuildBoxStock(&StockModels[0], box, 0.5);
+    }
+
+    // Steps the move while a host thread serves redraws, noting the step count at each.
+    int StepWithRedrawHost(std::vector<std::int64_t>* stepsAtRedraw) {
+        std::atomic<bool> stop{false};
+        std::thread host([&] {
+            while (!stop) {
+                if (RunControl.redrawRequest.load() != 0) {
+                    stepsAtRedraw->push_back(SimRun.steps);
+                    RunControl.redrawRequest = 0;
+                }
+                std::this_thread::sleep_for(std::chrono::microseconds(200));
+            }
+        });
+        const int result = StepCurrentMove(block_);
+        stop = true;
+        host.join();
+        return result;
+    }
+
+    testing::ScopedCuttingState cutting_;
+    MachineGeometry savedMachine_;
+    MachinePose savedPose_;
+    SimulationHooks savedHooks_;
+    DexelPitchSettings savedPitch_;
+    std::int32_t savedStopOption_ = {};
+    StepBlockInfo block_;
+};
+
+TEST_F(NurbsSteppingTest, EachSpanTakesItsOwnSteps) {
+    CurrentCutter.penBits = 3 << 4;
+    EXPECT_EQ(StepCurrentMove(block_), kMoveStepped);
+    EXPECT_EQ(SimRun.steps, 5 + 3);
+    EXPECT_DOUBLE_EQ(SimRun.actualStep, 2.5 / 3.0);
+    // The last step stands exactly on the curve's end, and cut there with the block's stamp and
+    // pen (no rapid bit).
+    EXPECT_EQ(CurrentMachinePose.program.axis[0], 3.0);
+    EXPECT_EQ(CurrentMachinePose.program.axis[1], 4.0);
+    EXPECT_EQ(CurrentMachinePose.program.axis[2], 5.5);
+    EXPECT_EQ(testing::ZRayTop(StockModels[0], 6, 8), 5.5);
+    const DexelRay ray = ReadDexelRay(StockModels[0].z, 8 * StockModels[0].nx + 6);
+    ASSERT_EQ(ray.ends.size(), 2u);
+    EXPECT_EQ(ray.flags[1], 3 << 4);
+    EXPECT_EQ(ray.stamps[1], 42);
+    EXPECT_EQ(testing::ZRayTop(StockModels[0], 20, 20), 10.0) << "far from the curve";
+    EXPECT_EQ(SimulationState.load(), 1);
+    // No curve: nothing stepped.
+    NurbsCurve.pointCount = 0;
+    EXPECT_EQ(StepCurrentMove(block_), kMoveSkipped);
+    EXPECT_EQ(SimRun.steps, 8);
+}
+
+// Stop option M01: a redraw after every span but the last (the empty span does not count);
+// SINGLE: one redraw after the move.
+TEST_F(NurbsSteppingTest, StopOptionsRedrawPerSpanOrPerMove) {
+    Controller.stopOption = 2;
+    std::vector<std::int64_t> redraws;
+    EXPECT_EQ(StepWithRedrawHost(&redraws), kMoveStepped);
+    EXPECT_EQ(redraws, (std::vector<std::int64_t>{5}));
+    Controller.stopOption = 3;
+    redraws.clear();
+    SimRun.steps = 0;
+    EXPECT_EQ(StepWithRedrawHost(&redraws), kMoveStepped);
+    EXPECT_EQ(redraws, (std::vector<std::int64_t>{8}));
+    // Drawing suppressed: no handshake at all.
+    DrawingSuppressed = 1;
+    redraws.clear();
+    EXPECT_EQ(StepWithRedrawHost(&redraws), kMoveStepped);
+    DrawingSuppressed = 0;
+    EXPECT_TRUE(redraws.empty());
+}
+
+// Over-travel ends the NURBS move before the step cuts, but not the run; the log says why.
+TEST_F(NurbsSteppingTest, OverTravelEndsOnlyTheMove) {
+    testing::ScratchDirectory dir;
+    testing::ScopedLogDirectory log(dir.Path());
+    block_.mainLine = 31;
+    CurrentMachine.strokes.enabled[0] = 1;
+    CurrentMachine.strokes.min[0] = -100.0;
+    CurrentMachine.strokes.max[0] = 1.5;
+    MotionSnapshot = MotionStateSnapshot{};
+    // Steps at x = 0.6, 1.2, 1.8: the third is out of the stroke.
+    EXPECT_EQ(StepCurrentMove(block_), kMoveStepped);
+    EXPECT_EQ(SimRun.steps, 2);
+    EXPECT_EQ(RunControl.overTravelAxis.load(), -1);
+    EXPECT_EQ(RunControl.stepAlarm.load(), 1);
+    EXPECT_DOUBLE_EQ(MotionSnapshot.program.axis[0], 1.8);
+    EXPECT_EQ(testing::ZRayTop(StockModels[0], 6, 8), 10.0) << "the curve's end was not cut";
+    const std::string logged = testing::ReadWholeFile(dir.At("mirexa.log"));
+    EXPECT_NE(logged.find("Axis 0 left its stroke inside a NURBS move (line 31)"),
+              std::string::npos)
+        << logged;
+}
+
+TEST_F(NurbsSteppingTest, AbortEndsTheMoveAndTheRun) {
+    RunControl.abortRequest = 1;
+    EXPECT_EQ(StepCurrentMove(block_), kMoveEndsRun);
+    EXPECT_EQ(SimRun.steps, 1);
+}
+
+// The tool-load limit: the alarm types raise the alarm and end the span; the log types write
+// no line on a NURBS move.
+TEST_F(NurbsSteppingTest, ToolLoadLimitAlarmsWithoutLogLines) {
+    CurrentCutter = testing::FlatTool(4.0);
+    CurrentTool.derivedFrom = 1;
+    static std::vector<std::string> lines;
+    lines.clear();
+    SimulationCallbacks.writeLimitLogLine = [](const char* line) { lines.push_back(line); };
+    ToolTableSet.loadLimits[1] = {kToolLoadSectionLog, {0.5f}};
+    EXPECT_EQ(StepCurrentMove(block_), kMoveStepped);
+    EXPECT_EQ(SimRun.steps, 8);
+    EXPECT_TRUE(lines.empty());
+    // The alarm type, on a fresh stock: the first step of each non-empty span is in material
+    // and an alarm, which ends that span; with no decision hook the move goes on.
+    RebuildStock();
+    ToolTableSet.loadLimits[1] = {kToolLoadSectionAlarm, {0.5f}};
+    SimRun.steps = 0;
+    EXPECT_EQ(StepCurrentMove(block_), kMoveStepped);
+    EXPECT_EQ(RunControl.stepAlarm.load(), 1);
+    EXPECT_EQ(SimulationState.load(), 4);
+    EXPECT_EQ(SimRun.steps, 2);
+    // A decision that breaks off ends the move and the run at the first alarm step.
+    RebuildStock();
+    SimulationCallbacks.recordInterferenceBreak = [] { return 1; };
+    SimRun.steps = 0;
+    EXPECT_EQ(StepCurrentMove(block_), kMoveEndsRun);
+    EXPECT_EQ(SimRun.steps, 1);
+}
+
+// A program with a curve run by the simulation thread (on the test's thread, drawing
+// suppressed, so nothing waits): the curve is cut along its spans with the stamp of its last
+// line, and an over-travel inside it ends only the curve, not the run.
+TEST_F(NurbsSteppingTest, ProgramRunsItsCurveAndGoesOnAfterAnOverTravel) {
+    ToolRecord& tool = ToolTableSet.tools[1];
+    tool = ToolRecord{};
+    tool.present = 1;
+    tool.type = kToolFlat;
+    tool.d = 2.0f;
+    tool.h = 20.0f;
+    SelectCurrentTool(1, 0.5);
+    const DefinitionFilePaths savedFiles = DefinitionFiles;
+    testing::ScratchDirectory dir;
+    testing::ScopedLogDirectory log(dir.Path());
+    // An order-2 curve: down from (5,5,12) to (5,5,2) in 20 steps of 0.5, then up to (5,10,12)
+    // in 23 steps (ceil of 11.18 / 0.5): step j at y = 5 + 5j/23, z = 2 + 10j/23.
+    DefinitionFiles.ncProgramFile = dir.Write("curve.nc",
+                                              "G90 G17 G00 X5. Y5. Z12.\n"
+                                              "G01 F300.\n"
+                                              "G06.2 P2 K0. X5. Y5. Z12.\n"
+                                              "K0. Z2.\n"
+                                              "K1. Y10. Z12.\n"
+                                              "K2.\n"
+                                              "K2.\n"
+                                              "G00 Y5.\n"
+                                              "G00 Z20.\n"
+                                              "M30\n");
+    const auto run = [] {
+        ResetRunControlFlags();
+        RunControl.runMode = kRunRealCutting;
+        CurrentMachinePose = MachinePose{};
+        CurrentMachinePose.program.axis[2] = 50.0;
+        DrawingSuppressed = 1;
+        SimulationThreadProc();
+        DrawingSuppressed = 0;
+    };
+    DexelPitch.secondPitch = 0.5;
+    run();
+    EXPECT_EQ(LastRunSummary.end, kRunEndProgram);
+    const StockModel& m = StockModels[0];
+    EXPECT_EQ(testing::ZRayTop(m, 10, 10), 2.0);  // (5, 5): the bottom of the curve
+    // (5, 8): the lowest step within the tool's radius 1 is j = 10 (y = 7.17).
+    EXPECT_NEAR(testing::ZRayTop(m, 10, 16), 2.0 + 100.0 / 23.0, 1e-9);
+    const DexelRay ray = ReadDexelRay(m.z, 10 * m.nx + 10);
+    EXPECT_EQ(ray.stamps.back(), 7) << "the curve's last line";
+    // Y may not pass 7.1: step 10 of the second span is posed but not cut, the curve ends there
+    // and the rapids after it run.
+    RebuildStock();
+    CurrentMachine.strokes.enabled[1] = 1;
+    CurrentMachine.strokes.min[1] = -100.0;
+    CurrentMachine.strokes.max[1] = 7.1;
+    run();
+    DefinitionFiles = savedFiles;
+    EXPECT_EQ(LastRunSummary.end, kRunEndProgram);
+    EXPECT_EQ(RunControl.overTravelAxis.load(), -1);
+    EXPECT_EQ(testing::ZRayTop(StockModels[0], 10, 10), 2.0);
+    EXPECT_EQ(testing::ZRayTop(StockModels[0], 10, 16), 10.0) << "step 10 was not cut";
+    EXPECT_EQ(CurrentMachinePose.program.axis[1], 5.0);
+    EXPECT_EQ(CurrentMachinePose.program.axis[2], 20.0);
+}
+
+}  // namespace
+}  // namespace mirexa

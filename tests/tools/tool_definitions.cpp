@@ -1,0 +1,70 @@
+// The command line and definition files of the test tools.
+#include "tools/tool_definitions.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "config/command_line.h"
+#include "config/config_records.h"
+#include "config/controller_file.h"
+#include "config/machine_file.h"
+#include "config/settings_file.h"
+#include "config/tool_tables.h"
+#include "config/tools_file.h"
+#include "nc/nc_controller_view.h"
+
+namespace mirexa::testing {
+
+namespace {
+
+// A definition file is read when it exists. The settings name defaults for files the command
+// line did not give, which need not exist; a file the command line named and that is missing
+// is reported.
+bool Readable(const std::string& path, int given, const char* tool) {
+    std::error_code error;
+    if (!path.empty() && std::filesystem::is_regular_file(path, error)) {
+        return true;
+    }
+    if (given) {
+        std::fprintf(stderr, "%s: cannot read %s\n", tool, path.c_str());
+    }
+    return false;
+}
+
+}  // namespace
+
+int LoadToolCommandLine(int argc, char** argv, const char* tool) {
+    std::vector<std::string> messages;
+    ParseCommandLine(JoinCommandLineArguments(argc, argv), &messages);
+    ReadSettings(&messages);
+    for (const std::string& message : messages) {
+        std::fprintf(stderr, "%s: %s\n", tool, message.c_str());
+    }
+    const DefinitionFilePaths& files = DefinitionFiles;
+    if (files.ncProgramFile.empty()) {
+        std::fprintf(stderr, "usage: %s [file.INI] [file.TTL] [file.CTL] [file.MTL] program\n",
+                     tool);
+        return 0;
+    }
+    InstallNcServiceHooks();
+    AllocToolTables(Settings.maxMagazine);
+    const bool tools = Readable(files.toolsFile, CommandLine.toolsGiven, tool);
+    if (tools) {
+        ReadToolFileAt(files.toolsFile);
+    }
+    if (Readable(files.controllerFile, CommandLine.controllerGiven, tool)) {
+        ReadControllerFileAt(files.controllerFile);
+    }
+    if (Readable(files.machineFile, CommandLine.machineGiven, tool)) {
+        ReadMachineFileAt(files.machineFile, 1);
+        if (tools) {
+            ReadToolFileAt(files.toolsFile);
+        }
+    }
+    RefreshNcControllerView();
+    return 1;
+}
+
+}  // namespace mirexa::testing
