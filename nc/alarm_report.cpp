@@ -81,8 +81,8 @@ int WriteRadiusOffsetAlarm(int firstOfRun, double radius, int lineNumber, const 
     return 1;
 }
 
-int CloseAlarmFile() {
-    const int closed = CloseAlarmStream();
+void CloseAlarmFile() {
+    CloseAlarmStream();
     // CHECK RADIUS OFFSET OPEN (list mode 2) shows what this run wrote.
     if (AlarmReport.writtenThisRun != 0 && NcController.radiusOffsetList == 2 &&
         AutomaticMode.load() == 0) {
@@ -90,7 +90,6 @@ int CloseAlarmFile() {
     }
     AlarmReport.writtenThisRun = 0;
     NcRun.compensation.radiusOffsetEvent = 0;
-    return closed;
 }
 
 }  // namespace mirexa

@@ -33,8 +33,8 @@ int WriteRadiusOffsetAlarm(int firstOfRun, double radius, int lineNumber, const 
 // Closes the alarm report when it is open. When an alarm was written since the last close, the
 // controller's CHECK RADIUS OFFSET is OPEN and the program does not run in automatic mode, the
 // file is then opened in the default viewer (a file left from an earlier run is never shown).
-// Always clears the run's radius-offset event flag. Returns 1, or 0 when the close failed
-// (logged).
-int CloseAlarmFile();
+// Always clears the run's radius-offset event flag. A failed close is logged and sets
+// writeFailed.
+void CloseAlarmFile();
 
 }  // namespace mirexa

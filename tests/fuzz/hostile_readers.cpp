@@ -43,6 +43,7 @@
 #include "platform/message_box.h"
 #include "shell/automation_steps.h"
 #include "shell/macro_file.h"
+#include "simulation/cutting_info_report.h"
 #include "stock/stock_grid.h"
 #include "stockio/stl_files.h"
 #include "stockio/stock_loading.h"
@@ -497,10 +498,61 @@ std::string FeedMacro(const std::string& path) {
     return problem;
 }
 
+// --- Report template --------------------------------------------------------------------------
+
+// Expands the file as the cutting-information report's template with inputs that use every list
+// (tools, D and H numbers, work offsets, tool times) and writes it as a report. No value holds a
+// "$", so the expansion holds none: a "$" is a keyword (replaced) or matches none (dropped with
+// the character after it). A template without a "$" is copied as it is, a line end added to a
+// last line without one only after a keyword.
+std::string FeedReportTemplate(const std::string& path) {
+    CuttingReportInputs in;
+    in.magazineCount = 24;
+    in.check.tUsed.assign(25, 0);
+    in.check.tUsed[1] = in.check.tUsed[3] = in.check.tUsed[24] = 1;
+    in.check.dUsed[1] = in.check.hUsed[1] = in.check.hUsed[999] = 1;
+    in.check.toolCount = 3;
+    in.check.toolList[1] = 1;
+    in.check.toolList[2] = 3;
+    in.check.toolList[3] = 24;
+    in.workOffsets[1].axis[0] = -120.5;
+    in.workOffsets[200].axis[2] = 1e300;
+    in.ncPath = "/nc/part.nc";
+    in.toolsPath = "vmc3.ttl";
+    in.ncFileSize = 12345;
+    in.ncLineCount = 678;
+    const std::string content = ReadHostileFile(path);
+    const std::string report = ComposeCuttingReport(path, in);
+    if (report.find('$') != std::string::npos) {
+        return "a \"$\" in the expansion";
+    }
+    if (content.find('$') == std::string::npos && report != content) {
+        return "a template without keywords changed";
+    }
+    const std::string folder = std::filesystem::path(path).parent_path().string();
+    if (WriteCuttingReportFile(folder + "/report.txt", 0, path, in) != 1) {
+        return "the report cannot be written";
+    }
+    if (ReadHostileFile(folder + "/report.txt") != report) {
+        return "the written report differs from the composed one";
+    }
+    return "";
+}
+
 const std::vector<std::string> kNcCompanions = {
     "samples/vmc3.ttl",    "samples/bt40_er32.hld", "samples/vmc3.ctl",    "samples/vmc3.mtl",
     "samples/table.stl",   "samples/vice.stl",      "tests/data/nc/O0100", "tests/data/nc/O200",
     "tests/data/nc/O0300", "tests/data/nc/O400",    "tests/data/nc/SUB1"};
+
+// The companions of a dialect: those of the standard programs with the dialect's controller file
+// (the sample controller with its PRODUCT changed) instead of the sample's.
+std::vector<std::string> DialectCompanions(const char* controller) {
+    std::vector<std::string> companions = kNcCompanions;
+    std::replace(companions.begin(), companions.end(), std::string("samples/vmc3.ctl"),
+                 std::string(controller));
+    companions.push_back("tests/data/nc/HSUB.H");
+    return companions;
+}
 
 }  // namespace
 
@@ -523,6 +575,15 @@ const std::vector<HostileReader>& GetHostileReaders() {
         {"stl", "stockio", "input.stl", kStlLineCharacters, 3, {}, FeedStl},
         {"nc", "nc", "input.nc", kNcLineTextMax, 1, kNcCompanions, FeedNcProgram},
         {"nc-memory", "nc", "input.nc", kNcLineTextMax, 1, kNcCompanions, FeedNcMemoryProgram},
+        {"nc-heidenhain", "nc", "input.nc", kNcLineTextMax, 1,
+         DialectCompanions("tests/fuzz/controllers/heidenhain.ctl"), FeedNcProgram},
+        {"nc-siemens", "nc", "input.nc", kNcLineTextMax, 1,
+         DialectCompanions("tests/fuzz/controllers/siemens.ctl"), FeedNcProgram},
+        {"nc-osp", "nc", "input.nc", kNcLineTextMax, 1,
+         DialectCompanions("tests/fuzz/controllers/osp.ctl"), FeedNcMemoryProgram},
+        {"nc-mazak", "nc", "input.nc", kNcLineTextMax, 1,
+         DialectCompanions("tests/fuzz/controllers/mazak.ctl"), FeedNcProgram},
+        {"report-template", "simulation", "input.def", 1023, 1, {}, FeedReportTemplate},
         {"macro", "shell", "input.mac", static_cast<int>(kMacroLineLimit), 1, {}, FeedMacro},
     };
     return readers;
