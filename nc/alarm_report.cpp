@@ -1,12 +1,16 @@
 // The alarm report of a run: radius-offset alarms appended to "alarm.txt".
 #include "nc/alarm_report.h"
 
+#include <cerrno>
 #include <charconv>
+#include <cstring>
 
+#include "geometry/program_log.h"
 #include "geometry/shared_state.h"
 #include "nc/nc_controller_view.h"
 #include "nc/nc_run_state.h"
 #include "platform/default_viewer.h"
+#include "platform/write_faults.h"
 
 namespace mirexa {
 
@@ -14,35 +18,67 @@ AlarmReportFile AlarmReport;
 
 namespace {
 
-void CloseAlarmStream() {
-    if (AlarmReport.file != nullptr) {
-        std::fclose(AlarmReport.file);
-        AlarmReport.file = nullptr;
+// Logs the first failed write, flush or close of the report. Reads errno: call it straight after
+// the failed call.
+void NoteAlarmWriteFailure(const char* step) {
+    const int error = errno;
+    if (AlarmReport.writeFailed != 0) {
+        return;
     }
+    AlarmReport.writeFailed = 1;
+    AppendLogEntry(std::string(ChooseLanguageText("Report not written in full: ",
+                                                  "レポートを最後まで書き込めません: ")) +
+                   AlarmReport.path + " (" + step + ": " + std::strerror(error) + ")\n");
+}
+
+// Closes the stream when it is open; 0 when the close failed (logged).
+int CloseAlarmStream() {
+    if (AlarmReport.file == nullptr) {
+        return 1;
+    }
+    const int closed = CloseStream(AlarmReport.file) == 0 ? 1 : 0;
+    AlarmReport.file = nullptr;
+    if (!closed) {
+        NoteAlarmWriteFailure("close");
+    }
+    return closed;
 }
 
 }  // namespace
 
 int WriteRadiusOffsetAlarm(int firstOfRun, double radius, int lineNumber, const char* line) {
+    std::string text;
     if (firstOfRun || AlarmReport.file == nullptr) {
         CloseAlarmStream();
         AlarmReport.file = std::fopen(AlarmReport.path.c_str(), firstOfRun ? "w" : "a");
         if (AlarmReport.file == nullptr) {
             return 0;
         }
+        AlarmReport.writeFailed = 0;
         if (firstOfRun) {
-            std::fputs("<<< ALARM INFORMATION >>>\n--------------", AlarmReport.file);
+            text = "<<< ALARM INFORMATION >>>\n--------------";
         }
+    }
+    if (AlarmReport.writeFailed != 0) {
+        return 0;
     }
     // The radius is written with three decimals whatever the locale.
     char number[64] = {};
     const std::to_chars_result r =
         std::to_chars(number, number + sizeof number - 1, radius, std::chars_format::fixed, 3);
     *r.ptr = '\0';
-    std::fprintf(AlarmReport.file, "\nINTERFERENCE IN RADIUS(%s) OFFSET\n", number);
-    std::fprintf(AlarmReport.file, "%d:%s", lineNumber, line != nullptr ? line : "");
+    text += std::string("\nINTERFERENCE IN RADIUS(") + number + ") OFFSET\n" +
+            std::to_string(lineNumber) + ":" + (line != nullptr ? line : "");
+    if (WriteStream(text.data(), 1, text.size(), AlarmReport.file) != text.size()) {
+        NoteAlarmWriteFailure("write");
+        return 0;
+    }
     AlarmReport.writtenThisRun = 1;
-    return std::fflush(AlarmReport.file) == 0 ? 1 : 0;
+    if (FlushStream(AlarmReport.file) != 0) {
+        NoteAlarmWriteFailure("flush");
+        return 0;
+    }
+    return 1;
 }
 
 void CloseAlarmFile() {

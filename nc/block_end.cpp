@@ -2,6 +2,8 @@
 // offset data setting, coordinate setting, local coordinates, tilted planes and the feed check.
 #include "nc/block_end.h"
 
+#include <algorithm>
+#include <cfloat>
 #include <cmath>
 
 #include "geometry/machine_kinematics.h"
@@ -38,7 +40,9 @@ void WriteToolOffset(int which, int entry, double value, int incremental) {
     if (table == nullptr) {
         return;
     }
-    table[entry] = static_cast<float>(value + (incremental ? table[entry] : 0.0));
+    // Saturated to the float range: an offset beyond it would make positions infinite.
+    table[entry] = static_cast<float>(
+        std::clamp(value + (incremental ? table[entry] : 0.0), -double{FLT_MAX}, double{FLT_MAX}));
 }
 
 // G10: work offsets (L2, L20) from the block's axis words, tool offsets from its R. Entries

@@ -1,6 +1,8 @@
 // The block interpreter: the word loop over one NC line and the effect of each word as it is met.
 #include "nc/block_interpreter.h"
 
+#include <algorithm>
+#include <cfloat>
 #include <climits>
 #include <cmath>
 #include <cstring>
@@ -1407,7 +1409,10 @@ void BlockScanner::HandleToolCall() {
     if (t < kToolOffsetEntries) {
         NcRun.modal.radiusOffsetNumber = t;
         if (NcController.offsets.dWear != nullptr) {
-            NcController.offsets.dWear[t] = static_cast<float>(NcWords.toolDeltaRadius);
+            // The table holds floats: a delta beyond their range saturates instead of
+            // turning the compensation radius infinite.
+            NcController.offsets.dWear[t] = static_cast<float>(
+                std::clamp(NcWords.toolDeltaRadius, -double{FLT_MAX}, double{FLT_MAX}));
         }
         UpdateCompensationRadius();
     }

@@ -2,6 +2,7 @@
 // reading on to the next element, the corners and the start-up and cancel moves.
 #include "nc/cutter_compensation.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -413,8 +414,11 @@ void HandOutWithCorner() {
         next.offset.start.axis[p.first] = x.point[1][0];
         next.offset.start.axis[p.second] = x.point[1][1];
         next.offset.start.axis[p.normal] = x.point[1][2];
+        // The parameters of a point just outside an element (a corner met a hair before an
+        // arc's start) lie a rounding error outside 0 to 1: the part kept of an arc is clamped,
+        // so that its sweep never turns negative or beyond the whole arc.
         if (IsArc(next.motionType)) {
-            const double keep = 1.0 - x.parameter[1];
+            const double keep = std::clamp(1.0 - x.parameter[1], 0.0, 1.0);
             next.sweep *= keep;
             next.offset.length *= keep;
             next.offset.startRadius = RadialTo(next.centre, next.offset.start, next.startRadial);
@@ -426,8 +430,9 @@ void HandOutWithCorner() {
         end.axis[p.second] = x.point[0][1];
         end.axis[p.normal] = x.point[0][2];
         if (IsArc(m.motionType)) {
-            m.sweep *= x.parameter[0];
-            m.length *= x.parameter[0];
+            const double part = std::clamp(x.parameter[0], 0.0, 1.0);
+            m.sweep *= part;
+            m.length *= part;
         }
         MoveLiveEnd(end);
         return;

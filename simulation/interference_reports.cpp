@@ -4,6 +4,7 @@
 
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <cstring>
 #include <string>
 
@@ -12,6 +13,7 @@
 #include "geometry/program_log.h"
 #include "geometry/shared_state.h"
 #include "nc/nc_line_source.h"
+#include "platform/write_faults.h"
 #include "simulation/interference_messages.h"
 #include "simulation/run_control.h"
 #include "simulation/run_ui_hooks.h"
@@ -176,10 +178,55 @@ void ForgetWrittenBlock() {
     InterferenceReport.lastSubprogramName[0] = '\0';
 }
 
-void WriteText(std::FILE* stream, const std::string& text) {
-    if (stream != nullptr) {
-        std::fwrite(text.data(), 1, text.size(), stream);
+// Logs the first failure of a report's write, flush or close (the step and the system's reason)
+// and marks the report failed. Call it straight after the failed call: it reads errno.
+void NoteReportWriteFailure(std::int32_t* failed, const char* name, const char* step) {
+    const int error = errno;
+    if (*failed != 0) {
+        return;
     }
+    *failed = 1;
+    AppendLogEntry(std::string(ChooseLanguageText("Report not written in full: ",
+                                                  "レポートを最後まで書き込めません: ")) +
+                   GetReportPath(name) + " (" + step + ": " + std::strerror(error) + ")\n");
+}
+
+const char* InterferenceReportName() {
+    return InterferenceReport.secondForm != 0 ? kInterferenceReport2Name : kInterferenceReportName;
+}
+
+// Writes the text to the open interference report unless a write has failed.
+void WriteText(const std::string& text) {
+    InterferenceReportState& r = InterferenceReport;
+    if (r.stream == nullptr || r.writeFailed != 0 || text.empty()) {
+        return;
+    }
+    if (WriteStream(text.data(), 1, text.size(), r.stream) != text.size()) {
+        NoteReportWriteFailure(&r.writeFailed, InterferenceReportName(), "write");
+    }
+}
+
+// Puts a complete entry into the file, so that a run that ends abnormally keeps it.
+void FlushInterferenceReport() {
+    InterferenceReportState& r = InterferenceReport;
+    if (r.stream != nullptr && r.writeFailed == 0 && FlushStream(r.stream) != 0) {
+        NoteReportWriteFailure(&r.writeFailed, InterferenceReportName(), "flush");
+    }
+}
+
+const char* LimitLogName(std::int32_t kind) {
+    return kind == kLimitLogSection ? kSectionLimitLogName : kRemovalLimitLogName;
+}
+
+// Flushes and closes the open limit log, noting a failed flush or close.
+void CloseLimitLogStream() {
+    if (LimitLog.writeFailed == 0 && FlushStream(LimitLog.stream) != 0) {
+        NoteReportWriteFailure(&LimitLog.writeFailed, LimitLogName(LimitLog.kind), "flush");
+    }
+    if (CloseStream(LimitLog.stream) != 0) {
+        NoteReportWriteFailure(&LimitLog.writeFailed, LimitLogName(LimitLog.kind), "close");
+    }
+    LimitLog.stream = nullptr;
 }
 
 std::FILE* OpenReport(const char* name) {
@@ -302,7 +349,8 @@ int OpenInterference2Report(const InterferenceStep& step, const CheckSettings& c
     }
     InterferenceReport.secondForm = 1;
     InterferenceReport.stream = OpenReport(kInterferenceReport2Name);
-    WriteText(InterferenceReport.stream, kSecondFormHeader);
+    InterferenceReport.writeFailed = 0;
+    WriteText(kSecondFormHeader);
     ForgetWrittenBlock();
     return InterferenceReport.stream != nullptr ? 1 : 0;
 }
@@ -314,10 +362,10 @@ void BuildInterferenceList(const ReportBlock& block, const InterferenceStep& ste
         return;
     }
     if (!IsLastWrittenBlock(block)) {
-        WriteText(stream, "\n" + BlockText(block));
+        WriteText("\n" + BlockText(block));
         RememberWrittenBlock(block);
     }
-    WriteText(stream, BuildSecondFormKindList(step, checks) + ":");
+    WriteText(BuildSecondFormKindList(step, checks) + ":");
 }
 
 void WriteInterferenceStepLine(const ReportBlock& block, const InterferenceStep& step,
@@ -329,7 +377,8 @@ void WriteInterferenceStepLine(const ReportBlock& block, const InterferenceStep&
         return;
     }
     BuildInterferenceList(block, step, checks);
-    WriteText(InterferenceReport.stream, stepLine != nullptr ? stepLine : "");
+    WriteText(stepLine != nullptr ? stepLine : "");
+    FlushInterferenceReport();
 }
 
 int WriteInterferenceReport(const ReportBlock& block) {
@@ -340,10 +389,11 @@ int WriteInterferenceReport(const ReportBlock& block) {
     if (InterferenceReport.secondForm == 0) {
         if (InterferenceReport.stream == nullptr) {
             InterferenceReport.stream = OpenReport(kInterferenceReportName);
-            WriteText(InterferenceReport.stream, kFirstFormHeader);
+            InterferenceReport.writeFailed = 0;
+            WriteText(kFirstFormHeader);
         }
-        WriteText(InterferenceReport.stream,
-                  "\n" + BuildFirstFormKindList() + "\n" + BlockText(block));
+        WriteText("\n" + BuildFirstFormKindList() + "\n" + BlockText(block));
+        FlushInterferenceReport();
     }
     SimulationState = 0;
     char kindText[64];
@@ -370,11 +420,13 @@ int CloseInterferenceFile(const ReportBlock& block) {
     ResetInterferenceKinds();
     int closed = 0;
     if (InterferenceReport.stream != nullptr) {
-        std::fclose(InterferenceReport.stream);
+        const char* name = InterferenceReportName();
+        if (CloseStream(InterferenceReport.stream) != 0) {
+            NoteReportWriteFailure(&InterferenceReport.writeFailed, name, "close");
+        }
         InterferenceReport.stream = nullptr;
         closed = 1;
-        const char* name =
-            InterferenceReport.secondForm != 0 ? kInterferenceReport2Name : kInterferenceReportName;
+        // A report whose writing failed is shown too: it holds every entry before the failure.
         ShowReportFile(GetReportPath(name).c_str(), CommandLine.noReportDisplay);
     }
     InterferenceReport.secondForm = 0;
@@ -396,12 +448,13 @@ int OpenLimitFile(std::int32_t tool) {
         return 0;
     }
     if (LimitLog.stream != nullptr) {
-        std::fclose(LimitLog.stream);
+        CloseLimitLogStream();
     }
     const bool section = type == kToolLoadSectionLog;
     LimitLog.stream = OpenReport(section ? kSectionLimitLogName : kRemovalLimitLogName);
     LimitLog.kind = section ? kLimitLogSection : kLimitLogRemoval;
     LimitLog.lineCount = 0;
+    LimitLog.writeFailed = 0;
     return LimitLog.stream != nullptr ? 1 : 0;
 }
 
@@ -409,10 +462,14 @@ void WriteLimitLogLine(std::int32_t tool, const char* line) {
     if (LimitLog.stream == nullptr) {
         OpenLimitFile(tool);
     }
-    if (LimitLog.stream == nullptr || line == nullptr) {
+    if (LimitLog.stream == nullptr || line == nullptr || LimitLog.writeFailed != 0) {
         return;
     }
-    std::fputs(line, LimitLog.stream);
+    const std::size_t length = std::strlen(line);
+    if (WriteStream(line, 1, length, LimitLog.stream) != length) {
+        NoteReportWriteFailure(&LimitLog.writeFailed, LimitLogName(LimitLog.kind), "write");
+        return;
+    }
     ++LimitLog.lineCount;
 }
 
@@ -423,8 +480,7 @@ int CloseLimitLog(std::int32_t currentTool) {
         LimitLog.lineCount = 0;
         return 0;
     }
-    std::fclose(LimitLog.stream);
-    LimitLog.stream = nullptr;
+    CloseLimitLogStream();
     const int lines = LimitLog.lineCount;
     const int kind = LimitLog.kind;
     LimitLog.kind = kLimitLogNone;

@@ -5,6 +5,10 @@
 // closed at the end of the run and shown in the viewer when something was written to it (in
 // automatic mode the log names it instead).
 //
+// Writes go through the write-fault seam (platform/write_faults.h). An entry of the interference
+// report is flushed when it is complete; a failed write, flush or close is logged once ("Report
+// not written in full: <path> (<step>: <reason>)") and ends the writing of that file for the run.
+//
 // Text: UTF-8 (the NC line's bytes pass through untouched), every line ending in "\n". An NC
 // line is written without the CR or LF it was read with, followed by one "\n", whether or not it
 // was cut at the line buffer's length.
@@ -38,6 +42,10 @@ struct InterferenceReportState {
     std::int32_t lastLineNumber = {};
     std::int32_t lastInSubprogram = -1;  // -1: no block written yet
     char lastSubprogramName[64] = {};
+    // 1 once a write, flush or close of the report failed (until it is opened again): the
+    // failure is in the program log, and nothing more is written, so the file keeps every
+    // entry written before the failure whole.
+    std::int32_t writeFailed = {};
 };
 extern InterferenceReportState InterferenceReport;
 
@@ -48,6 +56,9 @@ struct LimitLogState {
     std::FILE* stream = {};       // null while closed
     std::int32_t kind = {};       // LimitLogKind of the open (or last opened) log
     std::int32_t lineCount = {};  // lines written since it was opened
+    // 1 once a write, flush or close of the log failed (until a log is opened again); as for
+    // the interference report.
+    std::int32_t writeFailed = {};
 };
 extern LimitLogState LimitLog;
 

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -40,6 +41,9 @@
 #include "nc/step_driver.h"
 #include "platform/file_info.h"
 #include "platform/message_box.h"
+#include "shell/automation_steps.h"
+#include "shell/macro_file.h"
+#include "simulation/cutting_info_report.h"
 #include "stock/stock_grid.h"
 #include "stockio/stl_files.h"
 #include "stockio/stock_loading.h"
@@ -351,10 +355,204 @@ std::string FeedNcMemoryProgram(const std::string& path) {
     return RunNcProgram(path, 1);
 }
 
+// --- Macro files ----------------------------------------------------------------------------
+
+// What the counting automation of FeedMacro saw.
+struct MacroFeedCounts {
+    long commands = {};
+    long programs = {};
+};
+MacroFeedCounts MacroCounts;
+
+// The lines of a macro as the reader must see them, found without the reader: split at LF, one
+// CR before the LF dropped, a line longer than kMacroLineLimit refused (-1, text empty).
+std::vector<std::pair<int, std::string>> SplitMacroLines(const std::string& content) {
+    std::vector<std::pair<int, std::string>> lines;
+    for (std::size_t begin = 0; begin < content.size();) {
+        std::size_t end = content.find('\n', begin);
+        const std::size_t next = end == std::string::npos ? content.size() : end + 1;
+        end = end == std::string::npos ? content.size() : end;
+        std::string line = content.substr(begin, end - begin);
+        begin = next;
+        if (!line.empty() && line.back() == '\r') {
+            line.pop_back();
+        }
+        if (line.size() > kMacroLineLimit) {
+            lines.emplace_back(-1, std::string());
+        } else {
+            lines.emplace_back(1, std::move(line));
+        }
+    }
+    return lines;
+}
+
+// "" when the parsed line keeps the argument grammar: an argument is never empty, an unquoted
+// one neither starts nor ends with a blank or tab, a quoted one holds no quote; a DIFF argument
+// that reads gives a pen of 1 to 15 and finite distances; EXEC names a program.
+std::string CheckMacroLine(const MacroLine& parsed) {
+    const std::string& a = parsed.argument;
+    if (parsed.hasArgument) {
+        if (a.empty()) {
+            return "an empty argument";
+        }
+        if (a.find_first_of("\n") != std::string::npos) {
+            return "an argument with a line end";
+        }
+    }
+    if (parsed.command == MacroCommand::kDiff && parsed.hasArgument) {
+        DifferencePaintChoices choices;
+        if (ParseDiffArgument(a, &choices) == 1 &&
+            (choices.pen < 1 || choices.pen > 15 || !std::isfinite(choices.margin) ||
+             choices.margin < 0 || !std::isfinite(choices.offset))) {
+            return "DIFF read outside its ranges from \"" + a + "\"";
+        }
+    }
+    if (parsed.command == MacroCommand::kExec) {
+        std::string program;
+        std::string argument;
+        if (SplitExecArgument(parsed.rest, &program, &argument) == 1 && program.empty()) {
+            return "EXEC without a program read as one";
+        }
+    }
+    return "";
+}
+
+// Reads the macro line by line against an independent split and checks every parsed line, then
+// runs it as the automation does against commands that only count: nothing is loaded, saved or
+// started, every command reports success and every cut completes at once. Each line sends at
+// most one command or starts at most one program.
+std::string FeedMacro(const std::string& path) {
+    const std::string content = ReadHostileFile(path);
+    const std::vector<std::pair<int, std::string>> expected = SplitMacroLines(content);
+    std::FILE* stream = std::fopen(path.c_str(), "rb");
+    if (stream == nullptr) {
+        return "the input cannot be opened";
+    }
+    std::string problem;
+    std::string line;
+    std::size_t index = 0;
+    for (int result; problem.empty() && (result = ReadMacroLine(stream, &line)) != 0; ++index) {
+        if (index >= expected.size()) {
+            problem = "more lines than the file holds";
+        } else if (result != expected[index].first || line != expected[index].second) {
+            problem = "line " + std::to_string(index + 1) + " read as " + std::to_string(result) +
+                      " \"" + line.substr(0, 80) + "\"";
+        } else if (result == 1) {
+            problem = CheckMacroLine(ParseMacroLine(line));
+            if (!problem.empty()) {
+                problem = "line " + std::to_string(index + 1) + ": " + problem;
+            }
+        }
+    }
+    std::fclose(stream);
+    if (problem.empty() && index != expected.size()) {
+        problem =
+            "read " + std::to_string(index) + " of " + std::to_string(expected.size()) + " lines";
+    }
+    if (!problem.empty()) {
+        return problem;
+    }
+
+    const AutomationHooks savedHooks = AutomationCallbacks;
+    const DefinitionFilePaths savedFiles = DefinitionFiles;
+    const CommandLineOptions savedCommandLine = CommandLine;
+    const ProgramSettings savedSettings = Settings;
+    const int savedAutomatic = AutomaticMode.load();
+    const int savedSuppressed = DrawingSuppressed.load();
+    AutomaticMode.store(1);
+    DrawingSuppressed.store(1);
+    MacroCounts = {};
+    AutomationCallbacks = AutomationHooks{};
+    AutomationCallbacks.sendCommand = [](unsigned, MessageLParam) {
+        ++MacroCounts.commands;
+        AutomationOutcome.stockLoadResult = 1;
+        AutomationOutcome.saveResult = 1;
+        AutomationOutcome.definitionResult = 1;
+        AutomationOutcome.runEnd = kCutCompleted;
+    };
+    AutomationCallbacks.runActive = [] { return 0; };
+    AutomationCallbacks.runProgram = [](const std::string&, const std::string&) {
+        ++MacroCounts.programs;
+        return 0;
+    };
+    AutomationOutcome = AutomationOutcomeRecord{};
+    BatchFailureCode.store(0);
+    AbortSignalReceived.store(0);
+    ResetAutomationRun();
+    CommandLine.stockGiven = 0;
+    DefinitionFiles.macroFile = path;
+    RunMacroFile();
+    const long sent = MacroCounts.commands + MacroCounts.programs;
+    if (sent > static_cast<long>(expected.size())) {
+        problem =
+            std::to_string(sent) + " commands from " + std::to_string(expected.size()) + " lines";
+    }
+    AutomationCallbacks = savedHooks;
+    DefinitionFiles = savedFiles;
+    CommandLine = savedCommandLine;
+    Settings = savedSettings;
+    AutomaticMode.store(savedAutomatic);
+    DrawingSuppressed.store(savedSuppressed);
+    BatchFailureCode.store(0);
+    ResetAutomationRun();
+    return problem;
+}
+
+// --- Report template --------------------------------------------------------------------------
+
+// Expands the file as the cutting-information report's template with inputs that use every list
+// (tools, D and H numbers, work offsets, tool times) and writes it as a report. No value holds a
+// "$", so the expansion holds none: a "$" is a keyword (replaced) or matches none (dropped with
+// the character after it). A template without a "$" is copied as it is, a line end added to a
+// last line without one only after a keyword.
+std::string FeedReportTemplate(const std::string& path) {
+    CuttingReportInputs in;
+    in.magazineCount = 24;
+    in.check.tUsed.assign(25, 0);
+    in.check.tUsed[1] = in.check.tUsed[3] = in.check.tUsed[24] = 1;
+    in.check.dUsed[1] = in.check.hUsed[1] = in.check.hUsed[999] = 1;
+    in.check.toolCount = 3;
+    in.check.toolList[1] = 1;
+    in.check.toolList[2] = 3;
+    in.check.toolList[3] = 24;
+    in.workOffsets[1].axis[0] = -120.5;
+    in.workOffsets[200].axis[2] = 1e300;
+    in.ncPath = "/nc/part.nc";
+    in.toolsPath = "vmc3.ttl";
+    in.ncFileSize = 12345;
+    in.ncLineCount = 678;
+    const std::string content = ReadHostileFile(path);
+    const std::string report = ComposeCuttingReport(path, in);
+    if (report.find('$') != std::string::npos) {
+        return "a \"$\" in the expansion";
+    }
+    if (content.find('$') == std::string::npos && report != content) {
+        return "a template without keywords changed";
+    }
+    const std::string folder = std::filesystem::path(path).parent_path().string();
+    if (WriteCuttingReportFile(folder + "/report.txt", 0, path, in) != 1) {
+        return "the report cannot be written";
+    }
+    if (ReadHostileFile(folder + "/report.txt") != report) {
+        return "the written report differs from the composed one";
+    }
+    return "";
+}
+
 const std::vector<std::string> kNcCompanions = {
     "samples/vmc3.ttl",    "samples/bt40_er32.hld", "samples/vmc3.ctl",    "samples/vmc3.mtl",
     "samples/table.stl",   "samples/vice.stl",      "tests/data/nc/O0100", "tests/data/nc/O200",
     "tests/data/nc/O0300", "tests/data/nc/O400",    "tests/data/nc/SUB1"};
+
+// The companions of a dialect: those of the standard programs with the dialect's controller file
+// (the sample controller with its PRODUCT changed) instead of the sample's.
+std::vector<std::string> DialectCompanions(const char* controller) {
+    std::vector<std::string> companions = kNcCompanions;
+    std::replace(companions.begin(), companions.end(), std::string("samples/vmc3.ctl"),
+                 std::string(controller));
+    companions.push_back("tests/data/nc/HSUB.H");
+    return companions;
+}
 
 }  // namespace
 
@@ -377,6 +575,16 @@ const std::vector<HostileReader>& GetHostileReaders() {
         {"stl", "stockio", "input.stl", kStlLineCharacters, 3, {}, FeedStl},
         {"nc", "nc", "input.nc", kNcLineTextMax, 1, kNcCompanions, FeedNcProgram},
         {"nc-memory", "nc", "input.nc", kNcLineTextMax, 1, kNcCompanions, FeedNcMemoryProgram},
+        {"nc-heidenhain", "nc", "input.nc", kNcLineTextMax, 1,
+         DialectCompanions("tests/fuzz/controllers/heidenhain.ctl"), FeedNcProgram},
+        {"nc-siemens", "nc", "input.nc", kNcLineTextMax, 1,
+         DialectCompanions("tests/fuzz/controllers/siemens.ctl"), FeedNcProgram},
+        {"nc-osp", "nc", "input.nc", kNcLineTextMax, 1,
+         DialectCompanions("tests/fuzz/controllers/osp.ctl"), FeedNcMemoryProgram},
+        {"nc-mazak", "nc", "input.nc", kNcLineTextMax, 1,
+         DialectCompanions("tests/fuzz/controllers/mazak.ctl"), FeedNcProgram},
+        {"report-template", "simulation", "input.def", 1023, 1, {}, FeedReportTemplate},
+        {"macro", "shell", "input.mac", static_cast<int>(kMacroLineLimit), 1, {}, FeedMacro},
     };
     return readers;
 }

@@ -16,8 +16,9 @@ namespace mirexa::testing {
 inline constexpr std::size_t kShortSeedBytes = 1024;
 
 struct HostileReader {
-    const char* name = {};       // target and corpus folder name: "settings", "dme", ...
-    const char* subsystem = {};  // the sweep that runs it: "config", "stockio" or "nc"
+    const char* name = {};  // target and corpus folder name: "settings", "dme", ...
+    const char* subsystem =
+        {};  // the sweep that runs it: "config", "stockio", "nc", "simulation", "shell"
     const char* inputName = {};  // the file name the input is written under
     // The longest line the reader keeps, in characters; 0 for a binary format (no long lines).
     int lineCharacters = {};
