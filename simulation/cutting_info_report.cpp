@@ -3,6 +3,7 @@
 #include "simulation/cutting_info_report.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <charconv>
 #include <climits>
 #include <cmath>
@@ -11,10 +12,12 @@
 #include "config/config_records.h"
 #include "config/machine_file.h"
 #include "geometry/file_paths.h"
+#include "geometry/program_log.h"
 #include "geometry/shared_state.h"
 #include "nc/nc_controller_view.h"
 #include "platform/default_viewer.h"
 #include "platform/file_info.h"
+#include "platform/write_faults.h"
 
 namespace mirexa {
 
@@ -637,9 +640,28 @@ int WriteCuttingReportFile(const std::string& reportPath, int append,
     if (out == nullptr) {
         return 0;
     }
-    const bool written = std::fwrite(report.data(), 1, report.size(), out) == report.size();
-    const bool closed = std::fclose(out) == 0;
-    return written && closed ? 1 : 0;
+    // Every step is checked: a report cut short by a full disk is reported, never taken as
+    // written.
+    const char* failedStep = nullptr;
+    int error = 0;
+    if (WriteStream(report.data(), 1, report.size(), out) != report.size()) {
+        failedStep = "write";
+        error = errno;
+    } else if (FlushStream(out) != 0) {
+        failedStep = "flush";
+        error = errno;
+    }
+    if (CloseStream(out) != 0 && failedStep == nullptr) {
+        failedStep = "close";
+        error = errno;
+    }
+    if (failedStep != nullptr) {
+        AppendLogEntry(std::string(ChooseLanguageText("Report not written in full: ",
+                                                      "レポートを最後まで書き込めません: ")) +
+                       reportPath + " (" + failedStep + ": " + std::strerror(error) + ")\n");
+        return 0;
+    }
+    return 1;
 }
 
 int WriteCuttingReport(WindowHandle owner, int silent) {

@@ -13,6 +13,7 @@
 #include "geometry/shared_state.h"
 #include "nc/data_check.h"
 #include "platform/default_viewer.h"
+#include "platform/write_faults.h"
 #include "simulation/cutting_info_report.h"
 #include "tests/geometry/scratch_directory.h"
 
@@ -230,6 +231,28 @@ TEST_F(CuttingReportTest, PathsByNamingMode) {
     EXPECT_EQ(ComposeCuttingReportPath("a.b/c"), "a.b/c_verify.txt");
     EXPECT_EQ(ComposeCuttingReportPath("/nc/part.v2.nc"), "/nc/part.v2_verify.txt");
     EXPECT_EQ(ComposeCuttingReportPath("plain"), "plain_verify.txt");
+}
+
+// A write, flush or close that fails is reported (0 and a log line), never taken as written;
+// the next report over the same path is whole again.
+TEST_F(CuttingReportTest, FailedWritesAreReported) {
+    const std::string report = dir.At("verify.txt");
+    const std::string form = dir.Write("verify_form.def", "Time:$TIME\n");
+    FileLocations.logDirectory = dir.Path();
+    AutomaticMode.store(1);
+    for (unsigned kind : {kWriteFaultWrite, kWriteFaultFlush, kWriteFaultClose}) {
+        ArmWriteFaults(1, kind);
+        EXPECT_EQ(WriteCuttingReportFile(report, 0, form, in), 0) << kind;
+        EXPECT_EQ(WasWriteFaultInjected(), 1) << kind;
+        DisarmWriteFaults();
+    }
+    AutomaticMode.store(0);
+    const std::string log = ReadWholeFile(dir.At("mirexa.log"));
+    EXPECT_NE(log.find(report + " (write: "), std::string::npos) << log;
+    EXPECT_NE(log.find(report + " (flush: "), std::string::npos) << log;
+    EXPECT_NE(log.find(report + " (close: "), std::string::npos) << log;
+    ASSERT_EQ(WriteCuttingReportFile(report, 0, form, in), 1);
+    EXPECT_EQ(ReadWholeFile(report), "Time:      0\n");
 }
 
 TEST_F(CuttingReportTest, AppendingWritingAndTheViewer) {
