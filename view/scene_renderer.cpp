@@ -105,11 +105,13 @@ void RebuildDirtyLists(StockModel* model, StockListNameTable* table) {
     if (SceneDirty.machineBase) {
         BuildMachineBaseModelsList();
     }
-    if (SceneDirty.path) {
+    // A path list runs the whole NC program: it is built only while it is shown (the flag stays
+    // set until then).
+    if (SceneDirty.path && DisplayModes.pathDisplay != 0) {
         SceneDirty.path = 0;
         BuildPathList(kListPath, GlColors.topPath, 0);
     }
-    if (SceneDirty.pathNoRotary) {
+    if (SceneDirty.pathNoRotary && DisplayModes.pathDisplay2 != 0) {
         SceneDirty.pathNoRotary = 0;
         BuildPathList(kListPathNoRotary, GlColors.topPath2, 1);
     }

@@ -38,6 +38,7 @@
 #include "stock/stock_grid.h"
 #include "stock/stock_shapes.h"
 #include "support/stock_invariants.h"
+#include "support/tool_records.h"
 
 namespace mirexa {
 namespace {
@@ -128,15 +129,7 @@ protected:
         DrawingSuppressed = 0;
     }
     static void PutTool(int n, std::uint32_t type, float d) {
-        ToolRecord& t = ToolTableSet.tools[n];
-        t = ToolRecord{};
-        t.present = 1;
-        t.type = type;
-        t.d = d;
-        t.h = 20.0f;
-        if (type == kToolBall) {
-            t.r = t.f = d / 2.0f;
-        }
+        testing::PutTestTool(n, type, d);
     }
     void Program(const std::string& text) {
         DefinitionFiles.ncProgramFile = scratch_.Write("part.nc", text);

@@ -44,6 +44,7 @@
 #include "simulation/simulation_thread.h"
 #include "stock/stock_grid.h"
 #include "stock/stock_shapes.h"
+#include "support/tool_records.h"
 #include "view/camera.h"
 #include "view/display_lists.h"
 #include "view/gl_colors.h"
@@ -145,15 +146,7 @@ protected:
         DisplayUnitFactor = 1.0;
     }
     static void PutTool(int n, std::uint32_t type, float d) {
-        ToolRecord& t = ToolTableSet.tools[n];
-        t = ToolRecord{};
-        t.present = 1;
-        t.type = type;
-        t.d = d;
-        t.h = 20.0f;
-        if (type == kToolBall) {
-            t.r = t.f = d / 2.0f;
-        }
+        testing::PutTestTool(n, type, d);
     }
     void Program(const std::string& text) {
         DefinitionFiles.ncProgramFile = scratch_.Write("part.nc", text);

@@ -769,6 +769,7 @@ TEST_F(ViewWindowTest, StockChangingInputWaitsForTheRebuildToEnd) {
     PostWindowMessage(window_, WM_LBUTTONDOWN, 0, Point(x, y));
     PostWindowMessage(window_, WM_LBUTTONUP, 0, Point(x, y));
     PostWindowMessage(window_, WM_KEYDOWN, 'F', 0);
+    DisplayModes.pathDisplay = 1;  // the path list is built only while it is shown
     SceneDirty.path = 1;
     SendWindowMessage(window_, WM_PAINT, 0, 0);
     EXPECT_EQ(pumped.size(), 4u);
@@ -776,6 +777,7 @@ TEST_F(ViewWindowTest, StockChangingInputWaitsForTheRebuildToEnd) {
     EXPECT_EQ(MeasureTrace.count, 0);
     EXPECT_TRUE(ViewWindow.deferred.empty());  // posted again when the paint ended
     ViewCallbacks.drawToolPath = nullptr;
+    DisplayModes.pathDisplay = 0;
     Pump();
     EXPECT_EQ(model.undo.currentSlot, 0);
     EXPECT_EQ(MeasureTrace.count, 1);
