@@ -477,11 +477,12 @@ void BlockScanner::HandleG() {
             if (!plain) {
                 break;
             }
+            // G43.4 and G43.5 are G43 with tool centre point control on top: the length offset
+            // of the block's (or the current) H reaches the tool point as it does under G43.
             if (g.decimal == 4 || g.decimal == 5) {
                 if (NcController.rotaryType != 0 && NcController.toolCenterControl == 0) {
                     modal.toolCenterPointMode = g.decimal == 4 ? 1 : 2;
                 }
-                break;
             }
             block.lengthCodeSeen = 1;
             modal.lengthCompensation = n == 43 ? 1 : -1;
@@ -622,10 +623,15 @@ void BlockScanner::HandleG() {
             }
             break;
         case 169:
-            if (NcController.osp && NcController.rotaryType != 0 &&
-                NcController.toolCenterControl == 0) {
+            // As G43.4 with the current length offset number.
+            if (!NcController.osp) {
+                break;
+            }
+            if (NcController.rotaryType != 0 && NcController.toolCenterControl == 0) {
                 modal.toolCenterPointMode = 1;
             }
+            modal.lengthCompensation = 1;
+            SetLengthOffset(LengthOfOffset(modal.lengthOffsetNumber) + HolderOffset());
             break;
         case 170:
             if (NcController.osp) {
