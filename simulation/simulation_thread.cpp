@@ -248,8 +248,11 @@ void ResynchroniseToMachine(bool takeRotary) {
 // ends without a move, except a block with axis words in the HEIDENHAIN and SIEMENS dialects.
 // 1 when the block ends here.
 bool TakePlanePositionIfSetUp() {
-    const bool g682 = NcRun.block.tiltedPlaneBlock != 0;
-    if (!g682 && NcRun.modal.gCode != 254) {
+    // The HEIDENHAIN PLANE and SIEMENS CYCLE800 set-ups are stored as G68.2. Under tool centre
+    // point control the pose reads the program position as the tool point in work coordinates,
+    // not in the plane's: there the position is left as it is.
+    const bool g682 = NcRun.block.tiltedPlaneBlock != 0 || NcRun.modal.gCode == 682;
+    if ((!g682 && NcRun.modal.gCode != 254) || KinematicsMode.toolCenterControl != 0) {
         return false;
     }
     const MachinePose& pose = CurrentMachinePose;

@@ -11,6 +11,8 @@
 #include "nc/nc_run_state.h"
 #include "nc/nurbs_evaluation.h"
 #include "nc/step_driver.h"
+#include "simulation/move_stepping.h"
+#include "simulation/simulation_thread.h"
 
 namespace mirexa::testing {
 
@@ -46,9 +48,20 @@ std::string SourceLine() {
            std::to_string(Subprograms.lineCounter[depth - 1]);
 }
 
+// The machine at the end of a move that the simulation steps: its last step, posed through the
+// kinematics (and the rotary wrap) from the block's end. A move without steps leaves the machine.
+void PoseMachineAtMoveEnd(const StepBlockInfo& info) {
+    MoveInterpolation lastStep;
+    lastStep.steps = CountMoveSteps(info, &lastStep.length);
+    if (lastStep.steps > 0) {
+        PoseMoveStep(info, lastStep, lastStep.steps);
+        EndMoveInterpolation();
+    }
+}
+
 }  // namespace
 
-std::string FormatMoveLine() {
+std::string FormatMoveLine(bool withMachine) {
     const MotionRecord& m = CurrentMotion;
     std::string line = SourceLine() + " G" + std::to_string(m.motionType);
     static const char* const kNames[5] = {" X", " Y", " Z", " A", " B"};
@@ -59,7 +72,15 @@ std::string FormatMoveLine() {
         line += " C" + Number(m.transformedCentre[0]) + "," + Number(m.transformedCentre[1]) + "," +
                 Number(m.transformedCentre[2]) + " S" + Number(m.sweep);
     }
-    line += " F" + Number(m.feed) + "\n";
+    line += " F" + Number(m.feed);
+    if (withMachine) {
+        static const char* const kMachineNames[5] = {" MX", " MY", " MZ", " MA", " MB"};
+        const MotionPosition& machine = CurrentMachinePose.machine;
+        for (int i = 0; i < 5; ++i) {
+            line += kMachineNames[i] + Number(machine.axis[i]);
+        }
+    }
+    line += "\n";
     if (m.motionType == kMotionNurbs) {
         line += FormatNurbsCurveLines();
     }
@@ -88,22 +109,31 @@ std::string FormatNurbsCurveLines() {
 }
 
 std::string TraceNcProgram(const std::string& programPath,
-                           const std::function<void()>& afterEachCall, long maxCalls) {
+                           const std::function<void()>& afterEachCall, long maxCalls,
+                           bool withMachine) {
     std::string trace;
     if (NcController.runTypeMemory) {
         LoadNcProgramIndex(programPath);
     }
+    // As a run, the trace ends where it started: the machine comes back to its start pose.
+    const MachinePose startPose = CurrentMachinePose;
     ResetInterpreterState();
+    UpdateMachinePosition();
+    ResetSimulationRunRecord();
     if (!OpenNcProgramSource(programPath)) {
+        CurrentMachinePose = startPose;
         return "END cannot open " + programPath + "\n";
     }
     long calls = 0;
     int alarms = 0;
+    BlockLoopState loop;  // tools are mounted by MountToolForStepping alone
     while (NcRun.status.endState < 2) {
         if (++calls > maxCalls) {
             CloseNcProgramSource();
+            CurrentMachinePose = startPose;
             return trace + "END cut\n";
         }
+        NoteBlockEntry(&loop);
         ComputeNextMove();
         if (afterEachCall) {
             afterEachCall();
@@ -118,21 +148,25 @@ std::string TraceNcProgram(const std::string& programPath,
         if (NcRun.status.error > 0) {
             break;
         }
-        if (!NcRun.status.started || NcRun.status.subprogramEnd) {
-            continue;
-        }
-        FinishBlockPosition();
+        // The block's bookkeeping as the simulation takes it (tool changes, the
+        // re-synchronisations, the block end), then the machine stands at the move's end.
+        StepBlockInfo info;
+        const int kind = TakeFetchedBlock(&loop, &info);
         if (afterEachCall) {
             afterEachCall();
         }
-        if (CurrentMotion.blockHasMotion) {
-            trace += FormatMoveLine();
+        if (kind == kBlockMove || kind == kBlockNurbs) {
+            PoseMachineAtMoveEnd(info);
+            if (CurrentMotion.blockHasMotion) {
+                trace += FormatMoveLine(withMachine);
+            }
         }
     }
     if (!NcRun.status.started && NcRun.status.error == 0) {
         NcRun.status.error = kNcErrorNoStart;
     }
     CloseNcProgramSource();
+    CurrentMachinePose = startPose;
     trace += "END state " + std::to_string(NcRun.status.endState) + " error " +
              std::to_string(NcRun.status.error) + "\n";
     return trace;

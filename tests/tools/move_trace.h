@@ -16,15 +16,20 @@ namespace mirexa::testing {
 // with a line "END state <s> error <e>"; a program whose start character never appeared ends
 // with error 3, as the data check reports it.
 //
+// Every block is taken as the simulation takes it (TakeFetchedBlock: tool changes, the
+// re-synchronisations, the block end), and the machine then stands at the move's end, posed
+// through the kinematics as at the last step of the simulation's stepping; `withMachine` adds
+// that machine position to each move line (" MX.. MY.. MZ.. MA.. MB..", %.4f).
+//
 // The program index is loaded first when the controller runs from memory. `afterEachCall`, when
 // given, runs after every call of the step driver (tests check invariants there). At most
 // `maxCalls` calls are made; a run cut there ends with "END cut".
 std::string TraceNcProgram(const std::string& programPath,
                            const std::function<void()>& afterEachCall = {},
-                           long maxCalls = 10000000);
+                           long maxCalls = 10000000, bool withMachine = false);
 
 // The trace line of the current move. A NURBS move adds the lines of FormatNurbsCurveLines.
-std::string FormatMoveLine();
+std::string FormatMoveLine(bool withMachine = false);
 
 // The current NURBS curve: a line "  NURBS order <k> points <n> knots <m> length <L>", then for
 // every non-empty span its middle and end point, "  span <i> U<t> X<x> Y<y> Z<z>" (program

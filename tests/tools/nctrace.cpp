@@ -2,8 +2,10 @@
 // command line reads them (.INI settings, .TTL tools, .CTL controller, .MTL machine, anything
 // else the NC program); the settings file is read next, then the definition files in the
 // start-up order (tools, controller, machine, tools again), the interpreter is reset and every
-// move is pulled through the step driver.
+// move is pulled through the step driver. With "--machine" as the first argument each move line
+// also shows where the machine stands at the move's end.
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "config/config_records.h"
@@ -13,10 +15,18 @@
 
 int main(int argc, char** argv) {
     using namespace mirexa;
+    // "--machine" first: each move line also shows the machine position.
+    const bool machine = argc > 1 && std::strcmp(argv[1], "--machine") == 0;
+    if (machine) {
+        argv[1] = argv[0];
+        ++argv;
+        --argc;
+    }
     if (!testing::LoadToolCommandLine(argc, argv, "nctrace")) {
         return 2;
     }
-    const std::string trace = testing::TraceNcProgram(DefinitionFiles.ncProgramFile);
+    const std::string trace =
+        testing::TraceNcProgram(DefinitionFiles.ncProgramFile, {}, 10000000, machine);
     std::fputs(trace.c_str(), stdout);
     FreeToolTables();
     return 0;
