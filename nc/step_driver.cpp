@@ -557,6 +557,7 @@ void ResetInterpreterState() {
     k.cylindricalInterpolation = 0;
     k.lengthCompensation = 0;
     k.keepProgrammedAngles = 0;
+    k.previousSolutionCount = 0;
     k.preferredRotarySign = 0;
     k.machineCoordinateMove = 0;
     // FANUC-B: the normal of the current plane; otherwise the configured axis, the normal of the

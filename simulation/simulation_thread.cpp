@@ -25,6 +25,7 @@
 #include "simulation/cutting_core.h"
 #include "simulation/move_stepping.h"
 #include "simulation/run_control.h"
+#include "simulation/run_kinematics.h"
 #include "simulation/simulation_hooks.h"
 #include "stock/stock_model.h"
 
@@ -357,17 +358,18 @@ int PlaneMachineAngles(double angles[2]) {
 // move's rotary travel and the program's rotary values follow the turn that the pose in plane
 // coordinates makes. The program's values are taken even when the machine already stands at the
 // plane's angles (the block that set the plane up turned it there): a program position left at
-// the old angles would turn the machine back at once when the plane is reset.
-void TakePlaneRotaryAngles() {
+// the old angles would turn the machine back at once when the plane is reset. 1 when the plane's
+// angles were taken.
+int TakePlaneRotaryAngles() {
     MotionRecord& m = CurrentMotion;
     const NcBlockState& block = NcRun.block;
     if (NcController.heidenhain == 0 || CurrentWorkPlane.active == 0 || m.blockHasMotion == 0 ||
         block.tiltedPlaneBlock != 0 || KinematicsMode.machineCoordinateMove != 0) {
-        return;
+        return 0;
     }
     double angles[2];
     if (PlaneMachineAngles(angles) == 0) {
-        return;
+        return 0;
     }
     for (int k = 0; k < 2; ++k) {
         if (block.axisNamed[3 + k] == 0) {
@@ -376,6 +378,7 @@ void TakePlaneRotaryAngles() {
             NcRun.programmed.axis[3 + k] = value;
         }
     }
+    return 1;
 }
 
 // Blocks that end without a move: rotation programming (G68, G127 in the OSP dialect).
@@ -467,6 +470,7 @@ void RedrawAfterBlock(int* lastRedrawLine) {
 // machine pose computed, the run record reset at that pose, the current tool's sections loaded,
 // the video started, the NC source opened. 1, or the run's end code.
 int StartRun(const std::string& path) {
+    BeginRunKinematics(path);
     ClearToolLengthMeasurements();
     RunControl.showSteps = 0;
     SimulationState = 1;
@@ -518,6 +522,7 @@ int RunBlocks() {
         const double volumeBefore = SimRun.removedVolume;
         NoteBlockEntry(&RunBlockLoop);
         ComputeNextMove();
+        NoteNcSourceLocation();
         RunControl.lineHeld = 0;
         if (!(RunControl.runMode.load() >= kRunResult && RunControl.showSteps.load() == 0)) {
             PublishBlock();
@@ -594,6 +599,8 @@ int TakeFetchedBlock(BlockLoopState* loop, StepBlockInfo* info) {
         return kBlockNoMove;
     }
     HandleToolChange(loop);
+    FollowToolCentreSwitch(loop);
+    SetKeepProgrammedAngles(0);
     if (RotationProgrammingBlock()) {
         return kBlockNoMove;
     }
@@ -603,7 +610,7 @@ int TakeFetchedBlock(BlockLoopState* loop, StepBlockInfo* info) {
         return kBlockResynchronised;
     }
     FinishBlockPosition();
-    TakePlaneRotaryAngles();
+    SetKeepProgrammedAngles(TakePlaneRotaryAngles());
     const bool shifted = loop->shiftPending != 0;
     if (shifted) {
         loop->shiftPending = 0;
@@ -632,6 +639,7 @@ void SimulationThreadProc() {
         }
         CloseNcProgramSource();
     }
+    EndRunKinematics();
     LastRunSummary.end = end;
 }
 

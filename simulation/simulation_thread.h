@@ -68,6 +68,8 @@ struct BlockLoopState {
     // while the next move is still to take the station shift.
     std::int32_t previousTool = -1;
     std::int32_t shiftPending = {};
+    // 1 while tool centre point control is on with its table frame filled (FollowToolCentreSwitch).
+    std::int32_t toolCentreFrame = {};
 };
 
 // Makes a tool current as every puller must for its poses: SelectCurrentTool at the current
@@ -83,9 +85,11 @@ void NoteBlockEntry(BlockLoopState* loop);
 // error code): a block that produced no move; the tool change by the machine's tool-change mode
 // (mode 1, or M06 in mode 2, mounts the T word's tool at once; in mode 3 M06 mounts the tool the
 // tool-change route staged), a change between mounted-tool stations marking the next move for
-// the station shift; a rotation programming block; the re-synchronisations; FinishBlockPosition
-// (a move after a station change becomes a rapid); a G92 block; otherwise the move's
-// StepBlockInfo (line stamp, subprogram, cycle and spindle state, plane, ends, machine
+// the station shift; the table frame of tool centre point control switched on or off
+// (FollowToolCentreSwitch); a rotation programming block; the re-synchronisations;
+// FinishBlockPosition (a move after a station change becomes a rapid); the plane's angles of a
+// HEIDENHAIN move in a tilted plane with the programmed-angles flag; a G92 block; otherwise the
+// move's StepBlockInfo (line stamp, subprogram, cycle and spindle state, plane, ends, machine
 // coordinates for the final reference leg and G53 moves, the short-move rule, the station
 // shift of its start). Returns the FetchedBlockKind; info is filled for kBlockMove and
 // kBlockNurbs.

@@ -609,21 +609,22 @@ TEST_F(SimulationThreadTest, AHeidenhainPlaneLendsItsAnglesUntilReset) {
     const std::vector<int>& lines = trace.lines;
     EXPECT_EQ(LastRunSummary.end, kRunEndProgram);
     ASSERT_FALSE(machine.empty());
-    // In the plane, at the end of each of its moves, the program's rotary values are the
-    // machine's angles; the plane tilts A by 30 deg.
-    bool seenPlane = false;
+    // In the plane, at the end of each of its moves, the machine stands at the plane's tilt of A
+    // by 30 deg and the program's rotary values are the machine's angles. The first move in the
+    // plane turns the table over its steps, not at its first step.
+    int planeMoveEnds = 0;
     for (std::size_t i = 0; i < machine.size(); ++i) {
-        if (lines[i] != 4 && lines[i] != 5) {
-            continue;
-        }
-        seenPlane = true;
-        EXPECT_NEAR(std::fabs(machine[i].axis[3]), 30.0, 1e-9) << "step " << i;
-        if (i + 1 == machine.size() || lines[i + 1] != lines[i]) {
+        if ((lines[i] == 4 || lines[i] == 5) &&
+            (i + 1 == machine.size() || lines[i + 1] != lines[i])) {
+            ++planeMoveEnds;
+            EXPECT_NEAR(std::fabs(machine[i].axis[3]), 30.0, 1e-9) << "line " << lines[i];
             EXPECT_NEAR(program[i].axis[3], machine[i].axis[3], 1e-9) << "line " << lines[i];
             EXPECT_NEAR(program[i].axis[4], machine[i].axis[4], 1e-9) << "line " << lines[i];
         }
     }
-    EXPECT_TRUE(seenPlane);
+    EXPECT_EQ(planeMoveEnds, 2);
+    EXPECT_GT(std::count(lines.begin(), lines.end(), 4), 5);
+    EXPECT_TRUE(NoRotaryJumps(machine, 3, 5.0));
     // PLANE RESET turned the table back from 30 deg in steps; the run ends at A 0.
     const auto reset = std::find(lines.begin(), lines.end(), 6);
     ASSERT_NE(reset, lines.begin());

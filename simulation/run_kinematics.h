@@ -1,0 +1,38 @@
+// The kinematics inputs that a cutting run keeps up to date: the run mode, where the interpreter
+// stands (for the long rotary move warning file), the table frame of tool centre point control
+// and the programmed-angles flag of moves in a tilted plane.
+#pragma once
+
+#include <string>
+
+#include "simulation/simulation_thread.h"
+
+namespace mirexa {
+
+// Run start: KinematicsMode.runMode takes RunControl.runMode (the NC branches that depend on the
+// kind of run read it), and the warning file is named after the program `path`. Called before
+// the interpreter's reset.
+void BeginRunKinematics(const std::string& path);
+
+// Run end: no run is active for the kinematics any more (run mode 0).
+void EndRunKinematics();
+
+// Fills CurrentNcSource from the line source for the block just read: the program path, the
+// innermost subprogram's name and line (inside one), the main file's line and the block text with
+// its line end.
+void NoteNcSourceLocation();
+
+// Tool centre point control switched on since NoteBlockEntry (or on from the start of the run,
+// when loop->toolCentreFrame is still 0): fills TcpTable from the program's rotary values where
+// the block starts (FillTcpTableFrame). Under TCL COORDINATE TABLE the rotary values then count
+// from those reference angles; the program's rotary values that the block does not name are
+// moved by them, so that the machine stays where it stands. Switched off: the rotary values are
+// moved back by the reference angles, and the frame is cleared.
+void FollowToolCentreSwitch(BlockLoopState* loop);
+
+// A move in a tilted plane whose rotary values stand for the plane's angles (`planeAngles` 1, as
+// TakePlaneRotaryAngles sets them) turns the rotary axes with the program's rotary values over
+// its steps (KinematicsMode.keepProgrammedAngles set); any other block clears the flag.
+void SetKeepProgrammedAngles(int planeAngles);
+
+}  // namespace mirexa
