@@ -7,6 +7,7 @@
 #include "geometry/file_paths.h"
 #include "geometry/machine_kinematics.h"
 #include "geometry/progress.h"
+#include "geometry/rotary_solutions.h"
 #include "geometry/shared_state.h"
 #include "geometry/ui_hooks.h"
 #include "nc/kinematics_services.h"
@@ -201,6 +202,31 @@ int FindFirstWord(const char* line) {
     return line[j] == '\0' ? -1 : static_cast<int>(j);
 }
 
+// Where the interpreter stands once a line is handed out, for the long rotary move warning file
+// (written while the line's block is interpreted or stepped): the program path, the innermost
+// subprogram's name and line inside one, the main file's line and the block text with its line
+// end.
+void NoteLineSource() {
+    NcSourceLocation& source = CurrentNcSource;
+    source.programPath = NcSource.programPath;
+    const int depth = Subprograms.depth;
+    source.inSubprogram = depth > 0 ? 1 : 0;
+    if (depth > 0 && depth <= kSubprogramDepthMax) {
+        source.subprogramName = Subprograms.name[depth - 1];
+        source.subprogramLine = Subprograms.lineCounter[depth - 1];
+    } else {
+        source.subprogramName.clear();
+        source.subprogramLine = 0;
+    }
+    source.mainLine = NcLine.mainLineNumber;
+    source.blockText.assign(NcLine.text, ::strnlen(NcLine.text, sizeof NcLine.text));
+    while (!source.blockText.empty() &&
+           (source.blockText.back() == '\n' || source.blockText.back() == '\r')) {
+        source.blockText.pop_back();
+    }
+    source.blockText += '\n';
+}
+
 }  // namespace
 
 int OpenNcProgramSource(const std::string& path) {
@@ -254,6 +280,7 @@ void DiscardPushedBackLine() {
 int ReadNextNcLine() {
     if (NcLine.lineHeld) {
         NcLine.lineHeld = 0;
+        NoteLineSource();
         return 1;
     }
     if (PushedBack.pending) {
@@ -263,6 +290,7 @@ int ReadNextNcLine() {
         if (level >= 0 && Subprograms.depth == PushedBack.depth) {
             Subprograms.lineCounter[level] = PushedBack.levelCounter;
         }
+        NoteLineSource();
         return 1;
     }
     for (;;) {
@@ -287,6 +315,7 @@ int ReadNextNcLine() {
             continue;
         }
         TerminateLine();
+        NoteLineSource();
         return 1;
     }
 }

@@ -1,10 +1,9 @@
-// The kinematics inputs that a cutting run keeps up to date: run mode, source location, the
-// table frame of tool centre point control and the programmed-angles flag.
+// The kinematics inputs that a cutting run keeps up to date: the run mode, the table frame of
+// tool centre point control and the programmed-angles flag.
 #include "simulation/run_kinematics.h"
 
 #include "geometry/machine_kinematics.h"
 #include "geometry/rotary_solutions.h"
-#include "nc/nc_line_source.h"
 #include "nc/nc_run_state.h"
 #include "simulation/run_control.h"
 
@@ -45,28 +44,6 @@ void BeginRunKinematics(const std::string& path) {
 void EndRunKinematics() {
     KinematicsMode.runMode = 0;
     KinematicsMode.keepProgrammedAngles = 0;
-}
-
-void NoteNcSourceLocation() {
-    NcSourceLocation& source = CurrentNcSource;
-    const int depth = Subprograms.depth;
-    source.inSubprogram = depth > 0 ? 1 : 0;
-    if (depth > 0 && depth <= kSubprogramDepthMax) {
-        source.subprogramName = Subprograms.name[depth - 1];
-        source.subprogramLine = Subprograms.lineCounter[depth - 1];
-    } else {
-        source.subprogramName.clear();
-        source.subprogramLine = 0;
-    }
-    source.mainLine = NcLine.mainLineNumber;
-    const int length = NcLine.length > 0 && NcLine.length < kNcLineCapacity ? NcLine.length : 0;
-    source.blockText.assign(NcLine.text, static_cast<std::size_t>(length));
-    while (!source.blockText.empty() &&
-           (source.blockText.back() == '\n' || source.blockText.back() == '\r' ||
-            source.blockText.back() == '\0')) {
-        source.blockText.pop_back();
-    }
-    source.blockText += '\n';
 }
 
 void FollowToolCentreSwitch(BlockLoopState* loop) {

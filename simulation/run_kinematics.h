@@ -1,6 +1,5 @@
-// The kinematics inputs that a cutting run keeps up to date: the run mode, where the interpreter
-// stands (for the long rotary move warning file), the table frame of tool centre point control
-// and the programmed-angles flag of moves in a tilted plane.
+// The kinematics inputs that a cutting run keeps up to date: the run mode, the table frame of tool
+// centre point control and the programmed-angles flag of moves in a tilted plane.
 #pragma once
 
 #include <string>
@@ -10,17 +9,12 @@
 namespace mirexa {
 
 // Run start: KinematicsMode.runMode takes RunControl.runMode (the NC branches that depend on the
-// kind of run read it), and the warning file is named after the program `path`. Called before
-// the interpreter's reset.
+// kind of run read it), and the warning file is named after the program `path` until the line
+// source says where the interpreter stands. Called before the interpreter's reset.
 void BeginRunKinematics(const std::string& path);
 
 // Run end: no run is active for the kinematics any more (run mode 0).
 void EndRunKinematics();
-
-// Fills CurrentNcSource from the line source for the block just read: the program path, the
-// innermost subprogram's name and line (inside one), the main file's line and the block text with
-// its line end.
-void NoteNcSourceLocation();
 
 // Tool centre point control switched on since NoteBlockEntry (or on from the start of the run,
 // when loop->toolCentreFrame is still 0): fills TcpTable from the program's rotary values where

@@ -522,7 +522,6 @@ int RunBlocks() {
         const double volumeBefore = SimRun.removedVolume;
         NoteBlockEntry(&RunBlockLoop);
         ComputeNextMove();
-        NoteNcSourceLocation();
         RunControl.lineHeld = 0;
         if (!(RunControl.runMode.load() >= kRunResult && RunControl.showSteps.load() == 0)) {
             PublishBlock();

@@ -218,6 +218,27 @@ bool WaitForText(const std::string& path, const std::string& text) {
     return false;
 }
 
+// A table-table machine whose A stroke ends at -30 deg: a move with tool vector input that tilts
+// the tool from 20 to 40 deg towards +Y leaves only the solution with A positive half way, and the
+// table turns C by 180 deg there. The run writes the long rotary move into the program's warning
+// file, with the block's line.
+TEST_F(BatchRunTest, ALongRotaryMoveIsWrittenToTheWarningFile) {
+    scratch.Write("tilt.mtl",
+                  "ROTARY TYPE=TABLE\nROTARY AXIS1=A\nROTARY AXIS2=C\nSTROKE RANGE(A)=-30,110\n");
+    scratch.Write("tilt.nc",
+                  "%\nG90 G00 X0 Y0 Z50. A0 C0\nG43.5 H1\n"
+                  "G01 X0 Y0 Z50. I0 J0.34202 K0.93969 F1000.\n"
+                  "G01 X0 Y0 Z50. I0 J0.64279 K0.76604\nM30\n%\n");
+    ASSERT_EQ(Run({kBox, "tilt.mtl", "tilt.nc", "-X6", "-O", "out.dme"}), 0);
+    ASSERT_TRUE(Exists("tilt_warning.txt"));
+    const std::string warning = Read("tilt_warning.txt");
+    EXPECT_EQ(warning.rfind("<<< WARNING INFORMATION >>>\n", 0), 0u) << warning;
+    EXPECT_NE(warning.find("5:G01 X0 Y0 Z50. I0 J0.64279 K0.76604\n"
+                           "* Long movement of rotary axis *\n"),
+              std::string::npos)
+        << warning;
+}
+
 TEST_F(BatchRunTest, SigtermMidRunExits255AndWritesNoOutput) {
     // A program that runs for minutes: 8,000 passes across the stock at 0.2 mm.
     std::string program =
