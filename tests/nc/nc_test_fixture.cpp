@@ -108,8 +108,8 @@ std::string NcInterpreterTest::Trace(const std::string& program, const std::stri
     return TraceProgramFile(dir.Write(name, program));
 }
 
-std::string NcInterpreterTest::TraceProgramFile(const std::string& path) {
-    return TraceNcProgram(path, ExpectInvariants);
+std::string NcInterpreterTest::TraceProgramFile(const std::string& path, bool withMachine) {
+    return TraceNcProgram(path, ExpectInvariants, 10000000, withMachine);
 }
 
 void NcInterpreterTest::Run(std::initializer_list<const char*> lines) {

@@ -28,8 +28,8 @@ protected:
     // Writes the program and traces it (see TraceNcProgram), checking the invariants.
     std::string Trace(const std::string& program, const std::string& name = "main.nc");
     // Traces a program file where it lies (its subprogram files beside it), checking the
-    // invariants.
-    std::string TraceProgramFile(const std::string& path);
+    // invariants; `withMachine` adds the machine position of every move.
+    std::string TraceProgramFile(const std::string& path, bool withMachine = false);
     // Interprets lines as blocks, one after the other, as the step driver would read them.
     void Run(std::initializer_list<const char*> lines);
     // One trace line, for expected traces: line, type, X Y Z, feed; arcs add centre and sweep.
