@@ -7,6 +7,7 @@
 
 #include <cmath>
 #include <string>
+#include <vector>
 
 #include "config/config_records.h"
 #include "config/controller_file.h"
@@ -19,6 +20,7 @@
 #include "geometry/shared_state.h"
 #include "nc/nc_controller_view.h"
 #include "simulation/run_control.h"
+#include "simulation/simulation_hooks.h"
 #include "simulation/simulation_thread.h"
 #include "support/tool_records.h"
 
@@ -120,6 +122,7 @@ protected:
         DrawingSuppressed = 1;
     }
     void TearDown() override {
+        SimulationCallbacks.checkStructures = nullptr;
         FreeToolTables();
         CurrentTool = CurrentToolRecord{};
         Settings = settings_;
@@ -257,6 +260,41 @@ TEST_F(FiveAxisRunTest, TableCoordinatesTurnTheProgrammedPointWithTheTable) {
         EXPECT_EQ(LastRunSummary.resyncs, 1);
         EXPECT_NEAR(CurrentMachinePose.machine.axis[4], c.c, 1e-9);
         EXPECT_TRUE(TipAt(k, turned));
+    }
+}
+
+// The machine position of every step, recorded where the run checks the structures.
+std::vector<MotionPosition>* RecordedSteps = nullptr;
+void RecordStep() {
+    RecordedSteps->push_back(CurrentMachinePose.machine);
+}
+
+// G43.5 moves from A +-30 at several C to a tool vector tilted 30 deg at several azimuths, near
+// the half turn too: the steps, solved near each other, and the block's end, solved by the
+// interpreter near the move's start, lie on the same turn of C: the last step turns neither
+// rotary axis by a whole turn (nor by more than 2 deg).
+TEST_F(FiveAxisRunTest, AToolVectorMoveEndsOnTheTurnOfItsSteps) {
+    std::vector<MotionPosition> steps;
+    RecordedSteps = &steps;
+    SimulationCallbacks.checkStructures = RecordStep;
+    const double s = std::sin(30 * kDegree), c = std::cos(30 * kDegree);
+    for (const double azimuth : {10.0, 170.0, 182.0, 350.0}) {
+        for (const double a : {30.0, -30.0}) {
+            for (const double c0 : {0.0, 170.0, 185.0}) {
+                steps.clear();
+                const std::string program = "%\nG90 G00 X0 Y0 Z100. A" + std::to_string(a) + " C" +
+                                            std::to_string(c0) + "\nG43.5 H1\nG01 X1. Y0 Z100. I" +
+                                            std::to_string(s * std::sin(azimuth * kDegree)) + " J" +
+                                            std::to_string(-s * std::cos(azimuth * kDegree)) +
+                                            " K" + std::to_string(c) + " F1000.\nM30\n%\n";
+                SCOPED_TRACE(program);
+                ASSERT_EQ(Run(kTableTable, program), kRunEndProgram);
+                ASSERT_GT(steps.size(), 100u);
+                const std::size_t n = steps.size();
+                EXPECT_LT(std::fabs(steps[n - 1].axis[4] - steps[n - 2].axis[4]), 2.0);
+                EXPECT_LT(std::fabs(steps[n - 1].axis[3] - steps[n - 2].axis[3]), 2.0);
+            }
+        }
     }
 }
 
