@@ -160,11 +160,12 @@ void CancelLengthCompensation() {
         modal.lengthCancelState = 1;
     }
     modal.lengthCompensation = 0;
-    SetLengthOffset(0.0);
     if (modal.toolCenterPointMode != 0 && NcController.toolCenterControl == 0) {
+        // The start point is the tool point moved back by the length offset still in force.
         modal.toolCenterPointMode = 0;
         ResetPositionsToStartPoint();
     }
+    SetLengthOffset(0.0);
 }
 
 // Starts canned cycle n (73, 74, 76, 81 to 89): the initial level is the start on the drilling

@@ -263,6 +263,23 @@ TEST_F(FiveAxisRunTest, TableCoordinatesTurnTheProgrammedPointWithTheTable) {
     }
 }
 
+// G49 in a block that moves Z after G43.4 on a head whose axes meet at the spindle's gauge
+// point: the program position starts from the tool point moved back by the length offset, so X
+// and Y, which the block does not name, stay where the machine stands.
+TEST_F(FiveAxisRunTest, G49InAMoveKeepsTheAxesItDoesNotName) {
+    TestMachine k = kHeadHead;
+    k.file = "ROTARY TYPE=HEAD\nROTARY AXIS1=C\nROTARY AXIS2=A\nTOOL HOLDER OFFSET=0\n";
+    const std::string move =
+        "%\nG90 G00 X0 Y0 Z100. C0 A0\nG43.4 H1\nG01 X12. Y-7. Z3. C45. A30. F2000.\n";
+    ASSERT_EQ(Run(k, move + "M30\n%\n"), kRunEndProgram);
+    const MotionPosition tilted = CurrentMachinePose.machine;
+    ASSERT_GT(std::hypot(tilted.axis[0] - 12.0, tilted.axis[1] + 7.0), 1.0);
+    ASSERT_EQ(Run(k, move + "G49 G00 Z150.\nM30\n%\n"), kRunEndProgram);
+    EXPECT_NEAR(CurrentMachinePose.machine.axis[0], tilted.axis[0], 1e-9);
+    EXPECT_NEAR(CurrentMachinePose.machine.axis[1], tilted.axis[1], 1e-9);
+    EXPECT_NEAR(CurrentMachinePose.machine.axis[2], 150.0, 1e-9);
+}
+
 // The machine position of every step, recorded where the run checks the structures.
 std::vector<MotionPosition>* RecordedSteps = nullptr;
 void RecordStep() {
