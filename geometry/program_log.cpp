@@ -46,7 +46,8 @@ StandardErrorLog standardErrorLog;
 bool logFallback = false;
 
 // Writes all the bytes with as few write calls as the system allows (one for an entry of a
-// regular file); 1, or 0 when a write failed.
+// regular file); 1, or 0 when a write failed. Not through the write-fault seam: the log replaces
+// no user's file, and a fault plan armed around a writer must not count its log lines.
 int WriteWhole(int descriptor, const std::string& bytes) {
     std::size_t done = 0;
     while (done < bytes.size()) {
