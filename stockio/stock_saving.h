@@ -1,7 +1,7 @@
 // Saving a stock: the complete tri-dexel model as a ".DME" file, or its extracted surface as an
 // ".STL" file in one of the three STL encodings. A save never leaves a half-written file under
 // the target name: the file is written beside it under a temporary name of its own
-// (ReplaceFileContents' rules) and put in place only when every write, the count's seek and the
+// (platform/file_replacement.h) and put in place only when every write, the count's seek and the
 // close succeeded.
 #pragma once
 
