@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "config/command_line.h"
+#include "config/command_line_help.h"
 #include "config/controller_file.h"
 #include "config/machine_file.h"
 #include "config/settings_file.h"
@@ -240,6 +241,10 @@ int main(int argc, char** argv) {
         std::printf("%s\n", mirexa::EDITION_NAME);
         return 0;
     }
+    if (argc > 1 && std::strcmp(argv[1], "--help") == 0) {
+        std::fputs(mirexa::CommandLineHelpText(), stdout);
+        return 0;
+    }
     if (argc > 1 && std::strcmp(argv[1], "--demo") == 0) {
         int ok = mirexa::DemonstrateStocks() && mirexa::DemonstrateKinematics();
         return ok ? 0 : 1;
@@ -252,5 +257,5 @@ int main(int argc, char** argv) {
     // No user can close a window of the headless backend: it closes once it has painted, unless
     // automatic work runs.
     start.closeWhenIdle = mirexa::GetPlatformBackend() == mirexa::PlatformBackend::Headless;
-    return mirexa::ChooseProgramExitCode(mirexa::RunProgram(start));
+    return mirexa::FinishProgramExitCode(mirexa::RunProgram(start));
 }

@@ -1,5 +1,5 @@
 // The offset memories: the MEMORY lines read into the tables, and the tables written back into
-// the controller file through a checked ".new" copy, a ".bak" copy and an atomic replace.
+// the controller file through a checked temporary copy, a ".bak" copy and an atomic replace.
 #include "config/offset_memory.h"
 
 #include <fcntl.h>
@@ -18,7 +18,7 @@
 #include "config/definition_keywords.h"
 #include "config/offset_tables.h"
 #include "geometry/file_paths.h"
-#include "platform/write_faults.h"
+#include "platform/file_replacement.h"
 
 namespace mirexa {
 
@@ -170,58 +170,6 @@ std::string RenewLine(const OffsetLineInfo& info) {
                                         info.number - 3);
         default:
             return std::string();
-    }
-}
-
-// Writes the bytes to a new file at path with the given mode, checking every write, flushing it
-// to the disk and checking the close. Returns true when all of it is on the disk.
-bool WriteFileChecked(const std::string& path, const std::string& content, mode_t mode) {
-    const int descriptor = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, mode);
-    if (descriptor < 0) {
-        return false;
-    }
-    bool ok = true;
-    std::size_t written = 0;
-    while (ok && written < content.size()) {
-        const ssize_t count =
-            WriteDescriptor(descriptor, content.data() + written, content.size() - written);
-        if (count < 0 && errno == EINTR) {
-            continue;
-        }
-        ok = count > 0;
-        written += ok ? static_cast<std::size_t>(count) : 0;
-    }
-    ok = ok && SyncDescriptor(descriptor) == 0;
-    ok = CloseDescriptor(descriptor) == 0 && ok;
-    return ok;
-}
-
-// Makes path + ".bak" a copy of the content: written beside it under a temporary name, then
-// renamed over any older backup in one step.
-bool WriteBackup(const std::string& path, const std::string& content, mode_t mode) {
-    std::string name = path + ".bak.XXXXXX";
-    const int descriptor = mkstemp(name.data());
-    if (descriptor < 0) {
-        return false;
-    }
-    close(descriptor);
-    if (!WriteFileChecked(name, content, mode) ||
-        RenameFile(name.c_str(), (path + ".bak").c_str()) != 0) {
-        unlink(name.c_str());
-        return false;
-    }
-    return true;
-}
-
-void SyncDirectoryOf(const std::string& path) {
-    char directory[4096];
-    if (!GetPathDirectory(path, directory, sizeof directory)) {
-        return;
-    }
-    const int descriptor = open(directory[0] != '\0' ? directory : ".", O_RDONLY | O_DIRECTORY);
-    if (descriptor >= 0) {
-        fsync(descriptor);
-        close(descriptor);
     }
 }
 
@@ -484,21 +432,20 @@ int UpdateCtlOffsetMemories(unsigned kinds) {
     const mode_t mode = info.st_mode & 07777;
 
     const std::string renewed = RewriteOffsetMemoryText(content, kinds);
-    const std::string newPath = actual + ".new";
-    if (!WriteFileChecked(newPath, renewed, mode)) {
-        unlink(newPath.c_str());
+    FileReplacement replacement;
+    if (!BeginFileReplacement(actual, &replacement, static_cast<int>(mode)) ||
+        !WriteAllBytes(replacement.descriptor, renewed.data(), renewed.size())) {
+        AbandonFileReplacement(&replacement);
         return kOffsetRewriteWriteFailed;
     }
     const bool backup = RewriteBatch.depth == 0 || !RewriteBatch.backupMade;
-    if (backup && !WriteBackup(actual, content, mode)) {
-        unlink(newPath.c_str());
+    if (backup && !ReplaceFileContents(actual + ".bak", content, 1, static_cast<int>(mode))) {
+        AbandonFileReplacement(&replacement);
         return kOffsetRewriteBackupFailed;
     }
-    if (RenameFile(newPath.c_str(), actual.c_str()) != 0) {
-        unlink(newPath.c_str());
+    if (!FinishFileReplacement(&replacement, 1)) {
         return kOffsetRewriteReplaceFailed;
     }
-    SyncDirectoryOf(actual);
     if (RewriteBatch.depth > 0) {
         RewriteBatch.backupMade = 1;
     }

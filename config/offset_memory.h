@@ -87,14 +87,14 @@ inline constexpr unsigned kRewriteDOffsets = 1;
 inline constexpr unsigned kRewriteHOffsets = 2;
 inline constexpr unsigned kRewriteWorkOffsets = 4;
 
-// Results of the rewriters. On every failure the controller file is left as it was, no ".new"
-// is left behind, and the stored write time is unchanged.
+// Results of the rewriters. On every failure the controller file is left as it was, no
+// temporary copy is left behind, and the stored write time is unchanged.
 inline constexpr int kOffsetRewriteDone = 1;
 inline constexpr int kOffsetRewriteNoFile = -1;         // the file cannot be read
 inline constexpr int kOffsetRewriteChangedOnDisk = -2;  // changed since the last reading
-inline constexpr int kOffsetRewriteWriteFailed = -3;    // the ".new" copy could not be written
+inline constexpr int kOffsetRewriteWriteFailed = -3;    // the new copy could not be written
 inline constexpr int kOffsetRewriteBackupFailed = -4;   // the ".bak" copy could not be made
-inline constexpr int kOffsetRewriteReplaceFailed = -5;  // the ".new" could not replace the file
+inline constexpr int kOffsetRewriteReplaceFailed = -5;  // the copy could not replace the file
 
 // The file's text with the chosen memories renewed from the tables; every other line, and
 // every line's own line end, kept byte for byte. A renewed line is written anew in MEMORY form
@@ -105,9 +105,10 @@ inline constexpr int kOffsetRewriteReplaceFailed = -5;  // the ".new" could not 
 // entries 1-6 as G54-G59 in dialect 0 and as WK1-WK6 otherwise, entries 7-200 as WK.
 std::string RewriteOffsetMemoryText(std::string_view content, unsigned kinds);
 
-// Renews the chosen memories in the controller file named by the controller path, through
-// path + ".new" (written, checked, flushed to disk, then renamed over the file in one step) and
-// path + ".bak" (a copy of the file as it was). Refuses when the file's write time differs from
+// Renews the chosen memories in the controller file named by the controller path, through a
+// temporary copy of its own beside it (written, checked, flushed to disk, then renamed over the
+// file in one step; platform/file_replacement.h) and path + ".bak" (a copy of the file as it
+// was). Refuses when the file's write time differs from
 // the one stored at the last reading or rewrite (an outside edit would otherwise be lost).
 // Stores the new write time on success. Returns one of the kOffsetRewrite codes.
 int UpdateCtlOffsetMemories(unsigned kinds);

@@ -13,26 +13,13 @@ namespace mirexa {
 
 namespace {
 
-// One write of the settings writer; skips keys that already hold the text and remembers the
-// first failure.
+// The values of the settings writer, gathered so that the file is replaced once with all of
+// them.
 struct SettingsWriter {
-    const std::string& path;
-    std::vector<std::string>* messages;
-    int ok = 1;
+    std::vector<ProfileEntry> entries = {};
 
     void Write(const char* section, const char* key, const std::string& value) {
-        if (!ok) {
-            return;
-        }
-        const std::string missing = "\n";  // no stored value can hold a line end
-        if (ReadProfileString(section, key, missing, path) == value) {
-            return;
-        }
-        if (!WriteProfileValue(section, key, value, path)) {
-            ok = 0;
-            AppendConfigMessage(messages, "The settings file cannot be written",
-                                "設定ファイルに書き込めません", path);
-        }
+        entries.push_back({section, key, value});
     }
     void WriteInt(const char* section, const char* key, int value) {
         Write(section, key, std::to_string(value));
@@ -116,7 +103,7 @@ int SaveSettingsToIni(const MainWindowPlacement& placement, std::vector<std::str
     if (CommandLine.batch || AutomaticMode.load() != 0) {
         return 1;
     }
-    SettingsWriter w{DefinitionFiles.settingsPath, messages};
+    SettingsWriter w;
     ProgramSettings& s = Settings;
     // 1-3: the window and the panels.
     w.WriteInt("Save", "DISPLAY", s.saveDisplay);
@@ -183,7 +170,13 @@ int SaveSettingsToIni(const MainWindowPlacement& placement, std::vector<std::str
     w.Write("DMEdata", "INITIAL SIZE", FormatInitialSizeSetting(InitialStock));
     w.Write("DMEdata", "INITIAL SIZE2", FormatInitialSize2Setting(InitialStock));
     w.Write("DMEdata", "CYLINDER", FormatCylinderSetting(InitialStock));
-    return w.ok;
+    const std::string& path = DefinitionFiles.settingsPath;
+    if (!WriteProfileValues(w.entries, path)) {
+        AppendConfigMessage(messages, "The settings file cannot be written",
+                            "設定ファイルに書き込めません", path);
+        return 0;
+    }
+    return 1;
 }
 
 }  // namespace mirexa

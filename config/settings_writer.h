@@ -42,12 +42,12 @@ std::string FormatColorSetting(ColorRef color);
 // 1 ("LINE COLOR": any non-zero value) with TOOL-TOP COLOR MODE in the tool group, the alphas
 // "%3.1f" of the work, tool and machine groups (never BASE ALPHA), then INITIAL SIZE, INITIAL
 // SIZE2 and CYLINDER. A key whose text already equals the new text is not rewritten, so a file
-// that nothing changed keeps every byte. Each write replaces the file atomically (a failure
-// leaves the previous file whole).
+// that nothing changed keeps every byte. All the keys go into the file in one atomic replacement:
+// a failure leaves the previous file whole, with none of the new values.
 //
-// Nothing is written in a batch mode or in automatic mode (returns 1). Returns 1 when every
-// write succeeded; 0 at the first failure, with a message naming the file appended to *messages
-// (when not null).
+// Nothing is written in a batch mode or in automatic mode (returns 1). Returns 1 when the file
+// was written (or needed no change); 0 on failure, with a message naming the file appended to
+// *messages (when not null).
 int SaveSettingsToIni(const MainWindowPlacement& placement, std::vector<std::string>* messages);
 
 }  // namespace mirexa

@@ -25,11 +25,19 @@ LogTimeSource SetLogTimeSource(LogTimeSource source);
 
 // Opens mirexa.log in FileLocations.logDirectory for appending, creating that directory (one
 // level) when it is missing. An already open log stays open. Returns 1 when the log is open; on
-// failure the stream stays null and entries are dropped.
+// failure the stream stays null and entries are dropped, except in automatic mode: there they go
+// to standard error until CloseLogFile (the first says once that the log could not be opened).
+//
+// Every entry is written with one write call, so entries of threads and of runs that share the
+// log never mix inside a line. In automatic mode with standard error on a terminal, every entry
+// also goes to standard error.
 int OpenLogFile();
 
 // Appends "YYYY/MM/DD hh:mm:ss：" and the message (full-width colon, UTF-8 bytes EF BC 9A). No
-// line end is added: the message carries its own. Nothing is written while the log is closed.
+// line end is added after it: the message carries its own. When the log ends inside a line (a
+// chain of AppendLogText messages, or an entry without its line end, of this or another
+// process), a line end comes first, so each time-stamped entry starts its own line. Nothing is
+// written while the log is closed (see OpenLogFile for automatic mode).
 void WriteLogLine(const char* message);
 
 // Closes the log; the stream becomes null.
@@ -40,9 +48,17 @@ void CloseLogFile();
 void AppendLogEntry(const std::string& message);
 
 // Writes the text as it is, without a time stamp and without a line end (the alarm messages of
-// a run follow each other on one line), into the open log, or by opening, writing and closing
-// it. The text is data: a "%" in it is written as it stands.
+// a run follow each other on one line, until the next time-stamped entry ends the line), into
+// the open log, or by opening, writing and closing it. The text is data: a "%" in it is written
+// as it stands.
 void AppendLogText(const char* text);
+
+// Logs "Report not written in full: <path> (<step>: <reason>)" for a report whose write, flush,
+// close or rename (step) failed with the errno value error, and counts it: an unattended run
+// that lost a report does not end with success.
+void LogReportWriteFailure(const std::string& path, const char* step, int error);
+// The reports of this process logged by LogReportWriteFailure.
+int CountReportWriteFailures();
 
 // Shows a message box owned by the main window and kept on top, and returns the answer. In
 // automatic mode no box is shown: the log receives "(lineNumber) - " and the text (with a line

@@ -26,9 +26,7 @@ void NoteAlarmWriteFailure(const char* step) {
         return;
     }
     AlarmReport.writeFailed = 1;
-    AppendLogEntry(std::string(ChooseLanguageText("Report not written in full: ",
-                                                  "レポートを最後まで書き込めません: ")) +
-                   AlarmReport.path + " (" + step + ": " + std::strerror(error) + ")\n");
+    LogReportWriteFailure(AlarmReport.path, step, error);
 }
 
 // Closes the stream when it is open; 0 when the close failed (logged).

@@ -11,8 +11,8 @@
 #include <mutex>
 #include <vector>
 
+#include "platform/file_replacement.h"
 #include "platform/text.h"
-#include "platform/write_faults.h"
 
 namespace mirexa {
 
@@ -147,41 +147,6 @@ bool HoldsLineEnd(const std::string& text) {
     return text.find_first_of("\r\n") != std::string::npos;
 }
 
-// Writes content to a temporary file beside path and renames it over path.
-int ReplaceFileAtomically(const std::string& path, const std::string& content) {
-    std::string temporary = path + ".XXXXXX";
-    std::vector<char> name(temporary.begin(), temporary.end());
-    name.push_back('\0');
-    int descriptor = mkstemp(name.data());
-    if (descriptor < 0) {
-        return 0;
-    }
-    struct stat info = {};
-    mode_t mode = 0644;
-    if (stat(path.c_str(), &info) == 0) {
-        mode = info.st_mode & 07777;
-    }
-    bool ok = fchmod(descriptor, mode) == 0;
-    std::size_t written = 0;
-    while (ok && written < content.size()) {
-        ssize_t count =
-            WriteDescriptor(descriptor, content.data() + written, content.size() - written);
-        if (count < 0 && errno == EINTR) {
-            continue;
-        }
-        ok = count > 0;
-        written += ok ? static_cast<std::size_t>(count) : 0;
-    }
-    ok = ok && SyncDescriptor(descriptor) == 0;
-    ok = (CloseDescriptor(descriptor) == 0) && ok;
-    ok = ok && RenameFile(name.data(), path.c_str()) == 0;
-    if (!ok) {
-        unlink(name.data());
-        return 0;
-    }
-    return 1;
-}
-
 // Writers of this process, one at a time (any file).
 std::mutex profileWriterMutex;
 
@@ -217,13 +182,9 @@ private:
     bool locked_ = false;
 };
 
-// The file as it is now, changed as WriteProfileValue says; false when it cannot be read.
-bool BuildUpdatedProfile(const std::string& section, const std::string& key,
-                         const std::string& value, const std::string& path, std::string* updated) {
-    std::string content;
-    if (ReadWholeFile(path, &content) < 0) {
-        return false;
-    }
+// The content with key in section set to value, as WriteProfileValue says.
+std::string ApplyProfileValue(const std::string& content, const std::string& section,
+                              const std::string& key, const std::string& value) {
     const std::string lineEnd = content.find("\r\n") != std::string::npos ? "\r\n" : "\n";
     std::vector<ProfileLine> lines = SplitLines(content);
     std::string oldValue;
@@ -235,23 +196,29 @@ bool BuildUpdatedProfile(const std::string& section, const std::string& key,
         const ProfileLine& line = lines[static_cast<std::size_t>(keyLine)];
         std::string spelledKey = Trim(line.text.substr(0, line.text.find('=')));
         std::size_t textEnd = line.begin + line.text.size();
-        *updated =
-            content.substr(0, line.begin) + spelledKey + "=" + value + content.substr(textEnd);
-    } else if (sectionFound) {
+        return content.substr(0, line.begin) + spelledKey + "=" + value + content.substr(textEnd);
+    }
+    if (sectionFound) {
         std::size_t at = lines[sectionEnd - 1].end;
         std::string before = content.substr(0, at);
         if (!before.empty() && before.back() != '\n') {
             before += lineEnd;
         }
-        *updated = before + key + "=" + value + lineEnd + content.substr(at);
-    } else {
-        *updated = content;
-        if (!updated->empty() && updated->back() != '\n') {
-            *updated += lineEnd;
-        }
-        *updated += "[" + section + "]" + lineEnd + key + "=" + value + lineEnd;
+        return before + key + "=" + value + lineEnd + content.substr(at);
     }
-    return true;
+    std::string updated = content;
+    if (!updated.empty() && updated.back() != '\n') {
+        updated += lineEnd;
+    }
+    return updated + "[" + section + "]" + lineEnd + key + "=" + value + lineEnd;
+}
+
+// 1 when the entry can be written: no line end anywhere, a key that is not empty and holds no
+// "=", a section without "]".
+bool IsWritableEntry(const ProfileEntry& entry) {
+    return !HoldsLineEnd(entry.section) && !HoldsLineEnd(entry.key) && !HoldsLineEnd(entry.value) &&
+           !Trim(entry.key).empty() && entry.key.find('=') == std::string::npos &&
+           entry.section.find(']') == std::string::npos;
 }
 
 }  // namespace
@@ -283,9 +250,14 @@ int ReadProfileInt(const std::string& section, const std::string& key, int defau
 
 int WriteProfileValue(const std::string& section, const std::string& key, const std::string& value,
                       const std::string& path) {
-    if (HoldsLineEnd(section) || HoldsLineEnd(key) || HoldsLineEnd(value) || Trim(key).empty() ||
-        key.find('=') != std::string::npos || section.find(']') != std::string::npos) {
-        return 0;
+    return WriteProfileValues({{section, key, value}}, path);
+}
+
+int WriteProfileValues(const std::vector<ProfileEntry>& entries, const std::string& path) {
+    for (const ProfileEntry& entry : entries) {
+        if (!IsWritableEntry(entry)) {
+            return 0;
+        }
     }
     struct stat info = {};
     if (stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
@@ -296,11 +268,27 @@ int WriteProfileValue(const std::string& section, const std::string& key, const 
     if (!lock.locked()) {
         return 0;
     }
-    std::string updated;
-    if (!BuildUpdatedProfile(section, key, value, path, &updated)) {
+    std::string content;
+    const int read = ReadWholeFile(path, &content);
+    if (read < 0) {
         return 0;
     }
-    return ReplaceFileAtomically(path, updated);
+    std::string updated = content;
+    for (const ProfileEntry& entry : entries) {
+        std::string current;
+        bool sectionFound = false;
+        std::size_t sectionEnd = 0;
+        const bool same = FindKey(SplitLines(updated), entry.section, entry.key, &current,
+                                  &sectionFound, &sectionEnd) >= 0 &&
+                          StripQuotes(current) == entry.value;
+        if (!same) {
+            updated = ApplyProfileValue(updated, entry.section, entry.key, entry.value);
+        }
+    }
+    if (read == 1 && updated == content) {
+        return 1;  // every key holds its text already: the file keeps every byte
+    }
+    return ReplaceFileContents(path, updated, 1);
 }
 
 }  // namespace mirexa

@@ -1,8 +1,9 @@
 // INI profile files ("[Section]" lines and "Key=Value" lines): reading with defaults and writing
-// one value through an atomic replace of the file, one writer of a file at a time.
+// values through one atomic replace of the file, one writer of a file at a time.
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace mirexa {
 
@@ -34,5 +35,20 @@ int ReadProfileInt(const std::string& section, const std::string& key, int defau
 // empty or holds "=", or a section that holds "]").
 int WriteProfileValue(const std::string& section, const std::string& key, const std::string& value,
                       const std::string& path);
+
+// One value to write: key in section set to value.
+struct ProfileEntry {
+    std::string section = {};
+    std::string key = {};
+    std::string value = {};
+};
+
+// Sets every entry as WriteProfileValue does, in the order given (a later entry of the same key
+// wins), through one replacement of the file: the file then holds all of the entries or, on a
+// failure, none of them. An entry whose key already holds the value (as ReadProfileString reads
+// it) leaves its line as it is; when no entry changes anything, an existing file is not
+// rewritten at all. Returns 1, or 0 on the failures WriteProfileValue names (nothing is written
+// when any entry cannot be).
+int WriteProfileValues(const std::vector<ProfileEntry>& entries, const std::string& path);
 
 }  // namespace mirexa

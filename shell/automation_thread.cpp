@@ -8,6 +8,8 @@
 
 #include <cerrno>
 #include <chrono>
+#include <iterator>
+#include <string>
 #include <thread>
 
 #include "config/config_records.h"
@@ -39,8 +41,10 @@ namespace {
 // The run's abort request raised by the signal handler; a lock-free atomic, so the store is safe
 // there.
 std::atomic<std::atomic<std::int32_t>*> signalAbortTarget{nullptr};
-struct sigaction previousInterrupt = {};
-struct sigaction previousTerminate = {};
+// The signals that abort an unattended run (a closed terminal sends SIGHUP) and the handlers
+// that were there before.
+constexpr int kAbortSignals[] = {SIGINT, SIGTERM, SIGHUP};
+struct sigaction previousHandlers[std::size(kAbortSignals)] = {};
 int handlersInstalled = 0;
 
 void OnAbortSignal(int signalNumber) {
@@ -179,7 +183,22 @@ int ChooseProgramExitCode(int programExitCode) {
     if (BatchFailureCode.load() != 0) {
         return BatchFailureCode.load();
     }
+    // A report the unattended work could not write is work not done.
+    if (programExitCode == 0 && AutomaticMode.load() != 0 && CountReportWriteFailures() != 0) {
+        return kBatchExitFileError;
+    }
     return programExitCode;
+}
+
+int FinishProgramExitCode(int programExitCode) {
+    const int code = ChooseProgramExitCode(programExitCode);
+    if (code == kBatchExitAborted) {
+        const int signalNumber = AbortSignalReceived.load();
+        AppendLogEntry(signalNumber != 0
+                           ? "aborted by signal " + std::to_string(signalNumber) + "\n"
+                           : std::string("aborted\n"));
+    }
+    return code;
 }
 
 int InstallAbortSignalHandlers(std::atomic<std::int32_t>* runAbortRequest) {
@@ -191,12 +210,13 @@ int InstallAbortSignalHandlers(std::atomic<std::int32_t>* runAbortRequest) {
     action.sa_handler = OnAbortSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    if (sigaction(SIGINT, &action, &previousInterrupt) != 0) {
-        return 0;
-    }
-    if (sigaction(SIGTERM, &action, &previousTerminate) != 0) {
-        sigaction(SIGINT, &previousInterrupt, nullptr);
-        return 0;
+    for (std::size_t i = 0; i < std::size(kAbortSignals); ++i) {
+        if (sigaction(kAbortSignals[i], &action, &previousHandlers[i]) != 0) {
+            while (i-- > 0) {
+                sigaction(kAbortSignals[i], &previousHandlers[i], nullptr);
+            }
+            return 0;
+        }
     }
     handlersInstalled = 1;
     return 1;
@@ -204,11 +224,19 @@ int InstallAbortSignalHandlers(std::atomic<std::int32_t>* runAbortRequest) {
 
 void RestoreAbortSignalHandlers() {
     if (handlersInstalled) {
-        sigaction(SIGINT, &previousInterrupt, nullptr);
-        sigaction(SIGTERM, &previousTerminate, nullptr);
+        for (std::size_t i = 0; i < std::size(kAbortSignals); ++i) {
+            sigaction(kAbortSignals[i], &previousHandlers[i], nullptr);
+        }
         handlersInstalled = 0;
     }
     signalAbortTarget.store(nullptr);
+}
+
+void IgnoreFileSizeSignal() {
+    struct sigaction action = {};
+    action.sa_handler = SIG_IGN;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGXFSZ, &action, nullptr);
 }
 
 int ChooseHeadlessBackend(int realWindowAvailable, int batchFlag) {
@@ -328,6 +356,7 @@ void ConnectAutomation() {
 }
 
 void PrepareUnattendedRun(int realWindowAvailable, int commandLineRead) {
+    IgnoreFileSizeSignal();
     if (ChooseHeadlessBackend(realWindowAvailable, CommandLine.batch)) {
         ApplyHeadlessAutomation();
     }

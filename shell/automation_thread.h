@@ -1,6 +1,7 @@
 // The automation thread: the unattended run of a macro file or of the command line's batch
 // (stock operations; stock, NC program, report, cut and save), its hooks into the running
-// program, the process's exit code, the abort on SIGINT and SIGTERM, and the headless settings.
+// program, the process's exit code, the abort on SIGINT, SIGTERM and SIGHUP, and the headless
+// settings.
 #pragma once
 
 #include <atomic>
@@ -26,12 +27,22 @@ int RunCommandLineSequence();
 
 // The process's exit code from the program's own (the quit code, or -1 after an aborted batch
 // run): -1 after such an abort or an abort signal, else 2 after a failure of the unattended
-// work, else the program's code. A POSIX shell sees -1 as 255.
+// work or a report it could not write (automatic mode), else the program's code. A POSIX shell
+// sees -1 as 255.
 int ChooseProgramExitCode(int programExitCode);
 
-// Installs handlers of SIGINT and SIGTERM that record the signal and raise *runAbortRequest (a
-// lock-free atomic store, safe in a handler); the automation thread sees the signal at its next
-// step and ends the batch. Returns 1, or 0 when a handler could not be installed.
+// ChooseProgramExitCode, and when that is -1 the log's last word on it: "aborted by signal N"
+// (or "aborted" when no signal asked for it). main returns what this returns.
+int FinishProgramExitCode(int programExitCode);
+
+// Makes a write past the file-size limit fail as a write (EFBIG) instead of ending the process
+// with SIGXFSZ, so a writer removes its temporary file and reports the failure.
+void IgnoreFileSizeSignal();
+
+// Installs handlers of SIGINT, SIGTERM and SIGHUP that record the signal and raise
+// *runAbortRequest (a lock-free atomic store, safe in a handler); the automation thread sees the
+// signal at its next step and ends the batch. Returns 1, or 0 when a handler could not be
+// installed.
 int InstallAbortSignalHandlers(std::atomic<std::int32_t>* runAbortRequest);
 // Restores the handlers that were there before.
 void RestoreAbortSignalHandlers();
@@ -67,7 +78,8 @@ void RemoveAutomationHooks();
 void ConnectAutomation();
 
 // After the command line was read (commandLineRead: what ParseCommandLine returned): the
-// headless settings when the program runs headless (ChooseHeadlessBackend), a failure of the
+// file-size signal ignored (IgnoreFileSizeSignal), the headless settings when the program runs
+// headless (ChooseHeadlessBackend), a failure of the
 // batch when an argument was refused (in automatic mode), and the abort signals when automatic
 // work was asked for.
 void PrepareUnattendedRun(int realWindowAvailable, int commandLineRead);

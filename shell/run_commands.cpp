@@ -2,6 +2,8 @@
 #include "shell/run_commands.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstdio>
 
 #include "geometry/file_paths.h"
 #include "geometry/machine_kinematics.h"
@@ -13,6 +15,7 @@
 #include "nc/alarm_report.h"
 #include "platform/controls.h"
 #include "platform/cursor.h"
+#include "platform/write_faults.h"
 #include "resources/program_resources.h"
 #include "shell/hook_calls.h"
 #include "shell/main_window.h"
@@ -172,7 +175,13 @@ void FinishLengthReport() {
     }
     WriteToolLengthReportLine();
     ToolLengthReport.stream = nullptr;
-    std::fclose(RunCommands.lengthReport);
+    // A report cut short (a full disk, a file-size limit) is logged, never taken as written.
+    const bool writeFailed = std::ferror(RunCommands.lengthReport) != 0;
+    const bool closeFailed = CloseStream(RunCommands.lengthReport) != 0;
+    if (writeFailed || closeFailed) {
+        LogReportWriteFailure(RunCommands.lengthReportPath, writeFailed ? "write" : "close",
+                              writeFailed ? EIO : errno);
+    }
     RunCommands.lengthReport = nullptr;
     bool viewer = !RunCommands.runLogFlag && !AutomaticMode.load() && !CommandLine.noReportDisplay;
     if (viewer && H().openInViewer) {

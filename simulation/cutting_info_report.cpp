@@ -2,6 +2,8 @@
 // the writing of the file.
 #include "simulation/cutting_info_report.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
@@ -17,6 +19,7 @@
 #include "nc/nc_controller_view.h"
 #include "platform/default_viewer.h"
 #include "platform/file_info.h"
+#include "platform/file_replacement.h"
 #include "platform/write_faults.h"
 
 namespace mirexa {
@@ -636,8 +639,31 @@ int WriteCuttingReportFile(const std::string& reportPath, int append,
     const std::string report = ComposeCuttingReport(templatePath, in);
     char directory[4096] = {};
     GetPathDirectory(reportPath, directory, sizeof directory);
+    if (append == 0) {
+        // A new report replaces the old one whole, or the old one stays.
+        const std::string path = ConvertPathSeparators(reportPath);
+        if (directory[0] != '\0') {
+            mkdir(ConvertPathSeparators(directory).c_str(), 0777);  // one level, as for appending
+        }
+        FileReplacement replacement;
+        const char* failedStep = nullptr;
+        if (!BeginFileReplacement(path, &replacement)) {
+            failedStep = "open";
+        } else if (!WriteAllBytes(replacement.descriptor, report.data(), report.size())) {
+            failedStep = "write";
+            AbandonFileReplacement(&replacement);
+        } else if (!FinishFileReplacement(&replacement, 0)) {
+            failedStep = "replace";
+        }
+        if (failedStep != nullptr) {
+            LogReportWriteFailure(reportPath, failedStep, errno);
+            return 0;
+        }
+        return 1;
+    }
     std::FILE* out = OpenOutputFile(append, reportPath, directory, 1);
     if (out == nullptr) {
+        LogReportWriteFailure(reportPath, "open", errno);
         return 0;
     }
     // Every step is checked: a report cut short by a full disk is reported, never taken as
@@ -656,9 +682,7 @@ int WriteCuttingReportFile(const std::string& reportPath, int append,
         error = errno;
     }
     if (failedStep != nullptr) {
-        AppendLogEntry(std::string(ChooseLanguageText("Report not written in full: ",
-                                                      "レポートを最後まで書き込めません: ")) +
-                       reportPath + " (" + failedStep + ": " + std::strerror(error) + ")\n");
+        LogReportWriteFailure(reportPath, failedStep, error);
         return 0;
     }
     return 1;

@@ -186,9 +186,7 @@ void NoteReportWriteFailure(std::int32_t* failed, const char* name, const char* 
         return;
     }
     *failed = 1;
-    AppendLogEntry(std::string(ChooseLanguageText("Report not written in full: ",
-                                                  "レポートを最後まで書き込めません: ")) +
-                   GetReportPath(name) + " (" + step + ": " + std::strerror(error) + ")\n");
+    LogReportWriteFailure(GetReportPath(name), step, error);
 }
 
 const char* InterferenceReportName() {

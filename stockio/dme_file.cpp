@@ -230,13 +230,9 @@ int ReadDmeStock(StockModel* model, std::string_view path) {
     return 1;
 }
 
-int WriteDmeFile(const StockModel& model, std::string_view path) {
+int WriteDmeStream(const StockModel& model, std::FILE* stream) {
     if (model.nx < 2 || model.z.counts == nullptr || model.x.counts == nullptr ||
-        model.y.counts == nullptr) {
-        return 0;
-    }
-    std::FILE* stream = OpenFileStream(path, "wb");
-    if (stream == nullptr) {
+        model.y.counts == nullptr || stream == nullptr) {
         return 0;
     }
     std::setvbuf(stream, nullptr, _IOFBF, kDmeStreamBuffer);
@@ -247,8 +243,20 @@ int WriteDmeFile(const StockModel& model, std::string_view path) {
     std::memcpy(head + 108, counts, 12);
     std::memcpy(head + 120, &model.pitch, 8);
     std::memcpy(head + 128, model.origin, 24);
-    int ok = WriteOutputBytes(stream, head, sizeof head) && WriteDexelFamily(stream, model.z) &&
-             WriteDexelFamily(stream, model.y) && WriteDexelFamily(stream, model.x);
+    return WriteOutputBytes(stream, head, sizeof head) && WriteDexelFamily(stream, model.z) &&
+           WriteDexelFamily(stream, model.y) && WriteDexelFamily(stream, model.x);
+}
+
+int WriteDmeFile(const StockModel& model, std::string_view path) {
+    if (model.nx < 2 || model.z.counts == nullptr || model.x.counts == nullptr ||
+        model.y.counts == nullptr) {
+        return 0;
+    }
+    std::FILE* stream = OpenFileStream(path, "wb");
+    if (stream == nullptr) {
+        return 0;
+    }
+    int ok = WriteDmeStream(model, stream);
     if (CloseStream(stream) != 0) {
         ok = 0;
     }

@@ -55,5 +55,9 @@ int ReadDmeStock(StockModel* model, std::string_view path);
 // Writes the model (its current undo slot) as a ".DME" file. 1, or 0 when the model holds no
 // grid or the file cannot be written completely.
 int WriteDmeFile(const StockModel& model, std::string_view path);
+// The same bytes into an open stream (its buffer is set here, so call it before any other use
+// of the stream); the stream is neither flushed nor closed. 1, or 0 when a write failed or the
+// model holds no grid.
+int WriteDmeStream(const StockModel& model, std::FILE* stream);
 
 }  // namespace mirexa

@@ -1,5 +1,5 @@
-// Stock saving: dispatch by the path's ending, the STL head, surface and count, and the
-// write-beside-then-rename step that keeps the previous file when anything fails.
+// Stock saving: dispatch by the path's ending, the STL head, surface and count, written through
+// a replacement of the file that keeps the previous file when anything fails.
 #include "stockio/stock_saving.h"
 
 #include <climits>
@@ -7,8 +7,8 @@
 #include <string>
 
 #include "geometry/file_paths.h"
+#include "platform/file_replacement.h"
 #include "platform/text.h"
-#include "platform/write_faults.h"
 #include "stockio/dme_file.h"
 #include "stockio/stl_files.h"
 #include "stockio/surface_extraction.h"
@@ -105,33 +105,26 @@ int SaveStockFile(const StockModel& model, std::string_view path, int writeMode,
         writeMode = kStlWriteBinary;
     }
     const std::string target = ConvertPathSeparators(path);
-    const std::string beside = target + ".new";
-    int result = kStockSaveDone;
+    // A file of its own beside the target: an unwritable path is told apart from a failed write,
+    // and two saves to one name never write into each other's bytes.
+    FileReplacement replacement;
+    std::FILE* stream = BeginFileReplacement(target, &replacement)
+                            ? OpenFileReplacementStream(&replacement)
+                            : nullptr;
+    if (stream == nullptr) {
+        return kStockSaveOpenError;
+    }
+    int result = kStockSaveWriteError;
     if (dme) {
-        // Created here first, so that an unwritable path is told apart from a failed write.
-        std::FILE* created = std::fopen(beside.c_str(), "wb");
-        if (created == nullptr) {
-            return kStockSaveOpenError;
-        }
-        std::fclose(created);
-        result = WriteDmeFile(model, beside) == 1 ? kStockSaveDone : kStockSaveWriteError;
+        result = WriteDmeStream(model, stream) == 1 ? kStockSaveDone : kStockSaveWriteError;
     } else {
-        std::FILE* stream = std::fopen(beside.c_str(), "wb");
-        if (stream == nullptr) {
-            return kStockSaveOpenError;
-        }
         std::setvbuf(stream, nullptr, _IOFBF, kStlStreamBuffer);
         result = WriteStlStock(model, stream, writeMode, relative, origin, threads);
-        // Buffered data reaches the disk at the close: a full disk may only show there.
-        if (CloseStream(stream) != 0 && result == kStockSaveDone) {
-            result = kStockSaveWriteError;
-        }
-    }
-    if (result == kStockSaveDone && RenameFile(beside.c_str(), target.c_str()) != 0) {
-        result = kStockSaveWriteError;
     }
     if (result != kStockSaveDone) {
-        std::remove(beside.c_str());
+        AbandonFileReplacement(&replacement);
+    } else if (!FinishFileReplacement(&replacement, 0)) {
+        result = kStockSaveWriteError;
     }
     return result;
 }

@@ -1,7 +1,8 @@
 // Saving a stock: the complete tri-dexel model as a ".DME" file, or its extracted surface as an
 // ".STL" file in one of the three STL encodings. A save never leaves a half-written file under
-// the target name: the file is written beside it under the name with ".new" appended and put in
-// place only when every write, the count's seek and the close succeeded.
+// the target name: the file is written beside it under a temporary name of its own
+// (platform/file_replacement.h) and put in place only when every write, the count's seek and the
+// close succeeded.
 #pragma once
 
 #include <string_view>

@@ -1,14 +1,14 @@
 // The view's PNG writer: 8-bit RGB through libpng, written to a temporary file that replaces the
 // target only when the whole image was written.
 #include <png.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <csetjmp>
 #include <cstdio>
 #include <string>
 #include <vector>
 
+#include "platform/file_replacement.h"
+#include "platform/write_faults.h"
 #include "view/snapshots.h"
 
 namespace mirexa {
@@ -21,6 +21,20 @@ void OnPngError(png_structp png, png_const_charp /*message*/) {
 }
 
 void OnPngWarning(png_structp /*png*/, png_const_charp /*message*/) {}
+
+// libpng's writes and flushes go through the write-fault seam; a failure is a libpng error.
+void WritePngBytes(png_structp png, png_bytep bytes, png_size_t count) {
+    auto* stream = static_cast<std::FILE*>(png_get_io_ptr(png));
+    if (WriteStream(bytes, 1, count, stream) != count) {
+        png_error(png, "write failed");
+    }
+}
+
+void FlushPngBytes(png_structp png) {
+    if (FlushStream(static_cast<std::FILE*>(png_get_io_ptr(png))) != 0) {
+        png_error(png, "flush failed");
+    }
+}
 
 // Writes the rows to the open stream. 1, or 0 when libpng reported an error.
 int WritePngRows(std::FILE* stream, png_bytepp rows, int width, int height) {
@@ -38,7 +52,7 @@ int WritePngRows(std::FILE* stream, png_bytepp rows, int width, int height) {
         png_destroy_write_struct(&png, &info);
         return 0;
     }
-    png_init_io(png, stream);
+    png_set_write_fn(png, stream, WritePngBytes, FlushPngBytes);
     png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 8,
                  PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
                  PNG_FILTER_TYPE_DEFAULT);
@@ -62,25 +76,21 @@ int SavePngImage(const char* path, const std::uint8_t* pixels, int stride, int w
         rows[static_cast<std::size_t>(i)] = const_cast<png_bytep>(
             pixels + static_cast<std::size_t>(height - 1 - i) * static_cast<std::size_t>(stride));
     }
-    // 2. A temporary file in the target's directory, so that the rename cannot cross devices.
-    std::string temporary = std::string(path) + ".XXXXXX";
-    const int descriptor = mkstemp(temporary.data());
-    if (descriptor < 0) {
-        return kPngCannotCreate;
-    }
-    fchmod(descriptor, 0644);  // mkstemp makes the file private; a picture is for sharing
-    std::FILE* stream = fdopen(descriptor, "wb");
+    // 2. A temporary file of its own in the target's directory, so that the rename cannot cross
+    // devices and no planted file is followed.
+    FileReplacement replacement;
+    std::FILE* stream = BeginFileReplacement(path, &replacement)
+                            ? OpenFileReplacementStream(&replacement)
+                            : nullptr;
     if (stream == nullptr) {
-        close(descriptor);
-        std::remove(temporary.c_str());
         return kPngCannotCreate;
     }
     // 3. The image; any failure of libpng or of the stream removes the temporary file.
-    int ok = WritePngRows(stream, rows.data(), width, height);
-    ok = (std::fflush(stream) == 0 && !std::ferror(stream)) ? ok : 0;
-    ok = (std::fclose(stream) == 0) ? ok : 0;
-    if (!ok || std::rename(temporary.c_str(), path) != 0) {
-        std::remove(temporary.c_str());
+    if (!WritePngRows(stream, rows.data(), width, height)) {
+        AbandonFileReplacement(&replacement);
+        return kPngWriteFailed;
+    }
+    if (!FinishFileReplacement(&replacement, 0)) {
         return kPngWriteFailed;
     }
     return kPngWritten;

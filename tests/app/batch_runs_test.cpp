@@ -2,8 +2,10 @@
 // bundled samples, in a temporary working directory, with their exit codes and outputs.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -24,6 +26,7 @@ namespace mirexa {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::LeftoverTemporaries;
 
 class BatchRunTest : public ::testing::Test {
 protected:
@@ -33,7 +36,9 @@ protected:
         }
     }
     // Starts the program in the scratch directory with the arguments; returns its process id.
-    pid_t Start(const std::vector<std::string>& arguments) {
+    // With errorName, the program's standard error goes to that file of the scratch directory
+    // (or to that path when it is absolute).
+    pid_t Start(const std::vector<std::string>& arguments, const std::string& errorName = "") {
         std::vector<char*> argv;
         std::string program = MIREXA_PROGRAM;
         argv.push_back(program.data());
@@ -45,6 +50,11 @@ protected:
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_addchdir_np(&actions, scratch.Path().c_str());
+        const std::string errorPath = errorName[0] == '/' ? errorName : scratch.At(errorName);
+        if (!errorName.empty()) {
+            posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errorPath.c_str(),
+                                             O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        }
         pid_t child = 0;
         const int started =
             posix_spawn(&child, program.c_str(), &actions, nullptr, argv.data(), environ);
@@ -68,17 +78,6 @@ protected:
     }
     bool Exists(const std::string& name) {
         return fs::exists(scratch.At(name));
-    }
-    // Every file the run left whose name holds the text (partial files of a save, for example).
-    std::vector<std::string> FilesWith(const std::string& text) {
-        std::vector<std::string> names;
-        for (const auto& entry : fs::directory_iterator(scratch.Path())) {
-            const std::string name = entry.path().filename().string();
-            if (name.find(text) != std::string::npos) {
-                names.push_back(name);
-            }
-        }
-        return names;
     }
     testing::ScratchDirectory scratch;
 };
@@ -117,7 +116,7 @@ TEST_F(BatchRunTest, AnX6BatchWritesTheStockAndTheLogAndExitsZero) {
     EXPECT_GT(raw - cut, 10000.0);
     const std::string log = Read("mirexa.log");
     EXPECT_NE(log.find("demo_part.nc"), std::string::npos);
-    EXPECT_TRUE(FilesWith(".new").empty());
+    EXPECT_TRUE(LeftoverTemporaries(scratch.At("out.dme")).empty());
     // The settings file of an unattended run is left as it was.
     EXPECT_EQ(Read("mirexa.ini"),
               testing::ReadWholeFile(std::string(MIREXA_SAMPLES) + "/mirexa.ini"));
@@ -239,7 +238,9 @@ TEST_F(BatchRunTest, ALongRotaryMoveIsWrittenToTheWarningFile) {
         << warning;
 }
 
-TEST_F(BatchRunTest, SigtermMidRunExits255AndWritesNoOutput) {
+// SIGTERM and SIGHUP (a closed terminal) abort a run alike: exit 255, no output, and the log
+// says why.
+TEST_F(BatchRunTest, AnAbortSignalMidRunExits255WritesNoOutputAndIsLogged) {
     // A program that runs for minutes: 8,000 passes across the stock at 0.2 mm.
     std::string program =
         "%\nO3000\nG90 G17 G40 G49 G80\nT1 M06\nG56 G00 X0 Y0 S3000 M03\nZ5.\n"
@@ -250,13 +251,20 @@ TEST_F(BatchRunTest, SigtermMidRunExits255AndWritesNoOutput) {
     }
     program += "G00 Z50.\nM30\n%\n";
     scratch.Write("long.nc", program);
-    const pid_t child = Start({kBox, "-P(0.2,0.2)", "long.nc", "-X6", "-O", "out.dme"});
-    // The run writes the program's path into the log when it starts.
-    ASSERT_TRUE(WaitForText(scratch.At("mirexa.log"), "long.nc"));
-    kill(child, SIGTERM);
-    EXPECT_EQ(Wait(child), 255);
-    EXPECT_FALSE(Exists("out.dme"));
-    EXPECT_TRUE(FilesWith(".new").empty());
+    for (int signalNumber : {SIGTERM, SIGHUP}) {
+        SCOPED_TRACE(signalNumber);
+        fs::remove(scratch.At("mirexa.log"));
+        const pid_t child = Start({kBox, "-P(0.2,0.2)", "long.nc", "-X6", "-O", "out.dme"});
+        // The run writes the program's path into the log when it starts.
+        ASSERT_TRUE(WaitForText(scratch.At("mirexa.log"), "long.nc"));
+        kill(child, signalNumber);
+        EXPECT_EQ(Wait(child), 255);
+        EXPECT_FALSE(Exists("out.dme"));
+        EXPECT_TRUE(LeftoverTemporaries(scratch.At("out.dme")).empty());
+        EXPECT_NE(Read("mirexa.log").find("aborted by signal " + std::to_string(signalNumber)),
+                  std::string::npos)
+            << Read("mirexa.log");
+    }
 }
 
 TEST_F(BatchRunTest, SigtermWhileAMacroWaitsForAProgramExits255) {
@@ -274,6 +282,142 @@ TEST_F(BatchRunTest, SigtermWhileAMacroWaitsForAProgramExits255) {
     kill(child, SIGTERM);
     EXPECT_EQ(Wait(child), 255);
     EXPECT_FALSE(Exists("out.dme"));
+    EXPECT_NE(Read("mirexa.log").find("aborted by signal 15"), std::string::npos);
+}
+
+// Two runs saving to one name at the same time: the file is whole and is the stock of a run
+// that says it saved (exit 0); a run that could not save says so (exit 2).
+TEST_F(BatchRunTest, TwoRunsSavingToOneNameLandWholeAndTheExitCodesSayWhich) {
+    const std::vector<std::string> boxes = {"-D(100,80,0,0,0,-30)", "-D(60,50,0,0,0,-20)"};
+    std::vector<std::string> references;
+    for (std::size_t i = 0; i < boxes.size(); ++i) {
+        const std::string name = "ref" + std::to_string(i) + ".dme";
+        ASSERT_EQ(Run({boxes[i], "-P(0.25,0.25)", "-XM(0,0,0)", "-O", name}), 0);
+        references.push_back(Read(name));
+        ASSERT_FALSE(references.back().empty());
+    }
+    ASSERT_NE(references[0], references[1]);
+    for (int round = 0; round < 4; ++round) {
+        SCOPED_TRACE(round);
+        scratch.Write("same.dme", "older result");
+        pid_t children[2];
+        for (int i = 0; i < 2; ++i) {
+            children[i] = Start({boxes[i], "-P(0.25,0.25)", "-XM(0,0,0)", "-O", "same.dme"});
+        }
+        int codes[2];
+        for (int i = 0; i < 2; ++i) {
+            codes[i] = Wait(children[i]);
+            EXPECT_TRUE(codes[i] == 0 || codes[i] == 2) << codes[i];
+        }
+        const std::string saved = Read("same.dme");
+        const bool first = saved == references[0];
+        const bool second = saved == references[1];
+        ASSERT_TRUE(first || second) << "the file is no run's whole stock";
+        EXPECT_EQ(codes[first ? 0 : 1], 0) << "the run whose stock is there said it failed";
+        EXPECT_TRUE(LeftoverTemporaries(scratch.At("same.dme")).empty());
+    }
+}
+
+// A link planted where a save might write (the old fixed work name) is never followed; a save
+// past the file-size limit keeps the old output, leaves no temporary file and exits 2.
+TEST_F(BatchRunTest, PlantedLinksAndTheFileSizeLimitKeepTheUsersFiles) {
+    scratch.Write("victim.txt", "not a stock");
+    ASSERT_EQ(symlink(scratch.At("victim.txt").c_str(), scratch.At("out.dme.new").c_str()), 0);
+    ASSERT_EQ(Run({kBox, "-XM(0,0,0)", "-O", "out.dme"}), 0);
+    EXPECT_TRUE(Read("victim.txt") == "not a stock") << "the link was followed";
+    EXPECT_FALSE(fs::is_symlink(scratch.At("out.dme")));
+    EXPECT_GT(StockVolume(scratch.At("out.dme")), 0.0);
+
+    const std::string previous = Read("out.dme");
+    rlimit saved = {};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    rlimit small = saved;
+    small.rlim_cur = 100000;  // the log fits, the stock does not
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    const pid_t child = Start({"-D(100,80,0,0,0,-30)", "-XM(1,0,0)", "-O", "out.dme"});
+    setrlimit(RLIMIT_FSIZE, &saved);
+    EXPECT_EQ(Wait(child), 2);
+    EXPECT_EQ(Read("out.dme"), previous);
+    EXPECT_TRUE(LeftoverTemporaries(scratch.At("out.dme")).empty());
+}
+
+// Each log entry on its own line: the alarm message of a run is ended before the run's closing
+// entry (the time stamp, with its full-width colon, only ever starts a line).
+TEST_F(BatchRunTest, TheLogHoldsOneEntryPerLine) {
+    scratch.Write("table.nc",
+                  "%\nO11\nG90 G17 G40 G49 G80\nT1 M06\nG56 G00 X50. Y150. Z20. S3000 M03\n"
+                  "G01 Z-95. F500.\nG00 Z50.\nM30\n%\n");
+    fs::remove(scratch.At("mirexa.log"));
+    for (int run = 0; run < 2; ++run) {
+        ASSERT_EQ(Run({kBox, "table.nc", "-X6", "-O", "table.dme"}), 0);
+    }
+    const std::string log = Read("mirexa.log");
+    std::size_t lines = 0;
+    for (std::size_t begin = 0; begin < log.size();) {
+        std::size_t end = log.find('\n', begin);
+        ASSERT_NE(end, std::string::npos) << "the log ends inside a line";
+        const std::string line = log.substr(begin, end - begin);
+        const std::size_t colon = line.find("\xEF\xBC\x9A");
+        EXPECT_TRUE(colon == std::string::npos ||
+                    (colon == 19 && line.find("\xEF\xBC\x9A", colon + 1) == std::string::npos))
+            << line;
+        ++lines;
+        begin = end + 1;
+    }
+    EXPECT_GE(lines, 6u);
+    EXPECT_NE(log.find("(6) - 工具とTABLEが干渉しています。\n"), std::string::npos) << log;
+}
+
+// When mirexa.log cannot be opened (here a folder has its name), the entries of an unattended
+// run go to standard error, with one notice.
+TEST_F(BatchRunTest, AnUnopenableLogSendsItsEntriesToStandardError) {
+    scratch.MakeDirectory("mirexa.log");
+    EXPECT_EQ(Wait(Start({kBox, "-X6", "-O", "out.dme", "missing.nc"}, "errors.txt")), 2);
+    const std::string errors = Read("errors.txt");
+    EXPECT_NE(errors.find("mirexa.log cannot be opened"), std::string::npos) << errors;
+    EXPECT_EQ(errors.find("mirexa.log cannot be opened"),
+              errors.rfind("mirexa.log cannot be opened"));
+    EXPECT_NE(errors.find("missing.nc"), std::string::npos) << errors;
+}
+
+// On a terminal, an unattended run's log entries are written to standard error as well.
+TEST_F(BatchRunTest, OnATerminalTheLogEntriesAlsoGoToStandardError) {
+    const int terminal = posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_GE(terminal, 0);
+    ASSERT_EQ(grantpt(terminal), 0);
+    ASSERT_EQ(unlockpt(terminal), 0);
+    const pid_t child = Start({kBox, "-X6", "-O", "out.dme", "missing.nc"}, ptsname(terminal));
+    EXPECT_EQ(Wait(child), 2);
+    fcntl(terminal, F_SETFL, O_NONBLOCK);
+    std::string shown;
+    char buffer[4096];
+    for (ssize_t n; (n = read(terminal, buffer, sizeof buffer)) > 0;) {
+        shown.append(buffer, static_cast<std::size_t>(n));
+    }
+    close(terminal);
+    EXPECT_NE(Read("mirexa.log").find("missing.nc"), std::string::npos);
+    EXPECT_NE(shown.find("missing.nc"), std::string::npos) << shown;
+}
+
+// A report the run cannot write (its name is taken by a folder) is work not done: exit 2.
+TEST_F(BatchRunTest, AReportThatCannotBeWrittenExitsTwo) {
+    scratch.MakeDirectory("demo_part_verify.txt");
+    EXPECT_EQ(Run({kBox, "demo_part.nc", "-V5"}), 2);
+    EXPECT_NE(Read("mirexa.log").find("demo_part_verify.txt"), std::string::npos);
+}
+
+TEST(ProgramHelp, HelpListsTheSwitches) {
+    std::FILE* pipe = popen(MIREXA_PROGRAM " --help", "r");
+    ASSERT_NE(pipe, nullptr);
+    std::string text;
+    char buffer[4096];
+    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) {
+        text.append(buffer, n);
+    }
+    EXPECT_EQ(pclose(pipe), 0);
+    for (const char* word : {"-X6", "-O FILE", "-D(", "-P(", "-V5", "-XM(", "255"}) {
+        EXPECT_NE(text.find(word), std::string::npos) << word;
+    }
 }
 
 }  // namespace

@@ -11,6 +11,8 @@
 #include <string>
 
 #include "definition_test_support.h"
+#include "geometry/scratch_directory.h"
+#include "platform/write_faults.h"
 
 namespace mirexa {
 namespace {
@@ -163,7 +165,7 @@ TEST_F(SampleRewriteTest, UnchangedTablesGiveTheFileBackByteForByte) {
     EXPECT_EQ(UpdateCtlWorkOffsets(), kOffsetRewriteDone);
     EXPECT_EQ(ReadWholeFile(path_), sample_);
     EXPECT_EQ(ReadWholeFile(path_ + ".bak"), sample_);
-    EXPECT_FALSE(std::filesystem::exists(path_ + ".new"));
+    EXPECT_TRUE(testing::LeftoverTemporaries(path_).empty());
 }
 
 TEST_F(SampleRewriteTest, RewriteStoresTheNewTimeAndRefusesOutsideEdits) {
@@ -206,17 +208,20 @@ TEST_F(SampleRewriteTest, BatchKeepsTheFirstBackup) {
 
 TEST_F(SampleRewriteTest, FailuresLeaveTheFileIntact) {
     ToolOffsets.d[1] = 6.0f;
-    // The work file cannot be made.
-    std::filesystem::create_directory(path_ + ".new");
+    // The work file cannot be written; a file planted under the old fixed work name is never
+    // written through.
+    scratch_.Write("vmc3.ctl.new", "planted");
+    ArmWriteFaults(1, kWriteFaultWrite);
     EXPECT_EQ(UpdateCtlToolOffsets(0), kOffsetRewriteWriteFailed);
+    DisarmWriteFaults();
     EXPECT_EQ(ReadWholeFile(path_), sample_);
-    std::filesystem::remove(path_ + ".new");
+    EXPECT_EQ(ReadWholeFile(path_ + ".new"), "planted");
 
     // The backup cannot be made.
     std::filesystem::create_directories(path_ + ".bak/x");
     EXPECT_EQ(UpdateCtlToolOffsets(0), kOffsetRewriteBackupFailed);
     EXPECT_EQ(ReadWholeFile(path_), sample_);
-    EXPECT_FALSE(std::filesystem::exists(path_ + ".new"));
+    EXPECT_TRUE(testing::LeftoverTemporaries(path_).empty());
     std::filesystem::remove_all(path_ + ".bak");
 
     // The disk fills up while the work file is written: a short write.
@@ -232,7 +237,7 @@ TEST_F(SampleRewriteTest, FailuresLeaveTheFileIntact) {
     std::signal(SIGXFSZ, previousHandler);
     EXPECT_EQ(result, kOffsetRewriteWriteFailed);
     EXPECT_EQ(ReadWholeFile(path_), sample_);
-    EXPECT_FALSE(std::filesystem::exists(path_ + ".new"));
+    EXPECT_TRUE(testing::LeftoverTemporaries(path_).empty());
     EXPECT_FALSE(std::filesystem::exists(path_ + ".bak"));
     EXPECT_TRUE(Controller.fileTime == before);
 

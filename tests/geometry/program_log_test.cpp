@@ -66,7 +66,7 @@ private:
     MessageBoxResponder previousResponder_;
 };
 
-TEST_F(ProgramLogTest, EntriesCarryTheStampAndNoAddedLineEnd) {
+TEST_F(ProgramLogTest, EntriesCarryTheStampAndStartTheirOwnLines) {
     WriteLogLine("dropped while closed\n");
     ASSERT_EQ(OpenLogFile(), 1) << "the missing log directory is created";
     EXPECT_EQ(LogFile.path, scratch_.At("logs/mirexa.log"));
@@ -77,13 +77,28 @@ TEST_F(ProgramLogTest, EntriesCarryTheStampAndNoAddedLineEnd) {
     CloseLogFile();
     EXPECT_EQ(LogFile.stream, nullptr);
     WriteLogLine("dropped after close\n");
-    EXPECT_EQ(LogText(), kStamp + "start\n" + kStamp + "half " + kStamp + "工具\n");
+    // An entry without its line end is ended by the next time-stamped entry.
+    EXPECT_EQ(LogText(), kStamp + "start\n" + kStamp + "half \n" + kStamp + "工具\n");
 
     ASSERT_EQ(OpenLogFile(), 1);
     WriteLogLine("appended\n");
     CloseLogFile();
     EXPECT_EQ(LogText(),
-              kStamp + "start\n" + kStamp + "half " + kStamp + "工具\n" + kStamp + "appended\n");
+              kStamp + "start\n" + kStamp + "half \n" + kStamp + "工具\n" + kStamp + "appended\n");
+}
+
+// Alarm messages chain on one line; the next time-stamped entry ends that line, whether this
+// process or another run writing the same log left it open.
+TEST_F(ProgramLogTest, AStampedEntryEndsAnOpenChainOfMessages) {
+    AppendLogText("(6) - first");
+    AppendLogText("(7) - second");
+    AppendLogEntry("end\n");
+    scratch_.Write("logs/mirexa.log", LogText() + "(9) - another run's alarm");
+    ASSERT_EQ(OpenLogFile(), 1);
+    WriteLogLine("next\n");
+    CloseLogFile();
+    EXPECT_EQ(LogText(), "(6) - first(7) - second\n" + kStamp + "end\n" +
+                             "(9) - another run's alarm\n" + kStamp + "next\n");
 }
 
 TEST_F(ProgramLogTest, UnreachableLogDirectoryDropsEntries) {

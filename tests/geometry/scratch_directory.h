@@ -4,11 +4,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <vector>
 
 namespace mirexa::testing {
 
@@ -56,6 +59,24 @@ inline std::string ReadWholeFile(const std::string& path) {
     std::ostringstream content;
     content << in.rdbuf();
     return content.str();
+}
+
+// The temporary files a replacement of the file at path left beside it: names of the form
+// "<file name>.XXXXXX" (six letters or digits) in its folder.
+inline std::vector<std::string> LeftoverTemporaries(const std::string& path) {
+    const std::filesystem::path target(path);
+    const std::string prefix = target.filename().string() + ".";
+    std::vector<std::string> names;
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(target.parent_path(), error)) {
+        const std::string name = entry.path().filename().string();
+        if (name.size() == prefix.size() + 6 && name.compare(0, prefix.size(), prefix) == 0 &&
+            std::all_of(name.begin() + static_cast<long>(prefix.size()), name.end(),
+                        [](unsigned char c) { return std::isalnum(c) != 0; })) {
+            names.push_back(name);
+        }
+    }
+    return names;
 }
 
 }  // namespace mirexa::testing

@@ -233,24 +233,38 @@ TEST_F(CuttingReportTest, PathsByNamingMode) {
     EXPECT_EQ(ComposeCuttingReportPath("plain"), "plain_verify.txt");
 }
 
-// A write, flush or close that fails is reported (0 and a log line), never taken as written;
-// the next report over the same path is whole again.
+// A write, flush, close or rename that fails is reported (0 and a log line naming the step),
+// never taken as written; a new report keeps the old one whole, and the next report over the
+// same path is whole again.
 TEST_F(CuttingReportTest, FailedWritesAreReported) {
     const std::string report = dir.At("verify.txt");
     const std::string form = dir.Write("verify_form.def", "Time:$TIME\n");
     FileLocations.logDirectory = dir.Path();
     AutomaticMode.store(1);
-    for (unsigned kind : {kWriteFaultWrite, kWriteFaultFlush, kWriteFaultClose}) {
-        ArmWriteFaults(1, kind);
-        EXPECT_EQ(WriteCuttingReportFile(report, 0, form, in), 0) << kind;
-        EXPECT_EQ(WasWriteFaultInjected(), 1) << kind;
+    const struct {
+        int append;
+        unsigned kind;
+        const char* step;
+    } cases[] = {
+        {1, kWriteFaultWrite, "write"},   {1, kWriteFaultFlush, "flush"},
+        {1, kWriteFaultClose, "close"},   {0, kWriteFaultWrite, "write"},
+        {0, kWriteFaultClose, "replace"}, {0, kWriteFaultRename, "replace"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.step);
+        dir.Write("verify.txt", "old report\n");
+        ArmWriteFaults(1, c.kind);
+        EXPECT_EQ(WriteCuttingReportFile(report, c.append, form, in), 0);
+        EXPECT_EQ(WasWriteFaultInjected(), 1);
         DisarmWriteFaults();
+        if (c.append == 0) {
+            EXPECT_EQ(ReadWholeFile(report), "old report\n");
+            EXPECT_TRUE(testing::LeftoverTemporaries(report).empty());
+        }
+        EXPECT_NE(ReadWholeFile(dir.At("mirexa.log")).find(report + " (" + c.step + ": "),
+                  std::string::npos);
     }
     AutomaticMode.store(0);
-    const std::string log = ReadWholeFile(dir.At("mirexa.log"));
-    EXPECT_NE(log.find(report + " (write: "), std::string::npos) << log;
-    EXPECT_NE(log.find(report + " (flush: "), std::string::npos) << log;
-    EXPECT_NE(log.find(report + " (close: "), std::string::npos) << log;
     ASSERT_EQ(WriteCuttingReportFile(report, 0, form, in), 1);
     EXPECT_EQ(ReadWholeFile(report), "Time:      0\n");
 }

@@ -91,7 +91,7 @@ TEST(StockSavingFaults, EveryFailedStepKeepsThePreviousFile) {
             ASSERT_EQ(WasWriteFaultInjected(), 1);
             EXPECT_EQ(result, kStockSaveWriteError);
             EXPECT_EQ(ReadWholeFile(path), previous);
-            EXPECT_FALSE(std::filesystem::exists(path + ".new"));
+            EXPECT_TRUE(testing::LeftoverTemporaries(path).empty());
         }
         dir.Write(c.name, previous);
         EXPECT_EQ(SaveStockFile(model, path, c.mode, 1, origin, 1), kStockSaveDone);

@@ -4,7 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
 #include <unistd.h>
+
+#include <csignal>
 
 #include <cstring>
 #include <filesystem>
@@ -25,6 +28,7 @@
 namespace mirexa {
 namespace {
 
+using testing::LeftoverTemporaries;
 using testing::ReadWholeFile;
 using testing::ScratchDirectory;
 
@@ -71,7 +75,7 @@ TEST(StockSaving, UntouchedBoxIsA684ByteBinaryFile) {
     EXPECT_TRUE(NormalsAgreeWithVertexOrder(facets));
     EXPECT_TRUE(SurfaceIsClosed(facets));
     EXPECT_DOUBLE_EQ(SignedVolume(facets), 6000.0);
-    EXPECT_FALSE(std::filesystem::exists(path + ".new"));
+    EXPECT_TRUE(LeftoverTemporaries(path).empty());
     FreeStockModel(&model);
 }
 
@@ -192,20 +196,30 @@ TEST(StockSaving, FailuresAreReportedAndKeepThePreviousFile) {
     EXPECT_EQ(SaveStockFile(stock.model, dir.At("missing/a.DME"), kStlWriteBinary, 0, kNoOrigin, 1),
               kStockSaveOpenError);
     EXPECT_FALSE(std::filesystem::exists(dir.At("missing")));
-    // A full disk: the file written beside the target goes to /dev/full, whose writes fail.
+    // A link planted under the old fixed work name is never followed.
     const std::string target = dir.Write("full.STL", "previous surface");
-    ASSERT_EQ(symlink("/dev/full", (target + ".new").c_str()), 0);
-    for (int mode : {kStlWriteAscii, kStlWriteBinary}) {
-        EXPECT_EQ(SaveStockFile(stock.model, target, mode, 0, kNoOrigin, 1), kStockSaveWriteError);
-        EXPECT_EQ(ReadWholeFile(target), "previous surface");
-        EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(target + ".new")));
-        ASSERT_EQ(symlink("/dev/full", (target + ".new").c_str()), 0);
+    const std::string victim = dir.Write("victim.txt", "victim");
+    ASSERT_EQ(symlink(victim.c_str(), (target + ".new").c_str()), 0);
+    EXPECT_EQ(SaveStockFile(stock.model, target, kStlWriteBinary, 0, kNoOrigin, 1), kStockSaveDone);
+    EXPECT_EQ(ReadWholeFile(victim), "victim");
+    EXPECT_NE(ReadWholeFile(target), "previous surface");
+    // A full disk (a file-size limit, its signal ignored): every format keeps the previous file.
+    rlimit saved = {};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = saved;
+    small.rlim_cur = 200;
+    for (const char* name : {"full.STL", "full.stl", "full.DME"}) {
+        const std::string path = dir.Write(name, "previous");
+        ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+        const int mode = std::strcmp(name, "full.stl") == 0 ? kStlWriteAscii : kStlWriteBinary;
+        const int result = SaveStockFile(stock.model, path, mode, 0, kNoOrigin, 1);
+        setrlimit(RLIMIT_FSIZE, &saved);
+        EXPECT_EQ(result, kStockSaveWriteError) << name;
+        EXPECT_EQ(ReadWholeFile(path), "previous") << name;
+        EXPECT_TRUE(LeftoverTemporaries(path).empty()) << name;
     }
-    const std::string dme = dir.Write("full.DME", "previous model");
-    ASSERT_EQ(symlink("/dev/full", (dme + ".new").c_str()), 0);
-    EXPECT_EQ(SaveStockFile(stock.model, dme, kStlWriteBinary, 0, kNoOrigin, 1),
-              kStockSaveWriteError);
-    EXPECT_EQ(ReadWholeFile(dme), "previous model");
+    std::signal(SIGXFSZ, previousHandler);
 }
 
 // Every ray of the three families, the frame and the grid agree.

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "../geometry/scratch_directory.h"
+#include "platform/write_faults.h"
 #include "view/view_hooks.h"
 #include "view_test_support.h"
 
@@ -115,6 +116,19 @@ TEST(Snapshots, FailedWritesLeaveNoFileAndKeepAnOlderOne) {
         ++files;
     }
     EXPECT_EQ(files, 1);
+    // Every write, flush, close or rename that fails keeps the older picture whole.
+    const std::vector<std::uint8_t> other(12 * 4, 200);
+    ArmWriteFaults(0);
+    ASSERT_EQ(SavePngImage(path.c_str(), pixels.data(), 12, 4, 4), kPngWritten);
+    const int operations = CountWriteOperations();
+    ASSERT_GE(operations, 3);
+    for (int n = 1; n <= operations; ++n) {
+        ArmWriteFaults(n);
+        EXPECT_EQ(SavePngImage(path.c_str(), other.data(), 12, 4, 4), kPngWriteFailed) << n;
+        DisarmWriteFaults();
+        EXPECT_EQ(testing::ReadWholeFile(path), before) << n;
+        EXPECT_TRUE(testing::LeftoverTemporaries(path).empty()) << n;
+    }
     // Bad arguments touch nothing.
     EXPECT_EQ(SavePngImage(path.c_str(), pixels.data(), 11, 4, 4), kPngBadArguments);
     EXPECT_EQ(SavePngImage(path.c_str(), nullptr, 12, 4, 4), kPngBadArguments);

@@ -1,0 +1,193 @@
+// The writer that replaces a user's file: an exclusive temporary file beside the target, written,
+// flushed, closed and renamed over it, every step through the write-fault seam.
+#include "platform/file_replacement.h"
+
+#include <fcntl.h>
+#include <sys/random.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <cstdint>
+
+#include "platform/write_faults.h"
+
+namespace mirexa {
+
+namespace {
+
+// Tries before giving up on names that are all taken (each is a fresh random name).
+constexpr int kNameTries = 64;
+
+// 64 bits for a name: from the system's random source, else mixed from the process id, the
+// clock and a counter (names must differ between processes and between calls).
+std::uint64_t NameBits() {
+    std::uint64_t bits = 0;
+    if (getrandom(&bits, sizeof bits, GRND_NONBLOCK) == static_cast<ssize_t>(sizeof bits)) {
+        return bits;
+    }
+    static std::atomic<std::uint64_t> counter{0};
+    std::uint64_t z =
+        static_cast<std::uint64_t>(getpid()) * 0x9E3779B97F4A7C15ULL ^
+        static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()) ^
+        (counter.fetch_add(1) << 32);
+    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ULL;
+    z = (z ^ (z >> 27)) * 0x94D049BB133111EBULL;
+    return z ^ (z >> 31);
+}
+
+std::string TemporaryName(const std::string& target) {
+    static const char kLetters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    std::uint64_t bits = NameBits();
+    std::string name = target + ".";
+    for (int i = 0; i < 6; ++i) {
+        name += kLetters[bits % 62];
+        bits /= 62;
+    }
+    return name;
+}
+
+// The folder of the target, for its sync after the rename.
+std::string FolderOf(const std::string& target) {
+    const std::size_t slash = target.rfind('/');
+    if (slash == std::string::npos) {
+        return ".";
+    }
+    return slash == 0 ? "/" : target.substr(0, slash);
+}
+
+void SyncFolder(const std::string& target) {
+    const int descriptor = open(FolderOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (descriptor >= 0) {
+        fsync(descriptor);  // best effort: the rename is done whatever this says
+        close(descriptor);
+    }
+}
+
+// Closes what is open, through the seam; 1 when the close reported no error.
+int CloseReplacement(FileReplacement* r) {
+    int ok = 1;
+    if (r->stream != nullptr) {
+        ok = CloseStream(r->stream) == 0 ? 1 : 0;
+    } else if (r->descriptor >= 0) {
+        ok = CloseDescriptor(r->descriptor) == 0 ? 1 : 0;
+    }
+    r->stream = nullptr;
+    r->descriptor = -1;
+    return ok;
+}
+
+}  // namespace
+
+int BeginFileReplacement(const std::string& target, FileReplacement* replacement, int mode) {
+    *replacement = FileReplacement{};
+    struct stat info = {};
+    const bool keepMode = mode < 0 && stat(target.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+    for (int attempt = 0; attempt < kNameTries; ++attempt) {
+        std::string name = TemporaryName(target);
+        const int descriptor =
+            open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                 mode >= 0 ? static_cast<mode_t>(mode) : 0666);
+        if (descriptor < 0) {
+            if (errno == EEXIST) {
+                continue;  // planted or another writer's: never touched, another name
+            }
+            return 0;
+        }
+        if (mode >= 0 || keepMode) {
+            // An explicit mode is set as given, whatever the umask says.
+            fchmod(descriptor, mode >= 0 ? static_cast<mode_t>(mode) : info.st_mode & 07777);
+        }
+        replacement->target = target;
+        replacement->temporary = std::move(name);
+        replacement->descriptor = descriptor;
+        return 1;
+    }
+    errno = EEXIST;
+    return 0;
+}
+
+std::FILE* OpenFileReplacementStream(FileReplacement* replacement) {
+    if (replacement->stream == nullptr && replacement->descriptor >= 0) {
+        replacement->stream = fdopen(replacement->descriptor, "wb");
+        if (replacement->stream == nullptr) {
+            AbandonFileReplacement(replacement);
+        }
+    }
+    return replacement->stream;
+}
+
+int WriteAllBytes(int descriptor, const void* bytes, std::size_t count) {
+    const char* at = static_cast<const char*>(bytes);
+    while (count > 0) {
+        const ssize_t written = WriteDescriptor(descriptor, at, count);
+        if (written < 0 && errno == EINTR) {
+            continue;
+        }
+        if (written <= 0) {
+            if (written == 0) {
+                errno = EIO;
+            }
+            return 0;
+        }
+        at += written;
+        count -= static_cast<std::size_t>(written);
+    }
+    return 1;
+}
+
+int FinishFileReplacement(FileReplacement* replacement, int sync) {
+    FileReplacement& r = *replacement;
+    if (r.temporary.empty()) {
+        errno = EINVAL;
+        return 0;
+    }
+    int ok = 1;
+    if (r.stream != nullptr) {
+        ok = FlushStream(r.stream) == 0 && std::ferror(r.stream) == 0 ? 1 : 0;
+    }
+    if (ok && sync != 0) {
+        const int descriptor = r.stream != nullptr ? fileno(r.stream) : r.descriptor;
+        ok = SyncDescriptor(descriptor) == 0 ? 1 : 0;
+    }
+    if (!ok) {
+        AbandonFileReplacement(replacement);
+        return 0;
+    }
+    // Buffered data may reach the file only at the close: a full disk may show there.
+    if (!CloseReplacement(&r) || RenameFile(r.temporary.c_str(), r.target.c_str()) != 0) {
+        AbandonFileReplacement(replacement);
+        return 0;
+    }
+    if (sync != 0) {
+        SyncFolder(r.target);
+    }
+    r = FileReplacement{};
+    return 1;
+}
+
+void AbandonFileReplacement(FileReplacement* replacement) {
+    const int error = errno;
+    CloseReplacement(replacement);
+    if (!replacement->temporary.empty()) {
+        unlink(replacement->temporary.c_str());
+    }
+    *replacement = FileReplacement{};
+    errno = error;
+}
+
+int ReplaceFileContents(const std::string& target, std::string_view content, int sync, int mode) {
+    FileReplacement replacement;
+    if (!BeginFileReplacement(target, &replacement, mode)) {
+        return 0;
+    }
+    if (!WriteAllBytes(replacement.descriptor, content.data(), content.size())) {
+        AbandonFileReplacement(&replacement);
+        return 0;
+    }
+    return FinishFileReplacement(&replacement, sync);
+}
+
+}  // namespace mirexa

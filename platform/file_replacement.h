@@ -1,0 +1,53 @@
+// Replacing a user's file whole: the new content goes to a temporary file of its own beside the
+// target, and is renamed over the target only when every write, the flush and the close worked.
+#pragma once
+
+#include <cstdio>
+#include <string>
+#include <string_view>
+
+namespace mirexa {
+
+// One replacement under way. The temporary file is "<target>.XXXXXX" (six random letters and
+// digits) in the target's folder, so the rename never crosses devices; it is created with
+// O_CREAT | O_EXCL | O_NOFOLLOW, so a file or link planted under any name is never opened,
+// written through or followed, and two writers of one target never share a file. Its mode is
+// that of a new file (0666 less the umask), or the target's mode when the target is a regular
+// file already (the user's permissions stay).
+struct FileReplacement {
+    std::string target = {};
+    std::string temporary = {};
+    int descriptor = -1;     // open from Begin until the stream takes it or Finish/Abandon
+    std::FILE* stream = {};  // set by OpenFileReplacementStream; it then owns the descriptor
+};
+
+// Creates the temporary file. Returns 1, or 0 with errno set when no temporary file could be
+// made (a missing or unwritable folder, a full file table); nothing is left behind then.
+// mode: the permission bits of the new file, or -1 for the rule above.
+int BeginFileReplacement(const std::string& target, FileReplacement* replacement, int mode = -1);
+
+// A buffered stream over the temporary file, for writers that produce their bytes piecewise;
+// the stream's writes go through WriteStream of the write-fault seam like every other write.
+// Null when the stream could not be made; the replacement is then abandoned (no file is left).
+std::FILE* OpenFileReplacementStream(FileReplacement* replacement);
+
+// Writes all the bytes to the descriptor through the write-fault seam, again after EINTR and
+// after short writes. 1, or 0 at the first failed write (errno tells why).
+int WriteAllBytes(int descriptor, const void* bytes, std::size_t count);
+
+// Completes a replacement whose bytes were all written: flushes (the stream; with sync also to
+// the disk), closes and renames the temporary file over the target, all through the write-fault
+// seam. On any failure the temporary file is removed, the target is as it was and errno tells
+// why. Returns 1 or 0; the record is spent either way.
+int FinishFileReplacement(FileReplacement* replacement, int sync);
+
+// Gives a replacement up: closes and removes the temporary file; the target is untouched. Keeps
+// errno, so a caller can report the failure that led here. Does nothing for a spent record.
+void AbandonFileReplacement(FileReplacement* replacement);
+
+// The whole replacement of a file by the content: Begin, the writes, Finish. 1, or 0 with the
+// target as it was and no temporary file left.
+int ReplaceFileContents(const std::string& target, std::string_view content, int sync,
+                        int mode = -1);
+
+}  // namespace mirexa
