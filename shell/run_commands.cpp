@@ -94,6 +94,7 @@ void ResumeRunTimer(WindowHandle window) {
     RunFlags().pauseRequest->store(0);
     RunFlags().pauseBlink->store(0);
     RunFlags().stopKeyRequest->store(0);
+    WakeRunWaiters();
     StartTimer101(window, PeriodForMode(RunFlags().runMode->load(), 0));
 }
 
@@ -337,6 +338,7 @@ void AbortRun(WindowHandle window, int fromPane) {
     RunFlags().abortRequest->store(1);
     RunFlags().pauseRequest->store(0);
     RunFlags().pauseBlink->store(0);
+    WakeRunWaiters();
     SetStatusBarText(MainStatusBar.load(), fromPane ? 3 : 2, 0, "");
     if (!RunCommands.runTimer) {
         unsigned period =
@@ -466,6 +468,7 @@ void RunProgressTimer(WindowHandle window) {
                 CallHook(H().writeAviFrame);
             }
             f.redrawRequest->store(0);
+            WakeRunWaiters();
         } else if (f.pauseRequest->load()) {
             KillTimer101(window);
             if (!RunCommands.blinkTimer) {
@@ -494,6 +497,7 @@ void EndRunBeforeClose(WindowHandle window) {
     RunFlags().abortRequest->store(1);
     RunFlags().pauseRequest->store(0);
     RunFlags().pauseBlink->store(0);
+    WakeRunWaiters();
     WaitForWorkerThread(&SimulationThread);
     EndRunAfterThread(window);
 }
