@@ -3,8 +3,8 @@
 // thread on its own thread, headless and without drawing. Reports steps and rays cut per second,
 // wall and process CPU time, the cutting threads and the peak memory of the process.
 //
-// The quick cases (the first rows of the program at 0.25 mm) always run; the whole program at
-// 0.25 and 0.1 mm on 1 and 8 threads runs when MIREXA_BENCH_WHOLE_RUN=1 is set, one case per
+// The quick cases (the first rows of the program at 0.25 and 0.1 mm) always run; the whole program
+// at 0.25 and 0.1 mm on 1 and 8 threads runs when MIREXA_BENCH_WHOLE_RUN=1 is set, one case per
 // process for a true peak memory: --benchmark_filter=BM_WholeRun/pitch_um:100/threads:8.
 #include <benchmark/benchmark.h>
 #include <sys/resource.h>
@@ -180,6 +180,8 @@ BENCHMARK(BM_WholeRun)
     ->ArgNames({"pitch_um", "threads", "rows"})
     ->Args({250, 1, 6})
     ->Args({250, 8, 6})
+    ->Args({100, 1, 2})
+    ->Args({100, 8, 2})
     ->Iterations(2)
     ->UseRealTime()
     ->Unit(benchmark::kMillisecond);

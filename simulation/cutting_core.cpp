@@ -50,6 +50,11 @@ struct CutScratch {
 // What one task (a run of rows of one view) found: combined by the caller in task order.
 struct CutTaskResult {
     std::vector<DirtyBlockBox> dirty;  // the blocks its rays changed, neighbours merged
+    // The node's blocks across the ray and the stretch along it (mm) that the last box of
+    // `dirty` is known to cover: a ray within them adds nothing (block maps are monotonic).
+    std::int32_t coveredCross[4] = {-1, -1, -1, -1};
+    double coveredLo = {};
+    double coveredHi = {};
     double maxCutHeight = {};
     double maxChipDepth = {};
     std::int32_t overLength = {};
@@ -275,13 +280,19 @@ void NoteRemovedPieces(const RayCut& ray, const double* ends, int n) {
     if (v.uBlockLow == nullptr || v.vBlockLow == nullptr) {
         return;  // a model without display blocks has nothing to rebuild
     }
-    DirtyBlockBox box;
-    if (FindDirtyBlockBox(*v.model, v.wAxis, v.uBlockLow[ray.iu], v.uBlockHigh[ray.iu],
-                          v.vBlockLow[ray.iv], v.vBlockHigh[ray.iv], ends[0], ends[n - 1],
-                          &box) == 0) {
+    CutTaskResult& r = *ray.result;
+    const std::int32_t cross[4] = {v.uBlockLow[ray.iu], v.uBlockHigh[ray.iu], v.vBlockLow[ray.iv],
+                                   v.vBlockHigh[ray.iv]};
+    const bool sameCross = std::equal(cross, cross + 4, r.coveredCross);
+    if (sameCross && ends[0] >= r.coveredLo && ends[n - 1] <= r.coveredHi) {
         return;
     }
-    std::vector<DirtyBlockBox>& dirty = ray.result->dirty;
+    DirtyBlockBox box;
+    if (FindDirtyBlockBox(*v.model, v.wAxis, cross[0], cross[1], cross[2], cross[3], ends[0],
+                          ends[n - 1], &box) == 0) {
+        return;
+    }
+    std::vector<DirtyBlockBox>& dirty = r.dirty;
     const int w = v.wAxis;
     const int a1 = (w + 1) % 3, a2 = (w + 2) % 3;
     constexpr std::size_t kRecent = 4;
@@ -292,10 +303,17 @@ void NoteRemovedPieces(const RayCut& ray, const double* ends, int n) {
             box.first[w] <= b.last[w] + 1 && box.last[w] + 1 >= b.first[w]) {
             b.first[w] = std::min(b.first[w], box.first[w]);
             b.last[w] = std::max(b.last[w], box.last[w]);
+            if (k == dirty.size() && sameCross) {
+                r.coveredLo = std::min(r.coveredLo, ends[0]);
+                r.coveredHi = std::max(r.coveredHi, ends[n - 1]);
+            }
             return;
         }
     }
     dirty.push_back(box);
+    std::copy(cross, cross + 4, r.coveredCross);
+    r.coveredLo = ends[0];
+    r.coveredHi = ends[n - 1];
 }
 
 // Removes one chord from the ray: in place in the cell's own slots when a split still fits them,
@@ -886,6 +904,7 @@ void CutViews(StockModel* model, DexelGridView* const* views, int viewCount, int
     for (std::size_t t = 0; t < taskCount; ++t) {
         CutTaskResult& r = Batch.results[t];
         r.dirty.clear();
+        std::fill(r.coveredCross, r.coveredCross + 4, -1);
         r.maxCutHeight = r.maxChipDepth = 0.0;
         r.overLength = r.overChip = 0;
         r.raysVisited = 0;
