@@ -8,6 +8,7 @@
 #include <mutex>
 
 #include "geometry/shared_state.h"
+#include "platform/backend.h"
 
 namespace mirexa {
 
@@ -60,7 +61,9 @@ void ResetRunControlFlags() {
 }
 
 int RunDrawsNothing() {
-    return DrawingSuppressed.load() != 0 || RunLogFlag.load() != 0 ? 1 : 0;
+    const bool nobodyThere =
+        AutomaticMode.load() != 0 && GetPlatformBackend() == PlatformBackend::Headless;
+    return DrawingSuppressed.load() != 0 || RunLogFlag.load() != 0 || nobodyThere ? 1 : 0;
 }
 
 void WakeRunWaiters() {

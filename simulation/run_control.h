@@ -57,8 +57,9 @@ inline constexpr int kPauseLookMs = 100;
 // --- Worker side ----------------------------------------------------------------------------
 
 // 1 when nobody watches the run's drawing, so the worker asks for no redraw at all: drawing is
-// suppressed (a batch or silent macro run, a minimised window), or the run was started by a
-// command-line run mode above 4 (RunLogFlag), whose redraws would draw nothing.
+// suppressed (a batch or silent macro run, a minimised window), the run was started by a
+// command-line run mode above 4 (RunLogFlag), whose redraws would draw nothing, or it runs
+// automatically (command-line batch or macro) on the headless backend, which shows nothing.
 int RunDrawsNothing();
 
 // Raises RedrawRequest (clearing ViewRedrawRequest) and sleeps until the user-interface thread

@@ -182,17 +182,19 @@ TEST_F(SimulationThreadTest, ARunThatDrawsNothingAsksForNoRedraw) {
     const struct {
         int suppressed;
         int runLog;
+        int automatic;  // on the headless backend of the tests
         int mode;
         bool redraws;
-    } cases[] = {{0, 0, kRunRealCutting, true},
-                 {1, 0, kRunRealCutting, false},
-                 {0, 1, kRunRealCutting, false},
-                 {0, 1, kRunSkipCutting, false}};
+    } cases[] = {{0, 0, 0, kRunRealCutting, true},
+                 {1, 0, 0, kRunRealCutting, false},
+                 {0, 1, 0, kRunRealCutting, false},
+                 {0, 1, 0, kRunSkipCutting, false},
+                 {0, 0, 1, kRunRealCutting, false}};
     Program(kSlotProgram);
     Settings.skipView = 1;
     Settings.skipBlock = 1;
     for (const auto& c : cases) {
-        SCOPED_TRACE(::testing::Message() << c.suppressed << c.runLog << c.mode);
+        SCOPED_TRACE(::testing::Message() << c.suppressed << c.runLog << c.automatic << c.mode);
         FreeStockModel(&StockModels[0]);
         const double box[6] = {0, 0, 0, 40, 30, 10};
         testing::BuildBoxStock(&StockModels[0], box, 0.5);
@@ -202,6 +204,7 @@ TEST_F(SimulationThreadTest, ARunThatDrawsNothingAsksForNoRedraw) {
         RunControl.runMode = c.mode;
         DrawingSuppressed = c.suppressed;
         RunLogFlag = c.runLog;
+        AutomaticMode = c.automatic;
         ScriptedHost host;
         host.Run();
         EXPECT_EQ(LastRunSummary.end, kRunEndProgram);
