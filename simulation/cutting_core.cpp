@@ -29,6 +29,7 @@ double StepRemovedVolume = 0.0;
 std::atomic<int> StockUseState{0};
 std::atomic<int> CuttingThreadCount{1};
 CutPoseGeometry CutPose;
+CuttingTotalsRecord CuttingTotals;
 CuttingHooks CuttingCallbacks;
 
 namespace {
@@ -922,6 +923,8 @@ void CutViews(StockModel* model, DexelGridView* const* views, int viewCount, int
         Batch.rowVolumes[v.wAxis].resize(static_cast<std::size_t>(std::max(0, v.vHi - v.vLo + 1)));
     }
     RunPooledTasks(&Cutters.pool, workers, static_cast<int>(taskCount), RunCutTask, nullptr);
+    ++CuttingTotals.passes;
+    CuttingTotals.threadsUsed += workers;
     for (int k = 0; k < viewCount; ++k) {
         DexelGridView& v = *views[k];
         for (const double rowVolume : Batch.rowVolumes[v.wAxis]) {

@@ -105,6 +105,14 @@ struct CutPoseGeometry {
 };
 extern CutPoseGeometry CutPose;
 
+// Running totals of the cutter passes, for the benchmarks: passes made and the threads they used
+// (a pass over small windows stays on the calling thread).
+struct CuttingTotalsRecord {
+    std::int64_t passes = {};
+    std::int64_t threadsUsed = {};
+};
+extern CuttingTotalsRecord CuttingTotals;
+
 // Upward and later calls of the cut; a null hook means nothing there.
 struct CuttingHooks {
     // The shank and holder passes of the checks: run after the cutter passes of every call
