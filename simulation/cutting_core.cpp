@@ -868,10 +868,13 @@ void RunCutTask(void*, int task, int worker) {
 // Rays of the windows that make one more thread worth waking: a smaller cut is done sooner by
 // the calling thread alone than handed out.
 constexpr std::int64_t kRaysPerWorker = 2048;
+// Tasks per worker: enough that a worker whose rays are cheap (empty, or missed by the tool)
+// takes more of them, few enough that claiming costs nothing.
+constexpr std::int64_t kTasksPerWorker = 8;
 
 // Splits the views' windows into runs of whole rows: one task per view for one worker, else
-// about four tasks per worker of similar ray counts, in view and row order. Returns the workers
-// the cut is worth: at most `workers`, one per kRaysPerWorker rays of the windows.
+// about kTasksPerWorker tasks per worker of similar ray counts, in view and row order. Returns the
+// workers the cut is worth: at most `workers`, one per kRaysPerWorker rays of the windows.
 int PlanCutTasks(DexelGridView* const* views, int viewCount, int workers) {
     Batch.tasks.clear();
     std::int64_t total = 0;
@@ -880,7 +883,7 @@ int PlanCutTasks(DexelGridView* const* views, int viewCount, int workers) {
         total += std::int64_t{v.vHi - v.vLo + 1} * (v.uHi - v.uLo + 1);
     }
     workers = static_cast<int>(std::clamp<std::int64_t>(total / kRaysPerWorker, 1, workers));
-    const std::int64_t perTask = workers <= 1 ? total : total / (std::int64_t{workers} * 4);
+    const std::int64_t perTask = workers <= 1 ? total : total / (workers * kTasksPerWorker);
     for (int k = 0; k < viewCount; ++k) {
         DexelGridView* v = views[k];
         const std::int64_t rowRays = std::max(1, v->uHi - v->uLo + 1);
