@@ -41,15 +41,18 @@ constexpr int kMaxChords = 3;
 // Most tries of the RADIUS probe on one ray (0.1 mm each): a bound far above any stock.
 constexpr int kMaxProbeTries = 1000000;
 
+// Records written by different threads at once start on cache lines of their own (bytes).
+constexpr std::size_t kCacheLine = 64;
+
 // The ray buffers of one worker (kept between calls, grown on demand).
-struct CutScratch {
+struct alignas(kCacheLine) CutScratch {
     DexelWorkList ray = {};      // a copy of the ray being cut
     DexelWorkList removed = {};  // pieces removed by one chord
     DexelWorkList probe = {};    // the RADIUS probe's throw-away copy
 };
 
 // What one task (a run of rows of one view) found: combined by the caller in task order.
-struct CutTaskResult {
+struct alignas(kCacheLine) CutTaskResult {
     std::vector<DirtyBlockBox> dirty;  // the blocks its rays changed, neighbours merged
     // The node's blocks across the ray and the stretch along it (mm) that the last box of
     // `dirty` is known to cover: a ray within them adds nothing (block maps are monotonic).
@@ -836,6 +839,7 @@ void CutViewRows(const CutRowsTask& task, CutScratch* scratch, CutTaskResult* re
     ray.rows = &rows;
     const double pitch2 = view->pitch * view->pitch;
     const double* axis = view->axis;
+    std::int64_t raysVisited = 0;
     for (std::int32_t iv = task.firstRow; iv <= task.lastRow; ++iv) {
         rows = RowSkip{};
         double rowVolume = 0.0;
@@ -849,7 +853,7 @@ void CutViewRows(const CutRowsTask& task, CutScratch* scratch, CutTaskResult* re
             if (view->counts[cell] <= 0) {
                 continue;
             }
-            ++result->raysVisited;
+            ++raysVisited;
             ray.cell = cell;
             ray.iu = iu;
             ray.lu = view->uCoords[iu];
@@ -859,6 +863,7 @@ void CutViewRows(const CutRowsTask& task, CutScratch* scratch, CutTaskResult* re
         }
         rowVolumes[iv] = rowVolume;
     }
+    result->raysVisited = raysVisited;
 }
 
 void RunCutTask(void*, int task, int worker) {
