@@ -872,7 +872,7 @@ void RunCutTask(void*, int task, int worker) {
 
 // Rays of the windows that make one more thread worth waking: a smaller cut is done sooner by
 // the calling thread alone than handed out.
-constexpr std::int64_t kRaysPerWorker = 2048;
+constexpr std::int64_t kRaysPerWorker = 1024;
 // Tasks per worker: enough that a worker whose rays are cheap (empty, or missed by the tool)
 // takes more of them, few enough that claiming costs nothing.
 constexpr std::int64_t kTasksPerWorker = 8;
