@@ -29,6 +29,7 @@
 #include "shell/startup.h"
 #include "shell/stock_commands.h"
 #include "simulation/dexel_grid_view.h"
+#include "simulation/run_control.h"
 #include "simulation/run_end.h"
 #include "stock/stock_hooks.h"
 
@@ -329,7 +330,10 @@ void ConnectAutomation() {
     AutomationHooks& a = AutomationCallbacks;
     a.setPresetPath = [](int on) { MainWindowData.presetPathFlag = on; };
     a.runActive = IsRunActive;
-    a.requestRunAbort = [] { RunFlags().abortRequest->store(1); };
+    a.requestRunAbort = [] {
+        RunFlags().abortRequest->store(1);
+        WakeRunWaiters();
+    };
     StockCommandCallbacks.presetPathFlag = PresetPathSet;
     StockCommandCallbacks.takeStartPosition = TakeStartPosition;
     StockCommandCallbacks.bindDexelGrids = BindDexelGrids;

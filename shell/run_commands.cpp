@@ -97,6 +97,7 @@ void ResumeRunTimer(WindowHandle window) {
     RunFlags().pauseRequest->store(0);
     RunFlags().pauseBlink->store(0);
     RunFlags().stopKeyRequest->store(0);
+    WakeRunWaiters();
     StartTimer101(window, PeriodForMode(RunFlags().runMode->load(), 0));
 }
 
@@ -346,6 +347,7 @@ void AbortRun(WindowHandle window, int fromPane) {
     RunFlags().abortRequest->store(1);
     RunFlags().pauseRequest->store(0);
     RunFlags().pauseBlink->store(0);
+    WakeRunWaiters();
     SetStatusBarText(MainStatusBar.load(), fromPane ? 3 : 2, 0, "");
     if (!RunCommands.runTimer) {
         unsigned period =
@@ -475,6 +477,7 @@ void RunProgressTimer(WindowHandle window) {
                 CallHook(H().writeAviFrame);
             }
             f.redrawRequest->store(0);
+            WakeRunWaiters();
         } else if (f.pauseRequest->load()) {
             KillTimer101(window);
             if (!RunCommands.blinkTimer) {
@@ -503,6 +506,7 @@ void EndRunBeforeClose(WindowHandle window) {
     RunFlags().abortRequest->store(1);
     RunFlags().pauseRequest->store(0);
     RunFlags().pauseBlink->store(0);
+    WakeRunWaiters();
     WaitForWorkerThread(&SimulationThread);
     EndRunAfterThread(window);
 }

@@ -5,9 +5,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <condition_variable>
-#include <mutex>
-#include <thread>
 #include <vector>
 
 #include "config/config_records.h"
@@ -18,6 +15,7 @@
 #include "geometry/plane_triangle_tests.h"
 #include "geometry/tool_length_report.h"
 #include "nc/nc_run_state.h"
+#include "platform/task_pool.h"
 #include "simulation/interference_flags.h"
 #include "simulation/section_solids.h"
 #include "stock/dexel_intervals.h"
@@ -31,6 +29,7 @@ double StepRemovedVolume = 0.0;
 std::atomic<int> StockUseState{0};
 std::atomic<int> CuttingThreadCount{1};
 CutPoseGeometry CutPose;
+CuttingTotalsRecord CuttingTotals;
 CuttingHooks CuttingCallbacks;
 
 namespace {
@@ -42,23 +41,24 @@ constexpr int kMaxChords = 3;
 // Most tries of the RADIUS probe on one ray (0.1 mm each): a bound far above any stock.
 constexpr int kMaxProbeTries = 1000000;
 
-// A dirty-block mark kept by a pass that runs beside others, applied after the passes.
-struct DirtyMark {
-    std::int32_t firstU = {};
-    std::int32_t lastU = {};
-    std::int32_t firstV = {};
-    std::int32_t lastV = {};
-    double lo = {};
-    double hi = {};
-};
+// Records written by different threads at once start on cache lines of their own (bytes).
+constexpr std::size_t kCacheLine = 64;
 
-// One family's pass: its ray buffers (kept between calls, grown on demand) and its results.
-struct CutPass {
+// The ray buffers of one worker (kept between calls, grown on demand).
+struct alignas(kCacheLine) CutScratch {
     DexelWorkList ray = {};      // a copy of the ray being cut
     DexelWorkList removed = {};  // pieces removed by one chord
     DexelWorkList probe = {};    // the RADIUS probe's throw-away copy
-    std::vector<DirtyMark> dirty;
-    bool deferDirty = {};
+};
+
+// What one task (a run of rows of one view) found: combined by the caller in task order.
+struct alignas(kCacheLine) CutTaskResult {
+    std::vector<DirtyBlockBox> dirty;  // the blocks its rays changed, neighbours merged
+    // The node's blocks across the ray and the stretch along it (mm) that the last box of
+    // `dirty` is known to cover: a ray within them adds nothing (block maps are monotonic).
+    std::int32_t coveredCross[4] = {-1, -1, -1, -1};
+    double coveredLo = {};
+    double coveredHi = {};
     double maxCutHeight = {};
     double maxChipDepth = {};
     std::int32_t overLength = {};
@@ -66,7 +66,6 @@ struct CutPass {
     std::int64_t raysVisited = {};
     std::int32_t memoryFailures = {};
 };
-CutPass Passes[3];  // indexed by the view's ray axis
 
 // Ascending, disjoint chords on one ray, with room for one more split.
 struct ChordList {
@@ -108,7 +107,8 @@ struct RowSkip {
 // What a cut of one ray needs to know about it.
 struct RayCut {
     DexelGridView* view = {};
-    CutPass* pass = {};
+    CutScratch* scratch = {};
+    CutTaskResult* result = {};
     std::int64_t cell = {};
     std::int32_t iu = {};
     std::int32_t iv = {};
@@ -213,9 +213,10 @@ void MeasurePlaneDistance(const RayCut& ray, const double* ends, int n) {
     for (int i = 0; i < n; ++i) {
         const double height = std::fabs(aw * ends[i] + ray.offset);
         if (check == 1) {
-            ray.pass->maxCutHeight = std::max(ray.pass->maxCutHeight, height / CutPose.axisLength);
+            ray.result->maxCutHeight =
+                std::max(ray.result->maxCutHeight, height / CutPose.axisLength);
         } else if (height > CutPose.cuttingHeight) {
-            ray.pass->overLength = 1;
+            ray.result->overLength = 1;
             return;
         }
     }
@@ -233,9 +234,9 @@ void MeasureDexelEngagement(const RayCut& ray, const double* ends, int n) {
         const double s = d[0] * d[0] + d[1] * d[1] + d[2] * d[2] - along * along;
         if (check == 1) {
             const double depth = CurrentCutter.topRadius - std::sqrt(std::max(0.0, s));
-            ray.pass->maxChipDepth = std::max(ray.pass->maxChipDepth, depth);
+            ray.result->maxChipDepth = std::max(ray.result->maxChipDepth, depth);
         } else if (s < limit * limit) {
-            ray.pass->overChip = 1;
+            ray.result->overChip = 1;
         }
     }
 }
@@ -274,34 +275,57 @@ DexelFamily ViewArrays(const DexelGridView& view) {
     return family;
 }
 
-void MarkRemovedPieces(const RayCut& ray, const double* ends, int n) {
-    DexelGridView& v = *ray.view;
+// Notes the display blocks that a cut of the ray changed: from the block of the first removed end
+// to that of the last along the ray, across the blocks of the ray's node. A box that joins one
+// of the last few noted (same blocks across, overlapping or adjoining along) widens it, so a
+// task keeps about one box per block it touched, not one per ray.
+void NoteRemovedPieces(const RayCut& ray, const double* ends, int n) {
+    const DexelGridView& v = *ray.view;
     if (v.uBlockLow == nullptr || v.vBlockLow == nullptr) {
         return;  // a model without display blocks has nothing to rebuild
     }
-    const std::int32_t firstU = v.uBlockLow[ray.iu];
-    const std::int32_t lastU = v.uBlockHigh[ray.iu];
-    const std::int32_t firstV = v.vBlockLow[ray.iv];
-    const std::int32_t lastV = v.vBlockHigh[ray.iv];
-    if (ray.pass->deferDirty) {
-        ray.pass->dirty.push_back({firstU, lastU, firstV, lastV, ends[0], ends[n - 1]});
+    CutTaskResult& r = *ray.result;
+    const std::int32_t cross[4] = {v.uBlockLow[ray.iu], v.uBlockHigh[ray.iu], v.vBlockLow[ray.iv],
+                                   v.vBlockHigh[ray.iv]};
+    const bool sameCross = std::equal(cross, cross + 4, r.coveredCross);
+    if (sameCross && ends[0] >= r.coveredLo && ends[n - 1] <= r.coveredHi) {
         return;
     }
-    if (v.wAxis == 0) {
-        MarkDirtyBlocksAlongX(v.model, firstU, lastU, firstV, lastV, ends, n);
-    } else if (v.wAxis == 1) {
-        MarkDirtyBlocksAlongY(v.model, firstU, lastU, firstV, lastV, ends, n);
-    } else {
-        MarkDirtyBlocksAlongZ(v.model, firstU, lastU, firstV, lastV, ends, n);
+    DirtyBlockBox box;
+    if (FindDirtyBlockBox(*v.model, v.wAxis, cross[0], cross[1], cross[2], cross[3], ends[0],
+                          ends[n - 1], &box) == 0) {
+        return;
     }
+    std::vector<DirtyBlockBox>& dirty = r.dirty;
+    const int w = v.wAxis;
+    const int a1 = (w + 1) % 3, a2 = (w + 2) % 3;
+    constexpr std::size_t kRecent = 4;
+    for (std::size_t k = dirty.size(); k > 0 && k + kRecent > dirty.size(); --k) {
+        DirtyBlockBox& b = dirty[k - 1];
+        if (b.first[a1] == box.first[a1] && b.last[a1] == box.last[a1] &&
+            b.first[a2] == box.first[a2] && b.last[a2] == box.last[a2] &&
+            box.first[w] <= b.last[w] + 1 && box.last[w] + 1 >= b.first[w]) {
+            b.first[w] = std::min(b.first[w], box.first[w]);
+            b.last[w] = std::max(b.last[w], box.last[w]);
+            if (k == dirty.size() && sameCross) {
+                r.coveredLo = std::min(r.coveredLo, ends[0]);
+                r.coveredHi = std::max(r.coveredHi, ends[n - 1]);
+            }
+            return;
+        }
+    }
+    dirty.push_back(box);
+    std::copy(cross, cross + 4, r.coveredCross);
+    r.coveredLo = ends[0];
+    r.coveredHi = ends[n - 1];
 }
 
 // Removes one chord from the ray: in place in the cell's own slots when a split still fits them,
-// else through the pass's copy of the ray. The removed pieces are left in pass->removed.
+// else through the worker's copy of the ray. The removed pieces are left in scratch->removed.
 // Returns the number of removed ends (0: nothing changed).
 int CutChord(const RayCut& ray, const double cut[2]) {
     DexelGridView& v = *ray.view;
-    CutPass& pass = *ray.pass;
+    CutScratch& pass = *ray.scratch;
     pass.removed.count = 0;
     // A chord that only touches the ray's material from outside changes nothing.
     const std::int32_t n = v.counts[ray.cell];
@@ -333,7 +357,7 @@ int CutChord(const RayCut& ray, const double cut[2]) {
         }
     }
     if (result == kDexelIntervalNoMemory || result == kDexelIntervalNoRoom) {
-        ++pass.memoryFailures;
+        ++ray.result->memoryFailures;
         return 0;
     }
     return result == kDexelIntervalDone ? pass.removed.count : 0;
@@ -353,8 +377,8 @@ int CutChords(const RayCut& ray, const double* chords, int chordCount, CutOption
             continue;
         }
         removedAny = 1;
-        const double* pieces = ray.pass->removed.ends;
-        MarkRemovedPieces(ray, pieces, n);
+        const double* pieces = ray.scratch->removed.ends;
+        NoteRemovedPieces(ray, pieces, n);
         if (options.measureHeight) {
             MeasurePlaneDistance(ray, pieces, n);
         }
@@ -558,10 +582,10 @@ void RunRadiusProbe(const RayCut& ray) {
             break;
         }
         hitOnce = true;
-        CutPass& pass = *ray.pass;
+        CutScratch& pass = *ray.scratch;
         DexelFamily family = ViewArrays(v);
         if (LoadDexelWorkList(family, ray.cell, &pass.probe) != kDexelIntervalDone) {
-            ++pass.memoryFailures;
+            ++ray.result->memoryFailures;
             break;
         }
         const double cut[2] = {hits.depth[0], hits.depth[1]};
@@ -596,7 +620,7 @@ void CutRadius(const RayCut& ray) {
         CutOptions options;
         options.measureHeight = false;
         if (CutJoined(ray, first, options) != 0 && chipCheck > 0) {
-            ray.pass->overChip = 1;
+            ray.result->overChip = 1;
         }
     }
     // Body without the inner cylinder of the flat part.
@@ -651,100 +675,6 @@ void CutRay(const RayCut& ray) {
             }
             return;
     }
-}
-
-// Gives the pass's buffers room for a ray held inline, so that in-place cuts never grow them.
-int PreparePass(CutPass* pass, bool deferDirty) {
-    pass->deferDirty = deferDirty;
-    pass->dirty.clear();
-    pass->maxCutHeight = 0.0;
-    pass->maxChipDepth = 0.0;
-    pass->overLength = 0;
-    pass->overChip = 0;
-    pass->raysVisited = 0;
-    pass->memoryFailures = 0;
-    return ReserveDexelWorkList(&pass->removed, kDexelInlineCapacity + 2);
-}
-
-// --- Helper threads for the families ----------------------------------------------------------
-
-void StopWorkers();
-
-// Two helper threads that each cut one view per call while the calling thread cuts the third.
-// They are stopped and joined when the program ends, whoever forgot to release them.
-struct CuttingWorkers {
-    ~CuttingWorkers() {
-        StopWorkers();
-    }
-    std::mutex mutex;
-    std::condition_variable wake;
-    std::condition_variable done;
-    std::thread threads[2];
-    DexelGridView* jobs[2] = {};
-    std::uint64_t generation = {};
-    int pending = {};
-    bool running = {};
-    bool stop = {};
-};
-CuttingWorkers Workers;
-
-void WorkerLoop(int index) {
-    std::uint64_t seen = 0;
-    for (;;) {
-        DexelGridView* job = nullptr;
-        {
-            std::unique_lock<std::mutex> lock(Workers.mutex);
-            Workers.wake.wait(lock, [&] { return Workers.stop || Workers.generation != seen; });
-            if (Workers.stop) {
-                return;
-            }
-            seen = Workers.generation;
-            job = Workers.jobs[index];
-        }
-        CutDexelGrid(job);
-        std::lock_guard<std::mutex> lock(Workers.mutex);
-        if (--Workers.pending == 0) {
-            Workers.done.notify_one();
-        }
-    }
-}
-
-void StopWorkers() {
-    {
-        std::lock_guard<std::mutex> lock(Workers.mutex);
-        if (!Workers.running) {
-            return;
-        }
-        Workers.stop = true;
-    }
-    Workers.wake.notify_all();
-    for (std::thread& t : Workers.threads) {
-        t.join();
-    }
-    std::lock_guard<std::mutex> lock(Workers.mutex);
-    Workers.running = false;
-    Workers.stop = false;
-}
-
-// Cuts the X and Y views on the helpers and the Z view here; returns when all three are done.
-void CutViewsSideBySide(DexelGridView views[3]) {
-    {
-        std::lock_guard<std::mutex> lock(Workers.mutex);
-        if (!Workers.running) {
-            for (int i = 0; i < 2; ++i) {
-                Workers.threads[i] = std::thread(WorkerLoop, i);
-            }
-            Workers.running = true;
-        }
-        Workers.jobs[0] = &views[kDexelViewX];
-        Workers.jobs[1] = &views[kDexelViewY];
-        Workers.pending = 2;
-        ++Workers.generation;
-    }
-    Workers.wake.notify_all();
-    CutDexelGrid(&views[kDexelViewZ]);
-    std::unique_lock<std::mutex> lock(Workers.mutex);
-    Workers.done.wait(lock, [] { return Workers.pending == 0; });
 }
 
 // --- Pose and windows --------------------------------------------------------------------------
@@ -868,16 +798,158 @@ double RunShankAndHolderPasses(StockModel* model) {
                : 0.0;
 }
 
-void ApplyDeferredMarks(StockModel* model, const CutPass& pass, int wAxis) {
-    for (const DirtyMark& m : pass.dirty) {
-        const double ends[2] = {m.lo, m.hi};
-        if (wAxis == 0) {
-            MarkDirtyBlocksAlongX(model, m.firstU, m.lastU, m.firstV, m.lastV, ends, 2);
-        } else if (wAxis == 1) {
-            MarkDirtyBlocksAlongY(model, m.firstU, m.lastU, m.firstV, m.lastV, ends, 2);
-        } else {
-            MarkDirtyBlocksAlongZ(model, m.firstU, m.lastU, m.firstV, m.lastV, ends, 2);
+// --- The passes over the rows, on the task pool -----------------------------------------------
+
+// The helper threads of the cut; stopped at program end by whoever forgot to release them.
+struct CuttingPool {
+    ~CuttingPool() {
+        StopTaskPool(&pool);
+    }
+    TaskPool pool = {};
+};
+CuttingPool Cutters;
+
+// A run of rows of one view: the task of one worker.
+struct CutRowsTask {
+    DexelGridView* view = {};
+    std::int32_t firstRow = {};
+    std::int32_t lastRow = {};
+};
+
+// The batch of one cut: its tasks, their results, each worker's scratch and each view's row
+// volumes (indexed by row - vLo); all kept between calls.
+struct CutBatch {
+    std::vector<CutRowsTask> tasks;
+    std::vector<CutTaskResult> results;
+    std::vector<CutScratch> scratch;
+    std::vector<double> rowVolumes[3];
+};
+CutBatch Batch;
+
+// Cuts rows firstRow .. lastRow of the view's window (rows of constant v, u inner). Each row's
+// removed volume goes to its slot of the view's row volumes.
+void CutViewRows(const CutRowsTask& task, CutScratch* scratch, CutTaskResult* result) {
+    DexelGridView* view = task.view;
+    double* rowVolumes = Batch.rowVolumes[view->wAxis].data() - view->vLo;
+    RowSkip rows;
+    RayCut ray;
+    ray.view = view;
+    ray.scratch = scratch;
+    ray.result = result;
+    ray.rows = &rows;
+    const double pitch2 = view->pitch * view->pitch;
+    const double* axis = view->axis;
+    std::int64_t raysVisited = 0;
+    for (std::int32_t iv = task.firstRow; iv <= task.lastRow; ++iv) {
+        rows = RowSkip{};
+        double rowVolume = 0.0;
+        ray.rowVolume = &rowVolume;
+        ray.iv = iv;
+        ray.lv = view->vCoords[iv];
+        const double vWeight = (iv == 0 || iv == view->lastV) ? pitch2 / 2.0 : pitch2;
+        const std::int64_t rowStart = std::int64_t{iv} * view->nu;
+        for (std::int32_t iu = view->uLo; iu <= view->uHi; ++iu) {
+            const std::int64_t cell = rowStart + iu;
+            if (view->counts[cell] <= 0) {
+                continue;
+            }
+            ++raysVisited;
+            ray.cell = cell;
+            ray.iu = iu;
+            ray.lu = view->uCoords[iu];
+            ray.weight = (iu == 0 || iu == view->lastU) ? vWeight / 2.0 : vWeight;
+            ray.offset = axis[0] * ray.lu + axis[1] * ray.lv + CutPose.planeConstant;
+            CutRay(ray);
         }
+        rowVolumes[iv] = rowVolume;
+    }
+    result->raysVisited = raysVisited;
+}
+
+void RunCutTask(void*, int task, int worker) {
+    CutViewRows(Batch.tasks[task], &Batch.scratch[worker], &Batch.results[task]);
+}
+
+// Rays of the windows that make one more thread worth waking: a smaller cut is done sooner by
+// the calling thread alone than handed out.
+constexpr std::int64_t kRaysPerWorker = 1024;
+// Tasks per worker: enough that a worker whose rays are cheap (empty, or missed by the tool)
+// takes more of them, few enough that claiming costs nothing.
+constexpr std::int64_t kTasksPerWorker = 8;
+
+// Splits the views' windows into runs of whole rows: one task per view for one worker, else
+// about kTasksPerWorker tasks per worker of similar ray counts, in view and row order. Returns the
+// workers the cut is worth: at most `workers`, one per kRaysPerWorker rays of the windows.
+int PlanCutTasks(DexelGridView* const* views, int viewCount, int workers) {
+    Batch.tasks.clear();
+    std::int64_t total = 0;
+    for (int k = 0; k < viewCount; ++k) {
+        const DexelGridView& v = *views[k];
+        total += std::int64_t{v.vHi - v.vLo + 1} * (v.uHi - v.uLo + 1);
+    }
+    workers = static_cast<int>(std::clamp<std::int64_t>(total / kRaysPerWorker, 1, workers));
+    const std::int64_t perTask = workers <= 1 ? total : total / (workers * kTasksPerWorker);
+    for (int k = 0; k < viewCount; ++k) {
+        DexelGridView* v = views[k];
+        const std::int64_t rowRays = std::max(1, v->uHi - v->uLo + 1);
+        const std::int32_t rowsPerTask = static_cast<std::int32_t>(
+            std::clamp<std::int64_t>(perTask / rowRays, 1, std::int64_t{v->vHi - v->vLo + 1}));
+        for (std::int32_t row = v->vLo; row <= v->vHi; row += rowsPerTask) {
+            Batch.tasks.push_back({v, row, std::min(v->vHi, row + rowsPerTask - 1)});
+        }
+    }
+    return workers;
+}
+
+// The cutter passes over the views' windows on `workers` threads, then, in task order on this
+// thread: the views' removed volumes (row by row, in row order), the dirty blocks, the measures
+// and the flags. Nothing of the result depends on the worker count.
+void CutViews(StockModel* model, DexelGridView* const* views, int viewCount, int workers) {
+    workers = PlanCutTasks(views, viewCount, std::clamp(workers, 1, TaskPoolWorkerLimit()));
+    const std::size_t taskCount = Batch.tasks.size();
+    if (Batch.results.size() < taskCount) {
+        Batch.results.resize(taskCount);
+    }
+    for (std::size_t t = 0; t < taskCount; ++t) {
+        CutTaskResult& r = Batch.results[t];
+        r.dirty.clear();
+        std::fill(r.coveredCross, r.coveredCross + 4, -1);
+        r.maxCutHeight = r.maxChipDepth = 0.0;
+        r.overLength = r.overChip = 0;
+        r.raysVisited = 0;
+        r.memoryFailures = 0;
+    }
+    if (Batch.scratch.size() < static_cast<std::size_t>(workers)) {
+        Batch.scratch.resize(static_cast<std::size_t>(workers));
+    }
+    for (int w = 0; w < workers; ++w) {
+        // Room for a ray held inline, so that in-place cuts never grow the buffer.
+        ReserveDexelWorkList(&Batch.scratch[w].removed, kDexelInlineCapacity + 2);
+    }
+    for (int k = 0; k < viewCount; ++k) {
+        const DexelGridView& v = *views[k];
+        Batch.rowVolumes[v.wAxis].resize(static_cast<std::size_t>(std::max(0, v.vHi - v.vLo + 1)));
+    }
+    RunPooledTasks(&Cutters.pool, workers, static_cast<int>(taskCount), RunCutTask, nullptr);
+    ++CuttingTotals.passes;
+    CuttingTotals.threadsUsed += workers;
+    for (int k = 0; k < viewCount; ++k) {
+        DexelGridView& v = *views[k];
+        for (const double rowVolume : Batch.rowVolumes[v.wAxis]) {
+            v.removedVolume += rowVolume;
+        }
+    }
+    for (std::size_t t = 0; t < taskCount; ++t) {
+        const CutTaskResult& r = Batch.results[t];
+        for (const DirtyBlockBox& box : r.dirty) {
+            MarkDirtyBlockBox(model, box);
+        }
+        ToolLengthMeasured.edgeHeight = std::max(ToolLengthMeasured.edgeHeight, r.maxCutHeight);
+        ToolLengthMeasured.tipWidth = std::max(ToolLengthMeasured.tipWidth, r.maxChipDepth);
+        InterferenceFlags.overLength |= r.overLength;
+        InterferenceFlags.overChip |= r.overChip;
+        CutPose.raysVisited += r.raysVisited;
+        CutPose.memoryFailures += r.memoryFailures;
     }
 }
 
@@ -917,38 +989,7 @@ void LoadCutterSections(const CurrentToolRecord& tool, CutterSections* out) {
 }
 
 int CutDexelGrid(DexelGridView* view) {
-    CutPass& pass = Passes[view->wAxis];
-    RowSkip rows;
-    RayCut ray;
-    ray.view = view;
-    ray.pass = &pass;
-    ray.rows = &rows;
-    const double pitch2 = view->pitch * view->pitch;
-    const double* axis = view->axis;
-    for (std::int32_t iv = view->vLo; iv <= view->vHi; ++iv) {
-        rows = RowSkip{};
-        double rowVolume = 0.0;
-        ray.rowVolume = &rowVolume;
-        ray.iv = iv;
-        ray.lv = view->vCoords[iv];
-        const double vWeight = (iv == 0 || iv == view->lastV) ? pitch2 / 2.0 : pitch2;
-        const std::int64_t rowStart = std::int64_t{iv} * view->nu;
-        for (std::int32_t iu = view->uLo; iu <= view->uHi; ++iu) {
-            const std::int64_t cell = rowStart + iu;
-            if (view->counts[cell] <= 0) {
-                continue;
-            }
-            ++pass.raysVisited;
-            ray.cell = cell;
-            ray.iu = iu;
-            ray.lu = view->uCoords[iu];
-            ray.weight = (iu == 0 || iu == view->lastU) ? vWeight / 2.0 : vWeight;
-            ray.offset = axis[0] * ray.lu + axis[1] * ray.lv + CutPose.planeConstant;
-            CutRay(ray);
-        }
-        // Rows are added in row order whoever cut them, so the sum never depends on threads.
-        view->removedVolume += rowVolume;
-    }
+    CutViews(view->model, &view, 1, 1);
     return 0;
 }
 
@@ -974,6 +1015,7 @@ void CutStockAtToolPose(StockModel* model, const double point[3], const double a
     // 4-5. Windows; a tool wholly outside the grid cuts nothing.
     pose.outside = ComputeWindows(*model, &pose) == 0 ? 1 : 0;
     pose.raysVisited = 0;
+    pose.memoryFailures = 0;
     if (pose.outside != 0) {
         StepRemovedVolume += RunShankAndHolderPasses(model);
         return;
@@ -988,31 +1030,12 @@ void CutStockAtToolPose(StockModel* model, const double point[3], const double a
     }
     const double limit = CurrentCutter.diameter / 2.0 - CurrentCutter.chipWidthLimit;
     CuttingChecks.checkRadiusSquared = CurrentCutter.shape == kToolVertical ? limit * limit : 0.0;
-    // 6. The three cutter passes: X, Y, Z, or side by side (never with the RADIUS probe, whose
-    // height the rays of every family read and raise in turn).
+    // 6. The three cutter passes: X, Y, Z, their rows spread over the cutting threads (never
+    // with the RADIUS probe, whose height the rays of every family read and raise in turn).
     const bool probe = CurrentCutter.shape == kToolRadius && Checks.chipWidthCheck == 1;
-    const bool parallel = CuttingThreadCount.load() > 1 && !probe;
-    for (CutPass& pass : Passes) {
-        PreparePass(&pass, parallel);
-    }
-    if (parallel) {
-        CutViewsSideBySide(DexelGridViews);
-    } else {
-        CutDexelGrid(&DexelGridViews[kDexelViewX]);
-        CutDexelGrid(&DexelGridViews[kDexelViewY]);
-        CutDexelGrid(&DexelGridViews[kDexelViewZ]);
-    }
-    for (int w = 0; w < 3; ++w) {
-        const CutPass& pass = Passes[w];
-        if (parallel) {
-            ApplyDeferredMarks(model, pass, w);
-        }
-        ToolLengthMeasured.edgeHeight = std::max(ToolLengthMeasured.edgeHeight, pass.maxCutHeight);
-        ToolLengthMeasured.tipWidth = std::max(ToolLengthMeasured.tipWidth, pass.maxChipDepth);
-        InterferenceFlags.overLength |= pass.overLength;
-        InterferenceFlags.overChip |= pass.overChip;
-        pose.raysVisited += pass.raysVisited;
-    }
+    DexelGridView* views[3] = {&DexelGridViews[kDexelViewX], &DexelGridViews[kDexelViewY],
+                               &DexelGridViews[kDexelViewZ]};
+    CutViews(model, views, 3, probe ? 1 : CuttingThreadCount.load());
     double removed = DexelGridViews[kDexelViewZ].removedVolume;
     removed = std::max(removed, DexelGridViews[kDexelViewX].removedVolume);
     removed = std::max(removed, DexelGridViews[kDexelViewY].removedVolume);
@@ -1025,13 +1048,13 @@ void CutStockAtToolPose(StockModel* model, const double point[3], const double a
 }
 
 void ReleaseCuttingBuffers() {
-    StopWorkers();
-    for (CutPass& pass : Passes) {
-        FreeDexelWorkList(&pass.ray);
-        FreeDexelWorkList(&pass.removed);
-        FreeDexelWorkList(&pass.probe);
-        pass.dirty = std::vector<DirtyMark>{};
+    StopTaskPool(&Cutters.pool);
+    for (CutScratch& scratch : Batch.scratch) {
+        FreeDexelWorkList(&scratch.ray);
+        FreeDexelWorkList(&scratch.removed);
+        FreeDexelWorkList(&scratch.probe);
     }
+    Batch = CutBatch{};
 }
 
 }  // namespace mirexa

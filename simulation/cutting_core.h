@@ -7,12 +7,14 @@
 // revolution about its axis (simulation/section_solids.h); which solids make up which shape is
 // told with CutDexelGrid in the .cpp.
 //
-// Threads: everything here runs on the thread that cuts (the simulation thread during a run);
-// the user-interface thread reads the stock only while a redraw handshake is pending. The three
-// families may be cut side by side on helper threads (CuttingThreadCount): the result is
-// bit-identical to the serial cut, because every family is cut by one thread, each family's
-// volume is summed per row and the rows are added in row order, dirty blocks are marked after the
-// passes, and the other results are maxima and ORs taken in a fixed order.
+// Threads: the cut is called on one thread (the simulation thread during a run); the
+// user-interface thread reads the stock only while a redraw handshake is pending. Inside a call
+// the rows of the three families' windows are spread over CuttingThreadCount threads of a
+// persistent pool (platform/task_pool.h): rows are independent (each ray is cut by one thread,
+// with its own row state and buffers), each row's removed volume is kept apart and the rows are
+// added in row order, the dirty blocks and measures are gathered per run of rows and applied on
+// the calling thread. So the ends, pens, line stamps, volumes, flags and dirty blocks are
+// bit-identical whatever the thread count.
 #pragma once
 
 #include <atomic>
@@ -77,7 +79,8 @@ extern double StepRemovedVolume;
 // stock dialogs; read by every cut.
 extern std::atomic<int> StockUseState;
 
-// Helper threads for the three families (1: serial). Read at each cut.
+// Threads that share one cut (1: all on the calling thread; at most the processors). Read at
+// each cut; a run sets it from the settings' MULTI THREAD.
 extern std::atomic<int> CuttingThreadCount;
 
 // The per-pose geometry, rewritten by every call (model coordinates).
@@ -96,10 +99,19 @@ struct CutPoseGeometry {
     double windowRadius = {};  // the farthest any section reaches from the axis
     std::int32_t low[3] = {};  // node window per model axis, clamped
     std::int32_t high[3] = {};
-    std::int32_t outside = {};      // 1 when the window lay wholly outside the grid
-    std::int64_t raysVisited = {};  // rays of the windows with material (for the benchmark)
+    std::int32_t outside = {};         // 1 when the window lay wholly outside the grid
+    std::int64_t raysVisited = {};     // rays of the windows with material (for the benchmark)
+    std::int32_t memoryFailures = {};  // rays left uncut for want of memory
 };
 extern CutPoseGeometry CutPose;
+
+// Running totals of the cutter passes, for the benchmarks: passes made and the threads they used
+// (a pass over small windows stays on the calling thread).
+struct CuttingTotalsRecord {
+    std::int64_t passes = {};
+    std::int64_t threadsUsed = {};
+};
+extern CuttingTotalsRecord CuttingTotals;
 
 // Upward and later calls of the cut; a null hook means nothing there.
 struct CuttingHooks {
@@ -123,7 +135,7 @@ void CutStockAtToolPose(StockModel* model, const double point[3], const double a
 int CutDexelGrid(DexelGridView* view);
 
 // Releases the work buffers of the cutting passes (they are kept from call to call and grow
-// with the longest ray cut) and stops the helper threads. Safe to call at any time between cuts.
+// with the longest ray cut) and stops the pool's threads. Safe to call at any time between cuts.
 void ReleaseCuttingBuffers();
 
 }  // namespace mirexa

@@ -337,7 +337,7 @@ int StepState(bool spindleAlarm) {
 }
 
 bool RedrawDue(std::int64_t i, std::int64_t n) {
-    if (DrawingSuppressed.load() != 0) {
+    if (RunDrawsNothing() != 0) {
         return false;
     }
     const bool wanted = RunControl.runMode.load() == kRunRealCutting ||
@@ -357,6 +357,8 @@ void ResetSimulationRunRecord() {
     SimRun.minimumMoveLength = std::isfinite(tolerance) && tolerance > 0.0 ? tolerance : 0.0;
     SimRun.skipView = Settings.skipView >= 1 ? Settings.skipView : 1;
     SimRun.skipBlock = Settings.skipBlock >= 1 ? Settings.skipBlock : 1;
+    // The cut of each step is shared by the threads the settings give (MULTI THREAD).
+    CuttingThreadCount = Settings.multiThreadCount >= 1 ? Settings.multiThreadCount : 1;
     double radii[2];
     ComputeRotaryRadius(CurrentMachinePose.machine.axis, radii);
     for (int k = 0; k < 2; ++k) {
@@ -593,10 +595,6 @@ int StepNurbsPoint(const StepBlockInfo& block, const double p[3]) {
     return 0;
 }
 
-bool SpanRedrawAllowed() {
-    return DrawingSuppressed.load() == 0 && RunLogFlag.load() == 0;
-}
-
 }  // namespace
 
 int StepNurbsMove(const StepBlockInfo& block) {
@@ -648,11 +646,11 @@ int StepNurbsMove(const StepBlockInfo& block) {
         if (overTravel) {
             break;
         }
-        if (span < last && Controller.stopOption == 2 && SpanRedrawAllowed()) {
+        if (span < last && Controller.stopOption == 2 && RunDrawsNothing() == 0) {
             RequestRedrawAndWait();
         }
     }
-    if (Controller.stopOption == 3 && SpanRedrawAllowed()) {
+    if (Controller.stopOption == 3 && RunDrawsNothing() == 0) {
         RequestRedrawAndWait();
     }
     return result;

@@ -62,7 +62,8 @@ extern SimulationRunRecord SimRun;
 
 // Resets the run record: the step length and the cadences from the settings (each at least
 // 1), the minimum move length from the controller's coordinate tolerance, the rotary radii of the
-// start position (so that the first rotary move is stepped at its true radius), the counters to 0.
+// start position (so that the first rotary move is stepped at its true radius), the counters to 0;
+// the cut's thread count (CuttingThreadCount) from the settings' MULTI THREAD.
 void ResetSimulationRunRecord();
 
 // How a move ended.

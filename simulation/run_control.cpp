@@ -3,9 +3,12 @@
 #include "simulation/run_control.h"
 
 #include <chrono>
+#include <condition_variable>
 #include <cstring>
 #include <mutex>
-#include <thread>
+
+#include "geometry/shared_state.h"
+#include "platform/backend.h"
 
 namespace mirexa {
 
@@ -18,8 +21,24 @@ namespace {
 std::mutex StatusMutex;
 RunStatusSnapshot Status;
 
-void SleepMs(int ms) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+// The worker's waits sleep on this condition variable; the sides that answer them wake it.
+std::mutex WaitMutex;
+std::condition_variable WaitWake;
+
+// Sleeps until `answered` holds or AbortRequest is set; returns 1 when answered. A side that
+// changes a flag without waking the worker (a signal handler) is seen within `lookMs`.
+template <class Answered>
+int WaitForAnswer(Answered answered, int lookMs) {
+    std::unique_lock<std::mutex> lock(WaitMutex);
+    for (;;) {
+        if (answered()) {
+            return 1;
+        }
+        if (RunControl.abortRequest.load() != 0) {
+            return 0;
+        }
+        WaitWake.wait_for(lock, std::chrono::milliseconds(lookMs));
+    }
 }
 
 }  // namespace
@@ -41,15 +60,25 @@ void ResetRunControlFlags() {
     RunControl.toolPanelPendingPaint = 0;
 }
 
+int RunDrawsNothing() {
+    const bool nobodyThere =
+        AutomaticMode.load() != 0 && GetPlatformBackend() == PlatformBackend::Headless;
+    return DrawingSuppressed.load() != 0 || RunLogFlag.load() != 0 || nobodyThere ? 1 : 0;
+}
+
+void WakeRunWaiters() {
+    // Taking the lock orders the caller's flag store before the worker's next look at the flags:
+    // the worker either sees it before it sleeps or is asleep and gets the notification.
+    { std::lock_guard<std::mutex> lock(WaitMutex); }
+    WaitWake.notify_all();
+}
+
 int RequestRedrawAndWait() {
     RunControl.viewRedrawRequest = 0;
     RunControl.redrawRequest = 1;
-    while (RunControl.redrawRequest.load() != 0) {
-        if (RunControl.abortRequest.load() != 0) {
-            RunControl.redrawRequest = 0;
-            return 0;
-        }
-        SleepMs(kRedrawPollMs);
+    if (WaitForAnswer([] { return RunControl.redrawRequest.load() == 0; }, kRedrawLookMs) == 0) {
+        RunControl.redrawRequest = 0;
+        return 0;
     }
     return 1;
 }
@@ -60,13 +89,8 @@ int WaitAtStopBlock() {
     }
     RunControl.pauseRequest = 1;
     RunControl.pauseBlink = 1;
-    while (RunControl.pauseRequest.load() != 0) {
-        if (RunControl.abortRequest.load() != 0) {
-            return 0;
-        }
-        SleepMs(kPausePollMs);
-    }
-    if (RunControl.abortRequest.load() != 0) {
+    if (WaitForAnswer([] { return RunControl.pauseRequest.load() == 0; }, kPauseLookMs) == 0 ||
+        RunControl.abortRequest.load() != 0) {
         return 0;
     }
     RunControl.pendingStop = 0;
@@ -77,12 +101,14 @@ void RequestRunAbort() {
     RunControl.abortRequest = 1;
     RunControl.pauseRequest = 0;
     RunControl.pauseBlink = 0;
+    WakeRunWaiters();
 }
 
 void ResumeRun() {
     RunControl.stopKeyRequest = 0;
     RunControl.pauseBlink = 0;
     RunControl.pauseRequest = 0;
+    WakeRunWaiters();
 }
 
 int ServeRedrawRequest(void (*draw)()) {
@@ -93,6 +119,7 @@ int ServeRedrawRequest(void (*draw)()) {
         draw();
     }
     RunControl.redrawRequest = 0;
+    WakeRunWaiters();
     return 1;
 }
 

@@ -48,24 +48,35 @@ extern std::atomic<std::int32_t> SimulationState;
 // 1 for a run started by a command-line run mode above 4: it logs and draws nothing on request.
 extern std::atomic<std::int32_t> RunLogFlag;
 
-// Poll periods of the two waits (ms).
-inline constexpr int kRedrawPollMs = 5;
-inline constexpr int kPausePollMs = 100;
+// The worker's two waits sleep until the user-interface side answers and wakes them
+// (WakeRunWaiters); a flag changed without a wake (from a signal handler) is still seen within
+// these periods (ms).
+inline constexpr int kRedrawLookMs = 5;
+inline constexpr int kPauseLookMs = 100;
 
 // --- Worker side ----------------------------------------------------------------------------
 
-// Raises RedrawRequest (clearing ViewRedrawRequest) and polls every 5 ms until the
-// user-interface thread has cleared it. When AbortRequest comes during the wait the worker
-// clears RedrawRequest itself, so that no redraw of an ended run is served. Returns 1 when the
-// redraw was served, 0 on abort.
+// 1 when nobody watches the run's drawing, so the worker asks for no redraw at all: drawing is
+// suppressed (a batch or silent macro run, a minimised window), the run was started by a
+// command-line run mode above 4 (RunLogFlag), whose redraws would draw nothing, or it runs
+// automatically (command-line batch or macro) on the headless backend, which shows nothing.
+int RunDrawsNothing();
+
+// Raises RedrawRequest (clearing ViewRedrawRequest) and sleeps until the user-interface thread
+// has cleared it. When AbortRequest comes during the wait the worker clears RedrawRequest itself,
+// so that no redraw of an ended run is served. Returns 1 when the redraw was served, 0 on abort.
 int RequestRedrawAndWait();
 
-// Waits at a stop block: sets PauseRequest and PauseBlink and polls every 100 ms until the
-// user-interface thread resumes (clears PauseRequest). Returns 0 when AbortRequest is set before
-// the wait, during it or once it ended; then 1 after clearing PendingStop.
+// Waits at a stop block: sets PauseRequest and PauseBlink and sleeps until the user-interface
+// thread resumes (clears PauseRequest). Returns 0 when AbortRequest is set before the wait,
+// during it or once it ended; then 1 after clearing PendingStop.
 int WaitAtStopBlock();
 
 // --- User-interface side --------------------------------------------------------------------
+
+// Wakes the worker's wait after a store to RedrawRequest, PauseRequest or AbortRequest made
+// directly on the flag; the functions below wake it themselves.
+void WakeRunWaiters();
 
 // Ends the run: AbortRequest first, then the pause flags, so that a worker released from a pause
 // always sees the abort and never steps the held line.

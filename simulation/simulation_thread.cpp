@@ -448,9 +448,9 @@ void ShiftMoveStart(const BlockLoopState& loop, StepBlockInfo* info) {
 }
 
 // Redraws after a block: in skip runs every SKIP BLOCK lines, and after a block with an event
-// that pauses the run.
+// that pauses the run; none in a run that draws nothing.
 void RedrawAfterBlock(int* lastRedrawLine) {
-    if (DrawingSuppressed.load() != 0) {
+    if (RunDrawsNothing() != 0) {
         return;
     }
     if (RunControl.runMode.load() == kRunSkipCutting && RunControl.showSteps.load() == 0) {
@@ -460,7 +460,7 @@ void RedrawAfterBlock(int* lastRedrawLine) {
             RequestRedrawAndWait();
         }
     }
-    if (RunLogFlag.load() == 0 && SimulationCallbacks.blockHasPauseEvent != nullptr &&
+    if (SimulationCallbacks.blockHasPauseEvent != nullptr &&
         SimulationCallbacks.blockHasPauseEvent() != 0) {
         RequestRedrawAndWait();
     }

@@ -162,28 +162,11 @@ void ClampBlockRange(int count, int* first, int* last) {
 // (axis + 1) % 3, first2/last2 that of axis (axis + 2) % 3.
 void MarkDirtyBlocksAlong(StockModel* model, int axis, int first1, int last1, int first2, int last2,
                           const double* ends, int n) {
-    StockDisplayBlocks& blocks = model->blocks;
-    if (!blocks.dirty || !blocks.lowMap[axis] || !ends || n < 1) {
-        return;
-    }
-    int first[3] = {}, last[3] = {};
-    first[axis] = blocks.lowMap[axis][ClampedNodeIndex(*model, axis, ends[0])];
-    last[axis] = blocks.highMap[axis][ClampedNodeIndex(*model, axis, ends[n - 1])];
-    const int a1 = (axis + 1) % 3, a2 = (axis + 2) % 3;
-    first[a1] = first1;
-    last[a1] = last1;
-    first[a2] = first2;
-    last[a2] = last2;
-    for (int a = 0; a < 3; ++a) {
-        ClampBlockRange(blocks.perAxis[a], &first[a], &last[a]);
-    }
-    for (std::int64_t bz = first[2]; bz <= last[2]; ++bz) {
-        for (std::int64_t by = first[1]; by <= last[1]; ++by) {
-            const std::int64_t row = (bz * blocks.perAxis[1] + by) * blocks.perAxis[0];
-            for (std::int64_t bx = first[0]; bx <= last[0]; ++bx) {
-                blocks.dirty[row + bx] = 1;
-            }
-        }
+    DirtyBlockBox box;
+    if (ends != nullptr && n >= 1 &&
+        FindDirtyBlockBox(*model, axis, first1, last1, first2, last2, ends[0], ends[n - 1], &box) !=
+            0) {
+        MarkDirtyBlockBox(model, box);
     }
 }
 
@@ -526,6 +509,43 @@ void SnapStockFrame(const StockFrame& source, StockFrame* destination) {
         }
     }
     *destination = frame;
+}
+
+int FindDirtyBlockBox(const StockModel& model, int rayAxis, int first1, int last1, int first2,
+                      int last2, double lo, double hi, DirtyBlockBox* box) {
+    const StockDisplayBlocks& blocks = model.blocks;
+    if (!blocks.dirty || !blocks.lowMap[rayAxis] || rayAxis < 0 || rayAxis > 2) {
+        return 0;
+    }
+    int first[3] = {}, last[3] = {};
+    first[rayAxis] = blocks.lowMap[rayAxis][ClampedNodeIndex(model, rayAxis, lo)];
+    last[rayAxis] = blocks.highMap[rayAxis][ClampedNodeIndex(model, rayAxis, hi)];
+    const int a1 = (rayAxis + 1) % 3, a2 = (rayAxis + 2) % 3;
+    first[a1] = first1;
+    last[a1] = last1;
+    first[a2] = first2;
+    last[a2] = last2;
+    for (int a = 0; a < 3; ++a) {
+        ClampBlockRange(blocks.perAxis[a], &first[a], &last[a]);
+        box->first[a] = first[a];
+        box->last[a] = last[a];
+    }
+    return 1;
+}
+
+void MarkDirtyBlockBox(StockModel* model, const DirtyBlockBox& box) {
+    StockDisplayBlocks& blocks = model->blocks;
+    if (!blocks.dirty) {
+        return;
+    }
+    for (std::int64_t bz = box.first[2]; bz <= box.last[2]; ++bz) {
+        for (std::int64_t by = box.first[1]; by <= box.last[1]; ++by) {
+            const std::int64_t row = (bz * blocks.perAxis[1] + by) * blocks.perAxis[0];
+            for (std::int64_t bx = box.first[0]; bx <= box.last[0]; ++bx) {
+                blocks.dirty[row + bx] = 1;
+            }
+        }
+    }
 }
 
 void MarkDirtyBlocksAlongX(StockModel* model, int firstY, int lastY, int firstZ, int lastZ,

@@ -91,6 +91,20 @@ void MarkDirtyBlocksAlongY(StockModel* model, int firstZ, int lastZ, int firstX,
 void MarkDirtyBlocksAlongZ(StockModel* model, int firstX, int lastX, int firstY, int lastY,
                            const double* ends, int n);
 
+// The display blocks that a change on one ray touches, as a box of block indices per model axis
+// (x, y, z), clamped to the grid: what MarkDirtyBlocksAlong* marks for the same arguments, with
+// `lo` and `hi` the first and last changed end along the ray axis. A cut that changes many rays
+// gathers their boxes (merging neighbours) and marks each box once.
+struct DirtyBlockBox {
+    std::int32_t first[3] = {};
+    std::int32_t last[3] = {};
+};
+// Returns 0 (and leaves the box) when the model has no display blocks.
+int FindDirtyBlockBox(const StockModel& model, int rayAxis, int first1, int last1, int first2,
+                      int last2, double lo, double hi, DirtyBlockBox* box);
+// Sets the dirty byte of every block of the box (nothing without display blocks).
+void MarkDirtyBlockBox(StockModel* model, const DirtyBlockBox& box);
+
 // Releases ComparisonModel and BasicModel and clears the basic-model state; grays the
 // difference-painting command, tells the user when tellUser is set and redraws the status bar.
 void ClearBasicModel(WindowHandle window, int tellUser);

@@ -122,6 +122,21 @@ TEST_F(BatchRunTest, AnX6BatchWritesTheStockAndTheLogAndExitsZero) {
               testing::ReadWholeFile(std::string(MIREXA_SAMPLES) + "/mirexa.ini"));
 }
 
+// The cut spread over the processors (MULTI THREAD=YES in the sample settings) saves the same
+// stock, byte for byte, as the cut on one thread, at a pitch fine enough to split the steps.
+TEST_F(BatchRunTest, TheSavedStockIsTheSameOnOneThreadAndOnMany) {
+    ASSERT_EQ(Run({kBox, "demo_part.nc", "-P(0.2,0.4)", "-X6", "-O", "many.dme"}), 0);
+    std::string settings = Read("mirexa.ini");
+    const std::string key = "MULTI THREAD=YES";
+    ASSERT_NE(settings.find(key), std::string::npos);
+    settings.replace(settings.find(key), key.size(), "MULTI THREAD=1");
+    scratch.Write("mirexa.ini", settings);
+    ASSERT_EQ(Run({kBox, "demo_part.nc", "-P(0.2,0.4)", "-X6", "-O", "one.dme"}), 0);
+    const std::string many = Read("many.dme");
+    EXPECT_GT(many.size(), 1000000u);
+    EXPECT_TRUE(many == Read("one.dme"));
+}
+
 TEST_F(BatchRunTest, AMacroCutsAndSavesTheSameStockAsTheBatch) {
     // The raw stock: the box moved by nothing and saved.
     ASSERT_EQ(Run({kBox, "-XM(0,0,0)", "-O", "raw.dme"}), 0);

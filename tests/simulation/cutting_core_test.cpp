@@ -434,47 +434,126 @@ TEST_F(CuttingCoreTest, CutRebindsAfterTheUndoSlotMoved) {
     EXPECT_TRUE(StockInvariantsHold(model_, true));
 }
 
-// The three families cut side by side give the same rays, bit for bit, as the serial cut.
-TEST_F(CuttingCoreTest, SideBySideCutIsBitIdentical) {
+// The removed material of one ray (old intervals less new ones), as its hull; false when nothing
+// was removed.
+bool RemovedHull(const DexelRay& before, const DexelRay& after, double* lo, double* hi) {
+    bool any = false;
+    for (std::size_t i = 0; i + 1 < before.ends.size(); i += 2) {
+        double from = before.ends[i];
+        const double to = before.ends[i + 1];
+        for (std::size_t j = 0; j + 1 < after.ends.size() && from < to; j += 2) {
+            const double a = after.ends[j], b = after.ends[j + 1];
+            if (a > from) {
+                const double end = std::min(a, to);
+                *lo = any ? std::min(*lo, from) : from;
+                *hi = any ? std::max(*hi, end) : end;
+                any = true;
+            }
+            from = std::max(from, b);
+        }
+        if (from < to) {
+            *lo = any ? std::min(*lo, from) : from;
+            *hi = any ? std::max(*hi, to) : to;
+            any = true;
+        }
+    }
+    return any;
+}
+
+// The cut spread over 2 and 8 threads gives, bit for bit, the rays (ends, pens, line stamps), the
+// volumes, the flags and the dirty blocks of the cut on one thread, on random tilted poses with
+// windows large enough to be split; and every block in which a ray lost material is dirty.
+TEST_F(CuttingCoreTest, CutOnManyThreadsIsBitIdenticalToOneThread) {
     const unsigned seed = 77031;
     std::printf("seed %u\n", seed);
-    StockModel serial;
+    const int threadCounts[3] = {1, 2, 8};
+    StockModel models[3];
     const double box[6] = {0, 0, 0, 24, 20, 10};
-    BuildBoxStock(&serial, box, 0.4);
-    BuildBoxStock(&model_, box, 0.4);
-    CurrentCutter = testing::BullTool(5.0, 1.0);
+    for (StockModel& m : models) {
+        BuildBoxStock(&m, box, 0.1);
+    }
+    CurrentCutter = testing::BullTool(10.0, 1.0);
+    CurrentCutter.cuttingLength = 3.0;  // deeper cuts paint their ends and raise over-length
+    Checks.heightCheck = 1;
     std::mt19937_64 rng(seed);
     std::uniform_real_distribution<double> coord(2.0, 22.0), tilt(-0.4, 0.4);
-    std::vector<double> volumes[2];
-    for (int step = 0; step < 40; ++step) {
+    std::vector<double> results[3];
+    for (int step = 0; step < 24; ++step) {
         double axis[3] = {tilt(rng), tilt(rng), 1.0};
         const double n = std::sqrt(axis[0] * axis[0] + axis[1] * axis[1] + 1.0);
         for (double& a : axis) {
             a /= n;
         }
         const double p[3] = {coord(rng), coord(rng) * 0.9, 6.0 + tilt(rng) * 5.0};
-        for (int k = 0; k < 2; ++k) {
-            CuttingThreadCount = k == 0 ? 1 : 3;
+        CutEndMark.stamps[0] = CutEndMark.stamps[1] = 100 + step;
+        CurrentCutter.penBits = static_cast<std::uint8_t>((step % 15 + 1) << 4);
+        for (int k = 0; k < 3; ++k) {
+            StockModel& m = models[k];
+            std::fill(m.blocks.dirty, m.blocks.dirty + m.blocks.count, 0);
+            std::vector<DexelRay> before;
+            if (k == 0) {
+                for (std::int64_t cell = 0; cell < m.z.cellCount; ++cell) {
+                    before.push_back(ReadDexelRay(m.z, cell));
+                }
+            }
+            CuttingThreadCount = threadCounts[k];
+            InterferenceFlags = InterferenceFlagSet{};
+            ClearToolLengthMeasurements();
             StepRemovedVolume = 0.0;
-            CutStockAtToolPose(k == 0 ? &serial : &model_, p, axis);
-            volumes[k].push_back(StepRemovedVolume);
+            CutStockAtToolPose(&m, p, axis);
+            results[k].push_back(StepRemovedVolume);
+            results[k].push_back(InterferenceFlags.contact);
+            results[k].push_back(InterferenceFlags.overLength);
+            results[k].push_back(ToolLengthMeasured.edgeHeight);
             for (const DexelGridView& v : DexelGridViews) {
-                volumes[k].push_back(v.removedVolume);
+                results[k].push_back(v.removedVolume);
+            }
+            for (std::int32_t b = 0; b < m.blocks.count; ++b) {
+                results[k].push_back(m.blocks.dirty[b]);
+            }
+            // Every Z ray that lost material has the blocks of the lost stretch marked.
+            for (std::int64_t cell = 0; k == 0 && cell < m.z.cellCount; ++cell) {
+                double lo = 0.0, hi = 0.0;
+                if (!RemovedHull(before[cell], ReadDexelRay(m.z, cell), &lo, &hi)) {
+                    continue;
+                }
+                const int ix = static_cast<int>(cell % m.nx), iy = static_cast<int>(cell / m.nx);
+                DirtyBlockBox expected;
+                ASSERT_EQ(FindDirtyBlockBox(m, 2, m.blocks.lowMap[0][ix], m.blocks.highMap[0][ix],
+                                            m.blocks.lowMap[1][iy], m.blocks.highMap[1][iy], lo, hi,
+                                            &expected),
+                          1);
+                for (int bz = expected.first[2]; bz <= expected.last[2]; ++bz) {
+                    for (int by = expected.first[1]; by <= expected.last[1]; ++by) {
+                        for (int bx = expected.first[0]; bx <= expected.last[0]; ++bx) {
+                            const int block =
+                                (bz * m.blocks.perAxis[1] + by) * m.blocks.perAxis[0] + bx;
+                            ASSERT_EQ(m.blocks.dirty[block], 1) << "cell " << cell;
+                        }
+                    }
+                }
             }
         }
     }
-    EXPECT_EQ(std::memcmp(volumes[0].data(), volumes[1].data(), volumes[0].size() * 8), 0);
-    const DexelFamily* a[3] = {&serial.x, &serial.y, &serial.z};
-    const DexelFamily* b[3] = {&model_.x, &model_.y, &model_.z};
-    for (int f = 0; f < 3; ++f) {
-        for (std::int64_t cell = 0; cell < a[f]->cellCount; ++cell) {
-            ASSERT_EQ(ReadDexelRay(*a[f], cell), ReadDexelRay(*b[f], cell)) << f << " " << cell;
+    const auto family = [](const StockModel& m, int f) {
+        return f == 0 ? &m.x : (f == 1 ? &m.y : &m.z);
+    };
+    for (int k = 1; k < 3; ++k) {
+        SCOPED_TRACE(threadCounts[k]);
+        ASSERT_EQ(results[k].size(), results[0].size());
+        EXPECT_EQ(std::memcmp(results[0].data(), results[k].data(), results[0].size() * 8), 0);
+        for (int f = 0; f < 3; ++f) {
+            const DexelFamily& a = *family(models[0], f);
+            const DexelFamily& b = *family(models[k], f);
+            for (std::int64_t cell = 0; cell < a.cellCount; ++cell) {
+                ASSERT_EQ(ReadDexelRay(a, cell), ReadDexelRay(b, cell)) << f << " " << cell;
+            }
         }
+        EXPECT_TRUE(StockInvariantsHold(models[k], true));
     }
-    for (std::int32_t k = 0; k < serial.blocks.count; ++k) {
-        ASSERT_EQ(serial.blocks.dirty[k], model_.blocks.dirty[k]) << "block " << k;
+    for (StockModel& m : models) {
+        FreeStockModel(&m);
     }
-    FreeStockModel(&serial);
 }
 
 }  // namespace

@@ -105,6 +105,31 @@ TEST_F(RunControlTest, PublishedBlockTextIsBoundedAndLosesOnlyItsLineEnd) {
     EXPECT_DOUBLE_EQ(s.removedVolume, 3.0);
 }
 
+// A waiting worker goes on the moment the host answers, not at its next look at the flags: 20
+// pauses, each resumed as soon as it is seen, take far less than 20 of the 100 ms periods in
+// which a sleeping poll would notice the resume.
+TEST_F(RunControlTest, WaitsWakeWhenTheHostAnswers) {
+    std::atomic<int> resumed{0};
+    const auto start = std::chrono::steady_clock::now();
+    std::thread worker([&] {
+        for (int i = 0; i < 20; ++i) {
+            resumed += WaitAtStopBlock();
+        }
+    });
+    for (int i = 0; i < 20; ++i) {
+        WaitFor(RunControl.pauseRequest, 1);
+        ResumeRun();
+        // The next pause may only be seen once this one has been left.
+        while (resumed.load() == i) {
+            std::this_thread::yield();
+        }
+    }
+    worker.join();
+    const auto elapsed = std::chrono::steady_clock::now() - start;
+    EXPECT_EQ(resumed.load(), 20);
+    EXPECT_LT(elapsed, std::chrono::milliseconds(20 * kPauseLookMs / 2));
+}
+
 // Shutdown during a run on the shell's worker thread: the abort releases the worker from its
 // redraw wait, then the thread is joined.
 TEST_F(RunControlTest, AbortReleasesAWorkerSoItCanBeJoined) {

@@ -176,6 +176,43 @@ TEST_F(SimulationThreadTest, ProgramCutsAStockToItsEnd) {
     EXPECT_EQ(ReadRunStatus().steps, SimRun.steps);
 }
 
+// A run that nobody watches asks for no redraw and waits for none, whatever its mode; the cut is
+// the same.
+TEST_F(SimulationThreadTest, ARunThatDrawsNothingAsksForNoRedraw) {
+    const struct {
+        int suppressed;
+        int runLog;
+        int automatic;  // on the headless backend of the tests
+        int mode;
+        bool redraws;
+    } cases[] = {{0, 0, 0, kRunRealCutting, true},
+                 {1, 0, 0, kRunRealCutting, false},
+                 {0, 1, 0, kRunRealCutting, false},
+                 {0, 1, 0, kRunSkipCutting, false},
+                 {0, 0, 1, kRunRealCutting, false}};
+    Program(kSlotProgram);
+    Settings.skipView = 1;
+    Settings.skipBlock = 1;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(::testing::Message() << c.suppressed << c.runLog << c.automatic << c.mode);
+        FreeStockModel(&StockModels[0]);
+        const double box[6] = {0, 0, 0, 40, 30, 10};
+        testing::BuildBoxStock(&StockModels[0], box, 0.5);
+        CurrentMachinePose = MachinePose{};
+        CurrentMachinePose.program.axis[2] = 50.0;
+        ResetRunControlFlags();
+        RunControl.runMode = c.mode;
+        DrawingSuppressed = c.suppressed;
+        RunLogFlag = c.runLog;
+        AutomaticMode = c.automatic;
+        ScriptedHost host;
+        host.Run();
+        EXPECT_EQ(LastRunSummary.end, kRunEndProgram);
+        EXPECT_EQ(host.redraws > 0, c.redraws);
+        EXPECT_EQ(testing::ZRayTop(StockModels[0], 20, 30), 8.0);
+    }
+}
+
 // A tool change mounts the new tool's sections. By the changer's mode: a T word changes at once
 // (mode 1); in WAIT2 (mode 3) a T word prepares its tool and M06 mounts the tool prepared by
 // earlier blocks, as the tool-change route decides it, while a T word in the M06 block prepares
