@@ -1,11 +1,13 @@
 // The machine file's structure model entries.
 #include "config/machine_models.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <string_view>
 
 #include "config/definition_keywords.h"
 #include "geometry/program_log.h"
+#include "platform/file_reading.h"
 #include "platform/message_box.h"
 
 namespace mirexa {
@@ -104,12 +106,13 @@ void ApplyNameLine(const char* line, const ModelKeyword& entry) {
 }  // namespace
 
 int CheckFileReadable(const std::string& path) {
-    std::FILE* stream = std::fopen(path.c_str(), "r");
+    std::FILE* stream = OpenRegularFile(path, "r");
     if (stream != nullptr) {
         std::fclose(stream);
         return 1;
     }
-    ShowMessageOrLog(0, path, kUnreadableCaption, MBX_OK | MBX_ICONWARNING);
+    const std::string reason = DescribeReadFailure(errno);
+    ShowMessageOrLog(0, path + " - " + reason, kUnreadableCaption, MBX_OK | MBX_ICONWARNING);
     return 0;
 }
 

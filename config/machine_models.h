@@ -52,7 +52,8 @@ struct MachineModelEntries {
 };
 extern MachineModelEntries MachineModelNames;
 
-// 1 when the file can be opened for reading. Otherwise the user is told (the path as the text,
+// 1 when the file is a regular file that opens for reading. Otherwise the user is told (the
+// path and the reason, "missing.stl - No such file or directory", as the text,
 // "ファイルが存在しないか読めない状態です!" as the caption, on top; logged in automatic mode) and 0
 // is returned.
 int CheckFileReadable(const std::string& path);

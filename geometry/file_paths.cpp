@@ -13,6 +13,7 @@
 
 #include "geometry/program_log.h"
 #include "geometry/shared_state.h"
+#include "platform/file_reading.h"
 #include "platform/message_box.h"
 
 namespace mirexa {
@@ -206,22 +207,17 @@ std::FILE* OpenFileStream(std::string_view fileName, const char* mode) {
         return nullptr;
     }
     std::string path = ConvertPathSeparators(fileName);
-    std::FILE* stream = std::fopen(path.c_str(), mode);
-    if (stream == nullptr && mode[0] == 'r' && errno == ENOENT) {
+    if (mode[0] != 'r') {
+        return std::fopen(path.c_str(), mode);
+    }
+    // Readers take regular files only: a directory, a FIFO or a device is refused.
+    std::FILE* stream = OpenRegularFile(path, mode);
+    if (stream == nullptr && errno == ENOENT) {
         std::string found;
         if (FindFileIgnoringCase(path, &found)) {
-            stream = std::fopen(found.c_str(), mode);
+            stream = OpenRegularFile(found, mode);
         } else {
             errno = ENOENT;
-        }
-    }
-    if (stream != nullptr && mode[0] == 'r') {
-        // Linux opens a directory for reading; callers expect a file.
-        struct stat info;
-        if (fstat(fileno(stream), &info) == 0 && S_ISDIR(info.st_mode)) {
-            std::fclose(stream);
-            errno = EISDIR;
-            return nullptr;
         }
     }
     return stream;

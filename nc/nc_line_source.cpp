@@ -6,6 +6,7 @@
 
 #include "geometry/file_paths.h"
 #include "geometry/machine_kinematics.h"
+#include "geometry/program_log.h"
 #include "geometry/progress.h"
 #include "geometry/shared_state.h"
 #include "geometry/ui_hooks.h"
@@ -13,6 +14,7 @@
 #include "nc/nc_controller_view.h"
 #include "nc/nc_run_state.h"
 #include "nc/nc_words.h"
+#include "platform/file_reading.h"
 
 namespace mirexa {
 
@@ -34,21 +36,44 @@ struct PushedBackLine {
 };
 PushedBackLine PushedBack;
 
+// What the last ReadPhysicalLine dropped: 0 nothing, 1 text behind the line limit, 2 also the
+// rest of the file (the line ran on past kLineTailLimit bytes); and how many cut lines of the
+// program were logged.
+int lastLineCut = 0;
+int cutLinesLogged = 0;
+constexpr int kCutLinesLoggedMax = 10;
+
 // Reads one physical line of a stream into out (capacity kNcLineTextMax + 1): at most
 // kNcLineTextMax characters are kept, the rest of the physical line is dropped; the line end
-// and one "\r" before it are not kept. Returns the bytes consumed, or -1 at the end of the
-// stream with nothing read.
+// and one "\r" before it are not kept. A line that runs on past kLineTailLimit bytes ends the
+// file there. Returns the bytes consumed, or -1 at the end of the stream with nothing read and
+// on the abort request (tested every kAbortTestInterval bytes of a line).
 long ReadPhysicalLine(std::FILE* stream, char* out, int* kept) {
     long consumed = 0;
     int n = 0;
     int c = 0;
+    int lastByte = 0;
+    lastLineCut = 0;
     while ((c = std::getc(stream)) != EOF) {
         ++consumed;
         if (c == '\n') {
             break;
         }
+        lastByte = c;
         if (n < kNcLineTextMax) {
             out[n++] = static_cast<char>(c);
+        }
+        if (consumed % kAbortTestInterval == 0) {
+            if (ReadAbortRequested()) {
+                *kept = 0;
+                out[0] = '\0';
+                return -1;
+            }
+            if (consumed > kLineTailLimit) {
+                std::fseek(stream, 0, SEEK_END);
+                lastLineCut = 2;
+                break;
+            }
         }
     }
     if (consumed == 0) {
@@ -58,13 +83,30 @@ long ReadPhysicalLine(std::FILE* stream, char* out, int* kept) {
     }
     // A "\r" that ended the physical line is its line end, not text. Test the last character
     // kept only when nothing was dropped behind it.
-    if (n > 0 && out[n - 1] == '\r' && (c == '\n' || c == EOF) &&
-        consumed - (c == '\n' ? 1 : 0) == n) {
+    const long textBytes = consumed - (c == '\n' ? 1 : 0);
+    if (n > 0 && out[n - 1] == '\r' && (c == '\n' || c == EOF) && textBytes == n) {
         --n;
+    }
+    // Text was dropped unless all that is missing is the "\r" of a line end.
+    if (lastLineCut == 0 && textBytes > kNcLineTextMax &&
+        !(textBytes == kNcLineTextMax + 1 && lastByte == '\r')) {
+        lastLineCut = 1;
     }
     out[n] = '\0';
     *kept = n;
     return consumed;
+}
+
+// Logs a line of the file at path that the last read cut (the first few of a program).
+void LogCutLine(const char* path, int lineNumber) {
+    if (lastLineCut == 0 || cutLinesLogged >= kCutLinesLoggedMax) {
+        return;
+    }
+    ++cutLinesLogged;
+    AppendLogEntry(std::string(path) + ": line " + std::to_string(lineNumber) + " is longer than " +
+                   std::to_string(kNcLineTextMax) +
+                   (lastLineCut == 2 ? " characters; the rest of the file is not read\n"
+                                     : " characters; the rest of it is ignored\n"));
 }
 
 int CompensationOff() {
@@ -126,6 +168,7 @@ int ReadRawLine() {
             return 0;
         }
         ++NcLine.mainLineNumber;
+        LogCutLine(NcSource.programPath.c_str(), NcLine.mainLineNumber);
         if (CompensationOff()) {
             ++NcLine.displayedLineNumber;
         }
@@ -176,6 +219,7 @@ int ReadRawLine() {
         return 0;
     }
     ++Subprograms.lineCounter[level];
+    LogCutLine(Subprograms.name[level], Subprograms.lineCounter[level]);
     if (CompensationOff()) {
         ++NcLine.displayedLineNumber;
     }
@@ -207,6 +251,7 @@ int OpenNcProgramSource(const std::string& path) {
     CloseNcProgramSource();
     DiscardPushedBackLine();
     NcSource.programPath = path;
+    cutLinesLogged = 0;
     if (!GetPathDirectory(path, Subprograms.directory, sizeof Subprograms.directory)) {
         Subprograms.directory[0] = '\0';
     }

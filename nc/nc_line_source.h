@@ -4,8 +4,10 @@
 //
 // Lines: a physical line longer than kNcLineTextMax characters (without its line end) is cut
 // there and the rest of the physical line is dropped, so the next line read is the next
-// physical line and the line numbers stay right. A line handed on always ends in one "\n" and
-// a NUL; a "\r" directly before the line end is dropped.
+// physical line and the line numbers stay right; the first few cut lines of a program are
+// logged. A line that runs on past kLineTailLimit bytes ends its file, and the abort request
+// (ReadAbortRequested) ends a read at once. A line handed on always ends in one "\n" and a NUL;
+// a "\r" directly before the line end is dropped.
 #pragma once
 
 #include <cstdint>

@@ -18,6 +18,7 @@
 #include "geometry/program_log.h"
 #include "geometry/shared_state.h"
 #include "platform/backend.h"
+#include "platform/file_reading.h"
 #include "platform/message_box.h"
 #include "shell/automation_steps.h"
 #include "shell/macro_file.h"
@@ -298,6 +299,8 @@ void TakeStartPosition() {
 
 void ConnectAutomation() {
     InstallAutomationHooks();
+    // The readers' loops end on the abort signals too (an endless or huge input file).
+    SetReadAbortFlag(&AbortSignalReceived);
     AutomationHooks& a = AutomationCallbacks;
     a.setPresetPath = [](int on) { MainWindowData.presetPathFlag = on; };
     a.runActive = IsRunActive;
@@ -449,7 +452,9 @@ void AutomationThreadProc() {
     ResetAutomationRun();
     const CommandLineOptions o = ReadCommandLine();
     CheckNamedDefinitionFiles();
-    if (!AutomationRun.windowGone) {
+    // A refused argument or a definition file that could not be read: the batch would run
+    // with values nobody asked for and replace its output, so it ends before any work.
+    if (!AutomationRun.windowGone && BatchFailureCode.load() == 0) {
         if (o.macroGiven) {
             RunMacroFile();
         } else if (!RunCommandLineStockOperation()) {

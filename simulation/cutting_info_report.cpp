@@ -17,6 +17,7 @@
 #include "nc/nc_controller_view.h"
 #include "platform/default_viewer.h"
 #include "platform/file_info.h"
+#include "platform/file_reading.h"
 #include "platform/write_faults.h"
 
 namespace mirexa {
@@ -441,6 +442,12 @@ void ExpandLine(const char* line, size_t length, const CuttingReportInputs& in,
     }
 }
 
+// The most bytes of a report template: a larger file is no template, and its expansion would
+// only fill the memory.
+constexpr std::size_t kTemplateSizeLimit = std::size_t{1} << 20;
+
+// The whole file, *ok 1; or *ok 0 for a file that does not open, fails, is larger than the
+// template limit or whose reading the abort request ended.
 std::string ReadWholeFile(const std::string& path, int* ok) {
     *ok = 0;
     std::FILE* f = OpenFileStream(path, "rb");
@@ -450,12 +457,17 @@ std::string ReadWholeFile(const std::string& path, int* ok) {
     std::string text;
     char buffer[4096];
     size_t n = 0;
+    bool bounded = true;
     while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) {
+        if (text.size() + n > kTemplateSizeLimit || ReadAbortRequested()) {
+            bounded = false;
+            break;
+        }
         text.append(buffer, n);
     }
-    *ok = std::ferror(f) == 0 ? 1 : 0;
+    *ok = bounded && std::ferror(f) == 0 ? 1 : 0;
     std::fclose(f);
-    return text;
+    return *ok ? text : std::string();
 }
 
 int CountLines(const std::string& path) {
@@ -467,7 +479,7 @@ int CountLines(const std::string& path) {
     int last = '\n';
     char buffer[65536];
     size_t n = 0;
-    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) {
+    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0 && !ReadAbortRequested()) {
         lines += std::count(buffer, buffer + n, '\n');
         last = static_cast<unsigned char>(buffer[n - 1]);
     }

@@ -17,6 +17,7 @@
 #include "geometry/ui_hooks.h"
 #include "geometry/vector_math.h"
 #include "platform/controls.h"
+#include "platform/file_reading.h"
 #include "platform/message_box.h"
 #include "stock/stock_grid.h"
 #include "stock/stock_shapes.h"
@@ -53,9 +54,16 @@ bool ReadMatrixLine(std::FILE* stream, std::string* line) {
     if (c == EOF) {
         return false;
     }
+    long consumed = 0;
     for (; c != EOF && c != '\n'; c = std::fgetc(stream)) {
         if (line->size() < kMatrixLineCharacters) {
             line->push_back(static_cast<char>(c));
+        }
+        // An endless line or the abort request: no matrix comes from this file.
+        if (++consumed % kAbortTestInterval == 0 &&
+            (consumed > kLineTailLimit || ReadAbortRequested())) {
+            line->clear();
+            return false;
         }
     }
     return true;
