@@ -79,16 +79,15 @@ bool PathExists(const std::string& path) {
     return stat(path.c_str(), &info) == 0;
 }
 
-// A regular (non-directory) file that can be opened for reading.
+// A regular file that can be opened for reading (a FIFO or a device is none, and is not waited
+// for).
 bool IsReadableFile(const std::string& path) {
-    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
+    std::FILE* stream = OpenRegularFile(path, "r");
+    if (stream == nullptr) {
         return false;
     }
-    struct stat info;
-    bool isFile = fstat(fd, &info) == 0 && !S_ISDIR(info.st_mode);
-    close(fd);
-    return isFile;
+    std::fclose(stream);
+    return true;
 }
 
 // The entry of directory whose name equals name ignoring case; the first in byte order when

@@ -13,7 +13,10 @@
 #include "config/config_records.h"
 #include "config/controller_file.h"
 #include "config/machine_file.h"
+#include "config/settings_file.h"
+#include "config/tool_tables.h"
 #include "config/tools_file.h"
+#include "geometry/file_paths.h"
 #include "geometry/machine_kinematics.h"
 #include "geometry/program_log.h"
 #include "geometry/shared_state.h"
@@ -147,23 +150,68 @@ int RunCommandLineCut(unsigned command) {
     return WaitForCuttingRun();
 }
 
-// Definition files the command line named that could not be read at start-up fail the batch.
-void CheckNamedDefinitionFiles() {
-    RunOnMainThread([] {
+// 1 when any tool of the tables is present.
+bool AnyToolPresent() {
+    for (const ToolRecord& tool : ToolTableSet.tools) {
+        if (tool.present) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// A name without a folder that is found nowhere is tried beside the program last: the message
+// names the working folder too, where the user most likely put it.
+std::string PlacesLookedIn(const std::string& path) {
+    const std::string& program = DefinitionFiles.programDirectory;
+    const std::string& current = DefinitionFiles.currentDirectory;
+    std::string found;
+    if (FindFileIgnoringCase(path, &found) || current.empty() || current == program ||
+        path.compare(0, program.size(), program) != 0) {
+        return {};
+    }
+    return ChooseLanguageText(" Also looked for in ", " 次の場所も探しました: ") + current;
+}
+
+// Definition files that could not be read at start-up fail the batch: the settings file and the
+// tools, controller and machine files, whether the command line or the settings named them
+// (with a macro, only the command line's: the macro may load its own). A file that does not
+// open, is empty, or (the tools file) holds no tool counts.
+void CheckNamedDefinitionFiles(int macroRun) {
+    RunOnMainThread([macroRun] {
+        const char* unreadable = ChooseLanguageText(" - The definition file cannot be read.",
+                                                    " - 定義ファイルを読めません");
+        const char* empty = ChooseLanguageText(" - The definition file holds nothing to use.",
+                                               " - 定義ファイルに使える内容がありません");
+        if (!macroRun && !SettingsFileHoldsValues(DefinitionFiles.settingsPath)) {
+            const std::string& path = DefinitionFiles.settingsPath;
+            RecordBatchFailure((path.empty() ? DefinitionFiles.settingsName : path) +
+                               ChooseLanguageText(" - The settings file is missing or holds no "
+                                                  "value.",
+                                                  " - 設定ファイルが無いか、値がありません"));
+        }
         const struct {
             int given;
             int status;
+            bool records;
             const std::string& path;
         } files[] = {
-            {CommandLine.toolsGiven, ToolFile.status, DefinitionFiles.toolsFile},
-            {CommandLine.controllerGiven, Controller.status, DefinitionFiles.controllerFile},
-            {CommandLine.machineGiven, Machine.status, DefinitionFiles.machineFile},
+            {CommandLine.toolsGiven, ToolFile.status, AnyToolPresent(), DefinitionFiles.toolsFile},
+            {CommandLine.controllerGiven, Controller.status, true, DefinitionFiles.controllerFile},
+            {CommandLine.machineGiven, Machine.status, true, DefinitionFiles.machineFile},
         };
+        if (CommandLine.basicModelGiven || (!macroRun && !DefinitionFiles.basicModelFile.empty())) {
+            ReportMissingBasicModel(DefinitionFiles.basicModelFile);
+        }
         for (const auto& file : files) {
-            if (file.given && file.status == -1) {
-                RecordBatchFailure(file.path +
-                                   ChooseLanguageText(" - The definition file cannot be read.",
-                                                      " - 定義ファイルを読めません"));
+            if (!file.given && (macroRun || file.path.empty())) {
+                continue;
+            }
+            std::uint64_t size = 0;
+            if (file.status == -1) {
+                RecordBatchFailure(file.path + unreadable + PlacesLookedIn(file.path));
+            } else if ((GetFileSizeBytes(file.path, &size) && size == 0) || !file.records) {
+                RecordBatchFailure(file.path + empty);
             }
         }
     });
@@ -451,7 +499,7 @@ int RunCommandLineSequence() {
 void AutomationThreadProc() {
     ResetAutomationRun();
     const CommandLineOptions o = ReadCommandLine();
-    CheckNamedDefinitionFiles();
+    CheckNamedDefinitionFiles(o.macroGiven);
     // A refused argument or a definition file that could not be read: the batch would run
     // with values nobody asked for and replace its output, so it ends before any work.
     if (!AutomationRun.windowGone && BatchFailureCode.load() == 0) {

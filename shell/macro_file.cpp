@@ -371,6 +371,7 @@ int RunMacroLine(const MacroLine& line, int lineNumber) {
         case MacroCommand::kSelectBasicModel:
             if (line.hasArgument) {
                 RunOnMainThread([&] { SelectBasicModelPath(MainWindow.load(), line.argument); });
+                ReportMissingBasicModel(line.argument);
             }
             break;
         case MacroCommand::kLoadTtl:

@@ -4,6 +4,7 @@
 
 #include <signal.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -28,8 +29,13 @@ namespace fs = std::filesystem;
 class BatchRunTest : public ::testing::Test {
 protected:
     void SetUp() override {
+        CopySamples();
+    }
+    // The sample files as they are in samples/, replacing changed copies.
+    void CopySamples() {
         for (const auto& entry : fs::directory_iterator(MIREXA_SAMPLES)) {
-            fs::copy(entry.path(), scratch.At(entry.path().filename().string()));
+            fs::copy(entry.path(), scratch.At(entry.path().filename().string()),
+                     fs::copy_options::overwrite_existing);
         }
     }
     // Starts the program in the scratch directory with the arguments; returns its process id.
@@ -253,6 +259,104 @@ TEST_F(BatchRunTest, SigtermWhileAMacroWaitsForAProgramExits255) {
     kill(child, SIGTERM);
     EXPECT_EQ(Wait(child), 255);
     EXPECT_FALSE(Exists("out.dme"));
+}
+
+// Waits at most the given time for the program to end; when it has not, asks it to end with
+// SIGTERM and gives it one second more (SIGKILL after that). The exit code as a shell sees it,
+// or -1 when it had to be killed.
+int WaitWithin(pid_t child, std::chrono::milliseconds limit) {
+    auto deadline = std::chrono::steady_clock::now() + limit;
+    int status = 0;
+    bool termSent = false;
+    while (waitpid(child, &status, WNOHANG) != child) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            if (termSent) {
+                kill(child, SIGKILL);
+                waitpid(child, &status, 0);
+                return -1;
+            }
+            kill(child, SIGTERM);
+            termSent = true;
+            deadline = std::chrono::steady_clock::now() + std::chrono::seconds(1);
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// A refused argument ends an unattended run before any work: exit 2, the refusal in the log, and
+// an output of an earlier run left byte for byte (a script must not take it for the new one).
+TEST_F(BatchRunTest, RefusedCommandLinesExitTwoBeforeAnyWorkAndKeepTheOutput) {
+    const struct {
+        std::vector<std::string> arguments;
+        const char* logged;
+    } cases[] = {
+        {{"typo.nc", "-X6", "-O", "out.dme"}, "typo.nc"},
+        {{kBox, "demo_part.nc", "-X9", "-O", "out.dme"}, "-X9"},
+        {{kBox, "\"demo_part.nc", "-X6", "-O", "out.dme"}, "\"demo_part.nc -X6"},
+        {{"-D(nan,80,0,0,0,-30.5)", "demo_part.nc", "-X6", "-O", "out.dme"}, "-D(nan"},
+        {{kBox, "-P(0.5,1e-9)", "demo_part.nc", "-X6", "-O", "out.dme"}, "-P(0.5,1e-9)"},
+        {{kBox, "/dev/zero", "-X6", "-O", "out.dme"}, "/dev/zero"},
+    };
+    const std::string earlier = "an earlier run's stock";
+    for (const auto& c : cases) {
+        scratch.Write("out.dme", earlier);
+        fs::remove(scratch.At("mirexa.log"));
+        EXPECT_EQ(WaitWithin(Start(c.arguments), std::chrono::seconds(20)), 2) << c.logged;
+        EXPECT_EQ(Read("out.dme"), earlier) << c.logged;
+        EXPECT_NE(Read("mirexa.log").find(c.logged), std::string::npos) << Read("mirexa.log");
+    }
+}
+
+// Files the settings name count like files named on the command line: one that is missing,
+// empty or holds nothing to use ends the batch with exit 2 and a log line naming it.
+TEST_F(BatchRunTest, UnusableDefinitionFilesNamedByTheSettingsExitTwo) {
+    const std::string samples = MIREXA_SAMPLES;
+    const struct {
+        const char* file;
+        const char* content;  // null: removed
+        std::vector<std::string> extra;
+    } cases[] = {
+        {"vmc3.ttl", nullptr, {}},
+        {"vmc3.ttl", "", {}},
+        {"vmc3.ttl", "# a tools file without a tool\n", {}},
+        {"vmc3.ctl", "", {}},
+        {"mirexa.ini", "", {}},
+        {"vmc3.mtl", nullptr, {}},
+        {"basic.stl", nullptr, {"-K", "basic.stl"}},
+    };
+    const std::string earlier = "an earlier run's stock";
+    for (const auto& c : cases) {
+        CopySamples();
+        scratch.Write("out.dme", earlier);
+        fs::remove(scratch.At("mirexa.log"));
+        if (c.content != nullptr) {
+            scratch.Write(c.file, c.content);
+        } else {
+            fs::remove(scratch.At(c.file));
+        }
+        std::vector<std::string> arguments = {kBox, "demo_part.nc", "-X6", "-O", "out.dme"};
+        arguments.insert(arguments.end(), c.extra.begin(), c.extra.end());
+        EXPECT_EQ(Run(arguments), 2) << c.file;
+        EXPECT_EQ(Read("out.dme"), earlier) << c.file;
+        EXPECT_NE(Read("mirexa.log").find(c.file), std::string::npos) << Read("mirexa.log");
+    }
+}
+
+// A FIFO never holds a reader: as the NC program or as a definition file it is refused at once.
+TEST_F(BatchRunTest, AFifoAsAnInputFileIsRefusedWithoutWaiting) {
+    ASSERT_EQ(mkfifo(scratch.At("pipe.nc").c_str(), 0600), 0);
+    ASSERT_EQ(mkfifo(scratch.At("pipe.ttl").c_str(), 0600), 0);
+    const std::vector<std::string> runs[] = {
+        {kBox, "pipe.nc", "-X6", "-O", "out.dme"},
+        {kBox, "demo_part.nc", "-T", "pipe.ttl", "-X6", "-O", "out.dme"},
+    };
+    for (const auto& arguments : runs) {
+        fs::remove(scratch.At("mirexa.log"));
+        EXPECT_EQ(WaitWithin(Start(arguments), std::chrono::seconds(10)), 2) << arguments[1];
+        EXPECT_NE(Read("mirexa.log").find("pipe."), std::string::npos) << Read("mirexa.log");
+        EXPECT_FALSE(Exists("out.dme"));
+    }
 }
 
 }  // namespace
