@@ -2,6 +2,7 @@
 // replacements, the character check and the optional block skip.
 #include "nc/nc_line_source.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "geometry/file_paths.h"
@@ -551,7 +552,21 @@ int FindSubprogram(int number) {
     return -1;
 }
 
-int OpenSubprogramByName(const char* name, int nameLength) {
+namespace {
+
+// Logs a subprogram call the run passes over (it goes on with the next block).
+void LogMissingSubprogram(const std::string& name) {
+    const char* text =
+        Subprograms.depth >= kSubprogramDepthMax
+            ? ChooseLanguageText("Subprograms nested too deeply, the call is passed over: ",
+                                 "サブプログラムの呼び出しが深すぎます。呼び出しを飛ばします: ")
+            : ChooseLanguageText("Subprogram not found, the call is passed over: ",
+                                 "サブプログラムが見つかりません。呼び出しを飛ばします: ");
+    AppendLogEntry("(" + std::to_string(NcLine.mainLineNumber) + ") - " + text + name + "\n");
+}
+
+// OpenSubprogramByName without the log line.
+int TryOpenSubprogramFile(const char* name, int nameLength) {
     const int depth = Subprograms.depth;
     if (depth >= kSubprogramDepthMax || nameLength <= 0 || nameLength >= kSubprogramNameCapacity) {
         return 0;
@@ -577,16 +592,30 @@ int OpenSubprogramByName(const char* name, int nameLength) {
     return 1;
 }
 
+}  // namespace
+
+int OpenSubprogramByName(const char* name, int nameLength) {
+    if (TryOpenSubprogramFile(name, nameLength)) {
+        return 1;
+    }
+    LogMissingSubprogram(std::string(name, static_cast<size_t>(std::max(nameLength, 0))));
+    return 0;
+}
+
 int OpenSubprogramByNumber(int number) {
     char name[kSubprogramNameCapacity];
     std::snprintf(name, sizeof name, "O%d", number);
-    if (OpenSubprogramByName(name, static_cast<int>(std::strlen(name)))) {
+    if (TryOpenSubprogramFile(name, static_cast<int>(std::strlen(name)))) {
         return 1;
     }
+    const std::string first = name;
     if (number >= 0 && number < 1000) {
         std::snprintf(name, sizeof name, "O%04d", number);
-        return OpenSubprogramByName(name, static_cast<int>(std::strlen(name)));
+        if (TryOpenSubprogramFile(name, static_cast<int>(std::strlen(name)))) {
+            return 1;
+        }
     }
+    LogMissingSubprogram(first);
     return 0;
 }
 
@@ -597,6 +626,7 @@ int EnterSubprogramFromMemory(int number) {
     }
     const int entry = FindSubprogram(number);
     if (entry < 0) {
+        LogMissingSubprogram("O" + std::to_string(number));
         return 0;
     }
     std::snprintf(Subprograms.name[depth], kSubprogramNameCapacity,

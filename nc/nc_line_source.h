@@ -141,7 +141,9 @@ void ApplyReplaceTable(int* length, char* line, int capacity);
 // Subprogram levels. Each returns 1 when the level was entered, 0 when the call was refused or
 // failed (the stack is then unchanged): at kSubprogramDepthMax levels, for a name longer than
 // kSubprogramNameCapacity - 1 characters or a path that does not fit kNcPathCapacity, for a
-// file that does not open (found without regard to case) or an unknown number.
+// file that does not open (found without regard to case) or an unknown number. A refused call
+// is logged with the subprogram's name (the first name tried for a number) and the main
+// program's line number.
 int OpenSubprogramByName(const char* name, int nameLength);
 int OpenSubprogramByNumber(int number);
 int EnterSubprogramFromMemory(int number);

@@ -359,5 +359,23 @@ TEST_F(BatchRunTest, AFifoAsAnInputFileIsRefusedWithoutWaiting) {
     }
 }
 
+// The run goes on past a subprogram that is not there and a line cut at the line limit, and the
+// log says which.
+TEST_F(BatchRunTest, MissingSubprogramsAndCutLinesAreLoggedAndTheRunGoesOn) {
+    scratch.Write("calls.nc",
+                  "%\nO10\nG90 G17 G40 G49 G80\nT1 M06\nG56 G00 X50. Y40. Z20.\n"
+                  "M198 P9999\nM98<GONE>\nG01 Z-1. F500. (" +
+                      std::string(1100, '-') + ")\nG00 Z50.\nM30\n%\n");
+    ASSERT_EQ(Run({kBox, "calls.nc", "-X6", "-O", "out.dme"}), 0);
+    const std::string log = Read("mirexa.log");
+    EXPECT_NE(log.find("(6) - "), std::string::npos) << log;
+    EXPECT_NE(log.find("O9999\n"), std::string::npos) << log;
+    EXPECT_NE(log.find("(7) - "), std::string::npos) << log;
+    EXPECT_NE(log.find("GONE\n"), std::string::npos) << log;
+    EXPECT_NE(log.find("calls.nc: line 8 is longer than 1022 characters"), std::string::npos)
+        << log;
+    EXPECT_TRUE(Exists("out.dme"));
+}
+
 }  // namespace
 }  // namespace mirexa
