@@ -207,6 +207,17 @@ bool ReadNumberList(Parser& p, int minCount, int maxCount, bool parenthesised, d
     return true;
 }
 
+// 1 when every value (mm) lies within kStockCoordinateLimit: stocks and moves no machine holds
+// are refused.
+bool WithinMachineReach(const double* values, int count) {
+    for (int i = 0; i < count; ++i) {
+        if (!(std::fabs(values[i]) <= kStockCoordinateLimit)) {
+            return false;
+        }
+    }
+    return true;
+}
+
 // Reads an integer within [low, high]; the cursor moves behind it on success only.
 bool ReadInteger(Parser& p, long long low, long long high, long long* out) {
     double value = 0.0;
@@ -564,7 +575,7 @@ void ParseStockSwitch(Parser& p, std::size_t switchStart) {
     double v[6] = {};
     const char letter = Upper(p.Peek());
     if (p.Peek() == '(') {
-        if (!ReadNumberList(p, 6, 6, true, v, nullptr)) {
+        if (!ReadNumberList(p, 6, 6, true, v, nullptr) || !WithinMachineReach(v, 6)) {
             RefuseSwitch(p, switchStart);
             return;
         }
@@ -576,7 +587,7 @@ void ParseStockSwitch(Parser& p, std::size_t switchStart) {
         InitialStock.kind = kStockBox;
     } else if ((letter == 'X' || letter == 'Y' || letter == 'Z') && p.At(p.pos + 1) == '(') {
         ++p.pos;
-        if (!ReadNumberList(p, 6, 6, true, v, nullptr)) {
+        if (!ReadNumberList(p, 6, 6, true, v, nullptr) || !WithinMachineReach(v, 6)) {
             RefuseSwitch(p, switchStart);
             return;
         }
@@ -726,7 +737,7 @@ void ParseExecuteSwitch(Parser& p, std::size_t switchStart) {
         }
         p.SkipBlanks();
         double shift[3] = {};
-        if (!ReadNumberList(p, 3, 3, false, shift, nullptr)) {
+        if (!ReadNumberList(p, 3, 3, false, shift, nullptr) || !WithinMachineReach(shift, 3)) {
             RefuseSwitch(p, switchStart);
             return;
         }

@@ -214,6 +214,13 @@ void CheckNamedDefinitionFiles(int macroRun) {
                 RecordBatchFailure(file.path + empty);
             }
         }
+        if ((CommandLine.toolsGiven || !macroRun) && ToolFile.status == 1 &&
+            ToolFile.refusedTools > 0) {
+            RecordBatchFailure(
+                DefinitionFiles.toolsFile +
+                ChooseLanguageText(" - Tools with sizes no machine has are not used.",
+                                   " - 機械にありえない寸法の工具は使いません"));
+        }
     });
 }
 

@@ -29,6 +29,10 @@ constexpr double kLeastStockPitch = 0.001;
 constexpr double kGreatestStockPitch = 100.0;
 constexpr double kLeastMovePitchShare = 0.01;
 
+// The farthest a stock coordinate, a stock's size or a stock move reaches from the origin (mm):
+// no machine travels a kilometre.
+constexpr double kStockCoordinateLimit = 1e6;
+
 // 1 when the stock pitch lies within [kLeastStockPitch, kGreatestStockPitch]; 0 otherwise (NaN
 // included).
 int DexelPitchUsable(double pitch);

@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <thread>
@@ -375,6 +376,50 @@ TEST_F(BatchRunTest, MissingSubprogramsAndCutLinesAreLoggedAndTheRunGoesOn) {
     EXPECT_NE(log.find("calls.nc: line 8 is longer than 1022 characters"), std::string::npos)
         << log;
     EXPECT_TRUE(Exists("out.dme"));
+}
+
+// Values no machine has are refused with exit 2 before the output is replaced: a tool or a holder
+// of 1E308 mm, a stock moved by 1e308 mm, a stock file whose pitch is 1e-300 mm, an STL stock
+// that encloses no volume.
+TEST_F(BatchRunTest, SizesNoMachineHasAreRefused) {
+    ASSERT_EQ(Run({kBox, "-XM(0,0,0)", "-O", "raw.dme"}), 0);
+    std::string tiny = Read("raw.dme");
+    ASSERT_GT(tiny.size(), 128u);
+    const double pitch = 1e-300;
+    std::memcpy(tiny.data() + 120, &pitch, sizeof pitch);  // the head's pitch field
+    scratch.Write("tiny.dme", tiny);
+    scratch.Write("flat.stl",
+                  "solid f\nfacet normal 0 0 1\nouter loop\nvertex 0 0 0\n"
+                  "vertex 10 0 0\nvertex 0 10 0\nendloop\nendfacet\nendsolid f\n");
+    const std::string tools = Read("vmc3.ttl");
+    const struct {
+        const char* from;  // in the tools file, replaced by to
+        const char* to;
+        std::vector<std::string> arguments;
+    } cases[] = {
+        {"FLAT 10,25", "FLAT 1E308,25", {kBox, "demo_part.nc", "-X6", "-O", "out.dme"}},
+        {"ARBOR 50,60,63,40",
+         "ARBOR 50,60,1E308,40",
+         {kBox, "demo_part.nc", "-X6", "-O", "out.dme"}},
+        {"", "", {"raw.dme", "-XM(1e308,0,0)", "-O", "out.dme"}},
+        {"", "", {"tiny.dme", "demo_part.nc", "-X6", "-O", "out.dme"}},
+        {"", "", {"flat.stl", "demo_part.nc", "-X6", "-O", "out.dme"}},
+    };
+    const std::string earlier = "an earlier run's stock";
+    for (const auto& c : cases) {
+        std::string changed = tools;
+        if (c.from[0] != '\0') {
+            const std::size_t at = changed.find(c.from);
+            ASSERT_NE(at, std::string::npos) << c.from;
+            changed.replace(at, std::strlen(c.from), c.to);
+        }
+        scratch.Write("vmc3.ttl", changed);
+        scratch.Write("out.dme", earlier);
+        fs::remove(scratch.At("mirexa.log"));
+        EXPECT_EQ(Run(c.arguments), 2) << c.arguments[0] << " " << c.to;
+        EXPECT_EQ(Read("out.dme"), earlier) << c.arguments[0] << " " << c.to;
+        EXPECT_FALSE(Read("mirexa.log").empty()) << c.arguments[0] << " " << c.to;
+    }
 }
 
 }  // namespace
