@@ -5,7 +5,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 
 namespace mirexa {
@@ -57,36 +59,64 @@ std::string DescribeReadFailure(int errorNumber) {
 
 int ReadWholeRegularFile(const std::string& path, std::string* content, std::size_t limit) {
     content->clear();
-    std::FILE* file = OpenRegularFile(path, "rb");
-    if (file == nullptr) {
+    // A plain descriptor: settings are read many times over, so every system call counts.
+    // O_NONBLOCK keeps a FIFO from blocking the open and does nothing to a regular file.
+    const int descriptor = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (descriptor < 0) {
         return errno == ENOENT ? 0 : -1;
     }
-    char buffer[kAbortTestInterval];
-    std::size_t count = 0;
+    struct stat info = {};
     int result = 1;
-    while ((count = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
-        if (content->size() + count > limit) {
-            errno = EFBIG;
-            result = -1;
-            break;
-        }
-        if (ReadAbortRequested()) {
-            errno = EINTR;
-            result = -1;
-            break;
-        }
-        content->append(buffer, count);
-    }
-    if (result == 1 && std::ferror(file)) {
+    int reason = 0;
+    if (fstat(descriptor, &info) != 0 || !S_ISREG(info.st_mode)) {
         result = -1;
+        reason = S_ISDIR(info.st_mode) ? EISDIR : EINVAL;
+    } else if (static_cast<std::uint64_t>(info.st_size) > limit) {
+        result = -1;
+        reason = EFBIG;
     }
-    const int reason = errno;
-    std::fclose(file);
+    // Room for the size found and one byte more, to see the end; grown for a file that grows,
+    // up to one byte past the limit. Read in pieces so that the abort request is tested.
+    content->resize(result == 1 ? std::min(limit, static_cast<std::size_t>(info.st_size)) + 1 : 0);
+    std::size_t used = 0;
+    while (result == 1) {
+        if (ReadAbortRequested()) {
+            result = -1;
+            reason = EINTR;
+            break;
+        }
+        if (used == content->size()) {
+            if (used > limit) {
+                result = -1;  // grew past the limit while read
+                reason = EFBIG;
+                break;
+            }
+            content->resize(std::min(limit + 1, used * 2));
+        }
+        const std::size_t room =
+            std::min(static_cast<std::size_t>(kAbortTestInterval), content->size() - used);
+        const ssize_t got = read(descriptor, content->data() + used, room);
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got < 0) {
+            result = -1;
+            reason = errno;
+            break;
+        }
+        if (got == 0) {
+            break;
+        }
+        used += static_cast<std::size_t>(got);
+    }
+    close(descriptor);
     if (result != 1) {
         content->clear();
         errno = reason;
+        return -1;
     }
-    return result;
+    content->resize(used);
+    return 1;
 }
 
 void SetReadAbortFlag(const std::atomic<int>* flag) {

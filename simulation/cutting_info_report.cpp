@@ -160,12 +160,21 @@ void AppendInt(std::string* out, long long value, int width) {
     out->append(digits, static_cast<size_t>(length));
 }
 
-// "%<width>.3f" without regard to the locale.
+// "%<width>.3f" without regard to the locale. A value whose fixed form is wider than the column
+// (or than kFixedFormMax without one), such as 1e79 mm, is written in scientific form with as
+// many digits as fit, so the report keeps its columns.
+constexpr int kFixedFormMax = 20;
 void AppendFixed(std::string* out, double value, int width) {
     char digits[400];
-    const std::to_chars_result r =
+    std::to_chars_result r =
         std::to_chars(digits, digits + sizeof digits, value, std::chars_format::fixed, 3);
-    const int length = r.ec == std::errc{} ? static_cast<int>(r.ptr - digits) : 0;
+    int length = r.ec == std::errc{} ? static_cast<int>(r.ptr - digits) : 0;
+    const int room = width > 0 ? width : kFixedFormMax;
+    for (int precision = room; length > room && precision >= 0; --precision) {
+        r = std::to_chars(digits, digits + sizeof digits, value, std::chars_format::scientific,
+                          precision);
+        length = r.ec == std::errc{} ? static_cast<int>(r.ptr - digits) : 0;
+    }
     if (length < width) {
         out->append(static_cast<size_t>(width - length), ' ');
     }

@@ -87,22 +87,24 @@ std::string FormatNurbsCurveLines() {
     return lines;
 }
 
-std::string TraceNcProgram(const std::string& programPath,
-                           const std::function<void()>& afterEachCall, long maxCalls) {
-    std::string trace;
+void StreamNcProgramTrace(const std::string& programPath,
+                          const std::function<void(const std::string&)>& emit,
+                          const std::function<void()>& afterEachCall, long maxCalls) {
     if (NcController.runTypeMemory) {
         LoadNcProgramIndex(programPath);
     }
     ResetInterpreterState();
     if (!OpenNcProgramSource(programPath)) {
-        return "END cannot open " + programPath + "\n";
+        emit("END cannot open " + programPath + "\n");
+        return;
     }
     long calls = 0;
     int alarms = 0;
     while (NcRun.status.endState < 2) {
         if (++calls > maxCalls) {
             CloseNcProgramSource();
-            return trace + "END cut\n";
+            emit("END cut\n");
+            return;
         }
         ComputeNextMove();
         if (afterEachCall) {
@@ -112,8 +114,8 @@ std::string TraceNcProgram(const std::string& programPath,
             alarms = NcRun.compensation.alarmCount;
             char radius[64];
             std::snprintf(radius, sizeof radius, "%.3f", std::fabs(NcRun.compensation.radius));
-            trace += std::string("ALARM INTERFERENCE IN RADIUS(") + radius + ") OFFSET " +
-                     std::to_string(NcLine.mainLineNumber) + "\n";
+            emit(std::string("ALARM INTERFERENCE IN RADIUS(") + radius + ") OFFSET " +
+                 std::to_string(NcLine.mainLineNumber) + "\n");
         }
         if (NcRun.status.error > 0) {
             break;
@@ -126,15 +128,23 @@ std::string TraceNcProgram(const std::string& programPath,
             afterEachCall();
         }
         if (CurrentMotion.blockHasMotion) {
-            trace += FormatMoveLine();
+            emit(FormatMoveLine());
         }
     }
     if (!NcRun.status.started && NcRun.status.error == 0) {
         NcRun.status.error = kNcErrorNoStart;
     }
     CloseNcProgramSource();
-    trace += "END state " + std::to_string(NcRun.status.endState) + " error " +
-             std::to_string(NcRun.status.error) + "\n";
+    emit("END state " + std::to_string(NcRun.status.endState) + " error " +
+         std::to_string(NcRun.status.error) + "\n");
+}
+
+std::string TraceNcProgram(const std::string& programPath,
+                           const std::function<void()>& afterEachCall, long maxCalls) {
+    std::string trace;
+    StreamNcProgramTrace(
+        programPath, [&trace](const std::string& lines) { trace += lines; }, afterEachCall,
+        maxCalls);
     return trace;
 }
 

@@ -16,8 +16,9 @@ int main(int argc, char** argv) {
     if (!testing::LoadToolCommandLine(argc, argv, "nctrace")) {
         return 2;
     }
-    const std::string trace = testing::TraceNcProgram(DefinitionFiles.ncProgramFile);
-    std::fputs(trace.c_str(), stdout);
+    testing::StreamNcProgramTrace(DefinitionFiles.ncProgramFile, [](const std::string& lines) {
+        std::fwrite(lines.data(), 1, lines.size(), stdout);
+    });
     FreeToolTables();
     return 0;
 }
