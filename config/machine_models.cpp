@@ -13,6 +13,7 @@
 namespace mirexa {
 
 MachineModelEntries MachineModelNames;
+std::atomic<int> UnusableMachineModels{0};
 
 namespace {
 
@@ -112,11 +113,13 @@ int CheckFileReadable(const std::string& path) {
         return 1;
     }
     const std::string reason = DescribeReadFailure(errno);
+    UnusableMachineModels.fetch_add(1);
     ShowMessageOrLog(0, path + " - " + reason, kUnreadableCaption, MBX_OK | MBX_ICONWARNING);
     return 0;
 }
 
 void ClearMachineModelNames(int clearLists) {
+    UnusableMachineModels.store(0);
     MachineModelEntries& m = MachineModelNames;
     m.basicNames.clear();
     if (clearLists) {

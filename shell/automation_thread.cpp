@@ -13,6 +13,7 @@
 #include "config/config_records.h"
 #include "config/controller_file.h"
 #include "config/machine_file.h"
+#include "config/machine_models.h"
 #include "config/settings_file.h"
 #include "config/tool_tables.h"
 #include "config/tools_file.h"
@@ -160,6 +161,11 @@ bool AnyToolPresent() {
     return false;
 }
 
+const char* UnusableModelsText() {
+    return ChooseLanguageText(" - Machine models that cannot be read are not checked.",
+                              " - 読めない機械形状はチェックしません");
+}
+
 // A name without a folder that is found nowhere is tried beside the program last: the message
 // names the working folder too, where the user most likely put it.
 std::string PlacesLookedIn(const std::string& path) {
@@ -213,6 +219,9 @@ void CheckNamedDefinitionFiles(int macroRun) {
             } else if ((GetFileSizeBytes(file.path, &size) && size == 0) || !file.records) {
                 RecordBatchFailure(file.path + empty);
             }
+        }
+        if (UnusableMachineModels.load() > 0) {
+            RecordBatchFailure(DefinitionFiles.machineFile + UnusableModelsText());
         }
         if ((CommandLine.toolsGiven || !macroRun) && ToolFile.status == 1 &&
             ToolFile.refusedTools > 0) {
@@ -507,6 +516,7 @@ void AutomationThreadProc() {
     ResetAutomationRun();
     const CommandLineOptions o = ReadCommandLine();
     CheckNamedDefinitionFiles(o.macroGiven);
+    const int unusableModels = UnusableMachineModels.load();
     // A refused argument or a definition file that could not be read: the batch would run
     // with values nobody asked for and replace its output, so it ends before any work.
     if (!AutomationRun.windowGone && BatchFailureCode.load() == 0) {
@@ -515,6 +525,10 @@ void AutomationThreadProc() {
         } else if (!RunCommandLineStockOperation()) {
             RunCommandLineSequence();
         }
+    }
+    // Models found empty while the work ran (they are loaded when a check needs them).
+    if (UnusableMachineModels.load() > unusableModels) {
+        RecordBatchFailure(DefinitionFiles.machineFile + UnusableModelsText());
     }
     if (GetPlatformBackend() == PlatformBackend::Headless) {
         PostAutomationDone();

@@ -324,6 +324,8 @@ TEST_F(BatchRunTest, UnusableDefinitionFilesNamedByTheSettingsExitTwo) {
         {"vmc3.ctl", "", {}},
         {"mirexa.ini", "", {}},
         {"vmc3.mtl", nullptr, {}},
+        {"table.stl", nullptr, {}},  // a machine model the machine file names
+        {"table.stl", "no mesh at all", {}},
         {"basic.stl", nullptr, {"-K", "basic.stl"}},
     };
     const std::string earlier = "an earlier run's stock";
