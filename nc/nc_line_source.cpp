@@ -493,6 +493,15 @@ int LoadNcProgramIndex(const std::string& path) {
     int kept = 0;
     long consumed = 0;
     while ((consumed = ReadPhysicalLine(stream, line, &kept)) >= 0) {
+        // Offsets into the text are ints: a program beyond them is not held in memory.
+        if (index.text.size() > static_cast<std::size_t>(kNcIndexTextLimit)) {
+            std::fclose(stream);
+            FreeNcProgramIndex();
+            AppendLogEntry(
+                path + ChooseLanguageText(" - The NC program is too large to be held in memory.\n",
+                                          " - NCプログラムが大きすぎてメモリに置けません\n"));
+            return 0;
+        }
         ++fileLine;
         if (index.count == 0 && state == kMain) {
             index.mainLength += consumed;

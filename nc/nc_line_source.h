@@ -119,7 +119,9 @@ void DiscardPushedBackLine();
 
 // (Re)builds ProgramIndex from the NC file when its write time or size changed. Lines are
 // stored after the replacements, which are not applied again when they are read back. 1 when the
-// index holds the file, 0 when the file cannot be read (the index is then empty).
+// index holds the file, 0 when the file cannot be read or its text grows past kNcIndexTextLimit
+// bytes (logged) (the index is then empty).
+inline constexpr int kNcIndexTextLimit = 1 << 30;
 int LoadNcProgramIndex(const std::string& path);
 // Frees the in-memory text and its index, and the in-memory flags of the subprogram levels.
 void FreeNcProgramIndex();
