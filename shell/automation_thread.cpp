@@ -194,7 +194,8 @@ void CheckNamedDefinitionFiles(int macroRun) {
             RecordBatchFailure((path.empty() ? DefinitionFiles.settingsName : path) +
                                ChooseLanguageText(" - The settings file is missing or holds no "
                                                   "value.",
-                                                  " - 設定ファイルが無いか、値がありません"));
+                                                  " - 設定ファイルが無いか、値がありません") +
+                               PlacesLookedIn(path));
         }
         const struct {
             int given;
