@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "geometry/scratch_directory.h"
@@ -285,9 +286,23 @@ int WaitWithin(pid_t child, std::chrono::milliseconds limit) {
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-// A refused argument ends an unattended run before any work: exit 2, the refusal in the log, and
-// an output of an earlier run left byte for byte (a script must not take it for the new one).
-TEST_F(BatchRunTest, RefusedCommandLinesExitTwoBeforeAnyWorkAndKeepTheOutput) {
+// Unattended runs that must come to nothing: each ends with exit 2 before any work, says why in
+// the log and leaves an output of an earlier run byte for byte (a script must not take it for
+// the new one).
+class RefusedRunTest : public BatchRunTest {
+protected:
+    void ExpectRefused(const std::vector<std::string>& arguments, const std::string& logged) {
+        const std::string earlier = "an earlier run's stock";
+        scratch.Write("out.dme", earlier);
+        fs::remove(scratch.At("mirexa.log"));
+        EXPECT_EQ(WaitWithin(Start(arguments), std::chrono::seconds(20)), 2) << logged;
+        EXPECT_EQ(Read("out.dme"), earlier) << logged;
+        EXPECT_NE(Read("mirexa.log").find(logged), std::string::npos) << Read("mirexa.log");
+    }
+    const std::vector<std::string> cut = {kBox, "demo_part.nc", "-X6", "-O", "out.dme"};
+};
+
+TEST_F(RefusedRunTest, RefusedCommandLines) {
     const struct {
         std::vector<std::string> arguments;
         const char* logged;
@@ -298,68 +313,70 @@ TEST_F(BatchRunTest, RefusedCommandLinesExitTwoBeforeAnyWorkAndKeepTheOutput) {
         {{"-D(nan,80,0,0,0,-30.5)", "demo_part.nc", "-X6", "-O", "out.dme"}, "-D(nan"},
         {{kBox, "-P(0.5,1e-9)", "demo_part.nc", "-X6", "-O", "out.dme"}, "-P(0.5,1e-9)"},
         {{kBox, "/dev/zero", "-X6", "-O", "out.dme"}, "/dev/zero"},
+        {{kBox, "pipe.nc", "-X6", "-O", "out.dme"}, "pipe.nc"},  // FIFOs: never waited for
+        {{kBox, "demo_part.nc", "-T", "pipe.ttl", "-X6", "-O", "out.dme"}, "pipe.ttl"},
     };
-    const std::string earlier = "an earlier run's stock";
+    ASSERT_EQ(mkfifo(scratch.At("pipe.nc").c_str(), 0600), 0);
+    ASSERT_EQ(mkfifo(scratch.At("pipe.ttl").c_str(), 0600), 0);
     for (const auto& c : cases) {
-        scratch.Write("out.dme", earlier);
-        fs::remove(scratch.At("mirexa.log"));
-        EXPECT_EQ(WaitWithin(Start(c.arguments), std::chrono::seconds(20)), 2) << c.logged;
-        EXPECT_EQ(Read("out.dme"), earlier) << c.logged;
-        EXPECT_NE(Read("mirexa.log").find(c.logged), std::string::npos) << Read("mirexa.log");
+        ExpectRefused(c.arguments, c.logged);
     }
 }
 
 // Files the settings name count like files named on the command line: one that is missing,
-// empty or holds nothing to use ends the batch with exit 2 and a log line naming it.
-TEST_F(BatchRunTest, UnusableDefinitionFilesNamedByTheSettingsExitTwo) {
-    const std::string samples = MIREXA_SAMPLES;
+// empty or holds nothing to use is named in the log.
+TEST_F(RefusedRunTest, UnusableDefinitionFilesAndModels) {
     const struct {
         const char* file;
         const char* content;  // null: removed
-        std::vector<std::string> extra;
     } cases[] = {
-        {"vmc3.ttl", nullptr, {}},
-        {"vmc3.ttl", "", {}},
-        {"vmc3.ttl", "# a tools file without a tool\n", {}},
-        {"vmc3.ctl", "", {}},
-        {"mirexa.ini", "", {}},
-        {"vmc3.mtl", nullptr, {}},
-        {"table.stl", nullptr, {}},  // a machine model the machine file names
-        {"table.stl", "no mesh at all", {}},
-        {"basic.stl", nullptr, {"-K", "basic.stl"}},
+        {"vmc3.ttl", nullptr},
+        {"vmc3.ttl", ""},
+        {"vmc3.ttl", "# a tools file without a tool\n"},
+        {"vmc3.ctl", ""},
+        {"mirexa.ini", ""},
+        {"vmc3.mtl", nullptr},
+        {"table.stl", nullptr},  // a machine model the machine file names
+        {"table.stl", "no mesh at all"},
     };
-    const std::string earlier = "an earlier run's stock";
     for (const auto& c : cases) {
         CopySamples();
-        scratch.Write("out.dme", earlier);
-        fs::remove(scratch.At("mirexa.log"));
         if (c.content != nullptr) {
             scratch.Write(c.file, c.content);
         } else {
             fs::remove(scratch.At(c.file));
         }
-        std::vector<std::string> arguments = {kBox, "demo_part.nc", "-X6", "-O", "out.dme"};
-        arguments.insert(arguments.end(), c.extra.begin(), c.extra.end());
-        EXPECT_EQ(Run(arguments), 2) << c.file;
-        EXPECT_EQ(Read("out.dme"), earlier) << c.file;
-        EXPECT_NE(Read("mirexa.log").find(c.file), std::string::npos) << Read("mirexa.log");
+        ExpectRefused(cut, c.file);
     }
+    std::vector<std::string> basic = cut;
+    basic.insert(basic.end(), {"-K", "basic.stl"});
+    ExpectRefused(basic, "basic.stl");
 }
 
-// A FIFO never holds a reader: as the NC program or as a definition file it is refused at once.
-TEST_F(BatchRunTest, AFifoAsAnInputFileIsRefusedWithoutWaiting) {
-    ASSERT_EQ(mkfifo(scratch.At("pipe.nc").c_str(), 0600), 0);
-    ASSERT_EQ(mkfifo(scratch.At("pipe.ttl").c_str(), 0600), 0);
-    const std::vector<std::string> runs[] = {
-        {kBox, "pipe.nc", "-X6", "-O", "out.dme"},
-        {kBox, "demo_part.nc", "-T", "pipe.ttl", "-X6", "-O", "out.dme"},
-    };
-    for (const auto& arguments : runs) {
-        fs::remove(scratch.At("mirexa.log"));
-        EXPECT_EQ(WaitWithin(Start(arguments), std::chrono::seconds(10)), 2) << arguments[1];
-        EXPECT_NE(Read("mirexa.log").find("pipe."), std::string::npos) << Read("mirexa.log");
-        EXPECT_FALSE(Exists("out.dme"));
+// Values no machine has: a tool or a holder of 1E308 mm, a stock moved by 1e308 mm, a stock
+// file whose pitch is 1e-300 mm, an STL stock that encloses no volume.
+TEST_F(RefusedRunTest, SizesNoMachineHas) {
+    const std::string tools = Read("vmc3.ttl");
+    for (const auto& [from, to] : {std::pair{"FLAT 10,25", "FLAT 1E308,25"},
+                                   std::pair{"ARBOR 50,60,63,40", "ARBOR 50,60,1E308,40"}}) {
+        const std::size_t at = tools.find(from);
+        ASSERT_NE(at, std::string::npos) << from;
+        scratch.Write("vmc3.ttl", std::string(tools).replace(at, std::strlen(from), to));
+        ExpectRefused(cut, "vmc3.ttl");
     }
+    scratch.Write("vmc3.ttl", tools);
+    ASSERT_EQ(Run({kBox, "-XM(0,0,0)", "-O", "raw.dme"}), 0);
+    ExpectRefused({"raw.dme", "-XM(1e308,0,0)", "-O", "out.dme"}, "-XM(1e308");
+    std::string tiny = Read("raw.dme");
+    ASSERT_GT(tiny.size(), 128u);
+    const double pitch = 1e-300;
+    std::memcpy(tiny.data() + 120, &pitch, sizeof pitch);  // the head's pitch field
+    scratch.Write("tiny.dme", tiny);
+    ExpectRefused({"tiny.dme", "demo_part.nc", "-X6", "-O", "out.dme"}, "tiny.dme");
+    scratch.Write("flat.stl",
+                  "solid f\nfacet normal 0 0 1\nouter loop\nvertex 0 0 0\n"
+                  "vertex 10 0 0\nvertex 0 10 0\nendloop\nendfacet\nendsolid f\n");
+    ExpectRefused({"flat.stl", "demo_part.nc", "-X6", "-O", "out.dme"}, "flat.stl");
 }
 
 // The run goes on past a subprogram that is not there and a line cut at the line limit, and the
@@ -371,57 +388,11 @@ TEST_F(BatchRunTest, MissingSubprogramsAndCutLinesAreLoggedAndTheRunGoesOn) {
                       std::string(1100, '-') + ")\nG00 Z50.\nM30\n%\n");
     ASSERT_EQ(Run({kBox, "calls.nc", "-X6", "-O", "out.dme"}), 0);
     const std::string log = Read("mirexa.log");
-    EXPECT_NE(log.find("(6) - "), std::string::npos) << log;
-    EXPECT_NE(log.find("O9999\n"), std::string::npos) << log;
-    EXPECT_NE(log.find("(7) - "), std::string::npos) << log;
-    EXPECT_NE(log.find("GONE\n"), std::string::npos) << log;
-    EXPECT_NE(log.find("calls.nc: line 8 is longer than 1022 characters"), std::string::npos)
-        << log;
-    EXPECT_TRUE(Exists("out.dme"));
-}
-
-// Values no machine has are refused with exit 2 before the output is replaced: a tool or a holder
-// of 1E308 mm, a stock moved by 1e308 mm, a stock file whose pitch is 1e-300 mm, an STL stock
-// that encloses no volume.
-TEST_F(BatchRunTest, SizesNoMachineHasAreRefused) {
-    ASSERT_EQ(Run({kBox, "-XM(0,0,0)", "-O", "raw.dme"}), 0);
-    std::string tiny = Read("raw.dme");
-    ASSERT_GT(tiny.size(), 128u);
-    const double pitch = 1e-300;
-    std::memcpy(tiny.data() + 120, &pitch, sizeof pitch);  // the head's pitch field
-    scratch.Write("tiny.dme", tiny);
-    scratch.Write("flat.stl",
-                  "solid f\nfacet normal 0 0 1\nouter loop\nvertex 0 0 0\n"
-                  "vertex 10 0 0\nvertex 0 10 0\nendloop\nendfacet\nendsolid f\n");
-    const std::string tools = Read("vmc3.ttl");
-    const struct {
-        const char* from;  // in the tools file, replaced by to
-        const char* to;
-        std::vector<std::string> arguments;
-    } cases[] = {
-        {"FLAT 10,25", "FLAT 1E308,25", {kBox, "demo_part.nc", "-X6", "-O", "out.dme"}},
-        {"ARBOR 50,60,63,40",
-         "ARBOR 50,60,1E308,40",
-         {kBox, "demo_part.nc", "-X6", "-O", "out.dme"}},
-        {"", "", {"raw.dme", "-XM(1e308,0,0)", "-O", "out.dme"}},
-        {"", "", {"tiny.dme", "demo_part.nc", "-X6", "-O", "out.dme"}},
-        {"", "", {"flat.stl", "demo_part.nc", "-X6", "-O", "out.dme"}},
-    };
-    const std::string earlier = "an earlier run's stock";
-    for (const auto& c : cases) {
-        std::string changed = tools;
-        if (c.from[0] != '\0') {
-            const std::size_t at = changed.find(c.from);
-            ASSERT_NE(at, std::string::npos) << c.from;
-            changed.replace(at, std::strlen(c.from), c.to);
-        }
-        scratch.Write("vmc3.ttl", changed);
-        scratch.Write("out.dme", earlier);
-        fs::remove(scratch.At("mirexa.log"));
-        EXPECT_EQ(Run(c.arguments), 2) << c.arguments[0] << " " << c.to;
-        EXPECT_EQ(Read("out.dme"), earlier) << c.arguments[0] << " " << c.to;
-        EXPECT_FALSE(Read("mirexa.log").empty()) << c.arguments[0] << " " << c.to;
+    for (const char* text : {"(6) - ", "O9999\n", "(7) - ", "GONE\n",
+                             "calls.nc: line 8 is longer than 1022 characters"}) {
+        EXPECT_NE(log.find(text), std::string::npos) << text << "\n" << log;
     }
+    EXPECT_TRUE(Exists("out.dme"));
 }
 
 }  // namespace
