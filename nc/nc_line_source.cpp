@@ -104,10 +104,17 @@ void LogCutLine(const char* path, int lineNumber) {
         return;
     }
     ++cutLinesLogged;
-    AppendLogEntry(std::string(path) + ": line " + std::to_string(lineNumber) + " is longer than " +
-                   std::to_string(kNcLineTextMax) +
-                   (lastLineCut == 2 ? " characters; the rest of the file is not read\n"
-                                     : " characters; the rest of it is ignored\n"));
+    const std::string number = std::to_string(lineNumber);
+    const std::string limit = std::to_string(kNcLineTextMax);
+    const std::string text =
+        UiLanguage.load() == 1
+            ? "line " + number + " is longer than " + limit +
+                  (lastLineCut == 2 ? " characters; the rest of the file is not read"
+                                    : " characters; the rest of it is ignored")
+            : number + " 行目が " + limit +
+                  (lastLineCut == 2 ? " 文字を超えています。以降のファイルは読みません"
+                                    : " 文字を超えています。超えた部分は無視します");
+    AppendLogEntry(std::string(path) + ": " + text + "\n");
 }
 
 int CompensationOff() {

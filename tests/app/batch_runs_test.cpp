@@ -388,8 +388,8 @@ TEST_F(BatchRunTest, MissingSubprogramsAndCutLinesAreLoggedAndTheRunGoesOn) {
                       std::string(1100, '-') + ")\nG00 Z50.\nM30\n%\n");
     ASSERT_EQ(Run({kBox, "calls.nc", "-X6", "-O", "out.dme"}), 0);
     const std::string log = Read("mirexa.log");
-    for (const char* text : {"(6) - ", "O9999\n", "(7) - ", "GONE\n",
-                             "calls.nc: line 8 is longer than 1022 characters"}) {
+    for (const char* text :
+         {"(6) - ", "O9999\n", "(7) - ", "GONE\n", "calls.nc: 8 行目が 1022 文字を超えています"}) {
         EXPECT_NE(log.find(text), std::string::npos) << text << "\n" << log;
     }
     EXPECT_TRUE(Exists("out.dme"));
