@@ -24,6 +24,7 @@
 #include "platform/backend.h"
 #include "platform/file_reading.h"
 #include "platform/message_box.h"
+#include "platform/profile.h"
 #include "shell/automation_steps.h"
 #include "shell/macro_file.h"
 #include "shell/main_window.h"
@@ -181,8 +182,9 @@ std::string PlacesLookedIn(const std::string& path) {
 
 // Definition files that could not be read at start-up fail the batch: the settings file and the
 // tools, controller and machine files, whether the command line or the settings named them
-// (with a macro, only the command line's: the macro may load its own). A file that does not
-// open, is empty, or (the tools file) holds no tool counts.
+// (with a macro, only the command line's: the macro may load its own); a default name the
+// settings never gave does not count. A file that does not open, is empty, or (the tools file)
+// holds no tool counts.
 void CheckNamedDefinitionFiles(int macroRun) {
     RunOnMainThread([macroRun] {
         const char* unreadable = ChooseLanguageText(" - The definition file cannot be read.",
@@ -197,21 +199,32 @@ void CheckNamedDefinitionFiles(int macroRun) {
                                                   " - 設定ファイルが無いか、値がありません") +
                                PlacesLookedIn(path));
         }
+        // A file counts when the command line named it, or the settings did (their key is
+        // there: a default name the settings never gave may well be missing).
+        const std::string& settings = DefinitionFiles.settingsPath;
+        auto named = [&settings, macroRun](int given, const char* key) {
+            const std::string absent = "\n";  // no value holds a line end
+            return given || (!macroRun && !settings.empty() &&
+                             ReadProfileString("Table", key, absent, settings) != absent);
+        };
         const struct {
-            int given;
+            bool named;
             int status;
             bool records;
             const std::string& path;
         } files[] = {
-            {CommandLine.toolsGiven, ToolFile.status, AnyToolPresent(), DefinitionFiles.toolsFile},
-            {CommandLine.controllerGiven, Controller.status, true, DefinitionFiles.controllerFile},
-            {CommandLine.machineGiven, Machine.status, true, DefinitionFiles.machineFile},
+            {named(CommandLine.toolsGiven, "TOOL_TABLE"), ToolFile.status, AnyToolPresent(),
+             DefinitionFiles.toolsFile},
+            {named(CommandLine.controllerGiven, "CONTROLLER_TABLE"), Controller.status, true,
+             DefinitionFiles.controllerFile},
+            {named(CommandLine.machineGiven, "MACHINE_TABLE"), Machine.status, true,
+             DefinitionFiles.machineFile},
         };
         if (CommandLine.basicModelGiven || (!macroRun && !DefinitionFiles.basicModelFile.empty())) {
             ReportMissingBasicModel(DefinitionFiles.basicModelFile);
         }
         for (const auto& file : files) {
-            if (!file.given && (macroRun || file.path.empty())) {
+            if (!file.named || file.path.empty()) {
                 continue;
             }
             std::uint64_t size = 0;
