@@ -500,6 +500,8 @@ int ReadSettingsFrom(const std::string& currentDirectory, const std::string& pro
     LocateSettingsFile(currentDirectory, programPath, messages);
     BuildInfoPanelLayout(kPanelAxisCount, &InfoPanel);
     const std::string& path = DefinitionFiles.settingsPath;
+    // Some hundred keys from one state of the file, read once.
+    const ProfileReadScope oneRead(path);
     const char* here = DefinitionFiles.currentDirectory.c_str();
 
     SectionReader table{path, "Table"};

@@ -147,6 +147,15 @@ struct ProfileIndex {
 std::mutex profileIndexMutex;
 ProfileIndex profileIndex;
 
+// The file a ProfileReadScope holds: its path, the result of its one read and its values.
+struct PinnedProfile {
+    int scopes = {};
+    std::string path = {};
+    int readResult = {};
+    ProfileIndex index = {};
+};
+PinnedProfile pinnedProfile;
+
 std::string Lowered(const std::string& text) {
     std::string lowered = text;
     for (char& c : lowered) {
@@ -292,6 +301,17 @@ bool BuildUpdatedProfile(const std::string& section, const std::string& key,
 
 std::string ReadProfileString(const std::string& section, const std::string& key,
                               const std::string& defaultValue, const std::string& path) {
+    {
+        std::lock_guard<std::mutex> guard(profileIndexMutex);
+        const PinnedProfile& pinned = pinnedProfile;
+        if (pinned.scopes > 0 && pinned.path == path) {
+            if (pinned.readResult != 1) {
+                return defaultValue;
+            }
+            auto found = pinned.index.values.find(IndexKey(section, key));
+            return found == pinned.index.values.end() ? defaultValue : StripQuotes(found->second);
+        }
+    }
     std::string content;
     if (ReadWholeFile(path, &content) != 1) {
         return defaultValue;
@@ -302,6 +322,35 @@ std::string ReadProfileString(const std::string& section, const std::string& key
     }
     auto found = profileIndex.values.find(IndexKey(section, key));
     return found == profileIndex.values.end() ? defaultValue : StripQuotes(found->second);
+}
+
+ProfileReadScope::ProfileReadScope(const std::string& path) {
+    std::string content;
+    const int read = ReadWholeFile(path, &content);
+    std::lock_guard<std::mutex> guard(profileIndexMutex);
+    PinnedProfile& pinned = pinnedProfile;
+    if (pinned.scopes > 0) {
+        pinned_ = pinned.path == path;
+        pinned.scopes += pinned_ ? 1 : 0;
+        return;
+    }
+    pinned.path = path;
+    pinned.readResult = read;
+    if (read == 1) {
+        BuildProfileIndex(std::move(content), &pinned.index);
+    }
+    pinned.scopes = 1;
+    pinned_ = true;
+}
+
+ProfileReadScope::~ProfileReadScope() {
+    if (!pinned_) {
+        return;
+    }
+    std::lock_guard<std::mutex> guard(profileIndexMutex);
+    if (--pinnedProfile.scopes == 0) {
+        pinnedProfile = PinnedProfile{};
+    }
 }
 
 int ReadProfileInt(const std::string& section, const std::string& key, int defaultValue,

@@ -89,7 +89,8 @@ TEST_F(FileReadingTest, WholeFilesAreBoundedAndEndOnTheAbortRequest) {
 }
 
 // Settings are split once per content: a file changed in place, even to the same size, is read
-// anew; a FIFO or /dev/zero as the settings file gives the defaults at once.
+// anew, except within a read scope; a FIFO or /dev/zero as the settings file gives the defaults
+// at once.
 TEST_F(FileReadingTest, SettingsChangedInPlaceAreReadAnew) {
     const std::string path = Write("mirexa.ini", "[Table]\nPITCH=1\n");
     EXPECT_EQ(ReadProfileString("Table", "PITCH", "d", path), "1");
@@ -98,6 +99,16 @@ TEST_F(FileReadingTest, SettingsChangedInPlaceAreReadAnew) {
     Write("other.ini", "[Table]\nPITCH=3\n");
     EXPECT_EQ(ReadProfileString("Table", "pitch", "d", directory + "/other.ini"), "3");
     EXPECT_EQ(ReadProfileString("Table", "PITCH", "d", path), "2");
+    {
+        // A read scope answers from one state of the file, read once, until it ends.
+        const ProfileReadScope scope(path);
+        Write("mirexa.ini", "[Table]\nPITCH=4\n");
+        EXPECT_EQ(ReadProfileString("Table", "PITCH", "d", path), "2");
+        const ProfileReadScope nested(path);
+        EXPECT_EQ(ReadProfileInt("table", "pitch", 0, path), 2);
+        EXPECT_EQ(ReadProfileString("Table", "PITCH", "d", directory + "/other.ini"), "3");
+    }
+    EXPECT_EQ(ReadProfileString("Table", "PITCH", "d", path), "4");
     const std::string fifo = directory + "/pipe.ini";
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
     EXPECT_EQ(ReadProfileString("Table", "PITCH", "d", fifo), "d");
