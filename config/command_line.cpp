@@ -14,6 +14,7 @@
 #include "platform/message_box.h"
 #include "platform/system_info.h"
 #include "platform/text.h"
+#include "stock/stock_shapes.h"
 
 namespace mirexa {
 
@@ -110,13 +111,20 @@ struct Parser {
     }
 };
 
-// The name between the double quote at the cursor and the next one (or the end of the text);
-// the cursor moves behind the closing quote.
+// The name between the double quote at the cursor and the next one; the cursor moves behind the
+// closing quote. A quote that is never closed would take the rest of the line, switches and all,
+// as one name: it is refused, the cursor goes to the end and the name is empty.
 std::string ReadQuotedName(Parser& p) {
     const std::size_t close = p.text.find('"', p.pos + 1);
-    const std::size_t end = close == std::string_view::npos ? p.text.size() : close;
-    std::string name(p.text.substr(p.pos + 1, end - p.pos - 1));
-    p.pos = close == std::string_view::npos ? p.text.size() : close + 1;
+    if (close == std::string_view::npos) {
+        p.Refuse("A double quote is not closed; the rest of the command line is not read",
+                 "ダブルクォートが閉じていません。以降のコマンドラインは読みません",
+                 p.text.substr(p.pos, 80));
+        p.pos = p.text.size();
+        return {};
+    }
+    std::string name(p.text.substr(p.pos + 1, close - p.pos - 1));
+    p.pos = close + 1;
     return name;
 }
 
@@ -195,6 +203,17 @@ bool ReadNumberList(Parser& p, int minCount, int maxCount, bool parenthesised, d
     std::copy(values, values + n, out);
     if (count) {
         *count = n;
+    }
+    return true;
+}
+
+// 1 when every value (mm) lies within kStockCoordinateLimit: stocks and moves no machine holds
+// are refused.
+bool WithinMachineReach(const double* values, int count) {
+    for (int i = 0; i < count; ++i) {
+        if (!(std::fabs(values[i]) <= kStockCoordinateLimit)) {
+            return false;
+        }
     }
     return true;
 }
@@ -487,27 +506,22 @@ bool ParseFileArgument(Parser& p) {
         }
         return true;
     }
-    // Unquoted: a name that is no openable NC program grows over the next blank.
-    std::size_t end = p.BlankFrom(p.pos);
+    // Unquoted: a name that is no openable NC program grows over the next blank, for a path
+    // with blanks. A grown name counts only when such a file exists; otherwise the first word
+    // is refused and the arguments behind it are read as arguments, never as part of a name.
+    const std::size_t firstEnd = p.BlankFrom(p.pos);
+    std::size_t end = firstEnd;
     for (;;) {
         std::string name(p.text.substr(start, end - start));
         if (name.size() > kPathLimit) {
-            RefuseLongPath(p, name);
-            p.pos = p.text.size();
-            return false;
+            break;
         }
-        if (ClassifyFileName(p, name, 0)) {
+        if ((end == firstEnd || FileOpensForReading(name)) && ClassifyFileName(p, name, 0)) {
             p.pos = end;
             return true;
         }
         if (end >= p.text.size()) {
-            p.Refuse(
-                "No NC program opens with this name; the rest of the command line was "
-                "read as part of it",
-                "NCプログラムを開けません。以降のコマンドラインはその名前の一部として読まれました",
-                p.text.substr(start));
-            p.pos = p.text.size();
-            return false;
+            break;
         }
         std::size_t next = end;
         while (next < p.text.size() && IsBlank(p.text[next])) {
@@ -515,6 +529,14 @@ bool ParseFileArgument(Parser& p) {
         }
         end = p.BlankFrom(next);
     }
+    const std::string_view first = p.text.substr(start, firstEnd - start);
+    if (first.size() > kPathLimit) {
+        RefuseLongPath(p, first);
+    } else {
+        p.Refuse("The NC program cannot be opened", "NCプログラムを開けません", first);
+    }
+    p.pos = firstEnd;
+    return true;
 }
 
 void RefuseSwitch(Parser& p, std::size_t switchStart) {
@@ -553,7 +575,7 @@ void ParseStockSwitch(Parser& p, std::size_t switchStart) {
     double v[6] = {};
     const char letter = Upper(p.Peek());
     if (p.Peek() == '(') {
-        if (!ReadNumberList(p, 6, 6, true, v, nullptr)) {
+        if (!ReadNumberList(p, 6, 6, true, v, nullptr) || !WithinMachineReach(v, 6)) {
             RefuseSwitch(p, switchStart);
             return;
         }
@@ -565,7 +587,7 @@ void ParseStockSwitch(Parser& p, std::size_t switchStart) {
         InitialStock.kind = kStockBox;
     } else if ((letter == 'X' || letter == 'Y' || letter == 'Z') && p.At(p.pos + 1) == '(') {
         ++p.pos;
-        if (!ReadNumberList(p, 6, 6, true, v, nullptr)) {
+        if (!ReadNumberList(p, 6, 6, true, v, nullptr) || !WithinMachineReach(v, 6)) {
             RefuseSwitch(p, switchStart);
             return;
         }
@@ -710,11 +732,12 @@ void ParseExecuteSwitch(Parser& p, std::size_t switchStart) {
     if (c == 'M') {
         ++p.pos;
         if (!IsBlank(p.Peek()) && p.Peek() != '(') {
-            return;  // not the move switch
+            RefuseSwitch(p, switchStart);  // not the move switch
+            return;
         }
         p.SkipBlanks();
         double shift[3] = {};
-        if (!ReadNumberList(p, 3, 3, false, shift, nullptr)) {
+        if (!ReadNumberList(p, 3, 3, false, shift, nullptr) || !WithinMachineReach(shift, 3)) {
             RefuseSwitch(p, switchStart);
             return;
         }
@@ -753,7 +776,10 @@ void ParseExecuteSwitch(Parser& p, std::size_t switchStart) {
             return;
         }
         p.SkipToBlank();
+        return;
     }
+    // An unknown run mode (-X0, -X9) or letter asks for work this program cannot do.
+    RefuseSwitch(p, switchStart);
 }
 
 // A switch; the cursor stands behind the "-" or "/". Returns false when the parse must stop.
@@ -831,9 +857,15 @@ bool ParseSwitch(Parser& p) {
         }
         case 'P': {
             double pitches[2] = {};
-            if (!ReadNumberList(p, 2, 2, true, pitches, nullptr) || !(pitches[0] > 0.0) ||
-                !(pitches[1] > 0.0)) {
-                RefuseSwitch(p, switchStart);
+            if (!ReadNumberList(p, 2, 2, true, pitches, nullptr) ||
+                !DexelPitchesUsable(pitches[0], pitches[1])) {
+                p.Refuse(
+                    "The pitch is not valid: the stock pitch is 0.001 to 100 mm, the move pitch "
+                    "at least 1/100 of it",
+                    "ピッチが正しくありません (素材ピッチは 0.001～100 mm、移動ピッチはその 1/100 "
+                    "以上)",
+                    p.TokenAt(switchStart));
+                p.SkipToBlank();
                 break;
             }
             DexelPitch.currentPitch = pitches[0];

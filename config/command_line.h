@@ -22,8 +22,10 @@ namespace mirexa {
 // macro file (automation on), ".dme" / ".dmf" / ".stl" (also ".stl" plus a sign and an axis
 // letter, which are cut) the stock file, ".lnk" refused (shortcuts are not supported here;
 // symbolic links do their job), anything else the NC program. An NC name that cannot be opened
-// is extended over the next blank and tried again, so an unquoted path with blanks is found;
-// when no extension opens, the rest of the line was swallowed and a message says so.
+// is extended over the next blank and tried again, so an unquoted path with blanks is found; a
+// name so extended counts only when such a file exists. When none does, the first word is
+// refused as an NC program that cannot be opened and the arguments behind it are read as
+// arguments. A double quote that is never closed is refused and ends the parse.
 //
 // Switches behind "-" or "/" (letters without regard to case): -I name, -IC name, -T name[,n],
 // -C, -M, -O name[,b|,b2], -K stockfile, -D(xmax,ymax,zmax,xmin,ymin,zmin), -DX/-DY/-DZ(six
@@ -33,10 +35,12 @@ namespace mirexa {
 // so absolute paths are file arguments.
 //
 // Bad input never overruns: an argument longer than kPathLimit, a switch with missing or
-// non-finite numbers, a pitch <= 0, a pen outside 0..15 (16 for all), a window of no size are
-// refused with a message and leave the values they would have set unchanged. Box corners are
-// sorted per axis; -G and -F are clamped. Messages are appended to *messages (English or
-// Japanese by UiLanguage) when it is not null; show them with ReportCommandLineMessages.
+// non-finite numbers, a -X form other than those above (-X0, -X9), box, cylinder and move values
+// beyond kStockCoordinateLimit, pitches DexelPitchesUsable refuses (named a bad pitch), a pen
+// outside 0..15 (16 for all), a window of no size are refused with a message and leave the
+// values they would have set unchanged. Box corners are sorted per axis; -G and -F are clamped.
+// Messages are appended to *messages (English or Japanese by UiLanguage) when it is not null;
+// show them with ReportCommandLineMessages.
 //
 // The final step clears the run mode without an NC program, keeps a stock operation only with
 // both a stock and a save file (and then clears the run mode and the NC flag), drops the save

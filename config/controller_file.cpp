@@ -19,6 +19,7 @@
 #include "geometry/orientation_frames.h"
 #include "geometry/program_log.h"
 #include "geometry/vector_math.h"
+#include "platform/file_reading.h"
 #include "platform/text.h"
 
 namespace mirexa {
@@ -730,7 +731,7 @@ void DeleteWaitFiles() {
         if (!GetWaitFilePath(i, &path)) {
             continue;
         }
-        std::FILE* stream = std::fopen(path.c_str(), "r");
+        std::FILE* stream = OpenRegularFile(path, "r");
         if (stream == nullptr) {
             continue;
         }

@@ -2,6 +2,7 @@
 #include "config/definition_lines.h"
 
 #include "geometry/shared_state.h"
+#include "platform/file_reading.h"
 
 namespace mirexa {
 
@@ -18,6 +19,7 @@ int ReadDefinitionLine(std::FILE* file, char* line, std::size_t capacity) {
     const std::size_t limit = capacity - 2;  // room for "\n" and the NUL
     bool any = false;
     bool newline = false;
+    long consumed = 0;
     int c;
     while ((c = std::fgetc(file)) != EOF) {
         any = true;
@@ -27,6 +29,17 @@ int ReadDefinitionLine(std::FILE* file, char* line, std::size_t capacity) {
         }
         if (length < limit) {
             line[length++] = static_cast<char>(c);
+        }
+        // An endless line (no text file of ours) or the abort request: the rest of the file is
+        // left unread.
+        if (++consumed % kAbortTestInterval == 0 &&
+            (consumed > kLineTailLimit || ReadAbortRequested())) {
+            std::fseek(file, 0, SEEK_END);
+            if (ReadAbortRequested()) {
+                line[0] = '\0';
+                return 0;
+            }
+            break;
         }
     }
     if (length > 0 && line[length - 1] == '\r') {

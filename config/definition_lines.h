@@ -15,7 +15,10 @@ inline constexpr std::size_t kDefinitionLineSize = 1024;
 // when it had one; a "\r" before it (or at the end of the file) is removed. A line longer than
 // capacity - 2 characters keeps its first capacity - 2 characters and its "\n"; the rest of it
 // is skipped, never read as a line of its own. A NUL byte inside a line ends the text the
-// scanners see. Returns 1 when a line was read, 0 at the end of the file (line is then "").
+// scanners see. A line that runs on past kLineTailLimit bytes ends the file (what was kept is
+// returned, nothing more is read), and so does the abort request (ReadAbortRequested), tested
+// every kAbortTestInterval bytes of a line. Returns 1 when a line was read, 0 at the end of the
+// file or on the abort request (line is then "").
 int ReadDefinitionLine(std::FILE* file, char* line, std::size_t capacity);
 
 // 1 when text starts with keyword, comparing as many characters as the keyword has without

@@ -1,16 +1,19 @@
 // The machine file's structure model entries.
 #include "config/machine_models.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <string_view>
 
 #include "config/definition_keywords.h"
 #include "geometry/program_log.h"
+#include "platform/file_reading.h"
 #include "platform/message_box.h"
 
 namespace mirexa {
 
 MachineModelEntries MachineModelNames;
+std::atomic<int> UnusableMachineModels{0};
 
 namespace {
 
@@ -104,16 +107,19 @@ void ApplyNameLine(const char* line, const ModelKeyword& entry) {
 }  // namespace
 
 int CheckFileReadable(const std::string& path) {
-    std::FILE* stream = std::fopen(path.c_str(), "r");
+    std::FILE* stream = OpenRegularFile(path, "r");
     if (stream != nullptr) {
         std::fclose(stream);
         return 1;
     }
-    ShowMessageOrLog(0, path, kUnreadableCaption, MBX_OK | MBX_ICONWARNING);
+    const std::string reason = DescribeReadFailure(errno);
+    UnusableMachineModels.fetch_add(1);
+    ShowMessageOrLog(0, path + " - " + reason, kUnreadableCaption, MBX_OK | MBX_ICONWARNING);
     return 0;
 }
 
 void ClearMachineModelNames(int clearLists) {
+    UnusableMachineModels.store(0);
     MachineModelEntries& m = MachineModelNames;
     m.basicNames.clear();
     if (clearLists) {

@@ -6,6 +6,7 @@
 // to the machine file's folder.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <string>
 #include <vector>
@@ -52,7 +53,13 @@ struct MachineModelEntries {
 };
 extern MachineModelEntries MachineModelNames;
 
-// 1 when the file can be opened for reading. Otherwise the user is told (the path as the text,
+// Models of the current machine file that could not be used: a name whose file does not open
+// (CheckFileReadable) or a file without a facet (LoadModelFacets). Cleared with the names before
+// each reading of the machine file; an unattended run counts it as a failure. Any thread.
+extern std::atomic<int> UnusableMachineModels;
+
+// 1 when the file is a regular file that opens for reading. Otherwise the user is told (the
+// path and the reason, "missing.stl - No such file or directory", as the text,
 // "ファイルが存在しないか読めない状態です!" as the caption, on top; logged in automatic mode) and 0
 // is returned.
 int CheckFileReadable(const std::string& path);

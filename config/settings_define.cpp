@@ -16,6 +16,7 @@
 #include "platform/system_info.h"
 #include "platform/text.h"
 #include "stock/stock_grid.h"
+#include "stock/stock_shapes.h"
 
 namespace mirexa {
 
@@ -187,7 +188,7 @@ void ReadPitchSettings(const std::string& path, std::vector<std::string>* messag
         DexelPitch.sizeLimit = limit > 0 ? limit : 20000;
     } else {
         double pitch = 0.0;
-        if (ReadPitch(work.c_str(), &pitch)) {
+        if (ReadPitch(work.c_str(), &pitch) && DexelPitchUsable(pitch)) {
             DexelPitch.automatic = 0;
             DexelPitch.currentPitch = DexelPitch.requestedPitch = pitch;
         } else {
@@ -198,11 +199,15 @@ void ReadPitchSettings(const std::string& path, std::vector<std::string>* messag
     if (Starts(move, "AUTO")) {
         DexelPitch.secondPitchAutomatic = 1;
         double factor = ParseLeadingDouble(move.c_str() + 4);
-        DexelPitch.secondPitchFactor = factor > 0.0 && std::isfinite(factor) ? factor : 1.0;
+        DexelPitch.secondPitchFactor =
+            factor >= kLeastMovePitchShare && std::isfinite(factor) ? factor : 1.0;
         DexelPitch.secondPitch = DexelPitch.currentPitch * DexelPitch.secondPitchFactor;
     } else {
         double pitch = 0.0;
-        if (ReadPitch(move.c_str(), &pitch)) {
+        // Against the stock pitch, or the finest one an automatic choice can make.
+        const double stockPitch =
+            DexelPitch.automatic == 1 ? kLeastStockPitch : DexelPitch.currentPitch;
+        if (ReadPitch(move.c_str(), &pitch) && DexelPitchesUsable(stockPitch, pitch)) {
             DexelPitch.secondPitchAutomatic = 0;
             DexelPitch.secondPitch = pitch;
         } else {

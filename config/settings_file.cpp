@@ -16,6 +16,7 @@
 #include "config/tool_tables.h"
 #include "geometry/file_paths.h"
 #include "geometry/line_scanner.h"
+#include "platform/file_reading.h"
 #include "platform/profile.h"
 #include "platform/text.h"
 
@@ -499,6 +500,8 @@ int ReadSettingsFrom(const std::string& currentDirectory, const std::string& pro
     LocateSettingsFile(currentDirectory, programPath, messages);
     BuildInfoPanelLayout(kPanelAxisCount, &InfoPanel);
     const std::string& path = DefinitionFiles.settingsPath;
+    // Some hundred keys from one state of the file, read once.
+    const ProfileReadScope oneRead(path);
     const char* here = DefinitionFiles.currentDirectory.c_str();
 
     SectionReader table{path, "Table"};
@@ -532,7 +535,32 @@ int ReadSettingsFrom(const std::string& currentDirectory, const std::string& pro
             std::to_string(CommandLine.startTool));
         CommandLine.startTool = 0;
     }
-    return !path.empty() && Opens(path) ? 1 : 0;
+    return !path.empty() && SettingsFileHoldsValues(path) ? 1 : 0;
+}
+
+int SettingsFileHoldsValues(const std::string& path) {
+    std::string content;
+    if (ReadWholeRegularFile(path, &content) != 1) {
+        return 0;
+    }
+    // A "key=value" line behind a "[section]" line, blanks before either allowed.
+    bool inSection = false;
+    std::size_t begin = 0;
+    while (begin < content.size()) {
+        std::size_t end = content.find('\n', begin);
+        end = end == std::string::npos ? content.size() : end;
+        const std::size_t first = content.find_first_not_of(" \t", begin);
+        if (first < end) {
+            if (content[first] == '[') {
+                inSection = true;
+            } else if (inSection && content[first] != ';' && content[first] != '=' &&
+                       content.find('=', first) < end) {
+                return 1;
+            }
+        }
+        begin = end + 1;
+    }
+    return 0;
 }
 
 int ReadSettings(std::vector<std::string>* messages) {

@@ -71,9 +71,13 @@ int ParseCylinderSetting(const char* value, StockDefinition* stock);
 // refused (the entry stays empty) with a message.
 //
 // Messages about refused values are appended to *messages when it is not null. Returns 1 when a
-// settings file was read, 0 when none was found.
+// settings file was read, 0 when none was found or it holds no value (SettingsFileHoldsValues).
 int ReadSettingsFrom(const std::string& currentDirectory, const std::string& programPath,
                      std::vector<std::string>* messages);
 int ReadSettings(std::vector<std::string>* messages);
+
+// 1 when path is a regular file of readable size with at least one "key=value" line in a
+// section; 0 for a missing, unreadable, empty or valueless file.
+int SettingsFileHoldsValues(const std::string& path);
 
 }  // namespace mirexa

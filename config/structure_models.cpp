@@ -12,6 +12,7 @@
 #include "config/machine_file.h"
 #include "config/machine_models.h"
 #include "geometry/program_log.h"
+#include "geometry/shared_state.h"
 #include "geometry/vector_math.h"
 #include "stock/stock_hooks.h"
 
@@ -217,6 +218,11 @@ int LoadModelFacets(const char* path, const double offset[3], MachineModel* mode
     const int format = DetectStlFormat(path);
     const int count = CountStlFacets(format, path);
     if (count <= 0) {
+        // A folder, random bytes or an empty mesh: the checks would run without this model.
+        UnusableMachineModels.fetch_add(1);
+        AppendLogEntry(std::string(path) +
+                       ChooseLanguageText(" - The model holds no facet; it is not used.\n",
+                                          " - 形状に面がありません。使いません\n"));
         return 0;
     }
     const std::uint64_t bytes =

@@ -554,6 +554,68 @@ int HasPercentBeforeComma(const char* text) {
     return percent != nullptr && comma != nullptr && percent < comma ? 1 : 0;
 }
 
+// The first size of the tool (its shape, lengths and holder, mm or deg) that is not finite or
+// beyond kToolSizeLimit, by name into *what; false when every size is one a machine can have.
+bool FindSizeOfNoMachine(std::size_t n, std::string* what) {
+    const ToolTables& t = ToolTableSet;
+    const ToolRecord& tool = t.tools[n];
+    const struct {
+        const char* name;
+        float value;
+    } shape[] = {{"D", tool.d}, {"R", tool.r},         {"R2", tool.r2},     {"E", tool.e},
+                 {"F", tool.f}, {"ALPHA", tool.alpha}, {"BETA", tool.beta}, {"W", tool.w},
+                 {"K", tool.k}, {"T", tool.t},         {"NECK", tool.neck}, {"H", tool.h}};
+    auto beyond = [](float value) { return !(std::fabs(value) <= kToolSizeLimit); };
+    for (const auto& size : shape) {
+        if (beyond(size.value)) {
+            *what = size.name;
+            return true;
+        }
+    }
+    if (n < t.lengths.size() && t.lengths[n].kind != 0) {
+        for (float value : t.lengths[n].values) {
+            if (beyond(value)) {
+                *what = "LENGTH";
+                return true;
+            }
+        }
+    }
+    if (n < t.arbors.size() && t.arbors[n].present) {
+        const ArborProfile& holder = t.arbors[n];
+        for (float value : holder.diameters) {
+            if (beyond(value)) {
+                *what = "HOLDER";
+                return true;
+            }
+        }
+        for (float value : holder.lengths) {
+            if (beyond(value)) {
+                *what = "HOLDER";
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+// A tool or holder of 1E308 mm would only slow the run or change its result without a word:
+// such a tool is taken out of the magazine and named in the log.
+void RefuseToolsOfNoMachine(const std::string& path) {
+    ToolTables& t = ToolTableSet;
+    ToolFile.refusedTools = 0;
+    for (std::size_t n = 0; n < t.tools.size(); ++n) {
+        std::string what;
+        if (t.tools[n].present && FindSizeOfNoMachine(n, &what)) {
+            t.tools[n].present = 0;
+            ++ToolFile.refusedTools;
+            AppendLogEntry(
+                path + ": tool " + std::to_string(n) + " - " +
+                ChooseLanguageText("a size no machine has (", "機械にありえない寸法 (") + what +
+                ChooseLanguageText("); the tool is not used", ")。この工具は使いません") + "\n");
+        }
+    }
+}
+
 void ReadToolFileAt(const std::string& path) {
     // 1. Clear.
     ClearToolsForReading();
@@ -607,7 +669,9 @@ void ReadToolFileAt(const std::string& path) {
         ReadItems(&context, FindValueStart(line, 0));
     }
     std::fclose(stream.file);
-    // 4. KEGAKI tools have no length; tools without a length have no holder.
+    // 4. KEGAKI tools have no length; tools without a length have no holder; a tool with a
+    // size no machine has is not used.
+    RefuseToolsOfNoMachine(path);
     ToolTables& t = ToolTableSet;
     for (std::size_t n = 0; n < t.tools.size(); ++n) {
         if (t.tools[n].type == kToolKegaki) {

@@ -17,6 +17,10 @@
 
 namespace mirexa {
 
+// The largest size of a tool or its holder (mm, and deg for angles): a larger or non-finite one
+// makes the tool unusable (it is taken out of the magazine with a log line).
+inline constexpr float kToolSizeLimit = 10000.0f;
+
 // The tools mounted at fixed positions (LAYOUT1), for tool numbers 0 .. 200 whatever MAX
 // MAGAZINE is. The list is 1-based: list[1 .. count].
 inline constexpr int kMountedToolEntries = 201;
@@ -29,7 +33,8 @@ struct MountedToolLayout {
 extern MountedToolLayout MountedTools;
 
 struct ToolFileState {
-    std::int32_t status = {};  // 1 read, -1 not opened
+    std::int32_t status = {};        // 1 read, -1 not opened
+    std::int32_t refusedTools = {};  // tools of the last reading with a size no machine has
     std::string path = {};
     FileWriteTime fileTime = {};
     std::int32_t highestTool = 11;  // the pockets the tool panel shows (at least 11)

@@ -13,6 +13,7 @@
 
 #include "geometry/program_log.h"
 #include "geometry/shared_state.h"
+#include "platform/file_reading.h"
 #include "platform/message_box.h"
 
 namespace mirexa {
@@ -78,16 +79,15 @@ bool PathExists(const std::string& path) {
     return stat(path.c_str(), &info) == 0;
 }
 
-// A regular (non-directory) file that can be opened for reading.
+// A regular file that can be opened for reading (a FIFO or a device is none, and is not waited
+// for).
 bool IsReadableFile(const std::string& path) {
-    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
+    std::FILE* stream = OpenRegularFile(path, "r");
+    if (stream == nullptr) {
         return false;
     }
-    struct stat info;
-    bool isFile = fstat(fd, &info) == 0 && !S_ISDIR(info.st_mode);
-    close(fd);
-    return isFile;
+    std::fclose(stream);
+    return true;
 }
 
 // The entry of directory whose name equals name ignoring case; the first in byte order when
@@ -206,22 +206,17 @@ std::FILE* OpenFileStream(std::string_view fileName, const char* mode) {
         return nullptr;
     }
     std::string path = ConvertPathSeparators(fileName);
-    std::FILE* stream = std::fopen(path.c_str(), mode);
-    if (stream == nullptr && mode[0] == 'r' && errno == ENOENT) {
+    if (mode[0] != 'r') {
+        return std::fopen(path.c_str(), mode);
+    }
+    // Readers take regular files only: a directory, a FIFO or a device is refused.
+    std::FILE* stream = OpenRegularFile(path, mode);
+    if (stream == nullptr && errno == ENOENT) {
         std::string found;
         if (FindFileIgnoringCase(path, &found)) {
-            stream = std::fopen(found.c_str(), mode);
+            stream = OpenRegularFile(found, mode);
         } else {
             errno = ENOENT;
-        }
-    }
-    if (stream != nullptr && mode[0] == 'r') {
-        // Linux opens a directory for reading; callers expect a file.
-        struct stat info;
-        if (fstat(fileno(stream), &info) == 0 && S_ISDIR(info.st_mode)) {
-            std::fclose(stream);
-            errno = EISDIR;
-            return nullptr;
         }
     }
     return stream;

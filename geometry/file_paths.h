@@ -31,8 +31,8 @@ struct FileLocationSettings {
 extern FileLocationSettings FileLocations;
 
 // Opens a stream in the given mode ("r", "w", "a", binary modes as given), or returns null.
-// A read mode falls back to a file whose name matches without regard to case, and a directory
-// is never opened as a file.
+// A read mode falls back to a file whose name matches without regard to case and opens regular
+// files only (OpenRegularFile: a directory, a FIFO or a device is refused without waiting).
 std::FILE* OpenFileStream(std::string_view fileName, const char* mode);
 
 // Functions with an output buffer return 1 and write a NUL-terminated text, or return 0 and

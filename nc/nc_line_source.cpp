@@ -2,10 +2,12 @@
 // replacements, the character check and the optional block skip.
 #include "nc/nc_line_source.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "geometry/file_paths.h"
 #include "geometry/machine_kinematics.h"
+#include "geometry/program_log.h"
 #include "geometry/progress.h"
 #include "geometry/rotary_solutions.h"
 #include "geometry/shared_state.h"
@@ -14,6 +16,7 @@
 #include "nc/nc_controller_view.h"
 #include "nc/nc_run_state.h"
 #include "nc/nc_words.h"
+#include "platform/file_reading.h"
 
 namespace mirexa {
 
@@ -35,21 +38,44 @@ struct PushedBackLine {
 };
 PushedBackLine PushedBack;
 
+// What the last ReadPhysicalLine dropped: 0 nothing, 1 text behind the line limit, 2 also the
+// rest of the file (the line ran on past kLineTailLimit bytes); and how many cut lines of the
+// program were logged.
+int lastLineCut = 0;
+int cutLinesLogged = 0;
+constexpr int kCutLinesLoggedMax = 10;
+
 // Reads one physical line of a stream into out (capacity kNcLineTextMax + 1): at most
 // kNcLineTextMax characters are kept, the rest of the physical line is dropped; the line end
-// and one "\r" before it are not kept. Returns the bytes consumed, or -1 at the end of the
-// stream with nothing read.
+// and one "\r" before it are not kept. A line that runs on past kLineTailLimit bytes ends the
+// file there. Returns the bytes consumed, or -1 at the end of the stream with nothing read and
+// on the abort request (tested every kAbortTestInterval bytes of a line).
 long ReadPhysicalLine(std::FILE* stream, char* out, int* kept) {
     long consumed = 0;
     int n = 0;
     int c = 0;
+    int lastByte = 0;
+    lastLineCut = 0;
     while ((c = std::getc(stream)) != EOF) {
         ++consumed;
         if (c == '\n') {
             break;
         }
+        lastByte = c;
         if (n < kNcLineTextMax) {
             out[n++] = static_cast<char>(c);
+        }
+        if (consumed % kAbortTestInterval == 0) {
+            if (ReadAbortRequested()) {
+                *kept = 0;
+                out[0] = '\0';
+                return -1;
+            }
+            if (consumed > kLineTailLimit) {
+                std::fseek(stream, 0, SEEK_END);
+                lastLineCut = 2;
+                break;
+            }
         }
     }
     if (consumed == 0) {
@@ -59,13 +85,37 @@ long ReadPhysicalLine(std::FILE* stream, char* out, int* kept) {
     }
     // A "\r" that ended the physical line is its line end, not text. Test the last character
     // kept only when nothing was dropped behind it.
-    if (n > 0 && out[n - 1] == '\r' && (c == '\n' || c == EOF) &&
-        consumed - (c == '\n' ? 1 : 0) == n) {
+    const long textBytes = consumed - (c == '\n' ? 1 : 0);
+    if (n > 0 && out[n - 1] == '\r' && (c == '\n' || c == EOF) && textBytes == n) {
         --n;
+    }
+    // Text was dropped unless all that is missing is the "\r" of a line end.
+    if (lastLineCut == 0 && textBytes > kNcLineTextMax &&
+        !(textBytes == kNcLineTextMax + 1 && lastByte == '\r')) {
+        lastLineCut = 1;
     }
     out[n] = '\0';
     *kept = n;
     return consumed;
+}
+
+// Logs a line of the file at path that the last read cut (the first few of a program).
+void LogCutLine(const char* path, int lineNumber) {
+    if (lastLineCut == 0 || cutLinesLogged >= kCutLinesLoggedMax) {
+        return;
+    }
+    ++cutLinesLogged;
+    const std::string number = std::to_string(lineNumber);
+    const std::string limit = std::to_string(kNcLineTextMax);
+    const std::string text =
+        UiLanguage.load() == 1
+            ? "line " + number + " is longer than " + limit +
+                  (lastLineCut == 2 ? " characters; the rest of the file is not read"
+                                    : " characters; the rest of it is ignored")
+            : number + " 行目が " + limit +
+                  (lastLineCut == 2 ? " 文字を超えています。以降のファイルは読みません"
+                                    : " 文字を超えています。超えた部分は無視します");
+    AppendLogEntry(std::string(path) + ": " + text + "\n");
 }
 
 int CompensationOff() {
@@ -127,6 +177,7 @@ int ReadRawLine() {
             return 0;
         }
         ++NcLine.mainLineNumber;
+        LogCutLine(NcSource.programPath.c_str(), NcLine.mainLineNumber);
         if (CompensationOff()) {
             ++NcLine.displayedLineNumber;
         }
@@ -177,6 +228,7 @@ int ReadRawLine() {
         return 0;
     }
     ++Subprograms.lineCounter[level];
+    LogCutLine(Subprograms.name[level], Subprograms.lineCounter[level]);
     if (CompensationOff()) {
         ++NcLine.displayedLineNumber;
     }
@@ -233,6 +285,7 @@ int OpenNcProgramSource(const std::string& path) {
     CloseNcProgramSource();
     DiscardPushedBackLine();
     NcSource.programPath = path;
+    cutLinesLogged = 0;
     if (!GetPathDirectory(path, Subprograms.directory, sizeof Subprograms.directory)) {
         Subprograms.directory[0] = '\0';
     }
@@ -476,6 +529,15 @@ int LoadNcProgramIndex(const std::string& path) {
     int kept = 0;
     long consumed = 0;
     while ((consumed = ReadPhysicalLine(stream, line, &kept)) >= 0) {
+        // Offsets into the text are ints: a program beyond them is not held in memory.
+        if (index.text.size() > static_cast<std::size_t>(kNcIndexTextLimit)) {
+            std::fclose(stream);
+            FreeNcProgramIndex();
+            AppendLogEntry(
+                path + ChooseLanguageText(" - The NC program is too large to be held in memory.\n",
+                                          " - NCプログラムが大きすぎてメモリに置けません\n"));
+            return 0;
+        }
         ++fileLine;
         if (index.count == 0 && state == kMain) {
             index.mainLength += consumed;
@@ -535,7 +597,21 @@ int FindSubprogram(int number) {
     return -1;
 }
 
-int OpenSubprogramByName(const char* name, int nameLength) {
+namespace {
+
+// Logs a subprogram call the run passes over (it goes on with the next block).
+void LogMissingSubprogram(const std::string& name) {
+    const char* text =
+        Subprograms.depth >= kSubprogramDepthMax
+            ? ChooseLanguageText("Subprograms nested too deeply, the call is passed over: ",
+                                 "サブプログラムの呼び出しが深すぎます。呼び出しを飛ばします: ")
+            : ChooseLanguageText("Subprogram not found, the call is passed over: ",
+                                 "サブプログラムが見つかりません。呼び出しを飛ばします: ");
+    AppendLogEntry("(" + std::to_string(NcLine.mainLineNumber) + ") - " + text + name + "\n");
+}
+
+// OpenSubprogramByName without the log line.
+int TryOpenSubprogramFile(const char* name, int nameLength) {
     const int depth = Subprograms.depth;
     if (depth >= kSubprogramDepthMax || nameLength <= 0 || nameLength >= kSubprogramNameCapacity) {
         return 0;
@@ -561,16 +637,30 @@ int OpenSubprogramByName(const char* name, int nameLength) {
     return 1;
 }
 
+}  // namespace
+
+int OpenSubprogramByName(const char* name, int nameLength) {
+    if (TryOpenSubprogramFile(name, nameLength)) {
+        return 1;
+    }
+    LogMissingSubprogram(std::string(name, static_cast<size_t>(std::max(nameLength, 0))));
+    return 0;
+}
+
 int OpenSubprogramByNumber(int number) {
     char name[kSubprogramNameCapacity];
     std::snprintf(name, sizeof name, "O%d", number);
-    if (OpenSubprogramByName(name, static_cast<int>(std::strlen(name)))) {
+    if (TryOpenSubprogramFile(name, static_cast<int>(std::strlen(name)))) {
         return 1;
     }
+    const std::string first = name;
     if (number >= 0 && number < 1000) {
         std::snprintf(name, sizeof name, "O%04d", number);
-        return OpenSubprogramByName(name, static_cast<int>(std::strlen(name)));
+        if (TryOpenSubprogramFile(name, static_cast<int>(std::strlen(name)))) {
+            return 1;
+        }
     }
+    LogMissingSubprogram(first);
     return 0;
 }
 
@@ -581,6 +671,7 @@ int EnterSubprogramFromMemory(int number) {
     }
     const int entry = FindSubprogram(number);
     if (entry < 0) {
+        LogMissingSubprogram("O" + std::to_string(number));
         return 0;
     }
     std::snprintf(Subprograms.name[depth], kSubprogramNameCapacity,

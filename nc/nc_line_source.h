@@ -4,8 +4,10 @@
 //
 // Lines: a physical line longer than kNcLineTextMax characters (without its line end) is cut
 // there and the rest of the physical line is dropped, so the next line read is the next
-// physical line and the line numbers stay right. A line handed on always ends in one "\n" and
-// a NUL; a "\r" directly before the line end is dropped.
+// physical line and the line numbers stay right; the first few cut lines of a program are
+// logged. A line that runs on past kLineTailLimit bytes ends its file, and the abort request
+// (ReadAbortRequested) ends a read at once. A line handed on always ends in one "\n" and a NUL;
+// a "\r" directly before the line end is dropped.
 #pragma once
 
 #include <cstdint>
@@ -117,7 +119,9 @@ void DiscardPushedBackLine();
 
 // (Re)builds ProgramIndex from the NC file when its write time or size changed. Lines are
 // stored after the replacements, which are not applied again when they are read back. 1 when the
-// index holds the file, 0 when the file cannot be read (the index is then empty).
+// index holds the file, 0 when the file cannot be read or its text grows past kNcIndexTextLimit
+// bytes (logged) (the index is then empty).
+inline constexpr int kNcIndexTextLimit = 1 << 30;
 int LoadNcProgramIndex(const std::string& path);
 // Frees the in-memory text and its index, and the in-memory flags of the subprogram levels.
 void FreeNcProgramIndex();
@@ -139,7 +143,9 @@ void ApplyReplaceTable(int* length, char* line, int capacity);
 // Subprogram levels. Each returns 1 when the level was entered, 0 when the call was refused or
 // failed (the stack is then unchanged): at kSubprogramDepthMax levels, for a name longer than
 // kSubprogramNameCapacity - 1 characters or a path that does not fit kNcPathCapacity, for a
-// file that does not open (found without regard to case) or an unknown number.
+// file that does not open (found without regard to case) or an unknown number. A refused call
+// is logged with the subprogram's name (the first name tried for a number) and the main
+// program's line number.
 int OpenSubprogramByName(const char* name, int nameLength);
 int OpenSubprogramByNumber(int number);
 int EnterSubprogramFromMemory(int number);

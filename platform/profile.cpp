@@ -9,9 +9,12 @@
 #include <cerrno>
 #include <cstdio>
 #include <mutex>
+#include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "platform/file_replacement.h"
+#include "platform/file_reading.h"
 #include "platform/text.h"
 
 namespace mirexa {
@@ -83,20 +86,10 @@ bool ParseKeyLine(const std::string& line, std::string* key, std::string* value)
     return true;
 }
 
-// 1 read, 0 the file does not exist, -1 it exists but cannot be read.
+// 1 read, 0 the file does not exist, -1 it exists but cannot be read (or is no regular file, or
+// larger than any settings file).
 int ReadWholeFile(const std::string& path, std::string* content) {
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (!file) {
-        return errno == ENOENT ? 0 : -1;
-    }
-    char buffer[4096];
-    std::size_t count;
-    while ((count = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
-        content->append(buffer, count);
-    }
-    bool ok = !std::ferror(file);
-    std::fclose(file);
-    return ok ? 1 : -1;
+    return ReadWholeRegularFile(path, content);
 }
 
 // Finds key in section; returns the line index or -1. *sectionFound tells whether the section
@@ -141,6 +134,56 @@ std::string StripQuotes(const std::string& value) {
         return value.substr(1, value.size() - 2);
     }
     return value;
+}
+
+// The values of the last file read, so that the many keys read from one settings file split it
+// once: by the lowered section and key ("section\nkey"), the first key of the first section of
+// each name, as FindKey finds them. Rebuilt whenever the bytes read differ.
+struct ProfileIndex {
+    int built = {};
+    std::string content = {};
+    std::unordered_map<std::string, std::string> values = {};
+};
+std::mutex profileIndexMutex;
+ProfileIndex profileIndex;
+
+// The file a ProfileReadScope holds: its path, the result of its one read and its values.
+struct PinnedProfile {
+    int scopes = {};
+    std::string path = {};
+    int readResult = {};
+    ProfileIndex index = {};
+};
+PinnedProfile pinnedProfile;
+
+std::string Lowered(const std::string& text) {
+    std::string lowered = text;
+    for (char& c : lowered) {
+        c = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    }
+    return lowered;
+}
+
+std::string IndexKey(const std::string& section, const std::string& key) {
+    return Lowered(section) + '\n' + Lowered(key);
+}
+
+void BuildProfileIndex(std::string content, ProfileIndex* index) {
+    index->values.clear();
+    std::unordered_set<std::string> sectionsSeen;
+    std::string current;
+    bool inSection = false;  // in the first section of its name
+    for (const ProfileLine& line : SplitLines(content)) {
+        std::string name, key, value;
+        if (ParseSectionLine(line.text, &name)) {
+            current = Lowered(name);
+            inSection = sectionsSeen.insert(current).second;
+        } else if (inSection && ParseKeyLine(line.text, &key, &value)) {
+            index->values.emplace(current + '\n' + Lowered(key), value);
+        }
+    }
+    index->content = std::move(content);
+    index->built = 1;
 }
 
 bool HoldsLineEnd(const std::string& text) {
@@ -225,17 +268,56 @@ bool IsWritableEntry(const ProfileEntry& entry) {
 
 std::string ReadProfileString(const std::string& section, const std::string& key,
                               const std::string& defaultValue, const std::string& path) {
+    {
+        std::lock_guard<std::mutex> guard(profileIndexMutex);
+        const PinnedProfile& pinned = pinnedProfile;
+        if (pinned.scopes > 0 && pinned.path == path) {
+            if (pinned.readResult != 1) {
+                return defaultValue;
+            }
+            auto found = pinned.index.values.find(IndexKey(section, key));
+            return found == pinned.index.values.end() ? defaultValue : StripQuotes(found->second);
+        }
+    }
     std::string content;
     if (ReadWholeFile(path, &content) != 1) {
         return defaultValue;
     }
-    std::string value;
-    bool sectionFound = false;
-    std::size_t sectionEnd = 0;
-    if (FindKey(SplitLines(content), section, key, &value, &sectionFound, &sectionEnd) < 0) {
-        return defaultValue;
+    std::lock_guard<std::mutex> guard(profileIndexMutex);
+    if (!profileIndex.built || profileIndex.content != content) {
+        BuildProfileIndex(std::move(content), &profileIndex);
     }
-    return StripQuotes(value);
+    auto found = profileIndex.values.find(IndexKey(section, key));
+    return found == profileIndex.values.end() ? defaultValue : StripQuotes(found->second);
+}
+
+ProfileReadScope::ProfileReadScope(const std::string& path) {
+    std::string content;
+    const int read = ReadWholeFile(path, &content);
+    std::lock_guard<std::mutex> guard(profileIndexMutex);
+    PinnedProfile& pinned = pinnedProfile;
+    if (pinned.scopes > 0) {
+        pinned_ = pinned.path == path;
+        pinned.scopes += pinned_ ? 1 : 0;
+        return;
+    }
+    pinned.path = path;
+    pinned.readResult = read;
+    if (read == 1) {
+        BuildProfileIndex(std::move(content), &pinned.index);
+    }
+    pinned.scopes = 1;
+    pinned_ = true;
+}
+
+ProfileReadScope::~ProfileReadScope() {
+    if (!pinned_) {
+        return;
+    }
+    std::lock_guard<std::mutex> guard(profileIndexMutex);
+    if (--pinnedProfile.scopes == 0) {
+        pinnedProfile = PinnedProfile{};
+    }
 }
 
 int ReadProfileInt(const std::string& section, const std::string& key, int defaultValue,

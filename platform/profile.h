@@ -23,6 +23,21 @@ std::string ReadProfileString(const std::string& section, const std::string& key
 int ReadProfileInt(const std::string& section, const std::string& key, int defaultValue,
                    const std::string& path);
 
+// While alive, ReadProfileString and ReadProfileInt of path answer from the file as it was when
+// the scope began, read once: a reader of many keys (the settings) pays one read instead of one
+// per key, and sees one state of the file. Writes made meanwhile are not seen by those reads.
+// Scopes of one path nest; a scope of another path while one is alive changes nothing.
+class ProfileReadScope {
+public:
+    explicit ProfileReadScope(const std::string& path);
+    ~ProfileReadScope();
+    ProfileReadScope(const ProfileReadScope&) = delete;
+    ProfileReadScope& operator=(const ProfileReadScope&) = delete;
+
+private:
+    bool pinned_ = false;
+};
+
 // Sets key in section to value: replaces the key's first line, or adds the key at the end of the
 // section, or adds the section at the end of the file (which is made when missing). The file
 // keeps its line ends (CRLF when it has any, else LF) and every other byte. Written to a

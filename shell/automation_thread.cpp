@@ -15,12 +15,18 @@
 #include "config/config_records.h"
 #include "config/controller_file.h"
 #include "config/machine_file.h"
+#include "config/machine_models.h"
+#include "config/settings_file.h"
+#include "config/tool_tables.h"
 #include "config/tools_file.h"
+#include "geometry/file_paths.h"
 #include "geometry/machine_kinematics.h"
 #include "geometry/program_log.h"
 #include "geometry/shared_state.h"
 #include "platform/backend.h"
+#include "platform/file_reading.h"
 #include "platform/message_box.h"
+#include "platform/profile.h"
 #include "shell/automation_steps.h"
 #include "shell/macro_file.h"
 #include "shell/main_window.h"
@@ -151,24 +157,97 @@ int RunCommandLineCut(unsigned command) {
     return WaitForCuttingRun();
 }
 
-// Definition files the command line named that could not be read at start-up fail the batch.
-void CheckNamedDefinitionFiles() {
-    RunOnMainThread([] {
+// 1 when any tool of the tables is present.
+bool AnyToolPresent() {
+    for (const ToolRecord& tool : ToolTableSet.tools) {
+        if (tool.present) {
+            return true;
+        }
+    }
+    return false;
+}
+
+const char* UnusableModelsText() {
+    return ChooseLanguageText(" - Machine models that cannot be read are not checked.",
+                              " - 読めない機械形状はチェックしません");
+}
+
+// A name without a folder that is found nowhere is tried beside the program last: the message
+// names the working folder too, where the user most likely put it.
+std::string PlacesLookedIn(const std::string& path) {
+    const std::string& program = DefinitionFiles.programDirectory;
+    const std::string& current = DefinitionFiles.currentDirectory;
+    std::string found;
+    if (FindFileIgnoringCase(path, &found) || current.empty() || current == program ||
+        path.compare(0, program.size(), program) != 0) {
+        return {};
+    }
+    return ChooseLanguageText(" Also looked for in ", " 次の場所も探しました: ") + current;
+}
+
+// Definition files that could not be read at start-up fail the batch: the settings file and the
+// tools, controller and machine files, whether the command line or the settings named them
+// (with a macro, only the command line's: the macro may load its own); a default name the
+// settings never gave does not count. A file that does not open, is empty, or (the tools file)
+// holds no tool counts.
+void CheckNamedDefinitionFiles(int macroRun) {
+    RunOnMainThread([macroRun] {
+        const char* unreadable = ChooseLanguageText(" - The definition file cannot be read.",
+                                                    " - 定義ファイルを読めません");
+        const char* empty = ChooseLanguageText(" - The definition file holds nothing to use.",
+                                               " - 定義ファイルに使える内容がありません");
+        if (!macroRun && !SettingsFileHoldsValues(DefinitionFiles.settingsPath)) {
+            const std::string& path = DefinitionFiles.settingsPath;
+            RecordBatchFailure((path.empty() ? DefinitionFiles.settingsName : path) +
+                               ChooseLanguageText(" - The settings file is missing or holds no "
+                                                  "value.",
+                                                  " - 設定ファイルが無いか、値がありません") +
+                               PlacesLookedIn(path));
+        }
+        // A file counts when the command line named it, or the settings did (their key is
+        // there: a default name the settings never gave may well be missing).
+        const std::string& settings = DefinitionFiles.settingsPath;
+        auto named = [&settings, macroRun](int given, const char* key) {
+            const std::string absent = "\n";  // no value holds a line end
+            return given || (!macroRun && !settings.empty() &&
+                             ReadProfileString("Table", key, absent, settings) != absent);
+        };
         const struct {
-            int given;
+            bool named;
             int status;
+            bool records;
             const std::string& path;
         } files[] = {
-            {CommandLine.toolsGiven, ToolFile.status, DefinitionFiles.toolsFile},
-            {CommandLine.controllerGiven, Controller.status, DefinitionFiles.controllerFile},
-            {CommandLine.machineGiven, Machine.status, DefinitionFiles.machineFile},
+            {named(CommandLine.toolsGiven, "TOOL_TABLE"), ToolFile.status, AnyToolPresent(),
+             DefinitionFiles.toolsFile},
+            {named(CommandLine.controllerGiven, "CONTROLLER_TABLE"), Controller.status, true,
+             DefinitionFiles.controllerFile},
+            {named(CommandLine.machineGiven, "MACHINE_TABLE"), Machine.status, true,
+             DefinitionFiles.machineFile},
         };
+        if (CommandLine.basicModelGiven || (!macroRun && !DefinitionFiles.basicModelFile.empty())) {
+            ReportMissingBasicModel(DefinitionFiles.basicModelFile);
+        }
         for (const auto& file : files) {
-            if (file.given && file.status == -1) {
-                RecordBatchFailure(file.path +
-                                   ChooseLanguageText(" - The definition file cannot be read.",
-                                                      " - 定義ファイルを読めません"));
+            if (!file.named || file.path.empty()) {
+                continue;
             }
+            std::uint64_t size = 0;
+            if (file.status == -1) {
+                RecordBatchFailure(file.path + unreadable + PlacesLookedIn(file.path));
+            } else if ((GetFileSizeBytes(file.path, &size) && size == 0) || !file.records) {
+                RecordBatchFailure(file.path + empty);
+            }
+        }
+        if (UnusableMachineModels.load() > 0) {
+            RecordBatchFailure(DefinitionFiles.machineFile + UnusableModelsText());
+        }
+        if ((CommandLine.toolsGiven || !macroRun) && ToolFile.status == 1 &&
+            ToolFile.refusedTools > 0) {
+            RecordBatchFailure(
+                DefinitionFiles.toolsFile +
+                ChooseLanguageText(" - Tools with sizes no machine has are not used.",
+                                   " - 機械にありえない寸法の工具は使いません"));
         }
     });
 }
@@ -327,6 +406,8 @@ void TakeStartPosition() {
 
 void ConnectAutomation() {
     InstallAutomationHooks();
+    // The readers' loops end on the abort signals too (an endless or huge input file).
+    SetReadAbortFlag(&AbortSignalReceived);
     AutomationHooks& a = AutomationCallbacks;
     a.setPresetPath = [](int on) { MainWindowData.presetPathFlag = on; };
     a.runActive = IsRunActive;
@@ -481,13 +562,20 @@ int RunCommandLineSequence() {
 void AutomationThreadProc() {
     ResetAutomationRun();
     const CommandLineOptions o = ReadCommandLine();
-    CheckNamedDefinitionFiles();
-    if (!AutomationRun.windowGone) {
+    CheckNamedDefinitionFiles(o.macroGiven);
+    const int unusableModels = UnusableMachineModels.load();
+    // A refused argument or a definition file that could not be read: the batch would run
+    // with values nobody asked for and replace its output, so it ends before any work.
+    if (!AutomationRun.windowGone && BatchFailureCode.load() == 0) {
         if (o.macroGiven) {
             RunMacroFile();
         } else if (!RunCommandLineStockOperation()) {
             RunCommandLineSequence();
         }
+    }
+    // Models found empty while the work ran (they are loaded when a check needs them).
+    if (UnusableMachineModels.load() > unusableModels) {
+        RecordBatchFailure(DefinitionFiles.machineFile + UnusableModelsText());
     }
     if (GetPlatformBackend() == PlatformBackend::Headless) {
         PostAutomationDone();

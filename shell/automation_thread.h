@@ -10,9 +10,14 @@
 
 namespace mirexa {
 
-// The thread's procedure: the macro file when one was named; else the command line's stock
-// operation; else the command-line sequence. In a headless run it then posts
-// WM_AUTOMATION_DONE unless that was done, so that the process ends when the automation does.
+// The thread's procedure: first the files the work rests on are checked (the settings file, the
+// tools, controller and machine files and their models, the basic model: missing, unreadable,
+// empty, no tool or facet, tools of sizes no machine has), each failure logged and counted for
+// exit 2; with a macro only the files the command line named. When the command line was refused
+// or any check failed, no work is done; otherwise the macro file when one was named, else the
+// command line's stock operation, else the command-line sequence (a machine model found empty
+// meanwhile also fails the batch). In a headless run it then posts WM_AUTOMATION_DONE unless
+// that was done, so that the process ends when the automation does.
 void AutomationThreadProc();
 
 // The command line's stock operation (-XM, -XR, -XP, -XD; each comes with a stock and -O): loads
@@ -74,7 +79,8 @@ void RemoveAutomationHooks();
 // RunProgram): InstallAutomationHooks and the hooks that reach the main window and the run
 // (PresetPathFlag, the run's activity and abort, the run's end told to the automation); the
 // menu commands of the main window that are handled here; the automation thread's procedure;
-// the basic model's loader; the report viewer.
+// the basic model's loader; the report viewer; the abort signals' flag for the read loops
+// (SetReadAbortFlag).
 void ConnectAutomation();
 
 // After the command line was read (commandLineRead: what ParseCommandLine returned): the

@@ -9,6 +9,7 @@
 #include "geometry/file_paths.h"
 #include "geometry/program_log.h"
 #include "geometry/shared_state.h"
+#include "platform/file_reading.h"
 #include "platform/text.h"
 #include "shell/automation_steps.h"
 #include "shell/nc_data_commands.h"
@@ -233,6 +234,7 @@ int ReadMacroLine(std::FILE* stream, std::string* line) {
     line->clear();
     bool any = false;
     bool tooLong = false;
+    long consumed = 0;
     for (;;) {
         int c = std::fgetc(stream);
         if (c == EOF) {
@@ -241,6 +243,18 @@ int ReadMacroLine(std::FILE* stream, std::string* line) {
         any = true;
         if (c == '\n') {
             break;
+        }
+        // An endless line ends the file; the abort request ends the read.
+        if (++consumed % kAbortTestInterval == 0) {
+            if (ReadAbortRequested()) {
+                line->clear();
+                return 0;
+            }
+            if (consumed > kLineTailLimit) {
+                std::fseek(stream, 0, SEEK_END);
+                tooLong = true;
+                break;
+            }
         }
         if (!tooLong) {
             line->push_back(static_cast<char>(c));
@@ -357,6 +371,7 @@ int RunMacroLine(const MacroLine& line, int lineNumber) {
         case MacroCommand::kSelectBasicModel:
             if (line.hasArgument) {
                 RunOnMainThread([&] { SelectBasicModelPath(MainWindow.load(), line.argument); });
+                ReportMissingBasicModel(line.argument);
             }
             break;
         case MacroCommand::kLoadTtl:

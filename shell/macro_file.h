@@ -92,7 +92,9 @@ int SplitExecArgument(std::string_view text, std::string* program, std::string* 
 
 // Reads the next line of a macro file into *line without its line end (LF or CR LF; the last line
 // may have none). Returns 1 for a line, 0 at the end of the file, and -1 for a line longer than
-// kMacroLineLimit, which is read to its end and left out (*line then empty).
+// kMacroLineLimit, which is read to its end and left out (*line then empty); a line that runs on
+// past kLineTailLimit bytes also ends the file. The abort request (ReadAbortRequested) ends the
+// read as the end of the file.
 int ReadMacroLine(std::FILE* stream, std::string* line);
 
 // Runs the macro file named by DefinitionFiles.macroFile with the automation's commands

@@ -3,6 +3,7 @@
 // painting and the vice models.
 #include "shell/stock_commands.h"
 
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <numbers>
@@ -20,6 +21,7 @@
 #include "geometry/ui_hooks.h"
 #include "nc/kinematics_services.h"
 #include "platform/controls.h"
+#include "platform/file_reading.h"
 #include "platform/message_box.h"
 #include "platform/profile.h"
 #include "shell/automation_steps.h"
@@ -781,6 +783,19 @@ void SelectBasicModelPath(WindowHandle window, const std::string& path) {
     StatusInputs.basicModelTitle = title;
     DrawStatusBar();
     Call(H().enableMenuCommand, IDM_PAINT_DIFFERENCE, path.empty() ? 0 : 1);
+}
+
+int ReportMissingBasicModel(const std::string& path) {
+    std::FILE* stream = OpenFileStream(path, "rb");
+    if (stream != nullptr) {
+        std::fclose(stream);
+        return 1;
+    }
+    RecordBatchFailure(
+        path +
+        ChooseLanguageText(" - The basic model cannot be read: ", " - 基準形状を読めません: ") +
+        DescribeReadFailure(errno));
+    return 0;
 }
 
 int LoadBasicModelForStock(const StockModel& grid, StockModel* basic) {

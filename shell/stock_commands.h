@@ -200,6 +200,10 @@ int BuildDefinedStock(WindowHandle window);
 // command is enabled when the path is not empty.
 void SelectBasicModelPath(WindowHandle window, const std::string& path);
 
+// A basic model that does not open counts like a missing stock in an unattended run: logged
+// with its path and the reason, and a failure of the batch (RecordBatchFailure). 1 when it opens.
+int ReportMissingBasicModel(const std::string& path);
+
 // StockCallbacks.loadBasicModel of the running program: reads DefinitionFiles.basicModelFile as
 // STL onto the grid of the stock. 1, or the loader's negative code.
 int LoadBasicModelForStock(const StockModel& grid, StockModel* basic);

@@ -20,6 +20,7 @@
 #include "platform/default_viewer.h"
 #include "platform/file_info.h"
 #include "platform/file_replacement.h"
+#include "platform/file_reading.h"
 #include "platform/write_faults.h"
 
 namespace mirexa {
@@ -162,12 +163,21 @@ void AppendInt(std::string* out, long long value, int width) {
     out->append(digits, static_cast<size_t>(length));
 }
 
-// "%<width>.3f" without regard to the locale.
+// "%<width>.3f" without regard to the locale. A value whose fixed form is wider than the column
+// (or than kFixedFormMax without one), such as 1e79 mm, is written in scientific form with as
+// many digits as fit, so the report keeps its columns.
+constexpr int kFixedFormMax = 20;
 void AppendFixed(std::string* out, double value, int width) {
     char digits[400];
-    const std::to_chars_result r =
+    std::to_chars_result r =
         std::to_chars(digits, digits + sizeof digits, value, std::chars_format::fixed, 3);
-    const int length = r.ec == std::errc{} ? static_cast<int>(r.ptr - digits) : 0;
+    int length = r.ec == std::errc{} ? static_cast<int>(r.ptr - digits) : 0;
+    const int room = width > 0 ? width : kFixedFormMax;
+    for (int precision = room; length > room && precision >= 0; --precision) {
+        r = std::to_chars(digits, digits + sizeof digits, value, std::chars_format::scientific,
+                          precision);
+        length = r.ec == std::errc{} ? static_cast<int>(r.ptr - digits) : 0;
+    }
     if (length < width) {
         out->append(static_cast<size_t>(width - length), ' ');
     }
@@ -444,6 +454,12 @@ void ExpandLine(const char* line, size_t length, const CuttingReportInputs& in,
     }
 }
 
+// The most bytes of a report template: a larger file is no template, and its expansion would
+// only fill the memory.
+constexpr std::size_t kTemplateSizeLimit = std::size_t{1} << 20;
+
+// The whole file, *ok 1; or *ok 0 for a file that does not open, fails, is larger than the
+// template limit or whose reading the abort request ended.
 std::string ReadWholeFile(const std::string& path, int* ok) {
     *ok = 0;
     std::FILE* f = OpenFileStream(path, "rb");
@@ -453,12 +469,17 @@ std::string ReadWholeFile(const std::string& path, int* ok) {
     std::string text;
     char buffer[4096];
     size_t n = 0;
+    bool bounded = true;
     while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) {
+        if (text.size() + n > kTemplateSizeLimit || ReadAbortRequested()) {
+            bounded = false;
+            break;
+        }
         text.append(buffer, n);
     }
-    *ok = std::ferror(f) == 0 ? 1 : 0;
+    *ok = bounded && std::ferror(f) == 0 ? 1 : 0;
     std::fclose(f);
-    return text;
+    return *ok ? text : std::string();
 }
 
 int CountLines(const std::string& path) {
@@ -470,7 +491,7 @@ int CountLines(const std::string& path) {
     int last = '\n';
     char buffer[65536];
     size_t n = 0;
-    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) {
+    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0 && !ReadAbortRequested()) {
         lines += std::count(buffer, buffer + n, '\n');
         last = static_cast<unsigned char>(buffer[n - 1]);
     }

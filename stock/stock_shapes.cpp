@@ -81,6 +81,17 @@ void FillStockRays(StockModel* model, RayEnds rayEnds) {
 
 }  // namespace
 
+int DexelPitchUsable(double pitch) {
+    return pitch >= kLeastStockPitch && pitch <= kGreatestStockPitch ? 1 : 0;
+}
+
+int DexelPitchesUsable(double pitch, double movePitch) {
+    return DexelPitchUsable(pitch) && movePitch >= pitch * kLeastMovePitchShare &&
+                   movePitch <= kGreatestStockPitch
+               ? 1
+               : 0;
+}
+
 void ChooseDexelPitch() {
     DexelPitchSettings& settings = DexelPitch;
     if (settings.automatic != 1) {

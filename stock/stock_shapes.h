@@ -22,6 +22,24 @@ struct DexelPitchSettings {
 };
 extern DexelPitchSettings DexelPitch;
 
+// The pitches a stock and a run can be made with (mm): a finer stock pitch builds no grid that
+// fits in memory, a coarser one no shape; a move pitch below a hundredth of the stock pitch
+// steps every move millions of times without a finer cut.
+constexpr double kLeastStockPitch = 0.001;
+constexpr double kGreatestStockPitch = 100.0;
+constexpr double kLeastMovePitchShare = 0.01;
+
+// The farthest a stock coordinate, a stock's size or a stock move reaches from the origin (mm):
+// no machine travels a kilometre.
+constexpr double kStockCoordinateLimit = 1e6;
+
+// 1 when the stock pitch lies within [kLeastStockPitch, kGreatestStockPitch]; 0 otherwise (NaN
+// included).
+int DexelPitchUsable(double pitch);
+// 1 when the stock pitch is usable and the move pitch lies within [pitch * kLeastMovePitchShare,
+// kGreatestStockPitch]; 0 otherwise.
+int DexelPitchesUsable(double pitch, double movePitch);
+
 // The candidate pitches of the automatic choice, ascending, mm.
 constexpr int kDexelPitchCandidateCount = 23;
 extern const double kDexelPitchCandidates[kDexelPitchCandidateCount];

@@ -10,6 +10,7 @@
 #include "geometry/file_paths.h"
 #include "platform/write_faults.h"
 #include "stock/stock_grid.h"
+#include "stock/stock_shapes.h"
 #include "stockio/dexel_reconcile.h"
 #include "stockio/stock_loading.h"
 
@@ -186,11 +187,13 @@ int ReadDmeStock(StockModel* model, std::string_view path) {
         !ReadDoubles(&input, origin, 3)) {
         return fail(kStockFileDataError);
     }
-    if (n[0] < 2 || n[1] < 2 || n[2] < 2 || !std::isfinite(pitch) || !(pitch > 0.0)) {
+    // A pitch no stock is built with, or a grid beyond any machine's reach, is no stock of ours.
+    if (n[0] < 2 || n[1] < 2 || n[2] < 2 || !DexelPitchUsable(pitch)) {
         return fail(kStockFileDataError);
     }
     for (int a = 0; a < 3; ++a) {
-        if (!std::isfinite(origin[a]) || !std::isfinite(origin[a] + (n[a] - 1) * pitch)) {
+        if (!(std::fabs(origin[a]) <= kStockCoordinateLimit) ||
+            !(std::fabs(origin[a] + (n[a] - 1) * pitch) <= kStockCoordinateLimit)) {
             return fail(kStockFileDataError);
         }
     }

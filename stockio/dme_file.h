@@ -45,11 +45,12 @@ int WriteDexelFamily(std::FILE* stream, const DexelFamily& family);
 // Reads a ".DME" file into the model (whose ring size is set; anything it held is released
 // first): frame (snapped), grid, the three families, material bounds in local coordinates and
 // face flags. The head is validated before anything is allocated: node counts of at least 2, a
-// positive finite pitch, finite frame and origin, and at least 4 bytes per cell left in the
-// file. Material bounds of a family without any end fall back to the grid's bounds on that
-// axis. 1; kStockFileDataError (-20) for a file that cannot be read or holds bad or truncated
-// data; the grid's negative code when it cannot be built. On failure the model is released and
-// nx is 0. The caller transforms the bounds and runs the common tail.
+// pitch a stock is built with (DexelPitchUsable), a finite frame, a grid within
+// kStockCoordinateLimit of the origin, and at least 4 bytes per cell left in the file. Material
+// bounds of a family without any end fall back to the grid's bounds on that axis. 1;
+// kStockFileDataError (-20) for a file that cannot be read or holds bad or truncated data; the
+// grid's negative code when it cannot be built. On failure the model is released and nx is 0. The
+// caller transforms the bounds and runs the common tail.
 int ReadDmeStock(StockModel* model, std::string_view path);
 
 // Writes the model (its current undo slot) as a ".DME" file. 1, or 0 when the model holds no

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "stock/stock_grid.h"
+#include "stock/stock_shapes.h"
 #include "stockio/binary_file.h"
 #include "stockio/dexel_reconcile.h"
 #include "stockio/height_profiles.h"
@@ -101,9 +102,10 @@ int ReadDmfStock(StockModel* model, std::string_view path, const StockFrame& fra
     const bool identity = std::equal(values, values + 9, kIdentity);
     const double x0 = identity ? values[9] : values[3];
     const double y0 = identity ? values[10] : values[7];
-    if (nx < 2 || ny < 2 || !std::isfinite(pitch) || !(pitch > 0.0) || !std::isfinite(scale) ||
-        !std::isfinite(x0) || !std::isfinite(y0) || !std::isfinite(x0 + (nx - 1) * pitch) ||
-        !std::isfinite(y0 + (ny - 1) * pitch)) {
+    // A pitch no stock is built with, or a grid beyond any machine's reach, is no stock of ours.
+    auto within = [](double value) { return std::fabs(value) <= kStockCoordinateLimit; };
+    if (nx < 2 || ny < 2 || !DexelPitchUsable(pitch) || !std::isfinite(scale) || !within(x0) ||
+        !within(y0) || !within(x0 + (nx - 1) * pitch) || !within(y0 + (ny - 1) * pitch)) {
         return fail(kStockFileDataError);
     }
     const std::uint64_t cellsXY = static_cast<std::uint64_t>(nx) * static_cast<std::uint64_t>(ny);
@@ -136,7 +138,7 @@ int ReadDmfStock(StockModel* model, std::string_view path, const StockFrame& fra
         return fail(kStockFileDataError);
     }
     const double bottom = DecodeHeight(bottomBytes, scale);
-    if (!IsFiniteHeight(bottom)) {
+    if (!IsFiniteHeight(bottom) || !within(bottom) || !within(highest)) {
         return fail(kStockFileDataError);
     }
     const float bottomEnd = static_cast<float>(bottom);

@@ -27,8 +27,9 @@ constexpr int kDmfHeadBytes = 156;
 // height below the bottom leaves its Z ray empty; the X and Y families follow from the heights.
 // Material bounds (local coordinates) span the grid's XY extent and bottom..highest; face flags
 // 1 except Z min. The head and the data size are validated before anything is allocated: nx
-// and ny of at least 2, a positive finite pitch, a finite scale and origin, the whole data
-// section inside the file, finite heights and bottom. 1; kStockFileDataError (-20) for a file
+// and ny of at least 2, a pitch a stock is built with (DexelPitchUsable), a finite scale, a grid,
+// heights and bottom within kStockCoordinateLimit of the origin, the whole data section inside
+// the file. 1; kStockFileDataError (-20) for a file
 // that cannot be read or holds bad or truncated data; kStockGridTooLarge or the grid's code when
 // it cannot be built. On failure the model is released and nx is 0. The caller runs the tail.
 int ReadDmfStock(StockModel* model, std::string_view path, const StockFrame& frame);

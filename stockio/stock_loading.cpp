@@ -17,6 +17,7 @@
 #include "geometry/ui_hooks.h"
 #include "geometry/vector_math.h"
 #include "platform/controls.h"
+#include "platform/file_reading.h"
 #include "platform/message_box.h"
 #include "stock/stock_grid.h"
 #include "stock/stock_shapes.h"
@@ -53,9 +54,16 @@ bool ReadMatrixLine(std::FILE* stream, std::string* line) {
     if (c == EOF) {
         return false;
     }
+    long consumed = 0;
     for (; c != EOF && c != '\n'; c = std::fgetc(stream)) {
         if (line->size() < kMatrixLineCharacters) {
             line->push_back(static_cast<char>(c));
+        }
+        // An endless line or the abort request: no matrix comes from this file.
+        if (++consumed % kAbortTestInterval == 0 &&
+            (consumed > kLineTailLimit || ReadAbortRequested())) {
+            line->clear();
+            return false;
         }
     }
     return true;
@@ -80,6 +88,16 @@ bool ParseMatrixValue(const std::string& line, double* out) {
     return true;
 }
 
+// 1 when any ray of the family holds an interval of material.
+bool HoldsMaterial(const DexelFamily& family) {
+    for (std::int64_t cell = 0; cell < family.cellCount; ++cell) {
+        if (family.counts[cell] >= 2) {
+            return true;
+        }
+    }
+    return false;
+}
+
 // The STL branch: frame from the matrix file, grid from the mesh bounds, the conversion.
 int LoadStlStock(WindowHandle owner, StockModel* model, std::string_view path, StockFrame frame,
                  double pitch, int referenceDirection) {
@@ -97,6 +115,14 @@ int LoadStlStock(WindowHandle owner, StockModel* model, std::string_view path, S
     result = GetStlFileBounds(format, path, &bounds);
     if (result != 1) {
         return AbandonStockLoad(model, result);
+    }
+    // A mesh beyond any machine's reach, or flat along an axis, holds no stock.
+    for (int axis = 0; axis < 3; ++axis) {
+        if (!(std::fabs(bounds.minCorner[axis]) <= kStockCoordinateLimit) ||
+            !(std::fabs(bounds.maxCorner[axis]) <= kStockCoordinateLimit) ||
+            !(bounds.maxCorner[axis] > bounds.minCorner[axis])) {
+            return AbandonStockLoad(model, kStockFileDataError);
+        }
     }
     // Grid: standard mode starts at the whole millimetre below the minimum, reference mode at
     // the minimum; at least 2 nodes per axis. Counts in double, refused beyond 32 bits.
@@ -148,7 +174,11 @@ int LoadStlStock(WindowHandle owner, StockModel* model, std::string_view path, S
     conversion.path = path;
     conversion.settings = &StockLoadOptions.stlAdjustments;
     conversion.clipToGrid = referenceDirection != 0 ? 1 : 0;
-    return RunStlConversion(owner, model, conversion, referenceDirection);
+    result = RunStlConversion(owner, model, conversion, referenceDirection);
+    if (result == 1 && !HoldsMaterial(model->z)) {
+        return AbandonStockLoad(model, kStockFileDataError);  // a mesh that encloses nothing
+    }
+    return result;
 }
 
 }  // namespace

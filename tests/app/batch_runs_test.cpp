@@ -6,13 +6,16 @@
 #include <signal.h>
 #include <spawn.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "geometry/scratch_directory.h"
@@ -31,8 +34,13 @@ using testing::LeftoverTemporaries;
 class BatchRunTest : public ::testing::Test {
 protected:
     void SetUp() override {
+        CopySamples();
+    }
+    // The sample files as they are in samples/, replacing changed copies.
+    void CopySamples() {
         for (const auto& entry : fs::directory_iterator(MIREXA_SAMPLES)) {
-            fs::copy(entry.path(), scratch.At(entry.path().filename().string()));
+            fs::copy(entry.path(), scratch.At(entry.path().filename().string()),
+                     fs::copy_options::overwrite_existing);
         }
     }
     // Starts the program in the scratch directory with the arguments; returns its process id.
@@ -433,6 +441,138 @@ TEST(ProgramHelp, HelpListsTheSwitches) {
     for (const char* word : {"-X6", "-O FILE", "-D(", "-P(", "-V5", "-XM(", "255"}) {
         EXPECT_NE(text.find(word), std::string::npos) << word;
     }
+}
+
+// Waits at most the given time for the program to end; when it has not, asks it to end with
+// SIGTERM and gives it one second more (SIGKILL after that). The exit code as a shell sees it,
+// or -1 when it had to be killed.
+int WaitWithin(pid_t child, std::chrono::milliseconds limit) {
+    auto deadline = std::chrono::steady_clock::now() + limit;
+    int status = 0;
+    bool termSent = false;
+    while (waitpid(child, &status, WNOHANG) != child) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            if (termSent) {
+                kill(child, SIGKILL);
+                waitpid(child, &status, 0);
+                return -1;
+            }
+            kill(child, SIGTERM);
+            termSent = true;
+            deadline = std::chrono::steady_clock::now() + std::chrono::seconds(1);
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// Unattended runs that must come to nothing: each ends with exit 2 before any work, says why in
+// the log and leaves an output of an earlier run byte for byte (a script must not take it for
+// the new one).
+class RefusedRunTest : public BatchRunTest {
+protected:
+    void ExpectRefused(const std::vector<std::string>& arguments, const std::string& logged) {
+        const std::string earlier = "an earlier run's stock";
+        scratch.Write("out.dme", earlier);
+        fs::remove(scratch.At("mirexa.log"));
+        EXPECT_EQ(WaitWithin(Start(arguments), std::chrono::seconds(20)), 2) << logged;
+        EXPECT_EQ(Read("out.dme"), earlier) << logged;
+        EXPECT_NE(Read("mirexa.log").find(logged), std::string::npos) << Read("mirexa.log");
+    }
+    const std::vector<std::string> cut = {kBox, "demo_part.nc", "-X6", "-O", "out.dme"};
+};
+
+TEST_F(RefusedRunTest, RefusedCommandLines) {
+    const struct {
+        std::vector<std::string> arguments;
+        const char* logged;
+    } cases[] = {
+        {{"typo.nc", "-X6", "-O", "out.dme"}, "typo.nc"},
+        {{kBox, "demo_part.nc", "-X9", "-O", "out.dme"}, "-X9"},
+        {{kBox, "\"demo_part.nc", "-X6", "-O", "out.dme"}, "\"demo_part.nc -X6"},
+        {{"-D(nan,80,0,0,0,-30.5)", "demo_part.nc", "-X6", "-O", "out.dme"}, "-D(nan"},
+        {{kBox, "-P(0.5,1e-9)", "demo_part.nc", "-X6", "-O", "out.dme"}, "-P(0.5,1e-9)"},
+        {{kBox, "/dev/zero", "-X6", "-O", "out.dme"}, "/dev/zero"},
+        {{kBox, "pipe.nc", "-X6", "-O", "out.dme"}, "pipe.nc"},  // FIFOs: never waited for
+        {{kBox, "demo_part.nc", "-T", "pipe.ttl", "-X6", "-O", "out.dme"}, "pipe.ttl"},
+    };
+    ASSERT_EQ(mkfifo(scratch.At("pipe.nc").c_str(), 0600), 0);
+    ASSERT_EQ(mkfifo(scratch.At("pipe.ttl").c_str(), 0600), 0);
+    for (const auto& c : cases) {
+        ExpectRefused(c.arguments, c.logged);
+    }
+}
+
+// Files the settings name count like files named on the command line: one that is missing,
+// empty or holds nothing to use is named in the log.
+TEST_F(RefusedRunTest, UnusableDefinitionFilesAndModels) {
+    const struct {
+        const char* file;
+        const char* content;  // null: removed
+    } cases[] = {
+        {"vmc3.ttl", nullptr},
+        {"vmc3.ttl", ""},
+        {"vmc3.ttl", "# a tools file without a tool\n"},
+        {"vmc3.ctl", ""},
+        {"mirexa.ini", ""},
+        {"vmc3.mtl", nullptr},
+        {"table.stl", nullptr},  // a machine model the machine file names
+        {"table.stl", "no mesh at all"},
+    };
+    for (const auto& c : cases) {
+        CopySamples();
+        if (c.content != nullptr) {
+            scratch.Write(c.file, c.content);
+        } else {
+            fs::remove(scratch.At(c.file));
+        }
+        ExpectRefused(cut, c.file);
+    }
+    std::vector<std::string> basic = cut;
+    basic.insert(basic.end(), {"-K", "basic.stl"});
+    ExpectRefused(basic, "basic.stl");
+}
+
+// Values no machine has: a tool or a holder of 1E308 mm, a stock moved by 1e308 mm, a stock
+// file whose pitch is 1e-300 mm, an STL stock that encloses no volume.
+TEST_F(RefusedRunTest, SizesNoMachineHas) {
+    const std::string tools = Read("vmc3.ttl");
+    for (const auto& [from, to] : {std::pair{"FLAT 10,25", "FLAT 1E308,25"},
+                                   std::pair{"ARBOR 50,60,63,40", "ARBOR 50,60,1E308,40"}}) {
+        const std::size_t at = tools.find(from);
+        ASSERT_NE(at, std::string::npos) << from;
+        scratch.Write("vmc3.ttl", std::string(tools).replace(at, std::strlen(from), to));
+        ExpectRefused(cut, "vmc3.ttl");
+    }
+    scratch.Write("vmc3.ttl", tools);
+    ASSERT_EQ(Run({kBox, "-XM(0,0,0)", "-O", "raw.dme"}), 0);
+    ExpectRefused({"raw.dme", "-XM(1e308,0,0)", "-O", "out.dme"}, "-XM(1e308");
+    std::string tiny = Read("raw.dme");
+    ASSERT_GT(tiny.size(), 128u);
+    const double pitch = 1e-300;
+    std::memcpy(tiny.data() + 120, &pitch, sizeof pitch);  // the head's pitch field
+    scratch.Write("tiny.dme", tiny);
+    ExpectRefused({"tiny.dme", "demo_part.nc", "-X6", "-O", "out.dme"}, "tiny.dme");
+    scratch.Write("flat.stl",
+                  "solid f\nfacet normal 0 0 1\nouter loop\nvertex 0 0 0\n"
+                  "vertex 10 0 0\nvertex 0 10 0\nendloop\nendfacet\nendsolid f\n");
+    ExpectRefused({"flat.stl", "demo_part.nc", "-X6", "-O", "out.dme"}, "flat.stl");
+}
+
+// The run goes on past a subprogram that is not there and a line cut at the line limit, and the
+// log says which.
+TEST_F(BatchRunTest, MissingSubprogramsAndCutLinesAreLoggedAndTheRunGoesOn) {
+    scratch.Write("calls.nc",
+                  "%\nO10\nG90 G17 G40 G49 G80\nT1 M06\nG56 G00 X50. Y40. Z20.\n"
+                  "M198 P9999\nM98<GONE>\nG01 Z-1. F500. (" +
+                      std::string(1100, '-') + ")\nG00 Z50.\nM30\n%\n");
+    ASSERT_EQ(Run({kBox, "calls.nc", "-X6", "-O", "out.dme"}), 0);
+    const std::string log = Read("mirexa.log");
+    for (const char* text :
+         {"(6) - ", "O9999\n", "(7) - ", "GONE\n", "calls.nc: 8 行目が 1022 文字を超えています"}) {
+        EXPECT_NE(log.find(text), std::string::npos) << text << "\n" << log;
+    }
+    EXPECT_TRUE(Exists("out.dme"));
 }
 
 }  // namespace

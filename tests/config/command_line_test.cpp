@@ -111,13 +111,51 @@ TEST_F(CommandLineTest, AnUnquotedPathWithBlanksIsFoundPrefixByPrefix) {
     EXPECT_EQ(CommandLine.runMode, 2);
 }
 
-TEST_F(CommandLineTest, AnNcNameThatNeverOpensSwallowsTheRestAndSaysSo) {
-    EXPECT_EQ(Parse("missing.nc -X3 -N"), 0);
+TEST_F(CommandLineTest, AnNcNameThatNeverOpensIsRefusedAndTheArgumentsBehindItAreRead) {
+    // Grown over the blanks, "missing.nc -X3 -O out.dme" would end in ".dme" and pass for a
+    // stock file: only a grown name that exists counts.
+    EXPECT_EQ(Parse("missing.nc -X3 -N -O out.dme vmc3.ttl"), 0);
     EXPECT_EQ(CommandLine.ncGiven, 0);
-    EXPECT_EQ(CommandLine.runMode, 0);
-    EXPECT_EQ(CommandLine.noMenu, 0);  // swallowed with the rest
+    EXPECT_EQ(CommandLine.stockGiven, 0);
+    EXPECT_EQ(CommandLine.noMenu, 1);
+    EXPECT_EQ(DefinitionFiles.toolsFile, "vmc3.ttl");
     ASSERT_EQ(messages_.size(), 1u);
-    EXPECT_NE(messages_[0].find("missing.nc -X3 -N"), std::string::npos);
+    EXPECT_NE(messages_[0].find(": missing.nc"), std::string::npos) << messages_[0];
+    EXPECT_EQ(messages_[0].find("-X3"), std::string::npos) << messages_[0];
+}
+
+// Arguments that ask for something this program cannot do are refused with a message.
+TEST_F(CommandLineTest, UnknownRunModesStrayQuotesAndUnusablePitchesAreRefused) {
+    const struct {
+        const char* text;
+        const char* shown;  // in the message
+    } refused[] = {
+        {"part.nc -X9", "-X9"},
+        {"part.nc -X0", "-X0"},
+        {"part.nc -XQ", "-XQ"},
+        {"part.nc -XMX", "-XMX"},
+        {"\"part.nc -X6 -O out.dme", "\"part.nc -X6"},
+        {"part.nc -O \"out.dme", "\"out.dme"},
+        {"-P(0.5,1e-9)", "-P(0.5,1e-9)"},
+        {"-P(1e-300,1)", "-P(1e-300,1)"},
+        {"-P(1e300,1e300)", "-P(1e300"},
+        {"-P(1,200)", "-P(1,200)"},
+    };
+    for (const auto& c : refused) {
+        ResetConfigurationRecords();
+        EXPECT_EQ(Parse(c.text), 0) << c.text;
+        ASSERT_FALSE(messages_.empty()) << c.text;
+        EXPECT_NE(messages_[0].find(c.shown), std::string::npos) << messages_[0];
+        EXPECT_EQ(CommandLine.pitchGiven, 0) << c.text;
+        EXPECT_TRUE(DefinitionFiles.saveFile.empty()) << c.text;
+    }
+    // A bad pitch is called a pitch; the finest move pitch kept is a hundredth of the stock's.
+    ResetConfigurationRecords();
+    Parse("-P(0.5,1e-9)");
+    EXPECT_NE(messages_[0].find("ピッチ"), std::string::npos) << messages_[0];
+    ResetConfigurationRecords();
+    EXPECT_EQ(Parse("-P(0.5,0.005)"), 1);
+    EXPECT_EQ(DexelPitch.secondPitch, 0.005);
 }
 
 TEST_F(CommandLineTest, DefinitionFilesFirstArgumentCountsButSwitchesReplace) {

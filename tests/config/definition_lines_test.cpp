@@ -4,11 +4,13 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdio>
 #include <string>
 #include <vector>
 
 #include "geometry/scratch_directory.h"
+#include "platform/file_reading.h"
 
 namespace mirexa {
 namespace {
@@ -42,6 +44,19 @@ TEST(DefinitionLinesTest, ALongLineKeepsItsStartAndDropsItsTail) {
     // A small buffer bounds the copy the same way.
     lines = ReadAll("abcdef\nxy\n", 5);
     EXPECT_EQ(lines, (std::vector<std::string>{"abc\n", "xy\n"}));
+}
+
+// A line running on past a megabyte (a binary or endless file) ends the file; the abort request
+// ends the read at once.
+TEST(DefinitionLinesTest, AnEndlessLineEndsTheFileAndTheAbortRequestEndsTheRead) {
+    const std::string endless = "A=1\n" + std::string(3 << 20, 'z') + "\nB=2\n";
+    auto lines = ReadAll(endless);
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[1], std::string(1022, 'z'));
+    std::atomic<int> abort{15};
+    SetReadAbortFlag(&abort);
+    EXPECT_EQ(ReadAll(std::string(200000, 'z')), std::vector<std::string>{});
+    SetReadAbortFlag(nullptr);
 }
 
 TEST(DefinitionLinesTest, KeywordsArePrefixesWithoutCase) {

@@ -53,9 +53,12 @@ TEST_F(MachineModelsTest, ViceOffsetsAndCapacities) {
 }
 
 TEST_F(MachineModelsTest, UnreadableFilesAreReportedAndDropped) {
-    ReadMachine("TABLE MODEL=missing.stl\nVICE MODEL=gone.stl\n");
+    // The message names the file and why it cannot be read; a folder is no model.
+    scratch_.MakeDirectory("folder.stl");
+    ReadMachine("TABLE MODEL=missing.stl\nVICE MODEL=folder.stl\n");
     ASSERT_EQ(boxes_.size(), 2u);
-    EXPECT_EQ(boxes_[0].text, "missing.stl");
+    EXPECT_EQ(boxes_[0].text, "missing.stl - No such file or directory");
+    EXPECT_EQ(boxes_[1].text, "folder.stl - Is a directory");
     EXPECT_EQ(boxes_[0].caption, "ファイルが存在しないか読めない状態です!");
     EXPECT_NE(boxes_[0].style & MBX_TOPMOST, 0u);
     EXPECT_TRUE(MachineModelNames.slots[kModelTable].empty());
@@ -68,7 +71,7 @@ TEST_F(MachineModelsTest, UnreadableFilesAreReportedAndDropped) {
     ReadMachine("TABLE MODEL=missing.stl\nHEAD MODEL=" + std::string(300, 'h') + "\n");
     EXPECT_TRUE(boxes_.empty());
     const std::string log = LogText();
-    EXPECT_NE(log.find("(0) - missing.stl"), std::string::npos) << log;
+    EXPECT_NE(log.find("(0) - missing.stl - No such file"), std::string::npos) << log;
     EXPECT_NE(log.find("longer than 255 characters"), std::string::npos) << log;
     EXPECT_TRUE(MachineModelNames.slots[kModelHead].empty());
 }

@@ -66,7 +66,7 @@ TEST_F(SettingsFileTest, AMissingFileAndAnEmptyFileGiveEveryDefault) {
     EXPECT_TRUE(messages_.empty());
     ResetAll();
     WriteSettings("");
-    EXPECT_EQ(Read(), 1);
+    EXPECT_EQ(Read(), 0);  // an empty file holds no value
     EXPECT_TRUE(messages_.empty());
     EXPECT_EQ(Dump(), ReplaceAll(missing, "<root>/bin/mirexa.ini", "<root>/work/mirexa.ini"));
     ExpectGolden(Dump(), "defaults.golden");

@@ -4,11 +4,13 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <string>
 
 #include "geometry/scratch_directory.h"
 #include "nc/nc_controller_view.h"
 #include "nc/nc_run_state.h"
+#include "platform/file_reading.h"
 
 namespace mirexa {
 namespace {
@@ -62,6 +64,23 @@ TEST_F(NcLineSourceTest, LineEndsAndOverlongLinesKeepTheNumbering) {
     EXPECT_EQ(numbers, (std::vector<int>{1, 2, 3, 4, 5, 6}));
     EXPECT_EQ(NcLine.displayedLineNumber, 6);
     EXPECT_EQ(NcRun.status.endState, 2);
+}
+
+// A line running on past a megabyte ends the file there; the abort request ends the read.
+TEST_F(NcLineSourceTest, AnEndlessLineEndsTheFileAndTheAbortRequestEndsTheRead) {
+    const std::string path =
+        dir.Write("endless.nc", "G00 X1\n" + std::string(3 << 20, 'x') + "\nG01 X2\n");
+    ASSERT_EQ(OpenNcProgramSource(path), 1);
+    const std::vector<std::string> lines = ReadAll();
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[1], std::string(kNcLineTextMax, 'x') + "\n");
+    std::atomic<int> abort{2};
+    SetReadAbortFlag(&abort);
+    Clear();
+    ASSERT_EQ(OpenNcProgramSource(dir.Write("long.nc", std::string(200000, 'y'))), 1);
+    EXPECT_EQ(ReadNextNcLine(), 0);
+    EXPECT_EQ(NcRun.status.endState, 2);
+    SetReadAbortFlag(nullptr);
 }
 
 TEST_F(NcLineSourceTest, HeldLineAndEndWithCyclePointsPending) {

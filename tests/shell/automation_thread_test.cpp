@@ -40,6 +40,7 @@ protected:
     static void Fresh() {
         Record = testing::SinkRecord{};
         ResetAutomationRun();
+        BatchFailureCode.store(0);
     }
     // A stock file, an NC program and a save file with the run mode.
     void Batch(int runMode, int saveKind = 1) {

@@ -133,6 +133,10 @@ TEST_F(CuttingReportTest, TheSixExtentsOfEachAxis) {
     EXPECT_EQ(Expand("$MAXX2W|$MAXX2E|$MAXX2|$MAXXW|$MAXXE|$MAXX\n"),
               "    1.000|   20.000|   30.000|    4.000|   50.000|   60.000\n");
     EXPECT_EQ(Expand("$MINZE|$MINZ\n"), "   -7.750|   -7.250\n");
+    // Values wider than their column keep it, in scientific form.
+    c.machine.max[0] = 1e79;
+    c.machine.min[2] = -123456789.0;
+    EXPECT_EQ(Expand("$MAXX|$MINZ\n"), "1.000e+79|-1.23e+08\n");
 }
 
 TEST_F(CuttingReportTest, WorkOffsetsAndUnknownKeywords) {

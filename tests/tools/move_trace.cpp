@@ -108,10 +108,10 @@ std::string FormatNurbsCurveLines() {
     return lines;
 }
 
-std::string TraceNcProgram(const std::string& programPath,
-                           const std::function<void()>& afterEachCall, long maxCalls,
-                           bool withMachine) {
-    std::string trace;
+void StreamNcProgramTrace(const std::string& programPath,
+                          const std::function<void(const std::string&)>& emit,
+                          const std::function<void()>& afterEachCall, long maxCalls,
+                          bool withMachine) {
     if (NcController.runTypeMemory) {
         LoadNcProgramIndex(programPath);
     }
@@ -122,7 +122,8 @@ std::string TraceNcProgram(const std::string& programPath,
     ResetSimulationRunRecord();
     if (!OpenNcProgramSource(programPath)) {
         CurrentMachinePose = startPose;
-        return "END cannot open " + programPath + "\n";
+        emit("END cannot open " + programPath + "\n");
+        return;
     }
     long calls = 0;
     int alarms = 0;
@@ -131,7 +132,8 @@ std::string TraceNcProgram(const std::string& programPath,
         if (++calls > maxCalls) {
             CloseNcProgramSource();
             CurrentMachinePose = startPose;
-            return trace + "END cut\n";
+            emit("END cut\n");
+            return;
         }
         NoteBlockEntry(&loop);
         ComputeNextMove();
@@ -142,8 +144,8 @@ std::string TraceNcProgram(const std::string& programPath,
             alarms = NcRun.compensation.alarmCount;
             char radius[64];
             std::snprintf(radius, sizeof radius, "%.3f", std::fabs(NcRun.compensation.radius));
-            trace += std::string("ALARM INTERFERENCE IN RADIUS(") + radius + ") OFFSET " +
-                     std::to_string(NcLine.mainLineNumber) + "\n";
+            emit(std::string("ALARM INTERFERENCE IN RADIUS(") + radius + ") OFFSET " +
+                 std::to_string(NcLine.mainLineNumber) + "\n");
         }
         if (NcRun.status.error > 0) {
             break;
@@ -158,7 +160,7 @@ std::string TraceNcProgram(const std::string& programPath,
         if (kind == kBlockMove || kind == kBlockNurbs) {
             PoseMachineAtMoveEnd(info);
             if (CurrentMotion.blockHasMotion) {
-                trace += FormatMoveLine(withMachine);
+                emit(FormatMoveLine(withMachine));
             }
         }
     }
@@ -167,8 +169,17 @@ std::string TraceNcProgram(const std::string& programPath,
     }
     CloseNcProgramSource();
     CurrentMachinePose = startPose;
-    trace += "END state " + std::to_string(NcRun.status.endState) + " error " +
-             std::to_string(NcRun.status.error) + "\n";
+    emit("END state " + std::to_string(NcRun.status.endState) + " error " +
+         std::to_string(NcRun.status.error) + "\n");
+}
+
+std::string TraceNcProgram(const std::string& programPath,
+                           const std::function<void()>& afterEachCall, long maxCalls,
+                           bool withMachine) {
+    std::string trace;
+    StreamNcProgramTrace(
+        programPath, [&trace](const std::string& lines) { trace += lines; }, afterEachCall,
+        maxCalls, withMachine);
     return trace;
 }
 

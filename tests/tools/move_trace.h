@@ -28,6 +28,13 @@ std::string TraceNcProgram(const std::string& programPath,
                            const std::function<void()>& afterEachCall = {},
                            long maxCalls = 10000000, bool withMachine = false);
 
+// The same trace handed to emit line by line as it is made, so that a trace of millions of moves
+// is never held in memory.
+void StreamNcProgramTrace(const std::string& programPath,
+                          const std::function<void(const std::string&)>& emit,
+                          const std::function<void()>& afterEachCall = {},
+                          long maxCalls = 10000000, bool withMachine = false);
+
 // The trace line of the current move. A NURBS move adds the lines of FormatNurbsCurveLines.
 std::string FormatMoveLine(bool withMachine = false);
 

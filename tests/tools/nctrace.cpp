@@ -25,9 +25,10 @@ int main(int argc, char** argv) {
     if (!testing::LoadToolCommandLine(argc, argv, "nctrace")) {
         return 2;
     }
-    const std::string trace =
-        testing::TraceNcProgram(DefinitionFiles.ncProgramFile, {}, 10000000, machine);
-    std::fputs(trace.c_str(), stdout);
+    testing::StreamNcProgramTrace(
+        DefinitionFiles.ncProgramFile,
+        [](const std::string& lines) { std::fwrite(lines.data(), 1, lines.size(), stdout); }, {},
+        10000000, machine);
     FreeToolTables();
     return 0;
 }

@@ -13,6 +13,7 @@
 #include "config/settings_file.h"
 #include "config/tool_tables.h"
 #include "config/tools_file.h"
+#include "geometry/file_paths.h"
 #include "nc/nc_controller_view.h"
 
 namespace mirexa::testing {
@@ -39,6 +40,10 @@ int LoadToolCommandLine(int argc, char** argv, const char* tool) {
     std::vector<std::string> messages;
     ParseCommandLine(JoinCommandLineArguments(argc, argv), &messages);
     ReadSettings(&messages);
+    // The tools run in folders of the source tree: their log entries (a subprogram passed over,
+    // a cut line) go to the temporary folder, never beside the files they read.
+    std::error_code error;
+    FileLocations.logDirectory = std::filesystem::temp_directory_path(error).string();
     for (const std::string& message : messages) {
         std::fprintf(stderr, "%s: %s\n", tool, message.c_str());
     }
