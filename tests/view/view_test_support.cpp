@@ -15,6 +15,7 @@
 #include "geometry/orientation_frames.h"
 #include "stock/stock_grid.h"
 #include "stock/stock_shapes.h"
+#include "support/definition_state.h"
 #include "view/camera.h"
 #include "view/display_lists.h"
 #include "view/gl_colors.h"
@@ -52,6 +53,7 @@ void ResetViewGlobals() {
     ViewCallbacks = ViewHooks{};
     SceneFollow = SceneFollowSettings{};
     CaptureReadBuffer = -1;
+    ResetCurrentTool();
     SetTestColors();
 }
 
