@@ -14,7 +14,7 @@
 namespace mirexa::testing {
 
 // Creates the view's context (width x height pixels) and resets the camera, the dirty flags,
-// the display modes, the colours, the machine and its model names, the
+// the display modes, the colours, the light vector, the machine and its model names, the
 // current tool, the view hooks and the stock slots; the destructor frees the stocks, their list
 // names and the context and resets the same again.
 class OffscreenView {
