@@ -408,13 +408,17 @@ int RenderScene(StockModel* model, StockListNameTable* table) {
     glEnable(GL_NORMALIZE);
     glEnable(GL_LIGHTING);
     glEnable(GL_LIGHT0);
-    static const float kLightPosition[4] = {0.5f, 0.5f, 1.0f, 0.0f};
+    // A directional light along the settings' LIGHT VECTOR (unit length), set under the identity
+    // model-view: it is fixed to the eye and turns with the camera.
+    const float lightDirection[4] = {static_cast<float>(Settings.lightVector[0]),
+                                     static_cast<float>(Settings.lightVector[1]),
+                                     static_cast<float>(Settings.lightVector[2]), 0.0f};
     static const float kAmbient[4] = {0.1f, 0.1f, 0.1f, 1.0f};
     static const float kDiffuse[4] = {1.0f, 1.0f, 1.0f, 1.0f};
     static const float kSpecular[4] = {0.5f, 0.5f, 0.5f, 1.0f};
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
-    glLightfv(GL_LIGHT0, GL_POSITION, kLightPosition);
+    glLightfv(GL_LIGHT0, GL_POSITION, lightDirection);
     glLightfv(GL_LIGHT0, GL_AMBIENT, kAmbient);
     glLightfv(GL_LIGHT0, GL_DIFFUSE, kDiffuse);
     glLightfv(GL_LIGHT0, GL_SPECULAR, kSpecular);

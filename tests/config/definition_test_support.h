@@ -29,6 +29,7 @@
 #include "geometry/shared_state.h"
 #include "geometry/vector_math.h"
 #include "platform/message_box.h"
+#include "support/definition_state.h"
 
 namespace mirexa::testing {
 
@@ -79,37 +80,9 @@ protected:
     }
 
     static void ResetTables() {
-        Controller = ControllerDefinition{};
-        ReplaceTable.clear();
-        OptionalBlockSkipFlags = {};
-        ToolOffsets = ToolOffsetMemory{};
-        for (MotionPosition& entry : WorkOffsetTable) {
-            entry = {};
-        }
-        for (float& feed : FeedMemory) {
-            feed = 0;
-        }
-        for (ReferencePoint& point : ReferencePoints) {
-            point = {};
-        }
-        Machine = MachineDefinition{};
-        MachineModelNames = MachineModelEntries{};
-        FreeToolTables();
-        CurrentTool = CurrentToolRecord{};
-        ResetToolProfile(&CurrentToolProfile);
-        CurrentToolValues = KinematicsToolValues{};
+        testing::ResetDefinitionTables();
         Checks = CheckSettings{};
-        MountedTools = MountedToolLayout{};
-        ToolFile = ToolFileState{};
-        StagedHolderFile = HolderFileState{};
         CommandLine = CommandLineOptions{};
-        FreeMachineModels();
-    }
-
-    // The profile is large; it is reset in place.
-    static void ResetToolProfile(ToolProfile* profile) {
-        static const ToolProfile empty{};
-        *profile = empty;
     }
 
     // Fills every hook with a recorder that appends its name to HookCalls.

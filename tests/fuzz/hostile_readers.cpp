@@ -47,6 +47,7 @@
 #include "stock/stock_grid.h"
 #include "stockio/stl_files.h"
 #include "stockio/stock_loading.h"
+#include "support/definition_state.h"
 
 namespace mirexa::testing {
 
@@ -69,34 +70,7 @@ std::string ReaderFolder(const HostileReader& reader) {
     return BenchDirectory + "/" + reader.name;
 }
 
-// Every configuration record and table the definition readers fill, at its start value.
-void ResetDefinitionState() {
-    ResetConfigurationRecords();
-    FreeToolTables();
-    Controller = ControllerDefinition{};
-    ReplaceTable.clear();
-    OptionalBlockSkipFlags = {};
-    ToolOffsets = ToolOffsetMemory{};
-    for (MotionPosition& entry : WorkOffsetTable) {
-        entry = {};
-    }
-    for (float& feed : FeedMemory) {
-        feed = 0;
-    }
-    for (ReferencePoint& point : ReferencePoints) {
-        point = {};
-    }
-    Machine = MachineDefinition{};
-    MachineModelNames = MachineModelEntries{};
-    FreeMachineModels();
-    CurrentTool = CurrentToolRecord{};
-    static const ToolProfile emptyProfile{};
-    CurrentToolProfile = emptyProfile;
-    MountedTools = MountedToolLayout{};
-    ToolFile = ToolFileState{};
-    StagedHolderFile = HolderFileState{};
-    ConfigCallbacks = ConfigHooks{};
-}
+using testing::ResetDefinitionState;
 
 // --- Configuration readers ------------------------------------------------------------------
 

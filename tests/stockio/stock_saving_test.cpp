@@ -8,7 +8,6 @@
 #include <unistd.h>
 
 #include <csignal>
-
 #include <cstring>
 #include <filesystem>
 #include <string>
@@ -105,8 +104,8 @@ TEST(StockSaving, BinaryFilesHoldEveryFacetInBothByteOrders) {
                           static_cast<double>(static_cast<float>(memory[i].vertices[v][k])));
             }
         }
-        EXPECT_EQ(std::memcmp(&fromPlain[i], &fromSwapped[i], sizeof(MeshFacet)), 0);
     }
+    EXPECT_TRUE(SameFacets(fromPlain, fromSwapped));
     // The placed surface in the file is closed, outward and of the material's volume.
     EXPECT_TRUE(SurfaceIsClosed(fromPlain));
     EXPECT_TRUE(NormalsAgreeWithVertexOrder(fromPlain));

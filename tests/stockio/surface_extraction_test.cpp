@@ -8,7 +8,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <cstring>
 #include <random>
 #include <string>
 #include <vector>
@@ -34,19 +33,6 @@ Extracted Extract(const StockModel& model, int threads = 1, int plain = 0) {
     options.plainCellWalk = plain;
     out.result = ExtractStockMesh(model, CollectFacets(&out.facets), options, &out.stats);
     return out;
-}
-
-::testing::AssertionResult SameFacets(const std::vector<MeshFacet>& a,
-                                      const std::vector<MeshFacet>& b) {
-    if (a.size() != b.size()) {
-        return ::testing::AssertionFailure() << a.size() << " facets against " << b.size();
-    }
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (std::memcmp(&a[i], &b[i], sizeof(MeshFacet)) != 0) {
-            return ::testing::AssertionFailure() << "facet " << i << " differs";
-        }
-    }
-    return ::testing::AssertionSuccess();
 }
 
 // Closed, consistent normals, no lost cell polygons, and balanced areas.

@@ -106,6 +106,21 @@ double SurfaceArea(const std::vector<MeshFacet>& facets) {
     return area;
 }
 
+::testing::AssertionResult SameFacets(const std::vector<MeshFacet>& a,
+                                      const std::vector<MeshFacet>& b) {
+    if (a.size() != b.size()) {
+        return ::testing::AssertionFailure() << a.size() << " facets against " << b.size();
+    }
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (std::memcmp(a[i].normal, b[i].normal, sizeof a[i].normal) != 0 ||
+            std::memcmp(a[i].vertices, b[i].vertices, sizeof a[i].vertices) != 0 ||
+            a[i].normalGiven != b[i].normalGiven) {
+            return ::testing::AssertionFailure() << "facet " << i << " differs";
+        }
+    }
+    return ::testing::AssertionSuccess();
+}
+
 ::testing::AssertionResult NormalsAgreeWithVertexOrder(const std::vector<MeshFacet>& facets) {
     for (std::size_t i = 0; i < facets.size(); ++i) {
         const MeshFacet& f = facets[i];

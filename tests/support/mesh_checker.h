@@ -27,6 +27,11 @@ void SumAreaVectors(const std::vector<MeshFacet>& facets, double out[3]);
 // Sum of the facet areas (mm^2).
 double SurfaceArea(const std::vector<MeshFacet>& facets);
 
+// The same facets in the same order, bit for bit: normal, vertices and normalGiven compared
+// field by field (a facet's padding bytes are indeterminate and take no part).
+::testing::AssertionResult SameFacets(const std::vector<MeshFacet>& a,
+                                      const std::vector<MeshFacet>& b);
+
 // Every facet's stored normal is a unit vector (within 1e-6) pointing to the side from which
 // its vertices run counter-clockwise, and no facet has zero area.
 ::testing::AssertionResult NormalsAgreeWithVertexOrder(const std::vector<MeshFacet>& facets);

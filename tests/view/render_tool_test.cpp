@@ -12,6 +12,7 @@
 #include "../geometry/scratch_directory.h"
 #include "config/config_records.h"
 #include "config/tool_tables.h"
+#include "support/definition_state.h"
 #include "view/camera.h"
 #include "view/gl_colors.h"
 #include "view_test_support.h"
@@ -42,7 +43,16 @@ std::array<int, 3> PngPixel(const std::string& path, int x, int y) {
     return out;
 }
 
-TEST(RenderTool, ArgumentsAreCheckedBeforeAnythingRuns) {
+// The render tool reads definition files and selects a tool into the program's globals: each
+// test leaves them at their start values for the tests after it.
+class RenderTool : public ::testing::Test {
+protected:
+    void TearDown() override {
+        testing::ResetDefinitionState();
+    }
+};
+
+TEST_F(RenderTool, ArgumentsAreCheckedBeforeAnythingRuns) {
     RenderToolOptions o;
     std::string error;
     EXPECT_EQ(ParseRenderToolArguments({"render"}, &o, &error), 0);
@@ -67,7 +77,7 @@ TEST(RenderTool, ArgumentsAreCheckedBeforeAnythingRuns) {
 }
 
 // The sample's stock seen from straight above shows its work colour, lit from the front.
-TEST(RenderTool, SampleStockFromAboveShowsTheWorkColour) {
+TEST_F(RenderTool, SampleStockFromAboveShowsTheWorkColour) {
     testing::ScratchDirectory dir;
     RenderToolOptions o;
     o.settings = Sample("mirexa.ini");
@@ -85,12 +95,11 @@ TEST(RenderTool, SampleStockFromAboveShowsTheWorkColour) {
     ColorRefToGlColor(MakeColorRef(160, 160, 200), 1.0f, work);  // the sample's WORK COLOR
     const double up[3] = {0, 0, 1};
     EXPECT_TRUE(testing::ColorNear(PngPixel(o.output, 60, 45), testing::LitColor(work, up)));
-    ResetConfigurationRecords();
 }
 
 // The bundled sample program cut out of its box and drawn from above: the pocket floor shows the
 // pen of the tool that cut it, the untouched rim the work colour.
-TEST(RenderTool, SampleProgramCutIsDrawnInItsPens) {
+TEST_F(RenderTool, SampleProgramCutIsDrawnInItsPens) {
     testing::ScratchDirectory dir;
     for (const char* name : {"vmc3.ttl", "vmc3.ctl", "bt40_er32.hld", "demo_part.nc"}) {
         std::filesystem::copy_file(Sample(name), dir.At(name));
@@ -123,10 +132,9 @@ TEST(RenderTool, SampleProgramCutIsDrawnInItsPens) {
     EXPECT_TRUE(testing::ColorNear(pixelAt(10, 40, 0), testing::LitColor(GlColors.pens[0], up)) ||
                 testing::ColorNear(pixelAt(10, 40, 0),
                                    testing::LitColor(GlColors.pens[ToolTableSet.pens[3]], up)));
-    ResetConfigurationRecords();
 }
 
-TEST(RenderTool, FailuresWriteNoPicture) {
+TEST_F(RenderTool, FailuresWriteNoPicture) {
     testing::ScratchDirectory dir;
     RenderToolOptions o;
     o.machine = dir.At("missing.mtl");
@@ -146,7 +154,6 @@ TEST(RenderTool, FailuresWriteNoPicture) {
     o.program = dir.At("part.nc");
     EXPECT_EQ(RunRenderTool(o, &message), 4);
     EXPECT_FALSE(std::filesystem::exists(dir.At("none.png")));
-    ResetConfigurationRecords();
 }
 
 TEST(GlColors, ColorRefsBecomeFloatsAndToolPenModeKeepsThePens) {

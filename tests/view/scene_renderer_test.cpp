@@ -6,6 +6,8 @@
 #include <GL/gl.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
 #include <cmath>
 #include <string>
 #include <vector>
@@ -123,6 +125,30 @@ TEST(SceneRenderer, HidingTheMachineKeepsTheStockInPlace) {
     ASSERT_EQ(view.Render(), 1);
     const double origin[3] = {0, 0, 0};
     EXPECT_TRUE(ColorNear(view.PixelAt(origin), LitColor(GlColors.pens[0], kUp)));
+}
+
+// The light follows the settings' light vector: the stock's top face, seen from straight above,
+// takes the shade of its normal against each vector, down to ambient light only.
+TEST(SceneRenderer, TopFaceShadeFollowsTheLightVector) {
+    OffscreenView view(100, 100);
+    ASSERT_TRUE(view.ok());
+    DisplayUnitFactor = 50.0;
+    DisplayModes.toolMode = 0;
+    DisplayModes.machineMode = 0;
+    const double lo[3] = {-10, -10, -5}, hi[3] = {10, 10, 0};
+    ASSERT_EQ(testing::MakeBoxStock(0, lo, hi, 1.0, 1), 1);
+    const double top[3] = {2, 3, 0};
+    const double lights[][3] = {{0, 0, 1}, {0.6, 0, 0.8}, {0, -0.8, 0.6}, {1, 0, 0}};
+    std::vector<std::array<int, 3>> shades;
+    for (const auto& light : lights) {
+        std::copy(light, light + 3, Settings.lightVector);
+        ASSERT_EQ(view.Render(), 1);
+        shades.push_back(view.PixelAt(top));
+        EXPECT_TRUE(ColorNear(shades.back(), LitColor(GlColors.pens[0], kUp)))
+            << light[0] << ", " << light[1] << ", " << light[2];
+    }
+    EXPECT_NE(shades[0], shades[1]);
+    EXPECT_NE(shades[1], shades[3]);
 }
 
 TEST(SceneRenderer, PickedPointAndBasicShapeLists) {

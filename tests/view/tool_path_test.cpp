@@ -44,6 +44,7 @@
 #include "simulation/simulation_thread.h"
 #include "stock/stock_grid.h"
 #include "stock/stock_shapes.h"
+#include "support/definition_state.h"
 #include "support/tool_records.h"
 #include "view/camera.h"
 #include "view/display_lists.h"
@@ -104,8 +105,7 @@ bool SamePose(const MachinePose& a, const MachinePose& b) {
 class ToolPathTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ResetConfigurationRecords();
-        Controller = ControllerDefinition{};
+        testing::ResetDefinitionState();
         NcController = NcControllerView{};
         InstallNcServiceHooks();
         ResetRunControlFlags();
@@ -113,7 +113,6 @@ protected:
         ToolPathDisplay = ToolPathOptions{};
         CurrentMachine = MachineGeometry{};
         KinematicsMode = KinematicsModeFlags{};
-        CurrentToolValues = KinematicsToolValues{};
         WorkOrigin = MotionPosition{};
         DisplayUnitFactor = 1.0;
         ASSERT_EQ(AllocToolTables(4), 1);
@@ -131,14 +130,9 @@ protected:
         AlarmReport = AlarmReportFile{};
         FreeStockModel(&StockModels[0]);
         StockModels[0] = StockModel{};
-        FreeToolTables();
-        CurrentTool = CurrentToolRecord{};
-        ResetConfigurationRecords();
-        Controller = ControllerDefinition{};
+        testing::ResetDefinitionState();
         NcController = NcControllerView{};
         CurrentMachine = MachineGeometry{};
-        Machine = MachineDefinition{};
-        ToolOffsets = ToolOffsetMemory{};
         SimulationCallbacks = SimulationHooks{};
         ToolLengthReport = ToolLengthReportOutput{};
         ToolPathDisplay = ToolPathOptions{};

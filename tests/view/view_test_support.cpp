@@ -15,6 +15,7 @@
 #include "geometry/orientation_frames.h"
 #include "stock/stock_grid.h"
 #include "stock/stock_shapes.h"
+#include "support/definition_state.h"
 #include "view/camera.h"
 #include "view/display_lists.h"
 #include "view/gl_colors.h"
@@ -52,6 +53,9 @@ void ResetViewGlobals() {
     ViewCallbacks = ViewHooks{};
     SceneFollow = SceneFollowSettings{};
     CaptureReadBuffer = -1;
+    static const ProgramSettings kDefaults{};
+    std::copy(kDefaults.lightVector, kDefaults.lightVector + 3, Settings.lightVector);
+    ResetCurrentTool();
     SetTestColors();
 }
 
@@ -146,7 +150,7 @@ void SetTestColors() {
 }
 
 std::array<int, 3> LitColor(const float c[4], const double eyeNormal[3]) {
-    const double l[3] = {0.5 / std::sqrt(1.5), 0.5 / std::sqrt(1.5), 1.0 / std::sqrt(1.5)};
+    const double* l = Settings.lightVector;
     const double diffuse =
         std::max(0.0, eyeNormal[0] * l[0] + eyeNormal[1] * l[1] + eyeNormal[2] * l[2]);
     std::array<int, 3> out{};

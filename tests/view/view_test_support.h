@@ -14,8 +14,9 @@
 namespace mirexa::testing {
 
 // Creates the view's context (width x height pixels) and resets the camera, the dirty flags,
-// the display modes, the colours, the machine and its model names, the view hooks and the
-// stock slots; the destructor frees the stocks, their list names and the context.
+// the display modes, the colours, the light vector, the machine and its model names, the
+// current tool, the view hooks and the stock slots; the destructor frees the stocks, their list
+// names and the context and resets the same again.
 class OffscreenView {
 public:
     OffscreenView(int width, int height);
@@ -42,8 +43,9 @@ private:
 void SetTestColors();
 
 // The colour (0..255 per channel) that a face of material colour c (0..1) shows under the
-// scene's light when its unit normal in eye space is n: global ambient 0.2 and light ambient
-// 0.1 times c, plus the diffuse term max(0, n . l) c, clamped.
+// scene's light (the settings' light vector l, in eye space) when its unit normal in eye space
+// is n: global ambient 0.2 and light ambient 0.1 times c, plus the diffuse term max(0, n . l) c,
+// clamped.
 std::array<int, 3> LitColor(const float c[4], const double eyeNormal[3]);
 
 // Checks that two colours agree within a tolerance per channel.
