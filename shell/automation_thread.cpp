@@ -18,6 +18,7 @@
 #include "geometry/program_log.h"
 #include "geometry/shared_state.h"
 #include "platform/backend.h"
+#include "platform/file_dialog.h"
 #include "platform/message_box.h"
 #include "shell/automation_steps.h"
 #include "shell/macro_file.h"
@@ -220,6 +221,8 @@ void ApplyHeadlessAutomation() {
     DrawingSuppressed.store(1);
     SetMessageBoxResponder(
         MakeAutomaticMessageBoxResponder([](const std::string& line) { AppendLogEntry(line); }));
+    SetFileDialogResponder(
+        MakeAutomaticFileDialogResponder([](const std::string& line) { AppendLogEntry(line); }));
 }
 
 int OpenReportInViewer(const std::string& path) {

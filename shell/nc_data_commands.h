@@ -15,10 +15,6 @@
 
 namespace mirexa {
 
-// The data check and cutting-information report (WM_COMMAND wparam); the other commands handled
-// here are with the resources (IDM_NC_SELECT ...).
-inline constexpr unsigned IDM_NC_REPORT = 32773;
-
 // The interpreter error of an NC program that does not exist.
 inline constexpr int kNcProgramMissingError = 101;
 

@@ -23,6 +23,7 @@
 #include "platform/message_box.h"
 #include "platform/profile.h"
 #include "shell/automation_steps.h"
+#include "shell/menu_state.h"
 #include "shell/status_bar.h"
 #include "simulation/cutting_core.h"
 #include "stock/difference_paint.h"
@@ -109,7 +110,7 @@ void FinishNewStock(StockModel* model, int applyPose) {
     if (Settings.sound) {
         Call(H().playSound, kSoundStockSet);
     }
-    Call(H().updateMenuChecks);
+    UpdateMenuChecks();
     if (AutomaticMode.load() == 0) {
         Call(H().redrawWorkPane);
     }
@@ -242,7 +243,7 @@ void ReadStockCommand(WindowHandle window) {
         }
         path = choice.path;
         DefinitionFiles.basicModelFile = path;
-        Call(H().enableMenuCommand, IDM_PAINT_DIFFERENCE, 1);
+        EnableMainMenuCommand(IDM_PAINT_DIFFERENCE, 1);
     } else {
         path = DefinitionFiles.stockFile;
         if (path.empty()) {
@@ -265,7 +266,7 @@ void ReadStockCommand(WindowHandle window) {
         return;
     }
     Call(H().setWaitCursor, 1);
-    Call(H().enableStockMenuItems, 0);
+    EnableMainStockMenuItems(0);
     if (kind > kStockReadStl) {
         SetStatusText("Reading WORK", "WORK読み込み中");
     }
@@ -406,7 +407,7 @@ void StockStateCommand() {
     ClearBasicModelIfLoaded();
     StockUseState.store(kStockAvailable);
     // Without a stock the stock menu items are greyed.
-    Call(H().enableStockMenuItems, 1);
+    EnableMainStockMenuItems(1);
     Call(H().redrawStock);
 }
 
@@ -733,7 +734,7 @@ int BuildDefinedStock(WindowHandle window) {
     } else if (InitialStock.kind != kStockCylinder) {
         return 0;
     }
-    Call(H().enableStockMenuItems, 0);
+    EnableMainStockMenuItems(0);
     ApplyCurrentWorkOffset();
     UpdateMachinePosition();
     ChooseDexelPitch();
@@ -780,7 +781,7 @@ void SelectBasicModelPath(WindowHandle window, const std::string& path) {
                   title.c_str());
     StatusInputs.basicModelTitle = title;
     DrawStatusBar();
-    Call(H().enableMenuCommand, IDM_PAINT_DIFFERENCE, path.empty() ? 0 : 1);
+    EnableMainMenuCommand(IDM_PAINT_DIFFERENCE, path.empty() ? 0 : 1);
 }
 
 int LoadBasicModelForStock(const StockModel& grid, StockModel* basic) {
