@@ -23,6 +23,7 @@
 #include "platform/message_box.h"
 #include "platform/profile.h"
 #include "shell/automation_steps.h"
+#include "shell/file_dialogs.h"
 #include "shell/menu_state.h"
 #include "shell/status_bar.h"
 #include "simulation/cutting_core.h"
@@ -548,8 +549,9 @@ void PeelPenCommand(MessageLParam lparam) {
 }
 
 void BasicModelCommand(WindowHandle window) {
-    std::string path;
-    if (!RunDialog(H().selectBasicModelFile, &path)) {
+    std::string path = DefinitionFiles.basicModelFile;
+    std::string directory;
+    if (!SelectSettingFile(window, FILE_KIND_BASIC_MODEL, &directory, &path)) {
         return;
     }
     SelectBasicModelPath(window, path);
@@ -613,9 +615,10 @@ void DifferenceCommand(MessageLParam lparam) {
     SetStatusText("Ready", "Ready");
 }
 
-void ViceCommand() {
+void ViceCommand(WindowHandle window) {
     std::string path;
-    if (!RunDialog(H().selectViceFile, &path)) {
+    std::string directory;
+    if (!SelectSettingFile(window, FILE_KIND_VICE, &directory, &path)) {
         return;
     }
     FreeViceModels();
@@ -840,7 +843,7 @@ int HandleStockCommand(WindowHandle window, unsigned command, MessageLParam lpar
             DifferenceCommand(lparam);
             return 1;
         case IDM_READ_VICE_STL:
-            ViceCommand();
+            ViceCommand(window);
             return 1;
         default:
             return 0;

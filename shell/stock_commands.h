@@ -110,8 +110,6 @@ struct StockCommandHooks {
     int (*moveDialog)(double shift[3]) = {};             // mm
     int (*peelPenDialog)(PeelPenChoice* choice) = {};
     int (*differenceDialog)() = {};  // edits Settings.difference
-    int (*selectBasicModelFile)(std::string* path) = {};
-    int (*selectViceFile)(std::string* path) = {};
     // --- Plug-ins ---
     // The stock-loader plug-in slot (0 .. 2) whose suffix list holds the path's extension, or -1.
     int (*stockLoaderSlot)(const std::string& path) = {};

@@ -9,6 +9,7 @@
 #include "geometry/program_log.h"
 #include "geometry/scratch_directory.h"
 #include "geometry/shared_state.h"
+#include "platform/file_dialog.h"
 #include "shell/automation_steps.h"
 #include "shell/stock_commands.h"
 #include "stock/stock_grid.h"
@@ -240,6 +241,27 @@ TEST_F(NcDataCommandTest, DefinitionFilesAreReadOrTheBatchFails) {
     EXPECT_EQ(AutomationOutcome.definitionResult, 0);
     EXPECT_EQ(BatchFailureCode.load(), kBatchExitFileError);
     EXPECT_NE(Log().find("absent.mtl - The definition file cannot be read."), std::string::npos);
+}
+
+TEST_F(NcDataCommandTest, TheToolsFileCommandOpensItsFileDialog) {
+    NcHooks.presetPath = 0;
+    DefinitionFiles.toolsFile = "/old/tools.ttl";
+    static std::string chosen;
+    FileDialogResponder previous = SetFileDialogResponder([](const FileDialogRequest& request) {
+        FileDialogResult answer;
+        answer.ok = chosen.empty() ? 0 : 1;
+        answer.path = chosen;
+        EXPECT_EQ(request.filters.at(0).patterns, "*.TTL");
+        return answer;
+    });
+    chosen.clear();
+    HandleNcDataCommand(nullptr, IDM_TOOLS_FILE, 0);
+    EXPECT_EQ(DefinitionFiles.toolsFile, "/old/tools.ttl");  // cancelled
+    chosen = std::string(MIREXA_SAMPLES) + "/vmc3.ttl";
+    HandleNcDataCommand(nullptr, IDM_TOOLS_FILE, 0);
+    EXPECT_EQ(DefinitionFiles.toolsFile, chosen);
+    EXPECT_EQ(ToolFile.status, 1);
+    SetFileDialogResponder(previous);
 }
 
 }  // namespace
