@@ -289,12 +289,14 @@ int SetWindowMenuBar(WindowHandle window, MenuHandle menu) {
     MenuHandle previous = nullptr;
     {
         std::lock_guard<std::mutex> menus(MenusMutex);
-        if (menu && (!Live(menu) || menu->parent || menu->menuBarOf)) {
-            return 0;
-        }
         std::lock_guard<std::mutex> windows(PlatformMutex());
         PlatformWindow* record = FindLiveWindow(window);
-        if (!record) {
+        if (!record || (menu && (!Live(menu) || menu->parent))) {
+            return 0;
+        }
+        // A menu is the bar of one window at a time (a window that is gone holds none).
+        PlatformWindow* holder = FindLiveWindow(menu ? menu->menuBarOf : nullptr);
+        if (holder && holder != record && holder->menuBar == menu) {
             return 0;
         }
         previous = record->menuBar;

@@ -111,6 +111,9 @@ TEST(Menus, AWindowsMenuBarPostsOnlyCommandsThatCanBeChosen) {
 
     ASSERT_EQ(SetWindowMenuBar(window, s.bar), 1);
     EXPECT_EQ(SetWindowMenuBar(window, s.view), 0);  // a submenu cannot be a bar
+    WindowHandle other = CreatePlatformWindow(WindowCreateParams{});
+    EXPECT_EQ(SetWindowMenuBar(other, s.bar), 0);  // nor the bar of two windows
+    DestroyPlatformWindow(other);
     EXPECT_EQ(GetWindowMenuBar(window), s.bar);
     EnableMenuEntry(s.bar, 11, MENU_BYCOMMAND | MENU_GRAYED);
     EnableMenuEntry(s.view, 0, MENU_BYPOSITION | MENU_DISABLED);  // the Zoom submenu
