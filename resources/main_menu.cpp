@@ -10,14 +10,15 @@ namespace {
 
 constexpr unsigned POPUP = MENU_RESOURCE_POPUP;
 
-// The tree in menu order. Positions matter to the message file (its entries follow this order)
-// and to the run areas of the menu state, which are derived from this tree when it is loaded.
+// The tree in menu order; the items that need an NC program start grey. Positions matter to the
+// message file (its entries follow this order) and to the run areas of the menu state, which are
+// derived from this tree when it is loaded.
 constexpr MenuResourceLine MainMenuLines[] = {
     {0, POPUP, "NCデータ(&N)"},
     {1, IDM_NC_SELECT, "選択（&S）"},
     {1, IDM_NC_SELECT_OPTIMAL_STOCK, "選択して最適被切削材定義(&W)"},
-    {1, IDM_NC_REPORT, "帳票出力（&V）"},
-    {1, IDM_NC_EDIT, "エディター編集(&E)"},
+    {1, IDM_NC_REPORT, "帳票出力（&V）", 1},
+    {1, IDM_NC_EDIT, "エディター編集(&E)", 1},
     {1, 0, nullptr},
     {1, IDM_EXIT, "終了（&X）"},
 
@@ -43,11 +44,11 @@ constexpr MenuResourceLine MainMenuLines[] = {
     {1, IDM_READ_VICE_STL, "バイス形状(STL)読み込み(&V)"},
 
     {0, POPUP, "加工(&R)"},
-    {1, IDM_CUT_REAL, "実加工(&R)"},
-    {1, IDM_CUT_SKIP, "スキップ加工(&S)"},
-    {1, IDM_CUT_RESULT, "加工して結果表示(&T or F5キー)"},
-    {1, IDM_PATH_DISPLAY, "パス表示(&P or F6キー)"},
-    {1, IDM_PATH_DISPLAY_NO_ROTARY, "回転成分を補間しないパス表示(&D or F7)"},
+    {1, IDM_CUT_REAL, "実加工(&R)", 1},
+    {1, IDM_CUT_SKIP, "スキップ加工(&S)", 1},
+    {1, IDM_CUT_RESULT, "加工して結果表示(&T or F5キー)", 1},
+    {1, IDM_PATH_DISPLAY, "パス表示(&P or F6キー)", 1},
+    {1, IDM_PATH_DISPLAY_NO_ROTARY, "回転成分を補間しないパス表示(&D or F7)", 1},
     {1, 0, nullptr},
     {1, IDM_ROTARY_REAL_CUT_MODE, "回転動作実加工モード(&A)"},
     {1, IDM_RAPID_REAL_CUT_MODE, "早送り部実加工モード(&0)"},
@@ -160,6 +161,7 @@ MenuHandle LoadMenuResource(int id) {
             item.command = line.command;
             item.caption = line.caption ? line.caption : "";
             item.separator = line.caption ? 0 : 1;
+            item.state = line.grey ? MENU_GRAYED : MENU_ENABLED;
             AppendMenuEntry(open.back(), item);
         }
     }

@@ -24,14 +24,15 @@ struct MenuResourceLine {
     int depth = {};
     unsigned command = {};
     const char* caption = {};
+    int grey = {};  // the item starts grey (it needs an NC program)
 };
 
 // The lines of menu resource id (IDR_MAIN_MENU), with their count in *count; null for an
 // unknown id.
 const MenuResourceLine* FindMenuResource(int id, int* count);
 
-// Builds a platform menu from resource id: the menu bar and its submenus, every item enabled and
-// unchecked. Null for an unknown id.
+// Builds a platform menu from resource id: the menu bar and its submenus, every item unchecked and
+// enabled unless its line starts it grey. Null for an unknown id.
 MenuHandle LoadMenuResource(int id);
 
 }  // namespace mirexa

@@ -227,6 +227,13 @@ void EnableMainStockMenuItems(int grey) {
     EnableStockMenuItems(MainMenuBar(), grey);
 }
 
+void EnableNcProgramMenuItems() {
+    for (unsigned command : {IDM_NC_REPORT, IDM_NC_EDIT, IDM_CUT_REAL, IDM_CUT_SKIP, IDM_CUT_RESULT,
+                             IDM_PATH_DISPLAY, IDM_PATH_DISPLAY_NO_ROTARY}) {
+        EnableMainMenuCommand(command, 1);
+    }
+}
+
 void EnableMainMenuCommand(unsigned command, int enable) {
     EnableMenuEntry(MainMenuBar(), command, MENU_BYCOMMAND | (enable ? MENU_ENABLED : MENU_GRAYED));
 }

@@ -52,6 +52,9 @@ void UpdateMenuChecks();
 void EnableStockMenuItems(MenuHandle menu, int grey);
 // EnableStockMenuItems on the main window's menu bar.
 void EnableMainStockMenuItems(int grey);
+// Enables the commands that need an NC program (the report, the editor, the runs and the path
+// displays), grey in the menu until one is selected.
+void EnableNcProgramMenuItems();
 // Enables or greys one command of the main window's menu bar.
 void EnableMainMenuCommand(unsigned command, int enable);
 

@@ -22,6 +22,7 @@
 #include "platform/message_box.h"
 #include "shell/automation_steps.h"
 #include "shell/file_dialogs.h"
+#include "shell/menu_state.h"
 #include "shell/status_bar.h"
 #include "shell/stock_commands.h"
 #include "simulation/cutting_info_report.h"
@@ -149,6 +150,7 @@ void SelectProgramCommand(WindowHandle window, unsigned command) {
     }
     ClearPresetPath();
     NcDataCommands.selectedState = NcDataCommands.selectedState == 0 ? 1 : 2;
+    EnableNcProgramMenuItems();
     if (H().programSelected) {
         H().programSelected();
     }

@@ -136,6 +136,10 @@ TEST_F(MenuStateTest, RunAreasFollowTheirItemsPastPluginItemsAndComeBackAsTheyWe
     plugin.command = 32952;
     InsertMenuEntry(GetSubMenuHandle(menu, MAIN_MENU_DISPLAY), 0, plugin);
     EnableStockMenuItems(menu, 1);  // no stock yet
+    for (unsigned command :
+         {IDM_NC_REPORT, IDM_NC_EDIT, IDM_CUT_REAL, IDM_CUT_RESULT, IDM_PATH_DISPLAY}) {
+        EnableMenuEntry(menu, command, MENU_BYCOMMAND);  // an NC program is selected
+    }
     std::vector<int> before;
     Snapshot(menu, &before);
 
