@@ -1,5 +1,5 @@
-// The program's resources as data: command and resource ids, key codes, the accelerator table,
-// the string table and the menu items of the run commands. Read by the shell at start-up.
+// The program's resources as data: command and resource ids, key codes, the accelerator table and
+// the string table (the main menu is in main_menu.h). Read by the shell at start-up.
 #pragma once
 
 #include <string>
@@ -133,20 +133,6 @@ unsigned FindAccelerator(unsigned keyCode, int altHeld);
 
 // The string table: the text of id, or an empty text for an unknown id.
 std::string LoadResourceString(int id);
-
-// Menu items of the run commands, with their texts in the menu's language (Japanese); the
-// message file replaces them.
-struct MenuItemText {
-    unsigned command = {};
-    const char* text = {};
-};
-inline constexpr MenuItemText RunMenuItems[] = {
-    {IDM_CUT_REAL, "実加工(&R)"},
-    {IDM_CUT_SKIP, "スキップ加工(&S)"},
-    {IDM_CUT_RESULT, "加工して結果表示(&T or F5キー)"},
-    {IDM_PATH_DISPLAY, "パス表示(&P or F6キー)"},
-    {IDM_PATH_DISPLAY_NO_ROTARY, "回転成分を補間しないパス表示(&D or F7)"},
-};
 
 // The 13 bitmaps of the view popup menu, in loading order; the popup uses three of them.
 inline constexpr int ViewPopupBitmaps[13] = {228, 260, 236, 234, 155, 154, 150,
