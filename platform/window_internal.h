@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/controls.h"
+#include "platform/menus.h"
 #include "platform/window.h"
 
 namespace mirexa {
@@ -63,6 +64,7 @@ struct mirexa::PlatformWindow {
     // Built-in controls.
     std::vector<StatusBarPart> parts = {};
     ProgressBarValue progress = {};
+    MenuHandle menuBar = {};  // null without a menu bar
 };
 
 namespace mirexa {

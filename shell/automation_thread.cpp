@@ -24,6 +24,7 @@
 #include "geometry/program_log.h"
 #include "geometry/shared_state.h"
 #include "platform/backend.h"
+#include "platform/file_dialog.h"
 #include "platform/file_reading.h"
 #include "platform/message_box.h"
 #include "platform/profile.h"
@@ -328,6 +329,8 @@ void ApplyHeadlessAutomation() {
     DrawingSuppressed.store(1);
     SetMessageBoxResponder(
         MakeAutomaticMessageBoxResponder([](const std::string& line) { AppendLogEntry(line); }));
+    SetFileDialogResponder(
+        MakeAutomaticFileDialogResponder([](const std::string& line) { AppendLogEntry(line); }));
 }
 
 int OpenReportInViewer(const std::string& path) {

@@ -14,8 +14,11 @@
 #include "platform/controls.h"
 #include "platform/cursor.h"
 #include "platform/text.h"
+#include "resources/main_menu.h"
 #include "resources/program_resources.h"
 #include "shell/hook_calls.h"
+#include "shell/menu_state.h"
+#include "shell/message_file.h"
 #include "shell/run_commands.h"
 #include "shell/startup.h"
 #include "shell/status_bar.h"
@@ -145,9 +148,11 @@ MessageResult OnCreate(WindowHandle window) {
     MainWindow.store(window);
     // 2-5.
     s.handles.menu = MainClass.menu;
-    CallHook(H().loadMessageFile, s.handles.menu);
+    SetWindowMenuBar(window, s.handles.menu ? LoadMenuResource(s.handles.menu) : nullptr);
+    PrepareMenuState(GetWindowMenuBar(window));
+    LoadMessageFile(GetWindowMenuBar(window));
     CallHook(H().initPluginsAndMenus, window, s.handles.menu, UiLanguage.load());
-    CallHook(H().updateMenuChecks);
+    UpdateMenuChecks();
     // 6-9: the panel font, the view rectangle, the back buffer, the colour chooser.
     CallHook(H().preparePanelContext, window);
     WindowRect client = {};
@@ -413,6 +418,7 @@ MessageResult OnDestroy(WindowHandle window) {
     MainStatusBar.store(nullptr);
     MainProgressBar.store(nullptr);
     SecondProgressBar.store(nullptr);
+    DestroyMenuHandle(GetWindowMenuBar(window));
     MainWindow.store(nullptr);
     S().ready = 0;
     PostLoopQuit(0);

@@ -69,9 +69,7 @@ extern MainWindowState MainWindowData;
 // there". Filled at start-up; tests fill it with fakes.
 struct MainWindowHooks {
     // --- Message file, plug-ins, menus (creation) ---
-    void (*loadMessageFile)(int menu) = {};
     void (*initPluginsAndMenus)(WindowHandle window, int menu, int language) = {};
-    void (*updateMenuChecks)() = {};
     // Makes the panel font and its paint context on the window.
     void (*preparePanelContext)(WindowHandle window) = {};
     void (*createViewPopupMenu)() = {};

@@ -21,6 +21,8 @@
 #include "nc/nurbs_evaluation.h"
 #include "platform/message_box.h"
 #include "shell/automation_steps.h"
+#include "shell/file_dialogs.h"
+#include "shell/menu_state.h"
 #include "shell/status_bar.h"
 #include "shell/stock_commands.h"
 #include "simulation/cutting_info_report.h"
@@ -127,7 +129,8 @@ void SelectProgramCommand(WindowHandle window, unsigned command) {
     std::string path = DefinitionFiles.ncProgramFile;
     const bool preset = PresetPath() || CommandLine.ncGiven != 0;
     if (!preset) {
-        if (AutomaticMode.load() != 0 || !H().selectNcFile || H().selectNcFile(&path) != 1) {
+        std::string directory;
+        if (!SelectNcFile(window, &directory, &path)) {
             return;
         }
     } else if (!ResolveNcProgramPath(&path)) {
@@ -147,6 +150,7 @@ void SelectProgramCommand(WindowHandle window, unsigned command) {
     }
     ClearPresetPath();
     NcDataCommands.selectedState = NcDataCommands.selectedState == 0 ? 1 : 2;
+    EnableNcProgramMenuItems();
     if (H().programSelected) {
         H().programSelected();
     }
@@ -192,8 +196,8 @@ void DefinitionFileCommand(unsigned command) {
     if (!PresetPath()) {
         const int kind = command == IDM_TOOLS_FILE ? 0 : command == IDM_CONTROLLER_FILE ? 1 : 4;
         std::string path = *target;
-        if (AutomaticMode.load() != 0 || !H().selectDefinitionFile ||
-            H().selectDefinitionFile(kind, &path) != 1) {
+        std::string directory;
+        if (!SelectSettingFile(MainWindow.load(), kind, &directory, &path)) {
             return;
         }
         *target = path;

@@ -15,10 +15,6 @@
 
 namespace mirexa {
 
-// The data check and cutting-information report (WM_COMMAND wparam); the other commands handled
-// here are with the resources (IDM_NC_SELECT ...).
-inline constexpr unsigned IDM_NC_REPORT = 32773;
-
 // The interpreter error of an NC program that does not exist.
 inline constexpr int kNcProgramMissingError = 101;
 
@@ -39,10 +35,6 @@ struct NcDataCommandHooks {
     // 1 while PresetPathFlag is set; and clearing it.
     int (*presetPathFlag)() = {};
     void (*clearPresetPath)() = {};
-    // The open dialogs: the NC program, and the definition file of kind 0 tools, 1 controller,
-    // 4 machine.
-    int (*selectNcFile)(std::string* path) = {};
-    int (*selectDefinitionFile)(int kind, std::string* path) = {};
     // The path-reader plug-in slot whose suffix list holds the path's extension, or -1.
     int (*pathReaderSlot)(const std::string& path) = {};
     // The resets of a newly selected program (line numbers, plug-in tools, path display).

@@ -19,6 +19,7 @@
 #include "resources/program_resources.h"
 #include "shell/hook_calls.h"
 #include "shell/main_window.h"
+#include "shell/menu_state.h"
 #include "shell/status_bar.h"
 #include "simulation/run_control.h"
 #include "simulation/run_end.h"
@@ -221,7 +222,7 @@ int StartRun(WindowHandle window, int mode) {
     }
     // 6-8.
     CallHook(H().drawRunPanes);
-    CallHook(H().greyMenusDuringRun);
+    GreyMenusDuringRun(window);
     BeginProgressForNcFile(window, DefinitionFiles.ncProgramFile.c_str(), "切削", "Cut");
     // 9.
     OpenLengthReport(commandLineRunMode);
@@ -241,7 +242,7 @@ void TogglePathDisplay(WindowHandle window, unsigned command) {
     } else {
         SetCursorHandle(previous);
     }
-    CallHook(MainWindowCallbacks.updateMenuChecks);
+    UpdateMenuChecks();
     (void)window;
 }
 
@@ -547,7 +548,7 @@ void ConnectRunEndToShell() {
     ui.writeAviFrame = [] { CallHook(RunCallbacks.writeAviFrame); };
     ui.stopAviRecording = [] { CallHook(RunCallbacks.stopAviRecording); };
     ui.repaintToolPanel = [] { CallHook(RunCallbacks.repaintToolPanel); };
-    ui.enableMenusAfterRun = [] { CallHook(RunCallbacks.enableMenusAfterRun); };
+    ui.enableMenusAfterRun = [] { EnableMenusAfterRun(MainWindow.load()); };
     ui.drawPanelAfterRun = [](int) { CallHook(RunCallbacks.drawPanelAfterRun); };
     ui.redrawMainWindow = [] { RedrawMainWindow(MainWindow.load()); };
     ui.drawStatusBar = [] { DrawStatusBar(); };

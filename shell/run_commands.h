@@ -81,8 +81,6 @@ struct RunHooks {
     void (*drawRunPanes)() = {};  // the "\tSTOP" and "\tESC" panes raised
     void (*drawNcDataLine)() = {};
     void (*drawPanelAfterRun)() = {};  // NC line, axis labels, values, stop-mode labels
-    void (*greyMenusDuringRun)() = {};
-    void (*enableMenusAfterRun)() = {};
     void (*repaintToolPanel)() = {};
     void (*togglePathDisplay)(int variant, int duringRun) = {};  // 0 path, 1 without rotary
     // --- Reports, recording ---

@@ -25,6 +25,8 @@
 #include "platform/message_box.h"
 #include "platform/profile.h"
 #include "shell/automation_steps.h"
+#include "shell/file_dialogs.h"
+#include "shell/menu_state.h"
 #include "shell/status_bar.h"
 #include "simulation/cutting_core.h"
 #include "stock/difference_paint.h"
@@ -111,7 +113,7 @@ void FinishNewStock(StockModel* model, int applyPose) {
     if (Settings.sound) {
         Call(H().playSound, kSoundStockSet);
     }
-    Call(H().updateMenuChecks);
+    UpdateMenuChecks();
     if (AutomaticMode.load() == 0) {
         Call(H().redrawWorkPane);
     }
@@ -244,7 +246,7 @@ void ReadStockCommand(WindowHandle window) {
         }
         path = choice.path;
         DefinitionFiles.basicModelFile = path;
-        Call(H().enableMenuCommand, IDM_PAINT_DIFFERENCE, 1);
+        EnableMainMenuCommand(IDM_PAINT_DIFFERENCE, 1);
     } else {
         path = DefinitionFiles.stockFile;
         if (path.empty()) {
@@ -267,7 +269,7 @@ void ReadStockCommand(WindowHandle window) {
         return;
     }
     Call(H().setWaitCursor, 1);
-    Call(H().enableStockMenuItems, 0);
+    EnableMainStockMenuItems(0);
     if (kind > kStockReadStl) {
         SetStatusText("Reading WORK", "WORK読み込み中");
     }
@@ -408,7 +410,7 @@ void StockStateCommand() {
     ClearBasicModelIfLoaded();
     StockUseState.store(kStockAvailable);
     // Without a stock the stock menu items are greyed.
-    Call(H().enableStockMenuItems, 1);
+    EnableMainStockMenuItems(1);
     Call(H().redrawStock);
 }
 
@@ -549,8 +551,9 @@ void PeelPenCommand(MessageLParam lparam) {
 }
 
 void BasicModelCommand(WindowHandle window) {
-    std::string path;
-    if (!RunDialog(H().selectBasicModelFile, &path)) {
+    std::string path = DefinitionFiles.basicModelFile;
+    std::string directory;
+    if (!SelectSettingFile(window, FILE_KIND_BASIC_MODEL, &directory, &path)) {
         return;
     }
     SelectBasicModelPath(window, path);
@@ -614,9 +617,10 @@ void DifferenceCommand(MessageLParam lparam) {
     SetStatusText("Ready", "Ready");
 }
 
-void ViceCommand() {
+void ViceCommand(WindowHandle window) {
     std::string path;
-    if (!RunDialog(H().selectViceFile, &path)) {
+    std::string directory;
+    if (!SelectSettingFile(window, FILE_KIND_VICE, &directory, &path)) {
         return;
     }
     FreeViceModels();
@@ -735,7 +739,7 @@ int BuildDefinedStock(WindowHandle window) {
     } else if (InitialStock.kind != kStockCylinder) {
         return 0;
     }
-    Call(H().enableStockMenuItems, 0);
+    EnableMainStockMenuItems(0);
     ApplyCurrentWorkOffset();
     UpdateMachinePosition();
     ChooseDexelPitch();
@@ -782,7 +786,7 @@ void SelectBasicModelPath(WindowHandle window, const std::string& path) {
                   title.c_str());
     StatusInputs.basicModelTitle = title;
     DrawStatusBar();
-    Call(H().enableMenuCommand, IDM_PAINT_DIFFERENCE, path.empty() ? 0 : 1);
+    EnableMainMenuCommand(IDM_PAINT_DIFFERENCE, path.empty() ? 0 : 1);
 }
 
 int ReportMissingBasicModel(const std::string& path) {
@@ -854,7 +858,7 @@ int HandleStockCommand(WindowHandle window, unsigned command, MessageLParam lpar
             DifferenceCommand(lparam);
             return 1;
         case IDM_READ_VICE_STL:
-            ViceCommand();
+            ViceCommand(window);
             return 1;
         default:
             return 0;

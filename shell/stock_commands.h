@@ -19,23 +19,6 @@
 
 namespace mirexa {
 
-// The stock menu's commands (WM_COMMAND wparam); IDM_STOCK_READ (32784) is with the resources.
-inline constexpr unsigned IDM_STOCK_TWO_POINT = 32787;
-inline constexpr unsigned IDM_STOCK_FROM_ORIGIN = 32911;
-inline constexpr unsigned IDM_STOCK_CYLINDER = 32896;
-inline constexpr unsigned IDM_STOCK_STATE = 32905;
-inline constexpr unsigned IDM_STOCK_SAVE = 32786;
-inline constexpr unsigned IDM_STOCK_ROTATE = 32826;
-inline constexpr unsigned IDM_STOCK_MOVE = 32827;
-inline constexpr unsigned IDM_STOCK_OFFSET = 32788;
-inline constexpr unsigned IDM_STOCK_XYZ_CUT = 32906;
-inline constexpr unsigned IDM_PAINT_ALL = 32789;
-inline constexpr unsigned IDM_PEEL_PAINT = 32790;
-inline constexpr unsigned IDM_PEEL_PEN_COLOR = 32820;
-inline constexpr unsigned IDM_BASIC_MODEL = 32851;
-inline constexpr unsigned IDM_PAINT_DIFFERENCE = 32893;
-inline constexpr unsigned IDM_READ_VICE_STL = 32904;
-
 // Kinds a stock file is read as, by its extension.
 inline constexpr int kStockReadDmf = 1;
 inline constexpr int kStockReadStl = 2;
@@ -103,10 +86,6 @@ struct StockCommandHooks {
     // --- Cutting core ---
     void (*bindDexelGrids)(StockModel* model) = {};
     // --- Menus, panels, status ---
-    // EnableStockMenuItems: grey 0 enables the stock menu items, 1 greys them.
-    void (*enableStockMenuItems)(int grey) = {};
-    void (*enableMenuCommand)(unsigned command, int enable) = {};
-    void (*updateMenuChecks)() = {};
     void (*redrawWorkPane)() = {};
     void (*setWaitCursor)(int on) = {};
     // --- Run state ---
@@ -131,8 +110,6 @@ struct StockCommandHooks {
     int (*moveDialog)(double shift[3]) = {};             // mm
     int (*peelPenDialog)(PeelPenChoice* choice) = {};
     int (*differenceDialog)() = {};  // edits Settings.difference
-    int (*selectBasicModelFile)(std::string* path) = {};
-    int (*selectViceFile)(std::string* path) = {};
     // --- Plug-ins ---
     // The stock-loader plug-in slot (0 .. 2) whose suffix list holds the path's extension, or -1.
     int (*stockLoaderSlot)(const std::string& path) = {};

@@ -221,11 +221,22 @@ TEST_F(BatchRunTest, InterferencesAreReportedAndAnAlarmEndIsLogged) {
     scratch.Write("table.nc",
                   "%\nO11\nG90 G17 G40 G49 G80\nT1 M06\nG56 G00 X50. Y150. Z20. S3000 M03\n"
                   "G01 Z-95. F500.\nG00 Z50.\nM30\n%\n");
-    ASSERT_EQ(Run({kBox, "table.nc", "-X6", "-O", "table.dme"}), 0);
-    log = Read("mirexa.log");
-    EXPECT_NE(log.find("(6) - 工具とTABLEが干渉しています。"), std::string::npos) << log;
-    EXPECT_NE(log.find("アラームで切削終了"), std::string::npos) << log;
-    EXPECT_FALSE(Exists("interference.txt"));
+    // The bundled English message file makes the log English; without it the log is Japanese.
+    struct Language {
+        const char* interference;
+        const char* alarmEnd;
+    };
+    for (Language language :
+         {Language{"(6) - TOOLvsTABLE interfered.", "Cutting ended on an alarm"},
+          Language{"(6) - 工具とTABLEが干渉しています。", "アラームで切削終了"}}) {
+        ASSERT_EQ(Run({kBox, "table.nc", "-X6", "-O", "table.dme"}), 0);
+        log = Read("mirexa.log");
+        EXPECT_NE(log.find(language.interference), std::string::npos) << log;
+        EXPECT_NE(log.find(language.alarmEnd), std::string::npos) << log;
+        EXPECT_FALSE(Exists("interference.txt"));
+        fs::remove(scratch.At("mirexa.log"));
+        fs::remove(scratch.At("mirexa7.mes"));
+    }
 }
 
 // Waits until the file holds the text (a run has reached that point); 0 after the deadline.
@@ -367,6 +378,7 @@ TEST_F(BatchRunTest, PlantedLinksAndTheFileSizeLimitKeepTheUsersFiles) {
 // Each log entry on its own line: the alarm message of a run is ended before the run's closing
 // entry (the time stamp, with its full-width colon, only ever starts a line).
 TEST_F(BatchRunTest, TheLogHoldsOneEntryPerLine) {
+    fs::remove(scratch.At("mirexa7.mes"));  // the log in Japanese
     scratch.Write("table.nc",
                   "%\nO11\nG90 G17 G40 G49 G80\nT1 M06\nG56 G00 X50. Y150. Z20. S3000 M03\n"
                   "G01 Z-95. F500.\nG00 Z50.\nM30\n%\n");
@@ -562,6 +574,7 @@ TEST_F(RefusedRunTest, SizesNoMachineHas) {
 // The run goes on past a subprogram that is not there and a line cut at the line limit, and the
 // log says which.
 TEST_F(BatchRunTest, MissingSubprogramsAndCutLinesAreLoggedAndTheRunGoesOn) {
+    fs::remove(scratch.At("mirexa7.mes"));  // the log in Japanese
     scratch.Write("calls.nc",
                   "%\nO10\nG90 G17 G40 G49 G80\nT1 M06\nG56 G00 X50. Y40. Z20.\n"
                   "M198 P9999\nM98<GONE>\nG01 Z-1. F500. (" +

@@ -75,14 +75,11 @@ TEST(MainWindowRules, ViewRectLeavesPanelStripAndStatusBar) {
 // --- Creation, layout, paint --------------------------------------------------------------------
 
 TEST_F(MainWindowTest, CreationLaysOutStatusBarProgressBarsAndView) {
-    MainWindowCallbacks.loadMessageFile = [](int) { RecordEvent("message file"); };
     MainWindowCallbacks.initPluginsAndMenus = [](WindowHandle, int, int) {
         RecordEvent("plugin menus");
     };
-    MainWindowCallbacks.updateMenuChecks = [] { RecordEvent("menu checks"); };
     OpenMainWindow({0, 0, 1000, 700});
-    EXPECT_EQ(RecordedEvents(),
-              (std::vector<std::string>{"message file", "plugin menus", "menu checks"}));
+    EXPECT_EQ(RecordedEvents(), (std::vector<std::string>{"plugin menus"}));
     const MainWindowHandles& h = MainWindowData.handles;
     EXPECT_EQ(MainWindowData.ready, 1);
     EXPECT_EQ(MainWindowData.definitionWatchArmed, 1);

@@ -9,6 +9,9 @@
 #include "geometry/program_log.h"
 #include "geometry/scratch_directory.h"
 #include "geometry/shared_state.h"
+#include "platform/file_dialog.h"
+#include "platform/menus.h"
+#include "resources/main_menu.h"
 #include "shell/automation_steps.h"
 #include "shell/stock_commands.h"
 #include "stock/stock_grid.h"
@@ -240,6 +243,42 @@ TEST_F(NcDataCommandTest, DefinitionFilesAreReadOrTheBatchFails) {
     EXPECT_EQ(AutomationOutcome.definitionResult, 0);
     EXPECT_EQ(BatchFailureCode.load(), kBatchExitFileError);
     EXPECT_NE(Log().find("absent.mtl - The definition file cannot be read."), std::string::npos);
+}
+
+TEST_F(NcDataCommandTest, FileCommandsOpenTheirDialogsAndAProgramEnablesItsMenuItems) {
+    WindowHandle window = CreatePlatformWindow(WindowCreateParams{});
+    SetWindowMenuBar(window, LoadMenuResource(IDR_MAIN_MENU));
+    MainWindow.store(window);
+    const MenuHandle bar = GetWindowMenuBar(window);
+    NcHooks.presetPath = 0;
+    DefinitionFiles.toolsFile = "/old/tools.ttl";
+    static std::string chosen;
+    FileDialogResponder previous = SetFileDialogResponder([](const FileDialogRequest&) {
+        FileDialogResult answer;
+        answer.ok = chosen.empty() ? 0 : 1;
+        answer.path = chosen;
+        return answer;
+    });
+    chosen.clear();
+    HandleNcDataCommand(window, IDM_TOOLS_FILE, 0);
+    EXPECT_EQ(DefinitionFiles.toolsFile, "/old/tools.ttl");  // cancelled
+    chosen = std::string(MIREXA_SAMPLES) + "/vmc3.ttl";
+    HandleNcDataCommand(window, IDM_TOOLS_FILE, 0);
+    EXPECT_EQ(DefinitionFiles.toolsFile, chosen);
+    EXPECT_EQ(ToolFile.status, 1);
+
+    EXPECT_EQ(GetMenuEntryState(bar, IDM_CUT_RESULT, MENU_BYCOMMAND),
+              static_cast<int>(MENU_GRAYED));
+    chosen = scratch.Write("part.nc", "%\nG00 X0\n%\n");
+    HandleNcDataCommand(window, IDM_NC_SELECT, 0);
+    EXPECT_EQ(DefinitionFiles.ncProgramFile, chosen);
+    for (unsigned command : {IDM_NC_REPORT, IDM_CUT_RESULT, IDM_PATH_DISPLAY_NO_ROTARY}) {
+        EXPECT_EQ(GetMenuEntryState(bar, command, MENU_BYCOMMAND), 0) << command;
+    }
+    SetFileDialogResponder(previous);
+    MainWindow.store(nullptr);
+    DestroyMenuHandle(bar);
+    DestroyPlatformWindow(window);
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include "geometry/ui_hooks.h"
 #include "platform/clock.h"
 #include "shell/main_window.h"
+#include "shell/message_file.h"
 #include "shell/run_commands.h"
 #include "shell/startup.h"
 #include "shell/status_bar.h"
@@ -59,6 +60,7 @@ void ResetShellState() {
     AbortedBatchRunMark.store(0);
     WorkerShutdownRequested.store(0);
     UiLanguage.store(0);
+    ResetMessageTexts();
     AutomaticMode.store(0);
     DrawingSuppressed.store(0);
     MainWindow.store(nullptr);

@@ -61,7 +61,6 @@ void FillRecordingServices() {
     s.freeNcProgramText = RECORDING("~nc text");
     s.unloadPlugins = RECORDING("~plugins");
     MainWindowHooks& h = MainWindowCallbacks;
-    h.loadMessageFile = [](int) { RecordEvent("message file"); };
     h.initPluginsAndMenus = [](WindowHandle, int, int) { RecordEvent("plugin menus"); };
     h.saveSettings = [](WindowHandle) { RecordEvent("save settings"); };
     h.callPluginFreeFunctions = RECORDING("plugin free");
@@ -78,8 +77,8 @@ TEST_F(StartupTest, StartsAndShutsDownInOrder) {
         "os", "plugins", "clear stock", "command line part.nc -X3", "processors", "zoom",
         "settings", "tools", "controller", "brush", "machine", "tools", "sounds", "gdi",
         "rotation centre",
-        // The window: the message file before the plug-in menu items; then it paints.
-        "message file", "plugin menus", "paint",
+        // The window: its plug-in menu items; then it paints.
+        "plugin menus", "paint",
         // Closing: settings saved (not automatic), plug-ins released, then the shutdown order.
         "save settings", "plugin free", "~replace", "~gdi", "~tools", "~models", "~sounds",
         "~nc text", "~plugins"};

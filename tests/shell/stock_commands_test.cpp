@@ -14,6 +14,8 @@
 #include "geometry/program_log.h"
 #include "geometry/scratch_directory.h"
 #include "geometry/shared_state.h"
+#include "platform/menus.h"
+#include "resources/main_menu.h"
 #include "shell/automation_steps.h"
 #include "simulation/cutting_core.h"
 #include "stock/stock_grid.h"
@@ -91,8 +93,6 @@ TEST(StockCommandNamesTest, QuarterTurnsOfTheFrameAreExact) {
 
 // The recorded calls of the hooks.
 struct HookRecord {
-    std::vector<int> menuGreys;
-    std::vector<std::pair<unsigned, int>> menuEnables;
     std::vector<int> deletedListsOf;  // nx of the model whose lists were deleted
     int stockReplaced = {};
     int bindings = {};
@@ -123,10 +123,6 @@ protected:
         CurrentStockModel() = StockModel{};
         StockCommandHooks& h = StockCommandCallbacks;
         h = StockCommandHooks{};
-        h.enableStockMenuItems = [](int grey) { Hooks.menuGreys.push_back(grey); };
-        h.enableMenuCommand = [](unsigned command, int on) {
-            Hooks.menuEnables.emplace_back(command, on);
-        };
         h.deleteStockDisplayLists = [](const StockModel& m) {
             Hooks.deletedListsOf.push_back(m.nx);
         };
@@ -152,6 +148,10 @@ protected:
         CommandLine = CommandLineOptions{};
     }
     void TearDown() override {
+        if (window_) {
+            DestroyPlatformWindow(window_);
+            MainWindow.store(nullptr);
+        }
         FreeStockModel(&CurrentStockModel());
         CurrentStockModel() = StockModel{};
         ClearBasicModel(nullptr, 0);
@@ -166,6 +166,17 @@ protected:
         BatchFailureCode.store(0);
         ResetStockCommands();
     }
+    // A main window with the main menu bar, whose stock items the commands grey and enable.
+    MenuHandle OpenMenuBar() {
+        window_ = CreatePlatformWindow(WindowCreateParams{});
+        SetWindowMenuBar(window_, LoadMenuResource(IDR_MAIN_MENU));
+        MainWindow.store(window_);
+        return GetWindowMenuBar(window_);
+    }
+    static int Grey(MenuHandle bar, unsigned command) {
+        return (GetMenuEntryState(bar, command, MENU_BYCOMMAND) & MENU_GRAYED) != 0;
+    }
+    WindowHandle window_ = {};
     // The command line's box stock (-D), read through the stock command.
     void BuildBox(double x0, double y0, double z0, double x1, double y1, double z1) {
         InitialStock.kind = kStockBox;
@@ -356,14 +367,18 @@ TEST_F(StockCommandTest, SavingWritesTheWholeFileOrSaysWhyNot) {
 }
 
 TEST_F(StockCommandTest, DeletingTheStockGreysTheStockMenus) {
+    MenuHandle bar = OpenMenuBar();
     BuildBox(0, 0, 0, 10, 8, 6);
-    Hooks.menuGreys.clear();
+    EXPECT_EQ(Grey(bar, IDM_STOCK_SAVE), 0);
     Hooks.state = kStockDelete;
     HandleStockCommand(nullptr, IDM_STOCK_STATE, 0);
     EXPECT_EQ(StockCommands.stockPresent, 0);
     EXPECT_EQ(StockUseState.load(), kStockAvailable);
     EXPECT_EQ(CurrentStockModel().nx, 0);
-    EXPECT_EQ(Hooks.menuGreys, std::vector<int>{1});
+    for (unsigned command : {IDM_STOCK_SAVE, IDM_STOCK_STATE, IDM_PAINT_ALL, IDM_BASIC_MODEL}) {
+        EXPECT_EQ(Grey(bar, command), 1) << command;
+    }
+    EXPECT_EQ(Grey(bar, IDM_STOCK_READ), 0);
     Hooks.state = kStockIgnored;
     HandleStockCommand(nullptr, IDM_STOCK_STATE, 0);
     EXPECT_EQ(StockUseState.load(), kStockIgnored);
@@ -470,6 +485,7 @@ TEST_F(StockCommandTest, DifferencePaintingWithoutABasicModelPathDoesNothing) {
 }
 
 TEST_F(StockCommandTest, SelectingABasicModelDropsTheLoadedOne) {
+    MenuHandle bar = OpenMenuBar();
     BuildBox(0, 0, 0, 6, 6, 6);
     SetStockUndoRingSize(&BasicModel, 1);
     ASSERT_EQ(CreateBoxStockIdentity(&BasicModel, InitialStock.box, 1.0), 1);
@@ -480,10 +496,9 @@ TEST_F(StockCommandTest, SelectingABasicModelDropsTheLoadedOne) {
     EXPECT_EQ(BasicModelState.present, 0);
     EXPECT_EQ(DefinitionFiles.basicModelFile, "/models/" + longName + ".stl");
     EXPECT_EQ(DefinitionFiles.basicModelTitle, longName.substr(0, 64));
-    ASSERT_FALSE(Hooks.menuEnables.empty());
-    EXPECT_EQ(Hooks.menuEnables.back(), (std::pair<unsigned, int>{IDM_PAINT_DIFFERENCE, 1}));
+    EXPECT_EQ(Grey(bar, IDM_PAINT_DIFFERENCE), 0);
     SelectBasicModelPath(nullptr, "");
-    EXPECT_EQ(Hooks.menuEnables.back(), (std::pair<unsigned, int>{IDM_PAINT_DIFFERENCE, 0}));
+    EXPECT_EQ(Grey(bar, IDM_PAINT_DIFFERENCE), 1);
 }
 
 }  // namespace
