@@ -283,17 +283,6 @@ void HandleMenuCommand(WindowHandle window, unsigned command) {
     }
 }
 
-int PresetPathSet() {
-    return MainWindowData.presetPathFlag;
-}
-
-void TakeStartPosition() {
-    SetRunStartPoint(CurrentMachinePose.program);
-    if (RunCallbacks.setPreviousStepPose) {
-        RunCallbacks.setPreviousStepPose();
-    }
-}
-
 }  // namespace
 
 void ConnectAutomation() {
@@ -302,12 +291,6 @@ void ConnectAutomation() {
     a.setPresetPath = [](int on) { MainWindowData.presetPathFlag = on; };
     a.runActive = IsRunActive;
     a.requestRunAbort = [] { RunFlags().abortRequest->store(1); };
-    StockCommandCallbacks.presetPathFlag = PresetPathSet;
-    StockCommandCallbacks.takeStartPosition = TakeStartPosition;
-    StockCommandCallbacks.bindDexelGrids = BindDexelGrids;
-    NcDataCommandCallbacks.presetPathFlag = PresetPathSet;
-    NcDataCommandCallbacks.clearPresetPath = [] { MainWindowData.presetPathFlag = 0; };
-    NcDataCommandCallbacks.redrawMainWindow = [] { RedrawMainWindow(MainWindow.load()); };
     ConnectDataCheckCommands();
     StockCallbacks.loadBasicModel = LoadBasicModelForStock;
     if (!MainWindowCallbacks.handleCommand) {

@@ -19,6 +19,7 @@
 #include "shell/run_commands.h"
 #include "shell/startup.h"
 #include "shell/status_bar.h"
+#include "shell/view_services.h"
 #include "shell/worker_threads.h"
 #include "simulation/run_end.h"
 
@@ -200,7 +201,7 @@ MessageResult OnCreate(WindowHandle window) {
     }
     SetRunStartPoint(program);
     UpdateMachinePosition();
-    CallHook(RunCallbacks.setPreviousStepPose);
+    StoreToolPose();
     // 12. The view window; the first WM_SIZE places and shows it.
     WindowCreateParams view;
     view.className = VIEW_WINDOW_CLASS;
@@ -405,7 +406,6 @@ MessageResult OnDestroy(WindowHandle window) {
     EndRunBeforeClose(window);
     if (!AutomaticMode.load()) {
         CallHook(H().saveSettings, window);
-        CallHook(H().freeToolProfileArrays);
     }
     CallHook(H().closeEditor);
     CallHook(H().deleteGlContext);

@@ -117,7 +117,6 @@ struct MainWindowHooks {
     void (*applyColorSettings)() = {};
     // --- Shutdown ---
     void (*saveSettings)(WindowHandle window) = {};
-    void (*freeToolProfileArrays)() = {};
     void (*closeEditor)() = {};
     void (*deleteGlContext)() = {};
     void (*callPluginFreeFunctions)() = {};

@@ -239,7 +239,6 @@ void TogglePathDisplay(WindowHandle window, unsigned command) {
 void EndRunAfterThread(WindowHandle window) {
     KillTimer101(window);
     JoinWorkerThread(&SimulationThread);
-    CallHook(H().resetRunScopedSwitches);
     if (RunFlags().abortRequest->load()) {
         EndAbortedRun(window);
         CallHook(H().redrawView);

@@ -65,11 +65,6 @@ struct RunHooks {
     // A run ended on an alarm whose message has been shown or logged (its code).
     void (*alarmEnded)(int code) = {};
     // --- Interpreter ---
-    // Restores the tool-centre-point type of the controller and zeroes the run-scoped switches
-    // (last G code, tilted plane, reference return, polar and cylindrical interpolation, ...).
-    void (*resetRunScopedSwitches)() = {};
-    // The previous step's pose takes the current machine position.
-    void (*setPreviousStepPose)() = {};
     // The subprogram depth (the progress bar that the run timer advances).
     int (*subprogramDepth)() = {};
     // --- Stock, view, panels, menus ---

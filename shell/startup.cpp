@@ -199,13 +199,11 @@ int RunProgram(const ProgramStart& start) {
     WorkerShutdownRequested.store(0);
     AbortedBatchRunMark.store(0);
     // 1-5.
-    CallHook(s.readOsInformation);
     CallHook(s.loadPlugins);
     CallHook(s.clearStockAndProgram);
     if (s.parseCommandLine) {
         s.parseCommandLine(start.commandLine);
     }
-    CallHook(s.readProcessorInformation);
     // 6-7.
     SetMainThreadIdealProcessor();
     CallHook(s.resetViewZoom);

@@ -22,11 +22,9 @@ namespace mirexa {
 // A null service is skipped.
 struct StartupServices {
     // Start-up.
-    void (*readOsInformation)() = {};     // 1 (also sets the OS version code)
     void (*loadPlugins)() = {};           // 2
     void (*clearStockAndProgram)() = {};  // 3 current stock, basic model, held NC program
     int (*parseCommandLine)(const std::string& text) = {};  // 4
-    void (*readProcessorInformation)() = {};                // 5
     void (*resetViewZoom)() = {};                           // 7
     void (*readSettings)() = {};                            // 8
     void (*readToolFile)() = {};                            // 8 and 11

@@ -85,36 +85,15 @@ struct StockReadChoice {
     int reverse = {};  // ... to reverse it (dialog 159)
 };
 
-// Calls of the stock commands into the view, the menus, the panels, the dialogs, the plug-ins and
-// the sounds. A null hook means nothing there (a dialog: cancelled).
+// Calls of the stock commands into the menus, the panels, the dialogs, the plug-ins and the
+// sounds, which are not there yet. A null hook means nothing there (a dialog: cancelled).
 struct StockCommandHooks {
-    // --- View ---
-    // With the view's GL context current: deletes the stock's display lists (1,000 per undo slot,
-    // ring size + 1 slots, from the stock-block base + 34) that exist.
-    void (*deleteStockDisplayLists)(const StockModel& model) = {};
-    void (*allocateModelListNames)() = {};
-    // The new stock is in place: display unit factor from its largest extent, every scene list
-    // dirty, rotation centre and zoom, redraw.
-    void (*stockReplacedInView)() = {};
-    void (*copyPreviousListNameRow)() = {};
-    void (*setRotationCentre)() = {};
-    // The stock's blocks were marked dirty: raise the view's redraw flag and redraw.
-    void (*redrawStock)() = {};
-    // --- Cutting core ---
-    void (*bindDexelGrids)(StockModel* model) = {};
     // --- Menus, panels, status ---
     // EnableStockMenuItems: grey 0 enables the stock menu items, 1 greys them.
     void (*enableStockMenuItems)(int grey) = {};
     void (*enableMenuCommand)(unsigned command, int enable) = {};
     void (*updateMenuChecks)() = {};
     void (*redrawWorkPane)() = {};
-    void (*setWaitCursor)(int on) = {};
-    // --- Run state ---
-    // The start position follows the new stock: the start-point record and the previous-step
-    // pose take the current position.
-    void (*takeStartPosition)() = {};
-    // 1 when PresetPathFlag is set (the sender stored the path).
-    int (*presetPathFlag)() = {};
     // --- Dialogs (values in and out of the configuration records where they live) ---
     int (*selectStockFile)(StockReadChoice* choice) = {};
     int (*swingDialog)(double* sinAngle, double* cosAngle) = {};

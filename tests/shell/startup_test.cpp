@@ -36,14 +36,12 @@ protected:
 
 void FillRecordingServices() {
     StartupServices& s = StartupCallbacks;
-    s.readOsInformation = RECORDING("os");
     s.loadPlugins = RECORDING("plugins");
     s.clearStockAndProgram = RECORDING("clear stock");
     s.parseCommandLine = [](const std::string& text) {
         RecordEvent("command line " + text);
         return 1;
     };
-    s.readProcessorInformation = RECORDING("processors");
     s.resetViewZoom = RECORDING("zoom");
     s.readSettings = RECORDING("settings");
     s.readToolFile = RECORDING("tools");
@@ -75,9 +73,8 @@ TEST_F(StartupTest, StartsAndShutsDownInOrder) {
     start.closeWhenIdle = 1;
     EXPECT_EQ(RunProgram(start), 0);
     std::vector<std::string> expected = {
-        "os", "plugins", "clear stock", "command line part.nc -X3", "processors", "zoom",
-        "settings", "tools", "controller", "brush", "machine", "tools", "sounds", "gdi",
-        "rotation centre",
+        "plugins", "clear stock", "command line part.nc -X3", "zoom", "settings", "tools",
+        "controller", "brush", "machine", "tools", "sounds", "gdi", "rotation centre",
         // The window: the message file before the plug-in menu items; then it paints.
         "message file", "plugin menus", "paint",
         // Closing: settings saved (not automatic), plug-ins released, then the shutdown order.
@@ -112,7 +109,6 @@ TEST_F(StartupTest, AutomationThreadRunsOnceAfterTheFirstPaintAndIsJoined) {
         }
         PostWindowMessage(MainWindow.load(), WM_AUTOMATION_DONE, 0, 0);
     };
-    MainWindowCallbacks.freeToolProfileArrays = RECORDING("free profiles");
     ProgramStart start;
     EXPECT_EQ(RunProgram(start), 0);
     EXPECT_EQ(automationRuns.load(), 1);
@@ -126,7 +122,6 @@ TEST_F(StartupTest, AutomationThreadRunsOnceAfterTheFirstPaintAndIsJoined) {
     EXPECT_LT(at("automation"), at("~replace"));
     // Automatic mode writes no settings.
     EXPECT_EQ(at("save settings"), static_cast<long>(events.size()));
-    EXPECT_EQ(at("free profiles"), static_cast<long>(events.size()));
 }
 
 TEST_F(StartupTest, AutomaticRunWithoutAnAutomationBodyEndsAtOnce) {

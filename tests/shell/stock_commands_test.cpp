@@ -21,6 +21,8 @@
 #include "stockio/dme_file.h"
 #include "stockio/scoped_log_directory.h"
 #include "support/stock_invariants.h"
+#include "view/camera.h"
+#include "view/display_lists.h"
 
 namespace mirexa {
 namespace {
@@ -93,10 +95,6 @@ TEST(StockCommandNamesTest, QuarterTurnsOfTheFrameAreExact) {
 struct HookRecord {
     std::vector<int> menuGreys;
     std::vector<std::pair<unsigned, int>> menuEnables;
-    std::vector<int> deletedListsOf;  // nx of the model whose lists were deleted
-    int stockReplaced = {};
-    int bindings = {};
-    int listNameRows = {};
     StockClipLimits clip = {};
     int state = {};
     StockBoxChoice box = {};
@@ -127,12 +125,6 @@ protected:
         h.enableMenuCommand = [](unsigned command, int on) {
             Hooks.menuEnables.emplace_back(command, on);
         };
-        h.deleteStockDisplayLists = [](const StockModel& m) {
-            Hooks.deletedListsOf.push_back(m.nx);
-        };
-        h.stockReplacedInView = [] { ++Hooks.stockReplaced; };
-        h.bindDexelGrids = [](StockModel*) { ++Hooks.bindings; };
-        h.copyPreviousListNameRow = [] { ++Hooks.listNameRows; };
         h.clipDialog = [](StockClipLimits* limits) {
             *limits = Hooks.clip;
             return 1;
@@ -203,8 +195,9 @@ TEST_F(StockCommandTest, TheCommandLineBoxAndCylinderAreBuiltWithoutADialog) {
     EXPECT_TRUE(StockInvariantsHold(model, true));
     EXPECT_EQ(StockCommands.stockPresent, 1);
     EXPECT_EQ(model.undo.size, 3);
-    EXPECT_EQ(Hooks.stockReplaced, 1);
-    EXPECT_EQ(Hooks.bindings, 1);
+    // The view has the list names of every undo slot and draws the stock to its size.
+    EXPECT_EQ(StockListNames[CurrentStockIndex.load()].rows, 3);
+    EXPECT_DOUBLE_EQ(DisplayUnitFactor, 50.0);
     double lo[3], hi[3];
     Extent(lo, hi);
     EXPECT_DOUBLE_EQ(lo[0], 0.0);
@@ -218,9 +211,6 @@ TEST_F(StockCommandTest, TheCommandLineBoxAndCylinderAreBuiltWithoutADialog) {
     ASSERT_EQ(HandleStockCommand(nullptr, IDM_STOCK_READ, 0), 1);
     EXPECT_EQ(AutomationOutcome.stockLoadResult, 1);
     EXPECT_TRUE(StockInvariantsHold(CurrentStockModel(), true));
-    // The old stock's lists went before the new stock came.
-    ASSERT_EQ(Hooks.deletedListsOf.size(), 1u);
-    EXPECT_EQ(Hooks.deletedListsOf[0], 51);
     Extent(lo, hi);
     EXPECT_NEAR(hi[1] - lo[1], 20.0, 1.0);
     EXPECT_NEAR(hi[0] - lo[0], 30.0, 1e-9);
@@ -377,7 +367,12 @@ TEST_F(StockCommandTest, AnXyzCutPushesAnUndoStateFirst) {
     Hooks.clip = StockClipLimits{{2, 3, 1}, {15, 12, 8}};
     HandleStockCommand(nullptr, IDM_STOCK_XYZ_CUT, 0);
     EXPECT_NE(model.undo.currentSlot, slot);
-    EXPECT_EQ(Hooks.listNameRows, 1);
+    // The new slot draws with the lists of the slot it was copied from until a block changes.
+    const StockListNameTable& names = StockListNames[CurrentStockIndex.load()];
+    ASSERT_GT(names.rows, model.undo.currentSlot);
+    EXPECT_NE(names.names[slot * kStockBlockListRow], 0u);
+    EXPECT_EQ(names.names[model.undo.currentSlot * kStockBlockListRow],
+              names.names[slot * kStockBlockListRow]);
     EXPECT_TRUE(StockInvariantsHold(model, true));
     double lo[3], hi[3];
     Extent(lo, hi);
