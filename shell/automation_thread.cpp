@@ -26,6 +26,7 @@
 #include "shell/run_commands.h"
 #include "shell/startup.h"
 #include "shell/stock_commands.h"
+#include "shell/view_services.h"
 #include "simulation/dexel_grid_view.h"
 #include "simulation/run_end.h"
 #include "stock/stock_hooks.h"
@@ -278,8 +279,8 @@ void NoteRunAlarm(int code) {
 
 // The menu commands of the main window handled by the stock and NC data commands.
 void HandleMenuCommand(WindowHandle window, unsigned command) {
-    if (!HandleStockCommand(window, command, 0)) {
-        HandleNcDataCommand(window, command, 0);
+    if (!HandleStockCommand(window, command, 0) && !HandleNcDataCommand(window, command, 0)) {
+        HandleViewKeyCommand(MainWindowData.handles.view, command);
     }
 }
 

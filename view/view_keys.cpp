@@ -569,11 +569,7 @@ void HandleViewKey(WindowHandle window, unsigned keyCode, int character) {
     // 2. Ctrl latches (and turns a rotating drag into a zoom); during a run it may be the stop
     // key too.
     if (keyCode == VK_CONTROL && ViewMouseMode != kMouseModeRectangle) {
-        v.drag.ctrlLatch = 1;
-        if (v.drag.active && ViewMouseMode == kMouseModeRotate) {
-            ViewMouseMode = kMouseModeZoom;
-            SetViewCursor(kViewCursorZoom);
-        }
+        NoteControlKey(1);
         if (RunControl.runMode.load() == kRunIdle) {
             return;
         }
