@@ -313,7 +313,6 @@ const std::vector<WaitingHook>& ListWaitingHooks() {
         MIREXA_WAITING(DefinitionFileHooks, announceMachineName, kWaitsPlugins),
         MIREXA_WAITING(DefinitionFileHooks, resetToolPanel, kWaitsToolPanel),
         MIREXA_WAITING(DefinitionFileHooks, clearPluginToolMark, kWaitsPlugins),
-        MIREXA_WAITING(DefinitionFileHooks, initAxisLabelTable, kWaitsPanel),
         MIREXA_WAITING(ProgressHooks, activePathReader, kWaitsPlugins),
         MIREXA_WAITING(ProgressHooks, activeReaderHasBlockCount, kWaitsPlugins),
         MIREXA_WAITING(ProgressHooks, readActiveReaderBlockCount, kWaitsPlugins),

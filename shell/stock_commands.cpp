@@ -718,6 +718,15 @@ int ReplaceCurrentStock(const std::function<int(StockModel* model)>& build, int 
     return 1;
 }
 
+int DefinedStockTurnsWithTheTable() {
+    if (Settings.inputInWork == 0) {
+        return 0;
+    }
+    const double angle1 = WorkOrigin.axis[3], angle2 = WorkOrigin.axis[4];
+    const int type = CurrentMachine.rotaryType;
+    return (type == 2 && (angle1 != 0.0 || angle2 != 0.0)) || (type == 3 && angle2 != 0.0) ? 1 : 0;
+}
+
 int BuildDefinedStock(WindowHandle window) {
     (void)window;
     if (InitialStock.kind == kStockBox) {
@@ -756,7 +765,7 @@ int BuildDefinedStock(WindowHandle window) {
                                                   c[4] / 2.0, c[5] / 2.0, pitch);
             return built < 0 ? built : 1;
         },
-        1);
+        DefinedStockTurnsWithTheTable());
     if (result < 0) {
         ReportBuildFailure(result);
         RecordBatchFailure(

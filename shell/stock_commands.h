@@ -167,6 +167,12 @@ void RotateStockFrame(StockFrame* frame, int axis, double angleDegrees);
 // code is returned (the caller reports it).
 int ReplaceCurrentStock(const std::function<int(StockModel* model)>& build, int applyPose);
 
+// 1 when a box or cylinder just defined must be turned onto the table (UpdateStockPose): the
+// stock is given in work coordinates (INPUT COORDINATE WORK) and the work offset turns the table,
+// on a table-table machine (ROTARY TYPE 2) by either rotary angle, on a mixed one (3) by the
+// second.
+int DefinedStockTurnsWithTheTable();
+
 // Builds the stock of InitialStock without a dialog: kind 1 the box (CreateBoxStockIdentity),
 // kind 3 the cylinder or tube (CreateCylinderStock), at the chosen pitch. Reversed box corners
 // are refused with their message. Returns 1, or 0 (reported; the old stock kept for reversed

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "app/program_wiring.h"
+#include "config/axis_label_table.h"
 #include "config/config_records.h"
 #include "geometry/scratch_directory.h"
 #include "geometry/shared_state.h"
@@ -64,8 +65,10 @@ TEST_F(ProgramStartupTest, TheViewWindowTakesItsSizeAndTheSettingsAngles) {
     EXPECT_DOUBLE_EQ(CurrentView.startAngleA, 300.0);
     EXPECT_DOUBLE_EQ(CurrentView.angleA, 300.0);
     EXPECT_DOUBLE_EQ(CurrentView.angleB, 45.0);
-    // Reading the tools file emptied the saved motion state's tool.
+    // Reading the tools file emptied the saved motion state's tool; reading the machine file
+    // built the axis labels.
     EXPECT_EQ(MotionSnapshot.toolNumber, -1);
+    EXPECT_STREQ(AxisLabelTable.labels[1][0], "\tXm");
 }
 
 // The style key of the view, pressed as the window closes: the command it posts to the main

@@ -11,9 +11,11 @@
 #include <vector>
 
 #include "config/config_records.h"
+#include "geometry/machine_kinematics.h"
 #include "geometry/program_log.h"
 #include "geometry/scratch_directory.h"
 #include "geometry/shared_state.h"
+#include "nc/nc_run_state.h"
 #include "shell/automation_steps.h"
 #include "simulation/cutting_core.h"
 #include "stock/stock_grid.h"
@@ -214,6 +216,43 @@ TEST_F(StockCommandTest, TheCommandLineBoxAndCylinderAreBuiltWithoutADialog) {
     Extent(lo, hi);
     EXPECT_NEAR(hi[1] - lo[1], 20.0, 1.0);
     EXPECT_NEAR(hi[0] - lo[0], 30.0, 1e-9);
+}
+
+// A defined box is turned onto the table only when it is given in work coordinates and the work
+// offset turns the table of a table-table or mixed machine.
+TEST_F(StockCommandTest, ADefinedBoxTurnsWithTheTableOnlyInWorkCoordinates) {
+    const MachineGeometry savedMachine = CurrentMachine;
+    const MotionPosition savedOffset = NcRun.transforms.workOffsets[1];
+    const int savedIndex = NcRun.modal.workOffsetIndex;
+    struct Case {
+        int inputInWork, rotaryType;
+        double angle1, angle2;  // deg, of G54
+        int turned;
+    };
+    const Case cases[] = {
+        {1, 3, 0, 90, 1}, {0, 3, 0, 90, 0}, {1, 3, 90, 0, 0},  {1, 2, 90, 0, 1},
+        {1, 2, 0, 0, 0},  {1, 1, 0, 90, 0}, {0, 2, 30, 30, 0},
+    };
+    for (const Case& c : cases) {
+        Settings.inputInWork = c.inputInWork;
+        CurrentMachine.rotaryType = c.rotaryType;
+        NcRun.modal.workOffsetIndex = 1;
+        NcRun.transforms.workOffsets[1] = MotionPosition{};
+        NcRun.transforms.workOffsets[1].axis[3] = c.angle1;
+        NcRun.transforms.workOffsets[1].axis[4] = c.angle2;
+        BuildBox(0, 0, 0, 20, 10, 5);
+        const StockModel& model = CurrentStockModel();
+        EXPECT_EQ(model.frameFlag != 0 ? 1 : 0, c.turned)
+            << "input in work " << c.inputInWork << ", type " << c.rotaryType << ", angles "
+            << c.angle1 << " " << c.angle2;
+        if (!c.turned) {
+            EXPECT_EQ(model.frame.values[0], 1.0);
+            EXPECT_EQ(model.frame.values[4], 1.0);
+        }
+    }
+    CurrentMachine = savedMachine;
+    NcRun.transforms.workOffsets[1] = savedOffset;
+    NcRun.modal.workOffsetIndex = savedIndex;
 }
 
 TEST_F(StockCommandTest, ReversedCornersKeepTheOldStock) {
