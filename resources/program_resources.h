@@ -30,6 +30,8 @@ constexpr unsigned IDM_TOOLS_FILE = 32781;
 constexpr unsigned IDM_CONTROLLER_FILE = 32782;
 constexpr unsigned IDM_MACHINE_FILE = 32783;
 constexpr unsigned IDM_STOCK_READ = 32784;
+constexpr unsigned IDM_NC_EDIT = 32813;              // also the view's E key
+constexpr unsigned IDM_STOCK_DISPLAY_STYLE = 32872;  // also the view's H key
 constexpr unsigned IDM_PERSPECTIVE = 32901;  // also the first simulation plug-in's item (F8)
 constexpr unsigned IDM_ROTARY_REAL_CUT_MODE = 32902;  // also the second one's item (F9)
 // View popup commands (mouse tools of the view window).

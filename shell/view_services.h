@@ -4,11 +4,9 @@
 #pragma once
 
 #include "platform/window.h"
+#include "resources/program_resources.h"
 
 namespace mirexa {
-
-inline constexpr unsigned IDM_NC_EDIT = 32813;
-inline constexpr unsigned IDM_STOCK_DISPLAY_STYLE = 32872;
 
 // Swaps the current positions and tool pose with the main window's stored copy (source 0; it
 // holds the start pose until the first swap) or with MotionSnapshot (source 1, only when it
