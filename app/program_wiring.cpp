@@ -104,9 +104,6 @@ void ConnectStartupServices() {
     InstallViewDefinitionCallbacks();
     InstallViewWindowCallbacks();
     InstallToolPathDrawing();
-    RunCallbacks.togglePathDisplay = [](int variant, int duringRun) {
-        ToggleToolPathDisplay(variant, duringRun);
-    };
     // The view's cursors, pens and brush; the run's video (started by the simulation thread,
     // frames after redraws, finished at the end of the run).
     s.createGdiResources = [] {
@@ -115,8 +112,6 @@ void ConnectStartupServices() {
     };
     s.deleteGdiResources = DeleteGdiResources;
     InstallAviRecordingHooks();
-    RunCallbacks.writeAviFrame = [] { WriteAviFrame(); };
-    RunCallbacks.stopAviRecording = [] { StopAviRecording(); };
     MainWindowHooks& h = MainWindowCallbacks;
     h.setIdleCursor = [] { SetIdleCursor(ViewMouseMode); };
     h.resolveShortcut = ResolveShortcut;
@@ -177,16 +172,6 @@ void ConnectRunToShell() {
     ui.restoreArrowCursor = [] { SetCursorHandle(LoadCursorHandle(CURSOR_ARROW)); };
     ui.clearViewSpin = [] { ViewWindow.spinRunning = 0; };
     ui.pauseKeyHeld = [] { return IsKeyDown(static_cast<unsigned>(RunCommands.pauseKey)); };
-    RunHooks& r = RunCallbacks;
-    r.subprogramDepth = [] { return Subprograms.depth; };
-    r.canPushUndoPoint = CanPushRunUndoPoint;
-    r.pushUndoPoint = PushRunUndoPoint;
-    r.redrawView = [] { RedrawView(ViewWindowHandle()); };
-    r.markStockDirty = MarkCurrentStockDirty;
-    r.viewZoomRectangleMode = [] { return ViewWindow.rectangle.active; };
-    r.viewBusy = IsViewBusy;
-    r.controlKeyChanged = NoteControlKey;
-    r.viewWindow = ViewWindowHandle;
 }
 
 // Hooks through which the view reaches the shell.

@@ -259,24 +259,6 @@ void RemoveAutomationHooks() {
 
 namespace {
 
-// Hooks that were filled before ConnectAutomation; the automation's own calls them.
-void (*previousFinishCuttingRun)(WindowHandle window) = nullptr;
-void (*previousAlarmEnded)(int code) = nullptr;
-
-void FinishAbortedRun(WindowHandle window) {
-    NoteRunEndForAutomation(kCutAborted);
-    if (previousFinishCuttingRun) {
-        previousFinishCuttingRun(window);
-    }
-}
-
-void NoteRunAlarm(int code) {
-    NoteRunEndForAutomation(kCutAlarm);
-    if (previousAlarmEnded) {
-        previousAlarmEnded(code);
-    }
-}
-
 // The menu commands of the main window handled by the stock and NC data commands.
 void HandleMenuCommand(WindowHandle window, unsigned command) {
     if (!HandleStockCommand(window, command, 0) && !HandleNcDataCommand(window, command, 0)) {
@@ -296,17 +278,6 @@ void ConnectAutomation() {
     StockCallbacks.loadBasicModel = LoadBasicModelForStock;
     if (!MainWindowCallbacks.handleCommand) {
         MainWindowCallbacks.handleCommand = HandleMenuCommand;
-    }
-    if (RunCallbacks.finishCuttingRun != FinishAbortedRun) {
-        previousFinishCuttingRun = RunCallbacks.finishCuttingRun;
-        RunCallbacks.finishCuttingRun = FinishAbortedRun;
-    }
-    if (RunCallbacks.alarmEnded != NoteRunAlarm) {
-        previousAlarmEnded = RunCallbacks.alarmEnded;
-        RunCallbacks.alarmEnded = NoteRunAlarm;
-    }
-    if (!RunCallbacks.openInViewer) {
-        RunCallbacks.openInViewer = [](const std::string& path) { OpenReportInViewer(path); };
     }
     StartupCallbacks.automationThreadProc = AutomationThreadProc;
 }

@@ -10,6 +10,7 @@
 #include "geometry/progress.h"
 #include "geometry/shared_state.h"
 #include "geometry/ui_hooks.h"
+#include "nc/nc_line_source.h"
 #include "platform/clock.h"
 #include "platform/controls.h"
 #include "platform/cursor.h"
@@ -304,7 +305,7 @@ MessageResult OnSize(WindowHandle window) {
         CallHook(H().setViewPendingRedraw);
     }
     if (!AutomaticMode.load() && RunFlags().runMode->load() > 0) {
-        int depth = RunCallbacks.subprogramDepth ? RunCallbacks.subprogramDepth() : 0;
+        const int depth = Subprograms.depth;
         if (depth == 0) {
             UpdateProgressForActiveReader(1);
         } else {

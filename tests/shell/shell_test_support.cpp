@@ -46,7 +46,6 @@ void ResetShellState() {
     RunCallbacks = RunHooks{};
     StartupCallbacks = StartupServices{};
     UiHooks = ProgressHooks{};
-    BindRunFlags(RunFlagRefs{});
     const RunFlagRefs& f = RunFlags();
     for (auto* flag : {f.runMode, f.abortRequest, f.pauseRequest, f.pauseBlink, f.lineHeld,
                        f.stopKeyRequest, f.redrawRequest, f.showSteps}) {
