@@ -112,23 +112,6 @@ void ConnectStartupServices() {
     };
     s.deleteGdiResources = DeleteGdiResources;
     InstallAviRecordingHooks();
-    MainWindowHooks& h = MainWindowCallbacks;
-    h.setIdleCursor = [] { SetIdleCursor(ViewMouseMode); };
-    h.resolveShortcut = ResolveShortcut;
-    h.saveSettings = [](WindowHandle window) {
-        MainWindowPlacement placement;
-        WindowRect rect = {};
-        GetPlatformWindowRect(window, &rect);
-        placement.minimised = IsPlatformWindowMinimised(window);
-        placement.left = rect.left;
-        placement.top = rect.top;
-        placement.right = rect.right;
-        placement.bottom = rect.bottom;
-        placement.showCommand = placement.minimised ? SW_MINIMIZE : SW_SHOW;
-        std::vector<std::string> messages;
-        SaveSettingsToIni(placement, &messages);
-        ReportCommandLineMessages(messages);
-    };
 }
 
 // Hooks through which the configuration, the interpreter and the stock reach the view and the
@@ -205,22 +188,8 @@ void ConnectViewToShell() {
     };
 }
 
-// The main window's calls of the view.
-void ConnectMainWindowToView() {
-    MainWindowHooks& h = MainWindowCallbacks;
-    h.viewProcedure = ViewWndProc;
-    h.viewSizeChanged = NoteViewResized;
-    h.setViewPendingRedraw = MarkViewForRedraw;
-    h.zoomBySteps = ZoomViewBySteps;
-    h.beginWheelZoom = BeginViewWheelZoom;
-    h.viewBusy = IsViewBusy;
-    h.toggleStockPartSide = ToggleStockPartSide;
-    h.restoreCursorAndKillTimer = [] {
-        RestoreCursorAndKillTimer(ViewWindowHandle(), kViewSpinTimerId);
-    };
-    h.applyColorSettings = [] { ApplyColorSettings(); };
-    h.deleteGlContext = DestroyGlContext;
-    h.isKeyHeld = IsKeyDown;
+// The start-up's calls of the stock and the view.
+void ConnectStartupToStockAndView() {
     StartupServices& s = StartupCallbacks;
     s.clearStockAndProgram = [] {
         FreeStockModel(&CurrentStockModel());
@@ -239,7 +208,7 @@ void ConnectProgram() {
     ConnectDefinitionAndProgress();
     ConnectRunToShell();
     ConnectViewToShell();
-    ConnectMainWindowToView();
+    ConnectStartupToStockAndView();
 }
 
 #define MIREXA_HOOK_RECORD(type, global) \

@@ -257,16 +257,7 @@ void RemoveAutomationHooks() {
     }
 }
 
-namespace {
-
-// The menu commands of the main window handled by the stock and NC data commands.
-void HandleMenuCommand(WindowHandle window, unsigned command) {
-    if (!HandleStockCommand(window, command, 0) && !HandleNcDataCommand(window, command, 0)) {
-        HandleViewKeyCommand(MainWindowData.handles.view, command);
-    }
-}
-
-}  // namespace
+namespace {}  // namespace
 
 void ConnectAutomation() {
     InstallAutomationHooks();
@@ -276,9 +267,6 @@ void ConnectAutomation() {
     a.requestRunAbort = [] { RunFlags().abortRequest->store(1); };
     ConnectDataCheckCommands();
     StockCallbacks.loadBasicModel = LoadBasicModelForStock;
-    if (!MainWindowCallbacks.handleCommand) {
-        MainWindowCallbacks.handleCommand = HandleMenuCommand;
-    }
     StartupCallbacks.automationThreadProc = AutomationThreadProc;
 }
 

@@ -26,6 +26,7 @@
 #include "simulation/run_timer.h"
 #include "simulation/run_ui_hooks.h"
 #include "view/avi_recording.h"
+#include "view/gdi_resources.h"
 #include "view/stock_view.h"
 #include "view/tool_path.h"
 #include "view/view_window.h"
@@ -201,13 +202,9 @@ int StartRun(WindowHandle window, int mode) {
 void TogglePathDisplay(WindowHandle window, unsigned command) {
     int variant = command == IDM_PATH_DISPLAY ? 0 : 1;
     ToggleToolPathDisplay(variant, RunFlags().runMode->load() > 0 ? 1 : 0);
-    CursorHandle previous = SetCursorHandle(LoadCursorHandle(CURSOR_WAIT));
+    SetCursorHandle(LoadCursorHandle(CURSOR_WAIT));
     RedrawView(MainWindowData.handles.view);
-    if (MainWindowCallbacks.setIdleCursor) {
-        MainWindowCallbacks.setIdleCursor();
-    } else {
-        SetCursorHandle(previous);
-    }
+    SetIdleCursor(ViewMouseMode);
     CallHook(MainWindowCallbacks.updateMenuChecks);
     (void)window;
 }

@@ -7,6 +7,7 @@
 
 #include "geometry/shared_state.h"
 #include "geometry/ui_hooks.h"
+#include "platform/keys.h"
 #include "platform/system_info.h"
 #include "resources/program_resources.h"
 #include "shell/hook_calls.h"
@@ -180,8 +181,8 @@ int RunMainMessageLoop() {
     while (WaitWindowMessage(&message)) {
         // Accelerators belong to the main window, whichever window the key went to; they also
         // serve a window without a menu bar (-N).
-        if (message.message == WM_KEYDOWN && MainWindowCallbacks.isKeyHeld) {
-            int alt = MainWindowCallbacks.isKeyHeld(VK_MENU);
+        if (message.message == WM_KEYDOWN) {
+            const int alt = IsKeyDown(VK_MENU);
             unsigned command = FindAccelerator(static_cast<unsigned>(message.wparam), alt);
             WindowHandle main = MainWindow.load();
             if (command && IsPlatformWindow(main)) {

@@ -8,11 +8,13 @@
 #include "geometry/shared_state.h"
 #include "geometry/ui_hooks.h"
 #include "platform/clock.h"
+#include "platform/keys.h"
 #include "shell/main_window.h"
 #include "shell/run_commands.h"
 #include "shell/startup.h"
 #include "shell/status_bar.h"
 #include "shell/worker_threads.h"
+#include "view/view_window.h"
 
 namespace mirexa {
 
@@ -53,6 +55,8 @@ void ResetShellState() {
     }
     RunCommands = RunCommandState{};
     MainWindowData = MainWindowState{};
+    ResetViewWindowState();
+    ReleaseAllKeys();
     StatusInputs = StatusBarInputs{};
     ControlOriginOffset = MotionPosition{};
     AbortedBatchRunMark.store(0);

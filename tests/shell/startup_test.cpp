@@ -12,6 +12,7 @@
 #include "config/config_records.h"
 #include "geometry/shared_state.h"
 #include "platform/clock.h"
+#include "platform/keys.h"
 #include "resources/program_resources.h"
 #include "shell/main_window.h"
 #include "shell/run_commands.h"
@@ -61,7 +62,6 @@ void FillRecordingServices() {
     MainWindowHooks& h = MainWindowCallbacks;
     h.loadMessageFile = [](int) { RecordEvent("message file"); };
     h.initPluginsAndMenus = [](WindowHandle, int, int) { RecordEvent("plugin menus"); };
-    h.saveSettings = [](WindowHandle) { RecordEvent("save settings"); };
     h.callPluginFreeFunctions = RECORDING("plugin free");
     h.paintInfoPanel = RECORDING("paint");
 }
@@ -77,9 +77,8 @@ TEST_F(StartupTest, StartsAndShutsDownInOrder) {
         "controller", "brush", "machine", "tools", "sounds", "gdi", "rotation centre",
         // The window: the message file before the plug-in menu items; then it paints.
         "message file", "plugin menus", "paint",
-        // Closing: settings saved (not automatic), plug-ins released, then the shutdown order.
-        "save settings", "plugin free", "~replace", "~gdi", "~tools", "~models", "~sounds",
-        "~nc text", "~plugins"};
+        // Closing: plug-ins released, then the shutdown order.
+        "plugin free", "~replace", "~gdi", "~tools", "~models", "~sounds", "~nc text", "~plugins"};
     EXPECT_EQ(RecordedEvents(), expected);
     EXPECT_TRUE(TracePoints.empty());
     EXPECT_EQ(MainWindow.load(), nullptr);
@@ -120,8 +119,6 @@ TEST_F(StartupTest, AutomationThreadRunsOnceAfterTheFirstPaintAndIsJoined) {
     };
     EXPECT_LT(at("plugin menus"), at("automation"));
     EXPECT_LT(at("automation"), at("~replace"));
-    // Automatic mode writes no settings.
-    EXPECT_EQ(at("save settings"), static_cast<long>(events.size()));
 }
 
 TEST_F(StartupTest, AutomaticRunWithoutAnAutomationBodyEndsAtOnce) {
@@ -143,13 +140,15 @@ TEST_F(StartupTest, ExitCodeIsMinusOneAfterAnAbortedBatchRun) {
 TEST_F(StartupTest, AcceleratorGoesToTheMainWindowWhateverHasTheKey) {
     static std::vector<unsigned> commands;
     commands.clear();
-    MainWindowCallbacks.handleCommand = [](WindowHandle, unsigned id) {
-        commands.push_back(id);
-        if (id == IDM_VERSION_INFO) {
-            PostLoopQuit(7);
+    SetMessageObserver([](const WindowMessage& m) {
+        if (m.message == WM_COMMAND && m.window == MainWindow.load()) {
+            commands.push_back(static_cast<unsigned>(m.wparam));
+            if (m.wparam == IDM_VERSION_INFO) {
+                PostLoopQuit(7);
+            }
         }
-    };
-    MainWindowCallbacks.isKeyHeld = [](unsigned key) { return key == VK_MENU ? 1 : 0; };
+    });
+    SetKeyDownState(VK_MENU, 1);
     ShellWindowTest window;
     window.OpenMainWindow();
     WindowHandle view = MainWindowData.handles.view;
@@ -158,6 +157,8 @@ TEST_F(StartupTest, AcceleratorGoesToTheMainWindowWhateverHasTheKey) {
     // The key went to the view (it has the focus); the command still reaches the main window.
     PostWindowMessage(view, WM_KEYDOWN, VK_OEM_2, 0);
     EXPECT_EQ(RunMainMessageLoop(), 7);
+    SetKeyDownState(VK_MENU, 0);
+    SetMessageObserver({});
     EXPECT_EQ(commands, std::vector<unsigned>{IDM_VERSION_INFO});
     window.CloseMainWindow();
 }
