@@ -65,37 +65,10 @@
 namespace mirexa {
 namespace {
 
-// Fills the start-up services and the main window's hooks with the readers and resources that
-// stand.
-void ConnectStartupServices() {
-    StartupServices& s = StartupCallbacks;
-    s.parseCommandLine = [](const std::string& text) {
-        std::vector<std::string> messages;
-        int ok = ParseCommandLine(text, &messages);
-        // The only backend is the headless one: no real window is available.
-        PrepareUnattendedRun(0, ok);
-        ReportCommandLineMessages(messages);
-        return ok;
-    };
-    s.readSettings = [] {
-        std::vector<std::string> messages;
-        ReadSettings(&messages);
-        ReportCommandLineMessages(messages);
-        // The tool starts at the control point (the main window converts a machine-coordinate
-        // point when it is created).
-        std::copy(Settings.controlPoint, Settings.controlPoint + 5,
-                  CurrentMachinePose.program.axis);
-    };
-    s.readToolFile = ReadToolFile;
-    s.readControllerFile = ReadControllerFile;
-    s.readMachineFile = [] { ReadMachineFile(1); };
-    s.clearReplaceTable = ClearReplaceTable;
-    s.freeToolTables = FreeToolTables;
-    s.freeMachineModels = FreeMachineModels;
-    s.freeNcProgramText = FreeNcProgramText;
-    // The run: the interpreter's services; the simulation thread with run control, its
-    // interference checks, decisions and reports; the run's end joined to the shell; the view's
-    // answers to changed definitions.
+// The run: the interpreter's services; the simulation thread with run control, its interference
+// checks, decisions and reports; the run's end joined to the shell; the view's answers to changed
+// definitions and its video recording.
+void ConnectRunAndView() {
     InstallNcServiceHooks();
     ConnectRunControl(RunCuttingThread);
     ConnectRunEndToShell();
@@ -104,13 +77,6 @@ void ConnectStartupServices() {
     InstallViewDefinitionCallbacks();
     InstallViewWindowCallbacks();
     InstallToolPathDrawing();
-    // The view's cursors, pens and brush; the run's video (started by the simulation thread,
-    // frames after redraws, finished at the end of the run).
-    s.createGdiResources = [] {
-        RegisterProgramCursors();
-        CreateGdiResources();
-    };
-    s.deleteGdiResources = DeleteGdiResources;
     InstallAviRecordingHooks();
 }
 
@@ -188,27 +154,14 @@ void ConnectViewToShell() {
     };
 }
 
-// The start-up's calls of the stock and the view.
-void ConnectStartupToStockAndView() {
-    StartupServices& s = StartupCallbacks;
-    s.clearStockAndProgram = [] {
-        FreeStockModel(&CurrentStockModel());
-        FreeStockModel(&BasicModel);
-        FreeNcProgramText();
-    };
-    s.resetViewZoom = [] { CurrentView.zoom = 1.0; };
-    s.setRotationCentre = [] { SetRotationCentre(&CurrentView); };
-}
-
 }  // namespace
 
 void ConnectProgram() {
-    ConnectStartupServices();
+    ConnectRunAndView();
     ConnectAutomation();
     ConnectDefinitionAndProgress();
     ConnectRunToShell();
     ConnectViewToShell();
-    ConnectStartupToStockAndView();
 }
 
 #define MIREXA_HOOK_RECORD(type, global) \
