@@ -317,7 +317,7 @@ MessageResult OnSize(WindowHandle window) {
         MarkViewForRedraw();
     }
     if (!AutomaticMode.load() && RunFlags().runMode->load() > 0) {
-        const int depth = Subprograms.depth;
+        const int depth = SubprogramDepthShown.load();
         if (depth == 0) {
             UpdateProgressForActiveReader(1);
         } else {

@@ -402,7 +402,7 @@ void RunProgressTimer(WindowHandle window) {
         StartTimer101(window, period);
     }
     // 2-3. Progress and, in result runs, the current line.
-    const int depth = Subprograms.depth;
+    const int depth = SubprogramDepthShown.load();
     if (depth == 0) {
         UpdateProgressForActiveReader(0);
     } else {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 
@@ -24,6 +25,10 @@ namespace mirexa {
 namespace {
 
 namespace fs = std::filesystem;
+
+// The software rasteriser draws on the calling thread (its worker threads are not built for the
+// thread sanitizer). Set before any context exists.
+const int kRasteriserOnCallingThread = setenv("LP_NUM_THREADS", "0", 0);
 
 class ProgramStartupTest : public ::testing::Test {
 protected:

@@ -1,6 +1,7 @@
 // The shell's test main window, the event trace and message delivery.
 #include "shell_test_support.h"
 
+#include <cstdlib>
 #include <thread>
 
 #include "config/config_records.h"
@@ -34,6 +35,11 @@ std::vector<std::string> RecordedEvents() {
     std::lock_guard<std::mutex> lock(eventMutex);
     return events;
 }
+
+// The main window's view has a GL context: the software rasteriser draws on the calling thread,
+// since its own worker threads are not built for the thread sanitizer, which would report their
+// locks as races. Set before any context exists.
+const int kRasteriserOnCallingThread = setenv("LP_NUM_THREADS", "0", 0);
 
 void ClearRecordedEvents() {
     std::lock_guard<std::mutex> lock(eventMutex);
