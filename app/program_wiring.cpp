@@ -141,17 +141,15 @@ void ConnectViewToShell() {
         }
     };
     v.loadBasicModel = [] {
-        const StockModel& grid = CurrentStockModel();
-        return LoadBasicModelForStock(grid, &BasicModel) == 1 ? 1 : 0;
+        if (LoadBasicModelForStock(CurrentStockModel(), &BasicModel) != 1) {
+            BasicModel.nx = 0;
+            return 0;
+        }
+        BasicModelState.present = 1;
+        return 1;
     };
     v.swapToolPose = SwapToolPose;
     v.startSecondInstance = [] { StartSecondInstance(); };
-    v.tableRotationActive = [] {
-        return KinematicsMode.polarInterpolation != 0 ||
-                       KinematicsMode.cylindricalInterpolation != 0
-                   ? 1
-                   : 0;
-    };
 }
 
 }  // namespace
@@ -207,6 +205,7 @@ constexpr const char* kWaitsWatcher = "the definition-file watcher";
 constexpr const char* kWaitsWindow = "the real-window backend";
 constexpr const char* kWaitsHelp = "the help pages";
 constexpr const char* kWaitsNC = "the NC program's tool display switch";
+constexpr const char* kWaitsTableTurning = "the interpreter's table-turning modes";
 
 #define MIREXA_WAITING(type, field, feature)          \
     WaitingHook {                                     \
@@ -242,6 +241,7 @@ const std::vector<WaitingHook>& ListWaitingHooks() {
         MIREXA_WAITING(RunUiHooks, moveEditorCursor, kWaitsEditor),
         MIREXA_WAITING(RunUiHooks, drawStopModeSelector, kWaitsPanel),
         MIREXA_WAITING(ViewHooks, toolDisplayState, kWaitsNC),
+        MIREXA_WAITING(ViewHooks, tableRotationActive, kWaitsTableTurning),
         MIREXA_WAITING(ViewHooks, panelEnabled, kWaitsCommandPanel),
         MIREXA_WAITING(ViewHooks, showPanel, kWaitsCommandPanel),
         MIREXA_WAITING(ViewHooks, repaintPanel, kWaitsCommandPanel),
