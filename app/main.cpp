@@ -2,43 +2,24 @@
 // window on the platform backend, runs its message loop and shuts down (shell/startup.h). The
 // option --demo runs a demonstration of the stock model and the machine kinematics instead,
 // until the batch mode replaces it in scripts/demo.
-#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <string>
-#include <vector>
 
+#include "app/program_wiring.h"
 #include "config/command_line.h"
 #include "config/command_line_help.h"
-#include "config/controller_file.h"
-#include "config/machine_file.h"
-#include "config/settings_file.h"
-#include "config/settings_writer.h"
 #include "config/structure_models.h"
-#include "config/tool_tables.h"
-#include "config/tools_file.h"
 #include "geometry/machine_kinematics.h"
 #include "geometry/rotary_solutions.h"
-#include "nc/nc_controller_view.h"
 #include "platform/backend.h"
-#include "resources/cursor_images.h"
 #include "shell/automation_thread.h"
-#include "shell/main_window.h"
-#include "shell/run_commands.h"
 #include "shell/startup.h"
 #include "shell/status_bar.h"
-#include "simulation/mounted_tools.h"
-#include "simulation/run_end.h"
 #include "stock/dexel_intervals.h"
 #include "stock/stock_grid.h"
 #include "stock/stock_model.h"
 #include "stock/stock_shapes.h"
-#include "view/avi_recording.h"
-#include "view/gdi_resources.h"
-#include "view/tool_path.h"
-#include "view/view_hooks.h"
-#include "view/view_window.h"
 
 namespace mirexa {
 namespace {
@@ -161,77 +142,6 @@ int DemonstrateKinematics() {
     return 1;
 }
 
-// Fills the start-up services and the main window's hooks with the readers and resources that
-// stand.
-void ConnectStartupServices() {
-    StartupServices& s = StartupCallbacks;
-    s.parseCommandLine = [](const std::string& text) {
-        std::vector<std::string> messages;
-        int ok = ParseCommandLine(text, &messages);
-        // The only backend is the headless one: no real window is available.
-        PrepareUnattendedRun(0, ok);
-        ReportCommandLineMessages(messages);
-        return ok;
-    };
-    s.readSettings = [] {
-        std::vector<std::string> messages;
-        ReadSettings(&messages);
-        ReportCommandLineMessages(messages);
-        // The tool starts at the control point (the main window converts a machine-coordinate
-        // point when it is created).
-        std::copy(Settings.controlPoint, Settings.controlPoint + 5,
-                  CurrentMachinePose.program.axis);
-    };
-    s.readToolFile = ReadToolFile;
-    s.readControllerFile = ReadControllerFile;
-    s.readMachineFile = [] { ReadMachineFile(1); };
-    s.clearReplaceTable = ClearReplaceTable;
-    s.freeToolTables = FreeToolTables;
-    s.freeMachineModels = FreeMachineModels;
-    s.freeNcProgramText = FreeNcProgramText;
-    // The run: the interpreter's services; the simulation thread with run control, its
-    // interference checks, decisions and reports; the run's end joined to the shell; the view's
-    // answers to changed definitions.
-    InstallNcServiceHooks();
-    ConnectRunControl(RunCuttingThread);
-    ConnectRunEndToShell();
-    InstallRunControlHooks();
-    InstallInterferenceCheckHooks();
-    InstallViewDefinitionCallbacks();
-    InstallViewWindowCallbacks();
-    InstallToolPathDrawing();
-    RunCallbacks.togglePathDisplay = [](int variant, int duringRun) {
-        ToggleToolPathDisplay(variant, duringRun);
-    };
-    // The view's cursors, pens and brush; the run's video (started by the simulation thread,
-    // frames after redraws, finished at the end of the run).
-    s.createGdiResources = [] {
-        RegisterProgramCursors();
-        CreateGdiResources();
-    };
-    s.deleteGdiResources = DeleteGdiResources;
-    InstallAviRecordingHooks();
-    RunCallbacks.writeAviFrame = [] { WriteAviFrame(); };
-    RunCallbacks.stopAviRecording = [] { StopAviRecording(); };
-    MainWindowHooks& h = MainWindowCallbacks;
-    h.setIdleCursor = [] { SetIdleCursor(ViewMouseMode); };
-    h.resolveShortcut = ResolveShortcut;
-    h.saveSettings = [](WindowHandle window) {
-        MainWindowPlacement placement;
-        WindowRect rect = {};
-        GetPlatformWindowRect(window, &rect);
-        placement.minimised = IsPlatformWindowMinimised(window);
-        placement.left = rect.left;
-        placement.top = rect.top;
-        placement.right = rect.right;
-        placement.bottom = rect.bottom;
-        placement.showCommand = placement.minimised ? SW_MINIMIZE : SW_SHOW;
-        std::vector<std::string> messages;
-        SaveSettingsToIni(placement, &messages);
-        ReportCommandLineMessages(messages);
-    };
-}
-
 }  // namespace
 }  // namespace mirexa
 
@@ -250,8 +160,7 @@ int main(int argc, char** argv) {
         return ok ? 0 : 1;
     }
     mirexa::StartPlatformBackend(mirexa::PlatformBackend::Headless);
-    mirexa::ConnectStartupServices();
-    mirexa::ConnectAutomation();
+    mirexa::ConnectProgram();
     mirexa::ProgramStart start;
     start.commandLine = mirexa::JoinCommandLineArguments(argc, argv);
     // No user can close a window of the headless backend: it closes once it has painted, unless

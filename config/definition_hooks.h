@@ -38,8 +38,6 @@ struct DefinitionFileHooks {
     void (*markHeadListsDirty)() = {};
 
     // --- Shell and dialogs ---
-    // Fills the information panel's axis label table from the controller's label strings.
-    void (*initAxisLabelTable)() = {};
     // Hands the machine name to the synchronisation plug-in when one is loaded.
     void (*announceMachineName)(const char* name) = {};
     // The tool display panel's picture mode := 0.

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "config/axis_label_table.h"
 #include "config/config_records.h"
 #include "config/controller_file.h"
 #include "config/definition_hooks.h"
@@ -648,9 +649,7 @@ void ReadMachineFileAt(const std::string& path, int clearLists) {
         ParseToolChangeRoute(m.routeText, &m.route);
     }
     // 16. Axis labels.
-    if (DefinitionCallbacks.initAxisLabelTable != nullptr) {
-        DefinitionCallbacks.initAxisLabelTable();
-    }
+    InitAxisLabelTable();
     // 17, 18.
     m.tableCarriedCount = m.tableCarries[0] + m.tableCarries[1] + m.tableCarries[2];
     // 19. Frames.

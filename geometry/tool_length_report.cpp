@@ -145,17 +145,20 @@ int WriteToolLengthReportLine() {
     return result;
 }
 
-void SaveMotionState() {
-    MotionStateSnapshot& s = MotionSnapshot;
+void CaptureMotionState(MotionStateSnapshot* out) {
     const MachinePose& pose = CurrentMachinePose;
-    s.toolNumber = CurrentToolState.number;
-    s.program = pose.program;
-    s.machine = pose.machine;
-    s.workOrigin = WorkOrigin;
+    out->program = pose.program;
+    out->machine = pose.machine;
+    out->workOrigin = WorkOrigin;
     for (int i = 0; i < 3; ++i) {
-        s.toolPoint[i] = pose.tool.point[i];
-        s.toolAxis[i] = pose.tool.axis[i];
+        out->toolPoint[i] = pose.tool.point[i];
+        out->toolAxis[i] = pose.tool.axis[i];
     }
+}
+
+void SaveMotionState() {
+    MotionSnapshot.toolNumber = CurrentToolState.number;
+    CaptureMotionState(&MotionSnapshot);
 }
 
 }  // namespace mirexa

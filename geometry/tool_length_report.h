@@ -85,5 +85,7 @@ extern MotionStateSnapshot MotionSnapshot;
 // Copies the current tool number, the program and machine positions of CurrentMachinePose, the
 // work origin and the tool point and axis into MotionSnapshot.
 void SaveMotionState();
+// The same without the tool number, into out.
+void CaptureMotionState(MotionStateSnapshot* out);
 
 }  // namespace mirexa

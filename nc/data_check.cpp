@@ -441,6 +441,7 @@ int RunNcDataCheck(WindowHandle owner, const std::string& path, int mode) {
     DataCheckRecord& r = DataCheckResult;
     r.program = r.machine = r.toolPointWork = r.toolPoint = DataCheckExtent{};
     r.error = 0;
+    r.errorLine = 0;
     r.mode = mode;
     if (mode == kDataCheckAll) {
         BeginProgressForNcFile(owner, path.c_str(), "データチェック", "Check Data");
@@ -475,6 +476,7 @@ int RunNcDataCheck(WindowHandle owner, const std::string& path, int mode) {
         NcRun.status.error = kNcErrorNoStart;
     }
     r.error = NcRun.status.error;
+    r.errorLine = NcLine.mainLineNumber;
     if (pluginReads) {
         if (DataCheckCallbacks.closePathReader != nullptr) {
             DataCheckCallbacks.closePathReader();

@@ -51,7 +51,8 @@ struct DataCheckRecord {
     // went to the last entry.
     int toolListFull = {};
     int error = {};  // the interpreter's error that ended the run (0 none); 3 no start or no file
-    int mode = {};   // the mode of the last run
+    int errorLine = {};  // the main-file line number the run ended in (its alarm's line)
+    int mode = {};       // the mode of the last run
 };
 // The results of the last run: Check Min-Max refreshes only the extents and the error.
 extern DataCheckRecord DataCheckResult;

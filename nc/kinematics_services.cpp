@@ -32,6 +32,17 @@ void InstallWorkOffsetSource() {
     WorkOffsetSource.currentIndex = CurrentWorkOffsetIndex;
 }
 
+void ReadCurrentWorkOffset(double out[3]) {
+    const int index = NcRun.modal.workOffsetIndex;
+    const MotionPosition* table = NcRun.transforms.workOffsets;
+    for (int i = 0; i < 3; ++i) {
+        out[i] = table[0].axis[i];
+        if (index > 0 && index < kWorkOffsetEntries) {
+            out[i] += table[index].axis[i];
+        }
+    }
+}
+
 void ApplyCurrentWorkOffset() {
     const int index = NcRun.modal.workOffsetIndex;
     const MotionPosition* table = NcRun.transforms.workOffsets;

@@ -12,6 +12,10 @@ void InstallWorkOffsetSource();
 // offset index when it is 1..200; then rebuilds the work-side frame.
 void ApplyCurrentWorkOffset();
 
+// The linear part (X, Y, Z mm) of the work origin that ApplyCurrentWorkOffset would set: entry 0
+// plus the current entry when its index is 1..200.
+void ReadCurrentWorkOffset(double out[3]);
+
 // Fixed head-offset vector := (sin a * L, 0, cos a * L) for the angle a (deg) and the effective
 // tool length L; (0, 0, L) in the MAZAK dialect on a non-lathe without a fixed angle head.
 void SetToolVectorFromAngle(double angle);

@@ -23,6 +23,7 @@ namespace mirexa {
 NcLineBuffer NcLine;
 NcProgramIndex ProgramIndex;
 SubprogramStack Subprograms;
+std::atomic<int> SubprogramDepthShown{0};
 NcProgramSource NcSource;
 NcHooks NcUpHooks;
 
@@ -309,6 +310,7 @@ void CloseNcProgramSource() {
         EndProgress2();
     }
     Subprograms.depth = 0;
+    SubprogramDepthShown.store(0);
 }
 
 void PushBackNcLine(const NcLineBuffer& previous, int previousLevelCounter) {
@@ -633,6 +635,7 @@ int TryOpenSubprogramFile(const char* name, int nameLength) {
     Subprograms.position[depth] = 0;
     CopyName(Subprograms.name[depth], name, nameLength);
     Subprograms.depth = depth + 1;
+    SubprogramDepthShown.store(depth + 1);
     BeginProgress2(MainWindow.load(), path);
     return 1;
 }
@@ -682,6 +685,7 @@ int EnterSubprogramFromMemory(int number) {
     Subprograms.entry[depth] = entry;
     Subprograms.position[depth] = 0;
     Subprograms.depth = depth + 1;
+    SubprogramDepthShown.store(depth + 1);
     BeginProgress2(MainWindow.load(), nullptr);
     return 1;
 }
@@ -697,6 +701,7 @@ void PopLevel() {
     }
     Subprograms.fromMemory[level] = 0;
     Subprograms.depth = level;
+    SubprogramDepthShown.store(level);
     if (level == 0) {
         EndProgress2();
     }

@@ -10,6 +10,7 @@
 // a "\r" directly before the line end is dropped.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -69,6 +70,9 @@ struct SubprogramStack {
     char path[kNcPathCapacity] = {};       // the last subprogram file opened
 };
 extern SubprogramStack Subprograms;
+// The subprogram depth kept for other threads (the run timer's progress bars read it while the
+// run's thread enters and leaves levels).
+extern std::atomic<int> SubprogramDepthShown;
 
 // The main NC file of the run.
 struct NcProgramSource {

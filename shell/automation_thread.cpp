@@ -35,6 +35,7 @@
 #include "shell/run_commands.h"
 #include "shell/startup.h"
 #include "shell/stock_commands.h"
+#include "shell/view_services.h"
 #include "simulation/dexel_grid_view.h"
 #include "simulation/run_control.h"
 #include "simulation/run_end.h"
@@ -367,45 +368,7 @@ void RemoveAutomationHooks() {
     }
 }
 
-namespace {
-
-// Hooks that were filled before ConnectAutomation; the automation's own calls them.
-void (*previousFinishCuttingRun)(WindowHandle window) = nullptr;
-void (*previousAlarmEnded)(int code) = nullptr;
-
-void FinishAbortedRun(WindowHandle window) {
-    NoteRunEndForAutomation(kCutAborted);
-    if (previousFinishCuttingRun) {
-        previousFinishCuttingRun(window);
-    }
-}
-
-void NoteRunAlarm(int code) {
-    NoteRunEndForAutomation(kCutAlarm);
-    if (previousAlarmEnded) {
-        previousAlarmEnded(code);
-    }
-}
-
-// The menu commands of the main window handled by the stock and NC data commands.
-void HandleMenuCommand(WindowHandle window, unsigned command) {
-    if (!HandleStockCommand(window, command, 0)) {
-        HandleNcDataCommand(window, command, 0);
-    }
-}
-
-int PresetPathSet() {
-    return MainWindowData.presetPathFlag;
-}
-
-void TakeStartPosition() {
-    SetRunStartPoint(CurrentMachinePose.program);
-    if (RunCallbacks.setPreviousStepPose) {
-        RunCallbacks.setPreviousStepPose();
-    }
-}
-
-}  // namespace
+namespace {}  // namespace
 
 void ConnectAutomation() {
     InstallAutomationHooks();
@@ -418,28 +381,8 @@ void ConnectAutomation() {
         RunFlags().abortRequest->store(1);
         WakeRunWaiters();
     };
-    StockCommandCallbacks.presetPathFlag = PresetPathSet;
-    StockCommandCallbacks.takeStartPosition = TakeStartPosition;
-    StockCommandCallbacks.bindDexelGrids = BindDexelGrids;
-    NcDataCommandCallbacks.presetPathFlag = PresetPathSet;
-    NcDataCommandCallbacks.clearPresetPath = [] { MainWindowData.presetPathFlag = 0; };
-    NcDataCommandCallbacks.redrawMainWindow = [] { RedrawMainWindow(MainWindow.load()); };
     ConnectDataCheckCommands();
     StockCallbacks.loadBasicModel = LoadBasicModelForStock;
-    if (!MainWindowCallbacks.handleCommand) {
-        MainWindowCallbacks.handleCommand = HandleMenuCommand;
-    }
-    if (RunCallbacks.finishCuttingRun != FinishAbortedRun) {
-        previousFinishCuttingRun = RunCallbacks.finishCuttingRun;
-        RunCallbacks.finishCuttingRun = FinishAbortedRun;
-    }
-    if (RunCallbacks.alarmEnded != NoteRunAlarm) {
-        previousAlarmEnded = RunCallbacks.alarmEnded;
-        RunCallbacks.alarmEnded = NoteRunAlarm;
-    }
-    if (!RunCallbacks.openInViewer) {
-        RunCallbacks.openInViewer = [](const std::string& path) { OpenReportInViewer(path); };
-    }
     StartupCallbacks.automationThreadProc = AutomationThreadProc;
 }
 

@@ -5,11 +5,14 @@
 #include <algorithm>
 
 #include "config/color_file.h"
+#include "config/command_line.h"
 #include "config/config_records.h"
+#include "config/settings_writer.h"
 #include "geometry/machine_kinematics.h"
 #include "geometry/progress.h"
 #include "geometry/shared_state.h"
 #include "geometry/ui_hooks.h"
+#include "nc/nc_line_source.h"
 #include "platform/clock.h"
 #include "platform/controls.h"
 #include "platform/cursor.h"
@@ -19,11 +22,18 @@
 #include "shell/hook_calls.h"
 #include "shell/menu_state.h"
 #include "shell/message_file.h"
+#include "shell/nc_data_commands.h"
 #include "shell/run_commands.h"
 #include "shell/startup.h"
 #include "shell/status_bar.h"
+#include "shell/stock_commands.h"
+#include "shell/view_services.h"
 #include "shell/worker_threads.h"
 #include "simulation/run_end.h"
+#include "simulation/run_timer.h"
+#include "view/gdi_resources.h"
+#include "view/snapshots.h"
+#include "view/view_window.h"
 
 namespace mirexa {
 
@@ -46,10 +56,14 @@ void SetWaitCursor() {
 }
 
 void SetIdleCursor() {
-    if (H().setIdleCursor) {
-        H().setIdleCursor();
-    } else {
-        SetCursorHandle(LoadCursorHandle(CURSOR_ARROW));
+    mirexa::SetIdleCursor(ViewMouseMode);
+}
+
+// The menu commands of the main window other than the run commands: the stock, NC data and
+// definition-file commands, and the commands the view's keys post.
+void HandleMenuCommand(WindowHandle window, unsigned command) {
+    if (!HandleStockCommand(window, command, 0) && !HandleNcDataCommand(window, command, 0)) {
+        HandleViewKeyCommand(MainWindowData.handles.view, command);
     }
 }
 
@@ -160,7 +174,7 @@ MessageResult OnCreate(WindowHandle window) {
     s.viewRect = ComputeViewRect(client.right, client.bottom, 0);
     s.viewWidth = s.viewRect.right - s.viewRect.left;
     s.viewHeight = s.viewRect.bottom - s.viewRect.top;
-    CallHook(H().viewSizeChanged, s.viewWidth, s.viewHeight, 1);
+    NoteViewResized(s.viewWidth, s.viewHeight, 1);
     // 10.
     if (!AutomaticMode.load()) {
         MessagePumpEnabled.store(1);  // this platform always pumps in long loops
@@ -205,11 +219,11 @@ MessageResult OnCreate(WindowHandle window) {
     }
     SetRunStartPoint(program);
     UpdateMachinePosition();
-    CallHook(RunCallbacks.setPreviousStepPose);
+    StoreToolPose();
     // 12. The view window; the first WM_SIZE places and shows it.
     WindowCreateParams view;
     view.className = VIEW_WINDOW_CLASS;
-    view.procedure = H().viewProcedure;
+    view.procedure = ViewWndProc;
     view.parent = window;
     view.id = VIEW_WINDOW_ID;
     view.visible = 0;
@@ -280,7 +294,7 @@ MessageResult OnSize(WindowHandle window) {
         bool restore = width == s.rememberedViewWidth && height == s.rememberedViewHeight;
         s.viewWidth = width;
         s.viewHeight = height;
-        CallHook(H().viewSizeChanged, width, height, restore ? 0 : 1);
+        NoteViewResized(width, height, restore ? 0 : 1);
         // 7.
         if (!restore) {
             s.lastSizeTick = GetTickMilliseconds();
@@ -305,10 +319,10 @@ MessageResult OnSize(WindowHandle window) {
     // 10.
     if (!AutomaticMode.load() && !minimised) {
         DrawingSuppressed.store(0);
-        CallHook(H().setViewPendingRedraw);
+        MarkViewForRedraw();
     }
     if (!AutomaticMode.load() && RunFlags().runMode->load() > 0) {
-        int depth = RunCallbacks.subprogramDepth ? RunCallbacks.subprogramDepth() : 0;
+        const int depth = SubprogramDepthShown.load();
         if (depth == 0) {
             UpdateProgressForActiveReader(1);
         } else {
@@ -327,7 +341,7 @@ MessageResult OnMove(WindowHandle window) {
 
 void OnPauseBlinkTimer(WindowHandle window) {
     MainWindowState& s = S();
-    if (s.blinkTickRunning || AskHook(H().viewBusy)) {
+    if (s.blinkTickRunning || IsViewBusy()) {
         return;
     }
     s.blinkTickRunning = 1;
@@ -352,7 +366,7 @@ void OnResizeRedrawTimer(WindowHandle window) {
     StopWindowTimer(window, IDT_RESIZE_REDRAW);
     s.resizing = 0;
     s.lastSizeTick = now;
-    CallHook(H().setViewPendingRedraw);
+    MarkViewForRedraw();
     ++s.resizeRedraws;
     RedrawMainWindow(window);
     SetIdleCursor();
@@ -384,8 +398,8 @@ MessageResult OnWheel(int delta) {
         return 0;
     }
     std::uint64_t tick = GetTickMilliseconds();
-    CallHook(H().zoomBySteps, steps, tick);
-    if (H().beginWheelZoom && H().beginWheelZoom() && S().handles.view) {
+    ZoomViewBySteps(steps, tick);
+    if (BeginViewWheelZoom() && S().handles.view) {
         StartWindowTimer(S().handles.view, IDT_VIEW_WHEEL, VIEW_WHEEL_PERIOD_MS);
     }
     return 0;
@@ -409,11 +423,10 @@ MessageResult OnClose(WindowHandle window) {
 MessageResult OnDestroy(WindowHandle window) {
     EndRunBeforeClose(window);
     if (!AutomaticMode.load()) {
-        CallHook(H().saveSettings, window);
-        CallHook(H().freeToolProfileArrays);
+        SaveMainWindowSettings(window);
     }
     CallHook(H().closeEditor);
-    CallHook(H().deleteGlContext);
+    DestroyGlContext();
     CallHook(H().callPluginFreeFunctions);
     MainStatusBar.store(nullptr);
     MainProgressBar.store(nullptr);
@@ -426,6 +439,24 @@ MessageResult OnDestroy(WindowHandle window) {
 }
 
 }  // namespace
+
+void SaveMainWindowSettings(WindowHandle window) {
+    if (DefinitionFiles.settingsPath.empty()) {
+        return;  // no settings file was read: there is none to write back to
+    }
+    MainWindowPlacement placement;
+    WindowRect rect = {};
+    GetPlatformWindowRect(window, &rect);
+    placement.minimised = IsPlatformWindowMinimised(window);
+    placement.left = rect.left;
+    placement.top = rect.top;
+    placement.right = rect.right;
+    placement.bottom = rect.bottom;
+    placement.showCommand = placement.minimised ? SW_MINIMIZE : SW_SHOW;
+    std::vector<std::string> messages;
+    SaveSettingsToIni(placement, &messages);
+    ReportCommandLineMessages(messages);
+}
 
 std::vector<int> ComputeStatusBarEdges(int clientWidth) {
     std::vector<int> edges = {STATUS_FIRST_EDGE, STATUS_SECOND_EDGE};
@@ -459,10 +490,11 @@ WindowRect ComputeViewRect(int clientWidth, int clientHeight, int statusBarHeigh
 }
 
 std::vector<DropAction> PlanDroppedFiles(const std::vector<std::string>& dropped) {
-    std::vector<std::string> paths = dropped;
-    for (std::string& path : paths) {
-        if (HasExtension4(path, ".lnk") && H().resolveShortcut) {
-            H().resolveShortcut(&path);
+    // A shortcut is taken by its target; one that cannot be resolved is left out.
+    std::vector<std::string> paths;
+    for (std::string path : dropped) {
+        if (!HasExtension4(path, ".lnk") || ResolveShortcut(&path)) {
+            paths.push_back(path);
         }
     }
     struct Scan {
@@ -494,6 +526,13 @@ std::vector<DropAction> PlanDroppedFiles(const std::vector<std::string>& dropped
 void HandleDroppedFiles(WindowHandle window, const std::vector<std::string>& paths) {
     MainWindowState& s = S();
     auto send = [window](unsigned command) { SendWindowMessage(window, WM_COMMAND, command, 0); };
+    std::vector<std::string> refused;
+    for (std::string path : paths) {
+        if (HasExtension4(path, ".lnk") && !ResolveShortcut(&path)) {
+            refused.push_back(ShortcutNotSupportedMessage(path));
+        }
+    }
+    ReportCommandLineMessages(refused);
     for (const DropAction& action : PlanDroppedFiles(paths)) {
         switch (action.kind) {
             case DropActionKind::MachineFile:
@@ -513,7 +552,7 @@ void HandleDroppedFiles(WindowHandle window, const std::vector<std::string>& pat
                 break;
             case DropActionKind::ColorFile:
                 if (ReadColorFile(action.path) > 0) {
-                    CallHook(H().applyColorSettings);
+                    ApplyColorSettings();
                 }
                 if (s.handles.view) {
                     SendWindowMessage(s.handles.view, WM_PAINT, 0, 0);
@@ -576,20 +615,20 @@ MessageResult MainWndProc(WindowHandle window, unsigned message, MessageWParam w
             return 0;
         case WM_COMMAND:
             if (!HandleRunCommand(window, static_cast<unsigned>(wparam))) {
-                CallHook(H().handleCommand, window, static_cast<unsigned>(wparam));
+                HandleMenuCommand(window, static_cast<unsigned>(wparam));
             }
             return 0;
         case WM_TIMER:
             return OnTimer(window, static_cast<unsigned>(wparam));
         case WM_MENUSELECT:
-            CallHook(H().restoreCursorAndKillTimer);
+            RestoreCursorAndKillTimer(S().handles.view, kViewSpinTimerId);
             return 0;
         case WM_LBUTTONDOWN:
         case WM_LBUTTONUP:
             CallHook(H().panelClick, window, message, lparam);
             return 0;
         case WM_RBUTTONDOWN:
-            CallHook(H().toggleStockPartSide);
+            ToggleStockPartSide();
             return 0;
         case WM_MOUSEWHEEL:
             return OnWheel(static_cast<int>(static_cast<std::intptr_t>(wparam)));

@@ -65,8 +65,9 @@ struct MainWindowState {
 };
 extern MainWindowState MainWindowData;
 
-// Calls of the main window into the parts built apart from it. A null hook means "nothing
-// there". Filled at start-up; tests fill it with fakes.
+// Calls of the main window into the parts not built yet: the message file, the menus, the
+// panels, the dialogs, the plug-ins, the editor, the file watch and the real window's focus. A
+// null hook means "nothing there".
 struct MainWindowHooks {
     // --- Message file, plug-ins, menus (creation) ---
     void (*initPluginsAndMenus)(WindowHandle window, int menu, int language) = {};
@@ -76,24 +77,6 @@ struct MainWindowHooks {
     // The modeless panels (command panel 226, tool display panel 214); null when not made.
     WindowHandle (*createCommandPanel)(WindowHandle window) = {};
     WindowHandle (*createToolPanel)(WindowHandle window) = {};
-    // --- View ---
-    // The view window's procedure (class "Picture"); null: the default procedure.
-    WindowProcedure viewProcedure = {};
-    // The view's size changed; rescale (0 after a restore to the same size) says whether the
-    // projection constants must be recomputed. Raises the triad's dirty flag.
-    void (*viewSizeChanged)(int width, int height, int rescale) = {};
-    // The view redraws at its next paint (after a resize or a pause).
-    void (*setViewPendingRedraw)() = {};
-    void (*zoomBySteps)(int steps, std::uint64_t tick) = {};
-    // Starts the view's wheel timer unless it runs: returns 1 when it must be started.
-    int (*beginWheelZoom)() = {};
-    // A wheel zoom or a drag in the view is pending (timer 5 waits then).
-    int (*viewBusy)() = {};
-    // The right button toggles the stock-part tool's side (nothing while the tool is off).
-    void (*toggleStockPartSide)() = {};
-    // Stops the view spin while a menu is open.
-    void (*restoreCursorAndKillTimer)() = {};
-    void (*setIdleCursor)() = {};
     // --- Panels ---
     void (*paintInfoPanel)() = {};
     void (*drawStopModeLabels)() = {};
@@ -104,23 +87,14 @@ struct MainWindowHooks {
     int (*movePanelsOnMove)() = {};
     // 1 while the stock-save file dialog is open (timer 5 then leaves the focus alone).
     int (*stockSaveDialogOpen)() = {};
-    // --- Commands of other menus (NC data, stock, settings, options) ---
-    void (*handleCommand)(WindowHandle window, unsigned command) = {};
     // --- Files ---
     void (*checkDefinitionFilesChanged)() = {};
     // 1 when the path's extension is in a stock-loader plug-in's suffix list.
     int (*matchStockLoaderSuffix)(const std::string& path) = {};
-    // Resolves a ".lnk" shortcut in place; returns 1 when it did.
-    int (*resolveShortcut)(std::string* path) = {};
-    void (*applyColorSettings)() = {};
     // --- Shutdown ---
-    void (*saveSettings)(WindowHandle window) = {};
-    void (*freeToolProfileArrays)() = {};
     void (*closeEditor)() = {};
-    void (*deleteGlContext)() = {};
     void (*callPluginFreeFunctions)() = {};
     // --- Input state (the real-window backend fills these) ---
-    int (*isKeyHeld)(unsigned keyCode) = {};
     int (*isForegroundWindow)(WindowHandle window) = {};
     void (*activateWindow)(WindowHandle window) = {};
 };
@@ -152,12 +126,18 @@ struct DropAction {
 // Scans the dropped paths six times (machine ".MTL", controller ".CTL", tools ".TTL", colour
 // ".CTC", stock ".DME"/".DMF"/".STL" or a stock-loader suffix, NC program: anything else); each
 // scan takes the first path that qualifies. Extensions compare without regard to case; a
-// ".lnk" path is resolved first (when a resolver is there). Paths are kept at full length.
+// ".lnk" path is taken by its target, or left out when it cannot be resolved. Paths are kept at
+// full length.
 std::vector<DropAction> PlanDroppedFiles(const std::vector<std::string>& paths);
 
 // Runs the drop: stores each path, sets PresetPathFlag and sends its command (the colour file
-// is read at once); the stock's DroppedStockFlag lasts until the drop is done.
+// is read at once); the stock's DroppedStockFlag lasts until the drop is done. A shortcut that
+// cannot be resolved is reported and left out.
 void HandleDroppedFiles(WindowHandle window, const std::vector<std::string>& paths);
+
+// Writes the window's placement and the settings the user may change back to the settings file
+// (nothing in automatic mode, or when no settings file was read).
+void SaveMainWindowSettings(WindowHandle window);
 
 // Sends WM_PAINT to the main window (and so to the view), the headless form of invalidating and
 // updating the whole client area.

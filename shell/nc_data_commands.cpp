@@ -18,16 +18,23 @@
 #include "nc/alarm_report.h"
 #include "nc/data_check.h"
 #include "nc/nc_controller_view.h"
+#include "nc/nc_line_source.h"
+#include "nc/nc_run_state.h"
 #include "nc/nurbs_evaluation.h"
 #include "platform/message_box.h"
 #include "shell/automation_steps.h"
 #include "shell/file_dialogs.h"
 #include "shell/menu_state.h"
+#include "shell/main_window.h"
 #include "shell/status_bar.h"
 #include "shell/stock_commands.h"
 #include "simulation/cutting_info_report.h"
+#include "simulation/interference_messages.h"
 #include "simulation/run_ui_hooks.h"
 #include "stock/stock_shapes.h"
+#include "view/display_lists.h"
+#include "view/gdi_resources.h"
+#include "view/tool_path.h"
 
 namespace mirexa {
 
@@ -41,13 +48,11 @@ const NcDataCommandHooks& H() {
 }
 
 bool PresetPath() {
-    return H().presetPathFlag && H().presetPathFlag() != 0;
+    return MainWindowData.presetPathFlag != 0;
 }
 
 void ClearPresetPath() {
-    if (H().clearPresetPath) {
-        H().clearPresetPath();
-    }
+    MainWindowData.presetPathFlag = 0;
 }
 
 bool Readable(const std::string& path) {
@@ -68,6 +73,57 @@ std::string Joined(const std::string& directory, const std::string& name) {
     return out;
 }
 
+// The data check of the selected program (Check Data) and what the commands read of it.
+void RunDataCheckOfProgram(DataCheckExtents* out) {
+    RefreshNcControllerView();
+    RunNcDataCheck(MainWindow.load(), DefinitionFiles.ncProgramFile, kDataCheckAll);
+    const DataCheckRecord& r = DataCheckResult;
+    out->error = r.error;
+    for (int i = 0; i < 3; ++i) {
+        out->toolMin[i] = r.toolPointWork.min[i];
+        out->toolMax[i] = r.toolPointWork.max[i];
+        out->programMin[i] = r.program.min[i];
+        out->programMax[i] = r.program.max[i];
+    }
+}
+
+// The alarm of a data check that stopped: logged with its line in the log form (logForm 1, and
+// always in automatic mode), else shown in a message box.
+void ShowDataCheckAlarm(WindowHandle window, int code, int logForm) {
+    InterferenceMessageContext context;
+    GatherInterferenceMessageContext(0, &context);
+    // The interpreter was reset after the check: the line is the one the check ended in.
+    context.mainLineNumber = DataCheckResult.errorLine;
+    ShowInterferenceMessage(window, logForm ? 1 : 0, DefinitionFiles.ncProgramFile.c_str(), code,
+                            context);
+}
+
+// A newly selected program starts clean: no line numbers shown, neither path shown nor built,
+// no held text taken for current.
+void ResetForNewProgram() {
+    NcLine.displayedLineNumber = 0;
+    NcLine.mainLineNumber = 0;
+    DisplayModes.pathDisplay = 0;
+    DisplayModes.pathDisplay2 = 0;
+    ToolPathDisplay.listBuilt[0] = ToolPathDisplay.listBuilt[1] = 0;
+    SceneDirty.path = 0;
+    SceneDirty.pathNoRotary = 0;
+    ProgramIndex.fileTime = FileWriteTime{};
+}
+
+// After a definition file was read, the view draws what it now defines: the tool (tools file),
+// the background and the status (controller file), the machine (machine file).
+void BringViewUpToDate(unsigned command) {
+    SceneDirty.tools = 1;
+    if (command != IDM_TOOLS_FILE) {
+        ApplyColorSettings();
+        DrawStatusBar();
+    }
+    if (command == IDM_MACHINE_FILE) {
+        MarkMachineListsDirty();
+    }
+}
+
 // A batch mode of the command line: run mode or report mode 5 and above.
 bool CommandLineBatchMode() {
     return CommandLine.runMode >= 5 || CommandLine.reportMode >= 5;
@@ -86,17 +142,6 @@ void ReportMissingProgram(const std::string& path) {
 
 // The optimal stock of 32772: a box around the path found by the data check.
 void DefineOptimalStock(WindowHandle window) {
-    if (!H().runDataCheck) {
-        AppendLogEntry(ChooseLanguageText(
-            "The optimal work needs the data check, which is not available yet; the work of the "
-            "stock definition is used\n",
-            "最適被切削材にはデータチェックが必要ですが、まだ使えません。被切削材の定義を使います"
-            "\n"));
-        if (InitialStock.kind == kStockBox || InitialStock.kind == kStockCylinder) {
-            AutomationOutcome.stockLoadResult = BuildDefinedStock(window);
-        }
-        return;
-    }
     if (CurrentStockModel().nx != 0 &&
         ShowMessageOrLog(
             0, ChooseLanguageText("Do you update the work?", "被切削材を更新してよいですね？"),
@@ -104,14 +149,17 @@ void DefineOptimalStock(WindowHandle window) {
         return;
     }
     DataCheckExtents extents;
-    H().runDataCheck(&extents);
+    RunDataCheckOfProgram(&extents);
     if (extents.error > 0) {
         if (CommandLine.runMode != 0) {
             AppendLogEntry(DefinitionFiles.ncProgramFile + "\n");
         }
-        if (H().showAlarmMessage) {
-            H().showAlarmMessage(100 + extents.error);
-        }
+        ShowDataCheckAlarm(window, 100 + extents.error, CommandLine.runMode != 0);
+        // No stock around a path that could not be followed: an unattended run stops here.
+        AutomationOutcome.selectionError = 100 + extents.error;
+        RecordBatchFailure(ChooseLanguageText(
+            "The optimal work was not made: the data check of the NC program stopped",
+            "NCデータのチェックが止まったため、最適被切削材を作れません"));
         return;
     }
     // The pitch is chosen for the rough box, then the box is rounded to it.
@@ -134,9 +182,7 @@ void SelectProgramCommand(WindowHandle window, unsigned command) {
             return;
         }
     } else if (!ResolveNcProgramPath(&path)) {
-        if (H().setInterpreterError) {
-            H().setInterpreterError(kNcProgramMissingError);
-        }
+        NcRun.status.error = kNcProgramMissingError;
         AutomationOutcome.selectionError = kNcProgramMissingError;
         ReportMissingProgram(path);
         CommandLine.runMode = 0;
@@ -145,14 +191,12 @@ void SelectProgramCommand(WindowHandle window, unsigned command) {
     }
     DefinitionFiles.ncProgramFile = path;
     NcDataCommands.activePathReader = H().pathReaderSlot ? H().pathReaderSlot(path) : -1;
-    if (H().resetForNewProgram) {
-        H().resetForNewProgram();
-    }
+    ResetForNewProgram();
     ClearPresetPath();
     NcDataCommands.selectedState = NcDataCommands.selectedState == 0 ? 1 : 2;
     EnableNcProgramMenuItems();
-    if (H().programSelected) {
-        H().programSelected();
+    if (AutomaticMode.load() == 0) {
+        UpdateMainTitle(MainWindow.load());
     }
     if (command == IDM_NC_SELECT_OPTIMAL_STOCK) {
         DefineOptimalStock(window);
@@ -161,18 +205,10 @@ void SelectProgramCommand(WindowHandle window, unsigned command) {
 
 void ReportCommand(MessageLParam lparam) {
     AutomationOutcome.reportError = 0;
-    if (!H().runDataCheck) {
-        AppendLogEntry(ChooseLanguageText(
-            "The cutting-information report needs the data check, which is not available yet\n",
-            "帳票出力にはデータチェックが必要ですが、まだ使えません\n"));
-        return;
-    }
     DataCheckExtents extents;
-    H().runDataCheck(&extents);
+    RunDataCheckOfProgram(&extents);
     if (extents.error == 0) {
-        if (H().writeCuttingReport) {
-            H().writeCuttingReport(lparam != 0 ? 1 : 0);
-        }
+        WriteCuttingReport(MainWindow.load(), lparam != 0 ? 1 : 0);
         return;
     }
     AutomationOutcome.reportError = extents.error;
@@ -180,9 +216,7 @@ void ReportCommand(MessageLParam lparam) {
         OpenLogFile();
         WriteLogLine((DefinitionFiles.ncProgramFile + "\n").c_str());
     }
-    if (H().showAlarmMessage) {
-        H().showAlarmMessage(100 + extents.error);
-    }
+    ShowDataCheckAlarm(MainWindow.load(), 100 + extents.error, CommandLineBatchMode());
     if (CommandLineBatchMode()) {
         CloseLogFile();
     }
@@ -218,13 +252,12 @@ void DefinitionFileCommand(unsigned command) {
         status = Machine.status;
         ReadToolFile();
     }
-    if (H().definitionFileRead) {
-        H().definitionFileRead(command);
-    }
+    BringViewUpToDate(command);
     ClearPresetPath();
-    if (H().redrawMainWindow) {
-        H().redrawMainWindow();
+    if (AutomaticMode.load() == 0) {
+        UpdateMainTitle(MainWindow.load());
     }
+    RedrawMainWindow(MainWindow.load());
     if (status == 1) {
         AutomationOutcome.definitionResult = 1;
         return;
@@ -238,36 +271,11 @@ void DefinitionFileCommand(unsigned command) {
     }
 }
 
-// The data check of the selected program (Check Data) and what the commands read of it.
-void RunDataCheckOfProgram(DataCheckExtents* out) {
-    RefreshNcControllerView();
-    RunNcDataCheck(MainWindow.load(), DefinitionFiles.ncProgramFile, kDataCheckAll);
-    const DataCheckRecord& r = DataCheckResult;
-    out->error = r.error;
-    for (int i = 0; i < 3; ++i) {
-        out->toolMin[i] = r.toolPointWork.min[i];
-        out->toolMax[i] = r.toolPointWork.max[i];
-        out->programMin[i] = r.program.min[i];
-        out->programMax[i] = r.program.max[i];
-    }
-}
-
 }  // namespace
 
 void ConnectDataCheckCommands() {
-    NcDataCommandHooks& h = NcDataCommandCallbacks;
-    if (!h.runDataCheck) {
-        h.runDataCheck = RunDataCheckOfProgram;
-    }
-    if (!h.writeCuttingReport) {
-        h.writeCuttingReport = [](int silent) { WriteCuttingReport(MainWindow.load(), silent); };
-    }
-    if (!RunUiCallbacks.closeAlarmFile) {
-        RunUiCallbacks.closeAlarmFile = CloseAlarmFile;
-    }
-    if (!RunUiCallbacks.freeNurbsBuffers) {
-        RunUiCallbacks.freeNurbsBuffers = FreeNurbsBuffers;
-    }
+    RunUiCallbacks.closeAlarmFile = CloseAlarmFile;
+    RunUiCallbacks.freeNurbsBuffers = FreeNurbsBuffers;
 }
 
 int ResolveNcProgramPath(std::string* path) {

@@ -1,9 +1,8 @@
 // The NC data and definition-file commands of the main window that unattended runs send:
 // selecting the NC program (with the optimal box stock around its path on request), the
-// cutting-information report, and loading the tools, controller and machine files. What they
-// need of the data check, the interpreter, the view and the menus goes through
-// NcDataCommandCallbacks (ConnectDataCheckCommands fills the data check and the report); without
-// the data check the report and the optimal stock say in the log that they are not available.
+// cutting-information report, and loading the tools, controller and machine files. They run the
+// data check, the report and the view themselves; only the open dialogs and the path-reader
+// plug-ins, which are not there yet, are reached through NcDataCommandCallbacks.
 //
 // Threads. Everything here runs on the user-interface thread.
 #pragma once
@@ -32,29 +31,8 @@ struct DataCheckExtents {
 // Calls of these commands into the parts built apart from them. A null hook means nothing there
 // (a dialog: cancelled).
 struct NcDataCommandHooks {
-    // 1 while PresetPathFlag is set; and clearing it.
-    int (*presetPathFlag)() = {};
-    void (*clearPresetPath)() = {};
     // The path-reader plug-in slot whose suffix list holds the path's extension, or -1.
     int (*pathReaderSlot)(const std::string& path) = {};
-    // The resets of a newly selected program (line numbers, plug-in tools, path display).
-    void (*resetForNewProgram)() = {};
-    // The interpreter's error code.
-    void (*setInterpreterError)(int error) = {};
-    // The menu items that need an NC program are enabled; the title and the panel's NC line.
-    void (*programSelected)() = {};
-    // The data check of the selected program (the data-check flag raised around it), with the
-    // program position, work offsets and previous-step pose restored afterwards. Null: the data
-    // check is not available.
-    void (*runDataCheck)(DataCheckExtents* out) = {};
-    // Writes the cutting-information report (silent: not opened in the viewer).
-    void (*writeCuttingReport)(int silent) = {};
-    // Shows (or logs) the alarm message of a code.
-    void (*showAlarmMessage)(int code) = {};
-    // After a definition file was read: the tool lists (tools file), the background brush and
-    // status (controller), the machine lists (machine file) are brought up to date.
-    void (*definitionFileRead)(unsigned command) = {};
-    void (*redrawMainWindow)() = {};
 };
 extern NcDataCommandHooks NcDataCommandCallbacks;
 
@@ -79,9 +57,7 @@ int ResolveNcProgramPath(std::string* path);
 void ComputeOptimalStockBox(const DataCheckExtents& extents, const double margin[3], double pitch,
                             double box[6]);
 
-// Fills the data check and report hooks with the program's own: the data check of
-// DefinitionFiles.ncProgramFile (Check Data) and the cutting-information report; and the run's
-// closing of the alarm report. Hooks already filled are kept.
+// Joins the run's end to the interpreter: the closing of the alarm report and the NURBS buffers.
 void ConnectDataCheckCommands();
 
 // Handles IDM_NC_SELECT, IDM_NC_SELECT_OPTIMAL_STOCK, IDM_NC_REPORT, IDM_TOOLS_FILE,

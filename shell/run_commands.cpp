@@ -13,10 +13,14 @@
 #include "geometry/tool_length_report.h"
 #include "geometry/ui_hooks.h"
 #include "nc/alarm_report.h"
+#include "nc/nc_line_source.h"
 #include "platform/controls.h"
 #include "platform/cursor.h"
 #include "platform/write_faults.h"
+#include "platform/keys.h"
 #include "resources/program_resources.h"
+#include "shell/automation_steps.h"
+#include "shell/automation_thread.h"
 #include "shell/hook_calls.h"
 #include "shell/main_window.h"
 #include "shell/menu_state.h"
@@ -25,6 +29,11 @@
 #include "simulation/run_end.h"
 #include "simulation/run_timer.h"
 #include "simulation/run_ui_hooks.h"
+#include "view/avi_recording.h"
+#include "view/gdi_resources.h"
+#include "view/stock_view.h"
+#include "view/tool_path.h"
+#include "view/view_window.h"
 
 namespace mirexa {
 
@@ -38,28 +47,18 @@ namespace {
 constexpr unsigned RUN_PERIOD_MS = 5;
 constexpr unsigned RESULT_RUN_PERIOD_MS = 100;
 
-// The shell's own flags, used until run control binds its own.
-struct OwnRunFlags {
-    std::atomic<std::int32_t> runMode{0};
-    std::atomic<std::int32_t> abortRequest{0};
-    std::atomic<std::int32_t> pauseRequest{0};
-    std::atomic<std::int32_t> pauseBlink{0};
-    std::atomic<std::int32_t> lineHeld{0};
-    std::atomic<std::int32_t> stopKeyRequest{0};
-    std::atomic<std::int32_t> redrawRequest{0};
-    std::atomic<std::int32_t> showSteps{0};
-};
-OwnRunFlags ownFlags;
-RunFlagRefs boundFlags = {&ownFlags.runMode,       &ownFlags.abortRequest, &ownFlags.pauseRequest,
-                          &ownFlags.pauseBlink,    &ownFlags.lineHeld,     &ownFlags.stopKeyRequest,
-                          &ownFlags.redrawRequest, &ownFlags.showSteps};
+// The run flags are run control's.
+const RunFlagRefs runControlFlags = {&RunControl.runMode,       &RunControl.abortRequest,
+                                     &RunControl.pauseRequest,  &RunControl.pauseBlink,
+                                     &RunControl.lineHeld,      &RunControl.stopKeyRequest,
+                                     &RunControl.redrawRequest, &RunControl.showSteps};
 
 const RunHooks& H() {
     return RunCallbacks;
 }
 
 int KeyHeld(unsigned key) {
-    return MainWindowCallbacks.isKeyHeld ? MainWindowCallbacks.isKeyHeld(key) : 0;
+    return IsKeyDown(key);
 }
 
 bool NcProgramSelected() {
@@ -85,46 +84,25 @@ void KillBlinkTimer(WindowHandle window) {
     RunCommands.blinkTimer = 0;
 }
 
-// The resume of a paused run when run control has not filled its own.
+// The resume of a paused run by run control, with the shell's record of its timers.
 void ResumeRunTimer(WindowHandle window) {
-    if (H().startRunTimer) {
-        H().startRunTimer(window);
-        RunCommands.blinkTimer = 0;  // the resume has killed it
-        RunCommands.runTimer = IDT_RUN_PROGRESS;
-        RunCommands.runPeriodMs = PeriodForMode(RunFlags().runMode->load(), 0);
-        return;
-    }
-    KillBlinkTimer(window);
-    RunFlags().pauseRequest->store(0);
-    RunFlags().pauseBlink->store(0);
-    RunFlags().stopKeyRequest->store(0);
+    StartRunTimer(window);
+    RunCommands.blinkTimer = 0;  // the resume has killed it
+    RunCommands.runTimer = IDT_RUN_PROGRESS;
+    RunCommands.runPeriodMs = PeriodForMode(RunFlags().runMode->load(), 0);
     WakeRunWaiters();
-    StartTimer101(window, PeriodForMode(RunFlags().runMode->load(), 0));
 }
 
 void ShowPausedState(WindowHandle window) {
-    if (H().pauseRun) {
-        H().pauseRun(window);
-    } else {
-        RunFlags().pauseBlink->store(0);
-    }
+    PauseRun(window);
     RunCommands.blinkTimer = StartWindowTimer(window, IDT_PAUSE_BLINK, PAUSE_BLINK_PERIOD_MS);
 }
 
-// The end of an aborted run: run control's, or the shell's minimal form (macro break 1, the
-// batch exit mark); then the timers and the run flags.
+// The end of an aborted run: the automation told, run control's end; then the timers and the
+// run flags.
 void EndAbortedRun(WindowHandle window) {
-    if (H().finishCuttingRun) {
-        H().finishCuttingRun(window);
-    } else {
-        if (StatusInputs.macro.running) {
-            StatusInputs.macro.breakCount = 1;
-        }
-        // An aborted run under run mode 5 or 6 makes the program exit with -1.
-        if (CommandLine.batchRun) {
-            AbortedBatchRunMark.store(1);
-        }
-    }
+    NoteRunEndForAutomation(kCutAborted);
+    FinishCuttingRun(window);
     KillBlinkTimer(window);
     KillTimer101(window);
     RunFlags().runMode->store(0);
@@ -186,8 +164,8 @@ void FinishLengthReport() {
     }
     RunCommands.lengthReport = nullptr;
     bool viewer = !RunCommands.runLogFlag && !AutomaticMode.load() && !CommandLine.noReportDisplay;
-    if (viewer && H().openInViewer) {
-        H().openInViewer(RunCommands.lengthReportPath);
+    if (viewer) {
+        OpenReportInViewer(RunCommands.lengthReportPath);
     }
 }
 
@@ -214,11 +192,11 @@ int StartRun(WindowHandle window, int mode) {
     // The run's copy that an alarm end restores.
     RunCommands.savedControlOrigin = ControlOriginOffset;
     // 5. Undo point.
-    if (AskHook(H().canPushUndoPoint)) {
+    if (CanPushRunUndoPoint()) {
         SetStatusBarText(MainStatusBar.load(), 0, 0,
                          ChooseLanguageText("Backup(C-Key=UNDO)", "バックアップ中(C-Key=UNDO)"));
-        CallHook(H().pushUndoPoint);
-        CallHook(H().redrawView);
+        PushRunUndoPoint();
+        RedrawView(MainWindowData.handles.view);
     }
     // 6-8.
     CallHook(H().drawRunPanes);
@@ -234,14 +212,10 @@ int StartRun(WindowHandle window, int mode) {
 
 void TogglePathDisplay(WindowHandle window, unsigned command) {
     int variant = command == IDM_PATH_DISPLAY ? 0 : 1;
-    CallHook(H().togglePathDisplay, variant, RunFlags().runMode->load() > 0 ? 1 : 0);
-    CursorHandle previous = SetCursorHandle(LoadCursorHandle(CURSOR_WAIT));
-    CallHook(H().redrawView);
-    if (MainWindowCallbacks.setIdleCursor) {
-        MainWindowCallbacks.setIdleCursor();
-    } else {
-        SetCursorHandle(previous);
-    }
+    ToggleToolPathDisplay(variant, RunFlags().runMode->load() > 0 ? 1 : 0);
+    SetCursorHandle(LoadCursorHandle(CURSOR_WAIT));
+    RedrawView(MainWindowData.handles.view);
+    SetIdleCursor(ViewMouseMode);
     UpdateMenuChecks();
     (void)window;
 }
@@ -250,17 +224,16 @@ void TogglePathDisplay(WindowHandle window, unsigned command) {
 void EndRunAfterThread(WindowHandle window) {
     KillTimer101(window);
     JoinWorkerThread(&SimulationThread);
-    CallHook(H().resetRunScopedSwitches);
     if (RunFlags().abortRequest->load()) {
         EndAbortedRun(window);
-        CallHook(H().redrawView);
+        RedrawView(MainWindowData.handles.view);
         FinishLengthReport();
         return;
     }
     const int code = FinishRun(window, 0);
     if (code != 0) {
         ControlOriginOffset = RunCommands.savedControlOrigin;
-        CallHook(H().alarmEnded, code);
+        NoteRunEndForAutomation(kCutAlarm);
     }
     // The report is finished by the run's end through its hook; when that hook is not joined to
     // this file the report is closed here all the same.
@@ -271,23 +244,8 @@ void EndRunAfterThread(WindowHandle window) {
 
 }  // namespace
 
-const RunFlagRefs& BindRunFlags(const RunFlagRefs& refs) {
-    auto pick = [](std::atomic<std::int32_t>* given, std::atomic<std::int32_t>* own) {
-        return given ? given : own;
-    };
-    boundFlags.runMode = pick(refs.runMode, &ownFlags.runMode);
-    boundFlags.abortRequest = pick(refs.abortRequest, &ownFlags.abortRequest);
-    boundFlags.pauseRequest = pick(refs.pauseRequest, &ownFlags.pauseRequest);
-    boundFlags.pauseBlink = pick(refs.pauseBlink, &ownFlags.pauseBlink);
-    boundFlags.lineHeld = pick(refs.lineHeld, &ownFlags.lineHeld);
-    boundFlags.stopKeyRequest = pick(refs.stopKeyRequest, &ownFlags.stopKeyRequest);
-    boundFlags.redrawRequest = pick(refs.redrawRequest, &ownFlags.redrawRequest);
-    boundFlags.showSteps = pick(refs.showSteps, &ownFlags.showSteps);
-    return boundFlags;
-}
-
 const RunFlagRefs& RunFlags() {
-    return boundFlags;
+    return runControlFlags;
 }
 
 std::string BuildLengthReportPath(int location, int firstCheck, int language,
@@ -359,19 +317,19 @@ void AbortRun(WindowHandle window, int fromPane) {
 }
 
 int HandleRunKeyDown(WindowHandle window, unsigned key) {
-    if (AskHook(H().viewZoomRectangleMode)) {
+    if (ViewWindow.rectangle.active) {
         return 0;
     }
     std::atomic<std::int32_t>& runMode = *RunFlags().runMode;
     if (key == VK_CONTROL) {
-        CallHook(H().controlKeyChanged, 1);
+        NoteControlKey(1);
     }
     if (key == static_cast<unsigned>(RunCommands.stopKey) && runMode.load() > 0 &&
         !DrawingSuppressed.load()) {
         AbortRun(window, 0);
         return 1;
     }
-    if (AskHook(H().viewBusy)) {
+    if (IsViewBusy()) {
         return 0;
     }
     CallHook(MainWindowCallbacks.activateWindow, window);
@@ -428,8 +386,8 @@ int HandleRunKeyDown(WindowHandle window, unsigned key) {
         }
         return 1;  // never passed on to the view
     }
-    if (character >= '0' && H().viewWindow) {
-        PostWindowMessage(H().viewWindow(), WM_KEYDOWN, key, 0);
+    if (character >= '0' && MainWindowData.handles.view != nullptr) {
+        PostWindowMessage(MainWindowData.handles.view, WM_KEYDOWN, key, 0);
         return 1;
     }
     return 0;
@@ -437,7 +395,7 @@ int HandleRunKeyDown(WindowHandle window, unsigned key) {
 
 int HandleRunKeyUp(WindowHandle, unsigned key) {
     if (key == VK_CONTROL) {
-        CallHook(H().controlKeyChanged, 0);
+        NoteControlKey(0);
         return 1;
     }
     return 0;
@@ -456,7 +414,7 @@ void RunProgressTimer(WindowHandle window) {
         StartTimer101(window, period);
     }
     // 2-3. Progress and, in result runs, the current line.
-    int depth = H().subprogramDepth ? H().subprogramDepth() : 0;
+    const int depth = SubprogramDepthShown.load();
     if (depth == 0) {
         UpdateProgressForActiveReader(0);
     } else {
@@ -467,15 +425,15 @@ void RunProgressTimer(WindowHandle window) {
     }
     // 4. While the thread runs.
     if (!IsWorkerThreadFinished(SimulationThread)) {
-        if (!RunCommands.runLogFlag && AskHook(H().eventStopWanted)) {
+        if (!RunCommands.runLogFlag && RunEventStopWanted()) {
             f.stopKeyRequest->store(1);
         }
         if (f.redrawRequest->load()) {
             if (!suppressed && !RunCommands.runLogFlag) {
                 CallHook(H().drawAxisValuePanes);
-                CallHook(H().markStockDirty);
-                CallHook(H().redrawView);
-                CallHook(H().writeAviFrame);
+                MarkCurrentStockDirty();
+                RedrawView(MainWindowData.handles.view);
+                WriteAviFrame();
             }
             f.redrawRequest->store(0);
             WakeRunWaiters();
@@ -513,22 +471,7 @@ void EndRunBeforeClose(WindowHandle window) {
 }
 
 void ConnectRunControl(void (*threadBody)()) {
-    RunFlagRefs flags;
-    flags.runMode = &RunControl.runMode;
-    flags.abortRequest = &RunControl.abortRequest;
-    flags.pauseRequest = &RunControl.pauseRequest;
-    flags.pauseBlink = &RunControl.pauseBlink;
-    flags.lineHeld = &RunControl.lineHeld;
-    flags.stopKeyRequest = &RunControl.stopKeyRequest;
-    flags.redrawRequest = &RunControl.redrawRequest;
-    flags.showSteps = &RunControl.showSteps;
-    BindRunFlags(flags);
-    RunHooks& h = RunCallbacks;
-    h.simulationThreadProc = threadBody;
-    h.startRunTimer = StartRunTimer;
-    h.pauseRun = PauseRun;
-    h.finishCuttingRun = FinishCuttingRun;
-    h.eventStopWanted = RunEventStopWanted;
+    RunCallbacks.simulationThreadProc = threadBody;
 }
 
 void ConnectRunEndToShell() {
@@ -541,12 +484,12 @@ void ConnectRunEndToShell() {
     ui.markAbortedBatchRun = [] { AbortedBatchRunMark.store(1); };
     ui.finishToolLengthReport = FinishLengthReport;
     ui.closeAlarmFile = CloseAlarmFile;
-    ui.openInViewer = [](const char* path) { CallHook(RunCallbacks.openInViewer, path); };
-    ui.redrawView = [] { CallHook(RunCallbacks.redrawView); };
-    ui.markStockDirty = [] { CallHook(RunCallbacks.markStockDirty); };
+    ui.openInViewer = [](const char* path) { OpenReportInViewer(path); };
+    ui.redrawView = [] { RedrawView(MainWindowData.handles.view); };
+    ui.markStockDirty = MarkCurrentStockDirty;
     ui.drawAxisValuePanes = [] { CallHook(RunCallbacks.drawAxisValuePanes); };
-    ui.writeAviFrame = [] { CallHook(RunCallbacks.writeAviFrame); };
-    ui.stopAviRecording = [] { CallHook(RunCallbacks.stopAviRecording); };
+    ui.writeAviFrame = [] { WriteAviFrame(); };
+    ui.stopAviRecording = [] { StopAviRecording(); };
     ui.repaintToolPanel = [] { CallHook(RunCallbacks.repaintToolPanel); };
     ui.enableMenusAfterRun = [] { EnableMenusAfterRun(MainWindow.load()); };
     ui.drawPanelAfterRun = [](int) { CallHook(RunCallbacks.drawPanelAfterRun); };

@@ -18,9 +18,8 @@
 
 namespace mirexa {
 
-// The run flags shared with the simulation thread. They belong to run control; the shell reaches
-// them through these pointers, which run control binds at start-up (BindRunFlags). Until then,
-// and for any pointer left null, the shell uses flags of its own.
+// The run flags shared with the simulation thread: run control's (RunControl), reached through
+// these pointers.
 struct RunFlagRefs {
     std::atomic<std::int32_t>* runMode = {};  // 0 idle, 1 real, 2 skip, 3 result display
     std::atomic<std::int32_t>* abortRequest = {};
@@ -32,8 +31,6 @@ struct RunFlagRefs {
     std::atomic<std::int32_t>* showSteps = {};
 };
 
-// Binds the flags (null fields: the shell's own); returns the complete set now in use.
-const RunFlagRefs& BindRunFlags(const RunFlagRefs& refs);
 // The flags in use; every pointer is valid.
 const RunFlagRefs& RunFlags();
 
@@ -46,58 +43,20 @@ const RunFlagRefs& RunFlags();
 std::string BuildLengthReportPath(int location, int firstCheck, int language,
                                   const std::string& outputDirectory, const std::string& ncPath);
 
-// Calls of the run commands into run control, the interpreter, the view, the panels, the menus
-// and the reports. A null hook means "nothing there".
+// Calls of the run commands into the thread body and into the panels, menus and plug-ins, which
+// are not there yet. A null hook means "nothing there".
 struct RunHooks {
-    // --- Simulation thread and run control ---
-    // The body of the simulation thread (null: a run that ends at once).
+    // The body of the simulation thread (null: a run that ends at once); the program's is
+    // RunCuttingThread.
     void (*simulationThreadProc)() = {};
-    // Resumes a paused run (clears the stop and pause requests, starts timer 101). Null: the
-    // shell's own minimal form.
-    void (*startRunTimer)(WindowHandle mainWindow) = {};
-    // Shows the paused state and starts the blink timer 5. Null: the shell's own minimal form.
-    void (*pauseRun)(WindowHandle mainWindow) = {};
-    // The end of an aborted run after its thread has ended. Null: the shell's own minimal form.
-    void (*finishCuttingRun)(WindowHandle mainWindow) = {};
-    // 1 when an interference event was recorded, or the offset alarm stands while the radius
-    // offset check stops: the thread must stop before its next block.
-    int (*eventStopWanted)() = {};
-    // A run ended on an alarm whose message has been shown or logged (its code).
-    void (*alarmEnded)(int code) = {};
-    // --- Interpreter ---
-    // Restores the tool-centre-point type of the controller and zeroes the run-scoped switches
-    // (last G code, tilted plane, reference return, polar and cylindrical interpolation, ...).
-    void (*resetRunScopedSwitches)() = {};
-    // The previous step's pose takes the current machine position.
-    void (*setPreviousStepPose)() = {};
-    // The subprogram depth (the progress bar that the run timer advances).
-    int (*subprogramDepth)() = {};
-    // --- Stock, view, panels, menus ---
-    int (*canPushUndoPoint)() = {};
-    void (*pushUndoPoint)() = {};
-    void (*redrawView)() = {};
-    void (*markStockDirty)() = {};
+    // Panels and menus.
     void (*drawAxisValuePanes)() = {};
     void (*drawRunPanes)() = {};  // the "\tSTOP" and "\tESC" panes raised
     void (*drawNcDataLine)() = {};
     void (*drawPanelAfterRun)() = {};  // NC line, axis labels, values, stop-mode labels
     void (*repaintToolPanel)() = {};
-    void (*togglePathDisplay)(int variant, int duringRun) = {};  // 0 path, 1 without rotary
-    // --- Reports, recording ---
-    void (*openInViewer)(const std::string& path) = {};
-    void (*writeAviFrame)() = {};
-    void (*stopAviRecording)() = {};
-    // --- Keys ---
-    // The view's zoom-rectangle mode is on: the main window ignores keys.
-    int (*viewZoomRectangleMode)() = {};
-    // A drag in the view or another busy state of the view.
-    int (*viewBusy)() = {};
-    // Ctrl went down (1) or up (0): the view's mouse tool follows it.
-    void (*controlKeyChanged)(int down) = {};
     // 1 when the simulation plug-in of the slot (0 or 1) is loaded.
     int (*simulationPluginLoaded)(int slot) = {};
-    // The window a character key goes to (the view window); null: nowhere.
-    WindowHandle (*viewWindow)() = {};
 };
 extern RunHooks RunCallbacks;
 
@@ -126,14 +85,12 @@ extern MotionPosition ControlOriginOffset;
 // with -1.
 extern std::atomic<int> AbortedBatchRunMark;
 
-// Joins the run commands and the run timer to run control: the shell's run flags become
-// RunControl's, and the thread body (the program's is RunCuttingThread), the resume, the paused
-// state, the end of an aborted run and the stop for a recorded event become run control's.
+// The thread body of the runs (the program's is RunCuttingThread).
 void ConnectRunControl(void (*threadBody)());
 
 // Fills what the run's end calls in the shell (run_ui_hooks.h): the macro break, the aborted
-// batch mark, the tool-length report, the alarm file, the viewer, and the drawing hooks, which
-// pass on to this file's RunHooks (a null hook there draws nothing).
+// batch mark, the tool-length report, the alarm file, the viewer, the view and the recording; the
+// panels' and menus' calls pass on to this file's RunHooks (a null hook there draws nothing).
 void ConnectRunEndToShell();
 
 // Takes PauseKey and StopKey from the settings ("STOP KEY", "ESCAPE KEY") and the redraw

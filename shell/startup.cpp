@@ -5,15 +5,33 @@
 #include <pthread.h>
 #include <sched.h>
 
+#include <algorithm>
+
+#include "config/command_line.h"
+#include "config/controller_file.h"
+#include "config/machine_file.h"
+#include "config/settings_file.h"
+#include "config/structure_models.h"
+#include "config/tool_tables.h"
+#include "config/tools_file.h"
+#include "geometry/machine_kinematics.h"
 #include "geometry/shared_state.h"
 #include "geometry/ui_hooks.h"
+#include "nc/nc_controller_view.h"
+#include "platform/keys.h"
 #include "platform/system_info.h"
+#include "resources/cursor_images.h"
 #include "resources/program_resources.h"
+#include "shell/automation_thread.h"
 #include "shell/hook_calls.h"
 #include "shell/main_window.h"
 #include "shell/run_commands.h"
 #include "shell/status_bar.h"
 #include "shell/worker_threads.h"
+#include "stock/stock_grid.h"
+#include "stock/stock_model.h"
+#include "view/camera.h"
+#include "view/gdi_resources.h"
 #include "view/picking.h"
 
 namespace mirexa {
@@ -180,8 +198,8 @@ int RunMainMessageLoop() {
     while (WaitWindowMessage(&message)) {
         // Accelerators belong to the main window, whichever window the key went to; they also
         // serve a window without a menu bar (-N).
-        if (message.message == WM_KEYDOWN && MainWindowCallbacks.isKeyHeld) {
-            int alt = MainWindowCallbacks.isKeyHeld(VK_MENU);
+        if (message.message == WM_KEYDOWN) {
+            const int alt = IsKeyDown(VK_MENU);
             unsigned command = FindAccelerator(static_cast<unsigned>(message.wparam), alt);
             WindowHandle main = MainWindow.load();
             if (command && IsPlatformWindow(main)) {
@@ -194,40 +212,57 @@ int RunMainMessageLoop() {
     return static_cast<int>(message.wparam);
 }
 
+int ReadProgramCommandLine(const std::string& text) {
+    std::vector<std::string> messages;
+    const int ok = ParseCommandLine(text, &messages);
+    // The only backend is the headless one: no real window is available.
+    PrepareUnattendedRun(0, ok);
+    ReportCommandLineMessages(messages);
+    return ok;
+}
+
+void ReadProgramSettings() {
+    std::vector<std::string> messages;
+    ReadSettings(&messages);
+    ReportCommandLineMessages(messages);
+    // The tool starts at the control point (the main window converts a machine-coordinate point
+    // when it is created).
+    std::copy(Settings.controlPoint, Settings.controlPoint + 5, CurrentMachinePose.program.axis);
+}
+
 int RunProgram(const ProgramStart& start) {
     const StartupServices& s = StartupCallbacks;
     WorkerShutdownRequested.store(0);
     AbortedBatchRunMark.store(0);
     // 1-5.
-    CallHook(s.readOsInformation);
     CallHook(s.loadPlugins);
-    CallHook(s.clearStockAndProgram);
-    if (s.parseCommandLine) {
-        s.parseCommandLine(start.commandLine);
-    }
-    CallHook(s.readProcessorInformation);
+    FreeStockModel(&StockModels[CurrentStockIndex.load()]);
+    FreeStockModel(&BasicModel);
+    FreeNcProgramText();
+    ReadProgramCommandLine(start.commandLine);
     // 6-7.
     SetMainThreadIdealProcessor();
-    CallHook(s.resetViewZoom);
+    CurrentView.zoom = 1.0;
     // 8-10. The status texts go into the status bar's model; the bar shows them once it exists.
-    CallHook(s.readSettings);
-    CallHook(s.readToolFile);
-    CallHook(s.readControllerFile);
+    ReadProgramSettings();
+    ReadToolFile();
+    ReadControllerFile();
     CallHook(s.createPanelBrush);
     InitRunCommandSettings();
     ConnectProgressToMainTitle();
     DrawStatusBar();
     // 11-16.
-    CallHook(s.readMachineFile);
-    CallHook(s.readToolFile);
+    ReadMachineFile(1);
+    ReadToolFile();
     CallHook(s.loadSoundEffects);
-    CallHook(s.createGdiResources);
+    RegisterProgramCursors();
+    CreateGdiResources();
     QueryDwmComposition(&DwmState.hasComposition, &DwmState.compositionEnabled);
     TracePointMarks.assign(TRACE_POINT_COUNT, 0);
     TracePointMarks[0] = 1;
     TracePoints.assign(3 * TRACE_POINT_COUNT, 0.0);
     BindTraceTables(TracePoints.data(), TracePointMarks.data(), TRACE_POINT_COUNT);
-    CallHook(s.setRotationCentre);
+    SetRotationCentre(&CurrentView);
     // 17. Held until the main window's first paint.
     if (CommandLine.automation) {
         CreateWorkerThread(&AutomationThread,
@@ -254,16 +289,16 @@ int RunProgram(const ProgramStart& start) {
     JoinWorkerThread(&SimulationThread);
     JoinWorkerThread(&AutomationThread);
     // Shutdown 1-9.
-    CallHook(s.clearReplaceTable);
-    CallHook(s.deleteGdiResources);
-    CallHook(s.freeToolTables);
-    CallHook(s.freeMachineModels);
+    ClearReplaceTable();
+    DeleteGdiResources();
+    FreeToolTables();
+    FreeMachineModels();
     BindTraceTables(nullptr, nullptr, 0);
     TracePoints = {};
     TracePointMarks = {};
     FreeThemeLibrary();
     CallHook(s.freeSoundEffects);
-    CallHook(s.freeNcProgramText);
+    FreeNcProgramText();
     CallHook(s.unloadPlugins);
     // 10.
     return ProgramExitCode(quitCode, AbortedBatchRunMark.load());

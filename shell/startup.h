@@ -17,37 +17,28 @@
 
 namespace mirexa {
 
-// The services that start-up and shutdown call, step by step, in the order of the fields. The
-// program fills them with the real readers and resources; tests fill them with recording fakes.
-// A null service is skipped.
+// What start-up and shutdown call of the features not built yet, in the order of the fields, and
+// the automation thread's body. A null service is skipped.
 struct StartupServices {
     // Start-up.
-    void (*readOsInformation)() = {};     // 1 (also sets the OS version code)
-    void (*loadPlugins)() = {};           // 2
-    void (*clearStockAndProgram)() = {};  // 3 current stock, basic model, held NC program
-    int (*parseCommandLine)(const std::string& text) = {};  // 4
-    void (*readProcessorInformation)() = {};                // 5
-    void (*resetViewZoom)() = {};                           // 7
-    void (*readSettings)() = {};                            // 8
-    void (*readToolFile)() = {};                            // 8 and 11
-    void (*readControllerFile)() = {};                      // 8
-    void (*createPanelBrush)() = {};                        // 9
-    void (*readMachineFile)() = {};                         // 11, with its structure models
-    void (*loadSoundEffects)() = {};                        // 12
-    void (*createGdiResources)() = {};                      // 13
-    void (*setRotationCentre)() = {};                       // 16
+    void (*loadPlugins)() = {};       // 2
+    void (*createPanelBrush)() = {};  // 9
+    void (*loadSoundEffects)() = {};  // 12
     // 17: the automation thread's body; null: a body that ends the program at once.
     void (*automationThreadProc)() = {};
     // Shutdown.
-    void (*clearReplaceTable)() = {};   // 1
-    void (*deleteGdiResources)() = {};  // 2
-    void (*freeToolTables)() = {};      // 3
-    void (*freeMachineModels)() = {};   // 3
-    void (*freeSoundEffects)() = {};    // 6
-    void (*freeNcProgramText)() = {};   // 7
-    void (*unloadPlugins)() = {};       // 9
+    void (*freeSoundEffects)() = {};  // 6
+    void (*unloadPlugins)() = {};     // 9
 };
 extern StartupServices StartupCallbacks;
+
+// Start-up step 4: reads the command line (its refused arguments reported), and prepares an
+// unattended run on the headless backend. 1 when every argument was read.
+int ReadProgramCommandLine(const std::string& text);
+
+// Start-up step 8: reads the settings file (its messages reported); the tool starts at the
+// control point.
+void ReadProgramSettings();
 
 // The operating-system version code (set by the OS information service; 200 and up).
 extern int OsVersionCode;

@@ -21,14 +21,18 @@
 #include "geometry/ui_hooks.h"
 #include "nc/kinematics_services.h"
 #include "platform/controls.h"
+#include "platform/cursor.h"
 #include "platform/file_reading.h"
 #include "platform/message_box.h"
 #include "platform/profile.h"
 #include "shell/automation_steps.h"
 #include "shell/file_dialogs.h"
+#include "shell/main_window.h"
 #include "shell/menu_state.h"
 #include "shell/status_bar.h"
 #include "simulation/cutting_core.h"
+#include "simulation/dexel_grid_view.h"
+#include "simulation/run_end.h"
 #include "stock/difference_paint.h"
 #include "stock/stock_clip.h"
 #include "stock/stock_grid.h"
@@ -39,6 +43,10 @@
 #include "stockio/stl_import.h"
 #include "stockio/stock_loading.h"
 #include "stockio/stock_saving.h"
+#include "view/camera.h"
+#include "view/gdi_resources.h"
+#include "view/stock_view.h"
+#include "view/view_window.h"
 
 namespace mirexa {
 
@@ -106,10 +114,10 @@ void FinishNewStock(StockModel* model, int applyPose) {
     if (applyPose) {
         UpdateStockPose(model);
     }
-    Call(H().allocateModelListNames);
-    Call(H().bindDexelGrids, model);
+    AllocateCurrentStockListNames();
+    BindDexelGrids(model);
     StockCommands.stockPresent = 1;
-    Call(H().stockReplacedInView);
+    ShowReplacedStock(MainWindowData.handles.view);
     if (Settings.sound) {
         Call(H().playSound, kSoundStockSet);
     }
@@ -122,7 +130,7 @@ void FinishNewStock(StockModel* model, int applyPose) {
 // Steps 1 and 2: the old stock's lists and grid go.
 void ReleaseCurrentStock(StockModel* model) {
     if (model->nx != 0) {
-        Call(H().deleteStockDisplayLists, *model);
+        DeleteStockDisplayLists(*model);
     }
     FreeStockModel(model);
     *model = StockModel{};
@@ -229,8 +237,7 @@ void ReportMissingStockFile(const std::string& path) {
 
 void ReadStockCommand(WindowHandle window) {
     AutomationOutcome.stockLoadResult = 0;
-    const bool preset =
-        (H().presetPathFlag && H().presetPathFlag() != 0) || CommandLine.stockGiven != 0;
+    const bool preset = MainWindowData.presetPathFlag != 0 || CommandLine.stockGiven != 0;
     std::string path;
     if (!preset) {
         StockReadChoice choice;
@@ -268,7 +275,7 @@ void ReadStockCommand(WindowHandle window) {
         AutomaticMode.load() == 0 && !RunDialog(H().stlReadDialog)) {
         return;
     }
-    Call(H().setWaitCursor, 1);
+    SetCursorHandle(LoadCursorHandle(CURSOR_WAIT));
     EnableMainStockMenuItems(0);
     if (kind > kStockReadStl) {
         SetStatusText("Reading WORK", "WORK読み込み中");
@@ -288,7 +295,7 @@ void ReadStockCommand(WindowHandle window) {
         ReportStockLoadFailure(result);
         RecordBatchFailure(path + ChooseLanguageText(" - The Work data could not be read.\n",
                                                      " - 被切削材データを読めません\n"));
-        Call(H().setWaitCursor, 0);
+        SetIdleCursor(ViewMouseMode);
         return;
     }
     SetStatusText("Reading WORK1", "WORK読み込み1");
@@ -297,11 +304,11 @@ void ReadStockCommand(WindowHandle window) {
     SetStatusText("Read End", "WORK読み込み完了");
     // The start position follows the new stock.
     UpdateMachinePosition();
-    Call(H().takeStartPosition);
+    SetRunStartPoint(CurrentMachinePose.program);
     ApplyCurrentWorkOffset();
     StockCommands.loadedPath = path;
     AutomationOutcome.stockLoadResult = 1;
-    Call(H().setWaitCursor, 0);
+    SetIdleCursor(ViewMouseMode);
 }
 
 void SaveStockCommand(MessageLParam lparam) {
@@ -355,11 +362,11 @@ void SaveStockCommand(MessageLParam lparam) {
             caption);
         return;
     }
-    Call(H().setWaitCursor, 1);
+    SetCursorHandle(LoadCursorHandle(CURSOR_WAIT));
     // In work coordinates the vertices are written relative to the work origin (mm).
     const double origin[3] = {WorkOrigin.axis[0], WorkOrigin.axis[1], WorkOrigin.axis[2]};
     const int written = SaveStockFile(model, path, variant, choice.workCoordinates, origin);
-    Call(H().setWaitCursor, 0);
+    SetIdleCursor(ViewMouseMode);
     if (written != kStockSaveDone) {
         ReportStockFailure(path + ChooseLanguageText(" - The work could not be written.",
                                                      " - 被切削材を書き込めません"),
@@ -411,7 +418,7 @@ void StockStateCommand() {
     StockUseState.store(kStockAvailable);
     // Without a stock the stock menu items are greyed.
     EnableMainStockMenuItems(1);
-    Call(H().redrawStock);
+    RedrawChangedStock(MainWindowData.handles.view);
 }
 
 void OffsetStockCommand() {
@@ -454,15 +461,15 @@ void ClipStockCommand() {
     }
     ClearBasicModelIfLoaded();
     PushStockUndo(&model);
-    Call(H().copyPreviousListNameRow);
+    CopyCurrentStockListNameRow();
     if (ClipStockToBox(&model, limits.minCorner, limits.maxCorner) != 1) {
         ShowMessageOrLog(0, "Memory over!", "Data size error", MBX_OK | MBX_TOPMOST);
     }
     SetStockCornersFromExtent(&model);
     SetStockFaceFlagsFromRays(&model);
     MarkAllStockBlocksDirty(&model);
-    Call(H().bindDexelGrids, &model);
-    Call(H().redrawStock);
+    BindDexelGrids(&model);
+    RedrawChangedStock(MainWindowData.handles.view);
 }
 
 void RotateStockCommand(MessageLParam lparam) {
@@ -475,15 +482,15 @@ void RotateStockCommand(MessageLParam lparam) {
     if (!StockCommands.stockPresent || model.nx == 0) {
         return;
     }
-    Call(H().setWaitCursor, 1);
+    SetCursorHandle(LoadCursorHandle(CURSOR_WAIT));
     RotateStockFrame(&model.frame, axis, angle);
     RefreshStockFrame(&model);
     ClearBasicModelIfLoaded();
     SetStockCornersFromExtent(&model);
-    Call(H().setRotationCentre);
+    SetRotationCentre(&CurrentView);
     WriteMatrixDebug(model.frame);
-    Call(H().redrawStock);
-    Call(H().setWaitCursor, 0);
+    RedrawChangedStock(MainWindowData.handles.view);
+    SetIdleCursor(ViewMouseMode);
 }
 
 void MoveStockCommand(MessageLParam lparam) {
@@ -497,10 +504,10 @@ void MoveStockCommand(MessageLParam lparam) {
         return;
     }
     TranslateStock(&model, shift);
-    Call(H().setRotationCentre);
+    SetRotationCentre(&CurrentView);
     ClearBasicModelIfLoaded();
     WriteMatrixDebug(model.frame);
-    Call(H().redrawStock);
+    RedrawChangedStock(MainWindowData.handles.view);
 }
 
 void PaintStockCommand(unsigned command) {
@@ -514,7 +521,7 @@ void PaintStockCommand(unsigned command) {
         StripStockPaint(&model);
     }
     MarkAllStockBlocksDirty(&model);
-    Call(H().redrawStock);
+    RedrawChangedStock(MainWindowData.handles.view);
     if (AutomaticMode.load() == 0 && Settings.sound) {
         Call(H().playSound, kSoundPaint);
     }
@@ -547,7 +554,7 @@ void PeelPenCommand(MessageLParam lparam) {
         }
     }
     MarkAllStockBlocksDirty(&model);
-    Call(H().redrawStock);
+    RedrawChangedStock(MainWindowData.handles.view);
 }
 
 void BasicModelCommand(WindowHandle window) {
@@ -599,8 +606,8 @@ void DifferenceCommand(MessageLParam lparam) {
     if (model.undo.size > 1) {
         SetStatusText("Backup(C-Key=UNDO)", "バックアップ中(C-Key=UNDO)");
         PushStockUndo(&model);
-        Call(H().copyPreviousListNameRow);
-        Call(H().bindDexelGrids, &model);
+        CopyCurrentStockListNameRow();
+        BindDexelGrids(&model);
     }
     const int result =
         PaintDifferenceWithBasicModel(&model, MakeDifferencePaintSettings(Settings.difference));
@@ -613,7 +620,7 @@ void DifferenceCommand(MessageLParam lparam) {
     if (AutomaticMode.load() == 0) {
         SetStatusText("Generating Facets", "描画データ作成中");
     }
-    Call(H().redrawStock);
+    RedrawChangedStock(MainWindowData.handles.view);
     SetStatusText("Ready", "Ready");
 }
 
@@ -627,7 +634,7 @@ void ViceCommand(WindowHandle window) {
     MachineModelNames.viceNames = {path};
     MachineModelNames.keepVice = 1;
     LoadViceModels();
-    Call(H().redrawStock);
+    RedrawChangedStock(MainWindowData.handles.view);
     if (Settings.sound) {
         Call(H().playSound, kSoundSetUp);
     }
@@ -717,6 +724,15 @@ int ReplaceCurrentStock(const std::function<int(StockModel* model)>& build, int 
     return 1;
 }
 
+int DefinedStockTurnsWithTheTable() {
+    if (Settings.inputInWork == 0) {
+        return 0;
+    }
+    const double angle1 = WorkOrigin.axis[3], angle2 = WorkOrigin.axis[4];
+    const int type = CurrentMachine.rotaryType;
+    return (type == 2 && (angle1 != 0.0 || angle2 != 0.0)) || (type == 3 && angle2 != 0.0) ? 1 : 0;
+}
+
 int BuildDefinedStock(WindowHandle window) {
     (void)window;
     if (InitialStock.kind == kStockBox) {
@@ -755,7 +771,7 @@ int BuildDefinedStock(WindowHandle window) {
                                                   c[4] / 2.0, c[5] / 2.0, pitch);
             return built < 0 ? built : 1;
         },
-        1);
+        DefinedStockTurnsWithTheTable());
     if (result < 0) {
         ReportBuildFailure(result);
         RecordBatchFailure(

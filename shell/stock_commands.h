@@ -68,32 +68,11 @@ struct StockReadChoice {
     int reverse = {};  // ... to reverse it (dialog 159)
 };
 
-// Calls of the stock commands into the view, the menus, the panels, the dialogs, the plug-ins and
-// the sounds. A null hook means nothing there (a dialog: cancelled).
+// Calls of the stock commands into the menus, the panels, the dialogs, the plug-ins and the
+// sounds, which are not there yet. A null hook means nothing there (a dialog: cancelled).
 struct StockCommandHooks {
-    // --- View ---
-    // With the view's GL context current: deletes the stock's display lists (1,000 per undo slot,
-    // ring size + 1 slots, from the stock-block base + 34) that exist.
-    void (*deleteStockDisplayLists)(const StockModel& model) = {};
-    void (*allocateModelListNames)() = {};
-    // The new stock is in place: display unit factor from its largest extent, every scene list
-    // dirty, rotation centre and zoom, redraw.
-    void (*stockReplacedInView)() = {};
-    void (*copyPreviousListNameRow)() = {};
-    void (*setRotationCentre)() = {};
-    // The stock's blocks were marked dirty: raise the view's redraw flag and redraw.
-    void (*redrawStock)() = {};
-    // --- Cutting core ---
-    void (*bindDexelGrids)(StockModel* model) = {};
     // --- Menus, panels, status ---
     void (*redrawWorkPane)() = {};
-    void (*setWaitCursor)(int on) = {};
-    // --- Run state ---
-    // The start position follows the new stock: the start-point record and the previous-step
-    // pose take the current position.
-    void (*takeStartPosition)() = {};
-    // 1 when PresetPathFlag is set (the sender stored the path).
-    int (*presetPathFlag)() = {};
     // --- Dialogs (values in and out of the configuration records where they live) ---
     int (*selectStockFile)(StockReadChoice* choice) = {};
     int (*swingDialog)(double* sinAngle, double* cosAngle) = {};
@@ -164,6 +143,12 @@ void RotateStockFrame(StockFrame* frame, int axis, double angleDegrees);
 // returns 1 or a negative code; on failure the model holds nothing, no stock is present, and the
 // code is returned (the caller reports it).
 int ReplaceCurrentStock(const std::function<int(StockModel* model)>& build, int applyPose);
+
+// 1 when a box or cylinder just defined must be turned onto the table (UpdateStockPose): the
+// stock is given in work coordinates (INPUT COORDINATE WORK) and the work offset turns the table,
+// on a table-table machine (ROTARY TYPE 2) by either rotary angle, on a mixed one (3) by the
+// second.
+int DefinedStockTurnsWithTheTable();
 
 // Builds the stock of InitialStock without a dialog: kind 1 the box (CreateBoxStockIdentity),
 // kind 3 the cylinder or tube (CreateCylinderStock), at the chosen pitch. Reversed box corners

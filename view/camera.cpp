@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "config/config_records.h"
 #include "geometry/orientation_frames.h"
 #include "geometry/vector_math.h"
 #include "stock/stock_model.h"
@@ -160,6 +161,15 @@ void SetViewSize(ViewState* view, int width, int height) {
 void UpdateViewTrig(ViewState* view) {
     SinCosDegrees(view->angleA, 1, &view->sinA, &view->cosA);
     SinCosDegrees(view->angleB, 1, &view->sinB, &view->cosB);
+}
+
+void TakeViewAnglesFromSettings() {
+    CurrentView.angleA = Settings.angleA;
+    CurrentView.angleB = Settings.angleB;
+    CurrentView.startAngleA = Settings.angleAStart;
+    CurrentView.startAngleB = Settings.angleBStart;
+    UpdateViewTrig(&CurrentView);
+    CurrentView.viewChanged = 1;
 }
 
 void SetViewProjection(ViewState* view) {

@@ -75,6 +75,10 @@ void SetViewSize(ViewState* view, int width, int height);
 // Refreshes cos and sin of A and B, exact at multiples of 90 deg.
 void UpdateViewTrig(ViewState* view);
 
+// The view angles of the settings (ANGLE-A, ANGLE-B, deg) become the current view's angles and
+// the start angles the reset key returns to; the sines and cosines follow.
+void TakeViewAnglesFromSettings();
+
 // --- GL matrices (need a current context) ----------------------------------------------------
 
 // Loads the projection into the current projection matrix (which it selects and leaves

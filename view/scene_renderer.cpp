@@ -403,6 +403,11 @@ int RenderScene(StockModel* model, StockListNameTable* table) {
         SplitMachineTranslation(CurrentMachinePose.machine.axis, Machine.tableCarries,
                                 MountedStationOffset(), tableShift, headShift);
     }
+    // Picking turns a scene point back into work coordinates with the table's displacement
+    // (mm): the scene moved the table by tableShift (display units).
+    for (int axis = 0; axis < 3; ++axis) {
+        SceneFollow.tableDisplacement[axis] = -tableShift[axis] * DisplayUnitFactor;
+    }
     // 3. Lighting.
     glEnable(GL_CULL_FACE);
     glEnable(GL_NORMALIZE);

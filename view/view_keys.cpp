@@ -30,6 +30,7 @@
 #include "view/picking.h"
 #include "view/snapshots.h"
 #include "view/stock_display.h"
+#include "view/stock_view.h"
 #include "view/view_hooks.h"
 #include "view/view_window.h"
 
@@ -88,15 +89,11 @@ void AfterUndoSlotChange(StockModel* model) {
 
 // B: a new undo slot holding the current state.
 void BackUpStock() {
-    StockModel* model = CurrentViewStock();
-    if (Settings.undoRingSize < 2 || model == nullptr || StockOperationRunning.load() ||
-        RunControl.runMode.load() != kRunIdle) {
+    if (RunControl.runMode.load() != kRunIdle || !CanPushRunUndoPoint()) {
         return;
     }
     SetStatusText(0, "Backup(C-Key=UNDO)", "バックアップ中(C-Key=UNDO)");
-    PushStockUndo(model);
-    CopyPreviousListNameRow(*model, &StockListNames[CurrentStockIndex.load()]);
-    AfterUndoSlotChange(model);
+    PushRunUndoPoint();
 }
 
 // C without Ctrl: back to the previous slot.
@@ -572,11 +569,7 @@ void HandleViewKey(WindowHandle window, unsigned keyCode, int character) {
     // 2. Ctrl latches (and turns a rotating drag into a zoom); during a run it may be the stop
     // key too.
     if (keyCode == VK_CONTROL && ViewMouseMode != kMouseModeRectangle) {
-        v.drag.ctrlLatch = 1;
-        if (v.drag.active && ViewMouseMode == kMouseModeRotate) {
-            ViewMouseMode = kMouseModeZoom;
-            SetViewCursor(kViewCursorZoom);
-        }
+        NoteControlKey(1);
         if (RunControl.runMode.load() == kRunIdle) {
             return;
         }

@@ -403,9 +403,7 @@ void HandleLeftButtonUp(WindowHandle window, int x, int y) {
 void HandleRightButtonDown(WindowHandle window, int x, int y) {
     ViewWindowState& v = ViewWindow;
     if (v.stockPartState > 0) {
-        v.stockPartState = v.stockPartState == 1 ? 2 : 1;
-        v.stockPartSide = v.stockPartState == 1 ? 1 : 0;
-        SetViewCursor(v.stockPartState == 1 ? kViewCursorStockPart : kViewCursorStockPartOther);
+        ToggleStockPartSide();
         return;
     }
     v.drag.rightHeld = 1;
@@ -634,7 +632,7 @@ const char* ViewCursorName(int role) {
     return name.c_str();
 }
 
-void SetViewCursor(int role) {
+CursorHandle GetViewRoleCursor(int role) {
     if (role == kViewCursorIdle) {
         role = CursorOfMode(ViewMouseMode);
     }
@@ -642,10 +640,11 @@ void SetViewCursor(int role) {
     CursorHandle cursor = role >= 0 && role < kViewCursorRoleCount && kViewCursorIds[role] != 0
                               ? GetViewCursor(kViewCursorIds[role])
                               : nullptr;
-    if (cursor == nullptr) {
-        cursor = LoadCursorHandle(ViewCursorName(role));
-    }
-    SetCursorHandle(cursor);
+    return cursor != nullptr ? cursor : LoadCursorHandle(ViewCursorName(role));
+}
+
+void SetViewCursor(int role) {
+    SetCursorHandle(GetViewRoleCursor(role));
 }
 
 void ResetViewWindowState() {
@@ -715,6 +714,67 @@ int ViewKeyCharacter(MessageWParam keyCode, MessageLParam character) {
         return static_cast<int>('0' + (keyCode - VK_NUMPAD0));
     }
     return 0;
+}
+
+void NoteViewResized(int width, int height, int rescale) {
+    if (rescale != 0 && width > 0 && height > 0) {
+        SetViewSize(&CurrentView, width, height);
+    }
+    SceneDirty.triad = 1;
+}
+
+void MarkViewForRedraw() {
+    CurrentView.viewChanged = 1;
+}
+
+void ZoomViewBySteps(int steps, std::uint64_t tick) {
+    ZoomBySteps(&CurrentView, static_cast<std::int16_t>(std::clamp(steps, -32767, 32767)));
+    ViewWindow.wheel.lastTick = tick;
+}
+
+int BeginViewWheelZoom() {
+    if (ViewWindow.wheel.active) {
+        return 0;
+    }
+    ViewWindow.wheel.active = 1;
+    return 1;
+}
+
+int IsViewBusy() {
+    return ViewWindow.wheel.active || ViewWindow.drag.active ? 1 : 0;
+}
+
+void ToggleStockPartSide() {
+    ViewWindowState& v = ViewWindow;
+    if (v.stockPartState == 0) {
+        return;
+    }
+    v.stockPartState = v.stockPartState == 1 ? 2 : 1;
+    v.stockPartSide = v.stockPartState == 1 ? 1 : 0;
+    SetViewCursor(v.stockPartState == 1 ? kViewCursorStockPart : kViewCursorStockPartOther);
+}
+
+void NoteControlKey(int down) {
+    if (ViewMouseMode == kMouseModeRectangle) {
+        return;
+    }
+    ViewDragState& d = ViewWindow.drag;
+    int mode = ViewMouseMode;
+    if (down != 0) {
+        d.ctrlLatch = 1;
+        if (d.active && mode == kMouseModeRotate) {
+            mode = kMouseModeZoom;
+        }
+    } else {
+        d.ctrlLatch = 0;
+        if (d.active ? mode == kMouseModeZoom : mode > 10) {
+            mode = kMouseModeRotate;
+        }
+    }
+    if (mode != ViewMouseMode) {
+        ViewMouseMode = mode;
+        SetViewCursor(CursorOfMode(mode));
+    }
 }
 
 void RedrawView(WindowHandle window) {

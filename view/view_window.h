@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "platform/cursor.h"
 #include "platform/window.h"
 
 namespace mirexa {
@@ -99,6 +100,8 @@ enum ViewCursorRole : int {
 };
 // Makes the cursor of the role current (kViewCursorIdle: the mouse tool's cursor).
 void SetViewCursor(int role);
+// The cursor of the role (kViewCursorIdle: the mouse tool's cursor), without making it current.
+CursorHandle GetViewRoleCursor(int role);
 // The name the role's cursor is loaded by.
 const char* ViewCursorName(int role);
 
@@ -225,5 +228,25 @@ void FinishViewRedrawKey(WindowHandle window);
 
 // Invalidates and paints the view now (the paint runs through the procedure).
 void RedrawView(WindowHandle window);
+
+// What the main window asks of the view around its own messages.
+// The view's rectangle changed size (pixels): with rescale 1 the projection takes the new size at
+// once (the view's WM_SIZE does it otherwise); the triad is rebuilt.
+void NoteViewResized(int width, int height, int rescale);
+// The view draws again at its next paint (after a resize or a pause).
+void MarkViewForRedraw();
+// A wheel zoom of the main window by steps at the tick (ms).
+void ZoomViewBySteps(int steps, std::uint64_t tick);
+// 1 when the wheel zoom was not running and now is: the caller starts the view's wheel timer.
+int BeginViewWheelZoom();
+// 1 while a wheel zoom or a drag of the view is under way.
+int IsViewBusy();
+// The right button of the main window: the stock-part tool keeps the other side (nothing while
+// that tool is off).
+void ToggleStockPartSide();
+// Ctrl went down (1) or up (0) in the main window: down latches Ctrl and turns a rotating drag
+// into a zoom; up clears the latch and brings the rotate tool back (a zooming drag, or any
+// navigation tool without a drag). Nothing in the rectangle mode.
+void NoteControlKey(int down);
 
 }  // namespace mirexa

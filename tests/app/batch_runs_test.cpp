@@ -35,6 +35,8 @@ class BatchRunTest : public ::testing::Test {
 protected:
     void SetUp() override {
         CopySamples();
+        // The log in Japanese unless a test brings the bundled English message file back.
+        fs::remove(scratch.At("mirexa7.mes"));
     }
     // The sample files as they are in samples/, replacing changed copies.
     void CopySamples() {
@@ -222,6 +224,7 @@ TEST_F(BatchRunTest, InterferencesAreReportedAndAnAlarmEndIsLogged) {
                   "%\nO11\nG90 G17 G40 G49 G80\nT1 M06\nG56 G00 X50. Y150. Z20. S3000 M03\n"
                   "G01 Z-95. F500.\nG00 Z50.\nM30\n%\n");
     // The bundled English message file makes the log English; without it the log is Japanese.
+    fs::copy(std::string(MIREXA_SAMPLES) + "/mirexa7.mes", scratch.At("mirexa7.mes"));
     struct Language {
         const char* interference;
         const char* alarmEnd;
@@ -236,6 +239,74 @@ TEST_F(BatchRunTest, InterferencesAreReportedAndAnAlarmEndIsLogged) {
         EXPECT_FALSE(Exists("interference.txt"));
         fs::remove(scratch.At("mirexa.log"));
         fs::remove(scratch.At("mirexa7.mes"));
+    }
+}
+
+// The program's own connections, seen from outside: the tool's name in the length report, the
+// data check's alarm with its line, the stop of a batch whose optimal stock cannot be made, and an
+// STL stock read in work coordinates at the work offset.
+const char* const kZeroFeedProgram =
+    "%\nO2\nG90 G17 G40 G49 G80\nT1 M06\nG54 G00 X10. Y5. Z10. S3000 M03\nG01 Z-3. F0\n"
+    "X40.\nM30\n%\n";
+
+TEST_F(BatchRunTest, TheLengthReportNamesEachTool) {
+    ASSERT_EQ(Run({kBox, "demo_part.nc", "-X2"}), 0);
+    const std::string report = Read("demo_part_length.txt");
+    EXPECT_NE(report.find("T01:FLAT D10:"), std::string::npos) << report;
+    EXPECT_NE(report.find("T04:DRILL D8.5:"), std::string::npos) << report;
+}
+
+TEST_F(BatchRunTest, AProgramTheDataCheckCannotFollowIsLoggedWithItsLine) {
+    scratch.Write("zero.nc", kZeroFeedProgram);
+    ASSERT_EQ(Run({kBox, "zero.nc", "-V5"}), 0);
+    EXPECT_NE(Read("mirexa.log").find("(6) - 送り速度が0です!"), std::string::npos);
+    EXPECT_FALSE(Exists("zero_verify.txt"));
+    // Without a stock the batch needs the optimal one: it stops before cutting, says why and
+    // exits with the file error.
+    fs::remove(scratch.At("mirexa.log"));
+    EXPECT_EQ(Run({"zero.nc", "-X6", "-O", "out.dme"}), 2);
+    const std::string log = Read("mirexa.log");
+    EXPECT_NE(log.find("(6) - 送り速度が0です!"), std::string::npos) << log;
+    EXPECT_NE(log.find("最適被切削材を作れません"), std::string::npos) << log;
+    EXPECT_FALSE(Exists("out.dme"));
+}
+
+TEST_F(BatchRunTest, AnStlStockInWorkCoordinatesLandsAtTheWorkOffset) {
+    // A 10 mm cube at the origin; the sample controller's G54 (-250, -180, -320.5) with the
+    // external offset's Z -0.5 is current at start.
+    // Each face of the unit cube, scaled by 10: its outward normal and its corners (bits x, y,
+    // z) counter-clockwise seen from outside, written as two triangles.
+    const char* const normals[6] = {"0 0 -1", "0 0 1", "0 -1 0", "0 1 0", "-1 0 0", "1 0 0"};
+    const int faces[6][4] = {{0, 2, 6, 4}, {1, 5, 7, 3}, {0, 4, 5, 1},
+                             {2, 3, 7, 6}, {0, 1, 3, 2}, {4, 6, 7, 5}};
+    std::string stl = "solid cube\n";
+    for (int face = 0; face < 6; ++face) {
+        const int* f = faces[face];
+        const int triangles[2][3] = {{f[0], f[1], f[2]}, {f[0], f[2], f[3]}};
+        for (const auto& triangle : triangles) {
+            stl += std::string("facet normal ") + normals[face] + "\nouter loop\n";
+            for (const int c : triangle) {
+                stl += "vertex " + std::to_string((c >> 2 & 1) * 10) + " " +
+                       std::to_string((c >> 1 & 1) * 10) + " " + std::to_string((c & 1) * 10) +
+                       "\n";
+            }
+            stl += "endloop\nendfacet\n";
+        }
+    }
+    scratch.Write("cube.stl", stl + "endsolid cube\n");
+    ASSERT_EQ(Run({"-Dcube.stl,W", "-XM(0,0,0)", "-O", "work.dme"}), 0);
+    ASSERT_EQ(Run({"-Dcube.stl", "-XM(0,0,0)", "-O", "machine.dme"}), 0);
+    const double expected[2][6] = {{-250, -180, -321, -240, -170, -311}, {0, 0, 0, 10, 10, 10}};
+    const char* const names[2] = {"work.dme", "machine.dme"};
+    for (int i = 0; i < 2; ++i) {
+        StockModel model;
+        SetStockUndoRingSize(&model, 1);
+        ASSERT_EQ(ReadDmeStock(&model, scratch.At(names[i])), 1) << names[i];
+        for (int a = 0; a < 3; ++a) {
+            EXPECT_NEAR(model.minCorner[a], expected[i][a], 1e-9) << names[i] << " axis " << a;
+            EXPECT_NEAR(model.maxCorner[a], expected[i][a + 3], 1e-9) << names[i] << " axis " << a;
+        }
+        FreeStockModel(&model);
     }
 }
 
@@ -378,7 +449,6 @@ TEST_F(BatchRunTest, PlantedLinksAndTheFileSizeLimitKeepTheUsersFiles) {
 // Each log entry on its own line: the alarm message of a run is ended before the run's closing
 // entry (the time stamp, with its full-width colon, only ever starts a line).
 TEST_F(BatchRunTest, TheLogHoldsOneEntryPerLine) {
-    fs::remove(scratch.At("mirexa7.mes"));  // the log in Japanese
     scratch.Write("table.nc",
                   "%\nO11\nG90 G17 G40 G49 G80\nT1 M06\nG56 G00 X50. Y150. Z20. S3000 M03\n"
                   "G01 Z-95. F500.\nG00 Z50.\nM30\n%\n");
@@ -574,7 +644,6 @@ TEST_F(RefusedRunTest, SizesNoMachineHas) {
 // The run goes on past a subprogram that is not there and a line cut at the line limit, and the
 // log says which.
 TEST_F(BatchRunTest, MissingSubprogramsAndCutLinesAreLoggedAndTheRunGoesOn) {
-    fs::remove(scratch.At("mirexa7.mes"));  // the log in Japanese
     scratch.Write("calls.nc",
                   "%\nO10\nG90 G17 G40 G49 G80\nT1 M06\nG56 G00 X50. Y40. Z20.\n"
                   "M198 P9999\nM98<GONE>\nG01 Z-1. F500. (" +

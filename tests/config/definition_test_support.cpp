@@ -21,7 +21,6 @@ void DefinitionFileTest::InstallRecordingHooks() {
     h.markSceneRebuild = [] { HookCalls.push_back("markSceneRebuild"); };
     h.markToolListDirty = [] { HookCalls.push_back("markToolListDirty"); };
     h.markHeadListsDirty = [] { HookCalls.push_back("markHeadListsDirty"); };
-    h.initAxisLabelTable = [] { HookCalls.push_back("initAxisLabelTable"); };
     h.announceMachineName = [](const char* name) {
         HookCalls.push_back(std::string("announceMachineName ") + name);
     };

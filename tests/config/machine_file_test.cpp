@@ -7,6 +7,7 @@
 #include <cmath>
 #include <filesystem>
 
+#include "config/axis_label_table.h"
 #include "definition_test_support.h"
 
 namespace mirexa {
@@ -35,8 +36,9 @@ TEST_F(MachineFileTest, EmptyFileGivesDefaultsAndMissingFileKeepsTheDefinition) 
     EXPECT_EQ(Machine.rotary[0].ownAxis, 0);
     EXPECT_EQ(Machine.rotary[1].ownAxis, 2);
     EXPECT_EQ(CurrentMachine.rotary[1].axis, 2);
-    EXPECT_EQ(HookCalls, (std::vector<std::string>{"markViewDirty", "markSceneRebuild",
-                                                   "initAxisLabelTable"}));
+    EXPECT_EQ(HookCalls, (std::vector<std::string>{"markViewDirty", "markSceneRebuild"}));
+    // The reading ends with the axis labels of the controller's letters.
+    EXPECT_STREQ(AxisLabelTable.labels[2][0], "\tXmt");
 
     ReadMachine("NAME=KEEP ME\nSTROKE RANGE(X)=-1,1\n");
     ReadMachineFileAt(scratch_.At("missing.mtl"), 1);

@@ -12,6 +12,8 @@
 #include <vector>
 
 #include "config/config_records.h"
+#include "geometry/program_log.h"
+#include "geometry/scratch_directory.h"
 #include "geometry/shared_state.h"
 #include "platform/clock.h"
 #include "platform/controls.h"
@@ -19,6 +21,10 @@
 #include "shell/run_commands.h"
 #include "shell/worker_threads.h"
 #include "shell_test_support.h"
+#include "stockio/scoped_log_directory.h"
+#include "view/camera.h"
+#include "view/gl_colors.h"
+#include "view/view_window.h"
 
 namespace mirexa {
 namespace {
@@ -129,47 +135,39 @@ TEST_F(MainWindowTest, ResizeRedrawComesAfterTheLastSizeEvent) {
     EXPECT_EQ(MainWindowData.resizeRedraws, before + 1);
 }
 
-TEST_F(MainWindowTest, RestoringToTheSameSizeDoesNotRescaleTheView) {
-    static std::vector<int> rescales;
-    rescales.clear();
-    MainWindowCallbacks.viewSizeChanged = [](int, int, int rescale) {
-        rescales.push_back(rescale);
-    };
+TEST_F(MainWindowTest, TheViewFollowsItsRectangleAndAMinimisedWindowDrawsNothing) {
     OpenMainWindow({0, 0, 1000, 700});
-    rescales.clear();
     ShowPlatformWindow(main, SW_MINIMIZE);
     EXPECT_EQ(DrawingSuppressed.load(), 1);
     SendWindowMessage(main, WM_PAINT, 0, 0);
     EXPECT_EQ(DrawingSuppressed.load(), 1);
     ShowPlatformWindow(main, SW_RESTORE);
-    EXPECT_EQ(rescales, std::vector<int>{0});
     EXPECT_EQ(DrawingSuppressed.load(), 0);
-    // A real resize rescales.
+    // The view's own procedure gives its camera the size of its rectangle, after a restore and
+    // after a real resize.
+    EXPECT_EQ(CurrentView.width, MainWindowData.viewWidth);
+    EXPECT_EQ(CurrentView.height, MainWindowData.viewHeight);
     MovePlatformWindow(main, WindowRect{0, 0, 800, 600});
-    EXPECT_EQ(rescales, (std::vector<int>{0, 1}));
+    EXPECT_EQ(CurrentView.width, MainWindowData.viewWidth);
+    EXPECT_EQ(CurrentView.height, MainWindowData.viewHeight);
+    EXPECT_LT(MainWindowData.viewWidth, 800);
 }
 
 TEST_F(MainWindowTest, WheelZoomsAndStartsTheViewTimerOnce) {
-    static std::vector<int> zooms;
-    static int wheelTimerRunning = 0;
-    zooms.clear();
-    wheelTimerRunning = 0;
-    MainWindowCallbacks.zoomBySteps = [](int steps, std::uint64_t) { zooms.push_back(steps); };
-    MainWindowCallbacks.beginWheelZoom = [] {
-        if (wheelTimerRunning) {
-            return 0;
-        }
-        wheelTimerRunning = 1;
-        return 1;
-    };
+    ResetViewWindowState();
     OpenMainWindow();
+    ViewState expected = CurrentView;
     for (int delta : {120, -360, 30}) {
         SendWindowMessage(main, WM_MOUSEWHEEL, static_cast<MessageWParam>(delta), 0);
     }
     Settings.wheelZoomReversed = 1;
     SendWindowMessage(main, WM_MOUSEWHEEL, 240, 0);
-    EXPECT_EQ(zooms, (std::vector<int>{1, -3, 1, -2}));
-    EXPECT_EQ(wheelTimerRunning, 1);
+    for (std::int16_t steps : {1, -3, 1, -2}) {
+        ZoomBySteps(&expected, steps);
+    }
+    EXPECT_DOUBLE_EQ(CurrentView.zoom, expected.zoom);
+    EXPECT_EQ(ViewWindow.wheel.active, 1);
+    EXPECT_TRUE(IsWindowTimerRunning(MainWindowData.handles.view, kViewWheelTimerId));
 }
 
 // The automation thread is resumed at the first paint after creation, and only then: a thread
@@ -214,13 +212,16 @@ TEST_F(MainWindowTest, AutomationDoneJoinsThenCloses) {
               1);
     static std::vector<unsigned> commands;
     commands.clear();
-    MainWindowCallbacks.handleCommand = [](WindowHandle, unsigned id) { commands.push_back(id); };
-    MainWindowCallbacks.saveSettings = [](WindowHandle) { RecordEvent("save"); };
+    SetMessageObserver([](const WindowMessage& m) {
+        if (m.message == WM_COMMAND) {
+            commands.push_back(static_cast<unsigned>(m.wparam));
+        }
+    });
     OpenMainWindow();
     ASSERT_TRUE(WaitUntil([this] { return !IsPlatformWindow(main); }));
+    SetMessageObserver({});
     EXPECT_FALSE(HasWorkerThread(AutomationThread));
     EXPECT_EQ(commands, (std::vector<unsigned>{1, 2}));
-    EXPECT_TRUE(RecordedEvents().empty());  // automatic mode saves no settings
 }
 
 // --- Dropped files ---------------------------------------------------------------------------
@@ -229,7 +230,13 @@ struct DropFixture : MainWindowTest {
     void SetUp() override {
         MainWindowTest::SetUp();
         commands().clear();
-        MainWindowCallbacks.handleCommand = [](WindowHandle, unsigned id) {
+        // The commands run in automatic mode, their messages logged in a directory of their own.
+        AutomaticMode.store(1);
+        SetMessageObserver([](const WindowMessage& m) {
+            if (m.message != WM_COMMAND) {
+                return;
+            }
+            const auto id = static_cast<unsigned>(m.wparam);
             std::string path;
             if (id == IDM_MACHINE_FILE) {
                 path = DefinitionFiles.machineFile;
@@ -244,9 +251,15 @@ struct DropFixture : MainWindowTest {
             }
             EXPECT_EQ(MainWindowData.presetPathFlag, 1);
             commands().push_back({id, path});
-        };
+        });
         OpenMainWindow();
     }
+    void TearDown() override {
+        SetMessageObserver({});
+        MainWindowTest::TearDown();
+    }
+    testing::ScratchDirectory scratch;
+    testing::ScopedLogDirectory log{scratch.Path()};
     static std::vector<std::pair<unsigned, std::string>>& commands() {
         static std::vector<std::pair<unsigned, std::string>> list;
         return list;
@@ -304,20 +317,17 @@ TEST_F(DropFixture, LongPathsAndShortNamesAreKeptWhole) {
     EXPECT_EQ(commands()[0].second.size(), deep.size());
 }
 
-TEST_F(DropFixture, ShortcutRoutesByItsTarget) {
-    MainWindowCallbacks.resolveShortcut = [](std::string* path) {
-        *path = "/w/target.TTL";
-        return 1;
-    };
-    Drop({"/w/link.lnk"});
+TEST_F(DropFixture, AShortcutThatCannotBeResolvedIsLeftOut) {
+    Drop({"/w/link.lnk", "/w/part.nc"});
     ASSERT_EQ(commands().size(), 1u);
-    EXPECT_EQ(commands()[0], (std::pair<unsigned, std::string>{IDM_TOOLS_FILE, "/w/target.TTL"}));
+    EXPECT_EQ(commands()[0], (std::pair<unsigned, std::string>{IDM_NC_SELECT, "/w/part.nc"}));
+    CloseLogFile();
+    EXPECT_NE(testing::ReadWholeFile(scratch.At("mirexa.log")).find("/w/link.lnk"),
+              std::string::npos);
 }
 
 TEST_F(DropFixture, ColourFileChangesColoursWithoutACommand) {
-    static int applied = 0;
-    applied = 0;
-    MainWindowCallbacks.applyColorSettings = [] { ++applied; };
+    GlColors.pens[0][0] = 0.0f;
     std::filesystem::path dir =
         std::filesystem::temp_directory_path() / ("mirexa_drop_" + std::to_string(::getpid()));
     std::filesystem::create_directories(dir);
@@ -328,10 +338,12 @@ TEST_F(DropFixture, ColourFileChangesColoursWithoutACommand) {
     std::fclose(file);
     Drop({path});
     EXPECT_TRUE(commands().empty());
-    EXPECT_EQ(applied, 1);
+    // The view takes the new work colour (10/255).
+    EXPECT_NEAR(GlColors.pens[0][0], 10.0f / 255.0f, 1e-6f);
     // An unreadable colour file leaves the colours alone.
+    GlColors.pens[0][0] = 0.5f;
     Drop({(dir / "missing.CTC").string()});
-    EXPECT_EQ(applied, 1);
+    EXPECT_EQ(GlColors.pens[0][0], 0.5f);
     std::filesystem::remove_all(dir);
 }
 

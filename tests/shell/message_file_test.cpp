@@ -177,7 +177,6 @@ struct FlatLine {
     bool operator==(const FlatLine&) const = default;
 };
 std::vector<FlatLine> startupLines;
-int startupNoMenu = 0;
 
 void Flatten(MenuHandle menu, int depth, std::vector<FlatLine>* lines) {
     for (int i = 0; i < GetMenuEntryCount(menu); ++i) {
@@ -211,15 +210,11 @@ TEST_F(MessageFileTest, StartupLoadsTheMainMenuAndTheMessageFileBesideIt) {
             scratch.Write("mirexa7.mes", english);
         }
         startupLines.clear();
-        startupNoMenu = c.noMenu;
-        StartupCallbacks.parseCommandLine = [](const std::string&) {
-            CommandLine.noMenu = startupNoMenu;
-            return 1;
-        };
         MainWindowCallbacks.initPluginsAndMenus = [](WindowHandle window, int, int) {
             Flatten(GetWindowMenuBar(window), 0, &startupLines);
         };
         ProgramStart start;
+        start.commandLine = c.noMenu ? "-N" : "";
         start.closeWhenIdle = 1;
         EXPECT_EQ(RunProgram(start), 0);
         if (c.firstCaption) {

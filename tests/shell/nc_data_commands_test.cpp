@@ -1,81 +1,82 @@
 // The NC data and definition-file commands: program paths, the optimal box, the selection, the
-// report and the definition files, in automatic mode with the log in a temporary directory.
+// report and the definition files, in automatic mode with the log in a temporary directory. The
+// data check runs on small programs under the sample controller.
 #include "shell/nc_data_commands.h"
 
 #include <gtest/gtest.h>
 
 #include "config/config_records.h"
+#include "config/controller_file.h"
+#include "config/machine_file.h"
 #include "config/tools_file.h"
 #include "geometry/program_log.h"
 #include "geometry/scratch_directory.h"
 #include "geometry/shared_state.h"
+#include "nc/nc_run_state.h"
 #include "platform/file_dialog.h"
 #include "platform/menus.h"
 #include "resources/main_menu.h"
 #include "shell/automation_steps.h"
+#include "shell/main_window.h"
 #include "shell/stock_commands.h"
 #include "stock/stock_grid.h"
+#include "stock/stock_model.h"
 #include "stockio/scoped_log_directory.h"
 
 namespace mirexa {
 namespace {
 
-struct NcHookRecord {
-    int interpreterError = {};
-    int selected = {};
-    int resets = {};
-    std::vector<int> alarms;
-    std::vector<int> reports;
-    DataCheckExtents check = {};
-    int presetPath = {};
-};
-NcHookRecord NcHooks;
-
 class NcDataCommandTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        NcHooks = NcHookRecord{};
-        savedHooks_ = NcDataCommandCallbacks;
         savedFiles_ = DefinitionFiles;
         savedCommandLine_ = CommandLine;
         savedSettings_ = Settings;
         savedInitial_ = InitialStock;
         savedPitch_ = DexelPitch;
+        savedController_ = Controller;
+        savedMachine_ = Machine;
         AutomaticMode.store(1);
         UiLanguage.store(1);
         BatchFailureCode.store(0);
         AutomationOutcome = AutomationOutcomeRecord{};
         NcDataCommands = NcDataCommandState{};
-        NcDataCommandHooks& h = NcDataCommandCallbacks;
-        h = NcDataCommandHooks{};
-        h.presetPathFlag = [] { return NcHooks.presetPath; };
-        h.clearPresetPath = [] { NcHooks.presetPath = 0; };
-        h.setInterpreterError = [](int error) { NcHooks.interpreterError = error; };
-        h.programSelected = [] { ++NcHooks.selected; };
-        h.resetForNewProgram = [] { ++NcHooks.resets; };
-        h.showAlarmMessage = [](int code) { NcHooks.alarms.push_back(code); };
-        h.writeCuttingReport = [](int silent) { NcHooks.reports.push_back(silent); };
+        MainWindowData.presetPathFlag = 0;
         CommandLine = CommandLineOptions{};
         Settings.ncDirectory.clear();
+        Settings.verifyDirectory = scratch.Path();
         DefinitionFiles.programDirectory.clear();
-        DexelPitch.automatic = 0;
-        DexelPitch.requestedPitch = 1.0;
     }
     void TearDown() override {
         FreeStockModel(&CurrentStockModel());
         CurrentStockModel() = StockModel{};
         ResetStockCommands();
-        NcDataCommandCallbacks = savedHooks_;
         DefinitionFiles = savedFiles_;
         CommandLine = savedCommandLine_;
         Settings = savedSettings_;
         InitialStock = savedInitial_;
         DexelPitch = savedPitch_;
+        Controller = savedController_;
+        Machine = savedMachine_;
+        MainWindowData.presetPathFlag = 0;
         UiLanguage.store(0);
         BatchFailureCode.store(0);
     }
-    void WithDataCheck() {
-        NcDataCommandCallbacks.runDataCheck = [](DataCheckExtents* out) { *out = NcHooks.check; };
+    // The sample controller, machine and tools, read as the controller command reads them.
+    void ReadSampleDefinitions() {
+        DefinitionFiles.controllerFile = std::string(MIREXA_SAMPLES) + "/vmc3.ctl";
+        DefinitionFiles.machineFile = std::string(MIREXA_SAMPLES) + "/vmc3.mtl";
+        DefinitionFiles.toolsFile = std::string(MIREXA_SAMPLES) + "/vmc3.ttl";
+        Settings.maxMagazine = 24;
+        MainWindowData.presetPathFlag = 1;
+        ASSERT_EQ(HandleNcDataCommand(nullptr, IDM_CONTROLLER_FILE, 0), 1);
+        ASSERT_EQ(AutomationOutcome.definitionResult, 1);
+    }
+    // Selects a program of the given text from the command line.
+    void SelectProgram(const std::string& text, unsigned command) {
+        CommandLine.ncGiven = 1;
+        DefinitionFiles.ncProgramFile = scratch.Write("part.nc", text);
+        ASSERT_EQ(HandleNcDataCommand(nullptr, command, 0), 1);
     }
     std::string Log() {
         CloseLogFile();
@@ -85,13 +86,23 @@ protected:
     testing::ScopedLogDirectory log{scratch.Path()};
 
 private:
-    NcDataCommandHooks savedHooks_;
     DefinitionFilePaths savedFiles_;
     CommandLineOptions savedCommandLine_;
     ProgramSettings savedSettings_;
     StockDefinition savedInitial_;
     DexelPitchSettings savedPitch_;
+    ControllerDefinition savedController_;
+    MachineDefinition savedMachine_;
 };
+
+// A pocket floor of the sample part: X 10..40, Y 5..25 at Z -3 with the first sample tool.
+const char* const kPocket =
+    "%\nO1\nG90 G17 G40 G49 G80\nT1 M06\nG54 G00 X10. Y5. Z10. S3000 M03\nG01 Z-3. F300.\n"
+    "X40.\nY25.\nX10.\nY5.\nG00 Z50.\nM30\n%\n";
+// The same with a feed of zero in its sixth line.
+const char* const kZeroFeed =
+    "%\nO2\nG90 G17 G40 G49 G80\nT1 M06\nG54 G00 X10. Y5. Z10. S3000 M03\nG01 Z-3. F0\n"
+    "X40.\nM30\n%\n";
 
 TEST_F(NcDataCommandTest, ProgramPathsAreFoundWhereTheyLie) {
     const std::string given = scratch.Write("nc/part.nc", "%\n");
@@ -158,86 +169,77 @@ TEST_F(NcDataCommandTest, AMissingProgramIsError101AndAFailureOfTheBatch) {
     DefinitionFiles.ncProgramFile = scratch.At("absent.nc");
     ASSERT_EQ(HandleNcDataCommand(nullptr, IDM_NC_SELECT, 0), 1);
     EXPECT_EQ(AutomationOutcome.selectionError, kNcProgramMissingError);
-    EXPECT_EQ(NcHooks.interpreterError, kNcProgramMissingError);
+    EXPECT_EQ(NcRun.status.error, kNcProgramMissingError);
     EXPECT_EQ(CommandLine.runMode, 0);
-    EXPECT_EQ(NcHooks.selected, 0);
+    EXPECT_EQ(NcDataCommands.selectedState, 0);
     EXPECT_EQ(BatchFailureCode.load(), kBatchExitFileError);
     EXPECT_NE(Log().find("absent.nc - The NC data does not exist."), std::string::npos);
 
-    // A program that is there is selected.
+    // A program that is there is selected, and the path shown for the last one is not.
+    DisplayModes.pathDisplay = 1;
     const std::string present = scratch.Write("part.nc", "%\n");
     DefinitionFiles.ncProgramFile = present;
     HandleNcDataCommand(nullptr, IDM_NC_SELECT, 0);
     EXPECT_EQ(AutomationOutcome.selectionError, 0);
-    EXPECT_EQ(NcHooks.selected, 1);
-    EXPECT_EQ(NcHooks.resets, 1);
     EXPECT_EQ(NcDataCommands.selectedState, 1);
+    EXPECT_EQ(DisplayModes.pathDisplay, 0);
     EXPECT_EQ(DefinitionFiles.ncProgramFile, present);
     // Without a preset path and without a user nothing is selected.
     CommandLine.ncGiven = 0;
     HandleNcDataCommand(nullptr, IDM_NC_SELECT, 0);
-    EXPECT_EQ(NcHooks.selected, 1);
+    EXPECT_EQ(NcDataCommands.selectedState, 1);
 }
 
-TEST_F(NcDataCommandTest, OptimalStockFromTheDataCheckOrTheStockDefinition) {
-    CommandLine.ncGiven = 1;
-    DefinitionFiles.ncProgramFile = scratch.Write("part.nc", "%\n");
-    // Without the data check: the stock definition, with a log line.
-    InitialStock.kind = kStockBox;
-    const double box[6] = {0, 0, 0, 10, 10, 5};
-    std::copy(box, box + 6, InitialStock.box);
-    HandleNcDataCommand(nullptr, IDM_NC_SELECT_OPTIMAL_STOCK, 0);
+TEST_F(NcDataCommandTest, TheOptimalStockSurroundsThePathOrTheSelectionFails) {
+    ReadSampleDefinitions();
+    SelectProgram(kPocket, IDM_NC_SELECT_OPTIMAL_STOCK);
+    EXPECT_EQ(AutomationOutcome.selectionError, 0);
     EXPECT_EQ(AutomationOutcome.stockLoadResult, 1);
-    EXPECT_EQ(CurrentStockModel().nx, 11);
-    EXPECT_NE(Log().find("optimal work needs the data check"), std::string::npos);
+    // The tool point's extent (the 10 mm cutter's centre from X 10 to 40, Y 5 to 25, down to
+    // Z -3) widened by the margins, the bottom 10 mm below the floor.
+    const double* box = InitialStock.box;
+    EXPECT_LE(box[0], 10.0 - Settings.workMargin[0]);
+    EXPECT_GE(box[3], 40.0 + Settings.workMargin[0]);
+    EXPECT_LE(box[1], 5.0 - Settings.workMargin[1]);
+    EXPECT_GE(box[4], 25.0 + Settings.workMargin[1]);
+    EXPECT_DOUBLE_EQ(box[2], -13.0);
+    EXPECT_GT(CurrentStockModel().nx, 0);
 
-    WithDataCheck();
-    const double tool[6] = {0, 0, -3, 20, 10, 0};
-    std::copy(tool, tool + 3, NcHooks.check.toolMin);
-    std::copy(tool + 3, tool + 6, NcHooks.check.toolMax);
-    HandleNcDataCommand(nullptr, IDM_NC_SELECT_OPTIMAL_STOCK, 0);
-    EXPECT_EQ(AutomationOutcome.stockLoadResult, 1);
-    EXPECT_EQ(CurrentStockModel().nx, 21);
-    EXPECT_DOUBLE_EQ(InitialStock.box[2], -13.0);
-
-    // An interpreter error in the data check: its alarm, and the stock stays.
-    NcHooks.check.error = 5;
-    AutomationOutcome.stockLoadResult = 0;
-    HandleNcDataCommand(nullptr, IDM_NC_SELECT_OPTIMAL_STOCK, 0);
-    EXPECT_EQ(NcHooks.alarms, std::vector<int>{105});
-    EXPECT_EQ(CurrentStockModel().nx, 21);
+    // A program the data check cannot follow: its alarm with the line, no new stock, and an
+    // unattended run that stops.
+    const int nx = CurrentStockModel().nx;
+    CommandLine.runMode = 6;
+    SelectProgram(kZeroFeed, IDM_NC_SELECT_OPTIMAL_STOCK);
+    EXPECT_EQ(AutomationOutcome.selectionError, 102);
+    EXPECT_EQ(BatchFailureCode.load(), kBatchExitFileError);
+    EXPECT_EQ(CurrentStockModel().nx, nx);
+    EXPECT_NE(Log().find("(6) - Zero Feedrate!"), std::string::npos);
 }
 
-TEST_F(NcDataCommandTest, TheReportNeedsTheDataCheck) {
+TEST_F(NcDataCommandTest, TheReportIsWrittenOrItsAlarmLogged) {
+    ReadSampleDefinitions();
+    SelectProgram(kPocket, IDM_NC_SELECT);
     HandleNcDataCommand(nullptr, IDM_NC_REPORT, 1);
     EXPECT_EQ(AutomationOutcome.reportError, 0);
-    EXPECT_TRUE(NcHooks.reports.empty());
-    EXPECT_NE(Log().find("report needs the data check, which is not available yet"),
-              std::string::npos);
-
-    WithDataCheck();
-    HandleNcDataCommand(nullptr, IDM_NC_REPORT, 1);
-    EXPECT_EQ(NcHooks.reports, std::vector<int>{1});
-    NcHooks.check.error = 2;
+    SelectProgram(kZeroFeed, IDM_NC_SELECT);
     CommandLine.reportMode = 5;
-    DefinitionFiles.ncProgramFile = "/nc/bad.nc";
     HandleNcDataCommand(nullptr, IDM_NC_REPORT, 1);
     EXPECT_EQ(AutomationOutcome.reportError, 2);
-    EXPECT_EQ(NcHooks.alarms, std::vector<int>{102});
-    EXPECT_EQ(NcHooks.reports.size(), 1u);
-    EXPECT_NE(Log().find("/nc/bad.nc"), std::string::npos);
+    const std::string text = Log();
+    EXPECT_NE(text.find("part.nc\n"), std::string::npos);
+    EXPECT_NE(text.find("(6) - Zero Feedrate!"), std::string::npos) << text;
 }
 
 TEST_F(NcDataCommandTest, DefinitionFilesAreReadOrTheBatchFails) {
-    NcHooks.presetPath = 1;
+    MainWindowData.presetPathFlag = 1;
     DefinitionFiles.toolsFile = std::string(MIREXA_SAMPLES) + "/vmc3.ttl";
     HandleNcDataCommand(nullptr, IDM_TOOLS_FILE, 0);
     EXPECT_EQ(AutomationOutcome.definitionResult, 1);
     EXPECT_EQ(ToolFile.status, 1);
-    EXPECT_EQ(NcHooks.presetPath, 0);
+    EXPECT_EQ(MainWindowData.presetPathFlag, 0);
     EXPECT_EQ(BatchFailureCode.load(), 0);
 
-    NcHooks.presetPath = 1;
+    MainWindowData.presetPathFlag = 1;
     DefinitionFiles.machineFile = scratch.At("absent.mtl");
     HandleNcDataCommand(nullptr, IDM_MACHINE_FILE, 0);
     EXPECT_EQ(AutomationOutcome.definitionResult, 0);
@@ -250,7 +252,7 @@ TEST_F(NcDataCommandTest, FileCommandsOpenTheirDialogsAndAProgramEnablesItsMenuI
     SetWindowMenuBar(window, LoadMenuResource(IDR_MAIN_MENU));
     MainWindow.store(window);
     const MenuHandle bar = GetWindowMenuBar(window);
-    NcHooks.presetPath = 0;
+    MainWindowData.presetPathFlag = 0;
     DefinitionFiles.toolsFile = "/old/tools.ttl";
     static std::string chosen;
     FileDialogResponder previous = SetFileDialogResponder([](const FileDialogRequest&) {

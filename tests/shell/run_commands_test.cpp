@@ -20,12 +20,15 @@
 #include "geometry/file_paths.h"
 #include "geometry/machine_kinematics.h"
 #include "geometry/program_log.h"
+#include "geometry/scratch_directory.h"
 #include "geometry/shared_state.h"
 #include "nc/nc_run_state.h"
 #include "nc/step_driver.h"
 #include "platform/clock.h"
+#include "platform/keys.h"
 #include "platform/message_box.h"
 #include "resources/program_resources.h"
+#include "shell/automation_steps.h"
 #include "shell/main_window.h"
 #include "shell/status_bar.h"
 #include "shell/worker_threads.h"
@@ -118,8 +121,10 @@ protected:
         script.sawAbort.store(0);
         script.data.store(nullptr);
         RunCallbacks.simulationThreadProc = FakeSimulation;
-        RunCallbacks.redrawView = [] { RecordEvent("redraw"); };
-        RunCallbacks.resetRunScopedSwitches = [] { RecordEvent("reset switches"); };
+        // The run's end reaches the shell as in the program.
+        ConnectRunEndToShell();
+        // The panel's axis values are drawn at every redraw the thread asks for.
+        RunCallbacks.drawAxisValuePanes = [] { RecordEvent("redraw"); };
         DefinitionFiles.ncProgramFile = "/w/part.nc";
         // A run that reached its start character and ended without an alarm, unless a test
         // says otherwise.
@@ -133,6 +138,7 @@ protected:
     void TearDown() override {
         script.release.store(1);
         CloseMainWindow();
+        RunUiCallbacks = RunUiHooks{};
         ResetShellState();
         UseManualClock(0);
     }
@@ -161,6 +167,9 @@ protected:
 };
 
 TEST_F(RunCommandsTest, OneThreadPerRunAndASecondCommandOnlySwitchesMode) {
+    // Switches the run's program set, which must not outlive it.
+    KinematicsMode.polarInterpolation = 1;
+    CurrentWorkPlane.active = 1;
     Command(IDM_CUT_REAL);
     EXPECT_EQ(RunFlags().runMode->load(), 1);
     EXPECT_EQ(RunCommands.runTimer, IDT_RUN_PROGRESS);
@@ -175,8 +184,8 @@ TEST_F(RunCommandsTest, OneThreadPerRunAndASecondCommandOnlySwitchesMode) {
     EXPECT_EQ(script.starts.load(), 1);
     EXPECT_EQ(RunCommands.runTimer, 0u);
     // The run-scoped interpreter switches are zeroed at the end.
-    std::vector<std::string> events = RecordedEvents();
-    EXPECT_NE(std::find(events.begin(), events.end(), "reset switches"), events.end());
+    EXPECT_EQ(KinematicsMode.polarInterpolation, 0);
+    EXPECT_EQ(CurrentWorkPlane.active, 0);
     // A new command after the end starts a new thread.
     script.release.store(0);
     Command(IDM_CUT_REAL);
@@ -186,8 +195,6 @@ TEST_F(RunCommandsTest, OneThreadPerRunAndASecondCommandOnlySwitchesMode) {
 }
 
 TEST_F(RunCommandsTest, TimerPeriodFollowsModeAndShowSteps) {
-    static int shift = 0;
-    MainWindowCallbacks.isKeyHeld = [](unsigned key) { return key == VK_SHIFT ? shift : 0; };
     Command(IDM_CUT_RESULT);
     EXPECT_EQ(RunCommands.runPeriodMs, 100u);
     RunFlags().showSteps->store(1);
@@ -196,7 +203,7 @@ TEST_F(RunCommandsTest, TimerPeriodFollowsModeAndShowSteps) {
     RunFlags().showSteps->store(0);
     AdvanceAndDeliver(5, 5);
     EXPECT_EQ(RunCommands.runPeriodMs, 100u);
-    shift = 1;
+    SetKeyDownState(VK_SHIFT, 1);
     Key(VK_TAB);  // Shift+Tab: 3 becomes 2
     EXPECT_EQ(RunFlags().runMode->load(), 2);
     AdvanceAndDeliver(100, 5);
@@ -205,7 +212,7 @@ TEST_F(RunCommandsTest, TimerPeriodFollowsModeAndShowSteps) {
     EXPECT_EQ(RunFlags().runMode->load(), 1);
     Key(VK_TAB);  // 1 stays with Shift
     EXPECT_EQ(RunFlags().runMode->load(), 1);
-    shift = 0;
+    SetKeyDownState(VK_SHIFT, 0);
     Key(VK_TAB);
     Key(VK_TAB);
     Key(VK_TAB);  // 1 -> 2 -> 3, and 3 stays
@@ -262,7 +269,7 @@ TEST_F(RunCommandsTest, KeysOutsideARun) {
     };
     static WindowHandle fakeView = nullptr;
     fakeView = CreatePlatformWindow(params);
-    RunCallbacks.viewWindow = [] { return fakeView; };
+    MainWindowData.handles.view = fakeView;
     // Left arrow never takes an interval below 1.
     RunFlags().runMode->store(1);
     RunCommands.stepsPerRedraw = 2;
@@ -309,8 +316,6 @@ TEST(LengthReport, PathRules) {
 // work offsets and their index go back to where the run started, the control origin too; the
 // alarm's message is shown with its code, a running macro breaks off and the automation hears of
 // the alarm.
-std::atomic<int> endedCode{0};
-
 class RunEndThroughShellTest : public RunCommandsTest {
 protected:
     void SetUp() override {
@@ -320,8 +325,8 @@ protected:
             RecordEvent("box " + request.text);
             return MBX_IDOK;
         });
-        RunCallbacks.alarmEnded = [](int code) { endedCode.store(code); };
-        endedCode.store(0);
+        RunEnd.lastAlarmCode = 0;
+        AutomationOutcome.runEnd = 0;
         NcRun.status.started = 1;
         NcRun.status.error = 0;
         SimulationState = 1;
@@ -362,7 +367,8 @@ TEST_F(RunEndThroughShellTest, AlarmEndRestoresPositionOffsetsAndOrigin) {
     StatusInputs.macro.running = 1;
     Command(IDM_CUT_REAL);
     ASSERT_TRUE(TickUntil(RunEnded));
-    EXPECT_EQ(endedCode.load(), 21);
+    EXPECT_EQ(RunEnd.lastAlarmCode, 21);
+    EXPECT_EQ(AutomationOutcome.runEnd, kCutAlarm);
     EXPECT_EQ(RunEnd.lastAlarmCode, 21);
     EXPECT_EQ(StatusInputs.macro.breakCount, 2);  // a running macro breaks off
     EXPECT_EQ(CurrentMachinePose.program.axis[0], 10);
@@ -384,10 +390,11 @@ TEST_F(RunEndThroughShellTest, MissingStartCharacterEndsWithCode103AndANormalEnd
     };
     Command(IDM_CUT_REAL);
     ASSERT_TRUE(TickUntil(RunEnded));
-    EXPECT_EQ(endedCode.load(), 103);
+    EXPECT_EQ(RunEnd.lastAlarmCode, 103);
     EXPECT_EQ(CurrentMachinePose.program.axis[1], 0);  // rewound
     // Without an alarm nothing is shown and the end position stays.
-    endedCode.store(0);
+    RunEnd.lastAlarmCode = 0;
+    AutomationOutcome.runEnd = 0;
     NcRun.status.error = 0;
     RunCallbacks.simulationThreadProc = [] {
         CurrentMachinePose.program.axis[1] = 42;
@@ -396,7 +403,7 @@ TEST_F(RunEndThroughShellTest, MissingStartCharacterEndsWithCode103AndANormalEnd
     ClearRecordedEvents();
     Command(IDM_CUT_REAL);
     ASSERT_TRUE(TickUntil(RunEnded));
-    EXPECT_EQ(endedCode.load(), 0);
+    EXPECT_EQ(AutomationOutcome.runEnd, 0);
     EXPECT_EQ(CurrentMachinePose.program.axis[1], 42);
     for (const std::string& event : RecordedEvents()) {
         EXPECT_NE(event.rfind("box ", 0), 0u) << event;
@@ -404,8 +411,6 @@ TEST_F(RunEndThroughShellTest, MissingStartCharacterEndsWithCode103AndANormalEnd
 }
 
 TEST_F(RunCommandsTest, LengthReportWrittenAndShown) {
-    static std::vector<std::string> shown;
-    shown.clear();
     std::filesystem::path dir =
         std::filesystem::temp_directory_path() / ("mirexa_len_" + std::to_string(::getpid()));
     std::filesystem::create_directories(dir);
@@ -413,12 +418,19 @@ TEST_F(RunCommandsTest, LengthReportWrittenAndShown) {
     Settings.namingModeLength = 0;
     Settings.lengthDirectory = dir.string();
     UiLanguage.store(1);
-    RunCallbacks.openInViewer = [](const std::string& path) { shown.push_back(path); };
+    FileLocations.logDirectory = dir.string();
+    auto log = [&dir] {
+        CloseLogFile();
+        std::string text = testing::ReadWholeFile((dir / "mirexa.log").string());
+        std::filesystem::remove(dir / "mirexa.log");
+        return text;
+    };
     script.release.store(1);
     Command(IDM_CUT_REAL);
     ASSERT_TRUE(TickUntil(RunEnded));
     std::string path = (dir / "height.txt").string();
-    ASSERT_EQ(shown, std::vector<std::string>{path});
+    // The headless backend has no viewer to show it in: the log says so.
+    EXPECT_NE(log().find("viewer not opened: " + path), std::string::npos);
     std::FILE* file = std::fopen(path.c_str(), "r");
     ASSERT_NE(file, nullptr);
     char line[256] = {};
@@ -427,17 +439,15 @@ TEST_F(RunCommandsTest, LengthReportWrittenAndShown) {
     std::fclose(file);
     // A command-line run mode of 4 or more writes no length report; the run writes the NC path
     // to the log instead.
-    shown.clear();
     std::filesystem::remove(path);
-    FileLocations.logDirectory = dir.string();
     CommandLine.runMode = 5;
     Command(IDM_CUT_REAL);
     ASSERT_TRUE(TickUntil(RunEnded));
-    CloseLogFile();
+    const std::string text = log();
     FileLocations.logDirectory.clear();
-    EXPECT_TRUE(shown.empty());
+    EXPECT_EQ(text.find("viewer not opened"), std::string::npos);
+    EXPECT_NE(text.find("/w/part.nc"), std::string::npos);
     EXPECT_FALSE(std::filesystem::exists(path));
-    EXPECT_TRUE(std::filesystem::exists(dir / "mirexa.log"));
     std::filesystem::remove_all(dir);
 }
 

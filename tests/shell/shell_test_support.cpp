@@ -1,6 +1,7 @@
 // The shell's test main window, the event trace and message delivery.
 #include "shell_test_support.h"
 
+#include <cstdlib>
 #include <thread>
 
 #include "config/config_records.h"
@@ -8,12 +9,14 @@
 #include "geometry/shared_state.h"
 #include "geometry/ui_hooks.h"
 #include "platform/clock.h"
+#include "platform/keys.h"
 #include "shell/main_window.h"
 #include "shell/message_file.h"
 #include "shell/run_commands.h"
 #include "shell/startup.h"
 #include "shell/status_bar.h"
 #include "shell/worker_threads.h"
+#include "view/view_window.h"
 
 namespace mirexa {
 
@@ -34,6 +37,11 @@ std::vector<std::string> RecordedEvents() {
     return events;
 }
 
+// The main window's view has a GL context: the software rasteriser draws on the calling thread,
+// since its own worker threads are not built for the thread sanitizer, which would report their
+// locks as races. Set before any context exists.
+const int kRasteriserOnCallingThread = setenv("LP_NUM_THREADS", "0", 0);
+
 void ClearRecordedEvents() {
     std::lock_guard<std::mutex> lock(eventMutex);
     events.clear();
@@ -47,7 +55,6 @@ void ResetShellState() {
     RunCallbacks = RunHooks{};
     StartupCallbacks = StartupServices{};
     UiHooks = ProgressHooks{};
-    BindRunFlags(RunFlagRefs{});
     const RunFlagRefs& f = RunFlags();
     for (auto* flag : {f.runMode, f.abortRequest, f.pauseRequest, f.pauseBlink, f.lineHeld,
                        f.stopKeyRequest, f.redrawRequest, f.showSteps}) {
@@ -55,6 +62,8 @@ void ResetShellState() {
     }
     RunCommands = RunCommandState{};
     MainWindowData = MainWindowState{};
+    ResetViewWindowState();
+    ReleaseAllKeys();
     StatusInputs = StatusBarInputs{};
     ControlOriginOffset = MotionPosition{};
     AbortedBatchRunMark.store(0);

@@ -11,11 +11,13 @@
 #include <vector>
 
 #include "config/config_records.h"
+#include "geometry/machine_kinematics.h"
 #include "geometry/program_log.h"
 #include "geometry/scratch_directory.h"
 #include "geometry/shared_state.h"
 #include "platform/menus.h"
 #include "resources/main_menu.h"
+#include "nc/nc_run_state.h"
 #include "shell/automation_steps.h"
 #include "simulation/cutting_core.h"
 #include "stock/stock_grid.h"
@@ -23,6 +25,8 @@
 #include "stockio/dme_file.h"
 #include "stockio/scoped_log_directory.h"
 #include "support/stock_invariants.h"
+#include "view/camera.h"
+#include "view/display_lists.h"
 
 namespace mirexa {
 namespace {
@@ -93,10 +97,6 @@ TEST(StockCommandNamesTest, QuarterTurnsOfTheFrameAreExact) {
 
 // The recorded calls of the hooks.
 struct HookRecord {
-    std::vector<int> deletedListsOf;  // nx of the model whose lists were deleted
-    int stockReplaced = {};
-    int bindings = {};
-    int listNameRows = {};
     StockClipLimits clip = {};
     int state = {};
     StockBoxChoice box = {};
@@ -123,12 +123,6 @@ protected:
         CurrentStockModel() = StockModel{};
         StockCommandHooks& h = StockCommandCallbacks;
         h = StockCommandHooks{};
-        h.deleteStockDisplayLists = [](const StockModel& m) {
-            Hooks.deletedListsOf.push_back(m.nx);
-        };
-        h.stockReplacedInView = [] { ++Hooks.stockReplaced; };
-        h.bindDexelGrids = [](StockModel*) { ++Hooks.bindings; };
-        h.copyPreviousListNameRow = [] { ++Hooks.listNameRows; };
         h.clipDialog = [](StockClipLimits* limits) {
             *limits = Hooks.clip;
             return 1;
@@ -214,8 +208,9 @@ TEST_F(StockCommandTest, TheCommandLineBoxAndCylinderAreBuiltWithoutADialog) {
     EXPECT_TRUE(StockInvariantsHold(model, true));
     EXPECT_EQ(StockCommands.stockPresent, 1);
     EXPECT_EQ(model.undo.size, 3);
-    EXPECT_EQ(Hooks.stockReplaced, 1);
-    EXPECT_EQ(Hooks.bindings, 1);
+    // The view has the list names of every undo slot and draws the stock to its size.
+    EXPECT_EQ(StockListNames[CurrentStockIndex.load()].rows, 3);
+    EXPECT_DOUBLE_EQ(DisplayUnitFactor, 50.0);
     double lo[3], hi[3];
     Extent(lo, hi);
     EXPECT_DOUBLE_EQ(lo[0], 0.0);
@@ -229,12 +224,46 @@ TEST_F(StockCommandTest, TheCommandLineBoxAndCylinderAreBuiltWithoutADialog) {
     ASSERT_EQ(HandleStockCommand(nullptr, IDM_STOCK_READ, 0), 1);
     EXPECT_EQ(AutomationOutcome.stockLoadResult, 1);
     EXPECT_TRUE(StockInvariantsHold(CurrentStockModel(), true));
-    // The old stock's lists went before the new stock came.
-    ASSERT_EQ(Hooks.deletedListsOf.size(), 1u);
-    EXPECT_EQ(Hooks.deletedListsOf[0], 51);
     Extent(lo, hi);
     EXPECT_NEAR(hi[1] - lo[1], 20.0, 1.0);
     EXPECT_NEAR(hi[0] - lo[0], 30.0, 1e-9);
+}
+
+// A defined box is turned onto the table only when it is given in work coordinates and the work
+// offset turns the table of a table-table or mixed machine.
+TEST_F(StockCommandTest, ADefinedBoxTurnsWithTheTableOnlyInWorkCoordinates) {
+    const MachineGeometry savedMachine = CurrentMachine;
+    const MotionPosition savedOffset = NcRun.transforms.workOffsets[1];
+    const int savedIndex = NcRun.modal.workOffsetIndex;
+    struct Case {
+        int inputInWork, rotaryType;
+        double angle1, angle2;  // deg, of G54
+        int turned;
+    };
+    const Case cases[] = {
+        {1, 3, 0, 90, 1}, {0, 3, 0, 90, 0}, {1, 3, 90, 0, 0},  {1, 2, 90, 0, 1},
+        {1, 2, 0, 0, 0},  {1, 1, 0, 90, 0}, {0, 2, 30, 30, 0},
+    };
+    for (const Case& c : cases) {
+        Settings.inputInWork = c.inputInWork;
+        CurrentMachine.rotaryType = c.rotaryType;
+        NcRun.modal.workOffsetIndex = 1;
+        NcRun.transforms.workOffsets[1] = MotionPosition{};
+        NcRun.transforms.workOffsets[1].axis[3] = c.angle1;
+        NcRun.transforms.workOffsets[1].axis[4] = c.angle2;
+        BuildBox(0, 0, 0, 20, 10, 5);
+        const StockModel& model = CurrentStockModel();
+        EXPECT_EQ(model.frameFlag != 0 ? 1 : 0, c.turned)
+            << "input in work " << c.inputInWork << ", type " << c.rotaryType << ", angles "
+            << c.angle1 << " " << c.angle2;
+        if (!c.turned) {
+            EXPECT_EQ(model.frame.values[0], 1.0);
+            EXPECT_EQ(model.frame.values[4], 1.0);
+        }
+    }
+    CurrentMachine = savedMachine;
+    NcRun.transforms.workOffsets[1] = savedOffset;
+    NcRun.modal.workOffsetIndex = savedIndex;
 }
 
 TEST_F(StockCommandTest, ReversedCornersKeepTheOldStock) {
@@ -392,7 +421,12 @@ TEST_F(StockCommandTest, AnXyzCutPushesAnUndoStateFirst) {
     Hooks.clip = StockClipLimits{{2, 3, 1}, {15, 12, 8}};
     HandleStockCommand(nullptr, IDM_STOCK_XYZ_CUT, 0);
     EXPECT_NE(model.undo.currentSlot, slot);
-    EXPECT_EQ(Hooks.listNameRows, 1);
+    // The new slot draws with the lists of the slot it was copied from until a block changes.
+    const StockListNameTable& names = StockListNames[CurrentStockIndex.load()];
+    ASSERT_GT(names.rows, model.undo.currentSlot);
+    EXPECT_NE(names.names[slot * kStockBlockListRow], 0u);
+    EXPECT_EQ(names.names[model.undo.currentSlot * kStockBlockListRow],
+              names.names[slot * kStockBlockListRow]);
     EXPECT_TRUE(StockInvariantsHold(model, true));
     double lo[3], hi[3];
     Extent(lo, hi);

@@ -95,7 +95,6 @@ void WireShellToRunControl(void (*threadBody)()) {
     RunCallbacks = RunHooks{};
     ConnectRunControl(threadBody);
     RunCallbacks.drawAxisValuePanes = [] { Hooks.Add("axis values"); };
-    RunCallbacks.redrawView = [] { Hooks.Add("view"); };
 }
 
 class RunTimerTest : public testing::RunReportTest {
@@ -137,7 +136,6 @@ protected:
         DestroyPlatformWindow(window_);
         UseManualClock(0);
         RunCallbacks = RunHooks{};
-        BindRunFlags(RunFlagRefs{});
         RunCommands = RunCommandState{};
         ResetRunControlFlags();
         RunReportTest::TearDown();
@@ -186,7 +184,7 @@ TEST_F(RunTimerTest, ARedrawIsServedBeforeAPauseIsEntered) {
     EXPECT_EQ(RunControl.redrawRequest.load(), 0);
     EXPECT_EQ(RunCommands.runTimer, IDT_RUN_PROGRESS);  // still running: no pause yet
     EXPECT_EQ(RunControl.pendingStop.load(), 0);
-    EXPECT_EQ(Hooks.Take(), (std::vector<std::string>{"axis values", "view"}));
+    EXPECT_EQ(Hooks.Take(), (std::vector<std::string>{"axis values"}));
     Tick();
     EXPECT_EQ(RunCommands.runTimer, 0u);
     EXPECT_EQ(RunCommands.blinkTimer, IDT_PAUSE_BLINK);

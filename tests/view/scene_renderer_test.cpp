@@ -120,6 +120,11 @@ TEST(SceneRenderer, HidingTheMachineKeepsTheStockInPlace) {
         EXPECT_TRUE(ColorNear(view.PixelAt(moved), LitColor(GlColors.pens[0], kUp))) << mode;
         EXPECT_TRUE(ColorNear(view.PixelAt(home), {0, 0, 0}, 0)) << mode;
     }
+    // A point picked where the stock is drawn goes back to where the stock is.
+    double picked[3];
+    ConvertMachineToWorkPosition(moved, picked);
+    EXPECT_NEAR(picked[0], 0.0, 1e-12);
+    EXPECT_NEAR(picked[1], 0.0, 1e-12);
     // The view following the table's linear axes keeps the stock where it was made.
     SceneFollow.followLinearAxes = 1;
     ASSERT_EQ(view.Render(), 1);

@@ -1,0 +1,319 @@
+// The program's start-up wiring: every hooks record filled with the real function, and the list
+// of hooks that wait for a feature not built yet.
+#include "app/program_wiring.h"
+
+#include <algorithm>
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "config/command_line.h"
+#include "config/config_hooks.h"
+#include "config/controller_file.h"
+#include "config/current_tool.h"
+#include "config/definition_hooks.h"
+#include "config/machine_file.h"
+#include "config/settings_file.h"
+#include "config/settings_writer.h"
+#include "config/structure_models.h"
+#include "config/tool_tables.h"
+#include "config/tools_file.h"
+#include "geometry/orientation_frames.h"
+#include "geometry/shared_state.h"
+#include "geometry/tool_length_report.h"
+#include "geometry/ui_hooks.h"
+#include "nc/data_check.h"
+#include "nc/kinematics_services.h"
+#include "nc/nc_controller_view.h"
+#include "nc/nc_line_source.h"
+#include "platform/backend.h"
+#include "platform/cursor.h"
+#include "platform/default_viewer.h"
+#include "platform/keys.h"
+#include "platform/message_box.h"
+#include "platform/system_info.h"
+#include "resources/cursor_images.h"
+#include "shell/automation_steps.h"
+#include "shell/automation_thread.h"
+#include "shell/main_window.h"
+#include "shell/menu_state.h"
+#include "shell/nc_data_commands.h"
+#include "shell/run_commands.h"
+#include "shell/startup.h"
+#include "shell/status_bar.h"
+#include "shell/stock_commands.h"
+#include "shell/view_services.h"
+#include "simulation/cutting_core.h"
+#include "simulation/mounted_tools.h"
+#include "simulation/run_control.h"
+#include "simulation/run_end.h"
+#include "simulation/run_timer.h"
+#include "simulation/run_ui_hooks.h"
+#include "simulation/simulation_hooks.h"
+#include "stock/stock_grid.h"
+#include "stock/stock_hooks.h"
+#include "stock/stock_model.h"
+#include "stockio/stl_import.h"
+#include "view/avi_recording.h"
+#include "view/camera.h"
+#include "view/gdi_resources.h"
+#include "view/snapshots.h"
+#include "view/stock_view.h"
+#include "view/tool_path.h"
+#include "view/view_hooks.h"
+#include "view/view_window.h"
+
+namespace mirexa {
+namespace {
+
+// The run: the interpreter's services; the simulation thread with run control, its interference
+// checks, decisions and reports; the run's end joined to the shell; the view's answers to changed
+// definitions and its video recording.
+void ConnectRunAndView() {
+    InstallNcServiceHooks();
+    ConnectRunControl(RunCuttingThread);
+    ConnectRunEndToShell();
+    InstallRunControlHooks();
+    InstallInterferenceCheckHooks();
+    InstallViewDefinitionCallbacks();
+    InstallViewWindowCallbacks();
+    InstallToolPathDrawing();
+    InstallAviRecordingHooks();
+}
+
+// Hooks through which the configuration, the interpreter and the stock reach the view and the
+// shell.
+void ConnectDefinitionAndProgress() {
+    ConfigCallbacks.updateViewTrig = TakeViewAnglesFromSettings;
+    DefinitionCallbacks.setSnapshotToolNumber = [](int toolNumber) {
+        MotionSnapshot.toolNumber = toolNumber;
+    };
+    StlImportCallbacks.workOffset = ReadCurrentWorkOffset;
+    ConnectProgressToMainTitle();
+    ProgressHooks& p = UiHooks;
+    p.progressName = [] { return Settings.progressName.c_str(); };
+    p.batchMode = [] { return CommandLine.batchRun != 0 || CommandLine.batch != 0 ? 1 : 0; };
+    p.stopBeforeBlockRequested = [] { return RunControl.stopKeyRequest.load() != 0 ? 1 : 0; };
+    p.viewCursor = [] { return GetViewRoleCursor(kViewCursorIdle); };
+    p.currentToolTypeName = [](char* out, std::size_t capacity) {
+        GetToolTypeName(CurrentTool.tool, out, capacity);
+    };
+    StockHooks& k = StockCallbacks;
+    k.drawStatusBar = [] { DrawStatusBar(); };
+    k.showMessageBox = [](WindowHandle owner, const char* text, const char* caption,
+                          unsigned style) { return ShowMessageBox(owner, text, caption, style); };
+    k.availableMemoryBytes = GetAvailableMemoryBytes;
+    k.allowAllocation = [](std::size_t bytes) { return FitsAvailableStockMemory(bytes); };
+    k.stopKeyDown = [] { return IsKeyDown(static_cast<unsigned>(Settings.stopKey)); };
+    NcUpHooks.redrawStatus = [] { RequestStatusBarRefresh(); };
+}
+
+WindowHandle ViewWindowHandle() {
+    return MainWindowData.handles.view;
+}
+
+// Hooks through which the run reaches the shell and the view.
+void ConnectRunToShell() {
+    RunUiHooks& ui = RunUiCallbacks;
+    ui.setCollisionKindText = [](const char* text) {
+        const std::string kind = text != nullptr ? text : "";
+        RequestStatusBarRefresh([kind](StatusBarInputs& in) { in.interferenceKindText = kind; });
+    };
+    ui.restoreArrowCursor = [] { SetCursorHandle(LoadCursorHandle(CURSOR_ARROW)); };
+    ui.clearViewSpin = [] { ViewWindow.spinRunning = 0; };
+    ui.pauseKeyHeld = [] { return IsKeyDown(static_cast<unsigned>(RunCommands.pauseKey)); };
+}
+
+// Hooks through which the view reaches the shell.
+void ConnectViewToShell() {
+    ViewHooks& v = ViewCallbacks;
+    v.invalidateView = [] {
+        if (ViewWindowHandle() != nullptr) {
+            PostWindowMessage(ViewWindowHandle(), WM_PAINT, 0, 0);
+        }
+    };
+    v.repaintViewNow = [] { RedrawView(ViewWindowHandle()); };
+    v.ncProgramSelected = [] { return NcDataCommands.selectedState != 0 ? 1 : 0; };
+    v.drawStatusBar = [] { DrawStatusBar(); };
+    v.updateMenuChecks = UpdateMenuChecks;
+    v.updateTitle = [] { UpdateMainTitle(MainWindow.load()); };
+    v.openWithShell = [](const char* path) {
+        if (AutomaticMode.load() == 0) {
+            OpenInDefaultViewer(path);
+        }
+    };
+    v.loadBasicModel = [] {
+        if (LoadBasicModelForStock(CurrentStockModel(), &BasicModel) != 1) {
+            BasicModel.nx = 0;
+            return 0;
+        }
+        BasicModelState.present = 1;
+        return 1;
+    };
+    v.swapToolPose = SwapToolPose;
+    v.startSecondInstance = [] { StartSecondInstance(); };
+}
+
+}  // namespace
+
+void ConnectProgram() {
+    ConnectRunAndView();
+    ConnectAutomation();
+    ConnectDefinitionAndProgress();
+    ConnectRunToShell();
+    ConnectViewToShell();
+}
+
+#define MIREXA_HOOK_RECORD(type, global) \
+    HookRecordEntry {                    \
+#type, &global, sizeof(type)     \
+    }
+
+const std::vector<HookRecordEntry>& ListHookRecords() {
+    static const std::vector<HookRecordEntry> records = {
+        MIREXA_HOOK_RECORD(ConfigHooks, ConfigCallbacks),
+        MIREXA_HOOK_RECORD(DefinitionFileHooks, DefinitionCallbacks),
+        MIREXA_HOOK_RECORD(StlImportHooks, StlImportCallbacks),
+        MIREXA_HOOK_RECORD(WorkOffsetHooks, WorkOffsetSource),
+        MIREXA_HOOK_RECORD(ProgressHooks, UiHooks),
+        MIREXA_HOOK_RECORD(StockHooks, StockCallbacks),
+        MIREXA_HOOK_RECORD(NcHooks, NcUpHooks),
+        MIREXA_HOOK_RECORD(DataCheckHooks, DataCheckCallbacks),
+        MIREXA_HOOK_RECORD(CuttingHooks, CuttingCallbacks),
+        MIREXA_HOOK_RECORD(SimulationHooks, SimulationCallbacks),
+        MIREXA_HOOK_RECORD(RunUiHooks, RunUiCallbacks),
+        MIREXA_HOOK_RECORD(ViewHooks, ViewCallbacks),
+        MIREXA_HOOK_RECORD(StartupServices, StartupCallbacks),
+        MIREXA_HOOK_RECORD(MainWindowHooks, MainWindowCallbacks),
+        MIREXA_HOOK_RECORD(RunHooks, RunCallbacks),
+        MIREXA_HOOK_RECORD(AutomationHooks, AutomationCallbacks),
+        MIREXA_HOOK_RECORD(NcDataCommandHooks, NcDataCommandCallbacks),
+        MIREXA_HOOK_RECORD(StockCommandHooks, StockCommandCallbacks),
+    };
+    return records;
+}
+
+// The features not built yet that fill the waiting hooks.
+constexpr const char* kWaitsMenus = "the main menu, its check marks and the view popup menu";
+constexpr const char* kWaitsPanel = "the information panel";
+constexpr const char* kWaitsCommandPanel = "the command panel";
+constexpr const char* kWaitsToolPanel = "the tool display panel";
+constexpr const char* kWaitsDialogs = "the dialogs";
+constexpr const char* kWaitsPlugins = "the plug-in host";
+constexpr const char* kWaitsEditor = "the external editor bridge";
+constexpr const char* kWaitsSounds = "the sound effects";
+constexpr const char* kWaitsMessageFile = "the message file";
+constexpr const char* kWaitsWatcher = "the definition-file watcher";
+constexpr const char* kWaitsWindow = "the real-window backend";
+constexpr const char* kWaitsHelp = "the help pages";
+constexpr const char* kWaitsNC = "the NC program's tool display switch";
+constexpr const char* kWaitsTableTurning = "the interpreter's table-turning modes";
+
+#define MIREXA_WAITING(type, field, feature)          \
+    WaitingHook {                                     \
+#type, #field, offsetof(type, field), feature \
+    }
+
+const std::vector<WaitingHook>& ListWaitingHooks() {
+    static const std::vector<WaitingHook> waiting = {
+        MIREXA_WAITING(ConfigHooks, editorProgram, kWaitsPlugins),
+        MIREXA_WAITING(ConfigHooks, editorOption, kWaitsPlugins),
+        MIREXA_WAITING(DefinitionFileHooks, announceMachineName, kWaitsPlugins),
+        MIREXA_WAITING(DefinitionFileHooks, resetToolPanel, kWaitsToolPanel),
+        MIREXA_WAITING(DefinitionFileHooks, clearPluginToolMark, kWaitsPlugins),
+        MIREXA_WAITING(ProgressHooks, activePathReader, kWaitsPlugins),
+        MIREXA_WAITING(ProgressHooks, activeReaderHasBlockCount, kWaitsPlugins),
+        MIREXA_WAITING(ProgressHooks, readActiveReaderBlockCount, kWaitsPlugins),
+        MIREXA_WAITING(StockHooks, grayMenuCommand, kWaitsMenus),
+        MIREXA_WAITING(NcHooks, editorLinked, kWaitsEditor),
+        MIREXA_WAITING(NcHooks, editorCanJump, kWaitsEditor),
+        MIREXA_WAITING(NcHooks, advanceEditorLine, kWaitsEditor),
+        MIREXA_WAITING(NcHooks, showEditorLine, kWaitsEditor),
+        MIREXA_WAITING(NcHooks, redrawPanel, kWaitsPanel),
+        MIREXA_WAITING(NcHooks, loadToolFromPlugin, kWaitsPlugins),
+        MIREXA_WAITING(DataCheckHooks, openPathReader, kWaitsPlugins),
+        MIREXA_WAITING(DataCheckHooks, closePathReader, kWaitsPlugins),
+        MIREXA_WAITING(SimulationHooks, openPathReader, kWaitsPlugins),
+        MIREXA_WAITING(SimulationHooks, closePathReader, kWaitsPlugins),
+        MIREXA_WAITING(RunUiHooks, playSystemSound, kWaitsSounds),
+        MIREXA_WAITING(RunUiHooks, drawRunPane, kWaitsPanel),
+        MIREXA_WAITING(RunUiHooks, showPanelBlock, kWaitsPanel),
+        MIREXA_WAITING(RunUiHooks, stopSound, kWaitsSounds),
+        MIREXA_WAITING(RunUiHooks, playAlarmSound, kWaitsSounds),
+        MIREXA_WAITING(RunUiHooks, moveEditorCursor, kWaitsEditor),
+        MIREXA_WAITING(RunUiHooks, drawStopModeSelector, kWaitsPanel),
+        MIREXA_WAITING(ViewHooks, toolDisplayState, kWaitsNC),
+        MIREXA_WAITING(ViewHooks, tableRotationActive, kWaitsTableTurning),
+        MIREXA_WAITING(ViewHooks, panelEnabled, kWaitsCommandPanel),
+        MIREXA_WAITING(ViewHooks, showPanel, kWaitsCommandPanel),
+        MIREXA_WAITING(ViewHooks, repaintPanel, kWaitsCommandPanel),
+        MIREXA_WAITING(ViewHooks, mainWindowForeground, kWaitsWindow),
+        MIREXA_WAITING(ViewHooks, openDefinitionEditor, kWaitsEditor),
+        MIREXA_WAITING(ViewHooks, openHelpPage, kWaitsHelp),
+        MIREXA_WAITING(ViewHooks, drawTracePanes, kWaitsPanel),
+        MIREXA_WAITING(ViewHooks, drawStockRangePanes, kWaitsPanel),
+        MIREXA_WAITING(ViewHooks, drawAxisValuePanes, kWaitsPanel),
+        MIREXA_WAITING(ViewHooks, setMeasureText, kWaitsPanel),
+        MIREXA_WAITING(ViewHooks, drawNcDataStrip, kWaitsPanel),
+        MIREXA_WAITING(ViewHooks, pathPickingOn, kWaitsMenus),
+        MIREXA_WAITING(ViewHooks, readPathLine, kWaitsMenus),
+        MIREXA_WAITING(ViewHooks, jumpEditorToLine, kWaitsEditor),
+        MIREXA_WAITING(ViewHooks, playSound, kWaitsSounds),
+        MIREXA_WAITING(ViewHooks, stopSound, kWaitsSounds),
+        MIREXA_WAITING(ViewHooks, openBasisPointNote, kWaitsDialogs),
+        MIREXA_WAITING(ViewHooks, viewPopupMenu, kWaitsMenus),
+        MIREXA_WAITING(StartupServices, loadPlugins, kWaitsPlugins),
+        MIREXA_WAITING(StartupServices, createPanelBrush, kWaitsPanel),
+        MIREXA_WAITING(StartupServices, loadSoundEffects, kWaitsSounds),
+        MIREXA_WAITING(StartupServices, freeSoundEffects, kWaitsSounds),
+        MIREXA_WAITING(StartupServices, unloadPlugins, kWaitsPlugins),
+        MIREXA_WAITING(MainWindowHooks, initPluginsAndMenus, kWaitsMenus),
+        MIREXA_WAITING(MainWindowHooks, preparePanelContext, kWaitsPanel),
+        MIREXA_WAITING(MainWindowHooks, createViewPopupMenu, kWaitsMenus),
+        MIREXA_WAITING(MainWindowHooks, createCommandPanel, kWaitsCommandPanel),
+        MIREXA_WAITING(MainWindowHooks, createToolPanel, kWaitsToolPanel),
+        MIREXA_WAITING(MainWindowHooks, paintInfoPanel, kWaitsPanel),
+        MIREXA_WAITING(MainWindowHooks, drawStopModeLabels, kWaitsPanel),
+        MIREXA_WAITING(MainWindowHooks, panelClick, kWaitsPanel),
+        MIREXA_WAITING(MainWindowHooks, jogRepeat, kWaitsCommandPanel),
+        MIREXA_WAITING(MainWindowHooks, movePanelsOnResize, kWaitsDialogs),
+        MIREXA_WAITING(MainWindowHooks, movePanelsOnMove, kWaitsDialogs),
+        MIREXA_WAITING(MainWindowHooks, stockSaveDialogOpen, kWaitsDialogs),
+        MIREXA_WAITING(MainWindowHooks, checkDefinitionFilesChanged, kWaitsWatcher),
+        MIREXA_WAITING(MainWindowHooks, matchStockLoaderSuffix, kWaitsPlugins),
+        MIREXA_WAITING(MainWindowHooks, closeEditor, kWaitsEditor),
+        MIREXA_WAITING(MainWindowHooks, callPluginFreeFunctions, kWaitsPlugins),
+        MIREXA_WAITING(MainWindowHooks, isForegroundWindow, kWaitsWindow),
+        MIREXA_WAITING(MainWindowHooks, activateWindow, kWaitsWindow),
+        MIREXA_WAITING(RunHooks, drawAxisValuePanes, kWaitsPanel),
+        MIREXA_WAITING(RunHooks, drawRunPanes, kWaitsPanel),
+        MIREXA_WAITING(RunHooks, drawNcDataLine, kWaitsPanel),
+        MIREXA_WAITING(RunHooks, drawPanelAfterRun, kWaitsPanel),
+        MIREXA_WAITING(RunHooks, repaintToolPanel, kWaitsToolPanel),
+        MIREXA_WAITING(RunHooks, simulationPluginLoaded, kWaitsPlugins),
+        MIREXA_WAITING(NcDataCommandHooks, pathReaderSlot, kWaitsPlugins),
+        MIREXA_WAITING(StockCommandHooks, redrawWorkPane, kWaitsPanel),
+        MIREXA_WAITING(StockCommandHooks, selectStockFile, kWaitsDialogs),
+        MIREXA_WAITING(StockCommandHooks, swingDialog, kWaitsDialogs),
+        MIREXA_WAITING(StockCommandHooks, reverseDialog, kWaitsDialogs),
+        MIREXA_WAITING(StockCommandHooks, stlReadDialog, kWaitsDialogs),
+        MIREXA_WAITING(StockCommandHooks, selectSaveFile, kWaitsDialogs),
+        MIREXA_WAITING(StockCommandHooks, twoPointDialog, kWaitsDialogs),
+        MIREXA_WAITING(StockCommandHooks, originBoxDialog, kWaitsDialogs),
+        MIREXA_WAITING(StockCommandHooks, cylinderDialog, kWaitsDialogs),
+        MIREXA_WAITING(StockCommandHooks, stateDialog, kWaitsDialogs),
+        MIREXA_WAITING(StockCommandHooks, offsetDialog, kWaitsDialogs),
+        MIREXA_WAITING(StockCommandHooks, clipDialog, kWaitsDialogs),
+        MIREXA_WAITING(StockCommandHooks, rotateDialog, kWaitsDialogs),
+        MIREXA_WAITING(StockCommandHooks, moveDialog, kWaitsDialogs),
+        MIREXA_WAITING(StockCommandHooks, peelPenDialog, kWaitsDialogs),
+        MIREXA_WAITING(StockCommandHooks, differenceDialog, kWaitsDialogs),
+        MIREXA_WAITING(StockCommandHooks, stockLoaderSlot, kWaitsPlugins),
+        MIREXA_WAITING(StockCommandHooks, loadStockWithPlugin, kWaitsPlugins),
+        MIREXA_WAITING(StockCommandHooks, saveStockWithPlugin, kWaitsPlugins),
+        MIREXA_WAITING(StockCommandHooks, playSound, kWaitsSounds),
+    };
+    return waiting;
+}
+
+}  // namespace mirexa

@@ -1,0 +1,36 @@
+// What the shell does for the view's keys: the tool pose swapped with a stored one (I and J), a
+// second instance of the program started (X), the NC program opened in the editor (E, command
+// 32813) and the next stock display style (H, command 32872).
+#pragma once
+
+#include "platform/window.h"
+#include "resources/program_resources.h"
+
+namespace mirexa {
+
+// Swaps the current positions and tool pose with the main window's stored copy (source 0; it
+// holds the start pose until the first swap) or with MotionSnapshot (source 1, only when it
+// holds a tool), then recomputes the rotary sines and cosines. Returns 1 when swapped.
+int SwapToolPose(int source);
+
+// The main window's stored copy takes the current positions and tool pose (at its creation).
+void StoreToolPose();
+
+// Starts a second instance of this program with the [ExecSelf] EXEC_OPTION words as arguments,
+// in the program directory, without a shell and without waiting. Nothing in automatic mode.
+// Returns 1 when started.
+int StartSecondInstance();
+
+// Opens the selected NC program (a plain NC text file) with the [ExecEditor] EXEC_PROGRAM, its
+// EXEC_OPTION words as arguments with "%1" the program's path and "%2" the line (at least 1).
+// Nothing in automatic mode or without such a program. Returns 1 when started.
+int OpenNcInEditor(int line);
+
+// The stock display style goes 0, 1, ... 5 and back to 0; a stock's display blocks of the current
+// undo slot are rebuilt and the view redrawn.
+void SelectNextStockStyle(WindowHandle view);
+
+// Handles IDM_NC_EDIT and IDM_STOCK_DISPLAY_STYLE; 1 when the command is one of them.
+int HandleViewKeyCommand(WindowHandle view, unsigned command);
+
+}  // namespace mirexa

@@ -1,0 +1,111 @@
+// The view's side of a stock change: display lists, list names, scale, centre and redraw.
+#include "view/stock_view.h"
+
+#include <GL/gl.h>
+
+#include <algorithm>
+
+#include "config/config_records.h"
+#include "simulation/dexel_grid_view.h"
+#include "stock/stock_grid.h"
+#include "stock/stock_model.h"
+#include "stock/stock_operation_support.h"
+#include "view/camera.h"
+#include "view/display_lists.h"
+#include "view/picking.h"
+#include "view/snapshots.h"
+#include "view/view_window.h"
+
+namespace mirexa {
+
+namespace {
+
+int CurrentSlot() {
+    const int index = CurrentStockIndex.load();
+    return index >= 0 && index < kStockModelSlots ? index : 0;
+}
+
+void MarkStockSlotDirty(const StockModel& model) {
+    const int slot = model.undo.currentSlot;
+    if (slot >= 0 && slot < kMaxStockUndoSlots) {
+        SceneDirty.stock[slot] = 1;
+    }
+}
+
+}  // namespace
+
+void DeleteStockDisplayLists(const StockModel& model) {
+    if (DisplayListBase == 0 || !MakeViewContextCurrent()) {
+        return;
+    }
+    const int slots = std::min(model.undo.size + 1, kMaxStockUndoSlots);
+    const int stock = CurrentSlot();
+    for (int slot = 0; slot < slots; ++slot) {
+        for (int block = 0; block < kStockBlockListRow; ++block) {
+            const std::uint32_t name = DefaultStockBlockListName(stock, slot, block);
+            if (glIsList(name)) {
+                glDeleteLists(name, 1);
+            }
+        }
+    }
+}
+
+int AllocateCurrentStockListNames() {
+    return AllocateModelListNames(StockModels[CurrentSlot()], &StockListNames[CurrentSlot()]);
+}
+
+void ShowReplacedStock(WindowHandle view) {
+    const StockModel& model = StockModels[CurrentSlot()];
+    if (model.nx > 0 && model.maxCorner != nullptr && model.minCorner != nullptr) {
+        double extent = 0.0;
+        for (int axis = 0; axis < 3; ++axis) {
+            extent = std::max(extent, model.maxCorner[axis] - model.minCorner[axis]);
+        }
+        if (extent > 0.0) {
+            DisplayUnitFactor = extent;
+        }
+    }
+    MarkAllSceneListsDirty();
+    for (auto& slot : SceneDirty.stock) {
+        slot = 1;
+    }
+    SetRotationCentre(&CurrentView);
+    CurrentView.zoom = 1.0;
+    CurrentView.viewChanged = 1;
+    RedrawView(view);
+}
+
+void CopyCurrentStockListNameRow() {
+    CopyPreviousListNameRow(StockModels[CurrentSlot()], &StockListNames[CurrentSlot()]);
+}
+
+void MarkCurrentStockDirty() {
+    const StockModel& model = StockModels[CurrentSlot()];
+    if (model.nx > 0) {
+        MarkStockSlotDirty(model);
+    }
+}
+
+void RedrawChangedStock(WindowHandle view) {
+    MarkCurrentStockDirty();
+    CurrentView.viewChanged = 1;
+    RedrawView(view);
+}
+
+int CanPushRunUndoPoint() {
+    const StockModel* model = CurrentViewStock();
+    return Settings.undoRingSize >= 2 && model != nullptr && !StockOperationRunning.load() ? 1 : 0;
+}
+
+void PushRunUndoPoint() {
+    StockModel* model = CurrentViewStock();
+    if (model == nullptr) {
+        return;
+    }
+    PushStockUndo(model);
+    CopyPreviousListNameRow(*model, &StockListNames[CurrentSlot()]);
+    BindDexelGrids(model);
+    MarkStockSlotDirty(*model);
+}
+
+}  // namespace mirexa
