@@ -32,8 +32,8 @@ std::string TraceNcProgram(const std::string& programPath,
 // is never held in memory.
 void StreamNcProgramTrace(const std::string& programPath,
                           const std::function<void(const std::string&)>& emit,
-                          const std::function<void()>& afterEachCall = {},
-                          long maxCalls = 10000000, bool withMachine = false);
+                          const std::function<void()>& afterEachCall = {}, long maxCalls = 10000000,
+                          bool withMachine = false);
 
 // The trace line of the current move. A NURBS move adds the lines of FormatNurbsCurveLines.
 std::string FormatMoveLine(bool withMachine = false);
