@@ -13,8 +13,8 @@
 #include <unordered_set>
 #include <vector>
 
-#include "platform/file_replacement.h"
 #include "platform/file_reading.h"
+#include "platform/file_replacement.h"
 #include "platform/text.h"
 
 namespace mirexa {

@@ -19,8 +19,8 @@
 #include "nc/nc_controller_view.h"
 #include "platform/default_viewer.h"
 #include "platform/file_info.h"
-#include "platform/file_replacement.h"
 #include "platform/file_reading.h"
+#include "platform/file_replacement.h"
 #include "platform/write_faults.h"
 
 namespace mirexa {

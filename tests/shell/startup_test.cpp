@@ -64,12 +64,11 @@ TEST_F(StartupTest, StartsAndShutsDownInOrder) {
     ProgramStart start;
     start.closeWhenIdle = 1;
     EXPECT_EQ(RunProgram(start), 0);
-    std::vector<std::string> expected = {
-        "plugins", "brush", "sounds",
-        // The window: its plug-in menu items.
-        "plugin menus",
-        // Closing: plug-ins released, then the shutdown order.
-        "plugin free", "~sounds", "~plugins"};
+    std::vector<std::string> expected = {"plugins", "brush", "sounds",
+                                         // The window: its plug-in menu items.
+                                         "plugin menus",
+                                         // Closing: plug-ins released, then the shutdown order.
+                                         "plugin free", "~sounds", "~plugins"};
     EXPECT_EQ(RecordedEvents(), expected);
     EXPECT_TRUE(TracePoints.empty());
     EXPECT_EQ(MainWindow.load(), nullptr);
