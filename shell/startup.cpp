@@ -28,6 +28,7 @@
 #include "shell/run_commands.h"
 #include "shell/status_bar.h"
 #include "shell/worker_threads.h"
+#include "simulation/cutting_core.h"
 #include "stock/stock_grid.h"
 #include "stock/stock_model.h"
 #include "view/camera.h"
@@ -300,6 +301,8 @@ int RunProgram(const ProgramStart& start) {
     CallHook(s.freeSoundEffects);
     FreeNcProgramText();
     CallHook(s.unloadPlugins);
+    // The cutting core's worker threads and their ray buffers.
+    ReleaseCuttingBuffers();
     // 10.
     return ProgramExitCode(quitCode, AbortedBatchRunMark.load());
 }
