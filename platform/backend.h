@@ -5,10 +5,13 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "platform/window.h"
 
 namespace mirexa {
+
+struct PaintOperation;
 
 enum class PlatformBackend {
     Headless,    // records only; OpenGL off-screen through EGL
@@ -40,6 +43,10 @@ struct PlatformBackendHooks {
     // Shows the window's new picture; null when the backend shows no pictures (then nobody
     // reads one back for it).
     void (*framePresented)(WindowHandle window, const PresentedFrame& frame) = {};
+    // Replays an ended paint record (platform/paint.h) on the window's retained picture.
+    void (*painted)(WindowHandle window, const std::vector<PaintOperation>& operations) = {};
+    // The width (pixels) of a UTF-8 text in the paint font of that pixel height.
+    int (*measureText)(int fontPixelHeight, const std::string& text) = {};
 };
 
 // A real-window backend: start makes its toolkit ready (1) or fails (0); the hooks are then the

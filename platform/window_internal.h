@@ -12,6 +12,7 @@
 
 #include "platform/controls.h"
 #include "platform/menus.h"
+#include "platform/paint.h"
 #include "platform/window.h"
 
 namespace mirexa {
@@ -74,6 +75,7 @@ struct mirexa::PlatformWindow {
     WindowRect nativeRect = {};
     int nativeMinimised = {};
     int nativeGeometryPending = {};
+    std::vector<PaintOperation> lastPaint = {};  // the last ended paint record
 };
 
 namespace mirexa {

@@ -407,6 +407,7 @@ int DestroyPlatformWindow(WindowHandle window) {
         each->children.clear();
         each->parts.clear();
         each->text.clear();
+        each->lastPaint.clear();
     }
     WakeAllMessageQueues();
     return 1;
