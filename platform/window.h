@@ -81,13 +81,11 @@ constexpr unsigned WM_MOUSEMOVE = 23;
 constexpr unsigned WM_RBUTTONUP = 24;  // lparam: x | y << 16
 constexpr unsigned WM_ENABLE = 25;     // wparam: 1 enabled, 0 disabled
 constexpr unsigned WM_KILLFOCUS = 26;  // wparam: the window taking the focus (or null)
-// Notifications of the native side (see NotifyNativeGeometry and its siblings): posted to the
+// Notifications of the native side (NotifyNativeGeometry, NotifyNativeFocus): posted to the
 // window, and turned by DispatchWindowMessage into the record change and the messages above; the
-// window's procedure never receives them.
+// window's procedure never receives them. A loop that holds messages back holds these too.
 constexpr unsigned WM_NATIVE_GEOMETRY = 900;
-constexpr unsigned WM_NATIVE_ACTIVATE = 901;  // wparam: WA_ state
-constexpr unsigned WM_NATIVE_FOCUS = 902;
-constexpr unsigned WM_NATIVE_CLOSE = 903;
+constexpr unsigned WM_NATIVE_FOCUS = 901;
 // Buttons held, in the wparam of WM_MOUSEMOVE.
 constexpr unsigned MK_LBUTTON = 0x1;
 constexpr unsigned MK_RBUTTON = 0x2;
@@ -260,12 +258,13 @@ WindowHandle GetFocusWindow();
 // rectangle, and the window gets WM_SIZE (on a change of size or of the minimised state), WM_MOVE
 // (lparam: left | top << 16, on a change of position) and then WM_WINDOWPOSCHANGED.
 int NotifyNativeGeometry(WindowHandle window, const WindowRect& rect, int minimised);
-// The window was activated (WA_ACTIVE, WA_CLICKACTIVE) or deactivated (WA_INACTIVE): WM_ACTIVATE.
-// Deactivation also releases every key held (no stuck Ctrl after switching programs).
+// The window was activated (WA_ACTIVE, WA_CLICKACTIVE) or deactivated (WA_INACTIVE): posts
+// WM_ACTIVATE. Deactivation also releases every key held at once (no stuck Ctrl after switching
+// programs: the key-up goes to the other program).
 int NotifyNativeActivate(WindowHandle window, int state);
 // The window took the keyboard focus: as SetFocusWindow.
 int NotifyNativeFocus(WindowHandle window);
-// The close box was pressed: WM_CLOSE.
+// The close box was pressed: posts WM_CLOSE.
 int NotifyNativeClose(WindowHandle window);
 
 // --- The GUI pump ------------------------------------------------------------------------------

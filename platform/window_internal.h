@@ -94,7 +94,7 @@ void NotifyQueuesLocked();
 void ForgetFocusLocked(WindowHandle window);
 // The native side's notifications (WM_NATIVE_...), handled by DispatchWindowMessage.
 inline bool IsNativeNotification(unsigned message) {
-    return message >= WM_NATIVE_GEOMETRY && message <= WM_NATIVE_CLOSE;
+    return message == WM_NATIVE_GEOMETRY || message == WM_NATIVE_FOCUS;
 }
 MessageResult HandleNativeNotification(const WindowMessage& message);
 

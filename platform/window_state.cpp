@@ -103,7 +103,7 @@ WindowHandle MoveFocus(WindowHandle window, int fromNative) {
     return previous;
 }
 
-// Posts a native notification; geometry is kept in the record and posted once until dispatched.
+// Posts a message of the native side to the window.
 int PostNative(WindowHandle window, unsigned message, MessageWParam wparam) {
     std::lock_guard<std::mutex> lock(PlatformMutex());
     PlatformWindow* record = PostableWindow(window);
@@ -225,7 +225,10 @@ int NotifyNativeGeometry(WindowHandle window, const WindowRect& rect, int minimi
 }
 
 int NotifyNativeActivate(WindowHandle window, int state) {
-    return PostNative(window, WM_NATIVE_ACTIVATE, static_cast<MessageWParam>(state));
+    if (state == WA_INACTIVE) {
+        ReleaseAllKeys();
+    }
+    return PostNative(window, WM_ACTIVATE, static_cast<MessageWParam>(state));
 }
 
 int NotifyNativeFocus(WindowHandle window) {
@@ -233,7 +236,7 @@ int NotifyNativeFocus(WindowHandle window) {
 }
 
 int NotifyNativeClose(WindowHandle window) {
-    return PostNative(window, WM_NATIVE_CLOSE, 0);
+    return PostNative(window, WM_CLOSE, 0);
 }
 
 MessageResult HandleNativeNotification(const WindowMessage& message) {
@@ -244,16 +247,9 @@ MessageResult HandleNativeNotification(const WindowMessage& message) {
         case WM_NATIVE_GEOMETRY:
             ApplyNativeGeometry(message.window);
             return 1;
-        case WM_NATIVE_ACTIVATE:
-            if (message.wparam == WA_INACTIVE) {
-                ReleaseAllKeys();
-            }
-            return SendWindowMessage(message.window, WM_ACTIVATE, message.wparam, 0);
         case WM_NATIVE_FOCUS:
             MoveFocus(message.window, 1);
             return 1;
-        case WM_NATIVE_CLOSE:
-            return SendWindowMessage(message.window, WM_CLOSE, 0, 0);
         default:
             return 0;
     }
