@@ -3,6 +3,7 @@
 #include "platform/paint.h"
 
 #include <cmath>
+#include <numbers>
 
 #include "platform/backend.h"
 #include "platform/window_internal.h"
@@ -68,7 +69,7 @@ double RadialAngle(const WindowRect& box, PaintPoint p) {
     const double cy = (box.top + box.bottom) / 2.0;
     const double rx = (box.right - box.left) / 2.0;
     const double ry = (box.bottom - box.top) / 2.0;
-    double deg = std::atan2(-(p.y - cy) / ry, (p.x - cx) / rx) * 180.0 / M_PI;
+    double deg = std::atan2(-(p.y - cy) / ry, (p.x - cx) / rx) * 180.0 / std::numbers::pi;
     return deg < 0 ? deg + 360.0 : deg;
 }
 
