@@ -1,5 +1,5 @@
-// Backend selection. Only the headless backend exists so far; the real-window backend will fill
-// its hooks here when it is built.
+// Backend selection: the headless backend is always there; a real-window backend registered by
+// the program brings its start function and its hooks.
 #include "platform/backend.h"
 
 #include <atomic>
@@ -10,12 +10,24 @@ namespace {
 
 std::atomic<PlatformBackend> selectedBackend{PlatformBackend::Headless};
 const PlatformBackendHooks headlessHooks = {};
+std::atomic<const RealWindowBackend*> registeredBackend{nullptr};
+std::atomic<const PlatformBackendHooks*> activeHooks{&headlessHooks};
 
 }  // namespace
 
+void RegisterRealWindowBackend(const RealWindowBackend* backend) {
+    registeredBackend.store(backend);
+}
+
 int StartPlatformBackend(PlatformBackend backend) {
-    if (backend != PlatformBackend::Headless) {
-        return 0;
+    if (backend == PlatformBackend::RealWindow) {
+        const RealWindowBackend* real = registeredBackend.load();
+        if (!real || !real->start || !real->start()) {
+            return 0;
+        }
+        activeHooks.store(&real->hooks);
+    } else {
+        activeHooks.store(&headlessHooks);
     }
     selectedBackend.store(backend);
     return 1;
@@ -26,7 +38,20 @@ PlatformBackend GetPlatformBackend() {
 }
 
 const PlatformBackendHooks& GetPlatformBackendHooks() {
-    return headlessHooks;
+    return *activeHooks.load();
+}
+
+int PresentWindowFrame(WindowHandle window, const PresentedFrame& frame) {
+    auto hook = GetPlatformBackendHooks().framePresented;
+    if (!hook || !frame.pixels || frame.width < 1 || frame.height < 1) {
+        return 0;
+    }
+    hook(window, frame);
+    return 1;
+}
+
+int HasFramePresenter() {
+    return GetPlatformBackendHooks().framePresented ? 1 : 0;
 }
 
 }  // namespace mirexa

@@ -3,15 +3,28 @@
 // input) through the hooks below. The headless backend has no native side and leaves them empty.
 #pragma once
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 #include "platform/window.h"
 
 namespace mirexa {
 
+struct PaintOperation;
+
 enum class PlatformBackend {
     Headless,    // records only; OpenGL off-screen through EGL
-    RealWindow,  // windows on the desktop (not built yet)
+    RealWindow,  // windows on the desktop, when a real-window backend is registered
+};
+
+// A finished picture of a program-drawn window (the 3D view), for the native side to show:
+// 24-bit BGR rows from the bottom up, `stride` bytes apart, valid during the call.
+struct PresentedFrame {
+    const std::uint8_t* pixels = {};
+    int width = {};   // pixels
+    int height = {};  // pixels
+    int stride = {};  // bytes per row
 };
 
 // Called by the platform layer after each change of a window record, on the thread that made
@@ -24,12 +37,37 @@ struct PlatformBackendHooks {
     void (*windowMoved)(WindowHandle window, const WindowRect& rect) = {};
     // A control's value changed (status bar text, progress bar position): redraw it.
     void (*controlChanged)(WindowHandle control) = {};
+    void (*windowEnabled)(WindowHandle window, int enabled) = {};
+    // The program moved the focus (not called for focus changes the native side reported).
+    void (*focusChanged)(WindowHandle window) = {};
+    // Shows the window's new picture; null when the backend shows no pictures (then nobody
+    // reads one back for it).
+    void (*framePresented)(WindowHandle window, const PresentedFrame& frame) = {};
+    // Replays an ended paint record (platform/paint.h) on the window's retained picture.
+    void (*painted)(WindowHandle window, const std::vector<PaintOperation>& operations) = {};
+    // The width (pixels) of a UTF-8 text in the paint font of that pixel height.
+    int (*measureText)(int fontPixelHeight, const std::string& text) = {};
 };
 
+// A real-window backend: start makes its toolkit ready (1) or fails (0); the hooks are then the
+// layer's. Registered by the program before StartPlatformBackend, from a library of its own so
+// that the layer never depends on the toolkit; null unregisters.
+struct RealWindowBackend {
+    int (*start)() = {};
+    PlatformBackendHooks hooks = {};
+};
+void RegisterRealWindowBackend(const RealWindowBackend* backend);
+
 // Selects the backend; call once at start-up before the first window. Returns 1 on success, 0
-// when the backend is not available in this build (then the headless one stays selected).
+// when the backend is not available in this build or did not start (then the headless one stays
+// selected).
 int StartPlatformBackend(PlatformBackend backend);
 PlatformBackend GetPlatformBackend();
 const PlatformBackendHooks& GetPlatformBackendHooks();
+
+// Hands the window's finished picture to the backend; 0 when the backend shows no pictures.
+int PresentWindowFrame(WindowHandle window, const PresentedFrame& frame);
+// 1 when the selected backend shows pictures (worth reading them back for).
+int HasFramePresenter();
 
 }  // namespace mirexa

@@ -24,6 +24,12 @@ struct OffscreenGlContext {
 int CreateOffscreenGlContext(int width, int height, OffscreenGlContext* context,
                              std::string* error);
 
+// Gives the context a new surface of the given size and makes it current; the context itself,
+// and so its display lists, stay. On failure the old surface stays (current) and 0 is returned
+// with *error saying which step failed.
+int ResizeOffscreenGlContext(int width, int height, OffscreenGlContext* context,
+                             std::string* error);
+
 // Makes the context current on the calling thread (1) or fails (0).
 int MakeOffscreenGlContextCurrent(const OffscreenGlContext& context);
 

@@ -101,6 +101,34 @@ int CreateOffscreenGlContext(int width, int height, OffscreenGlContext* context,
     return 1;
 }
 
+int ResizeOffscreenGlContext(int width, int height, OffscreenGlContext* context,
+                             std::string* error) {
+    std::string ignored;
+    std::string& why = error ? *error : ignored;
+    if (!context || !context->display || !context->context || width < 1 || height < 1) {
+        why = "invalid context or size";
+        return 0;
+    }
+    const EGLint surfaceAttributes[] = {EGL_WIDTH, width, EGL_HEIGHT, height, EGL_NONE};
+    EGLSurface surface =
+        eglCreatePbufferSurface(context->display, context->config, surfaceAttributes);
+    if (surface == EGL_NO_SURFACE) {
+        why = EglFailure("eglCreatePbufferSurface");
+        return 0;
+    }
+    if (!eglMakeCurrent(context->display, surface, surface, context->context)) {
+        why = EglFailure("eglMakeCurrent");
+        eglDestroySurface(context->display, surface);
+        MakeOffscreenGlContextCurrent(*context);
+        return 0;
+    }
+    eglDestroySurface(context->display, context->surface);
+    context->surface = surface;
+    context->width = width;
+    context->height = height;
+    return 1;
+}
+
 int MakeOffscreenGlContextCurrent(const OffscreenGlContext& context) {
     if (!context.display || !context.context || !context.surface) {
         return 0;

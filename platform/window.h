@@ -79,6 +79,13 @@ constexpr unsigned WM_MENUSELECT = 22;  // a menu item is highlighted
 // wparam: the MK_ buttons held; lparam: x | y << 16 (client pixels).
 constexpr unsigned WM_MOUSEMOVE = 23;
 constexpr unsigned WM_RBUTTONUP = 24;  // lparam: x | y << 16
+constexpr unsigned WM_ENABLE = 25;     // wparam: 1 enabled, 0 disabled
+constexpr unsigned WM_KILLFOCUS = 26;  // wparam: the window taking the focus (or null)
+// Notifications of the native side (NotifyNativeGeometry, NotifyNativeFocus): posted to the
+// window, and turned by DispatchWindowMessage into the record change and the messages above; the
+// window's procedure never receives them. A loop that holds messages back holds these too.
+constexpr unsigned WM_NATIVE_GEOMETRY = 900;
+constexpr unsigned WM_NATIVE_FOCUS = 901;
 // Buttons held, in the wparam of WM_MOUSEMOVE.
 constexpr unsigned MK_LBUTTON = 0x1;
 constexpr unsigned MK_RBUTTON = 0x2;
@@ -178,15 +185,21 @@ int PostWindowMessage(WindowHandle window, unsigned message, MessageWParam wpara
 MessageResult SendWindowMessage(WindowHandle window, unsigned message, MessageWParam wparam,
                                 MessageLParam lparam);
 
+// As PostWindowMessage, but when the last message queued for the window's thread is the same
+// message to the same window, its parameters are replaced instead, so that a slow procedure never
+// builds a backlog of mouse moves.
+int PostOrReplaceWindowMessage(WindowHandle window, unsigned message, MessageWParam wparam,
+                               MessageLParam lparam);
+
 // Asks the calling thread's message loop to end with the given code.
 void PostLoopQuit(int exitCode);
 
 // Takes the next message of the calling thread (posted messages in order, then the quit request,
-// then due timers), first handling the messages other threads had sent to its windows when it
-// looked (sends that arrive meanwhile wait for the next look, so a stream of sends cannot hold
-// back the posted messages). Waits while there is none. Returns 0 for WM_QUIT (message->wparam
-// holds the code), 1 otherwise. Once it has returned 0, sends from other threads return 0 until
-// the thread calls WaitWindowMessage again.
+// then a WM_PAINT for an invalid visible window, then due timers), first handling the messages
+// other threads had sent to its windows when it looked (sends that arrive meanwhile wait for the
+// next look, so a stream of sends cannot hold back the posted messages). Waits while there is none.
+// Returns 0 for WM_QUIT (message->wparam holds the code), 1 otherwise. Once it has returned 0,
+// sends from other threads return 0 until the thread calls WaitWindowMessage again.
 int WaitWindowMessage(WindowMessage* message);
 
 // As WaitWindowMessage without waiting: returns 1 and fills the message when one is pending
@@ -203,12 +216,79 @@ MessageResult DispatchWindowMessage(const WindowMessage& message);
 int RunMessageLoop();
 
 // Starts (or restarts) a timer of the window: WM_TIMER with wparam id every elapse ms of the
-// platform clock (at least 1 ms), taken from the window's thread queue when no posted message is
-// pending. Returns id, or 0 when the window does not exist or is being destroyed.
+// platform clock (at least 1 ms; at least kGuiTimerFloorMs on a thread with a GUI pump), taken from
+// the window's thread queue when no posted message is pending. Returns id, or 0 when the window
+// does not exist or is being destroyed.
 unsigned StartWindowTimer(WindowHandle window, unsigned id, unsigned elapseMs);
 int StopWindowTimer(WindowHandle window, unsigned id);
 // 1 while the window has a timer of that id.
 int IsWindowTimerRunning(WindowHandle window, unsigned id);
+
+// --- Painting ------------------------------------------------------------------------------------
+// A window is invalid from InvalidatePlatformWindow until it is next called with WM_PAINT (sent or
+// dispatched). The loop of the window's thread synthesises that WM_PAINT when the window, its
+// ancestors included, is visible and not minimised; any thread may invalidate.
+
+// Marks the window and its descendants invalid; 0 for a window that is not live.
+int InvalidatePlatformWindow(WindowHandle window);
+// Sends WM_PAINT to the window at once when it is invalid; 1 when sent, 0 otherwise.
+int UpdatePlatformWindow(WindowHandle window);
+int IsPlatformWindowInvalid(WindowHandle window);
+
+// --- Enabled state and focus -------------------------------------------------------------------
+// Enables (1) or disables (0) the window and sends it WM_ENABLE when the state changes; a window
+// that loses its enabled state also loses the focus. Returns 1 when the window was enabled
+// before, 0 when it was disabled or is unknown.
+int EnablePlatformWindow(WindowHandle window, int enable);
+// 1 for a live enabled window (new windows are enabled).
+int IsPlatformWindowEnabled(WindowHandle window);
+// Gives the window the keyboard focus: WM_KILLFOCUS to the window that had it, then WM_SETFOCUS
+// to the new one (null takes the focus away). Returns the window that had the focus; the focus is
+// unchanged for a window that is not live or disabled.
+WindowHandle SetFocusWindow(WindowHandle window);
+WindowHandle GetFocusWindow();
+
+// --- The native side -------------------------------------------------------------------------
+// A real-window backend reports what the user did to a window with these calls, from any thread.
+// Each only posts to the window's thread; the change is made when the loop dispatches it, so that
+// program code runs only inside the program's own loop. Geometry notifications of one window are
+// coalesced: only the last rectangle counts.
+
+// The user moved, resized, minimised or restored the window. On dispatch the record takes the
+// rectangle, and the window gets WM_SIZE (on a change of size or of the minimised state), WM_MOVE
+// (lparam: left | top << 16, on a change of position) and then WM_WINDOWPOSCHANGED.
+int NotifyNativeGeometry(WindowHandle window, const WindowRect& rect, int minimised);
+// The window was activated (WA_ACTIVE, WA_CLICKACTIVE) or deactivated (WA_INACTIVE): posts
+// WM_ACTIVATE. Deactivation also releases every key held at once (no stuck Ctrl after switching
+// programs: the key-up goes to the other program).
+int NotifyNativeActivate(WindowHandle window, int state);
+// The window took the keyboard focus: as SetFocusWindow.
+int NotifyNativeFocus(WindowHandle window);
+// The close box was pressed: posts WM_CLOSE.
+int NotifyNativeClose(WindowHandle window);
+
+// --- The GUI pump ------------------------------------------------------------------------------
+// A real-window backend whose toolkit has its own event queue registers a pump on its GUI thread,
+// so that the layer's loop stays the outer loop: WaitWindowMessage waits in the toolkit instead of
+// on the layer's queue, PeekWindowMessage lets the toolkit run first, and every change that would
+// wake the GUI thread's loop also calls wake. Toolkit handlers only post to the layer (the
+// NotifyNative calls, input messages), so program code still runs only where it runs headless.
+struct GuiPump {
+    // Any thread, possibly with the layer's lock held: makes the current or next wait return
+    // (a wake-up before the wait is kept).
+    void (*wake)() = {};
+    // GUI thread: handles toolkit events, waiting for one or a wake-up, or at most timeoutMs
+    // (-1: no limit).
+    void (*wait)(std::int64_t timeoutMs) = {};
+    // GUI thread: handles pending toolkit events without waiting; with excludeInput the user's
+    // input stays queued in the toolkit.
+    void (*poll)(int excludeInput) = {};
+};
+// The least period of a timer on the GUI thread (ms): shorter periods would make the toolkit's
+// wait spin.
+constexpr unsigned kGuiTimerFloorMs = 10;
+// Makes the calling thread the GUI thread with the pump (copied); null removes the pump.
+void SetGuiPump(const GuiPump* pump);
 
 // Sees every message a procedure is called with (sent or dispatched), on the procedure's thread,
 // before the procedure. For tests and traces; an empty function removes it. Returns the previous

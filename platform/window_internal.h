@@ -12,6 +12,7 @@
 
 #include "platform/controls.h"
 #include "platform/menus.h"
+#include "platform/paint.h"
 #include "platform/window.h"
 
 namespace mirexa {
@@ -42,6 +43,9 @@ struct ThreadMessageQueue {
     int quitCode = {};
     int loopEnded = {};   // WaitWindowMessage returned 0 and has not been called since
     int threadGone = {};  // the owning thread has exited
+    // Windows invalidated since their last WM_PAINT, in the order of invalidation (entries whose
+    // window was painted or destroyed meanwhile are dropped when met).
+    std::vector<WindowHandle> paintPending = {};
 };
 
 }  // namespace mirexa
@@ -65,6 +69,13 @@ struct mirexa::PlatformWindow {
     std::vector<StatusBarPart> parts = {};
     ProgressBarValue progress = {};
     MenuHandle menuBar = {};  // null without a menu bar
+    int invalid = {};         // needs a WM_PAINT
+    int disabled = {};
+    // The last geometry the native side reported, applied when its notification is dispatched.
+    WindowRect nativeRect = {};
+    int nativeMinimised = {};
+    int nativeGeometryPending = {};
+    std::vector<PaintOperation> lastPaint = {};  // the last ended paint record
 };
 
 namespace mirexa {
@@ -76,6 +87,16 @@ std::mutex& PlatformMutex();
 void WakeAllMessageQueues();
 // The live window record, or null; call with PlatformMutex held.
 PlatformWindow* FindLiveWindow(WindowHandle window);
+
+// Wakes every thread waiting on a queue, the GUI pump included; call with PlatformMutex held.
+void NotifyQueuesLocked();
+// Takes the focus from the window if it has it (no messages); call with PlatformMutex held.
+void ForgetFocusLocked(WindowHandle window);
+// The native side's notifications (WM_NATIVE_...), handled by DispatchWindowMessage.
+inline bool IsNativeNotification(unsigned message) {
+    return message == WM_NATIVE_GEOMETRY || message == WM_NATIVE_FOCUS;
+}
+MessageResult HandleNativeNotification(const WindowMessage& message);
 
 // Procedures of the built-in control classes.
 MessageResult StatusBarProcedure(WindowHandle window, unsigned message, MessageWParam wparam,

@@ -8,6 +8,7 @@
 
 #include "platform/backend.h"
 #include "platform/clock.h"
+#include "platform/keys.h"
 #include "platform/window_internal.h"
 
 namespace mirexa {
@@ -16,6 +17,9 @@ namespace {
 
 std::mutex platformMutex;
 std::condition_variable queueChanged;
+// The GUI thread's pump and queue (empty without a GUI backend), guarded by the mutex.
+GuiPump installedPump;
+std::shared_ptr<ThreadMessageQueue> pumpQueue;
 std::unordered_set<PlatformWindow*> liveWindows;
 // Every record ever made, destroyed ones included (small and few), so that a stale handle never
 // names a new window; also the records that threads left behind when they exited.
@@ -32,6 +36,14 @@ std::shared_ptr<ObserverSlot> installedObserver;
 // The observers whose calls are running on this thread, innermost last.
 thread_local std::vector<const ObserverSlot*> observersRunningHere;
 
+// Wakes every thread waiting on a queue, the GUI thread's pump included; call with the mutex held.
+void NotifyQueues() {
+    queueChanged.notify_all();
+    if (installedPump.wake) {
+        installedPump.wake();
+    }
+}
+
 // Releases every sender waiting on the queue with the result 0; call with the mutex held.
 void AbortPendingSends(ThreadMessageQueue& queue) {
     for (auto& pending : queue.sent) {
@@ -39,7 +51,7 @@ void AbortPendingSends(ThreadMessageQueue& queue) {
         pending->done = 1;
     }
     queue.sent.clear();
-    queueChanged.notify_all();
+    NotifyQueues();
 }
 
 // The calling thread's queue, made at its first use and closed when the thread exits.
@@ -122,6 +134,14 @@ MessageResult CallProcedure(const WindowMessage& message) {
         procedure = ProcedureOf(*window);
     }
     CallObserver(message);
+    if (message.message == WM_PAINT) {
+        // Cleared before the procedure runs, so that a paint that cannot draw yet may invalidate
+        // the window again.
+        std::lock_guard<std::mutex> lock(platformMutex);
+        if (PlatformWindow* window = FindLiveWindow(message.window)) {
+            window->invalid = 0;
+        }
+    }
     return procedure(message.window, message.message, message.wparam, message.lparam);
 }
 
@@ -141,7 +161,7 @@ void HandleSentMessages(ThreadMessageQueue& queue, std::unique_lock<std::mutex>&
         }
         pending->result = result;
         pending->done = 1;
-        queueChanged.notify_all();
+        NotifyQueues();
     }
 }
 
@@ -159,7 +179,7 @@ MessageResult HandToOwner(std::shared_ptr<ThreadMessageQueue> target, const Wind
     pending->message = request;
     pending->destroy = destroy;
     target->sent.push_back(pending);
-    queueChanged.notify_all();
+    NotifyQueues();
     std::shared_ptr<ThreadMessageQueue> own = currentQueue.queue;
     while (!pending->done) {
         if (own && !own->sent.empty()) {
@@ -191,7 +211,7 @@ void CutOffDestroyingWindows(ThreadMessageQueue& queue) {
             ++it;
         }
     }
-    queueChanged.notify_all();
+    NotifyQueues();
 }
 
 // Takes the earliest due timer of the queue and schedules its next firing.
@@ -211,6 +231,50 @@ int TakeDueTimer(ThreadMessageQueue& queue, int remove, WindowMessage* message) 
         due->dueMs = now + due->elapseMs;
     }
     return 1;
+}
+
+// 1 when the window and every ancestor are visible and none is minimised.
+bool IsShownOnScreen(const PlatformWindow* window) {
+    for (; window; window = FindLiveWindow(window->parent)) {
+        if (!window->visible || window->minimised) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Takes a WM_PAINT for the first invalid window of the queue that is shown; windows that were
+// painted or destroyed since their invalidation leave the list. A taken window stays invalid
+// until the WM_PAINT is dispatched.
+int TakePaint(ThreadMessageQueue& queue, int remove, WindowMessage* message) {
+    auto& pending = queue.paintPending;
+    pending.erase(std::remove_if(pending.begin(), pending.end(),
+                                 [](WindowHandle w) { return IsGoingOrGone(w) || !w->invalid; }),
+                  pending.end());
+    for (auto it = pending.begin(); it != pending.end(); ++it) {
+        if (IsShownOnScreen(*it)) {
+            *message = WindowMessage{*it, WM_PAINT, 0, 0};
+            if (remove) {
+                pending.erase(it);
+            }
+            return 1;
+        }
+    }
+    return 0;
+}
+
+// The delay until the queue's earliest timer falls due (ms), or -1 when no timer can fall due
+// by itself (none, or the manual clock).
+std::int64_t NextTimerDelay(const ThreadMessageQueue& queue) {
+    if (queue.timers.empty() || IsManualClockOn()) {
+        return -1;
+    }
+    std::uint64_t nextDue = queue.timers.front().dueMs;
+    for (const auto& timer : queue.timers) {
+        nextDue = std::min(nextDue, timer.dueMs);
+    }
+    std::uint64_t now = GetTickMilliseconds();
+    return nextDue > now ? static_cast<std::int64_t>(nextDue - now) : 0;
 }
 
 // Takes the next posted message or due timer; 0 when there is none.
@@ -255,9 +319,20 @@ std::mutex& PlatformMutex() {
     return platformMutex;
 }
 
+void NotifyQueuesLocked() {
+    NotifyQueues();
+}
+
+void SetGuiPump(const GuiPump* pump) {
+    std::lock_guard<std::mutex> lock(platformMutex);
+    installedPump = pump ? *pump : GuiPump{};
+    CurrentQueueLocked();
+    pumpQueue = pump ? currentQueue.queue : nullptr;
+}
+
 void WakeAllMessageQueues() {
     std::lock_guard<std::mutex> lock(platformMutex);
-    queueChanged.notify_all();
+    NotifyQueues();
 }
 
 PlatformWindow* FindLiveWindow(WindowHandle window) {
@@ -310,6 +385,9 @@ int DestroyPlatformWindow(WindowHandle window) {
             return static_cast<int>(HandToOwner(record->queue, WindowMessage{window}, 1, lock));
         }
         CollectDescendants(record, doomed);
+        for (PlatformWindow* each : doomed) {
+            ForgetFocusLocked(each);
+        }
         CutOffDestroyingWindows(*record->queue);
     }
     for (PlatformWindow* each : doomed) {
@@ -329,6 +407,7 @@ int DestroyPlatformWindow(WindowHandle window) {
         each->children.clear();
         each->parts.clear();
         each->text.clear();
+        each->lastPaint.clear();
     }
     WakeAllMessageQueues();
     return 1;
@@ -395,10 +474,14 @@ int ShowPlatformWindow(WindowHandle window, int show) {
         }
         previous = record->visible;
         record->visible = show != SW_HIDE ? 1 : 0;
+
         int minimise = show == SW_MINIMIZE ? 1 : 0;
         sizeChange = record->minimised != minimise;
         record->minimised = minimise;
         restored = record->rect;
+        if (record->visible && !record->minimised) {
+            NotifyQueues();  // an invalid window that comes on screen gets its WM_PAINT
+        }
     }
     if (auto hook = GetPlatformBackendHooks().windowShown) {
         hook(window, show != SW_HIDE ? 1 : 0);
@@ -527,7 +610,7 @@ int PostWindowMessage(WindowHandle window, unsigned message, MessageWParam wpara
         return 0;
     }
     record->queue->posted.push_back(WindowMessage{window, message, wparam, lparam});
-    queueChanged.notify_all();
+    NotifyQueues();
     return 1;
 }
 
@@ -554,7 +637,7 @@ void PostLoopQuit(int exitCode) {
     ThreadMessageQueue& queue = CurrentQueueLocked();
     queue.quitPending = 1;
     queue.quitCode = exitCode;
-    queueChanged.notify_all();
+    NotifyQueues();
 }
 
 int WaitWindowMessage(WindowMessage* message) {
@@ -574,28 +657,36 @@ int WaitWindowMessage(WindowMessage* message) {
                 WindowMessage{nullptr, WM_QUIT, static_cast<MessageWParam>(queue.quitCode), 0};
             return 0;
         }
-        if (TakeDueTimer(queue, PM_REMOVE, message)) {
+        if (TakePaint(queue, PM_REMOVE, message) || TakeDueTimer(queue, PM_REMOVE, message)) {
             return 1;
         }
         if (!queue.sent.empty()) {
             continue;  // sent while the earlier ones were handled
         }
-        if (queue.timers.empty() || IsManualClockOn()) {
+        const std::int64_t delay = NextTimerDelay(queue);
+        if (pumpQueue == currentQueue.queue && installedPump.wait) {
+            // The toolkit's own events are handled while waiting; its handlers only post here.
+            const GuiPump pump = installedPump;
+            lock.unlock();
+            pump.wait(delay);
+            lock.lock();
+        } else if (delay < 0) {
             queueChanged.wait(lock);
         } else {
-            std::uint64_t nextDue = queue.timers.front().dueMs;
-            for (const auto& timer : queue.timers) {
-                nextDue = std::min(nextDue, timer.dueMs);
-            }
-            std::uint64_t now = GetTickMilliseconds();
-            queueChanged.wait_for(lock,
-                                  std::chrono::milliseconds(nextDue > now ? nextDue - now : 0));
+            queueChanged.wait_for(lock, std::chrono::milliseconds(delay));
         }
     }
 }
 
 int PeekWindowMessage(WindowMessage* message, int remove) {
     std::unique_lock<std::mutex> lock(platformMutex);
+    if (pumpQueue && pumpQueue == currentQueue.queue && installedPump.poll) {
+        // Without removal only sent messages may run, so the user's input stays in the toolkit.
+        const GuiPump pump = installedPump;
+        lock.unlock();
+        pump.poll(remove == PM_NOREMOVE ? 1 : 0);
+        lock.lock();
+    }
     ThreadMessageQueue& queue = CurrentQueueLocked();
     HandleSentMessages(queue, lock);
     if (TakeMessage(queue, remove, message)) {
@@ -608,12 +699,15 @@ int PeekWindowMessage(WindowMessage* message, int remove) {
         }
         return 1;
     }
-    return TakeDueTimer(queue, remove, message);
+    return TakePaint(queue, remove, message) || TakeDueTimer(queue, remove, message) ? 1 : 0;
 }
 
 MessageResult DispatchWindowMessage(const WindowMessage& message) {
     if (!message.window || message.message == WM_QUIT) {
         return 0;
+    }
+    if (IsNativeNotification(message.message)) {
+        return HandleNativeNotification(message);
     }
     return CallProcedure(message);
 }
@@ -632,7 +726,7 @@ unsigned StartWindowTimer(WindowHandle window, unsigned id, unsigned elapseMs) {
     if (!record || record->destroying) {
         return 0;
     }
-    elapseMs = std::max(1u, elapseMs);
+    elapseMs = std::max(record->queue == pumpQueue ? kGuiTimerFloorMs : 1u, elapseMs);
     std::uint64_t due = GetTickMilliseconds() + elapseMs;
     auto& timers = record->queue->timers;
     auto found = FindTimer(timers, window, id);
@@ -642,7 +736,7 @@ unsigned StartWindowTimer(WindowHandle window, unsigned id, unsigned elapseMs) {
         found->elapseMs = elapseMs;
         found->dueMs = due;
     }
-    queueChanged.notify_all();
+    NotifyQueues();
     return id;
 }
 

@@ -5,6 +5,9 @@
 #include <GL/glext.h>
 
 #include <algorithm>
+#include <vector>
+
+#include "platform/backend.h"
 
 #include "view/camera.h"
 #include "view/display_lists.h"
@@ -57,6 +60,20 @@ int CreateGlContext(int width, int height) {
     return 1;
 }
 
+int ResizeGlContext(int width, int height) {
+    OffscreenGlContext& surface = ViewContext.surface;
+    if (!ViewContext.created || width < 1 || height < 1) {
+        return 0;
+    }
+    if ((surface.width != width || surface.height != height) &&
+        !ResizeOffscreenGlContext(width, height, &surface, nullptr)) {
+        return 0;
+    }
+    SetCaptureGeometry(width, height, &ViewCapture);
+    SetViewSize(&CurrentView, width, height);
+    return 1;
+}
+
 void DestroyGlContext() {
     if (!ViewContext.created) {
         return;
@@ -89,8 +106,12 @@ void ClearViewWindow() {
 
 int ReadViewPixels(int format, std::uint8_t* buffer, std::size_t bufferSize) {
     const CaptureGeometry& g = ViewCapture;
-    if (buffer == nullptr || bufferSize < g.size || g.width < 1 || g.height < 1 ||
-        (ViewPixelSource == ReadGlPixels && !MakeViewContextCurrent())) {
+    const OffscreenGlContext& surface = ViewContext.surface;
+    if (buffer == nullptr || bufferSize < g.size || g.width < 1 || g.height < 1) {
+        return 0;
+    }
+    if (ViewPixelSource == ReadGlPixels &&
+        (!MakeViewContextCurrent() || g.width > surface.width || g.height > surface.height)) {
         return 0;
     }
     const unsigned first = CaptureReadBuffer == 0 ? GL_BACK : GL_FRONT;
@@ -106,6 +127,19 @@ int ReadViewPixels(int format, std::uint8_t* buffer, std::size_t bufferSize) {
         }
     }
     return 1;
+}
+
+int PresentViewFrame(WindowHandle window) {
+    if (!HasFramePresenter()) {
+        return 0;
+    }
+    static std::vector<std::uint8_t> frame;  // kept between frames: the view paints often
+    frame.resize(ViewCapture.size);
+    if (!ReadViewPixels(kPixelsBgr, frame.data(), frame.size())) {
+        return 0;
+    }
+    return PresentWindowFrame(window, PresentedFrame{frame.data(), ViewCapture.width,
+                                                     ViewCapture.height, ViewCapture.stride});
 }
 
 void ShowViewWindows(int show) {

@@ -10,6 +10,7 @@
 #include <cstdint>
 
 #include "platform/gl_context.h"
+#include "platform/window.h"
 
 namespace mirexa {
 
@@ -39,6 +40,11 @@ extern int CaptureReadBuffer;
 // the capture geometry and the camera's view size. Captures read the back buffer. 1, or 0 when
 // no context could be made (nothing is then reserved).
 int CreateGlContext(int width, int height);
+// Gives the view's context a drawable of the new size (pixels), keeping the context and its
+// lists, and sets the capture geometry and the camera's view size to it. 1, or 0 without a
+// context or when no drawable of that size could be made (the old one then stays, and so does
+// the capture geometry).
+int ResizeGlContext(int width, int height);
 // Deletes the reserved lists and the context; the list base becomes 0.
 void DestroyGlContext();
 // Makes the view's context current; 0 when there is none.
@@ -60,8 +66,13 @@ extern ViewPixelReader ViewPixelSource;
 // Reads the view's pixels into the buffer (ViewCapture.size bytes) in the given format. The
 // first capture with CaptureReadBuffer -1 reads the front buffer and keeps it when any byte is
 // not 0, otherwise chooses the back buffer for good and reads again. 1, or 0 without a context
-// or buffer.
+// or buffer, and when the capture geometry is larger than the drawable (nothing defined to read).
 int ReadViewPixels(int format, std::uint8_t* buffer, std::size_t bufferSize);
+
+// Hands the finished frame of the view window to the backend's presenter: the pixels the
+// captures read (ReadViewPixels, BGR), so the screen shows what PNG, clipboard and video files
+// get. Nothing is read back when the backend shows no pictures (headless). 1 when presented.
+int PresentViewFrame(WindowHandle window);
 
 // Hides (SW_HIDE) or shows (SW_SHOW) each enabled floating panel. After hiding anything the view
 // is repainted at once; after showing, each shown panel is repainted.

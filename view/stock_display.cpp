@@ -152,12 +152,14 @@ void GlClose(void* context) {
 std::vector<WindowMessage> deferredMessages;
 std::uint64_t lastPumpTick = 0;
 
-// Paints, the end of the program and closing windows always wait. Commands and timers wait
+// Paints, the end of the program, closing windows and the user's resizes (a resize changes the
+// view's drawable) always wait. Commands and timers wait
 // unless the view window says that they leave the stock alone: a command may free or change
 // the stock, and the run timer may let the simulation thread cut on while the rebuild reads it.
 bool MustWaitForRebuild(const WindowMessage& message) {
     if (message.message == WM_PAINT || message.message == WM_QUIT ||
-        message.message == WM_DESTROY || message.message == WM_CLOSE) {
+        message.message == WM_DESTROY || message.message == WM_CLOSE ||
+        message.message == WM_NATIVE_GEOMETRY) {
         return true;
     }
     if (ViewCallbacks.changesStock != nullptr) {

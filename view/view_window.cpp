@@ -583,7 +583,8 @@ void HandleSize(int width, int height) {
     s.aspect = s.height > 0 ? static_cast<double>(s.width) / s.height : 1.0;
     s.stride = (s.width * 3 + 3) & ~3;
     s.size = static_cast<std::uint64_t>(s.stride) * s.height;
-    if (s.width > 0 && s.height > 0) {
+    if (s.width > 0 && s.height > 0 && !ResizeGlContext(s.width, s.height)) {
+        // No context (or no drawable of this size): the camera and captures still follow.
         SetViewSize(&CurrentView, s.width, s.height);
         SetCaptureGeometry(s.width, s.height, &ViewCapture);
     }
@@ -597,6 +598,7 @@ void HandlePaint(WindowHandle window) {
         const int index = std::clamp(CurrentStockIndex.load(), 0, kStockModelSlots - 1);
         if (RenderScene(CurrentViewStock(), &StockListNames[index]) == 1) {
             glFinish();
+            PresentViewFrame(window);
         }
     }
     // The rotary-table animation of real cutting runs.
@@ -811,6 +813,8 @@ MessageResult ViewWndProc(WindowHandle window, unsigned message, MessageWParam w
             return 0;
         case WM_SIZE:
             HandleSize(static_cast<int>(wparam), static_cast<int>(lparam));
+            // The whole picture is drawn again at the new size at the next wait of the loop.
+            InvalidatePlatformWindow(window);
             return 1;
         case WM_ACTIVATE:
             return 0;

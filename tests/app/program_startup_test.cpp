@@ -19,6 +19,7 @@
 #include "shell/startup.h"
 #include "stock/stock_model.h"
 #include "view/camera.h"
+#include "view/snapshots.h"
 #include "view/view_window.h"
 
 namespace mirexa {
@@ -45,10 +46,10 @@ protected:
         SetMessageObserver({});
         fs::current_path(previous_);
     }
-    int Run(const std::string& commandLine) {
+    int Run(const std::string& commandLine, int closeWhenIdle = 1) {
         ProgramStart start;
         start.commandLine = commandLine;
-        start.closeWhenIdle = 1;
+        start.closeWhenIdle = closeWhenIdle;
         return RunProgram(start);
     }
     testing::ScratchDirectory scratch;
@@ -74,6 +75,52 @@ TEST_F(ProgramStartupTest, TheViewWindowTakesItsSizeAndTheSettingsAngles) {
     // built the axis labels.
     EXPECT_EQ(MotionSnapshot.toolNumber, -1);
     EXPECT_STREQ(AxisLabelTable.labels[1][0], "\tXm");
+}
+
+// A user's resize of the main window, reported by the native side: the loop applies it, the
+// view's drawable (made 1 x 1 beforehand, as the view's creation with an empty rectangle makes
+// it on a desktop; headless start-ups make none) follows the view's new size, and the loop itself
+// then paints the view (after the resize's messages, before any timer), which closes the window.
+struct ResizeProbe {
+    int stage = 0;  // 1: resize reported, 2: applied, 3: view painted
+    int surfaceWidth = 0;
+    int surfaceHeight = 0;
+    WindowRect view = {};
+};
+ResizeProbe probe;
+
+TEST_F(ProgramStartupTest, AUserResizeResizesTheViewsDrawableAndTheLoopRepaintsIt) {
+    probe = {};
+    ASSERT_EQ(CreateGlContext(1, 1), 1);
+    SetMessageObserver([](const WindowMessage& m) {
+        WindowHandle main = MainWindow.load();
+        if (probe.stage == 0 && m.window == main && m.message == WM_PAINT) {
+            WindowRect rect;
+            GetPlatformWindowRect(main, &rect);
+            rect.right += 120;
+            rect.bottom += 80;
+            NotifyNativeGeometry(main, rect, 0);
+            probe.stage = 1;
+        } else if (probe.stage == 1 && m.window == main && m.message == WM_WINDOWPOSCHANGED) {
+            probe.stage = 2;
+        } else if (probe.stage == 2 && m.window == MainWindowData.handles.view &&
+                   m.message == WM_PAINT) {
+            probe.stage = 3;
+            probe.surfaceWidth = ViewContext.surface.width;
+            probe.surfaceHeight = ViewContext.surface.height;
+            GetWindowClientRect(m.window, &probe.view);
+            PostWindowMessage(main, WM_CLOSE, 0, 0);
+        } else if (probe.stage >= 1 && m.message == WM_TIMER) {
+            PostWindowMessage(main, WM_CLOSE, 0, 0);  // no paint came first: end the run
+        }
+    });
+    EXPECT_EQ(Run("", 0), 0);
+    SetMessageObserver({});
+    DestroyGlContext();
+    ASSERT_EQ(probe.stage, 3);
+    EXPECT_GT(probe.view.right, 1);
+    EXPECT_EQ(probe.surfaceWidth, probe.view.right);
+    EXPECT_EQ(probe.surfaceHeight, probe.view.bottom);
 }
 
 // The style key of the view, pressed as the window closes: the command it posts to the main

@@ -12,7 +12,10 @@
 #include <vector>
 
 #include "../geometry/scratch_directory.h"
+#include "platform/backend.h"
 #include "platform/write_faults.h"
+#include "view/camera.h"
+#include "view/display_lists.h"
 #include "view/view_hooks.h"
 #include "view_test_support.h"
 
@@ -238,6 +241,72 @@ TEST(Snapshots, RenderedFrameRoundTripsThroughPng) {
     EXPECT_EQ(png.rows[2][3 * 5 + 2], 0);
     EXPECT_EQ(png.rows[40][3 * 5 + 2], 255);  // bottom left: blue
     EXPECT_EQ(png.rows[2][3 * 50 + 2], 255);  // top right: blue
+}
+
+// What a presenter of a real-window backend was given.
+std::vector<std::uint8_t> presented;
+int presentedWidth = 0;
+
+// The view's drawable follows a resize with its lists kept; the presenter gets exactly the
+// capture's pixels, and nothing is read back without one.
+TEST(Snapshots, TheDrawableFollowsTheViewSizeAndThePresenterGetsTheCapture) {
+    testing::OffscreenView view(1, 1);
+    ASSERT_TRUE(view.ok());
+    glNewList(DisplayListBase, GL_COMPILE);  // red over the top-right corner of a 40 x 30 view
+    glColor3f(1, 0, 0);
+    glBegin(GL_QUADS);
+    glVertex2i(30, 20);
+    glVertex2i(40, 20);
+    glVertex2i(40, 30);
+    glVertex2i(30, 30);
+    glEnd();
+    glEndList();
+    ASSERT_EQ(ResizeGlContext(40, 30), 1);
+    EXPECT_EQ(ViewContext.surface.width, 40);
+    EXPECT_EQ(ViewCapture.height, 30);
+    EXPECT_EQ(CurrentView.width, 40);
+    glViewport(0, 0, 40, 30);
+    glClearColor(0, 1, 0, 1);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    glOrtho(0, 40, 0, 30, -1, 1);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    glDisable(GL_LIGHTING);
+    glDisable(GL_DEPTH_TEST);
+    glCallList(DisplayListBase);
+    std::vector<std::uint8_t> capture(ViewCapture.size);
+    ASSERT_EQ(ReadViewPixels(kPixelsBgr, capture.data(), capture.size()), 1);
+    const std::size_t topRight = 29 * ViewCapture.stride + 39 * 3;  // bottom-up BGR rows
+    EXPECT_EQ(capture[topRight + 2], 255);
+    EXPECT_EQ(capture[topRight + 1], 0);
+    EXPECT_EQ(capture[1], 255);  // bottom left: green
+
+    static const RealWindowBackend fake = {
+        [] { return 1; },
+        {.framePresented =
+             [](WindowHandle, const PresentedFrame& frame) {
+                 presentedWidth = frame.width;
+                 presented.assign(
+                     frame.pixels,
+                     frame.pixels + static_cast<std::size_t>(frame.stride) * frame.height);
+             }},
+    };
+    RegisterRealWindowBackend(&fake);
+    ASSERT_EQ(StartPlatformBackend(PlatformBackend::RealWindow), 1);
+    EXPECT_EQ(PresentViewFrame(nullptr), 1);
+    EXPECT_EQ(presentedWidth, 40);
+    EXPECT_EQ(presented, capture);
+    StartPlatformBackend(PlatformBackend::Headless);
+    RegisterRealWindowBackend(nullptr);
+    presented.clear();
+    EXPECT_EQ(PresentViewFrame(nullptr), 0);
+    EXPECT_TRUE(presented.empty());
+    // A capture larger than the drawable has nothing defined to read.
+    SetCaptureGeometry(80, 60, &ViewCapture);
+    std::vector<std::uint8_t> tooLarge(ViewCapture.size);
+    EXPECT_EQ(ReadViewPixels(kPixelsBgr, tooLarge.data(), tooLarge.size()), 0);
 }
 
 }  // namespace

@@ -547,13 +547,17 @@ TEST(StockRebuild, PaintsAndStockCommandsWaitUntilTheRebuildEnds) {
     PostWindowMessage(window, WM_COMMAND, 40001, 0);
     PostWindowMessage(window, WM_PAINT, 0, 0);
     PostWindowMessage(window, WM_USER + 5, 0, 0);
+    NotifyNativeGeometry(window, WindowRect{0, 0, 64, 32}, 0);  // a resize by the user
     StockRebuildActive = 1;
-    for (int i = 0; i < 3; ++i) {
+    for (int i = 0; i < 4; ++i) {
         AdvanceManualClock(4000);
         PumpMessagesDuringStockRebuild();
     }
-    // Only the harmless message ran inside the rebuild.
+    // Only the harmless message ran inside the rebuild; the resize waits for its end.
     EXPECT_EQ(pumpLog.handled, (std::vector<unsigned>{WM_USER + 5}));
+    WindowRect rect;
+    GetPlatformWindowRect(window, &rect);
+    EXPECT_EQ(rect.right, 0);
     EXPECT_EQ(pumpLog.duringRebuild, (std::vector<int>{1}));
     // A whole rebuild: it ends by posting the held-back messages again, in their order.
     MarkStockDisplayDirty(&top.Model());
@@ -565,6 +569,8 @@ TEST(StockRebuild, PaintsAndStockCommandsWaitUntilTheRebuildEnds) {
     }
     EXPECT_EQ(pumpLog.handled, (std::vector<unsigned>{WM_USER + 5, WM_COMMAND, WM_PAINT}));
     EXPECT_EQ(pumpLog.duringRebuild, (std::vector<int>{1, 0, 0}));
+    GetPlatformWindowRect(window, &rect);
+    EXPECT_EQ(rect.right, 64);
     // A render requested from inside a render only invalidates the view.
     pumpLog = PumpLog{};
     PostWindowMessage(window, WM_USER + 6, 0, 0);
