@@ -71,7 +71,6 @@ namespace {
 // definitions and its video recording.
 void ConnectRunAndView() {
     InstallNcServiceHooks();
-    ConnectRunControl(RunCuttingThread);
     ConnectRunEndToShell();
     InstallRunControlHooks();
     InstallInterferenceCheckHooks();
@@ -186,7 +185,6 @@ const std::vector<HookRecordEntry>& ListHookRecords() {
         MIREXA_HOOK_RECORD(StartupServices, StartupCallbacks),
         MIREXA_HOOK_RECORD(MainWindowHooks, MainWindowCallbacks),
         MIREXA_HOOK_RECORD(RunHooks, RunCallbacks),
-        MIREXA_HOOK_RECORD(AutomationHooks, AutomationCallbacks),
         MIREXA_HOOK_RECORD(NcDataCommandHooks, NcDataCommandCallbacks),
         MIREXA_HOOK_RECORD(StockCommandHooks, StockCommandCallbacks),
     };
