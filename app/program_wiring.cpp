@@ -292,6 +292,8 @@ const std::vector<WaitingHook>& ListWaitingHooks() {
         MIREXA_WAITING(NcDataCommandHooks, pathReaderSlot, kWaitsPlugins),
         MIREXA_WAITING(StockCommandHooks, redrawWorkPane, kWaitsPanel),
         MIREXA_WAITING(StockCommandHooks, selectStockFile, kWaitsDialogs),
+        // The swing's axis, angle and centre are also the stock rotation with which the view
+        // draws machine-part STL files; until this dialog exists that rotation stays off.
         MIREXA_WAITING(StockCommandHooks, swingDialog, kWaitsDialogs),
         MIREXA_WAITING(StockCommandHooks, reverseDialog, kWaitsDialogs),
         MIREXA_WAITING(StockCommandHooks, stlReadDialog, kWaitsDialogs),
