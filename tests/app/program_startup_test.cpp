@@ -179,6 +179,7 @@ TEST_F(ProgramStartupTest, BatchTitleShowsTheProgressNameTheStopMarkAndTheStopKe
         SetMessageObserver(WatchTitleAndStopKey);
         EXPECT_EQ(Run("-D(100,80,0,0,0,-30.5) demo_part.nc -X6"), 0);
         SetMessageObserver({});
+        RunControl.stopKeyRequest = 0;
         std::lock_guard<std::mutex> lock(seen.mutex);
         const std::string caption =
             c.captionTitle ? c.captionTitle : ChooseLanguageText("Cut", "切削");
