@@ -71,7 +71,6 @@ namespace {
 // definitions and its video recording.
 void ConnectRunAndView() {
     InstallNcServiceHooks();
-    ConnectRunControl(RunCuttingThread);
     ConnectRunEndToShell();
     InstallRunControlHooks();
     InstallInterferenceCheckHooks();
@@ -186,7 +185,6 @@ const std::vector<HookRecordEntry>& ListHookRecords() {
         MIREXA_HOOK_RECORD(StartupServices, StartupCallbacks),
         MIREXA_HOOK_RECORD(MainWindowHooks, MainWindowCallbacks),
         MIREXA_HOOK_RECORD(RunHooks, RunCallbacks),
-        MIREXA_HOOK_RECORD(AutomationHooks, AutomationCallbacks),
         MIREXA_HOOK_RECORD(NcDataCommandHooks, NcDataCommandCallbacks),
         MIREXA_HOOK_RECORD(StockCommandHooks, StockCommandCallbacks),
     };
@@ -294,6 +292,8 @@ const std::vector<WaitingHook>& ListWaitingHooks() {
         MIREXA_WAITING(NcDataCommandHooks, pathReaderSlot, kWaitsPlugins),
         MIREXA_WAITING(StockCommandHooks, redrawWorkPane, kWaitsPanel),
         MIREXA_WAITING(StockCommandHooks, selectStockFile, kWaitsDialogs),
+        // The swing's axis, angle and centre are also the stock rotation with which the view
+        // draws machine-part STL files; until this dialog exists that rotation stays off.
         MIREXA_WAITING(StockCommandHooks, swingDialog, kWaitsDialogs),
         MIREXA_WAITING(StockCommandHooks, reverseDialog, kWaitsDialogs),
         MIREXA_WAITING(StockCommandHooks, stlReadDialog, kWaitsDialogs),

@@ -344,7 +344,9 @@ WindowHandle CreatePlatformWindow(const WindowCreateParams& params) {
     WindowHandle window = record.get();
     {
         std::lock_guard<std::mutex> lock(platformMutex);
-        CurrentQueueLocked();
+        // A thread that makes windows after its message loop ended runs a loop again: sends from
+        // other threads wait for it instead of being refused.
+        CurrentQueueLocked().loopEnded = 0;
         PlatformWindow* parent = FindLiveWindow(params.parent);
         if (parent && (!OwnedHere(*parent) || parent->destroying)) {
             return nullptr;  // a window tree belongs to one thread and is not growing while it goes

@@ -6,12 +6,15 @@
 #include "config/controller_file.h"
 #include "geometry/program_log.h"
 #include "geometry/shared_state.h"
+#include "shell/automation_thread.h"
+#include "shell/main_window.h"
 #include "shell/nc_data_commands.h"
+#include "shell/run_commands.h"
 #include "shell/stock_commands.h"
+#include "simulation/run_control.h"
 
 namespace mirexa {
 
-AutomationHooks AutomationCallbacks;
 AutomationOutcomeRecord AutomationOutcome;
 AutomationRunState AutomationRun;
 std::atomic<int> BatchFailureCode{0};
@@ -19,17 +22,62 @@ std::atomic<int> AbortSignalReceived{0};
 
 namespace {
 
-const AutomationHooks& H() {
-    return AutomationCallbacks;
+std::atomic<const AutomationStandIn*> standInInPlace{nullptr};
+
+const AutomationStandIn* StandIn() {
+    return standInInPlace.load();
 }
 
 void SetPresetPath(int on) {
-    if (H().setPresetPath) {
-        H().setPresetPath(on);
+    MainWindowData.presetPathFlag = on;
+}
+
+void SendCommand(unsigned command, MessageLParam lparam) {
+    if (StandIn()) {
+        StandIn()->sendCommand(command, lparam);
+    } else {
+        SendCommandToMainWindow(command, lparam);
+    }
+}
+
+int RunActive() {
+    return StandIn() ? StandIn()->runActive() : IsRunActive();
+}
+
+void AbortTheRun() {
+    if (StandIn()) {
+        StandIn()->requestRunAbort();
+    } else {
+        RunFlags().abortRequest->store(1);
+        WakeRunWaiters();
+    }
+}
+
+void PollPause() {
+    if (StandIn()) {
+        StandIn()->pollPause();
+    } else {
+        SleepOnePoll();
     }
 }
 
 }  // namespace
+
+void SetAutomationStandIn(const AutomationStandIn* standIn) {
+    standInInPlace.store(standIn);
+}
+
+void SendAutomationSystemCommand(unsigned code) {
+    if (StandIn()) {
+        StandIn()->sendSystemCommand(code);
+    } else {
+        SendSystemCommandToMainWindow(code);
+    }
+}
+
+int RunAutomationProgram(const std::string& program, const std::string& argument) {
+    return StandIn() ? StandIn()->runProgram(program, argument) : SpawnAndWait(program, argument);
+}
 
 void NoteRunEndForAutomation(int kind) {
     AutomationOutcome.runEnd = kind;
@@ -64,12 +112,7 @@ int RunOnMainThread(const std::function<void()>& call) {
     if (AutomationRun.windowGone) {
         return 0;
     }
-    int ran = 1;
-    if (H().runOnMainThread) {
-        ran = H().runOnMainThread(call);
-    } else {
-        call();
-    }
+    const int ran = StandIn() ? StandIn()->runOnMainThread(call) : RunCallOnWindowThread(call);
     if (!ran) {
         AutomationRun.windowGone = 1;
         AutomationRun.stopped = 1;
@@ -86,9 +129,7 @@ int SendAutomationCommand(unsigned command, MessageLParam lparam,
         if (before) {
             before();
         }
-        if (H().sendCommand) {
-            H().sendCommand(command, lparam);
-        }
+        SendCommand(command, lparam);
         if (after) {
             after();
         }
@@ -100,8 +141,10 @@ void PostAutomationDone() {
         return;
     }
     AutomationRun.donePosted = 1;
-    if (H().postDone) {
-        H().postDone();
+    if (StandIn()) {
+        StandIn()->postDone();
+    } else {
+        PostDoneToMainWindow();
     }
 }
 
@@ -110,7 +153,7 @@ int WaitForCuttingRun() {
     for (;;) {
         int active = 0;
         if (!RunOnMainThread([&] {
-                active = H().runActive ? H().runActive() : 0;
+                active = RunActive();
                 end = AutomationOutcome.runEnd;
             })) {
             return kCutAborted;
@@ -118,12 +161,10 @@ int WaitForCuttingRun() {
         if (!active) {
             break;
         }
-        if (AbortSignalReceived.load() != 0 && H().requestRunAbort) {
-            H().requestRunAbort();
+        if (AbortSignalReceived.load() != 0) {
+            AbortTheRun();
         }
-        if (H().pollPause) {
-            H().pollPause();
-        }
+        PollPause();
     }
     if (AbortSignalled()) {
         end = kCutAborted;

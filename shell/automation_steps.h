@@ -4,8 +4,8 @@
 //
 // Threads. The steps run on the automation thread. It never touches a record of the
 // user-interface thread itself: everything it sets or reads there (command-line fields, paths,
-// the commands' outcomes, the status bar) it does inside AutomationCallbacks.runOnMainThread,
-// which runs a call on the user-interface thread while the automation thread waits.
+// the commands' outcomes, the status bar) it does inside RunOnMainThread, which runs a call on
+// the user-interface thread while the automation thread waits.
 #pragma once
 
 #include <atomic>
@@ -31,21 +31,17 @@ inline constexpr unsigned SC_RESTORE = 61728;
 inline constexpr int kBatchExitFileError = 2;
 inline constexpr int kBatchExitAborted = -1;
 
-// What the automation needs of the rest of the program. The program fills it at start-up
-// (InstallAutomationHooks); tests fill it with a recording fake. A null hook means nothing
-// there.
-struct AutomationHooks {
+// The automation calls the program's main window, run and system itself. A test may put a
+// stand-in in their place (a recording sink, a scripted run); the program never does. Every
+// field of a stand-in is set.
+struct AutomationStandIn {
     // Runs the call on the user-interface thread and returns once it has run. Returns 1, or 0
-    // when the main window is gone and the call did not run. Null: the call runs on the calling
-    // thread.
+    // when the main window is gone and the call did not run.
     int (*runOnMainThread)(const std::function<void()>& call) = {};
     // User-interface thread: the main window handles WM_COMMAND with the command and lparam.
     void (*sendCommand)(unsigned command, MessageLParam lparam) = {};
     // User-interface thread: a window command (SC_MINIMIZE, SC_MAXIMIZE, SC_RESTORE).
     void (*sendSystemCommand)(unsigned code) = {};
-    // User-interface thread: sets or clears PresetPathFlag (the path of the next file command
-    // was stored by its sender, so no file dialog opens).
-    void (*setPresetPath)(int on) = {};
     // User-interface thread: 1 while a cutting run is active or its end has not been done.
     int (*runActive)() = {};
     // Any thread: raises the run's abort request.
@@ -59,7 +55,17 @@ struct AutomationHooks {
     // or -1 when it could not start.
     int (*runProgram)(const std::string& program, const std::string& argument) = {};
 };
-extern AutomationHooks AutomationCallbacks;
+
+// Puts the stand-in in place of the program's own (null: the program's own again).
+void SetAutomationStandIn(const AutomationStandIn* standIn);
+
+// A window command (SC_MINIMIZE, SC_MAXIMIZE, SC_RESTORE) on the user-interface thread.
+void SendAutomationSystemCommand(unsigned code);
+
+// Starts the program with its one argument (none when empty), without a shell, and waits until
+// it ends; an abort signal asks it to end. Returns its exit status, or -1 when it could not
+// start. Automation thread.
+int RunAutomationProgram(const std::string& program, const std::string& argument);
 
 // What the commands the automation sends report back. Written by the command handlers on the
 // user-interface thread; read by the automation thread inside runOnMainThread.

@@ -63,6 +63,8 @@ void OnAbortSignal(int signalNumber) {
     }
 }
 
+}  // namespace
+
 // Starts a program without a shell and waits for it: its exit status, or -1 when it could not
 // be started. An abort signal ends the wait: the program is asked to end (SIGTERM) and reaped.
 int SpawnAndWait(const std::string& program, const std::string& argument) {
@@ -97,6 +99,8 @@ int SpawnAndWait(const std::string& program, const std::string& argument) {
 
 // The hidden window whose procedure runs the automation's calls on the user-interface thread.
 constexpr unsigned WM_AUTOMATION_CALL = WM_USER + 300;
+namespace {
+
 std::atomic<WindowHandle> callWindow{nullptr};
 
 MessageResult AutomationCallProcedure(WindowHandle window, unsigned message, MessageWParam wparam,
@@ -107,6 +111,8 @@ MessageResult AutomationCallProcedure(WindowHandle window, unsigned message, Mes
     }
     return DefaultWindowProcedure(window, message, wparam, lparam);
 }
+
+}  // namespace
 
 int RunCallOnWindowThread(const std::function<void()>& call) {
     WindowHandle window = callWindow.load();
@@ -139,6 +145,8 @@ void PostDoneToMainWindow() {
 void SleepOnePoll() {
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
 }
+
+namespace {
 
 CommandLineOptions ReadCommandLine() {
     CommandLineOptions options;
@@ -344,43 +352,27 @@ int OpenReportInViewer(const std::string& path) {
     return SpawnAndWait("xdg-open", path) >= 0 ? 1 : 0;
 }
 
-int InstallAutomationHooks() {
+int OpenAutomationCallWindow() {
     if (!IsPlatformWindow(callWindow.load())) {
         WindowCreateParams params;
         params.className = "MirexaAutomationCalls";
         params.procedure = AutomationCallProcedure;
         callWindow.store(CreatePlatformWindow(params));
     }
-    AutomationHooks& h = AutomationCallbacks;
-    h.runOnMainThread = RunCallOnWindowThread;
-    h.sendCommand = SendCommandToMainWindow;
-    h.sendSystemCommand = SendSystemCommandToMainWindow;
-    h.postDone = PostDoneToMainWindow;
-    h.pollPause = SleepOnePoll;
-    h.runProgram = SpawnAndWait;
     return IsPlatformWindow(callWindow.load());
 }
 
-void RemoveAutomationHooks() {
+void CloseAutomationCallWindow() {
     WindowHandle window = callWindow.exchange(nullptr);
     if (IsPlatformWindow(window)) {
         DestroyPlatformWindow(window);
     }
 }
 
-namespace {}  // namespace
-
 void ConnectAutomation() {
-    InstallAutomationHooks();
+    OpenAutomationCallWindow();
     // The readers' loops end on the abort signals too (an endless or huge input file).
     SetReadAbortFlag(&AbortSignalReceived);
-    AutomationHooks& a = AutomationCallbacks;
-    a.setPresetPath = [](int on) { MainWindowData.presetPathFlag = on; };
-    a.runActive = IsRunActive;
-    a.requestRunAbort = [] {
-        RunFlags().abortRequest->store(1);
-        WakeRunWaiters();
-    };
     ConnectDataCheckCommands();
     StockCallbacks.loadBasicModel = LoadBasicModelForStock;
     StartupCallbacks.automationThreadProc = AutomationThreadProc;

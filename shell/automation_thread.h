@@ -6,7 +6,10 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <string>
+
+#include "platform/window.h"
 
 namespace mirexa {
 
@@ -65,21 +68,35 @@ void ApplyHeadlessAutomation();
 // was started or the line written, 0 when the viewer could not start.
 int OpenReportInViewer(const std::string& path);
 
-// Fills AutomationCallbacks with the running program's: calls on the user-interface thread
-// through a hidden window that the calling thread (the user-interface thread, before the
-// automation thread runs) creates here, commands sent to MainWindow, the stock commands handled
-// with their lparam, DONE posted to MainWindow, programs started with posix_spawnp. Returns 1, or
-// 0 when the hidden window could not be created.
-int InstallAutomationHooks();
+// Creates the hidden window through which the automation's calls run on the user-interface
+// thread (call on that thread, before the automation thread runs). Returns 1, or 0 when the
+// window could not be created.
+int OpenAutomationCallWindow();
 // Destroys the hidden window (call on the user-interface thread before its message loop ends).
-void RemoveAutomationHooks();
+void CloseAutomationCallWindow();
+
+// What the automation calls in the program (automation_steps.h):
+// Runs the call on the user-interface thread through the hidden window and returns once it has
+// run: 1, or 0 when the hidden window or the main window is gone.
+int RunCallOnWindowThread(const std::function<void()>& call);
+// The command to MainWindow; the stock and NC data commands are handled with their lparam.
+void SendCommandToMainWindow(unsigned command, MessageLParam lparam);
+// A window command to MainWindow.
+void SendSystemCommandToMainWindow(unsigned code);
+// Posts WM_AUTOMATION_DONE to MainWindow.
+void PostDoneToMainWindow();
+// Waits one poll period (100 ms).
+void SleepOnePoll();
+// Starts a program without a shell (posix_spawnp) and waits for it: its exit status, or -1 when
+// it could not be started. An abort signal ends the wait: the program is asked to end (SIGTERM)
+// and reaped.
+int SpawnAndWait(const std::string& program, const std::string& argument);
 
 // Connects the automation, the stock commands and the NC data commands to the running program
 // (call once on the user-interface thread, after the other parts are connected and before
-// RunProgram): InstallAutomationHooks and the hooks that reach the main window and the run
-// (PresetPathFlag, the run's activity and abort, the run's end told to the automation); the
-// menu commands of the main window that are handled here; the automation thread's procedure;
-// the basic model's loader; the report viewer; the abort signals' flag for the read loops
+// RunProgram): the hidden window of the automation's calls (OpenAutomationCallWindow); the menu
+// commands of the main window that are handled here; the automation thread's procedure; the
+// basic model's loader; the report viewer; the abort signals' flag for the read loops
 // (SetReadAbortFlag).
 void ConnectAutomation();
 

@@ -335,8 +335,7 @@ void RunExecLine(const MacroLine& line, int lineNumber) {
                                                        "EXEC にプログラムがありません"));
         return;
     }
-    const int status =
-        AutomationCallbacks.runProgram ? AutomationCallbacks.runProgram(program, argument) : -1;
+    const int status = RunAutomationProgram(program, argument);
     if (status < 0) {
         LogMacroProblem(lineNumber,
                         "EXEC " + program +
@@ -346,11 +345,7 @@ void RunExecLine(const MacroLine& line, int lineNumber) {
 }
 
 void SendSystemCommand(unsigned code) {
-    RunOnMainThread([code] {
-        if (AutomationCallbacks.sendSystemCommand) {
-            AutomationCallbacks.sendSystemCommand(code);
-        }
-    });
+    RunOnMainThread([code] { SendAutomationSystemCommand(code); });
 }
 
 // Runs one line; returns 1 for EXIT.

@@ -169,7 +169,7 @@ void FinishLengthReport() {
     }
 }
 
-int StartRun(WindowHandle window, int mode) {
+int StartRun(WindowHandle window, int mode, void (*threadBody)()) {
     // 1-2.
     int previous = RunFlags().runMode->exchange(mode);
     UpdateTitle(window);
@@ -205,7 +205,7 @@ int StartRun(WindowHandle window, int mode) {
     // 9.
     OpenLengthReport(commandLineRunMode);
     // 10-11.
-    CreateWorkerThread(&SimulationThread, H().simulationThreadProc, 0, 1);
+    CreateWorkerThread(&SimulationThread, threadBody ? threadBody : RunCuttingThread, 0, 1);
     StartTimer101(window, PeriodForMode(mode, 0));
     return 1;
 }
@@ -284,14 +284,14 @@ void InitRunCommandSettings() {
     RunCommands.linesPerRedraw = std::max(1, Settings.skipBlock);
 }
 
-int HandleRunCommand(WindowHandle window, unsigned command) {
+int HandleRunCommand(WindowHandle window, unsigned command, void (*threadBody)()) {
     switch (command) {
         case IDM_CUT_REAL:
-            return StartRun(window, 1);
+            return StartRun(window, 1, threadBody);
         case IDM_CUT_SKIP:
-            return StartRun(window, 2);
+            return StartRun(window, 2, threadBody);
         case IDM_CUT_RESULT:
-            return StartRun(window, 3);
+            return StartRun(window, 3, threadBody);
         case IDM_PATH_DISPLAY:
         case IDM_PATH_DISPLAY_NO_ROTARY:
             TogglePathDisplay(window, command);
@@ -468,10 +468,6 @@ void EndRunBeforeClose(WindowHandle window) {
     WakeRunWaiters();
     WaitForWorkerThread(&SimulationThread);
     EndRunAfterThread(window);
-}
-
-void ConnectRunControl(void (*threadBody)()) {
-    RunCallbacks.simulationThreadProc = threadBody;
 }
 
 void ConnectRunEndToShell() {

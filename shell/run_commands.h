@@ -43,12 +43,9 @@ const RunFlagRefs& RunFlags();
 std::string BuildLengthReportPath(int location, int firstCheck, int language,
                                   const std::string& outputDirectory, const std::string& ncPath);
 
-// Calls of the run commands into the thread body and into the panels, menus and plug-ins, which
-// are not there yet. A null hook means "nothing there".
+// Calls of the run commands into the panels, menus and plug-ins, which are not there yet. A null
+// hook means "nothing there".
 struct RunHooks {
-    // The body of the simulation thread (null: a run that ends at once); the program's is
-    // RunCuttingThread.
-    void (*simulationThreadProc)() = {};
     // Panels and menus.
     void (*drawAxisValuePanes)() = {};
     void (*drawRunPanes)() = {};  // the "\tSTOP" and "\tESC" panes raised
@@ -85,9 +82,6 @@ extern MotionPosition ControlOriginOffset;
 // with -1.
 extern std::atomic<int> AbortedBatchRunMark;
 
-// The thread body of the runs (the program's is RunCuttingThread).
-void ConnectRunControl(void (*threadBody)());
-
 // Fills what the run's end calls in the shell (run_ui_hooks.h): the macro break, the aborted
 // batch mark, the tool-length report, the alarm file, the viewer, the view and the recording; the
 // panels' and menus' calls pass on to this file's RunHooks (a null hook there draws nothing).
@@ -97,8 +91,10 @@ void ConnectRunEndToShell();
 // intervals from SKIP VIEW and SKIP BLOCK.
 void InitRunCommandSettings();
 
-// Commands 32774-32778 (returns 1 when the id is one of them and was handled).
-int HandleRunCommand(WindowHandle mainWindow, unsigned command);
+// Commands 32774-32778 (returns 1 when the id is one of them and was handled). A run's thread
+// runs threadBody: the main window passes none, and the run cuts (RunCuttingThread); a test may
+// pass a scripted body.
+int HandleRunCommand(WindowHandle mainWindow, unsigned command, void (*threadBody)() = nullptr);
 
 // The run keys of WM_KEYDOWN and WM_KEYUP; returns 1 when the key was taken.
 int HandleRunKeyDown(WindowHandle mainWindow, unsigned keyCode);

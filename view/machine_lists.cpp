@@ -149,6 +149,8 @@ void DrawStlModel(const char* path, const double offset[3]) {
         return;
     }
     glBegin(GL_TRIANGLES);
+    // No stock rotation: only the swing choice of the stock open dialog turns the drawn STL
+    // files, and that dialog is not built yet (the shell's swingDialog hook waits for it).
     DrawStlFile(format, path, offset, StlDisplayRotation{}, DisplayUnitFactor, EmitStlFacet,
                 nullptr);
     glEnd();

@@ -5,7 +5,9 @@
 #include <atomic>
 #include <cstdlib>
 #include <filesystem>
+#include <mutex>
 #include <string>
+#include <vector>
 
 #include "app/program_wiring.h"
 #include "config/axis_label_table.h"
@@ -14,9 +16,14 @@
 #include "geometry/shared_state.h"
 #include "geometry/tool_length_report.h"
 #include "platform/backend.h"
+#include "platform/keys.h"
+#include "platform/pointer.h"
 #include "platform/window.h"
+#include "resources/program_resources.h"
 #include "shell/main_window.h"
 #include "shell/startup.h"
+#include "simulation/run_control.h"
+#include "stock/cut_off_removal.h"
 #include "stock/stock_model.h"
 #include "view/camera.h"
 #include "view/snapshots.h"
@@ -155,6 +162,89 @@ TEST_F(ProgramStartupTest, ARunKeepsAnUndoPointOfTheStockItCut) {
     // The sample keeps three undo slots: the run began on a new one.
     EXPECT_EQ(stock.undo.highestUsedSlot, 1);
     EXPECT_EQ(stock.undo.currentSlot, 1);
+}
+
+// What a batch run showed in the main window's title, and what the view's delete key found
+// under the pointer once the batch was done.
+struct SeenInRun {
+    std::mutex mutex;  // guards titles, which other threads' sends add to
+    std::vector<std::string> titles;
+    int stopAtTimer = 0;
+    int holdStopKey = 0;
+    int removal = 99;
+    int dones = 0;
+} seen;
+
+void WatchTitleAndStopKey(const WindowMessage& m) {
+    if (m.window != MainWindow.load()) {
+        return;
+    }
+    if (m.message == WM_SETTEXT && m.lparam != 0) {
+        std::lock_guard<std::mutex> lock(seen.mutex);
+        seen.titles.emplace_back(reinterpret_cast<const char*>(m.lparam));
+    } else if (m.message == WM_TIMER && m.wparam == IDT_RUN_PROGRESS && seen.stopAtTimer) {
+        // The user asks for a stop before the next block, as the pause key does.
+        RunControl.stopKeyRequest = 1;
+    } else if (m.message == WM_AUTOMATION_DONE && seen.dones++ == 0) {
+        WindowHandle view = MainWindowData.handles.view;
+        WindowRect client = {};
+        GetWindowClientRect(view, &client);
+        SetPointerPosition(view, client.right / 2, client.bottom / 2);
+        SetKeyDownState(static_cast<unsigned>(Settings.stopKey), seen.holdStopKey);
+        seen.removal = RemoveUnusedPartAtCursor(view, 0);
+        ReleaseAllKeys();
+    }
+}
+
+TEST_F(ProgramStartupTest, BatchTitleShowsTheProgressNameTheStopMarkAndTheStopKeyEndsASearch) {
+    const struct {
+        const char* progressName;
+        int stopAtTimer;
+        int holdStopKey;
+        const char* captionTitle;  // the caption alone, shown as the run starts (null: the run's)
+        bool stopMark;
+    } cases[] = {
+        {"JOB7", 0, 0, "JOB7", false},
+        {"", 0, 1, nullptr, false},
+        {"JOB7", 1, 0, "JOB7", true},
+    };
+    const std::string ini = testing::ReadWholeFile(scratch.At("mirexa.ini"));
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.progressName) + " stop " + std::to_string(c.stopAtTimer));
+        std::string edited = ini;
+        edited.insert(edited.find("[Define]") + 9,
+                      std::string("PROGRESS NAME=") + c.progressName + "\n");
+        scratch.Write("mirexa.ini", edited);
+        {
+            std::lock_guard<std::mutex> lock(seen.mutex);
+            seen.titles.clear();
+            seen.stopAtTimer = c.stopAtTimer;
+            seen.holdStopKey = c.holdStopKey;
+            seen.removal = 99;
+            seen.dones = 0;
+        }
+        SetMessageObserver(WatchTitleAndStopKey);
+        EXPECT_EQ(Run("-D(100,80,0,0,0,-30.5) demo_part.nc -X6"), 0);
+        SetMessageObserver({});
+        RunControl.stopKeyRequest = 0;
+        std::lock_guard<std::mutex> lock(seen.mutex);
+        const std::string caption =
+            c.captionTitle ? c.captionTitle : ChooseLanguageText("Cut", "切削");
+        int captionOnly = 0;
+        int percent = 0;
+        int stopMarks = 0;
+        for (const std::string& title : seen.titles) {
+            captionOnly += title == caption;
+            percent += title.rfind(caption + ":", 0) == 0;
+            stopMarks += title.find("-STOP!") != std::string::npos;
+        }
+        EXPECT_GE(captionOnly, 1);
+        EXPECT_GE(percent, 1);
+        EXPECT_EQ(stopMarks > 0, c.stopMark);
+        // The search under the pointer found the stock; the held stop key ended it.
+        EXPECT_NE(seen.removal, 0);
+        EXPECT_EQ(seen.removal == kFloodFillStopped, c.holdStopKey != 0);
+    }
 }
 
 }  // namespace

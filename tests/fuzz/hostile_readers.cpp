@@ -427,7 +427,6 @@ std::string FeedMacro(const std::string& path) {
         return problem;
     }
 
-    const AutomationHooks savedHooks = AutomationCallbacks;
     const DefinitionFilePaths savedFiles = DefinitionFiles;
     const CommandLineOptions savedCommandLine = CommandLine;
     const ProgramSettings savedSettings = Settings;
@@ -436,19 +435,32 @@ std::string FeedMacro(const std::string& path) {
     AutomaticMode.store(1);
     DrawingSuppressed.store(1);
     MacroCounts = {};
-    AutomationCallbacks = AutomationHooks{};
-    AutomationCallbacks.sendCommand = [](unsigned, MessageLParam) {
-        ++MacroCounts.commands;
-        AutomationOutcome.stockLoadResult = 1;
-        AutomationOutcome.saveResult = 1;
-        AutomationOutcome.definitionResult = 1;
-        AutomationOutcome.runEnd = kCutCompleted;
+    static constexpr AutomationStandIn kCountingStandIn = {
+        .runOnMainThread =
+            [](const std::function<void()>& call) {
+                call();
+                return 1;
+            },
+        .sendCommand =
+            [](unsigned, MessageLParam) {
+                ++MacroCounts.commands;
+                AutomationOutcome.stockLoadResult = 1;
+                AutomationOutcome.saveResult = 1;
+                AutomationOutcome.definitionResult = 1;
+                AutomationOutcome.runEnd = kCutCompleted;
+            },
+        .sendSystemCommand = [](unsigned) {},
+        .runActive = [] { return 0; },
+        .requestRunAbort = [] {},
+        .postDone = [] {},
+        .pollPause = [] {},
+        .runProgram =
+            [](const std::string&, const std::string&) {
+                ++MacroCounts.programs;
+                return 0;
+            },
     };
-    AutomationCallbacks.runActive = [] { return 0; };
-    AutomationCallbacks.runProgram = [](const std::string&, const std::string&) {
-        ++MacroCounts.programs;
-        return 0;
-    };
+    SetAutomationStandIn(&kCountingStandIn);
     AutomationOutcome = AutomationOutcomeRecord{};
     BatchFailureCode.store(0);
     AbortSignalReceived.store(0);
@@ -461,7 +473,7 @@ std::string FeedMacro(const std::string& path) {
         problem =
             std::to_string(sent) + " commands from " + std::to_string(expected.size()) + " lines";
     }
-    AutomationCallbacks = savedHooks;
+    SetAutomationStandIn(nullptr);
     DefinitionFiles = savedFiles;
     CommandLine = savedCommandLine;
     Settings = savedSettings;

@@ -294,6 +294,33 @@ TEST_F(WindowThreadsTest, DestructionRunsOnTheOwnerOrIsRefusedOnceItsLoopHasEnde
     }
 }
 
+// A thread that runs a second message loop (the program started twice in one process) answers
+// the sends that come while it makes its windows, before its new loop first waits.
+TEST_F(WindowThreadsTest, AThreadMakingWindowsAfterItsLoopEndedAnswersSendsAgain) {
+    std::promise<WindowHandle> made;
+    std::promise<MessageResult> answer;
+    std::thread owner([&] {
+        WindowHandle first = MakeWindow(ControlProcedure);
+        PostLoopQuit(0);
+        RunMessageLoop();
+        DestroyPlatformWindow(first);
+        WindowHandle second = MakeWindow(ControlProcedure);
+        made.set_value(second);
+        // The other thread's send is queued before this thread waits for messages.
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        PostWindowMessage(second, MSG_QUIT_LOOP, 0, 0);
+        RunMessageLoop();
+        DestroyPlatformWindow(second);
+    });
+    WindowHandle window = made.get_future().get();
+    std::thread sender([&] { answer.set_value(SendWindowMessage(window, MSG_PING, 0, 0)); });
+    std::future<MessageResult> result = answer.get_future();
+    ASSERT_EQ(result.wait_for(HANG_LIMIT), std::future_status::ready);
+    EXPECT_EQ(result.get(), 1);
+    sender.join();
+    owner.join();
+}
+
 TEST_F(WindowThreadsTest, ANewThreadWithAReusedIdIsNotTheOwnerOfAnExitedThreadsWindow) {
     GuardState state;
     WindowHandle orphan = nullptr;

@@ -14,6 +14,7 @@
 #include "geometry/program_log.h"
 #include "geometry/shared_state.h"
 #include "shell/automation_steps.h"
+#include "shell/main_window.h"
 #include "shell/nc_data_commands.h"
 #include "shell/status_bar.h"
 #include "shell/stock_commands.h"
@@ -63,7 +64,6 @@ struct SinkRecord {
     int polls = {};
     int abortRequests = {};
     int activePolls = {};  // of the current run
-    int presetPath = {};
 };
 
 inline SinkScript Script;
@@ -80,44 +80,9 @@ public:
         savedStock_ = InitialStock;
         savedAutomatic_ = AutomaticMode.load();
         savedSuppressed_ = DrawingSuppressed.load();
-        savedHooks_ = AutomationCallbacks;
-        AutomationCallbacks = AutomationHooks{};
-        AutomationCallbacks.runOnMainThread = [](const std::function<void()>& call) {
-            if (Script.windowGoneAfterCommands >= 0 &&
-                static_cast<int>(Record.commands.size()) >= Script.windowGoneAfterCommands) {
-                return 0;
-            }
-            call();
-            return 1;
-        };
-        AutomationCallbacks.sendCommand = Send;
-        AutomationCallbacks.sendSystemCommand = [](unsigned code) {
-            Record.systemCommands.push_back(code);
-        };
-        AutomationCallbacks.setPresetPath = [](int on) { Record.presetPath = on; };
-        AutomationCallbacks.runActive = [] {
-            if (Record.activePolls > 0) {
-                --Record.activePolls;
-                return 1;
-            }
-            return 0;
-        };
-        AutomationCallbacks.requestRunAbort = [] {
-            ++Record.abortRequests;
-            Record.activePolls = 0;
-            AutomationOutcome.runEnd = kCutAborted;
-        };
-        AutomationCallbacks.postDone = [] { ++Record.donePosts; };
-        AutomationCallbacks.pollPause = [] {
-            if (Record.polls++ == Script.signalAtPoll) {
-                AbortSignalReceived.store(15);
-            }
-        };
-        AutomationCallbacks.runProgram = [](const std::string& program,
-                                            const std::string& argument) {
-            Record.programs.emplace_back(program, argument);
-            return Script.programStatus;
-        };
+        savedPresetPath_ = MainWindowData.presetPathFlag;
+        MainWindowData.presetPathFlag = 0;
+        SetAutomationStandIn(&kStandIn);
         AutomationOutcome = AutomationOutcomeRecord{};
         BatchFailureCode.store(0);
         AbortSignalReceived.store(0);
@@ -125,7 +90,8 @@ public:
         StatusInputs = StatusBarInputs{};
     }
     ~RecordingSink() {
-        AutomationCallbacks = savedHooks_;
+        SetAutomationStandIn(nullptr);
+        MainWindowData.presetPathFlag = savedPresetPath_;
         CommandLine = savedCommandLine_;
         DefinitionFiles = savedFiles_;
         Settings = savedSettings_;
@@ -167,7 +133,7 @@ private:
         sent.saveKind = CommandLine.saveKind;
         sent.batchRun = CommandLine.batchRun;
         sent.differencePaint = CommandLine.differencePaint;
-        sent.presetPath = Record.presetPath;
+        sent.presetPath = MainWindowData.presetPathFlag;
         sent.difference = Settings.difference;
         Record.commands.push_back(sent);
         if (command == Script.failCommand) {
@@ -214,7 +180,47 @@ private:
     StockDefinition savedStock_;
     int savedAutomatic_ = 0;
     int savedSuppressed_ = 0;
-    AutomationHooks savedHooks_;
+    int savedPresetPath_ = 0;
+
+    static constexpr AutomationStandIn kStandIn = {
+        .runOnMainThread =
+            [](const std::function<void()>& call) {
+                if (Script.windowGoneAfterCommands >= 0 &&
+                    static_cast<int>(Record.commands.size()) >= Script.windowGoneAfterCommands) {
+                    return 0;
+                }
+                call();
+                return 1;
+            },
+        .sendCommand = Send,
+        .sendSystemCommand = [](unsigned code) { Record.systemCommands.push_back(code); },
+        .runActive =
+            [] {
+                if (Record.activePolls > 0) {
+                    --Record.activePolls;
+                    return 1;
+                }
+                return 0;
+            },
+        .requestRunAbort =
+            [] {
+                ++Record.abortRequests;
+                Record.activePolls = 0;
+                AutomationOutcome.runEnd = kCutAborted;
+            },
+        .postDone = [] { ++Record.donePosts; },
+        .pollPause =
+            [] {
+                if (Record.polls++ == Script.signalAtPoll) {
+                    AbortSignalReceived.store(15);
+                }
+            },
+        .runProgram =
+            [](const std::string& program, const std::string& argument) {
+                Record.programs.emplace_back(program, argument);
+                return Script.programStatus;
+            },
+    };
 };
 
 }  // namespace mirexa::testing

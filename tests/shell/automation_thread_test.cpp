@@ -327,15 +327,14 @@ MessageResult RecordingMainProcedure(WindowHandle window, unsigned message, Mess
     return DefaultWindowProcedure(window, message, wparam, lparam);
 }
 
-TEST(AutomationHooksTest, CallsRunOnTheWindowThreadUntilTheMainWindowGoes) {
+TEST(AutomationCallWindowTest, CallsRunOnTheWindowThreadUntilTheMainWindowGoes) {
     mainCommands.clear();
-    const AutomationHooks savedHooks = AutomationCallbacks;
     WindowCreateParams params;
     params.procedure = RecordingMainProcedure;
     WindowHandle main = CreatePlatformWindow(params);
     ASSERT_NE(main, nullptr);
     MainWindow.store(main);
-    ASSERT_EQ(InstallAutomationHooks(), 1);
+    ASSERT_EQ(OpenAutomationCallWindow(), 1);
     ResetAutomationRun();
 
     std::atomic<int> finished{0};
@@ -365,8 +364,7 @@ TEST(AutomationHooksTest, CallsRunOnTheWindowThreadUntilTheMainWindowGoes) {
         }
     }
     automation.join();
-    RemoveAutomationHooks();
-    AutomationCallbacks = savedHooks;
+    CloseAutomationCallWindow();
 
     EXPECT_EQ(callThread, std::this_thread::get_id());
     ASSERT_EQ(mainCommands.size(), 2u);

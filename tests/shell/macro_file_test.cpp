@@ -221,7 +221,7 @@ TEST_F(MacroRunTest, SilentBatchMacroSendsTheCommandsWithTheirPathsAndPostsDoneO
     EXPECT_EQ(CommandLine.reportMode, 0);
     EXPECT_EQ(CommandLine.batchRun, 0);
     EXPECT_EQ(CommandLine.saveKind, 0);
-    EXPECT_EQ(Record.presetPath, 0);
+    EXPECT_EQ(MainWindowData.presetPathFlag, 0);
     EXPECT_EQ(StatusInputs.macro.running, 0);
 }
 

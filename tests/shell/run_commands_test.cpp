@@ -120,7 +120,7 @@ protected:
         script.stage.store(0);
         script.sawAbort.store(0);
         script.data.store(nullptr);
-        RunCallbacks.simulationThreadProc = FakeSimulation;
+        threadBody = FakeSimulation;
         // The run's end reaches the shell as in the program.
         ConnectRunEndToShell();
         // The panel's axis values are drawn at every redraw the thread asks for.
@@ -142,8 +142,9 @@ protected:
         ResetShellState();
         UseManualClock(0);
     }
+    // A run command as the main window takes it, the run's thread running threadBody.
     void Command(unsigned id) {
-        SendWindowMessage(main, WM_COMMAND, id, 0);
+        HandleRunCommand(main, id, threadBody);
     }
     void Key(unsigned key) {
         SendWindowMessage(main, WM_KEYDOWN, key, 0);
@@ -164,6 +165,8 @@ protected:
     static bool RunEnded() {
         return RunFlags().runMode->load() == 0 && !HasWorkerThread(SimulationThread);
     }
+    // The body of the runs' thread.
+    void (*threadBody)() = FakeSimulation;
 };
 
 TEST_F(RunCommandsTest, OneThreadPerRunAndASecondCommandOnlySwitchesMode) {
@@ -354,7 +357,7 @@ TEST_F(RunEndThroughShellTest, AlarmEndRestoresPositionOffsetsAndOrigin) {
     WorkOffsetTable[1].axis[0] = 100;
     NcRun.modal.workOffsetIndex = 3;
     ControlOriginOffset.axis[2] = -300;
-    RunCallbacks.simulationThreadProc = [] {
+    threadBody = [] {
         PrepareCuttingRun();
         CurrentMachinePose.program.axis[0] = 77;
         CurrentMachinePose.program.axis[2] = -5;
@@ -384,7 +387,7 @@ TEST_F(RunEndThroughShellTest, AlarmEndRestoresPositionOffsetsAndOrigin) {
 
 TEST_F(RunEndThroughShellTest, MissingStartCharacterEndsWithCode103AndANormalEndKeepsPosition) {
     SetRunStartPoint(MotionPosition{});
-    RunCallbacks.simulationThreadProc = [] {
+    threadBody = [] {
         CurrentMachinePose.program.axis[1] = 42;
         NcRun.status.started = 0;
     };
@@ -396,7 +399,7 @@ TEST_F(RunEndThroughShellTest, MissingStartCharacterEndsWithCode103AndANormalEnd
     RunEnd.lastAlarmCode = 0;
     AutomationOutcome.runEnd = 0;
     NcRun.status.error = 0;
-    RunCallbacks.simulationThreadProc = [] {
+    threadBody = [] {
         CurrentMachinePose.program.axis[1] = 42;
         NcRun.status.started = 1;
     };

@@ -70,6 +70,9 @@ void HeldThread() {
     }
 }
 
+// The thread body the host's run commands start.
+void (*HostThreadBody)() = nullptr;
+
 // --- The host -------------------------------------------------------------------------------
 
 MessageResult HostProcedure(WindowHandle window, unsigned message, MessageWParam wparam,
@@ -83,7 +86,7 @@ MessageResult HostProcedure(WindowHandle window, unsigned message, MessageWParam
         return 0;
     }
     if (message == WM_COMMAND) {
-        HandleRunCommand(window, static_cast<unsigned>(wparam));
+        HandleRunCommand(window, static_cast<unsigned>(wparam), HostThreadBody);
         return 0;
     }
     return DefaultWindowProcedure(window, message, wparam, lparam);
@@ -93,7 +96,7 @@ MessageResult HostProcedure(WindowHandle window, unsigned message, MessageWParam
 // with recorders for what a redraw draws.
 void WireShellToRunControl(void (*threadBody)()) {
     RunCallbacks = RunHooks{};
-    ConnectRunControl(threadBody);
+    HostThreadBody = threadBody;
     RunCallbacks.drawAxisValuePanes = [] { Hooks.Add("axis values"); };
 }
 
