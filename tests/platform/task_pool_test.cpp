@@ -1,12 +1,16 @@
 // The task pool: every task of a batch runs exactly once, on a worker number below the batch's
 // worker count, never two at a time on one worker; batches of changing sizes follow each other
-// at once, and a stopped pool starts again.
+// at once, and a stopped pool starts again; a worker done with its own share takes the others'
+// tasks, and a batch after a pause wakes the sleeping helpers.
 #include "platform/task_pool.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <thread>
 #include <vector>
 
 namespace mirexa {
@@ -65,6 +69,75 @@ TEST(TaskPoolTest, EveryTaskRunsOnceOnOneOfTheBatchsWorkers) {
     }
     StopTaskPool(&pool);
     StopTaskPool(&pool);  // a stopped pool stops again harmlessly
+}
+
+// Spins until `done` holds or two seconds are up; returns whether it held.
+template <typename Done>
+bool WaitFor(Done done) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > end) {
+            return false;
+        }
+        std::this_thread::yield();
+    }
+    return true;
+}
+
+struct HeldBatch {
+    std::atomic<int> finished{0};
+    std::atomic<std::uint64_t> workersSeen{0};
+    std::atomic<int> timedOut{0};
+    int count = 0;
+};
+
+// Task 0 holds its worker until every other task has run: the rest of its share must be taken
+// by the other workers.
+void HoldFirstTask(void* context, int task, int) {
+    HeldBatch& b = *static_cast<HeldBatch*>(context);
+    if (task == 0 && !WaitFor([&] { return b.finished.load() == b.count - 1; })) {
+        b.timedOut = 1;
+    }
+    b.finished.fetch_add(1);
+}
+
+// Every task waits until two workers have taken part: a helper left asleep fails it.
+void WaitForTwoWorkers(void* context, int, int worker) {
+    HeldBatch& b = *static_cast<HeldBatch*>(context);
+    b.workersSeen.fetch_or(std::uint64_t{1} << worker);
+    if (!WaitFor([&] { return __builtin_popcountll(b.workersSeen.load()) >= 2; })) {
+        b.timedOut = 1;
+    }
+}
+
+TEST(TaskPoolTest, TasksOfABusyWorkersShareAreTakenByTheOthers) {
+    if (TaskPoolWorkerLimit() < 2) {
+        GTEST_SKIP() << "one processor";
+    }
+    TaskPool pool;
+    for (const int count : {2, 8, 40}) {
+        HeldBatch batch;
+        batch.count = count;
+        RunPooledTasks(&pool, 2, count, HoldFirstTask, &batch);
+        EXPECT_EQ(batch.timedOut.load(), 0) << count << " tasks";
+        EXPECT_EQ(batch.finished.load(), count);
+    }
+    StopTaskPool(&pool);
+}
+
+TEST(TaskPoolTest, ABatchAfterAPauseWakesTheHelpers) {
+    if (TaskPoolWorkerLimit() < 2) {
+        GTEST_SKIP() << "one processor";
+    }
+    TaskPool pool;
+    // Pauses below, about and far above the helpers' spin before they sleep.
+    for (const int pauseMicroseconds : {0, 150, 300, 5000, 20000, 0}) {
+        std::this_thread::sleep_for(std::chrono::microseconds(pauseMicroseconds));
+        HeldBatch batch;
+        RunPooledTasks(&pool, 4, 16, WaitForTwoWorkers, &batch);
+        EXPECT_EQ(batch.timedOut.load(), 0) << "after " << pauseMicroseconds << " us";
+    }
+    StopTaskPool(&pool);
 }
 
 }  // namespace
