@@ -71,71 +71,52 @@ TEST(TaskPoolTest, EveryTaskRunsOnceOnOneOfTheBatchsWorkers) {
     StopTaskPool(&pool);  // a stopped pool stops again harmlessly
 }
 
-// Spins until `done` holds or two seconds are up; returns whether it held.
-template <typename Done>
-bool WaitFor(Done done) {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(2);
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > end) {
-            return false;
-        }
-        std::this_thread::yield();
-    }
-    return true;
-}
-
 struct HeldBatch {
+    bool holdFirst = false;  // task 0 waits for all others, else every task for a second worker
+    int count = 0;
     std::atomic<int> finished{0};
     std::atomic<std::uint64_t> workersSeen{0};
     std::atomic<int> timedOut{0};
-    int count = 0;
 };
 
-// Task 0 holds its worker until every other task has run: the rest of its share must be taken
-// by the other workers.
-void HoldFirstTask(void* context, int task, int) {
+// A task that cannot end alone: task 0 holding its worker leaves the rest of its share to the
+// other workers; a task waiting for a second worker fails when the helpers stay asleep.
+void HoldTask(void* context, int task, int worker) {
     HeldBatch& b = *static_cast<HeldBatch*>(context);
-    if (task == 0 && !WaitFor([&] { return b.finished.load() == b.count - 1; })) {
-        b.timedOut = 1;
+    b.workersSeen.fetch_or(std::uint64_t{1} << worker);
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+    while (b.holdFirst ? task == 0 && b.finished.load() < b.count - 1
+                       : __builtin_popcountll(b.workersSeen.load()) < 2) {
+        if (std::chrono::steady_clock::now() > end) {
+            b.timedOut = 1;
+            break;
+        }
+        std::this_thread::yield();
     }
     b.finished.fetch_add(1);
 }
 
-// Every task waits until two workers have taken part: a helper left asleep fails it.
-void WaitForTwoWorkers(void* context, int, int worker) {
-    HeldBatch& b = *static_cast<HeldBatch*>(context);
-    b.workersSeen.fetch_or(std::uint64_t{1} << worker);
-    if (!WaitFor([&] { return __builtin_popcountll(b.workersSeen.load()) >= 2; })) {
-        b.timedOut = 1;
-    }
-}
-
-TEST(TaskPoolTest, TasksOfABusyWorkersShareAreTakenByTheOthers) {
+TEST(TaskPoolTest, WorkersTakeABusyWorkersShareAndWakeAfterAPause) {
     if (TaskPoolWorkerLimit() < 2) {
         GTEST_SKIP() << "one processor";
     }
-    TaskPool pool;
-    for (const int count : {2, 8, 40}) {
-        HeldBatch batch;
-        batch.count = count;
-        RunPooledTasks(&pool, 2, count, HoldFirstTask, &batch);
-        EXPECT_EQ(batch.timedOut.load(), 0) << count << " tasks";
-        EXPECT_EQ(batch.finished.load(), count);
-    }
-    StopTaskPool(&pool);
-}
-
-TEST(TaskPoolTest, ABatchAfterAPauseWakesTheHelpers) {
-    if (TaskPoolWorkerLimit() < 2) {
-        GTEST_SKIP() << "one processor";
-    }
-    TaskPool pool;
     // Pauses below, about and far above the helpers' spin before they sleep.
-    for (const int pauseMicroseconds : {0, 150, 300, 5000, 20000, 0}) {
-        std::this_thread::sleep_for(std::chrono::microseconds(pauseMicroseconds));
+    const struct {
+        bool holdFirst;
+        int workers, count, pauseMicroseconds;
+    } cases[] = {{true, 2, 2, 0},      {true, 2, 8, 0},     {true, 2, 40, 5000},
+                 {false, 4, 16, 0},    {false, 4, 16, 150}, {false, 4, 16, 300},
+                 {false, 4, 16, 5000}, {false, 2, 4, 20000}};
+    TaskPool pool;
+    for (const auto& c : cases) {
+        std::this_thread::sleep_for(std::chrono::microseconds(c.pauseMicroseconds));
         HeldBatch batch;
-        RunPooledTasks(&pool, 4, 16, WaitForTwoWorkers, &batch);
-        EXPECT_EQ(batch.timedOut.load(), 0) << "after " << pauseMicroseconds << " us";
+        batch.holdFirst = c.holdFirst;
+        batch.count = c.count;
+        RunPooledTasks(&pool, c.workers, c.count, HoldTask, &batch);
+        EXPECT_EQ(batch.timedOut.load(), 0)
+            << c.holdFirst << " " << c.count << " tasks after " << c.pauseMicroseconds << " us";
+        EXPECT_EQ(batch.finished.load(), c.count);
     }
     StopTaskPool(&pool);
 }
