@@ -58,7 +58,7 @@ namespace {
 
 // How long a helper spins for the next batch before it sleeps (us): a cutting step is followed
 // by the next within microseconds, a pause or the end of a run leaves the helpers asleep.
-constexpr int kSpinMicroseconds = 200;
+constexpr int kSpinMicroseconds = 100;
 
 inline void CpuRelax() {
 #if defined(__x86_64__) || defined(__i386__)
