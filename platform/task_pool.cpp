@@ -1,13 +1,12 @@
-// The task pool: helpers that spin briefly, then sleep on their own condition variable; each
-// worker claims tasks of its own share of a batch first, then of the others', through words that
-// carry the batch number, so a helper that wakes late never takes a task of a later batch.
+// The task pool: helpers that spin briefly, then sleep on their own condition variable;
+// tasks are claimed through one atomic word that carries the batch number, so a helper that
+// wakes late can never take a task of a later batch with the earlier batch's function.
 #include "platform/task_pool.h"
 
 #include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
-#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -25,37 +24,25 @@ struct TaskPoolHelper {
     bool sleeping = {};  // under the pool's mutex
 };
 
-constexpr std::size_t kCacheLine = 64;
-constexpr int kMaxWorkers = 64;
-
-// The words that every batch touches sit on cache lines of their own: the helpers spinning on
-// `generation` are not disturbed by the claims, the caller waiting on `remaining` not by either.
 struct TaskPoolState {
     std::mutex mutex;
     std::vector<std::unique_ptr<TaskPoolHelper>> helpers;  // helper i runs as worker i + 1
     bool stop = {};                                        // under the mutex
-    // The batch, written before the move of `generation` that publishes it and read by the
-    // helpers after they see that move, without the mutex: a helper that reads a later batch's
-    // values by mistake claims nothing, as the claim word carries the batch number.
-    std::atomic<PooledTask> task{nullptr};
-    std::atomic<void*> context{nullptr};
-    std::atomic<int> count{0};
-    std::atomic<int> workers{0};
+    // The batch, written under the mutex together with the move of `generation`.
+    PooledTask task = {};
+    void* context = {};
+    int count = {};
+    int workers = {};
+    std::atomic<std::uint32_t> generation{0};
+    // The batch number in the high half, the next unclaimed task in the low half.
+    std::atomic<std::uint64_t> claim{0};
+    std::atomic<int> remaining{0};
     std::atomic<int> stopping{0};
-    // Helpers on their way to sleep or asleep: the caller takes the mutex to wake them only then.
-    std::atomic<int> sleepers{0};
-    alignas(kCacheLine) std::atomic<std::uint32_t> generation{0};
-    alignas(kCacheLine) std::atomic<int> remaining{0};
-    // Worker i's share of the batch, tasks i * count / workers up to the next share's first:
-    // the batch number in the high half of each word, the share's next unclaimed task in the low.
-    struct alignas(kCacheLine) Share {
-        std::atomic<std::uint64_t> claim{0};
-    };
-    Share shares[kMaxWorkers];
 };
 
 namespace {
 
+constexpr int kMaxWorkers = 64;
 // How long a helper spins for the next batch before it sleeps (us): a cutting step is followed
 // by the next within microseconds, a pause or the end of a run leaves the helpers asleep.
 constexpr int kSpinMicroseconds = 100;
@@ -66,97 +53,63 @@ inline void CpuRelax() {
 #endif
 }
 
-// The first task of worker `share`'s share of a batch.
-int ShareStart(int share, int count, int workers) {
-    return static_cast<int>(std::int64_t{share} * count / workers);
-}
-
-// Claims and runs tasks of batch `generation` until none is left: first of the worker's own
-// share, then of the others' in turn. A worker's share covers about the same rows from one step
-// to the next, so the rays it cuts are mostly still in its processor's cache.
+// Claims and runs tasks of batch `generation` until none is left.
 void RunClaimedTasks(TaskPoolState* s, std::uint32_t generation, PooledTask task, void* context,
-                     int count, int workers, int worker) {
-    for (int k = 0; k < workers; ++k) {
-        const int share = (worker + k) % workers;
-        const std::int64_t end = ShareStart(share + 1, count, workers);
-        std::atomic<std::uint64_t>& claim = s->shares[share].claim;
+                     int count, int worker) {
+    for (;;) {
+        std::uint64_t word = s->claim.load(std::memory_order_acquire);
         for (;;) {
-            std::uint64_t word = claim.load(std::memory_order_acquire);
-            for (;;) {
-                if (static_cast<std::uint32_t>(word >> 32) != generation) {
-                    return;  // the batch is over and another has begun
-                }
-                if (static_cast<std::int64_t>(word & 0xffffffffu) >= end) {
-                    break;
-                }
-                if (claim.compare_exchange_weak(word, word + 1, std::memory_order_acq_rel)) {
-                    break;
-                }
+            if (static_cast<std::uint32_t>(word >> 32) != generation ||
+                static_cast<std::int64_t>(word & 0xffffffffu) >= count) {
+                return;
             }
-            if (static_cast<std::int64_t>(word & 0xffffffffu) >= end) {
+            if (s->claim.compare_exchange_weak(word, word + 1, std::memory_order_acq_rel)) {
                 break;
             }
-            task(context, static_cast<int>(word & 0xffffffffu), worker);
-            s->remaining.fetch_sub(1, std::memory_order_acq_rel);
         }
-    }
-}
-
-// Spins until a batch after `seen` is published, the pool stops or the spin time is up.
-void SpinForNextBatch(TaskPoolState* s, std::uint32_t seen) {
-    const auto start = std::chrono::steady_clock::now();
-    for (int spins = 1; s->generation.load(std::memory_order_acquire) == seen &&
-                        s->stopping.load(std::memory_order_relaxed) == 0;
-         ++spins) {
-        CpuRelax();
-        if (spins % 64 == 0 && std::chrono::steady_clock::now() - start >
-                                   std::chrono::microseconds(kSpinMicroseconds)) {
-            return;
-        }
+        task(context, static_cast<int>(word & 0xffffffffu), worker);
+        s->remaining.fetch_sub(1, std::memory_order_acq_rel);
     }
 }
 
 // A helper that took part in the last batch spins for the next one a while before it sleeps; one
-// that a batch left out sleeps until a batch wants it. A batch seen while spinning is joined
-// without the mutex, so that the helpers start side by side, not one after another.
+// that a batch left out sleeps until a batch wants it.
 void HelperLoop(TaskPoolState* s, TaskPoolHelper* self, int worker, std::uint32_t seen) {
     bool spin = false;
     for (;;) {
-        if (spin) {
-            SpinForNextBatch(s, seen);
+        const auto start = std::chrono::steady_clock::now();
+        for (int spins = 1; spin && s->generation.load(std::memory_order_acquire) == seen &&
+                            s->stopping.load(std::memory_order_relaxed) == 0;
+             ++spins) {
+            CpuRelax();
+            if (spins % 64 == 0 && std::chrono::steady_clock::now() - start >
+                                       std::chrono::microseconds(kSpinMicroseconds)) {
+                break;
+            }
         }
-        std::uint32_t generation = s->generation.load(std::memory_order_acquire);
-        if (generation == seen || worker >= s->workers.load(std::memory_order_relaxed)) {
+        PooledTask task = nullptr;
+        void* context = nullptr;
+        int count = 0;
+        {
             std::unique_lock<std::mutex> lock(s->mutex);
-            // Counted before the batch number is read again: a caller that publishes a batch
-            // and then finds no sleeper is seen here (both in the one order of seq_cst).
-            s->sleepers.fetch_add(1);
             const auto wanted = [&] {
-                return s->stop || (s->generation.load() != seen && worker < s->workers.load());
+                return s->stop || (s->generation.load() != seen && worker < s->workers);
             };
             if (!wanted()) {
                 self->sleeping = true;
                 self->wake.wait(lock, wanted);
                 self->sleeping = false;
             }
-            s->sleepers.fetch_sub(1);
             if (s->stop) {
                 return;
             }
-            generation = s->generation.load(std::memory_order_acquire);
+            seen = s->generation.load();
+            task = s->task;
+            context = s->context;
+            count = s->count;
         }
-        if (s->stopping.load(std::memory_order_relaxed) != 0) {
-            return;
-        }
-        seen = generation;
-        const PooledTask task = s->task.load(std::memory_order_relaxed);
-        void* context = s->context.load(std::memory_order_relaxed);
-        const int count = s->count.load(std::memory_order_relaxed);
-        const int workers = s->workers.load(std::memory_order_relaxed);
-        spin = worker < workers;
-        if (spin) {
-            RunClaimedTasks(s, seen, task, context, count, workers, worker);
-        }
+        RunClaimedTasks(s, seen, task, context, count, worker);
+        spin = true;
     }
 }
 
@@ -180,7 +133,8 @@ void RunPooledTasks(TaskPool* pool, int workers, int count, PooledTask task, voi
         pool->state = new TaskPoolState;
     }
     TaskPoolState* s = pool->state;
-    if (static_cast<int>(s->helpers.size()) < workers - 1) {
+    std::uint32_t generation = 0;
+    {
         std::lock_guard<std::mutex> lock(s->mutex);
         while (static_cast<int>(s->helpers.size()) < workers - 1) {
             const int worker = static_cast<int>(s->helpers.size()) + 1;
@@ -188,29 +142,21 @@ void RunPooledTasks(TaskPool* pool, int workers, int count, PooledTask task, voi
             helper->thread = std::thread(HelperLoop, s, helper.get(), worker, s->generation.load());
             s->helpers.push_back(std::move(helper));
         }
-    }
-    const std::uint32_t generation = s->generation.load(std::memory_order_relaxed) + 1;
-    s->task.store(task, std::memory_order_relaxed);
-    s->context.store(context, std::memory_order_relaxed);
-    s->count.store(count, std::memory_order_relaxed);
-    s->workers.store(workers, std::memory_order_relaxed);
-    s->remaining.store(count, std::memory_order_relaxed);
-    for (int share = 0; share < workers; ++share) {
-        s->shares[share].claim.store(
-            std::uint64_t{generation} << 32 |
-                static_cast<std::uint32_t>(ShareStart(share, count, workers)),
-            std::memory_order_relaxed);
-    }
-    s->generation.store(generation);  // seq_cst: ordered against the helpers' `sleepers`
-    if (s->sleepers.load() > 0) {
-        std::lock_guard<std::mutex> lock(s->mutex);
+        generation = s->generation.load() + 1;
+        s->task = task;
+        s->context = context;
+        s->count = count;
+        s->workers = workers;
+        s->remaining.store(count, std::memory_order_relaxed);
+        s->claim.store(std::uint64_t{generation} << 32, std::memory_order_relaxed);
+        s->generation.store(generation, std::memory_order_release);
         for (int h = 0; h < workers - 1; ++h) {
             if (s->helpers[h]->sleeping) {
                 s->helpers[h]->wake.notify_one();
             }
         }
     }
-    RunClaimedTasks(s, generation, task, context, count, workers, 0);
+    RunClaimedTasks(s, generation, task, context, count, 0);
     for (int spins = 1; s->remaining.load(std::memory_order_acquire) != 0; ++spins) {
         CpuRelax();
         if (spins % 1024 == 0) {

@@ -4,11 +4,9 @@
 // A batch is tasks 0 .. count-1 run on up to `workers` threads: the caller is worker 0, helper i
 // is worker i. Each task runs exactly once, on one worker; a worker runs one task at a time, so a
 // task may use the scratch of its worker number without a lock. RunPooledTasks returns when every
-// task has returned, and everything the tasks wrote is then visible to the caller. Worker w first
-// runs its own share of the batch, tasks w * count / workers onward, then helps with the others'
-// shares: batches that number their tasks alike keep each worker on much the same data. Which
-// worker runs which task still varies from batch to batch: a result that must not depend on
-// threads is to be kept per task and combined by the caller in task order.
+// task has returned, and everything the tasks wrote is then visible to the caller. Which worker
+// runs which task varies from batch to batch: a result that must not depend on threads is to be
+// kept per task and combined by the caller in task order.
 //
 // Helpers start on first use and stay: between batches they spin for a short while (the next
 // step usually follows at once), then sleep until the next batch. One caller at a time.
