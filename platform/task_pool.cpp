@@ -116,7 +116,9 @@ void HelperLoop(TaskPoolState* s, TaskPoolHelper* self, int worker, std::uint32_
 }  // namespace
 
 int TaskPoolWorkerLimit() {
-    return std::clamp(GetProcessorCount(), 1, kMaxWorkers);
+    // Asked once: the count is read from a system file, and every cutting step asks.
+    static const int limit = std::clamp(GetProcessorCount(), 1, kMaxWorkers);
+    return limit;
 }
 
 void RunPooledTasks(TaskPool* pool, int workers, int count, PooledTask task, void* context) {
