@@ -108,14 +108,13 @@ void LogCutLine(const char* path, int lineNumber) {
     ++cutLinesLogged;
     const std::string number = std::to_string(lineNumber);
     const std::string limit = std::to_string(kNcLineTextMax);
+    const bool wholeFile = lastLineCut == 2;
     const std::string text =
         UiLanguage.load() == 1
-            ? "line " + number + " is longer than " + limit +
-                  (lastLineCut == 2 ? " characters; the rest of the file is not read"
-                                    : " characters; the rest of it is ignored")
-            : number + " 行目が " + limit +
-                  (lastLineCut == 2 ? " 文字を超えています。以降のファイルは読みません"
-                                    : " 文字を超えています。超えた部分は無視します");
+            ? "line " + number + " is longer than " + limit + " characters; " +
+                  (wholeFile ? "the rest of the file is not read" : "the rest of it is ignored")
+            : number + " 行目が " + limit + " 文字を超えています。" +
+                  (wholeFile ? "以降のファイルは読みません" : "超えた部分は無視します");
     AppendLogEntry(std::string(path) + ": " + text + "\n");
 }
 

@@ -1,12 +1,11 @@
 // The message file: reading its entries and applying them to the menu, the command panel's
 // captions and the tool-dimension labels.
 #include "shell/message_file.h"
-
-#include <fstream>
-#include <sstream>
+#include <cstdio>
 
 #include "config/config_records.h"
 #include "geometry/shared_state.h"
+#include "platform/file_reading.h"
 #include "resources/main_menu.h"
 
 namespace mirexa {
@@ -111,14 +110,6 @@ void ApplyToSubmenu(MenuHandle menu, EntrySource* entries) {
     }
 }
 
-std::string ReadWholeFile(const std::string& path, int* ok) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    *ok = in.is_open() ? 1 : 0;
-    return text.str();
-}
-
 }  // namespace
 
 void ResetMessageTexts() {
@@ -194,8 +185,8 @@ std::string FindMessageFile() {
     std::string directories[] = {"", DefinitionFiles.programDirectory};
     for (const std::string& directory : directories) {
         std::string path = directory + MESSAGE_FILE_NAME;
-        std::ifstream probe(path, std::ios::binary);
-        if (probe.is_open()) {
+        if (std::FILE* probe = OpenRegularFile(path, "rb")) {
+            std::fclose(probe);
             return path;
         }
     }
@@ -207,9 +198,9 @@ int LoadMessageFile(MenuHandle menu) {
     if (path.empty()) {
         return 0;
     }
-    int ok = 0;
-    const std::string text = ReadWholeFile(path, &ok);
-    if (!ok) {
+    // A regular file of bounded size only: a FIFO or device there must not hold up the start.
+    std::string text;
+    if (ReadWholeRegularFile(path, &text) != 1) {
         return 0;
     }
     ApplyMessageText(menu, text);
