@@ -1,6 +1,7 @@
 // The message file: reading its entries and applying them to the menu, the command panel's
 // captions and the tool-dimension labels.
 #include "shell/message_file.h"
+
 #include <cstdio>
 
 #include "config/config_records.h"
