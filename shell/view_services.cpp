@@ -1,11 +1,7 @@
 // The shell's answers to the view's I, J and X keys.
 #include "shell/view_services.h"
 
-#include <spawn.h>
-#include <sys/wait.h>
-
 #include <string>
-#include <thread>
 #include <utility>
 #include <vector>
 
@@ -16,14 +12,13 @@
 #include "geometry/vector_math.h"
 #include "nc/nc_line_source.h"
 #include "platform/cursor.h"
+#include "platform/program_start.h"
 #include "shell/nc_data_commands.h"
 #include "shell/stock_commands.h"
 #include "stock/stock_model.h"
 #include "view/gdi_resources.h"
 #include "view/stock_display.h"
 #include "view/view_window.h"
-
-extern char** environ;
 
 namespace mirexa {
 
@@ -69,33 +64,6 @@ void ReplaceAll(std::string* text, const std::string& from, const std::string& t
     }
 }
 
-// Starts words[0] (looked up on PATH when it has no "/") with the other words as arguments, in
-// the directory when one is given, without a shell and without waiting; its exit status is
-// collected so that it leaves no zombie. 1 when started.
-int SpawnDetached(std::vector<std::string> words, const std::string& directory) {
-    if (words.empty()) {
-        return 0;
-    }
-    std::vector<char*> argv;
-    for (std::string& w : words) {
-        argv.push_back(w.data());
-    }
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    if (!directory.empty()) {
-        posix_spawn_file_actions_addchdir_np(&actions, directory.c_str());
-    }
-    pid_t child = 0;
-    const int started = posix_spawnp(&child, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (started != 0) {
-        return 0;
-    }
-    std::thread([child] { waitpid(child, nullptr, 0); }).detach();
-    return 1;
-}
-
 }  // namespace
 
 void StoreToolPose() {
@@ -120,7 +88,7 @@ int StartSecondInstance() {
     }
     std::vector<std::string> words = SplitWords(Settings.selfOption);
     words.insert(words.begin(), "/proc/self/exe");
-    return SpawnDetached(words, DefinitionFiles.programDirectory);
+    return StartDetachedProgram(words, DefinitionFiles.programDirectory);
 }
 
 int OpenNcInEditor(int line) {
@@ -134,7 +102,7 @@ int OpenNcInEditor(int line) {
         ReplaceAll(&word, "%2", std::to_string(line < 1 ? 1 : line));
         words.push_back(word);
     }
-    return SpawnDetached(words, "");
+    return StartDetachedProgram(words, "");
 }
 
 void SelectNextStockStyle(WindowHandle view) {
