@@ -86,12 +86,6 @@ bool ParseKeyLine(const std::string& line, std::string* key, std::string* value)
     return true;
 }
 
-// 1 read, 0 the file does not exist, -1 it exists but cannot be read (or is no regular file, or
-// larger than any settings file).
-int ReadWholeFile(const std::string& path, std::string* content) {
-    return ReadWholeRegularFile(path, content);
-}
-
 // Finds key in section; returns the line index or -1. *sectionFound tells whether the section
 // exists and *sectionEnd is the index behind its last non-blank line.
 long FindKey(const std::vector<ProfileLine>& lines, const std::string& section,
@@ -280,7 +274,7 @@ std::string ReadProfileString(const std::string& section, const std::string& key
         }
     }
     std::string content;
-    if (ReadWholeFile(path, &content) != 1) {
+    if (ReadWholeRegularFile(path, &content) != 1) {
         return defaultValue;
     }
     std::lock_guard<std::mutex> guard(profileIndexMutex);
@@ -293,7 +287,7 @@ std::string ReadProfileString(const std::string& section, const std::string& key
 
 ProfileReadScope::ProfileReadScope(const std::string& path) {
     std::string content;
-    const int read = ReadWholeFile(path, &content);
+    const int read = ReadWholeRegularFile(path, &content);
     std::lock_guard<std::mutex> guard(profileIndexMutex);
     PinnedProfile& pinned = pinnedProfile;
     if (pinned.scopes > 0) {
@@ -351,7 +345,7 @@ int WriteProfileValues(const std::vector<ProfileEntry>& entries, const std::stri
         return 0;
     }
     std::string content;
-    const int read = ReadWholeFile(path, &content);
+    const int read = ReadWholeRegularFile(path, &content);
     if (read < 0) {
         return 0;
     }
