@@ -30,8 +30,10 @@
 #include "platform/cursor.h"
 #include "platform/default_viewer.h"
 #include "platform/keys.h"
+#include "platform/menus.h"
 #include "platform/message_box.h"
 #include "platform/system_info.h"
+#include "platform/window.h"
 #include "resources/cursor_images.h"
 #include "shell/automation_steps.h"
 #include "shell/automation_thread.h"
@@ -187,6 +189,9 @@ const std::vector<HookRecordEntry>& ListHookRecords() {
         MIREXA_HOOK_RECORD(RunHooks, RunCallbacks),
         MIREXA_HOOK_RECORD(NcDataCommandHooks, NcDataCommandCallbacks),
         MIREXA_HOOK_RECORD(StockCommandHooks, StockCommandCallbacks),
+        MIREXA_HOOK_RECORD(RealWindowBackend, GetRegisteredRealWindowBackend()),
+        MIREXA_HOOK_RECORD(GuiPump, GetGuiPump()),
+        MIREXA_HOOK_RECORD(MenuBackendHooks, GetMenuBackendHooks()),
     };
     return records;
 }
@@ -312,6 +317,25 @@ const std::vector<WaitingHook>& ListWaitingHooks() {
         MIREXA_WAITING(StockCommandHooks, loadStockWithPlugin, kWaitsPlugins),
         MIREXA_WAITING(StockCommandHooks, saveStockWithPlugin, kWaitsPlugins),
         MIREXA_WAITING(StockCommandHooks, playSound, kWaitsSounds),
+        // The native side of the desktop: a real-window backend registers itself with its hooks,
+        // installs its event pump and follows the menus; the headless backend needs none of them.
+        MIREXA_WAITING(RealWindowBackend, start, kWaitsWindow),
+        MIREXA_WAITING(RealWindowBackend, hooks.windowCreated, kWaitsWindow),
+        MIREXA_WAITING(RealWindowBackend, hooks.windowDestroyed, kWaitsWindow),
+        MIREXA_WAITING(RealWindowBackend, hooks.windowTextChanged, kWaitsWindow),
+        MIREXA_WAITING(RealWindowBackend, hooks.windowShown, kWaitsWindow),
+        MIREXA_WAITING(RealWindowBackend, hooks.windowMoved, kWaitsWindow),
+        MIREXA_WAITING(RealWindowBackend, hooks.controlChanged, kWaitsWindow),
+        MIREXA_WAITING(RealWindowBackend, hooks.windowEnabled, kWaitsWindow),
+        MIREXA_WAITING(RealWindowBackend, hooks.focusChanged, kWaitsWindow),
+        MIREXA_WAITING(RealWindowBackend, hooks.framePresented, kWaitsWindow),
+        MIREXA_WAITING(RealWindowBackend, hooks.painted, kWaitsWindow),
+        MIREXA_WAITING(RealWindowBackend, hooks.measureText, kWaitsWindow),
+        MIREXA_WAITING(GuiPump, wake, kWaitsWindow),
+        MIREXA_WAITING(GuiPump, wait, kWaitsWindow),
+        MIREXA_WAITING(GuiPump, poll, kWaitsWindow),
+        MIREXA_WAITING(MenuBackendHooks, menuChanged, kWaitsWindow),
+        MIREXA_WAITING(MenuBackendHooks, menuBarChanged, kWaitsWindow),
     };
     return waiting;
 }

@@ -11,8 +11,8 @@ namespace mirexa {
 // before RunProgram; calling it again changes nothing.
 void ConnectProgram();
 
-// A hooks record of the program: its name, its global and its size in bytes. Every field of a
-// record is one function pointer.
+// A hooks record of the program: its name, its global (or the record a getter returns) and its
+// size in bytes. Every field of a record is one function pointer.
 struct HookRecordEntry {
     const char* name = {};
     const void* address = {};

@@ -10,6 +10,7 @@ namespace {
 
 std::atomic<PlatformBackend> selectedBackend{PlatformBackend::Headless};
 const PlatformBackendHooks headlessHooks = {};
+const RealWindowBackend noRealWindowBackend = {};
 std::atomic<const RealWindowBackend*> registeredBackend{nullptr};
 std::atomic<const PlatformBackendHooks*> activeHooks{&headlessHooks};
 
@@ -17,6 +18,11 @@ std::atomic<const PlatformBackendHooks*> activeHooks{&headlessHooks};
 
 void RegisterRealWindowBackend(const RealWindowBackend* backend) {
     registeredBackend.store(backend);
+}
+
+const RealWindowBackend& GetRegisteredRealWindowBackend() {
+    const RealWindowBackend* real = registeredBackend.load();
+    return real ? *real : noRealWindowBackend;
 }
 
 int StartPlatformBackend(PlatformBackend backend) {

@@ -57,6 +57,8 @@ struct RealWindowBackend {
     PlatformBackendHooks hooks = {};
 };
 void RegisterRealWindowBackend(const RealWindowBackend* backend);
+// The registered backend; an empty one when none is registered.
+const RealWindowBackend& GetRegisteredRealWindowBackend();
 
 // Selects the backend; call once at start-up before the first window. Returns 1 on success, 0
 // when the backend is not available in this build or did not start (then the headless one stays

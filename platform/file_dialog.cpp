@@ -1,31 +1,24 @@
 // File dialogs of the headless backend: every request is handed to the installed responder.
 #include "platform/file_dialog.h"
 
-#include <mutex>
 #include <utility>
+
+#include "platform/responder_slot.h"
 
 namespace mirexa {
 
 namespace {
 
-std::mutex FileDialogMutex;
-FileDialogResponder InstalledFileDialogResponder;
+ResponderSlot<FileDialogResponder> FileDialogSlot;
 
 }  // namespace
 
 FileDialogResponder SetFileDialogResponder(FileDialogResponder responder) {
-    std::lock_guard<std::mutex> lock(FileDialogMutex);
-    FileDialogResponder previous = std::move(InstalledFileDialogResponder);
-    InstalledFileDialogResponder = std::move(responder);
-    return previous;
+    return SwapResponder(FileDialogSlot, std::move(responder));
 }
 
 int ShowFileDialog(const FileDialogRequest& request, FileDialogResult* result) {
-    FileDialogResponder responder;
-    {
-        std::lock_guard<std::mutex> lock(FileDialogMutex);
-        responder = InstalledFileDialogResponder;
-    }
+    const FileDialogResponder responder = CopyResponder(FileDialogSlot);
     FileDialogResult answer;
     answer.filterIndex = request.filterIndex;
     answer.checkBoxChecked = request.checkBoxChecked;

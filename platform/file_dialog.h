@@ -51,7 +51,8 @@ struct FileDialogResult {
 using FileDialogResponder = std::function<FileDialogResult(const FileDialogRequest& request)>;
 
 // Installs the responder of the headless backend (an empty function cancels every dialog);
-// returns the previous one.
+// returns the previous one. The automation installs the automatic responder for its unattended
+// runs; tests install scripted ones; the dialogs a user answers wait for the real-window backend.
 FileDialogResponder SetFileDialogResponder(FileDialogResponder responder);
 
 // Shows the dialog and waits. Returns 1 with *result filled when a file was chosen; 0 when

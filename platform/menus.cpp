@@ -359,6 +359,10 @@ int ChooseMenuCommand(WindowHandle window, unsigned command) {
     return PostWindowMessage(window, WM_COMMAND, command, 0);
 }
 
+const MenuBackendHooks& GetMenuBackendHooks() {
+    return MenuHooks;
+}
+
 MenuBackendHooks SetMenuBackendHooks(const MenuBackendHooks& hooks) {
     std::lock_guard<std::mutex> lock(MenusMutex);
     MenuBackendHooks previous = MenuHooks;

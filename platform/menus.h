@@ -112,5 +112,7 @@ struct MenuBackendHooks {
 };
 // Installs the hooks; returns the previous ones.
 MenuBackendHooks SetMenuBackendHooks(const MenuBackendHooks& hooks);
+// The installed hooks; read them while no thread installs others.
+const MenuBackendHooks& GetMenuBackendHooks();
 
 }  // namespace mirexa

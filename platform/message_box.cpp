@@ -1,14 +1,15 @@
 // Message boxes of the headless backend: every box is handed to the installed responder.
 #include "platform/message_box.h"
 
-#include <mutex>
+#include <utility>
+
+#include "platform/responder_slot.h"
 
 namespace mirexa {
 
 namespace {
 
-std::mutex responderMutex;
-MessageBoxResponder installedResponder;
+ResponderSlot<MessageBoxResponder> MessageBoxSlot;
 
 }  // namespace
 
@@ -27,11 +28,7 @@ int GetDefaultMessageBoxAnswer(unsigned style) {
 
 int ShowMessageBox(WindowHandle owner, const std::string& text, const std::string& caption,
                    unsigned style, int lineNumber) {
-    MessageBoxResponder responder;
-    {
-        std::lock_guard<std::mutex> lock(responderMutex);
-        responder = installedResponder;
-    }
+    const MessageBoxResponder responder = CopyResponder(MessageBoxSlot);
     if (!responder) {
         return GetDefaultMessageBoxAnswer(style);
     }
@@ -64,10 +61,7 @@ MessageBoxResponder MakeAutomaticMessageBoxResponder(
 }
 
 MessageBoxResponder SetMessageBoxResponder(MessageBoxResponder responder) {
-    std::lock_guard<std::mutex> lock(responderMutex);
-    MessageBoxResponder previous = std::move(installedResponder);
-    installedResponder = std::move(responder);
-    return previous;
+    return SwapResponder(MessageBoxSlot, std::move(responder));
 }
 
 }  // namespace mirexa

@@ -1,31 +1,24 @@
 // Popup menus on the headless backend: the responder stands in for the user.
 #include "platform/popup_menu.h"
 
-#include <mutex>
 #include <utility>
+
+#include "platform/responder_slot.h"
 
 namespace mirexa {
 
 namespace {
 
-std::mutex PopupMutex;
-PopupMenuResponder PopupResponder;
+ResponderSlot<PopupMenuResponder> PopupSlot;
 
 }  // namespace
 
 PopupMenuResponder SetPopupMenuResponder(PopupMenuResponder responder) {
-    std::lock_guard<std::mutex> lock(PopupMutex);
-    PopupMenuResponder previous = std::move(PopupResponder);
-    PopupResponder = std::move(responder);
-    return previous;
+    return SwapResponder(PopupSlot, std::move(responder));
 }
 
 unsigned TrackPopupMenu(const PopupMenu& menu, int x, int y, WindowHandle owner) {
-    PopupMenuResponder responder;
-    {
-        std::lock_guard<std::mutex> lock(PopupMutex);
-        responder = PopupResponder;
-    }
+    const PopupMenuResponder responder = CopyResponder(PopupSlot);
     if (!responder) {
         return 0;
     }

@@ -289,6 +289,8 @@ struct GuiPump {
 constexpr unsigned kGuiTimerFloorMs = 10;
 // Makes the calling thread the GUI thread with the pump (copied); null removes the pump.
 void SetGuiPump(const GuiPump* pump);
+// The installed pump (every field empty when none); read it while no thread installs one.
+const GuiPump& GetGuiPump();
 
 // Sees every message a procedure is called with (sent or dispatched), on the procedure's thread,
 // before the procedure. For tests and traces; an empty function removes it. Returns the previous

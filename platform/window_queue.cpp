@@ -330,6 +330,10 @@ void SetGuiPump(const GuiPump* pump) {
     pumpQueue = pump ? currentQueue.queue : nullptr;
 }
 
+const GuiPump& GetGuiPump() {
+    return installedPump;
+}
+
 void WakeAllMessageQueues() {
     std::lock_guard<std::mutex> lock(platformMutex);
     NotifyQueues();

@@ -31,9 +31,10 @@ inline constexpr unsigned SC_RESTORE = 61728;
 inline constexpr int kBatchExitFileError = 2;
 inline constexpr int kBatchExitAborted = -1;
 
-// The automation calls the program's main window, run and system itself. A test may put a
-// stand-in in their place (a recording sink, a scripted run); the program never does. Every
-// field of a stand-in is set.
+// A test seam, not a hooks record: the automation calls the program's main window, run and
+// system itself, and the program never installs a stand-in (with none in place every step takes
+// the program's own path). A test may put one in their place (a recording sink, a scripted run);
+// every field of a stand-in is set.
 struct AutomationStandIn {
     // Runs the call on the user-interface thread and returns once it has run. Returns 1, or 0
     // when the main window is gone and the call did not run.

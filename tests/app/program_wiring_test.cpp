@@ -5,12 +5,15 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <map>
 #include <set>
 #include <string>
 #include <utility>
 
 #include "app/program_wiring.h"
 #include "platform/backend.h"
+#include "platform/menus.h"
+#include "platform/window.h"
 
 namespace mirexa {
 namespace {
@@ -40,6 +43,27 @@ TEST(ProgramWiring, EveryHookIsFilledOrWaitsForANamedFeature) {
         }
     }
     EXPECT_TRUE(unused.empty()) << "a waiting hook names no field of a record";
+}
+
+// The desktop's native side is one feature: every field of the records a real-window backend
+// fills waits for it, and none of them is left off the list.
+TEST(ProgramWiring, RealWindowRecordsWaitWholeForTheRealWindowBackend) {
+    const std::map<std::string, std::size_t> sizes = {
+        {"RealWindowBackend", sizeof(RealWindowBackend)},
+        {"GuiPump", sizeof(GuiPump)},
+        {"MenuBackendHooks", sizeof(MenuBackendHooks)},
+    };
+    std::map<std::string, std::size_t> listed;
+    for (const WaitingHook& hook : ListWaitingHooks()) {
+        if (sizes.count(hook.record) != 0) {
+            EXPECT_STREQ(hook.feature, "the real-window backend")
+                << hook.record << "." << hook.field;
+            ++listed[hook.record];
+        }
+    }
+    for (const auto& [record, size] : sizes) {
+        EXPECT_EQ(listed[record], size / sizeof(void*)) << record;
+    }
 }
 
 }  // namespace
