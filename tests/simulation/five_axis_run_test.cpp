@@ -22,6 +22,7 @@
 #include "simulation/run_control.h"
 #include "simulation/simulation_hooks.h"
 #include "simulation/simulation_thread.h"
+#include "support/definition_state.h"
 #include "support/tool_records.h"
 
 namespace mirexa {
@@ -125,12 +126,6 @@ protected:
         SimulationCallbacks.checkStructures = nullptr;
         FreeToolTables();
         CurrentTool = CurrentToolRecord{};
-        Settings = settings_;
-        DexelPitch = pitch_;
-        DefinitionFiles = files_;
-        CurrentMachine = machine_;
-        Controller = controller_;
-        Machine = machineDefinition_;
         KinematicsMode = mode_;
         ToolOffsets = offsets_;
         CurrentMachinePose = MachinePose{};
@@ -181,12 +176,7 @@ protected:
 
     testing::ScratchDirectory scratch_;
     double gauge_ = 0.0;
-    ProgramSettings settings_ = Settings;
-    DexelPitchSettings pitch_ = DexelPitch;
-    DefinitionFilePaths files_ = DefinitionFiles;
-    MachineGeometry machine_ = CurrentMachine;
-    ControllerDefinition controller_ = Controller;
-    MachineDefinition machineDefinition_ = Machine;
+    testing::ScopedRunDefinitions definitions_;
     KinematicsModeFlags mode_ = KinematicsMode;
     ToolOffsetMemory offsets_ = ToolOffsets;
     int stockIndex_ = CurrentStockIndex.load();
