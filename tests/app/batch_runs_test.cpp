@@ -22,6 +22,7 @@
 #include "stock/stock_grid.h"
 #include "stock/stock_model.h"
 #include "stockio/dme_file.h"
+#include "tests/stockio/stl_test_meshes.h"
 
 extern char** environ;
 
@@ -274,26 +275,7 @@ TEST_F(BatchRunTest, AProgramTheDataCheckCannotFollowIsLoggedWithItsLine) {
 TEST_F(BatchRunTest, AnStlStockInWorkCoordinatesLandsAtTheWorkOffset) {
     // A 10 mm cube at the origin; the sample controller's G54 (-250, -180, -320.5) with the
     // external offset's Z -0.5 is current at start.
-    // Each face of the unit cube, scaled by 10: its outward normal and its corners (bits x, y,
-    // z) counter-clockwise seen from outside, written as two triangles.
-    const char* const normals[6] = {"0 0 -1", "0 0 1", "0 -1 0", "0 1 0", "-1 0 0", "1 0 0"};
-    const int faces[6][4] = {{0, 2, 6, 4}, {1, 5, 7, 3}, {0, 4, 5, 1},
-                             {2, 3, 7, 6}, {0, 1, 3, 2}, {4, 6, 7, 5}};
-    std::string stl = "solid cube\n";
-    for (int face = 0; face < 6; ++face) {
-        const int* f = faces[face];
-        const int triangles[2][3] = {{f[0], f[1], f[2]}, {f[0], f[2], f[3]}};
-        for (const auto& triangle : triangles) {
-            stl += std::string("facet normal ") + normals[face] + "\nouter loop\n";
-            for (const int c : triangle) {
-                stl += "vertex " + std::to_string((c >> 2 & 1) * 10) + " " +
-                       std::to_string((c >> 1 & 1) * 10) + " " + std::to_string((c & 1) * 10) +
-                       "\n";
-            }
-            stl += "endloop\nendfacet\n";
-        }
-    }
-    scratch.Write("cube.stl", stl + "endsolid cube\n");
+    scratch.Write("cube.stl", testing::AsciiStl(testing::BoxMesh({0, 0, 0}, {10, 10, 10})));
     ASSERT_EQ(Run({"-Dcube.stl,W", "-XM(0,0,0)", "-O", "work.dme"}), 0);
     ASSERT_EQ(Run({"-Dcube.stl", "-XM(0,0,0)", "-O", "machine.dme"}), 0);
     const double expected[2][6] = {{-250, -180, -321, -240, -170, -311}, {0, 0, 0, 10, 10, 10}};
