@@ -18,23 +18,23 @@ namespace {
 
 std::vector<std::string> seen;  // "<window text> <message> <wparam> <lparam>"
 
+std::string Msg(const std::string& text, unsigned message, long long wparam = 0,
+                long long lparam = 0) {
+    return text + " " + std::to_string(message) + " " + std::to_string(wparam) + " " +
+           std::to_string(lparam);
+}
+
 MessageResult Recorder(WindowHandle window, unsigned message, MessageWParam wparam,
                        MessageLParam lparam) {
     if (message != WM_CREATE && message != WM_DESTROY) {
-        seen.push_back(GetPlatformWindowText(window) + " " + std::to_string(message) + " " +
-                       std::to_string(wparam) + " " + std::to_string(lparam));
+        seen.push_back(Msg(GetPlatformWindowText(window), message, static_cast<long long>(wparam),
+                           static_cast<long long>(lparam)));
     }
     return DefaultWindowProcedure(window, message, wparam, lparam);
 }
 
 WindowHandle Make(const std::string& text, WindowHandle parent = nullptr, int visible = 1) {
     return testing::MakeTestWindow(Recorder, text, parent, WindowRect{10, 20, 110, 70}, 0, visible);
-}
-
-std::string Msg(const std::string& text, unsigned message, long long wparam = 0,
-                long long lparam = 0) {
-    return text + " " + std::to_string(message) + " " + std::to_string(wparam) + " " +
-           std::to_string(lparam);
 }
 
 class WindowStateTest : public ::testing::Test {
