@@ -21,6 +21,7 @@
 #include "shell/worker_threads.h"
 #include "simulation/run_control.h"
 #include "simulation/run_end.h"
+#include "support/test_windows.h"
 
 namespace mirexa {
 namespace {
@@ -160,16 +161,10 @@ protected:
                 return true;
             }
             AdvanceManualClock(5);
-            Deliver();
+            testing::DispatchPendingMessages();
             std::this_thread::sleep_for(std::chrono::microseconds(200));
         }
         return condition();
-    }
-    void Deliver() {
-        WindowMessage message;
-        while (PeekWindowMessage(&message, PM_REMOVE)) {
-            DispatchWindowMessage(message);
-        }
     }
     void Tick() {
         SendWindowMessage(window_, WM_TIMER, IDT_RUN_PROGRESS, 0);
@@ -196,7 +191,7 @@ TEST_F(RunTimerTest, ARedrawIsServedBeforeAPauseIsEntered) {
                                                       "main window"}));
     // Paused: timer 101 no longer ticks; the blink timer toggles the phase every 500 ms.
     AdvanceManualClock(500);
-    Deliver();
+    testing::DispatchPendingMessages();
     EXPECT_EQ(RunControl.pauseBlink.load(), 1);
     EXPECT_TRUE(Hooks.Take().empty());
 }

@@ -16,6 +16,7 @@
 #include "platform/clock.h"
 #include "platform/window.h"
 #include "stock/stock_grid.h"
+#include "support/test_windows.h"
 #include "view/camera.h"
 #include "view/display_lists.h"
 #include "view/gl_colors.h"
@@ -563,10 +564,7 @@ TEST(StockRebuild, PaintsAndStockCommandsWaitUntilTheRebuildEnds) {
     MarkStockDisplayDirty(&top.Model());
     BuildStockDisplayLists(&top.Model(), &StockListNames[0], 0);
     EXPECT_EQ(StockRebuildActive.load(), 0);
-    WindowMessage message;
-    while (PeekWindowMessage(&message, PM_REMOVE)) {
-        DispatchWindowMessage(message);
-    }
+    testing::DispatchPendingMessages();
     EXPECT_EQ(pumpLog.handled, (std::vector<unsigned>{WM_USER + 5, WM_COMMAND, WM_PAINT}));
     EXPECT_EQ(pumpLog.duringRebuild, (std::vector<int>{1, 0, 0}));
     GetPlatformWindowRect(window, &rect);
