@@ -115,10 +115,7 @@ protected:
         WindowMessage message;
         while (PeekWindowMessage(&message, PM_REMOVE)) {
         }
-        WindowCreateParams params;
-        params.text = "main";
-        params.procedure = HostProcedure;
-        window_ = CreatePlatformWindow(params);
+        window_ = CreatePlatformWindow({.text = "main", .procedure = HostProcedure});
         RunUiCallbacks.drawRunPane = [](int pane, const char* text, int pressed) {
             Hooks.Add(std::string(pressed ? "pressed " : "raised ") + std::to_string(pane) + text);
         };

@@ -523,10 +523,8 @@ MessageResult RecordingProcedure(WindowHandle window, unsigned message, MessageW
 TEST(StockRebuild, PaintsAndStockCommandsWaitUntilTheRebuildEnds) {
     TopView top;
     pumpLog = PumpLog{};
-    WindowCreateParams params;
-    params.className = "pump-test";
-    params.procedure = RecordingProcedure;
-    WindowHandle window = CreatePlatformWindow(params);
+    WindowHandle window =
+        CreatePlatformWindow({.className = "pump-test", .procedure = RecordingProcedure});
     ASSERT_NE(window, nullptr);
     ViewCallbacks.invalidateView = [] { ++pumpLog.invalidations; };
     // Queued before the rebuild: a command, a paint, and a message that renders.
