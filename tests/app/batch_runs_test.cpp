@@ -205,6 +205,11 @@ TEST_F(BatchRunTest, AMissingNcProgramExitsTwoWithALogLine) {
     EXPECT_FALSE(Exists("out.dme"));
 }
 
+// A feed into the table: a check that ends the run with an alarm.
+const char* const kTableFeedProgram =
+    "%\nO11\nG90 G17 G40 G49 G80\nT1 M06\nG56 G00 X50. Y150. Z20. S3000 M03\n"
+    "G01 Z-95. F500.\nG00 Z50.\nM30\n%\n";
+
 // The program performs the run's end itself: a feed into a jaw of the vice (a check that pauses
 // on its event) is recorded in the interference report and the run goes on to its end; a feed
 // into the table (a check that ends the run) is an alarm end, logged with its message.
@@ -221,9 +226,7 @@ TEST_F(BatchRunTest, InterferencesAreReportedAndAnAlarmEndIsLogged) {
 
     fs::remove(scratch.At("interference.txt"));
     fs::remove(scratch.At("mirexa.log"));
-    scratch.Write("table.nc",
-                  "%\nO11\nG90 G17 G40 G49 G80\nT1 M06\nG56 G00 X50. Y150. Z20. S3000 M03\n"
-                  "G01 Z-95. F500.\nG00 Z50.\nM30\n%\n");
+    scratch.Write("table.nc", kTableFeedProgram);
     // The bundled English message file makes the log English; without it the log is Japanese.
     fs::copy(std::string(MIREXA_SAMPLES) + "/mirexa7.mes", scratch.At("mirexa7.mes"));
     struct Language {
@@ -431,9 +434,7 @@ TEST_F(BatchRunTest, PlantedLinksAndTheFileSizeLimitKeepTheUsersFiles) {
 // Each log entry on its own line: the alarm message of a run is ended before the run's closing
 // entry (the time stamp, with its full-width colon, only ever starts a line).
 TEST_F(BatchRunTest, TheLogHoldsOneEntryPerLine) {
-    scratch.Write("table.nc",
-                  "%\nO11\nG90 G17 G40 G49 G80\nT1 M06\nG56 G00 X50. Y150. Z20. S3000 M03\n"
-                  "G01 Z-95. F500.\nG00 Z50.\nM30\n%\n");
+    scratch.Write("table.nc", kTableFeedProgram);
     fs::remove(scratch.At("mirexa.log"));
     for (int run = 0; run < 2; ++run) {
         ASSERT_EQ(Run({kBox, "table.nc", "-X6", "-O", "table.dme"}), 0);
