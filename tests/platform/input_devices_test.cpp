@@ -26,11 +26,8 @@ MessageResult RecordingProcedure(WindowHandle window, unsigned message, MessageW
 }
 
 WindowHandle MakeWindow() {
-    WindowCreateParams params;
-    params.className = "InputTest";
-    params.procedure = RecordingProcedure;
-    params.rect = {0, 0, 100, 80};
-    return CreatePlatformWindow(params);
+    return CreatePlatformWindow(
+        {.className = "InputTest", .procedure = RecordingProcedure, .rect = {0, 0, 100, 80}});
 }
 
 TEST(InputDevices, KeysHoldTheirStateAndOutOfRangeCodesReadUp) {
