@@ -22,6 +22,7 @@
 #include "stock/stock_grid.h"
 #include "stock/stock_model.h"
 #include "stockio/dme_file.h"
+#include "tests/stockio/stl_test_meshes.h"
 
 extern char** environ;
 
@@ -204,6 +205,11 @@ TEST_F(BatchRunTest, AMissingNcProgramExitsTwoWithALogLine) {
     EXPECT_FALSE(Exists("out.dme"));
 }
 
+// A feed into the table: a check that ends the run with an alarm.
+const char* const kTableFeedProgram =
+    "%\nO11\nG90 G17 G40 G49 G80\nT1 M06\nG56 G00 X50. Y150. Z20. S3000 M03\n"
+    "G01 Z-95. F500.\nG00 Z50.\nM30\n%\n";
+
 // The program performs the run's end itself: a feed into a jaw of the vice (a check that pauses
 // on its event) is recorded in the interference report and the run goes on to its end; a feed
 // into the table (a check that ends the run) is an alarm end, logged with its message.
@@ -220,9 +226,7 @@ TEST_F(BatchRunTest, InterferencesAreReportedAndAnAlarmEndIsLogged) {
 
     fs::remove(scratch.At("interference.txt"));
     fs::remove(scratch.At("mirexa.log"));
-    scratch.Write("table.nc",
-                  "%\nO11\nG90 G17 G40 G49 G80\nT1 M06\nG56 G00 X50. Y150. Z20. S3000 M03\n"
-                  "G01 Z-95. F500.\nG00 Z50.\nM30\n%\n");
+    scratch.Write("table.nc", kTableFeedProgram);
     // The bundled English message file makes the log English; without it the log is Japanese.
     fs::copy(std::string(MIREXA_SAMPLES) + "/mirexa7.mes", scratch.At("mirexa7.mes"));
     struct Language {
@@ -274,26 +278,7 @@ TEST_F(BatchRunTest, AProgramTheDataCheckCannotFollowIsLoggedWithItsLine) {
 TEST_F(BatchRunTest, AnStlStockInWorkCoordinatesLandsAtTheWorkOffset) {
     // A 10 mm cube at the origin; the sample controller's G54 (-250, -180, -320.5) with the
     // external offset's Z -0.5 is current at start.
-    // Each face of the unit cube, scaled by 10: its outward normal and its corners (bits x, y,
-    // z) counter-clockwise seen from outside, written as two triangles.
-    const char* const normals[6] = {"0 0 -1", "0 0 1", "0 -1 0", "0 1 0", "-1 0 0", "1 0 0"};
-    const int faces[6][4] = {{0, 2, 6, 4}, {1, 5, 7, 3}, {0, 4, 5, 1},
-                             {2, 3, 7, 6}, {0, 1, 3, 2}, {4, 6, 7, 5}};
-    std::string stl = "solid cube\n";
-    for (int face = 0; face < 6; ++face) {
-        const int* f = faces[face];
-        const int triangles[2][3] = {{f[0], f[1], f[2]}, {f[0], f[2], f[3]}};
-        for (const auto& triangle : triangles) {
-            stl += std::string("facet normal ") + normals[face] + "\nouter loop\n";
-            for (const int c : triangle) {
-                stl += "vertex " + std::to_string((c >> 2 & 1) * 10) + " " +
-                       std::to_string((c >> 1 & 1) * 10) + " " + std::to_string((c & 1) * 10) +
-                       "\n";
-            }
-            stl += "endloop\nendfacet\n";
-        }
-    }
-    scratch.Write("cube.stl", stl + "endsolid cube\n");
+    scratch.Write("cube.stl", testing::AsciiStl(testing::BoxMesh({0, 0, 0}, {10, 10, 10})));
     ASSERT_EQ(Run({"-Dcube.stl,W", "-XM(0,0,0)", "-O", "work.dme"}), 0);
     ASSERT_EQ(Run({"-Dcube.stl", "-XM(0,0,0)", "-O", "machine.dme"}), 0);
     const double expected[2][6] = {{-250, -180, -321, -240, -170, -311}, {0, 0, 0, 10, 10, 10}};
@@ -449,9 +434,7 @@ TEST_F(BatchRunTest, PlantedLinksAndTheFileSizeLimitKeepTheUsersFiles) {
 // Each log entry on its own line: the alarm message of a run is ended before the run's closing
 // entry (the time stamp, with its full-width colon, only ever starts a line).
 TEST_F(BatchRunTest, TheLogHoldsOneEntryPerLine) {
-    scratch.Write("table.nc",
-                  "%\nO11\nG90 G17 G40 G49 G80\nT1 M06\nG56 G00 X50. Y150. Z20. S3000 M03\n"
-                  "G01 Z-95. F500.\nG00 Z50.\nM30\n%\n");
+    scratch.Write("table.nc", kTableFeedProgram);
     fs::remove(scratch.At("mirexa.log"));
     for (int run = 0; run < 2; ++run) {
         ASSERT_EQ(Run({kBox, "table.nc", "-X6", "-O", "table.dme"}), 0);

@@ -25,6 +25,7 @@
 #include "simulation/run_control.h"
 #include "stock/cut_off_removal.h"
 #include "stock/stock_model.h"
+#include "support/test_windows.h"
 #include "view/camera.h"
 #include "view/snapshots.h"
 #include "view/view_window.h"
@@ -143,10 +144,7 @@ TEST_F(ProgramStartupTest, TheViewsStyleKeyReachesTheMainWindow) {
         }
         styleBefore = DisplayModes.stockStyle;
         SendWindowMessage(MainWindowData.handles.view, WM_KEYDOWN, 'H', 'h');
-        WindowMessage posted;
-        while (PeekWindowMessage(&posted, PM_REMOVE)) {
-            DispatchWindowMessage(posted);
-        }
+        testing::DispatchPendingMessages();
     });
     EXPECT_EQ(Run(""), 0);
     SetMessageObserver({});

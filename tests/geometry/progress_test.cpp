@@ -407,9 +407,7 @@ MessageResult UpdatingProcedure(WindowHandle window, unsigned message, MessageWP
 }
 
 TEST_F(ProgressTest, WorkerAndUserInterfaceThreadUpdateTogetherWithoutDeadlock) {
-    WindowCreateParams params;
-    params.procedure = UpdatingProcedure;
-    WindowHandle timerWindow = CreatePlatformWindow(params);
+    WindowHandle timerWindow = CreatePlatformWindow({.procedure = UpdatingProcedure});
     BeginRun(2000);
     std::thread worker([timerWindow] {
         for (int i = 0; i < 2000; ++i) {
@@ -437,9 +435,7 @@ TEST_F(ProgressTest, WorkerAndUserInterfaceThreadUpdateTogetherWithoutDeadlock) 
 
 TEST_F(ProgressTest, PumpDispatchesOneMessageOnlyAfterMoreThanThreeSeconds) {
     int handled = 0;
-    WindowCreateParams params;
-    params.procedure = CountingProcedure;
-    WindowHandle window = CreatePlatformWindow(params);
+    WindowHandle window = CreatePlatformWindow({.procedure = CountingProcedure});
     SetWindowUserData(window, reinterpret_cast<std::intptr_t>(&handled));
     PostWindowMessage(window, WM_USER + 7, 0, 0);
     PostWindowMessage(window, WM_USER + 7, 0, 0);

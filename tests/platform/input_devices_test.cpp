@@ -10,6 +10,7 @@
 #include "platform/pointer.h"
 #include "platform/popup_menu.h"
 #include "platform/window.h"
+#include "support/test_windows.h"
 
 namespace mirexa {
 namespace {
@@ -25,18 +26,8 @@ MessageResult RecordingProcedure(WindowHandle window, unsigned message, MessageW
 }
 
 WindowHandle MakeWindow() {
-    WindowCreateParams params;
-    params.className = "InputTest";
-    params.procedure = RecordingProcedure;
-    params.rect = {0, 0, 100, 80};
-    return CreatePlatformWindow(params);
-}
-
-void DispatchPending() {
-    WindowMessage message;
-    while (PeekWindowMessage(&message, PM_REMOVE)) {
-        DispatchWindowMessage(message);
-    }
+    return CreatePlatformWindow(
+        {.className = "InputTest", .procedure = RecordingProcedure, .rect = {0, 0, 100, 80}});
 }
 
 TEST(InputDevices, KeysHoldTheirStateAndOutOfRangeCodesReadUp) {
@@ -119,7 +110,7 @@ TEST(InputDevices, PopupPostsOnlyAnEnabledItemOfTheMenu) {
     EXPECT_EQ(TrackPopupMenu(menu, 7, 8, owner), 0u);
     answer = 250;
     EXPECT_EQ(TrackPopupMenu(menu, 7, 8, owner), 250u);
-    DispatchPending();
+    testing::DispatchPendingMessages();
     ASSERT_EQ(received.size(), 1u);
     EXPECT_EQ(received[0].wparam, 250u);
     SetPopupMenuResponder(previous);

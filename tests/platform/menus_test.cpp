@@ -13,23 +13,13 @@ namespace mirexa {
 namespace {
 
 MenuEntryInfo Item(unsigned command, const char* caption) {
-    MenuEntryInfo item;
-    item.command = command;
-    item.caption = caption;
-    return item;
+    return {.command = command, .caption = caption};
 }
-
 MenuEntryInfo Separator() {
-    MenuEntryInfo item;
-    item.separator = 1;
-    return item;
+    return {.separator = 1};
 }
-
 MenuEntryInfo Popup(const char* caption, MenuHandle submenu) {
-    MenuEntryInfo item;
-    item.caption = caption;
-    item.submenu = submenu;
-    return item;
+    return {.caption = caption, .submenu = submenu};
 }
 
 // A bar: "File" (open 10, separator, exit 11) and "View" (nested "Zoom" (in 20, out 21), 22).

@@ -11,30 +11,12 @@
 #include "platform/clock.h"
 #include "platform/keys.h"
 #include "platform/window.h"
+#include "support/test_windows.h"
 
 namespace mirexa {
 namespace {
 
 std::vector<std::string> seen;  // "<window text> <message> <wparam> <lparam>"
-
-MessageResult Recorder(WindowHandle window, unsigned message, MessageWParam wparam,
-                       MessageLParam lparam) {
-    if (message != WM_CREATE && message != WM_DESTROY) {
-        seen.push_back(GetPlatformWindowText(window) + " " + std::to_string(message) + " " +
-                       std::to_string(wparam) + " " + std::to_string(lparam));
-    }
-    return DefaultWindowProcedure(window, message, wparam, lparam);
-}
-
-WindowHandle Make(const std::string& text, WindowHandle parent = nullptr, int visible = 1) {
-    WindowCreateParams params;
-    params.text = text;
-    params.procedure = Recorder;
-    params.parent = parent;
-    params.visible = visible;
-    params.rect = WindowRect{10, 20, 110, 70};
-    return CreatePlatformWindow(params);
-}
 
 std::string Msg(const std::string& text, unsigned message, long long wparam = 0,
                 long long lparam = 0) {
@@ -42,24 +24,29 @@ std::string Msg(const std::string& text, unsigned message, long long wparam = 0,
            std::to_string(lparam);
 }
 
-// Takes and dispatches every pending message.
-void Drain() {
-    WindowMessage message;
-    while (PeekWindowMessage(&message, PM_REMOVE)) {
-        DispatchWindowMessage(message);
+MessageResult Recorder(WindowHandle window, unsigned message, MessageWParam wparam,
+                       MessageLParam lparam) {
+    if (message != WM_CREATE && message != WM_DESTROY) {
+        seen.push_back(Msg(GetPlatformWindowText(window), message, static_cast<long long>(wparam),
+                           static_cast<long long>(lparam)));
     }
+    return DefaultWindowProcedure(window, message, wparam, lparam);
+}
+
+WindowHandle Make(const std::string& text, WindowHandle parent = nullptr, int visible = 1) {
+    return testing::MakeTestWindow(Recorder, text, parent, WindowRect{10, 20, 110, 70}, 0, visible);
 }
 
 class WindowStateTest : public ::testing::Test {
 protected:
     void SetUp() override {
         UseManualClock(1, 1000);
-        Drain();
+        testing::DispatchPendingMessages();
         seen.clear();
     }
     void TearDown() override {
         SetGuiPump(nullptr);
-        Drain();
+        testing::DispatchPendingMessages();
         UseManualClock(0, 0);
     }
 };
@@ -73,7 +60,7 @@ TEST_F(WindowStateTest, APaintComesAfterPostsBeforeTimersAndOnlyOnScreen) {
     EXPECT_EQ(InvalidatePlatformWindow(hidden), 1);
     EXPECT_EQ(InvalidatePlatformWindow(main), 1);  // the child with it
     PostWindowMessage(main, WM_USER, 1, 0);
-    Drain();
+    testing::DispatchPendingMessages();
     EXPECT_EQ(seen, (std::vector<std::string>{Msg("main", WM_USER, 1), Msg("main", WM_PAINT),
                                               Msg("child", WM_PAINT), Msg("main", WM_TIMER, 5)}));
     EXPECT_EQ(IsPlatformWindowInvalid(main), 0);
@@ -83,11 +70,11 @@ TEST_F(WindowStateTest, APaintComesAfterPostsBeforeTimersAndOnlyOnScreen) {
     ShowPlatformWindow(hidden, SW_SHOW);
     ShowPlatformWindow(main, SW_MINIMIZE);
     InvalidatePlatformWindow(child);
-    Drain();
+    testing::DispatchPendingMessages();
     EXPECT_EQ(seen, (std::vector<std::string>{Msg("main", WM_SIZE), Msg("hidden", WM_PAINT)}));
     seen.clear();
     ShowPlatformWindow(main, SW_RESTORE);
-    Drain();
+    testing::DispatchPendingMessages();
     EXPECT_EQ(seen,
               (std::vector<std::string>{Msg("main", WM_SIZE, 100, 50), Msg("child", WM_PAINT)}));
     // UpdatePlatformWindow paints an invalid window at once, and only then.
@@ -137,7 +124,7 @@ TEST_F(WindowStateTest, NativeGeometryIsAppliedWhenDispatchedAndCoalesced) {
             EXPECT_EQ(NotifyNativeGeometry(w, rect, c.minimised), 1) << c.name;
         }
         EXPECT_TRUE(seen.empty()) << c.name << ": the notification itself runs no program code";
-        Drain();
+        testing::DispatchPendingMessages();
         EXPECT_EQ(seen, c.expected) << c.name;
         WindowRect rect;
         GetPlatformWindowRect(w, &rect);
@@ -156,7 +143,7 @@ TEST_F(WindowStateTest, ActivationFocusEnablingAndCloseFromTheNativeSide) {
     SetKeyDownState(VK_CONTROL, 1);
     NotifyNativeActivate(a, WA_INACTIVE);
     NotifyNativeFocus(b);
-    Drain();
+    testing::DispatchPendingMessages();
     EXPECT_EQ(IsKeyDown(VK_CONTROL), 0);  // no stuck Ctrl after switching programs
     EXPECT_EQ(GetFocusWindow(), b);
     const auto bits = [](WindowHandle w) {
@@ -178,7 +165,7 @@ TEST_F(WindowStateTest, ActivationFocusEnablingAndCloseFromTheNativeSide) {
     SetFocusWindow(a);
     EXPECT_EQ(NotifyNativeClose(a), 1);
     EXPECT_EQ(IsPlatformWindow(a), 1);
-    Drain();
+    testing::DispatchPendingMessages();
     EXPECT_EQ(IsPlatformWindow(a), 0);
     EXPECT_EQ(GetFocusWindow(), nullptr);
     EXPECT_EQ(NotifyNativeClose(a), 0);
@@ -191,7 +178,7 @@ TEST_F(WindowStateTest, MouseMovesReplaceOnlyTheLastQueuedMessage) {
     PostOrReplaceWindowMessage(w, WM_MOUSEMOVE, 0, 2);
     PostWindowMessage(w, WM_LBUTTONDOWN, 0, 2);
     PostOrReplaceWindowMessage(w, WM_MOUSEMOVE, 0, 3);
-    Drain();
+    testing::DispatchPendingMessages();
     EXPECT_EQ(seen, (std::vector<std::string>{Msg("w", WM_MOUSEMOVE, 0, 2),
                                               Msg("w", WM_LBUTTONDOWN, 0, 2),
                                               Msg("w", WM_MOUSEMOVE, 0, 3)}));

@@ -13,6 +13,7 @@
 #include "platform/backend.h"
 #include "platform/clock.h"
 #include "platform/controls.h"
+#include "support/test_windows.h"
 
 namespace mirexa {
 namespace {
@@ -53,13 +54,7 @@ MessageResult TestProcedure(WindowHandle window, unsigned message, MessageWParam
 }
 
 WindowHandle MakeWindow(const std::string& text, WindowHandle parent = nullptr, int id = 0) {
-    WindowCreateParams params;
-    params.text = text;
-    params.procedure = TestProcedure;
-    params.parent = parent;
-    params.id = id;
-    params.rect = WindowRect{10, 20, 330, 260};
-    return CreatePlatformWindow(params);
+    return testing::MakeTestWindow(TestProcedure, text, parent, WindowRect{10, 20, 330, 260}, id);
 }
 
 class WindowTest : public ::testing::Test {

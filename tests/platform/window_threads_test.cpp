@@ -45,10 +45,7 @@ MessageResult ControlProcedure(WindowHandle window, unsigned message, MessageWPa
 }
 
 WindowHandle MakeWindow(WindowProcedure procedure, WindowHandle parent = nullptr) {
-    WindowCreateParams params;
-    params.procedure = procedure;
-    params.parent = parent;
-    return CreatePlatformWindow(params);
+    return CreatePlatformWindow({.procedure = procedure, .parent = parent});
 }
 
 // A user-interface thread of its own: a control window and a message loop that runs until Stop.

@@ -329,9 +329,7 @@ MessageResult RecordingMainProcedure(WindowHandle window, unsigned message, Mess
 
 TEST(AutomationCallWindowTest, CallsRunOnTheWindowThreadUntilTheMainWindowGoes) {
     mainCommands.clear();
-    WindowCreateParams params;
-    params.procedure = RecordingMainProcedure;
-    WindowHandle main = CreatePlatformWindow(params);
+    WindowHandle main = CreatePlatformWindow({.procedure = RecordingMainProcedure});
     ASSERT_NE(main, nullptr);
     MainWindow.store(main);
     ASSERT_EQ(OpenAutomationCallWindow(), 1);

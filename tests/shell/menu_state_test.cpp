@@ -95,10 +95,8 @@ TEST_F(MenuStateTest, ToggleChecksColourModeGreysAndThePluginItem) {
     EXPECT_EQ(Grey(menu, IDM_COLOR_MODE_NORMAL), 0);
     // The NC communication item is the plug-in's: absent without it, checked while switched off.
     EXPECT_EQ(State(menu, IDM_DISABLE_NCCOM), -1);
-    MenuEntryInfo item;
-    item.command = IDM_DISABLE_NCCOM;
-    item.caption = "Disable NC communication";
-    AppendMenuEntry(GetSubMenuHandle(menu, MAIN_MENU_OPTIONS), item);
+    AppendMenuEntry(GetSubMenuHandle(menu, MAIN_MENU_OPTIONS),
+                    {.command = IDM_DISABLE_NCCOM, .caption = "Disable NC communication"});
     inputs.nccomLoaded = 1;
     inputs.nccomSwitchedOff = 1;
     ApplyMenuChecks(menu, inputs);
@@ -128,13 +126,10 @@ TEST_F(MenuStateTest, RunAreasFollowTheirItemsPastPluginItemsAndComeBackAsTheyWe
     ASSERT_EQ(SetWindowMenuBar(window, menu), 1);
     PrepareMenuState(menu);
     // Plug-in items inserted at the top of the machining and display menus after the load.
-    MenuHandle machining = GetSubMenuHandle(menu, MAIN_MENU_MACHINING);
-    MenuEntryInfo plugin;
-    plugin.command = 32951;
-    plugin.caption = "Plug-in";
-    InsertMenuEntry(machining, 0, plugin);
-    plugin.command = 32952;
-    InsertMenuEntry(GetSubMenuHandle(menu, MAIN_MENU_DISPLAY), 0, plugin);
+    InsertMenuEntry(GetSubMenuHandle(menu, MAIN_MENU_MACHINING), 0,
+                    {.command = 32951, .caption = "Plug-in"});
+    InsertMenuEntry(GetSubMenuHandle(menu, MAIN_MENU_DISPLAY), 0,
+                    {.command = 32952, .caption = "Plug-in"});
     EnableStockMenuItems(menu, 1);  // no stock yet
     for (unsigned command :
          {IDM_NC_REPORT, IDM_NC_EDIT, IDM_CUT_REAL, IDM_CUT_RESULT, IDM_PATH_DISPLAY}) {

@@ -81,12 +81,10 @@ TEST_F(MessageFileTest, CaptionsFollowMenuOrderKeepGreysAndStopWhereTheEntriesEn
     MenuHandle s = CreateMenuHandle();
     MenuHandle b = CreateMenuHandle();
     auto add = [](MenuHandle menu, unsigned command, const char* caption, MenuHandle sub) {
-        MenuEntryInfo item;
-        item.command = command;
-        item.caption = caption ? caption : "";
-        item.separator = caption ? 0 : 1;
-        item.submenu = sub;
-        AppendMenuEntry(menu, item);
+        AppendMenuEntry(menu, {.command = command,
+                               .caption = caption ? caption : "",
+                               .separator = caption ? 0 : 1,
+                               .submenu = sub});
     };
     add(s, 11, "s1", nullptr);
     add(s, 0, nullptr, nullptr);

@@ -12,6 +12,7 @@
 #include "geometry/ui_hooks.h"
 #include "platform/controls.h"
 #include "support/fake_ui.h"
+#include "support/test_windows.h"
 
 namespace mirexa {
 namespace {
@@ -281,14 +282,6 @@ TEST_F(StatusBarTest, MacroBreakAndCompletionShowOnce) {
     EXPECT_EQ(StatusInputs.macro.completed, 0);
 }
 
-// Handles what is pending on this (the user-interface) thread.
-void PumpPending() {
-    WindowMessage message;
-    while (PeekWindowMessage(&message, PM_REMOVE)) {
-        DispatchWindowMessage(message);
-    }
-}
-
 TEST_F(StatusBarTest, OtherThreadsDrawNothingAndTheirRequestsRunOnTheInterfaceThread) {
     UiLanguage.store(1);
     StatusInputs.machineName = "M";
@@ -303,7 +296,7 @@ TEST_F(StatusBarTest, OtherThreadsDrawNothingAndTheirRequestsRunOnTheInterfaceTh
     EXPECT_EQ(GetPlatformWindowText(ui.mainWindow), "before");
     EXPECT_EQ(StatusInputs.workOffsetIndex, 0);
     ui.ClearRecord();
-    PumpPending();
+    testing::DispatchPendingMessages();
     EXPECT_EQ(StatusInputs.workOffsetIndex, 7);
     EXPECT_EQ(Part(STATUS_PART_WORKPIECE), "Workpiece(P1)");
     EXPECT_EQ(GetPlatformWindowText(ui.mainWindow), "M - Not Selected(,,)");
@@ -318,7 +311,7 @@ TEST_F(StatusBarTest, OtherThreadsDrawNothingAndTheirRequestsRunOnTheInterfaceTh
     EXPECT_EQ(Part(STATUS_PART_WORKPIECE), "Workpiece(G55)");
     EXPECT_EQ(RequestStatusBarRefresh([](StatusBarInputs& in) { in.workOffsetIndex = 3; }), 1);
     EXPECT_EQ(Part(STATUS_PART_WORKPIECE), "Workpiece(G56)");
-    PumpPending();
+    testing::DispatchPendingMessages();
     EXPECT_EQ(StatusInputs.workOffsetIndex, 3);
 }
 
@@ -349,7 +342,7 @@ TEST_F(StatusBarTest, RefreshesFromAWorkerWhileTheInterfaceThreadRunsKeepTheirOr
         StatusInputs.basicModelTitle += "x";  // this thread's own writes go on meanwhile
     }
     worker.join();
-    PumpPending();
+    testing::DispatchPendingMessages();
     ASSERT_EQ(applied.size(), static_cast<std::size_t>(REQUESTS));
     for (int i = 0; i < REQUESTS; ++i) {
         ASSERT_EQ(applied[static_cast<std::size_t>(i)], i + 1);

@@ -22,23 +22,14 @@
 #include "simulation/run_control.h"
 #include "simulation/simulation_hooks.h"
 #include "simulation/simulation_thread.h"
+#include "support/definition_state.h"
 #include "support/tool_records.h"
+#include "tests/geometry/kinematics_test_support.h"
 
 namespace mirexa {
 namespace {
 
 constexpr double kDegree = 3.14159265358979323846 / 180.0;
-
-// Turns v right-handedly by `degrees` about the unit direction n.
-void Rotate(const double n[3], double degrees, const double v[3], double out[3]) {
-    const double c = std::cos(degrees * kDegree), s = std::sin(degrees * kDegree);
-    const double dot = n[0] * v[0] + n[1] * v[1] + n[2] * v[2];
-    const double cross[3] = {n[1] * v[2] - n[2] * v[1], n[2] * v[0] - n[0] * v[2],
-                             n[0] * v[1] - n[1] * v[0]};
-    for (int i = 0; i < 3; ++i) {
-        out[i] = v[i] * c + cross[i] * s + n[i] * dot * (1.0 - c);
-    }
-}
 
 // A machine as its file describes it, and the same geometry for the oracle.
 struct TestMachine {
@@ -84,11 +75,11 @@ void OracleTip(const TestMachine& k, const double m[5], double g, double tip[3])
     double v[3];
     if (k.head != 0) {
         const double gauge[3] = {-k.headPosition[0], -k.headPosition[1], -(k.headPosition[2] + g)};
-        Rotate(k.axis2, m[4], gauge, v);
+        testing::Rodrigues(k.axis2, m[4] * kDegree, gauge, v);
         for (int i = 0; i < 3; ++i) {
             v[i] -= k.headOffset[i];
         }
-        Rotate(k.axis1, m[3], v, v);
+        testing::Rodrigues(k.axis1, m[3] * kDegree, v, v);
         for (int i = 0; i < 3; ++i) {
             tip[i] = m[i] + v[i];
         }
@@ -96,7 +87,7 @@ void OracleTip(const TestMachine& k, const double m[5], double g, double tip[3])
     }
     const double gauge[3] = {m[0] - k.tablePosition[0], m[1] - k.tablePosition[1],
                              m[2] - g - k.tablePosition[2]};
-    Rotate(k.axis1, m[3], gauge, v);
+    testing::Rodrigues(k.axis1, m[3] * kDegree, gauge, v);
     // The offset of axis 2 across the axis only.
     const double* to = k.tableOffset;
     const double along = to[0] * k.axis2[0] + to[1] * k.axis2[1] + to[2] * k.axis2[2];
@@ -105,7 +96,7 @@ void OracleTip(const TestMachine& k, const double m[5], double g, double tip[3])
         across[i] = to[i] - along * k.axis2[i];
         v[i] -= across[i];
     }
-    Rotate(k.axis2, m[4], v, v);
+    testing::Rodrigues(k.axis2, m[4] * kDegree, v, v);
     for (int i = 0; i < 3; ++i) {
         tip[i] = v[i] + across[i] + k.tablePosition[i];
     }
@@ -125,12 +116,6 @@ protected:
         SimulationCallbacks.checkStructures = nullptr;
         FreeToolTables();
         CurrentTool = CurrentToolRecord{};
-        Settings = settings_;
-        DexelPitch = pitch_;
-        DefinitionFiles = files_;
-        CurrentMachine = machine_;
-        Controller = controller_;
-        Machine = machineDefinition_;
         KinematicsMode = mode_;
         ToolOffsets = offsets_;
         CurrentMachinePose = MachinePose{};
@@ -181,12 +166,7 @@ protected:
 
     testing::ScratchDirectory scratch_;
     double gauge_ = 0.0;
-    ProgramSettings settings_ = Settings;
-    DexelPitchSettings pitch_ = DexelPitch;
-    DefinitionFilePaths files_ = DefinitionFiles;
-    MachineGeometry machine_ = CurrentMachine;
-    ControllerDefinition controller_ = Controller;
-    MachineDefinition machineDefinition_ = Machine;
+    testing::ScopedRunDefinitions definitions_;
     KinematicsModeFlags mode_ = KinematicsMode;
     ToolOffsetMemory offsets_ = ToolOffsets;
     int stockIndex_ = CurrentStockIndex.load();

@@ -21,6 +21,7 @@
 #include "shell/worker_threads.h"
 #include "simulation/run_control.h"
 #include "simulation/run_end.h"
+#include "support/test_windows.h"
 
 namespace mirexa {
 namespace {
@@ -114,10 +115,7 @@ protected:
         WindowMessage message;
         while (PeekWindowMessage(&message, PM_REMOVE)) {
         }
-        WindowCreateParams params;
-        params.text = "main";
-        params.procedure = HostProcedure;
-        window_ = CreatePlatformWindow(params);
+        window_ = CreatePlatformWindow({.text = "main", .procedure = HostProcedure});
         RunUiCallbacks.drawRunPane = [](int pane, const char* text, int pressed) {
             Hooks.Add(std::string(pressed ? "pressed " : "raised ") + std::to_string(pane) + text);
         };
@@ -160,16 +158,10 @@ protected:
                 return true;
             }
             AdvanceManualClock(5);
-            Deliver();
+            testing::DispatchPendingMessages();
             std::this_thread::sleep_for(std::chrono::microseconds(200));
         }
         return condition();
-    }
-    void Deliver() {
-        WindowMessage message;
-        while (PeekWindowMessage(&message, PM_REMOVE)) {
-            DispatchWindowMessage(message);
-        }
     }
     void Tick() {
         SendWindowMessage(window_, WM_TIMER, IDT_RUN_PROGRESS, 0);
@@ -196,7 +188,7 @@ TEST_F(RunTimerTest, ARedrawIsServedBeforeAPauseIsEntered) {
                                                       "main window"}));
     // Paused: timer 101 no longer ticks; the blink timer toggles the phase every 500 ms.
     AdvanceManualClock(500);
-    Deliver();
+    testing::DispatchPendingMessages();
     EXPECT_EQ(RunControl.pauseBlink.load(), 1);
     EXPECT_TRUE(Hooks.Take().empty());
 }

@@ -37,6 +37,7 @@
 #include "simulation/simulation_hooks.h"
 #include "stock/stock_grid.h"
 #include "stock/stock_shapes.h"
+#include "support/definition_state.h"
 #include "support/stock_invariants.h"
 #include "support/tool_records.h"
 
@@ -85,12 +86,6 @@ struct ScriptedHost {
 class SimulationThreadTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        savedSettings_ = Settings;
-        savedPitch_ = DexelPitch;
-        savedFiles_ = DefinitionFiles;
-        savedMachine_ = CurrentMachine;
-        savedController_ = Controller;
-        savedMachineDefinition_ = Machine;
         savedNcHooks_ = NcUpHooks;
         InstallStopBlockHooks();
         ResetRunControlFlags();
@@ -115,12 +110,6 @@ protected:
         StockModels[0] = StockModel{};
         FreeToolTables();
         CurrentTool = CurrentToolRecord{};
-        Settings = savedSettings_;
-        DexelPitch = savedPitch_;
-        DefinitionFiles = savedFiles_;
-        CurrentMachine = savedMachine_;
-        Controller = savedController_;
-        Machine = savedMachineDefinition_;
         NcUpHooks = savedNcHooks_;
         SimulationCallbacks = SimulationHooks{};
         ResetRunControlFlags();
@@ -136,12 +125,7 @@ protected:
     }
     testing::ScopedCuttingState cutting_;
     mirexa::testing::ScratchDirectory scratch_;
-    ProgramSettings savedSettings_;
-    DexelPitchSettings savedPitch_;
-    DefinitionFilePaths savedFiles_;
-    MachineGeometry savedMachine_;
-    ControllerDefinition savedController_;
-    MachineDefinition savedMachineDefinition_;
+    testing::ScopedRunDefinitions definitions_;
     NcHooks savedNcHooks_;
 };
 

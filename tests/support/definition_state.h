@@ -1,5 +1,6 @@
 // The configuration the definition readers fill and the tool they select, put back to its start
-// values, so that a test starts from a known state whatever ran before it in the same process.
+// values (or to what it was before the test), so that a test starts from a known state whatever
+// ran before it in the same process.
 #pragma once
 
 #include "config/config_hooks.h"
@@ -16,6 +17,7 @@
 #include "config/tool_tables.h"
 #include "config/tools_file.h"
 #include "geometry/machine_kinematics.h"
+#include "stock/stock_shapes.h"
 
 namespace mirexa::testing {
 
@@ -61,5 +63,24 @@ inline void ResetDefinitionState() {
     ResetDefinitionTables();
     ConfigCallbacks = ConfigHooks{};
 }
+
+// Restores what a run reads from its definitions (settings, dexel pitch, file paths, machine
+// geometry, controller and machine files) when the test ends.
+struct ScopedRunDefinitions {
+    ProgramSettings settings = Settings;
+    DexelPitchSettings pitch = DexelPitch;
+    DefinitionFilePaths files = DefinitionFiles;
+    MachineGeometry machine = CurrentMachine;
+    ControllerDefinition controller = Controller;
+    MachineDefinition machineDefinition = Machine;
+    ~ScopedRunDefinitions() {
+        Settings = settings;
+        DexelPitch = pitch;
+        DefinitionFiles = files;
+        CurrentMachine = machine;
+        Controller = controller;
+        Machine = machineDefinition;
+    }
+};
 
 }  // namespace mirexa::testing

@@ -16,6 +16,7 @@
 #include "platform/clock.h"
 #include "platform/window.h"
 #include "stock/stock_grid.h"
+#include "support/test_windows.h"
 #include "view/camera.h"
 #include "view/display_lists.h"
 #include "view/gl_colors.h"
@@ -522,10 +523,8 @@ MessageResult RecordingProcedure(WindowHandle window, unsigned message, MessageW
 TEST(StockRebuild, PaintsAndStockCommandsWaitUntilTheRebuildEnds) {
     TopView top;
     pumpLog = PumpLog{};
-    WindowCreateParams params;
-    params.className = "pump-test";
-    params.procedure = RecordingProcedure;
-    WindowHandle window = CreatePlatformWindow(params);
+    WindowHandle window =
+        CreatePlatformWindow({.className = "pump-test", .procedure = RecordingProcedure});
     ASSERT_NE(window, nullptr);
     ViewCallbacks.invalidateView = [] { ++pumpLog.invalidations; };
     // Queued before the rebuild: a command, a paint, and a message that renders.
@@ -563,10 +562,7 @@ TEST(StockRebuild, PaintsAndStockCommandsWaitUntilTheRebuildEnds) {
     MarkStockDisplayDirty(&top.Model());
     BuildStockDisplayLists(&top.Model(), &StockListNames[0], 0);
     EXPECT_EQ(StockRebuildActive.load(), 0);
-    WindowMessage message;
-    while (PeekWindowMessage(&message, PM_REMOVE)) {
-        DispatchWindowMessage(message);
-    }
+    testing::DispatchPendingMessages();
     EXPECT_EQ(pumpLog.handled, (std::vector<unsigned>{WM_USER + 5, WM_COMMAND, WM_PAINT}));
     EXPECT_EQ(pumpLog.duringRebuild, (std::vector<int>{1, 0, 0}));
     GetPlatformWindowRect(window, &rect);

@@ -29,6 +29,7 @@
 #include "stock/stock_hooks.h"
 #include "stock/stock_operation_support.h"
 #include "stock/stock_shapes.h"
+#include "support/test_windows.h"
 #include "view/camera.h"
 #include "view/display_lists.h"
 #include "view/marker_lists.h"
@@ -99,7 +100,7 @@ protected:
     }
     void TearDown() override {
         DestroyPlatformWindow(main_);
-        Pump();  // the view's quit request
+        testing::DispatchPendingMessages();  // the view's quit request
         SetMessageBoxResponder({});
         SetPopupMenuResponder({});
         BindTraceTables(nullptr, nullptr, 0);
@@ -109,13 +110,6 @@ protected:
         UseManualClock(0);
         ResetViewWindowState();
         ResetRunControlFlags();
-    }
-    // Dispatches everything pending on this thread.
-    void Pump() {
-        WindowMessage message;
-        while (PeekWindowMessage(&message, PM_REMOVE)) {
-            DispatchWindowMessage(message);
-        }
     }
     void Key(unsigned code, int character = 0) {
         SendWindowMessage(window_, WM_KEYDOWN, code, character);
@@ -151,10 +145,10 @@ TEST_F(ViewWindowTest, WheelStepsAndTheirReversal) {
 
     // 50 ms after the last step the next tick ends the wheel zoom.
     AdvanceManualClock(30);
-    Pump();
+    testing::DispatchPendingMessages();
     EXPECT_EQ(ViewWindow.wheel.active, 1);
     AdvanceManualClock(30);
-    Pump();
+    testing::DispatchPendingMessages();
     EXPECT_EQ(ViewWindow.wheel.active, 0);
     EXPECT_EQ(IsWindowTimerRunning(window_, kViewWheelTimerId), 0);
 
@@ -433,7 +427,7 @@ TEST_F(ViewWindowTest, RunKeysTabAndTheStopKey) {
     Key(VK_F5);
     Key('E');
     Key('H', 'h');
-    Pump();
+    testing::DispatchPendingMessages();
     ASSERT_EQ(mainCommands.size(), 3u);
     EXPECT_EQ(mainCommands[0].wparam, kMainCommandCutResult);
     EXPECT_EQ(mainCommands[1].wparam, kMainCommandEditNc);
@@ -463,7 +457,7 @@ TEST_F(ViewWindowTest, ReleaseSoonAfterTheLastMoveSpins) {
     EXPECT_EQ(IsWindowTimerRunning(window_, kViewSpinTimerId), 1);
     const double a = CurrentView.angleA;
     AdvanceManualClock(10);
-    Pump();
+    testing::DispatchPendingMessages();
     EXPECT_NE(CurrentView.angleA, a);
     // A new press stops the spin; a release 75 ms after the last move does not start it.
     Send(WM_LBUTTONDOWN, 200, 200);
@@ -520,7 +514,7 @@ TEST_F(ViewWindowTest, PopupCommandsAndTheBasisPointNote) {
     SetPopupMenuResponder([&](const PopupMenu&, int, int) { return choice; });
     Send(WM_RBUTTONDOWN, 200, 200);
     Send(WM_RBUTTONUP, 200, 200);
-    Pump();
+    testing::DispatchPendingMessages();
     EXPECT_EQ(ViewMouseMode, kMouseModeRectangle);
     EXPECT_EQ(ViewWindow.popupActive, 0);  // the next click is not swallowed
     Send(WM_LBUTTONDOWN, 100, 100);
@@ -731,7 +725,7 @@ TEST_F(ViewWindowTest, PaintRunsTheTableAnimationOnlyWhileARotaryTableTurns) {
     ASSERT_EQ(IsWindowTimerRunning(window_, kViewAnimateTimerId), 1);
     for (int i = 0; i < 37; ++i) {
         AdvanceManualClock(10);
-        Pump();
+        testing::DispatchPendingMessages();
     }
     EXPECT_EQ(ViewWindow.animationCounter, 1);  // 37 ticks: 36 wrapped to 0, then 1
     Machine.tableType[0] = 1;
@@ -778,7 +772,7 @@ TEST_F(ViewWindowTest, StockChangingInputWaitsForTheRebuildToEnd) {
     EXPECT_TRUE(ViewWindow.deferred.empty());  // posted again when the paint ended
     ViewCallbacks.drawToolPath = nullptr;
     DisplayModes.pathDisplay = 0;
-    Pump();
+    testing::DispatchPendingMessages();
     EXPECT_EQ(model.undo.currentSlot, 0);
     EXPECT_EQ(MeasureTrace.count, 1);
     EXPECT_EQ(GetMouseCapture(), nullptr);  // the release came after its press
