@@ -41,6 +41,7 @@
 #include "shell/menu_state.h"
 #include "shell/nc_data_commands.h"
 #include "shell/run_commands.h"
+#include "shell/sound_effects.h"
 #include "shell/startup.h"
 #include "shell/status_bar.h"
 #include "shell/stock_commands.h"
@@ -155,6 +156,24 @@ void ConnectViewToShell() {
     v.startSecondInstance = [] { StartSecondInstance(); };
 }
 
+// The sound effects: loaded at start-up while sound is on, played by the view, the run and the
+// stock commands (the headless backend records them instead of playing them).
+void ConnectSoundEffects() {
+    StartupCallbacks.loadSoundEffects = [] {
+        LoadSoundEffects(Settings.sound, DefinitionFiles.programDirectory);
+    };
+    StartupCallbacks.freeSoundEffects = FreeSoundEffects;
+    RunUiHooks& ui = RunUiCallbacks;
+    ui.playSystemSound = [](const char*) { PlayAlarmTone(1); };
+    ui.stopSound = StopSoundEffect;
+    ui.playAlarmSound = [] { PlaySoundEffect(SoundEffect::Pokin); };
+    ViewCallbacks.playSound = [](int sound) { PlaySoundEffect(ViewSoundEffect(sound)); };
+    ViewCallbacks.stopSound = StopSoundEffect;
+    StockCommandCallbacks.playSound = [](int sound) {
+        PlaySoundEffect(StockCommandSoundEffect(sound));
+    };
+}
+
 }  // namespace
 
 void ConnectProgram() {
@@ -163,6 +182,7 @@ void ConnectProgram() {
     ConnectDefinitionAndProgress();
     ConnectRunToShell();
     ConnectViewToShell();
+    ConnectSoundEffects();
 }
 
 #define MIREXA_HOOK_RECORD(type, global) \
@@ -204,7 +224,6 @@ constexpr const char* kWaitsToolPanel = "the tool display panel";
 constexpr const char* kWaitsDialogs = "the dialogs";
 constexpr const char* kWaitsPlugins = "the plug-in host";
 constexpr const char* kWaitsEditor = "the external editor bridge";
-constexpr const char* kWaitsSounds = "the sound effects";
 constexpr const char* kWaitsMessageFile = "the message file";
 constexpr const char* kWaitsWatcher = "the definition-file watcher";
 constexpr const char* kWaitsWindow = "the real-window backend";
@@ -238,11 +257,8 @@ const std::vector<WaitingHook>& ListWaitingHooks() {
         MIREXA_WAITING(DataCheckHooks, closePathReader, kWaitsPlugins),
         MIREXA_WAITING(SimulationHooks, openPathReader, kWaitsPlugins),
         MIREXA_WAITING(SimulationHooks, closePathReader, kWaitsPlugins),
-        MIREXA_WAITING(RunUiHooks, playSystemSound, kWaitsSounds),
         MIREXA_WAITING(RunUiHooks, drawRunPane, kWaitsPanel),
         MIREXA_WAITING(RunUiHooks, showPanelBlock, kWaitsPanel),
-        MIREXA_WAITING(RunUiHooks, stopSound, kWaitsSounds),
-        MIREXA_WAITING(RunUiHooks, playAlarmSound, kWaitsSounds),
         MIREXA_WAITING(RunUiHooks, moveEditorCursor, kWaitsEditor),
         MIREXA_WAITING(RunUiHooks, drawStopModeSelector, kWaitsPanel),
         MIREXA_WAITING(ViewHooks, toolDisplayState, kWaitsNC),
@@ -261,14 +277,10 @@ const std::vector<WaitingHook>& ListWaitingHooks() {
         MIREXA_WAITING(ViewHooks, pathPickingOn, kWaitsMenus),
         MIREXA_WAITING(ViewHooks, readPathLine, kWaitsMenus),
         MIREXA_WAITING(ViewHooks, jumpEditorToLine, kWaitsEditor),
-        MIREXA_WAITING(ViewHooks, playSound, kWaitsSounds),
-        MIREXA_WAITING(ViewHooks, stopSound, kWaitsSounds),
         MIREXA_WAITING(ViewHooks, openBasisPointNote, kWaitsDialogs),
         MIREXA_WAITING(ViewHooks, viewPopupMenu, kWaitsMenus),
         MIREXA_WAITING(StartupServices, loadPlugins, kWaitsPlugins),
         MIREXA_WAITING(StartupServices, createPanelBrush, kWaitsPanel),
-        MIREXA_WAITING(StartupServices, loadSoundEffects, kWaitsSounds),
-        MIREXA_WAITING(StartupServices, freeSoundEffects, kWaitsSounds),
         MIREXA_WAITING(StartupServices, unloadPlugins, kWaitsPlugins),
         MIREXA_WAITING(MainWindowHooks, initPluginsAndMenus, kWaitsMenus),
         MIREXA_WAITING(MainWindowHooks, preparePanelContext, kWaitsPanel),
@@ -316,7 +328,6 @@ const std::vector<WaitingHook>& ListWaitingHooks() {
         MIREXA_WAITING(StockCommandHooks, stockLoaderSlot, kWaitsPlugins),
         MIREXA_WAITING(StockCommandHooks, loadStockWithPlugin, kWaitsPlugins),
         MIREXA_WAITING(StockCommandHooks, saveStockWithPlugin, kWaitsPlugins),
-        MIREXA_WAITING(StockCommandHooks, playSound, kWaitsSounds),
         // The native side of the desktop: a real-window backend registers itself with its hooks,
         // installs its event pump and follows the menus; the headless backend needs none of them.
         MIREXA_WAITING(RealWindowBackend, start, kWaitsWindow),

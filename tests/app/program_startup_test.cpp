@@ -18,9 +18,11 @@
 #include "platform/backend.h"
 #include "platform/keys.h"
 #include "platform/pointer.h"
+#include "platform/sound.h"
 #include "platform/window.h"
 #include "resources/program_resources.h"
 #include "shell/main_window.h"
+#include "shell/sound_effects.h"
 #include "shell/startup.h"
 #include "simulation/run_control.h"
 #include "stock/cut_off_removal.h"
@@ -243,6 +245,29 @@ TEST_F(ProgramStartupTest, BatchTitleShowsTheProgressNameTheStopMarkAndTheStopKe
         EXPECT_NE(seen.removal, 0);
         EXPECT_EQ(seen.removal == kFloodFillStopped, c.holdStopKey != 0);
     }
+}
+
+}  // namespace
+}  // namespace mirexa
+
+namespace mirexa {
+namespace {
+
+TEST_F(ProgramStartupTest, WithSoundOnTheEffectsLoadAndTheStockCommandsPlayThem) {
+    std::string ini = testing::ReadWholeFile(scratch.At("mirexa.ini"));
+    ini.replace(ini.find("SOUND=OFF"), 9, "SOUND=ON");
+    scratch.Write("mirexa.ini", ini);
+    scratch.Write("wav/workset.wav", "stock set");
+    TakeRecordedSoundEffects();
+    std::vector<std::string> played;
+    SetMessageObserver([&](const WindowMessage& m) {
+        if (m.message == WM_AUTOMATION_DONE) {
+            played = TakeRecordedSoundEffects();  // before shutdown frees the clips
+        }
+    });
+    EXPECT_EQ(Run("-D(100,80,0,0,0,-30.5)"), 0);
+    EXPECT_EQ(played, std::vector<std::string>{"workset.wav"});
+    EXPECT_EQ(SoundEffects.loaded, 0);  // freed at shutdown
 }
 
 }  // namespace
