@@ -37,6 +37,7 @@
 #include "resources/cursor_images.h"
 #include "shell/automation_steps.h"
 #include "shell/automation_thread.h"
+#include "shell/definition_watch.h"
 #include "shell/main_window.h"
 #include "shell/menu_state.h"
 #include "shell/nc_data_commands.h"
@@ -157,8 +158,9 @@ void ConnectViewToShell() {
 }
 
 // The sound effects: loaded at start-up while sound is on, played by the view, the run and the
-// stock commands (the headless backend records them instead of playing them).
-void ConnectSoundEffects() {
+// stock commands (the headless backend records them instead of playing them); and the watch of
+// the definition files, which plays them too.
+void ConnectSoundsAndWatch() {
     StartupCallbacks.loadSoundEffects = [] {
         LoadSoundEffects(Settings.sound, DefinitionFiles.programDirectory);
     };
@@ -169,6 +171,9 @@ void ConnectSoundEffects() {
     ui.playAlarmSound = [] { PlaySoundEffect(SoundEffect::Pokin); };
     ViewCallbacks.playSound = [](int sound) { PlaySoundEffect(ViewSoundEffect(sound)); };
     ViewCallbacks.stopSound = StopSoundEffect;
+    MainWindowCallbacks.checkDefinitionFilesChanged = [] {
+        CheckDefinitionFilesChanged(MainWindow.load());
+    };
     StockCommandCallbacks.playSound = [](int sound) {
         PlaySoundEffect(StockCommandSoundEffect(sound));
     };
@@ -182,7 +187,7 @@ void ConnectProgram() {
     ConnectDefinitionAndProgress();
     ConnectRunToShell();
     ConnectViewToShell();
-    ConnectSoundEffects();
+    ConnectSoundsAndWatch();
 }
 
 #define MIREXA_HOOK_RECORD(type, global) \
@@ -225,7 +230,6 @@ constexpr const char* kWaitsDialogs = "the dialogs";
 constexpr const char* kWaitsPlugins = "the plug-in host";
 constexpr const char* kWaitsEditor = "the external editor bridge";
 constexpr const char* kWaitsMessageFile = "the message file";
-constexpr const char* kWaitsWatcher = "the definition-file watcher";
 constexpr const char* kWaitsWindow = "the real-window backend";
 constexpr const char* kWaitsHelp = "the help pages";
 constexpr const char* kWaitsNC = "the NC program's tool display switch";
@@ -294,7 +298,6 @@ const std::vector<WaitingHook>& ListWaitingHooks() {
         MIREXA_WAITING(MainWindowHooks, movePanelsOnResize, kWaitsDialogs),
         MIREXA_WAITING(MainWindowHooks, movePanelsOnMove, kWaitsDialogs),
         MIREXA_WAITING(MainWindowHooks, stockSaveDialogOpen, kWaitsDialogs),
-        MIREXA_WAITING(MainWindowHooks, checkDefinitionFilesChanged, kWaitsWatcher),
         MIREXA_WAITING(MainWindowHooks, matchStockLoaderSuffix, kWaitsPlugins),
         MIREXA_WAITING(MainWindowHooks, closeEditor, kWaitsEditor),
         MIREXA_WAITING(MainWindowHooks, callPluginFreeFunctions, kWaitsPlugins),
