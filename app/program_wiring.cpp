@@ -38,6 +38,7 @@
 #include "shell/automation_steps.h"
 #include "shell/automation_thread.h"
 #include "shell/definition_watch.h"
+#include "shell/editor_bridge.h"
 #include "shell/main_window.h"
 #include "shell/menu_state.h"
 #include "shell/nc_data_commands.h"
@@ -179,6 +180,20 @@ void ConnectSoundsAndWatch() {
     };
 }
 
+// The external editor: the view's editor keys, the picked line and the run's line steps.
+void ConnectEditorBridge() {
+    NcUpHooks.editorLinked = EditorLinked;
+    NcUpHooks.editorCanJump = EditorCanJump;
+    NcUpHooks.advanceEditorLine = [] { MoveEditorCursor(0); };
+    NcUpHooks.showEditorLine = JumpEditorToLine;
+    RunUiCallbacks.moveEditorCursor = [] { MoveEditorCursor(1); };
+    ViewCallbacks.openDefinitionEditor = [](int which) {
+        OpenDefinitionFileInEditor(MainWindow.load(), which);
+    };
+    ViewCallbacks.jumpEditorToLine = JumpEditorToLine;
+    MainWindowCallbacks.closeEditor = CloseEditor;
+}
+
 }  // namespace
 
 void ConnectProgram() {
@@ -188,6 +203,7 @@ void ConnectProgram() {
     ConnectRunToShell();
     ConnectViewToShell();
     ConnectSoundsAndWatch();
+    ConnectEditorBridge();
 }
 
 #define MIREXA_HOOK_RECORD(type, global) \
@@ -228,7 +244,6 @@ constexpr const char* kWaitsCommandPanel = "the command panel";
 constexpr const char* kWaitsToolPanel = "the tool display panel";
 constexpr const char* kWaitsDialogs = "the dialogs";
 constexpr const char* kWaitsPlugins = "the plug-in host";
-constexpr const char* kWaitsEditor = "the external editor bridge";
 constexpr const char* kWaitsMessageFile = "the message file";
 constexpr const char* kWaitsWindow = "the real-window backend";
 constexpr const char* kWaitsHelp = "the help pages";
@@ -251,10 +266,6 @@ const std::vector<WaitingHook>& ListWaitingHooks() {
         MIREXA_WAITING(ProgressHooks, activeReaderHasBlockCount, kWaitsPlugins),
         MIREXA_WAITING(ProgressHooks, readActiveReaderBlockCount, kWaitsPlugins),
         MIREXA_WAITING(StockHooks, grayMenuCommand, kWaitsMenus),
-        MIREXA_WAITING(NcHooks, editorLinked, kWaitsEditor),
-        MIREXA_WAITING(NcHooks, editorCanJump, kWaitsEditor),
-        MIREXA_WAITING(NcHooks, advanceEditorLine, kWaitsEditor),
-        MIREXA_WAITING(NcHooks, showEditorLine, kWaitsEditor),
         MIREXA_WAITING(NcHooks, redrawPanel, kWaitsPanel),
         MIREXA_WAITING(NcHooks, loadToolFromPlugin, kWaitsPlugins),
         MIREXA_WAITING(DataCheckHooks, openPathReader, kWaitsPlugins),
@@ -263,7 +274,6 @@ const std::vector<WaitingHook>& ListWaitingHooks() {
         MIREXA_WAITING(SimulationHooks, closePathReader, kWaitsPlugins),
         MIREXA_WAITING(RunUiHooks, drawRunPane, kWaitsPanel),
         MIREXA_WAITING(RunUiHooks, showPanelBlock, kWaitsPanel),
-        MIREXA_WAITING(RunUiHooks, moveEditorCursor, kWaitsEditor),
         MIREXA_WAITING(RunUiHooks, drawStopModeSelector, kWaitsPanel),
         MIREXA_WAITING(ViewHooks, toolDisplayState, kWaitsNC),
         MIREXA_WAITING(ViewHooks, tableRotationActive, kWaitsTableTurning),
@@ -271,7 +281,6 @@ const std::vector<WaitingHook>& ListWaitingHooks() {
         MIREXA_WAITING(ViewHooks, showPanel, kWaitsCommandPanel),
         MIREXA_WAITING(ViewHooks, repaintPanel, kWaitsCommandPanel),
         MIREXA_WAITING(ViewHooks, mainWindowForeground, kWaitsWindow),
-        MIREXA_WAITING(ViewHooks, openDefinitionEditor, kWaitsEditor),
         MIREXA_WAITING(ViewHooks, openHelpPage, kWaitsHelp),
         MIREXA_WAITING(ViewHooks, drawTracePanes, kWaitsPanel),
         MIREXA_WAITING(ViewHooks, drawStockRangePanes, kWaitsPanel),
@@ -280,7 +289,6 @@ const std::vector<WaitingHook>& ListWaitingHooks() {
         MIREXA_WAITING(ViewHooks, drawNcDataStrip, kWaitsPanel),
         MIREXA_WAITING(ViewHooks, pathPickingOn, kWaitsMenus),
         MIREXA_WAITING(ViewHooks, readPathLine, kWaitsMenus),
-        MIREXA_WAITING(ViewHooks, jumpEditorToLine, kWaitsEditor),
         MIREXA_WAITING(ViewHooks, openBasisPointNote, kWaitsDialogs),
         MIREXA_WAITING(ViewHooks, viewPopupMenu, kWaitsMenus),
         MIREXA_WAITING(StartupServices, loadPlugins, kWaitsPlugins),
@@ -299,7 +307,6 @@ const std::vector<WaitingHook>& ListWaitingHooks() {
         MIREXA_WAITING(MainWindowHooks, movePanelsOnMove, kWaitsDialogs),
         MIREXA_WAITING(MainWindowHooks, stockSaveDialogOpen, kWaitsDialogs),
         MIREXA_WAITING(MainWindowHooks, matchStockLoaderSuffix, kWaitsPlugins),
-        MIREXA_WAITING(MainWindowHooks, closeEditor, kWaitsEditor),
         MIREXA_WAITING(MainWindowHooks, callPluginFreeFunctions, kWaitsPlugins),
         MIREXA_WAITING(MainWindowHooks, isForegroundWindow, kWaitsWindow),
         MIREXA_WAITING(MainWindowHooks, activateWindow, kWaitsWindow),
