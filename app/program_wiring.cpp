@@ -37,10 +37,13 @@
 #include "resources/cursor_images.h"
 #include "shell/automation_steps.h"
 #include "shell/automation_thread.h"
+#include "shell/definition_watch.h"
+#include "shell/editor_bridge.h"
 #include "shell/main_window.h"
 #include "shell/menu_state.h"
 #include "shell/nc_data_commands.h"
 #include "shell/run_commands.h"
+#include "shell/sound_effects.h"
 #include "shell/startup.h"
 #include "shell/status_bar.h"
 #include "shell/stock_commands.h"
@@ -155,6 +158,42 @@ void ConnectViewToShell() {
     v.startSecondInstance = [] { StartSecondInstance(); };
 }
 
+// The sound effects: loaded at start-up while sound is on, played by the view, the run and the
+// stock commands (the headless backend records them instead of playing them); and the watch of
+// the definition files, which plays them too.
+void ConnectSoundsAndWatch() {
+    StartupCallbacks.loadSoundEffects = [] {
+        LoadSoundEffects(Settings.sound, DefinitionFiles.programDirectory);
+    };
+    StartupCallbacks.freeSoundEffects = FreeSoundEffects;
+    RunUiHooks& ui = RunUiCallbacks;
+    ui.playSystemSound = [](const char*) { PlayAlarmTone(1); };
+    ui.stopSound = StopSoundEffect;
+    ui.playAlarmSound = [] { PlaySoundEffect(SoundEffect::Pokin); };
+    ViewCallbacks.playSound = [](int sound) { PlaySoundEffect(ViewSoundEffect(sound)); };
+    ViewCallbacks.stopSound = StopSoundEffect;
+    MainWindowCallbacks.checkDefinitionFilesChanged = [] {
+        CheckDefinitionFilesChanged(MainWindow.load());
+    };
+    StockCommandCallbacks.playSound = [](int sound) {
+        PlaySoundEffect(StockCommandSoundEffect(sound));
+    };
+}
+
+// The external editor: the view's editor keys, the picked line and the run's line steps.
+void ConnectEditorBridge() {
+    NcUpHooks.editorLinked = EditorLinked;
+    NcUpHooks.editorCanJump = EditorCanJump;
+    NcUpHooks.advanceEditorLine = [] { MoveEditorCursor(0); };
+    NcUpHooks.showEditorLine = JumpEditorToLine;
+    RunUiCallbacks.moveEditorCursor = [] { MoveEditorCursor(1); };
+    ViewCallbacks.openDefinitionEditor = [](int which) {
+        OpenDefinitionFileInEditor(MainWindow.load(), which);
+    };
+    ViewCallbacks.jumpEditorToLine = JumpEditorToLine;
+    MainWindowCallbacks.closeEditor = CloseEditor;
+}
+
 }  // namespace
 
 void ConnectProgram() {
@@ -163,6 +202,8 @@ void ConnectProgram() {
     ConnectDefinitionAndProgress();
     ConnectRunToShell();
     ConnectViewToShell();
+    ConnectSoundsAndWatch();
+    ConnectEditorBridge();
 }
 
 #define MIREXA_HOOK_RECORD(type, global) \
@@ -203,10 +244,7 @@ constexpr const char* kWaitsCommandPanel = "the command panel";
 constexpr const char* kWaitsToolPanel = "the tool display panel";
 constexpr const char* kWaitsDialogs = "the dialogs";
 constexpr const char* kWaitsPlugins = "the plug-in host";
-constexpr const char* kWaitsEditor = "the external editor bridge";
-constexpr const char* kWaitsSounds = "the sound effects";
 constexpr const char* kWaitsMessageFile = "the message file";
-constexpr const char* kWaitsWatcher = "the definition-file watcher";
 constexpr const char* kWaitsWindow = "the real-window backend";
 constexpr const char* kWaitsHelp = "the help pages";
 constexpr const char* kWaitsNC = "the NC program's tool display switch";
@@ -228,22 +266,14 @@ const std::vector<WaitingHook>& ListWaitingHooks() {
         MIREXA_WAITING(ProgressHooks, activeReaderHasBlockCount, kWaitsPlugins),
         MIREXA_WAITING(ProgressHooks, readActiveReaderBlockCount, kWaitsPlugins),
         MIREXA_WAITING(StockHooks, grayMenuCommand, kWaitsMenus),
-        MIREXA_WAITING(NcHooks, editorLinked, kWaitsEditor),
-        MIREXA_WAITING(NcHooks, editorCanJump, kWaitsEditor),
-        MIREXA_WAITING(NcHooks, advanceEditorLine, kWaitsEditor),
-        MIREXA_WAITING(NcHooks, showEditorLine, kWaitsEditor),
         MIREXA_WAITING(NcHooks, redrawPanel, kWaitsPanel),
         MIREXA_WAITING(NcHooks, loadToolFromPlugin, kWaitsPlugins),
         MIREXA_WAITING(DataCheckHooks, openPathReader, kWaitsPlugins),
         MIREXA_WAITING(DataCheckHooks, closePathReader, kWaitsPlugins),
         MIREXA_WAITING(SimulationHooks, openPathReader, kWaitsPlugins),
         MIREXA_WAITING(SimulationHooks, closePathReader, kWaitsPlugins),
-        MIREXA_WAITING(RunUiHooks, playSystemSound, kWaitsSounds),
         MIREXA_WAITING(RunUiHooks, drawRunPane, kWaitsPanel),
         MIREXA_WAITING(RunUiHooks, showPanelBlock, kWaitsPanel),
-        MIREXA_WAITING(RunUiHooks, stopSound, kWaitsSounds),
-        MIREXA_WAITING(RunUiHooks, playAlarmSound, kWaitsSounds),
-        MIREXA_WAITING(RunUiHooks, moveEditorCursor, kWaitsEditor),
         MIREXA_WAITING(RunUiHooks, drawStopModeSelector, kWaitsPanel),
         MIREXA_WAITING(ViewHooks, toolDisplayState, kWaitsNC),
         MIREXA_WAITING(ViewHooks, tableRotationActive, kWaitsTableTurning),
@@ -251,7 +281,6 @@ const std::vector<WaitingHook>& ListWaitingHooks() {
         MIREXA_WAITING(ViewHooks, showPanel, kWaitsCommandPanel),
         MIREXA_WAITING(ViewHooks, repaintPanel, kWaitsCommandPanel),
         MIREXA_WAITING(ViewHooks, mainWindowForeground, kWaitsWindow),
-        MIREXA_WAITING(ViewHooks, openDefinitionEditor, kWaitsEditor),
         MIREXA_WAITING(ViewHooks, openHelpPage, kWaitsHelp),
         MIREXA_WAITING(ViewHooks, drawTracePanes, kWaitsPanel),
         MIREXA_WAITING(ViewHooks, drawStockRangePanes, kWaitsPanel),
@@ -260,15 +289,10 @@ const std::vector<WaitingHook>& ListWaitingHooks() {
         MIREXA_WAITING(ViewHooks, drawNcDataStrip, kWaitsPanel),
         MIREXA_WAITING(ViewHooks, pathPickingOn, kWaitsMenus),
         MIREXA_WAITING(ViewHooks, readPathLine, kWaitsMenus),
-        MIREXA_WAITING(ViewHooks, jumpEditorToLine, kWaitsEditor),
-        MIREXA_WAITING(ViewHooks, playSound, kWaitsSounds),
-        MIREXA_WAITING(ViewHooks, stopSound, kWaitsSounds),
         MIREXA_WAITING(ViewHooks, openBasisPointNote, kWaitsDialogs),
         MIREXA_WAITING(ViewHooks, viewPopupMenu, kWaitsMenus),
         MIREXA_WAITING(StartupServices, loadPlugins, kWaitsPlugins),
         MIREXA_WAITING(StartupServices, createPanelBrush, kWaitsPanel),
-        MIREXA_WAITING(StartupServices, loadSoundEffects, kWaitsSounds),
-        MIREXA_WAITING(StartupServices, freeSoundEffects, kWaitsSounds),
         MIREXA_WAITING(StartupServices, unloadPlugins, kWaitsPlugins),
         MIREXA_WAITING(MainWindowHooks, initPluginsAndMenus, kWaitsMenus),
         MIREXA_WAITING(MainWindowHooks, preparePanelContext, kWaitsPanel),
@@ -282,9 +306,7 @@ const std::vector<WaitingHook>& ListWaitingHooks() {
         MIREXA_WAITING(MainWindowHooks, movePanelsOnResize, kWaitsDialogs),
         MIREXA_WAITING(MainWindowHooks, movePanelsOnMove, kWaitsDialogs),
         MIREXA_WAITING(MainWindowHooks, stockSaveDialogOpen, kWaitsDialogs),
-        MIREXA_WAITING(MainWindowHooks, checkDefinitionFilesChanged, kWaitsWatcher),
         MIREXA_WAITING(MainWindowHooks, matchStockLoaderSuffix, kWaitsPlugins),
-        MIREXA_WAITING(MainWindowHooks, closeEditor, kWaitsEditor),
         MIREXA_WAITING(MainWindowHooks, callPluginFreeFunctions, kWaitsPlugins),
         MIREXA_WAITING(MainWindowHooks, isForegroundWindow, kWaitsWindow),
         MIREXA_WAITING(MainWindowHooks, activateWindow, kWaitsWindow),
@@ -316,7 +338,6 @@ const std::vector<WaitingHook>& ListWaitingHooks() {
         MIREXA_WAITING(StockCommandHooks, stockLoaderSlot, kWaitsPlugins),
         MIREXA_WAITING(StockCommandHooks, loadStockWithPlugin, kWaitsPlugins),
         MIREXA_WAITING(StockCommandHooks, saveStockWithPlugin, kWaitsPlugins),
-        MIREXA_WAITING(StockCommandHooks, playSound, kWaitsSounds),
         // The native side of the desktop: a real-window backend registers itself with its hooks,
         // installs its event pump and follows the menus; the headless backend needs none of them.
         MIREXA_WAITING(RealWindowBackend, start, kWaitsWindow),

@@ -34,4 +34,20 @@ int StartDetachedProgram(std::vector<std::string> words, const std::string& dire
     return 1;
 }
 
+std::vector<std::string> SplitCommandWords(const std::string& text) {
+    std::vector<std::string> words;
+    std::string word;
+    for (const char c : text + " ") {
+        if (c == ' ' || c == '\t') {
+            if (!word.empty()) {
+                words.push_back(word);
+            }
+            word.clear();
+        } else {
+            word += c;
+        }
+    }
+    return words;
+}
+
 }  // namespace mirexa

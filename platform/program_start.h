@@ -12,4 +12,8 @@ namespace mirexa {
 // no words or when it could not be started.
 int StartDetachedProgram(std::vector<std::string> words, const std::string& directory);
 
+// The words of a command or option text, split at blanks and tabs (no quoting: a word that holds
+// a blank, such as a file name, is added as a word of its own by the caller).
+std::vector<std::string> SplitCommandWords(const std::string& text);
+
 }  // namespace mirexa

@@ -164,6 +164,8 @@ int MovePlatformWindow(WindowHandle window, const WindowRect& rect);
 
 WindowHandle GetParentWindow(WindowHandle window);
 std::vector<WindowHandle> GetChildWindows(WindowHandle window);
+// The live top-level windows of every thread, in the order they were made.
+std::vector<WindowHandle> GetTopLevelWindows();
 WindowHandle GetChildWindow(WindowHandle parent, int id);
 std::string GetWindowClassName(WindowHandle window);
 

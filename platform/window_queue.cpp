@@ -572,6 +572,17 @@ std::vector<WindowHandle> GetChildWindows(WindowHandle window) {
     return record ? record->children : std::vector<WindowHandle>();
 }
 
+std::vector<WindowHandle> GetTopLevelWindows() {
+    std::lock_guard<std::mutex> lock(platformMutex);
+    std::vector<WindowHandle> windows;
+    for (const auto& record : allWindows) {
+        if (record->parent == nullptr && liveWindows.count(record.get()) && !record->destroying) {
+            windows.push_back(record.get());
+        }
+    }
+    return windows;
+}
+
 WindowHandle GetChildWindow(WindowHandle parent, int id) {
     std::lock_guard<std::mutex> lock(platformMutex);
     PlatformWindow* record = FindLiveWindow(parent);

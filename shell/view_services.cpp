@@ -13,6 +13,7 @@
 #include "nc/nc_line_source.h"
 #include "platform/cursor.h"
 #include "platform/program_start.h"
+#include "shell/editor_bridge.h"
 #include "shell/nc_data_commands.h"
 #include "shell/stock_commands.h"
 #include "stock/stock_model.h"
@@ -40,30 +41,6 @@ void SwapWith(MotionStateSnapshot* other) {
     SinCosDegrees(pose.machine.axis[4], CurrentMachine.rotary[1].sign, &pose.sin2, &pose.cos2);
 }
 
-// The words of an option, split at blanks and tabs.
-std::vector<std::string> SplitWords(const std::string& text) {
-    std::vector<std::string> words;
-    std::string word;
-    for (const char c : text + " ") {
-        if (c == ' ' || c == '\t') {
-            if (!word.empty()) {
-                words.push_back(word);
-            }
-            word.clear();
-        } else {
-            word += c;
-        }
-    }
-    return words;
-}
-
-void ReplaceAll(std::string* text, const std::string& from, const std::string& to) {
-    for (std::size_t at = text->find(from); at != std::string::npos;
-         at = text->find(from, at + to.size())) {
-        text->replace(at, from.size(), to);
-    }
-}
-
 }  // namespace
 
 void StoreToolPose() {
@@ -86,23 +63,9 @@ int StartSecondInstance() {
     if (AutomaticMode.load() != 0) {
         return 0;
     }
-    std::vector<std::string> words = SplitWords(Settings.selfOption);
+    std::vector<std::string> words = SplitCommandWords(Settings.selfOption);
     words.insert(words.begin(), "/proc/self/exe");
     return StartDetachedProgram(words, DefinitionFiles.programDirectory);
-}
-
-int OpenNcInEditor(int line) {
-    if (AutomaticMode.load() != 0 || NcDataCommands.selectedState == 0 ||
-        NcDataCommands.activePathReader >= 0 || Settings.editorProgram.empty()) {
-        return 0;
-    }
-    std::vector<std::string> words = {Settings.editorProgram};
-    for (std::string word : SplitWords(Settings.editorOption)) {
-        ReplaceAll(&word, "%1", DefinitionFiles.ncProgramFile);
-        ReplaceAll(&word, "%2", std::to_string(line < 1 ? 1 : line));
-        words.push_back(word);
-    }
-    return StartDetachedProgram(words, "");
 }
 
 void SelectNextStockStyle(WindowHandle view) {
@@ -119,7 +82,7 @@ void SelectNextStockStyle(WindowHandle view) {
 
 int HandleViewKeyCommand(WindowHandle view, unsigned command) {
     if (command == IDM_NC_EDIT) {
-        OpenNcInEditor(NcLine.mainLineNumber);
+        OpenNcInEditor(MainWindow.load(), NcLine.mainLineNumber);
         return 1;
     }
     if (command == IDM_STOCK_DISPLAY_STYLE) {

@@ -21,11 +21,6 @@ void StoreToolPose();
 // Returns 1 when started.
 int StartSecondInstance();
 
-// Opens the selected NC program (a plain NC text file) with the [ExecEditor] EXEC_PROGRAM, its
-// EXEC_OPTION words as arguments with "%1" the program's path and "%2" the line (at least 1).
-// Nothing in automatic mode or without such a program. Returns 1 when started.
-int OpenNcInEditor(int line);
-
 // The stock display style goes 0, 1, ... 5 and back to 0; a stock's display blocks of the current
 // undo slot are rebuilt and the view redrawn.
 void SelectNextStockStyle(WindowHandle view);

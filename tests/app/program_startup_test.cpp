@@ -12,15 +12,19 @@
 #include "app/program_wiring.h"
 #include "config/axis_label_table.h"
 #include "config/config_records.h"
+#include "config/tools_file.h"
 #include "geometry/scratch_directory.h"
 #include "geometry/shared_state.h"
 #include "geometry/tool_length_report.h"
 #include "platform/backend.h"
 #include "platform/keys.h"
 #include "platform/pointer.h"
+#include "platform/sound.h"
 #include "platform/window.h"
 #include "resources/program_resources.h"
+#include "shell/definition_watch.h"
 #include "shell/main_window.h"
+#include "shell/sound_effects.h"
 #include "shell/startup.h"
 #include "simulation/run_control.h"
 #include "stock/cut_off_removal.h"
@@ -243,6 +247,81 @@ TEST_F(ProgramStartupTest, BatchTitleShowsTheProgressNameTheStopMarkAndTheStopKe
         EXPECT_NE(seen.removal, 0);
         EXPECT_EQ(seen.removal == kFloodFillStopped, c.holdStopKey != 0);
     }
+}
+
+}  // namespace
+}  // namespace mirexa
+
+namespace mirexa {
+namespace {
+
+TEST_F(ProgramStartupTest, WithSoundOnTheEffectsLoadAndTheStockCommandsPlayThem) {
+    std::string ini = testing::ReadWholeFile(scratch.At("mirexa.ini"));
+    ini.replace(ini.find("SOUND=OFF"), 9, "SOUND=ON");
+    scratch.Write("mirexa.ini", ini);
+    scratch.Write("wav/workset.wav", "stock set");
+    TakeRecordedSoundEffects();
+    std::vector<std::string> played;
+    SetMessageObserver([&](const WindowMessage& m) {
+        if (m.message == WM_AUTOMATION_DONE) {
+            played = TakeRecordedSoundEffects();  // before shutdown frees the clips
+        }
+    });
+    EXPECT_EQ(Run("-D(100,80,0,0,0,-30.5)"), 0);
+    EXPECT_EQ(played, std::vector<std::string>{"workset.wav"});
+    EXPECT_EQ(SoundEffects.loaded, 0);  // freed at shutdown
+}
+
+// A tools file edited while the program idles is read again once, at the next activation; one
+// edited while a run is active waits until the run is over.
+TEST_F(ProgramStartupTest, AnEditedToolsFileIsReadAgainOnceWhenTheWindowIsActivated) {
+    struct Step {
+        int runActive;  // the run mode while the activation is handled
+        int edit;       // edit the tools file before this activation
+    };
+    const Step steps[] = {{0, 1}, {0, 0}, {1, 1}, {0, 0}, {0, 0}};
+    std::vector<int> reReadAt;  // step numbers at which the tools file was read again
+    int step = -1;
+    FileWriteTime before = {};
+    SetMessageObserver([&](const WindowMessage& m) {
+        const WindowHandle main = MainWindow.load();
+        if (m.window != main || (m.message != WM_PAINT && m.message != WM_ACTIVATE)) {
+            return;
+        }
+        if (step >= 0 && !(ToolFile.fileTime == before)) {
+            reReadAt.push_back(step);
+            before = ToolFile.fileTime;
+        }
+        RunControl.runMode.store(0);
+        if (step == -1) {
+            before = ToolFile.fileTime;
+        }
+        if (m.message == WM_ACTIVATE || step == -1) {
+            if (++step >= static_cast<int>(std::size(steps))) {
+                PostWindowMessage(main, WM_CLOSE, 0, 0);
+                return;
+            }
+            if (steps[step].edit) {
+                const std::string path = scratch.At("vmc3.ttl");
+                scratch.Write("vmc3.ttl", testing::ReadWholeFile(path) + "\n");
+                fs::last_write_time(path,
+                                    fs::last_write_time(path) + std::chrono::seconds(10 + step));
+            }
+            RunControl.runMode.store(steps[step].runActive);
+            PostWindowMessage(main, WM_ACTIVATE, WA_ACTIVE, 0);
+        }
+    });
+    EXPECT_EQ(Run("", 0), 0);
+    SetMessageObserver({});
+    RunControl.runMode.store(0);
+    EXPECT_EQ(reReadAt, (std::vector<int>{0, 3}));
+    const std::string log = testing::ReadWholeFile(scratch.At("mirexa.log"));
+    std::size_t messages = 0;
+    for (std::size_t at = 0; (at = log.find("the TTL-file has been update", at)) != log.npos;
+         ++at) {
+        ++messages;
+    }
+    EXPECT_EQ(messages, 2u) << log;
 }
 
 }  // namespace

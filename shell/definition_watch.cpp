@@ -1,0 +1,177 @@
+// The definition-file watch and the re-read chains of changed files.
+#include "shell/definition_watch.h"
+
+#include <strings.h>
+
+#include <filesystem>
+
+#include "config/config_records.h"
+#include "config/controller_file.h"
+#include "config/holder_file.h"
+#include "config/machine_file.h"
+#include "config/tools_file.h"
+#include "geometry/machine_kinematics.h"
+#include "geometry/shared_state.h"
+#include "platform/file_info.h"
+#include "platform/message_box.h"
+#include "shell/hook_calls.h"
+#include "shell/main_window.h"
+#include "shell/run_commands.h"
+#include "shell/sound_effects.h"
+#include "shell/startup.h"
+#include "shell/status_bar.h"
+#include "simulation/run_control.h"
+#include "view/display_lists.h"
+#include "view/view_window.h"
+
+namespace mirexa {
+
+DefinitionWatchState DefinitionWatch;
+
+namespace {
+
+struct WatchedFileView {
+    int status;  // 1 read, -1 not found, 0 not watched
+    const std::string* path;
+    const FileWriteTime* storedTime;
+    const char* changedEnglish;
+    const char* changedJapanese;
+    const char* missingEnglish;
+    const char* missingJapanese;
+};
+
+WatchedFileView ViewOf(WatchedFile file) {
+    switch (file) {
+        case WatchedFile::Tools:
+            return {ToolFile.status,
+                    &ToolFile.path,
+                    &ToolFile.fileTime,
+                    "Because the TTL-file has been update, it reads.",
+                    "工具設定ファイルが更新されているので読み込みます。",
+                    "The TTL-file is not found.",
+                    "工具設定ファイルが見つかりません。"};
+        case WatchedFile::Holder:
+            return {StagedHolderFile.status,
+                    &StagedHolderFile.path,
+                    &StagedHolderFile.writeTime,
+                    "Because the ATL-file has been update, it reads.",
+                    "アーバー定義ファイルが更新されているので読み込みます。",
+                    nullptr,
+                    nullptr};
+        case WatchedFile::Controller:
+            return {Controller.status,
+                    &Controller.path,
+                    &Controller.fileTime,
+                    "Because the CTL-file has been update, it reads.",
+                    "コントローラー定義ファイルが更新されているので読み込みます。",
+                    "The CTL-file is not found.",
+                    "コントローラー定義ファイルが見つかりません。"};
+        case WatchedFile::Machine:
+            break;
+    }
+    return {Machine.status,
+            &Machine.path,
+            &Machine.fileTime,
+            "Because the MTL-file has been update, it reads.",
+            "機械定義ファイルが更新されているので読み込みます。",
+            "The MTL-file is not found.",
+            "機械定義ファイルが見つかりません。"};
+}
+
+void ShowWatchMessage(WindowHandle window, const char* english, const char* japanese) {
+    ShowMessageBox(window, ChooseLanguageText(english, japanese), EDITION_NAME,
+                   MBX_OK | MBX_ICONINFORMATION | MBX_TOPMOST);
+}
+
+// The working directory, full length, with a trailing "/".
+std::string WorkingDirectory() {
+    std::error_code error;
+    std::string directory = std::filesystem::current_path(error).string();
+    if (error) {
+        return "";
+    }
+    if (directory.empty() || directory.back() != '/') {
+        directory += '/';
+    }
+    return directory;
+}
+
+// The view's rotary-table animation stops, as the controller it followed is read again.
+void StopViewAnimation() {
+    ViewWindowState& v = ViewWindow;
+    if (v.animationRunning && MainWindowData.handles.view != nullptr) {
+        StopWindowTimer(MainWindowData.handles.view, kViewAnimateTimerId);
+    }
+    v.animationRunning = 0;
+    v.animationCounter = 0;
+}
+
+void FinishReRead(WindowHandle window, SoundEffect sound) {
+    UpdateMainTitle(window);
+    PlaySoundEffect(sound);
+    CallHook(RunCallbacks.repaintToolPanel);
+    RedrawMainWindow(window);
+}
+
+}  // namespace
+
+void ReadChangedDefinitionFile(WindowHandle window, WatchedFile file) {
+    switch (file) {
+        case WatchedFile::Tools:
+        case WatchedFile::Holder:
+            ReadToolFile();
+            SceneDirty.tools.store(1);
+            UpdateMachinePosition();
+            MarkMachineListsDirty();
+            FinishReRead(window, SoundEffect::ToolChange);
+            return;
+        case WatchedFile::Controller:
+        case WatchedFile::Machine:
+            StopViewAnimation();
+            ReadControllerFile();
+            CallHook(StartupCallbacks.createPanelBrush);
+            DrawStatusBar();
+            ReadMachineFile(file == WatchedFile::Machine ? 1 : 0);
+            ReadToolFile();
+            SceneDirty.tools.store(1);
+            UpdateMachinePosition();
+            MarkMachineListsDirty();
+            FinishReRead(window, SoundEffect::WorkSet);
+            return;
+    }
+}
+
+int CheckDefinitionFilesChanged(WindowHandle window) {
+    DefinitionWatchState& w = DefinitionWatch;
+    if (w.checkState == 2 || RunControl.runMode.load() != kRunIdle) {
+        return 0;
+    }
+    const std::string& start = DefinitionFiles.currentDirectory;
+    const std::string here = WorkingDirectory();
+    if (start.empty() || here.size() != start.size() ||
+        strcasecmp(here.c_str(), start.c_str()) != 0) {
+        return 0;
+    }
+    w.checkState = 2;
+    int reRead = 0;
+    for (int i = 0; i < kWatchedFileCount; ++i) {
+        const auto file = static_cast<WatchedFile>(i);
+        const WatchedFileView f = ViewOf(file);
+        if (f.status == 1) {
+            w.missingReported[i] = 0;
+            if (f.path->empty() || GetFileWriteTime(*f.path) == *f.storedTime) {
+                continue;
+            }
+            ShowWatchMessage(window, f.changedEnglish, f.changedJapanese);
+            ReadChangedDefinitionFile(window, file);
+            ++reRead;
+        } else if (f.status == -1 && !w.missingReported[i] && f.missingEnglish != nullptr) {
+            ShowWatchMessage(window, f.missingEnglish, f.missingJapanese);
+            w.missingReported[i] = 1;
+        }
+    }
+    w.checkState = 1;
+    return reRead;
+}
+
+}  // namespace mirexa

@@ -1,0 +1,319 @@
+// The external editor bridge: classification of the editor program, its arguments, the window
+// it is found by, and the jumps, cursor moves and closing sent to it.
+#include "shell/editor_bridge.h"
+
+#include <strings.h>
+
+#include <algorithm>
+#include <cctype>
+#include <filesystem>
+#include <mutex>
+
+#include "config/config_records.h"
+#include "config/holder_file.h"
+#include "geometry/shared_state.h"
+#include "platform/file_replacement.h"
+#include "platform/message_box.h"
+#include "platform/program_start.h"
+#include "shell/nc_data_commands.h"
+#include "shell/status_bar.h"
+#include "view/view_window.h"
+
+namespace mirexa {
+
+EditorBridgeState EditorBridge;
+
+namespace {
+
+constexpr unsigned kTeraPadJumpMessage = WM_USER + 100;
+constexpr unsigned kKeyDown = 40;  // the Down key's code
+
+std::string Lower(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return text;
+}
+
+// The last path element in lower case, without ".exe".
+std::string ProgramStem(const std::string& program) {
+    std::string name = Lower(std::filesystem::path(program).filename().string());
+    if (name.size() > 4 && name.compare(name.size() - 4, 4, ".exe") == 0) {
+        name.resize(name.size() - 4);
+    }
+    return name;
+}
+
+std::string FileNameOf(const std::string& path) {
+    return std::filesystem::path(path).filename().string();
+}
+
+void Replace(std::string* text, const std::string& from, const std::string& to) {
+    for (std::size_t at = text->find(from); at != std::string::npos;
+         at = text->find(from, at + to.size())) {
+        text->replace(at, from.size(), to);
+    }
+}
+
+void SayCannotStart(WindowHandle owner, const std::string& program) {
+    ShowMessageBox(
+        owner,
+        ChooseLanguageText("The editor could not be started: ", "エディターを起動できません: ") +
+            program,
+        EDITION_NAME, MBX_OK | MBX_ICONWARNING | MBX_TOPMOST);
+}
+
+// The first window the program can reach whose title begins with one of the titles (kind 1:
+// ends with the title suffix); none when no such window exists, as for editors of other
+// processes on this platform.
+WindowHandle FindEditorWindow(const EditorBridgeState& e, const std::string& suffix) {
+    for (WindowHandle window : GetTopLevelWindows()) {
+        const std::string title = GetPlatformWindowText(window);
+        for (const std::string& wanted : e.titles) {
+            if (!wanted.empty() && title.compare(0, wanted.size(), wanted) == 0) {
+                return window;
+            }
+        }
+        if (!suffix.empty() && title.size() > suffix.size() &&
+            title.compare(title.size() - suffix.size(), suffix.size(), suffix) == 0 &&
+            title.find(FileNameOf(e.ncPath)) != std::string::npos) {
+            return window;
+        }
+    }
+    return nullptr;
+}
+
+// The interpreter (simulation thread) jumps and moves the editor while the user-interface thread
+// may open or close it: the state is read and changed under this mutex, and messages are sent
+// to the editor with it released.
+std::mutex bridgeMutex;
+
+// A copy of the linked editor, when there is one still alive.
+int TakeLinkedEditor(EditorBridgeState* out) {
+    std::lock_guard lock(bridgeMutex);
+    EditorBridgeState& e = EditorBridge;
+    if (!e.linked || e.window == nullptr || !IsPlatformWindow(e.window)) {
+        e.linked = 0;
+        e.window = nullptr;
+        return 0;
+    }
+    *out = e;
+    return 1;
+}
+
+void WriteJumpMacro(const std::string& macroPath, int line) {
+    if (!macroPath.empty()) {
+        ReplaceFileContents(macroPath, EditorJumpMacroText(line), 0);
+    }
+}
+
+}  // namespace
+
+EditorProgramKind ClassifyEditorProgram(const std::string& program) {
+    const std::string stem = ProgramStem(program);
+    EditorProgramKind k;
+    if (stem == "maruo") {
+        k = {kEditorMacro, " - Maruo", "Maruo", 0};
+    } else if (stem == "hidemaru") {
+        k = {kEditorMacro, " - 秀丸", "秀丸エディタ", 0};
+    } else if (stem == "terapad") {
+        k.kind = kEditorTeraPad;
+    } else if (stem == "k2editor") {
+        k.kind = kEditorK2;
+    } else if (stem == "miw") {
+        k.miwQuoting = 1;
+    }
+    return k;
+}
+
+std::vector<std::string> EditorWindowTitles(int kind, const std::string& ncPath) {
+    const std::string name = FileNameOf(ncPath);
+    if (kind == kEditorTeraPad) {
+        return {name + " - TeraPad", name + " * - TeraPad"};
+    }
+    if (kind == kEditorK2) {
+        return {ncPath + " - K2Editor", name + " - K2Editor", name + "[", "[変更]" + name + "["};
+    }
+    return {};
+}
+
+std::string RewriteEditorOption(const std::string& option, int kind) {
+    if (option != "%1") {
+        return option;
+    }
+    if (kind == kEditorMacro || kind == kEditorK2) {
+        return "/j%2 %1";
+    }
+    return kind == kEditorTeraPad ? "/j=%2 %1" : option;
+}
+
+std::vector<std::string> BuildEditorArguments(const std::string& option, const std::string& file,
+                                              int line) {
+    std::vector<std::string> words;
+    for (std::string word : SplitCommandWords(option)) {
+        Replace(&word, "%2", std::to_string(std::max(line, 1)));
+        Replace(&word, "%1", file);
+        words.push_back(word);
+    }
+    return words;
+}
+
+int SelectEditorMacroCommand(int slot) {
+    if (slot < 0 || slot > 80) {
+        return 283;
+    }
+    if (slot < 16) {
+        return 145 + slot;
+    }
+    return slot <= 30 ? 189 + slot : 203 + slot;
+}
+
+std::string EditorJumpMacroText(int line) {
+    return "moveto 0," + std::to_string(std::max(line, 1) - 1) + ";\n";
+}
+
+int OpenNcInEditor(WindowHandle owner, int line) {
+    const std::string path = DefinitionFiles.ncProgramFile;
+    // A program read through a path-reader plug-in has no text to edit.
+    if (AutomaticMode.load() != 0 || path.empty() || Settings.editorProgram.empty() ||
+        NcDataCommands.selectedState == 0 || NcDataCommands.activePathReader >= 0) {
+        return 0;
+    }
+    EditorBridgeState open;
+    if (TakeLinkedEditor(&open) && strcasecmp(open.ncPath.c_str(), path.c_str()) == 0) {
+        ShowPlatformWindow(open.window, SW_RESTORE);
+        SetFocusWindow(open.window);
+        return 1;
+    }
+    const EditorProgramKind k = ClassifyEditorProgram(Settings.editorProgram);
+    EditorBridgeState e;
+    e.kind = k.kind;
+    e.ncPath = path;
+    e.titles = EditorWindowTitles(k.kind, path);
+    if (k.kind == kEditorMacro) {
+        e.macroCommand = SelectEditorMacroCommand(Settings.editorMacroNumber);
+        std::filesystem::path macro = Settings.editorMacroName;
+        if (!macro.has_parent_path()) {
+            macro = std::filesystem::path(Settings.editorProgram).parent_path() / macro;
+        }
+        e.macroPath = macro.string();
+        WriteJumpMacro(e.macroPath, 1);
+    }
+    std::vector<std::string> words = SplitCommandWords(Settings.editorProgram);
+    for (const std::string& word :
+         BuildEditorArguments(RewriteEditorOption(Settings.editorOption, k.kind), path, line)) {
+        words.push_back(word);
+    }
+    if (!StartDetachedProgram(words, "")) {
+        SayCannotStart(owner, Settings.editorProgram);
+        return 0;
+    }
+    e.canJump = k.kind >= kEditorMacro && k.kind <= kEditorK2 ? 1 : 0;
+    if (e.canJump) {
+        e.window = FindEditorWindow(e, k.titleSuffix);
+        e.linked = e.window != nullptr ? 1 : 0;
+    }
+    std::lock_guard lock(bridgeMutex);
+    EditorBridge = e;
+    return 1;
+}
+
+int EditorLinked() {
+    EditorBridgeState e;
+    return TakeLinkedEditor(&e);
+}
+
+int EditorCanJump() {
+    EditorBridgeState e;
+    return TakeLinkedEditor(&e) && e.canJump;
+}
+
+void JumpEditorToLine(int line) {
+    EditorBridgeState e;
+    if (!TakeLinkedEditor(&e)) {
+        return;
+    }
+    if (e.kind == kEditorMacro) {
+        WriteJumpMacro(e.macroPath, line);
+        SendWindowMessage(e.window, WM_COMMAND, static_cast<unsigned>(e.macroCommand), 0);
+    } else if (e.kind == kEditorTeraPad) {
+        SendWindowMessage(e.window, kTeraPadJumpMessage, static_cast<unsigned>(line), 0);
+    }
+}
+
+void MoveEditorCursor(int direction) {
+    EditorBridgeState e;
+    if (!TakeLinkedEditor(&e)) {
+        return;
+    }
+    if (e.kind == kEditorMacro) {
+        if (direction == 1) {
+            SendWindowMessage(e.window, WM_COMMAND, 23, 0);
+        } else {
+            SendWindowMessage(e.window, WM_COMMAND, 15, 0);
+            SendWindowMessage(e.window, WM_KEYUP, kKeyDown, 0);
+        }
+    } else if (e.kind == kEditorTeraPad) {
+        SendWindowMessage(e.window, kTeraPadJumpMessage, static_cast<unsigned>(direction), 0);
+    }
+}
+
+void CloseEditor() {
+    EditorBridgeState e;
+    if (TakeLinkedEditor(&e)) {
+        const unsigned command = e.kind == kEditorMacro ? 10 : e.kind == kEditorTeraPad ? 42 : 17;
+        SendWindowMessage(e.window, WM_COMMAND, command, 0);
+    }
+    std::lock_guard lock(bridgeMutex);
+    EditorBridge.window = nullptr;
+    EditorBridge.linked = 0;
+}
+
+int OpenFileInEditor(WindowHandle owner, const std::string& program, const std::string& file) {
+    if (AutomaticMode.load() != 0 || file.empty()) {
+        return 0;
+    }
+    std::vector<std::string> words = SplitCommandWords(program);
+    words.push_back(file);
+    if (words.size() < 2 || !StartDetachedProgram(words, "")) {
+        SayCannotStart(owner, program);
+        return 0;
+    }
+    return 1;
+}
+
+void OpenDefinitionFileInEditor(WindowHandle owner, int which) {
+    auto orDefault = [](const std::string& editor) {
+        return editor.empty() ? Settings.editorProgram : editor;
+    };
+    const DefinitionFilePaths& d = DefinitionFiles;
+    switch (which) {
+        case kViewEditorSettings:
+            OpenFileInEditor(owner, orDefault(Settings.settingsEditor), d.settingsPath);
+            return;
+        case kViewEditorVerifyForm: {
+            std::error_code error;
+            const std::string here = "verify_form.def";
+            const std::string file = std::filesystem::exists(here, error)
+                                         ? std::filesystem::absolute(here, error).string()
+                                         : d.programDirectory + here;
+            OpenFileInEditor(owner, orDefault(Settings.definitionEditor), file);
+            return;
+        }
+        case kViewEditorTools:
+            if (StagedHolderFile.status != 0 && !StagedHolderFile.path.empty()) {
+                OpenFileInEditor(owner, orDefault(Settings.toolsEditor), StagedHolderFile.path);
+            }
+            OpenFileInEditor(owner, orDefault(Settings.toolsEditor), d.toolsFile);
+            return;
+        case kViewEditorController:
+            OpenFileInEditor(owner, orDefault(Settings.controllerEditor), d.controllerFile);
+            return;
+        case kViewEditorMachine:
+            OpenFileInEditor(owner, orDefault(Settings.machineEditor), d.machineFile);
+            return;
+        default:
+            return;
+    }
+}
+
+}  // namespace mirexa

@@ -1,0 +1,64 @@
+// The definition-file watch: a missing file is reported once, a changed working directory
+// checks nothing, and a check does not run inside itself.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "../geometry/scratch_directory.h"
+#include "config/config_records.h"
+#include "config/controller_file.h"
+#include "config/machine_file.h"
+#include "config/tools_file.h"
+#include "platform/message_box.h"
+#include "shell/definition_watch.h"
+
+namespace mirexa {
+namespace {
+
+namespace fs = std::filesystem;
+
+TEST(DefinitionWatch, ReportsAMissingFileOnceAndChecksOnlyInTheStartDirectory) {
+    testing::ScratchDirectory scratch;
+    for (const char* name : {"vmc3.ttl", "vmc3.ctl", "vmc3.mtl", "bt40_er32.hld"}) {
+        fs::copy(std::string(MIREXA_SAMPLES) + "/" + name, scratch.At(name));
+    }
+    const fs::path previous = fs::current_path();
+    fs::current_path(scratch.Path());
+    DefinitionFiles.currentDirectory = scratch.Path() + "/";
+    DefinitionFiles.toolsFile = "vmc3.ttl";
+    DefinitionFiles.controllerFile = "vmc3.ctl";
+    DefinitionFiles.machineFile = "missing.mtl";
+    ReadControllerFile();
+    ReadMachineFile(0);
+    ReadToolFile();
+    std::vector<std::string> boxes;
+    MessageBoxResponder previousResponder =
+        SetMessageBoxResponder([&](const MessageBoxRequest& request) {
+            boxes.push_back(request.text);
+            // A box re-activates the window: the check must not run again inside itself.
+            EXPECT_EQ(CheckDefinitionFilesChanged(nullptr), 0);
+            return MBX_IDOK;
+        });
+    DefinitionWatch = {};
+
+    EXPECT_EQ(CheckDefinitionFilesChanged(nullptr), 0);
+    EXPECT_EQ(CheckDefinitionFilesChanged(nullptr), 0);
+    EXPECT_EQ(boxes, std::vector<std::string>{"機械定義ファイルが見つかりません。"});
+
+    boxes.clear();
+    fs::last_write_time("vmc3.ctl", fs::last_write_time("vmc3.ctl") + std::chrono::seconds(5));
+    scratch.MakeDirectory("elsewhere");
+    fs::current_path(scratch.At("elsewhere"));
+    EXPECT_EQ(CheckDefinitionFilesChanged(nullptr), 0);  // a file dialog moved the directory
+    fs::current_path(scratch.Path());
+    EXPECT_EQ(CheckDefinitionFilesChanged(nullptr), 1);
+    EXPECT_EQ(boxes, std::vector<std::string>{
+                         "コントローラー定義ファイルが更新されているので読み込みます。"});
+
+    SetMessageBoxResponder(previousResponder);
+    fs::current_path(previous);
+    ResetConfigurationRecords();
+}
+
+}  // namespace
+}  // namespace mirexa

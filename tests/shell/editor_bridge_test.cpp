@@ -1,0 +1,121 @@
+// The editor bridge: what the program name tells, the arguments built for files with blanks and
+// quotes, and a linked editor window that takes jumps and comes to the front on a second open.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <chrono>
+#include <thread>
+
+#include "../geometry/scratch_directory.h"
+#include "config/config_records.h"
+#include "geometry/shared_state.h"
+#include "platform/backend.h"
+#include "platform/message_box.h"
+#include "shell/editor_bridge.h"
+#include "shell/nc_data_commands.h"
+#include "support/test_windows.h"
+
+namespace mirexa {
+namespace {
+
+TEST(EditorBridge, ClassifiesProgramsAndBuildsTheirArguments) {
+    const struct {
+        const char* program;
+        int kind;
+        int miw;
+        const char* option;  // what "%1" becomes
+    } programs[] = {
+        {"C:/Tools/Hidemaru.EXE", kEditorMacro, 0, "/j%2 %1"},
+        {"/opt/maruo", kEditorMacro, 0, "/j%2 %1"},
+        {"TERAPAD.exe", kEditorTeraPad, 0, "/j=%2 %1"},
+        {"/usr/bin/k2editor", kEditorK2, 0, "/j%2 %1"},
+        {"miw", kEditorPlain, 1, "%1"},
+        {"xdg-open", kEditorPlain, 0, "%1"},
+        {"hidemaru-helper", kEditorPlain, 0, "%1"},
+    };
+    for (const auto& p : programs) {
+        SCOPED_TRACE(p.program);
+        const EditorProgramKind k = ClassifyEditorProgram(p.program);
+        EXPECT_EQ(k.kind, p.kind);
+        EXPECT_EQ(k.miwQuoting, p.miw);
+        EXPECT_EQ(RewriteEditorOption("%1", k.kind), p.option);
+        EXPECT_EQ(RewriteEditorOption("+%2 %1", k.kind), "+%2 %1");
+    }
+    EXPECT_EQ(EditorWindowTitles(kEditorTeraPad, "/nc/a b.nc"),
+              (std::vector<std::string>{"a b.nc - TeraPad", "a b.nc * - TeraPad"}));
+    EXPECT_EQ(EditorWindowTitles(kEditorK2, "/nc/p.nc").size(), 4u);
+    EXPECT_TRUE(EditorWindowTitles(kEditorPlain, "/nc/p.nc").empty());
+
+    // A file with blanks and quotes stays one argument; the line is at least 1.
+    const std::string file = "/nc/my \"best\" part.nc";
+    EXPECT_EQ(BuildEditorArguments("/j%2  %1", file, 0), (std::vector<std::string>{"/j1", file}));
+    EXPECT_EQ(BuildEditorArguments("--line=%2 --file=%1", "/nc/%2.nc", 42),
+              (std::vector<std::string>{"--line=42", "--file=/nc/%2.nc"}));
+
+    const int slots[][2] = {{-1, 283}, {0, 145},  {15, 160}, {16, 205},
+                            {30, 219}, {31, 234}, {80, 283}, {81, 283}};
+    for (const auto& s : slots) {
+        EXPECT_EQ(SelectEditorMacroCommand(s[0]), s[1]) << s[0];
+    }
+    EXPECT_EQ(EditorJumpMacroText(1), "moveto 0,0;\n");
+    EXPECT_EQ(EditorJumpMacroText(0), "moveto 0,0;\n");
+    EXPECT_EQ(EditorJumpMacroText(120), "moveto 0,119;\n");
+}
+
+unsigned jumpedTo = 0;
+
+std::intptr_t EditorWindowProcedure(WindowHandle window, unsigned message, std::uintptr_t wparam,
+                                    std::intptr_t lparam) {
+    if (message == WM_USER + 100) {
+        jumpedTo = static_cast<unsigned>(wparam);
+        return 1;
+    }
+    return DefaultWindowProcedure(window, message, wparam, lparam);
+}
+
+TEST(EditorBridge, ALinkedEditorJumpsAndASecondOpenBringsItToTheFront) {
+    testing::ScratchDirectory scratch;
+    const std::string editor = scratch.Write("bin/terapad", "#!/bin/sh\nexit 0\n");
+    chmod(editor.c_str(), 0755);
+    StartPlatformBackend(PlatformBackend::Headless);
+    AutomaticMode.store(0);
+    Settings.editorProgram = editor;
+    Settings.editorOption = "%1";
+    DefinitionFiles.ncProgramFile = "/nc/Part.NC";
+    NcDataCommands.selectedState = 1;
+    NcDataCommands.activePathReader = -1;
+    WindowHandle window =
+        testing::MakeTestWindow(EditorWindowProcedure, "Part.NC - TeraPad", nullptr, {});
+    ASSERT_EQ(OpenNcInEditor(nullptr, 7), 1);
+    EXPECT_EQ(EditorLinked(), 1);
+    EXPECT_EQ(EditorCanJump(), 1);
+    JumpEditorToLine(12);
+    EXPECT_EQ(jumpedTo, 12u);
+
+    Settings.editorProgram = "/no/such/editor";  // a second start would fail and say so
+    std::vector<std::string> boxes;
+    auto previous = SetMessageBoxResponder([&](const MessageBoxRequest& r) {
+        boxes.push_back(r.text);
+        return MBX_IDOK;
+    });
+    DefinitionFiles.ncProgramFile = "/nc/part.nc";  // the same program, other case
+    EXPECT_EQ(OpenNcInEditor(nullptr, 7), 1);
+    EXPECT_TRUE(boxes.empty());
+    EXPECT_EQ(IsPlatformWindowVisible(window), 1);
+
+    DestroyPlatformWindow(window);  // the editor went away: nothing is linked any more
+    EXPECT_EQ(EditorLinked(), 0);
+    DefinitionFiles.ncProgramFile = "/nc/other.nc";
+    EXPECT_EQ(OpenNcInEditor(nullptr, 1), 0);
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_NE(boxes[0].find("/no/such/editor"), std::string::npos);
+
+    SetMessageBoxResponder(previous);
+    CloseEditor();
+    ResetConfigurationRecords();
+    NcDataCommands = {};
+}
+
+}  // namespace
+}  // namespace mirexa
