@@ -12,6 +12,7 @@
 #include "geometry/shared_state.h"
 #include "platform/backend.h"
 #include "platform/dialogs.h"
+#include "platform/message_box.h"
 #include "platform/window.h"
 #include "resources/dialog_templates.h"
 #include "resources/program_resources.h"
@@ -69,6 +70,11 @@ TEST(StockDialogsInTheProgram, TheStockCommandsBuildTheBoxAndCylinderTyped) {
     }
     const fs::path previous = fs::current_path();
     fs::current_path(scratch.Path());
+    // A user's start: nothing left of an earlier unattended run in this process.
+    ResetConfigurationRecords();
+    AutomaticMode.store(0);
+    DrawingSuppressed.store(0);
+    SetMessageBoxResponder({});
     StartPlatformBackend(PlatformBackend::Headless);
     ConnectProgram();
     SetDialogResponder(FillStockDialog);
