@@ -97,9 +97,11 @@ std::size_t ParseLeadingNumber(const char* text, double* value) {
     if (digits == 0) {
         return 0;
     }
+    char exponentSign = '+';
     if (text[end] == 'e' || text[end] == 'E') {
         std::size_t exponent = end + 1;
         if (text[exponent] == '+' || text[exponent] == '-') {
+            exponentSign = text[exponent];
             ++exponent;
         }
         if (IsDigit(text[exponent])) {
@@ -114,7 +116,9 @@ std::size_t ParseLeadingNumber(const char* text, double* value) {
     double parsed = 0.0;
     auto [stop, error] = std::from_chars(first, text + end, parsed);
     if (error == std::errc::result_out_of_range) {
-        parsed = (text[start] == '-' ? -1.0 : 1.0) * HUGE_VAL;
+        // Beyond the double range: too large is infinite (no field takes it), too small is 0.
+        const bool tiny = exponentSign == '-';
+        parsed = tiny ? 0.0 : (text[start] == '-' ? -1.0 : 1.0) * HUGE_VAL;
     } else if (error != std::errc() || stop != text + end) {
         return 0;
     }

@@ -7,6 +7,8 @@
 #include <cmath>
 #include <string>
 
+#include "resources/dialog_templates.h"
+
 namespace mirexa {
 namespace {
 
@@ -22,15 +24,46 @@ TEST(DialogNumbers, TheLeadingNumberIsReadAsTheRuntimeReadsIt) {
         std::size_t consumed;
         double value;
     } cases[] = {
-        {"12.5abc", 4, 12.5}, {"abc", 0, 0.0},      {"  -3e2x", 6, -300.0}, {"+.5", 3, 0.5},
-        {"1e", 1, 1.0},       {"-", 0, 0.0},        {"", 0, 0.0},           {"7.", 2, 7.0},
-        {"1e-3", 4, 0.001},   {" \t 42 ", 5, 42.0}, {".", 0, 0.0},
+        {"12.5abc", 4, 12.5}, {"abc", 0, 0.0},    {"  -3e2x", 6, -300.0}, {"+.5", 3, 0.5},
+        {"1e", 1, 1.0},       {"-", 0, 0.0},      {"", 0, 0.0},           {"7.", 2, 7.0},
+        {"1e-3", 4, 0.001},   {"1e-999", 6, 0.0}, {" \t 42 ", 5, 42.0},   {".", 0, 0.0},
     };
     for (const auto& c : cases) {
         double value = -1.0;
         EXPECT_EQ(ParseLeadingNumber(c.text, &value), c.consumed) << c.text;
         EXPECT_DOUBLE_EQ(value, c.value) << c.text;
     }
+}
+
+MessageResult NoProcedure(WindowHandle, unsigned, MessageWParam, MessageLParam) {
+    return 0;
+}
+
+TEST(DialogNumbers, AFieldIsReadThroughTheScratchAndTextWithoutAFiniteNumberIsRefused) {
+    const struct {
+        const char* typed;
+        int read;
+        double value;  // the value afterwards, 99 when refused
+    } cases[] = {
+        {"12.5abc", 1, 12.5},
+        {"  -7", 1, -7.0},
+        {"abc", 0, 99.0},
+        {"", 0, 99.0},
+        {"1e999", 0, 99.0},
+        {"-", 0, 99.0},
+        // 30 characters: the first 24 are read.
+        {"123456789012345678901234567890", 1, 123456789012345678901234.0},
+    };
+    WindowHandle dialog =
+        CreateModelessDialog(*FindDialogTemplate(IDD_STOCK_MOVE), nullptr, NoProcedure, 0);
+    ASSERT_NE(dialog, nullptr);
+    for (const auto& c : cases) {
+        SetDlgItemText(dialog, 1045, c.typed);
+        double value = 99.0;
+        EXPECT_EQ(ReadDlgItemNumber(dialog, 1045, &value), c.read) << c.typed;
+        EXPECT_DOUBLE_EQ(value, c.value) << c.typed;
+    }
+    DestroyPlatformWindow(dialog);
 }
 
 TEST(DialogNumbers, TheEvaluatorTakesOneOperationAfterTheFirstNumber) {
