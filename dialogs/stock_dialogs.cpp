@@ -69,7 +69,7 @@ State& StateOf(WindowHandle dialog) {
 // The frame of every procedure here: the state arrives with WM_INITDIALOG and is kept as the
 // dialog's user data; init fills the dialog, accept handles OK (ending the dialog with 1 only
 // when everything was stored), Cancel ends it with 0 and stores nothing, and command handles
-// every other WM_COMMAND by control id.
+// every other click by control id.
 template <typename State, void (*Init)(WindowHandle, State&),
           void (*Command)(WindowHandle, State&, int), void (*Accept)(WindowHandle, State&)>
 MessageResult StateDlgProc(WindowHandle dialog, unsigned message, MessageWParam wparam,
@@ -81,6 +81,9 @@ MessageResult StateDlgProc(WindowHandle dialog, unsigned message, MessageWParam 
     }
     if (message != WM_COMMAND) {
         return 0;
+    }
+    if (CommandCodeOf(wparam) != BN_CLICKED) {
+        return 1;  // an edit field's notifications: the fields are read on OK
     }
     State& state = StateOf<State>(dialog);
     const int id = CommandIdOf(wparam);
