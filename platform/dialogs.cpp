@@ -11,6 +11,7 @@
 
 #include "platform/backend.h"
 #include "platform/responder_slot.h"
+#include "platform/window_internal.h"
 
 namespace mirexa {
 
@@ -433,6 +434,26 @@ std::uint32_t GetControlStyle(WindowHandle control) {
     std::lock_guard<std::mutex> lock(stateMutex);
     ControlState* state = FindControlLocked(control);
     return state ? state->style : 0;
+}
+
+int GetDlgCtrlId(WindowHandle control) {
+    std::lock_guard<std::mutex> lock(PlatformMutex());
+    PlatformWindow* record = FindLiveWindow(control);
+    return record ? record->id : 0;
+}
+
+const ControlTemplate* GetControlTemplate(WindowHandle control) {
+    const DialogTemplate* dialogTemplate = GetDialogTemplate(GetParentWindow(control));
+    if (!dialogTemplate) {
+        return nullptr;
+    }
+    const int id = GetDlgCtrlId(control);
+    for (const ControlTemplate& entry : dialogTemplate->controls) {
+        if (entry.id == id) {
+            return &entry;
+        }
+    }
+    return nullptr;
 }
 
 int ClickDlgItem(WindowHandle dialog, int id) {

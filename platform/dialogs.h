@@ -189,6 +189,11 @@ MessageResult SendDlgItemMessage(WindowHandle dialog, int id, unsigned message,
 // The kind and style of a control made from a template (style 0 and kind Custom otherwise).
 ControlKind GetControlKind(WindowHandle control);
 std::uint32_t GetControlStyle(WindowHandle control);
+// The control's id (0 for a window that is not live).
+int GetDlgCtrlId(WindowHandle control);
+// The template entry a control of a dialog was made from, or null. Answers from the moment the
+// control exists, so a backend may build its widget when it is told of the new window.
+const ControlTemplate* GetControlTemplate(WindowHandle control);
 
 // --- What the user does -------------------------------------------------------------------------
 

@@ -99,7 +99,10 @@ TEST_F(DialogEngineTest, ControlsFollowTheTemplateAndClicksActAsTheUsersDo) {
         if (round > 0) {
             return 0;
         }
-        got.owned = GetDialogOwner(dialog) == owner && GetDialogTemplate(dialog) == &kTemplate;
+        got.owned = GetDialogOwner(dialog) == owner && GetDialogTemplate(dialog) == &kTemplate &&
+                    GetControlTemplate(GetDlgItem(dialog, 14)) == &kControls[4] &&
+                    GetDlgCtrlId(GetDlgItem(dialog, 14)) == 14 &&
+                    GetControlTemplate(dialog) == nullptr;
         got.ownerEnabled = IsPlatformWindowEnabled(owner);
         ClickDlgItem(dialog, 11);  // manual: the procedure would have to check it
         ClickDlgItem(dialog, 12);
