@@ -18,6 +18,7 @@
 #include "config/structure_models.h"
 #include "config/tool_tables.h"
 #include "config/tools_file.h"
+#include "dialogs/stock_dialogs.h"
 #include "geometry/orientation_frames.h"
 #include "geometry/shared_state.h"
 #include "geometry/tool_length_report.h"
@@ -194,6 +195,22 @@ void ConnectEditorBridge() {
     MainWindowCallbacks.closeEditor = CloseEditor;
 }
 
+// The stock commands' dialogs.
+void ConnectStockDialogs() {
+    StockCommandHooks& s = StockCommandCallbacks;
+    s.twoPointDialog = OpenTwoPointStockDialog;
+    s.cylinderDialog = OpenCylinderStockDialog;
+    s.originBoxDialog = OpenOriginStockDialog;
+    s.moveDialog = OpenStockMoveDialog;
+    s.rotateDialog = OpenStockRotateDialog;
+    s.offsetDialog = OpenStockOffsetDialog;
+    s.clipDialog = OpenStockClipDialog;
+    s.stateDialog = OpenStockStateDialog;
+    s.swingDialog = OpenSwingDialog;
+    s.reverseDialog = OpenReverseDialog;
+    s.stlReadDialog = OpenStlReadDialog;
+}
+
 }  // namespace
 
 void ConnectProgram() {
@@ -204,6 +221,7 @@ void ConnectProgram() {
     ConnectViewToShell();
     ConnectSoundsAndWatch();
     ConnectEditorBridge();
+    ConnectStockDialogs();
 }
 
 #define MIREXA_HOOK_RECORD(type, global) \
@@ -321,18 +339,7 @@ const std::vector<WaitingHook>& ListWaitingHooks() {
         MIREXA_WAITING(StockCommandHooks, selectStockFile, kWaitsDialogs),
         // The swing's axis, angle and centre are also the stock rotation with which the view
         // draws machine-part STL files; until this dialog exists that rotation stays off.
-        MIREXA_WAITING(StockCommandHooks, swingDialog, kWaitsDialogs),
-        MIREXA_WAITING(StockCommandHooks, reverseDialog, kWaitsDialogs),
-        MIREXA_WAITING(StockCommandHooks, stlReadDialog, kWaitsDialogs),
         MIREXA_WAITING(StockCommandHooks, selectSaveFile, kWaitsDialogs),
-        MIREXA_WAITING(StockCommandHooks, twoPointDialog, kWaitsDialogs),
-        MIREXA_WAITING(StockCommandHooks, originBoxDialog, kWaitsDialogs),
-        MIREXA_WAITING(StockCommandHooks, cylinderDialog, kWaitsDialogs),
-        MIREXA_WAITING(StockCommandHooks, stateDialog, kWaitsDialogs),
-        MIREXA_WAITING(StockCommandHooks, offsetDialog, kWaitsDialogs),
-        MIREXA_WAITING(StockCommandHooks, clipDialog, kWaitsDialogs),
-        MIREXA_WAITING(StockCommandHooks, rotateDialog, kWaitsDialogs),
-        MIREXA_WAITING(StockCommandHooks, moveDialog, kWaitsDialogs),
         MIREXA_WAITING(StockCommandHooks, peelPenDialog, kWaitsDialogs),
         MIREXA_WAITING(StockCommandHooks, differenceDialog, kWaitsDialogs),
         MIREXA_WAITING(StockCommandHooks, stockLoaderSlot, kWaitsPlugins),

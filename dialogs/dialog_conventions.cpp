@@ -1,0 +1,241 @@
+// The shared conventions of the dialogs: texts, placement, numbers and radio groups.
+#include "dialogs/dialog_conventions.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include "geometry/shared_state.h"
+#include "platform/message_box.h"
+#include "resources/dialog_templates.h"
+
+namespace mirexa {
+
+namespace {
+
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
+}
+
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+}  // namespace
+
+int OpenModalDialog(int templateId, WindowHandle owner, DialogProcedure procedure,
+                    MessageLParam param) {
+    const DialogTemplate* found = FindDialogTemplate(templateId);
+    return found ? RunModalDialog(*found, owner, procedure, param) : -1;
+}
+
+void BeginDialog(WindowHandle dialog) {
+    const DialogTemplate* dialogTemplate = GetDialogTemplate(dialog);
+    if (!dialogTemplate) {
+        return;
+    }
+    if (UiLanguage.load() == 1) {
+        if (dialogTemplate->english) {
+            SetPlatformWindowText(dialog, dialogTemplate->english);
+        }
+        for (const ControlTemplate& control : dialogTemplate->controls) {
+            // Edit fields keep their values; only labels, frames and buttons change language.
+            if (control.english && control.kind != ControlKind::Edit) {
+                SetDlgItemText(dialog, control.id, control.english);
+            }
+        }
+    }
+    if (dialogTemplate->flags & kDialogTopmost) {
+        SetDialogTopmost(dialog);
+    }
+}
+
+std::string FormatDialogNumber(const char* format, double value) {
+    char scratch[kNumberScratchSize];
+    std::snprintf(scratch, sizeof scratch, format, value);
+    return scratch;
+}
+
+std::string FormatDialogInteger(const char* format, int value) {
+    char scratch[kNumberScratchSize];
+    std::snprintf(scratch, sizeof scratch, format, value);
+    return scratch;
+}
+
+int SetDlgItemNumber(WindowHandle dialog, int id, const char* format, double value) {
+    return SetDlgItemText(dialog, id, FormatDialogNumber(format, value));
+}
+
+std::size_t ParseLeadingNumber(const char* text, double* value) {
+    *value = 0.0;
+    if (!text) {
+        return 0;
+    }
+    std::size_t start = 0;
+    while (IsBlank(text[start])) {
+        ++start;
+    }
+    // The longest prefix of the form [sign] digits [. digits] [e [sign] digits].
+    std::size_t end = start;
+    if (text[end] == '+' || text[end] == '-') {
+        ++end;
+    }
+    std::size_t digits = 0;
+    while (IsDigit(text[end])) {
+        ++end;
+        ++digits;
+    }
+    if (text[end] == '.') {
+        ++end;
+        while (IsDigit(text[end])) {
+            ++end;
+            ++digits;
+        }
+    }
+    if (digits == 0) {
+        return 0;
+    }
+    char exponentSign = '+';
+    if (text[end] == 'e' || text[end] == 'E') {
+        std::size_t exponent = end + 1;
+        if (text[exponent] == '+' || text[exponent] == '-') {
+            exponentSign = text[exponent];
+            ++exponent;
+        }
+        if (IsDigit(text[exponent])) {
+            while (IsDigit(text[exponent])) {
+                ++exponent;
+            }
+            end = exponent;
+        }
+    }
+    // from_chars takes no leading plus sign.
+    const char* first = text + start + (text[start] == '+' ? 1 : 0);
+    double parsed = 0.0;
+    auto [stop, error] = std::from_chars(first, text + end, parsed);
+    if (error == std::errc::result_out_of_range) {
+        // Beyond the double range: too large is infinite (no field takes it), too small is 0.
+        const bool tiny = exponentSign == '-';
+        parsed = tiny ? 0.0 : (text[start] == '-' ? -1.0 : 1.0) * HUGE_VAL;
+    } else if (error != std::errc() || stop != text + end) {
+        return 0;
+    }
+    *value = parsed;
+    return end;
+}
+
+int ReadDlgItemNumber(WindowHandle dialog, int id, double* value) {
+    if (!GetDlgItem(dialog, id)) {
+        return 0;
+    }
+    char scratch[kNumberScratchSize];
+    GetDlgItemText(dialog, id, scratch, static_cast<int>(sizeof scratch));
+    double parsed = 0.0;
+    if (ParseLeadingNumber(scratch, &parsed) == 0 || !std::isfinite(parsed)) {
+        return 0;
+    }
+    *value = parsed;
+    return 1;
+}
+
+int ReadNumberFields(WindowHandle dialog, const NumberField* fields, std::size_t count) {
+    std::vector<double> read(count);
+    for (std::size_t i = 0; i < count; ++i) {
+        read[i] = *fields[i].value;
+        if (!ReadDlgItemNumber(dialog, fields[i].id, &read[i])) {
+            SetDlgItemNumber(dialog, fields[i].id, fields[i].format, *fields[i].value);
+            SetFocusWindow(GetDlgItem(dialog, fields[i].id));
+            ShowDialogWarning(dialog,
+                              "A field does not hold a number; its previous value is shown again.",
+                              "数値ではない値があります。元の値に戻しました");
+            return 0;
+        }
+    }
+    for (std::size_t i = 0; i < count; ++i) {
+        *fields[i].value = read[i];
+    }
+    return 1;
+}
+
+void ShowNumberFields(WindowHandle dialog, const NumberField* fields, std::size_t count) {
+    for (std::size_t i = 0; i < count; ++i) {
+        SetDlgItemNumber(dialog, fields[i].id, fields[i].format, *fields[i].value);
+    }
+}
+
+void ShowDialogWarning(WindowHandle dialog, const char* english, const char* japanese) {
+    ShowMessageBox(dialog, ChooseLanguageText(english, japanese),
+                   ChooseLanguageText("Warning", "警告"), MBX_OK | MBX_ICONWARNING | MBX_TOPMOST);
+}
+
+void CheckRadioGroup(WindowHandle dialog, const int* ids, std::size_t count, int chosen) {
+    for (std::size_t i = 0; i < count; ++i) {
+        CheckDlgButton(dialog, ids[i], static_cast<int>(i) == chosen ? BST_CHECKED : BST_UNCHECKED);
+    }
+}
+
+int IndexOfId(const int* ids, std::size_t count, int id) {
+    for (std::size_t i = 0; i < count; ++i) {
+        if (ids[i] == id) {
+            return static_cast<int>(i);
+        }
+    }
+    return -1;
+}
+
+int EvaluateEditExpression(const char* text, double* value) {
+    const std::size_t numberEnd = ParseLeadingNumber(text, value);
+    if (!text) {
+        return 0;
+    }
+    const char* first = std::strpbrk(text, "1234567890-.\n");
+    if (!first) {
+        return 0;
+    }
+    // The operator is looked for after the first number's own characters, so that neither a
+    // leading minus nor the sign of an exponent is taken for it.
+    const char* from = first + 1;
+    if (text + numberEnd > from) {
+        from = text + numberEnd;
+    }
+    const char* op = std::strpbrk(from, "-+*/");
+    if (!op) {
+        return 0;
+    }
+    double b = 0.0;
+    ParseLeadingNumber(op + 1, &b);
+    switch (*op) {
+        case '+':
+            *value += b;
+            break;
+        case '-':
+            *value -= b;
+            break;
+        case '*':
+            *value *= b;
+            break;
+        default:
+            if (b != 0.0) {
+                *value /= b;
+            }
+            break;
+    }
+    return 1;
+}
+
+std::string InsertThousandsSeparators(const std::string& digits) {
+    std::string reversed;
+    reversed.reserve(digits.size() + digits.size() / 3);
+    std::size_t counted = 0;
+    for (std::size_t i = digits.size(); i-- > 0;) {
+        reversed += digits[i];
+        if (++counted % 3 == 0 && i != 0) {
+            reversed += ',';
+        }
+    }
+    return std::string(reversed.rbegin(), reversed.rend());
+}
+
+}  // namespace mirexa

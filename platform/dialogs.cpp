@@ -1,0 +1,503 @@
+// The dialog engine of the platform layer: dialog and control records made from templates, the
+// built-in control procedures, the modal loop and the responder of the headless backend.
+#include "platform/dialogs.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <mutex>
+#include <unordered_map>
+#include <utility>
+
+#include "platform/backend.h"
+#include "platform/responder_slot.h"
+#include "platform/window_internal.h"
+
+namespace mirexa {
+
+namespace {
+
+struct DialogState {
+    const DialogTemplate* dialogTemplate = {};
+    DialogProcedure procedure = {};
+    WindowHandle owner = {};
+    int ended = {};
+    int result = {};
+    int topmost = {};
+};
+
+struct ControlState {
+    ControlKind kind = ControlKind::Custom;
+    std::uint32_t style = {};
+    unsigned check = BST_UNCHECKED;
+    int id = {};
+};
+
+// Dialog and control states by window, dropped on the window's WM_DESTROY.
+std::mutex stateMutex;
+std::unordered_map<WindowHandle, DialogState> dialogStates;
+std::unordered_map<WindowHandle, ControlState> controlStates;
+
+int baseUnitX = 6;  // pixels
+int baseUnitY = 13;
+
+ResponderSlot<DialogResponder> DialogResponderSlot;
+
+DialogState* FindDialogLocked(WindowHandle dialog) {
+    auto found = dialogStates.find(dialog);
+    return found == dialogStates.end() ? nullptr : &found->second;
+}
+
+ControlState* FindControlLocked(WindowHandle control) {
+    auto found = controlStates.find(control);
+    return found == controlStates.end() ? nullptr : &found->second;
+}
+
+void NotifyControlChanged(WindowHandle control) {
+    if (auto hook = GetPlatformBackendHooks().controlChanged) {
+        hook(control);
+    }
+}
+
+bool IsButtonKind(ControlKind kind) {
+    return kind <= ControlKind::GroupBox;
+}
+
+bool IsRadioKind(ControlKind kind) {
+    return kind == ControlKind::RadioButton || kind == ControlKind::AutoRadioButton;
+}
+
+const char* ClassOfKind(ControlKind kind) {
+    if (IsButtonKind(kind)) {
+        return BUTTON_CLASS;
+    }
+    switch (kind) {
+        case ControlKind::Edit:
+            return EDIT_CLASS;
+        case ControlKind::Text:
+        case ControlKind::Swatch:
+            return STATIC_CLASS;
+        case ControlKind::TabBar:
+            return TABBAR_CLASS;
+        case ControlKind::HScrollBar:
+            return SCROLLBAR_CLASS;
+        default:
+            return CUSTOM_CLASS;
+    }
+}
+
+MessageResult ControlProcedure(WindowHandle window, unsigned message, MessageWParam wparam,
+                               MessageLParam lparam) {
+    switch (message) {
+        case BM_GETCHECK: {
+            std::lock_guard<std::mutex> lock(stateMutex);
+            ControlState* state = FindControlLocked(window);
+            return state ? state->check : 0;
+        }
+        case BM_SETCHECK: {
+            {
+                std::lock_guard<std::mutex> lock(stateMutex);
+                ControlState* state = FindControlLocked(window);
+                if (!state) {
+                    return 0;
+                }
+                state->check = wparam == BST_CHECKED ? BST_CHECKED : BST_UNCHECKED;
+            }
+            NotifyControlChanged(window);
+            return 0;
+        }
+        case WM_SETTEXT: {
+            MessageResult result = DefaultWindowProcedure(window, message, wparam, lparam);
+            ControlState state;
+            {
+                std::lock_guard<std::mutex> lock(stateMutex);
+                if (ControlState* found = FindControlLocked(window)) {
+                    state = *found;
+                }
+            }
+            if (state.kind == ControlKind::Edit) {
+                // An edit field tells its dialog that its text changed, whoever changed it.
+                SendWindowMessage(GetParentWindow(window), WM_COMMAND,
+                                  MakeCommandWParam(state.id, EN_CHANGE),
+                                  reinterpret_cast<MessageLParam>(window));
+            }
+            return result;
+        }
+        case WM_DESTROY: {
+            std::lock_guard<std::mutex> lock(stateMutex);
+            controlStates.erase(window);
+            return 0;
+        }
+        default:
+            return DefaultWindowProcedure(window, message, wparam, lparam);
+    }
+}
+
+MessageResult DialogClassProcedure(WindowHandle window, unsigned message, MessageWParam wparam,
+                                   MessageLParam lparam) {
+    DialogProcedure procedure = nullptr;
+    {
+        std::lock_guard<std::mutex> lock(stateMutex);
+        if (DialogState* state = FindDialogLocked(window)) {
+            procedure = state->procedure;
+        }
+    }
+    if (message == WM_DESTROY) {
+        if (procedure) {
+            procedure(window, message, wparam, lparam);
+        }
+        std::lock_guard<std::mutex> lock(stateMutex);
+        dialogStates.erase(window);
+        return 0;
+    }
+    if (procedure && message != WM_CREATE) {
+        MessageResult handled = procedure(window, message, wparam, lparam);
+        if (handled != 0 || message == WM_INITDIALOG) {
+            return handled;
+        }
+    }
+    if (message == WM_CLOSE) {
+        // The close box cancels: the procedure decides what that means.
+        PostWindowMessage(window, WM_COMMAND, MakeCommandWParam(IDCANCEL, BN_CLICKED), 0);
+        return 0;
+    }
+    if (message == WM_COMMAND || message == WM_INITDIALOG) {
+        return 0;
+    }
+    return DefaultWindowProcedure(window, message, wparam, lparam);
+}
+
+// Makes the dialog window and its controls and sends WM_INITDIALOG; null on failure.
+WindowHandle InstantiateDialog(const DialogTemplate& dialogTemplate, WindowHandle owner,
+                               DialogProcedure procedure, MessageLParam param) {
+    WindowCreateParams params;
+    params.className = DIALOG_CLASS;
+    params.text = dialogTemplate.japanese ? dialogTemplate.japanese : "";
+    params.procedure = DialogClassProcedure;
+    params.rect = DialogUnitsToPixels(0, 0, dialogTemplate.w, dialogTemplate.h);
+    WindowHandle dialog = CreatePlatformWindow(params);
+    if (!dialog) {
+        return nullptr;
+    }
+    {
+        std::lock_guard<std::mutex> lock(stateMutex);
+        DialogState& state = dialogStates[dialog];
+        state = DialogState{};
+        state.dialogTemplate = &dialogTemplate;
+        state.owner = owner;
+    }
+    for (const ControlTemplate& control : dialogTemplate.controls) {
+        WindowCreateParams child;
+        child.className = ClassOfKind(control.kind);
+        child.text = control.japanese ? control.japanese : "";
+        child.procedure = ControlProcedure;
+        child.parent = dialog;
+        child.rect = DialogUnitsToPixels(control.x, control.y, control.w, control.h);
+        child.id = control.id;
+        child.visible = (control.style & kHidden) ? 0 : 1;
+        WindowHandle made = CreatePlatformWindow(child);
+        if (!made) {
+            DestroyPlatformWindow(dialog);
+            return nullptr;
+        }
+        {
+            std::lock_guard<std::mutex> lock(stateMutex);
+            controlStates[made] =
+                ControlState{control.kind, control.style, BST_UNCHECKED, control.id};
+        }
+        if (control.style & kDisabled) {
+            EnablePlatformWindow(made, 0);
+        }
+    }
+    {
+        std::lock_guard<std::mutex> lock(stateMutex);
+        dialogStates[dialog].procedure = procedure;
+    }
+    MessageResult focus = SendWindowMessage(dialog, WM_INITDIALOG, 0, param);
+    if (focus != 0 && IsPlatformWindow(dialog)) {
+        for (WindowHandle control : GetChildWindows(dialog)) {
+            if ((GetControlStyle(control) & kTabStop) && IsPlatformWindowEnabled(control) &&
+                IsPlatformWindowVisible(control)) {
+                SetFocusWindow(control);
+                break;
+            }
+        }
+    }
+    return IsPlatformWindow(dialog) ? dialog : nullptr;
+}
+
+void PostCommand(WindowHandle dialog, int id) {
+    PostWindowMessage(dialog, WM_COMMAND, MakeCommandWParam(id, BN_CLICKED),
+                      reinterpret_cast<MessageLParam>(GetChildWindow(dialog, id)));
+}
+
+}  // namespace
+
+void SetDialogBaseUnits(int baseX, int baseY) {
+    baseUnitX = std::max(1, baseX);
+    baseUnitY = std::max(1, baseY);
+}
+
+WindowRect DialogUnitsToPixels(int x, int y, int w, int h) {
+    auto px = [](int units) {
+        return static_cast<int>(std::lround(units * static_cast<double>(baseUnitX) / 4.0));
+    };
+    auto py = [](int units) {
+        return static_cast<int>(std::lround(units * static_cast<double>(baseUnitY) / 8.0));
+    };
+    return WindowRect{px(x), py(y), px(x + w), py(y + h)};
+}
+
+int RunModalDialog(const DialogTemplate& dialogTemplate, WindowHandle owner,
+                   DialogProcedure procedure, MessageLParam param) {
+    WindowHandle dialog = InstantiateDialog(dialogTemplate, owner, procedure, param);
+    if (!dialog) {
+        return -1;
+    }
+    const int ownerWasEnabled = owner ? EnablePlatformWindow(owner, 0) : 0;
+    if (!IsDialogEnded(dialog)) {
+        ShowPlatformWindow(dialog, SW_SHOW);
+    }
+    const DialogResponder responder = CopyResponder(DialogResponderSlot);
+    const bool answered = responder || GetPlatformBackend() == PlatformBackend::Headless;
+    int round = 0;
+    int cancels = 0;
+    while (!IsDialogEnded(dialog) && IsPlatformWindow(dialog)) {
+        WindowMessage message;
+        int got = 0;
+        if (answered) {
+            got = PeekWindowMessage(&message, PM_REMOVE);
+            if (!got) {
+                // Nothing left to do: the responder acts, or the dialog is cancelled (and ended
+                // with 0 when its procedure ignores the cancel).
+                if (responder && cancels == 0 && responder(dialog, dialogTemplate.id, round++)) {
+                    continue;
+                }
+                if (cancels++ == 0) {
+                    PostCommand(dialog, IDCANCEL);
+                } else {
+                    EndDialog(dialog, 0);
+                }
+                continue;
+            }
+        } else {
+            got = WaitWindowMessage(&message) ? 1 : -1;
+        }
+        if (got < 0 || message.message == WM_QUIT) {
+            PostLoopQuit(static_cast<int>(message.wparam));
+            EndDialog(dialog, 0);
+            break;
+        }
+        DispatchWindowMessage(message);
+    }
+    int result = 0;
+    {
+        std::lock_guard<std::mutex> lock(stateMutex);
+        if (DialogState* state = FindDialogLocked(dialog)) {
+            result = state->result;
+        }
+    }
+    DestroyPlatformWindow(dialog);
+    if (owner && ownerWasEnabled) {
+        EnablePlatformWindow(owner, 1);
+        SetFocusWindow(owner);
+    }
+    return result;
+}
+
+WindowHandle CreateModelessDialog(const DialogTemplate& dialogTemplate, WindowHandle owner,
+                                  DialogProcedure procedure, MessageLParam param) {
+    return InstantiateDialog(dialogTemplate, owner, procedure, param);
+}
+
+int EndDialog(WindowHandle dialog, int result) {
+    {
+        std::lock_guard<std::mutex> lock(stateMutex);
+        DialogState* state = FindDialogLocked(dialog);
+        if (!state) {
+            return 0;
+        }
+        state->ended = 1;
+        state->result = result;
+    }
+    ShowPlatformWindow(dialog, SW_HIDE);
+    return 1;
+}
+
+int IsDialogEnded(WindowHandle dialog) {
+    std::lock_guard<std::mutex> lock(stateMutex);
+    DialogState* state = FindDialogLocked(dialog);
+    return state ? state->ended : 1;
+}
+
+const DialogTemplate* GetDialogTemplate(WindowHandle dialog) {
+    std::lock_guard<std::mutex> lock(stateMutex);
+    DialogState* state = FindDialogLocked(dialog);
+    return state ? state->dialogTemplate : nullptr;
+}
+
+WindowHandle GetDialogOwner(WindowHandle dialog) {
+    std::lock_guard<std::mutex> lock(stateMutex);
+    DialogState* state = FindDialogLocked(dialog);
+    return state ? state->owner : nullptr;
+}
+
+int SetDialogTopmost(WindowHandle dialog) {
+    std::lock_guard<std::mutex> lock(stateMutex);
+    DialogState* state = FindDialogLocked(dialog);
+    if (!state) {
+        return 0;
+    }
+    state->topmost = 1;
+    return 1;
+}
+
+int IsDialogTopmost(WindowHandle dialog) {
+    std::lock_guard<std::mutex> lock(stateMutex);
+    DialogState* state = FindDialogLocked(dialog);
+    return state ? state->topmost : 0;
+}
+
+WindowHandle GetDlgItem(WindowHandle dialog, int id) {
+    return GetChildWindow(dialog, id);
+}
+
+int SetDlgItemText(WindowHandle dialog, int id, const std::string& text) {
+    WindowHandle control = GetChildWindow(dialog, id);
+    return control ? SetPlatformWindowText(control, text) : 0;
+}
+
+std::string GetDlgItemText(WindowHandle dialog, int id) {
+    WindowHandle control = GetChildWindow(dialog, id);
+    return control ? GetPlatformWindowText(control) : std::string();
+}
+
+int GetDlgItemText(WindowHandle dialog, int id, char* buffer, int size) {
+    if (!buffer || size < 1) {
+        return 0;
+    }
+    buffer[0] = '\0';
+    WindowHandle control = GetChildWindow(dialog, id);
+    if (!control) {
+        return 0;
+    }
+    const std::string text = GetPlatformWindowText(control);
+    const std::size_t count = std::min(text.size(), static_cast<std::size_t>(size - 1));
+    std::memcpy(buffer, text.data(), count);
+    buffer[count] = '\0';
+    return static_cast<int>(count);
+}
+
+int CheckDlgButton(WindowHandle dialog, int id, unsigned check) {
+    WindowHandle control = GetChildWindow(dialog, id);
+    if (!control) {
+        return 0;
+    }
+    SendWindowMessage(control, BM_SETCHECK, check, 0);
+    return 1;
+}
+
+unsigned IsDlgButtonChecked(WindowHandle dialog, int id) {
+    WindowHandle control = GetChildWindow(dialog, id);
+    return control ? static_cast<unsigned>(SendWindowMessage(control, BM_GETCHECK, 0, 0))
+                   : BST_UNCHECKED;
+}
+
+int EnableDlgItem(WindowHandle dialog, int id, int enable) {
+    WindowHandle control = GetChildWindow(dialog, id);
+    return control ? EnablePlatformWindow(control, enable ? 1 : 0) : 0;
+}
+
+int IsDlgItemEnabled(WindowHandle dialog, int id) {
+    WindowHandle control = GetChildWindow(dialog, id);
+    return control ? IsPlatformWindowEnabled(control) : 0;
+}
+
+int RemoveDlgItem(WindowHandle dialog, int id) {
+    WindowHandle control = GetChildWindow(dialog, id);
+    return control ? DestroyPlatformWindow(control) : 0;
+}
+
+MessageResult SendDlgItemMessage(WindowHandle dialog, int id, unsigned message,
+                                 MessageWParam wparam, MessageLParam lparam) {
+    WindowHandle control = GetChildWindow(dialog, id);
+    return control ? SendWindowMessage(control, message, wparam, lparam) : 0;
+}
+
+ControlKind GetControlKind(WindowHandle control) {
+    std::lock_guard<std::mutex> lock(stateMutex);
+    ControlState* state = FindControlLocked(control);
+    return state ? state->kind : ControlKind::Custom;
+}
+
+std::uint32_t GetControlStyle(WindowHandle control) {
+    std::lock_guard<std::mutex> lock(stateMutex);
+    ControlState* state = FindControlLocked(control);
+    return state ? state->style : 0;
+}
+
+int GetDlgCtrlId(WindowHandle control) {
+    std::lock_guard<std::mutex> lock(PlatformMutex());
+    PlatformWindow* record = FindLiveWindow(control);
+    return record ? record->id : 0;
+}
+
+const ControlTemplate* GetControlTemplate(WindowHandle control) {
+    const DialogTemplate* dialogTemplate = GetDialogTemplate(GetParentWindow(control));
+    if (!dialogTemplate) {
+        return nullptr;
+    }
+    const int id = GetDlgCtrlId(control);
+    for (const ControlTemplate& entry : dialogTemplate->controls) {
+        if (entry.id == id) {
+            return &entry;
+        }
+    }
+    return nullptr;
+}
+
+int ClickDlgItem(WindowHandle dialog, int id) {
+    WindowHandle control = GetChildWindow(dialog, id);
+    if (!control || !IsPlatformWindowEnabled(control) || !IsPlatformWindowVisible(control)) {
+        return 0;
+    }
+    const ControlKind kind = GetControlKind(control);
+    if (kind == ControlKind::AutoCheckBox) {
+        CheckDlgButton(dialog, id,
+                       IsDlgButtonChecked(dialog, id) == BST_CHECKED ? BST_UNCHECKED : BST_CHECKED);
+    } else if (kind == ControlKind::AutoRadioButton) {
+        // The group: the radio buttons from the last group start before it to the next one.
+        const std::vector<WindowHandle> children = GetChildWindows(dialog);
+        auto at = std::find(children.begin(), children.end(), control);
+        auto first = at;
+        while (first != children.begin() && !(GetControlStyle(*first) & kGroupStart)) {
+            --first;
+        }
+        for (auto it = first; it != children.end(); ++it) {
+            if (it != first && (GetControlStyle(*it) & kGroupStart)) {
+                break;
+            }
+            if (IsRadioKind(GetControlKind(*it))) {
+                SendWindowMessage(*it, BM_SETCHECK, *it == control ? BST_CHECKED : BST_UNCHECKED,
+                                  0);
+            }
+        }
+    }
+    PostCommand(dialog, id);
+    return 1;
+}
+
+int TypeDlgItemText(WindowHandle dialog, int id, const std::string& text) {
+    WindowHandle control = GetChildWindow(dialog, id);
+    if (!control || !IsPlatformWindowEnabled(control) ||
+        GetControlKind(control) != ControlKind::Edit) {
+        return 0;
+    }
+    return SetPlatformWindowText(control, text);
+}
+
+DialogResponder SetDialogResponder(DialogResponder responder) {
+    return SwapResponder(DialogResponderSlot, std::move(responder));
+}
+
+}  // namespace mirexa
