@@ -29,6 +29,7 @@
 #include "simulation/run_end.h"
 #include "simulation/run_timer.h"
 #include "simulation/run_ui_hooks.h"
+#include "simulation/simulation_thread.h"
 #include "view/avi_recording.h"
 #include "view/gdi_resources.h"
 #include "view/stock_view.h"
