@@ -12,7 +12,6 @@
 #include "geometry/program_log.h"
 #include "geometry/shared_state.h"
 #include "platform/message_box.h"
-#include "platform/system_info.h"
 #include "platform/text.h"
 #include "stock/stock_shapes.h"
 
@@ -883,9 +882,8 @@ bool ParseSwitch(Parser& p) {
                 RefuseSwitch(p, switchStart);
                 break;
             }
-            const long long last = GetProcessorCount() - 1;
-            CommandLine.idealProcessor =
-                static_cast<std::int32_t>(std::clamp(processor, 0LL, last));
+            // Choosing the main thread's processor is left to the system: the switch is read
+            // so that older command lines still work, and changes nothing.
             break;
         }
         case 'V':

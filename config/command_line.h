@@ -38,9 +38,9 @@ namespace mirexa {
 // non-finite numbers, a -X form other than those above (-X0, -X9), box, cylinder and move values
 // beyond kStockCoordinateLimit, pitches DexelPitchesUsable refuses (named a bad pitch), a pen
 // outside 0..15 (16 for all), a window of no size are refused with a message and leave the
-// values they would have set unchanged. Box corners are sorted per axis; -G and -F are clamped.
-// Messages are appended to *messages (English or Japanese by UiLanguage) when it is not null;
-// show them with ReportCommandLineMessages.
+// values they would have set unchanged. Box corners are sorted per axis; -F is clamped; -G n is
+// read and changes nothing. Messages are appended to *messages (English or Japanese by UiLanguage)
+// when it is not null; show them with ReportCommandLineMessages.
 //
 // The final step clears the run mode without an NC program, keeps a stock operation only with
 // both a stock and a save file (and then clears the run mode and the NC flag), drops the save

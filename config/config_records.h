@@ -216,10 +216,11 @@ struct CommandLineOptions {
     std::int32_t windowTop = 0;
     std::int32_t windowWidth = 0;
     std::int32_t windowHeight = 0;
-    std::int32_t noMenu = 0;           // -N
-    std::int32_t fontHeight = 0;       // -F: information panel font height; 0 = 13
-    std::int32_t idealProcessor = -1;  // -G; -1 none
-    std::int32_t automation = 0;       // the automation thread is created at start-up
+    std::int32_t noMenu = 0;      // -N
+    std::int32_t fontHeight = 0;  // -F: information panel font height; 0 = 13
+    std::int32_t automation = 0;  // the automation thread is created at start-up
+
+    bool operator==(const CommandLineOptions&) const = default;
 };
 extern CommandLineOptions CommandLine;
 

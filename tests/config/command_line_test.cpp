@@ -28,7 +28,6 @@ protected:
 TEST_F(CommandLineTest, AnEmptyLineKeepsEveryStartValue) {
     EXPECT_EQ(Parse(""), 1);
     EXPECT_EQ(DefinitionFiles.settingsName, "mirexa.ini");
-    EXPECT_EQ(CommandLine.idealProcessor, -1);
     EXPECT_EQ(CommandLine.automation, 0);
     EXPECT_EQ(InitialStock.kind, kStockBox);
     EXPECT_TRUE(messages_.empty());
@@ -318,6 +317,18 @@ TEST_F(CommandLineTest, NumericSwitchesNeverReadPastTheirText) {
     EXPECT_EQ(CommandLine.noMenu, 0);
 }
 
+TEST_F(CommandLineTest, TheProcessorSwitchIsReadAndChangesNothing) {
+    ASSERT_EQ(Parse("part.nc"), 1);
+    const CommandLineOptions without = CommandLine;
+    for (const char* text : {"-G 0 part.nc", "-G99999 part.nc", "/G -5 part.nc", "part.nc -g 3"}) {
+        ResetConfigurationRecords();
+        EXPECT_EQ(Parse(text), 1) << text;
+        EXPECT_TRUE(messages_.empty()) << text;
+        EXPECT_EQ(DefinitionFiles.ncProgramFile, "part.nc") << text;
+        EXPECT_TRUE(CommandLine == without) << text;
+    }
+}
+
 TEST_F(CommandLineTest, ControlPointPitchWindowAndClamps) {
     EXPECT_EQ(Parse("-SM(1,2,3,45) -P(0.5,2) -(10,20,800,600) -N -F 500 -G 99999"), 1);
     EXPECT_EQ(CommandLine.controlPointGiven, 1);
@@ -331,8 +342,6 @@ TEST_F(CommandLineTest, ControlPointPitchWindowAndClamps) {
     EXPECT_EQ(CommandLine.windowWidth, 800);
     EXPECT_EQ(CommandLine.noMenu, 1);
     EXPECT_EQ(CommandLine.fontHeight, 100);
-    EXPECT_GE(CommandLine.idealProcessor, 0);
-    EXPECT_LT(CommandLine.idealProcessor, 4096);
     ResetConfigurationRecords();
     EXPECT_EQ(Parse("-(1,2,0,600)"), 0);  // a window of no size
     EXPECT_EQ(CommandLine.windowRectGiven, 0);
