@@ -513,11 +513,11 @@ int ReadSettingsFrom(const std::string& currentDirectory, const std::string& pro
     ReadOutputSection(SectionReader{path, "OUTPUTdata"});
     FileLocations.logDirectory = Settings.logDirectory;
     ReadOptimizeSection(SectionReader{path, "Optimize"});
-    ReadDefineSettingsPart1(path, messages);
+    ReadDefineDrawingAndCheckSettings(path, messages);
     ReadDefinitionFileNames(table, messages);
     ReadEditorSection(SectionReader{path, "ExecEditor"});
     Settings.selfOption = SectionReader{path, "ExecSelf"}.Text("EXEC_OPTION", "/X2 ZAZUD!.NC");
-    ReadDefineSettingsPart2(path, messages);
+    ReadDefineViewAndMagazineSettings(path, messages);
     ReadVideoSection(SectionReader{path, "Video"});
     ReadMouseSection(SectionReader{path, "Mouse"});
     ReadSaveSection(SectionReader{path, "Save"});
