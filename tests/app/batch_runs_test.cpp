@@ -18,11 +18,11 @@
 #include <utility>
 #include <vector>
 
-#include "geometry/scratch_directory.h"
 #include "stock/stock_grid.h"
 #include "stock/stock_model.h"
 #include "stockio/dme_file.h"
-#include "tests/stockio/stl_test_meshes.h"
+#include "support/scratch_directory.h"
+#include "support/stl_test_meshes.h"
 
 extern char** environ;
 

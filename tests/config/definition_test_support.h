@@ -25,11 +25,11 @@
 #include "geometry/file_paths.h"
 #include "geometry/machine_kinematics.h"
 #include "geometry/program_log.h"
-#include "geometry/scratch_directory.h"
 #include "geometry/shared_state.h"
 #include "geometry/vector_math.h"
 #include "platform/message_box.h"
 #include "support/definition_state.h"
+#include "support/scratch_directory.h"
 
 namespace mirexa::testing {
 

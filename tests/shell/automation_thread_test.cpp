@@ -9,11 +9,11 @@
 #include <thread>
 
 #include "config/controller_file.h"
-#include "geometry/scratch_directory.h"
 #include "platform/backend.h"
 #include "platform/message_box.h"
 #include "shell/automation_test_support.h"
-#include "stockio/scoped_log_directory.h"
+#include "support/scoped_log_directory.h"
+#include "support/scratch_directory.h"
 
 namespace mirexa {
 namespace {

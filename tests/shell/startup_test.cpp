@@ -12,7 +12,6 @@
 #include <vector>
 
 #include "config/config_records.h"
-#include "geometry/scratch_directory.h"
 #include "geometry/shared_state.h"
 #include "platform/clock.h"
 #include "platform/keys.h"
@@ -21,6 +20,7 @@
 #include "shell/run_commands.h"
 #include "shell/worker_threads.h"
 #include "shell_test_support.h"
+#include "support/scratch_directory.h"
 
 namespace mirexa {
 namespace {
