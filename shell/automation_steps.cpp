@@ -200,7 +200,7 @@ int RunCutStep(CutKind kind, int resultSilent) {
                 break;
         }
     }
-    CommandLineOptions saved;
+    CommandLineSwitches saved;
     auto before = [&] {
         saved = CommandLine;
         CommandLine.runMode = runMode;

@@ -49,7 +49,7 @@ void EndAutomationAtOnce() {
 
 // --- Main window -------------------------------------------------------------------------------
 
-MainWindowPlacementChoice ChooseMainWindowPlacement(const CommandLineOptions& options,
+MainWindowPlacementChoice ChooseMainWindowPlacement(const CommandLineSwitches& options,
                                                     const ProgramSettings& settings,
                                                     int showCommand, int minimisedBatchRun) {
     MainWindowPlacementChoice choice;
@@ -134,7 +134,10 @@ int RunMainMessageLoop() {
 
 int ReadProgramCommandLine(const std::string& text) {
     std::vector<std::string> messages;
-    const int ok = ParseCommandLine(text, &messages);
+    CommandLineOptions options = TakeCommandLineStartValues();
+    const int ok = ParseCommandLineOptions(text, &options, &messages);
+    // The one place where the command line reaches the program's records.
+    ApplyCommandLineOptions(options);
     // The only backend is the headless one: no real window is available.
     PrepareUnattendedRun(0, ok);
     ReportCommandLineMessages(messages);

@@ -71,7 +71,7 @@ struct MainWindowPlacementChoice {
 // or a size below 1 takes the default place and size instead); else the default. Shown
 // minimised in a minimised batch run, else with [Save] SHOW when a saved or given rectangle is
 // used, else with the caller's show command.
-MainWindowPlacementChoice ChooseMainWindowPlacement(const CommandLineOptions& options,
+MainWindowPlacementChoice ChooseMainWindowPlacement(const CommandLineSwitches& options,
                                                     const ProgramSettings& settings,
                                                     int showCommand, int minimisedBatchRun);
 

@@ -133,6 +133,13 @@ TEST_F(BatchRunTest, AnX6BatchWritesTheStockAndTheLogAndExitsZero) {
               testing::ReadWholeFile(std::string(MIREXA_SAMPLES) + "/mirexa.ini"));
 }
 
+// -G once chose the processor of the main thread; it is still accepted and changes nothing.
+TEST_F(BatchRunTest, TheProcessorSwitchIsAcceptedAndChangesNothing) {
+    ASSERT_EQ(Run({kBox, "-XM(0,0,0)", "-O", "plain.dme"}), 0);
+    ASSERT_EQ(Run({kBox, "-G", "3", "-XM(0,0,0)", "-O", "pinned.dme"}), 0);
+    EXPECT_EQ(Read("pinned.dme"), Read("plain.dme"));
+}
+
 // The cut spread over the processors (MULTI THREAD=YES in the sample settings) saves the same
 // stock, byte for byte, as the cut on one thread, at a pitch fine enough to split the steps.
 TEST_F(BatchRunTest, TheSavedStockIsTheSameOnOneThreadAndOnMany) {

@@ -82,7 +82,7 @@ protected:
     static void ResetTables() {
         testing::ResetDefinitionTables();
         Checks = CheckSettings{};
-        CommandLine = CommandLineOptions{};
+        CommandLine = CommandLineSwitches{};
     }
 
     // Fills every hook with a recorder that appends its name to HookCalls.
@@ -141,7 +141,7 @@ private:
     ProgramSettings savedSettings_;
     KinematicsToolValues savedToolValues_;
     CheckSettings savedChecks_;
-    CommandLineOptions savedCommandLine_;
+    CommandLineSwitches savedCommandLine_;
     std::filesystem::path savedDirectory_;
     MessageBoxResponder previousResponder_;
 };

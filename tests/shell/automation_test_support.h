@@ -174,7 +174,7 @@ private:
         }
     }
 
-    CommandLineOptions savedCommandLine_;
+    CommandLineSwitches savedCommandLine_;
     DefinitionFilePaths savedFiles_;
     ProgramSettings savedSettings_;
     StockDefinition savedStock_;

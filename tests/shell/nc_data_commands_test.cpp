@@ -42,7 +42,7 @@ protected:
         AutomationOutcome = AutomationOutcomeRecord{};
         NcDataCommands = NcDataCommandState{};
         MainWindowData.presetPathFlag = 0;
-        CommandLine = CommandLineOptions{};
+        CommandLine = CommandLineSwitches{};
         Settings.ncDirectory.clear();
         Settings.verifyDirectory = scratch.Path();
         DefinitionFiles.programDirectory.clear();
@@ -87,7 +87,7 @@ protected:
 
 private:
     DefinitionFilePaths savedFiles_;
-    CommandLineOptions savedCommandLine_;
+    CommandLineSwitches savedCommandLine_;
     ProgramSettings savedSettings_;
     StockDefinition savedInitial_;
     DexelPitchSettings savedPitch_;

@@ -147,7 +147,7 @@ TEST_F(StartupTest, AcceleratorGoesToTheMainWindowWhateverHasTheKey) {
 }
 
 TEST_F(StartupTest, PlacementRules) {
-    CommandLineOptions options;
+    CommandLineSwitches options;
     ProgramSettings settings;
     settings.windowShow = 3;
     // DISPLAY=0, no rectangle: the default place and size, the caller's show command.

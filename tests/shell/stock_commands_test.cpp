@@ -139,7 +139,7 @@ protected:
         Settings.dmeDirectory = scratch.Path();
         DexelPitch.automatic = 0;
         DexelPitch.requestedPitch = 1.0;
-        CommandLine = CommandLineOptions{};
+        CommandLine = CommandLineSwitches{};
     }
     void TearDown() override {
         if (window_) {
@@ -196,7 +196,7 @@ private:
     StockCommandHooks savedHooks_;
     StockDefinition savedInitial_;
     DefinitionFilePaths savedFiles_;
-    CommandLineOptions savedCommandLine_;
+    CommandLineSwitches savedCommandLine_;
     ProgramSettings savedSettings_;
     DexelPitchSettings savedPitch_;
     int savedAutomatic_ = 0;
