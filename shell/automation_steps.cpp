@@ -24,6 +24,9 @@ namespace {
 
 std::atomic<const AutomationStandIn*> standInInPlace{nullptr};
 
+// The request of the command being handled; set and read on the user-interface thread only.
+const AutomationRequest* requestInHand = nullptr;
+
 const AutomationStandIn* StandIn() {
     return standInInPlace.load();
 }
@@ -136,6 +139,22 @@ int SendAutomationCommand(unsigned command, MessageLParam lparam,
     });
 }
 
+const AutomationRequest* CurrentAutomationRequest() {
+    return requestInHand;
+}
+
+int SendAutomationRequest(unsigned command, MessageLParam lparam, const AutomationRequest& request,
+                          const std::function<void()>& after) {
+    auto hold = [&request] { requestInHand = &request; };
+    auto release = [&after] {
+        requestInHand = nullptr;
+        if (after) {
+            after();
+        }
+    };
+    return SendAutomationCommand(command, lparam, hold, release);
+}
+
 void PostAutomationDone() {
     if (AutomationRun.donePosted) {
         return;
@@ -243,41 +262,29 @@ void CloseCuttingLog(int end) {
 }
 
 int LoadStockStep(const std::string* path, int clearFlagAfter) {
+    AutomationRequest request;
+    if (path) {
+        request.path = *path;
+    }
     int loaded = 0;
-    auto before = [&] {
-        CommandLine.stockGiven = 1;
-        if (path) {
-            DefinitionFiles.stockFile = *path;
-            InitialStock.kind = kStockFromFile;
-        }
-        AutomationOutcome.stockLoadResult = 0;
-    };
     auto after = [&] {
         loaded = AutomationOutcome.stockLoadResult;
         if (clearFlagAfter) {
-            CommandLine.stockGiven = 0;
+            CommandLine.stockGiven = 0;  // the command line's stock is taken
         }
     };
-    SendAutomationCommand(IDM_STOCK_READ, 0, before, after);
+    SendAutomationRequest(IDM_STOCK_READ, 0, request, after);
     return loaded;
 }
 
 int SaveStockStep(int kind, const std::string* path) {
+    AutomationRequest request;
+    if (path) {
+        request.path = *path;
+    }
     int written = 0;
-    int savedKind = 0;
-    auto before = [&] {
-        savedKind = CommandLine.saveKind;
-        CommandLine.saveKind = kind;
-        if (path) {
-            DefinitionFiles.saveFile = *path;
-        }
-        AutomationOutcome.saveResult = 0;
-    };
-    auto after = [&] {
-        written = AutomationOutcome.saveResult;
-        CommandLine.saveKind = savedKind;
-    };
-    SendAutomationCommand(IDM_STOCK_SAVE, kind, before, after);
+    auto after = [&] { written = AutomationOutcome.saveResult; };
+    SendAutomationRequest(IDM_STOCK_SAVE, kind, request, after);
     return written;
 }
 

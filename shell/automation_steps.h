@@ -68,6 +68,20 @@ void SendAutomationSystemCommand(unsigned code);
 // start. Automation thread.
 int RunAutomationProgram(const std::string& program, const std::string& argument);
 
+// What a step asks of the command it sends: the automation thread fills the request and sends it
+// with the command (SendAutomationRequest); the command's handler, on the user-interface thread,
+// reads it through CurrentAutomationRequest. Commands of the stock: 32784 reads the stock file
+// of the path (which it then keeps as the stock file; empty: the stock the program names) with
+// no dialog, as for a stock of the command line; 32786 writes the stock to the path (kept as the
+// save file; empty: the save file the program names) in the save kind of lparam.
+struct AutomationRequest {
+    std::string path = {};
+};
+
+// User-interface thread: the request sent with the command being handled, or null when the
+// command came from the menu, a key or the automation without one.
+const AutomationRequest* CurrentAutomationRequest();
+
 // What the commands the automation sends report back. Written by the command handlers on the
 // user-interface thread; read by the automation thread inside runOnMainThread.
 struct AutomationOutcomeRecord {
@@ -123,6 +137,12 @@ int SendAutomationCommand(unsigned command, MessageLParam lparam,
                           const std::function<void()>& before = {},
                           const std::function<void()>& after = {});
 
+// Sends the command with lparam and the request on the user-interface thread, with after() run
+// there just after it (may be empty); the handler reads the request while the command is
+// handled. Returns 1, or 0 when nothing was sent.
+int SendAutomationRequest(unsigned command, MessageLParam lparam, const AutomationRequest& request,
+                          const std::function<void()>& after = {});
+
 // Posts WM_AUTOMATION_DONE once.
 void PostAutomationDone();
 
@@ -151,13 +171,12 @@ int RunCutStep(CutKind kind, int resultSilent);
 // log when it is open, and closes the log.
 void CloseCuttingLog(int end);
 
-// Each step stores the path when one is given (null: the path stays as it was), sends its
-// command and returns what the command reported.
-// 32784 with the stock flag set (clearFlagAfter: cleared after).
-// Returns the load result (1 loaded).
+// Each step sends its command with the path when one is given (null: the path the program names)
+// and returns what the command reported.
+// 32784 with a request for the path (clearFlagAfter: the command line's stock flag is cleared
+// after, its stock taken). Returns the load result (1 loaded).
 int LoadStockStep(const std::string* path, int clearFlagAfter);
-// 32786 with the save kind as lparam (the command line's save kind restored after). Returns 1
-// when the stock was written.
+// 32786 with the save kind as lparam and in the request. Returns 1 when the stock was written.
 int SaveStockStep(int kind, const std::string* path);
 // 32771, or 32772 with optimalStock, with the NC flag set around it.
 // Returns the selection's interpreter error (0 none), or -1 when nothing was sent.

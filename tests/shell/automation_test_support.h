@@ -120,17 +120,27 @@ private:
         SentCommand sent;
         sent.command = command;
         sent.lparam = lparam;
+        // A request's path is what the stock commands take (and keep) in place of the named one.
+        const AutomationRequest* request = CurrentAutomationRequest();
+        const bool requestPath = request != nullptr && !request->path.empty();
         sent.stockFile = DefinitionFiles.stockFile;
         sent.ncFile = DefinitionFiles.ncProgramFile;
         sent.saveFile = DefinitionFiles.saveFile;
+        if (requestPath && command == IDM_STOCK_READ) {
+            DefinitionFiles.stockFile = sent.stockFile = request->path;
+            InitialStock.kind = kStockFromFile;
+        }
+        if (requestPath && command == IDM_STOCK_SAVE) {
+            DefinitionFiles.saveFile = sent.saveFile = request->path;
+        }
         sent.toolsFile = DefinitionFiles.toolsFile;
         sent.controllerFile = DefinitionFiles.controllerFile;
         sent.machineFile = DefinitionFiles.machineFile;
-        sent.stockGiven = CommandLine.stockGiven;
+        sent.stockGiven = request != nullptr || CommandLine.stockGiven != 0 ? 1 : 0;
         sent.ncGiven = CommandLine.ncGiven;
         sent.runMode = CommandLine.runMode;
         sent.reportMode = CommandLine.reportMode;
-        sent.saveKind = CommandLine.saveKind;
+        sent.saveKind = command == IDM_STOCK_SAVE ? static_cast<int>(lparam) : CommandLine.saveKind;
         sent.batchRun = CommandLine.batchRun;
         sent.differencePaint = CommandLine.differencePaint;
         sent.presetPath = MainWindowData.presetPathFlag;
