@@ -31,10 +31,6 @@ const AutomationStandIn* StandIn() {
     return standInInPlace.load();
 }
 
-void SetPresetPath(int on) {
-    MainWindowData.presetPathFlag = on;
-}
-
 void SendCommand(unsigned command, MessageLParam lparam) {
     if (StandIn()) {
         StandIn()->sendCommand(command, lparam);
@@ -289,21 +285,13 @@ int SaveStockStep(int kind, const std::string* path) {
 }
 
 int SelectNcStep(const std::string* path, int optimalStock) {
+    AutomationRequest request;
+    if (path) {
+        request.path = *path;
+    }
     int error = -1;
-    int savedFlag = 0;
-    auto before = [&] {
-        savedFlag = CommandLine.ncGiven;
-        CommandLine.ncGiven = 1;
-        if (path) {
-            DefinitionFiles.ncProgramFile = *path;
-        }
-        AutomationOutcome.selectionError = 0;
-    };
-    auto after = [&] {
-        error = AutomationOutcome.selectionError;
-        CommandLine.ncGiven = savedFlag;
-    };
-    SendAutomationCommand(optimalStock ? IDM_NC_SELECT_OPTIMAL_STOCK : IDM_NC_SELECT, 0, before,
+    auto after = [&] { error = AutomationOutcome.selectionError; };
+    SendAutomationRequest(optimalStock ? IDM_NC_SELECT_OPTIMAL_STOCK : IDM_NC_SELECT, 0, request,
                           after);
     return error;
 }
@@ -325,22 +313,13 @@ int ReportStep(int reportMode, MessageLParam silent) {
 }
 
 int DefinitionFileStep(unsigned command, const std::string* path) {
+    AutomationRequest request;
+    if (path) {
+        request.path = *path;
+    }
     int read = 0;
-    auto before = [&] {
-        if (path) {
-            std::string& target = command == IDM_TOOLS_FILE        ? DefinitionFiles.toolsFile
-                                  : command == IDM_CONTROLLER_FILE ? DefinitionFiles.controllerFile
-                                                                   : DefinitionFiles.machineFile;
-            target = *path;
-        }
-        SetPresetPath(1);
-        AutomationOutcome.definitionResult = 0;
-    };
-    auto after = [&] {
-        read = AutomationOutcome.definitionResult;
-        SetPresetPath(0);
-    };
-    SendAutomationCommand(command, 0, before, after);
+    auto after = [&] { read = AutomationOutcome.definitionResult; };
+    SendAutomationRequest(command, 0, request, after);
     return read;
 }
 

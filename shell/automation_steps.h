@@ -70,10 +70,11 @@ int RunAutomationProgram(const std::string& program, const std::string& argument
 
 // What a step asks of the command it sends: the automation thread fills the request and sends it
 // with the command (SendAutomationRequest); the command's handler, on the user-interface thread,
-// reads it through CurrentAutomationRequest. Commands of the stock: 32784 reads the stock file
-// of the path (which it then keeps as the stock file; empty: the stock the program names) with
-// no dialog, as for a stock of the command line; 32786 writes the stock to the path (kept as the
-// save file; empty: the save file the program names) in the save kind of lparam.
+// reads it through CurrentAutomationRequest. The path names the command's file, kept as the
+// program's (empty: the file the program names), and no dialog asks, as for a file of the command
+// line: 32784 reads it as the stock, 32786 writes the stock to it in the save kind of lparam,
+// 32771 and 32772 select it as the NC program, 32781 .. 32783 read it as the tools, controller or
+// machine file.
 struct AutomationRequest {
     std::string path = {};
 };
@@ -178,13 +179,13 @@ void CloseCuttingLog(int end);
 int LoadStockStep(const std::string* path, int clearFlagAfter);
 // 32786 with the save kind as lparam and in the request. Returns 1 when the stock was written.
 int SaveStockStep(int kind, const std::string* path);
-// 32771, or 32772 with optimalStock, with the NC flag set around it.
+// 32771, or 32772 with optimalStock, with a request for the path.
 // Returns the selection's interpreter error (0 none), or -1 when nothing was sent.
 int SelectNcStep(const std::string* path, int optimalStock);
 // 32773 with lparam silent and the command line's report mode set around it. Returns the data
 // check's error (0 none), or -1 when nothing was sent.
 int ReportStep(int reportMode, MessageLParam silent);
-// 32781, 32782 or 32783 with PresetPathFlag set around it. Returns 1 when the file was read.
+// 32781, 32782 or 32783 with a request for the path. Returns 1 when the file was read.
 int DefinitionFileStep(unsigned command, const std::string* path);
 
 }  // namespace mirexa

@@ -174,8 +174,13 @@ void DefineOptimalStock(WindowHandle window) {
 
 void SelectProgramCommand(WindowHandle window, unsigned command) {
     AutomationOutcome.selectionError = 0;
+    // The automation names its program as the command line does: no dialog asks.
+    const AutomationRequest* request = CurrentAutomationRequest();
+    if (request != nullptr && !request->path.empty()) {
+        DefinitionFiles.ncProgramFile = request->path;
+    }
     std::string path = DefinitionFiles.ncProgramFile;
-    const bool preset = PresetPath() || CommandLine.ncGiven != 0;
+    const bool preset = PresetPath() || CommandLine.ncGiven != 0 || request != nullptr;
     if (!preset) {
         std::string directory;
         if (!SelectNcFile(window, &directory, &path)) {
@@ -227,7 +232,11 @@ void DefinitionFileCommand(unsigned command) {
     std::string* target = command == IDM_TOOLS_FILE        ? &DefinitionFiles.toolsFile
                           : command == IDM_CONTROLLER_FILE ? &DefinitionFiles.controllerFile
                                                            : &DefinitionFiles.machineFile;
-    if (!PresetPath()) {
+    const AutomationRequest* request = CurrentAutomationRequest();
+    if (request != nullptr && !request->path.empty()) {
+        *target = request->path;
+    }
+    if (!PresetPath() && request == nullptr) {
         const int kind = command == IDM_TOOLS_FILE ? 0 : command == IDM_CONTROLLER_FILE ? 1 : 4;
         std::string path = *target;
         std::string directory;
