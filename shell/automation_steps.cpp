@@ -297,18 +297,11 @@ int SelectNcStep(const std::string* path, int optimalStock) {
 }
 
 int ReportStep(int reportMode, MessageLParam silent) {
+    AutomationRequest request;
+    request.kind = reportMode;
     int error = -1;
-    int savedMode = 0;
-    auto before = [&] {
-        savedMode = CommandLine.reportMode;
-        CommandLine.reportMode = reportMode;
-        AutomationOutcome.reportError = 0;
-    };
-    auto after = [&] {
-        error = AutomationOutcome.reportError;
-        CommandLine.reportMode = savedMode;
-    };
-    SendAutomationCommand(IDM_NC_REPORT, silent, before, after);
+    auto after = [&] { error = AutomationOutcome.reportError; };
+    SendAutomationRequest(IDM_NC_REPORT, silent, request, after);
     return error;
 }
 

@@ -75,8 +75,10 @@ int RunAutomationProgram(const std::string& program, const std::string& argument
 // line: 32784 reads it as the stock, 32786 writes the stock to it in the save kind of lparam,
 // 32771 and 32772 select it as the NC program, 32781 .. 32783 read it as the tools, controller or
 // machine file.
+// 32773 takes the report mode from kind (5 and 6 log a failed data check) and lparam silent.
 struct AutomationRequest {
     std::string path = {};
+    int kind = {};  // 32773: the report mode (0, 1, 5 or 6)
 };
 
 // User-interface thread: the request sent with the command being handled, or null when the
@@ -182,8 +184,8 @@ int SaveStockStep(int kind, const std::string* path);
 // 32771, or 32772 with optimalStock, with a request for the path.
 // Returns the selection's interpreter error (0 none), or -1 when nothing was sent.
 int SelectNcStep(const std::string* path, int optimalStock);
-// 32773 with lparam silent and the command line's report mode set around it. Returns the data
-// check's error (0 none), or -1 when nothing was sent.
+// 32773 with lparam silent and a request for the report mode. Returns the data check's error
+// (0 none), or -1 when nothing was sent.
 int ReportStep(int reportMode, MessageLParam silent);
 // 32781, 32782 or 32783 with a request for the path. Returns 1 when the file was read.
 int DefinitionFileStep(unsigned command, const std::string* path);

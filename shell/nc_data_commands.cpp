@@ -217,12 +217,16 @@ void ReportCommand(MessageLParam lparam) {
         return;
     }
     AutomationOutcome.reportError = extents.error;
-    if (CommandLineBatchMode()) {
+    // The automation's request gives the report mode in place of the command line's.
+    const AutomationRequest* request = CurrentAutomationRequest();
+    const bool batch = request != nullptr ? CommandLine.runMode >= 5 || request->kind >= 5
+                                          : CommandLineBatchMode();
+    if (batch) {
         OpenLogFile();
         WriteLogLine((DefinitionFiles.ncProgramFile + "\n").c_str());
     }
-    ShowDataCheckAlarm(MainWindow.load(), 100 + extents.error, CommandLineBatchMode());
-    if (CommandLineBatchMode()) {
+    ShowDataCheckAlarm(MainWindow.load(), 100 + extents.error, batch);
+    if (batch) {
         CloseLogFile();
     }
 }

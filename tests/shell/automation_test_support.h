@@ -160,7 +160,8 @@ private:
         sent.stockGiven = request != nullptr || CommandLine.stockGiven != 0 ? 1 : 0;
         sent.ncGiven = request != nullptr || CommandLine.ncGiven != 0 ? 1 : 0;
         sent.runMode = CommandLine.runMode;
-        sent.reportMode = CommandLine.reportMode;
+        sent.reportMode =
+            request != nullptr && command == IDM_NC_REPORT ? request->kind : CommandLine.reportMode;
         sent.saveKind = command == IDM_STOCK_SAVE ? static_cast<int>(lparam) : CommandLine.saveKind;
         sent.batchRun = CommandLine.batchRun;
         sent.differencePaint = CommandLine.differencePaint;
