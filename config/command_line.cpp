@@ -12,7 +12,6 @@
 #include "geometry/program_log.h"
 #include "geometry/shared_state.h"
 #include "platform/message_box.h"
-#include "platform/system_info.h"
 #include "platform/text.h"
 #include "stock/stock_shapes.h"
 
@@ -75,6 +74,7 @@ struct Parser {
     std::size_t pos = 0;
     std::vector<std::string>* messages = nullptr;
     int refused = 0;
+    CommandLineOptions* o = nullptr;  // what the arguments set
 
     char At(std::size_t i) const {
         return i < text.size() ? text[i] : '\0';
@@ -264,18 +264,18 @@ bool ReadSwitchFileName(Parser& p, bool stopAtComma, std::string_view extension,
     return true;
 }
 
-void UpdateStlTransformFlag() {
-    int any = StlImport.coordinateKind == 1;
+void UpdateStlTransformFlag(StlImportSettings* stl) {
+    int any = stl->coordinateKind == 1;
     for (int a = 0; a < 3; ++a) {
-        any = any || StlImport.scaleFlags[a] || StlImport.mirrorFlags[a];
+        any = any || stl->scaleFlags[a] || stl->mirrorFlags[a];
     }
-    StlImport.transformFlag = any ? 1 : 0;
+    stl->transformFlag = any ? 1 : 0;
 }
 
-void SetScaleRates(const double rates[3]) {
+void SetScaleRates(StlImportSettings* stl, const double rates[3]) {
     for (int a = 0; a < 3; ++a) {
-        StlImport.scaleRates[a] = rates[a];
-        StlImport.scaleFlags[a] = rates[a] != 1.0 ? 1 : 0;
+        stl->scaleRates[a] = rates[a];
+        stl->scaleFlags[a] = rates[a] != 1.0 ? 1 : 0;
     }
 }
 
@@ -313,18 +313,18 @@ bool ReadScaleOption(Parser& p) {
                 return false;  // a scale of 0 or below is no scale
             }
         }
-        SetScaleRates(rates);
+        SetScaleRates(&p.o->stlImport, rates);
     } else {
         // A bare "S": the STL dialog's rates for the axes it has enabled.
         for (int a = 0; a < 3; ++a) {
-            if (StlImport.dialogScaleFlags[a]) {
-                StlImport.scaleRates[a] = StlImport.dialogScaleRates[a];
-                StlImport.scaleFlags[a] = StlImport.scaleRates[a] != 1.0 ? 1 : 0;
+            if (p.o->stlImport.dialogScaleFlags[a]) {
+                p.o->stlImport.scaleRates[a] = p.o->stlImport.dialogScaleRates[a];
+                p.o->stlImport.scaleFlags[a] = p.o->stlImport.scaleRates[a] != 1.0 ? 1 : 0;
             }
         }
     }
     for (int a = 0; a < 3; ++a) {
-        StlImport.scaleCentres[a] = centreGiven ? centre[a] : 0.0;
+        p.o->stlImport.scaleCentres[a] = centreGiven ? centre[a] : 0.0;
     }
     return true;
 }
@@ -366,7 +366,7 @@ int ParseStockArgument(Parser& p, std::string* path, int kind) {
         return 0;
     }
     if ((p.Peek() == '+' || p.Peek() == '-') && IsLetter(p.At(p.pos + 1))) {
-        StlImport.referenceDirection = AxisDirection(p.Peek(), p.At(p.pos + 1));
+        p.o->stlImport.referenceDirection = AxisDirection(p.Peek(), p.At(p.pos + 1));
         p.pos += 2;
     }
     while (p.Peek() == ',') {
@@ -376,8 +376,8 @@ int ParseStockArgument(Parser& p, std::string* path, int kind) {
         bool ok = true;
         if (Upper(c) == 'W') {
             ++p.pos;
-            StlImport.coordinateKind = 1;
-            (kind == 2 ? StlImport.basicInWork : StlImport.stockInWork) = 1;
+            p.o->stlImport.coordinateKind = 1;
+            (kind == 2 ? p.o->stlImport.basicInWork : p.o->stlImport.stockInWork) = 1;
         } else if (Upper(c) == 'M' &&
                    (Upper(p.At(p.pos + 1)) == 'X' || Upper(p.At(p.pos + 1)) == 'Y' ||
                     Upper(p.At(p.pos + 1)) == 'Z')) {
@@ -388,8 +388,8 @@ int ParseStockArgument(Parser& p, std::string* path, int kind) {
                 ok = ReadNumber(p, &centre);
             }
             if (ok) {
-                StlImport.mirrorFlags[axis] = 1;
-                StlImport.mirrorCentres[axis] = centre;
+                p.o->stlImport.mirrorFlags[axis] = 1;
+                p.o->stlImport.mirrorCentres[axis] = centre;
             }
         } else if (c == 'S') {
             ++p.pos;
@@ -407,7 +407,7 @@ int ParseStockArgument(Parser& p, std::string* path, int kind) {
             p.pos = end;
         }
     }
-    UpdateStlTransformFlag();
+    UpdateStlTransformFlag(&p.o->stlImport);
     *path = name;
     return 1;
 }
@@ -417,16 +417,16 @@ int ParseStockArgument(Parser& p, std::string* path, int kind) {
 struct FileKind {
     const char* extension;
     std::string DefinitionFilePaths::*path;
-    std::int32_t CommandLineOptions::*given;
+    std::int32_t CommandLineSwitches::*given;
 };
 enum FileKindIndex { kSettingsKind, kColorKind, kToolsKind, kControllerKind, kMachineKind };
 const FileKind kFileKinds[] = {
-    {".ini", &DefinitionFilePaths::settingsName, &CommandLineOptions::settingsGiven},
-    {".ctc", &DefinitionFilePaths::colorFile, &CommandLineOptions::colorFileGiven},
-    {".ttl", &DefinitionFilePaths::toolsFile, &CommandLineOptions::toolsGiven},
-    {".ctl", &DefinitionFilePaths::controllerFile, &CommandLineOptions::controllerGiven},
-    {".mtl", &DefinitionFilePaths::machineFile, &CommandLineOptions::machineGiven},
-    {".mac", &DefinitionFilePaths::macroFile, &CommandLineOptions::macroGiven},
+    {".ini", &DefinitionFilePaths::settingsName, &CommandLineSwitches::settingsGiven},
+    {".ctc", &DefinitionFilePaths::colorFile, &CommandLineSwitches::colorFileGiven},
+    {".ttl", &DefinitionFilePaths::toolsFile, &CommandLineSwitches::toolsGiven},
+    {".ctl", &DefinitionFilePaths::controllerFile, &CommandLineSwitches::controllerGiven},
+    {".mtl", &DefinitionFilePaths::machineFile, &CommandLineSwitches::machineGiven},
+    {".mac", &DefinitionFilePaths::macroFile, &CommandLineSwitches::macroGiven},
 };
 
 // A definition-file switch: the name (extension appended when missing) always replaces.
@@ -434,8 +434,8 @@ void ReadDefinitionFileSwitch(Parser& p, FileKindIndex index, bool stopAtComma) 
     const FileKind& kind = kFileKinds[index];
     std::string name;
     if (ReadSwitchFileName(p, stopAtComma, kind.extension, &name)) {
-        DefinitionFiles.*kind.path = name;
-        CommandLine.*kind.given = 1;
+        p.o->files.*kind.path = name;
+        p.o->switches.*kind.given = 1;
     }
 }
 
@@ -443,10 +443,10 @@ void ReadDefinitionFileSwitch(Parser& p, FileKindIndex index, bool stopAtComma) 
 bool ClassifyFileName(Parser& p, const std::string& name, int quotedDirection) {
     for (const FileKind& kind : kFileKinds) {
         if (EndsWithNoCase(name, kind.extension)) {
-            if (!(CommandLine.*kind.given)) {
-                DefinitionFiles.*kind.path = name;
-                CommandLine.*kind.given = 1;
-                CommandLine.automation |= kind.path == &DefinitionFilePaths::macroFile;
+            if (!(p.o->switches.*kind.given)) {
+                p.o->files.*kind.path = name;
+                p.o->switches.*kind.given = 1;
+                p.o->switches.automation |= kind.path == &DefinitionFilePaths::macroFile;
             }
             return true;
         }
@@ -457,18 +457,18 @@ bool ClassifyFileName(Parser& p, const std::string& name, int quotedDirection) {
          EndsWithNoCase(std::string_view(name).substr(0, name.size() - 2), ".stl")) ||
         (name.size() >= 7 &&
          EndsWithNoCase(std::string_view(name).substr(0, name.size() - 3), ".stl"))) {
-        if (!CommandLine.stockGiven) {
+        if (!p.o->switches.stockGiven) {
             std::string stock = name;
             int direction = quotedDirection;
             if (EndsWithSignedAxis(name)) {
                 direction = AxisDirection(name[name.size() - 2], name[name.size() - 1]);
                 stock.resize(name.size() - 2);
             }
-            DefinitionFiles.stockFile = stock;
-            CommandLine.stockGiven = 1;
-            InitialStock.kind = kStockFromFile;
+            p.o->files.stockFile = stock;
+            p.o->switches.stockGiven = 1;
+            p.o->stock.kind = kStockFromFile;
             if (direction != 0) {
-                StlImport.referenceDirection = direction;
+                p.o->stlImport.referenceDirection = direction;
             }
         }
     } else if (EndsWithNoCase(name, ".lnk")) {
@@ -479,12 +479,12 @@ bool ClassifyFileName(Parser& p, const std::string& name, int quotedDirection) {
                 p.messages->push_back(ShortcutNotSupportedMessage(name));
             }
         }
-    } else if (!CommandLine.ncGiven) {
+    } else if (!p.o->switches.ncGiven) {
         if (!FileOpensForReading(name)) {
             return false;
         }
-        DefinitionFiles.ncProgramFile = name;
-        CommandLine.ncGiven = 1;
+        p.o->files.ncProgramFile = name;
+        p.o->switches.ncGiven = 1;
     }
     return true;
 }
@@ -567,8 +567,8 @@ void ParseSaveSwitch(Parser& p) {
             return;
         }
     }
-    DefinitionFiles.saveFile = name;
-    CommandLine.saveKind = kind;
+    p.o->files.saveFile = name;
+    p.o->switches.saveKind = kind;
 }
 
 void ParseStockSwitch(Parser& p, std::size_t switchStart) {
@@ -581,57 +581,57 @@ void ParseStockSwitch(Parser& p, std::size_t switchStart) {
         }
         // Maximum corner first; corners given the other way round are sorted per axis.
         for (int a = 0; a < 3; ++a) {
-            InitialStock.box[a] = std::min(v[a], v[a + 3]);
-            InitialStock.box[a + 3] = std::max(v[a], v[a + 3]);
+            p.o->stock.box[a] = std::min(v[a], v[a + 3]);
+            p.o->stock.box[a + 3] = std::max(v[a], v[a + 3]);
         }
-        InitialStock.kind = kStockBox;
+        p.o->stock.kind = kStockBox;
     } else if ((letter == 'X' || letter == 'Y' || letter == 'Z') && p.At(p.pos + 1) == '(') {
         ++p.pos;
         if (!ReadNumberList(p, 6, 6, true, v, nullptr) || !WithinMachineReach(v, 6)) {
             RefuseSwitch(p, switchStart);
             return;
         }
-        std::copy(v, v + 6, InitialStock.cylinder);
-        InitialStock.cylinderAxis = letter - 'X';
-        InitialStock.kind = kStockCylinder;
+        std::copy(v, v + 6, p.o->stock.cylinder);
+        p.o->stock.cylinderAxis = letter - 'X';
+        p.o->stock.kind = kStockCylinder;
     } else {
         std::string path;
         if (ParseStockArgument(p, &path, 1)) {
-            DefinitionFiles.stockFile = path;
-            InitialStock.kind = kStockFromFile;
-            CommandLine.stockGiven = 1;
+            p.o->files.stockFile = path;
+            p.o->stock.kind = kStockFromFile;
+            p.o->switches.stockGiven = 1;
         }
         return;
     }
-    DefinitionFiles.stockFile.clear();
-    CommandLine.stockGiven = 1;
+    p.o->files.stockFile.clear();
+    p.o->switches.stockGiven = 1;
 }
 
 // -X with a run mode digit; the cursor stands on the digit.
 void ParseRunMode(Parser& p) {
     const int mode = p.Peek() - '0';
     ++p.pos;
-    CommandLine.runMode = mode;
+    p.o->switches.runMode = mode;
     bool zero = false;
     if (p.Peek() == '0') {
         zero = true;
-        CommandLine.selectWithoutOptimalStock = 1;
+        p.o->switches.selectWithoutOptimalStock = 1;
         ++p.pos;
     }
     if (Upper(p.Peek()) == 'N') {
         ++p.pos;
         if (mode == 3 || mode == 4) {
-            CommandLine.reportSilent = 1;
+            p.o->switches.reportSilent = 1;
         } else if (mode == 5 && !zero) {
-            CommandLine.noReportDisplay = 1;
+            p.o->switches.noReportDisplay = 1;
         }
     }
     if (mode == 5 || mode == 6) {
-        CommandLine.batchRun = 1;
+        p.o->switches.batchRun = 1;
     }
     if (mode == 6) {
-        CommandLine.drawingSuppressed = 1;
-        CommandLine.batch = 1;
+        p.o->switches.drawingSuppressed = 1;
+        p.o->switches.batch = 1;
     }
 }
 
@@ -659,15 +659,15 @@ bool ParsePaintSwitch(Parser& p) {
     } else {
         return false;
     }
-    CommandLine.paintStock = kind;
-    CommandLine.paintPen = pen;
-    CommandLine.drawingSuppressed = 1;
-    CommandLine.batch = 1;
+    p.o->switches.paintStock = kind;
+    p.o->switches.paintPen = pen;
+    p.o->switches.drawingSuppressed = 1;
+    p.o->switches.batch = 1;
     return true;
 }
 
 bool ParseDifferenceSwitch(Parser& p) {
-    DifferencePaintChoices choice = Settings.difference;
+    DifferencePaintChoices choice = p.o->difference;
     choice.area = 1;
     if (p.Peek() == '+' || p.Peek() == '-') {
         choice.area = p.Peek() == '-' ? -1 : 1;
@@ -714,10 +714,10 @@ bool ParseDifferenceSwitch(Parser& p) {
         }
     }
     choice.marginStart = choice.margin;
-    Settings.difference = choice;
-    CommandLine.differencePaint = 1;
-    CommandLine.drawingSuppressed = 1;
-    CommandLine.batch = 1;
+    p.o->difference = choice;
+    p.o->switches.differencePaint = 1;
+    p.o->switches.drawingSuppressed = 1;
+    p.o->switches.batch = 1;
     return true;
 }
 
@@ -741,14 +741,14 @@ void ParseExecuteSwitch(Parser& p, std::size_t switchStart) {
             RefuseSwitch(p, switchStart);
             return;
         }
-        std::copy(shift, shift + 3, CommandLine.moveShift);
-        CommandLine.moveStock = 1;
-        CommandLine.batch = 1;
+        std::copy(shift, shift + 3, p.o->switches.moveShift);
+        p.o->switches.moveStock = 1;
+        p.o->switches.batch = 1;
         return;
     }
     if (c == 'R') {
         ++p.pos;
-        int axis = CommandLine.rotateAxis;
+        int axis = p.o->switches.rotateAxis;
         const char letter = Upper(p.Peek());
         if (letter == 'X' || letter == 'Y' || letter == 'Z') {
             axis = letter - 'X';
@@ -762,10 +762,10 @@ void ParseExecuteSwitch(Parser& p, std::size_t switchStart) {
             RefuseSwitch(p, switchStart);
             return;
         }
-        CommandLine.rotateAxis = axis;
-        CommandLine.rotateAngle = angle;
-        CommandLine.rotateStock = 1;
-        CommandLine.batch = 1;
+        p.o->switches.rotateAxis = axis;
+        p.o->switches.rotateAngle = angle;
+        p.o->switches.rotateStock = 1;
+        p.o->switches.batch = 1;
         p.SkipToBlank();
         return;
     }
@@ -802,8 +802,8 @@ bool ParseSwitch(Parser& p) {
             break;
         case 'T':
             if (ReadSwitchFileName(p, true, ".ttl", &name)) {
-                DefinitionFiles.toolsFile = name;
-                CommandLine.toolsGiven = 1;
+                p.o->files.toolsFile = name;
+                p.o->switches.toolsGiven = 1;
             }
             if (p.Peek() == ',') {
                 ++p.pos;
@@ -812,7 +812,7 @@ bool ParseSwitch(Parser& p) {
                     tool > kMaxMagazineLimit) {
                     RefuseSwitch(p, switchStart);
                 } else {
-                    CommandLine.startTool = tool < 1 ? 0 : static_cast<std::int32_t>(tool);
+                    p.o->switches.startTool = tool < 1 ? 0 : static_cast<std::int32_t>(tool);
                 }
             }
             break;
@@ -827,11 +827,11 @@ bool ParseSwitch(Parser& p) {
             break;
         case 'K':
             if (ParseStockArgument(p, &name, 2)) {
-                DefinitionFiles.basicModelFile = name;
-                CommandLine.basicModelGiven = 1;
+                p.o->files.basicModelFile = name;
+                p.o->switches.basicModelGiven = 1;
                 char title[kPathLimit + 1];
                 if (GetPathFileName(name, 1, title, sizeof title)) {
-                    DefinitionFiles.basicModelTitle =
+                    p.o->files.basicModelTitle =
                         std::string(title).substr(0, kBasicModelTitleLimit);
                 }
             }
@@ -850,9 +850,9 @@ bool ParseSwitch(Parser& p) {
                 RefuseSwitch(p, switchStart);
                 break;
             }
-            std::copy(point, point + 5, Settings.controlPoint);
-            Settings.controlPointMachine = machine;
-            CommandLine.controlPointGiven = 1;
+            std::copy(point, point + 5, p.o->controlPoint);
+            p.o->controlPointMachine = machine;
+            p.o->switches.controlPointGiven = 1;
             break;
         }
         case 'P': {
@@ -868,12 +868,12 @@ bool ParseSwitch(Parser& p) {
                 p.SkipToBlank();
                 break;
             }
-            DexelPitch.currentPitch = pitches[0];
-            DexelPitch.requestedPitch = pitches[0];
-            DexelPitch.secondPitch = pitches[1];
-            DexelPitch.automatic = 0;
-            DexelPitch.secondPitchAutomatic = 0;
-            CommandLine.pitchGiven = 1;
+            p.o->pitch.currentPitch = pitches[0];
+            p.o->pitch.requestedPitch = pitches[0];
+            p.o->pitch.secondPitch = pitches[1];
+            p.o->pitch.automatic = 0;
+            p.o->pitch.secondPitchAutomatic = 0;
+            p.o->switches.pitchGiven = 1;
             break;
         }
         case 'G': {
@@ -883,15 +883,14 @@ bool ParseSwitch(Parser& p) {
                 RefuseSwitch(p, switchStart);
                 break;
             }
-            const long long last = GetProcessorCount() - 1;
-            CommandLine.idealProcessor =
-                static_cast<std::int32_t>(std::clamp(processor, 0LL, last));
+            // Choosing the main thread's processor is left to the system: the switch is read
+            // so that older command lines still work, and changes nothing.
             break;
         }
         case 'V':
-            CommandLine.reportMode = 1;
+            p.o->switches.reportMode = 1;
             if (IsDigit(p.Peek())) {
-                CommandLine.reportMode = p.Peek() == '5' ? 5 : p.Peek() == '6' ? 6 : 1;
+                p.o->switches.reportMode = p.Peek() == '5' ? 5 : p.Peek() == '6' ? 6 : 1;
                 ++p.pos;
             }
             break;
@@ -902,13 +901,13 @@ bool ParseSwitch(Parser& p) {
                 RefuseSwitch(p, switchStart);
                 break;
             }
-            CommandLine.fontHeight =
+            p.o->switches.fontHeight =
                 static_cast<std::int32_t>(std::clamp(height, 0LL, 0LL + kLargestFontHeight));
             p.SkipToBlank();
             break;
         }
         case 'N':
-            CommandLine.noMenu = 1;
+            p.o->switches.noMenu = 1;
             break;
         case '(': {
             --p.pos;
@@ -927,11 +926,11 @@ bool ParseSwitch(Parser& p) {
                 p.pos = close + 1;
                 break;
             }
-            CommandLine.windowLeft = static_cast<std::int32_t>(rect[0]);
-            CommandLine.windowTop = static_cast<std::int32_t>(rect[1]);
-            CommandLine.windowWidth = static_cast<std::int32_t>(rect[2]);
-            CommandLine.windowHeight = static_cast<std::int32_t>(rect[3]);
-            CommandLine.windowRectGiven = 1;
+            p.o->switches.windowLeft = static_cast<std::int32_t>(rect[0]);
+            p.o->switches.windowTop = static_cast<std::int32_t>(rect[1]);
+            p.o->switches.windowWidth = static_cast<std::int32_t>(rect[2]);
+            p.o->switches.windowHeight = static_cast<std::int32_t>(rect[3]);
+            p.o->switches.windowRectGiven = 1;
             break;
         }
         case 'X':
@@ -950,7 +949,7 @@ bool SlashStartsPath(const Parser& p) {
 }
 
 void FinishCommandLine(Parser& p) {
-    CommandLineOptions& o = CommandLine;
+    CommandLineSwitches& o = p.o->switches;
     if (!o.ncGiven) {
         o.runMode = 0;
     }
@@ -967,7 +966,7 @@ void FinishCommandLine(Parser& p) {
     const bool operationKept = o.moveStock || o.rotateStock || o.paintStock || o.differencePaint;
     if (!operationKept && o.runMode < 2) {
         o.saveKind = 0;
-        DefinitionFiles.saveFile.clear();
+        p.o->files.saveFile.clear();
     }
     if (o.runMode >= 1 && o.reportMode > 1) {
         o.reportMode = 1;
@@ -979,15 +978,30 @@ void FinishCommandLine(Parser& p) {
     if (o.stockGiven || o.ncGiven || anyOperation) {
         o.automation = 1;
     }
-    AutomaticMode.store(o.automation);
+    p.o->automatic = o.automation;
 }
 
 }  // namespace
 
-int ParseCommandLine(std::string_view text, std::vector<std::string>* messages) {
-    Parser p{text, 0, messages, 0};
-    if (DefinitionFiles.settingsName.empty()) {
-        DefinitionFiles.settingsName = "mirexa.ini";
+CommandLineOptions TakeCommandLineStartValues() {
+    CommandLineOptions o;
+    o.switches = CommandLine;
+    o.files = DefinitionFiles;
+    o.stock = InitialStock;
+    o.stlImport = StlImport;
+    o.pitch = DexelPitch;
+    std::copy(Settings.controlPoint, Settings.controlPoint + 5, o.controlPoint);
+    o.controlPointMachine = Settings.controlPointMachine;
+    o.difference = Settings.difference;
+    o.automatic = AutomaticMode.load();
+    return o;
+}
+
+int ParseCommandLineOptions(std::string_view text, CommandLineOptions* options,
+                            std::vector<std::string>* messages) {
+    Parser p{text, 0, messages, 0, options};
+    if (options->files.settingsName.empty()) {
+        options->files.settingsName = "mirexa.ini";
     }
     for (;;) {
         p.SkipBlanks();
@@ -1010,11 +1024,34 @@ int ParseCommandLine(std::string_view text, std::vector<std::string>* messages) 
     return p.refused ? 0 : 1;
 }
 
+void ApplyCommandLineOptions(const CommandLineOptions& options) {
+    CommandLine = options.switches;
+    DefinitionFiles = options.files;
+    InitialStock = options.stock;
+    StlImport = options.stlImport;
+    DexelPitch = options.pitch;
+    std::copy(options.controlPoint, options.controlPoint + 5, Settings.controlPoint);
+    Settings.controlPointMachine = options.controlPointMachine;
+    Settings.difference = options.difference;
+    AutomaticMode.store(options.automatic);
+}
+
+int ParseCommandLine(std::string_view text, std::vector<std::string>* messages) {
+    CommandLineOptions options = TakeCommandLineStartValues();
+    const int ok = ParseCommandLineOptions(text, &options, messages);
+    ApplyCommandLineOptions(options);
+    return ok;
+}
+
 int ParseStockFileArgument(std::string_view text, std::size_t* cursor, std::string* path, int kind,
                            std::vector<std::string>* messages) {
-    Parser p{text, std::min(*cursor, text.size()), messages, 0};
+    // Only the STL import options are set here; they take effect at once.
+    CommandLineOptions options;
+    options.stlImport = StlImport;
+    Parser p{text, std::min(*cursor, text.size()), messages, 0, &options};
     int result = ParseStockArgument(p, path, kind);
     *cursor = p.pos;
+    StlImport = options.stlImport;
     return result;
 }
 

@@ -1,6 +1,7 @@
 // The command line: file arguments sorted by their extensions and the switches of unattended
-// runs, read into CommandLine, DefinitionFiles, InitialStock, StlImport, DexelPitch and the
-// command-line parts of Settings (control point, difference painting) before the settings file.
+// runs, read into one CommandLineOptions value that start-up applies to CommandLine,
+// DefinitionFiles, InitialStock, StlImport, DexelPitch, AutomaticMode and the command-line parts
+// of Settings (control point, difference painting) before the settings file is read.
 #pragma once
 
 #include <cstddef>
@@ -9,11 +10,35 @@
 #include <vector>
 
 #include "config/config_records.h"
+#include "stock/stock_shapes.h"
 
 namespace mirexa {
 
-// Parses the command line text (the arguments behind the program name, separated by blanks).
-// Whatever it gives wins over the settings file, which is read afterwards.
+// Everything a command line sets, as one value. Parsing starts from the values the records hold
+// (TakeCommandLineStartValues) and changes only what the arguments give.
+struct CommandLineOptions {
+    CommandLineSwitches switches = {};  // becomes CommandLine
+    DefinitionFilePaths files = {};     // the files named, the save file
+    StockDefinition stock = {};         // -D, -DX/-DY/-DZ, a stock file
+    StlImportSettings stlImport = {};   // the options of a stock file, its import direction
+    DexelPitchSettings pitch = {};      // -P
+    double controlPoint[5] = {};        // -S[M]: mm and deg
+    std::int32_t controlPointMachine = {};
+    DifferencePaintChoices difference = {};  // -XD
+    std::int32_t automatic = {};             // the program runs unattended (AutomaticMode)
+};
+
+// The values the command line starts from: the records as they stand.
+CommandLineOptions TakeCommandLineStartValues();
+
+// Makes the parsed value the program's: CommandLine, DefinitionFiles, InitialStock, StlImport,
+// DexelPitch, Settings' control point and difference choices, AutomaticMode. Start-up calls it
+// once, before the settings file is read.
+void ApplyCommandLineOptions(const CommandLineOptions& options);
+
+// Parses the command line text (the arguments behind the program name, separated by blanks) into
+// *options, which holds the start values (TakeCommandLineStartValues); no record of the program
+// changes. Whatever it gives wins over the settings file, which is read afterwards.
 //
 // File arguments: a quoted name runs to its closing quote (a directly following "+X", "-Z" ...
 // sets the STL import direction); an unquoted one to the next blank. Kinds by the name's end,
@@ -38,15 +63,20 @@ namespace mirexa {
 // non-finite numbers, a -X form other than those above (-X0, -X9), box, cylinder and move values
 // beyond kStockCoordinateLimit, pitches DexelPitchesUsable refuses (named a bad pitch), a pen
 // outside 0..15 (16 for all), a window of no size are refused with a message and leave the
-// values they would have set unchanged. Box corners are sorted per axis; -G and -F are clamped.
-// Messages are appended to *messages (English or Japanese by UiLanguage) when it is not null;
-// show them with ReportCommandLineMessages.
+// values they would have set unchanged. Box corners are sorted per axis; -F is clamped; -G n is
+// read and changes nothing. Messages are appended to *messages (English or Japanese by UiLanguage)
+// when it is not null; show them with ReportCommandLineMessages.
 //
 // The final step clears the run mode without an NC program, keeps a stock operation only with
 // both a stock and a save file (and then clears the run mode and the NC flag), drops the save
 // request unless it has a use, limits the report mode in a run, and sets the automation flag
 // (and AutomaticMode) when a stock, an NC program, a stock operation or a macro was given.
 // Returns 1 when nothing was refused, 0 otherwise (the rest is parsed all the same).
+int ParseCommandLineOptions(std::string_view text, CommandLineOptions* options,
+                            std::vector<std::string>* messages);
+
+// The three steps at once: the start values, the parse, the values applied. Returns what the
+// parse returned.
 int ParseCommandLine(std::string_view text, std::vector<std::string>* messages);
 
 // Reads a stock-file argument at *cursor for kind 1 (the stock: path into *path, ",W" sets the

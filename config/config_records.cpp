@@ -10,7 +10,7 @@ ColorSet EditColors;
 DisplayModeSettings DisplayModes;
 CheckSettings Checks;
 StlImportSettings StlImport;
-CommandLineOptions CommandLine;
+CommandLineSwitches CommandLine;
 DefinitionFilePaths DefinitionFiles;
 ProgramSettings Settings;
 ConfigHooks ConfigCallbacks;
@@ -33,7 +33,7 @@ void ResetConfigurationRecords() {
     Checks = CheckSettings{};
     InitialStock = StockDefinition{};
     StlImport = StlImportSettings{};
-    CommandLine = CommandLineOptions{};
+    CommandLine = CommandLineSwitches{};
     DefinitionFiles = DefinitionFilePaths{};
     Settings = ProgramSettings{};
 }

@@ -179,7 +179,7 @@ extern StlImportSettings StlImport;
 // ---- Command line ------------------------------------------------------------------------------
 
 // The start-up switches and the kinds of file named on the command line.
-struct CommandLineOptions {
+struct CommandLineSwitches {
     // Given-flags per file kind.
     std::int32_t settingsGiven = 0;
     std::int32_t colorFileGiven = 0;
@@ -216,12 +216,13 @@ struct CommandLineOptions {
     std::int32_t windowTop = 0;
     std::int32_t windowWidth = 0;
     std::int32_t windowHeight = 0;
-    std::int32_t noMenu = 0;           // -N
-    std::int32_t fontHeight = 0;       // -F: information panel font height; 0 = 13
-    std::int32_t idealProcessor = -1;  // -G; -1 none
-    std::int32_t automation = 0;       // the automation thread is created at start-up
+    std::int32_t noMenu = 0;      // -N
+    std::int32_t fontHeight = 0;  // -F: information panel font height; 0 = 13
+    std::int32_t automation = 0;  // the automation thread is created at start-up
+
+    bool operator==(const CommandLineSwitches&) const = default;
 };
-extern CommandLineOptions CommandLine;
+extern CommandLineSwitches CommandLine;
 
 // ---- Paths -------------------------------------------------------------------------------------
 

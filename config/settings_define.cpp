@@ -459,7 +459,8 @@ void ComputeLightAngles(const double light[3], double* azimuth, double* tilt) {
     *tilt = std::asin(std::clamp(h, -1.0, 1.0)) * kRadiansToDegrees;
 }
 
-void ReadDefineSettingsPart1(const std::string& path, std::vector<std::string>* messages) {
+void ReadDefineDrawingAndCheckSettings(const std::string& path,
+                                       std::vector<std::string>* messages) {
     ReadLightVector(path, messages);
     ReadYes(ReadDefineValue(path, "OPTIMIZE DRAWING", "YES"), &DisplayModes.optimizeDrawing);
     ReadRedrawInterval(path, "SKIP BLOCK", &Settings.skipBlock, messages);
@@ -570,7 +571,8 @@ void ReadDefineSettingsPart1(const std::string& path, std::vector<std::string>* 
     ReadDifferenceSettings(path);
 }
 
-void ReadDefineSettingsPart2(const std::string& path, std::vector<std::string>* messages) {
+void ReadDefineViewAndMagazineSettings(const std::string& path,
+                                       std::vector<std::string>* messages) {
     Settings.angleA = ParseLeadingDouble(ReadDefineValue(path, "ANGLE-A", "315.0").c_str());
     Settings.angleAStart = Settings.angleA;
     Settings.angleB = ParseLeadingDouble(ReadDefineValue(path, "ANGLE-B", "45.0").c_str());

@@ -54,19 +54,22 @@ void UpdateStopOnCheckFlag();
 // when h is 0; else azimuth = acos(x / h), 360 - that when y < 0, and tilt = asin(h).
 void ComputeLightAngles(const double light[3], double* azimuth, double* tilt);
 
-// Part 1 of "Define", from LIGHT VECTOR to DIFFERENCE TARGET, into Settings, DisplayModes,
-// LiveColors, DexelPitch and Checks. Keys the command line gave (CONTROL POINT after -S, the
-// pitches after -P, the DIFFERENCE keys after a kept -XD) are not read. Values that would harm
-// later users are refused with a message appended to *messages (when not null) and the old value
-// kept: a light vector of no length (the default is used), SKIP BLOCK / SKIP VIEW below 1
-// (raised to 1), pitches <= 0, pens outside 0..15, RAPID FEEDRATE <= 0; MULTI THREAD is kept
-// within 1..1024 and UNDO within the ring sizes the stock model allows.
-void ReadDefineSettingsPart1(const std::string& settingsPath, std::vector<std::string>* messages);
+// The drawing, pitch, pen and check keys of "Define", from LIGHT VECTOR to DIFFERENCE TARGET,
+// into Settings, DisplayModes, LiveColors, DexelPitch and Checks. Keys the command line gave
+// (CONTROL POINT after -S, the pitches after -P, the DIFFERENCE keys after a kept -XD) are not
+// read. Values that would harm later users are refused with a message appended to *messages (when
+// not null) and the old value kept: a light vector of no length (the default is used), SKIP BLOCK /
+// SKIP VIEW below 1 (raised to 1), pitches <= 0, pens outside 0..15, RAPID FEEDRATE <= 0; MULTI
+// THREAD is kept within 1..1024 and UNDO within the ring sizes the stock model allows.
+void ReadDefineDrawingAndCheckSettings(const std::string& settingsPath,
+                                       std::vector<std::string>* messages);
 
-// Part 2, from ANGLE-A to STL MATRIX: the view angles (then the view's updateViewTrig hook), the
-// expand rate, MAX MAGAZINE (1 .. kMaxMagazineLimit, else 200 with a message; the tool tables
-// are then allocated), CHECK MAC, CHECK MATRIX, STL MATRIX (63 bytes at most).
-void ReadDefineSettingsPart2(const std::string& settingsPath, std::vector<std::string>* messages);
+// The view and magazine keys of "Define", from ANGLE-A to STL MATRIX: the view angles (then the
+// view's updateViewTrig hook), the expand rate, MAX MAGAZINE (1 .. kMaxMagazineLimit, else 200 with
+// a message; the tool tables are then allocated), CHECK MAC, CHECK MATRIX, STL MATRIX (63 bytes at
+// most).
+void ReadDefineViewAndMagazineSettings(const std::string& settingsPath,
+                                       std::vector<std::string>* messages);
 
 // Helpers shared with the other sections' readers.
 // The atof of the C runtime without its locale: leading blanks, an optional sign, the decimal

@@ -261,15 +261,15 @@ void ReadDefinitionFileNames(const SectionReader& r, std::vector<std::string>* m
     struct DefinitionFile {
         const char* key;
         const char* defaultName;
-        std::int32_t CommandLineOptions::*given;
+        std::int32_t CommandLineSwitches::*given;
         std::string DefinitionFilePaths::*path;
         const std::string* directory;
     } files[] = {
-        {"TOOL_TABLE", "atc.ttl", &CommandLineOptions::toolsGiven, &DefinitionFilePaths::toolsFile,
+        {"TOOL_TABLE", "atc.ttl", &CommandLineSwitches::toolsGiven, &DefinitionFilePaths::toolsFile,
          &Settings.ttlDirectory},
-        {"CONTROLLER_TABLE", "hanuc.ctl", &CommandLineOptions::controllerGiven,
+        {"CONTROLLER_TABLE", "hanuc.ctl", &CommandLineSwitches::controllerGiven,
          &DefinitionFilePaths::controllerFile, &Settings.ctlDirectory},
-        {"MACHINE_TABLE", "oguma.mtl", &CommandLineOptions::machineGiven,
+        {"MACHINE_TABLE", "oguma.mtl", &CommandLineSwitches::machineGiven,
          &DefinitionFilePaths::machineFile, &Settings.mtlDirectory},
     };
     for (const DefinitionFile& f : files) {
@@ -513,11 +513,11 @@ int ReadSettingsFrom(const std::string& currentDirectory, const std::string& pro
     ReadOutputSection(SectionReader{path, "OUTPUTdata"});
     FileLocations.logDirectory = Settings.logDirectory;
     ReadOptimizeSection(SectionReader{path, "Optimize"});
-    ReadDefineSettingsPart1(path, messages);
+    ReadDefineDrawingAndCheckSettings(path, messages);
     ReadDefinitionFileNames(table, messages);
     ReadEditorSection(SectionReader{path, "ExecEditor"});
     Settings.selfOption = SectionReader{path, "ExecSelf"}.Text("EXEC_OPTION", "/X2 ZAZUD!.NC");
-    ReadDefineSettingsPart2(path, messages);
+    ReadDefineViewAndMagazineSettings(path, messages);
     ReadVideoSection(SectionReader{path, "Video"});
     ReadMouseSection(SectionReader{path, "Mouse"});
     ReadSaveSection(SectionReader{path, "Save"});

@@ -60,9 +60,9 @@ int ParseCylinderSetting(const char* value, StockDefinition* stock);
 // The file: DefinitionFiles.settingsName as a path when it has a directory part, else in the
 // current directory, else in the program directory. A missing file is no error: every key then
 // takes its default. Sections in order: Table (directories), DMEdata, NCdata, OUTPUTdata,
-// Optimize, Define part 1, Table (definition files), ExecEditor, ExecSelf, Define part 2, Video,
-// Mouse, Save; then a colour file named on the command line is read and made live. In a batch
-// mode the tool and path displays and the tool panel are switched off.
+// Optimize, Define (drawing and checks), Table (definition files), ExecEditor, ExecSelf, Define
+// (view and magazine), Video, Mouse, Save; then a colour file named on the command line is read and
+// made live. In a batch mode the tool and path displays and the tool panel are switched off.
 //
 // Definition files and the basic model: a name with a directory part is taken relative to the
 // current directory; a bare name is looked for in its Target directory, then the current

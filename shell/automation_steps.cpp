@@ -24,12 +24,11 @@ namespace {
 
 std::atomic<const AutomationStandIn*> standInInPlace{nullptr};
 
+// The request of the command being handled; set and read on the user-interface thread only.
+const AutomationRequest* requestInHand = nullptr;
+
 const AutomationStandIn* StandIn() {
     return standInInPlace.load();
-}
-
-void SetPresetPath(int on) {
-    MainWindowData.presetPathFlag = on;
 }
 
 void SendCommand(unsigned command, MessageLParam lparam) {
@@ -136,6 +135,22 @@ int SendAutomationCommand(unsigned command, MessageLParam lparam,
     });
 }
 
+const AutomationRequest* CurrentAutomationRequest() {
+    return requestInHand;
+}
+
+int SendAutomationRequest(unsigned command, MessageLParam lparam, const AutomationRequest& request,
+                          const std::function<void()>& after) {
+    auto hold = [&request] { requestInHand = &request; };
+    auto release = [&after] {
+        requestInHand = nullptr;
+        if (after) {
+            after();
+        }
+    };
+    return SendAutomationCommand(command, lparam, hold, release);
+}
+
 void PostAutomationDone() {
     if (AutomationRun.donePosted) {
         return;
@@ -200,7 +215,7 @@ int RunCutStep(CutKind kind, int resultSilent) {
                 break;
         }
     }
-    CommandLineOptions saved;
+    CommandLineSwitches saved;
     auto before = [&] {
         saved = CommandLine;
         CommandLine.runMode = runMode;
@@ -243,97 +258,61 @@ void CloseCuttingLog(int end) {
 }
 
 int LoadStockStep(const std::string* path, int clearFlagAfter) {
+    AutomationRequest request;
+    if (path) {
+        request.path = *path;
+    }
     int loaded = 0;
-    auto before = [&] {
-        CommandLine.stockGiven = 1;
-        if (path) {
-            DefinitionFiles.stockFile = *path;
-            InitialStock.kind = kStockFromFile;
-        }
-        AutomationOutcome.stockLoadResult = 0;
-    };
     auto after = [&] {
         loaded = AutomationOutcome.stockLoadResult;
         if (clearFlagAfter) {
-            CommandLine.stockGiven = 0;
+            CommandLine.stockGiven = 0;  // the command line's stock is taken
         }
     };
-    SendAutomationCommand(IDM_STOCK_READ, 0, before, after);
+    SendAutomationRequest(IDM_STOCK_READ, 0, request, after);
     return loaded;
 }
 
 int SaveStockStep(int kind, const std::string* path) {
+    AutomationRequest request;
+    if (path) {
+        request.path = *path;
+    }
     int written = 0;
-    int savedKind = 0;
-    auto before = [&] {
-        savedKind = CommandLine.saveKind;
-        CommandLine.saveKind = kind;
-        if (path) {
-            DefinitionFiles.saveFile = *path;
-        }
-        AutomationOutcome.saveResult = 0;
-    };
-    auto after = [&] {
-        written = AutomationOutcome.saveResult;
-        CommandLine.saveKind = savedKind;
-    };
-    SendAutomationCommand(IDM_STOCK_SAVE, kind, before, after);
+    auto after = [&] { written = AutomationOutcome.saveResult; };
+    SendAutomationRequest(IDM_STOCK_SAVE, kind, request, after);
     return written;
 }
 
 int SelectNcStep(const std::string* path, int optimalStock) {
+    AutomationRequest request;
+    if (path) {
+        request.path = *path;
+    }
     int error = -1;
-    int savedFlag = 0;
-    auto before = [&] {
-        savedFlag = CommandLine.ncGiven;
-        CommandLine.ncGiven = 1;
-        if (path) {
-            DefinitionFiles.ncProgramFile = *path;
-        }
-        AutomationOutcome.selectionError = 0;
-    };
-    auto after = [&] {
-        error = AutomationOutcome.selectionError;
-        CommandLine.ncGiven = savedFlag;
-    };
-    SendAutomationCommand(optimalStock ? IDM_NC_SELECT_OPTIMAL_STOCK : IDM_NC_SELECT, 0, before,
+    auto after = [&] { error = AutomationOutcome.selectionError; };
+    SendAutomationRequest(optimalStock ? IDM_NC_SELECT_OPTIMAL_STOCK : IDM_NC_SELECT, 0, request,
                           after);
     return error;
 }
 
 int ReportStep(int reportMode, MessageLParam silent) {
+    AutomationRequest request;
+    request.kind = reportMode;
     int error = -1;
-    int savedMode = 0;
-    auto before = [&] {
-        savedMode = CommandLine.reportMode;
-        CommandLine.reportMode = reportMode;
-        AutomationOutcome.reportError = 0;
-    };
-    auto after = [&] {
-        error = AutomationOutcome.reportError;
-        CommandLine.reportMode = savedMode;
-    };
-    SendAutomationCommand(IDM_NC_REPORT, silent, before, after);
+    auto after = [&] { error = AutomationOutcome.reportError; };
+    SendAutomationRequest(IDM_NC_REPORT, silent, request, after);
     return error;
 }
 
 int DefinitionFileStep(unsigned command, const std::string* path) {
+    AutomationRequest request;
+    if (path) {
+        request.path = *path;
+    }
     int read = 0;
-    auto before = [&] {
-        if (path) {
-            std::string& target = command == IDM_TOOLS_FILE        ? DefinitionFiles.toolsFile
-                                  : command == IDM_CONTROLLER_FILE ? DefinitionFiles.controllerFile
-                                                                   : DefinitionFiles.machineFile;
-            target = *path;
-        }
-        SetPresetPath(1);
-        AutomationOutcome.definitionResult = 0;
-    };
-    auto after = [&] {
-        read = AutomationOutcome.definitionResult;
-        SetPresetPath(0);
-    };
-    SendAutomationCommand(command, 0, before, after);
+    auto after = [&] { read = AutomationOutcome.definitionResult; };
+    SendAutomationRequest(command, 0, request, after);
     return read;
 }
 

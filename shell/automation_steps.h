@@ -68,6 +68,23 @@ void SendAutomationSystemCommand(unsigned code);
 // start. Automation thread.
 int RunAutomationProgram(const std::string& program, const std::string& argument);
 
+// What a step asks of the command it sends: the automation thread fills the request and sends it
+// with the command (SendAutomationRequest); the command's handler, on the user-interface thread,
+// reads it through CurrentAutomationRequest. The path names the command's file, kept as the
+// program's (empty: the file the program names), and no dialog asks, as for a file of the command
+// line: 32784 reads it as the stock, 32786 writes the stock to it in the save kind of lparam,
+// 32771 and 32772 select it as the NC program, 32781 .. 32783 read it as the tools, controller or
+// machine file.
+// 32773 takes the report mode from kind (5 and 6 log a failed data check) and lparam silent.
+struct AutomationRequest {
+    std::string path = {};
+    int kind = {};  // 32773: the report mode (0, 1, 5 or 6)
+};
+
+// User-interface thread: the request sent with the command being handled, or null when the
+// command came from the menu, a key or the automation without one.
+const AutomationRequest* CurrentAutomationRequest();
+
 // What the commands the automation sends report back. Written by the command handlers on the
 // user-interface thread; read by the automation thread inside runOnMainThread.
 struct AutomationOutcomeRecord {
@@ -123,6 +140,12 @@ int SendAutomationCommand(unsigned command, MessageLParam lparam,
                           const std::function<void()>& before = {},
                           const std::function<void()>& after = {});
 
+// Sends the command with lparam and the request on the user-interface thread, with after() run
+// there just after it (may be empty); the handler reads the request while the command is
+// handled. Returns 1, or 0 when nothing was sent.
+int SendAutomationRequest(unsigned command, MessageLParam lparam, const AutomationRequest& request,
+                          const std::function<void()>& after = {});
+
 // Posts WM_AUTOMATION_DONE once.
 void PostAutomationDone();
 
@@ -151,21 +174,20 @@ int RunCutStep(CutKind kind, int resultSilent);
 // log when it is open, and closes the log.
 void CloseCuttingLog(int end);
 
-// Each step stores the path when one is given (null: the path stays as it was), sends its
-// command and returns what the command reported.
-// 32784 with the stock flag set (clearFlagAfter: cleared after).
-// Returns the load result (1 loaded).
+// Each step sends its command with the path when one is given (null: the path the program names)
+// and returns what the command reported.
+// 32784 with a request for the path (clearFlagAfter: the command line's stock flag is cleared
+// after, its stock taken). Returns the load result (1 loaded).
 int LoadStockStep(const std::string* path, int clearFlagAfter);
-// 32786 with the save kind as lparam (the command line's save kind restored after). Returns 1
-// when the stock was written.
+// 32786 with the save kind as lparam and in the request. Returns 1 when the stock was written.
 int SaveStockStep(int kind, const std::string* path);
-// 32771, or 32772 with optimalStock, with the NC flag set around it.
+// 32771, or 32772 with optimalStock, with a request for the path.
 // Returns the selection's interpreter error (0 none), or -1 when nothing was sent.
 int SelectNcStep(const std::string* path, int optimalStock);
-// 32773 with lparam silent and the command line's report mode set around it. Returns the data
-// check's error (0 none), or -1 when nothing was sent.
+// 32773 with lparam silent and a request for the report mode. Returns the data check's error
+// (0 none), or -1 when nothing was sent.
 int ReportStep(int reportMode, MessageLParam silent);
-// 32781, 32782 or 32783 with PresetPathFlag set around it. Returns 1 when the file was read.
+// 32781, 32782 or 32783 with a request for the path. Returns 1 when the file was read.
 int DefinitionFileStep(unsigned command, const std::string* path);
 
 }  // namespace mirexa

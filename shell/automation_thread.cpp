@@ -148,8 +148,8 @@ void SleepOnePoll() {
 
 namespace {
 
-CommandLineOptions ReadCommandLine() {
-    CommandLineOptions options;
+CommandLineSwitches ReadCommandLine() {
+    CommandLineSwitches options;
     RunOnMainThread([&] { options = CommandLine; });
     return options;
 }
@@ -397,18 +397,18 @@ void PrepareUnattendedRun(int realWindowAvailable, int commandLineRead) {
 // --- The thread --------------------------------------------------------------------------------
 
 int RunCommandLineStockOperation() {
-    const CommandLineOptions o = ReadCommandLine();
+    const CommandLineSwitches o = ReadCommandLine();
     unsigned command = 0;
     MessageLParam lparam = 1;
-    std::int32_t CommandLineOptions::*flag = nullptr;
+    std::int32_t CommandLineSwitches::*flag = nullptr;
     if (o.moveStock) {
         command = IDM_STOCK_MOVE;
-        flag = &CommandLineOptions::moveStock;
+        flag = &CommandLineSwitches::moveStock;
     } else if (o.rotateStock) {
         command = IDM_STOCK_ROTATE;
-        flag = &CommandLineOptions::rotateStock;
+        flag = &CommandLineSwitches::rotateStock;
     } else if (o.paintStock) {
-        flag = &CommandLineOptions::paintStock;
+        flag = &CommandLineSwitches::paintStock;
         if (o.paintStock == 1) {
             command = IDM_PAINT_ALL;
         } else if (o.paintPen >= 1 && o.paintPen <= kPeelAllPens) {
@@ -419,7 +419,7 @@ int RunCommandLineStockOperation() {
         }
     } else if (o.differencePaint) {
         command = IDM_PAINT_DIFFERENCE;
-        flag = &CommandLineOptions::differencePaint;
+        flag = &CommandLineSwitches::differencePaint;
     } else {
         return 0;
     }
@@ -438,7 +438,7 @@ int RunCommandLineStockOperation() {
 }
 
 int RunCommandLineSequence() {
-    const CommandLineOptions o = ReadCommandLine();
+    const CommandLineSwitches o = ReadCommandLine();
     const bool batchRun = o.runMode > 4;
     // a. The stock.
     if (o.stockGiven && LoadStockStep(nullptr, 0) != 1 && batchRun) {
@@ -499,7 +499,7 @@ int RunCommandLineSequence() {
 
 void AutomationThreadProc() {
     ResetAutomationRun();
-    const CommandLineOptions o = ReadCommandLine();
+    const CommandLineSwitches o = ReadCommandLine();
     CheckNamedDefinitionFiles(o.macroGiven);
     const int unusableModels = UnusableMachineModels.load();
     // A refused argument or a definition file that could not be read: the batch would run

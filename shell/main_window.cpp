@@ -97,12 +97,6 @@ void ComputeBorderAndMargins(WindowHandle window) {
     GetWindowClientRect(window, &client);
     // The headless window has no frame: its rectangle is its client area.
     S().borderWidth = std::max(0, ((frame.right - frame.left) - client.right) / 2);
-    if (DwmState.compositionEnabled) {
-        GetFrameMargins(OsVersionCode, S().borderWidth, &S().frameMarginX, &S().frameMarginY);
-    } else {
-        S().frameMarginX = 0;
-        S().frameMarginY = 0;
-    }
 }
 
 // Places the two side panels at the lower right of the window (screen pixels).
@@ -112,8 +106,8 @@ void PlacePanels(WindowHandle window) {
     int b = S().borderWidth;
     int s = S().statusBarHeight;
     if (S().handles.commandPanel && Settings.showCommandPanel) {
-        int left = r.right - S().commandPanelWidth - b + S().frameMarginX;
-        int top = r.bottom - S().commandPanelHeight - b - s + S().frameMarginX;
+        int left = r.right - S().commandPanelWidth - b;
+        int top = r.bottom - S().commandPanelHeight - b - s;
         MovePlatformWindow(
             S().handles.commandPanel,
             WindowRect{left, top, left + S().commandPanelWidth, top + S().commandPanelHeight});
@@ -122,8 +116,8 @@ void PlacePanels(WindowHandle window) {
     }
     if (S().handles.toolPanel && Settings.showToolPanel) {
         // The command panel's width is kept free even while that panel is hidden.
-        int left = r.right - S().commandPanelWidth - S().toolPanelWidth - b + S().frameMarginY;
-        int top = r.bottom - S().toolPanelHeight - b - s + S().frameMarginX;
+        int left = r.right - S().commandPanelWidth - S().toolPanelWidth - b;
+        int top = r.bottom - S().toolPanelHeight - b - s;
         MovePlatformWindow(S().handles.toolPanel, WindowRect{left, top, left + S().toolPanelWidth,
                                                              top + S().toolPanelHeight});
         ShowPlatformWindow(S().handles.toolPanel, SW_SHOW);

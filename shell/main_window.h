@@ -54,8 +54,6 @@ struct MainWindowState {
     int viewHeight = {};
     int borderWidth = {};
     int statusBarHeight = {};
-    int frameMarginX = {};
-    int frameMarginY = {};
     int commandPanelWidth = {};
     int commandPanelHeight = {};
     int toolPanelWidth = {};

@@ -174,8 +174,13 @@ void DefineOptimalStock(WindowHandle window) {
 
 void SelectProgramCommand(WindowHandle window, unsigned command) {
     AutomationOutcome.selectionError = 0;
+    // The automation names its program as the command line does: no dialog asks.
+    const AutomationRequest* request = CurrentAutomationRequest();
+    if (request != nullptr && !request->path.empty()) {
+        DefinitionFiles.ncProgramFile = request->path;
+    }
     std::string path = DefinitionFiles.ncProgramFile;
-    const bool preset = PresetPath() || CommandLine.ncGiven != 0;
+    const bool preset = PresetPath() || CommandLine.ncGiven != 0 || request != nullptr;
     if (!preset) {
         std::string directory;
         if (!SelectNcFile(window, &directory, &path)) {
@@ -212,12 +217,16 @@ void ReportCommand(MessageLParam lparam) {
         return;
     }
     AutomationOutcome.reportError = extents.error;
-    if (CommandLineBatchMode()) {
+    // The automation's request gives the report mode in place of the command line's.
+    const AutomationRequest* request = CurrentAutomationRequest();
+    const bool batch = request != nullptr ? CommandLine.runMode >= 5 || request->kind >= 5
+                                          : CommandLineBatchMode();
+    if (batch) {
         OpenLogFile();
         WriteLogLine((DefinitionFiles.ncProgramFile + "\n").c_str());
     }
-    ShowDataCheckAlarm(MainWindow.load(), 100 + extents.error, CommandLineBatchMode());
-    if (CommandLineBatchMode()) {
+    ShowDataCheckAlarm(MainWindow.load(), 100 + extents.error, batch);
+    if (batch) {
         CloseLogFile();
     }
 }
@@ -227,7 +236,11 @@ void DefinitionFileCommand(unsigned command) {
     std::string* target = command == IDM_TOOLS_FILE        ? &DefinitionFiles.toolsFile
                           : command == IDM_CONTROLLER_FILE ? &DefinitionFiles.controllerFile
                                                            : &DefinitionFiles.machineFile;
-    if (!PresetPath()) {
+    const AutomationRequest* request = CurrentAutomationRequest();
+    if (request != nullptr && !request->path.empty()) {
+        *target = request->path;
+    }
+    if (!PresetPath() && request == nullptr) {
         const int kind = command == IDM_TOOLS_FILE ? 0 : command == IDM_CONTROLLER_FILE ? 1 : 4;
         std::string path = *target;
         std::string directory;

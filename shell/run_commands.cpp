@@ -29,6 +29,7 @@
 #include "simulation/run_end.h"
 #include "simulation/run_timer.h"
 #include "simulation/run_ui_hooks.h"
+#include "simulation/simulation_thread.h"
 #include "view/avi_recording.h"
 #include "view/gdi_resources.h"
 #include "view/stock_view.h"
@@ -69,12 +70,12 @@ unsigned PeriodForMode(int mode, int showSteps) {
     return mode == 3 && showSteps == 0 ? RESULT_RUN_PERIOD_MS : RUN_PERIOD_MS;
 }
 
-void StartTimer101(WindowHandle window, unsigned period) {
+void StartRunProgressTimer(WindowHandle window, unsigned period) {
     RunCommands.runTimer = StartWindowTimer(window, IDT_RUN_PROGRESS, period);
     RunCommands.runPeriodMs = period;
 }
 
-void KillTimer101(WindowHandle window) {
+void KillRunProgressTimer(WindowHandle window) {
     StopWindowTimer(window, IDT_RUN_PROGRESS);
     RunCommands.runTimer = 0;
 }
@@ -104,7 +105,7 @@ void EndAbortedRun(WindowHandle window) {
     NoteRunEndForAutomation(kCutAborted);
     FinishCuttingRun(window);
     KillBlinkTimer(window);
-    KillTimer101(window);
+    KillRunProgressTimer(window);
     RunFlags().runMode->store(0);
     RunFlags().abortRequest->store(0);
     RunFlags().pauseRequest->store(0);
@@ -206,7 +207,7 @@ int StartRun(WindowHandle window, int mode, void (*threadBody)()) {
     OpenLengthReport(commandLineRunMode);
     // 10-11.
     CreateWorkerThread(&SimulationThread, threadBody ? threadBody : RunCuttingThread, 0, 1);
-    StartTimer101(window, PeriodForMode(mode, 0));
+    StartRunProgressTimer(window, PeriodForMode(mode, 0));
     return 1;
 }
 
@@ -222,7 +223,7 @@ void TogglePathDisplay(WindowHandle window, unsigned command) {
 
 // Steps 5 to 13 of the tick, once the thread has ended: join it, then end the run.
 void EndRunAfterThread(WindowHandle window) {
-    KillTimer101(window);
+    KillRunProgressTimer(window);
     JoinWorkerThread(&SimulationThread);
     if (RunFlags().abortRequest->load()) {
         EndAbortedRun(window);
@@ -312,7 +313,7 @@ void AbortRun(WindowHandle window, int fromPane) {
         unsigned period =
             fromPane ? RUN_PERIOD_MS
                      : PeriodForMode(RunFlags().runMode->load(), RunFlags().showSteps->load());
-        StartTimer101(window, period);
+        StartRunProgressTimer(window, period);
     }
 }
 
@@ -410,8 +411,8 @@ void RunProgressTimer(WindowHandle window) {
     // 1. Period.
     unsigned period = PeriodForMode(f.runMode->load(), f.showSteps->load());
     if (period != RunCommands.runPeriodMs) {
-        KillTimer101(window);
-        StartTimer101(window, period);
+        KillRunProgressTimer(window);
+        StartRunProgressTimer(window, period);
     }
     // 2-3. Progress and, in result runs, the current line.
     const int depth = SubprogramDepthShown.load();
@@ -438,7 +439,7 @@ void RunProgressTimer(WindowHandle window) {
             f.redrawRequest->store(0);
             WakeRunWaiters();
         } else if (f.pauseRequest->load()) {
-            KillTimer101(window);
+            KillRunProgressTimer(window);
             if (!RunCommands.blinkTimer) {
                 ShowPausedState(window);
             }

@@ -1,9 +1,5 @@
-// The program's start-up and shutdown orders, the main window's class and placement, and the
-// platform routines beside them.
+// The program's start-up and shutdown orders, and the main window's class and placement.
 #include "shell/startup.h"
-
-#include <pthread.h>
-#include <sched.h>
 
 #include <algorithm>
 
@@ -19,7 +15,6 @@
 #include "geometry/ui_hooks.h"
 #include "nc/nc_controller_view.h"
 #include "platform/keys.h"
-#include "platform/system_info.h"
 #include "resources/cursor_images.h"
 #include "resources/program_resources.h"
 #include "shell/automation_thread.h"
@@ -38,20 +33,11 @@
 namespace mirexa {
 
 StartupServices StartupCallbacks;
-int OsVersionCode = 200;
-DwmStateRecord DwmState;
-int ThemeLibraryState = -1;
 std::vector<double> TracePoints;
 std::vector<std::uint8_t> TracePointMarks;
-int PreviousIdealProcessor = -1;
 MainWindowClass MainClass;
 
 namespace {
-
-bool InRanges(int code, int lo) {
-    return (code >= lo && code <= 99) || (code >= lo + 100 && code <= 199) ||
-           (code >= lo + 200 && code <= 299);
-}
 
 // The automation's body while no automation is connected: there is nothing to do, so it ends
 // the program at once, as a finished automation does.
@@ -61,76 +47,9 @@ void EndAutomationAtOnce() {
 
 }  // namespace
 
-// --- Platform routines -------------------------------------------------------------------------
-
-int LoadThemeLibrary() {
-    return 0;
-}
-
-void EnableDialogTheme(WindowHandle) {
-    if (ThemeLibraryState < 0) {
-        ThemeLibraryState = LoadThemeLibrary();
-    }
-    // With a theme library the dialog would get its tab texture here; there is none.
-}
-
-void FreeThemeLibrary() {
-    if (ThemeLibraryState == 1) {
-        ThemeLibraryState = 0;
-    }
-}
-
-void QueryDwmComposition(int* hasComposition, int* compositionEnabled) {
-    *hasComposition = 0;
-    *compositionEnabled = 0;
-    if (!InRanges(OsVersionCode, 40)) {
-        return;
-    }
-    *hasComposition = 1;
-    // No composition service to ask on this platform: composition stays off.
-}
-
-int IdealProcessorAllowed(int requested, int processorCount) {
-    return requested >= 0 && processorCount >= 2 && requested < processorCount ? 1 : 0;
-}
-
-int SetMainThreadIdealProcessor() {
-    int requested = CommandLine.idealProcessor;
-    if (!IdealProcessorAllowed(requested, GetProcessorCount())) {
-        return 0;
-    }
-    if (PreviousIdealProcessor < 0) {
-        PreviousIdealProcessor = sched_getcpu();
-    }
-    // The nearest thing to an ideal processor: the thread prefers that processor; the system
-    // may still move it. A refusal leaves the thread as it was.
-    cpu_set_t set;
-    CPU_ZERO(&set);
-    CPU_SET(requested, &set);
-    return pthread_setaffinity_np(pthread_self(), sizeof set, &set) == 0 ? 1 : 0;
-}
-
-void GetFrameMargins(int osVersionCode, int borderWidth, int* marginX, int* marginY) {
-    if (InRanges(osVersionCode, 70)) {
-        *marginX = 2;
-        *marginY = 7;
-    } else if (InRanges(osVersionCode, 60)) {  // 60-69 and the like (70 up taken above)
-        if (borderWidth > 4) {
-            *marginX = 3 - borderWidth;
-            *marginY = 3 * (3 - borderWidth);
-        } else {
-            *marginX = 0;
-            *marginY = 0;
-        }
-    } else {
-        *marginX = 4 - borderWidth;
-        *marginY = 3 * (4 - borderWidth);
-    }
-}
-
 // --- Main window -------------------------------------------------------------------------------
 
-MainWindowPlacementChoice ChooseMainWindowPlacement(const CommandLineOptions& options,
+MainWindowPlacementChoice ChooseMainWindowPlacement(const CommandLineSwitches& options,
                                                     const ProgramSettings& settings,
                                                     int showCommand, int minimisedBatchRun) {
     MainWindowPlacementChoice choice;
@@ -215,7 +134,10 @@ int RunMainMessageLoop() {
 
 int ReadProgramCommandLine(const std::string& text) {
     std::vector<std::string> messages;
-    const int ok = ParseCommandLine(text, &messages);
+    CommandLineOptions options = TakeCommandLineStartValues();
+    const int ok = ParseCommandLineOptions(text, &options, &messages);
+    // The one place where the command line reaches the program's records.
+    ApplyCommandLineOptions(options);
     // The only backend is the headless one: no real window is available.
     PrepareUnattendedRun(0, ok);
     ReportCommandLineMessages(messages);
@@ -242,7 +164,6 @@ int RunProgram(const ProgramStart& start) {
     FreeNcProgramText();
     ReadProgramCommandLine(start.commandLine);
     // 6-7.
-    SetMainThreadIdealProcessor();
     CurrentView.zoom = 1.0;
     // 8-10. The status texts go into the status bar's model; the bar shows them once it exists.
     ReadProgramSettings();
@@ -258,7 +179,6 @@ int RunProgram(const ProgramStart& start) {
     CallHook(s.loadSoundEffects);
     RegisterProgramCursors();
     CreateGdiResources();
-    QueryDwmComposition(&DwmState.hasComposition, &DwmState.compositionEnabled);
     TracePointMarks.assign(TRACE_POINT_COUNT, 0);
     TracePointMarks[0] = 1;
     TracePoints.assign(3 * TRACE_POINT_COUNT, 0.0);
@@ -297,7 +217,6 @@ int RunProgram(const ProgramStart& start) {
     BindTraceTables(nullptr, nullptr, 0);
     TracePoints = {};
     TracePointMarks = {};
-    FreeThemeLibrary();
     CallHook(s.freeSoundEffects);
     FreeNcProgramText();
     CallHook(s.unloadPlugins);

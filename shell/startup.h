@@ -1,8 +1,7 @@
 // Start-up and shutdown of the program: the fixed start-up order (system facts, plug-ins,
 // command line, settings and definition files, resources, the automation thread created held,
 // the main window, the message loop), the fixed shutdown order and the exit code; the main
-// window's class and placement, and the small platform routines beside them (theme library,
-// desktop composition, ideal processor, frame margins).
+// window's class and placement.
 //
 // Threads. Everything here runs on the user-interface thread (the thread that calls
 // RunProgram).
@@ -40,52 +39,11 @@ int ReadProgramCommandLine(const std::string& text);
 // control point.
 void ReadProgramSettings();
 
-// The operating-system version code (set by the OS information service; 200 and up).
-extern int OsVersionCode;
-
-// Desktop composition: the system has it, and it is on.
-struct DwmStateRecord {
-    int hasComposition = {};
-    int compositionEnabled = {};
-};
-extern DwmStateRecord DwmState;
-
-// -1 not tried, 1 loaded, 0 not there.
-extern int ThemeLibraryState;
-
 // The measuring trace: 10,000 points of three doubles and 10,000 one-byte marks (first mark 1),
 // allocated at start-up and freed at shutdown.
 constexpr int TRACE_POINT_COUNT = 10000;
 extern std::vector<double> TracePoints;
 extern std::vector<std::uint8_t> TracePointMarks;
-
-// The main thread's ideal processor as it was before the program set one; -1 until queried.
-extern int PreviousIdealProcessor;
-
-// --- Platform routines -------------------------------------------------------------------------
-
-// 1 when the theme library loads. There is none on this platform: returns 0.
-int LoadThemeLibrary();
-// Called by the dialogs at initialisation; themes them when the library is there.
-void EnableDialogTheme(WindowHandle dialog);
-void FreeThemeLibrary();
-
-// Both outputs start at 0; codes in 40-99, 140-199 and 240-299 have composition (first output
-// 1), and the second output is 1 when it is on. This platform has no composition service, so it
-// is reported off.
-void QueryDwmComposition(int* hasComposition, int* compositionEnabled);
-
-// 1 when the requested ideal processor may be set: requested >= 0, at least 2 processors and
-// requested below their count.
-int IdealProcessorAllowed(int requested, int processorCount);
-// Sets the main thread's ideal processor from the command line's -G when allowed (a preference
-// the system may ignore); queries the previous one the first time. Returns 1 when set.
-int SetMainThreadIdealProcessor();
-
-// The side panels' offsets from the window frame by OS version code and frame border width:
-// codes 70-99, 170-199, 270-299 give (2, 7); codes 60-69, 160-169, 260-269 give (3 - b,
-// 3 (3 - b)) when b > 4, else (0, 0); any other code (4 - b, 3 (4 - b)).
-void GetFrameMargins(int osVersionCode, int borderWidth, int* marginX, int* marginY);
 
 // --- Main window -------------------------------------------------------------------------------
 
@@ -113,7 +71,7 @@ struct MainWindowPlacementChoice {
 // or a size below 1 takes the default place and size instead); else the default. Shown
 // minimised in a minimised batch run, else with [Save] SHOW when a saved or given rectangle is
 // used, else with the caller's show command.
-MainWindowPlacementChoice ChooseMainWindowPlacement(const CommandLineOptions& options,
+MainWindowPlacementChoice ChooseMainWindowPlacement(const CommandLineSwitches& options,
                                                     const ProgramSettings& settings,
                                                     int showCommand, int minimisedBatchRun);
 

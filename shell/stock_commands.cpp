@@ -237,7 +237,10 @@ void ReportMissingStockFile(const std::string& path) {
 
 void ReadStockCommand(WindowHandle window) {
     AutomationOutcome.stockLoadResult = 0;
-    const bool preset = MainWindowData.presetPathFlag != 0 || CommandLine.stockGiven != 0;
+    // The automation names its stock as the command line does: no dialog asks.
+    const AutomationRequest* request = CurrentAutomationRequest();
+    const bool given = request != nullptr || CommandLine.stockGiven != 0;
+    const bool preset = MainWindowData.presetPathFlag != 0 || given;
     std::string path;
     if (!preset) {
         StockReadChoice choice;
@@ -255,6 +258,10 @@ void ReadStockCommand(WindowHandle window) {
         DefinitionFiles.basicModelFile = path;
         EnableMainMenuCommand(IDM_PAINT_DIFFERENCE, 1);
     } else {
+        if (request != nullptr && !request->path.empty()) {
+            DefinitionFiles.stockFile = request->path;
+            InitialStock.kind = kStockFromFile;
+        }
         path = DefinitionFiles.stockFile;
         if (path.empty()) {
             // A box or cylinder of the command line (-D): built without a dialog.
@@ -271,8 +278,8 @@ void ReadStockCommand(WindowHandle window) {
     const int slot = H().stockLoaderSlot ? H().stockLoaderSlot(path) : -1;
     const int kind = ChooseStockReadKind(path, slot);
     // The STL read settings are asked for unless a macro or the command line gave the path.
-    if (kind == kStockReadStl && StlImport.stlSelect != 0 && CommandLine.stockGiven == 0 &&
-        AutomaticMode.load() == 0 && !RunDialog(H().stlReadDialog)) {
+    if (kind == kStockReadStl && StlImport.stlSelect != 0 && !given && AutomaticMode.load() == 0 &&
+        !RunDialog(H().stlReadDialog)) {
         return;
     }
     SetCursorHandle(LoadCursorHandle(CURSOR_WAIT));
@@ -313,6 +320,10 @@ void ReadStockCommand(WindowHandle window) {
 
 void SaveStockCommand(MessageLParam lparam) {
     AutomationOutcome.saveResult = 0;
+    const AutomationRequest* request = CurrentAutomationRequest();
+    if (request != nullptr && !request->path.empty()) {
+        DefinitionFiles.saveFile = request->path;
+    }
     StockSaveChoice choice;
     if (lparam == 0) {
         const std::string name =

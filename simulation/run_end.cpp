@@ -137,10 +137,11 @@ KeptBlock KeepCurrentBlock() {
     return kept;
 }
 
-// Steps 1 to 22 of the end of an aborted run.
-void FinishAbortedRun(WindowHandle window, const ReportBlock& last) {
+// The first part of an aborted end: the macro break, the subprogram files, the batch's exit code
+// and the end mark, then the limit log, the warning file, the alarm file and the interference
+// report closed and shown.
+void CloseAbortedRunLogsAndReports(const ReportBlock& last) {
     const RunUiHooks& ui = Ui();
-    // 1-3.
     if (ui.setMacroBreak != nullptr) {
         ui.setMacroBreak(1);
     }
@@ -149,22 +150,30 @@ void FinishAbortedRun(WindowHandle window, const ReportBlock& last) {
         Call(ui.markAbortedBatchRun);
     }
     RunEnd.endInProgress = 1;
-    // 4-6.
     CloseRunLogs();
     CloseRunReports(last);
-    // 7.
+}
+
+// The cursor, the view's spin and the run's timers stop; where the run stood is kept, then the
+// program goes back to the start point with the work offsets it started with.
+void RewindAbortedRun(WindowHandle window) {
+    const RunUiHooks& ui = Ui();
     Call(ui.restoreArrowCursor);
     Call(ui.clearViewSpin);
     StopWindowTimer(window, kPauseBlinkTimerId);
     StopWindowTimer(window, kRunProgressTimerId);
-    // 8. Where the run stood, then back to the start point.
     RunEnd.endProgram = CurrentMachinePose.program;
     RunEnd.endMachine = CurrentMachinePose.machine;
     RunEnd.endWorkOrigin = WorkOrigin;
     RunEnd.endTool = CurrentMachinePose.tool;
-    // 9-10.
     RewindToStart();
-    // 11-12.
+}
+
+// The rewound state is shown: scene and view, the sound stopped, an AVI frame, the escape in the
+// run pane; the NC stream and the NURBS buffers are let go once the pane shows it, and the
+// editor, the status bar and the panel follow.
+void RedrawAbortedRun() {
+    const RunUiHooks& ui = Ui();
     Call(ui.markStockDirty);
     Call(ui.redrawView);
     if (Settings.sound != 0) {
@@ -173,37 +182,47 @@ void FinishAbortedRun(WindowHandle window, const ReportBlock& last) {
     if (!Suppressed()) {
         Call(ui.writeAviFrame);
     }
-    // 13-14.
     if (ui.drawRunPane != nullptr) {
         ui.drawRunPane(kRunPaneEscape, "\tESC", 1);
     }
     CloseNcProgramSource();
     Call(ui.freeNurbsBuffers);
     Call(ui.moveEditorCursor);
-    // 15-16.
     RunControl.lineHeld = 0;
     NcLine.lineHeld = 0;
     Call(ui.drawStatusBar);
     if (!Suppressed() && ui.drawPanelAfterRun != nullptr) {
         ui.drawPanelAfterRun(1);
     }
-    // 17-18.
+}
+
+// The run lets go of what it held: the tool-length report, the pending stop, the run mode and
+// error, the progress bar, the AVI recording, the menus and the stop-mode selector; the abort
+// request and the end mark are cleared last.
+void ReleaseAbortedRun() {
+    const RunUiHooks& ui = Ui();
     Call(ui.finishToolLengthReport);
     RunControl.pendingStop = 0;
     RunControl.runMode = kRunIdle;
     RunControl.runError = 0;
-    // 19-21.
     EndProgressForActiveReader();
     if (AutomaticMode.load() == 0) {
         Call(ui.stopAviRecording);
     }
     Call(ui.enableMenusAfterRun);
-    // 22.
     if (!Suppressed()) {
         Call(ui.drawStopModeSelector);
     }
     RunControl.abortRequest = 0;
     RunEnd.endInProgress = 0;
+}
+
+// The end of an aborted run: close, rewind, redraw, release.
+void FinishAbortedRun(WindowHandle window, const ReportBlock& last) {
+    CloseAbortedRunLogsAndReports(last);
+    RewindAbortedRun(window);
+    RedrawAbortedRun();
+    ReleaseAbortedRun();
 }
 
 // The alarm end: code, message and rewind. Returns the code.
@@ -297,11 +316,6 @@ void PrepareCuttingRun() {
     }
     LimitLog = LimitLogState{};
     OpenLimitFile(CurrentToolNumber());
-}
-
-void RunCuttingThread() {
-    PrepareCuttingRun();
-    SimulationThreadProc();
 }
 
 InterferenceStep MakeCurrentInterferenceStep() {

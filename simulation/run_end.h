@@ -68,9 +68,6 @@ void SetRunStartPoint(const MotionPosition& position);
 // nothing is logged later). Called first by the run's thread (RunCuttingThread).
 void PrepareCuttingRun();
 
-// The body of a run's thread: PrepareCuttingRun, then the simulation thread's procedure.
-void RunCuttingThread();
-
 // What the interference decisions read of the last step: the flags of InterferenceFlags, the
 // move's kind and feed, the spindle, and whether a stock is there to cut.
 InterferenceStep MakeCurrentInterferenceStep();

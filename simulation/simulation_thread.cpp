@@ -25,6 +25,7 @@
 #include "simulation/cutting_core.h"
 #include "simulation/move_stepping.h"
 #include "simulation/run_control.h"
+#include "simulation/run_end.h"
 #include "simulation/run_kinematics.h"
 #include "simulation/simulation_hooks.h"
 #include "stock/stock_model.h"
@@ -640,6 +641,11 @@ void SimulationThreadProc() {
     }
     EndRunKinematics();
     LastRunSummary.end = end;
+}
+
+void RunCuttingThread() {
+    PrepareCuttingRun();
+    SimulationThreadProc();
 }
 
 void InstallStopBlockHooks() {

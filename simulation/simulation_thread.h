@@ -100,6 +100,9 @@ int TakeFetchedBlock(BlockLoopState* loop, StepBlockInfo* info);
 // headless driver may call it on their own thread.
 void SimulationThreadProc();
 
+// The body of a run's thread: PrepareCuttingRun (run_end.h), then SimulationThreadProc.
+void RunCuttingThread();
+
 // Joins the stop test of the NC lines to run control: the user's stop request (the one-shot
 // PendingStop, consumed, or StopKeyRequest) and the wait at a stop block (the block published,
 // then WaitAtStopBlock). Filled once at start-up (InstallRunControlHooks calls it).

@@ -18,11 +18,11 @@
 #include <utility>
 #include <vector>
 
-#include "geometry/scratch_directory.h"
 #include "stock/stock_grid.h"
 #include "stock/stock_model.h"
 #include "stockio/dme_file.h"
-#include "tests/stockio/stl_test_meshes.h"
+#include "support/scratch_directory.h"
+#include "support/stl_test_meshes.h"
 
 extern char** environ;
 
@@ -131,6 +131,13 @@ TEST_F(BatchRunTest, AnX6BatchWritesTheStockAndTheLogAndExitsZero) {
     // The settings file of an unattended run is left as it was.
     EXPECT_EQ(Read("mirexa.ini"),
               testing::ReadWholeFile(std::string(MIREXA_SAMPLES) + "/mirexa.ini"));
+}
+
+// -G once chose the processor of the main thread; it is still accepted and changes nothing.
+TEST_F(BatchRunTest, TheProcessorSwitchIsAcceptedAndChangesNothing) {
+    ASSERT_EQ(Run({kBox, "-XM(0,0,0)", "-O", "plain.dme"}), 0);
+    ASSERT_EQ(Run({kBox, "-G", "3", "-XM(0,0,0)", "-O", "pinned.dme"}), 0);
+    EXPECT_EQ(Read("pinned.dme"), Read("plain.dme"));
 }
 
 // The cut spread over the processors (MULTI THREAD=YES in the sample settings) saves the same

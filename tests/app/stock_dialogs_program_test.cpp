@@ -8,7 +8,6 @@
 
 #include "app/program_wiring.h"
 #include "config/config_records.h"
-#include "geometry/scratch_directory.h"
 #include "geometry/shared_state.h"
 #include "platform/backend.h"
 #include "platform/dialogs.h"
@@ -20,6 +19,7 @@
 #include "shell/startup.h"
 #include "shell/stock_commands.h"
 #include "stock/stock_model.h"
+#include "support/scratch_directory.h"
 
 namespace mirexa {
 namespace {

@@ -6,7 +6,7 @@
 
 #include <cstring>
 
-#include "geometry/scratch_directory.h"
+#include "support/scratch_directory.h"
 
 namespace mirexa {
 namespace {

@@ -28,7 +28,6 @@ protected:
 TEST_F(CommandLineTest, AnEmptyLineKeepsEveryStartValue) {
     EXPECT_EQ(Parse(""), 1);
     EXPECT_EQ(DefinitionFiles.settingsName, "mirexa.ini");
-    EXPECT_EQ(CommandLine.idealProcessor, -1);
     EXPECT_EQ(CommandLine.automation, 0);
     EXPECT_EQ(InitialStock.kind, kStockBox);
     EXPECT_TRUE(messages_.empty());
@@ -318,6 +317,75 @@ TEST_F(CommandLineTest, NumericSwitchesNeverReadPastTheirText) {
     EXPECT_EQ(CommandLine.noMenu, 0);
 }
 
+TEST_F(CommandLineTest, TheProcessorSwitchIsReadAndChangesNothing) {
+    ASSERT_EQ(Parse("part.nc"), 1);
+    const CommandLineSwitches without = CommandLine;
+    for (const char* text : {"-G 0 part.nc", "-G99999 part.nc", "/G -5 part.nc", "part.nc -g 3"}) {
+        ResetConfigurationRecords();
+        EXPECT_EQ(Parse(text), 1) << text;
+        EXPECT_TRUE(messages_.empty()) << text;
+        EXPECT_EQ(DefinitionFiles.ncProgramFile, "part.nc") << text;
+        EXPECT_TRUE(CommandLine == without) << text;
+    }
+}
+
+// What the records hold of the command line's parts, for comparison with a parsed value.
+struct CommandLineRecordView {
+    CommandLineSwitches switches;
+    std::string nc, stock, save;
+    int stockKind;
+    double boxTop, scaleX, pitch, controlX;
+    int controlMachine, automatic;
+    bool operator==(const CommandLineRecordView&) const = default;
+};
+
+CommandLineRecordView ViewOf(const CommandLineOptions& o) {
+    return {o.switches,
+            o.files.ncProgramFile,
+            o.files.stockFile,
+            o.files.saveFile,
+            o.stock.kind,
+            o.stock.box[5],
+            o.stlImport.scaleRates[0],
+            o.pitch.currentPitch,
+            o.controlPoint[0],
+            o.controlPointMachine,
+            o.automatic};
+}
+
+TEST_F(CommandLineTest, TheParseFillsOneValueThatOnlyApplyingMakesTheProgramsRecords) {
+    struct Case {
+        const char* text;
+        int stockKind;
+        double boxTop, scaleX, pitch, controlX;
+        int controlMachine, automatic;
+    };
+    const Case cases[] = {
+        {"part.nc -D(100,80,30,0,0,-5) -P(0.5,1) -SM(7,2,3) -X6", kStockBox, 30, 1, 0.5, 7, 1, 1},
+        {"-D cube.stl,S2 -O out.dme -XM(1,2,3)", kStockFromFile, 30, 2, 1, 0, 0, 1},
+        {"-G 2 -N", kStockBox, 30, 1, 1, 0, 0, 0},
+    };
+    for (const Case& c : cases) {
+        ResetConfigurationRecords();
+        AutomaticMode.store(0);
+        CommandLineOptions options = TakeCommandLineStartValues();
+        const CommandLineRecordView before = ViewOf(options);
+        EXPECT_EQ(ParseCommandLineOptions(c.text, &options, &messages_), 1) << c.text;
+        EXPECT_TRUE(ViewOf(TakeCommandLineStartValues()) == before) << c.text;
+        const CommandLineRecordView parsed = ViewOf(options);
+        EXPECT_EQ(parsed.stockKind, c.stockKind) << c.text;
+        EXPECT_EQ(parsed.boxTop, c.boxTop) << c.text;
+        EXPECT_EQ(parsed.scaleX, c.scaleX) << c.text;
+        EXPECT_EQ(parsed.pitch, c.pitch) << c.text;
+        EXPECT_EQ(parsed.controlX, c.controlX) << c.text;
+        EXPECT_EQ(parsed.controlMachine, c.controlMachine) << c.text;
+        EXPECT_EQ(parsed.automatic, c.automatic) << c.text;
+        ApplyCommandLineOptions(options);
+        EXPECT_TRUE(ViewOf(TakeCommandLineStartValues()) == parsed) << c.text;
+        EXPECT_EQ(AutomaticMode.load(), c.automatic) << c.text;
+    }
+}
+
 TEST_F(CommandLineTest, ControlPointPitchWindowAndClamps) {
     EXPECT_EQ(Parse("-SM(1,2,3,45) -P(0.5,2) -(10,20,800,600) -N -F 500 -G 99999"), 1);
     EXPECT_EQ(CommandLine.controlPointGiven, 1);
@@ -331,8 +399,6 @@ TEST_F(CommandLineTest, ControlPointPitchWindowAndClamps) {
     EXPECT_EQ(CommandLine.windowWidth, 800);
     EXPECT_EQ(CommandLine.noMenu, 1);
     EXPECT_EQ(CommandLine.fontHeight, 100);
-    EXPECT_GE(CommandLine.idealProcessor, 0);
-    EXPECT_LT(CommandLine.idealProcessor, 4096);
     ResetConfigurationRecords();
     EXPECT_EQ(Parse("-(1,2,0,600)"), 0);  // a window of no size
     EXPECT_EQ(CommandLine.windowRectGiven, 0);

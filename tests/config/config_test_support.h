@@ -12,8 +12,8 @@
 #include "config/config_records.h"
 #include "config/tool_tables.h"
 #include "geometry/file_paths.h"
-#include "geometry/scratch_directory.h"
 #include "geometry/shared_state.h"
+#include "support/scratch_directory.h"
 
 namespace mirexa::testing {
 

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "geometry/scratch_directory.h"
 #include "platform/file_reading.h"
+#include "support/scratch_directory.h"
 
 namespace mirexa {
 namespace {

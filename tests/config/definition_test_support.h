@@ -25,11 +25,11 @@
 #include "geometry/file_paths.h"
 #include "geometry/machine_kinematics.h"
 #include "geometry/program_log.h"
-#include "geometry/scratch_directory.h"
 #include "geometry/shared_state.h"
 #include "geometry/vector_math.h"
 #include "platform/message_box.h"
 #include "support/definition_state.h"
+#include "support/scratch_directory.h"
 
 namespace mirexa::testing {
 
@@ -82,7 +82,7 @@ protected:
     static void ResetTables() {
         testing::ResetDefinitionTables();
         Checks = CheckSettings{};
-        CommandLine = CommandLineOptions{};
+        CommandLine = CommandLineSwitches{};
     }
 
     // Fills every hook with a recorder that appends its name to HookCalls.
@@ -141,7 +141,7 @@ private:
     ProgramSettings savedSettings_;
     KinematicsToolValues savedToolValues_;
     CheckSettings savedChecks_;
-    CommandLineOptions savedCommandLine_;
+    CommandLineSwitches savedCommandLine_;
     std::filesystem::path savedDirectory_;
     MessageBoxResponder previousResponder_;
 };

@@ -14,9 +14,9 @@
 #include "config/settings_writer.h"
 #include "config_test_support.h"
 #include "definition_test_support.h"
-#include "fuzz/hostile_test_bench.h"
-#include "geometry/scratch_directory.h"
 #include "platform/write_faults.h"
+#include "support/hostile_test_bench.h"
+#include "support/scratch_directory.h"
 
 namespace mirexa {
 namespace {

@@ -11,8 +11,8 @@
 #include <string>
 
 #include "definition_test_support.h"
-#include "geometry/scratch_directory.h"
 #include "platform/write_faults.h"
+#include "support/scratch_directory.h"
 
 namespace mirexa {
 namespace {

@@ -14,12 +14,12 @@
 
 #include "config/config_records.h"
 #include "dialogs/dialog_conventions.h"
-#include "geometry/scratch_directory.h"
 #include "platform/dialogs.h"
 #include "platform/message_box.h"
 #include "platform/profile.h"
 #include "resources/dialog_templates.h"
 #include "shell/run_commands.h"
+#include "support/scratch_directory.h"
 #include "support/test_windows.h"
 
 namespace mirexa {

@@ -428,7 +428,7 @@ std::string FeedMacro(const std::string& path) {
     }
 
     const DefinitionFilePaths savedFiles = DefinitionFiles;
-    const CommandLineOptions savedCommandLine = CommandLine;
+    const CommandLineSwitches savedCommandLine = CommandLine;
     const ProgramSettings savedSettings = Settings;
     const int savedAutomatic = AutomaticMode.load();
     const int savedSuppressed = DrawingSuppressed.load();

@@ -10,7 +10,7 @@
 #include "geometry/program_log.h"
 #include "geometry/shared_state.h"
 #include "platform/message_box.h"
-#include "scratch_directory.h"
+#include "support/scratch_directory.h"
 
 namespace mirexa {
 namespace {

@@ -10,7 +10,7 @@
 #include <random>
 
 #include "geometry/vector_math.h"
-#include "tests/geometry/kinematics_test_support.h"
+#include "support/kinematics_test_support.h"
 
 namespace mirexa {
 namespace {

@@ -9,7 +9,7 @@
 #include <random>
 
 #include "geometry/vector_math.h"
-#include "kinematics_test_support.h"
+#include "support/kinematics_test_support.h"
 
 namespace mirexa {
 namespace {

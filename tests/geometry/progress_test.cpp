@@ -11,8 +11,8 @@
 #include "platform/clock.h"
 #include "platform/controls.h"
 #include "platform/cursor.h"
-#include "scratch_directory.h"
 #include "support/fake_ui.h"
+#include "support/scratch_directory.h"
 
 namespace mirexa {
 namespace {

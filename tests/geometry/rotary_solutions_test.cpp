@@ -15,7 +15,7 @@
 #include <unistd.h>
 
 #include "geometry/machine_kinematics.h"
-#include "tests/geometry/kinematics_test_support.h"
+#include "support/kinematics_test_support.h"
 
 namespace mirexa {
 namespace {

@@ -11,7 +11,7 @@
 
 #include "geometry/shared_state.h"
 #include "geometry/ui_hooks.h"
-#include "scratch_directory.h"
+#include "support/scratch_directory.h"
 
 namespace mirexa {
 namespace {

@@ -9,11 +9,11 @@
 #include <string>
 
 #include "config/config_records.h"
-#include "fuzz/report_write_faults.h"
 #include "geometry/file_paths.h"
 #include "geometry/program_log.h"
-#include "geometry/scratch_directory.h"
 #include "geometry/shared_state.h"
+#include "support/report_write_faults.h"
+#include "support/scratch_directory.h"
 
 namespace mirexa {
 namespace {

@@ -14,8 +14,8 @@
 #include "config/machine_file.h"
 #include "config/tool_tables.h"
 #include "config/tools_file.h"
-#include "geometry/scratch_directory.h"
 #include "nc_test_fixture.h"
+#include "support/scratch_directory.h"
 #include "tools/move_trace.h"
 
 namespace mirexa {

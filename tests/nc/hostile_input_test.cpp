@@ -8,10 +8,10 @@
 #include <filesystem>
 #include <string>
 
-#include "fuzz/hostile_test_bench.h"
 #include "nc/nc_run_state.h"
 #include "nc_invariants.h"
 #include "nc_test_fixture.h"
+#include "support/hostile_test_bench.h"
 
 namespace mirexa {
 namespace {

@@ -7,10 +7,10 @@
 #include <atomic>
 #include <string>
 
-#include "geometry/scratch_directory.h"
 #include "nc/nc_controller_view.h"
 #include "nc/nc_run_state.h"
 #include "platform/file_reading.h"
+#include "support/scratch_directory.h"
 
 namespace mirexa {
 namespace {

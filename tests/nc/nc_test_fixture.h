@@ -8,8 +8,8 @@
 #include <initializer_list>
 #include <string>
 
-#include "geometry/scratch_directory.h"
 #include "nc/nc_controller_view.h"
+#include "support/scratch_directory.h"
 
 namespace mirexa::testing {
 

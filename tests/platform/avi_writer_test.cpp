@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "../geometry/scratch_directory.h"
 #include "platform/write_faults.h"
 #include "support/avi_file_reader.h"
+#include "support/scratch_directory.h"
 
 namespace mirexa {
 namespace {

@@ -7,7 +7,7 @@
 
 #include <filesystem>
 
-#include "geometry/scratch_directory.h"
+#include "support/scratch_directory.h"
 
 namespace mirexa {
 namespace {

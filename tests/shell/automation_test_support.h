@@ -116,24 +116,56 @@ public:
     }
 
 private:
+    // The file a command's request names, or null for a command that takes none.
+    static std::string* RequestedFile(unsigned command) {
+        switch (command) {
+            case IDM_STOCK_READ:
+                return &DefinitionFiles.stockFile;
+            case IDM_STOCK_SAVE:
+                return &DefinitionFiles.saveFile;
+            case IDM_NC_SELECT:
+            case IDM_NC_SELECT_OPTIMAL_STOCK:
+                return &DefinitionFiles.ncProgramFile;
+            case IDM_TOOLS_FILE:
+                return &DefinitionFiles.toolsFile;
+            case IDM_CONTROLLER_FILE:
+                return &DefinitionFiles.controllerFile;
+            case IDM_MACHINE_FILE:
+                return &DefinitionFiles.machineFile;
+            default:
+                return nullptr;
+        }
+    }
+
     static void Send(unsigned command, MessageLParam lparam) {
         SentCommand sent;
         sent.command = command;
         sent.lparam = lparam;
+        // A request's path is what the commands take (and keep) in place of the named file, and
+        // a request is a preset as the command line's files are.
+        const AutomationRequest* request = CurrentAutomationRequest();
+        if (std::string* file = RequestedFile(command);
+            file != nullptr && request != nullptr && !request->path.empty()) {
+            *file = request->path;
+            if (command == IDM_STOCK_READ) {
+                InitialStock.kind = kStockFromFile;
+            }
+        }
         sent.stockFile = DefinitionFiles.stockFile;
         sent.ncFile = DefinitionFiles.ncProgramFile;
         sent.saveFile = DefinitionFiles.saveFile;
         sent.toolsFile = DefinitionFiles.toolsFile;
         sent.controllerFile = DefinitionFiles.controllerFile;
         sent.machineFile = DefinitionFiles.machineFile;
-        sent.stockGiven = CommandLine.stockGiven;
-        sent.ncGiven = CommandLine.ncGiven;
+        sent.stockGiven = request != nullptr || CommandLine.stockGiven != 0 ? 1 : 0;
+        sent.ncGiven = request != nullptr || CommandLine.ncGiven != 0 ? 1 : 0;
         sent.runMode = CommandLine.runMode;
-        sent.reportMode = CommandLine.reportMode;
-        sent.saveKind = CommandLine.saveKind;
+        sent.reportMode =
+            request != nullptr && command == IDM_NC_REPORT ? request->kind : CommandLine.reportMode;
+        sent.saveKind = command == IDM_STOCK_SAVE ? static_cast<int>(lparam) : CommandLine.saveKind;
         sent.batchRun = CommandLine.batchRun;
         sent.differencePaint = CommandLine.differencePaint;
-        sent.presetPath = MainWindowData.presetPathFlag;
+        sent.presetPath = request != nullptr || MainWindowData.presetPathFlag != 0 ? 1 : 0;
         sent.difference = Settings.difference;
         Record.commands.push_back(sent);
         if (command == Script.failCommand) {
@@ -174,7 +206,7 @@ private:
         }
     }
 
-    CommandLineOptions savedCommandLine_;
+    CommandLineSwitches savedCommandLine_;
     DefinitionFilePaths savedFiles_;
     ProgramSettings savedSettings_;
     StockDefinition savedStock_;

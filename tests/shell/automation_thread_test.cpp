@@ -9,11 +9,11 @@
 #include <thread>
 
 #include "config/controller_file.h"
-#include "geometry/scratch_directory.h"
 #include "platform/backend.h"
 #include "platform/message_box.h"
 #include "shell/automation_test_support.h"
-#include "stockio/scoped_log_directory.h"
+#include "support/scoped_log_directory.h"
+#include "support/scratch_directory.h"
 
 namespace mirexa {
 namespace {
@@ -28,7 +28,7 @@ protected:
         AutomaticMode.store(1);
         DrawingSuppressed.store(1);
         UiLanguage.store(1);
-        CommandLine = CommandLineOptions{};
+        CommandLine = CommandLineSwitches{};
         DefinitionFiles.stockFile = "/s/block.dme";
         DefinitionFiles.ncProgramFile = "/nc/part.nc";
         DefinitionFiles.saveFile = "/out/cut.dme";
@@ -72,7 +72,7 @@ TEST_F(CommandLineBatchTest, StockOperationsRunTheFirstOneSetBetweenLoadAndSave)
     };
     for (const Case& c : cases) {
         Fresh();
-        CommandLine = CommandLineOptions{};
+        CommandLine = CommandLineSwitches{};
         CommandLine.stockGiven = 1;
         CommandLine.saveKind = 3;
         c.set();
@@ -144,7 +144,7 @@ TEST_F(CommandLineBatchTest, SelectionWithTheOptimalStockOnlyWithoutAStock) {
     EXPECT_EQ(RecordingSink::Ids(), std::vector<unsigned>{IDM_NC_SELECT});
 
     Fresh();
-    CommandLine = CommandLineOptions{};
+    CommandLine = CommandLineSwitches{};
     CommandLine.ncGiven = 1;  // no run mode: plain selection
     RunCommandLineSequence();
     EXPECT_EQ(RecordingSink::Ids(), std::vector<unsigned>{IDM_NC_SELECT});
@@ -242,7 +242,7 @@ TEST_F(CommandLineBatchTest, HeadlessTheProcessEndsWithTheThreadWithOneDone) {
     EXPECT_EQ(Record.donePosts, 1);
 
     Fresh();
-    CommandLine = CommandLineOptions{};
+    CommandLine = CommandLineSwitches{};
     CommandLine.macroGiven = 1;
     DefinitionFiles.macroFile = scratch.Write("x.mac", "LOAD_WORK a.dme\nEXIT\n");
     AutomationThreadProc();

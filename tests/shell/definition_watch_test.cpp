@@ -4,13 +4,13 @@
 
 #include <filesystem>
 
-#include "../geometry/scratch_directory.h"
 #include "config/config_records.h"
 #include "config/controller_file.h"
 #include "config/machine_file.h"
 #include "config/tools_file.h"
 #include "platform/message_box.h"
 #include "shell/definition_watch.h"
+#include "support/scratch_directory.h"
 
 namespace mirexa {
 namespace {

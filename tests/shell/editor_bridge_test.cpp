@@ -7,13 +7,13 @@
 #include <chrono>
 #include <thread>
 
-#include "../geometry/scratch_directory.h"
 #include "config/config_records.h"
 #include "geometry/shared_state.h"
 #include "platform/backend.h"
 #include "platform/message_box.h"
 #include "shell/editor_bridge.h"
 #include "shell/nc_data_commands.h"
+#include "support/scratch_directory.h"
 #include "support/test_windows.h"
 
 namespace mirexa {

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "fuzz/hostile_test_bench.h"
+#include "support/hostile_test_bench.h"
 
 namespace mirexa {
 namespace {

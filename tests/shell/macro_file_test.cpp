@@ -7,9 +7,9 @@
 #include <cstdio>
 #include <string>
 
-#include "geometry/scratch_directory.h"
 #include "shell/automation_test_support.h"
-#include "stockio/scoped_log_directory.h"
+#include "support/scoped_log_directory.h"
+#include "support/scratch_directory.h"
 
 namespace mirexa {
 namespace {

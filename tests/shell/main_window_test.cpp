@@ -13,7 +13,6 @@
 
 #include "config/config_records.h"
 #include "geometry/program_log.h"
-#include "geometry/scratch_directory.h"
 #include "geometry/shared_state.h"
 #include "platform/clock.h"
 #include "platform/controls.h"
@@ -21,7 +20,8 @@
 #include "shell/run_commands.h"
 #include "shell/worker_threads.h"
 #include "shell_test_support.h"
-#include "stockio/scoped_log_directory.h"
+#include "support/scoped_log_directory.h"
+#include "support/scratch_directory.h"
 #include "view/camera.h"
 #include "view/gl_colors.h"
 #include "view/view_window.h"

@@ -11,12 +11,12 @@
 #include <vector>
 
 #include "config/config_records.h"
-#include "geometry/scratch_directory.h"
 #include "geometry/shared_state.h"
 #include "resources/main_menu.h"
 #include "shell/main_window.h"
 #include "shell/startup.h"
 #include "shell_test_support.h"
+#include "support/scratch_directory.h"
 
 namespace mirexa {
 namespace {

@@ -10,7 +10,6 @@
 #include "config/machine_file.h"
 #include "config/tools_file.h"
 #include "geometry/program_log.h"
-#include "geometry/scratch_directory.h"
 #include "geometry/shared_state.h"
 #include "nc/nc_run_state.h"
 #include "platform/file_dialog.h"
@@ -21,7 +20,8 @@
 #include "shell/stock_commands.h"
 #include "stock/stock_grid.h"
 #include "stock/stock_model.h"
-#include "stockio/scoped_log_directory.h"
+#include "support/scoped_log_directory.h"
+#include "support/scratch_directory.h"
 
 namespace mirexa {
 namespace {
@@ -42,7 +42,7 @@ protected:
         AutomationOutcome = AutomationOutcomeRecord{};
         NcDataCommands = NcDataCommandState{};
         MainWindowData.presetPathFlag = 0;
-        CommandLine = CommandLineOptions{};
+        CommandLine = CommandLineSwitches{};
         Settings.ncDirectory.clear();
         Settings.verifyDirectory = scratch.Path();
         DefinitionFiles.programDirectory.clear();
@@ -87,7 +87,7 @@ protected:
 
 private:
     DefinitionFilePaths savedFiles_;
-    CommandLineOptions savedCommandLine_;
+    CommandLineSwitches savedCommandLine_;
     ProgramSettings savedSettings_;
     StockDefinition savedInitial_;
     DexelPitchSettings savedPitch_;

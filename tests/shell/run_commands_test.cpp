@@ -20,7 +20,6 @@
 #include "geometry/file_paths.h"
 #include "geometry/machine_kinematics.h"
 #include "geometry/program_log.h"
-#include "geometry/scratch_directory.h"
 #include "geometry/shared_state.h"
 #include "nc/nc_run_state.h"
 #include "nc/step_driver.h"
@@ -37,6 +36,7 @@
 #include "simulation/run_control.h"
 #include "simulation/run_end.h"
 #include "simulation/run_ui_hooks.h"
+#include "support/scratch_directory.h"
 
 namespace mirexa {
 namespace {

@@ -6,13 +6,13 @@
 #include <thread>
 #include <vector>
 
-#include "../geometry/scratch_directory.h"
 #include "platform/backend.h"
 #include "platform/default_viewer.h"
 #include "platform/sound.h"
 #include "shell/environment_info.h"
 #include "shell/main_window.h"
 #include "shell/sound_effects.h"
+#include "support/scratch_directory.h"
 #include "support/test_windows.h"
 
 namespace mirexa {

@@ -12,7 +12,6 @@
 #include <vector>
 
 #include "config/config_records.h"
-#include "geometry/scratch_directory.h"
 #include "geometry/shared_state.h"
 #include "platform/clock.h"
 #include "platform/keys.h"
@@ -21,6 +20,7 @@
 #include "shell/run_commands.h"
 #include "shell/worker_threads.h"
 #include "shell_test_support.h"
+#include "support/scratch_directory.h"
 
 namespace mirexa {
 namespace {
@@ -147,7 +147,7 @@ TEST_F(StartupTest, AcceleratorGoesToTheMainWindowWhateverHasTheKey) {
 }
 
 TEST_F(StartupTest, PlacementRules) {
-    CommandLineOptions options;
+    CommandLineSwitches options;
     ProgramSettings settings;
     settings.windowShow = 3;
     // DISPLAY=0, no rectangle: the default place and size, the caller's show command.
@@ -213,54 +213,6 @@ TEST_F(StartupTest, NoMenuSwitchLeavesTheClassWithoutMenu) {
     CommandLine.noMenu = 1;
     RegisterMainWindowClass();
     EXPECT_EQ(MainClass.menu, 0);
-}
-
-TEST_F(StartupTest, FrameMargins) {
-    int x = 0;
-    int y = 0;
-    GetFrameMargins(265, 8, &x, &y);
-    EXPECT_EQ(x, -5);
-    EXPECT_EQ(y, -15);
-    GetFrameMargins(265, 4, &x, &y);
-    EXPECT_EQ(x, 0);
-    EXPECT_EQ(y, 0);
-    for (int code : {70, 99, 170, 270, 299}) {
-        for (int border : {0, 4, 9}) {
-            GetFrameMargins(code, border, &x, &y);
-            EXPECT_EQ(x, 2);
-            EXPECT_EQ(y, 7);
-        }
-    }
-    for (int code : {200, 259, 300, 39}) {
-        GetFrameMargins(code, 6, &x, &y);
-        EXPECT_EQ(x, -2) << code;
-        EXPECT_EQ(y, -6) << code;
-    }
-}
-
-TEST_F(StartupTest, IdealProcessorGuardAndCompositionRanges) {
-    EXPECT_EQ(IdealProcessorAllowed(-1, 8), 0);
-    EXPECT_EQ(IdealProcessorAllowed(0, 1), 0);  // one processor: left alone
-    EXPECT_EQ(IdealProcessorAllowed(8, 8), 0);  // at or above the count
-    EXPECT_EQ(IdealProcessorAllowed(7, 8), 1);
-    EXPECT_EQ(IdealProcessorAllowed(0, 2), 1);
-    CommandLine.idealProcessor = -1;
-    EXPECT_EQ(SetMainThreadIdealProcessor(), 0);
-
-    int has = 9;
-    int on = 9;
-    for (int code : {40, 99, 140, 250, 299}) {
-        OsVersionCode = code;
-        QueryDwmComposition(&has, &on);
-        EXPECT_EQ(has, 1) << code;
-        EXPECT_EQ(on, 0);
-    }
-    for (int code : {39, 100, 139, 200, 300}) {
-        OsVersionCode = code;
-        QueryDwmComposition(&has, &on);
-        EXPECT_EQ(has, 0) << code;
-    }
-    OsVersionCode = 200;
 }
 
 }  // namespace

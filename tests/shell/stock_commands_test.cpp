@@ -7,13 +7,14 @@
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
+#include <functional>
 #include <numbers>
+#include <string>
 #include <vector>
 
 #include "config/config_records.h"
 #include "geometry/machine_kinematics.h"
 #include "geometry/program_log.h"
-#include "geometry/scratch_directory.h"
 #include "geometry/shared_state.h"
 #include "nc/nc_run_state.h"
 #include "platform/menus.h"
@@ -23,7 +24,8 @@
 #include "stock/stock_grid.h"
 #include "stock/stock_shapes.h"
 #include "stockio/dme_file.h"
-#include "stockio/scoped_log_directory.h"
+#include "support/scoped_log_directory.h"
+#include "support/scratch_directory.h"
 #include "support/stock_invariants.h"
 #include "view/camera.h"
 #include "view/display_lists.h"
@@ -139,7 +141,7 @@ protected:
         Settings.dmeDirectory = scratch.Path();
         DexelPitch.automatic = 0;
         DexelPitch.requestedPitch = 1.0;
-        CommandLine = CommandLineOptions{};
+        CommandLine = CommandLineSwitches{};
     }
     void TearDown() override {
         if (window_) {
@@ -196,7 +198,7 @@ private:
     StockCommandHooks savedHooks_;
     StockDefinition savedInitial_;
     DefinitionFilePaths savedFiles_;
-    CommandLineOptions savedCommandLine_;
+    CommandLineSwitches savedCommandLine_;
     ProgramSettings savedSettings_;
     DexelPitchSettings savedPitch_;
     int savedAutomatic_ = 0;
@@ -334,6 +336,57 @@ TEST_F(StockCommandTest, AMissingStockFileKeepsTheOldStock) {
     CommandLine.stockGiven = 0;
     HandleStockCommand(nullptr, IDM_STOCK_READ, 0);
     EXPECT_EQ(CurrentStockModel().z.ends, ends);
+}
+
+// The automation's steps with the real stock commands behind them: a stand-in that runs each call
+// at once and hands the command to the stock commands.
+const AutomationStandIn kStockCommandsDirectly = {
+    .runOnMainThread =
+        [](const std::function<void()>& call) {
+            call();
+            return 1;
+        },
+    .sendCommand = [](unsigned command,
+                      MessageLParam lparam) { HandleStockCommand(nullptr, command, lparam); },
+    .sendSystemCommand = [](unsigned) {},
+    .runActive = [] { return 0; },
+    .requestRunAbort = [] {},
+    .postDone = [] {},
+    .pollPause = [] {},
+    .runProgram = [](const std::string&, const std::string&) { return 0; },
+};
+
+TEST_F(StockCommandTest, TheStepsRequestsNameTheFilesTheStockCommandsTakeWithoutADialog) {
+    BuildBox(0, 0, 0, 12, 10, 5);
+    ResetAutomationRun();
+    SetAutomationStandIn(&kStockCommandsDirectly);
+    const std::string kept = scratch.At("kept.dme");
+    const std::string other = scratch.At("other.dme");
+    EXPECT_EQ(SaveStockStep(1, &kept), 1);
+    EXPECT_EQ(DefinitionFiles.saveFile, kept);
+    EXPECT_EQ(SaveStockStep(1, nullptr), 1);  // the save file named before
+    BuildBox(0, 0, 0, 30, 20, 5);
+    EXPECT_EQ(SaveStockStep(1, &other), 1);
+    // No stock flag of the command line and no dialog: the request alone names the stock.
+    CommandLine.stockGiven = 0;
+    const struct {
+        const std::string* path;
+        double width;                                        // mm along X of the stock read
+    } cases[] = {{&other, 30}, {&kept, 12}, {nullptr, 12}};  // none: the stock file named before
+    for (const auto& c : cases) {
+        EXPECT_EQ(LoadStockStep(c.path, 1), 1);
+        EXPECT_EQ(DefinitionFiles.stockFile, c.path != nullptr ? *c.path : kept);
+        EXPECT_EQ(InitialStock.kind, kStockFromFile);
+        EXPECT_EQ(CommandLine.stockGiven, 0);
+        EXPECT_EQ(CurrentAutomationRequest(), nullptr);
+        double lo[3], hi[3];
+        Extent(lo, hi);
+        EXPECT_NEAR(hi[0] - lo[0], c.width, 1.0);
+    }
+    // Without a request the menu's command asks its dialog, which no user answers here.
+    EXPECT_EQ(HandleStockCommand(nullptr, IDM_STOCK_READ, 0), 1);
+    EXPECT_EQ(AutomationOutcome.stockLoadResult, 0);
+    SetAutomationStandIn(nullptr);
 }
 
 TEST_F(StockCommandTest, SavingWritesTheWholeFileOrSaysWhyNot) {

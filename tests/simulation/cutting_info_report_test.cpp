@@ -15,7 +15,7 @@
 #include "platform/default_viewer.h"
 #include "platform/write_faults.h"
 #include "simulation/cutting_info_report.h"
-#include "tests/geometry/scratch_directory.h"
+#include "support/scratch_directory.h"
 
 namespace mirexa {
 namespace {

@@ -16,15 +16,15 @@
 #include "config/offset_memory.h"
 #include "config/tool_tables.h"
 #include "geometry/machine_kinematics.h"
-#include "geometry/scratch_directory.h"
 #include "geometry/shared_state.h"
 #include "nc/nc_controller_view.h"
 #include "simulation/run_control.h"
 #include "simulation/simulation_hooks.h"
 #include "simulation/simulation_thread.h"
 #include "support/definition_state.h"
+#include "support/kinematics_test_support.h"
+#include "support/scratch_directory.h"
 #include "support/tool_records.h"
-#include "tests/geometry/kinematics_test_support.h"
 
 namespace mirexa {
 namespace {

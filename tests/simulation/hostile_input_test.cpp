@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <string>
 
-#include "fuzz/hostile_test_bench.h"
+#include "support/hostile_test_bench.h"
 
 namespace mirexa {
 namespace {

@@ -8,7 +8,6 @@
 
 #include "config/config_records.h"
 #include "cutting_test_support.h"
-#include "geometry/scratch_directory.h"
 #include "geometry/shared_state.h"
 #include "simulation/cutting_core.h"
 #include "simulation/interference_flags.h"
@@ -18,6 +17,7 @@
 #include "simulation/simulation_thread.h"
 #include "stock/stock_grid.h"
 #include "structure_test_support.h"
+#include "support/scratch_directory.h"
 
 namespace mirexa {
 namespace {

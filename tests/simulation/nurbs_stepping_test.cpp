@@ -16,7 +16,6 @@
 #include "config/machine_file.h"
 #include "config/tool_tables.h"
 #include "cutting_test_support.h"
-#include "geometry/scratch_directory.h"
 #include "geometry/shared_state.h"
 #include "geometry/tool_length_report.h"
 #include "nc/nc_controller_view.h"
@@ -28,7 +27,8 @@
 #include "simulation/simulation_hooks.h"
 #include "simulation/simulation_thread.h"
 #include "stock/stock_grid.h"
-#include "stockio/scoped_log_directory.h"
+#include "support/scoped_log_directory.h"
+#include "support/scratch_directory.h"
 #include "support/stock_invariants.h"
 
 namespace mirexa {

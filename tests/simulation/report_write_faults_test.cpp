@@ -7,9 +7,9 @@
 #include <string>
 
 #include "config/tool_tables.h"
-#include "fuzz/report_write_faults.h"
 #include "run_report_support.h"
 #include "simulation/interference_reports.h"
+#include "support/report_write_faults.h"
 
 namespace mirexa {
 namespace {

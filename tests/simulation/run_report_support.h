@@ -12,12 +12,12 @@
 #include "config/config_records.h"
 #include "geometry/file_paths.h"
 #include "geometry/program_log.h"
-#include "geometry/scratch_directory.h"
 #include "geometry/shared_state.h"
 #include "platform/message_box.h"
 #include "simulation/interference_decisions.h"
 #include "simulation/interference_reports.h"
 #include "simulation/run_ui_hooks.h"
+#include "support/scratch_directory.h"
 
 namespace mirexa::testing {
 

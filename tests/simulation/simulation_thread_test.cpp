@@ -25,7 +25,6 @@
 #include "cutting_test_support.h"
 #include "geometry/file_paths.h"
 #include "geometry/program_log.h"
-#include "geometry/scratch_directory.h"
 #include "geometry/shared_state.h"
 #include "nc/nc_controller_view.h"
 #include "nc/nc_line_source.h"
@@ -38,6 +37,7 @@
 #include "stock/stock_grid.h"
 #include "stock/stock_shapes.h"
 #include "support/definition_state.h"
+#include "support/scratch_directory.h"
 #include "support/stock_invariants.h"
 #include "support/tool_records.h"
 

@@ -13,10 +13,10 @@
 #include <string>
 #include <vector>
 
-#include "geometry/scratch_directory.h"
 #include "stock/stock_grid.h"
 #include "stockio/height_profiles.h"
 #include "stockio/stock_loading.h"
+#include "support/scratch_directory.h"
 #include "support/stock_invariants.h"
 
 namespace mirexa {

@@ -7,14 +7,14 @@
 #include <filesystem>
 #include <string>
 
-#include "fuzz/hostile_test_bench.h"
-#include "geometry/scratch_directory.h"
 #include "platform/write_faults.h"
 #include "stock/stock_grid.h"
 #include "stockio/stl_files.h"
 #include "stockio/stock_loading.h"
 #include "stockio/stock_saving.h"
+#include "support/hostile_test_bench.h"
 #include "support/mesh_checker.h"
+#include "support/scratch_directory.h"
 #include "support/stock_invariants.h"
 
 namespace mirexa {

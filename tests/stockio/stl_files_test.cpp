@@ -13,8 +13,8 @@
 #include <tuple>
 #include <vector>
 
-#include "geometry/scratch_directory.h"
-#include "stl_test_meshes.h"
+#include "support/scratch_directory.h"
+#include "support/stl_test_meshes.h"
 
 namespace mirexa {
 namespace {

@@ -10,13 +10,13 @@
 #include <string>
 #include <vector>
 
-#include "geometry/scratch_directory.h"
-#include "stl_test_meshes.h"
 #include "stock/stock_grid.h"
 #include "stock/stock_shapes.h"
 #include "stockio/stl_files.h"
 #include "stockio/stl_height_map.h"
 #include "stockio/stock_loading.h"
+#include "support/scratch_directory.h"
+#include "support/stl_test_meshes.h"
 #include "support/stock_invariants.h"
 
 namespace mirexa {

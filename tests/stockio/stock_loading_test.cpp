@@ -9,14 +9,14 @@
 #include <string>
 #include <vector>
 
-#include "geometry/scratch_directory.h"
 #include "platform/message_box.h"
-#include "scoped_log_directory.h"
-#include "stl_test_meshes.h"
 #include "stock/stock_grid.h"
 #include "stock/stock_shapes.h"
 #include "stockio/dme_file.h"
 #include "stockio/stl_import.h"
+#include "support/scoped_log_directory.h"
+#include "support/scratch_directory.h"
+#include "support/stl_test_meshes.h"
 #include "support/stock_invariants.h"
 
 namespace mirexa {

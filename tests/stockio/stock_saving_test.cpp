@@ -13,8 +13,6 @@
 #include <string>
 #include <vector>
 
-#include "geometry/scratch_directory.h"
-#include "scoped_log_directory.h"
 #include "stock/dexel_intervals.h"
 #include "stock/stock_grid.h"
 #include "stock/stock_shapes.h"
@@ -22,6 +20,8 @@
 #include "stockio/stl_files.h"
 #include "stockio/stock_loading.h"
 #include "support/mesh_checker.h"
+#include "support/scoped_log_directory.h"
+#include "support/scratch_directory.h"
 #include "support/stock_invariants.h"
 
 namespace mirexa {

@@ -12,7 +12,6 @@
 #include <string>
 #include <vector>
 
-#include "../geometry/scratch_directory.h"
 #include "config/config_records.h"
 #include "config/tools_file.h"
 #include "geometry/machine_kinematics.h"
@@ -24,6 +23,7 @@
 #include "simulation/run_ui_hooks.h"
 #include "simulation/simulation_hooks.h"
 #include "support/avi_file_reader.h"
+#include "support/scratch_directory.h"
 #include "view/snapshots.h"
 #include "view/view_hooks.h"
 

@@ -9,7 +9,6 @@
 #include <string>
 #include <thread>
 
-#include "../geometry/scratch_directory.h"
 #include "config/config_records.h"
 #include "config/controller_file.h"
 #include "config/settings_file.h"
@@ -26,6 +25,7 @@
 #include "simulation/simulation_hooks.h"
 #include "simulation/simulation_thread.h"
 #include "support/avi_file_reader.h"
+#include "support/scratch_directory.h"
 #include "view/avi_recording.h"
 #include "view/camera.h"
 #include "view/gl_colors.h"

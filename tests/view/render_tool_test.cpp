@@ -9,10 +9,10 @@
 #include <cstdio>
 #include <filesystem>
 
-#include "../geometry/scratch_directory.h"
 #include "config/config_records.h"
 #include "config/tool_tables.h"
 #include "support/definition_state.h"
+#include "support/scratch_directory.h"
 #include "view/camera.h"
 #include "view/gl_colors.h"
 #include "view_test_support.h"

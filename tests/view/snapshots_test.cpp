@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "../geometry/scratch_directory.h"
 #include "platform/backend.h"
 #include "platform/write_faults.h"
+#include "support/scratch_directory.h"
 #include "view/camera.h"
 #include "view/display_lists.h"
 #include "view/view_hooks.h"

@@ -12,7 +12,6 @@
 #include <string>
 #include <vector>
 
-#include "../geometry/scratch_directory.h"
 #include "config/config_records.h"
 #include "config/machine_file.h"
 #include "geometry/orientation_frames.h"
@@ -29,6 +28,7 @@
 #include "stock/stock_hooks.h"
 #include "stock/stock_operation_support.h"
 #include "stock/stock_shapes.h"
+#include "support/scratch_directory.h"
 #include "support/test_windows.h"
 #include "view/camera.h"
 #include "view/display_lists.h"
