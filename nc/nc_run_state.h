@@ -36,6 +36,42 @@ constexpr int kMotionClockwise = 2;
 constexpr int kMotionCounterClockwise = 3;
 constexpr int kMotionNurbs = 132;
 
+// The arc of the other turning sense (G02 for G03 and back), as a reversed plane reads it.
+constexpr int OppositeArc(int motionType) {
+    return motionType == kMotionClockwise ? kMotionCounterClockwise : kMotionClockwise;
+}
+
+// Program plane codes (NcModalState.planeCode, negative for a reversed plane).
+constexpr int kPlaneXy = 17;
+constexpr int kPlaneZx = 18;
+constexpr int kPlaneYz = 19;
+
+// Reference return modes (NcModalState.referenceReturnMode).
+constexpr int kReturnNone = 0;
+constexpr int kReturnViaIntermediate = 1;  // G28, G30
+constexpr int kReturnFromReference = 2;    // G29
+constexpr int kReturnCheck = 3;            // G27
+
+// Return levels of the canned cycles (NcModalState.returnLevel).
+constexpr int kReturnToRLevel = 0;         // G99
+constexpr int kReturnToInitialLevel = 1;   // G98
+constexpr int kReturnToSeparateLevel = 2;  // the separate return level
+
+// Polar interpolation modes (NcModalState.polarInterpolation; 0 never set).
+constexpr int kPolarOn = 1;   // G12
+constexpr int kPolarOff = 2;  // G13
+
+// Tool centre point modes (NcModalState.toolCenterPointMode).
+constexpr int kToolCentreOff = 0;
+constexpr int kToolCentreByAngles = 1;  // G43.4 and its dialect forms
+constexpr int kToolCentreByVector = 2;  // G43.5, the SIEMENS orientation words
+
+// Coordinate rotation states (NcTransformState.transformState).
+constexpr int kTransformNone = 0;
+constexpr int kTransformPending = 1;  // a G68 block is being read
+constexpr int kTransformActive = 2;
+constexpr int kTransformCancel = 3;  // G69: undone at the next move
+
 // The axis triple of the current plane: the two plane axes and the normal (0 X, 1 Y, 2 Z).
 struct PlaneAxes {
     int first = 0;
