@@ -236,12 +236,13 @@ void CompleteNcBlock() {
         return;
     }
     // 2. Tool centre point control with vector input.
-    if (modal.toolCenterPointMode == 2) {
+    if (modal.toolCenterPointMode == kToolCentreByVector) {
         ApplyToolVector();
     }
     // 5. Arc geometry, then the data setting of G10.
     // Blocks whose axis words set data or a reference point make no arc.
-    const bool noArc = setsData || modal.referenceReturnMode == 1 || modal.referenceReturnMode == 2;
+    const bool noArc = setsData || modal.referenceReturnMode == kReturnViaIntermediate ||
+                       modal.referenceReturnMode == kReturnFromReference;
     if ((m.motionType == kMotionClockwise || m.motionType == kMotionCounterClockwise) && !noArc) {
         ArcWords words;
         words.centreSource = block.centreSource;
@@ -260,7 +261,7 @@ void CompleteNcBlock() {
     }
     // Scaling, mirror and rotation words of the block take effect.
     FinishScalingAndMirror();
-    if (block.rotationBlock && NcRun.transforms.transformState == 1) {
+    if (block.rotationBlock && NcRun.transforms.transformState == kTransformPending) {
         FinishCoordinateRotation();
     }
     // 6. G92.

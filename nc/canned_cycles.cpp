@@ -76,10 +76,10 @@ DrillingCycleLevels ComputeDrillingCycleLevels(const DrillingCycleInput& in) {
         l.bottom = h.second + h.base;
     }
     switch (in.returnMode) {
-        case 0:
+        case kReturnToRLevel:
             l.returnLevel = l.rLevel;
             break;
-        case 2:
+        case kReturnToSeparateLevel:
             l.returnLevel = in.separateReturnLevel;
             break;
         default:
@@ -130,7 +130,7 @@ int ExpandDrillingHole(const DrillingCycleInput& in, const DrillingCycleLevels& 
     // 3. Drilling. A peck of 0 (or one that is no number) drills in one feed; a negative one
     // pecks by its magnitude.
     const double q = std::fabs(in.peck);
-    const bool pecks = q > 0.0 && in.runMode != 2 && in.runMode != 3;
+    const bool pecks = q > 0.0 && in.runMode != kRunModeSkipCutting && in.runMode != kRunModeResult;
     const double d = levels.peckClearance;
     const auto aboveBottom = [&] { return out.LastLevel() > bottom + in.levelTolerance; };
     if (IsStraightCycle(code)) {
@@ -159,7 +159,7 @@ int ExpandDrillingHole(const DrillingCycleInput& in, const DrillingCycleLevels& 
         out.Add(kMotionRapid, levels.returnLevel);
     } else {
         out.Add(kMotionLine, r);
-        if (in.returnMode != 0) {
+        if (in.returnMode != kReturnToRLevel) {
             out.Add(kMotionRapid, levels.returnLevel);
         }
     }

@@ -95,7 +95,7 @@ void BeginCoordinateRotation(int centreFromWords) {
     if (t.rotationCount > 0 && t.rotation[0].kind == 0) {
         t.rotationCount = 0;
     }
-    t.transformState = 1;
+    t.transformState = kTransformPending;
     t.pendingRotation = {};
     // The block's own end stays where it is: the G68 block makes no move.
     const MotionRecord& m = CurrentMotion;
@@ -107,7 +107,7 @@ void BeginCoordinateRotation(int centreFromWords) {
 void FinishCoordinateRotation() {
     NcTransformState& t = NcRun.transforms;
     if (t.rotationCount >= 2) {
-        t.transformState = 2;
+        t.transformState = kTransformActive;
         return;
     }
     RotationLevel level = t.pendingRotation;
@@ -135,7 +135,7 @@ void FinishCoordinateRotation() {
         t.rotation[0] = t.rotation[1];
         t.rotationCount = 1;
     }
-    t.transformState = 2;
+    t.transformState = kTransformActive;
 }
 
 void ComputeWorkOrigin(int index, MotionPosition* origin) {

@@ -168,7 +168,7 @@ int ScanProgramKeyword(BlockScan* scan) {
     if (Keyword(scan, "END PGM", &after)) {
         if (Subprograms.depth == 0) {
             MarkProgramEnd();
-            if (NcRun.status.endState == 2) {
+            if (NcRun.status.endState == kRunEnded) {
                 SetRotaryShortestPath(0);
             }
         } else {
@@ -597,14 +597,14 @@ void FinishHeidenhainWords() {
 // holds them; the moves that follow turn them.
 void CompleteHeidenhainBlock() {
     NcDialectState& s = DialectState;
-    if (s.planeMode != 5) {
+    if (s.planeMode != kWorkPlaneSpatial) {
         return;
     }
     BuildRotationFromAngles();
     for (int k = 3; k < 5; ++k) {
         CurrentMotion.end.axis[k] = CurrentMachinePose.machine.axis[k] - WorkOrigin.axis[k];
     }
-    CurrentWorkPlane.mode = 5;
+    CurrentWorkPlane.mode = kWorkPlaneSpatial;
     CurrentWorkPlane.active = 1;
     NcRun.modal.lengthCompensation = 1;
     KinematicsMode.preferredRotarySign = s.planeSequence;
@@ -819,7 +819,7 @@ int ParseHeidenhainPlane(int* cursor, const char* line) {
             const char sign = seq[3];
             s.planeSequence = sign == '+' ? 1 : sign == '-' ? -1 : 0;
         }
-        s.planeMode = 5;
+        s.planeMode = kWorkPlaneSpatial;
         NcRun.modal.gCode = 682;
         *cursor = end;
         return 1;
@@ -834,7 +834,7 @@ int ParseHeidenhainPlane(int* cursor, const char* line) {
         }
         NcRun.modal.gCode = 69;
         CurrentWorkPlane.active = 0;
-        CurrentWorkPlane.mode = 0;
+        CurrentWorkPlane.mode = kWorkPlaneEulerAngles;
         s.planeMode = 0;
         s.planeSequence = 0;
         KinematicsMode.preferredRotarySign = 0;

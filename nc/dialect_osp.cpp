@@ -334,7 +334,7 @@ int EndTiltedPlane(BlockScan*, GWord) {
 int StartTiltedPlane(BlockScan*, GWord) {
     NcRun.modal.gCode = 682;
     NcRun.block.tiltedPlaneBlock = 1;
-    CurrentWorkPlane.mode = 0;
+    CurrentWorkPlane.mode = kWorkPlaneEulerAngles;
     NcDialectState& d = DialectState;
     if (!d.ospPlaneBlock) {
         std::memcpy(d.ospPlaneOriginBefore, CurrentWorkPlane.origin, sizeof d.ospPlaneOriginBefore);

@@ -46,11 +46,11 @@ void ApplyCycle800(BlockScan* scan) {
     const int result = ParseCycle800Arguments(&scan->cursor, scan->line);
     if (result == 1) {
         modal.gCode = 682;
-        DialectState.planeMode = 4;
+        DialectState.planeMode = kWorkPlaneCycle800;
     } else if (result == 0) {
         modal.gCode = 69;
         CurrentWorkPlane.active = 0;
-        CurrentWorkPlane.mode = 0;
+        CurrentWorkPlane.mode = kWorkPlaneEulerAngles;
         DialectState.planeMode = 0;
         if (NcRun.transforms.rotationCount > 0) {
             NcRun.transforms.transformState = kTransformCancel;
@@ -171,7 +171,7 @@ void FinishSiemensWords() {
 // the plane as it was.
 void CompleteSiemensBlock() {
     const NcDialectState& s = DialectState;
-    if (s.planeMode != 4) {
+    if (s.planeMode != kWorkPlaneCycle800) {
         return;
     }
     TiltedWorkPlane& plane = CurrentWorkPlane;
@@ -195,7 +195,7 @@ void CompleteSiemensBlock() {
             plane.origin[i] += plane.matrix[3 * k + i] * a.offset[k];
         }
     }
-    plane.mode = 4;
+    plane.mode = kWorkPlaneCycle800;
     plane.active = 1;
     SetLengthOffsetForCurrentTool();
     NcRun.modal.lengthCompensation = 1;

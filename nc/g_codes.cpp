@@ -318,7 +318,7 @@ int ApplyTransformGroup(BlockScan* scan, GWord g) {
         case 68:
             if (g.decimal == 2) {
                 block.tiltedPlaneBlock = 1;
-                CurrentWorkPlane.mode = 0;
+                CurrentWorkPlane.mode = kWorkPlaneEulerAngles;
             } else {
                 block.rotationBlock = 1;
                 BeginCoordinateRotation(RestHoldsCentreWord(scan->cursor, scan->line));
@@ -331,12 +331,12 @@ int ApplyTransformGroup(BlockScan* scan, GWord g) {
             }
             return 1;
         case 254:
-            CurrentWorkPlane.mode = 3;
+            CurrentWorkPlane.mode = kWorkPlaneStoredAngles;
             block.tiltedPlaneBlock = 1;
             return 1;
         case 255:
             CurrentWorkPlane.active = 0;
-            CurrentWorkPlane.mode = 0;
+            CurrentWorkPlane.mode = kWorkPlaneEulerAngles;
             return 1;
         default:
             return 0;

@@ -123,7 +123,7 @@ int CompensationOff() {
 }
 
 int InRunWithEditor() {
-    return KinematicsMode.runMode >= 1 && NcUpHooks.editorLinked != nullptr &&
+    return KinematicsMode.runMode >= kRunModeRealCutting && NcUpHooks.editorLinked != nullptr &&
            NcUpHooks.editorLinked();
 }
 
@@ -171,7 +171,7 @@ int ReadRawLine() {
                                   : -1;
         if (consumed < 0) {
             MarkProgramEnd();
-            if (NcController.heidenhain && NcRun.status.endState == 2) {
+            if (NcController.heidenhain && NcRun.status.endState == kRunEnded) {
                 SetRotaryShortestPath(0);
             }
             return 0;
@@ -727,7 +727,7 @@ int ReturnFromSubprogram() {
 
 void EndSubprogramLevel() {
     if (Subprograms.depth == 0) {
-        NcRun.status.endState = 1;
+        NcRun.status.endState = kRunEndPending;
         return;
     }
     PopLevel();

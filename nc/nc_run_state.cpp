@@ -39,9 +39,9 @@ int CyclePointsPending() {
 
 void MarkProgramEnd() {
     NcRun.modal.incremental = 0;
-    NcRun.status.endState = 1;
+    NcRun.status.endState = kRunEndPending;
     if (!CyclePointsPending()) {
-        NcRun.status.endState = 2;
+        NcRun.status.endState = kRunEnded;
         if (NcController.heidenhain) {
             SetRotaryShortestPath(0);
         }

@@ -189,11 +189,11 @@ int SubdivideRapidMove() {
     if (type != kRapidDogLeg && type != kRapidProfile) {
         return 0;
     }
-    if (c.linearRapidPath && KinematicsMode.runMode >= 4) {
+    if (c.linearRapidPath && KinematicsMode.runMode >= kRunModeBatchResult) {
         return 0;
     }
     // Under a rotation, a scaling or a tilted plane the program axes are not the machine's.
-    if (t.transformState != 0 || t.scaling || CurrentWorkPlane.active) {
+    if (t.transformState != kTransformNone || t.scaling || CurrentWorkPlane.active) {
         return 0;
     }
     const MotionRecord& m = CurrentMotion;
