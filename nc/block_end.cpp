@@ -114,7 +114,7 @@ void ApplyCoordinateSetting() {
     }
     for (int i = 0; i < 5; ++i) {
         WorkOrigin.axis[i] += delta[i];
-        if (NcController.dialect == kDialectNormal) {
+        if (NcController.dialect.number == kDialectNormal) {
             t.coordinateShift.axis[i] += delta[i];
         }
         m.lastPosition.axis[i] -= delta[i];
@@ -151,7 +151,7 @@ void ApplyToolVector() {
     double angles[2] = {};
     SolveRotaryAngles(axis, previous, flags, range1, range2, angles);
     for (int k = 0; k < 2; ++k) {
-        m.end.axis[3 + k] = NcController.rotaryReversed[k] ? -angles[k] : angles[k];
+        m.end.axis[3 + k] = NcController.axes.rotarySignFlags[k] ? -angles[k] : angles[k];
     }
 }
 
@@ -251,7 +251,7 @@ void CompleteNcBlock() {
         }
         words.radius = block.radiusWord;
         const int increment = InputIncrements.leastInputIncrement;
-        ComputeArcGeometry(modal.plane, words, NcController.radiusTolerance,
+        ComputeArcGeometry(modal.plane, words, NcController.arcRadiusTolerance,
                            1.0 / (increment > 0 ? increment : 1000), &m, &NcRun.status.error);
     }
     if (block.dataSetting) {
@@ -269,7 +269,7 @@ void CompleteNcBlock() {
         ApplyCoordinateSetting();
     }
     // 7. G52.
-    if (block.localCoordinateBlock && NcController.dialect == kDialectNormal) {
+    if (block.localCoordinateBlock && NcController.dialect.number == kDialectNormal) {
         ReapplyWorkOrigin();
     }
     // 8. Tilted work plane.

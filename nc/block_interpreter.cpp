@@ -209,10 +209,10 @@ void BlockScanner::Run() {
 
 void BlockScanner::ReadLetter(char letter) {
     const NcControllerView& c = NcController;
-    const int axis = LetterIndex(letter, c.axisLetter, 3);
-    const int incremental = LetterIndex(letter, c.incrementalLetter, 5);
-    const int centre = LetterIndex(letter, c.centreLetter, 3);
-    const int rotary = c.rotaryType != 0 ? LetterIndex(letter, c.rotaryLetter, 2) : -1;
+    const int axis = LetterIndex(letter, c.axes.coordinateLetters, 3);
+    const int incremental = LetterIndex(letter, c.axes.incrementalLetters, 5);
+    const int centre = LetterIndex(letter, c.axes.arcCentreLetters, 3);
+    const int rotary = c.rotaryType != 0 ? LetterIndex(letter, c.axes.rotaryLetters, 2) : -1;
     if (letter == 'G') {
         ApplyGWord(&scan_);
     } else if (letter == 'M') {
@@ -322,7 +322,7 @@ void BlockScanner::HandleM() {
     const int n = ReadWordInteger(Cursor(), Line());
     NcModalState& modal = NcRun.modal;
     NcBlockState& block = NcRun.block;
-    if (block.tiltedPlaneBlock && NcController.dialect == kDialectNormal) {
+    if (block.tiltedPlaneBlock && NcController.dialect.number == kDialectNormal) {
         block.tiltedSource = n;
         return;
     }
@@ -357,7 +357,7 @@ void BlockScanner::HandleM() {
             break;
         case 98:
         case 198:
-            if (At(digitsEnd) == '<' && NcController.dialect == kDialectNormal) {
+            if (At(digitsEnd) == '<' && NcController.dialect.number == kDialectNormal) {
                 // M98<NAME>: the name begins with a letter and ends before ">".
                 scan_.cursor = digitsEnd;
                 const char* name = scan_.line + scan_.cursor + 1;
@@ -434,7 +434,7 @@ void BlockScanner::HandleRotary(int index, bool alwaysIncremental) {
         value = ReadWordScaled(Cursor(), Line(), c.angleIncrement);
         scan_.cursor = FindWordEnd(scan_.cursor, scan_.line);
     }
-    if (c.rotaryReversed[index]) {
+    if (c.axes.rotarySignFlags[index]) {
         value = -value;
     }
     if (NcRun.block.tiltedPlaneBlock) {
@@ -513,7 +513,7 @@ void BlockScanner::HandleRadiusNumber() {
 void BlockScanner::HandleP() {
     NcModalState& modal = NcRun.modal;
     NcBlockState& block = NcRun.block;
-    if (block.scalingBlock && NcController.dialect != kDialectNormal) {
+    if (block.scalingBlock && NcController.dialect.number != kDialectNormal) {
         NcRun.transforms.scaleCommonFactor = ReadWordReal(Cursor(), Line());
         NcRun.transforms.scalingCommon = 1;
         return;
@@ -529,7 +529,7 @@ void BlockScanner::HandleP() {
         block.dataSettingEntry = ReadWordInteger(Cursor(), Line());
         return;
     }
-    if ((modal.cycleCode != kNoCycle && !NcController.heidenhain) || block.dwellBlock) {
+    if ((modal.cycleCode != kNoCycle && !NcController.dialect.heidenhain) || block.dwellBlock) {
         modal.dwellTime = ReadWordMilliAlways(Cursor(), Line());
         scan_.cursor = FindWordEnd(scan_.cursor, scan_.line);
         return;
@@ -618,8 +618,8 @@ void ApplyFeedWord(int* cursor, const char* line) {
     const int start = *cursor;
     const double value = ReadWordReal(cursor, line);
     const int textLength = *cursor - start;
-    const bool indexed = c.feedMode == 1 || (c.feedMode == 2 && textLength <= 1) ||
-                         (c.feedMode == 3 && textLength <= 2);
+    const bool indexed = c.feedWordMode == 1 || (c.feedWordMode == 2 && textLength <= 1) ||
+                         (c.feedWordMode == 3 && textLength <= 2);
     double feed = value;
     if (indexed) {
         const double index = std::trunc(value);
@@ -632,7 +632,7 @@ void ApplyFeedWord(int* cursor, const char* line) {
     }
     CurrentMotion.feed = feed;
     NcRun.modal.programmedFeed = feed;
-    if (c.heidenhain && CurrentMotion.motionType == kMotionRapid) {
+    if (c.dialect.heidenhain && CurrentMotion.motionType == kMotionRapid) {
         CurrentMotion.motionType = kMotionLine;
     }
 }
@@ -665,7 +665,7 @@ void PublishKinematicsModes() {
 void InterpretNcBlock(const char* line) {
     MotionRecord& m = CurrentMotion;
     m.start = m.end;
-    const int keepCentre = NcController.heidenhain;
+    const int keepCentre = NcController.dialect.heidenhain;
     const NcBlockState previous = NcRun.block;
     NcRun.block = NcBlockState{};
     // WAIT2: the T words of earlier blocks prepare the tool that an M06 of this block mounts; a

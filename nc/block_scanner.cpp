@@ -42,7 +42,7 @@ void ApplyModalLengthOffset() {
 void SelectLengthAxis(int atLengthCode) {
     switch (NcController.lengthOffsetType) {
         case 0:
-            KinematicsMode.lengthCompensationAxis = NcController.programXyNormal;
+            KinematicsMode.lengthCompensationAxis = NcController.axes.programXyAxes[2];
             break;
         case 1:
             KinematicsMode.lengthCompensationAxis = NcRun.modal.plane.normal;
@@ -62,7 +62,7 @@ void CancelLengthCompensation() {
         modal.lengthCancelState = 1;
     }
     modal.lengthCompensation = 0;
-    if (modal.toolCenterPointMode != kToolCentreOff && NcController.toolCenterControl == 0) {
+    if (modal.toolCenterPointMode != kToolCentreOff && NcController.resetToolCenterControl == 0) {
         // The start point is the tool point moved back by the length offset still in force.
         modal.toolCenterPointMode = kToolCentreOff;
         ResetPositionsToStartPoint();

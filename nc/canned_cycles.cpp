@@ -186,17 +186,17 @@ int ExpandDrillingCycle() {
     in.initialLevel = modal.cycleInitialLevel;
     in.separateReturnLevel = modal.cycleSeparateReturnLevel;
     in.plane = modal.plane;
-    in.heidenhain = c.heidenhain;
+    in.heidenhain = c.dialect.heidenhain;
     in.heidenhainLevels = modal.heidenhainLevels;
     if (in.heidenhain && in.cycleCode >= 200) {
         // The first level becomes both peck clearances for the rest of the run, in the single
         // precision of the controller's values.
-        c.g73Clearance = c.g83Clearance = static_cast<float>(in.heidenhainLevels.first);
+        c.g73Peck = c.g83Peck = static_cast<float>(in.heidenhainLevels.first);
     }
-    in.g73Clearance = c.g73Clearance;
-    in.g83Clearance = c.g83Clearance;
+    in.g73Clearance = c.g73Peck;
+    in.g83Clearance = c.g83Peck;
     const int slot = in.cycleCode - 70;
-    in.clearance = slot >= 0 && slot < kCycleClearanceCodes ? c.cycleClearance[slot] : 0.0;
+    in.clearance = slot >= 0 && slot < kCycleClearanceCodes ? c.clearance[slot] : 0.0;
     in.runMode = KinematicsMode.runMode;
     const int increment = InputIncrements.leastInputIncrement;
     in.levelTolerance = 0.5 / (increment > 0 ? increment : 1000);

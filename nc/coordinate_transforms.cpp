@@ -50,7 +50,7 @@ void SelectPlaneAxes() {
     NcModalState& modal = NcRun.modal;
     const int program = modal.planeCode < 0 ? -modal.planeCode : modal.planeCode;
     std::int32_t axes[3] = {0, 1, 2};
-    modal.planeCode = SelectMachinePlane(NcController.planeCodes, program, axes);
+    modal.planeCode = SelectMachinePlane(NcController.axes.planeCodes, program, axes);
     modal.plane = {axes[0], axes[1], axes[2]};
 }
 
@@ -367,7 +367,7 @@ void AddFixedOffsetToPoint(double point[3]) {
 
 void ResetPositionsToStartPoint() {
     MotionPosition p = CurrentMotion.end;
-    if (NcController.heidenhain || NcController.siemens) {
+    if (NcController.dialect.heidenhain || NcController.dialect.siemens) {
         // The machine position is the given quantity: the kinematics derives the tool pose and
         // the program position (machine minus work origin, less the tool length and the length
         // offset still on) from it, as for a position given on the machine side.

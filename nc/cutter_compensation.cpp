@@ -305,13 +305,13 @@ void QueueCornerPoint(const MotionPosition& point, int type) {
 // The radius-offset alarm of a corner that could not be joined.
 void RaiseRadiusOffsetAlarm() {
     NcCompensationState& s = State();
-    if (!NcController.radiusOffsetCheck || NcRun.dataCheckActive) {
+    if (!NcController.radiusCheckAny || NcRun.dataCheckActive) {
         return;
     }
     s.radiusOffsetEvent = 1;
     ++s.alarmCount;
     // The report is started afresh at the first alarm of a run that could be written.
-    if (NcController.radiusOffsetList != 0 &&
+    if (NcController.radiusCheckListMode != 0 &&
         WriteRadiusOffsetAlarm(s.alarmFileOpened ? 0 : 1, std::fabs(s.radius),
                                NcLine.mainLineNumber, NcLine.text)) {
         s.alarmFileOpened = 1;
@@ -600,7 +600,7 @@ void ComputeCompensatedPosition(int mode) {
         o.length = m.radius > 0.0
                        ? std::fabs(o.startRadius + o.endRadius) * m.length / m.radius / 2.0
                        : 0.0;
-        if (NcController.checkReverseArc &&
+        if (NcController.reverseArcCheck &&
             (Counts(o.startRadius) < 0.0 || Counts(o.endRadius) < 0.0)) {
             NcRun.status.error = kNcErrorOffsetArc;
         }
@@ -777,7 +777,8 @@ int SkipBlocksWithoutMotion() {
         if (status.endState != kRunGoing) {
             return kLookaheadEnd;  // M02 or M30 of a memory run
         }
-        if (moves == kMovesNot && NcRun.compensationPhase == 2 && NcController.onlyG40Mode == 2) {
+        if (moves == kMovesNot && NcRun.compensationPhase == 2 &&
+            NcController.compensationCancelMode == 2) {
             return kLookaheadResetCancel;
         }
     }

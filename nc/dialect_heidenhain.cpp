@@ -132,8 +132,10 @@ void CallTool(BlockScan* scan) {
 int ScanParameterAxisWord(BlockScan* scan) {
     const char letter = scan->At(scan->cursor);
     const int axisAt = letter == 'I' ? 1 : 0;
-    const int qAxis = LetterIndex(scan->At(scan->cursor + axisAt), NcController.axisLetter, 3);
-    if (qAxis < 0 || (letter != 'I' && qAxis != LetterIndex(letter, NcController.axisLetter, 3))) {
+    const int qAxis =
+        LetterIndex(scan->At(scan->cursor + axisAt), NcController.axes.coordinateLetters, 3);
+    if (qAxis < 0 ||
+        (letter != 'I' && qAxis != LetterIndex(letter, NcController.axes.coordinateLetters, 3))) {
         return 0;
     }
     int at = scan->cursor + axisAt + 1;
@@ -251,8 +253,8 @@ int ScanCircleWord(BlockScan* scan) {
         }
         return 1;
     }
-    if (IsBlankChar(next) || LetterIndex(next, NcController.axisLetter, 3) >= 0 ||
-        LetterIndex(next, NcController.incrementalLetter, 3) >= 0) {
+    if (IsBlankChar(next) || LetterIndex(next, NcController.axes.coordinateLetters, 3) >= 0 ||
+        LetterIndex(next, NcController.axes.incrementalLetters, 3) >= 0) {
         ++scan->cursor;
         StartHeidenhainMove(scan, kMotionClockwise);
         d.circleBlock = 1;
@@ -372,7 +374,7 @@ int ScanIncrementalWord(BlockScan* scan) {
         ReadPolarWord(scan, third, 1);
         return 1;
     }
-    const int axis = LetterIndex(next, NcController.axisLetter, 3);
+    const int axis = LetterIndex(next, NcController.axes.coordinateLetters, 3);
     if (axis >= 0) {
         scan->cursor += 2;
         ReadAxisWord(scan, axis, true);
@@ -490,7 +492,7 @@ int ApplyHeidenhainM(BlockScan*, int n) {
             return 1;
         case 128:
             modal.gCode = 43;
-            if (NcController.rotaryType != 0 && NcController.toolCenterControl == 0) {
+            if (NcController.rotaryType != 0 && NcController.resetToolCenterControl == 0) {
                 modal.toolCenterPointMode = kToolCentreByAngles;
             }
             modal.lengthCompensation = 1;
@@ -774,7 +776,7 @@ int ParseHeidenhainCyclDef(int* cursor, const char* line) {
             return SelectDialectWorkOffset(ReadDialectIndex(line, &at));
         }
         for (int axis = 0; axis < 3; ++axis) {
-            if (line[at] == NcController.axisLetter[axis]) {
+            if (line[at] == NcController.axes.coordinateLetters[axis]) {
                 ++at;
                 const double value = ReadWordCoordinate(&at, line);
                 NcRun.transforms.workOffsets[1].axis[axis] = value;

@@ -239,7 +239,7 @@ int MarkReturnLevelWord(BlockScan*, GWord) {
 int StartCylindrical(BlockScan*, GWord) {
     NcModalState& modal = NcRun.modal;
     modal.cylindricalInterpolation = 1;
-    modal.planeCode = NcController.lathe ? kPlaneYz : kPlaneZx;
+    modal.planeCode = NcController.lathe[0] ? kPlaneYz : kPlaneZx;
     SelectPlaneAxes();
     return 1;
 }
@@ -302,7 +302,7 @@ int ApplyTurningMode(BlockScan*, GWord g) {
 // G169: as G43.4 with the current length offset number; G170 its cancel.
 int StartToolCentre(BlockScan*, GWord) {
     NcModalState& modal = NcRun.modal;
-    if (NcController.rotaryType != 0 && NcController.toolCenterControl == 0) {
+    if (NcController.rotaryType != 0 && NcController.resetToolCenterControl == 0) {
         modal.toolCenterPointMode = kToolCentreByAngles;
     }
     modal.lengthCompensation = 1;
@@ -438,7 +438,7 @@ int ApplyOo88InclinedPlaneCall(int* cursor, const char* line) {
         to.axis[i] = turned[i];
     }
     for (int k = 0; k < 2; ++k) {
-        const char letter = NcController.rotaryLetter[k];
+        const char letter = NcController.axes.rotaryLetters[k];
         const int slot = letter >= 'A' && letter <= 'C' ? letter - 'A' : -1;
         to.axis[3 + k] = slot >= 0 && rotaryGiven[slot] ? rotaryValue[slot] : from.axis[3 + k];
     }

@@ -34,7 +34,7 @@ void ReadOrientationWord(BlockScan* scan, char letter, int kind) {
     } else {
         return;
     }
-    if (NcController.toolCenterControl == 0) {
+    if (NcController.resetToolCenterControl == 0) {
         NcRun.modal.toolCenterPointMode = kToolCentreByVector;
     }
 }
@@ -86,7 +86,7 @@ void SwitchTransformation(bool on) {
     NcModalState& modal = NcRun.modal;
     if (on) {
         modal.gCode = 43;
-        if (NcController.toolCenterControl == 0) {
+        if (NcController.resetToolCenterControl == 0) {
             modal.toolCenterPointMode = kToolCentreByAngles;
         }
         modal.lengthCompensation = 1;

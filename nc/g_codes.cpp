@@ -77,7 +77,7 @@ bool RestHoldsCentreWord(int cursor, const char* line) {
             comment = true;
         } else if (c == ')') {
             comment = false;
-        } else if (!comment && LetterIndex(c, NcController.centreLetter, 3) >= 0) {
+        } else if (!comment && LetterIndex(c, NcController.axes.arcCentreLetters, 3) >= 0) {
             return true;
         }
     }
@@ -152,7 +152,7 @@ int ApplyPlaneGroup(BlockScan*, GWord g) {
 void StartLengthCompensation(GWord g) {
     NcModalState& modal = NcRun.modal;
     if (g.decimal == 4 || g.decimal == 5) {
-        if (NcController.rotaryType != 0 && NcController.toolCenterControl == 0) {
+        if (NcController.rotaryType != 0 && NcController.resetToolCenterControl == 0) {
             modal.toolCenterPointMode = g.decimal == 4 ? kToolCentreByAngles : kToolCentreByVector;
         }
     }
@@ -294,7 +294,7 @@ void StartAxisScaling() {
     t.scalingCommon = 0;
     for (int i = 0; i < 3; ++i) {
         t.scaleCentre[i] = CurrentMotion.end.axis[i];
-        t.scaleFactor[i] = NcController.scaleFactor[i];
+        t.scaleFactor[i] = NcController.scale[i];
     }
 }
 

@@ -42,7 +42,7 @@ void MarkProgramEnd() {
     NcRun.status.endState = kRunEndPending;
     if (!CyclePointsPending()) {
         NcRun.status.endState = kRunEnded;
-        if (NcController.heidenhain) {
+        if (NcController.dialect.heidenhain) {
             SetRotaryShortestPath(0);
         }
     }

@@ -185,7 +185,7 @@ int SubdivideRapidMove() {
     NcPendingMoves& p = NcRun.pending;
     const NcTransformState& t = NcRun.transforms;
     p.rapidLegCount = p.rapidLegIndex = 0;
-    const int type = c.positioningType;
+    const int type = c.rapidType;
     if (type != kRapidDogLeg && type != kRapidProfile) {
         return 0;
     }
@@ -201,8 +201,8 @@ int SubdivideRapidMove() {
     if (type == kRapidDogLeg) {
         count = ComputeDogLegWayPoints(m.start, m.end, p.rapidLeg);
     } else {
-        count = ComputeRapidStepProfile(m.start, m.end, c.rapidRate, c.rapidAcceleration,
-                                        c.stepLength, &p.rapidProfile);
+        count = ComputeRapidStepProfile(m.start, m.end, c.rapid, c.rapidAcceleration, c.stepLength,
+                                        &p.rapidProfile);
     }
     p.positioningType = type;
     p.rapidLegCount = count;

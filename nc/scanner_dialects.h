@@ -17,16 +17,16 @@ extern const ScannerDialect PlainScanner;
 // flags, otherwise the plain scanner. Inline: asked once for every block.
 inline const ScannerDialect& ActiveScannerDialect() {
     const NcControllerView& c = NcController;
-    if (c.heidenhain) {
+    if (c.dialect.heidenhain) {
         return HeidenhainScanner;
     }
-    if (c.siemens) {
+    if (c.dialect.siemens) {
         return SiemensScanner;
     }
-    if (c.osp) {
+    if (c.dialect.osp) {
         return OspScanner;
     }
-    if (c.mazak) {
+    if (c.dialect.mazak) {
         return MazakScanner;
     }
     return PlainScanner;

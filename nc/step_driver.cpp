@@ -219,7 +219,7 @@ void HandOutFinalReferenceLeg() {
 }  // namespace
 
 int IsEndOfRecordLine(const char* line) {
-    const char eor = NcController.endOfRecordChar;
+    const char eor = NcController.endOfRecord;
     if (eor == ' ' || eor == '\0') {
         return false;
     }
@@ -385,7 +385,7 @@ void ComputeNextMove() {
     // 8. End of the program once the last cycle point went out.
     if (status.endState == kRunEndPending) {
         status.endState = kRunEnded;
-        if (NcController.heidenhain) {
+        if (NcController.dialect.heidenhain) {
             SetRotaryShortestPath(0);
         }
         status.subprogramEnd = 1;
@@ -528,15 +528,15 @@ void ResetInterpreterState() {
     modal.workOffsetIndex = before.workOffsetIndex;
     modal.lengthOffsetNumber = before.lengthOffsetNumber;
     modal.radiusOffsetNumber = before.radiusOffsetNumber;
-    modal.diameterProgramming = c.lathe ? 1 : before.diameterProgramming;
+    modal.diameterProgramming = c.lathe[0] ? 1 : before.diameterProgramming;
     modal.planeCode = c.initialPlane;
     SelectPlaneAxes();
     modal.returnLevel = c.returnLevel;
-    modal.toolCenterPointMode = c.toolCenterControl;
-    NcRun.cuttingEnabled = c.cuttingEnabledAtReset;
+    modal.toolCenterPointMode = c.resetToolCenterControl;
+    NcRun.cuttingEnabled = c.resetCuttingEnabled;
     NcWords.inputUnitMode = c.decimalPointRule == 3 ? 3 : 1;
     NcWords.toolDeltaLength = NcWords.toolDeltaRadius = 0.0;
-    NcRun.status.started = (c.endOfRecordChar != ' ' && c.endOfRecordChar != '\0') ? 0 : 1;
+    NcRun.status.started = (c.endOfRecord != ' ' && c.endOfRecord != '\0') ? 0 : 1;
     NcLine.mainLineNumber = NcLine.displayedLineNumber = NcLine.subprogramLineNumber = 0;
     NcLine.lineHeld = 0;
     DiscardPushedBackLine();
@@ -565,7 +565,8 @@ void ResetInterpreterState() {
     k.machineCoordinateMove = 0;
     // FANUC-B: the normal of the current plane; otherwise the configured axis, the normal of the
     // program's XY plane.
-    k.lengthCompensationAxis = c.lengthOffsetType == 1 ? modal.plane.normal : c.programXyNormal;
+    k.lengthCompensationAxis =
+        c.lengthOffsetType == 1 ? modal.plane.normal : c.axes.programXyAxes[2];
     CurrentToolValues.lengthOffset = 0.0;
 
     // Every position register at the current program position.
@@ -587,7 +588,8 @@ void ResetInterpreterState() {
     if (c.automaticToolOffset || c.autoLengthOffset) {
         SetLengthOffsetForCurrentTool();
     }
-    if (c.automaticToolOffset && (c.lathe || c.mazak) && c.rotaryLetter[0] == 'B') {
+    if (c.automaticToolOffset && (c.lathe[0] || c.dialect.mazak) &&
+        c.axes.rotaryLetters[0] == 'B') {
         SetToolVectorFromAngle(program.axis[3]);
     }
     if (c.automaticToolOffset) {
@@ -597,7 +599,7 @@ void ResetInterpreterState() {
             NcRun.reference.keptPosition.axis[i] = m.end.axis[i];
         }
     }
-    if (c.heidenhain) {
+    if (c.dialect.heidenhain) {
         SetRotaryShortestPath(0);
     }
     PublishKinematicsModes();

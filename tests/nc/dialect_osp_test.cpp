@@ -28,8 +28,8 @@ using testing::DialectTest;
 
 TEST_F(DialectTest, OspInclinedPlaneCallWritesAGuardedTarget) {
     UseDialect("OSP");
-    NcController.rotaryLetter[0] = 'A';
-    NcController.rotaryLetter[1] = 'C';
+    NcController.axes.rotaryLetters[0] = 'A';
+    NcController.axes.rotaryLetters[1] = 'C';
     FillWorkOffsets();
     // A head machine turns nothing: the target is the source plus the shift.
     Run({"CALL OO88 PH=2 PP=10 PA=30 PB=45 PX=1 PY=2 PZ=3 PCA=15 PCC=-20 PC=1"});
@@ -180,7 +180,7 @@ TEST_F(DialectTest, OspRotationAboutYAndCylindricalPlanes) {
     EXPECT_EQ(NcRun.transforms.transformState, 3);
     // G119: cylindrical interpolation; a turning machine leaves its ZX plane for YZ.
     UseDialect("OSP");
-    NcController.lathe = 1;
+    NcController.lathe[0] = 1;
     Run({"G18", "G119"});
     EXPECT_EQ(NcRun.modal.cylindricalInterpolation, 1);
     EXPECT_EQ(NcRun.modal.planeCode, 19);
@@ -192,7 +192,7 @@ TEST_F(DialectTest, OspRotationAboutYAndCylindricalPlanes) {
     EXPECT_EQ(NcRun.modal.plane.normal, 0);
     // Without cylindrical interpolation M109 keeps the plane; a milling machine's G119 takes ZX.
     UseDialect("OSP");
-    NcController.lathe = 0;
+    NcController.lathe[0] = 0;
     Run({"G18", "M109"});
     EXPECT_EQ(NcRun.modal.planeCode, 18);
     Run({"G17", "G119"});

@@ -15,14 +15,14 @@ namespace mirexa::testing {
 class DialectTest : public NcInterpreterTest {
 protected:
     void UseDialect(const char* name) {
-        NcController.heidenhain = std::strcmp(name, "HEIDENHAIN") == 0;
-        NcController.siemens = std::strcmp(name, "SIEMENS") == 0;
-        NcController.osp = std::strcmp(name, "OSP") == 0;
-        NcController.mazak = std::strcmp(name, "MAZAK") == 0;
-        NcController.dialect = NcController.heidenhain ? kDialectHeidenhain
-                               : NcController.osp      ? kDialectOsp
-                                                       : kDialectNormal;
-        NcController.decimalPointRule = NcController.heidenhain ? 3 : 0;
+        NcController.dialect.heidenhain = std::strcmp(name, "HEIDENHAIN") == 0;
+        NcController.dialect.siemens = std::strcmp(name, "SIEMENS") == 0;
+        NcController.dialect.osp = std::strcmp(name, "OSP") == 0;
+        NcController.dialect.mazak = std::strcmp(name, "MAZAK") == 0;
+        NcController.dialect.number = NcController.dialect.heidenhain ? kDialectHeidenhain
+                                      : NcController.dialect.osp      ? kDialectOsp
+                                                                      : kDialectNormal;
+        NcController.decimalPointRule = NcController.dialect.heidenhain ? 3 : 0;
         ResetInterpreterState();
     }
     // Work offset entries 1 .. 3 at X 100, 200, 300 in the run's copy of the table.
