@@ -529,7 +529,7 @@ void BlockScanner::HandleP() {
         block.dataSettingEntry = ReadWordInteger(Cursor(), Line());
         return;
     }
-    if ((modal.cycleCode != kNoCycle && !NcController.dialect.heidenhain) || block.dwellBlock) {
+    if ((modal.cycleCode != kNoCycle && !dialect_.ownsCyclePWords) || block.dwellBlock) {
         modal.dwellTime = ReadWordMilliAlways(Cursor(), Line());
         scan_.cursor = FindWordEnd(scan_.cursor, scan_.line);
         return;
@@ -632,7 +632,7 @@ void ApplyFeedWord(int* cursor, const char* line) {
     }
     CurrentMotion.feed = feed;
     NcRun.modal.programmedFeed = feed;
-    if (c.dialect.heidenhain && CurrentMotion.motionType == kMotionRapid) {
+    if (ActiveScannerDialect().feedEndsRapid && CurrentMotion.motionType == kMotionRapid) {
         CurrentMotion.motionType = kMotionLine;
     }
 }
@@ -665,13 +665,13 @@ void PublishKinematicsModes() {
 void InterpretNcBlock(const char* line) {
     MotionRecord& m = CurrentMotion;
     m.start = m.end;
-    const int keepCentre = NcController.dialect.heidenhain;
+    const ScannerDialect& dialect = ActiveScannerDialect();
     const NcBlockState previous = NcRun.block;
     NcRun.block = NcBlockState{};
     // WAIT2: the T words of earlier blocks prepare the tool that an M06 of this block mounts; a
     // T word of this block prepares the next one.
     NcRun.toolChange.stagedTool = NcRun.toolChange.lastToolWord;
-    if (keepCentre) {
+    if (dialect.keepsCentreWords) {
         for (int i = 0; i < 3; ++i) {
             NcRun.block.centreWord[i] = previous.centreWord[i];
         }
@@ -679,7 +679,6 @@ void InterpretNcBlock(const char* line) {
     NcRun.waitMCode = -1;
     m.feed = NcRun.modal.programmedFeed;
     ClearDialectBlock();
-    const ScannerDialect& dialect = ActiveScannerDialect();
     BlockScanner scanner(line, dialect);
     scanner.Run();
     if (dialect.finishWords != nullptr) {

@@ -65,6 +65,11 @@ struct ScannerDialect {
     int (*keepsDiameter)() = {};
     // An arc centre word (axis 0..2, sign and scaling applied) after the block took it.
     void (*centreWord)(int axis, double value) = {};
+    // The centre words of a block carry over to the next; an F word turns a rapid block into a
+    // line; P words inside a canned cycle are the dialect's own (no dwell).
+    int keepsCentreWords = {};
+    int feedEndsRapid = {};
+    int ownsCyclePWords = {};
     // The dialect's words that complete a block before its end, and the tilted planes and shifts
     // that complete it after the block end.
     void (*finishWords)() = {};

@@ -637,6 +637,9 @@ const ScannerDialect HeidenhainScanner = {
     .letterWord = ReadHeidenhainLetter,
     .axisData = TakeCentreAxis,
     .centreWord = TakeCentreWord,
+    .keepsCentreWords = 1,
+    .feedEndsRapid = 1,
+    .ownsCyclePWords = 1,
     .finishWords = FinishHeidenhainWords,
     .completeBlock = CompleteHeidenhainBlock,
 };
