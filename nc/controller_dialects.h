@@ -1,6 +1,5 @@
-// Controller dialects: the state the dialect files (dialect_heidenhain, dialect_siemens,
-// dialect_osp, dialect_mazak) leave for the block interpreter and the block end, its resets, and
-// the keyword match and number readers they share.
+// Controller dialects: the state the dialect files leave for the block interpreter and the block
+// end, its resets, and the keyword match and number readers the dialects share.
 #pragma once
 
 #include <string>

@@ -1,6 +1,5 @@
-// The HEIDENHAIN dialect: its keyword blocks (program begin and end, tool calls, cycle
-// definitions and calls, PLANE), the conversational moves (L, C, CC, LP, CP), Q parameters and
-// the ISO cycle words, read on the block scanner.
+// The HEIDENHAIN dialect on the block scanner: keyword blocks, conversational moves (L, C, CC,
+// LP, CP), Q parameters, cycle definitions and calls, PLANE.
 #pragma once
 
 #include "nc/block_scanner.h"

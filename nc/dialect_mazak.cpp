@@ -1,6 +1,5 @@
-// The MAZAK dialect: P after a tool word or G43 sets the head angle mode, G10.9 makes the next X
-// the diameter mode, G122.1 and G123.1 switch diameter programming, and T0 after a tool word of
-// the same block is passed over.
+// The MAZAK dialect: the head angle mode word, G10.9, G122.1 and G123.1, and T0 after a tool
+// word of the same block.
 #include "nc/dialect_mazak.h"
 
 #include "nc/controller_dialects.h"

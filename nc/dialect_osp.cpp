@@ -1,6 +1,5 @@
-// The OSP dialect: CALL, RTS and NCYL, the G469 plane words and the G127 rotation angle, the
-// work offset words of G15 and G16, turning modes, its G and M codes, the OO88 inclined-plane
-// call and subprogram calls.
+// The OSP dialect: CALL, RTS and NCYL, the G469 plane words and G127 angle, G15/G16 work offset
+// words, turning modes, its G and M codes, the OO88 inclined-plane call and subprogram calls.
 #include "nc/dialect_osp.h"
 
 #include <cstring>

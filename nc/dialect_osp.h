@@ -1,6 +1,5 @@
-// The OSP dialect: subprogram calls and returns, the inclined-plane call, its G codes (motion
-// forms, work offset words, turning modes, tilted planes, rotation, cycles) and M codes, read
-// on the block scanner.
+// The OSP dialect on the block scanner: subprogram calls and returns, the inclined-plane call,
+// and its own G and M codes.
 #pragma once
 
 #include "nc/block_scanner.h"

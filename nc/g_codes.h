@@ -1,6 +1,5 @@
-// The G codes of the block scanner: reading a G word and applying it through the dialect's own
-// codes and the common codes by modal group (motion, plane, compensation, coordinates, cycles,
-// transforms).
+// The G codes of the block scanner: the dialect's own codes first, then the common codes by modal
+// group (motion, plane, compensation, coordinates, cycles, transforms).
 #pragma once
 
 #include "nc/block_scanner.h"
