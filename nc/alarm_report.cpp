@@ -82,7 +82,7 @@ int WriteRadiusOffsetAlarm(int firstOfRun, double radius, int lineNumber, const 
 void CloseAlarmFile() {
     CloseAlarmStream();
     // CHECK RADIUS OFFSET OPEN (list mode 2) shows what this run wrote.
-    if (AlarmReport.writtenThisRun != 0 && NcController.radiusOffsetList == 2 &&
+    if (AlarmReport.writtenThisRun != 0 && NcController.radiusCheckListMode == 2 &&
         AutomaticMode.load() == 0) {
         OpenInDefaultViewer(AlarmReport.path);
     }

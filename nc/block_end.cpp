@@ -114,7 +114,7 @@ void ApplyCoordinateSetting() {
     }
     for (int i = 0; i < 5; ++i) {
         WorkOrigin.axis[i] += delta[i];
-        if (NcController.dialect == kDialectNormal) {
+        if (NcController.dialect.number == kDialectNormal) {
             t.coordinateShift.axis[i] += delta[i];
         }
         m.lastPosition.axis[i] -= delta[i];
@@ -151,7 +151,7 @@ void ApplyToolVector() {
     double angles[2] = {};
     SolveRotaryAngles(axis, previous, flags, range1, range2, angles);
     for (int k = 0; k < 2; ++k) {
-        m.end.axis[3 + k] = NcController.rotaryReversed[k] ? -angles[k] : angles[k];
+        m.end.axis[3 + k] = NcController.axes.rotarySignFlags[k] ? -angles[k] : angles[k];
     }
 }
 
@@ -236,12 +236,13 @@ void CompleteNcBlock() {
         return;
     }
     // 2. Tool centre point control with vector input.
-    if (modal.toolCenterPointMode == 2) {
+    if (modal.toolCenterPointMode == kToolCentreByVector) {
         ApplyToolVector();
     }
     // 5. Arc geometry, then the data setting of G10.
     // Blocks whose axis words set data or a reference point make no arc.
-    const bool noArc = setsData || modal.referenceReturnMode == 1 || modal.referenceReturnMode == 2;
+    const bool noArc = setsData || modal.referenceReturnMode == kReturnViaIntermediate ||
+                       modal.referenceReturnMode == kReturnFromReference;
     if ((m.motionType == kMotionClockwise || m.motionType == kMotionCounterClockwise) && !noArc) {
         ArcWords words;
         words.centreSource = block.centreSource;
@@ -250,7 +251,7 @@ void CompleteNcBlock() {
         }
         words.radius = block.radiusWord;
         const int increment = InputIncrements.leastInputIncrement;
-        ComputeArcGeometry(modal.plane, words, NcController.radiusTolerance,
+        ComputeArcGeometry(modal.plane, words, NcController.arcRadiusTolerance,
                            1.0 / (increment > 0 ? increment : 1000), &m, &NcRun.status.error);
     }
     if (block.dataSetting) {
@@ -260,7 +261,7 @@ void CompleteNcBlock() {
     }
     // Scaling, mirror and rotation words of the block take effect.
     FinishScalingAndMirror();
-    if (block.rotationBlock && NcRun.transforms.transformState == 1) {
+    if (block.rotationBlock && NcRun.transforms.transformState == kTransformPending) {
         FinishCoordinateRotation();
     }
     // 6. G92.
@@ -268,7 +269,7 @@ void CompleteNcBlock() {
         ApplyCoordinateSetting();
     }
     // 7. G52.
-    if (block.localCoordinateBlock && NcController.dialect == kDialectNormal) {
+    if (block.localCoordinateBlock && NcController.dialect.number == kDialectNormal) {
         ReapplyWorkOrigin();
     }
     // 8. Tilted work plane.

@@ -76,10 +76,10 @@ DrillingCycleLevels ComputeDrillingCycleLevels(const DrillingCycleInput& in) {
         l.bottom = h.second + h.base;
     }
     switch (in.returnMode) {
-        case 0:
+        case kReturnToRLevel:
             l.returnLevel = l.rLevel;
             break;
-        case 2:
+        case kReturnToSeparateLevel:
             l.returnLevel = in.separateReturnLevel;
             break;
         default:
@@ -130,7 +130,7 @@ int ExpandDrillingHole(const DrillingCycleInput& in, const DrillingCycleLevels& 
     // 3. Drilling. A peck of 0 (or one that is no number) drills in one feed; a negative one
     // pecks by its magnitude.
     const double q = std::fabs(in.peck);
-    const bool pecks = q > 0.0 && in.runMode != 2 && in.runMode != 3;
+    const bool pecks = q > 0.0 && in.runMode != kRunModeSkipCutting && in.runMode != kRunModeResult;
     const double d = levels.peckClearance;
     const auto aboveBottom = [&] { return out.LastLevel() > bottom + in.levelTolerance; };
     if (IsStraightCycle(code)) {
@@ -159,7 +159,7 @@ int ExpandDrillingHole(const DrillingCycleInput& in, const DrillingCycleLevels& 
         out.Add(kMotionRapid, levels.returnLevel);
     } else {
         out.Add(kMotionLine, r);
-        if (in.returnMode != 0) {
+        if (in.returnMode != kReturnToRLevel) {
             out.Add(kMotionRapid, levels.returnLevel);
         }
     }
@@ -186,17 +186,17 @@ int ExpandDrillingCycle() {
     in.initialLevel = modal.cycleInitialLevel;
     in.separateReturnLevel = modal.cycleSeparateReturnLevel;
     in.plane = modal.plane;
-    in.heidenhain = c.heidenhain;
+    in.heidenhain = c.dialect.heidenhain;
     in.heidenhainLevels = modal.heidenhainLevels;
     if (in.heidenhain && in.cycleCode >= 200) {
         // The first level becomes both peck clearances for the rest of the run, in the single
         // precision of the controller's values.
-        c.g73Clearance = c.g83Clearance = static_cast<float>(in.heidenhainLevels.first);
+        c.g73Peck = c.g83Peck = static_cast<float>(in.heidenhainLevels.first);
     }
-    in.g73Clearance = c.g73Clearance;
-    in.g83Clearance = c.g83Clearance;
+    in.g73Clearance = c.g73Peck;
+    in.g83Clearance = c.g83Peck;
     const int slot = in.cycleCode - 70;
-    in.clearance = slot >= 0 && slot < kCycleClearanceCodes ? c.cycleClearance[slot] : 0.0;
+    in.clearance = slot >= 0 && slot < kCycleClearanceCodes ? c.clearance[slot] : 0.0;
     in.runMode = KinematicsMode.runMode;
     const int increment = InputIncrements.leastInputIncrement;
     in.levelTolerance = 0.5 / (increment > 0 ? increment : 1000);

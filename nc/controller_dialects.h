@@ -1,6 +1,5 @@
-// Controller dialects: the keyword blocks of the OSP, SIEMENS and HEIDENHAIN controllers (cycle
-// definitions and their parameters, datum shifts, tilted planes, CYCLE800, the OSP inclined-plane
-// call) and the dialect state they leave for the block interpreter and the block end.
+// Controller dialects: the state the dialect files leave for the block interpreter and the block
+// end, its resets, and the keyword match and number readers the dialects share.
 #pragma once
 
 #include <string>
@@ -115,54 +114,20 @@ void ResetDialectState();
 // Clears the per-block part of the dialect state; called at the start of every block.
 void ClearDialectBlock();
 
-// HEIDENHAIN ISO cycle word: the cursor stands behind the "P"; reads P01 to P05 into the cycle
-// parameters by the defined cycle (73 and 83 differ from the others). Returns 1 when the word
-// was one of them (cursor behind its value), 0 otherwise (cursor unchanged).
-int ParseHeidenhainIsoCycleWord(int* cursor, const char* line);
-
-// HEIDENHAIN cycle definition; the cursor stands behind "CYCL DEF" (or "CYCLDEF"). 7.0 is
-// nothing; 7.1 to 7.3 "#n" select work offset n (0 .. 200), an axis word sets that axis of
-// work offset 1; 247 selects the work offset of its Q339 (0 .. 200); 200 to 209 become the
-// defined cycle. Q words later in the line are read as parameters. Returns 1 when the definition
-// was understood; 0 for an unknown cycle number or a work offset beyond 0 .. 200 (nothing
-// changed). The cursor ends at the line's end.
-int ParseHeidenhainCyclDef(int* cursor, const char* line);
-
-// Stores Q parameter n (0 .. kQParameterCount-1); Q202, Q206, Q211 and the other named
-// parameters set their cycle values too, and Q339 under a defined cycle 247 selects the work
-// offset. Returns 0 (nothing stored) for a number beyond the table.
-int SetHeidenhainQParameter(int n, double value);
-
-// HEIDENHAIN "PLANE"; the cursor stands behind "PLANE". SPATIAL: the SPA, SPB, SPC angles and
-// SEQ (+1, -1, 0, which is also the preferred rotary sign); the plane is built at the block's end
-// (G code 682). RESET: angles and the rotary values of the end and the programmed position 0,
-// G code 69, the plane off. Returns 1 for SPATIAL or RESET, 0 for any other plane form (ignored).
-int ParseHeidenhainPlane(int* cursor, const char* line);
-
-// OSP "CALL OO88"; the cursor stands behind "OO88". PH is the source work offset, PP the target
-// (both 0 .. 200, else the call is refused), PA and PB the rotary angles (deg), PX, PY, PZ the
-// shift (mm), PCA, PCB, PCC the rotary values of the target. The target is the source plus the
-// shift turned through the rotary table (both axes about their table centres; a head machine
-// turns nothing), then selected as the work offset with every position register re-based.
-// Returns 1 when the target was written, 0 when refused.
-int ApplyOo88InclinedPlaneCall(int* cursor, const char* line);
-
-// SIEMENS "CYCLE800("; the cursor stands behind "CYCLE800". Fills DialectState.cycle800. Returns
-// 1 for a complete list (a rotation order and its values), 0 for a reset list (",\"0...") or an
-// empty one, or a list cut off by the line's end. The cursor ends behind the ")" (or at the end).
-int ParseCycle800Arguments(int* cursor, const char* line);
-
-// After the block end: builds the tilted plane of a PLANE SPATIAL (mode 5) or complete CYCLE800
-// (mode 4) block and publishes the SEQ sign.
-void CompleteDialectBlock();
-
-// "CALL O..." of the OSP dialect; the cursor stands on the "O". From memory the number after the
-// O enters that subprogram; otherwise the word from the O to the next blank is a file name.
-// Returns 1 when a level was entered.
-int CallOspSubprogram(int* cursor, const char* line);
-
 // 1 when the text at line + at begins with the keyword, with blanks between its words optional
 // ("TOOL CALL" also matches "TOOLCALL"); *after is set behind it.
 int MatchDialectKeyword(const char* line, int at, const char* keyword, int* after);
+
+// The readers of the dialects' keyword arguments. A blank is " " or a tab.
+bool IsDialectBlank(char c);
+bool IsDialectDigit(char c);
+// The index of the first character at or behind `at` that is not a blank.
+int SkipDialectBlanks(const char* line, int at);
+// A number at line + *at after blanks and an optional "=": sign, digits, one ".", exponent. The
+// cursor moves behind it; no digits read 0 and leave the cursor behind the blanks.
+double ReadDialectNumber(const char* line, int* at);
+// A non-negative integer at line + *at after blanks and an optional "="; -1 when there are no
+// digits (cursor unchanged). Saturates far beyond every table (the callers bound it).
+int ReadDialectIndex(const char* line, int* at);
 
 }  // namespace mirexa

@@ -50,7 +50,7 @@ void SelectPlaneAxes() {
     NcModalState& modal = NcRun.modal;
     const int program = modal.planeCode < 0 ? -modal.planeCode : modal.planeCode;
     std::int32_t axes[3] = {0, 1, 2};
-    modal.planeCode = SelectMachinePlane(NcController.planeCodes, program, axes);
+    modal.planeCode = SelectMachinePlane(NcController.axes.planeCodes, program, axes);
     modal.plane = {axes[0], axes[1], axes[2]};
 }
 
@@ -95,7 +95,7 @@ void BeginCoordinateRotation(int centreFromWords) {
     if (t.rotationCount > 0 && t.rotation[0].kind == 0) {
         t.rotationCount = 0;
     }
-    t.transformState = 1;
+    t.transformState = kTransformPending;
     t.pendingRotation = {};
     // The block's own end stays where it is: the G68 block makes no move.
     const MotionRecord& m = CurrentMotion;
@@ -107,7 +107,7 @@ void BeginCoordinateRotation(int centreFromWords) {
 void FinishCoordinateRotation() {
     NcTransformState& t = NcRun.transforms;
     if (t.rotationCount >= 2) {
-        t.transformState = 2;
+        t.transformState = kTransformActive;
         return;
     }
     RotationLevel level = t.pendingRotation;
@@ -135,7 +135,7 @@ void FinishCoordinateRotation() {
         t.rotation[0] = t.rotation[1];
         t.rotationCount = 1;
     }
-    t.transformState = 2;
+    t.transformState = kTransformActive;
 }
 
 void ComputeWorkOrigin(int index, MotionPosition* origin) {
@@ -367,7 +367,7 @@ void AddFixedOffsetToPoint(double point[3]) {
 
 void ResetPositionsToStartPoint() {
     MotionPosition p = CurrentMotion.end;
-    if (NcController.heidenhain || NcController.siemens) {
+    if (NcController.dialect.heidenhain || NcController.dialect.siemens) {
         // The machine position is the given quantity: the kinematics derives the tool pose and
         // the program position (machine minus work origin, less the tool length and the length
         // offset still on) from it, as for a position given on the machine side.

@@ -94,7 +94,8 @@ bool MovesInPlane(const MotionRecord& m) {
 // A block the look-ahead cannot offset: it runs on the plain path.
 bool NeedsPlainPath(const MotionRecord& m) {
     const NcModalState& modal = NcRun.modal;
-    return modal.referenceReturnMode == 1 || modal.referenceReturnMode == 2 ||
+    return modal.referenceReturnMode == kReturnViaIntermediate ||
+           modal.referenceReturnMode == kReturnFromReference ||
            (modal.cycleCode != kNoCycle && NcRun.block.axisWordSeen) ||
            NcRun.pending.toolChangeCount > NcRun.pending.toolChangeIndex ||
            (m.motionType == kMotionNurbs && m.blockHasMotion) ||
@@ -145,8 +146,8 @@ int QueuesPending() {
 // Once the program has ended, the run must wait for what the compensation still hands out.
 void HoldProgramEndForPendingMoves() {
     NcRunStatus& status = NcRun.status;
-    if (status.endState == 2 && (State().stage != kCompensationOff || QueuesPending())) {
-        status.endState = 1;
+    if (status.endState == kRunEnded && (State().stage != kCompensationOff || QueuesPending())) {
+        status.endState = kRunEndPending;
     }
 }
 
@@ -304,13 +305,13 @@ void QueueCornerPoint(const MotionPosition& point, int type) {
 // The radius-offset alarm of a corner that could not be joined.
 void RaiseRadiusOffsetAlarm() {
     NcCompensationState& s = State();
-    if (!NcController.radiusOffsetCheck || NcRun.dataCheckActive) {
+    if (!NcController.radiusCheckAny || NcRun.dataCheckActive) {
         return;
     }
     s.radiusOffsetEvent = 1;
     ++s.alarmCount;
     // The report is started afresh at the first alarm of a run that could be written.
-    if (NcController.radiusOffsetList != 0 &&
+    if (NcController.radiusCheckListMode != 0 &&
         WriteRadiusOffsetAlarm(s.alarmFileOpened ? 0 : 1, std::fabs(s.radius),
                                NcLine.mainLineNumber, NcLine.text)) {
         s.alarmFileOpened = 1;
@@ -599,7 +600,7 @@ void ComputeCompensatedPosition(int mode) {
         o.length = m.radius > 0.0
                        ? std::fabs(o.startRadius + o.endRadius) * m.length / m.radius / 2.0
                        : 0.0;
-        if (NcController.checkReverseArc &&
+        if (NcController.reverseArcCheck &&
             (Counts(o.startRadius) < 0.0 || Counts(o.endRadius) < 0.0)) {
             NcRun.status.error = kNcErrorOffsetArc;
         }
@@ -708,7 +709,7 @@ int SkipBlocksWithoutMotion() {
             if (status.error > 0) {
                 return kLookaheadError;
             }
-            if (status.endState != 0) {
+            if (status.endState != kRunGoing) {
                 return kLookaheadEnd;
             }
             continue;  // a subprogram file ended: its caller reads on
@@ -763,7 +764,7 @@ int SkipBlocksWithoutMotion() {
             if (status.error > 0) {
                 return kLookaheadError;
             }
-        } else if (NcRun.modal.toolCenterPointMode == 2 &&
+        } else if (NcRun.modal.toolCenterPointMode == kToolCentreByVector &&
                    (toolVector[0] != NcRun.toolVector[0] || toolVector[1] != NcRun.toolVector[1] ||
                     toolVector[2] != NcRun.orientationAngle[0] ||
                     toolVector[3] != NcRun.orientationAngle[1])) {
@@ -773,10 +774,11 @@ int SkipBlocksWithoutMotion() {
                 return kLookaheadError;
             }
         }
-        if (status.endState != 0) {
+        if (status.endState != kRunGoing) {
             return kLookaheadEnd;  // M02 or M30 of a memory run
         }
-        if (moves == kMovesNot && NcRun.compensationPhase == 2 && NcController.onlyG40Mode == 2) {
+        if (moves == kMovesNot && NcRun.compensationPhase == 2 &&
+            NcController.compensationCancelMode == 2) {
             return kLookaheadResetCancel;
         }
     }
@@ -847,7 +849,7 @@ int StepCompensation() {
         default:
             break;
     }
-    if (NcRun.status.endState != 0) {
+    if (NcRun.status.endState != kRunGoing) {
         // The program ended with the block read last (M02 or M30 of a memory run): the element
         // it left is handed out as it stands.
         RestoreBlockStateCurrent();

@@ -122,7 +122,7 @@ void MountTool(int tool, DataCheckToolChanger* changer) {
     TakeCurrentToolView();
     NcRun.toolChange.mountedTool = tool;
     changer->toolChanged = 1;
-    if (NcController.heidenhain != 0 || NcController.siemens != 0) {
+    if (NcController.dialect.heidenhain != 0 || NcController.dialect.siemens != 0) {
         SetLengthOffsetForCurrentTool();
     }
     if (DataCheckMode != kDataCheckAll) {
@@ -376,7 +376,7 @@ void PullProgram(DataCheckToolChanger* changer) {
         HandleToolChange(changer);
         // Rotation programming blocks end without a move, as in the simulation.
         const int g = NcRun.modal.gCode;
-        if (g == 68 || (NcController.osp != 0 && g == 127)) {
+        if (g == 68 || (NcController.dialect.osp != 0 && g == 127)) {
             continue;
         }
         const MotionPosition machineStart = CurrentMachinePose.machine;

@@ -36,76 +36,63 @@ int WordReversal(const ControllerAxisLetters& axes, int i) {
     return 0;
 }
 
+// The controller's settings under their own names; the line source's tables, the reference
+// points and the offset memories from their records.
 void TakeController(NcControllerView* v) {
     const ControllerDefinition& c = Controller;
-    v->dialect = c.dialect.number;
-    v->osp = c.dialect.osp;
-    v->mazak = c.dialect.mazak;
-    v->siemens = c.dialect.siemens;
-    v->heidenhain = c.dialect.heidenhain;
+    v->dialect = c.dialect;
     v->decimalPointRule = c.decimalPointRule;
     v->angleIncrement = c.angleIncrement;
     v->scaleIncrement = c.scaleIncrement;
     v->replacements = ReplaceTable;
     v->codeCheck = c.codeCheck;
-    v->checkCharacters = c.hasAllowedCharacters ? c.allowedCharacters : std::string();
+    v->hasAllowedCharacters = c.hasAllowedCharacters;
+    v->allowedCharacters = c.allowedCharacters;
     for (int i = 0; i < 10; ++i) {
         v->blockSkip[i] = OptionalBlockSkipFlags.on[i];
     }
     v->blockSkipAny = OptionalBlockSkipFlags.anyOn;
-    v->endOfRecordChar = c.endOfRecord;
+    v->endOfRecord = c.endOfRecord;
     v->runTypeMemory = c.runTypeMemory;
     for (int k = 0; k < 2; ++k) {
         v->latheOnCode[k] = c.latheOnCode[k];
         v->latheOffCode[k] = c.latheOffCode[k];
+        v->lathe[k] = c.lathe[k];
     }
     v->cutOnCode = c.cutOnCode;
     v->cutOffCode = c.cutOffCode;
-    v->cuttingEnabledAtReset = c.resetCuttingEnabled;
+    v->resetCuttingEnabled = c.resetCuttingEnabled;
     v->waitMCodes = c.waitMCodes;
-    v->radiusTolerance = c.arcRadiusTolerance;
+    v->arcRadiusTolerance = c.arcRadiusTolerance;
     v->checkF0 = c.checkF0;
-    v->checkReverseArc = c.reverseArcCheck;
+    v->reverseArcCheck = c.reverseArcCheck;
     v->concaveArcFeed = c.concaveArcFeed;
-    v->onlyG40Mode = c.compensationCancelMode;
-    v->radiusOffsetCheck = c.radiusCheckAny;
-    v->radiusOffsetList = c.radiusCheckListMode;
-    const ControllerAxisLetters& axes = c.axes;
-    for (int i = 0; i < 3; ++i) {
-        v->planeCodes[i] = axes.planeCodes[i];
-        v->axisLetter[i] = axes.coordinateLetters[i];
-        v->axisReversed[i] = WordReversal(axes, i);
-        v->centreLetter[i] = axes.arcCentreLetters[i];
-        v->incrementalCentreLetter[i] = axes.incrementalLetters[5 + i];
-    }
-    for (int k = 0; k < 2; ++k) {
-        v->rotaryLetter[k] = axes.rotaryLetters[k];
-        v->rotaryReversed[k] = axes.rotarySignFlags[k];
-    }
-    for (int i = 0; i < 5; ++i) {
-        v->incrementalLetter[i] = axes.incrementalLetters[i];
-    }
+    v->compensationCancelMode = c.compensationCancelMode;
+    v->radiusCheckAny = c.radiusCheckAny;
+    v->radiusCheckListMode = c.radiusCheckListMode;
     v->initialPlane = c.initialPlane;
-    v->programXyNormal = axes.programXyAxes[2];
+    v->axes = c.axes;
+    for (int i = 0; i < 3; ++i) {
+        v->axisReversed[i] = WordReversal(c.axes, i);
+    }
     v->lengthOffsetType = c.lengthOffsetType;
     v->autoLengthOffset = c.autoLengthOffset;
     v->autoLengthPosition = c.autoLengthPosition;
     v->automaticToolOffset = c.automaticToolOffset;
-    v->hCodeValue = c.hCodeAuto;
-    v->feedMode = c.feedWordMode;
+    v->hCodeAuto = c.hCodeAuto;
+    v->feedWordMode = c.feedWordMode;
     v->g92Mode = c.g92Mode;
     v->g49Mode = c.g49Mode;
-    v->toolCenterControl = c.resetToolCenterControl;
+    v->resetToolCenterControl = c.resetToolCenterControl;
     v->returnLevel = c.returnLevel;
     v->ignoreL0 = c.ignoreL0;
     v->ignoreK0 = c.ignoreK0;
     v->rotationAngle = c.rotationAngle;
     v->ospTiltedPlaneCode = c.ospTiltedPlaneCode;
     for (int i = 0; i < 3; ++i) {
-        v->scaleFactor[i] = c.scale[i];
+        v->scale[i] = c.scale[i];
         v->scaleEffect[i] = c.scaleEffect[i];
     }
-    v->lathe = c.lathe[0];
     v->wire = c.wire;
     for (int k = 0; k < kReferencePoints; ++k) {
         for (int i = 0; i < 5; ++i) {
@@ -119,12 +106,12 @@ void TakeController(NcControllerView* v) {
     v->offsets.hWear = ToolOffsets.hWear;
     v->offsets.feedMemory = FeedMemory;
     v->offsets.memoryType = ToolOffsets.type;
-    v->g73Clearance = c.g73Peck;
-    v->g83Clearance = c.g83Peck;
+    v->g73Peck = c.g73Peck;
+    v->g83Peck = c.g83Peck;
     for (int i = 0; i < kCycleClearanceCodes; ++i) {
-        v->cycleClearance[i] = c.clearance[i];
+        v->clearance[i] = c.clearance[i];
     }
-    v->positioningType = c.rapidType;
+    v->rapidType = c.rapidType;
     v->linearRapidPath = c.linearRapidPath;
     v->stopOption = c.stopOption;
     v->stopStrings = c.stopStrings;
@@ -144,7 +131,7 @@ void TakeMachineAndTool(NcControllerView* v) {
         }
     }
     for (int i = 0; i < 3; ++i) {
-        v->rapidRate[i] = m.rapid[i];
+        v->rapid[i] = m.rapid[i];
         v->rapidAcceleration[i] = m.rapidAcceleration[i];
     }
     const CurrentToolRecord& t = CurrentTool;

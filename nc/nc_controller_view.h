@@ -10,7 +10,7 @@
 
 namespace mirexa {
 
-// Dialect numbers of the controller (PRODUCT).
+// Dialect numbers of the controller (PRODUCT, NcDialect::number).
 constexpr int kDialectNormal = 0;  // also MAZAK and SIEMENS, told apart by their flags
 constexpr int kDialectOsp = 1;
 constexpr int kDialectHeidenhain = 11;
@@ -43,13 +43,12 @@ struct NcCurrentToolView {
     double arborTop = {};            // top of the tool profile
 };
 
+// The controller's settings keep the names of ControllerDefinition (and the machine's those of
+// MachineDefinition), so that one search finds every reader of a setting; the rest are values
+// the view derives or takes from other records, named for what they hold.
 struct NcControllerView {
-    // Dialect.
-    int dialect = kDialectNormal;
-    int osp = {};
-    int mazak = {};
-    int siemens = {};
-    int heidenhain = {};
+    // Dialect: number and flags.
+    NcDialect dialect = {};
 
     // Numbers: the decimal-point rule (3 NORMAL: every value as written) and the least input
     // increments of angles and scale factors (the coordinate increment is InputIncrements).
@@ -60,11 +59,12 @@ struct NcControllerView {
     // Line source.
     std::vector<ReplaceEntry> replacements;  // at most kReplaceEntriesMax, in table order
     int codeCheck = {};                      // 1: every line must pass the character check
-    std::string checkCharacters;             // allowed besides the digits; empty: any
+    int hasAllowedCharacters = {};           // 0, or an empty set: any character is allowed
+    std::string allowedCharacters;           // allowed besides the digits
     unsigned char blockSkip[10] = {};        // "/" (0) and "/1".."/9"
     int blockSkipAny = {};
-    char endOfRecordChar = ' ';  // a line starting with it starts and ends the program; blank: none
-    int runTypeMemory = {};      // 1: the program runs from its in-memory copy
+    char endOfRecord = ' ';  // a line starting with it starts and ends the program; blank: none
+    int runTypeMemory = {};  // 1: the program runs from its in-memory copy
 
     // Code strings matched in a line before its letters: lathe on/off for the two turning
     // switches, cut on/off for the cutting switch (empty: none); and the wait M codes.
@@ -72,56 +72,50 @@ struct NcControllerView {
     std::string latheOffCode[2];
     std::string cutOnCode;
     std::string cutOffCode;
-    int cuttingEnabledAtReset = 1;
+    int resetCuttingEnabled = 1;
     std::vector<WaitMCode> waitMCodes;
 
     // Checks.
-    double radiusTolerance = 1000000.0;  // mm, arc start and end radius may differ below this
+    double arcRadiusTolerance = 1000000.0;  // mm, arc start and end radius may differ below this
     int checkF0 = {};
 
     // Cutter compensation: error 6 for an offset arc turned inside out (CHECK REVERSE ARC), the
     // feed of concave offset arcs (CONCAVE-ARC FEED), the cancel of a G40 without motion (ONLY
     // G40: 1 OFFSET, 2 RESET) and the radius-offset alarm (CHECK RADIUS OFFSET; 1 LIST or 2 OPEN
     // also write it to the alarm report).
-    int checkReverseArc = {};
+    int reverseArcCheck = {};
     int concaveArcFeed = 1;
-    int onlyG40Mode = 1;
-    int radiusOffsetCheck = {};
-    int radiusOffsetList = {};
+    int compensationCancelMode = 1;
+    int radiusCheckAny = {};
+    int radiusCheckListMode = {};
 
-    // Planes and letters. Plane codes of the machine planes XY, ZX and YZ: the program plane
-    // (17, 18, 19) lying on each, negative when its sense is reversed.
-    int planeCodes[3] = {17, 18, 19};
+    // Planes and letters: the controller's axis letters and plane codes (the plane codes of the
+    // machine planes XY, ZX and YZ, the coordinate, arc centre, rotary and incremental letters),
+    // and per machine axis 0..2 whether its coordinate word counts the other way.
     int initialPlane = 17;
-    char axisLetter[3] = {'X', 'Y', 'Z'};    // coordinate word driving machine axis 0..2
-    int axisReversed[3] = {};                // 1: the word counts the other way
-    char centreLetter[3] = {'I', 'J', 'K'};  // arc centre word of machine axis 0..2
-    char rotaryLetter[2] = {' ', ' '};       // blank: no such rotary axis
-    int rotaryReversed[2] = {};
-    char incrementalLetter[5] = {};        // X, Y, Z, rotary 1, rotary 2; 0 for none
-    char incrementalCentreLetter[3] = {};  // I, J, K; 0 for none
-    int programXyNormal = 2;               // normal axis of the program's XY plane
+    ControllerAxisLetters axes = {};
+    int axisReversed[3] = {};
 
     // Length offsets: 0 FANUC-A, 1 FANUC-B, 2 FANUC-C.
     int lengthOffsetType = {};
     int autoLengthOffset = {};
     int autoLengthPosition = {};  // 0 BOTTOM, 1 BALL-CENTER, 2 F-CENTER
     int automaticToolOffset = {};
-    int hCodeValue = {};
+    int hCodeAuto = {};
 
     // Modes.
-    int feedMode = {};  // 0 DIRECT, 1 INDIRECT, 2 AUTO1, 3 AUTO2
-    int g92Mode = {};   // 1 MOVE: the first G92 of a run moves no origin
-    int g49Mode = {};   // 1 KEEP
-    int toolCenterControl = {};
+    int feedWordMode = {};  // 0 DIRECT, 1 INDIRECT, 2 AUTO1, 3 AUTO2
+    int g92Mode = {};       // 1 MOVE: the first G92 of a run moves no origin
+    int g49Mode = {};       // 1 KEEP
+    int resetToolCenterControl = {};
     int returnLevel = 1;  // 1 initial level (G98), 0 R level (G99)
     int ignoreL0 = {};
     int ignoreK0 = {};
     double rotationAngle = {};     // deg, the default angle of a G68 without R
     int ospTiltedPlaneCode = 313;  // OSP: the plane code that G469 P1 takes (313 builds it)
-    double scaleFactor[3] = {1.0, 1.0, 1.0};
+    double scale[3] = {1.0, 1.0, 1.0};
     int scaleEffect[3] = {1, 1, 1};
-    int lathe = {};
+    int lathe[2] = {};
     int wire = {};
 
     // Reference points (machine coordinates) with a flag for each point a MEMORY REF-PT line set.
@@ -143,16 +137,16 @@ struct NcControllerView {
 
     // Canned cycles: the peck clearances of G73 and G83 (mm; the HEIDENHAIN cycles from 200
     // replace both for the rest of a run) and the CLEARANCE of each cycle code from G70 (mm).
-    double g73Clearance = 1.0;
-    double g83Clearance = 1.0;
-    double cycleClearance[kCycleClearanceCodes] = {};
+    double g73Peck = 1.0;
+    double g83Peck = 1.0;
+    double clearance[kCycleClearanceCodes] = {};
 
     // Rapid positioning: the type (0 none, 1 dog-leg, 2 per-axis profile, 9 straight), G00PATH
     // LINE, the rapid rate (mm/min) and acceleration (as the machine file gives it; x 1000 is
     // mm/s^2) of X, Y and Z, and the step length of the simulation (mm).
-    int positioningType = {};
+    int rapidType = {};
     int linearRapidPath = {};
-    double rapidRate[3] = {};
+    double rapid[3] = {};
     double rapidAcceleration[3] = {};
     double stepLength = 1.0;
 

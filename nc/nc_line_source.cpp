@@ -123,7 +123,7 @@ int CompensationOff() {
 }
 
 int InRunWithEditor() {
-    return KinematicsMode.runMode >= 1 && NcUpHooks.editorLinked != nullptr &&
+    return KinematicsMode.runMode >= kRunModeRealCutting && NcUpHooks.editorLinked != nullptr &&
            NcUpHooks.editorLinked();
 }
 
@@ -171,7 +171,7 @@ int ReadRawLine() {
                                   : -1;
         if (consumed < 0) {
             MarkProgramEnd();
-            if (NcController.heidenhain && NcRun.status.endState == 2) {
+            if (NcController.dialect.heidenhain && NcRun.status.endState == kRunEnded) {
                 SetRotaryShortestPath(0);
             }
             return 0;
@@ -376,7 +376,8 @@ int ReadNextNcLine() {
 
 int CheckNcLineCharacters(const char* line, int* position) {
     int end = static_cast<int>(std::strcspn(line, "\r\n"));
-    const std::string& allowed = NcController.checkCharacters;
+    const std::string& allowed = NcController.allowedCharacters;
+    const bool anyCharacter = !NcController.hasAllowedCharacters || allowed.empty();
     bool inComment = false;
     int points = 0;
     for (int i = 0; i < end; ++i) {
@@ -390,7 +391,7 @@ int CheckNcLineCharacters(const char* line, int* position) {
             inComment = false;
         }
         const bool digit = c >= '0' && c <= '9';
-        if (!allowed.empty() && !digit && allowed.find(c) == std::string::npos) {
+        if (!anyCharacter && !digit && allowed.find(c) == std::string::npos) {
             NcRun.status.error = kNcErrorCharacter;
             NcRun.status.errorPosition = i + 1;
             NcRun.status.errorCharacter = c;
@@ -566,7 +567,7 @@ int LoadNcProgramIndex(const std::string& path) {
             state = kBetween;
         } else if (state == kInside &&
                    ((c == 'M' && std::strncmp(after, "99", 2) == 0) ||
-                    (NcController.osp && c == 'R' && std::strncmp(after, "TS", 2) == 0))) {
+                    (NcController.dialect.osp && c == 'R' && std::strncmp(after, "TS", 2) == 0))) {
             if (c == 'M') {
                 currentLength += stored;
             }
@@ -727,7 +728,7 @@ int ReturnFromSubprogram() {
 
 void EndSubprogramLevel() {
     if (Subprograms.depth == 0) {
-        NcRun.status.endState = 1;
+        NcRun.status.endState = kRunEndPending;
         return;
     }
     PopLevel();

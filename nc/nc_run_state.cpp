@@ -39,10 +39,10 @@ int CyclePointsPending() {
 
 void MarkProgramEnd() {
     NcRun.modal.incremental = 0;
-    NcRun.status.endState = 1;
+    NcRun.status.endState = kRunEndPending;
     if (!CyclePointsPending()) {
-        NcRun.status.endState = 2;
-        if (NcController.heidenhain) {
+        NcRun.status.endState = kRunEnded;
+        if (NcController.dialect.heidenhain) {
             SetRotaryShortestPath(0);
         }
     }

@@ -36,6 +36,62 @@ constexpr int kMotionClockwise = 2;
 constexpr int kMotionCounterClockwise = 3;
 constexpr int kMotionNurbs = 132;
 
+// The arc of the other turning sense (G02 for G03 and back), as a reversed plane reads it.
+constexpr int OppositeArc(int motionType) {
+    return motionType == kMotionClockwise ? kMotionCounterClockwise : kMotionClockwise;
+}
+
+// Program plane codes (NcModalState.planeCode, negative for a reversed plane).
+constexpr int kPlaneXy = 17;
+constexpr int kPlaneZx = 18;
+constexpr int kPlaneYz = 19;
+
+// Reference return modes (NcModalState.referenceReturnMode).
+constexpr int kReturnNone = 0;
+constexpr int kReturnViaIntermediate = 1;  // G28, G30
+constexpr int kReturnFromReference = 2;    // G29
+constexpr int kReturnCheck = 3;            // G27
+
+// Return levels of the canned cycles (NcModalState.returnLevel).
+constexpr int kReturnToRLevel = 0;         // G99
+constexpr int kReturnToInitialLevel = 1;   // G98
+constexpr int kReturnToSeparateLevel = 2;  // the separate return level
+
+// Polar interpolation modes (NcModalState.polarInterpolation; 0 never set).
+constexpr int kPolarOn = 1;   // G12
+constexpr int kPolarOff = 2;  // G13
+
+// Tool centre point modes (NcModalState.toolCenterPointMode).
+constexpr int kToolCentreOff = 0;
+constexpr int kToolCentreByAngles = 1;  // G43.4 and its dialect forms
+constexpr int kToolCentreByVector = 2;  // G43.5, the SIEMENS orientation words
+
+// Tilted work plane modes (CurrentWorkPlane.mode) the blocks leave for the block end.
+constexpr int kWorkPlaneEulerAngles = 0;   // G68.2 with I, J, K
+constexpr int kWorkPlaneStoredAngles = 3;  // G254
+constexpr int kWorkPlaneCycle800 = 4;      // SIEMENS CYCLE800
+constexpr int kWorkPlaneSpatial = 5;       // HEIDENHAIN PLANE SPATIAL
+
+// Run end states (NcRunStatus.endState).
+constexpr int kRunGoing = 0;
+constexpr int kRunEndPending = 1;  // the end was read; cycle points or look-ahead moves remain
+constexpr int kRunEnded = 2;
+
+// Cutting run modes as the kinematics inputs carry them (KinematicsMode.runMode, set by the
+// simulation's run control): no run, real cutting, skip cutting, result display; the batch
+// result runs of the command line count from 4.
+constexpr int kRunModeNone = 0;
+constexpr int kRunModeRealCutting = 1;
+constexpr int kRunModeSkipCutting = 2;
+constexpr int kRunModeResult = 3;
+constexpr int kRunModeBatchResult = 4;
+
+// Coordinate rotation states (NcTransformState.transformState).
+constexpr int kTransformNone = 0;
+constexpr int kTransformPending = 1;  // a G68 block is being read
+constexpr int kTransformActive = 2;
+constexpr int kTransformCancel = 3;  // G69: undone at the next move
+
 // The axis triple of the current plane: the two plane axes and the normal (0 X, 1 Y, 2 Z).
 struct PlaneAxes {
     int first = 0;
@@ -58,10 +114,10 @@ struct NcModalState {
     int cycleCode = kNoCycle;
     int heidenhainCycleCode = kNoCycle;
     int cycleIncremental = {};
-    int planeCode = 17;  // +-17, +-18, +-19; negative for a reversed plane
+    int planeCode = kPlaneXy;  // +-17, +-18, +-19; negative for a reversed plane
     PlaneAxes plane = {};
-    int incremental = {};  // G91
-    int returnLevel = 1;   // 1 initial level (G98), 0 R level (G99), 2 the separate level
+    int incremental = {};                     // G91
+    int returnLevel = kReturnToInitialLevel;  // G98, G99 or the separate level
     int workOffsetIndex = 1;
     int toolNumber = {};  // T of the block
     int nextTool = -1;
@@ -87,17 +143,17 @@ struct NcModalState {
     double cycleSeparateReturnLevel = {};
     HeidenhainCycleLevels heidenhainLevels = {};
     int cylindricalInterpolation = {};
-    int polarInterpolation = {};
+    int polarInterpolation = {};  // kPolarOn, kPolarOff; 0 before either
     int diameterProgramming = {};
-    int referenceReturnMode = {};  // 1 G28/G30, 2 G29, 3 G27
-    int referencePointIndex = {};  // 0..3
-    int compensationSide = {};     // G41/G42 by plane sign; 0 after G40
-    int toolCenterPointMode = {};
+    int referenceReturnMode = kReturnNone;  // G28/G30, G29, G27
+    int referencePointIndex = {};           // 0..3
+    int compensationSide = {};              // G41/G42 by plane sign; 0 after G40
+    int toolCenterPointMode = kToolCentreOff;
     int lengthCancelState = {};
 };
 
 struct NcRunStatus {
-    int endState = {};  // 0 running, 1 end read with cycle points pending, 2 ended
+    int endState = kRunGoing;  // kRunGoing, kRunEndPending, kRunEnded
     int error = {};
     int started = {};
     int subprogramEnd = {};
@@ -166,7 +222,7 @@ struct NcTransformState {
     // Rotation stack and its state: 0 none, 1 being programmed, 2 active, 3 cancel block.
     RotationLevel rotation[2] = {};
     int rotationCount = {};
-    int transformState = {};
+    int transformState = kTransformNone;
     RotationLevel pendingRotation = {};
     // Mirror (G51.1): per axis on flag and mirror coordinate (mm).
     int mirror[3] = {};
@@ -238,7 +294,7 @@ struct DrillingCycleInput {
     double peck = {};  // Q, mm
     int repeat = 1;    // K or L; 0 positions only
     int incremental = {};
-    int returnMode = 1;  // 0 R level, 1 initial level, 2 the separate return level
+    int returnMode = kReturnToInitialLevel;  // or kReturnToRLevel, kReturnToSeparateLevel
     double initialLevel = {};
     double separateReturnLevel = {};
     PlaneAxes plane = {};
@@ -247,7 +303,7 @@ struct DrillingCycleInput {
     double g73Clearance = 1.0;       // mm, the back-off of G73 pecks
     double g83Clearance = 1.0;       // mm, the re-approach of G83 pecks
     double clearance = {};           // mm, the CLEARANCE of this cycle code
-    int runMode = {};                // 2 and 3 drill without pecks
+    int runMode = kRunModeNone;      // skip cutting and result display drill without pecks
     double levelTolerance = 0.0005;  // mm, half a least input increment
 };
 

@@ -28,7 +28,7 @@ struct NurbsLineWords {
 
 int AxisOfLetter(char c) {
     for (int i = 0; i < 3; ++i) {
-        if (NcController.axisLetter[i] == c) {
+        if (NcController.axes.coordinateLetters[i] == c) {
             return i;
         }
     }
@@ -46,7 +46,7 @@ double PlaceControlCoordinate(int axis, double value) {
         value += NcRun.programmed.axis[axis];
     }
     NcRun.programmed.axis[axis] = value;
-    if (axis == 0 && NcRun.modal.diameterProgramming && !NcController.osp) {
+    if (axis == 0 && NcRun.modal.diameterProgramming && !NcController.dialect.osp) {
         value /= 2.0;
     }
     if (NcRun.modal.gCode != 92) {
@@ -60,7 +60,7 @@ double PlaceControlCoordinate(int axis, double value) {
 // starts a comment the line ends there.
 NurbsLineWords ScanCurveLine(const char* line, int cursor, char knotLetter, bool first) {
     NurbsLineWords w;
-    const bool semicolonComment = NcController.siemens || NcController.heidenhain;
+    const bool semicolonComment = NcController.dialect.siemens || NcController.dialect.heidenhain;
     int i = cursor;
     while (line[i] != '\0' && line[i] != '\n') {
         const char c = line[i];

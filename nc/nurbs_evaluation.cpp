@@ -191,7 +191,7 @@ double MeasureNurbsLength(const NurbsCurveData& c) {
 void TransformNurbsControlPoints(NurbsCurveData* curve) {
     const NcTransformState& t = NcRun.transforms;
     const int n = curve->pointCount;
-    const bool rotate = t.transformState == 2 && NcRun.modal.gCode != 68;
+    const bool rotate = t.transformState == kTransformActive && NcRun.modal.gCode != 68;
     for (int i = 0; i < n && i < static_cast<int>(curve->x.size()) &&
                     i < static_cast<int>(curve->y.size()) && i < static_cast<int>(curve->z.size());
          ++i) {

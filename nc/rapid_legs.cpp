@@ -185,15 +185,15 @@ int SubdivideRapidMove() {
     NcPendingMoves& p = NcRun.pending;
     const NcTransformState& t = NcRun.transforms;
     p.rapidLegCount = p.rapidLegIndex = 0;
-    const int type = c.positioningType;
+    const int type = c.rapidType;
     if (type != kRapidDogLeg && type != kRapidProfile) {
         return 0;
     }
-    if (c.linearRapidPath && KinematicsMode.runMode >= 4) {
+    if (c.linearRapidPath && KinematicsMode.runMode >= kRunModeBatchResult) {
         return 0;
     }
     // Under a rotation, a scaling or a tilted plane the program axes are not the machine's.
-    if (t.transformState != 0 || t.scaling || CurrentWorkPlane.active) {
+    if (t.transformState != kTransformNone || t.scaling || CurrentWorkPlane.active) {
         return 0;
     }
     const MotionRecord& m = CurrentMotion;
@@ -201,8 +201,8 @@ int SubdivideRapidMove() {
     if (type == kRapidDogLeg) {
         count = ComputeDogLegWayPoints(m.start, m.end, p.rapidLeg);
     } else {
-        count = ComputeRapidStepProfile(m.start, m.end, c.rapidRate, c.rapidAcceleration,
-                                        c.stepLength, &p.rapidProfile);
+        count = ComputeRapidStepProfile(m.start, m.end, c.rapid, c.rapidAcceleration, c.stepLength,
+                                        &p.rapidProfile);
     }
     p.positioningType = type;
     p.rapidLegCount = count;

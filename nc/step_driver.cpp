@@ -28,7 +28,7 @@ namespace {
 constexpr double kSnapToZero = 1e-6;
 
 bool LengthCompensationApplies() {
-    return NcRun.modal.lengthCompensation != 0 && NcRun.modal.toolCenterPointMode == 0;
+    return NcRun.modal.lengthCompensation != 0 && NcRun.modal.toolCenterPointMode == kToolCentreOff;
 }
 
 int ToolAxisIndex() {
@@ -164,7 +164,7 @@ void HandOutFinalReferenceLeg() {
     m.start = m.end;
     m.motionType = kMotionRapid;
     m.blockHasMotion = 1;
-    if (modal.referenceReturnMode == 2) {
+    if (modal.referenceReturnMode == kReturnFromReference) {
         for (int i = 0; i < 5; ++i) {
             if (r.g29Named[i]) {
                 m.end.axis[i] = r.g29Target.axis[i];
@@ -173,7 +173,7 @@ void HandOutFinalReferenceLeg() {
             }
         }
         r.phase = 0;
-        modal.referenceReturnMode = 0;
+        modal.referenceReturnMode = kReturnNone;
         return;
     }
     const int index = modal.referencePointIndex;
@@ -193,14 +193,14 @@ void HandOutFinalReferenceLeg() {
         }
         NcRun.programmed = m.end;
         r.phase = 0;
-        modal.referenceReturnMode = 0;
+        modal.referenceReturnMode = kReturnNone;
         return;
     }
     // The final leg is given in machine coordinates; the end follows it in work coordinates,
     // without the tool length that the last position adds again (as the kinematics derives the
     // end from a machine position).
     r.phase = 2;
-    modal.referenceReturnMode = 0;
+    modal.referenceReturnMode = kReturnNone;
     KinematicsMode.positionSource = 2;
     m.machineTarget = CurrentMachinePose.machine;
     const int toolAxis = LengthCompensationApplies() ? ToolAxisIndex() : -1;
@@ -219,7 +219,7 @@ void HandOutFinalReferenceLeg() {
 }  // namespace
 
 int IsEndOfRecordLine(const char* line) {
-    const char eor = NcController.endOfRecordChar;
+    const char eor = NcController.endOfRecord;
     if (eor == ' ' || eor == '\0') {
         return false;
     }
@@ -235,7 +235,8 @@ void RequestReferenceReturn() {
     m.motionType = kMotionRapid;
     // G28/G30 go through the intermediate point of their own block; G29 through the one kept
     // from the last G28 or G30.
-    const int* named = NcRun.modal.referenceReturnMode == 2 ? r.g29Named : r.intermediateNamed;
+    const int* named =
+        NcRun.modal.referenceReturnMode == kReturnFromReference ? r.g29Named : r.intermediateNamed;
     for (int i = 0; i < 5; ++i) {
         if (named[i]) {
             m.end.axis[i] = r.intermediate.axis[i];
@@ -269,12 +270,13 @@ void FinishReadBlock() {
     const bool startsCompensation = PrepareCompensationStart() != 0;
     // A block that armed the tool-change route is its first rapid.
     const NcPendingMoves& p = NcRun.pending;
-    if (p.toolChangeCount > 0 && p.toolChangeIndex == 0 && modal.referenceReturnMode == 0) {
+    if (p.toolChangeCount > 0 && p.toolChangeIndex == 0 &&
+        modal.referenceReturnMode == kReturnNone) {
         StepFirstToolChangeMove();
         return;
     }
     if (m.motionType == kMotionRapid && modal.cycleCode == kNoCycle && !NcRun.dataCheckActive &&
-        modal.referenceReturnMode == 0 &&
+        modal.referenceReturnMode == kReturnNone &&
         !(startsCompensation && NcRun.compensation.radius != 0.0) && SubdivideRapidMove() > 0) {
         HandOutFirstRapidLeg();
         return;
@@ -304,12 +306,13 @@ void FinishReadBlock() {
             return;
         }
     }
-    if (modal.referenceReturnMode == 1 || modal.referenceReturnMode == 2) {
+    if (modal.referenceReturnMode == kReturnViaIntermediate ||
+        modal.referenceReturnMode == kReturnFromReference) {
         RequestReferenceReturn();
         return;
     }
-    if (modal.referenceReturnMode == 3) {
-        modal.referenceReturnMode = 0;  // G27 moves as programmed
+    if (modal.referenceReturnMode == kReturnCheck) {
+        modal.referenceReturnMode = kReturnNone;  // G27 moves as programmed
     }
 }
 
@@ -380,9 +383,9 @@ void ComputeNextMove() {
         return;
     }
     // 8. End of the program once the last cycle point went out.
-    if (status.endState == 1) {
-        status.endState = 2;
-        if (NcController.heidenhain) {
+    if (status.endState == kRunEndPending) {
+        status.endState = kRunEnded;
+        if (NcController.dialect.heidenhain) {
             SetRotaryShortestPath(0);
         }
         status.subprogramEnd = 1;
@@ -421,7 +424,7 @@ void FinishBlockPosition() {
     NcTransformState& t = NcRun.transforms;
     const bool arc = m.motionType == kMotionClockwise || m.motionType == kMotionCounterClockwise;
     m.startPoint = m.lastPosition;
-    if (t.transformState == 3) {
+    if (t.transformState == kTransformCancel) {
         const RotationLevel& first = t.rotation[0];
         if (first.kind == 0) {
             m.end.axis[first.axes.first] = m.lastPosition.axis[first.axes.first];
@@ -438,8 +441,8 @@ void FinishBlockPosition() {
             NcRun.programmed.axis[i] = m.end.axis[i];
         }
         t.rotationCount = 0;
-        t.transformState = 0;
-        if (KinematicsMode.runMode >= 1 && NcUpHooks.redrawPanel != nullptr) {
+        t.transformState = kTransformNone;
+        if (KinematicsMode.runMode >= kRunModeRealCutting && NcUpHooks.redrawPanel != nullptr) {
             NcUpHooks.redrawPanel();
         }
         return;
@@ -460,7 +463,7 @@ void FinishBlockPosition() {
         m.lastPosition.axis[i] += offset[i];
         m.transformedCentre[i] = arc ? m.arcCentre[i] + offset[i] : 0.0;
     }
-    if (t.transformState == 2 && NcRun.modal.gCode != 68) {
+    if (t.transformState == kTransformActive && NcRun.modal.gCode != 68) {
         for (int k = t.rotationCount - 1; k >= 0; --k) {
             const RotationLevel& level = t.rotation[k];
             const int threeD = level.kind != 0;
@@ -498,7 +501,7 @@ void FinishBlockPosition() {
     mirrored = (t.mirror[plane.first] ? 1 : 0) + (t.mirror[plane.second] ? 1 : 0);
     if (arc && mirrored == 1 && m.arcMirrorPending) {
         m.arcMirrorPending = 0;
-        m.motionType = 5 - m.motionType;
+        m.motionType = OppositeArc(m.motionType);
         NcRun.modal.compensationSide = -NcRun.modal.compensationSide;
         if (t.rotationCount < 2) {
             t.rotation[t.rotationCount].angle = -t.rotation[t.rotationCount].angle;
@@ -525,15 +528,15 @@ void ResetInterpreterState() {
     modal.workOffsetIndex = before.workOffsetIndex;
     modal.lengthOffsetNumber = before.lengthOffsetNumber;
     modal.radiusOffsetNumber = before.radiusOffsetNumber;
-    modal.diameterProgramming = c.lathe ? 1 : before.diameterProgramming;
+    modal.diameterProgramming = c.lathe[0] ? 1 : before.diameterProgramming;
     modal.planeCode = c.initialPlane;
     SelectPlaneAxes();
     modal.returnLevel = c.returnLevel;
-    modal.toolCenterPointMode = c.toolCenterControl;
-    NcRun.cuttingEnabled = c.cuttingEnabledAtReset;
+    modal.toolCenterPointMode = c.resetToolCenterControl;
+    NcRun.cuttingEnabled = c.resetCuttingEnabled;
     NcWords.inputUnitMode = c.decimalPointRule == 3 ? 3 : 1;
     NcWords.toolDeltaLength = NcWords.toolDeltaRadius = 0.0;
-    NcRun.status.started = (c.endOfRecordChar != ' ' && c.endOfRecordChar != '\0') ? 0 : 1;
+    NcRun.status.started = (c.endOfRecord != ' ' && c.endOfRecord != '\0') ? 0 : 1;
     NcLine.mainLineNumber = NcLine.displayedLineNumber = NcLine.subprogramLineNumber = 0;
     NcLine.lineHeld = 0;
     DiscardPushedBackLine();
@@ -547,7 +550,7 @@ void ResetInterpreterState() {
     ApplyCurrentWorkOffset();
     t.savedWorkOffsetIndex = modal.workOffsetIndex;
     CurrentWorkPlane.active = 0;
-    CurrentWorkPlane.mode = 0;
+    CurrentWorkPlane.mode = kWorkPlaneEulerAngles;
 
     // Kinematics inputs.
     KinematicsModeFlags& k = KinematicsMode;
@@ -562,7 +565,8 @@ void ResetInterpreterState() {
     k.machineCoordinateMove = 0;
     // FANUC-B: the normal of the current plane; otherwise the configured axis, the normal of the
     // program's XY plane.
-    k.lengthCompensationAxis = c.lengthOffsetType == 1 ? modal.plane.normal : c.programXyNormal;
+    k.lengthCompensationAxis =
+        c.lengthOffsetType == 1 ? modal.plane.normal : c.axes.programXyAxes[2];
     CurrentToolValues.lengthOffset = 0.0;
 
     // Every position register at the current program position.
@@ -584,7 +588,8 @@ void ResetInterpreterState() {
     if (c.automaticToolOffset || c.autoLengthOffset) {
         SetLengthOffsetForCurrentTool();
     }
-    if (c.automaticToolOffset && (c.lathe || c.mazak) && c.rotaryLetter[0] == 'B') {
+    if (c.automaticToolOffset && (c.lathe[0] || c.dialect.mazak) &&
+        c.axes.rotaryLetters[0] == 'B') {
         SetToolVectorFromAngle(program.axis[3]);
     }
     if (c.automaticToolOffset) {
@@ -594,11 +599,11 @@ void ResetInterpreterState() {
             NcRun.reference.keptPosition.axis[i] = m.end.axis[i];
         }
     }
-    if (c.heidenhain) {
+    if (c.dialect.heidenhain) {
         SetRotaryShortestPath(0);
     }
     PublishKinematicsModes();
-    if (KinematicsMode.runMode >= 1 && NcUpHooks.redrawStatus != nullptr) {
+    if (KinematicsMode.runMode >= kRunModeRealCutting && NcUpHooks.redrawStatus != nullptr) {
         NcUpHooks.redrawStatus();
     }
 }

@@ -104,7 +104,7 @@ int LastMNumber(const char* line, int option) {
             i = static_cast<std::size_t>(static_cast<const char*>(close) - line);
             continue;
         }
-        if (ch == ';' && (c.siemens || c.heidenhain)) {
+        if (ch == ';' && (c.dialect.siemens || c.dialect.heidenhain)) {
             break;
         }
         if (ch != 'M') {
@@ -114,7 +114,7 @@ int LastMNumber(const char* line, int option) {
         if (next < '0' || next > '9') {
             break;
         }
-        if (c.heidenhain && !(next == '0' || (option == kStopM01 && next == '1'))) {
+        if (c.dialect.heidenhain && !(next == '0' || (option == kStopM01 && next == '1'))) {
             continue;
         }
         int value = 0, digits = 0;

@@ -595,8 +595,8 @@ void CollectCuttingReportInputs(CuttingReportInputs* in) {
     std::copy(UsedCodes.m, UsedCodes.m + kUsedCodeFlags, in->mUsed);
     std::copy(WorkOffsetTable, WorkOffsetTable + kWorkOffsetEntries, in->workOffsets);
     in->magazineCount = NcController.magazineCount;
-    in->normalDialect = NcController.dialect == kDialectNormal && NcController.mazak == 0 &&
-                                NcController.siemens == 0
+    in->normalDialect = NcController.dialect.number == kDialectNormal &&
+                                NcController.dialect.mazak == 0 && NcController.dialect.siemens == 0
                             ? 1
                             : 0;
     in->rapidFeedrate = Checks.rapidFeedrate;

@@ -274,7 +274,7 @@ bool TakePlanePositionIfSetUp() {
         last.axis[k] = plane[k];
     }
     const bool moves = CurrentMotion.blockHasMotion != 0 &&
-                       (NcController.heidenhain != 0 || NcController.siemens != 0);
+                       (NcController.dialect.heidenhain != 0 || NcController.dialect.siemens != 0);
     if (moves) {
         // The block's move starts at the tool point in the plane.
         CurrentMotion.lastPosition = last;
@@ -319,7 +319,7 @@ int ResynchroniseIfAsked(const BlockLoopState& entry) {
     }
     const double rotaryEnd[2] = {m.end.axis[3], m.end.axis[4]};
     ResynchroniseToMachine(polar);
-    if (!(planeOff && NcController.heidenhain != 0)) {
+    if (!(planeOff && NcController.dialect.heidenhain != 0)) {
         return kResyncDone;
     }
     if (m.lastPosition.axis[3] == rotaryEnd[0] && m.lastPosition.axis[4] == rotaryEnd[1]) {
@@ -364,8 +364,9 @@ int PlaneMachineAngles(double angles[2]) {
 int TakePlaneRotaryAngles() {
     MotionRecord& m = CurrentMotion;
     const NcBlockState& block = NcRun.block;
-    if (NcController.heidenhain == 0 || CurrentWorkPlane.active == 0 || m.blockHasMotion == 0 ||
-        block.tiltedPlaneBlock != 0 || KinematicsMode.machineCoordinateMove != 0) {
+    if (NcController.dialect.heidenhain == 0 || CurrentWorkPlane.active == 0 ||
+        m.blockHasMotion == 0 || block.tiltedPlaneBlock != 0 ||
+        KinematicsMode.machineCoordinateMove != 0) {
         return 0;
     }
     double angles[2];
@@ -385,7 +386,7 @@ int TakePlaneRotaryAngles() {
 // Blocks that end without a move: rotation programming (G68, G127 in the OSP dialect).
 bool RotationProgrammingBlock() {
     const int g = NcRun.modal.gCode;
-    return g == 68 || (NcController.osp != 0 && g == 127);
+    return g == 68 || (NcController.dialect.osp != 0 && g == 127);
 }
 
 void FillStepBlockInfo(StepBlockInfo* info) {
@@ -583,7 +584,7 @@ void MountToolForStepping(int tool) {
     SelectCurrentTool(tool, stock != nullptr && stock->nx != 0 ? stock->pitch : 0.0);
     // The interpreter reads the mounted tool (its number, length and shape) through its view.
     RefreshNcControllerView();
-    if (NcController.heidenhain != 0 || NcController.siemens != 0) {
+    if (NcController.dialect.heidenhain != 0 || NcController.dialect.siemens != 0) {
         SetLengthOffsetForCurrentTool();
     }
 }

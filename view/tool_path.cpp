@@ -257,8 +257,8 @@ int RunPath(int withoutRotary, const ToolPathOutput& output) {
         LoadNcProgramIndex(path);
     }
     // The path writes no alarm report: the radius-offset alarms are off while it runs.
-    NcController.radiusOffsetCheck = 0;
-    NcController.radiusOffsetList = 0;
+    NcController.radiusCheckAny = 0;
+    NcController.radiusCheckListMode = 0;
     ResetInterpreterState();
     UpdateMachinePosition();
     ResetSimulationRunRecord();

@@ -57,7 +57,7 @@ TEST_F(BlockInterpreterTest, LengthAxisByOffsetType) {
 }
 
 TEST_F(BlockInterpreterTest, ReversedPlaneSwapsArcDirection) {
-    NcController.planeCodes[0] = -17;
+    NcController.axes.planeCodes[0] = -17;
     ResetInterpreterState();
     EXPECT_EQ(NcRun.modal.planeCode, -17);
     Run({"G02 X10. R5."});
@@ -101,7 +101,7 @@ TEST_F(BlockInterpreterTest, NegativeAndHugeIndicesAreRefused) {
     EXPECT_EQ(NcRun.modal.referencePointIndex, 1);
     Run({"G30 P0", "G30 P5", "G30 P-7"});
     EXPECT_EQ(NcRun.modal.referencePointIndex, 1);
-    NcController.feedMode = 1;
+    NcController.feedWordMode = 1;
     feedMemory[12] = 345.0f;
     Run({"F12", "F1000", "F-1"});
     EXPECT_EQ(CurrentMotion.feed, 345.0);
@@ -147,7 +147,7 @@ TEST_F(BlockInterpreterTest, FeedModes) {
                  {2, "F1", 100.0},  {2, "F12", 12.0},   {3, "F12", 1200.0},
                  {3, "F 12", 12.0}, {3, "F123", 123.0}, {0, "F2.5", 2.5}};
     for (const auto& c : cases) {
-        NcController.feedMode = c.mode;
+        NcController.feedWordMode = c.mode;
         Run({c.word});
         EXPECT_EQ(CurrentMotion.feed, c.feed) << c.mode << " " << c.word;
         EXPECT_EQ(NcRun.modal.programmedFeed, c.feed);
@@ -272,7 +272,7 @@ TEST_F(BlockInterpreterTest, IncrementalAndAxisWordForms) {
     Run({"G91 X1000", "X1.", "G90 X-25"});
     EXPECT_EQ(CurrentMotion.end.axis[0], -0.025);
     NcController.axisReversed[1] = 1;
-    NcController.incrementalLetter[0] = 'U';
+    NcController.axes.incrementalLetters[0] = 'U';
     Run({"Y5. U2.", "U2."});
     EXPECT_EQ(CurrentMotion.end.axis[1], -5.0);
     EXPECT_EQ(CurrentMotion.end.axis[0], -0.025 + 4.0);

@@ -209,15 +209,15 @@ TEST_F(CannedCycleTest, RepeatsBeyondTheQueueGiveEveryHoleTheSameSequence) {
 }
 
 TEST_F(CannedCycleTest, HeidenhainCyclesFrom200SetBothPeckClearances) {
-    NcController.heidenhain = 1;
+    NcController.dialect.heidenhain = 1;
     NcRun.modal.cycleCode = 200;
     NcRun.modal.heidenhainLevels = {2.5, -12.0, 30.0, 0.0};
     NcRun.modal.cyclePeck = 5.0;
     CurrentMotion.start.axis[2] = 30.0;
     CurrentMotion.end = CurrentMotion.start;
     ASSERT_GT(ExpandDrillingCycle(), 0);
-    EXPECT_EQ(NcController.g73Clearance, 2.5);
-    EXPECT_EQ(NcController.g83Clearance, 2.5);
+    EXPECT_EQ(NcController.g73Peck, 2.5);
+    EXPECT_EQ(NcController.g83Peck, 2.5);
     // R level 2.5, pecks of 5 with re-approaches 2.5 above the last depth.
     const NcPendingMoves& p = NcRun.pending;
     std::vector<double> levels;

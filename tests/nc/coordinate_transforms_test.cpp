@@ -59,7 +59,7 @@ TEST_F(CoordinateTransformsTest, PlaneTable) {
     };
     for (const auto& c : cases) {
         for (int i = 0; i < 3; ++i) {
-            NcController.planeCodes[i] = c.codes[i];
+            NcController.axes.planeCodes[i] = c.codes[i];
         }
         NcRun.modal.planeCode = c.program;
         SelectPlaneAxes();
@@ -215,7 +215,7 @@ TEST_F(CoordinateTransformsTest, ResetChoosesTheLengthAxisAndKeepsOffsetNumbers)
     NcRun.modal.radiusOffsetNumber = 9;
     NcRun.modal.incremental = 1;
     NcController.decimalPointRule = 3;
-    NcController.endOfRecordChar = '%';
+    NcController.endOfRecord = '%';
     ResetInterpreterState();
     EXPECT_EQ(NcRun.modal.workOffsetIndex, 4);
     EXPECT_EQ(NcRun.modal.lengthOffsetNumber, 8);
@@ -235,8 +235,8 @@ TEST_F(CoordinateTransformsTest, ResetToTheStartPointByDialect) {
     for (int dialect = 0; dialect < 3; ++dialect) {
         SCOPED_TRACE(dialect);
         ClearAll();
-        NcController.heidenhain = dialect == 1;
-        NcController.siemens = dialect == 2;
+        NcController.dialect.heidenhain = dialect == 1;
+        NcController.dialect.siemens = dialect == 2;
         for (int i = 0; i < 5; ++i) {
             WorkOrigin.axis[i] = origin[i];
             CurrentMachinePose.machine.axis[i] = machine[i];

@@ -257,7 +257,7 @@ TEST_F(CompensationTest, ContoursMatchTheOffsetGeneratorInEveryPlane) {
 }
 
 TEST_F(CompensationTest, G39ClosesTheNextOuterCornerByAnArc) {
-    NcController.radiusOffsetCheck = 1;
+    NcController.radiusCheckAny = 1;
     for (Contour contour : {Square(false), Triangle()}) {
         std::string program = testing::ContourProgram(&contour, 17, "G42 D1");
         // A G39 after every element but the last.
@@ -320,18 +320,18 @@ TEST_F(CompensationTest, ConcaveArcsRunAtTheFeedOfTheirOffsetRadius) {
 
 TEST_F(CompensationTest, AnArcTurnedInsideOutStopsWithError6UnderTheCheck) {
     const char* program = "G90 G01 F100.\nG41 D1 X0 Y-3.\nX20.\nG03 X20. Y3. R3.\nG01 X0\n";
-    NcController.checkReverseArc = 1;
+    NcController.reverseArcCheck = 1;
     std::vector<PulledMove> moves = Pull(program);
     EXPECT_EQ(NcRun.status.error, kNcErrorOffsetArc);
     EXPECT_EQ(moves.size(), 1u);  // the start-up move, then the run stops
     // Without the check the offset arc runs inside out (radius -2 mm, ends swapped over).
-    NcController.checkReverseArc = 0;
+    NcController.reverseArcCheck = 0;
     moves = Pull(program);
     EXPECT_EQ(NcRun.status.error, 0);
     ASSERT_EQ(moves.size(), 4u);
     EXPECT_NEAR(moves[2].end.axis[1], -2.0, 1e-12);
     // A convex arc of any radius is no concern of the check.
-    NcController.checkReverseArc = 1;
+    NcController.reverseArcCheck = 1;
     Pull("G90 G01 F100.\nG42 D1 X0 Y-1.\nX20.\nG03 X20. Y1. R1.\nG01 X0\n");
     EXPECT_EQ(NcRun.status.error, 0);
 }
@@ -343,13 +343,13 @@ TEST_F(CompensationTest, G40WithoutMotionCancelsByTheOnlyG40Mode) {
                                   Move(4, 1, 0, 5, 0, 100) + Move(6, 1, 0, 5, 10, 100) +
                                   Move(8, 0, -10, 10, 10, 100) + "END state 2 error 0\n");
     // RESET: the G40 block itself takes the tool back onto the programmed point.
-    NcController.onlyG40Mode = 2;
+    NcController.compensationCancelMode = 2;
     EXPECT_EQ(Trace(program), Move(2, 1, 5, 0, 0, 100) + Move(3, 1, 5, 5, 0, 100) +
                                   Move(4, 1, 0, 5, 0, 100) + Move(5, 1, 0, 10, 0, 100) +
                                   Move(6, 1, 0, 10, 10, 100) + Move(8, 0, -10, 10, 10, 100) +
                                   "END state 2 error 0\n");
     // A cancel still pending at the end of the program goes back to the programmed end.
-    NcController.onlyG40Mode = 1;
+    NcController.compensationCancelMode = 1;
     EXPECT_EQ(Trace("G90 G01 F100.\nG41 D1 X10.\nY10.\nG40\n"),
               Move(2, 1, 5, 0, 0, 100) + Move(3, 1, 5, 10, 0, 100) + Move(4, 1, 10, 10, 0, 100) +
                   "END state 2 error 0\n");
@@ -371,8 +371,8 @@ TEST_F(CompensationTest, UnjoinedCornersRaiseTheRadiusOffsetAlarm) {
     EXPECT_EQ(Trace(program), silent);
     EXPECT_EQ(NcRun.compensation.radiusOffsetEvent, 0);
     // Only a controller with the check records the alarm; with LIST it is also written.
-    NcController.radiusOffsetCheck = 1;
-    NcController.radiusOffsetList = 1;
+    NcController.radiusCheckAny = 1;
+    NcController.radiusCheckListMode = 1;
     AlarmReport.path = dir.Path() + "/alarm.txt";
     EXPECT_EQ(Trace(program), expected);
     EXPECT_EQ(NcRun.compensation.radiusOffsetEvent, 1);
@@ -394,12 +394,12 @@ TEST_F(CompensationTest, BadInputPassesThroughOrGivesItsAlarm) {
     EXPECT_EQ(Trace(program), Move(2, 1, -10, 0, -1, 100) + Move(3, 1, 0, 5, -1, 100) +
                                   Move(4, 1, 5, 5, -1, 100) + Move(6, 1, 5, 10, -1, 100) +
                                   Move(8, 1, 0, 10, -1, 100) + "END state 2 error 0\n");
-    NcController.onlyG40Mode = 2;
+    NcController.compensationCancelMode = 2;
     EXPECT_EQ(Trace(program), Move(2, 1, -10, 0, -1, 100) + Move(3, 1, 0, 5, -1, 100) +
                                   Move(4, 1, 5, 5, -1, 100) + Move(6, 1, 5, 10, -1, 100) +
                                   Move(7, 1, 10, 10, -1, 100) + Move(8, 1, 0, 10, -1, 100) +
                                   "END state 2 error 0\n");
-    NcController.onlyG40Mode = 1;
+    NcController.compensationCancelMode = 1;
     // A D word beyond the table reads D0, and a zero radius leaves the path as programmed.
     EXPECT_EQ(Trace("G90 G01 G41 D2000 X10. F100.\nY10.\nG40 G02 X0 Y0 I-10. J0\n"),
               Move(1, 1, 10, 0, 0, 100) + Move(2, 1, 10, 10, 0, 100) +
@@ -437,11 +437,11 @@ TEST_F(CompensationTest, TheEndOfTheProgramHandsOutWhatIsHeld) {
               Move(2, 1, 0, 5, 0, 100) + Move(3, 1, 15, 5, 0, 100) + Move(4, 1, 15, 20, 0, 100) +
                   Move(5, 1, 15, 20, 5, 100) + "END state 2 error 0\n");
     // The same at the stop character, and at M30 of a memory run.
-    NcController.endOfRecordChar = '%';
+    NcController.endOfRecord = '%';
     EXPECT_EQ(Trace("%\nG90 G01 F100.\nG41 D1 X0 Y0\nX20.\nY20.\n%\nX99.\n"),
               Move(3, 1, 0, 5, 0, 100) + Move(4, 1, 15, 5, 0, 100) + Move(5, 1, 15, 20, 0, 100) +
                   "END state 2 error 0\n");
-    NcController.endOfRecordChar = ' ';
+    NcController.endOfRecord = ' ';
     NcController.runTypeMemory = 1;
     EXPECT_EQ(Trace("G90 G01 F100.\nG41 D1 X0 Y0\nX20.\nY20. M30\nX99.\n"),
               Move(2, 1, 0, 5, 0, 100) + Move(3, 1, 15, 5, 0, 100) + Move(4, 1, 15, 20, 0, 100) +
@@ -546,7 +546,7 @@ TEST_F(CompensationTest, RandomContoursKeepEveryElementOnItsOffset) {
     dOffset[4] = 1.0f;
     dOffset[5] = 2.0f;
     dOffset[6] = 3.0f;
-    NcController.radiusOffsetCheck = 1;
+    NcController.radiusCheckAny = 1;
     int checked = 0;
     for (int run = 0; run < 200; ++run) {
         const std::string program = RandomContour(rng);
@@ -622,10 +622,10 @@ TEST_F(CompensationTest, RandomBlocksNeverBreakTheRunState) {
     for (int d = 0; d < 20; ++d) {
         dOffset[d] = static_cast<float>(d % 7) * 1.5f;
     }
-    NcController.radiusOffsetCheck = 1;
+    NcController.radiusCheckAny = 1;
     for (int run = 0; run < 60; ++run) {
-        NcController.onlyG40Mode = 1 + run % 2;
-        NcController.checkReverseArc = run % 3 == 0;
+        NcController.compensationCancelMode = 1 + run % 2;
+        NcController.reverseArcCheck = run % 3 == 0;
         std::string program = "G90 G01 F100.\n";
         for (int i = 0; i < 200; ++i) {
             program += RandomCompensationBlock(rng);

@@ -245,12 +245,12 @@ TEST_F(DataCheckTest, PositionOriginAndErrorAfterTheRun) {
     EXPECT_EQ(NcRun.modal.workOffsetIndex, 1);
     EXPECT_EQ(NcRun.dataCheckActive, 0);
     // A start character that never comes: error 3 and no moves.
-    NcController.endOfRecordChar = '%';
+    NcController.endOfRecord = '%';
     EXPECT_EQ(Check("G01 X10 F100\n"), 0);
     EXPECT_EQ(DataCheckResult.error, kNcErrorNoStart);
     EXPECT_EQ(NcRun.status.error, kNcErrorNoStart);
     EXPECT_EQ(MachiningTime.sums.feedMoveLength, 0.0);
-    NcController.endOfRecordChar = ' ';
+    NcController.endOfRecord = ' ';
     // A program that does not open is refused the same way; an unknown mode does nothing.
     EXPECT_EQ(RunNcDataCheck(nullptr, dir.At("missing.nc"), kDataCheckAll), 0);
     EXPECT_EQ(DataCheckResult.error, kNcErrorNoStart);
@@ -337,7 +337,7 @@ TEST_F(DataCheckTest, SplitLinesTakeTheTimeOfTheWhole) {
 
 TEST_F(DataCheckTest, TheAlarmReportIsShownOnlyWhenThisRunWroteIt) {
     AlarmReport.path = dir.At("alarm.txt");
-    NcController.radiusOffsetList = 2;  // OPEN
+    NcController.radiusCheckListMode = 2;  // OPEN
     TakeRecordedViewerOpens();
     ASSERT_EQ(WriteRadiusOffsetAlarm(1, 5.0, 4, "Y-7.\n"), 1);
     CloseAlarmFile();
@@ -348,7 +348,7 @@ TEST_F(DataCheckTest, TheAlarmReportIsShownOnlyWhenThisRunWroteIt) {
     EXPECT_TRUE(TakeRecordedViewerOpens().empty());
     EXPECT_EQ(NcRun.compensation.radiusOffsetEvent, 0);
     // LIST writes without showing.
-    NcController.radiusOffsetList = 1;
+    NcController.radiusCheckListMode = 1;
     ASSERT_EQ(WriteRadiusOffsetAlarm(1, 5.0, 4, "Y-7.\n"), 1);
     CloseAlarmFile();
     EXPECT_TRUE(TakeRecordedViewerOpens().empty());

@@ -61,10 +61,10 @@ TEST_F(HostileProgramTest, RandomTextNeverBreaksTheRunState) {
     for (int run = 0; run < 24; ++run) {
         ClearAll();
         NcController.runTypeMemory = run % 2;
-        NcController.endOfRecordChar = run % 3 == 0 ? '%' : ' ';
-        NcController.radiusTolerance = run % 4 == 0 ? 0.01 : 1e6;
+        NcController.endOfRecord = run % 3 == 0 ? '%' : ' ';
+        NcController.arcRadiusTolerance = run % 4 == 0 ? 0.01 : 1e6;
         NcController.directToolDigits = run % 5 == 0 ? 2 : 0;
-        NcController.feedMode = run % 4;
+        NcController.feedWordMode = run % 4;
         NcController.replacements = {{"Q", "QQ"}, {"%", ""}};
         std::string program = run % 3 == 0 ? "%\n" : "";
         for (int i = 0; i < 300; ++i) {

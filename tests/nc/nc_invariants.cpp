@@ -116,7 +116,7 @@ std::string CheckNcInvariants() {
             }
         }
     }
-    if (NcController.dialect == kDialectNormal && !p.workOffsetChangeHeld) {
+    if (NcController.dialect.number == kDialectNormal && !p.workOffsetChangeHeld) {
         MotionPosition origin;
         ComputeWorkOrigin(modal.workOffsetIndex, &origin);
         for (int i = 0; i < 5; ++i) {

@@ -114,7 +114,8 @@ TEST_F(NcLineSourceTest, OptionalBlockSkipLooksAtTheFirstColumnOnly) {
 }
 
 TEST_F(NcLineSourceTest, CharacterCheck) {
-    NcController.checkCharacters = "GXYZ.()# ";
+    NcController.hasAllowedCharacters = 1;
+    NcController.allowedCharacters = "GXYZ.()# ";
     struct Case {
         const char* line;
         int error;
@@ -137,7 +138,7 @@ TEST_F(NcLineSourceTest, CharacterCheck) {
         EXPECT_EQ(position, c.position) << c.line;
     }
     // The decimal point rule holds with no allowed set too.
-    NcController.checkCharacters.clear();
+    NcController.allowedCharacters.clear();
     NcRun = {};
     int position = 0;
     EXPECT_EQ(CheckNcLineCharacters("F1.2.3\n", &position), 1);
@@ -238,7 +239,7 @@ TEST_F(NcLineSourceTest, InMemorySubprogramsEndAtTheirLastLine) {
     const std::string path =
         dir.Write("main.nc", "M30\nO1\nG01 X1\n/M99\nO2\nG01 X2\nM99\nO3\nG01 X3\nRTS\n");
     NcController.runTypeMemory = 1;
-    NcController.osp = 1;
+    NcController.dialect.osp = 1;
     NcController.blockSkip[0] = 1;
     NcController.blockSkipAny = 1;
     ASSERT_EQ(LoadNcProgramIndex(path), 1);

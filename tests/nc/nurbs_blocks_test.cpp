@@ -144,8 +144,8 @@ TEST_F(NurbsBlocksTest, G132TakesItsKnotsFromQ) {
     EXPECT_EQ(NurbsCurve.order, 2);
     EXPECT_EQ(Take(NurbsCurve.knot, 4), (std::vector<double>{0, 0, 2, 2}));
     ClearAll();
-    NcController.osp = 1;
-    NcController.dialect = kDialectOsp;
+    NcController.dialect.osp = 1;
+    NcController.dialect.number = kDialectOsp;
     // In the OSP dialect G132 is a clockwise arc, never a curve (this one has no centre, so the
     // arc check may refuse it, but no knot line is taken).
     EXPECT_EQ(PullToCurve(program), 0);

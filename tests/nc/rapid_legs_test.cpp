@@ -220,7 +220,7 @@ TEST_F(RapidLegTest, MissingRatesAccelerationsOrStepLengthKeepTheRapidWhole) {
 }
 
 TEST_F(RapidLegTest, RapidsUnderTransformsOrOnALinePathStayWhole) {
-    NcController.rapidRate[0] = NcController.rapidRate[1] = 6000;
+    NcController.rapid[0] = NcController.rapid[1] = 6000;
     NcController.rapidAcceleration[0] = NcController.rapidAcceleration[1] = 1;
     CurrentMotion.start = At(0, 0, 0);
     CurrentMotion.end = At(100, 10, 0);
@@ -230,12 +230,12 @@ TEST_F(RapidLegTest, RapidsUnderTransformsOrOnALinePathStayWhole) {
         return count;
     };
     for (int type : {kRapidStraight, kRapidLine}) {
-        NcController.positioningType = type;
+        NcController.rapidType = type;
         EXPECT_EQ(split(), 0);
     }
-    NcController.positioningType = kRapidDogLeg;
+    NcController.rapidType = kRapidDogLeg;
     EXPECT_EQ(split(), 2);
-    NcController.positioningType = kRapidProfile;
+    NcController.rapidType = kRapidProfile;
     EXPECT_EQ(split(), 100);
     NcController.linearRapidPath = 1;
     KinematicsMode.runMode = 3;
@@ -261,7 +261,7 @@ TEST_F(RapidLegTest, PositioningTypeOfEachG00ModeWord) {
     for (const auto& c : cases) {
         ReadControllerFileAt(dir.Write("g00.ctl", std::string("G00MODE=") + c.word + "\r\n"));
         RefreshNcControllerView();
-        EXPECT_EQ(NcController.positioningType, c.type) << c.word;
+        EXPECT_EQ(NcController.rapidType, c.type) << c.word;
     }
 }
 

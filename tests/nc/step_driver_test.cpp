@@ -40,14 +40,14 @@ TEST_F(StepDriverTest, ArcsByRadiusAndOffsetsInEachPlane) {
 }
 
 TEST_F(StepDriverTest, ArcRadiusAndFeedErrorsStopTheRun) {
-    NcController.radiusTolerance = 0.001;
+    NcController.arcRadiusTolerance = 0.001;
     EXPECT_EQ(Trace("G90 G02 X10. Y0 I4. F100.\nG01 X0\n"), "END state 0 error 1\n");
     ClearAll();
     NcController.checkF0 = 1;
     EXPECT_EQ(Trace("G90 G01 X0 F0\nX5.\n"), Move(1, 1, 0, 0, 0, 0) + "END state 0 error 2\n");
     ClearAll();
     // An R smaller than half the chord cannot reach its end.
-    NcController.radiusTolerance = 0.001;
+    NcController.arcRadiusTolerance = 0.001;
     EXPECT_EQ(Trace("G90 G02 X10. Y0 R4. F100.\n"), "END state 0 error 1\n");
     ClearAll();
     // A zero radius has no direction, even with the radius check off.
@@ -55,16 +55,16 @@ TEST_F(StepDriverTest, ArcRadiusAndFeedErrorsStopTheRun) {
 }
 
 TEST_F(StepDriverTest, StartAndStopCharacter) {
-    NcController.endOfRecordChar = '%';
+    NcController.endOfRecord = '%';
     ResetInterpreterState();
     EXPECT_EQ(Trace("G00 X5.\n%\nG00 X1.\n %\nG00 X9.\n"),
               Move(3, 0, 1, 0, 0, 0) + "END state 2 error 0\n");
     ClearAll();
-    NcController.endOfRecordChar = '%';
+    NcController.endOfRecord = '%';
     EXPECT_EQ(Trace("G00 X5.\nG00 X1.\n"), "END state 2 error 3\n");
     ClearAll();
     // Inside a subprogram the character ends nothing: the line is passed over.
-    NcController.endOfRecordChar = '%';
+    NcController.endOfRecord = '%';
     dir.Write("O100", "%\nG01 X2.\n%\nG01 X3.\n");
     EXPECT_EQ(Trace("%\nG01 F10.\nM198 P100\nG01 X4.\n%\nG01 X5.\n"),
               std::string("O100:2 G1 X2.0000 Y0.0000 Z0.0000 A0.0000 B0.0000 F10.0000\n") +

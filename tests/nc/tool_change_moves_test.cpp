@@ -215,8 +215,8 @@ TEST_F(StopBlockTest, StopByOptionAndDialect) {
         NcController = {};
         NcController.stopOption = c.option;
         NcController.stopStrings = {"", "CHECK"};
-        NcController.siemens = c.dialect == kSiemens;
-        NcController.heidenhain = c.dialect == kHeidenhain;
+        NcController.dialect.siemens = c.dialect == kSiemens;
+        NcController.dialect.heidenhain = c.dialect == kHeidenhain;
         EXPECT_EQ(IsStopBlock(c.line), c.stop) << "option " << c.option;
     }
 }

@@ -358,7 +358,7 @@ TEST_F(ToolPathTest, DrawingWritesNoReportLines) {
     EXPECT_EQ(std::ftell(report), 0L) << "no tool-length report line";
     EXPECT_FALSE(std::filesystem::exists(AlarmReport.path)) << "no alarm report";
     EXPECT_EQ(hookCalls, 0);
-    EXPECT_EQ(NcController.radiusOffsetList, 1) << "the controller view is as it was";
+    EXPECT_EQ(NcController.radiusCheckListMode, 1) << "the controller view is as it was";
     // The cut of the same program writes both reports.
     const double box[6] = {-20, -20, -10, 40, 20, 0};
     SetStockUndoRingSize(&StockModels[0], 1);
