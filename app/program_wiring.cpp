@@ -40,6 +40,7 @@
 #include "shell/main_window.h"
 #include "shell/menu_state.h"
 #include "shell/nc_data_commands.h"
+#include "shell/option_commands.h"
 #include "shell/run_commands.h"
 #include "shell/startup.h"
 #include "shell/status_bar.h"
@@ -189,6 +190,7 @@ const std::vector<HookRecordEntry>& ListHookRecords() {
         MIREXA_HOOK_RECORD(RunHooks, RunCallbacks),
         MIREXA_HOOK_RECORD(NcDataCommandHooks, NcDataCommandCallbacks),
         MIREXA_HOOK_RECORD(StockCommandHooks, StockCommandCallbacks),
+        MIREXA_HOOK_RECORD(OptionCommandHooks, OptionCommandCallbacks),
         MIREXA_HOOK_RECORD(RealWindowBackend, GetRegisteredRealWindowBackend()),
         MIREXA_HOOK_RECORD(GuiPump, GetGuiPump()),
         MIREXA_HOOK_RECORD(MenuBackendHooks, GetMenuBackendHooks()),
@@ -295,6 +297,23 @@ const std::vector<WaitingHook>& ListWaitingHooks() {
         MIREXA_WAITING(RunHooks, repaintToolPanel, kWaitsToolPanel),
         MIREXA_WAITING(RunHooks, simulationPluginLoaded, kWaitsPlugins),
         MIREXA_WAITING(NcDataCommandHooks, pathReaderSlot, kWaitsPlugins),
+        MIREXA_WAITING(OptionCommandHooks, optionalBlockSkipDialog, kWaitsDialogs),
+        MIREXA_WAITING(OptionCommandHooks, interferenceDialog, kWaitsDialogs),
+        MIREXA_WAITING(OptionCommandHooks, structureInterferenceDialog, kWaitsDialogs),
+        MIREXA_WAITING(OptionCommandHooks, controlPointDialog, kWaitsDialogs),
+        MIREXA_WAITING(OptionCommandHooks, offsetDialog, kWaitsDialogs),
+        MIREXA_WAITING(OptionCommandHooks, workCoordinatesDialog, kWaitsDialogs),
+        MIREXA_WAITING(OptionCommandHooks, movieDialog, kWaitsDialogs),
+        MIREXA_WAITING(OptionCommandHooks, colorDialog, kWaitsDialogs),
+        MIREXA_WAITING(OptionCommandHooks, displayModeDialog, kWaitsDialogs),
+        MIREXA_WAITING(OptionCommandHooks, pitchDialog, kWaitsDialogs),
+        MIREXA_WAITING(OptionCommandHooks, initialConditionDialog, kWaitsDialogs),
+        MIREXA_WAITING(OptionCommandHooks, resizeDialog, kWaitsDialogs),
+        MIREXA_WAITING(OptionCommandHooks, toolParametersDialog, kWaitsDialogs),
+        MIREXA_WAITING(OptionCommandHooks, expandRateDialog, kWaitsDialogs),
+        MIREXA_WAITING(OptionCommandHooks, discolorationDialog, kWaitsDialogs),
+        MIREXA_WAITING(OptionCommandHooks, nccomLoaded, kWaitsPlugins),
+        MIREXA_WAITING(OptionCommandHooks, loadToolFromPluginAtStart, kWaitsPlugins),
         MIREXA_WAITING(StockCommandHooks, redrawWorkPane, kWaitsPanel),
         MIREXA_WAITING(StockCommandHooks, selectStockFile, kWaitsDialogs),
         // The swing's axis, angle and centre are also the stock rotation with which the view

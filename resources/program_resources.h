@@ -102,6 +102,16 @@ constexpr unsigned IDM_STRUCTURE_INTERFERENCE_SETTINGS = 32912;
 constexpr unsigned IDM_DISABLE_NCCOM = 32931;  // a plug-in's item, not in the resource
 constexpr unsigned IDM_PERSPECTIVE = 32901;    // also the first simulation plug-in's item (F8)
 constexpr unsigned IDM_ROTARY_REAL_CUT_MODE = 32902;  // also the second one's item (F9)
+// The stock-modifier plug-ins' menu items; they do nothing of their own.
+constexpr unsigned IDM_MOD_PLUGIN_1 = 32951;
+constexpr unsigned IDM_MOD_PLUGIN_2 = 32952;
+constexpr unsigned IDM_MOD_PLUGIN_3 = 32953;
+// The data check of the selected NC program: everything, or the extents only.
+constexpr unsigned IDM_NC_CHECK_DATA = 32961;
+constexpr unsigned IDM_NC_CHECK_MIN_MAX = 32962;
+// The mouse tools of the view window (248 .. 257 and 261), served by the view.
+constexpr unsigned IDM_VIEW_TOOL_FIRST = 248;
+constexpr unsigned IDM_VIEW_TOOL_LAST = 261;
 // View popup commands (mouse tools of the view window).
 constexpr unsigned IDM_VIEW_POPUP_FIRST = 257;
 constexpr unsigned IDM_VIEW_POPUP_SECOND = 250;

@@ -9,6 +9,8 @@
 #include "nc/nc_run_state.h"
 #include "resources/main_menu.h"
 #include "resources/program_resources.h"
+#include "shell/hook_calls.h"
+#include "shell/option_commands.h"
 #include "shell/stock_commands.h"
 #include "view/camera.h"
 
@@ -153,7 +155,8 @@ MenuCheckInputs GatherMenuCheckInputs() {
     in.chipCheck = Checks.chipWidthCheck;
     in.colorMode = DisplayModes.colorMode;
     in.stockDisplayStyle = DisplayModes.stockStyle;
-    in.nccomLoaded = 0;  // no plug-in host loads the NC communication plug-in yet
+    in.nccomLoaded = AskHook(OptionCommandCallbacks.nccomLoaded);
+    in.nccomSwitchedOff = OptionCommands.nccomSwitchedOff;
     in.commandPanelShown = Settings.showCommandPanel;
     in.toolShown = DisplayModes.toolMode != 0 ? 1 : 0;
     in.toolDialogShown = Settings.showToolPanel;
