@@ -297,6 +297,7 @@ const std::vector<WaitingHook>& ListWaitingHooks() {
         MIREXA_WAITING(RunHooks, repaintToolPanel, kWaitsToolPanel),
         MIREXA_WAITING(RunHooks, simulationPluginLoaded, kWaitsPlugins),
         MIREXA_WAITING(NcDataCommandHooks, pathReaderSlot, kWaitsPlugins),
+        MIREXA_WAITING(NcDataCommandHooks, versionDialog, kWaitsDialogs),
         MIREXA_WAITING(OptionCommandHooks, optionalBlockSkipDialog, kWaitsDialogs),
         MIREXA_WAITING(OptionCommandHooks, interferenceDialog, kWaitsDialogs),
         MIREXA_WAITING(OptionCommandHooks, structureInterferenceDialog, kWaitsDialogs),

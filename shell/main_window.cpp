@@ -216,6 +216,7 @@ MessageResult OnCreate(WindowHandle window) {
         s.statusBarHeight = r.bottom - r.top;
     }
     s.definitionWatchArmed = 1;
+    PublishSelectedFiles();  // the title names the definition files start-up read
     // 11. The start position that an alarm end rewinds to.
     MotionPosition& program = CurrentMachinePose.program;
     if (Settings.controlPointMachine) {

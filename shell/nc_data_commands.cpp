@@ -21,6 +21,8 @@
 #include "nc/nc_line_source.h"
 #include "nc/nc_run_state.h"
 #include "nc/nurbs_evaluation.h"
+#include "platform/cursor.h"
+#include "platform/default_viewer.h"
 #include "platform/message_box.h"
 #include "shell/automation_steps.h"
 #include "shell/file_dialogs.h"
@@ -35,6 +37,7 @@
 #include "view/display_lists.h"
 #include "view/gdi_resources.h"
 #include "view/tool_path.h"
+#include "view/view_window.h"
 
 namespace mirexa {
 
@@ -195,12 +198,71 @@ void SelectProgramCommand(WindowHandle window, unsigned command) {
     ClearPresetPath();
     NcDataCommands.selectedState = NcDataCommands.selectedState == 0 ? 1 : 2;
     EnableNcProgramMenuItems();
+    PublishSelectedFiles();
     if (AutomaticMode.load() == 0) {
         UpdateMainTitle(MainWindow.load());
     }
-    if (command == IDM_NC_SELECT_OPTIMAL_STOCK) {
+    if (command == IDM_NC_SELECT_OPTIMAL_STOCK && !MainWindowData.droppedStockFlag) {
         DefineOptimalStock(window);
     }
+    if (AutomaticMode.load() == 0 && Settings.selectOpen && MainWindow.load()) {
+        SendWindowMessage(MainWindow.load(), WM_COMMAND, IDM_NC_EDIT, 0);
+    }
+}
+
+// Check Data and Check Min-Max: the data check of the selected program, its results shown (or
+// logged in automatic mode), or its alarm.
+void DataCheckCommand(int mode) {
+    if (NcDataCommands.selectedState == 0) {
+        return;
+    }
+    SetCursorHandle(LoadCursorHandle(CURSOR_WAIT));
+    RefreshNcControllerView();
+    RunNcDataCheck(MainWindow.load(), DefinitionFiles.ncProgramFile, mode);
+    SetIdleCursor(ViewMouseMode);
+    if (DataCheckResult.error > 0) {
+        ShowDataCheckAlarm(MainWindow.load(), 100 + DataCheckResult.error, 0);
+        return;
+    }
+    ShowMessageOrLog(0, FormatDataCheckSummary(DataCheckResult, mode),
+                     mode == kDataCheckAll
+                         ? ChooseLanguageText("Check Data", "データチェック")
+                         : ChooseLanguageText("Check Min-Max", "最大最小チェック"),
+                     MBX_OK | MBX_ICONINFORMATION | MBX_TOPMOST);
+}
+
+void ShowOpenFailure(const std::string& text, const std::string& path) {
+    ShowMessageOrLog(0, text + "\n" + path, EDITION_NAME, MBX_OK | MBX_ICONERROR | MBX_TOPMOST);
+}
+
+void AppendExtent(std::string* out, const char* name, const DataCheckExtent& e) {
+    char line[256];
+    if (e.min[0] > e.max[0]) {
+        std::snprintf(line, sizeof line, "%s: -\n", name);
+    } else {
+        std::snprintf(line, sizeof line, "%s: X %.3f .. %.3f  Y %.3f .. %.3f  Z %.3f .. %.3f\n",
+                      name, e.min[0], e.max[0], e.min[1], e.max[1], e.min[2], e.max[2]);
+    }
+    *out += line;
+}
+
+// The numbers whose flag is set, as "1, 2, 5" ("-" for none).
+std::string ListUsedNumbers(const unsigned char* used, std::size_t count) {
+    std::string out;
+    for (std::size_t i = 0; i < count; ++i) {
+        if (used[i]) {
+            out += (out.empty() ? "" : ", ") + std::to_string(i);
+        }
+    }
+    return out.empty() ? "-" : out;
+}
+
+std::string FormatSeconds(double seconds) {
+    const long long total = seconds > 0.0 && seconds < 1e12 ? std::llround(seconds) : 0;
+    char text[64];
+    std::snprintf(text, sizeof text, "%lld:%02lld:%02lld", total / 3600, total / 60 % 60,
+                  total % 60);
+    return text;
 }
 
 void ReportCommand(MessageLParam lparam) {
@@ -254,6 +316,7 @@ void DefinitionFileCommand(unsigned command) {
     }
     BringViewUpToDate(command);
     ClearPresetPath();
+    PublishSelectedFiles();
     if (AutomaticMode.load() == 0) {
         UpdateMainTitle(MainWindow.load());
     }
@@ -272,6 +335,15 @@ void DefinitionFileCommand(unsigned command) {
 }
 
 }  // namespace
+
+void PublishSelectedFiles() {
+    StatusBarInputs& in = StatusInputs;
+    in.ncProgramPath = NcDataCommands.selectedState != 0 ? DefinitionFiles.ncProgramFile : "";
+    in.toolsFilePath = DefinitionFiles.toolsFile;
+    in.controllerFilePath = DefinitionFiles.controllerFile;
+    in.machineFilePath = DefinitionFiles.machineFile;
+    in.machineName = Machine.name;
+}
 
 void ConnectDataCheckCommands() {
     RunUiCallbacks.closeAlarmFile = CloseAlarmFile;
@@ -348,6 +420,70 @@ void ComputeOptimalStockBox(const DataCheckExtents& e, const double margin[3], d
     }
 }
 
+std::string FormatDataCheckSummary(const DataCheckRecord& r, int mode) {
+    std::string out;
+    AppendExtent(&out, ChooseLanguageText("Program", "プログラム座標"), r.program);
+    AppendExtent(&out, ChooseLanguageText("Machine", "機械座標"), r.machine);
+    AppendExtent(&out, ChooseLanguageText("Tool point (work)", "工具先端点(ワーク)"),
+                 r.toolPointWork);
+    if (mode != kDataCheckAll) {
+        return out;
+    }
+    char line[256];
+    const bool fed = r.minFeed <= r.maxFeed;
+    std::snprintf(line, sizeof line, "%s: %.1f / %.1f / %.1f\n",
+                  ChooseLanguageText("Feed max / cutting max / min (mm/min)",
+                                     "送り 最大 / 切削最大 / 最小 (mm/min)"),
+                  r.maxFeed, r.maxCuttingFeed, fed ? r.minFeed : 0.0);
+    out += line;
+    std::snprintf(line, sizeof line, "%s: %.0f\n",
+                  ChooseLanguageText("Spindle max (min-1)", "主軸回転数 最大 (min-1)"),
+                  r.maxSpindle > 0.0 ? r.maxSpindle : 0.0);
+    out += line;
+    std::string tools;
+    for (int i = 1; i <= r.toolCount && i <= kTimedToolOrdinalsMax; ++i) {
+        if (r.toolList[i] > 0) {
+            tools += (tools.empty() ? "T" : ", T") + std::to_string(r.toolList[i]);
+        }
+    }
+    out += ChooseLanguageText("Tools in order of use: ", "使用工具順: ");
+    out += (tools.empty() ? "-" : tools) + (r.toolListFull ? " ...\n" : "\n");
+    out += "D: " + ListUsedNumbers(r.dUsed, kDataCheckOffsetNumbers) + "\n";
+    out += "H: " + ListUsedNumbers(r.hUsed, kDataCheckOffsetNumbers) + "\n";
+    const MachiningTimeSums& t = MachiningTime.sums;
+    out += ChooseLanguageText("Machining time: ", "加工時間: ") +
+           FormatSeconds(t.feedMoveTime + t.nonCuttingTime);
+    out += ChooseLanguageText(" (cutting ", " (切削 ") + FormatSeconds(t.cuttingTime) + ")\n";
+    return out;
+}
+
+int OpenHelpPage() {
+    if (AutomaticMode.load() != 0) {
+        return 0;
+    }
+    const std::string& page = DefinitionFiles.helpPath;
+    if (page.empty() || !Readable(page)) {
+        ShowOpenFailure(
+            ChooseLanguageText("The help page cannot be found.", "ヘルプページが見つかりません"),
+            page);
+        return 0;
+    }
+    if (!DefaultViewerInstalled()) {
+        ShowOpenFailure(
+            ChooseLanguageText("There is no viewer to show the help page (xdg-open).",
+                               "ヘルプページを表示するビューアー(xdg-open)がありません"),
+            page);
+        return 0;
+    }
+    if (!OpenInDefaultViewer(page)) {
+        ShowOpenFailure(ChooseLanguageText("The viewer could not open the help page.",
+                                           "ビューアーがヘルプページを開けません"),
+                        page);
+        return 0;
+    }
+    return 1;
+}
+
 int HandleNcDataCommand(WindowHandle window, unsigned command, MessageLParam lparam) {
     switch (command) {
         case IDM_NC_SELECT:
@@ -361,6 +497,29 @@ int HandleNcDataCommand(WindowHandle window, unsigned command, MessageLParam lpa
         case IDM_CONTROLLER_FILE:
         case IDM_MACHINE_FILE:
             DefinitionFileCommand(command);
+            return 1;
+        case IDM_NC_CHECK_DATA:
+        case IDM_NC_CHECK_MIN_MAX:
+            DataCheckCommand(command == IDM_NC_CHECK_DATA ? kDataCheckAll : kDataCheckMinMax);
+            return 1;
+        case IDM_HELP:
+            OpenHelpPage();
+            return 1;
+        case IDM_HOME_PAGE:
+            if (AutomaticMode.load() == 0 && !OpenInDefaultViewer(kHomePageAddress)) {
+                ShowOpenFailure(ChooseLanguageText("The home page could not be opened.",
+                                                   "ホームページを開けません"),
+                                kHomePageAddress);
+            }
+            return 1;
+        case IDM_VERSION_INFO:
+            if (H().versionDialog) {
+                H().versionDialog();
+            }
+            return 1;
+        case IDM_EXIT:
+            // As the close box: a run still going is ended before the window goes.
+            SendWindowMessage(window, WM_CLOSE, 0, 0);
             return 1;
         default:
             return 0;

@@ -11,12 +11,15 @@
 
 #include "app/program_wiring.h"
 #include "config/axis_label_table.h"
+#include "config/command_line.h"
 #include "config/config_records.h"
 #include "geometry/scratch_directory.h"
 #include "geometry/shared_state.h"
 #include "geometry/tool_length_report.h"
 #include "platform/backend.h"
+#include "platform/file_dialog.h"
 #include "platform/keys.h"
+#include "platform/message_box.h"
 #include "platform/pointer.h"
 #include "platform/window.h"
 #include "resources/program_resources.h"
@@ -243,6 +246,67 @@ TEST_F(ProgramStartupTest, BatchTitleShowsTheProgressNameTheStopMarkAndTheStopKe
         EXPECT_NE(seen.removal, 0);
         EXPECT_EQ(seen.removal == kFloodFillStopped, c.holdStopKey != 0);
     }
+}
+
+// Menu commands sent to the program's own main window: an NC program chosen in the file dialog
+// reaches the title and its data check, and the options a user switched come back at the next
+// start through the settings file.
+struct MenuSeenAtClose {
+    int closes = 0;
+    std::string chosen;
+    std::string title;
+    std::string box;
+} menuSeen;
+
+// At the first close of the window, as a user at a desktop would before quitting (the headless
+// start-up runs unattended, which writes no settings and updates no title: the user is put in
+// here): four options switched, the sample program chosen and its extents checked.
+void SwitchOptionsAndCheckAProgram(const WindowMessage& m) {
+    WindowHandle main = MainWindow.load();
+    if (m.message != WM_CLOSE || m.window != main || menuSeen.closes++ != 0) {
+        return;
+    }
+    AutomaticMode.store(0);
+    for (unsigned command :
+         {IDM_SOUND, IDM_SHOW_AXES, IDM_ARBOR_CHECK_2, IDM_ROTARY_REAL_CUT_MODE}) {
+        SendWindowMessage(main, WM_COMMAND, command, 0);
+    }
+    const FileDialogResponder dialog = SetFileDialogResponder([](const FileDialogRequest&) {
+        return FileDialogResult{.ok = 1, .path = menuSeen.chosen};
+    });
+    const MessageBoxResponder box = SetMessageBoxResponder([](const MessageBoxRequest& request) {
+        menuSeen.box = request.text;
+        return MBX_IDOK;
+    });
+    SendWindowMessage(main, WM_COMMAND, IDM_NC_SELECT, 0);
+    menuSeen.title = GetPlatformWindowText(main);
+    SendWindowMessage(main, WM_COMMAND, IDM_NC_CHECK_MIN_MAX, 0);
+    SetFileDialogResponder(dialog);
+    SetMessageBoxResponder(box);
+}
+
+TEST_F(ProgramStartupTest, AChosenProgramIsCheckedAndSwitchedOptionsComeBackAtTheNextStart) {
+    menuSeen = MenuSeenAtClose{};
+    CommandLine = CommandLineOptions{};  // no switches of an earlier start in this process
+    menuSeen.chosen = scratch.At("pocket.nc");
+    SetMessageObserver(SwitchOptionsAndCheckAProgram);
+    EXPECT_EQ(Run(""), 0);
+    SetMessageObserver({});
+    ASSERT_EQ(menuSeen.closes, 1);
+    EXPECT_NE(menuSeen.title.find("pocket.nc(vmc3.ttl,vmc3.ctl,vmc3.mtl)"), std::string::npos)
+        << menuSeen.title;
+    EXPECT_NE(menuSeen.box.find("X "), std::string::npos) << menuSeen.box;
+    const std::string ini = testing::ReadWholeFile(scratch.At("mirexa.ini"));
+    EXPECT_NE(ini.find("SOUND=ON"), std::string::npos);
+    EXPECT_NE(ini.find("ARBOR CHECK=CUT"), std::string::npos);
+    EXPECT_NE(ini.find("ARBOR CHECK=CUT"), std::string::npos) << ini;
+
+    ResetConfigurationRecords();
+    EXPECT_EQ(Run(""), 0);
+    EXPECT_EQ(Settings.sound, 1);
+    EXPECT_EQ(DisplayModes.basicAxis, 0);
+    EXPECT_EQ(Checks.arborCheck, 2);
+    EXPECT_EQ(Settings.realRotation, 1);
 }
 
 }  // namespace
