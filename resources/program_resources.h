@@ -109,6 +109,8 @@ constexpr unsigned IDM_MOD_PLUGIN_3 = 32953;
 // The data check of the selected NC program: everything, or the extents only.
 constexpr unsigned IDM_NC_CHECK_DATA = 32961;
 constexpr unsigned IDM_NC_CHECK_MIN_MAX = 32962;
+// Another settings file: read it, then the definition files it names.
+constexpr unsigned IDM_SETTINGS_FILE = 32963;
 // The mouse tools of the view window (248 .. 257 and 261), served by the view.
 constexpr unsigned IDM_VIEW_TOOL_FIRST = 248;
 constexpr unsigned IDM_VIEW_TOOL_LAST = 261;

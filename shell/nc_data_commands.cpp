@@ -10,6 +10,7 @@
 #include "config/config_records.h"
 #include "config/controller_file.h"
 #include "config/machine_file.h"
+#include "config/settings_file.h"
 #include "config/tools_file.h"
 #include "geometry/file_paths.h"
 #include "geometry/machine_kinematics.h"
@@ -23,17 +24,20 @@
 #include "nc/nurbs_evaluation.h"
 #include "platform/cursor.h"
 #include "platform/default_viewer.h"
+#include "platform/file_dialog.h"
 #include "platform/message_box.h"
 #include "shell/automation_steps.h"
 #include "shell/file_dialogs.h"
 #include "shell/main_window.h"
 #include "shell/menu_state.h"
+#include "shell/run_commands.h"
 #include "shell/status_bar.h"
 #include "shell/stock_commands.h"
 #include "simulation/cutting_info_report.h"
 #include "simulation/interference_messages.h"
 #include "simulation/run_ui_hooks.h"
 #include "stock/stock_shapes.h"
+#include "view/camera.h"
 #include "view/display_lists.h"
 #include "view/gdi_resources.h"
 #include "view/tool_path.h"
@@ -231,6 +235,49 @@ void DataCheckCommand(int mode) {
                      MBX_OK | MBX_ICONINFORMATION | MBX_TOPMOST);
 }
 
+// Reads every setting of the settings file named by DefinitionFiles.settingsName from a clean
+// start (the command line's values and the program's files stay), then the definition files it
+// names, and brings the view, the menus and the title up to date. 1 when the file held settings.
+int ReadSettingsAgain(WindowHandle window) {
+    const CommandLineOptions commandLine = CommandLine;
+    const DefinitionFilePaths files = DefinitionFiles;
+    ResetConfigurationRecords();
+    CommandLine = commandLine;
+    DefinitionFiles = files;
+    std::vector<std::string> messages;
+    const int read = ReadSettings(&messages);
+    ReportCommandLineMessages(messages);
+    ReadToolFile();
+    ReadControllerFile();
+    ReadMachineFile(1);
+    ReadToolFile();
+    UpdateMachinePosition();
+    ApplyColorSettings();
+    CurrentView.perspective = DisplayModes.perspective;
+    MarkAllSceneListsDirty();
+    UpdateMenuChecks();
+    PublishSelectedFiles();
+    UpdateMainTitle(window);
+    DrawStatusBar();
+    RedrawMainWindow(window);
+    return read;
+}
+
+void SettingsFileCommand(WindowHandle window) {
+    FileDialogRequest request;
+    request.owner = window;
+    request.title = ChooseLanguageText("Settings file", "設定ファイル");
+    request.filters = {{ChooseLanguageText("Settings(*.ini)", "設定ファイル(*.ini)"), "*.ini"},
+                       {ChooseLanguageText("All(*.*)", "すべて(*.*)"), "*.*"}};
+    request.fileName = DefinitionFiles.settingsPath;
+    request.initialDirectory = TrimTrailingChars(DefinitionFiles.settingsPath);
+    request.flags = FILEDLG_FILE_MUST_EXIST | FILEDLG_NO_CHANGE_DIR;
+    FileDialogResult result;
+    if (ShowFileDialog(request, &result)) {
+        SwitchSettingsFile(window, result.path);
+    }
+}
+
 void ShowOpenFailure(const std::string& text, const std::string& path) {
     ShowMessageOrLog(0, text + "\n" + path, EDITION_NAME, MBX_OK | MBX_ICONERROR | MBX_TOPMOST);
 }
@@ -335,6 +382,30 @@ void DefinitionFileCommand(unsigned command) {
 }
 
 }  // namespace
+
+int SwitchSettingsFile(WindowHandle window, const std::string& path) {
+    if (AutomaticMode.load() == 0 && IsPlatformWindow(window)) {
+        SaveMainWindowSettings(window);
+    }
+    const std::string previous = DefinitionFiles.settingsName;
+    if (!SettingsFileHoldsValues(path)) {
+        ShowOpenFailure(
+            ChooseLanguageText("The file holds no settings; the settings file in use "
+                               "stays.",
+                               "設定がないファイルです。使用中の設定ファイルのままにします"),
+            path);
+        return 0;
+    }
+    // An absolute path: the reader takes a name with a directory part as it stands.
+    DefinitionFiles.settingsName =
+        path.find('/') == std::string::npos ? DefinitionFiles.currentDirectory + path : path;
+    if (ReadSettingsAgain(window) == 1) {
+        return 1;
+    }
+    DefinitionFiles.settingsName = previous;
+    ReadSettingsAgain(window);
+    return 0;
+}
 
 void PublishSelectedFiles() {
     StatusBarInputs& in = StatusInputs;
@@ -497,6 +568,11 @@ int HandleNcDataCommand(WindowHandle window, unsigned command, MessageLParam lpa
         case IDM_CONTROLLER_FILE:
         case IDM_MACHINE_FILE:
             DefinitionFileCommand(command);
+            return 1;
+        case IDM_SETTINGS_FILE:
+            if (!IsRunActive()) {
+                SettingsFileCommand(window);
+            }
             return 1;
         case IDM_NC_CHECK_DATA:
         case IDM_NC_CHECK_MIN_MAX:

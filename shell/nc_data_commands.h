@@ -78,11 +78,19 @@ int OpenHelpPage();
 // and the machine's name; the caller then updates the title.
 void PublishSelectedFiles();
 
+// Makes path the settings file: the settings of the one in use are written back to it first
+// (unless unattended), then every setting is read from the new one (the command line's values
+// stay), then the tools, controller and machine files it names; the NC program and the stock stay.
+// Returns 1 when the new file held settings, 0 when it did not (a message says so and the
+// settings file in use stays).
+int SwitchSettingsFile(WindowHandle window, const std::string& path);
+
 // Joins the run's end to the interpreter: the closing of the alarm report and the NURBS buffers.
 void ConnectDataCheckCommands();
 
 // Handles IDM_NC_SELECT, IDM_NC_SELECT_OPTIMAL_STOCK, IDM_NC_REPORT, IDM_NC_CHECK_DATA,
-// IDM_NC_CHECK_MIN_MAX, IDM_TOOLS_FILE, IDM_CONTROLLER_FILE, IDM_MACHINE_FILE, IDM_HELP,
+// IDM_NC_CHECK_MIN_MAX, IDM_TOOLS_FILE, IDM_CONTROLLER_FILE, IDM_MACHINE_FILE,
+// IDM_SETTINGS_FILE (through an open dialog of "*.ini" files), IDM_HELP,
 // IDM_HOME_PAGE, IDM_VERSION_INFO or IDM_EXIT with its lparam (32773: 1 silent). Returns 1 when
 // the command is one of them, 0 otherwise.
 int HandleNcDataCommand(WindowHandle window, unsigned command, MessageLParam lparam);

@@ -420,6 +420,37 @@ TEST_F(NcDataMenuTest, HelpSaysWhenThePageOrTheViewerIsMissing) {
     EXPECT_TRUE(TakeRecordedViewerOpens().empty());
 }
 
+TEST_F(NcDataMenuTest, AnotherSettingsFileBringsItsSettingsAndDefinitionFiles) {
+    // The file in use gets the options switched so far before the other one is read.
+    const std::string old = scratch.Write("old.ini", "[Define]\nSOUND=OFF\n");
+    DefinitionFiles.settingsPath = old;
+    DefinitionFiles.settingsName = old;
+    Send(IDM_ROTARY_REAL_CUT_MODE);
+    const std::string samples = MIREXA_SAMPLES;
+    chosen = scratch.Write("other.ini", "[Table]\nTOOL_TABLE=" + samples +
+                                            "/vmc3.ttl\nCONTROLLER_TABLE=" + samples +
+                                            "/vmc3.ctl\nMACHINE_TABLE=" + samples +
+                                            "/vmc3.mtl\n[Define]\nSOUND=ON\nARBOR CHECK=CUT\n"
+                                            "BASIC AXIS=NO\nMAX MAGAZINE=24\n");
+    Send(IDM_SETTINGS_FILE);
+    EXPECT_NE(testing::ReadWholeFile(old).find("REAL ROTATION=YES"), std::string::npos);
+    EXPECT_EQ(DefinitionFiles.settingsPath, chosen);
+    EXPECT_EQ(Settings.sound, 1);
+    EXPECT_EQ(Settings.realRotation, 0);
+    EXPECT_EQ(Checks.arborCheck, 2);
+    EXPECT_EQ(DisplayModes.basicAxis, 0);
+    EXPECT_EQ(Controller.status, 1);
+    EXPECT_EQ(
+        GetMenuEntryState(GetWindowMenuBar(main), IDM_SHOW_AXES, MENU_BYCOMMAND) & MENU_CHECKED, 0);
+    EXPECT_NE(GetPlatformWindowText(main).find("(vmc3.ttl,vmc3.ctl,vmc3.mtl)"), std::string::npos);
+    // A file without settings is refused, and the one in use stays.
+    chosen = scratch.Write("empty.ini", "; nothing\n");
+    Send(IDM_SETTINGS_FILE);
+    EXPECT_NE(LastBox().find("The file holds no settings"), std::string::npos) << LastBox();
+    EXPECT_EQ(DefinitionFiles.settingsPath, scratch.At("other.ini"));
+    EXPECT_EQ(Checks.arborCheck, 2);
+}
+
 TEST_F(NcDataMenuTest, ExitClosesTheWindow) {
     Send(IDM_EXIT);
     EXPECT_FALSE(IsPlatformWindow(main));
