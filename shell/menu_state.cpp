@@ -6,7 +6,6 @@
 #include "config/config_records.h"
 #include "config/controller_file.h"
 #include "geometry/shared_state.h"
-#include "nc/nc_run_state.h"
 #include "resources/main_menu.h"
 #include "resources/program_resources.h"
 #include "shell/hook_calls.h"
@@ -145,7 +144,7 @@ MenuCheckInputs GatherMenuCheckInputs() {
     in.pathPoints = DisplayModes.constructionPoint;
     in.pathDisplay = DisplayModes.pathDisplay;
     in.pathDisplayNoRotary = DisplayModes.pathDisplay2;
-    in.toolCenterPointMode = NcRun.modal.toolCenterPointMode;
+    in.toolCenterPointMode = Controller.toolCenterControl;  // the choice, not the run's state
     in.stopMode = Controller.stopOption;
     in.rotaryRealCut = Settings.realRotation;
     in.rapidRealCut = Settings.realRapid;

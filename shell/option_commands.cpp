@@ -24,6 +24,7 @@
 #include "shell/status_bar.h"
 #include "shell/stock_commands.h"
 #include "shell/view_services.h"
+#include "simulation/run_control.h"
 #include "simulation/run_ui_hooks.h"
 #include "stock/stock_shapes.h"
 #include "view/camera.h"
@@ -84,19 +85,28 @@ void AfterAppearanceDialog() {
     }
 }
 
-// Stop mode 0 .. 4 for the controller and the running interpreter's copy: a paused run takes it
-// at its next stop test.
+// Stop mode 0 .. 4 for the controller; a run (paused or not) takes it into its own copy at its
+// next stop test, an idle interpreter at once.
 void ChooseStopMode(int mode) {
     Controller.stopOption = mode;
-    NcController.stopOption = mode;
+    if (IsRunActive()) {
+        RunControl.stopModeRequest.store(mode);
+    } else {
+        NcController.stopOption = mode;
+    }
     CallHook(MainWindowCallbacks.drawStopModeLabels);
     UpdateMenuChecks();
 }
 
-// The tool-centre-point type 0 .. 2 and its saved copy, which every run starts from.
+// The tool-centre-point type 0 .. 2 and its saved copy, which every run starts from; the
+// interpreter and the kinematics take it at once unless a run is using them.
 void ChooseToolCenterPointType(int type) {
     Controller.toolCenterControl = type;
     Controller.resetToolCenterControl = type;
+    if (IsRunActive()) {
+        UpdateMenuChecks();
+        return;
+    }
     NcController.toolCenterControl = type;
     KinematicsMode.toolCenterControl = type;
     NcRun.modal.toolCenterPointMode = type;

@@ -23,6 +23,7 @@
 #include "shell/startup.h"
 #include "shell/stock_commands.h"
 #include "shell_test_support.h"
+#include "simulation/run_control.h"
 #include "simulation/run_ui_hooks.h"
 #include "stock/stock_shapes.h"
 #include "view/camera.h"
@@ -205,7 +206,7 @@ TEST_F(OptionCommandTest, TogglesAndChecksSurviveTheSettingsFile) {
 
 int controlPointDialogs = 0;
 
-TEST_F(OptionCommandTest, PathPointsAndTheControlPointWaitWhileARunIsActive) {
+TEST_F(OptionCommandTest, RunSettingsWaitWhileARunIsActive) {
     controlPointDialogs = 0;
     OptionCommandCallbacks.controlPointDialog = [] { return ++controlPointDialogs, 1; };
     RunFlags().runMode->store(1);
@@ -214,6 +215,19 @@ TEST_F(OptionCommandTest, PathPointsAndTheControlPointWaitWhileARunIsActive) {
     Send(IDM_CONTROL_POINT);
     EXPECT_EQ(DisplayModes.constructionPoint, points);
     EXPECT_EQ(controlPointDialogs, 0);
+    // A stop mode chosen during the run waits for the run's next stop test; so does the
+    // tool-centre-point type, for the next run.
+    NcController.stopOption = 0;
+    NcController.toolCenterControl = 0;
+    Send(IDM_STOP_SINGLE_BLOCK);
+    Send(IDM_TCP_FORCED_TYPE1);
+    EXPECT_EQ(NcController.stopOption, 0);
+    EXPECT_EQ(RunControl.stopModeRequest.load(), 3);
+    EXPECT_EQ(Checked(IDM_STOP_SINGLE_BLOCK), 1);
+    EXPECT_EQ(NcController.toolCenterControl, 0);
+    EXPECT_EQ(Controller.resetToolCenterControl, 1);
+    EXPECT_EQ(Checked(IDM_TCP_FORCED_TYPE1), 1);
+    ResetRunControlFlags();
     RunFlags().runMode->store(0);
     Send(IDM_CONTROL_POINT);
     EXPECT_EQ(controlPointDialogs, 1);
