@@ -53,7 +53,10 @@ inline constexpr const char* kPitchLaterText = "Work pitch is reflected, When re
 inline constexpr const char* kPitchLaterTextJapanese = "被切削材の精度は、再定義時に反映されます。";
 
 // Handles a command of this group with the main window; returns 1 when the command is one of
-// them (also when it does nothing now, as 32800 and 154 during a run), 0 otherwise.
+// them, also when it does nothing now: during a run the path points (32800), the control point
+// (154), the real-cut modes, the cutting checks and the sound, which the run reads as it goes, do
+// not change; a stop mode reaches the run at its next stop test, a tool-centre-point type the
+// next run.
 int HandleOptionCommand(WindowHandle window, unsigned command);
 
 }  // namespace mirexa

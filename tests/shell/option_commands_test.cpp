@@ -227,6 +227,13 @@ TEST_F(OptionCommandTest, RunSettingsWaitWhileARunIsActive) {
     EXPECT_EQ(NcController.toolCenterControl, 0);
     EXPECT_EQ(Controller.resetToolCenterControl, 1);
     EXPECT_EQ(Checked(IDM_TCP_FORCED_TYPE1), 1);
+    // What the run reads as it goes stays as it is until the run ends.
+    const std::int32_t arbor = Checks.arborCheck;
+    const std::int32_t sound = Settings.sound;
+    Send(arbor == 2 ? IDM_ARBOR_CHECK_1 : IDM_ARBOR_CHECK_2);
+    Send(IDM_SOUND);
+    EXPECT_EQ(Checks.arborCheck, arbor);
+    EXPECT_EQ(Settings.sound, sound);
     ResetRunControlFlags();
     RunFlags().runMode->store(0);
     Send(IDM_CONTROL_POINT);
