@@ -28,8 +28,10 @@
 #include "platform/message_box.h"
 #include "shell/automation_steps.h"
 #include "shell/file_dialogs.h"
+#include "shell/hook_calls.h"
 #include "shell/main_window.h"
 #include "shell/menu_state.h"
+#include "shell/option_commands.h"
 #include "shell/run_commands.h"
 #include "shell/status_bar.h"
 #include "shell/stock_commands.h"
@@ -106,8 +108,12 @@ void ShowDataCheckAlarm(WindowHandle window, int code, int logForm) {
 }
 
 // A newly selected program starts clean: no line numbers shown, neither path shown nor built,
-// no held text taken for current.
+// no held text taken for current; the NC communication plug-in, when it is there and on, gives
+// the program's tools.
 void ResetForNewProgram() {
+    if (AskHook(OptionCommandCallbacks.nccomLoaded) && !OptionCommands.nccomSwitchedOff) {
+        CallHook(OptionCommandCallbacks.loadToolFromPluginAtStart);
+    }
     NcLine.displayedLineNumber = 0;
     NcLine.mainLineNumber = 0;
     DisplayModes.pathDisplay = 0;
@@ -171,7 +177,18 @@ void DefineOptimalStock(WindowHandle window) {
     }
     // The pitch is chosen for the rough box, then the box is rounded to it.
     double box[6];
-    ComputeOptimalStockBox(extents, Settings.workMargin, 0.0, box);
+    if (!ComputeOptimalStockBox(extents, Settings.workMargin, 0.0, box)) {
+        const char* text =
+            ChooseLanguageText("The NC program makes no move: no optimal work is made.",
+                               "NCデータに移動がないため、最適被切削材を作れません");
+        if (AutomaticMode.load() != 0) {
+            RecordBatchFailure(DefinitionFiles.ncProgramFile + " - " + text);
+        } else {
+            ShowMessageBox(window, DefinitionFiles.ncProgramFile, text,
+                           MBX_OK | MBX_ICONERROR | MBX_TOPMOST);
+        }
+        return;
+    }
     InitialStock.kind = kStockBox;
     std::copy(box, box + 6, InitialStock.box);
     ChooseDexelPitch();
@@ -195,6 +212,9 @@ void SelectProgramCommand(WindowHandle window, unsigned command) {
         CommandLine.runMode = 0;
         ClearPresetPath();
         return;
+    }
+    if (MainWindowData.presetPathFlag == 1) {
+        CallHook(MainWindowCallbacks.activateWindow, window);  // a drop or a macro
     }
     DefinitionFiles.ncProgramFile = path;
     NcDataCommands.activePathReader = H().pathReaderSlot ? H().pathReaderSlot(path) : -1;
@@ -344,6 +364,8 @@ void DefinitionFileCommand(unsigned command) {
             return;
         }
         *target = path;
+    } else {
+        CallHook(MainWindowCallbacks.activateWindow, MainWindow.load());
     }
     int status = 0;
     if (command == IDM_TOOLS_FILE) {
@@ -460,9 +482,13 @@ int ResolveNcProgramPath(std::string* path) {
     return 0;
 }
 
-void ComputeOptimalStockBox(const DataCheckExtents& e, const double margin[3], double pitch,
-                            double box[6]) {
+int ComputeOptimalStockBox(const DataCheckExtents& e, const double margin[3], double pitch,
+                           double box[6]) {
     const bool empty = e.toolMin[0] > e.toolMax[0] || e.toolMin[1] > e.toolMax[1];
+    if (empty && (e.programMin[0] > e.programMax[0] || e.programMin[1] > e.programMax[1] ||
+                  e.programMin[2] > e.programMax[2])) {
+        return 0;
+    }
     double bottom = 0.0;
     double top = 0.0;
     if (!empty) {
@@ -483,12 +509,13 @@ void ComputeOptimalStockBox(const DataCheckExtents& e, const double margin[3], d
     box[2] = bottom;
     box[5] = top + margin[2];
     if (!(pitch > 0.0)) {
-        return;
+        return 1;
     }
     for (int a = 0; a < 3; ++a) {
         const double nodes = std::max(2.0, std::floor((box[a + 3] - box[a]) / pitch + 1.5));
         box[a + 3] = box[a] + (nodes - 1.0) * pitch;
     }
+    return 1;
 }
 
 std::string FormatDataCheckSummary(const DataCheckRecord& r, int mode) {

@@ -56,9 +56,10 @@ int ResolveNcProgramPath(std::string* path);
 // work margins, Z from 10 mm below its lowest point to its highest; when the tool-point extent
 // is empty in X or Y the program extent with the top 5 mm below its lowest Z and the bottom 20 mm
 // below that. The upper corner is then rounded to whole pitches from the lower one (at least two
-// nodes per axis; Z keeps its margin). Fills box (min x, y, z, max x, y, z).
-void ComputeOptimalStockBox(const DataCheckExtents& extents, const double margin[3], double pitch,
-                            double box[6]);
+// nodes per axis; Z keeps its margin). Fills box (min x, y, z, max x, y, z) and returns 1; returns
+// 0 with box untouched when the program extent is empty too (a program without motion).
+int ComputeOptimalStockBox(const DataCheckExtents& extents, const double margin[3], double pitch,
+                           double box[6]);
 
 // The project's home page, opened by IDM_HOME_PAGE.
 inline constexpr const char* kHomePageAddress = "https://mirexa.org/";

@@ -241,15 +241,17 @@ void ToggleOptimizedDrawing() {
     UpdateMenuChecks();
 }
 
+// The NC communication plug-in switched off: the tools come from the tools file again; switched
+// on: the plug-in gives the tools of the selected program.
 void ToggleNcCommunication() {
     Toggle(&OptionCommands.nccomSwitchedOff);
     UpdateMenuChecks();
     if (OptionCommands.nccomSwitchedOff) {
-        CallHook(H().loadToolFromPluginAtStart);
-    } else {
         ReadToolFile();
         MainWindowData.presetPathFlag = 0;
         UpdateMainTitle(MainWindow.load());
+    } else {
+        CallHook(H().loadToolFromPluginAtStart);
     }
     CallHook(RunCallbacks.repaintToolPanel);
 }

@@ -166,11 +166,19 @@ TEST_F(NcDataCommandTest, OptimalBoxAroundThePathInWholePitches) {
     const double program[6] = {-1, -2, 4, 7, 9, 8};
     std::copy(program, program + 3, e.programMin);
     std::copy(program + 3, program + 6, e.programMax);
-    ComputeOptimalStockBox(e, none, 0.0, box);
+    EXPECT_EQ(ComputeOptimalStockBox(e, none, 0.0, box), 1);
     const double fallback[6] = {-1, -2, -21, 7, 9, -1};
     for (int i = 0; i < 6; ++i) {
         EXPECT_DOUBLE_EQ(box[i], fallback[i]) << i;
     }
+    // A program without motion gets no box (not one of the empty extents' 1e7 bounds).
+    DataCheckExtents still;
+    for (int a = 0; a < 3; ++a) {
+        still.toolMin[a] = still.programMin[a] = kDataCheckExtentStart;
+        still.toolMax[a] = still.programMax[a] = -kDataCheckExtentStart;
+    }
+    EXPECT_EQ(ComputeOptimalStockBox(still, none, 0.0, box), 0);
+    EXPECT_DOUBLE_EQ(box[0], -1.0);
 }
 
 TEST_F(NcDataCommandTest, AMissingProgramIsError101AndAFailureOfTheBatch) {
@@ -224,6 +232,13 @@ TEST_F(NcDataCommandTest, TheOptimalStockSurroundsThePathOrTheSelectionFails) {
     EXPECT_EQ(BatchFailureCode.load(), kBatchExitFileError);
     EXPECT_EQ(CurrentStockModel().nx, nx);
     EXPECT_NE(Log().find("(6) - Zero Feedrate!"), std::string::npos);
+
+    // A program that makes no move: no stock, and the batch fails.
+    BatchFailureCode.store(0);
+    SelectProgram("%\nO3\nG90 G17\nM30\n%\n", IDM_NC_SELECT_OPTIMAL_STOCK);
+    EXPECT_EQ(BatchFailureCode.load(), kBatchExitFileError);
+    EXPECT_EQ(CurrentStockModel().nx, nx);
+    EXPECT_NE(Log().find("part.nc - The NC program makes no move"), std::string::npos);
 }
 
 TEST_F(NcDataCommandTest, TheReportIsWrittenOrItsAlarmLogged) {

@@ -325,9 +325,12 @@ TEST_F(OptionCommandTest, DialogsChangeNothingUnlessAnsweredOk) {
         EXPECT_EQ(HandleOptionCommand(main, command), 1) << command;
     }
     EXPECT_EQ(HandleOptionCommand(main, 32903), 0);
-    // The NC communication switch: switched off, the plug-in's tools are asked for.
+    // The NC communication switch: off, the tools file's tools; on again, the plug-in's.
     Send(IDM_DISABLE_NCCOM);
     EXPECT_EQ(OptionCommands.nccomSwitchedOff, 1);
+    EXPECT_EQ(RecordedEvents(), (std::vector<std::string>{"1", "0"}));
+    Send(IDM_DISABLE_NCCOM);
+    EXPECT_EQ(OptionCommands.nccomSwitchedOff, 0);
     EXPECT_EQ(RecordedEvents(), (std::vector<std::string>{"1", "0", "plug-in tools"}));
 }
 
