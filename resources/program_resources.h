@@ -139,8 +139,9 @@ struct AcceleratorEntry {
     unsigned command = {};
 };
 
-// Table 109: Alt+"?" and Alt+"/" (one key) give IDM_VERSION_INFO. Returns the command of the key,
-// or 0 when the table does not hold it.
+// Table 109: Alt+"?" and Alt+"/" (one key) give IDM_VERSION_INFO, Alt+D IDM_NC_CHECK_DATA and
+// Alt+M IDM_NC_CHECK_MIN_MAX. Returns the command of the key, or 0 when the table does not hold
+// it.
 unsigned FindAccelerator(unsigned keyCode, int altHeld);
 
 // The string table: the text of id, or an empty text for an unknown id.

@@ -237,8 +237,8 @@ void SelectProgramCommand(WindowHandle window, unsigned command) {
 // Check Data and Check Min-Max: the data check of the selected program, its results shown (or
 // logged in automatic mode), or its alarm.
 void DataCheckCommand(int mode) {
-    if (NcDataCommands.selectedState == 0) {
-        return;
+    if (NcDataCommands.selectedState == 0 || IsRunActive()) {
+        return;  // nothing to check, or the interpreter is the run's
     }
     SetCursorHandle(LoadCursorHandle(CURSOR_WAIT));
     RefreshNcControllerView();
