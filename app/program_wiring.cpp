@@ -154,6 +154,7 @@ void ConnectViewToShell() {
     };
     v.swapToolPose = SwapToolPose;
     v.startSecondInstance = [] { StartSecondInstance(); };
+    v.openHelpPage = [] { OpenHelpPage(); };
 }
 
 }  // namespace
@@ -210,7 +211,6 @@ constexpr const char* kWaitsSounds = "the sound effects";
 constexpr const char* kWaitsMessageFile = "the message file";
 constexpr const char* kWaitsWatcher = "the definition-file watcher";
 constexpr const char* kWaitsWindow = "the real-window backend";
-constexpr const char* kWaitsHelp = "the help pages";
 constexpr const char* kWaitsNC = "the NC program's tool display switch";
 constexpr const char* kWaitsTableTurning = "the interpreter's table-turning modes";
 
@@ -254,7 +254,6 @@ const std::vector<WaitingHook>& ListWaitingHooks() {
         MIREXA_WAITING(ViewHooks, repaintPanel, kWaitsCommandPanel),
         MIREXA_WAITING(ViewHooks, mainWindowForeground, kWaitsWindow),
         MIREXA_WAITING(ViewHooks, openDefinitionEditor, kWaitsEditor),
-        MIREXA_WAITING(ViewHooks, openHelpPage, kWaitsHelp),
         MIREXA_WAITING(ViewHooks, drawTracePanes, kWaitsPanel),
         MIREXA_WAITING(ViewHooks, drawStockRangePanes, kWaitsPanel),
         MIREXA_WAITING(ViewHooks, drawAxisValuePanes, kWaitsPanel),
