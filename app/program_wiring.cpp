@@ -43,6 +43,7 @@
 #include "shell/main_window.h"
 #include "shell/menu_state.h"
 #include "shell/nc_data_commands.h"
+#include "shell/option_commands.h"
 #include "shell/run_commands.h"
 #include "shell/sound_effects.h"
 #include "shell/startup.h"
@@ -157,6 +158,7 @@ void ConnectViewToShell() {
     };
     v.swapToolPose = SwapToolPose;
     v.startSecondInstance = [] { StartSecondInstance(); };
+    v.openHelpPage = [] { OpenHelpPage(); };
 }
 
 // The sound effects: loaded at start-up while sound is on, played by the view, the run and the
@@ -248,6 +250,7 @@ const std::vector<HookRecordEntry>& ListHookRecords() {
         MIREXA_HOOK_RECORD(RunHooks, RunCallbacks),
         MIREXA_HOOK_RECORD(NcDataCommandHooks, NcDataCommandCallbacks),
         MIREXA_HOOK_RECORD(StockCommandHooks, StockCommandCallbacks),
+        MIREXA_HOOK_RECORD(OptionCommandHooks, OptionCommandCallbacks),
         MIREXA_HOOK_RECORD(RealWindowBackend, GetRegisteredRealWindowBackend()),
         MIREXA_HOOK_RECORD(GuiPump, GetGuiPump()),
         MIREXA_HOOK_RECORD(MenuBackendHooks, GetMenuBackendHooks()),
@@ -264,7 +267,6 @@ constexpr const char* kWaitsDialogs = "the dialogs";
 constexpr const char* kWaitsPlugins = "the plug-in host";
 constexpr const char* kWaitsMessageFile = "the message file";
 constexpr const char* kWaitsWindow = "the real-window backend";
-constexpr const char* kWaitsHelp = "the help pages";
 constexpr const char* kWaitsNC = "the NC program's tool display switch";
 constexpr const char* kWaitsTableTurning = "the interpreter's table-turning modes";
 
@@ -299,7 +301,6 @@ const std::vector<WaitingHook>& ListWaitingHooks() {
         MIREXA_WAITING(ViewHooks, showPanel, kWaitsCommandPanel),
         MIREXA_WAITING(ViewHooks, repaintPanel, kWaitsCommandPanel),
         MIREXA_WAITING(ViewHooks, mainWindowForeground, kWaitsWindow),
-        MIREXA_WAITING(ViewHooks, openHelpPage, kWaitsHelp),
         MIREXA_WAITING(ViewHooks, drawTracePanes, kWaitsPanel),
         MIREXA_WAITING(ViewHooks, drawStockRangePanes, kWaitsPanel),
         MIREXA_WAITING(ViewHooks, drawAxisValuePanes, kWaitsPanel),
@@ -335,6 +336,24 @@ const std::vector<WaitingHook>& ListWaitingHooks() {
         MIREXA_WAITING(RunHooks, repaintToolPanel, kWaitsToolPanel),
         MIREXA_WAITING(RunHooks, simulationPluginLoaded, kWaitsPlugins),
         MIREXA_WAITING(NcDataCommandHooks, pathReaderSlot, kWaitsPlugins),
+        MIREXA_WAITING(NcDataCommandHooks, versionDialog, kWaitsDialogs),
+        MIREXA_WAITING(OptionCommandHooks, optionalBlockSkipDialog, kWaitsDialogs),
+        MIREXA_WAITING(OptionCommandHooks, interferenceDialog, kWaitsDialogs),
+        MIREXA_WAITING(OptionCommandHooks, structureInterferenceDialog, kWaitsDialogs),
+        MIREXA_WAITING(OptionCommandHooks, controlPointDialog, kWaitsDialogs),
+        MIREXA_WAITING(OptionCommandHooks, offsetDialog, kWaitsDialogs),
+        MIREXA_WAITING(OptionCommandHooks, workCoordinatesDialog, kWaitsDialogs),
+        MIREXA_WAITING(OptionCommandHooks, movieDialog, kWaitsDialogs),
+        MIREXA_WAITING(OptionCommandHooks, colorDialog, kWaitsDialogs),
+        MIREXA_WAITING(OptionCommandHooks, displayModeDialog, kWaitsDialogs),
+        MIREXA_WAITING(OptionCommandHooks, pitchDialog, kWaitsDialogs),
+        MIREXA_WAITING(OptionCommandHooks, initialConditionDialog, kWaitsDialogs),
+        MIREXA_WAITING(OptionCommandHooks, resizeDialog, kWaitsDialogs),
+        MIREXA_WAITING(OptionCommandHooks, toolParametersDialog, kWaitsDialogs),
+        MIREXA_WAITING(OptionCommandHooks, expandRateDialog, kWaitsDialogs),
+        MIREXA_WAITING(OptionCommandHooks, discolorationDialog, kWaitsDialogs),
+        MIREXA_WAITING(OptionCommandHooks, nccomLoaded, kWaitsPlugins),
+        MIREXA_WAITING(OptionCommandHooks, loadToolFromPluginAtStart, kWaitsPlugins),
         MIREXA_WAITING(StockCommandHooks, redrawWorkPane, kWaitsPanel),
         MIREXA_WAITING(StockCommandHooks, selectStockFile, kWaitsDialogs),
         // The swing's axis, angle and centre are also the stock rotation with which the view

@@ -86,6 +86,38 @@ std::int32_t HeightCheckCode(const std::string& value) {
     return Starts(value, "NO") ? 0 : Starts(value, "OUTPUT") ? 1 : Starts(value, "STOP") ? 3 : 2;
 }
 
+std::int32_t ParseYes(const std::string& text) {
+    return Starts(text, "YES") ? 1 : 0;
+}
+std::int32_t ParseOn(const std::string& text) {
+    return Starts(text, "ON") ? 1 : 0;
+}
+std::int32_t ParseNotOff(const std::string& text) {
+    return Starts(text, "OFF") ? 0 : 1;
+}
+const char* FormatYes(std::int32_t value) {
+    return value ? "YES" : "NO";
+}
+const char* FormatOn(std::int32_t value) {
+    return value ? "ON" : "OFF";
+}
+// ARBOR CHECK as ReadCheckSettings reads it.
+std::int32_t ParseArborCheck(const std::string& text) {
+    return Starts(text, "YES")      ? 3
+           : Starts(text, "OUTPUT") ? 1
+           : Starts(text, "CUT")    ? 2
+           : Starts(text, "STOP")   ? 4
+                                    : 0;
+}
+const char* FormatArborCheck(std::int32_t value) {
+    static const char* const words[] = {"NO", "OUTPUT", "CUT", "YES", "STOP"};
+    return value >= 0 && value <= 4 ? words[value] : "";
+}
+const char* FormatHeightCheck(std::int32_t value) {
+    static const char* const words[] = {"NO", "OUTPUT", "YES", "STOP"};
+    return value >= 0 && value <= 3 ? words[value] : "";
+}
+
 std::int32_t StopCheckCode(const std::string& value) {
     return Starts(value, "NO") ? 0 : Starts(value, "STOP") ? 2 : 1;
 }
@@ -224,11 +256,7 @@ void ReadCheckSettings(const std::string& path) {
                           : Starts(value, "STOP")  ? 2
                                                    : 1;
     value = ReadDefineValue(path, "ARBOR CHECK", "NO");
-    Checks.arborCheck = Starts(value, "YES")      ? 3
-                        : Starts(value, "OUTPUT") ? 1
-                        : Starts(value, "CUT")    ? 2
-                        : Starts(value, "STOP")   ? 4
-                                                  : 0;
+    Checks.arborCheck = ParseArborCheck(value);
     Checks.heightCheck = HeightCheckCode(ReadDefineValue(path, "HEIGHT CHECK", "NO"));
     Checks.chipWidthCheck = HeightCheckCode(ReadDefineValue(path, "CHIP-W CHECK", "NO"));
     Checks.spindleCheck = StopCheckCode(ReadDefineValue(path, "SPINDLE CHECK", "NO"));
@@ -598,6 +626,55 @@ void ReadDefineViewAndMagazineSettings(const std::string& path,
     ReadYes(ReadDefineValue(path, "CHECK MATRIX", "NO"), &StlImport.checkMatrix);
     StlImport.matrixFileName =
         CutToBytes(ReadDefineValue(path, "STL MATRIX", ""), kMatrixNameLimit);
+}
+
+namespace {
+
+// One option of the menus: its key, the default the reader takes, its field, how the reader
+// turns a text into the field's value and the text written for a value ("" for none).
+struct DefineOption {
+    const char* key;
+    const char* defaultText;
+    std::int32_t* (*field)();
+    std::int32_t (*parse)(const std::string& text);
+    const char* (*format)(std::int32_t value);
+};
+
+const DefineOption DefineOptions[] = {
+    {"SOUND", "OFF", [] { return &Settings.sound; }, ParseNotOff, FormatOn},
+    {"REAL ROTATION", "NO", [] { return &Settings.realRotation; }, ParseYes, FormatYes},
+    {"REAL RAPID", "NO", [] { return &Settings.realRapid; }, ParseYes, FormatYes},
+    {"IGNORE G00", "NO", [] { return &Checks.ignoreG00; }, ParseYes, FormatYes},
+    {"ARBOR CHECK", "NO", [] { return &Checks.arborCheck; }, ParseArborCheck, FormatArborCheck},
+    {"HEIGHT CHECK", "NO", [] { return &Checks.heightCheck; }, HeightCheckCode, FormatHeightCheck},
+    {"CHIP-W CHECK", "NO", [] { return &Checks.chipWidthCheck; }, HeightCheckCode,
+     FormatHeightCheck},
+    {"CONSTRUCTION POINT", "OFF", [] { return &DisplayModes.constructionPoint; }, ParseOn,
+     FormatOn},
+    {"BASIC AXIS", "YES", [] { return &DisplayModes.basicAxis; },
+     [](const std::string& text) -> std::int32_t {
+         return Starts(text, "NO") || Starts(text, "OFF") ? 0 : 1;
+     },
+     FormatYes},
+    {"PERSPECTIVE", "ON", [] { return &DisplayModes.perspective; }, ParseNotOff, FormatOn},
+    {"OPTIMIZE DRAWING", "YES", [] { return &DisplayModes.optimizeDrawing; }, ParseYes, FormatYes},
+    {"MESH MODE", "NO", [] { return &DisplayModes.stockStyle; }, ParseYes,
+     [](std::int32_t value) { return value == 0 || value == 1 ? FormatYes(value) : ""; }},
+};
+
+}  // namespace
+
+std::vector<DefineOptionChange> ListDefineOptionChanges(const std::string& settingsPath) {
+    std::vector<DefineOptionChange> changes;
+    for (const DefineOption& option : DefineOptions) {
+        const std::int32_t value = *option.field();
+        const char* text = option.format(value);
+        if (*text != '\0' &&
+            option.parse(ReadDefineValue(settingsPath, option.key, option.defaultText)) != value) {
+            changes.push_back({option.key, text});
+        }
+    }
+    return changes;
 }
 
 }  // namespace mirexa

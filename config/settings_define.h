@@ -50,6 +50,17 @@ int ReadIniColor(const std::string& settingsPath, const char* key, const char* d
 // ARBOR CHECK 4, HEIGHT CHECK 3, CHIP-W CHECK 3, SPINDLE CHECK 2, a structure pair 2), else 0.
 void UpdateStopOnCheckFlag();
 
+// The options the menus switch, as section "Define" holds them: for each whose value differs from
+// what the file at settingsPath gives now (its text, or the key's default), the key and the text
+// that reads back as the value. A file whose options the user left alone gets no entry, so its
+// own wording stays. A value the key cannot hold (a stock display style other than 0 and 1 for
+// MESH MODE) is not written.
+struct DefineOptionChange {
+    const char* key = {};
+    std::string text = {};
+};
+std::vector<DefineOptionChange> ListDefineOptionChanges(const std::string& settingsPath);
+
 // The azimuth (deg, 0 .. 360) and tilt (deg) of a unit light vector: h = sqrt(x^2 + y^2); both 0
 // when h is 0; else azimuth = acos(x / h), 360 - that when y < 0, and tilt = asin(h).
 void ComputeLightAngles(const double light[3], double* azimuth, double* tilt);

@@ -171,6 +171,10 @@ int SaveSettingsToIni(const MainWindowPlacement& placement, std::vector<std::str
     w.Write("DMEdata", "INITIAL SIZE2", FormatInitialSize2Setting(InitialStock));
     w.Write("DMEdata", "CYLINDER", FormatCylinderSetting(InitialStock));
     const std::string& path = DefinitionFiles.settingsPath;
+    // 11: the options the menus switch, where they changed.
+    for (const DefineOptionChange& change : ListDefineOptionChanges(path)) {
+        w.Write("Define", change.key, change.text);
+    }
     if (!WriteProfileValues(w.entries, path)) {
         AppendConfigMessage(messages, "The settings file cannot be written",
                             "設定ファイルに書き込めません", path);

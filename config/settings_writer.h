@@ -1,6 +1,7 @@
 // Writing the start-up state back into the settings file when the main window closes: the
-// window placement and panel flags, the colour groups the user keeps, the alphas and the three
-// stock values. Every other key of the file keeps its text.
+// window placement and panel flags, the colour groups the user keeps, the alphas, the three
+// stock values and the options switched from the menus. Every other key of the file keeps its
+// text.
 #pragma once
 
 #include <string>
@@ -41,9 +42,10 @@ std::string FormatColorSetting(ColorRef color);
 // values; VIEW_P, VIEW_T; the five colour group flags), the colours of the groups whose flag is
 // 1 ("LINE COLOR": any non-zero value) with TOOL-TOP COLOR MODE in the tool group, the alphas
 // "%3.1f" of the work, tool and machine groups (never BASE ALPHA), then INITIAL SIZE, INITIAL
-// SIZE2 and CYLINDER. A key whose text already equals the new text is not rewritten, so a file
-// that nothing changed keeps every byte. All the keys go into the file in one atomic replacement:
-// a failure leaves the previous file whole, with none of the new values.
+// SIZE2 and CYLINDER, then the options the menus switch that differ from what the file gives
+// (ListDefineOptionChanges). A key whose text already equals the new text is not rewritten, so a
+// file that nothing changed keeps every byte. All the keys go into the file in one atomic
+// replacement: a failure leaves the previous file whole, with none of the new values.
 //
 // Nothing is written in a batch mode or in automatic mode (returns 1). Returns 1 when the file
 // was written (or needed no change); 0 on failure, with a message naming the file appended to

@@ -3,8 +3,10 @@
 
 #include <spawn.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <mutex>
 
 #include "platform/backend.h"
@@ -43,6 +45,23 @@ int OpenInDefaultViewer(const std::string& path) {
         }
     }
     return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? 1 : 0;
+}
+
+int DefaultViewerInstalled() {
+    const char* path = std::getenv("PATH");
+    std::string list = path != nullptr ? path : "";
+    std::size_t begin = 0;
+    while (begin <= list.size()) {
+        std::size_t end = list.find(':', begin);
+        end = end == std::string::npos ? list.size() : end;
+        // An empty entry is the working directory.
+        const std::string directory = end > begin ? list.substr(begin, end - begin) : ".";
+        if (access((directory + "/xdg-open").c_str(), X_OK) == 0) {
+            return 1;
+        }
+        begin = end + 1;
+    }
+    return 0;
 }
 
 std::vector<std::string> TakeRecordedViewerOpens() {

@@ -95,6 +95,7 @@ constexpr MenuResourceLine MainMenuLines[] = {
     {1, IDM_TOOLS_FILE, "工具設定ファイルの指定(&T) 編集:F2キー"},
     {1, IDM_CONTROLLER_FILE, "コントローラー定義ファイルの指定(&C) 編集:F3キー"},
     {1, IDM_MACHINE_FILE, "機械定義ファイルの指定(&M) 編集:F4キー"},
+    {1, IDM_SETTINGS_FILE, "設定ファイル(INI)の切り替え(&S)"},
 
     {0, POPUP, "表示制御(&P)"},
     {1, IDM_SHOW_COMMAND_PANEL, "コマンドメニュー表示(&M)"},

@@ -7,6 +7,8 @@ namespace {
 
 constexpr AcceleratorEntry Accelerators[] = {
     {VK_OEM_2, 1, IDM_VERSION_INFO},  // Alt+"?" and Alt+"/" share the key
+    {'D', 1, IDM_NC_CHECK_DATA},      // no menu bar mnemonic uses D or M
+    {'M', 1, IDM_NC_CHECK_MIN_MAX},
 };
 
 struct StringEntry {

@@ -102,6 +102,18 @@ constexpr unsigned IDM_STRUCTURE_INTERFERENCE_SETTINGS = 32912;
 constexpr unsigned IDM_DISABLE_NCCOM = 32931;  // a plug-in's item, not in the resource
 constexpr unsigned IDM_PERSPECTIVE = 32901;    // also the first simulation plug-in's item (F8)
 constexpr unsigned IDM_ROTARY_REAL_CUT_MODE = 32902;  // also the second one's item (F9)
+// The stock-modifier plug-ins' menu items; they do nothing of their own.
+constexpr unsigned IDM_MOD_PLUGIN_1 = 32951;
+constexpr unsigned IDM_MOD_PLUGIN_2 = 32952;
+constexpr unsigned IDM_MOD_PLUGIN_3 = 32953;
+// The data check of the selected NC program: everything, or the extents only.
+constexpr unsigned IDM_NC_CHECK_DATA = 32961;
+constexpr unsigned IDM_NC_CHECK_MIN_MAX = 32962;
+// Another settings file: read it, then the definition files it names.
+constexpr unsigned IDM_SETTINGS_FILE = 32963;
+// The mouse tools of the view window (248 .. 257 and 261), served by the view.
+constexpr unsigned IDM_VIEW_TOOL_FIRST = 248;
+constexpr unsigned IDM_VIEW_TOOL_LAST = 261;
 // View popup commands (mouse tools of the view window).
 constexpr unsigned IDM_VIEW_POPUP_FIRST = 257;
 constexpr unsigned IDM_VIEW_POPUP_SECOND = 250;
@@ -127,8 +139,9 @@ struct AcceleratorEntry {
     unsigned command = {};
 };
 
-// Table 109: Alt+"?" and Alt+"/" (one key) give IDM_VERSION_INFO. Returns the command of the key,
-// or 0 when the table does not hold it.
+// Table 109: Alt+"?" and Alt+"/" (one key) give IDM_VERSION_INFO, Alt+D IDM_NC_CHECK_DATA and
+// Alt+M IDM_NC_CHECK_MIN_MAX. Returns the command of the key, or 0 when the table does not hold
+// it.
 unsigned FindAccelerator(unsigned keyCode, int altHeld);
 
 // The string table: the text of id, or an empty text for an unknown id.

@@ -23,6 +23,7 @@
 #include "shell/menu_state.h"
 #include "shell/message_file.h"
 #include "shell/nc_data_commands.h"
+#include "shell/option_commands.h"
 #include "shell/run_commands.h"
 #include "shell/startup.h"
 #include "shell/status_bar.h"
@@ -59,10 +60,11 @@ void SetIdleCursor() {
     mirexa::SetIdleCursor(ViewMouseMode);
 }
 
-// The menu commands of the main window other than the run commands: the stock, NC data and
-// definition-file commands, and the commands the view's keys post.
+// The menu commands of the main window other than the run commands: the stock, NC data,
+// definition-file and setting commands, and the commands the view's keys post.
 void HandleMenuCommand(WindowHandle window, unsigned command) {
-    if (!HandleStockCommand(window, command, 0) && !HandleNcDataCommand(window, command, 0)) {
+    if (!HandleStockCommand(window, command, 0) && !HandleNcDataCommand(window, command, 0) &&
+        !HandleOptionCommand(window, command)) {
         HandleViewKeyCommand(MainWindowData.handles.view, command);
     }
 }
@@ -99,8 +101,10 @@ void ComputeBorderAndMargins(WindowHandle window) {
     S().borderWidth = std::max(0, ((frame.right - frame.left) - client.right) / 2);
 }
 
-// Places the two side panels at the lower right of the window (screen pixels).
-void PlacePanels(WindowHandle window) {
+}  // namespace
+
+// The two side panels at the lower right of the window (screen pixels).
+void PlaceSidePanels(WindowHandle window) {
     WindowRect r = {};
     GetPlatformWindowRect(window, &r);
     int b = S().borderWidth;
@@ -124,6 +128,8 @@ void PlacePanels(WindowHandle window) {
         SendWindowMessage(S().handles.toolPanel, WM_PAINT, 0, 0);
     }
 }
+
+namespace {
 
 // Sets the status bar's edges and keeps the progress bars over parts 0 and 2.
 void LayoutStatusBar(int clientWidth, int clientHeight) {
@@ -204,6 +210,7 @@ MessageResult OnCreate(WindowHandle window) {
         s.statusBarHeight = r.bottom - r.top;
     }
     s.definitionWatchArmed = 1;
+    PublishSelectedFiles();  // the title names the definition files start-up read
     // 11. The start position that an alarm end rewinds to.
     MotionPosition& program = CurrentMachinePose.program;
     if (Settings.controlPointMachine) {
@@ -305,7 +312,7 @@ MessageResult OnSize(WindowHandle window) {
         }
         // 8.
         if (!s.noMenuOption && AskHook(H().movePanelsOnResize)) {
-            PlacePanels(window);
+            PlaceSidePanels(window);
         }
         // 9.
         LayoutStatusBar(client.right, client.bottom);
@@ -328,7 +335,7 @@ MessageResult OnSize(WindowHandle window) {
 
 MessageResult OnMove(WindowHandle window) {
     if (!IsPlatformWindowMinimised(window) && !S().noMenuOption && AskHook(H().movePanelsOnMove)) {
-        PlacePanels(window);
+        PlaceSidePanels(window);
     }
     return 0;
 }

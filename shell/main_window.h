@@ -137,6 +137,10 @@ void HandleDroppedFiles(WindowHandle window, const std::vector<std::string>& pat
 // (nothing in automatic mode, or when no settings file was read).
 void SaveMainWindowSettings(WindowHandle window);
 
+// Places the shown side panels (command panel, tool display panel) at the lower right of the
+// window and shows them.
+void PlaceSidePanels(WindowHandle window);
+
 // Sends WM_PAINT to the main window (and so to the view), the headless form of invalidating and
 // updating the whole client area.
 void RedrawMainWindow(WindowHandle window);

@@ -6,9 +6,10 @@
 #include "config/config_records.h"
 #include "config/controller_file.h"
 #include "geometry/shared_state.h"
-#include "nc/nc_run_state.h"
 #include "resources/main_menu.h"
 #include "resources/program_resources.h"
+#include "shell/hook_calls.h"
+#include "shell/option_commands.h"
 #include "shell/stock_commands.h"
 #include "view/camera.h"
 
@@ -143,7 +144,7 @@ MenuCheckInputs GatherMenuCheckInputs() {
     in.pathPoints = DisplayModes.constructionPoint;
     in.pathDisplay = DisplayModes.pathDisplay;
     in.pathDisplayNoRotary = DisplayModes.pathDisplay2;
-    in.toolCenterPointMode = NcRun.modal.toolCenterPointMode;
+    in.toolCenterPointMode = Controller.toolCenterControl;  // the choice, not the run's state
     in.stopMode = Controller.stopOption;
     in.rotaryRealCut = Settings.realRotation;
     in.rapidRealCut = Settings.realRapid;
@@ -153,7 +154,8 @@ MenuCheckInputs GatherMenuCheckInputs() {
     in.chipCheck = Checks.chipWidthCheck;
     in.colorMode = DisplayModes.colorMode;
     in.stockDisplayStyle = DisplayModes.stockStyle;
-    in.nccomLoaded = 0;  // no plug-in host loads the NC communication plug-in yet
+    in.nccomLoaded = AskHook(OptionCommandCallbacks.nccomLoaded);
+    in.nccomSwitchedOff = OptionCommands.nccomSwitchedOff;
     in.commandPanelShown = Settings.showCommandPanel;
     in.toolShown = DisplayModes.toolMode != 0 ? 1 : 0;
     in.toolDialogShown = Settings.showToolPanel;

@@ -10,6 +10,7 @@
 #include "config/config_records.h"
 #include "config/controller_file.h"
 #include "config/machine_file.h"
+#include "config/settings_file.h"
 #include "config/tools_file.h"
 #include "geometry/file_paths.h"
 #include "geometry/machine_kinematics.h"
@@ -21,20 +22,28 @@
 #include "nc/nc_line_source.h"
 #include "nc/nc_run_state.h"
 #include "nc/nurbs_evaluation.h"
+#include "platform/cursor.h"
+#include "platform/default_viewer.h"
+#include "platform/file_dialog.h"
 #include "platform/message_box.h"
 #include "shell/automation_steps.h"
 #include "shell/file_dialogs.h"
+#include "shell/hook_calls.h"
 #include "shell/main_window.h"
 #include "shell/menu_state.h"
+#include "shell/option_commands.h"
+#include "shell/run_commands.h"
 #include "shell/status_bar.h"
 #include "shell/stock_commands.h"
 #include "simulation/cutting_info_report.h"
 #include "simulation/interference_messages.h"
 #include "simulation/run_ui_hooks.h"
 #include "stock/stock_shapes.h"
+#include "view/camera.h"
 #include "view/display_lists.h"
 #include "view/gdi_resources.h"
 #include "view/tool_path.h"
+#include "view/view_window.h"
 
 namespace mirexa {
 
@@ -99,8 +108,12 @@ void ShowDataCheckAlarm(WindowHandle window, int code, int logForm) {
 }
 
 // A newly selected program starts clean: no line numbers shown, neither path shown nor built,
-// no held text taken for current.
+// no held text taken for current; the NC communication plug-in, when it is there and on, gives
+// the program's tools.
 void ResetForNewProgram() {
+    if (AskHook(OptionCommandCallbacks.nccomLoaded) && !OptionCommands.nccomSwitchedOff) {
+        CallHook(OptionCommandCallbacks.loadToolFromPluginAtStart);
+    }
     NcLine.displayedLineNumber = 0;
     NcLine.mainLineNumber = 0;
     DisplayModes.pathDisplay = 0;
@@ -164,7 +177,18 @@ void DefineOptimalStock(WindowHandle window) {
     }
     // The pitch is chosen for the rough box, then the box is rounded to it.
     double box[6];
-    ComputeOptimalStockBox(extents, Settings.workMargin, 0.0, box);
+    if (!ComputeOptimalStockBox(extents, Settings.workMargin, 0.0, box)) {
+        const char* text =
+            ChooseLanguageText("The NC program makes no move: no optimal work is made.",
+                               "NCデータに移動がないため、最適被切削材を作れません");
+        if (AutomaticMode.load() != 0) {
+            RecordBatchFailure(DefinitionFiles.ncProgramFile + " - " + text);
+        } else {
+            ShowMessageBox(window, DefinitionFiles.ncProgramFile, text,
+                           MBX_OK | MBX_ICONERROR | MBX_TOPMOST);
+        }
+        return;
+    }
     InitialStock.kind = kStockBox;
     std::copy(box, box + 6, InitialStock.box);
     ChooseDexelPitch();
@@ -194,18 +218,123 @@ void SelectProgramCommand(WindowHandle window, unsigned command) {
         ClearPresetPath();
         return;
     }
+    if (MainWindowData.presetPathFlag == 1) {
+        CallHook(MainWindowCallbacks.activateWindow, window);  // a drop or a macro
+    }
     DefinitionFiles.ncProgramFile = path;
     NcDataCommands.activePathReader = H().pathReaderSlot ? H().pathReaderSlot(path) : -1;
     ResetForNewProgram();
     ClearPresetPath();
     NcDataCommands.selectedState = NcDataCommands.selectedState == 0 ? 1 : 2;
     EnableNcProgramMenuItems();
+    PublishSelectedFiles();
     if (AutomaticMode.load() == 0) {
         UpdateMainTitle(MainWindow.load());
     }
-    if (command == IDM_NC_SELECT_OPTIMAL_STOCK) {
+    if (command == IDM_NC_SELECT_OPTIMAL_STOCK && !MainWindowData.droppedStockFlag) {
         DefineOptimalStock(window);
     }
+    if (AutomaticMode.load() == 0 && Settings.selectOpen && MainWindow.load()) {
+        SendWindowMessage(MainWindow.load(), WM_COMMAND, IDM_NC_EDIT, 0);
+    }
+}
+
+// Check Data and Check Min-Max: the data check of the selected program, its results shown (or
+// logged in automatic mode), or its alarm.
+void DataCheckCommand(int mode) {
+    if (NcDataCommands.selectedState == 0 || IsRunActive()) {
+        return;  // nothing to check, or the interpreter is the run's
+    }
+    SetCursorHandle(LoadCursorHandle(CURSOR_WAIT));
+    RefreshNcControllerView();
+    RunNcDataCheck(MainWindow.load(), DefinitionFiles.ncProgramFile, mode);
+    SetIdleCursor(ViewMouseMode);
+    if (DataCheckResult.error > 0) {
+        ShowDataCheckAlarm(MainWindow.load(), 100 + DataCheckResult.error, 0);
+        return;
+    }
+    ShowMessageOrLog(0, FormatDataCheckSummary(DataCheckResult, mode),
+                     mode == kDataCheckAll
+                         ? ChooseLanguageText("Check Data", "データチェック")
+                         : ChooseLanguageText("Check Min-Max", "最大最小チェック"),
+                     MBX_OK | MBX_ICONINFORMATION | MBX_TOPMOST);
+}
+
+// Reads every setting of the settings file named by DefinitionFiles.settingsName from a clean
+// start (the command line's values and the program's files stay), then the definition files it
+// names, and brings the view, the menus and the title up to date. 1 when the file held settings.
+int ReadSettingsAgain(WindowHandle window) {
+    const CommandLineOptions commandLine = CommandLine;
+    const DefinitionFilePaths files = DefinitionFiles;
+    ResetConfigurationRecords();
+    CommandLine = commandLine;
+    DefinitionFiles = files;
+    std::vector<std::string> messages;
+    const int read = ReadSettings(&messages);
+    ReportCommandLineMessages(messages);
+    ReadToolFile();
+    ReadControllerFile();
+    ReadMachineFile(1);
+    ReadToolFile();
+    UpdateMachinePosition();
+    ApplyColorSettings();
+    CurrentView.perspective = DisplayModes.perspective;
+    MarkAllSceneListsDirty();
+    UpdateMenuChecks();
+    PublishSelectedFiles();
+    UpdateMainTitle(window);
+    DrawStatusBar();
+    RedrawMainWindow(window);
+    return read;
+}
+
+void SettingsFileCommand(WindowHandle window) {
+    FileDialogRequest request;
+    request.owner = window;
+    request.title = ChooseLanguageText("Settings file", "設定ファイル");
+    request.filters = {{ChooseLanguageText("Settings(*.ini)", "設定ファイル(*.ini)"), "*.ini"},
+                       {ChooseLanguageText("All(*.*)", "すべて(*.*)"), "*.*"}};
+    request.fileName = DefinitionFiles.settingsPath;
+    request.initialDirectory = TrimTrailingChars(DefinitionFiles.settingsPath);
+    request.flags = FILEDLG_FILE_MUST_EXIST | FILEDLG_NO_CHANGE_DIR;
+    FileDialogResult result;
+    if (ShowFileDialog(request, &result)) {
+        SwitchSettingsFile(window, result.path);
+    }
+}
+
+void ShowOpenFailure(const std::string& text, const std::string& path) {
+    ShowMessageOrLog(0, text + "\n" + path, EDITION_NAME, MBX_OK | MBX_ICONERROR | MBX_TOPMOST);
+}
+
+void AppendExtent(std::string* out, const char* name, const DataCheckExtent& e) {
+    char line[256];
+    if (e.min[0] > e.max[0]) {
+        std::snprintf(line, sizeof line, "%s: -\n", name);
+    } else {
+        std::snprintf(line, sizeof line, "%s: X %.3f .. %.3f  Y %.3f .. %.3f  Z %.3f .. %.3f\n",
+                      name, e.min[0], e.max[0], e.min[1], e.max[1], e.min[2], e.max[2]);
+    }
+    *out += line;
+}
+
+// The numbers whose flag is set, as "1, 2, 5" ("-" for none).
+std::string ListUsedNumbers(const unsigned char* used, std::size_t count) {
+    std::string out;
+    for (std::size_t i = 0; i < count; ++i) {
+        if (used[i]) {
+            out += (out.empty() ? "" : ", ") + std::to_string(i);
+        }
+    }
+    return out.empty() ? "-" : out;
+}
+
+std::string FormatSeconds(double seconds) {
+    const long long total = seconds > 0.0 && seconds < 1e12 ? std::llround(seconds) : 0;
+    char text[64];
+    std::snprintf(text, sizeof text, "%lld:%02lld:%02lld", total / 3600, total / 60 % 60,
+                  total % 60);
+    return text;
 }
 
 void ReportCommand(MessageLParam lparam) {
@@ -248,6 +377,8 @@ void DefinitionFileCommand(unsigned command) {
             return;
         }
         *target = path;
+    } else {
+        CallHook(MainWindowCallbacks.activateWindow, MainWindow.load());
     }
     int status = 0;
     if (command == IDM_TOOLS_FILE) {
@@ -267,6 +398,7 @@ void DefinitionFileCommand(unsigned command) {
     }
     BringViewUpToDate(command);
     ClearPresetPath();
+    PublishSelectedFiles();
     if (AutomaticMode.load() == 0) {
         UpdateMainTitle(MainWindow.load());
     }
@@ -285,6 +417,39 @@ void DefinitionFileCommand(unsigned command) {
 }
 
 }  // namespace
+
+int SwitchSettingsFile(WindowHandle window, const std::string& path) {
+    if (AutomaticMode.load() == 0 && IsPlatformWindow(window)) {
+        SaveMainWindowSettings(window);
+    }
+    const std::string previous = DefinitionFiles.settingsName;
+    if (!SettingsFileHoldsValues(path)) {
+        ShowOpenFailure(
+            ChooseLanguageText("The file holds no settings; the settings file in use "
+                               "stays.",
+                               "設定がないファイルです。使用中の設定ファイルのままにします"),
+            path);
+        return 0;
+    }
+    // An absolute path: the reader takes a name with a directory part as it stands.
+    DefinitionFiles.settingsName =
+        path.find('/') == std::string::npos ? DefinitionFiles.currentDirectory + path : path;
+    if (ReadSettingsAgain(window) == 1) {
+        return 1;
+    }
+    DefinitionFiles.settingsName = previous;
+    ReadSettingsAgain(window);
+    return 0;
+}
+
+void PublishSelectedFiles() {
+    StatusBarInputs& in = StatusInputs;
+    in.ncProgramPath = NcDataCommands.selectedState != 0 ? DefinitionFiles.ncProgramFile : "";
+    in.toolsFilePath = DefinitionFiles.toolsFile;
+    in.controllerFilePath = DefinitionFiles.controllerFile;
+    in.machineFilePath = DefinitionFiles.machineFile;
+    in.machineName = Machine.name;
+}
 
 void ConnectDataCheckCommands() {
     RunUiCallbacks.closeAlarmFile = CloseAlarmFile;
@@ -330,9 +495,13 @@ int ResolveNcProgramPath(std::string* path) {
     return 0;
 }
 
-void ComputeOptimalStockBox(const DataCheckExtents& e, const double margin[3], double pitch,
-                            double box[6]) {
+int ComputeOptimalStockBox(const DataCheckExtents& e, const double margin[3], double pitch,
+                           double box[6]) {
     const bool empty = e.toolMin[0] > e.toolMax[0] || e.toolMin[1] > e.toolMax[1];
+    if (empty && (e.programMin[0] > e.programMax[0] || e.programMin[1] > e.programMax[1] ||
+                  e.programMin[2] > e.programMax[2])) {
+        return 0;
+    }
     double bottom = 0.0;
     double top = 0.0;
     if (!empty) {
@@ -353,12 +522,77 @@ void ComputeOptimalStockBox(const DataCheckExtents& e, const double margin[3], d
     box[2] = bottom;
     box[5] = top + margin[2];
     if (!(pitch > 0.0)) {
-        return;
+        return 1;
     }
     for (int a = 0; a < 3; ++a) {
         const double nodes = std::max(2.0, std::floor((box[a + 3] - box[a]) / pitch + 1.5));
         box[a + 3] = box[a] + (nodes - 1.0) * pitch;
     }
+    return 1;
+}
+
+std::string FormatDataCheckSummary(const DataCheckRecord& r, int mode) {
+    std::string out;
+    AppendExtent(&out, ChooseLanguageText("Program", "プログラム座標"), r.program);
+    AppendExtent(&out, ChooseLanguageText("Machine", "機械座標"), r.machine);
+    AppendExtent(&out, ChooseLanguageText("Tool point (work)", "工具先端点(ワーク)"),
+                 r.toolPointWork);
+    if (mode != kDataCheckAll) {
+        return out;
+    }
+    char line[256];
+    const bool fed = r.minFeed <= r.maxFeed;
+    std::snprintf(line, sizeof line, "%s: %.1f / %.1f / %.1f\n",
+                  ChooseLanguageText("Feed max / cutting max / min (mm/min)",
+                                     "送り 最大 / 切削最大 / 最小 (mm/min)"),
+                  r.maxFeed, r.maxCuttingFeed, fed ? r.minFeed : 0.0);
+    out += line;
+    std::snprintf(line, sizeof line, "%s: %.0f\n",
+                  ChooseLanguageText("Spindle max (min-1)", "主軸回転数 最大 (min-1)"),
+                  r.maxSpindle > 0.0 ? r.maxSpindle : 0.0);
+    out += line;
+    std::string tools;
+    for (int i = 1; i <= r.toolCount && i <= kTimedToolOrdinalsMax; ++i) {
+        if (r.toolList[i] > 0) {
+            tools += (tools.empty() ? "T" : ", T") + std::to_string(r.toolList[i]);
+        }
+    }
+    out += ChooseLanguageText("Tools in order of use: ", "使用工具順: ");
+    out += (tools.empty() ? "-" : tools) + (r.toolListFull ? " ...\n" : "\n");
+    out += "D: " + ListUsedNumbers(r.dUsed, kDataCheckOffsetNumbers) + "\n";
+    out += "H: " + ListUsedNumbers(r.hUsed, kDataCheckOffsetNumbers) + "\n";
+    const MachiningTimeSums& t = MachiningTime.sums;
+    out += ChooseLanguageText("Machining time: ", "加工時間: ") +
+           FormatSeconds(t.feedMoveTime + t.nonCuttingTime);
+    out += ChooseLanguageText(" (cutting ", " (切削 ") + FormatSeconds(t.cuttingTime) + ")\n";
+    return out;
+}
+
+int OpenHelpPage() {
+    if (AutomaticMode.load() != 0) {
+        return 0;
+    }
+    const std::string& page = DefinitionFiles.helpPath;
+    if (page.empty() || !Readable(page)) {
+        ShowOpenFailure(
+            ChooseLanguageText("The help page cannot be found.", "ヘルプページが見つかりません"),
+            page);
+        return 0;
+    }
+    if (!DefaultViewerInstalled()) {
+        ShowOpenFailure(
+            ChooseLanguageText("There is no viewer to show the help page (xdg-open).",
+                               "ヘルプページを表示するビューアー(xdg-open)がありません"),
+            page);
+        return 0;
+    }
+    if (!OpenInDefaultViewer(page)) {
+        ShowOpenFailure(ChooseLanguageText("The viewer could not open the help page.",
+                                           "ビューアーがヘルプページを開けません"),
+                        page);
+        return 0;
+    }
+    return 1;
 }
 
 int HandleNcDataCommand(WindowHandle window, unsigned command, MessageLParam lparam) {
@@ -374,6 +608,29 @@ int HandleNcDataCommand(WindowHandle window, unsigned command, MessageLParam lpa
         case IDM_CONTROLLER_FILE:
         case IDM_MACHINE_FILE:
             DefinitionFileCommand(command);
+            return 1;
+        case IDM_SETTINGS_FILE:
+            if (!IsRunActive()) {
+                SettingsFileCommand(window);
+            }
+            return 1;
+        case IDM_NC_CHECK_DATA:
+        case IDM_NC_CHECK_MIN_MAX:
+            DataCheckCommand(command == IDM_NC_CHECK_DATA ? kDataCheckAll : kDataCheckMinMax);
+            return 1;
+        case IDM_HELP:
+        case IDM_HOME_PAGE:
+            // The program has no web site of its own: its home page is the manual it comes with.
+            OpenHelpPage();
+            return 1;
+        case IDM_VERSION_INFO:
+            if (H().versionDialog) {
+                H().versionDialog();
+            }
+            return 1;
+        case IDM_EXIT:
+            // As the close box: a run still going is ended before the window goes.
+            SendWindowMessage(window, WM_CLOSE, 0, 0);
             return 1;
         default:
             return 0;

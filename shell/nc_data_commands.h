@@ -9,6 +9,7 @@
 
 #include <string>
 
+#include "nc/data_check.h"
 #include "platform/window.h"
 #include "resources/program_resources.h"
 
@@ -33,6 +34,8 @@ struct DataCheckExtents {
 struct NcDataCommandHooks {
     // The path-reader plug-in slot whose suffix list holds the path's extension, or -1.
     int (*pathReaderSlot)(const std::string& path) = {};
+    // The version and environment dialog (modal; its answer is not used).
+    int (*versionDialog)() = {};
 };
 extern NcDataCommandHooks NcDataCommandCallbacks;
 
@@ -53,16 +56,41 @@ int ResolveNcProgramPath(std::string* path);
 // work margins, Z from 10 mm below its lowest point to its highest; when the tool-point extent
 // is empty in X or Y the program extent with the top 5 mm below its lowest Z and the bottom 20 mm
 // below that. The upper corner is then rounded to whole pitches from the lower one (at least two
-// nodes per axis; Z keeps its margin). Fills box (min x, y, z, max x, y, z).
-void ComputeOptimalStockBox(const DataCheckExtents& extents, const double margin[3], double pitch,
-                            double box[6]);
+// nodes per axis; Z keeps its margin). Fills box (min x, y, z, max x, y, z) and returns 1; returns
+// 0 with box untouched when the program extent is empty too (a program without motion).
+int ComputeOptimalStockBox(const DataCheckExtents& extents, const double margin[3], double pitch,
+                           double box[6]);
+
+// The results of a data check as the Check Data (kDataCheckAll: extents, feeds, spindle speed,
+// tools in their order of use, D and H numbers, machining time) or Check Min-Max command
+// (extents only) shows them, in the interface's language. Lengths in mm, feeds in mm/min, times
+// in h:mm:ss.
+std::string FormatDataCheckSummary(const DataCheckRecord& result, int mode);
+
+// Opens the manual page (DefinitionFiles.helpPath) with the desktop's default viewer; says so
+// in a message box when the page or the viewer is missing. Nothing in automatic mode. Returns 1
+// when the viewer took the page.
+int OpenHelpPage();
+
+// The title's file names (StatusInputs) from the selected NC program, the three definition files
+// and the machine's name; the caller then updates the title.
+void PublishSelectedFiles();
+
+// Makes path the settings file: the settings of the one in use are written back to it first
+// (unless unattended), then every setting is read from the new one (the command line's values
+// stay), then the tools, controller and machine files it names; the NC program and the stock stay.
+// Returns 1 when the new file held settings, 0 when it did not (a message says so and the
+// settings file in use stays).
+int SwitchSettingsFile(WindowHandle window, const std::string& path);
 
 // Joins the run's end to the interpreter: the closing of the alarm report and the NURBS buffers.
 void ConnectDataCheckCommands();
 
-// Handles IDM_NC_SELECT, IDM_NC_SELECT_OPTIMAL_STOCK, IDM_NC_REPORT, IDM_TOOLS_FILE,
-// IDM_CONTROLLER_FILE or IDM_MACHINE_FILE with its lparam (32773: 1
-// silent). Returns 1 when the command is one of them, 0 otherwise.
+// Handles IDM_NC_SELECT, IDM_NC_SELECT_OPTIMAL_STOCK, IDM_NC_REPORT, IDM_NC_CHECK_DATA,
+// IDM_NC_CHECK_MIN_MAX, IDM_TOOLS_FILE, IDM_CONTROLLER_FILE, IDM_MACHINE_FILE,
+// IDM_SETTINGS_FILE (through an open dialog of "*.ini" files), IDM_HELP,
+// IDM_HOME_PAGE, IDM_VERSION_INFO or IDM_EXIT with its lparam (32773: 1 silent). Returns 1 when
+// the command is one of them, 0 otherwise.
 int HandleNcDataCommand(WindowHandle window, unsigned command, MessageLParam lparam);
 
 }  // namespace mirexa

@@ -16,6 +16,7 @@
 #include "geometry/rotary_solutions.h"
 #include "geometry/shared_state.h"
 #include "geometry/tool_length_report.h"
+#include "nc/nc_controller_view.h"
 #include "nc/nc_run_state.h"
 #include "nc/nurbs_evaluation.h"
 #include "simulation/cutting_core.h"
@@ -646,11 +647,11 @@ int StepNurbsMove(const StepBlockInfo& block) {
         if (overTravel) {
             break;
         }
-        if (span < last && Controller.stopOption == 2 && RunDrawsNothing() == 0) {
+        if (span < last && NcController.stopOption == 2 && RunDrawsNothing() == 0) {
             RequestRedrawAndWait();
         }
     }
-    if (Controller.stopOption == 3 && RunDrawsNothing() == 0) {
+    if (NcController.stopOption == 3 && RunDrawsNothing() == 0) {
         RequestRedrawAndWait();
     }
     return result;

@@ -35,10 +35,13 @@ struct RunControlFlags {
     std::atomic<std::int32_t> stepAlarm{0};          // the current step raised an alarm
     // Worker: asks the user-interface thread to repaint the tool display panel at its next tick.
     std::atomic<std::int32_t> toolPanelPendingPaint{0};
+    // UI: the stop mode (0 .. 4) the user chose during the run, -1 none; the worker takes it into
+    // the run's controller copy at its next stop test.
+    std::atomic<std::int32_t> stopModeRequest{-1};
 };
 extern RunControlFlags RunControl;
 
-// Clears every flag to its idle value (overTravelAxis -1).
+// Clears every flag to its idle value (overTravelAxis and stopModeRequest -1).
 void ResetRunControlFlags();
 
 // The per-step contact state: 0 rapid without contact, 1 in material, 2 feed without contact,

@@ -77,8 +77,12 @@ int WaitAtRunStopBlock(const char*) {
 
 // Whether the line about to be fetched is read first for the stop test: when the user asked for
 // a stop or the controller stops at some blocks, and the step driver has nothing queued and the
-// program has not reached its end.
+// program has not reached its end. A stop mode the user chose meanwhile is taken first.
 bool StopTestDue() {
+    const int requested = RunControl.stopModeRequest.exchange(-1);
+    if (requested >= 0) {
+        NcController.stopOption = requested;
+    }
     if (NcLine.lineHeld != 0 || NcRun.status.endState != 0 || SubMovesPending()) {
         return false;
     }

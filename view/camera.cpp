@@ -168,6 +168,7 @@ void TakeViewAnglesFromSettings() {
     CurrentView.angleB = Settings.angleB;
     CurrentView.startAngleA = Settings.angleAStart;
     CurrentView.startAngleB = Settings.angleBStart;
+    CurrentView.perspective = DisplayModes.perspective;
     UpdateViewTrig(&CurrentView);
     CurrentView.viewChanged = 1;
 }

@@ -76,7 +76,8 @@ void SetViewSize(ViewState* view, int width, int height);
 void UpdateViewTrig(ViewState* view);
 
 // The view angles of the settings (ANGLE-A, ANGLE-B, deg) become the current view's angles and
-// the start angles the reset key returns to; the sines and cosines follow.
+// the start angles the reset key returns to; the sines and cosines follow. The projection takes
+// the PERSPECTIVE setting.
 void TakeViewAnglesFromSettings();
 
 // --- GL matrices (need a current context) ----------------------------------------------------

@@ -2,21 +2,27 @@
 // samples: what the wiring gives the view, the settings and a run.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "app/program_wiring.h"
 #include "config/axis_label_table.h"
+#include "config/command_line.h"
 #include "config/config_records.h"
 #include "config/tools_file.h"
 #include "geometry/shared_state.h"
 #include "geometry/tool_length_report.h"
 #include "platform/backend.h"
+#include "platform/file_dialog.h"
 #include "platform/keys.h"
+#include "platform/message_box.h"
 #include "platform/pointer.h"
 #include "platform/sound.h"
 #include "platform/window.h"
@@ -24,11 +30,15 @@
 #include "shell/definition_watch.h"
 #include "shell/main_window.h"
 #include "shell/sound_effects.h"
+#include "shell/run_commands.h"
 #include "shell/startup.h"
+#include "shell/stock_commands.h"
 #include "simulation/run_control.h"
+#include "simulation/simulation_thread.h"
 #include "stock/cut_off_removal.h"
 #include "stock/stock_model.h"
 #include "support/scratch_directory.h"
+#include "stock/stock_shapes.h"
 #include "support/test_windows.h"
 #include "view/camera.h"
 #include "view/snapshots.h"
@@ -247,6 +257,136 @@ TEST_F(ProgramStartupTest, BatchTitleShowsTheProgressNameTheStopMarkAndTheStopKe
         EXPECT_NE(seen.removal, 0);
         EXPECT_EQ(seen.removal == kFloodFillStopped, c.holdStopKey != 0);
     }
+}
+
+// Menu commands sent to the program's own main window: an NC program chosen in the file dialog
+// reaches the title and its data check, and the options a user switched come back at the next
+// start through the settings file.
+struct MenuSeenAtClose {
+    int closes = 0;
+    std::string chosen;
+    std::string title;
+    std::string box;
+} menuSeen;
+
+// A user at a desktop, put in at the first close of the main window (the headless start-up runs
+// unattended, which writes no settings and updates no title): the file dialog answers with
+// menuSeen.chosen and message boxes are read into menuSeen.box, until the scope ends. Returns
+// false for every other message.
+struct DesktopUser {
+    explicit DesktopUser(const WindowMessage& m, int* closes) {
+        active = m.message == WM_CLOSE && m.window == MainWindow.load() && (*closes)++ == 0;
+        if (!active) {
+            return;
+        }
+        AutomaticMode.store(0);
+        dialog = SetFileDialogResponder([](const FileDialogRequest&) {
+            return FileDialogResult{.ok = 1, .path = menuSeen.chosen};
+        });
+        box = SetMessageBoxResponder([](const MessageBoxRequest& request) {
+            menuSeen.box = request.text;
+            return MBX_IDOK;
+        });
+    }
+    ~DesktopUser() {
+        if (active) {
+            SetFileDialogResponder(dialog);
+            SetMessageBoxResponder(box);
+        }
+    }
+    bool active = false;
+    FileDialogResponder dialog;
+    MessageBoxResponder box;
+};
+
+// As a user would before quitting: four options switched, the sample program chosen and its
+// extents checked.
+void SwitchOptionsAndCheckAProgram(const WindowMessage& m) {
+    const DesktopUser user(m, &menuSeen.closes);
+    if (!user.active) {
+        return;
+    }
+    WindowHandle main = MainWindow.load();
+    for (unsigned command :
+         {IDM_SOUND, IDM_SHOW_AXES, IDM_ARBOR_CHECK_2, IDM_ROTARY_REAL_CUT_MODE}) {
+        SendWindowMessage(main, WM_COMMAND, command, 0);
+    }
+    SendWindowMessage(main, WM_COMMAND, IDM_NC_SELECT, 0);
+    menuSeen.title = GetPlatformWindowText(main);
+    SendWindowMessage(main, WM_COMMAND, IDM_NC_CHECK_MIN_MAX, 0);
+}
+
+TEST_F(ProgramStartupTest, AChosenProgramIsCheckedAndSwitchedOptionsComeBackAtTheNextStart) {
+    menuSeen = MenuSeenAtClose{};
+    CommandLine = CommandLineOptions{};  // no switches of an earlier start in this process
+    menuSeen.chosen = scratch.At("pocket.nc");
+    SetMessageObserver(SwitchOptionsAndCheckAProgram);
+    EXPECT_EQ(Run(""), 0);
+    SetMessageObserver({});
+    ASSERT_EQ(menuSeen.closes, 1);
+    EXPECT_NE(menuSeen.title.find("pocket.nc(vmc3.ttl,vmc3.ctl,vmc3.mtl)"), std::string::npos)
+        << menuSeen.title;
+    EXPECT_NE(menuSeen.box.find("X "), std::string::npos) << menuSeen.box;
+    const std::string ini = testing::ReadWholeFile(scratch.At("mirexa.ini"));
+    EXPECT_NE(ini.find("SOUND=ON"), std::string::npos);
+    EXPECT_NE(ini.find("ARBOR CHECK=CUT"), std::string::npos);
+    EXPECT_NE(ini.find("ARBOR CHECK=CUT"), std::string::npos) << ini;
+
+    ResetConfigurationRecords();
+    EXPECT_EQ(Run(""), 0);
+    EXPECT_EQ(Settings.sound, 1);
+    EXPECT_EQ(DisplayModes.basicAxis, 0);
+    EXPECT_EQ(Checks.arborCheck, 2);
+    EXPECT_EQ(Settings.realRotation, 1);
+}
+
+// A user at a desktop chooses the sample part's program in the file dialog and cuts the part's
+// block: the run that follows cuts that program, to its end.
+struct ChosenRun {
+    int closes = 0;
+    int stockNodes = 0;
+    int ended = 0;
+    SimulationRunSummary summary = {};
+} chosenRun;
+
+void ChooseAProgramAndCutIt(const WindowMessage& m) {
+    const DesktopUser user(m, &chosenRun.closes);
+    if (!user.active) {
+        return;
+    }
+    WindowHandle main = MainWindow.load();
+    SendWindowMessage(main, WM_COMMAND, IDM_NC_SELECT, 0);
+    // The sample part's block, as the batch runs define it.
+    InitialStock.kind = kStockBox;
+    const double block[6] = {0, 0, -30.5, 100, 80, 0};
+    std::copy(block, block + 6, InitialStock.box);
+    ChooseDexelPitch();
+    BuildDefinedStock(main);
+    chosenRun.stockNodes = StockModels[CurrentStockIndex.load()].nx;
+    LastRunSummary = SimulationRunSummary{};
+    LastRunSummary.end = -1;
+    SendWindowMessage(main, WM_COMMAND, IDM_CUT_RESULT, 0);
+    const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (IsRunActive() && std::chrono::steady_clock::now() < limit) {
+        testing::DispatchPendingMessages();
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    chosenRun.ended = IsRunActive() ? 0 : 1;
+    chosenRun.summary = LastRunSummary;
+}
+
+TEST_F(ProgramStartupTest, AProgramChosenInTheFileDialogIsTheOneTheNextRunCuts) {
+    chosenRun = ChosenRun{};
+    menuSeen.chosen = scratch.At("demo_part.nc");
+    CommandLine = CommandLineOptions{};  // no switches of an earlier start in this process
+    SetMessageObserver(ChooseAProgramAndCutIt);
+    EXPECT_EQ(Run(""), 0);
+    SetMessageObserver({});
+    ASSERT_EQ(chosenRun.closes, 1);
+    EXPECT_GT(chosenRun.stockNodes, 0);
+    ASSERT_EQ(chosenRun.ended, 1);
+    EXPECT_EQ(chosenRun.summary.end, kRunEndProgram);
+    EXPECT_GT(chosenRun.summary.moves, 10);
 }
 
 }  // namespace

@@ -1,9 +1,15 @@
 // The NC data and definition-file commands: program paths, the optimal box, the selection, the
-// report and the definition files, in automatic mode with the log in a temporary directory. The
-// data check runs on small programs under the sample controller.
+// report and the definition files, in automatic mode with the log in a temporary directory; then
+// the same commands, the data checks and help as a user sends them from the menu. The data check
+// runs on small programs under the sample controller.
 #include "shell/nc_data_commands.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
 
 #include "config/config_records.h"
 #include "config/controller_file.h"
@@ -12,12 +18,16 @@
 #include "geometry/program_log.h"
 #include "geometry/shared_state.h"
 #include "nc/nc_run_state.h"
+#include "platform/default_viewer.h"
 #include "platform/file_dialog.h"
 #include "platform/menus.h"
+#include "platform/message_box.h"
 #include "resources/main_menu.h"
 #include "shell/automation_steps.h"
 #include "shell/main_window.h"
+#include "shell/startup.h"
 #include "shell/stock_commands.h"
+#include "shell_test_support.h"
 #include "stock/stock_grid.h"
 #include "stock/stock_model.h"
 #include "support/scoped_log_directory.h"
@@ -156,11 +166,19 @@ TEST_F(NcDataCommandTest, OptimalBoxAroundThePathInWholePitches) {
     const double program[6] = {-1, -2, 4, 7, 9, 8};
     std::copy(program, program + 3, e.programMin);
     std::copy(program + 3, program + 6, e.programMax);
-    ComputeOptimalStockBox(e, none, 0.0, box);
+    EXPECT_EQ(ComputeOptimalStockBox(e, none, 0.0, box), 1);
     const double fallback[6] = {-1, -2, -21, 7, 9, -1};
     for (int i = 0; i < 6; ++i) {
         EXPECT_DOUBLE_EQ(box[i], fallback[i]) << i;
     }
+    // A program without motion gets no box (not one of the empty extents' 1e7 bounds).
+    DataCheckExtents still;
+    for (int a = 0; a < 3; ++a) {
+        still.toolMin[a] = still.programMin[a] = kDataCheckExtentStart;
+        still.toolMax[a] = still.programMax[a] = -kDataCheckExtentStart;
+    }
+    EXPECT_EQ(ComputeOptimalStockBox(still, none, 0.0, box), 0);
+    EXPECT_DOUBLE_EQ(box[0], -1.0);
 }
 
 TEST_F(NcDataCommandTest, AMissingProgramIsError101AndAFailureOfTheBatch) {
@@ -214,6 +232,13 @@ TEST_F(NcDataCommandTest, TheOptimalStockSurroundsThePathOrTheSelectionFails) {
     EXPECT_EQ(BatchFailureCode.load(), kBatchExitFileError);
     EXPECT_EQ(CurrentStockModel().nx, nx);
     EXPECT_NE(Log().find("(6) - Zero Feedrate!"), std::string::npos);
+
+    // A program that makes no move: no stock, and the batch fails.
+    BatchFailureCode.store(0);
+    SelectProgram("%\nO3\nG90 G17\nM30\n%\n", IDM_NC_SELECT_OPTIMAL_STOCK);
+    EXPECT_EQ(BatchFailureCode.load(), kBatchExitFileError);
+    EXPECT_EQ(CurrentStockModel().nx, nx);
+    EXPECT_NE(Log().find("part.nc - The NC program makes no move"), std::string::npos);
 }
 
 TEST_F(NcDataCommandTest, TheReportIsWrittenOrItsAlarmLogged) {
@@ -281,6 +306,169 @@ TEST_F(NcDataCommandTest, FileCommandsOpenTheirDialogsAndAProgramEnablesItsMenuI
     MainWindow.store(nullptr);
     DestroyMenuHandle(bar);
     DestroyPlatformWindow(window);
+}
+
+// The commands as a user sends them from the menu of the main window: the program chosen in the
+// file dialog, the checks and their display, the help page with and without a viewer, the exit.
+std::vector<std::string> boxes;
+std::string chosen;
+
+class NcDataMenuTest : public NcDataCommandTest, public ShellWindowTest {
+protected:
+    void SetUp() override {
+        NcDataCommandTest::SetUp();
+        savedClass_ = MainClass;
+        savedPath_ = std::getenv("PATH") != nullptr ? std::getenv("PATH") : "";
+        ReadSampleDefinitions();  // unattended: the machine's models lie beside the samples
+        AutomaticMode.store(0);
+        MainClass.menu = IDR_MAIN_MENU;
+        OpenMainWindow();
+        boxes.clear();
+        chosen.clear();
+        previousBox_ = SetMessageBoxResponder([](const MessageBoxRequest& request) {
+            boxes.push_back(request.caption + "\n" + request.text);
+            return MBX_IDOK;
+        });
+        previousDialog_ = SetFileDialogResponder([](const FileDialogRequest&) {
+            return FileDialogResult{.ok = chosen.empty() ? 0 : 1, .path = chosen};
+        });
+        TakeRecordedViewerOpens();
+    }
+    void TearDown() override {
+        CloseMainWindow();
+        SetMessageBoxResponder(previousBox_);
+        SetFileDialogResponder(previousDialog_);
+        setenv("PATH", savedPath_.c_str(), 1);
+        MainClass = savedClass_;
+        ResetShellState();
+        NcDataCommandTest::TearDown();
+    }
+    void Send(unsigned command) {
+        SendWindowMessage(main, WM_COMMAND, command, 0);
+    }
+    std::string LastBox() {
+        return boxes.empty() ? "" : boxes.back();
+    }
+
+private:
+    MainWindowClass savedClass_;
+    std::string savedPath_;
+    MessageBoxResponder previousBox_;
+    FileDialogResponder previousDialog_;
+};
+
+// A pocket floor from X 10 to the given end, Y 5..25 at Z -3 with the first sample tool, beyond
+// the sample machine's start point (X 250, Y 180) in X.
+std::string PocketTo(const char* xEnd) {
+    return std::string(
+               "%\nO1\nG90 G17 G40 G49 G80\nT1 M06\nG54 G00 X10. Y5. Z10. S3000 M03\n"
+               "G01 Z-3. F300.\nX") +
+           xEnd + "\nY25.\nX10.\nY5.\nG00 Z50.\nM30\n%\n";
+}
+
+TEST_F(NcDataMenuTest, TheChosenProgramReachesTheTitleAndItsChecksReadTheFileAsItIsNow) {
+    // A cancelled dialog changes nothing, not even the path display.
+    DisplayModes.pathDisplay = 1;
+    Send(IDM_NC_SELECT);
+    EXPECT_EQ(NcDataCommands.selectedState, 0);
+    EXPECT_EQ(DisplayModes.pathDisplay, 1);
+    // Without a program the checks have nothing to check.
+    Send(IDM_NC_CHECK_MIN_MAX);
+    EXPECT_TRUE(boxes.empty());
+
+    chosen = scratch.Write("part.nc", PocketTo("300."));
+    Send(IDM_NC_SELECT);
+    EXPECT_EQ(DefinitionFiles.ncProgramFile, chosen);
+    EXPECT_NE(GetPlatformWindowText(main).find("part.nc"), std::string::npos)
+        << GetPlatformWindowText(main);
+    Send(IDM_NC_CHECK_MIN_MAX);
+    EXPECT_NE(LastBox().find(".. 300.000  Y 0.000 .. 180.000"), std::string::npos) << LastBox();
+    EXPECT_EQ(LastBox().find("Feed"), std::string::npos);
+
+    // The file changed on disk: the next check reads it anew.
+    scratch.Write("part.nc", PocketTo("320."));
+    Send(IDM_NC_CHECK_DATA);
+    const std::string summary = LastBox();
+    EXPECT_NE(summary.find(".. 320.000  Y 0.000 .. 180.000"), std::string::npos) << summary;
+    EXPECT_NE(summary.find("Feed max / cutting max / min (mm/min): "), std::string::npos);
+    EXPECT_NE(summary.find("Spindle max (min-1): 3000"), std::string::npos) << summary;
+    EXPECT_NE(summary.find("Tools in order of use: T1\n"), std::string::npos) << summary;
+    EXPECT_NE(summary.find("Machining time: 0:0"), std::string::npos) << summary;
+
+    // A program the check cannot follow shows its alarm instead.
+    scratch.Write("part.nc", "%\nO2\nG90 G17\nT1 M06\nG54 G00 X10. Y5. Z10.\nG01 Z-3. F0\n%\n");
+    Send(IDM_NC_CHECK_DATA);
+    EXPECT_NE(LastBox().find("Zero Feedrate"), std::string::npos) << LastBox();
+}
+
+TEST_F(NcDataMenuTest, AnEmptyExtentShowsADash) {
+    DataCheckRecord record;
+    EXPECT_EQ(FormatDataCheckSummary(record, kDataCheckMinMax),
+              "Program: -\nMachine: -\nTool point (work): -\n");
+}
+
+TEST_F(NcDataMenuTest, HelpSaysWhenThePageOrTheViewerIsMissing) {
+    DefinitionFiles.helpPath = scratch.At("HELP/index.htm");
+    Send(IDM_HELP);
+    EXPECT_NE(LastBox().find("The help page cannot be found."), std::string::npos) << LastBox();
+    scratch.Write("HELP/index.htm", "<html></html>\n");
+    setenv("PATH", scratch.At("HELP").c_str(), 1);
+    Send(IDM_HELP);
+    EXPECT_NE(LastBox().find("There is no viewer to show the help page (xdg-open)."),
+              std::string::npos)
+        << LastBox();
+    EXPECT_TRUE(TakeRecordedViewerOpens().empty());
+    // A desktop with a viewer: the page goes to it, and nothing is said.
+    const std::string viewer = scratch.Write("bin/xdg-open", "#!/bin/sh\nexit 0\n");
+    chmod(viewer.c_str(), 0755);
+    setenv("PATH", (scratch.At("none") + ":" + scratch.At("bin")).c_str(), 1);
+    boxes.clear();
+    Send(IDM_HELP);
+    Send(IDM_HOME_PAGE);
+    EXPECT_TRUE(boxes.empty());
+    EXPECT_EQ(TakeRecordedViewerOpens(),
+              (std::vector<std::string>{DefinitionFiles.helpPath, DefinitionFiles.helpPath}));
+    // Nothing opens in automatic mode.
+    AutomaticMode.store(1);
+    Send(IDM_HELP);
+    AutomaticMode.store(0);
+    EXPECT_TRUE(TakeRecordedViewerOpens().empty());
+}
+
+TEST_F(NcDataMenuTest, AnotherSettingsFileBringsItsSettingsAndDefinitionFiles) {
+    // The file in use gets the options switched so far before the other one is read.
+    const std::string old = scratch.Write("old.ini", "[Define]\nSOUND=OFF\n");
+    DefinitionFiles.settingsPath = old;
+    DefinitionFiles.settingsName = old;
+    Send(IDM_ROTARY_REAL_CUT_MODE);
+    const std::string samples = MIREXA_SAMPLES;
+    chosen = scratch.Write("other.ini", "[Table]\nTOOL_TABLE=" + samples +
+                                            "/vmc3.ttl\nCONTROLLER_TABLE=" + samples +
+                                            "/vmc3.ctl\nMACHINE_TABLE=" + samples +
+                                            "/vmc3.mtl\n[Define]\nSOUND=ON\nARBOR CHECK=CUT\n"
+                                            "BASIC AXIS=NO\nMAX MAGAZINE=24\n");
+    Send(IDM_SETTINGS_FILE);
+    EXPECT_NE(testing::ReadWholeFile(old).find("REAL ROTATION=YES"), std::string::npos);
+    EXPECT_EQ(DefinitionFiles.settingsPath, chosen);
+    EXPECT_EQ(Settings.sound, 1);
+    EXPECT_EQ(Settings.realRotation, 0);
+    EXPECT_EQ(Checks.arborCheck, 2);
+    EXPECT_EQ(DisplayModes.basicAxis, 0);
+    EXPECT_EQ(Controller.status, 1);
+    EXPECT_EQ(
+        GetMenuEntryState(GetWindowMenuBar(main), IDM_SHOW_AXES, MENU_BYCOMMAND) & MENU_CHECKED, 0);
+    EXPECT_NE(GetPlatformWindowText(main).find("(vmc3.ttl,vmc3.ctl,vmc3.mtl)"), std::string::npos);
+    // A file without settings is refused, and the one in use stays.
+    chosen = scratch.Write("empty.ini", "; nothing\n");
+    Send(IDM_SETTINGS_FILE);
+    EXPECT_NE(LastBox().find("The file holds no settings"), std::string::npos) << LastBox();
+    EXPECT_EQ(DefinitionFiles.settingsPath, scratch.At("other.ini"));
+    EXPECT_EQ(Checks.arborCheck, 2);
+}
+
+TEST_F(NcDataMenuTest, ExitClosesTheWindow) {
+    Send(IDM_EXIT);
+    EXPECT_FALSE(IsPlatformWindow(main));
 }
 
 }  // namespace

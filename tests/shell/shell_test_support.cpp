@@ -12,6 +12,7 @@
 #include "platform/keys.h"
 #include "shell/main_window.h"
 #include "shell/message_file.h"
+#include "shell/option_commands.h"
 #include "shell/run_commands.h"
 #include "shell/startup.h"
 #include "shell/status_bar.h"
@@ -53,6 +54,8 @@ void ResetShellState() {
     ResetConfigurationRecords();
     MainWindowCallbacks = MainWindowHooks{};
     RunCallbacks = RunHooks{};
+    OptionCommandCallbacks = OptionCommandHooks{};
+    OptionCommands = OptionCommandState{};
     StartupCallbacks = StartupServices{};
     UiHooks = ProgressHooks{};
     const RunFlagRefs& f = RunFlags();

@@ -159,11 +159,11 @@ TEST_F(NurbsSteppingTest, EachSpanTakesItsOwnSteps) {
 // Stop option M01: a redraw after every span but the last (the empty span does not count);
 // SINGLE: one redraw after the move.
 TEST_F(NurbsSteppingTest, StopOptionsRedrawPerSpanOrPerMove) {
-    Controller.stopOption = 2;
+    NcController.stopOption = 2;  // the run's copy of the controller
     std::vector<std::int64_t> redraws;
     EXPECT_EQ(StepWithRedrawHost(&redraws), kMoveStepped);
     EXPECT_EQ(redraws, (std::vector<std::int64_t>{5}));
-    Controller.stopOption = 3;
+    NcController.stopOption = 3;
     redraws.clear();
     SimRun.steps = 0;
     EXPECT_EQ(StepWithRedrawHost(&redraws), kMoveStepped);

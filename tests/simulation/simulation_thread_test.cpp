@@ -52,6 +52,8 @@ struct ScriptedHost {
     int abortAtPause = 1;  // with kAbort: the pause that aborts (the earlier ones resume)
     // Called at each redraw before it is cleared; may abort.
     std::function<void(int redraws)> onRedraw;
+    // Called at each pause before it is answered (as a user's menu choice while paused).
+    std::function<void()> whilePaused;
     int redraws = 0;
     int pauses = 0;
     // The block the thread published at each pause, and the steps made by then.
@@ -71,6 +73,9 @@ struct ScriptedHost {
                 ++pauses;
                 pausedAt.push_back(ReadRunStatus().blockText);
                 stepsAtPause.push_back(SimRun.steps);
+                if (whilePaused) {
+                    whilePaused();
+                }
                 if (onPause == kAbort && pauses >= abortAtPause) {
                     RequestRunAbort();
                 } else {
@@ -313,6 +318,20 @@ TEST_F(SimulationThreadTest, StopOptionsPauseBeforeTheirLines) {
     EXPECT_EQ(host.pausedAt[4], "G01 X20.1 F500.");
     EXPECT_EQ(testing::ZRayTop(StockModels[0], 20, 30), 10.0);
     EXPECT_EQ(RunControl.pauseRequest.load(), 0);
+}
+
+// A stop mode chosen during a pause is taken at the next stop test: single blocks, then no stop.
+TEST_F(SimulationThreadTest, AStopModeChosenWhilePausedIsTakenAtTheNextStopTest) {
+    Program(kSlotProgram);
+    Controller.stopOption = 3;
+    NcController.stopOption = 3;
+    ScriptedHost host;
+    host.whilePaused = [] { RunControl.stopModeRequest.store(0); };
+    host.Run();
+    EXPECT_EQ(LastRunSummary.end, kRunEndProgram);
+    EXPECT_EQ(host.pauses, 1);
+    EXPECT_EQ(RunControl.stopModeRequest.load(), -1);
+    EXPECT_EQ(testing::ZRayTop(StockModels[0], 20, 30), 8.0);
 }
 
 // A run without a user passes its stop blocks: each is logged once, nothing waits, and a stop
