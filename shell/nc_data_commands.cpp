@@ -264,7 +264,7 @@ void DataCheckCommand(int mode) {
 // start (the command line's values and the program's files stay), then the definition files it
 // names, and brings the view, the menus and the title up to date. 1 when the file held settings.
 int ReadSettingsAgain(WindowHandle window) {
-    const CommandLineOptions commandLine = CommandLine;
+    const CommandLineSwitches commandLine = CommandLine;
     const DefinitionFilePaths files = DefinitionFiles;
     ResetConfigurationRecords();
     CommandLine = commandLine;

@@ -107,7 +107,7 @@ void ChooseToolCenterPointType(int type) {
         UpdateMenuChecks();
         return;
     }
-    NcController.toolCenterControl = type;
+    NcController.resetToolCenterControl = type;
     KinematicsMode.toolCenterControl = type;
     NcRun.modal.toolCenterPointMode = type;
     UpdateMachinePosition();

@@ -318,7 +318,7 @@ void SwitchOptionsAndCheckAProgram(const WindowMessage& m) {
 
 TEST_F(ProgramStartupTest, AChosenProgramIsCheckedAndSwitchedOptionsComeBackAtTheNextStart) {
     menuSeen = MenuSeenAtClose{};
-    CommandLine = CommandLineOptions{};  // no switches of an earlier start in this process
+    CommandLine = CommandLineSwitches{};  // no switches of an earlier start in this process
     menuSeen.chosen = scratch.At("pocket.nc");
     SetMessageObserver(SwitchOptionsAndCheckAProgram);
     EXPECT_EQ(Run(""), 0);
@@ -378,7 +378,7 @@ void ChooseAProgramAndCutIt(const WindowMessage& m) {
 TEST_F(ProgramStartupTest, AProgramChosenInTheFileDialogIsTheOneTheNextRunCuts) {
     chosenRun = ChosenRun{};
     menuSeen.chosen = scratch.At("demo_part.nc");
-    CommandLine = CommandLineOptions{};  // no switches of an earlier start in this process
+    CommandLine = CommandLineSwitches{};  // no switches of an earlier start in this process
     SetMessageObserver(ChooseAProgramAndCutIt);
     EXPECT_EQ(Run(""), 0);
     SetMessageObserver({});

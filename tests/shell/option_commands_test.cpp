@@ -13,7 +13,7 @@
 #include "config/controller_file.h"
 #include "config/settings_file.h"
 #include "config/settings_writer.h"
-#include "geometry/scratch_directory.h"
+#include "support/scratch_directory.h"
 #include "nc/nc_controller_view.h"
 #include "platform/menus.h"
 #include "platform/message_box.h"
@@ -218,13 +218,13 @@ TEST_F(OptionCommandTest, RunSettingsWaitWhileARunIsActive) {
     // A stop mode chosen during the run waits for the run's next stop test; so does the
     // tool-centre-point type, for the next run.
     NcController.stopOption = 0;
-    NcController.toolCenterControl = 0;
+    NcController.resetToolCenterControl = 0;
     Send(IDM_STOP_SINGLE_BLOCK);
     Send(IDM_TCP_FORCED_TYPE1);
     EXPECT_EQ(NcController.stopOption, 0);
     EXPECT_EQ(RunControl.stopModeRequest.load(), 3);
     EXPECT_EQ(Checked(IDM_STOP_SINGLE_BLOCK), 1);
-    EXPECT_EQ(NcController.toolCenterControl, 0);
+    EXPECT_EQ(NcController.resetToolCenterControl, 0);
     EXPECT_EQ(Controller.resetToolCenterControl, 1);
     EXPECT_EQ(Checked(IDM_TCP_FORCED_TYPE1), 1);
     // What the run reads as it goes stays as it is until the run ends.
