@@ -13,7 +13,6 @@
 #include "config/controller_file.h"
 #include "config/settings_file.h"
 #include "config/settings_writer.h"
-#include "support/scratch_directory.h"
 #include "nc/nc_controller_view.h"
 #include "platform/menus.h"
 #include "platform/message_box.h"
@@ -26,6 +25,7 @@
 #include "simulation/run_control.h"
 #include "simulation/run_ui_hooks.h"
 #include "stock/stock_shapes.h"
+#include "support/scratch_directory.h"
 #include "view/camera.h"
 #include "view/view_window.h"
 
