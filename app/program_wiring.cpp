@@ -37,6 +37,7 @@
 #include "resources/cursor_images.h"
 #include "shell/automation_steps.h"
 #include "shell/automation_thread.h"
+#include "shell/info_panel.h"
 #include "shell/main_window.h"
 #include "shell/menu_state.h"
 #include "shell/nc_data_commands.h"
@@ -106,7 +107,7 @@ void ConnectDefinitionAndProgress() {
     k.availableMemoryBytes = GetAvailableMemoryBytes;
     k.allowAllocation = [](std::size_t bytes) { return FitsAvailableStockMemory(bytes); };
     k.stopKeyDown = [] { return IsKeyDown(static_cast<unsigned>(Settings.stopKey)); };
-    NcUpHooks.redrawStatus = [] { RequestStatusBarRefresh(); };
+    NcUpHooks.redrawStatus = RefreshInterpreterStatus;
 }
 
 WindowHandle ViewWindowHandle() {
@@ -163,6 +164,7 @@ void ConnectProgram() {
     ConnectDefinitionAndProgress();
     ConnectRunToShell();
     ConnectViewToShell();
+    InstallInfoPanelHooks();
 }
 
 #define MIREXA_HOOK_RECORD(type, global) \
@@ -198,7 +200,6 @@ const std::vector<HookRecordEntry>& ListHookRecords() {
 
 // The features not built yet that fill the waiting hooks.
 constexpr const char* kWaitsMenus = "the main menu, its check marks and the view popup menu";
-constexpr const char* kWaitsPanel = "the information panel";
 constexpr const char* kWaitsCommandPanel = "the command panel";
 constexpr const char* kWaitsToolPanel = "the tool display panel";
 constexpr const char* kWaitsDialogs = "the dialogs";
@@ -232,19 +233,15 @@ const std::vector<WaitingHook>& ListWaitingHooks() {
         MIREXA_WAITING(NcHooks, editorCanJump, kWaitsEditor),
         MIREXA_WAITING(NcHooks, advanceEditorLine, kWaitsEditor),
         MIREXA_WAITING(NcHooks, showEditorLine, kWaitsEditor),
-        MIREXA_WAITING(NcHooks, redrawPanel, kWaitsPanel),
         MIREXA_WAITING(NcHooks, loadToolFromPlugin, kWaitsPlugins),
         MIREXA_WAITING(DataCheckHooks, openPathReader, kWaitsPlugins),
         MIREXA_WAITING(DataCheckHooks, closePathReader, kWaitsPlugins),
         MIREXA_WAITING(SimulationHooks, openPathReader, kWaitsPlugins),
         MIREXA_WAITING(SimulationHooks, closePathReader, kWaitsPlugins),
         MIREXA_WAITING(RunUiHooks, playSystemSound, kWaitsSounds),
-        MIREXA_WAITING(RunUiHooks, drawRunPane, kWaitsPanel),
-        MIREXA_WAITING(RunUiHooks, showPanelBlock, kWaitsPanel),
         MIREXA_WAITING(RunUiHooks, stopSound, kWaitsSounds),
         MIREXA_WAITING(RunUiHooks, playAlarmSound, kWaitsSounds),
         MIREXA_WAITING(RunUiHooks, moveEditorCursor, kWaitsEditor),
-        MIREXA_WAITING(RunUiHooks, drawStopModeSelector, kWaitsPanel),
         MIREXA_WAITING(ViewHooks, toolDisplayState, kWaitsNC),
         MIREXA_WAITING(ViewHooks, tableRotationActive, kWaitsTableTurning),
         MIREXA_WAITING(ViewHooks, panelEnabled, kWaitsCommandPanel),
@@ -253,11 +250,6 @@ const std::vector<WaitingHook>& ListWaitingHooks() {
         MIREXA_WAITING(ViewHooks, mainWindowForeground, kWaitsWindow),
         MIREXA_WAITING(ViewHooks, openDefinitionEditor, kWaitsEditor),
         MIREXA_WAITING(ViewHooks, openHelpPage, kWaitsHelp),
-        MIREXA_WAITING(ViewHooks, drawTracePanes, kWaitsPanel),
-        MIREXA_WAITING(ViewHooks, drawStockRangePanes, kWaitsPanel),
-        MIREXA_WAITING(ViewHooks, drawAxisValuePanes, kWaitsPanel),
-        MIREXA_WAITING(ViewHooks, setMeasureText, kWaitsPanel),
-        MIREXA_WAITING(ViewHooks, drawNcDataStrip, kWaitsPanel),
         MIREXA_WAITING(ViewHooks, pathPickingOn, kWaitsMenus),
         MIREXA_WAITING(ViewHooks, readPathLine, kWaitsMenus),
         MIREXA_WAITING(ViewHooks, jumpEditorToLine, kWaitsEditor),
@@ -266,19 +258,13 @@ const std::vector<WaitingHook>& ListWaitingHooks() {
         MIREXA_WAITING(ViewHooks, openBasisPointNote, kWaitsDialogs),
         MIREXA_WAITING(ViewHooks, viewPopupMenu, kWaitsMenus),
         MIREXA_WAITING(StartupServices, loadPlugins, kWaitsPlugins),
-        MIREXA_WAITING(StartupServices, createPanelBrush, kWaitsPanel),
         MIREXA_WAITING(StartupServices, loadSoundEffects, kWaitsSounds),
         MIREXA_WAITING(StartupServices, freeSoundEffects, kWaitsSounds),
         MIREXA_WAITING(StartupServices, unloadPlugins, kWaitsPlugins),
         MIREXA_WAITING(MainWindowHooks, initPluginsAndMenus, kWaitsMenus),
-        MIREXA_WAITING(MainWindowHooks, preparePanelContext, kWaitsPanel),
         MIREXA_WAITING(MainWindowHooks, createViewPopupMenu, kWaitsMenus),
         MIREXA_WAITING(MainWindowHooks, createCommandPanel, kWaitsCommandPanel),
         MIREXA_WAITING(MainWindowHooks, createToolPanel, kWaitsToolPanel),
-        MIREXA_WAITING(MainWindowHooks, paintInfoPanel, kWaitsPanel),
-        MIREXA_WAITING(MainWindowHooks, drawStopModeLabels, kWaitsPanel),
-        MIREXA_WAITING(MainWindowHooks, panelClick, kWaitsPanel),
-        MIREXA_WAITING(MainWindowHooks, jogRepeat, kWaitsCommandPanel),
         MIREXA_WAITING(MainWindowHooks, movePanelsOnResize, kWaitsDialogs),
         MIREXA_WAITING(MainWindowHooks, movePanelsOnMove, kWaitsDialogs),
         MIREXA_WAITING(MainWindowHooks, stockSaveDialogOpen, kWaitsDialogs),
@@ -288,14 +274,9 @@ const std::vector<WaitingHook>& ListWaitingHooks() {
         MIREXA_WAITING(MainWindowHooks, callPluginFreeFunctions, kWaitsPlugins),
         MIREXA_WAITING(MainWindowHooks, isForegroundWindow, kWaitsWindow),
         MIREXA_WAITING(MainWindowHooks, activateWindow, kWaitsWindow),
-        MIREXA_WAITING(RunHooks, drawAxisValuePanes, kWaitsPanel),
-        MIREXA_WAITING(RunHooks, drawRunPanes, kWaitsPanel),
-        MIREXA_WAITING(RunHooks, drawNcDataLine, kWaitsPanel),
-        MIREXA_WAITING(RunHooks, drawPanelAfterRun, kWaitsPanel),
         MIREXA_WAITING(RunHooks, repaintToolPanel, kWaitsToolPanel),
         MIREXA_WAITING(RunHooks, simulationPluginLoaded, kWaitsPlugins),
         MIREXA_WAITING(NcDataCommandHooks, pathReaderSlot, kWaitsPlugins),
-        MIREXA_WAITING(StockCommandHooks, redrawWorkPane, kWaitsPanel),
         MIREXA_WAITING(StockCommandHooks, selectStockFile, kWaitsDialogs),
         // The swing's axis, angle and centre are also the stock rotation with which the view
         // draws machine-part STL files; until this dialog exists that rotation stays off.
