@@ -577,6 +577,16 @@ void RequestInfoPanelRedraw() {
     }
 }
 
+void DrawInfoPanelNow() {
+    for (int which : {kPanelStrip, kPanelColumn}) {
+        WindowHandle window = panelWindows[which].load();
+        if (window != nullptr && InvalidatePlatformWindow(window) &&
+            IsWindowOfCallingThread(window)) {
+            UpdatePlatformWindow(window);
+        }
+    }
+}
+
 void PaintInfoPanelWindow(WindowHandle window) {
     PaintContext context;
     if (!BeginPaint(window, &context)) {
@@ -607,19 +617,10 @@ void PaintInfoPanelWindow(WindowHandle window) {
     EndPaint(&context);
 }
 
-void PaintInfoPanel() {
-    for (int which : {kPanelStrip, kPanelColumn}) {
-        if (WindowHandle window = GetInfoPanelWindow(which)) {
-            InvalidatePlatformWindow(window);
-            UpdatePlatformWindow(window);
-        }
-    }
-}
-
 void InstallInfoPanelHooks() {
     MainWindowHooks& main = MainWindowCallbacks;
     main.preparePanelContext = [](WindowHandle window) { CreateInfoPanel(window); };
-    main.paintInfoPanel = PaintInfoPanel;
+    main.paintInfoPanel = DrawInfoPanelNow;
     main.drawStopModeLabels = RequestInfoPanelRedraw;
     main.panelClick = HandleMainWindowPanelClick;
     main.jogRepeat = JogRepeatTick;
@@ -651,7 +652,11 @@ void InstallInfoPanelHooks() {
     };
     view.setMeasureText = [](const char*) { RequestInfoPanelRedraw(); };
     view.drawNcDataStrip = [](const char* text, int state) {
-        PublishPanelStrip(state, text != nullptr ? text : "");
+        InfoPanelView.pickedLine = PickedPointInfo;
+        const std::string line = text != nullptr ? text : "";
+        // After the flashes a line that was found stays shown; "Not Cut" only without one.
+        PublishPanelStrip(state == 3 && !line.empty() ? 6 : state, line);
+        DrawInfoPanelNow();
     };
     StockCommandCallbacks.redrawWorkPane = RequestInfoPanelRedraw;
 }

@@ -156,6 +156,9 @@ WindowHandle GetInfoPanelWindow(int which);
 // Any thread: asks for a redraw of the whole panel (its windows are invalidated; nothing is
 // drawn on the calling thread).
 void RequestInfoPanelRedraw();
+// As RequestInfoPanelRedraw, and on the user-interface thread the panel is drawn before the
+// call returns (the main window's paint; the strip's flashes, which the caller paces with sleeps).
+void DrawInfoPanelNow();
 // Any thread: the current pose (read on the calling thread, which must own it: the simulation
 // thread during a run, the user-interface thread otherwise) becomes what the axis panes show.
 void PublishPanelPose();
@@ -166,8 +169,6 @@ void PublishPanelStrip(int state, const std::string& text);
 
 // The paint of a panel window (user-interface thread): the panes of that window.
 void PaintInfoPanelWindow(WindowHandle window);
-// The main window's paint: both windows now, unless drawing is suppressed (minimised batch run).
-void PaintInfoPanel();
 
 // The panel's background colour (0x00BBGGRR), made from the controller's panel colour at
 // start-up and whenever the controller file is read again.

@@ -20,6 +20,7 @@
 #include "geometry/tool_length_report.h"
 #include "platform/backend.h"
 #include "platform/keys.h"
+#include "platform/paint.h"
 #include "platform/pointer.h"
 #include "platform/window.h"
 #include "resources/program_resources.h"
@@ -375,6 +376,46 @@ TEST_F(ProgramStartupTest, ThePanelShowsProgramAndMachinePositionsAndAJogStepIsU
     EXPECT_NEAR(panelRun.jogRemoved, expected, expected * 1e-6);
     EXPECT_NEAR(panelRun.volumeBefore - panelRun.volumeAfterJog, expected, expected * 1e-4);
     EXPECT_EQ(panelRun.volumeAfterUndo, panelRun.volumeBefore);
+}
+
+// The panel's column as the program drew it on its own start-up, seen as the window closes.
+struct PanelPaint {
+    int mainPaints = 0;
+    int closing = 0;
+    std::vector<std::string> texts;
+} panelPaint;
+
+TEST_F(ProgramStartupTest, ThePanelIsDrawnWhenTheProgramStarts) {
+    panelPaint = {};
+    ASSERT_EQ(CreateGlContext(1, 1), 1);
+    SetMessageObserver([](const WindowMessage& m) {
+        WindowHandle main = MainWindow.load();
+        WindowHandle column = GetInfoPanelWindow(kPanelColumn);
+        const int mainPaint = m.window == main && m.message == WM_PAINT;
+        panelPaint.mainPaints += mainPaint;
+        if (mainPaint && panelPaint.mainPaints == 1) {
+            // The sample's settings start the window minimised: the user restores it.
+            ShowPlatformWindow(main, SW_RESTORE);
+            InvalidatePlatformWindow(main);
+        } else if (!panelPaint.closing &&
+                   ((m.window == column && m.message == WM_PAINT) || panelPaint.mainPaints > 10)) {
+            panelPaint.closing = 1;  // the restored window's paint draws the panel
+            PostWindowMessage(main, WM_CLOSE, 0, 0);
+        } else if (m.window == main && m.message == WM_CLOSE && column != nullptr) {
+            for (const PaintOperation& op : GetLastPaintRecord(column)) {
+                panelPaint.texts.push_back(op.text);
+            }
+        }
+    });
+    EXPECT_EQ(Run("", 0), 0);
+    SetMessageObserver({});
+    DestroyGlContext();
+    // The sample's message file makes the interface English; no stock yet.
+    for (const char* text : {"\tControl Point", "\tD-Code", "\tMaxXw", "\tundefined", "\tSTOP"}) {
+        EXPECT_NE(std::find(panelPaint.texts.begin(), panelPaint.texts.end(), text),
+                  panelPaint.texts.end())
+            << text;
+    }
 }
 
 }  // namespace

@@ -28,6 +28,7 @@
 #include "shell_test_support.h"
 #include "simulation/run_control.h"
 #include "view/picking.h"
+#include "view/view_hooks.h"
 
 namespace mirexa {
 namespace {
@@ -222,6 +223,19 @@ TEST(InfoPanelJog, TheSpeedGrowsByHalfUntilItPassesAThousand) {
     EXPECT_EQ(static_cast<int>(speed), 1477);
 }
 
+// The texts of the panel's last paint.
+std::vector<std::string> PaintedTexts(WindowHandle window) {
+    std::vector<std::string> texts;
+    for (const PaintOperation& op : GetLastPaintRecord(window)) {
+        texts.push_back(op.text);
+    }
+    return texts;
+}
+
+bool Contains(const std::vector<std::string>& texts, const std::string& text) {
+    return std::find(texts.begin(), texts.end(), text) != texts.end();
+}
+
 // The main window with the panel, its clicks and the commands they post.
 class InfoPanelWindowTest : public ::testing::Test, public ShellWindowTest {
 protected:
@@ -397,21 +411,42 @@ TEST_F(InfoPanelWindowTest, HoldingAJogButtonAcceleratesUntilTheStrokeStopsIt) {
     EXPECT_DOUBLE_EQ(CurrentMachinePose.program.axis[0], 0.001);
 }
 
-// The texts of the panel's last paint.
-std::vector<std::string> PaintedTexts(WindowHandle window) {
-    std::vector<std::string> texts;
-    for (const PaintOperation& op : GetLastPaintRecord(window)) {
-        texts.push_back(op.text);
+TEST_F(InfoPanelWindowTest, APickedPathLineFlashesAndStaysShown) {
+    UiLanguage.store(1);
+    const struct {
+        int picked;
+        const char* text;
+        int state;
+        const char* shown;
+        const char* number;  // the coloured line number, "" for none
+    } cases[] = {
+        {-12, "G01 X5.", 6, "G01 X5.", "\t12: "},
+        {-12, "G01 X5.", 5, "", ""},
+        {-12, "G01 X5.", 3, "G01 X5.", "\t12: "},
+        {0, "", 3, "Not Cut", ""},
+        {0, "", 4, "-", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.state);
+        PickedPointInfo = c.picked;
+        ViewCallbacks.drawNcDataStrip(c.text, c.state);
+        const std::vector<std::string> strip = PaintedTexts(GetInfoPanelWindow(kPanelStrip));
+        EXPECT_TRUE(Contains(strip, c.shown));
+        std::string number;
+        for (const PaintOperation& op : GetLastPaintRecord(GetInfoPanelWindow(kPanelColumn))) {
+            if (op.op == PaintOp::Text && op.text.find(':') != std::string::npos) {
+                number = op.text;
+                EXPECT_EQ(op.color, 0x00FFFFu);  // yellow: a negative pick
+            }
+        }
+        EXPECT_EQ(number, std::string(c.number).substr(c.number[0] ? 1 : 0));
     }
-    return texts;
-}
-
-bool Contains(const std::vector<std::string>& texts, const std::string& text) {
-    return std::find(texts.begin(), texts.end(), text) != texts.end();
+    PickedPointInfo = 0;
 }
 
 TEST_F(InfoPanelWindowTest, AWorkerPublishesAndTheInterfaceThreadDraws) {
     UiLanguage.store(1);
+    CommandLine.fontHeight = 17;  // -F
     RunControl.runMode.store(1);  // the worker owns the pose and the interpreter's modes
     std::atomic<int> done{0};
     std::thread worker([&done] {
@@ -431,6 +466,9 @@ TEST_F(InfoPanelWindowTest, AWorkerPublishesAndTheInterfaceThreadDraws) {
     const std::vector<std::string> column = PaintedTexts(GetInfoPanelWindow(kPanelColumn));
     EXPECT_TRUE(Contains(column, "\t\t   25.000"));
     EXPECT_TRUE(Contains(column, "\tSTOP"));
+    for (const PaintOperation& op : GetLastPaintRecord(GetInfoPanelWindow(kPanelColumn))) {
+        EXPECT_EQ(op.fontPixelHeight, 17);
+    }
     const std::vector<std::string> strip = PaintedTexts(GetInfoPanelWindow(kPanelStrip));
     EXPECT_TRUE(Contains(strip, "G01 X50"));
     EXPECT_TRUE(Contains(column, "\t\t50:") || Contains(strip, "\t\t50:"));
@@ -439,6 +477,7 @@ TEST_F(InfoPanelWindowTest, AWorkerPublishesAndTheInterfaceThreadDraws) {
     EXPECT_EQ(GetStatusBarPart(bar, STATUS_PART_MODE).text, "TCL TYPE1");
     RunControl.runMode.store(0);
     NcRun.modal = NcModalState{};
+    CommandLine.fontHeight = 0;
 }
 
 }  // namespace
