@@ -224,10 +224,8 @@ int JogAxisStep(WindowHandle window, int axis, int increments) {
     if (CheckOverTravel(CurrentMachinePose.machine.axis) >= 0) {
         ManualJog.overTravel = 1;
         SaveMotionState();
-        RunControl.overTravelAxis.store(axis);
         RedrawMainWindow(MainWindowData.handles.main);
         ShowMessage(window, kJogOverTravel);
-        RunControl.overTravelAxis.store(-1);
         return kJogOverTravel;
     }
     // 6. The cut and the checks of a simulation step.
