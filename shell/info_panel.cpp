@@ -126,15 +126,8 @@ void AddStrip(const PaneList& list, const InfoPanelLayout& layout) {
             text = in.ncPath;
             break;
         case 2:
-            if (in.subprogramName.empty()) {
-                caption = std::string("\t\t").append(std::to_string(in.lineNumber)).append(":");
-                text = in.lineText;
-            } else {
-                caption = "\t\t" + in.subprogramName;
-                char line[32];
-                std::snprintf(line, sizeof line, "%8" PRId64 ":", in.lineNumber);
-                text = line + in.lineText;
-            }
+            caption = std::string("\t\t").append(std::to_string(in.lineNumber)).append(":");
+            text = in.lineText;
             break;
         case 3:
             text = list.Pick("Not Cut", "そこは選択中のNCデータで切削されていません");
@@ -231,7 +224,7 @@ void AddMeasuredData(const PaneList& list, const InfoPanelLayout& layout) {
     list.Add(kPaneCountLabel, layout.valueLeft[1], list.Pick("\tCount", "\t点数"), kPaneSunken);
     char count[32];
     std::snprintf(count, sizeof count, "\t\t%5d", in.traceCount);
-    list.Add(kPaneCount, layout.valueRight[1], count, kPaneSunken);
+    list.Add(kPaneTraceCount, layout.valueRight[1], count, kPaneSunken);
     for (int axis = 0; axis < 3; ++axis) {
         list.Add(
             kPaneUnit + axis, layout.valueLeft[2 + axis],
@@ -517,7 +510,6 @@ InfoPanelInputs CollectInfoPanelInputs() {
     in.lineNumber = panel.currentLine;
     in.pickedLine = panel.pickedLine;
     in.lineText = panel.lineText;
-    in.subprogramName = panel.subprogramName;
     WindowRect client = {};
     if (GetWindowClientRect(MainPanelParent(), &client)) {
         in.clientRight = client.right;

@@ -28,7 +28,7 @@ enum PanelPaneId : int {
     kPaneNone = -1,
     kPaneStripCaption = 0,
     kPaneStripText,
-    kPaneTitle,  // the controller's name; a click opens the controller file in the editor
+    kPaneTitle,  // the controller's name in its colours
     kPaneCaption,
     kPaneAxisLabel,  // + axis 0..4
     kPaneAxisValue = kPaneAxisLabel + 5,
@@ -42,7 +42,7 @@ enum PanelPaneId : int {
     kPaneEscape,
     kPaneMeasuredCaption,
     kPaneCountLabel,
-    kPaneCount,
+    kPaneTraceCount,
     kPaneUnit,                           // + axis 0..2
     kPaneTrace = kPaneUnit + 3,          // + axis 0..2: the block-position panes
     kPaneMeasureLabel = kPaneTrace + 3,  // + 0..7
@@ -51,7 +51,6 @@ enum PanelPaneId : int {
     kPanePitch,
     kPaneMinMaxLabel,  // + 0..5: MaxX, MaxY, MaxZ, MinX, MinY, MinZ
     kPaneRange = kPaneMinMaxLabel + 6,
-    kPaneCount_ = kPaneRange + 6,
 };
 
 // The stop mode of each pane of the selector ("M01", "Single", "Define", "None").
@@ -74,18 +73,17 @@ struct PanelPane {
 
 // The panel's own state: what its clicks switch and what its strip shows. User-interface thread.
 struct InfoPanelState {
-    int coordinateKind =
-        {};                 // 0 program position, 1 machine (control point), 2 machine (tool point)
-    int unitLabelWork = 1;  // the unit-label flag: 1 the measured data in work coordinates
+    // 0 program position, 1 machine position of the control point, 2 of the tool point.
+    int coordinateKind = {};
+    int unitLabelWork = 1;   // the unit-label flag: 1 the measured data in work coordinates
     int blockMarks[3] = {};  // the block-position flags: the trace pane of that axis is marked
     int minMaxWork = 1;      // the min/max flag: 1 the stock range in work coordinates
     int stripState = {};     // 0..6, see BuildInfoPanelPanes
     std::int64_t currentLine = {};
     std::int64_t pickedLine = {};  // signed: negative picks are drawn yellow, positive red
     std::string lineText = {};     // the block of state 2, the element of state 6
-    std::string subprogramName = {};
-    int pressedPane = kPaneNone;  // a button drawn pressed until its release
-    int jogRows = 3;              // axis rows shown (3 + the machine's rotary axes)
+    int pressedPane = kPaneNone;   // a button drawn pressed until its release
+    int jogRows = 3;               // axis rows shown (3 + the machine's rotary axes)
 };
 extern InfoPanelState InfoPanelView;
 
@@ -121,7 +119,6 @@ struct InfoPanelInputs {
     std::int64_t lineNumber = {};
     std::int64_t pickedLine = {};
     std::string lineText = {};
-    std::string subprogramName = {};
     int clientRight = 1000;  // the main window's client width (pixels)
     int clientBottom = 700;  // the bottom of the column (pixels)
 };

@@ -77,30 +77,27 @@ TEST(InfoPanelText, TheStripShowsItsSevenStates) {
     const struct {
         int state;
         int english;
-        const char* subprogram;
         const char* caption;
         const char* text;
     } cases[] = {
-        {0, 1, "", "\tNcdata\t", "- Not Selected -"},
-        {0, 0, "", "\tNCﾃﾞｰﾀ\t", "- 未選択 -"},
-        {1, 1, "", "\tNcdata\t", "/nc/part.nc"},
-        {2, 1, "", "\t\t42:", "G01 X5."},
-        {2, 1, "O9001", "\t\tO9001", "      42:G01 X5."},
-        {3, 1, "", "", "Not Cut"},
-        {3, 0, "", "", "そこは選択中のNCデータで切削されていません"},
-        {4, 1, "", "", "-"},
-        {5, 1, "", "", ""},
-        {6, 1, "", "", "G01 X5."},
+        {0, 1, "\tNcdata\t", "- Not Selected -"},
+        {0, 0, "\tNCﾃﾞｰﾀ\t", "- 未選択 -"},
+        {1, 1, "\tNcdata\t", "/nc/part.nc"},
+        {2, 1, "\t\t42:", "G01 X5."},
+        {3, 1, "", "Not Cut"},
+        {3, 0, "", "そこは選択中のNCデータで切削されていません"},
+        {4, 1, "", "-"},
+        {5, 1, "", ""},
+        {6, 1, "", "G01 X5."},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(std::to_string(c.state) + " " + c.subprogram);
+        SCOPED_TRACE(c.state);
         InfoPanelInputs in;
         in.english = c.english;
         in.stripState = c.state;
         in.ncPath = "/nc/part.nc";
         in.lineNumber = 42;
         in.lineText = "G01 X5.";
-        in.subprogramName = c.subprogram;
         const std::vector<PanelPane> panes = BuildInfoPanelPanes(in);
         EXPECT_EQ(PaneText(panes, kPaneStripCaption), c.caption);
         EXPECT_EQ(PaneText(panes, kPaneStripText), c.text);
@@ -130,7 +127,7 @@ TEST(InfoPanelText, MeasuredDataAndStockRangeByTheirValues) {
     }
     EXPECT_EQ(PaneText(panes, kPaneTrace), "\t-");
     EXPECT_EQ(PaneText(panes, kPaneRange), "\tundefined");
-    EXPECT_EQ(PaneText(panes, kPaneCount), "\t\t    0");
+    EXPECT_EQ(PaneText(panes, kPaneTraceCount), "\t\t    0");
 
     in.traceCount = 3;
     in.tracePoint[0] = 1.5;
@@ -151,7 +148,7 @@ TEST(InfoPanelText, MeasuredDataAndStockRangeByTheirValues) {
         int pane;
         const char* text;
     } cases[] = {
-        {kPaneCount, "\t\t    3"},           {kPaneTrace, "*\t\t    1.500"},
+        {kPaneTraceCount, "\t\t    3"},      {kPaneTrace, "*\t\t    1.500"},
         {kPaneTrace + 1, "\t\t    0.000"},   {kPaneUnit, "\tXm"},
         {kPaneMeasure + 1, "\t\t   -2.000"}, {kPaneMeasure + 3, "\t\t    4.250"},
         {kPaneMeasure + 4, "\t*PLANE*"},     {kPaneMeasure + 5, "\t\t    3.500"},
