@@ -40,6 +40,7 @@
 #include "shell/automation_thread.h"
 #include "shell/definition_watch.h"
 #include "shell/editor_bridge.h"
+#include "shell/info_panel.h"
 #include "shell/main_window.h"
 #include "shell/menu_state.h"
 #include "shell/nc_data_commands.h"
@@ -111,7 +112,7 @@ void ConnectDefinitionAndProgress() {
     k.availableMemoryBytes = GetAvailableMemoryBytes;
     k.allowAllocation = [](std::size_t bytes) { return FitsAvailableStockMemory(bytes); };
     k.stopKeyDown = [] { return IsKeyDown(static_cast<unsigned>(Settings.stopKey)); };
-    NcUpHooks.redrawStatus = [] { RequestStatusBarRefresh(); };
+    NcUpHooks.redrawStatus = RefreshInterpreterStatus;
 }
 
 WindowHandle ViewWindowHandle() {
@@ -224,6 +225,7 @@ void ConnectProgram() {
     ConnectSoundsAndWatch();
     ConnectEditorBridge();
     ConnectStockDialogs();
+    InstallInfoPanelHooks();
 }
 
 #define MIREXA_HOOK_RECORD(type, global) \
@@ -260,7 +262,6 @@ const std::vector<HookRecordEntry>& ListHookRecords() {
 
 // The features not built yet that fill the waiting hooks.
 constexpr const char* kWaitsMenus = "the main menu, its check marks and the view popup menu";
-constexpr const char* kWaitsPanel = "the information panel";
 constexpr const char* kWaitsCommandPanel = "the command panel";
 constexpr const char* kWaitsToolPanel = "the tool display panel";
 constexpr const char* kWaitsDialogs = "the dialogs";
@@ -286,42 +287,27 @@ const std::vector<WaitingHook>& ListWaitingHooks() {
         MIREXA_WAITING(ProgressHooks, activeReaderHasBlockCount, kWaitsPlugins),
         MIREXA_WAITING(ProgressHooks, readActiveReaderBlockCount, kWaitsPlugins),
         MIREXA_WAITING(StockHooks, grayMenuCommand, kWaitsMenus),
-        MIREXA_WAITING(NcHooks, redrawPanel, kWaitsPanel),
         MIREXA_WAITING(NcHooks, loadToolFromPlugin, kWaitsPlugins),
         MIREXA_WAITING(DataCheckHooks, openPathReader, kWaitsPlugins),
         MIREXA_WAITING(DataCheckHooks, closePathReader, kWaitsPlugins),
         MIREXA_WAITING(SimulationHooks, openPathReader, kWaitsPlugins),
         MIREXA_WAITING(SimulationHooks, closePathReader, kWaitsPlugins),
-        MIREXA_WAITING(RunUiHooks, drawRunPane, kWaitsPanel),
-        MIREXA_WAITING(RunUiHooks, showPanelBlock, kWaitsPanel),
-        MIREXA_WAITING(RunUiHooks, drawStopModeSelector, kWaitsPanel),
         MIREXA_WAITING(ViewHooks, toolDisplayState, kWaitsNC),
         MIREXA_WAITING(ViewHooks, tableRotationActive, kWaitsTableTurning),
         MIREXA_WAITING(ViewHooks, panelEnabled, kWaitsCommandPanel),
         MIREXA_WAITING(ViewHooks, showPanel, kWaitsCommandPanel),
         MIREXA_WAITING(ViewHooks, repaintPanel, kWaitsCommandPanel),
         MIREXA_WAITING(ViewHooks, mainWindowForeground, kWaitsWindow),
-        MIREXA_WAITING(ViewHooks, drawTracePanes, kWaitsPanel),
-        MIREXA_WAITING(ViewHooks, drawStockRangePanes, kWaitsPanel),
-        MIREXA_WAITING(ViewHooks, drawAxisValuePanes, kWaitsPanel),
-        MIREXA_WAITING(ViewHooks, setMeasureText, kWaitsPanel),
-        MIREXA_WAITING(ViewHooks, drawNcDataStrip, kWaitsPanel),
         MIREXA_WAITING(ViewHooks, pathPickingOn, kWaitsMenus),
         MIREXA_WAITING(ViewHooks, readPathLine, kWaitsMenus),
         MIREXA_WAITING(ViewHooks, openBasisPointNote, kWaitsDialogs),
         MIREXA_WAITING(ViewHooks, viewPopupMenu, kWaitsMenus),
         MIREXA_WAITING(StartupServices, loadPlugins, kWaitsPlugins),
-        MIREXA_WAITING(StartupServices, createPanelBrush, kWaitsPanel),
         MIREXA_WAITING(StartupServices, unloadPlugins, kWaitsPlugins),
         MIREXA_WAITING(MainWindowHooks, initPluginsAndMenus, kWaitsMenus),
-        MIREXA_WAITING(MainWindowHooks, preparePanelContext, kWaitsPanel),
         MIREXA_WAITING(MainWindowHooks, createViewPopupMenu, kWaitsMenus),
         MIREXA_WAITING(MainWindowHooks, createCommandPanel, kWaitsCommandPanel),
         MIREXA_WAITING(MainWindowHooks, createToolPanel, kWaitsToolPanel),
-        MIREXA_WAITING(MainWindowHooks, paintInfoPanel, kWaitsPanel),
-        MIREXA_WAITING(MainWindowHooks, drawStopModeLabels, kWaitsPanel),
-        MIREXA_WAITING(MainWindowHooks, panelClick, kWaitsPanel),
-        MIREXA_WAITING(MainWindowHooks, jogRepeat, kWaitsCommandPanel),
         MIREXA_WAITING(MainWindowHooks, movePanelsOnResize, kWaitsDialogs),
         MIREXA_WAITING(MainWindowHooks, movePanelsOnMove, kWaitsDialogs),
         MIREXA_WAITING(MainWindowHooks, stockSaveDialogOpen, kWaitsDialogs),
@@ -329,10 +315,6 @@ const std::vector<WaitingHook>& ListWaitingHooks() {
         MIREXA_WAITING(MainWindowHooks, callPluginFreeFunctions, kWaitsPlugins),
         MIREXA_WAITING(MainWindowHooks, isForegroundWindow, kWaitsWindow),
         MIREXA_WAITING(MainWindowHooks, activateWindow, kWaitsWindow),
-        MIREXA_WAITING(RunHooks, drawAxisValuePanes, kWaitsPanel),
-        MIREXA_WAITING(RunHooks, drawRunPanes, kWaitsPanel),
-        MIREXA_WAITING(RunHooks, drawNcDataLine, kWaitsPanel),
-        MIREXA_WAITING(RunHooks, drawPanelAfterRun, kWaitsPanel),
         MIREXA_WAITING(RunHooks, repaintToolPanel, kWaitsToolPanel),
         MIREXA_WAITING(RunHooks, simulationPluginLoaded, kWaitsPlugins),
         MIREXA_WAITING(NcDataCommandHooks, pathReaderSlot, kWaitsPlugins),
@@ -354,7 +336,6 @@ const std::vector<WaitingHook>& ListWaitingHooks() {
         MIREXA_WAITING(OptionCommandHooks, discolorationDialog, kWaitsDialogs),
         MIREXA_WAITING(OptionCommandHooks, nccomLoaded, kWaitsPlugins),
         MIREXA_WAITING(OptionCommandHooks, loadToolFromPluginAtStart, kWaitsPlugins),
-        MIREXA_WAITING(StockCommandHooks, redrawWorkPane, kWaitsPanel),
         MIREXA_WAITING(StockCommandHooks, selectStockFile, kWaitsDialogs),
         // The swing's axis, angle and centre are also the stock rotation with which the view
         // draws machine-part STL files; until this dialog exists that rotation stays off.

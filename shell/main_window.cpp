@@ -20,6 +20,7 @@
 #include "resources/main_menu.h"
 #include "resources/program_resources.h"
 #include "shell/hook_calls.h"
+#include "shell/info_panel.h"
 #include "shell/menu_state.h"
 #include "shell/message_file.h"
 #include "shell/nc_data_commands.h"
@@ -255,6 +256,7 @@ MessageResult OnPaint(WindowHandle window) {
             SendWindowMessage(S().handles.view, WM_PAINT, 0, 0);
         }
         if (!S().resizing) {
+            RefreshStatusInputs();
             UpdateMainTitle(window);
             DrawStatusBar();
         }
@@ -316,6 +318,7 @@ MessageResult OnSize(WindowHandle window) {
         }
         // 9.
         LayoutStatusBar(client.right, client.bottom);
+        PlaceInfoPanel(window);
     }
     // 10.
     if (!AutomaticMode.load() && !minimised) {

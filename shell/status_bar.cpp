@@ -7,11 +7,20 @@
 #include <utility>
 #include <vector>
 
+#include "config/config_records.h"
+#include "config/controller_file.h"
+#include "config/machine_file.h"
+#include "geometry/machine_kinematics.h"
+#include "geometry/orientation_frames.h"
 #include "geometry/progress.h"
 #include "geometry/shared_state.h"
 #include "geometry/ui_hooks.h"
+#include "nc/nc_run_state.h"
 #include "platform/controls.h"
 #include "platform/window.h"
+#include "shell/nc_data_commands.h"
+#include "simulation/run_control.h"
+#include "view/camera.h"
 
 namespace mirexa {
 
@@ -200,6 +209,58 @@ std::string MachiningModeText(const StatusBarInputs& in) {
 }
 
 }  // namespace
+
+void ReadProgramStatus(StatusBarInputs* in) {
+    in->machineName = Machine.name;
+    in->ncProgramPath = NcDataCommands.selectedState != 0 ? DefinitionFiles.ncProgramFile : "";
+    in->toolsFilePath = DefinitionFiles.toolsFile;
+    in->controllerFilePath = DefinitionFiles.controllerFile;
+    in->machineFilePath = DefinitionFiles.machineFile;
+    in->viewFollowsTableAxes = SceneFollow.followLinearAxes;
+    in->machineHasLinearTableAxes = Machine.tableCarriedCount > 0 ? 1 : 0;
+    in->perspective = CurrentView.perspective;
+    in->rotaryType = Machine.rotaryType;
+    in->viewFollowsRotaryAxes = SceneFollow.followRotaryAxes;
+}
+
+void ReadInterpreterStatus(StatusBarInputs* in) {
+    const NcModalState& modal = NcRun.modal;
+    in->workOffsetIndex = modal.workOffsetIndex;
+    in->dialect = Controller.dialect.number;
+    in->siemensDialect = Controller.dialect.siemens;
+    in->toolCenterPointMode = modal.toolCenterPointMode;
+    in->tiltedWorkPlane = CurrentWorkPlane.active;
+    in->coordinateRotation = NcRun.transforms.transformState == 2 ? 1 : 0;
+    in->polarInterpolation = modal.polarInterpolation;
+    in->cylindricalInterpolation = modal.cylindricalInterpolation;
+    in->planeCode = modal.planeCode;
+}
+
+void CopyInterpreterStatus(const StatusBarInputs& from, StatusBarInputs* to) {
+    to->workOffsetIndex = from.workOffsetIndex;
+    to->dialect = from.dialect;
+    to->siemensDialect = from.siemensDialect;
+    to->toolCenterPointMode = from.toolCenterPointMode;
+    to->toolCenterPointAngleForm = from.toolCenterPointAngleForm;
+    to->tiltedWorkPlane = from.tiltedWorkPlane;
+    to->coordinateRotation = from.coordinateRotation;
+    to->polarInterpolation = from.polarInterpolation;
+    to->cylindricalInterpolation = from.cylindricalInterpolation;
+    to->planeCode = from.planeCode;
+}
+
+void RefreshStatusInputs() {
+    ReadProgramStatus(&StatusInputs);
+    if (RunControl.runMode.load() == kRunIdle) {
+        ReadInterpreterStatus(&StatusInputs);
+    }
+}
+
+void RefreshInterpreterStatus() {
+    StatusBarInputs seen;
+    ReadInterpreterStatus(&seen);
+    RequestStatusBarRefresh([seen](StatusBarInputs& in) { CopyInterpreterStatus(seen, &in); });
+}
 
 int CreateMainStatusBar(WindowHandle mainWindow) {
     WindowHandle bar = CreateStatusBar(mainWindow, STATUS_BAR_ID);

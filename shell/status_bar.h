@@ -91,6 +91,23 @@ struct StatusBarInputs {
 // Read and written on the user-interface thread only.
 extern StatusBarInputs StatusInputs;
 
+// Reads the inputs the user-interface thread owns from the program's records: the machine name,
+// the selected NC program and definition files, the view's follow and perspective flags and the
+// machine's table axes and ROTARY TYPE.
+void ReadProgramStatus(StatusBarInputs* in);
+// Reads the interpreter's part of the inputs: the work coordinate system, the dialect and the
+// machining modes. Called by the thread that owns the interpreter's records (the simulation
+// thread during a run, which hands the result to RequestStatusBarRefresh).
+void ReadInterpreterStatus(StatusBarInputs* in);
+// Copies the fields ReadInterpreterStatus fills.
+void CopyInterpreterStatus(const StatusBarInputs& from, StatusBarInputs* to);
+// User-interface thread, before the main window draws its title and bar: ReadProgramStatus into
+// StatusInputs, and ReadInterpreterStatus too while no run owns the interpreter.
+void RefreshStatusInputs();
+// Any thread: the interpreter's modes changed. Read on the calling thread (the interpreter's
+// owner) and shown by the user-interface thread.
+void RefreshInterpreterStatus();
+
 // Posted to the main window by the refresh requests of other threads; the main window's procedure
 // answers it with HandleStatusRefresh.
 constexpr unsigned WM_STATUS_REFRESH = WM_USER + 200;

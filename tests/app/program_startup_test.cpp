@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <mutex>
@@ -17,22 +18,27 @@
 #include "config/command_line.h"
 #include "config/config_records.h"
 #include "config/tools_file.h"
+#include "geometry/machine_kinematics.h"
+#include "support/scratch_directory.h"
 #include "geometry/shared_state.h"
 #include "geometry/tool_length_report.h"
 #include "platform/backend.h"
 #include "platform/file_dialog.h"
 #include "platform/keys.h"
 #include "platform/message_box.h"
+#include "platform/paint.h"
 #include "platform/pointer.h"
 #include "platform/sound.h"
 #include "platform/window.h"
 #include "resources/program_resources.h"
 #include "shell/definition_watch.h"
+#include "shell/info_panel.h"
 #include "shell/main_window.h"
 #include "shell/run_commands.h"
 #include "shell/sound_effects.h"
 #include "shell/startup.h"
 #include "shell/stock_commands.h"
+#include "simulation/cutting_core.h"
 #include "simulation/run_control.h"
 #include "simulation/simulation_thread.h"
 #include "stock/cut_off_removal.h"
@@ -449,6 +455,160 @@ TEST_F(ProgramStartupTest, AnEditedToolsFileIsReadAgainOnceWhenTheWindowIsActiva
             }
             RunControl.runMode.store(steps[step].runActive);
             PostWindowMessage(main, WM_ACTIVATE, WA_ACTIVE, 0);
+// What the panel showed once a hand-worked batch program was done, and a jog step into the stock.
+struct PanelAfterRun {
+    int seen = 0;
+    double program[3] = {};
+    double machine[3] = {};
+    std::string zProgramPane;
+    double volumeBefore = 0;
+    double volumeAfterJog = 0;
+    double volumeAfterUndo = 0;
+    double jogRemoved = 0;
+    double rangeShift[6] = {};  // machine minus work value of each stock range pane
+    double raysUnderTool = 0;   // Z rays whose node lies inside the cutter's circle
+    double cellWeight = 0;
+} panelRun;
+
+// The material of the Z rays of the current stock (mm^3).
+double StockZVolume() {
+    const StockModel& stock = StockModels[CurrentStockIndex.load()];
+    double volume = 0.0;
+    std::vector<double> ends;
+    for (std::int64_t cell = 0; cell < stock.z.cellCount; ++cell) {
+        ends.resize(static_cast<std::size_t>(std::max(0, stock.z.counts[cell])));
+        int count = 0;
+        GetDexelCellValues(cell, stock.z.capacity, stock.z.counts, stock.z.ends, ends.data(),
+                           &count);
+        for (int k = 0; k + 1 < count; k += 2) {
+            volume += ends[k + 1] - ends[k];
+        }
+    }
+    return volume * stock.cellWeight;
+}
+
+// Sends a left click to the centre of a pane of the panel's column.
+void ClickColumnPane(int paneId) {
+    for (const PanelPane& pane : BuildInfoPanelPanes(CollectInfoPanelInputs())) {
+        if (pane.id == paneId && pane.window == kPanelColumn) {
+            const int x = (pane.rect.left + pane.rect.right) / 2;
+            const int y = (pane.rect.top + pane.rect.bottom) / 2;
+            WindowHandle column = GetInfoPanelWindow(kPanelColumn);
+            SendWindowMessage(column, WM_LBUTTONDOWN, 0, x | y << 16);
+            SendWindowMessage(column, WM_LBUTTONUP, 0, x | y << 16);
+            return;
+        }
+    }
+}
+
+void WatchPanelAtTheEnd(const WindowMessage& m) {
+    if (m.window != MainWindow.load() || m.message != WM_AUTOMATION_DONE || panelRun.seen++) {
+        return;
+    }
+    InfoPanelView.coordinateKind = 0;
+    InfoPanelInputs shown = CollectInfoPanelInputs();
+    std::copy(shown.values, shown.values + 3, panelRun.program);
+    for (const PanelPane& pane : BuildInfoPanelPanes(shown)) {
+        if (pane.id == kPaneAxisValue + 2) {
+            panelRun.zProgramPane = pane.text;
+        }
+    }
+    InfoPanelView.coordinateKind = 1;
+    InfoPanelView.minMaxWork = 0;
+    const InfoPanelInputs machine = CollectInfoPanelInputs();
+    std::copy(machine.values, machine.values + 3, panelRun.machine);
+    for (int axis = 0; axis < 3; ++axis) {
+        panelRun.rangeShift[axis] = machine.stockMax[axis] - shown.stockMax[axis];
+        panelRun.rangeShift[3 + axis] = machine.stockMin[axis] - shown.stockMin[axis];
+    }
+    InfoPanelView.coordinateKind = 0;
+    InfoPanelView.minMaxWork = 1;
+    // The tool tip over the middle of the stock (off the nodes by a third of the pitch) and on
+    // its top face: one "-" step of Z cuts one least increment (0.001 mm) deep.
+    const StockModel& stock = StockModels[CurrentStockIndex.load()];
+    const double target[3] = {(stock.minCorner[0] + stock.maxCorner[0]) / 2 + stock.pitch / 3,
+                              (stock.minCorner[1] + stock.maxCorner[1]) / 2 + stock.pitch / 3,
+                              stock.maxCorner[2]};
+    for (int axis = 0; axis < 3; ++axis) {
+        UpdateMachinePosition();
+        CurrentMachinePose.program.axis[axis] +=
+            std::round((target[axis] - CurrentMachinePose.tool.point[axis]) * 1000.0) / 1000.0;
+    }
+    UpdateMachinePosition();
+    const double* tip = CurrentMachinePose.tool.point;
+    for (int iy = 0; iy < stock.ny; ++iy) {
+        for (int ix = 0; ix < stock.nx; ++ix) {
+            const double dx = stock.nodesX[ix] - tip[0];
+            const double dy = stock.nodesY[iy] - tip[1];
+            panelRun.raysUnderTool += dx * dx + dy * dy < 25.0 ? 1 : 0;  // FLAT D10
+        }
+    }
+    panelRun.cellWeight = stock.cellWeight;
+    panelRun.volumeBefore = StockZVolume();
+    ClickColumnPane(kPaneJogMinus + 2);
+    panelRun.volumeAfterJog = StockZVolume();
+    panelRun.jogRemoved = StepRemovedVolume;
+    SendWindowMessage(MainWindowData.handles.view, WM_KEYDOWN, 'C', 'c');  // undo
+    panelRun.volumeAfterUndo = StockZVolume();
+}
+
+TEST_F(ProgramStartupTest, ThePanelShowsProgramAndMachinePositionsAndAJogStepIsUndone) {
+    scratch.Write("hand.nc",
+                  "%\nO1\nG90 G17 G40 G49 G80\nT1 M06\nG54 G00 X10. Y20.\nZ400.\nM30\n%\n");
+    panelRun = {};
+    SetMessageObserver(WatchPanelAtTheEnd);
+    EXPECT_EQ(Run("-D(100,80,0,0,0,-30.5) hand.nc -X6"), 0);
+    SetMessageObserver({});
+    ASSERT_EQ(panelRun.seen, 1);
+    // Machine = program + external offset (0, 0, -0.5) + G54 (-250, -180, -320.5) + the tool's
+    // length along Z: LENGTH 45 of tool 1 and 75 of its chuck's three segments.
+    const double program[3] = {10, 20, 400};
+    const double machine[3] = {10 - 250, 20 - 180, 400 - 0.5 - 320.5 + 45 + 75};
+    for (int axis = 0; axis < 3; ++axis) {
+        EXPECT_NEAR(panelRun.program[axis], program[axis], 1e-9) << axis;
+        EXPECT_NEAR(panelRun.machine[axis], machine[axis], 1e-9) << axis;
+    }
+    EXPECT_EQ(panelRun.zProgramPane, "\t\t  400.000");
+    // The stock range in work coordinates: less the external offset and G54.
+    const double origin[3] = {-250, -180, -0.5 - 320.5};
+    for (int k = 0; k < 6; ++k) {
+        EXPECT_NEAR(panelRun.rangeShift[k], origin[k % 3], 1e-9) << k;
+    }
+    // One increment deep under the cutter's circle, and back after the undo.
+    ASSERT_GT(panelRun.raysUnderTool, 0);
+    const double expected = panelRun.raysUnderTool * panelRun.cellWeight * 0.001;
+    EXPECT_NEAR(panelRun.jogRemoved, expected, expected * 1e-6);
+    EXPECT_NEAR(panelRun.volumeBefore - panelRun.volumeAfterJog, expected, expected * 1e-4);
+    EXPECT_EQ(panelRun.volumeAfterUndo, panelRun.volumeBefore);
+}
+
+// The panel's column as the program drew it on its own start-up, seen as the window closes.
+struct PanelPaint {
+    int mainPaints = 0;
+    int closing = 0;
+    std::vector<std::string> texts;
+} panelPaint;
+
+TEST_F(ProgramStartupTest, ThePanelIsDrawnWhenTheProgramStarts) {
+    panelPaint = {};
+    ASSERT_EQ(CreateGlContext(1, 1), 1);
+    SetMessageObserver([](const WindowMessage& m) {
+        WindowHandle main = MainWindow.load();
+        WindowHandle column = GetInfoPanelWindow(kPanelColumn);
+        const int mainPaint = m.window == main && m.message == WM_PAINT;
+        panelPaint.mainPaints += mainPaint;
+        if (mainPaint && panelPaint.mainPaints == 1) {
+            // The sample's settings start the window minimised: the user restores it.
+            ShowPlatformWindow(main, SW_RESTORE);
+            InvalidatePlatformWindow(main);
+        } else if (!panelPaint.closing &&
+                   ((m.window == column && m.message == WM_PAINT) || panelPaint.mainPaints > 10)) {
+            panelPaint.closing = 1;  // the restored window's paint draws the panel
+            PostWindowMessage(main, WM_CLOSE, 0, 0);
+        } else if (m.window == main && m.message == WM_CLOSE && column != nullptr) {
+            for (const PaintOperation& op : GetLastPaintRecord(column)) {
+                panelPaint.texts.push_back(op.text);
+            }
         }
     });
     EXPECT_EQ(Run("", 0), 0);
@@ -462,6 +622,13 @@ TEST_F(ProgramStartupTest, AnEditedToolsFileIsReadAgainOnceWhenTheWindowIsActiva
         ++messages;
     }
     EXPECT_EQ(messages, 2u) << log;
+    DestroyGlContext();
+    // The sample's message file makes the interface English; no stock yet.
+    for (const char* text : {"\tControl Point", "\tD-Code", "\tMaxXw", "\tundefined", "\tSTOP"}) {
+        EXPECT_NE(std::find(panelPaint.texts.begin(), panelPaint.texts.end(), text),
+                  panelPaint.texts.end())
+            << text;
+    }
 }
 
 }  // namespace

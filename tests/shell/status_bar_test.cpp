@@ -7,12 +7,21 @@
 #include <thread>
 #include <vector>
 
+#include "config/config_records.h"
+#include "config/controller_file.h"
+#include "config/machine_file.h"
+#include "geometry/machine_kinematics.h"
+#include "geometry/orientation_frames.h"
 #include "geometry/progress.h"
 #include "geometry/shared_state.h"
 #include "geometry/ui_hooks.h"
+#include "nc/nc_run_state.h"
 #include "platform/controls.h"
+#include "shell/nc_data_commands.h"
+#include "simulation/run_control.h"
 #include "support/fake_ui.h"
 #include "support/test_windows.h"
+#include "view/camera.h"
 
 namespace mirexa {
 namespace {
@@ -349,6 +358,54 @@ TEST_F(StatusBarTest, RefreshesFromAWorkerWhileTheInterfaceThreadRunsKeepTheirOr
     }
     EXPECT_EQ(Part(STATUS_PART_MACRO), "マクロ実行中:" + std::to_string(REQUESTS));
     EXPECT_EQ(Part(STATUS_PART_WORKPIECE), "座標系(P95)");  // 500 % 200 + 1 = 101
+}
+
+TEST_F(StatusBarTest, TheProgramsRecordsFeedTheTitleAndTheParts) {
+    Machine.name = "VMC3";
+    Machine.rotaryType = 2;
+    DefinitionFiles.toolsFile = "/defs/vmc3.ttl";
+    DefinitionFiles.controllerFile = "/defs/vmc3.ctl";
+    DefinitionFiles.machineFile = "/defs/vmc3.mtl";
+    DefinitionFiles.ncProgramFile = "/nc/demo_part.nc";
+    NcDataCommands.selectedState = 1;
+    CurrentView.perspective = 1;
+    SceneFollow.followRotaryAxes = 1;
+    NcRun.modal.workOffsetIndex = 7;
+    NcRun.modal.polarInterpolation = 1;
+    const struct {
+        int language;
+        int running;  // the run owns the interpreter: its modes are not read here
+        const char* title;
+        const char* workpiece;
+        const char* mode;
+        const char* display;
+    } cases[] = {
+        {1, 0, "VMC3 - demo_part.nc(vmc3.ttl,vmc3.ctl,vmc3.mtl)", "Workpiece(P1)",
+         "Polar Coordinate", "Disp|●]"},
+        {0, 0, "VMC3 - demo_part.nc(vmc3.ttl,vmc3.ctl,vmc3.mtl)", "座標系(P1)", "極座標補間",
+         "描画|●]"},
+        {1, 1, "VMC3 - demo_part.nc(vmc3.ttl,vmc3.ctl,vmc3.mtl)", "No Workpiece", "Normal",
+         "Disp|●]"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.mode);
+        UiLanguage.store(c.language);
+        RunControl.runMode.store(c.running);
+        StatusInputs = StatusBarInputs{};
+        RefreshStatusInputs();
+        DrawStatusBar();
+        EXPECT_EQ(Title(), c.title);
+        EXPECT_EQ(Part(STATUS_PART_WORKPIECE), c.workpiece);
+        EXPECT_EQ(Part(STATUS_PART_MODE), c.mode);
+        EXPECT_EQ(Part(STATUS_PART_DISPLAY), c.display);
+    }
+    RunControl.runMode.store(0);
+    NcRun.modal = NcModalState{};
+    NcDataCommands = NcDataCommandState{};
+    SceneFollow = SceneFollowSettings{};
+    CurrentView.perspective = 0;
+    Machine = MachineDefinition{};
+    DefinitionFiles = DefinitionFilePaths{};
 }
 
 }  // namespace
