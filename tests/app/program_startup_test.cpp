@@ -19,7 +19,6 @@
 #include "config/config_records.h"
 #include "config/tools_file.h"
 #include "geometry/machine_kinematics.h"
-#include "support/scratch_directory.h"
 #include "geometry/shared_state.h"
 #include "geometry/tool_length_report.h"
 #include "platform/backend.h"
@@ -455,6 +454,21 @@ TEST_F(ProgramStartupTest, AnEditedToolsFileIsReadAgainOnceWhenTheWindowIsActiva
             }
             RunControl.runMode.store(steps[step].runActive);
             PostWindowMessage(main, WM_ACTIVATE, WA_ACTIVE, 0);
+        }
+    });
+    EXPECT_EQ(Run("", 0), 0);
+    SetMessageObserver({});
+    RunControl.runMode.store(0);
+    EXPECT_EQ(reReadAt, (std::vector<int>{0, 3}));
+    const std::string log = testing::ReadWholeFile(scratch.At("mirexa.log"));
+    std::size_t messages = 0;
+    for (std::size_t at = 0; (at = log.find("the TTL-file has been update", at)) != log.npos;
+         ++at) {
+        ++messages;
+    }
+    EXPECT_EQ(messages, 2u) << log;
+}
+
 // What the panel showed once a hand-worked batch program was done, and a jog step into the stock.
 struct PanelAfterRun {
     int seen = 0;
@@ -613,15 +627,6 @@ TEST_F(ProgramStartupTest, ThePanelIsDrawnWhenTheProgramStarts) {
     });
     EXPECT_EQ(Run("", 0), 0);
     SetMessageObserver({});
-    RunControl.runMode.store(0);
-    EXPECT_EQ(reReadAt, (std::vector<int>{0, 3}));
-    const std::string log = testing::ReadWholeFile(scratch.At("mirexa.log"));
-    std::size_t messages = 0;
-    for (std::size_t at = 0; (at = log.find("the TTL-file has been update", at)) != log.npos;
-         ++at) {
-        ++messages;
-    }
-    EXPECT_EQ(messages, 2u) << log;
     DestroyGlContext();
     // The sample's message file makes the interface English; no stock yet.
     for (const char* text : {"\tControl Point", "\tD-Code", "\tMaxXw", "\tundefined", "\tSTOP"}) {
