@@ -23,6 +23,7 @@
 #include "shell/manual_jog.h"
 #include "shell/nc_data_commands.h"
 #include "shell/run_commands.h"
+#include "shell/sound_effects.h"
 #include "shell/startup.h"
 #include "shell/stock_commands.h"
 #include "simulation/run_control.h"
@@ -607,6 +608,12 @@ void PaintInfoPanelWindow(WindowHandle window) {
         }
     }
     EndPaint(&context);
+    if (!InfoPanelView.painted) {
+        InfoPanelView.painted = 1;
+        if (Settings.sound) {
+            PlaySoundEffect(SoundEffect::ToolChange);
+        }
+    }
 }
 
 void InstallInfoPanelHooks() {

@@ -84,6 +84,7 @@ struct InfoPanelState {
     std::string lineText = {};     // the block of state 2, the element of state 6
     int pressedPane = kPaneNone;   // a button drawn pressed until its release
     int jogRows = 3;               // axis rows shown (3 + the machine's rotary axes)
+    int painted = {};              // 1 after the first paint (which plays the tool-change sound)
 };
 extern InfoPanelState InfoPanelView;
 

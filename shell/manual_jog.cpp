@@ -14,9 +14,11 @@
 #include "geometry/vector_math.h"
 #include "platform/pointer.h"
 #include "resources/program_resources.h"
+#include "shell/editor_bridge.h"
 #include "shell/info_panel.h"
 #include "shell/main_window.h"
 #include "shell/run_commands.h"
+#include "shell/sound_effects.h"
 #include "shell/stock_commands.h"
 #include "shell/view_services.h"
 #include "simulation/cutting_core.h"
@@ -53,7 +55,16 @@ void PressAndPost(int pane, unsigned command) {
     Post(command);
 }
 
+// The alarm of a jog that stopped: the system's alarm (waited for), then the alarm sound.
+void PlayJogAlarm() {
+    if (Settings.sound) {
+        PlayAlarmTone(1);
+        PlaySoundEffect(SoundEffect::Pokin);
+    }
+}
+
 void ShowMessage(WindowHandle window, int code) {
+    PlayJogAlarm();
     InterferenceMessageContext context;
     GatherInterferenceMessageContext(0, &context);
     ShowInterferenceMessage(window, 0, DefinitionFiles.ncProgramFile.c_str(), code, context);
@@ -133,6 +144,10 @@ void OnPress(WindowHandle window, int pane) {
     InfoPanelState& panel = InfoPanelView;
     if (pane == kPaneStripCaption || pane == kPaneStripText) {
         Post(IDM_NC_EDIT);
+    } else if (pane == kPaneTitle) {
+        const std::string& editor = Settings.controllerEditor;
+        OpenFileInEditor(window, editor.empty() ? Settings.editorProgram : editor,
+                         DefinitionFiles.controllerFile);
     } else if (pane == kPaneCaption) {
         if (!RunActive()) {
             PressAndPost(pane, IDM_CONTROL_POINT);
