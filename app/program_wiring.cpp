@@ -331,6 +331,8 @@ const std::vector<WaitingHook>& ListWaitingHooks() {
         MIREXA_WAITING(RealWindowBackend, hooks.framePresented, kWaitsWindow),
         MIREXA_WAITING(RealWindowBackend, hooks.painted, kWaitsWindow),
         MIREXA_WAITING(RealWindowBackend, hooks.measureText, kWaitsWindow),
+        MIREXA_WAITING(RealWindowBackend, hooks.cursorChanged, kWaitsWindow),
+        MIREXA_WAITING(RealWindowBackend, hooks.clipboardChanged, kWaitsWindow),
         MIREXA_WAITING(GuiPump, wake, kWaitsWindow),
         MIREXA_WAITING(GuiPump, wait, kWaitsWindow),
         MIREXA_WAITING(GuiPump, poll, kWaitsWindow),

@@ -18,6 +18,7 @@
 #include "geometry/shared_state.h"
 #include "geometry/ui_hooks.h"
 #include "nc/nc_controller_view.h"
+#include "platform/backend.h"
 #include "platform/keys.h"
 #include "platform/system_info.h"
 #include "resources/cursor_images.h"
@@ -216,8 +217,8 @@ int RunMainMessageLoop() {
 int ReadProgramCommandLine(const std::string& text) {
     std::vector<std::string> messages;
     const int ok = ParseCommandLine(text, &messages);
-    // The only backend is the headless one: no real window is available.
-    PrepareUnattendedRun(0, ok);
+    // A real window is there when the program started the real-window backend for a user.
+    PrepareUnattendedRun(GetPlatformBackend() == PlatformBackend::RealWindow ? 1 : 0, ok);
     ReportCommandLineMessages(messages);
     return ok;
 }
