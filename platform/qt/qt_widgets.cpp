@@ -7,6 +7,7 @@
 #include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QKeyEvent>
+#include <QLayout>
 #include <QMainWindow>
 #include <QMenuBar>
 #include <QMimeData>
@@ -120,7 +121,9 @@ protected:
         if (code == 0 && character == 0) {
             return;
         }
-        SetKeyDownState(code, 1);
+        if (code != 0) {
+            SetKeyDownState(code, 1);
+        }
         PostWindowMessage(window_, WM_KEYDOWN, code, character);
     }
     void keyReleaseEvent(QKeyEvent* event) override {
@@ -128,9 +131,9 @@ protected:
             return;
         }
         const unsigned code = MapKey(event);
-        SetKeyDownState(code, 0);
         NoteModifiers(event->modifiers());
         if (code != 0) {
+            SetKeyDownState(code, 0);
             PostWindowMessage(window_, WM_KEYUP, code, 0);
         }
     }
@@ -405,9 +408,13 @@ void ApplyQtGeometry(WindowHandle window) {
     const int width = std::max(0, r.right - r.left);
     const int height = std::max(0, r.bottom - r.top);
     if (FrameWidget* frame = FrameOf(window)) {
-        const int extra = frame->menuWidget() ? frame->menuWidget()->sizeHint().height() : 0;
+        // The client area takes the record's size; the menu bar's height comes on top, as the
+        // layout gives it.
         frame->move(r.left, r.top);
-        frame->resize(width, height + extra);
+        frame->layout()->activate();
+        const int extra = frame->height() - frame->centralWidget()->height();
+        frame->resize(width, height + std::max(0, extra));
+        frame->layout()->activate();
         return;
     }
     widget->setGeometry(r.left, r.top, width, height);

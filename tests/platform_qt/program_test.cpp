@@ -1,0 +1,143 @@
+// The program's own start-up on the Qt backend (offscreen, in a copy of the samples): the real
+// main window opens with the main menu and the status bar, the view's widget shows exactly the
+// pixels the captures read from the off-screen render, a menu command reaches the main window,
+// and the close box ends the program. Also: the backend fills every record the layer left to it,
+// and the program without a display says so and fails.
+#include <gtest/gtest.h>
+
+#include <QMainWindow>
+#include <QMenuBar>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+
+#include "../geometry/scratch_directory.h"
+#include "app/program_wiring.h"
+#include "geometry/shared_state.h"
+#include "platform/backend.h"
+#include "platform/menus.h"
+#include "qt_test_support.h"
+#include "resources/main_menu.h"
+#include "shell/main_window.h"
+#include "shell/startup.h"
+#include "view/snapshots.h"
+
+namespace mirexa {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Every word of the record is a filled function pointer.
+bool AllFilled(const void* record, std::size_t size) {
+    const auto* words = static_cast<const std::uintptr_t*>(record);
+    for (std::size_t i = 0; i < size / sizeof(void*); ++i) {
+        if (words[i] == 0) {
+            return false;
+        }
+    }
+    return true;
+}
+
+TEST(QtBackend, FillsEveryRecordTheLayerLeavesToARealWindowBackend) {
+    EXPECT_EQ(GetPlatformBackend(), PlatformBackend::RealWindow);
+    EXPECT_TRUE(AllFilled(&GetRegisteredRealWindowBackend(), sizeof(RealWindowBackend)));
+    EXPECT_TRUE(AllFilled(&GetGuiPump(), sizeof(GuiPump)));
+    EXPECT_TRUE(AllFilled(&GetMenuBackendHooks(), sizeof(MenuBackendHooks)));
+    EXPECT_EQ(HasFramePresenter(), 1);
+}
+
+TEST(QtProgram, WithoutADisplayTheProgramSaysSoInOneLineAndFails) {
+    std::FILE* pipe =
+        popen("env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM " MIREXA_PROGRAM " 2>&1", "r");
+    ASSERT_NE(pipe, nullptr);
+    std::string output;
+    char buffer[256];
+    while (std::fgets(buffer, sizeof buffer, pipe)) {
+        output += buffer;
+    }
+    const int status = pclose(pipe);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) != 0) << status;
+    EXPECT_NE(output.find("no display"), std::string::npos) << output;
+    EXPECT_EQ(std::count(output.begin(), output.end(), '\n'), 1) << output;
+}
+
+class QtProgramTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        for (const auto& entry : fs::directory_iterator(MIREXA_SAMPLES)) {
+            fs::copy(entry.path(), scratch.At(entry.path().filename().string()));
+        }
+        previous_ = fs::current_path();
+        fs::current_path(scratch.Path());
+        ConnectProgram();
+    }
+    void TearDown() override {
+        fs::current_path(previous_);
+    }
+    testing::ScratchDirectory scratch;
+
+private:
+    fs::path previous_;
+};
+
+TEST_F(QtProgramTest, StartUpOpensTheMainWindowAndTheViewShowsTheOffscreenRender) {
+    int menus = -1, sameFrame = 0, commandSeen = 0, viewWidth = 0;
+    QString title;
+    bool viewVisible = false;
+    SetMessageObserver([&](const WindowMessage& m) {
+        if (m.message == WM_COMMAND && m.wparam == IDM_CHECK_RAPID_ON &&
+            m.window == MainWindow.load()) {
+            commandSeen = 1;
+        }
+    });
+    // Once the loop runs: look at the window, choose a menu command, then press the close box.
+    testing::WhenIdle(
+        [&] {
+            WindowHandle main = MainWindow.load();
+            auto* frame = qobject_cast<QMainWindow*>(FindQtWidget(main));
+            ASSERT_NE(frame, nullptr);
+            title = frame->windowTitle();
+            menus = frame->menuWidget() ? static_cast<int>(frame->menuBar()->actions().size()) : 0;
+            QWidget* view = FindQtWidget(MainWindowData.handles.view);
+            ASSERT_NE(view, nullptr);
+            viewVisible = view->isVisible();
+            viewWidth = view->width();
+            // The widget's picture, pixel for pixel, against the capture of the same frame.
+            const QImage shown = view->grab().toImage().convertToFormat(QImage::Format_RGB32);
+            const CaptureGeometry& g = ViewCapture;
+            std::vector<std::uint8_t> pixels(g.size);
+            if (ReadViewPixels(kPixelsBgr, pixels.data(), pixels.size()) &&
+                shown.width() == g.width && shown.height() == g.height) {
+                sameFrame = 1;
+                for (int y = 0; y < g.height && sameFrame; ++y) {
+                    const std::uint8_t* row =
+                        pixels.data() + std::size_t(g.height - 1 - y) * g.stride;
+                    for (int x = 0; x < g.width; ++x) {
+                        if (shown.pixel(x, y) != qRgb(row[3 * x + 2], row[3 * x + 1], row[3 * x])) {
+                            sameFrame = 0;
+                            ADD_FAILURE() << "first difference at " << x << ", " << y;
+                            break;
+                        }
+                    }
+                }
+            }
+            ChooseMenuCommand(main, IDM_CHECK_RAPID_ON);
+            testing::WhenIdle([frame] { frame->close(); }, 50);
+        },
+        1000);
+    ProgramStart start;
+    start.commandLine = "";
+    start.closeWhenIdle = 0;
+    EXPECT_EQ(RunProgram(start), 0);
+    SetMessageObserver({});
+    EXPECT_TRUE(title.startsWith("MIREXA7")) << "[" << title.toStdString() << "]";
+    EXPECT_EQ(menus, MAIN_MENU_HELP + 1);
+    EXPECT_TRUE(viewVisible);
+    EXPECT_GT(viewWidth, 100);
+    EXPECT_EQ(sameFrame, 1);
+    EXPECT_EQ(commandSeen, 1);
+    EXPECT_EQ(FindQtWidget(MainWindow.load()), nullptr) << "the main window is gone";
+}
+
+}  // namespace
+}  // namespace mirexa
