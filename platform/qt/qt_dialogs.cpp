@@ -26,6 +26,13 @@ QWidget* OwnerWidget(WindowHandle owner) {
     return widget ? widget->window() : nullptr;
 }
 
+// Brings the new box or dialog to the front with the keyboard focus (a desktop without a window
+// manager gives it none by itself).
+void Activate(QWidget* window) {
+    window->raise();
+    window->activateWindow();
+}
+
 // Runs the answer on the GUI thread; the fallback stands when that cannot be done.
 template <typename Answer, typename Ask>
 Answer AskOnGuiThread(Ask ask, Answer fallback) {
@@ -104,6 +111,7 @@ int AskMessageBox(const MessageBoxRequest& request) {
         WakeQtModalLoop();
     });
     box.open();
+    Activate(&box);
     RunQtModalLoop(request.owner, &done);
     box.hide();
     const auto clicked = box.standardButton(box.clickedButton());
@@ -170,6 +178,7 @@ FileDialogResult AskFileDialog(const FileDialogRequest& request) {
         WakeQtModalLoop();
     });
     dialog.open();
+    Activate(&dialog);
     RunQtModalLoop(request.owner, &done);
     dialog.hide();
     const QStringList chosen = dialog.selectedFiles();

@@ -116,8 +116,11 @@ protected:
     void keyPressEvent(QKeyEvent* event) override {
         NoteModifiers(event->modifiers());
         const unsigned code = MapKey(event);
+        // The printable character the key gives; control characters (Tab, Ctrl+letter) give none,
+        // so that Ctrl+P reads as P with Ctrl held.
         const QString text = event->text();
-        const MessageLParam character = text.isEmpty() ? 0 : text.toUcs4().value(0);
+        const char32_t first = text.isEmpty() ? 0 : text.toUcs4().value(0);
+        const MessageLParam character = first < 0x20 || first == 0x7F ? 0 : first;
         if (code == 0 && character == 0) {
             return;
         }

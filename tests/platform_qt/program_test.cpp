@@ -5,20 +5,24 @@
 // and the program without a display says so and fails.
 #include <gtest/gtest.h>
 
+#include <QFileDialog>
 #include <QMainWindow>
 #include <QMenuBar>
+#include <QTest>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 
 #include "../geometry/scratch_directory.h"
 #include "app/program_wiring.h"
+#include "config/config_records.h"
 #include "geometry/shared_state.h"
 #include "platform/backend.h"
 #include "platform/menus.h"
 #include "qt_test_support.h"
 #include "resources/main_menu.h"
 #include "shell/main_window.h"
+#include "shell/run_commands.h"
 #include "shell/startup.h"
 #include "view/snapshots.h"
 
@@ -137,6 +141,48 @@ TEST_F(QtProgramTest, StartUpOpensTheMainWindowAndTheViewShowsTheOffscreenRender
     EXPECT_EQ(sameFrame, 1);
     EXPECT_EQ(commandSeen, 1);
     EXPECT_EQ(FindQtWidget(MainWindow.load()), nullptr) << "the main window is gone";
+}
+
+TEST_F(QtProgramTest, AProgramOpenedThroughTheMenuRunsWithItsKey) {
+    std::string chosen;
+    int runStarted = 0;
+    // Each step runs from a toolkit timer inside the program's loop and waits for the last.
+    std::function<void()> openProgram, pressRunKey, waitForEnd;
+    openProgram = [&] {
+        // The file dialog is answered once it shows inside the command's modal loop.
+        testing::WhenIdle([&] {
+            auto* dialog = testing::FindTopLevel<QFileDialog>();
+            ASSERT_NE(dialog, nullptr);
+            dialog->selectFile(QString::fromStdString(scratch.At("demo_part.nc")));
+            QMetaObject::invokeMethod(dialog, "accept");
+        });
+        ChooseMenuCommand(MainWindow.load(), IDM_NC_SELECT);
+        testing::WhenIdle(pressRunKey, 20);
+    };
+    pressRunKey = [&] {
+        if (DefinitionFiles.ncProgramFile.empty()) {
+            testing::WhenIdle(pressRunKey, 20);
+            return;
+        }
+        chosen = DefinitionFiles.ncProgramFile;
+        QTest::keyClick(FindQtWidget(MainWindowData.handles.view), Qt::Key_F5);
+        testing::WhenIdle(waitForEnd, 20);
+    };
+    waitForEnd = [&] {
+        const int running = RunFlags().runMode->load() != 0;
+        runStarted |= running;
+        if (running || !runStarted) {
+            testing::WhenIdle(waitForEnd, 50);
+            return;
+        }
+        NotifyNativeClose(MainWindow.load());
+    };
+    testing::WhenIdle(openProgram, 200);
+    ProgramStart start;
+    start.closeWhenIdle = 0;
+    EXPECT_EQ(RunProgram(start), 0);
+    EXPECT_EQ(chosen, scratch.At("demo_part.nc"));
+    EXPECT_EQ(runStarted, 1);
 }
 
 }  // namespace

@@ -71,8 +71,11 @@ void WhenIdle(std::function<void()> action, int delayMs) {
 
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
-    // No X server: Qt's offscreen platform; a runtime directory of our own keeps Qt quiet.
-    qputenv("QT_QPA_PLATFORM", "offscreen");
+    // No X server: Qt's offscreen platform unless another is asked for (xcb under Xvfb); a
+    // runtime directory of our own keeps Qt quiet.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
     const std::string runtime =
         (std::filesystem::temp_directory_path() / "mirexa-qt-runtime").string();
     std::filesystem::create_directories(runtime);

@@ -113,7 +113,8 @@ TEST_F(QtWindowsTest, KeysBecomeKeyMessagesWithCodeAndCharacter) {
     };
     const Case cases[] = {
         {Qt::Key_F5, Qt::NoModifier, "", VK_F5, 0},
-        {Qt::Key_Tab, Qt::NoModifier, "\t", VK_TAB, '\t'},
+        {Qt::Key_Tab, Qt::NoModifier, "\t", VK_TAB, 0},
+        {Qt::Key_P, Qt::ControlModifier, "\x10", 'P', 0},
         {Qt::Key_A, Qt::NoModifier, "a", 'A', 'a'},
         {Qt::Key_3, Qt::KeypadModifier, "3", VK_NUMPAD0 + 3, '3'},
         {Qt::Key_3, Qt::NoModifier, "3", '3', '3'},
