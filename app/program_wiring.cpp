@@ -317,8 +317,10 @@ const std::vector<WaitingHook>& ListWaitingHooks() {
         MIREXA_WAITING(StockCommandHooks, loadStockWithPlugin, kWaitsPlugins),
         MIREXA_WAITING(StockCommandHooks, saveStockWithPlugin, kWaitsPlugins),
         MIREXA_WAITING(StockCommandHooks, playSound, kWaitsSounds),
-        // The native side of the desktop: a real-window backend registers itself with its hooks,
-        // installs its event pump and follows the menus; the headless backend needs none of them.
+        // The native side of the desktop: the program built with the GUI registers the Qt backend
+        // in main when a display is there; it then fills these records, installs its event pump,
+        // follows the menus and gives the shell the desktop's foreground state. A run on the
+        // headless backend (and every test program without Qt) leaves them empty.
         MIREXA_WAITING(RealWindowBackend, start, kWaitsWindow),
         MIREXA_WAITING(RealWindowBackend, hooks.windowCreated, kWaitsWindow),
         MIREXA_WAITING(RealWindowBackend, hooks.windowDestroyed, kWaitsWindow),

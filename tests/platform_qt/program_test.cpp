@@ -84,9 +84,36 @@ private:
     fs::path previous_;
 };
 
+// 1 when the view's widget shows, pixel for pixel, the frame the captures read, at its own size.
+int ShowsTheCapturedFrame(QWidget* view) {
+    const QImage shown = view->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    const CaptureGeometry& g = ViewCapture;
+    std::vector<std::uint8_t> pixels(g.size);
+    if (!ReadViewPixels(kPixelsBgr, pixels.data(), pixels.size())) {
+        ADD_FAILURE() << "no capture";
+        return 0;
+    }
+    if (shown.width() != g.width || shown.height() != g.height) {
+        ADD_FAILURE() << "widget " << shown.width() << " x " << shown.height() << ", capture "
+                      << g.width << " x " << g.height;
+        return 0;
+    }
+    for (int y = 0; y < g.height; ++y) {
+        const std::uint8_t* row = pixels.data() + std::size_t(g.height - 1 - y) * g.stride;
+        for (int x = 0; x < g.width; ++x) {
+            if (shown.pixel(x, y) != qRgb(row[3 * x + 2], row[3 * x + 1], row[3 * x])) {
+                ADD_FAILURE() << "first difference at " << x << ", " << y;
+                return 0;
+            }
+        }
+    }
+    return 1;
+}
+
 TEST_F(QtProgramTest, StartUpOpensTheMainWindowAndTheViewShowsTheOffscreenRender) {
-    int menus = -1, sameFrame = 0, commandSeen = 0, viewWidth = 0;
+    int menus = -1, sameFrame = 0, sameAfterResize = 0, commandSeen = 0;
     QString title;
+    QSize viewSize, resizedViewSize;
     bool viewVisible = false;
     SetMessageObserver([&](const WindowMessage& m) {
         if (m.message == WM_COMMAND && m.wparam == IDM_CHECK_RAPID_ON &&
@@ -94,41 +121,30 @@ TEST_F(QtProgramTest, StartUpOpensTheMainWindowAndTheViewShowsTheOffscreenRender
             commandSeen = 1;
         }
     });
-    // Once the loop runs: look at the window, choose a menu command, then press the close box.
-    testing::WhenIdle(
-        [&] {
-            WindowHandle main = MainWindow.load();
-            auto* frame = qobject_cast<QMainWindow*>(FindQtWidget(main));
-            ASSERT_NE(frame, nullptr);
-            title = frame->windowTitle();
-            menus = frame->menuWidget() ? static_cast<int>(frame->menuBar()->actions().size()) : 0;
-            QWidget* view = FindQtWidget(MainWindowData.handles.view);
-            ASSERT_NE(view, nullptr);
-            viewVisible = view->isVisible();
-            viewWidth = view->width();
-            // The widget's picture, pixel for pixel, against the capture of the same frame.
-            const QImage shown = view->grab().toImage().convertToFormat(QImage::Format_RGB32);
-            const CaptureGeometry& g = ViewCapture;
-            std::vector<std::uint8_t> pixels(g.size);
-            if (ReadViewPixels(kPixelsBgr, pixels.data(), pixels.size()) &&
-                shown.width() == g.width && shown.height() == g.height) {
-                sameFrame = 1;
-                for (int y = 0; y < g.height && sameFrame; ++y) {
-                    const std::uint8_t* row =
-                        pixels.data() + std::size_t(g.height - 1 - y) * g.stride;
-                    for (int x = 0; x < g.width; ++x) {
-                        if (shown.pixel(x, y) != qRgb(row[3 * x + 2], row[3 * x + 1], row[3 * x])) {
-                            sameFrame = 0;
-                            ADD_FAILURE() << "first difference at " << x << ", " << y;
-                            break;
-                        }
-                    }
-                }
-            }
-            ChooseMenuCommand(main, IDM_CHECK_RAPID_ON);
-            testing::WhenIdle([frame] { frame->close(); }, 50);
-        },
-        1000);
+    // Once the loop runs: look at the window and the view, choose a menu command, resize the
+    // window as a user does, look at the view again, then press the close box.
+    std::function<void()> look, lookAfterResize;
+    look = [&] {
+        auto* frame = qobject_cast<QMainWindow*>(FindQtWidget(MainWindow.load()));
+        ASSERT_NE(frame, nullptr);
+        title = frame->windowTitle();
+        menus = frame->menuWidget() ? static_cast<int>(frame->menuBar()->actions().size()) : 0;
+        QWidget* view = FindQtWidget(MainWindowData.handles.view);
+        ASSERT_NE(view, nullptr);
+        viewVisible = view->isVisible();
+        viewSize = view->size();
+        sameFrame = ShowsTheCapturedFrame(view);
+        ChooseMenuCommand(MainWindow.load(), IDM_CHECK_RAPID_ON);
+        frame->resize(frame->width() - 120, frame->height() - 80);
+        testing::WhenIdle(lookAfterResize, 1000);  // the view redraws after the resize settles
+    };
+    lookAfterResize = [&] {
+        QWidget* view = FindQtWidget(MainWindowData.handles.view);
+        resizedViewSize = view->size();
+        sameAfterResize = ShowsTheCapturedFrame(view);
+        FindQtWidget(MainWindow.load())->close();
+    };
+    testing::WhenIdle(look, 1000);
     ProgramStart start;
     start.commandLine = "";
     start.closeWhenIdle = 0;
@@ -137,8 +153,11 @@ TEST_F(QtProgramTest, StartUpOpensTheMainWindowAndTheViewShowsTheOffscreenRender
     EXPECT_TRUE(title.startsWith("MIREXA7")) << "[" << title.toStdString() << "]";
     EXPECT_EQ(menus, MAIN_MENU_HELP + 1);
     EXPECT_TRUE(viewVisible);
-    EXPECT_GT(viewWidth, 100);
+    EXPECT_GT(viewSize.width(), 100);
     EXPECT_EQ(sameFrame, 1);
+    // The view's surface follows the window: the new frame has the widget's new size.
+    EXPECT_EQ(resizedViewSize, viewSize - QSize(120, 80));
+    EXPECT_EQ(sameAfterResize, 1);
     EXPECT_EQ(commandSeen, 1);
     EXPECT_EQ(FindQtWidget(MainWindow.load()), nullptr) << "the main window is gone";
 }
