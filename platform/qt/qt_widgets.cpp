@@ -2,6 +2,7 @@
 // client area, the view ("Picture") shows the last presented frame, the status bar paints its
 // parts, and a progress bar is a QProgressBar. Every toolkit handler only posts to the layer.
 #include <qdrawutil.h>
+#include <QApplication>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QElapsedTimer>
@@ -535,6 +536,11 @@ int IsQtForegroundWindow(WindowHandle window) {
 }
 
 void ActivateQtWindow(WindowHandle window) {
+    // A box or dialog being answered keeps the front (the pause blink asks for the main window
+    // twice a second).
+    if (QApplication::activeModalWidget() != nullptr) {
+        return;
+    }
     if (QWidget* widget = FindQtWidget(window)) {
         widget->window()->raise();
         widget->window()->activateWindow();

@@ -82,7 +82,8 @@ TEST_F(QtDialogsTest, AMessageBoxGivesTheAnswerOfTheButtonClicked) {
     }
 }
 
-TEST_F(QtDialogsTest, WhileABoxIsOpenTheOwnerIsDisabledAndWorkersAreAnswered) {
+TEST_F(QtDialogsTest, WhileABoxIsOpenTheOwnerIsDisabledAndWorkersAndTimersGoOn) {
+    StartWindowTimer(owner, 7, 20);
     std::atomic<int> sendResult{-1};
     std::thread worker;
     int ownerEnabledMeanwhile = -1;
@@ -92,11 +93,11 @@ TEST_F(QtDialogsTest, WhileABoxIsOpenTheOwnerIsDisabledAndWorkersAreAnswered) {
             sendResult.store(static_cast<int>(SendWindowMessage(owner, WM_USER + 5, 0, 0)));
         });
     });
-    // The box is answered only once the worker's send came back: the send ran inside the box's
-    // modal loop.
+    // The box is answered only once the worker's send came back and the owner's timer ticked a
+    // few times: both ran inside the box's modal loop.
     std::function<void()> answerWhenSent;
     answerWhenSent = [&] {
-        if (sendResult.load() < 0) {
+        if (sendResult.load() < 0 || Recorded().Of(WM_TIMER).size() < 3) {
             WhenIdle(answerWhenSent, 5);
             return;
         }
@@ -108,6 +109,7 @@ TEST_F(QtDialogsTest, WhileABoxIsOpenTheOwnerIsDisabledAndWorkersAreAnswered) {
     EXPECT_EQ(ownerEnabledMeanwhile, 0);
     EXPECT_EQ(sendResult.load(), 0);  // the recording procedure's default answer
     EXPECT_EQ(Recorded().Of(WM_USER + 5).size(), 1u);
+    StopWindowTimer(owner, 7);
 }
 
 TEST_F(QtDialogsTest, ABoxAskedByAWorkerShowsOnTheGuiThread) {
