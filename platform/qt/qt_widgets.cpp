@@ -204,10 +204,17 @@ public:
     explicit FrameWidget(WindowHandle window) : window_(window) {
         setCentralWidget(new ClientWidget(window, this));
     }
+    // Set while the program's own rectangle is applied: the toolkit's events of that change
+    // are not the user's.
+    int applying = 0;
     // The record's rectangle from the widget: its position, and the client area's size.
     void ReportGeometry() {
+        if (applying) {
+            return;
+        }
         const QWidget* client = centralWidget();
-        const WindowRect rect{x(), y(), x() + client->width(), y() + client->height()};
+        const QPoint at = geometry().topLeft();
+        const WindowRect rect{at.x(), at.y(), at.x() + client->width(), at.y() + client->height()};
         WindowRect known = {};
         GetPlatformWindowRect(window_, &known);
         const int minimised = isMinimized() ? 1 : 0;
@@ -414,11 +421,13 @@ void ApplyQtGeometry(WindowHandle window) {
     if (FrameWidget* frame = FrameOf(window)) {
         // The client area takes the record's size; the menu bar's height comes on top, as the
         // layout gives it.
-        frame->move(r.left, r.top);
+        // One request for place and size, so that no half-applied state comes back as the user's.
+        ++frame->applying;
         frame->layout()->activate();
         const int extra = frame->height() - frame->centralWidget()->height();
-        frame->resize(width, height + std::max(0, extra));
+        frame->setGeometry(r.left, r.top, width, height + std::max(0, extra));
         frame->layout()->activate();
+        --frame->applying;
         return;
     }
     widget->setGeometry(r.left, r.top, width, height);
