@@ -23,12 +23,12 @@
 #include "stock/stock_grid.h"
 #include "stock/stock_model.h"
 #include "stock/stock_shapes.h"
-#include "view/view_hooks.h"
 
 #ifdef MIREXA_GUI
 #include "geometry/shared_state.h"
 #include "platform/qt/qt_backend.h"
 #include "shell/main_window.h"
+#include "view/view_hooks.h"
 #endif
 
 namespace mirexa {
@@ -184,10 +184,12 @@ int AsksForUnattendedRun(int argc, char** argv) {
 // Starts the real-window backend for a run with a user, and gives the shell the desktop's
 // foreground state. 1 when started; 0 (with one line on stderr) when there is no display.
 int StartRealWindow() {
-    if (!IsQtDisplayAvailable()) {
+    std::string reason;
+    if (!IsQtDisplayAvailable(&reason)) {
         std::fprintf(stderr,
-                     "mirexa: no display to open the main window on (DISPLAY is not set); "
-                     "use a -X run mode for a run without one\n");
+                     "mirexa: no display to open the main window on (%s); use a -X run mode for a "
+                     "run without one\n",
+                     reason.c_str());
         return 0;
     }
     RegisterQtBackend();

@@ -1,13 +1,20 @@
 // Start and end of the Qt backend, the GUI pump through which the layer's loop runs Qt, the hooks
 // the layer calls on every change of a record, and the service window with the modal loop.
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
 #include <QAbstractEventDispatcher>
 #include <QApplication>
 #include <QFont>
 #include <QImage>
 #include <QThread>
 #include <QTimer>
+
+#include <algorithm>
 #include <atomic>
+#include <cstddef>
 #include <cstdlib>
+#include <cstring>
 #include <deque>
 #include <memory>
 
@@ -148,7 +155,7 @@ int StartQtBackend() {
     if (application) {
         return 1;
     }
-    if (!IsQtDisplayAvailable()) {
+    if (!IsQtDisplayAvailable(nullptr)) {
         return 0;
     }
     // Under X11 the xcb platform; Debian's Qt has no Wayland plug-in unless one is installed.
@@ -186,12 +193,48 @@ const RealWindowBackend qtBackend = {
 
 }  // namespace
 
-int IsQtDisplayAvailable() {
-    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+int IsQtDisplayAvailable(std::string* reason) {
+    auto set = [](const char* name) {
         const char* value = std::getenv(name);
-        if (value != nullptr && *value != '\0') {
+        return value != nullptr && *value != '\0';
+    };
+    if (set("QT_QPA_PLATFORM") || set("WAYLAND_DISPLAY")) {
+        return 1;
+    }
+    if (!set("DISPLAY")) {
+        if (reason) {
+            *reason = "DISPLAY is not set";
+        }
+        return 0;
+    }
+    // A local X display (":N" or ":N.S") must answer on its socket: the toolkit would end the
+    // process when it cannot connect. Other forms (host:N) are left to the toolkit.
+    const std::string display = std::getenv("DISPLAY");
+    if (display[0] != ':') {
+        return 1;
+    }
+    const std::string number = display.substr(1, display.find('.') - 1);
+    const std::string path = "/tmp/.X11-unix/X" + number;
+    for (int abstract = 0; abstract < 2; ++abstract) {
+        const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        if (fd < 0) {
+            break;
+        }
+        sockaddr_un address = {};
+        address.sun_family = AF_UNIX;
+        // The abstract name starts with a NUL byte and is the path itself.
+        std::memcpy(address.sun_path + abstract, path.c_str(),
+                    std::min(path.size(), sizeof address.sun_path - 1 - abstract));
+        const socklen_t length =
+            static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + abstract + path.size());
+        const int connected = connect(fd, reinterpret_cast<sockaddr*>(&address), length) == 0;
+        close(fd);
+        if (connected) {
             return 1;
         }
+    }
+    if (reason) {
+        *reason = "the X server of DISPLAY=" + display + " does not answer";
     }
     return 0;
 }

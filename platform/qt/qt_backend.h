@@ -2,15 +2,18 @@
 // a display, the end of the toolkit after the program's loop, and the desktop state the shell asks.
 #pragma once
 
+#include <string>
+
 #include "platform/window.h"
 
 class QWidget;
 
 namespace mirexa {
 
-// 1 when there is a display to show windows on: DISPLAY or WAYLAND_DISPLAY set, or a toolkit
-// platform chosen through QT_QPA_PLATFORM (the offscreen one of the tests included).
-int IsQtDisplayAvailable();
+// 1 when there is a display to show windows on: a local X display (DISPLAY) that answers on its
+// socket, a remote one, WAYLAND_DISPLAY, or a toolkit platform chosen through QT_QPA_PLATFORM
+// (the offscreen one of the tests included). Otherwise 0, with *reason (when not null) saying why.
+int IsQtDisplayAvailable(std::string* reason);
 
 // Registers the backend (RegisterRealWindowBackend); StartPlatformBackend(RealWindow) then makes
 // the application object on the calling thread, which becomes the GUI thread.
