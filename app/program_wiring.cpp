@@ -345,8 +345,10 @@ const std::vector<WaitingHook>& ListWaitingHooks() {
         MIREXA_WAITING(StockCommandHooks, stockLoaderSlot, kWaitsPlugins),
         MIREXA_WAITING(StockCommandHooks, loadStockWithPlugin, kWaitsPlugins),
         MIREXA_WAITING(StockCommandHooks, saveStockWithPlugin, kWaitsPlugins),
-        // The native side of the desktop: a real-window backend registers itself with its hooks,
-        // installs its event pump and follows the menus; the headless backend needs none of them.
+        // The native side of the desktop: the program built with the GUI registers the Qt backend
+        // in main when a display is there; it then fills these records, installs its event pump,
+        // follows the menus and gives the shell the desktop's foreground state. A run on the
+        // headless backend (and every test program without Qt) leaves them empty.
         MIREXA_WAITING(RealWindowBackend, start, kWaitsWindow),
         MIREXA_WAITING(RealWindowBackend, hooks.windowCreated, kWaitsWindow),
         MIREXA_WAITING(RealWindowBackend, hooks.windowDestroyed, kWaitsWindow),
@@ -359,6 +361,8 @@ const std::vector<WaitingHook>& ListWaitingHooks() {
         MIREXA_WAITING(RealWindowBackend, hooks.framePresented, kWaitsWindow),
         MIREXA_WAITING(RealWindowBackend, hooks.painted, kWaitsWindow),
         MIREXA_WAITING(RealWindowBackend, hooks.measureText, kWaitsWindow),
+        MIREXA_WAITING(RealWindowBackend, hooks.cursorChanged, kWaitsWindow),
+        MIREXA_WAITING(RealWindowBackend, hooks.clipboardChanged, kWaitsWindow),
         MIREXA_WAITING(GuiPump, wake, kWaitsWindow),
         MIREXA_WAITING(GuiPump, wait, kWaitsWindow),
         MIREXA_WAITING(GuiPump, poll, kWaitsWindow),

@@ -47,6 +47,10 @@ struct PlatformBackendHooks {
     void (*painted)(WindowHandle window, const std::vector<PaintOperation>& operations) = {};
     // The width (pixels) of a UTF-8 text in the paint font of that pixel height.
     int (*measureText)(int fontPixelHeight, const std::string& text) = {};
+    // The program's current cursor changed (SetCursorHandle); any thread.
+    void (*cursorChanged)() = {};
+    // A block of that format was put on the clipboard (SetClipboardData); any thread.
+    void (*clipboardChanged)(unsigned format) = {};
 };
 
 // A real-window backend: start makes its toolkit ready (1) or fails (0); the hooks are then the

@@ -5,6 +5,8 @@
 #include <mutex>
 #include <utility>
 
+#include "platform/backend.h"
+
 namespace mirexa {
 
 namespace {
@@ -23,8 +25,13 @@ int SetClipboardData(unsigned format, std::vector<std::uint8_t> data) {
     if (format == 0) {
         return 0;
     }
-    std::lock_guard<std::mutex> lock(ClipboardMutex);
-    ClipboardBlocks[format] = std::move(data);
+    {
+        std::lock_guard<std::mutex> lock(ClipboardMutex);
+        ClipboardBlocks[format] = std::move(data);
+    }
+    if (auto hook = GetPlatformBackendHooks().clipboardChanged) {
+        hook(format);
+    }
     return 1;
 }
 

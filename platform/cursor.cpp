@@ -7,6 +7,8 @@
 #include <memory>
 #include <mutex>
 
+#include "platform/backend.h"
+
 namespace mirexa {
 
 struct PlatformCursor {
@@ -93,7 +95,11 @@ std::string GetCursorName(CursorHandle cursor) {
 }
 
 CursorHandle SetCursorHandle(CursorHandle cursor) {
-    return currentCursor.exchange(cursor);
+    CursorHandle previous = currentCursor.exchange(cursor);
+    if (auto hook = GetPlatformBackendHooks().cursorChanged; hook && previous != cursor) {
+        hook();
+    }
+    return previous;
 }
 
 CursorHandle GetCursorHandle() {

@@ -14,6 +14,7 @@
 #include "geometry/shared_state.h"
 #include "geometry/ui_hooks.h"
 #include "nc/nc_controller_view.h"
+#include "platform/backend.h"
 #include "platform/keys.h"
 #include "resources/cursor_images.h"
 #include "resources/program_resources.h"
@@ -138,8 +139,8 @@ int ReadProgramCommandLine(const std::string& text) {
     const int ok = ParseCommandLineOptions(text, &options, &messages);
     // The one place where the command line reaches the program's records.
     ApplyCommandLineOptions(options);
-    // The only backend is the headless one: no real window is available.
-    PrepareUnattendedRun(0, ok);
+    // A real window is there when the program started the real-window backend for a user.
+    PrepareUnattendedRun(GetPlatformBackend() == PlatformBackend::RealWindow ? 1 : 0, ok);
     ReportCommandLineMessages(messages);
     return ok;
 }

@@ -1,0 +1,240 @@
+// The responders of the Qt backend: message boxes, file dialogs and popup menus shown with the
+// toolkit and waited for in the layer's own modal loop, so that timers and other threads' sends
+// keep flowing meanwhile. A request from another thread runs on the GUI thread through the
+// service window; when that thread's loop has ended, the request gets its default answer.
+#include <QCheckBox>
+#include <QCursor>
+#include <QFileDialog>
+#include <QGridLayout>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPushButton>
+
+#include "platform/file_dialog.h"
+#include "platform/message_box.h"
+#include "platform/popup_menu.h"
+#include "platform/qt/qt_backend.h"
+#include "platform/qt/qt_internal.h"
+
+namespace mirexa {
+
+namespace {
+
+// The top-level widget a box or dialog stands above: the owner's, or none.
+QWidget* OwnerWidget(WindowHandle owner) {
+    QWidget* widget = FindQtWidget(owner);
+    return widget ? widget->window() : nullptr;
+}
+
+// Brings the new box or dialog to the front with the keyboard focus (a desktop without a window
+// manager gives it none by itself).
+void Activate(QWidget* window) {
+    window->raise();
+    window->activateWindow();
+}
+
+// Runs the answer on the GUI thread; the fallback stands when that cannot be done.
+template <typename Answer, typename Ask>
+Answer AskOnGuiThread(Ask ask, Answer fallback) {
+    Answer answer = fallback;
+    if (!CallOnQtGuiThread([&] { answer = ask(); })) {
+        return fallback;
+    }
+    return answer;
+}
+
+// The buttons of a box style, in order, with their answers.
+struct BoxButton {
+    QMessageBox::StandardButton button;
+    int answer;
+};
+std::vector<BoxButton> BoxButtons(unsigned style) {
+    switch (style & MBX_BUTTONS_MASK) {
+        case MBX_OKCANCEL:
+            return {{QMessageBox::Ok, MBX_IDOK}, {QMessageBox::Cancel, MBX_IDCANCEL}};
+        case MBX_YESNOCANCEL:
+            return {{QMessageBox::Yes, MBX_IDYES},
+                    {QMessageBox::No, MBX_IDNO},
+                    {QMessageBox::Cancel, MBX_IDCANCEL}};
+        case MBX_YESNO:
+            return {{QMessageBox::Yes, MBX_IDYES}, {QMessageBox::No, MBX_IDNO}};
+        default:
+            return {{QMessageBox::Ok, MBX_IDOK}};
+    }
+}
+
+QMessageBox::Icon BoxIcon(unsigned style) {
+    switch (style & 0xF0) {
+        case MBX_ICONERROR:
+            return QMessageBox::Critical;
+        case MBX_ICONQUESTION:
+            return QMessageBox::Question;
+        case MBX_ICONWARNING:
+            return QMessageBox::Warning;
+        case MBX_ICONINFORMATION:
+            return QMessageBox::Information;
+        default:
+            return QMessageBox::NoIcon;
+    }
+}
+
+int AskMessageBox(const MessageBoxRequest& request) {
+    if (!IsQtGuiThread()) {
+        return AskOnGuiThread([&] { return AskMessageBox(request); },
+                              GetDefaultMessageBoxAnswer(request.style));
+    }
+    QMessageBox box(BoxIcon(request.style), QString::fromStdString(request.caption),
+                    QString::fromStdString(request.text), QMessageBox::NoButton,
+                    OwnerWidget(request.owner));
+    const std::vector<BoxButton> buttons = BoxButtons(request.style);
+    const int fallback = GetDefaultMessageBoxAnswer(request.style);
+    for (const BoxButton& each : buttons) {
+        QPushButton* button = box.addButton(each.button);
+        if (each.answer == fallback) {
+            box.setDefaultButton(button);
+        }
+    }
+    // Esc gives Cancel, or No where there is no Cancel, or the only button.
+    for (int answer : {MBX_IDCANCEL, MBX_IDNO}) {
+        for (const BoxButton& each : buttons) {
+            if (each.answer == answer && !box.escapeButton()) {
+                box.setEscapeButton(each.button);
+            }
+        }
+    }
+    if (request.style & MBX_TOPMOST) {
+        box.setWindowFlag(Qt::WindowStaysOnTopHint);
+    }
+    bool done = false;
+    QObject::connect(&box, &QMessageBox::finished, [&done] {
+        done = true;
+        WakeQtModalLoop();
+    });
+    box.open();
+    Activate(&box);
+    RunQtModalLoop(request.owner, &done);
+    box.hide();
+    const auto clicked = box.standardButton(box.clickedButton());
+    for (const BoxButton& each : buttons) {
+        if (each.button == clicked) {
+            return each.answer;
+        }
+    }
+    return fallback;
+}
+
+// "Label (*.a *.b)": the toolkit reads the patterns from the last parentheses.
+QString FilterName(const FileDialogFilter& filter) {
+    QString patterns = QString::fromStdString(filter.patterns);
+    patterns.replace(';', ' ');
+    return QString::fromStdString(filter.label) + " (" + patterns.simplified() + ")";
+}
+
+FileDialogResult AskFileDialog(const FileDialogRequest& request) {
+    FileDialogResult cancelled;
+    cancelled.filterIndex = request.filterIndex;
+    cancelled.checkBoxChecked = request.checkBoxChecked;
+    if (!IsQtGuiThread()) {
+        return AskOnGuiThread([&] { return AskFileDialog(request); }, cancelled);
+    }
+    QFileDialog dialog(OwnerWidget(request.owner), QString::fromStdString(request.title),
+                       QString::fromStdString(request.initialDirectory));
+    // The toolkit's own dialog: it takes the extra check box, and its filters ignore case.
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setAcceptMode(request.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    dialog.setFileMode(request.save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    if (!(request.flags & FILEDLG_OVERWRITE_PROMPT)) {
+        dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    }
+    QStringList names;
+    for (const FileDialogFilter& filter : request.filters) {
+        names << FilterName(filter);
+    }
+    if (!names.isEmpty()) {
+        dialog.setNameFilters(names);
+        const int index = request.filterIndex >= 1 && request.filterIndex <= names.size()
+                              ? request.filterIndex
+                              : 1;
+        dialog.selectNameFilter(names[index - 1]);
+    }
+    if (!request.fileName.empty()) {
+        dialog.selectFile(QString::fromStdString(request.fileName));
+    }
+    if (!request.okLabel.empty()) {
+        dialog.setLabelText(QFileDialog::Accept, QString::fromStdString(request.okLabel));
+    }
+    QCheckBox* checkBox = nullptr;
+    if (!request.checkBoxLabel.empty()) {
+        checkBox = new QCheckBox(QString::fromStdString(request.checkBoxLabel), &dialog);
+        checkBox->setObjectName(QStringLiteral("extraCheckBox"));
+        checkBox->setChecked(request.checkBoxChecked != 0);
+        if (auto* grid = qobject_cast<QGridLayout*>(dialog.layout())) {
+            grid->addWidget(checkBox, grid->rowCount(), 0, 1, -1);
+        }
+    }
+    bool done = false;
+    QObject::connect(&dialog, &QDialog::finished, [&done] {
+        done = true;
+        WakeQtModalLoop();
+    });
+    dialog.open();
+    Activate(&dialog);
+    RunQtModalLoop(request.owner, &done);
+    dialog.hide();
+    const QStringList chosen = dialog.selectedFiles();
+    if (dialog.result() != QDialog::Accepted || chosen.isEmpty()) {
+        return cancelled;
+    }
+    FileDialogResult result;
+    result.ok = 1;
+    result.path = chosen.front().toStdString();
+    result.filterIndex = names.isEmpty() ? 0 : names.indexOf(dialog.selectedNameFilter()) + 1;
+    result.checkBoxChecked = checkBox && checkBox->isChecked() ? 1 : 0;
+    return result;
+}
+
+unsigned AskPopupMenu(const PopupMenu& menu, int, int) {
+    if (!IsQtGuiThread()) {
+        return AskOnGuiThread([&] { return AskPopupMenu(menu, 0, 0); }, 0u);
+    }
+    QMenu popup;
+    for (const PopupMenuItem& item : menu.items) {
+        if (item.command == 0) {
+            popup.addSeparator();
+            continue;
+        }
+        QAction* action = popup.addAction(QString::fromStdString(item.text));
+        action->setData(item.command);
+        action->setEnabled(!item.grayed);
+        action->setCheckable(item.checked != 0);
+        action->setChecked(item.checked != 0);
+    }
+    unsigned chosen = 0;
+    bool done = false;
+    QObject::connect(&popup, &QMenu::triggered,
+                     [&chosen](QAction* action) { chosen = action->data().toUInt(); });
+    QObject::connect(&popup, &QMenu::aboutToHide, [&done] {
+        done = true;
+        WakeQtModalLoop();
+    });
+    // The menu opens where the pointer is: the right click that asked for it.
+    popup.popup(QCursor::pos());
+    RunQtModalLoop(nullptr, &done);
+    return chosen;
+}
+
+}  // namespace
+
+void InstallQtResponders() {
+    SetMessageBoxResponder(AskMessageBox);
+    SetFileDialogResponder(AskFileDialog);
+    SetPopupMenuResponder(AskPopupMenu);
+}
+
+void RemoveQtResponders() {
+    SetMessageBoxResponder({});
+    SetFileDialogResponder({});
+    SetPopupMenuResponder({});
+}
+
+}  // namespace mirexa

@@ -1,0 +1,78 @@
+// Inside of the Qt backend, shared by its files: the widgets of the window records, the work the
+// GUI thread runs for other threads, the backend's service window and its modal loop.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "platform/menus.h"
+#include "platform/window.h"
+
+#include "platform/cursor.h"
+#include "platform/paint.h"
+
+class QCursor;
+class QImage;
+class QMenuBar;
+class QWidget;
+
+namespace mirexa {
+
+// 1 on the thread that made the application object.
+bool IsQtGuiThread();
+// Runs the work on the GUI thread: at once there, otherwise queued to it. The work carries
+// handles only and re-reads the records, which may be gone by then.
+void RunOnQtGuiThread(std::function<void()> work);
+
+// The service window: a record of the GUI thread with no widget. Calls sent to it run on the GUI
+// thread inside the layer's loop; a post to it with WM_NULL only ends a wait.
+WindowHandle QtServiceWindow();
+// Runs the call on the GUI thread and waits for it; 0 (not run) when the GUI thread's loop has
+// ended or the backend is not running.
+int CallOnQtGuiThread(const std::function<void()>& call);
+// Wakes the GUI thread's wait with a message that does nothing, after a toolkit handler changed
+// what a modal loop waits for.
+void WakeQtModalLoop();
+// Runs the layer's loop until *done is set: the owner is disabled meanwhile, and a quit request
+// ends the loop and is passed on to the outer loop.
+void RunQtModalLoop(WindowHandle owner, const bool* done);
+// Hands the dropped paths to the window as WM_DROPFILES, from inside the layer's loop.
+void QueueQtDrop(WindowHandle window, std::vector<std::string> paths);
+
+// Widgets of window records (qt_widgets.cpp).
+QWidget* EnsureQtWidget(WindowHandle window);
+void DeleteQtWidget(WindowHandle window);
+void ApplyQtGeometry(WindowHandle window);
+void ApplyQtVisibility(WindowHandle window);
+void ApplyQtText(WindowHandle window);
+void ApplyQtEnabled(WindowHandle window);
+void ApplyQtFocus(WindowHandle window);
+void RefreshQtControl(WindowHandle window);
+void ShowQtFrame(WindowHandle window, const QImage& image);
+void ApplyQtPaintRecord(WindowHandle window);
+void ApplyQtCursor();
+void DeleteAllQtWidgets();
+// The menu bar widget of a top-level window, or null.
+QMenuBar* FindQtMenuBar(WindowHandle window);
+// The top-level window whose widget is the given one's window, or null.
+WindowHandle FindQtTopLevel(QWidget* widget);
+// Every window that has a widget.
+std::vector<WindowHandle> ListQtWindows();
+
+// Menus (qt_menus.cpp): the window's menu bar brought up to date from its record.
+void SyncQtMenuBar(WindowHandle window);
+void OnQtMenuChanged(MenuHandle menu, int destroyed);
+void OnQtMenuBarChanged(WindowHandle window);
+
+// Responders of the common dialogs and the clipboard (qt_dialogs.cpp, qt_services.cpp).
+void InstallQtResponders();
+void RemoveQtResponders();
+void PublishQtClipboard(unsigned format);
+int MeasureQtText(int fontPixelHeight, const std::string& text);
+// The toolkit cursor of a program cursor (its picture, or the arrow).
+QCursor MakeQtCursor(CursorHandle cursor);
+// Draws the paint record's operations onto the picture.
+void ReplayQtPaintRecord(const std::vector<PaintOperation>& operations, QImage* picture);
+
+}  // namespace mirexa

@@ -1,0 +1,142 @@
+#!/usr/bin/env bash
+# End to end through the real window: the program runs under Xvfb and xdotool drives it as a
+# user would. It opens the sample NC program through the menu (with its optimal stock), starts the
+# result run with F5, waits for the end, saves the view with Ctrl+P and compares that PNG (the
+# off-screen render the captures read) with the view as the X server shows it; the screenshot and
+# the PNG are kept as artefacts. Skips itself (exit 77) without Xvfb, xdotool, xwd, ffmpeg or
+# python3. Usage: gui_smoke.sh MIREXA SAMPLES_DIR ARTEFACT_DIR
+set -euo pipefail
+program="$1"
+samples="$2"
+artefacts="$3"
+here="$(cd "$(dirname "$0")" && pwd)"
+for tool in Xvfb xdotool xwd ffmpeg python3; do
+    if ! command -v "$tool" >/dev/null; then
+        echo "gui_smoke: skipped, $tool is not installed (scripts/deps installs it)"
+        exit 77
+    fi
+done
+work="$(mktemp -d)"
+xvfb=""
+mirexa=""
+cleanup() {
+    [ -n "$mirexa" ] && kill "$mirexa" 2>/dev/null || true
+    [ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null || true
+    rm -rf "$work"
+}
+trap cleanup EXIT
+mkdir -p "$work/gui" "$artefacts"
+cp "$samples"/* "$work/gui/"
+
+# Xvfb picks a free display and writes its number.
+Xvfb -displayfd 5 -screen 0 1280x1024x24 -nolisten tcp 5>"$work/display" 2>/dev/null &
+xvfb=$!
+for _ in $(seq 1 100); do
+    [ -s "$work/display" ] && break
+    sleep 0.1
+done
+export DISPLAY=":$(cat "$work/display")"
+export QT_QPA_PLATFORM=xcb
+export XDG_RUNTIME_DIR="$work"
+
+fail() {
+    echo "gui_smoke: $*"
+    exit 1
+}
+# Waits up to $1 seconds for a window whose name matches $2; prints its id.
+find_window() {
+    timeout "$1" xdotool search --sync --name "$2" 2>/dev/null | head -1
+}
+
+# The window at the screen's corner, so that the whole view is on screen.
+(cd "$work/gui" && exec "$program" "-(0,0,1200,900)" >"$work/gui.out" 2>&1) &
+mirexa=$!
+main="$(find_window 20 '^MIREXA7')" || fail "the main window did not open"
+[ -n "$main" ] || fail "the main window did not open"
+sleep 1
+
+# NC Data > select with the optimal work: the file dialog takes the program's path.
+xdotool windowfocus --sync "$main" key alt+n
+sleep 0.5
+xdotool key w
+dialog="$(find_window 20 'NC DATA FILE')" || fail "the file dialog did not open"
+xdotool windowfocus --sync "$dialog"
+xdotool type --delay 10 "$work/gui/demo_part.nc"
+xdotool key Return
+for _ in $(seq 1 50); do
+    [ -z "$(xdotool search --name 'NC DATA FILE' 2>/dev/null)" ] && break
+    sleep 0.2
+done
+
+# The result run: the screen stops changing when it has ended.
+xdotool windowfocus --sync "$main" key F5
+sleep 2
+previous=""
+stable=0
+boxes=0
+for _ in $(seq 1 120); do
+    # A message box of the run (an alarm, an interference) takes its default answer, as a batch
+    # run's boxes do.
+    for window in $(xdotool search --onlyvisible --class mirexa 2>/dev/null); do
+        if [ "$window" != "$main" ] && [ -n "$(xdotool getwindowname "$window")" ]; then
+            echo "gui_smoke: answering the box \"$(xdotool getwindowname "$window")\""
+            boxes=$((boxes + 1))
+            xdotool windowfocus --sync "$window" key Return
+            stable=0
+        fi
+    done
+    sum="$(xwd -root -silent | md5sum)"
+    if [ "$sum" = "$previous" ]; then
+        stable=$((stable + 1))
+        [ "$stable" -ge 3 ] && break
+    else
+        stable=0
+    fi
+    previous="$sum"
+    sleep 1
+done
+[ "$stable" -ge 3 ] || fail "the run did not end within two minutes"
+case "$(xdotool getwindowname "$main")" in
+    *Result*) ;;
+    *) fail "the title does not show the result run: $(xdotool getwindowname "$main")" ;;
+esac
+
+# A click in the view gives it the keyboard focus; the screen is kept, then Ctrl+P in the view
+# writes tmp.png from the same frame.
+xdotool mousemove --window "$main" 600 500 click 1
+sleep 1
+xwd -root -silent >"$work/screen.xwd"
+ffmpeg -loglevel error -y -i "$work/screen.xwd" "$artefacts/gui_main_window.png"
+xdotool key ctrl+p
+for _ in $(seq 1 50); do
+    [ -s "$work/gui/tmp.png" ] && break
+    sleep 0.2
+done
+[ -s "$work/gui/tmp.png" ] || fail "Ctrl+P wrote no tmp.png"
+cp "$work/gui/tmp.png" "$artefacts/gui_view.png"
+# The view lies right of the panel column, under the menu bar and the NC strip.
+python3 "$here/png_difference.py" --inside "$artefacts/gui_main_window.png" "$work/gui/tmp.png" \
+    0.001 200 260 20 90 || fail "the view on screen is not the picture the captures read"
+
+# Quit: the close box asks the main window to close (without a window manager xdotool cannot
+# press it, so the close request goes through the menu's Exit item when it is handled, and
+# through SIGTERM otherwise); the program saves its settings and ends.
+xdotool windowfocus --sync "$main" key alt+n
+sleep 0.5
+xdotool key x
+for _ in $(seq 1 30); do
+    kill -0 "$mirexa" 2>/dev/null || break
+    sleep 0.1
+done
+if kill -0 "$mirexa" 2>/dev/null; then
+    echo "gui_smoke: the menu's Exit did not end the program; ending it with SIGTERM"
+    kill "$mirexa"
+    wait "$mirexa" || true
+else
+    status=0
+    wait "$mirexa" || status=$?
+    [ "$status" -eq 0 ] || fail "the program ended with code $status"
+fi
+mirexa=""
+
+echo "gui_smoke: passed"

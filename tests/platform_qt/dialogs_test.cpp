@@ -1,0 +1,199 @@
+// Message boxes, file dialogs and popup menus on the Qt backend: each is answered by a click, and
+// while one is open the layer's loop keeps running, so other threads' sends are answered and a
+// box asked for by a worker thread shows on the GUI thread.
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QDialogButtonBox>
+#include <QFileDialog>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTest>
+#include <atomic>
+#include <thread>
+
+#include "../geometry/scratch_directory.h"
+#include "platform/file_dialog.h"
+#include "platform/message_box.h"
+#include "platform/popup_menu.h"
+#include "qt_test_support.h"
+
+namespace mirexa {
+namespace {
+
+using testing::MakeShownWindow;
+using testing::PumpPending;
+using testing::PumpUntil;
+using testing::Recorded;
+using testing::WhenIdle;
+
+// Clicks the standard button of the open box (NoButton: presses Esc) once the loop waits.
+void AnswerBox(QMessageBox::StandardButton button, QString* text = nullptr) {
+    WhenIdle([button, text] {
+        auto* box = testing::FindTopLevel<QMessageBox>();
+        ASSERT_NE(box, nullptr);
+        if (text) {
+            *text = box->text();
+        }
+        if (button == QMessageBox::NoButton) {
+            QTest::keyClick(box, Qt::Key_Escape);
+        } else {
+            box->button(button)->click();
+        }
+    });
+}
+
+class QtDialogsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        Recorded().Clear();
+        owner = MakeShownWindow(300, 200);
+    }
+    void TearDown() override {
+        DestroyPlatformWindow(owner);
+        PumpPending();
+    }
+    WindowHandle owner = {};
+};
+
+TEST_F(QtDialogsTest, AMessageBoxGivesTheAnswerOfTheButtonClicked) {
+    struct Case {
+        unsigned style;
+        QMessageBox::StandardButton click;  // NoButton: Esc
+        int answer;
+    };
+    const Case cases[] = {
+        {MBX_OK, QMessageBox::Ok, MBX_IDOK},
+        {MBX_OK, QMessageBox::NoButton, MBX_IDOK},
+        {MBX_OKCANCEL, QMessageBox::Cancel, MBX_IDCANCEL},
+        {MBX_OKCANCEL | MBX_ICONWARNING, QMessageBox::NoButton, MBX_IDCANCEL},
+        {MBX_YESNO | MBX_ICONQUESTION, QMessageBox::Yes, MBX_IDYES},
+        {MBX_YESNO | MBX_DEFBUTTON2, QMessageBox::NoButton, MBX_IDNO},
+        {MBX_YESNOCANCEL | MBX_TOPMOST, QMessageBox::No, MBX_IDNO},
+    };
+    for (const Case& c : cases) {
+        QString shown;
+        AnswerBox(c.click, &shown);
+        EXPECT_EQ(ShowMessageBox(owner, "工具が見つかりません", "MIREXA7", c.style), c.answer)
+            << c.style << " " << c.click;
+        EXPECT_EQ(shown, QString::fromUtf8("工具が見つかりません"));
+        EXPECT_EQ(IsPlatformWindowEnabled(owner), 1) << "the owner is enabled again";
+    }
+}
+
+TEST_F(QtDialogsTest, WhileABoxIsOpenTheOwnerIsDisabledAndWorkersAndTimersGoOn) {
+    StartWindowTimer(owner, 7, 20);
+    std::atomic<int> sendResult{-1};
+    std::thread worker;
+    int ownerEnabledMeanwhile = -1;
+    WhenIdle([&] {
+        ownerEnabledMeanwhile = IsPlatformWindowEnabled(owner);
+        worker = std::thread([&] {
+            sendResult.store(static_cast<int>(SendWindowMessage(owner, WM_USER + 5, 0, 0)));
+        });
+    });
+    // The box is answered only once the worker's send came back and the owner's timer ticked a
+    // few times: both ran inside the box's modal loop.
+    std::function<void()> answerWhenSent;
+    answerWhenSent = [&] {
+        if (sendResult.load() < 0 || Recorded().Of(WM_TIMER).size() < 3) {
+            WhenIdle(answerWhenSent, 5);
+            return;
+        }
+        testing::FindTopLevel<QMessageBox>()->button(QMessageBox::Ok)->click();
+    };
+    WhenIdle(answerWhenSent, 5);
+    EXPECT_EQ(ShowMessageBox(owner, "text", "caption", MBX_OK), MBX_IDOK);
+    worker.join();
+    EXPECT_EQ(ownerEnabledMeanwhile, 0);
+    EXPECT_EQ(sendResult.load(), 0);  // the recording procedure's default answer
+    EXPECT_EQ(Recorded().Of(WM_USER + 5).size(), 1u);
+    StopWindowTimer(owner, 7);
+}
+
+TEST_F(QtDialogsTest, ABoxAskedByAWorkerShowsOnTheGuiThread) {
+    std::atomic<int> answer{0};
+    std::thread worker(
+        [&] { answer.store(ShowMessageBox(owner, "from the run", "caption", MBX_YESNO)); });
+    // The box runs inside this thread's pump (the worker's send is handled there), so it is
+    // answered from a toolkit timer once it shows.
+    std::function<void()> answerWhenShown;
+    answerWhenShown = [&] {
+        if (auto* box = testing::FindTopLevel<QMessageBox>()) {
+            box->button(QMessageBox::No)->click();
+        } else {
+            WhenIdle(answerWhenShown, 5);
+        }
+    };
+    WhenIdle(answerWhenShown, 5);
+    ASSERT_TRUE(PumpUntil([&] { return answer.load() != 0; }));
+    worker.join();
+    EXPECT_EQ(answer.load(), MBX_IDNO);
+}
+
+TEST_F(QtDialogsTest, AFileDialogTakesTheRequestAndGivesTheChoice) {
+    testing::ScratchDirectory scratch;
+    scratch.Write("part.NC");
+    scratch.Write("other.nc");
+    scratch.Write("tools.ttl");
+    FileDialogRequest request;
+    request.owner = owner;
+    request.title = "Select NC data";
+    request.filters = {{"Tools (*.TTL)", "*.TTL"}, {"NC data", "*.nc;*.tap"}};
+    request.filterIndex = 2;
+    request.initialDirectory = scratch.Path();
+    request.fileName = "part.NC";
+    request.okLabel = "&GO";
+    request.checkBoxLabel = "ワーク座標系で処理";
+    request.checkBoxChecked = 1;
+    request.flags = FILEDLG_FILE_MUST_EXIST;
+    QString acceptText, filterShown;
+    WhenIdle([&] {
+        auto* dialog = testing::FindTopLevel<QFileDialog>();
+        ASSERT_NE(dialog, nullptr);
+        acceptText = dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Open)->text();
+        filterShown = dialog->selectedNameFilter();
+        auto* box = dialog->findChild<QCheckBox*>("extraCheckBox");
+        ASSERT_NE(box, nullptr);
+        EXPECT_TRUE(box->isChecked());
+        box->setChecked(false);
+        QMetaObject::invokeMethod(dialog, "accept");
+    });
+    FileDialogResult result;
+    ASSERT_EQ(ShowFileDialog(request, &result), 1);
+    EXPECT_EQ(result.path, scratch.At("part.NC"));
+    EXPECT_EQ(result.filterIndex, 2);
+    EXPECT_EQ(result.checkBoxChecked, 0);
+    EXPECT_EQ(acceptText, "&GO");
+    EXPECT_EQ(filterShown, "NC data (*.nc *.tap)");
+
+    // Cancel keeps the request's filter and check box.
+    WhenIdle([] { testing::FindTopLevel<QFileDialog>()->reject(); });
+    EXPECT_EQ(ShowFileDialog(request, &result), 0);
+    EXPECT_TRUE(result.path.empty());
+    EXPECT_EQ(result.filterIndex, 2);
+    EXPECT_EQ(result.checkBoxChecked, 1);
+}
+
+TEST_F(QtDialogsTest, APopupMenuPostsTheChosenCommand) {
+    PopupMenu menu;
+    menu.items = {{257, "Rotate"}, {0, ""}, {250, "Grey", 0, 1}, {254, "Fit"}};
+    WhenIdle([] {
+        auto* popup = testing::FindTopLevel<QMenu>();
+        ASSERT_NE(popup, nullptr);
+        EXPECT_FALSE(popup->actions()[2]->isEnabled());
+        popup->actions()[3]->trigger();
+        popup->hide();
+    });
+    EXPECT_EQ(TrackPopupMenu(menu, 10, 10, owner), 254u);
+    PumpPending();
+    ASSERT_EQ(Recorded().Of(WM_COMMAND).size(), 1u);
+    EXPECT_EQ(Recorded().Of(WM_COMMAND)[0].wparam, 254u);
+
+    WhenIdle([] { testing::FindTopLevel<QMenu>()->hide(); });
+    EXPECT_EQ(TrackPopupMenu(menu, 10, 10, owner), 0u);
+}
+
+}  // namespace
+}  // namespace mirexa

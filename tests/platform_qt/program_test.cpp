@@ -1,0 +1,212 @@
+// The program's own start-up on the Qt backend (offscreen, in a copy of the samples): the real
+// main window opens with the main menu and the status bar, the view's widget shows exactly the
+// pixels the captures read from the off-screen render, a menu command reaches the main window,
+// and the close box ends the program. Also: the backend fills every record the layer left to it,
+// and the program without a display says so and fails.
+#include <gtest/gtest.h>
+
+#include <QFileDialog>
+#include <QMainWindow>
+#include <QMenuBar>
+#include <QTest>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+
+#include "../geometry/scratch_directory.h"
+#include "app/program_wiring.h"
+#include "config/config_records.h"
+#include "geometry/shared_state.h"
+#include "platform/backend.h"
+#include "platform/menus.h"
+#include "qt_test_support.h"
+#include "resources/main_menu.h"
+#include "shell/main_window.h"
+#include "shell/run_commands.h"
+#include "shell/startup.h"
+#include "view/snapshots.h"
+
+namespace mirexa {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Every word of the record is a filled function pointer.
+bool AllFilled(const void* record, std::size_t size) {
+    const auto* words = static_cast<const std::uintptr_t*>(record);
+    for (std::size_t i = 0; i < size / sizeof(void*); ++i) {
+        if (words[i] == 0) {
+            return false;
+        }
+    }
+    return true;
+}
+
+TEST(QtBackend, FillsEveryRecordTheLayerLeavesToARealWindowBackend) {
+    EXPECT_EQ(GetPlatformBackend(), PlatformBackend::RealWindow);
+    EXPECT_TRUE(AllFilled(&GetRegisteredRealWindowBackend(), sizeof(RealWindowBackend)));
+    EXPECT_TRUE(AllFilled(&GetGuiPump(), sizeof(GuiPump)));
+    EXPECT_TRUE(AllFilled(&GetMenuBackendHooks(), sizeof(MenuBackendHooks)));
+    EXPECT_EQ(HasFramePresenter(), 1);
+}
+
+TEST(QtProgram, WithoutADisplayTheProgramSaysSoInOneLineAndFails) {
+    // No display named, and a display named whose X server is not there.
+    for (const char* display : {"-u DISPLAY", "DISPLAY=:4242"}) {
+        const std::string command = std::string("env -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM ") +
+                                    display + " " MIREXA_PROGRAM " 2>&1";
+        std::FILE* pipe = popen(command.c_str(), "r");
+        ASSERT_NE(pipe, nullptr);
+        std::string output;
+        char buffer[256];
+        while (std::fgets(buffer, sizeof buffer, pipe)) {
+            output += buffer;
+        }
+        const int status = pclose(pipe);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << display << ": " << status;
+        EXPECT_NE(output.find("no display"), std::string::npos) << output;
+        EXPECT_EQ(std::count(output.begin(), output.end(), '\n'), 1) << output;
+    }
+}
+
+class QtProgramTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        for (const auto& entry : fs::directory_iterator(MIREXA_SAMPLES)) {
+            fs::copy(entry.path(), scratch.At(entry.path().filename().string()));
+        }
+        previous_ = fs::current_path();
+        fs::current_path(scratch.Path());
+        ConnectProgram();
+    }
+    void TearDown() override {
+        fs::current_path(previous_);
+    }
+    testing::ScratchDirectory scratch;
+
+private:
+    fs::path previous_;
+};
+
+// 1 when the view's widget shows, pixel for pixel, the frame the captures read, at its own size.
+int ShowsTheCapturedFrame(QWidget* view) {
+    const QImage shown = view->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    const CaptureGeometry& g = ViewCapture;
+    std::vector<std::uint8_t> pixels(g.size);
+    if (!ReadViewPixels(kPixelsBgr, pixels.data(), pixels.size())) {
+        ADD_FAILURE() << "no capture";
+        return 0;
+    }
+    if (shown.width() != g.width || shown.height() != g.height) {
+        ADD_FAILURE() << "widget " << shown.width() << " x " << shown.height() << ", capture "
+                      << g.width << " x " << g.height;
+        return 0;
+    }
+    for (int y = 0; y < g.height; ++y) {
+        const std::uint8_t* row = pixels.data() + std::size_t(g.height - 1 - y) * g.stride;
+        for (int x = 0; x < g.width; ++x) {
+            if (shown.pixel(x, y) != qRgb(row[3 * x + 2], row[3 * x + 1], row[3 * x])) {
+                ADD_FAILURE() << "first difference at " << x << ", " << y;
+                return 0;
+            }
+        }
+    }
+    return 1;
+}
+
+TEST_F(QtProgramTest, StartUpOpensTheMainWindowAndTheViewShowsTheOffscreenRender) {
+    int menus = -1, sameFrame = 0, sameAfterResize = 0, commandSeen = 0;
+    QString title;
+    QSize viewSize, resizedViewSize;
+    bool viewVisible = false;
+    SetMessageObserver([&](const WindowMessage& m) {
+        if (m.message == WM_COMMAND && m.wparam == IDM_CHECK_RAPID_ON &&
+            m.window == MainWindow.load()) {
+            commandSeen = 1;
+        }
+    });
+    // Once the loop runs: look at the window and the view, choose a menu command, resize the
+    // window as a user does, look at the view again, then press the close box.
+    std::function<void()> look, lookAfterResize;
+    look = [&] {
+        auto* frame = qobject_cast<QMainWindow*>(FindQtWidget(MainWindow.load()));
+        ASSERT_NE(frame, nullptr);
+        title = frame->windowTitle();
+        menus = frame->menuWidget() ? static_cast<int>(frame->menuBar()->actions().size()) : 0;
+        QWidget* view = FindQtWidget(MainWindowData.handles.view);
+        ASSERT_NE(view, nullptr);
+        viewVisible = view->isVisible();
+        viewSize = view->size();
+        sameFrame = ShowsTheCapturedFrame(view);
+        ChooseMenuCommand(MainWindow.load(), IDM_CHECK_RAPID_ON);
+        frame->resize(frame->width() - 120, frame->height() - 80);
+        testing::WhenIdle(lookAfterResize, 1000);  // the view redraws after the resize settles
+    };
+    lookAfterResize = [&] {
+        QWidget* view = FindQtWidget(MainWindowData.handles.view);
+        resizedViewSize = view->size();
+        sameAfterResize = ShowsTheCapturedFrame(view);
+        FindQtWidget(MainWindow.load())->close();
+    };
+    testing::WhenIdle(look, 1000);
+    ProgramStart start;
+    start.commandLine = "";
+    start.closeWhenIdle = 0;
+    EXPECT_EQ(RunProgram(start), 0);
+    SetMessageObserver({});
+    EXPECT_TRUE(title.startsWith("MIREXA7")) << "[" << title.toStdString() << "]";
+    EXPECT_EQ(menus, MAIN_MENU_HELP + 1);
+    EXPECT_TRUE(viewVisible);
+    EXPECT_GT(viewSize.width(), 100);
+    EXPECT_EQ(sameFrame, 1);
+    // The view's surface follows the window: the new frame has the widget's new size.
+    EXPECT_EQ(resizedViewSize, viewSize - QSize(120, 80));
+    EXPECT_EQ(sameAfterResize, 1);
+    EXPECT_EQ(commandSeen, 1);
+    EXPECT_EQ(FindQtWidget(MainWindow.load()), nullptr) << "the main window is gone";
+}
+
+TEST_F(QtProgramTest, AProgramOpenedThroughTheMenuRunsWithItsKey) {
+    std::string chosen;
+    int runStarted = 0;
+    // Each step runs from a toolkit timer inside the program's loop and waits for the last.
+    std::function<void()> openProgram, pressRunKey, waitForEnd;
+    openProgram = [&] {
+        // The file dialog is answered once it shows inside the command's modal loop.
+        testing::WhenIdle([&] {
+            auto* dialog = testing::FindTopLevel<QFileDialog>();
+            ASSERT_NE(dialog, nullptr);
+            dialog->selectFile(QString::fromStdString(scratch.At("demo_part.nc")));
+            QMetaObject::invokeMethod(dialog, "accept");
+        });
+        ChooseMenuCommand(MainWindow.load(), IDM_NC_SELECT);
+        testing::WhenIdle(pressRunKey, 20);
+    };
+    pressRunKey = [&] {
+        if (DefinitionFiles.ncProgramFile.empty()) {
+            testing::WhenIdle(pressRunKey, 20);
+            return;
+        }
+        chosen = DefinitionFiles.ncProgramFile;
+        QTest::keyClick(FindQtWidget(MainWindowData.handles.view), Qt::Key_F5);
+        testing::WhenIdle(waitForEnd, 20);
+    };
+    waitForEnd = [&] {
+        const int running = RunFlags().runMode->load() != 0;
+        runStarted |= running;
+        if (running || !runStarted) {
+            testing::WhenIdle(waitForEnd, 50);
+            return;
+        }
+        NotifyNativeClose(MainWindow.load());
+    };
+    testing::WhenIdle(openProgram, 200);
+    ProgramStart start;
+    start.closeWhenIdle = 0;
+    EXPECT_EQ(RunProgram(start), 0);
+    EXPECT_EQ(chosen, scratch.At("demo_part.nc"));
+    EXPECT_EQ(runStarted, 1);
+}
+
+}  // namespace
+}  // namespace mirexa

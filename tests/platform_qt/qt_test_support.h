@@ -1,0 +1,74 @@
+// Helpers of the Qt backend's tests: a window whose procedure records what it receives, the
+// layer's pump run until a condition holds, and a toolkit action run once the layer's loop waits
+// (for answering a box or dialog that the test itself opened).
+#pragma once
+
+#include <QApplication>
+#include <QTimer>
+#include <QWidget>
+#include <chrono>
+#include <functional>
+#include <mutex>
+#include <vector>
+
+#include "platform/qt/qt_backend.h"
+#include "platform/window.h"
+
+namespace mirexa::testing {
+
+// Every message the recording windows received, in order (any thread may read it).
+struct MessageRecord {
+    std::mutex mutex;
+    std::vector<WindowMessage> messages;
+    std::vector<std::vector<std::string>> drops;  // WM_DROPFILES paths, copied during the call
+
+    void Clear() {
+        std::lock_guard<std::mutex> lock(mutex);
+        messages.clear();
+        drops.clear();
+    }
+    std::vector<WindowMessage> Of(unsigned message) {
+        std::lock_guard<std::mutex> lock(mutex);
+        std::vector<WindowMessage> found;
+        for (const WindowMessage& m : messages) {
+            if (m.message == message) {
+                found.push_back(m);
+            }
+        }
+        return found;
+    }
+};
+MessageRecord& Recorded();
+
+// Records the message (and a drop's paths), then handles it as the default procedure does.
+MessageResult RecordingProcedure(WindowHandle window, unsigned message, MessageWParam wparam,
+                                 MessageLParam lparam);
+
+// A recording top-level window of the given client size at (40, 40), shown.
+WindowHandle MakeShownWindow(int width, int height, const char* title = "test");
+// A recording child with the rectangle, shown.
+WindowHandle MakeChild(WindowHandle parent, WindowRect rect, int id = 1);
+
+// Takes and dispatches the layer's messages (pumping the toolkit) until done() holds or the time
+// runs out; returns done().
+bool PumpUntil(const std::function<bool()>& done,
+               std::chrono::milliseconds limit = std::chrono::milliseconds(5000));
+// Pumps what is pending now.
+void PumpPending();
+
+// Runs the action on the GUI thread once the layer's loop waits in the toolkit again: the way a
+// test answers a box or dialog it opened itself.
+void WhenIdle(std::function<void()> action, int delayMs = 0);
+
+// The first visible top-level widget of the type T, or null.
+template <typename T>
+T* FindTopLevel() {
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        if (auto* found = qobject_cast<T*>(widget); found && found->isVisible()) {
+            return found;
+        }
+    }
+    return nullptr;
+}
+
+}  // namespace mirexa::testing
