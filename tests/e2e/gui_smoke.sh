@@ -51,7 +51,7 @@ find_window() {
 # The window at the screen's corner, so that the whole view is on screen.
 (cd "$work/gui" && exec "$program" "-(0,0,1200,900)" >"$work/gui.out" 2>&1) &
 mirexa=$!
-main="$(find_window 20 '^MIREXA7')" || fail "the main window did not open"
+main="$(find_window 20 'Not Selected')" || fail "the main window did not open"
 [ -n "$main" ] || fail "the main window did not open"
 sleep 1
 
@@ -105,14 +105,15 @@ esac
 # writes tmp.png from the same frame.
 xdotool mousemove --window "$main" 600 500 click 1
 sleep 1
-xwd -root -silent >"$work/screen.xwd"
-ffmpeg -loglevel error -y -i "$work/screen.xwd" "$artefacts/gui_main_window.png"
 xdotool key ctrl+p
 for _ in $(seq 1 50); do
     [ -s "$work/gui/tmp.png" ] && break
     sleep 0.2
 done
 [ -s "$work/gui/tmp.png" ] || fail "Ctrl+P wrote no tmp.png"
+sleep 1
+xwd -root -silent >"$work/screen.xwd"
+ffmpeg -loglevel error -y -i "$work/screen.xwd" "$artefacts/gui_main_window.png"
 cp "$work/gui/tmp.png" "$artefacts/gui_view.png"
 # The view lies right of the panel column, under the menu bar and the NC strip.
 python3 "$here/png_difference.py" --inside "$artefacts/gui_main_window.png" "$work/gui/tmp.png" \

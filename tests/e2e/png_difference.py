@@ -58,11 +58,13 @@ def differing_share(a, b, width, height, dx=0, dy=0):
 
 
 def find_inside(screen, sw, sh, view, vw, vh, x0, x1, y0, y1):
-    """The offset in the range at which the view's middle row appears in the screen, or None."""
-    middle = vh // 2
+    """The offset in the range at which the view's rows at a quarter, a half and three quarters of
+    its height all appear in the screen, or None. One row alone can match at a wrong offset where
+    it crosses only background."""
+    rows = (vh // 4, vh // 2, 3 * vh // 4)
     for dy in range(y0, min(y1, sh - vh) + 1):
         for dx in range(x0, min(x1, sw - vw) + 1):
-            if screen[dy + middle][dx:dx + vw] == view[middle]:
+            if all(screen[dy + r][dx:dx + vw] == view[r] for r in rows):
                 return dx, dy
     return None
 

@@ -13,11 +13,11 @@
 #include <atomic>
 #include <thread>
 
-#include "../geometry/scratch_directory.h"
 #include "platform/file_dialog.h"
 #include "platform/message_box.h"
 #include "platform/popup_menu.h"
 #include "qt_test_support.h"
+#include "support/scratch_directory.h"
 
 namespace mirexa {
 namespace {
