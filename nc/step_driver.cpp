@@ -18,6 +18,7 @@
 #include "nc/nc_run_state.h"
 #include "nc/nc_words.h"
 #include "nc/nurbs_evaluation.h"
+#include "nc/plugin_queries.h"
 #include "nc/sub_moves.h"
 
 namespace mirexa {
@@ -395,6 +396,13 @@ void ComputeNextMove() {
     }
     if (!ReadNextNcLine()) {
         status.subprogramEnd = 1;  // end of a file or a line error: no move
+        return;
+    }
+    // A path reader's record is the block; the start and stop characters are those of text.
+    if (ActivePathReaderSlot() >= 0) {
+        status.started = 1;
+        InterpretPluginPathRecord(PluginPath);
+        FinishReadBlock();
         return;
     }
     // 10. and 11. Start and stop character.

@@ -7,6 +7,7 @@
 #include "config/controller_file.h"
 #include "geometry/shared_state.h"
 #include "nc/nc_run_state.h"
+#include "nc/plugin_slots.h"
 #include "resources/main_menu.h"
 #include "resources/program_resources.h"
 #include "shell/stock_commands.h"
@@ -153,7 +154,8 @@ MenuCheckInputs GatherMenuCheckInputs() {
     in.chipCheck = Checks.chipWidthCheck;
     in.colorMode = DisplayModes.colorMode;
     in.stockDisplayStyle = DisplayModes.stockStyle;
-    in.nccomLoaded = 0;  // no plug-in host loads the NC communication plug-in yet
+    in.nccomLoaded = IsPluginLoaded(kPluginNccom, 0);
+    in.nccomSwitchedOff = PluginSlots.nccomSwitchedOff.load();
     in.commandPanelShown = Settings.showCommandPanel;
     in.toolShown = DisplayModes.toolMode != 0 ? 1 : 0;
     in.toolDialogShown = Settings.showToolPanel;

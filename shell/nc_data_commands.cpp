@@ -15,12 +15,15 @@
 #include "geometry/machine_kinematics.h"
 #include "geometry/program_log.h"
 #include "geometry/shared_state.h"
+#include "geometry/tool_length_report.h"
 #include "nc/alarm_report.h"
 #include "nc/data_check.h"
 #include "nc/nc_controller_view.h"
 #include "nc/nc_line_source.h"
 #include "nc/nc_run_state.h"
 #include "nc/nurbs_evaluation.h"
+#include "nc/plugin_queries.h"
+#include "nc/plugin_slots.h"
 #include "platform/message_box.h"
 #include "shell/automation_steps.h"
 #include "shell/file_dialogs.h"
@@ -109,6 +112,31 @@ void ResetForNewProgram() {
     SceneDirty.path = 0;
     SceneDirty.pathNoRotary = 0;
     ProgramIndex.fileTime = FileWriteTime{};
+    // Tools of the NC communication plug-in belong to the program they came with.
+    if (NcRun.pluginToolSupplied != 0) {
+        NcRun.pluginToolSupplied = 0;
+        CurrentToolState.fromPlugin = 0;
+        ReadToolFile();
+    }
+    if (IsPluginLoaded(kPluginNccom, 0)) {
+        LoadToolFromPluginAtStart(DefinitionFiles.ncProgramFile);
+    }
+}
+
+// The NC communication plug-in switched off or on again: off, the tools file's tools come back.
+void ToggleNccomCommand() {
+    const int off = PluginSlots.nccomSwitchedOff.load() != 0 ? 0 : 1;
+    PluginSlots.nccomSwitchedOff.store(off);
+    UpdateMenuChecks();
+    if (off == 0) {
+        LoadToolFromPluginAtStart(DefinitionFiles.ncProgramFile);
+    } else {
+        NcRun.pluginToolSupplied = 0;
+        CurrentToolState.fromPlugin = 0;
+        ReadToolFile();
+        ClearPresetPath();
+        UpdateMainTitle(MainWindow.load());
+    }
 }
 
 // After a definition file was read, the view draws what it now defines: the tool (tools file),
@@ -361,6 +389,9 @@ int HandleNcDataCommand(WindowHandle window, unsigned command, MessageLParam lpa
         case IDM_CONTROLLER_FILE:
         case IDM_MACHINE_FILE:
             DefinitionFileCommand(command);
+            return 1;
+        case IDM_DISABLE_NCCOM:
+            ToggleNccomCommand();
             return 1;
         default:
             return 0;

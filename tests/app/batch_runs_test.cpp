@@ -640,5 +640,36 @@ TEST_F(BatchRunTest, MissingSubprogramsAndCutLinesAreLoggedAndTheRunGoesOn) {
     EXPECT_TRUE(Exists("out.dme"));
 }
 
+// A path-reader plug-in beside the settings feeds the run: the move list cuts the stock the
+// equivalent NC program cuts, byte for byte. A refused plug-in is logged and the run goes on.
+TEST_F(BatchRunTest, APathReaderPluginCutsWhatTheEquivalentNcProgramCuts) {
+    fs::copy_file(std::string(MIREXA_SAMPLE_PLUGINS) + "/sample_path_reader.so",
+                  scratch.At("mxread.so"));
+    fs::copy_file(std::string(MIREXA_SAMPLE_PLUGINS) + "/sample_read_version2.so",
+                  scratch.At("mxread1.so"));
+    // G54 without an offset: the moves lie on the stock as they stand.
+    std::string controller = Read("vmc3.ctl");
+    const std::size_t g54 = controller.find("MEMORY G54=");
+    ASSERT_NE(g54, std::string::npos);
+    scratch.Write("vmc3.ctl", controller.substr(0, g54) + "MEMORY G54= (0,0,0,0,0)" +
+                                  controller.substr(controller.find('\n', g54)));
+    scratch.Write("slot.nc",
+                  "%\nG90 G17 M03\nG00 X-10. Y20. Z5.\nG01 Z-3. F300.\nX50. Y20.\n"
+                  "G03 X70. Y40. I0. J20.\nG02 X90. Y60. I20. J0.\nG01 X110.\nG00 Z50.\n%\n");
+    scratch.Write("slot.mvl",
+                  "# the moves of slot.nc, each on the line of its block there (the stock\n"
+                  "# keeps the line that cut it)\nG0 -10 20 5\nG1 -10 20 -3 300\nG1 50 20 -3 300\n"
+                  "G3 70 40 -3 50 40 -3 300\nG2 90 60 -3 90 40 -3 300\nG1 110 60 -3 300\n"
+                  "G0 110 60 50\n");
+    ASSERT_EQ(Run({kBox, "-XM(0,0,0)", "-O", "raw.dme"}), 0);
+    ASSERT_EQ(Run({kBox, "slot.nc", "-X6", "-O", "nc.dme"}), 0);
+    ASSERT_EQ(Run({kBox, "slot.mvl", "-X6", "-O", "plugin.dme"}), 0);
+    const std::string nc = Read("nc.dme");
+    EXPECT_FALSE(nc.empty());
+    EXPECT_TRUE(nc == Read("plugin.dme"));
+    EXPECT_GT(StockVolume(scratch.At("raw.dme")) - StockVolume(scratch.At("plugin.dme")), 100.0);
+    EXPECT_NE(Read("mirexa.log").find("mxread1.so (interface version 2"), std::string::npos);
+}
+
 }  // namespace
 }  // namespace mirexa

@@ -412,9 +412,12 @@ TEST_F(SettingsFileTest, ALongLineIsOneLineAndTextFieldsAreCut) {
 }
 
 TEST_F(SettingsFileTest, EditorPluginHooksAndBatchModes) {
-    ConfigCallbacks.editorProgram = [](std::string* program) { *program = "plugin-" + *program; };
+    ConfigCallbacks.editorProgram = [](std::string* program) {
+        *program = "plugin-" + *program;
+        return 1;
+    };
     static std::string option;
-    ConfigCallbacks.editorOption = [](const std::string& value) { option = value; };
+    ConfigCallbacks.editorOption = [](std::string* value) { option = *value; };
     WriteSettings("[ExecEditor]\nEXEC_PROGRAM=vi\nEXEC_OPTION=-n %1\n");
     Read();
     EXPECT_EQ(Settings.editorProgram, "plugin-vi");
