@@ -671,5 +671,21 @@ TEST_F(BatchRunTest, APathReaderPluginCutsWhatTheEquivalentNcProgramCuts) {
     EXPECT_NE(Read("mirexa.log").find("mxread1.so (interface version 2"), std::string::npos);
 }
 
+// A stock loader plug-in reads a file of its suffix in a macro's LOAD_WORK: the sample loader
+// hands the program the STL it holds, and the stock is the one that STL makes.
+TEST_F(BatchRunTest, AStockLoaderPluginReadsItsOwnFiles) {
+    fs::copy_file(std::string(MIREXA_SAMPLE_PLUGINS) + "/sample_load.so", scratch.At("mxload.so"));
+    const std::string cube = testing::AsciiStl(testing::BoxMesh({0, 0, 0}, {10, 10, 10}));
+    scratch.Write("cube.stl", cube);
+    scratch.Write("cube.sm2", cube);
+    scratch.Write("stl.mac", "LOAD_WORK cube.stl\r\nSAVE_WORK stl.dme\r\nEXIT\r\n");
+    scratch.Write("plugin.mac", "LOAD_WORK cube.sm2\r\nSAVE_WORK plugin.dme\r\nEXIT\r\n");
+    ASSERT_EQ(Run({"stl.mac"}), 0);
+    ASSERT_EQ(Run({"plugin.mac"}), 0);
+    const std::string stl = Read("stl.dme");
+    EXPECT_FALSE(stl.empty());
+    EXPECT_TRUE(stl == Read("plugin.dme"));
+}
+
 }  // namespace
 }  // namespace mirexa

@@ -424,6 +424,13 @@ TEST_F(SettingsFileTest, EditorPluginHooksAndBatchModes) {
     EXPECT_EQ(Settings.editorKind, kEditorPlugin);
     EXPECT_EQ(Settings.toolsEditor, "plugin-vi");
     EXPECT_EQ(option, "-n %1");
+    // Without an editor plug-in to answer, the editor stays the settings file's.
+    ResetAll();
+    ConfigCallbacks.editorProgram = [](std::string*) { return 0; };
+    WriteSettings("[ExecEditor]\nEXEC_PROGRAM=vi\n");
+    Read();
+    EXPECT_EQ(Settings.editorProgram, "vi");
+    EXPECT_NE(Settings.editorKind, kEditorPlugin);
 
     ResetAll();
     scratch_.Write("work/part.nc", "");
