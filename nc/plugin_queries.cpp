@@ -27,6 +27,7 @@
 namespace mirexa {
 
 PluginPathRecord PluginPath;
+int PluginToolMounts = 0;
 
 namespace {
 
@@ -71,6 +72,7 @@ void TakeArborAnswer(int present, int kind, int count, const float diameters[11]
 
 // Tool 0 (the plug-in's) becomes the current tool.
 void MountPluginTool() {
+    ++PluginToolMounts;
     SelectCurrentTool(0, ToolSelectionPitch());
     RefreshNcControllerView();
 }

@@ -65,6 +65,11 @@ void ReadToolsFromPlugin();
 int ActiveReaderHasBlockCount();
 int ReadActiveReaderBlockCount(const char* fileName, std::int32_t* count);
 
+// Counts the times a plug-in's tool (tool 0) was made current, so that a run whose cutter was
+// loaded before can tell that it must load it again. Only the thread of the run and, outside
+// runs, the user-interface thread change it.
+extern int PluginToolMounts;
+
 // The NC communication plug-in, when it exports TOOL and is not switched off: the tool, length
 // and holder queries for the current NC line (states 2 stop a query until the next interpreter
 // reset).

@@ -3,6 +3,7 @@
 #include "nc/step_driver.h"
 
 #include <cmath>
+#include <cstring>
 
 #include "config/offset_tables.h"
 #include "geometry/machine_kinematics.h"
@@ -314,7 +315,21 @@ void FinishReadBlock() {
     }
 }
 
+// The NC communication plug-in is offered the line once for every comment in it, before the
+// block is read (it may name the tool the block cuts with).
+void OfferCommentsToPlugin(const char* line) {
+    if (NcUpHooks.loadToolFromPlugin == nullptr) {
+        return;
+    }
+    for (const char* open = std::strchr(line, '('); open != nullptr;) {
+        NcUpHooks.loadToolFromPlugin();
+        const char* close = std::strchr(open, ')');
+        open = close != nullptr ? std::strchr(close, '(') : nullptr;
+    }
+}
+
 void InterpretReadBlock() {
+    OfferCommentsToPlugin(NcLine.text);
     InterpretNcBlock(NcLine.text);
     FinishReadBlock();
 }
