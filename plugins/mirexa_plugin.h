@@ -40,9 +40,10 @@
  * MIREXA_PLUGIN_EXPORT so that they are visible and unmangled.
  *
  * VERSION
- * <FAMILY>VERSION(int *version), optional, is called first: a plug-in built against this header
- * writes MIREXA_PLUGIN_INTERFACE_VERSION. Any other value refuses the plug-in (it is unloaded
- * and the log says so). A plug-in without the export is taken as version 1.
+ * <FAMILY>VERSION(int *version), optional, is the first call, made once the exports are found
+ * and the object is acceptable: a plug-in built against this header writes
+ * MIREXA_PLUGIN_INTERFACE_VERSION. Any other value refuses the plug-in (it is unloaded and the log
+ * says so). A plug-in without the export is taken as version 1.
  *
  * CALLING RULES
  * - C linkage, the platform's standard C calling convention, every function returns void.
@@ -55,7 +56,7 @@
  * - "in" arguments are read by the plug-in, "out" ones written by it, "in/out" ones are
  *   prefilled and may be changed. Reserved arguments are zeroed areas of the size given that
  *   mirexa does not read back.
- * - Order: VERSION, then the spelling and acceptance checks, then SUFFIX and PATHCOLOR at
+ * - Order: the spelling and acceptance checks (no call), VERSION, then SUFFIX and PATHCOLOR at
  *   start-up; INIT (and KIND or MENUITEM) when the main window is created; FREE when it closes;
  *   the object is unloaded after that. INIT receives ok = 0 and writes 1 to accept; an INIT
  *   that leaves ok at 0 refuses the plug-in: it is unloaded and never called again.

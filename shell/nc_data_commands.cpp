@@ -29,6 +29,7 @@
 #include "shell/file_dialogs.h"
 #include "shell/main_window.h"
 #include "shell/menu_state.h"
+#include "shell/plugin_host.h"
 #include "shell/status_bar.h"
 #include "shell/stock_commands.h"
 #include "simulation/cutting_info_report.h"
@@ -206,7 +207,7 @@ void SelectProgramCommand(WindowHandle window, unsigned command) {
     const bool preset = PresetPath() || CommandLine.ncGiven != 0;
     if (!preset) {
         std::string directory;
-        if (!SelectNcFile(window, &directory, &path)) {
+        if (!SelectNcFile(window, &directory, &path, ListPathReaderFilters())) {
             return;
         }
     } else if (!ResolveNcProgramPath(&path)) {

@@ -373,6 +373,17 @@ void ResetEditorPlugin() {
     Settings.editorOption = option.substr(0, MIREXA_PLUGIN_TEXT_SIZE);
 }
 
+std::vector<PathReaderFilter> ListPathReaderFilters() {
+    std::vector<PathReaderFilter> readers;
+    const PluginFamilySlots& f = PluginSlots.family[kPluginRead];
+    for (int slot = 0; slot < f.count; ++slot) {
+        readers.push_back(PathReaderFilter{.name = f.slot[slot].name,
+                                           .suffixes = f.slot[slot].suffixes,
+                                           .loaded = IsPluginLoaded(kPluginRead, slot)});
+    }
+    return readers;
+}
+
 int FindPluginSuffixSlot(int family, const std::string& path) {
     for (int slot = 0; slot < PluginSlots.family[family].count; ++slot) {
         if (MatchExtensionList(IsPluginLoaded(family, slot), path,

@@ -17,6 +17,7 @@
 
 #include "platform/menus.h"
 #include "platform/window.h"
+#include "shell/file_dialogs.h"
 
 namespace mirexa {
 
@@ -59,6 +60,9 @@ void ResetEditorPlugin();
 
 // The text of a simulation add-on's menu item: slots 0 and 1 get the key hint of F8 or F9.
 std::string SimulationPluginMenuText(const std::string& name, int slot, int language);
+
+// The path readers as the NC file dialog lists them: name, suffixes and whether loaded.
+std::vector<PathReaderFilter> ListPathReaderFilters();
 
 // The first slot (0 .. 2) of the family (path readers, stock loaders, stock savers) whose suffix
 // list the path's name ends with, or -1.

@@ -173,6 +173,11 @@ TEST_F(PluginHostTest, AnUnderscoreFirstExportReadsEveryExportUnderscored) {
     EXPECT_EQ(f.slot[1].colorCount, 10);
     EXPECT_EQ(FindPluginSuffixSlot(kPluginRead, "/w/PART.SM2"), 0);
     EXPECT_EQ(FindPluginSuffixSlot(kPluginRead, "/w/part.nc"), -1);
+    // The NC file dialog offers both readers' patterns.
+    std::vector<FileDialogFilter> filters;
+    BuildFilterString(ListPathReaderFilters(), &filters);
+    ASSERT_EQ(filters.size(), 2u);
+    EXPECT_EQ(filters[1].patterns, "*.smp;*.sm2");
 }
 
 // The names of each language, the menu items at their positions and a refusing INIT.
