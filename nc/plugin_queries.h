@@ -86,7 +86,9 @@ struct PluginToolAnswer {
     float d = {}, r = {}, r2 = {}, e = {}, f = {}, alpha = {}, beta = {}, extra = {};
     float further[3] = {};  // VERTICAL k; T-THROW t and neck in [1], [2]
     float h = {};
-    char name[MIREXA_PLUGIN_TEXT_SIZE + 1] = {};
+    // Twice the interface size and zeroed: a plug-in that writes a little past its 256 bytes
+    // harms nothing; the name is cut at 255 bytes.
+    char name[2 * MIREXA_PLUGIN_TEXT_SIZE] = {};
 };
 struct ToolRecord;
 void TakePluginToolAnswer(const PluginToolAnswer& answer, ToolRecord* record);
