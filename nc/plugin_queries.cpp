@@ -57,9 +57,20 @@ void TakeLengthAnswer(int kind, const float values[3], const float staged[3],
     }
 }
 
+// The lists a holder answer is written into: twice the interface's sizes and zeroed, so that a
+// plug-in that writes a little too far harms nothing.
+struct HolderLists {
+    float diameters[2 * (kArborMaxSegments + 1)] = {};
+    float lengths[2 * kArborMaxSegments] = {};
+    std::int32_t codes[2 * kArborMaxSegments] = {};
+};
+
 // A holder answer into a holder record, its count kept within the lists.
-void TakeArborAnswer(int present, int kind, int count, const float diameters[11],
-                     const float lengths[10], const std::int32_t codes[10], ArborProfile* out) {
+void TakeArborAnswer(int present, int kind, int count, const HolderLists& lists,
+                     ArborProfile* out) {
+    const float* diameters = lists.diameters;
+    const float* lengths = lists.lengths;
+    const std::int32_t* codes = lists.codes;
     ArborProfile a;
     a.present = present != 0 ? 1u : 0u;
     a.kind = kind >= 0 && kind <= 2 ? static_cast<std::uint32_t>(kind) : 0u;
@@ -182,17 +193,15 @@ int AskNccom(const NccomExports& x, const char* text, int states[3]) {
         int present = static_cast<int>(holder.present);
         int kind = static_cast<int>(holder.kind);
         int count = holder.count;
-        float diameters[kArborMaxSegments + 1];
-        float lengths[kArborMaxSegments];
-        std::int32_t codes[kArborMaxSegments];
-        std::copy(std::begin(holder.diameters), std::end(holder.diameters), diameters);
-        std::copy(std::begin(holder.lengths), std::end(holder.lengths), lengths);
-        std::copy(std::begin(holder.codes), std::end(holder.codes), codes);
+        HolderLists lists;
+        std::copy(std::begin(holder.diameters), std::end(holder.diameters), lists.diameters);
+        std::copy(std::begin(holder.lengths), std::end(holder.lengths), lists.lengths);
+        std::copy(std::begin(holder.codes), std::end(holder.codes), lists.codes);
         int state = 0;
-        x.arbor(text, &present, &kind, &count, diameters, lengths, codes, &state);
+        x.arbor(text, &present, &kind, &count, lists.diameters, lists.lengths, lists.codes, &state);
         states[2] = state;
         if (state > 0) {
-            TakeArborAnswer(present, kind, count, diameters, lengths, codes, &holder);
+            TakeArborAnswer(present, kind, count, lists, &holder);
             answered = 1;
         }
     }
@@ -407,11 +416,9 @@ void ReadToolsFromPlugin() {
         int present = 0;
         int kind = 0;
         int count = 0;
-        float diameters[kArborMaxSegments + 1] = {};
-        float lengths[kArborMaxSegments] = {};
-        std::int32_t codes[kArborMaxSegments] = {};
-        arbor(&present, &kind, &count, diameters, lengths, codes);
-        TakeArborAnswer(present, kind, count, diameters, lengths, codes, &ToolTableSet.arbors[0]);
+        HolderLists lists;
+        arbor(&present, &kind, &count, lists.diameters, lists.lengths, lists.codes);
+        TakeArborAnswer(present, kind, count, lists, &ToolTableSet.arbors[0]);
     }
     // 6. The tool becomes current.
     if (toolSet) {
