@@ -27,6 +27,9 @@
 #include "nc/kinematics_services.h"
 #include "nc/nc_controller_view.h"
 #include "nc/nc_line_source.h"
+#include "nc/nc_run_state.h"
+#include "nc/plugin_queries.h"
+#include "nc/plugin_slots.h"
 #include "platform/backend.h"
 #include "platform/cursor.h"
 #include "platform/default_viewer.h"
@@ -45,6 +48,7 @@
 #include "shell/menu_state.h"
 #include "shell/nc_data_commands.h"
 #include "shell/option_commands.h"
+#include "shell/plugin_host.h"
 #include "shell/run_commands.h"
 #include "shell/sound_effects.h"
 #include "shell/startup.h"
@@ -214,10 +218,80 @@ void ConnectStockDialogs() {
     s.stlReadDialog = OpenStlReadDialog;
 }
 
+// An editor plug-in's rewrite of an [ExecEditor] value; 0 without one.
+int AskEditorPlugin(int exportIndex, std::string* value) {
+    auto exec = PluginExport<MxeditorExecFn>(kPluginEditor, 0, exportIndex);
+    if (exec == nullptr || !IsPluginLoaded(kPluginEditor, 0)) {
+        return 0;
+    }
+    char text[2 * MIREXA_PLUGIN_TEXT_SIZE] = {};
+    value->copy(text, MIREXA_PLUGIN_TEXT_SIZE - 1);
+    exec(text);
+    *value = TakePluginText(text, MIREXA_PLUGIN_TEXT_SIZE);
+    return 1;
+}
+
+// The plug-in host: loading and release at start-up and shutdown, the menu items, the path
+// readers, the NC communication, the stock loaders and savers, the editor and the
+// synchronisation plug-in.
+void ConnectPluginHost() {
+    StartupServices& s = StartupCallbacks;
+    s.loadPlugins = LoadPlugins;
+    s.unloadPlugins = UnloadPlugins;
+    MainWindowHooks& w = MainWindowCallbacks;
+    w.initPluginsAndMenus = [](WindowHandle window, int, int language) {
+        InitPluginsAndMenus(GetWindowMenuBar(window), language, nullptr);
+        RedrawMenuBar(window);
+    };
+    w.callPluginFreeFunctions = CallPluginFreeFunctions;
+    w.matchStockLoaderSuffix = [](const std::string& path) {
+        return FindPluginSuffixSlot(kPluginLoad, path) >= 0 ? 1 : 0;
+    };
+    ConfigCallbacks.editorProgram = [](std::string* program) {
+        return AskEditorPlugin(kEditorExecProgram, program);
+    };
+    ConfigCallbacks.editorOption = [](std::string* option) {
+        AskEditorPlugin(kEditorExecOption, option);
+    };
+    DefinitionCallbacks.announceMachineName = [](const char* name) {
+        if (auto getName = PluginExport<MxsyncGetNameFn>(kPluginSync, 0, kSyncGetName)) {
+            char text[2 * MIREXA_PLUGIN_TEXT_SIZE] = {};
+            std::string(name != nullptr ? name : "").copy(text, MIREXA_PLUGIN_TEXT_SIZE - 1);
+            int enabled = 0;
+            getName(text, &enabled);
+            PluginSlots.syncPanesEnabled.store(enabled != 0 ? 1 : 0);
+        }
+    };
+    DefinitionCallbacks.clearPluginToolMark = [] {
+        NcRun.pluginToolSupplied = 0;
+        CurrentToolState.fromPlugin = 0;
+    };
+    ProgressHooks& p = UiHooks;
+    p.activePathReader = [] { return NcDataCommands.activePathReader; };
+    p.activeReaderHasBlockCount = ActiveReaderHasBlockCount;
+    p.readActiveReaderBlockCount = ReadActiveReaderBlockCount;
+    NcUpHooks.loadToolFromPlugin = LoadToolFromPlugin;
+    DataCheckCallbacks.openPathReader = OpenPathReaderForRun;
+    DataCheckCallbacks.closePathReader = ClosePathReaderAfterRun;
+    SimulationCallbacks.openPathReader = OpenPathReaderForRun;
+    SimulationCallbacks.closePathReader = ClosePathReaderAfterRun;
+    RunCallbacks.simulationPluginLoaded = [](int slot) { return IsPluginLoaded(kPluginSim, slot); };
+    NcDataCommandCallbacks.pathReaderSlot = [](const std::string& path) {
+        return FindPluginSuffixSlot(kPluginRead, path);
+    };
+    StockCommandHooks& k = StockCommandCallbacks;
+    k.stockLoaderSlot = [](const std::string& path) {
+        return FindPluginSuffixSlot(kPluginLoad, path);
+    };
+    k.loadStockWithPlugin = LoadStockWithPlugin;
+    k.saveStockWithPlugin = SaveStockWithPlugin;
+}
+
 }  // namespace
 
 void ConnectProgram() {
     ConnectRunAndView();
+    ConnectPluginHost();
     ConnectAutomation();
     ConnectDefinitionAndProgress();
     ConnectRunToShell();
@@ -265,7 +339,6 @@ constexpr const char* kWaitsMenus = "the main menu, its check marks and the view
 constexpr const char* kWaitsCommandPanel = "the command panel";
 constexpr const char* kWaitsToolPanel = "the tool display panel";
 constexpr const char* kWaitsDialogs = "the dialogs";
-constexpr const char* kWaitsPlugins = "the plug-in host";
 constexpr const char* kWaitsMessageFile = "the message file";
 constexpr const char* kWaitsWindow = "the real-window backend";
 constexpr const char* kWaitsNC = "the NC program's tool display switch";
@@ -278,20 +351,8 @@ constexpr const char* kWaitsTableTurning = "the interpreter's table-turning mode
 
 const std::vector<WaitingHook>& ListWaitingHooks() {
     static const std::vector<WaitingHook> waiting = {
-        MIREXA_WAITING(ConfigHooks, editorProgram, kWaitsPlugins),
-        MIREXA_WAITING(ConfigHooks, editorOption, kWaitsPlugins),
-        MIREXA_WAITING(DefinitionFileHooks, announceMachineName, kWaitsPlugins),
         MIREXA_WAITING(DefinitionFileHooks, resetToolPanel, kWaitsToolPanel),
-        MIREXA_WAITING(DefinitionFileHooks, clearPluginToolMark, kWaitsPlugins),
-        MIREXA_WAITING(ProgressHooks, activePathReader, kWaitsPlugins),
-        MIREXA_WAITING(ProgressHooks, activeReaderHasBlockCount, kWaitsPlugins),
-        MIREXA_WAITING(ProgressHooks, readActiveReaderBlockCount, kWaitsPlugins),
         MIREXA_WAITING(StockHooks, grayMenuCommand, kWaitsMenus),
-        MIREXA_WAITING(NcHooks, loadToolFromPlugin, kWaitsPlugins),
-        MIREXA_WAITING(DataCheckHooks, openPathReader, kWaitsPlugins),
-        MIREXA_WAITING(DataCheckHooks, closePathReader, kWaitsPlugins),
-        MIREXA_WAITING(SimulationHooks, openPathReader, kWaitsPlugins),
-        MIREXA_WAITING(SimulationHooks, closePathReader, kWaitsPlugins),
         MIREXA_WAITING(ViewHooks, toolDisplayState, kWaitsNC),
         MIREXA_WAITING(ViewHooks, tableRotationActive, kWaitsTableTurning),
         MIREXA_WAITING(ViewHooks, panelEnabled, kWaitsCommandPanel),
@@ -302,8 +363,6 @@ const std::vector<WaitingHook>& ListWaitingHooks() {
         MIREXA_WAITING(ViewHooks, readPathLine, kWaitsMenus),
         MIREXA_WAITING(ViewHooks, openBasisPointNote, kWaitsDialogs),
         MIREXA_WAITING(ViewHooks, viewPopupMenu, kWaitsMenus),
-        MIREXA_WAITING(StartupServices, loadPlugins, kWaitsPlugins),
-        MIREXA_WAITING(StartupServices, unloadPlugins, kWaitsPlugins),
         MIREXA_WAITING(MainWindowHooks, initPluginsAndMenus, kWaitsMenus),
         MIREXA_WAITING(MainWindowHooks, createViewPopupMenu, kWaitsMenus),
         MIREXA_WAITING(MainWindowHooks, createCommandPanel, kWaitsCommandPanel),
@@ -311,13 +370,9 @@ const std::vector<WaitingHook>& ListWaitingHooks() {
         MIREXA_WAITING(MainWindowHooks, movePanelsOnResize, kWaitsDialogs),
         MIREXA_WAITING(MainWindowHooks, movePanelsOnMove, kWaitsDialogs),
         MIREXA_WAITING(MainWindowHooks, stockSaveDialogOpen, kWaitsDialogs),
-        MIREXA_WAITING(MainWindowHooks, matchStockLoaderSuffix, kWaitsPlugins),
-        MIREXA_WAITING(MainWindowHooks, callPluginFreeFunctions, kWaitsPlugins),
         MIREXA_WAITING(MainWindowHooks, isForegroundWindow, kWaitsWindow),
         MIREXA_WAITING(MainWindowHooks, activateWindow, kWaitsWindow),
         MIREXA_WAITING(RunHooks, repaintToolPanel, kWaitsToolPanel),
-        MIREXA_WAITING(RunHooks, simulationPluginLoaded, kWaitsPlugins),
-        MIREXA_WAITING(NcDataCommandHooks, pathReaderSlot, kWaitsPlugins),
         MIREXA_WAITING(NcDataCommandHooks, versionDialog, kWaitsDialogs),
         MIREXA_WAITING(OptionCommandHooks, optionalBlockSkipDialog, kWaitsDialogs),
         MIREXA_WAITING(OptionCommandHooks, interferenceDialog, kWaitsDialogs),
@@ -334,17 +389,12 @@ const std::vector<WaitingHook>& ListWaitingHooks() {
         MIREXA_WAITING(OptionCommandHooks, toolParametersDialog, kWaitsDialogs),
         MIREXA_WAITING(OptionCommandHooks, expandRateDialog, kWaitsDialogs),
         MIREXA_WAITING(OptionCommandHooks, discolorationDialog, kWaitsDialogs),
-        MIREXA_WAITING(OptionCommandHooks, nccomLoaded, kWaitsPlugins),
-        MIREXA_WAITING(OptionCommandHooks, loadToolFromPluginAtStart, kWaitsPlugins),
         MIREXA_WAITING(StockCommandHooks, selectStockFile, kWaitsDialogs),
         // The swing's axis, angle and centre are also the stock rotation with which the view
         // draws machine-part STL files; until this dialog exists that rotation stays off.
         MIREXA_WAITING(StockCommandHooks, selectSaveFile, kWaitsDialogs),
         MIREXA_WAITING(StockCommandHooks, peelPenDialog, kWaitsDialogs),
         MIREXA_WAITING(StockCommandHooks, differenceDialog, kWaitsDialogs),
-        MIREXA_WAITING(StockCommandHooks, stockLoaderSlot, kWaitsPlugins),
-        MIREXA_WAITING(StockCommandHooks, loadStockWithPlugin, kWaitsPlugins),
-        MIREXA_WAITING(StockCommandHooks, saveStockWithPlugin, kWaitsPlugins),
         // The native side of the desktop: the program built with the GUI registers the Qt backend
         // in main when a display is there; it then fills these records, installs its event pump,
         // follows the menus and gives the shell the desktop's foreground state. A run on the

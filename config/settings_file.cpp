@@ -285,13 +285,12 @@ void ReadDefinitionFileNames(const SectionReader& r, std::vector<std::string>* m
 
 void ReadEditorSection(const SectionReader& r) {
     Settings.editorProgram = r.Text("EXEC_PROGRAM", "xdg-open");
-    if (ConfigCallbacks.editorProgram) {
-        ConfigCallbacks.editorProgram(&Settings.editorProgram);
+    if (ConfigCallbacks.editorProgram && ConfigCallbacks.editorProgram(&Settings.editorProgram)) {
         Settings.editorKind = kEditorPlugin;
     }
     Settings.editorOption = r.Text("EXEC_OPTION", "%1");
     if (ConfigCallbacks.editorOption) {
-        ConfigCallbacks.editorOption(Settings.editorOption);
+        ConfigCallbacks.editorOption(&Settings.editorOption);
     }
     Settings.editorMacroNumber = ParseDecimalInt32(r.Text("EXEC_MACRO_NO", "-1").c_str());
     Settings.editorMacroName = r.Text("EXEC_MACRO_NAME", "MIREXAJUMP.MAC");

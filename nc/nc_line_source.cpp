@@ -16,6 +16,7 @@
 #include "nc/nc_controller_view.h"
 #include "nc/nc_run_state.h"
 #include "nc/nc_words.h"
+#include "nc/plugin_queries.h"
 #include "platform/file_reading.h"
 
 namespace mirexa {
@@ -343,6 +344,14 @@ int ReadNextNcLine() {
         const int level = Subprograms.depth - 1;
         if (level >= 0 && Subprograms.depth == PushedBack.depth) {
             Subprograms.lineCounter[level] = PushedBack.levelCounter;
+        }
+        NoteLineSource();
+        return 1;
+    }
+    // A path reader hands records instead of lines.
+    if (ActivePathReaderSlot() >= 0) {
+        if (!ReadPluginPathLine()) {
+            return 0;
         }
         NoteLineSource();
         return 1;

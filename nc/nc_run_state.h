@@ -385,6 +385,8 @@ struct NcRunState {
     double orientationAngle[2] = {};  // first two orientation angles of the move (rad)
     int dataCheckActive = {};
     int pluginToolSupplied = {};
+    // NC communication queries (tool, length, holder): 2 stops that query until the next reset.
+    int pluginQueryState[3] = {};
 };
 extern NcRunState NcRun;
 

@@ -3,6 +3,7 @@
 #include "nc/step_driver.h"
 
 #include <cmath>
+#include <cstring>
 
 #include "config/offset_tables.h"
 #include "geometry/machine_kinematics.h"
@@ -18,6 +19,7 @@
 #include "nc/nc_run_state.h"
 #include "nc/nc_words.h"
 #include "nc/nurbs_evaluation.h"
+#include "nc/plugin_queries.h"
 #include "nc/sub_moves.h"
 
 namespace mirexa {
@@ -316,7 +318,21 @@ void FinishReadBlock() {
     }
 }
 
+// The NC communication plug-in is offered the line once for every comment in it, before the
+// block is read (it may name the tool the block cuts with).
+void OfferCommentsToPlugin(const char* line) {
+    if (NcUpHooks.loadToolFromPlugin == nullptr) {
+        return;
+    }
+    for (const char* open = std::strchr(line, '('); open != nullptr;) {
+        NcUpHooks.loadToolFromPlugin();
+        const char* close = std::strchr(open, ')');
+        open = close != nullptr ? std::strchr(close, '(') : nullptr;
+    }
+}
+
 void InterpretReadBlock() {
+    OfferCommentsToPlugin(NcLine.text);
     InterpretNcBlock(NcLine.text);
     FinishReadBlock();
 }
@@ -398,6 +414,13 @@ void ComputeNextMove() {
     }
     if (!ReadNextNcLine()) {
         status.subprogramEnd = 1;  // end of a file or a line error: no move
+        return;
+    }
+    // A path reader's record is the block; the start and stop characters are those of text.
+    if (ActivePathReaderSlot() >= 0) {
+        status.started = 1;
+        InterpretPluginPathRecord(PluginPath);
+        FinishReadBlock();
         return;
     }
     // 10. and 11. Start and stop character.

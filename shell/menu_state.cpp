@@ -6,6 +6,8 @@
 #include "config/config_records.h"
 #include "config/controller_file.h"
 #include "geometry/shared_state.h"
+#include "nc/nc_run_state.h"
+#include "nc/plugin_slots.h"
 #include "resources/main_menu.h"
 #include "resources/program_resources.h"
 #include "shell/hook_calls.h"
@@ -154,8 +156,8 @@ MenuCheckInputs GatherMenuCheckInputs() {
     in.chipCheck = Checks.chipWidthCheck;
     in.colorMode = DisplayModes.colorMode;
     in.stockDisplayStyle = DisplayModes.stockStyle;
-    in.nccomLoaded = AskHook(OptionCommandCallbacks.nccomLoaded);
-    in.nccomSwitchedOff = OptionCommands.nccomSwitchedOff;
+    in.nccomLoaded = IsPluginLoaded(kPluginNccom, 0);
+    in.nccomSwitchedOff = PluginSlots.nccomSwitchedOff.load();
     in.commandPanelShown = Settings.showCommandPanel;
     in.toolShown = DisplayModes.toolMode != 0 ? 1 : 0;
     in.toolDialogShown = Settings.showToolPanel;

@@ -16,6 +16,7 @@
 #include "geometry/machine_kinematics.h"
 #include "geometry/program_log.h"
 #include "geometry/shared_state.h"
+#include "geometry/tool_length_report.h"
 #include "nc/alarm_report.h"
 #include "nc/data_check.h"
 #include "nc/nc_controller_view.h"
@@ -25,6 +26,8 @@
 #include "platform/cursor.h"
 #include "platform/default_viewer.h"
 #include "platform/file_dialog.h"
+#include "nc/plugin_queries.h"
+#include "nc/plugin_slots.h"
 #include "platform/message_box.h"
 #include "shell/automation_steps.h"
 #include "shell/file_dialogs.h"
@@ -33,6 +36,7 @@
 #include "shell/menu_state.h"
 #include "shell/option_commands.h"
 #include "shell/run_commands.h"
+#include "shell/plugin_host.h"
 #include "shell/status_bar.h"
 #include "shell/stock_commands.h"
 #include "simulation/cutting_info_report.h"
@@ -111,9 +115,6 @@ void ShowDataCheckAlarm(WindowHandle window, int code, int logForm) {
 // no held text taken for current; the NC communication plug-in, when it is there and on, gives
 // the program's tools.
 void ResetForNewProgram() {
-    if (AskHook(OptionCommandCallbacks.nccomLoaded) && !OptionCommands.nccomSwitchedOff) {
-        CallHook(OptionCommandCallbacks.loadToolFromPluginAtStart);
-    }
     NcLine.displayedLineNumber = 0;
     NcLine.mainLineNumber = 0;
     DisplayModes.pathDisplay = 0;
@@ -122,6 +123,15 @@ void ResetForNewProgram() {
     SceneDirty.path = 0;
     SceneDirty.pathNoRotary = 0;
     ProgramIndex.fileTime = FileWriteTime{};
+    // Tools of the NC communication plug-in belong to the program they came with.
+    if (NcRun.pluginToolSupplied != 0) {
+        NcRun.pluginToolSupplied = 0;
+        CurrentToolState.fromPlugin = 0;
+        ReadToolFile();
+    }
+    if (IsPluginLoaded(kPluginNccom, 0)) {
+        LoadToolFromPluginAtStart(DefinitionFiles.ncProgramFile);
+    }
 }
 
 // After a definition file was read, the view draws what it now defines: the tool (tools file),
@@ -207,7 +217,7 @@ void SelectProgramCommand(WindowHandle window, unsigned command) {
     const bool preset = PresetPath() || CommandLine.ncGiven != 0 || request != nullptr;
     if (!preset) {
         std::string directory;
-        if (!SelectNcFile(window, &directory, &path)) {
+        if (!SelectNcFile(window, &directory, &path, ListPathReaderFilters())) {
             return;
         }
     } else if (!ResolveNcProgramPath(&path)) {

@@ -13,6 +13,8 @@
 #include "geometry/shared_state.h"
 #include "nc/nc_controller_view.h"
 #include "nc/nc_run_state.h"
+#include "nc/plugin_queries.h"
+#include "nc/plugin_slots.h"
 #include "platform/cursor.h"
 #include "platform/message_box.h"
 #include "resources/program_resources.h"
@@ -244,14 +246,17 @@ void ToggleOptimizedDrawing() {
 // The NC communication plug-in switched off: the tools come from the tools file again; switched
 // on: the plug-in gives the tools of the selected program.
 void ToggleNcCommunication() {
-    Toggle(&OptionCommands.nccomSwitchedOff);
+    const int off = PluginSlots.nccomSwitchedOff.load() != 0 ? 0 : 1;
+    PluginSlots.nccomSwitchedOff.store(off);
     UpdateMenuChecks();
-    if (OptionCommands.nccomSwitchedOff) {
+    if (off) {
+        NcRun.pluginToolSupplied = 0;
+        CurrentToolState.fromPlugin = 0;
         ReadToolFile();
         MainWindowData.presetPathFlag = 0;
         UpdateMainTitle(MainWindow.load());
     } else {
-        CallHook(H().loadToolFromPluginAtStart);
+        LoadToolFromPluginAtStart(DefinitionFiles.ncProgramFile);
     }
     CallHook(RunCallbacks.repaintToolPanel);
 }

@@ -35,16 +35,12 @@ struct OptionCommandHooks {
     int (*toolParametersDialog)() = {};
     int (*expandRateDialog)() = {};
     int (*discolorationDialog)() = {};
-    // --- The NC communication plug-in: loaded (1), and its tools for the selected program ---
-    int (*nccomLoaded)() = {};
-    void (*loadToolFromPluginAtStart)() = {};
 };
 extern OptionCommandHooks OptionCommandCallbacks;
 
 // The commands' own state.
 struct OptionCommandState {
     int offsetDialogMode = {};  // 0 D codes, 1 H codes: what the offset dialog edits
-    int nccomSwitchedOff = {};  // the NC communication plug-in is switched off
 };
 extern OptionCommandState OptionCommands;
 

@@ -350,6 +350,13 @@ void SaveStockCommand(MessageLParam lparam) {
             AutomationOutcome.saveResult = 1;
             return;
         }
+        if (saved == 0) {
+            ReportStockFailure(
+                path + ChooseLanguageText(" - The stock-saver plug-in did not save the work.",
+                                          " - 保存プラグインが被切削材を保存しませんでした"),
+                caption);
+            return;
+        }
         ReportStockFailure(
             path + ChooseLanguageText(" - Saving through the stock-saver plug-in is not "
                                       "supported; nothing was written.",

@@ -20,6 +20,7 @@
 #include "nc/nc_controller_view.h"
 #include "nc/nc_line_source.h"
 #include "nc/nc_run_state.h"
+#include "nc/plugin_queries.h"
 #include "nc/step_driver.h"
 #include "nc/tool_change_moves.h"
 #include "simulation/cutting_core.h"
@@ -168,6 +169,12 @@ void MountWith(BlockLoopState* loop, int tool) {
 void HandleToolChange(BlockLoopState* loop) {
     NcModalState& modal = NcRun.modal;
     const NcPendingMoves& p = NcRun.pending;
+    if (loop->pluginToolMounts != PluginToolMounts) {
+        // A plug-in made its tool current: the cut goes on with its cutter.
+        loop->pluginToolMounts = PluginToolMounts;
+        LoadCutterSections(CurrentTool, &CurrentCutter);
+        NoteCurrentToolForReport();
+    }
     if (p.toolChangeIndex < p.toolChangeCount) {
         return;
     }
@@ -483,6 +490,7 @@ int StartRun(const std::string& path) {
     LastRunSummary = SimulationRunSummary{};
     RunBlockLoop = BlockLoopState{};
     RunBlockLoop.mountTool = MountTool;
+    RunBlockLoop.pluginToolMounts = PluginToolMounts;
     RefreshNcControllerView();
     if (NcController.runTypeMemory != 0) {
         LoadNcProgramIndex(path);

@@ -70,6 +70,9 @@ struct BlockLoopState {
     std::int32_t shiftPending = {};
     // 1 while tool centre point control is on with its table frame filled (FollowToolCentreSwitch).
     std::int32_t toolCentreFrame = {};
+    // PluginToolMounts when the cutter was last loaded: a plug-in that made its tool current
+    // since then has the cutter loaded again before the next block steps.
+    std::int32_t pluginToolMounts = {};
 };
 
 // Makes a tool current as every puller must for its poses: SelectCurrentTool at the current

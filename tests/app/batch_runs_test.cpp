@@ -90,6 +90,17 @@ protected:
     bool Exists(const std::string& name) {
         return fs::exists(scratch.At(name));
     }
+    // The sample controller file with G54 at (0, 0, 0): program coordinates on the stock.
+    bool ClearG54() {
+        const std::string controller = Read("vmc3.ctl");
+        const std::size_t g54 = controller.find("MEMORY G54=");
+        if (g54 == std::string::npos) {
+            return false;
+        }
+        scratch.Write("vmc3.ctl", controller.substr(0, g54) + "MEMORY G54= (0,0,0,0,0)" +
+                                      controller.substr(controller.find('\n', g54)));
+        return true;
+    }
     testing::ScratchDirectory scratch;
 };
 
@@ -645,6 +656,70 @@ TEST_F(BatchRunTest, MissingSubprogramsAndCutLinesAreLoggedAndTheRunGoesOn) {
         EXPECT_NE(log.find(text), std::string::npos) << text << "\n" << log;
     }
     EXPECT_TRUE(Exists("out.dme"));
+}
+
+// A path-reader plug-in beside the settings feeds the run: the move list cuts the stock the
+// equivalent NC program cuts, byte for byte. A refused plug-in is logged and the run goes on.
+TEST_F(BatchRunTest, APathReaderPluginCutsWhatTheEquivalentNcProgramCuts) {
+    fs::copy_file(std::string(MIREXA_SAMPLE_PLUGINS) + "/sample_path_reader.so",
+                  scratch.At("mxread.so"));
+    fs::copy_file(std::string(MIREXA_SAMPLE_PLUGINS) + "/sample_read_version2.so",
+                  scratch.At("mxread1.so"));
+    // G54 without an offset: the moves lie on the stock as they stand.
+    ASSERT_TRUE(ClearG54());
+    scratch.Write("slot.nc",
+                  "%\nG90 G17 M03\nG00 X-10. Y20. Z5.\nG01 Z-3. F300.\nX50. Y20.\n"
+                  "G03 X70. Y40. I0. J20.\nG02 X90. Y60. I20. J0.\nG01 X110.\nG00 Z50.\n%\n");
+    scratch.Write("slot.mvl",
+                  "# the moves of slot.nc, each on the line of its block there (the stock\n"
+                  "# keeps the line that cut it)\nG0 -10 20 5\nG1 -10 20 -3 300\nG1 50 20 -3 300\n"
+                  "G3 70 40 -3 50 40 -3 300\nG2 90 60 -3 90 40 -3 300\nG1 110 60 -3 300\n"
+                  "G0 110 60 50\n");
+    ASSERT_EQ(Run({kBox, "-XM(0,0,0)", "-O", "raw.dme"}), 0);
+    ASSERT_EQ(Run({kBox, "slot.nc", "-X6", "-O", "nc.dme"}), 0);
+    ASSERT_EQ(Run({kBox, "slot.mvl", "-X6", "-O", "plugin.dme"}), 0);
+    const std::string nc = Read("nc.dme");
+    EXPECT_FALSE(nc.empty());
+    EXPECT_TRUE(nc == Read("plugin.dme"));
+    EXPECT_GT(StockVolume(scratch.At("raw.dme")) - StockVolume(scratch.At("plugin.dme")), 100.0);
+    EXPECT_NE(Read("mirexa.log").find("mxread1.so (interface version 2"), std::string::npos);
+}
+
+// A stock loader plug-in reads a file of its suffix in a macro's LOAD_WORK: the sample loader
+// hands the program the STL it holds, and the stock is the one that STL makes.
+TEST_F(BatchRunTest, AStockLoaderPluginReadsItsOwnFiles) {
+    fs::copy_file(std::string(MIREXA_SAMPLE_PLUGINS) + "/sample_load.so", scratch.At("mxload.so"));
+    const std::string cube = testing::AsciiStl(testing::BoxMesh({0, 0, 0}, {10, 10, 10}));
+    scratch.Write("cube.stl", cube);
+    scratch.Write("cube.sm2", cube);
+    scratch.Write("stl.mac", "LOAD_WORK cube.stl\r\nSAVE_WORK stl.dme\r\nEXIT\r\n");
+    scratch.Write("plugin.mac", "LOAD_WORK cube.sm2\r\nSAVE_WORK plugin.dme\r\nEXIT\r\n");
+    ASSERT_EQ(Run({"stl.mac"}), 0);
+    ASSERT_EQ(Run({"plugin.mac"}), 0);
+    const std::string stl = Read("stl.dme");
+    EXPECT_FALSE(stl.empty());
+    EXPECT_TRUE(stl == Read("plugin.dme"));
+}
+
+// The NC communication plug-in names the tool of a comment: the sample's 8 mm ball cuts a
+// slot 3 mm deep with less material removed than the start tool, the 10 mm flat end mill.
+TEST_F(BatchRunTest, TheNcCommunicationPluginSuppliesTheToolOfAComment) {
+    ASSERT_TRUE(ClearG54());
+    scratch.Write("slot.nc",
+                  "%\nG90 G17 M03\n(BALL8)\nG00 X-10. Y20. Z5.\nG01 Z-3. F300.\n"
+                  "X110.\nG00 Z50.\n%\n");
+    ASSERT_EQ(Run({kBox, "-XM(0,0,0)", "-O", "raw.dme"}), 0);
+    ASSERT_EQ(Run({kBox, "slot.nc", "-X6", "-O", "flat.dme"}), 0);
+    fs::copy_file(std::string(MIREXA_SAMPLE_PLUGINS) + "/sample_nccom.so",
+                  scratch.At("mxnccom.so"));
+    ASSERT_EQ(Run({kBox, "slot.nc", "-X6", "-O", "ball.dme"}), 0);
+    const double raw = StockVolume(scratch.At("raw.dme"));
+    const double flat = raw - StockVolume(scratch.At("flat.dme"));
+    const double ball = raw - StockVolume(scratch.At("ball.dme"));
+    // A 10 x 3 mm section against a circular segment of radius 4 and height 3 (17.2 mm^2),
+    // 1.74 to 1, seen through the sample stock's coarse dexel pitch.
+    EXPECT_GT(flat / ball, 1.4);
+    EXPECT_LT(flat / ball, 2.0);
 }
 
 }  // namespace

@@ -412,15 +412,25 @@ TEST_F(SettingsFileTest, ALongLineIsOneLineAndTextFieldsAreCut) {
 }
 
 TEST_F(SettingsFileTest, EditorPluginHooksAndBatchModes) {
-    ConfigCallbacks.editorProgram = [](std::string* program) { *program = "plugin-" + *program; };
+    ConfigCallbacks.editorProgram = [](std::string* program) {
+        *program = "plugin-" + *program;
+        return 1;
+    };
     static std::string option;
-    ConfigCallbacks.editorOption = [](const std::string& value) { option = value; };
+    ConfigCallbacks.editorOption = [](std::string* value) { option = *value; };
     WriteSettings("[ExecEditor]\nEXEC_PROGRAM=vi\nEXEC_OPTION=-n %1\n");
     Read();
     EXPECT_EQ(Settings.editorProgram, "plugin-vi");
     EXPECT_EQ(Settings.editorKind, kEditorPlugin);
     EXPECT_EQ(Settings.toolsEditor, "plugin-vi");
     EXPECT_EQ(option, "-n %1");
+    // Without an editor plug-in to answer, the editor stays the settings file's.
+    ResetAll();
+    ConfigCallbacks.editorProgram = [](std::string*) { return 0; };
+    WriteSettings("[ExecEditor]\nEXEC_PROGRAM=vi\n");
+    Read();
+    EXPECT_EQ(Settings.editorProgram, "vi");
+    EXPECT_NE(Settings.editorKind, kEditorPlugin);
 
     ResetAll();
     scratch_.Write("work/part.nc", "");

@@ -1,6 +1,7 @@
 // The setting commands sent to the main window as menu commands: each toggle and choice with its
 // setting and check mark, the settings file round trip, the commands refused during a run, the
 // dialog commands, sound, the stock display style and the view's mouse tools.
+#include "nc/plugin_slots.h"
 #include "shell/option_commands.h"
 
 #include <gtest/gtest.h>
@@ -311,8 +312,6 @@ TEST_F(OptionCommandTest, DialogsChangeNothingUnlessAnsweredOk) {
     OptionCommandCallbacks.offsetDialog = [](int mode) {
         return RecordEvent(std::to_string(mode)), answer;
     };
-    OptionCommandCallbacks.nccomLoaded = [] { return 1; };
-    OptionCommandCallbacks.loadToolFromPluginAtStart = [] { RecordEvent("plug-in tools"); };
     Send(IDM_LENGTH_OFFSETS);
     EXPECT_EQ(OptionCommands.offsetDialogMode, 1);
     Send(IDM_RADIUS_OFFSETS);
@@ -325,13 +324,13 @@ TEST_F(OptionCommandTest, DialogsChangeNothingUnlessAnsweredOk) {
         EXPECT_EQ(HandleOptionCommand(main, command), 1) << command;
     }
     EXPECT_EQ(HandleOptionCommand(main, 32903), 0);
-    // The NC communication switch: off, the tools file's tools; on again, the plug-in's.
+    // The NC communication switch: off, the tools file's tools; on again, the plug-in's (none is
+    // loaded here).
     Send(IDM_DISABLE_NCCOM);
-    EXPECT_EQ(OptionCommands.nccomSwitchedOff, 1);
+    EXPECT_EQ(PluginSlots.nccomSwitchedOff.load(), 1);
     EXPECT_EQ(RecordedEvents(), (std::vector<std::string>{"1", "0"}));
     Send(IDM_DISABLE_NCCOM);
-    EXPECT_EQ(OptionCommands.nccomSwitchedOff, 0);
-    EXPECT_EQ(RecordedEvents(), (std::vector<std::string>{"1", "0", "plug-in tools"}));
+    EXPECT_EQ(PluginSlots.nccomSwitchedOff.load(), 0);
 }
 
 }  // namespace

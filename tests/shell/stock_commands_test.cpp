@@ -17,9 +17,11 @@
 #include "geometry/program_log.h"
 #include "geometry/shared_state.h"
 #include "nc/nc_run_state.h"
+#include "nc/plugin_slots.h"
 #include "platform/menus.h"
 #include "resources/main_menu.h"
 #include "shell/automation_steps.h"
+#include "shell/plugin_host.h"
 #include "simulation/cutting_core.h"
 #include "stock/stock_grid.h"
 #include "stock/stock_shapes.h"
@@ -27,6 +29,7 @@
 #include "support/scoped_log_directory.h"
 #include "support/scratch_directory.h"
 #include "support/stock_invariants.h"
+#include "tests/stockio/stl_test_meshes.h"
 #include "view/camera.h"
 #include "view/display_lists.h"
 
@@ -586,6 +589,48 @@ TEST_F(StockCommandTest, SelectingABasicModelDropsTheLoadedOne) {
     EXPECT_EQ(Grey(bar, IDM_PAINT_DIFFERENCE), 0);
     SelectBasicModelPath(nullptr, "");
     EXPECT_EQ(Grey(bar, IDM_PAINT_DIFFERENCE), 1);
+}
+
+// Kinds 7 to 9 save through the stock savers of slots 0 to 2, which receive the stock as a DME
+// file; a stock loader's suffix reads the file through its plug-in.
+TEST_F(StockCommandTest, StockSaverAndLoaderPlugins) {
+    for (const char* family : {"save", "load"}) {
+        std::filesystem::copy_file(std::string(MIREXA_SAMPLE_PLUGINS) + "/sample_" + family + ".so",
+                                   scratch.At(std::string("mx") + family + ".so"));
+    }
+    LoadPluginsFrom({scratch.Path()}, nullptr);
+    StockCommandHooks& h = StockCommandCallbacks;
+    h.saveStockWithPlugin = SaveStockWithPlugin;
+    h.loadStockWithPlugin = LoadStockWithPlugin;
+    h.stockLoaderSlot = [](const std::string& path) {
+        return FindPluginSuffixSlot(kPluginLoad, path);
+    };
+    BuildBox(0, 0, 0, 12, 10, 5);
+    DefinitionFiles.saveFile = "plain.dme";
+    HandleStockCommand(nullptr, IDM_STOCK_SAVE, 1);
+    DefinitionFiles.saveFile = "saved.smp";
+    HandleStockCommand(nullptr, IDM_STOCK_SAVE, kStockSavePluginFirst);
+    EXPECT_EQ(AutomationOutcome.saveResult, 1);
+    // The sample saver writes the DME it was given as it stands.
+    EXPECT_EQ(testing::ReadWholeFile(scratch.At("saved.smp")),
+              testing::ReadWholeFile(scratch.At("plain.dme")));
+    DefinitionFiles.saveFile = "none.smp";
+    HandleStockCommand(nullptr, IDM_STOCK_SAVE, kStockSavePluginFirst + 1);
+    EXPECT_EQ(AutomationOutcome.saveResult, 0);
+    EXPECT_FALSE(std::filesystem::exists(scratch.At("none.smp")));
+
+    // The sample loader takes an STL under its own suffix.
+    scratch.Write("part.sm2", testing::AsciiStl(testing::BoxMesh({0, 0, 0}, {20, 8, 4})));
+    DefinitionFiles.stockFile = scratch.At("part.sm2");
+    CommandLine.stockGiven = 1;
+    HandleStockCommand(nullptr, IDM_STOCK_READ, 0);
+    EXPECT_EQ(AutomationOutcome.stockLoadResult, 1);
+    double lo[3];
+    double hi[3];
+    Extent(lo, hi);
+    EXPECT_NEAR(hi[0] - lo[0], 20.0, 1.0);
+    EXPECT_NEAR(hi[1] - lo[1], 8.0, 1.0);
+    UnloadPlugins();
 }
 
 }  // namespace
