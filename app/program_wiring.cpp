@@ -363,7 +363,6 @@ const std::vector<WaitingHook>& ListWaitingHooks() {
         MIREXA_WAITING(ViewHooks, readPathLine, kWaitsMenus),
         MIREXA_WAITING(ViewHooks, openBasisPointNote, kWaitsDialogs),
         MIREXA_WAITING(ViewHooks, viewPopupMenu, kWaitsMenus),
-        MIREXA_WAITING(MainWindowHooks, initPluginsAndMenus, kWaitsMenus),
         MIREXA_WAITING(MainWindowHooks, createViewPopupMenu, kWaitsMenus),
         MIREXA_WAITING(MainWindowHooks, createCommandPanel, kWaitsCommandPanel),
         MIREXA_WAITING(MainWindowHooks, createToolPanel, kWaitsToolPanel),

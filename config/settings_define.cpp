@@ -296,9 +296,8 @@ void ReadDisplaySettings(const std::string& path) {
 void ReadRunSettings(const std::string& path, std::vector<std::string>* messages) {
     Settings.progressName =
         CutToBytes(ReadDefineValue(path, "PROGRESS NAME", ""), kProgressNameLimit);
-    if (Starts(ReadDefineValue(path, "SOUND", "OFF"), "OFF")) {
-        Settings.sound = 0;
-    }
+    // Every value but OFF switches sound on, whatever an earlier reading left.
+    Settings.sound = Starts(ReadDefineValue(path, "SOUND", "OFF"), "OFF") ? 0 : 1;
     ReadYes(ReadDefineValue(path, "IGNORE G00", "NO"), &Checks.ignoreG00);
     std::string value = ReadDefineValue(path, "MULTI THREAD", "YES");
     if (Starts(value, "NO") || Starts(value, "OFF")) {

@@ -256,7 +256,7 @@ int FetchPluginPathRecord(PluginPathRecord* record) {
 int ReadPluginPathLine() {
     if (!FetchPluginPathRecord(&PluginPath)) {
         MarkProgramEnd();
-        if (NcController.heidenhain && NcRun.status.endState == 2) {
+        if (NcController.dialect.heidenhain && NcRun.status.endState == 2) {
             SetRotaryShortestPath(0);
         }
         return 0;
@@ -333,7 +333,7 @@ void InterpretPluginPathRecord(const PluginPathRecord& record) {
             words.offsets[i] = record.centre[i] - m.start.axis[i];
         }
         const int increment = InputIncrements.leastInputIncrement;
-        ComputeArcGeometry(modal.plane, words, NcController.radiusTolerance,
+        ComputeArcGeometry(modal.plane, words, NcController.arcRadiusTolerance,
                            1.0 / (increment > 0 ? increment : 1000), &m, &NcRun.status.error);
     }
     NcRun.programmed = m.end;

@@ -11,6 +11,7 @@
 #include "geometry/machine_kinematics.h"
 #include "geometry/program_log.h"
 #include "geometry/shared_state.h"
+#include "geometry/tool_length_report.h"
 #include "nc/nc_controller_view.h"
 #include "nc/nc_run_state.h"
 #include "nc/plugin_queries.h"

@@ -409,7 +409,10 @@ TEST_F(ProgramStartupTest, WithSoundOnTheEffectsLoadAndTheStockCommandsPlayThem)
     std::vector<std::string> played;
     SetMessageObserver([&](const WindowMessage& m) {
         if (m.message == WM_AUTOMATION_DONE) {
-            played = TakeRecordedSoundEffects();  // before shutdown frees the clips
+            // Taken before shutdown frees the clips (they are named by their clip).
+            for (const std::string& name : TakeRecordedSoundEffects()) {
+                played.push_back(name);
+            }
         }
     });
     EXPECT_EQ(Run("-D(100,80,0,0,0,-30.5)"), 0);

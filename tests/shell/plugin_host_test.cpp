@@ -11,10 +11,10 @@
 #include <utility>
 #include <vector>
 
-#include "geometry/scratch_directory.h"
 #include "nc/plugin_slots.h"
 #include "resources/main_menu.h"
 #include "resources/program_resources.h"
+#include "support/scratch_directory.h"
 
 namespace mirexa {
 namespace {

@@ -28,8 +28,8 @@
 #include "stockio/dme_file.h"
 #include "support/scoped_log_directory.h"
 #include "support/scratch_directory.h"
+#include "support/stl_test_meshes.h"
 #include "support/stock_invariants.h"
-#include "tests/stockio/stl_test_meshes.h"
 #include "view/camera.h"
 #include "view/display_lists.h"
 
