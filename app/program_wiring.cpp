@@ -18,7 +18,12 @@
 #include "config/structure_models.h"
 #include "config/tool_tables.h"
 #include "config/tools_file.h"
+#include "dialogs/color_dialogs.h"
+#include "dialogs/command_panel.h"
+#include "dialogs/dialog_commands.h"
+#include "dialogs/settings_dialogs.h"
 #include "dialogs/stock_dialogs.h"
+#include "dialogs/tool_panel.h"
 #include "geometry/orientation_frames.h"
 #include "geometry/shared_state.h"
 #include "geometry/tool_length_report.h"
@@ -209,6 +214,35 @@ void ConnectStockDialogs() {
     s.swingDialog = OpenSwingDialog;
     s.reverseDialog = OpenReverseDialog;
     s.stlReadDialog = OpenStlReadDialog;
+    s.peelPenDialog = OpenPeelPenDialog;
+    s.differenceDialog = OpenDifferencePaintDialog;
+}
+
+// The settings and colour dialogs of the menus, and the two panels beside the main window: made
+// with it, shown and hidden by their commands and by the view's full-window keys, moved with the
+// window as the resize dialog chose, the tool panel repainted after tool changes.
+void ConnectDialogsAndPanels() {
+    MainWindowHooks& m = MainWindowCallbacks;
+    m.dialogCommand = HandleDialogCommand;
+    m.createCommandPanel = CreateCommandPanel;
+    m.createToolPanel = CreateToolPanel;
+    m.movePanelsOnResize = [] { return ResizeOptions.moveOnResize; };
+    m.movePanelsOnMove = [] { return ResizeOptions.moveOnMove; };
+    RunCallbacks.repaintToolPanel = [] { RepaintToolPanel(kToolPanelPaintAll); };
+    DefinitionCallbacks.resetToolPanel = [] { ToolPanel.pictureMode = 0; };
+    ViewHooks& v = ViewCallbacks;
+    v.panelEnabled = [](int panel) {
+        return panel == kViewPanelCommand ? Settings.showCommandPanel : Settings.showToolPanel;
+    };
+    v.showPanel = [](int panel, int show) {
+        const MainWindowHandles& h = MainWindowData.handles;
+        ShowPlatformWindow(panel == kViewPanelCommand ? h.commandPanel : h.toolPanel, show);
+    };
+    v.repaintPanel = [](int panel) {
+        if (panel == kViewPanelToolDisplay) {
+            RepaintToolPanel(kToolPanelPaintAll);
+        }
+    };
 }
 
 }  // namespace
@@ -222,6 +256,7 @@ void ConnectProgram() {
     ConnectSoundsAndWatch();
     ConnectEditorBridge();
     ConnectStockDialogs();
+    ConnectDialogsAndPanels();
 }
 
 #define MIREXA_HOOK_RECORD(type, global) \
@@ -258,8 +293,6 @@ const std::vector<HookRecordEntry>& ListHookRecords() {
 // The features not built yet that fill the waiting hooks.
 constexpr const char* kWaitsMenus = "the main menu, its check marks and the view popup menu";
 constexpr const char* kWaitsPanel = "the information panel";
-constexpr const char* kWaitsCommandPanel = "the command panel";
-constexpr const char* kWaitsToolPanel = "the tool display panel";
 constexpr const char* kWaitsDialogs = "the dialogs";
 constexpr const char* kWaitsPlugins = "the plug-in host";
 constexpr const char* kWaitsMessageFile = "the message file";
@@ -278,7 +311,6 @@ const std::vector<WaitingHook>& ListWaitingHooks() {
         MIREXA_WAITING(ConfigHooks, editorProgram, kWaitsPlugins),
         MIREXA_WAITING(ConfigHooks, editorOption, kWaitsPlugins),
         MIREXA_WAITING(DefinitionFileHooks, announceMachineName, kWaitsPlugins),
-        MIREXA_WAITING(DefinitionFileHooks, resetToolPanel, kWaitsToolPanel),
         MIREXA_WAITING(DefinitionFileHooks, clearPluginToolMark, kWaitsPlugins),
         MIREXA_WAITING(ProgressHooks, activePathReader, kWaitsPlugins),
         MIREXA_WAITING(ProgressHooks, activeReaderHasBlockCount, kWaitsPlugins),
@@ -295,9 +327,6 @@ const std::vector<WaitingHook>& ListWaitingHooks() {
         MIREXA_WAITING(RunUiHooks, drawStopModeSelector, kWaitsPanel),
         MIREXA_WAITING(ViewHooks, toolDisplayState, kWaitsNC),
         MIREXA_WAITING(ViewHooks, tableRotationActive, kWaitsTableTurning),
-        MIREXA_WAITING(ViewHooks, panelEnabled, kWaitsCommandPanel),
-        MIREXA_WAITING(ViewHooks, showPanel, kWaitsCommandPanel),
-        MIREXA_WAITING(ViewHooks, repaintPanel, kWaitsCommandPanel),
         MIREXA_WAITING(ViewHooks, mainWindowForeground, kWaitsWindow),
         MIREXA_WAITING(ViewHooks, openHelpPage, kWaitsHelp),
         MIREXA_WAITING(ViewHooks, drawTracePanes, kWaitsPanel),
@@ -315,14 +344,10 @@ const std::vector<WaitingHook>& ListWaitingHooks() {
         MIREXA_WAITING(MainWindowHooks, initPluginsAndMenus, kWaitsMenus),
         MIREXA_WAITING(MainWindowHooks, preparePanelContext, kWaitsPanel),
         MIREXA_WAITING(MainWindowHooks, createViewPopupMenu, kWaitsMenus),
-        MIREXA_WAITING(MainWindowHooks, createCommandPanel, kWaitsCommandPanel),
-        MIREXA_WAITING(MainWindowHooks, createToolPanel, kWaitsToolPanel),
         MIREXA_WAITING(MainWindowHooks, paintInfoPanel, kWaitsPanel),
         MIREXA_WAITING(MainWindowHooks, drawStopModeLabels, kWaitsPanel),
         MIREXA_WAITING(MainWindowHooks, panelClick, kWaitsPanel),
-        MIREXA_WAITING(MainWindowHooks, jogRepeat, kWaitsCommandPanel),
-        MIREXA_WAITING(MainWindowHooks, movePanelsOnResize, kWaitsDialogs),
-        MIREXA_WAITING(MainWindowHooks, movePanelsOnMove, kWaitsDialogs),
+        MIREXA_WAITING(MainWindowHooks, jogRepeat, kWaitsPanel),
         MIREXA_WAITING(MainWindowHooks, stockSaveDialogOpen, kWaitsDialogs),
         MIREXA_WAITING(MainWindowHooks, matchStockLoaderSuffix, kWaitsPlugins),
         MIREXA_WAITING(MainWindowHooks, callPluginFreeFunctions, kWaitsPlugins),
@@ -332,7 +357,6 @@ const std::vector<WaitingHook>& ListWaitingHooks() {
         MIREXA_WAITING(RunHooks, drawRunPanes, kWaitsPanel),
         MIREXA_WAITING(RunHooks, drawNcDataLine, kWaitsPanel),
         MIREXA_WAITING(RunHooks, drawPanelAfterRun, kWaitsPanel),
-        MIREXA_WAITING(RunHooks, repaintToolPanel, kWaitsToolPanel),
         MIREXA_WAITING(RunHooks, simulationPluginLoaded, kWaitsPlugins),
         MIREXA_WAITING(NcDataCommandHooks, pathReaderSlot, kWaitsPlugins),
         MIREXA_WAITING(StockCommandHooks, redrawWorkPane, kWaitsPanel),
@@ -340,8 +364,6 @@ const std::vector<WaitingHook>& ListWaitingHooks() {
         // The swing's axis, angle and centre are also the stock rotation with which the view
         // draws machine-part STL files; until this dialog exists that rotation stays off.
         MIREXA_WAITING(StockCommandHooks, selectSaveFile, kWaitsDialogs),
-        MIREXA_WAITING(StockCommandHooks, peelPenDialog, kWaitsDialogs),
-        MIREXA_WAITING(StockCommandHooks, differenceDialog, kWaitsDialogs),
         MIREXA_WAITING(StockCommandHooks, stockLoaderSlot, kWaitsPlugins),
         MIREXA_WAITING(StockCommandHooks, loadStockWithPlugin, kWaitsPlugins),
         MIREXA_WAITING(StockCommandHooks, saveStockWithPlugin, kWaitsPlugins),

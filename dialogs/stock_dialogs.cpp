@@ -9,6 +9,7 @@
 
 #include "config/config_records.h"
 #include "dialogs/dialog_conventions.h"
+#include "dialogs/dialog_frame.h"
 #include "geometry/shared_state.h"
 #include "platform/profile.h"
 #include "resources/dialog_templates.h"
@@ -59,51 +60,6 @@ constexpr const char* kCoordinateFormat = "%8.3f";
 
 WindowHandle Owner() {
     return MainWindow.load();
-}
-
-template <typename State>
-State& StateOf(WindowHandle dialog) {
-    return *reinterpret_cast<State*>(GetWindowUserData(dialog));
-}
-
-// The frame of every procedure here: the state arrives with WM_INITDIALOG and is kept as the
-// dialog's user data; init fills the dialog, accept handles OK (ending the dialog with 1 only
-// when everything was stored), Cancel ends it with 0 and stores nothing, and command handles
-// every other click by control id.
-template <typename State, void (*Init)(WindowHandle, State&),
-          void (*Command)(WindowHandle, State&, int), void (*Accept)(WindowHandle, State&)>
-MessageResult StateDlgProc(WindowHandle dialog, unsigned message, MessageWParam wparam,
-                           MessageLParam lparam) {
-    if (message == WM_INITDIALOG) {
-        SetWindowUserData(dialog, lparam);
-        Init(dialog, *reinterpret_cast<State*>(lparam));
-        return 1;
-    }
-    if (message != WM_COMMAND) {
-        return 0;
-    }
-    if (CommandCodeOf(wparam) != BN_CLICKED) {
-        return 1;  // an edit field's notifications: the fields are read on OK
-    }
-    State& state = StateOf<State>(dialog);
-    const int id = CommandIdOf(wparam);
-    if (id == IDOK) {
-        Accept(dialog, state);
-    } else if (id == IDCANCEL) {
-        EndDialog(dialog, 0);
-    } else {
-        Command(dialog, state, id);
-    }
-    return 1;
-}
-
-// The command handler of a dialog whose only buttons are OK and Cancel.
-template <typename State>
-void NoCommand(WindowHandle, State&, int) {}
-
-// A dialog's result as the hooks give it: 1 for OK, 0 otherwise (-1, no dialog, included).
-int Opened(int result) {
-    return result == 1 ? 1 : 0;
 }
 
 int ChoiceIndex(int value, int count) {

@@ -62,7 +62,8 @@ void SetIdleCursor() {
 // The menu commands of the main window other than the run commands: the stock, NC data and
 // definition-file commands, and the commands the view's keys post.
 void HandleMenuCommand(WindowHandle window, unsigned command) {
-    if (!HandleStockCommand(window, command, 0) && !HandleNcDataCommand(window, command, 0)) {
+    if (!HandleStockCommand(window, command, 0) && !HandleNcDataCommand(window, command, 0) &&
+        !(H().dialogCommand && H().dialogCommand(window, command))) {
         HandleViewKeyCommand(MainWindowData.handles.view, command);
     }
 }

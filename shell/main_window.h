@@ -77,6 +77,8 @@ struct MainWindowHooks {
     // The modeless panels (command panel 226, tool display panel 214); null when not made.
     WindowHandle (*createCommandPanel)(WindowHandle window) = {};
     WindowHandle (*createToolPanel)(WindowHandle window) = {};
+    // The menu commands that open a dialog or show a panel: 1 when the command was one of them.
+    int (*dialogCommand)(WindowHandle window, unsigned command) = {};
     // --- Panels ---
     void (*paintInfoPanel)() = {};
     void (*drawStopModeLabels)() = {};
