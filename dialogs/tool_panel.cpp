@@ -690,7 +690,7 @@ std::vector<ToolDescriptionCell> FormatToolDescription(const WindowRect& picture
     }
     // The length record's cells go under the type's while the top of the last type cell
     // leaves room for them.
-    const int t = top - kCellHeight;
+    const int t = top - kCellHeight - picture.top + 5;  // from a picture top at 5 pixels
     const float* L = length.values;
     if (length.kind >= kToolLength2) {
         if (t <= 80) {
