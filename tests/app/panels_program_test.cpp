@@ -4,16 +4,13 @@
 // settings.
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "app/program_wiring.h"
 #include "config/config_records.h"
 #include "dialogs/command_panel.h"
-#include "geometry/scratch_directory.h"
 #include "geometry/shared_state.h"
-#include "platform/backend.h"
 #include "platform/dialogs.h"
 #include "platform/message_box.h"
 #include "platform/window.h"
@@ -22,12 +19,11 @@
 #include "shell/main_window.h"
 #include "shell/startup.h"
 #include "support/test_windows.h"
+#include "user_start.h"
 #include "view/camera.h"
 
 namespace mirexa {
 namespace {
-
-namespace fs = std::filesystem;
 
 struct Camera {
     double a, b, zoom, centre[3];
@@ -97,18 +93,7 @@ void DriveTheProgram() {
 }
 
 TEST(PanelsInTheProgram, CommandPanelTurnsTheCameraLikeTheKeysAndDialogsStoreOnOk) {
-    testing::ScratchDirectory scratch;
-    for (const auto& entry : fs::directory_iterator(MIREXA_SAMPLES)) {
-        fs::copy(entry.path(), scratch.At(entry.path().filename().string()));
-    }
-    const fs::path previous = fs::current_path();
-    fs::current_path(scratch.Path());
-    ResetConfigurationRecords();
-    AutomaticMode.store(0);
-    DrawingSuppressed.store(0);
-    SetMessageBoxResponder({});
-    StartPlatformBackend(PlatformBackend::Headless);
-    ConnectProgram();
+    testing::UserStart start;
     SetDialogResponder([](WindowHandle dialog, int templateId, int round) {
         if (templateId != IDD_EXPAND_RATE || round > 0) {
             return 0;
@@ -124,12 +109,11 @@ TEST(PanelsInTheProgram, CommandPanelTurnsTheCameraLikeTheKeysAndDialogsStoreOnO
             DriveTheProgram();
         }
     });
-    ProgramStart start;
-    start.closeWhenIdle = 1;
-    EXPECT_EQ(RunProgram(start), 0);
+    ProgramStart program;
+    program.closeWhenIdle = 1;
+    EXPECT_EQ(RunProgram(program), 0);
     SetMessageObserver({});
     SetDialogResponder({});
-    fs::current_path(previous);
     ASSERT_GT(closes, 0);
     EXPECT_EQ(seen.panelShown, 1);
     ASSERT_EQ(seen.byPanel.size(), 18u);
