@@ -10,6 +10,7 @@
 #include "config/config_records.h"
 #include "dialogs/dialog_conventions.h"
 #include "dialogs/dialog_frame.h"
+#include "dialogs/settings_dialogs.h"
 #include "geometry/shared_state.h"
 #include "platform/profile.h"
 #include "resources/dialog_templates.h"
@@ -145,8 +146,6 @@ void AskSpecifiedPoint(WindowHandle dialog) {
 void ShowPitchAndPoint(WindowHandle dialog) {
     SetDlgItemNumber(dialog, kPitchId, "%5.3f", DexelPitch.requestedPitch);
     EnableDlgItem(dialog, kPitchId, DexelPitch.automatic ? 0 : 1);
-    // The pitch settings dialog is not opened from here yet: its button stays greyed.
-    EnableDlgItem(dialog, kDetailId, 0);
     SetDlgItemText(dialog, kSpecifiedPointId,
                    FormatPoint("( %.3f, %.3f, %.3f )", Settings.specifiedPoint));
 }
@@ -235,6 +234,15 @@ void SwitchCoordinateKind(WindowHandle dialog, DefineDialogState& state, int kin
     state.kind = kind;
 }
 
+// "Detail": the pitch settings, stored at their OK (kept even when the stock dialog is cancelled
+// afterwards); the pitch field then shows the pitch they give.
+void AskPitchSettings(WindowHandle dialog) {
+    if (OpenPitchDialog(dialog) == 1) {
+        SetDlgItemNumber(dialog, kPitchId, "%5.3f", DexelPitch.requestedPitch);
+        EnableDlgItem(dialog, kPitchId, DexelPitch.automatic ? 0 : 1);
+    }
+}
+
 void AcceptDefineDialog(WindowHandle dialog, DefineDialogState& state) {
     const std::vector<CoordinateField> coordinates = CoordinateFields(state);
     std::vector<double> values;
@@ -285,6 +293,8 @@ void CommandDefineDialog(WindowHandle dialog, DefineDialogState& state, int id) 
         state.axis = axis;
     } else if (id == kControlPointButtonId) {
         AskSpecifiedPoint(dialog);
+    } else if (id == kDetailId) {
+        AskPitchSettings(dialog);
     }
     CheckDefineGroups(dialog, state);
 }
@@ -368,6 +378,8 @@ void CommandOriginDialog(WindowHandle dialog, OriginDialogState& state, int id) 
         Settings.newControlPoint = mode;
     } else if (id == kControlPointButtonId) {
         AskSpecifiedPoint(dialog);
+    } else if (id == kDetailId) {
+        AskPitchSettings(dialog);
     } else {
         for (int axis = 0; axis < 3; ++axis) {
             if (int placement = IndexOfId(kPlacementIds[axis], 3, id); placement >= 0) {

@@ -12,6 +12,7 @@
 
 #include "config/config_records.h"
 #include "config/controller_file.h"
+#include "dialogs/stock_dialogs.h"
 #include "platform/dialogs.h"
 #include "platform/message_box.h"
 #include "resources/dialog_templates.h"
@@ -307,6 +308,31 @@ TEST_F(SettingsDialogsTest, MovieTimingBoxesFollowUpdateAndOneBlock) {
         },
         IDCANCEL);
     EXPECT_EQ(atOpen, (std::vector<int>{0, 1, 1}));
+}
+
+TEST_F(SettingsDialogsTest, TheStockDialogsDetailButtonSetsThePitchBeforeTheStock) {
+    std::string shown;
+    SetDialogResponder([&](WindowHandle dialog, int id, int round) {
+        if (id == IDD_PITCH && round == 0) {
+            TypeDlgItemText(dialog, 140, "0.5");
+            ClickDlgItem(dialog, IDOK);
+            return 1;
+        }
+        if (id == IDD_STOCK_TWO_POINT && round == 0) {
+            ClickDlgItem(dialog, 1358);
+            return 1;
+        }
+        if (id == IDD_STOCK_TWO_POINT) {
+            shown = GetDlgItemText(dialog, 140);
+            ClickDlgItem(dialog, IDCANCEL);
+            return 1;
+        }
+        return 0;
+    });
+    StockBoxChoice choice;
+    EXPECT_EQ(OpenTwoPointStockDialog(&choice), 0);
+    EXPECT_EQ(shown, "0.500");
+    EXPECT_EQ(DexelPitch.requestedPitch, 0.5);
 }
 
 TEST(VersionFigures, MemoryIsShownInKilobytesWithSeparators) {
