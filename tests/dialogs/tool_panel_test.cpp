@@ -12,6 +12,7 @@
 #include "config/config_records.h"
 #include "config/tools_file.h"
 #include "geometry/shared_state.h"
+#include "platform/dialogs.h"
 #include "platform/paint.h"
 #include "shell/message_file.h"
 #include "simulation/run_control.h"
@@ -201,6 +202,47 @@ TEST_F(ToolPanelTest, HolderCellsAndAToolWithoutExtent) {
     EXPECT_EQ(outlines, 0);
     EXPECT_TRUE(yellow.empty());
     EXPECT_EQ(cells, (std::vector<std::string>{Cell(0, 0), Cell(6, 0)}));
+}
+
+TEST_F(ToolPanelTest, ClicksTurnTheRingAndTheMiddleSlotMountsItsTool) {
+    ToolPanel.stepDelayMs = 0;
+    ToolTableSet.tools[3] = ToolRecord{1, kToolFlat, 10, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 20};
+    ToolTableSet.tools[7] = ToolTableSet.tools[3];
+    const WindowRect area = DialogUnitsToPixels(2, 20, 336, 70);
+    const ToolPanelLayout l =
+        ComputeToolPanelLayout(area.right - area.left, area.bottom - area.top);
+    auto click = [&](const WindowRect& r) {
+        const int x = area.left + (r.left + r.right) / 2;
+        const int y = area.top + (r.top + r.bottom) / 2;
+        SendWindowMessage(panel_, WM_LBUTTONDOWN, 0, static_cast<MessageLParam>(x | (y << 16)));
+        SendWindowMessage(panel_, WM_LBUTTONUP, 0, 0);
+    };
+    const struct {
+        const char* name;
+        WindowRect target;
+        int position;  // the middle slot afterwards
+        int current;   // the current tool afterwards
+    } steps[] = {
+        {"middle slot holds the current tool", l.slots[kMiddleSlot], 3, 3},
+        {"upper row, outer slot", l.slots[0], 18, 3},
+        {"lower row, outer slot", l.slots[10], 3, 3},
+        {"upper row, inner slot", l.slots[4], 2, 3},
+        {">> arrow", l.forwardArrow, 3, 3},
+        {"lower row, second slot", l.slots[9], 7, 3},
+        {"middle slot holds tool 7", l.slots[kMiddleSlot], 7, 7},
+        {"picture", l.picture, 7, 7},
+    };
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.name);
+        click(step.target);
+        EXPECT_EQ(ToolPanel.magazinePosition, step.position);
+        EXPECT_EQ(ToolFile.currentTool, step.current);
+    }
+    EXPECT_EQ(ToolPanel.pictureMode, 1);
+    // "1-st" turns the shorter way round.
+    ClickDlgItem(panel_, 1016);
+    testing::DispatchPendingMessages();
+    EXPECT_EQ(ToolPanel.magazinePosition, 1);
 }
 
 TEST_F(ToolPanelTest, DuringARunOnlyAskedPaintsHappen) {
