@@ -804,9 +804,10 @@ void PaintToolPanel(int mode) {
 }
 
 WindowHandle CreateToolPanel(WindowHandle mainWindow) {
-    if (Panel.window) {
+    if (Panel.window && IsPlatformWindow(Panel.window)) {
         return Panel.window;
     }
+    Panel = PanelWindow{};
     const DialogTemplate* panelTemplate = FindDialogTemplate(IDD_TOOL_DISPLAY);
     if (!panelTemplate) {
         return nullptr;
