@@ -117,6 +117,9 @@ void ToggleCommandPanel(WindowHandle mainWindow) {
     }
     Settings.showCommandPanel = Settings.showCommandPanel ? 0 : 1;
     ShowPlatformWindow(handles.commandPanel, Settings.showCommandPanel ? SW_SHOW : SW_HIDE);
+    if (Settings.showCommandPanel && mainWindow) {
+        SendWindowMessage(mainWindow, WM_MOVE, 0, 0);  // placed beside the window
+    }
     UpdateMenuChecks();
 }
 

@@ -831,6 +831,9 @@ void ToggleToolPanel(WindowHandle mainWindow) {
     Settings.showToolPanel = Settings.showToolPanel ? 0 : 1;
     ShowPlatformWindow(handles.toolPanel, Settings.showToolPanel ? SW_SHOW : SW_HIDE);
     if (Settings.showToolPanel) {
+        if (mainWindow) {
+            SendWindowMessage(mainWindow, WM_MOVE, 0, 0);  // placed beside the window
+        }
         RepaintToolPanel(kToolPanelPaintAll);
     }
     UpdateMenuChecks();
