@@ -840,6 +840,12 @@ void ToggleToolPanel(WindowHandle mainWindow) {
 }
 
 void RepaintToolPanel(int mode) {
+    // Another thread (the run's) only asks: the run's timer repaints on this thread.
+    const WindowHandle main = MainWindow.load();
+    if (main && !IsWindowOfCallingThread(main)) {
+        RunControl.toolPanelPendingPaint.store(1);
+        return;
+    }
     if (!Panel.window) {
         return;
     }

@@ -95,6 +95,7 @@ WindowHandle CreateToolPanel(WindowHandle mainWindow);
 // now when there is none yet (a hidden panel is shown again, never made twice).
 void ToggleToolPanel(WindowHandle mainWindow);
 // Asks the panel to paint in a mode through its handshake (the paint happens in its WM_PAINT).
+// Any thread: off the main window's thread it only sets RunControl.toolPanelPendingPaint.
 void RepaintToolPanel(int mode);
 
 // Restores the panel's state (tests); the panel window is left alone.

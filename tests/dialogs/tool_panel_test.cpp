@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "config/config_records.h"
@@ -259,6 +260,14 @@ TEST_F(ToolPanelTest, DuringARunOnlyAskedPaintsHappen) {
     ReadPaint(&cells, &yellow, &outlines);
     EXPECT_TRUE(cells.empty());
     EXPECT_FALSE(GetLastPaintRecord(panel_).empty());
+    // The run's thread only asks; the window is left alone.
+    MainWindow.store(panel_);
+    RunControl.toolPanelPendingPaint.store(0);
+    ToolPanel.paintState = 2;
+    std::thread([] { RepaintToolPanel(kToolPanelPaintAll); }).join();
+    MainWindow.store(nullptr);
+    EXPECT_EQ(RunControl.toolPanelPendingPaint.load(), 1);
+    EXPECT_EQ(ToolPanel.paintState, 2);
     // Busy: the wheel turns nothing.
     SendWindowMessage(panel_, WM_MOUSEWHEEL, static_cast<MessageWParam>(-240), 0);
     EXPECT_EQ(ToolPanel.magazinePosition, 3);
