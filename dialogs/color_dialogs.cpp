@@ -177,7 +177,8 @@ MessageResult ColorSettingsDlgProc(WindowHandle dialog, unsigned message, Messag
                                    MessageLParam lparam) {
     if (message == WM_CTLCOLORSTATIC) {
         const int row = RowOfControl(GetDlgCtrlId(reinterpret_cast<WindowHandle>(lparam)));
-        if (row < 0 || DialogStateOf<ColorSettingsState>(dialog).parts.removed[row]) {
+        const ColorSettingsState* state = FindDialogState<ColorSettingsState>(dialog);
+        if (row < 0 || !state || state->parts.removed[row]) {
             return 0;
         }
         return kSwatchColored | ColorOfRow(EditColors, row);

@@ -12,6 +12,13 @@ State& DialogStateOf(WindowHandle dialog) {
     return *reinterpret_cast<State*>(GetWindowUserData(dialog));
 }
 
+// The state, or null before WM_INITDIALOG brought it (a backend may ask a swatch's colour, and a
+// field notify its text, while the dialog is being made).
+template <typename State>
+State* FindDialogState(WindowHandle dialog) {
+    return reinterpret_cast<State*>(GetWindowUserData(dialog));
+}
+
 // init fills the dialog; accept handles OK (ending the dialog with 1 only when everything was
 // stored); Cancel ends it with 0 and stores nothing; command handles every other click by
 // control id. Other notifications (an edit field's) are left alone: fields are read on OK.

@@ -309,9 +309,9 @@ MessageResult PitchDlgProc(WindowHandle dialog, unsigned message, MessageWParam 
                            MessageLParam lparam) {
     if (message == WM_COMMAND && CommandIdOf(wparam) == kMoveRateField &&
         CommandCodeOf(wparam) == EN_CHANGE) {
-        const PitchState& state = DialogStateOf<PitchState>(dialog);
-        if (state.ready) {
-            RecomputeMovePitch(dialog, state);
+        const PitchState* state = FindDialogState<PitchState>(dialog);
+        if (state && state->ready) {
+            RecomputeMovePitch(dialog, *state);
         }
         return 1;
     }
@@ -512,8 +512,9 @@ void AcceptDisplayModeDialog(WindowHandle dialog, DisplayModeState& state) {
 MessageResult DisplayModeDlgProc(WindowHandle dialog, unsigned message, MessageWParam wparam,
                                  MessageLParam lparam) {
     if (message == WM_HSCROLL) {
-        ScrollDisplayLevel(dialog, DialogStateOf<DisplayModeState>(dialog),
-                           reinterpret_cast<WindowHandle>(lparam), wparam);
+        if (DisplayModeState* state = FindDialogState<DisplayModeState>(dialog)) {
+            ScrollDisplayLevel(dialog, *state, reinterpret_cast<WindowHandle>(lparam), wparam);
+        }
         return 1;
     }
     return StateDlgProc<DisplayModeState, InitDisplayModeDialog, CommandDisplayModeDialog,
