@@ -1,6 +1,7 @@
 // The dispatch of the dialog commands of the main window.
 #include "dialogs/dialog_commands.h"
 
+#include "config/config_records.h"
 #include "dialogs/color_dialogs.h"
 #include "dialogs/command_panel.h"
 #include "dialogs/settings_dialogs.h"
@@ -16,6 +17,23 @@ namespace {
 void RedrawViewAfter(int result) {
     if (result == 1 && MainWindowData.handles.view) {
         SendWindowMessage(MainWindowData.handles.view, WM_PAINT, 0, 0);
+    }
+}
+
+// The shown flags of the panels are also what the next start shows: a dialog that changes them
+// shows or hides the panels now, so that the menu's check marks and the panels agree.
+template <typename Dialog>
+void FollowPanelFlags(WindowHandle window, Dialog dialog) {
+    const int command = Settings.showCommandPanel;
+    const int tool = Settings.showToolPanel;
+    dialog();
+    if (Settings.showCommandPanel != command) {
+        Settings.showCommandPanel = command;
+        ToggleCommandPanel(window);
+    }
+    if (Settings.showToolPanel != tool) {
+        Settings.showToolPanel = tool;
+        ToggleToolPanel(window);
     }
 }
 
@@ -41,7 +59,7 @@ int HandleDialogCommand(WindowHandle window, unsigned command) {
             OpenExpandRateDialog(window);
             return 1;
         case IDM_INITIAL_CONDITION:
-            OpenInitialConditionDialog(window);
+            FollowPanelFlags(window, [window] { OpenInitialConditionDialog(window); });
             return 1;
         case IDM_OPTIONAL_BLOCK_SKIP:
             OpenOptionalBlockSkipDialog(window);

@@ -46,6 +46,7 @@ struct Seen {
     std::vector<Camera> byKeys;
     WindowHandle toolPanels[2] = {};
     double expandRate = {};
+    int toolPanelShownAfterInitialCondition = -1;
 };
 Seen seen;
 int closes = 0;
@@ -90,15 +91,24 @@ void DriveTheProgram() {
     seen.toolPanels[1] = MainWindowData.handles.toolPanel;
     SendWindowMessage(main, WM_COMMAND, IDM_EXPAND_RATE, 0);
     seen.expandRate = Settings.expandRate;
+    // Unticking the tool panel in the start-up choices hides it now as well.
+    SendWindowMessage(main, WM_COMMAND, IDM_INITIAL_CONDITION, 0);
+    seen.toolPanelShownAfterInitialCondition = IsPlatformWindowVisible(seen.toolPanels[1]);
 }
 
 TEST(PanelsInTheProgram, CommandPanelTurnsTheCameraLikeTheKeysAndDialogsStoreOnOk) {
     testing::UserStart start;
     SetDialogResponder([](WindowHandle dialog, int templateId, int round) {
-        if (templateId != IDD_EXPAND_RATE || round > 0) {
+        if (round > 0) {
             return 0;
         }
-        TypeDlgItemText(dialog, 164, "2.5");
+        if (templateId == IDD_EXPAND_RATE) {
+            TypeDlgItemText(dialog, 164, "2.5");
+        } else if (templateId == IDD_INITIAL_CONDITION) {
+            ClickDlgItem(dialog, 213);
+        } else {
+            return 0;
+        }
         ClickDlgItem(dialog, IDOK);
         return 1;
     });
@@ -123,6 +133,8 @@ TEST(PanelsInTheProgram, CommandPanelTurnsTheCameraLikeTheKeysAndDialogsStoreOnO
     ASSERT_NE(seen.toolPanels[0], nullptr);
     EXPECT_EQ(seen.toolPanels[0], seen.toolPanels[1]);
     EXPECT_EQ(seen.expandRate, 2.5);
+    EXPECT_EQ(seen.toolPanelShownAfterInitialCondition, 0);
+    EXPECT_EQ(Settings.showToolPanel, 0);
 }
 
 }  // namespace
