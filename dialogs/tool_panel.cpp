@@ -62,6 +62,13 @@ bool Busy() {
     return PluginToolActive.load() != 0 || RunControl.runMode.load() != 0;
 }
 
+// The tool the panel shows as current: during a run the one the run mounted last (the run's
+// thread owns the current tool's record meanwhile), otherwise the tools file's current tool.
+int PanelCurrentTool() {
+    const int mounted = RunControl.mountedTool.load();
+    return RunControl.runMode.load() != 0 && mounted >= 0 ? mounted : ToolFile.currentTool;
+}
+
 bool ToolExists(int n) {
     return IsToolNumberInTables(n) && ToolTableSet.tools[static_cast<std::size_t>(n)].present;
 }
@@ -231,7 +238,7 @@ CurrentToolRecord ToolForDrawing(int n) {
 void PaintCurrentTool(PaintContext* context) {
     const WindowRect picture = Offset(Panel.layout.picture, Panel.origin);
     FillPaintRect(context, picture, kBlack);
-    const int current = ToolFile.currentTool;
+    const int current = PanelCurrentTool();
     const CurrentToolRecord tool = ToolForDrawing(current);
     DrawToolPicture(context, picture, current, tool);
     // The description: the cells right of the picture, cleared first.
@@ -248,7 +255,7 @@ void PaintCurrentTool(PaintContext* context) {
 
 void PaintSlots(PaintContext* context) {
     const int count = SlotCount();
-    const int current = ToolFile.currentTool;
+    const int current = PanelCurrentTool();
     if (PluginToolActive.load() != 0) {
         for (const WindowRect& slot : Panel.layout.slots) {
             FillPaintRect(context, Offset(slot, Panel.origin), kGrey);

@@ -58,6 +58,7 @@ void ResetRunControlFlags() {
     RunControl.overTravelAxis = -1;
     RunControl.stepAlarm = 0;
     RunControl.toolPanelPendingPaint = 0;
+    RunControl.mountedTool = -1;
 }
 
 int RunDrawsNothing() {

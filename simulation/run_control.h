@@ -35,6 +35,8 @@ struct RunControlFlags {
     std::atomic<std::int32_t> stepAlarm{0};          // the current step raised an alarm
     // Worker: asks the user-interface thread to repaint the tool display panel at its next tick.
     std::atomic<std::int32_t> toolPanelPendingPaint{0};
+    // Worker: the tool the run mounted last (-1 none yet), for the panels that show it.
+    std::atomic<std::int32_t> mountedTool{-1};
 };
 extern RunControlFlags RunControl;
 

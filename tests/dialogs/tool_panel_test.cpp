@@ -64,6 +64,7 @@ protected:
     void TearDown() override {
         DestroyPlatformWindow(panel_);
         RunControl.runMode.store(0);
+        RunControl.mountedTool.store(-1);
         FreeToolTables();
         ToolFile = ToolFileState{};
         ResetToolPanelState();
@@ -260,6 +261,12 @@ TEST_F(ToolPanelTest, DuringARunOnlyAskedPaintsHappen) {
     ReadPaint(&cells, &yellow, &outlines);
     EXPECT_TRUE(cells.empty());
     EXPECT_FALSE(GetLastPaintRecord(panel_).empty());
+    // The tool the run mounted is the one shown.
+    ToolTableSet.tools[7] = ToolRecord{1, kToolFlat, 6, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 12};
+    RunControl.mountedTool.store(7);
+    RepaintToolPanel(kToolPanelPaintAll);
+    ReadPaint(&cells, &yellow, &outlines);
+    EXPECT_EQ(cells, (std::vector<std::string>{Cell(0, 6), Cell(6, 12)}));
     // The run's thread only asks; the window is left alone.
     MainWindow.store(panel_);
     RunControl.toolPanelPendingPaint.store(0);
