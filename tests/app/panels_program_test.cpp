@@ -47,6 +47,8 @@ struct Seen {
     WindowHandle toolPanels[2] = {};
     double expandRate = {};
     int toolPanelShownAfterInitialCondition = -1;
+    std::string system;
+    std::string physicalTotal;
 };
 Seen seen;
 int closes = 0;
@@ -94,6 +96,7 @@ void DriveTheProgram() {
     // Unticking the tool panel in the start-up choices hides it now as well.
     SendWindowMessage(main, WM_COMMAND, IDM_INITIAL_CONDITION, 0);
     seen.toolPanelShownAfterInitialCondition = IsPlatformWindowVisible(seen.toolPanels[1]);
+    SendWindowMessage(main, WM_COMMAND, IDM_VERSION_INFO, 0);
 }
 
 TEST(PanelsInTheProgram, CommandPanelTurnsTheCameraLikeTheKeysAndDialogsStoreOnOk) {
@@ -106,6 +109,9 @@ TEST(PanelsInTheProgram, CommandPanelTurnsTheCameraLikeTheKeysAndDialogsStoreOnO
             TypeDlgItemText(dialog, 164, "2.5");
         } else if (templateId == IDD_INITIAL_CONDITION) {
             ClickDlgItem(dialog, 213);
+        } else if (templateId == IDD_VERSION_INFO) {
+            seen.system = GetDlgItemText(dialog, 1089);
+            seen.physicalTotal = GetDlgItemText(dialog, 1274);
         } else {
             return 0;
         }
@@ -135,6 +141,11 @@ TEST(PanelsInTheProgram, CommandPanelTurnsTheCameraLikeTheKeysAndDialogsStoreOnO
     EXPECT_EQ(seen.expandRate, 2.5);
     EXPECT_EQ(seen.toolPanelShownAfterInitialCondition, 0);
     EXPECT_EQ(Settings.showToolPanel, 0);
+    // The version panel names this system and counts memory past 32 bits without a sign.
+    EXPECT_EQ(seen.system.rfind("OS: ", 0), 0u);
+    EXPECT_EQ(seen.system.find("Windows"), std::string::npos);
+    EXPECT_FALSE(seen.physicalTotal.empty());
+    EXPECT_EQ(seen.physicalTotal.find('-'), std::string::npos);
 }
 
 }  // namespace
