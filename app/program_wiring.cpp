@@ -219,8 +219,9 @@ void ConnectStockDialogs() {
 }
 
 // The settings and colour dialogs of the menus, and the two panels beside the main window: made
-// with it, shown and hidden by their commands and by the view's full-window keys, moved with the
-// window as the resize dialog chose, the tool panel repainted after tool changes.
+// with it, shown and hidden by their commands, hidden by the view while it captures frames or
+// zooms by rectangle, moved with the window as the resize dialog chose, the tool panel repainted
+// after tool changes.
 void ConnectDialogsAndPanels() {
     MainWindowHooks& m = MainWindowCallbacks;
     m.dialogCommand = HandleDialogCommand;
