@@ -49,6 +49,7 @@ const StockModel* PresentStock() {
 
 constexpr unsigned kVersionTimer = 1;
 constexpr unsigned kVersionTimerPeriodMs = 1000;
+constexpr int kEnvironmentLines = 1280;
 
 // Fills the figures: everything at opening, the free memory and the window count on each tick.
 void ShowVersionFigures(WindowHandle dialog, int opening) {
@@ -57,6 +58,11 @@ void ShowVersionFigures(WindowHandle dialog, int opening) {
     if (opening) {
         const EnvironmentInfo info = GatherEnvironmentInfo();
         SetDlgItemText(dialog, 1089, "OS: " + info.os.name);
+        std::string lines;
+        for (const std::string& line : DescribeEnvironment(info)) {
+            lines += line + "\n";
+        }
+        SetDlgItemText(dialog, kEnvironmentLines, lines);
         const StockModel* stock = PresentStock();
         SetDlgItemText(dialog, 1279, FormatStockMemoryKb(stock ? GetStockMemorySize(*stock) : 0));
         SetDlgItemText(dialog, 1274, FormatMemoryKb(memory.physicalTotal));

@@ -16,6 +16,7 @@
 #include "platform/window.h"
 #include "resources/dialog_templates.h"
 #include "resources/program_resources.h"
+#include "shell/environment_info.h"
 #include "shell/main_window.h"
 #include "shell/startup.h"
 #include "support/test_windows.h"
@@ -49,6 +50,7 @@ struct Seen {
     int toolPanelShownAfterInitialCondition = -1;
     std::string system;
     std::string physicalTotal;
+    std::string environment;
 };
 Seen seen;
 int closes = 0;
@@ -112,6 +114,7 @@ TEST(PanelsInTheProgram, CommandPanelTurnsTheCameraLikeTheKeysAndDialogsStoreOnO
         } else if (templateId == IDD_VERSION_INFO) {
             seen.system = GetDlgItemText(dialog, 1089);
             seen.physicalTotal = GetDlgItemText(dialog, 1274);
+            seen.environment = GetDlgItemText(dialog, 1280);
         } else {
             return 0;
         }
@@ -146,6 +149,7 @@ TEST(PanelsInTheProgram, CommandPanelTurnsTheCameraLikeTheKeysAndDialogsStoreOnO
     EXPECT_EQ(seen.system.find("Windows"), std::string::npos);
     EXPECT_FALSE(seen.physicalTotal.empty());
     EXPECT_EQ(seen.physicalTotal.find('-'), std::string::npos);
+    EXPECT_NE(seen.environment.find(ProgramVersionText()), std::string::npos);
 }
 
 }  // namespace
