@@ -18,7 +18,11 @@
 #include "config/structure_models.h"
 #include "config/tool_tables.h"
 #include "config/tools_file.h"
+#include "dialogs/color_dialogs.h"
+#include "dialogs/command_panel.h"
+#include "dialogs/settings_dialogs.h"
 #include "dialogs/stock_dialogs.h"
+#include "dialogs/tool_panel.h"
 #include "geometry/orientation_frames.h"
 #include "geometry/shared_state.h"
 #include "geometry/tool_length_report.h"
@@ -216,6 +220,54 @@ void ConnectStockDialogs() {
     s.swingDialog = OpenSwingDialog;
     s.reverseDialog = OpenReverseDialog;
     s.stlReadDialog = OpenStlReadDialog;
+    s.peelPenDialog = OpenPeelPenDialog;
+    s.differenceDialog = OpenDifferencePaintDialog;
+}
+
+// The settings and colour dialogs of the menus, and the two panels beside the main window: made
+// with it, shown and hidden by their commands, hidden by the view while it captures frames or
+// zooms by rectangle, moved with the window as the resize dialog chose, the tool panel repainted
+// after tool changes.
+void ConnectDialogsAndPanels() {
+    MainWindowHooks& m = MainWindowCallbacks;
+    m.createCommandPanel = CreateCommandPanel;
+    m.createToolPanel = CreateToolPanel;
+    m.movePanelsOnResize = [] { return ResizeOptions.moveOnResize; };
+    m.movePanelsOnMove = [] { return ResizeOptions.moveOnMove; };
+    RunCallbacks.repaintToolPanel = [] { RepaintToolPanel(kToolPanelPaintAll); };
+    // The menu commands' dialogs, run with the main window as owner.
+    OptionCommandHooks& o = OptionCommandCallbacks;
+    o.optionalBlockSkipDialog = [] { return OpenOptionalBlockSkipDialog(MainWindow.load()); };
+    o.movieDialog = [] { return OpenMovieSettingsDialog(MainWindow.load()); };
+    o.colorDialog = [] { return OpenColorSettingsDialog(MainWindow.load()); };
+    o.displayModeDialog = [] { return OpenDisplayModeDialog(MainWindow.load()); };
+    o.pitchDialog = [] {
+        const int taken = OpenPitchDialog(MainWindow.load());
+        if (taken == 1) {
+            RepaintToolPanel(kToolPanelPaintAll);  // its title shows the move pitch
+        }
+        return taken;
+    };
+    o.initialConditionDialog = [] { return OpenInitialConditionDialog(MainWindow.load()); };
+    o.resizeDialog = [] { return OpenResizeSettingsDialog(MainWindow.load()); };
+    o.toolParametersDialog = [] { return OpenToolParameterDialog(MainWindow.load()); };
+    o.expandRateDialog = [] { return OpenExpandRateDialog(MainWindow.load()); };
+    o.discolorationDialog = [] { return OpenDiscolorationDialog(MainWindow.load()); };
+    NcDataCommandCallbacks.versionDialog = [] { return OpenVersionDialog(MainWindow.load()); };
+    DefinitionCallbacks.resetToolPanel = [] { ToolPanel.pictureMode = 0; };
+    ViewHooks& v = ViewCallbacks;
+    v.panelEnabled = [](int panel) {
+        return panel == kViewPanelCommand ? Settings.showCommandPanel : Settings.showToolPanel;
+    };
+    v.showPanel = [](int panel, int show) {
+        const MainWindowHandles& h = MainWindowData.handles;
+        ShowPlatformWindow(panel == kViewPanelCommand ? h.commandPanel : h.toolPanel, show);
+    };
+    v.repaintPanel = [](int panel) {
+        if (panel == kViewPanelToolDisplay) {
+            RepaintToolPanel(kToolPanelPaintAll);
+        }
+    };
 }
 
 // An editor plug-in's rewrite of an [ExecEditor] value; 0 without one.
@@ -300,6 +352,7 @@ void ConnectProgram() {
     ConnectEditorBridge();
     ConnectStockDialogs();
     InstallInfoPanelHooks();
+    ConnectDialogsAndPanels();
 }
 
 #define MIREXA_HOOK_RECORD(type, global) \
@@ -336,8 +389,6 @@ const std::vector<HookRecordEntry>& ListHookRecords() {
 
 // The features not built yet that fill the waiting hooks.
 constexpr const char* kWaitsMenus = "the main menu, its check marks and the view popup menu";
-constexpr const char* kWaitsCommandPanel = "the command panel";
-constexpr const char* kWaitsToolPanel = "the tool display panel";
 constexpr const char* kWaitsDialogs = "the dialogs";
 constexpr const char* kWaitsMessageFile = "the message file";
 constexpr const char* kWaitsWindow = "the real-window backend";
@@ -351,49 +402,27 @@ constexpr const char* kWaitsTableTurning = "the interpreter's table-turning mode
 
 const std::vector<WaitingHook>& ListWaitingHooks() {
     static const std::vector<WaitingHook> waiting = {
-        MIREXA_WAITING(DefinitionFileHooks, resetToolPanel, kWaitsToolPanel),
         MIREXA_WAITING(StockHooks, grayMenuCommand, kWaitsMenus),
         MIREXA_WAITING(ViewHooks, toolDisplayState, kWaitsNC),
         MIREXA_WAITING(ViewHooks, tableRotationActive, kWaitsTableTurning),
-        MIREXA_WAITING(ViewHooks, panelEnabled, kWaitsCommandPanel),
-        MIREXA_WAITING(ViewHooks, showPanel, kWaitsCommandPanel),
-        MIREXA_WAITING(ViewHooks, repaintPanel, kWaitsCommandPanel),
         MIREXA_WAITING(ViewHooks, mainWindowForeground, kWaitsWindow),
         MIREXA_WAITING(ViewHooks, pathPickingOn, kWaitsMenus),
         MIREXA_WAITING(ViewHooks, readPathLine, kWaitsMenus),
         MIREXA_WAITING(ViewHooks, openBasisPointNote, kWaitsDialogs),
         MIREXA_WAITING(ViewHooks, viewPopupMenu, kWaitsMenus),
         MIREXA_WAITING(MainWindowHooks, createViewPopupMenu, kWaitsMenus),
-        MIREXA_WAITING(MainWindowHooks, createCommandPanel, kWaitsCommandPanel),
-        MIREXA_WAITING(MainWindowHooks, createToolPanel, kWaitsToolPanel),
-        MIREXA_WAITING(MainWindowHooks, movePanelsOnResize, kWaitsDialogs),
-        MIREXA_WAITING(MainWindowHooks, movePanelsOnMove, kWaitsDialogs),
         MIREXA_WAITING(MainWindowHooks, stockSaveDialogOpen, kWaitsDialogs),
         MIREXA_WAITING(MainWindowHooks, isForegroundWindow, kWaitsWindow),
         MIREXA_WAITING(MainWindowHooks, activateWindow, kWaitsWindow),
-        MIREXA_WAITING(RunHooks, repaintToolPanel, kWaitsToolPanel),
-        MIREXA_WAITING(NcDataCommandHooks, versionDialog, kWaitsDialogs),
-        MIREXA_WAITING(OptionCommandHooks, optionalBlockSkipDialog, kWaitsDialogs),
         MIREXA_WAITING(OptionCommandHooks, interferenceDialog, kWaitsDialogs),
         MIREXA_WAITING(OptionCommandHooks, structureInterferenceDialog, kWaitsDialogs),
         MIREXA_WAITING(OptionCommandHooks, controlPointDialog, kWaitsDialogs),
         MIREXA_WAITING(OptionCommandHooks, offsetDialog, kWaitsDialogs),
         MIREXA_WAITING(OptionCommandHooks, workCoordinatesDialog, kWaitsDialogs),
-        MIREXA_WAITING(OptionCommandHooks, movieDialog, kWaitsDialogs),
-        MIREXA_WAITING(OptionCommandHooks, colorDialog, kWaitsDialogs),
-        MIREXA_WAITING(OptionCommandHooks, displayModeDialog, kWaitsDialogs),
-        MIREXA_WAITING(OptionCommandHooks, pitchDialog, kWaitsDialogs),
-        MIREXA_WAITING(OptionCommandHooks, initialConditionDialog, kWaitsDialogs),
-        MIREXA_WAITING(OptionCommandHooks, resizeDialog, kWaitsDialogs),
-        MIREXA_WAITING(OptionCommandHooks, toolParametersDialog, kWaitsDialogs),
-        MIREXA_WAITING(OptionCommandHooks, expandRateDialog, kWaitsDialogs),
-        MIREXA_WAITING(OptionCommandHooks, discolorationDialog, kWaitsDialogs),
         MIREXA_WAITING(StockCommandHooks, selectStockFile, kWaitsDialogs),
         // The swing's axis, angle and centre are also the stock rotation with which the view
         // draws machine-part STL files; until this dialog exists that rotation stays off.
         MIREXA_WAITING(StockCommandHooks, selectSaveFile, kWaitsDialogs),
-        MIREXA_WAITING(StockCommandHooks, peelPenDialog, kWaitsDialogs),
-        MIREXA_WAITING(StockCommandHooks, differenceDialog, kWaitsDialogs),
         // The native side of the desktop: the program built with the GUI registers the Qt backend
         // in main when a display is there; it then fills these records, installs its event pump,
         // follows the menus and gives the shell the desktop's foreground state. A run on the

@@ -9,6 +9,8 @@
 
 #include "config/config_records.h"
 #include "dialogs/dialog_conventions.h"
+#include "dialogs/dialog_frame.h"
+#include "dialogs/settings_dialogs.h"
 #include "geometry/shared_state.h"
 #include "platform/profile.h"
 #include "resources/dialog_templates.h"
@@ -59,51 +61,6 @@ constexpr const char* kCoordinateFormat = "%8.3f";
 
 WindowHandle Owner() {
     return MainWindow.load();
-}
-
-template <typename State>
-State& StateOf(WindowHandle dialog) {
-    return *reinterpret_cast<State*>(GetWindowUserData(dialog));
-}
-
-// The frame of every procedure here: the state arrives with WM_INITDIALOG and is kept as the
-// dialog's user data; init fills the dialog, accept handles OK (ending the dialog with 1 only
-// when everything was stored), Cancel ends it with 0 and stores nothing, and command handles
-// every other click by control id.
-template <typename State, void (*Init)(WindowHandle, State&),
-          void (*Command)(WindowHandle, State&, int), void (*Accept)(WindowHandle, State&)>
-MessageResult StateDlgProc(WindowHandle dialog, unsigned message, MessageWParam wparam,
-                           MessageLParam lparam) {
-    if (message == WM_INITDIALOG) {
-        SetWindowUserData(dialog, lparam);
-        Init(dialog, *reinterpret_cast<State*>(lparam));
-        return 1;
-    }
-    if (message != WM_COMMAND) {
-        return 0;
-    }
-    if (CommandCodeOf(wparam) != BN_CLICKED) {
-        return 1;  // an edit field's notifications: the fields are read on OK
-    }
-    State& state = StateOf<State>(dialog);
-    const int id = CommandIdOf(wparam);
-    if (id == IDOK) {
-        Accept(dialog, state);
-    } else if (id == IDCANCEL) {
-        EndDialog(dialog, 0);
-    } else {
-        Command(dialog, state, id);
-    }
-    return 1;
-}
-
-// The command handler of a dialog whose only buttons are OK and Cancel.
-template <typename State>
-void NoCommand(WindowHandle, State&, int) {}
-
-// A dialog's result as the hooks give it: 1 for OK, 0 otherwise (-1, no dialog, included).
-int Opened(int result) {
-    return result == 1 ? 1 : 0;
 }
 
 int ChoiceIndex(int value, int count) {
@@ -189,8 +146,6 @@ void AskSpecifiedPoint(WindowHandle dialog) {
 void ShowPitchAndPoint(WindowHandle dialog) {
     SetDlgItemNumber(dialog, kPitchId, "%5.3f", DexelPitch.requestedPitch);
     EnableDlgItem(dialog, kPitchId, DexelPitch.automatic ? 0 : 1);
-    // The pitch settings dialog is not opened from here yet: its button stays greyed.
-    EnableDlgItem(dialog, kDetailId, 0);
     SetDlgItemText(dialog, kSpecifiedPointId,
                    FormatPoint("( %.3f, %.3f, %.3f )", Settings.specifiedPoint));
 }
@@ -279,6 +234,15 @@ void SwitchCoordinateKind(WindowHandle dialog, DefineDialogState& state, int kin
     state.kind = kind;
 }
 
+// "Detail": the pitch settings, stored at their OK (kept even when the stock dialog is cancelled
+// afterwards); the pitch field then shows the pitch they give.
+void AskPitchSettings(WindowHandle dialog) {
+    if (OpenPitchDialog(dialog) == 1) {
+        SetDlgItemNumber(dialog, kPitchId, "%5.3f", DexelPitch.requestedPitch);
+        EnableDlgItem(dialog, kPitchId, DexelPitch.automatic ? 0 : 1);
+    }
+}
+
 void AcceptDefineDialog(WindowHandle dialog, DefineDialogState& state) {
     const std::vector<CoordinateField> coordinates = CoordinateFields(state);
     std::vector<double> values;
@@ -329,6 +293,8 @@ void CommandDefineDialog(WindowHandle dialog, DefineDialogState& state, int id) 
         state.axis = axis;
     } else if (id == kControlPointButtonId) {
         AskSpecifiedPoint(dialog);
+    } else if (id == kDetailId) {
+        AskPitchSettings(dialog);
     }
     CheckDefineGroups(dialog, state);
 }
@@ -412,6 +378,8 @@ void CommandOriginDialog(WindowHandle dialog, OriginDialogState& state, int id) 
         Settings.newControlPoint = mode;
     } else if (id == kControlPointButtonId) {
         AskSpecifiedPoint(dialog);
+    } else if (id == kDetailId) {
+        AskPitchSettings(dialog);
     } else {
         for (int axis = 0; axis < 3; ++axis) {
             if (int placement = IndexOfId(kPlacementIds[axis], 3, id); placement >= 0) {

@@ -31,6 +31,9 @@ struct ControlState {
     std::uint32_t style = {};
     unsigned check = BST_UNCHECKED;
     int id = {};
+    int scrollMin = {};  // scroll bars
+    int scrollMax = 100;
+    int scrollPos = {};
 };
 
 // Dialog and control states by window, dropped on the window's WM_DESTROY.
@@ -105,6 +108,31 @@ MessageResult ControlProcedure(WindowHandle window, unsigned message, MessageWPa
             }
             NotifyControlChanged(window);
             return 0;
+        }
+        case SBM_SETRANGE:
+        case SBM_SETPOS:
+        case SBM_GETPOS: {
+            int previous = 0;
+            {
+                std::lock_guard<std::mutex> lock(stateMutex);
+                ControlState* state = FindControlLocked(window);
+                if (!state || state->kind != ControlKind::HScrollBar) {
+                    return 0;
+                }
+                previous = state->scrollPos;
+                if (message == SBM_SETRANGE) {
+                    state->scrollMin = static_cast<int>(wparam);
+                    state->scrollMax = std::max(state->scrollMin, static_cast<int>(lparam));
+                }
+                if (message == SBM_SETPOS) {
+                    state->scrollPos = static_cast<int>(wparam);
+                }
+                state->scrollPos = std::clamp(state->scrollPos, state->scrollMin, state->scrollMax);
+            }
+            if (message != SBM_GETPOS) {
+                NotifyControlChanged(window);
+            }
+            return previous;
         }
         case WM_SETTEXT: {
             MessageResult result = DefaultWindowProcedure(window, message, wparam, lparam);
@@ -485,6 +513,37 @@ int ClickDlgItem(WindowHandle dialog, int id) {
     }
     PostCommand(dialog, id);
     return 1;
+}
+
+int GetDlgSwatchColor(WindowHandle dialog, int id, std::uint32_t* color) {
+    WindowHandle swatch = GetChildWindow(dialog, id);
+    if (!swatch || GetControlKind(swatch) != ControlKind::Swatch) {
+        return 0;
+    }
+    const MessageResult answer =
+        SendWindowMessage(dialog, WM_CTLCOLORSTATIC, 0, reinterpret_cast<MessageLParam>(swatch));
+    if ((answer & kSwatchColored) == 0) {
+        return 0;
+    }
+    if (color) {
+        *color = static_cast<std::uint32_t>(answer & 0xFFFFFF);
+    }
+    return 1;
+}
+
+int ScrollDlgItem(WindowHandle dialog, int id, unsigned code, int position) {
+    WindowHandle control = GetChildWindow(dialog, id);
+    if (!control || GetControlKind(control) != ControlKind::HScrollBar ||
+        !IsPlatformWindowEnabled(control) || !IsPlatformWindowVisible(control)) {
+        return 0;
+    }
+    const MessageWParam wparam =
+        (static_cast<MessageWParam>(static_cast<unsigned>(position) & 0xFFFF) << 16) | code;
+    return PostWindowMessage(dialog, WM_HSCROLL, wparam, reinterpret_cast<MessageLParam>(control));
+}
+
+int GetDlgItemScrollPos(WindowHandle dialog, int id) {
+    return static_cast<int>(SendDlgItemMessage(dialog, id, SBM_GETPOS, 0, 0));
 }
 
 int TypeDlgItemText(WindowHandle dialog, int id, const std::string& text) {

@@ -91,6 +91,17 @@ constexpr unsigned BM_SETCHECK = 0xF1;         // wparam: BST_ state
 constexpr unsigned WM_INITDIALOG = 0x110;      // lparam: the creation parameter
 constexpr unsigned WM_HSCROLL = 0x114;         // wparam: code | position << 16
 constexpr unsigned WM_CTLCOLORSTATIC = 0x138;  // lparam: the static control
+// Scroll bars: range (wparam minimum, lparam maximum), position (wparam), and the codes of
+// WM_HSCROLL's low half.
+constexpr unsigned SBM_SETPOS = 0xE0;
+constexpr unsigned SBM_GETPOS = 0xE1;
+constexpr unsigned SBM_SETRANGE = 0xE2;
+constexpr unsigned SB_LINELEFT = 0;
+constexpr unsigned SB_LINERIGHT = 1;
+constexpr unsigned SB_PAGELEFT = 2;
+constexpr unsigned SB_PAGERIGHT = 3;
+constexpr unsigned SB_THUMBPOSITION = 4;
+constexpr unsigned SB_THUMBTRACK = 5;
 constexpr unsigned BST_UNCHECKED = 0;
 constexpr unsigned BST_CHECKED = 1;
 
@@ -191,6 +202,12 @@ ControlKind GetControlKind(WindowHandle control);
 std::uint32_t GetControlStyle(WindowHandle control);
 // The control's id (0 for a window that is not live).
 int GetDlgCtrlId(WindowHandle control);
+// A swatch shows the colour its dialog gives it: WM_CTLCOLORSTATIC, sent to the dialog with the
+// swatch as lparam, is answered with kSwatchColored | 0x00BBGGRR, or 0 for no colour. Backends
+// ask it whenever they paint the swatch.
+constexpr MessageResult kSwatchColored = 0x1000000;
+// The colour the dialog gives its swatch: 1 with *color set, 0 when it gives none.
+int GetDlgSwatchColor(WindowHandle dialog, int id, std::uint32_t* color);
 // The template entry a control of a dialog was made from, or null. Answers from the moment the
 // control exists, so a backend may build its widget when it is told of the new window.
 const ControlTemplate* GetControlTemplate(WindowHandle control);
@@ -203,6 +220,13 @@ const ControlTemplate* GetControlTemplate(WindowHandle control);
 int ClickDlgItem(WindowHandle dialog, int id);
 // Typing into an edit field: the text is replaced as the user would (EN_CHANGE follows).
 int TypeDlgItemText(WindowHandle dialog, int id, const std::string& text);
+
+// A scroll bar moved as the user moves it: nothing for a control that is missing, disabled or
+// hidden (0); otherwise WM_HSCROLL(code | position << 16, the bar) is posted to the dialog, which
+// sets the bar's position itself.
+int ScrollDlgItem(WindowHandle dialog, int id, unsigned code, int position);
+// The scroll bar's position (0 for a control that is not a scroll bar).
+int GetDlgItemScrollPos(WindowHandle dialog, int id);
 
 // Answers dialogs instead of a user: called with the dialog, its template id and the number of
 // earlier calls for this dialog, each time its modal loop has no message left. It fills fields

@@ -32,19 +32,20 @@ constexpr auto MakeCommandPanelControls() {
 }
 constexpr auto kCommandPanel = MakeCommandPanelControls();
 
+// A wide strip: the picture, its dimension cells and the eleven magazine slots side by side.
 constexpr ControlTemplate kToolDisplay[] = {
-    Check(1010, 7, 7, 78, "固定", nullptr),
-    Push(1015, 88, 5, "エディタ", "Editor", 34),
-    Push(1016, 124, 5, "1番", "1-st", 34),
-    Push(1017, 160, 5, "交換", "Change", 34),
+    Check(1010, 7, 5, 78, "固定", nullptr),
+    Push(1015, 88, 3, "エディタ", "Editor", 34),
+    Push(1016, 124, 3, "1番", "1-st", 34),
+    Push(1017, 160, 3, "交換", "Change", 34),
     // The tool picture, its description and the magazine slots, painted by the procedure.
-    Make(ControlKind::Custom, 9001, 7, 24, 187, 220, "", nullptr, kNotify),
+    Make(ControlKind::Custom, 9001, 2, 20, 336, 70, "", nullptr, kNotify),
 };
 
 }  // namespace
 
 const DialogTemplate PanelDialogTemplates[2] = {
-    {IDD_TOOL_DISPLAY, "工具表示", nullptr, 200, 250, kDialogModeless, kToolDisplay},
+    {IDD_TOOL_DISPLAY, "工具表示", nullptr, 340, 92, kDialogModeless, kToolDisplay},
     {IDD_COMMAND_PANEL, "", nullptr, 141, 121, kDialogModeless, Controls(kCommandPanel)},
 };
 

@@ -28,7 +28,9 @@ constexpr ControlTemplate kVersion[] = {
     Label(9009, 7, 90, 50, "ワークサイズ", "Work Size"),
     Value(1279, 60, 90, 100),
     Label(9010, 165, 90, 30, "(KB)", nullptr),
-    Ok(85, 108),
+    // The program, system, processors and OpenGL driver, one line each.
+    Note(1280, 7, 104, 206, 80, "", nullptr),
+    Ok(85, 188),
 };
 
 constexpr ControlTemplate kResize[] = {
@@ -172,7 +174,7 @@ constexpr ControlTemplate kFileDialogExtra[] = {
 }  // namespace
 
 const DialogTemplate SettingsDialogTemplates[10] = {
-    {IDD_VERSION_INFO, "バージョン/環境情報", "Version/Environment", 220, 128, kDialogTopmost,
+    {IDD_VERSION_INFO, "バージョン/環境情報", "Version/Environment", 220, 208, kDialogTopmost,
      kVersion},
     {IDD_RESIZE_SETTINGS, "画面サイズ変更/移動時の設定", "Resize Work by Resizing Window", 230, 120,
      kDialogTopmost, kResize},

@@ -432,6 +432,13 @@ MessageResult OnDestroy(WindowHandle window) {
     CallHook(H().closeEditor);
     DestroyGlContext();
     CallHook(H().callPluginFreeFunctions);
+    // The panels belong to the window: they go with it.
+    for (WindowHandle* panel : {&S().handles.commandPanel, &S().handles.toolPanel}) {
+        if (*panel && IsPlatformWindow(*panel)) {
+            DestroyPlatformWindow(*panel);
+        }
+        *panel = nullptr;
+    }
     MainStatusBar.store(nullptr);
     MainProgressBar.store(nullptr);
     SecondProgressBar.store(nullptr);

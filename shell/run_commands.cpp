@@ -429,6 +429,10 @@ void RunProgressTimer(WindowHandle window) {
         if (!RunCommands.runLogFlag && RunEventStopWanted()) {
             f.stopKeyRequest->store(1);
         }
+        // A tool changed in the run: the panel follows it, painted here on this thread.
+        if (RunControl.toolPanelPendingPaint.exchange(0) != 0 && !suppressed) {
+            CallHook(H().repaintToolPanel);
+        }
         if (f.redrawRequest->load()) {
             if (!suppressed && !RunCommands.runLogFlag) {
                 CallHook(H().drawAxisValuePanes);

@@ -59,6 +59,7 @@ void ResetRunControlFlags() {
     RunControl.stepAlarm = 0;
     RunControl.toolPanelPendingPaint = 0;
     RunControl.stopModeRequest = -1;
+    RunControl.mountedTool = -1;
 }
 
 int RunDrawsNothing() {

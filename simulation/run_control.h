@@ -38,6 +38,8 @@ struct RunControlFlags {
     // UI: the stop mode (0 .. 4) the user chose during the run, -1 none; the worker takes it into
     // the run's controller copy at its next stop test.
     std::atomic<std::int32_t> stopModeRequest{-1};
+    // Worker: the tool the run mounted last (-1 none yet), for the panels that show it.
+    std::atomic<std::int32_t> mountedTool{-1};
 };
 extern RunControlFlags RunControl;
 

@@ -138,6 +138,7 @@ void MountTool(int tool) {
     LoadCutterSections(CurrentTool, &CurrentCutter);
     NoteCurrentToolForReport();
     SimulationState = 0;
+    RunControl.mountedTool = tool;
     if (DrawingSuppressed.load() == 0) {
         RunControl.toolPanelPendingPaint = 1;
     }

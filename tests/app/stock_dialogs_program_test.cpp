@@ -3,13 +3,11 @@
 // stock the program builds is the one typed.
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <string>
 
 #include "app/program_wiring.h"
 #include "config/config_records.h"
 #include "geometry/shared_state.h"
-#include "platform/backend.h"
 #include "platform/dialogs.h"
 #include "platform/message_box.h"
 #include "platform/window.h"
@@ -20,11 +18,10 @@
 #include "shell/stock_commands.h"
 #include "stock/stock_model.h"
 #include "support/scratch_directory.h"
+#include "user_start.h"
 
 namespace mirexa {
 namespace {
-
-namespace fs = std::filesystem;
 
 // What the user types into the two-point and cylinder dialogs.
 int FillStockDialog(WindowHandle dialog, int templateId, int round) {
@@ -64,19 +61,7 @@ Extent built[2];
 int commandsSent = 0;
 
 TEST(StockDialogsInTheProgram, TheStockCommandsBuildTheBoxAndCylinderTyped) {
-    testing::ScratchDirectory scratch;
-    for (const auto& entry : fs::directory_iterator(MIREXA_SAMPLES)) {
-        fs::copy(entry.path(), scratch.At(entry.path().filename().string()));
-    }
-    const fs::path previous = fs::current_path();
-    fs::current_path(scratch.Path());
-    // A user's start: nothing left of an earlier unattended run in this process.
-    ResetConfigurationRecords();
-    AutomaticMode.store(0);
-    DrawingSuppressed.store(0);
-    SetMessageBoxResponder({});
-    StartPlatformBackend(PlatformBackend::Headless);
-    ConnectProgram();
+    testing::UserStart start;
     SetDialogResponder(FillStockDialog);
     commandsSent = 0;
     SetMessageObserver([](const WindowMessage& m) {
@@ -91,12 +76,11 @@ TEST(StockDialogsInTheProgram, TheStockCommandsBuildTheBoxAndCylinderTyped) {
             built[i].pitch = stock.pitch;
         }
     });
-    ProgramStart start;
-    start.closeWhenIdle = 1;
-    EXPECT_EQ(RunProgram(start), 0);
+    ProgramStart program;
+    program.closeWhenIdle = 1;
+    EXPECT_EQ(RunProgram(program), 0);
     SetMessageObserver({});
     SetDialogResponder({});
-    fs::current_path(previous);
     ASSERT_EQ(commandsSent > 0, true);
     // The box: corners as typed, in machine coordinates.
     const double boxMin[3] = {0, 0, -20};

@@ -1,0 +1,43 @@
+// A user's start of the program for the tests that run it interactively: in a copy of the
+// samples as the working directory, on the headless backend, with the program's wiring and
+// nothing left of an earlier unattended run in the same process.
+#pragma once
+
+#include <filesystem>
+
+#include "app/program_wiring.h"
+#include "config/config_records.h"
+#include "support/scratch_directory.h"
+#include "geometry/shared_state.h"
+#include "platform/backend.h"
+#include "platform/message_box.h"
+
+namespace mirexa::testing {
+
+class UserStart {
+public:
+    UserStart() {
+        for (const auto& entry : std::filesystem::directory_iterator(MIREXA_SAMPLES)) {
+            std::filesystem::copy(entry.path(), scratch_.At(entry.path().filename().string()));
+        }
+        previous_ = std::filesystem::current_path();
+        std::filesystem::current_path(scratch_.Path());
+        ResetConfigurationRecords();
+        AutomaticMode.store(0);
+        DrawingSuppressed.store(0);
+        SetMessageBoxResponder({});
+        StartPlatformBackend(PlatformBackend::Headless);
+        ConnectProgram();
+    }
+    ~UserStart() {
+        std::filesystem::current_path(previous_);
+    }
+    UserStart(const UserStart&) = delete;
+    UserStart& operator=(const UserStart&) = delete;
+
+private:
+    ScratchDirectory scratch_;
+    std::filesystem::path previous_;
+};
+
+}  // namespace mirexa::testing
