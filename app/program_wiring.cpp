@@ -248,7 +248,24 @@ void ConnectDialogsAndPanels() {
         }
         return taken;
     };
-    o.initialConditionDialog = [] { return OpenInitialConditionDialog(MainWindow.load()); };
+    o.initialConditionDialog = [] {
+        // The panels' shown flags are also what the next start shows: a change shows or hides
+        // the panels now, so that the check marks and the panels agree.
+        const int command = Settings.showCommandPanel;
+        const int tool = Settings.showToolPanel;
+        const int taken = OpenInitialConditionDialog(MainWindow.load());
+        const unsigned toggles[2] = {
+            Settings.showCommandPanel != command ? IDM_SHOW_COMMAND_PANEL : 0u,
+            Settings.showToolPanel != tool ? IDM_SHOW_TOOL_DIALOG : 0u};
+        Settings.showCommandPanel = command;
+        Settings.showToolPanel = tool;
+        for (const unsigned toggle : toggles) {
+            if (toggle != 0) {
+                SendWindowMessage(MainWindow.load(), WM_COMMAND, toggle, 0);
+            }
+        }
+        return taken;
+    };
     o.resizeDialog = [] { return OpenResizeSettingsDialog(MainWindow.load()); };
     o.toolParametersDialog = [] { return OpenToolParameterDialog(MainWindow.load()); };
     o.expandRateDialog = [] { return OpenExpandRateDialog(MainWindow.load()); };

@@ -131,16 +131,42 @@ void ChooseCheck(std::int32_t* check, int choice, int others) {
 
 // The command panel and the tool display panel follow their setting (not the menu's check mark,
 // which is not there without a menu bar).
-void ToggleCommandPanel(WindowHandle window) {
-    WindowHandle panel = MainWindowData.handles.commandPanel;
-    Toggle(&Settings.showCommandPanel);
-    if (panel) {
-        if (Settings.showCommandPanel) {
-            PlaceSidePanels(window);
-        } else {
-            ShowPlatformWindow(panel, SW_HIDE);
-        }
+// A panel made at its first showing, its size kept for the placement beside the main window.
+WindowHandle MakeSidePanel(WindowHandle (*create)(WindowHandle), WindowHandle window, int* width,
+                           int* height) {
+    WindowHandle panel = create != nullptr ? create(window) : nullptr;
+    if (panel != nullptr) {
+        WindowRect r = {};
+        GetPlatformWindowRect(panel, &r);
+        *width = r.right - r.left;
+        *height = r.bottom - r.top;
     }
+    return panel;
+}
+
+// Shows a panel beside the main window or hides it; the panel is made at its first command (an
+// unattended start makes none) and a hidden one is kept and shown again.
+void ShowSidePanel(WindowHandle window, WindowHandle* panel, int shown,
+                   WindowHandle (*create)(WindowHandle), int* width, int* height) {
+    if (*panel == nullptr) {
+        *panel = MakeSidePanel(create, window, width, height);
+    }
+    if (*panel == nullptr) {
+        return;
+    }
+    if (shown) {
+        PlaceSidePanels(window);
+    } else {
+        ShowPlatformWindow(*panel, SW_HIDE);
+    }
+}
+
+void ToggleCommandPanel(WindowHandle window) {
+    MainWindowState& s = MainWindowData;
+    Toggle(&Settings.showCommandPanel);
+    ShowSidePanel(window, &s.handles.commandPanel, Settings.showCommandPanel,
+                  MainWindowCallbacks.createCommandPanel, &s.commandPanelWidth,
+                  &s.commandPanelHeight);
     UpdateMenuChecks();
     SetFocusWindow(window);
 }
@@ -148,21 +174,9 @@ void ToggleCommandPanel(WindowHandle window) {
 void ToggleToolPanel(WindowHandle window) {
     MainWindowState& s = MainWindowData;
     Toggle(&Settings.showToolPanel);
-    if (Settings.showToolPanel) {
-        if (!s.handles.toolPanel && MainWindowCallbacks.createToolPanel) {
-            s.handles.toolPanel = MainWindowCallbacks.createToolPanel(window);
-            if (s.handles.toolPanel && s.toolPanelWidth == 0) {
-                WindowRect r = {};
-                GetPlatformWindowRect(s.handles.toolPanel, &r);
-                s.toolPanelWidth = r.right - r.left;
-                s.toolPanelHeight = r.bottom - r.top;
-            }
-        }
-        PlaceSidePanels(window);
-    } else if (s.handles.toolPanel) {
-        DestroyPlatformWindow(s.handles.toolPanel);
-        s.handles.toolPanel = nullptr;
-    }
+    ShowSidePanel(window, &s.handles.toolPanel, Settings.showToolPanel,
+                  MainWindowCallbacks.createToolPanel, &s.toolPanelWidth, &s.toolPanelHeight);
+    CallHook(RunCallbacks.repaintToolPanel);
     UpdateMenuChecks();
 }
 

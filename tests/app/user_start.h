@@ -7,10 +7,10 @@
 
 #include "app/program_wiring.h"
 #include "config/config_records.h"
-#include "support/scratch_directory.h"
 #include "geometry/shared_state.h"
 #include "platform/backend.h"
 #include "platform/message_box.h"
+#include "support/scratch_directory.h"
 
 namespace mirexa::testing {
 

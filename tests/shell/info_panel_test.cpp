@@ -324,6 +324,7 @@ TEST_F(InfoPanelWindowTest, EachPaneAnswersItsClick) {
         {kPaneStopMode + 3, 0, {IDM_STOP_NONE + 0}},  // normal -> none
         {kPaneStopMode + 3, 0, {IDM_STOP_NONE + 1}},  // none again -> normal
     };
+    Controller.stopOption = 1;  // whatever an earlier test chose
     for (const auto& c : commands) {
         SCOPED_TRACE(c.pane);
         RunControl.runMode.store(c.running);

@@ -1,8 +1,8 @@
 // The setting commands sent to the main window as menu commands: each toggle and choice with its
 // setting and check mark, the settings file round trip, the commands refused during a run, the
 // dialog commands, sound, the stock display style and the view's mouse tools.
-#include "nc/plugin_slots.h"
 #include "shell/option_commands.h"
+#include "nc/plugin_slots.h"
 
 #include <gtest/gtest.h>
 
