@@ -18,8 +18,10 @@
 #include "config/structure_models.h"
 #include "config/tool_tables.h"
 #include "config/tools_file.h"
+#include "dialogs/check_dialogs.h"
 #include "dialogs/color_dialogs.h"
 #include "dialogs/command_panel.h"
+#include "dialogs/offset_dialogs.h"
 #include "dialogs/settings_dialogs.h"
 #include "dialogs/stock_dialogs.h"
 #include "dialogs/tool_panel.h"
@@ -287,6 +289,11 @@ void ConnectDialogsAndPanels() {
     };
 }
 
+// The view's basis-point note.
+void ConnectOptionDialogs() {
+    ViewCallbacks.openBasisPointNote = OpenBasisPointNote;
+}
+
 // An editor plug-in's rewrite of an [ExecEditor] value; 0 without one.
 int AskEditorPlugin(int exportIndex, std::string* value) {
     auto exec = PluginExport<MxeditorExecFn>(kPluginEditor, 0, exportIndex);
@@ -370,6 +377,7 @@ void ConnectProgram() {
     ConnectStockDialogs();
     InstallInfoPanelHooks();
     ConnectDialogsAndPanels();
+    ConnectOptionDialogs();
 }
 
 #define MIREXA_HOOK_RECORD(type, global) \
@@ -425,7 +433,6 @@ const std::vector<WaitingHook>& ListWaitingHooks() {
         MIREXA_WAITING(ViewHooks, mainWindowForeground, kWaitsWindow),
         MIREXA_WAITING(ViewHooks, pathPickingOn, kWaitsMenus),
         MIREXA_WAITING(ViewHooks, readPathLine, kWaitsMenus),
-        MIREXA_WAITING(ViewHooks, openBasisPointNote, kWaitsDialogs),
         MIREXA_WAITING(ViewHooks, viewPopupMenu, kWaitsMenus),
         MIREXA_WAITING(MainWindowHooks, createViewPopupMenu, kWaitsMenus),
         MIREXA_WAITING(MainWindowHooks, stockSaveDialogOpen, kWaitsDialogs),
