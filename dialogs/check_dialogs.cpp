@@ -171,6 +171,9 @@ MessageResult StructureInterferenceDlgProc(WindowHandle dialog, unsigned message
 }  // namespace
 
 int OpenInterferenceCheckDialog() {
+    if (RefuseDuringRun()) {
+        return 0;
+    }
     CutCheckState state;
     return OpenModalDialog(IDD_INTERFERENCE_CHECK, MainWindow.load(), InterferenceCheckDlgProc,
                            reinterpret_cast<MessageLParam>(&state)) == 1
@@ -179,6 +182,9 @@ int OpenInterferenceCheckDialog() {
 }
 
 int OpenStructureInterferenceDialog() {
+    if (RefuseDuringRun()) {
+        return 0;
+    }
     StructureState state;
     return OpenModalDialog(IDD_STRUCTURE_INTERFERENCE, MainWindow.load(),
                            StructureInterferenceDlgProc,

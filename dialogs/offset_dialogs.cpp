@@ -720,6 +720,9 @@ void SelectWorkSystem(int entry) {
 }
 
 int OpenOffsetCodeDialog(int mode) {
+    if (RefuseDuringRun()) {
+        return 0;
+    }
     OffsetDialogState state;
     state.mode = mode == 1 ? 1 : 0;
     return Opened(OpenModalDialog(IDD_OFFSET_CODES, MainWindow.load(), OffsetCodeDlgProc,
@@ -727,12 +730,18 @@ int OpenOffsetCodeDialog(int mode) {
 }
 
 int OpenWorkCoordinatesDialog() {
+    if (RefuseDuringRun()) {
+        return 0;
+    }
     WorkDialogState state;
     return Opened(OpenModalDialog(IDD_WORK_COORDINATES, MainWindow.load(), WorkCoordDlgProc,
                                   reinterpret_cast<MessageLParam>(&state)));
 }
 
 int OpenControlPointDialog() {
+    if (RefuseDuringRun()) {
+        return 0;
+    }
     ControlPointState state;
     return Opened(OpenModalDialog(IDD_CONTROL_POINT, MainWindow.load(), ControlPointDlgProc,
                                   reinterpret_cast<MessageLParam>(&state)));

@@ -15,6 +15,7 @@
 #include "config/controller_file.h"
 #include "config/offset_memory.h"
 #include "config/offset_tables.h"
+#include "dialogs/check_dialogs.h"
 #include "geometry/machine_kinematics.h"
 #include "nc/nc_run_state.h"
 #include "platform/dialogs.h"
@@ -23,6 +24,7 @@
 #include "platform/write_faults.h"
 #include "resources/dialog_templates.h"
 #include "shell/run_commands.h"
+#include "simulation/run_control.h"
 #include "support/definition_state.h"
 #include "support/scratch_directory.h"
 #include "support/test_windows.h"
@@ -339,6 +341,24 @@ TEST_F(OffsetDialogsTest, TheControlPointMovesInEitherKindAndRefusesAPositionBey
     EXPECT_EQ(open, 1);
     ASSERT_FALSE(warnings.empty());
     EXPECT_NE(warnings.back().find("X"), std::string::npos) << warnings.back();
+}
+
+TEST_F(OffsetDialogsTest, WhileAProgramRunsNoDialogOfWhatTheRunReadsOpens) {
+    int (*const openers[5])() = {[] { return OpenOffsetCodeDialog(1); }, OpenWorkCoordinatesDialog,
+                                 OpenControlPointDialog, OpenInterferenceCheckDialog,
+                                 OpenStructureInterferenceDialog};
+    int dialogs = 0;
+    SetDialogResponder([&](WindowHandle, int, int) {
+        ++dialogs;
+        return 0;
+    });
+    RunControl.runMode.store(kRunRealCutting);
+    for (auto open : openers) {
+        EXPECT_EQ(open(), 0);
+    }
+    RunControl.runMode.store(kRunIdle);
+    EXPECT_EQ(dialogs, 0);
+    EXPECT_EQ(warnings.size(), 5u);
 }
 
 TEST_F(OffsetDialogsTest, TheBasisPointNoteShowsTheOriginAndAnyClickAsksTheViewToCloseIt) {
