@@ -289,9 +289,16 @@ void ConnectDialogsAndPanels() {
     };
 }
 
-// The view's basis-point note.
+// The dialogs of the machining menu's offset, work coordinate, control point and check commands,
+// and the view's basis-point note.
 void ConnectOptionDialogs() {
     ViewCallbacks.openBasisPointNote = OpenBasisPointNote;
+    OptionCommandHooks& o = OptionCommandCallbacks;
+    o.interferenceDialog = OpenInterferenceCheckDialog;
+    o.structureInterferenceDialog = OpenStructureInterferenceDialog;
+    o.controlPointDialog = OpenControlPointDialog;
+    o.offsetDialog = OpenOffsetCodeDialog;
+    o.workCoordinatesDialog = OpenWorkCoordinatesDialog;
 }
 
 // An editor plug-in's rewrite of an [ExecEditor] value; 0 without one.
@@ -438,11 +445,6 @@ const std::vector<WaitingHook>& ListWaitingHooks() {
         MIREXA_WAITING(MainWindowHooks, stockSaveDialogOpen, kWaitsDialogs),
         MIREXA_WAITING(MainWindowHooks, isForegroundWindow, kWaitsWindow),
         MIREXA_WAITING(MainWindowHooks, activateWindow, kWaitsWindow),
-        MIREXA_WAITING(OptionCommandHooks, interferenceDialog, kWaitsDialogs),
-        MIREXA_WAITING(OptionCommandHooks, structureInterferenceDialog, kWaitsDialogs),
-        MIREXA_WAITING(OptionCommandHooks, controlPointDialog, kWaitsDialogs),
-        MIREXA_WAITING(OptionCommandHooks, offsetDialog, kWaitsDialogs),
-        MIREXA_WAITING(OptionCommandHooks, workCoordinatesDialog, kWaitsDialogs),
         MIREXA_WAITING(StockCommandHooks, selectStockFile, kWaitsDialogs),
         // The swing's axis, angle and centre are also the stock rotation with which the view
         // draws machine-part STL files; until this dialog exists that rotation stays off.
