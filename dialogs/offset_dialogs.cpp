@@ -2,7 +2,7 @@
 #include "dialogs/offset_dialogs.h"
 
 #include <array>
-#include <cstdio>
+#include <string>
 #include <vector>
 
 #include "config/config_records.h"
@@ -134,17 +134,21 @@ void RewriteControllerMemories(WindowHandle dialog, unsigned kinds) {
         return;
     }
     PendingControllerRewrites |= kinds;
-    char english[160];
-    char japanese[200];
-    std::snprintf(english, sizeof english,
-                  "The controller file was not rewritten (error %d); it is kept as it was. The "
-                  "values are kept in memory.",
-                  result);
-    std::snprintf(japanese, sizeof japanese,
-                  "CTLファイルを書き換えられません(エラー %d)。ファイルは元のままです。"
-                  "値はメモリに保持されます。",
-                  result);
-    ShowDialogWarning(dialog, english, japanese);
+    // Why, in the user's words; the file itself is always left as it was.
+    const bool missing = result == kOffsetRewriteNoFile;
+    const bool edited = result == kOffsetRewriteChangedOnDisk;
+    const std::string english =
+        std::string(missing ? "The controller file cannot be read"
+                    : edited
+                        ? "The controller file was changed by another program since it was read"
+                        : "The controller file could not be written") +
+        "; it is kept as it was. The values are kept in memory and written at the next OK.";
+    const std::string japanese =
+        std::string(missing  ? "CTLファイルを読めません"
+                    : edited ? "CTLファイルは読み込み後に他で変更されています"
+                             : "CTLファイルを書き込めません") +
+        "。ファイルは元のままです。値はメモリに保持され、次のOKで書き込みます。";
+    ShowDialogWarning(dialog, english.c_str(), japanese.c_str());
 }
 
 // Plays the system alarm and then "pokin.wav" when sounds are on.
