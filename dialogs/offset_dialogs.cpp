@@ -19,6 +19,7 @@
 #include "nc/step_driver.h"
 #include "platform/keys.h"
 #include "resources/dialog_templates.h"
+#include "shell/info_panel.h"
 #include "shell/main_window.h"
 #include "shell/run_commands.h"
 #include "shell/sound_effects.h"
@@ -508,7 +509,10 @@ double ShownInKind(int kind, int axis, double work) {
 }
 
 void InitControlPoint(WindowHandle dialog, ControlPointState& state) {
-    state.kind = ControlPointCoordinateKind == 1 ? 1 : 0;
+    // The coordinates the information panel shows: its two machine displays open the dialog in
+    // machine coordinates.
+    ControlPointCoordinateKind = InfoPanelView.coordinateKind >= 1 ? 1 : 0;
+    state.kind = ControlPointCoordinateKind;
     BeginDialog(dialog);
     ShowAxisLabels(dialog, " :");
     for (int axis = 0; axis < 5; ++axis) {

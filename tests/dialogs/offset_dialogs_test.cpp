@@ -23,6 +23,7 @@
 #include "platform/message_box.h"
 #include "platform/write_faults.h"
 #include "resources/dialog_templates.h"
+#include "shell/info_panel.h"
 #include "shell/run_commands.h"
 #include "simulation/run_control.h"
 #include "support/definition_state.h"
@@ -313,7 +314,9 @@ TEST_F(OffsetDialogsTest, TheControlPointMovesInEitherKindAndRefusesAPositionBey
     ControlOriginOffset.axis[2] = -50;
     WorkOrigin = ControlOriginOffset;
     std::string switched;
+    InfoPanelView.coordinateKind = 0;  // the panel shows the control point
     Answer(IDOK, [&](WindowHandle dialog) {
+        EXPECT_EQ(IsDlgButtonChecked(dialog, 1399), BST_CHECKED);
         TypeDlgItemText(dialog, 156, "20");
         ClickDlgItem(dialog, 1400);
         testing::DispatchPendingMessages();
@@ -327,17 +330,23 @@ TEST_F(OffsetDialogsTest, TheControlPointMovesInEitherKindAndRefusesAPositionBey
     EXPECT_DOUBLE_EQ(CurrentMachinePose.machine.axis[0], 120);
     EXPECT_DOUBLE_EQ(CurrentMachinePose.program.axis[1], 7);
 
-    // Beyond the X stroke: the message, and the dialog stays open until cancelled.
+    // Beyond the X stroke: the message, and the dialog stays open until cancelled. The panel
+    // shows machine coordinates, and so does the dialog.
     CurrentMachine.strokes.enabled[0] = 1;
     CurrentMachine.strokes.min[0] = -500;
     CurrentMachine.strokes.max[0] = 500;
+    InfoPanelView.coordinateKind = 2;
     int open = 0;
+    std::string shown;
     Answer(IDOK, [&](WindowHandle dialog) {
+        shown = GetDlgItemText(dialog, 156);
         TypeDlgItemText(dialog, 156, "900");
         SendWindowMessage(dialog, WM_COMMAND, MakeCommandWParam(IDOK, BN_CLICKED), 0);
         open = IsDialogEnded(dialog) ? 0 : 1;
     });
     EXPECT_EQ(OpenControlPointDialog(), 0);
+    InfoPanelView.coordinateKind = 0;
+    EXPECT_EQ(shown, "  120.000");
     EXPECT_EQ(open, 1);
     ASSERT_FALSE(warnings.empty());
     EXPECT_NE(warnings.back().find("X"), std::string::npos) << warnings.back();
