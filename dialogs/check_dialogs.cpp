@@ -8,6 +8,7 @@
 #include "config/config_records.h"
 #include "config/settings_define.h"
 #include "dialogs/dialog_conventions.h"
+#include "dialogs/dialog_frame.h"
 #include "geometry/shared_state.h"
 #include "resources/dialog_templates.h"
 
@@ -110,7 +111,7 @@ MessageResult InterferenceCheckDlgProc(WindowHandle dialog, unsigned message, Me
     if (message != WM_COMMAND) {
         return 0;
     }
-    CutCheckState& state = *reinterpret_cast<CutCheckState*>(GetWindowUserData(dialog));
+    CutCheckState& state = DialogStateOf<CutCheckState>(dialog);
     const int id = CommandIdOf(wparam);
     int row = 0;
     std::int32_t value = 0;
@@ -148,7 +149,7 @@ MessageResult StructureInterferenceDlgProc(WindowHandle dialog, unsigned message
     if (message != WM_COMMAND) {
         return 0;
     }
-    StructureState& state = *reinterpret_cast<StructureState*>(GetWindowUserData(dialog));
+    StructureState& state = DialogStateOf<StructureState>(dialog);
     const int id = CommandIdOf(wparam);
     int pair = 0;
     std::int32_t value = 0;
@@ -175,10 +176,9 @@ int OpenInterferenceCheckDialog() {
         return 0;
     }
     CutCheckState state;
-    return OpenModalDialog(IDD_INTERFERENCE_CHECK, MainWindow.load(), InterferenceCheckDlgProc,
-                           reinterpret_cast<MessageLParam>(&state)) == 1
-               ? 1
-               : 0;
+    return Opened(OpenModalDialog(IDD_INTERFERENCE_CHECK, MainWindow.load(),
+                                  InterferenceCheckDlgProc,
+                                  reinterpret_cast<MessageLParam>(&state)));
 }
 
 int OpenStructureInterferenceDialog() {
@@ -186,11 +186,9 @@ int OpenStructureInterferenceDialog() {
         return 0;
     }
     StructureState state;
-    return OpenModalDialog(IDD_STRUCTURE_INTERFERENCE, MainWindow.load(),
-                           StructureInterferenceDlgProc,
-                           reinterpret_cast<MessageLParam>(&state)) == 1
-               ? 1
-               : 0;
+    return Opened(OpenModalDialog(IDD_STRUCTURE_INTERFERENCE, MainWindow.load(),
+                                  StructureInterferenceDlgProc,
+                                  reinterpret_cast<MessageLParam>(&state)));
 }
 
 }  // namespace mirexa
