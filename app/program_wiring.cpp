@@ -18,8 +18,10 @@
 #include "config/structure_models.h"
 #include "config/tool_tables.h"
 #include "config/tools_file.h"
+#include "dialogs/check_dialogs.h"
 #include "dialogs/color_dialogs.h"
 #include "dialogs/command_panel.h"
+#include "dialogs/offset_dialogs.h"
 #include "dialogs/settings_dialogs.h"
 #include "dialogs/stock_dialogs.h"
 #include "dialogs/tool_panel.h"
@@ -287,6 +289,18 @@ void ConnectDialogsAndPanels() {
     };
 }
 
+// The dialogs of the machining menu's offset, work coordinate, control point and check commands,
+// and the view's basis-point note.
+void ConnectOptionDialogs() {
+    ViewCallbacks.openBasisPointNote = OpenBasisPointNote;
+    OptionCommandHooks& o = OptionCommandCallbacks;
+    o.interferenceDialog = OpenInterferenceCheckDialog;
+    o.structureInterferenceDialog = OpenStructureInterferenceDialog;
+    o.controlPointDialog = OpenControlPointDialog;
+    o.offsetDialog = OpenOffsetCodeDialog;
+    o.workCoordinatesDialog = OpenWorkCoordinatesDialog;
+}
+
 // An editor plug-in's rewrite of an [ExecEditor] value; 0 without one.
 int AskEditorPlugin(int exportIndex, std::string* value) {
     auto exec = PluginExport<MxeditorExecFn>(kPluginEditor, 0, exportIndex);
@@ -370,6 +384,7 @@ void ConnectProgram() {
     ConnectStockDialogs();
     InstallInfoPanelHooks();
     ConnectDialogsAndPanels();
+    ConnectOptionDialogs();
 }
 
 #define MIREXA_HOOK_RECORD(type, global) \
@@ -425,17 +440,11 @@ const std::vector<WaitingHook>& ListWaitingHooks() {
         MIREXA_WAITING(ViewHooks, mainWindowForeground, kWaitsWindow),
         MIREXA_WAITING(ViewHooks, pathPickingOn, kWaitsMenus),
         MIREXA_WAITING(ViewHooks, readPathLine, kWaitsMenus),
-        MIREXA_WAITING(ViewHooks, openBasisPointNote, kWaitsDialogs),
         MIREXA_WAITING(ViewHooks, viewPopupMenu, kWaitsMenus),
         MIREXA_WAITING(MainWindowHooks, createViewPopupMenu, kWaitsMenus),
         MIREXA_WAITING(MainWindowHooks, stockSaveDialogOpen, kWaitsDialogs),
         MIREXA_WAITING(MainWindowHooks, isForegroundWindow, kWaitsWindow),
         MIREXA_WAITING(MainWindowHooks, activateWindow, kWaitsWindow),
-        MIREXA_WAITING(OptionCommandHooks, interferenceDialog, kWaitsDialogs),
-        MIREXA_WAITING(OptionCommandHooks, structureInterferenceDialog, kWaitsDialogs),
-        MIREXA_WAITING(OptionCommandHooks, controlPointDialog, kWaitsDialogs),
-        MIREXA_WAITING(OptionCommandHooks, offsetDialog, kWaitsDialogs),
-        MIREXA_WAITING(OptionCommandHooks, workCoordinatesDialog, kWaitsDialogs),
         MIREXA_WAITING(StockCommandHooks, selectStockFile, kWaitsDialogs),
         // The swing's axis, angle and centre are also the stock rotation with which the view
         // draws machine-part STL files; until this dialog exists that rotation stays off.

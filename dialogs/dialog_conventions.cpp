@@ -10,6 +10,7 @@
 #include "geometry/shared_state.h"
 #include "platform/message_box.h"
 #include "resources/dialog_templates.h"
+#include "shell/run_commands.h"
 
 namespace mirexa {
 
@@ -168,6 +169,17 @@ void ShowNumberFields(WindowHandle dialog, const NumberField* fields, std::size_
 void ShowDialogWarning(WindowHandle dialog, const char* english, const char* japanese) {
     ShowMessageBox(dialog, ChooseLanguageText(english, japanese),
                    ChooseLanguageText("Warning", "警告"), MBX_OK | MBX_ICONWARNING | MBX_TOPMOST);
+}
+
+int RefuseDuringRun() {
+    if (!IsRunActive()) {
+        return 0;
+    }
+    ShowMessageBox(MainWindow.load(),
+                   ChooseLanguageText("This setting cannot be changed while the program runs.",
+                                      "NCデータの実行中は変更できません"),
+                   ChooseLanguageText("Warning", "警告"), MBX_OK | MBX_ICONWARNING | MBX_TOPMOST);
+    return 1;
 }
 
 void CheckRadioGroup(WindowHandle dialog, const int* ids, std::size_t count, int chosen) {

@@ -57,6 +57,11 @@ void ShowNumberFields(WindowHandle dialog, const NumberField* fields, std::size_
 // The warning box of the dialogs: owned by the dialog, kept on top, caption "Warning" ("警告").
 void ShowDialogWarning(WindowHandle dialog, const char* english, const char* japanese);
 
+// A dialog that changes what a running program reads as it goes (offsets, the position, the
+// checks) is not opened while a program runs: 1 after telling the user so, 0 when no program
+// runs.
+int RefuseDuringRun();
+
 // Checks the button of the group at index chosen and unchecks the others.
 void CheckRadioGroup(WindowHandle dialog, const int* ids, std::size_t count, int chosen);
 // The index of the group's button with that id, or -1.

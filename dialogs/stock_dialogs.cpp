@@ -10,6 +10,7 @@
 #include "config/config_records.h"
 #include "dialogs/dialog_conventions.h"
 #include "dialogs/dialog_frame.h"
+#include "dialogs/offset_dialogs.h"
 #include "dialogs/settings_dialogs.h"
 #include "geometry/shared_state.h"
 #include "platform/profile.h"
@@ -53,7 +54,6 @@ constexpr int kMirrorIds[3] = {1434, 1435, 1436};
 constexpr int kMirrorCentreIds[3] = {1437, 1438, 1439};
 constexpr int kReferenceIds[7] = {1397, 1401, 1402, 1403, 1404, 1399, 1400};
 constexpr int kReferenceValues[7] = {0, 1, -1, 2, -2, 3, -3};
-constexpr int kPointFieldIds[3] = {156, 157, 158};
 // Dialog 286, per axis: the placement buttons (-1, 0, 1), the size and the two margins.
 constexpr int kPlacementIds[3][3] = {{1460, 1461, 1462}, {1470, 1471, 1472}, {1480, 1481, 1482}};
 constexpr int kSideFieldIds[3][3] = {{1464, 1466, 1468}, {1474, 1476, 1478}, {1484, 1486, 1488}};
@@ -89,53 +89,23 @@ std::string FormatPoint(const char* format, const double point[3]) {
     return text;
 }
 
-// --- The control point's staging dialog -----------------------------------------------------
-
-// Dialog 155 opened from a stock dialog: it shows the point to keep and takes the typed point
-// into the staging point on OK.
-struct StagingPoint {
-    double point[3] = {};
-};
-
-void InitStagingPoint(WindowHandle dialog, StagingPoint& staging) {
-    BeginDialog(dialog);
-    for (int axis = 0; axis < 3; ++axis) {
-        SetDlgItemNumber(dialog, kPointFieldIds[axis], "%9.3f", staging.point[axis]);
-    }
-    // The point has no coordinate kind of its own, and no rotary components.
-    for (int id : {1399, 1400, 159, 160, 1192, 1193}) {
-        EnableDlgItem(dialog, id, 0);
-    }
-}
-
-void AcceptStagingPoint(WindowHandle dialog, StagingPoint& staging) {
-    NumberField fields[3];
-    for (int axis = 0; axis < 3; ++axis) {
-        fields[axis] = NumberField{kPointFieldIds[axis], "%9.3f", &staging.point[axis]};
-    }
-    if (ReadNumberFields(dialog, fields, 3)) {
-        EndDialog(dialog, 1);
-    }
-}
+// --- The control point ---------------------------------------------------------------------
 
 // "Control Point" of the stock definition dialogs: the nested dialog's point becomes the
 // specified point, shown in 1246 and written to the settings file at once (kept even when the
 // stock dialog is cancelled afterwards).
 void AskSpecifiedPoint(WindowHandle dialog) {
-    StagingPoint staging;
+    double staging[3];
     for (int axis = 0; axis < 3; ++axis) {
-        staging.point[axis] = Settings.specifiedPoint[axis];
+        staging[axis] = Settings.specifiedPoint[axis];
     }
-    if (OpenModalDialog(IDD_CONTROL_POINT, dialog,
-                        StateDlgProc<StagingPoint, InitStagingPoint, NoCommand<StagingPoint>,
-                                     AcceptStagingPoint>,
-                        reinterpret_cast<MessageLParam>(&staging)) != 1) {
+    if (!OpenSpecifiedPointDialog(dialog, staging)) {
         return;
     }
     for (int axis = 0; axis < 3; ++axis) {
-        Settings.specifiedPoint[axis] = staging.point[axis];
+        Settings.specifiedPoint[axis] = staging[axis];
     }
-    const std::string text = FormatPoint("(%.3f,%.3f,%.3f)", staging.point);
+    const std::string text = FormatPoint("(%.3f,%.3f,%.3f)", staging);
     SetDlgItemText(dialog, kSpecifiedPointId, text);
     if (AutomaticMode.load() == 0 && !DefinitionFiles.settingsPath.empty()) {
         WriteProfileValue("Define", "SPECIFIED POINT", text, DefinitionFiles.settingsPath);

@@ -8,6 +8,7 @@
 #include <mutex>
 #include <unordered_map>
 #include <utility>
+#include <vector>
 
 #include "platform/backend.h"
 #include "platform/responder_slot.h"
@@ -34,6 +35,8 @@ struct ControlState {
     int scrollMin = {};  // scroll bars
     int scrollMax = 100;
     int scrollPos = {};
+    std::vector<std::string> tabs = {};  // a tab bar's tab texts
+    int selectedTab = -1;
 };
 
 // Dialog and control states by window, dropped on the window's WM_DESTROY.
@@ -482,6 +485,91 @@ const ControlTemplate* GetControlTemplate(WindowHandle control) {
         }
     }
     return nullptr;
+}
+
+namespace {
+
+// Runs change on the state of the dialog's tab bar with that id, under the state lock; returns
+// what change returns, or fallback when there is no such tab bar.
+template <typename Result, typename Change>
+Result WithTabBar(WindowHandle dialog, int id, Result fallback, Change change) {
+    WindowHandle control = GetChildWindow(dialog, id);
+    std::lock_guard<std::mutex> lock(stateMutex);
+    ControlState* state = control ? FindControlLocked(control) : nullptr;
+    if (!state || state->kind != ControlKind::TabBar) {
+        return fallback;
+    }
+    return change(*state);
+}
+
+}  // namespace
+
+int InsertTabItem(WindowHandle dialog, int id, int index, const std::string& text) {
+    const int at = WithTabBar(dialog, id, -1, [&](ControlState& state) {
+        const int count = static_cast<int>(state.tabs.size());
+        const int where = std::clamp(index, 0, count);
+        state.tabs.insert(state.tabs.begin() + where, text);
+        if (state.selectedTab < 0) {
+            state.selectedTab = 0;
+        } else if (where <= state.selectedTab) {
+            ++state.selectedTab;
+        }
+        return where;
+    });
+    if (at >= 0) {
+        NotifyControlChanged(GetChildWindow(dialog, id));
+    }
+    return at;
+}
+
+int GetTabItemCount(WindowHandle dialog, int id) {
+    return WithTabBar(dialog, id, 0,
+                      [](ControlState& state) { return static_cast<int>(state.tabs.size()); });
+}
+
+std::string GetTabItemText(WindowHandle dialog, int id, int index) {
+    return WithTabBar(dialog, id, std::string(), [index](ControlState& state) {
+        return index >= 0 && index < static_cast<int>(state.tabs.size())
+                   ? state.tabs[static_cast<std::size_t>(index)]
+                   : std::string();
+    });
+}
+
+int GetTabSelection(WindowHandle dialog, int id) {
+    return WithTabBar(dialog, id, -1, [](ControlState& state) { return state.selectedTab; });
+}
+
+int SetTabSelection(WindowHandle dialog, int id, int index) {
+    const int previous = WithTabBar(dialog, id, -1, [index](ControlState& state) {
+        if (index < 0 || index >= static_cast<int>(state.tabs.size())) {
+            return -1;
+        }
+        const int before = state.selectedTab;
+        state.selectedTab = index;
+        return before;
+    });
+    if (previous >= 0) {
+        NotifyControlChanged(GetChildWindow(dialog, id));
+    }
+    return previous;
+}
+
+int ClickTabItem(WindowHandle dialog, int id, int index) {
+    WindowHandle control = GetChildWindow(dialog, id);
+    if (!control || !IsPlatformWindowEnabled(control) || index < 0 ||
+        index >= GetTabItemCount(dialog, id) || index == GetTabSelection(dialog, id)) {
+        return 0;
+    }
+    NotifyHeader header{control, id, TCN_SELCHANGING};
+    if (SendWindowMessage(dialog, WM_NOTIFY, static_cast<MessageWParam>(id),
+                          reinterpret_cast<MessageLParam>(&header)) != 0) {
+        return 0;
+    }
+    SetTabSelection(dialog, id, index);
+    header.code = TCN_SELCHANGE;
+    SendWindowMessage(dialog, WM_NOTIFY, static_cast<MessageWParam>(id),
+                      reinterpret_cast<MessageLParam>(&header));
+    return 1;
 }
 
 int ClickDlgItem(WindowHandle dialog, int id) {

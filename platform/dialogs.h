@@ -212,12 +212,34 @@ int GetDlgSwatchColor(WindowHandle dialog, int id, std::uint32_t* color);
 // control exists, so a backend may build its widget when it is told of the new window.
 const ControlTemplate* GetControlTemplate(WindowHandle control);
 
+// --- Tab bars --------------------------------------------------------------------------------
+
+// WM_NOTIFY codes of a tab bar: the selection is about to change (a nonzero answer keeps the
+// current tab), and it has changed.
+constexpr unsigned TCN_SELCHANGING = 0x552;
+constexpr unsigned TCN_SELCHANGE = 0x551;
+
+// Inserts a tab with the text at index (clamped to the tabs there are); the first tab inserted
+// becomes the selected one. Returns the index, or -1 when the control is not a tab bar.
+int InsertTabItem(WindowHandle dialog, int id, int index, const std::string& text);
+int GetTabItemCount(WindowHandle dialog, int id);
+std::string GetTabItemText(WindowHandle dialog, int id, int index);
+// The selected tab, -1 when there is none.
+int GetTabSelection(WindowHandle dialog, int id);
+// Selects the tab without notifying anybody; returns the previous selection (-1 when the index
+// is not a tab).
+int SetTabSelection(WindowHandle dialog, int id, int index);
+
 // --- What the user does -------------------------------------------------------------------------
 
 // A click on a button as the user makes it: nothing for a control that is missing, disabled or
 // hidden (0); an automatic check box toggles, an automatic radio button checks itself and
 // unchecks the rest of its group; then WM_COMMAND(id, BN_CLICKED) is posted to the dialog.
 int ClickDlgItem(WindowHandle dialog, int id);
+// A click on a tab as the user makes it: nothing for a missing or disabled bar, an index that is
+// not a tab, or the tab already selected (0); otherwise WM_NOTIFY TCN_SELCHANGING is sent to the
+// dialog, and unless its answer is nonzero the tab is selected and TCN_SELCHANGE sent (1).
+int ClickTabItem(WindowHandle dialog, int id, int index);
 // Typing into an edit field: the text is replaced as the user would (EN_CHANGE follows).
 int TypeDlgItemText(WindowHandle dialog, int id, const std::string& text);
 

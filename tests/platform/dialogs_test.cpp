@@ -189,3 +189,50 @@ TEST_F(DialogEngineTest, WithoutResponderTheHeadlessDialogIsCancelledAndAQuitIsK
 
 }  // namespace
 }  // namespace mirexa
+
+namespace mirexa {
+namespace {
+
+constexpr ControlTemplate kTabControls[] = {
+    {ControlKind::TabBar, 20, 5, 5, 90, 14, "", nullptr, kTabStop},
+    {ControlKind::Edit, 21, 5, 25, 60, 12, "", nullptr, kTabStop},
+};
+const DialogTemplate kTabTemplate = {902, "タブ", nullptr, 100, 50, kDialogModeless, kTabControls};
+
+// Refuses to leave tab 1; records every notification with the selection it saw.
+MessageResult TabProcedure(WindowHandle dialog, unsigned message, MessageWParam,
+                           MessageLParam lparam) {
+    if (message != WM_NOTIFY) {
+        return message == WM_INITDIALOG ? 1 : 0;
+    }
+    const NotifyHeader* header = reinterpret_cast<const NotifyHeader*>(lparam);
+    const int selected = GetTabSelection(dialog, header->id);
+    seen.events.push_back((header->code == TCN_SELCHANGING ? "leave " : "enter ") +
+                          std::to_string(selected));
+    return header->code == TCN_SELCHANGING && selected == 1 ? 1 : 0;
+}
+
+TEST_F(DialogEngineTest, TabBarsNotifyTheirDialogAndMayBeRefusedALeave) {
+    WindowHandle dialog = CreateModelessDialog(kTabTemplate, owner, TabProcedure, 0);
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(GetTabSelection(dialog, 20), -1);
+    EXPECT_EQ(InsertTabItem(dialog, 20, 0, "b"), 0);
+    EXPECT_EQ(InsertTabItem(dialog, 20, 0, "a"), 0);
+    EXPECT_EQ(InsertTabItem(dialog, 20, 9, "c"), 2);
+    EXPECT_EQ(InsertTabItem(dialog, 21, 0, "not a tab bar"), -1);
+    EXPECT_EQ(GetTabItemCount(dialog, 20), 3);
+    EXPECT_EQ(GetTabItemText(dialog, 20, 0) + GetTabItemText(dialog, 20, 2), "ac");
+    EXPECT_EQ(GetTabSelection(dialog, 20), 1) << "the first tab made stays selected";
+    EXPECT_EQ(ClickTabItem(dialog, 20, 2), 0) << "refused";
+    EXPECT_EQ(SetTabSelection(dialog, 20, 0), 1);
+    EXPECT_EQ(ClickTabItem(dialog, 20, 0), 0) << "already selected";
+    EXPECT_EQ(ClickTabItem(dialog, 20, 3), 0) << "no such tab";
+    EXPECT_EQ(ClickTabItem(dialog, 20, 2), 1);
+    EXPECT_EQ(GetTabSelection(dialog, 20), 2);
+    const std::vector<std::string> expected = {"leave 1", "leave 0", "enter 2"};
+    EXPECT_EQ(seen.events, expected);
+    DestroyPlatformWindow(dialog);
+}
+
+}  // namespace
+}  // namespace mirexa
