@@ -28,6 +28,24 @@ namespace {
 
 constexpr int kCutLinesLoggedMax = 10;
 
+// The level shown to other threads and the second progress bar follow the session's subprogram
+// levels, except in a session whose levels are hidden (one that runs beside a waiting run).
+void ShowLevelEntered(int depth, const char* path) {
+    if (NcSource.levelsHidden == 0) {
+        SubprogramDepthShown.store(depth);
+        BeginProgress2(MainWindow.load(), path);
+    }
+}
+
+void ShowLevelLeft(int depth, bool endBar) {
+    if (NcSource.levelsHidden == 0) {
+        if (endBar) {
+            EndProgress2();
+        }
+        SubprogramDepthShown.store(depth);
+    }
+}
+
 // Reads one physical line of a stream into out (capacity kNcLineTextMax + 1): at most
 // kNcLineTextMax characters are kept, the rest of the physical line is dropped; the line end
 // and one "\r" before it are not kept. A line that runs on past kLineTailLimit bytes ends the
@@ -287,11 +305,8 @@ void CloseNcProgramSource() {
         }
         Subprograms.fromMemory[i] = 0;
     }
-    if (Subprograms.depth > 0) {
-        EndProgress2();
-    }
+    ShowLevelLeft(0, Subprograms.depth > 0);
     Subprograms.depth = 0;
-    SubprogramDepthShown.store(0);
 }
 
 void PushBackNcLine(const NcLineBuffer& previous, int previousLevelCounter) {
@@ -617,8 +632,7 @@ int TryOpenSubprogramFile(const char* name, int nameLength) {
     Subprograms.position[depth] = 0;
     CopyName(Subprograms.name[depth], name, nameLength);
     Subprograms.depth = depth + 1;
-    SubprogramDepthShown.store(depth + 1);
-    BeginProgress2(MainWindow.load(), path);
+    ShowLevelEntered(depth + 1, path);
     return 1;
 }
 
@@ -667,8 +681,7 @@ int EnterSubprogramFromMemory(int number) {
     Subprograms.entry[depth] = entry;
     Subprograms.position[depth] = 0;
     Subprograms.depth = depth + 1;
-    SubprogramDepthShown.store(depth + 1);
-    BeginProgress2(MainWindow.load(), nullptr);
+    ShowLevelEntered(depth + 1, nullptr);
     return 1;
 }
 
@@ -683,10 +696,7 @@ void PopLevel() {
     }
     Subprograms.fromMemory[level] = 0;
     Subprograms.depth = level;
-    SubprogramDepthShown.store(level);
-    if (level == 0) {
-        EndProgress2();
-    }
+    ShowLevelLeft(level, level == 0);
 }
 
 }  // namespace

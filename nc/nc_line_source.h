@@ -92,6 +92,9 @@ struct NcProgramSource {
     // the rest of the file; and how many cut lines of the program were logged.
     int lastLineCut = {};
     int cutLinesLogged = {};
+    // 1: the subprogram levels are neither published (SubprogramDepthShown) nor shown in the
+    // second progress bar, which belong to a run that waits while this session pulls.
+    int levelsHidden = {};
 };
 // The record of the session this thread has bound (the run's unless a puller bound its own).
 extern thread_local constinit NcProgramSource* BoundNcSource;

@@ -201,6 +201,7 @@ int RunPath(NcSession* session, int withoutRotary, bool runWaiting, const ToolPa
     NcController.radiusCheckAny = 0;
     NcController.radiusCheckListMode = 0;
     KinematicsMode.runMode = kRunModeNone;
+    NcSource.levelsHidden = runWaiting ? 1 : 0;
     const NcMoveReader reader{SimulationCallbacks.openPathReader,
                               SimulationCallbacks.closePathReader};
     const int opened = OpenNcSession(session, path, reader);

@@ -85,7 +85,8 @@ extern ToolPathSummary LastToolPath;
 //     (OpenNcSession: the interpreter reset, the path-reader plug-in through
 //     SimulationCallbacks.openPathReader, else the NC file), the pose and the run record set up
 //     as at a run's start, and, when no run waits, a progress run begun with the caption
-//     "Draw Path".
+//     "Draw Path" (while a run waits, neither a progress bar nor the drawing's subprogram
+//     levels are shown: those belong to the run).
 //  4. Per block: NextNcMove; an error above 0 ends the path (kToolPathError). The block
 //     goes through TakeFetchedBlock as in the simulation thread: tool changes mount the new tool
 //     with MountToolForStepping (no tool-length report line) and shift the next move's start
