@@ -12,8 +12,6 @@
 #include <vector>
 
 #include "config/config_records.h"
-#include "config/current_tool.h"
-#include "config/tool_profile.h"
 #include "geometry/machine_kinematics.h"
 #include "geometry/progress.h"
 #include "geometry/shared_state.h"
@@ -22,7 +20,6 @@
 #include "nc/nc_run_state.h"
 #include "nc/nc_session.h"
 #include "nc/nurbs_evaluation.h"
-#include "nc/step_driver.h"
 #include "platform/clock.h"
 #include "platform/file_info.h"
 #include "platform/keys.h"
@@ -31,7 +28,6 @@
 #include "simulation/run_control.h"
 #include "simulation/simulation_hooks.h"
 #include "simulation/simulation_thread.h"
-#include "stock/stock_model.h"
 #include "view/camera.h"
 #include "view/display_lists.h"
 #include "view/gl_colors.h"
