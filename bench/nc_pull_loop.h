@@ -1,32 +1,29 @@
 // The pullers' loop of the NC benchmarks: a program pulled through the step driver from reset to
-// its end.
+// its end, in the session bound on the thread.
 #pragma once
 
 #include <string>
 
-#include "nc/nc_line_source.h"
-#include "nc/nc_run_state.h"
+#include "nc/nc_session.h"
 #include "nc/step_driver.h"
 
 namespace mirexa {
 
-// Resets the interpreter, opens the program and pulls every move; returns the count of moves
+// Opens the program in the bound session and pulls every move; returns the count of moves
 // finished (0 when the program cannot be opened).
 inline long PullAllMoves(const std::string& path) {
-    ResetInterpreterState();
-    if (!OpenNcProgramSource(path)) {
-        return 0;
-    }
+    NcSession* session = BoundNcSession();
     long moves = 0;
-    while (NcRun.status.endState < 2 && NcRun.status.error == 0) {
-        ComputeNextMove();
-        if (NcRun.status.subprogramEnd) {
-            continue;
+    if (OpenNcSession(session, path, NcMoveReader{})) {
+        int next = kNcNoMove;
+        while ((next = NextNcMove(session)) != kNcSessionEnded && next != kNcMoveError) {
+            if (next == kNcMoveReady) {
+                FinishBlockPosition();
+                ++moves;
+            }
         }
-        FinishBlockPosition();
-        ++moves;
     }
-    CloseNcProgramSource();
+    CloseNcSession(session);
     return moves;
 }
 

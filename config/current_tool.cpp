@@ -16,8 +16,6 @@
 
 namespace mirexa {
 
-CurrentToolRecord CurrentTool;
-
 namespace {
 
 constexpr double kDegreesToRadians = 3.141592653589793 / 180.0;

@@ -71,7 +71,9 @@ struct CurrentToolRecord {
     double topRadiusSquared = {};
     double maxRadius = {};  // the largest radius of cutter, shank and holder
 };
-extern CurrentToolRecord CurrentTool;
+// The record of the session this thread has bound (the run's unless a puller bound its own).
+extern thread_local constinit CurrentToolRecord* BoundCurrentTool;
+#define CurrentTool (*::mirexa::BoundCurrentTool)
 
 // The holder clearance of a diameter (mm): with the ARBOR CLEARANCE setting at 2, d + 2c;
 // otherwise 2 sqrt((p/2)^2 + (d/2 + p)^2) for the dexel pitch p.

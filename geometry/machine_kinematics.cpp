@@ -9,15 +9,30 @@
 
 namespace mirexa {
 
-MachinePose CurrentMachinePose;
-MotionRecord CurrentMotion;
-MotionPosition WorkOrigin;
 MachineGeometry CurrentMachine;
 KinematicsControllerSettings KinematicsController;
-KinematicsToolValues CurrentToolValues;
-KinematicsModeFlags KinematicsMode;
-TiltedWorkPlane CurrentWorkPlane;
-TcpTableFrame TcpTable;
+KinematicsSessionRecords RunKinematics;
+thread_local constinit MachinePose* BoundCurrentMachinePose = &RunKinematics.pose;
+thread_local constinit MotionRecord* BoundCurrentMotion = &RunKinematics.motion;
+thread_local constinit MotionPosition* BoundWorkOrigin = &RunKinematics.workOrigin;
+thread_local constinit KinematicsToolValues* BoundCurrentToolValues = &RunKinematics.toolValues;
+thread_local constinit KinematicsModeFlags* BoundKinematicsMode = &RunKinematics.modes;
+thread_local constinit TiltedWorkPlane* BoundCurrentWorkPlane = &RunKinematics.plane;
+thread_local constinit TcpTableFrame* BoundTcpTable = &RunKinematics.tcp;
+thread_local constinit KinematicsSessionRecords* BoundKinematics = &RunKinematics;
+
+KinematicsSessionRecords* BindKinematicsRecords(KinematicsSessionRecords* records) {
+    KinematicsSessionRecords* before = BoundKinematics;
+    BoundKinematics = records;
+    BoundCurrentMachinePose = &records->pose;
+    BoundCurrentMotion = &records->motion;
+    BoundWorkOrigin = &records->workOrigin;
+    BoundCurrentToolValues = &records->toolValues;
+    BoundKinematicsMode = &records->modes;
+    BoundCurrentWorkPlane = &records->plane;
+    BoundTcpTable = &records->tcp;
+    return before;
+}
 
 namespace {
 

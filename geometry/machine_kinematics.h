@@ -28,7 +28,9 @@ struct MachinePose {
     double sin2 = {};
     double cos2 = 1;
 };
-extern MachinePose CurrentMachinePose;
+// The record of the session this thread has bound (the run's unless a puller bound its own).
+extern thread_local constinit MachinePose* BoundCurrentMachinePose;
+#define CurrentMachinePose (*::mirexa::BoundCurrentMachinePose)
 
 // The current move. The NC interpreter fills it; the kinematics writes the end position E and the
 // transformed end E' in the modes where the program position is derived from the machine.
@@ -72,11 +74,15 @@ struct MotionRecord {
     // 1 the two cross components (+angle), -1 the same with -angle, 2 as 0 in the opposite sense.
     int spindleAxisChoice = 1;
 };
-extern MotionRecord CurrentMotion;
+// The record of the session this thread has bound (the run's unless a puller bound its own).
+extern thread_local constinit MotionRecord* BoundCurrentMotion;
+#define CurrentMotion (*::mirexa::BoundCurrentMotion)
 
 // The work origin W: external offset plus the current work offset entry (mm, mm, mm, deg, deg).
 // Kept by the NC interpreter whenever the work offset changes.
-extern MotionPosition WorkOrigin;
+// The record of the session this thread has bound (the run's unless a puller bound its own).
+extern thread_local constinit MotionPosition* BoundWorkOrigin;
+#define WorkOrigin (*::mirexa::BoundWorkOrigin)
 
 // --- Machine geometry ----------------------------------------------------------------------
 
@@ -144,7 +150,9 @@ struct KinematicsToolValues {
     double lengthOffset = {};        // H: the effective tool length / active length offset
     double fixedHeadOffset[3] = {};  // subtracted from block ends with AUTOMATIC TOOL OFFSET
 };
-extern KinematicsToolValues CurrentToolValues;
+// The record of the session this thread has bound (the run's unless a puller bound its own).
+extern thread_local constinit KinematicsToolValues* BoundCurrentToolValues;
+#define CurrentToolValues (*::mirexa::BoundCurrentToolValues)
 
 // --- Mode inputs ---------------------------------------------------------------------------
 
@@ -169,7 +177,9 @@ struct KinematicsModeFlags {
     int runMode = {};                    // copy of the cutting run mode; 0 when no run is active
     int previousSolutionCount = {};      // candidates that fitted at the last solve
 };
-extern KinematicsModeFlags KinematicsMode;
+// The record of the session this thread has bound (the run's unless a puller bound its own).
+extern thread_local constinit KinematicsModeFlags* BoundKinematicsMode;
+#define KinematicsMode (*::mirexa::BoundKinematicsMode)
 
 // The tilted working plane. Q by rows (row 0 the plane X axis, row 1 Y, row 2 Z, in machine
 // coordinates), its transpose, the plane origin O (mm), the three plane angles (deg), the two
@@ -184,7 +194,9 @@ struct TiltedWorkPlane {
     double storedAngles[2] = {};
     int rotationOrderCode = {};
 };
-extern TiltedWorkPlane CurrentWorkPlane;
+// The record of the session this thread has bound (the run's unless a puller bound its own).
+extern thread_local constinit TiltedWorkPlane* BoundCurrentWorkPlane;
+#define CurrentWorkPlane (*::mirexa::BoundCurrentWorkPlane)
 
 // Reference angles (deg) and table turn sine/cosine pairs of tool centre point control.
 struct TcpTableFrame {
@@ -194,7 +206,29 @@ struct TcpTableFrame {
     double sin2 = {};
     double cos2 = 1;
 };
-extern TcpTableFrame TcpTable;
+// The record of the session this thread has bound (the run's unless a puller bound its own).
+extern thread_local constinit TcpTableFrame* BoundTcpTable;
+#define TcpTable (*::mirexa::BoundTcpTable)
+
+// The machine records one interpretation moves: the pose, the move, the work origin, the tool
+// values, the modes, the tilted plane and the tool centre point frame. The run owns one
+// (RunKinematics); another puller (the tool path) owns its own and binds it on its thread, so that
+// the names above read and write that puller's records there and the run's records everywhere else.
+struct KinematicsSessionRecords {
+    MachinePose pose = {};
+    MotionRecord motion = {};
+    MotionPosition workOrigin = {};
+    KinematicsToolValues toolValues = {};
+    KinematicsModeFlags modes = {};
+    TiltedWorkPlane plane = {};
+    TcpTableFrame tcp = {};
+};
+// The session of the run's machine records: every thread's binding until it binds another.
+extern KinematicsSessionRecords RunKinematics;
+
+// Points this thread's names (CurrentMachinePose .. TcpTable) at the records; returns the records
+// bound before, for the caller to bind again when it is done.
+KinematicsSessionRecords* BindKinematicsRecords(KinematicsSessionRecords* records);
 
 // --- Rotations -----------------------------------------------------------------------------
 

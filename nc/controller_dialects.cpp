@@ -7,8 +7,6 @@
 
 namespace mirexa {
 
-NcDialectState DialectState;
-
 bool IsDialectBlank(char c) {
     return c == ' ' || c == '\t';
 }

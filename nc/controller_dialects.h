@@ -107,7 +107,9 @@ struct NcDialectState {
     int ospShiftPending = {};
     double ospPendingShift[5] = {};
 };
-extern NcDialectState DialectState;
+// The record of the session this thread has bound (the run's unless a puller bound its own).
+extern thread_local constinit NcDialectState* BoundDialectState;
+#define DialectState (*::mirexa::BoundDialectState)
 
 // Clears the dialect state (the Q table included); the interpreter reset calls it.
 void ResetDialectState();

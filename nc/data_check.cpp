@@ -20,6 +20,7 @@
 #include "nc/nc_controller_view.h"
 #include "nc/nc_line_source.h"
 #include "nc/nc_run_state.h"
+#include "nc/nc_session.h"
 #include "nc/nurbs_evaluation.h"
 #include "nc/step_driver.h"
 #include "stock/stock_model.h"
@@ -359,18 +360,18 @@ bool BlockMoves() {
 }
 
 // The block loop.
-void PullProgram(DataCheckToolChanger* changer) {
+void PullProgram(NcSession* session, DataCheckToolChanger* changer) {
     DataCheckRecord& r = DataCheckResult;
     const bool all = DataCheckMode == kDataCheckAll;
-    while (NcRun.status.endState < 2) {
-        ComputeNextMove();
-        if (NcRun.status.error > 0) {
+    int next = kNcNoMove;
+    while ((next = NextNcMove(session)) != kNcSessionEnded) {
+        if (next == kNcMoveError) {
             return;
         }
         if (all) {
             r.maxSpindle = std::max(r.maxSpindle, static_cast<double>(NcRun.modal.spindleSpeed));
         }
-        if (NcRun.status.started == 0 || NcRun.status.subprogramEnd != 0) {
+        if (next == kNcNoMove) {
             continue;
         }
         HandleToolChange(changer);
@@ -421,12 +422,9 @@ int RunNcDataCheck(WindowHandle owner, const std::string& path, int mode) {
     if (mode != kDataCheckAll && mode != kDataCheckMinMax) {
         return 0;
     }
-    // 1. The run flag; the program in memory; what is put back afterwards.
+    // 1. The run flag; what is put back afterwards.
     DataCheckMode = mode;
     NcRun.dataCheckActive = 1;
-    if (NcController.runTypeMemory != 0) {
-        LoadNcProgramIndex(path);
-    }
     SavedRunContext saved;
     saved.pose = CurrentMachinePose;
     saved.workOrigin = WorkOrigin;
@@ -453,21 +451,15 @@ int RunNcDataCheck(WindowHandle owner, const std::string& path, int mode) {
     }
 
     // 4. The interpreter from its reset; the source.
-    ResetInterpreterState();
-    int pluginReads = 0;
-    int opened = 0;
-    if (DataCheckCallbacks.openPathReader != nullptr &&
-        DataCheckCallbacks.openPathReader(path.c_str()) != 0) {
-        pluginReads = 1;
-        opened = 1;
-    } else {
-        opened = OpenNcProgramSource(path);
-    }
+    NcSession* session = BoundNcSession();
+    const NcMoveReader reader{DataCheckCallbacks.openPathReader,
+                              DataCheckCallbacks.closePathReader};
+    const int opened = OpenNcSession(session, path, reader);
 
     // 5. The moves.
     DataCheckToolChanger changer;
     if (opened) {
-        PullProgram(&changer);
+        PullProgram(session, &changer);
     }
 
     // 6. The end: error 3 when the program never started (or could not be opened); the source
@@ -477,13 +469,7 @@ int RunNcDataCheck(WindowHandle owner, const std::string& path, int mode) {
     }
     r.error = NcRun.status.error;
     r.errorLine = NcLine.mainLineNumber;
-    if (pluginReads) {
-        if (DataCheckCallbacks.closePathReader != nullptr) {
-            DataCheckCallbacks.closePathReader();
-        }
-    } else {
-        CloseNcProgramSource();
-    }
+    CloseNcSession(session);
     if (mode == kDataCheckAll) {
         FlushPendingMoveTime();
         UsedCodes.recording = 0;

@@ -20,8 +20,6 @@
 
 namespace mirexa {
 
-NcControllerView NcController;
-
 namespace {
 
 // The reversal flag of the word that drives machine axis i: the flag of its program letter

@@ -162,7 +162,9 @@ struct NcControllerView {
 };
 
 // The values in force. Tests and the trace tool may set fields directly.
-extern NcControllerView NcController;
+// The record of the session this thread has bound (the run's unless a puller bound its own).
+extern thread_local constinit NcControllerView* BoundNcController;
+#define NcController (*::mirexa::BoundNcController)
 
 // Fills NcController from the configuration records (settings, tool tables, controller, machine
 // and current tool). The pullers call it before ResetInterpreterState, after the definition

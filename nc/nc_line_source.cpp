@@ -21,31 +21,31 @@
 
 namespace mirexa {
 
-NcLineBuffer NcLine;
 NcProgramIndex ProgramIndex;
-SubprogramStack Subprograms;
 std::atomic<int> SubprogramDepthShown{0};
-NcProgramSource NcSource;
 NcHooks NcUpHooks;
 
 namespace {
 
-// A line handed back by PushBackNcLine, with the subprogram level it was read at and that
-// level's line counter behind it.
-struct PushedBackLine {
-    int pending = {};
-    NcLineBuffer line = {};
-    int depth = {};
-    int levelCounter = {};
-};
-PushedBackLine PushedBack;
-
-// What the last ReadPhysicalLine dropped: 0 nothing, 1 text behind the line limit, 2 also the
-// rest of the file (the line ran on past kLineTailLimit bytes); and how many cut lines of the
-// program were logged.
-int lastLineCut = 0;
-int cutLinesLogged = 0;
 constexpr int kCutLinesLoggedMax = 10;
+
+// The level shown to other threads and the second progress bar follow the session's subprogram
+// levels, except in a session whose levels are hidden (one that runs beside a waiting run).
+void ShowLevelEntered(int depth, const char* path) {
+    if (NcSource.levelsHidden == 0) {
+        SubprogramDepthShown.store(depth);
+        BeginProgress2(MainWindow.load(), path);
+    }
+}
+
+void ShowLevelLeft(int depth, bool endBar) {
+    if (NcSource.levelsHidden == 0) {
+        if (endBar) {
+            EndProgress2();
+        }
+        SubprogramDepthShown.store(depth);
+    }
+}
 
 // Reads one physical line of a stream into out (capacity kNcLineTextMax + 1): at most
 // kNcLineTextMax characters are kept, the rest of the physical line is dropped; the line end
@@ -57,7 +57,7 @@ long ReadPhysicalLine(std::FILE* stream, char* out, int* kept) {
     int n = 0;
     int c = 0;
     int lastByte = 0;
-    lastLineCut = 0;
+    NcSource.lastLineCut = 0;
     while ((c = std::getc(stream)) != EOF) {
         ++consumed;
         if (c == '\n') {
@@ -75,7 +75,7 @@ long ReadPhysicalLine(std::FILE* stream, char* out, int* kept) {
             }
             if (consumed > kLineTailLimit) {
                 std::fseek(stream, 0, SEEK_END);
-                lastLineCut = 2;
+                NcSource.lastLineCut = 2;
                 break;
             }
         }
@@ -92,9 +92,9 @@ long ReadPhysicalLine(std::FILE* stream, char* out, int* kept) {
         --n;
     }
     // Text was dropped unless all that is missing is the "\r" of a line end.
-    if (lastLineCut == 0 && textBytes > kNcLineTextMax &&
+    if (NcSource.lastLineCut == 0 && textBytes > kNcLineTextMax &&
         !(textBytes == kNcLineTextMax + 1 && lastByte == '\r')) {
-        lastLineCut = 1;
+        NcSource.lastLineCut = 1;
     }
     out[n] = '\0';
     *kept = n;
@@ -103,13 +103,13 @@ long ReadPhysicalLine(std::FILE* stream, char* out, int* kept) {
 
 // Logs a line of the file at path that the last read cut (the first few of a program).
 void LogCutLine(const char* path, int lineNumber) {
-    if (lastLineCut == 0 || cutLinesLogged >= kCutLinesLoggedMax) {
+    if (NcSource.lastLineCut == 0 || NcSource.cutLinesLogged >= kCutLinesLoggedMax) {
         return;
     }
-    ++cutLinesLogged;
+    ++NcSource.cutLinesLogged;
     const std::string number = std::to_string(lineNumber);
     const std::string limit = std::to_string(kNcLineTextMax);
-    const bool wholeFile = lastLineCut == 2;
+    const bool wholeFile = NcSource.lastLineCut == 2;
     const std::string text =
         UiLanguage.load() == 1
             ? "line " + number + " is longer than " + limit + " characters; " +
@@ -286,7 +286,7 @@ int OpenNcProgramSource(const std::string& path) {
     CloseNcProgramSource();
     DiscardPushedBackLine();
     NcSource.programPath = path;
-    cutLinesLogged = 0;
+    NcSource.cutLinesLogged = 0;
     if (!GetPathDirectory(path, Subprograms.directory, sizeof Subprograms.directory)) {
         Subprograms.directory[0] = '\0';
     }
@@ -306,21 +306,18 @@ void CloseNcProgramSource() {
         }
         Subprograms.fromMemory[i] = 0;
     }
-    if (Subprograms.depth > 0) {
-        EndProgress2();
-    }
+    ShowLevelLeft(0, Subprograms.depth > 0);
     Subprograms.depth = 0;
-    SubprogramDepthShown.store(0);
 }
 
 void PushBackNcLine(const NcLineBuffer& previous, int previousLevelCounter) {
-    PushedBack.line = NcLine;
-    PushedBack.line.lineHeld = 0;
-    PushedBack.depth = Subprograms.depth;
-    PushedBack.pending = 1;
+    NcSource.pushedBackLine = NcLine;
+    NcSource.pushedBackLine.lineHeld = 0;
+    NcSource.pushedBackDepth = Subprograms.depth;
+    NcSource.pushedBackPending = 1;
     const int level = Subprograms.depth - 1;
     if (level >= 0) {
-        PushedBack.levelCounter = Subprograms.lineCounter[level];
+        NcSource.pushedBackLevelCounter = Subprograms.lineCounter[level];
         Subprograms.lineCounter[level] = previousLevelCounter;
     }
     const int held = NcLine.lineHeld;
@@ -329,7 +326,7 @@ void PushBackNcLine(const NcLineBuffer& previous, int previousLevelCounter) {
 }
 
 void DiscardPushedBackLine() {
-    PushedBack.pending = 0;
+    NcSource.pushedBackPending = 0;
 }
 
 int ReadNextNcLine() {
@@ -338,12 +335,12 @@ int ReadNextNcLine() {
         NoteLineSource();
         return 1;
     }
-    if (PushedBack.pending) {
-        PushedBack.pending = 0;
-        NcLine = PushedBack.line;
+    if (NcSource.pushedBackPending) {
+        NcSource.pushedBackPending = 0;
+        NcLine = NcSource.pushedBackLine;
         const int level = Subprograms.depth - 1;
-        if (level >= 0 && Subprograms.depth == PushedBack.depth) {
-            Subprograms.lineCounter[level] = PushedBack.levelCounter;
+        if (level >= 0 && Subprograms.depth == NcSource.pushedBackDepth) {
+            Subprograms.lineCounter[level] = NcSource.pushedBackLevelCounter;
         }
         NoteLineSource();
         return 1;
@@ -644,8 +641,7 @@ int TryOpenSubprogramFile(const char* name, int nameLength) {
     Subprograms.position[depth] = 0;
     CopyName(Subprograms.name[depth], name, nameLength);
     Subprograms.depth = depth + 1;
-    SubprogramDepthShown.store(depth + 1);
-    BeginProgress2(MainWindow.load(), path);
+    ShowLevelEntered(depth + 1, path);
     return 1;
 }
 
@@ -694,8 +690,7 @@ int EnterSubprogramFromMemory(int number) {
     Subprograms.entry[depth] = entry;
     Subprograms.position[depth] = 0;
     Subprograms.depth = depth + 1;
-    SubprogramDepthShown.store(depth + 1);
-    BeginProgress2(MainWindow.load(), nullptr);
+    ShowLevelEntered(depth + 1, nullptr);
     return 1;
 }
 
@@ -710,10 +705,7 @@ void PopLevel() {
     }
     Subprograms.fromMemory[level] = 0;
     Subprograms.depth = level;
-    SubprogramDepthShown.store(level);
-    if (level == 0) {
-        EndProgress2();
-    }
+    ShowLevelLeft(level, level == 0);
 }
 
 }  // namespace

@@ -38,7 +38,9 @@ struct NcLineBuffer {
     // the next read hands on that same line.
     int lineHeld = {};
 };
-extern NcLineBuffer NcLine;
+// The record of the session this thread has bound (the run's unless a puller bound its own).
+extern thread_local constinit NcLineBuffer* BoundNcLine;
+#define NcLine (*::mirexa::BoundNcLine)
 
 // The NC file held in memory (memory run type): every line after replacement with a NUL in
 // place of its line end, and the subprograms found in it.
@@ -69,7 +71,9 @@ struct SubprogramStack {
     char directory[kNcPathCapacity] = {};  // the NC file's directory with its separator
     char path[kNcPathCapacity] = {};       // the last subprogram file opened
 };
-extern SubprogramStack Subprograms;
+// The record of the session this thread has bound (the run's unless a puller bound its own).
+extern thread_local constinit SubprogramStack* BoundSubprograms;
+#define Subprograms (*::mirexa::BoundSubprograms)
 // The subprogram depth kept for other threads (the run timer's progress bars read it while the
 // run's thread enters and leaves levels).
 extern std::atomic<int> SubprogramDepthShown;
@@ -78,8 +82,23 @@ extern std::atomic<int> SubprogramDepthShown;
 struct NcProgramSource {
     std::string programPath;
     std::FILE* mainFile = {};
+    // A line handed back by PushBackNcLine, with the subprogram level it was read at and that
+    // level's line counter behind it.
+    int pushedBackPending = {};
+    NcLineBuffer pushedBackLine = {};
+    int pushedBackDepth = {};
+    int pushedBackLevelCounter = {};
+    // What the last physical line read dropped: 0 nothing, 1 text behind the line limit, 2 also
+    // the rest of the file; and how many cut lines of the program were logged.
+    int lastLineCut = {};
+    int cutLinesLogged = {};
+    // 1: the subprogram levels are neither published (SubprogramDepthShown) nor shown in the
+    // second progress bar, which belong to a run that waits while this session pulls.
+    int levelsHidden = {};
 };
-extern NcProgramSource NcSource;
+// The record of the session this thread has bound (the run's unless a puller bound its own).
+extern thread_local constinit NcProgramSource* BoundNcSource;
+#define NcSource (*::mirexa::BoundNcSource)
 
 // Upward calls of the line source and the interpreter; a null hook means nothing there.
 struct NcHooks {

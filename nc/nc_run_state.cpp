@@ -6,7 +6,6 @@
 
 namespace mirexa {
 
-NcRunState NcRun;
 NcUsedCodes UsedCodes;
 
 int PushToolAxisMove(double value, int motionType) {

@@ -388,7 +388,9 @@ struct NcRunState {
     // NC communication queries (tool, length, holder): 2 stops that query until the next reset.
     int pluginQueryState[3] = {};
 };
-extern NcRunState NcRun;
+// The record of the session this thread has bound (the run's unless a puller bound its own).
+extern thread_local constinit NcRunState* BoundNcRun;
+#define NcRun (*::mirexa::BoundNcRun)
 
 // The used-code record of the data check and the cutting-information report: one flag per G
 // and M code below 200, kept while recording is on.

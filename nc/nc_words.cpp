@@ -11,8 +11,6 @@ namespace mirexa {
 
 const char WordTerminators[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz(\n";
 
-NcWordSettings NcWords;
-
 int IsWordTerminator(char c) {
     return c == '\0' || std::strchr(WordTerminators, c) != nullptr;
 }

@@ -27,7 +27,9 @@ struct NcWordSettings {
     double toolDeltaLength = {};  // DL of the last tool call that gave one (mm)
     double toolDeltaRadius = {};  // DR (mm)
 };
-extern NcWordSettings NcWords;
+// The record of the session this thread has bound (the run's unless a puller bound its own).
+extern thread_local constinit NcWordSettings* BoundNcWords;
+#define NcWords (*::mirexa::BoundNcWords)
 
 // The value up to the first terminator, as written; the cursor moves onto the terminator.
 double ReadWordReal(int* cursor, const char* line);

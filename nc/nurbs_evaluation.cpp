@@ -12,8 +12,6 @@
 
 namespace mirexa {
 
-NurbsCurveData NurbsCurve;
-
 int AllocNurbsBuffers() {
     NurbsCurveData& c = NurbsCurve;
     if (c.present) {

@@ -47,7 +47,9 @@ struct NurbsCurveData {
     int pointCount = {};
     int knotCount = {};  // pointCount + order once the curve is complete
 };
-extern NurbsCurveData NurbsCurve;
+// The record of the session this thread has bound (the run's unless a puller bound its own).
+extern thread_local constinit NurbsCurveData* BoundNurbsCurve;
+#define NurbsCurve (*::mirexa::BoundNurbsCurve)
 
 // Allocates the five arrays of NurbsCurve (1,000 doubles each, 1,010 for the knots) when they
 // are not present and sets the present flag. Returns 1, or 0 when memory ran out (the record is

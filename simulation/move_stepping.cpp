@@ -28,7 +28,14 @@
 
 namespace mirexa {
 
-SimulationRunRecord SimRun;
+SimulationRunRecord RunSimulationRecord;
+thread_local constinit SimulationRunRecord* BoundSimRun = &RunSimulationRecord;
+
+SimulationRunRecord* BindSimulationRunRecord(SimulationRunRecord* record) {
+    SimulationRunRecord* before = BoundSimRun;
+    BoundSimRun = record;
+    return before;
+}
 
 namespace {
 

@@ -58,7 +58,13 @@ struct SimulationRunRecord {
     std::int64_t raysVisited = {};   // rays with material in the cuts' windows
     std::int32_t stepCapHits = {};   // moves whose step count was capped
 };
-extern SimulationRunRecord SimRun;
+// The record of the session this thread has bound (the run's unless a puller bound its own).
+extern thread_local constinit SimulationRunRecord* BoundSimRun;
+#define SimRun (*::mirexa::BoundSimRun)
+// The session of the run's step record: every thread's binding until it binds another.
+extern SimulationRunRecord RunSimulationRecord;
+// Points this thread's SimRun at the record; returns the record bound before.
+SimulationRunRecord* BindSimulationRunRecord(SimulationRunRecord* record);
 
 // Resets the run record: the step length and the cadences from the settings (each at least
 // 1), the minimum move length from the controller's coordinate tolerance, the rotary radii of the

@@ -21,6 +21,7 @@
 #include "nc/nc_line_source.h"
 #include "nc/nc_run_state.h"
 #include "nc/plugin_queries.h"
+#include "nc/nc_session.h"
 #include "nc/step_driver.h"
 #include "nc/tool_change_moves.h"
 #include "simulation/cutting_core.h"
@@ -493,10 +494,9 @@ int StartRun(const std::string& path) {
     RunBlockLoop.mountTool = MountTool;
     RunBlockLoop.pluginToolMounts = PluginToolMounts;
     RefreshNcControllerView();
-    if (NcController.runTypeMemory != 0) {
-        LoadNcProgramIndex(path);
-    }
-    ResetInterpreterState();
+    const NcMoveReader reader{SimulationCallbacks.openPathReader,
+                              SimulationCallbacks.closePathReader};
+    const int opened = OpenNcSession(&RunSession, path, reader);
     UpdateMachinePosition();
     ResetSimulationRunRecord();
     LoadCutterSections(CurrentTool, &CurrentCutter);
@@ -504,14 +504,13 @@ int StartRun(const std::string& path) {
     if (!(SimRun.stepLength > 0.0) || !std::isfinite(SimRun.stepLength)) {
         return kRunEndBadStep;
     }
+    if (opened == 0) {
+        return kRunEndNoSource;
+    }
     if (SimulationCallbacks.startVideoRecording != nullptr && AutomaticMode.load() == 0) {
         SimulationCallbacks.startVideoRecording();
     }
-    if (SimulationCallbacks.openPathReader != nullptr &&
-        SimulationCallbacks.openPathReader(path.c_str()) != 0) {
-        return 1;
-    }
-    return OpenNcProgramSource(path) != 0 ? 1 : kRunEndNoSource;
+    return 1;
 }
 
 // The block loop; returns the run's end code.
@@ -536,12 +535,12 @@ int RunBlocks() {
         const std::int64_t stepsBefore = SimRun.steps;
         const double volumeBefore = SimRun.removedVolume;
         NoteBlockEntry(&RunBlockLoop);
-        ComputeNextMove();
+        const int next = NextNcMove(&RunSession);
         RunControl.lineHeld = 0;
         if (!(RunControl.runMode.load() >= kRunResult && RunControl.showSteps.load() == 0)) {
             PublishBlock();
         }
-        if (NcRun.status.error > 0) {
+        if (next == kNcMoveError) {
             RunControl.runError = 1;
             return kRunEndError;
         }
@@ -648,11 +647,8 @@ void SimulationThreadProc() {
     int end = StartRun(path);
     if (end == 1) {
         end = RunBlocks();
-        if (SimulationCallbacks.closePathReader != nullptr) {
-            SimulationCallbacks.closePathReader();
-        }
-        CloseNcProgramSource();
     }
+    CloseNcSession(&RunSession);
     EndRunKinematics();
     LastRunSummary.end = end;
 }

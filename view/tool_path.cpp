@@ -1,25 +1,25 @@
 // The tool path display: the NC program pulled again through the step driver, each block taken
 // by the simulation's bookkeeping, each move posed by the simulation's interpolation and emitted
-// as a line strip; the machine state saved before and restored after.
+// as a line strip; all of it in the drawing's own NC session, so that the run's records stay as
+// they were, even while a run waits at a stop block.
 #include "view/tool_path.h"
 
 #include <GL/gl.h>
 
 #include <cmath>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "config/config_records.h"
-#include "config/current_tool.h"
-#include "config/tool_profile.h"
 #include "geometry/machine_kinematics.h"
 #include "geometry/progress.h"
 #include "geometry/shared_state.h"
 #include "nc/nc_controller_view.h"
 #include "nc/nc_line_source.h"
 #include "nc/nc_run_state.h"
+#include "nc/nc_session.h"
 #include "nc/nurbs_evaluation.h"
-#include "nc/step_driver.h"
 #include "platform/clock.h"
 #include "platform/file_info.h"
 #include "platform/keys.h"
@@ -28,7 +28,6 @@
 #include "simulation/run_control.h"
 #include "simulation/simulation_hooks.h"
 #include "simulation/simulation_thread.h"
-#include "stock/stock_model.h"
 #include "view/camera.h"
 #include "view/display_lists.h"
 #include "view/gl_colors.h"
@@ -81,74 +80,6 @@ void PostHeldMessages() {
             PostWindowMessage(message.window, message.message, message.wparam, message.lparam);
         }
     }
-}
-
-// Everything a path drawing changes that the simulation, the view or the dialogs read, saved at
-// its start and put back at its end.
-struct SavedMachineState {
-    MachinePose pose = {};
-    MotionPosition workOrigin = {};
-    MotionRecord motion = {};
-    NcRunState run = {};
-    NcLineBuffer line = {};
-    KinematicsModeFlags modes = {};
-    TiltedWorkPlane plane = {};
-    TcpTableFrame tcp = {};
-    KinematicsToolValues toolValues = {};
-    SimulationRunRecord simulation = {};
-    NcControllerView controller = {};
-    std::int32_t tool = -1;
-    CurrentToolRecord toolRecord = {};
-    ToolProfile toolProfile = {};
-};
-
-// Copies each live record into the saved state (save 1) or back (save 0).
-template <typename T>
-void Transfer(T& live, T& kept, int save) {
-    if (save != 0) {
-        kept = live;
-    } else {
-        live = kept;
-    }
-}
-
-void TransferMachineState(SavedMachineState* s, int save) {
-    Transfer(CurrentTool, s->toolRecord, save);
-    Transfer(CurrentToolProfile, s->toolProfile, save);
-    Transfer(CurrentMachinePose, s->pose, save);
-    Transfer(WorkOrigin, s->workOrigin, save);
-    Transfer(CurrentMotion, s->motion, save);
-    Transfer(NcRun, s->run, save);
-    Transfer(NcLine, s->line, save);
-    Transfer(KinematicsMode, s->modes, save);
-    Transfer(CurrentWorkPlane, s->plane, save);
-    Transfer(TcpTable, s->tcp, save);
-    Transfer(CurrentToolValues, s->toolValues, save);
-    Transfer(SimRun, s->simulation, save);
-    Transfer(NcController, s->controller, save);
-}
-
-void SaveMachineState(SavedMachineState* s) {
-    s->tool = CurrentTool.derivedFrom;
-    TransferMachineState(s, 1);
-}
-
-double CurrentStockPitch() {
-    const int index = CurrentStockIndex.load();
-    if (index < 0 || index >= kStockModelSlots || StockModels[index].nx == 0) {
-        return 0.0;
-    }
-    return StockModels[index].pitch;
-}
-
-// The tool first: selected again when the drawing mounted another (so that the lists showing the
-// tool are flagged and the tool's length offsets applied), then every record as it was, the tool's
-// own included (a state without a selected tool cannot be selected again).
-void RestoreMachineState(SavedMachineState* s) {
-    if (s->tool >= 0 && s->tool != CurrentTool.derivedFrom) {
-        SelectCurrentTool(s->tool, CurrentStockPitch());
-    }
-    TransferMachineState(s, 0);
 }
 
 // The point of the current step in display units.
@@ -220,14 +151,20 @@ void DrawMove(const StepBlockInfo& block, int withoutRotary, const ToolPathOutpu
 }
 
 // The block loop: every block through the simulation's bookkeeping; returns the result.
-int DrawBlocks(int withoutRotary, const ToolPathOutput& output) {
+int DrawBlocks(NcSession* session, int withoutRotary, bool showProgress,
+               const ToolPathOutput& output) {
     BlockLoopState loop;  // tools are mounted by MountToolForStepping alone
-    while (NcRun.status.endState < 2) {
+    for (;;) {
         NoteBlockEntry(&loop);
-        ComputeNextMove();
-        if (NcRun.status.error > 0) {
+        const int next = NextNcMove(session);
+        if (next == kNcSessionEnded) {
+            return kToolPathDrawn;
+        }
+        if (next == kNcMoveError) {
             LastToolPath.error = NcRun.status.error;
-            RunControl.runError = 1;
+            if (showProgress) {
+                RunControl.runError = 1;
+            }
             return kToolPathError;
         }
         StepBlockInfo info;
@@ -237,49 +174,48 @@ int DrawBlocks(int withoutRotary, const ToolPathOutput& output) {
         } else if (kind == kBlockNurbs) {
             DrawNurbsPathMove(output);
         }
-        UpdateProgress(0);
+        if (showProgress) {
+            UpdateProgress(0);
+        }
         PumpKeysDuringPath();
         if (RunControl.abortRequest.load() != 0) {
             return kToolPathAborted;
         }
     }
-    return kToolPathDrawn;
 }
 
-// Steps 3 to 5 of TraceToolPath between the save and the restore.
-int RunPath(int withoutRotary, const ToolPathOutput& output) {
+// Steps 3 to 5 of TraceToolPath in the drawing's own session, bound on this thread. A run that
+// waits at a stop block keeps its progress bar and its error flag: the drawing shows neither.
+int RunPath(NcSession* session, int withoutRotary, bool runWaiting, const ToolPathOutput& output) {
     const std::string path = DefinitionFiles.ncProgramFile;
     if (path.empty()) {
         return kToolPathNoSource;
     }
     RefreshNcControllerView();
-    if (NcController.runTypeMemory != 0) {
-        LoadNcProgramIndex(path);
-    }
-    // The path writes no alarm report: the radius-offset alarms are off while it runs.
+    // The path writes no alarm report: the radius-offset alarms are off while it runs; and it is
+    // no run: no editor follows its lines and no panel is redrawn for its blocks.
     NcController.radiusCheckAny = 0;
     NcController.radiusCheckListMode = 0;
-    ResetInterpreterState();
+    KinematicsMode.runMode = kRunModeNone;
+    NcSource.levelsHidden = runWaiting ? 1 : 0;
+    const NcMoveReader reader{SimulationCallbacks.openPathReader,
+                              SimulationCallbacks.closePathReader};
+    const int opened = OpenNcSession(session, path, reader);
     UpdateMachinePosition();
     ResetSimulationRunRecord();
+    int result = kToolPathNoSource;
     if (!(SimRun.stepLength > 0.0) || !std::isfinite(SimRun.stepLength)) {
-        return kToolPathBadStep;
-    }
-    const bool reader = SimulationCallbacks.openPathReader != nullptr &&
-                        SimulationCallbacks.openPathReader(path.c_str()) != 0;
-    if (!reader && OpenNcProgramSource(path) == 0) {
-        return kToolPathNoSource;
-    }
-    BeginProgressForNcFile(MainWindow.load(), path.c_str(), "Draw Path", "Draw Path");
-    const int result = DrawBlocks(withoutRotary, output);
-    if (reader) {
-        if (SimulationCallbacks.closePathReader != nullptr) {
-            SimulationCallbacks.closePathReader();
+        result = kToolPathBadStep;
+    } else if (opened != 0) {
+        if (!runWaiting) {
+            BeginProgressForNcFile(MainWindow.load(), path.c_str(), "Draw Path", "Draw Path");
         }
-    } else {
-        CloseNcProgramSource();
+        result = DrawBlocks(session, withoutRotary, !runWaiting, output);
+        if (!runWaiting) {
+            EndProgress();
+        }
     }
-    EndProgress();
+    CloseNcSession(session);
     return result;
 }
 
@@ -363,19 +299,34 @@ std::int64_t DrawNurbsPathMove(const ToolPathOutput& output) {
 }
 
 int TraceToolPath(int withoutRotary, const ToolPathOutput& output) {
-    // The interpreter belongs to one puller at a time: a cutting run or a data check run (whose
-    // message pumps may dispatch a paint) keeps it.
-    if (pathDrawing || RunControl.runMode.load() != kRunIdle || NcRun.dataCheckActive != 0) {
+    // The interpreter of the run belongs to the run: the path is drawn when no run goes or while
+    // the run waits at a stop block, and never inside a data check (whose message pumps may
+    // dispatch a paint) or inside another drawing.
+    const bool runWaiting = RunControl.runMode.load() != kRunIdle;
+    if (pathDrawing || (runWaiting && RunControl.pauseRequest.load() == 0) ||
+        NcRun.dataCheckActive != 0) {
         return kToolPathRefused;
     }
     pathDrawing = true;
     LastToolPath = ToolPathSummary{};
-    RunControl.abortRequest = 0;
-    SavedMachineState saved;
-    SaveMachineState(&saved);
-    const int result = RunPath(withoutRotary, output);
-    RestoreMachineState(&saved);
-    RunControl.abortRequest = 0;
+    if (!runWaiting) {
+        RunControl.abortRequest = 0;
+    }
+    // The drawing's own session starts where the run's stands and is dropped at the end: the
+    // run's records are read, never written.
+    auto session = std::make_unique<NcSession>();
+    CopyNcSessionState(session.get(), RunSession);
+    SimulationRunRecord record;
+    int result = 0;
+    {
+        NcSessionBinding binding(session.get());
+        SimulationRunRecord* runRecord = BindSimulationRunRecord(&record);
+        result = RunPath(session.get(), withoutRotary, runWaiting, output);
+        BindSimulationRunRecord(runRecord);
+    }
+    if (!runWaiting) {
+        RunControl.abortRequest = 0;
+    }
     PostHeldMessages();
     LastToolPath.result = result;
     pathDrawing = false;

@@ -1,7 +1,8 @@
 // The tool path display: the whole NC program run again from its start through the step driver
 // and the simulation's own block bookkeeping and move interpolation, without cutting, checks or
 // reports, each move emitted as a line strip (into display list 31, or 32 for the variant without
-// rotary interpolation). The machine state is saved before and restored after.
+// rotary interpolation). It runs in an NC session of its own, so the run's records are never
+// written, and it can be drawn while a run waits at a stop block.
 //
 // How the view uses it: the path commands (the view's path keys, the Machining menu) set
 // DisplayModes.pathDisplay (list 31) or pathDisplay2 (list 32), set ToolPathDisplay.hideRapids
@@ -51,10 +52,11 @@ ToolPathOutput GlToolPathOutput(int withoutRotary);
 enum ToolPathResult : int {
     kToolPathDrawn = 1,      // the program was drawn to its end
     kToolPathRefused = 0,    // a path is being drawn already (a nested call through the message
-                             // pump or the progress display), or a cutting run or a data check
-                             // run holds the interpreter
-    kToolPathError = -1,     // an interpreter error: the moves before it are drawn and the stop
-                             // flag of an interpreter error (RunControl.runError) is set
+                             // pump or the progress display), a cutting run is going (not
+                             // waiting at a stop block) or a data check run is on
+    kToolPathError = -1,     // an interpreter error: the moves before it are drawn and, when no
+                             // run waits, the flag of an interpreter error (RunControl.runError)
+                             // is set
     kToolPathAborted = -2,   // AbortRequest came during the drawing: the moves before are drawn
     kToolPathNoSource = -3,  // no NC program, or it could not be opened: nothing drawn
     kToolPathBadStep = -4,   // the step length is not a positive number: nothing drawn
@@ -71,17 +73,21 @@ struct ToolPathSummary {
 extern ToolPathSummary LastToolPath;
 
 // Runs the NC program (DefinitionFiles.ncProgramFile) from its start into the output:
-//  1. Refused while a path is being drawn, RunControl.runMode is not idle or a data check run is
-//     on (NcRun.dataCheckActive).
-//  2. Saved: the pose, the work origin, the interpreter's run state and current move, the
-//     kinematics modes, the tilted plane, the tool centre point frame, the tool values, the
-//     simulation's run record, the controller view, and the current tool's number.
+//  1. Refused while a path is being drawn, a run is going and not waiting at a stop block
+//     (RunControl.runMode not idle and PauseRequest 0), or a data check run is on
+//     (NcRun.dataCheckActive).
+//  2. A session of its own is bound on the thread, started from the run's session (its run
+//     state, controller view, machine and tool records) with a step record of its own: every
+//     record named below is the drawing's, and the run's stay as they were.
 //  3. The controller view is refreshed, the program index reloaded when the controller runs
 //     from memory, the radius-offset alarms switched off (nothing is written to "alarm.txt"),
-//     the interpreter reset, the pose and the run record set up as at a run's start, a progress
-//     run begun with the caption "Draw Path", and the source opened (the path-reader plug-in
-//     through SimulationCallbacks.openPathReader, else the NC file).
-//  4. Per block: ComputeNextMove; an error above 0 ends the path (kToolPathError). The block
+//     the kinematics run mode set to none (no editor follows the lines), the session opened
+//     (OpenNcSession: the interpreter reset, the path-reader plug-in through
+//     SimulationCallbacks.openPathReader, else the NC file), the pose and the run record set up
+//     as at a run's start, and, when no run waits, a progress run begun with the caption
+//     "Draw Path" (while a run waits, neither a progress bar nor the drawing's subprogram
+//     levels are shown: those belong to the run).
+//  4. Per block: NextNcMove; an error above 0 ends the path (kToolPathError). The block
 //     goes through TakeFetchedBlock as in the simulation thread: tool changes mount the new tool
 //     with MountToolForStepping (no tool-length report line) and shift the next move's start
 //     between mounted-tool stations; G92, the rotation programming blocks and the
@@ -94,9 +100,9 @@ extern ToolPathSummary LastToolPath;
 //  5. AbortRequest ends the path (kToolPathAborted). Every 3 s one pending message of the
 //     thread is taken: a key (WM_KEYDOWN, WM_KEYUP) is dispatched, so that the stop key can set
 //     AbortRequest; any other message is held back and posted again, in order, at the end.
-//  6. The end, in every case: the source closed, the saved tool selected again
-//     (SelectCurrentTool at the stock pitch), every saved record restored, the progress run
-//     ended, AbortRequest cleared, the held messages posted again.
+//  6. The end, in every case: the session closed and dropped, the progress run ended, and when
+//     no run waits AbortRequest cleared (a waiting run keeps an abort asked meanwhile), the held
+//     messages posted again.
 // Writes nothing to the tool-length report, the alarm report, the interference reports or the
 // limit logs. Returns a ToolPathResult and fills LastToolPath. User-interface thread only.
 int TraceToolPath(int withoutRotary, const ToolPathOutput& output);

@@ -9,6 +9,7 @@
 #include "nc/nc_controller_view.h"
 #include "nc/nc_line_source.h"
 #include "nc/nc_run_state.h"
+#include "nc/nc_session.h"
 #include "nc/nurbs_evaluation.h"
 #include "nc/step_driver.h"
 #include "simulation/move_stepping.h"
@@ -112,15 +113,14 @@ void StreamNcProgramTrace(const std::string& programPath,
                           const std::function<void(const std::string&)>& emit,
                           const std::function<void()>& afterEachCall, long maxCalls,
                           bool withMachine) {
-    if (NcController.runTypeMemory) {
-        LoadNcProgramIndex(programPath);
-    }
+    NcSession* session = BoundNcSession();
     // As a run, the trace ends where it started: the machine comes back to its start pose.
     const MachinePose startPose = CurrentMachinePose;
-    ResetInterpreterState();
+    const int opened = OpenNcSession(session, programPath, NcMoveReader{});
     UpdateMachinePosition();
     ResetSimulationRunRecord();
-    if (!OpenNcProgramSource(programPath)) {
+    if (!opened) {
+        CloseNcSession(session);
         CurrentMachinePose = startPose;
         emit("END cannot open " + programPath + "\n");
         return;
@@ -130,13 +130,13 @@ void StreamNcProgramTrace(const std::string& programPath,
     BlockLoopState loop;  // tools are mounted by MountToolForStepping alone
     while (NcRun.status.endState < 2) {
         if (++calls > maxCalls) {
-            CloseNcProgramSource();
+            CloseNcSession(session);
             CurrentMachinePose = startPose;
             emit("END cut\n");
             return;
         }
         NoteBlockEntry(&loop);
-        ComputeNextMove();
+        const int next = NextNcMove(session);
         if (afterEachCall) {
             afterEachCall();
         }
@@ -147,7 +147,7 @@ void StreamNcProgramTrace(const std::string& programPath,
             emit(std::string("ALARM INTERFERENCE IN RADIUS(") + radius + ") OFFSET " +
                  std::to_string(NcLine.mainLineNumber) + "\n");
         }
-        if (NcRun.status.error > 0) {
+        if (next == kNcMoveError) {
             break;
         }
         // The block's bookkeeping as the simulation takes it (tool changes, the
@@ -167,7 +167,7 @@ void StreamNcProgramTrace(const std::string& programPath,
     if (!NcRun.status.started && NcRun.status.error == 0) {
         NcRun.status.error = kNcErrorNoStart;
     }
-    CloseNcProgramSource();
+    CloseNcSession(session);
     CurrentMachinePose = startPose;
     emit("END state " + std::to_string(NcRun.status.endState) + " error " +
          std::to_string(NcRun.status.error) + "\n");

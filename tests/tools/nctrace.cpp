@@ -6,10 +6,12 @@
 // also shows where the machine stands at the move's end.
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <string>
 
 #include "config/config_records.h"
 #include "config/tool_tables.h"
+#include "nc/nc_session.h"
 #include "tools/move_trace.h"
 #include "tools/tool_definitions.h"
 
@@ -22,6 +24,10 @@ int main(int argc, char** argv) {
         ++argv;
         --argc;
     }
+    // The trace owns its interpretation: every record the definitions and the moves fill is its
+    // session's.
+    auto session = std::make_unique<NcSession>();
+    NcSessionBinding binding(session.get());
     if (!testing::LoadToolCommandLine(argc, argv, "nctrace")) {
         return 2;
     }

@@ -11,11 +11,15 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "config/config_records.h"
@@ -43,6 +47,7 @@
 #include "simulation/simulation_thread.h"
 #include "stock/stock_grid.h"
 #include "stock/stock_shapes.h"
+#include "stockio/stock_saving.h"
 #include "support/definition_state.h"
 #include "support/scratch_directory.h"
 #include "support/tool_records.h"
@@ -549,7 +554,9 @@ TEST_F(ToolPathTest, PathCommandsToggleTheDisplayAndRespectARun) {
 
 // The bundled sample with its tools and controller: the path's vertices are the tool points of
 // the simulation thread's steps, bit for bit, and each strip starts where the one before ended.
-TEST_F(ToolPathTest, SamplePathIsTheSimulationsStepPoints) {
+// The bundled sample with its tools and controller, on a fresh 100 x 80 x 30.5 mm stock at 1 mm,
+// tool 1 mounted 100 mm above the work origin.
+void LoadSampleOnFreshStock() {
     const std::string samples = MIREXA_SAMPLES;
     DefinitionFiles.toolsFile = samples + "/vmc3.ttl";
     DefinitionFiles.controllerFile = samples + "/vmc3.ctl";
@@ -561,6 +568,8 @@ TEST_F(ToolPathTest, SamplePathIsTheSimulationsStepPoints) {
     DexelPitch.secondPitch = 1.0;
     const double box[6] = {0, 0, -30.5, 100, 80, 0};
     StockModel& stock = StockModels[0];
+    FreeStockModel(&stock);
+    stock = StockModel{};
     SetStockUndoRingSize(&stock, 1);
     ASSERT_EQ(CreateBoxStockIdentity(&stock, box, 1.0), 1);
     CurrentStockIndex = 0;
@@ -568,6 +577,11 @@ TEST_F(ToolPathTest, SamplePathIsTheSimulationsStepPoints) {
     CurrentMachinePose = MachinePose{};
     CurrentMachinePose.program.axis[2] = 100.0;
     UpdateMachinePosition();
+}
+
+TEST_F(ToolPathTest, SamplePathIsTheSimulationsStepPoints) {
+    LoadSampleOnFreshStock();
+    StockModel& stock = StockModels[0];
     const MachinePose startPose = CurrentMachinePose;
 
     PathRecord path;
@@ -610,6 +624,102 @@ TEST_F(ToolPathTest, SamplePathIsTheSimulationsStepPoints) {
     }
     EXPECT_EQ(path.strips.size(), static_cast<size_t>(LastRunSummary.moves));
     EXPECT_GT(path.Count(1), 10) << "the sample's rapids are dashed";
+}
+
+// What a cutting run of the sample leaves: every step's tool point, the pose, the tool and the
+// summary at its end, and the stock as a saved file.
+struct SampleRunOutcome {
+    std::vector<std::array<double, 3>> steps;
+    MachinePose pose = {};
+    int tool = {};
+    SimulationRunSummary summary = {};
+    std::string stockFile;
+    std::vector<int> pathResults;  // the drawings made while the run waited
+};
+
+std::vector<std::array<double, 3>> RunSteps;
+
+// Cuts the sample on the run's own thread, stopping at its changes to tools 1 and 4; this thread
+// serves it as the user-interface thread, and at each stop draws the tool path (when asked)
+// before it resumes the run.
+SampleRunOutcome CutSampleWithStops(const std::string& stockPath, bool drawAtStops) {
+    SampleRunOutcome out;
+    LoadSampleOnFreshStock();
+    Controller.stopOption = 4;  // stop at the lines holding a stop text
+    Controller.stopStrings = {"T1 M06", "T4 M06"};
+    StockModel& stock = StockModels[0];
+    RunSteps.clear();
+    SimulationCallbacks.checkStructures = [] {
+        const double* p = CurrentMachinePose.tool.point;
+        RunSteps.push_back({p[0], p[1], p[2]});
+    };
+    BindDexelGrids(&stock);
+    ResetRunControlFlags();
+    RunControl.runMode = kRunRealCutting;
+    RunLogFlag = 1;
+    DrawingSuppressed = 1;
+    std::atomic<int> ended{0};
+    std::thread run([&ended] {
+        SimulationThreadProc();
+        ended = 1;
+    });
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (ended.load() == 0) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            ADD_FAILURE() << "the run did not end within 60 s";
+            RequestRunAbort();
+        }
+        if (RunControl.pauseRequest.load() != 0) {
+            if (drawAtStops) {
+                for (const int variant : {0, 1}) {
+                    PathRecord path;
+                    out.pathResults.push_back(TraceToolPath(variant, path.Output()));
+                    EXPECT_GT(path.strips.size(), 10u);
+                }
+            }
+            ResumeRun();
+        }
+        std::this_thread::sleep_for(std::chrono::microseconds(200));
+    }
+    run.join();
+    RunLogFlag = 0;
+    DrawingSuppressed = 0;
+    RunControl.runMode = kRunIdle;
+    ReleaseCuttingBuffers();
+    BindDexelGrids(nullptr);
+    out.steps = RunSteps;
+    out.pose = CurrentMachinePose;
+    out.tool = CurrentTool.derivedFrom;
+    out.summary = LastRunSummary;
+    const double origin[3] = {};
+    EXPECT_EQ(SaveStockFile(stock, stockPath, 0, 0, origin, 1), kStockSaveDone);
+    std::ifstream file(stockPath, std::ios::binary);
+    out.stockFile.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+    return out;
+}
+
+// The tool path drawn (both variants) while a run waits at its stop blocks is drawn in its own
+// session: the run then goes on exactly as a run that only waited, step for step, to the same
+// pose and tool and to a stock that saves to the same bytes.
+TEST_F(ToolPathTest, APathDrawnWhileTheRunWaitsLeavesTheRunAsItWas) {
+    const NcHooks ncHooks = NcUpHooks;
+    InstallStopBlockHooks();
+    testing::ScopedRunDefinitions definitions;
+    const SampleRunOutcome waited = CutSampleWithStops(scratch_.At("waited.dme"), false);
+    const SampleRunOutcome drawn = CutSampleWithStops(scratch_.At("drawn.dme"), true);
+    NcUpHooks = ncHooks;
+
+    EXPECT_EQ(drawn.pathResults,
+              (std::vector<int>{kToolPathDrawn, kToolPathDrawn, kToolPathDrawn, kToolPathDrawn}));
+    ASSERT_EQ(waited.summary.end, kRunEndProgram);
+    EXPECT_EQ(drawn.summary.end, kRunEndProgram);
+    EXPECT_EQ(drawn.summary.moves, waited.summary.moves);
+    ASSERT_GT(waited.steps.size(), 1000u);
+    EXPECT_TRUE(drawn.steps == waited.steps);
+    EXPECT_TRUE(SamePose(drawn.pose, waited.pose));
+    EXPECT_EQ(drawn.tool, waited.tool);
+    ASSERT_GT(waited.stockFile.size(), 1000u);
+    EXPECT_TRUE(drawn.stockFile == waited.stockFile) << "the stocks save to the same bytes";
 }
 
 }  // namespace
