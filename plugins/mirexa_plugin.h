@@ -124,8 +124,8 @@ typedef void (*MirexaSuffixFn)(char* list);                    /* [MIREXA_PLUGIN
 /* Exports that are resolved (and may decide acceptance) but that this version never calls:
  * mxsim PARAMETER, PATHTYPE, GETWORK, START, GETTOOL, GETTOOLLEN, GETARBOR, CUTWORK, END; mxload
  * PARAMETER, STARTPOINT, GETWORKSIZE; mxmod PARAMETER, GETBASICMODEL, MODWORK; mxsave
- * GETBASICMODEL, GETSAVELEVEL; mxeditor FINDWINDOW, TOP, DOWN, DOWN2, JUMP, JUMP2, EXIT; mxsync GET
- * and PUT (the information panel's offset panes call them when they exist). Any signature. */
+ * GETBASICMODEL, GETSAVELEVEL; mxeditor FINDWINDOW, TOP, DOWN, DOWN2, JUMP, JUMP2, EXIT. Any
+ * signature. */
 typedef void (*MirexaReservedFn)(void);
 
 /* ---- mxread: path readers -------------------------------------------------------------------
@@ -225,5 +225,15 @@ typedef void (*MxsaveSaveWorkFn)(const char* path, const char* stockFile, const 
 typedef void (*MxeditorExecFn)(char* text); /* in/out [MIREXA_PLUGIN_TEXT_SIZE] */
 /* The machine's name; *enabled non-zero turns the offset panes' GET and PUT on. */
 typedef void (*MxsyncGetNameFn)(const char* name, int* enabled);
+/* GET and PUT, called by the information panel's panes: the D offsets, D wear, H offsets and H
+ * wear (MIREXA_SYNC_TOOL_OFFSETS floats each, offset numbers 1 upward), the work coordinate
+ * systems 1 to MIREXA_SYNC_WORK_OFFSETS (5 floats each: X, Y, Z in mm, then two unused), and
+ * *changed (0 on entry). PUT hands the machine mirexa's values; GET may change every array and
+ * sets *changed non-zero when it did, after which mirexa takes the work offsets' X, Y and Z and
+ * rewrites the controller file's offset memories. */
+#define MIREXA_SYNC_TOOL_OFFSETS 999
+#define MIREXA_SYNC_WORK_OFFSETS 200
+typedef void (*MxsyncTransferFn)(float* dOffsets, float* dWear, float* hOffsets, float* hWear,
+                                 float* workOffsets, int* changed);
 
 #endif /* MIREXA_PLUGIN_H */

@@ -22,6 +22,7 @@
 #include "shell/main_window.h"
 #include "shell/manual_jog.h"
 #include "shell/nc_data_commands.h"
+#include "shell/plugin_host.h"
 #include "shell/run_commands.h"
 #include "shell/sound_effects.h"
 #include "shell/startup.h"
@@ -185,6 +186,12 @@ void AddButtons(const PaneList& list, const InfoPanelLayout& layout) {
     list.Add(kPaneHCode, layout.belowAxes[1], list.Pick("\tH-Code", "\t長補正値"), kPaneRaised);
     list.Add(kPaneWorkpiece, layout.belowAxes[2], list.Pick("\tWorkpiece", "\tﾜｰｸ座標"),
              kPaneRaised);
+    if (in.syncGet) {
+        list.Add(kPaneSyncGet, layout.belowAxes[3], "\tGET", kPaneRaised);
+    }
+    if (in.syncPut) {
+        list.Add(kPaneSyncPut, layout.belowAxes[4], "\tPUT", kPaneRaised);
+    }
     // The stop-mode selector (modes 2, 3, 4, then 0), the active one sunken; then STOP and ESC.
     const PanelRect* selector[4] = {&layout.thirdRow[0], &layout.thirdRow[1], &layout.thirdRow[2],
                                     &layout.fourthRow[0]};
@@ -453,6 +460,8 @@ InfoPanelInputs CollectInfoPanelInputs() {
     in.controllerName = Controller.name;
     in.nameColor = Rgb(Controller.nameColor);
     in.stopMode = Controller.stopOption;
+    in.syncGet = SyncOffsetsAvailable(1);
+    in.syncPut = SyncOffsetsAvailable(0);
     in.runActive = idle ? 0 : 1;
     in.stopPending = RunControl.pauseRequest.load() != 0 ? 1 : 0;
     in.pauseBlinkOn = RunControl.pauseBlink.load() != 0 ? 1 : 0;

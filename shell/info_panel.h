@@ -51,6 +51,8 @@ enum PanelPaneId : int {
     kPanePitch,
     kPaneMinMaxLabel,  // + 0..5: MaxX, MaxY, MaxZ, MinX, MinY, MinZ
     kPaneRange = kPaneMinMaxLabel + 6,
+    kPaneSyncGet = kPaneRange + 6,  // the offset synchronisation plug-in's GET and PUT
+    kPaneSyncPut,
 };
 
 // The stop mode of each pane of the selector ("M01", "Single", "Define", "None").
@@ -99,6 +101,8 @@ struct InfoPanelInputs {
     std::string controllerName = {};
     std::uint32_t nameColor = {};
     int stopMode = {};  // 0 none, 1 normal, 2 M01, 3 single, 4 define
+    int syncGet = {};   // the offset synchronisation plug-in's GET pane is shown
+    int syncPut = {};   // and its PUT pane
     int stopPending = {};
     int pauseBlinkOn = {};
     int runActive = {};

@@ -17,6 +17,7 @@
 #include "shell/editor_bridge.h"
 #include "shell/info_panel.h"
 #include "shell/main_window.h"
+#include "shell/plugin_host.h"
 #include "shell/run_commands.h"
 #include "shell/sound_effects.h"
 #include "shell/stock_commands.h"
@@ -158,6 +159,11 @@ void OnPress(WindowHandle window, int pane) {
         PressAndPost(pane, IDM_LENGTH_OFFSETS);
     } else if (pane == kPaneWorkpiece) {
         PressAndPost(pane, IDM_WORK_COORDINATES);
+    } else if (pane == kPaneSyncGet || pane == kPaneSyncPut) {
+        // Drawn pressed while the plug-in works; released with the button.
+        InfoPanelView.pressedPane = pane;
+        RequestInfoPanelRedraw();
+        SynchronizeOffsets(pane == kPaneSyncGet ? 1 : 0);
     } else if ((pane >= kPaneAxisLabel && pane < kPaneAxisLabel + 5) ||
                (pane >= kPaneAxisValue && pane < kPaneAxisValue + 5)) {
         panel.coordinateKind = (panel.coordinateKind + 1) % 3;

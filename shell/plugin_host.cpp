@@ -13,6 +13,8 @@
 #include <initializer_list>
 
 #include "config/config_records.h"
+#include "config/offset_memory.h"
+#include "config/offset_tables.h"
 #include "geometry/program_log.h"
 #include "geometry/shared_state.h"
 #include "nc/plugin_slots.h"
@@ -439,6 +441,48 @@ int LoadStockWithPlugin(int slot, const std::string& path, StockModel* model) {
     std::error_code error;
     std::filesystem::remove(stockFile, error);
     return result;
+}
+
+int SyncOffsetsAvailable(int get) {
+    return IsPluginLoaded(kPluginSync, 0) && PluginSlots.syncPanesEnabled.load() != 0 &&
+           PluginExport<MxsyncTransferFn>(kPluginSync, 0, get ? kSyncGet : kSyncPut) != nullptr;
+}
+
+int SynchronizeOffsets(int get) {
+    if (!SyncOffsetsAvailable(get)) {
+        return 0;
+    }
+    auto transfer = PluginExport<MxsyncTransferFn>(kPluginSync, 0, get ? kSyncGet : kSyncPut);
+    static_assert(MIREXA_SYNC_TOOL_OFFSETS + 1 == kToolOffsetCount);
+    static_assert(MIREXA_SYNC_WORK_OFFSETS + 1 == kWorkOffsetEntries);
+    // Copies, so that a plug-in never writes into the live tables past what it was given.
+    ToolOffsetMemory tools = ToolOffsets;
+    std::vector<float> work(5 * MIREXA_SYNC_WORK_OFFSETS, 0.0f);
+    for (int n = 0; n < MIREXA_SYNC_WORK_OFFSETS; ++n) {
+        for (int axis = 0; axis < 3; ++axis) {
+            work[5 * n + axis] = static_cast<float>(WorkOffsetTable[n + 1].axis[axis]);
+        }
+    }
+    int changed = 0;
+    transfer(tools.d + 1, tools.dWear + 1, tools.h + 1, tools.hWear + 1, work.data(), &changed);
+    if (!get) {
+        return 1;
+    }
+    std::copy(tools.d, tools.d + kToolOffsetCount, ToolOffsets.d);
+    std::copy(tools.dWear, tools.dWear + kToolOffsetCount, ToolOffsets.dWear);
+    std::copy(tools.h, tools.h + kToolOffsetCount, ToolOffsets.h);
+    std::copy(tools.hWear, tools.hWear + kToolOffsetCount, ToolOffsets.hWear);
+    for (int n = 0; n < MIREXA_SYNC_WORK_OFFSETS; ++n) {
+        for (int axis = 0; axis < 3; ++axis) {
+            WorkOffsetTable[n + 1].axis[axis] = work[5 * n + axis];
+        }
+    }
+    if (changed != 0) {
+        UpdateCtlToolOffsets(0);
+        UpdateCtlToolOffsets(1);
+        UpdateCtlWorkOffsets();
+    }
+    return 1;
 }
 
 }  // namespace mirexa

@@ -76,4 +76,11 @@ int SaveStockWithPlugin(int slot, int* saveLevel, int kind, const std::string& p
 // that is then read into the model. 1, or a negative stock-file code.
 int LoadStockWithPlugin(int slot, const std::string& path, StockModel* model);
 
+// The offset synchronisation plug-in: 1 when its GET (get 1) or PUT (get 0) export is there and
+// the machine file enabled it. SynchronizeOffsets calls it with the offset memories: PUT hands
+// them over; GET takes back what the plug-in changed and, when it changed anything, rewrites the
+// controller file's D, H and work offset memories. Returns 1 when called, 0 when not there.
+int SyncOffsetsAvailable(int get);
+int SynchronizeOffsets(int get);
+
 }  // namespace mirexa
