@@ -253,7 +253,8 @@ void ReadStockCommand(WindowHandle window) {
     const bool preset = MainWindowData.presetPathFlag != 0 || given;
     std::string path;
     if (!preset) {
-        path = StockDialogStartPath(DefinitionFiles.stockFile);
+        path = StockDialogStartPath(!StockCommands.loadedPath.empty() ? StockCommands.loadedPath
+                                                                      : DefinitionFiles.stockFile);
         if (AutomaticMode.load() != 0 ||
             !SelectStockReadFile(window, ListPluginFilters(kPluginLoad), &path)) {
             return;

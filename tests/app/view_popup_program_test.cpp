@@ -13,6 +13,7 @@
 #include "config/config_records.h"
 #include "geometry/shared_state.h"
 #include "platform/file_dialog.h"
+#include "platform/menus.h"
 #include "platform/popup_menu.h"
 #include "platform/window.h"
 #include "resources/program_resources.h"
@@ -20,6 +21,7 @@
 #include "shell/startup.h"
 #include "shell/stock_commands.h"
 #include "shell/view_popup.h"
+#include "stock/stock_grid.h"
 #include "stock/stock_model.h"
 #include "stock/stock_shapes.h"
 #include "support/test_windows.h"
@@ -48,6 +50,8 @@ struct Seen {
     double savedMin[3] = {}, savedMax[3] = {};
     double readMin[3] = {}, readMax[3] = {};
     std::string readPath;
+    std::vector<int> saveDialogOpen;
+    int differenceGrey[2] = {};
 };
 Seen seen;
 
@@ -98,6 +102,7 @@ void SaveAndReadTheStock(WindowHandle main) {
     const std::string kept = (std::filesystem::current_path() / "kept.dme").string();
     SetFileDialogResponder([kept](const FileDialogRequest& request) {
         seen.dialogTitles.push_back(request.title);
+        seen.saveDialogOpen.push_back(MainWindowCallbacks.stockSaveDialogOpen());
         return FileDialogResult{1, kept, 1, 0};
     });
     GetStockExtent(CurrentStockModel(), seen.savedMin, seen.savedMax);
@@ -107,6 +112,13 @@ void SaveAndReadTheStock(WindowHandle main) {
     SendWindowMessage(main, WM_COMMAND, IDM_STOCK_READ, 0);
     GetStockExtent(CurrentStockModel(), seen.readMin, seen.readMax);
     seen.readPath = StockCommands.loadedPath;
+    seen.saveDialogOpen.push_back(MainWindowCallbacks.stockSaveDialogOpen());
+    // The read made the stock file the basic model's and enabled difference painting; clearing
+    // the basic model greys it again.
+    MenuHandle bar = GetWindowMenuBar(main);
+    seen.differenceGrey[0] = GetMenuEntryState(bar, IDM_PAINT_DIFFERENCE, MENU_BYCOMMAND);
+    ClearBasicModel(main, 0);
+    seen.differenceGrey[1] = GetMenuEntryState(bar, IDM_PAINT_DIFFERENCE, MENU_BYCOMMAND);
     SetFileDialogResponder({});
 }
 
@@ -143,6 +155,9 @@ TEST(ViewPopupInTheProgram, PopupPathPickAndStockFileDialogs) {
     EXPECT_EQ(seen.stripState, 3);  // shown after its flashes
     EXPECT_EQ(seen.stripText, "G90 G17 G40 G49 G80");
     EXPECT_EQ(seen.dialogTitles, (std::vector<std::string>{"Save Work", "Work"}));
+    EXPECT_EQ(seen.saveDialogOpen, (std::vector<int>{1, 0, 0}));  // only while saving
+    EXPECT_EQ(seen.differenceGrey[0] & MENU_GRAYED, 0);
+    EXPECT_NE(seen.differenceGrey[1] & MENU_GRAYED, 0);
     EXPECT_GT(seen.savedBytes, 0u);
     EXPECT_EQ(std::filesystem::path(seen.readPath).filename(), "kept.dme");
     for (int axis = 0; axis < 3; ++axis) {
