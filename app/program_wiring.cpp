@@ -60,6 +60,7 @@
 #include "shell/startup.h"
 #include "shell/status_bar.h"
 #include "shell/stock_commands.h"
+#include "shell/view_popup.h"
 #include "shell/view_services.h"
 #include "simulation/cutting_core.h"
 #include "simulation/mounted_tools.h"
@@ -206,6 +207,19 @@ void ConnectEditorBridge() {
     };
     ViewCallbacks.jumpEditorToLine = JumpEditorToLine;
     MainWindowCallbacks.closeEditor = CloseEditor;
+}
+
+// The view's popup menu and path picking, the menu item the stock greys, and the save dialog's
+// state that the pause blink reads.
+void ConnectViewPopupAndPicking() {
+    MainWindowCallbacks.createViewPopupMenu = CreateViewPopupMenu;
+    ViewCallbacks.viewPopupMenu = GetViewPopupMenu;
+    ViewCallbacks.pathPickingOn = PathPickingOn;
+    ViewCallbacks.readPathLine = ReadPickedPathLine;
+    StockCallbacks.grayMenuCommand = [](int commandId) {
+        EnableMainMenuCommand(static_cast<unsigned>(commandId), 0);
+    };
+    MainWindowCallbacks.stockSaveDialogOpen = [] { return StockCommands.saveDialogOpen; };
 }
 
 // The stock commands' dialogs.
@@ -382,6 +396,7 @@ void ConnectProgram() {
     ConnectSoundsAndWatch();
     ConnectEditorBridge();
     ConnectStockDialogs();
+    ConnectViewPopupAndPicking();
     InstallInfoPanelHooks();
     ConnectDialogsAndPanels();
     ConnectOptionDialogs();
@@ -420,12 +435,14 @@ const std::vector<HookRecordEntry>& ListHookRecords() {
 }
 
 // The features not built yet that fill the waiting hooks.
-constexpr const char* kWaitsMenus = "the main menu, its check marks and the view popup menu";
-constexpr const char* kWaitsDialogs = "the dialogs";
 constexpr const char* kWaitsMessageFile = "the message file";
 constexpr const char* kWaitsWindow = "the real-window backend";
-constexpr const char* kWaitsNC = "the NC program's tool display switch";
-constexpr const char* kWaitsTableTurning = "the interpreter's table-turning modes";
+// The interpreter keeps neither state: no word of a program switches the tool display, and it
+// has no table-rotation flags (the view animates the tables of kind 4 without them).
+constexpr const char* kWaitsNC =
+    "an NC word that switches the tool display (the interpreter has no such state)";
+constexpr const char* kWaitsTableTurning =
+    "the interpreter's table-rotation flags (the interpreter has no such state)";
 
 #define MIREXA_WAITING(type, field, feature)          \
     WaitingHook {                                     \
@@ -434,21 +451,11 @@ constexpr const char* kWaitsTableTurning = "the interpreter's table-turning mode
 
 const std::vector<WaitingHook>& ListWaitingHooks() {
     static const std::vector<WaitingHook> waiting = {
-        MIREXA_WAITING(StockHooks, grayMenuCommand, kWaitsMenus),
         MIREXA_WAITING(ViewHooks, toolDisplayState, kWaitsNC),
         MIREXA_WAITING(ViewHooks, tableRotationActive, kWaitsTableTurning),
         MIREXA_WAITING(ViewHooks, mainWindowForeground, kWaitsWindow),
-        MIREXA_WAITING(ViewHooks, pathPickingOn, kWaitsMenus),
-        MIREXA_WAITING(ViewHooks, readPathLine, kWaitsMenus),
-        MIREXA_WAITING(ViewHooks, viewPopupMenu, kWaitsMenus),
-        MIREXA_WAITING(MainWindowHooks, createViewPopupMenu, kWaitsMenus),
-        MIREXA_WAITING(MainWindowHooks, stockSaveDialogOpen, kWaitsDialogs),
         MIREXA_WAITING(MainWindowHooks, isForegroundWindow, kWaitsWindow),
         MIREXA_WAITING(MainWindowHooks, activateWindow, kWaitsWindow),
-        MIREXA_WAITING(StockCommandHooks, selectStockFile, kWaitsDialogs),
-        // The swing's axis, angle and centre are also the stock rotation with which the view
-        // draws machine-part STL files; until this dialog exists that rotation stays off.
-        MIREXA_WAITING(StockCommandHooks, selectSaveFile, kWaitsDialogs),
         // The native side of the desktop: the program built with the GUI registers the Qt backend
         // in main when a display is there; it then fills these records, installs its event pump,
         // follows the menus and gives the shell the desktop's foreground state. A run on the

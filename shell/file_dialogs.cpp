@@ -180,13 +180,15 @@ std::string TrimTrailingChars(const std::string& path) {
     return slash == std::string::npos ? std::string() : path.substr(0, slash);
 }
 
-int SelectSettingFile(WindowHandle owner, int kind, std::string* directory, std::string* path) {
+int SelectSettingFile(WindowHandle owner, int kind, std::string* directory, std::string* path,
+                      const std::vector<FileDialogFilter>& extraFilters) {
     const int language = Language();
     FileDialogRequest request = BaseRequest(owner, path);
     request.title = SettingFileTitle(kind, language);
     if (FileDialogFilter filter = SettingFileFilter(kind, language); !filter.patterns.empty()) {
         request.filters.push_back(filter);
     }
+    request.filters.insert(request.filters.end(), extraFilters.begin(), extraFilters.end());
     request.flags =
         FILEDLG_EXPLORER | FILEDLG_FILE_MUST_EXIST | FILEDLG_NO_CHANGE_DIR | FILEDLG_HIDE_READ_ONLY;
     const int slot = kind >= 0 && kind < SETTING_FILE_KIND_COUNT ? kind : -1;
@@ -226,7 +228,8 @@ int SelectSettingFile(WindowHandle owner, int kind, std::string* directory, std:
     return 1;
 }
 
-int SelectSaveFile(WindowHandle owner, int kind, std::string* directory, std::string* path) {
+int SelectSaveFile(WindowHandle owner, int kind, std::string* directory, std::string* path,
+                   const std::vector<FileDialogFilter>& extraFilters) {
     const int language = Language();
     FileDialogRequest request = BaseRequest(owner, path);
     request.save = 1;
@@ -235,6 +238,7 @@ int SelectSaveFile(WindowHandle owner, int kind, std::string* directory, std::st
     if (FileDialogFilter filter = SaveFileFilter(kind, language); !filter.patterns.empty()) {
         request.filters.push_back(filter);
     }
+    request.filters.insert(request.filters.end(), extraFilters.begin(), extraFilters.end());
     request.flags = FILEDLG_EXPLORER | FILEDLG_NO_CHANGE_DIR | FILEDLG_HIDE_READ_ONLY |
                     FILEDLG_OVERWRITE_PROMPT;
     const int slot = kind >= 0 && kind < SAVE_FILE_KIND_COUNT ? kind : -1;
@@ -254,6 +258,66 @@ int SelectSaveFile(WindowHandle owner, int kind, std::string* directory, std::st
     }
     if (slot >= 0) {
         FileDialogs.saveFilterIndex[slot] = result.filterIndex;
+    }
+    return 1;
+}
+
+int SelectStockReadFile(WindowHandle owner, const std::vector<PathReaderFilter>& loaders,
+                        std::string* path) {
+    const bool english = Language() == 1;
+    std::vector<FileDialogFilter> extra = {
+        {english ? "DMF(*.DMF)" : "DMFﾌｧｲﾙ(*.DMF)", "*.DMF"},
+        {english ? "STL(*.STL)" : "STLﾌｧｲﾙ(*.STL)", "*.STL"},
+    };
+    BuildFilterString(loaders, &extra);
+    extra.push_back({english ? "All(*.*)" : "すべてのﾌｧｲﾙ(*.*)", "*.*"});
+    std::string directory;
+    return SelectSettingFile(owner, FILE_KIND_STOCK, &directory, path, extra);
+}
+
+int SelectStockSaveFile(WindowHandle owner, const std::vector<PathReaderFilter>& savers,
+                        std::string* path, int* kind, int* workCoordinates) {
+    const bool english = Language() == 1;
+    // The save kind of each entry of the list, from entry 1 on.
+    std::vector<int> kinds = {1, 2, 3};
+    std::vector<FileDialogFilter> extra = {
+        {english ? "STL ASCII(*.STL)" : "STLﾌｧｲﾙ ASCII(*.STL)", "*.STL"},
+        {english ? "STL Binary(*.STL)" : "STLﾌｧｲﾙ ﾊﾞｲﾅﾘ(*.STL)", "*.STL"},
+    };
+    for (std::size_t slot = 0; slot < savers.size(); ++slot) {
+        if (savers[slot].loaded) {
+            extra.push_back({savers[slot].name, BuildFilterPattern(savers[slot].suffixes)});
+            kinds.push_back(7 + static_cast<int>(slot));
+        }
+    }
+    std::string chosen = path ? *path : std::string();
+    std::string directory;
+    if (!SelectSaveFile(owner, SAVE_KIND_STOCK, &directory, &chosen, extra)) {
+        return 0;
+    }
+    const int entry = FileDialogs.saveFilterIndex[SAVE_KIND_STOCK];
+    int saveKind =
+        entry >= 1 && entry <= static_cast<int>(kinds.size()) ? kinds[entry - 1] : kinds[0];
+    const std::string name = FileNameOfPath(chosen);
+    if (saveKind <= 3) {
+        // The name's extension decides between DME and STL (a DME written under ".stl" would
+        // open nowhere); the chosen type decides ASCII or binary STL.
+        if (name.find('.') == std::string::npos) {
+            chosen += saveKind == 1 ? ".DME" : ".STL";
+        } else if (MatchExtensionList(1, name, ".STL") && saveKind == 1) {
+            saveKind = 2;
+        } else if (MatchExtensionList(1, name, ".DME")) {
+            saveKind = 1;
+        }
+    }
+    if (path) {
+        *path = chosen;
+    }
+    if (kind) {
+        *kind = saveKind;
+    }
+    if (workCoordinates) {
+        *workCoordinates = WorkOriginIsZero() ? 0 : FileDialogs.saveCheckBox;
     }
     return 1;
 }

@@ -84,10 +84,26 @@ std::string TrimTrailingChars(const std::string& path);
 // Open dialogs. On OK the chosen path goes to *path and its directory to *directory, the filter
 // index is remembered, and 1 is returned; on cancel both are left as they were and 0 is
 // returned. The initial directory is that of *path.
-int SelectSettingFile(WindowHandle owner, int kind, std::string* directory, std::string* path);
+// extraFilters follow the kind's own entry in the file-type list.
+int SelectSettingFile(WindowHandle owner, int kind, std::string* directory, std::string* path,
+                      const std::vector<FileDialogFilter>& extraFilters = {});
 int SelectNcFile(WindowHandle owner, std::string* directory, std::string* path,
                  const std::vector<PathReaderFilter>& readers = {});
 // The save dialog, pre-filled with the file name of *path (replaced on OK as above).
-int SelectSaveFile(WindowHandle owner, int kind, std::string* directory, std::string* path);
+int SelectSaveFile(WindowHandle owner, int kind, std::string* directory, std::string* path,
+                   const std::vector<FileDialogFilter>& extraFilters = {});
+
+// The stock files' dialogs. The open dialog is kind 2's with the other readable kinds after its
+// own entry: "DMF(*.DMF)", "STL(*.STL)", the loaded stock loaders' entries, "All(*.*)". On OK
+// *path is the chosen file and 1 is returned; on cancel 0 and *path is left as it was.
+int SelectStockReadFile(WindowHandle owner, const std::vector<PathReaderFilter>& loaders,
+                        std::string* path);
+// The save dialog of kind 1, its file types the save kinds: "DME(*.DME)" 1, ASCII STL 2, binary
+// STL 3, then each loaded stock saver (kind 7 + its slot). On OK *path is the chosen file (a name
+// without an extension gets that of the chosen type, ".DME" or ".STL"), *kind the type's save
+// kind, *workCoordinates the dialog's work-coordinates choice (0 while the work origin is zero,
+// where it makes no difference), and 1 is returned; on cancel 0 with nothing changed.
+int SelectStockSaveFile(WindowHandle owner, const std::vector<PathReaderFilter>& savers,
+                        std::string* path, int* kind, int* workCoordinates);
 
 }  // namespace mirexa

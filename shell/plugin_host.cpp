@@ -375,15 +375,19 @@ void ResetEditorPlugin() {
     Settings.editorOption = option.substr(0, MIREXA_PLUGIN_TEXT_SIZE);
 }
 
-std::vector<PathReaderFilter> ListPathReaderFilters() {
-    std::vector<PathReaderFilter> readers;
-    const PluginFamilySlots& f = PluginSlots.family[kPluginRead];
+std::vector<PathReaderFilter> ListPluginFilters(int family) {
+    std::vector<PathReaderFilter> plugins;
+    const PluginFamilySlots& f = PluginSlots.family[family];
     for (int slot = 0; slot < f.count; ++slot) {
-        readers.push_back(PathReaderFilter{.name = f.slot[slot].name,
+        plugins.push_back(PathReaderFilter{.name = f.slot[slot].name,
                                            .suffixes = f.slot[slot].suffixes,
-                                           .loaded = IsPluginLoaded(kPluginRead, slot)});
+                                           .loaded = IsPluginLoaded(family, slot)});
     }
-    return readers;
+    return plugins;
+}
+
+std::vector<PathReaderFilter> ListPathReaderFilters() {
+    return ListPluginFilters(kPluginRead);
 }
 
 int FindPluginSuffixSlot(int family, const std::string& path) {

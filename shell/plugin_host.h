@@ -61,7 +61,10 @@ void ResetEditorPlugin();
 // The text of a simulation add-on's menu item: slots 0 and 1 get the key hint of F8 or F9.
 std::string SimulationPluginMenuText(const std::string& name, int slot, int language);
 
-// The path readers as the NC file dialog lists them: name, suffixes and whether loaded.
+// The plug-ins of a family (path readers, stock loaders, stock savers) as the file dialogs list
+// them, one entry per slot in slot order: name, suffixes and whether loaded.
+std::vector<PathReaderFilter> ListPluginFilters(int family);
+// The path readers' entries (ListPluginFilters of the path readers).
 std::vector<PathReaderFilter> ListPathReaderFilters();
 
 // The first slot (0 .. 2) of the family (path readers, stock loaders, stock savers) whose suffix

@@ -20,6 +20,7 @@
 #include "geometry/shared_state.h"
 #include "geometry/ui_hooks.h"
 #include "nc/kinematics_services.h"
+#include "nc/plugin_slots.h"
 #include "platform/controls.h"
 #include "platform/cursor.h"
 #include "platform/file_reading.h"
@@ -29,6 +30,7 @@
 #include "shell/file_dialogs.h"
 #include "shell/main_window.h"
 #include "shell/menu_state.h"
+#include "shell/plugin_host.h"
 #include "shell/status_bar.h"
 #include "simulation/cutting_core.h"
 #include "simulation/dexel_grid_view.h"
@@ -221,6 +223,14 @@ bool ResolveStockPath(std::string* path) {
     return false;
 }
 
+// Where a stock file dialog starts: the given file, else the stock files' directory ([DMEdata]).
+std::string StockDialogStartPath(const std::string& file) {
+    if (!file.empty()) {
+        return file;
+    }
+    return Settings.dmeDirectory.empty() ? std::string() : Settings.dmeDirectory + "/";
+}
+
 void ReportMissingStockFile(const std::string& path) {
     if (AutomaticMode.load() != 0) {
         RecordBatchFailure(path + ChooseLanguageText(" - The Work data does not exist.\n",
@@ -243,18 +253,21 @@ void ReadStockCommand(WindowHandle window) {
     const bool preset = MainWindowData.presetPathFlag != 0 || given;
     std::string path;
     if (!preset) {
-        StockReadChoice choice;
-        if (AutomaticMode.load() != 0 || !RunDialog(H().selectStockFile, &choice)) {
+        path = StockDialogStartPath(!StockCommands.loadedPath.empty() ? StockCommands.loadedPath
+                                                                      : DefinitionFiles.stockFile);
+        if (AutomaticMode.load() != 0 ||
+            !SelectStockReadFile(window, ListPluginFilters(kPluginLoad), &path)) {
             return;
         }
-        if (choice.swing &&
+        // An open dialog in swing or reverse mode (its OK label "GO" or "Reverse") asks for the
+        // swing or the reversal of the stock read.
+        if (FileDialogs.okLabelGo &&
             !RunDialog(H().swingDialog, &StockCommands.swingSin, &StockCommands.swingCos)) {
             return;
         }
-        if (choice.reverse && !RunDialog(H().reverseDialog)) {
+        if (FileDialogs.okLabelReverse && !RunDialog(H().reverseDialog)) {
             return;
         }
-        path = choice.path;
         DefinitionFiles.basicModelFile = path;
         EnableMainMenuCommand(IDM_PAINT_DIFFERENCE, 1);
     } else {
@@ -326,10 +339,12 @@ void SaveStockCommand(MessageLParam lparam) {
     }
     StockSaveChoice choice;
     if (lparam == 0) {
-        const std::string name =
-            StockCommands.loadedPath.empty() ? "" : FileNameOf(StockCommands.loadedPath, 1);
+        // The dialog offers the stock's own file name in the stock files' directory.
+        choice.path = StockDialogStartPath(StockCommands.loadedPath);
         StockCommands.saveDialogOpen = 1;
-        const bool chosen = RunDialog(H().selectSaveFile, name, &choice);
+        const bool chosen =
+            SelectStockSaveFile(MainWindow.load(), ListPluginFilters(kPluginSave), &choice.path,
+                                &choice.kind, &choice.workCoordinates) == 1;
         StockCommands.saveDialogOpen = 0;
         if (!chosen) {
             return;

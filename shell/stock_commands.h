@@ -62,23 +62,17 @@ struct StockSaveChoice {
     int kind = {};             // a save kind
     int workCoordinates = {};  // write in work coordinates
 };
-struct StockReadChoice {
-    std::string path = {};
-    int swing = {};    // the open dialog's extra choice asked to swing the stock (dialog 235)
-    int reverse = {};  // ... to reverse it (dialog 159)
-};
 
-// Calls of the stock commands into the menus, the panels, the dialogs, the plug-ins and the
-// sounds, which are not there yet. A null hook means nothing there (a dialog: cancelled).
+// Calls of the stock commands into the panels, the dialogs, the plug-ins and the sounds (the
+// file dialogs are called directly: shell/file_dialogs.h). A null hook means nothing there (a
+// dialog: cancelled).
 struct StockCommandHooks {
     // --- Menus, panels, status ---
     void (*redrawWorkPane)() = {};
     // --- Dialogs (values in and out of the configuration records where they live) ---
-    int (*selectStockFile)(StockReadChoice* choice) = {};
     int (*swingDialog)(double* sinAngle, double* cosAngle) = {};
     int (*reverseDialog)() = {};
     int (*stlReadDialog)() = {};
-    int (*selectSaveFile)(const std::string& defaultName, StockSaveChoice* choice) = {};
     int (*twoPointDialog)(StockBoxChoice* choice) = {};   // box corners into InitialStock
     int (*originBoxDialog)(StockBoxChoice* choice) = {};  // the origin-based box, as corners
     int (*cylinderDialog)(StockBoxChoice* choice) = {};   // cylinder into InitialStock
