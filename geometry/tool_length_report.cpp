@@ -5,8 +5,8 @@
 #include <cstdarg>
 #include <cstring>
 
-#include "geometry/shared_state.h"
-#include "geometry/ui_hooks.h"
+#include "services/shared_state.h"
+#include "services/ui_hooks.h"
 
 namespace mirexa {
 

@@ -7,12 +7,12 @@
 
 #include "config/config_records.h"
 #include "geometry/machine_kinematics.h"
-#include "geometry/shared_state.h"
 #include "geometry/tool_length_report.h"
 #include "geometry/vector_math.h"
 #include "nc/nc_line_source.h"
 #include "platform/cursor.h"
 #include "platform/program_start.h"
+#include "services/shared_state.h"
 #include "shell/editor_bridge.h"
 #include "shell/nc_data_commands.h"
 #include "shell/stock_commands.h"

@@ -9,8 +9,8 @@
 #include <cstring>
 #include <string>
 
-#include "geometry/shared_state.h"
-#include "geometry/ui_hooks.h"
+#include "services/shared_state.h"
+#include "services/ui_hooks.h"
 #include "support/scratch_directory.h"
 
 namespace mirexa {
