@@ -6,10 +6,10 @@
 #include <cstring>
 
 #include "geometry/machine_kinematics.h"
-#include "geometry/rotary_solutions.h"
 #include "nc/kinematics_services.h"
 #include "nc/nc_controller_view.h"
 #include "nc/nc_run_state.h"
+#include "nc/nc_source_location.h"
 #include "nc/nc_words.h"
 #include "nc/plugin_queries.h"
 #include "platform/file_reading.h"

@@ -7,9 +7,9 @@
 
 #include "config/config_records.h"
 #include "config/current_tool.h"
+#include "config/current_tool_brief.h"
 #include "config/tool_tables.h"
 #include "geometry/rotary_solutions.h"
-#include "geometry/tool_length_report.h"
 #include "geometry/vector_math.h"
 #include "nc/arc_geometry.h"
 #include "nc/block_interpreter.h"

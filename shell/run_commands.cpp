@@ -6,7 +6,6 @@
 #include <cstdio>
 
 #include "geometry/machine_kinematics.h"
-#include "geometry/tool_length_report.h"
 #include "nc/alarm_report.h"
 #include "nc/nc_line_source.h"
 #include "platform/controls.h"
@@ -30,6 +29,7 @@
 #include "simulation/run_timer.h"
 #include "simulation/run_ui_hooks.h"
 #include "simulation/simulation_thread.h"
+#include "simulation/tool_length_report.h"
 #include "view/avi_recording.h"
 #include "view/gdi_resources.h"
 #include "view/stock_view.h"

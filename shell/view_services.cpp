@@ -7,7 +7,6 @@
 
 #include "config/config_records.h"
 #include "geometry/machine_kinematics.h"
-#include "geometry/tool_length_report.h"
 #include "geometry/vector_math.h"
 #include "nc/nc_line_source.h"
 #include "platform/cursor.h"
@@ -16,6 +15,7 @@
 #include "shell/editor_bridge.h"
 #include "shell/nc_data_commands.h"
 #include "shell/stock_commands.h"
+#include "simulation/tool_length_report.h"
 #include "stock/stock_model.h"
 #include "view/gdi_resources.h"
 #include "view/stock_display.h"

@@ -13,7 +13,6 @@
 #include "config/machine_file.h"
 #include "config/tool_tables.h"
 #include "geometry/rotary_solutions.h"
-#include "geometry/tool_length_report.h"
 #include "nc/nc_controller_view.h"
 #include "nc/nc_run_state.h"
 #include "nc/nurbs_evaluation.h"
@@ -23,6 +22,7 @@
 #include "simulation/interference_flags.h"
 #include "simulation/run_control.h"
 #include "simulation/simulation_hooks.h"
+#include "simulation/tool_length_report.h"
 #include "stock/stock_model.h"
 #include "stock/stock_shapes.h"
 

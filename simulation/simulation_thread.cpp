@@ -13,7 +13,6 @@
 #include "config/tools_file.h"
 #include "geometry/machine_kinematics.h"
 #include "geometry/rotary_solutions.h"
-#include "geometry/tool_length_report.h"
 #include "geometry/vector_math.h"
 #include "nc/coordinate_transforms.h"
 #include "nc/nc_controller_view.h"
@@ -30,6 +29,7 @@
 #include "simulation/run_end.h"
 #include "simulation/run_kinematics.h"
 #include "simulation/simulation_hooks.h"
+#include "simulation/tool_length_report.h"
 #include "stock/stock_model.h"
 
 namespace mirexa {

@@ -19,12 +19,12 @@
 #include "config/machine_file.h"
 #include "config/tool_tables.h"
 #include "cutting_test_support.h"
-#include "geometry/tool_length_report.h"
 #include "services/shared_state.h"
 #include "simulation/cutting_core.h"
 #include "simulation/interference_flags.h"
 #include "simulation/run_control.h"
 #include "simulation/simulation_hooks.h"
+#include "simulation/tool_length_report.h"
 #include "stock/stock_grid.h"
 #include "support/stock_invariants.h"
 

@@ -1,5 +1,5 @@
 // The tool-length report line (both languages) and the motion state snapshot.
-#include "geometry/tool_length_report.h"
+#include "simulation/tool_length_report.h"
 
 #include <algorithm>
 #include <cstdarg>
@@ -10,7 +10,6 @@
 
 namespace mirexa {
 
-CurrentToolBrief CurrentToolState;
 ToolLengthReportOutput ToolLengthReport;
 ToolLengthMeasurements ToolLengthMeasured;
 MotionStateSnapshot MotionSnapshot;

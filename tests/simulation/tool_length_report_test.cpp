@@ -1,6 +1,6 @@
 // The tool-length report line: golden lines in both languages, the margins, the parts each
 // check asks for, one line per cut, a missing stream, long names; the motion state snapshot.
-#include "geometry/tool_length_report.h"
+#include "simulation/tool_length_report.h"
 
 #include <gtest/gtest.h>
 
