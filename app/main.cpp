@@ -15,8 +15,8 @@
 #include "shell/status_bar.h"
 
 #ifdef MIREXA_GUI
-#include "geometry/shared_state.h"
 #include "platform/qt/qt_backend.h"
+#include "services/shared_state.h"
 #include "shell/main_window.h"
 #include "view/view_hooks.h"
 

@@ -26,9 +26,7 @@
 #include "dialogs/stock_dialogs.h"
 #include "dialogs/tool_panel.h"
 #include "geometry/orientation_frames.h"
-#include "geometry/shared_state.h"
-#include "geometry/tool_length_report.h"
-#include "geometry/ui_hooks.h"
+#include "geometry/rotary_solutions.h"
 #include "nc/data_check.h"
 #include "nc/kinematics_services.h"
 #include "nc/nc_controller_view.h"
@@ -45,6 +43,8 @@
 #include "platform/system_info.h"
 #include "platform/window.h"
 #include "resources/cursor_images.h"
+#include "services/shared_state.h"
+#include "services/ui_hooks.h"
 #include "shell/automation_steps.h"
 #include "shell/automation_thread.h"
 #include "shell/definition_watch.h"
@@ -64,11 +64,13 @@
 #include "shell/view_services.h"
 #include "simulation/cutting_core.h"
 #include "simulation/mounted_tools.h"
+#include "simulation/rotary_warning_file.h"
 #include "simulation/run_control.h"
 #include "simulation/run_end.h"
 #include "simulation/run_timer.h"
 #include "simulation/run_ui_hooks.h"
 #include "simulation/simulation_hooks.h"
+#include "simulation/tool_length_report.h"
 #include "stock/stock_grid.h"
 #include "stock/stock_hooks.h"
 #include "stock/stock_model.h"
@@ -85,11 +87,12 @@
 namespace mirexa {
 namespace {
 
-// The run: the interpreter's services; the simulation thread with run control, its interference
-// checks, decisions and reports; the run's end joined to the shell; the view's answers to changed
-// definitions and its video recording.
+// The run: the interpreter's services and the long rotary move warning file; the simulation thread
+// with run control, its interference checks, decisions and reports; the run's end joined to the
+// shell; the view's answers to changed definitions and its video recording.
 void ConnectRunAndView() {
     InstallNcServiceHooks();
+    InstallRotaryWarningFile();
     ConnectRunEndToShell();
     InstallRunControlHooks();
     InstallInterferenceCheckHooks();
@@ -414,6 +417,7 @@ const std::vector<HookRecordEntry>& ListHookRecords() {
         MIREXA_HOOK_RECORD(StlImportHooks, StlImportCallbacks),
         MIREXA_HOOK_RECORD(WorkOffsetHooks, WorkOffsetSource),
         MIREXA_HOOK_RECORD(ProgressHooks, UiHooks),
+        MIREXA_HOOK_RECORD(RotaryMoveHooks, RotaryMoveCallbacks),
         MIREXA_HOOK_RECORD(StockHooks, StockCallbacks),
         MIREXA_HOOK_RECORD(NcHooks, NcUpHooks),
         MIREXA_HOOK_RECORD(DataCheckHooks, DataCheckCallbacks),

@@ -6,9 +6,9 @@
 #include <string_view>
 
 #include "config/definition_lines.h"
-#include "geometry/file_paths.h"
-#include "geometry/line_scanner.h"
 #include "platform/text.h"
+#include "services/file_paths.h"
+#include "services/line_scanner.h"
 
 namespace mirexa {
 

@@ -8,11 +8,11 @@
 
 #include "config/definition_lines.h"
 #include "config/tool_tables.h"
-#include "geometry/file_paths.h"
-#include "geometry/program_log.h"
-#include "geometry/shared_state.h"
 #include "platform/message_box.h"
 #include "platform/text.h"
+#include "services/file_paths.h"
+#include "services/program_log.h"
+#include "services/shared_state.h"
 #include "stock/stock_shapes.h"
 
 namespace mirexa {

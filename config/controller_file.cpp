@@ -14,13 +14,13 @@
 #include "config/definition_keywords.h"
 #include "config/offset_memory.h"
 #include "config/offset_tables.h"
-#include "geometry/file_paths.h"
 #include "geometry/machine_kinematics.h"
 #include "geometry/orientation_frames.h"
-#include "geometry/program_log.h"
 #include "geometry/vector_math.h"
 #include "platform/file_reading.h"
 #include "platform/text.h"
+#include "services/file_paths.h"
+#include "services/program_log.h"
 
 namespace mirexa {
 

@@ -3,8 +3,8 @@
 
 #include <cstring>
 
-#include "geometry/file_paths.h"
-#include "geometry/program_log.h"
+#include "services/file_paths.h"
+#include "services/program_log.h"
 
 namespace mirexa {
 

@@ -9,8 +9,8 @@
 #include <string_view>
 
 #include "config/definition_lines.h"
-#include "geometry/line_scanner.h"
 #include "platform/file_info.h"
+#include "services/line_scanner.h"
 
 namespace mirexa {
 

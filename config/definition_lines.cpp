@@ -1,8 +1,8 @@
 // Line reading and keyword tests shared by the configuration readers.
 #include "config/definition_lines.h"
 
-#include "geometry/shared_state.h"
 #include "platform/file_reading.h"
+#include "services/shared_state.h"
 
 namespace mirexa {
 

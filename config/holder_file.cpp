@@ -4,7 +4,7 @@
 #include <cstdio>
 
 #include "config/definition_lines.h"
-#include "geometry/file_paths.h"
+#include "services/file_paths.h"
 
 namespace mirexa {
 

@@ -6,8 +6,8 @@
 #include <string>
 
 #include "config/tool_tables.h"
-#include "geometry/line_scanner.h"
 #include "platform/file_info.h"
+#include "services/line_scanner.h"
 
 namespace mirexa {
 

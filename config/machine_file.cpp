@@ -16,12 +16,12 @@
 #include "config/definition_keywords.h"
 #include "config/machine_models.h"
 #include "config/structure_models.h"
-#include "geometry/file_paths.h"
 #include "geometry/machine_kinematics.h"
 #include "geometry/orientation_frames.h"
-#include "geometry/program_log.h"
 #include "geometry/vector_math.h"
 #include "platform/text.h"
+#include "services/file_paths.h"
+#include "services/program_log.h"
 
 namespace mirexa {
 

@@ -6,9 +6,9 @@
 #include <string_view>
 
 #include "config/definition_keywords.h"
-#include "geometry/program_log.h"
 #include "platform/file_reading.h"
 #include "platform/message_box.h"
+#include "services/program_log.h"
 
 namespace mirexa {
 

@@ -17,8 +17,8 @@
 #include "config/controller_file.h"
 #include "config/definition_keywords.h"
 #include "config/offset_tables.h"
-#include "geometry/file_paths.h"
 #include "platform/file_replacement.h"
+#include "services/file_paths.h"
 
 namespace mirexa {
 

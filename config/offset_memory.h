@@ -16,7 +16,7 @@
 #include <string>
 #include <string_view>
 
-#include "geometry/line_scanner.h"
+#include "services/line_scanner.h"
 
 namespace mirexa {
 

@@ -11,10 +11,10 @@
 #include "config/config_hooks.h"
 #include "config/definition_lines.h"
 #include "config/tool_tables.h"
-#include "geometry/line_scanner.h"
 #include "platform/profile.h"
 #include "platform/system_info.h"
 #include "platform/text.h"
+#include "services/line_scanner.h"
 #include "stock/stock_grid.h"
 #include "stock/stock_shapes.h"
 

@@ -14,11 +14,11 @@
 #include "config/definition_lines.h"
 #include "config/settings_define.h"
 #include "config/tool_tables.h"
-#include "geometry/file_paths.h"
-#include "geometry/line_scanner.h"
 #include "platform/file_reading.h"
 #include "platform/profile.h"
 #include "platform/text.h"
+#include "services/file_paths.h"
+#include "services/line_scanner.h"
 
 namespace mirexa {
 

@@ -6,8 +6,8 @@
 
 #include "config/definition_lines.h"
 #include "config/settings_define.h"
-#include "geometry/shared_state.h"
 #include "platform/profile.h"
+#include "services/shared_state.h"
 
 namespace mirexa {
 

@@ -11,9 +11,9 @@
 #include "config/config_records.h"
 #include "config/machine_file.h"
 #include "config/machine_models.h"
-#include "geometry/program_log.h"
-#include "geometry/shared_state.h"
 #include "geometry/vector_math.h"
+#include "services/program_log.h"
+#include "services/shared_state.h"
 #include "stock/stock_hooks.h"
 
 namespace mirexa {

@@ -17,9 +17,9 @@
 #include "config/holder_file.h"
 #include "config/machine_file.h"
 #include "config/tool_profile.h"
-#include "geometry/file_paths.h"
-#include "geometry/program_log.h"
-#include "geometry/shared_state.h"
+#include "services/file_paths.h"
+#include "services/program_log.h"
+#include "services/shared_state.h"
 #include "stock/stock_model.h"
 #include "stock/stock_shapes.h"
 

@@ -9,8 +9,8 @@
 #include "config/settings_define.h"
 #include "dialogs/dialog_conventions.h"
 #include "dialogs/dialog_frame.h"
-#include "geometry/shared_state.h"
 #include "resources/dialog_templates.h"
+#include "services/shared_state.h"
 
 namespace mirexa {
 

@@ -4,9 +4,9 @@
 
 #include "config/config_records.h"
 #include "dialogs/dialog_conventions.h"
-#include "geometry/shared_state.h"
 #include "platform/dialogs.h"
 #include "resources/dialog_templates.h"
+#include "services/shared_state.h"
 #include "shell/main_window.h"
 #include "shell/menu_state.h"
 #include "shell/message_file.h"

@@ -7,9 +7,9 @@
 #include <cstring>
 #include <vector>
 
-#include "geometry/shared_state.h"
 #include "platform/message_box.h"
 #include "resources/dialog_templates.h"
+#include "services/shared_state.h"
 #include "shell/run_commands.h"
 
 namespace mirexa {

@@ -12,9 +12,9 @@
 #include "dialogs/dialog_frame.h"
 #include "dialogs/offset_dialogs.h"
 #include "dialogs/settings_dialogs.h"
-#include "geometry/shared_state.h"
 #include "platform/profile.h"
 #include "resources/dialog_templates.h"
+#include "services/shared_state.h"
 #include "shell/run_commands.h"
 #include "stock/stock_shapes.h"
 

@@ -45,13 +45,13 @@ void Copy3(const double v[3], double out[3]) {
 
 // Whether rotary axis `index` (0 or 1) may be tilted on this rotary type: head machines tilt
 // only axis 2, the others only axis 1.
-bool TiltAllowed(int index) {
-    return CurrentMachine.rotaryType == 1 ? index == 1 : index == 0;
+bool TiltAllowed(const MachineGeometry& m, int index) {
+    return m.rotaryType == 1 ? index == 1 : index == 0;
 }
 
 // Treats type 0 like the mixed type in the kinematics.
-int KinematicType() {
-    const int type = CurrentMachine.rotaryType;
+int KinematicType(const MachineGeometry& m) {
+    const int type = m.rotaryType;
     return (type == 1 || type == 2) ? type : 3;
 }
 
@@ -59,35 +59,38 @@ struct AngleTrig {
     double s1 = {}, c1 = 1, s2 = {}, c2 = 1;
 };
 
-AngleTrig TrigOf(const double angles[2]) {
+AngleTrig TrigOf(const MachineGeometry& m, const double angles[2]) {
     AngleTrig t;
-    SinCosDegrees(angles[0], CurrentMachine.rotary[0].sign, &t.s1, &t.c1);
-    SinCosDegrees(angles[1], CurrentMachine.rotary[1].sign, &t.s2, &t.c2);
+    SinCosDegrees(angles[0], m.rotary[0].sign, &t.s1, &t.c1);
+    SinCosDegrees(angles[1], m.rotary[1].sign, &t.s2, &t.c2);
     return t;
 }
 
 // The tool axis map on any vector: head machines turn axis 2 first, the others axis 1 first.
-void TurnByBothAxes(const AngleTrig& t, const double v[3], double out[3]) {
+void TurnByBothAxes(const MachineGeometry& m, const AngleTrig& t, const double v[3],
+                    double out[3]) {
     double turned[3];
-    if (KinematicType() == 1) {
-        RotateAboutRotaryAxis(1, v, t.s2, t.c2, turned);
-        RotateAboutRotaryAxis(0, turned, t.s1, t.c1, out);
+    if (KinematicType(m) == 1) {
+        RotateAboutRotaryAxis(m, 1, v, t.s2, t.c2, turned);
+        RotateAboutRotaryAxis(m, 0, turned, t.s1, t.c1, out);
     } else {
-        RotateAboutRotaryAxis(0, v, t.s1, t.c1, turned);
-        RotateAboutRotaryAxis(1, turned, t.s2, t.c2, out);
+        RotateAboutRotaryAxis(m, 0, v, t.s1, t.c1, turned);
+        RotateAboutRotaryAxis(m, 1, turned, t.s2, t.c2, out);
     }
 }
 
-void PlainAboutAxis(int index, const double v[3], double s, double c, double out[3]) {
-    const RotaryAxisFrame& f = CurrentMachine.rotary[index];
+void PlainAboutAxis(const MachineGeometry& m, int index, const double v[3], double s, double c,
+                    double out[3]) {
+    const RotaryAxisFrame& f = m.rotary[index];
     RotateInAxisPlane(v, out, c, s, f.axis, f.planeP, f.planeQ);
 }
 
 // Axis 2 turn of the table about its offset centre: TO is subtracted on axis 2's plane indices,
 // the vector is turned plainly and TO is added back.
-void TurnAboutTableOffset(const double v[3], double s, double c, double out[3]) {
-    const RotaryAxisFrame& f = CurrentMachine.rotary[1];
-    const double* to = CurrentMachine.tableOffset;
+void TurnAboutTableOffset(const MachineGeometry& m, const double v[3], double s, double c,
+                          double out[3]) {
+    const RotaryAxisFrame& f = m.rotary[1];
+    const double* to = m.tableOffset;
     double d[3];
     Copy3(v, d);
     d[f.planeP] -= to[f.planeP];
@@ -98,28 +101,27 @@ void TurnAboutTableOffset(const double v[3], double s, double c, double out[3]) 
 }
 
 // h = (-HPx, -HPy, -(HPz + length)): the tip seen from the head pivot at zero angles.
-void HeadGaugeVector(double length, double h[3]) {
-    const double* hp = CurrentMachine.headPosition;
+void HeadGaugeVector(const MachineGeometry& m, double length, double h[3]) {
+    const double* hp = m.headPosition;
     h[0] = -hp[0], h[1] = -hp[1], h[2] = -(hp[2] + length);
 }
 
 // The head part of the forward map for types 1 and 3: the gauge vector turned by the head axes.
-void HeadVector(double length, const AngleTrig& t, double h[3]) {
-    HeadGaugeVector(length, h);
-    if (KinematicType() == 1) {
-        RotateAboutRotaryAxis(1, h, t.s2, t.c2, h);
+void HeadVector(const MachineGeometry& m, double length, const AngleTrig& t, double h[3]) {
+    HeadGaugeVector(m, length, h);
+    if (KinematicType(m) == 1) {
+        RotateAboutRotaryAxis(m, 1, h, t.s2, t.c2, h);
         for (int i = 0; i < 3; ++i) {
-            h[i] -= CurrentMachine.headOffset[i];
+            h[i] -= m.headOffset[i];
         }
     }
-    RotateAboutRotaryAxis(0, h, t.s1, t.c1, h);
+    RotateAboutRotaryAxis(m, 0, h, t.s1, t.c1, h);
 }
 
 // Takes the tool length d (mm) off the X, Y, Z of a position: along the base axis b when b is
 // tilted, else along Z. The reverse branches use it to derive P from M, so that the plain branch
 // maps P back onto the same M whatever b is; the table kinematics uses it for the gauge length.
-void SubtractToolLength(double position[3], double d) {
-    const MachineGeometry& m = CurrentMachine;
+void SubtractToolLength(const MachineGeometry& m, double position[3], double d) {
     if (m.toolDirectionTilted) {
         for (int i = 0; i < 3; ++i) {
             position[i] -= d * m.toolDirection[i];
@@ -131,14 +133,13 @@ void SubtractToolLength(double position[3], double d) {
 
 // Machine X, Y, Z from the tool point: the inverse kinematics with gauge lengths headLength (types
 // 1 and 3) and tableLength (type 2, along b).
-void InverseKinematics(const double point[3], const double angles[2], double headLength,
-                       double tableLength, double out[3]) {
-    const AngleTrig t = TrigOf(angles);
-    const MachineGeometry& m = CurrentMachine;
-    const int type = KinematicType();
+void InverseKinematics(const MachineGeometry& m, const double point[3], const double angles[2],
+                       double headLength, double tableLength, double out[3]) {
+    const AngleTrig t = TrigOf(m, angles);
+    const int type = KinematicType(m);
     if (type == 1) {
         double h[3];
-        HeadVector(headLength, t, h);
+        HeadVector(m, headLength, t, h);
         for (int i = 0; i < 3; ++i) {
             out[i] = point[i] - h[i];
         }
@@ -148,10 +149,10 @@ void InverseKinematics(const double point[3], const double angles[2], double hea
     double v[3];
     Vec3Sub(point, m.tablePosition, v);
     if (type == 2) {
-        TurnAboutTableOffset(v, -t.s2, t.c2, v);
-        RotateAboutRotaryAxis(0, v, -t.s1, t.c1, v);
+        TurnAboutTableOffset(m, v, -t.s2, t.c2, v);
+        RotateAboutRotaryAxis(m, 0, v, -t.s1, t.c1, v);
         Vec3Add(v, m.tablePosition, out);
-        SubtractToolLength(out, -tableLength);
+        SubtractToolLength(m, out, -tableLength);
         return;
     }
     double e[3];
@@ -159,33 +160,33 @@ void InverseKinematics(const double point[3], const double angles[2], double hea
     Vec3Add(e, m.tablePosition, e);
     e[f2.axis] = point[f2.axis];
     double h[3];
-    HeadVector(headLength, t, h);
+    HeadVector(m, headLength, t, h);
     for (int i = 0; i < 3; ++i) {
         out[i] = e[i] - (h[i] + m.headPosition[i]);
     }
 }
 
-void ForwardWithTrig(const double machine[5], const AngleTrig& t, double point[3], double axis[3]) {
-    const MachineGeometry& m = CurrentMachine;
-    const double gauge = CurrentToolValues.gaugeLength;
-    const int type = KinematicType();
+void ForwardWithTrig(const MachineGeometry& m, const KinematicsToolValues& tool,
+                     const double machine[5], const AngleTrig& t, double point[3], double axis[3]) {
+    const double gauge = tool.gaugeLength;
+    const int type = KinematicType(m);
     const RotaryAxisFrame& f2 = m.rotary[1];
     if (type == 1) {
         double h[3];
-        HeadVector(gauge, t, h);
+        HeadVector(m, gauge, t, h);
         for (int i = 0; i < 3; ++i) {
             point[i] = machine[i] + h[i];
         }
     } else if (type == 2) {
         double v[3];
         Vec3Sub(machine, m.tablePosition, v);
-        SubtractToolLength(v, gauge);
-        RotateAboutRotaryAxis(0, v, t.s1, t.c1, v);
-        TurnAboutTableOffset(v, t.s2, t.c2, v);
+        SubtractToolLength(m, v, gauge);
+        RotateAboutRotaryAxis(m, 0, v, t.s1, t.c1, v);
+        TurnAboutTableOffset(m, v, t.s2, t.c2, v);
         Vec3Add(v, m.tablePosition, point);
     } else {
         double h[3];
-        HeadVector(gauge, t, h);
+        HeadVector(m, gauge, t, h);
         double e[3];
         for (int i = 0; i < 3; ++i) {
             e[i] = h[i] + m.headPosition[i] + machine[i];
@@ -197,7 +198,7 @@ void ForwardWithTrig(const double machine[5], const AngleTrig& t, double point[3
         point[f2.axis] = e[f2.axis];
     }
     if (axis != nullptr) {
-        TurnByBothAxes(t, m.toolDirection, axis);
+        TurnByBothAxes(m, t, m.toolDirection, axis);
         SnapToolAxis(axis);
     }
 }
@@ -241,8 +242,8 @@ void DerivedFromMachinePosition(const MotionPosition& machine, MotionPosition* p
         SubtractLengthCompensation(&motion.end);
     }
     const double d = tool.gaugeLength - tool.toolShift;
-    SubtractToolLength(motion.end.axis, d);
-    SubtractToolLength(motion.transformedEnd.axis, d);
+    SubtractToolLength(CurrentMachine, motion.end.axis, d);
+    SubtractToolLength(CurrentMachine, motion.transformedEnd.axis, d);
 }
 
 // Branch D: G53 or G53.1; the machine position is given.
@@ -255,7 +256,7 @@ void DerivedFromMachineCoordinateMove(const MotionPosition& machine, const doubl
     if (!mode.planeCoordinates ||
         (mode.machineCoordinateMove && !KinematicsController.heidenhain)) {
         SubtractWorkOffset(machine.axis, program->axis);
-        SubtractToolLength(program->axis, tool.gaugeLength - tool.toolShift);
+        SubtractToolLength(CurrentMachine, program->axis, tool.gaugeLength - tool.toolShift);
         motion.end = *program;
         motion.transformedEnd = *program;
         if (mode.automaticToolOffset) {
@@ -283,7 +284,7 @@ void PoseUnderToolCentreControl(const MotionPosition& program, MotionPosition* m
     const MachineGeometry& m = CurrentMachine;
     const KinematicsToolValues& tool = CurrentToolValues;
     const MotionPosition& w = WorkOrigin;
-    const int type = KinematicType();
+    const int type = KinematicType(m);
     machine->axis[3] = program.axis[3] + w.axis[3] + TcpTable.referenceAngle[0];
     machine->axis[4] = program.axis[4] + w.axis[4] + TcpTable.referenceAngle[1];
     for (int i = 0; i < 3; ++i) {
@@ -330,7 +331,8 @@ void PoseFromProgramPosition(const MotionPosition& program, MotionPosition* mach
         AddWorkOffset(program.axis, machine->axis);
     }
     // The tool length G - S is added along the base axis.
-    SubtractToolLength(machine->axis, CurrentToolValues.toolShift - CurrentToolValues.gaugeLength);
+    SubtractToolLength(CurrentMachine, machine->axis,
+                       CurrentToolValues.toolShift - CurrentToolValues.gaugeLength);
 }
 
 // Branch C2: program position in tilted-plane coordinates.
@@ -443,26 +445,31 @@ void RotateAboutDoublyTiltedAxis(const double v[3], double out[3], double elevat
     out[2] = d[2];
 }
 
-void RotateAboutRotaryAxis(int index, const double v[3], double s, double c, double out[3]) {
-    const RotaryAxisFrame& f = CurrentMachine.rotary[index];
-    if (TiltAllowed(index) && f.tiltKind == kTiltAngle) {
+void RotateAboutRotaryAxis(const MachineGeometry& m, int index, const double v[3], double s,
+                           double c, double out[3]) {
+    const RotaryAxisFrame& f = m.rotary[index];
+    if (TiltAllowed(m, index) && f.tiltKind == kTiltAngle) {
         RotateAboutTiltedAxis(v, out, f.tiltSin, f.tiltCos, s, c, f.axis, f.planeP, f.planeQ);
-    } else if (TiltAllowed(index) && f.tiltKind == kTiltVector && f.axis != 2) {
+    } else if (TiltAllowed(m, index) && f.tiltKind == kTiltVector && f.axis != 2) {
         // A vector tilt needs a horizontal axis; one about Z is turned plainly.
         RotateAboutDoublyTiltedAxis(v, out, f.tiltSin, f.tiltCos, f.azimuthSin, f.azimuthCos, s, c,
                                     f.axis, f.planeP, f.planeQ);
     } else {
-        PlainAboutAxis(index, v, s, c, out);
+        PlainAboutAxis(m, index, v, s, c, out);
     }
 }
 
-void RotaryAxisDirection(int index, double n[3]) {
-    const RotaryAxisFrame& f = CurrentMachine.rotary[index];
+void RotateAboutRotaryAxis(int index, const double v[3], double s, double c, double out[3]) {
+    RotateAboutRotaryAxis(CurrentMachine, index, v, s, c, out);
+}
+
+void RotaryAxisDirection(const MachineGeometry& m, int index, double n[3]) {
+    const RotaryAxisFrame& f = m.rotary[index];
     n[0] = n[1] = n[2] = 0.0;
-    if (TiltAllowed(index) && f.tiltKind == kTiltAngle) {
+    if (TiltAllowed(m, index) && f.tiltKind == kTiltAngle) {
         n[f.axis] = f.tiltCos;
         n[f.planeP] = f.tiltSin;
-    } else if (TiltAllowed(index) && f.tiltKind == kTiltVector && f.axis != 2) {
+    } else if (TiltAllowed(m, index) && f.tiltKind == kTiltVector && f.axis != 2) {
         n[f.axis] = f.azimuthCos * f.tiltCos;
         n[1 - f.axis] = f.azimuthSin * f.tiltCos;
         n[2] = f.tiltSin;
@@ -471,22 +478,36 @@ void RotaryAxisDirection(int index, double n[3]) {
     }
 }
 
+void RotaryAxisDirection(int index, double n[3]) {
+    RotaryAxisDirection(CurrentMachine, index, n);
+}
+
 void RotateByFirstRotaryAngle(const double v[3], double out[3]) {
     RotateAboutRotaryAxis(0, v, CurrentMachinePose.sin1, CurrentMachinePose.cos1, out);
 }
 
 void RotateByBothRotaryAngles(const double v[3], double out[3]) {
     const MachinePose& pose = CurrentMachinePose;
-    TurnByBothAxes(AngleTrig{pose.sin1, pose.cos1, pose.sin2, pose.cos2}, v, out);
+    TurnByBothAxes(CurrentMachine, AngleTrig{pose.sin1, pose.cos1, pose.sin2, pose.cos2}, v, out);
+}
+
+void RotateVectorByRotaryAngles(const MachineGeometry& m, const double angles[2], const double v[3],
+                                double out[3]) {
+    TurnByBothAxes(m, TrigOf(m, angles), v, out);
 }
 
 void RotateVectorByRotaryAngles(const double angles[2], const double v[3], double out[3]) {
-    TurnByBothAxes(TrigOf(angles), v, out);
+    RotateVectorByRotaryAngles(CurrentMachine, angles, v, out);
+}
+
+void ComputeToolAxisFromRotaryAngles(const MachineGeometry& m, const double angles[2],
+                                     double axis[3]) {
+    RotateVectorByRotaryAngles(m, angles, m.toolDirection, axis);
+    SnapToolAxis(axis);
 }
 
 void ComputeToolAxisFromRotaryAngles(const double angles[2], double axis[3]) {
-    RotateVectorByRotaryAngles(angles, CurrentMachine.toolDirection, axis);
-    SnapToolAxis(axis);
+    ComputeToolAxisFromRotaryAngles(CurrentMachine, angles, axis);
 }
 
 void SnapToolAxis(double axis[3]) {
@@ -499,43 +520,61 @@ void SnapToolAxis(double axis[3]) {
 
 // --- Forward and inverse kinematics --------------------------------------------------------
 
-void ComputeToolTipAndAxis(const double machine[5], double point[3], double axis[3]) {
+void ComputeToolTipAndAxis(const MachineGeometry& m, const KinematicsToolValues& tool,
+                           const double machine[5], double point[3], double axis[3]) {
     const double angles[2] = {machine[3], machine[4]};
     double p[3];
-    ForwardWithTrig(machine, TrigOf(angles), p, axis);
+    ForwardWithTrig(m, tool, machine, TrigOf(m, angles), p, axis);
     Copy3(p, point);
+}
+
+void ComputeToolTipAndAxis(const double machine[5], double point[3], double axis[3]) {
+    ComputeToolTipAndAxis(CurrentMachine, CurrentToolValues, machine, point, axis);
+}
+
+void ComputeMachinePositionFromToolPoint(const MachineGeometry& m, const KinematicsToolValues& tool,
+                                         const double point[3], const double angles[2],
+                                         double machineXyz[3]) {
+    const double g = tool.gaugeLength;
+    double out[3];
+    InverseKinematics(m, point, angles, g, g, out);
+    Copy3(out, machineXyz);
 }
 
 void ComputeMachinePositionFromToolPoint(const double point[3], const double angles[2],
                                          double machineXyz[3]) {
-    const double g = CurrentToolValues.gaugeLength;
+    ComputeMachinePositionFromToolPoint(CurrentMachine, CurrentToolValues, point, angles,
+                                        machineXyz);
+}
+
+void ComputeMachinePositionWithToolLength(const MachineGeometry& m, const KinematicsToolValues& t,
+                                          const double point[3], const double angles[2],
+                                          double machineXyz[3]) {
     double out[3];
-    InverseKinematics(point, angles, g, g, out);
+    InverseKinematics(m, point, angles, t.lengthOffset,
+                      t.gaugeLength + t.lengthOffset - t.toolShift, out);
     Copy3(out, machineXyz);
 }
 
 void ComputeMachinePositionWithToolLength(const double point[3], const double angles[2],
                                           double machineXyz[3]) {
-    const KinematicsToolValues& t = CurrentToolValues;
-    double out[3];
-    InverseKinematics(point, angles, t.lengthOffset, t.gaugeLength + t.lengthOffset - t.toolShift,
-                      out);
-    Copy3(out, machineXyz);
+    ComputeMachinePositionWithToolLength(CurrentMachine, CurrentToolValues, point, angles,
+                                         machineXyz);
 }
 
-void ComputeRotaryRadius(const double machine[5], double radii[2]) {
-    const MachineGeometry& m = CurrentMachine;
+void ComputeRotaryRadius(const MachineGeometry& m, const KinematicsToolValues& tool,
+                         const double machine[5], double radii[2]) {
     const RotaryAxisFrame& f1 = m.rotary[0];
     const RotaryAxisFrame& f2 = m.rotary[1];
     const double angles[2] = {machine[3], machine[4]};
-    const AngleTrig t = TrigOf(angles);
-    const int type = KinematicType();
+    const AngleTrig t = TrigOf(m, angles);
+    const int type = KinematicType(m);
     double h[3];
-    HeadGaugeVector(CurrentToolValues.gaugeLength, h);
+    HeadGaugeVector(m, tool.gaugeLength, h);
     if (type == 1) {
         radii[1] = std::hypot(h[f2.planeP], h[f2.planeQ]);
         double g[3];
-        RotateAboutRotaryAxis(1, h, t.s2, t.c2, g);
+        RotateAboutRotaryAxis(m, 1, h, t.s2, t.c2, g);
         Vec3Sub(g, m.headOffset, g);
         radii[0] = std::hypot(g[f1.planeP], g[f1.planeQ]);
     } else if (type == 2) {
@@ -543,14 +582,14 @@ void ComputeRotaryRadius(const double machine[5], double radii[2]) {
         Vec3Sub(machine, m.tablePosition, v);
         radii[0] = std::hypot(v[f1.planeP], v[f1.planeQ]);
         double u[3];
-        RotateAboutRotaryAxis(0, v, t.s1, t.c1, u);
+        RotateAboutRotaryAxis(m, 0, v, t.s1, t.c1, u);
         u[f2.planeP] -= m.tableOffset[f2.planeP];
         u[f2.planeQ] -= m.tableOffset[f2.planeQ];
         radii[1] = std::hypot(u[f2.planeP], u[f2.planeQ]);
     } else {
         radii[0] = std::hypot(h[f1.planeP], h[f1.planeQ]);
         double e[3];
-        RotateAboutRotaryAxis(0, h, t.s1, t.c1, e);
+        RotateAboutRotaryAxis(m, 0, h, t.s1, t.c1, e);
         for (int i = 0; i < 3; ++i) {
             e[i] += m.headPosition[i] + machine[i];
         }
@@ -559,40 +598,60 @@ void ComputeRotaryRadius(const double machine[5], double radii[2]) {
     }
 }
 
+void ComputeRotaryRadius(const double machine[5], double radii[2]) {
+    ComputeRotaryRadius(CurrentMachine, CurrentToolValues, machine, radii);
+}
+
 // --- Work origin and tilted plane ----------------------------------------------------------
 
-void SubtractWorkOffset(const double position[5], double out[5]) {
+void SubtractWorkOffset(const MotionPosition& origin, const double position[5], double out[5]) {
     for (int i = 0; i < 5; ++i) {
-        out[i] = position[i] - WorkOrigin.axis[i];
+        out[i] = position[i] - origin.axis[i];
+    }
+}
+
+void SubtractWorkOffset(const double position[5], double out[5]) {
+    SubtractWorkOffset(WorkOrigin, position, out);
+}
+
+void AddWorkOffset(const MotionPosition& origin, const double position[5], double out[5]) {
+    for (int i = 0; i < 5; ++i) {
+        out[i] = position[i] + origin.axis[i];
     }
 }
 
 void AddWorkOffset(const double position[5], double out[5]) {
-    for (int i = 0; i < 5; ++i) {
-        out[i] = position[i] + WorkOrigin.axis[i];
-    }
+    AddWorkOffset(WorkOrigin, position, out);
 }
 
-void ConvertMachineToPlane(const double point[3], double planePoint[3]) {
-    const TiltedWorkPlane& plane = CurrentWorkPlane;
+void ConvertMachineToPlane(const TiltedWorkPlane& plane, const MotionPosition& origin,
+                           const double point[3], double planePoint[3]) {
     double d[3];
     for (int i = 0; i < 3; ++i) {
-        d[i] = point[i] - plane.origin[i] - WorkOrigin.axis[i];
+        d[i] = point[i] - plane.origin[i] - origin.axis[i];
     }
     for (int r = 0; r < 3; ++r) {
         planePoint[r] = Vec3Dot(plane.matrix + 3 * r, d);
     }
 }
 
-void ConvertPlaneToMachine(const double planePoint[3], double point[3]) {
-    const TiltedWorkPlane& plane = CurrentWorkPlane;
+void ConvertMachineToPlane(const double point[3], double planePoint[3]) {
+    ConvertMachineToPlane(CurrentWorkPlane, WorkOrigin, point, planePoint);
+}
+
+void ConvertPlaneToMachine(const TiltedWorkPlane& plane, const MotionPosition& origin,
+                           const double planePoint[3], double point[3]) {
     const double* q = plane.matrix;
     double out[3];
     for (int i = 0; i < 3; ++i) {
         out[i] = q[i] * planePoint[0] + q[3 + i] * planePoint[1] + q[6 + i] * planePoint[2] +
-                 plane.origin[i] + WorkOrigin.axis[i];
+                 plane.origin[i] + origin.axis[i];
     }
     Copy3(out, point);
+}
+
+void ConvertPlaneToMachine(const double planePoint[3], double point[3]) {
+    ConvertPlaneToMachine(CurrentWorkPlane, WorkOrigin, planePoint, point);
 }
 
 // --- Pose updates --------------------------------------------------------------------------
@@ -629,9 +688,8 @@ void ConvertPathPointToMachineNoPlane(const MotionPosition& program, MotionPosit
     ComputePose(target, machine, point, axis, PoseVariant::kPathNoPlane);
 }
 
-void TurnPointWithTable(const double point[3], double s1, double c1, double s2, double c2,
-                        double out[3]) {
-    const MachineGeometry& m = CurrentMachine;
+void TurnPointWithTable(const MachineGeometry& m, const double point[3], double s1, double c1,
+                        double s2, double c2, double out[3]) {
     const RotaryAxisFrame& f2 = m.rotary[1];
     double d[3];
     Vec3Sub(point, m.tablePosition, d);
@@ -644,12 +702,17 @@ void TurnPointWithTable(const double point[3], double s1, double c1, double s2, 
         // The same order as the table's forward map: axis 1, then axis 2 about its offset centre.
         // The inverse kinematics of tool centre point control undoes axis 2 and then axis 1, so
         // only this order lets the turn and its undo cancel when both table angles are non-zero.
-        RotateAboutRotaryAxis(0, d, s1, c1, d);
-        TurnAboutTableOffset(d, s2, c2, d);
+        RotateAboutRotaryAxis(m, 0, d, s1, c1, d);
+        TurnAboutTableOffset(m, d, s2, c2, d);
         Vec3Add(d, m.tablePosition, out);
     } else if (out != point) {
         Copy3(point, out);
     }
+}
+
+void TurnPointWithTable(const double point[3], double s1, double c1, double s2, double c2,
+                        double out[3]) {
+    TurnPointWithTable(CurrentMachine, point, s1, c1, s2, c2, out);
 }
 
 void RotatePointAboutTableCentre(double point[3]) {
@@ -741,9 +804,8 @@ void RotateByToolAxisAngles(const double axisA[3], const double rollC[3], double
     }
 }
 
-void ComputeToolFrameAtStep(const double point[3], double spindleStep, int i, double direction[3],
-                            double reference[3]) {
-    const MotionRecord& motion = CurrentMotion;
+void ComputeToolFrameAtStep(const MotionRecord& motion, const double point[3], double spindleStep,
+                            int i, double direction[3], double reference[3]) {
     for (int k = 0; k < 3; ++k) {
         reference[k] = motion.referenceStart[k] + i * motion.referenceStep[k];
     }
@@ -769,6 +831,11 @@ void ComputeToolFrameAtStep(const double point[3], double spindleStep, int i, do
     Vec3Cross(direction, t, w);
     RotateByToolAxisAngles(direction, t, w, spindleAngle, motion.spindleAxisChoice);
     Copy3(w, reference);
+}
+
+void ComputeToolFrameAtStep(const double point[3], double spindleStep, int i, double direction[3],
+                            double reference[3]) {
+    ComputeToolFrameAtStep(CurrentMotion, point, spindleStep, i, direction, reference);
 }
 
 }  // namespace mirexa

@@ -1,5 +1,12 @@
 // Five-axis machine kinematics: the machine, tool and mode records the kinematics reads, and the
 // conversions between program position, machine position and tool pose for every rotary type.
+//
+// The machine geometry and the controller settings are the definition files'; the other records
+// are those of the NC session bound on the calling thread (the run's unless a puller bound its
+// own). The conversions that read only the machine geometry, the tool values, the work origin,
+// the tilted plane or the move also come in a form that takes those records as arguments and
+// reads neither; the form without them passes the current records and gives the same result bit
+// for bit. The pose updates read and write the current records themselves.
 #pragma once
 
 namespace mirexa {
@@ -246,10 +253,13 @@ void RotateAboutDoublyTiltedAxis(const double v[3], double out[3], double elevat
 
 // Turn about rotary axis `index` (0 or 1) by the angle whose sin and cos are given (direction
 // sign already applied), with the axis's tilt when the rotary type allows it.
+void RotateAboutRotaryAxis(const MachineGeometry& machine, int index, const double v[3], double s,
+                           double c, double out[3]);
 void RotateAboutRotaryAxis(int index, const double v[3], double s, double c, double out[3]);
 
 // Unit direction of rotary axis `index` (0 or 1), with its tilt when the rotary type allows it.
 // The turns above are right-handed about this direction.
+void RotaryAxisDirection(const MachineGeometry& machine, int index, double n[3]);
 void RotaryAxisDirection(int index, double n[3]);
 
 // Turn by machine angle 1 / both machine angles from the cached sines and cosines of
@@ -259,9 +269,13 @@ void RotateByFirstRotaryAngle(const double v[3], double out[3]);
 void RotateByBothRotaryAngles(const double v[3], double out[3]);
 
 // Turns a vector as the tool axis is turned by the angles (deg).
+void RotateVectorByRotaryAngles(const MachineGeometry& machine, const double angles[2],
+                                const double v[3], double out[3]);
 void RotateVectorByRotaryAngles(const double angles[2], const double v[3], double out[3]);
 
 // Tool axis for the angles (deg): the base axis turned, components below 1e-9 set to 0.
+void ComputeToolAxisFromRotaryAngles(const MachineGeometry& machine, const double angles[2],
+                                     double axis[3]);
 void ComputeToolAxisFromRotaryAngles(const double angles[2], double axis[3]);
 
 // Sets components of magnitude below 1e-9 to exactly 0.
@@ -269,19 +283,41 @@ void SnapToolAxis(double axis[3]);
 
 // --- Forward and inverse kinematics --------------------------------------------------------
 
+// Tool tip point (mm) and tool axis for a machine position (mm, deg), with the gauge length G.
+// axis may be null.
+void ComputeToolTipAndAxis(const MachineGeometry& geometry, const KinematicsToolValues& tool,
+                           const double machine[5], double point[3], double axis[3]);
 void ComputeToolTipAndAxis(const double machine[5], double point[3], double axis[3]);
+// Machine X, Y, Z (mm) that put the tool point at `point` with the angles (deg): the inverse of
+// the above with the gauge length G.
+void ComputeMachinePositionFromToolPoint(const MachineGeometry& geometry,
+                                         const KinematicsToolValues& tool, const double point[3],
+                                         const double angles[2], double machineXyz[3]);
 void ComputeMachinePositionFromToolPoint(const double point[3], const double angles[2],
                                          double machineXyz[3]);
+// The same with the active length offset H on head machines and G + H - S on the table.
+void ComputeMachinePositionWithToolLength(const MachineGeometry& geometry,
+                                          const KinematicsToolValues& tool, const double point[3],
+                                          const double angles[2], double machineXyz[3]);
 void ComputeMachinePositionWithToolLength(const double point[3], const double angles[2],
                                           double machineXyz[3]);
+// Distances (mm) of the tool tip from rotary axis 1 and 2 at a machine position.
+void ComputeRotaryRadius(const MachineGeometry& geometry, const KinematicsToolValues& tool,
+                         const double machine[5], double radii[2]);
 void ComputeRotaryRadius(const double machine[5], double radii[2]);
 
 // --- Work origin and tilted plane ----------------------------------------------------------
 
+void SubtractWorkOffset(const MotionPosition& origin, const double position[5], double out[5]);
 void SubtractWorkOffset(const double position[5], double out[5]);
+void AddWorkOffset(const MotionPosition& origin, const double position[5], double out[5]);
 void AddWorkOffset(const double position[5], double out[5]);
 // Q (p - O - W) and its inverse Q^T p + O + W.
+void ConvertMachineToPlane(const TiltedWorkPlane& plane, const MotionPosition& origin,
+                           const double point[3], double planePoint[3]);
 void ConvertMachineToPlane(const double point[3], double planePoint[3]);
+void ConvertPlaneToMachine(const TiltedWorkPlane& plane, const MotionPosition& origin,
+                           const double planePoint[3], double point[3]);
 void ConvertPlaneToMachine(const double planePoint[3], double point[3]);
 
 // --- Pose updates --------------------------------------------------------------------------
@@ -298,6 +334,8 @@ void ConvertPathPointToMachineNoPlane(const MotionPosition& program, MotionPosit
 // signs applied): on a table-table machine by axis 1, then by axis 2 about its offset centre; on
 // a mixed machine by axis 2 about the table position, the coordinate along axis 2 kept. Other
 // rotary types leave the point as it is. out may alias point.
+void TurnPointWithTable(const MachineGeometry& machine, const double point[3], double s1, double c1,
+                        double s2, double c2, double out[3]);
 void TurnPointWithTable(const double point[3], double s1, double c1, double s2, double c2,
                         double out[3]);
 // Turns a point by the table turn of tool centre point control (TcpTable pairs).
@@ -311,7 +349,9 @@ void FillTcpTableFrame(const double programAngles[2]);
 // chosen by `choice` (see MotionRecord::spindleAxisChoice). v is in/out.
 void RotateByToolAxisAngles(const double axisA[3], const double rollC[3], double v[3],
                             double spindleAngle, int choice);
-// Per-step tool frame of the current move at step i.
+// Per-step tool frame of a move (the current one without the record) at step i.
+void ComputeToolFrameAtStep(const MotionRecord& motion, const double point[3], double spindleStep,
+                            int i, double direction[3], double reference[3]);
 void ComputeToolFrameAtStep(const double point[3], double spindleStep, int i, double direction[3],
                             double reference[3]);
 

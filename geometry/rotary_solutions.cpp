@@ -1,8 +1,7 @@
-// Rotary-angle solutions, angle folding and wrapping, the over-travel test and the long rotary
-// move warning file.
+// Rotary-angle solutions, angle folding and wrapping, the over-travel test and the detection of
+// long rotary moves.
 #include "geometry/rotary_solutions.h"
 
-#include <climits>
 #include <cmath>
 
 #include "geometry/machine_kinematics.h"
@@ -11,8 +10,7 @@
 namespace mirexa {
 
 char OverTravelLetter = ' ';
-NcSourceLocation CurrentNcSource;
-WarningFileState WarningFile;
+RotaryMoveHooks RotaryMoveCallbacks;
 
 namespace {
 
@@ -28,8 +26,6 @@ constexpr double kSameCandidate = 1e-9;
 constexpr double kTie = 1e-6;
 // A jump above this (deg) at the drop from two candidates to one is a long rotary move.
 constexpr double kLongMove = 160.0;
-// Longest warning file path we create (bytes, without the terminator).
-constexpr size_t kMaxPathLength = 4095;
 
 // The solver treats a machine without a rotary type like the mixed type, in the choice of the
 // primary axis too.
@@ -208,7 +204,9 @@ int Solve(const double axis[3], const double previous[2], const int limitFlags[2
         const double* to = kept.angle[0];
         if (std::fabs(previous[0] - to[0]) > kLongMove ||
             std::fabs(previous[1] - to[1]) > kLongMove) {
-            WriteLongRotaryMoveWarning(previous[0], previous[1], to[0], to[1]);
+            if (RotaryMoveCallbacks.longRotaryMove != nullptr) {
+                RotaryMoveCallbacks.longRotaryMove(previous[0], previous[1], to[0], to[1]);
+            }
         }
     }
     mode.previousSolutionCount = kept.count;
@@ -476,80 +474,6 @@ double GetAngleForRotationOrder(double fallback) {
         default:
             return fallback;
     }
-}
-
-// --- Warning file --------------------------------------------------------------------------
-
-std::string MakeWarningFilePath(const std::string& programPath) {
-    const size_t dot = programPath.rfind('.');
-    const size_t separator = programPath.find_last_of("/\\");
-    const bool hasExtension =
-        dot != std::string::npos && (separator == std::string::npos || dot > separator);
-    std::string path = hasExtension ? programPath.substr(0, dot) : programPath;
-    path += "_warning.txt";
-    return path;
-}
-
-int OpenWarningFile() {
-    WarningFileState& w = WarningFile;
-    if (KinematicsController.warningLevel < 1) {
-        return 0;
-    }
-    if (w.stream != nullptr) {
-        std::fclose(w.stream);
-        w.stream = nullptr;
-    }
-    w.count = 0;
-    w.path = MakeWarningFilePath(CurrentNcSource.programPath);
-    if (CurrentNcSource.programPath.empty() || w.path.size() > kMaxPathLength) {
-        w.path.clear();
-        return 0;
-    }
-    w.stream = std::fopen(w.path.c_str(), "w");
-    if (w.stream == nullptr) {
-        return 0;
-    }
-    std::fputs("<<< WARNING INFORMATION >>>\n-----------\n", w.stream);
-    return 1;
-}
-
-int WriteLongRotaryMoveWarning(double from1, double from2, double to1, double to2) {
-    WarningFileState& w = WarningFile;
-    if (KinematicsController.warningLevel < 1) {
-        return 0;
-    }
-    if (w.stream == nullptr && !OpenWarningFile()) {
-        return 0;
-    }
-    const NcSourceLocation& src = CurrentNcSource;
-    int written = 0;
-    if (src.inSubprogram) {
-        written = std::fprintf(w.stream, "%s:%d:%s", src.subprogramName.c_str(), src.subprogramLine,
-                               src.blockText.c_str());
-    } else {
-        written = std::fprintf(w.stream, "%d:%s", src.mainLine, src.blockText.c_str());
-    }
-    if (written < 0 || std::fputs("* Long movement of rotary axis *\n", w.stream) < 0 ||
-        std::fprintf(w.stream, "( %f , %f ) -> ( %f , %f )\n\n", from1, from2, to1, to2) < 0) {
-        return 0;
-    }
-    if (w.count < INT_MAX) {
-        ++w.count;
-    }
-    return 1;
-}
-
-int CloseWarningFile() {
-    WarningFileState& w = WarningFile;
-    if (w.stream != nullptr) {
-        if (std::fclose(w.stream) != 0) {
-            w.count = 0;  // the entries may not have reached the file
-        }
-        w.stream = nullptr;
-    }
-    const int written = w.count;
-    w.count = 0;
-    return written;
 }
 
 }  // namespace mirexa

@@ -1,9 +1,6 @@
 // Rotary-angle solutions for a wanted tool axis, angle folding and wrapping, the stroke
-// over-travel test and the long rotary move warning file.
+// over-travel test and the report of long rotary moves.
 #pragma once
-
-#include <cstdio>
-#include <string>
 
 namespace mirexa {
 
@@ -20,8 +17,8 @@ struct RotaryCandidates {
 void ListRotaryCandidates(const double axis[3], const double previous[2], RotaryCandidates* out);
 
 // The chosen pair (deg) for a wanted tool axis, folded near the previous angles and into the
-// enabled ranges; (0, 0) and result 0 when no candidate fits. Writes the long rotary move
-// warning when the candidate count drops from 2 to 1 with a jump above 160 deg.
+// enabled ranges; (0, 0) and result 0 when no candidate fits. Reports a long rotary move through
+// RotaryMoveCallbacks when the candidate count drops from 2 to 1 with a jump above 160 deg.
 int SolveRotaryAngles(const double axis[3], const double previous[2], const int limitFlags[2],
                       const double range1[2], const double range2[2], double result[2]);
 // The same for tilted rotary axes; the warning is not restricted to an active cutting run.
@@ -55,34 +52,15 @@ double DiffRotaryAngle(double a, double b);
 // One of the three tilted-plane angles by the rotation-order code, else the fallback (deg).
 double GetAngleForRotationOrder(double fallback);
 
-// --- Long rotary move warning file ---------------------------------------------------------
+// --- Long rotary move report ---------------------------------------------------------------
 
-// Where the interpreter stands, for the warning entries.
-struct NcSourceLocation {
-    std::string programPath;  // the NC program file; the warning file is named after it
-    int inSubprogram = {};
-    std::string subprogramName;
-    int subprogramLine = {};
-    int mainLine = {};
-    std::string blockText;  // the block text with its own line end
+// Where a long rotary move goes: the cutting run's warning file fills it at start-up (tests fill
+// it with fakes); empty, the move is detected and goes unreported.
+struct RotaryMoveHooks {
+    // A jump above 160 deg from the previous angles to the only candidate left (deg), seen when
+    // the candidates that fit drop from two to one.
+    void (*longRotaryMove)(double from1, double from2, double to1, double to2) = {};
 };
-extern NcSourceLocation CurrentNcSource;
-
-struct WarningFileState {
-    std::FILE* stream = {};
-    int count = {};    // entries written since the file was opened
-    std::string path;  // the path of the last file opened
-};
-extern WarningFileState WarningFile;
-
-// The warning file path for an NC program path: the extension replaced by "_warning.txt", or
-// that ending appended when the file name has no extension.
-std::string MakeWarningFilePath(const std::string& programPath);
-// Creates the warning file with its header; 0 when the level is below 1 or it cannot be created.
-int OpenWarningFile();
-// Appends one entry (angles in deg); 1 when it was written.
-int WriteLongRotaryMoveWarning(double from1, double from2, double to1, double to2);
-// Closes the file at the end of a cutting run; returns the entries written and resets the count.
-int CloseWarningFile();
+extern RotaryMoveHooks RotaryMoveCallbacks;
 
 }  // namespace mirexa

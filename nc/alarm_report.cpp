@@ -5,12 +5,12 @@
 #include <charconv>
 #include <cstring>
 
-#include "geometry/program_log.h"
-#include "geometry/shared_state.h"
 #include "nc/nc_controller_view.h"
 #include "nc/nc_run_state.h"
 #include "platform/default_viewer.h"
 #include "platform/write_faults.h"
+#include "services/program_log.h"
+#include "services/shared_state.h"
 
 namespace mirexa {
 

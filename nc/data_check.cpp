@@ -12,7 +12,6 @@
 #include "config/offset_tables.h"
 #include "config/tool_profile.h"
 #include "geometry/machine_kinematics.h"
-#include "geometry/progress.h"
 #include "geometry/rotary_solutions.h"
 #include "geometry/vector_math.h"
 #include "nc/alarm_report.h"
@@ -23,6 +22,7 @@
 #include "nc/nc_session.h"
 #include "nc/nurbs_evaluation.h"
 #include "nc/step_driver.h"
+#include "services/progress.h"
 #include "stock/stock_model.h"
 #include "stock/stock_shapes.h"
 

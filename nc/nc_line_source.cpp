@@ -5,19 +5,19 @@
 #include <algorithm>
 #include <cstring>
 
-#include "geometry/file_paths.h"
 #include "geometry/machine_kinematics.h"
-#include "geometry/program_log.h"
-#include "geometry/progress.h"
-#include "geometry/rotary_solutions.h"
-#include "geometry/shared_state.h"
-#include "geometry/ui_hooks.h"
 #include "nc/kinematics_services.h"
 #include "nc/nc_controller_view.h"
 #include "nc/nc_run_state.h"
+#include "nc/nc_source_location.h"
 #include "nc/nc_words.h"
 #include "nc/plugin_queries.h"
 #include "platform/file_reading.h"
+#include "services/file_paths.h"
+#include "services/program_log.h"
+#include "services/progress.h"
+#include "services/shared_state.h"
+#include "services/ui_hooks.h"
 
 namespace mirexa {
 

@@ -7,11 +7,9 @@
 
 #include "config/config_records.h"
 #include "config/current_tool.h"
+#include "config/current_tool_brief.h"
 #include "config/tool_tables.h"
-#include "geometry/progress.h"
 #include "geometry/rotary_solutions.h"
-#include "geometry/tool_length_report.h"
-#include "geometry/ui_hooks.h"
 #include "geometry/vector_math.h"
 #include "nc/arc_geometry.h"
 #include "nc/block_interpreter.h"
@@ -22,6 +20,8 @@
 #include "nc/nc_run_state.h"
 #include "nc/nc_words.h"
 #include "nc/plugin_slots.h"
+#include "services/progress.h"
+#include "services/ui_hooks.h"
 #include "stock/stock_model.h"
 
 namespace mirexa {

@@ -5,12 +5,12 @@
 #include <string>
 
 #include "geometry/machine_kinematics.h"
-#include "geometry/program_log.h"
-#include "geometry/shared_state.h"
-#include "geometry/ui_hooks.h"
 #include "nc/nc_controller_view.h"
 #include "nc/nc_line_source.h"
 #include "nc/nc_run_state.h"
+#include "services/program_log.h"
+#include "services/shared_state.h"
+#include "services/ui_hooks.h"
 
 namespace mirexa {
 

@@ -4,8 +4,8 @@
 
 #include "config/config_records.h"
 #include "config/controller_file.h"
-#include "geometry/program_log.h"
-#include "geometry/shared_state.h"
+#include "services/program_log.h"
+#include "services/shared_state.h"
 #include "shell/automation_thread.h"
 #include "shell/main_window.h"
 #include "shell/nc_data_commands.h"

@@ -11,10 +11,10 @@
 
 #include "config/config_records.h"
 #include "config/holder_file.h"
-#include "geometry/shared_state.h"
 #include "platform/file_replacement.h"
 #include "platform/message_box.h"
 #include "platform/program_start.h"
+#include "services/shared_state.h"
 #include "shell/nc_data_commands.h"
 #include "shell/status_bar.h"
 #include "view/view_window.h"

@@ -3,9 +3,9 @@
 
 #include <cstdio>
 
-#include "geometry/shared_state.h"
 #include "platform/default_viewer.h"
 #include "platform/file_replacement.h"
+#include "services/shared_state.h"
 #include "shell/status_bar.h"
 
 #ifndef MIREXA_VERSION

@@ -4,8 +4,8 @@
 
 #include "config/config_records.h"
 #include "geometry/machine_kinematics.h"
-#include "geometry/shared_state.h"
 #include "platform/text.h"
+#include "services/shared_state.h"
 
 namespace mirexa {
 

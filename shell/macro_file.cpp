@@ -6,11 +6,11 @@
 #include <charconv>
 #include <cmath>
 
-#include "geometry/file_paths.h"
-#include "geometry/program_log.h"
-#include "geometry/shared_state.h"
 #include "platform/file_reading.h"
 #include "platform/text.h"
+#include "services/file_paths.h"
+#include "services/program_log.h"
+#include "services/shared_state.h"
 #include "shell/automation_steps.h"
 #include "shell/nc_data_commands.h"
 #include "shell/status_bar.h"

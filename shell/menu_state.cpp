@@ -5,11 +5,11 @@
 
 #include "config/config_records.h"
 #include "config/controller_file.h"
-#include "geometry/shared_state.h"
 #include "nc/nc_run_state.h"
 #include "nc/plugin_slots.h"
 #include "resources/main_menu.h"
 #include "resources/program_resources.h"
+#include "services/shared_state.h"
 #include "shell/hook_calls.h"
 #include "shell/option_commands.h"
 #include "shell/stock_commands.h"

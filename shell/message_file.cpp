@@ -5,9 +5,9 @@
 #include <cstdio>
 
 #include "config/config_records.h"
-#include "geometry/shared_state.h"
 #include "platform/file_reading.h"
 #include "resources/main_menu.h"
+#include "services/shared_state.h"
 
 namespace mirexa {
 

@@ -5,13 +5,7 @@
 #include <cerrno>
 #include <cstdio>
 
-#include "geometry/file_paths.h"
 #include "geometry/machine_kinematics.h"
-#include "geometry/program_log.h"
-#include "geometry/progress.h"
-#include "geometry/shared_state.h"
-#include "geometry/tool_length_report.h"
-#include "geometry/ui_hooks.h"
 #include "nc/alarm_report.h"
 #include "nc/nc_line_source.h"
 #include "platform/controls.h"
@@ -19,6 +13,11 @@
 #include "platform/keys.h"
 #include "platform/write_faults.h"
 #include "resources/program_resources.h"
+#include "services/file_paths.h"
+#include "services/program_log.h"
+#include "services/progress.h"
+#include "services/shared_state.h"
+#include "services/ui_hooks.h"
 #include "shell/automation_steps.h"
 #include "shell/automation_thread.h"
 #include "shell/hook_calls.h"
@@ -30,6 +29,7 @@
 #include "simulation/run_timer.h"
 #include "simulation/run_ui_hooks.h"
 #include "simulation/simulation_thread.h"
+#include "simulation/tool_length_report.h"
 #include "view/avi_recording.h"
 #include "view/gdi_resources.h"
 #include "view/stock_view.h"

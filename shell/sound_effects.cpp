@@ -5,10 +5,10 @@
 #include <cmath>
 #include <cstring>
 
-#include "geometry/program_log.h"
 #include "platform/file_reading.h"
 #include "platform/sound.h"
 #include "platform/window.h"
+#include "services/program_log.h"
 #include "shell/main_window.h"
 #include "shell/stock_commands.h"
 #include "view/view_window.h"

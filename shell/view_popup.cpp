@@ -6,10 +6,10 @@
 #include <fstream>
 
 #include "config/config_records.h"
-#include "geometry/shared_state.h"
 #include "nc/plugin_queries.h"
 #include "nc/plugin_slots.h"
 #include "resources/view_popup_menu.h"
+#include "services/shared_state.h"
 #include "shell/nc_data_commands.h"
 #include "simulation/run_control.h"
 

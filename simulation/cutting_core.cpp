@@ -13,11 +13,11 @@
 #include "geometry/machine_kinematics.h"
 #include "geometry/model_point_pose.h"
 #include "geometry/plane_triangle_tests.h"
-#include "geometry/tool_length_report.h"
 #include "nc/nc_run_state.h"
 #include "platform/task_pool.h"
 #include "simulation/interference_flags.h"
 #include "simulation/section_solids.h"
+#include "simulation/tool_length_report.h"
 #include "stock/dexel_intervals.h"
 #include "stock/stock_grid.h"
 

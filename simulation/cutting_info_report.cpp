@@ -13,15 +13,15 @@
 
 #include "config/config_records.h"
 #include "config/machine_file.h"
-#include "geometry/file_paths.h"
-#include "geometry/program_log.h"
-#include "geometry/shared_state.h"
 #include "nc/nc_controller_view.h"
 #include "platform/default_viewer.h"
 #include "platform/file_info.h"
 #include "platform/file_reading.h"
 #include "platform/file_replacement.h"
 #include "platform/write_faults.h"
+#include "services/file_paths.h"
+#include "services/program_log.h"
+#include "services/shared_state.h"
 
 namespace mirexa {
 

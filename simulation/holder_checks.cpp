@@ -7,10 +7,10 @@
 #include <cmath>
 
 #include "config/config_records.h"
-#include "geometry/tool_length_report.h"
 #include "simulation/cutting_core.h"
 #include "simulation/interference_flags.h"
 #include "simulation/section_solids.h"
+#include "simulation/tool_length_report.h"
 #include "stock/dexel_intervals.h"
 #include "stock/stock_grid.h"
 

@@ -8,12 +8,12 @@
 
 #include "config/config_records.h"
 #include "config/controller_file.h"
-#include "geometry/program_log.h"
 #include "geometry/rotary_solutions.h"
-#include "geometry/shared_state.h"
 #include "nc/nc_line_source.h"
 #include "nc/nc_run_state.h"
 #include "platform/message_box.h"
+#include "services/program_log.h"
+#include "services/shared_state.h"
 
 namespace mirexa {
 

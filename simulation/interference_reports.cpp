@@ -9,11 +9,11 @@
 #include <string>
 
 #include "config/tool_tables.h"
-#include "geometry/file_paths.h"
-#include "geometry/program_log.h"
-#include "geometry/shared_state.h"
 #include "nc/nc_line_source.h"
 #include "platform/write_faults.h"
+#include "services/file_paths.h"
+#include "services/program_log.h"
+#include "services/shared_state.h"
 #include "simulation/interference_messages.h"
 #include "simulation/run_control.h"
 #include "simulation/run_ui_hooks.h"

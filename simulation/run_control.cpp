@@ -7,8 +7,8 @@
 #include <cstring>
 #include <mutex>
 
-#include "geometry/shared_state.h"
 #include "platform/backend.h"
+#include "services/shared_state.h"
 
 namespace mirexa {
 

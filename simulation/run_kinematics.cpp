@@ -3,8 +3,8 @@
 #include "simulation/run_kinematics.h"
 
 #include "geometry/machine_kinematics.h"
-#include "geometry/rotary_solutions.h"
 #include "nc/nc_run_state.h"
+#include "nc/nc_source_location.h"
 #include "simulation/run_control.h"
 
 namespace mirexa {

@@ -2,10 +2,10 @@
 // the stop for a recorded event.
 #include "simulation/run_timer.h"
 
-#include "geometry/shared_state.h"
-#include "geometry/ui_hooks.h"
 #include "platform/clock.h"
 #include "platform/controls.h"
+#include "services/shared_state.h"
+#include "services/ui_hooks.h"
 #include "simulation/interference_decisions.h"
 #include "simulation/run_control.h"
 #include "simulation/run_ui_hooks.h"

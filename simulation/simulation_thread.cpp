@@ -13,8 +13,6 @@
 #include "config/tools_file.h"
 #include "geometry/machine_kinematics.h"
 #include "geometry/rotary_solutions.h"
-#include "geometry/shared_state.h"
-#include "geometry/tool_length_report.h"
 #include "geometry/vector_math.h"
 #include "nc/coordinate_transforms.h"
 #include "nc/nc_controller_view.h"
@@ -24,12 +22,14 @@
 #include "nc/plugin_queries.h"
 #include "nc/step_driver.h"
 #include "nc/tool_change_moves.h"
+#include "services/shared_state.h"
 #include "simulation/cutting_core.h"
 #include "simulation/move_stepping.h"
 #include "simulation/run_control.h"
 #include "simulation/run_end.h"
 #include "simulation/run_kinematics.h"
 #include "simulation/simulation_hooks.h"
+#include "simulation/tool_length_report.h"
 #include "stock/stock_model.h"
 
 namespace mirexa {

@@ -6,8 +6,8 @@
 #include <cstdlib>
 #include <vector>
 
-#include "geometry/progress.h"
 #include "platform/cursor.h"
+#include "services/progress.h"
 #include "stock/stock_grid.h"
 #include "stock/stock_operation_support.h"
 

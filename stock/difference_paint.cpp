@@ -5,7 +5,7 @@
 #include <cstring>
 #include <vector>
 
-#include "geometry/progress.h"
+#include "services/progress.h"
 #include "stock/stock_grid.h"
 #include "stock/stock_hooks.h"
 #include "stock/stock_offset.h"

@@ -6,8 +6,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "geometry/shared_state.h"
 #include "platform/message_box.h"
+#include "services/shared_state.h"
 #include "stock/stock_hooks.h"
 
 namespace mirexa {

@@ -5,7 +5,7 @@
 #include <cmath>
 #include <cstring>
 
-#include "geometry/progress.h"
+#include "services/progress.h"
 #include "stock/dexel_intervals.h"
 #include "stock/stock_grid.h"
 #include "stock/stock_hooks.h"

@@ -4,10 +4,10 @@
 
 #include <cstring>
 
-#include "geometry/progress.h"
-#include "geometry/shared_state.h"
 #include "geometry/vector_math.h"
 #include "platform/message_box.h"
+#include "services/progress.h"
+#include "services/shared_state.h"
 #include "stock/stock_hooks.h"
 
 namespace mirexa {

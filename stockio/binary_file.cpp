@@ -6,8 +6,8 @@
 #include <bit>
 #include <cstring>
 
-#include "geometry/file_paths.h"
 #include "platform/write_faults.h"
+#include "services/file_paths.h"
 
 namespace mirexa {
 

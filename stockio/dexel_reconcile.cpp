@@ -7,8 +7,8 @@
 #include <new>
 #include <numeric>
 
-#include "geometry/progress.h"
-#include "geometry/shared_state.h"
+#include "services/progress.h"
+#include "services/shared_state.h"
 
 namespace mirexa {
 

@@ -7,8 +7,8 @@
 #include <cstring>
 #include <vector>
 
-#include "geometry/file_paths.h"
 #include "platform/write_faults.h"
+#include "services/file_paths.h"
 #include "stock/stock_grid.h"
 #include "stock/stock_shapes.h"
 #include "stockio/dexel_reconcile.h"

@@ -7,11 +7,11 @@
 #include <cmath>
 #include <cstring>
 
-#include "geometry/line_scanner.h"
-#include "geometry/progress.h"
-#include "geometry/shared_state.h"
 #include "geometry/vector_math.h"
 #include "platform/write_faults.h"
+#include "services/line_scanner.h"
+#include "services/progress.h"
+#include "services/shared_state.h"
 
 namespace mirexa {
 

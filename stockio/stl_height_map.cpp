@@ -7,11 +7,11 @@
 #include <new>
 
 #include "geometry/plane_triangle_tests.h"
-#include "geometry/progress.h"
-#include "geometry/shared_state.h"
-#include "geometry/ui_hooks.h"
 #include "geometry/vector_math.h"
 #include "platform/controls.h"
+#include "services/progress.h"
+#include "services/shared_state.h"
+#include "services/ui_hooks.h"
 #include "stockio/dexel_reconcile.h"
 #include "stockio/height_profiles.h"
 #include "stockio/stl_files.h"

@@ -9,12 +9,12 @@
 #include <string>
 #include <vector>
 
-#include "geometry/file_paths.h"
-#include "geometry/progress.h"
-#include "geometry/shared_state.h"
-#include "geometry/ui_hooks.h"
 #include "geometry/vector_math.h"
 #include "platform/controls.h"
+#include "services/file_paths.h"
+#include "services/progress.h"
+#include "services/shared_state.h"
+#include "services/ui_hooks.h"
 #include "stock/stock_grid.h"
 #include "stock/stock_shapes.h"
 #include "stockio/stl_files.h"

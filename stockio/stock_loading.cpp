@@ -10,15 +10,15 @@
 #include <limits>
 #include <string>
 
-#include "geometry/file_paths.h"
-#include "geometry/program_log.h"
-#include "geometry/progress.h"
-#include "geometry/shared_state.h"
-#include "geometry/ui_hooks.h"
 #include "geometry/vector_math.h"
 #include "platform/controls.h"
 #include "platform/file_reading.h"
 #include "platform/message_box.h"
+#include "services/file_paths.h"
+#include "services/program_log.h"
+#include "services/progress.h"
+#include "services/shared_state.h"
+#include "services/ui_hooks.h"
 #include "stock/stock_grid.h"
 #include "stock/stock_shapes.h"
 #include "stockio/dme_file.h"

@@ -6,9 +6,9 @@
 #include <cstdio>
 #include <string>
 
-#include "geometry/file_paths.h"
 #include "platform/file_replacement.h"
 #include "platform/text.h"
+#include "services/file_paths.h"
 #include "stockio/dme_file.h"
 #include "stockio/stl_files.h"
 #include "stockio/surface_extraction.h"

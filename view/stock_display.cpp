@@ -10,9 +10,9 @@
 #include <vector>
 
 #include "config/config_records.h"
-#include "geometry/shared_state.h"
 #include "platform/clock.h"
 #include "platform/window.h"
+#include "services/shared_state.h"
 #include "view/camera.h"
 #include "view/gl_colors.h"
 #include "view/machine_lists.h"

@@ -13,8 +13,6 @@
 
 #include "config/config_records.h"
 #include "geometry/machine_kinematics.h"
-#include "geometry/progress.h"
-#include "geometry/shared_state.h"
 #include "nc/nc_controller_view.h"
 #include "nc/nc_line_source.h"
 #include "nc/nc_run_state.h"
@@ -24,6 +22,8 @@
 #include "platform/file_info.h"
 #include "platform/keys.h"
 #include "platform/window.h"
+#include "services/progress.h"
+#include "services/shared_state.h"
 #include "simulation/move_stepping.h"
 #include "simulation/run_control.h"
 #include "simulation/simulation_hooks.h"

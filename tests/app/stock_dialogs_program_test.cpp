@@ -7,12 +7,12 @@
 
 #include "app/program_wiring.h"
 #include "config/config_records.h"
-#include "geometry/shared_state.h"
 #include "platform/dialogs.h"
 #include "platform/message_box.h"
 #include "platform/window.h"
 #include "resources/dialog_templates.h"
 #include "resources/program_resources.h"
+#include "services/shared_state.h"
 #include "shell/main_window.h"
 #include "shell/startup.h"
 #include "shell/stock_commands.h"

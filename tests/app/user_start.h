@@ -7,9 +7,9 @@
 
 #include "app/program_wiring.h"
 #include "config/config_records.h"
-#include "geometry/shared_state.h"
 #include "platform/backend.h"
 #include "platform/message_box.h"
+#include "services/shared_state.h"
 #include "support/scratch_directory.h"
 
 namespace mirexa::testing {

@@ -11,12 +11,12 @@
 #include <vector>
 
 #include "config/config_records.h"
-#include "geometry/shared_state.h"
 #include "platform/file_dialog.h"
 #include "platform/menus.h"
 #include "platform/popup_menu.h"
 #include "platform/window.h"
 #include "resources/program_resources.h"
+#include "services/shared_state.h"
 #include "shell/main_window.h"
 #include "shell/startup.h"
 #include "shell/stock_commands.h"

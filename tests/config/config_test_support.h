@@ -11,8 +11,8 @@
 #include "config/config_hooks.h"
 #include "config/config_records.h"
 #include "config/tool_tables.h"
-#include "geometry/file_paths.h"
-#include "geometry/shared_state.h"
+#include "services/file_paths.h"
+#include "services/shared_state.h"
 #include "support/scratch_directory.h"
 
 namespace mirexa::testing {

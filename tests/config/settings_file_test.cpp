@@ -16,7 +16,7 @@
 #include "config/tool_tables.h"
 #include "config_dump.h"
 #include "config_test_support.h"
-#include "geometry/file_paths.h"
+#include "services/file_paths.h"
 
 namespace mirexa {
 namespace {

@@ -12,7 +12,7 @@
 #include "config/settings_file.h"
 #include "config/tool_tables.h"
 #include "config_test_support.h"
-#include "geometry/file_paths.h"
+#include "services/file_paths.h"
 
 namespace mirexa {
 namespace {

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "dialogs/dialog_conventions.h"
-#include "geometry/shared_state.h"
+#include "services/shared_state.h"
 
 namespace mirexa {
 namespace {

@@ -12,9 +12,9 @@
 
 #include "config/config_records.h"
 #include "config/tools_file.h"
-#include "geometry/shared_state.h"
 #include "platform/dialogs.h"
 #include "platform/paint.h"
+#include "services/shared_state.h"
 #include "shell/message_file.h"
 #include "simulation/run_control.h"
 #include "support/test_windows.h"

@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <limits>
 #include <random>
 
@@ -607,6 +608,158 @@ TEST_F(KinematicsTest, ToolFrameAtStep) {
     // t = z x y = -x, w = y x -x = z; turning z by 90 deg about y gives x.
     EXPECT_NEAR(reference[0], 1.0, 1e-15);
     EXPECT_NEAR(reference[2], 0.0, 1e-15);
+}
+
+// The records a kinematics call may be given instead of the run's globals.
+struct KinematicsRecords {
+    MachineGeometry machine = {};
+    KinematicsToolValues tool = {};
+    MotionPosition origin = {};
+    TiltedWorkPlane plane = {};
+    MotionRecord motion = {};
+};
+
+// A random set of records: machine, tool values, work origin, tilted plane and a spun arc move.
+KinematicsRecords MakeRandomRecords(std::mt19937_64& rng, int n) {
+    std::uniform_real_distribution<double> value(-100, 100);
+    testing::SetRandomMachine(rng, 1 + n % 3, (n / 3) % 3, (n / 9) % 3);
+    KinematicsRecords r;
+    r.machine = CurrentMachine;
+    r.tool.gaugeLength = CurrentToolValues.gaugeLength;
+    r.tool.toolShift = value(rng);
+    r.tool.lengthOffset = value(rng);
+    for (double& a : r.origin.axis) {
+        a = value(rng);
+    }
+    for (int i = 0; i < 9; ++i) {
+        r.plane.matrix[i] = value(rng) / 100;
+    }
+    for (int i = 0; i < 3; ++i) {
+        r.plane.origin[i] = value(rng);
+        r.motion.referenceStart[i] = value(rng);
+        r.motion.referenceStep[i] = value(rng) / 100;
+        r.motion.arcCentre[i] = value(rng);
+    }
+    r.motion.motionType = 2 + n % 2;
+    r.motion.spindleStartAngle = value(rng) / 100;
+    return r;
+}
+
+void MakeRunRecords(const KinematicsRecords& r) {
+    CurrentMachine = r.machine;
+    CurrentToolValues = r.tool;
+    WorkOrigin = r.origin;
+    CurrentWorkPlane = r.plane;
+    CurrentMotion = r.motion;
+}
+
+// Fixed inputs of every form: a machine position (mm, deg), a point (mm), angles (deg), a vector.
+constexpr double kMachine[5] = {12.5, -40.25, 87.0, 33.0, -71.5};
+constexpr double kPoint[3] = {-15.0, 22.5, 40.0};
+constexpr double kAngles[2] = {-27.5, 118.0};
+constexpr double kVector[3] = {0.3, -0.4, 0.8};
+
+// Each form of the kinematics that takes records, beside its form that reads the run's records;
+// both write their results into out (up to 5 values).
+struct KinematicsForm {
+    const char* name;
+    void (*fromRun)(double out[5]);
+    void (*fromRecords)(const KinematicsRecords& r, double out[5]);
+};
+
+const KinematicsForm kForms[] = {
+    {"ComputeToolTipAndAxis", [](double o[5]) { ComputeToolTipAndAxis(kMachine, o, o + 2); },
+     [](const KinematicsRecords& r, double o[5]) {
+         ComputeToolTipAndAxis(r.machine, r.tool, kMachine, o, o + 2);
+     }},
+    {"ComputeMachinePositionFromToolPoint",
+     [](double o[5]) { ComputeMachinePositionFromToolPoint(kPoint, kAngles, o); },
+     [](const KinematicsRecords& r, double o[5]) {
+         ComputeMachinePositionFromToolPoint(r.machine, r.tool, kPoint, kAngles, o);
+     }},
+    {"ComputeMachinePositionWithToolLength",
+     [](double o[5]) { ComputeMachinePositionWithToolLength(kPoint, kAngles, o); },
+     [](const KinematicsRecords& r, double o[5]) {
+         ComputeMachinePositionWithToolLength(r.machine, r.tool, kPoint, kAngles, o);
+     }},
+    {"ComputeRotaryRadius", [](double o[5]) { ComputeRotaryRadius(kMachine, o); },
+     [](const KinematicsRecords& r, double o[5]) {
+         ComputeRotaryRadius(r.machine, r.tool, kMachine, o);
+     }},
+    {"RotaryAxisDirection",
+     [](double o[5]) {
+         RotaryAxisDirection(0, o);
+         RotaryAxisDirection(1, o + 2);
+     },
+     [](const KinematicsRecords& r, double o[5]) {
+         RotaryAxisDirection(r.machine, 0, o);
+         RotaryAxisDirection(r.machine, 1, o + 2);
+     }},
+    {"RotateAboutRotaryAxis", [](double o[5]) { RotateAboutRotaryAxis(1, kVector, 0.6, 0.8, o); },
+     [](const KinematicsRecords& r, double o[5]) {
+         RotateAboutRotaryAxis(r.machine, 1, kVector, 0.6, 0.8, o);
+     }},
+    {"RotateVectorByRotaryAngles",
+     [](double o[5]) { RotateVectorByRotaryAngles(kAngles, kVector, o); },
+     [](const KinematicsRecords& r, double o[5]) {
+         RotateVectorByRotaryAngles(r.machine, kAngles, kVector, o);
+     }},
+    {"ComputeToolAxisFromRotaryAngles",
+     [](double o[5]) { ComputeToolAxisFromRotaryAngles(kAngles, o); },
+     [](const KinematicsRecords& r, double o[5]) {
+         ComputeToolAxisFromRotaryAngles(r.machine, kAngles, o);
+     }},
+    {"TurnPointWithTable",
+     [](double o[5]) { TurnPointWithTable(kPoint, 0.6, 0.8, -0.28, 0.96, o); },
+     [](const KinematicsRecords& r, double o[5]) {
+         TurnPointWithTable(r.machine, kPoint, 0.6, 0.8, -0.28, 0.96, o);
+     }},
+    {"SubtractWorkOffset", [](double o[5]) { SubtractWorkOffset(kMachine, o); },
+     [](const KinematicsRecords& r, double o[5]) { SubtractWorkOffset(r.origin, kMachine, o); }},
+    {"AddWorkOffset", [](double o[5]) { AddWorkOffset(kMachine, o); },
+     [](const KinematicsRecords& r, double o[5]) { AddWorkOffset(r.origin, kMachine, o); }},
+    {"ConvertMachineToPlane", [](double o[5]) { ConvertMachineToPlane(kPoint, o); },
+     [](const KinematicsRecords& r, double o[5]) {
+         ConvertMachineToPlane(r.plane, r.origin, kPoint, o);
+     }},
+    {"ConvertPlaneToMachine", [](double o[5]) { ConvertPlaneToMachine(kPoint, o); },
+     [](const KinematicsRecords& r, double o[5]) {
+         ConvertPlaneToMachine(r.plane, r.origin, kPoint, o);
+     }},
+    {"ComputeToolFrameAtStep",
+     [](double o[5]) {
+         double direction[3] = {0, 0, 1};
+         ComputeToolFrameAtStep(kPoint, 0.05, 3, direction, o);
+         o[3] = direction[0], o[4] = direction[1];
+     },
+     [](const KinematicsRecords& r, double o[5]) {
+         double direction[3] = {0, 0, 1};
+         ComputeToolFrameAtStep(r.motion, kPoint, 0.05, 3, direction, o);
+         o[3] = direction[0], o[4] = direction[1];
+     }},
+};
+
+// A form given records reads no global: with other records in the run it gives, bit for bit,
+// what the run's form gives when the run holds the records it was given.
+TEST_F(KinematicsTest, FormsWithRecordsReadNoGlobal) {
+    std::mt19937_64 rng(kSeed + 7);
+    std::printf("seed %u\n", kSeed + 7);
+    for (int n = 0; n < 54; ++n) {
+        const KinematicsRecords given = MakeRandomRecords(rng, n);
+        const KinematicsRecords other = MakeRandomRecords(rng, n + 1);
+        for (const KinematicsForm& form : kForms) {
+            double expected[5] = {}, actual[5] = {};
+            MakeRunRecords(given);
+            form.fromRun(expected);
+            MakeRunRecords(other);
+            form.fromRecords(given, actual);
+            for (int i = 0; i < 5; ++i) {
+                EXPECT_EQ(std::memcmp(&expected[i], &actual[i], sizeof(double)), 0)
+                    << form.name << " case " << n << " value " << i << ": " << expected[i]
+                    << " != " << actual[i];
+            }
+        }
+    }
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-// Rotary-angle solutions, folding, wrapping, over-travel and the long rotary move warning file.
+// Rotary-angle solutions, folding, wrapping and over-travel.
 #include "geometry/rotary_solutions.h"
 
 #include <gtest/gtest.h>
@@ -6,13 +6,9 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <limits>
 #include <random>
-#include <sstream>
 #include <string>
-
-#include <unistd.h>
 
 #include "geometry/machine_kinematics.h"
 #include "support/kinematics_test_support.h"
@@ -32,9 +28,6 @@ protected:
         testing::ResetKinematicsState();
     }
     void TearDown() override {
-        CloseWarningFile();
-        CurrentNcSource = {};
-        WarningFile = {};
         testing::ResetKinematicsState();
     }
     // Mixed machine: B head (axis 1 about Y), C table (axis 2 about Z).
@@ -578,132 +571,6 @@ TEST_F(RotarySolutionsTest, RotationOrderCodes) {
     }
     CurrentWorkPlane.rotationOrderCode = 28;
     EXPECT_EQ(GetAngleForRotationOrder(9), 9.0);
-}
-
-// --- Warning file --------------------------------------------------------------------------
-
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-std::string TempDirectory() {
-    const char* dir = std::getenv("TMPDIR");
-    return dir != nullptr ? dir : "/tmp";
-}
-
-TEST_F(RotarySolutionsTest, WarningFileNaming) {
-    struct Case {
-        const char *in, *out;
-    };
-    const Case cases[] = {
-        {"part", "part_warning.txt"},
-        {"part.nc", "part_warning.txt"},
-        {"dir.x/part", "dir.x/part_warning.txt"},
-        {"dir.x\\part", "dir.x\\part_warning.txt"},
-        {"/a/b/prog.v2.nc", "/a/b/prog.v2_warning.txt"},
-    };
-    for (const Case& c : cases) {
-        EXPECT_EQ(MakeWarningFilePath(c.in), c.out);
-    }
-}
-
-class WarningFileTest : public RotarySolutionsTest {
-protected:
-    void SetUp() override {
-        RotarySolutionsTest::SetUp();
-        base_ = TempDirectory() + "/mirexa_warning_test_" + std::to_string(::getpid());
-        CurrentNcSource.programPath = base_ + ".nc";
-        path_ = base_ + "_warning.txt";
-        std::remove(path_.c_str());
-        // A 2 -> 1 drop: B-C machine, B limited to positive angles so that only (30, 0) fits.
-        SetBHeadCTable();
-        CurrentMotion.motionType = 1;
-        KinematicsMode.toolCenterControl = 2;
-        KinematicsMode.runMode = 1;
-        KinematicsMode.previousSolutionCount = 2;
-        AxisFor(30, 0, t_);
-    }
-    void TearDown() override {
-        RotarySolutionsTest::TearDown();
-        std::remove(path_.c_str());
-    }
-    int Solve(double previous1, double previous2) {
-        const int flags[2] = {1, 0};
-        const double range1[2] = {0, 90};
-        const double range2[2] = {0, 0};
-        const double previous[2] = {previous1, previous2};
-        double result[2];
-        return SolveRotaryAngles(t_, previous, flags, range1, range2, result);
-    }
-    std::string base_, path_;
-    double t_[3] = {};
-};
-
-TEST_F(WarningFileTest, JumpThresholdAndDropCondition) {
-    Solve(30, -160);  // C from -160 to 0: exactly 160, no entry
-    EXPECT_EQ(KinematicsMode.previousSolutionCount, 1);
-    EXPECT_EQ(WarningFile.count, 0);
-    KinematicsMode.previousSolutionCount = 2;
-    Solve(30, -160.000001);
-    EXPECT_EQ(WarningFile.count, 1);
-    // Still one candidate: no second entry without a new drop from two.
-    Solve(30, -170);
-    EXPECT_EQ(WarningFile.count, 1);
-    // No entry outside a cutting run, for rapid moves, or without tool centre control type 2.
-    for (int variant = 0; variant < 3; ++variant) {
-        KinematicsMode.previousSolutionCount = 2;
-        KinematicsMode.runMode = variant == 0 ? 0 : 1;
-        CurrentMotion.motionType = variant == 1 ? 0 : 1;
-        KinematicsMode.toolCenterControl = variant == 2 ? 1 : 2;
-        Solve(30, -170);
-        EXPECT_EQ(WarningFile.count, 1) << variant;
-    }
-    EXPECT_EQ(CloseWarningFile(), 1);
-    EXPECT_EQ(WarningFile.count, 0);  // a later run starts from no entries
-    EXPECT_EQ(CloseWarningFile(), 0);
-}
-
-TEST_F(WarningFileTest, GoldenContentMainAndSubprogram) {
-    CurrentNcSource.mainLine = 12;
-    CurrentNcSource.blockText = "G01 B30. C0.\n";
-    ASSERT_EQ(WriteLongRotaryMoveWarning(30, -170, 30, 0), 1);
-    CurrentNcSource.inSubprogram = 1;
-    CurrentNcSource.subprogramName = "O1234";
-    CurrentNcSource.subprogramLine = 3;
-    CurrentNcSource.blockText = "G01 C180.\r\n";
-    ASSERT_EQ(WriteLongRotaryMoveWarning(0, 0, -1.5, 180), 1);
-    EXPECT_EQ(CloseWarningFile(), 2);
-    EXPECT_EQ(ReadFile(path_),
-              "<<< WARNING INFORMATION >>>\n-----------\n"
-              "12:G01 B30. C0.\n"
-              "* Long movement of rotary axis *\n"
-              "( 30.000000 , -170.000000 ) -> ( 30.000000 , 0.000000 )\n\n"
-              "O1234:3:G01 C180.\r\n"
-              "* Long movement of rotary axis *\n"
-              "( 0.000000 , 0.000000 ) -> ( -1.500000 , 180.000000 )\n\n");
-    // Reopening starts a new file.
-    ASSERT_EQ(OpenWarningFile(), 1);
-    EXPECT_EQ(CloseWarningFile(), 0);
-    EXPECT_EQ(ReadFile(path_), "<<< WARNING INFORMATION >>>\n-----------\n");
-}
-
-TEST_F(WarningFileTest, UnwritableOrOverlongPathWritesNothing) {
-    CurrentNcSource.programPath = "/nonexistent-dir-for-mirexa/part.nc";
-    EXPECT_EQ(WriteLongRotaryMoveWarning(0, 0, 180, 0), 0);
-    EXPECT_EQ(WarningFile.count, 0);
-    EXPECT_EQ(CloseWarningFile(), 0);
-    CurrentNcSource.programPath = TempDirectory() + "/" + std::string(5000, 'p') + ".nc";
-    EXPECT_EQ(OpenWarningFile(), 0);
-    EXPECT_EQ(WriteLongRotaryMoveWarning(0, 0, 180, 0), 0);
-    EXPECT_EQ(CloseWarningFile(), 0);
-    // Warning level 0 writes no file at all.
-    CurrentNcSource.programPath = base_ + ".nc";
-    KinematicsController.warningLevel = 0;
-    EXPECT_EQ(WriteLongRotaryMoveWarning(0, 0, 180, 0), 0);
-    EXPECT_EQ(ReadFile(path_), "");
 }
 
 }  // namespace

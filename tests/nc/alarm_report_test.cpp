@@ -9,9 +9,9 @@
 #include <string>
 
 #include "config/config_records.h"
-#include "geometry/file_paths.h"
-#include "geometry/program_log.h"
-#include "geometry/shared_state.h"
+#include "services/file_paths.h"
+#include "services/program_log.h"
+#include "services/shared_state.h"
 #include "support/report_write_faults.h"
 #include "support/scratch_directory.h"
 

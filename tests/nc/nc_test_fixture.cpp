@@ -12,7 +12,6 @@
 #include "config/offset_tables.h"
 #include "geometry/machine_kinematics.h"
 #include "geometry/orientation_frames.h"
-#include "geometry/ui_hooks.h"
 #include "geometry/vector_math.h"
 #include "nc/block_interpreter.h"
 #include "nc/kinematics_services.h"
@@ -21,6 +20,7 @@
 #include "nc/nc_words.h"
 #include "nc/step_driver.h"
 #include "nc_invariants.h"
+#include "services/ui_hooks.h"
 #include "tools/move_trace.h"
 
 namespace mirexa::testing {

@@ -12,12 +12,12 @@
 
 #include "config/current_tool.h"
 #include "config/tool_tables.h"
-#include "geometry/ui_hooks.h"
 #include "nc/nc_line_source.h"
 #include "nc/nc_run_state.h"
 #include "nc/plugin_slots.h"
 #include "nc/step_driver.h"
 #include "nc_test_fixture.h"
+#include "services/ui_hooks.h"
 
 namespace mirexa {
 namespace {

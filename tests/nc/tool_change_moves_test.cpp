@@ -6,17 +6,17 @@
 #include <string>
 #include <vector>
 
-#include "geometry/file_paths.h"
 #include "geometry/machine_kinematics.h"
-#include "geometry/program_log.h"
-#include "geometry/shared_state.h"
-#include "geometry/ui_hooks.h"
 #include "nc/nc_controller_view.h"
 #include "nc/nc_line_source.h"
 #include "nc/nc_run_state.h"
 #include "nc/step_driver.h"
 #include "nc/tool_change_moves.h"
 #include "nc_test_fixture.h"
+#include "services/file_paths.h"
+#include "services/program_log.h"
+#include "services/shared_state.h"
+#include "services/ui_hooks.h"
 
 namespace mirexa {
 namespace {

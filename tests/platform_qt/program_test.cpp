@@ -15,11 +15,11 @@
 
 #include "app/program_wiring.h"
 #include "config/config_records.h"
-#include "geometry/shared_state.h"
 #include "platform/backend.h"
 #include "platform/menus.h"
 #include "qt_test_support.h"
 #include "resources/main_menu.h"
+#include "services/shared_state.h"
 #include "shell/main_window.h"
 #include "shell/run_commands.h"
 #include "shell/startup.h"

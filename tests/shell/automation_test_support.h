@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "config/config_records.h"
-#include "geometry/program_log.h"
-#include "geometry/shared_state.h"
+#include "services/program_log.h"
+#include "services/shared_state.h"
 #include "shell/automation_steps.h"
 #include "shell/main_window.h"
 #include "shell/nc_data_commands.h"

@@ -8,9 +8,9 @@
 #include <thread>
 
 #include "config/config_records.h"
-#include "geometry/shared_state.h"
 #include "platform/backend.h"
 #include "platform/message_box.h"
+#include "services/shared_state.h"
 #include "shell/editor_bridge.h"
 #include "shell/nc_data_commands.h"
 #include "support/scratch_directory.h"

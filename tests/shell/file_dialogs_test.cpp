@@ -10,7 +10,7 @@
 
 #include "config/config_records.h"
 #include "geometry/machine_kinematics.h"
-#include "geometry/shared_state.h"
+#include "services/shared_state.h"
 
 namespace mirexa {
 namespace {

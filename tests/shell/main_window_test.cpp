@@ -12,11 +12,11 @@
 #include <vector>
 
 #include "config/config_records.h"
-#include "geometry/program_log.h"
-#include "geometry/shared_state.h"
 #include "platform/clock.h"
 #include "platform/controls.h"
 #include "resources/program_resources.h"
+#include "services/program_log.h"
+#include "services/shared_state.h"
 #include "shell/run_commands.h"
 #include "shell/worker_threads.h"
 #include "shell_test_support.h"

@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "config/config_records.h"
-#include "geometry/shared_state.h"
 #include "resources/main_menu.h"
+#include "services/shared_state.h"
 #include "shell/main_window.h"
 #include "shell/startup.h"
 #include "shell_test_support.h"

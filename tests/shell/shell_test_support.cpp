@@ -5,11 +5,11 @@
 #include <thread>
 
 #include "config/config_records.h"
-#include "geometry/progress.h"
-#include "geometry/shared_state.h"
-#include "geometry/ui_hooks.h"
 #include "platform/clock.h"
 #include "platform/keys.h"
+#include "services/progress.h"
+#include "services/shared_state.h"
+#include "services/ui_hooks.h"
 #include "shell/main_window.h"
 #include "shell/message_file.h"
 #include "shell/option_commands.h"

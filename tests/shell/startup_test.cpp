@@ -12,10 +12,10 @@
 #include <vector>
 
 #include "config/config_records.h"
-#include "geometry/shared_state.h"
 #include "platform/clock.h"
 #include "platform/keys.h"
 #include "resources/program_resources.h"
+#include "services/shared_state.h"
 #include "shell/main_window.h"
 #include "shell/run_commands.h"
 #include "shell/worker_threads.h"

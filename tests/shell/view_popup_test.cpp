@@ -11,11 +11,11 @@
 
 #include "config/config_records.h"
 #include "geometry/machine_kinematics.h"
-#include "geometry/shared_state.h"
-#include "geometry/ui_hooks.h"
 #include "nc/plugin_slots.h"
 #include "platform/file_dialog.h"
 #include "resources/program_resources.h"
+#include "services/shared_state.h"
+#include "services/ui_hooks.h"
 #include "shell/file_dialogs.h"
 #include "shell/nc_data_commands.h"
 #include "simulation/run_control.h"

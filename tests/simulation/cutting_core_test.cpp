@@ -15,10 +15,10 @@
 #include "config/tool_tables.h"
 #include "cutting_test_support.h"
 #include "geometry/machine_kinematics.h"
-#include "geometry/tool_length_report.h"
 #include "nc/nc_run_state.h"
 #include "simulation/dexel_grid_view.h"
 #include "simulation/interference_flags.h"
+#include "simulation/tool_length_report.h"
 #include "stock/stock_grid.h"
 #include "support/stock_invariants.h"
 

@@ -9,11 +9,11 @@
 #include <vector>
 
 #include "config/config_records.h"
-#include "geometry/file_paths.h"
-#include "geometry/shared_state.h"
 #include "nc/data_check.h"
 #include "platform/default_viewer.h"
 #include "platform/write_faults.h"
+#include "services/file_paths.h"
+#include "services/shared_state.h"
 #include "simulation/cutting_info_report.h"
 #include "support/scratch_directory.h"
 

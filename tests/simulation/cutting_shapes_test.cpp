@@ -13,10 +13,10 @@
 #include "config/tool_profile.h"
 #include "config/tool_tables.h"
 #include "cutting_test_support.h"
-#include "geometry/tool_length_report.h"
 #include "simulation/cutting_core.h"
 #include "simulation/dexel_grid_view.h"
 #include "simulation/interference_flags.h"
+#include "simulation/tool_length_report.h"
 #include "stock/stock_grid.h"
 #include "support/stock_invariants.h"
 

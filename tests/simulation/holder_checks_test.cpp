@@ -7,10 +7,10 @@
 #include <cmath>
 
 #include "cutting_test_support.h"
-#include "geometry/tool_length_report.h"
 #include "simulation/cutting_core.h"
 #include "simulation/interference_flags.h"
 #include "simulation/mounted_tools.h"
+#include "simulation/tool_length_report.h"
 #include "stock/stock_grid.h"
 #include "structure_test_support.h"
 #include "support/stock_invariants.h"

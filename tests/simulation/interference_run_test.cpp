@@ -8,7 +8,7 @@
 
 #include "config/config_records.h"
 #include "cutting_test_support.h"
-#include "geometry/shared_state.h"
+#include "services/shared_state.h"
 #include "simulation/cutting_core.h"
 #include "simulation/interference_flags.h"
 #include "simulation/mounted_tools.h"

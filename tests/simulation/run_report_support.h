@@ -10,10 +10,10 @@
 #include <vector>
 
 #include "config/config_records.h"
-#include "geometry/file_paths.h"
-#include "geometry/program_log.h"
-#include "geometry/shared_state.h"
 #include "platform/message_box.h"
+#include "services/file_paths.h"
+#include "services/program_log.h"
+#include "services/shared_state.h"
 #include "simulation/interference_decisions.h"
 #include "simulation/interference_reports.h"
 #include "simulation/run_ui_hooks.h"

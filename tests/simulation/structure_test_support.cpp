@@ -4,10 +4,10 @@
 #include <algorithm>
 #include <utility>
 
-#include "geometry/tool_length_report.h"
 #include "geometry/vector_math.h"
 #include "simulation/interference_flags.h"
 #include "simulation/simulation_hooks.h"
+#include "simulation/tool_length_report.h"
 
 namespace mirexa::testing {
 

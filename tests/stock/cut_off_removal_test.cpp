@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "analytic_stock.h"
-#include "geometry/shared_state.h"
+#include "services/shared_state.h"
 #include "stock/stock_grid.h"
 #include "stock/stock_operation_support.h"
 #include "support/stock_invariants.h"

@@ -12,8 +12,8 @@
 #include <tuple>
 #include <vector>
 
-#include "geometry/shared_state.h"
 #include "platform/message_box.h"
+#include "services/shared_state.h"
 #include "stock/stock_shapes.h"
 #include "support/stock_invariants.h"
 

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "analytic_stock.h"
-#include "geometry/progress.h"
+#include "services/progress.h"
 #include "stock/dexel_intervals.h"
 #include "stock/stock_grid.h"
 #include "stock/stock_offset_axis.h"

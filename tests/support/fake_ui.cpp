@@ -1,10 +1,10 @@
 // The recording main window of the tests and its fake hooks.
 #include "support/fake_ui.h"
 
-#include "geometry/progress.h"
-#include "geometry/shared_state.h"
 #include "platform/clock.h"
 #include "platform/controls.h"
+#include "services/progress.h"
+#include "services/shared_state.h"
 #include "shell/status_bar.h"
 
 namespace mirexa {

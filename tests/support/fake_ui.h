@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "geometry/ui_hooks.h"
 #include "platform/window.h"
+#include "services/ui_hooks.h"
 
 namespace mirexa {
 

@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "geometry/file_paths.h"
-#include "geometry/program_log.h"
+#include "services/file_paths.h"
+#include "services/program_log.h"
 
 namespace mirexa::testing {
 

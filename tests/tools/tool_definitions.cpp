@@ -13,8 +13,8 @@
 #include "config/settings_file.h"
 #include "config/tool_tables.h"
 #include "config/tools_file.h"
-#include "geometry/file_paths.h"
 #include "nc/nc_controller_view.h"
+#include "services/file_paths.h"
 
 namespace mirexa::testing {
 

@@ -12,9 +12,9 @@
 #include <vector>
 
 #include "config/config_records.h"
-#include "geometry/shared_state.h"
 #include "platform/clock.h"
 #include "platform/window.h"
+#include "services/shared_state.h"
 #include "stock/stock_grid.h"
 #include "support/test_windows.h"
 #include "view/camera.h"

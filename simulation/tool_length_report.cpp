@@ -1,16 +1,15 @@
 // The tool-length report line (both languages) and the motion state snapshot.
-#include "geometry/tool_length_report.h"
+#include "simulation/tool_length_report.h"
 
 #include <algorithm>
 #include <cstdarg>
 #include <cstring>
 
-#include "geometry/shared_state.h"
-#include "geometry/ui_hooks.h"
+#include "services/shared_state.h"
+#include "services/ui_hooks.h"
 
 namespace mirexa {
 
-CurrentToolBrief CurrentToolState;
 ToolLengthReportOutput ToolLengthReport;
 ToolLengthMeasurements ToolLengthMeasured;
 MotionStateSnapshot MotionSnapshot;

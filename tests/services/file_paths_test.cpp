@@ -1,15 +1,15 @@
 // Path joining and splitting, case-insensitive lookup, data-file resolution and output files,
 // in temporary directories.
-#include "geometry/file_paths.h"
+#include "services/file_paths.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <vector>
 
-#include "geometry/program_log.h"
-#include "geometry/shared_state.h"
 #include "platform/message_box.h"
+#include "services/program_log.h"
+#include "services/shared_state.h"
 #include "support/scratch_directory.h"
 
 namespace mirexa {

@@ -1,7 +1,7 @@
 // Progress display and message pumps. The run state is guarded by one mutex; the display is
 // changed after the mutex is released, because a display update from the simulation thread waits
 // for the user-interface thread, which may itself be updating the progress.
-#include "geometry/progress.h"
+#include "services/progress.h"
 
 #include <algorithm>
 #include <cstdarg>
@@ -9,12 +9,12 @@
 #include <limits>
 #include <mutex>
 
-#include "geometry/shared_state.h"
-#include "geometry/ui_hooks.h"
 #include "platform/clock.h"
 #include "platform/controls.h"
 #include "platform/cursor.h"
 #include "platform/file_info.h"
+#include "services/shared_state.h"
+#include "services/ui_hooks.h"
 
 namespace mirexa {
 

@@ -1,5 +1,5 @@
 // Storage of the program-wide switches.
-#include "geometry/shared_state.h"
+#include "services/shared_state.h"
 
 namespace mirexa {
 

@@ -1,6 +1,6 @@
 // Line scanners against hand-worked values of the C runtime's conversions, with bounded cursors,
 // saturation and CRLF lines.
-#include "geometry/line_scanner.h"
+#include "services/line_scanner.h"
 
 #include <gtest/gtest.h>
 

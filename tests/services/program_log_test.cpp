@@ -1,15 +1,15 @@
 // The log's exact line bytes under an injected clock, its directory handling, the
 // message-or-log service, and entries written from several threads at once.
-#include "geometry/program_log.h"
+#include "services/program_log.h"
 
 #include <gtest/gtest.h>
 
 #include <thread>
 #include <vector>
 
-#include "geometry/file_paths.h"
-#include "geometry/shared_state.h"
 #include "platform/message_box.h"
+#include "services/file_paths.h"
+#include "services/shared_state.h"
 #include "support/scratch_directory.h"
 
 namespace mirexa {

@@ -1,5 +1,5 @@
 // Storage of the main window's control handles and the hooks record of the shared services.
-#include "geometry/ui_hooks.h"
+#include "services/ui_hooks.h"
 
 namespace mirexa {
 

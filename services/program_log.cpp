@@ -1,6 +1,6 @@
 // The program log mirexa.log and the message-or-log service. One mutex serialises every access
 // to the log stream, so the user-interface, simulation and automation threads may all log.
-#include "geometry/program_log.h"
+#include "services/program_log.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -11,9 +11,9 @@
 #include <cstring>
 #include <mutex>
 
-#include "geometry/file_paths.h"
-#include "geometry/shared_state.h"
 #include "platform/message_box.h"
+#include "services/file_paths.h"
+#include "services/shared_state.h"
 
 namespace mirexa {
 

@@ -1,5 +1,5 @@
 // Progress display and message pumps, against the recording main window and the manual clock.
-#include "geometry/progress.h"
+#include "services/progress.h"
 
 #include <gtest/gtest.h>
 
@@ -7,10 +7,10 @@
 #include <limits>
 #include <thread>
 
-#include "geometry/shared_state.h"
 #include "platform/clock.h"
 #include "platform/controls.h"
 #include "platform/cursor.h"
+#include "services/shared_state.h"
 #include "support/fake_ui.h"
 #include "support/scratch_directory.h"
 

@@ -1,6 +1,6 @@
 // The tool-length report line: golden lines in both languages, the margins, the parts each
 // check asks for, one line per cut, a missing stream, long names; the motion state snapshot.
-#include "geometry/tool_length_report.h"
+#include "simulation/tool_length_report.h"
 
 #include <gtest/gtest.h>
 
@@ -9,8 +9,8 @@
 #include <cstring>
 #include <string>
 
-#include "geometry/shared_state.h"
-#include "geometry/ui_hooks.h"
+#include "services/shared_state.h"
+#include "services/ui_hooks.h"
 #include "support/scratch_directory.h"
 
 namespace mirexa {

@@ -1,6 +1,6 @@
 // Line scanners: bounded searches on a NUL-terminated line and locale-independent conversion of
 // the decimal numbers they find.
-#include "geometry/line_scanner.h"
+#include "services/line_scanner.h"
 
 #include <locale.h>
 #include <stdlib.h>

@@ -2,27 +2,18 @@
 // must stick out, its neck, edge height and tip), and the snapshot of the motion state that the
 // run, the main window and the dialogs keep before moving the machine for a look.
 //
-// The records below live here, at the bottom of the program, and are filled from above: the
-// tool selection fills the current tool, the settings reader and the main window the report
-// output, the interference checks of the cut the measurements. The simulation run and the user
-// interface never write a line at the same time (the run-control handshake keeps them apart).
+// The report file is the run's business: the simulation thread fills the current tool's brief
+// (CurrentToolState) when a tool becomes current, the main window opens the report output, the
+// interference checks of the cut fill the measurements. The simulation run and the user interface
+// never write a line at the same time (the run-control handshake keeps them apart).
 #pragma once
 
 #include <cstdio>
 
+#include "config/current_tool_brief.h"
 #include "geometry/machine_kinematics.h"
 
 namespace mirexa {
-
-// The current tool as these services see it. Filled whenever a tool becomes current.
-struct CurrentToolBrief {
-    int number = 1;       // tool number
-    int fromPlugin = {};  // 1: given by an NC communication plug-in
-    int hasHolder = {};   // 1: a holder outline (an ARBOR profile or a holder file)
-    int lengthKind = {};  // length record: 1 LENGTH, 2 LENGTH2, 3 LENGTH3, 0 none
-    int shapeType = {};   // 5 VERTICAL and 9 RADIUS get a tip part; see ToolRecord
-};
-extern CurrentToolBrief CurrentToolState;
 
 // The value of ARBOR CHECK, HEIGHT CHECK and CHIP-W CHECK that asks for a part of the line.
 constexpr int kToolLengthCheckOutput = 1;

@@ -1,6 +1,6 @@
 // Path and file services over POSIX: own path splitter, bounded outputs, case-insensitive lookup
 // of existing files, and output files with creation of one missing directory level.
-#include "geometry/file_paths.h"
+#include "services/file_paths.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -11,10 +11,10 @@
 #include <cstring>
 #include <filesystem>
 
-#include "geometry/program_log.h"
-#include "geometry/shared_state.h"
 #include "platform/file_reading.h"
 #include "platform/message_box.h"
+#include "services/program_log.h"
+#include "services/shared_state.h"
 
 namespace mirexa {
 

@@ -1,0 +1,99 @@
+// The long rotary move warning file of a cutting run.
+#include "simulation/rotary_warning_file.h"
+
+#include <climits>
+
+#include "geometry/machine_kinematics.h"
+#include "geometry/rotary_solutions.h"
+#include "nc/nc_source_location.h"
+
+namespace mirexa {
+
+WarningFileState WarningFile;
+
+namespace {
+
+// Longest warning file path we create (bytes, without the terminator).
+constexpr size_t kMaxPathLength = 4095;
+
+}  // namespace
+
+std::string MakeWarningFilePath(const std::string& programPath) {
+    const size_t dot = programPath.rfind('.');
+    const size_t separator = programPath.find_last_of("/\\");
+    const bool hasExtension =
+        dot != std::string::npos && (separator == std::string::npos || dot > separator);
+    std::string path = hasExtension ? programPath.substr(0, dot) : programPath;
+    path += "_warning.txt";
+    return path;
+}
+
+int OpenWarningFile() {
+    WarningFileState& w = WarningFile;
+    if (KinematicsController.warningLevel < 1) {
+        return 0;
+    }
+    if (w.stream != nullptr) {
+        std::fclose(w.stream);
+        w.stream = nullptr;
+    }
+    w.count = 0;
+    w.path = MakeWarningFilePath(CurrentNcSource.programPath);
+    if (CurrentNcSource.programPath.empty() || w.path.size() > kMaxPathLength) {
+        w.path.clear();
+        return 0;
+    }
+    w.stream = std::fopen(w.path.c_str(), "w");
+    if (w.stream == nullptr) {
+        return 0;
+    }
+    std::fputs("<<< WARNING INFORMATION >>>\n-----------\n", w.stream);
+    return 1;
+}
+
+int WriteLongRotaryMoveWarning(double from1, double from2, double to1, double to2) {
+    WarningFileState& w = WarningFile;
+    if (KinematicsController.warningLevel < 1) {
+        return 0;
+    }
+    if (w.stream == nullptr && !OpenWarningFile()) {
+        return 0;
+    }
+    const NcSourceLocation& src = CurrentNcSource;
+    int written = 0;
+    if (src.inSubprogram) {
+        written = std::fprintf(w.stream, "%s:%d:%s", src.subprogramName.c_str(), src.subprogramLine,
+                               src.blockText.c_str());
+    } else {
+        written = std::fprintf(w.stream, "%d:%s", src.mainLine, src.blockText.c_str());
+    }
+    if (written < 0 || std::fputs("* Long movement of rotary axis *\n", w.stream) < 0 ||
+        std::fprintf(w.stream, "( %f , %f ) -> ( %f , %f )\n\n", from1, from2, to1, to2) < 0) {
+        return 0;
+    }
+    if (w.count < INT_MAX) {
+        ++w.count;
+    }
+    return 1;
+}
+
+int CloseWarningFile() {
+    WarningFileState& w = WarningFile;
+    if (w.stream != nullptr) {
+        if (std::fclose(w.stream) != 0) {
+            w.count = 0;  // the entries may not have reached the file
+        }
+        w.stream = nullptr;
+    }
+    const int written = w.count;
+    w.count = 0;
+    return written;
+}
+
+void InstallRotaryWarningFile() {
+    RotaryMoveCallbacks.longRotaryMove = [](double from1, double from2, double to1, double to2) {
+        WriteLongRotaryMoveWarning(from1, from2, to1, to2);
+    };
+}
+
+}  // namespace mirexa

@@ -1,0 +1,32 @@
+// The long rotary move warning file of a cutting run: "<program>_warning.txt" beside the NC
+// program, one entry for each jump of a rotary axis that the rotary solutions report.
+#pragma once
+
+#include <cstdio>
+#include <string>
+
+namespace mirexa {
+
+struct WarningFileState {
+    std::FILE* stream = {};
+    int count = {};    // entries written since the file was opened
+    std::string path;  // the path of the last file opened
+};
+extern WarningFileState WarningFile;
+
+// The warning file path for an NC program path: the extension replaced by "_warning.txt", or
+// that ending appended when the file name has no extension.
+std::string MakeWarningFilePath(const std::string& programPath);
+// Creates the warning file of CurrentNcSource's program with its header; 0 when the controller's
+// warning level is below 1 or the file cannot be created.
+int OpenWarningFile();
+// Appends one entry (angles in deg) for the block of CurrentNcSource, opening the file first when
+// needed; 1 when it was written.
+int WriteLongRotaryMoveWarning(double from1, double from2, double to1, double to2);
+// Closes the file at the end of a cutting run; returns the entries written and resets the count.
+int CloseWarningFile();
+
+// Points the rotary solutions' long-move report at WriteLongRotaryMoveWarning.
+void InstallRotaryWarningFile();
+
+}  // namespace mirexa
