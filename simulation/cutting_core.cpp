@@ -866,8 +866,17 @@ void CutViewRows(const CutRowsTask& task, CutScratch* scratch, CutTaskResult* re
     result->raysVisited = raysVisited;
 }
 
+// A task's result is cleared by the worker that fills it, so that its cache lines move to that
+// worker once and back to the caller once.
 void RunCutTask(void*, int task, int worker) {
-    CutViewRows(Batch.tasks[task], &Batch.scratch[worker], &Batch.results[task]);
+    CutTaskResult& r = Batch.results[task];
+    r.dirty.clear();
+    std::fill(r.coveredCross, r.coveredCross + 4, -1);
+    r.maxCutHeight = r.maxChipDepth = 0.0;
+    r.overLength = r.overChip = 0;
+    r.raysVisited = 0;
+    r.memoryFailures = 0;
+    CutViewRows(Batch.tasks[task], &Batch.scratch[worker], &r);
 }
 
 // Rays of the windows that make one more thread worth waking: a smaller cut is done sooner by
@@ -909,15 +918,6 @@ void CutViews(StockModel* model, DexelGridView* const* views, int viewCount, int
     const std::size_t taskCount = Batch.tasks.size();
     if (Batch.results.size() < taskCount) {
         Batch.results.resize(taskCount);
-    }
-    for (std::size_t t = 0; t < taskCount; ++t) {
-        CutTaskResult& r = Batch.results[t];
-        r.dirty.clear();
-        std::fill(r.coveredCross, r.coveredCross + 4, -1);
-        r.maxCutHeight = r.maxChipDepth = 0.0;
-        r.overLength = r.overChip = 0;
-        r.raysVisited = 0;
-        r.memoryFailures = 0;
     }
     if (Batch.scratch.size() < static_cast<std::size_t>(workers)) {
         Batch.scratch.resize(static_cast<std::size_t>(workers));

@@ -204,7 +204,7 @@ TEST(TaskPoolTest, ThousandsOfTinyBatchesLoseNoTaskAndNeverHang) {
 
 TEST(TaskPoolTest, APoolStoppedRightAfterItsFirstBatchJoinsItsHelpers) {
     HangWatch watch(60, "TaskPoolTest.APoolStoppedRightAfterItsFirstBatchJoinsItsHelpers");
-    for (int round = 0; round < 200; ++round) {
+    for (int round = 0; round < 50; ++round) {
         TaskPool pool;
         StressBatch b;
         b.workers = TaskPoolWorkerLimit();
