@@ -66,10 +66,17 @@ namespace {
 static_assert(sizeof(std::atomic<int>) == sizeof(int) && std::atomic<int>::is_always_lock_free,
               "the futex words are atomic ints");
 
-// How long a helper spins for the next batch before it sleeps, and the caller for the last
-// helpers before it sleeps (us): a cutting step follows the last within microseconds,
-// a pause or the end of a run leaves the helpers asleep.
-constexpr int kSpinMicroseconds = 50;
+// How long a helper spins for the next batch before it sleeps (us): a cutting step follows the
+// last within microseconds and lasts from tens to hundreds of microseconds, so a helper that
+// finished its part early is still there for the next; a pause or the end of a run leaves the
+// helpers asleep.
+constexpr int kHelperSpinMicroseconds = 200;
+// How long the caller spins for the helpers still running their last task (us) before it sleeps:
+// it is the thread that starts the next step, so it sleeps only when a helper was preempted.
+constexpr int kCallerSpinMicroseconds = 1000;
+// A spinner yields the processor after this long (us), so that on a busy machine the thread it
+// waits for (or another program) gets to run.
+constexpr int kYieldAfterMicroseconds = 10;
 
 inline void CpuRelax() {
 #if defined(__x86_64__) || defined(__i386__)
@@ -86,18 +93,23 @@ void FutexWake(std::atomic<int>* word) {
     syscall(SYS_futex, reinterpret_cast<int*>(word), FUTEX_WAKE_PRIVATE, 1, nullptr, nullptr, 0);
 }
 
-// Spins until `ready` holds or the spin time is over; returns whether it holds.
+// Spins until `ready` holds or `microseconds` are over; returns whether it holds.
 template <typename Ready>
-bool SpinUntil(Ready ready) {
+bool SpinUntil(Ready ready, int microseconds) {
     const auto start = std::chrono::steady_clock::now();
     for (int spins = 1;; ++spins) {
         if (ready()) {
             return true;
         }
         CpuRelax();
-        if (spins % 64 == 0 && std::chrono::steady_clock::now() - start >
-                                   std::chrono::microseconds(kSpinMicroseconds)) {
-            return false;
+        if (spins % 64 == 0) {
+            const auto spun = std::chrono::steady_clock::now() - start;
+            if (spun > std::chrono::microseconds(microseconds)) {
+                return false;
+            }
+            if (spun > std::chrono::microseconds(kYieldAfterMicroseconds)) {
+                std::this_thread::yield();
+            }
         }
     }
 }
@@ -165,7 +177,7 @@ bool AwaitBatch(TaskPoolState* s, TaskPoolHelper* self, std::uint32_t handled, b
         *generation = g;
         return s->stop.load() != 0 || ((g & 1u) != 0 && g != handled);
     };
-    if (!(spin && SpinUntil(ready))) {
+    if (!(spin && SpinUntil(ready, kHelperSpinMicroseconds))) {
         for (;;) {
             self->sleeping.store(1);
             if (ready()) {
@@ -249,7 +261,7 @@ void RunPooledTasks(TaskPool* pool, int workers, int count, PooledTask task, voi
     RunShares(s, 0);
     // Every task is claimed: close the batch, then wait for the helpers still inside it.
     s->generation.store(closed + 2);
-    if (!SpinUntil([s] { return s->active.load() == 0; })) {
+    if (!SpinUntil([s] { return s->active.load() == 0; }, kCallerSpinMicroseconds)) {
         s->callerWaiting.store(1);
         for (int inside = s->active.load(); inside != 0; inside = s->active.load()) {
             FutexWait(&s->active, inside);
