@@ -18,6 +18,7 @@
 #include <chrono>
 #include <cstdint>
 #include <memory>
+#include <system_error>
 #include <thread>
 
 #include "platform/system_info.h"
@@ -244,9 +245,14 @@ void RunPooledTasks(TaskPool* pool, int workers, int count, PooledTask task, voi
     const std::uint32_t closed = s->generation.load();
     for (; s->helperCount < workers; ++s->helperCount) {
         auto helper = std::make_unique<TaskPoolHelper>();
-        helper->thread = std::thread(HelperLoop, s, helper.get(), s->helperCount, closed);
+        try {
+            helper->thread = std::thread(HelperLoop, s, helper.get(), s->helperCount, closed);
+        } catch (const std::system_error&) {
+            break;  // the system gives no more threads: the batch runs on those there are
+        }
         s->helpers[s->helperCount] = std::move(helper);
     }
+    workers = std::min(workers, s->helperCount);
     s->task = task;
     s->context = context;
     s->workers = workers;

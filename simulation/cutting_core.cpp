@@ -883,11 +883,13 @@ void RunCutTask(void*, int task, int worker) {
 // the calling thread alone than handed out.
 constexpr std::int64_t kRaysPerWorker = 1024;
 // Tasks per worker: enough that a worker whose rays are cheap (empty, or missed by the tool)
-// takes more of them, few enough that claiming costs nothing.
+// takes over the last tasks of a slower one, few enough that claiming costs nothing.
 constexpr std::int64_t kTasksPerWorker = 8;
 
 // Splits the views' windows into runs of whole rows: one task per view for one worker, else
-// about kTasksPerWorker tasks per worker of similar ray counts, in view and row order. Returns the
+// about kTasksPerWorker tasks per worker of similar ray counts, in view and row order. The pool
+// gives each worker a contiguous share of the tasks, so from one step to the next (the windows
+// move little) a worker cuts much the same rows and finds their rays in its cache. Returns the
 // workers the cut is worth: at most `workers`, one per kRaysPerWorker rays of the windows.
 int PlanCutTasks(DexelGridView* const* views, int viewCount, int workers) {
     Batch.tasks.clear();
