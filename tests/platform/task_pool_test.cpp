@@ -136,7 +136,7 @@ void StressTask(void* context, int task, int worker) {
 #if defined(__SANITIZE_THREAD__)
 constexpr int kStressBatches = 1500;  // ThreadSanitizer runs the threads about ten times slower
 #else
-constexpr int kStressBatches = 12000;
+constexpr int kStressBatches = 8000;
 #endif
 
 // Runs batches of the sizes and worker counts that break a scheduler: none, one task, fewer
