@@ -10,6 +10,7 @@
 #include "platform/task_pool.h"
 
 #include <linux/futex.h>
+#include <sched.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
@@ -223,8 +224,18 @@ void HelperLoop(TaskPoolState* s, TaskPoolHelper* self, int worker, std::uint32_
 }  // namespace
 
 int TaskPoolWorkerLimit() {
-    // Asked once: the count is read from a system file, and every cutting step asks.
-    static const int limit = std::clamp(GetProcessorCount(), 1, kMaxWorkers);
+    // Asked once: the count is read from a system file, and every cutting step asks. A process
+    // bound to some of the processors (taskset, a container's CPU set) counts only those: more
+    // workers than processors would wait for each other at every batch.
+    static const int limit = [] {
+        int count = GetProcessorCount();
+        cpu_set_t usable;
+        CPU_ZERO(&usable);
+        if (sched_getaffinity(0, sizeof usable, &usable) == 0 && CPU_COUNT(&usable) > 0) {
+            count = std::min(count, CPU_COUNT(&usable));
+        }
+        return std::clamp(count, 1, kMaxWorkers);
+    }();
     return limit;
 }
 

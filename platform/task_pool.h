@@ -25,7 +25,7 @@ struct TaskPool {
     TaskPoolState* state = {};
 };
 
-// The most workers a batch may ask for: the processors of the machine, at most 64.
+// The most workers a batch may ask for: the processors the process may run on, at most 64.
 int TaskPoolWorkerLimit();
 
 // Runs the batch; `workers` is clamped to 1 .. TaskPoolWorkerLimit() and to the task count. With
