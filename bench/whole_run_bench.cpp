@@ -1,8 +1,9 @@
 // Speed of a whole run: a generated ball-end raster finishing program (10 mm ball, zigzag rows
 // over a wavy surface, about 5,000 moves) cut from a 100 x 100 x 50 mm box by the simulation
 // thread on its own thread, headless and without drawing. Reports steps and rays cut per second,
-// wall and process CPU time, the cutting threads asked for and used, and the peak memory of
-// the process.
+// wall and process CPU time (and its part in the kernel), the cutting threads asked for and used,
+// the peak memory of the process and the machine's load average when the run started (on a
+// shared machine wall times only compare at like loads).
 //
 // The quick cases (the first rows of the program at 0.25 and 0.1 mm) always run; the whole program
 // at 0.25 and 0.1 mm on 1 and 8 threads runs when MIREXA_BENCH_WHOLE_RUN=1 is set, one case per
@@ -94,6 +95,20 @@ double WallSeconds() {
     return static_cast<double>(t.tv_sec) + 1e-9 * static_cast<double>(t.tv_nsec);
 }
 
+// CPU time the process spent in the kernel (s): sleeping and waking threads shows here.
+double ProcessKernelSeconds() {
+    rusage usage = {};
+    getrusage(RUSAGE_SELF, &usage);
+    return static_cast<double>(usage.ru_stime.tv_sec) +
+           1e-6 * static_cast<double>(usage.ru_stime.tv_usec);
+}
+
+// The load average of the last minute (runnable threads of the whole machine).
+double MachineLoad() {
+    double load[1] = {};
+    return getloadavg(load, 1) == 1 ? load[0] : -1.0;
+}
+
 double PeakMegabytes() {
     rusage usage = {};
     getrusage(RUSAGE_SELF, &usage);
@@ -135,7 +150,8 @@ void BM_WholeRun(benchmark::State& state) {
     StockModel& stock = StockModels[0];
     CurrentStockIndex = 0;
     std::int64_t steps = 0, rays = 0;
-    double wall = 0.0, cpu = 0.0;
+    double wall = 0.0, cpu = 0.0, kernel = 0.0;
+    const double load = MachineLoad();
     for (auto _ : state) {
         state.PauseTiming();
         FreeStockModel(&stock);
@@ -154,10 +170,12 @@ void BM_WholeRun(benchmark::State& state) {
         CuttingTotals = CuttingTotalsRecord{};
         const double wall0 = WallSeconds();
         const double cpu0 = ProcessCpuSeconds();
+        const double kernel0 = ProcessKernelSeconds();
         std::thread run(SimulationThreadProc);
         run.join();
         wall += WallSeconds() - wall0;
         cpu += ProcessCpuSeconds() - cpu0;
+        kernel += ProcessKernelSeconds() - kernel0;
         steps += SimRun.steps;
         rays += SimRun.raysVisited;
     }
@@ -169,6 +187,8 @@ void BM_WholeRun(benchmark::State& state) {
     state.counters["rays_per_s"] = static_cast<double>(rays) / wall;
     state.counters["wall_s"] = wall / runs;
     state.counters["cpu_s"] = cpu / runs;
+    state.counters["sys_s"] = kernel / runs;
+    state.counters["load"] = load;
     state.counters["threads"] = CuttingThreadCount.load();
     // The threads a step's cut used on average (small windows stay on one thread).
     state.counters["threads_used"] = CuttingTotals.passes > 0

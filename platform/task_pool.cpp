@@ -1,51 +1,84 @@
-// The task pool: helpers that spin briefly, then sleep on their own condition variable;
-// tasks are claimed through one atomic word that carries the batch number, so a helper that
-// wakes late can never take a task of a later batch with the earlier batch's function.
+// The task pool: each worker's share of a batch is a contiguous range of tasks that it runs from
+// the front while idle workers steal from the back; helpers spin briefly between batches,
+// then sleep on a futex of their own and are woken along a tree of workers.
+//
+// A batch is open while the generation word is odd. A helper takes part by entering (raising
+// `active`) and then finding the batch still open; the caller closes the batch once every task
+// is claimed and returns when no helper is inside. So a helper that wakes late either finds the
+// batch closed and leaves without touching it, or is waited for: the next batch's shares are
+// never written while a helper of the last one is still claiming.
 #include "platform/task_pool.h"
+
+#include <linux/futex.h>
+#include <sched.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <cstdint>
 #include <memory>
-#include <mutex>
+#include <system_error>
 #include <thread>
-#include <vector>
 
 #include "platform/system_info.h"
 
 namespace mirexa {
 
-// One helper thread and its own wake-up, so that a batch wakes only the helpers it uses.
-struct TaskPoolHelper {
+namespace {
+
+constexpr int kMaxWorkers = 64;
+// Records that different threads write at once start on cache lines of their own (bytes).
+constexpr std::size_t kCacheLine = 64;
+
+}  // namespace
+
+// One helper thread and its sleep word: 1 while it sleeps (or is about to), set back to 0 by
+// whoever wakes it.
+struct alignas(kCacheLine) TaskPoolHelper {
     std::thread thread;
-    std::condition_variable wake;
-    bool sleeping = {};  // under the pool's mutex
+    std::atomic<int> sleeping{0};
+};
+
+// A worker's share of the batch: the tasks from the low half of the word up to (not including)
+// the high half. The worker takes from the front, thieves from the back, so a stolen task is the
+// one the worker would have come to last.
+struct alignas(kCacheLine) TaskPoolShare {
+    std::atomic<std::uint64_t> range{0};
 };
 
 struct TaskPoolState {
-    std::mutex mutex;
-    std::vector<std::unique_ptr<TaskPoolHelper>> helpers;  // helper i runs as worker i + 1
-    bool stop = {};                                        // under the mutex
-    // The batch, written under the mutex together with the move of `generation`.
+    std::unique_ptr<TaskPoolHelper> helpers[kMaxWorkers];  // helper i runs as worker i
+    int helperCount = 1;                                   // workers with a thread, the caller too
+    TaskPoolShare shares[kMaxWorkers];
+    // The batch, written by the caller while the batch is closed, read by helpers inside it.
     PooledTask task = {};
     void* context = {};
-    int count = {};
     int workers = {};
-    std::atomic<std::uint32_t> generation{0};
-    // The batch number in the high half, the next unclaimed task in the low half.
-    std::atomic<std::uint64_t> claim{0};
-    std::atomic<int> remaining{0};
-    std::atomic<int> stopping{0};
+    // What spinning helpers read, on a line that changes twice a batch.
+    alignas(kCacheLine) std::atomic<std::uint32_t> generation{0};  // odd while a batch is open
+    std::atomic<int> stop{0};
+    alignas(kCacheLine) std::atomic<int> active{0};  // helpers inside a batch (a futex word)
+    std::atomic<int> callerWaiting{0};
 };
 
 namespace {
 
-constexpr int kMaxWorkers = 64;
-// How long a helper spins for the next batch before it sleeps (us): a cutting step is followed
-// by the next within microseconds, a pause or the end of a run leaves the helpers asleep.
-constexpr int kSpinMicroseconds = 100;
+static_assert(sizeof(std::atomic<int>) == sizeof(int) && std::atomic<int>::is_always_lock_free,
+              "the futex words are atomic ints");
+
+// How long a helper spins for the next batch before it sleeps (us): a cutting step follows the
+// last within microseconds and lasts from tens to hundreds of microseconds, so a helper that
+// finished its part early is still there for the next; a pause or the end of a run leaves the
+// helpers asleep.
+constexpr int kHelperSpinMicroseconds = 200;
+// How long the caller spins for the helpers still running their last task (us) before it sleeps:
+// it is the thread that starts the next step, so it sleeps only when a helper was preempted.
+constexpr int kCallerSpinMicroseconds = 1000;
+// A spinner yields the processor after this long (us), so that on a busy machine the thread it
+// waits for (or another program) gets to run.
+constexpr int kYieldAfterMicroseconds = 10;
 
 inline void CpuRelax() {
 #if defined(__x86_64__) || defined(__i386__)
@@ -53,77 +86,163 @@ inline void CpuRelax() {
 #endif
 }
 
-// Claims and runs tasks of batch `generation` until none is left.
-void RunClaimedTasks(TaskPoolState* s, std::uint32_t generation, PooledTask task, void* context,
-                     int count, int worker) {
-    for (;;) {
-        std::uint64_t word = s->claim.load(std::memory_order_acquire);
-        for (;;) {
-            if (static_cast<std::uint32_t>(word >> 32) != generation ||
-                static_cast<std::int64_t>(word & 0xffffffffu) >= count) {
-                return;
+void FutexWait(std::atomic<int>* word, int expected) {
+    syscall(SYS_futex, reinterpret_cast<int*>(word), FUTEX_WAIT_PRIVATE, expected, nullptr, nullptr,
+            0);
+}
+
+void FutexWake(std::atomic<int>* word) {
+    syscall(SYS_futex, reinterpret_cast<int*>(word), FUTEX_WAKE_PRIVATE, 1, nullptr, nullptr, 0);
+}
+
+// Spins until `ready` holds or `microseconds` are over; returns whether it holds.
+template <typename Ready>
+bool SpinUntil(Ready ready, int microseconds) {
+    const auto start = std::chrono::steady_clock::now();
+    for (int spins = 1;; ++spins) {
+        if (ready()) {
+            return true;
+        }
+        CpuRelax();
+        if (spins % 64 == 0) {
+            const auto spun = std::chrono::steady_clock::now() - start;
+            if (spun > std::chrono::microseconds(microseconds)) {
+                return false;
             }
-            if (s->claim.compare_exchange_weak(word, word + 1, std::memory_order_acq_rel)) {
-                break;
+            if (spun > std::chrono::microseconds(kYieldAfterMicroseconds)) {
+                std::this_thread::yield();
             }
         }
-        task(context, static_cast<int>(word & 0xffffffffu), worker);
-        s->remaining.fetch_sub(1, std::memory_order_acq_rel);
     }
 }
 
-// A helper that took part in the last batch spins for the next one a while before it sleeps; one
-// that a batch left out sleeps until a batch wants it.
-void HelperLoop(TaskPoolState* s, TaskPoolHelper* self, int worker, std::uint32_t seen) {
-    bool spin = false;
+// Wakes the helper of worker `worker` if it sleeps. The caller has made the batch visible
+// (sequentially consistent) before: a helper about to sleep then sees the batch itself.
+void WakeWorker(TaskPoolState* s, int worker) {
+    TaskPoolHelper* helper = s->helpers[worker].get();
+    if (helper->sleeping.load() == 1 && helper->sleeping.exchange(0) == 1) {
+        FutexWake(&helper->sleeping);
+    }
+}
+
+// Workers wake along a binary tree (worker w wakes 2w+1 and 2w+2), so that no thread makes more
+// than two wake-up calls before it starts on its own share.
+void WakeChildren(TaskPoolState* s, int worker) {
+    for (int child = 2 * worker + 1; child <= 2 * worker + 2 && child < s->workers; ++child) {
+        WakeWorker(s, child);
+    }
+}
+
+std::uint64_t ShareRange(int first, int end) {
+    return static_cast<std::uint32_t>(first) |
+           (std::uint64_t{static_cast<std::uint32_t>(end)} << 32);
+}
+
+// Takes the next task of a share, from its front (its own worker) or its back (a thief);
+// returns -1 when the share is used up.
+int TakeTask(TaskPoolShare* share, bool front) {
+    std::uint64_t word = share->range.load(std::memory_order_relaxed);
     for (;;) {
-        const auto start = std::chrono::steady_clock::now();
-        for (int spins = 1; spin && s->generation.load(std::memory_order_acquire) == seen &&
-                            s->stopping.load(std::memory_order_relaxed) == 0;
-             ++spins) {
-            CpuRelax();
-            if (spins % 64 == 0 && std::chrono::steady_clock::now() - start >
-                                       std::chrono::microseconds(kSpinMicroseconds)) {
+        const int first = static_cast<int>(static_cast<std::uint32_t>(word));
+        const int end = static_cast<int>(static_cast<std::uint32_t>(word >> 32));
+        if (first >= end) {
+            return -1;
+        }
+        const std::uint64_t rest = front ? ShareRange(first + 1, end) : ShareRange(first, end - 1);
+        if (share->range.compare_exchange_weak(word, rest, std::memory_order_relaxed)) {
+            return front ? first : end - 1;
+        }
+    }
+}
+
+// The worker's own share first, in order, then what is left of the others', from its neighbour
+// on.
+void RunShares(TaskPoolState* s, int worker) {
+    for (int t = TakeTask(&s->shares[worker], true); t >= 0;
+         t = TakeTask(&s->shares[worker], true)) {
+        s->task(s->context, t, worker);
+    }
+    for (int k = 1; k < s->workers; ++k) {
+        TaskPoolShare* victim = &s->shares[(worker + k) % s->workers];
+        for (int t = TakeTask(victim, false); t >= 0; t = TakeTask(victim, false)) {
+            s->task(s->context, t, worker);
+        }
+    }
+}
+
+// Waits for a batch opened after `handled` (returned through `generation`) or for the stop
+// (returns false). Spins first when `spin`, then sleeps until woken.
+bool AwaitBatch(TaskPoolState* s, TaskPoolHelper* self, std::uint32_t handled, bool spin,
+                std::uint32_t* generation) {
+    const auto ready = [&] {
+        const std::uint32_t g = s->generation.load();
+        *generation = g;
+        return s->stop.load() != 0 || ((g & 1u) != 0 && g != handled);
+    };
+    if (!(spin && SpinUntil(ready, kHelperSpinMicroseconds))) {
+        for (;;) {
+            self->sleeping.store(1);
+            if (ready()) {
+                self->sleeping.store(0);
+                break;
+            }
+            while (self->sleeping.load() == 1) {
+                FutexWait(&self->sleeping, 1);
+            }
+            if (ready()) {
                 break;
             }
         }
-        PooledTask task = nullptr;
-        void* context = nullptr;
-        int count = 0;
-        {
-            std::unique_lock<std::mutex> lock(s->mutex);
-            const auto wanted = [&] {
-                return s->stop || (s->generation.load() != seen && worker < s->workers);
-            };
-            if (!wanted()) {
-                self->sleeping = true;
-                self->wake.wait(lock, wanted);
-                self->sleeping = false;
-            }
-            if (s->stop) {
-                return;
-            }
-            seen = s->generation.load();
-            task = s->task;
-            context = s->context;
-            count = s->count;
+    }
+    return s->stop.load() == 0;
+}
+
+void LeaveBatch(TaskPoolState* s) {
+    if (s->active.fetch_sub(1) == 1 && s->callerWaiting.load() != 0) {
+        FutexWake(&s->active);
+    }
+}
+
+// A helper that took part in the last batch spins for the next one a while before it sleeps;
+// one that the batch left out sleeps until a batch wants it.
+void HelperLoop(TaskPoolState* s, TaskPoolHelper* self, int worker, std::uint32_t handled) {
+    bool spin = true;
+    std::uint32_t g = 0;
+    while (AwaitBatch(s, self, handled, spin, &g)) {
+        handled = g;
+        spin = false;
+        s->active.fetch_add(1);
+        if (s->generation.load() == g && worker < s->workers) {
+            WakeChildren(s, worker);
+            RunShares(s, worker);
+            spin = true;
         }
-        RunClaimedTasks(s, seen, task, context, count, worker);
-        spin = true;
+        LeaveBatch(s);
     }
 }
 
 }  // namespace
 
 int TaskPoolWorkerLimit() {
-    // Asked once: the count is read from a system file, and every cutting step asks.
-    static const int limit = std::clamp(GetProcessorCount(), 1, kMaxWorkers);
+    // Asked once: the count is read from a system file, and every cutting step asks. A process
+    // bound to some of the processors (taskset, a container's CPU set) counts only those: more
+    // workers than processors would wait for each other at every batch.
+    static const int limit = [] {
+        int count = GetProcessorCount();
+        cpu_set_t usable;
+        CPU_ZERO(&usable);
+        if (sched_getaffinity(0, sizeof usable, &usable) == 0 && CPU_COUNT(&usable) > 0) {
+            count = std::min(count, CPU_COUNT(&usable));
+        }
+        return std::clamp(count, 1, kMaxWorkers);
+    }();
     return limit;
 }
 
 void RunPooledTasks(TaskPool* pool, int workers, int count, PooledTask task, void* context) {
     workers = std::clamp(workers, 1, TaskPoolWorkerLimit());
-    if (workers == 1 || count <= 1) {
+    workers = std::min(workers, count);
+    if (workers <= 1) {
         for (int t = 0; t < count; ++t) {
             task(context, t, 0);
         }
@@ -133,35 +252,38 @@ void RunPooledTasks(TaskPool* pool, int workers, int count, PooledTask task, voi
         pool->state = new TaskPoolState;
     }
     TaskPoolState* s = pool->state;
-    std::uint32_t generation = 0;
-    {
-        std::lock_guard<std::mutex> lock(s->mutex);
-        while (static_cast<int>(s->helpers.size()) < workers - 1) {
-            const int worker = static_cast<int>(s->helpers.size()) + 1;
-            auto helper = std::make_unique<TaskPoolHelper>();
-            helper->thread = std::thread(HelperLoop, s, helper.get(), worker, s->generation.load());
-            s->helpers.push_back(std::move(helper));
+    // The batch is closed: no helper reads what is written here until the generation opens it.
+    const std::uint32_t closed = s->generation.load();
+    for (; s->helperCount < workers; ++s->helperCount) {
+        auto helper = std::make_unique<TaskPoolHelper>();
+        try {
+            helper->thread = std::thread(HelperLoop, s, helper.get(), s->helperCount, closed);
+        } catch (const std::system_error&) {
+            break;  // the system gives no more threads: the batch runs on those there are
         }
-        generation = s->generation.load() + 1;
-        s->task = task;
-        s->context = context;
-        s->count = count;
-        s->workers = workers;
-        s->remaining.store(count, std::memory_order_relaxed);
-        s->claim.store(std::uint64_t{generation} << 32, std::memory_order_relaxed);
-        s->generation.store(generation, std::memory_order_release);
-        for (int h = 0; h < workers - 1; ++h) {
-            if (s->helpers[h]->sleeping) {
-                s->helpers[h]->wake.notify_one();
-            }
-        }
+        s->helpers[s->helperCount] = std::move(helper);
     }
-    RunClaimedTasks(s, generation, task, context, count, 0);
-    for (int spins = 1; s->remaining.load(std::memory_order_acquire) != 0; ++spins) {
-        CpuRelax();
-        if (spins % 1024 == 0) {
-            std::this_thread::yield();
+    workers = std::min(workers, s->helperCount);
+    s->task = task;
+    s->context = context;
+    s->workers = workers;
+    for (int w = 0; w < workers; ++w) {
+        s->shares[w].range.store(
+            ShareRange(static_cast<int>(std::int64_t{count} * w / workers),
+                       static_cast<int>(std::int64_t{count} * (w + 1) / workers)),
+            std::memory_order_relaxed);
+    }
+    s->generation.store(closed + 1);
+    WakeChildren(s, 0);
+    RunShares(s, 0);
+    // Every task is claimed: close the batch, then wait for the helpers still inside it.
+    s->generation.store(closed + 2);
+    if (!SpinUntil([s] { return s->active.load() == 0; }, kCallerSpinMicroseconds)) {
+        s->callerWaiting.store(1);
+        for (int inside = s->active.load(); inside != 0; inside = s->active.load()) {
+            FutexWait(&s->active, inside);
         }
+        s->callerWaiting.store(0);
     }
 }
 
@@ -170,16 +292,12 @@ void StopTaskPool(TaskPool* pool) {
     if (s == nullptr) {
         return;
     }
-    {
-        std::lock_guard<std::mutex> lock(s->mutex);
-        s->stop = true;
-        s->stopping.store(1, std::memory_order_relaxed);
+    s->stop.store(1);
+    for (int w = 1; w < s->helperCount; ++w) {
+        WakeWorker(s, w);
     }
-    for (auto& helper : s->helpers) {
-        helper->wake.notify_one();
-    }
-    for (auto& helper : s->helpers) {
-        helper->thread.join();
+    for (int w = 1; w < s->helperCount; ++w) {
+        s->helpers[w]->thread.join();
     }
     delete s;
     pool->state = nullptr;

@@ -866,19 +866,30 @@ void CutViewRows(const CutRowsTask& task, CutScratch* scratch, CutTaskResult* re
     result->raysVisited = raysVisited;
 }
 
+// A task's result is cleared by the worker that fills it, so that its cache lines move to that
+// worker once and back to the caller once.
 void RunCutTask(void*, int task, int worker) {
-    CutViewRows(Batch.tasks[task], &Batch.scratch[worker], &Batch.results[task]);
+    CutTaskResult& r = Batch.results[task];
+    r.dirty.clear();
+    std::fill(r.coveredCross, r.coveredCross + 4, -1);
+    r.maxCutHeight = r.maxChipDepth = 0.0;
+    r.overLength = r.overChip = 0;
+    r.raysVisited = 0;
+    r.memoryFailures = 0;
+    CutViewRows(Batch.tasks[task], &Batch.scratch[worker], &r);
 }
 
 // Rays of the windows that make one more thread worth waking: a smaller cut is done sooner by
 // the calling thread alone than handed out.
 constexpr std::int64_t kRaysPerWorker = 1024;
 // Tasks per worker: enough that a worker whose rays are cheap (empty, or missed by the tool)
-// takes more of them, few enough that claiming costs nothing.
+// takes over the last tasks of a slower one, few enough that claiming costs nothing.
 constexpr std::int64_t kTasksPerWorker = 8;
 
 // Splits the views' windows into runs of whole rows: one task per view for one worker, else
-// about kTasksPerWorker tasks per worker of similar ray counts, in view and row order. Returns the
+// about kTasksPerWorker tasks per worker of similar ray counts, in view and row order. The pool
+// gives each worker a contiguous share of the tasks, so from one step to the next (the windows
+// move little) a worker cuts much the same rows and finds their rays in its cache. Returns the
 // workers the cut is worth: at most `workers`, one per kRaysPerWorker rays of the windows.
 int PlanCutTasks(DexelGridView* const* views, int viewCount, int workers) {
     Batch.tasks.clear();
@@ -909,15 +920,6 @@ void CutViews(StockModel* model, DexelGridView* const* views, int viewCount, int
     const std::size_t taskCount = Batch.tasks.size();
     if (Batch.results.size() < taskCount) {
         Batch.results.resize(taskCount);
-    }
-    for (std::size_t t = 0; t < taskCount; ++t) {
-        CutTaskResult& r = Batch.results[t];
-        r.dirty.clear();
-        std::fill(r.coveredCross, r.coveredCross + 4, -1);
-        r.maxCutHeight = r.maxChipDepth = 0.0;
-        r.overLength = r.overChip = 0;
-        r.raysVisited = 0;
-        r.memoryFailures = 0;
     }
     if (Batch.scratch.size() < static_cast<std::size_t>(workers)) {
         Batch.scratch.resize(static_cast<std::size_t>(workers));
