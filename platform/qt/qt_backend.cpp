@@ -6,6 +6,7 @@
 #include <QAbstractEventDispatcher>
 #include <QApplication>
 #include <QFont>
+#include <QFontMetrics>
 #include <QImage>
 #include <QThread>
 #include <QTimer>
@@ -19,6 +20,7 @@
 #include <memory>
 
 #include "platform/backend.h"
+#include "platform/dialogs.h"
 #include "platform/qt/qt_backend.h"
 #include "platform/qt/qt_internal.h"
 
@@ -166,6 +168,12 @@ int StartQtBackend() {
     // A fixed font, so that metrics are the same on every machine; fontconfig supplies the CJK
     // glyphs of the Japanese captions from the installed IPA font.
     QApplication::setFont(QFont(QStringLiteral("Sans Serif"), 9));
+    // Dialog units follow that font: the average width of the Latin letters, rounded,
+    // and the line height (pixels).
+    const QFontMetrics metrics(QApplication::font());
+    const int letters = metrics.horizontalAdvance(
+        QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
+    SetDialogBaseUnits((letters / 26 + 1) / 2, metrics.height());
     QApplication::setQuitOnLastWindowClosed(false);
     dueTimer = new QTimer;
     dueTimer->setSingleShot(true);

@@ -60,6 +60,19 @@ WindowHandle FindQtTopLevel(QWidget* widget);
 // Every window that has a widget.
 std::vector<WindowHandle> ListQtWindows();
 
+// Widgets of dialog records (qt_dialog_widgets.cpp). MakeQtDialogWidget makes the widget of a
+// dialog or of one of its controls (null for other windows); each Apply/Refresh call returns 1
+// when it handled a dialog's window, 0 to leave it to the general code.
+QWidget* MakeQtDialogWidget(WindowHandle window, QWidget* host);
+int ApplyQtDialogText(WindowHandle window);
+int RefreshQtDialogControl(WindowHandle window);
+int ApplyQtDialogEnabled(WindowHandle window);
+int ApplyQtDialogGeometry(WindowHandle window);
+int ApplyQtDialogPaintRecord(WindowHandle window);
+// Around showing a dialog: placed on its owner before, raised with its focused control after.
+void PrepareQtDialogShow(WindowHandle window);
+void FinishQtDialogShow(WindowHandle window);
+
 // Menus (qt_menus.cpp): the window's menu bar brought up to date from its record.
 void SyncQtMenuBar(WindowHandle window);
 void OnQtMenuChanged(MenuHandle menu, int destroyed);
