@@ -155,6 +155,7 @@ struct Heard {
     std::vector<unsigned> scrolls;                   // code | position << 16
 };
 Heard heard;
+std::uint32_t swatchColor = 0x00336699;  // the colour the procedure gives its swatch
 
 MessageResult ControlsProcedure(WindowHandle dialog, unsigned message, MessageWParam wparam,
                                 MessageLParam) {
@@ -165,7 +166,7 @@ MessageResult ControlsProcedure(WindowHandle dialog, unsigned message, MessageWP
             SetDlgItemText(dialog, 14, "12.5");
             return 1;
         case WM_CTLCOLORSTATIC:
-            return kSwatchColored | 0x00336699;
+            return kSwatchColored | swatchColor;
         case WM_HSCROLL:
             heard.scrolls.push_back(static_cast<unsigned>(wparam));
             return 1;
@@ -191,12 +192,14 @@ bool HeardCommand(int id, unsigned code) {
 
 TEST_F(QtDialogWidgetsTest, EachControlKindFollowsItsRecordBothWays) {
     heard = Heard{};
+    swatchColor = 0x00336699;
     WindowHandle dialog = {};
     QDialog* widget = nullptr;
     std::string editText;
     unsigned checks[4] = {};
     bool shownAtOpening[4] = {};
     bool shownLater[4] = {};
+    bool repainted = false;
     WhenIdle([&] {
         widget = OpenDialogWidget(kControlsDialog);
         ASSERT_NE(widget, nullptr);
@@ -232,7 +235,16 @@ TEST_F(QtDialogWidgetsTest, EachControlKindFollowsItsRecordBothWays) {
                 shownLater[1] = !Item(widget, 14)->isEnabled();
                 shownLater[2] = Item<QLabel>(widget, 17)->text() == "changed";
                 shownLater[3] = Item<QScrollBar>(widget, 15)->value() == 3;
-                QTest::keyClick(widget, Qt::Key_Return);
+                // A swatch repainted shows the colour its dialog gives it then.
+                swatchColor = 0x00FF0000;
+                InvalidatePlatformWindow(dialog);
+                WhenIdle(
+                    [&] {
+                        repainted = Item<QWidget>(widget, 16)->grab().toImage().pixelColor(15, 6) ==
+                                    QColor(0, 0, 0xFF);
+                        QTest::keyClick(widget, Qt::Key_Return);
+                    },
+                    100);
             },
             100);
     });
@@ -241,6 +253,7 @@ TEST_F(QtDialogWidgetsTest, EachControlKindFollowsItsRecordBothWays) {
         EXPECT_TRUE(shownAtOpening[i]) << i;
         EXPECT_TRUE(shownLater[i]) << i;
     }
+    EXPECT_TRUE(repainted);
     // A manual check box waits for its procedure; automatic buttons change themselves.
     const unsigned expectedChecks[4] = {BST_UNCHECKED, BST_CHECKED, BST_UNCHECKED, BST_CHECKED};
     for (int i = 0; i < 4; ++i) {

@@ -12,6 +12,7 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSet>
 #include <QTest>
 #include <cstdio>
 #include <cstdlib>
@@ -23,6 +24,7 @@
 #include "platform/backend.h"
 #include "platform/menus.h"
 #include "qt_test_support.h"
+#include "resources/dialog_templates.h"
 #include "resources/main_menu.h"
 #include "shell/main_window.h"
 #include "shell/run_commands.h"
@@ -229,6 +231,7 @@ TEST_F(QtProgramTest, AStockTypedIntoItsDialogOpenedByTheMenuIsTheStockMade) {
     double origin[3] = {};
     double far[3] = {};
     double pitch = 0;
+    int panelColors = 0;
     std::function<void()> chooseMachineCoordinates, typeAndConfirm, look;
     chooseMachineCoordinates = [&] {
         QDialog* dialog = testing::ShownDialogWith(142);
@@ -263,6 +266,24 @@ TEST_F(QtProgramTest, AStockTypedIntoItsDialogOpenedByTheMenuIsTheStockMade) {
             return;
         }
         made = StockCommands.stockPresent;
+        // The tool panel shows what its procedure painted in its drawing area (the magazine and
+        // the tool), where no control lies.
+        if (QDialog* panel = testing::ShownDialogWith(1016)) {
+            const QImage shown = panel->grab().toImage();
+            const ControlTemplate* area = nullptr;
+            for (const ControlTemplate& c : FindDialogTemplate(IDD_TOOL_DISPLAY)->controls) {
+                area = c.kind == ControlKind::Custom ? &c : area;
+            }
+            ASSERT_NE(area, nullptr);
+            const WindowRect r = DialogUnitsToPixels(area->x, area->y, area->w, area->h);
+            QSet<QRgb> colors;
+            for (int y = r.top; y < r.bottom; y += 2) {
+                for (int x = r.left; x < r.right; x += 2) {
+                    colors.insert(shown.pixel(x, y));
+                }
+            }
+            panelColors = static_cast<int>(colors.size());
+        }
         std::copy(InitialStock.box, InitialStock.box + 6, box);
         const StockModel& model = CurrentStockModel();
         const int counts[3] = {model.nx, model.ny, model.nz};
@@ -284,6 +305,7 @@ TEST_F(QtProgramTest, AStockTypedIntoItsDialogOpenedByTheMenuIsTheStockMade) {
     EXPECT_EQ(RunProgram(start), 0);
     EXPECT_EQ(typed, 6);
     EXPECT_EQ(made, 1);
+    EXPECT_GE(panelColors, 4) << "the tool panel shows its picture";
     for (int i = 0; i < 6; ++i) {
         EXPECT_DOUBLE_EQ(box[i], fields[i].value) << i;
     }
