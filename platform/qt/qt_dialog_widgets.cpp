@@ -301,9 +301,15 @@ QWidget* MakeControl(WindowHandle control, QWidget* host) {
             widget = radio;
             break;
         }
-        case ControlKind::GroupBox:
-            widget = new QGroupBox(host);
+        case ControlKind::GroupBox: {
+            // A frame and title only: the controls inside are its siblings and take the clicks,
+            // whatever the order of the template.
+            auto* group = new QGroupBox(host);
+            group->setAttribute(Qt::WA_TransparentForMouseEvents);
+            group->setFocusPolicy(Qt::NoFocus);
+            widget = group;
             break;
+        }
         case ControlKind::Edit: {
             auto* edit = new RecordEdit(control, host);
             edit->setReadOnly((entry->style & kReadOnly) != 0);
@@ -375,7 +381,9 @@ QWidget* MakeControl(WindowHandle control, QWidget* host) {
             RefreshQtControl(control);
         });
     }
-    if (entry->style & kTabStop) {
+    if (entry->kind == ControlKind::GroupBox) {
+        widget->lower();
+    } else if (entry->style & kTabStop) {
         widget->setFocusPolicy(Qt::StrongFocus);
     } else if (entry->kind != ControlKind::Edit) {
         widget->setFocusPolicy(Qt::ClickFocus);
