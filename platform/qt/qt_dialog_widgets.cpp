@@ -1,8 +1,9 @@
 // The widgets of dialog records: a dialog is a QDialog without a layout holding one widget per
 // control record at its converted rectangle. Program changes of a record reach its widget with
 // the widget's signals blocked; a user action writes the record (text, check) without program
-// code and posts the notification the procedure expects. Modal dialogs are shown, never exec'd:
-// the layer's modal loop waits for them.
+// code and posts the notification the procedure expects (a tab click, which asks the dialog
+// first, is made inside the layer's loop). Modal dialogs are shown, never exec'd: the layer's
+// modal loop waits for them.
 #include <QCheckBox>
 #include <QDialog>
 #include <QFocusEvent>
@@ -333,6 +334,14 @@ QWidget* MakeControl(WindowHandle control, QWidget* host) {
             auto* tabs = new QTabBar(host);
             tabs->setExpanding(false);
             tabs->setUsesScrollButtons(true);
+            // The dialog may refuse the change: the click is made inside the layer's loop, and
+            // the bar then shows the record's tab, whichever it is.
+            QObject::connect(tabs, &QTabBar::currentChanged, [control, dialog, id](int index) {
+                QueueQtLoopWork([control, dialog, id, index] {
+                    ClickTabItem(dialog, id, index);
+                    RefreshQtControl(control);
+                });
+            });
             widget = tabs;
             break;
         }
@@ -447,6 +456,20 @@ int RefreshQtDialogControl(WindowHandle window) {
     } else if (auto* button = qobject_cast<QAbstractButton*>(widget);
                button && button->isCheckable()) {
         button->setChecked(IsDlgButtonChecked(dialog, id) == BST_CHECKED);
+    } else if (auto* tabs = qobject_cast<QTabBar*>(widget)) {
+        const int count = GetTabItemCount(dialog, id);
+        while (tabs->count() > count) {
+            tabs->removeTab(tabs->count() - 1);
+        }
+        for (int i = 0; i < count; ++i) {
+            const QString text = QString::fromStdString(GetTabItemText(dialog, id, i));
+            if (i < tabs->count()) {
+                tabs->setTabText(i, text);
+            } else {
+                tabs->addTab(text);
+            }
+        }
+        tabs->setCurrentIndex(GetTabSelection(dialog, id));
     } else if (auto* bar = qobject_cast<QScrollBar*>(widget)) {
         int minimum = 0;
         int maximum = 0;

@@ -39,6 +39,9 @@ void WakeQtModalLoop();
 void RunQtModalLoop(WindowHandle owner, const bool* done);
 // Hands the dropped paths to the window as WM_DROPFILES, from inside the layer's loop.
 void QueueQtDrop(WindowHandle window, std::vector<std::string> paths);
+// Runs the work inside the layer's loop (GUI thread): for a toolkit handler whose user action
+// calls program code (a tab click asks the dialog first).
+void QueueQtLoopWork(std::function<void()> work);
 
 // Widgets of window records (qt_widgets.cpp).
 QWidget* EnsureQtWidget(WindowHandle window);

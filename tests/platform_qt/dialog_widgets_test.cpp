@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QScrollBar>
+#include <QTabBar>
 #include <QTest>
 
 #include "dialogs/dialog_conventions.h"
@@ -278,6 +279,75 @@ TEST_F(QtDialogWidgetsTest, EachControlKindFollowsItsRecordBothWays) {
     // The bar asked for one step to the right and stayed where the procedure keeps it.
     ASSERT_EQ(heard.scrolls.size(), 1u);
     EXPECT_EQ(heard.scrolls[0], SB_LINERIGHT | (4u << 16));
+}
+
+constexpr ControlTemplate kTabs[] = {
+    {ControlKind::TabBar, 20, 5, 5, 150, 14, "", nullptr, kTabStop},
+    {ControlKind::DefPushButton, IDOK, 60, 40, 40, 14, "OK", nullptr, kTabStop},
+};
+constexpr DialogTemplate kTabsDialog = {9902, "tabs", nullptr, 160, 60, 0, kTabs};
+
+// The tab bar's notifications with the selection the record had at each.
+std::vector<std::pair<unsigned, int>> tabNotes;
+bool refuseTabChange = false;
+
+MessageResult TabsProcedure(WindowHandle dialog, unsigned message, MessageWParam wparam,
+                            MessageLParam lparam) {
+    switch (message) {
+        case WM_INITDIALOG:
+            for (const char* name : {"G54", "G55", "G56"}) {
+                InsertTabItem(dialog, 20, GetTabItemCount(dialog, 20), name);
+            }
+            return 1;
+        case WM_NOTIFY: {
+            const auto* header = reinterpret_cast<const NotifyHeader*>(lparam);
+            tabNotes.emplace_back(header->code, GetTabSelection(dialog, 20));
+            return header->code == TCN_SELCHANGING && refuseTabChange ? 1 : 0;
+        }
+        case WM_COMMAND:
+            if (CommandIdOf(wparam) == IDOK || CommandIdOf(wparam) == IDCANCEL) {
+                EndDialog(dialog, CommandIdOf(wparam) == IDOK);
+            }
+            return 1;
+        default:
+            return 0;
+    }
+}
+
+TEST_F(QtDialogWidgetsTest, ATabClickAsksTheDialogWhichMayKeepTheTab) {
+    tabNotes.clear();
+    refuseTabChange = false;
+    QStringList texts;
+    int shownAfterRefusal = -1;
+    WhenIdle([&] {
+        QDialog* widget = OpenDialogWidget(kTabsDialog);
+        ASSERT_NE(widget, nullptr);
+        auto* tabs = Item<QTabBar>(widget, 20);
+        for (int i = 0; i < tabs->count(); ++i) {
+            texts << tabs->tabText(i);
+        }
+        QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(1).center());
+        WhenIdle(
+            [&, widget, tabs] {
+                refuseTabChange = true;
+                QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(2).center());
+                WhenIdle(
+                    [&, widget, tabs] {
+                        shownAfterRefusal = tabs->currentIndex();
+                        QTest::keyClick(widget, Qt::Key_Return);
+                    },
+                    100);
+            },
+            100);
+    });
+    EXPECT_EQ(RunModalDialog(kTabsDialog, owner, TabsProcedure, 0), 1);
+    EXPECT_EQ(texts, QStringList({"G54", "G55", "G56"}));
+    // The dialog heard the change with the old tab still selected, then with the new one; the
+    // refused change left the record and the bar on the tab before.
+    const std::vector<std::pair<unsigned, int>> expected = {
+        {TCN_SELCHANGING, 0}, {TCN_SELCHANGE, 1}, {TCN_SELCHANGING, 1}};
+    EXPECT_EQ(tabNotes, expected);
+    EXPECT_EQ(shownAfterRefusal, 1);
 }
 
 TEST_F(QtDialogWidgetsTest, TheColourChooserAnswersAndKeepsTheCustomColours) {
