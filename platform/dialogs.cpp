@@ -154,6 +154,12 @@ MessageResult ControlProcedure(WindowHandle window, unsigned message, MessageWPa
             }
             return result;
         }
+        case WM_PAINT:
+            // A swatch repaints with the colour its dialog gives it now: the backend asks again.
+            if (GetControlKind(window) == ControlKind::Swatch) {
+                NotifyControlChanged(window);
+            }
+            return DefaultWindowProcedure(window, message, wparam, lparam);
         case WM_DESTROY: {
             std::lock_guard<std::mutex> lock(stateMutex);
             controlStates.erase(window);
@@ -632,6 +638,22 @@ int ScrollDlgItem(WindowHandle dialog, int id, unsigned code, int position) {
 
 int GetDlgItemScrollPos(WindowHandle dialog, int id) {
     return static_cast<int>(SendDlgItemMessage(dialog, id, SBM_GETPOS, 0, 0));
+}
+
+int GetDlgItemScrollRange(WindowHandle dialog, int id, int* minimum, int* maximum) {
+    WindowHandle control = GetChildWindow(dialog, id);
+    std::lock_guard<std::mutex> lock(stateMutex);
+    ControlState* state = FindControlLocked(control);
+    if (!state || state->kind != ControlKind::HScrollBar) {
+        return 0;
+    }
+    if (minimum) {
+        *minimum = state->scrollMin;
+    }
+    if (maximum) {
+        *maximum = state->scrollMax;
+    }
+    return 1;
 }
 
 int TypeDlgItemText(WindowHandle dialog, int id, const std::string& text) {

@@ -204,7 +204,8 @@ std::uint32_t GetControlStyle(WindowHandle control);
 int GetDlgCtrlId(WindowHandle control);
 // A swatch shows the colour its dialog gives it: WM_CTLCOLORSTATIC, sent to the dialog with the
 // swatch as lparam, is answered with kSwatchColored | 0x00BBGGRR, or 0 for no colour. Backends
-// ask it whenever they paint the swatch.
+// ask it whenever they paint the swatch; a swatch's WM_PAINT (after the dialog or the swatch was
+// invalidated) tells the backend through its controlChanged hook that the colour may have changed.
 constexpr MessageResult kSwatchColored = 0x1000000;
 // The colour the dialog gives its swatch: 1 with *color set, 0 when it gives none.
 int GetDlgSwatchColor(WindowHandle dialog, int id, std::uint32_t* color);
@@ -249,6 +250,9 @@ int TypeDlgItemText(WindowHandle dialog, int id, const std::string& text);
 int ScrollDlgItem(WindowHandle dialog, int id, unsigned code, int position);
 // The scroll bar's position (0 for a control that is not a scroll bar).
 int GetDlgItemScrollPos(WindowHandle dialog, int id);
+// The scroll bar's range: 1 with *minimum and *maximum set, 0 for a control that is not a scroll
+// bar.
+int GetDlgItemScrollRange(WindowHandle dialog, int id, int* minimum, int* maximum);
 
 // Answers dialogs instead of a user: called with the dialog, its template id and the number of
 // earlier calls for this dialog, each time its modal loop has no message left. It fills fields

@@ -6,6 +6,7 @@
 #include <QAbstractEventDispatcher>
 #include <QApplication>
 #include <QFont>
+#include <QFontMetrics>
 #include <QImage>
 #include <QThread>
 #include <QTimer>
@@ -19,6 +20,7 @@
 #include <memory>
 
 #include "platform/backend.h"
+#include "platform/dialogs.h"
 #include "platform/qt/qt_backend.h"
 #include "platform/qt/qt_internal.h"
 
@@ -33,6 +35,8 @@ QApplication* application = nullptr;  // GUI thread only
 QTimer* dueTimer = nullptr;           // wakes a wait when a layer timer falls due
 // Drops waiting for the layer's loop, oldest first (GUI thread only).
 std::deque<std::pair<WindowHandle, std::vector<std::string>>> pendingDrops;
+// Work of toolkit handlers waiting for the layer's loop, oldest first (GUI thread only).
+std::deque<std::function<void()>> pendingWork;
 
 // argc and argv outlive the application object, as Qt requires.
 int applicationArgc = 1;
@@ -41,6 +45,7 @@ char* applicationArgv[] = {applicationName, nullptr};
 
 constexpr unsigned kServiceCall = WM_USER + 700;  // lparam: const std::function<void()>*
 constexpr unsigned kServiceDrop = WM_USER + 701;  // the oldest pending drop
+constexpr unsigned kServiceWork = WM_USER + 702;  // the oldest pending work
 
 MessageResult ServiceProcedure(WindowHandle window, unsigned message, MessageWParam wparam,
                                MessageLParam lparam) {
@@ -56,6 +61,15 @@ MessageResult ServiceProcedure(WindowHandle window, unsigned message, MessageWPa
             pendingDrops.pop_front();
             return SendWindowMessage(drop.first, WM_DROPFILES, 0,
                                      reinterpret_cast<MessageLParam>(&drop.second));
+        }
+        case kServiceWork: {
+            if (pendingWork.empty()) {
+                return 0;
+            }
+            std::function<void()> work = std::move(pendingWork.front());
+            pendingWork.pop_front();
+            work();
+            return 1;
         }
         default:
             return DefaultWindowProcedure(window, message, wparam, lparam);
@@ -166,6 +180,12 @@ int StartQtBackend() {
     // A fixed font, so that metrics are the same on every machine; fontconfig supplies the CJK
     // glyphs of the Japanese captions from the installed IPA font.
     QApplication::setFont(QFont(QStringLiteral("Sans Serif"), 9));
+    // Dialog units follow that font: the average width of the Latin letters, rounded,
+    // and the line height (pixels).
+    const QFontMetrics metrics(QApplication::font());
+    const int letters = metrics.horizontalAdvance(
+        QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
+    SetDialogBaseUnits((letters / 26 + 1) / 2, metrics.height());
     QApplication::setQuitOnLastWindowClosed(false);
     dueTimer = new QTimer;
     dueTimer->setSingleShot(true);
@@ -254,6 +274,7 @@ void StopQtBackend() {
     }
     DeleteAllQtWidgets();
     pendingDrops.clear();
+    pendingWork.clear();
     SetGuiPump(nullptr);
     guiDispatcher.store(nullptr);
     delete dueTimer;
@@ -318,6 +339,13 @@ void QueueQtDrop(WindowHandle window, std::vector<std::string> paths) {
     pendingDrops.emplace_back(window, std::move(paths));
     if (!PostWindowMessage(serviceWindow.load(), kServiceDrop, 0, 0)) {
         pendingDrops.pop_back();
+    }
+}
+
+void QueueQtLoopWork(std::function<void()> work) {
+    pendingWork.push_back(std::move(work));
+    if (!PostWindowMessage(serviceWindow.load(), kServiceWork, 0, 0)) {
+        pendingWork.pop_back();
     }
 }
 

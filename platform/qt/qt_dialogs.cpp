@@ -1,8 +1,9 @@
-// The responders of the Qt backend: message boxes, file dialogs and popup menus shown with the
-// toolkit and waited for in the layer's own modal loop, so that timers and other threads' sends
-// keep flowing meanwhile. A request from another thread runs on the GUI thread through the
+// The responders of the Qt backend: message boxes, file and colour dialogs and popup menus shown
+// with the toolkit and waited for in the layer's own modal loop, so that timers and other threads'
+// sends keep flowing meanwhile. A request from another thread runs on the GUI thread through the
 // service window; when that thread's loop has ended, the request gets its default answer.
 #include <QCheckBox>
+#include <QColorDialog>
 #include <QCursor>
 #include <QFileDialog>
 #include <QGridLayout>
@@ -10,6 +11,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 
+#include "platform/color_dialog.h"
 #include "platform/file_dialog.h"
 #include "platform/message_box.h"
 #include "platform/popup_menu.h"
@@ -31,6 +33,20 @@ QWidget* OwnerWidget(WindowHandle owner) {
 void Activate(QWidget* window) {
     window->raise();
     window->activateWindow();
+}
+
+// Opens the toolkit dialog (never exec) in front and waits for its end in the layer's modal
+// loop, the owner disabled meanwhile; the dialog is hidden again on return.
+void OpenAndWait(QDialog* dialog, WindowHandle owner) {
+    bool done = false;
+    QObject::connect(dialog, &QDialog::finished, [&done] {
+        done = true;
+        WakeQtModalLoop();
+    });
+    dialog->open();
+    Activate(dialog);
+    RunQtModalLoop(owner, &done);
+    dialog->hide();
 }
 
 // Runs the answer on the GUI thread; the fallback stands when that cannot be done.
@@ -105,15 +121,7 @@ int AskMessageBox(const MessageBoxRequest& request) {
     if (request.style & MBX_TOPMOST) {
         box.setWindowFlag(Qt::WindowStaysOnTopHint);
     }
-    bool done = false;
-    QObject::connect(&box, &QMessageBox::finished, [&done] {
-        done = true;
-        WakeQtModalLoop();
-    });
-    box.open();
-    Activate(&box);
-    RunQtModalLoop(request.owner, &done);
-    box.hide();
+    OpenAndWait(&box, request.owner);
     const auto clicked = box.standardButton(box.clickedButton());
     for (const BoxButton& each : buttons) {
         if (each.button == clicked) {
@@ -172,15 +180,7 @@ FileDialogResult AskFileDialog(const FileDialogRequest& request) {
             grid->addWidget(checkBox, grid->rowCount(), 0, 1, -1);
         }
     }
-    bool done = false;
-    QObject::connect(&dialog, &QDialog::finished, [&done] {
-        done = true;
-        WakeQtModalLoop();
-    });
-    dialog.open();
-    Activate(&dialog);
-    RunQtModalLoop(request.owner, &done);
-    dialog.hide();
+    OpenAndWait(&dialog, request.owner);
     const QStringList chosen = dialog.selectedFiles();
     if (dialog.result() != QDialog::Accepted || chosen.isEmpty()) {
         return cancelled;
@@ -191,6 +191,42 @@ FileDialogResult AskFileDialog(const FileDialogRequest& request) {
     result.filterIndex = names.isEmpty() ? 0 : names.indexOf(dialog.selectedNameFilter()) + 1;
     result.checkBoxChecked = checkBox && checkBox->isChecked() ? 1 : 0;
     return result;
+}
+
+QColor ToQColor(std::uint32_t color) {
+    return QColor(color & 0xFF, (color >> 8) & 0xFF, (color >> 16) & 0xFF);
+}
+
+std::uint32_t FromQColor(const QColor& color) {
+    return static_cast<std::uint32_t>(color.red()) |
+           (static_cast<std::uint32_t>(color.green()) << 8) |
+           (static_cast<std::uint32_t>(color.blue()) << 16);
+}
+
+// The toolkit's colour chooser with the program's 16 custom colours, which come back whatever the
+// answer: the user may have set some before cancelling, and they are kept for the next opening.
+int AskColor(const ColorChooserRequest& request, std::uint32_t* chosen) {
+    if (!IsQtGuiThread()) {
+        return AskOnGuiThread([&] { return AskColor(request, chosen); }, 0);
+    }
+    if (request.customColors) {
+        for (int i = 0; i < kCustomColorCount; ++i) {
+            QColorDialog::setCustomColor(i, ToQColor(request.customColors[i]));
+        }
+    }
+    QColorDialog dialog(ToQColor(request.initial), OwnerWidget(request.owner));
+    dialog.setOption(QColorDialog::DontUseNativeDialog);
+    OpenAndWait(&dialog, request.owner);
+    if (request.customColors) {
+        for (int i = 0; i < kCustomColorCount; ++i) {
+            request.customColors[i] = FromQColor(QColorDialog::customColor(i));
+        }
+    }
+    if (dialog.result() != QDialog::Accepted) {
+        return 0;
+    }
+    *chosen = FromQColor(dialog.selectedColor());
+    return 1;
 }
 
 unsigned AskPopupMenu(const PopupMenu& menu, int, int) {
@@ -229,12 +265,14 @@ void InstallQtResponders() {
     SetMessageBoxResponder(AskMessageBox);
     SetFileDialogResponder(AskFileDialog);
     SetPopupMenuResponder(AskPopupMenu);
+    SetColorChooserResponder(AskColor);
 }
 
 void RemoveQtResponders() {
     SetMessageBoxResponder({});
     SetFileDialogResponder({});
     SetPopupMenuResponder({});
+    SetColorChooserResponder({});
 }
 
 }  // namespace mirexa

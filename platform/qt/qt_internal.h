@@ -39,6 +39,9 @@ void WakeQtModalLoop();
 void RunQtModalLoop(WindowHandle owner, const bool* done);
 // Hands the dropped paths to the window as WM_DROPFILES, from inside the layer's loop.
 void QueueQtDrop(WindowHandle window, std::vector<std::string> paths);
+// Runs the work inside the layer's loop (GUI thread): for a toolkit handler whose user action
+// calls program code (a tab click asks the dialog first).
+void QueueQtLoopWork(std::function<void()> work);
 
 // Widgets of window records (qt_widgets.cpp).
 QWidget* EnsureQtWidget(WindowHandle window);
@@ -59,6 +62,19 @@ QMenuBar* FindQtMenuBar(WindowHandle window);
 WindowHandle FindQtTopLevel(QWidget* widget);
 // Every window that has a widget.
 std::vector<WindowHandle> ListQtWindows();
+
+// Widgets of dialog records (qt_dialog_widgets.cpp). MakeQtDialogWidget makes the widget of a
+// dialog or of one of its controls (null for other windows); each Apply/Refresh call returns 1
+// when it handled a dialog's window, 0 to leave it to the general code.
+QWidget* MakeQtDialogWidget(WindowHandle window, QWidget* host);
+int ApplyQtDialogText(WindowHandle window);
+int RefreshQtDialogControl(WindowHandle window);
+int ApplyQtDialogEnabled(WindowHandle window);
+int ApplyQtDialogGeometry(WindowHandle window);
+int ApplyQtDialogPaintRecord(WindowHandle window);
+// Around showing a dialog: placed on its owner before, raised with its focused control after.
+void PrepareQtDialogShow(WindowHandle window);
+void FinishQtDialogShow(WindowHandle window);
 
 // Menus (qt_menus.cpp): the window's menu bar brought up to date from its record.
 void SyncQtMenuBar(WindowHandle window);

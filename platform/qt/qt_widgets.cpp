@@ -309,6 +309,9 @@ ClientWidget* ClientWidgetOf(WindowHandle window) {
 }
 
 QWidget* MakeWidget(WindowHandle window, WindowHandle parent) {
+    if (QWidget* dialog = MakeQtDialogWidget(window, parent ? ClientOf(parent) : nullptr)) {
+        return dialog;
+    }
     if (!parent) {
         return new FrameWidget(window);
     }
@@ -413,7 +416,7 @@ void DeleteAllQtWidgets() {
 void ApplyQtGeometry(WindowHandle window) {
     QWidget* widget = FindQtWidget(window);
     WindowRect r = {};
-    if (!widget || !GetPlatformWindowRect(window, &r)) {
+    if (!widget || !GetPlatformWindowRect(window, &r) || ApplyQtDialogGeometry(window)) {
         return;
     }
     const int width = std::max(0, r.right - r.left);
@@ -446,7 +449,9 @@ void ApplyQtVisibility(WindowHandle window) {
             frame->showMinimized();
         } else {
             ApplyQtGeometry(window);
+            PrepareQtDialogShow(window);
             frame->showNormal();
+            FinishQtDialogShow(window);
         }
         return;
     }
@@ -456,12 +461,18 @@ void ApplyQtVisibility(WindowHandle window) {
 }
 
 void ApplyQtText(WindowHandle window) {
+    if (ApplyQtDialogText(window)) {
+        return;
+    }
     if (QWidget* widget = FindQtWidget(window); widget && widget->isWindow()) {
         widget->setWindowTitle(QString::fromStdString(GetPlatformWindowText(window)));
     }
 }
 
 void ApplyQtEnabled(WindowHandle window) {
+    if (ApplyQtDialogEnabled(window)) {
+        return;
+    }
     const bool enabled = IsPlatformWindowEnabled(window) != 0;
     if (FrameWidget* frame = FrameOf(window)) {
         // The frame itself stays enabled, so that a box or dialog above it is not disabled too.
@@ -481,6 +492,9 @@ void ApplyQtFocus(WindowHandle window) {
 }
 
 void RefreshQtControl(WindowHandle window) {
+    if (RefreshQtDialogControl(window)) {
+        return;
+    }
     QWidget* widget = FindQtWidget(window);
     if (auto* bar = dynamic_cast<QProgressBar*>(widget)) {
         const ProgressBarValue value = GetProgressBarValue(window);
@@ -508,6 +522,7 @@ void ShowQtFrame(WindowHandle window, const QImage& image) {
 void ApplyQtPaintRecord(WindowHandle window) {
     ClientWidget* client = ClientWidgetOf(window);
     if (!client) {
+        ApplyQtDialogPaintRecord(window);
         return;
     }
     if (client->picture.size() != client->size()) {

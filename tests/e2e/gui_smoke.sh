@@ -3,8 +3,8 @@
 # user would. It opens the sample NC program through the menu (with its optimal stock), starts the
 # result run with F5, waits for the end, saves the view with Ctrl+P and compares that PNG (the
 # off-screen render the captures read) with the view as the X server shows it; the screenshot and
-# the PNG are kept as artefacts. Skips itself (exit 77) without Xvfb, xdotool, xwd, ffmpeg or
-# python3. Usage: gui_smoke.sh MIREXA SAMPLES_DIR ARTEFACT_DIR
+# the PNG are kept as artefacts. Alt+"/" opens the version panel and Esc closes it. Skips itself
+# (exit 77) without Xvfb, xdotool, xwd, ffmpeg or python3. Usage: gui_smoke.sh MIREXA SAMPLES_DIR ARTEFACT_DIR
 set -euo pipefail
 program="$1"
 samples="$2"
@@ -121,6 +121,18 @@ cp "$work/gui/tmp.png" "$artefacts/gui_view.png"
 # The view lies right of the panel column, under the menu bar and the NC strip.
 python3 "$here/png_difference.py" --inside "$artefacts/gui_main_window.png" "$work/gui/tmp.png" \
     0.001 200 260 20 90 || fail "the view on screen is not the picture the captures read"
+
+# Alt+"/" opens the version panel wherever the focus is; Esc closes it.
+xdotool windowfocus --sync "$main" key alt+slash
+version="$(find_window 10 'Version/Environment')" || fail "Alt+/ did not open the version panel"
+[ -n "$version" ] || fail "Alt+/ did not open the version panel"
+xdotool windowfocus --sync "$version" key Escape
+for _ in $(seq 1 50); do
+    [ -z "$(xdotool search --onlyvisible --name 'Version/Environment' 2>/dev/null)" ] && break
+    sleep 0.1
+done
+[ -z "$(xdotool search --onlyvisible --name 'Version/Environment' 2>/dev/null)" ] ||
+    fail "Esc did not close the version panel"
 
 # Quit: the close box asks the main window to close (without a window manager xdotool cannot
 # press it, so the close request goes through the menu's Exit item when it is handled, and

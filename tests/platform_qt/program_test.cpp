@@ -5,9 +5,14 @@
 // and the program without a display says so and fails.
 #include <gtest/gtest.h>
 
+#include <QDialog>
 #include <QFileDialog>
+#include <QLineEdit>
 #include <QMainWindow>
 #include <QMenuBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSet>
 #include <QTest>
 #include <cstdio>
 #include <cstdlib>
@@ -18,11 +23,14 @@
 #include "platform/backend.h"
 #include "platform/menus.h"
 #include "qt_test_support.h"
+#include "resources/dialog_templates.h"
 #include "resources/main_menu.h"
 #include "services/shared_state.h"
 #include "shell/main_window.h"
 #include "shell/run_commands.h"
 #include "shell/startup.h"
+#include "shell/stock_commands.h"
+#include "stock/stock_model.h"
 #include "support/scratch_directory.h"
 #include "view/snapshots.h"
 
@@ -207,6 +215,105 @@ TEST_F(QtProgramTest, AProgramOpenedThroughTheMenuRunsWithItsKey) {
     EXPECT_EQ(RunProgram(start), 0);
     EXPECT_EQ(chosen, scratch.At("demo_part.nc"));
     EXPECT_EQ(runStarted, 1);
+}
+
+TEST_F(QtProgramTest, AStockTypedIntoItsDialogOpenedByTheMenuIsTheStockMade) {
+    // Machine coordinates (mm) typed into the two-point dialog: minimum, then maximum.
+    const struct {
+        int id;
+        const char* text;
+        double value;
+    } fields[] = {{142, "-10", -10}, {143, "5", 5},   {144, "-30", -30},
+                  {145, "40", 40},   {146, "25", 25}, {147, "0", 0}};
+    int typed = 0;
+    int made = 0;
+    double box[6] = {};
+    double origin[3] = {};
+    double far[3] = {};
+    double pitch = 0;
+    int panelColors = 0;
+    std::function<void()> chooseMachineCoordinates, typeAndConfirm, look;
+    chooseMachineCoordinates = [&] {
+        QDialog* dialog = testing::ShownDialogWith(142);
+        ASSERT_NE(dialog, nullptr);
+        // The fields show machine coordinates once that button is chosen (it is greyed while
+        // the origin is the machine's).
+        auto* machine = dialog->findChild<QRadioButton*>("item1423");
+        ASSERT_NE(machine, nullptr);
+        if (machine->isEnabled()) {
+            QTest::mouseClick(machine, Qt::LeftButton, {}, QPoint(5, 5));
+        }
+        testing::WhenIdle(typeAndConfirm, 20);
+    };
+    typeAndConfirm = [&] {
+        QDialog* dialog = testing::ShownDialogWith(142);
+        ASSERT_NE(dialog, nullptr);
+        for (const auto& field : fields) {
+            auto* edit = dialog->findChild<QLineEdit*>(QStringLiteral("item%1").arg(field.id));
+            ASSERT_NE(edit, nullptr) << field.id;
+            edit->setFocus();
+            edit->selectAll();
+            QTest::keyClick(edit, Qt::Key_Delete);
+            QTest::keyClicks(edit, field.text);
+            typed += edit->text() == field.text ? 1 : 0;
+        }
+        QTest::mouseClick(dialog->findChild<QPushButton*>("item1"), Qt::LeftButton);
+        testing::WhenIdle(look, 50);
+    };
+    look = [&] {
+        if (testing::ShownDialogWith(142) != nullptr) {
+            testing::WhenIdle(look, 50);
+            return;
+        }
+        made = StockCommands.stockPresent;
+        // The tool panel shows what its procedure painted in its drawing area (the magazine and
+        // the tool), where no control lies.
+        if (QDialog* panel = testing::ShownDialogWith(1016)) {
+            const QImage shown = panel->grab().toImage();
+            const ControlTemplate* area = nullptr;
+            for (const ControlTemplate& c : FindDialogTemplate(IDD_TOOL_DISPLAY)->controls) {
+                area = c.kind == ControlKind::Custom ? &c : area;
+            }
+            ASSERT_NE(area, nullptr);
+            const WindowRect r = DialogUnitsToPixels(area->x, area->y, area->w, area->h);
+            QSet<QRgb> colors;
+            for (int y = r.top; y < r.bottom; y += 2) {
+                for (int x = r.left; x < r.right; x += 2) {
+                    colors.insert(shown.pixel(x, y));
+                }
+            }
+            panelColors = static_cast<int>(colors.size());
+        }
+        std::copy(InitialStock.box, InitialStock.box + 6, box);
+        const StockModel& model = CurrentStockModel();
+        const int counts[3] = {model.nx, model.ny, model.nz};
+        pitch = model.pitch;
+        for (int axis = 0; axis < 3; ++axis) {
+            origin[axis] = model.origin[axis];
+            far[axis] = model.origin[axis] + (counts[axis] - 1) * model.pitch;
+        }
+        NotifyNativeClose(MainWindow.load());
+    };
+    testing::WhenIdle(
+        [&] {
+            testing::WhenIdle(chooseMachineCoordinates, 20);
+            ChooseMenuCommand(MainWindow.load(), IDM_STOCK_TWO_POINT);
+        },
+        200);
+    ProgramStart start;
+    start.closeWhenIdle = 0;
+    EXPECT_EQ(RunProgram(start), 0);
+    EXPECT_EQ(typed, 6);
+    EXPECT_EQ(made, 1);
+    EXPECT_GE(panelColors, 4) << "the tool panel shows its picture";
+    for (int i = 0; i < 6; ++i) {
+        EXPECT_DOUBLE_EQ(box[i], fields[i].value) << i;
+    }
+    // The stock's nodes span the box typed, to within a pitch.
+    for (int axis = 0; axis < 3; ++axis) {
+        EXPECT_NEAR(origin[axis], fields[axis].value, pitch + 1e-9) << axis;
+        EXPECT_NEAR(far[axis], fields[axis + 3].value, pitch + 1e-9) << axis;
+    }
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QApplication>
+#include <QDialog>
 #include <QTimer>
 #include <QWidget>
 #include <chrono>
@@ -66,6 +67,18 @@ T* FindTopLevel() {
     for (QWidget* widget : QApplication::topLevelWidgets()) {
         if (auto* found = qobject_cast<T*>(widget); found && found->isVisible()) {
             return found;
+        }
+    }
+    return nullptr;
+}
+
+// The shown dialog that holds the control of that id (the panels are dialogs too), or null.
+inline QDialog* ShownDialogWith(int id) {
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        auto* dialog = qobject_cast<QDialog*>(widget);
+        if (dialog && dialog->isVisible() &&
+            dialog->findChild<QWidget*>(QStringLiteral("item%1").arg(id))) {
+            return dialog;
         }
     }
     return nullptr;
