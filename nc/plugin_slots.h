@@ -81,6 +81,12 @@ enum MxeditorExport : int {
     kEditorFindWindow,
     kEditorExecProgram,
     kEditorExecOption,
+    kEditorTop,
+    kEditorDown,
+    kEditorDown2,
+    kEditorJump,
+    kEditorJump2,
+    kEditorExit,
 };
 enum MxsyncExport : int {
     kSyncGet,

@@ -124,8 +124,7 @@ typedef void (*MirexaSuffixFn)(char* list);                    /* [MIREXA_PLUGIN
 /* Exports that are resolved (and may decide acceptance) but that this version never calls:
  * mxsim PARAMETER, PATHTYPE, GETWORK, START, GETTOOL, GETTOOLLEN, GETARBOR, CUTWORK, END; mxload
  * PARAMETER, STARTPOINT, GETWORKSIZE; mxmod PARAMETER, GETBASICMODEL, MODWORK; mxsave
- * GETBASICMODEL, GETSAVELEVEL; mxeditor FINDWINDOW, TOP, DOWN, DOWN2, JUMP, JUMP2, EXIT. Any
- * signature. */
+ * GETBASICMODEL, GETSAVELEVEL. Any signature. */
 typedef void (*MirexaReservedFn)(void);
 
 /* ---- mxread: path readers -------------------------------------------------------------------
@@ -223,6 +222,16 @@ typedef void (*MxsaveSaveWorkFn)(const char* path, const char* stockFile, const 
  */
 /* The [ExecEditor] EXEC_PROGRAM and EXEC_OPTION values, which the plug-in may rewrite. */
 typedef void (*MxeditorExecFn)(char* text); /* in/out [MIREXA_PLUGIN_TEXT_SIZE] */
+/* The editor driven by the plug-in, after mirexa started it on the NC program: FINDWINDOW finds
+ * its window (*linked non-zero when found; mirexa then sends the line moves below); JUMP and
+ * JUMP2 show a line (1 upward; JUMP2 with a column, 0 for none, and preferred when exported);
+ * TOP puts the cursor on the first line; DOWN and DOWN2 one line down (DOWN2 with the line the
+ * run is on, preferred when exported); EXIT asks the editor to close. The line moves may come
+ * from the simulation thread while the user-interface thread calls the others. */
+typedef void (*MxeditorFindWindowFn)(const char* ncPath, int* linked);
+typedef void (*MxeditorLineFn)(const int* line);
+typedef void (*MxeditorJump2Fn)(const int* line, const int* column);
+typedef void (*MxeditorPlainFn)(void);
 /* The machine's name; *enabled non-zero turns the offset panes' GET and PUT on. */
 typedef void (*MxsyncGetNameFn)(const char* name, int* enabled);
 /* GET and PUT, called by the information panel's panes: the D offsets, D wear, H offsets and H

@@ -11,11 +11,15 @@
 
 #include "config/config_records.h"
 #include "config/holder_file.h"
+#include "nc/nc_line_source.h"
+#include "nc/plugin_slots.h"
 #include "platform/file_replacement.h"
 #include "platform/message_box.h"
 #include "platform/program_start.h"
+#include "plugins/mirexa_plugin.h"
 #include "services/shared_state.h"
 #include "shell/nc_data_commands.h"
+#include "shell/plugin_host.h"
 #include "shell/status_bar.h"
 #include "view/view_window.h"
 
@@ -87,10 +91,20 @@ WindowHandle FindEditorWindow(const EditorBridgeState& e, const std::string& suf
 // to the editor with it released.
 std::mutex bridgeMutex;
 
-// A copy of the linked editor, when there is one still alive.
+// The editor plug-in's export, null when it is not loaded or has none.
+template <class Fn>
+Fn EditorPluginExport(int index) {
+    return IsPluginLoaded(kPluginEditor, 0) ? PluginExport<Fn>(kPluginEditor, 0, index) : nullptr;
+}
+
+// A copy of the linked editor, when there is one still alive (the plug-in's says it is).
 int TakeLinkedEditor(EditorBridgeState* out) {
     std::lock_guard lock(bridgeMutex);
     EditorBridgeState& e = EditorBridge;
+    if (e.kind == kEditorPlugin && e.linked) {
+        *out = e;
+        return 1;
+    }
     if (!e.linked || e.window == nullptr || !IsPlatformWindow(e.window)) {
         e.linked = 0;
         e.window = nullptr;
@@ -184,7 +198,12 @@ int OpenNcInEditor(WindowHandle owner, int line) {
         SetFocusWindow(open.window);
         return 1;
     }
-    const EditorProgramKind k = ClassifyEditorProgram(Settings.editorProgram);
+    EditorProgramKind k = ClassifyEditorProgram(Settings.editorProgram);
+    if (k.kind != kEditorPlain && IsPluginLoaded(kPluginEditor, 0)) {
+        ResetEditorPlugin();  // an editor the program drives itself needs no plug-in
+    } else if (Settings.editorKind == kEditorPlugin && IsPluginLoaded(kPluginEditor, 0)) {
+        k.kind = kEditorPlugin;
+    }
     EditorBridgeState e;
     e.kind = k.kind;
     e.ncPath = path;
@@ -208,7 +227,17 @@ int OpenNcInEditor(WindowHandle owner, int line) {
         return 0;
     }
     e.canJump = k.kind >= kEditorMacro && k.kind <= kEditorK2 ? 1 : 0;
-    if (e.canJump) {
+    if (k.kind == kEditorPlugin) {
+        if (auto find = EditorPluginExport<MxeditorFindWindowFn>(kEditorFindWindow)) {
+            int linked = 0;
+            find(path.c_str(), &linked);
+            e.linked = linked != 0 ? 1 : 0;
+        }
+        e.canJump = EditorPluginExport<void*>(kEditorJump) != nullptr ||
+                            EditorPluginExport<void*>(kEditorJump2) != nullptr
+                        ? 1
+                        : 0;
+    } else if (e.canJump) {
         e.window = FindEditorWindow(e, k.titleSuffix);
         e.linked = e.window != nullptr ? 1 : 0;
     }
@@ -232,7 +261,14 @@ void JumpEditorToLine(int line) {
     if (!TakeLinkedEditor(&e)) {
         return;
     }
-    if (e.kind == kEditorMacro) {
+    if (e.kind == kEditorPlugin) {
+        const int column = 0;
+        if (auto jump2 = EditorPluginExport<MxeditorJump2Fn>(kEditorJump2)) {
+            jump2(&line, &column);
+        } else if (auto jump = EditorPluginExport<MxeditorLineFn>(kEditorJump)) {
+            jump(&line);
+        }
+    } else if (e.kind == kEditorMacro) {
         WriteJumpMacro(e.macroPath, line);
         SendWindowMessage(e.window, WM_COMMAND, static_cast<unsigned>(e.macroCommand), 0);
     } else if (e.kind == kEditorTeraPad) {
@@ -245,7 +281,19 @@ void MoveEditorCursor(int direction) {
     if (!TakeLinkedEditor(&e)) {
         return;
     }
-    if (e.kind == kEditorMacro) {
+    if (e.kind == kEditorPlugin) {
+        const int line = static_cast<int>(NcLine.mainLineNumber);
+        auto down2 = EditorPluginExport<MxeditorLineFn>(kEditorDown2);
+        if (direction == 1) {
+            if (auto top = EditorPluginExport<MxeditorPlainFn>(kEditorTop)) {
+                top();
+            }
+        } else if (down2 != nullptr) {
+            down2(&line);
+        } else if (auto down = EditorPluginExport<MxeditorPlainFn>(kEditorDown)) {
+            down();
+        }
+    } else if (e.kind == kEditorMacro) {
         if (direction == 1) {
             SendWindowMessage(e.window, WM_COMMAND, 23, 0);
         } else {
@@ -260,8 +308,16 @@ void MoveEditorCursor(int direction) {
 void CloseEditor() {
     EditorBridgeState e;
     if (TakeLinkedEditor(&e)) {
-        const unsigned command = e.kind == kEditorMacro ? 10 : e.kind == kEditorTeraPad ? 42 : 17;
-        SendWindowMessage(e.window, WM_COMMAND, command, 0);
+        if (e.kind == kEditorPlugin) {
+            if (auto exit = EditorPluginExport<MxeditorPlainFn>(kEditorExit)) {
+                exit();
+            }
+        } else {
+            const unsigned command = e.kind == kEditorMacro     ? 10
+                                     : e.kind == kEditorTeraPad ? 42
+                                                                : 17;
+            SendWindowMessage(e.window, WM_COMMAND, command, 0);
+        }
     }
     std::lock_guard lock(bridgeMutex);
     EditorBridge.window = nullptr;

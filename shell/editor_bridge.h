@@ -11,7 +11,8 @@
 namespace mirexa {
 
 // Editor kinds: 0 any other program (started, no line jumps), 1 the macro-driven editors
-// ("hidemaru", "maruo"), 2 "terapad", 3 "k2editor"; kEditorPlugin (99) the editor plug-in.
+// ("hidemaru", "maruo"), 2 "terapad", 3 "k2editor"; kEditorPlugin (99) an editor the editor
+// plug-in drives (it finds the window, jumps, moves the cursor and closes it).
 inline constexpr int kEditorPlain = 0;
 inline constexpr int kEditorMacro = 1;
 inline constexpr int kEditorTeraPad = 2;

@@ -14,12 +14,12 @@
 #include <QTest>
 
 #include "dialogs/dialog_conventions.h"
-#include "geometry/shared_state.h"
 #include "platform/color_dialog.h"
 #include "platform/dialogs.h"
 #include "platform/qt/qt_internal.h"
 #include "qt_test_support.h"
 #include "resources/dialog_templates.h"
+#include "services/shared_state.h"
 
 namespace mirexa {
 namespace {

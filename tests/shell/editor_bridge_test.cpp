@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "config/config_records.h"
+#include "nc/plugin_slots.h"
 #include "platform/backend.h"
 #include "platform/message_box.h"
 #include "services/shared_state.h"
@@ -113,6 +114,48 @@ TEST(EditorBridge, ALinkedEditorJumpsAndASecondOpenBringsItToTheFront) {
 
     SetMessageBoxResponder(previous);
     CloseEditor();
+    ResetConfigurationRecords();
+    NcDataCommands = {};
+}
+
+std::vector<std::string> pluginCalls;
+
+TEST(EditorBridge, AnEditorPluginFindsTheWindowJumpsMovesAndClosesIt) {
+    PluginFamilySlots& editor = PluginSlots.family[kPluginEditor];
+    editor = PluginFamilySlots{};
+    editor.count = 1;
+    editor.slot[0].module = static_cast<SharedLibraryHandle>(&editor);  // stands for a loaded one
+    editor.slot[0].exports[kEditorFindWindow] =
+        reinterpret_cast<void*>(+[](const char* path, int* linked) {
+            pluginCalls.push_back(std::string("find ") + path);
+            *linked = 1;
+        });
+    editor.slot[0].exports[kEditorJump2] =
+        reinterpret_cast<void*>(+[](const int* line, const int*) {
+            pluginCalls.push_back("jump " + std::to_string(*line));
+        });
+    editor.slot[0].exports[kEditorTop] =
+        reinterpret_cast<void*>(+[] { pluginCalls.push_back("top"); });
+    editor.slot[0].exports[kEditorDown] =
+        reinterpret_cast<void*>(+[] { pluginCalls.push_back("down"); });
+    editor.slot[0].exports[kEditorExit] =
+        reinterpret_cast<void*>(+[] { pluginCalls.push_back("exit"); });
+    AutomaticMode.store(0);
+    Settings.editorProgram = "true";
+    Settings.editorKind = kEditorPlugin;
+    DefinitionFiles.ncProgramFile = "/nc/part.nc";
+    NcDataCommands.selectedState = 1;
+    NcDataCommands.activePathReader = -1;
+    ASSERT_EQ(OpenNcInEditor(nullptr, 3), 1);
+    EXPECT_EQ(EditorCanJump(), 1);
+    JumpEditorToLine(12);
+    MoveEditorCursor(0);
+    MoveEditorCursor(1);
+    CloseEditor();
+    EXPECT_EQ(pluginCalls,
+              (std::vector<std::string>{"find /nc/part.nc", "jump 12", "down", "top", "exit"}));
+    EXPECT_EQ(EditorLinked(), 0);
+    editor = PluginFamilySlots{};
     ResetConfigurationRecords();
     NcDataCommands = {};
 }
