@@ -40,9 +40,10 @@ void BM_TraceTenThousandPeckedHoles(benchmark::State& state) {
         return;
     }
     InstallWorkOffsetSource();
+    OwnedNcSession owned;
     long moves = 0;
     for (auto _ : state) {
-        moves += PullAllMoves(path);
+        moves += PullAllMoves(owned.session.get(), path);
     }
     benchmark::DoNotOptimize(moves);
     state.counters["points/s"] =

@@ -61,9 +61,10 @@ void BM_InterpretMixedProgram(benchmark::State& state) {
         return;
     }
     InstallWorkOffsetSource();
+    OwnedNcSession owned;
     long moves = 0;
     for (auto _ : state) {
-        moves += PullAllMoves(path);
+        moves += PullAllMoves(owned.session.get(), path);
     }
     benchmark::DoNotOptimize(moves);
     state.counters["lines/s"] =
@@ -79,6 +80,7 @@ void BM_MoveTraceMixedProgram(benchmark::State& state) {
         return;
     }
     InstallWorkOffsetSource();
+    OwnedNcSession owned;  // the trace pulls in the session bound on the thread
     size_t characters = 0;
     for (auto _ : state) {
         characters += testing::TraceNcProgram(path).size();
@@ -97,9 +99,10 @@ void BM_DataCheckMixedProgram(benchmark::State& state) {
         return;
     }
     InstallWorkOffsetSource();
+    OwnedNcSession owned;  // each check starts its own session from this one
     long completed = 0;
     for (auto _ : state) {
-        completed += RunNcDataCheck(nullptr, path, kDataCheckAll);
+        completed += RunNcDataCheck(nullptr, path, kDataCheckAll).ran;
     }
     benchmark::DoNotOptimize(completed);
     state.counters["lines/s"] =

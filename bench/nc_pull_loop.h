@@ -1,7 +1,8 @@
-// The pullers' loop of the NC benchmarks: a program pulled through the step driver from reset to
-// its end, in the session bound on the thread.
+// The pullers' loop of the NC benchmarks: a session each benchmark owns, and a program pulled
+// through the step driver from reset to its end in it.
 #pragma once
 
+#include <memory>
 #include <string>
 
 #include "nc/nc_session.h"
@@ -9,10 +10,15 @@
 
 namespace mirexa {
 
-// Opens the program in the bound session and pulls every move; returns the count of moves
-// finished (0 when the program cannot be opened).
-inline long PullAllMoves(const std::string& path) {
-    NcSession* session = BoundNcSession();
+// A session of the benchmark's own, bound on its thread for as long as it lives.
+struct OwnedNcSession {
+    std::unique_ptr<NcSession> session = std::make_unique<NcSession>();
+    NcSessionBinding binding{session.get()};
+};
+
+// Opens the program in the session (bound on this thread) and pulls every move; returns the
+// count of moves finished (0 when the program cannot be opened).
+inline long PullAllMoves(NcSession* session, const std::string& path) {
     long moves = 0;
     if (OpenNcSession(session, path, NcMoveReader{})) {
         int next = kNcNoMove;

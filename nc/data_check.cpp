@@ -4,12 +4,12 @@
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
 
 #include "config/config_records.h"
 #include "config/controller_file.h"
 #include "config/current_tool.h"
 #include "config/machine_file.h"
-#include "config/offset_tables.h"
 #include "config/tool_profile.h"
 #include "geometry/machine_kinematics.h"
 #include "geometry/rotary_solutions.h"
@@ -36,18 +36,6 @@ namespace {
 
 constexpr double kPi = 3.14159265358979323846;
 constexpr double kShortestArc = 0.0001;  // mm: shorter arcs are not timed
-
-// What the run puts back when it ends.
-struct SavedRunContext {
-    MachinePose pose = {};
-    MotionPosition workOrigin = {};
-    MotionPosition workOffsets[kWorkOffsetEntries] = {};
-    CurrentToolRecord tool = {};
-    KinematicsToolValues toolValues = {};
-    int workOffsetIndex = {};
-    int lengthOffsetNumber = {};
-    int radiusOffsetNumber = {};
-};
 
 // The run's own tool changer: the tool prepared by the last T word (-1 none).
 struct DataCheckToolChanger {
@@ -416,24 +404,12 @@ void PullProgram(NcSession* session, DataCheckToolChanger* changer) {
     }
 }
 
-}  // namespace
-
-int RunNcDataCheck(WindowHandle owner, const std::string& path, int mode) {
-    if (mode != kDataCheckAll && mode != kDataCheckMinMax) {
-        return 0;
-    }
-    // 1. The run flag; what is put back afterwards.
+// The check in its own session, bound: the records it moves are its own.
+DataCheckOutcome CheckInOwnSession(NcSession* session, WindowHandle owner, const std::string& path,
+                                   int mode) {
+    // 1. The run flag.
     DataCheckMode = mode;
     NcRun.dataCheckActive = 1;
-    SavedRunContext saved;
-    saved.pose = CurrentMachinePose;
-    saved.workOrigin = WorkOrigin;
-    std::copy(WorkOffsetTable, WorkOffsetTable + kWorkOffsetEntries, saved.workOffsets);
-    saved.tool = CurrentTool;
-    saved.toolValues = CurrentToolValues;
-    saved.workOffsetIndex = NcRun.modal.workOffsetIndex;
-    saved.lengthOffsetNumber = NcRun.modal.lengthOffsetNumber;
-    saved.radiusOffsetNumber = NcRun.modal.radiusOffsetNumber;
 
     // 2. Extents and progress.
     DataCheckRecord& r = DataCheckResult;
@@ -451,7 +427,6 @@ int RunNcDataCheck(WindowHandle owner, const std::string& path, int mode) {
     }
 
     // 4. The interpreter from its reset; the source.
-    NcSession* session = BoundNcSession();
     const NcMoveReader reader{DataCheckCallbacks.openPathReader,
                               DataCheckCallbacks.closePathReader};
     const int opened = OpenNcSession(session, path, reader);
@@ -463,39 +438,58 @@ int RunNcDataCheck(WindowHandle owner, const std::string& path, int mode) {
     }
 
     // 6. The end: error 3 when the program never started (or could not be opened); the source
-    // closed; what was saved put back; the interpreter reset.
-    if ((opened == 0 || NcRun.status.started == 0) && NcRun.status.error == 0) {
-        NcRun.status.error = kNcErrorNoStart;
+    // closed.
+    NcRunStatus& status = NcRun.status;
+    if ((opened == 0 || status.started == 0) && status.error == 0) {
+        status.error = kNcErrorNoStart;
     }
-    r.error = NcRun.status.error;
-    r.errorLine = NcLine.mainLineNumber;
+    DataCheckOutcome outcome;
+    outcome.error = r.error = status.error;
+    outcome.errorLine = r.errorLine = NcLine.mainLineNumber;
+    outcome.errorColumn = status.error > 0 ? status.errorPosition : 0;
+    outcome.errorCharacter = status.error > 0 ? status.errorCharacter : '\0';
+    outcome.program = r.program;
+    outcome.machine = r.machine;
+    outcome.toolPointWork = r.toolPointWork;
+    outcome.toolPoint = r.toolPoint;
+    outcome.ran = opened && outcome.error == 0 ? 1 : 0;
     CloseNcSession(session);
     if (mode == kDataCheckAll) {
         FlushPendingMoveTime();
         UsedCodes.recording = 0;
     }
-    if (changer.toolChanged != 0 && NcRun.pluginToolSupplied == 0) {
-        SelectCurrentTool(saved.tool.derivedFrom, StockPitch());
-        CurrentTool = saved.tool;
-        TakeCurrentToolView();
-    }
-    const int error = r.error;
-    CurrentMachinePose = saved.pose;
-    WorkOrigin = saved.workOrigin;
-    std::copy(saved.workOffsets, saved.workOffsets + kWorkOffsetEntries, WorkOffsetTable);
-    NcRun.modal.workOffsetIndex = saved.workOffsetIndex;
-    NcRun.modal.lengthOffsetNumber = saved.lengthOffsetNumber;
-    NcRun.modal.radiusOffsetNumber = saved.radiusOffsetNumber;
-    ResetInterpreterState();
-    CurrentToolValues = saved.toolValues;
-    CurrentMachinePose = saved.pose;
-    WorkOrigin = saved.workOrigin;
     EndProgressForActiveReader();
     CloseAlarmFile();
-    NcRun.dataCheckActive = 0;
     DataCheckMode = 0;
-    NcRun.status.error = error;
-    return opened && error == 0 ? 1 : 0;
+    return outcome;
+}
+
+}  // namespace
+
+DataCheckOutcome RunNcDataCheck(WindowHandle owner, const std::string& path, int mode) {
+    if (mode != kDataCheckAll && mode != kDataCheckMinMax) {
+        return DataCheckOutcome{};
+    }
+    NcSession* caller = BoundNcSession();
+    auto session = std::make_unique<NcSession>();
+    CopyNcSessionState(session.get(), *caller);
+    DataCheckOutcome outcome;
+    {
+        NcSessionBinding binding(session.get());
+        outcome = CheckInOwnSession(session.get(), owner, path, mode);
+    }
+    // The caller's session, bound again. A tool a communication plug-in supplied is the
+    // program's: it stays current, and the mark tells the next program selection to read the
+    // tools file again.
+    NcRun.pluginToolSupplied = session->run.pluginToolSupplied;
+    if (session->run.pluginToolSupplied != 0) {
+        *caller->tools = *session->tools;
+        NcController.currentTool = session->controller.currentTool;
+    }
+    // The caller's interpreter ends at its reset, as after a run, with the check's error.
+    ResetInterpreterState();
+    NcRun.status.error = outcome.error;
+    return outcome;
 }
 
 }  // namespace mirexa

@@ -2,8 +2,9 @@
 // drawing, collecting the extents of the motion, feeds and spindle speeds, the D, H and T
 // numbers used, the tools in their order of use and the machining-time estimate.
 //
-// Threads: runs on the calling thread (the user-interface thread in the program) and uses the
-// interpreter's run state, like every puller; no other puller may run meanwhile.
+// Threads: runs on the calling thread (the user-interface thread in the program) in an NC session
+// of its own, started from the session bound there; the statistics and DataCheckResult are
+// program-wide, so one check runs at a time.
 #pragma once
 
 #include <string>
@@ -71,15 +72,31 @@ struct DataCheckHooks {
 };
 extern DataCheckHooks DataCheckCallbacks;
 
+// What one data check gives its caller.
+struct DataCheckOutcome {
+    // 1 when the program ran to its end; 0 when it stopped at an error, could not be opened
+    // (error 3) or the mode is unknown (nothing done).
+    int ran = {};
+    int error = {};            // the interpreter's error that ended the check (0 none)
+    int errorLine = {};        // the main-file line number the check ended in
+    int errorColumn = {};      // 1-based column of the character the line check refused (0 none)
+    char errorCharacter = {};  // that character
+    // The extents of this check (as in DataCheckRecord).
+    DataCheckExtent program = {};
+    DataCheckExtent machine = {};
+    DataCheckExtent toolPointWork = {};
+    DataCheckExtent toolPoint = {};
+};
+
 // Runs the data check of the NC program at `path` in mode kDataCheckAll or kDataCheckMinMax,
 // with the progress display on `owner` ("Check Data" / "データチェック", "Check Min-Max" /
 // "最大最小チェック"). The definition files must have been read and NcController refreshed from
-// them (RefreshNcControllerView), as for every puller. The run stops at the first
-// interpreter error (kept in DataCheckResult.error and the run status); the program position,
-// the work origin and offsets, and the current tool (unless a communication plug-in supplied it)
-// are those of before the run afterwards, and the interpreter is reset. Returns 1 when the
-// program ran to its end, 0 when it stopped at an error, could not be opened (error 3) or the
-// mode is unknown (nothing done).
-int RunNcDataCheck(WindowHandle owner, const std::string& path, int mode);
+// them (RefreshNcControllerView), as for every puller. The check interprets the program in a
+// session of its own, started from where the session bound on the calling thread stands, and
+// stops at the first interpreter error. DataCheckResult takes its results. The caller's session
+// keeps its program position, work origin, offsets and current tool (a tool a communication
+// plug-in supplied during the check becomes its current tool); its interpreter is reset and its
+// run status carries the check's error.
+DataCheckOutcome RunNcDataCheck(WindowHandle owner, const std::string& path, int mode);
 
 }  // namespace mirexa

@@ -86,29 +86,36 @@ std::string Joined(const std::string& directory, const std::string& name) {
     return out;
 }
 
-// The data check of the selected program (Check Data) and what the commands read of it.
-void RunDataCheckOfProgram(DataCheckExtents* out) {
+// The data check of the selected program (Check Data).
+DataCheckOutcome RunDataCheckOfProgram() {
     RefreshNcControllerView();
-    RunNcDataCheck(MainWindow.load(), DefinitionFiles.ncProgramFile, kDataCheckAll);
-    const DataCheckRecord& r = DataCheckResult;
-    out->error = r.error;
+    return RunNcDataCheck(MainWindow.load(), DefinitionFiles.ncProgramFile, kDataCheckAll);
+}
+
+// The extents the optimal stock is made from.
+DataCheckExtents ExtentsOfCheck(const DataCheckOutcome& outcome) {
+    DataCheckExtents out;
+    out.error = outcome.error;
     for (int i = 0; i < 3; ++i) {
-        out->toolMin[i] = r.toolPointWork.min[i];
-        out->toolMax[i] = r.toolPointWork.max[i];
-        out->programMin[i] = r.program.min[i];
-        out->programMax[i] = r.program.max[i];
+        out.toolMin[i] = outcome.toolPointWork.min[i];
+        out.toolMax[i] = outcome.toolPointWork.max[i];
+        out.programMin[i] = outcome.program.min[i];
+        out.programMax[i] = outcome.program.max[i];
     }
+    return out;
 }
 
 // The alarm of a data check that stopped: logged with its line in the log form (logForm 1, and
-// always in automatic mode), else shown in a message box.
-void ShowDataCheckAlarm(WindowHandle window, int code, int logForm) {
+// always in automatic mode), else shown in a message box. The line, column and character are
+// the check's own.
+void ShowDataCheckAlarm(WindowHandle window, const DataCheckOutcome& outcome, int logForm) {
     InterferenceMessageContext context;
     GatherInterferenceMessageContext(0, &context);
-    // The interpreter was reset after the check: the line is the one the check ended in.
-    context.mainLineNumber = DataCheckResult.errorLine;
-    ShowInterferenceMessage(window, logForm ? 1 : 0, DefinitionFiles.ncProgramFile.c_str(), code,
-                            context);
+    context.mainLineNumber = outcome.errorLine;
+    context.column = outcome.errorColumn;
+    context.character = outcome.errorCharacter;
+    ShowInterferenceMessage(window, logForm ? 1 : 0, DefinitionFiles.ncProgramFile.c_str(),
+                            100 + outcome.error, context);
 }
 
 // A newly selected program starts clean: no line numbers shown, neither path shown nor built,
@@ -171,13 +178,13 @@ void DefineOptimalStock(WindowHandle window) {
             EDITION_NAME, MBX_YESNO | MBX_ICONQUESTION | MBX_TOPMOST) != MBX_IDYES) {
         return;
     }
-    DataCheckExtents extents;
-    RunDataCheckOfProgram(&extents);
+    const DataCheckOutcome check = RunDataCheckOfProgram();
+    const DataCheckExtents extents = ExtentsOfCheck(check);
     if (extents.error > 0) {
         if (CommandLine.runMode != 0) {
             AppendLogEntry(DefinitionFiles.ncProgramFile + "\n");
         }
-        ShowDataCheckAlarm(window, 100 + extents.error, CommandLine.runMode != 0);
+        ShowDataCheckAlarm(window, check, CommandLine.runMode != 0);
         // No stock around a path that could not be followed: an unattended run stops here.
         AutomationOutcome.selectionError = 100 + extents.error;
         RecordBatchFailure(ChooseLanguageText(
@@ -257,10 +264,11 @@ void DataCheckCommand(int mode) {
     }
     SetCursorHandle(LoadCursorHandle(CURSOR_WAIT));
     RefreshNcControllerView();
-    RunNcDataCheck(MainWindow.load(), DefinitionFiles.ncProgramFile, mode);
+    const DataCheckOutcome check =
+        RunNcDataCheck(MainWindow.load(), DefinitionFiles.ncProgramFile, mode);
     SetIdleCursor(ViewMouseMode);
-    if (DataCheckResult.error > 0) {
-        ShowDataCheckAlarm(MainWindow.load(), 100 + DataCheckResult.error, 0);
+    if (check.error > 0) {
+        ShowDataCheckAlarm(MainWindow.load(), check, 0);
         return;
     }
     ShowMessageOrLog(0, FormatDataCheckSummary(DataCheckResult, mode),
@@ -349,13 +357,12 @@ std::string FormatSeconds(double seconds) {
 
 void ReportCommand(MessageLParam lparam) {
     AutomationOutcome.reportError = 0;
-    DataCheckExtents extents;
-    RunDataCheckOfProgram(&extents);
-    if (extents.error == 0) {
+    const DataCheckOutcome check = RunDataCheckOfProgram();
+    if (check.error == 0) {
         WriteCuttingReport(MainWindow.load(), lparam != 0 ? 1 : 0);
         return;
     }
-    AutomationOutcome.reportError = extents.error;
+    AutomationOutcome.reportError = check.error;
     // The automation's request gives the report mode in place of the command line's.
     const AutomationRequest* request = CurrentAutomationRequest();
     const bool batch = request != nullptr ? CommandLine.runMode >= 5 || request->kind >= 5
@@ -364,7 +371,7 @@ void ReportCommand(MessageLParam lparam) {
         OpenLogFile();
         WriteLogLine((DefinitionFiles.ncProgramFile + "\n").c_str());
     }
-    ShowDataCheckAlarm(MainWindow.load(), 100 + extents.error, batch);
+    ShowDataCheckAlarm(MainWindow.load(), check, batch);
     if (batch) {
         CloseLogFile();
     }

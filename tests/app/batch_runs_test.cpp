@@ -293,6 +293,18 @@ TEST_F(BatchRunTest, AProgramTheDataCheckCannotFollowIsLoggedWithItsLine) {
     EXPECT_FALSE(Exists("out.dme"));
 }
 
+// The data check's alarm names the column its line check stopped at.
+TEST_F(BatchRunTest, TheDataCheckAlarmNamesTheColumnItStoppedAt) {
+    scratch.Write("vmc3.ctl", Read("vmc3.ctl") + "CODE CHECK=YES\n");
+    scratch.Write("points.nc",
+                  "%\nO4\nG90 G17 G40 G49 G80\nT1 M06\nG54 G00 X10. Y5. Z10. S3000 M03\n"
+                  "G01 Z-3..5 F100.\nM30\n%\n");
+    ASSERT_EQ(Run({kBox, "points.nc", "-V5"}), 0);
+    const std::string log = Read("mirexa.log");
+    EXPECT_NE(log.find("(6) - 9文字目 - 小数点重複!"), std::string::npos) << log;
+    EXPECT_FALSE(Exists("points_verify.txt"));
+}
+
 TEST_F(BatchRunTest, AnStlStockInWorkCoordinatesLandsAtTheWorkOffset) {
     // A 10 mm cube at the origin; the sample controller's G54 (-250, -180, -320.5) with the
     // external offset's Z -0.5 is current at start.

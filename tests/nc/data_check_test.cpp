@@ -6,11 +6,13 @@
 
 #include <cmath>
 #include <cstdio>
+#include <memory>
 #include <random>
 #include <string>
 
 #include "config/config_records.h"
 #include "config/controller_file.h"
+#include "config/current_tool.h"
 #include "config/machine_file.h"
 #include "config/offset_tables.h"
 #include "geometry/machine_kinematics.h"
@@ -19,9 +21,11 @@
 #include "nc/machining_time.h"
 #include "nc/nc_controller_view.h"
 #include "nc/nc_run_state.h"
+#include "nc/nc_session.h"
 #include "nc/step_driver.h"
 #include "nc_test_fixture.h"
 #include "platform/default_viewer.h"
+#include "support/tool_records.h"
 
 namespace mirexa {
 namespace {
@@ -54,7 +58,7 @@ protected:
 
     // Writes the program, runs the data check and checks the sums' bookkeeping.
     int Check(const std::string& program, int mode = kDataCheckAll) {
-        const int result = RunNcDataCheck(nullptr, dir.Write("check.nc", program), mode);
+        const int result = RunNcDataCheck(nullptr, dir.Write("check.nc", program), mode).ran;
         ExpectSumsConsistent();
         return result;
     }
@@ -252,9 +256,81 @@ TEST_F(DataCheckTest, PositionOriginAndErrorAfterTheRun) {
     EXPECT_EQ(MachiningTime.sums.feedMoveLength, 0.0);
     NcController.endOfRecord = ' ';
     // A program that does not open is refused the same way; an unknown mode does nothing.
-    EXPECT_EQ(RunNcDataCheck(nullptr, dir.At("missing.nc"), kDataCheckAll), 0);
+    EXPECT_EQ(RunNcDataCheck(nullptr, dir.At("missing.nc"), kDataCheckAll).ran, 0);
     EXPECT_EQ(DataCheckResult.error, kNcErrorNoStart);
-    EXPECT_EQ(RunNcDataCheck(nullptr, dir.At("missing.nc"), 7), 0);
+    EXPECT_EQ(RunNcDataCheck(nullptr, dir.At("missing.nc"), 7).ran, 0);
+}
+
+// The check interprets in a session of its own, started from the session bound where it runs:
+// that session keeps its position, work origin, offsets and current tool whatever the program
+// does (tool changes, G92, G10, G55), and the run's session is not touched at all. The outcome
+// gives the check's error with its line and column, and the extents DataCheckResult holds.
+TEST_F(DataCheckTest, TheCallersSessionKeepsItsRecords) {
+    ASSERT_EQ(AllocToolTables(4), 1);
+    testing::PutTestTool(1, kToolFlat, 6.0f);
+    testing::PutTestTool(2, kToolBall, 4.0f);
+    NcController.magazineCount = 4;
+    NcController.atcType = 1;
+    WorkOffsetTable[1] = {{5, 6, 7, 0, 0}};
+    WorkOffsetTable[2] = {{50, 0, 0, 0, 0}};
+    const MachinePose runPose = CurrentMachinePose;
+
+    auto caller = std::make_unique<NcSession>();
+    CopyNcSessionState(caller.get(), RunSession);
+    NcSessionBinding binding(caller.get());
+    ResetInterpreterState();
+    SelectCurrentTool(1, 0.5);
+    CurrentMachinePose.program = {{1, 2, 3, 0, 0}};
+    const MotionPosition origin = WorkOrigin;
+    const double gauge = CurrentToolValues.gaugeLength;
+
+    struct Case {
+        const char* program;
+        int error;
+        int line;
+        int column;
+        double maxX;  // program extent (mm), when the check ran to its end
+    };
+    const Case cases[] = {
+        {"T2 M06\nG90 G55 G01 X30 F100\n", 0, 0, 0, 30.0},
+        {"G90 G92 X50 Y50\nG10 L2 P1 X9\nG01 X70 F100\n", 0, 0, 0, 70.0},
+        {"G90 G01 X10 F100\nT2 M06\nG01 X1..5\n", kNcErrorDecimalPoints, 3, 8, 0.0},
+        {"G90 G01 X10 F0\n", kNcErrorFeedZero, 1, 0, 0.0},
+    };
+    NcController.checkF0 = 1;
+    NcController.codeCheck = 1;  // two decimal points in a value stop the check
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.program);
+        const DataCheckOutcome outcome =
+            RunNcDataCheck(nullptr, dir.Write("check.nc", c.program), kDataCheckAll);
+        EXPECT_EQ(outcome.ran, c.error == 0 ? 1 : 0);
+        EXPECT_EQ(outcome.error, c.error);
+        EXPECT_EQ(DataCheckResult.error, c.error);
+        EXPECT_EQ(NcRun.status.error, c.error);
+        if (c.error != 0) {
+            EXPECT_EQ(outcome.errorLine, c.line);
+            EXPECT_EQ(outcome.errorColumn, c.column);
+        } else {
+            EXPECT_EQ(outcome.errorColumn, 0);
+            EXPECT_NEAR(outcome.program.max[0], c.maxX, 1e-9);
+        }
+        for (int i = 0; i < 3; ++i) {
+            EXPECT_EQ(outcome.program.max[i], DataCheckResult.program.max[i]);
+            EXPECT_EQ(outcome.toolPointWork.min[i], DataCheckResult.toolPointWork.min[i]);
+        }
+        for (int i = 0; i < 5; ++i) {
+            EXPECT_EQ(CurrentMachinePose.program.axis[i], (i < 3 ? i + 1.0 : 0.0)) << i;
+            EXPECT_EQ(WorkOrigin.axis[i], origin.axis[i]) << i;
+        }
+        EXPECT_EQ(NcRun.modal.workOffsetIndex, 1);
+        EXPECT_EQ(NcRun.dataCheckActive, 0);
+        EXPECT_EQ(WorkOffsetTable[1].axis[0], 5.0);
+        EXPECT_EQ(CurrentTool.derivedFrom, 1);
+        EXPECT_EQ(CurrentToolValues.gaugeLength, gauge);
+        EXPECT_EQ(RunSession.run.status.error, 0);
+        EXPECT_EQ(RunSession.kinematics->pose.program.axis[0], runPose.program.axis[0]);
+    }
+    FreeToolTables();
 }
 
 TEST_F(DataCheckTest, ToolOrderWithWait2AndUsedNumbers) {

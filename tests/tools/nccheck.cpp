@@ -18,17 +18,17 @@ int main(int argc, char** argv) {
     if (!testing::LoadToolCommandLine(argc, argv, "nccheck")) {
         return 2;
     }
-    const int ran = RunNcDataCheck(nullptr, DefinitionFiles.ncProgramFile, kDataCheckAll);
+    const DataCheckOutcome check =
+        RunNcDataCheck(nullptr, DefinitionFiles.ncProgramFile, kDataCheckAll);
     CuttingReportInputs inputs;
     CollectCuttingReportInputs(&inputs);
     std::string form;
     FindReportTemplate(&form);
     const std::string report = ComposeCuttingReport(form, inputs);
     std::fputs(report.c_str(), stdout);
-    if (!ran) {
-        std::fprintf(stderr, "nccheck: the data check stopped with error %d\n",
-                     DataCheckResult.error);
+    if (check.ran == 0) {
+        std::fprintf(stderr, "nccheck: the data check stopped with error %d\n", check.error);
     }
     FreeToolTables();
-    return ran ? 0 : 1;
+    return check.ran != 0 ? 0 : 1;
 }
