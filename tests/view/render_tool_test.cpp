@@ -61,6 +61,14 @@ TEST_F(RenderTool, ArgumentsAreCheckedBeforeAnythingRuns) {
     EXPECT_EQ(ParseRenderToolArguments({"render", "--size", "0x10", "a.png"}, &o, &error), 0);
     EXPECT_EQ(ParseRenderToolArguments({"render", "--style", "7", "a.png"}, &o, &error), 0);
     EXPECT_EQ(ParseRenderToolArguments({"render", "--pitch"}, &o, &error), 0);
+    for (const char* pitch : {"0", "0.5,0", "0.5,", ",0.5", "0.5,0.5,0.5", "-1,0.5"}) {
+        EXPECT_EQ(ParseRenderToolArguments({"render", "--pitch", pitch, "a.png"}, &o, &error), 0)
+            << pitch;
+    }
+    for (const char* zoom : {"0", "-2", "x", "1,2"}) {
+        EXPECT_EQ(ParseRenderToolArguments({"render", "--zoom", zoom, "a.png"}, &o, &error), 0)
+            << zoom;
+    }
     EXPECT_EQ(ParseRenderToolArguments({"render", "--colour", "1", "a.png"}, &o, &error), 0);
     EXPECT_EQ(ParseRenderToolArguments({"render", "a.png", "b.png"}, &o, &error), 0);
     ASSERT_EQ(ParseRenderToolArguments({"render", "--box", "-1.5,0,0,10,20,5e1", "--size", "64x48",
@@ -74,6 +82,23 @@ TEST_F(RenderTool, ArgumentsAreCheckedBeforeAnythingRuns) {
     EXPECT_EQ(o.height, 48);
     EXPECT_EQ(o.angles[1], 20.0);
     EXPECT_EQ(o.output, "out.png");
+    EXPECT_EQ(o.pitch, 0.0);
+    EXPECT_EQ(o.zoom, 1.0);
+    // One pitch keeps the settings' move pitch; two give the move pitch too, as -P(P,M) does.
+    const struct {
+        const char* pitch;
+        double dexel;
+        double move;
+    } pitches[] = {{"0.5", 0.5, 0.0}, {"0.25,0.125", 0.25, 0.125}};
+    for (const auto& c : pitches) {
+        ASSERT_EQ(ParseRenderToolArguments({"render", "--pitch", c.pitch, "--zoom", "2.5", "a.png"},
+                                           &o, &error),
+                  1)
+            << error;
+        EXPECT_EQ(o.pitch, c.dexel) << c.pitch;
+        EXPECT_EQ(o.movePitch, c.move) << c.pitch;
+        EXPECT_EQ(o.zoom, 2.5);
+    }
 }
 
 // The sample's stock seen from straight above shows its work colour, lit from the front.
