@@ -122,6 +122,35 @@ TEST_F(RenderTool, SampleStockFromAboveShowsTheWorkColour) {
     EXPECT_TRUE(testing::ColorNear(PngPixel(o.output, 60, 45), testing::LitColor(work, up)));
 }
 
+// The zoom scales the picture about its centre: at half the zoom the stock seen from above is
+// half as wide across the middle row.
+TEST_F(RenderTool, ZoomScalesTheStockAboutTheCentre) {
+    testing::ScratchDirectory dir;
+    float work[4];
+    ColorRefToGlColor(MakeColorRef(160, 160, 200), 1.0f, work);  // the sample's WORK COLOR
+    const double up[3] = {0, 0, 1};
+    int widths[2] = {};
+    const double zooms[2] = {1.0, 0.5};
+    for (int i = 0; i < 2; ++i) {
+        RenderToolOptions o;
+        o.settings = Sample("mirexa.ini");
+        o.width = 120;
+        o.height = 90;
+        o.anglesGiven = 1;
+        o.orientation = 0;
+        o.pitch = 1.0;
+        o.zoom = zooms[i];
+        o.output = dir.At("zoom" + std::to_string(i) + ".png");
+        std::string message;
+        ASSERT_EQ(RunRenderTool(o, &message), 0) << message;
+        for (int x = 0; x < o.width; ++x) {
+            widths[i] += testing::ColorNear(PngPixel(o.output, x, 45), testing::LitColor(work, up));
+        }
+    }
+    ASSERT_GT(widths[0], 20);
+    EXPECT_NEAR(widths[1], widths[0] / 2.0, widths[0] / 10.0);
+}
+
 // The bundled sample program cut out of its box and drawn from above: the pocket floor shows the
 // pen of the tool that cut it, the untouched rim the work colour.
 TEST_F(RenderTool, SampleProgramCutIsDrawnInItsPens) {
