@@ -101,9 +101,8 @@ TEST_F(RenderTool, ArgumentsAreCheckedBeforeAnythingRuns) {
     }
 }
 
-// The sample's stock seen from straight above shows its work colour, lit from the front.
-TEST_F(RenderTool, SampleStockFromAboveShowsTheWorkColour) {
-    testing::ScratchDirectory dir;
+// The sample settings' stock at a 1 mm pitch, 120 x 90 pixels seen from straight above.
+RenderToolOptions SampleStockFromAbove(const std::string& output) {
     RenderToolOptions o;
     o.settings = Sample("mirexa.ini");
     o.width = 120;
@@ -111,7 +110,14 @@ TEST_F(RenderTool, SampleStockFromAboveShowsTheWorkColour) {
     o.anglesGiven = 1;
     o.orientation = 0;
     o.pitch = 1.0;
-    o.output = dir.At("sample.png");
+    o.output = output;
+    return o;
+}
+
+// The sample's stock seen from straight above shows its work colour, lit from the front.
+TEST_F(RenderTool, SampleStockFromAboveShowsTheWorkColour) {
+    testing::ScratchDirectory dir;
+    RenderToolOptions o = SampleStockFromAbove(dir.At("sample.png"));
     std::string message;
     const auto before = std::filesystem::current_path();
     ASSERT_EQ(RunRenderTool(o, &message), 0) << message;
@@ -132,15 +138,8 @@ TEST_F(RenderTool, ZoomScalesTheStockAboutTheCentre) {
     int widths[2] = {};
     const double zooms[2] = {1.0, 0.5};
     for (int i = 0; i < 2; ++i) {
-        RenderToolOptions o;
-        o.settings = Sample("mirexa.ini");
-        o.width = 120;
-        o.height = 90;
-        o.anglesGiven = 1;
-        o.orientation = 0;
-        o.pitch = 1.0;
+        RenderToolOptions o = SampleStockFromAbove(dir.At("zoom" + std::to_string(i) + ".png"));
         o.zoom = zooms[i];
-        o.output = dir.At("zoom" + std::to_string(i) + ".png");
         std::string message;
         ASSERT_EQ(RunRenderTool(o, &message), 0) << message;
         for (int x = 0; x < o.width; ++x) {
