@@ -106,7 +106,11 @@ int MakeStock(const RenderToolOptions& o, std::string* message) {
     *model = StockModel{};
     SetStockUndoRingSize(model, Settings.undoRingSize);
     double pitch = o.pitch;
-    if (!(pitch > 0.0)) {
+    if (pitch > 0.0) {
+        // As the command line's pitch does: fixed, not chosen from the stock's size.
+        DexelPitch.currentPitch = DexelPitch.requestedPitch = pitch;
+        DexelPitch.automatic = 0;
+    } else {
         if (o.boxGiven) {
             for (int i = 0; i < 6; ++i) {
                 InitialStock.box[i] = o.box[i];
@@ -114,6 +118,10 @@ int MakeStock(const RenderToolOptions& o, std::string* message) {
         }
         ChooseDexelPitch();
         pitch = DexelPitch.currentPitch;
+    }
+    if (o.movePitch > 0.0) {
+        DexelPitch.secondPitch = o.movePitch;
+        DexelPitch.secondPitchAutomatic = 0;
     }
     int result = 0;
     if (!o.stock.empty()) {
@@ -135,9 +143,9 @@ int MakeStock(const RenderToolOptions& o, std::string* message) {
     return 1;
 }
 
-// Runs the simulation thread over the program and serves its requests as the main window's
-// timer does (nothing is drawn meanwhile; the picture comes after the run). Returns how the run
-// ended (SimulationRunEnd).
+// Runs the simulation thread over the program as a result run (the run of F5 and of a batch)
+// and serves its requests as the main window's timer does (nothing is drawn meanwhile; the
+// picture comes after the run). Returns how the run ended (SimulationRunEnd).
 int RunProgram(StockModel* stock) {
     BindDexelGrids(stock);
     // The run starts at the control point, as the main window places the tool at start-up.
@@ -145,7 +153,7 @@ int RunProgram(StockModel* stock) {
         CurrentMachinePose.program.axis[i] = Settings.controlPoint[i];
     }
     ResetRunControlFlags();
-    RunControl.runMode = kRunSkipCutting;
+    RunControl.runMode = kRunResult;
     RunLogFlag = 1;
     DrawingSuppressed = 1;
     CreateWorkerThread(&SimulationThread, SimulationThreadProc, 0, 1);
@@ -173,11 +181,13 @@ const char* RenderToolUsage() {
            "                      no machine, even when the settings name one)\n"
            "  --stock FILE        stock file (.DME, .DMF, .STL)\n"
            "  --box X0,Y0,Z0,X1,Y1,Z1   box stock (mm); default: the settings' INITIAL SIZE\n"
-           "  --pitch P           dexel pitch (mm); default: chosen as the program does\n"
+           "  --pitch P[,M]       dexel pitch and move pitch (mm), as -P(P,M) on the program's\n"
+           "                      command line; default: chosen as the program does\n"
            "  --program FILE      NC program to cut before the picture\n"
            "  --size WxH          picture size in pixels (default 800x600)\n"
            "  --orientation CODE  AXIS DIRECTION code 0-43 (default: the machine's)\n"
            "  --angles A,B        view angles in degrees (default: ANGLE-A, ANGLE-B)\n"
+           "  --zoom Z            zoom factor of the view (default 1: the stock fills it)\n"
            "  --style N           stock display style 0-6 (default: MESH MODE)\n"
            "  --tool N            tool to select\n";
 }
@@ -217,7 +227,14 @@ int ParseRenderToolArguments(const std::vector<std::string>& arguments, RenderTo
             ok = ParseNumbers(v, 6, o->box);
             o->boxGiven = 1;
         } else if (a == "--pitch") {
-            ok = ParseNumbers(v, 1, &o->pitch) && o->pitch > 0.0;
+            double pitches[2] = {};
+            ok = v.find(',') == std::string::npos ? ParseNumbers(v, 1, pitches)
+                                                  : ParseNumbers(v, 2, pitches) && pitches[1] > 0.0;
+            ok = ok && pitches[0] > 0.0;
+            o->pitch = pitches[0];
+            o->movePitch = pitches[1];
+        } else if (a == "--zoom") {
+            ok = ParseNumbers(v, 1, &o->zoom) && o->zoom > 0.0;
         } else if (a == "--size") {
             const std::size_t x = v.find('x');
             ok = x != std::string::npos && ParseInt(v.substr(0, x), &o->width) &&
@@ -379,6 +396,7 @@ int RunRenderTool(const RenderToolOptions& given, std::string* message) {
     view.perspective = DisplayModes.perspective != 0 ? 1 : 0;
     SetViewSize(&view, o.width, o.height);
     SetRotationCentre(&view);
+    view.zoom = o.zoom;
     MarkAllSceneListsDirty();
     MarkStockDisplayDirty(&stock);
 

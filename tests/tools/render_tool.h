@@ -17,12 +17,14 @@ struct RenderToolOptions {
     int boxGiven = {};
     double box[6] = {};        // mm: min x, y, z, max x, y, z (else the settings' INITIAL SIZE)
     double pitch = {};         // mm; 0 chooses it as the program does
+    double movePitch = {};     // mm between the cutting steps of a move; 0 takes the settings'
     std::string program = {};  // NC program to run before the picture
     int width = 800;
     int height = 600;
     int orientation = -1;  // AXIS DIRECTION code; -1 takes the machine's
     int anglesGiven = {};
     double angles[2] = {};  // A, B (deg); else the settings' ANGLE-A and ANGLE-B
+    double zoom = 1.0;      // the view's zoom factor, as the wheel sets it
     int style = -1;         // stock display style; -1 takes the settings' MESH MODE
     int tool = -1;          // tool to select; -1 leaves the settings' start tool
     std::string output = {};

@@ -61,6 +61,14 @@ TEST_F(RenderTool, ArgumentsAreCheckedBeforeAnythingRuns) {
     EXPECT_EQ(ParseRenderToolArguments({"render", "--size", "0x10", "a.png"}, &o, &error), 0);
     EXPECT_EQ(ParseRenderToolArguments({"render", "--style", "7", "a.png"}, &o, &error), 0);
     EXPECT_EQ(ParseRenderToolArguments({"render", "--pitch"}, &o, &error), 0);
+    for (const char* pitch : {"0", "0.5,0", "0.5,", ",0.5", "0.5,0.5,0.5", "-1,0.5"}) {
+        EXPECT_EQ(ParseRenderToolArguments({"render", "--pitch", pitch, "a.png"}, &o, &error), 0)
+            << pitch;
+    }
+    for (const char* zoom : {"0", "-2", "x", "1,2"}) {
+        EXPECT_EQ(ParseRenderToolArguments({"render", "--zoom", zoom, "a.png"}, &o, &error), 0)
+            << zoom;
+    }
     EXPECT_EQ(ParseRenderToolArguments({"render", "--colour", "1", "a.png"}, &o, &error), 0);
     EXPECT_EQ(ParseRenderToolArguments({"render", "a.png", "b.png"}, &o, &error), 0);
     ASSERT_EQ(ParseRenderToolArguments({"render", "--box", "-1.5,0,0,10,20,5e1", "--size", "64x48",
@@ -74,11 +82,27 @@ TEST_F(RenderTool, ArgumentsAreCheckedBeforeAnythingRuns) {
     EXPECT_EQ(o.height, 48);
     EXPECT_EQ(o.angles[1], 20.0);
     EXPECT_EQ(o.output, "out.png");
+    EXPECT_EQ(o.pitch, 0.0);
+    EXPECT_EQ(o.zoom, 1.0);
+    // One pitch keeps the settings' move pitch; two give the move pitch too, as -P(P,M) does.
+    const struct {
+        const char* pitch;
+        double dexel;
+        double move;
+    } pitches[] = {{"0.5", 0.5, 0.0}, {"0.25,0.125", 0.25, 0.125}};
+    for (const auto& c : pitches) {
+        ASSERT_EQ(ParseRenderToolArguments({"render", "--pitch", c.pitch, "--zoom", "2.5", "a.png"},
+                                           &o, &error),
+                  1)
+            << error;
+        EXPECT_EQ(o.pitch, c.dexel) << c.pitch;
+        EXPECT_EQ(o.movePitch, c.move) << c.pitch;
+        EXPECT_EQ(o.zoom, 2.5);
+    }
 }
 
-// The sample's stock seen from straight above shows its work colour, lit from the front.
-TEST_F(RenderTool, SampleStockFromAboveShowsTheWorkColour) {
-    testing::ScratchDirectory dir;
+// The sample settings' stock at a 1 mm pitch, 120 x 90 pixels seen from straight above.
+RenderToolOptions SampleStockFromAbove(const std::string& output) {
     RenderToolOptions o;
     o.settings = Sample("mirexa.ini");
     o.width = 120;
@@ -86,7 +110,14 @@ TEST_F(RenderTool, SampleStockFromAboveShowsTheWorkColour) {
     o.anglesGiven = 1;
     o.orientation = 0;
     o.pitch = 1.0;
-    o.output = dir.At("sample.png");
+    o.output = output;
+    return o;
+}
+
+// The sample's stock seen from straight above shows its work colour, lit from the front.
+TEST_F(RenderTool, SampleStockFromAboveShowsTheWorkColour) {
+    testing::ScratchDirectory dir;
+    RenderToolOptions o = SampleStockFromAbove(dir.At("sample.png"));
     std::string message;
     const auto before = std::filesystem::current_path();
     ASSERT_EQ(RunRenderTool(o, &message), 0) << message;
@@ -95,6 +126,28 @@ TEST_F(RenderTool, SampleStockFromAboveShowsTheWorkColour) {
     ColorRefToGlColor(MakeColorRef(160, 160, 200), 1.0f, work);  // the sample's WORK COLOR
     const double up[3] = {0, 0, 1};
     EXPECT_TRUE(testing::ColorNear(PngPixel(o.output, 60, 45), testing::LitColor(work, up)));
+}
+
+// The zoom scales the picture about its centre: at half the zoom the stock seen from above is
+// half as wide across the middle row.
+TEST_F(RenderTool, ZoomScalesTheStockAboutTheCentre) {
+    testing::ScratchDirectory dir;
+    float work[4];
+    ColorRefToGlColor(MakeColorRef(160, 160, 200), 1.0f, work);  // the sample's WORK COLOR
+    const double up[3] = {0, 0, 1};
+    int widths[2] = {};
+    const double zooms[2] = {1.0, 0.5};
+    for (int i = 0; i < 2; ++i) {
+        RenderToolOptions o = SampleStockFromAbove(dir.At("zoom" + std::to_string(i) + ".png"));
+        o.zoom = zooms[i];
+        std::string message;
+        ASSERT_EQ(RunRenderTool(o, &message), 0) << message;
+        for (int x = 0; x < o.width; ++x) {
+            widths[i] += testing::ColorNear(PngPixel(o.output, x, 45), testing::LitColor(work, up));
+        }
+    }
+    ASSERT_GT(widths[0], 20);
+    EXPECT_NEAR(widths[1], widths[0] / 2.0, widths[0] / 10.0);
 }
 
 // The bundled sample program cut out of its box and drawn from above: the pocket floor shows the
