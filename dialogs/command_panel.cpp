@@ -103,24 +103,4 @@ WindowHandle CreateCommandPanel(WindowHandle mainWindow) {
     return CreateModelessDialog(*panelTemplate, mainWindow, CommandPanelDlgProc, 0);
 }
 
-void ToggleCommandPanel(WindowHandle mainWindow) {
-    MainWindowHandles& handles = MainWindowData.handles;
-    if (!handles.commandPanel) {
-        handles.commandPanel = CreateCommandPanel(mainWindow);
-        if (!handles.commandPanel) {
-            return;
-        }
-        WindowRect r = {};
-        GetPlatformWindowRect(handles.commandPanel, &r);
-        MainWindowData.commandPanelWidth = r.right - r.left;
-        MainWindowData.commandPanelHeight = r.bottom - r.top;
-    }
-    Settings.showCommandPanel = Settings.showCommandPanel ? 0 : 1;
-    ShowPlatformWindow(handles.commandPanel, Settings.showCommandPanel ? SW_SHOW : SW_HIDE);
-    if (Settings.showCommandPanel && mainWindow) {
-        SendWindowMessage(mainWindow, WM_MOVE, 0, 0);  // placed beside the window
-    }
-    UpdateMenuChecks();
-}
-
 }  // namespace mirexa

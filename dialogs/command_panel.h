@@ -26,8 +26,4 @@ const CommandPanelButton* FindCommandPanelButton(int id);
 // Makes the panel (hidden) with the main window as owner; null when it cannot be made.
 WindowHandle CreateCommandPanel(WindowHandle mainWindow);
 
-// The show-command-panel menu command: flips the shown setting, shows or hides the panel (made
-// now when the main window has none yet) and updates the menu check marks.
-void ToggleCommandPanel(WindowHandle mainWindow);
-
 }  // namespace mirexa

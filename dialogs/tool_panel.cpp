@@ -823,29 +823,6 @@ WindowHandle CreateToolPanel(WindowHandle mainWindow) {
     return CreateModelessDialog(*panelTemplate, mainWindow, ToolDisplayDlgProc, 0);
 }
 
-void ToggleToolPanel(WindowHandle mainWindow) {
-    MainWindowHandles& handles = MainWindowData.handles;
-    if (!handles.toolPanel) {
-        handles.toolPanel = CreateToolPanel(mainWindow);
-        if (!handles.toolPanel) {
-            return;
-        }
-        WindowRect r = {};
-        GetPlatformWindowRect(handles.toolPanel, &r);
-        MainWindowData.toolPanelWidth = r.right - r.left;
-        MainWindowData.toolPanelHeight = r.bottom - r.top;
-    }
-    Settings.showToolPanel = Settings.showToolPanel ? 0 : 1;
-    ShowPlatformWindow(handles.toolPanel, Settings.showToolPanel ? SW_SHOW : SW_HIDE);
-    if (Settings.showToolPanel) {
-        if (mainWindow) {
-            SendWindowMessage(mainWindow, WM_MOVE, 0, 0);  // placed beside the window
-        }
-        RepaintToolPanel(kToolPanelPaintAll);
-    }
-    UpdateMenuChecks();
-}
-
 void RepaintToolPanel(int mode) {
     // Another thread (the run's) only asks: the run's timer repaints on this thread.
     const WindowHandle main = MainWindow.load();

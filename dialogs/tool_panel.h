@@ -91,9 +91,6 @@ void PaintToolPanel(int mode);
 // Makes the panel (hidden) with the main window as owner; null when it cannot be made. Only one
 // panel exists: a second call gives the first one.
 WindowHandle CreateToolPanel(WindowHandle mainWindow);
-// The show-tool-panel menu command: flips the shown setting and shows or hides the panel, made
-// now when there is none yet (a hidden panel is shown again, never made twice).
-void ToggleToolPanel(WindowHandle mainWindow);
 // Asks the panel to paint in a mode through its handshake (the paint happens in its WM_PAINT).
 // Any thread: off the main window's thread it only sets RunControl.toolPanelPendingPaint.
 void RepaintToolPanel(int mode);
