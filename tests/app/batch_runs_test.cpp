@@ -41,10 +41,7 @@ protected:
     }
     // The sample files as they are in samples/, replacing changed copies.
     void CopySamples() {
-        for (const auto& entry : fs::directory_iterator(MIREXA_SAMPLES)) {
-            fs::copy(entry.path(), scratch.At(entry.path().filename().string()),
-                     fs::copy_options::overwrite_existing);
-        }
+        testing::CopySamplesInto(scratch);
     }
     // Starts the program in the scratch directory with the arguments; returns its process id.
     // With errorName, the program's standard error goes to that file of the scratch directory

@@ -59,9 +59,7 @@ NoteSeen noteSeen;
 
 TEST(OffsetDialogsInTheProgram, MenuCommandsStoreTheChoicesAndTheViewOpensTheBasisPointNote) {
     testing::ScratchDirectory scratch;
-    for (const auto& entry : fs::directory_iterator(MIREXA_SAMPLES)) {
-        fs::copy(entry.path(), scratch.At(entry.path().filename().string()));
-    }
+    testing::CopySamplesInto(scratch);
     const fs::path previous = fs::current_path();
     fs::current_path(scratch.Path());
     ResetConfigurationRecords();

@@ -61,9 +61,7 @@ const int kRasteriserOnCallingThread = setenv("LP_NUM_THREADS", "0", 0);
 class ProgramStartupTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        for (const auto& entry : fs::directory_iterator(MIREXA_SAMPLES)) {
-            fs::copy(entry.path(), scratch.At(entry.path().filename().string()));
-        }
+        testing::CopySamplesInto(scratch);
         previous_ = fs::current_path();
         fs::current_path(scratch.Path());
         StartPlatformBackend(PlatformBackend::Headless);

@@ -17,9 +17,7 @@ namespace mirexa::testing {
 class UserStart {
 public:
     UserStart() {
-        for (const auto& entry : std::filesystem::directory_iterator(MIREXA_SAMPLES)) {
-            std::filesystem::copy(entry.path(), scratch_.At(entry.path().filename().string()));
-        }
+        testing::CopySamplesInto(scratch_);
         previous_ = std::filesystem::current_path();
         std::filesystem::current_path(scratch_.Path());
         ResetConfigurationRecords();

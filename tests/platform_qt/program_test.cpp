@@ -80,9 +80,7 @@ TEST(QtProgram, WithoutADisplayTheProgramSaysSoInOneLineAndFails) {
 class QtProgramTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        for (const auto& entry : fs::directory_iterator(MIREXA_SAMPLES)) {
-            fs::copy(entry.path(), scratch.At(entry.path().filename().string()));
-        }
+        testing::CopySamplesInto(scratch);
         previous_ = fs::current_path();
         fs::current_path(scratch.Path());
         ConnectProgram();

@@ -53,6 +53,16 @@ private:
     std::string root_;
 };
 
+#ifdef MIREXA_SAMPLES
+// Copies every file of the bundled samples into the directory (over files of the same name).
+inline void CopySamplesInto(const ScratchDirectory& scratch) {
+    for (const auto& entry : std::filesystem::directory_iterator(MIREXA_SAMPLES)) {
+        std::filesystem::copy(entry.path(), scratch.At(entry.path().filename().string()),
+                              std::filesystem::copy_options::overwrite_existing);
+    }
+}
+#endif
+
 // The whole content of a file, "" when it cannot be read.
 inline std::string ReadWholeFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
