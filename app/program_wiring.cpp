@@ -113,7 +113,10 @@ void ConnectDefinitionAndProgress() {
     ConnectProgressToMainTitle();
     ProgressHooks& p = UiHooks;
     p.progressName = [] { return Settings.progressName.c_str(); };
-    p.batchMode = [] { return CommandLine.batchRun != 0 || CommandLine.batch != 0 ? 1 : 0; };
+    p.batchMode = [] {
+        return CommandLine.batchRun != 0 || CommandLine.batch != 0 || RunIsBatch.load() != 0 ? 1
+                                                                                             : 0;
+    };
     p.stopBeforeBlockRequested = [] { return RunControl.stopKeyRequest.load() != 0 ? 1 : 0; };
     p.viewCursor = [] { return GetViewRoleCursor(kViewCursorIdle); };
     p.currentToolTypeName = [](char* out, std::size_t capacity) {

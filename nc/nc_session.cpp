@@ -14,6 +14,7 @@ thread_local constinit NcRunState* BoundNcRun = &RunSession.run;
 thread_local constinit NcLineBuffer* BoundNcLine = &RunSession.line;
 thread_local constinit SubprogramStack* BoundSubprograms = &RunSession.subprograms;
 thread_local constinit NcProgramSource* BoundNcSource = &RunSession.source;
+thread_local constinit NcSourceLocation* BoundNcSourceLocation = &RunSession.location;
 thread_local constinit NurbsCurveData* BoundNurbsCurve = &RunSession.nurbs;
 thread_local constinit NcDialectState* BoundDialectState = &RunSession.dialect;
 thread_local constinit NcWordSettings* BoundNcWords = &RunSession.words;
@@ -29,6 +30,7 @@ void BindNcSession(NcSession* s) {
     BoundNcLine = &s->line;
     BoundSubprograms = &s->subprograms;
     BoundNcSource = &s->source;
+    BoundNcSourceLocation = &s->location;
     BoundNurbsCurve = &s->nurbs;
     BoundDialectState = &s->dialect;
     BoundNcWords = &s->words;

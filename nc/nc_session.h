@@ -22,6 +22,7 @@
 #include "nc/nc_controller_view.h"
 #include "nc/nc_line_source.h"
 #include "nc/nc_run_state.h"
+#include "nc/nc_source_location.h"
 #include "nc/nc_words.h"
 #include "nc/nurbs_evaluation.h"
 
@@ -39,6 +40,7 @@ struct NcSession {
     NcLineBuffer line = {};
     SubprogramStack subprograms = {};
     NcProgramSource source = {};
+    NcSourceLocation location = {};
     NurbsCurveData nurbs = {};
     NcDialectState dialect = {};
     NcWordSettings words = {};

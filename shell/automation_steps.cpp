@@ -199,44 +199,27 @@ void IgnoreStopOptionInBatch() {
 int RunCutStep(CutKind kind, int resultSilent) {
     const bool silent = DrawingSuppressed.load() != 0;
     unsigned command = IDM_CUT_RESULT;
-    int runMode = 6;
+    AutomationRequest request;
+    request.runMode = 6;
+    request.batchRun = silent ? 1 : 0;
     if (!silent) {
         switch (kind) {
             case CutKind::kReal:
                 command = IDM_CUT_REAL;
-                runMode = 2;
+                request.runMode = 2;
                 break;
             case CutKind::kSkip:
                 command = IDM_CUT_SKIP;
-                runMode = 3;
+                request.runMode = 3;
                 break;
             case CutKind::kResult:
-                runMode = resultSilent ? 5 : 4;
+                request.runMode = resultSilent ? 5 : 4;
                 break;
         }
     }
-    CommandLineSwitches saved;
-    auto before = [&] {
-        saved = CommandLine;
-        CommandLine.runMode = runMode;
-        if (silent) {
-            CommandLine.batchRun = 1;
-            CommandLine.batch = 1;
-            CommandLine.drawingSuppressed = 1;
-        }
-        AutomationOutcome.runEnd = kCutCompleted;
-        IgnoreStopOptionInBatch();
-    };
     int end = kCutAborted;
-    if (SendAutomationCommand(command, 0, before)) {
+    if (SendAutomationRequest(command, 0, request)) {
         end = WaitForCuttingRun();
-        // The flags stay up until the run has ended: its end reads the batch-run flag.
-        RunOnMainThread([&] {
-            CommandLine.runMode = 0;
-            CommandLine.batchRun = saved.batchRun;
-            CommandLine.batch = saved.batch;
-            CommandLine.drawingSuppressed = saved.drawingSuppressed;
-        });
     }
     CloseCuttingLog(end);
     if (end == kCutAlarm) {

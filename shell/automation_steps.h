@@ -12,6 +12,7 @@
 #include <functional>
 #include <string>
 
+#include "config/config_records.h"
 #include "platform/window.h"
 
 namespace mirexa {
@@ -76,9 +77,21 @@ int RunAutomationProgram(const std::string& program, const std::string& argument
 // 32771 and 32772 select it as the NC program, 32781 .. 32783 read it as the tools, controller or
 // machine file.
 // 32773 takes the report mode from kind (5 and 6 log a failed data check) and lparam silent.
+// The run commands (32774 .. 32776) take the run mode and whether the run is a batch run; the
+// difference paint (32893) takes the difference choices when the step gives them.
 struct AutomationRequest {
     std::string path = {};
     int kind = {};  // 32773: the report mode (0, 1, 5 or 6)
+    // 32774 .. 32776: the automation's run mode (2 real, 3 skip, 4 result, 5 result logged, 6
+    // result logged and drawn nowhere); above 4 the run opens the log with the program's name.
+    int runMode = {};
+    // 32774 .. 32776: a batch run: nobody watches it, so an abort marks the batch's exit code and
+    // progress opens no box. Ends with the run.
+    int batchRun = {};
+    // 32893: the choices to paint with, kept as the program's (differenceGiven 0: those that
+    // stand).
+    int differenceGiven = {};
+    DifferencePaintChoices difference = {};
 };
 
 // User-interface thread: the request sent with the command being handled, or null when the
@@ -158,14 +171,15 @@ int WaitForCuttingRun();
 // --- Steps (automation thread) ------------------------------------------------------------------
 
 // Ignores the controller's STOP OPTION for an unattended run, with one log line, so that no
-// stop waits for a user. User-interface thread; nothing outside automatic mode.
+// stop waits for a user. User-interface thread, at the start of a run the automation asked for;
+// nothing outside automatic mode.
 void IgnoreStopOptionInBatch();
 
 enum class CutKind : int { kReal, kSkip, kResult };
 
-// A cut: in a silent run (DrawingSuppressed) every kind is a result run with run mode 6 and the
-// batch-run, batch and drawing flags of the command line (restored after the run); otherwise
-// real (run mode 2, 32774), skip (3, 32775) or result (4, or 5 with resultSilent, 32776). Waits
+// A cut: in a silent run (DrawingSuppressed) every kind is a result run with run mode 6, sent as
+// a batch run; otherwise real (run mode 2, 32774), skip (3, 32775) or result (4, or 5 with
+// resultSilent, 32776). The run mode goes with the command in its request. Waits
 // for the run, writes the log's closing line and closes the log. An alarm end sets the break
 // counter to 2, an abort to 1. Returns the kCut kind.
 int RunCutStep(CutKind kind, int resultSilent);

@@ -156,12 +156,11 @@ CommandLineSwitches ReadCommandLine() {
 
 // A cut of the command line's run mode, already in CommandLine (the run start reads and clears
 // it); waits for its end. Returns the kCut kind.
-int RunCommandLineCut(unsigned command) {
-    auto before = [] {
-        AutomationOutcome.runEnd = kCutCompleted;
-        IgnoreStopOptionInBatch();
-    };
-    if (!SendAutomationCommand(command, 0, before)) {
+int RunCommandLineCut(unsigned command, const CommandLineSwitches& o) {
+    AutomationRequest request;
+    request.runMode = o.runMode;
+    request.batchRun = o.batchRun;
+    if (!SendAutomationRequest(command, 0, request)) {
         return kCutAborted;
     }
     return WaitForCuttingRun();
@@ -484,7 +483,7 @@ int RunCommandLineSequence() {
         default:
             return 0;  // e. select only, or nothing to run
     }
-    const int end = RunCommandLineCut(command);
+    const int end = RunCommandLineCut(command, o);
     // An aborted run is not a result: nothing is saved.
     if (o.saveKind != 0 && end != kCutAborted) {
         SaveStockStep(o.saveKind, nullptr);

@@ -306,25 +306,22 @@ const std::string* ArgumentOf(const MacroLine& line) {
 }
 
 void RunDiffLine(const MacroLine& line, int lineNumber) {
-    // The argument is checked first, on its own, so that a bad one sends nothing.
-    DifferencePaintChoices probe;
-    if (line.hasArgument && !ParseDiffArgument(line.argument, &probe)) {
-        LogMacroProblem(lineNumber,
-                        "DIFF " + line.argument +
-                            ChooseLanguageText(": the argument is not understood; nothing painted",
-                                               ": 引数が正しくありません。塗りません"));
-        return;
-    }
-    int saved = 0;
-    auto before = [&] {
-        if (line.hasArgument) {
-            ParseDiffArgument(line.argument, &Settings.difference);
+    // The argument is read over the choices that stand, and a bad one sends nothing.
+    AutomationRequest request;
+    if (line.hasArgument) {
+        if (!RunOnMainThread([&] { request.difference = Settings.difference; })) {
+            return;
         }
-        saved = CommandLine.differencePaint;
-        CommandLine.differencePaint = 1;
-    };
-    auto after = [&] { CommandLine.differencePaint = saved; };
-    SendAutomationCommand(IDM_PAINT_DIFFERENCE, 1, before, after);
+        if (!ParseDiffArgument(line.argument, &request.difference)) {
+            LogMacroProblem(lineNumber, "DIFF " + line.argument +
+                                            ChooseLanguageText(
+                                                ": the argument is not understood; nothing painted",
+                                                ": 引数が正しくありません。塗りません"));
+            return;
+        }
+        request.differenceGiven = 1;
+    }
+    SendAutomationRequest(IDM_PAINT_DIFFERENCE, 1, request);
 }
 
 void RunExecLine(const MacroLine& line, int lineNumber) {

@@ -171,15 +171,23 @@ void FinishLengthReport() {
 }
 
 int StartRun(WindowHandle window, int mode, void (*threadBody)()) {
+    // The automation's run: its own mode and batch flag, and no stop waits for a user.
+    const AutomationRequest* request = CurrentAutomationRequest();
+    if (request != nullptr) {
+        AutomationOutcome.runEnd = kCutCompleted;
+        IgnoreStopOptionInBatch();
+    }
     // 1-2.
     int previous = RunFlags().runMode->exchange(mode);
     UpdateTitle(window);
     if (previous > 0 || HasWorkerThread(SimulationThread)) {
         return 1;  // the running thread only switches its mode
     }
-    // 3-4.
-    int commandLineRunMode = CommandLine.runMode;
-    if (commandLineRunMode > 4) {
+    // 3-4. The command line's run mode is taken by this run.
+    const int automationRunMode = request != nullptr ? request->runMode : 0;
+    CommandLine.runMode = 0;
+    RunIsBatch.store(request != nullptr && request->batchRun != 0 ? 1 : 0);
+    if (automationRunMode > 4) {
         OpenLogFile();
         WriteLogLine((DefinitionFiles.ncProgramFile + "\n").c_str());
         RunCommands.runLogFlag = 1;
@@ -187,7 +195,6 @@ int StartRun(WindowHandle window, int mode, void (*threadBody)()) {
         RunCommands.runLogFlag = 0;
     }
     RunLogFlag.store(RunCommands.runLogFlag);
-    CommandLine.runMode = 0;
     RunFlags().stopKeyRequest->store(0);
     RunFlags().abortRequest->store(0);
     // The run's copy that an alarm end restores.
@@ -204,7 +211,7 @@ int StartRun(WindowHandle window, int mode, void (*threadBody)()) {
     GreyMenusDuringRun(window);
     BeginProgressForNcFile(window, DefinitionFiles.ncProgramFile.c_str(), "切削", "Cut");
     // 9.
-    OpenLengthReport(commandLineRunMode);
+    OpenLengthReport(automationRunMode);
     // 10-11.
     CreateWorkerThread(&SimulationThread, threadBody ? threadBody : RunCuttingThread, 0, 1);
     StartRunProgressTimer(window, PeriodForMode(mode, 0));
@@ -229,6 +236,7 @@ void EndRunAfterThread(WindowHandle window) {
         EndAbortedRun(window);
         RedrawView(MainWindowData.handles.view);
         FinishLengthReport();
+        RunIsBatch.store(0);
         return;
     }
     const int code = FinishRun(window, 0);
@@ -241,6 +249,7 @@ void EndRunAfterThread(WindowHandle window) {
     FinishLengthReport();
     RunFlags().runMode->store(0);
     StatusInputs.runMode = 0;
+    RunIsBatch.store(0);
 }
 
 }  // namespace

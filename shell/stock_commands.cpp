@@ -629,6 +629,11 @@ void DifferenceCommand(MessageLParam lparam) {
     if (lparam == 0 && AutomaticMode.load() == 0 && !RunDialog(H().differenceDialog)) {
         return;
     }
+    // A macro's DIFF paints with the choices it read, and they stay the program's.
+    if (const AutomationRequest* request = CurrentAutomationRequest();
+        request != nullptr && request->differenceGiven != 0) {
+        Settings.difference = request->difference;
+    }
     StockModel& model = CurrentStockModel();
     if (!StockCommands.stockPresent || model.nx == 0) {
         ReportStockFailure(

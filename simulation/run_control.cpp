@@ -15,6 +15,7 @@ namespace mirexa {
 RunControlFlags RunControl;
 std::atomic<std::int32_t> SimulationState{1};
 std::atomic<std::int32_t> RunLogFlag{0};
+std::atomic<std::int32_t> RunIsBatch{0};
 
 namespace {
 

@@ -53,6 +53,11 @@ extern std::atomic<std::int32_t> SimulationState;
 // 1 for a run started by a command-line run mode above 4: it logs and draws nothing on request.
 extern std::atomic<std::int32_t> RunLogFlag;
 
+// 1 for a batch run, one the automation started with nobody watching (a command-line run mode
+// above 4, or a macro's cut while drawing is suppressed): its abort marks the batch's exit code.
+// Set when the run starts, 0 again once it has ended.
+extern std::atomic<std::int32_t> RunIsBatch;
+
 // The worker's two waits sleep until the user-interface side answers and wakes them
 // (WakeRunWaiters); a flag changed without a wake (from a signal handler) is still seen within
 // these periods (ms).

@@ -146,7 +146,7 @@ void CloseAbortedRunLogsAndReports(const ReportBlock& last) {
         ui.setMacroBreak(1);
     }
     CloseSubprogramLevels();
-    if (CommandLine.batchRun != 0) {
+    if (RunIsBatch.load() != 0) {
         Call(ui.markAbortedBatchRun);
     }
     RunEnd.endInProgress = 1;

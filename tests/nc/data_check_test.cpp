@@ -274,6 +274,8 @@ TEST_F(DataCheckTest, TheCallersSessionKeepsItsRecords) {
     WorkOffsetTable[1] = {{5, 6, 7, 0, 0}};
     WorkOffsetTable[2] = {{50, 0, 0, 0, 0}};
     const MachinePose runPose = CurrentMachinePose;
+    RunSession.location.mainLine = 41;  // where the run's warning entries point
+    RunSession.location.blockText = "G01 B30.\n";
 
     auto caller = std::make_unique<NcSession>();
     CopyNcSessionState(caller.get(), RunSession);
@@ -329,7 +331,11 @@ TEST_F(DataCheckTest, TheCallersSessionKeepsItsRecords) {
         EXPECT_EQ(CurrentToolValues.gaugeLength, gauge);
         EXPECT_EQ(RunSession.run.status.error, 0);
         EXPECT_EQ(RunSession.kinematics->pose.program.axis[0], runPose.program.axis[0]);
+        EXPECT_EQ(RunSession.location.mainLine, 41);
+        EXPECT_EQ(RunSession.location.blockText, "G01 B30.\n");
+        EXPECT_EQ(caller->location.mainLine, 0);  // the check noted its lines in its own session
     }
+    RunSession.location = {};
     FreeToolTables();
 }
 

@@ -159,12 +159,20 @@ private:
         sent.machineFile = DefinitionFiles.machineFile;
         sent.stockGiven = request != nullptr || CommandLine.stockGiven != 0 ? 1 : 0;
         sent.ncGiven = request != nullptr || CommandLine.ncGiven != 0 ? 1 : 0;
-        sent.runMode = CommandLine.runMode;
+        const bool cut =
+            command == IDM_CUT_REAL || command == IDM_CUT_SKIP || command == IDM_CUT_RESULT;
+        sent.runMode = request != nullptr && cut ? request->runMode : CommandLine.runMode;
         sent.reportMode =
             request != nullptr && command == IDM_NC_REPORT ? request->kind : CommandLine.reportMode;
         sent.saveKind = command == IDM_STOCK_SAVE ? static_cast<int>(lparam) : CommandLine.saveKind;
-        sent.batchRun = CommandLine.batchRun;
-        sent.differencePaint = CommandLine.differencePaint;
+        sent.batchRun = request != nullptr && cut ? request->batchRun : CommandLine.batchRun;
+        // A paint the automation asks for with a request is the command line's paint of the
+        // difference: no dialog, and the request's choices become the program's.
+        const bool paint = command == IDM_PAINT_DIFFERENCE && request != nullptr;
+        sent.differencePaint = paint ? 1 : CommandLine.differencePaint;
+        if (paint && request->differenceGiven != 0) {
+            Settings.difference = request->difference;
+        }
         sent.presetPath = request != nullptr || MainWindowData.presetPathFlag != 0 ? 1 : 0;
         sent.difference = Settings.difference;
         Record.commands.push_back(sent);
@@ -187,9 +195,13 @@ private:
             case IDM_CUT_RESULT:
                 Record.activePolls = Script.runPolls;
                 AutomationOutcome.runEnd = Script.runEnd;
-                // The run start opens the log for run modes above 4 and takes the run mode.
-                if (CommandLine.runMode > 4) {
+                // The run start opens the log for run modes above 4 and takes the run mode; the
+                // automation's run ignores the stop option.
+                if (sent.runMode > 4) {
                     OpenLogFile();
+                }
+                if (request != nullptr) {
+                    IgnoreStopOptionInBatch();
                 }
                 CommandLine.runMode = 0;
                 break;

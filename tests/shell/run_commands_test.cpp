@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "config/config_records.h"
+#include "config/controller_file.h"
 #include "geometry/machine_kinematics.h"
 #include "nc/nc_run_state.h"
 #include "nc/step_driver.h"
@@ -146,6 +147,28 @@ protected:
     void Command(unsigned id) {
         HandleRunCommand(main, id, threadBody);
     }
+    // A run command as the automation sends it: with its request, on this thread.
+    void AutomationCommand(unsigned id, int runMode, int batchRun) {
+        static WindowHandle window = nullptr;
+        static void (*body)() = nullptr;
+        window = main;
+        body = threadBody;
+        AutomationStandIn standIn;
+        standIn.runOnMainThread = [](const std::function<void()>& call) {
+            call();
+            return 1;
+        };
+        standIn.sendCommand = [](unsigned command, MessageLParam) {
+            HandleRunCommand(window, command, body);
+        };
+        AutomationRequest request;
+        request.runMode = runMode;
+        request.batchRun = batchRun;
+        ResetAutomationRun();
+        SetAutomationStandIn(&standIn);
+        SendAutomationRequest(id, 0, request);
+        SetAutomationStandIn(nullptr);
+    }
     void Key(unsigned key) {
         SendWindowMessage(main, WM_KEYDOWN, key, 0);
         DeliverPending();
@@ -246,9 +269,9 @@ TEST_F(RunCommandsTest, RedrawServedThenPauseThenResumeByG) {
 }
 
 TEST_F(RunCommandsTest, EscapeDuringAPauseEndsTheRunAndMarksABatchExit) {
-    CommandLine.batchRun = 1;
     script.pause.store(1);
-    Command(IDM_CUT_SKIP);
+    AutomationCommand(IDM_CUT_SKIP, 3, 1);
+    EXPECT_EQ(RunIsBatch.load(), 1);
     ASSERT_TRUE(TickUntil([] { return RunCommands.runTimer == 0 && script.stage.load() == 2; }));
     Key(VK_ESCAPE);
     EXPECT_EQ(RunFlags().abortRequest->load(), 1);
@@ -258,6 +281,25 @@ TEST_F(RunCommandsTest, EscapeDuringAPauseEndsTheRunAndMarksABatchExit) {
     EXPECT_EQ(script.sawAbort.load(), 1);
     EXPECT_EQ(RunFlags().abortRequest->load(), 0);
     EXPECT_EQ(AbortedBatchRunMark.load(), 1);
+    EXPECT_EQ(RunIsBatch.load(), 0);  // the batch ended with its run
+}
+
+// The automation's run takes its mode and batch flag from its request, not from the command
+// line, and no stop waits for a user; a run from the menu afterwards is no batch run.
+TEST_F(RunCommandsTest, AnAutomationRunTakesWhatItsRequestSays) {
+    AutomaticMode.store(1);
+    Controller.stopOption = 3;
+    CommandLine.runMode = 2;  // the command line's mode is taken by the automation's run
+    AutomationOutcome.runEnd = kCutAlarm;
+    AutomationCommand(IDM_CUT_RESULT, 4, 0);
+    EXPECT_EQ(Controller.stopOption, 0);
+    EXPECT_EQ(CommandLine.runMode, 0);
+    EXPECT_EQ(RunIsBatch.load(), 0);
+    EXPECT_EQ(AutomationOutcome.runEnd, kCutCompleted);
+    script.release.store(1);
+    ASSERT_TRUE(TickUntil(RunEnded));
+    AutomaticMode.store(0);
+    Controller.stopOption = 0;
 }
 
 TEST_F(RunCommandsTest, KeysOutsideARun) {
@@ -443,8 +485,7 @@ TEST_F(RunCommandsTest, LengthReportWrittenAndShown) {
     // A command-line run mode of 4 or more writes no length report; the run writes the NC path
     // to the log instead.
     std::filesystem::remove(path);
-    CommandLine.runMode = 5;
-    Command(IDM_CUT_REAL);
+    AutomationCommand(IDM_CUT_REAL, 5, 1);
     ASSERT_TRUE(TickUntil(RunEnded));
     const std::string text = log();
     FileLocations.logDirectory.clear();

@@ -17,6 +17,7 @@
 #include "shell/startup.h"
 #include "shell/status_bar.h"
 #include "shell/worker_threads.h"
+#include "simulation/run_control.h"
 #include "view/view_window.h"
 
 namespace mirexa {
@@ -70,6 +71,7 @@ void ResetShellState() {
     StatusInputs = StatusBarInputs{};
     ControlOriginOffset = MotionPosition{};
     AbortedBatchRunMark.store(0);
+    RunIsBatch.store(0);
     WorkerShutdownRequested.store(0);
     UiLanguage.store(0);
     ResetMessageTexts();

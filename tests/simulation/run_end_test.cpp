@@ -143,10 +143,10 @@ TEST_F(RunEndTest, AnAbortedEndInItsOrder) {
     RunControl.pendingStop = 1;
     RunControl.runError = 1;
     RunControl.lineHeld = 1;
-    CommandLine.batchRun = 1;
+    RunIsBatch = 1;
     RunIntoSubprogram();
     EXPECT_EQ(FinishRun(WindowHandle{}, 1), 0);
-    CommandLine.batchRun = 0;
+    RunIsBatch = 0;
     EXPECT_EQ(Hooks.Take(), (std::vector<std::string>{"macro break 1",
                                                       "exit -1",
                                                       "viewer " + Path("limitp.txt"),
