@@ -237,6 +237,7 @@ void EndRunAfterThread(WindowHandle window) {
         RedrawView(MainWindowData.handles.view);
         FinishLengthReport();
         RunIsBatch.store(0);
+        UpdateTitle(window);
         return;
     }
     const int code = FinishRun(window, 0);
@@ -248,8 +249,8 @@ void EndRunAfterThread(WindowHandle window) {
     // this file the report is closed here all the same.
     FinishLengthReport();
     RunFlags().runMode->store(0);
-    StatusInputs.runMode = 0;
     RunIsBatch.store(0);
+    UpdateTitle(window);  // the title no longer names the run
 }
 
 }  // namespace

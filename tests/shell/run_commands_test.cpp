@@ -296,8 +296,12 @@ TEST_F(RunCommandsTest, AnAutomationRunTakesWhatItsRequestSays) {
     EXPECT_EQ(CommandLine.runMode, 0);
     EXPECT_EQ(RunIsBatch.load(), 0);
     EXPECT_EQ(AutomationOutcome.runEnd, kCutCompleted);
+    EXPECT_NE(GetPlatformWindowText(main).find("加工 : 結果表示"), std::string::npos)
+        << GetPlatformWindowText(main);
     script.release.store(1);
     ASSERT_TRUE(TickUntil(RunEnded));
+    EXPECT_EQ(GetPlatformWindowText(main).find("加工"), std::string::npos)
+        << GetPlatformWindowText(main);
     AutomaticMode.store(0);
     Controller.stopOption = 0;
 }
