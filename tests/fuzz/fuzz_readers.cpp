@@ -9,7 +9,7 @@
 #include <string>
 
 #include "fuzz/hostile_readers.h"
-#include "nc/nc_invariants.h"
+#include "support/nc_invariants.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "nc/nc_run_state.h"
-#include "nc_invariants.h"
+#include "support/nc_invariants.h"
 #include "nc_test_fixture.h"
 #include "support/hostile_test_bench.h"
 

@@ -19,7 +19,7 @@
 #include "nc/nc_run_state.h"
 #include "nc/nc_words.h"
 #include "nc/step_driver.h"
-#include "nc_invariants.h"
+#include "support/nc_invariants.h"
 #include "services/ui_hooks.h"
 #include "tools/move_trace.h"
 

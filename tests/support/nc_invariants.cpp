@@ -1,5 +1,5 @@
 // Invariants of the NC interpreter's run state.
-#include "nc_invariants.h"
+#include "support/nc_invariants.h"
 
 #include <cmath>
 #include <cstring>
