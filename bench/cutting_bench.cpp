@@ -125,8 +125,8 @@ void BM_SampleProgram(benchmark::State& state) {
         CurrentMachinePose.program.axis[2] = 200.0;
         state.ResumeTiming();
         SimulationThreadProc();
-        steps += SimRun.steps;
-        rays += SimRun.raysVisited;
+        steps += RunSimulationRecord.steps;
+        rays += RunSimulationRecord.raysVisited;
     }
     if (LastRunSummary.end != kRunEndProgram) {
         state.SkipWithError("the sample program did not run to its end");

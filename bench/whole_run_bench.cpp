@@ -176,8 +176,8 @@ void BM_WholeRun(benchmark::State& state) {
         wall += WallSeconds() - wall0;
         cpu += ProcessCpuSeconds() - cpu0;
         kernel += ProcessKernelSeconds() - kernel0;
-        steps += SimRun.steps;
-        rays += SimRun.raysVisited;
+        steps += RunSimulationRecord.steps;
+        rays += RunSimulationRecord.raysVisited;
     }
     if (LastRunSummary.end != kRunEndProgram) {
         state.SkipWithError("the raster program did not run to its end");

@@ -126,10 +126,6 @@ struct CutOptions {
     bool engagement = false;    // MeasureDexelEngagement (VERTICAL, CHIP-W CHECK > 0)
 };
 
-bool IsFeedMove() {
-    return CurrentMotion.motionType > 0;
-}
-
 // --- Section helpers in view order ------------------------------------------------------------
 
 // Sphere about centre c: the chord c_w -+ sqrt(R^2 - d^2) when d^2 < R^2.
@@ -246,7 +242,7 @@ void MeasureDexelEngagement(const RayCut& ray, const double* ends, int n) {
 // The end flags of a chord: on feed moves the pen byte, painted where the end lies above the
 // cutting height (and, for VERTICAL tools, inside the chip-width limit); on rapids as given.
 void ChordEndFlags(const RayCut& ray, const double cut[2], std::uint8_t flags[2]) {
-    if (!IsFeedMove()) {
+    if (CutPose.feedMove == 0) {
         flags[0] = CutEndMark.flags[0];
         flags[1] = CutEndMark.flags[1];
         return;
@@ -1013,6 +1009,7 @@ void CutStockAtToolPose(StockModel* model, const double point[3], const double a
     pose.planeConstant =
         -(pose.axis[0] * pose.tip[0] + pose.axis[1] * pose.tip[1] + pose.axis[2] * pose.tip[2]);
     pose.cuttingHeight = CurrentCutter.cuttingLength * pose.axisLength;
+    pose.feedMove = CurrentMotion.motionType > 0 ? 1 : 0;
     ComputeKeyPoints(&pose);
     // 4-5. Windows; a tool wholly outside the grid cuts nothing.
     pose.outside = ComputeWindows(*model, &pose) == 0 ? 1 : 0;

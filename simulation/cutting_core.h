@@ -99,7 +99,10 @@ struct CutPoseGeometry {
     double windowRadius = {};  // the farthest any section reaches from the axis
     std::int32_t low[3] = {};  // node window per model axis, clamped
     std::int32_t high[3] = {};
-    std::int32_t outside = {};         // 1 when the window lay wholly outside the grid
+    std::int32_t outside = {};  // 1 when the window lay wholly outside the grid
+    // 1 on a feed move: the move's type, read once by the thread that cuts, so that the helper
+    // threads of the passes never read a move of their own thread's session.
+    std::int32_t feedMove = {};
     std::int64_t raysVisited = {};     // rays of the windows with material (for the benchmark)
     std::int32_t memoryFailures = {};  // rays left uncut for want of memory
 };

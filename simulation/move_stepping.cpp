@@ -29,17 +29,15 @@
 namespace mirexa {
 
 SimulationRunRecord RunSimulationRecord;
-thread_local constinit SimulationRunRecord* BoundSimRun = &RunSimulationRecord;
-
-SimulationRunRecord* BindSimulationRunRecord(SimulationRunRecord* record) {
-    SimulationRunRecord* before = BoundSimRun;
-    BoundSimRun = record;
-    return before;
-}
 
 namespace {
 
 constexpr double kPi = 3.14159265358979323846;
+
+// The machine records of the context's session.
+KinematicsSessionRecords& Kinematics(const MoveStepContext& context) {
+    return *context.session->kinematics;
+}
 
 bool IsArc(const MotionRecord& m) {
     return m.motionType == 2 || m.motionType == 3;
@@ -47,24 +45,25 @@ bool IsArc(const MotionRecord& m) {
 
 // Travel of the move: linear deltas and the rotary deltas, each the shortest signed turn while
 // that axis' shortest-path flag is on.
-void MoveDeltas(const StepBlockInfo& block, double d[5]) {
+void MoveDeltas(const KinematicsModeFlags& modes, const StepBlockInfo& block, double d[5]) {
     for (int k = 0; k < 3; ++k) {
         d[k] = block.to.axis[k] - block.from.axis[k];
     }
     for (int k = 0; k < 2; ++k) {
         const double a = block.from.axis[3 + k], b = block.to.axis[3 + k];
-        d[3 + k] = KinematicsMode.shortestPath[k] != 0 ? DiffRotaryAngle(a, b) : b - a;
+        d[3 + k] = modes.shortestPath[k] != 0 ? DiffRotaryAngle(a, b) : b - a;
     }
 }
 
 // The distances of the move's end from the rotary axes (mm).
-void EndRotaryRadii(const StepBlockInfo& block, double radii[2]) {
+void EndRotaryRadii(const KinematicsSessionRecords& k, const StepBlockInfo& block,
+                    double radii[2]) {
     MotionPosition machine = block.to;
-    if (block.machineCoordinates == 0 && KinematicsMode.positionSource != 2) {
+    if (block.machineCoordinates == 0 && k.modes.positionSource != 2) {
         double point[3], axis[3];
         ConvertPathPointToMachineNoPlane(block.to, &machine, point, axis);
     }
-    ComputeRotaryRadius(machine.axis, radii);
+    ComputeRotaryRadius(CurrentMachine, k.toolValues, machine.axis, radii);
 }
 
 double Dot3(const double a[3], const double b[3]) {
@@ -84,8 +83,7 @@ double RadialPart(const double p[3], const double centre[3], const double n[3], 
     return std::sqrt(Dot3(out, out));
 }
 
-MoveArcFrame MakeArc(const StepBlockInfo& block) {
-    const MotionRecord& m = CurrentMotion;
+MoveArcFrame MakeArc(const MotionRecord& m, const StepBlockInfo& block) {
     MoveArcFrame a;
     const double axisLength = std::sqrt(Dot3(m.arcAxis, m.arcAxis));
     for (int k = 0; k < 3; ++k) {
@@ -155,14 +153,15 @@ void PositionAtStep(const StepBlockInfo& block, const MoveArcFrame* arc, const d
 }
 
 // The tool vector turn of a move (see ToolVectorTurn); inactive when the axis does not change.
-ToolVectorTurn PrepareToolVectorTurn(const StepBlockInfo& block) {
+ToolVectorTurn PrepareToolVectorTurn(const KinematicsSessionRecords& records,
+                                     const StepBlockInfo& block) {
     ToolVectorTurn t;
-    if (KinematicsMode.toolCenterControl != 2 || block.machineCoordinates != 0) {
+    if (records.modes.toolCenterControl != 2 || block.machineCoordinates != 0) {
         return t;
     }
     double from[2], to[2];
     for (int k = 0; k < 2; ++k) {
-        t.offset[k] = WorkOrigin.axis[3 + k] + TcpTable.referenceAngle[k];
+        t.offset[k] = records.workOrigin.axis[3 + k] + records.tcp.referenceAngle[k];
         from[k] = block.from.axis[3 + k] + t.offset[k];
         to[k] = block.to.axis[3 + k] + t.offset[k];
     }
@@ -178,8 +177,8 @@ ToolVectorTurn PrepareToolVectorTurn(const StepBlockInfo& block) {
 // The rotary values of step i of n (program angles, deg); the last step keeps the block's end. A
 // half turn of the axis (start and end opposite) passes no defined plane: the angles are then
 // interpolated as given.
-void TurnToolVectorAtStep(const ToolVectorTurn* t, std::int64_t i, std::int64_t n,
-                          MotionPosition* position) {
+void TurnToolVectorAtStep(const MachinePose& pose, const ToolVectorTurn* t, std::int64_t i,
+                          std::int64_t n, MotionPosition* position) {
     if (t->active == 0 || i >= n) {
         return;
     }
@@ -200,8 +199,7 @@ void TurnToolVectorAtStep(const ToolVectorTurn* t, std::int64_t i, std::int64_t 
     const double range1[2] = {s.min[3], s.max[3]};
     const double range2[2] = {s.min[4], s.max[4]};
     // The machine still stands at the previous step (at the move's start for the first).
-    const double previous[2] = {CurrentMachinePose.machine.axis[3],
-                                CurrentMachinePose.machine.axis[4]};
+    const double previous[2] = {pose.machine.axis[3], pose.machine.axis[4]};
     double angles[2] = {};
     SolveRotaryAngles(axis, previous, flags, range1, range2, angles);
     for (int k = 0; k < 2; ++k) {
@@ -209,8 +207,8 @@ void TurnToolVectorAtStep(const ToolVectorTurn* t, std::int64_t i, std::int64_t 
     }
 }
 
-int CurrentToolNumber() {
-    const int n = CurrentTool.derivedFrom;
+int CurrentToolNumber(const MoveStepContext& context) {
+    const int n = context.session->tools->tool.derivedFrom;
     return IsToolNumberInTables(n) ? n : -1;
 }
 
@@ -242,33 +240,35 @@ StockModel* CurrentStock() {
 }
 
 // A full revolution of the spinning rotary at this step, cut at every angle step.
-void CutTurningRevolution(int rotary) {
-    MachinePose& pose = CurrentMachinePose;
-    SimRun.spinningAxis = 3 + rotary;
+void CutTurningRevolution(const MoveStepContext& context, int rotary) {
+    KinematicsSessionRecords& k = Kinematics(context);
+    SimulationRunRecord& record = *context.record;
+    MachinePose& pose = k.pose;
+    record.spinningAxis = 3 + rotary;
     double radii[2];
-    ComputeRotaryRadius(pose.machine.axis, radii);
-    double m = std::ceil(2.0 * kPi * radii[rotary] / SimRun.stepLength);
+    ComputeRotaryRadius(CurrentMachine, k.toolValues, pose.machine.axis, radii);
+    double m = std::ceil(2.0 * kPi * radii[rotary] / record.stepLength);
     if (!(m >= 1.0)) {
         m = 1.0;
     } else if (m > static_cast<double>(kMaxStepsPerMove)) {
         m = static_cast<double>(kMaxStepsPerMove);
-        ++SimRun.stepCapHits;
+        ++record.stepCapHits;
     }
     const std::int64_t count = static_cast<std::int64_t>(m);
     const double kept = pose.machine.axis[3 + rotary];
     double machine[5];
-    for (int k = 0; k < 5; ++k) {
-        machine[k] = pose.machine.axis[k];
+    for (int a = 0; a < 5; ++a) {
+        machine[a] = pose.machine.axis[a];
     }
     double removed = 0.0;
     for (std::int64_t j = 0; j < count; ++j) {
         machine[3 + rotary] = static_cast<double>(j) * 360.0 / static_cast<double>(count);
         double point[3], axis[3];
-        ComputeToolTipAndAxis(machine, point, axis);
+        ComputeToolTipAndAxis(CurrentMachine, k.toolValues, machine, point, axis);
         StepRemovedVolume = 0.0;
         CutStockAtToolPose(CurrentStock(), point, axis);
         removed += StepRemovedVolume;
-        SimRun.raysVisited += CutPose.raysVisited;
+        record.raysVisited += CutPose.raysVisited;
     }
     // The tool load sees the whole revolution.
     StepRemovedVolume = removed;
@@ -276,10 +276,10 @@ void CutTurningRevolution(int rotary) {
     UpdateMachinePosition();
 }
 
-void CutAndCheckStep(const StepBlockInfo& block) {
+void CutAndCheckStep(const MoveStepContext& context, const StepBlockInfo& block) {
     const int rotary = SpinningRotary(block);
     if (rotary >= 0) {
-        CutTurningRevolution(rotary);
+        CutTurningRevolution(context, rotary);
         return;
     }
     const SimulationHooks& hooks = SimulationCallbacks;
@@ -287,9 +287,9 @@ void CutAndCheckStep(const StepBlockInfo& block) {
         hooks.cutAndCheckMountedTools != nullptr) {
         hooks.cutAndCheckMountedTools();
     } else {
-        CutStockAtToolPose(CurrentStock(), CurrentMachinePose.tool.point,
-                           CurrentMachinePose.tool.axis);
-        SimRun.raysVisited += CutPose.raysVisited;
+        const MachinePose& pose = Kinematics(context).pose;
+        CutStockAtToolPose(CurrentStock(), pose.tool.point, pose.tool.axis);
+        context.record->raysVisited += CutPose.raysVisited;
         if (hooks.checkStructures != nullptr) {
             hooks.checkStructures();
         }
@@ -302,19 +302,22 @@ void CutAndCheckStep(const StepBlockInfo& block) {
 // The tool-load limit of a feed step in contact: an alarm (types 1, 2) or a limit-log line
 // (types 11, 12, only with logLines) when the cross-section A or the removal rate Q exceeds the
 // first limit value.
-void ApplyToolLoadLimit(const StepBlockInfo& block, bool logLines = true) {
-    const int tool = CurrentToolNumber();
-    if (tool < 0 || CurrentMotion.motionType <= 0 || InterferenceFlags.contact == 0) {
+void ApplyToolLoadLimit(const MoveStepContext& context, const StepBlockInfo& block,
+                        bool logLines = true) {
+    const MotionRecord& motion = Kinematics(context).motion;
+    const int tool = CurrentToolNumber(context);
+    if (tool < 0 || motion.motionType <= 0 || InterferenceFlags.contact == 0) {
         return;
     }
     const ToolLoadLimit& limit = ToolTableSet.loadLimits[tool];
     const double value = limit.limits[0];
+    const double actualStep = context.record->actualStep;
     // A move of no length has no cross-section: nothing to compare.
-    if (limit.type == kToolLoadNone || !(value > 0.0) || !(SimRun.actualStep > 0.0)) {
+    if (limit.type == kToolLoadNone || !(value > 0.0) || !(actualStep > 0.0)) {
         return;
     }
-    const double section = StepRemovedVolume / SimRun.actualStep;  // mm^2
-    const double rate = CurrentMotion.feed * section / 60.0;       // mm^3/s
+    const double section = StepRemovedVolume / actualStep;  // mm^2
+    const double rate = motion.feed * section / 60.0;       // mm^3/s
     const bool sectionLimit =
         limit.type == kToolLoadSectionAlarm || limit.type == kToolLoadSectionLog;
     const double measured = sectionLimit ? section : rate;
@@ -326,69 +329,74 @@ void ApplyToolLoadLimit(const StepBlockInfo& block, bool logLines = true) {
         SaveMotionState();
     } else if (logLines && SimulationCallbacks.writeLimitLogLine != nullptr) {
         char line[512];
-        FormatLimitLogLine(block, limit.type, measured, line, sizeof line);
+        FormatLimitLogLine(context, block, limit.type, measured, line, sizeof line);
         SimulationCallbacks.writeLimitLogLine(line);
     }
 }
 
 // The state of the step: 0 rapid and 2 feed without contact, 1 in material, 4 alarm.
-int StepState(bool spindleAlarm) {
-    const bool rapid = CurrentMotion.motionType == 0;
+int StepState(const MoveStepContext& context, bool spindleAlarm) {
+    const bool rapid = Kinematics(context).motion.motionType == 0;
     if (InterferenceFlags.contact == 0) {
         return AnyInterferenceFlagSet() != 0 ? 4 : (rapid ? 0 : 2);
     }
-    if (SimRun.rapidCheckActive != 0 || spindleAlarm || AnyCuttingAlarmFlagSet() != 0 ||
+    if (context.record->rapidCheckActive != 0 || spindleAlarm || AnyCuttingAlarmFlagSet() != 0 ||
         RunControl.stepAlarm.load() != 0) {
         return 4;
     }
     return 1;
 }
 
-bool RedrawDue(std::int64_t i, std::int64_t n) {
+bool RedrawDue(const SimulationRunRecord& record, std::int64_t i, std::int64_t n) {
     if (RunDrawsNothing() != 0) {
         return false;
     }
     const bool wanted = RunControl.runMode.load() == kRunRealCutting ||
                         RunControl.showSteps.load() != 0 ||
                         RunControl.viewRedrawRequest.load() != 0;
-    const std::int64_t every = SimRun.skipView >= 1 ? SimRun.skipView : 1;
+    const std::int64_t every = record.skipView >= 1 ? record.skipView : 1;
     return wanted && (every == 1 || i == n || i % every == 0);
 }
 
 }  // namespace
 
-void ResetSimulationRunRecord() {
-    SimRun = SimulationRunRecord{};
-    SimRun.stepLength = DexelPitch.secondPitch;
+void ResetSimulationRunRecord(const MoveStepContext& context) {
+    SimulationRunRecord& record = *context.record;
+    record = SimulationRunRecord{};
+    record.stepLength = DexelPitch.secondPitch;
     // Moves shorter than the controller's coordinate tolerance are not stepped (nor drawn).
     const double tolerance = Controller.coordinateTolerance;
-    SimRun.minimumMoveLength = std::isfinite(tolerance) && tolerance > 0.0 ? tolerance : 0.0;
-    SimRun.skipView = Settings.skipView >= 1 ? Settings.skipView : 1;
-    SimRun.skipBlock = Settings.skipBlock >= 1 ? Settings.skipBlock : 1;
+    record.minimumMoveLength = std::isfinite(tolerance) && tolerance > 0.0 ? tolerance : 0.0;
+    record.skipView = Settings.skipView >= 1 ? Settings.skipView : 1;
+    record.skipBlock = Settings.skipBlock >= 1 ? Settings.skipBlock : 1;
     // The cut of each step is shared by the threads the settings give (MULTI THREAD).
     CuttingThreadCount = Settings.multiThreadCount >= 1 ? Settings.multiThreadCount : 1;
+    const KinematicsSessionRecords& k = Kinematics(context);
     double radii[2];
-    ComputeRotaryRadius(CurrentMachinePose.machine.axis, radii);
-    for (int k = 0; k < 2; ++k) {
-        SimRun.rotaryRadii[0][k] = SimRun.rotaryRadii[1][k] = radii[k];
+    ComputeRotaryRadius(CurrentMachine, k.toolValues, k.pose.machine.axis, radii);
+    for (int r = 0; r < 2; ++r) {
+        record.rotaryRadii[0][r] = record.rotaryRadii[1][r] = radii[r];
     }
 }
 
-std::int64_t CountMoveSteps(const StepBlockInfo& block, double* length) {
-    const MotionRecord& m = CurrentMotion;
+std::int64_t CountMoveSteps(const MoveStepContext& context, const StepBlockInfo& block,
+                            double* length) {
+    const KinematicsSessionRecords& records = Kinematics(context);
+    SimulationRunRecord& record = *context.record;
+    const MotionRecord& m = records.motion;
     *length = 0.0;
     if (Checks.ignoreG00 != 0 && m.motionType == 0) {
         return 0;
     }
     double d[5];
-    MoveDeltas(block, d);
+    MoveDeltas(records.modes, block, d);
     double L = 0.0;
     bool travel = false;
     for (const double v : d) {
         travel = travel || v != 0.0;
     }
     if (IsArc(m)) {
-        const MoveArcFrame arc = MakeArc(block);
+        const MoveArcFrame arc = MakeArc(m, block);
         const double s = std::fabs(m.sweep) * (arc.startRadius + arc.endRadius) / 2.0;
         if (!(s > 0.0)) {
             return 0;
@@ -397,30 +405,30 @@ std::int64_t CountMoveSteps(const StepBlockInfo& block, double* length) {
         travel = true;
     } else {
         double endRadii[2];
-        EndRotaryRadii(block, endRadii);
+        EndRotaryRadii(records, block, endRadii);
         double k[2];
         for (int r = 0; r < 2; ++r) {
-            k[r] = kPi * (SimRun.rotaryRadii[0][r] + endRadii[r]) / 360.0;
-            SimRun.rotaryRadii[1][r] = endRadii[r];
+            k[r] = kPi * (record.rotaryRadii[0][r] + endRadii[r]) / 360.0;
+            record.rotaryRadii[1][r] = endRadii[r];
         }
         L = std::sqrt(d[0] * d[0] + d[1] * d[1] + d[2] * d[2] + (d[3] * k[0]) * (d[3] * k[0]) +
                       (d[4] * k[1]) * (d[4] * k[1]));
     }
-    if (block.keepShortMoves == 0 && (!travel || L < SimRun.minimumMoveLength)) {
+    if (block.keepShortMoves == 0 && (!travel || L < record.minimumMoveLength)) {
         return 0;
     }
-    double n = SimRun.stepLength > 0.0 ? std::ceil(L / SimRun.stepLength) : 1.0;
+    double n = record.stepLength > 0.0 ? std::ceil(L / record.stepLength) : 1.0;
     if (!(n >= 1.0)) {
         n = 1.0;
     } else if (n > static_cast<double>(kMaxStepsPerMove)) {
         n = static_cast<double>(kMaxStepsPerMove);
-        ++SimRun.stepCapHits;
+        ++record.stepCapHits;
         AppendLogEntry("The steps of a move were limited to " + std::to_string(kMaxStepsPerMove) +
                        " (line " + std::to_string(block.mainLine) + ").\n");
     }
     const std::int64_t count = static_cast<std::int64_t>(n);
     *length = L;
-    SimRun.actualStep = L / static_cast<double>(count);
+    record.actualStep = L / static_cast<double>(count);
     return count;
 }
 
@@ -428,78 +436,88 @@ namespace {
 
 // The machine position and the tool pose of the current program (or machine) position, each
 // rotary machine angle with a configured range wrapped into it.
-void UpdateMachinePoseAndWrap() {
+// UpdateMachinePosition works on the bound session's pose, which the context's pose is.
+void UpdateMachinePoseAndWrap(MachinePose& pose) {
     UpdateMachinePosition();
     for (int k = 0; k < 2; ++k) {
         if (Controller.rotaryRangeGiven[k] != 0) {
             const double a = Controller.rotaryRange[k][0], b = Controller.rotaryRange[k][1];
-            WrapDegrees(&CurrentMachinePose.machine.axis[3 + k], std::min(a, b), std::max(a, b));
+            WrapDegrees(&pose.machine.axis[3 + k], std::min(a, b), std::max(a, b));
         }
     }
 }
 
 }  // namespace
 
-std::int64_t PlanMoveInterpolation(const StepBlockInfo& block, MoveInterpolation* plan) {
+std::int64_t PlanMoveInterpolation(const MoveStepContext& context, const StepBlockInfo& block,
+                                   MoveInterpolation* plan) {
+    const KinematicsSessionRecords& records = Kinematics(context);
     *plan = MoveInterpolation{};
-    plan->steps = CountMoveSteps(block, &plan->length);
+    plan->steps = CountMoveSteps(context, block, &plan->length);
     if (plan->steps == 0) {
         return 0;
     }
-    MoveDeltas(block, plan->delta);
-    if (IsArc(CurrentMotion)) {
+    MoveDeltas(records.modes, block, plan->delta);
+    if (IsArc(records.motion)) {
         plan->isArc = 1;
-        plan->arc = MakeArc(block);
+        plan->arc = MakeArc(records.motion, block);
     }
-    plan->turn = PrepareToolVectorTurn(block);
+    plan->turn = PrepareToolVectorTurn(records, block);
     return plan->steps;
 }
 
-void PoseMoveStep(const StepBlockInfo& block, const MoveInterpolation& plan, std::int64_t i) {
+void PoseMoveStep(const MoveStepContext& context, const StepBlockInfo& block,
+                  const MoveInterpolation& plan, std::int64_t i) {
+    MachinePose& pose = Kinematics(context).pose;
     MotionPosition position;
     PositionAtStep(block, plan.isArc != 0 ? &plan.arc : nullptr, plan.delta, i, plan.steps,
                    &position);
-    TurnToolVectorAtStep(&plan.turn, i, plan.steps, &position);
+    TurnToolVectorAtStep(pose, &plan.turn, i, plan.steps, &position);
     if (block.machineCoordinates != 0) {
-        CurrentMachinePose.machine = position;
+        pose.machine = position;
     } else {
-        CurrentMachinePose.program = position;
+        pose.program = position;
     }
-    UpdateMachinePoseAndWrap();
+    UpdateMachinePoseAndWrap(pose);
 }
 
-void PoseNurbsStep(const double point[3]) {
+void PoseNurbsStep(const MoveStepContext& context, const double point[3]) {
+    KinematicsSessionRecords& records = Kinematics(context);
+    // Finishes the point in the bound session's move, which the context's move is.
     FinishNurbsStepPosition(point);
-    CurrentMachinePose.program = CurrentMotion.lastPosition;
-    UpdateMachinePoseAndWrap();
+    records.pose.program = records.motion.lastPosition;
+    UpdateMachinePoseAndWrap(records.pose);
 }
 
-void EndMoveInterpolation() {
+void EndMoveInterpolation(const MoveStepContext& context) {
+    SimulationRunRecord& record = *context.record;
     for (int k = 0; k < 2; ++k) {
-        SimRun.rotaryRadii[0][k] = SimRun.rotaryRadii[1][k];
+        record.rotaryRadii[0][k] = record.rotaryRadii[1][k];
     }
 }
 
 // Per step i = 1 .. n: the pose (PoseMoveStep) and the end marks; the over-travel test (ends the
 // move before the cut); the cut and its checks; the tool-load limit; the alarm test; the state;
 // the alarm report line and the interference decision; the redraw handshake; the abort.
-int StepCurrentMove(const StepBlockInfo& block) {
-    if (CurrentMotion.motionType == kMotionNurbs) {
-        return StepNurbsMove(block);
+int StepCurrentMove(const MoveStepContext& context, const StepBlockInfo& block) {
+    const KinematicsSessionRecords& records = Kinematics(context);
+    SimulationRunRecord& record = *context.record;
+    const MotionRecord& m = records.motion;
+    if (m.motionType == kMotionNurbs) {
+        return StepNurbsMove(context, block);
     }
     MoveInterpolation plan;
-    const std::int64_t n = PlanMoveInterpolation(block, &plan);
+    const std::int64_t n = PlanMoveInterpolation(context, block, &plan);
     if (n == 0) {
         return kMoveSkipped;
     }
-    const MotionRecord& m = CurrentMotion;
     const bool rapid = m.motionType == 0;
     RunControl.showSteps =
         ((Settings.realRotation != 0 && (plan.delta[3] != 0.0 || plan.delta[4] != 0.0)) ||
          (Settings.realRapid != 0 && rapid && block.cycleActive == 0))
             ? 1
             : 0;
-    SimRun.rapidCheckActive =
+    record.rapidCheckActive =
         Checks.interference > 0 && (rapid || m.feed >= Checks.rapidFeedrate) ? 1 : 0;
     int result = kMoveStepped;
     for (std::int64_t i = 1; i <= n; ++i) {
@@ -507,11 +525,11 @@ int StepCurrentMove(const StepBlockInfo& block) {
         CutEndMark.flags[0] = CutEndMark.flags[1] =
             static_cast<std::uint8_t>(CurrentCutter.penBits | (rapid ? kDexelEndPainted : 0));
         CutEndMark.stamps[0] = CutEndMark.stamps[1] = block.lineStamp;
-        PoseMoveStep(block, plan, i);
+        PoseMoveStep(context, block, plan, i);
         // 3. Over-travel: the step is posed but not cut.
         RunControl.stepAlarm = 0;
         if (AnyStrokeEnabled()) {
-            const int axis = CheckOverTravel(CurrentMachinePose.machine.axis);
+            const int axis = CheckOverTravel(records.pose.machine.axis);
             if (axis >= 0) {
                 RunControl.overTravelAxis = axis;
                 RunControl.stepAlarm = 1;
@@ -523,13 +541,13 @@ int StepCurrentMove(const StepBlockInfo& block) {
         // 4-5. Cut and check.
         StepRemovedVolume = 0.0;
         ClearInterferenceFlags();
-        CutAndCheckStep(block);
+        CutAndCheckStep(context, block);
         // 6. Tool load.
-        ApplyToolLoadLimit(block);
+        ApplyToolLoadLimit(context, block);
         // 7. Alarm test.
         const bool contact = InterferenceFlags.contact != 0;
         const bool spindleAlarm = Checks.spindleCheck > 0 && block.spindleStopped != 0 && contact;
-        if ((rapid && contact && SimRun.rapidCheckActive != 0) || spindleAlarm ||
+        if ((rapid && contact && record.rapidCheckActive != 0) || spindleAlarm ||
             AnyCuttingAlarmFlagSet() != 0 || AnyInterferenceFlagSet() != 0) {
             RunControl.stepAlarm = 1;
             SaveMotionState();
@@ -537,16 +555,16 @@ int StepCurrentMove(const StepBlockInfo& block) {
         // 8. The tool has been used: its tool-length report line is due.
         ToolLengthMeasured.lineDue = 1;
         // 9. State.
-        const int state = StepState(spindleAlarm);
+        const int state = StepState(context, spindleAlarm);
         SimulationState = state;
-        ++SimRun.steps;
-        SimRun.removedVolume += StepRemovedVolume;
+        ++record.steps;
+        record.removedVolume += StepRemovedVolume;
         // 10. Alarm step: the report line, then the decision.
         if (state == 4) {
-            ++SimRun.alarmSteps;
+            ++record.alarmSteps;
             if (SimulationCallbacks.writeSecondFormLine != nullptr) {
                 char line[512];
-                FormatAlarmStepLine(i, n, line, sizeof line);
+                FormatAlarmStepLine(context, i, n, line, sizeof line);
                 SimulationCallbacks.writeSecondFormLine(line);
             }
             if (SimulationCallbacks.recordInterferenceBreak != nullptr &&
@@ -556,7 +574,7 @@ int StepCurrentMove(const StepBlockInfo& block) {
             }
         }
         // 11. Redraw.
-        if (RedrawDue(i, n)) {
+        if (RedrawDue(record, i, n)) {
             RequestRedrawAndWait();
         }
         // 12. Abort.
@@ -566,7 +584,7 @@ int StepCurrentMove(const StepBlockInfo& block) {
         }
     }
     // The next move starts from where this one ended, at its end radii.
-    EndMoveInterpolation();
+    EndMoveInterpolation(context);
     return result;
 }
 
@@ -575,13 +593,15 @@ namespace {
 // One step of a NURBS move at curve point p: the block end, finished like a block end, becomes
 // the program position; the pose; the over-travel test (1: the step is posed but not cut); the
 // plain cut; the tool-load alarm; the state. Returns 1 on over-travel, else 0.
-int StepNurbsPoint(const StepBlockInfo& block, const double p[3]) {
+int StepNurbsPoint(const MoveStepContext& context, const StepBlockInfo& block, const double p[3]) {
+    const MachinePose& pose = Kinematics(context).pose;
+    SimulationRunRecord& record = *context.record;
     CutEndMark.flags[0] = CutEndMark.flags[1] = static_cast<std::uint8_t>(CurrentCutter.penBits);
     CutEndMark.stamps[0] = CutEndMark.stamps[1] = block.lineStamp;
-    PoseNurbsStep(p);
+    PoseNurbsStep(context, p);
     RunControl.stepAlarm = 0;
     if (AnyStrokeEnabled()) {
-        const int axis = CheckOverTravel(CurrentMachinePose.machine.axis);
+        const int axis = CheckOverTravel(pose.machine.axis);
         if (axis >= 0) {
             RunControl.stepAlarm = 1;
             SaveMotionState();
@@ -593,35 +613,38 @@ int StepNurbsPoint(const StepBlockInfo& block, const double p[3]) {
     }
     StepRemovedVolume = 0.0;
     ClearInterferenceFlags();
-    CutStockAtToolPose(CurrentStock(), CurrentMachinePose.tool.point, CurrentMachinePose.tool.axis);
-    SimRun.raysVisited += CutPose.raysVisited;
-    ApplyToolLoadLimit(block, false);
+    CutStockAtToolPose(CurrentStock(), pose.tool.point, pose.tool.axis);
+    record.raysVisited += CutPose.raysVisited;
+    ApplyToolLoadLimit(context, block, false);
     ToolLengthMeasured.lineDue = 1;
-    SimulationState = StepState(false);
-    ++SimRun.steps;
-    SimRun.removedVolume += StepRemovedVolume;
+    SimulationState = StepState(context, false);
+    ++record.steps;
+    record.removedVolume += StepRemovedVolume;
     return 0;
 }
 
 }  // namespace
 
-int StepNurbsMove(const StepBlockInfo& block) {
+int StepNurbsMove(const MoveStepContext& context, const StepBlockInfo& block) {
+    SimulationRunRecord& record = *context.record;
+    // The stop option is read where it is tested: the user may change it during a redraw.
+    const NcControllerView& controller = context.session->controller;
     RunControl.showSteps = 0;
     RunControl.lineHeld = 0;
-    const NurbsCurveData& curve = NurbsCurve;
+    const NurbsCurveData& curve = context.session->nurbs;
     if (ValidateNurbsCurve(curve) != kNurbsValid) {
         return kMoveSkipped;
     }
-    SimRun.rapidCheckActive = 0;
+    record.rapidCheckActive = 0;
     const int last = LastNurbsSpan(curve);
     int result = kMoveSkipped;
     for (int span = FirstNurbsSpan(curve); span <= last; ++span) {
-        const std::int64_t m = CountNurbsSpanSteps(curve, span, SimRun.stepLength);
+        const std::int64_t m = CountNurbsSpanSteps(curve, span, record.stepLength);
         if (m == 0) {
             continue;  // an empty span
         }
         result = kMoveStepped;
-        SimRun.actualStep = MeasureNurbsSpan(curve, span) / static_cast<double>(m);
+        record.actualStep = MeasureNurbsSpan(curve, span) / static_cast<double>(m);
         bool overTravel = false;
         bool alarm = false;
         for (std::int64_t j = 1; j <= m; ++j) {
@@ -629,12 +652,12 @@ int StepNurbsMove(const StepBlockInfo& block) {
             if (!EvaluateNurbsSpanStep(curve, span, j, m, p)) {
                 break;
             }
-            if (StepNurbsPoint(block, p) != 0) {
+            if (StepNurbsPoint(context, block, p) != 0) {
                 overTravel = true;
                 break;
             }
             if (SimulationState.load() == 4) {
-                ++SimRun.alarmSteps;
+                ++record.alarmSteps;
                 alarm = true;
                 break;
             }
@@ -654,18 +677,19 @@ int StepNurbsMove(const StepBlockInfo& block) {
         if (overTravel) {
             break;
         }
-        if (span < last && NcController.stopOption == 2 && RunDrawsNothing() == 0) {
+        if (span < last && controller.stopOption == 2 && RunDrawsNothing() == 0) {
             RequestRedrawAndWait();
         }
     }
-    if (NcController.stopOption == 3 && RunDrawsNothing() == 0) {
+    if (controller.stopOption == 3 && RunDrawsNothing() == 0) {
         RequestRedrawAndWait();
     }
     return result;
 }
 
-void FormatAlarmStepLine(std::int64_t step, std::int64_t count, char* out, int capacity) {
-    const MachinePose& pose = CurrentMachinePose;
+void FormatAlarmStepLine(const MoveStepContext& context, std::int64_t step, std::int64_t count,
+                         char* out, int capacity) {
+    const MachinePose& pose = Kinematics(context).pose;
     const char* letters = KinematicsController.axisLetters;
     std::snprintf(out, static_cast<std::size_t>(capacity), "%lld/%lld:X%fY%fZ%f%c%f%c%f\n",
                   static_cast<long long>(step), static_cast<long long>(count), pose.tool.point[0],
@@ -673,9 +697,9 @@ void FormatAlarmStepLine(std::int64_t step, std::int64_t count, char* out, int c
                   letters[4], pose.machine.axis[4]);
 }
 
-void FormatLimitLogLine(const StepBlockInfo& block, std::uint32_t limitType, double value,
-                        char* out, int capacity) {
-    const MachinePose& pose = CurrentMachinePose;
+void FormatLimitLogLine(const MoveStepContext& context, const StepBlockInfo& block,
+                        std::uint32_t limitType, double value, char* out, int capacity) {
+    const MachinePose& pose = Kinematics(context).pose;
     const char* letters = KinematicsController.axisLetters;
     const std::size_t size = static_cast<std::size_t>(capacity);
     int used = 0;

@@ -1,14 +1,16 @@
 // Stepping of one move: its length with rotary travel as arc length, its step count, and at each
 // step the pose through the kinematics, the over-travel test, the cut (plain, turning or the
 // mounted-tools pass), the checks, the tool-load limit, the alarm test, SimulationState, the
-// alarm report line and the redraw handshake. The move is CurrentMotion's, from its start point
-// to its last position (the block end after FinishBlockPosition); the block loop of the simulation
+// alarm report line and the redraw handshake. Every stepping function works on a MoveStepContext:
+// the move is its session's, from its start point to its last position (the block end after
+// FinishBlockPosition), and the step record is its record; the block loop of the simulation
 // thread says what it knows about the block, the move's ends included, in a StepBlockInfo.
 #pragma once
 
 #include <cstdint>
 
 #include "geometry/machine_kinematics.h"
+#include "nc/nc_session.h"
 
 namespace mirexa {
 
@@ -58,19 +60,31 @@ struct SimulationRunRecord {
     std::int64_t raysVisited = {};   // rays with material in the cuts' windows
     std::int32_t stepCapHits = {};   // moves whose step count was capped
 };
-// The record of the session this thread has bound (the run's unless a puller bound its own).
-extern thread_local constinit SimulationRunRecord* BoundSimRun;
-#define SimRun (*::mirexa::BoundSimRun)
-// The session of the run's step record: every thread's binding until it binds another.
+// The step record of the run (of RunSession); a drawing steps with a record of its own.
 extern SimulationRunRecord RunSimulationRecord;
-// Points this thread's SimRun at the record; returns the record bound before.
-SimulationRunRecord* BindSimulationRunRecord(SimulationRunRecord* record);
 
-// Resets the run record: the step length and the cadences from the settings (each at least
-// 1), the minimum move length from the controller's coordinate tolerance, the rotary radii of the
-// start position (so that the first rotary move is stepped at its true radius), the counters to 0;
-// the cut's thread count (CuttingThreadCount) from the settings' MULTI THREAD.
-void ResetSimulationRunRecord();
+// What the stepping of a move works on: the session whose move is stepped (its move, pose, work
+// origin, tool values, modes, tool centre point frame, mounted tool, NURBS curve and controller
+// view) and the step record of the run or of the drawing. The stepping reads and writes these
+// records directly. The session must be the one bound on the calling thread all the same: the
+// machine position update (UpdateMachinePosition), the NURBS point's block-end finish, the
+// motion state saved at an alarm, the cut's feed test and the structure and mounted-tool checks
+// still read the bound records.
+struct MoveStepContext {
+    NcSession* session = {};
+    SimulationRunRecord* record = {};
+};
+
+// The run's stepping: RunSession with RunSimulationRecord.
+inline MoveStepContext RunStepContext() {
+    return {&RunSession, &RunSimulationRecord};
+}
+
+// Resets the context's record: the step length and the cadences from the settings (each at
+// least 1), the minimum move length from the controller's coordinate tolerance, the rotary radii
+// of the session's pose (so that the first rotary move is stepped at its true radius), the
+// counters to 0; the cut's thread count (CuttingThreadCount) from the settings' MULTI THREAD.
+void ResetSimulationRunRecord(const MoveStepContext& context);
 
 // How a move ended.
 enum StepMoveResult : int {
@@ -82,7 +96,8 @@ enum StepMoveResult : int {
 // The move's length L (mm) with rotary travel at the mean radius, and its step count n =
 // max(1, ceil(L / step length)), capped. Fills ActualStep. Returns the count, or 0 when the
 // move is to be skipped.
-std::int64_t CountMoveSteps(const StepBlockInfo& block, double* length);
+std::int64_t CountMoveSteps(const MoveStepContext& context, const StepBlockInfo& block,
+                            double* length);
 
 // --- Interpolation, shared by the cut and the tool path drawing ------------------------------
 
@@ -124,51 +139,54 @@ struct MoveInterpolation {
     ToolVectorTurn turn = {};
 };
 
-// Plans the move of CurrentMotion from block.from to block.to: CountMoveSteps (with its skip
-// rules and its updates of ActualStep and the end rotary radii), the deltas and the arc frame.
-// Returns the step count, 0 when the move is not stepped.
-std::int64_t PlanMoveInterpolation(const StepBlockInfo& block, MoveInterpolation* plan);
+// Plans the session's move from block.from to block.to: CountMoveSteps (with its skip rules and
+// its updates of ActualStep and the end rotary radii), the deltas and the arc frame. Returns the
+// step count, 0 when the move is not stepped.
+std::int64_t PlanMoveInterpolation(const MoveStepContext& context, const StepBlockInfo& block,
+                                   MoveInterpolation* plan);
 
 // Poses step i (1 .. steps) of the plan: the position at i / steps (exactly block.to at the last
 // step; lines and rotaries linear, arcs turned about the centre with the radius blended) goes
-// into CurrentMachinePose (the machine position for a move in machine coordinates, else the
+// into the session's pose (the machine position for a move in machine coordinates, else the
 // program position), UpdateMachinePosition computes the machine position and the tool pose, and
 // each rotary machine angle with a configured range is wrapped into it. The tool point and axis
-// of the step are then CurrentMachinePose.tool.
-void PoseMoveStep(const StepBlockInfo& block, const MoveInterpolation& plan, std::int64_t i);
+// of the step are then the pose's tool.
+void PoseMoveStep(const MoveStepContext& context, const StepBlockInfo& block,
+                  const MoveInterpolation& plan, std::int64_t i);
 
 // Poses one step of a NURBS move at a curve point (program coordinates, mm): the point finished
 // like a block end (FinishNurbsStepPosition) becomes the program position, then the machine
 // position, the tool pose and the rotary wrap as in PoseMoveStep.
-void PoseNurbsStep(const double point[3]);
+void PoseNurbsStep(const MoveStepContext& context, const double point[3]);
 
 // After a planned move's steps: the next move starts at this move's end rotary radii.
-void EndMoveInterpolation();
+void EndMoveInterpolation(const MoveStepContext& context);
 
 // Steps the move from block.from to block.to (see the .cpp for the order of the work at each
 // step).
-int StepCurrentMove(const StepBlockInfo& block);
+int StepCurrentMove(const MoveStepContext& context, const StepBlockInfo& block);
 
 // Steps a NURBS move (motion type 132; StepCurrentMove hands such a move here) knot span by knot
-// span over NurbsCurve: span i of the non-empty spans gets m = max(1, ceil(span length / step
-// length)) steps, and step j poses the tool at the curve point of t[i] + j (t[i+1] - t[i]) / m,
-// finished like a block end (FinishBlockPosition). Each step cuts with the plain cut, applies
-// the tool-load limit's alarm types (no limit-log line) and sets SimulationState; no structure
-// check, no alarm report line and no per-step redraw. A state of 4 ends the span; an
-// interference that breaks off or an abort ends the move and the run (kMoveEndsRun). An axis out
-// of its stroke ends only the move: the step is posed but not cut, StepAlarm is set, the motion
-// state saved and a log line written, and the run goes on (OverTravelAxis is not set). With stop
-// option M01 a redraw follows every span but the last, with SINGLE one follows the move. An
-// invalid or empty curve is not stepped (kMoveSkipped).
-int StepNurbsMove(const StepBlockInfo& block);
+// span over the session's NURBS curve: span i of the non-empty spans gets
+// m = max(1, ceil(span length / step length)) steps, and step j poses the tool at the curve point
+// of t[i] + j (t[i+1] - t[i]) / m, finished like a block end (FinishBlockPosition). Each step
+// cuts with the plain cut, applies the tool-load limit's alarm types (no limit-log line) and sets
+// SimulationState; no structure check, no alarm report line and no per-step redraw. A state of 4
+// ends the span; an interference that breaks off or an abort ends the move and the run
+// (kMoveEndsRun). An axis out of its stroke ends only the move: the step is posed but not cut,
+// StepAlarm is set, the motion state saved and a log line written, and the run goes on
+// (OverTravelAxis is not set). With stop option M01 a redraw follows every span but the last,
+// with SINGLE one follows the move. An invalid or empty curve is not stepped (kMoveSkipped).
+int StepNurbsMove(const MoveStepContext& context, const StepBlockInfo& block);
 
 // The step line of the second-form interference report: "%d/%d:X%fY%fZ%f%c%f%c%f\n" with the
-// step, the count, the tool point and the two rotary letters with their machine angles.
-void FormatAlarmStepLine(std::int64_t step, std::int64_t count, char* out, int capacity);
+// step, the count, the session's tool point and the two rotary letters with their machine angles.
+void FormatAlarmStepLine(const MoveStepContext& context, std::int64_t step, std::int64_t count,
+                         char* out, int capacity);
 
-// A limit-log line with the value and its ending "(A)\n": the main line number first, or for
-// type 11 inside a subprogram the subprogram's name and line counter.
-void FormatLimitLogLine(const StepBlockInfo& block, std::uint32_t limitType, double value,
-                        char* out, int capacity);
+// A limit-log line at the session's pose with the value and its ending "(A)\n": the main line
+// number first, or for type 11 inside a subprogram the subprogram's name and line counter.
+void FormatLimitLogLine(const MoveStepContext& context, const StepBlockInfo& block,
+                        std::uint32_t limitType, double value, char* out, int capacity);
 
 }  // namespace mirexa

@@ -470,7 +470,7 @@ void RedrawAfterBlock(int* lastRedrawLine) {
     }
     if (RunControl.runMode.load() == kRunSkipCutting && RunControl.showSteps.load() == 0) {
         const int line = InnermostLineNumber();
-        if (line - *lastRedrawLine >= SimRun.skipBlock) {
+        if (line - *lastRedrawLine >= RunSimulationRecord.skipBlock) {
             *lastRedrawLine = line;
             RequestRedrawAndWait();
         }
@@ -498,10 +498,11 @@ int StartRun(const std::string& path) {
                               SimulationCallbacks.closePathReader};
     const int opened = OpenNcSession(&RunSession, path, reader);
     UpdateMachinePosition();
-    ResetSimulationRunRecord();
+    ResetSimulationRunRecord(RunStepContext());
     LoadCutterSections(CurrentTool, &CurrentCutter);
     NoteCurrentToolForReport();
-    if (!(SimRun.stepLength > 0.0) || !std::isfinite(SimRun.stepLength)) {
+    const double stepLength = RunSimulationRecord.stepLength;
+    if (!(stepLength > 0.0) || !std::isfinite(stepLength)) {
         return kRunEndBadStep;
     }
     if (opened == 0) {
@@ -515,6 +516,8 @@ int StartRun(const std::string& path) {
 
 // The block loop; returns the run's end code.
 int RunBlocks() {
+    const MoveStepContext run = RunStepContext();
+    const SimulationRunRecord& record = *run.record;
     int lastRedrawLine = 0;
     while (NcRun.status.endState < 2) {
         // Fetch: a held line, queued sub-moves or a new block; before a new block the stop
@@ -532,8 +535,8 @@ int RunBlocks() {
                 continue;
             }
         }
-        const std::int64_t stepsBefore = SimRun.steps;
-        const double volumeBefore = SimRun.removedVolume;
+        const std::int64_t stepsBefore = record.steps;
+        const double volumeBefore = record.removedVolume;
         NoteBlockEntry(&RunBlockLoop);
         const int next = NextNcMove(&RunSession);
         RunControl.lineHeld = 0;
@@ -561,12 +564,12 @@ int RunBlocks() {
         if (kind == kBlockMove || kind == kBlockNurbs) {
             // Every fetch may carry a move (a block, a cycle point, a rapid leg, a look-ahead
             // replay, a NURBS curve stepped by knot span); one without travel is not stepped.
-            result = StepCurrentMove(info);
+            result = StepCurrentMove(run, info);
             if (result == kMoveStepped) {
                 ++LastRunSummary.moves;
             }
         }
-        PublishRunProgress(SimRun.steps - stepsBefore, SimRun.removedVolume - volumeBefore);
+        PublishRunProgress(record.steps - stepsBefore, record.removedVolume - volumeBefore);
         // After the block: an over-travel, an abort or an interference that broke off ends the
         // run.
         if (RunControl.overTravelAxis.load() >= 0) {

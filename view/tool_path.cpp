@@ -82,22 +82,24 @@ void PostHeldMessages() {
     }
 }
 
-// The point of the current step in display units.
-void CurrentToolPointForDisplay(double out[3]) {
+// The tool point of the pose in display units.
+void ToolPointForDisplay(const MachinePose& pose, double out[3]) {
     const double scale = DisplayUnitFactor != 0.0 ? DisplayUnitFactor : 1.0;
     for (int k = 0; k < 3; ++k) {
-        out[k] = CurrentMachinePose.tool.point[k] / scale;
+        out[k] = pose.tool.point[k] / scale;
     }
 }
 
-// One strip in the output, counted in the summary.
+// One strip in the output through the tool points of the pose at each call, counted in the
+// summary.
 struct StripWriter {
     const ToolPathOutput& output;
+    const MachinePose& pose;
     bool open = false;
 
     void Begin(int dashed) {
         double start[3];
-        CurrentToolPointForDisplay(start);
+        ToolPointForDisplay(pose, start);
         if (DisplayModes.constructionPoint != 0 && output.constructionPoint != nullptr) {
             output.constructionPoint(output.context, start);
         }
@@ -110,7 +112,7 @@ struct StripWriter {
     }
     void Vertex() {
         double point[3];
-        CurrentToolPointForDisplay(point);
+        ToolPointForDisplay(pose, point);
         if (output.vertex != nullptr) {
             output.vertex(output.context, point);
         }
@@ -125,34 +127,37 @@ struct StripWriter {
 };
 
 // A rapid, line or arc: planned and posed exactly as the cut plans and poses it.
-void DrawMove(const StepBlockInfo& block, int withoutRotary, const ToolPathOutput& output) {
+void DrawMove(const MoveStepContext& context, const StepBlockInfo& block, int withoutRotary,
+              const ToolPathOutput& output) {
+    const KinematicsSessionRecords& records = *context.session->kinematics;
     MoveInterpolation plan;
-    if (PlanMoveInterpolation(block, &plan) == 0) {
+    if (PlanMoveInterpolation(context, block, &plan) == 0) {
         return;
     }
-    const bool rapid = CurrentMotion.motionType == kMotionRapid;
+    const bool rapid = records.motion.motionType == kMotionRapid;
     if (withoutRotary != 0 && plan.isArc == 0) {
         plan.steps = 1;
     }
     const bool drawn = !(rapid && ToolPathDisplay.hideRapids != 0);
-    StripWriter strip{output};
+    StripWriter strip{output, records.pose};
     if (drawn) {
         strip.Begin(rapid ? 1 : 0);
     }
     for (std::int64_t i = 1; i <= plan.steps; ++i) {
-        PoseMoveStep(block, plan, i);
+        PoseMoveStep(context, block, plan, i);
         if (drawn) {
             strip.Vertex();
         }
     }
-    EndMoveInterpolation();
+    EndMoveInterpolation(context);
     strip.End();
     ++LastToolPath.moves;
 }
 
 // The block loop: every block through the simulation's bookkeeping; returns the result.
-int DrawBlocks(NcSession* session, int withoutRotary, bool showProgress,
+int DrawBlocks(const MoveStepContext& context, int withoutRotary, bool showProgress,
                const ToolPathOutput& output) {
+    NcSession* session = context.session;
     BlockLoopState loop;  // tools are mounted by MountToolForStepping alone
     for (;;) {
         NoteBlockEntry(&loop);
@@ -161,7 +166,7 @@ int DrawBlocks(NcSession* session, int withoutRotary, bool showProgress,
             return kToolPathDrawn;
         }
         if (next == kNcMoveError) {
-            LastToolPath.error = NcRun.status.error;
+            LastToolPath.error = session->run.status.error;
             if (showProgress) {
                 RunControl.runError = 1;
             }
@@ -170,9 +175,9 @@ int DrawBlocks(NcSession* session, int withoutRotary, bool showProgress,
         StepBlockInfo info;
         const int kind = TakeFetchedBlock(&loop, &info);
         if (kind == kBlockMove) {
-            DrawMove(info, withoutRotary, output);
+            DrawMove(context, info, withoutRotary, output);
         } else if (kind == kBlockNurbs) {
-            DrawNurbsPathMove(output);
+            DrawNurbsPathMove(context, output);
         }
         if (showProgress) {
             UpdateProgress(0);
@@ -184,9 +189,12 @@ int DrawBlocks(NcSession* session, int withoutRotary, bool showProgress,
     }
 }
 
-// Steps 3 to 5 of TraceToolPath in the drawing's own session, bound on this thread. A run that
-// waits at a stop block keeps its progress bar and its error flag: the drawing shows neither.
-int RunPath(NcSession* session, int withoutRotary, bool runWaiting, const ToolPathOutput& output) {
+// Steps 3 to 5 of TraceToolPath in the drawing's own session, bound on this thread, stepped with
+// the drawing's own record. A run that waits at a stop block keeps its progress bar and its error
+// flag: the drawing shows neither.
+int RunPath(const MoveStepContext& context, int withoutRotary, bool runWaiting,
+            const ToolPathOutput& output) {
+    NcSession* session = context.session;
     const std::string path = DefinitionFiles.ncProgramFile;
     if (path.empty()) {
         return kToolPathNoSource;
@@ -196,21 +204,22 @@ int RunPath(NcSession* session, int withoutRotary, bool runWaiting, const ToolPa
     // no run: no editor follows its lines and no panel is redrawn for its blocks.
     NcController.radiusCheckAny = 0;
     NcController.radiusCheckListMode = 0;
-    KinematicsMode.runMode = kRunModeNone;
+    session->kinematics->modes.runMode = kRunModeNone;
     NcSource.levelsHidden = runWaiting ? 1 : 0;
     const NcMoveReader reader{SimulationCallbacks.openPathReader,
                               SimulationCallbacks.closePathReader};
     const int opened = OpenNcSession(session, path, reader);
     UpdateMachinePosition();
-    ResetSimulationRunRecord();
+    ResetSimulationRunRecord(context);
+    const double stepLength = context.record->stepLength;
     int result = kToolPathNoSource;
-    if (!(SimRun.stepLength > 0.0) || !std::isfinite(SimRun.stepLength)) {
+    if (!(stepLength > 0.0) || !std::isfinite(stepLength)) {
         result = kToolPathBadStep;
     } else if (opened != 0) {
         if (!runWaiting) {
             BeginProgressForNcFile(MainWindow.load(), path.c_str(), "Draw Path", "Draw Path");
         }
-        result = DrawBlocks(session, withoutRotary, !runWaiting, output);
+        result = DrawBlocks(context, withoutRotary, !runWaiting, output);
         if (!runWaiting) {
             EndProgress();
         }
@@ -269,23 +278,23 @@ ToolPathOutput GlToolPathOutput(int withoutRotary) {
     return output;
 }
 
-std::int64_t DrawNurbsPathMove(const ToolPathOutput& output) {
-    const NurbsCurveData& curve = NurbsCurve;
+std::int64_t DrawNurbsPathMove(const MoveStepContext& context, const ToolPathOutput& output) {
+    const NurbsCurveData& curve = context.session->nurbs;
     if (ValidateNurbsCurve(curve) != kNurbsValid) {
         return 0;  // as the cut: a curve that is not complete is not stepped
     }
-    StripWriter strip{output};
+    StripWriter strip{output, context.session->kinematics->pose};
     strip.Begin(0);
     std::int64_t posed = 0;
     const int last = LastNurbsSpan(curve);
     for (int span = FirstNurbsSpan(curve); span <= last; ++span) {
-        const std::int64_t m = CountNurbsSpanSteps(curve, span, SimRun.stepLength);
+        const std::int64_t m = CountNurbsSpanSteps(curve, span, context.record->stepLength);
         for (std::int64_t j = 1; j <= m; ++j) {
             double point[3];
             if (!EvaluateNurbsSpanStep(curve, span, j, m, point)) {
                 break;
             }
-            PoseNurbsStep(point);
+            PoseNurbsStep(context, point);
             strip.Vertex();
             ++posed;
         }
@@ -313,16 +322,15 @@ int TraceToolPath(int withoutRotary, const ToolPathOutput& output) {
         RunControl.abortRequest = 0;
     }
     // The drawing's own session starts where the run's stands and is dropped at the end: the
-    // run's records are read, never written.
+    // run's records are read, never written. The session is bound for the interpreter's pull;
+    // the stepping takes it and the drawing's own step record as its context.
     auto session = std::make_unique<NcSession>();
     CopyNcSessionState(session.get(), RunSession);
     SimulationRunRecord record;
     int result = 0;
     {
         NcSessionBinding binding(session.get());
-        SimulationRunRecord* runRecord = BindSimulationRunRecord(&record);
-        result = RunPath(session.get(), withoutRotary, runWaiting, output);
-        BindSimulationRunRecord(runRecord);
+        result = RunPath({session.get(), &record}, withoutRotary, runWaiting, output);
     }
     if (!runWaiting) {
         RunControl.abortRequest = 0;

@@ -1,8 +1,9 @@
 // The tool path display: the whole NC program run again from its start through the step driver
 // and the simulation's own block bookkeeping and move interpolation, without cutting, checks or
 // reports, each move emitted as a line strip (into display list 31, or 32 for the variant without
-// rotary interpolation). It runs in an NC session of its own, so the run's records are never
-// written, and it can be drawn while a run waits at a stop block.
+// rotary interpolation). It runs in an NC session of its own and steps with a step record of its
+// own, so the run's records are never written, and it can be drawn while a run waits at a stop
+// block.
 //
 // How the view uses it: the path commands (the view's path keys, the Machining menu) set
 // DisplayModes.pathDisplay (list 31) or pathDisplay2 (list 32), set ToolPathDisplay.hideRapids
@@ -15,6 +16,7 @@
 #include <cstdint>
 
 #include "platform/file_info.h"
+#include "simulation/move_stepping.h"
 
 namespace mirexa {
 
@@ -111,12 +113,13 @@ int TraceToolPath(int withoutRotary, const ToolPathOutput& output);
 // afterwards. withoutRotary 0 draws list 31's path, 1 list 32's.
 int DrawToolPath(int withoutRotary);
 
-// The NURBS move of the current block (FinishBlockPosition made): one solid strip from the tool
-// point before the move through the pose of every step, each knot span i with t[i+1] > t[i]
-// giving m = max(1, ceil(span length / step length)) steps (CountNurbsSpanSteps), each posed by
-// PoseNurbsStep exactly as the cut poses it; AbortRequest ends it after a span. A curve that
-// ValidateNurbsCurve refuses draws nothing. Returns the steps posed.
-std::int64_t DrawNurbsPathMove(const ToolPathOutput& output);
+// The NURBS move of the context's session (FinishBlockPosition made; the session bound on this
+// thread): one solid strip from the tool point before the move through the pose of every step,
+// each knot span i with t[i+1] > t[i] giving m = max(1, ceil(span length / step length)) steps
+// (CountNurbsSpanSteps), each posed by PoseNurbsStep exactly as the cut poses it; AbortRequest
+// ends it after a span. A curve that ValidateNurbsCurve refuses draws nothing. Returns the steps
+// posed.
+std::int64_t DrawNurbsPathMove(const MoveStepContext& context, const ToolPathOutput& output);
 
 // 1 while TraceToolPath runs: the shell refuses the run commands then.
 int IsToolPathDrawing();

@@ -556,5 +556,44 @@ TEST_F(CuttingCoreTest, CutOnManyThreadsIsBitIdenticalToOneThread) {
     }
 }
 
+// The helper threads of the cut take the move's type from the thread that cuts: a feed move of
+// the machine records bound on the cutting thread marks the new ends with the pen on 8 threads
+// as on 1, though the helpers' own binding (the run's records) holds a rapid.
+TEST_F(CuttingCoreTest, HelperThreadsMarkEndsByTheCuttingThreadsMove) {
+    StockModel models[2];
+    const double box[6] = {0, 0, 0, 24, 20, 10};
+    for (StockModel& m : models) {
+        BuildBoxStock(&m, box, 0.1);
+    }
+    CurrentCutter = testing::BallTool(10.0);
+    CurrentCutter.penBits = 0x40;
+    CutEndMark.flags[0] = CutEndMark.flags[1] = 0x10;
+    CutEndMark.stamps[0] = CutEndMark.stamps[1] = 9;
+    RunKinematics.motion.motionType = 0;
+    KinematicsSessionRecords own;
+    own.motion.motionType = 1;
+    KinematicsSessionRecords* before = BindKinematicsRecords(&own);
+    const double p[3] = {12.0, 10.0, 7.0};
+    const int threadCounts[2] = {1, 8};
+    for (int k = 0; k < 2; ++k) {
+        CuttingThreadCount = threadCounts[k];
+        CutStockAtToolPose(&models[k], p, kUp);
+    }
+    BindKinematicsRecords(before);
+    std::int64_t penEnds = 0;
+    for (std::int64_t cell = 0; cell < models[0].z.cellCount; ++cell) {
+        const DexelRay ray = ReadDexelRay(models[0].z, cell);
+        ASSERT_EQ(ray, ReadDexelRay(models[1].z, cell)) << cell;
+        for (const std::uint8_t f : ray.flags) {
+            EXPECT_NE(f, 0x10) << "a rapid's mark on cell " << cell;
+            penEnds += (f & 0x40) != 0 ? 1 : 0;
+        }
+    }
+    EXPECT_GT(penEnds, 1000);
+    for (StockModel& m : models) {
+        FreeStockModel(&m);
+    }
+}
+
 }  // namespace
 }  // namespace mirexa

@@ -47,7 +47,7 @@ protected:
         NcController = NcControllerView{};
         CurrentMachinePose = MachinePose{};
         DexelPitch.secondPitch = 1.0;
-        ResetSimulationRunRecord();
+        ResetSimulationRunRecord(RunStepContext());
         CurrentStockIndex = 0;
         ASSERT_EQ(AllocToolTables(3), 1);
         RebuildStock();
@@ -112,13 +112,13 @@ protected:
         std::thread host([&] {
             while (!stop) {
                 if (RunControl.redrawRequest.load() != 0) {
-                    stepsAtRedraw->push_back(SimRun.steps);
+                    stepsAtRedraw->push_back(RunSimulationRecord.steps);
                     RunControl.redrawRequest = 0;
                 }
                 std::this_thread::sleep_for(std::chrono::microseconds(200));
             }
         });
-        const int result = StepCurrentMove(block_);
+        const int result = StepCurrentMove(RunStepContext(), block_);
         stop = true;
         host.join();
         return result;
@@ -135,9 +135,9 @@ protected:
 
 TEST_F(NurbsSteppingTest, EachSpanTakesItsOwnSteps) {
     CurrentCutter.penBits = 3 << 4;
-    EXPECT_EQ(StepCurrentMove(block_), kMoveStepped);
-    EXPECT_EQ(SimRun.steps, 5 + 3);
-    EXPECT_DOUBLE_EQ(SimRun.actualStep, 2.5 / 3.0);
+    EXPECT_EQ(StepCurrentMove(RunStepContext(), block_), kMoveStepped);
+    EXPECT_EQ(RunSimulationRecord.steps, 5 + 3);
+    EXPECT_DOUBLE_EQ(RunSimulationRecord.actualStep, 2.5 / 3.0);
     // The last step stands exactly on the curve's end, and cut there with the block's stamp and
     // pen (no rapid bit).
     EXPECT_EQ(CurrentMachinePose.program.axis[0], 3.0);
@@ -152,8 +152,8 @@ TEST_F(NurbsSteppingTest, EachSpanTakesItsOwnSteps) {
     EXPECT_EQ(SimulationState.load(), 1);
     // No curve: nothing stepped.
     NurbsCurve.pointCount = 0;
-    EXPECT_EQ(StepCurrentMove(block_), kMoveSkipped);
-    EXPECT_EQ(SimRun.steps, 8);
+    EXPECT_EQ(StepCurrentMove(RunStepContext(), block_), kMoveSkipped);
+    EXPECT_EQ(RunSimulationRecord.steps, 8);
 }
 
 // Stop option M01: a redraw after every span but the last (the empty span does not count);
@@ -165,7 +165,7 @@ TEST_F(NurbsSteppingTest, StopOptionsRedrawPerSpanOrPerMove) {
     EXPECT_EQ(redraws, (std::vector<std::int64_t>{5}));
     NcController.stopOption = 3;
     redraws.clear();
-    SimRun.steps = 0;
+    RunSimulationRecord.steps = 0;
     EXPECT_EQ(StepWithRedrawHost(&redraws), kMoveStepped);
     EXPECT_EQ(redraws, (std::vector<std::int64_t>{8}));
     // Drawing suppressed: no handshake at all.
@@ -186,8 +186,8 @@ TEST_F(NurbsSteppingTest, OverTravelEndsOnlyTheMove) {
     CurrentMachine.strokes.max[0] = 1.5;
     MotionSnapshot = MotionStateSnapshot{};
     // Steps at x = 0.6, 1.2, 1.8: the third is out of the stroke.
-    EXPECT_EQ(StepCurrentMove(block_), kMoveStepped);
-    EXPECT_EQ(SimRun.steps, 2);
+    EXPECT_EQ(StepCurrentMove(RunStepContext(), block_), kMoveStepped);
+    EXPECT_EQ(RunSimulationRecord.steps, 2);
     EXPECT_EQ(RunControl.overTravelAxis.load(), -1);
     EXPECT_EQ(RunControl.stepAlarm.load(), 1);
     EXPECT_DOUBLE_EQ(MotionSnapshot.program.axis[0], 1.8);
@@ -200,8 +200,8 @@ TEST_F(NurbsSteppingTest, OverTravelEndsOnlyTheMove) {
 
 TEST_F(NurbsSteppingTest, AbortEndsTheMoveAndTheRun) {
     RunControl.abortRequest = 1;
-    EXPECT_EQ(StepCurrentMove(block_), kMoveEndsRun);
-    EXPECT_EQ(SimRun.steps, 1);
+    EXPECT_EQ(StepCurrentMove(RunStepContext(), block_), kMoveEndsRun);
+    EXPECT_EQ(RunSimulationRecord.steps, 1);
 }
 
 // The tool-load limit: the alarm types raise the alarm and end the span; the log types write
@@ -213,24 +213,24 @@ TEST_F(NurbsSteppingTest, ToolLoadLimitAlarmsWithoutLogLines) {
     lines.clear();
     SimulationCallbacks.writeLimitLogLine = [](const char* line) { lines.push_back(line); };
     ToolTableSet.loadLimits[1] = {kToolLoadSectionLog, {0.5f}};
-    EXPECT_EQ(StepCurrentMove(block_), kMoveStepped);
-    EXPECT_EQ(SimRun.steps, 8);
+    EXPECT_EQ(StepCurrentMove(RunStepContext(), block_), kMoveStepped);
+    EXPECT_EQ(RunSimulationRecord.steps, 8);
     EXPECT_TRUE(lines.empty());
     // The alarm type, on a fresh stock: the first step of each non-empty span is in material
     // and an alarm, which ends that span; with no decision hook the move goes on.
     RebuildStock();
     ToolTableSet.loadLimits[1] = {kToolLoadSectionAlarm, {0.5f}};
-    SimRun.steps = 0;
-    EXPECT_EQ(StepCurrentMove(block_), kMoveStepped);
+    RunSimulationRecord.steps = 0;
+    EXPECT_EQ(StepCurrentMove(RunStepContext(), block_), kMoveStepped);
     EXPECT_EQ(RunControl.stepAlarm.load(), 1);
     EXPECT_EQ(SimulationState.load(), 4);
-    EXPECT_EQ(SimRun.steps, 2);
+    EXPECT_EQ(RunSimulationRecord.steps, 2);
     // A decision that breaks off ends the move and the run at the first alarm step.
     RebuildStock();
     SimulationCallbacks.recordInterferenceBreak = [] { return 1; };
-    SimRun.steps = 0;
-    EXPECT_EQ(StepCurrentMove(block_), kMoveEndsRun);
-    EXPECT_EQ(SimRun.steps, 1);
+    RunSimulationRecord.steps = 0;
+    EXPECT_EQ(StepCurrentMove(RunStepContext(), block_), kMoveEndsRun);
+    EXPECT_EQ(RunSimulationRecord.steps, 1);
 }
 
 // A program with a curve run by the simulation thread (on the test's thread, drawing

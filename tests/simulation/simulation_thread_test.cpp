@@ -72,7 +72,7 @@ struct ScriptedHost {
             } else if (RunControl.pauseRequest.load() != 0) {
                 ++pauses;
                 pausedAt.push_back(ReadRunStatus().blockText);
-                stepsAtPause.push_back(SimRun.steps);
+                stepsAtPause.push_back(RunSimulationRecord.steps);
                 if (whilePaused) {
                     whilePaused();
                 }
@@ -162,7 +162,7 @@ TEST_F(SimulationThreadTest, ProgramCutsAStockToItsEnd) {
     EXPECT_EQ(ray.flags.back() & 0xF0, CurrentTool.penBits);
     EXPECT_EQ(SimulationState.load(), 0) << "the last step was a rapid without contact";
     EXPECT_TRUE(StockInvariantsHold(m, true));
-    EXPECT_EQ(ReadRunStatus().steps, SimRun.steps);
+    EXPECT_EQ(ReadRunStatus().steps, RunSimulationRecord.steps);
 }
 
 // A run that nobody watches asks for no redraw and waits for none, whatever its mode; the cut is
@@ -273,7 +273,7 @@ TEST_F(SimulationThreadTest, AbortDuringAPauseEndsWithoutSteppingTheHeldLine) {
     host.onPause = ScriptedHost::kAbort;
     host.Run();
     EXPECT_EQ(LastRunSummary.end, kRunEndAbort);
-    EXPECT_EQ(SimRun.steps, 0);
+    EXPECT_EQ(RunSimulationRecord.steps, 0);
     EXPECT_EQ(testing::ZRayTop(StockModels[0], 20, 30), 10.0);
 }
 
@@ -380,7 +380,7 @@ TEST_F(SimulationThreadTest, AChangeBetweenStationsShiftsTheNextMovesStart) {
     }
     // The rapid from (0, 0, 50), then 30 mm from the shifted start back to (10, 10, 20).
     const std::int64_t rapid = 67;  // ceil(sqrt(10² + 10² + 30²) / 0.5)
-    EXPECT_EQ(SimRun.steps, rapid + 60);
+    EXPECT_EQ(RunSimulationRecord.steps, rapid + 60);
     EXPECT_EQ(LastRunSummary.moves, 2);
     EXPECT_EQ(CurrentMotion.motionType, 0);
     EXPECT_EQ(CurrentMachinePose.program.axis[1], 10.0);
@@ -395,7 +395,7 @@ TEST_F(SimulationThreadTest, AChangeBetweenStationsShiftsTheNextMovesStart) {
         ScriptedHost host;
         host.Run();
     }
-    EXPECT_EQ(SimRun.steps, rapid);
+    EXPECT_EQ(RunSimulationRecord.steps, rapid);
     MountedTools = savedLayout;
 }
 
@@ -432,7 +432,7 @@ TEST_F(SimulationThreadTest, ResynchronisedBlocksLeaveTheMachineWhereItStands) {
     ToolOffsets = savedOffsets;
     EXPECT_EQ(LastRunSummary.end, kRunEndProgram);
     EXPECT_EQ(LastRunSummary.resyncs, 1);
-    EXPECT_EQ(SimRun.steps, 40 + 10) << "50 to 30, then 30 to 25, at 0.5 mm";
+    EXPECT_EQ(RunSimulationRecord.steps, 40 + 10) << "50 to 30, then 30 to 25, at 0.5 mm";
     EXPECT_NEAR(CurrentMachinePose.program.axis[2], 25.0, 1e-9);
 
     // A plane 10 mm along X: the tool stands at program X 10 (work) when G69 comes, and stays.
@@ -704,7 +704,7 @@ TEST_F(SimulationThreadTest, MachineCoordinateMovesEndAtTheirMachinePositions) {
         ScriptedHost host;
         host.Run();
         EXPECT_EQ(LastRunSummary.end, kRunEndProgram);
-        EXPECT_EQ(SimRun.steps, first + c.steps);
+        EXPECT_EQ(RunSimulationRecord.steps, first + c.steps);
         EXPECT_EQ(CurrentMachinePose.machine.axis[0], 10.0);
         EXPECT_EQ(CurrentMachinePose.machine.axis[1], 10.0);
         EXPECT_EQ(CurrentMachinePose.machine.axis[2], c.machineZ);
@@ -720,13 +720,13 @@ TEST_F(SimulationThreadTest, AbortInARedrawWaitEndsTheMove) {
     std::int64_t stepsAtAbort = -1;
     host.onRedraw = [&](int redraws) {
         if (redraws == 20) {
-            stepsAtAbort = SimRun.steps;
+            stepsAtAbort = RunSimulationRecord.steps;
             RequestRunAbort();
         }
     };
     host.Run();
     EXPECT_EQ(LastRunSummary.end, kRunEndAbort);
-    EXPECT_EQ(SimRun.steps, stepsAtAbort);
+    EXPECT_EQ(RunSimulationRecord.steps, stepsAtAbort);
     EXPECT_EQ(RunControl.redrawRequest.load(), 0);
     EXPECT_EQ(host.redraws, 20);
 }

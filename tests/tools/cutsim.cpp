@@ -170,10 +170,10 @@ int Main(int argc, char** argv) {
     std::printf("blocks: %lld, moves: %lld, tool changes: %d\n",
                 static_cast<long long>(LastRunSummary.blocks),
                 static_cast<long long>(LastRunSummary.moves), LastRunSummary.toolChanges);
-    std::printf("steps: %lld\n", static_cast<long long>(SimRun.steps));
+    std::printf("steps: %lld\n", static_cast<long long>(RunSimulationRecord.steps));
     std::printf("removed volume: %.3f mm3 (sum of the steps: %.3f mm3)\n",
-                before - DexelFamilyVolume(stock, kDexelViewZ), SimRun.removedVolume);
-    std::printf("alarm steps: %lld\n", static_cast<long long>(SimRun.alarmSteps));
+                before - DexelFamilyVolume(stock, kDexelViewZ), RunSimulationRecord.removedVolume);
+    std::printf("alarm steps: %lld\n", static_cast<long long>(RunSimulationRecord.alarmSteps));
     std::printf("alarm code: %d\n", alarm);
     for (const std::string& report : ShownReports) {
         std::printf("report: %s\n", report.c_str());

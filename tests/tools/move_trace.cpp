@@ -51,12 +51,12 @@ std::string SourceLine() {
 
 // The machine at the end of a move that the simulation steps: its last step, posed through the
 // kinematics (and the rotary wrap) from the block's end. A move without steps leaves the machine.
-void PoseMachineAtMoveEnd(const StepBlockInfo& info) {
+void PoseMachineAtMoveEnd(const MoveStepContext& context, const StepBlockInfo& info) {
     MoveInterpolation lastStep;
-    lastStep.steps = CountMoveSteps(info, &lastStep.length);
+    lastStep.steps = CountMoveSteps(context, info, &lastStep.length);
     if (lastStep.steps > 0) {
-        PoseMoveStep(info, lastStep, lastStep.steps);
-        EndMoveInterpolation();
+        PoseMoveStep(context, info, lastStep, lastStep.steps);
+        EndMoveInterpolation(context);
     }
 }
 
@@ -114,11 +114,14 @@ void StreamNcProgramTrace(const std::string& programPath,
                           const std::function<void()>& afterEachCall, long maxCalls,
                           bool withMachine) {
     NcSession* session = BoundNcSession();
+    // The trace steps the bound session's moves with a step record of its own.
+    SimulationRunRecord record;
+    const MoveStepContext context{session, &record};
     // As a run, the trace ends where it started: the machine comes back to its start pose.
     const MachinePose startPose = CurrentMachinePose;
     const int opened = OpenNcSession(session, programPath, NcMoveReader{});
     UpdateMachinePosition();
-    ResetSimulationRunRecord();
+    ResetSimulationRunRecord(context);
     if (!opened) {
         CloseNcSession(session);
         CurrentMachinePose = startPose;
@@ -158,7 +161,7 @@ void StreamNcProgramTrace(const std::string& programPath,
             afterEachCall();
         }
         if (kind == kBlockMove || kind == kBlockNurbs) {
-            PoseMachineAtMoveEnd(info);
+            PoseMachineAtMoveEnd(context, info);
             if (CurrentMotion.blockHasMotion) {
                 emit(FormatMoveLine(withMachine));
             }
