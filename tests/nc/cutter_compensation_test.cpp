@@ -15,9 +15,9 @@
 #include "nc/nc_line_source.h"
 #include "nc/nc_run_state.h"
 #include "nc/step_driver.h"
-#include "support/nc_invariants.h"
 #include "nc_test_fixture.h"
 #include "offset_contour_reference.h"
+#include "support/nc_invariants.h"
 
 namespace mirexa {
 namespace {

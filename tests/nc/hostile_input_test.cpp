@@ -9,9 +9,9 @@
 #include <string>
 
 #include "nc/nc_run_state.h"
-#include "support/nc_invariants.h"
 #include "nc_test_fixture.h"
 #include "support/hostile_test_bench.h"
+#include "support/nc_invariants.h"
 
 namespace mirexa {
 namespace {

@@ -19,8 +19,8 @@
 #include "nc/nc_run_state.h"
 #include "nc/nc_words.h"
 #include "nc/step_driver.h"
-#include "support/nc_invariants.h"
 #include "services/ui_hooks.h"
+#include "support/nc_invariants.h"
 #include "tools/move_trace.h"
 
 namespace mirexa::testing {
