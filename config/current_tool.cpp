@@ -92,14 +92,14 @@ void DeriveCutter(CurrentToolRecord* c) {
         }
     }
     const bool ballLike = alpha == 0.0 && beta == 0.0 && std::fabs(R - c->cornerRadius) < 0.001;
-    // 3.
+    // 3. Bottom slope, corner and side.
     c->bottomSlope = oval ? -1.0 : tanAlpha;
     c->cornerRadiusSquared = c->cornerRadius * c->cornerRadius;
     if (beta > 0.0) {
         c->sideCotangent = 1.0 / TanDegrees(beta);
         c->sideOffset = (tanAlpha - c->sideCotangent) * R;
     }
-    // 4.
+    // 4. E: the radius where the corner meets the bottom.
     double E = 0.0;
     if (t.type == kToolBall || t.type == kToolTaperBall) {
         E = 0.0;
@@ -112,7 +112,7 @@ void DeriveCutter(CurrentToolRecord* c) {
     }
     double F = 0.0;
     if (!oval) {
-        // 5.
+        // 5. The bottom edge and the side of a tool with a corner radius.
         c->bottomEdgeRadius = E - r * std::sin(alpha * kDegreesToRadians);
         if (ballLike) {
             c->bottomEdgeRadius = 0.0;
@@ -134,7 +134,7 @@ void DeriveCutter(CurrentToolRecord* c) {
             c->tSlotUpperCentre = (c->tSlotFlatWidth == 0.0 && t.r == t.r2) ? 0.0 : R - t.r2;
         }
     } else {
-        // 6.
+        // 6. The side of an oval tool.
         const double e = t.e;
         const double f = t.f;
         if (e <= R) {
@@ -329,7 +329,7 @@ void SelectCurrentTool(std::int32_t n, double pitch) {
     BuildToolProfile(c, pitch, &CurrentToolProfile);
     CurrentToolValues.gaugeLength = CurrentToolProfile.toolTopHeight;
     CallHook(DefinitionCallbacks.markHeadListsDirty);
-    // 8.
+    // 8. A tool of the tables is no plug-in tool.
     if (n > 0) {
         CallHook(DefinitionCallbacks.clearPluginToolMark);
     }
@@ -341,7 +341,7 @@ void SelectCurrentTool(std::int32_t n, double pitch) {
             CallHook(DefinitionCallbacks.setToolVectorFromBlockEnd);
         }
     }
-    // 10.
+    // 10. The tool list is drawn anew.
     CallHook(DefinitionCallbacks.markToolListDirty);
 }
 

@@ -431,7 +431,7 @@ int RunMacroFile() {
         PostAutomationDone();
         return 0;
     }
-    // 2.
+    // The macro file, line by line.
     std::FILE* stream = OpenFileStream(macroPath, "rb");
     if (!stream) {
         RecordBatchFailure(macroPath + ChooseLanguageText(" - The macro file cannot be opened.",

@@ -161,14 +161,14 @@ MessageResult OnCreate(WindowHandle window) {
     s.handles.main = window;
     s.noMenuOption = CommandLine.noMenu;
     MainWindow.store(window);
-    // 2-5.
+    // The menu bar, its check marks and texts, and the plug-ins' items.
     s.handles.menu = MainClass.menu;
     SetWindowMenuBar(window, s.handles.menu ? LoadMenuResource(s.handles.menu) : nullptr);
     PrepareMenuState(GetWindowMenuBar(window));
     LoadMessageFile(GetWindowMenuBar(window));
     CallHook(H().initPluginsAndMenus, window, s.handles.menu, UiLanguage.load());
     UpdateMenuChecks();
-    // 6-9: the panel font, the view rectangle, the back buffer, the colour chooser.
+    // The panel font, the view rectangle, the back buffer, the colour chooser.
     CallHook(H().preparePanelContext, window);
     WindowRect client = {};
     GetWindowClientRect(window, &client);
@@ -176,7 +176,7 @@ MessageResult OnCreate(WindowHandle window) {
     s.viewWidth = s.viewRect.right - s.viewRect.left;
     s.viewHeight = s.viewRect.bottom - s.viewRect.top;
     NoteViewResized(s.viewWidth, s.viewHeight, 1);
-    // 10.
+    // With a user: the view's popup menu and the side panels.
     if (!AutomaticMode.load()) {
         MessagePumpEnabled.store(1);  // this platform always pumps in long loops
         CallHook(H().createViewPopupMenu);
@@ -212,7 +212,7 @@ MessageResult OnCreate(WindowHandle window) {
     }
     s.definitionWatchArmed = 1;
     PublishSelectedFiles();  // the title names the definition files start-up read
-    // 11. The start position that an alarm end rewinds to.
+    // The start position that an alarm end rewinds to.
     MotionPosition& program = CurrentMachinePose.program;
     if (Settings.controlPointMachine) {
         double out[5];
@@ -222,7 +222,7 @@ MessageResult OnCreate(WindowHandle window) {
     SetRunStartPoint(program);
     UpdateMachinePosition();
     StoreToolPose();
-    // 12. The view window; the first WM_SIZE places and shows it.
+    // The view window; the first WM_SIZE places and shows it.
     WindowCreateParams view;
     view.className = VIEW_WINDOW_CLASS;
     view.procedure = ViewWndProc;
@@ -233,7 +233,6 @@ MessageResult OnCreate(WindowHandle window) {
     if (AutomaticMode.load() && s.handles.view) {
         ShowPlatformWindow(s.handles.view, SW_MINIMIZE);
     }
-    // 13.
     s.ready = 1;
     return 0;
 }
@@ -275,17 +274,17 @@ MessageResult OnPaint(WindowHandle window) {
 
 MessageResult OnSize(WindowHandle window) {
     MainWindowState& s = S();
-    // 1. A minimised automatic window gets a size message before any paint.
+    // A minimised automatic window gets a size message before any paint.
     if (AutomaticMode.load()) {
         StartAutomation();
     }
-    // 2-3.
+    // The frame's margins and the client size.
     ComputeBorderAndMargins(window);
     WindowRect client = {};
     GetWindowClientRect(window, &client);
     bool minimised = IsPlatformWindowMinimised(window) != 0;
     if (minimised) {
-        // 4.
+        // A minimised window remembers its view size and draws nothing.
         s.rememberedViewWidth = s.viewWidth;
         s.rememberedViewHeight = s.viewHeight;
         DrawingSuppressed.store(1);
@@ -293,12 +292,12 @@ MessageResult OnSize(WindowHandle window) {
         s.viewRect = ComputeViewRect(client.right, client.bottom, s.statusBarHeight);
         int width = s.viewRect.right - s.viewRect.left;
         int height = s.viewRect.bottom - s.viewRect.top;
-        // 5-6. A restore to the remembered size is no resize.
+        // A restore to the remembered size is no resize.
         bool restore = width == s.rememberedViewWidth && height == s.rememberedViewHeight;
         s.viewWidth = width;
         s.viewHeight = height;
         NoteViewResized(width, height, restore ? 0 : 1);
-        // 7.
+        // A real resize redraws once the sizing has settled.
         if (!restore) {
             s.lastSizeTick = GetTickMilliseconds();
             if (!s.resizing) {
@@ -312,15 +311,15 @@ MessageResult OnSize(WindowHandle window) {
             MovePlatformWindow(s.handles.view, s.viewRect);
             ShowPlatformWindow(s.handles.view, SW_SHOW);
         }
-        // 8.
+        // The side panels follow the window when the settings ask for it.
         if (!s.noMenuOption && AskHook(H().movePanelsOnResize)) {
             PlaceSidePanels(window);
         }
-        // 9.
+        // The status bar and the information panel.
         LayoutStatusBar(client.right, client.bottom);
         PlaceInfoPanel(window);
     }
-    // 10.
+    // With a user the view draws again.
     if (!AutomaticMode.load() && !minimised) {
         DrawingSuppressed.store(0);
         MarkViewForRedraw();

@@ -177,13 +177,13 @@ int StartRun(WindowHandle window, int mode, void (*threadBody)()) {
         AutomationOutcome.runEnd = kCutCompleted;
         IgnoreStopOptionInBatch();
     }
-    // 1-2.
+    // The new mode and the title; a run already going only switches its mode.
     int previous = RunFlags().runMode->exchange(mode);
     UpdateTitle(window);
     if (previous > 0 || HasWorkerThread(SimulationThread)) {
         return 1;  // the running thread only switches its mode
     }
-    // 3-4. The command line's run mode is taken by this run.
+    // The log of a logged batch run; the command line's run mode is taken by this run.
     const int automationRunMode = request != nullptr ? request->runMode : 0;
     CommandLine.runMode = 0;
     RunIsBatch.store(request != nullptr && request->batchRun != 0 ? 1 : 0);
@@ -199,20 +199,19 @@ int StartRun(WindowHandle window, int mode, void (*threadBody)()) {
     RunFlags().abortRequest->store(0);
     // The run's copy that an alarm end restores.
     RunCommands.savedControlOrigin = ControlOriginOffset;
-    // 5. Undo point.
+    // The undo point of the stock before the run.
     if (CanPushRunUndoPoint()) {
         SetStatusBarText(MainStatusBar.load(), 0, 0,
                          ChooseLanguageText("Backup(C-Key=UNDO)", "バックアップ中(C-Key=UNDO)"));
         PushRunUndoPoint();
         RedrawView(MainWindowData.handles.view);
     }
-    // 6-8.
+    // The run's panes, the greyed menus and the progress of the NC file.
     CallHook(H().drawRunPanes);
     GreyMenusDuringRun(window);
     BeginProgressForNcFile(window, DefinitionFiles.ncProgramFile.c_str(), "切削", "Cut");
-    // 9.
     OpenLengthReport(automationRunMode);
-    // 10-11.
+    // The run's thread, and the timer that serves its requests.
     CreateWorkerThread(&SimulationThread, threadBody ? threadBody : RunCuttingThread, 0, 1);
     StartRunProgressTimer(window, PeriodForMode(mode, 0));
     return 1;
@@ -228,7 +227,7 @@ void TogglePathDisplay(WindowHandle window, unsigned command) {
     (void)window;
 }
 
-// Steps 5 to 13 of the tick, once the thread has ended: join it, then end the run.
+// The end of the tick once the thread has ended: join it, then end the run.
 void EndRunAfterThread(WindowHandle window) {
     KillRunProgressTimer(window);
     JoinWorkerThread(&SimulationThread);
@@ -464,7 +463,6 @@ void RunProgressTimer(WindowHandle window) {
         }
         return;
     }
-    // 5-13.
     EndRunAfterThread(window);
 }
 

@@ -158,15 +158,15 @@ int RunProgram(const ProgramStart& start) {
     const StartupServices& s = StartupCallbacks;
     WorkerShutdownRequested.store(0);
     AbortedBatchRunMark.store(0);
-    // 1-5.
+    // The plug-ins, no stock and no NC text yet, then the command line.
     CallHook(s.loadPlugins);
     FreeStockModel(&StockModels[CurrentStockIndex.load()]);
     FreeStockModel(&BasicModel);
     FreeNcProgramText();
     ReadProgramCommandLine(start.commandLine);
-    // 6-7.
     CurrentView.zoom = 1.0;
-    // 8-10. The status texts go into the status bar's model; the bar shows them once it exists.
+    // The settings and definition files. The status texts go into the status bar's model; the
+    // bar shows them once it exists.
     ReadProgramSettings();
     ReadToolFile();
     ReadControllerFile();
@@ -174,7 +174,8 @@ int RunProgram(const ProgramStart& start) {
     InitRunCommandSettings();
     ConnectProgressToMainTitle();
     DrawStatusBar();
-    // 11-16.
+    // The machine file (the tools file again, for its machine), sounds, cursors, drawing
+    // resources and the trace tables.
     ReadMachineFile(1);
     ReadToolFile();
     CallHook(s.loadSoundEffects);
@@ -185,13 +186,13 @@ int RunProgram(const ProgramStart& start) {
     TracePoints.assign(3 * TRACE_POINT_COUNT, 0.0);
     BindTraceTables(TracePoints.data(), TracePointMarks.data(), TRACE_POINT_COUNT);
     SetRotationCentre(&CurrentView);
-    // 17. Held until the main window's first paint.
+    // The automation thread, held until the main window's first paint.
     if (CommandLine.automation) {
         CreateWorkerThread(&AutomationThread,
                            s.automationThreadProc ? s.automationThreadProc : EndAutomationAtOnce, 1,
                            0);
     }
-    // 18-19.
+    // The main window.
     RegisterMainWindowClass();
     if (!CreateMainWindow(start.showCommand)) {
         // Nothing else is torn down, but no thread may outlive the program.
@@ -199,7 +200,7 @@ int RunProgram(const ProgramStart& start) {
         JoinWorkerThread(&AutomationThread);
         return 0;
     }
-    // 20-21.
+    // A start that only checks closes at once; otherwise the message loop.
     if (start.closeWhenIdle && !HasWorkerThread(AutomationThread)) {
         PostWindowMessage(MainWindow.load(), WM_CLOSE, 0, 0);
     }
@@ -210,7 +211,7 @@ int RunProgram(const ProgramStart& start) {
     WorkerShutdownRequested.store(1);
     JoinWorkerThread(&SimulationThread);
     JoinWorkerThread(&AutomationThread);
-    // Shutdown 1-9.
+    // Shutdown: what start-up took is given back.
     ClearReplaceTable();
     DeleteGdiResources();
     FreeToolTables();
@@ -223,7 +224,6 @@ int RunProgram(const ProgramStart& start) {
     CallHook(s.unloadPlugins);
     // The cutting core's worker threads and their ray buffers.
     ReleaseCuttingBuffers();
-    // 10.
     return ProgramExitCode(quitCode, AbortedBatchRunMark.load());
 }
 

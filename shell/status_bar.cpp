@@ -308,7 +308,6 @@ void BuildMainTitle(WindowHandle window) {
     title += "(" + FileNameOf(in.toolsFilePath) + "," + FileNameOf(in.controllerFilePath) + "," +
              FileNameOf(in.machineFilePath) + ")";
     title += RunModeTitle(in);
-    // 6.
     SetPlatformWindowText(window, title);
 }
 

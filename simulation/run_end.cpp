@@ -256,11 +256,12 @@ int FinishAlarm(WindowHandle window) {
     return code;
 }
 
-// Steps 7 to 13 of a normal or alarm end.
+// The end of a normal or alarm run, once its last block is known: the last picture, the alarm, the
+// reports and logs closed, the panels and the progress.
 int FinishEndedRun(WindowHandle window, const ReportBlock& last) {
     const RunUiHooks& ui = Ui();
     RunEnd.endInProgress = 1;
-    // 7.
+    // The last picture of the run.
     if (!Suppressed() && ui.drawPanelAfterRun != nullptr) {
         ui.drawPanelAfterRun(0);
     }
@@ -271,19 +272,18 @@ int FinishEndedRun(WindowHandle window, const ReportBlock& last) {
     if (NcRun.status.started == 0 && NcRun.status.error == 0) {
         NcRun.status.error = 3;
     }
-    // 8.
+    // The alarm, when the run ended on one.
     int code = 0;
     if (SimulationState.load() == 4 || NcRun.status.error > 0 ||
         RunControl.overTravelAxis.load() >= 0) {
         code = FinishAlarm(window);
     }
-    // 9-10.
+    // The reports and logs are closed (the warning file with the limit log).
     Call(ui.finishToolLengthReport);
     RunControl.runMode = kRunIdle;
     CloseRunLogs();
-    // 11-12 (the warning file is closed with the limit log).
     CloseRunReports(last);
-    // 13.
+    // The tool panel and the progress.
     if (!Suppressed()) {
         Call(ui.repaintToolPanel);
     }

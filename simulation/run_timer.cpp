@@ -39,28 +39,25 @@ unsigned GetRunTimerPeriodMs() {
 }
 
 void StartRunTimer(WindowHandle window) {
-    // 1. A resumed run stops again only for a new event.
+    // A resumed run stops again only for a new event.
     ResetInterferenceKinds();
-    // 2-3.
     ShowRunButtons(window);
     RunControl.stopKeyRequest = 0;
-    // 4.
     StartWindowTimer(window, kRunProgressTimerId, GetRunTimerPeriodMs());
 }
 
 void ShowRunButtons(WindowHandle window) {
-    // 1.
+    // The pause's cursor, spin and blink end; GO is shown pressed, then STOP and ESC.
     Call(Ui().restoreArrowCursor);
     Call(Ui().clearViewSpin);
     StopWindowTimer(window, kPauseBlinkTimerId);
-    // 2.
     DrawPane(kRunPaneGoStop, "\tGO", 1);
     SleepMilliseconds(kRunButtonsPressMs);
     DrawPane(kRunPaneGoStop, "\tSTOP", 0);
     DrawPane(kRunPaneEscape, "\tESC", 0);
-    // 3. Releases a thread waiting at a stop block.
+    // Releases a thread waiting at a stop block.
     ResumeRun();
-    // 4.
+    // The pause's panes are cleared.
     const WindowHandle bar = MainStatusBar.load();
     if (bar != nullptr) {
         SetStatusBarText(bar, 3, SBT_NOBORDERS, "");
@@ -69,22 +66,20 @@ void ShowRunButtons(WindowHandle window) {
 }
 
 void PauseRun(WindowHandle window) {
-    // 1.
     RunControl.pendingStop = 1;
-    // 2-3. The block the thread published when it stopped.
+    // The block the thread published when it stopped.
     if (Ui().showPanelBlock != nullptr) {
         const RunStatusSnapshot status = ReadRunStatus();
         Ui().showPanelBlock(status.lineNumber, status.blockText);
     }
     DrawPane(kRunPaneGoStop, "\tSTOP", 1);
-    // 4-5.
+    // The stock as it stands, and its frame in a recording.
     Call(Ui().markStockDirty);
     Call(Ui().redrawMainWindow);
-    // 6.
     if (DrawingSuppressed.load() == 0) {
         Call(Ui().writeAviFrame);
     }
-    // 7.
+    // The STOP pane blinks while the run waits.
     RunControl.pauseBlink = 0;
     StartWindowTimer(window, kPauseBlinkTimerId, kPauseBlinkPeriodMs);
 }

@@ -163,7 +163,7 @@ int StartAviRecording() {
 
 int WriteAviFrame() {
     AviRecorderState& r = AviRecorder;
-    // 1.
+    // 1. Nothing without a recording.
     if (r.recording.load(std::memory_order_acquire) == 0) {
         return 0;
     }
@@ -171,7 +171,7 @@ int WriteAviFrame() {
     if (SimulationState.load() == 4 || NcRun.status.error != 0) {
         ResetRememberedValues(&r);
     }
-    // 3.
+    // 3. Nothing without a trigger.
     const std::int32_t* t = Settings.recordTriggers;
     if (t[kAviTriggerTool] == 0 && t[kAviTriggerAxis] == 0 && t[kAviTriggerBlock] == 0 &&
         t[kAviTriggerUpdate] == 0) {
@@ -194,7 +194,7 @@ int WriteAviFrame() {
         fired = fired || t[kAviTriggerBlock] != 0;
         r.lastLine = line;
     }
-    // 5.
+    // 5. Nothing when no trigger fired and frames are not taken at every update.
     if (!fired && t[kAviTriggerUpdate] == 0) {
         return 0;
     }
@@ -221,7 +221,7 @@ int WriteAviFrame() {
         return 0;
     }
     CropCaptureIntoFrame(&r, g);
-    // 7.
+    // 7. The frame, appended; a failed write or the size limit ends the recording.
     const int written = AppendAviFrame(&r.writer, r.frame.data(), r.frame.size());
     if (written != kAviOk) {
         EndRecordingEarly(&r, written == kAviSizeLimit ? kAviSizeLimit : kAviWriteFailed);

@@ -746,7 +746,6 @@ int BuildStockBlockLists(StockModel* model, StockListNameTable* table, int stock
             }
         }
     }
-    // 6.
     FreeDexelMeshBuffers(&buffers);
     return rebuilt;
 }
