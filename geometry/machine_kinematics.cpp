@@ -220,26 +220,31 @@ void NormaliseIfNonZero(double v[3]) {
 
 enum class PoseVariant { kUpdate, kPath, kPathNoPlane };
 
+// The pose steps below read and write the records they are given and the shared machine
+// geometry and controller settings, never the records bound on the calling thread (except the
+// rotary-angle solve of a tilted plane, which reads the bound modes, move and plane).
+
 // With tool length compensation on, E loses the tool length on the compensated axis.
-void SubtractLengthCompensation(MotionPosition* end) {
-    const int k = KinematicsMode.lengthCompensationAxis;
-    if (k >= 0 && k < 5) {
-        end->axis[k] -= CurrentToolValues.lengthOffset;
+void SubtractLengthCompensation(const KinematicsSessionRecords& k, MotionPosition* end) {
+    const int axis = k.modes.lengthCompensationAxis;
+    if (axis >= 0 && axis < 5) {
+        end->axis[axis] -= k.toolValues.lengthOffset;
     }
 }
 
 // Branch A: the machine position is given; P, E and E' follow from it.
-void DerivedFromMachinePosition(const MotionPosition& machine, MotionPosition* program) {
-    const KinematicsToolValues& tool = CurrentToolValues;
-    SubtractWorkOffset(machine.axis, program->axis);
-    MotionRecord& motion = CurrentMotion;
+void DerivedFromMachinePosition(KinematicsSessionRecords& k, const MotionPosition& machine,
+                                MotionPosition* program) {
+    const KinematicsToolValues& tool = k.toolValues;
+    SubtractWorkOffset(k.workOrigin, machine.axis, program->axis);
+    MotionRecord& motion = k.motion;
     motion.end = *program;
     motion.transformedEnd = *program;
-    if (KinematicsMode.automaticToolOffset) {
+    if (k.modes.automaticToolOffset) {
         motion.end.axis[0] -= tool.fixedHeadOffset[0];
         motion.end.axis[2] = program->axis[2] - tool.fixedHeadOffset[2];
-    } else if (KinematicsMode.lengthCompensation) {
-        SubtractLengthCompensation(&motion.end);
+    } else if (k.modes.lengthCompensation) {
+        SubtractLengthCompensation(k, &motion.end);
     }
     const double d = tool.gaugeLength - tool.toolShift;
     SubtractToolLength(CurrentMachine, motion.end.axis, d);
@@ -247,15 +252,15 @@ void DerivedFromMachinePosition(const MotionPosition& machine, MotionPosition* p
 }
 
 // Branch D: G53 or G53.1; the machine position is given.
-void DerivedFromMachineCoordinateMove(const MotionPosition& machine, const double point[3],
-                                      MotionPosition* program) {
-    const KinematicsModeFlags& mode = KinematicsMode;
-    const KinematicsToolValues& tool = CurrentToolValues;
-    MotionRecord& motion = CurrentMotion;
+void DerivedFromMachineCoordinateMove(KinematicsSessionRecords& k, const MotionPosition& machine,
+                                      const double point[3], MotionPosition* program) {
+    const KinematicsModeFlags& mode = k.modes;
+    const KinematicsToolValues& tool = k.toolValues;
+    MotionRecord& motion = k.motion;
     bool offsetApplied = false;
     if (!mode.planeCoordinates ||
         (mode.machineCoordinateMove && !KinematicsController.heidenhain)) {
-        SubtractWorkOffset(machine.axis, program->axis);
+        SubtractWorkOffset(k.workOrigin, machine.axis, program->axis);
         SubtractToolLength(CurrentMachine, program->axis, tool.gaugeLength - tool.toolShift);
         motion.end = *program;
         motion.transformedEnd = *program;
@@ -266,7 +271,7 @@ void DerivedFromMachineCoordinateMove(const MotionPosition& machine, const doubl
         }
     } else {
         double planePoint[3];
-        ConvertMachineToPlane(point, planePoint);
+        ConvertMachineToPlane(k.plane, k.workOrigin, point, planePoint);
         program->axis[0] = planePoint[0];
         program->axis[1] = planePoint[1];
         program->axis[2] = planePoint[2] + tool.toolShift;
@@ -274,35 +279,36 @@ void DerivedFromMachineCoordinateMove(const MotionPosition& machine, const doubl
         motion.transformedEnd = *program;
     }
     if (!offsetApplied && mode.lengthCompensation) {
-        SubtractLengthCompensation(&motion.end);
+        SubtractLengthCompensation(k, &motion.end);
     }
 }
 
 // Branch B: tool centre point control; the program position is the tool point.
-void PoseUnderToolCentreControl(const MotionPosition& program, MotionPosition* machine,
-                                double point[3], double axis[3]) {
+void PoseUnderToolCentreControl(const KinematicsSessionRecords& k, const MotionPosition& program,
+                                MotionPosition* machine, double point[3], double axis[3]) {
     const MachineGeometry& m = CurrentMachine;
-    const KinematicsToolValues& tool = CurrentToolValues;
-    const MotionPosition& w = WorkOrigin;
+    const KinematicsToolValues& tool = k.toolValues;
+    const MotionPosition& w = k.workOrigin;
+    const TcpTableFrame& tcp = k.tcp;
     const int type = KinematicType(m);
-    machine->axis[3] = program.axis[3] + w.axis[3] + TcpTable.referenceAngle[0];
-    machine->axis[4] = program.axis[4] + w.axis[4] + TcpTable.referenceAngle[1];
+    machine->axis[3] = program.axis[3] + w.axis[3] + tcp.referenceAngle[0];
+    machine->axis[4] = program.axis[4] + w.axis[4] + tcp.referenceAngle[1];
     for (int i = 0; i < 3; ++i) {
         point[i] = program.axis[i] + w.axis[i];
     }
     if (type != 2) {
         point[2] += tool.gaugeLength - tool.toolShift;
     }
-    if (!(KinematicsMode.tclCoordinate == 1 && w.axis[3] == 0 && w.axis[4] == 0)) {
+    if (!(k.modes.tclCoordinate == 1 && w.axis[3] == 0 && w.axis[4] == 0)) {
         const bool turned1 = machine->axis[3] != program.axis[3];
         const bool turned2 = machine->axis[4] != program.axis[4];
         if ((m.rotaryType == 2 && (turned1 || turned2)) || (m.rotaryType == 3 && turned2)) {
-            RotatePointAboutTableCentre(point);
+            TurnPointWithTable(m, point, tcp.sin1, tcp.cos1, tcp.sin2, tcp.cos2, point);
         }
     }
     const double angles[2] = {machine->axis[3], machine->axis[4]};
-    ComputeMachinePositionWithToolLength(point, angles, machine->axis);
-    ComputeToolAxisFromRotaryAngles(angles, axis);
+    ComputeMachinePositionWithToolLength(m, tool, point, angles, machine->axis);
+    ComputeToolAxisFromRotaryAngles(m, angles, axis);
     const double back =
         type == 2 ? tool.toolShift - tool.lengthOffset : tool.gaugeLength - tool.lengthOffset;
     if (back != 0) {
@@ -311,9 +317,10 @@ void PoseUnderToolCentreControl(const MotionPosition& program, MotionPosition* m
 }
 
 // Branch C1: program position plus work origin plus the tool length.
-void PoseFromProgramPosition(const MotionPosition& program, MotionPosition* machine) {
-    const KinematicsModeFlags& mode = KinematicsMode;
-    const MotionPosition& w = WorkOrigin;
+void PoseFromProgramPosition(const KinematicsSessionRecords& k, const MotionPosition& program,
+                             MotionPosition* machine) {
+    const KinematicsModeFlags& mode = k.modes;
+    const MotionPosition& w = k.workOrigin;
     if (mode.cylindricalInterpolation) {
         const int i0 = mode.cylindricalIndex[0], i1 = mode.cylindricalIndex[1];
         const double first = (i0 >= 0 && i0 < 5) ? program.axis[i0] : 0.0;
@@ -326,20 +333,22 @@ void PoseFromProgramPosition(const MotionPosition& program, MotionPosition* mach
     } else if (mode.polarInterpolation) {
         double polar[5];
         ConvertCartesianToPolar(program.axis, 1, polar);
-        AddWorkOffset(polar, machine->axis);
+        AddWorkOffset(w, polar, machine->axis);
     } else {
-        AddWorkOffset(program.axis, machine->axis);
+        AddWorkOffset(w, program.axis, machine->axis);
     }
     // The tool length G - S is added along the base axis.
     SubtractToolLength(CurrentMachine, machine->axis,
-                       CurrentToolValues.toolShift - CurrentToolValues.gaugeLength);
+                       k.toolValues.toolShift - k.toolValues.gaugeLength);
 }
 
 // Branch C2: program position in tilted-plane coordinates.
-void PoseFromPlanePosition(const MotionPosition& program, const MotionPosition& previous,
-                           MotionPosition* machine, double point[3], double axis[3]) {
-    const TiltedWorkPlane& plane = CurrentWorkPlane;
-    ConvertPlaneToMachine(program.axis, point);
+void PoseFromPlanePosition(const KinematicsSessionRecords& k, const MotionPosition& program,
+                           const MotionPosition& previous, MotionPosition* machine, double point[3],
+                           double axis[3]) {
+    const MachineGeometry& m = CurrentMachine;
+    const TiltedWorkPlane& plane = k.plane;
+    ConvertPlaneToMachine(plane, k.workOrigin, program.axis, point);
     double angles[2] = {0, 0};
     if (plane.active) {
         Copy3(plane.matrix + 6, axis);
@@ -347,7 +356,7 @@ void PoseFromPlanePosition(const MotionPosition& program, const MotionPosition& 
             angles[0] = plane.storedAngles[0];
             angles[1] = plane.storedAngles[1];
         } else {
-            const StrokeLimits& s = CurrentMachine.strokes;
+            const StrokeLimits& s = m.strokes;
             const double prev[2] = {previous.axis[3], previous.axis[4]};
             const int flags[2] = {s.enabled[3], s.enabled[4]};
             const double range1[2] = {s.min[3], s.max[3]};
@@ -355,47 +364,47 @@ void PoseFromPlanePosition(const MotionPosition& program, const MotionPosition& 
             SolveRotaryAngles(axis, prev, flags, range1, range2, angles);
         }
     } else {
-        Copy3(CurrentMachine.toolDirection, axis);
+        Copy3(m.toolDirection, axis);
     }
-    SubtractAlong(point, axis, CurrentToolValues.toolShift);
-    ComputeMachinePositionFromToolPoint(point, angles, machine->axis);
+    SubtractAlong(point, axis, k.toolValues.toolShift);
+    ComputeMachinePositionFromToolPoint(m, k.toolValues, point, angles, machine->axis);
     machine->axis[3] = angles[0];
     machine->axis[4] = angles[1];
-    if (KinematicsMode.keepProgrammedAngles) {
+    if (k.modes.keepProgrammedAngles) {
         // The machine follows the programmed angles: the pose is that of the machine position,
         // in the per-step update as in the path drawing, so that cutting and path agree.
-        machine->axis[3] = program.axis[3] + WorkOrigin.axis[3];
-        machine->axis[4] = program.axis[4] + WorkOrigin.axis[4];
-        ComputeToolTipAndAxis(machine->axis, point, axis);
+        machine->axis[3] = program.axis[3] + k.workOrigin.axis[3];
+        machine->axis[4] = program.axis[4] + k.workOrigin.axis[4];
+        ComputeToolTipAndAxis(m, k.toolValues, machine->axis, point, axis);
     }
 }
 
-void ComputePose(MotionPosition* program, MotionPosition* machine, double point[3], double axis[3],
-                 PoseVariant variant) {
-    const KinematicsModeFlags& mode = KinematicsMode;
+void ComputePose(KinematicsSessionRecords& k, MotionPosition* program, MotionPosition* machine,
+                 double point[3], double axis[3], PoseVariant variant) {
+    const KinematicsModeFlags& mode = k.modes;
     const bool machineGiven = mode.machineCoordinateMove || mode.lastGCode == 531;
     if (mode.positionSource == 2) {
-        ComputeToolTipAndAxis(machine->axis, point, axis);
-        DerivedFromMachinePosition(*machine, program);
+        ComputeToolTipAndAxis(CurrentMachine, k.toolValues, machine->axis, point, axis);
+        DerivedFromMachinePosition(k, *machine, program);
     } else if (mode.toolCenterControl != 0) {
-        // The machine position of tool centre point control is always the global one, for the
+        // The machine position of tool centre point control is always the records' own, for the
         // path drawing too; the caller's record is read only in the reverse branches.
-        PoseUnderToolCentreControl(*program, &CurrentMachinePose.machine, point, axis);
+        PoseUnderToolCentreControl(k, *program, &k.pose.machine, point, axis);
     } else if (!machineGiven) {
-        MotionPosition scratch = CurrentMachinePose.machine;
+        MotionPosition scratch = k.pose.machine;
         if (!mode.planeCoordinates) {
-            PoseFromProgramPosition(*program, &scratch);
-            ComputeToolTipAndAxis(scratch.axis, point, axis);
+            PoseFromProgramPosition(k, *program, &scratch);
+            ComputeToolTipAndAxis(CurrentMachine, k.toolValues, scratch.axis, point, axis);
         } else {
-            PoseFromPlanePosition(*program, CurrentMachinePose.machine, &scratch, point, axis);
+            PoseFromPlanePosition(k, *program, k.pose.machine, &scratch, point, axis);
         }
         if (variant != PoseVariant::kPathNoPlane) {
-            CurrentMachinePose.machine = scratch;
+            k.pose.machine = scratch;
         }
     } else {
-        ComputeToolTipAndAxis(machine->axis, point, axis);
+        ComputeToolTipAndAxis(CurrentMachine, k.toolValues, machine->axis, point, axis);
         if (variant != PoseVariant::kPathNoPlane) {
-            DerivedFromMachineCoordinateMove(*machine, point, program);
+            DerivedFromMachineCoordinateMove(k, *machine, point, program);
         }
     }
 }
@@ -656,36 +665,51 @@ void ConvertPlaneToMachine(const double planePoint[3], double point[3]) {
 
 // --- Pose updates --------------------------------------------------------------------------
 
-void UpdateMachinePosition() {
-    MachinePose& pose = CurrentMachinePose;
-    ComputePose(&pose.program, &pose.machine, pose.tool.point, pose.tool.axis,
+void UpdateMachinePosition(KinematicsSessionRecords& records) {
+    MachinePose& pose = records.pose;
+    ComputePose(records, &pose.program, &pose.machine, pose.tool.point, pose.tool.axis,
                 PoseVariant::kUpdate);
     SinCosDegrees(pose.machine.axis[3], CurrentMachine.rotary[0].sign, &pose.sin1, &pose.cos1);
     SinCosDegrees(pose.machine.axis[4], CurrentMachine.rotary[1].sign, &pose.sin2, &pose.cos2);
 }
 
+void UpdateMachinePosition() {
+    UpdateMachinePosition(*BoundKinematics);
+}
+
 // Path drawing: the reverse branches (machine position given, or G53 / G53.1 without tool centre
-// point control) write the global program position, E and E'; the other branches read the
+// point control) write the records' program position, E and E'; the other branches read the
 // caller's program position, and branch C builds the machine position in a scratch record and
-// copies it into the global one.
-void ConvertPathPointToMachine(const MotionPosition& program, MotionPosition* machine,
-                               double point[3], double axis[3]) {
-    const KinematicsModeFlags& mode = KinematicsMode;
+// copies it into the records' one.
+void ConvertPathPointToMachine(KinematicsSessionRecords& records, const MotionPosition& program,
+                               MotionPosition* machine, double point[3], double axis[3]) {
+    const KinematicsModeFlags& mode = records.modes;
     const bool reverse =
         mode.positionSource == 2 ||
         (mode.toolCenterControl == 0 && (mode.machineCoordinateMove || mode.lastGCode == 531));
     MotionPosition p = program;
-    ComputePose(reverse ? &CurrentMachinePose.program : &p, machine, point, axis,
+    ComputePose(records, reverse ? &records.pose.program : &p, machine, point, axis,
                 PoseVariant::kPath);
 }
 
-// As ConvertPathPointToMachine, but branch C never writes the global machine position and under
-// G53 or G53.1 only the tool pose is computed from the caller's machine position.
-void ConvertPathPointToMachineNoPlane(const MotionPosition& program, MotionPosition* machine,
+void ConvertPathPointToMachine(const MotionPosition& program, MotionPosition* machine,
+                               double point[3], double axis[3]) {
+    ConvertPathPointToMachine(*BoundKinematics, program, machine, point, axis);
+}
+
+// As ConvertPathPointToMachine, but branch C never writes the records' machine position and
+// under G53 or G53.1 only the tool pose is computed from the caller's machine position.
+void ConvertPathPointToMachineNoPlane(KinematicsSessionRecords& records,
+                                      const MotionPosition& program, MotionPosition* machine,
                                       double point[3], double axis[3]) {
     MotionPosition p = program;
-    MotionPosition* target = KinematicsMode.positionSource == 2 ? &CurrentMachinePose.program : &p;
-    ComputePose(target, machine, point, axis, PoseVariant::kPathNoPlane);
+    MotionPosition* target = records.modes.positionSource == 2 ? &records.pose.program : &p;
+    ComputePose(records, target, machine, point, axis, PoseVariant::kPathNoPlane);
+}
+
+void ConvertPathPointToMachineNoPlane(const MotionPosition& program, MotionPosition* machine,
+                                      double point[3], double axis[3]) {
+    ConvertPathPointToMachineNoPlane(*BoundKinematics, program, machine, point, axis);
 }
 
 void TurnPointWithTable(const MachineGeometry& m, const double point[3], double s1, double c1,

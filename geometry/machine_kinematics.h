@@ -6,7 +6,9 @@
 // own). The conversions that read only the machine geometry, the tool values, the work origin,
 // the tilted plane or the move also come in a form that takes those records as arguments and
 // reads neither; the form without them passes the current records and gives the same result bit
-// for bit. The pose updates read and write the current records themselves.
+// for bit. The pose updates come in a form that reads and writes the session records it is given
+// (the rotary-angle solve of a tilted plane aside, which reads the bound modes, move and plane)
+// and in one that passes the bound records.
 #pragma once
 
 namespace mirexa {
@@ -322,11 +324,19 @@ void ConvertPlaneToMachine(const double planePoint[3], double point[3]);
 
 // --- Pose updates --------------------------------------------------------------------------
 
-// Brings CurrentMachinePose (and in the reverse modes P, E and E') up to date.
+// Brings the records' pose (and in the reverse modes P, E and E') up to date from their modes,
+// work origin, tool values, tilted plane and tool centre point frame; without records, those
+// bound on the calling thread (CurrentMachinePose ..).
+void UpdateMachinePosition(KinematicsSessionRecords& records);
 void UpdateMachinePosition();
-// The same steps on caller records, for the path drawing; see the .cpp for the differences.
+// The same steps on caller positions, for the path drawing; see the .cpp for the differences.
+void ConvertPathPointToMachine(KinematicsSessionRecords& records, const MotionPosition& program,
+                               MotionPosition* machine, double point[3], double axis[3]);
 void ConvertPathPointToMachine(const MotionPosition& program, MotionPosition* machine,
                                double point[3], double axis[3]);
+void ConvertPathPointToMachineNoPlane(KinematicsSessionRecords& records,
+                                      const MotionPosition& program, MotionPosition* machine,
+                                      double point[3], double axis[3]);
 void ConvertPathPointToMachineNoPlane(const MotionPosition& program, MotionPosition* machine,
                                       double point[3], double axis[3]);
 

@@ -56,12 +56,11 @@ void MoveDeltas(const KinematicsModeFlags& modes, const StepBlockInfo& block, do
 }
 
 // The distances of the move's end from the rotary axes (mm).
-void EndRotaryRadii(const KinematicsSessionRecords& k, const StepBlockInfo& block,
-                    double radii[2]) {
+void EndRotaryRadii(KinematicsSessionRecords& k, const StepBlockInfo& block, double radii[2]) {
     MotionPosition machine = block.to;
     if (block.machineCoordinates == 0 && k.modes.positionSource != 2) {
         double point[3], axis[3];
-        ConvertPathPointToMachineNoPlane(block.to, &machine, point, axis);
+        ConvertPathPointToMachineNoPlane(k, block.to, &machine, point, axis);
     }
     ComputeRotaryRadius(CurrentMachine, k.toolValues, machine.axis, radii);
 }
@@ -273,7 +272,7 @@ void CutTurningRevolution(const MoveStepContext& context, int rotary) {
     // The tool load sees the whole revolution.
     StepRemovedVolume = removed;
     pose.machine.axis[3 + rotary] = kept;
-    UpdateMachinePosition();
+    UpdateMachinePosition(k);
 }
 
 void CutAndCheckStep(const MoveStepContext& context, const StepBlockInfo& block) {
@@ -381,7 +380,7 @@ void ResetSimulationRunRecord(const MoveStepContext& context) {
 
 std::int64_t CountMoveSteps(const MoveStepContext& context, const StepBlockInfo& block,
                             double* length) {
-    const KinematicsSessionRecords& records = Kinematics(context);
+    KinematicsSessionRecords& records = Kinematics(context);
     SimulationRunRecord& record = *context.record;
     const MotionRecord& m = records.motion;
     *length = 0.0;
@@ -436,9 +435,9 @@ namespace {
 
 // The machine position and the tool pose of the current program (or machine) position, each
 // rotary machine angle with a configured range wrapped into it.
-// UpdateMachinePosition works on the bound session's pose, which the context's pose is.
-void UpdateMachinePoseAndWrap(MachinePose& pose) {
-    UpdateMachinePosition();
+void UpdateMachinePoseAndWrap(KinematicsSessionRecords& records) {
+    MachinePose& pose = records.pose;
+    UpdateMachinePosition(records);
     for (int k = 0; k < 2; ++k) {
         if (Controller.rotaryRangeGiven[k] != 0) {
             const double a = Controller.rotaryRange[k][0], b = Controller.rotaryRange[k][1];
@@ -468,7 +467,8 @@ std::int64_t PlanMoveInterpolation(const MoveStepContext& context, const StepBlo
 
 void PoseMoveStep(const MoveStepContext& context, const StepBlockInfo& block,
                   const MoveInterpolation& plan, std::int64_t i) {
-    MachinePose& pose = Kinematics(context).pose;
+    KinematicsSessionRecords& records = Kinematics(context);
+    MachinePose& pose = records.pose;
     MotionPosition position;
     PositionAtStep(block, plan.isArc != 0 ? &plan.arc : nullptr, plan.delta, i, plan.steps,
                    &position);
@@ -478,7 +478,7 @@ void PoseMoveStep(const MoveStepContext& context, const StepBlockInfo& block,
     } else {
         pose.program = position;
     }
-    UpdateMachinePoseAndWrap(pose);
+    UpdateMachinePoseAndWrap(records);
 }
 
 void PoseNurbsStep(const MoveStepContext& context, const double point[3]) {
@@ -486,7 +486,7 @@ void PoseNurbsStep(const MoveStepContext& context, const double point[3]) {
     // Finishes the point in the bound session's move, which the context's move is.
     FinishNurbsStepPosition(point);
     records.pose.program = records.motion.lastPosition;
-    UpdateMachinePoseAndWrap(records.pose);
+    UpdateMachinePoseAndWrap(records);
 }
 
 void EndMoveInterpolation(const MoveStepContext& context) {

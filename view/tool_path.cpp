@@ -209,7 +209,7 @@ int RunPath(const MoveStepContext& context, int withoutRotary, bool runWaiting,
     const NcMoveReader reader{SimulationCallbacks.openPathReader,
                               SimulationCallbacks.closePathReader};
     const int opened = OpenNcSession(session, path, reader);
-    UpdateMachinePosition();
+    UpdateMachinePosition(*session->kinematics);
     ResetSimulationRunRecord(context);
     const double stepLength = context.record->stepLength;
     int result = kToolPathNoSource;

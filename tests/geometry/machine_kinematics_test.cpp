@@ -551,6 +551,107 @@ TEST_F(KinematicsTest, PathPointVariantsLeaveTheGlobalsAsDocumented) {
     }
 }
 
+// The records forms of the pose update and the path conversions read and write only the records
+// they are given: on a copy of the bound records they give the bound forms' results bit for bit,
+// and the bound records, set apart from the copy, stay as they were.
+TEST_F(KinematicsTest, RecordsFormsPoseTheGivenRecordsOnly) {
+    enum Branch { kPlain, kToolCentre, kStoredPlane, kMachineGiven, kPlaneG531 };
+    struct Case {
+        int type;
+        Branch branch;
+    };
+    const Case cases[] = {{1, kPlain},        {2, kPlain},       {3, kPlain},
+                          {1, kToolCentre},   {2, kToolCentre},  {3, kToolCentre},
+                          {2, kStoredPlane},  {3, kStoredPlane}, {1, kMachineGiven},
+                          {2, kMachineGiven}, {3, kPlaneG531}};
+    std::mt19937_64 rng(kSeed + 9);
+    std::uniform_real_distribution<double> angle(-180, 180);
+    std::uniform_real_distribution<double> pos(-200, 200);
+    auto samePose = [](const MachinePose& a, const MachinePose& b) {
+        return std::memcmp(&a, &b, sizeof(MachinePose)) == 0;
+    };
+    auto sameEnds = [](const MotionRecord& a, const MotionRecord& b) {
+        return std::memcmp(&a.end, &b.end, sizeof(MotionPosition)) == 0 &&
+               std::memcmp(&a.transformedEnd, &b.transformedEnd, sizeof(MotionPosition)) == 0;
+    };
+    for (const Case& c : cases) {
+        testing::ResetKinematicsState();
+        KinematicsSessionRecords given;
+        KinematicsSessionRecords* before = BindKinematicsRecords(&given);
+        testing::SetRandomMachine(rng, c.type, 1, 0);
+        CurrentToolValues.toolShift = 4;
+        CurrentToolValues.lengthOffset = 60;
+        WorkOrigin = {{pos(rng), pos(rng), pos(rng), angle(rng), angle(rng)}};
+        CurrentMachinePose.program = {{pos(rng), pos(rng), pos(rng), angle(rng), angle(rng)}};
+        CurrentMachinePose.machine = {{pos(rng), pos(rng), pos(rng), angle(rng), angle(rng)}};
+        KinematicsMode.lengthCompensation = 1;
+        if (c.branch == kToolCentre) {
+            KinematicsMode.toolCenterControl = 1;
+            const double programAngles[2] = {angle(rng), angle(rng)};
+            FillTcpTableFrame(programAngles);
+        } else if (c.branch == kStoredPlane || c.branch == kPlaneG531) {
+            KinematicsMode.planeCoordinates = 1;
+            KinematicsMode.lastGCode = c.branch == kPlaneG531 ? 531 : 0;
+            CurrentWorkPlane.active = 1;
+            CurrentWorkPlane.mode = 2;
+            CurrentWorkPlane.storedAngles[0] = angle(rng);
+            CurrentWorkPlane.storedAngles[1] = angle(rng);
+            RotateVectorByRotaryAngles(CurrentWorkPlane.storedAngles, CurrentMachine.toolDirection,
+                                       CurrentWorkPlane.matrix + 6);
+            CurrentWorkPlane.origin[0] = pos(rng);
+        } else if (c.branch == kMachineGiven) {
+            KinematicsMode.positionSource = 2;
+        }
+        BindKinematicsRecords(before);
+
+        // The bound records differ from the given ones in everything the pose reads.
+        KinematicsSessionRecords other = given;
+        CurrentMachinePose = given.pose;
+        CurrentMotion = given.motion;
+        WorkOrigin = {{1, 2, 3, 4, 5}};
+        CurrentToolValues = {7, 1, 9, {1, 1, 1}};
+        KinematicsMode.lengthCompensationAxis = 1;
+        CurrentWorkPlane.origin[1] = 11;
+        TcpTable.referenceAngle[0] = 13;
+        const MachinePose boundPose = CurrentMachinePose;
+        const MotionRecord boundMotion = CurrentMotion;
+        UpdateMachinePosition(other);
+        EXPECT_TRUE(samePose(boundPose, CurrentMachinePose)) << c.type << " " << c.branch;
+        EXPECT_TRUE(sameEnds(boundMotion, CurrentMotion)) << c.type << " " << c.branch;
+
+        // The bound form on the given records.
+        before = BindKinematicsRecords(&given);
+        UpdateMachinePosition();
+        BindKinematicsRecords(before);
+        EXPECT_TRUE(samePose(given.pose, other.pose)) << c.type << " " << c.branch;
+        EXPECT_TRUE(sameEnds(given.motion, other.motion)) << c.type << " " << c.branch;
+
+        // The path conversions, both variants.
+        const MotionPosition program = {{pos(rng), pos(rng), pos(rng), angle(rng), angle(rng)}};
+        for (int variant = 0; variant < 2; ++variant) {
+            MotionPosition byRecords = given.pose.machine, byBinding = given.pose.machine;
+            double pointR[3], axisR[3], pointB[3], axisB[3];
+            if (variant == 0) {
+                ConvertPathPointToMachine(other, program, &byRecords, pointR, axisR);
+            } else {
+                ConvertPathPointToMachineNoPlane(other, program, &byRecords, pointR, axisR);
+            }
+            before = BindKinematicsRecords(&given);
+            if (variant == 0) {
+                ConvertPathPointToMachine(program, &byBinding, pointB, axisB);
+            } else {
+                ConvertPathPointToMachineNoPlane(program, &byBinding, pointB, axisB);
+            }
+            BindKinematicsRecords(before);
+            EXPECT_EQ(std::memcmp(pointR, pointB, sizeof pointR), 0) << c.type << " " << variant;
+            EXPECT_EQ(std::memcmp(axisR, axisB, sizeof axisR), 0) << c.type << " " << variant;
+            EXPECT_TRUE(samePose(given.pose, other.pose)) << c.type << " " << variant;
+            EXPECT_TRUE(sameEnds(given.motion, other.motion)) << c.type << " " << variant;
+        }
+        EXPECT_TRUE(samePose(boundPose, CurrentMachinePose)) << c.type << " " << c.branch;
+    }
+}
+
 TEST_F(KinematicsTest, ToolAxisFrameTurnsAboutTheAxisForEveryDirection) {
     std::mt19937_64 rng(kSeed + 6);
     std::uniform_real_distribution<double> unit(-1, 1);
