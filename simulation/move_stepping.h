@@ -66,10 +66,11 @@ extern SimulationRunRecord RunSimulationRecord;
 // What the stepping of a move works on: the session whose move is stepped (its move, pose, work
 // origin, tool values, modes, tool centre point frame, mounted tool, NURBS curve and controller
 // view) and the step record of the run or of the drawing. The stepping reads and writes these
-// records directly. The session must be the one bound on the calling thread all the same: the
-// machine position update (UpdateMachinePosition), the NURBS point's block-end finish, the
-// motion state saved at an alarm, the cut's feed test and the structure and mounted-tool checks
-// still read the bound records.
+// records directly, and the machine position update takes the session's machine records. The
+// session must be the one bound on the calling thread all the same: the rotary-angle solve of a
+// tilted plane inside that update, the NURBS point's block-end finish, the motion state saved at
+// an alarm, the cut's feed test and the structure and mounted-tool checks still read the bound
+// records.
 struct MoveStepContext {
     NcSession* session = {};
     SimulationRunRecord* record = {};
