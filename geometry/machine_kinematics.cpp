@@ -343,7 +343,7 @@ void PoseFromProgramPosition(const KinematicsSessionRecords& k, const MotionPosi
 }
 
 // Branch C2: program position in tilted-plane coordinates.
-void PoseFromPlanePosition(const KinematicsSessionRecords& k, const MotionPosition& program,
+void PoseFromPlanePosition(KinematicsSessionRecords& k, const MotionPosition& program,
                            const MotionPosition& previous, MotionPosition* machine, double point[3],
                            double axis[3]) {
     const MachineGeometry& m = CurrentMachine;
@@ -361,7 +361,7 @@ void PoseFromPlanePosition(const KinematicsSessionRecords& k, const MotionPositi
             const int flags[2] = {s.enabled[3], s.enabled[4]};
             const double range1[2] = {s.min[3], s.max[3]};
             const double range2[2] = {s.min[4], s.max[4]};
-            SolveRotaryAngles(axis, prev, flags, range1, range2, angles);
+            SolveRotaryAngles(k, axis, prev, flags, range1, range2, angles);
         }
     } else {
         Copy3(m.toolDirection, axis);

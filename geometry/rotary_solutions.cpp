@@ -36,15 +36,15 @@ bool IsMixedType() {
 // The axis that a singular tool axis leaves undetermined keeps this angle (deg). With the tilted
 // plane active, HEIDENHAIN takes the plane's third spatial angle (SPC), SIEMENS the plane angle
 // of its rotation order.
-double SingularAngle(double previous) {
-    if (!CurrentWorkPlane.active) {
+double SingularAngle(const TiltedWorkPlane& plane, double previous) {
+    if (!plane.active) {
         return previous;
     }
     if (KinematicsController.heidenhain) {
-        return CurrentWorkPlane.planeAngles[2];  // SPC
+        return plane.planeAngles[2];  // SPC
     }
     if (KinematicsController.siemens) {
-        return GetAngleForRotationOrder(previous);
+        return GetAngleForRotationOrder(plane, previous);
     }
     return previous;
 }
@@ -155,13 +155,14 @@ int PrimaryAxis() {
 
 // Picks candidate 0 or 1 by the move of the primary axis, then of the other axis, then by the
 // residues modulo 360.
-int ChooseCandidate(const RotaryCandidates& c, const double previous[2]) {
+int ChooseCandidate(const KinematicsModeFlags& modes, const RotaryCandidates& c,
+                    const double previous[2]) {
     double move[2][2], residue[2][2];
     for (int j = 0; j < 2; ++j) {
         for (int k = 0; k < 2; ++k) {
             const double a = c.angle[j][k];
-            move[j][k] = KinematicsMode.shortestPath[k] ? std::fabs(DiffRotaryAngle(previous[k], a))
-                                                        : std::fabs(a - previous[k]);
+            move[j][k] = modes.shortestPath[k] ? std::fabs(DiffRotaryAngle(modes, previous[k], a))
+                                               : std::fabs(a - previous[k]);
             residue[j][k] = std::fabs(a - std::trunc(a / 360.0) * 360.0);
         }
     }
@@ -179,14 +180,28 @@ int ChooseCandidate(const RotaryCandidates& c, const double previous[2]) {
     return residue[1][o] < residue[0][o] ? 1 : 0;
 }
 
-int Solve(const double axis[3], const double previous[2], const int limitFlags[2],
-          const double range1[2], const double range2[2], bool requireRun, double result[2]) {
+// The session records a solve reads: the modes (where the count of the candidates that fitted is
+// left for the next solve), the move and the tilted plane.
+struct SolveRecords {
+    KinematicsModeFlags& modes;
+    const MotionRecord& motion;
+    const TiltedWorkPlane& plane;
+};
+
+SolveRecords BoundSolveRecords() {
+    return {KinematicsMode, CurrentMotion, CurrentWorkPlane};
+}
+
+int Solve(const SolveRecords& records, const double axis[3], const double previous[2],
+          const int limitFlags[2], const double range1[2], const double range2[2], bool requireRun,
+          double result[2]) {
+    KinematicsModeFlags& mode = records.modes;
     RotaryCandidates all;
-    ListRotaryCandidates(axis, previous, &all);
+    ListRotaryCandidates(records.plane, axis, previous, &all);
     RotaryCandidates kept;
     for (int j = 0; j < all.count; ++j) {
         double a1 = all.angle[j][0], a2 = all.angle[j][1];
-        if (KinematicsController.heidenhain && !AcceptRotarySolution(a1, a2)) {
+        if (KinematicsController.heidenhain && !AcceptRotarySolution(mode, a1, a2)) {
             continue;
         }
         if (!FoldNearDegrees(previous[0], limitFlags[0], range1[0], range1[1], &a1) ||
@@ -197,8 +212,7 @@ int Solve(const double axis[3], const double previous[2], const int limitFlags[2
         kept.angle[kept.count][1] = a2;
         ++kept.count;
     }
-    KinematicsModeFlags& mode = KinematicsMode;
-    if (CurrentMotion.motionType >= 1 && mode.toolCenterControl == 2 &&
+    if (records.motion.motionType >= 1 && mode.toolCenterControl == 2 &&
         (!requireRun || mode.runMode > 0) && (limitFlags[0] || limitFlags[1]) &&
         mode.previousSolutionCount == 2 && kept.count == 1) {
         const double* to = kept.angle[0];
@@ -214,7 +228,7 @@ int Solve(const double axis[3], const double previous[2], const int limitFlags[2
         result[0] = result[1] = 0.0;
         return 0;
     }
-    const int j = kept.count == 1 ? 0 : ChooseCandidate(kept, previous);
+    const int j = kept.count == 1 ? 0 : ChooseCandidate(mode, kept, previous);
     result[0] = kept.angle[j][0];
     result[1] = kept.angle[j][1];
     return 1;
@@ -252,6 +266,11 @@ bool AnyAxisTilted() {
 }  // namespace
 
 void ListRotaryCandidates(const double axis[3], const double previous[2], RotaryCandidates* out) {
+    ListRotaryCandidates(CurrentWorkPlane, axis, previous, out);
+}
+
+void ListRotaryCandidates(const TiltedWorkPlane& plane, const double axis[3],
+                          const double previous[2], RotaryCandidates* out) {
     const MachineGeometry& m = CurrentMachine;
     out->count = 0;
     double t[3] = {axis[0], axis[1], axis[2]};
@@ -282,7 +301,7 @@ void ListRotaryCandidates(const double axis[3], const double previous[2], Rotary
     int innerCount = 1;
     if (radius < kSingular) {
         // The inner axis cannot change the tool axis: it keeps its angle.
-        innerTurns[0] = signInner * SingularAngle(previous[inner]) / kDegreesPerRadian;
+        innerTurns[0] = signInner * SingularAngle(plane, previous[inner]) / kDegreesPerRadian;
     } else {
         const double phase = std::atan2(coefC, coefB);
         const double spread = InnerSpread(no, ni, b, t);
@@ -300,7 +319,7 @@ void ListRotaryCandidates(const double axis[3], const double previous[2], Rotary
         Across(w, no, wAcross);
         double outerDegrees = 0;
         if (outerSingular || Vec3Length(wAcross) < kSingular) {
-            outerDegrees = SingularAngle(previous[outer]);
+            outerDegrees = SingularAngle(plane, previous[outer]);
         } else {
             double cross[3];
             Vec3Cross(wAcross, tAcross, cross);
@@ -314,7 +333,7 @@ void ListRotaryCandidates(const double axis[3], const double previous[2], Rotary
         angles[inner] = signInner * HalfTurnRange(innerTurns[j] * kDegreesPerRadian);
         angles[outer] = outerDegrees;
         if (radius < kSingular) {
-            angles[inner] = SingularAngle(previous[inner]);
+            angles[inner] = SingularAngle(plane, previous[inner]);
         }
         if (out->count == 1 && SameAngle(angles[0], out->angle[0][0]) &&
             SameAngle(angles[1], out->angle[0][1])) {
@@ -329,18 +348,25 @@ void ListRotaryCandidates(const double axis[3], const double previous[2], Rotary
     }
 }
 
+int SolveRotaryAngles(KinematicsSessionRecords& records, const double axis[3],
+                      const double previous[2], const int limitFlags[2], const double range1[2],
+                      const double range2[2], double result[2]) {
+    // Tilted rotary axes take the general solve, whose warning is not restricted to a run.
+    const bool requireRun = !AnyAxisTilted();
+    return Solve({records.modes, records.motion, records.plane}, axis, previous, limitFlags, range1,
+                 range2, requireRun, result);
+}
+
 int SolveRotaryAngles(const double axis[3], const double previous[2], const int limitFlags[2],
                       const double range1[2], const double range2[2], double result[2]) {
-    if (AnyAxisTilted()) {
-        return SolveRotaryAnglesGeneral(axis, previous, limitFlags, range1, range2, result);
-    }
-    return Solve(axis, previous, limitFlags, range1, range2, true, result);
+    return Solve(BoundSolveRecords(), axis, previous, limitFlags, range1, range2, !AnyAxisTilted(),
+                 result);
 }
 
 int SolveRotaryAnglesGeneral(const double axis[3], const double previous[2],
                              const int limitFlags[2], const double range1[2],
                              const double range2[2], double result[2]) {
-    return Solve(axis, previous, limitFlags, range1, range2, false, result);
+    return Solve(BoundSolveRecords(), axis, previous, limitFlags, range1, range2, false, result);
 }
 
 int SolveRotaryAnglesNc(const double axis[3], double result[2]) {
@@ -378,7 +404,11 @@ int FoldRotaryAngleNear(double reference, int limitsOn, double min, double max, 
 }
 
 int AcceptRotarySolution(double angle1, double angle2) {
-    const int s = KinematicsMode.preferredRotarySign;
+    return AcceptRotarySolution(KinematicsMode, angle1, angle2);
+}
+
+int AcceptRotarySolution(const KinematicsModeFlags& modes, double angle1, double angle2) {
+    const int s = modes.preferredRotarySign;
     if (s != 1 && s != -1) {
         return 1;
     }
@@ -428,7 +458,11 @@ void WrapDegrees(double* angle, double lo, double hi) {
 }
 
 double DiffRotaryAngle(double a, double b) {
-    if (KinematicsMode.incrementalMode) {
+    return DiffRotaryAngle(KinematicsMode, a, b);
+}
+
+double DiffRotaryAngle(const KinematicsModeFlags& modes, double a, double b) {
+    if (modes.incrementalMode) {
         return b - a;
     }
     auto reduce = [](double x) {
@@ -453,7 +487,10 @@ double DiffRotaryAngle(double a, double b) {
 }
 
 double GetAngleForRotationOrder(double fallback) {
-    const TiltedWorkPlane& plane = CurrentWorkPlane;
+    return GetAngleForRotationOrder(CurrentWorkPlane, fallback);
+}
+
+double GetAngleForRotationOrder(const TiltedWorkPlane& plane, double fallback) {
     switch (plane.rotationOrderCode) {
         case 27:
         case 155:

@@ -4,6 +4,10 @@
 
 namespace mirexa {
 
+struct KinematicsModeFlags;
+struct KinematicsSessionRecords;
+struct TiltedWorkPlane;
+
 // At most two (angle 1, angle 2) pairs (deg) that turn the base tool axis onto a wanted axis.
 struct RotaryCandidates {
     int count = {};
@@ -13,12 +17,20 @@ struct RotaryCandidates {
 // Candidates for the unit tool axis t, found by inverting the tool axis map; each solved angle
 // lies in (-180, 180] times its direction sign. An axis that the tool axis lies along keeps
 // `previous` (or the plane's angle in the HEIDENHAIN and SIEMENS dialects with the tilted plane
-// active).
+// active); without a plane, the one bound on the calling thread (CurrentWorkPlane).
 void ListRotaryCandidates(const double axis[3], const double previous[2], RotaryCandidates* out);
+void ListRotaryCandidates(const TiltedWorkPlane& plane, const double axis[3],
+                          const double previous[2], RotaryCandidates* out);
 
 // The chosen pair (deg) for a wanted tool axis, folded near the previous angles and into the
 // enabled ranges; (0, 0) and result 0 when no candidate fits. Reports a long rotary move through
 // RotaryMoveCallbacks when the candidate count drops from 2 to 1 with a jump above 160 deg.
+// Reads the records' modes, move type and tilted plane, and leaves the count of the candidates
+// that fitted in their modes (previousSolutionCount) for the next solve; without records, those
+// bound on the calling thread (KinematicsMode, CurrentMotion, CurrentWorkPlane).
+int SolveRotaryAngles(KinematicsSessionRecords& records, const double axis[3],
+                      const double previous[2], const int limitFlags[2], const double range1[2],
+                      const double range2[2], double result[2]);
 int SolveRotaryAngles(const double axis[3], const double previous[2], const int limitFlags[2],
                       const double range1[2], const double range2[2], double result[2]);
 // The same for tilted rotary axes; the warning is not restricted to an active cutting run.
@@ -32,8 +44,10 @@ int SolveRotaryAnglesNc(const double axis[3], double result[2]);
 // (deg) when limitsOn; 0 and the angle unchanged when it cannot be brought into the range.
 // Whole turns are counted, not stepped: a reference any number of turns away is reached.
 int FoldRotaryAngleNear(double reference, int limitsOn, double min, double max, double* angle);
-// 0 when the pair (deg) goes against the preferred rotary sign.
+// 0 when the pair (deg) goes against the preferred rotary sign of the modes (of KinematicsMode
+// without them).
 int AcceptRotarySolution(double angle1, double angle2);
+int AcceptRotarySolution(const KinematicsModeFlags& modes, double angle1, double angle2);
 // One +-360 deg step of each angle (rad, in/out) into its enabled stroke; 0 when impossible.
 int FoldRotaryAnglesIntoLimits(double* angle1, double* angle2);
 
@@ -47,10 +61,14 @@ int CheckOverTravel(const double position[5]);
 // fewest that bring one above hi to hi or below (deg), counted by a remainder whatever the
 // distance. Non-finite angles stay as they are.
 void WrapDegrees(double* angle, double lo, double hi);
-// Signed rotary move from a to b (deg), folded into [-180, 180].
+// Signed rotary move from a to b (deg), folded into [-180, 180] (b - a in the incremental mode of
+// the modes, of KinematicsMode without them).
 double DiffRotaryAngle(double a, double b);
-// One of the three tilted-plane angles by the rotation-order code, else the fallback (deg).
+double DiffRotaryAngle(const KinematicsModeFlags& modes, double a, double b);
+// One of the three tilted-plane angles of the plane (CurrentWorkPlane without one) by its
+// rotation-order code, else the fallback (deg).
 double GetAngleForRotationOrder(double fallback);
+double GetAngleForRotationOrder(const TiltedWorkPlane& plane, double fallback);
 
 // --- Long rotary move report ---------------------------------------------------------------
 

@@ -573,5 +573,100 @@ TEST_F(RotarySolutionsTest, RotationOrderCodes) {
     EXPECT_EQ(GetAngleForRotationOrder(9), 9.0);
 }
 
+// The records form reads the given records' modes, move and tilted plane and leaves the count of
+// fitting candidates in their modes, as the bound form does with those records bound; the bound
+// records keep their count. Each case gives another answer (or warning) on the bound records.
+TEST_F(RotarySolutionsTest, RecordsFormSolvesWithTheGivenRecordsOnly) {
+    struct Case {
+        const char* name;
+        int heidenhain, siemens;
+        double axisFrom[2];  // the wanted tool axis, from these angles
+        double previous[2];
+        int limitC;  // C limited to [-10, 10]
+        void (*fill)(KinematicsSessionRecords* records);
+    };
+    const Case cases[] = {
+        {"preferred sign",
+         1,
+         0,
+         {30, 0},
+         {25, 10},
+         0,
+         [](KinematicsSessionRecords* r) { r->modes.preferredRotarySign = -1; }},
+        {"plane SPC",
+         1,
+         0,
+         {0, 0},
+         {5, 10},
+         0,
+         [](KinematicsSessionRecords* r) {
+             r->plane.active = 1;
+             r->plane.planeAngles[2] = 35;
+         }},
+        {"rotation order",
+         0,
+         1,
+         {0, 0},
+         {5, 10},
+         0,
+         [](KinematicsSessionRecords* r) {
+             r->plane.active = 1;
+             r->plane.rotationOrderCode = 27;
+             r->plane.planeAngles[0] = -50;
+         }},
+        {"long move",
+         0,
+         0,
+         {30, 0},
+         {-25, 170},
+         1,
+         [](KinematicsSessionRecords* r) {
+             r->motion.motionType = 1;
+             r->modes.toolCenterControl = 2;
+             r->modes.runMode = 1;
+             r->modes.previousSolutionCount = 2;
+         }},
+    };
+    static int warnings;
+    RotaryMoveCallbacks.longRotaryMove = [](double, double, double, double) { ++warnings; };
+    for (const Case& c : cases) {
+        testing::ResetKinematicsState();
+        SetBHeadCTable();
+        KinematicsController.heidenhain = c.heidenhain;
+        KinematicsController.siemens = c.siemens;
+        double t[3];
+        AxisFor(c.axisFrom[0], c.axisFrom[1], t);
+        const int flags[2] = {0, c.limitC};
+        const double range1[2] = {-360, 360}, range2[2] = {-10, 10};
+        KinematicsSessionRecords given;
+        c.fill(&given);
+        KinematicsSessionRecords bound = given;
+        KinematicsMode.previousSolutionCount = 9;  // never a count: marks the bound records
+
+        double fromGiven[2], fromBound[2], onBound[2];
+        warnings = 0;
+        const int r1 = SolveRotaryAngles(given, t, c.previous, flags, range1, range2, fromGiven);
+        const int w1 = warnings;
+        EXPECT_EQ(KinematicsMode.previousSolutionCount, 9) << c.name;
+
+        KinematicsSessionRecords* before = BindKinematicsRecords(&bound);
+        warnings = 0;
+        const int r2 = SolveRotaryAngles(t, c.previous, flags, range1, range2, fromBound);
+        const int w2 = warnings;
+        BindKinematicsRecords(before);
+        EXPECT_EQ(r1, r2) << c.name;
+        EXPECT_EQ(fromGiven[0], fromBound[0]) << c.name;
+        EXPECT_EQ(fromGiven[1], fromBound[1]) << c.name;
+        EXPECT_EQ(w1, w2) << c.name;
+        EXPECT_EQ(given.modes.previousSolutionCount, bound.modes.previousSolutionCount) << c.name;
+
+        warnings = 0;
+        SolveRotaryAngles(t, c.previous, flags, range1, range2, onBound);
+        const bool differs = onBound[0] != fromGiven[0] || onBound[1] != fromGiven[1];
+        EXPECT_TRUE(differs || warnings != w1) << c.name;
+    }
+    RotaryMoveCallbacks = {};
+}
+
 }  // namespace
 }  // namespace mirexa
