@@ -991,10 +991,11 @@ int CutDexelGrid(DexelGridView* view) {
     return 0;
 }
 
-void CutStockAtToolPose(StockModel* model, const double point[3], const double axis[3]) {
+void CutStockAtToolPose(StockModel* model, const double point[3], const double axis[3],
+                        const CutMoveFacts& move) {
     // 1. Guard.
     if (model == nullptr || model->nx < 2 || model->ny < 2 || model->nz < 2 ||
-        StockUseState.load() > 0 || NcRun.cuttingEnabled == 0) {
+        StockUseState.load() > 0 || move.cuttingEnabled == 0) {
         return;
     }
     if (!DexelGridsMatchModel(DexelGridViews, model)) {
@@ -1009,7 +1010,7 @@ void CutStockAtToolPose(StockModel* model, const double point[3], const double a
     pose.planeConstant =
         -(pose.axis[0] * pose.tip[0] + pose.axis[1] * pose.tip[1] + pose.axis[2] * pose.tip[2]);
     pose.cuttingHeight = CurrentCutter.cuttingLength * pose.axisLength;
-    pose.feedMove = CurrentMotion.motionType > 0 ? 1 : 0;
+    pose.feedMove = move.feedMove != 0 ? 1 : 0;
     ComputeKeyPoints(&pose);
     // 4-5. Windows; a tool wholly outside the grid cuts nothing.
     pose.outside = ComputeWindows(*model, &pose) == 0 ? 1 : 0;
@@ -1044,6 +1045,11 @@ void CutStockAtToolPose(StockModel* model, const double point[3], const double a
     }
     // 7. Shank and holder passes.
     StepRemovedVolume += RunShankAndHolderPasses(model);
+}
+
+void CutStockAtToolPose(StockModel* model, const double point[3], const double axis[3]) {
+    const CutMoveFacts move = {CurrentMotion.motionType > 0 ? 1 : 0, NcRun.cuttingEnabled};
+    CutStockAtToolPose(model, point, axis, move);
 }
 
 void ReleaseCuttingBuffers() {

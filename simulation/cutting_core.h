@@ -100,8 +100,8 @@ struct CutPoseGeometry {
     std::int32_t low[3] = {};  // node window per model axis, clamped
     std::int32_t high[3] = {};
     std::int32_t outside = {};  // 1 when the window lay wholly outside the grid
-    // 1 on a feed move: the move's type, read once by the thread that cuts, so that the helper
-    // threads of the passes never read a move of their own thread's session.
+    // 1 on a feed move: from the caller's CutMoveFacts, so that the helper threads of the passes
+    // never read a move of their own thread's session.
     std::int32_t feedMove = {};
     std::int64_t raysVisited = {};     // rays of the windows with material (for the benchmark)
     std::int32_t memoryFailures = {};  // rays left uncut for want of memory
@@ -124,13 +124,24 @@ struct CuttingHooks {
 };
 extern CuttingHooks CuttingCallbacks;
 
+// What the cut takes from the move it cuts for: whether it is a feed move (motion type above 0;
+// a feed cut paints the new ends above the cutting length) and the interpreter's cutting-on switch
+// (cleared by the cut off code).
+struct CutMoveFacts {
+    std::int32_t feedMove = {};
+    std::int32_t cuttingEnabled = 1;
+};
+
 // Removes the current tool (CurrentCutter) at the tool point and unit axis (work coordinates) from
-// the model. Does nothing when the model holds no grid, StockUseState is above 0 or the
-// interpreter's cutting-on switch (NcRun.cuttingEnabled) is 0. The views are bound to the model
-// first when they describe another model or stale arrays. Results: StepRemovedVolume, the views'
-// removedVolume, the contact, over-length and over-chip flags of InterferenceFlags (set, never
-// cleared here), and the measured edge height, tip width and RADIUS probe height of
-// ToolLengthMeasured (running maxima; the tool-length report line clears them).
+// the model. Does nothing when the model holds no grid, StockUseState is above 0 or the move's
+// cutting-on switch is 0. The views are bound to the model first when they describe another model
+// or stale arrays. Results: StepRemovedVolume, the views' removedVolume, the contact, over-length
+// and over-chip flags of InterferenceFlags (set, never cleared here), and the measured edge
+// height, tip width and RADIUS probe height of ToolLengthMeasured (running maxima; the tool-length
+// report line clears them). Without the move's facts, those of the session bound on the calling
+// thread (CurrentMotion, NcRun.cuttingEnabled).
+void CutStockAtToolPose(StockModel* model, const double point[3], const double axis[3],
+                        const CutMoveFacts& move);
 void CutStockAtToolPose(StockModel* model, const double point[3], const double axis[3]);
 
 // The cutter pass over one view's window (the views' key points and windows set by

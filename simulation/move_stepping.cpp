@@ -176,8 +176,8 @@ ToolVectorTurn PrepareToolVectorTurn(const KinematicsSessionRecords& records,
 // The rotary values of step i of n (program angles, deg); the last step keeps the block's end. A
 // half turn of the axis (start and end opposite) passes no defined plane: the angles are then
 // interpolated as given.
-void TurnToolVectorAtStep(const MachinePose& pose, const ToolVectorTurn* t, std::int64_t i,
-                          std::int64_t n, MotionPosition* position) {
+void TurnToolVectorAtStep(KinematicsSessionRecords& records, const ToolVectorTurn* t,
+                          std::int64_t i, std::int64_t n, MotionPosition* position) {
     if (t->active == 0 || i >= n) {
         return;
     }
@@ -198,9 +198,9 @@ void TurnToolVectorAtStep(const MachinePose& pose, const ToolVectorTurn* t, std:
     const double range1[2] = {s.min[3], s.max[3]};
     const double range2[2] = {s.min[4], s.max[4]};
     // The machine still stands at the previous step (at the move's start for the first).
-    const double previous[2] = {pose.machine.axis[3], pose.machine.axis[4]};
+    const double previous[2] = {records.pose.machine.axis[3], records.pose.machine.axis[4]};
     double angles[2] = {};
-    SolveRotaryAngles(axis, previous, flags, range1, range2, angles);
+    SolveRotaryAngles(records, axis, previous, flags, range1, range2, angles);
     for (int k = 0; k < 2; ++k) {
         position->axis[3 + k] = angles[k] - t->offset[k];
     }
@@ -238,6 +238,14 @@ StockModel* CurrentStock() {
     return (index >= 0 && index < kStockModelSlots) ? &StockModels[index] : nullptr;
 }
 
+// Cuts the current stock at a tool pose for the context's move: its type and its session's
+// cutting-on switch.
+void CutAtToolPose(const MoveStepContext& context, const double point[3], const double axis[3]) {
+    const CutMoveFacts move = {Kinematics(context).motion.motionType > 0 ? 1 : 0,
+                               context.session->run.cuttingEnabled};
+    CutStockAtToolPose(CurrentStock(), point, axis, move);
+}
+
 // A full revolution of the spinning rotary at this step, cut at every angle step.
 void CutTurningRevolution(const MoveStepContext& context, int rotary) {
     KinematicsSessionRecords& k = Kinematics(context);
@@ -265,7 +273,7 @@ void CutTurningRevolution(const MoveStepContext& context, int rotary) {
         double point[3], axis[3];
         ComputeToolTipAndAxis(CurrentMachine, k.toolValues, machine, point, axis);
         StepRemovedVolume = 0.0;
-        CutStockAtToolPose(CurrentStock(), point, axis);
+        CutAtToolPose(context, point, axis);
         removed += StepRemovedVolume;
         record.raysVisited += CutPose.raysVisited;
     }
@@ -287,7 +295,7 @@ void CutAndCheckStep(const MoveStepContext& context, const StepBlockInfo& block)
         hooks.cutAndCheckMountedTools();
     } else {
         const MachinePose& pose = Kinematics(context).pose;
-        CutStockAtToolPose(CurrentStock(), pose.tool.point, pose.tool.axis);
+        CutAtToolPose(context, pose.tool.point, pose.tool.axis);
         context.record->raysVisited += CutPose.raysVisited;
         if (hooks.checkStructures != nullptr) {
             hooks.checkStructures();
@@ -325,7 +333,7 @@ void ApplyToolLoadLimit(const MoveStepContext& context, const StepBlockInfo& blo
     }
     if (limit.type == kToolLoadSectionAlarm || limit.type == kToolLoadRemovalAlarm) {
         RunControl.stepAlarm = 1;
-        SaveMotionState();
+        SaveMotionState(Kinematics(context));
     } else if (logLines && SimulationCallbacks.writeLimitLogLine != nullptr) {
         char line[512];
         FormatLimitLogLine(context, block, limit.type, measured, line, sizeof line);
@@ -472,7 +480,7 @@ void PoseMoveStep(const MoveStepContext& context, const StepBlockInfo& block,
     MotionPosition position;
     PositionAtStep(block, plan.isArc != 0 ? &plan.arc : nullptr, plan.delta, i, plan.steps,
                    &position);
-    TurnToolVectorAtStep(pose, &plan.turn, i, plan.steps, &position);
+    TurnToolVectorAtStep(records, &plan.turn, i, plan.steps, &position);
     if (block.machineCoordinates != 0) {
         pose.machine = position;
     } else {
@@ -533,7 +541,7 @@ int StepCurrentMove(const MoveStepContext& context, const StepBlockInfo& block) 
             if (axis >= 0) {
                 RunControl.overTravelAxis = axis;
                 RunControl.stepAlarm = 1;
-                SaveMotionState();
+                SaveMotionState(records);
                 result = kMoveEndsRun;
                 break;
             }
@@ -550,7 +558,7 @@ int StepCurrentMove(const MoveStepContext& context, const StepBlockInfo& block) 
         if ((rapid && contact && record.rapidCheckActive != 0) || spindleAlarm ||
             AnyCuttingAlarmFlagSet() != 0 || AnyInterferenceFlagSet() != 0) {
             RunControl.stepAlarm = 1;
-            SaveMotionState();
+            SaveMotionState(records);
         }
         // 8. The tool has been used: its tool-length report line is due.
         ToolLengthMeasured.lineDue = 1;
@@ -604,7 +612,7 @@ int StepNurbsPoint(const MoveStepContext& context, const StepBlockInfo& block, c
         const int axis = CheckOverTravel(pose.machine.axis);
         if (axis >= 0) {
             RunControl.stepAlarm = 1;
-            SaveMotionState();
+            SaveMotionState(Kinematics(context));
             AppendLogEntry("Axis " + std::to_string(axis) +
                            " left its stroke inside a NURBS move (line " +
                            std::to_string(block.mainLine) + "); the move ends there.\n");
@@ -613,7 +621,7 @@ int StepNurbsPoint(const MoveStepContext& context, const StepBlockInfo& block, c
     }
     StepRemovedVolume = 0.0;
     ClearInterferenceFlags();
-    CutStockAtToolPose(CurrentStock(), pose.tool.point, pose.tool.axis);
+    CutAtToolPose(context, pose.tool.point, pose.tool.axis);
     record.raysVisited += CutPose.raysVisited;
     ApplyToolLoadLimit(context, block, false);
     ToolLengthMeasured.lineDue = 1;

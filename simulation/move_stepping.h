@@ -66,11 +66,13 @@ extern SimulationRunRecord RunSimulationRecord;
 // What the stepping of a move works on: the session whose move is stepped (its move, pose, work
 // origin, tool values, modes, tool centre point frame, mounted tool, NURBS curve and controller
 // view) and the step record of the run or of the drawing. The stepping reads and writes these
-// records directly, and the machine position update takes the session's machine records. The
-// session must be the one bound on the calling thread all the same: the rotary-angle solve of a
-// tilted plane inside that update, the NURBS point's block-end finish, the motion state saved at
-// an alarm, the cut's feed test and the structure and mounted-tool checks still read the bound
-// records.
+// records directly; the machine position update and the rotary-angle solves (of a tilted plane
+// inside that update, of a tool vector turn) take the session's machine records, the cut the
+// move's type and the session's cutting-on switch (CutMoveFacts), the motion state saved at an
+// alarm the session's pose and work origin. The session must be the one bound on the calling
+// thread all the same: the NURBS point's block-end finish, the shortest rotary turn of the move's
+// travel (DiffRotaryAngle reads the bound incremental mode) and the structure and mounted-tool
+// checks still read the bound records.
 struct MoveStepContext {
     NcSession* session = {};
     SimulationRunRecord* record = {};

@@ -144,15 +144,31 @@ int WriteToolLengthReportLine() {
     return result;
 }
 
-void CaptureMotionState(MotionStateSnapshot* out) {
-    const MachinePose& pose = CurrentMachinePose;
+namespace {
+
+void Capture(const MachinePose& pose, const MotionPosition& workOrigin, MotionStateSnapshot* out) {
     out->program = pose.program;
     out->machine = pose.machine;
-    out->workOrigin = WorkOrigin;
+    out->workOrigin = workOrigin;
     for (int i = 0; i < 3; ++i) {
         out->toolPoint[i] = pose.tool.point[i];
         out->toolAxis[i] = pose.tool.axis[i];
     }
+}
+
+}  // namespace
+
+void CaptureMotionState(const KinematicsSessionRecords& records, MotionStateSnapshot* out) {
+    Capture(records.pose, records.workOrigin, out);
+}
+
+void CaptureMotionState(MotionStateSnapshot* out) {
+    Capture(CurrentMachinePose, WorkOrigin, out);
+}
+
+void SaveMotionState(const KinematicsSessionRecords& records) {
+    MotionSnapshot.toolNumber = CurrentToolState.number;
+    CaptureMotionState(records, &MotionSnapshot);
 }
 
 void SaveMotionState() {

@@ -73,10 +73,13 @@ struct MotionStateSnapshot {
 };
 extern MotionStateSnapshot MotionSnapshot;
 
-// Copies the current tool number, the program and machine positions of CurrentMachinePose, the
-// work origin and the tool point and axis into MotionSnapshot.
+// Copies the current tool number (CurrentToolState), the program and machine positions of the
+// records' pose, their work origin and the tool point and axis into MotionSnapshot; without
+// records, those bound on the calling thread (CurrentMachinePose, WorkOrigin).
+void SaveMotionState(const KinematicsSessionRecords& records);
 void SaveMotionState();
 // The same without the tool number, into out.
+void CaptureMotionState(const KinematicsSessionRecords& records, MotionStateSnapshot* out);
 void CaptureMotionState(MotionStateSnapshot* out);
 
 }  // namespace mirexa

@@ -384,6 +384,48 @@ TEST_F(CuttingCoreTest, NewEndsCarryPenPaintAndLine) {
     EXPECT_EQ(zRay.stamps[1], -43);
 }
 
+// The move's facts given to the cut decide the feed painting and the cutting-on switch, whatever
+// the bound move and run say; the stock comes out as the bound form's with those facts bound.
+TEST_F(CuttingCoreTest, GivenMoveFactsDecideTheCutNotTheBoundRecords) {
+    const double box[6] = {0, 0, 0, 20, 20, 10};
+    CurrentCutter = testing::FlatTool(6.0, 2.0);  // cutting length 2: deeper feed ends painted
+    CurrentCutter.penBits = 3 << 4;
+    CutEndMark.flags[0] = CutEndMark.flags[1] = 3 << 4;
+    CutEndMark.stamps[0] = CutEndMark.stamps[1] = 17;
+    const double p[3] = {10.1, 10.1, 5.0};
+    const CutMoveFacts cases[] = {{1, 1}, {0, 1}, {1, 0}, {0, 0}};
+    for (const CutMoveFacts& facts : cases) {
+        StockModel given, bound;
+        BuildBoxStock(&given, box, 0.5);
+        BuildBoxStock(&bound, box, 0.5);
+        // The bound records say the opposite of the facts.
+        CurrentMotion.motionType = facts.feedMove != 0 ? 0 : 1;
+        NcRun.cuttingEnabled = facts.cuttingEnabled != 0 ? 0 : 1;
+        StepRemovedVolume = 0.0;
+        CutStockAtToolPose(&given, p, kUp, facts);
+        const double givenVolume = StepRemovedVolume;
+        EXPECT_EQ(CurrentMotion.motionType, facts.feedMove != 0 ? 0 : 1);
+        EXPECT_EQ(NcRun.cuttingEnabled, facts.cuttingEnabled != 0 ? 0 : 1);
+        EXPECT_EQ(givenVolume > 0.0, facts.cuttingEnabled != 0) << facts.feedMove;
+        if (facts.cuttingEnabled != 0) {
+            EXPECT_EQ(CutPose.feedMove, facts.feedMove);
+        }
+        CurrentMotion.motionType = facts.feedMove;
+        NcRun.cuttingEnabled = facts.cuttingEnabled;
+        StepRemovedVolume = 0.0;
+        CutStockAtToolPose(&bound, p, kUp);
+        EXPECT_EQ(StepRemovedVolume, givenVolume);
+        for (std::int64_t cell = 0; cell < given.z.cellCount; ++cell) {
+            ASSERT_EQ(ReadDexelRay(given.z, cell), ReadDexelRay(bound.z, cell))
+                << "cell " << cell << " feed " << facts.feedMove;
+        }
+        FreeStockModel(&given);
+        FreeStockModel(&bound);
+    }
+    CurrentMotion.motionType = 0;
+    NcRun.cuttingEnabled = 1;
+}
+
 TEST_F(CuttingCoreTest, HeightAndChipMeasures) {
     const double box[6] = {0, 0, 0, 20, 20, 10};
     BuildBoxStock(&model_, box, 0.5);

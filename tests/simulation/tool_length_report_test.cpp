@@ -198,5 +198,69 @@ TEST(MotionSnapshot, SavesTheCurrentMotionState) {
     MotionSnapshot = {};
 }
 
+// The records forms save the given records' pose and work origin, exactly as the bound forms do
+// with those records bound, and leave the bound records as they stood.
+TEST(MotionSnapshot, RecordsFormsSaveTheGivenRecordsOnly) {
+    KinematicsSessionRecords given;
+    for (int i = 0; i < 5; ++i) {
+        given.pose.program.axis[i] = 10 + i;
+        given.pose.machine.axis[i] = 20 + i;
+        given.workOrigin.axis[i] = 30 + i;
+    }
+    for (int i = 0; i < 3; ++i) {
+        given.pose.tool.point[i] = 40 + i;
+        given.pose.tool.axis[i] = i == 0 ? 1.0 : 0.0;
+    }
+    CurrentToolState.number = 5;
+    const MachinePose boundPose = CurrentMachinePose;
+    const MotionPosition boundOrigin = WorkOrigin;
+    auto same = [](const MotionStateSnapshot& a, const MotionStateSnapshot& b) {
+        return a.toolNumber == b.toolNumber &&
+               std::memcmp(&a.program, &b.program, sizeof a.program) == 0 &&
+               std::memcmp(&a.machine, &b.machine, sizeof a.machine) == 0 &&
+               std::memcmp(&a.workOrigin, &b.workOrigin, sizeof a.workOrigin) == 0 &&
+               std::memcmp(a.toolPoint, b.toolPoint, sizeof a.toolPoint) == 0 &&
+               std::memcmp(a.toolAxis, b.toolAxis, sizeof a.toolAxis) == 0;
+    };
+    struct Form {
+        const char* name;
+        void (*fromGiven)(const KinematicsSessionRecords& records, MotionStateSnapshot* out);
+        void (*fromBound)(MotionStateSnapshot* out);
+    };
+    const Form forms[] = {
+        {"capture",
+         [](const KinematicsSessionRecords& r, MotionStateSnapshot* out) {
+             CaptureMotionState(r, out);
+         },
+         [](MotionStateSnapshot* out) { CaptureMotionState(out); }},
+        {"save",
+         [](const KinematicsSessionRecords& r, MotionStateSnapshot* out) {
+             SaveMotionState(r);
+             *out = MotionSnapshot;
+         },
+         [](MotionStateSnapshot* out) {
+             SaveMotionState();
+             *out = MotionSnapshot;
+         }},
+    };
+    for (const Form& form : forms) {
+        MotionStateSnapshot saved;
+        form.fromGiven(given, &saved);
+        EXPECT_EQ(std::memcmp(&boundPose, &CurrentMachinePose, sizeof boundPose), 0) << form.name;
+        EXPECT_EQ(std::memcmp(&boundOrigin, &WorkOrigin, sizeof boundOrigin), 0) << form.name;
+        EXPECT_EQ(saved.machine.axis[4], 24) << form.name;
+        EXPECT_EQ(saved.workOrigin.axis[0], 30) << form.name;
+        EXPECT_EQ(saved.toolPoint[1], 41) << form.name;
+        MotionStateSnapshot savedBound = saved;
+        KinematicsSessionRecords* before = BindKinematicsRecords(&given);
+        form.fromBound(&savedBound);
+        BindKinematicsRecords(before);
+        EXPECT_TRUE(same(saved, savedBound)) << form.name;
+    }
+    EXPECT_EQ(MotionSnapshot.toolNumber, 5);
+    CurrentToolState = {};
+    MotionSnapshot = {};
+}
+
 }  // namespace
 }  // namespace mirexa
