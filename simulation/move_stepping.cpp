@@ -282,15 +282,17 @@ void CutAndCheckStep(const MoveStepContext& context, const StepBlockInfo& block)
         return;
     }
     const SimulationHooks& hooks = SimulationCallbacks;
-    if (hooks.currentToolHasMountedTools != nullptr && hooks.currentToolHasMountedTools() != 0 &&
+    const NcSession& session = *context.session;
+    if (hooks.currentToolHasMountedTools != nullptr &&
+        hooks.currentToolHasMountedTools(session) != 0 &&
         hooks.cutAndCheckMountedTools != nullptr) {
-        hooks.cutAndCheckMountedTools();
+        hooks.cutAndCheckMountedTools(session);
     } else {
         const MachinePose& pose = Kinematics(context).pose;
         CutStockAtToolPose(CurrentStock(), pose.tool.point, pose.tool.axis);
         context.record->raysVisited += CutPose.raysVisited;
         if (hooks.checkStructures != nullptr) {
-            hooks.checkStructures();
+            hooks.checkStructures(session);
         }
     }
     if (block.cycleActive != 0 && block.cycleMove != 0) {

@@ -69,8 +69,8 @@ extern SimulationRunRecord RunSimulationRecord;
 // records directly, and the machine position update takes the session's machine records. The
 // session must be the one bound on the calling thread all the same: the rotary-angle solve of a
 // tilted plane inside that update, the NURBS point's block-end finish, the motion state saved at
-// an alarm, the cut's feed test and the structure and mounted-tool checks still read the bound
-// records.
+// an alarm and the cut's feed test still read the bound records. The structure and mounted-tool
+// checks of a step take the session.
 struct MoveStepContext {
     NcSession* session = {};
     SimulationRunRecord* record = {};
