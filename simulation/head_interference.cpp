@@ -103,12 +103,12 @@ bool PairOn(StructurePair pair) {
     return Checks.structurePairs[pair] > 0;
 }
 
-void RunHeadCheck(const HeadCheck& check) {
+void RunHeadCheck(const HeadCheck& check, const MachinePose& pose) {
     const MachineModel& mesh = *check.mesh;
     if (mesh.facetCount <= 0) {
         return;
     }
-    const double* machine = CurrentMachinePose.machine.axis;
+    const double* machine = pose.machine.axis;
     const bool turned = machine[3] != 0.0 || machine[4] != 0.0;
     thread_local PosedHeadMesh posed;
     thread_local PosedHeadMesh basicPosed;
@@ -167,18 +167,19 @@ constexpr HeadPair kHeadPairs[] = {{kHeadVice, kStructureVice},
 
 }  // namespace
 
-int CheckHead2Model() {
+int CheckHead2Model(const MachinePose& pose) {
     RunHeadCheck({.mesh = &StructureModels.head2,
                   .poser = PoseModelPointAxes,
                   .work = kHead2Work,
                   .pairs = kHead2Pairs,
                   .pairCount = 2,
                   .basic = kHead2Basic,
-                  .basicPose = kBasicAsOtherPairs});
+                  .basicPose = kBasicAsOtherPairs},
+                 pose);
     return 0;
 }
 
-int CheckHead1Model() {
+int CheckHead1Model(const MachinePose& pose) {
     const bool head = CurrentMachine.rotaryType == 1;
     RunHeadCheck({.mesh = &StructureModels.head1,
                   .poser = head ? PoseModelPoint : PoseModelPointPivot,
@@ -186,11 +187,12 @@ int CheckHead1Model() {
                   .pairs = kHead1Pairs,
                   .pairCount = 3,
                   .basic = kHead1Basic,
-                  .basicPose = kBasicFirstAngle});
+                  .basicPose = kBasicFirstAngle},
+                 pose);
     return 0;
 }
 
-int CheckHeadModel() {
+int CheckHeadModel(const MachinePose& pose) {
     const int type = CurrentMachine.rotaryType;
     RunHeadCheck({.mesh = &StructureModels.head,
                   .poser = type == 1   ? MoveModelPointOnly
@@ -200,8 +202,21 @@ int CheckHeadModel() {
                   .pairs = kHeadPairs,
                   .pairCount = 4,
                   .basic = kHeadBasic,
-                  .basicPose = kBasicMoveOnly});
+                  .basicPose = kBasicMoveOnly},
+                 pose);
     return 0;
+}
+
+int CheckHead2Model() {
+    return CheckHead2Model(CurrentMachinePose);
+}
+
+int CheckHead1Model() {
+    return CheckHead1Model(CurrentMachinePose);
+}
+
+int CheckHeadModel() {
+    return CheckHeadModel(CurrentMachinePose);
 }
 
 int CheckNothing() {

@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "config/structure_models.h"
+#include "geometry/machine_kinematics.h"
 #include "simulation/structure_scan.h"
 #include "stock/stock_model.h"
 
@@ -30,8 +31,9 @@ namespace mirexa {
 // -------------------------------------------------------------------------
 
 // One check per head mesh, after the cut of a step. Each poses its mesh to the machine position
-// and rotary angles of CurrentMachinePose (only moved when both angles are exactly 0, else by
-// its pose routine for the ROTARY TYPE) and tests the pairs whose setting is on, in order:
+// and rotary angles of the step's pose, or without one of CurrentMachinePose (only moved when both
+// angles are exactly 0, else by its pose routine for the ROTARY TYPE) and tests the pairs whose
+// setting is on, in order:
 //   CheckHead2Model  HEAD2: WORK, VICE, TABLE, BASIC             (pose: PoseModelPointAxes)
 //   CheckHead1Model  HEAD1: WORK, VICE, TABLE1, TABLE, BASIC     (PoseModelPoint on a HEAD
 //                    machine, else PoseModelPointPivot)
@@ -43,7 +45,10 @@ namespace mirexa {
 // (MOVE(X/Y/Z) = TABLE) set to 0; HEAD2 poses as for its other pairs, HEAD1 is only moved when
 // the first angle is exactly 0 and otherwise posed by PoseModelPoint, HEAD is only moved. A hit
 // sets the pair's structure flag in InterferenceFlags; a pair stops at its first hit. All
-// return 0.
+// return 0. The pose routines of a turned head still turn by the angles of CurrentMachinePose.
+int CheckHead2Model(const MachinePose& pose);
+int CheckHead1Model(const MachinePose& pose);
+int CheckHeadModel(const MachinePose& pose);
 int CheckHead2Model();
 int CheckHead1Model();
 int CheckHeadModel();

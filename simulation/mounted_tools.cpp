@@ -8,6 +8,7 @@
 #include "config/tool_profile.h"
 #include "nc/nc_line_source.h"
 #include "nc/nc_run_state.h"
+#include "nc/nc_session.h"
 #include "platform/clock.h"
 #include "simulation/cutting_core.h"
 #include "simulation/holder_checks.h"
@@ -67,20 +68,19 @@ void MakeCurrent(int tool) {
     LoadCutterSections(CurrentTool, &CurrentCutter);
 }
 
-bool InCycleMove() {
-    return NcRun.modal.cycleCode != kNoCycle && CurrentMotion.cycleMoveFlag != 0;
-}
-
-void ApplyCycleContactRule() {
-    if (InCycleMove() && InterferenceFlags.contact == 1) {
+// A step of a canned cycle's move: its contacts are cleared.
+void ApplyCycleContactRule(bool cycleMove) {
+    if (cycleMove && InterferenceFlags.contact == 1) {
         InterferenceFlags.contact = 0;
     }
 }
 
-// The tool rings of the current tool at a machine position.
+// The tool rings of the selected tool at a machine position. The selection (MakeCurrent) fills
+// the records bound on the thread, so the rings are those.
 void CheckToolRings(const double machine[5]) {
     const ToolProfile& p = CurrentToolProfile;
-    CheckSweepAgainstStructure(0, p.cutterPointCount, p.cutterMin, p.cutterMax, machine);
+    CheckSweepAgainstStructure(BoundCheckRecords(), 0, p.cutterPointCount, p.cutterMin, p.cutterMax,
+                               machine);
 }
 
 // Cuts the current tool at a machine position (its tip and axis by the kinematics).
@@ -110,7 +110,7 @@ int ResultCode() {
     return f.contact != 0 && Checks.arborCheck != 2 ? kMountedStockContact : kMountedNoResult;
 }
 
-void RecordResult(int tool, const double machine[5]) {
+void RecordResult(const NcSession& session, int tool, const double machine[5]) {
     const InterferenceFlagSet& f = InterferenceFlags;
     MountedToolResultRecord& r = MountedToolResult[tool];
     r.code = ResultCode();
@@ -122,8 +122,8 @@ void RecordResult(int tool, const double machine[5]) {
     r.table = f.structure[kToolTable];
     r.table1 = f.structure[kToolTable1];
     r.table2 = f.structure[kToolTable2];
-    r.interpreterWord = NcRun.modal.gCode;
-    r.mainLineNumber = NcLine.mainLineNumber;
+    r.interpreterWord = session.run.modal.gCode;
+    r.mainLineNumber = session.line.mainLineNumber;
     std::copy(machine, machine + 5, r.machine);
     if (r.code != kMountedNoResult) {
         MountedResultCode = r.code;
@@ -142,8 +142,8 @@ void RaiseCodeFlag(int code) {
     }
 }
 
-int CurrentToolIfListed() {
-    const int tool = CurrentTool.derivedFrom;
+int ToolIfListed(const CurrentToolRecord& current) {
+    const int tool = current.derivedFrom;
     return InLayout(tool) ? tool : -1;
 }
 
@@ -203,9 +203,13 @@ void ClearMountedToolResults() {
 
 // --- The pass ---------------------------------------------------------------------------------
 
-int CurrentToolHasMountedTools() {
-    const int tool = CurrentToolIfListed();
+int CurrentToolHasMountedTools(const CurrentToolRecord& current) {
+    const int tool = ToolIfListed(current);
     return tool >= 0 && ListCount() > 0 && MountedTools.flags[tool] != 0 ? 1 : 0;
+}
+
+int CurrentToolHasMountedTools() {
+    return CurrentToolHasMountedTools(CurrentTool);
 }
 
 void MountedToolPosition(const double base[5], int tool, int current, double out[5]) {
@@ -227,11 +231,15 @@ void MountedToolPosition(const double base[5], int tool, int current, double out
     }
 }
 
-void CutAndCheckMountedTools() {
-    const int current = CurrentToolIfListed();
+void CutAndCheckMountedTools(const NcSession& session) {
+    const int current = ToolIfListed(session.tools->tool);
     if (current < 0) {
         return;
     }
+    const KinematicsSessionRecords& kinematics = *session.kinematics;
+    const MachinePose& pose = kinematics.pose;
+    const bool cycleMove =
+        session.run.modal.cycleCode != kNoCycle && kinematics.motion.cycleMoveFlag != 0;
     // 1. The owner word; this pass's results only.
     TakeMountedTools(kMountedToolsSimulation);
     MountedResultCode = 0;
@@ -249,7 +257,7 @@ void CutAndCheckMountedTools() {
     }
     // 2. The base position.
     double base[5];
-    std::copy(CurrentMachinePose.machine.axis, CurrentMachinePose.machine.axis + 5, base);
+    std::copy(pose.machine.axis, pose.machine.axis + 5, base);
     const bool toolPairs = AnyToolPairOn(0) != 0;
     // 3. The other tools at their own stations.
     if (Checks.arborCheck != 0 || toolPairs) {
@@ -265,24 +273,24 @@ void CutAndCheckMountedTools() {
             CutEndMark.flags[0] = CutEndMark.flags[1] =
                 static_cast<std::uint8_t>(CurrentCutter.penBits | kDexelEndPainted);
             CutAt(machine);
-            ApplyCycleContactRule();
+            ApplyCycleContactRule(cycleMove);
             if (toolPairs) {
                 CheckToolRings(machine);
             }
-            RecordResult(tool, machine);
+            RecordResult(session, tool, machine);
         }
     }
     // 4. The current tool at the step's pose.
     MakeCurrent(current);
     ClearInterferenceFlags();
-    const bool rapid = CurrentMotion.motionType <= 0;
+    const bool rapid = kinematics.motion.motionType <= 0;
     CutEndMark.flags[0] = CutEndMark.flags[1] =
         static_cast<std::uint8_t>(CurrentCutter.penBits | (rapid ? kDexelEndPainted : 0));
     StepRemovedVolume = 0.0;
-    CutStockAtToolPose(CurrentStock(), CurrentMachinePose.tool.point, CurrentMachinePose.tool.axis);
+    CutStockAtToolPose(CurrentStock(), pose.tool.point, pose.tool.axis);
     const double currentVolume = StepRemovedVolume;
-    ApplyCycleContactRule();
-    CheckStructuresAtStep();
+    ApplyCycleContactRule(cycleMove);
+    CheckStructuresAtStep(SessionCheckRecords(kinematics, *session.tools));
     // 5. The tools at the current station.
     if (sameStation) {
         for (int i = 1; i <= count; ++i) {
@@ -294,7 +302,7 @@ void CutAndCheckMountedTools() {
             double machine[5];
             MountedToolPosition(base, tool, current, machine);
             CutAt(machine);
-            ApplyCycleContactRule();
+            ApplyCycleContactRule(cycleMove);
             if (toolPairs) {
                 CheckToolRings(machine);
             }
@@ -316,11 +324,19 @@ void CutAndCheckMountedTools() {
     ReleaseMountedTools(kMountedToolsSimulation);
 }
 
+void CutAndCheckMountedTools() {
+    CutAndCheckMountedTools(*BoundNcSession());
+}
+
 void InstallInterferenceCheckHooks() {
     CuttingCallbacks.shankAndHolderPasses = RunShankAndHolderPasses;
-    SimulationCallbacks.checkStructures = CheckStructuresAtStep;
+    SimulationCallbacks.checkStructures = [](const NcSession& session) {
+        CheckStructuresAtStep(SessionCheckRecords(*session.kinematics, *session.tools));
+    };
     SimulationCallbacks.cutAndCheckMountedTools = CutAndCheckMountedTools;
-    SimulationCallbacks.currentToolHasMountedTools = CurrentToolHasMountedTools;
+    SimulationCallbacks.currentToolHasMountedTools = [](const NcSession& session) {
+        return CurrentToolHasMountedTools(session.tools->tool);
+    };
 }
 
 }  // namespace mirexa

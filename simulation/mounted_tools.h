@@ -8,10 +8,13 @@
 #include <atomic>
 #include <cstdint>
 
+#include "config/current_tool.h"
 #include "config/tools_file.h"
 #include "geometry/machine_kinematics.h"
 
 namespace mirexa {
+
+struct NcSession;
 
 // --- The owner word ---------------------------------------------------------------------------
 
@@ -90,7 +93,9 @@ void ClearMountedToolResults();
 
 // --- The pass ---------------------------------------------------------------------------------
 
-// 1 when the current tool is one of the mounted-tool list (its mounting flag is set).
+// 1 when the current tool (without one, the tool bound on the calling thread) is one of the
+// mounted-tool list (its mounting flag is set).
+int CurrentToolHasMountedTools(const CurrentToolRecord& current);
 int CurrentToolHasMountedTools();
 
 // The position (mm, deg) of a mounted tool: the base position plus the difference of its station
@@ -98,8 +103,9 @@ int CurrentToolHasMountedTools();
 // minus this tool's) along the machine's tool direction when it has one, else along Z.
 void MountedToolPosition(const double base[5], int tool, int current, double out[5]);
 
-// Runs in place of the plain cut and checks of a step (the simulation thread's hook), holding
-// the owner word while it selects tools:
+// Runs in place of the plain cut and checks of a step (the simulation thread's hook) of the
+// session (without one, the session bound on the calling thread): its current tool, pose, move,
+// modes and line. Holds the owner word while it selects tools:
 //  1. the codes of the listed tools are cleared; a listed tool at exactly the current tool's
 //     station sets the same-station mark;
 //  2. the base position is the step's machine position (the program position with the control
@@ -114,7 +120,9 @@ void MountedToolPosition(const double base[5], int tool, int current, double out
 //  5. the tools at the current station are cut and checked at the base position (flags kept);
 //  6. when a tool recorded a code, the contact flag and, per listed tool, the flag of its code.
 // Inside a canned cycle move a contact of a tool is cleared. The current tool is current again
-// when the pass ends.
+// when the pass ends. Selecting a tool fills the tool records bound on the calling thread, and
+// the other tools are cut and checked with those.
+void CutAndCheckMountedTools(const NcSession& session);
 void CutAndCheckMountedTools();
 
 // Fills the simulation's hooks for the checks of this subsystem: the shank and holder passes of

@@ -51,7 +51,7 @@ void MoveDeltas(const KinematicsModeFlags& modes, const StepBlockInfo& block, do
     }
     for (int k = 0; k < 2; ++k) {
         const double a = block.from.axis[3 + k], b = block.to.axis[3 + k];
-        d[3 + k] = modes.shortestPath[k] != 0 ? DiffRotaryAngle(a, b) : b - a;
+        d[3 + k] = modes.shortestPath[k] != 0 ? DiffRotaryAngle(modes, a, b) : b - a;
     }
 }
 
@@ -290,15 +290,17 @@ void CutAndCheckStep(const MoveStepContext& context, const StepBlockInfo& block)
         return;
     }
     const SimulationHooks& hooks = SimulationCallbacks;
-    if (hooks.currentToolHasMountedTools != nullptr && hooks.currentToolHasMountedTools() != 0 &&
+    const NcSession& session = *context.session;
+    if (hooks.currentToolHasMountedTools != nullptr &&
+        hooks.currentToolHasMountedTools(session) != 0 &&
         hooks.cutAndCheckMountedTools != nullptr) {
-        hooks.cutAndCheckMountedTools();
+        hooks.cutAndCheckMountedTools(session);
     } else {
         const MachinePose& pose = Kinematics(context).pose;
         CutAtToolPose(context, pose.tool.point, pose.tool.axis);
         context.record->raysVisited += CutPose.raysVisited;
         if (hooks.checkStructures != nullptr) {
-            hooks.checkStructures();
+            hooks.checkStructures(session);
         }
     }
     if (block.cycleActive != 0 && block.cycleMove != 0) {

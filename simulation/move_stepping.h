@@ -69,10 +69,10 @@ extern SimulationRunRecord RunSimulationRecord;
 // records directly; the machine position update and the rotary-angle solves (of a tilted plane
 // inside that update, of a tool vector turn) take the session's machine records, the cut the
 // move's type and the session's cutting-on switch (CutMoveFacts), the motion state saved at an
-// alarm the session's pose and work origin. The session must be the one bound on the calling
-// thread all the same: the NURBS point's block-end finish, the shortest rotary turn of the move's
-// travel (DiffRotaryAngle reads the bound incremental mode) and the structure and mounted-tool
-// checks still read the bound records.
+// alarm the session's pose and work origin, and the structure and mounted-tool checks the
+// session. The session must be the one bound on the calling thread all the same: the NURBS
+// point's block-end finish, the head models' posing, the holder checks' tool and the
+// mounted-tools pass (which makes each mounted tool current) still read the bound records.
 struct MoveStepContext {
     NcSession* session = {};
     SimulationRunRecord* record = {};

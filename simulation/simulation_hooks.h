@@ -8,16 +8,19 @@
 
 namespace mirexa {
 
+struct NcSession;
+
 struct SimulationHooks {
     // --- Checks of a step (run after the cut of a tool without mounted tools) ---
+    // Each takes the session whose move is stepped and reads its pose, move and tool.
     // The structure pairs of the tool, the holder and the heads, each group only when one of its
     // choices is on; they set the structure flags of InterferenceFlags.
-    void (*checkStructures)() = {};
+    void (*checkStructures)(const NcSession& session) = {};
     // The mounted-tools pass: cuts and checks every mounted tool in place of the plain cut.
     // Null: the plain cut of the current tool.
-    void (*cutAndCheckMountedTools)() = {};
-    // 1 when the current tool has a mounted-tool list.
-    int (*currentToolHasMountedTools)() = {};
+    void (*cutAndCheckMountedTools)(const NcSession& session) = {};
+    // 1 when the session's current tool has a mounted-tool list.
+    int (*currentToolHasMountedTools)(const NcSession& session) = {};
 
     // --- Interference decisions ---
     // An alarm step (state 4) is recorded; nonzero ends the run.

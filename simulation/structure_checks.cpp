@@ -28,19 +28,34 @@ struct PosedRings {
     bool ready = false;   // the points are posed
     int turn = kTurnNone;
     double angles[2] = {};  // kTurnGivenAngles (deg)
+    double trig[4] = {};    // kTurnFirst, kTurnBoth: the placement's sines and cosines
     double tip[3] = {};
     double boxMin[3] = {};
     double boxMax[3] = {};
     std::vector<double> points;  // rings firstRing .. endRing - 1, RingPointCount each
 };
 
+// The turn by both rotary angles of given sines and cosines, in the order of the tool axis map:
+// on a HEAD machine the second axis first, else the first axis first.
+void TurnByBothAngles(const double trig[4], const double v[3], double out[3]) {
+    const MachineGeometry& m = CurrentMachine;
+    double turned[3];
+    if (m.rotaryType == 1) {
+        RotateAboutRotaryAxis(m, 1, v, trig[2], trig[3], turned);
+        RotateAboutRotaryAxis(m, 0, turned, trig[0], trig[1], out);
+    } else {
+        RotateAboutRotaryAxis(m, 0, v, trig[0], trig[1], turned);
+        RotateAboutRotaryAxis(m, 1, turned, trig[2], trig[3], out);
+    }
+}
+
 void Turn(const PosedRings& p, const double v[3], double out[3]) {
     switch (p.turn) {
         case kTurnFirst:
-            RotateByFirstRotaryAngle(v, out);
+            RotateAboutRotaryAxis(CurrentMachine, 0, v, p.trig[0], p.trig[1], out);
             return;
         case kTurnBoth:
-            RotateByBothRotaryAngles(v, out);
+            TurnByBothAngles(p.trig, v, out);
             return;
         case kTurnGivenAngles:
             RotateVectorByRotaryAngles(p.angles, v, out);
@@ -134,8 +149,18 @@ constexpr StructurePair kArborPairs[kStructureKindCount] = {kArborVice, kArborTa
 
 }  // namespace
 
-int CheckSweepAgainstStructure(int firstRing, int endRing, const double boxMin[3],
-                               const double boxMax[3], const double position[3]) {
+StepCheckRecords SessionCheckRecords(const KinematicsSessionRecords& kinematics,
+                                     const ToolSessionRecords& tools) {
+    return {&kinematics.pose, &kinematics.toolValues, &tools.profile};
+}
+
+StepCheckRecords BoundCheckRecords() {
+    return {&CurrentMachinePose, &CurrentToolValues, &CurrentToolProfile};
+}
+
+int CheckSweepAgainstStructure(const StepCheckRecords& records, int firstRing, int endRing,
+                               const double boxMin[3], const double boxMax[3],
+                               const double position[3]) {
     const StructurePair* pairs = firstRing == 0 ? kToolPairs : kArborPairs;
     int mask = 0;
     for (int kind = 0; kind < kStructureKindCount; ++kind) {
@@ -146,7 +171,7 @@ int CheckSweepAgainstStructure(int firstRing, int endRing, const double boxMin[3
     if (mask == 0) {
         return 0;
     }
-    const ToolProfile& profile = CurrentToolProfile;
+    const ToolProfile& profile = *records.profile;
     SweepOutline outline;
     outline.rings = profile.rotatedMesh;
     outline.ringCount = std::min(profile.pointCount, kProfilePointCapacity);
@@ -156,15 +181,22 @@ int CheckSweepAgainstStructure(int firstRing, int endRing, const double boxMin[3
     std::copy(boxMax, boxMax + 3, outline.boxMax);
     SweepPlacement at;
     std::copy(position, position + 3, at.machine);
-    at.machine[3] = CurrentMachinePose.machine.axis[3];
-    at.machine[4] = CurrentMachinePose.machine.axis[4];
-    const int hits = SweepHitsStructures(outline, at, mask, StructureModels);
+    const MachinePose& pose = *records.pose;
+    at.machine[3] = pose.machine.axis[3];
+    at.machine[4] = pose.machine.axis[4];
+    const int hits = SweepHitsStructures(records, outline, at, mask, StructureModels);
     for (int kind = 0; kind < kStructureKindCount; ++kind) {
         if (hits & (1 << kind)) {
             InterferenceFlags.structure[pairs[kind]] = 1;
         }
     }
     return 0;
+}
+
+int CheckSweepAgainstStructure(int firstRing, int endRing, const double boxMin[3],
+                               const double boxMax[3], const double position[3]) {
+    return CheckSweepAgainstStructure(BoundCheckRecords(), firstRing, endRing, boxMin, boxMax,
+                                      position);
 }
 
 int AnyToolPairOn(int holder) {
@@ -177,24 +209,35 @@ int AnyToolPairOn(int holder) {
     return 0;
 }
 
-void CheckStructuresAtStep() {
-    const ToolProfile& p = CurrentToolProfile;
-    const double* position = CurrentMachinePose.machine.axis;
+void CheckStructuresAtStep(const StepCheckRecords& records) {
+    const ToolProfile& p = *records.profile;
+    const MachinePose& pose = *records.pose;
+    const double* position = pose.machine.axis;
     if (AnyToolPairOn(0)) {
-        CheckSweepAgainstStructure(0, p.cutterPointCount, p.cutterMin, p.cutterMax, position);
-    }
-    if (AnyToolPairOn(1) && p.holderBoxGrown && p.cutterPointCount >= 1) {
-        CheckSweepAgainstStructure(p.cutterPointCount - 1, p.pointCount, p.holderMin, p.holderMax,
+        CheckSweepAgainstStructure(records, 0, p.cutterPointCount, p.cutterMin, p.cutterMax,
                                    position);
     }
-    CheckHead2Model();
-    CheckHead1Model();
-    CheckHeadModel();
+    if (AnyToolPairOn(1) && p.holderBoxGrown && p.cutterPointCount >= 1) {
+        CheckSweepAgainstStructure(records, p.cutterPointCount - 1, p.pointCount, p.holderMin,
+                                   p.holderMax, position);
+    }
+    CheckHead2Model(pose);
+    CheckHead1Model(pose);
+    CheckHeadModel(pose);
+}
+
+void CheckStructuresAtStep() {
+    CheckStructuresAtStep(BoundCheckRecords());
+}
+
+void ComputeSweepTip(const KinematicsToolValues& toolValues, const double machine[5],
+                     double tip[3]) {
+    double axis[3];
+    ComputeToolTipAndAxis(CurrentMachine, toolValues, machine, tip, axis);
 }
 
 void ComputeSweepTip(const double machine[5], double tip[3]) {
-    double axis[3];
-    ComputeToolTipAndAxis(machine, tip, axis);
+    ComputeSweepTip(CurrentToolValues, machine, tip);
 }
 
 void MakeBasicPlacement(const double machine[5], double out[5]) {
@@ -214,6 +257,12 @@ void MakeBasicPlacement(const double machine[5], double out[5]) {
 
 int SweepHitsStructures(const SweepOutline& outline, const SweepPlacement& placement, int kindMask,
                         const MachineStructureModels& models) {
+    return SweepHitsStructures(BoundCheckRecords(), outline, placement, kindMask, models);
+}
+
+int SweepHitsStructures(const StepCheckRecords& records, const SweepOutline& outline,
+                        const SweepPlacement& placement, int kindMask,
+                        const MachineStructureModels& models) {
     const int endRing = std::min(outline.endRing, outline.ringCount);
     if (outline.rings == nullptr || outline.firstRing < 0 || endRing - outline.firstRing < 2) {
         return 0;
@@ -227,8 +276,11 @@ int SweepHitsStructures(const SweepOutline& outline, const SweepPlacement& place
         p.placed = p.ready = false;
     }
     basic.placed = basic.ready = false;
+    const KinematicsToolValues& toolValues = *records.toolValues;
+    const MachinePose& pose = *records.pose;
+    const double trig[4] = {pose.sin1, pose.cos1, pose.sin2, pose.cos2};
     double tip[3];
-    ComputeSweepTip(m, tip);
+    ComputeSweepTip(toolValues, m, tip);
     int hits = 0;
     for (int kind = 0; kind < kStructureKindCount; ++kind) {
         if ((kindMask & (1 << kind)) == 0) {
@@ -244,7 +296,7 @@ int SweepHitsStructures(const SweepOutline& outline, const SweepPlacement& place
             if (!p->placed) {
                 double copy[5];
                 MakeBasicPlacement(m, copy);
-                ComputeSweepTip(copy, p->tip);
+                ComputeSweepTip(toolValues, copy, p->tip);
                 p->angles[0] = copy[3];
                 p->angles[1] = copy[4];
                 p->turn = (copy[3] != 0.0 || copy[4] != 0.0) ? kTurnGivenAngles : kTurnNone;
@@ -255,6 +307,7 @@ int SweepHitsStructures(const SweepOutline& outline, const SweepPlacement& place
             p = &posed[turn];
             if (!p->placed) {
                 p->turn = turn;
+                std::copy(trig, trig + 4, p->trig);
                 std::copy(tip, tip + 3, p->tip);
                 PoseBox(outline, p);
             }

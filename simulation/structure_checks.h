@@ -21,6 +21,7 @@
 
 #include "config/structure_models.h"
 #include "config/tool_profile.h"
+#include "geometry/machine_kinematics.h"
 
 namespace mirexa {
 
@@ -30,12 +31,27 @@ inline constexpr int RingPointCount = kProfileSweepSteps;
 // --- The checks of a step
 // -------------------------------------------------------------------------
 
-// Tests rings firstRing .. endRing - 1 of the current tool profile (each joined to the next) at
-// the machine position (X, Y, Z, mm) and the rotary angles of CurrentMachinePose. firstRing 0
-// takes the TOOL pair settings and flags ("TOOL-VICE CHECK" ...), a larger one the ARBOR ones.
-// boxMin and boxMax bound the unposed outline. Each pair whose setting is on and whose models
-// exist is tested; a hit sets its structure flag in InterferenceFlags (at most one flag per pair
-// and call). Returns 0.
+// What a check of a step reads of its session: the step's pose (its rotary angles and their
+// cached sines and cosines), the tool values of the kinematics and the tool's profile.
+struct StepCheckRecords {
+    const MachinePose* pose = {};
+    const KinematicsToolValues* toolValues = {};
+    const ToolProfile* profile = {};
+};
+// The records of a session, and those bound on the calling thread.
+StepCheckRecords SessionCheckRecords(const KinematicsSessionRecords& kinematics,
+                                     const ToolSessionRecords& tools);
+StepCheckRecords BoundCheckRecords();
+
+// Tests rings firstRing .. endRing - 1 of the records' (or the bound) tool profile (each joined to
+// the next) at the machine position (X, Y, Z, mm) and the rotary angles of the records' pose.
+// firstRing 0 takes the TOOL pair settings and flags ("TOOL-VICE CHECK" ...), a larger one the
+// ARBOR ones. boxMin and boxMax bound the unposed outline. Each pair whose setting is on and whose
+// models exist is tested; a hit sets its structure flag in InterferenceFlags (at most one flag per
+// pair and call). Returns 0.
+int CheckSweepAgainstStructure(const StepCheckRecords& records, int firstRing, int endRing,
+                               const double boxMin[3], const double boxMax[3],
+                               const double position[3]);
 int CheckSweepAgainstStructure(int firstRing, int endRing, const double boxMin[3],
                                const double boxMax[3], const double position[3]);
 
@@ -44,7 +60,9 @@ int AnyToolPairOn(int holder);
 
 // The structure checks of one step (the simulation thread's hook): the tool rings (the cutting
 // part), the holder rings (from the cutting part's last ring to the top, shank included) at the
-// current machine position, each only when one of its pairs is on, then the three head checks.
+// machine position of the records' pose, each only when one of its pairs is on, then the three
+// head checks at that pose. Without records, those bound on the calling thread.
+void CheckStructuresAtStep(const StepCheckRecords& records);
 void CheckStructuresAtStep();
 
 // The outline to test: rings [firstRing, endRing) of a ring array (RingPointCount points of
@@ -59,20 +77,27 @@ struct SweepOutline {
 };
 
 // Where and how the outline stands: the machine position (X, Y, Z, rotary 1, rotary 2; mm,
-// deg). The rotations of the pairs read the sines and cosines of CurrentMachinePose, which must
-// be those of these angles.
+// deg). The rotations of the pairs read the sines and cosines of the records' pose (without
+// records, of CurrentMachinePose), which must be those of these angles.
 struct SweepPlacement {
     double machine[5] = {};
 };
 
 // Tests the outline against the models of every kind whose bit (1 << StructureKind) is set in
-// kindMask, in the order VICE, TABLE2, TABLE1, TABLE, BASIC. Per kind the first hit ends the
-// kind. Joins ring i to ring i + 1 for i = firstRing .. endRing - 2 only, with endRing limited to
-// the rings held; fewer than two rings test nothing. Returns the mask of the kinds hit.
+// kindMask, in the order VICE, TABLE2, TABLE1, TABLE, BASIC, the tool point by the records' tool
+// values (without records, the bound ones). Per kind the first hit ends the kind. Joins ring i
+// to ring i + 1 for i = firstRing .. endRing - 2 only, with endRing limited to the rings held;
+// fewer than two rings test nothing. Returns the mask of the kinds hit.
+int SweepHitsStructures(const StepCheckRecords& records, const SweepOutline& outline,
+                        const SweepPlacement& placement, int kindMask,
+                        const MachineStructureModels& models);
 int SweepHitsStructures(const SweepOutline& outline, const SweepPlacement& placement, int kindMask,
                         const MachineStructureModels& models);
 
-// The tool point of the forward kinematics for a machine position (mm).
+// The tool point of the forward kinematics for a machine position (mm) with the tool values
+// (without them, CurrentToolValues).
+void ComputeSweepTip(const KinematicsToolValues& toolValues, const double machine[5],
+                     double tip[3]);
 void ComputeSweepTip(const double machine[5], double tip[3]);
 
 // The BASIC copy of a machine position (see the file comment).

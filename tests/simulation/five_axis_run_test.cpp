@@ -262,8 +262,8 @@ TEST_F(FiveAxisRunTest, G49InAMoveKeepsTheAxesItDoesNotName) {
 
 // The machine position of every step, recorded where the run checks the structures.
 std::vector<MotionPosition>* RecordedSteps = nullptr;
-void RecordStep() {
-    RecordedSteps->push_back(CurrentMachinePose.machine);
+void RecordStep(const NcSession& session) {
+    RecordedSteps->push_back(session.kinematics->pose.machine);
 }
 
 // G43.5 moves from A +-30 at several C to a tool vector tilted 30 deg at several azimuths, near

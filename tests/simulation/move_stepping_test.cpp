@@ -204,8 +204,8 @@ TEST_F(MoveSteppingTest, ArcsStepTheirAngleAndTheirHelixHeight) {
               static_cast<std::int64_t>(std::ceil(std::sqrt(s * s + 9.0) / 0.5)));
     EXPECT_DOUBLE_EQ(length, std::sqrt(s * s + 9.0));
     // Every step point lies on the helix; the last is the arc's end.
-    SimulationCallbacks.checkStructures = [] {
-        const double* p = CurrentMachinePose.program.axis;
+    SimulationCallbacks.checkStructures = [](const NcSession& session) {
+        const double* p = session.kinematics->pose.program.axis;
         EXPECT_NEAR(std::hypot(p[0], p[1]), 10.0, 1e-9);
         EXPECT_NEAR(p[2], 3.0 * std::atan2(p[1], p[0]) / (M_PI / 2.0), 1e-9);
     };
@@ -215,8 +215,8 @@ TEST_F(MoveSteppingTest, ArcsStepTheirAngleAndTheirHelixHeight) {
     // Clockwise, the same ends: the other way round (three quarters, through -y).
     static double lowestY;
     lowestY = 0.0;
-    SimulationCallbacks.checkStructures = [] {
-        lowestY = std::min(lowestY, CurrentMachinePose.program.axis[1]);
+    SimulationCallbacks.checkStructures = [](const NcSession& session) {
+        lowestY = std::min(lowestY, session.kinematics->pose.program.axis[1]);
     };
     CurrentMotion.motionType = 2;
     CurrentMotion.sweep = 3.0 * M_PI / 2.0;
@@ -230,8 +230,8 @@ TEST_F(MoveSteppingTest, ArcsStepTheirAngleAndTheirHelixHeight) {
     CurrentMotion.arcAxis[1] = 1.0;
     block_.arcPlane[0] = 2;
     block_.arcPlane[1] = 0;
-    SimulationCallbacks.checkStructures = [] {
-        const double* p = CurrentMachinePose.program.axis;
+    SimulationCallbacks.checkStructures = [](const NcSession& session) {
+        const double* p = session.kinematics->pose.program.axis;
         EXPECT_NEAR(std::hypot(p[0], p[2]), 10.0, 1e-9);
         EXPECT_GE(p[0], -1e-9);
         EXPECT_GE(p[2], -1e-9);

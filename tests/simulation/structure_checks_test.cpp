@@ -5,9 +5,16 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
+#include <memory>
 #include <vector>
 
+#include "nc/nc_session.h"
+#include "simulation/cutting_core.h"
 #include "simulation/interference_flags.h"
+#include "simulation/mounted_tools.h"
+#include "simulation/simulation_hooks.h"
 #include "simulation/structure_scan.h"
 #include "structure_test_support.h"
 
@@ -269,6 +276,80 @@ TEST_F(SweepFlags, ToolRingsRaiseToolFlagsAndHolderRingsArborFlags) {
                                          CurrentMachinePose.machine.axis),
               0);
     EXPECT_EQ(AnyInterferenceFlagSet(), 0);
+}
+
+// The step's check through the installed hook on a second session (a copy of the run's records,
+// after which the run's pose and tool move elsewhere) raises what the same check raised on the
+// run's records at that pose, and leaves the run's pose and tool as they were.
+TEST_F(SweepFlags, TheHookChecksTheSessionItIsGivenNotTheBoundRecords) {
+    struct Case {
+        const char* name;
+        int rotaryType;
+        double angles[2];
+        double tip[3];       // where the tool tip stands (unturned) or the machine position
+        double vice[6];      // its box (low, high corners) relative to the tool tip
+        StructurePair pair;  // the pair switched on and expected raised
+    } cases[] = {
+        {"tool rings", 0, {0, 0}, {50, 25, 20}, {-50, -25, -20, 50, 25, 10}, kToolVice},
+        {"holder rings", 0, {0, 0}, {115, 25, -21}, {-115, -25, 21, -15, 25, 51}, kArborVice},
+        // A on X, C on Z of a TABLE machine: the tool lies along +X, into a collar the upright
+        // tool would miss.
+        {"turned tool", 2, {90, 90}, {0, 0, 0}, {8, -8, -8, 12, 8, 8}, kToolVice},
+    };
+    const CuttingHooks cutting = CuttingCallbacks;
+    InstallInterferenceCheckHooks();
+    PutFlatTool(2, 1, 1);
+    // Tool 1 sits on a carrier, tool 2 does not.
+    MountedTools.count = 1;
+    MountedTools.list[1] = 1;
+    MountedTools.flags[1] = 1;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        CurrentMachine.rotaryType = c.rotaryType;
+        CurrentMachine.rotary[0] = {0, 1, 2};
+        CurrentMachine.rotary[1] = {2, 0, 1};
+        SelectCurrentTool(1, 0.0);
+        testing::SetMachineAngles(c.angles[0], c.angles[1]);
+        if (c.rotaryType == 0) {
+            TipAt(c.tip[0], c.tip[1], c.tip[2]);
+        } else {
+            std::copy(c.tip, c.tip + 3, CurrentMachinePose.machine.axis);
+        }
+        double tip[3], lo[3], hi[3];
+        ComputeSweepTip(CurrentMachinePose.machine.axis, tip);
+        for (int k = 0; k < 3; ++k) {
+            lo[k] = tip[k] + c.vice[k];
+            hi[k] = tip[k] + c.vice[3 + k];
+        }
+        StructureModels.vices.assign(1, BoxModel(lo, hi));
+        Checks = CheckSettings{};
+        Checks.structurePairs[c.pair] = 1;
+        ClearInterferenceFlags();
+        CheckStructuresAtStep();
+        const InterferenceFlagSet onRun = InterferenceFlags;
+        ASSERT_EQ(onRun.structure[c.pair], 1);
+
+        // The second session stands where the run stood; the run moves away with a tiny tool.
+        auto other = std::make_unique<NcSession>();
+        CopyNcSessionState(other.get(), RunSession);
+        SelectCurrentTool(2, 0.0);
+        testing::SetMachineAngles(0, 0);
+        TipAt(1000, 1000, 1000);
+        const MachinePose runPose = CurrentMachinePose;
+        const int runTool = CurrentTool.derivedFrom;
+        ClearInterferenceFlags();
+        CheckStructuresAtStep();
+        EXPECT_EQ(AnyInterferenceFlagSet(), 0) << "the run's own pose is clear";
+
+        SimulationCallbacks.checkStructures(*other);
+        EXPECT_EQ(std::memcmp(InterferenceFlags.structure, onRun.structure, sizeof onRun.structure),
+                  0);
+        EXPECT_EQ(std::memcmp(&CurrentMachinePose, &runPose, sizeof runPose), 0);
+        EXPECT_EQ(CurrentTool.derivedFrom, runTool);
+        EXPECT_EQ(SimulationCallbacks.currentToolHasMountedTools(*other), 1);
+        EXPECT_EQ(CurrentToolHasMountedTools(), 0);
+    }
+    CuttingCallbacks = cutting;
 }
 
 }  // namespace

@@ -592,8 +592,8 @@ TEST_F(ToolPathTest, SamplePathIsTheSimulationsStepPoints) {
     // The same program cut by the simulation thread, every step's tool point recorded.
     static std::vector<std::array<double, 3>> steps;
     steps.clear();
-    SimulationCallbacks.checkStructures = [] {
-        const double* p = CurrentMachinePose.tool.point;
+    SimulationCallbacks.checkStructures = [](const NcSession& session) {
+        const double* p = session.kinematics->pose.tool.point;
         steps.push_back({p[0], p[1], p[2]});
     };
     BindDexelGrids(&stock);
@@ -649,8 +649,8 @@ SampleRunOutcome CutSampleWithStops(const std::string& stockPath, bool drawAtSto
     Controller.stopStrings = {"T1 M06", "T4 M06"};
     StockModel& stock = StockModels[0];
     RunSteps.clear();
-    SimulationCallbacks.checkStructures = [] {
-        const double* p = CurrentMachinePose.tool.point;
+    SimulationCallbacks.checkStructures = [](const NcSession& session) {
+        const double* p = session.kinematics->pose.tool.point;
         RunSteps.push_back({p[0], p[1], p[2]});
     };
     BindDexelGrids(&stock);
