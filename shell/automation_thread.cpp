@@ -321,6 +321,12 @@ void RestoreAbortSignalHandlers() {
     signalAbortTarget.store(nullptr);
 }
 
+void HandBackAbortSignals() {
+    if (AutomationRun.donePosted == 0) {
+        RestoreAbortSignalHandlers();
+    }
+}
+
 void IgnoreFileSizeSignal() {
     struct sigaction action = {};
     action.sa_handler = SIG_IGN;
@@ -517,6 +523,7 @@ void AutomationThreadProc() {
     if (GetPlatformBackend() == PlatformBackend::Headless) {
         PostAutomationDone();
     }
+    HandBackAbortSignals();
 }
 
 }  // namespace mirexa

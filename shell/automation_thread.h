@@ -54,6 +54,10 @@ void IgnoreFileSizeSignal();
 int InstallAbortSignalHandlers(std::atomic<std::int32_t>* runAbortRequest);
 // Restores the handlers that were there before.
 void RestoreAbortSignalHandlers();
+// The end of the automation's work: when it leaves the window to the user (no WM_AUTOMATION_DONE
+// was posted), the signals end the program again as they end any window, instead of raising the
+// abort request of a batch that is over. Automation thread.
+void HandBackAbortSignals();
 
 // 1 when the program runs headless: no real-window backend is available, or the batch flag is
 // set.

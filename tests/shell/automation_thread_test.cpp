@@ -283,6 +283,27 @@ TEST(AutomationExitTest, SignalsRaiseTheAbortRequest) {
     AbortSignalReceived.store(0);
 }
 
+// Once the automation is over and the window stays for the user, SIGTERM ends the program as it
+// ends any window; a batch that posted its end keeps the handlers until the program ends.
+TEST(AutomationExitTest, AWindowLeftToTheUserGetsTheSignalsBack) {
+    auto handler = [] {
+        struct sigaction current = {};
+        sigaction(SIGTERM, nullptr, &current);
+        return current.sa_handler;
+    };
+    const auto before = handler();
+    std::atomic<std::int32_t> abortRequest{0};
+    for (const int donePosted : {1, 0}) {
+        ASSERT_EQ(InstallAbortSignalHandlers(&abortRequest), 1);
+        ResetAutomationRun();
+        AutomationRun.donePosted = donePosted;
+        HandBackAbortSignals();
+        EXPECT_EQ(handler() == before, donePosted == 0) << donePosted;
+        RestoreAbortSignalHandlers();
+    }
+    ResetAutomationRun();
+}
+
 TEST(AutomationHeadlessTest, HeadlessChoiceMessageBoxesAndViewers) {
     EXPECT_EQ(ChooseHeadlessBackend(0, 0), 1);
     EXPECT_EQ(ChooseHeadlessBackend(1, 1), 1);
