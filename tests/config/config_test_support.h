@@ -17,13 +17,15 @@
 
 namespace mirexa::testing {
 
-// Puts every global the configuration readers fill back to its start value.
+// Puts every global the configuration readers fill back to its start value, and the language
+// their messages are written in to Japanese.
 inline void ResetConfigurationState() {
     ResetConfigurationRecords();
     FreeToolTables();
     FileLocations = FileLocationSettings{};
     ConfigCallbacks = ConfigHooks{};
     AutomaticMode.store(0);
+    UiLanguage.store(0);
 }
 
 // Works in scratch_.At(workDirectory) ("" for the scratch root).

@@ -20,6 +20,7 @@
 #include "nc/nc_words.h"
 #include "nc/step_driver.h"
 #include "services/ui_hooks.h"
+#include "support/definition_state.h"
 #include "support/nc_invariants.h"
 #include "tools/move_trace.h"
 
@@ -43,6 +44,9 @@ void ExpectInvariants() {
 }  // namespace
 
 void NcInterpreterTest::SetUp() {
+    // What the definition files read by an earlier test filled (settings, tool tables, mounted
+    // tools, machine models) starts from its start values.
+    ResetDefinitionState();
     ClearAll();
 }
 

@@ -6,8 +6,10 @@
 #include "config/config_records.h"
 #include "config/tool_tables.h"
 #include "geometry/machine_kinematics.h"
+#include "services/shared_state.h"
 #include "simulation/dexel_grid_view.h"
 #include "simulation/interference_flags.h"
+#include "simulation/run_control.h"
 #include "simulation/tool_length_report.h"
 #include "stock/stock_grid.h"
 #include "stock/stock_shapes.h"
@@ -160,6 +162,12 @@ ToolLengthMeasurements SavedMeasures;
 CuttingHooks SavedHooks;
 KinematicsToolValues SavedToolValues;
 }  // namespace
+
+void WatchRunDrawing() {
+    AutomaticMode = 0;
+    RunLogFlag = 0;
+    DrawingSuppressed = 0;
+}
 
 ScopedCuttingState::ScopedCuttingState() {
     SavedCutter = CurrentCutter;

@@ -48,6 +48,10 @@ double ZRayTop(const StockModel& model, int ix, int iy);
 // 1 when the family's ray holds material strictly inside at coordinate c along it.
 bool RayHasMaterialAt(const DexelFamily& family, std::int64_t cell, double c);
 
+// The switches that decide whether a run draws (automatic mode, run log, suppressed drawing) set
+// as for a user watching the window: every step may ask for a redraw.
+void WatchRunDrawing();
+
 // Restores the cutting inputs (tool, marks, checks, motion, switches, the kinematics' tool
 // values) when the test ends; the tool values start cleared.
 struct ScopedCuttingState {

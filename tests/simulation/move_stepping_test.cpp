@@ -70,8 +70,13 @@ protected:
         savedSettings_ = Settings;
         savedHooks_ = SimulationCallbacks;
         savedPitch_ = DexelPitch;
+        savedController_ = KinematicsController;
         ResetRunControlFlags();
+        testing::WatchRunDrawing();
         CurrentMachinePose = MachinePose{};
+        // The report lines name the rotary axes by the controller's letters: the default ones,
+        // whatever controller file an earlier test read.
+        KinematicsController = KinematicsControllerSettings{};
         DexelPitch.secondPitch = 1.0;
         ResetSimulationRunRecord(RunStepContext());
         CurrentStockIndex = 0;
@@ -86,6 +91,7 @@ protected:
         Settings = savedSettings_;
         SimulationCallbacks = savedHooks_;
         DexelPitch = savedPitch_;
+        KinematicsController = savedController_;
         ResetRunControlFlags();
         FreeToolTables();
         CurrentTool = CurrentToolRecord{};
@@ -109,6 +115,7 @@ protected:
     ProgramSettings savedSettings_;
     SimulationHooks savedHooks_;
     DexelPitchSettings savedPitch_;
+    KinematicsControllerSettings savedController_;
     StepBlockInfo block_;
 };
 

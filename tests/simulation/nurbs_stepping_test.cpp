@@ -43,6 +43,7 @@ protected:
         savedPitch_ = DexelPitch;
         savedStopOption_ = Controller.stopOption;
         ResetRunControlFlags();
+        testing::WatchRunDrawing();
         NcRun = NcRunState{};
         NcController = NcControllerView{};
         CurrentMachinePose = MachinePose{};

@@ -70,6 +70,8 @@ protected:
         ResetConfigurationRecords();
         ResetViewWindowState();
         ResetRunControlFlags();
+        // No work offset: a program an earlier test ran may have left its offsets behind.
+        WorkOffsetSource = WorkOffsetHooks{};
         ReleaseAllKeys();
         StockOperationRunning = 0;
         EmptyClipboard();
@@ -83,6 +85,7 @@ protected:
         for (double& p : PickedPoint) {
             p = 0.0;
         }
+        PickAxisLocks = PickAxisLockState{};
         WindowCreateParams main;
         main.className = "MainTest";
         main.procedure = MainProcedure;
