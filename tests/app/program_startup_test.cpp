@@ -43,6 +43,7 @@
 #include "stock/cut_off_removal.h"
 #include "stock/stock_model.h"
 #include "stock/stock_shapes.h"
+#include "support/earlier_program_run.h"
 #include "support/scratch_directory.h"
 #include "support/test_windows.h"
 #include "view/camera.h"
@@ -64,6 +65,7 @@ protected:
         testing::CopySamplesInto(scratch);
         previous_ = fs::current_path();
         fs::current_path(scratch.Path());
+        testing::ClearEarlierProgramRun();
         StartPlatformBackend(PlatformBackend::Headless);
         ConnectProgram();
     }

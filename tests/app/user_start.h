@@ -6,10 +6,9 @@
 #include <filesystem>
 
 #include "app/program_wiring.h"
-#include "config/config_records.h"
 #include "platform/backend.h"
 #include "platform/message_box.h"
-#include "services/shared_state.h"
+#include "support/earlier_program_run.h"
 #include "support/scratch_directory.h"
 
 namespace mirexa::testing {
@@ -20,9 +19,7 @@ public:
         testing::CopySamplesInto(scratch_);
         previous_ = std::filesystem::current_path();
         std::filesystem::current_path(scratch_.Path());
-        ResetConfigurationRecords();
-        AutomaticMode.store(0);
-        DrawingSuppressed.store(0);
+        ClearEarlierProgramRun();
         SetMessageBoxResponder({});
         StartPlatformBackend(PlatformBackend::Headless);
         ConnectProgram();

@@ -31,6 +31,7 @@
 #include "shell/startup.h"
 #include "shell/stock_commands.h"
 #include "stock/stock_model.h"
+#include "support/earlier_program_run.h"
 #include "support/scratch_directory.h"
 #include "view/snapshots.h"
 
@@ -83,6 +84,7 @@ protected:
         testing::CopySamplesInto(scratch);
         previous_ = fs::current_path();
         fs::current_path(scratch.Path());
+        testing::ClearEarlierProgramRun();
         ConnectProgram();
     }
     void TearDown() override {

@@ -9,6 +9,7 @@
 #include "config/machine_file.h"
 #include "config/tools_file.h"
 #include "platform/message_box.h"
+#include "services/shared_state.h"
 #include "shell/definition_watch.h"
 #include "support/scratch_directory.h"
 
@@ -24,6 +25,7 @@ TEST(DefinitionWatch, ReportsAMissingFileOnceAndChecksOnlyInTheStartDirectory) {
     }
     const fs::path previous = fs::current_path();
     fs::current_path(scratch.Path());
+    UiLanguage = 0;  // the boxes are read in Japanese
     DefinitionFiles.currentDirectory = scratch.Path() + "/";
     DefinitionFiles.toolsFile = "vmc3.ttl";
     DefinitionFiles.controllerFile = "vmc3.ctl";

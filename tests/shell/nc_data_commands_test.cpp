@@ -30,6 +30,7 @@
 #include "shell_test_support.h"
 #include "stock/stock_grid.h"
 #include "stock/stock_model.h"
+#include "support/definition_state.h"
 #include "support/scoped_log_directory.h"
 #include "support/scratch_directory.h"
 
@@ -46,6 +47,11 @@ protected:
         savedPitch_ = DexelPitch;
         savedController_ = Controller;
         savedMachine_ = Machine;
+        // No tool tables and no tool mounted, whatever definitions an earlier test read (a
+        // mounted T1 would make the programs' T1 M06 no change at all), and none of the modes
+        // an interpreter reset keeps from an earlier run (its work offset number).
+        testing::ResetDefinitionTables();
+        NcRun = NcRunState{};
         AutomaticMode.store(1);
         UiLanguage.store(1);
         BatchFailureCode.store(0);
@@ -61,6 +67,9 @@ protected:
         FreeStockModel(&CurrentStockModel());
         CurrentStockModel() = StockModel{};
         ResetStockCommands();
+        // The tool tables and machine models the sample definitions filled, and the count of
+        // models they could not use, which an unattended run would take for a failure.
+        testing::ResetDefinitionTables();
         DefinitionFiles = savedFiles_;
         CommandLine = savedCommandLine_;
         Settings = savedSettings_;

@@ -10,6 +10,7 @@
 #include "services/progress.h"
 #include "services/shared_state.h"
 #include "services/ui_hooks.h"
+#include "shell/automation_thread.h"
 #include "shell/main_window.h"
 #include "shell/message_file.h"
 #include "shell/option_commands.h"
@@ -71,6 +72,8 @@ void ResetShellState() {
     StatusInputs = StatusBarInputs{};
     ControlOriginOffset = MotionPosition{};
     AbortedBatchRunMark.store(0);
+    // A program run in automatic mode keeps its abort signal handlers to its end.
+    RestoreAbortSignalHandlers();
     RunIsBatch.store(0);
     WorkerShutdownRequested.store(0);
     UiLanguage.store(0);

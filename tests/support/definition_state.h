@@ -31,8 +31,9 @@ inline void ResetCurrentTool() {
 }
 
 // The tables of the controller, machine, tools and holder files: replace table, block-skip
-// switches, offset, feed and reference memories, work offsets, machine models, tool tables and
-// mounted tools, and the current tool. The settings records are left as they are.
+// switches, offset, feed and reference memories, work offsets, machine models (and the count of
+// unusable ones), tool tables and mounted tools, and the current tool. The settings records are
+// left as they are.
 inline void ResetDefinitionTables() {
     FreeToolTables();
     Controller = ControllerDefinition{};
@@ -51,6 +52,7 @@ inline void ResetDefinitionTables() {
     Machine = MachineDefinition{};
     MachineModelNames = MachineModelEntries{};
     FreeMachineModels();
+    UnusableMachineModels.store(0);
     ResetCurrentTool();
     MountedTools = MountedToolLayout{};
     ToolFile = ToolFileState{};
