@@ -160,8 +160,13 @@ int RunProgram(const ProgramStart& start) {
     AbortedBatchRunMark.store(0);
     // The plug-ins, no stock and no NC text yet, then the command line.
     CallHook(s.loadPlugins);
-    FreeStockModel(&StockModels[CurrentStockIndex.load()]);
+    // A freed grid keeps its node counts: the records are emptied as well, so that nothing
+    // takes the released tables for a stock.
+    StockModel& stock = StockModels[CurrentStockIndex.load()];
+    FreeStockModel(&stock);
+    stock = StockModel{};
     FreeStockModel(&BasicModel);
+    BasicModel = StockModel{};
     FreeNcProgramText();
     ReadProgramCommandLine(start.commandLine);
     CurrentView.zoom = 1.0;

@@ -20,6 +20,8 @@
 #include "shell/run_commands.h"
 #include "shell/worker_threads.h"
 #include "shell_test_support.h"
+#include "stock/stock_grid.h"
+#include "stock/stock_shapes.h"
 #include "support/scratch_directory.h"
 
 namespace mirexa {
@@ -112,6 +114,24 @@ TEST_F(StartupTest, AutomaticRunWithoutAnAutomationBodyEndsAtOnce) {
     start.commandLine = "-D(10,10,0,0,0,-5)";
     EXPECT_EQ(RunProgram(start), 0);
     EXPECT_FALSE(HasWorkerThread(AutomationThread));
+}
+
+// A start begins with no stock and no basic model, whatever the slots held: a freed grid that
+// still had its node counts would pass for a stock and be cut through its released tables.
+TEST_F(StartupTest, AStartBeginsWithNoStockAndNoBasicModel) {
+    const double box[6] = {0, 0, -10, 20, 10, 0};
+    StockModel& stock = StockModels[CurrentStockIndex.load()];
+    ASSERT_EQ(CreateBoxStockIdentity(&stock, box, 1.0), 1);
+    ASSERT_EQ(CreateBoxStockIdentity(&BasicModel, box, 1.0), 1);
+    ProgramStart start;
+    start.closeWhenIdle = 1;
+    EXPECT_EQ(RunProgram(start), 0);
+    for (const StockModel* model : {&stock, &BasicModel}) {
+        EXPECT_EQ(model->nx, 0);
+        EXPECT_EQ(model->ny, 0);
+        EXPECT_EQ(model->nz, 0);
+        EXPECT_EQ(model->nodesX, nullptr);
+    }
 }
 
 TEST_F(StartupTest, ExitCodeIsMinusOneAfterAnAbortedBatchRun) {
