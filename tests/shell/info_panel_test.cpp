@@ -242,6 +242,11 @@ protected:
         ManualJog = ManualJogState{};
         CurrentMachinePose = MachinePose{};
         CurrentMachine = MachineGeometry{};
+        // The machine position is the program position: no work origin, tool length or mode
+        // an earlier test left.
+        WorkOrigin = MotionPosition{};
+        CurrentToolValues = KinematicsToolValues{};
+        KinematicsMode = KinematicsModeFlags{};
         InstallInfoPanelHooks();
         OpenMainWindow();
         DeliverPending();

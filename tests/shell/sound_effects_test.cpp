@@ -9,6 +9,7 @@
 #include "platform/backend.h"
 #include "platform/default_viewer.h"
 #include "platform/sound.h"
+#include "services/shared_state.h"
 #include "shell/environment_info.h"
 #include "shell/main_window.h"
 #include "shell/sound_effects.h"
@@ -33,6 +34,7 @@ protected:
         fs::current_path(scratch.At("run"));
         FreeSoundEffects();
         SoundEffects = {};
+        AutomaticMode.store(0);  // a user is there: listed windows open in the viewer
         SetSoundRecorder([this](const std::uint8_t* bytes, std::size_t size, int flags) {
             played.push_back({std::string(reinterpret_cast<const char*>(bytes), size), flags});
         });
