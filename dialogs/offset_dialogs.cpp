@@ -93,6 +93,34 @@ MessageResult NotifyPageChange(WindowHandle dialog, MessageLParam lparam) {
     return 1;
 }
 
+// A paged dialog: the tab bar's notifications turn the pages; the rest is the frame of a state
+// dialog.
+template <typename State, void (*Init)(WindowHandle, State&), int (*Read)(WindowHandle, State&),
+          void (*Show)(WindowHandle, const State&), void (*Command)(WindowHandle, State&, int),
+          void (*Accept)(WindowHandle, State&)>
+MessageResult PagedDlgProc(WindowHandle dialog, unsigned message, MessageWParam wparam,
+                           MessageLParam lparam) {
+    if (message == WM_NOTIFY) {
+        return NotifyPageChange<State, Read, Show>(dialog, lparam);
+    }
+    return StateDlgProc<State, Init, Command, Accept>(dialog, message, wparam, lparam);
+}
+
+// The check box that says whether OK also renews the controller file.
+void ShowModifyFile(WindowHandle dialog) {
+    CheckDlgButton(dialog, kModifyFileId, ModifyControllerFile ? BST_CHECKED : BST_UNCHECKED);
+}
+
+// A click on that check box turns the choice over; 1 when id was the box.
+int ClickModifyFile(WindowHandle dialog, int id) {
+    if (id != kModifyFileId) {
+        return 0;
+    }
+    ModifyControllerFile = 1 - ModifyControllerFile;
+    ShowModifyFile(dialog);
+    return 1;
+}
+
 // The letter of a controller axis (0..4) as the labels show it.
 char AxisLetter(int axis) {
     return Controller.axes.labels[axis][1];
@@ -150,6 +178,15 @@ void RewriteControllerMemories(WindowHandle dialog, unsigned kinds) {
                              : "CTLファイルを書き込めません") +
         "。ファイルは元のままです。値はメモリに保持され、次のOKで書き込みます。";
     ShowDialogWarning(dialog, english.c_str(), japanese.c_str());
+}
+
+// The end of an accepted memory dialog: the controller file is renewed when it is to be modified
+// and the values changed or an earlier rewrite of these kinds is still pending.
+void EndMemoryDialog(WindowHandle dialog, unsigned kinds, bool changed) {
+    if (ModifyControllerFile && (changed || (PendingControllerRewrites & kinds))) {
+        RewriteControllerMemories(dialog, kinds);
+    }
+    EndDialog(dialog, 1);
 }
 
 // Plays the system alarm and then "pokin.wav" when sounds are on.
@@ -245,7 +282,7 @@ void InitOffsetDialog(WindowHandle dialog, OffsetDialogState& state) {
     for (int page = 0; page < kOffsetPages; ++page) {
         InsertTabItem(dialog, kTabBarId, page, OffsetPageLabel(page));
     }
-    CheckDlgButton(dialog, kModifyFileId, ModifyControllerFile ? BST_CHECKED : BST_UNCHECKED);
+    ShowModifyFile(dialog);
     ShowOffsetPage(dialog, state);
 }
 
@@ -266,37 +303,16 @@ void AcceptOffsetDialog(WindowHandle dialog, OffsetDialogState& state) {
             wear[n] = state.wear[n];
         }
     }
-    const unsigned kind = state.mode == 0 ? kRewriteDOffsets : kRewriteHOffsets;
-    if (ModifyControllerFile && (changed || (PendingControllerRewrites & kind))) {
-        RewriteControllerMemories(dialog, kind);
-    }
-    EndDialog(dialog, 1);
+    EndMemoryDialog(dialog, state.mode == 0 ? kRewriteDOffsets : kRewriteHOffsets, changed);
 }
 
-MessageResult OffsetCodeDlgProc(WindowHandle dialog, unsigned message, MessageWParam wparam,
-                                MessageLParam lparam) {
-    if (message == WM_INITDIALOG) {
-        SetWindowUserData(dialog, lparam);
-        InitOffsetDialog(dialog, *reinterpret_cast<OffsetDialogState*>(lparam));
-        return 1;
-    }
-    if (message == WM_NOTIFY) {
-        return NotifyPageChange<OffsetDialogState, ReadOffsetPage, ShowOffsetPage>(dialog, lparam);
-    }
-    if (message != WM_COMMAND || CommandCodeOf(wparam) != BN_CLICKED) {
-        return message == WM_COMMAND ? 1 : 0;
-    }
-    const int id = CommandIdOf(wparam);
-    if (id == IDOK) {
-        AcceptOffsetDialog(dialog, DialogStateOf<OffsetDialogState>(dialog));
-    } else if (id == IDCANCEL) {
-        EndDialog(dialog, 0);
-    } else if (id == kModifyFileId) {
-        ModifyControllerFile = 1 - ModifyControllerFile;
-        CheckDlgButton(dialog, kModifyFileId, ModifyControllerFile ? BST_CHECKED : BST_UNCHECKED);
-    }
-    return 1;
+void OffsetDialogCommand(WindowHandle dialog, OffsetDialogState&, int id) {
+    ClickModifyFile(dialog, id);
 }
+
+constexpr auto OffsetCodeDlgProc =
+    PagedDlgProc<OffsetDialogState, InitOffsetDialog, ReadOffsetPage, ShowOffsetPage,
+                 OffsetDialogCommand, AcceptOffsetDialog>;
 
 // --- Work coordinates (263) -------------------------------------------------------------------
 
@@ -427,7 +443,7 @@ void InitWorkDialog(WindowHandle dialog, WorkDialogState& state) {
     for (int page = 0; page < kWorkPages; ++page) {
         InsertTabItem(dialog, kTabBarId, page, FormatDialogInteger("%d", page * kWorkRows + 1));
     }
-    CheckDlgButton(dialog, kModifyFileId, ModifyControllerFile ? BST_CHECKED : BST_UNCHECKED);
+    ShowModifyFile(dialog);
     ShowWorkPage(dialog, state);
 }
 
@@ -452,47 +468,29 @@ void AcceptWorkDialog(WindowHandle dialog, WorkDialogState& state) {
     }
     // The interpreter takes the table and the system from here on.
     ResetInterpreterState();
-    if (ModifyControllerFile && (changed || (PendingControllerRewrites & kRewriteWorkOffsets))) {
-        RewriteControllerMemories(dialog, kRewriteWorkOffsets);
-    }
-    EndDialog(dialog, 1);
+    EndMemoryDialog(dialog, kRewriteWorkOffsets, changed);
 }
 
-MessageResult WorkCoordDlgProc(WindowHandle dialog, unsigned message, MessageWParam wparam,
-                               MessageLParam lparam) {
-    if (message == WM_INITDIALOG) {
-        SetWindowUserData(dialog, lparam);
-        InitWorkDialog(dialog, *reinterpret_cast<WorkDialogState*>(lparam));
-        return 1;
+void WorkDialogCommand(WindowHandle dialog, WorkDialogState& state, int id) {
+    if (ClickModifyFile(dialog, id)) {
+        return;
     }
-    if (message == WM_NOTIFY) {
-        return NotifyPageChange<WorkDialogState, ReadWorkPage, ShowWorkPage>(dialog, lparam);
-    }
-    if (message != WM_COMMAND) {
-        return 0;
-    }
-    WorkDialogState& state = DialogStateOf<WorkDialogState>(dialog);
-    const int id = CommandIdOf(wparam);
-    if (CommandCodeOf(wparam) == EN_KILLFOCUS) {
-        LeaveWorkField(dialog, state, id);
-        return 1;
-    }
-    if (CommandCodeOf(wparam) != BN_CLICKED) {
-        return 1;
-    }
-    if (id == IDOK) {
-        AcceptWorkDialog(dialog, state);
-    } else if (id == IDCANCEL) {
-        EndDialog(dialog, 0);
-    } else if (id == kModifyFileId) {
-        ModifyControllerFile = 1 - ModifyControllerFile;
-        CheckDlgButton(dialog, kModifyFileId, ModifyControllerFile ? BST_CHECKED : BST_UNCHECKED);
-    } else if (id >= kStateIds && id < kStateIds + kWorkRows) {
+    if (id >= kStateIds && id < kStateIds + kWorkRows) {
         ClickStateButton(dialog, state, id - kStateIds);
     } else if (id >= kStylusIds && id < kStylusIds + kWorkRows) {
         SetRowFromStylus(dialog, id - kStylusIds);
     }
-    return 1;
+}
+
+// A field left (EN_KILLFOCUS) is read at once; the rest is the paged frame.
+MessageResult WorkCoordDlgProc(WindowHandle dialog, unsigned message, MessageWParam wparam,
+                               MessageLParam lparam) {
+    if (message == WM_COMMAND && CommandCodeOf(wparam) == EN_KILLFOCUS) {
+        LeaveWorkField(dialog, DialogStateOf<WorkDialogState>(dialog), CommandIdOf(wparam));
+        return 1;
+    }
+    return PagedDlgProc<WorkDialogState, InitWorkDialog, ReadWorkPage, ShowWorkPage,
+                        WorkDialogCommand, AcceptWorkDialog>(dialog, message, wparam, lparam);
 }
 
 // --- Control point (155) ----------------------------------------------------------------------
@@ -632,31 +630,15 @@ void AcceptControlPoint(WindowHandle dialog, ControlPointState& state) {
     }
 }
 
-MessageResult ControlPointDlgProc(WindowHandle dialog, unsigned message, MessageWParam wparam,
-                                  MessageLParam lparam) {
-    if (message == WM_INITDIALOG) {
-        SetWindowUserData(dialog, lparam);
-        InitControlPoint(dialog, *reinterpret_cast<ControlPointState*>(lparam));
-        return 1;
-    }
-    if (message != WM_COMMAND) {
-        return 0;
-    }
-    if (CommandCodeOf(wparam) != BN_CLICKED) {
-        return 1;
-    }
-    ControlPointState& state = DialogStateOf<ControlPointState>(dialog);
-    const int id = CommandIdOf(wparam);
-    if (id == IDOK) {
-        AcceptControlPoint(dialog, state);
-    } else if (id == IDCANCEL) {
-        EndDialog(dialog, 0);
-    } else if (int kind = IndexOfId(kKindIds, 2, id); kind >= 0) {
+void ControlPointCommand(WindowHandle dialog, ControlPointState& state, int id) {
+    if (int kind = IndexOfId(kKindIds, 2, id); kind >= 0) {
         SwitchControlPointKind(dialog, state, kind);
         CheckRadioGroup(dialog, kKindIds, 2, state.kind);
     }
-    return 1;
 }
+
+constexpr auto ControlPointDlgProc =
+    StateDlgProc<ControlPointState, InitControlPoint, ControlPointCommand, AcceptControlPoint>;
 
 // --- Basis-point note (225) -------------------------------------------------------------------
 
