@@ -96,78 +96,86 @@ int FindPairChoice(int id, int* pair, std::int32_t* value) {
     return 0;
 }
 
-MessageResult InterferenceCheckDlgProc(WindowHandle dialog, unsigned message, MessageWParam wparam,
-                                       MessageLParam lparam) {
+// The frame both check dialogs share: the working copy is loaded and shown on WM_INITDIALOG; OK
+// stores it into the settings, Cancel drops it, and every other command goes to Choose.
+template <typename State, void (*Init)(WindowHandle, State&), void (*Store)(const State&),
+          void (*Choose)(WindowHandle, State&, int)>
+MessageResult CheckDlgProc(WindowHandle dialog, unsigned message, MessageWParam wparam,
+                           MessageLParam lparam) {
     if (message == WM_INITDIALOG) {
         SetWindowUserData(dialog, lparam);
-        CutCheckState& state = *reinterpret_cast<CutCheckState*>(lparam);
         BeginDialog(dialog);
-        for (int row = 0; row < 4; ++row) {
-            state.values[row] = Checks.*kCutChecks[row].setting;
-        }
-        CheckCutCheckButtons(dialog, state);
+        Init(dialog, *reinterpret_cast<State*>(lparam));
         return 1;
     }
     if (message != WM_COMMAND) {
         return 0;
     }
-    CutCheckState& state = DialogStateOf<CutCheckState>(dialog);
+    State& state = DialogStateOf<State>(dialog);
     const int id = CommandIdOf(wparam);
-    int row = 0;
-    std::int32_t value = 0;
     if (id == IDOK) {
-        for (int r = 0; r < 4; ++r) {
-            Checks.*kCutChecks[r].setting = state.values[r];
-        }
-        UpdateStopOnCheckFlag();
-        EndDialog(dialog, 1);
-        return 1;
-    }
-    if (id == IDCANCEL) {
-        EndDialog(dialog, 0);
-        return 1;
-    }
-    if (FindCutChoice(id, &row, &value)) {
-        state.values[row] = value;
-    }
-    CheckCutCheckButtons(dialog, state);
-    return 1;
-}
-
-MessageResult StructureInterferenceDlgProc(WindowHandle dialog, unsigned message,
-                                           MessageWParam wparam, MessageLParam lparam) {
-    if (message == WM_INITDIALOG) {
-        SetWindowUserData(dialog, lparam);
-        StructureState& state = *reinterpret_cast<StructureState*>(lparam);
-        BeginDialog(dialog);
-        for (int pair = 0; pair < kStructurePairCount; ++pair) {
-            state.values[pair] = Checks.structurePairs[pair];
-        }
-        CheckPairButtons(dialog, state);
-        return 1;
-    }
-    if (message != WM_COMMAND) {
-        return 0;
-    }
-    StructureState& state = DialogStateOf<StructureState>(dialog);
-    const int id = CommandIdOf(wparam);
-    int pair = 0;
-    std::int32_t value = 0;
-    if (id == IDOK) {
-        // Every pair is stored, whatever parts the machine has.
-        for (int p = 0; p < kStructurePairCount; ++p) {
-            Checks.structurePairs[p] = state.values[p];
-        }
+        Store(state);
         UpdateStopOnCheckFlag();
         EndDialog(dialog, 1);
     } else if (id == IDCANCEL) {
         EndDialog(dialog, 0);
-    } else if (FindPairChoice(id, &pair, &value)) {
-        // The buttons of a pair check themselves.
-        state.values[pair] = value;
+    } else {
+        Choose(dialog, state, id);
     }
     return 1;
 }
+
+void InitCutChecks(WindowHandle dialog, CutCheckState& state) {
+    for (int row = 0; row < 4; ++row) {
+        state.values[row] = Checks.*kCutChecks[row].setting;
+    }
+    CheckCutCheckButtons(dialog, state);
+}
+
+void StoreCutChecks(const CutCheckState& state) {
+    for (int row = 0; row < 4; ++row) {
+        Checks.*kCutChecks[row].setting = state.values[row];
+    }
+}
+
+// A button of a row is taken, and the rows' buttons are shown again after any other command.
+void ChooseCutCheck(WindowHandle dialog, CutCheckState& state, int id) {
+    int row = 0;
+    std::int32_t value = 0;
+    if (FindCutChoice(id, &row, &value)) {
+        state.values[row] = value;
+    }
+    CheckCutCheckButtons(dialog, state);
+}
+
+constexpr auto InterferenceCheckDlgProc =
+    CheckDlgProc<CutCheckState, InitCutChecks, StoreCutChecks, ChooseCutCheck>;
+
+void InitStructurePairs(WindowHandle dialog, StructureState& state) {
+    for (int pair = 0; pair < kStructurePairCount; ++pair) {
+        state.values[pair] = Checks.structurePairs[pair];
+    }
+    CheckPairButtons(dialog, state);
+}
+
+// Every pair is stored, whatever parts the machine has.
+void StoreStructurePairs(const StructureState& state) {
+    for (int pair = 0; pair < kStructurePairCount; ++pair) {
+        Checks.structurePairs[pair] = state.values[pair];
+    }
+}
+
+// The buttons of a pair check themselves.
+void ChooseStructurePair(WindowHandle, StructureState& state, int id) {
+    int pair = 0;
+    std::int32_t value = 0;
+    if (FindPairChoice(id, &pair, &value)) {
+        state.values[pair] = value;
+    }
+}
+
+constexpr auto StructureInterferenceDlgProc =
+    CheckDlgProc<StructureState, InitStructurePairs, StoreStructurePairs, ChooseStructurePair>;
 
 }  // namespace
 
