@@ -180,23 +180,15 @@ constexpr auto StructureInterferenceDlgProc =
 }  // namespace
 
 int OpenInterferenceCheckDialog() {
-    if (RefuseDuringRun()) {
-        return 0;
-    }
     CutCheckState state;
-    return Opened(OpenModalDialog(IDD_INTERFERENCE_CHECK, MainWindow.load(),
-                                  InterferenceCheckDlgProc,
-                                  reinterpret_cast<MessageLParam>(&state)));
+    return OpenOutsideRun(IDD_INTERFERENCE_CHECK, InterferenceCheckDlgProc,
+                          reinterpret_cast<MessageLParam>(&state));
 }
 
 int OpenStructureInterferenceDialog() {
-    if (RefuseDuringRun()) {
-        return 0;
-    }
     StructureState state;
-    return Opened(OpenModalDialog(IDD_STRUCTURE_INTERFERENCE, MainWindow.load(),
-                                  StructureInterferenceDlgProc,
-                                  reinterpret_cast<MessageLParam>(&state)));
+    return OpenOutsideRun(IDD_STRUCTURE_INTERFERENCE, StructureInterferenceDlgProc,
+                          reinterpret_cast<MessageLParam>(&state));
 }
 
 }  // namespace mirexa

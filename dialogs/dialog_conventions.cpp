@@ -182,6 +182,13 @@ int RefuseDuringRun() {
     return 1;
 }
 
+int OpenOutsideRun(int templateId, DialogProcedure procedure, MessageLParam param) {
+    if (RefuseDuringRun()) {
+        return 0;
+    }
+    return OpenModalDialog(templateId, MainWindow.load(), procedure, param) == 1 ? 1 : 0;
+}
+
 void CheckRadioGroup(WindowHandle dialog, const int* ids, std::size_t count, int chosen) {
     for (std::size_t i = 0; i < count; ++i) {
         CheckDlgButton(dialog, ids[i], static_cast<int>(i) == chosen ? BST_CHECKED : BST_UNCHECKED);

@@ -62,6 +62,10 @@ void ShowDialogWarning(WindowHandle dialog, const char* english, const char* jap
 // runs.
 int RefuseDuringRun();
 
+// Such a dialog over the main window, param its working copy: 1 when it ended with OK; 0 when
+// it was refused during a run, cancelled or has no template.
+int OpenOutsideRun(int templateId, DialogProcedure procedure, MessageLParam param);
+
 // Checks the button of the group at index chosen and unchecks the others.
 void CheckRadioGroup(WindowHandle dialog, const int* ids, std::size_t count, int chosen);
 // The index of the group's button with that id, or -1.

@@ -710,31 +710,22 @@ void SelectWorkSystem(int entry) {
 }
 
 int OpenOffsetCodeDialog(int mode) {
-    if (RefuseDuringRun()) {
-        return 0;
-    }
     OffsetDialogState state;
     state.mode = mode == 1 ? 1 : 0;
-    return Opened(OpenModalDialog(IDD_OFFSET_CODES, MainWindow.load(), OffsetCodeDlgProc,
-                                  reinterpret_cast<MessageLParam>(&state)));
+    return OpenOutsideRun(IDD_OFFSET_CODES, OffsetCodeDlgProc,
+                          reinterpret_cast<MessageLParam>(&state));
 }
 
 int OpenWorkCoordinatesDialog() {
-    if (RefuseDuringRun()) {
-        return 0;
-    }
     WorkDialogState state;
-    return Opened(OpenModalDialog(IDD_WORK_COORDINATES, MainWindow.load(), WorkCoordDlgProc,
-                                  reinterpret_cast<MessageLParam>(&state)));
+    return OpenOutsideRun(IDD_WORK_COORDINATES, WorkCoordDlgProc,
+                          reinterpret_cast<MessageLParam>(&state));
 }
 
 int OpenControlPointDialog() {
-    if (RefuseDuringRun()) {
-        return 0;
-    }
     ControlPointState state;
-    return Opened(OpenModalDialog(IDD_CONTROL_POINT, MainWindow.load(), ControlPointDlgProc,
-                                  reinterpret_cast<MessageLParam>(&state)));
+    return OpenOutsideRun(IDD_CONTROL_POINT, ControlPointDlgProc,
+                          reinterpret_cast<MessageLParam>(&state));
 }
 
 int OpenSpecifiedPointDialog(WindowHandle owner, double point[3]) {

@@ -394,5 +394,38 @@ TEST_F(OffsetDialogsTest, TheBasisPointNoteShowsTheOriginAndAnyClickAsksTheViewT
     DestroyPlatformWindow(view);
 }
 
+TEST_F(OffsetDialogsTest, EveryDialogARunReadsIsRefusedDuringARunAndOpensOtherwise) {
+    const struct {
+        int (*open)();
+        int templateId;
+    } cases[] = {
+        {[] { return OpenOffsetCodeDialog(0); }, IDD_OFFSET_CODES},
+        {OpenWorkCoordinatesDialog, IDD_WORK_COORDINATES},
+        {OpenControlPointDialog, IDD_CONTROL_POINT},
+        {OpenInterferenceCheckDialog, IDD_INTERFERENCE_CHECK},
+        {OpenStructureInterferenceDialog, IDD_STRUCTURE_INTERFERENCE},
+    };
+    std::vector<int> opened;
+    SetDialogResponder([&opened](WindowHandle dialog, int templateId, int round) {
+        if (round == 0) {
+            opened.push_back(templateId);
+            ClickDlgItem(dialog, IDCANCEL);
+        }
+        return round == 0 ? 1 : 0;
+    });
+    for (const auto& c : cases) {
+        opened.clear();
+        warnings.clear();
+        RunFlags().runMode->store(1);
+        EXPECT_EQ(c.open(), 0) << c.templateId;
+        EXPECT_TRUE(opened.empty()) << c.templateId;
+        EXPECT_EQ(warnings.size(), 1u) << c.templateId;
+        RunFlags().runMode->store(0);
+        EXPECT_EQ(c.open(), 0) << c.templateId;  // cancelled
+        EXPECT_EQ(opened, std::vector<int>{c.templateId});
+        EXPECT_EQ(warnings.size(), 1u) << c.templateId;
+    }
+}
+
 }  // namespace
 }  // namespace mirexa
