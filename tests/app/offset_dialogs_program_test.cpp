@@ -4,7 +4,6 @@
 // the control origin, and a click on the note closes it.
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <string>
 
 #include "app/program_wiring.h"
@@ -25,8 +24,6 @@
 
 namespace mirexa {
 namespace {
-
-namespace fs = std::filesystem;
 
 struct NoteSeen {
     int closes = 0;
@@ -58,10 +55,7 @@ int AnswerMenuDialogs(WindowHandle dialog, int templateId, int round) {
 NoteSeen noteSeen;
 
 TEST(OffsetDialogsInTheProgram, MenuCommandsStoreTheChoicesAndTheViewOpensTheBasisPointNote) {
-    testing::ScratchDirectory scratch;
-    testing::CopySamplesInto(scratch);
-    const fs::path previous = fs::current_path();
-    fs::current_path(scratch.Path());
+    const testing::SampleWorkingDirectory scratch;
     ResetConfigurationRecords();
     AutomaticMode.store(0);
     DrawingSuppressed.store(0);
@@ -107,7 +101,6 @@ TEST(OffsetDialogsInTheProgram, MenuCommandsStoreTheChoicesAndTheViewOpensTheBas
     EXPECT_EQ(RunProgram(start), 0);
     SetMessageObserver({});
     ControlOriginOffset = MotionPosition{};
-    fs::current_path(previous);
     EXPECT_EQ(noteSeen.arborCheck, 4);
     EXPECT_EQ(noteSeen.pauseOnEvents, 1);
     EXPECT_EQ(noteSeen.h2, 33.5f);

@@ -62,16 +62,12 @@ const int kRasteriserOnCallingThread = setenv("LP_NUM_THREADS", "0", 0);
 class ProgramStartupTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        testing::CopySamplesInto(scratch);
-        previous_ = fs::current_path();
-        fs::current_path(scratch.Path());
         testing::ClearEarlierProgramRun();
         StartPlatformBackend(PlatformBackend::Headless);
         ConnectProgram();
     }
     void TearDown() override {
         SetMessageObserver({});
-        fs::current_path(previous_);
     }
     int Run(const std::string& commandLine, int closeWhenIdle = 1) {
         ProgramStart start;
@@ -79,10 +75,7 @@ protected:
         start.closeWhenIdle = closeWhenIdle;
         return RunProgram(start);
     }
-    testing::ScratchDirectory scratch;
-
-private:
-    fs::path previous_;
+    testing::SampleWorkingDirectory scratch;
 };
 
 TEST_F(ProgramStartupTest, TheViewWindowTakesItsSizeAndTheSettingsAngles) {

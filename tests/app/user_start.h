@@ -3,8 +3,6 @@
 // nothing left of an earlier unattended run in the same process.
 #pragma once
 
-#include <filesystem>
-
 #include "app/program_wiring.h"
 #include "platform/backend.h"
 #include "platform/message_box.h"
@@ -16,23 +14,16 @@ namespace mirexa::testing {
 class UserStart {
 public:
     UserStart() {
-        testing::CopySamplesInto(scratch_);
-        previous_ = std::filesystem::current_path();
-        std::filesystem::current_path(scratch_.Path());
         ClearEarlierProgramRun();
         SetMessageBoxResponder({});
         StartPlatformBackend(PlatformBackend::Headless);
         ConnectProgram();
     }
-    ~UserStart() {
-        std::filesystem::current_path(previous_);
-    }
     UserStart(const UserStart&) = delete;
     UserStart& operator=(const UserStart&) = delete;
 
 private:
-    ScratchDirectory scratch_;
-    std::filesystem::path previous_;
+    SampleWorkingDirectory scratch_;
 };
 
 }  // namespace mirexa::testing

@@ -16,7 +16,6 @@
 #include <QTest>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 
 #include "app/program_wiring.h"
 #include "config/config_records.h"
@@ -37,8 +36,6 @@
 
 namespace mirexa {
 namespace {
-
-namespace fs = std::filesystem;
 
 // Every word of the record is a filled function pointer.
 bool AllFilled(const void* record, std::size_t size) {
@@ -81,19 +78,10 @@ TEST(QtProgram, WithoutADisplayTheProgramSaysSoInOneLineAndFails) {
 class QtProgramTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        testing::CopySamplesInto(scratch);
-        previous_ = fs::current_path();
-        fs::current_path(scratch.Path());
         testing::ClearEarlierProgramRun();
         ConnectProgram();
     }
-    void TearDown() override {
-        fs::current_path(previous_);
-    }
-    testing::ScratchDirectory scratch;
-
-private:
-    fs::path previous_;
+    testing::SampleWorkingDirectory scratch;
 };
 
 // 1 when the view's widget shows, pixel for pixel, the frame the captures read, at its own size.

@@ -14,30 +14,30 @@ namespace {
 
 enum class Scan { Double, Float, Int, NextDouble, NextFloat, NextInt };
 
+// Runs a scanner of values of type T into a value that starts as -777; returns it as a double.
+template <typename T>
+double Scanned(void (*scanner)(LineCursor*, const char*, T*), LineCursor* cursor,
+               const char* line) {
+    T value = -777;
+    scanner(cursor, line, &value);
+    return value;
+}
+
 // Runs one scanner and returns its value as a double.
 double RunScan(Scan scan, LineCursor* cursor, const char* line) {
-    double d = -777;
-    float f = -777;
-    std::int32_t i = -777;
     switch (scan) {
         case Scan::Double:
-            ScanDouble(cursor, line, &d);
-            return d;
+            return Scanned(ScanDouble, cursor, line);
         case Scan::Float:
-            ScanFloat(cursor, line, &f);
-            return f;
+            return Scanned(ScanFloat, cursor, line);
         case Scan::Int:
-            ScanInt(cursor, line, &i);
-            return i;
+            return Scanned(ScanInt, cursor, line);
         case Scan::NextDouble:
-            ScanNextDouble(cursor, line, &d);
-            return d;
+            return Scanned(ScanNextDouble, cursor, line);
         case Scan::NextFloat:
-            ScanNextFloat(cursor, line, &f);
-            return f;
+            return Scanned(ScanNextFloat, cursor, line);
         case Scan::NextInt:
-            ScanNextInt(cursor, line, &i);
-            return i;
+            return Scanned(ScanNextInt, cursor, line);
     }
     return -1;
 }

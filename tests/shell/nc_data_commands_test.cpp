@@ -31,6 +31,7 @@
 #include "stock/stock_grid.h"
 #include "stock/stock_model.h"
 #include "support/definition_state.h"
+#include "support/saved_globals.h"
 #include "support/scoped_log_directory.h"
 #include "support/scratch_directory.h"
 
@@ -40,13 +41,8 @@ namespace {
 class NcDataCommandTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        savedFiles_ = DefinitionFiles;
-        savedCommandLine_ = CommandLine;
-        savedSettings_ = Settings;
-        savedInitial_ = InitialStock;
-        savedPitch_ = DexelPitch;
-        savedController_ = Controller;
-        savedMachine_ = Machine;
+        saved_.Keep(DefinitionFiles, CommandLine, Settings, InitialStock, DexelPitch, Controller,
+                    Machine);
         // No tool tables and no tool mounted, whatever definitions an earlier test read (a
         // mounted T1 would make the programs' T1 M06 no change at all), and none of the modes
         // an interpreter reset keeps from an earlier run (its work offset number).
@@ -70,13 +66,7 @@ protected:
         // The tool tables and machine models the sample definitions filled, and the count of
         // models they could not use, which an unattended run would take for a failure.
         testing::ResetDefinitionTables();
-        DefinitionFiles = savedFiles_;
-        CommandLine = savedCommandLine_;
-        Settings = savedSettings_;
-        InitialStock = savedInitial_;
-        DexelPitch = savedPitch_;
-        Controller = savedController_;
-        Machine = savedMachine_;
+        saved_.Restore();
         MainWindowData.presetPathFlag = 0;
         UiLanguage.store(0);
         BatchFailureCode.store(0);
@@ -105,13 +95,7 @@ protected:
     testing::ScopedLogDirectory log{scratch.Path()};
 
 private:
-    DefinitionFilePaths savedFiles_;
-    CommandLineSwitches savedCommandLine_;
-    ProgramSettings savedSettings_;
-    StockDefinition savedInitial_;
-    DexelPitchSettings savedPitch_;
-    ControllerDefinition savedController_;
-    MachineDefinition savedMachine_;
+    testing::SavedGlobals saved_;
 };
 
 // A pocket floor of the sample part: X 10..40, Y 5..25 at Z -3 with the first sample tool.

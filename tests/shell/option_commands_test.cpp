@@ -26,6 +26,7 @@
 #include "simulation/run_control.h"
 #include "simulation/run_ui_hooks.h"
 #include "stock/stock_shapes.h"
+#include "support/saved_globals.h"
 #include "support/scratch_directory.h"
 #include "view/camera.h"
 #include "view/view_window.h"
@@ -36,11 +37,7 @@ namespace {
 class OptionCommandTest : public ::testing::Test, public ShellWindowTest {
 protected:
     void SetUp() override {
-        savedController_ = Controller;
-        savedClass_ = MainClass;
-        savedUiHooks_ = RunUiCallbacks;
-        savedPitch_ = DexelPitch;
-        savedFiles_ = DefinitionFiles;
+        saved_.Keep(Controller, MainClass, RunUiCallbacks, DexelPitch, DefinitionFiles);
         ResetShellState();
         RunUiCallbacks = RunUiHooks{};
         MainClass.menu = IDR_MAIN_MENU;
@@ -51,11 +48,7 @@ protected:
     void TearDown() override {
         CloseMainWindow();
         SetMessageBoxResponder({});
-        Controller = savedController_;
-        MainClass = savedClass_;
-        RunUiCallbacks = savedUiHooks_;
-        DexelPitch = savedPitch_;
-        DefinitionFiles = savedFiles_;
+        saved_.Restore();
         StockCommands = StockCommandState{};
         ResetShellState();
     }
@@ -69,11 +62,7 @@ protected:
     testing::ScratchDirectory scratch;
 
 private:
-    ControllerDefinition savedController_;
-    MainWindowClass savedClass_;
-    RunUiHooks savedUiHooks_;
-    DexelPitchSettings savedPitch_;
-    DefinitionFilePaths savedFiles_;
+    testing::SavedGlobals saved_;
 };
 
 // A toggle: its command, its setting, and the item whose check mark shows it (0: none in the

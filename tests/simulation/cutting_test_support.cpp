@@ -153,16 +153,6 @@ bool RayHasMaterialAt(const DexelFamily& family, std::int64_t cell, double c) {
     return false;
 }
 
-namespace {
-CutterSections SavedCutter;
-CutEndMarkRecord SavedMark;
-CheckSettings SavedChecks;
-MotionRecord SavedMotion;
-ToolLengthMeasurements SavedMeasures;
-CuttingHooks SavedHooks;
-KinematicsToolValues SavedToolValues;
-}  // namespace
-
 void WatchRunDrawing() {
     AutomaticMode = 0;
     RunLogFlag = 0;
@@ -170,13 +160,8 @@ void WatchRunDrawing() {
 }
 
 ScopedCuttingState::ScopedCuttingState() {
-    SavedCutter = CurrentCutter;
-    SavedMark = CutEndMark;
-    SavedChecks = Checks;
-    SavedMotion = CurrentMotion;
-    SavedMeasures = ToolLengthMeasured;
-    SavedHooks = CuttingCallbacks;
-    SavedToolValues = CurrentToolValues;
+    saved.Keep(CurrentCutter, CutEndMark, Checks, CurrentMotion, ToolLengthMeasured,
+               CuttingCallbacks, CurrentToolValues);
     CurrentToolValues = KinematicsToolValues{};
     ClearToolLengthMeasurements();
     CurrentMotion.motionType = 1;
@@ -185,13 +170,7 @@ ScopedCuttingState::ScopedCuttingState() {
 }
 
 ScopedCuttingState::~ScopedCuttingState() {
-    CurrentCutter = SavedCutter;
-    CutEndMark = SavedMark;
-    Checks = SavedChecks;
-    CurrentMotion = SavedMotion;
-    ToolLengthMeasured = SavedMeasures;
-    CuttingCallbacks = SavedHooks;
-    CurrentToolValues = SavedToolValues;
+    saved.Restore();
     StockUseState = 0;
     CuttingThreadCount = 1;
     ReleaseCuttingBuffers();

@@ -9,6 +9,7 @@
 
 #include "simulation/cutting_core.h"
 #include "stock/stock_model.h"
+#include "support/saved_globals.h"
 
 namespace mirexa::testing {
 
@@ -57,6 +58,7 @@ void WatchRunDrawing();
 struct ScopedCuttingState {
     ScopedCuttingState();
     ~ScopedCuttingState();
+    SavedGlobals saved;
 };
 
 }  // namespace mirexa::testing

@@ -27,6 +27,7 @@
 #include "simulation/simulation_hooks.h"
 #include "simulation/tool_length_report.h"
 #include "stock/stock_grid.h"
+#include "support/saved_globals.h"
 #include "support/stock_invariants.h"
 
 namespace mirexa {
@@ -64,13 +65,8 @@ private:
 class MoveSteppingTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        savedMachine_ = CurrentMachine;
-        savedPose_ = CurrentMachinePose;
-        savedMode_ = KinematicsMode;
-        savedSettings_ = Settings;
-        savedHooks_ = SimulationCallbacks;
-        savedPitch_ = DexelPitch;
-        savedController_ = KinematicsController;
+        saved_.Keep(CurrentMachine, CurrentMachinePose, KinematicsMode, Settings,
+                    SimulationCallbacks, DexelPitch, KinematicsController);
         ResetRunControlFlags();
         testing::WatchRunDrawing();
         CurrentMachinePose = MachinePose{};
@@ -85,13 +81,7 @@ protected:
     void TearDown() override {
         FreeStockModel(&StockModels[0]);
         StockModels[0] = StockModel{};
-        CurrentMachine = savedMachine_;
-        CurrentMachinePose = savedPose_;
-        KinematicsMode = savedMode_;
-        Settings = savedSettings_;
-        SimulationCallbacks = savedHooks_;
-        DexelPitch = savedPitch_;
-        KinematicsController = savedController_;
+        saved_.Restore();
         ResetRunControlFlags();
         FreeToolTables();
         CurrentTool = CurrentToolRecord{};
@@ -109,13 +99,7 @@ protected:
         CurrentMotion.feed = feed;
     }
     testing::ScopedCuttingState cutting_;
-    MachineGeometry savedMachine_;
-    MachinePose savedPose_;
-    KinematicsModeFlags savedMode_;
-    ProgramSettings savedSettings_;
-    SimulationHooks savedHooks_;
-    DexelPitchSettings savedPitch_;
-    KinematicsControllerSettings savedController_;
+    testing::SavedGlobals saved_;
     StepBlockInfo block_;
 };
 

@@ -27,6 +27,7 @@
 #include "simulation/simulation_thread.h"
 #include "simulation/tool_length_report.h"
 #include "stock/stock_grid.h"
+#include "support/saved_globals.h"
 #include "support/scoped_log_directory.h"
 #include "support/scratch_directory.h"
 #include "support/stock_invariants.h"
@@ -37,11 +38,8 @@ namespace {
 class NurbsSteppingTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        savedMachine_ = CurrentMachine;
-        savedPose_ = CurrentMachinePose;
-        savedHooks_ = SimulationCallbacks;
-        savedPitch_ = DexelPitch;
-        savedStopOption_ = Controller.stopOption;
+        saved_.Keep(CurrentMachine, CurrentMachinePose, SimulationCallbacks, DexelPitch,
+                    Controller.stopOption);
         ResetRunControlFlags();
         testing::WatchRunDrawing();
         NcRun = NcRunState{};
@@ -58,11 +56,7 @@ protected:
     void TearDown() override {
         FreeStockModel(&StockModels[0]);
         StockModels[0] = StockModel{};
-        CurrentMachine = savedMachine_;
-        CurrentMachinePose = savedPose_;
-        SimulationCallbacks = savedHooks_;
-        DexelPitch = savedPitch_;
-        Controller.stopOption = savedStopOption_;
+        saved_.Restore();
         ResetRunControlFlags();
         FreeToolTables();
         FreeNurbsBuffers();
@@ -126,11 +120,7 @@ protected:
     }
 
     testing::ScopedCuttingState cutting_;
-    MachineGeometry savedMachine_;
-    MachinePose savedPose_;
-    SimulationHooks savedHooks_;
-    DexelPitchSettings savedPitch_;
-    std::int32_t savedStopOption_ = {};
+    testing::SavedGlobals saved_;
     StepBlockInfo block_;
 };
 

@@ -61,6 +61,23 @@ inline void CopySamplesInto(const ScratchDirectory& scratch) {
                               std::filesystem::copy_options::overwrite_existing);
     }
 }
+
+// A scratch directory holding a copy of the bundled samples, the working directory while it
+// lives (the program reads its definitions and writes its files there).
+class SampleWorkingDirectory : public ScratchDirectory {
+public:
+    SampleWorkingDirectory() {
+        CopySamplesInto(*this);
+        previous_ = std::filesystem::current_path();
+        std::filesystem::current_path(Path());
+    }
+    ~SampleWorkingDirectory() {
+        std::filesystem::current_path(previous_);
+    }
+
+private:
+    std::filesystem::path previous_;
+};
 #endif
 
 // The whole content of a file, "" when it cannot be read.

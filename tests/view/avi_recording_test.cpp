@@ -23,6 +23,7 @@
 #include "simulation/run_ui_hooks.h"
 #include "simulation/simulation_hooks.h"
 #include "support/avi_file_reader.h"
+#include "support/saved_globals.h"
 #include "support/scratch_directory.h"
 #include "view/snapshots.h"
 #include "view/view_hooks.h"
@@ -57,6 +58,7 @@ int PanelHides = 0;
 class AviRecordingTest : public ::testing::Test {
 protected:
     void SetUp() override {
+        saved_.Keep(Settings, DefinitionFiles, ViewCapture, ViewPixelSource, CaptureReadBuffer);
         directory_ = scratch_.Path();
         Settings.videoDirectory = directory_.string();
         Settings.ncDirectory = (directory_ / "nc").string();
@@ -88,11 +90,7 @@ protected:
         StopAviRecording();
         AviRecorder.sizeLimit = kAviDefaultSizeLimit;
         SetMessageBoxResponder(previousResponder_);
-        Settings = saved_;
-        DefinitionFiles = savedFiles_;
-        ViewCapture = savedCapture_;
-        ViewPixelSource = savedSource_;
-        CaptureReadBuffer = savedReadBuffer_;
+        saved_.Restore();
         ViewCallbacks = ViewHooks{};
         SimulationState = 1;
         ResetRunStatus();
@@ -121,11 +119,7 @@ protected:
     fs::path directory_;
     std::vector<std::string> messages_;
     MessageBoxResponder previousResponder_;
-    ProgramSettings saved_ = Settings;
-    DefinitionFilePaths savedFiles_ = DefinitionFiles;
-    CaptureGeometry savedCapture_ = ViewCapture;
-    ViewPixelReader savedSource_ = ViewPixelSource;
-    int savedReadBuffer_ = CaptureReadBuffer;
+    testing::SavedGlobals saved_;
 };
 
 TEST_F(AviRecordingTest, FilesAreNamedAfterTheProgramOrFixedAndFallBackToTheNcFolder) {
