@@ -439,7 +439,8 @@ int UpdateCtlOffsetMemories(unsigned kinds) {
         return kOffsetRewriteWriteFailed;
     }
     const bool backup = RewriteBatch.depth == 0 || !RewriteBatch.backupMade;
-    if (backup && !ReplaceFileContents(actual + ".bak", content, 1, static_cast<int>(mode))) {
+    if (backup && !ReplaceFileContents(actual + ".bak", content, 1, static_cast<int>(mode),
+                                       FileLinks::Replace)) {
         AbandonFileReplacement(&replacement);
         return kOffsetRewriteBackupFailed;
     }

@@ -175,7 +175,14 @@ int SaveSettingsToIni(const MainWindowPlacement& placement, std::vector<std::str
     for (const DefineOptionChange& change : ListDefineOptionChanges(path)) {
         w.Write("Define", change.key, change.text);
     }
-    if (!WriteProfileValues(w.entries, path)) {
+    int inUse = 0;
+    if (!WriteProfileValues(w.entries, path, &inUse)) {
+        if (inUse != 0) {
+            AppendConfigMessage(
+                messages, "The settings file is in use by another program and was not written",
+                "設定ファイルは他のプログラムが使用中のため書き込みませんでした", path);
+            return 0;
+        }
         AppendConfigMessage(messages, "The settings file cannot be written",
                             "設定ファイルに書き込めません", path);
         return 0;

@@ -8,6 +8,7 @@
 #include "nc/nc_controller_view.h"
 #include "nc/nc_run_state.h"
 #include "platform/default_viewer.h"
+#include "platform/file_reading.h"
 #include "platform/write_faults.h"
 #include "services/program_log.h"
 #include "services/shared_state.h"
@@ -48,8 +49,11 @@ int WriteRadiusOffsetAlarm(int firstOfRun, double radius, int lineNumber, const 
     std::string text;
     if (firstOfRun || AlarmReport.file == nullptr) {
         CloseAlarmStream();
-        AlarmReport.file = std::fopen(AlarmReport.path.c_str(), firstOfRun ? "w" : "a");
+        // A link or FIFO planted under the report's name is neither written through nor
+        // waited on: the report is then not written, and the log says why.
+        AlarmReport.file = OpenRegularFileForWriting(AlarmReport.path, firstOfRun ? "w" : "a");
         if (AlarmReport.file == nullptr) {
+            LogOutputRefusal(AlarmReport.path, errno);
             return 0;
         }
         AlarmReport.writeFailed = 0;

@@ -7,6 +7,7 @@
 
 #include <cstring>
 
+#include "platform/file_replacement.h"
 #include "platform/write_faults.h"
 
 namespace mirexa {
@@ -81,7 +82,12 @@ int OpenAviFile(AviFileWriter* writer, const char* path, std::uint64_t sizeLimit
         return kAviBadArguments;
     }
     *writer = AviFileWriter{};
-    writer->file = std::fopen(path, "wb");
+    // The recording goes to a temporary file beside the target; an earlier recording of that
+    // name stays until the new one is finished.
+    if (!BeginFileReplacement(path, &writer->replacement, -1, FileLinks::Replace)) {
+        return kAviCannotCreate;
+    }
+    writer->file = OpenFileReplacementStream(&writer->replacement);
     if (writer->file == nullptr) {
         return kAviCannotCreate;
     }
@@ -206,8 +212,7 @@ int CloseAviFile(AviFileWriter* w) {
         return kAviBadArguments;
     }
     if (!w->headersWritten) {
-        CloseStream(w->file);
-        std::remove(w->path.c_str());
+        AbandonFileReplacement(&w->replacement);
         *w = AviFileWriter{};
         return kAviOk;
     }
@@ -233,7 +238,13 @@ int CloseAviFile(AviFileWriter* w) {
     ok = ok && PatchU32(w, kRiffSizeAt, static_cast<std::uint32_t>(total - 8)) &&
          PatchU32(w, kTotalFramesAt, frames) && PatchU32(w, kStreamLengthAt, frames) &&
          PatchU32(w, kMovieListSizeAt, static_cast<std::uint32_t>(w->endOffset - kMovieTagAt));
-    ok = CloseStream(w->file) == 0 && ok;
+    // 4. The finished recording (its whole frames) takes the target's place; when finishing
+    // failed (a full disk) it is removed and the earlier recording of the name stays.
+    if (ok) {
+        ok = FinishFileReplacement(&w->replacement, 0) != 0;
+    } else {
+        AbandonFileReplacement(&w->replacement);
+    }
     *w = AviFileWriter{};
     return ok ? kAviOk : kAviWriteFailed;
 }

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/file_replacement.h"
+
 namespace mirexa {
 
 // A plain RIFF file must stay below 2 GB (sizes are 32-bit and many readers take them as
@@ -28,7 +30,8 @@ inline constexpr int kAviSizeLimit = -3;     // the frame would take the file pa
 
 // One file being written. Fields are the writer's; callers read them.
 struct AviFileWriter {
-    std::FILE* file = {};
+    FileReplacement replacement = {};  // the temporary file beside the target
+    std::FILE* file = {};              // its stream (owned by the replacement)
     std::string path = {};
     int width = {};                 // pixels
     int height = {};                // pixels
@@ -44,8 +47,10 @@ struct AviFileWriter {
     std::vector<std::uint32_t> frameOffsets = {};  // of each frame chunk, from the "movi" tag
 };
 
-// Creates (or truncates) the file for a recording that must stay within sizeLimit bytes.
-// Nothing is written until WriteAviHeaders. kAviOk, kAviBadArguments for an empty path, or
+// Starts a recording into path that must stay within sizeLimit bytes: the frames go to a
+// temporary file beside it (FileReplacement), and an earlier file of that name stays as it is
+// until CloseAviFile renames the finished recording over it. Nothing is written until
+// WriteAviHeaders. kAviOk, kAviBadArguments for an empty path, or
 // kAviCannotCreate.
 int OpenAviFile(AviFileWriter* writer, const char* path,
                 std::uint64_t sizeLimit = kAviDefaultSizeLimit);
@@ -64,9 +69,10 @@ int WriteAviHeaders(AviFileWriter* writer, int width, int height, std::uint32_t 
 int AppendAviFrame(AviFileWriter* writer, const std::uint8_t* pixels, std::size_t size);
 
 // Finishes and closes the file: writes the index of the whole frames behind the last of them,
-// cuts off anything after it, and sets the sizes and frame counts of the headers. A file whose
-// headers were never written is closed and removed. The writer is reset. kAviOk, or
-// kAviWriteFailed when finishing failed (the file is then left as it is).
+// cuts off anything after it, sets the sizes and frame counts of the headers and renames the
+// recording over the target. A recording whose headers were never written is removed. The
+// writer is reset. kAviOk, or kAviWriteFailed when finishing failed: the recording is then
+// removed and the earlier file of the name is kept.
 int CloseAviFile(AviFileWriter* writer);
 
 // Frames written so far.

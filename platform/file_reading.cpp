@@ -1,4 +1,5 @@
-// Regular-file opening for the readers, bounded whole-file reads and the read abort request.
+// Regular-file opening for the readers and the fixed-name writers, bounded whole-file reads and
+// the read abort request.
 #include "platform/file_reading.h"
 
 #include <fcntl.h>
@@ -18,21 +19,20 @@ std::atomic<const std::atomic<int>*> readAbortFlag{nullptr};
 
 }  // namespace
 
-std::FILE* OpenRegularFile(const std::string& path, const char* mode) {
-    if (mode == nullptr || mode[0] != 'r' || path.empty()) {
-        errno = EINVAL;
-        return nullptr;
-    }
-    const bool update = std::strchr(mode, '+') != nullptr;
-    // O_NONBLOCK: opening a FIFO for reading would otherwise wait for a writer.
-    const int descriptor =
-        open(path.c_str(), (update ? O_RDWR : O_RDONLY) | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-    if (descriptor < 0) {
-        return nullptr;
-    }
+namespace {
+
+// Keeps an opened descriptor only when it is a regular file: clears O_NONBLOCK and gives it a
+// stream, else closes it (errno EISDIR for a directory, EINVAL for anything else).
+std::FILE* KeepRegularFile(int descriptor, const char* mode, bool empty) {
     struct stat info = {};
     if (fstat(descriptor, &info) != 0 || !S_ISREG(info.st_mode)) {
         const int reason = S_ISDIR(info.st_mode) ? EISDIR : EINVAL;
+        close(descriptor);
+        errno = reason;
+        return nullptr;
+    }
+    if (empty && ftruncate(descriptor, 0) != 0) {
+        const int reason = errno;
         close(descriptor);
         errno = reason;
         return nullptr;
@@ -48,6 +48,56 @@ std::FILE* OpenRegularFile(const std::string& path, const char* mode) {
         errno = reason;
     }
     return stream;
+}
+
+}  // namespace
+
+std::FILE* OpenRegularFile(const std::string& path, const char* mode) {
+    if (mode == nullptr || mode[0] != 'r' || path.empty()) {
+        errno = EINVAL;
+        return nullptr;
+    }
+    const bool update = std::strchr(mode, '+') != nullptr;
+    // O_NONBLOCK: opening a FIFO for reading would otherwise wait for a writer.
+    const int descriptor =
+        open(path.c_str(), (update ? O_RDWR : O_RDONLY) | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (descriptor < 0) {
+        return nullptr;
+    }
+    return KeepRegularFile(descriptor, mode, false);
+}
+
+std::FILE* OpenRegularFileForWriting(const std::string& path, const char* mode) {
+    if (mode == nullptr || (mode[0] != 'w' && mode[0] != 'a') || path.empty()) {
+        errno = EINVAL;
+        return nullptr;
+    }
+    const bool update = std::strchr(mode, '+') != nullptr;
+    const bool append = mode[0] == 'a';
+    // O_NOFOLLOW: a link of the file's name is never written through. O_NONBLOCK: a FIFO
+    // without a reader fails at once (ENXIO) instead of waiting; one with a reader is refused
+    // below. Emptied ("w") only once it is known to be a regular file.
+    const int descriptor = open(path.c_str(),
+                                (update ? O_RDWR : O_WRONLY) | (append ? O_APPEND : 0) | O_CREAT |
+                                    O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY,
+                                0666);
+    if (descriptor < 0) {
+        if (errno == ENXIO) {
+            errno = EINVAL;
+        }
+        return nullptr;
+    }
+    return KeepRegularFile(descriptor, mode, !append);
+}
+
+std::string DescribeWriteRefusal(int errorNumber) {
+    if (errorNumber == ELOOP) {
+        return "a symbolic link";
+    }
+    if (errorNumber == EINVAL || errorNumber == EISDIR) {
+        return "not a regular file";
+    }
+    return std::strerror(errorNumber);
 }
 
 std::string DescribeReadFailure(int errorNumber) {

@@ -1,4 +1,5 @@
-// Opening input files (regular files only: a FIFO or a device never holds a reader), the bounds
+// Opening input files and fixed-name output files (regular files only: a FIFO or a device never
+// holds a reader or a writer, and a link never redirects an output), the bounds
 // on what a reader takes, and the abort request that every read loop honours.
 #pragma once
 
@@ -24,6 +25,17 @@ inline constexpr long kAbortTestInterval = 1L << 16;
 // again and null returned with errno EISDIR for a directory, else EINVAL. Other failures leave
 // the errno of open. Any other mode returns null with EINVAL.
 std::FILE* OpenRegularFile(const std::string& path, const char* mode);
+
+// Opens path for writing ("w", "wb": emptied) or appending ("a", "ab", "a+": reading too) for
+// the reports and logs of fixed names. A symbolic link of that name is not followed (null, errno
+// ELOOP), a FIFO, device or directory is not waited on and not kept (null, errno EINVAL or
+// EISDIR); a missing file is created (mode 0666 less the umask). A file is emptied only once it
+// is known to be a regular file. Other failures leave the errno of open.
+std::FILE* OpenRegularFileForWriting(const std::string& path, const char* mode);
+
+// The reason an open of OpenRegularFileForWriting failed, for the log: "a symbolic link",
+// "not a regular file", else the system's text of the error number.
+std::string DescribeWriteRefusal(int errorNumber);
 
 // The reason an open of OpenRegularFile failed, for messages: "not a regular file" for EINVAL,
 // else the system's text of the error number.

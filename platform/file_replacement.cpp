@@ -2,7 +2,9 @@
 // flushed, closed and renamed over it, every step through the write-fault seam.
 #include "platform/file_replacement.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -12,6 +14,7 @@
 #include <chrono>
 #include <cstdint>
 
+#include "platform/file_reading.h"
 #include "platform/write_faults.h"
 
 namespace mirexa {
@@ -20,6 +23,14 @@ namespace {
 
 // Tries before giving up on names that are all taken (each is a fresh random name).
 constexpr int kNameTries = 64;
+
+// What stands between the target's name and the random letters of a temporary file; a name
+// this program made is known by it, so that a user's "notes.txt.backup" is never taken for one.
+constexpr char kTemporaryMark[] = ".mirexa-";
+constexpr std::size_t kRandomLetters = 6;
+
+// Links followed before a chain is taken for a loop (the system's own limit is 40).
+constexpr int kLinkHops = 40;
 
 // 64 bits for a name: from the system's random source, else mixed from the process id, the
 // clock and a counter (names must differ between processes and between calls).
@@ -41,8 +52,8 @@ std::uint64_t NameBits() {
 std::string TemporaryName(const std::string& target) {
     static const char kLetters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
     std::uint64_t bits = NameBits();
-    std::string name = target + ".";
-    for (int i = 0; i < 6; ++i) {
+    std::string name = target + kTemporaryMark;
+    for (std::size_t i = 0; i < kRandomLetters; ++i) {
         name += kLetters[bits % 62];
         bits /= 62;
     }
@@ -56,6 +67,53 @@ std::string FolderOf(const std::string& target) {
         return ".";
     }
     return slash == 0 ? "/" : target.substr(0, slash);
+}
+
+// The name of the target within its folder.
+std::string NameOf(const std::string& target) {
+    const std::size_t slash = target.rfind('/');
+    return slash == std::string::npos ? target : target.substr(slash + 1);
+}
+
+// Removes temporary files of this target that a writer killed before its rename left behind:
+// names of the pattern, regular files of this user, that no live writer holds locked (every
+// writer keeps its temporary file locked until its rename, and a killed process's lock goes
+// with it). Best effort: anything unexpected is left where it is.
+void RemoveStaleTemporaries(const std::string& target) {
+    const std::string prefix = NameOf(target) + kTemporaryMark;
+    DIR* folder = opendir(FolderOf(target).c_str());
+    if (folder == nullptr) {
+        return;
+    }
+    const int folderDescriptor = dirfd(folder);
+    while (const dirent* entry = readdir(folder)) {
+        const std::string name = entry->d_name;
+        if (name.size() != prefix.size() + kRandomLetters ||
+            name.compare(0, prefix.size(), prefix) != 0) {
+            continue;
+        }
+        bool letters = true;
+        for (std::size_t i = prefix.size(); i < name.size(); ++i) {
+            const char c = name[i];
+            letters = letters &&
+                      ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'));
+        }
+        struct stat info = {};
+        if (!letters || fstatat(folderDescriptor, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0 ||
+            !S_ISREG(info.st_mode) || info.st_uid != geteuid()) {
+            continue;
+        }
+        const int descriptor =
+            openat(folderDescriptor, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        if (descriptor < 0) {
+            continue;
+        }
+        if (flock(descriptor, LOCK_EX | LOCK_NB) == 0) {
+            unlinkat(folderDescriptor, name.c_str(), 0);
+        }
+        close(descriptor);
+    }
+    closedir(folder);
 }
 
 void SyncFolder(const std::string& target) {
@@ -81,10 +139,34 @@ int CloseReplacement(FileReplacement* r) {
 
 }  // namespace
 
-int BeginFileReplacement(const std::string& target, FileReplacement* replacement, int mode) {
+std::string ResolveFinalTarget(const std::string& path) {
+    std::string at = path;
+    for (int hop = 0; hop < kLinkHops; ++hop) {
+        struct stat info = {};
+        if (lstat(at.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) {
+            return at;
+        }
+        std::string link(static_cast<std::size_t>(info.st_size > 0 ? info.st_size : 255) + 1, '\0');
+        const ssize_t length = readlink(at.c_str(), link.data(), link.size());
+        if (length <= 0 || static_cast<std::size_t>(length) >= link.size()) {
+            return at;
+        }
+        link.resize(static_cast<std::size_t>(length));
+        at = link[0] == '/' || at.find('/') == std::string::npos ? link : FolderOf(at) + "/" + link;
+    }
+    return at;  // a loop: the open or rename reports it
+}
+
+int BeginFileReplacement(const std::string& path, FileReplacement* replacement, int mode,
+                         FileLinks links) {
     *replacement = FileReplacement{};
+    // A link stays a link: its final target is replaced, from a temporary file in its folder.
+    const std::string target = links == FileLinks::Follow ? ResolveFinalTarget(path) : path;
+    RemoveStaleTemporaries(target);
     struct stat info = {};
-    const bool keepMode = mode < 0 && stat(target.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+    const int found =
+        links == FileLinks::Follow ? stat(target.c_str(), &info) : lstat(target.c_str(), &info);
+    const bool keepMode = mode < 0 && found == 0 && S_ISREG(info.st_mode);
     for (int attempt = 0; attempt < kNameTries; ++attempt) {
         std::string name = TemporaryName(target);
         const int descriptor =
@@ -96,6 +178,8 @@ int BeginFileReplacement(const std::string& target, FileReplacement* replacement
             }
             return 0;
         }
+        // Held until the rename or the close: a live writer's file is never taken for stale.
+        flock(descriptor, LOCK_EX | LOCK_NB);
         if (mode >= 0 || keepMode) {
             // An explicit mode is set as given, whatever the umask says.
             fchmod(descriptor, mode >= 0 ? static_cast<mode_t>(mode) : info.st_mode & 07777);
@@ -157,7 +241,18 @@ int FinishFileReplacement(FileReplacement* replacement, int sync) {
         return 0;
     }
     // Buffered data may reach the file only at the close: a full disk may show there.
-    if (!CloseReplacement(&r) || RenameFile(r.temporary.c_str(), r.target.c_str()) != 0) {
+    if (!CloseReplacement(&r)) {
+        AbandonFileReplacement(replacement);
+        return 0;
+    }
+    // A run aborted by a signal while the file was written replaces nothing: an aborted run
+    // leaves the old files, whatever moment the signal came at.
+    if (ReadAbortRequested()) {
+        errno = EINTR;
+        AbandonFileReplacement(replacement);
+        return 0;
+    }
+    if (RenameFile(r.temporary.c_str(), r.target.c_str()) != 0) {
         AbandonFileReplacement(replacement);
         return 0;
     }
@@ -178,9 +273,10 @@ void AbandonFileReplacement(FileReplacement* replacement) {
     errno = error;
 }
 
-int ReplaceFileContents(const std::string& target, std::string_view content, int sync, int mode) {
+int ReplaceFileContents(const std::string& target, std::string_view content, int sync, int mode,
+                        FileLinks links) {
     FileReplacement replacement;
-    if (!BeginFileReplacement(target, &replacement, mode)) {
+    if (!BeginFileReplacement(target, &replacement, mode, links)) {
         return 0;
     }
     if (!WriteAllBytes(replacement.descriptor, content.data(), content.size())) {

@@ -8,12 +8,16 @@
 
 namespace mirexa {
 
-// One replacement under way. The temporary file is "<target>.XXXXXX" (six random letters and
-// digits) in the target's folder, so the rename never crosses devices; it is created with
-// O_CREAT | O_EXCL | O_NOFOLLOW, so a file or link planted under any name is never opened,
-// written through or followed, and two writers of one target never share a file. Its mode is
-// that of a new file (0666 less the umask), or the target's mode when the target is a regular
-// file already (the user's permissions stay).
+// One replacement under way. The path given may be a symbolic link (of any chain length): the
+// link stays, and its final target is replaced (unless FileLinks::Replace is asked for). The
+// temporary file is
+// "<target>.mirexa-XXXXXX" (six random letters and digits) in the final target's folder, so the
+// rename never crosses devices; it is created with O_CREAT | O_EXCL | O_NOFOLLOW, so a file or
+// link planted under any name is never opened, written through or followed, and two writers of
+// one target never share a file. It stays locked (flock) until the rename, and temporary files of
+// the target that no writer holds (left by a killed process) are removed when the target is
+// next written. Its mode is that of a new file (0666 less the umask), or the target's mode when
+// the target is a regular file already (the user's permissions stay).
 struct FileReplacement {
     std::string target = {};
     std::string temporary = {};
@@ -21,10 +25,22 @@ struct FileReplacement {
     std::FILE* stream = {};  // set by OpenFileReplacementStream; it then owns the descriptor
 };
 
+// The file a path names after following its symbolic links, when it is one; the path itself
+// otherwise. A link relative to its folder is taken from that folder. The last target need not
+// exist (a new file is created there).
+std::string ResolveFinalTarget(const std::string& path);
+
+// What a replacement does with a target that is a symbolic link: Follow replaces the file the
+// link leads to (the user's outputs, settings and controller files: the link stays); Replace
+// puts the new file in the link's place (the program's reports of fixed names: a link planted
+// under such a name never leads the report into another file).
+enum class FileLinks { Follow, Replace };
+
 // Creates the temporary file. Returns 1, or 0 with errno set when no temporary file could be
 // made (a missing or unwritable folder, a full file table); nothing is left behind then.
 // mode: the permission bits of the new file, or -1 for the rule above.
-int BeginFileReplacement(const std::string& target, FileReplacement* replacement, int mode = -1);
+int BeginFileReplacement(const std::string& target, FileReplacement* replacement, int mode = -1,
+                         FileLinks links = FileLinks::Follow);
 
 // A buffered stream over the temporary file, for writers that produce their bytes piecewise;
 // the stream's writes go through WriteStream of the write-fault seam like every other write.
@@ -37,8 +53,10 @@ int WriteAllBytes(int descriptor, const void* bytes, std::size_t count);
 
 // Completes a replacement whose bytes were all written: flushes (the stream; with sync also to
 // the disk), closes and renames the temporary file over the target, all through the write-fault
-// seam. On any failure the temporary file is removed, the target is as it was and errno tells
-// why. Returns 1 or 0; the record is spent either way.
+// seam. When the program's abort request (ReadAbortRequested) is raised by then, nothing is
+// renamed (errno EINTR): an aborted run replaces none of its outputs. On any failure the
+// temporary file is removed, the target is as it was and errno tells why. Returns 1 or 0; the
+// record is spent either way.
 int FinishFileReplacement(FileReplacement* replacement, int sync);
 
 // Gives a replacement up: closes and removes the temporary file; the target is untouched. Keeps
@@ -48,6 +66,6 @@ void AbandonFileReplacement(FileReplacement* replacement);
 // The whole replacement of a file by the content: Begin, the writes, Finish. 1, or 0 with the
 // target as it was and no temporary file left.
 int ReplaceFileContents(const std::string& target, std::string_view content, int sync,
-                        int mode = -1);
+                        int mode = -1, FileLinks links = FileLinks::Follow);
 
 }  // namespace mirexa

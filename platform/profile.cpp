@@ -7,8 +7,10 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <mutex>
+#include <thread>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
@@ -187,21 +189,37 @@ bool HoldsLineEnd(const std::string& text) {
 // Writers of this process, one at a time (any file).
 std::mutex profileWriterMutex;
 
-// The exclusive lock of the sidecar file beside a profile, held while alive; every writer of the
-// file, in any process, takes it around its read-modify-rename.
+// How long a writer waits for another process's write of the same folder's profiles.
+constexpr auto kProfileLockPatience = std::chrono::seconds(3);
+constexpr auto kProfileLockRetry = std::chrono::milliseconds(2);
+
+// The exclusive lock of the profile's folder (flock of the folder itself, so that no lock file
+// is left beside the user's files), held while alive; every writer of a profile in that folder,
+// in any process, takes it around its read-modify-rename. Another holder is waited for a few
+// seconds only: a program that holds it longer must not hang the one that writes.
 class ProfileWriteLock {
 public:
-    explicit ProfileWriteLock(const std::string& path) {
-        descriptor_ =
-            open((path + PROFILE_LOCK_SUFFIX).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    explicit ProfileWriteLock(const std::string& target) {
+        const std::size_t slash = target.rfind('/');
+        const std::string folder =
+            slash == std::string::npos ? "." : (slash == 0 ? "/" : target.substr(0, slash));
+        descriptor_ = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
         if (descriptor_ < 0) {
             return;
         }
-        int result;
-        do {
-            result = flock(descriptor_, LOCK_EX);
-        } while (result != 0 && errno == EINTR);
-        locked_ = result == 0;
+        const auto giveUp = std::chrono::steady_clock::now() + kProfileLockPatience;
+        for (;;) {
+            if (flock(descriptor_, LOCK_EX | LOCK_NB) == 0) {
+                locked_ = true;
+                return;
+            }
+            if ((errno != EWOULDBLOCK && errno != EINTR) ||
+                std::chrono::steady_clock::now() >= giveUp) {
+                inUse_ = errno == EWOULDBLOCK;
+                return;
+            }
+            std::this_thread::sleep_for(kProfileLockRetry);
+        }
     }
     ~ProfileWriteLock() {
         if (descriptor_ >= 0) {
@@ -213,10 +231,14 @@ public:
     bool locked() const {
         return locked_;
     }
+    bool inUse() const {
+        return inUse_;
+    }
 
 private:
     int descriptor_ = -1;
     bool locked_ = false;
+    bool inUse_ = false;
 };
 
 // The content with key in section set to value, as WriteProfileValue says.
@@ -329,7 +351,11 @@ int WriteProfileValue(const std::string& section, const std::string& key, const 
     return WriteProfileValues({{section, key, value}}, path);
 }
 
-int WriteProfileValues(const std::vector<ProfileEntry>& entries, const std::string& path) {
+int WriteProfileValues(const std::vector<ProfileEntry>& entries, const std::string& path,
+                       int* inUse) {
+    if (inUse != nullptr) {
+        *inUse = 0;
+    }
     for (const ProfileEntry& entry : entries) {
         if (!IsWritableEntry(entry)) {
             return 0;
@@ -340,8 +366,11 @@ int WriteProfileValues(const std::vector<ProfileEntry>& entries, const std::stri
         return 0;
     }
     std::lock_guard<std::mutex> writers(profileWriterMutex);
-    ProfileWriteLock lock(path);
+    ProfileWriteLock lock(ResolveFinalTarget(path));
     if (!lock.locked()) {
+        if (inUse != nullptr) {
+            *inUse = lock.inUse() ? 1 : 0;
+        }
         return 0;
     }
     std::string content;

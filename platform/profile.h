@@ -9,7 +9,6 @@ namespace mirexa {
 
 // The sidecar beside a profile that its writers lock: path + this suffix. It is made by the first
 // write and left in place.
-inline constexpr const char* PROFILE_LOCK_SUFFIX = ".lock";
 
 // The value of key in section of the file at path, or defaultValue when the file, the section or
 // the key is missing. Section and key match without regard to ASCII case; the first match wins.
@@ -43,11 +42,13 @@ private:
 // keeps its line ends (CRLF when it has any, else LF) and every other byte. Written to a
 // temporary file beside it and renamed over it, so a failure leaves the old file whole and a
 // reader sees the old or the new file. Writers take turns: one at a time in this process, and,
-// through an exclusive flock of the sidecar file (PROFILE_LOCK_SUFFIX), one at a time across
-// processes from the reading of the file to its rename, so that no writer loses the keys of
-// another. Returns 1 on success, 0 on failure (also for a path that is a directory, a sidecar
-// that cannot be made or locked, a value, key or section that holds a line end, a key that is
-// empty or holds "=", or a section that holds "]").
+// through an exclusive flock of the file's folder, one at a time across processes from the
+// reading of the file to its rename, so that no writer loses the keys of another (no lock file
+// is made). A writer waits about three seconds for another process's lock and then gives up.
+// A path that is a symbolic link keeps its link: the file it leads to is written. Returns 1 on
+// success, 0 on failure (also for a path that is a directory, a folder that cannot be opened or
+// locked, a value, key or section that holds a line end, a key that is empty or holds "=", or a
+// section that holds "]").
 int WriteProfileValue(const std::string& section, const std::string& key, const std::string& value,
                       const std::string& path);
 
@@ -63,7 +64,9 @@ struct ProfileEntry {
 // failure, none of them. An entry whose key already holds the value (as ReadProfileString reads
 // it) leaves its line as it is; when no entry changes anything, an existing file is not
 // rewritten at all. Returns 1, or 0 on the failures WriteProfileValue names (nothing is written
-// when any entry cannot be).
-int WriteProfileValues(const std::vector<ProfileEntry>& entries, const std::string& path);
+// when any entry cannot be); *inUse (when given) is 1 when the failure was another process
+// holding the lock past the wait, else 0.
+int WriteProfileValues(const std::vector<ProfileEntry>& entries, const std::string& path,
+                       int* inUse = nullptr);
 
 }  // namespace mirexa

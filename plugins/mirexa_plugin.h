@@ -3,9 +3,13 @@
  * alone; it compiles as C (C99) and as C++.
  *
  * FILES AND FAMILIES
- * A plug-in is a shared object named <base>.so, looked for beside the mirexa program and then in
- * the working directory (where the settings file mirexa.ini is looked for first); a file found
- * in both places is loaded once, from beside the program. The base names, in the order tried:
+ * A plug-in is a shared object named <base>.so, looked for only in the folder of the mirexa
+ * program itself, never in the working directory (a job or shared folder could hold a planted
+ * file, whose code runs as soon as it is opened). A file there is opened only when it is a
+ * regular file owned by the user running mirexa (or by root) that neither its group nor other
+ * users may write; any other is refused with a log line "Plug-in not used: <path> (<reason>)".
+ * The path of every file is logged ("Plug-in loaded: <path>") before it is opened, so that a
+ * plug-in that ends the program can be named. The base names, in the order tried:
  *
  *   family    base names                           slots  role
  *   mxread    mxread, mxread1, mxread2, mxread3    3      path reader: an NC file of its own

@@ -207,7 +207,12 @@ std::FILE* OpenFileStream(std::string_view fileName, const char* mode) {
     }
     std::string path = ConvertPathSeparators(fileName);
     if (mode[0] != 'r') {
-        return std::fopen(path.c_str(), mode);
+        // Outputs of fixed names: never through a planted link, never waiting on a FIFO.
+        std::FILE* stream = OpenRegularFileForWriting(path, mode);
+        if (stream == nullptr && errno != ENOENT) {
+            LogOutputRefusal(path, errno);
+        }
+        return stream;
     }
     // Readers take regular files only: a directory, a FIFO or a device is refused.
     std::FILE* stream = OpenRegularFile(path, mode);

@@ -3,6 +3,7 @@
 #include "services/program_log.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -11,6 +12,7 @@
 #include <cstring>
 #include <mutex>
 
+#include "platform/file_reading.h"
 #include "platform/message_box.h"
 #include "services/file_paths.h"
 #include "services/shared_state.h"
@@ -45,6 +47,14 @@ StandardErrorLog standardErrorLog;
 // from the failed open until CloseLogFile. Guarded by logMutex.
 bool logFallback = false;
 
+// Set from OpenLogFile to CloseLogFile: a caller holds the log open (its stream, or in automatic
+// mode the fallback to standard error when it could not be opened). The entries written in
+// between go where the caller's opening sent them. Guarded by logMutex.
+bool logHeld = false;
+
+// Why the log's last opening failed (an errno value; 0 when it opened). Guarded by logMutex.
+int logOpenError = 0;
+
 // Writes all the bytes with as few write calls as the system allows (one for an entry of a
 // regular file); 1, or 0 when a write failed. Not through the write-fault seam: the log replaces
 // no user's file, and a fault plan armed around a writer must not count its log lines.
@@ -63,15 +73,39 @@ int WriteWhole(int descriptor, const std::string& bytes) {
     return 1;
 }
 
-// 1 when the log file ends in the middle of a line (a chain of alarm messages, of this process
-// or of another run writing the same log).
-int LogEndsOpen(int descriptor) {
+// Where this process's last write to a log ended: the file and the offset behind the write.
+// When the log's end is elsewhere, another run wrote after it. Guarded by logMutex.
+struct OwnLogEnd {
+    dev_t device = 0;
+    ino_t inode = 0;
+    off_t end = -1;
+};
+OwnLogEnd ownLogEnd;
+
+std::string StampEntry(const char* message);
+
+// The entry as it is to be appended to the log open on descriptor: a line left open there (an
+// alarm chain) is ended before a stamped entry, and before any entry when another run left it;
+// when another run wrote last, a stamped line naming this run's process comes first, so that
+// every entry can be told to its run (the entries behind such a line, up to the next one, are
+// that run's).
+std::string PlaceInLog(int descriptor, const std::string& entry, bool stamped) {
     struct stat info = {};
+    if (fstat(descriptor, &info) != 0) {
+        return entry;
+    }
     char last = '\n';
-    return fstat(descriptor, &info) == 0 && info.st_size > 0 &&
-                   pread(descriptor, &last, 1, info.st_size - 1) == 1 && last != '\n'
-               ? 1
-               : 0;
+    const bool endsOpen =
+        info.st_size > 0 && pread(descriptor, &last, 1, info.st_size - 1) == 1 && last != '\n';
+    const bool ours = ownLogEnd.device == info.st_dev && ownLogEnd.inode == info.st_ino &&
+                      ownLogEnd.end == info.st_size;
+    if (!ours && info.st_size > 0) {
+        const std::string mark =
+            ChooseLanguageText("Entries of the run of process ", "以下はプロセス ") +
+            std::to_string(getpid()) + ChooseLanguageText(" follow\n", " の実行の記録です\n");
+        return (endsOpen ? "\n" : "") + StampEntry(mark.c_str()) + entry;
+    }
+    return stamped && endsOpen ? "\n" + entry : entry;
 }
 
 // Sends one entry to where it goes: the open log, and in automatic mode standard error too
@@ -83,7 +117,17 @@ void EmitLocked(const std::string& entry, bool stamped) {
     }
     if (LogFile.stream != nullptr) {
         const int descriptor = fileno(LogFile.stream);
-        WriteWhole(descriptor, stamped && LogEndsOpen(descriptor) ? "\n" + entry : entry);
+        // Runs sharing the log take turns from the look at its end to the write.
+        const bool locked = flock(descriptor, LOCK_EX) == 0;
+        WriteWhole(descriptor, PlaceInLog(descriptor, entry, stamped));
+        struct stat info = {};
+        const off_t end = lseek(descriptor, 0, SEEK_CUR);
+        if (fstat(descriptor, &info) == 0 && end >= 0) {
+            ownLogEnd = {info.st_dev, info.st_ino, end};
+        }
+        if (locked) {
+            flock(descriptor, LOCK_UN);
+        }
     }
     const bool toStandardError =
         AutomaticMode.load() != 0 && (LogFile.stream == nullptr || isatty(STDERR_FILENO) == 1);
@@ -96,6 +140,7 @@ void EmitLocked(const std::string& entry, bool stamped) {
         const std::string notice =
             std::string(e.chainOpen ? "\n" : "") + "mirexa.log cannot be opened (" +
             (LogFile.path.empty() ? FileLocations.logDirectory : LogFile.path) +
+            (logOpenError != 0 ? ": " + DescribeWriteRefusal(logOpenError) : std::string()) +
             "): its entries follow here\n";
         WriteWhole(STDERR_FILENO, notice);
         e.chainOpen = false;
@@ -115,15 +160,14 @@ int OpenLogFileLocked() {
         return 0;
     }
     LogFile.path = path;
-    LogFile.stream = std::fopen(path, "a+");
+    // A link or FIFO planted under the log's name is neither written through nor waited on.
+    LogFile.stream = OpenRegularFileForWriting(path, "a+");
     if (LogFile.stream == nullptr && errno == ENOENT && !FileLocations.logDirectory.empty()) {
         // Only the last level is created; a missing parent makes this fail too.
         mkdir(ConvertPathSeparators(FileLocations.logDirectory).c_str(), 0777);
-        LogFile.stream = std::fopen(path, "a+");
+        LogFile.stream = OpenRegularFileForWriting(path, "a+");
     }
-    if (LogFile.stream != nullptr) {
-        fcntl(fileno(LogFile.stream), F_SETFD, FD_CLOEXEC);
-    }
+    logOpenError = LogFile.stream == nullptr ? errno : 0;
     logFallback = LogFile.stream == nullptr && AutomaticMode.load() != 0;
     return LogFile.stream != nullptr ? 1 : 0;
 }
@@ -168,6 +212,7 @@ LogTimeSource SetLogTimeSource(LogTimeSource source) {
 
 int OpenLogFile() {
     std::lock_guard<std::mutex> lock(logMutex);
+    logHeld = true;
     return OpenLogFileLocked();
 }
 
@@ -178,15 +223,16 @@ void WriteLogLine(const char* message) {
 
 void CloseLogFile() {
     std::lock_guard<std::mutex> lock(logMutex);
+    logHeld = false;
     CloseLogFileLocked();
 }
 
 void AppendLogEntry(const std::string& message) {
     std::lock_guard<std::mutex> lock(logMutex);
-    const bool wasOpen = LogFile.stream != nullptr;
-    if (!wasOpen) {
-        OpenLogFileLocked();
-    }
+    // An entry of its own opens and closes the log, unless a caller holds it: closing here
+    // would end the caller's fallback to standard error, and its next entries would be lost.
+    const bool wasOpen = LogFile.stream != nullptr || logHeld;
+    OpenLogFileLocked();
     WriteLogLineLocked(message.c_str());
     if (!wasOpen) {
         CloseLogFileLocked();
@@ -198,10 +244,10 @@ void AppendLogText(const char* text) {
         return;
     }
     std::lock_guard<std::mutex> lock(logMutex);
-    const bool wasOpen = LogFile.stream != nullptr;
-    if (!wasOpen) {
-        OpenLogFileLocked();
-    }
+    // An entry of its own opens and closes the log, unless a caller holds it: closing here
+    // would end the caller's fallback to standard error, and its next entries would be lost.
+    const bool wasOpen = LogFile.stream != nullptr || logHeld;
+    OpenLogFileLocked();
     if (LogFile.stream != nullptr || logFallback) {
         EmitLocked(text, false);
     }
@@ -215,6 +261,14 @@ void LogReportWriteFailure(const std::string& path, const char* step, int error)
     AppendLogEntry(std::string(ChooseLanguageText("Report not written in full: ",
                                                   "レポートを最後まで書き込めません: ")) +
                    path + " (" + step + ": " + std::strerror(error) + ")\n");
+}
+
+void LogOutputRefusal(const std::string& path, int error) {
+    reportWriteFailures.fetch_add(1);
+    AppendLogEntry(
+        std::string(ChooseLanguageText("Report not written: ", "レポートを書き込みません: ")) +
+        path + " (" + DescribeWriteRefusal(error) + ")\n");
+    errno = error;
 }
 
 int CountReportWriteFailures() {

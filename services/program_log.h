@@ -57,7 +57,12 @@ void AppendLogText(const char* text);
 // close or rename (step) failed with the errno value error, and counts it: an unattended run
 // that lost a report does not end with success.
 void LogReportWriteFailure(const std::string& path, const char* step, int error);
-// The reports of this process logged by LogReportWriteFailure.
+// Logs "Report not written: <path> (<reason>)" for an output of a fixed name that could not be
+// opened (a symbolic link, a FIFO or device, or the errno value error otherwise) and counts it
+// as LogReportWriteFailure does. Keeps errno.
+void LogOutputRefusal(const std::string& path, int error);
+
+// The reports of this process logged by LogReportWriteFailure and LogOutputRefusal.
 int CountReportWriteFailures();
 
 // Shows a message box owned by the main window and kept on top, and returns the answer. In

@@ -116,7 +116,7 @@ int TakeLinkedEditor(EditorBridgeState* out) {
 
 void WriteJumpMacro(const std::string& macroPath, int line) {
     if (!macroPath.empty()) {
-        ReplaceFileContents(macroPath, EditorJumpMacroText(line), 0);
+        ReplaceFileContents(macroPath, EditorJumpMacroText(line), 0, -1, FileLinks::Replace);
     }
 }
 

@@ -82,7 +82,7 @@ int ListOtherWindows(WindowHandle skip, int write) {
     if (!write) {
         return count;
     }
-    if (!ReplaceFileContents("otherwin.txt", text, 0)) {
+    if (!ReplaceFileContents("otherwin.txt", text, 0, -1, FileLinks::Replace)) {
         return -1;
     }
     if (AutomaticMode.load() == 0) {

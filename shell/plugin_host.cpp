@@ -3,6 +3,7 @@
 #include "shell/plugin_host.h"
 
 #include <stdlib.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -133,6 +134,23 @@ std::string FindPluginFile(const std::vector<std::string>& directories, const st
     return {};
 }
 
+// Why a plug-in file may not be loaded: another user could have put code into it. "" when
+// it is a regular file of this user (or of the system's administrator) that nobody else may
+// write.
+std::string UnsafePluginFileReason(const std::string& file) {
+    struct stat info = {};
+    if (stat(file.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) {
+        return "not a regular file";
+    }
+    if (info.st_uid != geteuid() && info.st_uid != 0) {
+        return "owned by another user";
+    }
+    if ((info.st_mode & (S_IWGRP | S_IWOTH)) != 0) {
+        return "writable by other users";
+    }
+    return {};
+}
+
 void LoadFamily(int family, const std::vector<std::string>& directories,
                 std::vector<std::string>* messages) {
     PluginFamilySlots& f = PluginSlots.family[family];
@@ -144,6 +162,16 @@ void LoadFamily(int family, const std::vector<std::string>& directories,
         const std::string file = FindPluginFile(directories, base);
         if (file.empty()) {
             continue;
+        }
+        const std::string unsafe = UnsafePluginFileReason(file);
+        if (!unsafe.empty()) {
+            Report(messages, file, unsafe);
+            continue;
+        }
+        if (messages == nullptr) {
+            // Opening runs the plug-in's own code: a plug-in that ends the program is named.
+            AppendLogEntry(ChooseLanguageText("Plug-in loaded: ", "プラグインを読み込みます: ") +
+                           file + "\n");
         }
         std::string error;
         PluginSlot slot;
@@ -245,13 +273,6 @@ std::vector<std::string> PluginSearchDirectories() {
     const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", error);
     if (!error && program.has_parent_path()) {
         directories.push_back(program.parent_path().string());
-    }
-    const std::filesystem::path current = std::filesystem::current_path(error);
-    if (!error) {
-        std::error_code same;
-        if (directories.empty() || !std::filesystem::equivalent(directories[0], current, same)) {
-            directories.push_back(current.string());
-        }
     }
     return directories;
 }

@@ -31,12 +31,16 @@ inline constexpr int kMachiningMenuPosition = 2;
 inline constexpr int kStockMenuPosition = 1;
 inline constexpr int kSettingFilesMenuPosition = 3;
 
-// The directories searched for plug-ins, in order: beside the program, then the working
-// directory (where the settings file is looked for first); the same directory only once.
+// The directories searched for plug-ins: the program's own folder only. The working folder is
+// never searched: a job folder or a shared folder could hold a planted plug-in, whose code
+// would run as soon as it is opened.
 std::vector<std::string> PluginSearchDirectories();
 
 // Loads every family from the directories (LoadPlugins uses PluginSearchDirectories): the base
-// names in order, <base>.so in the first directory that has it; accepted objects fill the next
+// names in order, <base>.so in the first directory that has it; a file that is not a regular
+// file of this user (or of root), or that its group or other users may write, is refused before
+// it is opened; before a file is opened its path is logged (when messages is null), so that a
+// plug-in that ends the program is named; accepted objects fill the next
 // slot; then SUFFIX and PATHCOLOR of the readers, SUFFIX of the loaders and savers. Any plug-ins
 // loaded before are unloaded first. The log lines of refused plug-ins go to *messages when it is
 // not null, else to the log.

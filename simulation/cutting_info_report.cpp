@@ -668,7 +668,8 @@ int WriteCuttingReportFile(const std::string& reportPath, int append,
         }
         FileReplacement replacement;
         const char* failedStep = nullptr;
-        if (!BeginFileReplacement(path, &replacement)) {
+        // A name of the fixed pattern: a link planted there is replaced, never followed.
+        if (!BeginFileReplacement(path, &replacement, -1, FileLinks::Replace)) {
             failedStep = "open";
         } else if (!WriteAllBytes(replacement.descriptor, report.data(), report.size())) {
             failedStep = "write";

@@ -1,11 +1,14 @@
 // The long rotary move warning file of a cutting run.
 #include "simulation/rotary_warning_file.h"
 
+#include <cerrno>
 #include <climits>
 
 #include "geometry/machine_kinematics.h"
 #include "geometry/rotary_solutions.h"
 #include "nc/nc_source_location.h"
+#include "platform/file_reading.h"
+#include "services/program_log.h"
 
 namespace mirexa {
 
@@ -43,8 +46,9 @@ int OpenWarningFile() {
         w.path.clear();
         return 0;
     }
-    w.stream = std::fopen(w.path.c_str(), "w");
+    w.stream = OpenRegularFileForWriting(w.path, "w");
     if (w.stream == nullptr) {
+        LogOutputRefusal(w.path, errno);
         return 0;
     }
     std::fputs("<<< WARNING INFORMATION >>>\n-----------\n", w.stream);

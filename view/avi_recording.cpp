@@ -145,14 +145,13 @@ int StartAviRecording() {
         return kAviNotEnabled;
     }
     r.rate = (t[kAviTriggerBlock] != 0 || t[kAviTriggerUpdate] != 0) ? 5 : 1;
-    // 2. The file, replacing an earlier one of that name.
+    // 2. The file; an earlier one of that name is replaced only by the finished recording.
     char path[kPathCapacity];
     if (!MakeAviFilePath(path, sizeof path)) {
         ReportAviProblem("The AVI file name is too long.", DefinitionFiles.ncProgramFile);
         return kAviNameTooLong;
     }
     r.path = path;
-    std::remove(path);
     const int opened = OpenAviFile(&r.writer, path, r.sizeLimit);
     if (opened != kAviOk) {
         return opened;

@@ -48,7 +48,7 @@ protected:
     // (or to that path when it is absolute).
     pid_t Start(const std::vector<std::string>& arguments, const std::string& errorName = "") {
         std::vector<char*> argv;
-        std::string program = MIREXA_PROGRAM;
+        std::string program = programPath;
         argv.push_back(program.data());
         std::vector<std::string> copies = arguments;
         for (std::string& argument : copies) {
@@ -98,7 +98,24 @@ protected:
                                       controller.substr(controller.find('\n', g54)));
         return true;
     }
+    // Runs a copy of the program from the folder "bin" of the scratch directory from now on, and
+    // puts the sample plug-ins (variant names) there under the base names given (mode 0755):
+    // plug-ins are only ever loaded from the program's own folder. Returns that folder.
+    std::string RunFromOwnFolder(const std::vector<std::pair<std::string, std::string>>& plugins) {
+        const std::string folder = scratch.At("bin");
+        fs::create_directories(folder);
+        programPath = folder + "/mirexa";
+        fs::copy_file(MIREXA_PROGRAM, programPath, fs::copy_options::overwrite_existing);
+        for (const auto& [variant, base] : plugins) {
+            const std::string file = folder + "/" + base + ".so";
+            fs::copy_file(std::string(MIREXA_SAMPLE_PLUGINS) + "/" + variant + ".so", file,
+                          fs::copy_options::overwrite_existing);
+            chmod(file.c_str(), 0755);
+        }
+        return folder;
+    }
     testing::ScratchDirectory scratch;
+    std::string programPath = MIREXA_PROGRAM;
 };
 
 // The box of the sample program: X 0-100, Y 0-80, Z -30.5 to 0 (maximum corner first).
@@ -667,13 +684,10 @@ TEST_F(BatchRunTest, MissingSubprogramsAndCutLinesAreLoggedAndTheRunGoesOn) {
     EXPECT_TRUE(Exists("out.dme"));
 }
 
-// A path-reader plug-in beside the settings feeds the run: the move list cuts the stock the
+// A path-reader plug-in beside the program feeds the run: the move list cuts the stock the
 // equivalent NC program cuts, byte for byte. A refused plug-in is logged and the run goes on.
 TEST_F(BatchRunTest, APathReaderPluginCutsWhatTheEquivalentNcProgramCuts) {
-    fs::copy_file(std::string(MIREXA_SAMPLE_PLUGINS) + "/sample_path_reader.so",
-                  scratch.At("mxread.so"));
-    fs::copy_file(std::string(MIREXA_SAMPLE_PLUGINS) + "/sample_read_version2.so",
-                  scratch.At("mxread1.so"));
+    RunFromOwnFolder({{"sample_path_reader", "mxread"}, {"sample_read_version2", "mxread1"}});
     // G54 without an offset: the moves lie on the stock as they stand.
     ASSERT_TRUE(ClearG54());
     scratch.Write("slot.nc",
@@ -697,7 +711,7 @@ TEST_F(BatchRunTest, APathReaderPluginCutsWhatTheEquivalentNcProgramCuts) {
 // A stock loader plug-in reads a file of its suffix in a macro's LOAD_WORK: the sample loader
 // hands the program the STL it holds, and the stock is the one that STL makes.
 TEST_F(BatchRunTest, AStockLoaderPluginReadsItsOwnFiles) {
-    fs::copy_file(std::string(MIREXA_SAMPLE_PLUGINS) + "/sample_load.so", scratch.At("mxload.so"));
+    RunFromOwnFolder({{"sample_load", "mxload"}});
     const std::string cube = testing::AsciiStl(testing::BoxMesh({0, 0, 0}, {10, 10, 10}));
     scratch.Write("cube.stl", cube);
     scratch.Write("cube.sm2", cube);
@@ -719,8 +733,7 @@ TEST_F(BatchRunTest, TheNcCommunicationPluginSuppliesTheToolOfAComment) {
                   "X110.\nG00 Z50.\n%\n");
     ASSERT_EQ(Run({kBox, "-XM(0,0,0)", "-O", "raw.dme"}), 0);
     ASSERT_EQ(Run({kBox, "slot.nc", "-X6", "-O", "flat.dme"}), 0);
-    fs::copy_file(std::string(MIREXA_SAMPLE_PLUGINS) + "/sample_nccom.so",
-                  scratch.At("mxnccom.so"));
+    RunFromOwnFolder({{"sample_nccom", "mxnccom"}});
     ASSERT_EQ(Run({kBox, "slot.nc", "-X6", "-O", "ball.dme"}), 0);
     const double raw = StockVolume(scratch.At("raw.dme"));
     const double flat = raw - StockVolume(scratch.At("flat.dme"));
@@ -729,6 +742,218 @@ TEST_F(BatchRunTest, TheNcCommunicationPluginSuppliesTheToolOfAComment) {
     // 1.74 to 1, seen through the sample stock's coarse dexel pitch.
     EXPECT_GT(flat / ball, 1.4);
     EXPECT_LT(flat / ball, 2.0);
+}
+
+// Plug-ins come only from the program's own folder, and only files no other user could have
+// put code into: one planted in the working folder is never opened, a writable or foreign one
+// is refused with its reason, and a file that is opened is named in the log before it is.
+TEST_F(BatchRunTest, PlugInsAreOpenedOnlyFromTheProgramsFolderAndOnlyWhenNoOneElseCanWriteThem) {
+    const std::string folder = RunFromOwnFolder({});
+    const std::string beside = folder + "/mxread.so";
+    const std::string planted = scratch.At("mxread.so");
+    const struct {
+        const char* what;
+        std::string file;
+        mode_t mode;
+        bool foreign;
+        const char* refusal;  // null: no refusal line
+        bool opened;
+    } cases[] = {
+        {"planted in the working folder", planted, 0755, false, nullptr, false},
+        {"beside the program", beside, 0755, false, nullptr, true},
+        {"group-writable", beside, 0775, false, " (writable by other users)", false},
+        {"writable by all", beside, 0757, false, " (writable by other users)", false},
+        {"another user's", beside, 0755, true, " (owned by another user)", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        if (c.foreign && geteuid() != 0) {
+            continue;  // only the administrator can give a file away
+        }
+        fs::remove(beside);
+        fs::remove(planted);
+        fs::remove(scratch.At("mirexa.log"));
+        // A reader of another interface version: refused once opened, harmless either way.
+        fs::copy_file(std::string(MIREXA_SAMPLE_PLUGINS) + "/sample_read_version2.so", c.file);
+        ASSERT_EQ(chmod(c.file.c_str(), c.mode), 0);
+        if (c.foreign) {
+            ASSERT_EQ(chown(c.file.c_str(), 65534, 65534), 0);
+        }
+        ASSERT_EQ(Run({kBox, "-XM(0,0,0)", "-O", "out.dme"}), 0);
+        const std::string log = Read("mirexa.log");
+        const std::size_t named = log.find(c.file);
+        EXPECT_EQ(log.find("(interface version 2") != std::string::npos, c.opened) << log;
+        if (c.opened) {
+            // The first line that names the file comes before its first call.
+            ASSERT_NE(named, std::string::npos) << log;
+            const std::string line = log.substr(named, log.find('\n', named) - named);
+            EXPECT_EQ(line, c.file) << log;
+        }
+        if (c.refusal != nullptr) {
+            EXPECT_NE(log.find(c.file + c.refusal), std::string::npos) << log;
+        } else if (!c.opened) {
+            EXPECT_EQ(named, std::string::npos) << log;
+        }
+    }
+}
+
+// An output named through a symbolic link replaces the file the link leads to (through a chain
+// of links, and a link relative to its own folder): the link stays a link, the shared file gets
+// the new stock and no temporary file is left beside either.
+TEST_F(BatchRunTest, AnOutputNamedThroughALinkReplacesTheFileItLeadsTo) {
+    scratch.MakeDirectory("shared");
+    scratch.MakeDirectory("links");
+    const std::string shared = scratch.At("shared/real.dme");
+    const struct {
+        const char* what;
+        std::vector<std::pair<std::string, std::string>> links;  // link, what it holds
+        std::string output;
+    } cases[] = {
+        {"an absolute link", {{"out.dme", shared}}, "out.dme"},
+        {"a link relative to its folder",
+         {{"links/out.dme", "../shared/real.dme"}},
+         "links/out.dme"},
+        {"a chain of two links",
+         {{"out.dme", "hop.dme"}, {"hop.dme", "shared/real.dme"}},
+         "out.dme"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        scratch.Write("shared/real.dme", "an earlier stock");
+        for (const auto& [link, target] : c.links) {
+            fs::remove(scratch.At(link));
+            ASSERT_EQ(symlink(target.c_str(), scratch.At(link).c_str()), 0);
+        }
+        ASSERT_EQ(Run({kBox, "-XM(0,0,0)", "-O", c.output}), 0);
+        for (const auto& [link, target] : c.links) {
+            EXPECT_TRUE(fs::is_symlink(scratch.At(link))) << link;
+            EXPECT_TRUE(LeftoverTemporaries(scratch.At(link)).empty()) << link;
+        }
+        EXPECT_GT(StockVolume(shared), 0.0);
+        EXPECT_TRUE(LeftoverTemporaries(shared).empty());
+    }
+}
+
+// Reports and the log of fixed names never write through a planted link and never wait on a
+// FIFO of their name. Reports kept open while they grow, appended reports and the log refuse
+// such a name and say why (the log itself on standard error); a report written whole takes the
+// name's place. The linked file stays as it was either way, and the run ends.
+TEST_F(BatchRunTest, PlantedLinksAndFifosUnderReportNamesNeverTakeTheReport) {
+    scratch.Write("jaw.nc",
+                  "%\nO10\nG90 G17 G40 G49 G80\nT1 M06\nG56 G00 X-15. Y40. Z20. S3000 M03\n"
+                  "G01 Z-40. F500.\nG00 Z50.\nM30\n%\n");
+    const std::vector<std::string> jaw = {kBox, "jaw.nc", "-X6", "-O", "jaw.dme"};
+    const std::vector<std::string> verify = {kBox, "demo_part.nc", "-V5"};
+    const std::string settings = Read("mirexa.ini");
+    std::string appending = settings;
+    const std::string mode = "CREATE MODE(VERIFY)=NEW";
+    appending.replace(appending.find(mode), mode.size(), "CREATE MODE(VERIFY)=APPEND");
+    const struct {
+        const char* name;
+        bool fifo;
+        bool append;  // the verify report appended to
+        std::vector<std::string> arguments;
+        int exitCode;
+        const char* reason;  // null: the report takes the name's place
+    } cases[] = {
+        {"interference.txt", false, false, jaw, 2, " (a symbolic link)"},
+        {"interference.txt", true, false, jaw, 2, " (not a regular file)"},
+        {"demo_part_verify.txt", false, true, verify, 2, " (a symbolic link)"},
+        {"demo_part_verify.txt", true, true, verify, 2, " (not a regular file)"},
+        {"demo_part_verify.txt", false, false, verify, 0, nullptr},
+        {"demo_part_verify.txt", true, false, verify, 0, nullptr},
+        {"mirexa.log", false, false, jaw, 0, ": a symbolic link)"},
+        {"mirexa.log", true, false, jaw, 0, ": not a regular file)"},
+    };
+    const std::string victim = "the user's own file\n";
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.name) + (c.fifo ? " as a FIFO" : " as a link") +
+                     (c.append ? ", appended" : ""));
+        scratch.Write("mirexa.ini", c.append ? appending : settings);
+        scratch.Write("victim.txt", victim);
+        fs::remove(scratch.At("mirexa.log"));
+        fs::remove(scratch.At(c.name));
+        if (c.fifo) {
+            ASSERT_EQ(mkfifo(scratch.At(c.name).c_str(), 0600), 0);
+        } else {
+            ASSERT_EQ(symlink(scratch.At("victim.txt").c_str(), scratch.At(c.name).c_str()), 0);
+        }
+        const int code = WaitWithin(Start(c.arguments, "errors.txt"), std::chrono::seconds(60));
+        EXPECT_EQ(code, c.exitCode);
+        EXPECT_EQ(Read("victim.txt"), victim);
+        if (c.reason == nullptr) {
+            EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(scratch.At(c.name))));
+            EXPECT_NE(Read(c.name).find("demo_part.nc"), std::string::npos);
+        } else {
+            const std::string said =
+                std::string(c.name) == "mirexa.log" ? Read("errors.txt") : Read("mirexa.log");
+            EXPECT_NE(said.find(c.name + std::string(c.reason)), std::string::npos) << said;
+        }
+        fs::remove(scratch.At(c.name));
+    }
+    scratch.Write("mirexa.ini", settings);
+}
+
+// A signal that comes while the output is being written aborts the run (exit 255) and leaves
+// the earlier output whole: an aborted run replaces none of its outputs. A save killed outright
+// leaves its temporary file; the next save of that file removes it (and only it).
+TEST_F(BatchRunTest, ASaveCutOffBySignalsLeavesTheEarlierOutputAndNoTemporaryForLong) {
+    const std::vector<std::string> big = {"-D(200,160,0,0,0,-40)", "-P(0.05,0.05)", "-XM(0,0,0)",
+                                          "-O", "out.dme"};
+    const std::string earlier = "an earlier run's stock";
+    for (const int signalNumber : {SIGTERM, SIGKILL}) {
+        SCOPED_TRACE(signalNumber);
+        scratch.Write("out.dme", earlier);
+        const pid_t child = Start(big);
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+        while (LeftoverTemporaries(scratch.At("out.dme")).empty() &&
+               std::chrono::steady_clock::now() < deadline) {
+            std::this_thread::sleep_for(std::chrono::microseconds(200));
+        }
+        ASSERT_FALSE(LeftoverTemporaries(scratch.At("out.dme")).empty()) << "no save seen";
+        kill(child, signalNumber);
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        EXPECT_EQ(Read("out.dme"), earlier);
+        if (signalNumber == SIGTERM) {
+            EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 255) << status;
+            EXPECT_TRUE(LeftoverTemporaries(scratch.At("out.dme")).empty());
+        }
+    }
+    // What the killed save left goes at the next save of that file; a user's file of a
+    // similar name stays.
+    ASSERT_FALSE(LeftoverTemporaries(scratch.At("out.dme")).empty());
+    scratch.Write("out.dme.backup", "the user's copy");
+    ASSERT_EQ(Run({kBox, "-XM(0,0,0)", "-O", "out.dme"}), 0);
+    EXPECT_TRUE(LeftoverTemporaries(scratch.At("out.dme")).empty());
+    EXPECT_EQ(Read("out.dme.backup"), "the user's copy");
+    EXPECT_GT(StockVolume(scratch.At("out.dme")), 0.0);
+}
+
+// Runs that share one log: an alarm chain another run left open is ended before this run's
+// alarm, and a line naming this run's process comes before its entries. With the log
+// unwritable, the closing line after an alarm still reaches standard error.
+TEST_F(BatchRunTest, RunsSharingALogAreToldApartAndAnUnwritableLogKeepsTheClosingLine) {
+    scratch.Write("table.nc", kTableFeedProgram);
+    const std::string alarm = "(6) - 工具とTABLEが干渉しています。";
+    scratch.Write("mirexa.log", "(9) - another run's alarm");
+    const pid_t child = Start({kBox, "table.nc", "-X6", "-O", "table.dme"});
+    ASSERT_EQ(Wait(child), 0);
+    const std::string log = Read("mirexa.log");
+    const std::size_t at = log.find(alarm);
+    ASSERT_NE(at, std::string::npos) << log;
+    EXPECT_EQ(log.find("(9) - another run's alarm\n"), 0u) << log;
+    EXPECT_EQ(log[at - 1], '\n') << log;
+    const std::size_t mark = log.find("プロセス " + std::to_string(child) + " ");
+    ASSERT_NE(mark, std::string::npos) << log;
+    EXPECT_LT(mark, at) << log;
+
+    fs::remove(scratch.At("mirexa.log"));
+    scratch.MakeDirectory("mirexa.log");
+    EXPECT_EQ(Wait(Start({kBox, "table.nc", "-X6", "-O", "table.dme"}, "errors.txt")), 0);
+    const std::string errors = Read("errors.txt");
+    EXPECT_NE(errors.find(alarm), std::string::npos) << errors;
+    EXPECT_NE(errors.find("アラームで切削終了"), std::string::npos) << errors;
 }
 
 }  // namespace

@@ -2,6 +2,10 @@
 // samples: what the wiring gives the view, the settings and a run.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -629,6 +633,57 @@ TEST_F(ProgramStartupTest, ThePanelIsDrawnWhenTheProgramStarts) {
         EXPECT_NE(std::find(panelPaint.texts.begin(), panelPaint.texts.end(), text),
                   panelPaint.texts.end())
             << text;
+    }
+}
+
+// Exit as a user at a desktop: the window closes with the settings written back, and the
+// message boxes of that are read into exitBoxes.
+std::vector<std::string> exitBoxes;
+void CloseAsADesktopUser(const WindowMessage& m) {
+    if (m.message == WM_CLOSE && m.window == MainWindow.load()) {
+        AutomaticMode.store(0);
+        SetMessageBoxResponder([](const MessageBoxRequest& request) {
+            exitBoxes.push_back(request.text);
+            return MBX_IDOK;
+        });
+    }
+}
+
+// Exit while another program holds the settings files' lock: after a few seconds the user hears
+// that the settings file is in use and was not written, instead of a window that hangs. A
+// write leaves no lock file beside the user's settings.
+TEST_F(ProgramStartupTest, ExitGivesUpOnASettingsFileInUseAndSaysSo) {
+    const std::string ini = scratch.At("mirexa.ini");
+    const std::string before = testing::ReadWholeFile(ini);
+    const int folder = open(scratch.Path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    ASSERT_GE(folder, 0);
+    ASSERT_EQ(flock(folder, LOCK_EX), 0);
+    for (const bool held : {true, false}) {
+        SCOPED_TRACE(held ? "held by another program" : "free");
+        if (!held) {
+            close(folder);  // releases the lock
+        }
+        exitBoxes.clear();
+        const MessageBoxResponder previous = SetMessageBoxResponder({});
+        SetMessageObserver(CloseAsADesktopUser);
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_EQ(Run(""), 0);
+        const auto waited = std::chrono::steady_clock::now() - start;
+        SetMessageObserver({});
+        SetMessageBoxResponder(previous);
+        EXPECT_LT(waited, std::chrono::seconds(30));
+        std::string boxes;
+        for (const std::string& text : exitBoxes) {
+            boxes += text + "\n";
+        }
+        const bool inUse =
+            boxes.find("in use") != std::string::npos || boxes.find("使用中") != std::string::npos;
+        EXPECT_EQ(inUse, held) << boxes;
+        if (held) {
+            EXPECT_NE(boxes.find(ini), std::string::npos) << boxes;
+            EXPECT_EQ(testing::ReadWholeFile(ini), before);
+        }
+        EXPECT_FALSE(fs::exists(ini + ".lock"));
     }
 }
 

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <thread>
 #include <vector>
 
@@ -87,18 +89,39 @@ TEST_F(ProgramLogTest, EntriesCarryTheStampAndStartTheirOwnLines) {
               kStamp + "start\n" + kStamp + "half \n" + kStamp + "工具\n" + kStamp + "appended\n");
 }
 
-// Alarm messages chain on one line; the next time-stamped entry ends that line, whether this
-// process or another run writing the same log left it open.
-TEST_F(ProgramLogTest, AStampedEntryEndsAnOpenChainOfMessages) {
+// Alarm messages chain on one line; the next time-stamped entry ends that line. When another
+// run wrote last (here its alarm chain is left open), this run's next entry, stamped or not,
+// starts a line of its own behind a stamped line that names this run's process.
+TEST_F(ProgramLogTest, AStampedEntryEndsAnOpenChainOfMessagesAndRunsAreToldApart) {
     AppendLogText("(6) - first");
     AppendLogText("(7) - second");
     AppendLogEntry("end\n");
-    scratch_.Write("logs/mirexa.log", LogText() + "(9) - another run's alarm");
-    ASSERT_EQ(OpenLogFile(), 1);
-    WriteLogLine("next\n");
-    CloseLogFile();
-    EXPECT_EQ(LogText(), "(6) - first(7) - second\n" + kStamp + "end\n" +
-                             "(9) - another run's alarm\n" + kStamp + "next\n");
+    const std::string own = "(6) - first(7) - second\n" + kStamp + "end\n";
+    EXPECT_EQ(LogText(), own);
+    const std::string process = " " + std::to_string(getpid()) + " ";
+    for (const bool stamped : {true, false}) {
+        SCOPED_TRACE(stamped ? "a stamped entry" : "an alarm message");
+        scratch_.Write("logs/mirexa.log", own + "(9) - another run's alarm");
+        ASSERT_EQ(OpenLogFile(), 1);
+        if (stamped) {
+            WriteLogLine("next\n");
+        } else {
+            AppendLogText("(8) - this run's alarm");
+        }
+        WriteLogLine("last\n");
+        CloseLogFile();
+        const std::string text = LogText();
+        const std::string other = own + "(9) - another run's alarm\n" + kStamp;
+        ASSERT_EQ(text.substr(0, other.size()), other) << text;
+        const std::size_t markEnd = text.find('\n', other.size());
+        ASSERT_NE(markEnd, std::string::npos) << text;
+        EXPECT_NE(text.substr(other.size(), markEnd - other.size()).find(process),
+                  std::string::npos)
+            << text;
+        EXPECT_EQ(text.substr(markEnd + 1),
+                  (stamped ? kStamp + "next\n" : "(8) - this run's alarm\n") + kStamp + "last\n")
+            << text;
+    }
 }
 
 TEST_F(ProgramLogTest, UnreachableLogDirectoryDropsEntries) {

@@ -89,10 +89,10 @@ inline std::string ReadWholeFile(const std::string& path) {
 }
 
 // The temporary files a replacement of the file at path left beside it: names of the form
-// "<file name>.XXXXXX" (six letters or digits) in its folder.
+// "<file name>.mirexa-XXXXXX" (six letters or digits) in its folder.
 inline std::vector<std::string> LeftoverTemporaries(const std::string& path) {
     const std::filesystem::path target(path);
-    const std::string prefix = target.filename().string() + ".";
+    const std::string prefix = target.filename().string() + ".mirexa-";
     std::vector<std::string> names;
     std::error_code error;
     for (const auto& entry : std::filesystem::directory_iterator(target.parent_path(), error)) {

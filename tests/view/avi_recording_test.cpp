@@ -177,6 +177,8 @@ TEST_F(AviRecordingTest, StartNeedsATriggerReplacesAnOldFileAndReportsWhatCannot
     Triggers(0, 0, 0, 1);
     ASSERT_EQ(StartAviRecording(), kAviOk);
     EXPECT_EQ(WriteAviFrame(), 1);
+    // Until the new recording is finished, the old one stays whole.
+    EXPECT_EQ(testing::ReadWholeFile(Video()), "an older recording");
     EXPECT_EQ(Finish().totalFrames, 1u);
     // A folder that does not exist: the code of the failure, recording off for the run.
     Settings.videoDirectory = (directory_ / "missing").string();
