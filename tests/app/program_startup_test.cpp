@@ -50,6 +50,7 @@
 #include "support/earlier_program_run.h"
 #include "support/scratch_directory.h"
 #include "support/test_windows.h"
+#include "view/avi_recording.h"
 #include "view/camera.h"
 #include "view/snapshots.h"
 #include "view/view_window.h"
@@ -349,6 +350,9 @@ struct ChosenRun {
     int stockNodes = 0;
     int ended = 0;
     SimulationRunSummary summary = {};
+    std::string watched;        // a file looked at while the run is active ("": none)
+    std::string watchedBefore;  // what it held before the run
+    int watchedChanged = 0;     // it held anything else than that or a finished AVI file
 } chosenRun;
 
 void ChooseAProgramAndCutIt(const WindowMessage& m) {
@@ -370,6 +374,10 @@ void ChooseAProgramAndCutIt(const WindowMessage& m) {
     SendWindowMessage(main, WM_COMMAND, IDM_CUT_RESULT, 0);
     const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(60);
     while (IsRunActive() && std::chrono::steady_clock::now() < limit) {
+        if (!chosenRun.watched.empty()) {
+            const std::string now = testing::ReadWholeFile(chosenRun.watched);
+            chosenRun.watchedChanged |= now != chosenRun.watchedBefore && now.rfind("RIFF", 0) != 0;
+        }
         testing::DispatchPendingMessages();
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
@@ -389,6 +397,30 @@ TEST_F(ProgramStartupTest, AProgramChosenInTheFileDialogIsTheOneTheNextRunCuts) 
     ASSERT_EQ(chosenRun.ended, 1);
     EXPECT_EQ(chosenRun.summary.end, kRunEndProgram);
     EXPECT_GT(chosenRun.summary.moves, 10);
+}
+
+// A run recorded at a desktop: the earlier recording of that name stays whole until the new
+// one is finished and takes its place (a recording that cannot be finished leaves it).
+TEST_F(ProgramStartupTest, ARecordedRunKeepsTheEarlierRecordingUntilItsOwnIsFinished) {
+    std::string ini = testing::ReadWholeFile(scratch.At("mirexa.ini"));
+    ini.replace(ini.find("Target_VIDEOdir="), 16, "Target_VIDEOdir=" + scratch.Path());
+    ini.replace(ini.find("TIMING=NO"), 9, "TIMING=BLOCK");
+    scratch.Write("mirexa.ini", ini);
+    chosenRun = ChosenRun{};
+    chosenRun.watched = scratch.At("demo_part.AVI");  // named after the program
+    chosenRun.watchedBefore = "an earlier recording";
+    scratch.Write("demo_part.AVI", chosenRun.watchedBefore);
+    menuSeen.chosen = scratch.At("demo_part.nc");
+    CommandLine = CommandLineSwitches{};
+    SetMessageObserver(ChooseAProgramAndCutIt);
+    EXPECT_EQ(Run(""), 0);
+    SetMessageObserver({});
+    ASSERT_EQ(chosenRun.ended, 1);
+    EXPECT_EQ(AviRecorder.path, chosenRun.watched) << "the run was recorded";
+    EXPECT_EQ(chosenRun.watchedChanged, 0);
+    const std::string after = testing::ReadWholeFile(chosenRun.watched);
+    EXPECT_TRUE(after == chosenRun.watchedBefore || after.rfind("RIFF", 0) == 0) << after.size();
+    EXPECT_TRUE(testing::LeftoverTemporaries(chosenRun.watched).empty());
 }
 
 }  // namespace
