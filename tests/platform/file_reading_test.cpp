@@ -1,5 +1,5 @@
-// Input files and fixed-name outputs: regular files only, without waiting on a FIFO; bounded
-// whole-file reads; the abort request; settings read again when their bytes change.
+// Input files: regular files only, without waiting on a FIFO; bounded whole-file reads; the abort
+// request; settings read again when their bytes change.
 #include "platform/file_reading.h"
 
 #include <gtest/gtest.h>
@@ -113,49 +113,6 @@ TEST_F(FileReadingTest, SettingsChangedInPlaceAreReadAnew) {
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
     EXPECT_EQ(ReadProfileString("Table", "PITCH", "d", fifo), "d");
     EXPECT_EQ(ReadProfileString("Table", "PITCH", "d", "/dev/zero"), "d");
-}
-
-// Outputs of fixed names: a new or regular file is written ("w" empties it, "a" appends); a
-// link of that name is not written through and a FIFO is not waited on, with the reason.
-TEST_F(FileReadingTest, FixedNameOutputsTakeRegularFilesOnly) {
-    const std::string victim = Write("victim.txt", "the user's");
-    ASSERT_EQ(symlink(victim.c_str(), (directory + "/link.txt").c_str()), 0);
-    ASSERT_EQ(mkfifo((directory + "/fifo.txt").c_str(), 0600), 0);
-    fs::create_directory(directory + "/folder.txt");
-    Write("old.txt", "old ");
-    const struct {
-        const char* name;
-        const char* mode;
-        const char* expected;  // the file's text after "new" was written; null: refused
-        const char* reason;
-    } cases[] = {
-        {"fresh.txt", "w", "new", ""},
-        {"old.txt", "a", "old new", ""},
-        {"old.txt", "w", "new", ""},
-        {"link.txt", "w", nullptr, "a symbolic link"},
-        {"link.txt", "a+", nullptr, "a symbolic link"},
-        {"fifo.txt", "a", nullptr, "not a regular file"},
-        {"fifo.txt", "w", nullptr, "not a regular file"},
-        {"folder.txt", "a", nullptr, "not a regular file"},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(std::string(c.name) + " " + c.mode);
-        const std::string path = directory + "/" + c.name;
-        std::FILE* stream = OpenRegularFileForWriting(path, c.mode);
-        if (c.expected == nullptr) {
-            EXPECT_EQ(stream, nullptr);
-            EXPECT_EQ(DescribeWriteRefusal(errno), c.reason);
-            continue;
-        }
-        ASSERT_NE(stream, nullptr);
-        std::fputs("new", stream);
-        std::fclose(stream);
-        std::ifstream in(path);
-        EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), c.expected);
-    }
-    std::ifstream in(victim);
-    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "the user's");
-    EXPECT_TRUE(fs::is_symlink(directory + "/link.txt"));
 }
 
 }  // namespace

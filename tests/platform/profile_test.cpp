@@ -1,14 +1,11 @@
 // INI profile reading and writing: defaults, case, CRLF, and the atomic replace.
 #include "platform/profile.h"
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -234,28 +231,6 @@ TEST_F(ProfileTest, WritersInThreadsAndProcessesLoseNoKey) {
         }
     }
     EXPECT_EQ(lost, 0) << "of " << (THREADS + PROCESSES) * KEYS << " keys";
-}
-
-// Another process's lock of the folder is waited for a few seconds only; the write then fails
-// and says that the file was in use. A write leaves no lock file beside the settings.
-TEST_F(ProfileTest, AWriterGivesUpOnALockHeldTooLongAndLeavesNoLockFile) {
-    Write("[A]\nk=1\n");
-    const int folder = open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    ASSERT_GE(folder, 0);
-    ASSERT_EQ(flock(folder, LOCK_EX), 0);
-    int inUse = 0;
-    const auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(WriteProfileValues({{"A", "k", "2"}}, path, &inUse), 0);
-    const auto waited = std::chrono::steady_clock::now() - start;
-    EXPECT_EQ(inUse, 1);
-    EXPECT_GE(waited, std::chrono::seconds(2));
-    EXPECT_LT(waited, std::chrono::seconds(10));
-    EXPECT_EQ(Read(), "[A]\nk=1\n");
-    close(folder);
-    EXPECT_EQ(WriteProfileValues({{"A", "k", "2"}}, path, &inUse), 1);
-    EXPECT_EQ(inUse, 0);
-    EXPECT_EQ(Read(), "[A]\nk=2\n");
-    EXPECT_FALSE(fs::exists(path + ".lock"));
 }
 
 }  // namespace
