@@ -29,8 +29,13 @@ LogTimeSource SetLogTimeSource(LogTimeSource source);
 // to standard error until CloseLogFile (the first says once that the log could not be opened).
 //
 // Every entry is written with one write call, so entries of threads and of runs that share the
-// log never mix inside a line. In automatic mode with standard error on a terminal, every entry
-// also goes to standard error.
+// log never mix inside a line. When another run (process) wrote to the log after this one, the
+// next entry first ends a line that run left open and writes a stamped line naming this run's
+// process id, so every entry can be told to its run. In automatic mode with standard error on a
+// terminal, every entry also goes to standard error. The log is opened without following a link
+// of its name and without waiting on a FIFO: such a log counts as one that cannot be opened.
+// Until CloseLogFile the caller holds the log: entries of AppendLogEntry and AppendLogText go
+// where this opening sent them (standard error included).
 int OpenLogFile();
 
 // Appends "YYYY/MM/DD hh:mm:ss：" and the message (full-width colon, UTF-8 bytes EF BC 9A). No
