@@ -158,9 +158,10 @@ void ConnectViewToShell() {
     };
     v.repaintViewNow = [] { RedrawView(ViewWindowHandle()); };
     v.ncProgramSelected = [] { return NcDataCommands.selectedState != 0 ? 1 : 0; };
-    v.drawStatusBar = [] { DrawStatusBar(); };
+    // The view's keys change the state the title and the bar show (run mode, perspective).
+    v.drawStatusBar = [] { ShowProgramStatus(MainWindow.load()); };
     v.updateMenuChecks = UpdateMenuChecks;
-    v.updateTitle = [] { UpdateMainTitle(MainWindow.load()); };
+    v.updateTitle = [] { ShowProgramStatus(MainWindow.load()); };
     v.openWithShell = [](const char* path) {
         if (AutomaticMode.load() == 0) {
             OpenInDefaultViewer(path);

@@ -299,6 +299,10 @@ MessageResult InfoPanelWndProc(WindowHandle window, unsigned message, MessageWPa
                 .compare_exchange_strong(expected, nullptr);
             return 0;
         }
+        case WM_KEYDOWN:
+        case WM_KEYUP:
+            // A click on a pane leaves the keyboard here; the keys are the main window's.
+            return SendWindowMessage(MainPanelParent(), message, wparam, lparam);
         case WM_LBUTTONDOWN:
         case WM_LBUTTONUP:
             HandleInfoPanelMouse(static_cast<int>(GetWindowUserData(window)), message,

@@ -182,7 +182,7 @@ void OnPress(WindowHandle window, int pane) {
     } else if (pane == kPaneRun) {
         if (RunActive()) {
             if (RunControl.lineHeld.load()) {
-                StartRunTimer(window);
+                ResumeRunTimer(window);
             } else {
                 RunControl.stopKeyRequest.store(1);
             }

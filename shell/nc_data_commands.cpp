@@ -32,6 +32,7 @@
 #include "shell/automation_steps.h"
 #include "shell/file_dialogs.h"
 #include "shell/hook_calls.h"
+#include "shell/info_panel.h"
 #include "shell/main_window.h"
 #include "shell/menu_state.h"
 #include "shell/option_commands.h"
@@ -146,7 +147,8 @@ void ResetForNewProgram() {
 void BringViewUpToDate(unsigned command) {
     SceneDirty.tools = 1;
     if (command != IDM_TOOLS_FILE) {
-        ApplyColorSettings();
+        // The colours are the settings file's and the user's, never a definition file's.
+        RecreateBackgroundBrush();
         DrawStatusBar();
     }
     if (command == IDM_MACHINE_FILE) {
@@ -247,6 +249,9 @@ void SelectProgramCommand(WindowHandle window, unsigned command) {
     PublishSelectedFiles();
     if (AutomaticMode.load() == 0) {
         UpdateMainTitle(MainWindow.load());
+        // The strip shows the new program from its first line.
+        InfoPanelView.stripState = 0;
+        RequestInfoPanelRedraw();
     }
     if (command == IDM_NC_SELECT_OPTIMAL_STOCK && !MainWindowData.droppedStockFlag) {
         DefineOptimalStock(window);
@@ -295,7 +300,7 @@ int ReadSettingsAgain(WindowHandle window) {
     ReadMachineFile(1);
     ReadToolFile();
     UpdateMachinePosition();
-    ApplyColorSettings();
+    ShowLiveColors();
     CurrentView.perspective = DisplayModes.perspective;
     MarkAllSceneListsDirty();
     UpdateMenuChecks();

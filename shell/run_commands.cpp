@@ -34,6 +34,7 @@
 #include "view/gdi_resources.h"
 #include "view/stock_view.h"
 #include "view/tool_path.h"
+#include "view/view_hooks.h"
 #include "view/view_window.h"
 
 namespace mirexa {
@@ -85,18 +86,10 @@ void KillBlinkTimer(WindowHandle window) {
     RunCommands.blinkTimer = 0;
 }
 
-// The resume of a paused run by run control, with the shell's record of its timers.
-void ResumeRunTimer(WindowHandle window) {
-    StartRunTimer(window);
-    RunCommands.blinkTimer = 0;  // the resume has killed it
-    RunCommands.runTimer = IDT_RUN_PROGRESS;
-    RunCommands.runPeriodMs = PeriodForMode(RunFlags().runMode->load(), 0);
-    WakeRunWaiters();
-}
-
 void ShowPausedState(WindowHandle window) {
     PauseRun(window);
     RunCommands.blinkTimer = StartWindowTimer(window, IDT_PAUSE_BLINK, PAUSE_BLINK_PERIOD_MS);
+    ShowProgramStatus(window);  // "STOP" or the interference, and "G or ESC"
 }
 
 // The end of an aborted run: the automation told, run control's end; then the timers and the
@@ -114,6 +107,8 @@ void EndAbortedRun(WindowHandle window) {
 
 void UpdateTitle(WindowHandle window) {
     StatusInputs.runMode = RunFlags().runMode->load();
+    RunCommands.stepsPerRedraw = RunRedrawInterval(kRunRealCutting);
+    RunCommands.linesPerRedraw = RunRedrawInterval(kRunSkipCutting);
     StatusInputs.skipView = RunCommands.stepsPerRedraw;
     StatusInputs.skipBlock = RunCommands.linesPerRedraw;
     UpdateMainTitle(window);
@@ -285,6 +280,15 @@ std::string BuildLengthReportPath(int location, int firstCheck, int language,
     return ncPath.substr(0, dot) + "_length.txt";
 }
 
+void ResumeRunTimer(WindowHandle window) {
+    StartRunTimer(window);
+    RunCommands.blinkTimer = 0;  // the resume has killed it
+    RunCommands.runTimer = IDT_RUN_PROGRESS;
+    RunCommands.runPeriodMs = PeriodForMode(RunFlags().runMode->load(), 0);
+    WakeRunWaiters();
+    ShowProgramStatus(window);
+}
+
 void InitRunCommandSettings() {
     int stop = Settings.stopKey;
     RunCommands.pauseKey = stop == 17 || stop == 32 ? stop : 19;
@@ -356,12 +360,8 @@ int HandleRunKeyDown(WindowHandle window, unsigned key) {
             return 1;
         case VK_RIGHT:
         case VK_LEFT: {
-            int step = key == VK_RIGHT ? 1 : -1;
-            if (runMode.load() == 1) {
-                RunCommands.stepsPerRedraw = std::max(1, RunCommands.stepsPerRedraw + step);
-            } else if (runMode.load() == 2) {
-                RunCommands.linesPerRedraw = std::max(1, RunCommands.linesPerRedraw + step);
-            }
+            // The interval the running thread reads, as the view's arrows change it.
+            StepRunRedrawInterval(runMode.load(), key == VK_RIGHT ? 1 : -1);
             UpdateTitle(window);
             return 1;
         }
@@ -503,7 +503,10 @@ void ConnectRunEndToShell() {
     ui.enableMenusAfterRun = [] { EnableMenusAfterRun(MainWindow.load()); };
     ui.drawPanelAfterRun = [](int) { CallHook(RunCallbacks.drawPanelAfterRun); };
     ui.redrawMainWindow = [] { RedrawMainWindow(MainWindow.load()); };
-    ui.drawStatusBar = [] { DrawStatusBar(); };
+    ui.drawStatusBar = [] { ShowProgramStatus(MainWindow.load()); };
+    // The view's G and abort key take the main window's ways, which keep its timers' record.
+    ViewCallbacks.resumeRun = ResumeRunTimer;
+    ViewCallbacks.abortRun = [](WindowHandle window) { AbortRun(window, 0); };
 }
 
 }  // namespace mirexa

@@ -85,6 +85,7 @@ extern std::atomic<int> AbortedBatchRunMark;
 // Fills what the run's end calls in the shell (run_ui_hooks.h): the macro break, the aborted
 // batch mark, the tool-length report, the alarm file, the viewer, the view and the recording; the
 // panels' and menus' calls pass on to this file's RunHooks (a null hook there draws nothing).
+// Also the view's resume and abort (ResumeRunTimer, AbortRun).
 void ConnectRunEndToShell();
 
 // Takes PauseKey and StopKey from the settings ("STOP KEY", "ESCAPE KEY") and the redraw
@@ -99,6 +100,10 @@ int HandleRunCommand(WindowHandle mainWindow, unsigned command, void (*threadBod
 // The run keys of WM_KEYDOWN and WM_KEYUP; returns 1 when the key was taken.
 int HandleRunKeyDown(WindowHandle mainWindow, unsigned keyCode);
 int HandleRunKeyUp(WindowHandle mainWindow, unsigned keyCode);
+
+// Resumes a paused run (G in either window, the GO pane): run control's resume, and timer 101
+// served again with the period of the run mode.
+void ResumeRunTimer(WindowHandle mainWindow);
 
 // Aborts the run (StopKey from the key, fromPane 0; the ESC pane, fromPane 1).
 void AbortRun(WindowHandle mainWindow, int fromPane);

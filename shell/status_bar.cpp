@@ -19,6 +19,7 @@
 #include "services/shared_state.h"
 #include "services/ui_hooks.h"
 #include "shell/nc_data_commands.h"
+#include "simulation/interference_decisions.h"
 #include "simulation/run_control.h"
 #include "view/camera.h"
 
@@ -221,6 +222,13 @@ void ReadProgramStatus(StatusBarInputs* in) {
     in->perspective = CurrentView.perspective;
     in->rotaryType = Machine.rotaryType;
     in->viewFollowsRotaryAxes = SceneFollow.followRotaryAxes;
+    in->runMode = RunControl.runMode.load();
+    in->skipView = RunRedrawInterval(kRunRealCutting);
+    in->skipBlock = RunRedrawInterval(kRunSkipCutting);
+    // A paused run: the thread waits before its block until G or the abort.
+    in->stopPending = in->runMode != 0 && RunControl.pauseRequest.load() != 0 ? 1 : 0;
+    in->pauseBlinkOn = RunControl.pauseBlink.load() != 0 ? 1 : 0;
+    in->interferenceEventRecorded = InterferenceKinds.eventCount.load() != 0 ? 1 : 0;
 }
 
 void ReadInterpreterStatus(StatusBarInputs* in) {
@@ -254,6 +262,12 @@ void RefreshStatusInputs() {
     if (RunControl.runMode.load() == kRunIdle) {
         ReadInterpreterStatus(&StatusInputs);
     }
+}
+
+void ShowProgramStatus(WindowHandle mainWindow) {
+    RefreshStatusInputs();
+    UpdateMainTitle(mainWindow);
+    DrawStatusBar();
 }
 
 void RefreshInterpreterStatus() {

@@ -104,6 +104,9 @@ void CopyInterpreterStatus(const StatusBarInputs& from, StatusBarInputs* to);
 // User-interface thread, before the main window draws its title and bar: ReadProgramStatus into
 // StatusInputs, and ReadInterpreterStatus too while no run owns the interpreter.
 void RefreshStatusInputs();
+// User-interface thread, after a change of the program's state: RefreshStatusInputs, then the
+// title of the main window and the status bar drawn from them.
+void ShowProgramStatus(WindowHandle mainWindow);
 // Any thread: the interpreter's modes changed. Read on the calling thread (the interpreter's
 // owner) and shown by the user-interface thread.
 void RefreshInterpreterStatus();

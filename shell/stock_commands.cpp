@@ -452,6 +452,7 @@ void StockStateCommand() {
     // Without a stock the stock menu items are greyed.
     EnableMainStockMenuItems(1);
     RedrawChangedStock(MainWindowData.handles.view);
+    Call(H().redrawWorkPane);  // the ranges say "undefined" again
 }
 
 void OffsetStockCommand() {

@@ -356,14 +356,14 @@ int StepState(const MoveStepContext& context, bool spindleAlarm) {
     return 1;
 }
 
-bool RedrawDue(const SimulationRunRecord& record, std::int64_t i, std::int64_t n) {
+bool RedrawDue(std::int64_t i, std::int64_t n) {
     if (RunDrawsNothing() != 0) {
         return false;
     }
     const bool wanted = RunControl.runMode.load() == kRunRealCutting ||
                         RunControl.showSteps.load() != 0 ||
                         RunControl.viewRedrawRequest.load() != 0;
-    const std::int64_t every = record.skipView >= 1 ? record.skipView : 1;
+    const std::int64_t every = RunRedrawInterval(kRunRealCutting);
     return wanted && (every == 1 || i == n || i % every == 0);
 }
 
@@ -376,8 +376,6 @@ void ResetSimulationRunRecord(const MoveStepContext& context) {
     // Moves shorter than the controller's coordinate tolerance are not stepped (nor drawn).
     const double tolerance = Controller.coordinateTolerance;
     record.minimumMoveLength = std::isfinite(tolerance) && tolerance > 0.0 ? tolerance : 0.0;
-    record.skipView = Settings.skipView >= 1 ? Settings.skipView : 1;
-    record.skipBlock = Settings.skipBlock >= 1 ? Settings.skipBlock : 1;
     // The cut of each step is shared by the threads the settings give (MULTI THREAD).
     CuttingThreadCount = Settings.multiThreadCount >= 1 ? Settings.multiThreadCount : 1;
     const KinematicsSessionRecords& k = Kinematics(context);
@@ -584,7 +582,7 @@ int StepCurrentMove(const MoveStepContext& context, const StepBlockInfo& block) 
             }
         }
         // 11. Redraw.
-        if (RedrawDue(record, i, n)) {
+        if (RedrawDue(i, n)) {
             RequestRedrawAndWait();
         }
         // 12. Abort.

@@ -52,8 +52,6 @@ struct SimulationRunRecord {
     double rotaryRadii[2][2] = {{1.0, 1.0}, {1.0, 1.0}};  // [start, end][rotary] (mm)
     std::int32_t rapidCheckActive = {};
     std::int32_t spinningAxis = {};  // 3 or 4: the rotary that turns in turning mode
-    std::int32_t skipView = 5;       // steps between redraws, at least 1
-    std::int32_t skipBlock = 5;      // lines between redraws in skip runs, at least 1
     std::int64_t steps = {};         // steps made in this run
     std::int64_t alarmSteps = {};    // steps that ended in state 4
     double removedVolume = {};       // mm^3: the sum of the steps' removed volumes

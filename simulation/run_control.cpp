@@ -2,11 +2,14 @@
 // published run status.
 #include "simulation/run_control.h"
 
+#include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstring>
 #include <mutex>
 
+#include "config/config_records.h"
 #include "platform/backend.h"
 #include "services/shared_state.h"
 
@@ -105,6 +108,33 @@ void RequestRunAbort() {
     RunControl.pauseRequest = 0;
     RunControl.pauseBlink = 0;
     WakeRunWaiters();
+}
+
+namespace {
+
+// The settings' interval of a run mode; null for the modes without one. The worker reads it while
+// the user-interface thread may step it, so both go through atomic references.
+std::int32_t* RedrawIntervalOf(int runMode) {
+    return runMode == kRunRealCutting   ? &Settings.skipView
+           : runMode == kRunSkipCutting ? &Settings.skipBlock
+                                        : nullptr;
+}
+
+}  // namespace
+
+int RunRedrawInterval(int runMode) {
+    std::int32_t* interval = RedrawIntervalOf(runMode);
+    return interval == nullptr ? 1 : std::max(1, std::atomic_ref<std::int32_t>(*interval).load());
+}
+
+int StepRunRedrawInterval(int runMode, int direction) {
+    std::int32_t* interval = RedrawIntervalOf(runMode);
+    if (interval == nullptr) {
+        return 1;
+    }
+    const int next = std::max(1, RunRedrawInterval(runMode) + direction);
+    std::atomic_ref<std::int32_t>(*interval).store(next);
+    return next;
 }
 
 void ResumeRun() {

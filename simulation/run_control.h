@@ -95,6 +95,14 @@ void RequestRunAbort();
 // Releases a worker waiting at a stop block and clears StopKeyRequest.
 void ResumeRun();
 
+// The redraw interval of a run mode: steps between redraws in real cutting ("SKIP VIEW"), lines
+// in skip cutting ("SKIP BLOCK"); 1 for the other modes. The worker reads it at each step, so a
+// change during a run takes effect at once.
+int RunRedrawInterval(int runMode);
+// The keys of either window: the interval of the run mode raised or lowered by one, never below
+// 1 (nothing for the other modes). Returns the new interval.
+int StepRunRedrawInterval(int runMode, int direction);
+
 // Serves a pending redraw: calls draw (may be null) and clears RedrawRequest. Returns 1 when a
 // redraw was pending.
 int ServeRedrawRequest(void (*draw)());

@@ -470,7 +470,7 @@ void RedrawAfterBlock(int* lastRedrawLine) {
     }
     if (RunControl.runMode.load() == kRunSkipCutting && RunControl.showSteps.load() == 0) {
         const int line = InnermostLineNumber();
-        if (line - *lastRedrawLine >= RunSimulationRecord.skipBlock) {
+        if (line - *lastRedrawLine >= RunRedrawInterval(kRunSkipCutting)) {
             *lastRedrawLine = line;
             RequestRedrawAndWait();
         }

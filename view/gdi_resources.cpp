@@ -102,11 +102,6 @@ void MarkCurrentStockColorsDirty() {
     StyleListState[index].built = 0;
 }
 
-void RecreateBackgroundBrush() {
-    DeleteGdiObject(GdiResources.backgroundBrush);
-    GdiResources.backgroundBrush = CreateSolidBrushObject(LiveColors.background);
-}
-
 void SetWhen(std::atomic<std::uint8_t>* flag, bool condition) {
     if (condition) {
         flag->store(1);
@@ -255,6 +250,19 @@ void DeleteGdiResources() {
     DeleteGdiObject(g.nullPen);
     DeleteGdiObject(g.greyPen);
     g = GdiResourceSet{};
+}
+
+void RecreateBackgroundBrush() {
+    DeleteGdiObject(GdiResources.backgroundBrush);
+    GdiResources.backgroundBrush = CreateSolidBrushObject(LiveColors.background);
+}
+
+void ShowLiveColors() {
+    FillGlColorTable(LiveColors, DisplayModes);
+    RecreateBackgroundBrush();
+    MarkCurrentStockColorsDirty();
+    // The edit set follows, so that a later application of it changes nothing unasked.
+    EditColors = LiveColors;
 }
 
 int ApplyColorSettings() {

@@ -87,6 +87,12 @@ CursorHandle GetViewCursor(int id);
 // 238 for the rotate tool and 258 for the others. Returns the cursor set.
 CursorHandle SetIdleCursor(int viewMouseMode);
 
+// The background brush again from LiveColors.background.
+void RecreateBackgroundBrush();
+// After the settings were read again: the whole GL colour table and the background brush from
+// LiveColors, the current stock meshed again in them, and EditColors a copy of LiveColors.
+void ShowLiveColors();
+
 // After the colour dialog: every colour of EditColors that differs from LiveColors is copied into
 // LiveColors, converted into its GlColors entry, and flags what shows it: work, pens and paint the
 // current stock (every display block, the stock flag of its undo slot, and its style list built

@@ -14,6 +14,7 @@
 #include "view/display_lists.h"
 #include "view/picking.h"
 #include "view/snapshots.h"
+#include "view/stock_display.h"
 #include "view/view_window.h"
 
 namespace mirexa {
@@ -55,7 +56,7 @@ int AllocateCurrentStockListNames() {
 }
 
 void ShowReplacedStock(WindowHandle view) {
-    const StockModel& model = StockModels[CurrentSlot()];
+    StockModel& model = StockModels[CurrentSlot()];
     if (model.nx > 0 && model.maxCorner != nullptr && model.minCorner != nullptr) {
         double extent = 0.0;
         for (int axis = 0; axis < 3; ++axis) {
@@ -68,6 +69,12 @@ void ShowReplacedStock(WindowHandle view) {
     MarkAllSceneListsDirty();
     for (auto& slot : SceneDirty.stock) {
         slot = 1;
+    }
+    // A new grid starts with clean blocks, and the lists of the old stock are gone: every block
+    // of the new one is meshed, whatever the lists were last built for.
+    StyleListState[CurrentSlot()] = StyleListRecord{};
+    if (model.nx > 0) {
+        MarkStockDisplayDirty(&model);
     }
     SetRotationCentre(&CurrentView);
     CurrentView.zoom = 1.0;
@@ -87,7 +94,12 @@ void MarkCurrentStockDirty() {
 }
 
 void RedrawChangedStock(WindowHandle view) {
-    MarkCurrentStockDirty();
+    // The block lists hold points through the stock's frame: a moved or turned stock, like a
+    // changed one, is meshed again in every block.
+    StockModel& model = StockModels[CurrentSlot()];
+    if (model.nx > 0) {
+        MarkStockDisplayDirty(&model);
+    }
     CurrentView.viewChanged = 1;
     RedrawView(view);
 }

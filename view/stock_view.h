@@ -27,8 +27,8 @@ void CopyCurrentStockListNameRow();
 // The stock of the current undo slot is rebuilt at the next paint (when a stock exists).
 void MarkCurrentStockDirty();
 
-// The stock's blocks were marked dirty: the stock of the current undo slot is rebuilt at the next
-// paint, which follows at once.
+// The stock, its cells or its frame changed (a cut, paint, move or turn): every block of the
+// current undo slot is meshed again at the next paint, which follows at once.
 void RedrawChangedStock(WindowHandle view);
 
 // The undo point of a run: 1 when the current stock can take one (an undo ring of two slots or

@@ -44,6 +44,9 @@ struct ViewHooks {
     void (*drawStatusBar)() = {};
     void (*updateMenuChecks)() = {};
     void (*updateTitle)() = {};
+    // Shell: the run's resume and abort, with the main window's record of its run timers.
+    void (*resumeRun)(WindowHandle main) = {};
+    void (*abortRun)(WindowHandle main) = {};
     // Shell: 1 when the main window is the foreground window (null reads as 1).
     int (*mainWindowForeground)() = {};
     // Editors: opens a definition file (kViewEditor values of view_window.h) in its editor.

@@ -188,13 +188,10 @@ void PutLittleEndian(std::uint8_t* out, std::uint32_t value, int bytes) {
 // The run keys that act while a run mode is active.
 void StepRedrawInterval(int direction) {
     const int mode = RunControl.runMode.load();
-    std::int32_t* interval = mode == kRunRealCutting   ? &Settings.skipView
-                             : mode == kRunSkipCutting ? &Settings.skipBlock
-                                                       : nullptr;
-    if (interval == nullptr) {
+    if (mode != kRunRealCutting && mode != kRunSkipCutting) {
         return;
     }
-    *interval = std::max(1, *interval + direction);
+    StepRunRedrawInterval(mode, direction);
     UpdateTitle();
 }
 
@@ -245,9 +242,14 @@ void OpenEditorKey(unsigned keyCode) {
 bool HandleImmediateKey(WindowHandle window, unsigned keyCode, int character) {
     WindowHandle main = GetParentWindow(window);
     const int runMode = RunControl.runMode.load();
-    if (keyCode == static_cast<unsigned>(Settings.stopKey) && runMode != kRunIdle &&
+    // The abort key ("ESCAPE KEY"); the pause key ("STOP KEY") is the main window's, held.
+    if (keyCode == static_cast<unsigned>(Settings.escapeKey) && runMode != kRunIdle &&
         !DrawingSuppressed.load()) {
-        AbortRunFromView(main);
+        if (ViewCallbacks.abortRun != nullptr) {
+            ViewCallbacks.abortRun(main);
+        } else {
+            AbortRunFromView(main);
+        }
         return true;
     }
     if (keyCode >= VK_F1 && keyCode <= VK_F4) {
@@ -277,7 +279,11 @@ bool HandleImmediateKey(WindowHandle window, unsigned keyCode, int character) {
     switch (character) {
         case 'G':
             if (RunControl.pendingStop.load() && main != nullptr) {
-                StartRunTimer(main);
+                if (ViewCallbacks.resumeRun != nullptr) {
+                    ViewCallbacks.resumeRun(main);
+                } else {
+                    StartRunTimer(main);
+                }
             }
             return true;
         case 'E':

@@ -345,8 +345,12 @@ void HandleMouseMove(WindowHandle window, unsigned buttons, int x, int y) {
         }
         return;
     }
+    // The pointer over the view gives it the keyboard, wherever the user clicked last.
     if (!v.wheel.active) {
         v.focus = 1;
+        if (GetFocusWindow() != window) {
+            SetFocusWindow(window);
+        }
     }
 }
 
@@ -702,18 +706,19 @@ int ViewInputChangesStock(const WindowMessage& message) {
 }
 
 int ViewKeyCharacter(MessageWParam keyCode, MessageLParam character) {
+    // Digits and letters by their key, whatever symbol Shift makes of them (Shift+7 is 7).
+    if ((keyCode >= '0' && keyCode <= '9') || (keyCode >= 'A' && keyCode <= 'Z')) {
+        return static_cast<int>(keyCode);
+    }
+    if (keyCode >= VK_NUMPAD0 && keyCode <= VK_NUMPAD0 + 9) {
+        return static_cast<int>('0' + (keyCode - VK_NUMPAD0));
+    }
     if (character > 0 && character < 0x110000) {
         int c = static_cast<int>(character);
         if (c >= 'a' && c <= 'z') {
             c -= 'a' - 'A';
         }
         return c;
-    }
-    if ((keyCode >= '0' && keyCode <= '9') || (keyCode >= 'A' && keyCode <= 'Z')) {
-        return static_cast<int>(keyCode);
-    }
-    if (keyCode >= VK_NUMPAD0 && keyCode <= VK_NUMPAD0 + 9) {
-        return static_cast<int>('0' + (keyCode - VK_NUMPAD0));
     }
     return 0;
 }

@@ -519,6 +519,9 @@ void PrepareQtDialogShow(WindowHandle window) {
     if (!dialog) {
         return;
     }
+    // A modeless panel the program shows (the tool and command panels, placed again after a
+    // resize) leaves the keyboard where the user left it; a modal dialog takes it.
+    dialog->setAttribute(Qt::WA_ShowWithoutActivating, dialog->windowModality() == Qt::NonModal);
     if (!dialog->placed && dialog->windowModality() == Qt::WindowModal && dialog->parentWidget()) {
         // Centred on the owner; the record follows as after a move by the user.
         dialog->placed = true;
@@ -534,6 +537,9 @@ void FinishQtDialogShow(WindowHandle window) {
         return;
     }
     dialog->raise();
+    if (dialog->windowModality() == Qt::NonModal) {
+        return;
+    }
     dialog->activateWindow();
     WindowHandle focus = GetFocusWindow();
     if (focus && GetParentWindow(focus) == window) {

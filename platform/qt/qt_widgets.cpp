@@ -39,6 +39,12 @@ MessageLParam PackPoint(const QPoint& p) {
 // The key code of a toolkit key; 0 for keys the program has no code for.
 unsigned MapKey(const QKeyEvent* event) {
     const int key = event->key();
+    // The digit row by its key under X (keycodes 10-19 for 1..9, 0), whatever symbol Shift and
+    // the layout make of it.
+    const quint32 scan = event->nativeScanCode();
+    if (scan >= 10 && scan <= 19 && !(event->modifiers() & Qt::KeypadModifier)) {
+        return scan == 19 ? '0' : '1' + (scan - 10);
+    }
     if (key >= Qt::Key_0 && key <= Qt::Key_9) {
         const unsigned digit = static_cast<unsigned>(key - Qt::Key_0);
         return (event->modifiers() & Qt::KeypadModifier) ? VK_NUMPAD0 + digit : '0' + digit;
@@ -488,6 +494,13 @@ void ApplyQtEnabled(WindowHandle window) {
 void ApplyQtFocus(WindowHandle window) {
     if (QWidget* client = ClientOf(GetFocusWindow()); client && GetFocusWindow() == window) {
         client->setFocus(Qt::OtherFocusReason);
+        // The focus in another of the program's windows (a panel) brings its window to the front,
+        // as the desktop does; a modal box or dialog keeps the front.
+        QWidget* active = QApplication::activeWindow();
+        if (active != nullptr && active != client->window() &&
+            QApplication::activeModalWidget() == nullptr) {
+            client->window()->activateWindow();
+        }
     }
 }
 

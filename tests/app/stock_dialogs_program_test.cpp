@@ -18,39 +18,11 @@
 #include "shell/stock_commands.h"
 #include "stock/stock_model.h"
 #include "support/scratch_directory.h"
+#include "support/stock_dialog_answers.h"
 #include "user_start.h"
 
 namespace mirexa {
 namespace {
-
-// What the user types into the two-point and cylinder dialogs.
-int FillStockDialog(WindowHandle dialog, int templateId, int round) {
-    if (round > 0) {
-        return 0;
-    }
-    const struct {
-        int id;
-        const char* text;
-    } twoPoint[] = {{142, "0"}, {143, "0"}, {144, "-20"}, {145, "40"}, {146, "30"}, {147, "0"}},
-      cylinder[] = {{1370, "0"},  {1371, "0"},  {1372, "-25"},
-                    {1381, "25"}, {1382, "40"}, {1384, "0"}};
-    if (templateId == IDD_STOCK_TWO_POINT) {
-        ClickDlgItem(dialog, 1423);
-        for (const auto& field : twoPoint) {
-            TypeDlgItemText(dialog, field.id, field.text);
-        }
-    } else if (templateId == IDD_STOCK_CYLINDER) {
-        ClickDlgItem(dialog, 1423);
-        ClickDlgItem(dialog, 1378);
-        for (const auto& field : cylinder) {
-            TypeDlgItemText(dialog, field.id, field.text);
-        }
-    } else {
-        return 0;
-    }
-    ClickDlgItem(dialog, IDOK);
-    return 1;
-}
 
 struct Extent {
     double min[3] = {};
@@ -62,7 +34,7 @@ int commandsSent = 0;
 
 TEST(StockDialogsInTheProgram, TheStockCommandsBuildTheBoxAndCylinderTyped) {
     testing::UserStart start;
-    SetDialogResponder(FillStockDialog);
+    SetDialogResponder(testing::FillStockDialog);
     commandsSent = 0;
     SetMessageObserver([](const WindowMessage& m) {
         if (m.message != WM_CLOSE || m.window != MainWindow.load() || commandsSent++ != 0) {

@@ -22,13 +22,16 @@
 #include "nc/nc_run_state.h"
 #include "nc/step_driver.h"
 #include "platform/clock.h"
+#include "platform/controls.h"
 #include "platform/keys.h"
 #include "platform/message_box.h"
 #include "resources/program_resources.h"
 #include "services/file_paths.h"
 #include "services/program_log.h"
 #include "services/shared_state.h"
+#include "services/ui_hooks.h"
 #include "shell/automation_steps.h"
+#include "shell/info_panel.h"
 #include "shell/main_window.h"
 #include "shell/status_bar.h"
 #include "shell/worker_threads.h"
@@ -38,6 +41,7 @@
 #include "simulation/run_end.h"
 #include "simulation/run_ui_hooks.h"
 #include "support/scratch_directory.h"
+#include "view/view_window.h"
 
 namespace mirexa {
 namespace {
@@ -268,6 +272,96 @@ TEST_F(RunCommandsTest, RedrawServedThenPauseThenResumeByG) {
     EXPECT_EQ(script.sawAbort.load(), 0);
 }
 
+// The panel's windows with the main window, so that its run panes can be clicked.
+class RunPanesTest : public RunCommandsTest {
+public:
+    using RunCommandsTest::Key;
+    void SetUp() override {
+        RunCommandsTest::SetUp();
+        UiLanguage.store(1);
+        CloseMainWindow();
+        UseManualClock(1, 0);
+        InstallInfoPanelHooks();
+        OpenMainWindow();
+        DeliverPending();
+    }
+    void ClickPane(int id) {
+        for (const PanelPane& pane : BuildInfoPanelPanes(CollectInfoPanelInputs())) {
+            if (pane.id == id) {
+                WindowHandle window = GetInfoPanelWindow(pane.window);
+                const MessageLParam at =
+                    static_cast<MessageLParam>(((pane.rect.top + pane.rect.bottom) / 2) << 16 |
+                                               (pane.rect.left + pane.rect.right) / 2);
+                SendWindowMessage(window, WM_LBUTTONDOWN, MK_LBUTTON, at);
+                SendWindowMessage(window, WM_LBUTTONUP, 0, at);
+                DeliverPending();
+                return;
+            }
+        }
+        ADD_FAILURE() << "no pane " << id;
+    }
+    void ViewKey(unsigned key, MessageLParam character = 0) {
+        SendWindowMessage(MainWindowData.handles.view, WM_KEYDOWN, key, character);
+        DeliverPending();
+    }
+    // A real-cutting run paused before a block, its timer stopped and the pause shown.
+    void PausedRun() {
+        script.pause.store(1);
+        script.release.store(0);
+        script.stage.store(0);
+        Command(IDM_CUT_REAL);
+        ASSERT_TRUE(TickUntil([] { return script.stage.load() == 2; }));
+        ASSERT_TRUE(TickUntil([] { return RunCommands.runTimer == 0; }));
+    }
+    static std::string Part(int part) {
+        return GetStatusBarPart(MainStatusBar.load(), part).text;
+    }
+};
+
+// Whichever way the user resumes a paused run (G in the main window or in the view, the GO
+// pane), timer 101 serves it again and it reaches its end; whichever way he aborts it (the abort
+// key in either window, the ESC pane), it ends. The pause shows in the status bar until then.
+TEST_F(RunPanesTest, EveryWayOfResumingOrAbortingAPauseServesTheRun) {
+    const struct {
+        const char* way;
+        void (*act)(RunPanesTest*);
+        int aborts;
+    } cases[] = {
+        {"G in the main window", [](RunPanesTest* t) { t->Key('G'); }, 0},
+        {"G in the view", [](RunPanesTest* t) { t->ViewKey('G', 'g'); }, 0},
+        {"GO pane", [](RunPanesTest* t) { t->ClickPane(kPaneRun); }, 0},
+        {"Esc in the main window", [](RunPanesTest* t) { t->Key(VK_ESCAPE); }, 1},
+        {"Esc in the view", [](RunPanesTest* t) { t->ViewKey(VK_ESCAPE); }, 1},
+        {"ESC pane", [](RunPanesTest* t) { t->ClickPane(kPaneEscape); }, 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.way);
+        script.sawAbort.store(0);
+        PausedRun();
+        EXPECT_EQ(Part(STATUS_PART_STOP_KIND), "STOP");
+        // The blink shows the keys every other period.
+        std::string shown;
+        for (int i = 0; i < 8; ++i) {
+            AdvanceAndDeliver(125, 5);
+            shown += "[" + Part(STATUS_PART_STOP_KEYS) + "]";
+        }
+        EXPECT_NE(shown.find("[G or ESC]"), std::string::npos) << shown;
+        EXPECT_NE(shown.find("[]"), std::string::npos) << shown;
+        // The pause key held in the view is no abort (Ctrl+drag zooms).
+        ViewKey(VK_CONTROL);
+        EXPECT_EQ(RunFlags().abortRequest->load(), 0);
+        c.act(this);
+        EXPECT_EQ(RunCommands.runTimer, IDT_RUN_PROGRESS);
+        if (!c.aborts) {
+            ASSERT_TRUE(WaitUntil([] { return script.stage.load() == 3; }));
+            EXPECT_EQ(Part(STATUS_PART_STOP_KIND), "");
+            script.release.store(1);
+        }
+        ASSERT_TRUE(TickUntil(RunEnded));
+        EXPECT_EQ(script.sawAbort.load(), c.aborts);
+    }
+}
+
 TEST_F(RunCommandsTest, EscapeDuringAPauseEndsTheRunAndMarksABatchExit) {
     script.pause.store(1);
     AutomationCommand(IDM_CUT_SKIP, 3, 1);
@@ -319,19 +413,23 @@ TEST_F(RunCommandsTest, KeysOutsideARun) {
     static WindowHandle fakeView = nullptr;
     fakeView = CreatePlatformWindow(params);
     MainWindowData.handles.view = fakeView;
-    // Left arrow never takes an interval below 1.
+    // Left arrow never takes an interval below 1; the title and the running thread both see
+    // the interval the arrows set.
     RunFlags().runMode->store(1);
-    RunCommands.stepsPerRedraw = 2;
+    Settings.skipView = 2;
     for (int i = 0; i < 5; ++i) {
         Key(VK_LEFT);
     }
     EXPECT_EQ(RunCommands.stepsPerRedraw, 1);
     Key(VK_RIGHT);
     EXPECT_EQ(RunCommands.stepsPerRedraw, 2);
+    EXPECT_EQ(RunRedrawInterval(kRunRealCutting), 2);
     RunFlags().runMode->store(2);
-    RunCommands.linesPerRedraw = 1;
+    Settings.skipBlock = 1;
     Key(VK_LEFT);
     EXPECT_EQ(RunCommands.linesPerRedraw, 1);
+    Key(VK_RIGHT);
+    EXPECT_EQ(RunRedrawInterval(kRunSkipCutting), 2);
     RunFlags().runMode->store(0);
     // "G" outside a pause does nothing and is not passed to the view; other characters are.
     Key('G');

@@ -384,8 +384,8 @@ TEST_F(StatusBarTest, TheProgramsRecordsFeedTheTitleAndTheParts) {
          "Polar Coordinate", "Disp|●]"},
         {0, 0, "VMC3 - demo_part.nc(vmc3.ttl,vmc3.ctl,vmc3.mtl)", "座標系(P1)", "極座標補間",
          "描画|●]"},
-        {1, 1, "VMC3 - demo_part.nc(vmc3.ttl,vmc3.ctl,vmc3.mtl)", "No Workpiece", "Normal",
-         "Disp|●]"},
+        {1, 1, "VMC3 - demo_part.nc(vmc3.ttl,vmc3.ctl,vmc3.mtl) - Cutting : Real:5", "No Workpiece",
+         "Normal", "Disp|●]"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.mode);

@@ -436,10 +436,14 @@ TEST_F(ViewWindowTest, RunKeysTabAndTheStopKey) {
     EXPECT_EQ(mainCommands[1].wparam, kMainCommandEditNc);
     EXPECT_EQ(mainCommands[2].wparam, kMainCommandNextStyle);
 
-    // The stop key (Ctrl by default) during a run aborts it and starts the run timer.
+    // The pause key (Ctrl by default) is no abort: Ctrl+drag zooms during a run.
     RunControl.runMode = kRunRealCutting;
     RunControl.pauseRequest = 1;
     Key(VK_CONTROL);
+    EXPECT_EQ(RunControl.abortRequest.load(), 0);
+    EXPECT_EQ(IsWindowTimerRunning(main_, kViewRunTimerId), 0);
+    // The abort key (Esc by default) during a run aborts it and starts the run timer.
+    Key(VK_ESCAPE);
     EXPECT_EQ(RunControl.abortRequest.load(), 1);
     EXPECT_EQ(RunControl.pauseRequest.load(), 0);
     EXPECT_EQ(IsWindowTimerRunning(main_, kViewRunTimerId), 1);

@@ -1,0 +1,282 @@
+#!/usr/bin/env bash
+# A whole job through the real window, as a user does it, under one Xvfb server: stocks defined,
+# defined again, moved and turned (each drawn in the view); the sample program selected (the NC
+# strip shows it); a single-block run resumed by G in the view and by the GO pane, then run to its
+# end by G typed after a click on a panel pane; a second run paused by the pause key and ended by
+# Esc (the status bar shows the pause); the view's keys after a click on a panel pane and after a
+# resize; the controller and machine files read, with the colours kept in the view and, after
+# Exit, in mirexa.ini byte for byte. Every step waits for what the screen, the title or the files
+# show. The screen at a failure is kept as an artefact.
+# Skips itself (exit 77) without Xvfb, xdotool, ffmpeg or python3.
+# Usage: gui_job.sh MIREXA SAMPLES_DIR ARTEFACT_DIR
+set -euo pipefail
+program="$1"
+samples="$2"
+artefacts="$3"
+here="$(cd "$(dirname "$0")" && pwd)"
+for tool in Xvfb xdotool ffmpeg python3; do
+    if ! command -v "$tool" >/dev/null; then
+        echo "gui_job: skipped, $tool is not installed (scripts/deps installs it)"
+        exit 77
+    fi
+done
+work="$(mktemp -d)"
+xvfb=""
+mirexa=""
+cleanup() {
+    [ -n "$mirexa" ] && kill "$mirexa" 2>/dev/null || true
+    [ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null || true
+    rm -rf "$work"
+}
+trap cleanup EXIT
+mkdir -p "$work/gui" "$artefacts"
+started=$SECONDS
+
+# The working copy: coarse dexels and moves, rapids without real cutting, so that a run of the
+# sample program takes a second or two.
+cp "$samples"/* "$work/gui/"
+sed -i -e "s/^PITCH(WORK)=.*/PITCH(WORK)=0.5/" -e "s/^PITCH(MOVE)=.*/PITCH(MOVE)=0.5/" \
+    -e "s/^REAL RAPID=.*/REAL RAPID=NO/" "$work/gui/mirexa.ini"
+colour_lines() {
+    grep -a -E '^[A-Z0-9()* -]*(COLOR|BACKGROUND)=' "$1"
+}
+colour_lines "$work/gui/mirexa.ini" >"$work/colours.before"
+
+Xvfb -displayfd 5 -screen 0 1600x1000x24 -nolisten tcp 5>"$work/display" 2>/dev/null &
+xvfb=$!
+for _ in $(seq 1 100); do
+    [ -s "$work/display" ] && break
+    sleep 0.1
+done
+export DISPLAY=":$(cat "$work/display")"
+export QT_QPA_PLATFORM=xcb
+export XDG_RUNTIME_DIR="$work"
+
+fail() {
+    echo "gui_job: $* (after $((SECONDS - started)) s)"
+    ffmpeg -loglevel error -y -f x11grab -video_size 1600x1000 -i "$DISPLAY" -frames:v 1 \
+        "$artefacts/gui_job_failure.png" 2>/dev/null || true
+    exit 1
+}
+# Waits up to $1 seconds until the command after it succeeds.
+wait_until() {
+    local limit=$(($1 * 5))
+    shift
+    for _ in $(seq 1 "$limit"); do
+        "$@" && return 0
+        sleep 0.2
+    done
+    return 1
+}
+find_window() {
+    timeout "$1" xdotool search --sync --onlyvisible --name "$2" 2>/dev/null | head -1
+}
+gone() {
+    [ -z "$(xdotool search --onlyvisible --name "$1" 2>/dev/null)" ]
+}
+probe() {
+    python3 "$here/screen_probe.py" "$DISPLAY" "$@"
+}
+title() {
+    xdotool getwindowname "$main"
+}
+title_has() {
+    case "$(title)" in *"$1"*) return 0 ;; *) return 1 ;; esac
+}
+title_lacks() {
+    ! title_has "$1"
+}
+
+# Places on the screen (the window at the screen's corner, 1500 x 950): the view, the status
+# bar's part 3 (the pause), the NC strip, and the panel's GO/STOP pane and a stock range label.
+view="300 100 1000 700"
+background="240 60 40 20"
+stop_part="356 952 158 12"
+strip="2 19 1270 14"
+go_pane="74 180"
+range_label="35 410"
+stock_drawn() {
+    [ "$(probe $view stock)" -ge 15000 ]
+}
+paused() {
+    [ "$(probe $stop_part ink)" -gt 0 ]
+}
+not_paused() {
+    [ "$(probe $stop_part ink)" -eq 0 ]
+}
+changed() {
+    [ "$(probe $1 $2 $3 $4 sum)" != "$5" ]
+}
+# Opens the menu with Alt+$1 and chooses the items of the keys that follow, each once its menu
+# shows.
+shown_windows() {
+    xdotool search --onlyvisible --name '' 2>/dev/null | wc -l
+}
+more_shown() {
+    [ "$(shown_windows)" -gt "$1" ]
+}
+menu() {
+    local shown opened=""
+    shown="$(shown_windows)"
+    # A menu bar left highlighted by an earlier Alt opens nothing: Esc and Alt again.
+    for _ in 1 2 3; do
+        xdotool windowfocus --sync "$main" key "alt+$1"
+        if wait_until 2 more_shown "$shown"; then
+            opened=1
+            break
+        fi
+        xdotool key Escape Escape
+    done
+    [ -n "$opened" ] || fail "the menu of Alt+$1 did not open"
+    shift
+    for item in "$@"; do
+        shown="$(shown_windows)"
+        xdotool key "$item"
+        [ "$item" = "${*: -1}" ] || wait_until 5 more_shown "$shown" ||
+            fail "the submenu of $item did not open"
+    done
+}
+# Answers the dialog named $1: the keys $2.. (a click at "x y" for "@x y"), then Return.
+answer_dialog() {
+    local dialog name="$1"
+    dialog="$(find_window 10 "$name")"
+    [ -n "$dialog" ] || fail "the dialog $name did not open"
+    xdotool windowfocus --sync "$dialog"
+    shift
+    for action in "$@"; do
+        case "$action" in
+            @*) xdotool mousemove --window "$dialog" ${action#@} click --repeat 2 1 key ctrl+a ;;
+            *) xdotool type "$action" ;;
+        esac
+    done
+    xdotool key Return
+    wait_until 10 gone "$name" || fail "the dialog $name did not close"
+}
+
+(cd "$work/gui" && exec "$program" "-(0,0,1500,950)" >"$work/gui.out" 2>&1) &
+mirexa=$!
+main="$(find_window 20 'Not Selected')"
+[ -n "$main" ] || fail "the main window did not open"
+wait_until 10 test "$(probe $background corner)" = "32,32,48" || fail "the view shows no picture"
+colour="$(probe $background corner)"
+
+step() {
+    echo "gui_job: $((SECONDS - started)) s: $*"
+}
+step stocks
+# 1. Stocks: a box, the same box again, moved 20 mm along X, turned 30 degrees about Z; each is
+# drawn at once.
+menu w d
+answer_dialog '^Define Work by 2-Points$'
+wait_until 10 stock_drawn || fail "the box is not drawn"
+menu w d
+answer_dialog '^Define Work by 2-Points$'
+wait_until 10 stock_drawn || fail "the box defined again is not drawn"
+menu w m
+answer_dialog '^Move$' 20
+wait_until 10 stock_drawn || fail "the moved box is not drawn"
+before="$(probe $view sum)"
+menu w r
+answer_dialog '^Rotary Method$' "@160 80" 30
+wait_until 10 changed $view "$before" || fail "the box did not turn"
+wait_until 10 stock_drawn || fail "the turned box is not drawn"
+
+step program
+# 2. The sample program: the title and the NC strip name it.
+before="$(probe $strip sum)"
+menu n s
+answer_dialog 'NC DATA FILE' "$work/gui/demo_part.nc"
+wait_until 10 title_has demo_part.nc || fail "the title does not name the program"
+wait_until 10 changed $strip "$before" || fail "the NC strip still shows no program"
+
+step single block
+# 3. Single block: the run stops before each block and the status bar says so; G in the view
+# and the GO pane each run one block (the strip shows the next) and the run stops again.
+menu r h s
+xdotool mousemove 900 500
+xdotool key F5
+wait_until 10 title_has "Cutting : Result" || fail "F5 started no run"
+wait_until 10 paused || fail "the status bar does not show the single block's stop"
+before="$(probe $strip sum)"
+xdotool key g
+wait_until 10 changed $strip "$before" || fail "G in the view ran no block"
+wait_until 10 paused || fail "after G in the view the run is not served again"
+before="$(probe $strip sum)"
+xdotool mousemove $go_pane click 1
+wait_until 10 changed $strip "$before" || fail "the GO pane ran no block"
+wait_until 10 paused || fail "after the GO pane the run is not served again"
+# Non-stop, then G typed where the user last clicked (the panel): the run goes to its end.
+menu r h n
+xdotool mousemove $go_pane click 1
+xdotool key g
+wait_until 60 title_lacks "Cutting" || fail "the run did not reach its end: $(title)"
+wait_until 10 not_paused || fail "the status bar still shows a stop"
+
+step pause and abort
+# 4. The pause key (Ctrl, held) pauses a run in the view and Esc ends it.
+xdotool mousemove 900 500
+xdotool key F5
+wait_until 10 title_has "Cutting : Result" || fail "F5 in the view started no run"
+xdotool keydown ctrl
+wait_until 10 paused || {
+    xdotool keyup ctrl
+    fail "the pause key did not pause the run: $(title)"
+}
+xdotool keyup ctrl
+title_has "Cutting" || fail "the pause key ended the run"
+xdotool key Escape
+wait_until 10 title_lacks "Cutting" || fail "Esc did not end the run"
+wait_until 10 not_paused || fail "the status bar still shows the stop after Esc"
+
+step keys
+# 5. The view's keys after a click on a panel pane, and after a resize (which shows the panels
+# again).
+xdotool mousemove $range_label click 1
+before="$(probe $view sum)"
+xdotool key 8
+wait_until 10 changed $view "$before" || fail "8 after a click on the panel did not reach the view"
+before="$(probe $view sum)"
+xdotool windowsize "$main" 1400 900
+wait_until 10 changed $view "$before" || fail "the view was not drawn again after the resize"
+sleep_until_settled() {
+    local a b
+    a="$(probe $view sum)"
+    b="$(probe $view sum)"
+    [ "$a" = "$b" ]
+}
+wait_until 10 sleep_until_settled || fail "the view keeps changing after the resize"
+before="$(probe $view sum)"
+xdotool key 2
+wait_until 10 changed $view "$before" || fail "2 after the resize did not reach the view"
+
+step definition files
+# 6. The controller and machine files read again: the view keeps its colours.
+wait_until 10 sleep_until_settled || fail "the view keeps changing after 2"
+drawn="$(probe $view stock)"
+menu t c
+answer_dialog '^CTL$' "$work/gui/vmc3.ctl"
+menu t m
+answer_dialog '^MTL$' "$work/gui/vmc3.mtl"
+same_stock() {
+    local now
+    now="$(probe $view stock)"
+    [ "$now" -gt $((drawn * 9 / 10)) ] && [ "$now" -lt $((drawn * 11 / 10 + 10)) ]
+}
+wait_until 10 same_stock || fail "after the definition files the stock is not drawn in its colour"
+[ "$(probe $background corner)" = "$colour" ] ||
+    fail "the background became $(probe $background corner) (was $colour)"
+
+step exit
+# 7. Exit: the settings file keeps the colour lines byte for byte.
+menu n x
+wait_until 10 sh -c "! kill -0 $mirexa 2>/dev/null" || fail "Exit did not end the program"
+status=0
+wait "$mirexa" || status=$?
+mirexa=""
+[ "$status" -eq 0 ] || fail "the program ended with code $status"
+colour_lines "$work/gui/mirexa.ini" >"$work/colours.after"
+cmp -s "$work/colours.before" "$work/colours.after" || {
+    diff "$work/colours.before" "$work/colours.after" | head -5
+    fail "mirexa.ini's colour lines changed"
+}
+echo "gui_job: passed in $((SECONDS - started)) s"
