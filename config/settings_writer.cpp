@@ -1,12 +1,14 @@
 // Writing the settings back into the settings file.
 #include "config/settings_writer.h"
 
+#include <cerrno>
 #include <charconv>
 #include <cmath>
 
 #include "config/definition_lines.h"
 #include "config/settings_define.h"
 #include "platform/profile.h"
+#include "services/file_paths.h"
 #include "services/shared_state.h"
 
 namespace mirexa {
@@ -175,9 +177,13 @@ int SaveSettingsToIni(const MainWindowPlacement& placement, std::vector<std::str
     for (const DefineOptionChange& change : ListDefineOptionChanges(path)) {
         w.Write("Define", change.key, change.text);
     }
+    errno = 0;
     if (!WriteProfileValues(w.entries, path)) {
+        // The cause the failed write left (a full or read-only disk, no permission).
+        const int error = errno;
         AppendConfigMessage(messages, "The settings file cannot be written",
-                            "設定ファイルに書き込めません", path);
+                            "設定ファイルに書き込めません",
+                            error != 0 ? path + " (" + DescribeFileError(error) + ")" : path);
         return 0;
     }
     return 1;

@@ -30,6 +30,12 @@ struct FileLocationSettings {
 };
 extern FileLocationSettings FileLocations;
 
+// Why a file could not be opened, read or written, from the error number the failure left, in
+// the interface's language: "not found", "not a regular file" (EINVAL of OpenRegularFile), "a
+// folder", "no permission", "the disk is full", "read-only file system", "the file-size limit
+// was reached", and the system's text for others.
+std::string DescribeFileError(int errorNumber);
+
 // Opens a stream in the given mode ("r", "w", "a", binary modes as given), or returns null.
 // A read mode falls back to a file whose name matches without regard to case and opens regular
 // files only (OpenRegularFile: a directory, a FIFO or a device is refused without waiting).

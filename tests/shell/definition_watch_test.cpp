@@ -45,7 +45,7 @@ TEST(DefinitionWatch, ReportsAMissingFileOnceAndChecksOnlyInTheStartDirectory) {
 
     EXPECT_EQ(CheckDefinitionFilesChanged(nullptr), 0);
     EXPECT_EQ(CheckDefinitionFilesChanged(nullptr), 0);
-    EXPECT_EQ(boxes, std::vector<std::string>{"機械定義ファイルが見つかりません。"});
+    EXPECT_EQ(boxes, std::vector<std::string>{"missing.mtl - 機械定義ファイルが見つかりません。"});
 
     boxes.clear();
     fs::last_write_time("vmc3.ctl", fs::last_write_time("vmc3.ctl") + std::chrono::seconds(5));
