@@ -209,6 +209,20 @@ std::string PlacesLookedIn(const std::string& path) {
     return ChooseLanguageText(" Also looked for in ", " 次の場所も探しました: ") + current;
 }
 
+// The error with which a file does not open as a regular file for reading: 0 when it opens,
+// ENOENT for an empty path.
+int OpenFailure(const std::string& path) {
+    if (path.empty()) {
+        return ENOENT;
+    }
+    std::FILE* stream = OpenFileStream(path, "rb");
+    if (stream == nullptr) {
+        return errno;
+    }
+    std::fclose(stream);
+    return 0;
+}
+
 // Definition files that could not be read at start-up fail the batch: the settings file and the
 // tools, controller and machine files, whether the command line or the settings named them
 // (with a macro, only the command line's: the macro may load its own); a default name the
@@ -221,12 +235,15 @@ void CheckNamedDefinitionFiles(int macroRun) {
         const char* empty = ChooseLanguageText(" - The definition file holds nothing to use.",
                                                " - 定義ファイルに使える内容がありません");
         if (!macroRun && !SettingsFileHoldsValues(DefinitionFiles.settingsPath)) {
-            const std::string& path = DefinitionFiles.settingsPath;
-            // A file that is there but cannot be read is named with its reason.
-            std::FILE* stream = path.empty() ? nullptr : OpenFileStream(path, "rb");
-            const int error = stream == nullptr && !path.empty() ? errno : 0;
-            if (stream != nullptr) {
-                std::fclose(stream);
+            // A file that is there but cannot be read (here, or where the name was looked for
+            // first) is named with its reason.
+            std::string path = DefinitionFiles.settingsPath;
+            int error = OpenFailure(path);
+            const std::string here =
+                DefinitionFiles.currentDirectory + DefinitionFiles.settingsName;
+            if ((path.empty() || error == ENOENT) && OpenFailure(here) != ENOENT) {
+                path = here;
+                error = OpenFailure(here);
             }
             RecordBatchFailure(
                 (path.empty() ? DefinitionFiles.settingsName : path) +

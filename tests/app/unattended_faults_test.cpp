@@ -25,8 +25,9 @@ using testing::WaitWithin;
 
 class UnattendedFaultTest : public testing::BatchRunTest {
 protected:
-    // Starts the program as Start does, with its address space limited to the given bytes.
-    pid_t StartWithAddressLimit(const std::vector<std::string>& arguments, rlim_t bytes) {
+    // Starts the program as Start does, with a resource limit (RLIMIT_AS, RLIMIT_FSIZE) of the
+    // given bytes.
+    pid_t StartWithLimit(const std::vector<std::string>& arguments, int resource, rlim_t bytes) {
         std::string program = MIREXA_PROGRAM;
         std::vector<std::string> copies = arguments;
         std::vector<char*> argv = {program.data()};
@@ -38,7 +39,7 @@ protected:
         const pid_t child = fork();
         if (child == 0) {
             const rlimit limit = {bytes, bytes};
-            if (setrlimit(RLIMIT_AS, &limit) != 0 || chdir(directory.c_str()) != 0) {
+            if (setrlimit(resource, &limit) != 0 || chdir(directory.c_str()) != 0) {
                 _exit(120);
             }
             execve(program.c_str(), argv.data(), environ);
@@ -96,8 +97,8 @@ TEST_F(UnattendedFaultTest, AMachineModelLargerThanTheMemoryIsRefused) {
     ASSERT_NE(table, std::string::npos);
     scratch.Write("vmc3.mtl", std::string(machine).replace(table, 21, "TABLE MODEL=big.stl"));
     // Room for the program and the facets, not for their records and the sort.
-    const pid_t child =
-        StartWithAddressLimit({kBox, "demo_part.nc", "-X6", "-O", "out.dme"}, rlim_t{350} << 20);
+    const pid_t child = StartWithLimit({kBox, "demo_part.nc", "-X6", "-O", "out.dme"}, RLIMIT_AS,
+                                       rlim_t{350} << 20);
     EXPECT_EQ(WaitWithin(child, std::chrono::seconds(60)), 2);
     EXPECT_EQ(LogCount("big.stl - 1000000 面がメモリに収まりません"), 1) << Read("mirexa.log");
     EXPECT_FALSE(Exists("out.dme"));
@@ -223,6 +224,74 @@ TEST_F(UnattendedFaultTest, PathReaderAnswersOfNoMachineAreRefused) {
         EXPECT_EQ(Run({kBox, "path.mvl", "-X6", "-O", "out.dme"}), 0) << c.list;
         EXPECT_EQ(LogCount(c.logged), 1) << c.list << "\n" << Read("mirexa.log");
     }
+}
+
+// Messages name their cause and the file: a save cut short by the file-size limit, a FIFO as the
+// stock, a settings file that is a device, a FIFO as a subprogram, a FIFO as the message file.
+TEST_F(UnattendedFaultTest, MessagesNameTheirCauseAndTheirFile) {
+    ASSERT_EQ(mkfifo(scratch.At("pipe.dme").c_str(), 0600), 0);
+    ASSERT_EQ(mkfifo(scratch.At("PIPE").c_str(), 0600), 0);
+    fs::create_symlink("/dev/zero", scratch.At("zero.ini"));
+    scratch.Write("calls.nc",
+                  "%\nO10\nG90 G17 G40 G49 G80\nT1 M06\nG56 G00 X50. Y40. Z20.\nM98<PIPE>\n"
+                  "G00 Z50.\nM30\n%\n");
+    const struct {
+        std::vector<std::string> arguments;
+        rlim_t fileSizeLimit;  // 0: none
+        int exitCode;
+        const char* logged;
+    } cases[] = {
+        {{kBox, "-XM(1,0,0)", "-O", "big.dme"},
+         100000,
+         2,
+         "big.dme - 被切削材を書き込めません: ファイルサイズの上限に達しました"},
+        {{"pipe.dme", "-XM(1,0,0)", "-O", "out.dme"},
+         0,
+         2,
+         "pipe.dme - 被切削材データを読めません: 通常のファイルではありません"},
+        {{"zero.ini", kBox, "demo_part.nc", "-X6", "-O", "out.dme"},
+         0,
+         2,
+         "zero.ini - 設定ファイルを読めません: 通常のファイルではありません"},
+        {{kBox, "calls.nc", "-X6", "-O", "out.dme"},
+         0,
+         0,
+         "(6) - サブプログラムを読めません (通常のファイルではありません)。呼び出しを飛ばします: "
+         "PIPE"},
+    };
+    for (const auto& c : cases) {
+        fs::remove(scratch.At("mirexa.log"));
+        const pid_t child = c.fileSizeLimit != 0
+                                ? StartWithLimit(c.arguments, RLIMIT_FSIZE, c.fileSizeLimit)
+                                : Start(c.arguments);
+        EXPECT_EQ(WaitWithin(child, std::chrono::seconds(30)), c.exitCode) << c.logged;
+        EXPECT_EQ(LogCount(c.logged), 1) << Read("mirexa.log");
+    }
+    // A message file that is a FIFO is named, and the interface stays Japanese.
+    ASSERT_EQ(mkfifo(scratch.At("mirexa7.mes").c_str(), 0600), 0);
+    fs::remove(scratch.At("mirexa.log"));
+    EXPECT_EQ(WaitWithin(Start({"missing.nc", "-X6", "-O", "out.dme"}), std::chrono::seconds(30)),
+              2);
+    EXPECT_EQ(
+        LogCount("mirexa7.mes - メッセージファイルを読めません: 通常のファイルではありません"), 1)
+        << Read("mirexa.log");
+}
+
+// With the English message file every message of a run is English from the start: those of the
+// command line and of the tools file too, and a refused tool is named once.
+TEST_F(UnattendedFaultTest, TheEnglishMessageFileMakesEveryMessageEnglish) {
+    fs::copy(std::string(MIREXA_SAMPLES) + "/mirexa7.mes", scratch.At("mirexa7.mes"));
+    const std::string tools = Read("vmc3.ttl");
+    const std::size_t flat = tools.find("FLAT 10,25");
+    ASSERT_NE(flat, std::string::npos);
+    scratch.Write("vmc3.ttl", std::string(tools).replace(flat, 10, "FLAT 1E308,25"));
+    EXPECT_EQ(Run({kBox, "demo_part.nc", "-X9", "-O", "out.dme"}), 2);
+    EXPECT_EQ(LogCount("The command line was not read completely"), 1) << Read("mirexa.log");
+    EXPECT_EQ(LogCount("vmc3.ttl: tool 1 - a size no machine has (D); the tool is not used"), 1)
+        << Read("mirexa.log");
+    const std::string log = Read("mirexa.log");
+    EXPECT_EQ(log.find("コマンドライン"), std::string::npos) << log;
+    EXPECT_EQ(log.find("機械にありえない"), std::string::npos) << log;
 }
 
 }  // namespace
