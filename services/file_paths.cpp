@@ -226,6 +226,19 @@ std::string DescribeFileError(int errorNumber) {
     }
 }
 
+int FileOpenError(const std::string& path) {
+    if (path.empty()) {
+        return ENOENT;
+    }
+    errno = 0;
+    std::FILE* stream = OpenFileStream(path, "rb");
+    if (stream == nullptr) {
+        return errno != 0 ? errno : EINVAL;
+    }
+    std::fclose(stream);
+    return 0;
+}
+
 std::FILE* OpenFileStream(std::string_view fileName, const char* mode) {
     if (fileName.empty() || mode == nullptr || mode[0] == '\0') {
         errno = EINVAL;

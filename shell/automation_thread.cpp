@@ -8,7 +8,6 @@
 
 #include <cerrno>
 #include <chrono>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <iterator>
@@ -209,20 +208,6 @@ std::string PlacesLookedIn(const std::string& path) {
     return ChooseLanguageText(" Also looked for in ", " 次の場所も探しました: ") + current;
 }
 
-// The error with which a file does not open as a regular file for reading: 0 when it opens,
-// ENOENT for an empty path.
-int OpenFailure(const std::string& path) {
-    if (path.empty()) {
-        return ENOENT;
-    }
-    std::FILE* stream = OpenFileStream(path, "rb");
-    if (stream == nullptr) {
-        return errno;
-    }
-    std::fclose(stream);
-    return 0;
-}
-
 // Definition files that could not be read at start-up fail the batch: the settings file and the
 // tools, controller and machine files, whether the command line or the settings named them
 // (with a macro, only the command line's: the macro may load its own); a default name the
@@ -238,12 +223,12 @@ void CheckNamedDefinitionFiles(int macroRun) {
             // A file that is there but cannot be read (here, or where the name was looked for
             // first) is named with its reason.
             std::string path = DefinitionFiles.settingsPath;
-            int error = OpenFailure(path);
+            int error = FileOpenError(path);
             const std::string here =
                 DefinitionFiles.currentDirectory + DefinitionFiles.settingsName;
-            if ((path.empty() || error == ENOENT) && OpenFailure(here) != ENOENT) {
+            if ((path.empty() || error == ENOENT) && FileOpenError(here) != ENOENT) {
                 path = here;
-                error = OpenFailure(here);
+                error = FileOpenError(here);
             }
             RecordBatchFailure(
                 (path.empty() ? DefinitionFiles.settingsName : path) +

@@ -4,7 +4,7 @@
 #include <strings.h>
 
 #include <cerrno>
-#include <cstdio>
+#include <cstdint>
 #include <filesystem>
 
 #include "config/config_records.h"
@@ -91,26 +91,26 @@ void ShowWatchProblem(WindowHandle window, const std::string& text) {
 }
 
 // Why the file at path cannot be read as a definition file (opened as the readers open it, a
-// regular file that holds something), or empty when it can.
-std::string UnreadableReason(const std::string& path) {
-    std::FILE* file = OpenFileStream(path, "rb");
-    if (file == nullptr) {
-        return DescribeFileError(errno);
+// regular file that holds something): the error of the open, -1 for an empty file, or 0 when it
+// can be read.
+int UnreadableError(const std::string& path) {
+    if (const int error = FileOpenError(path)) {
+        return error;
     }
-    const bool empty = std::fgetc(file) == EOF;
-    std::fclose(file);
-    return empty ? ChooseLanguageText("empty", "空です") : std::string();
+    std::uint64_t size = 0;
+    return GetFileSizeBytes(path, &size) && size == 0 ? -1 : 0;
 }
 
 // The message of a file that cannot be read: the file, the reason, and whether the records of an
 // earlier reading stay in use.
-std::string UnreadableText(const WatchedFileView& f, const std::string& reason) {
+std::string UnreadableText(const WatchedFileView& f, int error) {
     std::string text = *f.path + " - ";
-    if (f.missingEnglish != nullptr &&
-        reason == ChooseLanguageText("not found", "見つかりません")) {
+    if (f.missingEnglish != nullptr && error == ENOENT) {
         text += ChooseLanguageText(f.missingEnglish, f.missingJapanese);
     } else {
-        text += ChooseLanguageText("The file cannot be read: ", "ファイルを読めません: ") + reason +
+        text += ChooseLanguageText("The file cannot be read: ", "ファイルを読めません: ") +
+                (error < 0 ? std::string(ChooseLanguageText("empty", "空です"))
+                           : DescribeFileError(error)) +
                 ChooseLanguageText(".", "。");
     }
     if (f.status == 1) {
@@ -236,11 +236,10 @@ int CheckDefinitionFilesChanged(WindowHandle window) {
             continue;  // unchanged since it was read, or since it was reported
         }
         // A file that cannot be read is not read: what was read before stays in use.
-        const std::string reason = UnreadableReason(*f.path);
-        if (!reason.empty()) {
+        if (const int error = UnreadableError(*f.path)) {
             w.missingReported[i] = 1;
             w.reportedTime[i] = now;
-            ShowWatchProblem(window, UnreadableText(f, reason));
+            ShowWatchProblem(window, UnreadableText(f, error));
             continue;
         }
         w.missingReported[i] = 0;

@@ -250,11 +250,7 @@ std::string StockDialogStartPath(const std::string& file) {
 // A stock file that is there but cannot be read (a FIFO, a folder, no permission) is told apart
 // from one that is not there.
 void ReportMissingStockFile(const std::string& path) {
-    std::FILE* stream = OpenFileStream(path, "rb");
-    const int error = stream == nullptr ? errno : 0;
-    if (stream != nullptr) {
-        std::fclose(stream);
-    }
+    const int error = FileOpenError(path);
     const std::string text =
         error == ENOENT || error == 0
             ? ChooseLanguageText("The Work data does not exist.", "被切削材データが存在しません")
