@@ -134,7 +134,7 @@ std::string ReReadKeepingTools(WindowHandle window, WatchedFile file) {
         }
         // A holder file read again without a holder: its tools keep the holder they had.
         const std::string problem = ToolFile.holderFileProblem;
-        if (file == WatchedFile::Holder) {
+        if (file == WatchedFile::Holder && kept.file.unusableHolderFiles == 0) {
             RestoreToolFileReading(kept);
             SceneDirty.tools.store(1);
             UpdateMachinePosition();
@@ -239,7 +239,10 @@ int CheckDefinitionFilesChanged(WindowHandle window) {
         if (const int error = UnreadableError(*f.path)) {
             w.missingReported[i] = 1;
             w.reportedTime[i] = now;
-            ShowWatchProblem(window, UnreadableText(f, error));
+            // A holder file never read is told below, as the tools file's reading found it.
+            if (file != WatchedFile::Holder || f.status == 1) {
+                ShowWatchProblem(window, UnreadableText(f, error));
+            }
             continue;
         }
         w.missingReported[i] = 0;
@@ -249,8 +252,16 @@ int CheckDefinitionFilesChanged(WindowHandle window) {
         if (!problem.empty()) {
             w.missingReported[i] = 1;
             w.reportedTime[i] = now;
+            w.holderProblemShown = problem;
             ShowWatchProblem(window, problem);
         }
+    }
+    // A holder file the tools file names that gave no holder, at start-up or in a reading since.
+    if (ToolFile.status != 1 || ToolFile.unusableHolderFiles == 0) {
+        w.holderProblemShown.clear();
+    } else if (AutomaticMode.load() == 0 && ToolFile.holderFileProblem != w.holderProblemShown) {
+        w.holderProblemShown = ToolFile.holderFileProblem;
+        ShowWatchProblem(window, ToolFile.holderFileProblem);
     }
     w.checkState = 1;
     return reRead;

@@ -20,6 +20,8 @@ struct DefinitionWatchState {
     // time changes (a file that comes back is read), and the flag is cleared once it is read.
     int missingReported[kWatchedFileCount] = {};
     FileWriteTime reportedTime[kWatchedFileCount] = {};
+    // The holder-file problem of the tools file's reading the user was last told of.
+    std::string holderProblemShown = {};
 };
 extern DefinitionWatchState DefinitionWatch;
 
@@ -31,7 +33,9 @@ extern DefinitionWatchState DefinitionWatch;
 // CTL, MTL), then the re-read chain of that file. A file that cannot be read (missing, no
 // regular file, empty) is not read: the records in use stay and a message names the file and
 // the reason, once until the file changes again; a tools file read again without a tool is
-// taken back the same way. Returns the number of files read again.
+// taken back the same way. A holder file the tools file names that gave no holder is told to a
+// user once per problem (an unattended run fails on it instead). Returns the number of files
+// read again.
 int CheckDefinitionFilesChanged(WindowHandle window);
 
 // The re-read chains, in the order each reads: tools file; holder: tools file; controller:

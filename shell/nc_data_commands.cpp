@@ -30,6 +30,7 @@
 #include "services/program_log.h"
 #include "services/shared_state.h"
 #include "shell/automation_steps.h"
+#include "shell/definition_watch.h"
 #include "shell/file_dialogs.h"
 #include "shell/hook_calls.h"
 #include "shell/main_window.h"
@@ -434,6 +435,9 @@ void DefinitionFileCommand(unsigned command) {
         RecordBatchFailure(text);
     } else {
         ShowMessageBox(MainWindow.load(), text, EDITION_NAME, MBX_OK | MBX_ICONERROR | MBX_TOPMOST);
+        if (holderMissing) {
+            DefinitionWatch.holderProblemShown = text;  // told once
+        }
     }
 }
 

@@ -7,6 +7,7 @@
 #include "config/config_records.h"
 #include "config/controller_file.h"
 #include "config/machine_file.h"
+#include "config/tool_tables.h"
 #include "config/tools_file.h"
 #include "platform/message_box.h"
 #include "services/shared_state.h"
@@ -59,6 +60,54 @@ TEST(DefinitionWatch, ReportsAMissingFileOnceAndChecksOnlyInTheStartDirectory) {
 
     SetMessageBoxResponder(previousResponder);
     fs::current_path(previous);
+    ResetConfigurationRecords();
+}
+
+// With a user, a holder file the tools file names that gives no holder is told once in a box,
+// whether it is missing or holds no holder, and again only for another problem.
+TEST(DefinitionWatch, AHolderFileThatGivesNoHolderIsToldToTheUserOnce) {
+    testing::ScratchDirectory scratch;
+    for (const char* name : {"vmc3.ttl", "vmc3.ctl", "vmc3.mtl"}) {
+        fs::copy(std::string(MIREXA_SAMPLES) + "/" + name, scratch.At(name));
+    }
+    const fs::path previous = fs::current_path();
+    fs::current_path(scratch.Path());
+    UiLanguage = 1;
+    AutomaticMode = 0;
+    DefinitionFiles.currentDirectory = scratch.Path() + "/";
+    DefinitionFiles.toolsFile = "vmc3.ttl";
+    DefinitionFiles.controllerFile = "vmc3.ctl";
+    DefinitionFiles.machineFile = "vmc3.mtl";
+    ASSERT_EQ(AllocToolTables(20), 1);
+    ReadControllerFile();
+    ReadMachineFile(0);
+    ReadToolFile();
+    std::vector<std::string> boxes;
+    MessageBoxResponder previousResponder =
+        SetMessageBoxResponder([&](const MessageBoxRequest& request) {
+            boxes.push_back(request.text);
+            return MBX_IDOK;
+        });
+    DefinitionWatch = {};
+    EXPECT_EQ(CheckDefinitionFilesChanged(nullptr), 0);
+    EXPECT_EQ(CheckDefinitionFilesChanged(nullptr), 0);
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0],
+              "vmc3.ttl - The holder file bt40_er32.hld: not found; its tools have no "
+              "holder to check.");
+    // The holder file comes back without a holder: the tools file is read again and told.
+    scratch.Write("bt40_er32.hld", "# nothing\n");
+    boxes.clear();
+    EXPECT_EQ(CheckDefinitionFilesChanged(nullptr), 1);
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_NE(boxes[1].find("bt40_er32.hld: it holds no holder"), std::string::npos) << boxes[1];
+    EXPECT_EQ(CheckDefinitionFilesChanged(nullptr), 0);
+    EXPECT_EQ(boxes.size(), 2u);
+
+    SetMessageBoxResponder(previousResponder);
+    fs::current_path(previous);
+    UiLanguage = 0;
+    FreeToolTables();
     ResetConfigurationRecords();
 }
 
