@@ -19,6 +19,18 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// The sample tools and controller files and the named machine file read as at start-up, in the
+// scratch folder as the start directory.
+void ReadDefinitionsIn(const testing::ScratchDirectory& scratch, const char* machineFile) {
+    DefinitionFiles.currentDirectory = scratch.Path() + "/";
+    DefinitionFiles.toolsFile = "vmc3.ttl";
+    DefinitionFiles.controllerFile = "vmc3.ctl";
+    DefinitionFiles.machineFile = machineFile;
+    ReadControllerFile();
+    ReadMachineFile(0);
+    ReadToolFile();
+}
+
 TEST(DefinitionWatch, ReportsAMissingFileOnceAndChecksOnlyInTheStartDirectory) {
     testing::ScratchDirectory scratch;
     for (const char* name : {"vmc3.ttl", "vmc3.ctl", "vmc3.mtl", "bt40_er32.hld"}) {
@@ -27,13 +39,7 @@ TEST(DefinitionWatch, ReportsAMissingFileOnceAndChecksOnlyInTheStartDirectory) {
     const fs::path previous = fs::current_path();
     fs::current_path(scratch.Path());
     UiLanguage = 0;  // the boxes are read in Japanese
-    DefinitionFiles.currentDirectory = scratch.Path() + "/";
-    DefinitionFiles.toolsFile = "vmc3.ttl";
-    DefinitionFiles.controllerFile = "vmc3.ctl";
-    DefinitionFiles.machineFile = "missing.mtl";
-    ReadControllerFile();
-    ReadMachineFile(0);
-    ReadToolFile();
+    ReadDefinitionsIn(scratch, "missing.mtl");
     std::vector<std::string> boxes;
     MessageBoxResponder previousResponder =
         SetMessageBoxResponder([&](const MessageBoxRequest& request) {
@@ -74,14 +80,8 @@ TEST(DefinitionWatch, AHolderFileThatGivesNoHolderIsToldToTheUserOnce) {
     fs::current_path(scratch.Path());
     UiLanguage = 1;
     AutomaticMode = 0;
-    DefinitionFiles.currentDirectory = scratch.Path() + "/";
-    DefinitionFiles.toolsFile = "vmc3.ttl";
-    DefinitionFiles.controllerFile = "vmc3.ctl";
-    DefinitionFiles.machineFile = "vmc3.mtl";
     ASSERT_EQ(AllocToolTables(20), 1);
-    ReadControllerFile();
-    ReadMachineFile(0);
-    ReadToolFile();
+    ReadDefinitionsIn(scratch, "vmc3.mtl");
     std::vector<std::string> boxes;
     MessageBoxResponder previousResponder =
         SetMessageBoxResponder([&](const MessageBoxRequest& request) {
