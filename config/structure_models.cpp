@@ -12,6 +12,7 @@
 #include "config/machine_file.h"
 #include "config/machine_models.h"
 #include "geometry/vector_math.h"
+#include "platform/message_box.h"
 #include "services/program_log.h"
 #include "services/shared_state.h"
 #include "stock/stock_hooks.h"
@@ -70,13 +71,15 @@ void ResetRegionBox(MachineModel* region) {
 }
 
 // A model too large for the memory: counted as unusable (an unattended run then exits 2) and
-// logged with its facet count.
+// named with its facet count (logged, or shown to a user).
 void ReportModelMemory(const std::string& path, std::int64_t facets) {
     UnusableMachineModels.fetch_add(1);
-    AppendLogEntry((path.empty() ? std::string("Machine model") : path) + " - " +
-                   std::to_string(facets) +
-                   ChooseLanguageText(" facets do not fit the memory; the model is not used.\n",
-                                      " 面がメモリに収まりません。形状を使いません\n"));
+    ShowMessageOrLog(0,
+                     (path.empty() ? std::string("Machine model") : path) + " - " +
+                         std::to_string(facets) +
+                         ChooseLanguageText(" facets do not fit the memory; the model is not used.",
+                                            " 面がメモリに収まりません。形状を使いません"),
+                     "Data size error", MBX_OK | MBX_ICONWARNING);
 }
 
 // Gives facets and records to a model, built and sorted.
