@@ -96,6 +96,9 @@ constexpr int kRefusedToolsLoggedMax = 10;
 bool RefusePluginToolOfNoMachine() {
     ToolRecord& tool = ToolTableSet.tools[0];
     std::string what;
+    if (!tool.present) {
+        return false;  // no tool of the plug-in's to hold to the bounds
+    }
     if (!FindSizeOfNoMachine(0, &what)) {
         if (tool.type == kToolKegaki || tool.d > 0.0f) {
             return false;
