@@ -1,12 +1,14 @@
 // Writing the settings back into the settings file.
 #include "config/settings_writer.h"
 
+#include <cerrno>
 #include <charconv>
 #include <cmath>
 
 #include "config/definition_lines.h"
 #include "config/settings_define.h"
 #include "platform/profile.h"
+#include "services/file_paths.h"
 #include "services/shared_state.h"
 
 namespace mirexa {
@@ -176,6 +178,7 @@ int SaveSettingsToIni(const MainWindowPlacement& placement, std::vector<std::str
         w.Write("Define", change.key, change.text);
     }
     int inUse = 0;
+    errno = 0;
     if (!WriteProfileValues(w.entries, path, &inUse)) {
         if (inUse != 0) {
             AppendConfigMessage(
@@ -183,8 +186,11 @@ int SaveSettingsToIni(const MainWindowPlacement& placement, std::vector<std::str
                 "設定ファイルは他のプログラムが使用中のため書き込みませんでした", path);
             return 0;
         }
+        // The cause the failed write left (a full or read-only disk, no permission).
+        const int error = errno;
         AppendConfigMessage(messages, "The settings file cannot be written",
-                            "設定ファイルに書き込めません", path);
+                            "設定ファイルに書き込めません",
+                            error != 0 ? path + " (" + DescribeFileError(error) + ")" : path);
         return 0;
     }
     return 1;

@@ -12,6 +12,7 @@
 #include "config/machine_file.h"
 #include "config/machine_models.h"
 #include "geometry/vector_math.h"
+#include "platform/message_box.h"
 #include "services/program_log.h"
 #include "services/shared_state.h"
 #include "stock/stock_hooks.h"
@@ -69,12 +70,31 @@ void ResetRegionBox(MachineModel* region) {
     }
 }
 
+// A model too large for the memory: counted as unusable (an unattended run then exits 2) and
+// named with its facet count (logged, or shown to a user).
+void ReportModelMemory(const std::string& path, std::int64_t facets) {
+    UnusableMachineModels.fetch_add(1);
+    ShowMessageOrLog(0,
+                     (path.empty() ? std::string("Machine model") : path) + " - " +
+                         std::to_string(facets) +
+                         ChooseLanguageText(" facets do not fit the memory; the model is not used.",
+                                            " 面がメモリに収まりません。形状を使いません"),
+                     "Data size error", MBX_OK | MBX_ICONWARNING);
+}
+
 // Gives facets and records to a model, built and sorted.
+// A model whose records or sort cannot get their memory is left empty, counted as unusable and
+// logged.
 void PrepareForChecks(MachineModel* model) {
     const int n = model->facetCount;
-    model->records.assign(static_cast<std::size_t>(n), FacetRecord{});
-    BuildFacetRecords(n, model->facets.data(), model->records.data());
-    SortFacetsByTopZ(n, model->facets.data(), model->records.data());
+    try {
+        model->records.assign(static_cast<std::size_t>(n), FacetRecord{});
+        BuildFacetRecords(n, model->facets.data(), model->records.data());
+        SortFacetsByTopZ(n, model->facets.data(), model->records.data());
+    } catch (const std::bad_alloc&) {
+        *model = MachineModel{};
+        ReportModelMemory("", n);
+    }
 }
 
 // Distributes the facets of a model over 19 regions by code, in file order, then builds and
@@ -88,7 +108,19 @@ void FillRegions(const MachineModel& model, const double lo[3], const double hi[
     for (int i = 0; i < model.facetCount; ++i) {
         const StlFacet& facet = model.facets[i];
         MachineModel& region = (*regions)[FacetRegionCode(facet, lo, hi)];
-        region.facets.push_back(facet);
+        try {
+            region.facets.push_back(facet);
+        } catch (const std::bad_alloc&) {
+            regions->assign(kModelRegionCount, MachineModel{});
+            for (MachineModel& emptied : *regions) {
+                ResetRegionBox(&emptied);
+            }
+            if (cornerCounts != nullptr) {
+                std::fill(cornerCounts, cornerCounts + 8, 0);
+            }
+            ReportModelMemory("", model.facetCount);
+            return;
+        }
         ++region.facetCount;
         for (int v = 0; v < 3; ++v) {
             for (int k = 0; k < 3; ++k) {
@@ -225,8 +257,10 @@ int LoadModelFacets(const char* path, const double offset[3], MachineModel* mode
                                           " - 形状に面がありません。使いません\n"));
         return 0;
     }
+    // The facets and their records, and as much again while they are sorted or split into
+    // regions.
     const std::uint64_t bytes =
-        static_cast<std::uint64_t>(count) * (sizeof(StlFacet) + sizeof(FacetRecord));
+        2 * static_cast<std::uint64_t>(count) * (sizeof(StlFacet) + sizeof(FacetRecord));
     try {
         if (!FitsAvailableStockMemory(bytes)) {
             throw std::bad_alloc();
@@ -234,8 +268,7 @@ int LoadModelFacets(const char* path, const double offset[3], MachineModel* mode
         model->facets.resize(static_cast<std::size_t>(count));
     } catch (const std::bad_alloc&) {
         *model = MachineModel{};
-        AppendLogEntry(std::string("Structure model ") + path + ": " + std::to_string(count) +
-                       " facets do not fit the memory; the model is left empty\n");
+        ReportModelMemory(path, count);
         return 0;
     }
     const int stored =

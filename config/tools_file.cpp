@@ -3,12 +3,16 @@
 #include "config/tools_file.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <memory>
 #include <optional>
 #include <string_view>
+#include <vector>
+
+#include <sys/stat.h>
 
 #include "config/config_records.h"
 #include "config/current_tool.h"
@@ -31,6 +35,18 @@ ToolFileState ToolFile;
 namespace {
 
 constexpr float kPiSingle = 3.1415927f;
+
+// The file and write time of the last reading: the program reads the same tools file more than
+// once (after the controller and machine files), and each of its problems is logged once.
+std::string lastReadingPath;
+FileWriteTime lastReadingTime;
+bool quietReading = false;
+
+void LogToolsReading(const std::string& text) {
+    if (!quietReading) {
+        AppendLogEntry(text);
+    }
+}
 constexpr std::size_t kHeaderHolderNameChars = 255;
 constexpr std::size_t kItemHolderNameChars = 1023;
 
@@ -110,7 +126,7 @@ float CheckedAngle(float degrees, std::int32_t tool) {
     std::snprintf(message, sizeof message,
                   "Tools file: tool %d has an angle of %g deg; %g deg is used\n",
                   static_cast<int>(tool), static_cast<double>(degrees), static_cast<double>(taken));
-    AppendLogEntry(message);
+    LogToolsReading(message);
     return taken;
 }
 
@@ -296,8 +312,8 @@ void ReadLayout(ItemContext* c) {
     MountedToolLayout& m = MountedTools;
     // The layout has fixed room for tool numbers 0 .. 200 and a list of 200 entries.
     if (c->tool >= kMountedToolEntries || m.count + 1 >= kMountedToolEntries) {
-        AppendLogEntry("Tools file: LAYOUT1 of tool " + std::to_string(c->tool) +
-                       " is beyond the mounted-tool layout of 200 tools; ignored\n");
+        LogToolsReading("Tools file: LAYOUT1 of tool " + std::to_string(c->tool) +
+                        " is beyond the mounted-tool layout of 200 tools; ignored\n");
         return;
     }
     m.flags[c->tool] = 1;
@@ -323,6 +339,37 @@ std::string HolderFileName(const char* line, LineCursor cursor, std::size_t limi
     }
     std::string_view name = RestOfLine(p, 0);
     return std::string(name.substr(0, std::min(name.size(), limit)));
+}
+
+// A holder file that gives no holder would let its tools run without the holder checks: the
+// reading counts it and keeps the first with its reason for the message of whoever reads the
+// file (a batch fails, a user is told).
+void NoteHolderFile(int result, const std::string& name, const std::string& resolved) {
+    if (result == kHolderFileRead) {
+        return;
+    }
+    const std::string path = resolved.empty() ? name : resolved;
+    std::string reason;
+    if (result == kHolderFileBadName) {
+        reason = ChooseLanguageText("the name is empty or too long", "名前が空か長すぎます");
+    } else if (result == kHolderFileNoHolder) {
+        reason = ChooseLanguageText("it holds no holder (no ARBOR line)",
+                                    "ホルダーの定義 (ARBOR 行) がありません");
+    } else {
+        struct stat info = {};
+        reason = DescribeFileError(stat(path.c_str(), &info) != 0 ? errno
+                                   : S_ISDIR(info.st_mode)        ? EISDIR
+                                   : !S_ISREG(info.st_mode)       ? EINVAL
+                                                                  : EACCES);
+    }
+    const std::string text = ToolFile.path +
+                             ChooseLanguageText(" - The holder file ", " - ホルダーファイル ") +
+                             path + ": " + reason +
+                             ChooseLanguageText("; its tools have no holder to check.",
+                                                "。その工具のホルダーはチェックされません");
+    if (ToolFile.unusableHolderFiles++ == 0) {
+        ToolFile.holderFileProblem = text;
+    }
 }
 
 void ReadOwnHolder(ItemContext* c, std::uint32_t kind, LineCursor keywordEnd) {
@@ -388,7 +435,10 @@ bool ReadItem(ItemContext* c, LineCursor position) {
         ReadOwnHolder(c, kArborCylinders, c->cursor);
     } else if (at("ATL")) {
         const std::string name = HolderFileName(line, c->cursor, kItemHolderNameChars);
-        ReadArborFile(name, ToolFile.path, &ToolTableSet.arbors[c->tool], nullptr, nullptr);
+        std::string resolved;
+        NoteHolderFile(
+            ReadArborFile(name, ToolFile.path, &ToolTableSet.arbors[c->tool], nullptr, &resolved),
+            name, resolved);
         c->lineEnds = true;
     } else if (at("SHIFT")) {
         ToolTableSet.shifts[c->tool] = ScanFirst(c);
@@ -474,8 +524,8 @@ void ReadStartTool(const char* line) {
     if (value >= 1.0 && value < ToolTableSet.maxMagazine + 1.0) {
         ToolFile.currentTool = ToolFile.initialTool = static_cast<std::int32_t>(value);
     } else {
-        AppendLogEntry("Tools file: the start tool line \"" + std::string(RestOfLine(line, 0)) +
-                       "\" names no tool of the magazine; tool 1 is kept\n");
+        LogToolsReading("Tools file: the start tool line \"" + std::string(RestOfLine(line, 0)) +
+                        "\" names no tool of the magazine; tool 1 is kept\n");
     }
 }
 
@@ -554,8 +604,6 @@ int HasPercentBeforeComma(const char* text) {
     return percent != nullptr && comma != nullptr && percent < comma ? 1 : 0;
 }
 
-// The first size of the tool (its shape, lengths and holder, mm or deg) that is not finite or
-// beyond kToolSizeLimit, by name into *what; false when every size is one a machine can have.
 bool FindSizeOfNoMachine(std::size_t n, std::string* what) {
     const ToolTables& t = ToolTableSet;
     const ToolRecord& tool = t.tools[n];
@@ -608,7 +656,7 @@ void RefuseToolsOfNoMachine(const std::string& path) {
         if (t.tools[n].present && FindSizeOfNoMachine(n, &what)) {
             t.tools[n].present = 0;
             ++ToolFile.refusedTools;
-            AppendLogEntry(
+            LogToolsReading(
                 path + ": tool " + std::to_string(n) + " - " +
                 ChooseLanguageText("a size no machine has (", "機械にありえない寸法 (") + what +
                 ChooseLanguageText("); the tool is not used", ")。この工具は使いません") + "\n");
@@ -626,8 +674,14 @@ void ReadToolFileAt(const std::string& path) {
         ToolFile.status = -1;
         return;
     }
-    // 3. The lines.
+    // 3. The lines; a file read before and unchanged since is read without log entries.
+    quietReading = path == lastReadingPath && ToolFile.fileTime.valid != 0 &&
+                   ToolFile.fileTime == lastReadingTime;
+    lastReadingPath = path;
+    lastReadingTime = ToolFile.fileTime;
     ToolFile.status = 1;
+    ToolFile.unusableHolderFiles = 0;
+    ToolFile.holderFileProblem.clear();
     ToolFile.stagedHolder.present = 0;
     std::int32_t tool = 0;  // 0 until the first MAGAZINE line
     while (ReadNextDefinitionLine(&stream)) {
@@ -642,10 +696,10 @@ void ReadToolFileAt(const std::string& path) {
         if (StartsWithKeyword(line, "MAGAZINE")) {
             tool = MagazineNumber(line);
             if (tool == 0) {
-                AppendLogEntry(path + ": line " + std::to_string(stream.lineNumber) +
-                               " names no pocket of the magazine (1 to " +
-                               std::to_string(ToolTableSet.maxMagazine) +
-                               "); the rest of the file is not read\n");
+                LogToolsReading(path + ": line " + std::to_string(stream.lineNumber) +
+                                " names no pocket of the magazine (1 to " +
+                                std::to_string(ToolTableSet.maxMagazine) +
+                                "); the rest of the file is not read\n");
                 break;
             }
             OpenMagazineEntry(tool);
@@ -658,7 +712,10 @@ void ReadToolFileAt(const std::string& path) {
             std::uint32_t kind = 0;
             if (StartsWithKeyword(line, "ATL")) {
                 const std::string name = HolderFileName(line, 3, kHeaderHolderNameChars);
-                ReadArborFile(name, path, &ToolFile.stagedHolder, &StagedHolderFile, nullptr);
+                std::string resolved;
+                NoteHolderFile(
+                    ReadArborFile(name, path, &ToolFile.stagedHolder, &StagedHolderFile, &resolved),
+                    name, resolved);
             } else if (const int length = MatchArborKeyword(line, &kind)) {
                 LineCursor cursor = length;
                 ReadArborList(kind, &cursor, line, &ToolFile.stagedHolder);
@@ -692,9 +749,9 @@ void ReadToolFileAt(const std::string& path) {
         if (start <= t.maxMagazine) {
             ToolFile.currentTool = ToolFile.initialTool = start;
         } else {
-            AppendLogEntry("The start tool " + std::to_string(start) +
-                           " is not in the magazine; tool " + std::to_string(ToolFile.currentTool) +
-                           " is used\n");
+            LogToolsReading("The start tool " + std::to_string(start) +
+                            " is not in the magazine; tool " +
+                            std::to_string(ToolFile.currentTool) + " is used\n");
         }
     }
     SelectCurrentTool(ToolFile.currentTool, CurrentDexelPitch());
@@ -708,6 +765,26 @@ void ReadToolFileAt(const std::string& path) {
 
 void ReadToolFile() {
     ReadToolFileAt(DefinitionFiles.toolsFile);
+}
+
+bool ToolTablesHoldATool() {
+    const std::vector<ToolRecord>& tools = ToolTableSet.tools;
+    return std::any_of(tools.begin(), tools.end(), [](const ToolRecord& t) { return t.present; });
+}
+
+ToolFileReading KeepToolFileReading() {
+    return {ToolTableSet, ToolFile, MountedTools, StagedHolderFile};
+}
+
+void RestoreToolFileReading(const ToolFileReading& kept) {
+    ToolTableSet = kept.tables;
+    ToolFile = kept.file;
+    MountedTools = kept.mounted;
+    StagedHolderFile = kept.holder;
+    SelectCurrentTool(ToolFile.currentTool, CurrentDexelPitch());
+    if (DefinitionCallbacks.resetToolPanel != nullptr) {
+        DefinitionCallbacks.resetToolPanel();
+    }
 }
 
 void GetToolTypeName(const ToolRecord& tool, char* buffer, std::size_t capacity) {

@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <string>
 
+#include "config/holder_file.h"
 #include "config/tool_tables.h"
 #include "platform/file_info.h"
 
@@ -35,6 +36,10 @@ extern MountedToolLayout MountedTools;
 struct ToolFileState {
     std::int32_t status = {};        // 1 read, -1 not opened
     std::int32_t refusedTools = {};  // tools of the last reading with a size no machine has
+    // Holder files the last reading named that gave no holder (missing, no regular file, empty
+    // or without an ARBOR line), and the first of them with its reason, for the message.
+    std::int32_t unusableHolderFiles = {};
+    std::string holderFileProblem = {};
     std::string path = {};
     FileWriteTime fileTime = {};
     std::int32_t highestTool = 11;  // the pockets the tool panel shows (at least 11)
@@ -43,6 +48,26 @@ struct ToolFileState {
     ArborProfile stagedHolder = {};  // the header's holder, given to every following tool
 };
 extern ToolFileState ToolFile;
+
+// The first size of tool n of the tool tables (its shape, lengths and holder, mm or deg) that is
+// not finite or beyond kToolSizeLimit, by name into *what; false when every size is one a machine
+// can have.
+bool FindSizeOfNoMachine(std::size_t n, std::string* what);
+
+// True when any tool of the tool tables is present.
+bool ToolTablesHoldATool();
+
+// What a reading of the tools file replaces: kept before a reading that may yield nothing to use,
+// so that the records in use can be put back.
+struct ToolFileReading {
+    ToolTables tables = {};
+    ToolFileState file = {};
+    MountedToolLayout mounted = {};
+    HolderFileState holder = {};
+};
+ToolFileReading KeepToolFileReading();
+// Puts the kept records back and makes the kept current tool current again.
+void RestoreToolFileReading(const ToolFileReading& kept);
 
 // Reads the file named by the tools path of the definition file paths; see ReadToolFileAt.
 void ReadToolFile();

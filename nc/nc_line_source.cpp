@@ -3,6 +3,7 @@
 #include "nc/nc_line_source.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 
 #include "geometry/machine_kinematics.h"
@@ -113,9 +114,9 @@ void LogCutLine(const char* path, int lineNumber) {
     const std::string text =
         UiLanguage.load() == 1
             ? "line " + number + " is longer than " + limit + " characters; " +
-                  (wholeFile ? "the rest of the file is not read" : "the rest of it is ignored")
+                  (wholeFile ? "the rest of the file is not read" : "the block is not run")
             : number + " 行目が " + limit + " 文字を超えています。" +
-                  (wholeFile ? "以降のファイルは読みません" : "超えた部分は無視します");
+                  (wholeFile ? "以降のファイルは読みません" : "このブロックは実行しません");
     AppendLogEntry(std::string(path) + ": " + text + "\n");
 }
 
@@ -204,6 +205,7 @@ int ReadRawLine() {
         const size_t length = strnlen(source, available);
         kept = static_cast<int>(length > static_cast<size_t>(kNcLineTextMax) ? kNcLineTextMax
                                                                              : length);
+        NcSource.lastLineCut = length > static_cast<size_t>(kNcLineTextMax) ? 1 : 0;
         std::memcpy(NcLine.text, source, static_cast<size_t>(kept));
         NcLine.text[kept] = '\0';
         NcLine.subprogramLineNumber = ++Subprograms.lineCounter[level];
@@ -355,6 +357,15 @@ int ReadNextNcLine() {
     }
     for (;;) {
         if (!ReadRawLine()) {
+            return 0;
+        }
+        // A block cut at the line limit would run as another block than the one written: it
+        // is refused as an alarm of its line.
+        if (NcSource.lastLineCut != 0) {
+            NcRun.status.error = kNcErrorLineTooLong;
+            NcRun.status.errorPosition = kNcLineTextMax + 1;
+            NcRun.status.errorCharacter = NcLine.text[kNcLineTextMax - 1];
+            TerminateLine();
             return 0;
         }
         int length = static_cast<int>(std::strlen(NcLine.text));
@@ -607,14 +618,25 @@ int FindSubprogram(int number) {
 
 namespace {
 
+// Why the last subprogram file did not open (0 when none was tried or it was not there).
+int subprogramOpenError = 0;
+
 // Logs a subprogram call the run passes over (it goes on with the next block).
 void LogMissingSubprogram(const std::string& name) {
-    const char* text =
+    std::string text =
         Subprograms.depth >= kSubprogramDepthMax
             ? ChooseLanguageText("Subprograms nested too deeply, the call is passed over: ",
                                  "サブプログラムの呼び出しが深すぎます。呼び出しを飛ばします: ")
             : ChooseLanguageText("Subprogram not found, the call is passed over: ",
                                  "サブプログラムが見つかりません。呼び出しを飛ばします: ");
+    // A file that is there but does not open (a FIFO, a folder) is named with its reason.
+    if (Subprograms.depth < kSubprogramDepthMax && subprogramOpenError != 0 &&
+        subprogramOpenError != ENOENT) {
+        text = ChooseLanguageText("Subprogram cannot be read (", "サブプログラムを読めません (") +
+               DescribeFileError(subprogramOpenError) +
+               ChooseLanguageText("), the call is passed over: ", ")。呼び出しを飛ばします: ");
+    }
+    subprogramOpenError = 0;
     AppendLogEntry("(" + std::to_string(NcLine.mainLineNumber) + ") - " + text + name + "\n");
 }
 
@@ -631,8 +653,13 @@ int TryOpenSubprogramFile(const char* name, int nameLength) {
     }
     std::FILE* stream = OpenFileStream(path, "rb");
     if (stream == nullptr) {
+        // The first reason counts: a second name tried is mostly not there at all.
+        if (subprogramOpenError == 0 || subprogramOpenError == ENOENT) {
+            subprogramOpenError = errno;
+        }
         return 0;
     }
+    subprogramOpenError = 0;
     std::memcpy(Subprograms.path, path, sizeof path);
     Subprograms.stream[depth] = stream;
     Subprograms.fromMemory[depth] = 0;

@@ -28,6 +28,9 @@ constexpr int kNcErrorDecimalPoints = 5;  // two decimal points in one value
 constexpr int kNcErrorOffsetArc = 6;      // an offset arc's radius became negative
 constexpr int kNcErrorQueueFull = 7;      // a look-ahead queue reached kLookaheadQueueMax
 constexpr int kNcErrorNurbs = 8;          // a NURBS curve that cannot be read or evaluated
+constexpr int kNcErrorLineTooLong = 9;    // a line longer than the line limit (cut there)
+constexpr int kNcErrorPluginRecord = 10;  // a path reader's position or feed is no number
+constexpr int kNcErrorHighest = kNcErrorPluginRecord;
 
 // Motion types.
 constexpr int kMotionRapid = 0;

@@ -2,6 +2,7 @@
 #include "nc/plugin_queries.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 
@@ -9,6 +10,7 @@
 #include "config/current_tool.h"
 #include "config/current_tool_brief.h"
 #include "config/tool_tables.h"
+#include "config/tools_file.h"
 #include "geometry/rotary_solutions.h"
 #include "geometry/vector_math.h"
 #include "nc/arc_geometry.h"
@@ -20,7 +22,9 @@
 #include "nc/nc_run_state.h"
 #include "nc/nc_words.h"
 #include "nc/plugin_slots.h"
+#include "services/program_log.h"
 #include "services/progress.h"
+#include "services/shared_state.h"
 #include "services/ui_hooks.h"
 #include "stock/stock_model.h"
 
@@ -79,6 +83,41 @@ void TakeArborAnswer(int present, int kind, int count, const HolderLists& lists,
     std::copy(lengths, lengths + kArborMaxSegments, a.lengths);
     std::copy(codes, codes + kArborMaxSegments, a.codes);
     *out = a;
+}
+
+// A start point of the reader that is no number: the run ends on an alarm at its first record.
+bool startPointRefused = false;
+// Plug-in tools refused and logged; the log names the first few.
+int refusedToolsLogged = 0;
+constexpr int kRefusedToolsLoggedMax = 10;
+
+// A plug-in's tool (tool 0) is held to the tools file's bounds, and a cutter needs a diameter:
+// another is taken out of the tables, not mounted, and named in the log. True when refused.
+bool RefusePluginToolOfNoMachine() {
+    ToolRecord& tool = ToolTableSet.tools[0];
+    std::string what;
+    if (!tool.present) {
+        return false;  // no tool of the plug-in's to hold to the bounds
+    }
+    if (!FindSizeOfNoMachine(0, &what)) {
+        if (tool.type == kToolKegaki || tool.d > 0.0f) {
+            return false;
+        }
+        what = "D";
+    }
+    tool.present = 0;
+    ToolTableSet.arbors[0].present = 0;
+    if (refusedToolsLogged++ < kRefusedToolsLoggedMax) {
+        AppendLogEntry(
+            ChooseLanguageText("Plug-in tool", "プラグインの工具") + std::string(" - ") +
+            ChooseLanguageText("a size no machine has (", "機械にありえない寸法 (") + what +
+            ChooseLanguageText("); the tool is not used\n", ")。この工具は使いません\n"));
+    }
+    return true;
+}
+
+bool AllFinite(const double* values, int n) {
+    return std::all_of(values, values + n, [](double v) { return std::isfinite(v); });
 }
 
 // Tool 0 (the plug-in's) becomes the current tool.
@@ -205,6 +244,11 @@ int AskNccom(const NccomExports& x, const char* text, int states[3]) {
             answered = 1;
         }
     }
+    if (answered != 0 && RefusePluginToolOfNoMachine()) {
+        NcRun.pluginToolSupplied = 0;
+        CurrentToolState.fromPlugin = 0;
+        return 0;
+    }
     if (NcRun.pluginToolSupplied != 0 && answered != 0) {
         // The tool's length value completed by the TOOL BASE POINT mode: the ball centre adds
         // the radius of a ball tool.
@@ -297,6 +341,22 @@ void InterpretPluginPathRecord(const PluginPathRecord& record) {
     }
     // A type the interface does not know moves nowhere.
     if (record.type < kMotionRapid || record.type > kMotionCounterClockwise) {
+        m.blockHasMotion = 0;
+        return;
+    }
+    // A position, centre or feed that is no number, a start point that was none, or a cutting
+    // move without a feed ends the run as an alarm of the record's line.
+    const bool arc = record.type == kMotionClockwise || record.type == kMotionCounterClockwise;
+    if (startPointRefused || !AllFinite(record.end.axis, 5) || !std::isfinite(record.feed) ||
+        (arc && !AllFinite(record.centre, 3)) ||
+        (record.toolAxisForm && !AllFinite(record.toolAxis, 3))) {
+        startPointRefused = false;
+        NcRun.status.error = kNcErrorPluginRecord;
+        m.blockHasMotion = 0;
+        return;
+    }
+    if (record.type != kMotionRapid && !(record.feed > 0.0)) {
+        NcRun.status.error = kNcErrorFeedZero;
         m.blockHasMotion = 0;
         return;
     }
@@ -421,7 +481,7 @@ void ReadToolsFromPlugin() {
         TakeArborAnswer(present, kind, count, lists, &ToolTableSet.arbors[0]);
     }
     // 6. The tool becomes current.
-    if (toolSet) {
+    if (toolSet && !RefusePluginToolOfNoMachine()) {
         MountPluginTool();
         NcRun.toolChange.mountedTool = 0;
     }
@@ -429,6 +489,10 @@ void ReadToolsFromPlugin() {
     if (auto start = PluginExport<MxreadStartPointFn>(kPluginRead, r, kReadStartPoint)) {
         MotionPosition p = CurrentMachinePose.program;
         start(p.axis);
+        startPointRefused = !AllFinite(p.axis, 5);
+        if (startPointRefused) {
+            return;
+        }
         CurrentMachinePose.program = p;
         MotionRecord& m = CurrentMotion;
         m.start = m.end = m.lastPosition = m.startPoint = p;
@@ -444,6 +508,7 @@ int OpenPathReaderForRun(const char* path) {
         return 0;
     }
     PluginPath = PluginPathRecord{};
+    startPointRefused = false;
     if (auto open = PluginExport<MxreadOpenFn>(kPluginRead, r, kReadOpen)) {
         open(path != nullptr ? path : "");
     }

@@ -14,22 +14,35 @@
 
 namespace mirexa {
 
-std::uint64_t GetAvailableMemoryBytes() {
-    std::uint64_t available = 0;
-    if (std::FILE* file = std::fopen("/proc/meminfo", "r")) {
+namespace {
+
+// A "Name: value kB" field of a /proc file in bytes (format: its sscanf pattern), 0 when absent.
+std::uint64_t ReadKibibyteField(const char* path, const char* format) {
+    std::uint64_t bytes = 0;
+    if (std::FILE* file = std::fopen(path, "r")) {
         char line[256];
         while (std::fgets(line, sizeof line, file)) {
             unsigned long long kib = 0;
-            if (std::sscanf(line, "MemAvailable: %llu kB", &kib) == 1) {
-                available = static_cast<std::uint64_t>(kib) * 1024u;
+            if (std::sscanf(line, format, &kib) == 1) {
+                bytes = static_cast<std::uint64_t>(kib) * 1024u;
                 break;
             }
         }
         std::fclose(file);
     }
+    return bytes;
+}
+
+}  // namespace
+
+std::uint64_t GetAvailableMemoryBytes() {
+    std::uint64_t available = ReadKibibyteField("/proc/meminfo", "MemAvailable: %llu kB");
     struct rlimit limit = {};
     if (getrlimit(RLIMIT_AS, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY) {
+        // The limit counts the address space the process already holds.
         std::uint64_t cap = static_cast<std::uint64_t>(limit.rlim_cur);
+        const std::uint64_t held = ReadKibibyteField("/proc/self/status", "VmSize: %llu kB");
+        cap = held < cap ? cap - held : 1;
         if (available == 0 || cap < available) {
             available = cap;
         }

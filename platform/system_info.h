@@ -8,7 +8,8 @@
 namespace mirexa {
 
 // Bytes of memory the program can still take without pushing the system into swap or the
-// out-of-memory killer (MemAvailable of /proc/meminfo, bounded by the address-space limit).
+// out-of-memory killer (MemAvailable of /proc/meminfo, bounded by what the address-space limit
+// leaves beside the address space the process holds).
 // Returns 0 when it cannot be read.
 std::uint64_t GetAvailableMemoryBytes();
 

@@ -200,6 +200,45 @@ int FindFileIgnoringCase(std::string_view path, std::string* found) {
     return 1;
 }
 
+std::string DescribeFileError(int errorNumber) {
+    switch (errorNumber) {
+        case ENOENT:
+            return ChooseLanguageText("not found", "見つかりません");
+        case EINVAL:
+            return ChooseLanguageText("not a regular file", "通常のファイルではありません");
+        case EISDIR:
+            return ChooseLanguageText("a folder", "フォルダーです");
+        case EACCES:
+        case EPERM:
+            return ChooseLanguageText("no permission", "権限がありません");
+        case ENOSPC:
+        case EDQUOT:
+            return ChooseLanguageText("the disk is full", "ディスクに空きがありません");
+        case EROFS:
+            return ChooseLanguageText("read-only file system",
+                                      "読み取り専用のファイルシステムです");
+        case EFBIG:
+            return ChooseLanguageText("the file-size limit was reached",
+                                      "ファイルサイズの上限に達しました");
+        default:
+            return errorNumber != 0 ? DescribeReadFailure(errorNumber)
+                                    : ChooseLanguageText("unknown cause", "原因不明");
+    }
+}
+
+int FileOpenError(const std::string& path) {
+    if (path.empty()) {
+        return ENOENT;
+    }
+    errno = 0;
+    std::FILE* stream = OpenFileStream(path, "rb");
+    if (stream == nullptr) {
+        return errno != 0 ? errno : EINVAL;
+    }
+    std::fclose(stream);
+    return 0;
+}
+
 std::FILE* OpenFileStream(std::string_view fileName, const char* mode) {
     if (fileName.empty() || mode == nullptr || mode[0] == '\0') {
         errno = EINVAL;

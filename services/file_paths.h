@@ -30,6 +30,16 @@ struct FileLocationSettings {
 };
 extern FileLocationSettings FileLocations;
 
+// Why a file could not be opened, read or written, from the error number the failure left, in
+// the interface's language: "not found", "not a regular file" (EINVAL of OpenRegularFile), "a
+// folder", "no permission", "the disk is full", "read-only file system", "the file-size limit
+// was reached", and the system's text for others.
+std::string DescribeFileError(int errorNumber);
+
+// The error with which the file at path does not open for reading as OpenFileStream opens it
+// (a regular file only): 0 when it opens, ENOENT for an empty path.
+int FileOpenError(const std::string& path);
+
 // Opens a stream in the given mode ("r", "w", "a", binary modes as given), or returns null.
 // A read mode falls back to a file whose name matches without regard to case and opens regular
 // files only (OpenRegularFile: a directory, a FIFO or a device is refused without waiting).

@@ -8,9 +8,12 @@
 
 #include <cerrno>
 #include <chrono>
+#include <cstdlib>
+#include <cstring>
 #include <iterator>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "config/config_records.h"
 #include "config/controller_file.h"
@@ -67,11 +70,32 @@ void OnAbortSignal(int signalNumber) {
 
 // Starts a program without a shell and waits for it: its exit status, or -1 when it could not
 // be started. An abort signal ends the wait: the program is asked to end (SIGTERM) and reaped.
+int ExecNestingDepth() {
+    const char* value = std::getenv(kExecDepthVariable);
+    if (value == nullptr) {
+        return 0;
+    }
+    char* end = nullptr;
+    const long depth = std::strtol(value, &end, 10);
+    return end != value && *end == '\0' && depth > 0 && depth < 1000 ? static_cast<int>(depth) : 0;
+}
+
 int SpawnAndWait(const std::string& program, const std::string& argument) {
     const char* argv[3] = {program.c_str(), argument.empty() ? nullptr : argument.c_str(), nullptr};
+    // This environment with the nesting depth one deeper.
+    const std::string prefix = std::string(kExecDepthVariable) + "=";
+    const std::string depth = prefix + std::to_string(ExecNestingDepth() + 1);
+    std::vector<char*> environment;
+    for (char** entry = environ; entry != nullptr && *entry != nullptr; ++entry) {
+        if (std::strncmp(*entry, prefix.c_str(), prefix.size()) != 0) {
+            environment.push_back(*entry);
+        }
+    }
+    environment.push_back(const_cast<char*>(depth.c_str()));
+    environment.push_back(nullptr);
     pid_t child = 0;
     if (posix_spawnp(&child, program.c_str(), nullptr, nullptr, const_cast<char* const*>(argv),
-                     environ) != 0) {
+                     environment.data()) != 0) {
         return -1;
     }
     int status = 0;
@@ -166,16 +190,6 @@ int RunCommandLineCut(unsigned command, const CommandLineSwitches& o) {
     return WaitForCuttingRun();
 }
 
-// 1 when any tool of the tables is present.
-bool AnyToolPresent() {
-    for (const ToolRecord& tool : ToolTableSet.tools) {
-        if (tool.present) {
-            return true;
-        }
-    }
-    return false;
-}
-
 const char* UnusableModelsText() {
     return ChooseLanguageText(" - Machine models that cannot be read are not checked.",
                               " - 読めない機械形状はチェックしません");
@@ -206,12 +220,26 @@ void CheckNamedDefinitionFiles(int macroRun) {
         const char* empty = ChooseLanguageText(" - The definition file holds nothing to use.",
                                                " - 定義ファイルに使える内容がありません");
         if (!macroRun && !SettingsFileHoldsValues(DefinitionFiles.settingsPath)) {
-            const std::string& path = DefinitionFiles.settingsPath;
-            RecordBatchFailure((path.empty() ? DefinitionFiles.settingsName : path) +
-                               ChooseLanguageText(" - The settings file is missing or holds no "
-                                                  "value.",
-                                                  " - 設定ファイルが無いか、値がありません") +
-                               PlacesLookedIn(path));
+            // A file that is there but cannot be read (here, or where the name was looked for
+            // first) is named with its reason.
+            std::string path = DefinitionFiles.settingsPath;
+            int error = FileOpenError(path);
+            const std::string here =
+                DefinitionFiles.currentDirectory + DefinitionFiles.settingsName;
+            if ((path.empty() || error == ENOENT) && FileOpenError(here) != ENOENT) {
+                path = here;
+                error = FileOpenError(here);
+            }
+            RecordBatchFailure(
+                (path.empty() ? DefinitionFiles.settingsName : path) +
+                (error != 0 && error != ENOENT
+                     ? ChooseLanguageText(" - The settings file cannot be read: ",
+                                          " - 設定ファイルを読めません: ") +
+                           DescribeFileError(error)
+                     : std::string(ChooseLanguageText(" - The settings file is missing or holds "
+                                                      "no value.",
+                                                      " - 設定ファイルが無いか、値がありません"))) +
+                PlacesLookedIn(path));
         }
         // A file counts when the command line named it, or the settings did (their key is
         // there: a default name the settings never gave may well be missing).
@@ -227,7 +255,7 @@ void CheckNamedDefinitionFiles(int macroRun) {
             bool records;
             const std::string& path;
         } files[] = {
-            {named(CommandLine.toolsGiven, "TOOL_TABLE"), ToolFile.status, AnyToolPresent(),
+            {named(CommandLine.toolsGiven, "TOOL_TABLE"), ToolFile.status, ToolTablesHoldATool(),
              DefinitionFiles.toolsFile},
             {named(CommandLine.controllerGiven, "CONTROLLER_TABLE"), Controller.status, true,
              DefinitionFiles.controllerFile},
@@ -250,6 +278,12 @@ void CheckNamedDefinitionFiles(int macroRun) {
         }
         if (UnusableMachineModels.load() > 0) {
             RecordBatchFailure(DefinitionFiles.machineFile + UnusableModelsText());
+        }
+        // A holder file the tools file names that gives no holder: the holder checks would
+        // pass what they are there to stop.
+        if ((CommandLine.toolsGiven || !macroRun) && ToolFile.status == 1 &&
+            ToolFile.unusableHolderFiles > 0) {
+            RecordBatchFailure(ToolFile.holderFileProblem);
         }
         if ((CommandLine.toolsGiven || !macroRun) && ToolFile.status == 1 &&
             ToolFile.refusedTools > 0) {

@@ -93,8 +93,15 @@ void PostDoneToMainWindow();
 void SleepOnePoll();
 // Starts a program without a shell (posix_spawnp) and waits for it: its exit status, or -1 when
 // it could not be started. An abort signal ends the wait: the program is asked to end (SIGTERM)
-// and reaped.
+// and reaped. The program's environment carries the EXEC nesting depth one above this one's.
 int SpawnAndWait(const std::string& program, const std::string& argument);
+
+// The EXEC nesting depth: the number of macros' EXEC lines that started this process one inside
+// the other, carried in the environment variable kExecDepthVariable (0 when absent or not a
+// number). A macro that starts itself would otherwise start processes without end.
+inline constexpr const char* kExecDepthVariable = "MIREXA_EXEC_DEPTH";
+inline constexpr int kExecDepthLimit = 4;
+int ExecNestingDepth();
 
 // Connects the automation, the stock commands and the NC data commands to the running program
 // (call once on the user-interface thread, after the other parts are connected and before

@@ -3,6 +3,8 @@
 
 #include <strings.h>
 
+#include <cerrno>
+#include <cstdint>
 #include <filesystem>
 
 #include "config/config_records.h"
@@ -13,6 +15,7 @@
 #include "geometry/machine_kinematics.h"
 #include "platform/file_info.h"
 #include "platform/message_box.h"
+#include "services/file_paths.h"
 #include "services/shared_state.h"
 #include "shell/hook_calls.h"
 #include "shell/main_window.h"
@@ -81,6 +84,73 @@ WatchedFileView ViewOf(WatchedFile file) {
 void ShowWatchMessage(WindowHandle window, const char* english, const char* japanese) {
     ShowMessageBox(window, ChooseLanguageText(english, japanese), EDITION_NAME,
                    MBX_OK | MBX_ICONINFORMATION | MBX_TOPMOST);
+}
+
+void ShowWatchProblem(WindowHandle window, const std::string& text) {
+    ShowMessageBox(window, text, EDITION_NAME, MBX_OK | MBX_ICONERROR | MBX_TOPMOST);
+}
+
+// Why the file at path cannot be read as a definition file (opened as the readers open it, a
+// regular file that holds something): the error of the open, -1 for an empty file, or 0 when it
+// can be read.
+int UnreadableError(const std::string& path) {
+    if (const int error = FileOpenError(path)) {
+        return error;
+    }
+    std::uint64_t size = 0;
+    return GetFileSizeBytes(path, &size) && size == 0 ? -1 : 0;
+}
+
+// The message of a file that cannot be read: the file, the reason, and whether the records of an
+// earlier reading stay in use.
+std::string UnreadableText(const WatchedFileView& f, int error) {
+    std::string text = *f.path + " - ";
+    if (f.missingEnglish != nullptr && error == ENOENT) {
+        text += ChooseLanguageText(f.missingEnglish, f.missingJapanese);
+    } else {
+        text += ChooseLanguageText("The file cannot be read: ", "ファイルを読めません: ") +
+                (error < 0 ? std::string(ChooseLanguageText("empty", "空です"))
+                           : DescribeFileError(error)) +
+                ChooseLanguageText(".", "。");
+    }
+    if (f.status == 1) {
+        text += ChooseLanguageText(" The definitions read before stay in use.",
+                                   "前に読んだ定義をそのまま使います。");
+    }
+    return text;
+}
+
+// The re-read chain of a file that can be read; a tools file that yields no tool is taken back
+// and its reason returned.
+std::string ReReadKeepingTools(WindowHandle window, WatchedFile file) {
+    const ToolFileReading kept = KeepToolFileReading();
+    ReadChangedDefinitionFile(window, file);
+    if (file != WatchedFile::Tools && file != WatchedFile::Holder) {
+        return {};
+    }
+    if (ToolFile.status == 1 && ToolTablesHoldATool()) {
+        if (ToolFile.unusableHolderFiles == 0) {
+            return {};
+        }
+        // A holder file read again without a holder: its tools keep the holder they had.
+        const std::string problem = ToolFile.holderFileProblem;
+        if (file == WatchedFile::Holder && kept.file.unusableHolderFiles == 0) {
+            RestoreToolFileReading(kept);
+            SceneDirty.tools.store(1);
+            UpdateMachinePosition();
+        }
+        return problem;
+    }
+    const std::string problem =
+        ToolFile.path +
+        ChooseLanguageText(
+            " - The tools file holds no tool. The definitions read before stay in "
+            "use.",
+            " - 工具設定ファイルに工具がありません。前に読んだ定義をそのまま使います。");
+    RestoreToolFileReading(kept);
+    SceneDirty.tools.store(1);
+    UpdateMachinePosition();
+    return problem;
 }
 
 // The working directory, full length, with a trailing "/".
@@ -157,18 +227,41 @@ int CheckDefinitionFilesChanged(WindowHandle window) {
     for (int i = 0; i < kWatchedFileCount; ++i) {
         const auto file = static_cast<WatchedFile>(i);
         const WatchedFileView f = ViewOf(file);
-        if (f.status == 1) {
-            w.missingReported[i] = 0;
-            if (f.path->empty() || GetFileWriteTime(*f.path) == *f.storedTime) {
-                continue;
-            }
-            ShowWatchMessage(window, f.changedEnglish, f.changedJapanese);
-            ReadChangedDefinitionFile(window, file);
-            ++reRead;
-        } else if (f.status == -1 && !w.missingReported[i] && f.missingEnglish != nullptr) {
-            ShowWatchMessage(window, f.missingEnglish, f.missingJapanese);
-            w.missingReported[i] = 1;
+        if ((f.status != 1 && f.status != -1) || f.path->empty()) {
+            continue;
         }
+        const FileWriteTime now = GetFileWriteTime(*f.path);
+        if (w.missingReported[i] ? now == w.reportedTime[i]
+                                 : f.status == 1 && now == *f.storedTime) {
+            continue;  // unchanged since it was read, or since it was reported
+        }
+        // A file that cannot be read is not read: what was read before stays in use.
+        if (const int error = UnreadableError(*f.path)) {
+            w.missingReported[i] = 1;
+            w.reportedTime[i] = now;
+            // A holder file never read is told below, as the tools file's reading found it.
+            if (file != WatchedFile::Holder || f.status == 1) {
+                ShowWatchProblem(window, UnreadableText(f, error));
+            }
+            continue;
+        }
+        w.missingReported[i] = 0;
+        ShowWatchMessage(window, f.changedEnglish, f.changedJapanese);
+        const std::string problem = ReReadKeepingTools(window, file);
+        ++reRead;
+        if (!problem.empty()) {
+            w.missingReported[i] = 1;
+            w.reportedTime[i] = now;
+            w.holderProblemShown = problem;
+            ShowWatchProblem(window, problem);
+        }
+    }
+    // A holder file the tools file names that gave no holder, at start-up or in a reading since.
+    if (ToolFile.status != 1 || ToolFile.unusableHolderFiles == 0) {
+        w.holderProblemShown.clear();
+    } else if (AutomaticMode.load() == 0 && ToolFile.holderFileProblem != w.holderProblemShown) {
+        w.holderProblemShown = ToolFile.holderFileProblem;
+        ShowWatchProblem(window, ToolFile.holderFileProblem);
     }
     w.checkState = 1;
     return reRead;

@@ -12,6 +12,7 @@
 #include "services/program_log.h"
 #include "services/shared_state.h"
 #include "shell/automation_steps.h"
+#include "shell/automation_thread.h"
 #include "shell/nc_data_commands.h"
 #include "shell/status_bar.h"
 #include "shell/stock_commands.h"
@@ -332,12 +333,26 @@ void RunExecLine(const MacroLine& line, int lineNumber) {
                                                        "EXEC にプログラムがありません"));
         return;
     }
+    // A program started here that runs a macro starting it again would never end.
+    if (ExecNestingDepth() >= kExecDepthLimit) {
+        RecordBatchFailure("(" + std::to_string(lineNumber) + ") - EXEC " + program + ": " +
+                           std::to_string(kExecDepthLimit) +
+                           ChooseLanguageText(" macros started one another already; the program "
+                                              "is not started",
+                                              " 段の EXEC の中のため、プログラムを起動しません"));
+        return;
+    }
     const int status = RunAutomationProgram(program, argument);
     if (status < 0) {
         LogMacroProblem(lineNumber,
                         "EXEC " + program +
                             ChooseLanguageText(": the program cannot be started; skipped",
                                                ": プログラムを起動できません。スキップします"));
+    } else if (status != 0) {
+        LogMacroProblem(lineNumber, "EXEC " + program +
+                                        ChooseLanguageText(": the program ended with status ",
+                                                           ": プログラムの終了コードは ") +
+                                        std::to_string(status));
     }
 }
 
@@ -415,6 +430,33 @@ int RunMacroLine(const MacroLine& line, int lineNumber) {
     return 0;
 }
 
+// After a break (a cut that ended on an alarm or was aborted, a line not run) the lines left are
+// named in the log; a save among them did not happen, which fails the unattended work.
+void LogLinesNotRun(std::FILE* stream, int lineNumber) {
+    std::string text;
+    int result = 0;
+    bool saveSkipped = false;
+    while ((result = ReadMacroLine(stream, &text)) != 0) {
+        ++lineNumber;
+        if (result < 0 || text.empty() || text[0] == '#') {
+            continue;
+        }
+        const MacroCommand command = ParseMacroLine(text).command;
+        if (command == MacroCommand::kExit) {
+            break;
+        }
+        saveSkipped = saveSkipped || command == MacroCommand::kSaveWork;
+        LogMacroProblem(
+            lineNumber,
+            ChooseLanguageText("not run after the break: ", "中断のため実行しません: ") + text);
+    }
+    if (saveSkipped) {
+        RecordBatchFailure(ChooseLanguageText(
+            "The macro stopped before its SAVE_WORK: the work was not saved",
+            "マクロが SAVE_WORK の前で終了したため、被切削材は保存されていません"));
+    }
+}
+
 }  // namespace
 
 int RunMacroFile() {
@@ -448,11 +490,15 @@ int RunMacroFile() {
     while (!AutomationRun.stopped && (result = ReadMacroLine(stream, &text)) != 0) {
         ++lineNumber;
         if (result < 0) {
-            LogMacroProblem(lineNumber, ChooseLanguageText(
-                                            "The macro line is longer than 1,024 characters; "
-                                            "it is not run",
-                                            "マクロの行が 1,024 文字を超えています。実行しません"));
-            continue;
+            // The steps behind a line not run would work on what it did not load, select or
+            // save: the macro stops there.
+            RecordBatchFailure("(" + std::to_string(lineNumber) + ") - " +
+                               ChooseLanguageText("The macro line is longer than 1,024 "
+                                                  "characters; it is not run and the macro stops",
+                                                  "マクロの行が 1,024 文字を超えています。"
+                                                  "実行せず、マクロを終了します"));
+            AutomationRun.breakCount = std::max(AutomationRun.breakCount, 1);
+            break;
         }
         shown = text;
         ShowMacroState(1, 0, 0, shown);
@@ -463,6 +509,9 @@ int RunMacroFile() {
         if (AutomationRun.breakCount > 0 || AbortSignalled()) {
             break;
         }
+    }
+    if (!exitLine && AutomationRun.breakCount > 0 && !AutomationRun.stopped) {
+        LogLinesNotRun(stream, lineNumber);
     }
     std::fclose(stream);
     const int broken = AutomationRun.breakCount > 0 || AutomationRun.stopped;

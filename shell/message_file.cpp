@@ -2,11 +2,17 @@
 // captions and the tool-dimension labels.
 #include "shell/message_file.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
 
 #include "config/config_records.h"
 #include "platform/file_reading.h"
 #include "resources/main_menu.h"
+#include "services/file_paths.h"
+#include "services/program_log.h"
 #include "services/shared_state.h"
 
 namespace mirexa {
@@ -206,6 +212,35 @@ int LoadMessageFile(MenuHandle menu) {
     }
     ApplyMessageText(menu, text);
     return 1;
+}
+
+int ChooseInterfaceLanguage() {
+    std::error_code error;
+    const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", error);
+    std::vector<std::string> directories = {""};
+    if (!error) {
+        directories.push_back(program.parent_path().string() + "/");
+    }
+    for (const std::string& directory : directories) {
+        const std::string path = directory + MESSAGE_FILE_NAME;
+        std::string text;
+        errno = 0;
+        const int read = ReadWholeRegularFile(path, &text);
+        if (read == 1) {
+            UiLanguage.store(1);
+            return 1;
+        }
+        if (read < 0) {
+            AppendLogEntry(
+                path +
+                ChooseLanguageText(" - The message file cannot be read: ",
+                                   " - メッセージファイルを読めません: ") +
+                DescribeFileError(errno) +
+                ChooseLanguageText("; the interface stays Japanese.\n", "。日本語で表示します\n"));
+            return 0;
+        }
+    }
+    return 0;
 }
 
 }  // namespace mirexa

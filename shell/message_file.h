@@ -64,4 +64,10 @@ std::string FindMessageFile();
 // Applies the message file when there is one. Returns 1 when one was applied.
 int LoadMessageFile(MenuHandle menu);
 
+// Before the program says anything: an English message file in the current directory or beside
+// the program makes the interface English (UiLanguage 1) for every message from the start; one
+// of that name that cannot be read (a FIFO, a folder) is named in the log with the reason, and
+// the interface stays Japanese. Returns 1 when the file was found.
+int ChooseInterfaceLanguage();
+
 }  // namespace mirexa

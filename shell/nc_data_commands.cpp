@@ -30,6 +30,7 @@
 #include "services/program_log.h"
 #include "services/shared_state.h"
 #include "shell/automation_steps.h"
+#include "shell/definition_watch.h"
 #include "shell/file_dialogs.h"
 #include "shell/hook_calls.h"
 #include "shell/info_panel.h"
@@ -425,16 +426,23 @@ void DefinitionFileCommand(unsigned command) {
         UpdateMainTitle(MainWindow.load());
     }
     RedrawMainWindow(MainWindow.load());
-    if (status == 1) {
+    // A chosen tools file whose holder file gives no holder is reported as an unreadable one.
+    const bool holderMissing = command == IDM_TOOLS_FILE && ToolFile.unusableHolderFiles > 0;
+    if (status == 1 && !holderMissing) {
         AutomationOutcome.definitionResult = 1;
         return;
     }
-    const std::string text = *target + ChooseLanguageText(" - The definition file cannot be read.",
-                                                          " - 定義ファイルを読めません");
+    const std::string text =
+        status == 1 ? ToolFile.holderFileProblem
+                    : *target + ChooseLanguageText(" - The definition file cannot be read.",
+                                                   " - 定義ファイルを読めません");
     if (AutomaticMode.load() != 0) {
         RecordBatchFailure(text);
     } else {
         ShowMessageBox(MainWindow.load(), text, EDITION_NAME, MBX_OK | MBX_ICONERROR | MBX_TOPMOST);
+        if (holderMissing) {
+            DefinitionWatch.holderProblemShown = text;  // told once
+        }
     }
 }
 

@@ -21,6 +21,7 @@
 #include "shell/automation_thread.h"
 #include "shell/hook_calls.h"
 #include "shell/main_window.h"
+#include "shell/message_file.h"
 #include "shell/run_commands.h"
 #include "shell/status_bar.h"
 #include "shell/worker_threads.h"
@@ -155,6 +156,8 @@ void ReadProgramSettings() {
 }
 
 int RunProgram(const ProgramStart& start) {
+    // The interface's language before anything is said.
+    ChooseInterfaceLanguage();
     const StartupServices& s = StartupCallbacks;
     WorkerShutdownRequested.store(0);
     AbortedBatchRunMark.store(0);

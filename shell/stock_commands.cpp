@@ -99,13 +99,29 @@ void ReportStockFailure(const std::string& text, const char* caption) {
     ShowMessageBox(MainWindow.load(), text, caption, MBX_OK | MBX_ICONERROR | MBX_TOPMOST);
 }
 
-// The message of a failed box or cylinder build.
-void ReportBuildFailure(int result) {
+// The message of a failed box or cylinder build; with the pitch the grid was built for (pitch
+// above -1), a pitch that is no length is named as the cause, and otherwise the pitch is given.
+void ReportBuildFailure(int result, double pitch = -1.0) {
     if (result == kStockDefinitionError) {
-        ShowMessageOrLog(0,
-                         ChooseLanguageText("The size of the work is not valid.",
-                                            "被切削材の寸法が正しくありません"),
-                         "Data error", MBX_OK | MBX_TOPMOST);
+        char text[160];
+        if (pitch == -1.0) {
+            std::snprintf(text, sizeof text, "%s",
+                          ChooseLanguageText("The size of the work is not valid.",
+                                             "被切削材の寸法が正しくありません"));
+        } else if (!(pitch > 0.0 && std::isfinite(pitch))) {
+            std::snprintf(text, sizeof text,
+                          ChooseLanguageText("The pitch of %g mm is not valid.",
+                                             "ピッチ %g mm が正しくありません"),
+                          pitch);
+        } else {
+            std::snprintf(
+                text, sizeof text,
+                ChooseLanguageText("The size of the work is not valid for the pitch of "
+                                   "%g mm.",
+                                   "ピッチ %g mm に対して被切削材の寸法が正しくありません"),
+                pitch);
+        }
+        ShowMessageOrLog(0, text, "Data error", MBX_OK | MBX_TOPMOST);
     } else {
         ShowMessageOrLog(0, "Memory over!", "Data size error", MBX_OK | MBX_TOPMOST);
     }
@@ -231,15 +247,19 @@ std::string StockDialogStartPath(const std::string& file) {
     return Settings.dmeDirectory.empty() ? std::string() : Settings.dmeDirectory + "/";
 }
 
+// A stock file that is there but cannot be read (a FIFO, a folder, no permission) is told apart
+// from one that is not there.
 void ReportMissingStockFile(const std::string& path) {
+    const int error = FileOpenError(path);
+    const std::string text =
+        error == ENOENT || error == 0
+            ? ChooseLanguageText("The Work data does not exist.", "被切削材データが存在しません")
+            : ChooseLanguageText("The Work data cannot be read: ", "被切削材データを読めません: ") +
+                  DescribeFileError(error);
     if (AutomaticMode.load() != 0) {
-        RecordBatchFailure(path + ChooseLanguageText(" - The Work data does not exist.\n",
-                                                     " - 被切削材データが存在しません\n"));
+        RecordBatchFailure(path + " - " + text + "\n");
     } else {
-        ShowMessageBox(
-            MainWindow.load(),
-            ChooseLanguageText("The Work data does not exist.", "被切削材データが存在しません"),
-            path, MBX_OK | MBX_ICONERROR | MBX_TOPMOST);
+        ShowMessageBox(MainWindow.load(), text, path, MBX_OK | MBX_ICONERROR | MBX_TOPMOST);
     }
 }
 
@@ -312,7 +332,18 @@ void ReadStockCommand(WindowHandle window) {
         },
         0);
     if (result < 0) {
-        ReportStockLoadFailure(result);
+        // A loader plug-in that gave nothing back refused the file: its data need not be broken.
+        if (kind >= kStockReadPlugin && kind < kStockReadPlugin + 3 &&
+            result == kStockFileDataError) {
+            ShowMessageOrLog(
+                0,
+                path +
+                    ChooseLanguageText(" - The stock loader plug-in did not read the file.",
+                                       " - 被切削材読み込みプラグインがファイルを読みませんでした"),
+                "Data error", MBX_OK | MBX_TOPMOST);
+        } else {
+            ReportStockLoadFailure(result);
+        }
         RecordBatchFailure(path + ChooseLanguageText(" - The Work data could not be read.\n",
                                                      " - 被切削材データを読めません\n"));
         SetIdleCursor(ViewMouseMode);
@@ -398,11 +429,15 @@ void SaveStockCommand(MessageLParam lparam) {
     SetCursorHandle(LoadCursorHandle(CURSOR_WAIT));
     // In work coordinates the vertices are written relative to the work origin (mm).
     const double origin[3] = {WorkOrigin.axis[0], WorkOrigin.axis[1], WorkOrigin.axis[2]};
+    errno = 0;
     const int written = SaveStockFile(model, path, variant, choice.workCoordinates, origin);
+    const int error = errno;
     SetIdleCursor(ViewMouseMode);
     if (written != kStockSaveDone) {
-        ReportStockFailure(path + ChooseLanguageText(" - The work could not be written.",
-                                                     " - 被切削材を書き込めません"),
+        ReportStockFailure(path +
+                               ChooseLanguageText(" - The work could not be written: ",
+                                                  " - 被切削材を書き込めません: ") +
+                               DescribeFileError(error),
                            caption);
         return;
     }
@@ -812,7 +847,7 @@ int BuildDefinedStock(WindowHandle window) {
         },
         DefinedStockTurnsWithTheTable());
     if (result < 0) {
-        ReportBuildFailure(result);
+        ReportBuildFailure(result, pitch);
         RecordBatchFailure(
             ChooseLanguageText("The work was not defined.", "被切削材を定義していません"));
         return 0;

@@ -76,6 +76,9 @@ constexpr MessageEntry kMessages[] = {
     {106, "Over Offset - Reverse Arc!(%dLine)", "過剰オフセット - 円弧が反転!(%d行目)"},
     {107, "Over Offset - Alarm(%dLine)", "過剰オフセット - アラーム(%d行目)"},
     {108, "NURBS Data Error!(%dLine)", "NURBSデータエラー!(%d行目)"},
+    {109, "The block is longer than %d characters!", "ブロックが %d 文字を超えています!"},
+    {110, "The path reader gave a position or feed that is not a number!",
+     "パスリーダーの位置または送り速度が数値ではありません!"},
 };
 
 // Code 1 outside a run, and during a run with rapid positioning type 9.
@@ -343,6 +346,13 @@ int ComposeInterferenceMessage(int code, const char* boxText, const Interference
                 FormatText(caption, size, "NURBS Data Error!(%dLine)", c.mainLineNumber);
             } else {
                 FormatText(caption, size, "NURBSデータエラー!(%d行目)", c.mainLineNumber);
+            }
+            break;
+        case 109:
+            if (english) {
+                FormatText(caption, size, "The block is longer than %d characters!", c.column - 1);
+            } else {
+                FormatText(caption, size, "ブロックが %d 文字を超えています!", c.column - 1);
             }
             break;
         default:

@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <atomic>
@@ -12,6 +13,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -499,6 +501,89 @@ TEST_F(ProgramStartupTest, AnEditedToolsFileIsReadAgainOnceWhenTheWindowIsActiva
         ++messages;
     }
     EXPECT_EQ(messages, 2u) << log;
+}
+
+// A tools file replaced by something that cannot be read (a FIFO, a folder, nothing, a file
+// without a tool) is not taken: the tools in use stay, a box names the file and the reason once,
+// and the file is read again when it comes back.
+TEST_F(ProgramStartupTest, AnUnreadableToolsFileKeepsTheToolsInUseAndIsReadWhenItComesBack) {
+    const std::string path = scratch.At("vmc3.ttl");
+    const std::string tools = testing::ReadWholeFile(path);
+    int stamp = 0;
+    auto replace = [&](const std::function<void()>& make) {
+        fs::remove_all(path);
+        make();
+        if (fs::exists(path)) {
+            fs::last_write_time(
+                path, fs::file_time_type::clock::now() + std::chrono::seconds(10 + ++stamp));
+        }
+    };
+    const struct {
+        std::function<void()> make;  // null: the file stays as it is
+        std::vector<std::string> boxes;
+    } steps[] = {
+        {[&] { mkfifo(path.c_str(), 0600); },
+         {"vmc3.ttl - The file cannot be read: not a regular"}},
+        {nullptr, {}},
+        {[&] { fs::create_directory(path); }, {"vmc3.ttl - The file cannot be read: a folder."}},
+        {[] {}, {"vmc3.ttl - The TTL-file is not found."}},
+        {[&] { scratch.Write("vmc3.ttl", "# no tool\n"); },
+         {"the TTL-file has been update", "vmc3.ttl - The tools file holds no tool."}},
+        {[&] { scratch.Write("vmc3.ttl", tools); }, {"the TTL-file has been update"}},
+    };
+    // The log entries of each step (the boxes of a program without a user go to the log).
+    std::vector<std::string> shown;
+    std::vector<int> toolsHeld;
+    std::size_t logSeen = 0;
+    auto newLogEntries = [&] {
+        const std::string log = testing::ReadWholeFile(scratch.At("mirexa.log"));
+        const std::string entries = log.substr(std::min(logSeen, log.size()));
+        logSeen = log.size();
+        return entries;
+    };
+    // Each step: the file replaced, an activation, then a message of the test's own that comes
+    // once the activation was handled.
+    constexpr unsigned kStepDone = WM_USER + 777;
+    int step = -1;
+    SetMessageObserver([&](const WindowMessage& m) {
+        const WindowHandle main = MainWindow.load();
+        if (m.window != main || (m.message != kStepDone && (m.message != WM_PAINT || step >= 0))) {
+            return;
+        }
+        if (step >= 0) {
+            toolsHeld.push_back(ToolTablesHoldATool() ? 1 : 0);
+            shown.push_back(newLogEntries());
+        } else {
+            newLogEntries();
+        }
+        if (++step >= static_cast<int>(std::size(steps))) {
+            PostWindowMessage(main, WM_CLOSE, 0, 0);
+            return;
+        }
+        if (steps[step].make) {
+            replace(steps[step].make);
+        }
+        RunControl.runMode.store(0);
+        PostWindowMessage(main, WM_ACTIVATE, WA_ACTIVE, 0);
+        PostWindowMessage(main, kStepDone, 0, 0);
+    });
+    UiLanguage.store(1);
+    EXPECT_EQ(Run("", 0), 0);
+    SetMessageObserver({});
+    ASSERT_EQ(shown.size(), std::size(steps));
+    for (std::size_t i = 0; i < std::size(steps); ++i) {
+        SCOPED_TRACE(i);
+        std::size_t at = 0;
+        for (const std::string& box : steps[i].boxes) {
+            at = shown[i].find(box, at);
+            EXPECT_NE(at, std::string::npos) << box << "\n" << shown[i];
+        }
+        if (steps[i].boxes.empty()) {
+            EXPECT_EQ(shown[i], "");
+        }
+    }
+    EXPECT_EQ(toolsHeld, std::vector<int>(std::size(steps), 1));
+    EXPECT_EQ(ToolFile.status, 1);
 }
 
 // What the panel showed once a hand-worked batch program was done, and a jog step into the stock.

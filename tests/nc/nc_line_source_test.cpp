@@ -46,13 +46,14 @@ protected:
     ScratchDirectory dir;
 };
 
-TEST_F(NcLineSourceTest, LineEndsAndOverlongLinesKeepTheNumbering) {
+// Lines up to the limit are handed on whole with their numbers; a longer one is not handed on
+// cut: it is the line error of its line.
+TEST_F(NcLineSourceTest, LineEndsKeepTheNumberingAndAnOverlongLineIsAnError) {
     const std::string a(1021, 'a'), b(1022, 'b'), c(1500, 'c');
     const std::string path =
-        dir.Write("main.nc", a + "\r\n" + b + "\n" + c + "\nG01 X1\r\n\nG02\r");
+        dir.Write("main.nc", a + "\r\n" + b + "\nG01 X1\r\n\nG02\r\n" + c + "\nG03\n");
     ASSERT_EQ(OpenNcProgramSource(path), 1);
-    const std::vector<std::string> expected = {a + "\n",   b + "\n", std::string(1022, 'c') + "\n",
-                                               "G01 X1\n", "\n",     "G02\n"};
+    const std::vector<std::string> expected = {a + "\n", b + "\n", "G01 X1\n", "\n", "G02\n"};
     std::vector<int> numbers;
     std::vector<std::string> lines;
     while (ReadNextNcLine()) {
@@ -61,19 +62,23 @@ TEST_F(NcLineSourceTest, LineEndsAndOverlongLinesKeepTheNumbering) {
         EXPECT_EQ(NcLine.length, static_cast<int>(lines.back().size()));
     }
     EXPECT_EQ(lines, expected);
-    EXPECT_EQ(numbers, (std::vector<int>{1, 2, 3, 4, 5, 6}));
+    EXPECT_EQ(numbers, (std::vector<int>{1, 2, 3, 4, 5}));
+    EXPECT_EQ(NcRun.status.error, kNcErrorLineTooLong);
+    EXPECT_EQ(NcLine.mainLineNumber, 6);
     EXPECT_EQ(NcLine.displayedLineNumber, 6);
-    EXPECT_EQ(NcRun.status.endState, 2);
+    EXPECT_NE(NcRun.status.endState, 2);
 }
 
-// A line running on past a megabyte ends the file there; the abort request ends the read.
-TEST_F(NcLineSourceTest, AnEndlessLineEndsTheFileAndTheAbortRequestEndsTheRead) {
+// A line running on past a megabyte is the line error of its line; the abort request ends the
+// read.
+TEST_F(NcLineSourceTest, AnEndlessLineIsAnErrorAndTheAbortRequestEndsTheRead) {
     const std::string path =
         dir.Write("endless.nc", "G00 X1\n" + std::string(3 << 20, 'x') + "\nG01 X2\n");
     ASSERT_EQ(OpenNcProgramSource(path), 1);
     const std::vector<std::string> lines = ReadAll();
-    ASSERT_EQ(lines.size(), 2u);
-    EXPECT_EQ(lines[1], std::string(kNcLineTextMax, 'x') + "\n");
+    EXPECT_EQ(lines, std::vector<std::string>{"G00 X1\n"});
+    EXPECT_EQ(NcRun.status.error, kNcErrorLineTooLong);
+    EXPECT_EQ(NcLine.mainLineNumber, 2);
     std::atomic<int> abort{2};
     SetReadAbortFlag(&abort);
     Clear();

@@ -190,11 +190,12 @@ TEST_F(StepDriverTest, LengthCompensationRaisesTheLastPosition) {
               Move(1, 0, 0, 0, 105, 0) + Move(2, 0, 0, 0, 5, 0) + "END state 2 error 0\n");
 }
 
-TEST_F(StepDriverTest, SmallEndsSnapToZeroAndOverlongLinesKeepTheirNumbers) {
-    const std::string overlong = "G01 X1. F1." + std::string(1100, ' ') + "X99.\n";
-    const std::string trace = Trace(overlong + "Y0.0000005 Z-0.0000004\nY2.\n");
-    EXPECT_EQ(trace, Move(1, 1, 1, 0, 0, 1) + Move(2, 1, 1, 0, 0, 1) + Move(3, 1, 1, 2, 0, 1) +
-                         "END state 2 error 0\n");
+// A line longer than the limit is not run as the block cut there: the driver stops on its error.
+TEST_F(StepDriverTest, SmallEndsSnapToZeroAndAnOverlongLineEndsTheRunOnItsError) {
+    const std::string overlong = "G01 X1." + std::string(1100, ' ') + "X99.\n";
+    const std::string trace = Trace("G01 X1. F1.\nY0.0000005 Z-0.0000004\n" + overlong + "Y2.\n");
+    EXPECT_EQ(trace, Move(1, 1, 1, 0, 0, 1) + Move(2, 1, 1, 0, 0, 1) + "END state 0 error " +
+                         std::to_string(kNcErrorLineTooLong) + "\n");
 }
 
 TEST_F(StepDriverTest, QueuesDrainInTheirOrderAndTheEndWaitsForCyclePoints) {

@@ -7,6 +7,7 @@
 #include "config/config_records.h"
 #include "config/controller_file.h"
 #include "config/machine_file.h"
+#include "config/tool_tables.h"
 #include "config/tools_file.h"
 #include "platform/message_box.h"
 #include "services/shared_state.h"
@@ -18,6 +19,18 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// The sample tools and controller files and the named machine file read as at start-up, in the
+// scratch folder as the start directory.
+void ReadDefinitionsIn(const testing::ScratchDirectory& scratch, const char* machineFile) {
+    DefinitionFiles.currentDirectory = scratch.Path() + "/";
+    DefinitionFiles.toolsFile = "vmc3.ttl";
+    DefinitionFiles.controllerFile = "vmc3.ctl";
+    DefinitionFiles.machineFile = machineFile;
+    ReadControllerFile();
+    ReadMachineFile(0);
+    ReadToolFile();
+}
+
 TEST(DefinitionWatch, ReportsAMissingFileOnceAndChecksOnlyInTheStartDirectory) {
     testing::ScratchDirectory scratch;
     for (const char* name : {"vmc3.ttl", "vmc3.ctl", "vmc3.mtl", "bt40_er32.hld"}) {
@@ -26,13 +39,7 @@ TEST(DefinitionWatch, ReportsAMissingFileOnceAndChecksOnlyInTheStartDirectory) {
     const fs::path previous = fs::current_path();
     fs::current_path(scratch.Path());
     UiLanguage = 0;  // the boxes are read in Japanese
-    DefinitionFiles.currentDirectory = scratch.Path() + "/";
-    DefinitionFiles.toolsFile = "vmc3.ttl";
-    DefinitionFiles.controllerFile = "vmc3.ctl";
-    DefinitionFiles.machineFile = "missing.mtl";
-    ReadControllerFile();
-    ReadMachineFile(0);
-    ReadToolFile();
+    ReadDefinitionsIn(scratch, "missing.mtl");
     std::vector<std::string> boxes;
     MessageBoxResponder previousResponder =
         SetMessageBoxResponder([&](const MessageBoxRequest& request) {
@@ -45,7 +52,7 @@ TEST(DefinitionWatch, ReportsAMissingFileOnceAndChecksOnlyInTheStartDirectory) {
 
     EXPECT_EQ(CheckDefinitionFilesChanged(nullptr), 0);
     EXPECT_EQ(CheckDefinitionFilesChanged(nullptr), 0);
-    EXPECT_EQ(boxes, std::vector<std::string>{"機械定義ファイルが見つかりません。"});
+    EXPECT_EQ(boxes, std::vector<std::string>{"missing.mtl - 機械定義ファイルが見つかりません。"});
 
     boxes.clear();
     fs::last_write_time("vmc3.ctl", fs::last_write_time("vmc3.ctl") + std::chrono::seconds(5));
@@ -59,6 +66,48 @@ TEST(DefinitionWatch, ReportsAMissingFileOnceAndChecksOnlyInTheStartDirectory) {
 
     SetMessageBoxResponder(previousResponder);
     fs::current_path(previous);
+    ResetConfigurationRecords();
+}
+
+// With a user, a holder file the tools file names that gives no holder is told once in a box,
+// whether it is missing or holds no holder, and again only for another problem.
+TEST(DefinitionWatch, AHolderFileThatGivesNoHolderIsToldToTheUserOnce) {
+    testing::ScratchDirectory scratch;
+    for (const char* name : {"vmc3.ttl", "vmc3.ctl", "vmc3.mtl"}) {
+        fs::copy(std::string(MIREXA_SAMPLES) + "/" + name, scratch.At(name));
+    }
+    const fs::path previous = fs::current_path();
+    fs::current_path(scratch.Path());
+    UiLanguage = 1;
+    AutomaticMode = 0;
+    ASSERT_EQ(AllocToolTables(20), 1);
+    ReadDefinitionsIn(scratch, "vmc3.mtl");
+    std::vector<std::string> boxes;
+    MessageBoxResponder previousResponder =
+        SetMessageBoxResponder([&](const MessageBoxRequest& request) {
+            boxes.push_back(request.text);
+            return MBX_IDOK;
+        });
+    DefinitionWatch = {};
+    EXPECT_EQ(CheckDefinitionFilesChanged(nullptr), 0);
+    EXPECT_EQ(CheckDefinitionFilesChanged(nullptr), 0);
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0],
+              "vmc3.ttl - The holder file bt40_er32.hld: not found; its tools have no "
+              "holder to check.");
+    // The holder file comes back without a holder: the tools file is read again and told.
+    scratch.Write("bt40_er32.hld", "# nothing\n");
+    boxes.clear();
+    EXPECT_EQ(CheckDefinitionFilesChanged(nullptr), 1);
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_NE(boxes[1].find("bt40_er32.hld: it holds no holder"), std::string::npos) << boxes[1];
+    EXPECT_EQ(CheckDefinitionFilesChanged(nullptr), 0);
+    EXPECT_EQ(boxes.size(), 2u);
+
+    SetMessageBoxResponder(previousResponder);
+    fs::current_path(previous);
+    UiLanguage = 0;
+    FreeToolTables();
     ResetConfigurationRecords();
 }
 

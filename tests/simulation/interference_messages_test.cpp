@@ -28,9 +28,10 @@ InterferenceMessageContext InLanguage(int language) {
 }
 
 TEST(InterferenceMessagesTest, EveryCodeOfTheTableHasBothTextsAndOthersShowNothing) {
-    const std::set<int> codes = {1,  2,  3,  4,  5,  6,   7,   8,   9,   11,  12,  13,  14, 17, 18,
-                                 19, 20, 21, 24, 25, 26,  27,  30,  31,  32,  33,  34,  37, 38, 39,
-                                 40, 41, 42, 45, 91, 101, 102, 103, 104, 105, 106, 107, 108};
+    const std::set<int> codes = {1,   2,   3,   4,   5,   6,   7,   8,   9,  11, 12, 13,
+                                 14,  17,  18,  19,  20,  21,  24,  25,  26, 27, 30, 31,
+                                 32,  33,  34,  37,  38,  39,  40,  41,  42, 45, 91, 101,
+                                 102, 103, 104, 105, 106, 107, 108, 109, 110};
     for (int code = -2; code <= 300; ++code) {
         InterferenceMessage message;
         const int shown = ComposeInterferenceMessage(code, "p", InLanguage(1), &message);

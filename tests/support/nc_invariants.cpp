@@ -78,7 +78,7 @@ std::string CheckNcInvariants() {
     if (!InRange(modal.nextTool, -1, NcController.magazineCount)) {
         return "next tool outside the magazine";
     }
-    if (!InRange(NcRun.status.endState, 0, 2) || !InRange(NcRun.status.error, 0, kNcErrorNurbs)) {
+    if (!InRange(NcRun.status.endState, 0, 2) || !InRange(NcRun.status.error, 0, kNcErrorHighest)) {
         return "run status out of range";
     }
     const NcTransformState& t = NcRun.transforms;

@@ -1,0 +1,163 @@
+// The fixture of the end-to-end runs of the built program as a process: a copy of the samples
+// as the working directory, the program started there, its exit code and its files read back.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include "stock/stock_grid.h"
+#include "stock/stock_model.h"
+#include "stockio/dme_file.h"
+#include "support/scratch_directory.h"
+
+extern char** environ;
+
+namespace mirexa::testing {
+
+class BatchRunTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        CopySamples();
+        // The log in Japanese unless a test brings the bundled English message file back.
+        std::filesystem::remove(scratch.At("mirexa7.mes"));
+    }
+    // The sample files as they are in samples/, replacing changed copies.
+    void CopySamples() {
+        CopySamplesInto(scratch);
+    }
+    // Starts the program in the scratch directory with the arguments; returns its process id.
+    // With errorName, the program's standard error goes to that file of the scratch directory
+    // (or to that path when it is absolute).
+    pid_t Start(const std::vector<std::string>& arguments, const std::string& errorName = "") {
+        std::vector<char*> argv;
+        std::string program = programPath;
+        argv.push_back(program.data());
+        std::vector<std::string> copies = arguments;
+        for (std::string& argument : copies) {
+            argv.push_back(argument.data());
+        }
+        argv.push_back(nullptr);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addchdir_np(&actions, scratch.Path().c_str());
+        const std::string errorPath = errorName[0] == '/' ? errorName : scratch.At(errorName);
+        if (!errorName.empty()) {
+            posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errorPath.c_str(),
+                                             O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        }
+        pid_t child = 0;
+        const int started =
+            posix_spawn(&child, program.c_str(), &actions, nullptr, argv.data(), environ);
+        posix_spawn_file_actions_destroy(&actions);
+        EXPECT_EQ(started, 0);
+        return child;
+    }
+    // The exit code as a shell sees it (255 for -1); -1 when the program did not exit.
+    static int Wait(pid_t child) {
+        int status = 0;
+        if (waitpid(child, &status, 0) != child || !WIFEXITED(status)) {
+            return -1;
+        }
+        return WEXITSTATUS(status);
+    }
+    int Run(const std::vector<std::string>& arguments) {
+        return Wait(Start(arguments));
+    }
+    std::string Read(const std::string& name) {
+        return ReadWholeFile(scratch.At(name));
+    }
+    bool Exists(const std::string& name) {
+        return std::filesystem::exists(scratch.At(name));
+    }
+    // The sample controller file with G54 at (0, 0, 0): program coordinates on the stock.
+    bool ClearG54() {
+        const std::string controller = Read("vmc3.ctl");
+        const std::size_t g54 = controller.find("MEMORY G54=");
+        if (g54 == std::string::npos) {
+            return false;
+        }
+        scratch.Write("vmc3.ctl", controller.substr(0, g54) + "MEMORY G54= (0,0,0,0,0)" +
+                                      controller.substr(controller.find('\n', g54)));
+        return true;
+    }
+    // Runs a copy of the program from the folder "bin" of the scratch directory from now on, and
+    // puts the sample plug-ins (variant names) there under the base names given (mode 0755):
+    // plug-ins are only ever loaded from the program's own folder. Returns that folder.
+    std::string RunFromOwnFolder(const std::vector<std::pair<std::string, std::string>>& plugins) {
+        namespace fs = std::filesystem;
+        const std::string folder = scratch.At("bin");
+        fs::create_directories(folder);
+        programPath = folder + "/mirexa";
+        fs::copy_file(MIREXA_PROGRAM, programPath, fs::copy_options::overwrite_existing);
+        for (const auto& [variant, base] : plugins) {
+            const std::string file = folder + "/" + base + ".so";
+            fs::copy_file(std::string(MIREXA_SAMPLE_PLUGINS) + "/" + variant + ".so", file,
+                          fs::copy_options::overwrite_existing);
+            chmod(file.c_str(), 0755);
+        }
+        return folder;
+    }
+    ScratchDirectory scratch;
+    std::string programPath = MIREXA_PROGRAM;
+};
+
+// The box of the sample program: X 0-100, Y 0-80, Z -30.5 to 0 (maximum corner first).
+inline const char* const kBox = "-D(100,80,0,0,0,-30.5)";
+
+// Material of a stock file along its Z rays (mm^3), or -1 when it cannot be read.
+inline double StockVolume(const std::string& path) {
+    StockModel model;
+    SetStockUndoRingSize(&model, 1);
+    if (ReadDmeStock(&model, path) != 1) {
+        return -1.0;
+    }
+    double length = 0.0;
+    for (std::int64_t cell = 0; cell < model.z.cellCount; ++cell) {
+        const int count = model.z.counts[cell];
+        const double* ends = DexelCellEnds(cell, model.z.capacity, model.z.counts, model.z.ends);
+        for (int i = 0; i + 1 < count; i += 2) {
+            length += ends[i + 1] - ends[i];
+        }
+    }
+    const double volume = length * model.cellWeight;
+    FreeStockModel(&model);
+    return volume;
+}
+
+// Waits at most the given time for the program to end; when it has not, asks it to end with
+// SIGTERM and gives it one second more (SIGKILL after that). The exit code as a shell sees it,
+// or -1 when it had to be killed.
+inline int WaitWithin(pid_t child, std::chrono::milliseconds limit) {
+    auto deadline = std::chrono::steady_clock::now() + limit;
+    int status = 0;
+    bool termSent = false;
+    while (waitpid(child, &status, WNOHANG) != child) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            if (termSent) {
+                kill(child, SIGKILL);
+                waitpid(child, &status, 0);
+                return -1;
+            }
+            kill(child, SIGTERM);
+            termSent = true;
+            deadline = std::chrono::steady_clock::now() + std::chrono::seconds(1);
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+}  // namespace mirexa::testing
