@@ -2,6 +2,10 @@
 // a cell's faces. The rule tables are kept in the order of their rules, one branch per rule.
 #include "stockio/cell_edges.h"
 
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
 namespace mirexa {
 
 namespace {
@@ -210,15 +214,80 @@ void FindDexelSegmentCase(const double* ends, const DexelEndFlag* flags, int cou
     }
 }
 
-void ClassifyCellEdge(const DexelFamily& family, std::int64_t ray, double lo, double hi,
-                      CellEdgeCase* out) {
-    const int count = family.counts[ray];
+NodeSnap MakeNodeSnap(const StockModel& model, int axis) {
+    NodeSnap snap;
+    snap.nodes = axis == 0 ? model.nodesX : (axis == 1 ? model.nodesY : model.nodesZ);
+    snap.count = axis == 0 ? model.nx : (axis == 1 ? model.ny : model.nz);
+    snap.pitch = model.pitch;
+    snap.tolerance = kNodeSnapFraction * model.pitch;
+    return snap;
+}
+
+double SnapToNode(const NodeSnap& snap, double v) {
+    if (snap.count < 1 || !(snap.pitch > 0.0)) {
+        return v;
+    }
+    const double index = std::nearbyint((v - snap.nodes[0]) / snap.pitch);
+    if (!(index >= -1.0 && index <= snap.count)) {
+        return v;
+    }
+    // The table's nodes near the estimate: the estimate may be one off by rounding.
+    const int k = static_cast<int>(index);
+    for (int j = std::max(k - 1, 0); j <= std::min(k + 1, snap.count - 1); ++j) {
+        if (std::fabs(v - snap.nodes[j]) <= snap.tolerance) {
+            return snap.nodes[j];
+        }
+    }
+    return v;
+}
+
+bool RayNeedsSnap(const double* ends, int count, double lo, double hi, double tolerance) {
+    const double windowLow = lo - 2.0 * tolerance;
+    const double windowHigh = hi + 2.0 * tolerance;
+    for (int i = 0; i < count; ++i) {
+        const double e = ends[i];
+        if (e < windowLow) {
+            continue;
+        }
+        if (e > windowHigh) {
+            break;
+        }
+        if ((e != lo && std::fabs(e - lo) <= tolerance) ||
+            (e != hi && std::fabs(e - hi) <= tolerance)) {
+            return true;
+        }
+        if (i + 1 < count && ends[i + 1] != e && ends[i + 1] - e <= tolerance) {
+            return true;
+        }
+    }
+    return false;
+}
+
+int SnapRayEnds(const NodeSnap& snap, const double* ends, const DexelEndFlag* flags, int count,
+                double* outEnds, DexelEndFlag* outFlags) {
+    int kept = 0;
+    for (int i = 0; i < count; ++i) {
+        const double e = SnapToNode(snap, ends[i]);
+        if (kept > 0 && e != outEnds[kept - 1] && e - outEnds[kept - 1] <= snap.tolerance) {
+            --kept;  // the thin piece vanishes with both its ends
+            continue;
+        }
+        outEnds[kept] = e;
+        outFlags[kept] = flags[i];
+        ++kept;
+    }
+    return kept;
+}
+
+namespace {
+
+// ClassifyCellEdge on a plain list of ends.
+void ClassifyEnds(const double* ends, const DexelEndFlag* flags, int count, double lo, double hi,
+                  CellEdgeCase* out) {
     if (count < 2) {
         *out = CellEdgeCase{};
         return;
     }
-    const double* ends = DexelCellEnds(ray, family.capacity, family.counts, family.ends);
-    const DexelEndFlag* flags = DexelCellFlags(ray, family.capacity, family.counts, family.flags);
     if (count > 2) {
         FindDexelSegmentCase(ends, flags, count, lo, hi, out);
         return;
@@ -229,6 +298,38 @@ void ClassifyCellEdge(const DexelFamily& family, std::int64_t ray, double lo, do
     } else if (!(ends[0] > hi || ends[1] < lo)) {
         ClassifyDexelSegment(ends[0], ends[1], flags[0], flags[1], lo, hi, out);
     }
+}
+
+}  // namespace
+
+void ClassifyCellEdge(const DexelFamily& family, std::int64_t ray, double lo, double hi,
+                      CellEdgeCase* out, const NodeSnap* snap) {
+    const int count = family.counts[ray];
+    if (count < 2) {
+        *out = CellEdgeCase{};
+        return;
+    }
+    const double* ends = DexelCellEnds(ray, family.capacity, family.counts, family.ends);
+    const DexelEndFlag* flags = DexelCellFlags(ray, family.capacity, family.counts, family.flags);
+    if (snap == nullptr || !RayNeedsSnap(ends, count, lo, hi, snap->tolerance)) {
+        ClassifyEnds(ends, flags, count, lo, hi, out);
+        return;
+    }
+    constexpr int kInline = 32;
+    double inlineEnds[kInline];
+    DexelEndFlag inlineFlags[kInline];
+    std::vector<double> heapEnds;
+    std::vector<DexelEndFlag> heapFlags;
+    double* snapped = inlineEnds;
+    DexelEndFlag* snappedFlags = inlineFlags;
+    if (count > kInline) {
+        heapEnds.resize(static_cast<std::size_t>(count));
+        heapFlags.resize(static_cast<std::size_t>(count));
+        snapped = heapEnds.data();
+        snappedFlags = heapFlags.data();
+    }
+    const int kept = SnapRayEnds(*snap, ends, flags, count, snapped, snappedFlags);
+    ClassifyEnds(snapped, snappedFlags, kept, lo, hi, out);
 }
 
 // --- Cell geometry tables -------------------------------------------------------------------

@@ -60,12 +60,45 @@ void ClassifyDexelSegment(double e0, double e1, DexelEndFlag f0, DexelEndFlag f1
 void FindDexelSegmentCase(const double* ends, const DexelEndFlag* flags, int count, double lo,
                           double hi, CellEdgeCase* out);
 
+// --- Agreement of the families at the nodes --------------------------------------------------
+// The three families are cut independently, so where the surface passes through a grid node
+// (a tangent ray, a floor on a node plane) one family may end a hair before the node and
+// another a hair after it, or keep a sliver between two steps that the others do not see. The
+// cells around such a node would then disagree about which side of the surface it lies on and
+// leave a hole. The surface therefore reads every ray of every family by one rule: an end
+// within kNodeSnapFraction of the pitch of a node lies exactly on the node, and then a piece of
+// material or void no longer than that (but not of zero length) vanishes with its two ends,
+// pairwise from the ray's start. Ends that already sit on a node, and ends farther from every
+// node, are never moved, so a ray that no node touches reads as it is stored.
+constexpr double kNodeSnapFraction = 1e-6;
+
+// The node table of one ray axis and the distance (mm) within which ends are taken as on a node.
+struct NodeSnap {
+    const double* nodes = {};
+    int count = {};
+    double pitch = {};
+    double tolerance = {};  // kNodeSnapFraction * pitch
+};
+NodeSnap MakeNodeSnap(const StockModel& model, int axis);
+
+// v moved onto its nearest node when it lies within the tolerance of it, else v.
+double SnapToNode(const NodeSnap& snap, double v);
+
+// Whether the rule changes anything of the ray's ends that the span [lo, hi] reads: an end off
+// lo or hi by at most the tolerance, or a piece of at most the tolerance near the span.
+bool RayNeedsSnap(const double* ends, int count, double lo, double hi, double tolerance);
+
+// The ray's ends read by the rule (see above) into outEnds and outFlags (count places each);
+// returns the number kept (even).
+int SnapRayEnds(const NodeSnap& snap, const double* ends, const DexelEndFlag* flags, int count,
+                double* outEnds, DexelEndFlag* outFlags);
+
 // The classification of one edge as the surface uses it: an empty ray gives 0; a ray of one
 // interval gives 1 when it covers the span with room on both sides, 0 when it does not reach
 // the span, else ClassifyDexelSegment; a ray of more ends FindDexelSegmentCase. The ray is read
-// through the cell layer's accessors.
+// through the cell layer's accessors. With a snap, the ray is first read by the node rule.
 void ClassifyCellEdge(const DexelFamily& family, std::int64_t ray, double lo, double hi,
-                      CellEdgeCase* out);
+                      CellEdgeCase* out, const NodeSnap* snap = nullptr);
 
 // --- Edges of a cell ------------------------------------------------------------------------
 // For the cell with low corner (ix, iy, iz): Xab is the X ray at (iy + a, iz + b), Yab the Y ray

@@ -193,6 +193,7 @@ void CollectDexelEnds(const StockModel& model, int family, const DexelEndMap& ma
     const DexelFamily& rays = FamilyOf(model, family);
     const double* nodes = NodesOf(model, family);
     const int n = NodeCountOf(model, family);
+    const NodeSnap snap = MakeNodeSnap(model, family);
     for (std::int64_t r = 0; r < rays.cellCount; ++r) {
         const int count = rays.counts[r];
         if (count < 1) {
@@ -204,9 +205,10 @@ void CollectDexelEnds(const StockModel& model, int family, const DexelEndMap& ma
         }
         const double* ends = DexelCellEnds(r, rays.capacity, rays.counts, rays.ends);
         const DexelEndFlag* flags = DexelCellFlags(r, rays.capacity, rays.counts, rays.flags);
-        map.firstEnds[r] = ends[0];
+        // The caps read the first and last ends by the node rule of the cells.
+        map.firstEnds[r] = SnapToNode(snap, ends[0]);
         map.firstFlags[r] = flags[0];
-        map.lastEnds[r] = ends[count - 1];
+        map.lastEnds[r] = SnapToNode(snap, ends[count - 1]);
         map.lastFlags[r] = flags[count - 1];
     }
 }
@@ -404,12 +406,15 @@ int AnalyseStockCell(const StockModel& model, const StockCapMarks& marks, int ix
     const double low[3] = {model.nodesX[ix], model.nodesY[iy], model.nodesZ[iz]};
     const double high[3] = {model.nodesX[ix + 1], model.nodesY[iy + 1], model.nodesZ[iz + 1]};
     const std::int64_t nx = model.nx, ny = model.ny, nz = model.nz;
+    const NodeSnap snapX = MakeNodeSnap(model, 0);
+    const NodeSnap snapY = MakeNodeSnap(model, 1);
+    const NodeSnap snapZ = MakeNodeSnap(model, 2);
     CellEdgeCase edges[kCellEdgeCount];
     int allZero = 1;
     for (int edge = kEdgeX00; edge <= kEdgeX11; ++edge) {
         int dy = 0, dz = 0;
         CellEdgeOffsets(edge, &dy, &dz);
-        ClassifyCellEdge(model.x, (iz + dz) * ny + (iy + dy), low[0], high[0], &edges[edge]);
+        ClassifyCellEdge(model.x, (iz + dz) * ny + (iy + dy), low[0], high[0], &edges[edge], &snapX);
         allZero = allZero && edges[edge].code == 0;
     }
     if (allZero) {
@@ -418,12 +423,12 @@ int AnalyseStockCell(const StockModel& model, const StockCapMarks& marks, int ix
     for (int edge = kEdgeY00; edge <= kEdgeY11; ++edge) {
         int dx = 0, dz = 0;
         CellEdgeOffsets(edge, &dx, &dz);
-        ClassifyCellEdge(model.y, (ix + dx) * nz + (iz + dz), low[1], high[1], &edges[edge]);
+        ClassifyCellEdge(model.y, (ix + dx) * nz + (iz + dz), low[1], high[1], &edges[edge], &snapY);
     }
     for (int edge = kEdgeZ00; edge <= kEdgeZ11; ++edge) {
         int dx = 0, dy = 0;
         CellEdgeOffsets(edge, &dx, &dy);
-        ClassifyCellEdge(model.z, (iy + dy) * nx + (ix + dx), low[2], high[2], &edges[edge]);
+        ClassifyCellEdge(model.z, (iy + dy) * nx + (ix + dx), low[2], high[2], &edges[edge], &snapZ);
     }
     // Only touches on all four edges of one axis: nothing of the cell's interior is material.
     for (int axis = 0; axis < 3; ++axis) {
