@@ -566,6 +566,51 @@ std::int64_t ChainLoops(const MeshTransform& transform, const LoopEdge* edges, c
     }
 }
 
+// The fallback of a cell whose loops cannot all be closed: the free edges are chained as far as
+// they go (each chain from the first free edge, taking the first free edge that continues it),
+// and every chain that holds a crossing edge is closed by the straight way back to its first
+// point and written as a fan, so that the crossing edges do not leave the cell open. Chains of
+// edge segments alone are left to the neighbour cells that build them.
+std::int64_t CloseOpenChains(const MeshTransform& transform, const LoopEdge* edges,
+                             const bool* crossing, int count, bool* used, const FacetSink& sink) {
+    std::int64_t written = 0;
+    const double* points[kMaxCellSegments + 1];
+    for (int start = 0; start < count; ++start) {
+        if (used[start]) {
+            continue;
+        }
+        used[start] = true;
+        int length = 0;
+        bool holdsCrossing = crossing[start];
+        points[length++] = edges[start].from;
+        const double* last = edges[start].to;
+        while (!SamePoint(last, points[0])) {
+            int next = start + 1;
+            while (next < count && (used[next] || !SamePoint(edges[next].from, last))) {
+                ++next;
+            }
+            if (next == count) {
+                break;
+            }
+            used[next] = true;
+            holdsCrossing = holdsCrossing || crossing[next];
+            points[length++] = edges[next].from;
+            last = edges[next].to;
+        }
+        if (!SamePoint(last, points[0])) {
+            points[length++] = last;
+        }
+        if (holdsCrossing && length >= 3) {
+            const std::int64_t result = EmitFan(transform, points, length, sink);
+            if (result < 0) {
+                return result;
+            }
+            written += result;
+        }
+    }
+    return written;
+}
+
 }  // namespace
 
 std::int64_t EmitDexelFaceTriangles(const MeshTransform& transform, const int faceFlags[6],
@@ -636,11 +681,18 @@ std::int64_t EmitDexelFaceTriangles(const MeshTransform& transform, const int fa
         }
     }
     ChainEnd end = ChainEnd::AllClosed;
-    const std::int64_t result = ChainLoops(transform, gathered, crossing, n, used, sink, &end);
+    std::int64_t result = ChainLoops(transform, gathered, crossing, n, used, sink, &end);
     if (result < 0) {
         return result;
     }
     written += result;
+    if (end == ChainEnd::LeftCrossingSegments) {
+        result = CloseOpenChains(transform, gathered, crossing, n, used, sink);
+        if (result < 0) {
+            return result;
+        }
+        written += result;
+    }
     if (stats != nullptr) {
         stats->droppedCellChains += end == ChainEnd::LeftCrossingSegments ? 1 : 0;
         stats->leftoverEdgeChains += end == ChainEnd::LeftEdgeSegments ? 1 : 0;
