@@ -214,15 +214,6 @@ void FindDexelSegmentCase(const double* ends, const DexelEndFlag* flags, int cou
     }
 }
 
-NodeSnap MakeNodeSnap(const StockModel& model, int axis) {
-    NodeSnap snap;
-    snap.nodes = axis == 0 ? model.nodesX : (axis == 1 ? model.nodesY : model.nodesZ);
-    snap.count = axis == 0 ? model.nx : (axis == 1 ? model.ny : model.nz);
-    snap.pitch = model.pitch;
-    snap.tolerance = kNodeSnapFraction * model.pitch;
-    return snap;
-}
-
 double SnapToNode(const NodeSnap& snap, double v) {
     if (snap.count < 1 || !(snap.pitch > 0.0)) {
         return v;
@@ -311,7 +302,25 @@ void ClassifyCellEdge(const DexelFamily& family, std::int64_t ray, double lo, do
     }
     const double* ends = DexelCellEnds(ray, family.capacity, family.counts, family.ends);
     const DexelEndFlag* flags = DexelCellFlags(ray, family.capacity, family.counts, family.flags);
-    if (snap == nullptr || !RayNeedsSnap(ends, count, lo, hi, snap->tolerance)) {
+    if (snap == nullptr) {
+        ClassifyEnds(ends, flags, count, lo, hi, out);
+        return;
+    }
+    if (count == 2) {
+        // Most edges: one interval well past the span or well clear of it, which the rule
+        // cannot change.
+        const double margin = 2.0 * snap->tolerance;
+        if (ends[0] < lo - margin && ends[1] > hi + margin) {
+            *out = CellEdgeCase{};
+            SetEdgeCase(out, 1);
+            return;
+        }
+        if (ends[1] < lo - margin || ends[0] > hi + margin) {
+            *out = CellEdgeCase{};
+            return;
+        }
+    }
+    if (!RayNeedsSnap(ends, count, lo, hi, snap->tolerance)) {
         ClassifyEnds(ends, flags, count, lo, hi, out);
         return;
     }

@@ -79,7 +79,14 @@ struct NodeSnap {
     double pitch = {};
     double tolerance = {};  // kNodeSnapFraction * pitch
 };
-NodeSnap MakeNodeSnap(const StockModel& model, int axis);
+inline NodeSnap MakeNodeSnap(const StockModel& model, int axis) {
+    NodeSnap snap;
+    snap.nodes = axis == 0 ? model.nodesX : (axis == 1 ? model.nodesY : model.nodesZ);
+    snap.count = axis == 0 ? model.nx : (axis == 1 ? model.ny : model.nz);
+    snap.pitch = model.pitch;
+    snap.tolerance = kNodeSnapFraction * model.pitch;
+    return snap;
+}
 
 // v moved onto its nearest node when it lies within the tolerance of it, else v.
 double SnapToNode(const NodeSnap& snap, double v);

@@ -316,7 +316,7 @@ std::int64_t ProcessUnit(const CellStage& stage, int unit, CellScratch* scratch,
 void AddStats(MeshExtractionStats* total, const MeshExtractionStats& part) {
     total->cellsVisited += part.cellsVisited;
     total->cellsEmitted += part.cellsEmitted;
-    total->droppedCellChains += part.droppedCellChains;
+    total->fallbackCells += part.fallbackCells;
     total->leftoverEdgeChains += part.leftoverEdgeChains;
     total->unclosedFaceChains += part.unclosedFaceChains;
     total->segmentOverflows += part.segmentOverflows;

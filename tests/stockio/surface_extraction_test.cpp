@@ -40,7 +40,7 @@ void ExpectSoundSurface(const Extracted& mesh, const char* what) {
     EXPECT_EQ(mesh.result, static_cast<std::int64_t>(mesh.facets.size())) << what;
     EXPECT_TRUE(SurfaceIsClosed(mesh.facets)) << what;
     EXPECT_TRUE(NormalsAgreeWithVertexOrder(mesh.facets)) << what;
-    EXPECT_EQ(mesh.stats.droppedCellChains, 0) << what;
+    EXPECT_EQ(mesh.stats.fallbackCells, 0) << what;
     EXPECT_EQ(mesh.stats.segmentOverflows, 0) << what;
     double area[3];
     SumAreaVectors(mesh.facets, area);
@@ -306,6 +306,47 @@ TEST(SurfaceExtraction, CellsWithOnlyFullOrEmptyEdgesGiveNothing) {
     const Extracted plain = Extract(model, 1, 1);
     EXPECT_LT(sparse.stats.cellsVisited, plain.stats.cellsVisited);
     FreeStockModel(&model);
+}
+
+TEST(SurfaceExtraction, UnclosableCrossingChainsAreClosedByTheFallback) {
+    // Crossing segments P -> Q and Q -> R that no other segment closes (read reversed by the
+    // cell loops), and edge segments alone, which the neighbour cells build.
+    const double p[3] = {0, 0, 0}, q[3] = {1, 0, 0}, r[3] = {1, 1, 0}, t[3] = {0, 1, 1};
+    auto segment = [](const double* from, const double* to, int id) {
+        CellFaceSegment s;
+        std::copy(from, from + 3, s.from);
+        std::copy(to, to + 3, s.to);
+        s.id = id;
+        return s;
+    };
+    struct Case {
+        const char* what;
+        std::vector<CellFaceSegment> segments;
+        std::int64_t facets;
+        std::int64_t fallbacks;
+        std::int64_t leftovers;
+    };
+    const Case cases[] = {
+        {"open crossing chain", {segment(p, q, 12), segment(q, r, 14), segment(r, t, 3)}, 1, 1, 0},
+        {"edge segments alone", {segment(p, q, 2), segment(q, r, 4), segment(r, t, 3)}, 0, 0, 1},
+        {"closed crossing loop", {segment(p, q, 12), segment(q, r, 14), segment(r, p, 10)}, 1, 0,
+         0},
+    };
+    const int noFlags[6] = {};
+    for (const Case& c : cases) {
+        CellSegmentList list;
+        for (const CellFaceSegment& s : c.segments) {
+            AppendCellSegment(&list, s);
+        }
+        std::vector<MeshFacet> facets;
+        MeshExtractionStats stats;
+        const MeshTransform identity;
+        EXPECT_EQ(EmitDexelFaceTriangles(identity, noFlags, list, CollectFacets(&facets), &stats),
+                  c.facets)
+            << c.what;
+        EXPECT_EQ(stats.fallbackCells, c.fallbacks) << c.what;
+        EXPECT_EQ(stats.leftoverEdgeChains, c.leftovers) << c.what;
+    }
 }
 
 // --- Placement ------------------------------------------------------------------------------
