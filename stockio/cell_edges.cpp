@@ -232,6 +232,17 @@ double SnapToNode(const NodeSnap& snap, double v) {
     return v;
 }
 
+namespace {
+
+// An end that the rule would move within the span's reading: off lo or hi by at most the
+// tolerance.
+inline bool NearSpanNode(double e, double lo, double hi, double tolerance) {
+    return (e != lo && std::fabs(e - lo) <= tolerance) ||
+           (e != hi && std::fabs(e - hi) <= tolerance);
+}
+
+}  // namespace
+
 bool RayNeedsSnap(const double* ends, int count, double lo, double hi, double tolerance) {
     const double windowLow = lo - 2.0 * tolerance;
     const double windowHigh = hi + 2.0 * tolerance;
@@ -243,8 +254,7 @@ bool RayNeedsSnap(const double* ends, int count, double lo, double hi, double to
         if (e > windowHigh) {
             break;
         }
-        if ((e != lo && std::fabs(e - lo) <= tolerance) ||
-            (e != hi && std::fabs(e - hi) <= tolerance)) {
+        if (NearSpanNode(e, lo, hi, tolerance)) {
             return true;
         }
         if (i + 1 < count && ends[i + 1] != e && ends[i + 1] - e <= tolerance) {
@@ -307,16 +317,24 @@ void ClassifyCellEdge(const DexelFamily& family, std::int64_t ray, double lo, do
         return;
     }
     if (count == 2) {
-        // Most edges: one interval well past the span or well clear of it, which the rule
-        // cannot change.
-        const double margin = 2.0 * snap->tolerance;
-        if (ends[0] < lo - margin && ends[1] > hi + margin) {
+        // Most edges: one interval well past the span or well clear of it, or with its ends
+        // away from the span's nodes, which the rule leaves as it is.
+        const double e0 = ends[0];
+        const double e1 = ends[1];
+        const double tolerance = snap->tolerance;
+        const double margin = 2.0 * tolerance;
+        if (e0 < lo - margin && e1 > hi + margin) {
             *out = CellEdgeCase{};
             SetEdgeCase(out, 1);
             return;
         }
-        if (ends[1] < lo - margin || ends[0] > hi + margin) {
+        if (e1 < lo - margin || e0 > hi + margin) {
             *out = CellEdgeCase{};
+            return;
+        }
+        if (!NearSpanNode(e0, lo, hi, tolerance) && !NearSpanNode(e1, lo, hi, tolerance) &&
+            !(e1 != e0 && e1 - e0 <= tolerance)) {
+            ClassifyEnds(ends, flags, count, lo, hi, out);
             return;
         }
     }
@@ -342,20 +360,6 @@ void ClassifyCellEdge(const DexelFamily& family, std::int64_t ray, double lo, do
 }
 
 // --- Cell geometry tables -------------------------------------------------------------------
-
-int CellEdgeAxis(int edge) {
-    return edge / 4;
-}
-
-void CellEdgeOffsets(int edge, int* first, int* second) {
-    static const int kOffsets[kCellEdgeCount][2] = {
-        {0, 0}, {1, 0}, {0, 1}, {1, 1},  // X00 X10 X01 X11: (dy, dz)
-        {0, 0}, {0, 1}, {1, 0}, {1, 1},  // Y00 Y01 Y10 Y11: (dx, dz)
-        {0, 0}, {1, 0}, {0, 1}, {1, 1},  // Z00 Z10 Z01 Z11: (dx, dy)
-    };
-    *first = kOffsets[edge][0];
-    *second = kOffsets[edge][1];
-}
 
 const int kCellFaceEdges[6][4] = {
     {kEdgeY00, kEdgeZ01, kEdgeY01, kEdgeZ00},  // 0, x = x_i

@@ -128,8 +128,18 @@ enum CellEdgeIndex {
 
 // The ray axis (0 x, 1 y, 2 z) of an edge, and its offsets along the other two axes in the
 // order (x, y, z) with its own axis left out: X edges (dy, dz), Y edges (dx, dz), Z (dx, dy).
-int CellEdgeAxis(int edge);
-void CellEdgeOffsets(int edge, int* first, int* second);
+inline int CellEdgeAxis(int edge) {
+    return edge / 4;
+}
+inline void CellEdgeOffsets(int edge, int* first, int* second) {
+    static constexpr int kOffsets[kCellEdgeCount][2] = {
+        {0, 0}, {1, 0}, {0, 1}, {1, 1},  // X00 X10 X01 X11: (dy, dz)
+        {0, 0}, {0, 1}, {1, 0}, {1, 1},  // Y00 Y01 Y10 Y11: (dx, dz)
+        {0, 0}, {1, 0}, {0, 1}, {1, 1},  // Z00 Z10 Z01 Z11: (dx, dy)
+    };
+    *first = kOffsets[edge][0];
+    *second = kOffsets[edge][1];
+}
 
 // The edges of a cell's face in the order A, B, C, D (faces 0 x-min, 1 x-max, 2 y-min, 3 y-max,
 // 4 z-min, 5 z-max). The face's in-face axes are a1 = (n + 1) % 3 and a2 = (n + 2) % 3 for

@@ -11,7 +11,6 @@
 #include "cutting_test_support.h"
 #include "simulation/cutting_core.h"
 #include "stock/stock_grid.h"
-#include "stockio/cell_edges.h"
 #include "stockio/stock_saving.h"
 #include "stockio/surface_extraction.h"
 #include "support/mesh_checker.h"
@@ -156,8 +155,8 @@ std::vector<MeshFacet> ViewSurface(const StockModel& model) {
 
 TEST(CutSurfaceClosure, RandomCutsSaveClosedSurfacesOfTheRaysVolume) {
     testing::ScopedCuttingState state;
-    const unsigned seed = std::getenv("SEED") ? std::atoi(std::getenv("SEED")) : 49021;
-    const int cuts = std::getenv("CUTS") ? std::atoi(std::getenv("CUTS")) : 40;
+    const unsigned seed = 49021;
+    const int cuts = 40;
     std::printf("random cuts from seed %u\n", seed);
     std::mt19937 random(seed);
     testing::ScratchDirectory scratch;
@@ -176,21 +175,28 @@ TEST(CutSurfaceClosure, RandomCutsSaveClosedSurfacesOfTheRaysVolume) {
         double area[3];
         SumAreaVectors(saved, area);
         const double surface = SurfaceArea(saved);
-        const ::testing::AssertionResult closed = SurfaceIsClosed(saved);
-        EXPECT_TRUE(closed);
+        EXPECT_TRUE(SurfaceIsClosed(saved));
         EXPECT_LT(std::fabs(area[0]) + std::fabs(area[1]) + std::fabs(area[2]), 1e-5 * surface);
         // The surface cuts corners of at most half a pitch's depth wherever it leaves a node
         // line, so it may lie below the rays' volume by up to that layer.
         const double rays = DexelVolume(model);
         EXPECT_NEAR(SignedVolume(saved), rays, 0.5 * cut.pitch * surface);
 
+        // The serial plain walk and a parallel sparse walk write the same facets.
         std::vector<MeshFacet> memory;
         MeshExtractionStats stats;
-        ASSERT_GE(ExtractStockMesh(model, CollectFacets(&memory), {}, &stats), 0);
+        MeshExtractionOptions plain;
+        plain.plainCellWalk = 1;
+        ASSERT_GE(ExtractStockMesh(model, CollectFacets(&memory), plain, &stats), 0);
         fallbacks += stats.fallbackCells;
+        std::vector<MeshFacet> parallel;
+        MeshExtractionOptions threads;
+        threads.threads = 3;
+        ASSERT_GE(ExtractStockMesh(model, CollectFacets(&parallel), threads), 0);
+        EXPECT_TRUE(SameFacets(memory, parallel));
 
         const std::vector<MeshFacet> shown = ViewSurface(model);
-        EXPECT_EQ(static_cast<bool>(SurfaceIsClosed(shown)), static_cast<bool>(closed));
+        EXPECT_TRUE(SurfaceIsClosed(shown));
         EXPECT_NEAR(SignedVolume(shown), SignedVolume(memory), 1e-6 * rays);
         FreeStockModel(&model);
     }
@@ -199,50 +205,3 @@ TEST(CutSurfaceClosure, RandomCutsSaveClosedSurfacesOfTheRaysVolume) {
 
 }  // namespace
 }  // namespace mirexa
-namespace mirexa { namespace {
-void DumpCell(const StockModel& model, int ix, int iy, int iz) {
-    const double low[3] = {model.nodesX[ix], model.nodesY[iy], model.nodesZ[iz]};
-    const double high[3] = {model.nodesX[ix + 1], model.nodesY[iy + 1], model.nodesZ[iz + 1]};
-    CellEdgeCase edges[kCellEdgeCount];
-    const NodeSnap snaps[3] = {MakeNodeSnap(model, 0), MakeNodeSnap(model, 1), MakeNodeSnap(model, 2)};
-    static const char* names[12] = {"X00","X10","X01","X11","Y00","Y01","Y10","Y11","Z00","Z10","Z01","Z11"};
-    for (int e = 0; e < 12; ++e) {
-        int a = 0, b = 0; CellEdgeOffsets(e, &a, &b);
-        const int axis = CellEdgeAxis(e);
-        std::int64_t ray = axis == 0 ? std::int64_t(iz + b) * model.ny + iy + a
-                         : axis == 1 ? std::int64_t(ix + a) * model.nz + iz + b
-                                     : std::int64_t(iy + b) * model.nx + ix + a;
-        const DexelFamily& f = axis == 0 ? model.x : axis == 1 ? model.y : model.z;
-        ClassifyCellEdge(f, ray, low[axis], high[axis], &edges[e], &snaps[axis]);
-        std::printf("%s code %d ends", names[e], edges[e].code);
-        for (int k = 0; k < edges[e].count; ++k) std::printf(" %.17g", edges[e].ends[k]);
-        std::printf("   ray:");
-        const int n = f.counts[ray];
-        const double* en = DexelCellEnds(ray, f.capacity, f.counts, f.ends);
-        for (int k = 0; k < n; ++k) if (en[k] > low[axis]-0.5 && en[k] < high[axis]+0.5) std::printf(" %.17g", en[k]);
-        std::printf("\n");
-    }
-    MergeCellCorners(edges, low, high);
-    std::printf("merged:");
-    for (int e = 0; e < 12; ++e) std::printf(" %s=%d", names[e], edges[e].code);
-    std::printf("\n");
-}
-TEST(CutSurfaceClosureDebug, Dump) {
-    testing::ScopedCuttingState state;
-    std::mt19937 random(49021);
-    const int which = std::atoi(std::getenv("CASE") ? std::getenv("CASE") : "5");
-    RandomCut cut;
-    for (int i = 0; i <= which; ++i) cut = MakeCut(random);
-    StockModel model;
-    BuildBoxStock(&model, cut.box, cut.pitch);
-    MakeMoves(&model, cut);
-    const char* cells = std::getenv("CELLS");
-    int ix, iy, iz, used = 0;
-    while (cells && std::sscanf(cells, "%d,%d,%d%n", &ix, &iy, &iz, &used) == 3) {
-        std::printf("cell %d %d %d\n", ix, iy, iz);
-        DumpCell(model, ix, iy, iz);
-        cells += used; if (*cells == ';') ++cells; else break;
-    }
-    FreeStockModel(&model);
-}
-}}
