@@ -129,6 +129,41 @@ TEST(SurfaceExtraction, ConcaveNodeEdgesAreChamferedByHalfACell) {
     }
 }
 
+TEST(SurfaceExtraction, FacesAHairOffTheNodesGiveClosedSurfaces) {
+    // The same solids with every inner face moved a hair (far below a millionth of the pitch)
+    // off its node plane: the rays crossing the face end a hair off the node, and the rays
+    // along it run inside the material (faces moved outwards) or outside it (inwards). Every
+    // family's crossing ends are read as on the node and the surface is closed. Outwards, the
+    // node lines on the faces hold material as in the node-aligned solid and the surface is the
+    // node-aligned one, concave chamfers included; inwards, the rays along the faces are empty,
+    // the cells on the empty side see no touches, and the concave edges come out sharp.
+    for (double hair : {1e-9, -1e-9}) {
+        for (const std::vector<SolidBox>* solid : {&kStep, &kHole, &kSlot, &kPocket}) {
+            std::vector<SolidBox> moved = *solid;
+            for (SolidBox& box : moved) {
+                for (int a = 0; a < 3; ++a) {
+                    box.min[a] -= box.min[a] > 0.0 ? hair : 0.0;
+                    box.max[a] += box.max[a] < 10.0 ? hair : 0.0;
+                }
+            }
+            StockModel exact;
+            StockModel near;
+            ASSERT_EQ(BuildBoxUnionStock(&exact, 11, 11, 11, 1.0, *solid), 1);
+            ASSERT_EQ(BuildBoxUnionStock(&near, 11, 11, 11, 1.0, moved), 1);
+            const Extracted want = Extract(exact);
+            const Extracted got = Extract(near);
+            ExpectSoundSurface(got, "moved by a hair");
+            if (hair > 0.0) {
+                EXPECT_TRUE(SameFacets(got.facets, want.facets));
+            } else {
+                EXPECT_NEAR(SignedVolume(got.facets), BoxUnionVolume(*solid), 1e-9);
+            }
+            FreeStockModel(&exact);
+            FreeStockModel(&near);
+        }
+    }
+}
+
 TEST(SurfaceExtraction, NodeAlignedPocketIsClosedAndWithinItsChamfers) {
     // The pocket [2, 5]^2 x [7, 10]: 973 mm^3 of material. Its 24 mm of concave edges meet in
     // four corners, where the chamfers overlap, so the volume lies between the exact one and
