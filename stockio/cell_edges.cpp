@@ -2,6 +2,10 @@
 // a cell's faces. The rule tables are kept in the order of their rules, one branch per rule.
 #include "stockio/cell_edges.h"
 
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
 namespace mirexa {
 
 namespace {
@@ -210,15 +214,81 @@ void FindDexelSegmentCase(const double* ends, const DexelEndFlag* flags, int cou
     }
 }
 
-void ClassifyCellEdge(const DexelFamily& family, std::int64_t ray, double lo, double hi,
-                      CellEdgeCase* out) {
-    const int count = family.counts[ray];
+double SnapToNode(const NodeSnap& snap, double v) {
+    if (snap.count < 1 || !(snap.pitch > 0.0)) {
+        return v;
+    }
+    const double index = std::nearbyint((v - snap.nodes[0]) / snap.pitch);
+    if (!(index >= -1.0 && index <= snap.count)) {
+        return v;
+    }
+    // The table's nodes near the estimate: the estimate may be one off by rounding.
+    const int k = static_cast<int>(index);
+    for (int j = std::max(k - 1, 0); j <= std::min(k + 1, snap.count - 1); ++j) {
+        if (std::fabs(v - snap.nodes[j]) <= snap.tolerance) {
+            return snap.nodes[j];
+        }
+    }
+    return v;
+}
+
+namespace {
+
+// An end that the rule would move within the span's reading: off lo or hi by at most the
+// tolerance.
+inline bool NearSpanNode(double e, double lo, double hi, double tolerance) {
+    return (e != lo && std::fabs(e - lo) <= tolerance) ||
+           (e != hi && std::fabs(e - hi) <= tolerance);
+}
+
+}  // namespace
+
+bool RayNeedsSnap(const double* ends, int count, double lo, double hi, double tolerance) {
+    const double windowLow = lo - 2.0 * tolerance;
+    const double windowHigh = hi + 2.0 * tolerance;
+    for (int i = 0; i < count; ++i) {
+        const double e = ends[i];
+        if (e < windowLow) {
+            continue;
+        }
+        if (e > windowHigh) {
+            break;
+        }
+        if (NearSpanNode(e, lo, hi, tolerance)) {
+            return true;
+        }
+        if (i + 1 < count && ends[i + 1] != e && ends[i + 1] - e <= tolerance) {
+            return true;
+        }
+    }
+    return false;
+}
+
+int SnapRayEnds(const NodeSnap& snap, const double* ends, const DexelEndFlag* flags, int count,
+                double* outEnds, DexelEndFlag* outFlags) {
+    int kept = 0;
+    for (int i = 0; i < count; ++i) {
+        const double e = SnapToNode(snap, ends[i]);
+        if (kept > 0 && e != outEnds[kept - 1] && e - outEnds[kept - 1] <= snap.tolerance) {
+            --kept;  // the thin piece vanishes with both its ends
+            continue;
+        }
+        outEnds[kept] = e;
+        outFlags[kept] = flags[i];
+        ++kept;
+    }
+    return kept;
+}
+
+namespace {
+
+// ClassifyCellEdge on a plain list of ends.
+void ClassifyEnds(const double* ends, const DexelEndFlag* flags, int count, double lo, double hi,
+                  CellEdgeCase* out) {
     if (count < 2) {
         *out = CellEdgeCase{};
         return;
     }
-    const double* ends = DexelCellEnds(ray, family.capacity, family.counts, family.ends);
-    const DexelEndFlag* flags = DexelCellFlags(ray, family.capacity, family.counts, family.flags);
     if (count > 2) {
         FindDexelSegmentCase(ends, flags, count, lo, hi, out);
         return;
@@ -231,21 +301,65 @@ void ClassifyCellEdge(const DexelFamily& family, std::int64_t ray, double lo, do
     }
 }
 
+}  // namespace
+
+void ClassifyCellEdge(const DexelFamily& family, std::int64_t ray, double lo, double hi,
+                      CellEdgeCase* out, const NodeSnap* snap) {
+    const int count = family.counts[ray];
+    if (count < 2) {
+        *out = CellEdgeCase{};
+        return;
+    }
+    const double* ends = DexelCellEnds(ray, family.capacity, family.counts, family.ends);
+    const DexelEndFlag* flags = DexelCellFlags(ray, family.capacity, family.counts, family.flags);
+    if (snap == nullptr) {
+        ClassifyEnds(ends, flags, count, lo, hi, out);
+        return;
+    }
+    if (count == 2) {
+        // Most edges: one interval well past the span or well clear of it, or with its ends
+        // away from the span's nodes, which the rule leaves as it is.
+        const double e0 = ends[0];
+        const double e1 = ends[1];
+        const double tolerance = snap->tolerance;
+        const double margin = 2.0 * tolerance;
+        if (e0 < lo - margin && e1 > hi + margin) {
+            *out = CellEdgeCase{};
+            SetEdgeCase(out, 1);
+            return;
+        }
+        if (e1 < lo - margin || e0 > hi + margin) {
+            *out = CellEdgeCase{};
+            return;
+        }
+        if (!NearSpanNode(e0, lo, hi, tolerance) && !NearSpanNode(e1, lo, hi, tolerance) &&
+            !(e1 != e0 && e1 - e0 <= tolerance)) {
+            ClassifyEnds(ends, flags, count, lo, hi, out);
+            return;
+        }
+    }
+    if (!RayNeedsSnap(ends, count, lo, hi, snap->tolerance)) {
+        ClassifyEnds(ends, flags, count, lo, hi, out);
+        return;
+    }
+    constexpr int kInline = 32;
+    double inlineEnds[kInline];
+    DexelEndFlag inlineFlags[kInline];
+    std::vector<double> heapEnds;
+    std::vector<DexelEndFlag> heapFlags;
+    double* snapped = inlineEnds;
+    DexelEndFlag* snappedFlags = inlineFlags;
+    if (count > kInline) {
+        heapEnds.resize(static_cast<std::size_t>(count));
+        heapFlags.resize(static_cast<std::size_t>(count));
+        snapped = heapEnds.data();
+        snappedFlags = heapFlags.data();
+    }
+    const int kept = SnapRayEnds(*snap, ends, flags, count, snapped, snappedFlags);
+    ClassifyEnds(snapped, snappedFlags, kept, lo, hi, out);
+}
+
 // --- Cell geometry tables -------------------------------------------------------------------
-
-int CellEdgeAxis(int edge) {
-    return edge / 4;
-}
-
-void CellEdgeOffsets(int edge, int* first, int* second) {
-    static const int kOffsets[kCellEdgeCount][2] = {
-        {0, 0}, {1, 0}, {0, 1}, {1, 1},  // X00 X10 X01 X11: (dy, dz)
-        {0, 0}, {0, 1}, {1, 0}, {1, 1},  // Y00 Y01 Y10 Y11: (dx, dz)
-        {0, 0}, {1, 0}, {0, 1}, {1, 1},  // Z00 Z10 Z01 Z11: (dx, dy)
-    };
-    *first = kOffsets[edge][0];
-    *second = kOffsets[edge][1];
-}
 
 const int kCellFaceEdges[6][4] = {
     {kEdgeY00, kEdgeZ01, kEdgeY01, kEdgeZ00},  // 0, x = x_i

@@ -60,12 +60,52 @@ void ClassifyDexelSegment(double e0, double e1, DexelEndFlag f0, DexelEndFlag f1
 void FindDexelSegmentCase(const double* ends, const DexelEndFlag* flags, int count, double lo,
                           double hi, CellEdgeCase* out);
 
+// --- Agreement of the families at the nodes --------------------------------------------------
+// The three families are cut independently, so where the surface passes through a grid node
+// (a tangent ray, a floor on a node plane) one family may end a hair before the node and
+// another a hair after it, or keep a sliver between two steps that the others do not see. The
+// cells around such a node would then disagree about which side of the surface it lies on and
+// leave a hole. The surface therefore reads every ray of every family by one rule: an end
+// within kNodeSnapFraction of the pitch of a node lies exactly on the node, and then a piece of
+// material or void no longer than that (but not of zero length) vanishes with its two ends,
+// pairwise from the ray's start. Ends that already sit on a node, and ends farther from every
+// node, are never moved, so a ray that no node touches reads as it is stored.
+constexpr double kNodeSnapFraction = 1e-6;
+
+// The node table of one ray axis and the distance (mm) within which ends are taken as on a node.
+struct NodeSnap {
+    const double* nodes = {};
+    int count = {};
+    double pitch = {};
+    double tolerance = {};  // kNodeSnapFraction * pitch
+};
+inline NodeSnap MakeNodeSnap(const StockModel& model, int axis) {
+    NodeSnap snap;
+    snap.nodes = axis == 0 ? model.nodesX : (axis == 1 ? model.nodesY : model.nodesZ);
+    snap.count = axis == 0 ? model.nx : (axis == 1 ? model.ny : model.nz);
+    snap.pitch = model.pitch;
+    snap.tolerance = kNodeSnapFraction * model.pitch;
+    return snap;
+}
+
+// v moved onto its nearest node when it lies within the tolerance of it, else v.
+double SnapToNode(const NodeSnap& snap, double v);
+
+// Whether the rule changes anything of the ray's ends that the span [lo, hi] reads: an end off
+// lo or hi by at most the tolerance, or a piece of at most the tolerance near the span.
+bool RayNeedsSnap(const double* ends, int count, double lo, double hi, double tolerance);
+
+// The ray's ends read by the rule (see above) into outEnds and outFlags (count places each);
+// returns the number kept (even).
+int SnapRayEnds(const NodeSnap& snap, const double* ends, const DexelEndFlag* flags, int count,
+                double* outEnds, DexelEndFlag* outFlags);
+
 // The classification of one edge as the surface uses it: an empty ray gives 0; a ray of one
 // interval gives 1 when it covers the span with room on both sides, 0 when it does not reach
 // the span, else ClassifyDexelSegment; a ray of more ends FindDexelSegmentCase. The ray is read
-// through the cell layer's accessors.
+// through the cell layer's accessors. With a snap, the ray is first read by the node rule.
 void ClassifyCellEdge(const DexelFamily& family, std::int64_t ray, double lo, double hi,
-                      CellEdgeCase* out);
+                      CellEdgeCase* out, const NodeSnap* snap = nullptr);
 
 // --- Edges of a cell ------------------------------------------------------------------------
 // For the cell with low corner (ix, iy, iz): Xab is the X ray at (iy + a, iz + b), Yab the Y ray
@@ -88,8 +128,18 @@ enum CellEdgeIndex {
 
 // The ray axis (0 x, 1 y, 2 z) of an edge, and its offsets along the other two axes in the
 // order (x, y, z) with its own axis left out: X edges (dy, dz), Y edges (dx, dz), Z (dx, dy).
-int CellEdgeAxis(int edge);
-void CellEdgeOffsets(int edge, int* first, int* second);
+inline int CellEdgeAxis(int edge) {
+    return edge / 4;
+}
+inline void CellEdgeOffsets(int edge, int* first, int* second) {
+    static constexpr int kOffsets[kCellEdgeCount][2] = {
+        {0, 0}, {1, 0}, {0, 1}, {1, 1},  // X00 X10 X01 X11: (dy, dz)
+        {0, 0}, {0, 1}, {1, 0}, {1, 1},  // Y00 Y01 Y10 Y11: (dx, dz)
+        {0, 0}, {1, 0}, {0, 1}, {1, 1},  // Z00 Z10 Z01 Z11: (dx, dy)
+    };
+    *first = kOffsets[edge][0];
+    *second = kOffsets[edge][1];
+}
 
 // The edges of a cell's face in the order A, B, C, D (faces 0 x-min, 1 x-max, 2 y-min, 3 y-max,
 // 4 z-min, 5 z-max). The face's in-face axes are a1 = (n + 1) % 3 and a2 = (n + 2) % 3 for

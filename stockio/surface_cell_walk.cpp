@@ -47,9 +47,11 @@ struct CellStage {
 };
 
 // The cells along an axis whose closed span [nodes[k], nodes[k + 1]] holds v: k0..k1 (one cell,
-// or two when v is on an inner node). false when v lies outside the grid.
+// or two when v is on an inner node or so near it that the cells take it as on the node). false
+// when v lies outside the grid.
 bool CellsHoldingEnd(const double* nodes, int n, double pitch, double v, int* k0, int* k1) {
-    if (!(v >= nodes[0] && v <= nodes[n - 1])) {
+    const double near = kNodeSnapFraction * pitch;
+    if (!(v >= nodes[0] - near && v <= nodes[n - 1] + near)) {
         return false;
     }
     const double estimate = std::floor((v - nodes[0]) / pitch);
@@ -60,8 +62,8 @@ bool CellsHoldingEnd(const double* nodes, int n, double pitch, double v, int* k0
     while (k < n - 2 && nodes[k + 1] <= v) {
         ++k;
     }
-    *k1 = k;
-    *k0 = (v == nodes[k] && k > 0) ? k - 1 : k;
+    *k1 = (k < n - 2 && nodes[k + 1] - v <= near) ? k + 1 : k;
+    *k0 = (v - nodes[k] <= near && k > 0) ? k - 1 : k;
     return true;
 }
 
@@ -314,7 +316,7 @@ std::int64_t ProcessUnit(const CellStage& stage, int unit, CellScratch* scratch,
 void AddStats(MeshExtractionStats* total, const MeshExtractionStats& part) {
     total->cellsVisited += part.cellsVisited;
     total->cellsEmitted += part.cellsEmitted;
-    total->droppedCellChains += part.droppedCellChains;
+    total->fallbackCells += part.fallbackCells;
     total->leftoverEdgeChains += part.leftoverEdgeChains;
     total->unclosedFaceChains += part.unclosedFaceChains;
     total->segmentOverflows += part.segmentOverflows;

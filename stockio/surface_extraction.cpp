@@ -193,6 +193,7 @@ void CollectDexelEnds(const StockModel& model, int family, const DexelEndMap& ma
     const DexelFamily& rays = FamilyOf(model, family);
     const double* nodes = NodesOf(model, family);
     const int n = NodeCountOf(model, family);
+    const NodeSnap snap = MakeNodeSnap(model, family);
     for (std::int64_t r = 0; r < rays.cellCount; ++r) {
         const int count = rays.counts[r];
         if (count < 1) {
@@ -204,9 +205,10 @@ void CollectDexelEnds(const StockModel& model, int family, const DexelEndMap& ma
         }
         const double* ends = DexelCellEnds(r, rays.capacity, rays.counts, rays.ends);
         const DexelEndFlag* flags = DexelCellFlags(r, rays.capacity, rays.counts, rays.flags);
-        map.firstEnds[r] = ends[0];
+        // The caps read the first and last ends by the node rule of the cells.
+        map.firstEnds[r] = SnapToNode(snap, ends[0]);
         map.firstFlags[r] = flags[0];
-        map.lastEnds[r] = ends[count - 1];
+        map.lastEnds[r] = SnapToNode(snap, ends[count - 1]);
         map.lastFlags[r] = flags[count - 1];
     }
 }
@@ -396,6 +398,89 @@ std::int64_t EmitOuterCaps(const StockModel& model, const MeshTransform& transfo
 
 // --- One cell -------------------------------------------------------------------------------
 
+namespace {
+
+// The ray of a family through the node indices (the family's own index is not read): X rays
+// iz * ny + iy, Y rays ix * nz + iz, Z rays iy * nx + ix.
+std::int64_t RayThrough(const StockModel& model, int family, const int node[3]) {
+    if (family == 0) {
+        return static_cast<std::int64_t>(node[2]) * model.ny + node[1];
+    }
+    if (family == 1) {
+        return static_cast<std::int64_t>(node[0]) * model.nz + node[2];
+    }
+    return static_cast<std::int64_t>(node[1]) * model.nx + node[0];
+}
+
+// Whether the edge of `family` from node (its low end) to the next node along the family's axis
+// is empty, read by the node rule.
+bool EdgeIsEmpty(const StockModel& model, const NodeSnap snaps[3], int family, const int node[3]) {
+    const NodeSnap& snap = snaps[family];
+    CellEdgeCase edge;
+    ClassifyCellEdge(FamilyOf(model, family), RayThrough(model, family, node),
+                     snap.nodes[node[family]], snap.nodes[node[family] + 1], &edge, &snap);
+    return edge.code == 0;
+}
+
+}  // namespace
+
+// An island (code 9: material strictly between two nodes, both nodes void) is seen by the one
+// ray that holds it. Each of the four cell faces around its edge builds the island's outline
+// only when one of the face's other three edges holds material, so when one of those faces has
+// none, the cells around the edge would disagree about it and leave a hole. Such an island is
+// not represented, like a gap strictly between two nodes, by every cell around the edge alike.
+// node is the edge's low node.
+bool IslandHasEmptyFace(const StockModel& model, const NodeSnap snaps[3], int axis,
+                        const int node[3]) {
+    const int count[3] = {model.nx, model.ny, model.nz};
+    for (int turn = 1; turn <= 2; ++turn) {
+        const int side = (axis + turn) % 3;  // the face's other axis
+        for (int step : {-1, 1}) {
+            int far[3] = {node[0], node[1], node[2]};  // the parallel edge's low node
+            far[side] += step;
+            if (far[side] < 0 || far[side] >= count[side]) {
+                continue;  // no face beyond the grid
+            }
+            int across[3] = {node[0], node[1], node[2]};  // the low node of the side edges
+            across[side] = std::min(node[side], far[side]);
+            int acrossHigh[3] = {across[0], across[1], across[2]};
+            acrossHigh[axis] += 1;
+            if (EdgeIsEmpty(model, snaps, axis, far) && EdgeIsEmpty(model, snaps, side, across) &&
+                EdgeIsEmpty(model, snaps, side, acrossHigh)) {
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+namespace {
+
+// Empties the island edges of a cell that IslandHasEmptyFace finds on an empty face. Returns
+// whether an X edge of the cell still holds material.
+bool KeepSeenIslands(const StockModel& model, const NodeSnap snaps[3], int ix, int iy, int iz,
+                     CellEdgeCase edges[kCellEdgeCount]) {
+    const int cellNode[3] = {ix, iy, iz};
+    bool anyX = false;
+    for (int edge = 0; edge < kCellEdgeCount; ++edge) {
+        if (edges[edge].code == 9) {
+            const int axis = CellEdgeAxis(edge);
+            int d1 = 0, d2 = 0;
+            CellEdgeOffsets(edge, &d1, &d2);  // along (x, y, z) without the edge's own axis
+            int node[3] = {cellNode[0], cellNode[1], cellNode[2]};
+            node[axis == 0 ? 1 : 0] += d1;
+            node[axis == 2 ? 1 : 2] += d2;
+            if (IslandHasEmptyFace(model, snaps, axis, node)) {
+                edges[edge] = CellEdgeCase{};
+            }
+        }
+        anyX = anyX || (edge <= kEdgeX11 && edges[edge].code != 0);
+    }
+    return anyX;
+}
+
+}  // namespace
+
 int AnalyseStockCell(const StockModel& model, const StockCapMarks& marks, int ix, int iy, int iz,
                      int allInsideSkip, int outFaceFlags[6], CellSegmentList* segments,
                      CellPatternMemo* memo) {
@@ -404,13 +489,18 @@ int AnalyseStockCell(const StockModel& model, const StockCapMarks& marks, int ix
     const double low[3] = {model.nodesX[ix], model.nodesY[iy], model.nodesZ[iz]};
     const double high[3] = {model.nodesX[ix + 1], model.nodesY[iy + 1], model.nodesZ[iz + 1]};
     const std::int64_t nx = model.nx, ny = model.ny, nz = model.nz;
+    const NodeSnap snaps[3] = {MakeNodeSnap(model, 0), MakeNodeSnap(model, 1),
+                               MakeNodeSnap(model, 2)};
     CellEdgeCase edges[kCellEdgeCount];
     int allZero = 1;
+    bool islands = false;
     for (int edge = kEdgeX00; edge <= kEdgeX11; ++edge) {
         int dy = 0, dz = 0;
         CellEdgeOffsets(edge, &dy, &dz);
-        ClassifyCellEdge(model.x, (iz + dz) * ny + (iy + dy), low[0], high[0], &edges[edge]);
+        ClassifyCellEdge(model.x, (iz + dz) * ny + (iy + dy), low[0], high[0], &edges[edge],
+                         &snaps[0]);
         allZero = allZero && edges[edge].code == 0;
+        islands = islands || edges[edge].code == 9;
     }
     if (allZero) {
         return 0;
@@ -418,12 +508,19 @@ int AnalyseStockCell(const StockModel& model, const StockCapMarks& marks, int ix
     for (int edge = kEdgeY00; edge <= kEdgeY11; ++edge) {
         int dx = 0, dz = 0;
         CellEdgeOffsets(edge, &dx, &dz);
-        ClassifyCellEdge(model.y, (ix + dx) * nz + (iz + dz), low[1], high[1], &edges[edge]);
+        ClassifyCellEdge(model.y, (ix + dx) * nz + (iz + dz), low[1], high[1], &edges[edge],
+                         &snaps[1]);
+        islands = islands || edges[edge].code == 9;
     }
     for (int edge = kEdgeZ00; edge <= kEdgeZ11; ++edge) {
         int dx = 0, dy = 0;
         CellEdgeOffsets(edge, &dx, &dy);
-        ClassifyCellEdge(model.z, (iy + dy) * nx + (ix + dx), low[2], high[2], &edges[edge]);
+        ClassifyCellEdge(model.z, (iy + dy) * nx + (ix + dx), low[2], high[2], &edges[edge],
+                         &snaps[2]);
+        islands = islands || edges[edge].code == 9;
+    }
+    if (islands && !KeepSeenIslands(model, snaps, ix, iy, iz, edges)) {
+        return 0;  // no X edge holds material any more
     }
     // Only touches on all four edges of one axis: nothing of the cell's interior is material.
     for (int axis = 0; axis < 3; ++axis) {
@@ -561,6 +658,59 @@ std::int64_t ChainLoops(const MeshTransform& transform, const LoopEdge* edges, c
     }
 }
 
+// The fallback of a cell whose loops cannot all be closed: the free edges are chained as far as
+// they go both ways (from the first free edge, taking at each end the first free edge that
+// continues the chain), and every chain that holds a crossing edge is closed by the straight way
+// from its last point back to its first and written as a fan, so that its crossing edges are
+// not left out. Chains of edge segments alone are left to the neighbour cells that build them.
+std::int64_t CloseOpenChains(const MeshTransform& transform, const LoopEdge* edges,
+                             const bool* crossing, int count, bool* used, const FacetSink& sink) {
+    std::int64_t written = 0;
+    // The chain's points grow both ways from the middle of the buffer.
+    const double* buffer[2 * kMaxCellSegments + 2];
+    for (int start = 0; start < count; ++start) {
+        if (used[start]) {
+            continue;
+        }
+        used[start] = true;
+        bool holdsCrossing = crossing[start];
+        int first = kMaxCellSegments;
+        int end = first;  // one past the last point
+        buffer[end++] = edges[start].from;
+        buffer[end++] = edges[start].to;
+        for (bool grown = true; grown && !SamePoint(buffer[end - 1], buffer[first]);) {
+            grown = false;
+            for (int i = 0; i < count; ++i) {
+                if (used[i]) {
+                    continue;
+                }
+                if (SamePoint(edges[i].from, buffer[end - 1])) {
+                    buffer[end++] = edges[i].to;
+                } else if (SamePoint(edges[i].to, buffer[first])) {
+                    buffer[--first] = edges[i].from;
+                } else {
+                    continue;
+                }
+                used[i] = true;
+                holdsCrossing = holdsCrossing || crossing[i];
+                grown = true;
+                break;
+            }
+        }
+        if (SamePoint(buffer[end - 1], buffer[first])) {
+            --end;  // closed after all: the first point is not repeated
+        }
+        if (holdsCrossing && end - first >= 3) {
+            const std::int64_t result = EmitFan(transform, buffer + first, end - first, sink);
+            if (result < 0) {
+                return result;
+            }
+            written += result;
+        }
+    }
+    return written;
+}
+
 }  // namespace
 
 std::int64_t EmitDexelFaceTriangles(const MeshTransform& transform, const int faceFlags[6],
@@ -631,13 +781,20 @@ std::int64_t EmitDexelFaceTriangles(const MeshTransform& transform, const int fa
         }
     }
     ChainEnd end = ChainEnd::AllClosed;
-    const std::int64_t result = ChainLoops(transform, gathered, crossing, n, used, sink, &end);
+    std::int64_t result = ChainLoops(transform, gathered, crossing, n, used, sink, &end);
     if (result < 0) {
         return result;
     }
     written += result;
+    if (end == ChainEnd::LeftCrossingSegments) {
+        result = CloseOpenChains(transform, gathered, crossing, n, used, sink);
+        if (result < 0) {
+            return result;
+        }
+        written += result;
+    }
     if (stats != nullptr) {
-        stats->droppedCellChains += end == ChainEnd::LeftCrossingSegments ? 1 : 0;
+        stats->fallbackCells += end == ChainEnd::LeftCrossingSegments ? 1 : 0;
         stats->leftoverEdgeChains += end == ChainEnd::LeftEdgeSegments ? 1 : 0;
     }
     return written;

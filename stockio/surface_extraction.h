@@ -82,10 +82,11 @@ struct MeshExtractionStats {
     std::int64_t cellFacets = {};
     std::int64_t cellsVisited = {};  // cells whose edges were classified
     std::int64_t cellsEmitted = {};  // cells with more than 2 segments, passed to emission
-    // Cell loops that could not be closed, ending the cell. Dropped: crossing segments were
-    // left unused, which leaves a hole in the surface. Leftover: only edge segments were left
-    // (segments on faces shared with a neighbour cell that builds that part), no hole.
-    std::int64_t droppedCellChains = {};
+    // Cells whose loops could not all be closed. Fallback: crossing segments were left over,
+    // and their chains were closed by the straight way back to their start (see
+    // EmitDexelFaceTriangles). Leftover: only edge segments were left (segments on faces shared
+    // with a neighbour cell that builds that part), no hole.
+    std::int64_t fallbackCells = {};
     std::int64_t leftoverEdgeChains = {};
     // Chains of a face's in-plane polygon that could not be closed (given back to the cell
     // loops, no hole).
@@ -115,11 +116,19 @@ struct DexelEndMap {
 void CollectDexelEnds(const StockModel& model, int family, const DexelEndMap& map);
 
 // The polygons of one cell, chained from its segments and written as triangle fans. faceFlags
-// are the cell's boundary flags; segments are in grid coordinates. Returns the facets written or
-// the sink's negative code; stats may be null.
+// are the cell's boundary flags; segments are in grid coordinates. A cell whose crossing
+// segments do not all close into loops never leaves them out: each chain they form is closed
+// by the straight way back to its start (counted in fallbackCells). Returns the facets written
+// or the sink's negative code; stats may be null.
 std::int64_t EmitDexelFaceTriangles(const MeshTransform& transform, const int faceFlags[6],
                                     const CellSegmentList& segments, const FacetSink& sink,
                                     MeshExtractionStats* stats);
+
+// Whether an island edge (material strictly between its two nodes) of the family `axis`, whose
+// low node is `node` (x, y, z indices), lies on a face of the grid whose other three edges are
+// all empty. The cells then leave the island out, all of them alike. snaps per axis.
+bool IslandHasEmptyFace(const StockModel& model, const NodeSnap snaps[3], int axis,
+                        const int node[3]);
 
 // Patterns of a cell (its twelve merged edge codes and six face flags) whose segments all lie
 // on faces under a cap, so that the cell gives nothing: which segments a face yields depends

@@ -257,6 +257,7 @@ void MarkEndCells(const StockModel& model, const StockCapMarks& marks, int famil
     const int nb = grid.count[b];
     const double* nodes = grid.nodes[family];
     const int n = grid.count[family];
+    const NodeSnap snap = MakeNodeSnap(model, family);  // the cells' reading of the ends
     const double rangeLow = nodes[cells->low[family]];
     const double rangeHigh = nodes[cells->low[family] + cells->count[family]];
     for (int ib = cells->low[b]; ib <= cells->low[b] + cells->count[b]; ++ib) {
@@ -269,17 +270,18 @@ void MarkEndCells(const StockModel& model, const StockCapMarks& marks, int famil
             }
             const double* ends = DexelCellEnds(r, rays.capacity, rays.counts, rays.ends);
             for (int i = 0; i < count; ++i) {
-                if (ends[i] < rangeLow || ends[i] > rangeHigh) {
+                const double end = SnapToNode(snap, ends[i]);
+                if (end < rangeLow || end > rangeHigh) {
                     continue;
                 }
                 int k0 = 0, k1 = 0;
-                if (!SpansHoldingEnd(nodes, n, ends[i], &k0, &k1)) {
+                if (!SpansHoldingEnd(nodes, n, end, &k0, &k1)) {
                     continue;
                 }
                 int c0[3], c1[3];
                 c0[family] = k0;
                 c1[family] = k1;
-                const int side = ends[i] == nodes[0] ? 0 : (ends[i] == nodes[n - 1] ? 1 : -1);
+                const int side = end == nodes[0] ? 0 : (end == nodes[n - 1] ? 1 : -1);
                 if (side < 0) {
                     c0[a] = ia - 1;
                     c1[a] = ia;

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "app/batch_run_fixture.h"
+#include "support/mesh_checker.h"
 #include "support/stl_test_meshes.h"
 
 extern char** environ;
@@ -832,6 +833,35 @@ TEST_F(BatchRunTest, RunsSharingALogAreToldApartAndAnUnwritableLogKeepsTheClosin
     const std::string errors = Read("errors.txt");
     EXPECT_NE(errors.find(alarm), std::string::npos) << errors;
     EXPECT_NE(errors.find("アラームで切削終了"), std::string::npos) << errors;
+}
+
+// A ball-end groove whose floor passes exactly through grid nodes at some pitches (a tangent
+// ray in one family, a hair off the node in the others) saves a closed STL surface holding the
+// groove's exact volume: 72,000 - 60 x (4.5 pi + 3.5 x 6) with the sample's 0.5 mm Z offset.
+TEST_F(BatchRunTest, AGrooveSavesAClosedSurfaceOfItsVolumeAtEveryPitch) {
+    std::string tools = Read("vmc3.ttl");
+    const std::size_t limit = tools.find(" LIMIT 30%");  // the ball's load alarm would stop the run
+    ASSERT_NE(limit, std::string::npos);
+    scratch.Write("vmc3.ttl", tools.erase(limit, 10));
+    scratch.Write("groove.nc",
+                  "%\nG21 G90 G17\nT2 M06\nG56 G00 X-45. Y5. S3000 M03\nZ5.\nG01 Z-6. F100.\n"
+                  "X45.\nG00 Z5.\nM30\n%\n");
+    const double groove = 72000.0 - 60.0 * (4.5 * 3.141592653589793 + 3.5 * 6.0);
+    for (const char* pitch : {"0.2", "0.125", "0.1"}) {
+        SCOPED_TRACE(pitch);
+        ASSERT_EQ(Run({"-D(30,30,0,-30,-30,-20)", std::string("-P(") + pitch + ",0.1)",
+                       "groove.nc", "-X6", "-O", "g.stl,b"}),
+                  0);
+        std::vector<MeshFacet> facets;
+        ASSERT_TRUE(ReadBinaryStlFacets(scratch.At("g.stl"), false, &facets));
+        EXPECT_TRUE(SurfaceIsClosed(facets));
+        double area[3];
+        SumAreaVectors(facets, area);
+        EXPECT_NEAR(area[0], 0.0, 1e-3);
+        EXPECT_NEAR(area[1], 0.0, 1e-3);
+        EXPECT_NEAR(area[2], 0.0, 1e-3);
+        EXPECT_NEAR(SignedVolume(facets), groove, 10.0);
+    }
 }
 
 }  // namespace

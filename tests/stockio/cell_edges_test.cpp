@@ -219,6 +219,59 @@ void EdgeNodes(int edge, int low[3], int high[3]) {
     }
 }
 
+TEST(CellEdgeClassification, EndsAHairOffANodeReadAsOnTheNode) {
+    // Nodes 0, 1, 2, 3 at a pitch of 1: the tolerance is a millionth of it.
+    const double nodes[4] = {0.0, 1.0, 2.0, 3.0};
+    const NodeSnap snap = {nodes, 4, 1.0, kNodeSnapFraction};
+    const double hair = 1e-9;  // well inside the tolerance
+    const double clear = 1e-4;  // well outside it
+    struct Case {
+        const char* what;
+        std::vector<double> ends;
+        std::vector<double> read;  // the ray as the rule reads it
+        int code;                  // of the span [1, 2]
+    };
+    const Case cases[] = {
+        {"exit just below the high node", {0.5, 2.0 - hair}, {0.5, 2.0}, 3},
+        {"exit just above the high node", {0.5, 2.0 + hair}, {0.5, 2.0}, 3},
+        {"entry just below the low node", {1.0 - hair, 2.5}, {1.0, 2.5}, 2},
+        {"entry just above the low node", {1.0 + hair, 2.5}, {1.0, 2.5}, 2},
+        {"exit just below the low node touches it", {0.5, 1.0 - hair}, {0.5, 1.0}, 10},
+        {"ends on the nodes stay", {1.0, 2.0}, {1.0, 2.0}, 4},
+        {"ends clear of the nodes stay", {1.0 + clear, 2.0 - clear}, {1.0 + clear, 2.0 - clear},
+         9},
+        {"a sliver inside the span vanishes", {0.5, 1.5, 1.5 + hair, 2.5}, {0.5, 2.5}, 1},
+        {"a thin island vanishes", {1.5, 1.5 + hair}, {}, 0},
+        {"a thin gap across a node closes to a touch", {0.5, 2.0 - hair, 2.0 + hair, 2.5},
+         {0.5, 2.0, 2.0, 2.5}, 3},
+        {"a point on a node stays", {2.0, 2.0}, {2.0, 2.0}, 11},
+    };
+    for (const Case& c : cases) {
+        OneRay ray(c.ends);
+        std::vector<double> read(c.ends.size());
+        std::vector<DexelEndFlag> flags(c.ends.size());
+        const int kept = SnapRayEnds(snap, c.ends.data(), ray.flags.data(),
+                                     static_cast<int>(c.ends.size()), read.data(), flags.data());
+        read.resize(static_cast<std::size_t>(kept));
+        EXPECT_EQ(read, c.read) << c.what;
+        CellEdgeCase got;
+        ClassifyCellEdge(ray.family, 0, 1.0, 2.0, &got, &snap);
+        EXPECT_EQ(got.code, c.code) << c.what;
+        // The edge is the plain classification of the ray as read, reported ends included.
+        OneRay asRead(c.read);
+        CellEdgeCase want;
+        ClassifyCellEdge(asRead.family, 0, 1.0, 2.0, &want);
+        EXPECT_EQ(got.code, want.code) << c.what;
+        EXPECT_EQ(got.count, want.count) << c.what;
+        for (int i = 0; i < got.count && i < want.count; ++i) {
+            EXPECT_EQ(got.ends[i], want.ends[i]) << c.what;
+        }
+    }
+    EXPECT_EQ(SnapToNode(snap, -hair), 0.0);
+    EXPECT_EQ(SnapToNode(snap, 3.0 + hair), 3.0);
+    EXPECT_EQ(SnapToNode(snap, 1.5), 1.5);
+}
+
 TEST(CellEdgeMerges, OrderAndPerpendicularEdgesFollowTheCellGeometry) {
     const int order[kCellEdgeCount] = {kEdgeX01, kEdgeX11, kEdgeY01, kEdgeY11, kEdgeX00, kEdgeX10,
                                        kEdgeY00, kEdgeY10, kEdgeZ00, kEdgeZ10, kEdgeZ01, kEdgeZ11};

@@ -1,0 +1,207 @@
+// Random cuts with flat, ball, bull and tilted tools, saved as STL through the stock saving and
+// meshed by the view: every surface must be closed and hold the volume the rays hold.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "cutting_test_support.h"
+#include "simulation/cutting_core.h"
+#include "stock/stock_grid.h"
+#include "stockio/stock_saving.h"
+#include "stockio/surface_extraction.h"
+#include "support/mesh_checker.h"
+#include "support/scratch_directory.h"
+#include "view/camera.h"
+#include "view/stock_display.h"
+
+namespace mirexa {
+namespace {
+
+using testing::BuildBoxStock;
+
+// One straight move of the tool tip at a constant height (mm).
+struct RandomMove {
+    double from[3] = {};
+    double to[2] = {};
+};
+
+// Random straight cuts of one tool: the tool, its axis, one to three moves and their step.
+struct RandomCut {
+    int tool = {};  // 0 flat, 1 ball, 2 bull
+    double diameter = {};
+    double axis[3] = {0, 0, 1};
+    std::vector<RandomMove> moves;
+    double step = {};
+    double pitch = {};
+    double box[6] = {};
+};
+
+// A coordinate on the grid's node line k (exactly as the grid computes it) or anywhere.
+double Coordinate(std::mt19937& random, double origin, double pitch, int nodes, bool onNode) {
+    std::uniform_real_distribution<double> unit(0.0, 1.0);
+    if (onNode) {
+        const int k = 1 + static_cast<int>(unit(random) * (nodes - 2));
+        return k * pitch + origin;
+    }
+    return origin + unit(random) * (nodes - 1) * pitch;
+}
+
+RandomCut MakeCut(std::mt19937& random) {
+    std::uniform_real_distribution<double> unit(0.0, 1.0);
+    RandomCut cut;
+    static const double kPitches[] = {0.05, 0.1, 0.125, 0.2, 0.25, 0.5, 1.0};
+    cut.pitch = kPitches[random() % 7];
+    const int nodes[3] = {31 + static_cast<int>(random() % 10), 31 + static_cast<int>(random() % 10),
+                          21 + static_cast<int>(random() % 6)};
+    for (int a = 0; a < 3; ++a) {
+        cut.box[a] = 0.0;
+        cut.box[3 + a] = (nodes[a] - 1) * cut.pitch;
+    }
+    cut.tool = static_cast<int>(random() % 3);
+    cut.diameter = cut.box[3] * (0.2 + 0.3 * unit(random));
+    if (random() % 3 == 0) {  // tilted up to 30 degrees
+        const double tilt = unit(random) * 0.5;
+        const double turn = unit(random) * 6.283185307179586;
+        cut.axis[0] = std::sin(tilt) * std::cos(turn);
+        cut.axis[1] = std::sin(tilt) * std::sin(turn);
+        cut.axis[2] = std::cos(tilt);
+    }
+    const int moves = 1 + static_cast<int>(random() % 3);
+    for (int m = 0; m < moves; ++m) {
+        RandomMove move;
+        const bool onNode = random() % 2 == 0;  // the tip's path on node lines
+        for (int a = 0; a < 2; ++a) {
+            move.from[a] = Coordinate(random, 0.0, cut.pitch, nodes[a], onNode);
+            move.to[a] = Coordinate(random, 0.0, cut.pitch, nodes[a], onNode);
+        }
+        // The tip below the top by up to half the stock's height, on a node plane or anywhere.
+        const double depth = cut.box[5] * (0.1 + 0.4 * unit(random));
+        move.from[2] = onNode ? std::round((cut.box[5] - depth) / cut.pitch) * cut.pitch
+                              : cut.box[5] - depth;
+        cut.moves.push_back(move);
+    }
+    cut.step = cut.pitch * (0.1 + 0.9 * unit(random));
+    return cut;
+}
+
+std::string Describe(const RandomCut& cut) {
+    static const char* kTools[] = {"flat", "ball", "bull"};
+    char text[200];
+    std::snprintf(text, sizeof text, "%s D%.4g axis (%.3f %.3f %.3f) step %.4g pitch %.4g",
+                  kTools[cut.tool], cut.diameter, cut.axis[0], cut.axis[1], cut.axis[2], cut.step,
+                  cut.pitch);
+    std::string all = text;
+    for (const RandomMove& m : cut.moves) {
+        std::snprintf(text, sizeof text, "; (%.17g %.17g %.17g) to (%.17g %.17g)", m.from[0],
+                      m.from[1], m.from[2], m.to[0], m.to[1]);
+        all += text;
+    }
+    return all;
+}
+
+void MakeMoves(StockModel* model, const RandomCut& cut) {
+    CurrentCutter = cut.tool == 0   ? testing::FlatTool(cut.diameter)
+                    : cut.tool == 1 ? testing::BallTool(cut.diameter)
+                                    : testing::BullTool(cut.diameter, cut.diameter / 4.0);
+    for (const RandomMove& m : cut.moves) {
+        const double length = std::hypot(m.to[0] - m.from[0], m.to[1] - m.from[1]);
+        const int steps = std::max(1, static_cast<int>(std::ceil(length / cut.step)));
+        for (int i = 0; i <= steps; ++i) {
+            const double t = static_cast<double>(i) / steps;
+            const double p[3] = {m.from[0] + t * (m.to[0] - m.from[0]),
+                                 m.from[1] + t * (m.to[1] - m.from[1]), m.from[2]};
+            CutStockAtToolPose(model, p, cut.axis);
+        }
+    }
+}
+
+// The rays' volume: the mean of the three families' material.
+double DexelVolume(const StockModel& model) {
+    return (testing::FamilyMaterial(model, 0) + testing::FamilyMaterial(model, 1) +
+            testing::FamilyMaterial(model, 2)) /
+           3.0;
+}
+
+// The view's surface of the whole grid as facets in mm (rectangles as their two triangles).
+std::vector<MeshFacet> ViewSurface(const StockModel& model) {
+    std::vector<MeshFacet> facets;
+    DexelMeshBuffers buffers;
+    if (!PrepareDexelMeshBuffers(model, &buffers)) {
+        ADD_FAILURE() << "no mesh buffers";
+        return facets;
+    }
+    DexelMeshOutput output;
+    output.context = &facets;
+    output.primitive = [](void* context, const DexelMeshPrimitive& p) {
+        for (int t = 0; t + 2 < p.vertexCount; t += 3) {
+            MeshFacet f;
+            for (int v = 0; v < 3; ++v) {
+                for (int k = 0; k < 3; ++k) {
+                    f.vertices[v][k] = p.vertices[t + v][k] * DisplayUnitFactor;  // back to mm
+                }
+            }
+            static_cast<std::vector<MeshFacet>*>(context)->push_back(f);
+        }
+    };
+    TriangulateDexelCells(&buffers, 0, 0, model.nx - 1, 0, model.ny - 1, 0, model.nz - 1, 1,
+                          output);
+    FreeDexelMeshBuffers(&buffers);
+    return facets;
+}
+
+TEST(CutSurfaceClosure, RandomCutsSaveClosedSurfacesOfTheRaysVolume) {
+    testing::ScopedCuttingState state;
+    const unsigned seed = 49021;
+    const int cuts = 40;
+    std::printf("random cuts from seed %u\n", seed);
+    std::mt19937 random(seed);
+    testing::ScratchDirectory scratch;
+    const std::string path = scratch.At("cut.stl");
+    std::int64_t fallbacks = 0;
+    for (int i = 0; i < cuts; ++i) {
+        const RandomCut cut = MakeCut(random);
+        SCOPED_TRACE(::testing::Message() << "cut " << i << ": " << Describe(cut));
+        StockModel model;
+        BuildBoxStock(&model, cut.box, cut.pitch);
+        MakeMoves(&model, cut);
+
+        ASSERT_EQ(SaveStockFile(model, path, 1, 0, nullptr, 1), kStockSaveDone);
+        std::vector<MeshFacet> saved;
+        ASSERT_TRUE(ReadBinaryStlFacets(path, false, &saved));
+        double area[3];
+        SumAreaVectors(saved, area);
+        const double surface = SurfaceArea(saved);
+        EXPECT_TRUE(SurfaceIsClosed(saved));
+        EXPECT_LT(std::fabs(area[0]) + std::fabs(area[1]) + std::fabs(area[2]), 1e-5 * surface);
+        // The surface cuts corners of at most half a pitch's depth wherever it leaves a node
+        // line, so it may lie below the rays' volume by up to that layer.
+        const double rays = DexelVolume(model);
+        EXPECT_NEAR(SignedVolume(saved), rays, 0.5 * cut.pitch * surface);
+
+        // The serial plain walk and a parallel sparse walk write the same facets.
+        std::vector<MeshFacet> memory;
+        MeshExtractionStats stats;
+        MeshExtractionOptions plain;
+        plain.plainCellWalk = 1;
+        ASSERT_GE(ExtractStockMesh(model, CollectFacets(&memory), plain, &stats), 0);
+        fallbacks += stats.fallbackCells;
+        std::vector<MeshFacet> parallel;
+        MeshExtractionOptions threads;
+        threads.threads = 3;
+        ASSERT_GE(ExtractStockMesh(model, CollectFacets(&parallel), threads), 0);
+        EXPECT_TRUE(SameFacets(memory, parallel));
+
+        const std::vector<MeshFacet> shown = ViewSurface(model);
+        EXPECT_TRUE(SurfaceIsClosed(shown));
+        EXPECT_NEAR(SignedVolume(shown), SignedVolume(memory), 1e-6 * rays);
+        FreeStockModel(&model);
+    }
+    std::printf("cells closed by the fallback: %lld\n", static_cast<long long>(fallbacks));
+}
+
+}  // namespace
+}  // namespace mirexa
