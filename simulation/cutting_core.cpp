@@ -36,6 +36,8 @@ namespace {
 
 // Reach of the window along the tool axis (mm): the body above the cutting part has no end.
 constexpr double kWindowReach = 10000.0;
+// What the window keeps beyond the tool's reach along a model axis (mm), for rounding.
+constexpr double kWindowMargin = 1e-6;
 // Most chords one section list cuts on a ray (a concave corner can leave three pieces).
 constexpr int kMaxChords = 3;
 // Most tries of the RADIUS probe on one ray (0.1 mm each): a bound far above any stock.
@@ -316,6 +318,22 @@ void NoteRemovedPieces(const RayCut& ray, const double* ends, int n) {
     r.coveredHi = ends[n - 1];
 }
 
+// Whether a chord overlaps a segment of the ray's material (an even count of ends, at least 2)
+// by more than a touch: the test by which the interval cut leaves a segment as it is. Most rays
+// of a deep step pass through the pocket already cut, so their chord falls in a gap between
+// segments; they end here, without the end flags, the cut's set-up or a copy of a long ray.
+bool ChordMeetsMaterial(const double* ends, std::int32_t n, const double cut[2]) {
+    if ((n & 1) != 0) {
+        return true;  // an odd count is left to the cut, which drops its last end
+    }
+    for (std::int32_t r = 0; r < n && !(ends[r] >= cut[1]); r += 2) {
+        if (!(cut[0] >= ends[r + 1])) {
+            return true;
+        }
+    }
+    return false;
+}
+
 // Removes one chord from the ray: in place in the cell's own slots when a split still fits them,
 // else through the worker's copy of the ray. The removed pieces are left in scratch->removed.
 // Returns the number of removed ends (0: nothing changed).
@@ -325,8 +343,10 @@ int CutChord(const RayCut& ray, const double cut[2]) {
     pass.removed.count = 0;
     // A chord that only touches the ray's material from outside changes nothing.
     const std::int32_t n = v.counts[ray.cell];
-    const double* ends = DexelCellEnds(ray.cell, v.capacity, v.counts, v.ends);
-    if (n < 2 || cut[1] <= ends[0] || cut[0] >= ends[n - 1]) {
+    // The cell's own slot, unless the ray outgrew it.
+    const double* ends = n <= v.capacity ? v.ends + ray.cell * v.capacity
+                                         : DexelCellEnds(ray.cell, v.capacity, v.counts, v.ends);
+    if (n < 2 || cut[1] <= ends[0] || cut[0] >= ends[n - 1] || !ChordMeetsMaterial(ends, n, cut)) {
         return 0;
     }
     std::uint8_t flags[2];
@@ -724,7 +744,8 @@ int ComputeWindows(const StockModel& model, CutPoseGeometry* pose) {
     reach = std::max(reach, 0.0);
     for (int k = 0; k < 3; ++k) {
         const int n = NodeCount(model, k);
-        const double far = pose->p1[k] + reach * pose->axis[k];
+        const double a = pose->axis[k];
+        const double far = pose->p1[k] + reach * a;
         const double lo = std::min({pose->tip[k], pose->p1[k], far}) - R;
         const double hi = std::max({pose->tip[k], pose->p1[k], far}) + R;
         const double origin = NodeTable(model, k)[0];
@@ -733,8 +754,28 @@ int ComputeWindows(const StockModel& model, CutPoseGeometry* pose) {
         if (!(fLo < n) || !(fHi >= 0.0)) {
             return 0;
         }
+        // The rays cut lie nearer: a point within R of the axis is off it by at most
+        // R sqrt(1 - a_k^2) along model axis k, so an upright tool's side rays start at its tip,
+        // not R below it. The key points bound the sections along the axis; a hair more than
+        // the spread covers rounding, and the window stays within the one above.
+        const double spread =
+            std::min(R, R * std::sqrt(std::max(0.0, 1.0 - a * a)) + kWindowMargin);
+        const double nearLo =
+            std::min({pose->tip[k], pose->p1[k], pose->p2[k], pose->p3[k], pose->p4[k], far}) -
+            spread;
+        const double nearHi =
+            std::max({pose->tip[k], pose->p1[k], pose->p2[k], pose->p3[k], pose->p4[k], far}) +
+            spread;
         fLo = std::max(fLo, 0.0);
         fHi = std::min(fHi, static_cast<double>(n - 1));
+        const double nearLoIndex = std::ceil((nearLo - origin) / model.pitch);
+        const double nearHiIndex = std::floor((nearHi - origin) / model.pitch);
+        if (nearLoIndex <= nearHiIndex && nearLoIndex <= fHi && nearHiIndex >= fLo) {
+            fLo = std::max(fLo, nearLoIndex);
+            fHi = std::min(fHi, nearHiIndex);
+        } else {
+            fHi = fLo;  // the tool reaches no node line here: one line of rays, cutting nothing
+        }
         pose->low[k] = static_cast<std::int32_t>(fLo);
         pose->high[k] = static_cast<std::int32_t>(fHi);
     }
