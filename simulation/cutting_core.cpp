@@ -119,6 +119,7 @@ struct RayCut {
     double weight = {};  // mm^2: the area the ray stands for
     double offset = {};  // axial height of the ray's point at w = 0 (mm)
     double* rowVolume = {};
+    std::int32_t* rowChanges = {};  // rays of the row that lost material (for the task plan)
     RowSkip* rows = {};
 };
 
@@ -354,14 +355,17 @@ int CutChord(const RayCut& ray, const double cut[2]) {
     const std::int32_t* stamps = CutEndMark.stamps;
     const double origin = v.wCoords[0];
     std::int32_t* count = &v.counts[ray.cell];
-    int result = 0;
-    if (*count + 2 <= v.capacity) {
+    int result = kDexelIntervalNoRoom;
+    if (*count <= v.capacity) {
+        // A ray held in its slot is cut there unless a split outgrows the slot, which the cut
+        // finds before it changes anything.
         const std::int64_t slot = ray.cell * v.capacity;
         result =
             CutDexelInterval(v.ends + slot, v.flags + slot, v.lineStamps + slot, count, v.capacity,
                              v.pitch, origin, ray.weight, ray.rowVolume, pass.removed.ends,
                              &pass.removed.count, pass.removed.capacity, cut, flags, stamps);
-    } else {
+    }
+    if (result == kDexelIntervalNoRoom) {
         DexelFamily family = ViewArrays(v);
         result = LoadDexelWorkList(family, ray.cell, &pass.ray);
         if (result == kDexelIntervalDone) {
@@ -391,6 +395,9 @@ int CutChords(const RayCut& ray, const double* chords, int chordCount, CutOption
         const int n = CutChord(ray, cut);
         if (n == 0) {
             continue;
+        }
+        if (removedAny == 0) {
+            ++*ray.rowChanges;
         }
         removedAny = 1;
         const double* pieces = ray.scratch->removed.ends;
@@ -853,19 +860,27 @@ struct CutRowsTask {
     std::int32_t lastRow = {};
 };
 
-// The batch of one cut: its tasks, their results, each worker's scratch and each view's row
-// volumes (indexed by row - vLo); all kept between calls.
+// The batch of one cut: its tasks, their results, each worker's scratch, each view's row volumes
+// (indexed by row - vLo) and the work each row of each view took when it was last cut (indexed by
+// row; -1 before its first cut); all kept between calls.
 struct CutBatch {
     std::vector<CutRowsTask> tasks;
     std::vector<CutTaskResult> results;
     std::vector<CutScratch> scratch;
     std::vector<double> rowVolumes[3];
+    std::vector<std::int32_t> rowCosts[3];
 };
+
+// The work of a row in rays: each ray with material counts 1, each that lost some this much more
+// (the cut, its end marks and its dirty blocks cost about three times a ray that is only tested),
+// and the test of the empty ones an eighth.
+constexpr std::int32_t kChangedRayCost = 3;
 CutBatch Batch;
 
-// Cuts rows firstRow .. lastRow of the view's window (rows of constant v, u inner). Each row's
-// removed volume goes to its slot of the view's row volumes.
-void CutViewRows(const CutRowsTask& task, CutScratch* scratch, CutTaskResult* result) {
+// Cuts rows firstRow .. lastRow of the view's window (rows of constant v, u inner) with the cut of
+// one shape. Each row's removed volume goes to its slot of the view's row volumes.
+template <void (*CutShape)(const RayCut&)>
+void CutViewRowsOf(const CutRowsTask& task, CutScratch* scratch, CutTaskResult* result) {
     DexelGridView* view = task.view;
     double* rowVolumes = Batch.rowVolumes[view->wAxis].data() - view->vLo;
     RowSkip rows;
@@ -874,13 +889,17 @@ void CutViewRows(const CutRowsTask& task, CutScratch* scratch, CutTaskResult* re
     ray.scratch = scratch;
     ray.result = result;
     ray.rows = &rows;
+    std::int32_t* rowCosts = Batch.rowCosts[view->wAxis].data();
     const double pitch2 = view->pitch * view->pitch;
     const double* axis = view->axis;
     std::int64_t raysVisited = 0;
     for (std::int32_t iv = task.firstRow; iv <= task.lastRow; ++iv) {
         rows = RowSkip{};
         double rowVolume = 0.0;
+        std::int32_t rowChanges = 0;
+        const std::int64_t visitedBefore = raysVisited;
         ray.rowVolume = &rowVolume;
+        ray.rowChanges = &rowChanges;
         ray.iv = iv;
         ray.lv = view->vCoords[iv];
         const double vWeight = (iv == 0 || iv == view->lastV) ? pitch2 / 2.0 : pitch2;
@@ -896,11 +915,22 @@ void CutViewRows(const CutRowsTask& task, CutScratch* scratch, CutTaskResult* re
             ray.lu = view->uCoords[iu];
             ray.weight = (iu == 0 || iu == view->lastU) ? vWeight / 2.0 : vWeight;
             ray.offset = axis[0] * ray.lu + axis[1] * ray.lv + CutPose.planeConstant;
-            CutRay(ray);
+            CutShape(ray);
         }
         rowVolumes[iv] = rowVolume;
+        rowCosts[iv] = static_cast<std::int32_t>(raysVisited - visitedBefore) +
+                       kChangedRayCost * rowChanges + (view->uHi - view->uLo) / 8 + 1;
     }
     result->raysVisited = raysVisited;
+}
+
+// The shape is told once per run of rows: the ball end mill, the commonest, has a loop of its own.
+void CutViewRows(const CutRowsTask& task, CutScratch* scratch, CutTaskResult* result) {
+    if (CurrentCutter.shape == kToolBall) {
+        CutViewRowsOf<CutBall>(task, scratch, result);
+    } else {
+        CutViewRowsOf<CutRay>(task, scratch, result);
+    }
 }
 
 // A task's result is cleared by the worker that fills it, so that its cache lines move to that
@@ -924,26 +954,45 @@ constexpr std::int64_t kRaysPerWorker = 1024;
 constexpr std::int64_t kTasksPerWorker = 8;
 
 // Splits the views' windows into runs of whole rows: one task per view for one worker, else
-// about kTasksPerWorker tasks per worker of similar ray counts, in view and row order. The pool
-// gives each worker a contiguous share of the tasks, so from one step to the next (the windows
-// move little) a worker cuts much the same rows and finds their rays in its cache. Returns the
-// workers the cut is worth: at most `workers`, one per kRaysPerWorker rays of the windows.
+// about kTasksPerWorker tasks per worker of similar work, in view and row order. A row's work is
+// what it took when it was last cut (the windows move little from step to step, and a row where
+// the tool is cutting costs more than one through the cut pocket), or its window's width before
+// its first cut. The pool gives each worker a contiguous share of the tasks, so that from one
+// step to the next a worker cuts much the same rows and finds their rays in its cache; shares
+// of like work leave little for the others to take over. Returns the workers the cut is worth:
+// at most `workers`, one per kRaysPerWorker rays of the windows.
 int PlanCutTasks(DexelGridView* const* views, int viewCount, int workers) {
     Batch.tasks.clear();
     std::int64_t total = 0;
+    std::int64_t work = 0;
     for (int k = 0; k < viewCount; ++k) {
         const DexelGridView& v = *views[k];
-        total += std::int64_t{v.vHi - v.vLo + 1} * (v.uHi - v.uLo + 1);
+        const std::int32_t width = v.uHi - v.uLo + 1;
+        total += std::int64_t{v.vHi - v.vLo + 1} * width;
+        std::vector<std::int32_t>& costs = Batch.rowCosts[v.wAxis];
+        if (costs.size() != static_cast<std::size_t>(v.nv)) {
+            costs.assign(static_cast<std::size_t>(v.nv), -1);
+        }
+        for (std::int32_t row = v.vLo; row <= v.vHi; ++row) {
+            work += costs[row] >= 0 ? costs[row] : width;
+        }
     }
     workers = static_cast<int>(std::clamp<std::int64_t>(total / kRaysPerWorker, 1, workers));
-    const std::int64_t perTask = workers <= 1 ? total : total / (workers * kTasksPerWorker);
+    const std::int64_t perTask =
+        std::max<std::int64_t>(1, workers <= 1 ? work : work / (workers * kTasksPerWorker));
     for (int k = 0; k < viewCount; ++k) {
         DexelGridView* v = views[k];
-        const std::int64_t rowRays = std::max(1, v->uHi - v->uLo + 1);
-        const std::int32_t rowsPerTask = static_cast<std::int32_t>(
-            std::clamp<std::int64_t>(perTask / rowRays, 1, std::int64_t{v->vHi - v->vLo + 1}));
-        for (std::int32_t row = v->vLo; row <= v->vHi; row += rowsPerTask) {
-            Batch.tasks.push_back({v, row, std::min(v->vHi, row + rowsPerTask - 1)});
+        const std::int32_t width = v->uHi - v->uLo + 1;
+        const std::vector<std::int32_t>& costs = Batch.rowCosts[v->wAxis];
+        std::int32_t first = v->vLo;
+        std::int64_t taskWork = 0;
+        for (std::int32_t row = v->vLo; row <= v->vHi; ++row) {
+            taskWork += costs[row] >= 0 ? costs[row] : width;
+            if (taskWork >= perTask || row == v->vHi) {
+                Batch.tasks.push_back({v, first, row});
+                first = row + 1;
+                taskWork = 0;
+            }
         }
     }
     return workers;
