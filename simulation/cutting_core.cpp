@@ -320,9 +320,7 @@ void NoteRemovedPieces(const RayCut& ray, const double* ends, int n) {
 }
 
 // Whether a chord overlaps a segment of the ray's material (an even count of ends, at least 2)
-// by more than a touch: the test by which the interval cut leaves a segment as it is. Most rays
-// of a deep step pass through the pocket already cut, so their chord falls in a gap between
-// segments; they end here, without the end flags, the cut's set-up or a copy of a long ray.
+// by more than a touch: the test by which the interval cut leaves a segment as it is.
 bool ChordMeetsMaterial(const double* ends, std::int32_t n, const double cut[2]) {
     if ((n & 1) != 0) {
         return true;  // an odd count is left to the cut, which drops its last end
@@ -335,21 +333,28 @@ bool ChordMeetsMaterial(const double* ends, std::int32_t n, const double cut[2])
     return false;
 }
 
-// Removes one chord from the ray: in place in the cell's own slots when a split still fits them,
-// else through the worker's copy of the ray. The removed pieces are left in scratch->removed.
-// Returns the number of removed ends (0: nothing changed).
+// Whether cutting the chord can change the ray. Most rays of a deep step pass through the
+// pocket already cut, so their chord falls in a gap between segments (or beyond the material);
+// they end here, without the end flags, the cut's set-up or a copy of a long ray.
+inline bool ChordMeetsRay(const DexelGridView& v, std::int64_t cell, const double cut[2]) {
+    const std::int32_t n = v.counts[cell];
+    if (n < 2) {
+        return false;
+    }
+    // The cell's own slot, unless the ray outgrew it.
+    const double* ends = n <= v.capacity ? v.ends + cell * v.capacity
+                                         : DexelCellEnds(cell, v.capacity, v.counts, v.ends);
+    // A chord that only touches the ray's material from outside changes nothing.
+    return cut[1] > ends[0] && cut[0] < ends[n - 1] && ChordMeetsMaterial(ends, n, cut);
+}
+
+// Removes one chord that meets the ray's material (ChordMeetsRay): in place in the cell's own
+// slots when the result still fits them, else through the worker's copy of the ray. The removed
+// pieces are left in scratch->removed. Returns the number of removed ends (0: nothing changed).
 int CutChord(const RayCut& ray, const double cut[2]) {
     DexelGridView& v = *ray.view;
     CutScratch& pass = *ray.scratch;
     pass.removed.count = 0;
-    // A chord that only touches the ray's material from outside changes nothing.
-    const std::int32_t n = v.counts[ray.cell];
-    // The cell's own slot, unless the ray outgrew it.
-    const double* ends = n <= v.capacity ? v.ends + ray.cell * v.capacity
-                                         : DexelCellEnds(ray.cell, v.capacity, v.counts, v.ends);
-    if (n < 2 || cut[1] <= ends[0] || cut[0] >= ends[n - 1] || !ChordMeetsMaterial(ends, n, cut)) {
-        return 0;
-    }
     std::uint8_t flags[2];
     ChordEndFlags(ray, cut, flags);
     const std::int32_t* stamps = CutEndMark.stamps;
@@ -392,6 +397,9 @@ int CutChords(const RayCut& ray, const double* chords, int chordCount, CutOption
             break;
         }
         const double cut[2] = {chords[2 * c], chords[2 * c + 1]};
+        if (!ChordMeetsRay(*ray.view, ray.cell, cut)) {
+            continue;
+        }
         const int n = CutChord(ray, cut);
         if (n == 0) {
             continue;
