@@ -116,12 +116,23 @@ struct RayCut {
     std::int32_t iv = {};
     double lu = {};
     double lv = {};
-    double weight = {};  // mm^2: the area the ray stands for
-    double offset = {};  // axial height of the ray's point at w = 0 (mm)
+    double rowWeight = {};  // mm^2: the area a ray of the row stands for (RayWeight: this one)
     double* rowVolume = {};
     std::int32_t* rowChanges = {};  // rays of the row that lost material (for the task plan)
     RowSkip* rows = {};
 };
+
+// The area the ray stands for (mm^2): its row's, halved on the window's border columns. Worked
+// out only for rays that are cut, like the offset below.
+double RayWeight(const RayCut& ray) {
+    return (ray.iu == 0 || ray.iu == ray.view->lastU) ? ray.rowWeight / 2.0 : ray.rowWeight;
+}
+
+// The axial height of the ray's point at w = 0 (mm).
+double RayOffset(const RayCut& ray) {
+    const double* axis = ray.view->axis;
+    return axis[0] * ray.lu + axis[1] * ray.lv + CutPose.planeConstant;
+}
 
 // How the chords of a section list are measured after the cut.
 struct CutOptions {
@@ -209,8 +220,9 @@ void MeasurePlaneDistance(const RayCut& ray, const double* ends, int n) {
         return;
     }
     const double aw = ray.view->axis[2];
+    const double offset = RayOffset(ray);
     for (int i = 0; i < n; ++i) {
-        const double height = std::fabs(aw * ends[i] + ray.offset);
+        const double height = std::fabs(aw * ends[i] + offset);
         if (check == 1) {
             ray.result->maxCutHeight =
                 std::max(ray.result->maxCutHeight, height / CutPose.axisLength);
@@ -251,9 +263,10 @@ void ChordEndFlags(const RayCut& ray, const double cut[2], std::uint8_t flags[2]
         return;
     }
     const double aw = ray.view->axis[2];
+    const double offset = RayOffset(ray);
     for (int n = 0; n < 2; ++n) {
         flags[n] = CurrentCutter.penBits;
-        if (std::fabs(aw * cut[n] + ray.offset) > CutPose.cuttingHeight) {
+        if (std::fabs(aw * cut[n] + offset) > CutPose.cuttingHeight) {
             flags[n] |= kDexelEndPainted;
         }
     }
@@ -359,6 +372,7 @@ int CutChord(const RayCut& ray, const double cut[2]) {
     ChordEndFlags(ray, cut, flags);
     const std::int32_t* stamps = CutEndMark.stamps;
     const double origin = v.wCoords[0];
+    const double weight = RayWeight(ray);
     std::int32_t* count = &v.counts[ray.cell];
     int result = kDexelIntervalNoRoom;
     if (*count <= v.capacity) {
@@ -367,14 +381,14 @@ int CutChord(const RayCut& ray, const double cut[2]) {
         const std::int64_t slot = ray.cell * v.capacity;
         result =
             CutDexelInterval(v.ends + slot, v.flags + slot, v.lineStamps + slot, count, v.capacity,
-                             v.pitch, origin, ray.weight, ray.rowVolume, pass.removed.ends,
+                             v.pitch, origin, weight, ray.rowVolume, pass.removed.ends,
                              &pass.removed.count, pass.removed.capacity, cut, flags, stamps);
     }
     if (result == kDexelIntervalNoRoom) {
         DexelFamily family = ViewArrays(v);
         result = LoadDexelWorkList(family, ray.cell, &pass.ray);
         if (result == kDexelIntervalDone) {
-            result = CutDexelInterval(&pass.ray, v.pitch, origin, ray.weight, ray.rowVolume,
+            result = CutDexelInterval(&pass.ray, v.pitch, origin, weight, ray.rowVolume,
                                       &pass.removed, cut, flags, stamps);
         }
         if (result == kDexelIntervalDone && pass.removed.count > 0) {
@@ -623,7 +637,7 @@ void RunRadiusProbe(const RayCut& ray) {
         double ignoredVolume = 0.0;
         const std::uint8_t flags[2] = {};
         const std::int32_t stamps[2] = {};
-        if (CutDexelInterval(&pass.probe, v.pitch, v.wCoords[0], ray.weight, &ignoredVolume,
+        if (CutDexelInterval(&pass.probe, v.pitch, v.wCoords[0], RayWeight(ray), &ignoredVolume,
                              &pass.removed, cut, flags, stamps) != kDexelIntervalDone ||
             pass.removed.count == 0) {
             break;
@@ -899,7 +913,6 @@ void CutViewRowsOf(const CutRowsTask& task, CutScratch* scratch, CutTaskResult* 
     ray.rows = &rows;
     std::int32_t* rowCosts = Batch.rowCosts[view->wAxis].data();
     const double pitch2 = view->pitch * view->pitch;
-    const double* axis = view->axis;
     std::int64_t raysVisited = 0;
     for (std::int32_t iv = task.firstRow; iv <= task.lastRow; ++iv) {
         rows = RowSkip{};
@@ -910,7 +923,7 @@ void CutViewRowsOf(const CutRowsTask& task, CutScratch* scratch, CutTaskResult* 
         ray.rowChanges = &rowChanges;
         ray.iv = iv;
         ray.lv = view->vCoords[iv];
-        const double vWeight = (iv == 0 || iv == view->lastV) ? pitch2 / 2.0 : pitch2;
+        ray.rowWeight = (iv == 0 || iv == view->lastV) ? pitch2 / 2.0 : pitch2;
         const std::int64_t rowStart = std::int64_t{iv} * view->nu;
         for (std::int32_t iu = view->uLo; iu <= view->uHi; ++iu) {
             const std::int64_t cell = rowStart + iu;
@@ -921,8 +934,6 @@ void CutViewRowsOf(const CutRowsTask& task, CutScratch* scratch, CutTaskResult* 
             ray.cell = cell;
             ray.iu = iu;
             ray.lu = view->uCoords[iu];
-            ray.weight = (iu == 0 || iu == view->lastU) ? vWeight / 2.0 : vWeight;
-            ray.offset = axis[0] * ray.lu + axis[1] * ray.lv + CutPose.planeConstant;
             CutShape(ray);
         }
         rowVolumes[iv] = rowVolume;
