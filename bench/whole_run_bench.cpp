@@ -1,17 +1,27 @@
-// Speed of a whole run: a generated ball-end raster finishing program (10 mm ball, zigzag rows
-// over a wavy surface, about 5,000 moves) cut from a 100 x 100 x 50 mm box by the simulation
-// thread on its own thread, headless and without drawing. Reports steps and rays cut per second,
-// wall and process CPU time (and its part in the kernel), the cutting threads asked for and used,
-// the peak memory of the process and the machine's load average when the run started (on a
-// shared machine wall times only compare at like loads).
+// Speed of a whole run: a generated ball-end program cut from a 100 x 100 x 50 mm box by the
+// simulation thread on its own thread, headless and without drawing. Two programs:
+// - BM_WholeRun, a raster finish: a 10 mm ball in zigzag rows over a wavy surface about 5 mm
+//   deep, about 5,000 moves; its steps touch few rays beside the tool.
+// - BM_DeepPocket, a deep pocket: the same ball clearing a tapered rounded-square pocket in 3 mm
+//   layers down to 30 mm, contour by contour from the centre out, about 4,700 moves of a median
+//   0.5 mm (6 m of path); each step cuts many rays of the side families (X and Y).
+// Reports steps and rays cut per second, wall and process CPU time (and its part in the kernel),
+// the cutting threads asked for and used, the peak memory of the process and the machine's load
+// average when the run started (on a shared machine wall times only compare at like loads), and a
+// digest of the cut stock, which is the same on every thread count.
 //
-// The quick cases (the first rows of the program at 0.25 and 0.1 mm) always run; the whole program
-// at 0.25 and 0.1 mm on 1 and 8 threads runs when MIREXA_BENCH_WHOLE_RUN=1 is set, one case per
-// process for a true peak memory: --benchmark_filter=BM_WholeRun/pitch_um:100/threads:8.
+// The quick cases (the raster's first rows at 0.25 and 0.1 mm, the pocket's first four layers
+// at 0.25 mm) always run; the whole programs (raster at 0.25 and 0.1 mm, pocket at 0.25, 0.1 and
+// 0.05 mm, on 1 and 8 threads) run when MIREXA_BENCH_WHOLE_RUN=1 is set, one case per process for a
+// true peak memory:
+// --benchmark_filter=BM_DeepPocket/pitch_um:100/threads:8/layers:10. After a whole program the
+// surface of the stock is extracted and saved as binary STL, timed apart from the run.
 #include <benchmark/benchmark.h>
 #include <sys/resource.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -32,6 +42,9 @@
 #include "simulation/simulation_thread.h"
 #include "stock/stock_grid.h"
 #include "stock/stock_shapes.h"
+#include "stockio/stl_files.h"
+#include "stockio/stock_saving.h"
+#include "stockio/surface_extraction.h"
 
 namespace mirexa {
 namespace {
@@ -83,6 +96,67 @@ std::string RasterProgram(int rows) {
     return nc;
 }
 
+// The pocket: layers 3 mm apart down to 30 mm (Z 47 to 20). At depth d the pocket's wall is a
+// rounded square about the block's centre of half-width 42 - d/2 (the walls taper inwards); the
+// ball's centre runs on contours 7 mm apart inside it, innermost first, each a rounded square of
+// corner radius up to 7 mm: sides in moves of at most 4 mm, corners in chords of about 0.5 mm.
+constexpr int kLayers = 10;
+constexpr double kLayerStep = 3.0;
+constexpr double kContourStep = 7.0;
+constexpr double kSideMove = 4.0;
+constexpr double kCornerChord = 0.5;
+constexpr double kContourCorner = 7.0;
+
+void AddPoint(std::string* nc, double x, double y) {
+    char line[64];
+    std::snprintf(line, sizeof line, "X%.3f Y%.3f\n", x, y);
+    *nc += line;
+}
+
+// One contour at half-width a about (50, 50), counter-clockwise from the middle of its +X side.
+void AddContour(std::string* nc, double a) {
+    const double rc = std::min(a, kContourCorner);
+    const double s = a - rc;  // half the length of a straight side
+    const int sideMoves = s > 0.0 ? static_cast<int>(std::ceil(2.0 * s / kSideMove)) : 0;
+    const int cornerMoves = static_cast<int>(std::ceil(rc * kPi / 2.0 / kCornerChord));
+    AddPoint(nc, 50.0 + a, 50.0 - s);
+    for (int side = 0; side < 4; ++side) {
+        // Side `side` runs towards the corner at angle 90 * side degrees.
+        const double c = std::cos(kPi / 2.0 * side), sn = std::sin(kPi / 2.0 * side);
+        const double cx = 50.0 + s * (c - sn), cy = 50.0 + s * (sn + c);
+        const double fromX = 50.0 + a * c + s * sn, fromY = 50.0 + a * sn - s * c;
+        for (int m = 1; m <= sideMoves; ++m) {
+            const double t = static_cast<double>(m) / sideMoves;
+            AddPoint(nc, fromX + t * (cx + rc * c - fromX), fromY + t * (cy + rc * sn - fromY));
+        }
+        for (int m = 1; m <= cornerMoves; ++m) {
+            const double angle = kPi / 2.0 * (side + static_cast<double>(m) / cornerMoves);
+            AddPoint(nc, cx + rc * std::cos(angle), cy + rc * std::sin(angle));
+        }
+    }
+}
+
+// The program's first `layers` layers: each plunges at the centre, runs its contours from the
+// innermost out and rises to Z 52 above the block.
+std::string DeepPocketProgram(int layers) {
+    std::string nc = "%\nO3001 (BALL R5 DEEP POCKET)\nG90 G17 G40 G49 G80\nT1 M06\n";
+    nc += "G56 G00 X50. Y50. S8000 M03\nZ60.\n";
+    char line[64];
+    for (int layer = 0; layer < layers; ++layer) {
+        const double depth = kLayerStep * (layer + 1);
+        std::snprintf(line, sizeof line, "G00 X50. Y50.\nZ52.\nG01 Z%.3f F2500.\n", 50.0 - depth);
+        nc += line;
+        const double wall = 42.0 - depth / 2.0;
+        const int contours = static_cast<int>(std::ceil((wall - 5.0 - 0.5) / kContourStep));
+        for (int k = contours - 1; k >= 0; --k) {
+            AddContour(&nc, wall - 5.0 - kContourStep * k);
+        }
+        nc += "G00 Z52.\n";
+    }
+    nc += "G00 Z60.\nM30\n%\n";
+    return nc;
+}
+
 double ProcessCpuSeconds() {
     timespec t = {};
     clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
@@ -129,19 +203,96 @@ void ReadDefinitions(const std::string& directory) {
     ReadControllerFileAt(SamplesDirectory() + "vmc3.ctl");
 }
 
-// Arguments: the pitch and step length (um), the cutting threads, the rows of the program.
-void BM_WholeRun(benchmark::State& state) {
+// FNV-1a over bytes, continued from `hash`.
+std::uint64_t HashBytes(std::uint64_t hash, const void* data, std::size_t size) {
+    const auto* bytes = static_cast<const unsigned char*>(data);
+    for (std::size_t i = 0; i < size; ++i) {
+        hash = (hash ^ bytes[i]) * 0x100000001b3ull;
+    }
+    return hash;
+}
+
+// A digest of the cut stock (every ray's ends, pens and line stamps in the three families), its
+// hex digits: equal digests show that runs on other thread counts or builds cut alike.
+std::string StockDigest(const StockModel& stock) {
+    std::uint64_t hash = 0xcbf29ce484222325ull;
+    for (const DexelFamily* f : {&stock.x, &stock.y, &stock.z}) {
+        for (std::int64_t cell = 0; cell < f->cellCount; ++cell) {
+            const std::int32_t n = f->counts[cell];
+            hash = HashBytes(hash, &n, sizeof n);
+            if (n <= 0) {
+                continue;
+            }
+            const std::size_t count = static_cast<std::size_t>(n);
+            hash = HashBytes(hash, DexelCellEnds(cell, f->capacity, f->counts, f->ends),
+                             count * sizeof(double));
+            hash = HashBytes(hash, DexelCellFlags(cell, f->capacity, f->counts, f->flags), count);
+            hash = HashBytes(hash, DexelCellStamps(cell, f->capacity, f->counts, f->lineStamps),
+                             count * sizeof(std::int32_t));
+        }
+    }
+    char text[24];
+    std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(hash));
+    return text;
+}
+
+std::int64_t FileBytes(const std::string& path) {
+    FILE* f = std::fopen(path.c_str(), "rb");
+    if (f == nullptr) {
+        return 0;
+    }
+    std::fseek(f, 0, SEEK_END);
+    const std::int64_t bytes = std::ftell(f);
+    std::fclose(f);
+    return bytes;
+}
+
+int CountFacet(void* context, const MeshFacet&) {
+    ++*static_cast<std::int64_t*>(context);
+    return 1;
+}
+
+// The surface of the cut stock, as a user who saves the result gets it, on the run's threads:
+// the extraction alone (facets counted, not kept), then the binary STL save (extraction and
+// writing). Reports both times, the file's size and the peak memory that the save reached.
+void MeasureSurface(benchmark::State& state, const StockModel& stock, int threads,
+                    const std::string& directory) {
+    MeshExtractionOptions options;
+    options.threads = threads;
+    std::int64_t facets = 0;
+    double wall0 = WallSeconds();
+    if (ExtractStockMesh(stock, {CountFacet, &facets}, options) < 0) {
+        state.SkipWithError("the surface could not be extracted");
+        return;
+    }
+    state.counters["extract_s"] = WallSeconds() - wall0;
+    state.counters["facets"] = static_cast<double>(facets);
+    const std::string path = directory + "/stock.stl";
+    const double origin[3] = {0, 0, 0};
+    wall0 = WallSeconds();
+    if (SaveStockFile(stock, path, kStlWriteBinary, 0, origin, threads) != kStockSaveDone) {
+        state.SkipWithError("the stock could not be saved");
+    }
+    state.counters["stl_save_s"] = WallSeconds() - wall0;
+    state.counters["stl_MB"] = static_cast<double>(FileBytes(path)) / 1e6;
+    state.counters["peak_save_MB"] = PeakMegabytes();
+    std::remove(path.c_str());
+}
+
+// Runs the program on the box. Arguments: the pitch and step length (um), the cutting threads,
+// and the program's size (its rows or layers), which `program` turns into its text; the stock
+// of the whole program (`wholeSize`) is also extracted and saved.
+void RunWholeProgram(benchmark::State& state, std::string (*program)(int), int wholeSize) {
     const double pitch = static_cast<double>(state.range(0)) / 1000.0;
     const int threads = static_cast<int>(state.range(1));
-    const int rows = static_cast<int>(state.range(2));
     char directory[] = "/tmp/mirexa_whole_run_XXXXXX";
     if (mkdtemp(directory) == nullptr) {
         state.SkipWithError("no scratch directory");
         return;
     }
     ReadDefinitions(directory);
-    DefinitionFiles.ncProgramFile =
-        WriteText(std::string(directory) + "/raster.nc", RasterProgram(rows));
+    DefinitionFiles.ncProgramFile = WriteText(std::string(directory) + "/program.nc",
+                                              program(static_cast<int>(state.range(2))));
     DexelPitch.secondPitch = pitch;
     Settings.multiThreadCount = threads;
     CuttingThreadCount = threads;
@@ -180,7 +331,7 @@ void BM_WholeRun(benchmark::State& state) {
         rays += RunSimulationRecord.raysVisited;
     }
     if (LastRunSummary.end != kRunEndProgram) {
-        state.SkipWithError("the raster program did not run to its end");
+        state.SkipWithError("the program did not run to its end");
     }
     const double runs = static_cast<double>(state.iterations());
     state.counters["steps_per_s"] = static_cast<double>(steps) / wall;
@@ -196,12 +347,20 @@ void BM_WholeRun(benchmark::State& state) {
                                                static_cast<double>(CuttingTotals.passes)
                                          : 0.0;
     state.counters["peak_MB"] = PeakMegabytes();
+    state.SetLabel("digest " + StockDigest(stock));
+    if (state.range(2) == wholeSize && LastRunSummary.end == kRunEndProgram) {
+        MeasureSurface(state, stock, threads, directory);
+    }
     FreeStockModel(&stock);
     stock = StockModel{};
     ReleaseCuttingBuffers();
     std::remove(DefinitionFiles.ncProgramFile.c_str());
     std::remove((std::string(directory) + "/raster.ttl").c_str());
     std::remove(directory);
+}
+
+void BM_WholeRun(benchmark::State& state) {
+    RunWholeProgram(state, RasterProgram, kRows);
 }
 BENCHMARK(BM_WholeRun)
     ->ArgNames({"pitch_um", "threads", "rows"})
@@ -213,17 +372,36 @@ BENCHMARK(BM_WholeRun)
     ->UseRealTime()
     ->Unit(benchmark::kMillisecond);
 
-// The whole program, on request only (minutes of CPU).
+void BM_DeepPocket(benchmark::State& state) {
+    RunWholeProgram(state, DeepPocketProgram, kLayers);
+}
+BENCHMARK(BM_DeepPocket)
+    ->ArgNames({"pitch_um", "threads", "layers"})
+    ->Args({250, 1, 4})
+    ->Args({250, 8, 4})
+    ->Iterations(1)
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond);
+
+// The whole programs, on request only (minutes of CPU).
 const bool kWholeRunsRegistered = [] {
     const char* wanted = std::getenv("MIREXA_BENCH_WHOLE_RUN");
     if (wanted == nullptr || std::string(wanted) != "1") {
         return false;
     }
-    for (int pitch : {250, 100}) {
+    for (int pitch : {250, 100, 50}) {
         for (int threads : {1, 8}) {
-            benchmark::RegisterBenchmark("BM_WholeRun", BM_WholeRun)
-                ->ArgNames({"pitch_um", "threads", "rows"})
-                ->Args({pitch, threads, kRows})
+            if (pitch != 50) {
+                benchmark::RegisterBenchmark("BM_WholeRun", BM_WholeRun)
+                    ->ArgNames({"pitch_um", "threads", "rows"})
+                    ->Args({pitch, threads, kRows})
+                    ->Iterations(1)
+                    ->UseRealTime()
+                    ->Unit(benchmark::kSecond);
+            }
+            benchmark::RegisterBenchmark("BM_DeepPocket", BM_DeepPocket)
+                ->ArgNames({"pitch_um", "threads", "layers"})
+                ->Args({pitch, threads, kLayers})
                 ->Iterations(1)
                 ->UseRealTime()
                 ->Unit(benchmark::kSecond);

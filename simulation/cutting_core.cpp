@@ -36,6 +36,8 @@ namespace {
 
 // Reach of the window along the tool axis (mm): the body above the cutting part has no end.
 constexpr double kWindowReach = 10000.0;
+// What the window keeps beyond the tool's reach along a model axis (mm), for rounding.
+constexpr double kWindowMargin = 1e-6;
 // Most chords one section list cuts on a ray (a concave corner can leave three pieces).
 constexpr int kMaxChords = 3;
 // Most tries of the RADIUS probe on one ray (0.1 mm each): a bound far above any stock.
@@ -114,11 +116,23 @@ struct RayCut {
     std::int32_t iv = {};
     double lu = {};
     double lv = {};
-    double weight = {};  // mm^2: the area the ray stands for
-    double offset = {};  // axial height of the ray's point at w = 0 (mm)
+    double rowWeight = {};  // mm^2: the area a ray of the row stands for (RayWeight: this one)
     double* rowVolume = {};
+    std::int32_t* rowChanges = {};  // rays of the row that lost material (for the task plan)
     RowSkip* rows = {};
 };
+
+// The area the ray stands for (mm^2): its row's, halved on the window's border columns. Worked
+// out only for rays that are cut, like the offset below.
+double RayWeight(const RayCut& ray) {
+    return (ray.iu == 0 || ray.iu == ray.view->lastU) ? ray.rowWeight / 2.0 : ray.rowWeight;
+}
+
+// The axial height of the ray's point at w = 0 (mm).
+double RayOffset(const RayCut& ray) {
+    const double* axis = ray.view->axis;
+    return axis[0] * ray.lu + axis[1] * ray.lv + CutPose.planeConstant;
+}
 
 // How the chords of a section list are measured after the cut.
 struct CutOptions {
@@ -206,8 +220,9 @@ void MeasurePlaneDistance(const RayCut& ray, const double* ends, int n) {
         return;
     }
     const double aw = ray.view->axis[2];
+    const double offset = RayOffset(ray);
     for (int i = 0; i < n; ++i) {
-        const double height = std::fabs(aw * ends[i] + ray.offset);
+        const double height = std::fabs(aw * ends[i] + offset);
         if (check == 1) {
             ray.result->maxCutHeight =
                 std::max(ray.result->maxCutHeight, height / CutPose.axisLength);
@@ -248,9 +263,10 @@ void ChordEndFlags(const RayCut& ray, const double cut[2], std::uint8_t flags[2]
         return;
     }
     const double aw = ray.view->axis[2];
+    const double offset = RayOffset(ray);
     for (int n = 0; n < 2; ++n) {
         flags[n] = CurrentCutter.penBits;
-        if (std::fabs(aw * cut[n] + ray.offset) > CutPose.cuttingHeight) {
+        if (std::fabs(aw * cut[n] + offset) > CutPose.cuttingHeight) {
             flags[n] |= kDexelEndPainted;
         }
     }
@@ -316,36 +332,63 @@ void NoteRemovedPieces(const RayCut& ray, const double* ends, int n) {
     r.coveredHi = ends[n - 1];
 }
 
-// Removes one chord from the ray: in place in the cell's own slots when a split still fits them,
-// else through the worker's copy of the ray. The removed pieces are left in scratch->removed.
-// Returns the number of removed ends (0: nothing changed).
+// Whether a chord overlaps a segment of the ray's material (an even count of ends, at least 2)
+// by more than a touch: the test by which the interval cut leaves a segment as it is.
+bool ChordMeetsMaterial(const double* ends, std::int32_t n, const double cut[2]) {
+    if ((n & 1) != 0) {
+        return true;  // an odd count is left to the cut, which drops its last end
+    }
+    for (std::int32_t r = 0; r < n && !(ends[r] >= cut[1]); r += 2) {
+        if (!(cut[0] >= ends[r + 1])) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// Whether cutting the chord can change the ray. Most rays of a deep step pass through the
+// pocket already cut, so their chord falls in a gap between segments (or beyond the material);
+// they end here, without the end flags, the cut's set-up or a copy of a long ray.
+inline bool ChordMeetsRay(const DexelGridView& v, std::int64_t cell, const double cut[2]) {
+    const std::int32_t n = v.counts[cell];
+    if (n < 2) {
+        return false;
+    }
+    // The cell's own slot, unless the ray outgrew it.
+    const double* ends = n <= v.capacity ? v.ends + cell * v.capacity
+                                         : DexelCellEnds(cell, v.capacity, v.counts, v.ends);
+    // A chord that only touches the ray's material from outside changes nothing.
+    return cut[1] > ends[0] && cut[0] < ends[n - 1] && ChordMeetsMaterial(ends, n, cut);
+}
+
+// Removes one chord that meets the ray's material (ChordMeetsRay): in place in the cell's own
+// slots when the result still fits them, else through the worker's copy of the ray. The removed
+// pieces are left in scratch->removed. Returns the number of removed ends (0: nothing changed).
 int CutChord(const RayCut& ray, const double cut[2]) {
     DexelGridView& v = *ray.view;
     CutScratch& pass = *ray.scratch;
     pass.removed.count = 0;
-    // A chord that only touches the ray's material from outside changes nothing.
-    const std::int32_t n = v.counts[ray.cell];
-    const double* ends = DexelCellEnds(ray.cell, v.capacity, v.counts, v.ends);
-    if (n < 2 || cut[1] <= ends[0] || cut[0] >= ends[n - 1]) {
-        return 0;
-    }
     std::uint8_t flags[2];
     ChordEndFlags(ray, cut, flags);
     const std::int32_t* stamps = CutEndMark.stamps;
     const double origin = v.wCoords[0];
+    const double weight = RayWeight(ray);
     std::int32_t* count = &v.counts[ray.cell];
-    int result = 0;
-    if (*count + 2 <= v.capacity) {
+    int result = kDexelIntervalNoRoom;
+    if (*count <= v.capacity) {
+        // A ray held in its slot is cut there unless a split outgrows the slot, which the cut
+        // finds before it changes anything.
         const std::int64_t slot = ray.cell * v.capacity;
         result =
             CutDexelInterval(v.ends + slot, v.flags + slot, v.lineStamps + slot, count, v.capacity,
-                             v.pitch, origin, ray.weight, ray.rowVolume, pass.removed.ends,
+                             v.pitch, origin, weight, ray.rowVolume, pass.removed.ends,
                              &pass.removed.count, pass.removed.capacity, cut, flags, stamps);
-    } else {
+    }
+    if (result == kDexelIntervalNoRoom) {
         DexelFamily family = ViewArrays(v);
         result = LoadDexelWorkList(family, ray.cell, &pass.ray);
         if (result == kDexelIntervalDone) {
-            result = CutDexelInterval(&pass.ray, v.pitch, origin, ray.weight, ray.rowVolume,
+            result = CutDexelInterval(&pass.ray, v.pitch, origin, weight, ray.rowVolume,
                                       &pass.removed, cut, flags, stamps);
         }
         if (result == kDexelIntervalDone && pass.removed.count > 0) {
@@ -368,9 +411,15 @@ int CutChords(const RayCut& ray, const double* chords, int chordCount, CutOption
             break;
         }
         const double cut[2] = {chords[2 * c], chords[2 * c + 1]};
+        if (!ChordMeetsRay(*ray.view, ray.cell, cut)) {
+            continue;
+        }
         const int n = CutChord(ray, cut);
         if (n == 0) {
             continue;
+        }
+        if (removedAny == 0) {
+            ++*ray.rowChanges;
         }
         removedAny = 1;
         const double* pieces = ray.scratch->removed.ends;
@@ -588,7 +637,7 @@ void RunRadiusProbe(const RayCut& ray) {
         double ignoredVolume = 0.0;
         const std::uint8_t flags[2] = {};
         const std::int32_t stamps[2] = {};
-        if (CutDexelInterval(&pass.probe, v.pitch, v.wCoords[0], ray.weight, &ignoredVolume,
+        if (CutDexelInterval(&pass.probe, v.pitch, v.wCoords[0], RayWeight(ray), &ignoredVolume,
                              &pass.removed, cut, flags, stamps) != kDexelIntervalDone ||
             pass.removed.count == 0) {
             break;
@@ -724,7 +773,8 @@ int ComputeWindows(const StockModel& model, CutPoseGeometry* pose) {
     reach = std::max(reach, 0.0);
     for (int k = 0; k < 3; ++k) {
         const int n = NodeCount(model, k);
-        const double far = pose->p1[k] + reach * pose->axis[k];
+        const double a = pose->axis[k];
+        const double far = pose->p1[k] + reach * a;
         const double lo = std::min({pose->tip[k], pose->p1[k], far}) - R;
         const double hi = std::max({pose->tip[k], pose->p1[k], far}) + R;
         const double origin = NodeTable(model, k)[0];
@@ -733,8 +783,28 @@ int ComputeWindows(const StockModel& model, CutPoseGeometry* pose) {
         if (!(fLo < n) || !(fHi >= 0.0)) {
             return 0;
         }
+        // The rays cut lie nearer: a point within R of the axis is off it by at most
+        // R sqrt(1 - a_k^2) along model axis k, so an upright tool's side rays start at its tip,
+        // not R below it. The key points bound the sections along the axis; a hair more than
+        // the spread covers rounding, and the window stays within the one above.
+        const double spread =
+            std::min(R, R * std::sqrt(std::max(0.0, 1.0 - a * a)) + kWindowMargin);
+        const double nearLo =
+            std::min({pose->tip[k], pose->p1[k], pose->p2[k], pose->p3[k], pose->p4[k], far}) -
+            spread;
+        const double nearHi =
+            std::max({pose->tip[k], pose->p1[k], pose->p2[k], pose->p3[k], pose->p4[k], far}) +
+            spread;
         fLo = std::max(fLo, 0.0);
         fHi = std::min(fHi, static_cast<double>(n - 1));
+        const double nearLoIndex = std::ceil((nearLo - origin) / model.pitch);
+        const double nearHiIndex = std::floor((nearHi - origin) / model.pitch);
+        if (nearLoIndex <= nearHiIndex && nearLoIndex <= fHi && nearHiIndex >= fLo) {
+            fLo = std::max(fLo, nearLoIndex);
+            fHi = std::min(fHi, nearHiIndex);
+        } else {
+            fHi = fLo;  // the tool reaches no node line here: one line of rays, cutting nothing
+        }
         pose->low[k] = static_cast<std::int32_t>(fLo);
         pose->high[k] = static_cast<std::int32_t>(fHi);
     }
@@ -812,19 +882,27 @@ struct CutRowsTask {
     std::int32_t lastRow = {};
 };
 
-// The batch of one cut: its tasks, their results, each worker's scratch and each view's row
-// volumes (indexed by row - vLo); all kept between calls.
+// The batch of one cut: its tasks, their results, each worker's scratch, each view's row volumes
+// (indexed by row - vLo) and the work each row of each view took when it was last cut (indexed by
+// row; -1 before its first cut); all kept between calls.
 struct CutBatch {
     std::vector<CutRowsTask> tasks;
     std::vector<CutTaskResult> results;
     std::vector<CutScratch> scratch;
     std::vector<double> rowVolumes[3];
+    std::vector<std::int32_t> rowCosts[3];
 };
+
+// The work of a row in rays: each ray with material counts 1, each that lost some this much more
+// (the cut, its end marks and its dirty blocks cost about three times a ray that is only tested),
+// and the test of the empty ones an eighth.
+constexpr std::int32_t kChangedRayCost = 3;
 CutBatch Batch;
 
-// Cuts rows firstRow .. lastRow of the view's window (rows of constant v, u inner). Each row's
-// removed volume goes to its slot of the view's row volumes.
-void CutViewRows(const CutRowsTask& task, CutScratch* scratch, CutTaskResult* result) {
+// Cuts rows firstRow .. lastRow of the view's window (rows of constant v, u inner) with the cut of
+// one shape. Each row's removed volume goes to its slot of the view's row volumes.
+template <void (*CutShape)(const RayCut&)>
+void CutViewRowsOf(const CutRowsTask& task, CutScratch* scratch, CutTaskResult* result) {
     DexelGridView* view = task.view;
     double* rowVolumes = Batch.rowVolumes[view->wAxis].data() - view->vLo;
     RowSkip rows;
@@ -833,16 +911,19 @@ void CutViewRows(const CutRowsTask& task, CutScratch* scratch, CutTaskResult* re
     ray.scratch = scratch;
     ray.result = result;
     ray.rows = &rows;
+    std::int32_t* rowCosts = Batch.rowCosts[view->wAxis].data();
     const double pitch2 = view->pitch * view->pitch;
-    const double* axis = view->axis;
     std::int64_t raysVisited = 0;
     for (std::int32_t iv = task.firstRow; iv <= task.lastRow; ++iv) {
         rows = RowSkip{};
         double rowVolume = 0.0;
+        std::int32_t rowChanges = 0;
+        const std::int64_t visitedBefore = raysVisited;
         ray.rowVolume = &rowVolume;
+        ray.rowChanges = &rowChanges;
         ray.iv = iv;
         ray.lv = view->vCoords[iv];
-        const double vWeight = (iv == 0 || iv == view->lastV) ? pitch2 / 2.0 : pitch2;
+        ray.rowWeight = (iv == 0 || iv == view->lastV) ? pitch2 / 2.0 : pitch2;
         const std::int64_t rowStart = std::int64_t{iv} * view->nu;
         for (std::int32_t iu = view->uLo; iu <= view->uHi; ++iu) {
             const std::int64_t cell = rowStart + iu;
@@ -853,13 +934,22 @@ void CutViewRows(const CutRowsTask& task, CutScratch* scratch, CutTaskResult* re
             ray.cell = cell;
             ray.iu = iu;
             ray.lu = view->uCoords[iu];
-            ray.weight = (iu == 0 || iu == view->lastU) ? vWeight / 2.0 : vWeight;
-            ray.offset = axis[0] * ray.lu + axis[1] * ray.lv + CutPose.planeConstant;
-            CutRay(ray);
+            CutShape(ray);
         }
         rowVolumes[iv] = rowVolume;
+        rowCosts[iv] = static_cast<std::int32_t>(raysVisited - visitedBefore) +
+                       kChangedRayCost * rowChanges + (view->uHi - view->uLo) / 8 + 1;
     }
     result->raysVisited = raysVisited;
+}
+
+// The shape is told once per run of rows: the ball end mill, the commonest, has a loop of its own.
+void CutViewRows(const CutRowsTask& task, CutScratch* scratch, CutTaskResult* result) {
+    if (CurrentCutter.shape == kToolBall) {
+        CutViewRowsOf<CutBall>(task, scratch, result);
+    } else {
+        CutViewRowsOf<CutRay>(task, scratch, result);
+    }
 }
 
 // A task's result is cleared by the worker that fills it, so that its cache lines move to that
@@ -883,26 +973,45 @@ constexpr std::int64_t kRaysPerWorker = 1024;
 constexpr std::int64_t kTasksPerWorker = 8;
 
 // Splits the views' windows into runs of whole rows: one task per view for one worker, else
-// about kTasksPerWorker tasks per worker of similar ray counts, in view and row order. The pool
-// gives each worker a contiguous share of the tasks, so from one step to the next (the windows
-// move little) a worker cuts much the same rows and finds their rays in its cache. Returns the
-// workers the cut is worth: at most `workers`, one per kRaysPerWorker rays of the windows.
+// about kTasksPerWorker tasks per worker of similar work, in view and row order. A row's work is
+// what it took when it was last cut (the windows move little from step to step, and a row where
+// the tool is cutting costs more than one through the cut pocket), or its window's width before
+// its first cut. The pool gives each worker a contiguous share of the tasks, so that from one
+// step to the next a worker cuts much the same rows and finds their rays in its cache; shares
+// of like work leave little for the others to take over. Returns the workers the cut is worth:
+// at most `workers`, one per kRaysPerWorker rays of the windows.
 int PlanCutTasks(DexelGridView* const* views, int viewCount, int workers) {
     Batch.tasks.clear();
     std::int64_t total = 0;
+    std::int64_t work = 0;
     for (int k = 0; k < viewCount; ++k) {
         const DexelGridView& v = *views[k];
-        total += std::int64_t{v.vHi - v.vLo + 1} * (v.uHi - v.uLo + 1);
+        const std::int32_t width = v.uHi - v.uLo + 1;
+        total += std::int64_t{v.vHi - v.vLo + 1} * width;
+        std::vector<std::int32_t>& costs = Batch.rowCosts[v.wAxis];
+        if (costs.size() != static_cast<std::size_t>(v.nv)) {
+            costs.assign(static_cast<std::size_t>(v.nv), -1);
+        }
+        for (std::int32_t row = v.vLo; row <= v.vHi; ++row) {
+            work += costs[row] >= 0 ? costs[row] : width;
+        }
     }
     workers = static_cast<int>(std::clamp<std::int64_t>(total / kRaysPerWorker, 1, workers));
-    const std::int64_t perTask = workers <= 1 ? total : total / (workers * kTasksPerWorker);
+    const std::int64_t perTask =
+        std::max<std::int64_t>(1, workers <= 1 ? work : work / (workers * kTasksPerWorker));
     for (int k = 0; k < viewCount; ++k) {
         DexelGridView* v = views[k];
-        const std::int64_t rowRays = std::max(1, v->uHi - v->uLo + 1);
-        const std::int32_t rowsPerTask = static_cast<std::int32_t>(
-            std::clamp<std::int64_t>(perTask / rowRays, 1, std::int64_t{v->vHi - v->vLo + 1}));
-        for (std::int32_t row = v->vLo; row <= v->vHi; row += rowsPerTask) {
-            Batch.tasks.push_back({v, row, std::min(v->vHi, row + rowsPerTask - 1)});
+        const std::int32_t width = v->uHi - v->uLo + 1;
+        const std::vector<std::int32_t>& costs = Batch.rowCosts[v->wAxis];
+        std::int32_t first = v->vLo;
+        std::int64_t taskWork = 0;
+        for (std::int32_t row = v->vLo; row <= v->vHi; ++row) {
+            taskWork += costs[row] >= 0 ? costs[row] : width;
+            if (taskWork >= perTask || row == v->vHi) {
+                Batch.tasks.push_back({v, first, row});
+                first = row + 1;
+                taskWork = 0;
+            }
         }
     }
     return workers;

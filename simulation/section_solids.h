@@ -18,7 +18,9 @@
 // depth, which needs no division by a_w.
 #pragma once
 
+#include <cmath>
 #include <cstdint>
+#include <utility>
 
 namespace mirexa {
 
@@ -48,8 +50,9 @@ int IntersectLineCylinder(const double base[3], const double axis[3], double rad
 
 // Cylinder of the radius from the base plane (t >= 0) without far end; a parallel ray's chord
 // reaches t = kHalfCylinderFarEnd.
-int IntersectLineHalfCylinder(const double base[3], const double axis[3], double radius, double lu,
-                              double lv, SectionHits* hits);
+// (Defined below, inline: the cut calls it for most rays of a step.)
+inline int IntersectLineHalfCylinder(const double base[3], const double axis[3], double radius,
+                                     double lu, double lv, SectionHits* hits);
 
 // Ellipsoid of revolution with its lowest point at B: radial semi-axis b, axial semi-axis c
 // (centre B + c a), clipped at t = clipLength. A ray that leaves the solid above the clip length
@@ -65,5 +68,161 @@ int IntersectLineEllipsoid(const double base[3], const double axis[3], double b,
 // rounding margin of that range.
 int IntersectLineTorus(const double base[3], const double axis[3], double ring, double tube,
                        double lu, double lv, SectionHits* hits);
+
+// --- The ray frame and the cylinder chords, inline for the cut's loop over rays --------------
+
+namespace section_frame {
+
+// The ray seen from the solid: the point of the ray at the base's depth, its axial parameter
+// and radial vector, and the radial distance along the ray as a quadratic in the depth offset
+// s = w - B_w: radial^2(s) = c0 + 2 c1 s + c2 s^2, t(s) = t0 + a_w s.
+struct RayFrame {
+    double du = {};  // lu - B_u (mm)
+    double dv = {};  // lv - B_v (mm)
+    double t0 = {};
+    double c0 = {};
+    double c1 = {};
+    double c2 = {};
+    bool parallel = {};       // a = (0, 0, +-1)
+    bool perpendicular = {};  // a_w = 0
+};
+
+inline RayFrame MakeRayFrame(const double base[3], const double axis[3], double lu, double lv) {
+    RayFrame f;
+    f.du = lu - base[0];
+    f.dv = lv - base[1];
+    f.parallel = axis[0] == 0.0 && axis[1] == 0.0;
+    f.perpendicular = axis[2] == 0.0;
+    f.t0 = f.du * axis[0] + f.dv * axis[1];
+    // The radial vector of the point at s = 0, taken component by component so that an axis
+    // along u or v leaves the other component exact.
+    const double r0 = f.du - f.t0 * axis[0];
+    const double r1 = f.dv - f.t0 * axis[1];
+    const double r2 = -f.t0 * axis[2];
+    f.c0 = r0 * r0 + r1 * r1 + r2 * r2;
+    f.c1 = -axis[2] * f.t0;
+    f.c2 = 1.0 - axis[2] * axis[2];
+    return f;
+}
+
+inline void PushHit(SectionHits* hits, double depth, double axial) {
+    hits->depth[hits->count] = depth;
+    hits->axial[hits->count] = axial;
+    ++hits->count;
+}
+
+inline void SortHitsByDepth(SectionHits* hits) {
+    for (int i = 1; i < hits->count; ++i) {
+        for (int j = i; j > 0 && hits->depth[j - 1] > hits->depth[j]; --j) {
+            std::swap(hits->depth[j - 1], hits->depth[j]);
+            std::swap(hits->axial[j - 1], hits->axial[j]);
+        }
+    }
+}
+
+// The chord bw -+ sqrt(h2) of a ray perpendicular to the axis, all at axial parameter t, when
+// h2 > 0 (strict).
+inline int PerpendicularChord(double bw, double h2, double t, SectionHits* hits) {
+    if (!(h2 > 0.0)) {
+        return 0;
+    }
+    const double h = std::sqrt(h2);
+    PushHit(hits, bw - h, t);
+    PushHit(hits, bw + h, t);
+    return 2;
+}
+
+// Roots of A s^2 + 2 Bh s + C = 0 when the discriminant Bh^2 - A C is strictly positive, in the
+// cancellation-free form. A must not be 0. Returns 0 without real distinct roots.
+inline int SolveHalfQuadratic(double A, double Bh, double C, double roots[2]) {
+    const double discriminant = Bh * Bh - A * C;
+    if (!(discriminant > 0.0)) {
+        return 0;
+    }
+    const double q = -(Bh + std::copysign(std::sqrt(discriminant), Bh));
+    roots[0] = q / A;
+    roots[1] = C / q;
+    return 2;
+}
+
+// The two roots of a cylinder-like quadratic as (t, s) pairs ordered by t.
+struct AxialPair {
+    double tLo = {};
+    double sLo = {};
+    double tHi = {};
+    double sHi = {};
+};
+
+inline AxialPair OrderByAxial(const RayFrame& f, double aw, const double s[2]) {
+    AxialPair p;
+    const double t0 = f.t0 + aw * s[0];
+    const double t1 = f.t0 + aw * s[1];
+    if (t0 <= t1) {
+        p = {t0, s[0], t1, s[1]};
+    } else {
+        p = {t1, s[1], t0, s[0]};
+    }
+    return p;
+}
+
+// A cylinder of the radius met by a ray that is not perpendicular to its axis, between t = 0 and
+// t = length (length < 0: no far end, the chord reaches kHalfCylinderFarEnd along the axis).
+inline int CylinderChord(const double base[3], const double axis[3], double radius, double length,
+                         const RayFrame& f, SectionHits* hits) {
+    const double aw = axis[2];
+    const double bw = base[2];
+    const bool open = length < 0.0;
+    // The depth offset of the point of the ray at axial parameter t.
+    auto depthAt = [&](double t) { return (t - f.t0) / aw; };
+    if (f.parallel || !(f.c2 > 0.0)) {
+        // Along the axis (or so near it that the radial distance cannot change along the ray):
+        // inside when the ray is strictly within the radius, from end plane to end plane.
+        const bool inside =
+            f.parallel ? radius > std::sqrt(f.du * f.du + f.dv * f.dv) : radius * radius > f.c0;
+        if (!inside) {
+            return 0;
+        }
+        const double far = open ? kHalfCylinderFarEnd : length;
+        PushHit(hits, bw + depthAt(0.0), 0.0);
+        PushHit(hits, bw + depthAt(far), far);
+        SortHitsByDepth(hits);
+        return hits->count;
+    }
+    double s[2];
+    if (SolveHalfQuadratic(f.c2, f.c1, f.c0 - radius * radius, s) == 0) {
+        return 0;
+    }
+    AxialPair p = OrderByAxial(f, aw, s);
+    if (p.tHi < 0.0 || (!open && p.tLo > length)) {
+        return 0;
+    }
+    if (p.tLo < 0.0) {
+        p.tLo = 0.0;
+        p.sLo = depthAt(0.0);
+    }
+    if (!open && p.tHi > length) {
+        p.tHi = length;
+        p.sHi = depthAt(length);
+    }
+    PushHit(hits, bw + p.sLo, p.tLo);
+    PushHit(hits, bw + p.sHi, p.tHi);
+    SortHitsByDepth(hits);
+    return hits->count;
+}
+
+}  // namespace section_frame
+
+inline int IntersectLineHalfCylinder(const double base[3], const double axis[3], double radius,
+                                     double lu, double lv, SectionHits* hits) {
+    hits->count = 0;
+    const section_frame::RayFrame f = section_frame::MakeRayFrame(base, axis, lu, lv);
+    if (f.perpendicular) {
+        if (!(f.t0 >= 0.0)) {
+            return 0;
+        }
+        return section_frame::PerpendicularChord(base[2], radius * radius - f.c0, f.t0, hits);
+    }
+    return section_frame::CylinderChord(base, axis, radius, -1.0, f, hits);
+}
 
 }  // namespace mirexa

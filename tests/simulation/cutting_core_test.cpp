@@ -5,10 +5,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <random>
+#include <utility>
 #include <vector>
 
 #include "config/config_records.h"
@@ -592,6 +594,93 @@ TEST_F(CuttingCoreTest, CutOnManyThreadsIsBitIdenticalToOneThread) {
             }
         }
         EXPECT_TRUE(StockInvariantsHold(models[k], true));
+    }
+    for (StockModel& m : models) {
+        FreeStockModel(&m);
+    }
+}
+
+// Whether the ray of a family (DexelViewIndex: rays along model axis w = view, cells numbered
+// along u = w + 1, then v = w + 2) through (lu, lv) has material inside the ball of centre c and
+// radius r: tested at five points of its chord through the ball.
+bool MaterialInsideBall(const StockModel& m, int view, std::int64_t cell, double lu, double lv,
+                        const double c[3], double r) {
+    const DexelFamily& f = view == kDexelViewX ? m.x : (view == kDexelViewY ? m.y : m.z);
+    const int u = (view + 1) % 3, v = (view + 2) % 3;
+    const double d2 = (lu - c[u]) * (lu - c[u]) + (lv - c[v]) * (lv - c[v]);
+    if (d2 >= r * r) {
+        return false;
+    }
+    const double h = std::sqrt(r * r - d2);
+    for (double t : {-0.9, -0.5, 0.0, 0.5, 0.9}) {
+        if (testing::RayHasMaterialAt(f, cell, c[view] + t * h)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// A ball pocketing a deep box in layers, upright and tilted: each step's side rays pass through
+// the pocket already cut. On 1, 2 and 8 threads the rays come out bit for bit alike, and after
+// every step no ray of any family keeps material inside the ball (less a pitch), on the rows
+// nearest the tip too.
+TEST_F(CuttingCoreTest, DeepLayeredPocketIsCutWholeAndAlikeOnEveryThreadCount) {
+    const double box[6] = {0, 0, 0, 24, 24, 16};
+    const double pitch = 0.25, radius = 3.0;
+    const int threadCounts[3] = {1, 2, 8};
+    StockModel models[3];
+    for (StockModel& m : models) {
+        BuildBoxStock(&m, box, pitch);
+    }
+    CurrentCutter = testing::BallTool(2.0 * radius);
+    const double tilted[3] = {0.05, -0.03, std::sqrt(1.0 - 0.05 * 0.05 - 0.03 * 0.03)};
+    for (const double* axis : {kUp, tilted}) {
+        for (int layer = 1; layer <= 3; ++layer) {
+            // Upright, the tip lies on a node line, tilted between two.
+            const double z = 16.0 - 3.0 * layer + (axis == kUp ? 0.0 : 0.05);
+            // A square contour of half-width 5 about (12, 12), in steps of two pitches.
+            for (int s = 0; s < 4 * 20; ++s) {
+                const int side = s / 20;
+                const double t = -5.0 + 10.0 * (s % 20) / 20.0;
+                const double xy[4][2] = {{5.0, t}, {-t, 5.0}, {-5.0, -t}, {t, -5.0}};
+                const double p[3] = {12.03 + xy[side][0], 11.96 + xy[side][1], z};
+                for (int k = 0; k < 3; ++k) {
+                    CuttingThreadCount = threadCounts[k];
+                    CutStockAtToolPose(&models[k], p, axis);
+                }
+                const StockModel& m = models[0];
+                const double c[3] = {p[0] + axis[0] * radius, p[1] + axis[1] * radius,
+                                     p[2] + axis[2] * radius};
+                const double* nodes[3] = {m.nodesX, m.nodesY, m.nodesZ};
+                const int counts[3] = {m.nx, m.ny, m.nz};
+                // The node lines within the ball's reach along axis k.
+                const auto first = [&](int k) { return std::max(0, int((c[k] - radius) / pitch)); };
+                const auto last = [&](int k) {
+                    return std::min(counts[k] - 1, int((c[k] + radius) / pitch) + 1);
+                };
+                for (int view = 0; view < 3; ++view) {
+                    const int u = (view + 1) % 3, v = (view + 2) % 3;
+                    for (int j = first(v); j <= last(v); ++j) {
+                        for (int i = first(u); i <= last(u); ++i) {
+                            const std::int64_t cell = std::int64_t{j} * counts[u] + i;
+                            ASSERT_FALSE(MaterialInsideBall(m, view, cell, nodes[u][i], nodes[v][j],
+                                                            c, radius - pitch))
+                                << "family " << view << " cell " << cell << " step " << s;
+                        }
+                    }
+                }
+            }
+        }
+    }
+    EXPECT_TRUE(StockInvariantsHold(models[0], true));
+    for (int k = 1; k < 3; ++k) {
+        for (const auto& [a, b] :
+             {std::pair{&models[0].x, &models[k].x}, std::pair{&models[0].y, &models[k].y},
+              std::pair{&models[0].z, &models[k].z}}) {
+            for (std::int64_t cell = 0; cell < a->cellCount; ++cell) {
+                ASSERT_EQ(ReadDexelRay(*a, cell), ReadDexelRay(*b, cell)) << threadCounts[k];
+            }
+        }
     }
     for (StockModel& m : models) {
         FreeStockModel(&m);
