@@ -1,7 +1,8 @@
 // The view's redraw of the sample's box (100 x 80 x 30.5 mm at 0.25 mm) on the off-screen
 // context at 1280 x 880: the redraw a run asks for after a step that cut nothing (the stock flag
-// raised, no block dirty), against the redraw of a new stock (every block meshed again). Reports
-// milliseconds per frame.
+// raised, no block dirty; the kept stock frame put back), the same redraw drawing the stock's
+// lists again, and the redraw of a new stock (every block meshed again). Reports milliseconds
+// per frame.
 #include <benchmark/benchmark.h>
 
 #include <GL/gl.h>
@@ -16,6 +17,7 @@
 #include "view/camera.h"
 #include "view/display_lists.h"
 #include "view/gl_colors.h"
+#include "view/kept_stock_frame.h"
 #include "view/scene_renderer.h"
 #include "view/snapshots.h"
 #include "view/stock_display.h"
@@ -64,7 +66,9 @@ RedrawFixture& Fixture() {
     return fixture;
 }
 
-void Redraw(benchmark::State& state, bool whole) {
+enum class Step { kUncut, kUncutDrawnInFull, kNewStock };
+
+void Redraw(benchmark::State& state, Step step) {
     if (!Fixture().ready) {
         state.SkipWithError("no stock or no off-screen context");
         return;
@@ -72,10 +76,13 @@ void Redraw(benchmark::State& state, bool whole) {
     StockModel* m = &StockModels[0];
     double milliseconds = 0.0;
     for (auto _ : state) {
-        if (whole) {
+        if (step == Step::kNewStock) {
             MarkStockDisplayDirty(m);
         } else {
             SceneDirty.stock[m->undo.currentSlot] = 1;  // the run's handshake after a step
+        }
+        if (step == Step::kUncutDrawnInFull) {
+            DropKeptStockFrame();
         }
         const auto start = std::chrono::steady_clock::now();
         RedrawFixture::Draw();
@@ -87,12 +94,17 @@ void Redraw(benchmark::State& state, bool whole) {
 }
 
 void BM_RedrawAfterAnUncutStep(benchmark::State& state) {
-    Redraw(state, false);
+    Redraw(state, Step::kUncut);
 }
 BENCHMARK(BM_RedrawAfterAnUncutStep)->Unit(benchmark::kMillisecond);
 
+void BM_RedrawAfterAnUncutStepDrawnInFull(benchmark::State& state) {
+    Redraw(state, Step::kUncutDrawnInFull);
+}
+BENCHMARK(BM_RedrawAfterAnUncutStepDrawnInFull)->Unit(benchmark::kMillisecond);
+
 void BM_RedrawOfAWholeNewStock(benchmark::State& state) {
-    Redraw(state, true);
+    Redraw(state, Step::kNewStock);
 }
 BENCHMARK(BM_RedrawOfAWholeNewStock)->Unit(benchmark::kMillisecond);
 

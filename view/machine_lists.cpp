@@ -1,5 +1,6 @@
 // The machine's display lists: base models, table and head parts, rotary tables and heads with
 // their default solids, vices.
+#include "view/kept_stock_frame.h"
 #include "view/machine_lists.h"
 
 #include <GL/gl.h>
@@ -123,6 +124,7 @@ void DrawCentredCylinder(const double centre[3], int axis, double radius, double
 void DeleteSceneList(std::uint32_t name) {
     if (name != 0 && glIsList(name)) {
         glDeleteLists(name, 1);
+        ++SceneListGeneration;
     }
 }
 
@@ -132,6 +134,7 @@ int BeginSceneList(std::uint32_t name) {
     }
     DeleteSceneList(name);
     glNewList(name, GL_COMPILE);
+    ++SceneListGeneration;
     return 1;
 }
 

@@ -12,6 +12,7 @@
 #include "geometry/orientation_frames.h"
 #include "view/camera.h"
 #include "view/gl_colors.h"
+#include "view/kept_stock_frame.h"
 #include "view/machine_lists.h"
 #include "view/marker_lists.h"
 #include "view/stock_display.h"
@@ -168,8 +169,16 @@ void FollowRotaryTable(const double angles[2]) {
 }
 
 // Steps 10.4 to 10.9: table parts, rotary tables, axes, stock, basic shape and markers.
+// With a kept frame under key the table parts and the stock are not drawn again: the kept
+// colour and depth are put back where the stock would be drawn; without one they are kept there
+// under key (null: nothing kept).
 void DrawTableGroup(StockModel* model, StockListNameTable* table, const double tableShift[3],
-                    const double angles[2], int m) {
+                    const double angles[2], int m, const StockFrameKey* key, bool restore) {
+    const auto CallPrefixList = [restore](int id) {
+        if (!restore) {
+            CallFixedList(id);
+        }
+    };
     glPushMatrix();
     if (m < 1) {
         glTranslated(tableShift[0], tableShift[1], tableShift[2]);
@@ -181,33 +190,33 @@ void DrawTableGroup(StockModel* model, StockListNameTable* table, const double t
                 double shift[3] = {0, 0, 0};
                 shift[axis] = tableShift[axis];
                 glTranslated(shift[0], shift[1], shift[2]);
-                CallFixedList(kLists[axis]);
+                CallPrefixList(kLists[axis]);
                 glTranslated(-shift[0], -shift[1], -shift[2]);
             }
         }
         glTranslated(tableShift[0], tableShift[1], tableShift[2]);
-        CallFixedList(kListTable);
+        CallPrefixList(kListTable);
     }
     // 10.5 Rotary tables.
     if (Machine.rotaryType == 2) {
         RotateAboutPivot(Machine.tablePosition, -angles[0], 0);
         if (m > 0) {
-            CallFixedList(kListTable1);
+            CallPrefixList(kListTable1);
         }
         RotateAboutPivot(Machine.secondTableCentre, -angles[1], 1);
         if (m >= 1) {
-            CallFixedList(kListTable2);
-            CallFixedList(kListVice);
+            CallPrefixList(kListTable2);
+            CallPrefixList(kListVice);
         }
     } else if (Machine.rotaryType == 3) {
         RotateAboutPivot(Machine.tablePosition, -angles[1], 1);
         if (m >= 1) {
-            CallFixedList(kListTable1);
-            CallFixedList(kListVice);
+            CallPrefixList(kListTable1);
+            CallPrefixList(kListVice);
         }
     } else if (Machine.rotaryType == 1 && m >= 1) {
-        CallFixedList(kListTable1);
-        CallFixedList(kListVice);
+        CallPrefixList(kListTable1);
+        CallPrefixList(kListVice);
     }
     // 10.6 Axes.
     if (m == 2) {
@@ -215,12 +224,12 @@ void DrawTableGroup(StockModel* model, StockListNameTable* table, const double t
     }
     glDisable(GL_LIGHTING);
     if (DisplayModes.basicAxis) {
-        CallFixedList(kListAxes);
+        CallPrefixList(kListAxes);
     }
     glEnable(GL_LIGHTING);
     // 10.7 The stock.
     const int w = DisplayModes.workMode;
-    if (w > 0) {
+    if (w > 0 && !restore) {
         SetBlending(w);
         if (DisplayModes.stockStyle != kStockStyleSurfaces) {
             glDisable(GL_LIGHTING);
@@ -245,6 +254,11 @@ void DrawTableGroup(StockModel* model, StockListNameTable* table, const double t
             }
         }
         glEnable(GL_LIGHTING);
+    }
+    if (restore) {
+        RestoreKeptStockFrame();
+    } else if (key != nullptr) {
+        KeepStockFrame(*key);
     }
     // 10.8 The basic shape.
     const int b = DisplayModes.baseMode;
@@ -430,33 +444,50 @@ int RenderScene(StockModel* model, StockListNameTable* table) {
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
     // 4. Rebuilds.
     RebuildDirtyLists(model, table);
-    // 5. Clear.
-    const float* bg = GlColors.background;
-    glClearColor(bg[0], bg[1], bg[2], bg[3]);
+    // 5. Clear. A frame whose drawing up to the stock shows what a kept one shows puts that
+    // back instead of drawing it again (a step of a run that cut nothing). The selection
+    // rectangle and the rotation centre are drawn before the stock at every frame.
     glViewport(0, 0, CurrentView.width, CurrentView.height);
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    double angles[2];
+    DrawnRotaryAngles(angles);
+    StockFrameKey key;
+    const bool keepable = !SceneDisplay.rubberBandActive && !SceneDisplay.rotationCentreShown;
+    if (keepable) {
+        FillStockFrameKey(&key);
+        key.model = model;
+        key.stockIndex = CurrentStockIndex.load();
+        key.undoSlot = model != nullptr ? model->undo.currentSlot : -1;
+        std::copy(tableShift, tableShift + 3, key.tableShift);
+        std::copy(angles, angles + 2, key.angles);
+    }
+    const bool restore = keepable && HasKeptStockFrame(key);
+    if (!restore) {
+        const float* bg = GlColors.background;
+        glClearColor(bg[0], bg[1], bg[2], bg[3]);
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    }
     glEnable(GL_DEPTH_TEST);
     // 6. Screen-space overlay.
-    glMatrixMode(GL_MODELVIEW);
-    glPushMatrix();
-    glLoadIdentity();
-    glMatrixMode(GL_PROJECTION);
-    glPushMatrix();
-    glLoadIdentity();
-    glDisable(GL_LIGHTING);
-    if (SceneDisplay.rubberBandActive && ViewCallbacks.drawSelectionRectangle != nullptr) {
-        ViewCallbacks.drawSelectionRectangle();
+    if (!restore) {
+        glMatrixMode(GL_MODELVIEW);
+        glPushMatrix();
+        glLoadIdentity();
+        glMatrixMode(GL_PROJECTION);
+        glPushMatrix();
+        glLoadIdentity();
+        glDisable(GL_LIGHTING);
+        if (SceneDisplay.rubberBandActive && ViewCallbacks.drawSelectionRectangle != nullptr) {
+            ViewCallbacks.drawSelectionRectangle();
+        }
+        CallFixedList(kListTriad);
+        glPopMatrix();
+        glMatrixMode(GL_MODELVIEW);
+        glPopMatrix();
     }
-    CallFixedList(kListTriad);
-    glPopMatrix();
-    glMatrixMode(GL_MODELVIEW);
-    glPopMatrix();
     glLoadIdentity();
     glEnable(GL_LIGHTING);
     // 7. Camera.
     ApplyModelViewTransform(CurrentView);
-    double angles[2];
-    DrawnRotaryAngles(angles);
     // 8, 9. The view following the table.
     if (SceneFollow.followRotaryAxes) {
         FollowRotaryTable(angles);
@@ -472,10 +503,10 @@ int RenderScene(StockModel* model, StockListNameTable* table) {
         glEnable(GL_LIGHTING);
     }
     SetBlending(m);
-    if (m >= 1 && !MachineModelNames.basicNames.empty()) {
+    if (m >= 1 && !MachineModelNames.basicNames.empty() && !restore) {
         CallFixedList(kListMachineBase);
     }
-    DrawTableGroup(model, table, tableShift, angles, m);
+    DrawTableGroup(model, table, tableShift, angles, m, keepable ? &key : nullptr, restore);
     // 11. Head group.
     SetBlending(m);
     DrawHeadParts(headShift, m);

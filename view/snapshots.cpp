@@ -1,4 +1,5 @@
 // The view's context, clearing, pixel capture and panel hiding.
+#include "view/kept_stock_frame.h"
 #include "view/snapshots.h"
 
 #include <GL/gl.h>
@@ -53,6 +54,7 @@ int CreateGlContext(int width, int height) {
     }
     ViewContext.created = 1;
     DisplayListBase = base;
+    ++SceneListGeneration;
     // The off-screen surface is drawn in its back buffer and never swapped.
     CaptureReadBuffer = 0;
     SetCaptureGeometry(width, height, &ViewCapture);
@@ -71,6 +73,7 @@ int ResizeGlContext(int width, int height) {
     }
     SetCaptureGeometry(width, height, &ViewCapture);
     SetViewSize(&CurrentView, width, height);
+    ++SceneListGeneration;  // a new drawable holds no kept frame
     return 1;
 }
 
@@ -84,6 +87,7 @@ void DestroyGlContext() {
     DestroyOffscreenGlContext(&ViewContext.surface);
     ViewContext = ViewGlContext{};
     DisplayListBase = 0;
+    ++SceneListGeneration;
 }
 
 int MakeViewContextCurrent() {

@@ -1,4 +1,5 @@
 // The view's side of a stock change: display lists, list names, scale, centre and redraw.
+#include "view/kept_stock_frame.h"
 #include "view/stock_view.h"
 
 #include <GL/gl.h>
@@ -46,6 +47,7 @@ void DeleteStockDisplayLists(const StockModel& model) {
             const std::uint32_t name = DefaultStockBlockListName(stock, slot, block);
             if (glIsList(name)) {
                 glDeleteLists(name, 1);
+                ++SceneListGeneration;
             }
         }
     }

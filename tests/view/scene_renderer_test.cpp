@@ -23,8 +23,10 @@
 #include "stock/stock_shapes.h"
 #include "view/camera.h"
 #include "view/gl_colors.h"
+#include "view/kept_stock_frame.h"
 #include "view/marker_lists.h"
 #include "view/snapshots.h"
+#include "view/stock_display.h"
 #include "view/view_hooks.h"
 #include "view_test_support.h"
 
@@ -285,6 +287,83 @@ TEST(SceneRenderer, ToolIsDrawnInTheHeadFrame) {
     CurrentTool = savedTool;
     CurrentToolProfile = savedProfile;
     CurrentToolValues = savedValues;
+}
+
+// A redraw that puts back the kept stock frame shows, byte for byte, what a full redraw shows:
+// after a head move (the kept frame is used) and after each change that must not use it.
+TEST(SceneRenderer, KeptStockFrameRedrawEqualsAFullRedraw) {
+    OffscreenView view(120, 100);
+    ASSERT_TRUE(view.ok());
+    DisplayUnitFactor = 50.0;
+    CurrentView.angleA = 30.0;
+    CurrentView.angleB = 60.0;
+    UpdateViewTrig(&CurrentView);
+    const double lo[3] = {-20, -15, -10}, hi[3] = {20, 15, 0};
+    ASSERT_EQ(testing::MakeBoxStock(0, lo, hi, 1.0, 1), 1);
+    const CurrentToolRecord savedTool = CurrentTool;
+    const ToolProfile savedProfile = CurrentToolProfile;
+    CurrentTool = CurrentToolRecord{};
+    CurrentTool.tool.present = 1;
+    CurrentToolProfile = ToolProfile{};
+    ToolProfile& p = CurrentToolProfile;
+    p.pointCount = p.cutterPointCount = 3;
+    const double radii[3] = {0, 4, 4}, heights[3] = {0, 0, 25};
+    for (int i = 0; i < 3; ++i) {
+        for (int k = 0; k < kProfileSweepSteps; ++k) {
+            double* v = &p.rotatedMesh[(i * kProfileSweepSteps + k) * 3];
+            v[0] = radii[i] * std::cos(k * M_PI / 18);
+            v[1] = radii[i] * std::sin(k * M_PI / 18);
+            v[2] = heights[i];
+        }
+    }
+    SceneDirty.tools = 1;
+    struct Case {
+        const char* change;
+        void (*apply)();
+        bool kept;  // the redraw may use the kept frame
+    };
+    const Case cases[] = {
+        {"head move", [] { CurrentMachinePose.machine.axis[0] += 7.0; }, true},
+        {"head plunge", [] { CurrentMachinePose.machine.axis[2] = -3.0; }, true},
+        {"light", [] { Settings.lightVector[0] = 0.6, Settings.lightVector[2] = 0.8; }, false},
+        {"background",
+         [] {
+             LiveColors.background = MakeColorRef(10, 30, 50);
+             FillGlColorTable(LiveColors, DisplayModes);
+         },
+         false},
+        {"view turned",
+         [] {
+             CurrentView.angleA += 5.0;
+             UpdateViewTrig(&CurrentView);
+         },
+         false},
+        {"zoom", [] { CurrentView.zoom *= 1.2; }, false},
+        {"coordinate axes hidden", [] { DisplayModes.basicAxis = 0; }, false},
+        {"stock transparent", [] { DisplayModes.workMode = 2; }, false},
+        {"wire frame", [] { DisplayModes.stockStyle = kStockStyleWireFrame; }, false},
+        {"table carries X", [] { Machine.tableCarries[0] = 1; }, false},
+        {"after the table moved", [] { CurrentMachinePose.machine.axis[0] += 4.0; }, false},
+    };
+    ASSERT_EQ(view.Render(), 1);
+    for (const Case& c : cases) {
+        const std::uint64_t generation = SceneListGeneration;
+        c.apply();
+        ASSERT_EQ(view.Render(), 1) << c.change;
+        const std::vector<std::uint8_t> redrawn = Capture();
+        if (c.kept) {
+            EXPECT_EQ(SceneListGeneration, generation) << c.change << ": the stock was rebuilt";
+        }
+        DropKeptStockFrame();
+        ASSERT_EQ(view.Render(), 1) << c.change;
+        const std::vector<std::uint8_t> full = Capture();
+        EXPECT_EQ(DifferingPixels(redrawn, full), 0) << c.change;
+        EXPECT_GT(DifferingPixels(full, std::vector<std::uint8_t>(full.size(), 0)), 100)
+            << c.change;
+    }
+    CurrentTool = savedTool;
+    CurrentToolProfile = savedProfile;
+    Machine.tableCarries[0] = 0;
 }
 
 TEST(SceneRenderer, TriadSitsInTheLowerLeftCorner) {
