@@ -16,15 +16,18 @@
 #include <QTest>
 #include <cstdio>
 #include <cstdlib>
+#include <map>
 
 #include "app/program_wiring.h"
 #include "config/config_records.h"
 #include "platform/backend.h"
 #include "platform/menus.h"
+#include "platform/paint.h"
 #include "qt_test_support.h"
 #include "resources/dialog_templates.h"
 #include "resources/main_menu.h"
 #include "services/shared_state.h"
+#include "shell/info_panel.h"
 #include "shell/main_window.h"
 #include "shell/run_commands.h"
 #include "shell/startup.h"
@@ -301,6 +304,100 @@ TEST_F(QtProgramTest, AStockTypedIntoItsDialogOpenedByTheMenuIsTheStockMade) {
     for (int axis = 0; axis < 3; ++axis) {
         EXPECT_NEAR(origin[axis], fields[axis].value, pitch + 1e-9) << axis;
         EXPECT_NEAR(far[axis], fields[axis + 3].value, pitch + 1e-9) << axis;
+    }
+}
+
+// What a person sees of one pane: its fill (the commonest colour inside its border) and the
+// colour inside it that stands out most from the fill.
+struct PaneSeen {
+    QRgb fill = 0;
+    double textContrast = 1.0;
+};
+
+std::uint32_t BgrOf(QRgb color) {
+    return static_cast<std::uint32_t>(qRed(color)) |
+           (static_cast<std::uint32_t>(qGreen(color)) << 8) |
+           (static_cast<std::uint32_t>(qBlue(color)) << 16);
+}
+
+PaneSeen LookAtPane(const QImage& image, const WindowRect& r) {
+    std::map<QRgb, int> counts;
+    for (int y = r.top + 2; y < r.bottom - 2 && y < image.height(); ++y) {
+        for (int x = r.left + 2; x < r.right - 2 && x < image.width(); ++x) {
+            ++counts[image.pixel(x, y)];
+        }
+    }
+    PaneSeen seen;
+    int most = 0;
+    for (const auto& [color, count] : counts) {
+        if (count > most) {
+            most = count;
+            seen.fill = color;
+        }
+    }
+    for (const auto& [color, count] : counts) {
+        seen.textContrast =
+            std::max(seen.textContrast, ColorContrastRatio(BgrOf(color), BgrOf(seen.fill)));
+    }
+    return seen;
+}
+
+// Every pane of the information panel in its real window, in English (the samples' message file)
+// and in Japanese (without it): filled with the pane face, its text standing out from the fill
+// at least 4.5:1, and wide enough for its text in the panel's font.
+TEST_F(QtProgramTest, EveryInformationPanelPaneIsFilledAndItsTextReadableAndWhole) {
+    for (const bool english : {true, false}) {
+        SCOPED_TRACE(english ? "English" : "Japanese");
+        if (!english) {
+            testing::ClearEarlierProgramRun();
+            ConnectProgram();
+            std::remove(scratch.At("mirexa7.mes").c_str());
+        }
+        std::vector<PanelPane> panes;
+        QImage pictures[2];
+        testing::WhenIdle(
+            [&] {
+                for (int which : {kPanelStrip, kPanelColumn}) {
+                    QWidget* widget = FindQtWidget(GetInfoPanelWindow(which));
+                    ASSERT_NE(widget, nullptr);
+                    pictures[which] = widget->grab().toImage();
+                }
+                panes = BuildInfoPanelPanes(CollectInfoPanelInputs());
+                NotifyNativeClose(MainWindow.load());
+            },
+            500);
+        ProgramStart start;
+        start.closeWhenIdle = 0;
+        ASSERT_EQ(RunProgram(start), 0);
+        int looked = 0;
+        PaintContext measure;
+        measure.fontPixelHeight = 13;
+        for (const PanelPane& pane : panes) {
+            int align = 0;
+            const std::string text = SplitPaneText(pane.text, &align);
+            if (text.empty() || pane.coloured) {
+                continue;
+            }
+            const PaneSeen seen = LookAtPane(pictures[pane.window], pane.rect);
+            EXPECT_EQ(BgrOf(seen.fill), kPaneFaceColor) << pane.text;
+            EXPECT_GE(seen.textContrast, 4.5) << pane.text;
+            EXPECT_LE(MeasurePaintText(measure, text) + 6, pane.rect.right - pane.rect.left)
+                << pane.text;
+            const QImage& picture = pictures[pane.window];
+            EXPECT_LE(pane.rect.bottom, picture.height()) << pane.text;
+            if (pane.window == kPanelColumn) {
+                EXPECT_LE(pane.rect.right, picture.width()) << pane.text;
+            }
+            ++looked;
+        }
+        EXPECT_GT(looked, 40);
+        // The strip's caption lies over the column, its text beside it, in the strip's window.
+        for (const PanelPane& pane : panes) {
+            if (pane.id == kPaneStripCaption) {
+                EXPECT_EQ(pane.window, kPanelStrip);
+                EXPECT_EQ(pane.rect.left, 0);
+            }
+        }
     }
 }
 
