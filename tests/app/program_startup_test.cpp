@@ -32,6 +32,7 @@
 #include "shell/definition_watch.h"
 #include "shell/info_panel.h"
 #include "shell/main_window.h"
+#include "shell/message_file.h"
 #include "shell/run_commands.h"
 #include "shell/sound_effects.h"
 #include "shell/startup.h"
@@ -629,6 +630,37 @@ TEST_F(ProgramStartupTest, ThePanelIsDrawnWhenTheProgramStarts) {
         EXPECT_NE(std::find(panelPaint.texts.begin(), panelPaint.texts.end(), text),
                   panelPaint.texts.end())
             << text;
+    }
+}
+
+// The command panel's captions and the tool labels from the program's own start-up: the
+// defaults without the message file (Japanese), the file's English over the defaults with it,
+// mnemonics kept.
+TEST_F(ProgramStartupTest, MessageTextsStartFromTheirDefaultsWithAndWithoutTheMessageFile) {
+    const struct {
+        bool file;
+        const char* firstButton;
+    } cases[] = {{false, "初期(&R)"}, {true, "(&R)"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
+        if (!c.file) {
+            fs::remove(scratch.At("mirexa7.mes"));
+        } else {
+            fs::copy_file(MIREXA_SAMPLES "/mirexa7.mes", scratch.At("mirexa7.mes"));
+            testing::ClearEarlierProgramRun();
+            ConnectProgram();
+        }
+        EXPECT_EQ(Run(""), 0);
+        EXPECT_NE(CommandPanelCaptions[1].find(c.firstButton), std::string::npos)
+            << CommandPanelCaptions[1];
+        for (int i = 1; i < COMMAND_PANEL_CAPTION_COUNT; ++i) {
+            EXPECT_NE(CommandPanelCaptions[static_cast<std::size_t>(i)].find("(&"),
+                      std::string::npos)
+                << i;
+        }
+        for (const int label : {0, 8, 9, 13, 14, 15, 16, 19}) {
+            EXPECT_FALSE(ToolDimensionLabels[static_cast<std::size_t>(label)].empty()) << label;
+        }
     }
 }
 

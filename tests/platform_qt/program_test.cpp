@@ -8,6 +8,7 @@
 #include <QDialog>
 #include <QFileDialog>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QMainWindow>
 #include <QMenuBar>
 #include <QPushButton>
@@ -16,6 +17,7 @@
 #include <QTest>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <map>
 
 #include "app/program_wiring.h"
@@ -166,20 +168,25 @@ TEST_F(QtProgramTest, StartUpOpensTheMainWindowAndTheViewShowsTheOffscreenRender
     EXPECT_EQ(FindQtWidget(MainWindow.load()), nullptr) << "the main window is gone";
 }
 
+// Chooses the menu command and answers its file dialog, once it shows inside the command's
+// modal loop, with the path.
+void ChooseFileThroughMenu(unsigned command, const std::string& path) {
+    testing::WhenIdle([path] {
+        auto* dialog = testing::FindTopLevel<QFileDialog>();
+        ASSERT_NE(dialog, nullptr);
+        dialog->selectFile(QString::fromStdString(path));
+        QMetaObject::invokeMethod(dialog, "accept");
+    });
+    ChooseMenuCommand(MainWindow.load(), command);
+}
+
 TEST_F(QtProgramTest, AProgramOpenedThroughTheMenuRunsWithItsKey) {
     std::string chosen;
     int runStarted = 0;
     // Each step runs from a toolkit timer inside the program's loop and waits for the last.
     std::function<void()> openProgram, pressRunKey, waitForEnd;
     openProgram = [&] {
-        // The file dialog is answered once it shows inside the command's modal loop.
-        testing::WhenIdle([&] {
-            auto* dialog = testing::FindTopLevel<QFileDialog>();
-            ASSERT_NE(dialog, nullptr);
-            dialog->selectFile(QString::fromStdString(scratch.At("demo_part.nc")));
-            QMetaObject::invokeMethod(dialog, "accept");
-        });
-        ChooseMenuCommand(MainWindow.load(), IDM_NC_SELECT);
+        ChooseFileThroughMenu(IDM_NC_SELECT, scratch.At("demo_part.nc"));
         testing::WhenIdle(pressRunKey, 20);
     };
     pressRunKey = [&] {
@@ -398,6 +405,46 @@ TEST_F(QtProgramTest, EveryInformationPanelPaneIsFilledAndItsTextReadableAndWhol
                 EXPECT_EQ(pane.rect.left, 0);
             }
         }
+    }
+}
+
+// The tool panel in both languages: its check box in the interface's language, its title naming
+// another tools file read through the menu at once; and Qt's own texts (message-box buttons)
+// Japanese in a Japanese interface.
+TEST_F(QtProgramTest, TheToolPanelAndQtsOwnTextsFollowTheLanguageAndTheToolsFile) {
+    std::filesystem::copy_file(scratch.At("vmc3.ttl"), scratch.At("other.ttl"));
+    for (const bool english : {true, false}) {
+        SCOPED_TRACE(english ? "English" : "Japanese");
+        if (!english) {
+            testing::ClearEarlierProgramRun();
+            ConnectProgram();
+            std::remove(scratch.At("mirexa7.mes").c_str());
+        }
+        QString fixed, titleBefore, titleAfter, cancel;
+        std::function<void()> readTools, look;
+        readTools = [&] {
+            QDialog* panel = testing::ShownDialogWith(1010);
+            ASSERT_NE(panel, nullptr);
+            fixed = panel->findChild<QWidget*>("item1010")->property("text").toString();
+            titleBefore = panel->windowTitle();
+            QMessageBox box;
+            box.setStandardButtons(QMessageBox::Cancel);
+            cancel = box.button(QMessageBox::Cancel)->text();
+            ChooseFileThroughMenu(IDM_TOOLS_FILE, scratch.At("other.ttl"));
+            testing::WhenIdle(look, 50);
+        };
+        look = [&] {
+            titleAfter = testing::ShownDialogWith(1010)->windowTitle();
+            NotifyNativeClose(MainWindow.load());
+        };
+        testing::WhenIdle(readTools, 300);
+        ProgramStart start;
+        start.closeWhenIdle = 0;
+        ASSERT_EQ(RunProgram(start), 0);
+        EXPECT_EQ(fixed, english ? "Fixed" : "固定");
+        EXPECT_TRUE(titleBefore.contains("vmc3.ttl")) << titleBefore.toStdString();
+        EXPECT_TRUE(titleAfter.contains("other.ttl")) << titleAfter.toStdString();
+        EXPECT_EQ(cancel == "Cancel", english) << cancel.toStdString();
     }
 }
 

@@ -279,7 +279,6 @@ protected:
         int x = 0;
         int y = 0;
         ASSERT_TRUE(PaneCentre(id, &window, &x, &y)) << id;
-        SetPointerPosition(window, x, y);
         SendWindowMessage(window, WM_LBUTTONDOWN, 0, x | y << 16);
     }
     void Release(int id) {
