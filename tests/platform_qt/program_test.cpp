@@ -86,6 +86,15 @@ protected:
         testing::ClearEarlierProgramRun();
         ConnectProgram();
     }
+    // The next start in English (the samples' message file, as set up) or, without that file,
+    // in Japanese.
+    void StartInLanguage(bool english) {
+        if (!english) {
+            testing::ClearEarlierProgramRun();
+            ConnectProgram();
+            std::remove(scratch.At("mirexa7.mes").c_str());
+        }
+    }
     testing::SampleWorkingDirectory scratch;
 };
 
@@ -355,11 +364,7 @@ PaneSeen LookAtPane(const QImage& image, const WindowRect& r) {
 TEST_F(QtProgramTest, EveryInformationPanelPaneIsFilledAndItsTextReadableAndWhole) {
     for (const bool english : {true, false}) {
         SCOPED_TRACE(english ? "English" : "Japanese");
-        if (!english) {
-            testing::ClearEarlierProgramRun();
-            ConnectProgram();
-            std::remove(scratch.At("mirexa7.mes").c_str());
-        }
+        StartInLanguage(english);
         std::vector<PanelPane> panes;
         QImage pictures[2];
         testing::WhenIdle(
@@ -415,11 +420,7 @@ TEST_F(QtProgramTest, TheToolPanelAndQtsOwnTextsFollowTheLanguageAndTheToolsFile
     std::filesystem::copy_file(scratch.At("vmc3.ttl"), scratch.At("other.ttl"));
     for (const bool english : {true, false}) {
         SCOPED_TRACE(english ? "English" : "Japanese");
-        if (!english) {
-            testing::ClearEarlierProgramRun();
-            ConnectProgram();
-            std::remove(scratch.At("mirexa7.mes").c_str());
-        }
+        StartInLanguage(english);
         QString fixed, titleBefore, titleAfter, cancel;
         std::function<void()> readTools, look;
         readTools = [&] {
