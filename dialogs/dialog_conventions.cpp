@@ -29,9 +29,9 @@ bool IsDigit(char c) {
 // integer part ("12,345.5"); false when a comma stands anywhere else ("1,5").
 bool DropThousandsSeparators(const std::string& text, std::string* out) {
     out->clear();
-    std::size_t run = 0;      // digits since the last comma or the start of the digits
-    bool grouped = false;     // a comma was seen in this number
-    bool fraction = false;    // after the number's point
+    std::size_t run = 0;    // digits since the last comma or the start of the digits
+    bool grouped = false;   // a comma was seen in this number
+    bool fraction = false;  // after the number's point
     for (std::size_t i = 0; i < text.size(); ++i) {
         const char c = text[i];
         if (c == ',') {
@@ -83,9 +83,8 @@ int ParseFieldNumber(const std::string& text, double limit, int operation, doubl
     if (*rest != '\0') {
         // Only "a op b" may follow, where the field takes one operation.
         double b = 0.0;
-        const std::size_t second = std::strchr("+-*/", *rest) != nullptr
-                                       ? ParseLeadingNumber(rest + 1, &b)
-                                       : 0;
+        const std::size_t second =
+            std::strchr("+-*/", *rest) != nullptr ? ParseLeadingNumber(rest + 1, &b) : 0;
         if (!operation || second == 0 || !OnlyBlanks(rest + 1 + second) || !std::isfinite(b)) {
             return 0;
         }

@@ -290,7 +290,8 @@ void PaintSlots(PaintContext* context) {
             }
             WindowRect below = box;
             below.top = box.bottom - 14;
-            SetPaintTextColor(context, ReadableTextColor(kRed, n == current ? kGrey : kPaneFaceColor));
+            SetPaintTextColor(context,
+                              ReadableTextColor(kRed, n == current ? kGrey : kPaneFaceColor));
             if (n == current) {
                 DrawPaintText(context, below, ChooseLanguageText("Used", "使用中"),
                               kTextCenter | kTextTransparent);

@@ -96,9 +96,9 @@ struct PaneList {
         // Each cell is in its own window's pixels: the strip's two, and the column's.
         const bool strip = id == kPaneStripCaption || id == kPaneStripText;
         pane.window = strip ? kPanelStrip : kPanelColumn;
-        pane.rect = WindowRect{cell.left, cell.top, cell.right > 0 ? cell.right : clientRight,
-                               cell.bottom > 0 ? cell.bottom
-                                               : std::max(0, clientBottom - NC_STRIP_HEIGHT)};
+        pane.rect =
+            WindowRect{cell.left, cell.top, cell.right > 0 ? cell.right : clientRight,
+                       cell.bottom > 0 ? cell.bottom : std::max(0, clientBottom - NC_STRIP_HEIGHT)};
         pane.text = std::move(text);
         pane.style = InfoPanelView.pressedPane == id && style == kPaneRaised ? kPaneSunken : style;
         return pane;
@@ -413,8 +413,8 @@ InfoPanelLayout FitInfoPanelLayout(const InfoPanelInputs& in) {
     constexpr int kRowHeight = 15;
     const double sy = std::max(1.0, (FontHeight() + 4.0) / kRowHeight);
     for (PanelRect* cell : ColumnCells(layout)) {
-        *cell = PanelRect{Scaled(cell->left, sx), Scaled(cell->top, sy),
-                          Scaled(cell->right, sx), Scaled(cell->bottom, sy)};
+        *cell = PanelRect{Scaled(cell->left, sx), Scaled(cell->top, sy), Scaled(cell->right, sx),
+                          Scaled(cell->bottom, sy)};
     }
     layout.panelWidth = Scaled(layout.panelWidth, sx);
     layout.panelHeight = Scaled(layout.panelHeight, sy);

@@ -83,14 +83,10 @@ TEST(DialogNumbers, AFieldNumberIsRefusedBeyondTheLimitAndTakesOneOperationWhere
         int read;
         double value;
     } cases[] = {
-        {"1e39", largest, 0, 0, 99.0},
-        {"-1e38", largest, 0, 1, -1e38},
-        {"1e39", 1e300, 0, 1, 1e39},
-        {"10+2,000", 1e9, 1, 1, 2010.0},
-        {"10 * 3 ", 1e9, 1, 1, 30.0},
-        {"10+2x", 1e9, 1, 0, 99.0},
-        {"10+", 1e9, 1, 0, 99.0},
-        {"1e300*1e300", 1e308, 1, 0, 99.0},
+        {"1e39", largest, 0, 0, 99.0}, {"-1e38", largest, 0, 1, -1e38},
+        {"1e39", 1e300, 0, 1, 1e39},   {"10+2,000", 1e9, 1, 1, 2010.0},
+        {"10 * 3 ", 1e9, 1, 1, 30.0},  {"10+2x", 1e9, 1, 0, 99.0},
+        {"10+", 1e9, 1, 0, 99.0},      {"1e300*1e300", 1e308, 1, 0, 99.0},
     };
     for (const auto& c : cases) {
         double value = 99.0;

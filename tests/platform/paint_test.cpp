@@ -66,7 +66,8 @@ TEST(Paint, TextColoursAreKeptWhereReadableAndOtherwiseDarkenedOrLightenedToward
     };
     for (const Case& c : cases) {
         const std::uint32_t chosen = ReadableTextColor(c.text, c.fill);
-        EXPECT_GE(ColorContrastRatio(chosen, c.fill), 4.5) << std::hex << c.text << " on " << c.fill;
+        EXPECT_GE(ColorContrastRatio(chosen, c.fill), 4.5)
+            << std::hex << c.text << " on " << c.fill;
         EXPECT_EQ(chosen == c.text, c.kept) << std::hex << c.text << " on " << c.fill;
     }
     EXPECT_NEAR(ColorContrastRatio(0x000000, 0xFFFFFF), 21.0, 1e-9);

@@ -8,9 +8,9 @@
 #include <QDialog>
 #include <QFileDialog>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QMainWindow>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSet>
