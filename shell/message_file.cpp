@@ -196,10 +196,9 @@ std::string FindMessageFile() {
 }
 
 int LoadMessageFile(MenuHandle menu) {
-    // The defaults first: without the file they are the texts (Japanese), and the file's
-    // captions keep their mnemonics from them.
+    // The defaults first: without the file they are the texts, and the file's captions keep
+    // their mnemonics from them.
     ResetMessageTexts();
-    UiLanguage.store(0);
     const std::string path = FindMessageFile();
     // A regular file of bounded size only: a FIFO or device there must not hold up the start.
     std::string text;

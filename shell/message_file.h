@@ -61,8 +61,8 @@ void ApplyMessageText(MenuHandle menu, const std::string& text);
 // The message file's path: in the working directory, then in the program's directory; "" when
 // neither has one.
 std::string FindMessageFile();
-// Gives the texts their defaults and the interface Japanese, then applies the message file when
-// there is one (which makes it English). Returns 1 when one was applied.
+// Gives the texts their defaults, then applies the message file when there is one. Returns 1
+// when one was applied.
 int LoadMessageFile(MenuHandle menu);
 
 }  // namespace mirexa

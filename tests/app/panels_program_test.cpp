@@ -51,6 +51,7 @@ struct Seen {
     std::string system;
     std::string physicalTotal;
     std::string environment;
+    std::string version;
 };
 Seen seen;
 int closes = 0;
@@ -115,6 +116,7 @@ TEST(PanelsInTheProgram, CommandPanelTurnsTheCameraLikeTheKeysAndDialogsStoreOnO
             seen.system = GetDlgItemText(dialog, 1089);
             seen.physicalTotal = GetDlgItemText(dialog, 1274);
             seen.environment = GetDlgItemText(dialog, 1280);
+            seen.version = GetDlgItemText(dialog, 9002);
         } else {
             return 0;
         }
@@ -149,7 +151,9 @@ TEST(PanelsInTheProgram, CommandPanelTurnsTheCameraLikeTheKeysAndDialogsStoreOnO
     EXPECT_EQ(seen.system.find("Windows"), std::string::npos);
     EXPECT_FALSE(seen.physicalTotal.empty());
     EXPECT_EQ(seen.physicalTotal.find('-'), std::string::npos);
-    EXPECT_NE(seen.environment.find(ProgramVersionText()), std::string::npos);
+    // One version: the program's own, beside its edition name, and not again below.
+    EXPECT_NE(seen.version.find(ProgramVersionNumber()), std::string::npos) << seen.version;
+    EXPECT_EQ(seen.environment.find(ProgramVersionNumber()), std::string::npos);
 }
 
 }  // namespace

@@ -106,18 +106,20 @@ TEST_F(QtDialogWidgetsTest, EveryTemplateOpensInsideItsDialogAndClosesByItsKeysI
                         covered += hit == item || item->isAncestorOf(hit) ? 0 : 1;
                     }
                     QString shown;
+                    const char* text =
+                        language == 1 && c.english ? c.english : (c.japanese ? c.japanese : "");
+                    QString expected = QString::fromUtf8(text);
                     if (auto* b = qobject_cast<QAbstractButton*>(item)) {
                         shown = b->text();
                     } else if (auto* l = qobject_cast<QLabel*>(item)) {
                         shown = l->text();
+                        expected.remove(u'&');  // a label shows no shortcut mark
                     } else if (auto* g = qobject_cast<QGroupBox*>(item)) {
                         shown = g->title();
                     } else {
                         continue;
                     }
-                    const char* expected =
-                        language == 1 && c.english ? c.english : (c.japanese ? c.japanese : "");
-                    textsDiffer += shown == QString::fromUtf8(expected) ? 0 : 1;
+                    textsDiffer += shown == expected ? 0 : 1;
                 }
                 QWidget* focus = dialog->focusWidget() ? dialog->focusWidget() : dialog;
                 if (closing == kEscape) {

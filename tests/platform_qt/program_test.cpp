@@ -434,8 +434,15 @@ TEST_F(QtProgramTest, TheToolPanelAndQtsOwnTextsFollowTheLanguageAndTheToolsFile
             ChooseFileThroughMenu(IDM_TOOLS_FILE, scratch.At("other.ttl"));
             testing::WhenIdle(look, 50);
         };
+        int waits = 0;
         look = [&] {
+            // Until the file dialog has been answered and the file read (or two seconds).
             titleAfter = testing::ShownDialogWith(1010)->windowTitle();
+            if (testing::FindTopLevel<QFileDialog>() != nullptr ||
+                (!titleAfter.contains("other.ttl") && ++waits < 40)) {
+                testing::WhenIdle(look, 50);
+                return;
+            }
             NotifyNativeClose(MainWindow.load());
         };
         testing::WhenIdle(readTools, 300);
