@@ -9,6 +9,7 @@
 #include "config/current_tool.h"
 #include "config/current_tool_brief.h"
 #include "config/tool_tables.h"
+#include "config/tools_file.h"
 #include "geometry/rotary_solutions.h"
 #include "geometry/vector_math.h"
 #include "nc/arc_geometry.h"
@@ -137,7 +138,6 @@ int AskNccom(const NccomExports& x, const char* text, int states[3]) {
     }
     int answered = 0;
     int toolAnswered = 0;
-    float lengthValue = 0.0f;
     if (x.tool != nullptr && states[0] != 2) {
         // A work copy of the current tool, which the plug-in may change.
         const ToolRecord& current = CurrentTool.tool;
@@ -167,8 +167,9 @@ int AskNccom(const NccomExports& x, const char* text, int states[3]) {
             ToolTableSet.lengths[0] = ToolLengthRecord{};
             ToolTableSet.lengths[0].kind = kToolLength1;
             ToolTableSet.lengths[0].values[0] = length;
-            lengthValue = length;
+            // The plug-in's tool is the current one and no other waits for a tool change.
             NcRun.toolChange.mountedTool = 0;
+            NcRun.toolChange.stagedTool = 0;
             NcRun.pluginToolSupplied = 1;
             CurrentToolState.fromPlugin = 1;
             toolAnswered = 1;
@@ -206,14 +207,8 @@ int AskNccom(const NccomExports& x, const char* text, int states[3]) {
         }
     }
     if (NcRun.pluginToolSupplied != 0 && answered != 0) {
-        // The tool's length value completed by the TOOL BASE POINT mode: the ball centre adds
-        // the radius of a ball tool.
-        ToolRecord& tool = ToolTableSet.tools[0];
-        if (toolAnswered && Settings.toolBasePoint == 1 &&
-            (tool.type == kToolBall || tool.type == kToolTaperBall) &&
-            ToolTableSet.lengths[0].kind == kToolLength1) {
-            ToolTableSet.lengths[0].values[0] = lengthValue + tool.d / 2.0f;
-        }
+        // The tool's length put on the TOOL BASE POINT as a tools file's tools are.
+        ToolTableSet.shifts[0] = BasePointShift(0);
         MountPluginTool();
     }
     return toolAnswered;

@@ -160,25 +160,5 @@ TEST_F(FileDialogTest, OkLabelsPendingNameAndTheWorkCoordinatesCheckBox) {
     EXPECT_EQ(path, "/work/out/cut2.dme");
 }
 
-TEST_F(FileDialogTest, ABareNameToSaveTakesTheLowerCaseExtensionOfItsType) {
-    const struct {
-        const char* typed;
-        int filterIndex;
-        const char* saved;
-        int kind;
-    } cases[] = {{"/w/cut_result", 1, "/w/cut_result.dme", 1},
-                 {"/w/cut_result", 2, "/w/cut_result.stl", 2},
-                 {"/w/cut_result.STL", 1, "/w/cut_result.STL", 2}};
-    for (const auto& c : cases) {
-        Choose(c.typed, c.filterIndex);
-        std::string path;
-        int kind = 0;
-        int work = 0;
-        ASSERT_EQ(SelectStockSaveFile(nullptr, {}, &path, &kind, &work), 1) << c.typed;
-        EXPECT_EQ(path, c.saved);
-        EXPECT_EQ(kind, c.kind) << c.typed;
-    }
-}
-
 }  // namespace
 }  // namespace mirexa
