@@ -334,6 +334,7 @@ QWidget* MakeControl(WindowHandle control, QWidget* host) {
         case ControlKind::Text: {
             auto* label = new RecordLabel(control, host);
             label->setAlignment(AlignmentOf(entry->style));
+            label->setWordWrap(true);  // as static texts do: a note goes on over its lines
             widget = label;
             break;
         }

@@ -88,6 +88,7 @@ TEST_F(QtDialogWidgetsTest, EveryTemplateOpensInsideItsDialogAndClosesByItsKeysI
             int outside = 0;
             int covered = 0;
             int textsDiffer = 0;
+            int clipped = 0;
             QString title;
             WhenIdle([&] {
                 QDialog* dialog = OpenDialogWidget(*dialogTemplate);
@@ -114,6 +115,13 @@ TEST_F(QtDialogWidgetsTest, EveryTemplateOpensInsideItsDialogAndClosesByItsKeysI
                     } else if (auto* l = qobject_cast<QLabel*>(item)) {
                         shown = l->text();
                         expected.remove(u'&');  // a label shows no shortcut mark
+                        // The whole text fits the label, over its lines where it has more.
+                        const int needed = l->heightForWidth(l->width());
+                        if (!shown.isEmpty() && needed > l->height() + 1) {
+                            ++clipped;
+                            ADD_FAILURE() << "label " << c.id << " \"" << shown.toStdString()
+                                          << "\" needs " << needed << " of " << l->height();
+                        }
                     } else if (auto* g = qobject_cast<QGroupBox*>(item)) {
                         shown = g->title();
                     } else {
@@ -136,6 +144,7 @@ TEST_F(QtDialogWidgetsTest, EveryTemplateOpensInsideItsDialogAndClosesByItsKeysI
             EXPECT_EQ(outside, 0);
             EXPECT_EQ(covered, 0);
             EXPECT_EQ(textsDiffer, 0);
+            EXPECT_EQ(clipped, 0);
             const char* caption = language == 1 && dialogTemplate->english
                                       ? dialogTemplate->english
                                       : dialogTemplate->japanese;
