@@ -20,6 +20,7 @@
 #include "config/tools_file.h"
 #include "geometry/machine_kinematics.h"
 #include "platform/backend.h"
+#include "platform/dialogs.h"
 #include "platform/file_dialog.h"
 #include "platform/keys.h"
 #include "platform/message_box.h"
@@ -27,6 +28,7 @@
 #include "platform/pointer.h"
 #include "platform/sound.h"
 #include "platform/window.h"
+#include "resources/dialog_templates.h"
 #include "resources/program_resources.h"
 #include "services/shared_state.h"
 #include "shell/definition_watch.h"
@@ -310,6 +312,15 @@ void SwitchOptionsAndCheckAProgram(const WindowMessage& m) {
          {IDM_SOUND, IDM_SHOW_AXES, IDM_ARBOR_CHECK_2, IDM_ROTARY_REAL_CUT_MODE}) {
         SendWindowMessage(main, WM_COMMAND, command, 0);
     }
+    // The structure checks: tool against vice from pause to ignore.
+    const DialogResponder previous = SetDialogResponder([](WindowHandle dialog, int id, int round) {
+        if (id != IDD_STRUCTURE_INTERFERENCE || round > 1) {
+            return 0;
+        }
+        return ClickDlgItem(dialog, round == 0 ? 1467 : IDOK);
+    });
+    SendWindowMessage(main, WM_COMMAND, IDM_STRUCTURE_INTERFERENCE_SETTINGS, 0);
+    SetDialogResponder(previous);
     SendWindowMessage(main, WM_COMMAND, IDM_NC_SELECT, 0);
     menuSeen.title = GetPlatformWindowText(main);
     SendWindowMessage(main, WM_COMMAND, IDM_NC_CHECK_MIN_MAX, 0);
@@ -330,12 +341,14 @@ TEST_F(ProgramStartupTest, AChosenProgramIsCheckedAndSwitchedOptionsComeBackAtTh
     EXPECT_NE(ini.find("SOUND=ON"), std::string::npos);
     EXPECT_NE(ini.find("ARBOR CHECK=CUT"), std::string::npos);
     EXPECT_NE(ini.find("ARBOR CHECK=CUT"), std::string::npos) << ini;
+    EXPECT_NE(ini.find("TOOL-VICE CHECK=NO"), std::string::npos) << ini;
 
     ResetConfigurationRecords();
     EXPECT_EQ(Run(""), 0);
     EXPECT_EQ(Settings.sound, 1);
     EXPECT_EQ(DisplayModes.basicAxis, 0);
     EXPECT_EQ(Checks.arborCheck, 2);
+    EXPECT_EQ(Checks.structurePairs[0], 0);
     EXPECT_EQ(Settings.realRotation, 1);
 }
 
