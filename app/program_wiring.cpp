@@ -180,7 +180,7 @@ void ConnectViewToShell() {
     v.updateMenuChecks = UpdateMenuChecks;
     v.updateTitle = [] { UpdateMainTitle(MainWindow.load()); };
     v.openWithShell = [](const char* path) {
-        if (AutomaticMode.load() == 0) {
+        if (AutomaticMode.load() == 0 && TellWhenNoViewer(path)) {
             OpenInDefaultViewer(path);
         }
     };

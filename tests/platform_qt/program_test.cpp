@@ -18,6 +18,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <iterator>
 #include <map>
 
 #include "app/program_wiring.h"
@@ -29,6 +30,7 @@
 #include "resources/dialog_templates.h"
 #include "resources/main_menu.h"
 #include "services/shared_state.h"
+#include "shell/automation_thread.h"
 #include "shell/info_panel.h"
 #include "shell/main_window.h"
 #include "shell/run_commands.h"
@@ -38,6 +40,7 @@
 #include "support/earlier_program_run.h"
 #include "support/scratch_directory.h"
 #include "view/snapshots.h"
+#include "view/view_hooks.h"
 
 namespace mirexa {
 namespace {
@@ -453,6 +456,47 @@ TEST_F(QtProgramTest, TheToolPanelAndQtsOwnTextsFollowTheLanguageAndTheToolsFile
         EXPECT_TRUE(titleBefore.contains("vmc3.ttl")) << titleBefore.toStdString();
         EXPECT_TRUE(titleAfter.contains("other.ttl")) << titleAfter.toStdString();
         EXPECT_EQ(cancel == "Cancel", english) << cancel.toStdString();
+    }
+}
+
+// Without the desktop's viewer, F1 (the help page), the view's picture of Ctrl+P and the tool
+// length report at a run's end say so in a box alike, naming the viewer.
+TEST_F(QtProgramTest, WithoutTheDesktopsViewerEveryFileToShowIsToldAlike) {
+    const std::string path = std::getenv("PATH") != nullptr ? std::getenv("PATH") : "";
+    setenv("PATH", scratch.Path().c_str(), 1);  // no xdg-open there
+    scratch.Write("HELP/index.htm", "<html></html>");
+    const std::function<void()> shows[] = {
+        [] { QTest::keyClick(FindQtWidget(MainWindowData.handles.view), Qt::Key_F1); },
+        [] { ViewCallbacks.openWithShell("tmp.png"); },
+        [] { OpenReportInViewer("demo_part_length.txt"); }};
+    std::vector<QString> told;
+    std::size_t next = 0;
+    std::function<void()> show, answer;
+    show = [&] {
+        if (next == std::size(shows)) {
+            NotifyNativeClose(MainWindow.load());
+            return;
+        }
+        testing::WhenIdle(answer, 100);
+        shows[next]();
+    };
+    answer = [&] {
+        auto* box = testing::FindTopLevel<QMessageBox>();
+        told.push_back(box != nullptr ? box->text() : QString());
+        ++next;
+        if (box != nullptr) {
+            box->button(QMessageBox::Ok)->click();
+        }
+        testing::WhenIdle(show, 100);
+    };
+    testing::WhenIdle(show, 300);
+    ProgramStart start;
+    start.closeWhenIdle = 0;
+    EXPECT_EQ(RunProgram(start), 0);
+    setenv("PATH", path.c_str(), 1);
+    ASSERT_EQ(told.size(), std::size(shows));
+    for (const QString& text : told) {
+        EXPECT_TRUE(text.contains("xdg-open")) << text.toStdString();
     }
 }
 
