@@ -24,6 +24,7 @@
 #include "app/program_wiring.h"
 #include "config/config_records.h"
 #include "platform/backend.h"
+#include "platform/default_viewer.h"
 #include "platform/menus.h"
 #include "platform/paint.h"
 #include "qt_test_support.h"
@@ -210,7 +211,13 @@ TEST_F(QtProgramTest, AProgramOpenedThroughTheMenuRunsWithItsKey) {
         QTest::keyClick(FindQtWidget(MainWindowData.handles.view), Qt::Key_F5);
         testing::WhenIdle(waitForEnd, 20);
     };
+    QString viewerBox;
     waitForEnd = [&] {
+        // The run's end shows its tool length report, or says in a box that nothing can.
+        if (auto* box = testing::FindTopLevel<QMessageBox>()) {
+            viewerBox = box->text();
+            box->button(QMessageBox::Ok)->click();
+        }
         const int running = RunFlags().runMode->load() != 0;
         runStarted |= running;
         if (running || !runStarted) {
@@ -225,6 +232,8 @@ TEST_F(QtProgramTest, AProgramOpenedThroughTheMenuRunsWithItsKey) {
     EXPECT_EQ(RunProgram(start), 0);
     EXPECT_EQ(chosen, scratch.At("demo_part.nc"));
     EXPECT_EQ(runStarted, 1);
+    EXPECT_EQ(viewerBox.contains("xdg-open"), DefaultViewerInstalled() == 0)
+        << viewerBox.toStdString();
 }
 
 TEST_F(QtProgramTest, AStockTypedIntoItsDialogOpenedByTheMenuIsTheStockMade) {
