@@ -601,6 +601,7 @@ void CreatePanelBackground() {
 }
 
 int CreateInfoPanel(WindowHandle mainWindow) {
+    InfoPanelView.painted = 0;  // the new panel's first paint is still to come
     for (int which : {kPanelStrip, kPanelColumn}) {
         WindowCreateParams params;
         params.className = INFO_PANEL_CLASS;

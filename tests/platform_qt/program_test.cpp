@@ -27,6 +27,7 @@
 #include "platform/default_viewer.h"
 #include "platform/menus.h"
 #include "platform/paint.h"
+#include "platform/sound.h"
 #include "qt_test_support.h"
 #include "resources/dialog_templates.h"
 #include "resources/main_menu.h"
@@ -35,6 +36,7 @@
 #include "shell/info_panel.h"
 #include "shell/main_window.h"
 #include "shell/run_commands.h"
+#include "shell/sound_effects.h"
 #include "shell/startup.h"
 #include "shell/stock_commands.h"
 #include "stock/stock_model.h"
@@ -507,6 +509,36 @@ TEST_F(QtProgramTest, WithoutTheDesktopsViewerEveryFileToShowIsToldAlike) {
     for (const QString& text : told) {
         EXPECT_TRUE(text.contains("xdg-open")) << text.toStdString();
     }
+}
+
+// With sound on and no audio device, the window session's log says why there is no sound.
+TEST_F(QtProgramTest, WithoutAnAudioDeviceTheLogSaysSo) {
+    std::string settings = testing::ReadWholeFile(scratch.At("mirexa.ini"));
+    const std::string key = "SOUND=OFF";
+    if (settings.find(key) != std::string::npos) {
+        settings.replace(settings.find(key), key.size(), "SOUND=ON");
+    }
+    scratch.Write("mirexa.ini", settings);
+    // The tool-change sound of the first paint: a short 8-bit mono WAV file.
+    std::string wav = "RIFF";
+    const auto le32 = [](std::uint32_t v) {
+        return std::string{char(v), char(v >> 8), char(v >> 16), char(v >> 24)};
+    };
+    wav += le32(36 + 8) + "WAVEfmt " + le32(16);
+    wav += std::string{1, 0, 1, 0} + le32(8000) + le32(8000) + std::string{1, 0, 8, 0};
+    wav += "data" + le32(8) + std::string(8, char(0x80));
+    scratch.Write("toolchg.wav", wav);
+    FreeSoundEffects();  // what an earlier start in this process loaded and found
+    testing::WhenIdle([] { NotifyNativeClose(MainWindow.load()); }, 500);
+    ProgramStart start;
+    start.closeWhenIdle = 0;
+    EXPECT_EQ(RunProgram(start), 0);
+    // Where the log does not say so, the device is there.
+    const std::string log = testing::ReadWholeFile(scratch.At("mirexa.log"));
+    if (log.find("no audio device") == std::string::npos) {
+        EXPECT_EQ(SoundOutputState(), 1) << log;
+    }
+    ResetSoundOutput();
 }
 
 }  // namespace
