@@ -136,6 +136,24 @@ WindowHandle ViewWindowHandle() {
     return MainWindowData.handles.view;
 }
 
+// A controller read that applies the active work offset also moves the origin with which the
+// dialogs convert between work and machine coordinates.
+void (*applyInterpreterWorkOffset)() = nullptr;
+
+void ApplyWorkOffsetAndControlOrigin() {
+    if (applyInterpreterWorkOffset != nullptr) {
+        applyInterpreterWorkOffset();
+    }
+    TakeControlOriginFromController();
+}
+
+void ConnectControlOrigin() {
+    if (DefinitionCallbacks.applyCurrentWorkOffset != ApplyWorkOffsetAndControlOrigin) {
+        applyInterpreterWorkOffset = DefinitionCallbacks.applyCurrentWorkOffset;
+        DefinitionCallbacks.applyCurrentWorkOffset = ApplyWorkOffsetAndControlOrigin;
+    }
+}
+
 // Hooks through which the run reaches the shell and the view.
 void ConnectRunToShell() {
     RunUiHooks& ui = RunUiCallbacks;
@@ -163,7 +181,7 @@ void ConnectViewToShell() {
     v.updateMenuChecks = UpdateMenuChecks;
     v.updateTitle = [] { ShowProgramStatus(MainWindow.load()); };
     v.openWithShell = [](const char* path) {
-        if (AutomaticMode.load() == 0) {
+        if (AutomaticMode.load() == 0 && TellWhenNoViewer(path)) {
             OpenInDefaultViewer(path);
         }
     };
@@ -294,7 +312,11 @@ void ConnectDialogsAndPanels() {
     o.expandRateDialog = [] { return OpenExpandRateDialog(MainWindow.load()); };
     o.discolorationDialog = [] { return OpenDiscolorationDialog(MainWindow.load()); };
     NcDataCommandCallbacks.versionDialog = [] { return OpenVersionDialog(MainWindow.load()); };
-    DefinitionCallbacks.resetToolPanel = [] { ToolPanel.pictureMode = 0; };
+    // Another tools file read shows its current tool and names it in the panel's title.
+    DefinitionCallbacks.resetToolPanel = [] {
+        ToolPanel.pictureMode = 0;
+        RepaintToolPanel(kToolPanelPaintAll);
+    };
     ViewHooks& v = ViewCallbacks;
     v.panelEnabled = [](int panel) {
         return panel == kViewPanelCommand ? Settings.showCommandPanel : Settings.showToolPanel;
@@ -395,6 +417,7 @@ void ConnectPluginHost() {
 
 void ConnectProgram() {
     ConnectRunAndView();
+    ConnectControlOrigin();
     ConnectPluginHost();
     ConnectAutomation();
     ConnectDefinitionAndProgress();
@@ -482,6 +505,7 @@ const std::vector<WaitingHook>& ListWaitingHooks() {
         MIREXA_WAITING(RealWindowBackend, hooks.measureText, kWaitsWindow),
         MIREXA_WAITING(RealWindowBackend, hooks.cursorChanged, kWaitsWindow),
         MIREXA_WAITING(RealWindowBackend, hooks.clipboardChanged, kWaitsWindow),
+        MIREXA_WAITING(RealWindowBackend, hooks.languageChanged, kWaitsWindow),
         MIREXA_WAITING(GuiPump, wake, kWaitsWindow),
         MIREXA_WAITING(GuiPump, wait, kWaitsWindow),
         MIREXA_WAITING(GuiPump, poll, kWaitsWindow),

@@ -673,6 +673,15 @@ std::vector<DefineOptionChange> ListDefineOptionChanges(const std::string& setti
             changes.push_back({option.key, text});
         }
     }
+    // The structure checks of their dialog: ignore, break off or pause for each pair.
+    for (int pair = 0; pair < kStructurePairCount; ++pair) {
+        static const char* const words[] = {"NO", "YES", "STOP"};
+        const std::int32_t value = Checks.structurePairs[pair];
+        if (value >= 0 && value <= 2 &&
+            StopCheckCode(ReadDefineValue(settingsPath, StructurePairKeys[pair], "NO")) != value) {
+            changes.push_back({StructurePairKeys[pair], words[value]});
+        }
+    }
     return changes;
 }
 

@@ -558,32 +558,14 @@ void OpenMagazineEntry(std::int32_t n) {
 
 // Step 5: the shift that puts every tool's length on the TOOL BASE POINT.
 void ApplyBasePointShifts() {
-    const std::int32_t mode = Settings.toolBasePoint;
-    if (mode == 0) {
+    if (Settings.toolBasePoint == 0) {
         return;
     }
     ToolTables& t = ToolTableSet;
-    auto scratch = std::make_unique<CurrentToolRecord>();
-    auto profile = std::make_unique<ToolProfile>();
     for (std::int32_t n = 1; n <= t.maxMagazine; ++n) {
-        const ToolRecord& tool = t.tools[n];
-        if (!tool.present || t.lengths[n].kind == 0) {
-            continue;
+        if (t.tools[n].present && t.lengths[n].kind != 0) {
+            t.shifts[n] += BasePointShift(n);
         }
-        float shift = 0.0f;
-        if (mode == kBaseBallCenter) {
-            shift = (tool.type == kToolBall || tool.type == kToolTaperBall) ? tool.r : 0.0f;
-        } else if (mode == kBaseLengthTop) {
-            shift = t.lengths[n].values[0];
-        } else if (DeriveToolGeometry(n, 0.0, scratch.get())) {
-            if (mode == kBaseFCenter) {
-                shift = static_cast<float>(scratch->cornerCentreHeight);
-            } else if (mode == kBaseArborTop) {
-                BuildToolProfile(*scratch, 0.0, profile.get());
-                shift = static_cast<float>(profile->toolTopHeight);
-            }
-        }
-        t.shifts[n] += shift;
     }
 }
 
@@ -597,6 +579,34 @@ double CurrentDexelPitch() {
 }
 
 }  // namespace
+
+float BasePointShift(int n) {
+    const std::int32_t mode = Settings.toolBasePoint;
+    if (mode == 0 || !IsToolNumberInTables(n)) {
+        return 0.0f;
+    }
+    const ToolTables& t = ToolTableSet;
+    const ToolRecord& tool = t.tools[static_cast<std::size_t>(n)];
+    if (mode == kBaseBallCenter) {
+        return (tool.type == kToolBall || tool.type == kToolTaperBall) ? tool.r : 0.0f;
+    }
+    if (mode == kBaseLengthTop) {
+        return t.lengths[static_cast<std::size_t>(n)].values[0];
+    }
+    auto scratch = std::make_unique<CurrentToolRecord>();
+    if (!DeriveToolGeometry(n, 0.0, scratch.get())) {
+        return 0.0f;
+    }
+    if (mode == kBaseFCenter) {
+        return static_cast<float>(scratch->cornerCentreHeight);
+    }
+    if (mode == kBaseArborTop) {
+        auto profile = std::make_unique<ToolProfile>();
+        BuildToolProfile(*scratch, 0.0, profile.get());
+        return static_cast<float>(profile->toolTopHeight);
+    }
+    return 0.0f;
+}
 
 int HasPercentBeforeComma(const char* text) {
     const char* percent = std::strchr(text, '%');

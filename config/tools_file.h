@@ -72,6 +72,11 @@ void RestoreToolFileReading(const ToolFileReading& kept);
 // Reads the file named by the tools path of the definition file paths; see ReadToolFileAt.
 void ReadToolFile();
 
+// The shift that puts tool n's length on the TOOL BASE POINT of the settings: the ball's radius
+// (BALL-CENTER, ball tools only), the corner centre's height (F-CENTER), the length value
+// (LENGTH-TOP) or the top of the tool's profile (ARBOR-TOP); 0 at the tool's bottom.
+float BasePointShift(int n);
+
 // Clears the tool tables' tools (names freed), reads the file into entries 1 .. MAX MAGAZINE,
 // applies the KEGAKI and no-length rules and the TOOL BASE POINT shifts, takes the command
 // line's start tool, and makes the start tool current at the current dexel pitch. A missing

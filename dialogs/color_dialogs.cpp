@@ -17,7 +17,10 @@
 
 namespace mirexa {
 
-std::uint32_t CustomColors[kCustomColorCount] = {};
+// The chooser's custom colours start white.
+std::uint32_t CustomColors[kCustomColorCount] = {
+    0xFFFFFF, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF,
+    0xFFFFFF, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF};
 DiscolorationBands DiscolorationRegions;
 
 namespace {
@@ -499,7 +502,7 @@ int OpenDifferencePaintDialog() {
 
 void ResetColorDialogs() {
     for (std::uint32_t& color : CustomColors) {
-        color = 0;
+        color = 0xFFFFFF;
     }
     DiscolorationRegions = DiscolorationBands{};
 }

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <limits>
 #include <vector>
 
 #include "platform/message_box.h"
@@ -24,7 +25,77 @@ bool IsDigit(char c) {
     return c >= '0' && c <= '9';
 }
 
+// The text without the "," that the dialogs write between groups of three digits of a number's
+// integer part ("12,345.5"); false when a comma stands anywhere else ("1,5").
+bool DropThousandsSeparators(const std::string& text, std::string* out) {
+    out->clear();
+    std::size_t run = 0;    // digits since the last comma or the start of the digits
+    bool grouped = false;   // a comma was seen in this number
+    bool fraction = false;  // after the number's point
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c == ',') {
+            const bool threeFollow = i + 3 < text.size() && IsDigit(text[i + 1]) &&
+                                     IsDigit(text[i + 2]) && IsDigit(text[i + 3]) &&
+                                     (i + 4 >= text.size() || !IsDigit(text[i + 4]));
+            if (fraction || run == 0 || run > 3 || (grouped && run != 3) || !threeFollow) {
+                return false;
+            }
+            grouped = true;
+            run = 0;
+            continue;
+        }
+        if (IsDigit(c)) {
+            ++run;
+        } else {
+            fraction = c == '.';
+            grouped = fraction && grouped;
+            run = 0;
+        }
+        *out += c;
+    }
+    return true;
+}
+
+bool OnlyBlanks(const char* text) {
+    while (IsBlank(*text)) {
+        ++text;
+    }
+    return *text == '\0';
+}
+
 }  // namespace
+
+int ParseFieldNumber(const std::string& text, double limit, int operation, double* value) {
+    std::string plain;
+    if (!DropThousandsSeparators(text, &plain)) {
+        return 0;
+    }
+    double parsed = 0.0;
+    const std::size_t end = ParseLeadingNumber(plain.c_str(), &parsed);
+    if (end == 0) {
+        return 0;
+    }
+    const char* rest = plain.c_str() + end;
+    while (IsBlank(*rest)) {
+        ++rest;
+    }
+    if (*rest != '\0') {
+        // Only "a op b" may follow, where the field takes one operation.
+        double b = 0.0;
+        const std::size_t second =
+            std::strchr("+-*/", *rest) != nullptr ? ParseLeadingNumber(rest + 1, &b) : 0;
+        if (!operation || second == 0 || !OnlyBlanks(rest + 1 + second) || !std::isfinite(b)) {
+            return 0;
+        }
+        EvaluateEditExpression(plain.c_str(), &parsed);
+    }
+    if (!std::isfinite(parsed) || std::fabs(parsed) > limit) {
+        return 0;
+    }
+    *value = parsed;
+    return 1;
+}
 
 int OpenModalDialog(int templateId, WindowHandle owner, DialogProcedure procedure,
                     MessageLParam param) {
@@ -131,14 +202,8 @@ int ReadDlgItemNumber(WindowHandle dialog, int id, double* value) {
     if (!GetDlgItem(dialog, id)) {
         return 0;
     }
-    char scratch[kNumberScratchSize];
-    GetDlgItemText(dialog, id, scratch, static_cast<int>(sizeof scratch));
-    double parsed = 0.0;
-    if (ParseLeadingNumber(scratch, &parsed) == 0 || !std::isfinite(parsed)) {
-        return 0;
-    }
-    *value = parsed;
-    return 1;
+    return ParseFieldNumber(GetDlgItemText(dialog, id), std::numeric_limits<double>::max(), 0,
+                            value);
 }
 
 int ReadNumberFields(WindowHandle dialog, const NumberField* fields, std::size_t count) {

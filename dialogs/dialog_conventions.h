@@ -36,8 +36,14 @@ int SetDlgItemNumber(WindowHandle dialog, int id, const char* format, double val
 // *value is then 0).
 std::size_t ParseLeadingNumber(const char* text, double* value);
 
-// Reads the first 24 characters of the field: 1 with *value set when they start with a finite
-// number ("12.5abc" gives 12.5); 0 otherwise, *value untouched.
+// The whole text of a number field as a number: 1 with *value set, or 0 (*value untouched).
+// Blanks around the number and "," between groups of three digits of its integer part (as
+// InsertThousandsSeparators writes them) are allowed; with operation set also one operation of
+// EvaluateEditExpression. Anything else after the number ("12.5abc", "1,5"), a number that is
+// not finite and one beyond limit in magnitude are refused.
+int ParseFieldNumber(const std::string& text, double limit, int operation, double* value);
+
+// Reads the field by ParseFieldNumber (any finite double).
 int ReadDlgItemNumber(WindowHandle dialog, int id, double* value);
 
 // A number field of a dialog: its id, its printf format and the value it shows.

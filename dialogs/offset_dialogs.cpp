@@ -1,7 +1,9 @@
 // The offset, work coordinate, control point and basis-point note dialogs and their openers.
 #include "dialogs/offset_dialogs.h"
 
+#include <algorithm>
 #include <array>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -48,6 +50,10 @@ namespace {
 constexpr int kTabBarId = 1070;
 constexpr int kModifyFileId = 1131;
 constexpr int kAxisLabelIds = 1189;  // 1189 .. 1193
+
+// The largest magnitudes the memories hold: the tool offsets are floats, the work offsets doubles.
+constexpr double kFloatLimit = std::numeric_limits<float>::max();
+constexpr double kDoubleLimit = std::numeric_limits<double>::max();
 
 // Dialog 234: 50 pages of 20 rows.
 constexpr int kOffsetPages = 50;
@@ -133,23 +139,19 @@ void ShowAxisLabels(WindowHandle dialog, const char* suffix) {
     }
 }
 
-// A field of an offset page: the text becomes the value when it starts with a number (with the
-// one operation of EvaluateEditExpression when evaluate is set); otherwise the field shows the
-// previous value again, the warning names it, and 0 is returned.
-int ReadMemoryField(WindowHandle dialog, int id, const char* format, int evaluate, double* value) {
-    char scratch[kNumberScratchSize];
-    GetDlgItemText(dialog, id, scratch, static_cast<int>(sizeof scratch));
+// A field of an offset page: the text becomes the value when it holds a number no larger than
+// limit (ParseFieldNumber, with one operation when evaluate is set); otherwise the field shows
+// the previous value again, the warning names it, and 0 is returned.
+int ReadMemoryField(WindowHandle dialog, int id, const char* format, int evaluate, double limit,
+                    double* value) {
     double parsed = 0.0;
-    if (ParseLeadingNumber(scratch, &parsed) == 0) {
+    if (!ParseFieldNumber(GetDlgItemText(dialog, id), limit, evaluate, &parsed)) {
         SetDlgItemNumber(dialog, id, format, *value);
         SetFocusWindow(GetDlgItem(dialog, id));
         ShowDialogWarning(dialog,
                           "A field does not hold a number; its previous value is shown again.",
                           "数値ではない値があります。元の値に戻しました");
         return 0;
-    }
-    if (evaluate) {
-        EvaluateEditExpression(scratch, &parsed);
     }
     *value = parsed;
     return 1;
@@ -253,9 +255,10 @@ int ReadOffsetPage(WindowHandle dialog, OffsetDialogState& state) {
         }
         read[2 * row] = state.offsets[n];
         read[2 * row + 1] = state.wear[n];
-        if (!ReadMemoryField(dialog, kOffsetValueIds + row, kOffsetFormat, 0, &read[2 * row]) ||
+        if (!ReadMemoryField(dialog, kOffsetValueIds + row, kOffsetFormat, 0, kFloatLimit,
+                             &read[2 * row]) ||
             (WearEdited() && !ReadMemoryField(dialog, kOffsetWearIds + row, kOffsetFormat, 0,
-                                              &read[2 * row + 1]))) {
+                                              kFloatLimit, &read[2 * row + 1]))) {
             return 0;
         }
     }
@@ -374,7 +377,7 @@ int ReadWorkPage(WindowHandle dialog, WorkDialogState& state) {
     std::vector<double> values;
     for (const WorkField& field : fields) {
         double value = state.table[static_cast<std::size_t>(field.entry)].axis[field.axis];
-        if (!ReadMemoryField(dialog, field.id, kWorkFormat, 1, &value)) {
+        if (!ReadMemoryField(dialog, field.id, kWorkFormat, 1, kDoubleLimit, &value)) {
             return 0;
         }
         values.push_back(value);
@@ -394,7 +397,7 @@ void LeaveWorkField(WindowHandle dialog, WorkDialogState& state, int id) {
         }
         double& stored = state.table[static_cast<std::size_t>(field.entry)].axis[field.axis];
         double value = stored;
-        if (ReadMemoryField(dialog, id, kWorkFormat, 1, &value)) {
+        if (ReadMemoryField(dialog, id, kWorkFormat, 1, kDoubleLimit, &value)) {
             stored = value;
             SetDlgItemNumber(dialog, id, kWorkFormat, value);
         }
@@ -743,6 +746,25 @@ WindowHandle OpenBasisPointNote(WindowHandle view, int x, int y) {
     WindowHandle dialog = CreateModelessDialog(*note, view, BasisPointNoteDlgProc, 0);
     if (!dialog) {
         return nullptr;
+    }
+    // The note is a top-level window: the view's client point becomes a screen point.
+    for (WindowHandle w = view; w != nullptr; w = GetParentWindow(w)) {
+        WindowRect placed = {};
+        GetPlatformWindowRect(w, &placed);
+        if (GetParentWindow(w) != nullptr) {
+            x += placed.left;
+            y += placed.top;
+            continue;
+        }
+        // A frame's sides and bottom edge are one border wide; its top holds the caption and menu.
+        // A minimised window has no client area: its rectangle stands for it.
+        WindowRect client = {};
+        GetWindowClientRect(w, &client);
+        const bool shown = client.right > 0 && client.bottom > 0;
+        const int border =
+            shown ? std::max(0, ((placed.right - placed.left) - client.right) / 2) : 0;
+        x += placed.left + border;
+        y += shown ? placed.bottom - border - client.bottom : placed.top;
     }
     const WindowRect size = DialogUnitsToPixels(0, 0, note->w, note->h);
     MovePlatformWindow(dialog, WindowRect{x, y, x + size.right, y + size.bottom});

@@ -50,6 +50,7 @@ const StockModel* PresentStock() {
 constexpr unsigned kVersionTimer = 1;
 constexpr unsigned kVersionTimerPeriodMs = 1000;
 constexpr int kEnvironmentLines = 1280;
+constexpr int kVersionLabel = 9002;
 
 // Fills the figures: everything at opening, the free memory and the window count on each tick.
 void ShowVersionFigures(WindowHandle dialog, int opening) {
@@ -58,6 +59,9 @@ void ShowVersionFigures(WindowHandle dialog, int opening) {
     if (opening) {
         const EnvironmentInfo info = GatherEnvironmentInfo();
         SetDlgItemText(dialog, 1089, "OS: " + info.os.name);
+        // The program's one version, beside its edition name.
+        SetDlgItemText(dialog, kVersionLabel,
+                       ChooseLanguageText("Version ", "バージョン ") + ProgramVersionNumber());
         std::string lines;
         for (const std::string& line : DescribeEnvironment(info)) {
             lines += line + "\n";

@@ -263,9 +263,14 @@ void PaintSlots(PaintContext* context) {
         WindowRect middle = Offset(Panel.layout.slots[kMiddleSlot], Panel.origin);
         middle.top += 15;
         middle.bottom -= 15;
-        SetPaintTextColor(context, kRed);
+        SetPaintTextColor(context, ReadableTextColor(kRed, kGrey));
         DrawPaintText(context, middle, "TMP", kTextCenter | kTextTransparent);
     } else {
+        // "Ready" lies partly below the middle slot: its last label is cleared with the slots.
+        WindowRect readyLabel = Offset(Panel.layout.slots[kMiddleSlot], Panel.origin);
+        readyLabel.top = readyLabel.bottom;
+        readyLabel.bottom += 10;
+        DrawStatusPane(context, readyLabel, "", SBT_NOBORDERS);
         for (int i = 0; i < kMagazineSlots; ++i) {
             const WindowRect box = Offset(Panel.layout.slots[i], Panel.origin);
             FillPaintRect(context, box, kBlack);
@@ -278,14 +283,15 @@ void PaintSlots(PaintContext* context) {
             }
             if (n == current) {
                 FillPaintRect(context, box, kGrey);
-                SetPaintTextColor(context, kCyan);
+                SetPaintTextColor(context, ReadableTextColor(kCyan, kGrey));
                 DrawPaintText(context, box, number, kTextRight | kTextTransparent);
             } else {
                 DrawToolPicture(context, box, n, ToolForDrawing(n));
             }
             WindowRect below = box;
             below.top = box.bottom - 14;
-            SetPaintTextColor(context, kRed);
+            SetPaintTextColor(context,
+                              ReadableTextColor(kRed, n == current ? kGrey : kPaneFaceColor));
             if (n == current) {
                 DrawPaintText(context, below, ChooseLanguageText("Used", "使用中"),
                               kTextCenter | kTextTransparent);

@@ -43,7 +43,7 @@ void ReadCurrentWorkOffset(double out[3]) {
     }
 }
 
-void ApplyCurrentWorkOffset() {
+MotionPosition ActiveWorkOrigin() {
     const int index = NcRun.modal.workOffsetIndex;
     const MotionPosition* table = NcRun.transforms.workOffsets;
     MotionPosition origin = table[0];
@@ -52,7 +52,11 @@ void ApplyCurrentWorkOffset() {
             origin.axis[i] += table[index].axis[i];
         }
     }
-    WorkOrigin = origin;
+    return origin;
+}
+
+void ApplyCurrentWorkOffset() {
+    WorkOrigin = ActiveWorkOrigin();
     UpdateToolMatrixWithWorkOffset();
 }
 

@@ -2,6 +2,8 @@
 // vector and the rotary shortest-path flags.
 #pragma once
 
+#include "geometry/machine_kinematics.h"
+
 namespace mirexa {
 
 // Points the orientation frames at the run's copy of the work offset table and the interpreter's
@@ -11,6 +13,10 @@ void InstallWorkOffsetSource();
 // Work origin := entry 0 of the run's work offset table, plus the entry of the current work
 // offset index when it is 1..200; then rebuilds the work-side frame.
 void ApplyCurrentWorkOffset();
+
+// The five components of the work origin that ApplyCurrentWorkOffset sets: entry 0 of the run's
+// work offset table plus the entry of the current index when it is 1..200.
+MotionPosition ActiveWorkOrigin();
 
 // The linear part (X, Y, Z mm) of the work origin that ApplyCurrentWorkOffset would set: entry 0
 // plus the current entry when its index is 1..200.

@@ -176,7 +176,6 @@ int AskNccom(const NccomExports& x, const char* text, int states[3]) {
     }
     int answered = 0;
     int toolAnswered = 0;
-    float lengthValue = 0.0f;
     if (x.tool != nullptr && states[0] != 2) {
         // A work copy of the current tool, which the plug-in may change.
         const ToolRecord& current = CurrentTool.tool;
@@ -206,8 +205,9 @@ int AskNccom(const NccomExports& x, const char* text, int states[3]) {
             ToolTableSet.lengths[0] = ToolLengthRecord{};
             ToolTableSet.lengths[0].kind = kToolLength1;
             ToolTableSet.lengths[0].values[0] = length;
-            lengthValue = length;
+            // The plug-in's tool is the current one and no other waits for a tool change.
             NcRun.toolChange.mountedTool = 0;
+            NcRun.toolChange.stagedTool = 0;
             NcRun.pluginToolSupplied = 1;
             CurrentToolState.fromPlugin = 1;
             toolAnswered = 1;
@@ -250,14 +250,8 @@ int AskNccom(const NccomExports& x, const char* text, int states[3]) {
         return 0;
     }
     if (NcRun.pluginToolSupplied != 0 && answered != 0) {
-        // The tool's length value completed by the TOOL BASE POINT mode: the ball centre adds
-        // the radius of a ball tool.
-        ToolRecord& tool = ToolTableSet.tools[0];
-        if (toolAnswered && Settings.toolBasePoint == 1 &&
-            (tool.type == kToolBall || tool.type == kToolTaperBall) &&
-            ToolTableSet.lengths[0].kind == kToolLength1) {
-            ToolTableSet.lengths[0].values[0] = lengthValue + tool.d / 2.0f;
-        }
+        // The tool's length put on the TOOL BASE POINT as a tools file's tools are.
+        ToolTableSet.shifts[0] = BasePointShift(0);
         MountPluginTool();
     }
     return toolAnswered;

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "config/offset_tables.h"
+#include "config/tool_tables.h"
 #include "geometry/machine_kinematics.h"
 #include "geometry/vector_math.h"
 #include "nc/arc_geometry.h"
@@ -547,6 +548,14 @@ void ResetInterpreterState() {
     NcRun.dataCheckActive = dataCheck;
     NcRun.pluginToolSupplied = pluginTool;
     NcRun.toolChange.mountedTool = c.currentTool.number;
+    // Tool 0 is a plug-in's: unless one supplied it for this run (and it is not mounted), no
+    // earlier plug-in's tool stays there.
+    if (pluginTool == 0 && c.currentTool.number != 0 && IsToolNumberInTables(0)) {
+        ToolTableSet.tools[0] = ToolRecord{};
+        ToolTableSet.lengths[0] = ToolLengthRecord{};
+        ToolTableSet.arbors[0] = ArborProfile{};
+        ToolTableSet.shifts[0] = 0.0f;
+    }
     NcModalState& modal = NcRun.modal;
     modal.workOffsetIndex = before.workOffsetIndex;
     modal.lengthOffsetNumber = before.lengthOffsetNumber;

@@ -60,4 +60,10 @@ int HasFramePresenter() {
     return GetPlatformBackendHooks().framePresented ? 1 : 0;
 }
 
+void SetInterfaceLanguage(int english) {
+    if (auto changed = GetPlatformBackendHooks().languageChanged) {
+        changed(english);
+    }
+}
+
 }  // namespace mirexa

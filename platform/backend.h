@@ -51,6 +51,9 @@ struct PlatformBackendHooks {
     void (*cursorChanged)() = {};
     // A block of that format was put on the clipboard (SetClipboardData); any thread.
     void (*clipboardChanged)(unsigned format) = {};
+    // The interface's language became English (1) or Japanese (0): the toolkit's own texts
+    // (file dialogs, message-box buttons) follow it. User-interface thread.
+    void (*languageChanged)(int english) = {};
 };
 
 // A real-window backend: start makes its toolkit ready (1) or fails (0); the hooks are then the
@@ -75,5 +78,8 @@ const PlatformBackendHooks& GetPlatformBackendHooks();
 int PresentWindowFrame(WindowHandle window, const PresentedFrame& frame);
 // 1 when the selected backend shows pictures (worth reading them back for).
 int HasFramePresenter();
+
+// Tells the backend the interface's language: 1 English, 0 Japanese.
+void SetInterfaceLanguage(int english);
 
 }  // namespace mirexa

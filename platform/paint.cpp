@@ -2,6 +2,7 @@
 // backend (or kept as the window's last picture) when painting ends.
 #include "platform/paint.h"
 
+#include <algorithm>
 #include <cmath>
 #include <numbers>
 
@@ -229,8 +230,49 @@ void DrawStatusPane(PaintContext* context, const WindowRect& rect, const std::st
         o->rect = rect;
         o->text = text;
         o->flags = static_cast<int>(style);
-        o->color = context->textColor;
+        o->background = kPaneFaceColor;
+        o->color = ReadableTextColor(context->textColor, kPaneFaceColor);
     }
+}
+
+namespace {
+
+double RelativeLuminance(std::uint32_t color) {
+    double sum = 0.0;
+    const double weights[3] = {0.2126, 0.7152, 0.0722};  // red, green, blue
+    for (int channel = 0; channel < 3; ++channel) {
+        const double c = ((color >> (8 * channel)) & 0xFF) / 255.0;
+        sum += weights[channel] * (c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4));
+    }
+    return sum;
+}
+
+}  // namespace
+
+double ColorContrastRatio(std::uint32_t a, std::uint32_t b) {
+    const double la = RelativeLuminance(a);
+    const double lb = RelativeLuminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+std::uint32_t ReadableTextColor(std::uint32_t text, std::uint32_t fill) {
+    // Moved towards black on a light fill, towards white on a dark one, in tenths, so that the
+    // hue stays as long as it can.
+    const std::uint32_t end =
+        ColorContrastRatio(0x000000, fill) >= ColorContrastRatio(0xFFFFFF, fill) ? 0x000000
+                                                                                 : 0xFFFFFF;
+    for (int step = 0; step < 10; ++step) {
+        std::uint32_t mixed = 0;
+        for (int channel = 0; channel < 3; ++channel) {
+            const int from = static_cast<int>((text >> (8 * channel)) & 0xFF);
+            const int to = static_cast<int>((end >> (8 * channel)) & 0xFF);
+            mixed |= static_cast<std::uint32_t>(from + (to - from) * step / 10) << (8 * channel);
+        }
+        if (ColorContrastRatio(mixed, fill) >= 4.5) {
+            return mixed;
+        }
+    }
+    return end;
 }
 
 void SetPaintClip(PaintContext* context, const WindowRect& rect) {

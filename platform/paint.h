@@ -105,8 +105,9 @@ void DrawPaintArc(PaintContext* context, const WindowRect& box, PaintPoint start
 void SetPaintPixel(PaintContext* context, int x, int y, std::uint32_t color);
 void DrawPaintText(PaintContext* context, const WindowRect& rect, const std::string& text,
                    int align);
-// A status pane: its border by style (sunken; SBT_POPOUT raised; SBT_NOBORDERS none) and its
-// text, where a text after one tab is centred and after two right-aligned.
+// A status pane: filled with the pane face, its border by style (sunken; SBT_POPOUT raised;
+// SBT_NOBORDERS none) and its text, where a text after one tab is centred and after two
+// right-aligned. The text takes the context's colour when that can be read on the face.
 void DrawStatusPane(PaintContext* context, const WindowRect& rect, const std::string& text,
                     unsigned style);
 void SetPaintClip(PaintContext* context, const WindowRect& rect);
@@ -121,6 +122,15 @@ int MeasurePaintText(const PaintContext& context, const std::string& text);
 // twice gives the whole ellipse. 0 for an empty box.
 int ComputeArcAngles(const WindowRect& box, PaintPoint start, PaintPoint end, double* startDeg,
                      double* sweepDeg);
+
+// The face of a status pane (light grey, as a status bar's).
+constexpr std::uint32_t kPaneFaceColor = 0xF0F0F0;
+
+// The contrast ratio (1 to 21) of two colours by their relative luminance (sRGB).
+double ColorContrastRatio(std::uint32_t a, std::uint32_t b);
+// The text colour when it contrasts with the fill at least 4.5:1, otherwise black or white,
+// whichever contrasts more.
+std::uint32_t ReadableTextColor(std::uint32_t text, std::uint32_t fill);
 
 // The text of a status pane without its leading tabs, and where it goes: kTextLeft, one tab
 // kTextCenter, two or more kTextRight.

@@ -34,7 +34,7 @@ constexpr auto kCommandPanel = MakeCommandPanelControls();
 
 // A wide strip: the picture, its dimension cells and the eleven magazine slots side by side.
 constexpr ControlTemplate kToolDisplay[] = {
-    Check(1010, 7, 5, 78, "固定", nullptr),
+    Check(1010, 7, 5, 78, "固定", "Fixed"),
     Push(1015, 88, 3, "エディタ", "Editor", 34),
     Push(1016, 124, 3, "1番", "1-st", 34),
     Push(1017, 160, 3, "交換", "Change", 34),

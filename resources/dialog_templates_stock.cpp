@@ -139,10 +139,10 @@ constexpr auto MakeOriginControls() {
         list.Add(Radio(t.low, 15, y + 11, 50, t.lowJa, t.lowEn, kGroupStart));
         list.Add(Radio(t.centre, 70, y + 11, 50, "中央", "Center"));
         list.Add(Radio(t.high, 125, y + 11, 50, t.highJa, t.highEn));
-        list.Add(Label(t.sizeLabel, 15, y + 26, 45, t.sizeJa, t.sizeEn));
-        list.Add(Field(t.size, 62, y + 24, 50));
-        list.Add(Label(t.lowLabel, 15, y + 42, 45, t.lowMarginJa, t.lowMarginEn));
-        list.Add(Field(t.lowMargin, 62, y + 40, 50));
+        list.Add(Label(t.sizeLabel, 15, y + 26, 57, t.sizeJa, t.sizeEn));
+        list.Add(Field(t.size, 74, y + 24, 44));
+        list.Add(Label(t.lowLabel, 15, y + 42, 57, t.lowMarginJa, t.lowMarginEn));
+        list.Add(Field(t.lowMargin, 74, y + 40, 44));
         list.Add(Label(t.highLabel, 120, y + 42, 55, t.highMarginJa, t.highMarginEn));
         list.Add(Field(t.highMargin, 178, y + 40, 50));
     }

@@ -24,6 +24,7 @@
 #include "config/tools_file.h"
 #include "geometry/machine_kinematics.h"
 #include "platform/backend.h"
+#include "platform/default_viewer.h"
 #include "platform/file_dialog.h"
 #include "platform/file_reading.h"
 #include "platform/message_box.h"
@@ -37,6 +38,7 @@
 #include "shell/nc_data_commands.h"
 #include "shell/run_commands.h"
 #include "shell/startup.h"
+#include "shell/status_bar.h"
 #include "shell/stock_commands.h"
 #include "shell/view_services.h"
 #include "simulation/dexel_grid_view.h"
@@ -388,7 +390,22 @@ int OpenReportInViewer(const std::string& path) {
             path + "\n");
         return 1;
     }
+    if (!TellWhenNoViewer(path)) {
+        return 0;
+    }
     return SpawnAndWait("xdg-open", path) >= 0 ? 1 : 0;
+}
+
+int TellWhenNoViewer(const std::string& path) {
+    if (GetPlatformBackend() == PlatformBackend::Headless || DefaultViewerInstalled()) {
+        return 1;
+    }
+    ShowMessageOrLog(0,
+                     ChooseLanguageText("There is no viewer to show the file (xdg-open).",
+                                        "ファイルを表示するビューアー(xdg-open)がありません") +
+                         std::string("\n") + path,
+                     EDITION_NAME, MBX_OK | MBX_ICONERROR | MBX_TOPMOST);
+    return 0;
 }
 
 int OpenAutomationCallWindow() {

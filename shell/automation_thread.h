@@ -72,6 +72,11 @@ void ApplyHeadlessAutomation();
 // was started or the line written, 0 when the viewer could not start.
 int OpenReportInViewer(const std::string& path);
 
+// On the real-window backend without the desktop's viewer ("xdg-open") the user is told, in a
+// box (or the log while nobody is there), that nothing can show the file, and 0 is returned;
+// otherwise 1.
+int TellWhenNoViewer(const std::string& path);
+
 // Creates the hidden window through which the automation's calls run on the user-interface
 // thread (call on that thread, before the automation thread runs). Returns 1, or 0 when the
 // window could not be created.

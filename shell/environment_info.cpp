@@ -31,8 +31,8 @@ std::string OrDash(const std::string& text) {
 
 }  // namespace
 
-std::string ProgramVersionText() {
-    return std::string(EDITION_NAME) + " " + MIREXA_VERSION;
+std::string ProgramVersionNumber() {
+    return MIREXA_VERSION;
 }
 
 EnvironmentInfo GatherEnvironmentInfo() {
@@ -52,7 +52,6 @@ std::vector<std::string> DescribeEnvironment(const EnvironmentInfo& info) {
     const std::string cpu =
         std::to_string(info.processors.count) + " x " + OrDash(info.processors.model);
     return {
-        ChooseLanguageText("Program: ", "プログラム: ") + ProgramVersionText(),
         ChooseLanguageText("System: ", "システム: ") + OrDash(info.os.name),
         ChooseLanguageText("Kernel: ", "カーネル: ") + OrDash(info.os.kernel) + " " +
             info.os.machine,
@@ -63,9 +62,10 @@ std::vector<std::string> DescribeEnvironment(const EnvironmentInfo& info) {
             pair(m.pageFileFree, m.pageFileTotal),
         ChooseLanguageText("Commit free/limit: ", "コミット 空き/上限: ") +
             pair(m.virtualFree, m.virtualTotal),
-        "OpenGL vendor: " + OrDash(info.openGl.vendor),
-        "OpenGL renderer: " + OrDash(info.openGl.renderer),
-        "OpenGL version: " + OrDash(info.openGl.version),
+        ChooseLanguageText("OpenGL vendor: ", "OpenGL ベンダー: ") + OrDash(info.openGl.vendor),
+        ChooseLanguageText("OpenGL renderer: ", "OpenGL レンダラー: ") +
+            OrDash(info.openGl.renderer),
+        ChooseLanguageText("OpenGL version: ", "OpenGL バージョン: ") + OrDash(info.openGl.version),
     };
 }
 

@@ -1,6 +1,6 @@
-// What the program tells about its environment: the lines of the version panel (system,
-// processors, memory, OpenGL driver, the program's own version) and the list of the other
-// top-level windows in "otherwin.txt".
+// What the program tells about its environment: its own version, the lines of the version panel
+// (system, processors, memory, OpenGL driver) and the list of the other top-level windows in
+// "otherwin.txt".
 #pragma once
 
 #include <string>
@@ -11,8 +11,8 @@
 
 namespace mirexa {
 
-// The program's name and version ("MIREXA7 0.1.0").
-std::string ProgramVersionText();
+// The program's version ("0.1.0").
+std::string ProgramVersionNumber();
 
 // The figures the panel shows, gathered once.
 struct EnvironmentInfo {

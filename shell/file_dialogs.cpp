@@ -303,7 +303,7 @@ int SelectStockSaveFile(WindowHandle owner, const std::vector<PathReaderFilter>&
         // The name's extension decides between DME and STL (a DME written under ".stl" would
         // open nowhere); the chosen type decides ASCII or binary STL.
         if (name.find('.') == std::string::npos) {
-            chosen += saveKind == 1 ? ".DME" : ".STL";
+            chosen += saveKind == 1 ? ".dme" : ".stl";  // as names are written here
         } else if (MatchExtensionList(1, name, ".STL") && saveKind == 1) {
             saveKind = 2;
         } else if (MatchExtensionList(1, name, ".DME")) {

@@ -100,7 +100,7 @@ int SelectStockReadFile(WindowHandle owner, const std::vector<PathReaderFilter>&
                         std::string* path);
 // The save dialog of kind 1, its file types the save kinds: "DME(*.DME)" 1, ASCII STL 2, binary
 // STL 3, then each loaded stock saver (kind 7 + its slot). On OK *path is the chosen file (a name
-// without an extension gets that of the chosen type, ".DME" or ".STL"), *kind the type's save
+// without an extension gets that of the chosen type, ".dme" or ".stl"), *kind the type's save
 // kind, *workCoordinates the dialog's work-coordinates choice (0 while the work origin is zero,
 // where it makes no difference), and 1 is returned; on cancel 0 with nothing changed.
 int SelectStockSaveFile(WindowHandle owner, const std::vector<PathReaderFilter>& savers,

@@ -7,6 +7,7 @@
 #include <cinttypes>
 #include <cmath>
 #include <cstdio>
+#include <iterator>
 #include <mutex>
 
 #include "config/axis_label_table.h"
@@ -18,6 +19,7 @@
 #include "nc/nc_line_source.h"
 #include "nc/nc_run_state.h"
 #include "platform/paint.h"
+#include "platform/pointer.h"
 #include "services/shared_state.h"
 #include "shell/main_window.h"
 #include "shell/manual_jog.h"
@@ -91,14 +93,12 @@ struct PaneList {
     PanelPane Make(int id, const PanelRect& cell, std::string text, unsigned style) const {
         PanelPane pane;
         pane.id = id;
-        WindowRect r{cell.left, cell.top, cell.right > 0 ? cell.right : clientRight,
-                     cell.bottom > 0 ? cell.bottom : clientBottom};
-        if (r.left >= INFO_PANEL_WIDTH && r.top < NC_STRIP_HEIGHT) {
-            pane.window = kPanelStrip;
-            r.left -= INFO_PANEL_WIDTH;
-            r.right -= INFO_PANEL_WIDTH;
-        }
-        pane.rect = r;
+        // Each cell is in its own window's pixels: the strip's two, and the column's.
+        const bool strip = id == kPaneStripCaption || id == kPaneStripText;
+        pane.window = strip ? kPanelStrip : kPanelColumn;
+        pane.rect =
+            WindowRect{cell.left, cell.top, cell.right > 0 ? cell.right : clientRight,
+                       cell.bottom > 0 ? cell.bottom : std::max(0, clientBottom - NC_STRIP_HEIGHT)};
         pane.text = std::move(text);
         pane.style = InfoPanelView.pressedPane == id && style == kPaneRaised ? kPaneSunken : style;
         return pane;
@@ -303,8 +303,15 @@ MessageResult InfoPanelWndProc(WindowHandle window, unsigned message, MessageWPa
         case WM_KEYUP:
             // A click on a pane leaves the keyboard here; the keys are the main window's.
             return SendWindowMessage(MainPanelParent(), message, wparam, lparam);
+        case WM_MOUSEMOVE:
+            // The held jog button repeats while the pointer stays on it.
+            SetPointerPosition(window, static_cast<int>(lparam & 0xFFFF),
+                               static_cast<int>((lparam >> 16) & 0xFFFF));
+            return 0;
         case WM_LBUTTONDOWN:
         case WM_LBUTTONUP:
+            SetPointerPosition(window, static_cast<int>(lparam & 0xFFFF),
+                               static_cast<int>((lparam >> 16) & 0xFFFF));
             HandleInfoPanelMouse(static_cast<int>(GetWindowUserData(window)), message,
                                  static_cast<int>(lparam & 0xFFFF),
                                  static_cast<int>((lparam >> 16) & 0xFFFF));
@@ -350,10 +357,10 @@ int SelectAxisLabelRow(int coordinateKind, int toolTipControl, int tiltedPlane, 
     return 0;
 }
 
-std::vector<PanelPane> BuildInfoPanelPanes(const InfoPanelInputs& in) {
+namespace {
+
+std::vector<PanelPane> PanesOfLayout(const InfoPanelInputs& in, const InfoPanelLayout& layout) {
     std::vector<PanelPane> panes;
-    InfoPanelLayout layout;
-    BuildInfoPanelLayout(in.jogRows, &layout);
     const PaneList list{in, &panes, in.clientRight, in.clientBottom};
     AddStrip(list, layout);
     AddAxes(list, layout);
@@ -361,6 +368,67 @@ std::vector<PanelPane> BuildInfoPanelPanes(const InfoPanelInputs& in) {
     AddMeasuredData(list, layout);
     AddStock(list, layout);
     return panes;
+}
+
+// Every cell of the column.
+std::vector<PanelRect*> ColumnCells(InfoPanelLayout& l) {
+    std::vector<PanelRect*> cells = {&l.frame[0], &l.frame[1], &l.title[0], &l.title[1]};
+    const auto add = [&cells](PanelRect* first, std::size_t count) {
+        for (std::size_t i = 0; i < count; ++i) {
+            cells.push_back(first + i);
+        }
+    };
+    add(&l.axisCells[0][0], kPanelAxisCount * 4);
+    add(l.belowAxes, std::size(l.belowAxes));
+    add(l.thirdRow, std::size(l.thirdRow));
+    add(l.fourthRow, std::size(l.fourthRow));
+    add(l.valueLeft, kPanelValueRows);
+    add(l.valueRight, kPanelValueRows);
+    add(l.extraLeft, kPanelExtraRows);
+    add(l.extraRight, kPanelExtraRows);
+    return cells;
+}
+
+int Scaled(int value, double scale) {
+    return static_cast<int>(std::lround(value * scale));
+}
+
+// The panel's cells in the panel font's real measures: the column's cells spread over the column
+// window (wider still when a label or value needs it) and their rows as high as the font's lines;
+// the strip's caption lies over the column and its text beside it.
+InfoPanelLayout FitInfoPanelLayout(const InfoPanelInputs& in) {
+    InfoPanelLayout layout;
+    BuildInfoPanelLayout(in.jogRows, &layout);
+    layout.header[0] = {0, 0, INFO_PANEL_WIDTH, NC_STRIP_HEIGHT};
+    layout.header[1] = {INFO_PANEL_WIDTH, 0, 0, NC_STRIP_HEIGHT};
+    PaintContext measure;
+    measure.fontPixelHeight = FontHeight();
+    constexpr int kPadding = 8;  // the pane's border and the text's inset on both sides
+    double sx = static_cast<double>(INFO_PANEL_WIDTH) / std::max(1, layout.panelWidth);
+    for (const PanelPane& pane : PanesOfLayout(in, layout)) {
+        const int width = pane.rect.right - pane.rect.left;
+        if (pane.window != kPanelColumn || pane.id == kPaneTitle || width <= 0) {
+            continue;
+        }
+        int align = kTextLeft;
+        const int needed = MeasurePaintText(measure, SplitPaneText(pane.text, &align)) + kPadding;
+        sx = std::max(sx, static_cast<double>(needed) / width);
+    }
+    constexpr int kRowHeight = 15;
+    const double sy = std::max(1.0, (FontHeight() + 4.0) / kRowHeight);
+    for (PanelRect* cell : ColumnCells(layout)) {
+        *cell = PanelRect{Scaled(cell->left, sx), Scaled(cell->top, sy), Scaled(cell->right, sx),
+                          Scaled(cell->bottom, sy)};
+    }
+    layout.panelWidth = Scaled(layout.panelWidth, sx);
+    layout.panelHeight = Scaled(layout.panelHeight, sy);
+    return layout;
+}
+
+}  // namespace
+
+std::vector<PanelPane> BuildInfoPanelPanes(const InfoPanelInputs& in) {
+    return PanesOfLayout(in, FitInfoPanelLayout(in));
 }
 
 int FindPanelPane(const std::vector<PanelPane>& panes, int window, int x, int y) {
@@ -537,6 +605,7 @@ void CreatePanelBackground() {
 }
 
 int CreateInfoPanel(WindowHandle mainWindow) {
+    InfoPanelView.painted = 0;  // the new panel's first paint is still to come
     for (int which : {kPanelStrip, kPanelColumn}) {
         WindowCreateParams params;
         params.className = INFO_PANEL_CLASS;
@@ -609,7 +678,8 @@ void PaintInfoPanelWindow(WindowHandle window) {
                 continue;
             }
             if (pane.coloured) {
-                SetPaintTextColor(&context, pane.textColor);
+                // Coloured texts lie on panes: their colour is kept only where it can be read.
+                SetPaintTextColor(&context, ReadableTextColor(pane.textColor, kPaneFaceColor));
                 SetPaintTextBackground(&context, 0, 1);
                 int align = kTextLeft;
                 std::string text = SplitPaneText(pane.text, &align);

@@ -296,11 +296,11 @@ void HandleInfoPanelMouse(int panelWindow, unsigned message, int x, int y) {
 void HandleMainWindowPanelClick(WindowHandle, unsigned message, MessageLParam point) {
     const int x = static_cast<int>(point & 0xFFFF);
     const int y = static_cast<int>((point >> 16) & 0xFFFF);
-    // The strip lies right of the column, above the view.
-    if (x >= INFO_PANEL_WIDTH && y < NC_STRIP_HEIGHT) {
-        HandleInfoPanelMouse(kPanelStrip, message, x - INFO_PANEL_WIDTH, y);
+    // The strip lies across the top, the column below it.
+    if (y < NC_STRIP_HEIGHT) {
+        HandleInfoPanelMouse(kPanelStrip, message, x, y);
     } else {
-        HandleInfoPanelMouse(kPanelColumn, message, x, y);
+        HandleInfoPanelMouse(kPanelColumn, message, x, y - NC_STRIP_HEIGHT);
     }
 }
 

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "config/config_records.h"
+#include "platform/backend.h"
 #include "platform/file_reading.h"
 #include "resources/main_menu.h"
 #include "services/file_paths.h"
@@ -201,17 +202,18 @@ std::string FindMessageFile() {
 }
 
 int LoadMessageFile(MenuHandle menu) {
+    // The defaults first: without the file they are the texts, and the file's captions keep
+    // their mnemonics from them.
+    ResetMessageTexts();
     const std::string path = FindMessageFile();
-    if (path.empty()) {
-        return 0;
-    }
     // A regular file of bounded size only: a FIFO or device there must not hold up the start.
     std::string text;
-    if (ReadWholeRegularFile(path, &text) != 1) {
-        return 0;
+    const int applied = !path.empty() && ReadWholeRegularFile(path, &text) == 1 ? 1 : 0;
+    if (applied) {
+        ApplyMessageText(menu, text);
     }
-    ApplyMessageText(menu, text);
-    return 1;
+    SetInterfaceLanguage(UiLanguage.load() == 1 ? 1 : 0);
+    return applied;
 }
 
 int ChooseInterfaceLanguage() {

@@ -61,7 +61,8 @@ void ApplyMessageText(MenuHandle menu, const std::string& text);
 // The message file's path: in the working directory, then in the program's directory; "" when
 // neither has one.
 std::string FindMessageFile();
-// Applies the message file when there is one. Returns 1 when one was applied.
+// Gives the texts their defaults, then applies the message file when there is one. Returns 1
+// when one was applied.
 int LoadMessageFile(MenuHandle menu);
 
 // Before the program says anything: an English message file in the current directory or beside

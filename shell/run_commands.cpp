@@ -7,6 +7,7 @@
 
 #include "geometry/machine_kinematics.h"
 #include "nc/alarm_report.h"
+#include "nc/kinematics_services.h"
 #include "nc/nc_line_source.h"
 #include "platform/controls.h"
 #include "platform/cursor.h"
@@ -238,6 +239,8 @@ void EndRunAfterThread(WindowHandle window) {
     if (code != 0) {
         ControlOriginOffset = RunCommands.savedControlOrigin;
         NoteRunEndForAutomation(kCutAlarm);
+    } else {
+        TakeControlOriginFromController();  // the program may have chosen another system
     }
     // The report is finished by the run's end through its hook; when that hook is not joined to
     // this file the report is closed here all the same.
@@ -248,6 +251,10 @@ void EndRunAfterThread(WindowHandle window) {
 }
 
 }  // namespace
+
+void TakeControlOriginFromController() {
+    ControlOriginOffset = ActiveWorkOrigin();
+}
 
 const RunFlagRefs& RunFlags() {
     return runControlFlags;

@@ -75,8 +75,13 @@ struct RunCommandState {
 };
 extern RunCommandState RunCommands;
 
-// The control (work) coordinate origin in machine coordinates; the offset dialogs set it.
+// The control (work) coordinate origin in machine coordinates, with which the dialogs convert
+// between work and machine values.
 extern MotionPosition ControlOriginOffset;
+
+// ControlOriginOffset := the interpreter's external offset plus its active work offset; called
+// when a controller read applies the work offset and when a run ends.
+void TakeControlOriginFromController();
 
 // Set when an aborted run ends under the command line's run mode 5 or 6: the process then exits
 // with -1.

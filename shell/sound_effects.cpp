@@ -86,7 +86,8 @@ void PlayClip(const std::vector<std::uint8_t>& clip, int wait) {
         SoundEffects.deviceMissing = 1;
         const char* reason = "";
         SoundOutputState(&reason);
-        WriteLogLine(("sound is off: no audio device (" + std::string(reason) + ")").c_str());
+        // Into the log even where no run keeps it open (a session in the window).
+        AppendLogEntry("sound is off: no audio device (" + std::string(reason) + ")");
     }
 }
 
@@ -129,6 +130,7 @@ void LoadSoundEffects(int soundOn, const std::string& programDirectory) {
 void FreeSoundEffects() {
     StopWaveSound();
     ResetSoundOutput();
+    SoundEffects.deviceMissing = 0;  // the device is tried again, as the output was reset
     if (!SoundEffects.loaded) {
         return;
     }

@@ -5,6 +5,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "config/config_records.h"
 #include "config/controller_file.h"
@@ -388,7 +389,12 @@ int FormatMessageLogEntry(int lineNumber, const char* text, char* out, std::size
 void ShowOrLogMessage(WindowHandle window, int logSwitch, const InterferenceMessage& message,
                       int lineNumber) {
     if (logSwitch == 0 && AutomaticMode.load() == 0) {
-        ShowMessageBox(window, message.text, message.caption, MBX_OK | MBX_TOPMOST, lineNumber);
+        // The reason stands in the body too: a window manager may show no caption.
+        std::string body = message.caption;
+        if (message.text[0] != '\0') {
+            body.append("\n").append(message.text);
+        }
+        ShowMessageBox(window, body, message.caption, MBX_OK | MBX_TOPMOST, lineNumber);
         return;
     }
     char entry[kMessageTextCapacity + 32];

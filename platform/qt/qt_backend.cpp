@@ -8,8 +8,11 @@
 #include <QFont>
 #include <QFontMetrics>
 #include <QImage>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QThread>
 #include <QTimer>
+#include <QTranslator>
 
 #include <algorithm>
 #include <atomic>
@@ -165,6 +168,27 @@ void OnClipboardChanged(unsigned format) {
     RunOnQtGuiThread([format] { PublishQtClipboard(format); });
 }
 
+// Qt's own Japanese texts, installed while the interface is Japanese.
+QTranslator* japaneseTexts = nullptr;
+
+void OnLanguageChanged(int english) {
+    if (!english && japaneseTexts == nullptr) {
+        auto* translator = new QTranslator;
+        if (translator->load(QLocale(QLocale::Japanese), QStringLiteral("qtbase"),
+                             QStringLiteral("_"),
+                             QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+            QCoreApplication::installTranslator(translator);
+            japaneseTexts = translator;
+        } else {
+            delete translator;
+        }
+    } else if (english && japaneseTexts != nullptr) {
+        QCoreApplication::removeTranslator(japaneseTexts);
+        delete japaneseTexts;
+        japaneseTexts = nullptr;
+    }
+}
+
 int StartQtBackend() {
     if (application) {
         return 1;
@@ -208,7 +232,7 @@ const RealWindowBackend qtBackend = {
     StartQtBackend,
     PlatformBackendHooks{OnWindowCreated, OnWindowDestroyed, OnTextChanged, OnShown, OnMoved,
                          OnControlChanged, OnEnabled, OnFocusChanged, OnFramePresented, OnPainted,
-                         MeasureQtText, OnCursorChanged, OnClipboardChanged},
+                         MeasureQtText, OnCursorChanged, OnClipboardChanged, OnLanguageChanged},
 };
 
 }  // namespace

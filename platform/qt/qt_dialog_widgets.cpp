@@ -215,6 +215,19 @@ private:
     WindowHandle control_;
 };
 
+// A static text's "&" marks the letter of a keyboard shortcut, which a label has none of: the
+// mark is not shown, and "&&" shows one "&".
+QString WithoutMnemonicMarks(const QString& text) {
+    QString shown;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i] == u'&' && i + 1 < text.size()) {
+            ++i;
+        }
+        shown += text[i];
+    }
+    return shown;
+}
+
 // Static text; a notifying one tells its dialog of a click (STN_CLICKED).
 class RecordLabel : public QLabel {
 public:
@@ -321,6 +334,7 @@ QWidget* MakeControl(WindowHandle control, QWidget* host) {
         case ControlKind::Text: {
             auto* label = new RecordLabel(control, host);
             label->setAlignment(AlignmentOf(entry->style));
+            label->setWordWrap(true);  // as static texts do: a note goes on over its lines
             widget = label;
             break;
         }
@@ -434,7 +448,7 @@ int ApplyQtDialogText(WindowHandle window) {
     } else if (auto* button = qobject_cast<QAbstractButton*>(widget)) {
         button->setText(text);
     } else if (auto* label = qobject_cast<QLabel*>(widget)) {
-        label->setText(text);
+        label->setText(WithoutMnemonicMarks(text));
     } else if (auto* group = qobject_cast<QGroupBox*>(widget)) {
         group->setTitle(text);
     }

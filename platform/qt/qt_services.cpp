@@ -180,6 +180,7 @@ void ReplayQtPaintRecord(const std::vector<PaintOperation>& operations, QImage* 
             case PaintOp::StatusPane: {
                 int align = kTextLeft;
                 const QString text = QString::fromStdString(SplitPaneText(op.text, &align));
+                painter.fillRect(RectOf(op.rect), ColorOf(op.background));
                 if (!(op.flags & SBT_NOBORDERS)) {
                     const bool raised = (op.flags & SBT_POPOUT) != 0;
                     const QRect r = RectOf(op.rect).adjusted(0, 0, -1, -1);

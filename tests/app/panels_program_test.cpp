@@ -10,6 +10,7 @@
 #include "app/program_wiring.h"
 #include "config/config_records.h"
 #include "dialogs/command_panel.h"
+#include "platform/color_dialog.h"
 #include "platform/dialogs.h"
 #include "platform/message_box.h"
 #include "platform/window.h"
@@ -51,6 +52,8 @@ struct Seen {
     std::string system;
     std::string physicalTotal;
     std::string environment;
+    std::string version;
+    int whiteCustomColors = 0;
 };
 Seen seen;
 int closes = 0;
@@ -99,6 +102,16 @@ void DriveTheProgram() {
     SendWindowMessage(main, WM_COMMAND, IDM_INITIAL_CONDITION, 0);
     seen.toolPanelShownAfterInitialCondition = IsPlatformWindowVisible(seen.toolPanels[1]);
     SendWindowMessage(main, WM_COMMAND, IDM_VERSION_INFO, 0);
+    // The colour chooser of the colour settings offers white custom colours.
+    const ColorChooserResponder chooser =
+        SetColorChooserResponder([](const ColorChooserRequest& request, std::uint32_t*) {
+            for (int i = 0; i < kCustomColorCount && request.customColors != nullptr; ++i) {
+                seen.whiteCustomColors += request.customColors[i] == 0xFFFFFF ? 1 : 0;
+            }
+            return 0;
+        });
+    SendWindowMessage(main, WM_COMMAND, IDM_COLOR_SETTINGS, 0);
+    SetColorChooserResponder(chooser);
 }
 
 TEST(PanelsInTheProgram, CommandPanelTurnsTheCameraLikeTheKeysAndDialogsStoreOnOk) {
@@ -111,10 +124,13 @@ TEST(PanelsInTheProgram, CommandPanelTurnsTheCameraLikeTheKeysAndDialogsStoreOnO
             TypeDlgItemText(dialog, 164, "2.5");
         } else if (templateId == IDD_INITIAL_CONDITION) {
             ClickDlgItem(dialog, 213);
+        } else if (templateId == IDD_COLOR_SETTINGS) {
+            return ClickDlgItem(dialog, 1023);  // the first colour's button, then cancelled
         } else if (templateId == IDD_VERSION_INFO) {
             seen.system = GetDlgItemText(dialog, 1089);
             seen.physicalTotal = GetDlgItemText(dialog, 1274);
             seen.environment = GetDlgItemText(dialog, 1280);
+            seen.version = GetDlgItemText(dialog, 9002);
         } else {
             return 0;
         }
@@ -149,7 +165,10 @@ TEST(PanelsInTheProgram, CommandPanelTurnsTheCameraLikeTheKeysAndDialogsStoreOnO
     EXPECT_EQ(seen.system.find("Windows"), std::string::npos);
     EXPECT_FALSE(seen.physicalTotal.empty());
     EXPECT_EQ(seen.physicalTotal.find('-'), std::string::npos);
-    EXPECT_NE(seen.environment.find(ProgramVersionText()), std::string::npos);
+    // One version: the program's own, beside its edition name, and not again below.
+    EXPECT_NE(seen.version.find(ProgramVersionNumber()), std::string::npos) << seen.version;
+    EXPECT_EQ(seen.environment.find(ProgramVersionNumber()), std::string::npos);
+    EXPECT_EQ(seen.whiteCustomColors, kCustomColorCount);
 }
 
 }  // namespace

@@ -26,6 +26,7 @@
 #include "config/tools_file.h"
 #include "geometry/machine_kinematics.h"
 #include "platform/backend.h"
+#include "platform/dialogs.h"
 #include "platform/file_dialog.h"
 #include "platform/keys.h"
 #include "platform/message_box.h"
@@ -33,11 +34,13 @@
 #include "platform/pointer.h"
 #include "platform/sound.h"
 #include "platform/window.h"
+#include "resources/dialog_templates.h"
 #include "resources/program_resources.h"
 #include "services/shared_state.h"
 #include "shell/definition_watch.h"
 #include "shell/info_panel.h"
 #include "shell/main_window.h"
+#include "shell/message_file.h"
 #include "shell/run_commands.h"
 #include "shell/sound_effects.h"
 #include "shell/startup.h"
@@ -316,6 +319,15 @@ void SwitchOptionsAndCheckAProgram(const WindowMessage& m) {
          {IDM_SOUND, IDM_SHOW_AXES, IDM_ARBOR_CHECK_2, IDM_ROTARY_REAL_CUT_MODE}) {
         SendWindowMessage(main, WM_COMMAND, command, 0);
     }
+    // The structure checks: tool against vice from pause to ignore.
+    const DialogResponder previous = SetDialogResponder([](WindowHandle dialog, int id, int round) {
+        if (id != IDD_STRUCTURE_INTERFERENCE || round > 1) {
+            return 0;
+        }
+        return ClickDlgItem(dialog, round == 0 ? 1467 : IDOK);
+    });
+    SendWindowMessage(main, WM_COMMAND, IDM_STRUCTURE_INTERFERENCE_SETTINGS, 0);
+    SetDialogResponder(previous);
     SendWindowMessage(main, WM_COMMAND, IDM_NC_SELECT, 0);
     menuSeen.title = GetPlatformWindowText(main);
     SendWindowMessage(main, WM_COMMAND, IDM_NC_CHECK_MIN_MAX, 0);
@@ -336,12 +348,14 @@ TEST_F(ProgramStartupTest, AChosenProgramIsCheckedAndSwitchedOptionsComeBackAtTh
     EXPECT_NE(ini.find("SOUND=ON"), std::string::npos);
     EXPECT_NE(ini.find("ARBOR CHECK=CUT"), std::string::npos);
     EXPECT_NE(ini.find("ARBOR CHECK=CUT"), std::string::npos) << ini;
+    EXPECT_NE(ini.find("TOOL-VICE CHECK=NO"), std::string::npos) << ini;
 
     ResetConfigurationRecords();
     EXPECT_EQ(Run(""), 0);
     EXPECT_EQ(Settings.sound, 1);
     EXPECT_EQ(DisplayModes.basicAxis, 0);
     EXPECT_EQ(Checks.arborCheck, 2);
+    EXPECT_EQ(Checks.structurePairs[0], 0);
     EXPECT_EQ(Settings.realRotation, 1);
 }
 
@@ -801,6 +815,34 @@ TEST_F(ProgramStartupTest, ExitGivesUpOnASettingsFileInUseAndSaysSo) {
             EXPECT_EQ(testing::ReadWholeFile(ini), before);
         }
         EXPECT_FALSE(fs::exists(ini + ".lock"));
+// The command panel's captions and the tool labels from the program's own start-up: the
+// defaults without the message file (Japanese), the file's English over the defaults with it,
+// mnemonics kept.
+TEST_F(ProgramStartupTest, MessageTextsStartFromTheirDefaultsWithAndWithoutTheMessageFile) {
+    const struct {
+        bool file;
+        const char* firstButton;
+    } cases[] = {{false, "初期(&R)"}, {true, "(&R)"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
+        if (!c.file) {
+            fs::remove(scratch.At("mirexa7.mes"));
+        } else {
+            fs::copy_file(MIREXA_SAMPLES "/mirexa7.mes", scratch.At("mirexa7.mes"));
+            testing::ClearEarlierProgramRun();
+            ConnectProgram();
+        }
+        EXPECT_EQ(Run(""), 0);
+        EXPECT_NE(CommandPanelCaptions[1].find(c.firstButton), std::string::npos)
+            << CommandPanelCaptions[1];
+        for (int i = 1; i < COMMAND_PANEL_CAPTION_COUNT; ++i) {
+            EXPECT_NE(CommandPanelCaptions[static_cast<std::size_t>(i)].find("(&"),
+                      std::string::npos)
+                << i;
+        }
+        for (const int label : {0, 8, 9, 13, 14, 15, 16, 19}) {
+            EXPECT_FALSE(ToolDimensionLabels[static_cast<std::size_t>(label)].empty()) << label;
+        }
     }
 }
 

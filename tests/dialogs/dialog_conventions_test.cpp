@@ -1,10 +1,11 @@
 // The dialogs' number helpers: formatting within the 24-character scratch, reading a field's
-// leading number, the edit-field expression evaluator and the thousands separators.
+// whole number, the edit-field expression evaluator and the thousands separators.
 #include "dialogs/dialog_conventions.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
 #include <string>
 
 #include "resources/dialog_templates.h"
@@ -39,20 +40,27 @@ MessageResult NoProcedure(WindowHandle, unsigned, MessageWParam, MessageLParam) 
     return 0;
 }
 
-TEST(DialogNumbers, AFieldIsReadThroughTheScratchAndTextWithoutAFiniteNumberIsRefused) {
+TEST(DialogNumbers, AFieldIsReadWholeAndTextWithoutJustAFiniteNumberIsRefused) {
     const struct {
         const char* typed;
         int read;
         double value;  // the value afterwards, 99 when refused
     } cases[] = {
-        {"12.5abc", 1, 12.5},
-        {"  -7", 1, -7.0},
+        {"12.5abc", 0, 99.0},
+        {"  -7 ", 1, -7.0},
         {"abc", 0, 99.0},
         {"", 0, 99.0},
         {"1e999", 0, 99.0},
         {"-", 0, 99.0},
-        // 30 characters: the first 24 are read.
-        {"123456789012345678901234567890", 1, 123456789012345678901234.0},
+        {"1,5", 0, 99.0},
+        {"50,000", 1, 50000.0},
+        {"-1,234,567.25", 1, -1234567.25},
+        {"1234,567", 0, 99.0},
+        {"1,2345", 0, 99.0},
+        {"1.500,000", 0, 99.0},
+        {"3+4", 0, 99.0},  // an operation only where the field takes one
+        // 30 characters: all of them are read.
+        {"123456789012345678901234567890", 1, 123456789012345678901234567890.0},
     };
     WindowHandle dialog =
         CreateModelessDialog(*FindDialogTemplate(IDD_STOCK_MOVE), nullptr, NoProcedure, 0);
@@ -64,6 +72,27 @@ TEST(DialogNumbers, AFieldIsReadThroughTheScratchAndTextWithoutAFiniteNumberIsRe
         EXPECT_DOUBLE_EQ(value, c.value) << c.typed;
     }
     DestroyPlatformWindow(dialog);
+}
+
+TEST(DialogNumbers, AFieldNumberIsRefusedBeyondTheLimitAndTakesOneOperationWhereAllowed) {
+    const float largest = std::numeric_limits<float>::max();
+    const struct {
+        const char* text;
+        double limit;
+        int operation;
+        int read;
+        double value;
+    } cases[] = {
+        {"1e39", largest, 0, 0, 99.0}, {"-1e38", largest, 0, 1, -1e38},
+        {"1e39", 1e300, 0, 1, 1e39},   {"10+2,000", 1e9, 1, 1, 2010.0},
+        {"10 * 3 ", 1e9, 1, 1, 30.0},  {"10+2x", 1e9, 1, 0, 99.0},
+        {"10+", 1e9, 1, 0, 99.0},      {"1e300*1e300", 1e308, 1, 0, 99.0},
+    };
+    for (const auto& c : cases) {
+        double value = 99.0;
+        EXPECT_EQ(ParseFieldNumber(c.text, c.limit, c.operation, &value), c.read) << c.text;
+        EXPECT_DOUBLE_EQ(value, c.value) << c.text;
+    }
 }
 
 TEST(DialogNumbers, TheEvaluatorTakesOneOperationAfterTheFirstNumber) {

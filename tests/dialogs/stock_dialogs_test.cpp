@@ -100,7 +100,7 @@ TEST_F(StockDialogsTest, WorkCoordinatesShowMachineValuesLessTheOriginAndStoreTh
         shownMinX = GetDlgItemText(dialog, 142);
         shownMinY = GetDlgItemText(dialog, 143);
         TypeDlgItemText(dialog, 142, "5");
-        TypeDlgItemText(dialog, 145, "50abc");  // the leading number counts
+        TypeDlgItemText(dialog, 145, " 50 ");  // blanks around the number do not count
         TypeDlgItemText(dialog, 140, "0.5");
         ClickDlgItem(dialog, 1243);
         ClickDlgItem(dialog, IDOK);
@@ -303,8 +303,8 @@ TEST_F(StockDialogsTest, ANumberFieldRefusesTextWithoutANumberAndShowsThePreviou
     ASSERT_EQ(warnings.size(), 1u);
     EXPECT_EQ(warnings[0].rfind("Warning: ", 0) == 0 || warnings[0].rfind("警告: ", 0) == 0, true);
     EXPECT_DOUBLE_EQ(shift[0], 4);
-    // Only the first 24 characters of a field count.
-    EXPECT_DOUBLE_EQ(shift[1], 123456789012345678901234.0);
+    // The whole field counts, however long.
+    EXPECT_DOUBLE_EQ(shift[1], 12345678901234567890123456789.0);
     EXPECT_DOUBLE_EQ(shift[2], 3);
 }
 

@@ -49,6 +49,33 @@ TEST(Paint, PaneTextTabsChooseTheAlignment) {
 
 std::vector<PaintOperation> replayed;
 
+TEST(Paint, TextColoursAreKeptWhereReadableAndOtherwiseDarkenedOrLightenedTowardsContrast) {
+    struct Case {
+        std::uint32_t text, fill;
+        bool kept;
+    };
+    const Case cases[] = {
+        {0x000000, kPaneFaceColor, true},   // black on the face
+        {0x00FFFF, kPaneFaceColor, false},  // yellow on the face: darkened
+        {0xFFFF00, 0xC0C0C0, false},        // cyan on light grey
+        {0x000000, 0x800000, false},        // black on navy: lightened
+        {0x800000, 0x800000, false},        // the fill's own colour
+        {0xFFFFFF, 0x800000, true},         // white on navy
+        {0xFF0000, 0x000000, false},        // blue on black
+        {0x0000FF, 0x000000, true},         // red on black
+    };
+    for (const Case& c : cases) {
+        const std::uint32_t chosen = ReadableTextColor(c.text, c.fill);
+        EXPECT_GE(ColorContrastRatio(chosen, c.fill), 4.5)
+            << std::hex << c.text << " on " << c.fill;
+        EXPECT_EQ(chosen == c.text, c.kept) << std::hex << c.text << " on " << c.fill;
+    }
+    EXPECT_NEAR(ColorContrastRatio(0x000000, 0xFFFFFF), 21.0, 1e-9);
+    // A darkened yellow stays more red and green than blue.
+    const std::uint32_t yellow = ReadableTextColor(0x00FFFF, kPaneFaceColor);
+    EXPECT_GT(yellow & 0xFF, (yellow >> 16) & 0xFF);
+}
+
 TEST(Paint, ARecordCarriesTheStateGoesToTheBackendAndValidatesTheWindow) {
     static const RealWindowBackend fake = {
         [] { return 1; },

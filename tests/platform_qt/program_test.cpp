@@ -10,29 +10,40 @@
 #include <QLineEdit>
 #include <QMainWindow>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSet>
 #include <QTest>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <iterator>
+#include <map>
 
 #include "app/program_wiring.h"
 #include "config/config_records.h"
 #include "platform/backend.h"
+#include "platform/default_viewer.h"
 #include "platform/menus.h"
+#include "platform/paint.h"
+#include "platform/sound.h"
 #include "qt_test_support.h"
 #include "resources/dialog_templates.h"
 #include "resources/main_menu.h"
 #include "services/shared_state.h"
+#include "shell/automation_thread.h"
+#include "shell/info_panel.h"
 #include "shell/main_window.h"
 #include "shell/run_commands.h"
+#include "shell/sound_effects.h"
 #include "shell/startup.h"
 #include "shell/stock_commands.h"
 #include "stock/stock_model.h"
 #include "support/earlier_program_run.h"
 #include "support/scratch_directory.h"
 #include "view/snapshots.h"
+#include "view/view_hooks.h"
 
 namespace mirexa {
 namespace {
@@ -80,6 +91,15 @@ protected:
     void SetUp() override {
         testing::ClearEarlierProgramRun();
         ConnectProgram();
+    }
+    // The next start in English (the samples' message file, as set up) or, without that file,
+    // in Japanese.
+    void StartInLanguage(bool english) {
+        if (!english) {
+            testing::ClearEarlierProgramRun();
+            ConnectProgram();
+            std::remove(scratch.At("mirexa7.mes").c_str());
+        }
     }
     testing::SampleWorkingDirectory scratch;
 };
@@ -163,20 +183,25 @@ TEST_F(QtProgramTest, StartUpOpensTheMainWindowAndTheViewShowsTheOffscreenRender
     EXPECT_EQ(FindQtWidget(MainWindow.load()), nullptr) << "the main window is gone";
 }
 
+// Chooses the menu command and answers its file dialog, once it shows inside the command's
+// modal loop, with the path.
+void ChooseFileThroughMenu(unsigned command, const std::string& path) {
+    testing::WhenIdle([path] {
+        auto* dialog = testing::FindTopLevel<QFileDialog>();
+        ASSERT_NE(dialog, nullptr);
+        dialog->selectFile(QString::fromStdString(path));
+        QMetaObject::invokeMethod(dialog, "accept");
+    });
+    ChooseMenuCommand(MainWindow.load(), command);
+}
+
 TEST_F(QtProgramTest, AProgramOpenedThroughTheMenuRunsWithItsKey) {
     std::string chosen;
     int runStarted = 0;
     // Each step runs from a toolkit timer inside the program's loop and waits for the last.
     std::function<void()> openProgram, pressRunKey, waitForEnd;
     openProgram = [&] {
-        // The file dialog is answered once it shows inside the command's modal loop.
-        testing::WhenIdle([&] {
-            auto* dialog = testing::FindTopLevel<QFileDialog>();
-            ASSERT_NE(dialog, nullptr);
-            dialog->selectFile(QString::fromStdString(scratch.At("demo_part.nc")));
-            QMetaObject::invokeMethod(dialog, "accept");
-        });
-        ChooseMenuCommand(MainWindow.load(), IDM_NC_SELECT);
+        ChooseFileThroughMenu(IDM_NC_SELECT, scratch.At("demo_part.nc"));
         testing::WhenIdle(pressRunKey, 20);
     };
     pressRunKey = [&] {
@@ -188,7 +213,13 @@ TEST_F(QtProgramTest, AProgramOpenedThroughTheMenuRunsWithItsKey) {
         QTest::keyClick(FindQtWidget(MainWindowData.handles.view), Qt::Key_F5);
         testing::WhenIdle(waitForEnd, 20);
     };
+    QString viewerBox;
     waitForEnd = [&] {
+        // The run's end shows its tool length report, or says in a box that nothing can.
+        if (auto* box = testing::FindTopLevel<QMessageBox>()) {
+            viewerBox = box->text();
+            box->button(QMessageBox::Ok)->click();
+        }
         const int running = RunFlags().runMode->load() != 0;
         runStarted |= running;
         if (running || !runStarted) {
@@ -203,6 +234,8 @@ TEST_F(QtProgramTest, AProgramOpenedThroughTheMenuRunsWithItsKey) {
     EXPECT_EQ(RunProgram(start), 0);
     EXPECT_EQ(chosen, scratch.At("demo_part.nc"));
     EXPECT_EQ(runStarted, 1);
+    EXPECT_EQ(viewerBox.contains("xdg-open"), DefaultViewerInstalled() == 0)
+        << viewerBox.toStdString();
 }
 
 TEST_F(QtProgramTest, AStockTypedIntoItsDialogOpenedByTheMenuIsTheStockMade) {
@@ -302,6 +335,210 @@ TEST_F(QtProgramTest, AStockTypedIntoItsDialogOpenedByTheMenuIsTheStockMade) {
         EXPECT_NEAR(origin[axis], fields[axis].value, pitch + 1e-9) << axis;
         EXPECT_NEAR(far[axis], fields[axis + 3].value, pitch + 1e-9) << axis;
     }
+}
+
+// What a person sees of one pane: its fill (the commonest colour inside its border) and the
+// colour inside it that stands out most from the fill.
+struct PaneSeen {
+    QRgb fill = 0;
+    double textContrast = 1.0;
+};
+
+std::uint32_t BgrOf(QRgb color) {
+    return static_cast<std::uint32_t>(qRed(color)) |
+           (static_cast<std::uint32_t>(qGreen(color)) << 8) |
+           (static_cast<std::uint32_t>(qBlue(color)) << 16);
+}
+
+PaneSeen LookAtPane(const QImage& image, const WindowRect& r) {
+    std::map<QRgb, int> counts;
+    for (int y = r.top + 2; y < r.bottom - 2 && y < image.height(); ++y) {
+        for (int x = r.left + 2; x < r.right - 2 && x < image.width(); ++x) {
+            ++counts[image.pixel(x, y)];
+        }
+    }
+    PaneSeen seen;
+    int most = 0;
+    for (const auto& [color, count] : counts) {
+        if (count > most) {
+            most = count;
+            seen.fill = color;
+        }
+    }
+    for (const auto& [color, count] : counts) {
+        seen.textContrast =
+            std::max(seen.textContrast, ColorContrastRatio(BgrOf(color), BgrOf(seen.fill)));
+    }
+    return seen;
+}
+
+// Every pane of the information panel in its real window, in English (the samples' message file)
+// and in Japanese (without it): filled with the pane face, its text standing out from the fill
+// at least 4.5:1, and wide enough for its text in the panel's font.
+TEST_F(QtProgramTest, EveryInformationPanelPaneIsFilledAndItsTextReadableAndWhole) {
+    for (const bool english : {true, false}) {
+        SCOPED_TRACE(english ? "English" : "Japanese");
+        StartInLanguage(english);
+        std::vector<PanelPane> panes;
+        QImage pictures[2];
+        testing::WhenIdle(
+            [&] {
+                for (int which : {kPanelStrip, kPanelColumn}) {
+                    QWidget* widget = FindQtWidget(GetInfoPanelWindow(which));
+                    ASSERT_NE(widget, nullptr);
+                    pictures[which] = widget->grab().toImage();
+                }
+                panes = BuildInfoPanelPanes(CollectInfoPanelInputs());
+                NotifyNativeClose(MainWindow.load());
+            },
+            500);
+        ProgramStart start;
+        start.closeWhenIdle = 0;
+        ASSERT_EQ(RunProgram(start), 0);
+        int looked = 0;
+        PaintContext measure;
+        measure.fontPixelHeight = 13;
+        for (const PanelPane& pane : panes) {
+            int align = 0;
+            const std::string text = SplitPaneText(pane.text, &align);
+            if (text.empty() || pane.coloured) {
+                continue;
+            }
+            const PaneSeen seen = LookAtPane(pictures[pane.window], pane.rect);
+            EXPECT_EQ(BgrOf(seen.fill), kPaneFaceColor) << pane.text;
+            EXPECT_GE(seen.textContrast, 4.5) << pane.text;
+            EXPECT_LE(MeasurePaintText(measure, text) + 6, pane.rect.right - pane.rect.left)
+                << pane.text;
+            const QImage& picture = pictures[pane.window];
+            EXPECT_LE(pane.rect.bottom, picture.height()) << pane.text;
+            if (pane.window == kPanelColumn) {
+                EXPECT_LE(pane.rect.right, picture.width()) << pane.text;
+            }
+            ++looked;
+        }
+        EXPECT_GT(looked, 40);
+        // The strip's caption lies over the column, its text beside it, in the strip's window.
+        for (const PanelPane& pane : panes) {
+            if (pane.id == kPaneStripCaption) {
+                EXPECT_EQ(pane.window, kPanelStrip);
+                EXPECT_EQ(pane.rect.left, 0);
+            }
+        }
+    }
+}
+
+// The tool panel in both languages: its check box in the interface's language, its title naming
+// another tools file read through the menu at once; and Qt's own texts (message-box buttons)
+// Japanese in a Japanese interface.
+TEST_F(QtProgramTest, TheToolPanelAndQtsOwnTextsFollowTheLanguageAndTheToolsFile) {
+    std::filesystem::copy_file(scratch.At("vmc3.ttl"), scratch.At("other.ttl"));
+    for (const bool english : {true, false}) {
+        SCOPED_TRACE(english ? "English" : "Japanese");
+        StartInLanguage(english);
+        QString fixed, titleBefore, titleAfter, cancel;
+        std::function<void()> readTools, look;
+        readTools = [&] {
+            QDialog* panel = testing::ShownDialogWith(1010);
+            ASSERT_NE(panel, nullptr);
+            fixed = panel->findChild<QWidget*>("item1010")->property("text").toString();
+            titleBefore = panel->windowTitle();
+            QMessageBox box;
+            box.setStandardButtons(QMessageBox::Cancel);
+            cancel = box.button(QMessageBox::Cancel)->text();
+            ChooseFileThroughMenu(IDM_TOOLS_FILE, scratch.At("other.ttl"));
+            testing::WhenIdle(look, 50);
+        };
+        int waits = 0;
+        look = [&] {
+            // Until the file dialog has been answered and the file read (or two seconds).
+            titleAfter = testing::ShownDialogWith(1010)->windowTitle();
+            if (testing::FindTopLevel<QFileDialog>() != nullptr ||
+                (!titleAfter.contains("other.ttl") && ++waits < 40)) {
+                testing::WhenIdle(look, 50);
+                return;
+            }
+            NotifyNativeClose(MainWindow.load());
+        };
+        testing::WhenIdle(readTools, 300);
+        ProgramStart start;
+        start.closeWhenIdle = 0;
+        ASSERT_EQ(RunProgram(start), 0);
+        EXPECT_EQ(fixed, english ? "Fixed" : "固定");
+        EXPECT_TRUE(titleBefore.contains("vmc3.ttl")) << titleBefore.toStdString();
+        EXPECT_TRUE(titleAfter.contains("other.ttl")) << titleAfter.toStdString();
+        EXPECT_EQ(cancel == "Cancel", english) << cancel.toStdString();
+    }
+}
+
+// Without the desktop's viewer, F1 (the help page), the view's picture of Ctrl+P and the tool
+// length report at a run's end say so in a box alike, naming the viewer.
+TEST_F(QtProgramTest, WithoutTheDesktopsViewerEveryFileToShowIsToldAlike) {
+    const std::string path = std::getenv("PATH") != nullptr ? std::getenv("PATH") : "";
+    setenv("PATH", scratch.Path().c_str(), 1);  // no xdg-open there
+    scratch.Write("HELP/index.htm", "<html></html>");
+    const std::function<void()> shows[] = {
+        [] { QTest::keyClick(FindQtWidget(MainWindowData.handles.view), Qt::Key_F1); },
+        [] { ViewCallbacks.openWithShell("tmp.png"); },
+        [] { OpenReportInViewer("demo_part_length.txt"); }};
+    std::vector<QString> told;
+    std::size_t next = 0;
+    std::function<void()> show, answer;
+    show = [&] {
+        if (next == std::size(shows)) {
+            NotifyNativeClose(MainWindow.load());
+            return;
+        }
+        testing::WhenIdle(answer, 100);
+        shows[next]();
+    };
+    answer = [&] {
+        auto* box = testing::FindTopLevel<QMessageBox>();
+        told.push_back(box != nullptr ? box->text() : QString());
+        ++next;
+        if (box != nullptr) {
+            box->button(QMessageBox::Ok)->click();
+        }
+        testing::WhenIdle(show, 100);
+    };
+    testing::WhenIdle(show, 300);
+    ProgramStart start;
+    start.closeWhenIdle = 0;
+    EXPECT_EQ(RunProgram(start), 0);
+    setenv("PATH", path.c_str(), 1);
+    ASSERT_EQ(told.size(), std::size(shows));
+    for (const QString& text : told) {
+        EXPECT_TRUE(text.contains("xdg-open")) << text.toStdString();
+    }
+}
+
+// With sound on and no audio device, the window session's log says why there is no sound.
+TEST_F(QtProgramTest, WithoutAnAudioDeviceTheLogSaysSo) {
+    std::string settings = testing::ReadWholeFile(scratch.At("mirexa.ini"));
+    const std::string key = "SOUND=OFF";
+    if (settings.find(key) != std::string::npos) {
+        settings.replace(settings.find(key), key.size(), "SOUND=ON");
+    }
+    scratch.Write("mirexa.ini", settings);
+    // The tool-change sound of the first paint: a short 8-bit mono WAV file.
+    std::string wav = "RIFF";
+    const auto le32 = [](std::uint32_t v) {
+        return std::string{char(v), char(v >> 8), char(v >> 16), char(v >> 24)};
+    };
+    wav += le32(36 + 8) + "WAVEfmt " + le32(16);
+    wav += std::string{1, 0, 1, 0} + le32(8000) + le32(8000) + std::string{1, 0, 8, 0};
+    wav += "data" + le32(8) + std::string(8, char(0x80));
+    scratch.Write("toolchg.wav", wav);
+    FreeSoundEffects();  // what an earlier start in this process loaded and found
+    testing::WhenIdle([] { NotifyNativeClose(MainWindow.load()); }, 500);
+    ProgramStart start;
+    start.closeWhenIdle = 0;
+    EXPECT_EQ(RunProgram(start), 0);
+    // Where the log does not say so, the device is there.
+    const std::string log = testing::ReadWholeFile(scratch.At("mirexa.log"));
+    if (log.find("no audio device") == std::string::npos) {
+        EXPECT_EQ(SoundOutputState(), 1) << log;
+    }
+    ResetSoundOutput();
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
 // Services of the Qt backend beside the windows: a clipboard bitmap of the program reaches the
 // desktop's clipboard as the same picture, and the program's cursor pictures become the cursor of
-// its windows with their hot spot.
+// its windows with their hot spot; a status pane painted again shows only its new text.
 #include <gtest/gtest.h>
 
 #include <QClipboard>
@@ -9,7 +9,10 @@
 #include <cstring>
 
 #include "platform/clipboard.h"
+#include "platform/controls.h"
 #include "platform/cursor.h"
+#include "platform/paint.h"
+#include "platform/qt/qt_internal.h"
 #include "qt_test_support.h"
 
 namespace mirexa {
@@ -52,6 +55,37 @@ TEST(QtServices, TheProgramsCursorBecomesTheWindowsCursor) {
     EXPECT_EQ(FindQtWidget(child)->cursor().shape(), Qt::ArrowCursor);
     SetCursorHandle(previous);
     DestroyPlatformWindow(window);
+}
+
+// A value pane painted over an old one on a kept picture (a repaint without erasing) looks as
+// the new one alone does: its face is filled before the text.
+TEST(QtServices, AStatusPanePaintedAgainHoldsOnlyItsNewText) {
+    const struct {
+        const char* before;
+        const char* after;
+        unsigned style;
+    } cases[] = {{"Dia = 16.00", "Dia = 10.00", 0},
+                 {"Ready", "Used", SBT_NOBORDERS},
+                 {"\t\t 250.000", "\t\t  -1.000", SBT_POPOUT}};
+    for (const auto& c : cases) {
+        auto pane = [&c](const char* text) {
+            PaintOperation op;
+            op.op = PaintOp::StatusPane;
+            op.rect = WindowRect{4, 4, 120, 22};
+            op.text = text;
+            op.flags = static_cast<int>(c.style);
+            op.background = kPaneFaceColor;
+            op.fontPixelHeight = 13;
+            return op;
+        };
+        QImage kept(130, 30, QImage::Format_RGB32);
+        kept.fill(Qt::darkBlue);
+        QImage fresh = kept;
+        ReplayQtPaintRecord({pane(c.before)}, &kept);
+        ReplayQtPaintRecord({pane(c.after)}, &kept);
+        ReplayQtPaintRecord({pane(c.after)}, &fresh);
+        EXPECT_EQ(kept, fresh) << c.before << " -> " << c.after;
+    }
 }
 
 }  // namespace

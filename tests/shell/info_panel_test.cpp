@@ -279,7 +279,6 @@ protected:
         int x = 0;
         int y = 0;
         ASSERT_TRUE(PaneCentre(id, &window, &x, &y)) << id;
-        SetPointerPosition(window, x, y);
         SendWindowMessage(window, WM_LBUTTONDOWN, 0, x | y << 16);
     }
     void Release(int id) {
@@ -346,7 +345,9 @@ TEST_F(InfoPanelWindowTest, EachPaneAnswersItsClick) {
     int x = 0;
     int y = 0;
     ASSERT_TRUE(PaneCentre(kPaneDCode, &column, &x, &y));
-    for (const MessageLParam point : {x | y << 16, (INFO_PANEL_WIDTH + 10) | 5 << 16}) {
+    // The column lies below the strip in the main window's client area.
+    for (const MessageLParam point :
+         {x | (y + NC_STRIP_HEIGHT) << 16, (INFO_PANEL_WIDTH + 10) | 5 << 16}) {
         SendWindowMessage(main, WM_LBUTTONDOWN, 0, point);
         SendWindowMessage(main, WM_LBUTTONUP, 0, point);
     }
@@ -436,10 +437,12 @@ TEST_F(InfoPanelWindowTest, APickedPathLineFlashesAndStaysShown) {
         const std::vector<std::string> strip = PaintedTexts(GetInfoPanelWindow(kPanelStrip));
         EXPECT_TRUE(Contains(strip, c.shown));
         std::string number;
-        for (const PaintOperation& op : GetLastPaintRecord(GetInfoPanelWindow(kPanelColumn))) {
+        // The number lies on the strip's caption, in yellow (a negative pick) as dark as the
+        // pane's face needs.
+        for (const PaintOperation& op : GetLastPaintRecord(GetInfoPanelWindow(kPanelStrip))) {
             if (op.op == PaintOp::Text && op.text.find(':') != std::string::npos) {
                 number = op.text;
-                EXPECT_EQ(op.color, 0x00FFFFu);  // yellow: a negative pick
+                EXPECT_EQ(op.color, ReadableTextColor(0x00FFFFu, kPaneFaceColor));
             }
         }
         EXPECT_EQ(number, std::string(c.number).substr(c.number[0] ? 1 : 0));

@@ -210,7 +210,7 @@ TEST(InterferenceMessagesTest, LongTextsAreCutAtACharacterBoundary) {
 
 using InterferenceMessageOutputTest = RunReportTest;
 
-TEST_F(InterferenceMessageOutputTest, BoxShowsTheAlarmAsCaptionOnTop) {
+TEST_F(InterferenceMessageOutputTest, BoxShowsTheAlarmAsCaptionAndInItsBodyOnTop) {
     std::vector<MessageBoxRequest> boxes;
     MessageBoxResponder previous = SetMessageBoxResponder([&boxes](const MessageBoxRequest& r) {
         boxes.push_back(r);
@@ -223,7 +223,8 @@ TEST_F(InterferenceMessageOutputTest, BoxShowsTheAlarmAsCaptionOnTop) {
     SetMessageBoxResponder(previous);
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].caption, "Arbor interfered.");
-    EXPECT_EQ(boxes[0].text, "/nc/part.nc");
+    // The reason again in the body, which every window manager shows.
+    EXPECT_EQ(boxes[0].text, "Arbor interfered.\n/nc/part.nc");
     EXPECT_NE(boxes[0].style & MBX_TOPMOST, 0u);
     EXPECT_EQ(boxes[0].lineNumber, 42);
     EXPECT_EQ(LogText(), "");

@@ -226,8 +226,10 @@ TEST_F(RunEndTest, AnAlarmEndShowsItsCodeAndRewinds) {
         Hooks.Take(),
         (std::vector<std::string>{
             "panel 0", "stock dirty", "view", "avi frame", "macro break 2", "toolpanel",
-            "sound SystemHand", "box Tool side (*tapa*) interfered. | /nc/part.nc", "main window",
-            "length report", "alarm file", "toolpanel", "avi stop", "menus", "status bar"}));
+            "sound SystemHand",
+            "box Tool side (*tapa*) interfered. | Tool side (*tapa*) interfered.\n/nc/part.nc",
+            "main window", "length report", "alarm file", "toolpanel", "avi stop", "menus",
+            "status bar"}));
     EXPECT_EQ(SimulationState.load(), 0);
     EXPECT_EQ(RunControl.toolPanelPendingPaint.load(), 1);
     EXPECT_EQ(RunControl.runMode.load(), kRunIdle);

@@ -8,11 +8,13 @@
 namespace mirexa::testing {
 
 // The settings records and definition file names at their start values, not automatic,
-// drawing on. The message boxes stay with the backend's responder.
+// drawing on, the interface Japanese until a message file makes it English. The message boxes
+// stay with the backend's responder.
 inline void ClearEarlierProgramRun() {
     ResetConfigurationRecords();
     AutomaticMode.store(0);
     DrawingSuppressed.store(0);
+    UiLanguage.store(0);
 }
 
 }  // namespace mirexa::testing
