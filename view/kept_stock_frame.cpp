@@ -138,8 +138,7 @@ void RestoreKeptStockFrame() {
     glEnable(GL_DEPTH_TEST);
     glDepthFunc(GL_ALWAYS);
     glColorMask(GL_FALSE, GL_FALSE, GL_FALSE, GL_FALSE);
-    glDrawPixels(viewport[2], viewport[3], GL_DEPTH_COMPONENT, GL_UNSIGNED_INT,
-                 kept.depth.data());
+    glDrawPixels(viewport[2], viewport[3], GL_DEPTH_COMPONENT, GL_UNSIGNED_INT, kept.depth.data());
     glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
     glDepthFunc(GL_LESS);
     if (kept.blend) {

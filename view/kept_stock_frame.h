@@ -25,7 +25,7 @@ struct StockFrameKey {
     double lightVector[3] = {};
     double unitFactor = 0.0;
     int rotaryType = 0;
-    double pivots[4][3] = {};  // the table position, the second table's centre, the directions
+    double pivots[4][3] = {};   // the table position, the second table's centre, the directions
     DisplayModeSettings modes;  // compared byte for byte
     GlColorTable colors;
 };

@@ -1,7 +1,7 @@
 // The machine's display lists: base models, table and head parts, rotary tables and heads with
 // their default solids, vices.
-#include "view/kept_stock_frame.h"
 #include "view/machine_lists.h"
+#include "view/kept_stock_frame.h"
 
 #include <GL/gl.h>
 

@@ -1,6 +1,6 @@
 // The view's context, clearing, pixel capture and panel hiding.
-#include "view/kept_stock_frame.h"
 #include "view/snapshots.h"
+#include "view/kept_stock_frame.h"
 
 #include <GL/gl.h>
 #include <GL/glext.h>

@@ -1,6 +1,6 @@
 // The view's side of a stock change: display lists, list names, scale, centre and redraw.
-#include "view/kept_stock_frame.h"
 #include "view/stock_view.h"
+#include "view/kept_stock_frame.h"
 
 #include <GL/gl.h>
 

@@ -55,7 +55,8 @@ RandomCut MakeCut(std::mt19937& random) {
     RandomCut cut;
     static const double kPitches[] = {0.05, 0.1, 0.125, 0.2, 0.25, 0.5, 1.0};
     cut.pitch = kPitches[random() % 7];
-    const int nodes[3] = {31 + static_cast<int>(random() % 10), 31 + static_cast<int>(random() % 10),
+    const int nodes[3] = {31 + static_cast<int>(random() % 10),
+                          31 + static_cast<int>(random() % 10),
                           21 + static_cast<int>(random() % 6)};
     for (int a = 0; a < 3; ++a) {
         cut.box[a] = 0.0;
@@ -80,8 +81,8 @@ RandomCut MakeCut(std::mt19937& random) {
         }
         // The tip below the top by up to half the stock's height, on a node plane or anywhere.
         const double depth = cut.box[5] * (0.1 + 0.4 * unit(random));
-        move.from[2] = onNode ? std::round((cut.box[5] - depth) / cut.pitch) * cut.pitch
-                              : cut.box[5] - depth;
+        move.from[2] =
+            onNode ? std::round((cut.box[5] - depth) / cut.pitch) * cut.pitch : cut.box[5] - depth;
         cut.moves.push_back(move);
     }
     cut.step = cut.pitch * (0.1 + 0.9 * unit(random));

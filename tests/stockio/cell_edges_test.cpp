@@ -223,7 +223,7 @@ TEST(CellEdgeClassification, EndsAHairOffANodeReadAsOnTheNode) {
     // Nodes 0, 1, 2, 3 at a pitch of 1: the tolerance is a millionth of it.
     const double nodes[4] = {0.0, 1.0, 2.0, 3.0};
     const NodeSnap snap = {nodes, 4, 1.0, kNodeSnapFraction};
-    const double hair = 1e-9;  // well inside the tolerance
+    const double hair = 1e-9;   // well inside the tolerance
     const double clear = 1e-4;  // well outside it
     struct Case {
         const char* what;
@@ -238,12 +238,13 @@ TEST(CellEdgeClassification, EndsAHairOffANodeReadAsOnTheNode) {
         {"entry just above the low node", {1.0 + hair, 2.5}, {1.0, 2.5}, 2},
         {"exit just below the low node touches it", {0.5, 1.0 - hair}, {0.5, 1.0}, 10},
         {"ends on the nodes stay", {1.0, 2.0}, {1.0, 2.0}, 4},
-        {"ends clear of the nodes stay", {1.0 + clear, 2.0 - clear}, {1.0 + clear, 2.0 - clear},
-         9},
+        {"ends clear of the nodes stay", {1.0 + clear, 2.0 - clear}, {1.0 + clear, 2.0 - clear}, 9},
         {"a sliver inside the span vanishes", {0.5, 1.5, 1.5 + hair, 2.5}, {0.5, 2.5}, 1},
         {"a thin island vanishes", {1.5, 1.5 + hair}, {}, 0},
-        {"a thin gap across a node closes to a touch", {0.5, 2.0 - hair, 2.0 + hair, 2.5},
-         {0.5, 2.0, 2.0, 2.5}, 3},
+        {"a thin gap across a node closes to a touch",
+         {0.5, 2.0 - hair, 2.0 + hair, 2.5},
+         {0.5, 2.0, 2.0, 2.5},
+         3},
         {"a point on a node stays", {2.0, 2.0}, {2.0, 2.0}, 11},
     };
     for (const Case& c : cases) {

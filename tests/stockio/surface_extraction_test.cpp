@@ -364,7 +364,10 @@ TEST(SurfaceExtraction, UnclosableCrossingChainsAreClosedByTheFallback) {
     const Case cases[] = {
         {"open crossing chain", {segment(p, q, 12), segment(q, r, 14), segment(r, t, 3)}, 1, 1, 0},
         {"edge segments alone", {segment(p, q, 2), segment(q, r, 4), segment(r, t, 3)}, 0, 0, 1},
-        {"closed crossing loop", {segment(p, q, 12), segment(q, r, 14), segment(r, p, 10)}, 1, 0,
+        {"closed crossing loop",
+         {segment(p, q, 12), segment(q, r, 14), segment(r, p, 10)},
+         1,
+         0,
          0},
     };
     const int noFlags[6] = {};
