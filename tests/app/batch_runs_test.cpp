@@ -861,46 +861,49 @@ TEST_F(BatchRunTest, AGrooveSavesAClosedSurfaceOfItsVolumeAtEveryPitch) {
         EXPECT_NEAR(area[1], 0.0, 1e-3);
         EXPECT_NEAR(area[2], 0.0, 1e-3);
         EXPECT_NEAR(SignedVolume(facets), groove, 10.0);
-        // Under every TOOL BASE POINT the NC communication plug-in's tool is put on the base point
-        // as the tools file's tools are: its 8 mm ball (length 50) cuts the slot a tools file's 8
-        // mm ball of the same length cuts when programmed the same way.
-        TEST_F(BatchRunTest, ThePluginsToolTakesTheBasePointAsTheFilesToolsDo) {
-            ASSERT_TRUE(ClearG54());
-            scratch.Write("vmc3.ttl",
-                          Read("vmc3.ttl") + "MAGAZINE 5 BALL 8,20 \"BALL8\" LENGTH 50 PEN 3\n");
-            // The tool's bottom 3 mm into the box for each base point: at the bottom, the ball's
-            // centre (4 mm up) and the length's top (50 mm up).
-            const struct {
-                const char* basePoint;
-                double z;
-            } cases[] = {{"BOTTOM", -3.0}, {"BALL-CENTER", 1.0}, {"LENGTH-TOP", 47.0}};
-            const std::string settings = Read("mirexa.ini");
-            for (const auto& c : cases) {
-                SCOPED_TRACE(c.basePoint);
-                std::string changed = settings;
-                const std::string key = "TOOL BASE POINT=BOTTOM";
-                ASSERT_NE(changed.find(key), std::string::npos);
-                changed.replace(changed.find(key), key.size(),
-                                std::string("TOOL BASE POINT=") + c.basePoint);
-                scratch.Write("mirexa.ini", changed);
-                char moves[160];
-                std::snprintf(moves, sizeof moves,
-                              "G00 X-10. Y20. Z%.1f\nG01 Z%.1f F300.\nX110.\nG00 Z150.\n%%\n",
-                              c.z + 60.0, c.z);
-                scratch.Write("file.nc", std::string("%\nG90 G17 M03\nT5 M06\n") + moves);
-                scratch.Write("plugin.nc", std::string("%\nG90 G17 M03\n(BALL8)\n") + moves);
-                programPath = MIREXA_PROGRAM;  // the program without plug-ins
-                ASSERT_EQ(Run({kBox, "-XM(0,0,0)", "-O", "raw.dme"}), 0);
-                ASSERT_EQ(Run({kBox, "file.nc", "-X6", "-O", "file.dme"}), 0);
-                RunFromOwnFolder({{"sample_nccom", "mxnccom"}});
-                ASSERT_EQ(Run({kBox, "plugin.nc", "-X6", "-O", "plugin.dme"}), 0);
-                const double raw = StockVolume(scratch.At("raw.dme"));
-                const double byFile = raw - StockVolume(scratch.At("file.dme"));
-                const double byPlugin = raw - StockVolume(scratch.At("plugin.dme"));
-                EXPECT_GT(byFile, 100.0);
-                EXPECT_NEAR(byPlugin, byFile, 0.05 * byFile);
-            }
-        }
+    }
+}
 
-    }  // namespace
+// Under every TOOL BASE POINT the NC communication plug-in's tool is put on the base point
+// as the tools file's tools are: its 8 mm ball (length 50) cuts the slot a tools file's 8
+// mm ball of the same length cuts when programmed the same way.
+TEST_F(BatchRunTest, ThePluginsToolTakesTheBasePointAsTheFilesToolsDo) {
+    ASSERT_TRUE(ClearG54());
+    scratch.Write("vmc3.ttl",
+                  Read("vmc3.ttl") + "MAGAZINE 5 BALL 8,20 \"BALL8\" LENGTH 50 PEN 3\n");
+    // The tool's bottom 3 mm into the box for each base point: at the bottom, the ball's
+    // centre (4 mm up) and the length's top (50 mm up).
+    const struct {
+        const char* basePoint;
+        double z;
+    } cases[] = {{"BOTTOM", -3.0}, {"BALL-CENTER", 1.0}, {"LENGTH-TOP", 47.0}};
+    const std::string settings = Read("mirexa.ini");
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.basePoint);
+        std::string changed = settings;
+        const std::string key = "TOOL BASE POINT=BOTTOM";
+        ASSERT_NE(changed.find(key), std::string::npos);
+        changed.replace(changed.find(key), key.size(),
+                        std::string("TOOL BASE POINT=") + c.basePoint);
+        scratch.Write("mirexa.ini", changed);
+        char moves[160];
+        std::snprintf(moves, sizeof moves,
+                      "G00 X-10. Y20. Z%.1f\nG01 Z%.1f F300.\nX110.\nG00 Z150.\n%%\n", c.z + 60.0,
+                      c.z);
+        scratch.Write("file.nc", std::string("%\nG90 G17 M03\nT5 M06\n") + moves);
+        scratch.Write("plugin.nc", std::string("%\nG90 G17 M03\n(BALL8)\n") + moves);
+        programPath = MIREXA_PROGRAM;  // the program without plug-ins
+        ASSERT_EQ(Run({kBox, "-XM(0,0,0)", "-O", "raw.dme"}), 0);
+        ASSERT_EQ(Run({kBox, "file.nc", "-X6", "-O", "file.dme"}), 0);
+        RunFromOwnFolder({{"sample_nccom", "mxnccom"}});
+        ASSERT_EQ(Run({kBox, "plugin.nc", "-X6", "-O", "plugin.dme"}), 0);
+        const double raw = StockVolume(scratch.At("raw.dme"));
+        const double byFile = raw - StockVolume(scratch.At("file.dme"));
+        const double byPlugin = raw - StockVolume(scratch.At("plugin.dme"));
+        EXPECT_GT(byFile, 100.0);
+        EXPECT_NEAR(byPlugin, byFile, 0.05 * byFile);
+    }
+}
+
+}  // namespace
 }  // namespace mirexa

@@ -815,37 +815,39 @@ TEST_F(ProgramStartupTest, ExitGivesUpOnASettingsFileInUseAndSaysSo) {
             EXPECT_EQ(testing::ReadWholeFile(ini), before);
         }
         EXPECT_FALSE(fs::exists(ini + ".lock"));
-        // The command panel's captions and the tool labels from the program's own start-up: the
-        // defaults without the message file (Japanese), the file's English over the defaults with
-        // it, mnemonics kept.
-        TEST_F(ProgramStartupTest, MessageTextsStartFromTheirDefaultsWithAndWithoutTheMessageFile) {
-            const struct {
-                bool file;
-                const char* firstButton;
-            } cases[] = {{false, "初期(&R)"}, {true, "(&R)"}};
-            for (const auto& c : cases) {
-                SCOPED_TRACE(c.file);
-                if (!c.file) {
-                    fs::remove(scratch.At("mirexa7.mes"));
-                } else {
-                    fs::copy_file(MIREXA_SAMPLES "/mirexa7.mes", scratch.At("mirexa7.mes"));
-                    testing::ClearEarlierProgramRun();
-                    ConnectProgram();
-                }
-                EXPECT_EQ(Run(""), 0);
-                EXPECT_NE(CommandPanelCaptions[1].find(c.firstButton), std::string::npos)
-                    << CommandPanelCaptions[1];
-                for (int i = 1; i < COMMAND_PANEL_CAPTION_COUNT; ++i) {
-                    EXPECT_NE(CommandPanelCaptions[static_cast<std::size_t>(i)].find("(&"),
-                              std::string::npos)
-                        << i;
-                }
-                for (const int label : {0, 8, 9, 13, 14, 15, 16, 19}) {
-                    EXPECT_FALSE(ToolDimensionLabels[static_cast<std::size_t>(label)].empty())
-                        << label;
-                }
-            }
-        }
+    }
+}
 
-    }  // namespace
+// The command panel's captions and the tool labels from the program's own start-up: the
+// defaults without the message file (Japanese), the file's English over the defaults with
+// it, mnemonics kept.
+TEST_F(ProgramStartupTest, MessageTextsStartFromTheirDefaultsWithAndWithoutTheMessageFile) {
+    const struct {
+        bool file;
+        const char* firstButton;
+    } cases[] = {{false, "初期(&R)"}, {true, "(&R)"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
+        if (!c.file) {
+            fs::remove(scratch.At("mirexa7.mes"));
+        } else {
+            fs::copy_file(MIREXA_SAMPLES "/mirexa7.mes", scratch.At("mirexa7.mes"));
+            testing::ClearEarlierProgramRun();
+            ConnectProgram();
+        }
+        EXPECT_EQ(Run(""), 0);
+        EXPECT_NE(CommandPanelCaptions[1].find(c.firstButton), std::string::npos)
+            << CommandPanelCaptions[1];
+        for (int i = 1; i < COMMAND_PANEL_CAPTION_COUNT; ++i) {
+            EXPECT_NE(CommandPanelCaptions[static_cast<std::size_t>(i)].find("(&"),
+                      std::string::npos)
+                << i;
+        }
+        for (const int label : {0, 8, 9, 13, 14, 15, 16, 19}) {
+            EXPECT_FALSE(ToolDimensionLabels[static_cast<std::size_t>(label)].empty()) << label;
+        }
+    }
+}
+
+}  // namespace
 }  // namespace mirexa
