@@ -51,6 +51,11 @@ done
 export DISPLAY=":$(cat "$work/display")"
 export QT_QPA_PLATFORM=xcb
 export XDG_RUNTIME_DIR="$work"
+# A desktop's viewer that shows nothing, so that the run's length report opens without a box.
+mkdir -p "$work/bin"
+printf '#!/bin/sh\nexit 0\n' >"$work/bin/xdg-open"
+chmod +x "$work/bin/xdg-open"
+export PATH="$work/bin:$PATH"
 
 fail() {
     echo "gui_job: $* (after $((SECONDS - started)) s)"
@@ -93,8 +98,8 @@ view="300 100 1000 700"
 background="240 60 40 20"
 stop_part="356 952 158 12"
 strip="2 19 1270 14"
-go_pane="74 180"
-range_label="35 410"
+go_pane="116 199"
+range_label="54 467"
 stock_drawn() {
     [ "$(probe $view stock)" -ge 15000 ]
 }
