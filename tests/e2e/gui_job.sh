@@ -14,21 +14,9 @@ program="$1"
 samples="$2"
 artefacts="$3"
 here="$(cd "$(dirname "$0")" && pwd)"
-for tool in Xvfb xdotool ffmpeg python3; do
-    if ! command -v "$tool" >/dev/null; then
-        echo "gui_job: skipped, $tool is not installed (scripts/deps installs it)"
-        exit 77
-    fi
-done
-work="$(mktemp -d)"
-xvfb=""
-mirexa=""
-cleanup() {
-    [ -n "$mirexa" ] && kill "$mirexa" 2>/dev/null || true
-    [ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null || true
-    rm -rf "$work"
-}
-trap cleanup EXIT
+name=gui_job
+. "$here/xvfb_session.sh"
+e2e_require Xvfb xdotool ffmpeg python3
 mkdir -p "$work/gui" "$artefacts"
 started=$SECONDS
 
@@ -42,20 +30,7 @@ colour_lines() {
 }
 colour_lines "$work/gui/mirexa.ini" >"$work/colours.before"
 
-Xvfb -displayfd 5 -screen 0 1600x1000x24 -nolisten tcp 5>"$work/display" 2>/dev/null &
-xvfb=$!
-for _ in $(seq 1 100); do
-    [ -s "$work/display" ] && break
-    sleep 0.1
-done
-export DISPLAY=":$(cat "$work/display")"
-export QT_QPA_PLATFORM=xcb
-export XDG_RUNTIME_DIR="$work"
-# A desktop's viewer that shows nothing, so that the run's length report opens without a box.
-mkdir -p "$work/bin"
-printf '#!/bin/sh\nexit 0\n' >"$work/bin/xdg-open"
-chmod +x "$work/bin/xdg-open"
-export PATH="$work/bin:$PATH"
+e2e_start_xvfb 1600 1000
 
 fail() {
     echo "gui_job: $* (after $((SECONDS - started)) s)"

@@ -13,21 +13,9 @@ samples="$2"
 artefacts="$3"
 render="$4"
 here="$(cd "$(dirname "$0")" && pwd)"
-for tool in Xvfb xdotool xwd ffmpeg python3; do
-    if ! command -v "$tool" >/dev/null; then
-        echo "gui_smoke: skipped, $tool is not installed (scripts/deps installs it)"
-        exit 77
-    fi
-done
-work="$(mktemp -d)"
-xvfb=""
-mirexa=""
-cleanup() {
-    [ -n "$mirexa" ] && kill "$mirexa" 2>/dev/null || true
-    [ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null || true
-    rm -rf "$work"
-}
-trap cleanup EXIT
+name=gui_smoke
+. "$here/xvfb_session.sh"
+e2e_require Xvfb xdotool xwd ffmpeg python3
 mkdir -p "$work/gui" "$work/render" "$artefacts"
 # The cut of the demo's batch run (scripts/demo), in which the sample program goes to its end
 # without a stop: the box 100 x 80 x 30.5 mm with its top at Z0, its moves stepped as finely as
@@ -46,21 +34,7 @@ sed -i -e "s/^PITCH(WORK)=.*/PITCH(WORK)=${pitch%,*}/" \
 }
 cp "$work/gui"/* "$work/render/"
 
-# Xvfb picks a free display and writes its number.
-Xvfb -displayfd 5 -screen 0 1280x1024x24 -nolisten tcp 5>"$work/display" 2>/dev/null &
-xvfb=$!
-for _ in $(seq 1 100); do
-    [ -s "$work/display" ] && break
-    sleep 0.1
-done
-export DISPLAY=":$(cat "$work/display")"
-# A desktop's viewer that shows nothing, so that the run's length report opens without a box.
-mkdir -p "$work/bin"
-printf '#!/bin/sh\nexit 0\n' >"$work/bin/xdg-open"
-chmod +x "$work/bin/xdg-open"
-export PATH="$work/bin:$PATH"
-export QT_QPA_PLATFORM=xcb
-export XDG_RUNTIME_DIR="$work"
+e2e_start_xvfb 1280 1024
 
 fail() {
     echo "gui_smoke: $*"

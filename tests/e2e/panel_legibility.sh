@@ -9,40 +9,18 @@ set -euo pipefail
 program="$(realpath "$1")"
 samples="$(realpath "$2")"
 artefacts="$3"
-for tool in Xvfb xdotool ffmpeg python3; do
-    if ! command -v "$tool" >/dev/null; then
-        echo "panel_legibility: skipped, $tool is not installed (scripts/deps installs it)"
-        exit 77
-    fi
-done
-work="$(mktemp -d)"
-xvfb=""
-mirexa=""
-cleanup() {
-    [ -n "$mirexa" ] && kill "$mirexa" 2>/dev/null || true
-    [ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null || true
-    rm -rf "$work"
-}
-trap cleanup EXIT
+name=panel_legibility
+. "$(cd "$(dirname "$0")" && pwd)/xvfb_session.sh"
+e2e_require Xvfb xdotool ffmpeg python3
 mkdir -p "$artefacts"
 fail() {
     echo "panel_legibility: $*"
     exit 1
 }
 
-# Xvfb picks a free display and writes its number.
 width=1280
 height=1024
-Xvfb -displayfd 5 -screen 0 "${width}x${height}x24" -nolisten tcp 5>"$work/display" 2>/dev/null &
-xvfb=$!
-for _ in $(seq 1 100); do
-    [ -s "$work/display" ] && break
-    sleep 0.1
-done
-[ -s "$work/display" ] || fail "Xvfb did not start"
-export DISPLAY=":$(cat "$work/display")"
-export QT_QPA_PLATFORM=xcb
-export XDG_RUNTIME_DIR="$work"
+e2e_start_xvfb "$width" "$height"
 
 # The screen's pixels (rgb24 rows) into $1.
 grab_screen() {
