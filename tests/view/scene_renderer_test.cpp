@@ -33,6 +33,25 @@
 namespace mirexa {
 namespace {
 
+// Makes the current tool a flat cylinder of that radius and height (mm) above its tip, as the
+// tool's swept profile mesh.
+void MountCylinderTool(double radius, double height) {
+    CurrentTool = CurrentToolRecord{};
+    CurrentTool.tool.present = 1;
+    CurrentToolProfile = ToolProfile{};
+    ToolProfile& p = CurrentToolProfile;
+    p.pointCount = p.cutterPointCount = 3;
+    const double radii[3] = {0, radius, radius}, heights[3] = {0, 0, height};
+    for (int i = 0; i < 3; ++i) {
+        for (int k = 0; k < kProfileSweepSteps; ++k) {
+            double* v = &p.rotatedMesh[(i * kProfileSweepSteps + k) * 3];
+            v[0] = radii[i] * std::cos(k * M_PI / 18);
+            v[1] = radii[i] * std::sin(k * M_PI / 18);
+            v[2] = heights[i];
+        }
+    }
+}
+
 using testing::ColorNear;
 using testing::LitColor;
 using testing::OffscreenView;
@@ -249,21 +268,7 @@ TEST(SceneRenderer, ToolIsDrawnInTheHeadFrame) {
     const ToolProfile savedProfile = CurrentToolProfile;
     const KinematicsToolValues savedValues = CurrentToolValues;
     // A cylinder of radius 5 and height 30 above its tip.
-    CurrentTool = CurrentToolRecord{};
-    CurrentTool.tool.present = 1;
-    CurrentToolProfile = ToolProfile{};
-    ToolProfile& p = CurrentToolProfile;
-    p.pointCount = 3;
-    p.cutterPointCount = 3;
-    const double radii[3] = {0, 5, 5}, heights[3] = {0, 0, 30};
-    for (int i = 0; i < 3; ++i) {
-        for (int k = 0; k < kProfileSweepSteps; ++k) {
-            double* v = &p.rotatedMesh[(i * kProfileSweepSteps + k) * 3];
-            v[0] = radii[i] * std::cos(k * M_PI / 18);
-            v[1] = radii[i] * std::sin(k * M_PI / 18);
-            v[2] = heights[i];
-        }
-    }
+    MountCylinderTool(5.0, 30.0);
     CurrentToolValues.gaugeLength = 30.0;
     CurrentMachinePose.machine.axis[0] = 40.0;  // the head at X 40, Z 30: the tip at (40, 0, 0)
     CurrentMachinePose.machine.axis[2] = 30.0;
@@ -302,20 +307,7 @@ TEST(SceneRenderer, KeptStockFrameRedrawEqualsAFullRedraw) {
     ASSERT_EQ(testing::MakeBoxStock(0, lo, hi, 1.0, 1), 1);
     const CurrentToolRecord savedTool = CurrentTool;
     const ToolProfile savedProfile = CurrentToolProfile;
-    CurrentTool = CurrentToolRecord{};
-    CurrentTool.tool.present = 1;
-    CurrentToolProfile = ToolProfile{};
-    ToolProfile& p = CurrentToolProfile;
-    p.pointCount = p.cutterPointCount = 3;
-    const double radii[3] = {0, 4, 4}, heights[3] = {0, 0, 25};
-    for (int i = 0; i < 3; ++i) {
-        for (int k = 0; k < kProfileSweepSteps; ++k) {
-            double* v = &p.rotatedMesh[(i * kProfileSweepSteps + k) * 3];
-            v[0] = radii[i] * std::cos(k * M_PI / 18);
-            v[1] = radii[i] * std::sin(k * M_PI / 18);
-            v[2] = heights[i];
-        }
-    }
+    MountCylinderTool(4.0, 25.0);
     SceneDirty.tools = 1;
     struct Case {
         const char* change;
