@@ -16,6 +16,7 @@
 #include "config/settings_file.h"
 #include "config/settings_writer.h"
 #include "config/structure_models.h"
+#include "config/tool_profile.h"
 #include "config/tool_tables.h"
 #include "config/tools_file.h"
 #include "dialogs/check_dialogs.h"
@@ -32,6 +33,7 @@
 #include "nc/nc_controller_view.h"
 #include "nc/nc_line_source.h"
 #include "nc/nc_run_state.h"
+#include "nc/nc_session.h"
 #include "nc/plugin_queries.h"
 #include "nc/plugin_slots.h"
 #include "platform/backend.h"
@@ -109,7 +111,7 @@ void ConnectDefinitionAndProgress() {
     DefinitionCallbacks.setSnapshotToolNumber = [](int toolNumber) {
         MotionSnapshot.toolNumber = toolNumber;
     };
-    StlImportCallbacks.workOffset = ReadCurrentWorkOffset;
+    StlImportCallbacks.workOffset = [](double out[3]) { ReadCurrentWorkOffset(RunSession, out); };
     ConnectProgressToMainTitle();
     ProgressHooks& p = UiHooks;
     p.progressName = [] { return Settings.progressName.c_str(); };
@@ -120,7 +122,7 @@ void ConnectDefinitionAndProgress() {
     p.stopBeforeBlockRequested = [] { return RunControl.stopKeyRequest.load() != 0 ? 1 : 0; };
     p.viewCursor = [] { return GetViewRoleCursor(kViewCursorIdle); };
     p.currentToolTypeName = [](char* out, std::size_t capacity) {
-        GetToolTypeName(CurrentTool.tool, out, capacity);
+        GetToolTypeName(RunTools.tool.tool, out, capacity);
     };
     StockHooks& k = StockCallbacks;
     k.drawStatusBar = [] { DrawStatusBar(); };
@@ -138,11 +140,11 @@ WindowHandle ViewWindowHandle() {
 
 // A controller read that applies the active work offset also moves the origin with which the
 // dialogs convert between work and machine coordinates.
-void (*applyInterpreterWorkOffset)() = nullptr;
+void (*applyInterpreterWorkOffset)(NcSession& session) = nullptr;
 
-void ApplyWorkOffsetAndControlOrigin() {
+void ApplyWorkOffsetAndControlOrigin(NcSession& session) {
     if (applyInterpreterWorkOffset != nullptr) {
-        applyInterpreterWorkOffset();
+        applyInterpreterWorkOffset(session);
     }
     TakeControlOriginFromController();
 }
@@ -388,8 +390,8 @@ void ConnectPluginHost() {
             PluginSlots.syncPanesEnabled.store(enabled != 0 ? 1 : 0);
         }
     };
-    DefinitionCallbacks.clearPluginToolMark = [] {
-        NcRun.pluginToolSupplied = 0;
+    DefinitionCallbacks.clearPluginToolMark = [](NcSession& session) {
+        session.run.pluginToolSupplied = 0;
         CurrentToolState.fromPlugin = 0;
     };
     ProgressHooks& p = UiHooks;

@@ -8,10 +8,12 @@
 
 #include "config/config_records.h"
 #include "config/controller_file.h"
+#include "config/tool_profile.h"
 #include "config/tool_tables.h"
 #include "config/tools_file.h"
 #include "geometry/machine_kinematics.h"
 #include "nc/nc_controller_view.h"
+#include "nc/nc_session.h"
 #include "services/shared_state.h"
 #include "simulation/cutting_core.h"
 #include "simulation/dexel_grid_view.h"
@@ -68,7 +70,7 @@ void BM_FlatEndMillSlot(benchmark::State& state) {
     for (auto _ : state) {
         const double point[3] = {x, y, 45.0};
         StepRemovedVolume = 0.0;
-        CutStockAtToolPose(&Block, point, axis);
+        CutStockAtToolPose(RunSession, &Block, point, axis);
         rays += CutPose.raysVisited;
         x += kPitch;
         if (x > 105.0) {
@@ -104,8 +106,8 @@ void BM_SampleProgram(benchmark::State& state) {
     const std::string samples = SamplesDirectory();
     InstallNcServiceHooks();
     AllocToolTables(Settings.maxMagazine);
-    ReadToolFileAt(samples + "vmc3.ttl");
-    ReadControllerFileAt(samples + "vmc3.ctl");
+    ReadToolFileAt(RunSession, RunKinematics, RunTools, samples + "vmc3.ttl");
+    ReadControllerFileAt(RunSession, RunKinematics, samples + "vmc3.ctl");
     DefinitionFiles.ncProgramFile = samples + "demo_part.nc";
     DexelPitch.secondPitch = 0.25;
     DrawingSuppressed = 1;
@@ -121,8 +123,8 @@ void BM_SampleProgram(benchmark::State& state) {
         CreateBoxStockIdentity(&stock, box, 0.25);
         ResetRunControlFlags();
         RunControl.runMode = kRunSkipCutting;
-        CurrentMachinePose = MachinePose{};
-        CurrentMachinePose.program.axis[2] = 200.0;
+        RunKinematics.pose = MachinePose{};
+        RunKinematics.pose.program.axis[2] = 200.0;
         state.ResumeTiming();
         SimulationThreadProc();
         steps += RunSimulationRecord.steps;

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "config/structure_models.h"
+#include "geometry/machine_kinematics.h"
 #include "geometry/vector_math.h"
 #include "simulation/head_interference.h"
 #include "simulation/structure_scan.h"
@@ -143,7 +144,7 @@ void BM_HeadCheckPerStep(benchmark::State& state) {
         const double shift = 0.01 * static_cast<double>(steps % 100);
         const double corner[3] = {122 + shift, 122, 72};
         const double inPocket[3] = {50 + shift, 50, 45};
-        BeginHeadPose(&head, nullptr, pocket ? inPocket : corner, &posed);
+        BeginHeadPose(&head, nullptr, RunKinematics.pose, pocket ? inPocket : corner, &posed);
         hits += PosedHeadHitsStock(&posed, stock);
         hits += PosedHeadHitsStructures(&posed, vices);
         ++steps;

@@ -13,6 +13,7 @@
 #include "bench/nc_pull_loop.h"
 #include "nc/data_check.h"
 #include "nc/kinematics_services.h"
+#include "nc/nc_session.h"
 #include "tools/move_trace.h"
 
 namespace mirexa {
@@ -80,10 +81,10 @@ void BM_MoveTraceMixedProgram(benchmark::State& state) {
         return;
     }
     InstallWorkOffsetSource();
-    OwnedNcSession owned;  // the trace pulls in the session bound on the thread
+    OwnedNcSession owned;
     size_t characters = 0;
     for (auto _ : state) {
-        characters += testing::TraceNcProgram(path).size();
+        characters += testing::TraceNcProgram(*owned.session, path).size();
     }
     benchmark::DoNotOptimize(characters);
     state.counters["lines/s"] =
@@ -102,7 +103,7 @@ void BM_DataCheckMixedProgram(benchmark::State& state) {
     OwnedNcSession owned;  // each check starts its own session from this one
     long completed = 0;
     for (auto _ : state) {
-        completed += RunNcDataCheck(nullptr, path, kDataCheckAll).ran;
+        completed += RunNcDataCheck(*owned.session, nullptr, path, kDataCheckAll).ran;
     }
     benchmark::DoNotOptimize(completed);
     state.counters["lines/s"] =

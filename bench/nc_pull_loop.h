@@ -10,13 +10,12 @@
 
 namespace mirexa {
 
-// A session of the benchmark's own, bound on its thread for as long as it lives.
+// A session of the benchmark's own.
 struct OwnedNcSession {
     std::unique_ptr<NcSession> session = std::make_unique<NcSession>();
-    NcSessionBinding binding{session.get()};
 };
 
-// Opens the program in the session (bound on this thread) and pulls every move; returns the
+// Opens the program in the session and pulls every move; returns the
 // count of moves finished (0 when the program cannot be opened).
 inline long PullAllMoves(NcSession* session, const std::string& path) {
     long moves = 0;
@@ -24,7 +23,7 @@ inline long PullAllMoves(NcSession* session, const std::string& path) {
         int next = kNcNoMove;
         while ((next = NextNcMove(session)) != kNcSessionEnded && next != kNcMoveError) {
             if (next == kNcMoveReady) {
-                FinishBlockPosition();
+                FinishBlockPosition(*session);
                 ++moves;
             }
         }

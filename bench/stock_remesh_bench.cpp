@@ -10,6 +10,7 @@
 
 #include "config/tool_tables.h"
 #include "geometry/machine_kinematics.h"
+#include "nc/nc_session.h"
 #include "simulation/cutting_core.h"
 #include "simulation/dexel_grid_view.h"
 #include "stock/stock_grid.h"
@@ -46,12 +47,12 @@ CutterSections BallEndMill() {
 void CutSlot(StockModel* m) {
     CurrentCutter = BallEndMill();
     CutEndMark.flags[0] = CutEndMark.flags[1] = CurrentCutter.penBits;
-    CurrentMotion.motionType = 1;
+    RunKinematics.motion.motionType = 1;
     BindDexelGrids(m);
     const double axis[3] = {0, 0, 1};
     for (double x = 10.0; x <= 90.0; x += 0.2) {
         const double point[3] = {x, 50.3, kBox[5] - 5.0};
-        CutStockAtToolPose(m, point, axis);
+        CutStockAtToolPose(RunSession, m, point, axis);
     }
     ReleaseCuttingBuffers();
 }

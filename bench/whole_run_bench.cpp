@@ -30,10 +30,12 @@
 
 #include "config/config_records.h"
 #include "config/controller_file.h"
+#include "config/tool_profile.h"
 #include "config/tool_tables.h"
 #include "config/tools_file.h"
 #include "geometry/machine_kinematics.h"
 #include "nc/nc_controller_view.h"
+#include "nc/nc_session.h"
 #include "services/shared_state.h"
 #include "simulation/cutting_core.h"
 #include "simulation/dexel_grid_view.h"
@@ -198,9 +200,10 @@ void ReadDefinitions(const std::string& directory) {
     done = true;
     InstallNcServiceHooks();
     AllocToolTables(Settings.maxMagazine);
-    ReadToolFileAt(WriteText(directory + "/raster.ttl",
+    ReadToolFileAt(RunSession, RunKinematics, RunTools,
+                   WriteText(directory + "/raster.ttl",
                              "I1\nMAGAZINE 1 BALL 10,30 \"BALL R5\" LENGTH 60 PEN 2\n"));
-    ReadControllerFileAt(SamplesDirectory() + "vmc3.ctl");
+    ReadControllerFileAt(RunSession, RunKinematics, SamplesDirectory() + "vmc3.ctl");
 }
 
 // FNV-1a over bytes, continued from `hash`.
@@ -315,8 +318,8 @@ void RunWholeProgram(benchmark::State& state, std::string (*program)(int), int w
         BindDexelGrids(&stock);
         ResetRunControlFlags();
         RunControl.runMode = kRunResult;
-        CurrentMachinePose = MachinePose{};
-        CurrentMachinePose.program.axis[2] = 200.0;
+        RunKinematics.pose = MachinePose{};
+        RunKinematics.pose.program.axis[2] = 200.0;
         state.ResumeTiming();
         CuttingTotals = CuttingTotalsRecord{};
         const double wall0 = WallSeconds();

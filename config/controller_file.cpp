@@ -693,7 +693,7 @@ void ApplyControllerLine(const char* line, ControllerDefinition* c) {
 
 // Step 1: the defaults of every reading. The fields that are not reset keep their values, and
 // the values derived at the end of the last reading stay until this reading derives new ones.
-void ResetControllerDefinition() {
+void ResetControllerDefinition(NcSession& session) {
     const ControllerDefinition old = Controller;
     Controller = ControllerDefinition{};
     Controller.name = old.name;
@@ -712,7 +712,7 @@ void ResetControllerDefinition() {
     std::memcpy(Controller.initialPlaneAxes, old.initialPlaneAxes, sizeof old.initialPlaneAxes);
 
     ClearReplaceTable();
-    FreeNcProgramText();
+    FreeNcProgramText(session);
     OptionalBlockSkipFlags = {};
     ClearToolOffsetMemory();
     ToolOffsets.type = 3;
@@ -720,7 +720,7 @@ void ResetControllerDefinition() {
         entry = {};
     }
     if (DefinitionCallbacks.clearWorkOffsetShifts != nullptr) {
-        DefinitionCallbacks.clearWorkOffsetShifts();
+        DefinitionCallbacks.clearWorkOffsetShifts(session);
     }
 }
 
@@ -743,7 +743,7 @@ void DeleteWaitFiles() {
 }
 
 // Hands the values the kinematics reads to its records.
-void PublishControllerToKinematics() {
+void PublishControllerToKinematics(KinematicsSessionRecords& kinematics) {
     const ControllerDefinition& c = Controller;
     InputIncrements.leastInputIncrement = c.leastInputIncrement;
     KinematicsController.heidenhain = c.dialect.heidenhain;
@@ -757,11 +757,11 @@ void PublishControllerToKinematics() {
     }
     KinematicsController.axisLetters[3] = c.axes.rotaryLetters[0];
     KinematicsController.axisLetters[4] = c.axes.rotaryLetters[1];
-    KinematicsMode.toolCenterControl = c.toolCenterControl;
-    KinematicsMode.tclCoordinate = c.tcpProgramSide;
-    KinematicsMode.automaticToolOffset = c.automaticToolOffset;
+    kinematics.modes.toolCenterControl = c.toolCenterControl;
+    kinematics.modes.tclCoordinate = c.tcpProgramSide;
+    kinematics.modes.automaticToolOffset = c.automaticToolOffset;
     for (int k = 0; k < 2; ++k) {
-        KinematicsMode.shortestPath[k] = c.rotaryRouteModal[k];
+        kinematics.modes.shortestPath[k] = c.rotaryRouteModal[k];
         CurrentMachine.rotary[k].sign = c.rotaryDirection[k];
     }
 }
@@ -772,9 +772,9 @@ void ClearReplaceTable() {
     ReplaceTable.clear();
 }
 
-void FreeNcProgramText() {
+void FreeNcProgramText(NcSession& session) {
     if (DefinitionCallbacks.freeNcProgramText != nullptr) {
-        DefinitionCallbacks.freeNcProgramText();
+        DefinitionCallbacks.freeNcProgramText(session);
     }
     Controller.runTypeMemory = 0;
 }
@@ -800,9 +800,10 @@ int GetWaitFilePath(std::size_t index, std::string* path) {
     return 1;
 }
 
-void ReadControllerFileAt(const std::string& path) {
+void ReadControllerFileAt(NcSession& session, KinematicsSessionRecords& kinematics,
+                          const std::string& path) {
     // 1. Defaults.
-    ResetControllerDefinition();
+    ResetControllerDefinition(session);
     Controller.path = path;
     // 2. The write time ("no time" when the file is missing).
     // 3. Open.
@@ -817,7 +818,7 @@ void ReadControllerFileAt(const std::string& path) {
         ApplyControllerLine(stream.text, &Controller);
     }
     std::fclose(stream.file);
-    PublishControllerToKinematics();
+    PublishControllerToKinematics(kinematics);
     // 6. Wait files.
     DeleteWaitFiles();
     // 7. Labels and rotary signs.
@@ -831,13 +832,13 @@ void ReadControllerFileAt(const std::string& path) {
     Controller.initialMachinePlane =
         SelectMachinePlane(axes.planeCodes, Controller.initialPlane, Controller.initialPlaneAxes);
     if (DefinitionCallbacks.applyControllerStartState != nullptr) {
-        DefinitionCallbacks.applyControllerStartState();
+        DefinitionCallbacks.applyControllerStartState(session);
     }
     // 9. Tool-length axis, frames and work origin.
     axes.toolLengthAxis = axes.programXyAxes[2];
     UpdateToolMatrixFromPosition();
     if (DefinitionCallbacks.applyCurrentWorkOffset != nullptr) {
-        DefinitionCallbacks.applyCurrentWorkOffset();
+        DefinitionCallbacks.applyCurrentWorkOffset(session);
     }
     // 10. FANUC-B applies lengths along the normal of the current plane.
     if (Controller.lengthOffsetType == 1) {
@@ -854,8 +855,8 @@ void ReadControllerFileAt(const std::string& path) {
     }
 }
 
-void ReadControllerFile() {
-    ReadControllerFileAt(DefinitionFiles.controllerFile);
+void ReadControllerFile(NcSession& session, KinematicsSessionRecords& kinematics) {
+    ReadControllerFileAt(session, kinematics, DefinitionFiles.controllerFile);
 }
 
 }  // namespace mirexa

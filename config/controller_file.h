@@ -13,6 +13,10 @@
 
 namespace mirexa {
 
+struct NcSession;
+
+struct KinematicsSessionRecords;
+
 // The dialect: number 0 for the plain dialect and for MAZAK and SIEMENS, 1 OSP, 11 HEIDENHAIN,
 // and the four dialect flags.
 struct NcDialect {
@@ -165,7 +169,7 @@ extern ControllerDefinition Controller;
 
 // Reads the file named by the controller path of the definition file paths. See
 // ReadControllerFileAt.
-void ReadControllerFile();
+void ReadControllerFile(NcSession& session, KinematicsSessionRecords& kinematics);
 
 // Resets the ControllerDefinition to its defaults (the name, the arc radius tolerance, the
 // smooth angle and the two peck amounts keep their values), clears the replacements, drops the
@@ -176,13 +180,14 @@ void ReadControllerFile();
 // controller file's folder (logged), derives the axis labels, rotary signs, plane codes and
 // tool-length axis, and hands the result to the kinematics and, through the hooks, to the NC
 // interpreter and the view.
-void ReadControllerFileAt(const std::string& path);
+void ReadControllerFileAt(NcSession& session, KinematicsSessionRecords& kinematics,
+                          const std::string& path);
 
 // Empties ReplaceTable.
 void ClearReplaceTable();
 
 // Drops the NC program held in memory (through the hooks) and clears the RUN TYPE MEMORY flag.
-void FreeNcProgramText();
+void FreeNcProgramText(NcSession& session);
 
 // How the controller reader takes a line: 1 for a "MEMORY" line, 2 for a bare offset line
 // (starts with "D", "H" or "F" and matches no keyword), 0 for any other line. The offset

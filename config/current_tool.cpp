@@ -296,14 +296,15 @@ int DeriveToolGeometry(std::int32_t n, double pitch, CurrentToolRecord* out) {
     return 1;
 }
 
-void SelectCurrentTool(std::int32_t n, double pitch) {
+void SelectCurrentTool(NcSession& session, KinematicsSessionRecords& kinematics,
+                       ToolSessionRecords& tools, std::int32_t n, double pitch) {
     if (!IsToolNumberInTables(n)) {
         return;
     }
-    CurrentToolRecord& c = CurrentTool;
+    CurrentToolRecord& c = tools.tool;
     // 1. Copies.
     CopyToolEntries(n, &c);
-    CurrentToolValues.toolShift = c.shift;
+    kinematics.toolValues.toolShift = c.shift;
     // 2. Pen.
     if (n > 0 || ToolTableSet.pens[0] >= 0) {
         c.pen = std::clamp(ToolTableSet.pens[n], 0, 15);
@@ -312,33 +313,41 @@ void SelectCurrentTool(std::int32_t n, double pitch) {
     // 3. A pocket without a tool.
     if (!c.tool.present) {
         if (n > 0) {
-            CallHook(DefinitionCallbacks.clearPluginToolMark);
+            if (DefinitionCallbacks.clearPluginToolMark != nullptr) {
+                DefinitionCallbacks.clearPluginToolMark(session);
+            }
         }
         CallHook(DefinitionCallbacks.markToolListDirty);
-        CurrentToolProfile.profileTop = 0.0;
-        CurrentToolProfile.toolTopHeight = Machine.toolHolderOffset;
-        CurrentToolValues.gaugeLength = Machine.toolHolderOffset;
+        tools.profile.profileTop = 0.0;
+        tools.profile.toolTopHeight = Machine.toolHolderOffset;
+        kinematics.toolValues.gaugeLength = Machine.toolHolderOffset;
         if (Controller.autoLengthOffset || Controller.automaticToolOffset) {
-            CurrentToolValues.lengthOffset = 0.0;
+            kinematics.toolValues.lengthOffset = 0.0;
         }
         return;
     }
     // 4, 5, 6. Clearance, cutter, shank, holder.
     DeriveAll(n, pitch, &c);
     // 7. Profile.
-    BuildToolProfile(c, pitch, &CurrentToolProfile);
-    CurrentToolValues.gaugeLength = CurrentToolProfile.toolTopHeight;
+    BuildToolProfile(c, pitch, &tools.profile);
+    kinematics.toolValues.gaugeLength = tools.profile.toolTopHeight;
     CallHook(DefinitionCallbacks.markHeadListsDirty);
     // 8. A tool of the tables is no plug-in tool.
     if (n > 0) {
-        CallHook(DefinitionCallbacks.clearPluginToolMark);
+        if (DefinitionCallbacks.clearPluginToolMark != nullptr) {
+            DefinitionCallbacks.clearPluginToolMark(session);
+        }
     }
     // 9. Automatic length offsets.
     if (Controller.autoLengthOffset || Controller.automaticToolOffset) {
-        CallHook(DefinitionCallbacks.setLengthOffsetForCurrentTool);
+        if (DefinitionCallbacks.setLengthOffsetForCurrentTool != nullptr) {
+            DefinitionCallbacks.setLengthOffsetForCurrentTool(session);
+        }
         if (Controller.lathe[0] && Controller.automaticToolOffset &&
             Controller.axes.rotaryLetters[0] == 'B') {
-            CallHook(DefinitionCallbacks.setToolVectorFromBlockEnd);
+            if (DefinitionCallbacks.setToolVectorFromBlockEnd != nullptr) {
+                DefinitionCallbacks.setToolVectorFromBlockEnd(session);
+            }
         }
     }
     // 10. The tool list is drawn anew.

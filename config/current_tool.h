@@ -12,6 +12,11 @@
 
 namespace mirexa {
 
+struct NcSession;
+
+struct KinematicsSessionRecords;
+struct ToolSessionRecords;
+
 // Holder envelope entries: one per holder step plus the shank, one more for ARBOR3.
 inline constexpr int kHolderEnvelopeEntries = kArborMaxSegments + 2;
 
@@ -71,9 +76,6 @@ struct CurrentToolRecord {
     double topRadiusSquared = {};
     double maxRadius = {};  // the largest radius of cutter, shank and holder
 };
-// The record of the session this thread has bound (the run's unless a puller bound its own).
-extern thread_local constinit CurrentToolRecord* BoundCurrentTool;
-#define CurrentTool (*::mirexa::BoundCurrentTool)
 
 // The holder clearance of a diameter (mm): with the ARBOR CLEARANCE setting at 2, d + 2c;
 // otherwise 2 sqrt((p/2)^2 + (d/2 + p)^2) for the dexel pitch p.
@@ -87,7 +89,8 @@ float ArborClearanceDiameter(float d, double pitch);
 // copy by the holder clearance (ARBOR CLEARANCE 1 or 2, pitch > 0), derives the cutter, shank
 // and holder values, builds the tool profile and applies automatic length offsets through the
 // hooks.
-void SelectCurrentTool(std::int32_t n, double pitch);
+void SelectCurrentTool(NcSession& session, KinematicsSessionRecords& kinematics,
+                       ToolSessionRecords& tools, std::int32_t n, double pitch);
 
 // The copy and derivation of SelectCurrentTool for a present tool into the given record,
 // without pen, profile, hooks or automatic offsets (the tools reader's base-point pass uses it,

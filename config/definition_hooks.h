@@ -6,24 +6,26 @@
 
 namespace mirexa {
 
+struct NcSession;
+
 struct DefinitionFileHooks {
-    // --- NC interpreter ---
+    // --- NC interpreter --- (each acts on the session whose definitions are being read)
     // Frees the NC program text held in memory with its subprogram index, clears the
     // in-memory flags and the stored NC file time (a controller reading drops them).
-    void (*freeNcProgramText)() = {};
+    void (*freeNcProgramText)(NcSession& session) = {};
     // Clears the interpreter's per-work-offset shift table (201 entries of five values).
-    void (*clearWorkOffsetShifts)() = {};
+    void (*clearWorkOffsetShifts)(NcSession& session) = {};
     // Takes the start state the controller reading just set (ControllerDefinition: initial
     // plane as chosen machine plane and axes, current and reset work offset index, tool centre
     // control type) into the interpreter's modal and reset state.
-    void (*applyControllerStartState)() = {};
+    void (*applyControllerStartState)(NcSession& session) = {};
     // Work origin := external offset plus the current work offset entry; rebuilds the
     // work-side frame.
-    void (*applyCurrentWorkOffset)() = {};
+    void (*applyCurrentWorkOffset)(NcSession& session) = {};
     // Sets the length offset of the current tool by the TOOL BASE POINT mode.
-    void (*setLengthOffsetForCurrentTool)() = {};
+    void (*setLengthOffsetForCurrentTool)(NcSession& session) = {};
     // Sets the fixed head-offset vector from the first rotary position of the current block end.
-    void (*setToolVectorFromBlockEnd)() = {};
+    void (*setToolVectorFromBlockEnd)(NcSession& session) = {};
     // Sets the tool number of the motion snapshot (the tools reader sets -1).
     void (*setSnapshotToolNumber)(int toolNumber) = {};
 
@@ -43,7 +45,7 @@ struct DefinitionFileHooks {
     // The tool display panel's picture mode := 0.
     void (*resetToolPanel)() = {};
     // Clears the mark that the current tool was supplied by an NC communication plug-in.
-    void (*clearPluginToolMark)() = {};
+    void (*clearPluginToolMark)(NcSession& session) = {};
 };
 
 // Filled at start-up, before any thread other than the user-interface thread runs.

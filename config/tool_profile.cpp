@@ -9,17 +9,6 @@
 namespace mirexa {
 
 ToolSessionRecords RunTools;
-thread_local constinit CurrentToolRecord* BoundCurrentTool = &RunTools.tool;
-thread_local constinit ToolProfile* BoundCurrentToolProfile = &RunTools.profile;
-thread_local constinit ToolSessionRecords* BoundTools = &RunTools;
-
-ToolSessionRecords* BindToolRecords(ToolSessionRecords* records) {
-    ToolSessionRecords* before = BoundTools;
-    BoundTools = records;
-    BoundCurrentTool = &records->tool;
-    BoundCurrentToolProfile = &records->profile;
-    return before;
-}
 
 namespace {
 

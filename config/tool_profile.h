@@ -37,9 +37,6 @@ struct ToolProfile {
     double toolTopHeight = {};  // TOOL HOLDER OFFSET + profile top (also the kinematics' G)
     int droppedPoints = {};     // points beyond the capacity (0 for every valid tool)
 };
-// The record of the session this thread has bound (the run's unless a puller bound its own).
-extern thread_local constinit ToolProfile* BoundCurrentToolProfile;
-#define CurrentToolProfile (*::mirexa::BoundCurrentToolProfile)
 
 // The tool one interpretation mounts: the selected tool and its profile. The run owns one
 // (RunTools); the tool path owns its own and binds it on its thread.
@@ -49,10 +46,6 @@ struct ToolSessionRecords {
 };
 // The session of the run's tool records: every thread's binding until it binds another.
 extern ToolSessionRecords RunTools;
-
-// Points this thread's CurrentTool and CurrentToolProfile at the records; returns the records
-// bound before.
-ToolSessionRecords* BindToolRecords(ToolSessionRecords* records);
 
 // Builds the profile of a tool from its derived values at the dexel pitch (mm; 0 or less
 // samples the arcs with their fewest points), turned for the machine's angled head. A tool that

@@ -21,6 +21,7 @@
 #include "config/holder_file.h"
 #include "config/machine_file.h"
 #include "config/tool_profile.h"
+#include "geometry/machine_kinematics.h"
 #include "services/file_paths.h"
 #include "services/program_log.h"
 #include "services/shared_state.h"
@@ -674,7 +675,8 @@ void RefuseToolsOfNoMachine(const std::string& path) {
     }
 }
 
-void ReadToolFileAt(const std::string& path) {
+void ReadToolFileAt(NcSession& session, KinematicsSessionRecords& kinematics,
+                    ToolSessionRecords& tools, const std::string& path) {
     // 1. Clear.
     ClearToolsForReading();
     ToolFile.path = path;
@@ -764,17 +766,18 @@ void ReadToolFileAt(const std::string& path) {
                             std::to_string(ToolFile.currentTool) + " is used\n");
         }
     }
-    SelectCurrentTool(ToolFile.currentTool, CurrentDexelPitch());
+    SelectCurrentTool(session, kinematics, tools, ToolFile.currentTool, CurrentDexelPitch());
     if (DefinitionCallbacks.resetToolPanel != nullptr) {
         DefinitionCallbacks.resetToolPanel();
     }
     if (DefinitionCallbacks.clearPluginToolMark != nullptr) {
-        DefinitionCallbacks.clearPluginToolMark();
+        DefinitionCallbacks.clearPluginToolMark(session);
     }
 }
 
-void ReadToolFile() {
-    ReadToolFileAt(DefinitionFiles.toolsFile);
+void ReadToolFile(NcSession& session, KinematicsSessionRecords& kinematics,
+                  ToolSessionRecords& tools) {
+    ReadToolFileAt(session, kinematics, tools, DefinitionFiles.toolsFile);
 }
 
 bool ToolTablesHoldATool() {
@@ -786,12 +789,13 @@ ToolFileReading KeepToolFileReading() {
     return {ToolTableSet, ToolFile, MountedTools, StagedHolderFile};
 }
 
-void RestoreToolFileReading(const ToolFileReading& kept) {
+void RestoreToolFileReading(NcSession& session, KinematicsSessionRecords& kinematics,
+                            ToolSessionRecords& tools, const ToolFileReading& kept) {
     ToolTableSet = kept.tables;
     ToolFile = kept.file;
     MountedTools = kept.mounted;
     StagedHolderFile = kept.holder;
-    SelectCurrentTool(ToolFile.currentTool, CurrentDexelPitch());
+    SelectCurrentTool(session, kinematics, tools, ToolFile.currentTool, CurrentDexelPitch());
     if (DefinitionCallbacks.resetToolPanel != nullptr) {
         DefinitionCallbacks.resetToolPanel();
     }

@@ -18,6 +18,11 @@
 
 namespace mirexa {
 
+struct NcSession;
+
+struct KinematicsSessionRecords;
+struct ToolSessionRecords;
+
 // The largest size of a tool or its holder (mm, and deg for angles): a larger or non-finite one
 // makes the tool unusable (it is taken out of the magazine with a log line).
 inline constexpr float kToolSizeLimit = 10000.0f;
@@ -67,10 +72,12 @@ struct ToolFileReading {
 };
 ToolFileReading KeepToolFileReading();
 // Puts the kept records back and makes the kept current tool current again.
-void RestoreToolFileReading(const ToolFileReading& kept);
+void RestoreToolFileReading(NcSession& session, KinematicsSessionRecords& kinematics,
+                            ToolSessionRecords& tools, const ToolFileReading& kept);
 
 // Reads the file named by the tools path of the definition file paths; see ReadToolFileAt.
-void ReadToolFile();
+void ReadToolFile(NcSession& session, KinematicsSessionRecords& kinematics,
+                  ToolSessionRecords& tools);
 
 // The shift that puts tool n's length on the TOOL BASE POINT of the settings: the ball's radius
 // (BALL-CENTER, ball tools only), the corner centre's height (F-CENTER), the length value
@@ -82,7 +89,8 @@ float BasePointShift(int n);
 // line's start tool, and makes the start tool current at the current dexel pitch. A missing
 // file: status -1, the cleared tables, no tool selected. A MAGAZINE number outside 1 .. MAX
 // MAGAZINE stops the reading there (logged). Start tool numbers outside the tables keep 1.
-void ReadToolFileAt(const std::string& path);
+void ReadToolFileAt(NcSession& session, KinematicsSessionRecords& kinematics,
+                    ToolSessionRecords& tools, const std::string& path);
 
 // 1 when the text holds "%" and "," and the first "%" comes before the first ","; else 0.
 int HasPercentBeforeComma(const char* text);

@@ -16,6 +16,7 @@
 #include "geometry/machine_kinematics.h"
 #include "geometry/rotary_solutions.h"
 #include "nc/nc_run_state.h"
+#include "nc/nc_session.h"
 #include "nc/step_driver.h"
 #include "platform/keys.h"
 #include "resources/dialog_templates.h"
@@ -441,7 +442,7 @@ void ClickStateButton(WindowHandle dialog, WorkDialogState& state, int row) {
 void InitWorkDialog(WindowHandle dialog, WorkDialogState& state) {
     ShowAxisLabels(dialog, " ");
     BeginDialog(dialog);
-    state.system = NcRun.modal.workOffsetIndex;
+    state.system = RunSession.run.modal.workOffsetIndex;
     state.table.assign(WorkOffsetTable, WorkOffsetTable + kWorkOffsetEntries);
     for (int page = 0; page < kWorkPages; ++page) {
         InsertTabItem(dialog, kTabBarId, page, FormatDialogInteger("%d", page * kWorkRows + 1));
@@ -462,7 +463,7 @@ void AcceptWorkDialog(WindowHandle dialog, WorkDialogState& state) {
         }
     }
     SceneDirty.axes.store(1);
-    const int previous = NcRun.modal.workOffsetIndex;
+    const int previous = RunSession.run.modal.workOffsetIndex;
     for (int entry = 0; entry < kWorkOffsetEntries; ++entry) {
         WorkOffsetTable[entry] = state.table[static_cast<std::size_t>(entry)];
     }
@@ -470,7 +471,7 @@ void AcceptWorkDialog(WindowHandle dialog, WorkDialogState& state) {
         SelectWorkSystem(state.system);
     }
     // The interpreter takes the table and the system from here on.
-    ResetInterpreterState();
+    ResetInterpreterState(RunSession);
     EndMemoryDialog(dialog, kRewriteWorkOffsets, changed);
 }
 
@@ -521,8 +522,8 @@ void InitControlPoint(WindowHandle dialog, ControlPointState& state) {
         if (state.staging) {
             shown = axis < 3 ? ShownInKind(state.kind, axis, state.staging[axis]) : 0.0;
         } else {
-            shown = state.kind == 1 ? CurrentMachinePose.machine.axis[axis]
-                                    : CurrentMachinePose.program.axis[axis];
+            shown = state.kind == 1 ? RunKinematics.pose.machine.axis[axis]
+                                    : RunKinematics.pose.program.axis[axis];
         }
         SetDlgItemNumber(dialog, kPointIds + axis, kPointFormat, shown);
     }
@@ -556,17 +557,17 @@ void SwitchControlPointKind(WindowHandle dialog, ControlPointState& state, int k
 // Shows the interference message of the code with the dialog as owner.
 void ShowControlPointMessage(WindowHandle dialog, int code) {
     InterferenceMessageContext context;
-    GatherInterferenceMessageContext(0, &context);
+    GatherInterferenceMessageContext(RunSession, 0, &context);
     ShowInterferenceMessage(dialog, 0, DefinitionFiles.ncProgramFile.c_str(), code, context);
 }
 
 // Steps 2 to 6 of OK from the menu, once the position is stored: 1 when the dialog may end.
 int PlaceCutAndCheck(WindowHandle dialog) {
-    UpdateMachinePosition();
-    const int outside = CheckOverTravel(CurrentMachinePose.machine.axis);
+    UpdateMachinePosition(RunKinematics);
+    const int outside = CheckOverTravel(RunKinematics.pose.machine.axis);
     if (outside >= 0) {
         RunControl.overTravelAxis.store(outside);
-        SaveMotionState();
+        SaveMotionState(RunSession);
         RedrawMainWindow(MainWindow.load());
         PlayRefusalSounds();
         ShowControlPointMessage(dialog, kOverTravelCode);
@@ -575,14 +576,14 @@ int PlaceCutAndCheck(WindowHandle dialog) {
     }
     StepRemovedVolume = 0.0;
     ClearInterferenceFlags();
-    if (CurrentToolHasMountedTools()) {
-        CutAndCheckMountedTools();
+    if (CurrentToolHasMountedTools(RunSession)) {
+        CutAndCheckMountedTools(RunSession);
     } else {
         if (StockCommands.stockPresent) {
-            CutStockAtToolPose(&CurrentStockModel(), CurrentMachinePose.tool.point,
-                               CurrentMachinePose.tool.axis);
+            CutStockAtToolPose(RunSession, &CurrentStockModel(), RunKinematics.pose.tool.point,
+                               RunKinematics.pose.tool.axis);
         }
-        CheckStructuresAtStep();
+        CheckStructuresAtStep(RunSession);
     }
     const bool flagged = AnyCuttingAlarmFlagSet() != 0 || AnyInterferenceFlagSet() != 0;
     if (!InterferenceFlags.contact && !flagged) {
@@ -595,8 +596,8 @@ int PlaceCutAndCheck(WindowHandle dialog) {
     PlayRefusalSounds();
     if (flagged) {
         int alarmSound = 0;
-        ShowControlPointMessage(
-            dialog, ChooseAlarmCode(MakeCurrentInterferenceStep(), 0, 0, 0, 0, &alarmSound));
+        ShowControlPointMessage(dialog, ChooseAlarmCode(MakeCurrentInterferenceStep(RunSession), 0,
+                                                        0, 0, 0, &alarmSound));
     }
     return 0;
 }
@@ -607,8 +608,8 @@ void AcceptControlPoint(WindowHandle dialog, ControlPointState& state) {
     for (int axis = 0; axis < 5; ++axis) {
         values[axis] = state.staging
                            ? (axis < 3 ? ShownInKind(state.kind, axis, state.staging[axis]) : 0.0)
-                           : (state.kind == 1 ? CurrentMachinePose.machine.axis[axis]
-                                              : CurrentMachinePose.program.axis[axis]);
+                           : (state.kind == 1 ? RunKinematics.pose.machine.axis[axis]
+                                              : RunKinematics.pose.program.axis[axis]);
         fields[axis] = NumberField{kPointIds + axis, kPointFormat, &values[axis]};
     }
     if (!ReadNumberFields(dialog, fields, static_cast<std::size_t>(state.axes))) {
@@ -625,8 +626,8 @@ void AcceptControlPoint(WindowHandle dialog, ControlPointState& state) {
     }
     for (int axis = 0; axis < 5; ++axis) {
         const double work = values[axis] + toWork * ControlOriginOffset.axis[axis];
-        CurrentMachinePose.program.axis[axis] = work;
-        CurrentMachinePose.machine.axis[axis] = work + ControlOriginOffset.axis[axis];
+        RunKinematics.pose.program.axis[axis] = work;
+        RunKinematics.pose.machine.axis[axis] = work + ControlOriginOffset.axis[axis];
     }
     if (PlaceCutAndCheck(dialog)) {
         EndDialog(dialog, 1);
@@ -700,14 +701,14 @@ void SelectWorkSystem(int entry) {
     if (entry < 0 || entry >= kWorkOffsetEntries) {
         return;
     }
-    NcRun.modal.workOffsetIndex = entry;
+    RunSession.run.modal.workOffsetIndex = entry;
     Controller.workOffsetIndex = entry;
     StatusInputs.workOffsetIndex = entry;
     DrawStatusBar();
     for (int axis = 0; axis < 5; ++axis) {
         const double origin =
             WorkOffsetTable[0].axis[axis] + (entry > 0 ? WorkOffsetTable[entry].axis[axis] : 0.0);
-        CurrentMachinePose.program.axis[axis] += ControlOriginOffset.axis[axis] - origin;
+        RunKinematics.pose.program.axis[axis] += ControlOriginOffset.axis[axis] - origin;
         ControlOriginOffset.axis[axis] = origin;
     }
 }

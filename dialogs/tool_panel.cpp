@@ -9,8 +9,11 @@
 #include <thread>
 
 #include "config/config_records.h"
+#include "config/tool_profile.h"
 #include "config/tools_file.h"
 #include "dialogs/dialog_conventions.h"
+#include "geometry/machine_kinematics.h"
+#include "nc/nc_session.h"
 #include "platform/controls.h"
 #include "platform/dialogs.h"
 #include "resources/dialog_templates.h"
@@ -359,7 +362,7 @@ void MountReadyTool() {
         return;
     }
     ToolFile.currentTool = n;
-    SelectCurrentTool(n, StockPitchOrZero());
+    SelectCurrentTool(RunSession, RunKinematics, RunTools, n, StockPitchOrZero());
     if (Settings.sound) {
         PlaySoundEffect(SoundEffect::ToolChange, 1);
     }

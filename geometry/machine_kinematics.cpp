@@ -12,27 +12,6 @@ namespace mirexa {
 MachineGeometry CurrentMachine;
 KinematicsControllerSettings KinematicsController;
 KinematicsSessionRecords RunKinematics;
-thread_local constinit MachinePose* BoundCurrentMachinePose = &RunKinematics.pose;
-thread_local constinit MotionRecord* BoundCurrentMotion = &RunKinematics.motion;
-thread_local constinit MotionPosition* BoundWorkOrigin = &RunKinematics.workOrigin;
-thread_local constinit KinematicsToolValues* BoundCurrentToolValues = &RunKinematics.toolValues;
-thread_local constinit KinematicsModeFlags* BoundKinematicsMode = &RunKinematics.modes;
-thread_local constinit TiltedWorkPlane* BoundCurrentWorkPlane = &RunKinematics.plane;
-thread_local constinit TcpTableFrame* BoundTcpTable = &RunKinematics.tcp;
-thread_local constinit KinematicsSessionRecords* BoundKinematics = &RunKinematics;
-
-KinematicsSessionRecords* BindKinematicsRecords(KinematicsSessionRecords* records) {
-    KinematicsSessionRecords* before = BoundKinematics;
-    BoundKinematics = records;
-    BoundCurrentMachinePose = &records->pose;
-    BoundCurrentMotion = &records->motion;
-    BoundWorkOrigin = &records->workOrigin;
-    BoundCurrentToolValues = &records->toolValues;
-    BoundKinematicsMode = &records->modes;
-    BoundCurrentWorkPlane = &records->plane;
-    BoundTcpTable = &records->tcp;
-    return before;
-}
 
 namespace {
 
@@ -491,12 +470,14 @@ void RotaryAxisDirection(int index, double n[3]) {
     RotaryAxisDirection(CurrentMachine, index, n);
 }
 
-void RotateByFirstRotaryAngle(const double v[3], double out[3]) {
-    RotateAboutRotaryAxis(0, v, CurrentMachinePose.sin1, CurrentMachinePose.cos1, out);
+void RotateByFirstRotaryAngle(KinematicsSessionRecords& kinematics, const double v[3],
+                              double out[3]) {
+    RotateAboutRotaryAxis(0, v, kinematics.pose.sin1, kinematics.pose.cos1, out);
 }
 
-void RotateByBothRotaryAngles(const double v[3], double out[3]) {
-    const MachinePose& pose = CurrentMachinePose;
+void RotateByBothRotaryAngles(KinematicsSessionRecords& kinematics, const double v[3],
+                              double out[3]) {
+    const MachinePose& pose = kinematics.pose;
     TurnByBothAxes(CurrentMachine, AngleTrig{pose.sin1, pose.cos1, pose.sin2, pose.cos2}, v, out);
 }
 
@@ -537,8 +518,9 @@ void ComputeToolTipAndAxis(const MachineGeometry& m, const KinematicsToolValues&
     Copy3(p, point);
 }
 
-void ComputeToolTipAndAxis(const double machine[5], double point[3], double axis[3]) {
-    ComputeToolTipAndAxis(CurrentMachine, CurrentToolValues, machine, point, axis);
+void ComputeToolTipAndAxis(KinematicsSessionRecords& kinematics, const double machine[5],
+                           double point[3], double axis[3]) {
+    ComputeToolTipAndAxis(CurrentMachine, kinematics.toolValues, machine, point, axis);
 }
 
 void ComputeMachinePositionFromToolPoint(const MachineGeometry& m, const KinematicsToolValues& tool,
@@ -550,9 +532,10 @@ void ComputeMachinePositionFromToolPoint(const MachineGeometry& m, const Kinemat
     Copy3(out, machineXyz);
 }
 
-void ComputeMachinePositionFromToolPoint(const double point[3], const double angles[2],
+void ComputeMachinePositionFromToolPoint(KinematicsSessionRecords& kinematics,
+                                         const double point[3], const double angles[2],
                                          double machineXyz[3]) {
-    ComputeMachinePositionFromToolPoint(CurrentMachine, CurrentToolValues, point, angles,
+    ComputeMachinePositionFromToolPoint(CurrentMachine, kinematics.toolValues, point, angles,
                                         machineXyz);
 }
 
@@ -565,9 +548,10 @@ void ComputeMachinePositionWithToolLength(const MachineGeometry& m, const Kinema
     Copy3(out, machineXyz);
 }
 
-void ComputeMachinePositionWithToolLength(const double point[3], const double angles[2],
+void ComputeMachinePositionWithToolLength(KinematicsSessionRecords& kinematics,
+                                          const double point[3], const double angles[2],
                                           double machineXyz[3]) {
-    ComputeMachinePositionWithToolLength(CurrentMachine, CurrentToolValues, point, angles,
+    ComputeMachinePositionWithToolLength(CurrentMachine, kinematics.toolValues, point, angles,
                                          machineXyz);
 }
 
@@ -607,8 +591,9 @@ void ComputeRotaryRadius(const MachineGeometry& m, const KinematicsToolValues& t
     }
 }
 
-void ComputeRotaryRadius(const double machine[5], double radii[2]) {
-    ComputeRotaryRadius(CurrentMachine, CurrentToolValues, machine, radii);
+void ComputeRotaryRadius(KinematicsSessionRecords& kinematics, const double machine[5],
+                         double radii[2]) {
+    ComputeRotaryRadius(CurrentMachine, kinematics.toolValues, machine, radii);
 }
 
 // --- Work origin and tilted plane ----------------------------------------------------------
@@ -619,8 +604,9 @@ void SubtractWorkOffset(const MotionPosition& origin, const double position[5], 
     }
 }
 
-void SubtractWorkOffset(const double position[5], double out[5]) {
-    SubtractWorkOffset(WorkOrigin, position, out);
+void SubtractWorkOffset(KinematicsSessionRecords& kinematics, const double position[5],
+                        double out[5]) {
+    SubtractWorkOffset(kinematics.workOrigin, position, out);
 }
 
 void AddWorkOffset(const MotionPosition& origin, const double position[5], double out[5]) {
@@ -629,8 +615,8 @@ void AddWorkOffset(const MotionPosition& origin, const double position[5], doubl
     }
 }
 
-void AddWorkOffset(const double position[5], double out[5]) {
-    AddWorkOffset(WorkOrigin, position, out);
+void AddWorkOffset(KinematicsSessionRecords& kinematics, const double position[5], double out[5]) {
+    AddWorkOffset(kinematics.workOrigin, position, out);
 }
 
 void ConvertMachineToPlane(const TiltedWorkPlane& plane, const MotionPosition& origin,
@@ -644,8 +630,9 @@ void ConvertMachineToPlane(const TiltedWorkPlane& plane, const MotionPosition& o
     }
 }
 
-void ConvertMachineToPlane(const double point[3], double planePoint[3]) {
-    ConvertMachineToPlane(CurrentWorkPlane, WorkOrigin, point, planePoint);
+void ConvertMachineToPlane(KinematicsSessionRecords& kinematics, const double point[3],
+                           double planePoint[3]) {
+    ConvertMachineToPlane(kinematics.plane, kinematics.workOrigin, point, planePoint);
 }
 
 void ConvertPlaneToMachine(const TiltedWorkPlane& plane, const MotionPosition& origin,
@@ -659,8 +646,9 @@ void ConvertPlaneToMachine(const TiltedWorkPlane& plane, const MotionPosition& o
     Copy3(out, point);
 }
 
-void ConvertPlaneToMachine(const double planePoint[3], double point[3]) {
-    ConvertPlaneToMachine(CurrentWorkPlane, WorkOrigin, planePoint, point);
+void ConvertPlaneToMachine(KinematicsSessionRecords& kinematics, const double planePoint[3],
+                           double point[3]) {
+    ConvertPlaneToMachine(kinematics.plane, kinematics.workOrigin, planePoint, point);
 }
 
 // --- Pose updates --------------------------------------------------------------------------
@@ -671,10 +659,6 @@ void UpdateMachinePosition(KinematicsSessionRecords& records) {
                 PoseVariant::kUpdate);
     SinCosDegrees(pose.machine.axis[3], CurrentMachine.rotary[0].sign, &pose.sin1, &pose.cos1);
     SinCosDegrees(pose.machine.axis[4], CurrentMachine.rotary[1].sign, &pose.sin2, &pose.cos2);
-}
-
-void UpdateMachinePosition() {
-    UpdateMachinePosition(*BoundKinematics);
 }
 
 // Path drawing: the reverse branches (machine position given, or G53 / G53.1 without tool centre
@@ -692,11 +676,6 @@ void ConvertPathPointToMachine(KinematicsSessionRecords& records, const MotionPo
                 PoseVariant::kPath);
 }
 
-void ConvertPathPointToMachine(const MotionPosition& program, MotionPosition* machine,
-                               double point[3], double axis[3]) {
-    ConvertPathPointToMachine(*BoundKinematics, program, machine, point, axis);
-}
-
 // As ConvertPathPointToMachine, but branch C never writes the records' machine position and
 // under G53 or G53.1 only the tool pose is computed from the caller's machine position.
 void ConvertPathPointToMachineNoPlane(KinematicsSessionRecords& records,
@@ -705,11 +684,6 @@ void ConvertPathPointToMachineNoPlane(KinematicsSessionRecords& records,
     MotionPosition p = program;
     MotionPosition* target = records.modes.positionSource == 2 ? &records.pose.program : &p;
     ComputePose(records, target, machine, point, axis, PoseVariant::kPathNoPlane);
-}
-
-void ConvertPathPointToMachineNoPlane(const MotionPosition& program, MotionPosition* machine,
-                                      double point[3], double axis[3]) {
-    ConvertPathPointToMachineNoPlane(*BoundKinematics, program, machine, point, axis);
 }
 
 void TurnPointWithTable(const MachineGeometry& m, const double point[3], double s1, double c1,
@@ -739,19 +713,19 @@ void TurnPointWithTable(const double point[3], double s1, double c1, double s2, 
     TurnPointWithTable(CurrentMachine, point, s1, c1, s2, c2, out);
 }
 
-void RotatePointAboutTableCentre(double point[3]) {
-    const TcpTableFrame& t = TcpTable;
+void RotatePointAboutTableCentre(KinematicsSessionRecords& kinematics, double point[3]) {
+    const TcpTableFrame& t = kinematics.tcp;
     TurnPointWithTable(point, t.sin1, t.cos1, t.sin2, t.cos2, point);
 }
 
-void FillTcpTableFrame(const double programAngles[2]) {
+void FillTcpTableFrame(KinematicsSessionRecords& kinematics, const double programAngles[2]) {
     const MachineGeometry& m = CurrentMachine;
-    const MotionPosition& w = WorkOrigin;
-    TcpTableFrame& t = TcpTable;
+    const MotionPosition& w = kinematics.workOrigin;
+    TcpTableFrame& t = kinematics.tcp;
     t.referenceAngle[0] = 0;
     t.referenceAngle[1] = 0;
     const int type = m.rotaryType;
-    if (KinematicsMode.tclCoordinate == 0 && (type == 2 || type == 3)) {
+    if (kinematics.modes.tclCoordinate == 0 && (type == 2 || type == 3)) {
         t.referenceAngle[1] = programAngles[1];
         SinCosDegrees(t.referenceAngle[1] + w.axis[4], m.rotary[1].sign, &t.sin2, &t.cos2);
         if (type == 2) {
@@ -857,9 +831,9 @@ void ComputeToolFrameAtStep(const MotionRecord& motion, const double point[3], d
     Copy3(w, reference);
 }
 
-void ComputeToolFrameAtStep(const double point[3], double spindleStep, int i, double direction[3],
-                            double reference[3]) {
-    ComputeToolFrameAtStep(CurrentMotion, point, spindleStep, i, direction, reference);
+void ComputeToolFrameAtStep(KinematicsSessionRecords& kinematics, const double point[3],
+                            double spindleStep, int i, double direction[3], double reference[3]) {
+    ComputeToolFrameAtStep(kinematics.motion, point, spindleStep, i, direction, reference);
 }
 
 }  // namespace mirexa

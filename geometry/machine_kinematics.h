@@ -37,9 +37,6 @@ struct MachinePose {
     double sin2 = {};
     double cos2 = 1;
 };
-// The record of the session this thread has bound (the run's unless a puller bound its own).
-extern thread_local constinit MachinePose* BoundCurrentMachinePose;
-#define CurrentMachinePose (*::mirexa::BoundCurrentMachinePose)
 
 // The current move. The NC interpreter fills it; the kinematics writes the end position E and the
 // transformed end E' in the modes where the program position is derived from the machine.
@@ -83,15 +80,9 @@ struct MotionRecord {
     // 1 the two cross components (+angle), -1 the same with -angle, 2 as 0 in the opposite sense.
     int spindleAxisChoice = 1;
 };
-// The record of the session this thread has bound (the run's unless a puller bound its own).
-extern thread_local constinit MotionRecord* BoundCurrentMotion;
-#define CurrentMotion (*::mirexa::BoundCurrentMotion)
 
 // The work origin W: external offset plus the current work offset entry (mm, mm, mm, deg, deg).
 // Kept by the NC interpreter whenever the work offset changes.
-// The record of the session this thread has bound (the run's unless a puller bound its own).
-extern thread_local constinit MotionPosition* BoundWorkOrigin;
-#define WorkOrigin (*::mirexa::BoundWorkOrigin)
 
 // --- Machine geometry ----------------------------------------------------------------------
 
@@ -159,9 +150,6 @@ struct KinematicsToolValues {
     double lengthOffset = {};        // H: the effective tool length / active length offset
     double fixedHeadOffset[3] = {};  // subtracted from block ends with AUTOMATIC TOOL OFFSET
 };
-// The record of the session this thread has bound (the run's unless a puller bound its own).
-extern thread_local constinit KinematicsToolValues* BoundCurrentToolValues;
-#define CurrentToolValues (*::mirexa::BoundCurrentToolValues)
 
 // --- Mode inputs ---------------------------------------------------------------------------
 
@@ -186,9 +174,6 @@ struct KinematicsModeFlags {
     int runMode = {};                    // copy of the cutting run mode; 0 when no run is active
     int previousSolutionCount = {};      // candidates that fitted at the last solve
 };
-// The record of the session this thread has bound (the run's unless a puller bound its own).
-extern thread_local constinit KinematicsModeFlags* BoundKinematicsMode;
-#define KinematicsMode (*::mirexa::BoundKinematicsMode)
 
 // The tilted working plane. Q by rows (row 0 the plane X axis, row 1 Y, row 2 Z, in machine
 // coordinates), its transpose, the plane origin O (mm), the three plane angles (deg), the two
@@ -203,9 +188,6 @@ struct TiltedWorkPlane {
     double storedAngles[2] = {};
     int rotationOrderCode = {};
 };
-// The record of the session this thread has bound (the run's unless a puller bound its own).
-extern thread_local constinit TiltedWorkPlane* BoundCurrentWorkPlane;
-#define CurrentWorkPlane (*::mirexa::BoundCurrentWorkPlane)
 
 // Reference angles (deg) and table turn sine/cosine pairs of tool centre point control.
 struct TcpTableFrame {
@@ -215,9 +197,6 @@ struct TcpTableFrame {
     double sin2 = {};
     double cos2 = 1;
 };
-// The record of the session this thread has bound (the run's unless a puller bound its own).
-extern thread_local constinit TcpTableFrame* BoundTcpTable;
-#define TcpTable (*::mirexa::BoundTcpTable)
 
 // The machine records one interpretation moves: the pose, the move, the work origin, the tool
 // values, the modes, the tilted plane and the tool centre point frame. The run owns one
@@ -234,10 +213,6 @@ struct KinematicsSessionRecords {
 };
 // The session of the run's machine records: every thread's binding until it binds another.
 extern KinematicsSessionRecords RunKinematics;
-
-// Points this thread's names (CurrentMachinePose .. TcpTable) at the records; returns the records
-// bound before, for the caller to bind again when it is done.
-KinematicsSessionRecords* BindKinematicsRecords(KinematicsSessionRecords* records);
 
 // --- Rotations -----------------------------------------------------------------------------
 
@@ -267,8 +242,10 @@ void RotaryAxisDirection(int index, double n[3]);
 // Turn by machine angle 1 / both machine angles from the cached sines and cosines of
 // CurrentMachinePose, in the order of the tool axis map. Axis 1 turns with its tilt only where
 // the rotary type allows one (never on a head-head machine), exactly as in the tool axis map.
-void RotateByFirstRotaryAngle(const double v[3], double out[3]);
-void RotateByBothRotaryAngles(const double v[3], double out[3]);
+void RotateByFirstRotaryAngle(KinematicsSessionRecords& kinematics, const double v[3],
+                              double out[3]);
+void RotateByBothRotaryAngles(KinematicsSessionRecords& kinematics, const double v[3],
+                              double out[3]);
 
 // Turns a vector as the tool axis is turned by the angles (deg).
 void RotateVectorByRotaryAngles(const MachineGeometry& machine, const double angles[2],
@@ -289,55 +266,56 @@ void SnapToolAxis(double axis[3]);
 // axis may be null.
 void ComputeToolTipAndAxis(const MachineGeometry& geometry, const KinematicsToolValues& tool,
                            const double machine[5], double point[3], double axis[3]);
-void ComputeToolTipAndAxis(const double machine[5], double point[3], double axis[3]);
+void ComputeToolTipAndAxis(KinematicsSessionRecords& kinematics, const double machine[5],
+                           double point[3], double axis[3]);
 // Machine X, Y, Z (mm) that put the tool point at `point` with the angles (deg): the inverse of
 // the above with the gauge length G.
 void ComputeMachinePositionFromToolPoint(const MachineGeometry& geometry,
                                          const KinematicsToolValues& tool, const double point[3],
                                          const double angles[2], double machineXyz[3]);
-void ComputeMachinePositionFromToolPoint(const double point[3], const double angles[2],
+void ComputeMachinePositionFromToolPoint(KinematicsSessionRecords& kinematics,
+                                         const double point[3], const double angles[2],
                                          double machineXyz[3]);
 // The same with the active length offset H on head machines and G + H - S on the table.
 void ComputeMachinePositionWithToolLength(const MachineGeometry& geometry,
                                           const KinematicsToolValues& tool, const double point[3],
                                           const double angles[2], double machineXyz[3]);
-void ComputeMachinePositionWithToolLength(const double point[3], const double angles[2],
+void ComputeMachinePositionWithToolLength(KinematicsSessionRecords& kinematics,
+                                          const double point[3], const double angles[2],
                                           double machineXyz[3]);
 // Distances (mm) of the tool tip from rotary axis 1 and 2 at a machine position.
 void ComputeRotaryRadius(const MachineGeometry& geometry, const KinematicsToolValues& tool,
                          const double machine[5], double radii[2]);
-void ComputeRotaryRadius(const double machine[5], double radii[2]);
+void ComputeRotaryRadius(KinematicsSessionRecords& kinematics, const double machine[5],
+                         double radii[2]);
 
 // --- Work origin and tilted plane ----------------------------------------------------------
 
 void SubtractWorkOffset(const MotionPosition& origin, const double position[5], double out[5]);
-void SubtractWorkOffset(const double position[5], double out[5]);
+void SubtractWorkOffset(KinematicsSessionRecords& kinematics, const double position[5],
+                        double out[5]);
 void AddWorkOffset(const MotionPosition& origin, const double position[5], double out[5]);
-void AddWorkOffset(const double position[5], double out[5]);
+void AddWorkOffset(KinematicsSessionRecords& kinematics, const double position[5], double out[5]);
 // Q (p - O - W) and its inverse Q^T p + O + W.
 void ConvertMachineToPlane(const TiltedWorkPlane& plane, const MotionPosition& origin,
                            const double point[3], double planePoint[3]);
-void ConvertMachineToPlane(const double point[3], double planePoint[3]);
+void ConvertMachineToPlane(KinematicsSessionRecords& kinematics, const double point[3],
+                           double planePoint[3]);
 void ConvertPlaneToMachine(const TiltedWorkPlane& plane, const MotionPosition& origin,
                            const double planePoint[3], double point[3]);
-void ConvertPlaneToMachine(const double planePoint[3], double point[3]);
+void ConvertPlaneToMachine(KinematicsSessionRecords& kinematics, const double planePoint[3],
+                           double point[3]);
 
 // --- Pose updates --------------------------------------------------------------------------
 
 // Brings the records' pose (and in the reverse modes P, E and E') up to date from their modes,
-// work origin, tool values, tilted plane and tool centre point frame; without records, those
-// bound on the calling thread (CurrentMachinePose ..).
+// work origin, tool values, tilted plane and tool centre point frame.
 void UpdateMachinePosition(KinematicsSessionRecords& records);
-void UpdateMachinePosition();
 // The same steps on caller positions, for the path drawing; see the .cpp for the differences.
 void ConvertPathPointToMachine(KinematicsSessionRecords& records, const MotionPosition& program,
                                MotionPosition* machine, double point[3], double axis[3]);
-void ConvertPathPointToMachine(const MotionPosition& program, MotionPosition* machine,
-                               double point[3], double axis[3]);
 void ConvertPathPointToMachineNoPlane(KinematicsSessionRecords& records,
                                       const MotionPosition& program, MotionPosition* machine,
-                                      double point[3], double axis[3]);
-void ConvertPathPointToMachineNoPlane(const MotionPosition& program, MotionPosition* machine,
                                       double point[3], double axis[3]);
 
 // Turns a point (mm) with the table by the turns whose sines and cosines are given (direction
@@ -349,9 +327,9 @@ void TurnPointWithTable(const MachineGeometry& machine, const double point[3], d
 void TurnPointWithTable(const double point[3], double s1, double c1, double s2, double c2,
                         double out[3]);
 // Turns a point by the table turn of tool centre point control (TcpTable pairs).
-void RotatePointAboutTableCentre(double point[3]);
+void RotatePointAboutTableCentre(KinematicsSessionRecords& kinematics, double point[3]);
 // Fills TcpTable when tool centre point control starts, from the program angles (deg).
-void FillTcpTableFrame(const double programAngles[2]);
+void FillTcpTableFrame(KinematicsSessionRecords& kinematics, const double programAngles[2]);
 
 // --- Tool frame per step -------------------------------------------------------------------
 
@@ -362,7 +340,7 @@ void RotateByToolAxisAngles(const double axisA[3], const double rollC[3], double
 // Per-step tool frame of a move (the current one without the record) at step i.
 void ComputeToolFrameAtStep(const MotionRecord& motion, const double point[3], double spindleStep,
                             int i, double direction[3], double reference[3]);
-void ComputeToolFrameAtStep(const double point[3], double spindleStep, int i, double direction[3],
-                            double reference[3]);
+void ComputeToolFrameAtStep(KinematicsSessionRecords& kinematics, const double point[3],
+                            double spindleStep, int i, double direction[3], double reference[3]);
 
 }  // namespace mirexa

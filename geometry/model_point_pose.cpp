@@ -10,8 +10,7 @@ namespace mirexa {
 namespace {
 
 // Machine angle 1 or 2 about its rotary axis, with the tilt the rotary type allows.
-void TurnByAngle(int index, const double v[3], double out[3]) {
-    const MachinePose& pose = CurrentMachinePose;
+void TurnByAngle(const MachinePose& pose, int index, const double v[3], double out[3]) {
     if (index == 0) {
         RotateAboutRotaryAxis(0, v, pose.sin1, pose.cos1, out);
     } else {
@@ -20,8 +19,7 @@ void TurnByAngle(int index, const double v[3], double out[3]) {
 }
 
 // The same turn without tilt.
-void TurnPlainly(int index, const double v[3], double out[3]) {
-    const MachinePose& pose = CurrentMachinePose;
+void TurnPlainly(const MachinePose& pose, int index, const double v[3], double out[3]) {
     const RotaryAxisFrame& f = CurrentMachine.rotary[index];
     const double s = index == 0 ? pose.sin1 : pose.sin2;
     const double c = index == 0 ? pose.cos1 : pose.cos2;
@@ -29,25 +27,27 @@ void TurnPlainly(int index, const double v[3], double out[3]) {
 }
 
 // v turned by machine angle index + 1 (with the tilt allowed) about the centre.
-void TurnAboutCentre(int index, const double v[3], const double centre[3], double out[3]) {
+void TurnAboutCentre(const MachinePose& pose, int index, const double v[3], const double centre[3],
+                     double out[3]) {
     double d[3];
     for (int i = 0; i < 3; ++i) {
         d[i] = v[i] - centre[i];
     }
-    TurnByAngle(index, d, d);
+    TurnByAngle(pose, index, d, d);
     for (int i = 0; i < 3; ++i) {
         out[i] = d[i] + centre[i];
     }
 }
 
 // out[a2] = p[a2]; on axis 2's plane indices, p turned plainly by angle 2 about the centre.
-void TurnAboutSecondAxis(const double p[3], const double centre[3], double out[3]) {
+void TurnAboutSecondAxis(const MachinePose& pose, const double p[3], const double centre[3],
+                         double out[3]) {
     const RotaryAxisFrame& f = CurrentMachine.rotary[1];
     double d[3];
     for (int i = 0; i < 3; ++i) {
         d[i] = p[i] - centre[i];
     }
-    TurnPlainly(1, d, d);
+    TurnPlainly(pose, 1, d, d);
     out[f.axis] = p[f.axis];
     out[f.planeP] = d[f.planeP] + centre[f.planeP];
     out[f.planeQ] = d[f.planeQ] + centre[f.planeQ];
@@ -55,54 +55,58 @@ void TurnAboutSecondAxis(const double p[3], const double centre[3], double out[3
 
 }  // namespace
 
-void PoseModelPoint(const double origin[3], const double vertex[3], double out[3]) {
+void PoseModelPoint(const MachinePose& pose, const double origin[3], const double vertex[3],
+                    double out[3]) {
     const MachineGeometry& m = CurrentMachine;
     double v[3];
     if (m.rotaryType == 3) {
-        TurnAboutCentre(0, vertex, m.headPosition, v);
+        TurnAboutCentre(pose, 0, vertex, m.headPosition, v);
     } else {
-        TurnPlainly(0, vertex, v);
+        TurnPlainly(pose, 0, vertex, v);
     }
     for (int i = 0; i < 3; ++i) {
         out[i] = origin[i] + v[i];
     }
 }
 
-void PoseModelPointPivot(const double origin[3], const double vertex[3], double out[3]) {
+void PoseModelPointPivot(const MachinePose& pose, const double origin[3], const double vertex[3],
+                         double out[3]) {
     const MachineGeometry& m = CurrentMachine;
     double e[3];
-    TurnAboutCentre(0, vertex, m.headPosition, e);
+    TurnAboutCentre(pose, 0, vertex, m.headPosition, e);
     for (int i = 0; i < 3; ++i) {
         e[i] += origin[i];
     }
-    TurnAboutSecondAxis(e, m.tablePosition, out);
+    TurnAboutSecondAxis(pose, e, m.tablePosition, out);
 }
 
-void PoseModelPointAxes(const double origin[3], const double vertex[3], double out[3]) {
+void PoseModelPointAxes(const MachinePose& pose, const double origin[3], const double vertex[3],
+                        double out[3]) {
     const MachineGeometry& m = CurrentMachine;
     const RotaryAxisFrame& f = m.rotary[1];
     double v[3] = {vertex[0], vertex[1], vertex[2]};
     v[f.planeP] += m.headOffset[f.planeP];
     v[f.planeQ] += m.headOffset[f.planeQ];
-    TurnByAngle(1, v, v);
+    TurnByAngle(pose, 1, v, v);
     v[f.planeP] -= m.headOffset[f.planeP];
     v[f.planeQ] -= m.headOffset[f.planeQ];
-    TurnPlainly(0, v, v);
+    TurnPlainly(pose, 0, v, v);
     for (int i = 0; i < 3; ++i) {
         out[i] = v[i] + origin[i];
     }
 }
 
-void PoseModelPointOffset(const double origin[3], const double vertex[3], double out[3]) {
+void PoseModelPointOffset(const MachinePose& pose, const double origin[3], const double vertex[3],
+                          double out[3]) {
     const MachineGeometry& m = CurrentMachine;
     double p[3];
     for (int i = 0; i < 3; ++i) {
         p[i] = origin[i] + vertex[i];
     }
     if (m.rotaryType == 2) {
-        TurnAboutCentre(0, p, m.tablePosition, out);
+        TurnAboutCentre(pose, 0, p, m.tablePosition, out);
     } else if (m.rotaryType == 3) {
-        TurnAboutSecondAxis(p, m.tablePosition, out);
+        TurnAboutSecondAxis(pose, p, m.tablePosition, out);
     } else {
         // No table turns on this machine: the model stays where it is placed.
         for (int i = 0; i < 3; ++i) {
@@ -111,17 +115,18 @@ void PoseModelPointOffset(const double origin[3], const double vertex[3], double
     }
 }
 
-void PoseModelPointCentre(const double origin[3], const double vertex[3], double out[3]) {
+void PoseModelPointCentre(const MachinePose& pose, const double origin[3], const double vertex[3],
+                          double out[3]) {
     const MachineGeometry& m = CurrentMachine;
     const RotaryAxisFrame& f = m.rotary[1];
     double u[3];
     for (int i = 0; i < 3; ++i) {
         u[i] = origin[i] + vertex[i] - m.tablePosition[i];
     }
-    TurnByAngle(0, u, u);
+    TurnByAngle(pose, 0, u, u);
     u[f.planeP] -= m.tableOffset[f.planeP];
     u[f.planeQ] -= m.tableOffset[f.planeQ];
-    TurnPlainly(1, u, u);
+    TurnPlainly(pose, 1, u, u);
     u[f.planeP] += m.tableOffset[f.planeP];
     u[f.planeQ] += m.tableOffset[f.planeQ];
     for (int i = 0; i < 3; ++i) {

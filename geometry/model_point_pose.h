@@ -3,7 +3,7 @@
 // and snapping an almost axis-parallel tool axis before cutting.
 //
 // The posing operations read the machine geometry (CurrentMachine) and the cached sines and
-// cosines of the two machine angles (CurrentMachinePose), so they are valid after
+// cosines of the two machine angles of the pose given, so they are valid after
 // UpdateMachinePosition for the pose in question. Rot1 and Rot2 below turn by machine angle 1 or
 // 2 about their rotary axis with the tilt the rotary type allows (RotateAboutRotaryAxis); "plain"
 // turns ignore any tilt. Every centre taken off before a turn (HP, TP, TO) is added back after
@@ -12,26 +12,33 @@
 
 namespace mirexa {
 
+struct MachinePose;
+
 // Head model of rotary axis 1. ROTARY TYPE 3: origin + HP + Rot1(vertex - HP); other types:
 // origin + Rot1 plain(vertex).
-void PoseModelPoint(const double origin[3], const double vertex[3], double out[3]);
+void PoseModelPoint(const MachinePose& pose, const double origin[3], const double vertex[3],
+                    double out[3]);
 
 // Head model on a mixed machine: e = Rot1(vertex - HP) + HP + origin, then the table turn of
 // axis 2 about TP: out[a2] = e[a2], and on axis 2's plane indices Rot2 plain(e - TP) + TP.
-void PoseModelPointPivot(const double origin[3], const double vertex[3], double out[3]);
+void PoseModelPointPivot(const MachinePose& pose, const double origin[3], const double vertex[3],
+                         double out[3]);
 
 // Head model of rotary axis 2: the vertex with HO added on axis 2's plane indices, turned by
 // Rot2, HO taken off again on those indices, turned by Rot1 plain, plus the origin.
-void PoseModelPointAxes(const double origin[3], const double vertex[3], double out[3]);
+void PoseModelPointAxes(const MachinePose& pose, const double origin[3], const double vertex[3],
+                        double out[3]);
 
 // Table model: p = origin + vertex. ROTARY TYPE 2: Rot1(p - TP) + TP (axis 1 only). ROTARY TYPE
 // 3: out[a2] = p[a2], and on axis 2's plane indices Rot2 plain(p - TP) + TP. Other types: p.
-void PoseModelPointOffset(const double origin[3], const double vertex[3], double out[3]);
+void PoseModelPointOffset(const MachinePose& pose, const double origin[3], const double vertex[3],
+                          double out[3]);
 
 // Table model carried by both table axes (the table-table forward map applied to a point):
 // p = origin + vertex - TP; u = Rot1(p); on axis 2's plane indices take TO off, turn by Rot2
 // plain, add TO back; add TP.
-void PoseModelPointCentre(const double origin[3], const double vertex[3], double out[3]);
+void PoseModelPointCentre(const MachinePose& pose, const double origin[3], const double vertex[3],
+                          double out[3]);
 
 // Maps a world point (mm, in place) into a stock's local grid coordinates, the inverse of the
 // stock's placement p -> M^T p + offset: with frameFlag non-zero, q = p + negatedOffset and

@@ -1,6 +1,7 @@
 // Orientation frames of a turning table and the maps of scene points into work coordinates.
 #include "geometry/orientation_frames.h"
 
+#include "geometry/machine_kinematics.h"
 #include "geometry/vector_math.h"
 
 namespace mirexa {
@@ -78,8 +79,19 @@ void UpdateToolMatrixFromPosition() {
     o.viewDirty = 1;
 }
 
-void UpdateToolMatrixWithWorkOffset() {
+namespace {
+
+void SetWorkFrame(const MotionPosition& sum) {
     OrientationMatrices& o = Orientation;
+    o.workPosition = sum;
+    BuildOrientationMatrix(sum, o.workOrigin, o.workMatrix, 0.2, o.workScaled);
+    InvertMatrix3(o.workMatrix, o.workInverse);
+    o.viewDirty = 1;
+}
+
+}  // namespace
+
+void UpdateToolMatrixWithWorkOffset() {
     MotionPosition sum;
     ReadWorkOffsetEntry(0, sum.axis);
     const int n = WorkOffsetSource.currentIndex != nullptr ? WorkOffsetSource.currentIndex() : 0;
@@ -90,10 +102,17 @@ void UpdateToolMatrixWithWorkOffset() {
             sum.axis[i] += entry[i];
         }
     }
-    o.workPosition = sum;
-    BuildOrientationMatrix(sum, o.workOrigin, o.workMatrix, 0.2, o.workScaled);
-    InvertMatrix3(o.workMatrix, o.workInverse);
-    o.viewDirty = 1;
+    SetWorkFrame(sum);
+}
+
+void UpdateToolMatrixWithWorkOffset(const MotionPosition table[], int currentIndex) {
+    MotionPosition sum = table[0];
+    if (currentIndex > 0 && currentIndex <= 200) {
+        for (int i = 0; i < 5; ++i) {
+            sum.axis[i] += table[currentIndex].axis[i];
+        }
+    }
+    SetWorkFrame(sum);
 }
 
 void TransformToToolFrame(const double point[3], double out[3]) {
@@ -110,9 +129,10 @@ void TransformToToolFrame(const double point[3], double out[3]) {
     }
 }
 
-void ConvertMachineToWorkPosition(const double point[3], double out[3]) {
+void ConvertMachineToWorkPosition(KinematicsSessionRecords& kinematics, const double point[3],
+                                  double out[3]) {
     const MachineGeometry& m = CurrentMachine;
-    const MachinePose& pose = CurrentMachinePose;
+    const MachinePose& pose = kinematics.pose;
     const RotaryAxisFrame& f2 = m.rotary[1];
     const double a1 = pose.machine.axis[3], a2 = pose.machine.axis[4];
     double r[3] = {point[0], point[1], point[2]};

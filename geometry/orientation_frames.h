@@ -22,8 +22,8 @@ struct OrientationMatrices {
 };
 extern OrientationMatrices Orientation;
 
-// The work offset table lives with the configuration and the current index with the NC
-// interpreter; they fill these at start-up. Null hooks read as zero entries and index 0.
+// The run's work offset table and current index, which live with the NC interpreter; it fills
+// these at start-up. Null hooks read as zero entries and index 0.
 struct WorkOffsetHooks {
     // Copies entry `index` (0..200: X, Y, Z mm, rotary 1, rotary 2 deg) into out.
     void (*readEntry)(int index, double out[5]) = {};
@@ -48,10 +48,14 @@ void RotateAboutFirstRotaryAxis(const double point[3], double c, double s, doubl
 // Plain turn in rotary axis 2's plane.
 void RotateAboutSecondRotaryAxis(const double point[3], double c, double s, double out[3]);
 void UpdateToolMatrixFromPosition();
+// The work-side frame from entry 0 (the external offset) plus the current entry: of the run's
+// table (WorkOffsetSource), or of the given table of 201 entries.
 void UpdateToolMatrixWithWorkOffset();
+void UpdateToolMatrixWithWorkOffset(const MotionPosition table[], int currentIndex);
 // Nᵀ (p - work origin), N the inverse of the work-side matrix.
 void TransformToToolFrame(const double point[3], double out[3]);
 // A machine-frame scene point into work coordinates through the table geometry.
-void ConvertMachineToWorkPosition(const double point[3], double out[3]);
+void ConvertMachineToWorkPosition(KinematicsSessionRecords& kinematics, const double point[3],
+                                  double out[3]);
 
 }  // namespace mirexa

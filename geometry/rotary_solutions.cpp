@@ -188,10 +188,6 @@ struct SolveRecords {
     const TiltedWorkPlane& plane;
 };
 
-SolveRecords BoundSolveRecords() {
-    return {KinematicsMode, CurrentMotion, CurrentWorkPlane};
-}
-
 int Solve(const SolveRecords& records, const double axis[3], const double previous[2],
           const int limitFlags[2], const double range1[2], const double range2[2], bool requireRun,
           double result[2]) {
@@ -265,8 +261,9 @@ bool AnyAxisTilted() {
 
 }  // namespace
 
-void ListRotaryCandidates(const double axis[3], const double previous[2], RotaryCandidates* out) {
-    ListRotaryCandidates(CurrentWorkPlane, axis, previous, out);
+void ListRotaryCandidates(KinematicsSessionRecords& kinematics, const double axis[3],
+                          const double previous[2], RotaryCandidates* out) {
+    ListRotaryCandidates(kinematics.plane, axis, previous, out);
 }
 
 void ListRotaryCandidates(const TiltedWorkPlane& plane, const double axis[3],
@@ -357,23 +354,19 @@ int SolveRotaryAngles(KinematicsSessionRecords& records, const double axis[3],
                  range2, requireRun, result);
 }
 
-int SolveRotaryAngles(const double axis[3], const double previous[2], const int limitFlags[2],
-                      const double range1[2], const double range2[2], double result[2]) {
-    return Solve(BoundSolveRecords(), axis, previous, limitFlags, range1, range2, !AnyAxisTilted(),
-                 result);
+int SolveRotaryAnglesGeneral(KinematicsSessionRecords& kinematics, const double axis[3],
+                             const double previous[2], const int limitFlags[2],
+                             const double range1[2], const double range2[2], double result[2]) {
+    return Solve({kinematics.modes, kinematics.motion, kinematics.plane}, axis, previous,
+                 limitFlags, range1, range2, false, result);
 }
 
-int SolveRotaryAnglesGeneral(const double axis[3], const double previous[2],
-                             const int limitFlags[2], const double range1[2],
-                             const double range2[2], double result[2]) {
-    return Solve(BoundSolveRecords(), axis, previous, limitFlags, range1, range2, false, result);
-}
-
-int SolveRotaryAnglesNc(const double axis[3], double result[2]) {
+int SolveRotaryAnglesNc(KinematicsSessionRecords& kinematics, const double axis[3],
+                        double result[2]) {
     // There are no previous angles here: an axis that the tool axis lies along takes 0 deg.
     const double none[2] = {0, 0};
     RotaryCandidates c;
-    ListRotaryCandidates(axis, none, &c);
+    ListRotaryCandidates(kinematics, axis, none, &c);
     int best = -1;
     double bestSum = 0, bestAngles[2] = {0, 0};
     for (int j = 0; j < c.count; ++j) {
@@ -403,8 +396,8 @@ int FoldRotaryAngleNear(double reference, int limitsOn, double min, double max, 
                     max * kRadiansPerDegree, 2 * kPi, angle);
 }
 
-int AcceptRotarySolution(double angle1, double angle2) {
-    return AcceptRotarySolution(KinematicsMode, angle1, angle2);
+int AcceptRotarySolution(KinematicsSessionRecords& kinematics, double angle1, double angle2) {
+    return AcceptRotarySolution(kinematics.modes, angle1, angle2);
 }
 
 int AcceptRotarySolution(const KinematicsModeFlags& modes, double angle1, double angle2) {
@@ -457,8 +450,8 @@ void WrapDegrees(double* angle, double lo, double hi) {
     }
 }
 
-double DiffRotaryAngle(double a, double b) {
-    return DiffRotaryAngle(KinematicsMode, a, b);
+double DiffRotaryAngle(KinematicsSessionRecords& kinematics, double a, double b) {
+    return DiffRotaryAngle(kinematics.modes, a, b);
 }
 
 double DiffRotaryAngle(const KinematicsModeFlags& modes, double a, double b) {
@@ -486,8 +479,8 @@ double DiffRotaryAngle(const KinematicsModeFlags& modes, double a, double b) {
     return d;
 }
 
-double GetAngleForRotationOrder(double fallback) {
-    return GetAngleForRotationOrder(CurrentWorkPlane, fallback);
+double GetAngleForRotationOrder(KinematicsSessionRecords& kinematics, double fallback) {
+    return GetAngleForRotationOrder(kinematics.plane, fallback);
 }
 
 double GetAngleForRotationOrder(const TiltedWorkPlane& plane, double fallback) {

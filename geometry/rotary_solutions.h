@@ -18,7 +18,8 @@ struct RotaryCandidates {
 // lies in (-180, 180] times its direction sign. An axis that the tool axis lies along keeps
 // `previous` (or the plane's angle in the HEIDENHAIN and SIEMENS dialects with the tilted plane
 // active); without a plane, the one bound on the calling thread (CurrentWorkPlane).
-void ListRotaryCandidates(const double axis[3], const double previous[2], RotaryCandidates* out);
+void ListRotaryCandidates(KinematicsSessionRecords& kinematics, const double axis[3],
+                          const double previous[2], RotaryCandidates* out);
 void ListRotaryCandidates(const TiltedWorkPlane& plane, const double axis[3],
                           const double previous[2], RotaryCandidates* out);
 
@@ -26,19 +27,17 @@ void ListRotaryCandidates(const TiltedWorkPlane& plane, const double axis[3],
 // enabled ranges; (0, 0) and result 0 when no candidate fits. Reports a long rotary move through
 // RotaryMoveCallbacks when the candidate count drops from 2 to 1 with a jump above 160 deg.
 // Reads the records' modes, move type and tilted plane, and leaves the count of the candidates
-// that fitted in their modes (previousSolutionCount) for the next solve; without records, those
-// bound on the calling thread (KinematicsMode, CurrentMotion, CurrentWorkPlane).
+// that fitted in their modes (previousSolutionCount) for the next solve.
 int SolveRotaryAngles(KinematicsSessionRecords& records, const double axis[3],
                       const double previous[2], const int limitFlags[2], const double range1[2],
                       const double range2[2], double result[2]);
-int SolveRotaryAngles(const double axis[3], const double previous[2], const int limitFlags[2],
-                      const double range1[2], const double range2[2], double result[2]);
 // The same for tilted rotary axes; the warning is not restricted to an active cutting run.
-int SolveRotaryAnglesGeneral(const double axis[3], const double previous[2],
-                             const int limitFlags[2], const double range1[2],
-                             const double range2[2], double result[2]);
+int SolveRotaryAnglesGeneral(KinematicsSessionRecords& kinematics, const double axis[3],
+                             const double previous[2], const int limitFlags[2],
+                             const double range1[2], const double range2[2], double result[2]);
 // For the NC interpreter: the candidate fitting the strokes with the smallest |a1| + |a2|.
-int SolveRotaryAnglesNc(const double axis[3], double result[2]);
+int SolveRotaryAnglesNc(KinematicsSessionRecords& kinematics, const double axis[3],
+                        double result[2]);
 
 // Brings an angle (rad, in/out) within half a turn of the reference (deg), then into [min, max]
 // (deg) when limitsOn; 0 and the angle unchanged when it cannot be brought into the range.
@@ -46,7 +45,7 @@ int SolveRotaryAnglesNc(const double axis[3], double result[2]);
 int FoldRotaryAngleNear(double reference, int limitsOn, double min, double max, double* angle);
 // 0 when the pair (deg) goes against the preferred rotary sign of the modes (of KinematicsMode
 // without them).
-int AcceptRotarySolution(double angle1, double angle2);
+int AcceptRotarySolution(KinematicsSessionRecords& kinematics, double angle1, double angle2);
 int AcceptRotarySolution(const KinematicsModeFlags& modes, double angle1, double angle2);
 // One +-360 deg step of each angle (rad, in/out) into its enabled stroke; 0 when impossible.
 int FoldRotaryAnglesIntoLimits(double* angle1, double* angle2);
@@ -63,11 +62,11 @@ int CheckOverTravel(const double position[5]);
 void WrapDegrees(double* angle, double lo, double hi);
 // Signed rotary move from a to b (deg), folded into [-180, 180] (b - a in the incremental mode of
 // the modes, of KinematicsMode without them).
-double DiffRotaryAngle(double a, double b);
+double DiffRotaryAngle(KinematicsSessionRecords& kinematics, double a, double b);
 double DiffRotaryAngle(const KinematicsModeFlags& modes, double a, double b);
 // One of the three tilted-plane angles of the plane (CurrentWorkPlane without one) by its
 // rotation-order code, else the fallback (deg).
-double GetAngleForRotationOrder(double fallback);
+double GetAngleForRotationOrder(KinematicsSessionRecords& kinematics, double fallback);
 double GetAngleForRotationOrder(const TiltedWorkPlane& plane, double fallback);
 
 // --- Long rotary move report ---------------------------------------------------------------

@@ -7,6 +7,7 @@
 
 #include "nc/nc_controller_view.h"
 #include "nc/nc_run_state.h"
+#include "nc/nc_session.h"
 #include "platform/default_viewer.h"
 #include "platform/file_reading.h"
 #include "platform/write_faults.h"
@@ -83,15 +84,15 @@ int WriteRadiusOffsetAlarm(int firstOfRun, double radius, int lineNumber, const 
     return 1;
 }
 
-void CloseAlarmFile() {
+void CloseAlarmFile(NcSession& session) {
     CloseAlarmStream();
     // CHECK RADIUS OFFSET OPEN (list mode 2) shows what this run wrote.
-    if (AlarmReport.writtenThisRun != 0 && NcController.radiusCheckListMode == 2 &&
+    if (AlarmReport.writtenThisRun != 0 && session.controller.radiusCheckListMode == 2 &&
         AutomaticMode.load() == 0) {
         OpenInDefaultViewer(AlarmReport.path);
     }
     AlarmReport.writtenThisRun = 0;
-    NcRun.compensation.radiusOffsetEvent = 0;
+    session.run.compensation.radiusOffsetEvent = 0;
 }
 
 }  // namespace mirexa

@@ -10,6 +10,8 @@
 
 namespace mirexa {
 
+struct NcSession;
+
 struct AlarmReportFile {
     std::string path = "alarm.txt";  // in the working directory; tests point it elsewhere
     std::FILE* file = {};
@@ -35,6 +37,6 @@ int WriteRadiusOffsetAlarm(int firstOfRun, double radius, int lineNumber, const 
 // file is then opened in the default viewer (a file left from an earlier run is never shown).
 // Always clears the run's radius-offset event flag. A failed close is logged and sets
 // writeFailed.
-void CloseAlarmFile();
+void CloseAlarmFile(NcSession& session);
 
 }  // namespace mirexa

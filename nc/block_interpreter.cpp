@@ -17,6 +17,7 @@
 #include "nc/nc_controller_view.h"
 #include "nc/nc_line_source.h"
 #include "nc/nc_run_state.h"
+#include "nc/nc_session.h"
 #include "nc/nc_words.h"
 #include "nc/scanner_dialects.h"
 #include "nc/tool_change_moves.h"
@@ -24,16 +25,16 @@
 namespace mirexa {
 
 void ReadAxisWord(BlockScan* scan, int axis, bool alwaysIncremental) {
-    double value = ReadWordCoordinate(&scan->cursor, scan->line);
-    if (NcController.axisReversed[axis]) {
+    double value = ReadWordCoordinate(*scan->session, &scan->cursor, scan->line);
+    if (scan->session->controller.axisReversed[axis]) {
         value = -value;
     }
-    NcBlockState& block = NcRun.block;
+    NcBlockState& block = scan->session->run.block;
     if (block.dwellBlock && axis == 0) {
         return;  // G04 X: the dwell, read with the G04
     }
     if (block.lengthAxisFromWord) {
-        KinematicsMode.lengthCompensationAxis = axis;
+        scan->session->kinematics->modes.lengthCompensationAxis = axis;
         block.lengthAxisFromWord = 0;
     }
     PlaceAxisValue(scan, axis, value, alwaysIncremental);
@@ -43,18 +44,18 @@ namespace {
 
 // The blocks whose axis words are data for a transform or an origin rather than a move: G10,
 // G52, G53, G51, G51.1/G50.1, G68.2, G68 and G92. 1 when the value was taken.
-int PlaceTransformValue(int axis, double value, bool incremental) {
-    NcBlockState& block = NcRun.block;
-    NcTransformState& t = NcRun.transforms;
-    MotionRecord& m = CurrentMotion;
-    double* programmed = NcRun.programmed.axis;
+int PlaceTransformValue(NcSession& session, int axis, double value, bool incremental) {
+    NcBlockState& block = session.run.block;
+    NcTransformState& t = session.run.transforms;
+    MotionRecord& m = session.kinematics->motion;
+    double* programmed = session.run.programmed.axis;
     if (block.dataSetting) {
         block.dataValue[axis] = value;
         block.dataNamed[axis] = 1;
         return 1;
     }
     if (block.localCoordinateBlock) {
-        const int index = NcRun.modal.workOffsetIndex;
+        const int index = session.run.modal.workOffsetIndex;
         if (index >= 0 && index < kWorkOffsetEntries) {
             t.localShift[index].axis[axis] =
                 value + (incremental ? t.localShift[index].axis[axis] : 0.0);
@@ -62,7 +63,7 @@ int PlaceTransformValue(int axis, double value, bool incremental) {
         return 1;
     }
     if (block.machineCoordinateBlock) {
-        m.end.axis[axis] = value - WorkOrigin.axis[axis];
+        m.end.axis[axis] = value - session.kinematics->workOrigin.axis[axis];
         programmed[axis] = m.end.axis[axis];
         return 1;
     }
@@ -76,7 +77,7 @@ int PlaceTransformValue(int axis, double value, bool incremental) {
         return 1;
     }
     if (block.tiltedPlaneBlock && axis < 3) {
-        CurrentWorkPlane.origin[axis] = value;
+        session.kinematics->plane.origin[axis] = value;
         return 1;
     }
     if (block.rotationBlock && t.transformState == kTransformPending && axis < 3) {
@@ -95,19 +96,19 @@ int PlaceTransformValue(int axis, double value, bool incremental) {
 
 void PlaceAxisValue(const BlockScan* scan, int axis, double value, bool alwaysIncremental) {
     const ScannerDialect& dialect = *scan->dialect;
-    if (dialect.axisData != nullptr && dialect.axisData(axis, value)) {
+    if (dialect.axisData != nullptr && dialect.axisData(*scan->session, axis, value)) {
         return;
     }
-    NcModalState& modal = NcRun.modal;
-    NcBlockState& block = NcRun.block;
-    double* programmed = NcRun.programmed.axis;
+    NcModalState& modal = scan->session->run.modal;
+    NcBlockState& block = scan->session->run.block;
+    double* programmed = scan->session->run.programmed.axis;
     const bool incremental = alwaysIncremental || modal.incremental;
     block.axisWordSeen = 1;
     block.axisNamed[axis] = 1;
     if (modal.lengthCancelState == 1 && modal.gCode != 49) {
         modal.lengthCancelState = 2;
     }
-    if (PlaceTransformValue(axis, value, incremental)) {
+    if (PlaceTransformValue(*scan->session, axis, value, incremental)) {
         return;
     }
     if (modal.cycleCode != kNoCycle && axis == modal.plane.normal) {
@@ -123,23 +124,24 @@ void PlaceAxisValue(const BlockScan* scan, int axis, double value, bool alwaysIn
         // G28/G30: the intermediate point; G29: the target. The step driver makes the legs.
         programmed[axis] = value;
         if (modal.referenceReturnMode == kReturnFromReference) {
-            NcRun.reference.g29Target.axis[axis] = value;
-            NcRun.reference.g29Named[axis] = 1;
+            scan->session->run.reference.g29Target.axis[axis] = value;
+            scan->session->run.reference.g29Named[axis] = 1;
         } else {
-            NcRun.reference.intermediate.axis[axis] = value;
-            NcRun.reference.intermediateNamed[axis] = 1;
+            scan->session->run.reference.intermediate.axis[axis] = value;
+            scan->session->run.reference.intermediateNamed[axis] = 1;
         }
         return;
     }
     programmed[axis] = value;
-    const bool diameterKept = dialect.keepsDiameter != nullptr && dialect.keepsDiameter();
+    const bool diameterKept =
+        dialect.keepsDiameter != nullptr && dialect.keepsDiameter(*scan->session);
     if (axis == 0 && modal.diameterProgramming && !diameterKept) {
         value /= 2.0;
     }
     if (axis < 3 && modal.gCode != 92) {
-        ScaleAxisValue(axis, &value);
+        ScaleAxisValue(*scan->session, axis, &value);
     }
-    CurrentMotion.end.axis[axis] = value;
+    scan->session->kinematics->motion.end.axis[axis] = value;
 }
 
 namespace {
@@ -147,8 +149,8 @@ namespace {
 // The common letters of one line on the scan, with the dialect in force.
 class BlockScanner {
 public:
-    BlockScanner(const char* line, const ScannerDialect& dialect)
-        : dialect_(dialect), scan_{line, 0, 0, &dialect} {}
+    BlockScanner(NcSession& session, const char* line, const ScannerDialect& dialect)
+        : dialect_(dialect), scan_{&session, line, 0, 0, &dialect} {}
     void Run();
 
 private:
@@ -188,7 +190,7 @@ void BlockScanner::Run() {
     const char* line = scan_.line;
     const char* ends = dialect_.blockEnds;
     scan_.end = static_cast<int>(*ends != '\0' ? std::strcspn(line, ends) : std::strlen(line));
-    while (scan_.cursor < scan_.end && !NcRun.block.stopScan) {
+    while (scan_.cursor < scan_.end && !scan_.session->run.block.stopScan) {
         if (MatchUserCode()) {
             continue;
         }
@@ -208,7 +210,7 @@ void BlockScanner::Run() {
 }
 
 void BlockScanner::ReadLetter(char letter) {
-    const NcControllerView& c = NcController;
+    const NcControllerView& c = scan_.session->controller;
     const int axis = LetterIndex(letter, c.axes.coordinateLetters, 3);
     const int incremental = LetterIndex(letter, c.axes.incrementalLetters, 5);
     const int centre = LetterIndex(letter, c.axes.arcCentreLetters, 3);
@@ -225,21 +227,21 @@ void BlockScanner::ReadLetter(char letter) {
         ReadAxisWord(&scan_, incremental, true);
     } else if (incremental >= 3) {
         HandleRotary(incremental - 3, true);
-    } else if (letter == 'K' && NcRun.modal.cycleCode != kNoCycle &&
-               NcRun.modal.toolCenterPointMode == kToolCentreOff) {
+    } else if (letter == 'K' && scan_.session->run.modal.cycleCode != kNoCycle &&
+               scan_.session->run.modal.toolCenterPointMode == kToolCentreOff) {
         HandleCycleK();
     } else if (centre >= 0) {
         HandleCentre(centre);
     } else if (letter == 'F') {
-        ApplyFeedWord(Cursor(), Line());
+        ApplyFeedWord(*scan_.session, Cursor(), Line());
     } else if (letter == 'S') {
         HandleSpeed();
     } else if (letter == 'O') {
-        NcRun.modal.programNumberWord = ReadWordInteger(Cursor(), Line());
+        scan_.session->run.modal.programNumberWord = ReadWordInteger(Cursor(), Line());
     } else if (letter == 'N') {
-        NcRun.modal.sequenceNumber = ReadWordInteger(Cursor(), Line());
-    } else if (letter == 'W' && NcRun.modal.gCode == 8110) {
-        NcRun.block.offsetWithTableEntry = ReadWordInteger(Cursor(), Line());
+        scan_.session->run.modal.sequenceNumber = ReadWordInteger(Cursor(), Line());
+    } else if (letter == 'W' && scan_.session->run.modal.gCode == 8110) {
+        scan_.session->run.block.offsetWithTableEntry = ReadWordInteger(Cursor(), Line());
     } else if (letter == 'D') {
         HandleRadiusNumber();
     } else if (letter == 'H') {
@@ -263,7 +265,7 @@ void BlockScanner::SkipComment() {
 }
 
 bool BlockScanner::MatchUserCode() {
-    const NcControllerView& c = NcController;
+    const NcControllerView& c = scan_.session->controller;
     const char* here = scan_.line + scan_.cursor;
     const auto take = [&](const std::string& code) {
         if (code.empty() || std::strncmp(here, code.c_str(), code.size()) != 0) {
@@ -274,20 +276,20 @@ bool BlockScanner::MatchUserCode() {
     };
     for (int k = 0; k < 2; ++k) {
         if (take(c.latheOnCode[k])) {
-            NcRun.userSwitch[k] = 1;
+            scan_.session->run.userSwitch[k] = 1;
             return true;
         }
         if (take(c.latheOffCode[k])) {
-            NcRun.userSwitch[k] = 0;
+            scan_.session->run.userSwitch[k] = 0;
             return true;
         }
     }
     if (take(c.cutOnCode)) {
-        NcRun.cuttingEnabled = 1;
+        scan_.session->run.cuttingEnabled = 1;
         return true;
     }
     if (take(c.cutOffCode)) {
-        NcRun.cuttingEnabled = 0;
+        scan_.session->run.cuttingEnabled = 0;
         return true;
     }
     return false;
@@ -301,17 +303,18 @@ void BlockScanner::HandleCycleK() {
     }
     const int k = ReadWordInteger(Cursor(), Line());
     if (k >= 0) {
-        NcRun.modal.cycleRepeat = k == 0 ? (NcController.ignoreK0 ? 1 : 0) : k;
+        scan_.session->run.modal.cycleRepeat =
+            k == 0 ? (scan_.session->controller.ignoreK0 ? 1 : 0) : k;
     }
 }
 
 // A speed beyond the int range saturates (rpm); no number gives 0.
 void BlockScanner::HandleSpeed() {
     const double speed = ReadWordReal(Cursor(), Line());
-    NcRun.modal.spindleSpeed = !(speed == speed)  ? 0
-                               : speed >= INT_MAX ? INT_MAX
-                               : speed <= INT_MIN ? INT_MIN
-                                                  : static_cast<int>(speed);
+    scan_.session->run.modal.spindleSpeed = !(speed == speed)  ? 0
+                                            : speed >= INT_MAX ? INT_MAX
+                                            : speed <= INT_MIN ? INT_MIN
+                                                               : static_cast<int>(speed);
 }
 
 void BlockScanner::HandleM() {
@@ -320,17 +323,17 @@ void BlockScanner::HandleM() {
         ++digitsEnd;
     }
     const int n = ReadWordInteger(Cursor(), Line());
-    NcModalState& modal = NcRun.modal;
-    NcBlockState& block = NcRun.block;
-    if (block.tiltedPlaneBlock && NcController.dialect.number == kDialectNormal) {
+    NcModalState& modal = scan_.session->run.modal;
+    NcBlockState& block = scan_.session->run.block;
+    if (block.tiltedPlaneBlock && scan_.session->controller.dialect.number == kDialectNormal) {
         block.tiltedSource = n;
         return;
     }
     MarkCodeUsed(UsedCodes.m, n);
     modal.mCode = n;
-    for (size_t k = 0; k < NcController.waitMCodes.size(); ++k) {
-        if (NcController.waitMCodes[k].code == n) {
-            NcRun.waitMCode = static_cast<int>(k);
+    for (size_t k = 0; k < scan_.session->controller.waitMCodes.size(); ++k) {
+        if (scan_.session->controller.waitMCodes[k].code == n) {
+            scan_.session->run.waitMCode = static_cast<int>(k);
         }
     }
     if (dialect_.applyM != nullptr && dialect_.applyM(&scan_, n)) {
@@ -347,17 +350,18 @@ void BlockScanner::HandleM() {
             modal.spindleDirection = 0;
             break;
         case 6:
-            if (NcController.toolChangeRouteSteps > 0) {
-                PrepareToolChangeMoves();
+            if (scan_.session->controller.toolChangeRouteSteps > 0) {
+                PrepareToolChangeMoves(*scan_.session);
             }
             break;
         case 2:
         case 30:
-            EndProgramByM();
+            EndProgramByM(*scan_.session);
             break;
         case 98:
         case 198:
-            if (At(digitsEnd) == '<' && NcController.dialect.number == kDialectNormal) {
+            if (At(digitsEnd) == '<' &&
+                scan_.session->controller.dialect.number == kDialectNormal) {
                 // M98<NAME>: the name begins with a letter and ends before ">".
                 scan_.cursor = digitsEnd;
                 const char* name = scan_.line + scan_.cursor + 1;
@@ -365,7 +369,7 @@ void BlockScanner::HandleM() {
                 const bool letter =
                     (*name >= 'A' && *name <= 'Z') || (*name >= 'a' && *name <= 'z');
                 if (close != nullptr && letter) {
-                    OpenSubprogramByName(name, static_cast<int>(close - name));
+                    OpenSubprogramByName(*scan_.session, name, static_cast<int>(close - name));
                     scan_.cursor = static_cast<int>(close - scan_.line) + 1;
                 }
             } else {
@@ -373,7 +377,7 @@ void BlockScanner::HandleM() {
             }
             break;
         case 99:
-            if (ReturnFromSubprogram()) {
+            if (ReturnFromSubprogram(*scan_.session)) {
                 block.stopScan = 1;
             }
             break;
@@ -384,8 +388,8 @@ void BlockScanner::HandleM() {
 
 void BlockScanner::HandleT() {
     const int t = ReadWordInteger(Cursor(), Line());
-    NcModalState& modal = NcRun.modal;
-    const NcControllerView& c = NcController;
+    NcModalState& modal = scan_.session->run.modal;
+    const NcControllerView& c = scan_.session->controller;
     const int digits = c.directToolDigits;
     if (digits >= 1 && digits <= 8) {
         int scale = 1;
@@ -396,22 +400,22 @@ void BlockScanner::HandleT() {
         if (t < 0 || tool > c.magazineCount || offset >= kToolOffsetEntries) {
             return;
         }
-        NcRun.block.toolWordSeen = 1;
+        scan_.session->run.block.toolWordSeen = 1;
         modal.toolNumber = t;
         modal.nextTool = tool;
-        NcRun.toolChange.lastToolWord = tool;
+        scan_.session->run.toolChange.lastToolWord = tool;
         modal.lengthOffsetNumber = offset;
         if (offset != 0) {
             modal.toolNumber = tool;
             modal.lengthCompensation = 1;
-            ApplyModalLengthOffset();
-            SelectLengthAxis(0);
+            ApplyModalLengthOffset(*scan_.session);
+            SelectLengthAxis(*scan_.session, 0);
         } else if (!c.autoLengthOffset) {
             if (c.g49Mode && modal.lengthCompensation != 0) {
                 modal.lengthCancelState = 1;
             }
             modal.lengthCompensation = 0;
-            SetLengthOffset(0.0);
+            SetLengthOffset(*scan_.session, 0.0);
         }
         return;
     }
@@ -419,16 +423,16 @@ void BlockScanner::HandleT() {
     if (t < 0 || t > c.magazineCount) {
         return;
     }
-    if (dialect_.toolWord != nullptr && dialect_.toolWord(t)) {
+    if (dialect_.toolWord != nullptr && dialect_.toolWord(*scan_.session, t)) {
         return;
     }
-    SelectTool(t);
+    SelectTool(*scan_.session, t);
 }
 
 void BlockScanner::HandleRotary(int index, bool alwaysIncremental) {
-    const NcControllerView& c = NcController;
+    const NcControllerView& c = scan_.session->controller;
     double value = 0.0;
-    if (NcWords.inputUnitMode == 3) {
+    if (scan_.session->words.inputUnitMode == 3) {
         value = ReadWordReal(Cursor(), Line());
     } else {
         value = ReadWordScaled(Cursor(), Line(), c.angleIncrement);
@@ -437,36 +441,37 @@ void BlockScanner::HandleRotary(int index, bool alwaysIncremental) {
     if (c.axes.rotarySignFlags[index]) {
         value = -value;
     }
-    if (NcRun.block.tiltedPlaneBlock) {
-        NcRun.block.tiltedRotaryGiven[index] = 1;
+    if (scan_.session->run.block.tiltedPlaneBlock) {
+        scan_.session->run.block.tiltedRotaryGiven[index] = 1;
     }
     PlaceAxisValue(&scan_, 3 + index, value, alwaysIncremental);
 }
 
 void BlockScanner::HandleCentre(int axis) {
-    NcBlockState& block = NcRun.block;
-    NcTransformState& t = NcRun.transforms;
+    NcBlockState& block = scan_.session->run.block;
+    NcTransformState& t = scan_.session->run.transforms;
     if (block.scalingBlock) {
-        t.scaleFactor[axis] = ReadWordScaled(Cursor(), Line(), NcController.scaleIncrement);
+        t.scaleFactor[axis] =
+            ReadWordScaled(Cursor(), Line(), scan_.session->controller.scaleIncrement);
         scan_.cursor = FindWordEnd(scan_.cursor, scan_.line);
         return;
     }
     if (block.tiltedPlaneBlock) {
-        CurrentWorkPlane.planeAngles[axis] =
-            NcWords.inputUnitMode == 3
+        scan_.session->kinematics->plane.planeAngles[axis] =
+            scan_.session->words.inputUnitMode == 3
                 ? ReadWordReal(Cursor(), Line())
-                : ReadWordScaled(Cursor(), Line(), NcController.angleIncrement);
+                : ReadWordScaled(Cursor(), Line(), scan_.session->controller.angleIncrement);
         scan_.cursor = FindWordEnd(scan_.cursor, scan_.line);
         return;
     }
-    double value = ReadWordCoordinate(Cursor(), Line());
+    double value = ReadWordCoordinate(*scan_.session, Cursor(), Line());
     if (block.rotationBlock && t.transformState == kTransformPending) {
         if (value != 0.0) {
             t.pendingRotation.kind = axis + 1;
         }
         return;
     }
-    if (NcController.axisReversed[axis]) {
+    if (scan_.session->controller.axisReversed[axis]) {
         value = -value;
     }
     if (t.scaling && t.scaleEnabled[axis]) {
@@ -476,7 +481,7 @@ void BlockScanner::HandleCentre(int axis) {
     block.centreWordSeen = 1;
     block.centreSource = 1;
     if (dialect_.centreWord != nullptr) {
-        dialect_.centreWord(axis, value);
+        dialect_.centreWord(*scan_.session, axis, value);
     }
 }
 
@@ -491,14 +496,14 @@ void BlockScanner::HandleLengthNumber() {
     if (h >= kToolOffsetEntries) {
         h = 0;
     }
-    NcRun.modal.lengthOffsetNumber = h;
+    scan_.session->run.modal.lengthOffsetNumber = h;
     if (h == 0) {
-        if (!NcController.autoLengthOffset) {
-            SetLengthOffset(0.0);
+        if (!scan_.session->controller.autoLengthOffset) {
+            SetLengthOffset(*scan_.session, 0.0);
         }
         return;
     }
-    ApplyModalLengthOffset();
+    ApplyModalLengthOffset(*scan_.session);
 }
 
 void BlockScanner::HandleRadiusNumber() {
@@ -506,22 +511,22 @@ void BlockScanner::HandleRadiusNumber() {
     if (d < 0) {
         return;
     }
-    NcRun.modal.radiusOffsetNumber = d >= kToolOffsetEntries ? 0 : d;
-    UpdateCompensationRadius();
+    scan_.session->run.modal.radiusOffsetNumber = d >= kToolOffsetEntries ? 0 : d;
+    UpdateCompensationRadius(*scan_.session);
 }
 
 void BlockScanner::HandleP() {
-    NcModalState& modal = NcRun.modal;
-    NcBlockState& block = NcRun.block;
-    if (block.scalingBlock && NcController.dialect.number != kDialectNormal) {
-        NcRun.transforms.scaleCommonFactor = ReadWordReal(Cursor(), Line());
-        NcRun.transforms.scalingCommon = 1;
+    NcModalState& modal = scan_.session->run.modal;
+    NcBlockState& block = scan_.session->run.block;
+    if (block.scalingBlock && scan_.session->controller.dialect.number != kDialectNormal) {
+        scan_.session->run.transforms.scaleCommonFactor = ReadWordReal(Cursor(), Line());
+        scan_.session->run.transforms.scalingCommon = 1;
         return;
     }
     if (block.scalingBlock) {
-        NcRun.transforms.scaleCommonFactor =
-            ReadWordScaled(Cursor(), Line(), NcController.scaleIncrement);
-        NcRun.transforms.scalingCommon = 1;
+        scan_.session->run.transforms.scaleCommonFactor =
+            ReadWordScaled(Cursor(), Line(), scan_.session->controller.scaleIncrement);
+        scan_.session->run.transforms.scalingCommon = 1;
         scan_.cursor = FindWordEnd(scan_.cursor, scan_.line);
         return;
     }
@@ -537,9 +542,9 @@ void BlockScanner::HandleP() {
     if (block.subprogramCall != 0) {
         const int number = ReadWordInteger(Cursor(), Line());
         if (block.subprogramCall == 98) {
-            EnterSubprogramFromMemory(number);
+            EnterSubprogramFromMemory(*scan_.session, number);
         } else {
-            OpenSubprogramByNumber(number);
+            OpenSubprogramByNumber(*scan_.session, number);
         }
         block.stopScan = 1;
         return;
@@ -557,7 +562,7 @@ void BlockScanner::HandleP() {
 }
 
 void BlockScanner::HandleQ() {
-    NcBlockState& block = NcRun.block;
+    NcBlockState& block = scan_.session->run.block;
     if (block.tiltedPlaneBlock) {
         block.tiltedTarget = ReadWordInteger(Cursor(), Line());
         return;
@@ -565,11 +570,11 @@ void BlockScanner::HandleQ() {
     if (DialectLetter('Q')) {
         return;
     }
-    NcRun.modal.cyclePeck = ReadWordCoordinate(Cursor(), Line());
+    scan_.session->run.modal.cyclePeck = ReadWordCoordinate(*scan_.session, Cursor(), Line());
 }
 
 void BlockScanner::HandleL() {
-    NcBlockState& block = NcRun.block;
+    NcBlockState& block = scan_.session->run.block;
     if (block.dataSetting) {
         block.dataSettingKind = ReadWordInteger(Cursor(), Line());
         return;
@@ -581,23 +586,23 @@ void BlockScanner::HandleL() {
     if (l < 0) {
         return;
     }
-    if (l == 0 && NcRun.modal.cycleCode != kNoCycle) {
-        NcRun.modal.cycleRepeat = NcController.ignoreL0 ? 1 : 0;
+    if (l == 0 && scan_.session->run.modal.cycleCode != kNoCycle) {
+        scan_.session->run.modal.cycleRepeat = scan_.session->controller.ignoreL0 ? 1 : 0;
     } else {
-        NcRun.modal.cycleRepeat = l;
+        scan_.session->run.modal.cycleRepeat = l;
     }
 }
 
 void BlockScanner::HandleR() {
-    NcBlockState& block = NcRun.block;
-    NcModalState& modal = NcRun.modal;
-    if (block.rotationBlock && NcRun.transforms.transformState == kTransformPending) {
-        NcRun.transforms.pendingRotation.angle =
-            ReadWordScaled(Cursor(), Line(), NcController.angleIncrement);
+    NcBlockState& block = scan_.session->run.block;
+    NcModalState& modal = scan_.session->run.modal;
+    if (block.rotationBlock && scan_.session->run.transforms.transformState == kTransformPending) {
+        scan_.session->run.transforms.pendingRotation.angle =
+            ReadWordScaled(Cursor(), Line(), scan_.session->controller.angleIncrement);
         scan_.cursor = FindWordEnd(scan_.cursor, scan_.line);
         return;
     }
-    const double value = ReadWordCoordinate(Cursor(), Line());
+    const double value = ReadWordCoordinate(*scan_.session, Cursor(), Line());
     if (block.dataSetting) {
         block.dataRadius = value;
         block.dataRadiusSeen = 1;
@@ -613,8 +618,8 @@ void BlockScanner::HandleR() {
 
 }  // namespace
 
-void ApplyFeedWord(int* cursor, const char* line) {
-    const NcControllerView& c = NcController;
+void ApplyFeedWord(NcSession& session, int* cursor, const char* line) {
+    const NcControllerView& c = session.controller;
     const int start = *cursor;
     const double value = ReadWordReal(cursor, line);
     const int textLength = *cursor - start;
@@ -627,18 +632,20 @@ void ApplyFeedWord(int* cursor, const char* line) {
         if (!(index >= 0 && index < kFeedMemoryEntries)) {
             return;
         }
-        NcRun.modal.feedCode = static_cast<int>(index);
-        feed = c.offsets.feedMemory != nullptr ? c.offsets.feedMemory[NcRun.modal.feedCode] : 0.0;
+        session.run.modal.feedCode = static_cast<int>(index);
+        feed = c.offsets.feedMemory != nullptr ? c.offsets.feedMemory[session.run.modal.feedCode]
+                                               : 0.0;
     }
-    CurrentMotion.feed = feed;
-    NcRun.modal.programmedFeed = feed;
-    if (ActiveScannerDialect().feedEndsRapid && CurrentMotion.motionType == kMotionRapid) {
-        CurrentMotion.motionType = kMotionLine;
+    session.kinematics->motion.feed = feed;
+    session.run.modal.programmedFeed = feed;
+    if (ActiveScannerDialect(session).feedEndsRapid &&
+        session.kinematics->motion.motionType == kMotionRapid) {
+        session.kinematics->motion.motionType = kMotionLine;
     }
 }
 
-void ClearBlockWords() {
-    NcModalState& modal = NcRun.modal;
+void ClearBlockWords(NcSession& session) {
+    NcModalState& modal = session.run.modal;
     modal.gCode = 0;
     modal.toolNumber = 0;
     modal.spindleSpeed = 0;
@@ -648,47 +655,47 @@ void ClearBlockWords() {
     modal.cycleRepeat = 1;
 }
 
-void PublishKinematicsModes() {
-    const NcModalState& modal = NcRun.modal;
-    KinematicsModeFlags& k = KinematicsMode;
+void PublishKinematicsModes(NcSession& session) {
+    const NcModalState& modal = session.run.modal;
+    KinematicsModeFlags& k = session.kinematics->modes;
     k.lengthCompensation = modal.lengthCompensation != 0 ? 1 : 0;
     k.incrementalMode = modal.incremental;
     k.polarInterpolation = modal.polarInterpolation == kPolarOn ? 1 : 0;
     k.cylindricalInterpolation = modal.cylindricalInterpolation;
-    k.machineCoordinateMove = NcRun.block.machineCoordinateBlock;
+    k.machineCoordinateMove = session.run.block.machineCoordinateBlock;
     k.lastGCode = modal.gCode;
     k.toolCenterControl = modal.toolCenterPointMode;
-    k.planeCoordinates = CurrentWorkPlane.active;
-    k.automaticToolOffset = NcController.automaticToolOffset;
+    k.planeCoordinates = session.kinematics->plane.active;
+    k.automaticToolOffset = session.controller.automaticToolOffset;
 }
 
-void InterpretNcBlock(const char* line) {
-    MotionRecord& m = CurrentMotion;
+void InterpretNcBlock(NcSession& session, const char* line) {
+    MotionRecord& m = session.kinematics->motion;
     m.start = m.end;
-    const ScannerDialect& dialect = ActiveScannerDialect();
-    const NcBlockState previous = NcRun.block;
-    NcRun.block = NcBlockState{};
+    const ScannerDialect& dialect = ActiveScannerDialect(session);
+    const NcBlockState previous = session.run.block;
+    session.run.block = NcBlockState{};
     // WAIT2: the T words of earlier blocks prepare the tool that an M06 of this block mounts; a
     // T word of this block prepares the next one.
-    NcRun.toolChange.stagedTool = NcRun.toolChange.lastToolWord;
+    session.run.toolChange.stagedTool = session.run.toolChange.lastToolWord;
     if (dialect.keepsCentreWords) {
         for (int i = 0; i < 3; ++i) {
-            NcRun.block.centreWord[i] = previous.centreWord[i];
+            session.run.block.centreWord[i] = previous.centreWord[i];
         }
     }
-    NcRun.waitMCode = -1;
-    m.feed = NcRun.modal.programmedFeed;
-    ClearDialectBlock();
-    BlockScanner scanner(line, dialect);
+    session.run.waitMCode = -1;
+    m.feed = session.run.modal.programmedFeed;
+    ClearDialectBlock(session);
+    BlockScanner scanner(session, line, dialect);
     scanner.Run();
     if (dialect.finishWords != nullptr) {
-        dialect.finishWords();
+        dialect.finishWords(session);
     }
-    CompleteNcBlock();
+    CompleteNcBlock(session);
     if (dialect.completeBlock != nullptr) {
-        dialect.completeBlock();
+        dialect.completeBlock(session);
     }
-    PublishKinematicsModes();
+    PublishKinematicsModes(session);
 }
 
 }  // namespace mirexa

@@ -7,6 +7,7 @@
 #include "nc/cutter_compensation.h"
 #include "nc/nc_controller_view.h"
 #include "nc/nc_run_state.h"
+#include "nc/nc_session.h"
 #include "nc/nc_words.h"
 #include "nc/tool_change_moves.h"
 
@@ -20,97 +21,100 @@ double ReadOffsetValue(const float* table, int index) {
 
 }  // namespace
 
-double LengthOfOffset(int h) {
-    const NcOffsetMemoryView& memory = NcController.offsets;
+double LengthOfOffset(NcSession& session, int h) {
+    const NcOffsetMemoryView& memory = session.controller.offsets;
     return ReadOffsetValue(memory.hOffset, h) + ReadOffsetValue(memory.hWear, h);
 }
 
-double HolderOffset() {
-    return NcController.toolBasePoint == 4 ? NcController.toolHolderOffset : 0.0;
+double HolderOffset(NcSession& session) {
+    return session.controller.toolBasePoint == 4 ? session.controller.toolHolderOffset : 0.0;
 }
 
-void SetLengthOffset(double value) {
-    CurrentToolValues.lengthOffset = value;
+void SetLengthOffset(NcSession& session, double value) {
+    session.kinematics->toolValues.lengthOffset = value;
 }
 
-void ApplyModalLengthOffset() {
-    const NcModalState& modal = NcRun.modal;
-    SetLengthOffset(modal.lengthCompensation *
-                    (LengthOfOffset(modal.lengthOffsetNumber) + HolderOffset()));
+void ApplyModalLengthOffset(NcSession& session) {
+    const NcModalState& modal = session.run.modal;
+    SetLengthOffset(
+        session, modal.lengthCompensation *
+                     (LengthOfOffset(session, modal.lengthOffsetNumber) + HolderOffset(session)));
 }
 
-void SelectLengthAxis(int atLengthCode) {
-    switch (NcController.lengthOffsetType) {
+void SelectLengthAxis(NcSession& session, int atLengthCode) {
+    switch (session.controller.lengthOffsetType) {
         case 0:
-            KinematicsMode.lengthCompensationAxis = NcController.axes.programXyAxes[2];
+            session.kinematics->modes.lengthCompensationAxis =
+                session.controller.axes.programXyAxes[2];
             break;
         case 1:
-            KinematicsMode.lengthCompensationAxis = NcRun.modal.plane.normal;
+            session.kinematics->modes.lengthCompensationAxis = session.run.modal.plane.normal;
             break;
         default:
             if (atLengthCode) {
-                KinematicsMode.lengthCompensationAxis = 2;
-                NcRun.block.lengthAxisFromWord = 1;
+                session.kinematics->modes.lengthCompensationAxis = 2;
+                session.run.block.lengthAxisFromWord = 1;
             }
             break;
     }
 }
 
-void CancelLengthCompensation() {
-    NcModalState& modal = NcRun.modal;
-    if (NcController.g49Mode && modal.lengthCompensation != 0) {
+void CancelLengthCompensation(NcSession& session) {
+    NcModalState& modal = session.run.modal;
+    if (session.controller.g49Mode && modal.lengthCompensation != 0) {
         modal.lengthCancelState = 1;
     }
     modal.lengthCompensation = 0;
-    if (modal.toolCenterPointMode != kToolCentreOff && NcController.resetToolCenterControl == 0) {
+    if (modal.toolCenterPointMode != kToolCentreOff &&
+        session.controller.resetToolCenterControl == 0) {
         // The start point is the tool point moved back by the length offset still in force.
         modal.toolCenterPointMode = kToolCentreOff;
-        ResetPositionsToStartPoint();
+        ResetPositionsToStartPoint(session);
     }
-    SetLengthOffset(0.0);
+    SetLengthOffset(session, 0.0);
 }
 
-void StartCycle(int n) {
-    NcModalState& modal = NcRun.modal;
+void StartCycle(NcSession& session, int n) {
+    NcModalState& modal = session.run.modal;
     modal.cycleCode = n;
     modal.cycleIncremental = modal.incremental;
-    modal.cycleInitialLevel = CurrentMotion.start.axis[modal.plane.normal];
+    modal.cycleInitialLevel = session.kinematics->motion.start.axis[modal.plane.normal];
     modal.cycleRepeat = 1;
 }
 
-void SelectTool(int t) {
-    NcModalState& modal = NcRun.modal;
-    NcRun.block.toolWordSeen = 1;
+void SelectTool(NcSession& session, int t) {
+    NcModalState& modal = session.run.modal;
+    session.run.block.toolWordSeen = 1;
     modal.toolNumber = t;
     modal.nextTool = t;
-    NcRun.toolChange.lastToolWord = t;
-    if (NcController.toolChangeRouteSteps > 0) {
-        PrepareToolChangeMoves();
+    session.run.toolChange.lastToolWord = t;
+    if (session.controller.toolChangeRouteSteps > 0) {
+        PrepareToolChangeMoves(session);
     }
 }
 
-void SetCutterSide(int code) {
-    NcModalState& modal = NcRun.modal;
+void SetCutterSide(NcSession& session, int code) {
+    NcModalState& modal = session.run.modal;
     if (code == 40) {
         modal.compensationSide = 0;
-        if (NcRun.compensationPhase == 1) {
-            NcRun.compensationPhase = 2;
+        if (session.run.compensationPhase == 1) {
+            session.run.compensationPhase = 2;
         }
         return;
     }
     modal.compensationSide = (code == 41 ? 1 : -1) * (modal.planeCode < 0 ? -1 : 1);
-    if (NcRun.compensationPhase == 0) {
-        NcRun.compensationPhase = 1;
+    if (session.run.compensationPhase == 0) {
+        session.run.compensationPhase = 1;
     }
-    SetCompensationSide(modal.compensationSide);
+    SetCompensationSide(session, modal.compensationSide);
 }
 
-int EndProgramByM() {
-    if (!NcController.runTypeMemory) {
+int EndProgramByM(NcSession& session) {
+    if (!session.controller.runTypeMemory) {
         return 0;
     }
-    MarkProgramEnd();
-    NcRun.block.stopScan = 1;
+    MarkProgramEnd(session);
+    session.run.block.stopScan = 1;
     return 1;
 }
 

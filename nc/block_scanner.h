@@ -6,12 +6,16 @@
 
 namespace mirexa {
 
+struct NcSession;
+
+struct NcSession;
 struct ScannerDialect;
 
 // One NC line being read: the text (NUL-terminated), the cursor on the next character to read,
 // the end of the block (the line's end, or an earlier block-end character of the dialect) and
 // the dialect it is read in.
 struct BlockScan {
+    NcSession* session = {};
     const char* line = {};
     int cursor = {};
     int end = {};
@@ -55,16 +59,16 @@ struct ScannerDialect {
     // M codes, after the code was stored and the wait M codes were matched.
     int (*applyM)(BlockScan* scan, int n) = {};
     // A tool word of value t before it is taken (the tool is in the magazine).
-    int (*toolWord)(int t) = {};
+    int (*toolWord)(NcSession& session, int t) = {};
     // The H, K, L and Q letters at their place among the common letters (cursor behind the
     // letter; K only inside a canned cycle).
     int (*letterWord)(BlockScan* scan, char letter) = {};
     // An axis value (axis 0..4, sign applied) the block's dialect words take as data.
-    int (*axisData)(int axis, double value) = {};
+    int (*axisData)(NcSession& session, int axis, double value) = {};
     // An X value of diameter programming stays a diameter (not halved).
-    int (*keepsDiameter)() = {};
+    int (*keepsDiameter)(NcSession& session) = {};
     // An arc centre word (axis 0..2, sign and scaling applied) after the block took it.
-    void (*centreWord)(int axis, double value) = {};
+    void (*centreWord)(NcSession& session, int axis, double value) = {};
     // The centre words of a block carry over to the next; an F word turns a rapid block into a
     // line; P words inside a canned cycle are the dialect's own (no dwell).
     int keepsCentreWords = {};
@@ -72,8 +76,8 @@ struct ScannerDialect {
     int ownsCyclePWords = {};
     // The dialect's words that complete a block before its end, and the tilted planes and shifts
     // that complete it after the block end.
-    void (*finishWords)() = {};
-    void (*completeBlock)() = {};
+    void (*finishWords)(NcSession& session) = {};
+    void (*completeBlock)(NcSession& session) = {};
 };
 
 // The index of letter c among letters[0, count), or -1 (a blank or NUL is never a letter).
@@ -100,27 +104,27 @@ void PlaceAxisValue(const BlockScan* scan, int axis, double value, bool alwaysIn
 void ReadAxisWord(BlockScan* scan, int axis, bool alwaysIncremental);
 
 // G40, G41 and G42 (and the words of other dialects meaning them): the side by the plane's sense.
-void SetCutterSide(int code);
+void SetCutterSide(NcSession& session, int code);
 
 // Starts canned cycle n (73, 74, 76, 81 to 89): the initial level is the start on the drilling
 // axis, the repeat count 1.
-void StartCycle(int n);
+void StartCycle(NcSession& session, int n);
 
 // The tool of a T word or a dialect tool call (0 .. magazine): the next tool, and the tool-change
 // moves when the machine has a route.
-void SelectTool(int t);
+void SelectTool(NcSession& session, int t);
 
 // Length compensation: the effective length of offset number h (H offset plus wear), the holder
 // offset of the ARBOR-TOP mode, setting the offset in force, the offset of the modal H number by
 // the modal compensation sense, and the cancel (G49 and its dialect forms).
-double LengthOfOffset(int h);
-double HolderOffset();
-void SetLengthOffset(double value);
-void ApplyModalLengthOffset();
-void CancelLengthCompensation();
+double LengthOfOffset(NcSession& session, int h);
+double HolderOffset(NcSession& session);
+void SetLengthOffset(NcSession& session, double value);
+void ApplyModalLengthOffset(NcSession& session);
+void CancelLengthCompensation(NcSession& session);
 
 // The length axis that G17 to G19 (and G43/G44) choose by the LENGTH OFFSET TYPE.
-void SelectLengthAxis(int atLengthCode);
+void SelectLengthAxis(NcSession& session, int atLengthCode);
 
 // Marks code (a G or M number) in a table of UsedCodes while they are being recorded.
 inline void MarkCodeUsed(unsigned char* table, int code) {
@@ -130,6 +134,6 @@ inline void MarkCodeUsed(unsigned char* table, int code) {
 }
 
 // The program end of M02 and M30 (in memory runs); 1 when the program ended here.
-int EndProgramByM();
+int EndProgramByM(NcSession& session);
 
 }  // namespace mirexa

@@ -7,6 +7,7 @@
 
 #include "geometry/vector_math.h"
 #include "nc/nc_controller_view.h"
+#include "nc/nc_session.h"
 
 namespace mirexa {
 
@@ -166,17 +167,17 @@ int ExpandDrillingHole(const DrillingCycleInput& in, const DrillingCycleLevels& 
     return out.Count();
 }
 
-int ExpandDrillingCycle() {
-    const NcModalState& modal = NcRun.modal;
-    NcControllerView& c = NcController;
-    NcPendingMoves& p = NcRun.pending;
+int ExpandDrillingCycle(NcSession& session) {
+    const NcModalState& modal = session.run.modal;
+    NcControllerView& c = session.controller;
+    NcPendingMoves& p = session.run.pending;
     p.cyclePointCount = p.cyclePointIndex = 0;
     DrillingCyclePlan& plan = p.cycle;
     plan = DrillingCyclePlan{};
     DrillingCycleInput& in = plan.input;
     in.cycleCode = modal.cycleCode;
-    in.start = CurrentMotion.start;
-    in.hole = CurrentMotion.end;
+    in.start = session.kinematics->motion.start;
+    in.hole = session.kinematics->motion.end;
     in.rWord = modal.cycleRWord;
     in.depthWord = modal.cycleDepthWord;
     in.peck = modal.cyclePeck;
@@ -197,22 +198,22 @@ int ExpandDrillingCycle() {
     in.g83Clearance = c.g83Peck;
     const int slot = in.cycleCode - 70;
     in.clearance = slot >= 0 && slot < kCycleClearanceCodes ? c.clearance[slot] : 0.0;
-    in.runMode = KinematicsMode.runMode;
+    in.runMode = session.kinematics->modes.runMode;
     const int increment = InputIncrements.leastInputIncrement;
     in.levelTolerance = 0.5 / (increment > 0 ? increment : 1000);
     plan.levels = ComputeDrillingCycleLevels(in);
     plan.holesLeft = in.repeat > 1 ? in.repeat : 1;
     plan.nextStart = in.start;
     plan.nextHole = in.hole;
-    return ExpandNextDrillingHole();
+    return ExpandNextDrillingHole(session);
 }
 
-int DrillingHolesPending() {
-    return NcRun.pending.cycle.holesLeft > 0 ? 1 : 0;
+int DrillingHolesPending(NcSession& session) {
+    return session.run.pending.cycle.holesLeft > 0 ? 1 : 0;
 }
 
-int ExpandNextDrillingHole() {
-    NcPendingMoves& p = NcRun.pending;
+int ExpandNextDrillingHole(NcSession& session) {
+    NcPendingMoves& p = session.run.pending;
     DrillingCyclePlan& plan = p.cycle;
     p.cyclePointCount = p.cyclePointIndex = 0;
     if (plan.holesLeft <= 0) {
@@ -232,7 +233,7 @@ int ExpandNextDrillingHole() {
     plan.nextStart = end;
     // Incremental words of the next block count from where the tool stands.
     for (int axis : {plane.first, plane.second, plane.normal}) {
-        NcRun.programmed.axis[axis] = end.axis[axis];
+        session.run.programmed.axis[axis] = end.axis[axis];
     }
     return count;
 }

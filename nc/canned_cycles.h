@@ -8,6 +8,8 @@
 
 namespace mirexa {
 
+struct NcSession;
+
 // A hole sets at most this many points before its peck loop stops adding passes.
 constexpr int kCyclePeckPointLimit = 995;
 
@@ -48,13 +50,13 @@ int ExpandDrillingHole(const DrillingCycleInput& in, const DrillingCycleLevels& 
 // a repeat count one by one as the queue drains (ExpandNextDrillingHole). In the HEIDENHAIN
 // dialect from cycle 200 the controller's G73 and G83 clearances take the first level. Returns
 // the count of points queued (0: nothing to do at this position).
-int ExpandDrillingCycle();
+int ExpandDrillingCycle(NcSession& session);
 
 // 1 while holes of the current cycle block remain to be expanded.
-int DrillingHolesPending();
+int DrillingHolesPending(NcSession& session);
 
 // Expands the next hole of the current cycle block into the (drained) cycle point queue; the
 // programmed position follows to where that hole leaves the tool. Returns the count of points.
-int ExpandNextDrillingHole();
+int ExpandNextDrillingHole(NcSession& session);
 
 }  // namespace mirexa

@@ -3,6 +3,7 @@
 #include "nc/controller_dialects.h"
 
 #include "nc/nc_run_state.h"
+#include "nc/nc_session.h"
 #include "nc/nc_words.h"
 
 namespace mirexa {
@@ -75,13 +76,14 @@ int ReadDialectIndex(const char* line, int* at) {
     return static_cast<int>(value);
 }
 
-void ResetDialectState() {
-    DialectState = NcDialectState{};
-    NcRun.modal.heidenhainLevels = HeidenhainCycleLevels{};  // the levels of the cleared cycle
+void ResetDialectState(NcSession& session) {
+    session.dialect = NcDialectState{};
+    session.run.modal.heidenhainLevels =
+        HeidenhainCycleLevels{};  // the levels of the cleared cycle
 }
 
-void ClearDialectBlock() {
-    NcDialectState& s = DialectState;
+void ClearDialectBlock(NcSession& session) {
+    NcDialectState& s = session.dialect;
     s.centreMode = 0;
     s.directionGiven = 0;
     s.circleBlock = 0;

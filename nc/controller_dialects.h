@@ -6,6 +6,8 @@
 
 namespace mirexa {
 
+struct NcSession;
+
 // Q parameters Q0 .. Q1999. A Q number beyond the table is refused (nothing stored).
 constexpr int kQParameterCount = 2000;
 // Work offset indices a dialect word may select (entry 0 is the external offset alone).
@@ -107,14 +109,11 @@ struct NcDialectState {
     int ospShiftPending = {};
     double ospPendingShift[5] = {};
 };
-// The record of the session this thread has bound (the run's unless a puller bound its own).
-extern thread_local constinit NcDialectState* BoundDialectState;
-#define DialectState (*::mirexa::BoundDialectState)
 
 // Clears the dialect state (the Q table included); the interpreter reset calls it.
-void ResetDialectState();
+void ResetDialectState(NcSession& session);
 // Clears the per-block part of the dialect state; called at the start of every block.
-void ClearDialectBlock();
+void ClearDialectBlock(NcSession& session);
 
 // 1 when the text at line + at begins with the keyword, with blanks between its words optional
 // ("TOOL CALL" also matches "TOOLCALL"); *after is set behind it.

@@ -10,6 +10,7 @@
 #include "nc/kinematics_services.h"
 #include "nc/nc_controller_view.h"
 #include "nc/nc_line_source.h"
+#include "nc/nc_session.h"
 #include "nc/nc_words.h"
 
 namespace mirexa {
@@ -46,16 +47,16 @@ void SetIdentity(double m[9]) {
 
 }  // namespace
 
-void SelectPlaneAxes() {
-    NcModalState& modal = NcRun.modal;
+void SelectPlaneAxes(NcSession& session) {
+    NcModalState& modal = session.run.modal;
     const int program = modal.planeCode < 0 ? -modal.planeCode : modal.planeCode;
     std::int32_t axes[3] = {0, 1, 2};
-    modal.planeCode = SelectMachinePlane(NcController.axes.planeCodes, program, axes);
+    modal.planeCode = SelectMachinePlane(session.controller.axes.planeCodes, program, axes);
     modal.plane = {axes[0], axes[1], axes[2]};
 }
 
-void ScaleAxisValue(int axis, double* value) {
-    const NcTransformState& t = NcRun.transforms;
+void ScaleAxisValue(NcSession& session, int axis, double* value) {
+    const NcTransformState& t = session.run.transforms;
     if (!t.scaling || axis < 0 || axis > 2 || !t.scaleEnabled[axis]) {
         return;
     }
@@ -63,13 +64,14 @@ void ScaleAxisValue(int axis, double* value) {
     *value = (*value - t.scaleCentre[axis]) * factor + t.scaleCentre[axis];
 }
 
-void ScalePlanePoint(const PlaneAxes& axes, const double point[5], double out[3]) {
+void ScalePlanePoint(NcSession& session, const PlaneAxes& axes, const double point[5],
+                     double out[3]) {
     for (int i = 0; i < 3; ++i) {
         out[i] = point[i];
     }
-    if (NcRun.transforms.scaling && NcRun.modal.gCode != 92) {
-        ScaleAxisValue(axes.first, &out[axes.first]);
-        ScaleAxisValue(axes.second, &out[axes.second]);
+    if (session.run.transforms.scaling && session.run.modal.gCode != 92) {
+        ScaleAxisValue(session, axes.first, &out[axes.first]);
+        ScaleAxisValue(session, axes.second, &out[axes.second]);
     }
 }
 
@@ -90,29 +92,29 @@ void RotatePointInPlane(double point[], const PlaneAxes& axes, double c, double 
     point[b] = db * c + da * s + centre[b];
 }
 
-void BeginCoordinateRotation(int centreFromWords) {
-    NcTransformState& t = NcRun.transforms;
+void BeginCoordinateRotation(NcSession& session, int centreFromWords) {
+    NcTransformState& t = session.run.transforms;
     if (t.rotationCount > 0 && t.rotation[0].kind == 0) {
         t.rotationCount = 0;
     }
     t.transformState = kTransformPending;
     t.pendingRotation = {};
     // The block's own end stays where it is: the G68 block makes no move.
-    const MotionRecord& m = CurrentMotion;
+    const MotionRecord& m = session.kinematics->motion;
     for (int i = 0; i < 3; ++i) {
         t.pendingRotation.centre[i] = centreFromWords ? 0.0 : m.end.axis[i];
     }
 }
 
-void FinishCoordinateRotation() {
-    NcTransformState& t = NcRun.transforms;
+void FinishCoordinateRotation(NcSession& session) {
+    NcTransformState& t = session.run.transforms;
     if (t.rotationCount >= 2) {
         t.transformState = kTransformActive;
         return;
     }
     RotationLevel level = t.pendingRotation;
     if (level.angle == 0.0 && level.kind == 0) {
-        level.angle = NcController.rotationAngle;
+        level.angle = session.controller.rotationAngle;
     }
     switch (level.kind) {
         case 1:
@@ -125,7 +127,7 @@ void FinishCoordinateRotation() {
             level.axes = {0, 1, 2};
             break;
         default:
-            level.axes = NcRun.modal.plane;
+            level.axes = session.run.modal.plane;
             break;
     }
     SinCosDegrees(level.angle, 1, &level.sine, &level.cosine);
@@ -138,8 +140,8 @@ void FinishCoordinateRotation() {
     t.transformState = kTransformActive;
 }
 
-void ComputeWorkOrigin(int index, MotionPosition* origin) {
-    const NcTransformState& t = NcRun.transforms;
+void ComputeWorkOrigin(NcSession& session, int index, MotionPosition* origin) {
+    const NcTransformState& t = session.run.transforms;
     if (index < 0 || index >= kWorkOffsetEntries) {
         index = 0;
     }
@@ -151,42 +153,43 @@ void ComputeWorkOrigin(int index, MotionPosition* origin) {
     }
 }
 
-void ShiftPositionRegisters(const double delta[5]) {
-    MotionRecord& m = CurrentMotion;
+void ShiftPositionRegisters(NcSession& session, const double delta[5]) {
+    MotionRecord& m = session.kinematics->motion;
     for (int i = 0; i < 5; ++i) {
         m.start.axis[i] += delta[i];
         m.end.axis[i] += delta[i];
         m.lastPosition.axis[i] += delta[i];
-        NcRun.programmed.axis[i] += delta[i];
-        CurrentMachinePose.program.axis[i] += delta[i];
+        session.run.programmed.axis[i] += delta[i];
+        session.kinematics->pose.program.axis[i] += delta[i];
     }
 }
 
-void ReapplyWorkOrigin() {
+void ReapplyWorkOrigin(NcSession& session) {
     MotionPosition next;
-    ComputeWorkOrigin(NcRun.modal.workOffsetIndex, &next);
+    ComputeWorkOrigin(session, session.run.modal.workOffsetIndex, &next);
     double delta[5];
     for (int i = 0; i < 5; ++i) {
-        delta[i] = WorkOrigin.axis[i] - next.axis[i];
+        delta[i] = session.kinematics->workOrigin.axis[i] - next.axis[i];
     }
-    ShiftPositionRegisters(delta);
-    WorkOrigin = next;
-    UpdateToolMatrixWithWorkOffset();
+    ShiftPositionRegisters(session, delta);
+    session.kinematics->workOrigin = next;
+    UpdateToolMatrixWithWorkOffset(session.run.transforms.workOffsets,
+                                   session.run.modal.workOffsetIndex);
 }
 
-int ChangeWorkOffset(int newIndex) {
+int ChangeWorkOffset(NcSession& session, int newIndex) {
     if (newIndex < 1 || newIndex >= kWorkOffsetEntries) {
         return 0;
     }
     if (NcUpHooks.redrawPanel != nullptr) {
         NcUpHooks.redrawPanel();
     }
-    NcRun.modal.workOffsetIndex = newIndex;
-    ReapplyWorkOrigin();
+    session.run.modal.workOffsetIndex = newIndex;
+    ReapplyWorkOrigin(session);
     return 1;
 }
 
-int ApplyWorkOffsetWithTable(const MotionPosition& position, int target) {
+int ApplyWorkOffsetWithTable(NcSession& session, const MotionPosition& position, int target) {
     int entry = -1;
     if (target >= 1 && target <= 48) {
         entry = target + 6;
@@ -196,13 +199,15 @@ int ApplyWorkOffsetWithTable(const MotionPosition& position, int target) {
     if (entry < 0) {
         return 0;
     }
-    NcTransformState& t = NcRun.transforms;
-    const int current = NcRun.modal.workOffsetIndex;
+    NcTransformState& t = session.run.transforms;
+    const int current = session.run.modal.workOffsetIndex;
     const MotionPosition& source =
         t.workOffsets[current >= 0 && current < kWorkOffsetEntries ? current : 0];
     double s1 = 0, c1 = 1, s2 = 0, c2 = 1;
-    SinCosDegrees(position.axis[3] + WorkOrigin.axis[3], CurrentMachine.rotary[0].sign, &s1, &c1);
-    SinCosDegrees(position.axis[4] + WorkOrigin.axis[4], CurrentMachine.rotary[1].sign, &s2, &c2);
+    SinCosDegrees(position.axis[3] + session.kinematics->workOrigin.axis[3],
+                  CurrentMachine.rotary[0].sign, &s1, &c1);
+    SinCosDegrees(position.axis[4] + session.kinematics->workOrigin.axis[4],
+                  CurrentMachine.rotary[1].sign, &s2, &c2);
     double turned[3];
     TurnPointWithTable(source.axis, s1, c1, s2, c2, turned);
     MotionPosition& out = t.workOffsets[entry];
@@ -214,11 +219,12 @@ int ApplyWorkOffsetWithTable(const MotionPosition& position, int target) {
     return 1;
 }
 
-int CopyWorkOffsetWithTable(int from, const double origin[3], const double angles[2], int to) {
+int CopyWorkOffsetWithTable(NcSession& session, int from, const double origin[3],
+                            const double angles[2], int to) {
     if (from < 54 || from > 59 || to < 54 || to > 59) {
         return 0;
     }
-    NcTransformState& t = NcRun.transforms;
+    NcTransformState& t = session.run.transforms;
     const MotionPosition source = t.workOffsets[from - 53];
     double s1 = 0, c1 = 1, s2 = 0, c2 = 1;
     SinCosDegrees(angles[0], CurrentMachine.rotary[0].sign, &s1, &c1);
@@ -246,8 +252,8 @@ int IsKnownRotationOrder(int code) {
     return base == 57 || base == 45 || base == 54 || base == 30 || base == 39 || base == 27;
 }
 
-void BuildRotationFromAngles() {
-    TiltedWorkPlane& plane = CurrentWorkPlane;
+void BuildRotationFromAngles(NcSession& session) {
+    TiltedWorkPlane& plane = session.kinematics->plane;
     SetIdentity(plane.matrix);
     for (int k = 0; k < 3; ++k) {
         TurnPlaneRows(plane.matrix, k, plane.planeAngles[k]);
@@ -258,8 +264,8 @@ void BuildRotationFromAngles() {
     }
 }
 
-int BuildTiltedPlaneMatrix(int incremental) {
-    TiltedWorkPlane& plane = CurrentWorkPlane;
+int BuildTiltedPlaneMatrix(NcSession& session, int incremental) {
+    TiltedWorkPlane& plane = session.kinematics->plane;
     const int code = plane.rotationOrderCode;
     if (!IsKnownRotationOrder(code)) {
         return 0;
@@ -292,8 +298,8 @@ int BuildTiltedPlaneMatrix(int incremental) {
     return 1;
 }
 
-void BuildEulerPlaneMatrix(const double angles[3]) {
-    TiltedWorkPlane& plane = CurrentWorkPlane;
+void BuildEulerPlaneMatrix(NcSession& session, const double angles[3]) {
+    TiltedWorkPlane& plane = session.kinematics->plane;
     SetIdentity(plane.matrix);
     TurnPlaneRows(plane.matrix, 2, angles[0]);
     TurnPlaneRows(plane.matrix, 0, angles[1]);
@@ -304,12 +310,12 @@ void BuildEulerPlaneMatrix(const double angles[3]) {
     StoreTransposed(&plane);
 }
 
-void SetLengthOffsetForCurrentTool() {
-    const NcControllerView& c = NcController;
+void SetLengthOffsetForCurrentTool(NcSession& session) {
+    const NcControllerView& c = session.controller;
     const NcCurrentToolView& tool = c.currentTool;
     const int n = tool.number;
     if (n >= 0 && n < kToolOffsetEntries) {
-        NcRun.modal.lengthOffsetNumber = n;
+        session.run.modal.lengthOffsetNumber = n;
     }
     double h = 0.0, wear = 0.0;
     const bool ball = tool.type == 1 || tool.type == 4;
@@ -335,7 +341,7 @@ void SetLengthOffsetForCurrentTool() {
         } else if (c.autoLengthPosition == 2) {
             h -= tool.cornerCentreHeight;
         } else if (c.autoLengthPosition == 0) {
-            wear = NcWords.toolDeltaLength;
+            wear = session.words.toolDeltaLength;
         }
     }
     const NcOffsetMemoryView& memory = c.offsets;
@@ -347,17 +353,18 @@ void SetLengthOffsetForCurrentTool() {
             memory.hWear[n] = static_cast<float>(wear);
         }
     }
-    CurrentToolValues.lengthOffset = h + wear + (c.toolBasePoint == 4 ? c.toolHolderOffset : 0.0);
+    session.kinematics->toolValues.lengthOffset =
+        h + wear + (c.toolBasePoint == 4 ? c.toolHolderOffset : 0.0);
 }
 
-void AddFixedOffsetToPoint(double point[3]) {
-    const double* v = CurrentToolValues.fixedHeadOffset;
-    if (NcRun.modal.cylindricalInterpolation) {
-        point[NcRun.modal.plane.normal] += v[2];
-    } else if (NcRun.transforms.rotationCount > 0) {
-        const int k = KinematicsMode.lengthCompensationAxis;
+void AddFixedOffsetToPoint(NcSession& session, double point[3]) {
+    const double* v = session.kinematics->toolValues.fixedHeadOffset;
+    if (session.run.modal.cylindricalInterpolation) {
+        point[session.run.modal.plane.normal] += v[2];
+    } else if (session.run.transforms.rotationCount > 0) {
+        const int k = session.kinematics->modes.lengthCompensationAxis;
         if (k >= 0 && k < 3) {
-            point[k] += CurrentToolValues.lengthOffset;
+            point[k] += session.kinematics->toolValues.lengthOffset;
         }
     } else {
         point[0] += v[0];
@@ -365,31 +372,32 @@ void AddFixedOffsetToPoint(double point[3]) {
     }
 }
 
-void ResetPositionsToStartPoint() {
-    MotionPosition p = CurrentMotion.end;
-    if (NcController.dialect.heidenhain || NcController.dialect.siemens) {
+void ResetPositionsToStartPoint(NcSession& session) {
+    MotionPosition p = session.kinematics->motion.end;
+    if (session.controller.dialect.heidenhain || session.controller.dialect.siemens) {
         // The machine position is the given quantity: the kinematics derives the tool pose and
         // the program position (machine minus work origin, less the tool length and the length
         // offset still on) from it, as for a position given on the machine side.
-        const KinematicsModeFlags saved = KinematicsMode;
-        KinematicsMode.positionSource = 2;
-        KinematicsMode.lengthCompensation = NcRun.modal.lengthCompensation != 0 ? 1 : 0;
-        UpdateMachinePosition();
-        KinematicsMode = saved;
-        p = CurrentMotion.end;
+        const KinematicsModeFlags saved = session.kinematics->modes;
+        session.kinematics->modes.positionSource = 2;
+        session.kinematics->modes.lengthCompensation =
+            session.run.modal.lengthCompensation != 0 ? 1 : 0;
+        UpdateMachinePosition(*session.kinematics);
+        session.kinematics->modes = saved;
+        p = session.kinematics->motion.end;
     } else {
-        const ToolPose& tool = CurrentMachinePose.tool;
+        const ToolPose& tool = session.kinematics->pose.tool;
         for (int i = 0; i < 3; ++i) {
-            p.axis[i] =
-                tool.point[i] - WorkOrigin.axis[i] + CurrentToolValues.lengthOffset * tool.axis[i];
+            p.axis[i] = tool.point[i] - session.kinematics->workOrigin.axis[i] +
+                        session.kinematics->toolValues.lengthOffset * tool.axis[i];
         }
     }
-    MotionRecord& m = CurrentMotion;
+    MotionRecord& m = session.kinematics->motion;
     m.start = p;
     m.end = p;
     m.lastPosition = p;
-    NcRun.programmed = p;
-    CurrentMachinePose.program = p;
+    session.run.programmed = p;
+    session.kinematics->pose.program = p;
 }
 
 void ComputeToolAxisFromAngles(double axis[3], const double angles[3], int convention) {
@@ -413,9 +421,9 @@ void ComputeToolAxisFromAngles(double axis[3], const double angles[3], int conve
     }
 }
 
-void ComputeWidthFactor(double* length, double sweep, double r1, double r2, double t1, double t2,
-                        double h, int motionType) {
-    const bool bottom = NcController.toolBasePoint == 0;
+void ComputeWidthFactor(NcSession& session, double* length, double sweep, double r1, double r2,
+                        double t1, double t2, double h, int motionType) {
+    const bool bottom = session.controller.toolBasePoint == 0;
     const bool clockwise = motionType == kMotionClockwise;
     double a = 0, b = 0;
     if ((!bottom && !clockwise) || (bottom && clockwise)) {

@@ -13,6 +13,7 @@
 #include "nc/nc_controller_view.h"
 #include "nc/nc_line_source.h"
 #include "nc/nc_run_state.h"
+#include "nc/nc_session.h"
 #include "nc/step_driver.h"
 #include "nc/sub_moves.h"
 
@@ -39,8 +40,8 @@ constexpr int kMovesInPlane = 1;
 constexpr int kMovesToolAxis = 2;
 constexpr int kMovesOther = 3;  // needs the plain path
 
-NcCompensationState& State() {
-    return NcRun.compensation;
+NcCompensationState& State(NcSession& session) {
+    return session.run.compensation;
 }
 
 bool IsArc(int type) {
@@ -57,8 +58,8 @@ double Counts(double v) {
     return std::round(v * UnitDivisor());
 }
 
-int ToolAxis() {
-    const int k = KinematicsMode.lengthCompensationAxis;
+int ToolAxis(NcSession& session) {
+    const int k = session.kinematics->modes.lengthCompensationAxis;
     return (k >= 0 && k < 3) ? k : 2;
 }
 
@@ -66,24 +67,24 @@ double ReadOffset(const float* table, int index) {
     return (table != nullptr && index >= 0 && index < kToolOffsetEntries) ? table[index] : 0.0;
 }
 
-void CaptureLineMark(NcMoveLine* mark) {
-    const int depth = Subprograms.depth;
+void CaptureLineMark(NcSession& session, NcMoveLine* mark) {
+    const int depth = session.subprograms.depth;
     mark->file[0] = '\0';
     if (depth <= 0) {
-        mark->line = NcLine.mainLineNumber;
-    } else if (Subprograms.fromMemory[depth - 1]) {
-        mark->line = NcLine.subprogramLineNumber;
+        mark->line = session.line.mainLineNumber;
+    } else if (session.subprograms.fromMemory[depth - 1]) {
+        mark->line = session.line.subprogramLineNumber;
     } else {
-        mark->line = Subprograms.lineCounter[depth - 1];
-        const char* name = Subprograms.name[depth - 1];
+        mark->line = session.subprograms.lineCounter[depth - 1];
+        const char* name = session.subprograms.name[depth - 1];
         const size_t n = strnlen(name, kSubprogramNameCapacity - 1);
         std::memcpy(mark->file, name, n);
         mark->file[n] = '\0';
     }
 }
 
-bool MovesInPlane(const MotionRecord& m) {
-    const PlaneAxes& p = NcRun.modal.plane;
+bool MovesInPlane(NcSession& session, const MotionRecord& m) {
+    const PlaneAxes& p = session.run.modal.plane;
     if (IsArc(m.motionType)) {
         return m.length != 0.0;
     }
@@ -92,27 +93,27 @@ bool MovesInPlane(const MotionRecord& m) {
 }
 
 // A block the look-ahead cannot offset: it runs on the plain path.
-bool NeedsPlainPath(const MotionRecord& m) {
-    const NcModalState& modal = NcRun.modal;
+bool NeedsPlainPath(NcSession& session, const MotionRecord& m) {
+    const NcModalState& modal = session.run.modal;
     return modal.referenceReturnMode == kReturnViaIntermediate ||
            modal.referenceReturnMode == kReturnFromReference ||
-           (modal.cycleCode != kNoCycle && NcRun.block.axisWordSeen) ||
-           NcRun.pending.toolChangeCount > NcRun.pending.toolChangeIndex ||
+           (modal.cycleCode != kNoCycle && session.run.block.axisWordSeen) ||
+           session.run.pending.toolChangeCount > session.run.pending.toolChangeIndex ||
            (m.motionType == kMotionNurbs && m.blockHasMotion) ||
-           (NcRun.block.machineCoordinateBlock && m.blockHasMotion);
+           (session.run.block.machineCoordinateBlock && m.blockHasMotion);
 }
 
-int ClassifyMotion(const MotionRecord& m) {
-    if (NeedsPlainPath(m)) {
+int ClassifyMotion(NcSession& session, const MotionRecord& m) {
+    if (NeedsPlainPath(session, m)) {
         return kMovesOther;
     }
     if (m.motionType == kMotionNurbs) {
         return kMovesNot;
     }
-    if (MovesInPlane(m)) {
+    if (MovesInPlane(session, m)) {
         return kMovesInPlane;
     }
-    const int tool = ToolAxis();
+    const int tool = ToolAxis(session);
     bool toolMoves = false;
     for (int i = 0; i < 5; ++i) {
         if (m.start.axis[i] == m.end.axis[i]) {
@@ -135,8 +136,8 @@ bool SamePosition(const MotionPosition& a, const MotionPosition& b) {
     return true;
 }
 
-int QueuesPending() {
-    const NcPendingMoves& p = NcRun.pending;
+int QueuesPending(NcSession& session) {
+    const NcPendingMoves& p = session.run.pending;
     return p.rapidLegIndex < p.rapidLegCount ||
            p.toolAxisIndex < static_cast<int>(p.toolAxisMoves.size()) ||
            p.toolVectorIndex < static_cast<int>(p.toolVectors.size()) ||
@@ -144,51 +145,52 @@ int QueuesPending() {
 }
 
 // Once the program has ended, the run must wait for what the compensation still hands out.
-void HoldProgramEndForPendingMoves() {
-    NcRunStatus& status = NcRun.status;
-    if (status.endState == kRunEnded && (State().stage != kCompensationOff || QueuesPending())) {
+void HoldProgramEndForPendingMoves(NcSession& session) {
+    NcRunStatus& status = session.run.status;
+    if (status.endState == kRunEnded &&
+        (State(session).stage != kCompensationOff || QueuesPending(session))) {
         status.endState = kRunEndPending;
     }
 }
 
-void SwitchOff() {
-    State().stage = kCompensationOff;
-    NcRun.compensationPhase = 0;
+void SwitchOff(NcSession& session) {
+    State(session).stage = kCompensationOff;
+    session.run.compensationPhase = 0;
 }
 
 // The work origin changed while the look-ahead read a block: the interpreter has already put the
 // block (and its registers) into the new coordinates. The machine-side registers go back and the
 // old origin stays current until the held elements and queued moves are out.
-void HoldWorkOffsetChange(const MotionPosition& oldOrigin, const MotionPosition& lastPosition,
-                          const MotionPosition& program) {
-    NcPendingMoves& p = NcRun.pending;
+void HoldWorkOffsetChange(NcSession& session, const MotionPosition& oldOrigin,
+                          const MotionPosition& lastPosition, const MotionPosition& program) {
+    NcPendingMoves& p = session.run.pending;
     if (!p.workOffsetChangeHeld) {
         p.heldOldOrigin = oldOrigin;
     }
     p.workOffsetChangeHeld = 1;
-    p.heldNewOrigin = WorkOrigin;
-    WorkOrigin = p.heldOldOrigin;
-    CurrentMotion.lastPosition = lastPosition;
-    CurrentMachinePose.program = program;
+    p.heldNewOrigin = session.kinematics->workOrigin;
+    session.kinematics->workOrigin = p.heldOldOrigin;
+    session.kinematics->motion.lastPosition = lastPosition;
+    session.kinematics->pose.program = program;
 }
 
 // The step driver gives the last queued tool-axis move in the new work coordinates. A value
 // queued before the change was read in the old ones: it is carried over.
-void CarryLastToolAxisMoveOver() {
-    NcPendingMoves& p = NcRun.pending;
+void CarryLastToolAxisMoveOver(NcSession& session) {
+    NcPendingMoves& p = session.run.pending;
     if (p.workOffsetChangeHeld && p.toolAxisIndex < static_cast<int>(p.toolAxisMoves.size())) {
-        const int k = ToolAxis();
+        const int k = ToolAxis(session);
         p.toolAxisMoves.back().value += p.heldOldOrigin.axis[k] - p.heldNewOrigin.axis[k];
     }
 }
 
-void QueueToolAxisMove(const MotionRecord& m) {
-    NcCompensationState& s = State();
-    NcPendingMoves& p = NcRun.pending;
+void QueueToolAxisMove(NcSession& session, const MotionRecord& m) {
+    NcCompensationState& s = State(session);
+    NcPendingMoves& p = session.run.pending;
     if (p.toolAxisMoves.empty()) {
         s.toolAxisNotes.clear();
     }
-    if (!PushToolAxisMove(m.end.axis[ToolAxis()], m.motionType)) {
+    if (!PushToolAxisMove(session, m.end.axis[ToolAxis(session)], m.motionType)) {
         return;
     }
     LookaheadEntryNote note;
@@ -223,16 +225,16 @@ void ArcFrameToSlot(const MotionRecord& m, BlockStateRecord* slot) {
 
 // The line of a move the look-ahead hands out; it is also the displayed line, which the line
 // source leaves alone while the compensation reads ahead.
-void ShowMoveLine(const NcMoveLine& line) {
-    NcCompensationState& s = State();
+void ShowMoveLine(NcSession& session, const NcMoveLine& line) {
+    NcCompensationState& s = State(session);
     s.moveLine = line;
     s.moveLineValid = 1;
-    NcLine.displayedLineNumber = line.line;
+    session.line.displayedLineNumber = line.line;
 }
 
 // Makes an offset element the move handed out.
-void HandOutElement(const BlockStateRecord& slot) {
-    MotionRecord& m = CurrentMotion;
+void HandOutElement(NcSession& session, const BlockStateRecord& slot) {
+    MotionRecord& m = session.kinematics->motion;
     m.motionType = slot.motionType;
     m.start = slot.offset.start;
     m.end = slot.offset.end;
@@ -245,15 +247,16 @@ void HandOutElement(const BlockStateRecord& slot) {
     m.blockHasMotion = 1;
     m.arcMirrorPending = IsArc(slot.motionType) ? 1 : 0;
     for (int i = 0; i < 2; ++i) {
-        NcRun.toolVector[i] = slot.toolVector[i];
-        NcRun.orientationAngle[i] = slot.orientationAngle[i];
+        session.run.toolVector[i] = slot.toolVector[i];
+        session.run.orientationAngle[i] = slot.orientationAngle[i];
     }
-    ShowMoveLine(slot.line);
+    ShowMoveLine(session, slot.line);
 }
 
 // The unit radial vector and radius of a point on an arc about `centre`, in the plane.
-double RadialTo(const double centre[3], const MotionPosition& point, double radial[3]) {
-    const PlaneAxes& p = NcRun.modal.plane;
+double RadialTo(NcSession& session, const double centre[3], const MotionPosition& point,
+                double radial[3]) {
+    const PlaneAxes& p = session.run.modal.plane;
     const double a = point.axis[p.first] - centre[p.first];
     const double b = point.axis[p.second] - centre[p.second];
     const double r = std::hypot(a, b);
@@ -266,18 +269,18 @@ double RadialTo(const double centre[3], const MotionPosition& point, double radi
 }
 
 // The end of the live move becomes `point`; an arc takes its end radial vector and radius from it.
-void MoveLiveEnd(const MotionPosition& point) {
-    MotionRecord& m = CurrentMotion;
+void MoveLiveEnd(NcSession& session, const MotionPosition& point) {
+    MotionRecord& m = session.kinematics->motion;
     m.end = point;
     if (IsArc(m.motionType)) {
-        m.endRadius = RadialTo(m.arcCentre, point, m.endRadial);
+        m.endRadius = RadialTo(session, m.arcCentre, point, m.endRadial);
     }
 }
 
 // A slot's offset element in plane order for the corner geometry. `atEnd` picks the offset radius
 // near the corner: the end radius of the element before it, the start radius of the one after.
-PathElement ToPathElement(const BlockStateRecord& slot, bool atEnd) {
-    const PlaneAxes& p = NcRun.modal.plane;
+PathElement ToPathElement(NcSession& session, const BlockStateRecord& slot, bool atEnd) {
+    const PlaneAxes& p = session.run.modal.plane;
     const int axes[3] = {p.first, p.second, p.normal};
     PathElement e;
     e.motionType = slot.motionType;
@@ -292,8 +295,8 @@ PathElement ToPathElement(const BlockStateRecord& slot, bool atEnd) {
     return e;
 }
 
-void QueueCornerPoint(const MotionPosition& point, int type) {
-    NcPendingMoves& p = NcRun.pending;
+void QueueCornerPoint(NcSession& session, const MotionPosition& point, int type) {
+    NcPendingMoves& p = session.run.pending;
     if (p.cyclePointCount >= kCyclePointsMax) {
         return;
     }
@@ -303,35 +306,35 @@ void QueueCornerPoint(const MotionPosition& point, int type) {
 }
 
 // The radius-offset alarm of a corner that could not be joined.
-void RaiseRadiusOffsetAlarm() {
-    NcCompensationState& s = State();
-    if (!NcController.radiusCheckAny || NcRun.dataCheckActive) {
+void RaiseRadiusOffsetAlarm(NcSession& session) {
+    NcCompensationState& s = State(session);
+    if (!session.controller.radiusCheckAny || session.run.dataCheckActive) {
         return;
     }
     s.radiusOffsetEvent = 1;
     ++s.alarmCount;
     // The report is started afresh at the first alarm of a run that could be written.
-    if (NcController.radiusCheckListMode != 0 &&
+    if (session.controller.radiusCheckListMode != 0 &&
         WriteRadiusOffsetAlarm(s.alarmFileOpened ? 0 : 1, std::fabs(s.radius),
-                               NcLine.mainLineNumber, NcLine.text)) {
+                               session.line.mainLineNumber, session.line.text)) {
         s.alarmFileOpened = 1;
     }
 }
 
 // The outer corner between the previous and the last element, from the previous offset end s
 // to the next offset start e around the programmed corner.
-void CloseOuterCorner(bool trueArc, bool axisQueued, double queuedAxis) {
-    NcCompensationState& s = State();
-    const PlaneAxes& p = NcRun.modal.plane;
+void CloseOuterCorner(NcSession& session, bool trueArc, bool axisQueued, double queuedAxis) {
+    NcCompensationState& s = State(session);
+    const PlaneAxes& p = session.run.modal.plane;
     const MotionPosition& from = s.previous.offset.end;
     const MotionPosition& to = s.last.offset.start;
     const MotionPosition& corner = s.previous.end;
     const bool clockwise = s.radius > 0.0;
     if (trueArc) {
         for (int i = 0; i < 3; ++i) {
-            NcRun.pending.cycleCentre[i] = corner.axis[i];
+            session.run.pending.cycleCentre[i] = corner.axis[i];
         }
-        QueueCornerPoint(to, clockwise ? kMotionClockwise : kMotionCounterClockwise);
+        QueueCornerPoint(session, to, clockwise ? kMotionClockwise : kMotionCounterClockwise);
         return;
     }
     const int axes[3] = {p.first, p.second, p.normal};
@@ -345,7 +348,7 @@ void CloseOuterCorner(bool trueArc, bool axisQueued, double queuedAxis) {
         ExtendCompensationCorner(clockwise ? 1 : 0, sp, ep, cp, std::fabs(s.radius), points);
     for (int k = 0; k < n; ++k) {
         if (k == n - 1) {
-            QueueCornerPoint(to, kMotionLine);
+            QueueCornerPoint(session, to, kMotionLine);
             break;
         }
         MotionPosition point = to;
@@ -353,19 +356,19 @@ void CloseOuterCorner(bool trueArc, bool axisQueued, double queuedAxis) {
             point.axis[axes[i]] = points[k][i];
         }
         if (axisQueued) {
-            point.axis[ToolAxis()] = queuedAxis;
+            point.axis[ToolAxis(session)] = queuedAxis;
         }
-        QueueCornerPoint(point, kMotionLine);
+        QueueCornerPoint(session, point, kMotionLine);
     }
 }
 
 // Joins the previous and the last element and hands out the previous one: an outer corner gets
 // its closing moves queued; an inner corner is cut at the intersection of the two elements, or,
 // when they do not meet, joined by a connecting line.
-void HandOutWithCorner() {
-    NcCompensationState& s = State();
-    const NcPendingMoves& pending = NcRun.pending;
-    const PlaneAxes& p = NcRun.modal.plane;
+void HandOutWithCorner(NcSession& session) {
+    NcCompensationState& s = State(session);
+    const NcPendingMoves& pending = session.run.pending;
+    const PlaneAxes& p = session.run.modal.plane;
     const bool axisQueued = pending.toolAxisIndex < static_cast<int>(pending.toolAxisMoves.size());
     const double queuedAxis = axisQueued ? pending.toolAxisMoves.back().value : 0.0;
     const bool trueArc = s.cornerArcRequest != 0;
@@ -376,17 +379,17 @@ void HandOutWithCorner() {
     const MotionPosition to = s.last.offset.start;
     MotionPosition reached = from;
     if (axisQueued) {
-        reached.axis[ToolAxis()] = queuedAxis;
+        reached.axis[ToolAxis(session)] = queuedAxis;
     }
     bool same = true;
     for (int i = 0; i < 3; ++i) {
         same = same && Counts(reached.axis[i]) == Counts(to.axis[i]);
     }
-    if (ComputeCompensationCorner()) {
+    if (ComputeCompensationCorner(session)) {
         if (!same) {
-            CloseOuterCorner(trueArc, axisQueued, queuedAxis);
+            CloseOuterCorner(session, trueArc, axisQueued, queuedAxis);
         }
-        RestoreBlockStatePrevious();
+        RestoreBlockStatePrevious(session);
         return;
     }
     const bool meet = Counts(from.axis[p.first]) == Counts(to.axis[p.first]) &&
@@ -395,10 +398,10 @@ void HandOutWithCorner() {
     int count = 0;
     int status = kIntersectNone;
     if (!meet) {
-        status = IntersectPathElements(ToPathElement(s.previous, true),
-                                       ToPathElement(s.last, false), found, &count);
+        status = IntersectPathElements(ToPathElement(session, s.previous, true),
+                                       ToPathElement(session, s.last, false), found, &count);
     }
-    RestoreBlockStatePrevious();
+    RestoreBlockStatePrevious(session);
     if (status == kIntersectOk && count >= 1) {
         // Of two points the one nearer the programmed corner.
         const MotionPosition& corner = s.previous.end;
@@ -422,10 +425,11 @@ void HandOutWithCorner() {
             const double keep = std::clamp(1.0 - x.parameter[1], 0.0, 1.0);
             next.sweep *= keep;
             next.offset.length *= keep;
-            next.offset.startRadius = RadialTo(next.centre, next.offset.start, next.startRadial);
+            next.offset.startRadius =
+                RadialTo(session, next.centre, next.offset.start, next.startRadial);
         }
         // The previous element ends there.
-        MotionRecord& m = CurrentMotion;
+        MotionRecord& m = session.kinematics->motion;
         MotionPosition end = m.end;
         end.axis[p.first] = x.point[0][0];
         end.axis[p.second] = x.point[0][1];
@@ -435,87 +439,88 @@ void HandOutWithCorner() {
             m.sweep *= part;
             m.length *= part;
         }
-        MoveLiveEnd(end);
+        MoveLiveEnd(session, end);
         return;
     }
     if (!same) {
-        QueueCornerPoint(to, kMotionLine);
+        QueueCornerPoint(session, to, kMotionLine);
     }
     if (std::fabs(from.axis[p.first] - to.axis[p.first]) > kAlarmGap ||
         std::fabs(from.axis[p.second] - to.axis[p.second]) > kAlarmGap) {
-        RaiseRadiusOffsetAlarm();
+        RaiseRadiusOffsetAlarm(session);
     }
 }
 
 // The start-up move: the start-up element (previous slot) runs to the offset start of the next
 // element in the plane axes.
-void HandOutStartUp() {
-    const NcCompensationState& s = State();
-    const PlaneAxes& p = NcRun.modal.plane;
-    RestoreBlockStatePrevious();
-    MotionPosition end = CurrentMotion.end;
+void HandOutStartUp(NcSession& session) {
+    const NcCompensationState& s = State(session);
+    const PlaneAxes& p = session.run.modal.plane;
+    RestoreBlockStatePrevious(session);
+    MotionPosition end = session.kinematics->motion.end;
     end.axis[p.first] = s.last.offset.start.axis[p.first];
     end.axis[p.second] = s.last.offset.start.axis[p.second];
-    MoveLiveEnd(end);
+    MoveLiveEnd(session, end);
 }
 
 // The live block becomes the cancel element (mode 2); the previous element goes out as it is
 // and the cancel move follows at the next call.
-void BeginCancel() {
-    ComputeCompensatedPosition(2);
-    ShiftBlockLookahead();
-    RestoreBlockStatePrevious();
-    State().stage = kCompensationCancelMove;
+void BeginCancel(NcSession& session) {
+    ComputeCompensatedPosition(session, 2);
+    ShiftBlockLookahead(session);
+    RestoreBlockStatePrevious(session);
+    State(session).stage = kCompensationCancelMove;
 }
 
 // Reads on to the next element and hands out the element held (`startUp`: the start-up element).
-void LookAheadAndHandOut(bool startUp) {
-    NcCompensationState& s = State();
-    NcRunStatus& status = NcRun.status;
-    const int found = SkipBlocksWithoutMotion();
+void LookAheadAndHandOut(NcSession& session, bool startUp) {
+    NcCompensationState& s = State(session);
+    NcRunStatus& status = session.run.status;
+    const int found = SkipBlocksWithoutMotion(session);
     switch (found) {
         case kLookaheadPlaneMove:
-            if (NcRun.compensationPhase == 2) {
-                BeginCancel();
+            if (session.run.compensationPhase == 2) {
+                BeginCancel(session);
                 break;
             }
-            ComputeCompensatedPosition(1);
+            ComputeCompensatedPosition(session, 1);
             if (status.error > 0) {
                 status.subprogramEnd = 1;
                 return;
             }
-            ShiftBlockLookahead();
+            ShiftBlockLookahead(session);
             if (startUp) {
-                HandOutStartUp();
+                HandOutStartUp(session);
             } else {
-                HandOutWithCorner();
+                HandOutWithCorner(session);
             }
             break;
         case kLookaheadOffsetMove:
-            ComputeCompensatedPosition(NcRun.compensationPhase == 2 ? 2 : 1);
-            ShiftBlockLookahead();
-            RestoreBlockStatePrevious();
-            s.stage = NcRun.compensationPhase == 2 ? kCompensationCancelMove : kCompensationHolding;
+            ComputeCompensatedPosition(session, session.run.compensationPhase == 2 ? 2 : 1);
+            ShiftBlockLookahead(session);
+            RestoreBlockStatePrevious(session);
+            s.stage =
+                session.run.compensationPhase == 2 ? kCompensationCancelMove : kCompensationHolding;
             break;
         case kLookaheadOffsetChange:
-            RestoreBlockStateCurrent();
+            RestoreBlockStateCurrent(session);
             s.stage = kCompensationAwaitStart;
             break;
         case kLookaheadResetCancel:
-            BeginCancel();
+            BeginCancel(session);
             break;
         case kLookaheadPlainBlock:
-            RestoreBlockStateCurrent();
+            RestoreBlockStateCurrent(session);
             s.stage = kCompensationPlainBlock;
             break;
         case kLookaheadEnd:
-            if (NcRun.compensationPhase == 2) {
+            if (session.run.compensationPhase == 2) {
                 // The cancel goes back to the last programmed point.
-                CurrentMotion.start = CurrentMotion.end;
-                BeginCancel();
+                session.kinematics->motion.start = session.kinematics->motion.end;
+                BeginCancel(session);
             } else {
-                RestoreBlockStateCurrent();
-                SwitchOff();
+                RestoreBlockStateCurrent(session);
+                SwitchOff(session);
             }
             break;
         default:
@@ -526,18 +531,18 @@ void LookAheadAndHandOut(bool startUp) {
         status.subprogramEnd = 1;
         return;
     }
-    HoldProgramEndForPendingMoves();
+    HoldProgramEndForPendingMoves(session);
 }
 
 // Restores the block held for the plain path, starting where the tool stands; the axes the
 // block did not name stay there.
-void RestorePlainBlock() {
-    MotionRecord& m = CurrentMotion;
+void RestorePlainBlock(NcSession& session) {
+    MotionRecord& m = session.kinematics->motion;
     const MotionRecord current = m;
-    m = State().plainBlock;
+    m = State(session).plainBlock;
     m.start = current.end;
     for (int i = 0; i < 5; ++i) {
-        if (!NcRun.block.axisNamed[i]) {
+        if (!session.run.block.axisNamed[i]) {
             m.end.axis[i] = current.end.axis[i];
         }
     }
@@ -551,22 +556,22 @@ void RestorePlainBlock() {
 
 }  // namespace
 
-void SetCompensationSide(int side) {
-    State().side = side;
-    UpdateCompensationRadius();
+void SetCompensationSide(NcSession& session, int side) {
+    State(session).side = side;
+    UpdateCompensationRadius(session);
 }
 
-void UpdateCompensationRadius() {
-    NcCompensationState& s = State();
-    const int d = NcRun.modal.radiusOffsetNumber;
-    const NcOffsetMemoryView& memory = NcController.offsets;
+void UpdateCompensationRadius(NcSession& session) {
+    NcCompensationState& s = State(session);
+    const int d = session.run.modal.radiusOffsetNumber;
+    const NcOffsetMemoryView& memory = session.controller.offsets;
     s.radius = s.side * (ReadOffset(memory.dOffset, d) + ReadOffset(memory.dWear, d));
 }
 
-void ComputeCompensatedPosition(int mode) {
-    NcCompensationState& s = State();
-    const MotionRecord& m = CurrentMotion;
-    const PlaneAxes& p = NcRun.modal.plane;
+void ComputeCompensatedPosition(NcSession& session, int mode) {
+    NcCompensationState& s = State(session);
+    const MotionRecord& m = session.kinematics->motion;
+    const PlaneAxes& p = session.run.modal.plane;
     const int a = p.first, b = p.second;
     OffsetElement& o = s.live;
     o.feed = m.feed;
@@ -587,8 +592,8 @@ void ComputeCompensatedPosition(int mode) {
             o.start.axis[a] = m.start.axis[a] + r * m.startRadial[a];
             o.start.axis[b] = m.start.axis[b] + r * m.startRadial[b];
             const double offsetRadius = std::fabs(r + m.radius);
-            if (NcController.concaveArcFeed && r < 0.0 && offsetRadius > 1.0 / UnitDivisor() &&
-                m.radius > 0.0) {
+            if (session.controller.concaveArcFeed && r < 0.0 &&
+                offsetRadius > 1.0 / UnitDivisor() && m.radius > 0.0) {
                 o.feed = std::fmax(0.0, offsetRadius * m.feed / m.radius);
             }
         }
@@ -600,9 +605,9 @@ void ComputeCompensatedPosition(int mode) {
         o.length = m.radius > 0.0
                        ? std::fabs(o.startRadius + o.endRadius) * m.length / m.radius / 2.0
                        : 0.0;
-        if (NcController.reverseArcCheck &&
+        if (session.controller.reverseArcCheck &&
             (Counts(o.startRadius) < 0.0 || Counts(o.endRadius) < 0.0)) {
-            NcRun.status.error = kNcErrorOffsetArc;
+            session.run.status.error = kNcErrorOffsetArc;
         }
         return;
     }
@@ -630,9 +635,9 @@ void ComputeCompensatedPosition(int mode) {
     o.end.axis[b] += v2;
 }
 
-int ComputeCompensationCorner() {
-    const NcCompensationState& s = State();
-    const PlaneAxes& p = NcRun.modal.plane;
+int ComputeCompensationCorner(NcSession& session) {
+    const NcCompensationState& s = State(session);
+    const PlaneAxes& p = session.run.modal.plane;
     const int a = p.first, b = p.second;
     // The end tangent of the previous element and the start tangent of the last.
     const auto tangent = [&](const BlockStateRecord& slot, bool atEnd, double t[2]) {
@@ -653,9 +658,9 @@ int ComputeCompensationCorner() {
     return ((s.radius < 0.0 && c > 0.0) || (s.radius > 0.0 && c < 0.0)) ? 1 : 0;
 }
 
-void ShiftBlockLookahead() {
-    NcCompensationState& s = State();
-    const MotionRecord& m = CurrentMotion;
+void ShiftBlockLookahead(NcSession& session) {
+    NcCompensationState& s = State(session);
+    const MotionRecord& m = session.kinematics->motion;
     s.previous = s.last;
     BlockStateRecord& slot = s.last;
     slot.line = s.liveLine;
@@ -670,16 +675,16 @@ void ShiftBlockLookahead() {
     slot.feed = s.live.feed;
     slot.programmedFeed = m.feed;
     for (int i = 0; i < 2; ++i) {
-        slot.toolVector[i] = NcRun.toolVector[i];
-        slot.orientationAngle[i] = NcRun.orientationAngle[i];
+        slot.toolVector[i] = session.run.toolVector[i];
+        slot.orientationAngle[i] = session.run.orientationAngle[i];
     }
     slot.offset = s.live;
 }
 
-void RestoreBlockStateNext() {
-    NcCompensationState& s = State();
+void RestoreBlockStateNext(NcSession& session) {
+    NcCompensationState& s = State(session);
     const BlockStateRecord& slot = s.last;
-    MotionRecord& m = CurrentMotion;
+    MotionRecord& m = session.kinematics->motion;
     m.motionType = slot.motionType;
     m.start = slot.start;
     m.end = slot.end;
@@ -692,20 +697,20 @@ void RestoreBlockStateNext() {
     s.liveLine = slot.line;
 }
 
-void RestoreBlockStateCurrent() {
-    HandOutElement(State().last);
+void RestoreBlockStateCurrent(NcSession& session) {
+    HandOutElement(session, State(session).last);
 }
 
-void RestoreBlockStatePrevious() {
-    HandOutElement(State().previous);
+void RestoreBlockStatePrevious(NcSession& session) {
+    HandOutElement(session, State(session).previous);
 }
 
-int SkipBlocksWithoutMotion() {
-    NcCompensationState& s = State();
-    NcRunStatus& status = NcRun.status;
-    MotionRecord& m = CurrentMotion;
+int SkipBlocksWithoutMotion(NcSession& session) {
+    NcCompensationState& s = State(session);
+    NcRunStatus& status = session.run.status;
+    MotionRecord& m = session.kinematics->motion;
     for (;;) {
-        if (!ReadNextNcLine()) {
+        if (!ReadNextNcLine(session)) {
             if (status.error > 0) {
                 return kLookaheadError;
             }
@@ -714,39 +719,41 @@ int SkipBlocksWithoutMotion() {
             }
             continue;  // a subprogram file ended: its caller reads on
         }
-        if (IsEndOfRecordLine(NcLine.text)) {
-            if (Subprograms.depth > 0) {
+        if (IsEndOfRecordLine(session, session.line.text)) {
+            if (session.subprograms.depth > 0) {
                 continue;  // ends only the subprogram's call
             }
-            MarkProgramEnd();
+            MarkProgramEnd(session);
             return kLookaheadEnd;
         }
-        const MotionPosition origin = WorkOrigin;
+        const MotionPosition origin = session.kinematics->workOrigin;
         const MotionPosition lastPosition = m.lastPosition;
-        const MotionPosition program = CurrentMachinePose.program;
-        const double toolVector[4] = {NcRun.toolVector[0], NcRun.toolVector[1],
-                                      NcRun.orientationAngle[0], NcRun.orientationAngle[1]};
+        const MotionPosition program = session.kinematics->pose.program;
+        const double toolVector[4] = {session.run.toolVector[0], session.run.toolVector[1],
+                                      session.run.orientationAngle[0],
+                                      session.run.orientationAngle[1]};
         // The per-block reset of the step driver, for each block read on.
-        ClearBlockWords();
+        ClearBlockWords(session);
         m.sweep = 0.0;
         m.length = 0.0;
         m.blockHasMotion = 0;
-        InterpretNcBlock(NcLine.text);
-        CaptureLineMark(&s.liveLine);
+        InterpretNcBlock(session, session.line.text);
+        CaptureLineMark(session, &s.liveLine);
         if (status.error > 0) {
             return kLookaheadError;
         }
         m.arcMirrorPending = IsArc(m.motionType) ? 1 : 0;
-        const bool offsetChanged = !SamePosition(origin, WorkOrigin);
+        const bool offsetChanged = !SamePosition(origin, session.kinematics->workOrigin);
         if (offsetChanged) {
-            HoldWorkOffsetChange(origin, lastPosition, program);
+            HoldWorkOffsetChange(session, origin, lastPosition, program);
         }
-        const int moves = ClassifyMotion(m);
+        const int moves = ClassifyMotion(session, m);
         if (offsetChanged) {
             if (moves == kMovesToolAxis) {
-                QueueToolAxisMove(m);  // read in the new coordinates, and the last one queued
+                QueueToolAxisMove(session,
+                                  m);  // read in the new coordinates, and the last one queued
             } else {
-                CarryLastToolAxisMoveOver();
+                CarryLastToolAxisMoveOver(session);
             }
         }
         if (moves == kMovesOther) {
@@ -760,71 +767,75 @@ int SkipBlocksWithoutMotion() {
             return kLookaheadPlaneMove;
         }
         if (moves == kMovesToolAxis) {
-            QueueToolAxisMove(m);
+            QueueToolAxisMove(session, m);
             if (status.error > 0) {
                 return kLookaheadError;
             }
-        } else if (NcRun.modal.toolCenterPointMode == kToolCentreByVector &&
-                   (toolVector[0] != NcRun.toolVector[0] || toolVector[1] != NcRun.toolVector[1] ||
-                    toolVector[2] != NcRun.orientationAngle[0] ||
-                    toolVector[3] != NcRun.orientationAngle[1])) {
-            const double change[4] = {NcRun.toolVector[0], NcRun.toolVector[1],
-                                      NcRun.orientationAngle[0], NcRun.orientationAngle[1]};
-            if (!PushToolVectorChange(change)) {
+        } else if (session.run.modal.toolCenterPointMode == kToolCentreByVector &&
+                   (toolVector[0] != session.run.toolVector[0] ||
+                    toolVector[1] != session.run.toolVector[1] ||
+                    toolVector[2] != session.run.orientationAngle[0] ||
+                    toolVector[3] != session.run.orientationAngle[1])) {
+            const double change[4] = {session.run.toolVector[0], session.run.toolVector[1],
+                                      session.run.orientationAngle[0],
+                                      session.run.orientationAngle[1]};
+            if (!PushToolVectorChange(session, change)) {
                 return kLookaheadError;
             }
         }
         if (status.endState != kRunGoing) {
             return kLookaheadEnd;  // M02 or M30 of a memory run
         }
-        if (moves == kMovesNot && NcRun.compensationPhase == 2 &&
-            NcController.compensationCancelMode == 2) {
+        if (moves == kMovesNot && session.run.compensationPhase == 2 &&
+            session.controller.compensationCancelMode == 2) {
             return kLookaheadResetCancel;
         }
     }
 }
 
-int PrepareCompensationStart() {
-    NcCompensationState& s = State();
-    if (NcRun.compensationPhase == 0) {
+int PrepareCompensationStart(NcSession& session) {
+    NcCompensationState& s = State(session);
+    if (session.run.compensationPhase == 0) {
         return 0;
     }
     // The line source does not count lines while the phase is on: the block shows its own.
-    CaptureLineMark(&s.liveLine);
-    NcLine.displayedLineNumber = s.liveLine.line;
-    if (NcRun.compensationPhase == 2) {
-        SwitchOff();  // cancelled before any element: nothing to undo
+    CaptureLineMark(session, &s.liveLine);
+    session.line.displayedLineNumber = s.liveLine.line;
+    if (session.run.compensationPhase == 2) {
+        SwitchOff(session);  // cancelled before any element: nothing to undo
         return 0;
     }
     s.stage = kCompensationAwaitStart;
-    const MotionRecord& m = CurrentMotion;
-    return !NeedsPlainPath(m) && m.motionType != kMotionNurbs && MovesInPlane(m) ? 1 : 0;
+    const MotionRecord& m = session.kinematics->motion;
+    return !NeedsPlainPath(session, m) && m.motionType != kMotionNurbs && MovesInPlane(session, m)
+               ? 1
+               : 0;
 }
 
-void StartCompensation() {
-    NcCompensationState& s = State();
-    ComputeCompensatedPosition(0);
-    if (NcRun.status.error > 0) {
-        NcRun.status.subprogramEnd = 1;
+void StartCompensation(NcSession& session) {
+    NcCompensationState& s = State(session);
+    ComputeCompensatedPosition(session, 0);
+    if (session.run.status.error > 0) {
+        session.run.status.subprogramEnd = 1;
         return;
     }
-    ShiftBlockLookahead();
+    ShiftBlockLookahead(session);
     s.stage = kCompensationHolding;
-    LookAheadAndHandOut(true);
+    LookAheadAndHandOut(session, true);
 }
 
-int StepCompensation() {
-    NcCompensationState& s = State();
-    if (NcRun.pending.workOffsetChangeHeld) {
-        ApplyHeldWorkOffsetChange();
+int StepCompensation(NcSession& session) {
+    NcCompensationState& s = State(session);
+    if (session.run.pending.workOffsetChangeHeld) {
+        ApplyHeldWorkOffsetChange(session);
     }
     if (s.stage == kCompensationOff || s.stage == kCompensationAwaitStart) {
         return kCompensationIdle;
     }
     switch (s.stage) {
         case kCompensationCancelMove: {
-            RestoreBlockStateCurrent();
-            MotionRecord& m = CurrentMotion;
+            RestoreBlockStateCurrent(session);
+            MotionRecord& m = session.kinematics->motion;
             const bool empty = IsArc(m.motionType) ? m.length == 0.0 : [&] {
                 for (int i = 0; i < 3; ++i) {
                     if (m.start.axis[i] != m.end.axis[i]) {
@@ -834,14 +845,14 @@ int StepCompensation() {
                 return true;
             }();
             m.blockHasMotion = empty ? 0 : 1;
-            SwitchOff();
-            HoldProgramEndForPendingMoves();
+            SwitchOff(session);
+            HoldProgramEndForPendingMoves(session);
             return kCompensationMoveMade;
         }
         case kCompensationPlainBlock:
-            RestorePlainBlock();
-            if (NcRun.compensationPhase == 2) {
-                SwitchOff();
+            RestorePlainBlock(session);
+            if (session.run.compensationPhase == 2) {
+                SwitchOff(session);
             } else {
                 s.stage = kCompensationAwaitStart;
             }
@@ -849,35 +860,35 @@ int StepCompensation() {
         default:
             break;
     }
-    if (NcRun.status.endState != kRunGoing) {
+    if (session.run.status.endState != kRunGoing) {
         // The program ended with the block read last (M02 or M30 of a memory run): the element
         // it left is handed out as it stands.
-        RestoreBlockStateCurrent();
-        SwitchOff();
-        HoldProgramEndForPendingMoves();
+        RestoreBlockStateCurrent(session);
+        SwitchOff(session);
+        HoldProgramEndForPendingMoves(session);
         return kCompensationMoveMade;
     }
-    RestoreBlockStateNext();
-    LookAheadAndHandOut(false);
+    RestoreBlockStateNext(session);
+    LookAheadAndHandOut(session, false);
     return kCompensationMoveMade;
 }
 
-int CompensationHoldsElement() {
-    return State().stage == kCompensationHolding ? 1 : 0;
+int CompensationHoldsElement(NcSession& session) {
+    return State(session).stage == kCompensationHolding ? 1 : 0;
 }
 
-void NoteToolAxisMoveHandedOut(int index) {
-    NcCompensationState& s = State();
+void NoteToolAxisMoveHandedOut(NcSession& session, int index) {
+    NcCompensationState& s = State(session);
     if (index < 0 || index >= static_cast<int>(s.toolAxisNotes.size())) {
         return;
     }
-    ShowMoveLine(s.toolAxisNotes[static_cast<size_t>(index)].line);
-    CurrentMotion.feed = s.toolAxisNotes[static_cast<size_t>(index)].feed;
+    ShowMoveLine(session, s.toolAxisNotes[static_cast<size_t>(index)].line);
+    session.kinematics->motion.feed = s.toolAxisNotes[static_cast<size_t>(index)].feed;
 }
 
-const NcMoveLine* CompensatedMoveLine() {
-    const NcCompensationState& s = State();
-    if (CurrentMotion.lookaheadReplay) {
+const NcMoveLine* CompensatedMoveLine(NcSession& session) {
+    const NcCompensationState& s = State(session);
+    if (session.kinematics->motion.lookaheadReplay) {
         return &s.cornerLine;
     }
     return s.moveLineValid ? &s.moveLine : nullptr;

@@ -34,6 +34,8 @@
 
 namespace mirexa {
 
+struct NcSession;
+
 // Results of StepCompensation.
 constexpr int kCompensationIdle = 0;         // nothing held: the step driver reads the next block
 constexpr int kCompensationMoveMade = 1;     // a move (or an error) was produced
@@ -41,13 +43,13 @@ constexpr int kCompensationFinishBlock = 2;  // the driver finishes the held blo
 
 // G41 or G42 read: the side (+1 tool left of the path, -1 right) is kept for the radius, which
 // is taken afresh (see UpdateCompensationRadius).
-void SetCompensationSide(int side);
+void SetCompensationSide(NcSession& session, int side);
 
 // The signed compensation radius from the side set by G41 or G42 and the D offset (D offset plus
 // D wear of RadiusOffsetNumber). Called by the interpreter at D. After G40 the radius is kept for
 // the cancel move; a mirror that swaps the displayed side later does not change it (the mirror
 // turns the compensated path as a whole).
-void UpdateCompensationRadius();
+void UpdateCompensationRadius(NcSession& session);
 
 // Offsets the live block (CurrentMotion) into NcRun.compensation.live. Mode 0 start-up: the start
 // stays, the end is offset. Mode 1: both ends offset. Mode 2 cancel: the start is offset (a line
@@ -56,20 +58,20 @@ void UpdateCompensationRadius();
 // of their plane delta (a zero delta gives no offset). With CONCAVE-ARC FEED a concave offset arc
 // runs at the feed times its offset radius over its radius. With CHECK REVERSE ARC an offset
 // radius below zero (in least increments) sets error 6.
-void ComputeCompensatedPosition(int mode);
+void ComputeCompensatedPosition(NcSession& session, int mode);
 
 // 1 when the corner between the previous and the last slot is an outer corner for the
 // compensation side (the tool has to go round the programmed corner); 0 for an inner corner and
 // for tangent or reversing elements.
-int ComputeCompensationCorner();
+int ComputeCompensationCorner(NcSession& session);
 
 // Look-ahead slots: last -> previous, live block -> last (ShiftBlockLookahead, declared in
 // nc/sub_moves.h). RestoreBlockStateNext makes the last slot's programmed block live again (for
 // the interpreter to read on from); RestoreBlockStateCurrent and RestoreBlockStatePrevious make
 // the last or previous slot's offset element the move handed out.
-void RestoreBlockStateNext();
-void RestoreBlockStateCurrent();
-void RestoreBlockStatePrevious();
+void RestoreBlockStateNext(NcSession& session);
+void RestoreBlockStateCurrent(NcSession& session);
+void RestoreBlockStatePrevious(NcSession& session);
 
 // Reads and interprets look-ahead lines until one needs the caller. Blocks without motion are
 // passed over; a block that moves only along the tool axis is queued as a tool-axis move (with
@@ -77,33 +79,33 @@ void RestoreBlockStatePrevious();
 // of the kLookahead... codes of cutter_compensation.cpp's reading: a block that moves in the
 // plane, the end of the program, an error, a block for the plain path, a work-offset change, or
 // in the RESET cancel mode a block without motion.
-int SkipBlocksWithoutMotion();
+int SkipBlocksWithoutMotion(NcSession& session);
 
 // Called for a block just interpreted on the plain path while the phase is not 0: 1 when it
 // starts the compensation (it moves in the plane and can be offset); 0 to let it run plain (a G40
 // before any element switches the compensation off again).
-int PrepareCompensationStart();
+int PrepareCompensationStart(NcSession& session);
 
 // The start-up: offsets the live block (mode 0), reads on to the next element and hands out the
 // start-up move, ending at the offset start of the next element.
-void StartCompensation();
+void StartCompensation(NcSession& session);
 
 // The look-ahead's part of a step driver call, made once the queues are empty: the cancel move,
 // a block held for the plain path, or the next element with its corner. Returns a
 // kCompensation... result.
-int StepCompensation();
+int StepCompensation(NcSession& session);
 
 // 1 while an element is held, so that queued cycle points are corner or connecting moves.
-int CompensationHoldsElement();
+int CompensationHoldsElement(NcSession& session);
 
 // The step driver hands out queued tool-axis move `index`: its line and feed become the move's.
-void NoteToolAxisMoveHandedOut(int index);
+void NoteToolAxisMoveHandedOut(NcSession& session, int index);
 
 // The source line of the move just handed out when the look-ahead made it (an element, a queued
 // tool-axis move, a corner or connecting move), else null. Corner and connecting moves
 // (CurrentMotion.lookaheadReplay 1) carry the line of the element after the corner; the pullers
 // record it negated. The line is also set as NcLine.displayedLineNumber, which the line source
 // does not count on while the phase is on.
-const NcMoveLine* CompensatedMoveLine();
+const NcMoveLine* CompensatedMoveLine(NcSession& session);
 
 }  // namespace mirexa

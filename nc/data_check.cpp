@@ -71,7 +71,7 @@ void TakeTimeSettings() {
 }
 
 // Mode 1 starts its statistics afresh; the first tool ordinal is the current tool.
-void ClearStatistics() {
+void ClearStatistics(NcSession& session) {
     DataCheckRecord& r = DataCheckResult;
     ResetMachiningTime();
     r.maxFeed = 0.0;
@@ -80,39 +80,39 @@ void ClearStatistics() {
     r.maxSpindle = -kDataCheckExtentStart;
     std::fill(std::begin(r.dUsed), std::end(r.dUsed), 0);
     std::fill(std::begin(r.hUsed), std::end(r.hUsed), 0);
-    r.tUsed.assign(static_cast<size_t>(std::max(0, NcController.magazineCount)) + 1, 0);
+    r.tUsed.assign(static_cast<size_t>(std::max(0, session.controller.magazineCount)) + 1, 0);
     std::fill(std::begin(r.toolList), std::end(r.toolList), 0);
     r.toolCount = 1;
     r.toolListFull = 0;
-    r.toolList[1] = std::max(0, CurrentTool.derivedFrom);
+    r.toolList[1] = std::max(0, session.tools->tool.derivedFrom);
     UsedCodes = NcUsedCodes{};
     UsedCodes.recording = 1;
 }
 
 // The interpreter's view of the current tool after a selection.
-void TakeCurrentToolView() {
-    const CurrentToolRecord& t = CurrentTool;
-    NcCurrentToolView& v = NcController.currentTool;
+void TakeCurrentToolView(NcSession& session) {
+    const CurrentToolRecord& t = session.tools->tool;
+    NcCurrentToolView& v = session.controller.currentTool;
     v.number = t.derivedFrom;
     v.type = static_cast<int>(t.tool.type);
     v.cornerRadius = t.cornerRadius;
     v.cornerCentreHeight = t.cornerCentreHeight;
     v.length = t.toolLength;
-    v.arborTop = CurrentToolProfile.profileTop;
+    v.arborTop = session.tools->profile.profileTop;
 }
 
 // A tool becomes current: selected, its time of change accounted, a new tool ordinal begun when
 // the last one has time.
-void MountTool(int tool, DataCheckToolChanger* changer) {
-    if (tool < 0 || tool > NcController.magazineCount) {
+void MountTool(NcSession& session, int tool, DataCheckToolChanger* changer) {
+    if (tool < 0 || tool > session.controller.magazineCount) {
         return;
     }
-    SelectCurrentTool(tool, StockPitch());
-    TakeCurrentToolView();
-    NcRun.toolChange.mountedTool = tool;
+    SelectCurrentTool(session, *session.kinematics, *session.tools, tool, StockPitch());
+    TakeCurrentToolView(session);
+    session.run.toolChange.mountedTool = tool;
     changer->toolChanged = 1;
-    if (NcController.dialect.heidenhain != 0 || NcController.dialect.siemens != 0) {
-        SetLengthOffsetForCurrentTool();
+    if (session.controller.dialect.heidenhain != 0 || session.controller.dialect.siemens != 0) {
+        SetLengthOffsetForCurrentTool(session);
     }
     if (DataCheckMode != kDataCheckAll) {
         return;
@@ -137,22 +137,22 @@ void MountTool(int tool, DataCheckToolChanger* changer) {
 }
 
 // The tool change of a block by the machine's tool-change mode.
-void HandleToolChange(DataCheckToolChanger* changer) {
-    NcModalState& modal = NcRun.modal;
-    const NcPendingMoves& p = NcRun.pending;
+void HandleToolChange(NcSession& session, DataCheckToolChanger* changer) {
+    NcModalState& modal = session.run.modal;
+    const NcPendingMoves& p = session.run.pending;
     if (modal.nextTool < 0 || p.toolChangeIndex < p.toolChangeCount) {
         return;
     }
     const bool m06 = modal.mCode == 6;
-    const int atc = NcController.atcType;
-    if (atc == 3 && m06 && NcRun.block.toolWordSeen != 0) {
+    const int atc = session.controller.atcType;
+    if (atc == 3 && m06 && session.run.block.toolWordSeen != 0) {
         if (changer->preparedTool >= 0) {
-            MountTool(changer->preparedTool, changer);
+            MountTool(session, changer->preparedTool, changer);
         }
         changer->preparedTool = modal.nextTool;
         modal.nextTool = -1;
     } else if (atc == 1 || m06) {
-        MountTool(modal.nextTool, changer);
+        MountTool(session, modal.nextTool, changer);
         changer->preparedTool = modal.nextTool;
         modal.nextTool = -1;
     } else {
@@ -161,11 +161,11 @@ void HandleToolChange(DataCheckToolChanger* changer) {
 }
 
 // The extents of the move just finished.
-void ExtendByMove() {
+void ExtendByMove(NcSession& session) {
     DataCheckRecord& r = DataCheckResult;
-    const MotionRecord& m = CurrentMotion;
-    const int toolAxis = std::clamp(KinematicsMode.lengthCompensationAxis, 0, 2);
-    const double length = NcController.currentTool.length;
+    const MotionRecord& m = session.kinematics->motion;
+    const int toolAxis = std::clamp(session.kinematics->modes.lengthCompensationAxis, 0, 2);
+    const double length = session.controller.currentTool.length;
     double end[3];
     double start[3];
     double centre[3];
@@ -183,37 +183,38 @@ void ExtendByMove() {
     double low[3] = {end[0], end[1], end[2]};
     double high[3] = {end[0], end[1], end[2]};
     if (arc) {
-        const PlaneAxes& plane = NcRun.modal.plane;
+        const PlaneAxes& plane = session.run.modal.plane;
         ExtendBoxByArc(plane.first, plane.second, plane.normal, m.motionType, start, end, centre,
                        m.radius, m.sweep, low, high);
     }
     Extend(&r.program, low);
     Extend(&r.program, high);
     for (int i = 0; i < 3; ++i) {
-        low[i] += WorkOrigin.axis[i];
-        high[i] += WorkOrigin.axis[i];
+        low[i] += session.kinematics->workOrigin.axis[i];
+        high[i] += session.kinematics->workOrigin.axis[i];
     }
     Extend(&r.machine, low);
     Extend(&r.machine, high);
-    const double* point = CurrentMachinePose.tool.point;
+    const double* point = session.kinematics->pose.tool.point;
     double work[3];
     for (int i = 0; i < 3; ++i) {
-        work[i] = point[i] - WorkOrigin.axis[i];
+        work[i] = point[i] - session.kinematics->workOrigin.axis[i];
     }
     Extend(&r.toolPointWork, work);
     Extend(&r.toolPoint, point);
 }
 
 // A rapid: its length with rotary travel as arc length, timed along its dominant linear axis.
-void AccountRapid(const MotionPosition& machineStart) {
-    const MotionRecord& m = CurrentMotion;
+void AccountRapid(NcSession& session, const MotionPosition& machineStart) {
+    const MotionRecord& m = session.kinematics->motion;
     double d[5];
     for (int i = 0; i < 5; ++i) {
         d[i] = m.lastPosition.axis[i] - m.startPoint.axis[i];
     }
     for (int r = 0; r < 2; ++r) {
-        if (KinematicsMode.shortestPath[r] != 0) {
-            d[3 + r] = DiffRotaryAngle(m.startPoint.axis[3 + r], m.lastPosition.axis[3 + r]);
+        if (session.kinematics->modes.shortestPath[r] != 0) {
+            d[3 + r] = DiffRotaryAngle(*session.kinematics, m.startPoint.axis[3 + r],
+                                       m.lastPosition.axis[3 + r]);
         }
     }
     // Rotary travel counts as arc length at the mean radius of the move's start and end.
@@ -221,8 +222,8 @@ void AccountRapid(const MotionPosition& machineStart) {
     if (d[3] != 0.0 || d[4] != 0.0) {
         double radiusStart[2] = {};
         double radiusEnd[2] = {};
-        ComputeRotaryRadius(machineStart.axis, radiusStart);
-        ComputeRotaryRadius(CurrentMachinePose.machine.axis, radiusEnd);
+        ComputeRotaryRadius(*session.kinematics, machineStart.axis, radiusStart);
+        ComputeRotaryRadius(*session.kinematics, session.kinematics->pose.machine.axis, radiusEnd);
         for (int r = 0; r < 2; ++r) {
             factor[r] = kPi * (radiusStart[r] + radiusEnd[r]) / 360.0;
         }
@@ -251,13 +252,13 @@ void AccountRapid(const MotionPosition& machineStart) {
 }
 
 // The time and statistics of a finished move in mode 1.
-void AccountMove(const MotionPosition& machineStart) {
-    const MotionRecord& m = CurrentMotion;
-    const NcModalState& modal = NcRun.modal;
+void AccountMove(NcSession& session, const MotionPosition& machineStart) {
+    const MotionRecord& m = session.kinematics->motion;
+    const NcModalState& modal = session.run.modal;
     DataCheckRecord& r = DataCheckResult;
     if (m.motionType == kMotionRapid) {
         FlushPendingMoveTime();
-        AccountRapid(machineStart);
+        AccountRapid(session, machineStart);
         return;
     }
     double d[3];
@@ -267,7 +268,7 @@ void AccountMove(const MotionPosition& machineStart) {
     if (m.motionType == kMotionLine) {
         const double length = std::sqrt(d[0] * d[0] + d[1] * d[1] + d[2] * d[2]);
         if (length > 0.0) {
-            MergeMoveForTime(length, d);
+            MergeMoveForTime(session, length, d);
         }
     } else if (m.motionType == kMotionClockwise || m.motionType == kMotionCounterClockwise) {
         // The machine stops at the end of an arc: merged with no direction.
@@ -276,16 +277,16 @@ void AccountMove(const MotionPosition& machineStart) {
         const double length = std::sqrt(axial * axial + arcLength * arcLength);
         if (length > kShortestArc) {
             const double none[3] = {0, 0, 0};
-            MergeMoveForTime(length, none);
+            MergeMoveForTime(session, length, none);
         }
     } else if (m.motionType == kMotionNurbs) {
         // The curve's own length; a curve that cannot be evaluated was refused when it was read.
-        const double length = ValidateNurbsCurve(NurbsCurve) == kNurbsValid
-                                  ? MeasureNurbsLength(NurbsCurve)
+        const double length = ValidateNurbsCurve(session.nurbs) == kNurbsValid
+                                  ? MeasureNurbsLength(session.nurbs)
                                   : std::sqrt(d[0] * d[0] + d[1] * d[1] + d[2] * d[2]);
         if (length > 0.0) {
             const double none[3] = {0, 0, 0};
-            MergeMoveForTime(length, none);
+            MergeMoveForTime(session, length, none);
         }
     }
     if (m.feed > 0.0) {
@@ -307,14 +308,14 @@ void AccountMove(const MotionPosition& machineStart) {
 }
 
 // A dwell block: the pending move ends; the time counts as cutting when the block moves.
-void AccountDwell() {
+void AccountDwell(NcSession& session) {
     FlushPendingMoveTime();
-    const double t = std::max(0.0, NcRun.modal.dwellTime);
+    const double t = std::max(0.0, session.run.modal.dwellTime);
     if (!std::isfinite(t)) {
         return;
     }
     MachiningTimeSums& s = MachiningTime.sums;
-    if (CurrentMotion.blockHasMotion != 0) {
+    if (session.kinematics->motion.blockHasMotion != 0) {
         s.feedMoveTime += t;
         s.cuttingTime += t;
     } else {
@@ -324,9 +325,9 @@ void AccountDwell() {
     AddCurrentToolTime(t);
 }
 
-void MarkUsedNumbers() {
+void MarkUsedNumbers(NcSession& session) {
     DataCheckRecord& r = DataCheckResult;
-    const NcModalState& modal = NcRun.modal;
+    const NcModalState& modal = session.run.modal;
     if (modal.radiusOffsetNumber >= 0 && modal.radiusOffsetNumber < kDataCheckOffsetNumbers) {
         r.dUsed[modal.radiusOffsetNumber] = 1;
     }
@@ -341,10 +342,10 @@ void MarkUsedNumbers() {
 
 // A block moves when it named an axis or is a sub-move, or is an arc given by its centre or
 // radius alone (a full circle names no axis).
-bool BlockMoves() {
-    const MotionRecord& m = CurrentMotion;
+bool BlockMoves(NcSession& session) {
+    const MotionRecord& m = session.kinematics->motion;
     const bool arc = m.motionType == kMotionClockwise || m.motionType == kMotionCounterClockwise;
-    return m.blockHasMotion != 0 || (arc && NcRun.block.centreSource != 0);
+    return m.blockHasMotion != 0 || (arc && session.run.block.centreSource != 0);
 }
 
 // The block loop.
@@ -357,50 +358,51 @@ void PullProgram(NcSession* session, DataCheckToolChanger* changer) {
             return;
         }
         if (all) {
-            r.maxSpindle = std::max(r.maxSpindle, static_cast<double>(NcRun.modal.spindleSpeed));
+            r.maxSpindle =
+                std::max(r.maxSpindle, static_cast<double>(session->run.modal.spindleSpeed));
         }
         if (next == kNcNoMove) {
             continue;
         }
-        HandleToolChange(changer);
+        HandleToolChange(*session, changer);
         // Rotation programming blocks end without a move, as in the simulation.
-        const int g = NcRun.modal.gCode;
-        if (g == 68 || (NcController.dialect.osp != 0 && g == 127)) {
+        const int g = session->run.modal.gCode;
+        if (g == 68 || (session->controller.dialect.osp != 0 && g == 127)) {
             continue;
         }
-        const MotionPosition machineStart = CurrentMachinePose.machine;
-        FinishBlockPosition();
-        if (CurrentMotion.motionType == kMotionNurbs) {
-            TransformNurbsControlPoints(&NurbsCurve);
+        const MotionPosition machineStart = session->kinematics->pose.machine;
+        FinishBlockPosition(*session);
+        if (session->kinematics->motion.motionType == kMotionNurbs) {
+            TransformNurbsControlPoints(*session, &session->nurbs);
         }
-        if (Subprograms.depth <= 1) {
+        if (session->subprograms.depth <= 1) {
             UpdateProgressForActiveReader(0);
         }
-        CurrentMachinePose.program = CurrentMotion.lastPosition;
-        UpdateMachinePosition();
-        if (NcRun.status.error > 0) {
+        session->kinematics->pose.program = session->kinematics->motion.lastPosition;
+        UpdateMachinePosition(*session->kinematics);
+        if (session->run.status.error > 0) {
             return;
         }
         // G92: the position in the new coordinates is where the next move starts; no move.
-        if (NcRun.block.coordinateSettingBlock != 0 || g == 92) {
+        if (session->run.block.coordinateSettingBlock != 0 || g == 92) {
             continue;
         }
         if (all) {
-            if (NcRun.block.dwellBlock != 0) {
-                AccountDwell();
+            if (session->run.block.dwellBlock != 0) {
+                AccountDwell(*session);
                 continue;
             }
-            MarkUsedNumbers();
+            MarkUsedNumbers(*session);
         }
         // Only blocks that move are timed and extend the extents (a block without motion may
         // restate the position after a reference return).
-        if (!BlockMoves()) {
+        if (!BlockMoves(*session)) {
             continue;
         }
         if (all) {
-            AccountMove(machineStart);
+            AccountMove(*session, machineStart);
         }
-        ExtendByMove();
+        ExtendByMove(*session);
     }
 }
 
@@ -409,7 +411,7 @@ DataCheckOutcome CheckInOwnSession(NcSession* session, WindowHandle owner, const
                                    int mode) {
     // 1. The run flag.
     DataCheckMode = mode;
-    NcRun.dataCheckActive = 1;
+    session->run.dataCheckActive = 1;
 
     // 2. Extents and progress.
     DataCheckRecord& r = DataCheckResult;
@@ -421,7 +423,7 @@ DataCheckOutcome CheckInOwnSession(NcSession* session, WindowHandle owner, const
         BeginProgressForNcFile(owner, path.c_str(), "データチェック", "Check Data");
         // 3. The statistics and times start afresh.
         TakeTimeSettings();
-        ClearStatistics();
+        ClearStatistics(*session);
     } else {
         BeginProgressForNcFile(owner, path.c_str(), "最大最小チェック", "Check Min-Max");
     }
@@ -439,13 +441,13 @@ DataCheckOutcome CheckInOwnSession(NcSession* session, WindowHandle owner, const
 
     // 6. The end: error 3 when the program never started (or could not be opened); the source
     // closed.
-    NcRunStatus& status = NcRun.status;
+    NcRunStatus& status = session->run.status;
     if ((opened == 0 || status.started == 0) && status.error == 0) {
         status.error = kNcErrorNoStart;
     }
     DataCheckOutcome outcome;
     outcome.error = r.error = status.error;
-    outcome.errorLine = r.errorLine = NcLine.mainLineNumber;
+    outcome.errorLine = r.errorLine = session->line.mainLineNumber;
     outcome.errorColumn = status.error > 0 ? status.errorPosition : 0;
     outcome.errorCharacter = status.error > 0 ? status.errorCharacter : '\0';
     outcome.program = r.program;
@@ -459,36 +461,31 @@ DataCheckOutcome CheckInOwnSession(NcSession* session, WindowHandle owner, const
         UsedCodes.recording = 0;
     }
     EndProgressForActiveReader();
-    CloseAlarmFile();
+    CloseAlarmFile(*session);
     DataCheckMode = 0;
     return outcome;
 }
 
 }  // namespace
 
-DataCheckOutcome RunNcDataCheck(WindowHandle owner, const std::string& path, int mode) {
+DataCheckOutcome RunNcDataCheck(NcSession& caller, WindowHandle owner, const std::string& path,
+                                int mode) {
     if (mode != kDataCheckAll && mode != kDataCheckMinMax) {
         return DataCheckOutcome{};
     }
-    NcSession* caller = BoundNcSession();
     auto session = std::make_unique<NcSession>();
-    CopyNcSessionState(session.get(), *caller);
-    DataCheckOutcome outcome;
-    {
-        NcSessionBinding binding(session.get());
-        outcome = CheckInOwnSession(session.get(), owner, path, mode);
-    }
-    // The caller's session, bound again. A tool a communication plug-in supplied is the
-    // program's: it stays current, and the mark tells the next program selection to read the
-    // tools file again.
-    NcRun.pluginToolSupplied = session->run.pluginToolSupplied;
+    CopyNcSessionState(session.get(), caller);
+    const DataCheckOutcome outcome = CheckInOwnSession(session.get(), owner, path, mode);
+    // A tool a communication plug-in supplied is the program's: it stays current, and the mark
+    // tells the next program selection to read the tools file again.
+    caller.run.pluginToolSupplied = session->run.pluginToolSupplied;
     if (session->run.pluginToolSupplied != 0) {
-        *caller->tools = *session->tools;
-        NcController.currentTool = session->controller.currentTool;
+        *caller.tools = *session->tools;
+        caller.controller.currentTool = session->controller.currentTool;
     }
     // The caller's interpreter ends at its reset, as after a run, with the check's error.
-    ResetInterpreterState();
-    NcRun.status.error = outcome.error;
+    ResetInterpreterState(caller);
+    caller.run.status.error = outcome.error;
     return outcome;
 }
 

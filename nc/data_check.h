@@ -15,6 +15,8 @@
 
 namespace mirexa {
 
+struct NcSession;
+
 // Modes of the data check.
 inline constexpr int kDataCheckAll = 1;     // "Check Data": everything
 inline constexpr int kDataCheckMinMax = 2;  // "Check Min-Max": the extents only
@@ -66,7 +68,7 @@ extern int DataCheckMode;
 struct DataCheckHooks {
     // Opens the program through the active path-reader plug-in; 1 when it did (the plug-in then
     // reads), 0 to read the NC file.
-    int (*openPathReader)(const char* path) = {};
+    int (*openPathReader)(NcSession& session, const char* path) = {};
     // Closes the plug-in's reading (its CLOSE with argument 3).
     void (*closePathReader)() = {};
 };
@@ -92,11 +94,12 @@ struct DataCheckOutcome {
 // with the progress display on `owner` ("Check Data" / "データチェック", "Check Min-Max" /
 // "最大最小チェック"). The definition files must have been read and NcController refreshed from
 // them (RefreshNcControllerView), as for every puller. The check interprets the program in a
-// session of its own, started from where the session bound on the calling thread stands, and
+// session of its own, started from where the caller's session stands, and
 // stops at the first interpreter error. DataCheckResult takes its results. The caller's session
 // keeps its program position, work origin, offsets and current tool (a tool a communication
 // plug-in supplied during the check becomes its current tool); its interpreter is reset and its
 // run status carries the check's error.
-DataCheckOutcome RunNcDataCheck(WindowHandle owner, const std::string& path, int mode);
+DataCheckOutcome RunNcDataCheck(NcSession& caller, WindowHandle owner, const std::string& path,
+                                int mode);
 
 }  // namespace mirexa

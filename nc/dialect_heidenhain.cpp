@@ -17,6 +17,7 @@
 #include "nc/nc_controller_view.h"
 #include "nc/nc_line_source.h"
 #include "nc/nc_run_state.h"
+#include "nc/nc_session.h"
 #include "nc/nc_words.h"
 
 namespace mirexa {
@@ -25,20 +26,20 @@ namespace {
 
 // Selects work offset entry 0 .. 200: entry 0 leaves the external offset alone as the origin.
 // The position registers are re-based as for G54. 0 for an index beyond the table.
-int SelectDialectWorkOffset(int index) {
+int SelectDialectWorkOffset(NcSession& session, int index) {
     if (index < 0 || index > kDialectWorkOffsetMax) {
         return 0;
     }
     if (index == 0) {
-        NcRun.modal.workOffsetIndex = 0;
-        ReapplyWorkOrigin();
+        session.run.modal.workOffsetIndex = 0;
+        ReapplyWorkOrigin(session);
         return 1;
     }
-    return ChangeWorkOffset(index);
+    return ChangeWorkOffset(session, index);
 }
 
 // Reads every "Qn=value" of line from `at` on.
-void ReadQWords(const char* line, int at) {
+void ReadQWords(NcSession& session, const char* line, int at) {
     for (int i = at; line[i] != '\0';) {
         if (line[i] == ';') {
             return;
@@ -49,7 +50,7 @@ void ReadQWords(const char* line, int at) {
             j = SkipDialectBlanks(line, j);
             if (line[j] == '=') {
                 const double value = ReadDialectNumber(line, &j);
-                SetHeidenhainQParameter(n, value);
+                SetHeidenhainQParameter(session, n, value);
             }
             i = j > i ? j : i + 1;
             continue;
@@ -70,37 +71,37 @@ bool Keyword(const BlockScan* scan, const char* word, int* after) {
 // The defined cycle becomes the active canned cycle at the current position (CYCL CALL, M99):
 // repeat count 1, the start on the drilling axis as the initial level, the cycle's feed, and the
 // block drills where the tool stands unless it names a position.
-void ActivateHeidenhainCycle() {
-    NcModalState& modal = NcRun.modal;
+void ActivateHeidenhainCycle(NcSession& session) {
+    NcModalState& modal = session.run.modal;
     modal.mCode = 0;
     const int code = modal.heidenhainCycleCode;
     if (code == kNoCycle || code < 70) {
         return;  // no cycle defined: nothing to call
     }
-    const HeidenhainCycleParameters& p = DialectState.cycle;
+    const HeidenhainCycleParameters& p = session.dialect.cycle;
     modal.cycleCode = code;
     modal.cycleRepeat = 1;
     modal.cycleIncremental = 0;
-    modal.cycleInitialLevel = CurrentMotion.start.axis[modal.plane.normal];
+    modal.cycleInitialLevel = session.kinematics->motion.start.axis[modal.plane.normal];
     if (code < 200) {
         modal.cycleRWord = p.setUpClearance;
         modal.cycleDepthWord = p.depth;
     }
     if (p.feed > 0.0) {
-        CurrentMotion.feed = p.feed;
+        session.kinematics->motion.feed = p.feed;
     }
-    NcRun.block.axisWordSeen = 1;
+    session.run.block.axisWordSeen = 1;
 }
 
 // L, C, CC-relative circles and polar blocks: the motion type, length compensation on, the
 // canned cycle cancelled; "M91" in the rest of the line makes it a machine-coordinate block.
 void StartHeidenhainMove(const BlockScan* scan, int motionType) {
-    NcModalState& modal = NcRun.modal;
-    CurrentMotion.motionType = motionType;
+    NcModalState& modal = scan->session->run.modal;
+    scan->session->kinematics->motion.motionType = motionType;
     modal.lengthCompensation = 1;
     modal.cycleCode = kNoCycle;
     if (std::strstr(scan->line + scan->cursor, "M91") != nullptr) {
-        NcRun.block.machineCoordinateBlock = 1;
+        scan->session->run.block.machineCoordinateBlock = 1;
     }
 }
 
@@ -108,23 +109,23 @@ void StartHeidenhainMove(const BlockScan* scan, int motionType) {
 // is read.
 void CallTool(BlockScan* scan) {
     const int t = ReadWordInteger(&scan->cursor, scan->line);
-    ReadLeftRightValues(scan->line + scan->cursor);
-    NcRun.block.stopScan = 1;
-    if (t < 0 || t > NcController.magazineCount) {
+    ReadLeftRightValues(*scan->session, scan->line + scan->cursor);
+    scan->session->run.block.stopScan = 1;
+    if (t < 0 || t > scan->session->controller.magazineCount) {
         return;  // a tool outside the magazine is refused
     }
     // The radius offset of the tool's own number carries the DR delta as its wear (mm).
     if (t < kToolOffsetEntries) {
-        NcRun.modal.radiusOffsetNumber = t;
-        if (NcController.offsets.dWear != nullptr) {
+        scan->session->run.modal.radiusOffsetNumber = t;
+        if (scan->session->controller.offsets.dWear != nullptr) {
             // The table holds floats: a delta beyond their range saturates instead of
             // turning the compensation radius infinite.
-            NcController.offsets.dWear[t] = static_cast<float>(
-                std::clamp(NcWords.toolDeltaRadius, -double{FLT_MAX}, double{FLT_MAX}));
+            scan->session->controller.offsets.dWear[t] = static_cast<float>(std::clamp(
+                scan->session->words.toolDeltaRadius, -double{FLT_MAX}, double{FLT_MAX}));
         }
-        UpdateCompensationRadius();
+        UpdateCompensationRadius(*scan->session);
     }
-    SelectTool(t);
+    SelectTool(*scan->session, t);
 }
 
 // An axis word whose value is a Q parameter (X+Q1, IZ-Q5): the parameter's value. 1 when the
@@ -132,10 +133,11 @@ void CallTool(BlockScan* scan) {
 int ScanParameterAxisWord(BlockScan* scan) {
     const char letter = scan->At(scan->cursor);
     const int axisAt = letter == 'I' ? 1 : 0;
-    const int qAxis =
-        LetterIndex(scan->At(scan->cursor + axisAt), NcController.axes.coordinateLetters, 3);
+    const int qAxis = LetterIndex(scan->At(scan->cursor + axisAt),
+                                  scan->session->controller.axes.coordinateLetters, 3);
     if (qAxis < 0 ||
-        (letter != 'I' && qAxis != LetterIndex(letter, NcController.axes.coordinateLetters, 3))) {
+        (letter != 'I' &&
+         qAxis != LetterIndex(letter, scan->session->controller.axes.coordinateLetters, 3))) {
         return 0;
     }
     int at = scan->cursor + axisAt + 1;
@@ -149,8 +151,8 @@ int ScanParameterAxisWord(BlockScan* scan) {
     scan->cursor = at + 1;
     const int n = ReadWordInteger(&scan->cursor, scan->line);
     if (n >= 0 && n < kQParameterCount) {
-        double value = sign * DialectState.cycle.q[n];
-        if (NcController.axisReversed[qAxis]) {
+        double value = sign * scan->session->dialect.cycle.q[n];
+        if (scan->session->controller.axisReversed[qAxis]) {
             value = -value;
         }
         PlaceAxisValue(scan, qAxis, value, letter == 'I');
@@ -160,21 +162,21 @@ int ScanParameterAxisWord(BlockScan* scan) {
 
 // BEGIN PGM, BLK FORM, END PGM, TOOL CALL, TOOL DEF, LBL.
 int ScanProgramKeyword(BlockScan* scan) {
-    NcBlockState& block = NcRun.block;
+    NcBlockState& block = scan->session->run.block;
     int after = 0;
     if (Keyword(scan, "BEGIN PGM", &after)) {
-        NcRun.status.started = 1;
+        scan->session->run.status.started = 1;
         block.stopScan = 1;
         return 1;
     }
     if (Keyword(scan, "END PGM", &after)) {
-        if (Subprograms.depth == 0) {
-            MarkProgramEnd();
-            if (NcRun.status.endState == kRunEnded) {
-                SetRotaryShortestPath(0);
+        if (scan->session->subprograms.depth == 0) {
+            MarkProgramEnd(*scan->session);
+            if (scan->session->run.status.endState == kRunEnded) {
+                SetRotaryShortestPath(*scan->session, 0);
             }
         } else {
-            EndSubprogramLevel();
+            EndSubprogramLevel(*scan->session);
         }
         block.stopScan = 1;
         return 1;
@@ -197,7 +199,7 @@ int ScanProgramKeyword(BlockScan* scan) {
 // CALL PGM (the rest of the line after the blanks, without its line end, names the file), label
 // calls (not simulated), CYCL DEF and CYCL CALL.
 int ScanCallKeyword(BlockScan* scan) {
-    NcBlockState& block = NcRun.block;
+    NcBlockState& block = scan->session->run.block;
     int after = 0;
     if (Keyword(scan, "CALL PGM", &after)) {
         int at = after;
@@ -209,7 +211,7 @@ int ScanCallKeyword(BlockScan* scan) {
             --stop;
         }
         stop = at + SkipTrailingBlanks(stop - at, scan->line + at);
-        OpenSubprogramByName(scan->line + at, stop - at);
+        OpenSubprogramByName(*scan->session, scan->line + at, stop - at);
         block.stopScan = 1;
         return 1;
     }
@@ -219,13 +221,13 @@ int ScanCallKeyword(BlockScan* scan) {
     }
     if (Keyword(scan, "CYCL DEF", &after)) {
         scan->cursor = after;
-        ParseHeidenhainCyclDef(&scan->cursor, scan->line);
+        ParseHeidenhainCyclDef(*scan->session, &scan->cursor, scan->line);
         block.stopScan = 1;
         return 1;
     }
     if (Keyword(scan, "CYCL CALL", &after)) {
         scan->cursor = after;
-        ActivateHeidenhainCycle();
+        ActivateHeidenhainCycle(*scan->session);
         return 1;
     }
     return 0;
@@ -234,11 +236,11 @@ int ScanCallKeyword(BlockScan* scan) {
 // CC (the circle centre: the current end, then the block's axis words), CP, CR and C: the
 // circle blocks.
 int ScanCircleWord(BlockScan* scan) {
-    NcDialectState& d = DialectState;
+    NcDialectState& d = scan->session->dialect;
     const char next = scan->At(scan->cursor + 1);
     if (next == 'C') {
         for (int i = 0; i < 3; ++i) {
-            d.circleCentre[i] = CurrentMotion.end.axis[i];
+            d.circleCentre[i] = scan->session->kinematics->motion.end.axis[i];
         }
         d.centreMode = 1;
         scan->cursor += 2;
@@ -253,8 +255,9 @@ int ScanCircleWord(BlockScan* scan) {
         }
         return 1;
     }
-    if (IsBlankChar(next) || LetterIndex(next, NcController.axes.coordinateLetters, 3) >= 0 ||
-        LetterIndex(next, NcController.axes.incrementalLetters, 3) >= 0) {
+    if (IsBlankChar(next) ||
+        LetterIndex(next, scan->session->controller.axes.coordinateLetters, 3) >= 0 ||
+        LetterIndex(next, scan->session->controller.axes.incrementalLetters, 3) >= 0) {
         ++scan->cursor;
         StartHeidenhainMove(scan, kMotionClockwise);
         d.circleBlock = 1;
@@ -268,7 +271,7 @@ int ScanLineWord(BlockScan* scan) {
     if (scan->At(scan->cursor + 1) == 'P') {
         scan->cursor += 2;
         StartHeidenhainMove(scan, kMotionLine);
-        DialectState.polarBlock = 1;
+        scan->session->dialect.polarBlock = 1;
         return 1;
     }
     ++scan->cursor;
@@ -292,10 +295,10 @@ void AssignParameterFunction(BlockScan* scan) {
             while (IsBlankChar(scan->At(value))) {
                 ++value;
             }
-            SetHeidenhainQParameter(n, ReadWordValueToBlank(&value, scan->line));
+            SetHeidenhainQParameter(*scan->session, n, ReadWordValueToBlank(&value, scan->line));
         }
     }
-    NcRun.block.stopScan = 1;
+    scan->session->run.block.stopScan = 1;
 }
 
 // F MAX (rapid), FN, F AUTO (the feed of the tool call: the programmed feed stays), FZ and FU
@@ -305,7 +308,7 @@ int ScanFeedKeyword(BlockScan* scan) {
     int after = 0;
     if (Keyword(scan, "F MAX", &after)) {
         scan->cursor = after;
-        CurrentMotion.motionType = kMotionRapid;
+        scan->session->kinematics->motion.motionType = kMotionRapid;
         return 1;
     }
     if (next == 'N') {
@@ -326,7 +329,7 @@ int ScanFeedKeyword(BlockScan* scan) {
 
 // A polar radius or angle: absolute (PR, PA) or added to the start's (IPR, IPA).
 void ReadPolarWord(BlockScan* scan, char which, int incremental) {
-    NcDialectState& d = DialectState;
+    NcDialectState& d = scan->session->dialect;
     const double value = ReadWordReal(&scan->cursor, scan->line);
     if (which == 'R') {
         d.polarRadius = value;
@@ -346,18 +349,18 @@ int ScanPWord(BlockScan* scan) {
     int after = 0;
     if (Keyword(scan, "PLANE", &after)) {
         scan->cursor = after;
-        ParseHeidenhainPlane(&scan->cursor, scan->line);
-        NcRun.block.stopScan = 1;
+        ParseHeidenhainPlane(*scan->session, &scan->cursor, scan->line);
+        scan->session->run.block.stopScan = 1;
         return 1;
     }
-    if (DialectState.polarBlock != 0 && (next == 'R' || next == 'A')) {
+    if (scan->session->dialect.polarBlock != 0 && (next == 'R' || next == 'A')) {
         scan->cursor += 2;
         ReadPolarWord(scan, next, 0);
         return 1;
     }
-    if (NcRun.modal.heidenhainCycleCode != kNoCycle && next >= '0' && next <= '9') {
+    if (scan->session->run.modal.heidenhainCycleCode != kNoCycle && next >= '0' && next <= '9') {
         int at = scan->cursor + 1;
-        if (ParseHeidenhainIsoCycleWord(&at, scan->line)) {
+        if (ParseHeidenhainIsoCycleWord(*scan->session, &at, scan->line)) {
             scan->cursor = at;
             return 1;
         }
@@ -374,7 +377,7 @@ int ScanIncrementalWord(BlockScan* scan) {
         ReadPolarWord(scan, third, 1);
         return 1;
     }
-    const int axis = LetterIndex(next, NcController.axes.coordinateLetters, 3);
+    const int axis = LetterIndex(next, scan->session->controller.axes.coordinateLetters, 3);
     if (axis >= 0) {
         scan->cursor += 2;
         ReadAxisWord(scan, axis, true);
@@ -407,7 +410,7 @@ int ScanParameterAssignment(BlockScan* scan) {
     }
     const double value = ReadWordValueToBlank(&scan->cursor, scan->line);
     if (digitsFit) {
-        SetHeidenhainQParameter(n, value);
+        SetHeidenhainQParameter(*scan->session, n, value);
     }
     return 1;
 }
@@ -418,12 +421,12 @@ int ScanCutterSideWord(BlockScan* scan) {
     const char third = scan->At(scan->cursor + 2);
     if (next == 'L' || next == 'R') {
         scan->cursor += 2;
-        SetCutterSide(next == 'L' ? 41 : 42);
+        SetCutterSide(*scan->session, next == 'L' ? 41 : 42);
         return 1;
     }
     if (next == '0' && !(third >= '0' && third <= '9') && third != '.') {
         scan->cursor += 2;
-        SetCutterSide(40);
+        SetCutterSide(*scan->session, 40);
         return 1;
     }
     return 0;
@@ -436,11 +439,11 @@ int ScanDirectionWord(BlockScan* scan) {
         return 0;
     }
     scan->cursor += 3;
-    DialectState.directionGiven = 1;
-    MotionRecord& m = CurrentMotion;
+    scan->session->dialect.directionGiven = 1;
+    MotionRecord& m = scan->session->kinematics->motion;
     if (m.motionType == kMotionClockwise || m.motionType == kMotionCounterClockwise) {
         const int type = third == '+' ? kMotionCounterClockwise : kMotionClockwise;
-        m.motionType = NcRun.modal.planeCode < 0 ? OppositeArc(type) : type;
+        m.motionType = scan->session->run.modal.planeCode < 0 ? OppositeArc(type) : type;
     }
     return 1;
 }
@@ -451,7 +454,7 @@ int ScanHeidenhainWord(BlockScan* scan) {
     }
     switch (scan->At(scan->cursor)) {
         case '*':
-            NcRun.block.stopScan = 1;
+            scan->session->run.block.stopScan = 1;
             return 1;
         case 'B':
         case 'E':
@@ -480,34 +483,35 @@ int ScanHeidenhainWord(BlockScan* scan) {
 
 // M99 calls the defined cycle, M126/M127 switch the shortest rotary path, M128 and M129 are
 // tool centre point control on and off; M02 and M30 also end the shortest path.
-int ApplyHeidenhainM(BlockScan*, int n) {
-    NcModalState& modal = NcRun.modal;
+int ApplyHeidenhainM(BlockScan* scan, int n) {
+    NcModalState& modal = scan->session->run.modal;
     switch (n) {
         case 99:
-            ActivateHeidenhainCycle();
+            ActivateHeidenhainCycle(*scan->session);
             return 1;
         case 126:
         case 127:
-            SetRotaryShortestPath(n == 126 ? 1 : 0);
+            SetRotaryShortestPath(*scan->session, n == 126 ? 1 : 0);
             return 1;
         case 128:
             modal.gCode = 43;
-            if (NcController.rotaryType != 0 && NcController.resetToolCenterControl == 0) {
+            if (scan->session->controller.rotaryType != 0 &&
+                scan->session->controller.resetToolCenterControl == 0) {
                 modal.toolCenterPointMode = kToolCentreByAngles;
             }
             modal.lengthCompensation = 1;
-            SetLengthOffsetForCurrentTool();
-            NcRun.block.stopScan = 1;
+            SetLengthOffsetForCurrentTool(*scan->session);
+            scan->session->run.block.stopScan = 1;
             return 1;
         case 129:
             modal.gCode = 49;
-            CancelLengthCompensation();
-            NcRun.block.stopScan = 1;
+            CancelLengthCompensation(*scan->session);
+            scan->session->run.block.stopScan = 1;
             return 1;
         case 2:
         case 30:
-            if (EndProgramByM()) {
-                SetRotaryShortestPath(0);
+            if (EndProgramByM(*scan->session)) {
+                SetRotaryShortestPath(*scan->session, 0);
             }
             return 1;
         default:
@@ -519,11 +523,12 @@ int ApplyHeidenhainM(BlockScan*, int n) {
 int ReadHeidenhainLetter(BlockScan* scan, char letter) {
     if (letter == 'K') {
         ReadWordInteger(&scan->cursor, scan->line);
-        NcRun.modal.cycleRepeat = 1;
+        scan->session->run.modal.cycleRepeat = 1;
         return 1;
     }
     if (letter == 'Q') {
-        NcRun.modal.cyclePeck = std::fabs(ReadWordCoordinate(&scan->cursor, scan->line));
+        scan->session->run.modal.cyclePeck =
+            std::fabs(ReadWordCoordinate(*scan->session, &scan->cursor, scan->line));
         return 1;
     }
     return 0;
@@ -531,36 +536,36 @@ int ReadHeidenhainLetter(BlockScan* scan, char letter) {
 
 // CC: the circle centre takes the axis words, with the sign and scaling of the axis but no
 // increment.
-int TakeCentreAxis(int axis, double value) {
-    if (!DialectState.centreMode || axis >= 3) {
+int TakeCentreAxis(NcSession& session, int axis, double value) {
+    if (!session.dialect.centreMode || axis >= 3) {
         return 0;
     }
-    if (axis != NcRun.modal.plane.normal) {
-        ScaleAxisValue(axis, &value);
-        DialectState.circleCentre[axis] = value;
+    if (axis != session.run.modal.plane.normal) {
+        ScaleAxisValue(session, axis, &value);
+        session.dialect.circleCentre[axis] = value;
     }
     return 1;
 }
 
 // The centre words are the centre itself (an increment from the start in incremental mode); it
 // carries over to the blocks that follow.
-void TakeCentreWord(int axis, double value) {
-    if (NcRun.modal.toolCenterPointMode == kToolCentreByVector) {
+void TakeCentreWord(NcSession& session, int axis, double value) {
+    if (session.run.modal.toolCenterPointMode == kToolCentreByVector) {
         return;
     }
-    DialectState.circleCentre[axis] =
-        value + (NcRun.modal.incremental ? CurrentMotion.start.axis[axis] : 0.0);
-    DialectState.circleBlock = 1;
+    session.dialect.circleCentre[axis] =
+        value + (session.run.modal.incremental ? session.kinematics->motion.start.axis[axis] : 0.0);
+    session.dialect.circleBlock = 1;
 }
 
 // Polar coordinates about the circle centre (the pole): the start's radius and angle (deg)
 // unless the block gives them; IPR and IPA add to the start's. A circle (CP) keeps the start's
 // radius. Every circle turns about the circle centre; the arc geometry takes it from the start.
-void FinishHeidenhainWords() {
-    const NcDialectState& d = DialectState;
-    MotionRecord& m = CurrentMotion;
-    NcBlockState& block = NcRun.block;
-    const PlaneAxes& plane = NcRun.modal.plane;
+void FinishHeidenhainWords(NcSession& session) {
+    const NcDialectState& d = session.dialect;
+    MotionRecord& m = session.kinematics->motion;
+    NcBlockState& block = session.run.block;
+    const PlaneAxes& plane = session.run.modal.plane;
     const int a = plane.first, b = plane.second;
     if (d.polarBlock != 0) {
         const double da = m.start.axis[a] - d.circleCentre[a];
@@ -579,8 +584,8 @@ void FinishHeidenhainWords() {
             SinCosDegrees(angle, 1, &s, &co);
             m.end.axis[a] = d.circleCentre[a] + radius * co;
             m.end.axis[b] = d.circleCentre[b] + radius * s;
-            NcRun.programmed.axis[a] = m.end.axis[a];
-            NcRun.programmed.axis[b] = m.end.axis[b];
+            session.run.programmed.axis[a] = m.end.axis[a];
+            session.run.programmed.axis[b] = m.end.axis[b];
             block.axisWordSeen = 1;
             block.axisNamed[a] = block.axisNamed[b] = 1;
         }
@@ -597,24 +602,25 @@ void FinishHeidenhainWords() {
 
 // PLANE SPATIAL builds its plane after the block end: the rotary axes stay where the machine
 // holds them; the moves that follow turn them.
-void CompleteHeidenhainBlock() {
-    NcDialectState& s = DialectState;
+void CompleteHeidenhainBlock(NcSession& session) {
+    NcDialectState& s = session.dialect;
     if (s.planeMode != kWorkPlaneSpatial) {
         return;
     }
-    BuildRotationFromAngles();
+    BuildRotationFromAngles(session);
     for (int k = 3; k < 5; ++k) {
-        CurrentMotion.end.axis[k] = CurrentMachinePose.machine.axis[k] - WorkOrigin.axis[k];
+        session.kinematics->motion.end.axis[k] =
+            session.kinematics->pose.machine.axis[k] - session.kinematics->workOrigin.axis[k];
     }
-    CurrentWorkPlane.mode = kWorkPlaneSpatial;
-    CurrentWorkPlane.active = 1;
-    NcRun.modal.lengthCompensation = 1;
-    KinematicsMode.preferredRotarySign = s.planeSequence;
+    session.kinematics->plane.mode = kWorkPlaneSpatial;
+    session.kinematics->plane.active = 1;
+    session.run.modal.lengthCompensation = 1;
+    session.kinematics->modes.preferredRotarySign = s.planeSequence;
 }
 
 // G70 to G89 define the cycle that CYCL CALL and M99 call.
-int DefineCycleCode(BlockScan*, GWord g) {
-    NcRun.modal.heidenhainCycleCode = g.number;
+int DefineCycleCode(BlockScan* scan, GWord g) {
+    scan->session->run.modal.heidenhainCycleCode = g.number;
     return 1;
 }
 
@@ -648,9 +654,9 @@ namespace {
 
 // The levels of the cycles from 200: first (set-up clearance), second (depth), third (second
 // set-up clearance) above the surface (base).
-void PublishHeidenhainCycleLevels() {
-    const HeidenhainCycleParameters& p = DialectState.cycle;
-    HeidenhainCycleLevels& l = NcRun.modal.heidenhainLevels;
+void PublishHeidenhainCycleLevels(NcSession& session) {
+    const HeidenhainCycleParameters& p = session.dialect.cycle;
+    HeidenhainCycleLevels& l = session.run.modal.heidenhainLevels;
     l.first = p.setUpClearance;
     l.second = p.depth;
     l.third = p.secondClearance;
@@ -659,12 +665,12 @@ void PublishHeidenhainCycleLevels() {
 
 }  // namespace
 
-int SetHeidenhainQParameter(int n, double value) {
+int SetHeidenhainQParameter(NcSession& session, int n, double value) {
     if (n < 0 || n >= kQParameterCount) {
         return 0;
     }
-    HeidenhainCycleParameters& p = DialectState.cycle;
-    NcModalState& modal = NcRun.modal;
+    HeidenhainCycleParameters& p = session.dialect.cycle;
+    NcModalState& modal = session.run.modal;
     p.q[n] = value;
     p.qGiven[n] = 1;
     switch (n) {
@@ -695,17 +701,17 @@ int SetHeidenhainQParameter(int n, double value) {
             if (modal.heidenhainCycleCode == 247) {
                 const int index =
                     value >= 0.0 && value <= kDialectWorkOffsetMax ? static_cast<int>(value) : -1;
-                SelectDialectWorkOffset(index);
+                SelectDialectWorkOffset(session, index);
             }
             break;
         default:
             break;
     }
-    PublishHeidenhainCycleLevels();
+    PublishHeidenhainCycleLevels(session);
     return 1;
 }
 
-int ParseHeidenhainIsoCycleWord(int* cursor, const char* line) {
+int ParseHeidenhainIsoCycleWord(NcSession& session, int* cursor, const char* line) {
     int at = *cursor;
     if (line[at] == '0') {
         ++at;  // P01 .. P05: the leading 0 is skipped
@@ -715,23 +721,23 @@ int ParseHeidenhainIsoCycleWord(int* cursor, const char* line) {
     }
     const int word = line[at] - '0';
     ++at;
-    HeidenhainCycleParameters& p = DialectState.cycle;
-    NcModalState& modal = NcRun.modal;
+    HeidenhainCycleParameters& p = session.dialect.cycle;
+    NcModalState& modal = session.run.modal;
     const bool peckCycle = modal.heidenhainCycleCode == 73 || modal.heidenhainCycleCode == 83;
     switch (word) {
         case 1:
-            p.setUpClearance = ReadWordMilli(&at, line);
+            p.setUpClearance = ReadWordMilli(session, &at, line);
             modal.cycleRWord = p.setUpClearance;
             at = FindWordEnd(at, line);
             break;
         case 2:
-            p.depth = ReadWordCoordinate(&at, line);
+            p.depth = ReadWordCoordinate(session, &at, line);
             modal.cycleDepthWord = p.depth;
-            NcRun.block.axisWordSeen = 1;
+            session.run.block.axisWordSeen = 1;
             break;
         case 3:
             if (peckCycle) {
-                p.plungingDepth = ReadWordCoordinate(&at, line);
+                p.plungingDepth = ReadWordCoordinate(session, &at, line);
                 modal.cyclePeck = p.plungingDepth;
             } else {
                 p.dwell = ReadWordMilliAlways(&at, line);
@@ -755,16 +761,16 @@ int ParseHeidenhainIsoCycleWord(int* cursor, const char* line) {
             p.feed = ReadWordReal(&at, line);
             break;
     }
-    PublishHeidenhainCycleLevels();
+    PublishHeidenhainCycleLevels(session);
     *cursor = at;
     return 1;
 }
 
-int ParseHeidenhainCyclDef(int* cursor, const char* line) {
+int ParseHeidenhainCyclDef(NcSession& session, int* cursor, const char* line) {
     const int end = static_cast<int>(std::strlen(line));
     int at = SkipDialectBlanks(line, *cursor);
     *cursor = end;
-    NcModalState& modal = NcRun.modal;
+    NcModalState& modal = session.run.modal;
     if (line[at] == '7' && line[at + 1] == '.') {
         const char sub = line[at + 2];
         if (sub == '0' && !IsDialectDigit(line[at + 3])) {
@@ -776,17 +782,17 @@ int ParseHeidenhainCyclDef(int* cursor, const char* line) {
         at = SkipDialectBlanks(line, at + 3);
         if (line[at] == '#') {
             ++at;
-            return SelectDialectWorkOffset(ReadDialectIndex(line, &at));
+            return SelectDialectWorkOffset(session, ReadDialectIndex(line, &at));
         }
         for (int axis = 0; axis < 3; ++axis) {
-            if (line[at] == NcController.axes.coordinateLetters[axis]) {
+            if (line[at] == session.controller.axes.coordinateLetters[axis]) {
                 ++at;
-                const double value = ReadWordCoordinate(&at, line);
-                NcRun.transforms.workOffsets[1].axis[axis] = value;
+                const double value = ReadWordCoordinate(session, &at, line);
+                session.run.transforms.workOffsets[1].axis[axis] = value;
                 if (modal.workOffsetIndex == 1) {
-                    ReapplyWorkOrigin();
+                    ReapplyWorkOrigin(session);
                 } else {
-                    ChangeWorkOffset(1);
+                    ChangeWorkOffset(session, 1);
                 }
                 return 1;
             }
@@ -796,28 +802,28 @@ int ParseHeidenhainCyclDef(int* cursor, const char* line) {
     const int number = ReadDialectIndex(line, &at);
     if (number == 247) {
         modal.heidenhainCycleCode = 247;
-        ReadQWords(line, at);
+        ReadQWords(session, line, at);
         return 1;
     }
     if (number >= 200 && number <= 209) {
         modal.heidenhainCycleCode = number;
-        ReadQWords(line, at);
+        ReadQWords(session, line, at);
         return 1;
     }
     return 0;
 }
 
-int ParseHeidenhainPlane(int* cursor, const char* line) {
+int ParseHeidenhainPlane(NcSession& session, int* cursor, const char* line) {
     int at = SkipDialectBlanks(line, *cursor);
     const int end = static_cast<int>(std::strlen(line));
-    NcDialectState& s = DialectState;
-    MotionRecord& m = CurrentMotion;
+    NcDialectState& s = session.dialect;
+    MotionRecord& m = session.kinematics->motion;
     if (MatchDialectKeyword(line, at, "SPATIAL", &at)) {
         static const char* const kWords[3] = {"SPA", "SPB", "SPC"};
         for (int k = 0; k < 3; ++k) {
             const char* word = std::strstr(line + at, kWords[k]);
             int i = word != nullptr ? static_cast<int>(word - line) + 3 : -1;
-            CurrentWorkPlane.planeAngles[k] = i >= 0 ? ReadDialectNumber(line, &i) : 0.0;
+            session.kinematics->plane.planeAngles[k] = i >= 0 ? ReadDialectNumber(line, &i) : 0.0;
         }
         s.planeSequence = 0;
         if (const char* seq = std::strstr(line + at, "SEQ")) {
@@ -825,24 +831,24 @@ int ParseHeidenhainPlane(int* cursor, const char* line) {
             s.planeSequence = sign == '+' ? 1 : sign == '-' ? -1 : 0;
         }
         s.planeMode = kWorkPlaneSpatial;
-        NcRun.modal.gCode = 682;
+        session.run.modal.gCode = 682;
         *cursor = end;
         return 1;
     }
     if (MatchDialectKeyword(line, at, "RESET", &at)) {
-        for (double& a : CurrentWorkPlane.planeAngles) {
+        for (double& a : session.kinematics->plane.planeAngles) {
             a = 0.0;
         }
         for (int k = 3; k < 5; ++k) {
             m.end.axis[k] = 0.0;
-            NcRun.programmed.axis[k] = 0.0;
+            session.run.programmed.axis[k] = 0.0;
         }
-        NcRun.modal.gCode = 69;
-        CurrentWorkPlane.active = 0;
-        CurrentWorkPlane.mode = kWorkPlaneEulerAngles;
+        session.run.modal.gCode = 69;
+        session.kinematics->plane.active = 0;
+        session.kinematics->plane.mode = kWorkPlaneEulerAngles;
         s.planeMode = 0;
         s.planeSequence = 0;
-        KinematicsMode.preferredRotarySign = 0;
+        session.kinematics->modes.preferredRotarySign = 0;
         *cursor = end;
         return 1;
     }

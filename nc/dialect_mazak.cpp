@@ -6,6 +6,7 @@
 #include "nc/kinematics_services.h"
 #include "nc/nc_controller_view.h"
 #include "nc/nc_run_state.h"
+#include "nc/nc_session.h"
 #include "nc/nc_words.h"
 
 namespace mirexa {
@@ -15,14 +16,15 @@ namespace {
 // P1 sets the head angle mode, P0 clears it; other values are ignored.
 int ScanMazakWord(BlockScan* scan) {
     if (scan->At(scan->cursor) != 'P' ||
-        !(NcRun.block.toolWordSeen || NcRun.block.lengthCodeSeen)) {
+        !(scan->session->run.block.toolWordSeen || scan->session->run.block.lengthCodeSeen)) {
         return 0;
     }
     ++scan->cursor;
     const int p = ReadWordInteger(&scan->cursor, scan->line);
     if (p == 0 || p == 1) {
-        DialectState.mazakHeadAngleChanged = DialectState.mazakHeadAngleMode != p;
-        DialectState.mazakHeadAngleMode = p;
+        scan->session->dialect.mazakHeadAngleChanged =
+            scan->session->dialect.mazakHeadAngleMode != p;
+        scan->session->dialect.mazakHeadAngleMode = p;
     }
     return 1;
 }
@@ -33,18 +35,18 @@ int ListsDecimal(int number, int decimal) {
 
 // G10.9: the X that follows gives the diameter mode (0 radius, 1 diameter); G10 itself is the
 // common data setting.
-int StartDiameterModeWord(BlockScan*, GWord g) {
+int StartDiameterModeWord(BlockScan* scan, GWord g) {
     if (g.decimal != 9) {
         return 0;
     }
-    DialectState.diameterModeWord = 1;
+    scan->session->dialect.diameterModeWord = 1;
     return 1;
 }
 
 // G122.1 radius, G123.1 diameter programming; the plain forms are nothing.
-int SwitchDiameterProgramming(BlockScan*, GWord g) {
+int SwitchDiameterProgramming(BlockScan* scan, GWord g) {
     if (g.decimal == 1) {
-        NcRun.modal.diameterProgramming = g.number == 123 ? 1 : 0;
+        scan->session->run.modal.diameterProgramming = g.number == 123 ? 1 : 0;
     }
     return 1;
 }
@@ -55,22 +57,22 @@ const DialectGCode MazakGCodes[] = {
 };
 
 // T0 after a tool word of the same block does not undo the tool.
-int PassesToolWord(int t) {
-    return t == 0 && NcRun.block.toolWordSeen;
+int PassesToolWord(NcSession& session, int t) {
+    return t == 0 && session.run.block.toolWordSeen;
 }
 
-int TakeDiameterModeAxis(int axis, double value) {
-    if (!DialectState.diameterModeWord || axis != 0) {
+int TakeDiameterModeAxis(NcSession& session, int axis, double value) {
+    if (!session.dialect.diameterModeWord || axis != 0) {
         return 0;
     }
-    NcRun.modal.diameterProgramming = value != 0.0 ? 1 : 0;
+    session.run.modal.diameterProgramming = value != 0.0 ? 1 : 0;
     return 1;
 }
 
 // A changed head angle mode turns the head offset vector by the block's rotary value.
-void FinishMazakWords() {
-    if (DialectState.mazakHeadAngleChanged && NcController.automaticToolOffset) {
-        SetToolVectorFromAngle(CurrentMotion.end.axis[3]);
+void FinishMazakWords(NcSession& session) {
+    if (session.dialect.mazakHeadAngleChanged && session.controller.automaticToolOffset) {
+        SetToolVectorFromAngle(session, session.kinematics->motion.end.axis[3]);
     }
 }
 

@@ -6,6 +6,8 @@
 
 namespace mirexa {
 
+struct NcSession;
+
 extern const ScannerDialect OspScanner;
 
 // OSP "CALL OO88"; the cursor stands behind "OO88". PH is the source work offset, PP the target
@@ -14,11 +16,11 @@ extern const ScannerDialect OspScanner;
 // shift turned through the rotary table (both axes about their table centres; a head machine
 // turns nothing), then selected as the work offset with every position register re-based.
 // Returns 1 when the target was written, 0 when refused.
-int ApplyOo88InclinedPlaneCall(int* cursor, const char* line);
+int ApplyOo88InclinedPlaneCall(NcSession& session, int* cursor, const char* line);
 
 // "CALL O..." of the OSP dialect; the cursor stands on the "O". From memory the number after the
 // O enters that subprogram; otherwise the word from the O to the next blank is a file name.
 // Returns 1 when a level was entered.
-int CallOspSubprogram(int* cursor, const char* line);
+int CallOspSubprogram(NcSession& session, int* cursor, const char* line);
 
 }  // namespace mirexa

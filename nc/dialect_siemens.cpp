@@ -9,6 +9,7 @@
 #include "nc/coordinate_transforms.h"
 #include "nc/nc_controller_view.h"
 #include "nc/nc_run_state.h"
+#include "nc/nc_session.h"
 #include "nc/nc_words.h"
 
 namespace mirexa {
@@ -24,46 +25,46 @@ void ReadOrientationWord(BlockScan* scan, char letter, int kind) {
     }
     const double value = ReadWordValueToBlank(&scan->cursor, scan->line);
     const int k = letter - 'A';
-    SiemensOrientationInput& o = DialectState.orientation;
+    SiemensOrientationInput& o = scan->session->dialect.orientation;
     if (kind == 2) {
         o.angles[k] = value;
         o.anglesGiven = 1;
     } else if (kind == 3) {
-        o.vector[k] = NcController.axisReversed[k] ? -value : value;
+        o.vector[k] = scan->session->controller.axisReversed[k] ? -value : value;
         o.vectorGiven = 1;
     } else {
         return;
     }
-    if (NcController.resetToolCenterControl == 0) {
-        NcRun.modal.toolCenterPointMode = kToolCentreByVector;
+    if (scan->session->controller.resetToolCenterControl == 0) {
+        scan->session->run.modal.toolCenterPointMode = kToolCentreByVector;
     }
 }
 
 // CYCLE800: a complete list tilts the plane at the block's end (G68.2); the reset list ends the
 // plane, the rotation and the length compensation (G69).
 void ApplyCycle800(BlockScan* scan) {
-    NcModalState& modal = NcRun.modal;
-    const int result = ParseCycle800Arguments(&scan->cursor, scan->line);
+    NcModalState& modal = scan->session->run.modal;
+    const int result = ParseCycle800Arguments(*scan->session, &scan->cursor, scan->line);
     if (result == 1) {
         modal.gCode = 682;
-        DialectState.planeMode = kWorkPlaneCycle800;
+        scan->session->dialect.planeMode = kWorkPlaneCycle800;
     } else if (result == 0) {
         modal.gCode = 69;
-        CurrentWorkPlane.active = 0;
-        CurrentWorkPlane.mode = kWorkPlaneEulerAngles;
-        DialectState.planeMode = 0;
-        if (NcRun.transforms.rotationCount > 0) {
-            NcRun.transforms.transformState = kTransformCancel;
+        scan->session->kinematics->plane.active = 0;
+        scan->session->kinematics->plane.mode = kWorkPlaneEulerAngles;
+        scan->session->dialect.planeMode = 0;
+        if (scan->session->run.transforms.rotationCount > 0) {
+            scan->session->run.transforms.transformState = kTransformCancel;
         }
         modal.lengthCompensation = 0;
-        SetLengthOffset(0.0);
+        SetLengthOffset(*scan->session, 0.0);
     }
 }
 
 // T="name" by name, T=n by number; nothing more of the line is read.
 void SelectToolByWord(BlockScan* scan) {
     int at = scan->cursor + 2;
-    NcRun.block.stopScan = 1;
+    scan->session->run.block.stopScan = 1;
     int tool = -1;
     if (scan->At(at) == '"') {
         const char* name = scan->line + at + 1;
@@ -75,25 +76,25 @@ void SelectToolByWord(BlockScan* scan) {
     } else {
         tool = ReadWordInteger(&at, scan->line);
     }
-    if (tool >= 0 && tool <= NcController.magazineCount) {
-        SelectTool(tool);
+    if (tool >= 0 && tool <= scan->session->controller.magazineCount) {
+        SelectTool(*scan->session, tool);
     }
 }
 
 // TRAORI: tool centre point control by angles with the length offset of the current tool;
 // TRAFOOF ends it (and the length compensation).
-void SwitchTransformation(bool on) {
-    NcModalState& modal = NcRun.modal;
+void SwitchTransformation(NcSession& session, bool on) {
+    NcModalState& modal = session.run.modal;
     if (on) {
         modal.gCode = 43;
-        if (NcController.resetToolCenterControl == 0) {
+        if (session.controller.resetToolCenterControl == 0) {
             modal.toolCenterPointMode = kToolCentreByAngles;
         }
         modal.lengthCompensation = 1;
-        SetLengthOffsetForCurrentTool();
+        SetLengthOffsetForCurrentTool(session);
     } else if (modal.toolCenterPointMode != kToolCentreOff || modal.lengthCompensation != 0) {
         modal.gCode = 49;
-        CancelLengthCompensation();
+        CancelLengthCompensation(session);
     }
 }
 
@@ -114,11 +115,11 @@ int ScanSiemensWord(BlockScan* scan) {
         return true;
     };
     if (keyword("TRAORI")) {
-        SwitchTransformation(true);
+        SwitchTransformation(*scan->session, true);
         return 1;
     }
     if (keyword("TRAFOOF")) {
-        SwitchTransformation(false);
+        SwitchTransformation(*scan->session, false);
         return 1;
     }
     if (keyword("CYCLE800")) {
@@ -126,18 +127,18 @@ int ScanSiemensWord(BlockScan* scan) {
         return 1;
     }
     if (keyword("ORIEULER")) {
-        DialectState.orientation.convention = 0;
+        scan->session->dialect.orientation.convention = 0;
         return 1;
     }
     if (keyword("ORIRPY")) {
-        DialectState.orientation.convention = scan->At(scan->cursor) == '2' ? 2 : 1;
+        scan->session->dialect.orientation.convention = scan->At(scan->cursor) == '2' ? 2 : 1;
         if (scan->At(scan->cursor) == '2') {
             ++scan->cursor;
         }
         return 1;
     }
     if (keyword("SUPA")) {
-        NcRun.block.machineCoordinateBlock = 1;
+        scan->session->run.block.machineCoordinateBlock = 1;
         return 1;
     }
     if (letter == 'T' && next == '=') {
@@ -149,10 +150,10 @@ int ScanSiemensWord(BlockScan* scan) {
 
 // The tool orientation of the block (angles by the convention, or the tool vector) reaches the
 // block end as its centre words.
-void FinishSiemensWords() {
-    const NcDialectState& d = DialectState;
-    NcBlockState& block = NcRun.block;
-    if (NcRun.modal.toolCenterPointMode != kToolCentreByVector ||
+void FinishSiemensWords(NcSession& session) {
+    const NcDialectState& d = session.dialect;
+    NcBlockState& block = session.run.block;
+    if (session.run.modal.toolCenterPointMode != kToolCentreByVector ||
         !(d.orientation.anglesGiven || d.orientation.vectorGiven)) {
         return;
     }
@@ -169,12 +170,12 @@ void FinishSiemensWords() {
 
 // A complete CYCLE800 builds its plane after the block end; an unknown rotation order leaves
 // the plane as it was.
-void CompleteSiemensBlock() {
-    const NcDialectState& s = DialectState;
+void CompleteSiemensBlock(NcSession& session) {
+    const NcDialectState& s = session.dialect;
     if (s.planeMode != kWorkPlaneCycle800) {
         return;
     }
-    TiltedWorkPlane& plane = CurrentWorkPlane;
+    TiltedWorkPlane& plane = session.kinematics->plane;
     const Cycle800Arguments& a = s.cycle800;
     const int previousOrder = plane.rotationOrderCode;
     double previousAngles[3];
@@ -183,7 +184,7 @@ void CompleteSiemensBlock() {
     for (int i = 0; i < 3; ++i) {
         plane.planeAngles[i] = a.angles[i];
     }
-    if (!BuildTiltedPlaneMatrix(a.swivelDigits[5])) {
+    if (!BuildTiltedPlaneMatrix(session, a.swivelDigits[5])) {
         plane.rotationOrderCode = previousOrder;
         std::memcpy(plane.planeAngles, previousAngles, sizeof previousAngles);
         return;
@@ -197,8 +198,8 @@ void CompleteSiemensBlock() {
     }
     plane.mode = kWorkPlaneCycle800;
     plane.active = 1;
-    SetLengthOffsetForCurrentTool();
-    NcRun.modal.lengthCompensation = 1;
+    SetLengthOffsetForCurrentTool(session);
+    session.run.modal.lengthCompensation = 1;
 }
 
 }  // namespace
@@ -210,7 +211,7 @@ const ScannerDialect SiemensScanner = {
     .completeBlock = CompleteSiemensBlock,
 };
 
-int ParseCycle800Arguments(int* cursor, const char* line) {
+int ParseCycle800Arguments(NcSession& session, int* cursor, const char* line) {
     const int end = static_cast<int>(std::strlen(line));
     int at = SkipDialectBlanks(line, *cursor);
     *cursor = end;
@@ -252,7 +253,7 @@ int ParseCycle800Arguments(int* cursor, const char* line) {
     if (count == 1 && SkipDialectBlanks(line, fieldStart[0]) == fieldEnd[0]) {
         return 0;  // an empty list
     }
-    Cycle800Arguments& a = DialectState.cycle800;
+    Cycle800Arguments& a = session.dialect.cycle800;
     a = Cycle800Arguments{};
     const auto integer = [&](int k) {
         return k < count && k < kFields

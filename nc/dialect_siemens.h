@@ -6,12 +6,14 @@
 
 namespace mirexa {
 
+struct NcSession;
+
 // The dialect as the block scanner takes it: ";" ends the block.
 extern const ScannerDialect SiemensScanner;
 
 // SIEMENS "CYCLE800("; the cursor stands behind "CYCLE800". Fills DialectState.cycle800. Returns
 // 1 for a complete list (a rotation order and its values), 0 for a reset list (",\"0...") or an
 // empty one, or a list cut off by the line's end. The cursor ends behind the ")" (or at the end).
-int ParseCycle800Arguments(int* cursor, const char* line);
+int ParseCycle800Arguments(NcSession& session, int* cursor, const char* line);
 
 }  // namespace mirexa

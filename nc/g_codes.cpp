@@ -8,6 +8,7 @@
 #include "nc/coordinate_transforms.h"
 #include "nc/nc_controller_view.h"
 #include "nc/nc_run_state.h"
+#include "nc/nc_session.h"
 #include "nc/nc_words.h"
 #include "nc/nurbs_blocks.h"
 
@@ -69,7 +70,7 @@ bool IsCommonDecimal(int number, int decimal) {
 
 // 1 when a centre letter (I, J, K as configured) stands in the rest of the line outside
 // comments.
-bool RestHoldsCentreWord(int cursor, const char* line) {
+bool RestHoldsCentreWord(NcSession& session, int cursor, const char* line) {
     bool comment = false;
     for (int i = cursor; line[i] != '\0'; ++i) {
         const char c = line[i];
@@ -77,7 +78,7 @@ bool RestHoldsCentreWord(int cursor, const char* line) {
             comment = true;
         } else if (c == ')') {
             comment = false;
-        } else if (!comment && LetterIndex(c, NcController.axes.arcCentreLetters, 3) >= 0) {
+        } else if (!comment && LetterIndex(c, session.controller.axes.arcCentreLetters, 3) >= 0) {
             return true;
         }
     }
@@ -96,9 +97,9 @@ int ApplyTableCode(const DialectGCode* table, int count, BlockScan* scan, GWord 
 // A NURBS block (G06.2 with the knot letter K, G132 with Q): the NURBS reader takes the rest of
 // the line and the lines of the curve.
 void StartNurbsBlock(BlockScan* scan, char knotLetter) {
-    CurrentMotion.motionType = kMotionNurbs;
-    NcRun.block.stopScan = 1;
-    ReadNurbsBlocks(scan->line, scan->cursor, knotLetter);
+    scan->session->kinematics->motion.motionType = kMotionNurbs;
+    scan->session->run.block.stopScan = 1;
+    ReadNurbsBlocks(*scan->session, scan->line, scan->cursor, knotLetter);
 }
 
 int ApplyMotionGroup(BlockScan* scan, GWord g) {
@@ -124,8 +125,8 @@ int ApplyMotionGroup(BlockScan* scan, GWord g) {
     }
 }
 
-int ApplyPlaneGroup(BlockScan*, GWord g) {
-    NcModalState& modal = NcRun.modal;
+int ApplyPlaneGroup(BlockScan* scan, GWord g) {
+    NcModalState& modal = scan->session->run.modal;
     switch (g.number) {
         case 7:
         case 107:
@@ -139,8 +140,8 @@ int ApplyPlaneGroup(BlockScan*, GWord g) {
         case kPlaneZx:
         case kPlaneYz:
             modal.planeCode = g.number;
-            SelectPlaneAxes();
-            SelectLengthAxis(0);
+            SelectPlaneAxes(*scan->session);
+            SelectLengthAxis(*scan->session, 0);
             return 1;
         default:
             return 0;
@@ -149,35 +150,35 @@ int ApplyPlaneGroup(BlockScan*, GWord g) {
 
 // G43 and G44 with the block's (or the current) H. G43.4 and G43.5 are G43 with tool centre
 // point control on top: the length offset reaches the tool point as it does under G43.
-void StartLengthCompensation(GWord g) {
-    NcModalState& modal = NcRun.modal;
+void StartLengthCompensation(NcSession& session, GWord g) {
+    NcModalState& modal = session.run.modal;
     if (g.decimal == 4 || g.decimal == 5) {
-        if (NcController.rotaryType != 0 && NcController.resetToolCenterControl == 0) {
+        if (session.controller.rotaryType != 0 && session.controller.resetToolCenterControl == 0) {
             modal.toolCenterPointMode = g.decimal == 4 ? kToolCentreByAngles : kToolCentreByVector;
         }
     }
-    NcRun.block.lengthCodeSeen = 1;
+    session.run.block.lengthCodeSeen = 1;
     modal.lengthCompensation = g.number == 43 ? 1 : -1;
-    ApplyModalLengthOffset();
-    SelectLengthAxis(1);
+    ApplyModalLengthOffset(session);
+    SelectLengthAxis(session, 1);
 }
 
-int ApplyCompensationGroup(BlockScan*, GWord g) {
+int ApplyCompensationGroup(BlockScan* scan, GWord g) {
     switch (g.number) {
         case 39:
-            NcRun.compensation.cornerArcRequest = 1;
+            scan->session->run.compensation.cornerArcRequest = 1;
             return 1;
         case 40:
         case 41:
         case 42:
-            SetCutterSide(g.number);
+            SetCutterSide(*scan->session, g.number);
             return 1;
         case 43:
         case 44:
-            StartLengthCompensation(g);
+            StartLengthCompensation(*scan->session, g);
             return 1;
         case 49:
-            CancelLengthCompensation();
+            CancelLengthCompensation(*scan->session);
             return 1;
         default:
             return 0;
@@ -204,12 +205,12 @@ void SelectWorkOffsetCode(BlockScan* scan, GWord g) {
         const char before = scan->At(scan->cursor - 1);
         entry = (before != ' ' && before != '\t') ? 7 : 1;
     }
-    ChangeWorkOffset(entry);
+    ChangeWorkOffset(*scan->session, entry);
 }
 
 int ApplyCoordinateGroup(BlockScan* scan, GWord g) {
-    NcModalState& modal = NcRun.modal;
-    NcBlockState& block = NcRun.block;
+    NcModalState& modal = scan->session->run.modal;
+    NcBlockState& block = scan->session->run.block;
     switch (g.number) {
         case 10:
             block.dataSetting = 1;
@@ -231,8 +232,8 @@ int ApplyCoordinateGroup(BlockScan* scan, GWord g) {
         case 53:
             if (g.decimal != 1) {
                 block.machineCoordinateBlock = 1;
-            } else if (NcRun.transforms.tiltedPlaneReady) {
-                CurrentWorkPlane.active = 1;
+            } else if (scan->session->run.transforms.tiltedPlaneReady) {
+                scan->session->kinematics->plane.active = 1;
             }
             return 1;
         case 54:
@@ -262,13 +263,13 @@ bool IsCannedCycle(int n) {
     return n == 73 || n == 74 || n == 76 || (n >= 81 && n <= 89);
 }
 
-int ApplyCycleGroup(BlockScan*, GWord g) {
+int ApplyCycleGroup(BlockScan* scan, GWord g) {
     const int n = g.number;
     if (n >= 70 && n <= 89) {
         if (IsCannedCycle(n)) {
-            StartCycle(n);
+            StartCycle(*scan->session, n);
         } else {
-            NcRun.modal.cycleCode = kNoCycle;
+            scan->session->run.modal.cycleCode = kNoCycle;
         }
         return 1;
     }
@@ -276,11 +277,12 @@ int ApplyCycleGroup(BlockScan*, GWord g) {
         case 65:
         case 66:
         case 67:
-            NcRun.block.stopScan = 1;  // macro calls are not simulated
+            scan->session->run.block.stopScan = 1;  // macro calls are not simulated
             return 1;
         case 98:
         case 99:
-            NcRun.modal.returnLevel = n == 98 ? kReturnToInitialLevel : kReturnToRLevel;
+            scan->session->run.modal.returnLevel =
+                n == 98 ? kReturnToInitialLevel : kReturnToRLevel;
             return 1;
         default:
             return 0;
@@ -288,55 +290,56 @@ int ApplyCycleGroup(BlockScan*, GWord g) {
 }
 
 // G51: scaling about the block's axis words by the controller's factor of each axis.
-void StartAxisScaling() {
-    NcTransformState& t = NcRun.transforms;
-    NcRun.block.scalingBlock = 1;
+void StartAxisScaling(NcSession& session) {
+    NcTransformState& t = session.run.transforms;
+    session.run.block.scalingBlock = 1;
     t.scalingCommon = 0;
     for (int i = 0; i < 3; ++i) {
-        t.scaleCentre[i] = CurrentMotion.end.axis[i];
-        t.scaleFactor[i] = NcController.scale[i];
+        t.scaleCentre[i] = session.kinematics->motion.end.axis[i];
+        t.scaleFactor[i] = session.controller.scale[i];
     }
 }
 
 int ApplyTransformGroup(BlockScan* scan, GWord g) {
-    NcBlockState& block = NcRun.block;
+    NcBlockState& block = scan->session->run.block;
     switch (g.number) {
         case 50:
             if (g.decimal == 1) {
                 block.mirrorBlock = -1;
             } else {
-                NcRun.transforms.scaling = 0;
+                scan->session->run.transforms.scaling = 0;
             }
             return 1;
         case 51:
             if (g.decimal == 1) {
                 block.mirrorBlock = 1;
             } else {
-                StartAxisScaling();
+                StartAxisScaling(*scan->session);
             }
             return 1;
         case 68:
             if (g.decimal == 2) {
                 block.tiltedPlaneBlock = 1;
-                CurrentWorkPlane.mode = kWorkPlaneEulerAngles;
+                scan->session->kinematics->plane.mode = kWorkPlaneEulerAngles;
             } else {
                 block.rotationBlock = 1;
-                BeginCoordinateRotation(RestHoldsCentreWord(scan->cursor, scan->line));
+                BeginCoordinateRotation(
+                    *scan->session, RestHoldsCentreWord(*scan->session, scan->cursor, scan->line));
             }
             return 1;
         case 69:
-            CurrentWorkPlane.active = 0;
-            if (NcRun.transforms.rotationCount > 0) {
-                NcRun.transforms.transformState = kTransformCancel;
+            scan->session->kinematics->plane.active = 0;
+            if (scan->session->run.transforms.rotationCount > 0) {
+                scan->session->run.transforms.transformState = kTransformCancel;
             }
             return 1;
         case 254:
-            CurrentWorkPlane.mode = kWorkPlaneStoredAngles;
+            scan->session->kinematics->plane.mode = kWorkPlaneStoredAngles;
             block.tiltedPlaneBlock = 1;
             return 1;
         case 255:
-            CurrentWorkPlane.active = 0;
-            CurrentWorkPlane.mode = kWorkPlaneEulerAngles;
+            scan->session->kinematics->plane.active = 0;
+            scan->session->kinematics->plane.mode = kWorkPlaneEulerAngles;
             return 1;
         default:
             return 0;
@@ -352,26 +355,26 @@ int ApplyCommonCode(BlockScan* scan, GWord g) {
 
 // The word-address dialects end scaling with G50 (any form) and scale with one common factor
 // from G51, 1.0 until a P gives one.
-int CancelScaling(BlockScan*, GWord) {
-    NcRun.transforms.scaling = 0;
+int CancelScaling(BlockScan* scan, GWord) {
+    scan->session->run.transforms.scaling = 0;
     return 1;
 }
 
-int StartCommonScaling(BlockScan*, GWord) {
-    NcTransformState& t = NcRun.transforms;
-    NcRun.block.scalingBlock = 1;
+int StartCommonScaling(BlockScan* scan, GWord) {
+    NcTransformState& t = scan->session->run.transforms;
+    scan->session->run.block.scalingBlock = 1;
     t.scalingCommon = 1;
     t.scaleCommonFactor = 1.0;
     for (int i = 0; i < 3; ++i) {
-        t.scaleCentre[i] = CurrentMotion.end.axis[i];
+        t.scaleCentre[i] = scan->session->kinematics->motion.end.axis[i];
     }
     return 1;
 }
 
 // G56 of the word-address dialects: length compensation + with the current H, as G43.
-int StartLengthCompensationPlus(BlockScan*, GWord) {
-    NcRun.modal.lengthCompensation = 1;
-    ApplyModalLengthOffset();
+int StartLengthCompensationPlus(BlockScan* scan, GWord) {
+    scan->session->run.modal.lengthCompensation = 1;
+    ApplyModalLengthOffset(*scan->session);
     return 1;
 }
 
@@ -390,29 +393,29 @@ int IgnoreGCode(BlockScan*, GWord) {
     return 1;
 }
 
-int ApplyMotionCode(BlockScan*, GWord g) {
-    MotionRecord& m = CurrentMotion;
+int ApplyMotionCode(BlockScan* scan, GWord g) {
+    MotionRecord& m = scan->session->kinematics->motion;
     m.motionType = g.number % 100;
     const bool arc = m.motionType == kMotionClockwise || m.motionType == kMotionCounterClockwise;
-    if (arc && NcRun.modal.planeCode < 0) {
+    if (arc && scan->session->run.modal.planeCode < 0) {
         m.motionType = OppositeArc(m.motionType);
     }
-    NcRun.modal.cycleCode = kNoCycle;
+    scan->session->run.modal.cycleCode = kNoCycle;
     return 1;
 }
 
 void StartDwell(BlockScan* scan, const char* letters) {
-    NcRun.block.dwellBlock = 1;
+    scan->session->run.block.dwellBlock = 1;
     const char* p = std::strpbrk(scan->line + scan->cursor, letters);
     if (p != nullptr) {
         const int at = static_cast<int>(p - scan->line) + 1;
-        NcRun.modal.dwellTime = ReadWordMilliAlways(&at, scan->line);
+        scan->session->run.modal.dwellTime = ReadWordMilliAlways(&at, scan->line);
     }
 }
 
 void ApplyGWord(BlockScan* scan) {
     const GWord g = ReadGWord(&scan->cursor, scan->line);
-    NcModalState& modal = NcRun.modal;
+    NcModalState& modal = scan->session->run.modal;
     MarkCodeUsed(UsedCodes.g, g.number);
     const ScannerDialect& dialect = *scan->dialect;
     if (g.decimal != 0 && !IsCommonDecimal(g.number, g.decimal) &&

@@ -7,6 +7,7 @@
 #include "geometry/vector_math.h"
 #include "nc/controller_dialects.h"
 #include "nc/nc_run_state.h"
+#include "nc/nc_session.h"
 
 namespace mirexa {
 
@@ -14,15 +15,16 @@ namespace {
 
 // Entries of the run's copy of the work offset table; an index outside it reads as zeros.
 void ReadWorkOffsetTableEntry(int index, double out[5]) {
+    const NcSession& session = RunSession;
     for (int i = 0; i < 5; ++i) {
         out[i] = (index >= 0 && index < kWorkOffsetEntries)
-                     ? NcRun.transforms.workOffsets[index].axis[i]
+                     ? session.run.transforms.workOffsets[index].axis[i]
                      : 0.0;
     }
 }
 
 int CurrentWorkOffsetIndex() {
-    return NcRun.modal.workOffsetIndex;
+    return RunSession.run.modal.workOffsetIndex;
 }
 
 }  // namespace
@@ -32,9 +34,9 @@ void InstallWorkOffsetSource() {
     WorkOffsetSource.currentIndex = CurrentWorkOffsetIndex;
 }
 
-void ReadCurrentWorkOffset(double out[3]) {
-    const int index = NcRun.modal.workOffsetIndex;
-    const MotionPosition* table = NcRun.transforms.workOffsets;
+void ReadCurrentWorkOffset(NcSession& session, double out[3]) {
+    const int index = session.run.modal.workOffsetIndex;
+    const MotionPosition* table = session.run.transforms.workOffsets;
     for (int i = 0; i < 3; ++i) {
         out[i] = table[0].axis[i];
         if (index > 0 && index < kWorkOffsetEntries) {
@@ -43,9 +45,9 @@ void ReadCurrentWorkOffset(double out[3]) {
     }
 }
 
-MotionPosition ActiveWorkOrigin() {
-    const int index = NcRun.modal.workOffsetIndex;
-    const MotionPosition* table = NcRun.transforms.workOffsets;
+MotionPosition ActiveWorkOrigin(NcSession& session) {
+    const int index = session.run.modal.workOffsetIndex;
+    const MotionPosition* table = session.run.transforms.workOffsets;
     MotionPosition origin = table[0];
     if (index > 0 && index < kWorkOffsetEntries) {
         for (int i = 0; i < 5; ++i) {
@@ -55,16 +57,17 @@ MotionPosition ActiveWorkOrigin() {
     return origin;
 }
 
-void ApplyCurrentWorkOffset() {
-    WorkOrigin = ActiveWorkOrigin();
-    UpdateToolMatrixWithWorkOffset();
+void ApplyCurrentWorkOffset(NcSession& session) {
+    session.kinematics->workOrigin = ActiveWorkOrigin(session);
+    UpdateToolMatrixWithWorkOffset(session.run.transforms.workOffsets,
+                                   session.run.modal.workOffsetIndex);
 }
 
-void SetToolVectorFromAngle(double angle) {
-    const double length = CurrentToolValues.lengthOffset;
-    double* v = CurrentToolValues.fixedHeadOffset;
+void SetToolVectorFromAngle(NcSession& session, double angle) {
+    const double length = session.kinematics->toolValues.lengthOffset;
+    double* v = session.kinematics->toolValues.fixedHeadOffset;
     // MAZAK: the head flag is the machine's head rotation or the head angle mode set by P1.
-    const bool head = CurrentMachine.headRotation || DialectState.mazakHeadAngleMode;
+    const bool head = CurrentMachine.headRotation || session.dialect.mazakHeadAngleMode;
     if (KinematicsController.mazak && !KinematicsController.lathe && !head) {
         v[0] = 0.0, v[1] = 0.0, v[2] = length;
         return;
@@ -74,7 +77,7 @@ void SetToolVectorFromAngle(double angle) {
     v[0] = s * length, v[1] = 0.0, v[2] = c * length;
 }
 
-void SetRotaryShortestPath(int on) {
+void SetRotaryShortestPath(NcSession& session, int on) {
     const MachineGeometry& m = CurrentMachine;
     for (int k = 0; k < 2; ++k) {
         // A locked axis, and an axis whose enabled stroke spans less than a full turn, keep
@@ -82,7 +85,7 @@ void SetRotaryShortestPath(int on) {
         const StrokeLimits& s = m.strokes;
         const bool limited = s.enabled[3 + k] && !(s.max[3 + k] - s.min[3 + k] >= 360.0);
         if (!m.shortestPathLock[k] && !limited) {
-            KinematicsMode.shortestPath[k] = on ? 1 : 0;
+            session.kinematics->modes.shortestPath[k] = on ? 1 : 0;
         }
     }
 }

@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "geometry/machine_kinematics.h"
+#include "nc/nc_session.h"
 
 namespace mirexa {
 
@@ -34,8 +35,8 @@ void AccountPendingLength() {
 }
 
 // The pending move becomes the current move of CurrentMotion.
-void StartPendingMove(double L, const double direction[3], double entrySpeed) {
-    const MotionRecord& m = CurrentMotion;
+void StartPendingMove(NcSession& session, double L, const double direction[3], double entrySpeed) {
+    const MotionRecord& m = session.kinematics->motion;
     PendingTimedMove& p = MachiningTime.pending;
     p.length = L;
     p.motionType = m.motionType;
@@ -126,13 +127,13 @@ void AccumulateMoveTime(int motionType, double L, double entry, double feed, dou
     AddCurrentToolTime(t);
 }
 
-void MergeMoveForTime(double L, const double direction[3]) {
+void MergeMoveForTime(NcSession& session, double L, const double direction[3]) {
     PendingTimedMove& p = MachiningTime.pending;
-    const MotionRecord& m = CurrentMotion;
+    const MotionRecord& m = session.kinematics->motion;
     if (!(p.length > 0.0)) {
         // Nothing pends: this move starts the pending one at the entry speed left by the last
         // account (0 after a stop).
-        StartPendingMove(L, direction, p.entrySpeed);
+        StartPendingMove(session, L, direction, p.entrySpeed);
         return;
     }
     const double a = Norm(p.direction);
@@ -160,7 +161,7 @@ void MergeMoveForTime(double L, const double direction[3]) {
     }
     AccumulateMoveTime(p.motionType, p.length, p.entrySpeed, p.feed, entry);
     AccountPendingLength();
-    StartPendingMove(L, direction, entry);
+    StartPendingMove(session, L, direction, entry);
 }
 
 void FlushPendingMoveTime() {

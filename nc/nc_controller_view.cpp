@@ -17,6 +17,7 @@
 #include "nc/kinematics_services.h"
 #include "nc/nc_line_source.h"
 #include "nc/nc_run_state.h"
+#include "nc/nc_session.h"
 
 namespace mirexa {
 
@@ -115,7 +116,7 @@ void TakeController(NcControllerView* v) {
     v->stopStrings = c.stopStrings;
 }
 
-void TakeMachineAndTool(NcControllerView* v) {
+void TakeMachineAndTool(NcSession& session, NcControllerView* v) {
     const MachineDefinition& m = Machine;
     v->rotaryType = m.rotaryType;
     v->directToolDigits = m.tWordMode == 4 ? m.tWordNumber : 0;
@@ -132,52 +133,52 @@ void TakeMachineAndTool(NcControllerView* v) {
         v->rapid[i] = m.rapid[i];
         v->rapidAcceleration[i] = m.rapidAcceleration[i];
     }
-    const CurrentToolRecord& t = CurrentTool;
+    const CurrentToolRecord& t = session.tools->tool;
     v->currentTool.number = t.derivedFrom;
     v->currentTool.type = static_cast<int>(t.tool.type);
     v->currentTool.cornerRadius = t.cornerRadius;
     v->currentTool.cornerCentreHeight = t.cornerCentreHeight;
     v->currentTool.length = t.toolLength;
-    v->currentTool.arborTop = CurrentToolProfile.profileTop;
+    v->currentTool.arborTop = session.tools->profile.profileTop;
 }
 
 // Hooks of the definition-file readers.
-void ClearWorkOffsetShifts() {
-    for (MotionPosition& shift : NcRun.transforms.localShift) {
+void ClearWorkOffsetShifts(NcSession& session) {
+    for (MotionPosition& shift : session.run.transforms.localShift) {
         shift = {};
     }
 }
 
-void ApplyControllerStartState() {
-    RefreshNcControllerView();
-    NcRun.modal.planeCode = NcController.initialPlane;
-    SelectPlaneAxes();
-    NcRun.modal.workOffsetIndex = Controller.workOffsetIndex;
-    NcRun.modal.toolCenterPointMode = Controller.toolCenterControl;
+void ApplyControllerStartState(NcSession& session) {
+    RefreshNcControllerView(session);
+    session.run.modal.planeCode = session.controller.initialPlane;
+    SelectPlaneAxes(session);
+    session.run.modal.workOffsetIndex = Controller.workOffsetIndex;
+    session.run.modal.toolCenterPointMode = Controller.toolCenterControl;
 }
 
-void ApplyWorkOffsetOfTable() {
+void ApplyWorkOffsetOfTable(NcSession& session) {
     for (int i = 0; i < kWorkOffsetEntries; ++i) {
-        NcRun.transforms.workOffsets[i] = WorkOffsetTable[i];
+        session.run.transforms.workOffsets[i] = WorkOffsetTable[i];
     }
-    ApplyCurrentWorkOffset();
+    ApplyCurrentWorkOffset(session);
 }
 
-void SetLengthOffsetOfSelectedTool() {
-    RefreshNcControllerView();
-    SetLengthOffsetForCurrentTool();
+void SetLengthOffsetOfSelectedTool(NcSession& session) {
+    RefreshNcControllerView(session);
+    SetLengthOffsetForCurrentTool(session);
 }
 
-void SetToolVectorFromBlockEnd() {
-    SetToolVectorFromAngle(CurrentMotion.end.axis[3]);
+void SetToolVectorFromBlockEnd(NcSession& session) {
+    SetToolVectorFromAngle(session, session.kinematics->motion.end.axis[3]);
 }
 
 }  // namespace
 
-void RefreshNcControllerView() {
-    NcControllerView& v = NcController;
+void RefreshNcControllerView(NcSession& session) {
+    NcControllerView& v = session.controller;
     TakeController(&v);
-    TakeMachineAndTool(&v);
+    TakeMachineAndTool(session, &v);
     v.toolBasePoint = Settings.toolBasePoint;
     v.stepLength = DexelPitch.secondPitch;
     v.magazineCount =

@@ -10,6 +10,8 @@
 
 namespace mirexa {
 
+struct NcSession;
+
 // Dialect numbers of the controller (PRODUCT, NcDialect::number).
 constexpr int kDialectNormal = 0;  // also MAZAK and SIEMENS, told apart by their flags
 constexpr int kDialectOsp = 1;
@@ -162,14 +164,11 @@ struct NcControllerView {
 };
 
 // The values in force. Tests and the trace tool may set fields directly.
-// The record of the session this thread has bound (the run's unless a puller bound its own).
-extern thread_local constinit NcControllerView* BoundNcController;
-#define NcController (*::mirexa::BoundNcController)
 
 // Fills NcController from the configuration records (settings, tool tables, controller, machine
 // and current tool). The pullers call it before ResetInterpreterState, after the definition
 // files were read.
-void RefreshNcControllerView();
+void RefreshNcControllerView(NcSession& session);
 
 // Fills the hooks through which the definition-file readers reach the interpreter (dropping the
 // held program, the start state and work origin after a controller reading, the length offset

@@ -10,6 +10,7 @@
 #include "nc/kinematics_services.h"
 #include "nc/nc_controller_view.h"
 #include "nc/nc_run_state.h"
+#include "nc/nc_session.h"
 #include "nc/nc_source_location.h"
 #include "nc/nc_words.h"
 #include "nc/plugin_queries.h"
@@ -30,17 +31,29 @@ namespace {
 
 constexpr int kCutLinesLoggedMax = 10;
 
+// The length of the session's subprogram level when its text is held in memory, else -1.
+std::int64_t HeldSubprogramLength(NcSession& session) {
+    const int depth = session.subprograms.depth;
+    if (depth == 0 || !session.subprograms.fromMemory[depth - 1]) {
+        return -1;
+    }
+    const int entry = session.subprograms.entry[depth - 1];
+    return (entry >= 0 && entry < ProgramIndex.count)
+               ? ProgramIndex.length[static_cast<size_t>(entry)]
+               : -1;
+}
+
 // The level shown to other threads and the second progress bar follow the session's subprogram
 // levels, except in a session whose levels are hidden (one that runs beside a waiting run).
-void ShowLevelEntered(int depth, const char* path) {
-    if (NcSource.levelsHidden == 0) {
+void ShowLevelEntered(NcSession& session, int depth, const char* path) {
+    if (session.source.levelsHidden == 0) {
         SubprogramDepthShown.store(depth);
-        BeginProgress2(MainWindow.load(), path);
+        BeginProgress2(MainWindow.load(), path, HeldSubprogramLength(session));
     }
 }
 
-void ShowLevelLeft(int depth, bool endBar) {
-    if (NcSource.levelsHidden == 0) {
+void ShowLevelLeft(NcSession& session, int depth, bool endBar) {
+    if (session.source.levelsHidden == 0) {
         if (endBar) {
             EndProgress2();
         }
@@ -53,12 +66,12 @@ void ShowLevelLeft(int depth, bool endBar) {
 // and one "\r" before it are not kept. A line that runs on past kLineTailLimit bytes ends the
 // file there. Returns the bytes consumed, or -1 at the end of the stream with nothing read and
 // on the abort request (tested every kAbortTestInterval bytes of a line).
-long ReadPhysicalLine(std::FILE* stream, char* out, int* kept) {
+long ReadPhysicalLine(NcSession& session, std::FILE* stream, char* out, int* kept) {
     long consumed = 0;
     int n = 0;
     int c = 0;
     int lastByte = 0;
-    NcSource.lastLineCut = 0;
+    session.source.lastLineCut = 0;
     while ((c = std::getc(stream)) != EOF) {
         ++consumed;
         if (c == '\n') {
@@ -76,7 +89,7 @@ long ReadPhysicalLine(std::FILE* stream, char* out, int* kept) {
             }
             if (consumed > kLineTailLimit) {
                 std::fseek(stream, 0, SEEK_END);
-                NcSource.lastLineCut = 2;
+                session.source.lastLineCut = 2;
                 break;
             }
         }
@@ -93,9 +106,9 @@ long ReadPhysicalLine(std::FILE* stream, char* out, int* kept) {
         --n;
     }
     // Text was dropped unless all that is missing is the "\r" of a line end.
-    if (NcSource.lastLineCut == 0 && textBytes > kNcLineTextMax &&
+    if (session.source.lastLineCut == 0 && textBytes > kNcLineTextMax &&
         !(textBytes == kNcLineTextMax + 1 && lastByte == '\r')) {
-        NcSource.lastLineCut = 1;
+        session.source.lastLineCut = 1;
     }
     out[n] = '\0';
     *kept = n;
@@ -103,14 +116,14 @@ long ReadPhysicalLine(std::FILE* stream, char* out, int* kept) {
 }
 
 // Logs a line of the file at path that the last read cut (the first few of a program).
-void LogCutLine(const char* path, int lineNumber) {
-    if (NcSource.lastLineCut == 0 || NcSource.cutLinesLogged >= kCutLinesLoggedMax) {
+void LogCutLine(NcSession& session, const char* path, int lineNumber) {
+    if (session.source.lastLineCut == 0 || session.source.cutLinesLogged >= kCutLinesLoggedMax) {
         return;
     }
-    ++NcSource.cutLinesLogged;
+    ++session.source.cutLinesLogged;
     const std::string number = std::to_string(lineNumber);
     const std::string limit = std::to_string(kNcLineTextMax);
-    const bool wholeFile = NcSource.lastLineCut == 2;
+    const bool wholeFile = session.source.lastLineCut == 2;
     const std::string text =
         UiLanguage.load() == 1
             ? "line " + number + " is longer than " + limit + " characters; " +
@@ -120,40 +133,41 @@ void LogCutLine(const char* path, int lineNumber) {
     AppendLogEntry(std::string(path) + ": " + text + "\n");
 }
 
-int CompensationOff() {
-    return NcRun.compensationPhase == 0;
+int CompensationOff(NcSession& session) {
+    return session.run.compensationPhase == 0;
 }
 
-int InRunWithEditor() {
-    return KinematicsMode.runMode >= kRunModeRealCutting && NcUpHooks.editorLinked != nullptr &&
-           NcUpHooks.editorLinked();
+int InRunWithEditor(NcSession& session) {
+    return session.kinematics->modes.runMode >= kRunModeRealCutting &&
+           NcUpHooks.editorLinked != nullptr && NcUpHooks.editorLinked();
 }
 
-int EditorCanJump() {
-    return InRunWithEditor() && NcUpHooks.editorCanJump != nullptr && NcUpHooks.editorCanJump();
+int EditorCanJump(NcSession& session) {
+    return InRunWithEditor(session) && NcUpHooks.editorCanJump != nullptr &&
+           NcUpHooks.editorCanJump();
 }
 
-void AdvanceEditor() {
-    if (InRunWithEditor() && NcUpHooks.advanceEditorLine != nullptr) {
+void AdvanceEditor(NcSession& session) {
+    if (InRunWithEditor(session) && NcUpHooks.advanceEditorLine != nullptr) {
         NcUpHooks.advanceEditorLine();
     }
 }
 
-void ShowEditorLine(int line) {
-    if (EditorCanJump() && NcUpHooks.showEditorLine != nullptr) {
+void ShowEditorLine(NcSession& session, int line) {
+    if (EditorCanJump(session) && NcUpHooks.showEditorLine != nullptr) {
         NcUpHooks.showEditorLine(line);
     }
 }
 
 // Adds the "\n" that every line handed on ends in.
-void TerminateLine() {
-    int n = static_cast<int>(std::strlen(NcLine.text));
+void TerminateLine(NcSession& session) {
+    int n = static_cast<int>(std::strlen(session.line.text));
     if (n > kNcLineTextMax) {
         n = kNcLineTextMax;
     }
-    NcLine.text[n] = '\n';
-    NcLine.text[n + 1] = '\0';
-    NcLine.length = n + 1;
+    session.line.text[n] = '\n';
+    session.line.text[n + 1] = '\0';
+    session.line.length = n + 1;
 }
 
 // The caller has checked that the name fits.
@@ -164,40 +178,41 @@ void CopyName(char (&target)[kSubprogramNameCapacity], const char* name, int len
 
 // One raw line from the current level into NcLine.text (without line end). Returns 1 with a
 // line, 0 when the level (or the program) ended.
-int ReadRawLine() {
+int ReadRawLine(NcSession& session) {
     int kept = 0;
-    const int depth = Subprograms.depth;
+    const int depth = session.subprograms.depth;
     if (depth == 0) {
-        const long consumed = NcSource.mainFile != nullptr
-                                  ? ReadPhysicalLine(NcSource.mainFile, NcLine.text, &kept)
-                                  : -1;
+        const long consumed =
+            session.source.mainFile != nullptr
+                ? ReadPhysicalLine(session, session.source.mainFile, session.line.text, &kept)
+                : -1;
         if (consumed < 0) {
-            MarkProgramEnd();
-            if (NcController.dialect.heidenhain && NcRun.status.endState == kRunEnded) {
-                SetRotaryShortestPath(0);
+            MarkProgramEnd(session);
+            if (session.controller.dialect.heidenhain && session.run.status.endState == kRunEnded) {
+                SetRotaryShortestPath(session, 0);
             }
             return 0;
         }
-        ++NcLine.mainLineNumber;
-        LogCutLine(NcSource.programPath.c_str(), NcLine.mainLineNumber);
-        if (CompensationOff()) {
-            ++NcLine.displayedLineNumber;
+        ++session.line.mainLineNumber;
+        LogCutLine(session, session.source.programPath.c_str(), session.line.mainLineNumber);
+        if (CompensationOff(session)) {
+            ++session.line.displayedLineNumber;
         }
-        AdvanceEditor();
+        AdvanceEditor(session);
         AddProgressWork(consumed);
         return 1;
     }
     const int level = depth - 1;
-    if (Subprograms.fromMemory[level]) {
-        const int entry = Subprograms.entry[level];
+    if (session.subprograms.fromMemory[level]) {
+        const int entry = session.subprograms.entry[level];
         const bool valid = entry >= 0 && entry < ProgramIndex.count;
-        const int position = Subprograms.position[level];
+        const int position = session.subprograms.position[level];
         const long offset =
             valid ? static_cast<long>(ProgramIndex.startOffset[entry]) + position : 0;
         if (!valid || offset >= ProgramIndex.endOffset[static_cast<size_t>(entry)] ||
             offset >= static_cast<long>(ProgramIndex.text.size())) {
             // The stored subprogram ran out without a return: leave it like a file that ended.
-            EndSubprogramLevel();
+            EndSubprogramLevel(session);
             return 0;
         }
         const char* source = ProgramIndex.text.data() + offset;
@@ -205,35 +220,36 @@ int ReadRawLine() {
         const size_t length = strnlen(source, available);
         kept = static_cast<int>(length > static_cast<size_t>(kNcLineTextMax) ? kNcLineTextMax
                                                                              : length);
-        NcSource.lastLineCut = length > static_cast<size_t>(kNcLineTextMax) ? 1 : 0;
-        std::memcpy(NcLine.text, source, static_cast<size_t>(kept));
-        NcLine.text[kept] = '\0';
-        NcLine.subprogramLineNumber = ++Subprograms.lineCounter[level];
-        if (CompensationOff()) {
-            ++NcLine.displayedLineNumber;
+        session.source.lastLineCut = length > static_cast<size_t>(kNcLineTextMax) ? 1 : 0;
+        std::memcpy(session.line.text, source, static_cast<size_t>(kept));
+        session.line.text[kept] = '\0';
+        session.line.subprogramLineNumber = ++session.subprograms.lineCounter[level];
+        if (CompensationOff(session)) {
+            ++session.line.displayedLineNumber;
         }
         if (position == 0) {
-            ShowEditorLine(NcLine.subprogramLineNumber);
+            ShowEditorLine(session, session.line.subprogramLineNumber);
         } else {
-            AdvanceEditor();
+            AdvanceEditor(session);
         }
-        Subprograms.position[level] += static_cast<int>(length) + 1;
+        session.subprograms.position[level] += static_cast<int>(length) + 1;
         if (depth == 1) {
             AddProgressWork2(static_cast<std::int64_t>(length) + 1);
         }
         return 1;
     }
-    const long consumed = Subprograms.stream[level] != nullptr
-                              ? ReadPhysicalLine(Subprograms.stream[level], NcLine.text, &kept)
-                              : -1;
+    const long consumed =
+        session.subprograms.stream[level] != nullptr
+            ? ReadPhysicalLine(session, session.subprograms.stream[level], session.line.text, &kept)
+            : -1;
     if (consumed < 0) {
-        EndSubprogramLevel();
+        EndSubprogramLevel(session);
         return 0;
     }
-    ++Subprograms.lineCounter[level];
-    LogCutLine(Subprograms.name[level], Subprograms.lineCounter[level]);
-    if (CompensationOff()) {
-        ++NcLine.displayedLineNumber;
+    ++session.subprograms.lineCounter[level];
+    LogCutLine(session, session.subprograms.name[level], session.subprograms.lineCounter[level]);
+    if (CompensationOff(session)) {
+        ++session.line.displayedLineNumber;
     }
     if (depth == 1) {
         AddProgressWork2(consumed);
@@ -261,20 +277,21 @@ int FindFirstWord(const char* line) {
 // (written while the line's block is interpreted or stepped): the program path, the innermost
 // subprogram's name and line inside one, the main file's line and the block text with its line
 // end.
-void NoteLineSource() {
-    NcSourceLocation& source = CurrentNcSource;
-    source.programPath = NcSource.programPath;
-    const int depth = Subprograms.depth;
+void NoteLineSource(NcSession& session) {
+    NcSourceLocation& source = session.location;
+    source.programPath = session.source.programPath;
+    const int depth = session.subprograms.depth;
     source.inSubprogram = depth > 0 ? 1 : 0;
     if (depth > 0 && depth <= kSubprogramDepthMax) {
-        source.subprogramName = Subprograms.name[depth - 1];
-        source.subprogramLine = Subprograms.lineCounter[depth - 1];
+        source.subprogramName = session.subprograms.name[depth - 1];
+        source.subprogramLine = session.subprograms.lineCounter[depth - 1];
     } else {
         source.subprogramName.clear();
         source.subprogramLine = 0;
     }
-    source.mainLine = NcLine.mainLineNumber;
-    source.blockText.assign(NcLine.text, ::strnlen(NcLine.text, sizeof NcLine.text));
+    source.mainLine = session.line.mainLineNumber;
+    source.blockText.assign(session.line.text,
+                            ::strnlen(session.line.text, sizeof session.line.text));
     while (!source.blockText.empty() &&
            (source.blockText.back() == '\n' || source.blockText.back() == '\r')) {
         source.blockText.pop_back();
@@ -284,117 +301,118 @@ void NoteLineSource() {
 
 }  // namespace
 
-int OpenNcProgramSource(const std::string& path) {
-    CloseNcProgramSource();
-    DiscardPushedBackLine();
-    NcSource.programPath = path;
-    NcSource.cutLinesLogged = 0;
-    if (!GetPathDirectory(path, Subprograms.directory, sizeof Subprograms.directory)) {
-        Subprograms.directory[0] = '\0';
+int OpenNcProgramSource(NcSession& session, const std::string& path) {
+    CloseNcProgramSource(session);
+    DiscardPushedBackLine(session);
+    session.source.programPath = path;
+    session.source.cutLinesLogged = 0;
+    if (!GetPathDirectory(path, session.subprograms.directory,
+                          sizeof session.subprograms.directory)) {
+        session.subprograms.directory[0] = '\0';
     }
-    NcSource.mainFile = OpenFileStream(path, "rb");
-    return NcSource.mainFile != nullptr ? 1 : 0;
+    session.source.mainFile = OpenFileStream(path, "rb");
+    return session.source.mainFile != nullptr ? 1 : 0;
 }
 
-void CloseNcProgramSource() {
-    if (NcSource.mainFile != nullptr) {
-        std::fclose(NcSource.mainFile);
-        NcSource.mainFile = nullptr;
+void CloseNcProgramSource(NcSession& session) {
+    if (session.source.mainFile != nullptr) {
+        std::fclose(session.source.mainFile);
+        session.source.mainFile = nullptr;
     }
     for (int i = 0; i < kSubprogramDepthMax; ++i) {
-        if (Subprograms.stream[i] != nullptr) {
-            std::fclose(Subprograms.stream[i]);
-            Subprograms.stream[i] = nullptr;
+        if (session.subprograms.stream[i] != nullptr) {
+            std::fclose(session.subprograms.stream[i]);
+            session.subprograms.stream[i] = nullptr;
         }
-        Subprograms.fromMemory[i] = 0;
+        session.subprograms.fromMemory[i] = 0;
     }
-    ShowLevelLeft(0, Subprograms.depth > 0);
-    Subprograms.depth = 0;
+    ShowLevelLeft(session, 0, session.subprograms.depth > 0);
+    session.subprograms.depth = 0;
 }
 
-void PushBackNcLine(const NcLineBuffer& previous, int previousLevelCounter) {
-    NcSource.pushedBackLine = NcLine;
-    NcSource.pushedBackLine.lineHeld = 0;
-    NcSource.pushedBackDepth = Subprograms.depth;
-    NcSource.pushedBackPending = 1;
-    const int level = Subprograms.depth - 1;
+void PushBackNcLine(NcSession& session, const NcLineBuffer& previous, int previousLevelCounter) {
+    session.source.pushedBackLine = session.line;
+    session.source.pushedBackLine.lineHeld = 0;
+    session.source.pushedBackDepth = session.subprograms.depth;
+    session.source.pushedBackPending = 1;
+    const int level = session.subprograms.depth - 1;
     if (level >= 0) {
-        NcSource.pushedBackLevelCounter = Subprograms.lineCounter[level];
-        Subprograms.lineCounter[level] = previousLevelCounter;
+        session.source.pushedBackLevelCounter = session.subprograms.lineCounter[level];
+        session.subprograms.lineCounter[level] = previousLevelCounter;
     }
-    const int held = NcLine.lineHeld;
-    NcLine = previous;
-    NcLine.lineHeld = held;
+    const int held = session.line.lineHeld;
+    session.line = previous;
+    session.line.lineHeld = held;
 }
 
-void DiscardPushedBackLine() {
-    NcSource.pushedBackPending = 0;
+void DiscardPushedBackLine(NcSession& session) {
+    session.source.pushedBackPending = 0;
 }
 
-int ReadNextNcLine() {
-    if (NcLine.lineHeld) {
-        NcLine.lineHeld = 0;
-        NoteLineSource();
+int ReadNextNcLine(NcSession& session) {
+    if (session.line.lineHeld) {
+        session.line.lineHeld = 0;
+        NoteLineSource(session);
         return 1;
     }
-    if (NcSource.pushedBackPending) {
-        NcSource.pushedBackPending = 0;
-        NcLine = NcSource.pushedBackLine;
-        const int level = Subprograms.depth - 1;
-        if (level >= 0 && Subprograms.depth == NcSource.pushedBackDepth) {
-            Subprograms.lineCounter[level] = NcSource.pushedBackLevelCounter;
+    if (session.source.pushedBackPending) {
+        session.source.pushedBackPending = 0;
+        session.line = session.source.pushedBackLine;
+        const int level = session.subprograms.depth - 1;
+        if (level >= 0 && session.subprograms.depth == session.source.pushedBackDepth) {
+            session.subprograms.lineCounter[level] = session.source.pushedBackLevelCounter;
         }
-        NoteLineSource();
+        NoteLineSource(session);
         return 1;
     }
     // A path reader hands records instead of lines.
     if (ActivePathReaderSlot() >= 0) {
-        if (!ReadPluginPathLine()) {
+        if (!ReadPluginPathLine(session)) {
             return 0;
         }
-        NoteLineSource();
+        NoteLineSource(session);
         return 1;
     }
     for (;;) {
-        if (!ReadRawLine()) {
+        if (!ReadRawLine(session)) {
             return 0;
         }
         // A block cut at the line limit would run as another block than the one written: it
         // is refused as an alarm of its line.
-        if (NcSource.lastLineCut != 0) {
-            NcRun.status.error = kNcErrorLineTooLong;
-            NcRun.status.errorPosition = kNcLineTextMax + 1;
-            NcRun.status.errorCharacter = NcLine.text[kNcLineTextMax - 1];
-            TerminateLine();
+        if (session.source.lastLineCut != 0) {
+            session.run.status.error = kNcErrorLineTooLong;
+            session.run.status.errorPosition = kNcLineTextMax + 1;
+            session.run.status.errorCharacter = session.line.text[kNcLineTextMax - 1];
+            TerminateLine(session);
             return 0;
         }
-        int length = static_cast<int>(std::strlen(NcLine.text));
+        int length = static_cast<int>(std::strlen(session.line.text));
         // Lines of the in-memory text had their replacements when the text was built.
-        const bool fromMemory =
-            Subprograms.depth > 0 && Subprograms.fromMemory[Subprograms.depth - 1];
-        if (!NcController.replacements.empty() && !fromMemory) {
-            ApplyReplaceTable(&length, NcLine.text, kNcLineTextMax + 1);
+        const bool fromMemory = session.subprograms.depth > 0 &&
+                                session.subprograms.fromMemory[session.subprograms.depth - 1];
+        if (!session.controller.replacements.empty() && !fromMemory) {
+            ApplyReplaceTable(session, &length, session.line.text, kNcLineTextMax + 1);
         }
-        if (NcController.codeCheck) {
+        if (session.controller.codeCheck) {
             int position = 0;
-            if (CheckNcLineCharacters(NcLine.text, &position)) {
-                TerminateLine();
+            if (CheckNcLineCharacters(session, session.line.text, &position)) {
+                TerminateLine(session);
                 return 0;
             }
         }
-        if (NcController.blockSkipAny && IsBlockSkipped(NcLine.text)) {
+        if (session.controller.blockSkipAny && IsBlockSkipped(session, session.line.text)) {
             continue;
         }
-        TerminateLine();
-        NoteLineSource();
+        TerminateLine(session);
+        NoteLineSource(session);
         return 1;
     }
 }
 
-int CheckNcLineCharacters(const char* line, int* position) {
+int CheckNcLineCharacters(NcSession& session, const char* line, int* position) {
     int end = static_cast<int>(std::strcspn(line, "\r\n"));
-    const std::string& allowed = NcController.allowedCharacters;
-    const bool anyCharacter = !NcController.hasAllowedCharacters || allowed.empty();
+    const std::string& allowed = session.controller.allowedCharacters;
+    const bool anyCharacter = !session.controller.hasAllowedCharacters || allowed.empty();
     bool inComment = false;
     int points = 0;
     for (int i = 0; i < end; ++i) {
@@ -409,18 +427,18 @@ int CheckNcLineCharacters(const char* line, int* position) {
         }
         const bool digit = c >= '0' && c <= '9';
         if (!anyCharacter && !digit && allowed.find(c) == std::string::npos) {
-            NcRun.status.error = kNcErrorCharacter;
-            NcRun.status.errorPosition = i + 1;
-            NcRun.status.errorCharacter = c;
+            session.run.status.error = kNcErrorCharacter;
+            session.run.status.errorPosition = i + 1;
+            session.run.status.errorCharacter = c;
             *position = i + 1;
             return 1;
         }
         if ((c >= 'A' && c <= 'Z') || c == '#') {
             points = 0;
         } else if (c == '.' && ++points == 2) {
-            NcRun.status.error = kNcErrorDecimalPoints;
-            NcRun.status.errorPosition = i + 1;
-            NcRun.status.errorCharacter = c;
+            session.run.status.error = kNcErrorDecimalPoints;
+            session.run.status.errorPosition = i + 1;
+            session.run.status.errorCharacter = c;
             *position = i + 1;
             return 1;
         }
@@ -428,17 +446,17 @@ int CheckNcLineCharacters(const char* line, int* position) {
     return 0;
 }
 
-int IsBlockSkipped(const char* line) {
+int IsBlockSkipped(NcSession& session, const char* line) {
     if (line[0] != '/') {
         return 0;
     }
     const char c = line[1];
     const int index = (c >= '1' && c <= '9') ? c - '0' : 0;
-    return NcController.blockSkip[index] ? 1 : 0;
+    return session.controller.blockSkip[index] ? 1 : 0;
 }
 
-void ApplyReplaceTable(int* length, char* line, int capacity) {
-    const std::vector<ReplaceEntry>& table = NcController.replacements;
+void ApplyReplaceTable(NcSession& session, int* length, char* line, int capacity) {
+    const std::vector<ReplaceEntry>& table = session.controller.replacements;
     const int n = *length;
     int matchPosition[kReplaceMatchesMax];
     int matchEntry[kReplaceMatchesMax];
@@ -484,10 +502,10 @@ void ApplyReplaceTable(int* length, char* line, int capacity) {
     *length = kept;
 }
 
-void FreeNcProgramIndex() {
+void FreeNcProgramIndex(NcSession& session) {
     ProgramIndex = NcProgramIndex{};
     for (int i = 0; i < kSubprogramDepthMax; ++i) {
-        Subprograms.fromMemory[i] = 0;
+        session.subprograms.fromMemory[i] = 0;
     }
 }
 
@@ -497,25 +515,13 @@ std::int64_t HeldProgramLineCount() {
     return ProgramIndex.text.empty() ? 0 : ProgramIndex.lineCount;
 }
 
-std::int64_t HeldSubprogramLength() {
-    const int depth = Subprograms.depth;
-    if (depth == 0 || !Subprograms.fromMemory[depth - 1]) {
-        return -1;
-    }
-    const int entry = Subprograms.entry[depth - 1];
-    return (entry >= 0 && entry < ProgramIndex.count)
-               ? ProgramIndex.length[static_cast<size_t>(entry)]
-               : -1;
-}
-
 }  // namespace
 
 void InstallNcProgressHooks() {
     UiHooks.heldProgramLineCount = HeldProgramLineCount;
-    UiHooks.heldSubprogramLength = HeldSubprogramLength;
 }
 
-int LoadNcProgramIndex(const std::string& path) {
+int LoadNcProgramIndex(NcSession& session, const std::string& path) {
     const FileWriteTime time = GetFileWriteTime(path);
     std::uint64_t size = 0;
     GetFileSizeBytes(path, &size);
@@ -523,7 +529,7 @@ int LoadNcProgramIndex(const std::string& path) {
         path == ProgramIndex.path) {
         return 1;
     }
-    FreeNcProgramIndex();
+    FreeNcProgramIndex(session);
     std::FILE* stream = OpenFileStream(path, "rb");
     if (stream == nullptr) {
         return 0;
@@ -537,8 +543,9 @@ int LoadNcProgramIndex(const std::string& path) {
     index.firstLine.assign(kSubprogramIndexMax, 0);
     index.length.assign(kSubprogramIndexMax, 0);
     index.endOffset.assign(kSubprogramIndexMax, 0);
-    if (!GetPathDirectory(path, Subprograms.directory, sizeof Subprograms.directory)) {
-        Subprograms.directory[0] = '\0';
+    if (!GetPathDirectory(path, session.subprograms.directory,
+                          sizeof session.subprograms.directory)) {
+        session.subprograms.directory[0] = '\0';
     }
     enum { kMain = 0, kBetween = 1, kInside = 2 };
     int state = kMain;
@@ -547,11 +554,11 @@ int LoadNcProgramIndex(const std::string& path) {
     char line[kNcLineTextMax + 1];
     int kept = 0;
     long consumed = 0;
-    while ((consumed = ReadPhysicalLine(stream, line, &kept)) >= 0) {
+    while ((consumed = ReadPhysicalLine(session, stream, line, &kept)) >= 0) {
         // Offsets into the text are ints: a program beyond them is not held in memory.
         if (index.text.size() > static_cast<std::size_t>(kNcIndexTextLimit)) {
             std::fclose(stream);
-            FreeNcProgramIndex();
+            FreeNcProgramIndex(session);
             AppendLogEntry(
                 path + ChooseLanguageText(" - The NC program is too large to be held in memory.\n",
                                           " - NCプログラムが大きすぎてメモリに置けません\n"));
@@ -562,8 +569,8 @@ int LoadNcProgramIndex(const std::string& path) {
             index.mainLength += consumed;
         }
         int length = kept;
-        if (!NcController.replacements.empty()) {
-            ApplyReplaceTable(&length, line, kNcLineTextMax + 1);
+        if (!session.controller.replacements.empty()) {
+            ApplyReplaceTable(session, &length, line, kNcLineTextMax + 1);
         }
         const int offset = static_cast<int>(index.text.size());
         index.text.insert(index.text.end(), line, line + length);
@@ -582,9 +589,9 @@ int LoadNcProgramIndex(const std::string& path) {
                    (std::strncmp(after, "30", 2) == 0 || std::strncmp(after, "02", 2) == 0)) {
             currentLength += stored;
             state = kBetween;
-        } else if (state == kInside &&
-                   ((c == 'M' && std::strncmp(after, "99", 2) == 0) ||
-                    (NcController.dialect.osp && c == 'R' && std::strncmp(after, "TS", 2) == 0))) {
+        } else if (state == kInside && ((c == 'M' && std::strncmp(after, "99", 2) == 0) ||
+                                        (session.controller.dialect.osp && c == 'R' &&
+                                         std::strncmp(after, "TS", 2) == 0))) {
             if (c == 'M') {
                 currentLength += stored;
             }
@@ -622,33 +629,33 @@ namespace {
 int subprogramOpenError = 0;
 
 // Logs a subprogram call the run passes over (it goes on with the next block).
-void LogMissingSubprogram(const std::string& name) {
+void LogMissingSubprogram(NcSession& session, const std::string& name) {
     std::string text =
-        Subprograms.depth >= kSubprogramDepthMax
+        session.subprograms.depth >= kSubprogramDepthMax
             ? ChooseLanguageText("Subprograms nested too deeply, the call is passed over: ",
                                  "サブプログラムの呼び出しが深すぎます。呼び出しを飛ばします: ")
             : ChooseLanguageText("Subprogram not found, the call is passed over: ",
                                  "サブプログラムが見つかりません。呼び出しを飛ばします: ");
     // A file that is there but does not open (a FIFO, a folder) is named with its reason.
-    if (Subprograms.depth < kSubprogramDepthMax && subprogramOpenError != 0 &&
+    if (session.subprograms.depth < kSubprogramDepthMax && subprogramOpenError != 0 &&
         subprogramOpenError != ENOENT) {
         text = ChooseLanguageText("Subprogram cannot be read (", "サブプログラムを読めません (") +
                DescribeFileError(subprogramOpenError) +
                ChooseLanguageText("), the call is passed over: ", ")。呼び出しを飛ばします: ");
     }
     subprogramOpenError = 0;
-    AppendLogEntry("(" + std::to_string(NcLine.mainLineNumber) + ") - " + text + name + "\n");
+    AppendLogEntry("(" + std::to_string(session.line.mainLineNumber) + ") - " + text + name + "\n");
 }
 
 // OpenSubprogramByName without the log line.
-int TryOpenSubprogramFile(const char* name, int nameLength) {
-    const int depth = Subprograms.depth;
+int TryOpenSubprogramFile(NcSession& session, const char* name, int nameLength) {
+    const int depth = session.subprograms.depth;
     if (depth >= kSubprogramDepthMax || nameLength <= 0 || nameLength >= kSubprogramNameCapacity) {
         return 0;
     }
     const std::string fileName(name, static_cast<size_t>(nameLength));
     char path[kNcPathCapacity];
-    if (!JoinPath(Subprograms.directory, fileName, path, sizeof path)) {
+    if (!JoinPath(session.subprograms.directory, fileName, path, sizeof path)) {
         return 0;
     }
     std::FILE* stream = OpenFileStream(path, "rb");
@@ -660,106 +667,106 @@ int TryOpenSubprogramFile(const char* name, int nameLength) {
         return 0;
     }
     subprogramOpenError = 0;
-    std::memcpy(Subprograms.path, path, sizeof path);
-    Subprograms.stream[depth] = stream;
-    Subprograms.fromMemory[depth] = 0;
-    Subprograms.lineCounter[depth] = 0;
-    Subprograms.entry[depth] = -1;
-    Subprograms.position[depth] = 0;
-    CopyName(Subprograms.name[depth], name, nameLength);
-    Subprograms.depth = depth + 1;
-    ShowLevelEntered(depth + 1, path);
+    std::memcpy(session.subprograms.path, path, sizeof path);
+    session.subprograms.stream[depth] = stream;
+    session.subprograms.fromMemory[depth] = 0;
+    session.subprograms.lineCounter[depth] = 0;
+    session.subprograms.entry[depth] = -1;
+    session.subprograms.position[depth] = 0;
+    CopyName(session.subprograms.name[depth], name, nameLength);
+    session.subprograms.depth = depth + 1;
+    ShowLevelEntered(session, depth + 1, path);
     return 1;
 }
 
 }  // namespace
 
-int OpenSubprogramByName(const char* name, int nameLength) {
-    if (TryOpenSubprogramFile(name, nameLength)) {
+int OpenSubprogramByName(NcSession& session, const char* name, int nameLength) {
+    if (TryOpenSubprogramFile(session, name, nameLength)) {
         return 1;
     }
-    LogMissingSubprogram(std::string(name, static_cast<size_t>(std::max(nameLength, 0))));
+    LogMissingSubprogram(session, std::string(name, static_cast<size_t>(std::max(nameLength, 0))));
     return 0;
 }
 
-int OpenSubprogramByNumber(int number) {
+int OpenSubprogramByNumber(NcSession& session, int number) {
     char name[kSubprogramNameCapacity];
     std::snprintf(name, sizeof name, "O%d", number);
-    if (TryOpenSubprogramFile(name, static_cast<int>(std::strlen(name)))) {
+    if (TryOpenSubprogramFile(session, name, static_cast<int>(std::strlen(name)))) {
         return 1;
     }
     const std::string first = name;
     if (number >= 0 && number < 1000) {
         std::snprintf(name, sizeof name, "O%04d", number);
-        if (TryOpenSubprogramFile(name, static_cast<int>(std::strlen(name)))) {
+        if (TryOpenSubprogramFile(session, name, static_cast<int>(std::strlen(name)))) {
             return 1;
         }
     }
-    LogMissingSubprogram(first);
+    LogMissingSubprogram(session, first);
     return 0;
 }
 
-int EnterSubprogramFromMemory(int number) {
-    const int depth = Subprograms.depth;
-    if (!NcController.runTypeMemory || depth >= kSubprogramDepthMax) {
+int EnterSubprogramFromMemory(NcSession& session, int number) {
+    const int depth = session.subprograms.depth;
+    if (!session.controller.runTypeMemory || depth >= kSubprogramDepthMax) {
         return 0;
     }
     const int entry = FindSubprogram(number);
     if (entry < 0) {
-        LogMissingSubprogram("O" + std::to_string(number));
+        LogMissingSubprogram(session, "O" + std::to_string(number));
         return 0;
     }
-    std::snprintf(Subprograms.name[depth], kSubprogramNameCapacity,
+    std::snprintf(session.subprograms.name[depth], kSubprogramNameCapacity,
                   number >= 0 && number < 1000 ? "O%04d" : "O%d", number);
-    Subprograms.stream[depth] = nullptr;
-    Subprograms.fromMemory[depth] = 1;
-    Subprograms.lineCounter[depth] = ProgramIndex.firstLine[static_cast<size_t>(entry)];
-    Subprograms.entry[depth] = entry;
-    Subprograms.position[depth] = 0;
-    Subprograms.depth = depth + 1;
-    ShowLevelEntered(depth + 1, nullptr);
+    session.subprograms.stream[depth] = nullptr;
+    session.subprograms.fromMemory[depth] = 1;
+    session.subprograms.lineCounter[depth] = ProgramIndex.firstLine[static_cast<size_t>(entry)];
+    session.subprograms.entry[depth] = entry;
+    session.subprograms.position[depth] = 0;
+    session.subprograms.depth = depth + 1;
+    ShowLevelEntered(session, depth + 1, nullptr);
     return 1;
 }
 
 namespace {
 
 // Pops the innermost level and closes its file.
-void PopLevel() {
-    const int level = Subprograms.depth - 1;
-    if (Subprograms.stream[level] != nullptr) {
-        std::fclose(Subprograms.stream[level]);
-        Subprograms.stream[level] = nullptr;
+void PopLevel(NcSession& session) {
+    const int level = session.subprograms.depth - 1;
+    if (session.subprograms.stream[level] != nullptr) {
+        std::fclose(session.subprograms.stream[level]);
+        session.subprograms.stream[level] = nullptr;
     }
-    Subprograms.fromMemory[level] = 0;
-    Subprograms.depth = level;
-    ShowLevelLeft(level, level == 0);
+    session.subprograms.fromMemory[level] = 0;
+    session.subprograms.depth = level;
+    ShowLevelLeft(session, level, level == 0);
 }
 
 }  // namespace
 
-int ReturnFromSubprogram() {
-    if (Subprograms.depth == 0) {
+int ReturnFromSubprogram(NcSession& session) {
+    if (session.subprograms.depth == 0) {
         return 0;
     }
-    PopLevel();
-    const int depth = Subprograms.depth;
+    PopLevel(session);
+    const int depth = session.subprograms.depth;
     if (depth == 0) {
-        NcLine.subprogramLineNumber = NcLine.mainLineNumber;
+        session.line.subprogramLineNumber = session.line.mainLineNumber;
     } else {
-        NcLine.subprogramLineNumber = Subprograms.lineCounter[depth - 1];
+        session.line.subprogramLineNumber = session.subprograms.lineCounter[depth - 1];
     }
-    if (depth == 0 || Subprograms.fromMemory[depth - 1]) {
-        ShowEditorLine(NcLine.subprogramLineNumber);
+    if (depth == 0 || session.subprograms.fromMemory[depth - 1]) {
+        ShowEditorLine(session, session.line.subprogramLineNumber);
     }
     return 1;
 }
 
-void EndSubprogramLevel() {
-    if (Subprograms.depth == 0) {
-        NcRun.status.endState = kRunEndPending;
+void EndSubprogramLevel(NcSession& session) {
+    if (session.subprograms.depth == 0) {
+        session.run.status.endState = kRunEndPending;
         return;
     }
-    PopLevel();
+    PopLevel(session);
 }
 
 }  // namespace mirexa

@@ -20,6 +20,8 @@
 
 namespace mirexa {
 
+struct NcSession;
+
 constexpr int kNcLineCapacity = 1024;
 constexpr int kNcLineTextMax = kNcLineCapacity - 2;  // characters before the "\n" and NUL
 constexpr int kSubprogramIndexMax = 1000;
@@ -38,9 +40,6 @@ struct NcLineBuffer {
     // the next read hands on that same line.
     int lineHeld = {};
 };
-// The record of the session this thread has bound (the run's unless a puller bound its own).
-extern thread_local constinit NcLineBuffer* BoundNcLine;
-#define NcLine (*::mirexa::BoundNcLine)
 
 // The NC file held in memory (memory run type): every line after replacement with a NUL in
 // place of its line end, and the subprograms found in it.
@@ -71,9 +70,6 @@ struct SubprogramStack {
     char directory[kNcPathCapacity] = {};  // the NC file's directory with its separator
     char path[kNcPathCapacity] = {};       // the last subprogram file opened
 };
-// The record of the session this thread has bound (the run's unless a puller bound its own).
-extern thread_local constinit SubprogramStack* BoundSubprograms;
-#define Subprograms (*::mirexa::BoundSubprograms)
 // The subprogram depth kept for other threads (the run timer's progress bars read it while the
 // run's thread enters and leaves levels).
 extern std::atomic<int> SubprogramDepthShown;
@@ -96,9 +92,6 @@ struct NcProgramSource {
     // second progress bar, which belong to a run that waits while this session pulls.
     int levelsHidden = {};
 };
-// The record of the session this thread has bound (the run's unless a puller bound its own).
-extern thread_local constinit NcProgramSource* BoundNcSource;
-#define NcSource (*::mirexa::BoundNcSource)
 
 // Upward calls of the line source and the interpreter; a null hook means nothing there.
 struct NcHooks {
@@ -115,39 +108,39 @@ struct NcHooks {
     int (*takeStopRequest)() = {};
     // Run control: waits at a stop block (the line about to run) until the user resumes; 1 to
     // run on, 0 when the run was aborted meanwhile. Null: runs never wait.
-    int (*waitAtStopBlock)(const char* line) = {};
+    int (*waitAtStopBlock)(NcSession& session, const char* line) = {};
     // NC communication plug-in: offers the tool named by the current line.
-    void (*loadToolFromPlugin)() = {};
+    void (*loadToolFromPlugin)(NcSession& session) = {};
 };
 extern NcHooks NcUpHooks;
 
 // Opens the NC program for a run (closing one still open) and sets the subprogram directory;
 // 1 on success, 0 when it cannot be opened.
-int OpenNcProgramSource(const std::string& path);
+int OpenNcProgramSource(NcSession& session, const std::string& path);
 // Closes the main file and every open subprogram file; the stack is emptied.
-void CloseNcProgramSource();
+void CloseNcProgramSource(NcSession& session);
 
 // Reads the next line into NcLine. 1: a line to interpret. 0: end of the program, end of a
 // subprogram file (the level was popped), or a failed character check (error 4 or 5 set).
-int ReadNextNcLine();
+int ReadNextNcLine(NcSession& session);
 
 // Hands the line in NcLine back to the line source, for a reader that read one line too far:
 // the next ReadNextNcLine hands it on again, with its own text and line numbers, without reading.
 // Until then NcLine holds `previous` (the line before it, as the caller kept it) and the current
 // level's line counter is `previousLevelCounter`, so that the block that ended there keeps its
 // own numbers. A second push-back before the next read replaces the first.
-void PushBackNcLine(const NcLineBuffer& previous, int previousLevelCounter);
+void PushBackNcLine(NcSession& session, const NcLineBuffer& previous, int previousLevelCounter);
 // Forgets a pushed-back line (a new run, a new source).
-void DiscardPushedBackLine();
+void DiscardPushedBackLine(NcSession& session);
 
 // (Re)builds ProgramIndex from the NC file when its write time or size changed. Lines are
 // stored after the replacements, which are not applied again when they are read back. 1 when the
 // index holds the file, 0 when the file cannot be read or its text grows past kNcIndexTextLimit
 // bytes (logged) (the index is then empty).
 inline constexpr int kNcIndexTextLimit = 1 << 30;
-int LoadNcProgramIndex(const std::string& path);
+int LoadNcProgramIndex(NcSession& session, const std::string& path);
 // Frees the in-memory text and its index, and the in-memory flags of the subprogram levels.
-void FreeNcProgramIndex();
+void FreeNcProgramIndex(NcSession& session);
 // Fills the progress hooks with the held program's line count and the current subprogram
 // level's stored length.
 void InstallNcProgressHooks();
@@ -156,12 +149,12 @@ int FindSubprogram(int number);
 
 // Character check of a line (without its trailing "\r" and "\n"): 1 when the line breaks the
 // rules (error 4 or 5 set in the run status with position and character), else 0.
-int CheckNcLineCharacters(const char* line, int* position);
+int CheckNcLineCharacters(NcSession& session, const char* line, int* position);
 // 1 when the line is dropped by an optional block skip switch.
-int IsBlockSkipped(const char* line);
+int IsBlockSkipped(NcSession& session, const char* line);
 // Applies the controller's replacements to line[0, *length) in place; the line is cut at
 // capacity - 1 characters and kept NUL-terminated. At most kReplaceMatchesMax matches per line.
-void ApplyReplaceTable(int* length, char* line, int capacity);
+void ApplyReplaceTable(NcSession& session, int* length, char* line, int capacity);
 
 // Subprogram levels. Each returns 1 when the level was entered, 0 when the call was refused or
 // failed (the stack is then unchanged): at kSubprogramDepthMax levels, for a name longer than
@@ -169,12 +162,12 @@ void ApplyReplaceTable(int* length, char* line, int capacity);
 // file that does not open (found without regard to case) or an unknown number. A refused call
 // is logged with the subprogram's name (the first name tried for a number) and the main
 // program's line number.
-int OpenSubprogramByName(const char* name, int nameLength);
-int OpenSubprogramByNumber(int number);
-int EnterSubprogramFromMemory(int number);
+int OpenSubprogramByName(NcSession& session, const char* name, int nameLength);
+int OpenSubprogramByNumber(NcSession& session, int number);
+int EnterSubprogramFromMemory(NcSession& session, int number);
 // Return by M99 (ignored at depth 0); 1 when a level was left.
-int ReturnFromSubprogram();
+int ReturnFromSubprogram(NcSession& session);
 // Return by an end of program inside a subprogram ("END PGM", or the end of its file).
-void EndSubprogramLevel();
+void EndSubprogramLevel(NcSession& session);
 
 }  // namespace mirexa

@@ -3,25 +3,26 @@
 
 #include "nc/kinematics_services.h"
 #include "nc/nc_controller_view.h"
+#include "nc/nc_session.h"
 
 namespace mirexa {
 
 NcUsedCodes UsedCodes;
 
-int PushToolAxisMove(double value, int motionType) {
-    NcPendingMoves& p = NcRun.pending;
+int PushToolAxisMove(NcSession& session, double value, int motionType) {
+    NcPendingMoves& p = session.run.pending;
     if (static_cast<int>(p.toolAxisMoves.size()) >= kLookaheadQueueMax) {
-        NcRun.status.error = kNcErrorQueueFull;
+        session.run.status.error = kNcErrorQueueFull;
         return 0;
     }
     p.toolAxisMoves.push_back({value, motionType});
     return 1;
 }
 
-int PushToolVectorChange(const double values[4]) {
-    NcPendingMoves& p = NcRun.pending;
+int PushToolVectorChange(NcSession& session, const double values[4]) {
+    NcPendingMoves& p = session.run.pending;
     if (static_cast<int>(p.toolVectors.size()) >= kLookaheadQueueMax) {
-        NcRun.status.error = kNcErrorQueueFull;
+        session.run.status.error = kNcErrorQueueFull;
         return 0;
     }
     ToolVectorChange change;
@@ -32,17 +33,17 @@ int PushToolVectorChange(const double values[4]) {
     return 1;
 }
 
-int CyclePointsPending() {
-    return NcRun.pending.cyclePointIndex < NcRun.pending.cyclePointCount ? 1 : 0;
+int CyclePointsPending(NcSession& session) {
+    return session.run.pending.cyclePointIndex < session.run.pending.cyclePointCount ? 1 : 0;
 }
 
-void MarkProgramEnd() {
-    NcRun.modal.incremental = 0;
-    NcRun.status.endState = kRunEndPending;
-    if (!CyclePointsPending()) {
-        NcRun.status.endState = kRunEnded;
-        if (NcController.dialect.heidenhain) {
-            SetRotaryShortestPath(0);
+void MarkProgramEnd(NcSession& session) {
+    session.run.modal.incremental = 0;
+    session.run.status.endState = kRunEndPending;
+    if (!CyclePointsPending(session)) {
+        session.run.status.endState = kRunEnded;
+        if (session.controller.dialect.heidenhain) {
+            SetRotaryShortestPath(session, 0);
         }
     }
 }

@@ -12,6 +12,8 @@
 
 namespace mirexa {
 
+struct NcSession;
+
 constexpr int kNoCycle = 80;
 constexpr int kUsedCodeFlags = 200;
 constexpr int kCyclePointsMax = 1000;
@@ -391,9 +393,6 @@ struct NcRunState {
     // NC communication queries (tool, length, holder): 2 stops that query until the next reset.
     int pluginQueryState[3] = {};
 };
-// The record of the session this thread has bound (the run's unless a puller bound its own).
-extern thread_local constinit NcRunState* BoundNcRun;
-#define NcRun (*::mirexa::BoundNcRun)
 
 // The used-code record of the data check and the cutting-information report: one flag per G
 // and M code below 200, kept while recording is on.
@@ -405,14 +404,14 @@ struct NcUsedCodes {
 extern NcUsedCodes UsedCodes;
 
 // Adds an entry to a look-ahead queue; 0 and error 7 when the queue holds kLookaheadQueueMax.
-int PushToolAxisMove(double value, int motionType);
-int PushToolVectorChange(const double values[4]);
+int PushToolAxisMove(NcSession& session, double value, int motionType);
+int PushToolVectorChange(NcSession& session, const double values[4]);
 
 // 1 while canned-cycle points pend.
-int CyclePointsPending();
+int CyclePointsPending(NcSession& session);
 
 // End of the program read (main file end, M02/M30 in memory runs, the stop character): the
 // incremental mode is switched off and the end state becomes 1, or 2 when no cycle points pend.
-void MarkProgramEnd();
+void MarkProgramEnd(NcSession& session);
 
 }  // namespace mirexa

@@ -2,56 +2,13 @@
 // pull and close every puller goes through.
 #include "nc/nc_session.h"
 
+#include "config/tool_profile.h"
+#include "geometry/machine_kinematics.h"
 #include "nc/step_driver.h"
 
 namespace mirexa {
 
 constinit NcSession RunSession(&RunKinematics, &RunTools);
-
-// The names of the interpreter's records, bound on each thread to the run's session until a
-// puller binds its own.
-thread_local constinit NcRunState* BoundNcRun = &RunSession.run;
-thread_local constinit NcLineBuffer* BoundNcLine = &RunSession.line;
-thread_local constinit SubprogramStack* BoundSubprograms = &RunSession.subprograms;
-thread_local constinit NcProgramSource* BoundNcSource = &RunSession.source;
-thread_local constinit NcSourceLocation* BoundNcSourceLocation = &RunSession.location;
-thread_local constinit NurbsCurveData* BoundNurbsCurve = &RunSession.nurbs;
-thread_local constinit NcDialectState* BoundDialectState = &RunSession.dialect;
-thread_local constinit NcWordSettings* BoundNcWords = &RunSession.words;
-thread_local constinit NcControllerView* BoundNcController = &RunSession.controller;
-
-namespace {
-
-thread_local constinit NcSession* boundSession = &RunSession;
-
-void BindNcSession(NcSession* s) {
-    boundSession = s;
-    BoundNcRun = &s->run;
-    BoundNcLine = &s->line;
-    BoundSubprograms = &s->subprograms;
-    BoundNcSource = &s->source;
-    BoundNcSourceLocation = &s->location;
-    BoundNurbsCurve = &s->nurbs;
-    BoundDialectState = &s->dialect;
-    BoundNcWords = &s->words;
-    BoundNcController = &s->controller;
-    BindKinematicsRecords(s->kinematics);
-    BindToolRecords(s->tools);
-}
-
-}  // namespace
-
-NcSession* BoundNcSession() {
-    return boundSession;
-}
-
-NcSessionBinding::NcSessionBinding(NcSession* session) : previous(boundSession) {
-    BindNcSession(session);
-}
-
-NcSessionBinding::~NcSessionBinding() {
-    BindNcSession(previous);
-}
 
 void CopyNcSessionState(NcSession* to, const NcSession& from) {
     to->run = from.run;
@@ -63,15 +20,16 @@ void CopyNcSessionState(NcSession* to, const NcSession& from) {
 }
 
 int OpenNcSession(NcSession* session, const std::string& path, const NcMoveReader& reader) {
-    if (NcController.runTypeMemory != 0) {
-        LoadNcProgramIndex(path);
+    if (session->controller.runTypeMemory != 0) {
+        LoadNcProgramIndex(*session, path);
     }
-    ResetInterpreterState();
+    ResetInterpreterState(*session);
     session->reader = reader;
-    session->readerOpen = reader.open != nullptr && reader.open(path.c_str()) != 0 ? 1 : 0;
+    session->readerOpen =
+        reader.open != nullptr && reader.open(*session, path.c_str()) != 0 ? 1 : 0;
     session->fileOpen = 0;
     if (session->readerOpen == 0) {
-        session->fileOpen = OpenNcProgramSource(path);
+        session->fileOpen = OpenNcProgramSource(*session, path);
     }
     return session->readerOpen != 0 || session->fileOpen != 0 ? 1 : 0;
 }
@@ -81,7 +39,7 @@ int NextNcMove(NcSession* session) {
     if (status.endState >= kRunEnded) {
         return kNcSessionEnded;
     }
-    ComputeNextMove();
+    ComputeNextMove(*session);
     if (status.error > 0) {
         return kNcMoveError;
     }
@@ -92,7 +50,7 @@ void CloseNcSession(NcSession* session) {
     if (session->readerOpen != 0 && session->reader.close != nullptr) {
         session->reader.close();
     }
-    CloseNcProgramSource();
+    CloseNcProgramSource(*session);
     session->readerOpen = 0;
     session->fileOpen = 0;
 }

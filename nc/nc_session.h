@@ -30,8 +30,9 @@ namespace mirexa {
 
 // A source of moves other than the NC file (a path reader plug-in): open answers 1 when it
 // reads the program named by the path; close ends it. Null members: no such source.
+struct NcSession;
 struct NcMoveReader {
-    int (*open)(const char* path) = {};
+    int (*open)(NcSession& session, const char* path) = {};
     void (*close)() = {};
 };
 
@@ -66,19 +67,6 @@ struct NcSession {
 // The session of the run: the simulation run's interpretation, and every thread's binding until
 // it binds another session.
 extern NcSession RunSession;
-
-// The session bound on this thread.
-NcSession* BoundNcSession();
-
-// Binds a session on this thread for the binding's lifetime; the session bound before is bound
-// again at its end.
-struct NcSessionBinding {
-    explicit NcSessionBinding(NcSession* session);
-    ~NcSessionBinding();
-    NcSessionBinding(const NcSessionBinding&) = delete;
-    NcSessionBinding& operator=(const NcSessionBinding&) = delete;
-    NcSession* previous = {};
-};
 
 // Starts a session from where another stands: its run state, controller view, words, dialect
 // state and its machine and tool records are copied; its line source, subprograms and NURBS

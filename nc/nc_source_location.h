@@ -18,7 +18,5 @@ struct NcSourceLocation {
     int mainLine = {};
     std::string blockText;  // the block text with its own line end
 };
-extern thread_local constinit NcSourceLocation* BoundNcSourceLocation;
-#define CurrentNcSource (*::mirexa::BoundNcSourceLocation)
 
 }  // namespace mirexa

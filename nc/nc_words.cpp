@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "geometry/vector_math.h"
+#include "nc/nc_session.h"
 
 namespace mirexa {
 
@@ -148,15 +149,15 @@ double ReadScaledText(int cursor, const char* line, int increment, int* end) {
 
 }  // namespace
 
-double ReadWordCoordinate(int* cursor, const char* line) {
+double ReadWordCoordinate(NcSession& session, int* cursor, const char* line) {
     int end = 0;
     double value = 0.0;
-    if (NcWords.inputUnitMode == 3) {
+    if (session.words.inputUnitMode == 3) {
         end = FindWordEnd(*cursor, line);
         value = ConvertWordNumber(line + *cursor, end - *cursor);
     } else {
         value = ReadScaledText(*cursor, line, InputIncrements.leastInputIncrement, &end);
-        NcWords.inputUnitMode = HasDecimalPoint(line + *cursor, end - *cursor) ? 2 : 1;
+        session.words.inputUnitMode = HasDecimalPoint(line + *cursor, end - *cursor) ? 2 : 1;
     }
     *cursor = end;
     return value;
@@ -171,8 +172,8 @@ double ReadWordMilliAlways(const int* cursor, const char* line) {
     return ReadWordScaled(cursor, line, 1000);
 }
 
-double ReadWordMilli(const int* cursor, const char* line) {
-    return ReadWordScaled(cursor, line, NcWords.inputUnitMode == 3 ? 1 : 1000);
+double ReadWordMilli(NcSession& session, const int* cursor, const char* line) {
+    return ReadWordScaled(cursor, line, session.words.inputUnitMode == 3 ? 1 : 1000);
 }
 
 int ToMachineUnits(double length) {
@@ -186,9 +187,9 @@ int SkipTrailingBlanks(int length, const char* text) {
     return length;
 }
 
-void ReadLeftRightValues(const char* text) {
-    NcWords.toolDeltaLength = 0.0;
-    NcWords.toolDeltaRadius = 0.0;
+void ReadLeftRightValues(NcSession& session, const char* text) {
+    session.words.toolDeltaLength = 0.0;
+    session.words.toolDeltaRadius = 0.0;
     const char* p = text;
     for (int word = 0; word < 2; ++word) {
         p = std::strchr(p, 'D');
@@ -197,7 +198,8 @@ void ReadLeftRightValues(const char* text) {
         }
         ++p;
         if (*p == 'L' || *p == 'R') {
-            double* target = *p == 'L' ? &NcWords.toolDeltaLength : &NcWords.toolDeltaRadius;
+            double* target =
+                *p == 'L' ? &session.words.toolDeltaLength : &session.words.toolDeltaRadius;
             int cursor = static_cast<int>(p - text) + 1;
             *target = ReadWordReal(&cursor, text);
             ++p;

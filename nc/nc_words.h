@@ -13,6 +13,8 @@
 
 namespace mirexa {
 
+struct NcSession;
+
 // Characters of a value that are converted; the rest of a longer value text is ignored.
 constexpr int kWordValueMax = 79;
 
@@ -27,9 +29,6 @@ struct NcWordSettings {
     double toolDeltaLength = {};  // DL of the last tool call that gave one (mm)
     double toolDeltaRadius = {};  // DR (mm)
 };
-// The record of the session this thread has bound (the run's unless a puller bound its own).
-extern thread_local constinit NcWordSettings* BoundNcWords;
-#define NcWords (*::mirexa::BoundNcWords)
 
 // The value up to the first terminator, as written; the cursor moves onto the terminator.
 double ReadWordReal(int* cursor, const char* line);
@@ -47,7 +46,7 @@ double ReadWordValueToBlank(int* cursor, const char* line);
 // A coordinate: a value without "." is divided by the least input increment, unless the input
 // unit mode is 3; the mode records which form was read (1 or 2). The cursor moves onto the
 // terminator.
-double ReadWordCoordinate(int* cursor, const char* line);
+double ReadWordCoordinate(NcSession& session, int* cursor, const char* line);
 
 // A value without "." divided by the given increment (a value with "." as written). The cursor
 // is not moved. An increment below 1 counts as 1.
@@ -57,7 +56,7 @@ double ReadWordScaled(const int* cursor, const char* line, int increment);
 double ReadWordMilliAlways(const int* cursor, const char* line);
 
 // A value without "." divided by 1000 unless the input unit mode is 3. The cursor is not moved.
-double ReadWordMilli(const int* cursor, const char* line);
+double ReadWordMilli(NcSession& session, const int* cursor, const char* line);
 
 // length (mm) times the least input increment, rounded half away from zero.
 int ToMachineUnits(double length);
@@ -67,7 +66,7 @@ int SkipTrailingBlanks(int length, const char* text);
 
 // Sets ToolDeltaLength and ToolDeltaRadius to 0, then reads up to two words "DL" or "DR" and
 // their value from the text: the first "D", then the next "D" behind its letter.
-void ReadLeftRightValues(const char* text);
+void ReadLeftRightValues(NcSession& session, const char* text);
 
 // Helpers shared with the interpreter. 1 when c belongs to the word terminator set (or is NUL).
 int IsWordTerminator(char c);

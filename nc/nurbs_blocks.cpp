@@ -9,6 +9,7 @@
 #include "nc/nc_controller_view.h"
 #include "nc/nc_line_source.h"
 #include "nc/nc_run_state.h"
+#include "nc/nc_session.h"
 #include "nc/nc_words.h"
 
 namespace mirexa {
@@ -26,9 +27,9 @@ struct NurbsLineWords {
     double weight = {};
 };
 
-int AxisOfLetter(char c) {
+int AxisOfLetter(NcSession& session, char c) {
     for (int i = 0; i < 3; ++i) {
-        if (NcController.axes.coordinateLetters[i] == c) {
+        if (session.controller.axes.coordinateLetters[i] == c) {
             return i;
         }
     }
@@ -38,19 +39,19 @@ int AxisOfLetter(char c) {
 // An axis word of a control point as the interpreter places it: the axis sign, the increment
 // from the last programmed value, diameter programming, the scaling about its centre (not in a
 // G92 block). The programmed value follows.
-double PlaceControlCoordinate(int axis, double value) {
-    if (NcController.axisReversed[axis]) {
+double PlaceControlCoordinate(NcSession& session, int axis, double value) {
+    if (session.controller.axisReversed[axis]) {
         value = -value;
     }
-    if (NcRun.modal.incremental) {
-        value += NcRun.programmed.axis[axis];
+    if (session.run.modal.incremental) {
+        value += session.run.programmed.axis[axis];
     }
-    NcRun.programmed.axis[axis] = value;
-    if (axis == 0 && NcRun.modal.diameterProgramming && !NcController.dialect.osp) {
+    session.run.programmed.axis[axis] = value;
+    if (axis == 0 && session.run.modal.diameterProgramming && !session.controller.dialect.osp) {
         value /= 2.0;
     }
-    if (NcRun.modal.gCode != 92) {
-        ScaleAxisValue(axis, &value);
+    if (session.run.modal.gCode != 92) {
+        ScaleAxisValue(session, axis, &value);
     }
     return value;
 }
@@ -58,9 +59,11 @@ double PlaceControlCoordinate(int axis, double value) {
 // Scans one line from the cursor: the knot letter, X, Y, Z, R, and on the first line P (the
 // order) and F (the feed). Comments in parentheses are passed over; in the dialects where ";"
 // starts a comment the line ends there.
-NurbsLineWords ScanCurveLine(const char* line, int cursor, char knotLetter, bool first) {
+NurbsLineWords ScanCurveLine(NcSession& session, const char* line, int cursor, char knotLetter,
+                             bool first) {
     NurbsLineWords w;
-    const bool semicolonComment = NcController.dialect.siemens || NcController.dialect.heidenhain;
+    const bool semicolonComment =
+        session.controller.dialect.siemens || session.controller.dialect.heidenhain;
     int i = cursor;
     while (line[i] != '\0' && line[i] != '\n') {
         const char c = line[i];
@@ -82,20 +85,20 @@ NurbsLineWords ScanCurveLine(const char* line, int cursor, char knotLetter, bool
         if (c < 'A' || c > 'Z') {
             continue;
         }
-        const int axis = AxisOfLetter(c);
+        const int axis = AxisOfLetter(session, c);
         if (c == knotLetter) {
             w.knotSeen = 1;
-            w.knot = ReadWordCoordinate(&i, line);
+            w.knot = ReadWordCoordinate(session, &i, line);
         } else if (axis >= 0) {
             w.named[axis] = 1;
-            w.value[axis] = ReadWordCoordinate(&i, line);
+            w.value[axis] = ReadWordCoordinate(session, &i, line);
         } else if (c == 'R') {
             w.weightSeen = 1;
-            w.weight = ReadWordCoordinate(&i, line);
+            w.weight = ReadWordCoordinate(session, &i, line);
         } else if (c == 'P' && first) {
-            NurbsCurve.order = ReadWordInteger(&i, line);
+            session.nurbs.order = ReadWordInteger(&i, line);
         } else if (c == 'F' && first) {
-            ApplyFeedWord(&i, line);
+            ApplyFeedWord(session, &i, line);
         }
     }
     return w;
@@ -106,30 +109,31 @@ bool HasPointWord(const NurbsLineWords& w) {
 }
 
 // The failure of a curve: no move, no curve, the interpreter error.
-int FailCurve(int code, const double entryEnd[3], const MotionPosition& entryProgrammed) {
-    MotionRecord& m = CurrentMotion;
+int FailCurve(NcSession& session, int code, const double entryEnd[3],
+              const MotionPosition& entryProgrammed) {
+    MotionRecord& m = session.kinematics->motion;
     for (int a = 0; a < 3; ++a) {
         m.end.axis[a] = entryEnd[a];
         m.start.axis[a] = entryEnd[a];
     }
-    NcRun.programmed = entryProgrammed;
-    NurbsCurve.pointCount = NurbsCurve.knotCount = 0;
-    NcRun.block.axisWordSeen = 0;
+    session.run.programmed = entryProgrammed;
+    session.nurbs.pointCount = session.nurbs.knotCount = 0;
+    session.run.block.axisWordSeen = 0;
     m.blockHasMotion = 0;
-    NcRun.status.error = kNcErrorNurbs;
+    session.run.status.error = kNcErrorNurbs;
     return code;
 }
 
 }  // namespace
 
-int ReadNurbsBlocks(const char* line, int cursor, char knotLetter) {
-    MotionRecord& m = CurrentMotion;
+int ReadNurbsBlocks(NcSession& session, const char* line, int cursor, char knotLetter) {
+    MotionRecord& m = session.kinematics->motion;
     const double entryEnd[3] = {m.end.axis[0], m.end.axis[1], m.end.axis[2]};
-    const MotionPosition entryProgrammed = NcRun.programmed;
-    if (!AllocNurbsBuffers()) {
-        return FailCurve(kNurbsNoMemory, entryEnd, entryProgrammed);
+    const MotionPosition entryProgrammed = session.run.programmed;
+    if (!AllocNurbsBuffers(session)) {
+        return FailCurve(session, kNurbsNoMemory, entryEnd, entryProgrammed);
     }
-    NurbsCurveData& c = NurbsCurve;
+    NurbsCurveData& c = session.nurbs;
     c.order = kNurbsOrderDefault;
     c.pointCount = c.knotCount = 0;
     double previous[3] = {entryEnd[0], entryEnd[1], entryEnd[2]};
@@ -144,23 +148,23 @@ int ReadNurbsBlocks(const char* line, int cursor, char knotLetter) {
     bool pointsDone = false;
     int i = 0;
     for (;;) {
-        const NurbsLineWords w = ScanCurveLine(text, at, knotLetter, first);
+        const NurbsLineWords w = ScanCurveLine(session, text, at, knotLetter, first);
         const bool belongs = w.knotSeen && !(pointsDone && HasPointWord(w)) && (first || w.anyWord);
         if (!first && !w.anyWord) {
             // A blank or comment line inside the curve: passed over.
         } else if (!belongs) {
             if (!first) {
-                PushBackNcLine(before, beforeCounter);
+                PushBackNcLine(session, before, beforeCounter);
             }
-            return FailCurve(kNurbsMissingKnot, entryEnd, entryProgrammed);
+            return FailCurve(session, kNurbsMissingKnot, entryEnd, entryProgrammed);
         } else {
             if (!pointsDone && HasPointWord(w)) {
                 if (i >= kNurbsPointsMax) {
-                    return FailCurve(kNurbsTooMany, entryEnd, entryProgrammed);
+                    return FailCurve(session, kNurbsTooMany, entryEnd, entryProgrammed);
                 }
                 for (int a = 0; a < 3; ++a) {
                     if (w.named[a]) {
-                        previous[a] = PlaceControlCoordinate(a, w.value[a]);
+                        previous[a] = PlaceControlCoordinate(session, a, w.value[a]);
                         named[a] = 1;
                     }
                 }
@@ -172,36 +176,36 @@ int ReadNurbsBlocks(const char* line, int cursor, char knotLetter) {
                 // The first knot line: the order must hold before it sizes the knot vector.
                 pointsDone = true;
                 if (c.order < kNurbsOrderMin || c.order > kNurbsOrderMax) {
-                    return FailCurve(kNurbsBadOrder, entryEnd, entryProgrammed);
+                    return FailCurve(session, kNurbsBadOrder, entryEnd, entryProgrammed);
                 }
                 c.pointCount = i;
                 c.knotCount = i + c.order;
                 if (c.knotCount > kNurbsKnotsMax) {
-                    return FailCurve(kNurbsTooMany, entryEnd, entryProgrammed);
+                    return FailCurve(session, kNurbsTooMany, entryEnd, entryProgrammed);
                 }
             }
             if (i >= kNurbsKnotsMax) {
-                return FailCurve(kNurbsTooMany, entryEnd, entryProgrammed);
+                return FailCurve(session, kNurbsTooMany, entryEnd, entryProgrammed);
             }
             c.knot[i] = w.knot;
             ++i;
             if (pointsDone && i >= c.knotCount) {
                 break;
             }
-            before = NcLine;
-            const int level = Subprograms.depth - 1;
-            beforeCounter = level >= 0 ? Subprograms.lineCounter[level] : 0;
+            before = session.line;
+            const int level = session.subprograms.depth - 1;
+            beforeCounter = level >= 0 ? session.subprograms.lineCounter[level] : 0;
         }
-        if (!ReadNextNcLine()) {
-            return FailCurve(kNurbsCutOff, entryEnd, entryProgrammed);
+        if (!ReadNextNcLine(session)) {
+            return FailCurve(session, kNurbsCutOff, entryEnd, entryProgrammed);
         }
-        text = NcLine.text;
+        text = session.line.text;
         at = 0;
         first = false;
     }
     const int valid = ValidateNurbsCurve(c);
     if (valid != kNurbsValid) {
-        return FailCurve(valid, entryEnd, entryProgrammed);
+        return FailCurve(session, valid, entryEnd, entryProgrammed);
     }
     // The move's start and end both hold the last control point; the curve itself is stepped
     // from NurbsCurve.
@@ -209,13 +213,13 @@ int ReadNurbsBlocks(const char* line, int cursor, char knotLetter) {
         m.end.axis[a] = previous[a];
         m.start.axis[a] = previous[a];
     }
-    NcRun.block.axisWordSeen = 1;
+    session.run.block.axisWordSeen = 1;
     for (int a = 0; a < 3; ++a) {
-        NcRun.block.axisNamed[a] = NcRun.block.axisNamed[a] || named[a];
+        session.run.block.axisNamed[a] = session.run.block.axisNamed[a] || named[a];
     }
     m.blockHasMotion = 1;
-    if (NcController.checkF0 && m.feed == 0.0) {
-        NcRun.status.error = kNcErrorFeedZero;
+    if (session.controller.checkF0 && m.feed == 0.0) {
+        session.run.status.error = kNcErrorFeedZero;
     }
     return 1;
 }

@@ -16,6 +16,8 @@
 
 namespace mirexa {
 
+struct NcSession;
+
 // Further results of ReadNurbsBlocks besides the ValidateNurbsCurve codes.
 constexpr int kNurbsMissingKnot = -8;  // a line without the knot letter before the curve ended
 constexpr int kNurbsCutOff = -9;       // the program or subprogram file ended mid-curve
@@ -33,6 +35,6 @@ constexpr int kNurbsNoMemory = -10;    // the curve buffers could not be allocat
 // Otherwise returns the failure's negative code (kNurbs... of nurbs_evaluation.h or above) and
 // sets interpreter error kNcErrorNurbs: the block makes no move (its end back at its start),
 // and NurbsCurve holds no curve (counts 0).
-int ReadNurbsBlocks(const char* line, int cursor, char knotLetter);
+int ReadNurbsBlocks(NcSession& session, const char* line, int cursor, char knotLetter);
 
 }  // namespace mirexa

@@ -8,12 +8,13 @@
 #include "geometry/machine_kinematics.h"
 #include "nc/coordinate_transforms.h"
 #include "nc/nc_run_state.h"
+#include "nc/nc_session.h"
 #include "nc/step_driver.h"
 
 namespace mirexa {
 
-int AllocNurbsBuffers() {
-    NurbsCurveData& c = NurbsCurve;
+int AllocNurbsBuffers(NcSession& session) {
+    NurbsCurveData& c = session.nurbs;
     if (c.present) {
         return 1;
     }
@@ -24,7 +25,7 @@ int AllocNurbsBuffers() {
         c.weight.assign(kNurbsPointsMax, 1.0);
         c.knot.assign(kNurbsKnotsMax, 0.0);
     } catch (const std::bad_alloc&) {
-        FreeNurbsBuffers();
+        FreeNurbsBuffers(session);
         return 0;
     }
     c.present = 1;
@@ -33,8 +34,8 @@ int AllocNurbsBuffers() {
     return 1;
 }
 
-void FreeNurbsBuffers() {
-    NurbsCurve = NurbsCurveData{};
+void FreeNurbsBuffers(NcSession& session) {
+    session.nurbs = NurbsCurveData{};
 }
 
 int ValidateNurbsCurve(const NurbsCurveData& c) {
@@ -186,10 +187,10 @@ double MeasureNurbsLength(const NurbsCurveData& c) {
     return length;
 }
 
-void TransformNurbsControlPoints(NurbsCurveData* curve) {
-    const NcTransformState& t = NcRun.transforms;
+void TransformNurbsControlPoints(NcSession& session, NurbsCurveData* curve) {
+    const NcTransformState& t = session.run.transforms;
     const int n = curve->pointCount;
-    const bool rotate = t.transformState == kTransformActive && NcRun.modal.gCode != 68;
+    const bool rotate = t.transformState == kTransformActive && session.run.modal.gCode != 68;
     for (int i = 0; i < n && i < static_cast<int>(curve->x.size()) &&
                     i < static_cast<int>(curve->y.size()) && i < static_cast<int>(curve->z.size());
          ++i) {
@@ -245,11 +246,11 @@ int EvaluateNurbsSpanStep(const NurbsCurveData& c, int span, std::int64_t j, std
     return EvaluateNurbsPoint(c, span, NurbsSpanStepParameter(c, span, j, m), point);
 }
 
-void FinishNurbsStepPosition(const double point[3]) {
+void FinishNurbsStepPosition(NcSession& session, const double point[3]) {
     for (int a = 0; a < 3; ++a) {
-        CurrentMotion.end.axis[a] = point[a];
+        session.kinematics->motion.end.axis[a] = point[a];
     }
-    FinishBlockPosition();
+    FinishBlockPosition(session);
 }
 
 }  // namespace mirexa

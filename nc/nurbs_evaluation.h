@@ -12,6 +12,8 @@
 
 namespace mirexa {
 
+struct NcSession;
+
 constexpr int kNurbsPointsMax = 1000;  // control points of one curve
 constexpr int kNurbsKnotsMax = 1010;   // knots of one curve (points + order)
 constexpr int kNurbsOrderMax = 17;     // the basis table holds order 17
@@ -47,16 +49,13 @@ struct NurbsCurveData {
     int pointCount = {};
     int knotCount = {};  // pointCount + order once the curve is complete
 };
-// The record of the session this thread has bound (the run's unless a puller bound its own).
-extern thread_local constinit NurbsCurveData* BoundNurbsCurve;
-#define NurbsCurve (*::mirexa::BoundNurbsCurve)
 
 // Allocates the five arrays of NurbsCurve (1,000 doubles each, 1,010 for the knots) when they
 // are not present and sets the present flag. Returns 1, or 0 when memory ran out (the record is
 // then empty and not present).
-int AllocNurbsBuffers();
+int AllocNurbsBuffers(NcSession& session);
 // Frees the arrays and clears the record (present 0, counts 0, order 4).
-void FreeNurbsBuffers();
+void FreeNurbsBuffers(NcSession& session);
 
 // Checks a complete curve: order 2..17, order <= pointCount <= 1,000, knotCount ==
 // pointCount + order <= 1,010 and within the arrays, finite points, positive finite weights,
@@ -89,7 +88,7 @@ double MeasureNurbsLength(const NurbsCurveData& curve);
 // Applies the active coordinate rotation levels (innermost first, while the transform state is
 // 2 and the block is no G68 block) and the mirror of the interpreter's transform state to every
 // control point in place, as the step driver finishes a block end. Weights and knots stay.
-void TransformNurbsControlPoints(NurbsCurveData* curve);
+void TransformNurbsControlPoints(NcSession& session, NurbsCurveData* curve);
 
 // --- Per-span stepping, shared by the simulation and the tool path ---------------------------
 
@@ -109,6 +108,6 @@ int EvaluateNurbsSpanStep(const NurbsCurveData& curve, int span, std::int64_t j,
 // Puts a curve point (program coordinates, mm) as the end X, Y, Z of the current move and
 // finishes it like a block end (FinishBlockPosition): CurrentMotion.lastPosition is then the
 // position of the step, with the tool length, rotation and mirror applied.
-void FinishNurbsStepPosition(const double point[3]);
+void FinishNurbsStepPosition(NcSession& session, const double point[3]);
 
 }  // namespace mirexa

@@ -20,6 +20,7 @@
 #include "nc/nc_controller_view.h"
 #include "nc/nc_line_source.h"
 #include "nc/nc_run_state.h"
+#include "nc/nc_session.h"
 #include "nc/nc_words.h"
 #include "nc/plugin_slots.h"
 #include "services/program_log.h"
@@ -121,10 +122,10 @@ bool AllFinite(const double* values, int n) {
 }
 
 // Tool 0 (the plug-in's) becomes the current tool.
-void MountPluginTool() {
+void MountPluginTool(NcSession& session) {
     ++PluginToolMounts;
-    SelectCurrentTool(0, ToolSelectionPitch());
-    RefreshNcControllerView();
+    SelectCurrentTool(session, *session.kinematics, *session.tools, 0, ToolSelectionPitch());
+    RefreshNcControllerView(session);
 }
 
 const char* MoveName(int type) {
@@ -143,10 +144,10 @@ const char* MoveName(int type) {
 }
 
 // The readable form of a record in the line buffer.
-void FormatRecordLine(const PluginPathRecord& r) {
+void FormatRecordLine(NcSession& session, const PluginPathRecord& r) {
     const double* p = r.end.axis;
-    char* text = NcLine.text;
-    const std::size_t capacity = sizeof NcLine.text - 1;
+    char* text = session.line.text;
+    const std::size_t capacity = sizeof session.line.text - 1;
     int n = 0;
     if (r.type >= MIREXA_PATH_TOOL_CHANGE) {
         n = std::snprintf(text, capacity, "TOOL:%d", r.type - MIREXA_PATH_TOOL_CHANGE);
@@ -159,7 +160,7 @@ void FormatRecordLine(const PluginPathRecord& r) {
     n = std::clamp(n, 0, static_cast<int>(capacity) - 1);
     text[n] = '\n';
     text[n + 1] = '\0';
-    NcLine.length = n + 1;
+    session.line.length = n + 1;
 }
 
 // The three NC communication queries with the given exports and first argument; states[3] are
@@ -170,7 +171,7 @@ struct NccomExports {
     MxnccomArborFn arbor = {};
 };
 
-int AskNccom(const NccomExports& x, const char* text, int states[3]) {
+int AskNccom(NcSession& session, const NccomExports& x, const char* text, int states[3]) {
     if (!IsToolNumberInTables(0)) {
         return 0;
     }
@@ -178,7 +179,7 @@ int AskNccom(const NccomExports& x, const char* text, int states[3]) {
     int toolAnswered = 0;
     if (x.tool != nullptr && states[0] != 2) {
         // A work copy of the current tool, which the plug-in may change.
-        const ToolRecord& current = CurrentTool.tool;
+        const ToolRecord& current = session.tools->tool.tool;
         PluginToolAnswer a;
         a.type = static_cast<int>(current.type);
         a.d = current.d;
@@ -189,8 +190,8 @@ int AskNccom(const NccomExports& x, const char* text, int states[3]) {
         a.beta = current.beta;
         a.h = current.h;
         float extra[3] = {current.w, current.t, current.neck};
-        float length = static_cast<float>(CurrentTool.toolLength);
-        int color = CurrentTool.pen;
+        float length = static_cast<float>(session.tools->tool.toolLength);
+        int color = session.tools->tool.pen;
         int state = 0;
         x.tool(text, &a.type, &a.d, &a.r, &a.e, &a.f, &a.alpha, &a.beta, &a.h, extra, a.name,
                &length, &color, &state);
@@ -206,9 +207,9 @@ int AskNccom(const NccomExports& x, const char* text, int states[3]) {
             ToolTableSet.lengths[0].kind = kToolLength1;
             ToolTableSet.lengths[0].values[0] = length;
             // The plug-in's tool is the current one and no other waits for a tool change.
-            NcRun.toolChange.mountedTool = 0;
-            NcRun.toolChange.stagedTool = 0;
-            NcRun.pluginToolSupplied = 1;
+            session.run.toolChange.mountedTool = 0;
+            session.run.toolChange.stagedTool = 0;
+            session.run.pluginToolSupplied = 1;
             CurrentToolState.fromPlugin = 1;
             toolAnswered = 1;
             answered = 1;
@@ -245,14 +246,14 @@ int AskNccom(const NccomExports& x, const char* text, int states[3]) {
         }
     }
     if (answered != 0 && RefusePluginToolOfNoMachine()) {
-        NcRun.pluginToolSupplied = 0;
+        session.run.pluginToolSupplied = 0;
         CurrentToolState.fromPlugin = 0;
         return 0;
     }
-    if (NcRun.pluginToolSupplied != 0 && answered != 0) {
+    if (session.run.pluginToolSupplied != 0 && answered != 0) {
         // The tool's length put on the TOOL BASE POINT as a tools file's tools are.
         ToolTableSet.shifts[0] = BasePointShift(0);
-        MountPluginTool();
+        MountPluginTool(session);
     }
     return toolAnswered;
 }
@@ -267,14 +268,14 @@ int ActivePathReaderSlot() {
     return IsPluginLoaded(kPluginRead, slot) ? slot : -1;
 }
 
-int FetchPluginPathRecord(PluginPathRecord* record) {
+int FetchPluginPathRecord(NcSession& session, PluginPathRecord* record) {
     const int r = ActivePathReaderSlot();
     if (r < 0) {
         return 0;
     }
     PluginPathRecord next;
     // The end starts at the current end: a reader that leaves an axis alone keeps it.
-    next.end = CurrentMotion.end;
+    next.end = session.kinematics->motion.end;
     next.more = 1;
     if (auto path = PluginExport<MxreadPathFn>(kPluginRead, r, kReadPath)) {
         path(&next.lineNumber, &next.type, next.reserved1, next.end.axis, next.centre, &next.plane,
@@ -291,39 +292,39 @@ int FetchPluginPathRecord(PluginPathRecord* record) {
     return next.more != 0 ? 1 : 0;
 }
 
-int ReadPluginPathLine() {
-    if (!FetchPluginPathRecord(&PluginPath)) {
-        MarkProgramEnd();
-        if (NcController.dialect.heidenhain && NcRun.status.endState == 2) {
-            SetRotaryShortestPath(0);
+int ReadPluginPathLine(NcSession& session) {
+    if (!FetchPluginPathRecord(session, &PluginPath)) {
+        MarkProgramEnd(session);
+        if (session.controller.dialect.heidenhain && session.run.status.endState == 2) {
+            SetRotaryShortestPath(session, 0);
         }
         return 0;
     }
     if (ActiveReaderHasBlockCount()) {
         AddProgressWork(1);
     }
-    const bool compensationOff = NcRun.compensationPhase == 0;
+    const bool compensationOff = session.run.compensationPhase == 0;
     if (PluginPath.lineNumber != 0) {
-        NcLine.mainLineNumber = PluginPath.lineNumber;
+        session.line.mainLineNumber = PluginPath.lineNumber;
         if (compensationOff) {
-            NcLine.displayedLineNumber = PluginPath.lineNumber;
+            session.line.displayedLineNumber = PluginPath.lineNumber;
         }
     } else {
-        ++NcLine.mainLineNumber;
+        ++session.line.mainLineNumber;
         if (compensationOff) {
-            ++NcLine.displayedLineNumber;
+            ++session.line.displayedLineNumber;
         }
     }
-    FormatRecordLine(PluginPath);
+    FormatRecordLine(session, PluginPath);
     return 1;
 }
 
-void InterpretPluginPathRecord(const PluginPathRecord& record) {
-    MotionRecord& m = CurrentMotion;
-    NcModalState& modal = NcRun.modal;
+void InterpretPluginPathRecord(NcSession& session, const PluginPathRecord& record) {
+    MotionRecord& m = session.kinematics->motion;
+    NcModalState& modal = session.run.modal;
     m.start = m.end;
-    NcRun.block = NcBlockState{};
-    NcRun.waitMCode = -1;
+    session.run.block = NcBlockState{};
+    session.run.waitMCode = -1;
     // 1. A tool change, no motion.
     if (record.type >= MIREXA_PATH_TOOL_CHANGE) {
         modal.toolNumber = record.type - MIREXA_PATH_TOOL_CHANGE;
@@ -345,12 +346,12 @@ void InterpretPluginPathRecord(const PluginPathRecord& record) {
         (arc && !AllFinite(record.centre, 3)) ||
         (record.toolAxisForm && !AllFinite(record.toolAxis, 3))) {
         startPointRefused = false;
-        NcRun.status.error = kNcErrorPluginRecord;
+        session.run.status.error = kNcErrorPluginRecord;
         m.blockHasMotion = 0;
         return;
     }
     if (record.type != kMotionRapid && !(record.feed > 0.0)) {
-        NcRun.status.error = kNcErrorFeedZero;
+        session.run.status.error = kNcErrorFeedZero;
         m.blockHasMotion = 0;
         return;
     }
@@ -362,17 +363,17 @@ void InterpretPluginPathRecord(const PluginPathRecord& record) {
     m.end = record.end;
     m.feed = record.feed;
     modal.programmedFeed = record.feed;
-    NcRun.block.axisWordSeen = 1;
+    session.run.block.axisWordSeen = 1;
     m.blockHasMotion = 1;
     if (record.plane == 17 || record.plane == 18 || record.plane == 19) {
         modal.planeCode = record.plane;
-        SelectPlaneAxes();
+        SelectPlaneAxes(session);
     }
     // 3. The tool-axis form: the axis decides the rotary values, with the tool centre point
     // control on and the length compensated.
     if (record.toolAxisForm) {
         double angles[2] = {m.end.axis[3], m.end.axis[4]};
-        if (SolveRotaryAnglesNc(record.toolAxis, angles)) {
+        if (SolveRotaryAnglesNc(*session.kinematics, record.toolAxis, angles)) {
             m.end.axis[3] = angles[0];
             m.end.axis[4] = angles[1];
         }
@@ -387,11 +388,11 @@ void InterpretPluginPathRecord(const PluginPathRecord& record) {
             words.offsets[i] = record.centre[i] - m.start.axis[i];
         }
         const int increment = InputIncrements.leastInputIncrement;
-        ComputeArcGeometry(modal.plane, words, NcController.arcRadiusTolerance,
-                           1.0 / (increment > 0 ? increment : 1000), &m, &NcRun.status.error);
+        ComputeArcGeometry(modal.plane, words, session.controller.arcRadiusTolerance,
+                           1.0 / (increment > 0 ? increment : 1000), &m, &session.run.status.error);
     }
-    NcRun.programmed = m.end;
-    PublishKinematicsModes();
+    session.run.programmed = m.end;
+    PublishKinematicsModes(session);
 }
 
 void TakePluginToolAnswer(const PluginToolAnswer& a, ToolRecord* record) {
@@ -422,7 +423,7 @@ void TakePluginToolAnswer(const PluginToolAnswer& a, ToolRecord* record) {
     *record = t;
 }
 
-void ReadToolsFromPlugin() {
+void ReadToolsFromPlugin(NcSession& session) {
     const int r = ActivePathReaderSlot();
     if (r < 0 || !IsToolNumberInTables(0)) {
         return;
@@ -476,27 +477,27 @@ void ReadToolsFromPlugin() {
     }
     // 6. The tool becomes current.
     if (toolSet && !RefusePluginToolOfNoMachine()) {
-        MountPluginTool();
-        NcRun.toolChange.mountedTool = 0;
+        MountPluginTool(session);
+        session.run.toolChange.mountedTool = 0;
     }
     // 7. The start point into every position register.
     if (auto start = PluginExport<MxreadStartPointFn>(kPluginRead, r, kReadStartPoint)) {
-        MotionPosition p = CurrentMachinePose.program;
+        MotionPosition p = session.kinematics->pose.program;
         start(p.axis);
         startPointRefused = !AllFinite(p.axis, 5);
         if (startPointRefused) {
             return;
         }
-        CurrentMachinePose.program = p;
-        MotionRecord& m = CurrentMotion;
+        session.kinematics->pose.program = p;
+        MotionRecord& m = session.kinematics->motion;
         m.start = m.end = m.lastPosition = m.startPoint = p;
-        NcRun.programmed = p;
-        NcRun.reference.runStartPoint = p;
-        NcRun.reference.keptPosition = p;
+        session.run.programmed = p;
+        session.run.reference.runStartPoint = p;
+        session.run.reference.keptPosition = p;
     }
 }
 
-int OpenPathReaderForRun(const char* path) {
+int OpenPathReaderForRun(NcSession& session, const char* path) {
     const int r = ActivePathReaderSlot();
     if (r < 0) {
         return 0;
@@ -506,7 +507,7 @@ int OpenPathReaderForRun(const char* path) {
     if (auto open = PluginExport<MxreadOpenFn>(kPluginRead, r, kReadOpen)) {
         open(path != nullptr ? path : "");
     }
-    ReadToolsFromPlugin();
+    ReadToolsFromPlugin(session);
     return 1;
 }
 
@@ -535,7 +536,7 @@ int ReadActiveReaderBlockCount(const char* fileName, std::int32_t* count) {
     return 1;
 }
 
-void LoadToolFromPlugin() {
+void LoadToolFromPlugin(NcSession& session) {
     if (PluginSlots.nccomSwitchedOff.load() != 0) {
         return;
     }
@@ -546,10 +547,10 @@ void LoadToolFromPlugin() {
     }
     x.length = PluginExport<MxnccomToolLenFn>(kPluginNccom, 0, kNccomToolLen);
     x.arbor = PluginExport<MxnccomArborFn>(kPluginNccom, 0, kNccomArbor);
-    AskNccom(x, NcLine.text, NcRun.pluginQueryState);
+    AskNccom(session, x, session.line.text, session.run.pluginQueryState);
 }
 
-void LoadToolFromPluginAtStart(const std::string& path) {
+void LoadToolFromPluginAtStart(NcSession& session, const std::string& path) {
     if (PluginSlots.nccomSwitchedOff.load() != 0) {
         return;
     }
@@ -558,8 +559,8 @@ void LoadToolFromPluginAtStart(const std::string& path) {
     x.length = PluginExport<MxnccomToolLenFn>(kPluginNccom, 0, kNccomToolLenF);
     x.arbor = PluginExport<MxnccomArborFn>(kPluginNccom, 0, kNccomArborF);
     int states[3] = {};
-    if (AskNccom(x, path.c_str(), states)) {
-        NcRun.pluginToolSupplied = 1;
+    if (AskNccom(session, x, path.c_str(), states)) {
+        session.run.pluginToolSupplied = 1;
     }
 }
 

@@ -15,6 +15,8 @@
 
 namespace mirexa {
 
+struct NcSession;
+
 // One record of the active path reader (the block the interpreter takes instead of a line).
 struct PluginPathRecord {
     int lineNumber = {};
@@ -39,26 +41,26 @@ int ActivePathReaderSlot();
 
 // Asks the active reader for the next record (PATH with 10 arguments, else PATHIJK with 8, the
 // plane then 17). 1 when a record came, 0 at the end or without a reader.
-int FetchPluginPathRecord(PluginPathRecord* record);
+int FetchPluginPathRecord(NcSession& session, PluginPathRecord* record);
 
 // The line source's branch for a path reader: fetches the next record into PluginPath, counts
 // progress and line numbers and writes a readable form of the move into NcLine (for the panel
 // and the logs). 0 at the end of the records, after the end-of-program steps.
-int ReadPluginPathLine();
+int ReadPluginPathLine(NcSession& session);
 
 // The block of a record: a tool change (type >= 1000) sets the block's tool and the prepared
 // tool; a move takes its end, centre, feed and plane, with the arc geometry and its radius
 // check of a text arc; a tool-axis record sets the tool axis and solves the rotary values.
-void InterpretPluginPathRecord(const PluginPathRecord& record);
+void InterpretPluginPathRecord(NcSession& session, const PluginPathRecord& record);
 
 // Before a run that the active reader reads: OPEN with the NC path, then the reader's tool,
 // length, holder and start point into tool 0 and every position register. 1 when a reader took
 // the source, 0 for plain NC text.
-int OpenPathReaderForRun(const char* path);
+int OpenPathReaderForRun(NcSession& session, const char* path);
 // After that run: CLOSE with 3.
 void ClosePathReaderAfterRun();
 // The tool, length, holder and start point of ReadToolsFromPlugin (OPEN must have been called).
-void ReadToolsFromPlugin();
+void ReadToolsFromPlugin(NcSession& session);
 
 // The active reader's block count (TOTALBLOCK): whether it exists, and its answer (1 and the
 // count, at least 1, or 0).
@@ -73,10 +75,10 @@ extern int PluginToolMounts;
 // The NC communication plug-in, when it exports TOOL and is not switched off: the tool, length
 // and holder queries for the current NC line (states 2 stop a query until the next interpreter
 // reset).
-void LoadToolFromPlugin();
+void LoadToolFromPlugin(NcSession& session);
 // The same through TOOLF, TOOLLENF and ARBORF with the NC file's path, asking every time; a
 // positive tool answer also marks the run's start tool as the plug-in's.
-void LoadToolFromPluginAtStart(const std::string& path);
+void LoadToolFromPluginAtStart(NcSession& session, const std::string& path);
 
 // A TOOL answer of a path reader or the NC communication plug-in into a tool record: a type of
 // 101 or more is the type less 100 with `extra` as its extra size (w); below that w is 0. A

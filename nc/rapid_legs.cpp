@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "nc/nc_controller_view.h"
+#include "nc/nc_session.h"
 
 namespace mirexa {
 
@@ -180,23 +181,23 @@ void EvaluateRapidStep(const RapidStepProfile& profile, int n, int i, MotionPosi
     BlendRotaryAxes(profile.start, profile.end, n > 0 ? static_cast<double>(i) / n : 1.0, out);
 }
 
-int SubdivideRapidMove() {
-    const NcControllerView& c = NcController;
-    NcPendingMoves& p = NcRun.pending;
-    const NcTransformState& t = NcRun.transforms;
+int SubdivideRapidMove(NcSession& session) {
+    const NcControllerView& c = session.controller;
+    NcPendingMoves& p = session.run.pending;
+    const NcTransformState& t = session.run.transforms;
     p.rapidLegCount = p.rapidLegIndex = 0;
     const int type = c.rapidType;
     if (type != kRapidDogLeg && type != kRapidProfile) {
         return 0;
     }
-    if (c.linearRapidPath && KinematicsMode.runMode >= kRunModeBatchResult) {
+    if (c.linearRapidPath && session.kinematics->modes.runMode >= kRunModeBatchResult) {
         return 0;
     }
     // Under a rotation, a scaling or a tilted plane the program axes are not the machine's.
-    if (t.transformState != kTransformNone || t.scaling || CurrentWorkPlane.active) {
+    if (t.transformState != kTransformNone || t.scaling || session.kinematics->plane.active) {
         return 0;
     }
-    const MotionRecord& m = CurrentMotion;
+    const MotionRecord& m = session.kinematics->motion;
     int count = 0;
     if (type == kRapidDogLeg) {
         count = ComputeDogLegWayPoints(m.start, m.end, p.rapidLeg);
@@ -209,8 +210,8 @@ int SubdivideRapidMove() {
     return count;
 }
 
-void GetStepAxisPositions(int n, int i, MotionPosition* out) {
-    EvaluateRapidStep(NcRun.pending.rapidProfile, n, i, out);
+void GetStepAxisPositions(NcSession& session, int n, int i, MotionPosition* out) {
+    EvaluateRapidStep(session.run.pending.rapidProfile, n, i, out);
 }
 
 }  // namespace mirexa

@@ -8,6 +8,8 @@
 
 namespace mirexa {
 
+struct NcSession;
+
 // Positioning types of the controller's G00MODE.
 constexpr int kRapidStraight = 0;  // no split
 constexpr int kRapidDogLeg = 1;
@@ -47,9 +49,9 @@ void EvaluateRapidStep(const RapidStepProfile& profile, int n, int i, MotionPosi
 // rapid leg queue. Nothing is split for types 0 and 9, for G00PATH LINE in run modes from 4, or
 // under an active coordinate rotation, scaling or tilted work plane. Returns the count of legs
 // queued (for type 2 the step count), 0 when the move stays whole.
-int SubdivideRapidMove();
+int SubdivideRapidMove(NcSession& session);
 
 // The point of step i of the n steps of the queued type-2 rapid (see EvaluateRapidStep).
-void GetStepAxisPositions(int n, int i, MotionPosition* out);
+void GetStepAxisPositions(NcSession& session, int n, int i, MotionPosition* out);
 
 }  // namespace mirexa

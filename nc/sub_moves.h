@@ -9,8 +9,10 @@
 
 namespace mirexa {
 
+struct NcSession;
+
 // Records the current block for the compensation look-ahead: the last slot becomes the previous
 // one, the live block and its offset element the last one (in cutter_compensation.cpp).
-void ShiftBlockLookahead();
+void ShiftBlockLookahead(NcSession& session);
 
 }  // namespace mirexa

@@ -8,6 +8,7 @@
 #include "nc/nc_controller_view.h"
 #include "nc/nc_line_source.h"
 #include "nc/nc_run_state.h"
+#include "nc/nc_session.h"
 #include "services/program_log.h"
 #include "services/shared_state.h"
 #include "services/ui_hooks.h"
@@ -26,10 +27,10 @@ constexpr int kStopDefine = 4;
 constexpr int kMNumberDigitsMax = 9;
 
 // Arms the route when the tool to mount is not on the spindle.
-void DecideToolChange(int toMount) {
-    NcBlockState& block = NcRun.block;
-    NcToolChangeState& tc = NcRun.toolChange;
-    NcPendingMoves& p = NcRun.pending;
+void DecideToolChange(NcSession& session, int toMount) {
+    NcBlockState& block = session.run.block;
+    NcToolChangeState& tc = session.run.toolChange;
+    NcPendingMoves& p = session.run.pending;
     const bool changes = toMount >= 0 && toMount != tc.mountedTool;
     if (block.toolChangeArmed) {
         // A later T word of the same block names the tool that is mounted in the end.
@@ -38,7 +39,7 @@ void DecideToolChange(int toMount) {
         }
         return;
     }
-    const int steps = NcController.toolChangeRouteSteps;
+    const int steps = session.controller.toolChangeRouteSteps;
     if (!changes || steps <= 0) {
         p.toolChangeCount = p.toolChangeIndex = 0;
         return;
@@ -47,14 +48,14 @@ void DecideToolChange(int toMount) {
     p.toolChangeIndex = 0;
     block.toolChangeArmed = 1;
     tc.mountedTool = toMount;
-    NcRun.modal.lengthCompensation = 0;
-    CurrentToolValues.lengthOffset = 0.0;
+    session.run.modal.lengthCompensation = 0;
+    session.kinematics->toolValues.lengthOffset = 0.0;
 }
 
 // One route step; a block step keeps the block's start and its own axis words.
-void MakeToolChangeStep(bool blockStep) {
-    NcPendingMoves& p = NcRun.pending;
-    MotionRecord& m = CurrentMotion;
+void MakeToolChangeStep(NcSession& session, bool blockStep) {
+    NcPendingMoves& p = session.run.pending;
+    MotionRecord& m = session.kinematics->motion;
     m.motionType = kMotionRapid;
     m.sweep = m.length = 0.0;
     m.arcMirrorPending = 0;
@@ -69,17 +70,17 @@ void MakeToolChangeStep(bool blockStep) {
         p.toolChangeCount = p.toolChangeIndex = 0;
         return;
     }
-    const NcControllerView& c = NcController;
+    const NcControllerView& c = session.controller;
     for (int i = 0; i < 5; ++i) {
         if (!c.toolChangeRoute[step][i]) {
             continue;
         }
-        const double target = c.toolChangePosition[i] - WorkOrigin.axis[i];
+        const double target = c.toolChangePosition[i] - session.kinematics->workOrigin.axis[i];
         if (target != m.start.axis[i]) {
             m.blockHasMotion = 1;
         }
         m.end.axis[i] = target;
-        NcRun.programmed.axis[i] = target;
+        session.run.programmed.axis[i] = target;
     }
     if (++p.toolChangeIndex >= p.toolChangeCount) {
         p.toolChangeCount = p.toolChangeIndex = 0;
@@ -87,15 +88,15 @@ void MakeToolChangeStep(bool blockStep) {
 }
 
 // The last M number of the line (outside comments), or -1 when none was read.
-int LastMNumber(const char* line, int option) {
-    const NcControllerView& c = NcController;
+int LastMNumber(NcSession& session, const char* line, int option) {
+    const NcControllerView& c = session.controller;
     const std::size_t n = strnlen(line, kNcLineCapacity);
     int last = -1;
     for (std::size_t i = 0; i + 1 < n; ++i) {
         const char ch = line[i];
         if (ch == '(') {
             if (NcUpHooks.loadToolFromPlugin != nullptr) {
-                NcUpHooks.loadToolFromPlugin();
+                NcUpHooks.loadToolFromPlugin(session);
             }
             const void* close = std::memchr(line + i, ')', n - i);
             if (close == nullptr) {
@@ -139,44 +140,44 @@ std::string WithoutLineEnd(const char* line) {
 
 }  // namespace
 
-void PrepareToolChangeMoves() {
-    const NcModalState& modal = NcRun.modal;
-    NcToolChangeState& tc = NcRun.toolChange;
-    NcBlockState& block = NcRun.block;
+void PrepareToolChangeMoves(NcSession& session) {
+    const NcModalState& modal = session.run.modal;
+    NcToolChangeState& tc = session.run.toolChange;
+    NcBlockState& block = session.run.block;
     const bool m06 = modal.mCode == 6;
-    if (NcController.atcType == 3) {
+    if (session.controller.atcType == 3) {
         if (!m06) {
-            DecideToolChange(-1);
+            DecideToolChange(session, -1);
             return;
         }
         // M06 mounts the tool prepared by the T words of earlier blocks; the first call decides.
         if (!block.toolChangeSeen) {
             block.toolChangeSeen = 1;
-            DecideToolChange(tc.stagedTool);
+            DecideToolChange(session, tc.stagedTool);
         }
         return;
     }
     block.toolChangeSeen = 1;
-    if (NcController.atcType != 1 && !m06) {
-        DecideToolChange(-1);
+    if (session.controller.atcType != 1 && !m06) {
+        DecideToolChange(session, -1);
         return;
     }
-    DecideToolChange(modal.nextTool);
+    DecideToolChange(session, modal.nextTool);
 }
 
-void StepToolChangeMove() {
-    MakeToolChangeStep(false);
+void StepToolChangeMove(NcSession& session) {
+    MakeToolChangeStep(session, false);
 }
 
-void StepFirstToolChangeMove() {
-    MakeToolChangeStep(true);
+void StepFirstToolChangeMove(NcSession& session) {
+    MakeToolChangeStep(session, true);
 }
 
-int IsStopBlock(const char* line) {
+int IsStopBlock(NcSession& session, const char* line) {
     if (NcUpHooks.takeStopRequest != nullptr && NcUpHooks.takeStopRequest() != 0) {
         return 1;
     }
-    const int option = NcController.stopOption;
+    const int option = session.controller.stopOption;
     if (option == kStopSingle) {
         return 1;
     }
@@ -187,7 +188,7 @@ int IsStopBlock(const char* line) {
         return 0;
     }
     if (option == kStopDefine) {
-        for (const std::string& text : NcController.stopStrings) {
+        for (const std::string& text : session.controller.stopStrings) {
             if (!text.empty() && std::strstr(line, text.c_str()) != nullptr) {
                 return 1;
             }
@@ -197,16 +198,16 @@ int IsStopBlock(const char* line) {
     if (std::strstr(line, option == kStopNormal ? "M0" : "M") == nullptr) {
         return 0;
     }
-    const int last = LastMNumber(line, option);
+    const int last = LastMNumber(session, line, option);
     return last == 0 || (option == kStopM01 && last == 1) ? 1 : 0;
 }
 
-int PauseAtStopBlock(const char* line) {
-    if (!IsStopBlock(line)) {
+int PauseAtStopBlock(NcSession& session, const char* line) {
+    if (!IsStopBlock(session, line)) {
         return 1;
     }
     if (AutomaticMode.load() != 0) {
-        AppendLogEntry("(" + std::to_string(NcLine.mainLineNumber) + ") - " +
+        AppendLogEntry("(" + std::to_string(session.line.mainLineNumber) + ") - " +
                        ChooseLanguageText("Stop block passed: nobody to resume the run: ",
                                           "停止ブロックを通過しました(再開する操作者なし): ") +
                        WithoutLineEnd(line) + "\n");
@@ -215,7 +216,7 @@ int PauseAtStopBlock(const char* line) {
     if (NcUpHooks.waitAtStopBlock == nullptr) {
         return 1;
     }
-    return NcUpHooks.waitAtStopBlock(line) != 0 ? 1 : 0;
+    return NcUpHooks.waitAtStopBlock(session, line) != 0 ? 1 : 0;
 }
 
 }  // namespace mirexa

@@ -6,6 +6,8 @@
 
 namespace mirexa {
 
+struct NcSession;
+
 // Arms the tool-change route for the block being interpreted; called for M06 and for T words
 // while the machine has a route. The tool the block mounts, by ATC TYPE:
 // - 1 (T): a T word mounts its tool at once (M06 mounts the next tool);
@@ -16,18 +18,18 @@ namespace mirexa {
 // When that tool is not the one on the spindle, the route's steps pend (index 0) and the tool
 // length compensation is switched off; otherwise nothing pends. A route armed earlier in the same
 // block stays armed.
-void PrepareToolChangeMoves();
+void PrepareToolChangeMoves(NcSession& session);
 
 // Makes the next route step the live move: a rapid from the previous end whose flagged axes go to
 // the tool change position (machine coordinates) less the work origin; BlockHasMotion is 1 only
 // when one of them moves. The programmed position follows. After the last step the queue is
 // empty; called with nothing pending it makes an empty move.
-void StepToolChangeMove();
+void StepToolChangeMove(NcSession& session);
 
 // The first route step of the block that armed the route: as StepToolChangeMove, but from the
 // block's start, so that the block's own axis words join this first rapid (the block's move
 // becomes a rapid of the route).
-void StepFirstToolChangeMove();
+void StepFirstToolChangeMove(NcSession& session);
 
 // 1 when the run is to stop before this line (NUL-terminated, at most one NC line read):
 // a stop the user asked for (consumed through the hooks); STOP OPTION SINGLE; for plain NC text
@@ -35,11 +37,11 @@ void StepFirstToolChangeMove();
 // number read is 0, M01 when it is 0 or 1. The M numbers are read outside comments (each comment
 // offers its tool to the NC communication plug-in), up to ";" in the SIEMENS and HEIDENHAIN
 // dialects; in the HEIDENHAIN dialect only M0 (and for M01 also M1) are read. Other options: 0.
-int IsStopBlock(const char* line);
+int IsStopBlock(NcSession& session, const char* line);
 
 // The stop before a line: when IsStopBlock says stop, waits through the run-control hook. A run
 // without a user never waits: in automatic mode the stop is logged and passed; without a hook it
 // is passed. Returns 1 to run the line, 0 when the run was aborted during the wait.
-int PauseAtStopBlock(const char* line);
+int PauseAtStopBlock(NcSession& session, const char* line);
 
 }  // namespace mirexa

@@ -368,9 +368,9 @@ void RestoreProgressText() {
     SetStatusBarText(MainStatusBar.load(), 1, percent.empty() ? SBT_NOBORDERS : 0, percent);
 }
 
-void BeginProgress2(WindowHandle, const char* fileName) {
-    std::int64_t held = UiHooks.heldSubprogramLength ? UiHooks.heldSubprogramLength() : -1;
-    std::uint64_t total = held >= 0 ? static_cast<std::uint64_t>(held) : FileSizeOrZero(fileName);
+void BeginProgress2(WindowHandle, const char* fileName, std::int64_t heldLength) {
+    std::uint64_t total =
+        heldLength >= 0 ? static_cast<std::uint64_t>(heldLength) : FileSizeOrZero(fileName);
     {
         std::lock_guard<std::mutex> lock(progressMutex);
         ResetRun(secondProgress, total);

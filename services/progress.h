@@ -84,7 +84,9 @@ void EndProgressForActiveReader();
 // Shows the stored percent text in status-bar part 1 again, or clears the part.
 void RestoreProgressText();
 
-void BeginProgress2(WindowHandle titleWindow, const char* fileName);
+// The second bar over a subprogram level: its total is the level's length when its text is
+// held in memory (heldLength 0 or more), otherwise the size of its file.
+void BeginProgress2(WindowHandle titleWindow, const char* fileName, std::int64_t heldLength);
 void AddProgressWork2(std::int64_t n);
 void UpdateProgress2(int force);
 void EndProgress2();

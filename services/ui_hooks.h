@@ -33,9 +33,6 @@ struct ProgressHooks {
     int (*readActiveReaderBlockCount)(const char* fileName, std::int32_t* count) = {};
     // NC interpreter: the line count of the NC program held in memory, 0 when none is held.
     std::int64_t (*heldProgramLineCount)() = {};
-    // NC interpreter: the length of the current subprogram level when its text is held in
-    // memory, negative otherwise.
-    std::int64_t (*heldSubprogramLength)() = {};
     // Settings: the PROGRESS NAME value (may be empty or null).
     const char* (*progressName)() = {};
     // Command line: 1 in a batch mode.

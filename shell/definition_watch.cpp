@@ -11,8 +11,10 @@
 #include "config/controller_file.h"
 #include "config/holder_file.h"
 #include "config/machine_file.h"
+#include "config/tool_profile.h"
 #include "config/tools_file.h"
 #include "geometry/machine_kinematics.h"
+#include "nc/nc_session.h"
 #include "platform/file_info.h"
 #include "platform/message_box.h"
 #include "services/file_paths.h"
@@ -135,9 +137,9 @@ std::string ReReadKeepingTools(WindowHandle window, WatchedFile file) {
         // A holder file read again without a holder: its tools keep the holder they had.
         const std::string problem = ToolFile.holderFileProblem;
         if (file == WatchedFile::Holder && kept.file.unusableHolderFiles == 0) {
-            RestoreToolFileReading(kept);
+            RestoreToolFileReading(RunSession, RunKinematics, RunTools, kept);
             SceneDirty.tools.store(1);
-            UpdateMachinePosition();
+            UpdateMachinePosition(RunKinematics);
         }
         return problem;
     }
@@ -147,9 +149,9 @@ std::string ReReadKeepingTools(WindowHandle window, WatchedFile file) {
             " - The tools file holds no tool. The definitions read before stay in "
             "use.",
             " - 工具設定ファイルに工具がありません。前に読んだ定義をそのまま使います。");
-    RestoreToolFileReading(kept);
+    RestoreToolFileReading(RunSession, RunKinematics, RunTools, kept);
     SceneDirty.tools.store(1);
-    UpdateMachinePosition();
+    UpdateMachinePosition(RunKinematics);
     return problem;
 }
 
@@ -189,22 +191,22 @@ void ReadChangedDefinitionFile(WindowHandle window, WatchedFile file) {
     switch (file) {
         case WatchedFile::Tools:
         case WatchedFile::Holder:
-            ReadToolFile();
+            ReadToolFile(RunSession, RunKinematics, RunTools);
             SceneDirty.tools.store(1);
-            UpdateMachinePosition();
+            UpdateMachinePosition(RunKinematics);
             MarkMachineListsDirty();
             FinishReRead(window, SoundEffect::ToolChange);
             return;
         case WatchedFile::Controller:
         case WatchedFile::Machine:
             StopViewAnimation();
-            ReadControllerFile();
+            ReadControllerFile(RunSession, RunKinematics);
             CallHook(StartupCallbacks.createPanelBrush);
             DrawStatusBar();
             ReadMachineFile(file == WatchedFile::Machine ? 1 : 0);
-            ReadToolFile();
+            ReadToolFile(RunSession, RunKinematics, RunTools);
             SceneDirty.tools.store(1);
-            UpdateMachinePosition();
+            UpdateMachinePosition(RunKinematics);
             MarkMachineListsDirty();
             FinishReRead(window, SoundEffect::WorkSet);
             return;

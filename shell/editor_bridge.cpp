@@ -12,6 +12,7 @@
 #include "config/config_records.h"
 #include "config/holder_file.h"
 #include "nc/nc_line_source.h"
+#include "nc/nc_session.h"
 #include "nc/plugin_slots.h"
 #include "platform/file_replacement.h"
 #include "platform/message_box.h"
@@ -282,7 +283,7 @@ void MoveEditorCursor(int direction) {
         return;
     }
     if (e.kind == kEditorPlugin) {
-        const int line = static_cast<int>(NcLine.mainLineNumber);
+        const int line = static_cast<int>(RunSession.line.mainLineNumber);
         auto down2 = EditorPluginExport<MxeditorLineFn>(kEditorDown2);
         if (direction == 1) {
             if (auto top = EditorPluginExport<MxeditorPlainFn>(kEditorTop)) {

@@ -58,7 +58,8 @@ int Language() {
 }
 
 bool WorkOriginIsZero() {
-    return WorkOrigin.axis[0] == 0.0 && WorkOrigin.axis[1] == 0.0 && WorkOrigin.axis[2] == 0.0;
+    return RunKinematics.workOrigin.axis[0] == 0.0 && RunKinematics.workOrigin.axis[1] == 0.0 &&
+           RunKinematics.workOrigin.axis[2] == 0.0;
 }
 
 std::string FileNameOfPath(const std::string& path) {

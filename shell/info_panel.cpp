@@ -18,6 +18,7 @@
 #include "geometry/machine_kinematics.h"
 #include "nc/nc_line_source.h"
 #include "nc/nc_run_state.h"
+#include "nc/nc_session.h"
 #include "platform/paint.h"
 #include "platform/pointer.h"
 #include "services/shared_state.h"
@@ -443,11 +444,11 @@ int FindPanelPane(const std::vector<PanelPane>& panes, int window, int x, int y)
 
 void PublishPanelPose() {
     std::lock_guard<std::mutex> lock(publishedMutex);
-    std::copy(CurrentMachinePose.program.axis, CurrentMachinePose.program.axis + 5,
+    std::copy(RunKinematics.pose.program.axis, RunKinematics.pose.program.axis + 5,
               published.program);
-    std::copy(CurrentMachinePose.machine.axis, CurrentMachinePose.machine.axis + 5,
+    std::copy(RunKinematics.pose.machine.axis, RunKinematics.pose.machine.axis + 5,
               published.machine);
-    std::copy(CurrentMachinePose.tool.point, CurrentMachinePose.tool.point + 3,
+    std::copy(RunKinematics.pose.tool.point, RunKinematics.pose.tool.point + 3,
               published.toolPoint);
 }
 
@@ -506,10 +507,10 @@ InfoPanelInputs CollectInfoPanelInputs() {
                     (axes.rotaryLetters[1] != kNoAxisLetter ? 1 : 0);
     in.jogRows = panel.jogRows;
     in.coordinateKind = panel.coordinateKind;
-    const NcModalState& modal = NcRun.modal;
+    const NcModalState& modal = RunSession.run.modal;
     // The interpreter's modes are read while it does not run (during a run, the normal row).
     int row = idle ? SelectAxisLabelRow(panel.coordinateKind, modal.toolCenterPointMode,
-                                        CurrentWorkPlane.active, 0, modal.polarInterpolation,
+                                        RunKinematics.plane.active, 0, modal.polarInterpolation,
                                         modal.cylindricalInterpolation, modal.planeCode)
                    : SelectAxisLabelRow(panel.coordinateKind, 0, 0, 0, 0, 0, 17);
     for (int axis = 0; axis < 5; ++axis) {

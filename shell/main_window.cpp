@@ -213,14 +213,14 @@ MessageResult OnCreate(WindowHandle window) {
     s.definitionWatchArmed = 1;
     PublishSelectedFiles();  // the title names the definition files start-up read
     // The start position that an alarm end rewinds to.
-    MotionPosition& program = CurrentMachinePose.program;
+    MotionPosition& program = RunKinematics.pose.program;
     if (Settings.controlPointMachine) {
         double out[5];
-        SubtractWorkOffset(program.axis, out);
+        SubtractWorkOffset(RunKinematics, program.axis, out);
         std::copy(out, out + 5, program.axis);
     }
     SetRunStartPoint(program);
-    UpdateMachinePosition();
+    UpdateMachinePosition(RunKinematics);
     StoreToolPose();
     // The view window; the first WM_SIZE places and shows it.
     WindowCreateParams view;

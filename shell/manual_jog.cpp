@@ -10,6 +10,7 @@
 #include "geometry/machine_kinematics.h"
 #include "geometry/rotary_solutions.h"
 #include "geometry/vector_math.h"
+#include "nc/nc_session.h"
 #include "platform/pointer.h"
 #include "resources/program_resources.h"
 #include "services/shared_state.h"
@@ -67,7 +68,7 @@ void PlayJogAlarm() {
 void ShowMessage(WindowHandle window, int code) {
     PlayJogAlarm();
     InterferenceMessageContext context;
-    GatherInterferenceMessageContext(0, &context);
+    GatherInterferenceMessageContext(RunSession, 0, &context);
     ShowInterferenceMessage(window, 0, DefinitionFiles.ncProgramFile.c_str(), code, context);
 }
 
@@ -230,21 +231,21 @@ int JogAxisStep(WindowHandle window, int axis, int increments) {
     const double increment = InputIncrements.leastInputIncrement > 0
                                  ? static_cast<double>(InputIncrements.leastInputIncrement)
                                  : 1000.0;
-    double& position = CurrentMachinePose.program.axis[axis];
+    double& position = RunKinematics.pose.program.axis[axis];
     position = RoundToInputIncrements(position + increments / increment) / increment;
     // 4. A rapid move: the cut ends get the rapid mark.
-    CurrentMotion.motionType = 0;
+    RunKinematics.motion.motionType = 0;
     CutEndMark.flags[0] = CutEndMark.flags[1] =
         static_cast<std::uint8_t>(CurrentCutter.penBits | kDexelEndPainted);
     CutEndMark.stamps[0] = CutEndMark.stamps[1] = 0;
-    UpdateMachinePosition();
+    UpdateMachinePosition(RunKinematics);
     StoreToolPose();
     PublishPanelPose();
     RequestInfoPanelRedraw();
     // 5. Beyond a stroke: the message, nothing cut.
-    if (CheckOverTravel(CurrentMachinePose.machine.axis) >= 0) {
+    if (CheckOverTravel(RunKinematics.pose.machine.axis) >= 0) {
         ManualJog.overTravel = 1;
-        SaveMotionState();
+        SaveMotionState(RunSession);
         RedrawMainWindow(MainWindowData.handles.main);
         ShowMessage(window, kJogOverTravel);
         return kJogOverTravel;
@@ -252,12 +253,12 @@ int JogAxisStep(WindowHandle window, int axis, int increments) {
     // 6. The cut and the checks of a simulation step.
     StepRemovedVolume = 0.0;
     ClearInterferenceFlags();
-    if (CurrentToolHasMountedTools()) {
-        CutAndCheckMountedTools();
+    if (CurrentToolHasMountedTools(RunSession)) {
+        CutAndCheckMountedTools(RunSession);
     } else {
-        CutStockAtToolPose(&CurrentStockModel(), CurrentMachinePose.tool.point,
-                           CurrentMachinePose.tool.axis);
-        CheckStructuresAtStep();
+        CutStockAtToolPose(RunSession, &CurrentStockModel(), RunKinematics.pose.tool.point,
+                           RunKinematics.pose.tool.axis);
+        CheckStructuresAtStep(RunSession);
     }
     ManualJog.removedVolume += StepRemovedVolume;
     // 7. Nothing hit.
@@ -266,7 +267,7 @@ int JogAxisStep(WindowHandle window, int axis, int increments) {
         return kJogMoved;
     }
     // 8. Hit: the stock shows the cut, the jog ends and the message of the first flag shows.
-    SaveMotionState();
+    SaveMotionState(RunSession);
     if (StockCommands.stockPresent) {
         MarkCurrentStockDirty();
     }

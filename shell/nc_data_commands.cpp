@@ -12,6 +12,7 @@
 #include "config/current_tool_brief.h"
 #include "config/machine_file.h"
 #include "config/settings_file.h"
+#include "config/tool_profile.h"
 #include "config/tools_file.h"
 #include "geometry/machine_kinematics.h"
 #include "nc/alarm_report.h"
@@ -19,6 +20,7 @@
 #include "nc/nc_controller_view.h"
 #include "nc/nc_line_source.h"
 #include "nc/nc_run_state.h"
+#include "nc/nc_session.h"
 #include "nc/nurbs_evaluation.h"
 #include "nc/plugin_queries.h"
 #include "nc/plugin_slots.h"
@@ -90,8 +92,9 @@ std::string Joined(const std::string& directory, const std::string& name) {
 
 // The data check of the selected program (Check Data).
 DataCheckOutcome RunDataCheckOfProgram() {
-    RefreshNcControllerView();
-    return RunNcDataCheck(MainWindow.load(), DefinitionFiles.ncProgramFile, kDataCheckAll);
+    RefreshNcControllerView(RunSession);
+    return RunNcDataCheck(RunSession, MainWindow.load(), DefinitionFiles.ncProgramFile,
+                          kDataCheckAll);
 }
 
 // The extents the optimal stock is made from.
@@ -112,7 +115,7 @@ DataCheckExtents ExtentsOfCheck(const DataCheckOutcome& outcome) {
 // the check's own.
 void ShowDataCheckAlarm(WindowHandle window, const DataCheckOutcome& outcome, int logForm) {
     InterferenceMessageContext context;
-    GatherInterferenceMessageContext(0, &context);
+    GatherInterferenceMessageContext(RunSession, 0, &context);
     context.mainLineNumber = outcome.errorLine;
     context.column = outcome.errorColumn;
     context.character = outcome.errorCharacter;
@@ -124,8 +127,8 @@ void ShowDataCheckAlarm(WindowHandle window, const DataCheckOutcome& outcome, in
 // no held text taken for current; the NC communication plug-in, when it is there and on, gives
 // the program's tools.
 void ResetForNewProgram() {
-    NcLine.displayedLineNumber = 0;
-    NcLine.mainLineNumber = 0;
+    RunSession.line.displayedLineNumber = 0;
+    RunSession.line.mainLineNumber = 0;
     DisplayModes.pathDisplay = 0;
     DisplayModes.pathDisplay2 = 0;
     ToolPathDisplay.listBuilt[0] = ToolPathDisplay.listBuilt[1] = 0;
@@ -133,13 +136,13 @@ void ResetForNewProgram() {
     SceneDirty.pathNoRotary = 0;
     ProgramIndex.fileTime = FileWriteTime{};
     // Tools of the NC communication plug-in belong to the program they came with.
-    if (NcRun.pluginToolSupplied != 0) {
-        NcRun.pluginToolSupplied = 0;
+    if (RunSession.run.pluginToolSupplied != 0) {
+        RunSession.run.pluginToolSupplied = 0;
         CurrentToolState.fromPlugin = 0;
-        ReadToolFile();
+        ReadToolFile(RunSession, RunKinematics, RunTools);
     }
     if (IsPluginLoaded(kPluginNccom, 0)) {
-        LoadToolFromPluginAtStart(DefinitionFiles.ncProgramFile);
+        LoadToolFromPluginAtStart(RunSession, DefinitionFiles.ncProgramFile);
     }
 }
 
@@ -231,7 +234,7 @@ void SelectProgramCommand(WindowHandle window, unsigned command) {
             return;
         }
     } else if (!ResolveNcProgramPath(&path)) {
-        NcRun.status.error = kNcProgramMissingError;
+        RunSession.run.status.error = kNcProgramMissingError;
         AutomationOutcome.selectionError = kNcProgramMissingError;
         ReportMissingProgram(path);
         CommandLine.runMode = 0;
@@ -269,9 +272,9 @@ void DataCheckCommand(int mode) {
         return;  // nothing to check, or the interpreter is the run's
     }
     SetCursorHandle(LoadCursorHandle(CURSOR_WAIT));
-    RefreshNcControllerView();
+    RefreshNcControllerView(RunSession);
     const DataCheckOutcome check =
-        RunNcDataCheck(MainWindow.load(), DefinitionFiles.ncProgramFile, mode);
+        RunNcDataCheck(RunSession, MainWindow.load(), DefinitionFiles.ncProgramFile, mode);
     SetIdleCursor(ViewMouseMode);
     if (check.error > 0) {
         ShowDataCheckAlarm(MainWindow.load(), check, 0);
@@ -296,11 +299,11 @@ int ReadSettingsAgain(WindowHandle window) {
     std::vector<std::string> messages;
     const int read = ReadSettings(&messages);
     ReportCommandLineMessages(messages);
-    ReadToolFile();
-    ReadControllerFile();
+    ReadToolFile(RunSession, RunKinematics, RunTools);
+    ReadControllerFile(RunSession, RunKinematics);
     ReadMachineFile(1);
-    ReadToolFile();
-    UpdateMachinePosition();
+    ReadToolFile(RunSession, RunKinematics, RunTools);
+    UpdateMachinePosition(RunKinematics);
     ShowLiveColors();
     CurrentView.perspective = DisplayModes.perspective;
     MarkAllSceneListsDirty();
@@ -365,7 +368,7 @@ void ReportCommand(MessageLParam lparam) {
     AutomationOutcome.reportError = 0;
     const DataCheckOutcome check = RunDataCheckOfProgram();
     if (check.error == 0) {
-        WriteCuttingReport(MainWindow.load(), lparam != 0 ? 1 : 0);
+        WriteCuttingReport(RunSession, MainWindow.load(), lparam != 0 ? 1 : 0);
         return;
     }
     AutomationOutcome.reportError = check.error;
@@ -405,19 +408,19 @@ void DefinitionFileCommand(unsigned command) {
     }
     int status = 0;
     if (command == IDM_TOOLS_FILE) {
-        ReadToolFile();
-        UpdateMachinePosition();
+        ReadToolFile(RunSession, RunKinematics, RunTools);
+        UpdateMachinePosition(RunKinematics);
         status = ToolFile.status;
     } else if (command == IDM_CONTROLLER_FILE) {
-        ReadControllerFile();
+        ReadControllerFile(RunSession, RunKinematics);
         status = Controller.status;
         ReadMachineFile(0);
-        ReadToolFile();
+        ReadToolFile(RunSession, RunKinematics, RunTools);
     } else {
-        ReadControllerFile();
+        ReadControllerFile(RunSession, RunKinematics);
         ReadMachineFile(1);
         status = Machine.status;
-        ReadToolFile();
+        ReadToolFile(RunSession, RunKinematics, RunTools);
     }
     BringViewUpToDate(command);
     ClearPresetPath();

@@ -8,10 +8,12 @@
 #include "config/current_tool_brief.h"
 #include "config/settings_define.h"
 #include "config/structure_models.h"
+#include "config/tool_profile.h"
 #include "config/tools_file.h"
 #include "geometry/machine_kinematics.h"
 #include "nc/nc_controller_view.h"
 #include "nc/nc_run_state.h"
+#include "nc/nc_session.h"
 #include "nc/plugin_queries.h"
 #include "nc/plugin_slots.h"
 #include "platform/cursor.h"
@@ -95,7 +97,7 @@ void ChooseStopMode(int mode) {
     if (IsRunActive()) {
         RunControl.stopModeRequest.store(mode);
     } else {
-        NcController.stopOption = mode;
+        RunSession.controller.stopOption = mode;
     }
     CallHook(MainWindowCallbacks.drawStopModeLabels);
     UpdateMenuChecks();
@@ -110,10 +112,10 @@ void ChooseToolCenterPointType(int type) {
         UpdateMenuChecks();
         return;
     }
-    NcController.resetToolCenterControl = type;
-    KinematicsMode.toolCenterControl = type;
-    NcRun.modal.toolCenterPointMode = type;
-    UpdateMachinePosition();
+    RunSession.controller.resetToolCenterControl = type;
+    RunKinematics.modes.toolCenterControl = type;
+    RunSession.run.modal.toolCenterPointMode = type;
+    UpdateMachinePosition(RunKinematics);
     DrawStatusBar();
     UpdateMenuChecks();
     RedrawMainWindow(MainWindow.load());
@@ -209,7 +211,7 @@ void ControlPointCommand(WindowHandle window) {
         return;
     }
     WithWaitCursor([window] {
-        UpdateMachinePosition();
+        UpdateMachinePosition(RunKinematics);
         RedrawMainWindow(window);
     });
 }
@@ -231,7 +233,8 @@ void PitchCommand(WindowHandle window) {
     if (!StockCommands.stockPresent) {
         if (DexelPitchUsable(p.requestedPitch)) {
             p.currentPitch = p.requestedPitch;
-            SelectCurrentTool(ToolFile.currentTool, p.currentPitch);
+            SelectCurrentTool(RunSession, RunKinematics, RunTools, ToolFile.currentTool,
+                              p.currentPitch);
         }
     } else if (p.requestedPitch != p.currentPitch) {
         ShowMessageOrLog(0, ChooseLanguageText(kPitchLaterText, kPitchLaterTextJapanese),
@@ -265,13 +268,13 @@ void ToggleNcCommunication() {
     PluginSlots.nccomSwitchedOff.store(off);
     UpdateMenuChecks();
     if (off) {
-        NcRun.pluginToolSupplied = 0;
+        RunSession.run.pluginToolSupplied = 0;
         CurrentToolState.fromPlugin = 0;
-        ReadToolFile();
+        ReadToolFile(RunSession, RunKinematics, RunTools);
         MainWindowData.presetPathFlag = 0;
         UpdateMainTitle(MainWindow.load());
     } else {
-        LoadToolFromPluginAtStart(DefinitionFiles.ncProgramFile);
+        LoadToolFromPluginAtStart(RunSession, DefinitionFiles.ncProgramFile);
     }
     CallHook(RunCallbacks.repaintToolPanel);
 }
@@ -406,7 +409,7 @@ int MachiningCommand(WindowHandle window, unsigned command) {
             return 1;
         case IDM_WORK_COORDINATES:
             if (RunDialog(H().workCoordinatesDialog)) {
-                UpdateMachinePosition();
+                UpdateMachinePosition(RunKinematics);
                 RedrawMainWindow(window);
             }
             return 1;

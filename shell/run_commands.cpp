@@ -9,6 +9,7 @@
 #include "nc/alarm_report.h"
 #include "nc/kinematics_services.h"
 #include "nc/nc_line_source.h"
+#include "nc/nc_session.h"
 #include "platform/controls.h"
 #include "platform/cursor.h"
 #include "platform/keys.h"
@@ -97,7 +98,7 @@ void ShowPausedState(WindowHandle window) {
 // run flags.
 void EndAbortedRun(WindowHandle window) {
     NoteRunEndForAutomation(kCutAborted);
-    FinishCuttingRun(window);
+    FinishCuttingRun(RunSession, window);
     KillBlinkTimer(window);
     KillRunProgressTimer(window);
     RunFlags().runMode->store(0);
@@ -235,7 +236,7 @@ void EndRunAfterThread(WindowHandle window) {
         UpdateTitle(window);
         return;
     }
-    const int code = FinishRun(window, 0);
+    const int code = FinishRun(RunSession, window, 0);
     if (code != 0) {
         ControlOriginOffset = RunCommands.savedControlOrigin;
         NoteRunEndForAutomation(kCutAlarm);
@@ -253,7 +254,7 @@ void EndRunAfterThread(WindowHandle window) {
 }  // namespace
 
 void TakeControlOriginFromController() {
-    ControlOriginOffset = ActiveWorkOrigin();
+    ControlOriginOffset = ActiveWorkOrigin(RunSession);
 }
 
 const RunFlagRefs& RunFlags() {

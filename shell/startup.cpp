@@ -8,10 +8,12 @@
 #include "config/machine_file.h"
 #include "config/settings_file.h"
 #include "config/structure_models.h"
+#include "config/tool_profile.h"
 #include "config/tool_tables.h"
 #include "config/tools_file.h"
 #include "geometry/machine_kinematics.h"
 #include "nc/nc_controller_view.h"
+#include "nc/nc_session.h"
 #include "platform/backend.h"
 #include "platform/keys.h"
 #include "resources/cursor_images.h"
@@ -152,7 +154,7 @@ void ReadProgramSettings() {
     ReportCommandLineMessages(messages);
     // The tool starts at the control point (the main window converts a machine-coordinate point
     // when it is created).
-    std::copy(Settings.controlPoint, Settings.controlPoint + 5, CurrentMachinePose.program.axis);
+    std::copy(Settings.controlPoint, Settings.controlPoint + 5, RunKinematics.pose.program.axis);
 }
 
 int RunProgram(const ProgramStart& start) {
@@ -170,14 +172,14 @@ int RunProgram(const ProgramStart& start) {
     stock = StockModel{};
     FreeStockModel(&BasicModel);
     BasicModel = StockModel{};
-    FreeNcProgramText();
+    FreeNcProgramText(RunSession);
     ReadProgramCommandLine(start.commandLine);
     CurrentView.zoom = 1.0;
     // The settings and definition files. The status texts go into the status bar's model; the
     // bar shows them once it exists.
     ReadProgramSettings();
-    ReadToolFile();
-    ReadControllerFile();
+    ReadToolFile(RunSession, RunKinematics, RunTools);
+    ReadControllerFile(RunSession, RunKinematics);
     CallHook(s.createPanelBrush);
     InitRunCommandSettings();
     ConnectProgressToMainTitle();
@@ -185,7 +187,7 @@ int RunProgram(const ProgramStart& start) {
     // The machine file (the tools file again, for its machine), sounds, cursors, drawing
     // resources and the trace tables.
     ReadMachineFile(1);
-    ReadToolFile();
+    ReadToolFile(RunSession, RunKinematics, RunTools);
     CallHook(s.loadSoundEffects);
     RegisterProgramCursors();
     CreateGdiResources();
@@ -228,7 +230,7 @@ int RunProgram(const ProgramStart& start) {
     TracePoints = {};
     TracePointMarks = {};
     CallHook(s.freeSoundEffects);
-    FreeNcProgramText();
+    FreeNcProgramText(RunSession);
     CallHook(s.unloadPlugins);
     // The cutting core's worker threads and their ray buffers.
     ReleaseCuttingBuffers();

@@ -13,6 +13,7 @@
 #include "geometry/machine_kinematics.h"
 #include "geometry/orientation_frames.h"
 #include "nc/nc_run_state.h"
+#include "nc/nc_session.h"
 #include "platform/controls.h"
 #include "platform/window.h"
 #include "services/progress.h"
@@ -232,13 +233,13 @@ void ReadProgramStatus(StatusBarInputs* in) {
 }
 
 void ReadInterpreterStatus(StatusBarInputs* in) {
-    const NcModalState& modal = NcRun.modal;
+    const NcModalState& modal = RunSession.run.modal;
     in->workOffsetIndex = modal.workOffsetIndex;
     in->dialect = Controller.dialect.number;
     in->siemensDialect = Controller.dialect.siemens;
     in->toolCenterPointMode = modal.toolCenterPointMode;
-    in->tiltedWorkPlane = CurrentWorkPlane.active;
-    in->coordinateRotation = NcRun.transforms.transformState == 2 ? 1 : 0;
+    in->tiltedWorkPlane = RunKinematics.plane.active;
+    in->coordinateRotation = RunSession.run.transforms.transformState == 2 ? 1 : 0;
     in->polarInterpolation = modal.polarInterpolation;
     in->cylindricalInterpolation = modal.cylindricalInterpolation;
     in->planeCode = modal.planeCode;

@@ -13,9 +13,11 @@
 #include "config/current_tool.h"
 #include "config/machine_models.h"
 #include "config/structure_models.h"
+#include "config/tool_profile.h"
 #include "config/tools_file.h"
 #include "geometry/machine_kinematics.h"
 #include "nc/kinematics_services.h"
+#include "nc/nc_session.h"
 #include "nc/plugin_slots.h"
 #include "platform/controls.h"
 #include "platform/cursor.h"
@@ -351,12 +353,12 @@ void ReadStockCommand(WindowHandle window) {
     }
     SetStatusText("Reading WORK1", "WORK読み込み1");
     StockModel& model = CurrentStockModel();
-    SelectCurrentTool(ToolFile.currentTool, model.pitch);
+    SelectCurrentTool(RunSession, RunKinematics, RunTools, ToolFile.currentTool, model.pitch);
     SetStatusText("Read End", "WORK読み込み完了");
     // The start position follows the new stock.
-    UpdateMachinePosition();
-    SetRunStartPoint(CurrentMachinePose.program);
-    ApplyCurrentWorkOffset();
+    UpdateMachinePosition(RunKinematics);
+    SetRunStartPoint(RunKinematics.pose.program);
+    ApplyCurrentWorkOffset(RunSession);
     StockCommands.loadedPath = path;
     AutomationOutcome.stockLoadResult = 1;
     SetIdleCursor(ViewMouseMode);
@@ -428,7 +430,8 @@ void SaveStockCommand(MessageLParam lparam) {
     }
     SetCursorHandle(LoadCursorHandle(CURSOR_WAIT));
     // In work coordinates the vertices are written relative to the work origin (mm).
-    const double origin[3] = {WorkOrigin.axis[0], WorkOrigin.axis[1], WorkOrigin.axis[2]};
+    const double origin[3] = {RunKinematics.workOrigin.axis[0], RunKinematics.workOrigin.axis[1],
+                              RunKinematics.workOrigin.axis[2]};
     errno = 0;
     const int written = SaveStockFile(model, path, variant, choice.workCoordinates, origin);
     const int error = errno;
@@ -802,7 +805,8 @@ int DefinedStockTurnsWithTheTable() {
     if (Settings.inputInWork == 0) {
         return 0;
     }
-    const double angle1 = WorkOrigin.axis[3], angle2 = WorkOrigin.axis[4];
+    const double angle1 = RunKinematics.workOrigin.axis[3],
+                 angle2 = RunKinematics.workOrigin.axis[4];
     const int type = CurrentMachine.rotaryType;
     return (type == 2 && (angle1 != 0.0 || angle2 != 0.0)) || (type == 3 && angle2 != 0.0) ? 1 : 0;
 }
@@ -830,8 +834,8 @@ int BuildDefinedStock(WindowHandle window) {
         return 0;
     }
     EnableMainStockMenuItems(0);
-    ApplyCurrentWorkOffset();
-    UpdateMachinePosition();
+    ApplyCurrentWorkOffset(RunSession);
+    UpdateMachinePosition(RunKinematics);
     ChooseDexelPitch();
     const double pitch = DexelPitch.currentPitch;
     const int result = ReplaceCurrentStock(
@@ -852,7 +856,7 @@ int BuildDefinedStock(WindowHandle window) {
             ChooseLanguageText("The work was not defined.", "被切削材を定義していません"));
         return 0;
     }
-    UpdateMachinePosition();
+    UpdateMachinePosition(RunKinematics);
     return 1;
 }
 

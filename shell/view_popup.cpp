@@ -6,6 +6,7 @@
 #include <fstream>
 
 #include "config/config_records.h"
+#include "nc/nc_session.h"
 #include "nc/plugin_queries.h"
 #include "nc/plugin_slots.h"
 #include "resources/view_popup_menu.h"
@@ -37,7 +38,7 @@ int ReadReaderElement(int slot, const std::string& path, int line, std::string* 
     int number = 0;
     int found = 0;
     PluginPathRecord record;
-    for (long n = 0; n < kMaxReaderElements && FetchPluginPathRecord(&record); ++n) {
+    for (long n = 0; n < kMaxReaderElements && FetchPluginPathRecord(RunSession, &record); ++n) {
         // Numbered as the line source numbers a reader's records.
         number = record.lineNumber != 0 ? record.lineNumber : number + 1;
         if (number == line) {

@@ -9,6 +9,7 @@
 #include "geometry/machine_kinematics.h"
 #include "geometry/vector_math.h"
 #include "nc/nc_line_source.h"
+#include "nc/nc_session.h"
 #include "platform/cursor.h"
 #include "platform/program_start.h"
 #include "services/shared_state.h"
@@ -29,10 +30,10 @@ namespace {
 MotionStateSnapshot storedPose;
 
 void SwapWith(MotionStateSnapshot* other) {
-    MachinePose& pose = CurrentMachinePose;
+    MachinePose& pose = RunKinematics.pose;
     std::swap(pose.program, other->program);
     std::swap(pose.machine, other->machine);
-    std::swap(WorkOrigin, other->workOrigin);
+    std::swap(RunKinematics.workOrigin, other->workOrigin);
     for (int i = 0; i < 3; ++i) {
         std::swap(pose.tool.point[i], other->toolPoint[i]);
         std::swap(pose.tool.axis[i], other->toolAxis[i]);
@@ -44,7 +45,7 @@ void SwapWith(MotionStateSnapshot* other) {
 }  // namespace
 
 void StoreToolPose() {
-    CaptureMotionState(&storedPose);
+    CaptureMotionState(RunSession, &storedPose);
 }
 
 int SwapToolPose(int source) {
@@ -82,7 +83,7 @@ void SelectNextStockStyle(WindowHandle view) {
 
 int HandleViewKeyCommand(WindowHandle view, unsigned command) {
     if (command == IDM_NC_EDIT) {
-        OpenNcInEditor(MainWindow.load(), NcLine.mainLineNumber);
+        OpenNcInEditor(MainWindow.load(), RunSession.line.mainLineNumber);
         return 1;
     }
     if (command == IDM_STOCK_DISPLAY_STYLE) {

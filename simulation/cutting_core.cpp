@@ -14,6 +14,7 @@
 #include "geometry/model_point_pose.h"
 #include "geometry/plane_triangle_tests.h"
 #include "nc/nc_run_state.h"
+#include "nc/nc_session.h"
 #include "platform/task_pool.h"
 #include "simulation/interference_flags.h"
 #include "simulation/section_solids.h"
@@ -858,9 +859,9 @@ void SetViewPose(DexelGridView* view, const CutPoseGeometry& pose) {
     view->removedVolume = 0.0;
 }
 
-double RunShankAndHolderPasses(StockModel* model) {
-    return CuttingCallbacks.shankAndHolderPasses != nullptr
-               ? CuttingCallbacks.shankAndHolderPasses(model)
+double RunShankAndHolderPasses(const CutMoveFacts& move, StockModel* model) {
+    return CuttingCallbacks.shankAndHolderPasses != nullptr && move.tool != nullptr
+               ? CuttingCallbacks.shankAndHolderPasses(*move.tool, model)
                : 0.0;
 }
 
@@ -1126,7 +1127,7 @@ void CutStockAtToolPose(StockModel* model, const double point[3], const double a
     pose.raysVisited = 0;
     pose.memoryFailures = 0;
     if (pose.outside != 0) {
-        StepRemovedVolume += RunShankAndHolderPasses(model);
+        StepRemovedVolume += RunShankAndHolderPasses(move, model);
         return;
     }
     for (DexelGridView& view : DexelGridViews) {
@@ -1153,11 +1154,13 @@ void CutStockAtToolPose(StockModel* model, const double point[3], const double a
         InterferenceFlags.contact = 1;
     }
     // 7. Shank and holder passes.
-    StepRemovedVolume += RunShankAndHolderPasses(model);
+    StepRemovedVolume += RunShankAndHolderPasses(move, model);
 }
 
-void CutStockAtToolPose(StockModel* model, const double point[3], const double axis[3]) {
-    const CutMoveFacts move = {CurrentMotion.motionType > 0 ? 1 : 0, NcRun.cuttingEnabled};
+void CutStockAtToolPose(NcSession& session, StockModel* model, const double point[3],
+                        const double axis[3]) {
+    const CutMoveFacts move = {session.kinematics->motion.motionType > 0 ? 1 : 0,
+                               session.run.cuttingEnabled, &session.tools->tool};
     CutStockAtToolPose(model, point, axis, move);
 }
 

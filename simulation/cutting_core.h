@@ -24,6 +24,10 @@
 
 namespace mirexa {
 
+struct CurrentToolRecord;
+
+struct NcSession;
+
 // The values of the current tool that the section solids read. Filled from the current tool's
 // derived geometry whenever the tool changes; tests fill it directly. Lengths in mm, measured
 // from the tip along the axis; radii from the axis.
@@ -120,7 +124,7 @@ extern CuttingTotalsRecord CuttingTotals;
 struct CuttingHooks {
     // The shank and holder passes of the checks: run after the cutter passes of every call
     // (also when the tool lies outside the grid); returns the volume they removed (mm^3).
-    double (*shankAndHolderPasses)(StockModel* model) = {};
+    double (*shankAndHolderPasses)(const CurrentToolRecord& tool, StockModel* model) = {};
 };
 extern CuttingHooks CuttingCallbacks;
 
@@ -130,6 +134,7 @@ extern CuttingHooks CuttingCallbacks;
 struct CutMoveFacts {
     std::int32_t feedMove = {};
     std::int32_t cuttingEnabled = 1;
+    const CurrentToolRecord* tool = {};  // the tool whose shank and holder pass; none: no passes
 };
 
 // Removes the current tool (CurrentCutter) at the tool point and unit axis (work coordinates) from
@@ -142,7 +147,8 @@ struct CutMoveFacts {
 // thread (CurrentMotion, NcRun.cuttingEnabled).
 void CutStockAtToolPose(StockModel* model, const double point[3], const double axis[3],
                         const CutMoveFacts& move);
-void CutStockAtToolPose(StockModel* model, const double point[3], const double axis[3]);
+void CutStockAtToolPose(NcSession& session, StockModel* model, const double point[3],
+                        const double axis[3]);
 
 // The cutter pass over one view's window (the views' key points and windows set by
 // CutStockAtToolPose): cuts every ray of the window, adds to view->removedVolume. Returns 0.

@@ -14,6 +14,7 @@
 #include "config/config_records.h"
 #include "config/machine_file.h"
 #include "nc/nc_controller_view.h"
+#include "nc/nc_session.h"
 #include "platform/default_viewer.h"
 #include "platform/file_info.h"
 #include "platform/file_reading.h"
@@ -588,15 +589,16 @@ std::string FormatFixedSummary(const CuttingReportInputs& in) {
     return out;
 }
 
-void CollectCuttingReportInputs(CuttingReportInputs* in) {
+void CollectCuttingReportInputs(NcSession& session, CuttingReportInputs* in) {
     in->times = MachiningTime.sums;
     in->check = DataCheckResult;
     std::copy(UsedCodes.g, UsedCodes.g + kUsedCodeFlags, in->gUsed);
     std::copy(UsedCodes.m, UsedCodes.m + kUsedCodeFlags, in->mUsed);
     std::copy(WorkOffsetTable, WorkOffsetTable + kWorkOffsetEntries, in->workOffsets);
-    in->magazineCount = NcController.magazineCount;
-    in->normalDialect = NcController.dialect.number == kDialectNormal &&
-                                NcController.dialect.mazak == 0 && NcController.dialect.siemens == 0
+    in->magazineCount = session.controller.magazineCount;
+    in->normalDialect = session.controller.dialect.number == kDialectNormal &&
+                                session.controller.dialect.mazak == 0 &&
+                                session.controller.dialect.siemens == 0
                             ? 1
                             : 0;
     in->rapidFeedrate = Checks.rapidFeedrate;
@@ -710,10 +712,10 @@ int WriteCuttingReportFile(const std::string& reportPath, int append,
     return 1;
 }
 
-int WriteCuttingReport(WindowHandle owner, int silent) {
+int WriteCuttingReport(NcSession& session, WindowHandle owner, int silent) {
     (void)owner;
     CuttingReportInputs in;
-    CollectCuttingReportInputs(&in);
+    CollectCuttingReportInputs(session, &in);
     const std::string path = ComposeCuttingReportPath(in.ncPath);
     std::string templatePath;
     FindReportTemplate(&templatePath);

@@ -20,6 +20,8 @@
 
 namespace mirexa {
 
+struct NcSession;
+
 inline constexpr const char* kReportTemplateName = "verify_form.def";
 
 // Everything a report shows, gathered from the data check, the settings and the definition files
@@ -45,7 +47,7 @@ struct CuttingReportInputs {
 
 // Fills the inputs from the last data check, UsedCodes, the work offset table, the settings and
 // the definition file paths; the NC file's size and line count are read from the file.
-void CollectCuttingReportInputs(CuttingReportInputs* in);
+void CollectCuttingReportInputs(NcSession& session, CuttingReportInputs* in);
 
 // " %02d:%02d:%02d" (hours, minutes, seconds), or " %d:%02d:%02d" when the hours are above 99.
 // Negative seconds are written as 0. Appends to *out.
@@ -90,6 +92,6 @@ int WriteCuttingReportFile(const std::string& reportPath, int append,
 // Writes the report of the last data check where the settings say, and opens it in the default
 // viewer unless silent is non-zero or the program runs in automatic mode. Returns 1 when the
 // report was written, 0 otherwise (nothing written).
-int WriteCuttingReport(WindowHandle owner, int silent);
+int WriteCuttingReport(NcSession& session, WindowHandle owner, int silent);
 
 }  // namespace mirexa

@@ -10,6 +10,7 @@
 #include "geometry/machine_kinematics.h"
 #include "geometry/model_point_pose.h"
 #include "geometry/vector_math.h"
+#include "nc/nc_session.h"
 #include "simulation/cutting_core.h"
 #include "simulation/interference_flags.h"
 #include "stockio/stock_loading.h"
@@ -115,7 +116,7 @@ void RunHeadCheck(const HeadCheck& check, const MachinePose& pose) {
     bool begun = false;
     auto head = [&]() -> PosedHeadMesh* {
         if (!begun) {
-            BeginHeadPose(&mesh, turned ? check.poser : MoveModelPointOnly, machine, &posed);
+            BeginHeadPose(&mesh, turned ? check.poser : MoveModelPointOnly, pose, machine, &posed);
             begun = true;
         }
         return &posed;
@@ -151,7 +152,7 @@ void RunHeadCheck(const HeadCheck& check, const MachinePose& pose) {
     } else if (check.basicPose == kBasicFirstAngle && machine[3] != 0.0) {
         poser = PoseModelPoint;
     }
-    BeginHeadPose(&mesh, poser, origin, &basicPosed);
+    BeginHeadPose(&mesh, poser, pose, origin, &basicPosed);
     if (PosedHeadHitsStructures(&basicPosed, list)) {
         flags.structure[check.basic] = 1;
     }
@@ -207,29 +208,31 @@ int CheckHeadModel(const MachinePose& pose) {
     return 0;
 }
 
-int CheckHead2Model() {
-    return CheckHead2Model(CurrentMachinePose);
+int CheckHead2Model(NcSession& session) {
+    return CheckHead2Model(session.kinematics->pose);
 }
 
-int CheckHead1Model() {
-    return CheckHead1Model(CurrentMachinePose);
+int CheckHead1Model(NcSession& session) {
+    return CheckHead1Model(session.kinematics->pose);
 }
 
-int CheckHeadModel() {
-    return CheckHeadModel(CurrentMachinePose);
+int CheckHeadModel(NcSession& session) {
+    return CheckHeadModel(session.kinematics->pose);
 }
 
 int CheckNothing() {
     return 0;
 }
 
-void MoveModelPointOnly(const double origin[3], const double vertex[3], double out[3]) {
+void MoveModelPointOnly(const MachinePose&, const double origin[3], const double vertex[3],
+                        double out[3]) {
     Vec3Add(origin, vertex, out);
 }
 
-void BeginHeadPose(const MachineModel* mesh, ModelPointPoser poser, const double origin[3],
-                   PosedHeadMesh* out) {
+void BeginHeadPose(const MachineModel* mesh, ModelPointPoser poser, const MachinePose& pose,
+                   const double origin[3], PosedHeadMesh* out) {
     out->mesh = mesh;
+    out->pose = &pose;
     out->poser = poser != nullptr ? poser : MoveModelPointOnly;
     std::copy(origin, origin + 3, out->origin);
     out->facetsPosed = 0;
@@ -241,7 +244,7 @@ void BeginHeadPose(const MachineModel* mesh, ModelPointPoser poser, const double
     }
     for (int c = 0; c < 8; ++c) {
         double p[3];
-        out->poser(out->origin, corners + 3 * c, p);
+        out->poser(pose, out->origin, corners + 3 * c, p);
         for (int k = 0; k < 3; ++k) {
             out->boxMin[k] = std::min(out->boxMin[k], p[k]);
             out->boxMax[k] = std::max(out->boxMax[k], p[k]);
@@ -261,7 +264,7 @@ void PoseHeadFacets(PosedHeadMesh* head) {
         const double* v = mesh.facets[f].values + 3;
         double posed[9];
         for (int i = 0; i < 3; ++i) {
-            head->poser(head->origin, v + 3 * i, posed + 3 * i);
+            head->poser(*head->pose, head->origin, v + 3 * i, posed + 3 * i);
         }
         PrepareScanTriangle(posed, &head->triangles[f]);
     }

@@ -27,6 +27,8 @@
 
 namespace mirexa {
 
+struct NcSession;
+
 // --- The checks of a step
 // -------------------------------------------------------------------------
 
@@ -49,9 +51,9 @@ namespace mirexa {
 int CheckHead2Model(const MachinePose& pose);
 int CheckHead1Model(const MachinePose& pose);
 int CheckHeadModel(const MachinePose& pose);
-int CheckHead2Model();
-int CheckHead1Model();
-int CheckHeadModel();
+int CheckHead2Model(NcSession& session);
+int CheckHead1Model(NcSession& session);
+int CheckHeadModel(NcSession& session);
 // The empty entry of a check sequence: 0.
 int CheckNothing();
 
@@ -60,16 +62,19 @@ int CheckNothing();
 
 // Moves one model vertex (mm) to a pose; origin is the machine position (mm). The pose routines
 // of the kinematics have this form.
-using ModelPointPoser = void (*)(const double origin[3], const double vertex[3], double out[3]);
+using ModelPointPoser = void (*)(const MachinePose& pose, const double origin[3],
+                                 const double vertex[3], double out[3]);
 
 // out = origin + vertex: the pose when no rotary angle applies.
-void MoveModelPointOnly(const double origin[3], const double vertex[3], double out[3]);
+void MoveModelPointOnly(const MachinePose&, const double origin[3], const double vertex[3],
+                        double out[3]);
 
 // A head mesh at one pose. The box is the bounds of the mesh box's eight corners posed; the
 // facets are posed on first need and kept. The mesh must outlive the record.
 struct PosedHeadMesh {
     const MachineModel* mesh = {};
     ModelPointPoser poser = {};
+    const MachinePose* pose = {};  // the pose whose rotary turns the poser applies
     double origin[3] = {};
     double boxMin[3] = {};
     double boxMax[3] = {};
@@ -87,8 +92,8 @@ extern HeadCheckCounters HeadCheckCount;
 
 // Starts a pose of the mesh: records mesh, poser and origin and poses the box corners. The
 // facets are left for PoseHeadFacets. Buffers of an earlier pose are reused.
-void BeginHeadPose(const MachineModel* mesh, ModelPointPoser poser, const double origin[3],
-                   PosedHeadMesh* out);
+void BeginHeadPose(const MachineModel* mesh, ModelPointPoser poser, const MachinePose& pose,
+                   const double origin[3], PosedHeadMesh* out);
 
 // Poses every facet once (nothing when they are posed already).
 void PoseHeadFacets(PosedHeadMesh* head);

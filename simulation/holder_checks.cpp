@@ -7,6 +7,7 @@
 #include <cmath>
 
 #include "config/config_records.h"
+#include "nc/nc_session.h"
 #include "simulation/cutting_core.h"
 #include "simulation/interference_flags.h"
 #include "simulation/section_solids.h"
@@ -367,9 +368,8 @@ int CheckArborInDexelGrid(DexelGridView* view) {
     return RunSectionPass(view);
 }
 
-double RunShankAndHolderPasses(StockModel* model) {
+double RunShankAndHolderPasses(const CurrentToolRecord& tool, StockModel* model) {
     const int mode = Checks.arborCheck;
-    const CurrentToolRecord& tool = CurrentTool;
     if (mode < 1 || model == nullptr || model->nx < 2 || !(model->pitch > 0.0) ||
         !DexelGridsMatchModel(DexelGridViews, model)) {
         return 0.0;

@@ -35,6 +35,8 @@
 
 namespace mirexa {
 
+struct NcSession;
+
 // One section of the shank or holder.
 struct ShankSectionValues {
     std::int32_t index = {};      // sectionIndex: 0 neck, 1 taper, 2 shank; holder section i
@@ -98,7 +100,7 @@ int CheckArborInDexelGrid(DexelGridView* view);
 // raises the contact flag. ARBOR CHECK 1 runs the three searches and leaves the stock as it was.
 // Returns the volume removed (mm^3): per pass the largest of the three views' volumes, summed
 // over the sections.
-double RunShankAndHolderPasses(StockModel* model);
+double RunShankAndHolderPasses(const CurrentToolRecord& tool, StockModel* model);
 
 // Releases the pass's ray buffers (kept from call to call).
 void ReleaseHolderCheckBuffers();

@@ -12,6 +12,7 @@
 #include "geometry/rotary_solutions.h"
 #include "nc/nc_line_source.h"
 #include "nc/nc_run_state.h"
+#include "nc/nc_session.h"
 #include "platform/message_box.h"
 #include "services/program_log.h"
 #include "services/shared_state.h"
@@ -193,14 +194,15 @@ const char* GetInterferenceMessageText(int code, int language) {
     return language == 1 ? entry->english : entry->japanese;
 }
 
-void GatherInterferenceMessageContext(int duringRun, InterferenceMessageContext* context) {
+void GatherInterferenceMessageContext(NcSession& session, int duringRun,
+                                      InterferenceMessageContext* context) {
     context->language = UiLanguage.load() == 1 ? 1 : 0;
     context->duringRun = duringRun != 0 ? 1 : 0;
     context->rapidType = Controller.rapidType;
     context->startCharacter = Controller.endOfRecord;
-    context->mainLineNumber = NcLine.mainLineNumber;
-    context->column = NcRun.status.errorPosition;
-    context->character = NcRun.status.errorCharacter;
+    context->mainLineNumber = session.line.mainLineNumber;
+    context->column = session.run.status.errorPosition;
+    context->character = session.run.status.errorCharacter;
     context->overTravelLetter = OverTravelLetter;
 }
 

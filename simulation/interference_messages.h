@@ -13,6 +13,8 @@
 
 namespace mirexa {
 
+struct NcSession;
+
 // Composed texts hold at most this many bytes with their terminating NUL; longer texts are cut
 // at a character boundary.
 inline constexpr std::size_t kMessageTextCapacity = 512;
@@ -55,7 +57,8 @@ struct InterferenceMessageContext {
 // start character, the main line number and the character-check position of the interpreter,
 // and the letter of the axis last found out of its stroke. The mounted-tool fields stay as the
 // caller set them (the mounted-tools pass knows them).
-void GatherInterferenceMessageContext(int duringRun, InterferenceMessageContext* context);
+void GatherInterferenceMessageContext(NcSession& session, int duringRun,
+                                      InterferenceMessageContext* context);
 
 // A composed message in the language of its context. caption is the box's caption (the alarm
 // itself), text the box's text; logText what the log receives after "(%d) - ".

@@ -10,6 +10,7 @@
 
 #include "config/tool_tables.h"
 #include "nc/nc_line_source.h"
+#include "nc/nc_session.h"
 #include "platform/write_faults.h"
 #include "services/file_paths.h"
 #include "services/program_log.h"
@@ -241,15 +242,15 @@ bool MarkerFileExists() {
 
 }  // namespace
 
-ReportBlock GetCurrentReportBlock() {
+ReportBlock GetCurrentReportBlock(NcSession& session) {
     ReportBlock block;
-    block.mainLineNumber = NcLine.mainLineNumber;
-    block.ncLine = NcLine.text;
-    const int depth = Subprograms.depth;
+    block.mainLineNumber = session.line.mainLineNumber;
+    block.ncLine = session.line.text;
+    const int depth = session.subprograms.depth;
     if (depth > 0 && depth <= kSubprogramDepthMax) {
         block.inSubprogram = 1;
-        block.subprogramName = Subprograms.name[depth - 1];
-        block.subprogramLine = Subprograms.lineCounter[depth - 1];
+        block.subprogramName = session.subprograms.name[depth - 1];
+        block.subprogramLine = session.subprograms.lineCounter[depth - 1];
     }
     return block;
 }

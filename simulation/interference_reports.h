@@ -28,6 +28,8 @@
 
 namespace mirexa {
 
+struct NcSession;
+
 inline constexpr const char* kInterferenceReportName = "interference.txt";
 inline constexpr const char* kInterferenceReport2Name = "interference2.txt";
 inline constexpr const char* kSectionLimitLogName = "limitp.txt";
@@ -73,7 +75,7 @@ struct ReportBlock {
 
 // The block of the NC line last read: its main line number, and inside a subprogram the innermost
 // level's name and line counter. The block refers to NcLine's text.
-ReportBlock GetCurrentReportBlock();
+ReportBlock GetCurrentReportBlock(NcSession& session);
 
 // The path of a report in the working directory (FileLocations.currentDirectory, or the
 // process's directory when that is empty); "" when it does not fit a path.

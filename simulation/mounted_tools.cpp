@@ -6,6 +6,7 @@
 #include "config/config_records.h"
 #include "config/current_tool.h"
 #include "config/tool_profile.h"
+#include "geometry/machine_kinematics.h"
 #include "nc/nc_line_source.h"
 #include "nc/nc_run_state.h"
 #include "nc/nc_session.h"
@@ -63,9 +64,9 @@ double StockPitch() {
     return s.nx != 0 ? s.pitch : 0.0;
 }
 
-void MakeCurrent(int tool) {
-    SelectCurrentTool(tool, StockPitch());
-    LoadCutterSections(CurrentTool, &CurrentCutter);
+void MakeCurrent(NcSession& session, int tool) {
+    SelectCurrentTool(session, *session.kinematics, *session.tools, tool, StockPitch());
+    LoadCutterSections(session.tools->tool, &CurrentCutter);
 }
 
 // A step of a canned cycle's move: its contacts are cleared.
@@ -77,17 +78,17 @@ void ApplyCycleContactRule(bool cycleMove) {
 
 // The tool rings of the selected tool at a machine position. The selection (MakeCurrent) fills
 // the records bound on the thread, so the rings are those.
-void CheckToolRings(const double machine[5]) {
-    const ToolProfile& p = CurrentToolProfile;
-    CheckSweepAgainstStructure(BoundCheckRecords(), 0, p.cutterPointCount, p.cutterMin, p.cutterMax,
-                               machine);
+void CheckToolRings(NcSession& session, const double machine[5]) {
+    const ToolProfile& p = session.tools->profile;
+    CheckSweepAgainstStructure(BoundCheckRecords(session), 0, p.cutterPointCount, p.cutterMin,
+                               p.cutterMax, machine);
 }
 
 // Cuts the current tool at a machine position (its tip and axis by the kinematics).
-void CutAt(const double machine[5]) {
+void CutAt(NcSession& session, const double machine[5]) {
     double point[3], axis[3];
-    ComputeToolTipAndAxis(machine, point, axis);
-    CutStockAtToolPose(CurrentStock(), point, axis);
+    ComputeToolTipAndAxis(*session.kinematics, machine, point, axis);
+    CutStockAtToolPose(session, CurrentStock(), point, axis);
 }
 
 // The structure codes with their TOOL pair, in the order they take precedence.
@@ -208,8 +209,8 @@ int CurrentToolHasMountedTools(const CurrentToolRecord& current) {
     return tool >= 0 && ListCount() > 0 && MountedTools.flags[tool] != 0 ? 1 : 0;
 }
 
-int CurrentToolHasMountedTools() {
-    return CurrentToolHasMountedTools(CurrentTool);
+int CurrentToolHasMountedTools(NcSession& session) {
+    return CurrentToolHasMountedTools(session.tools->tool);
 }
 
 void MountedToolPosition(const double base[5], int tool, int current, double out[5]) {
@@ -231,7 +232,7 @@ void MountedToolPosition(const double base[5], int tool, int current, double out
     }
 }
 
-void CutAndCheckMountedTools(const NcSession& session) {
+void CutAndCheckMountedTools(NcSession& session) {
     const int current = ToolIfListed(session.tools->tool);
     if (current < 0) {
         return;
@@ -266,28 +267,28 @@ void CutAndCheckMountedTools(const NcSession& session) {
             if (tool == current || !Present(tool) || SameStation(tool, current)) {
                 continue;
             }
-            MakeCurrent(tool);
+            MakeCurrent(session, tool);
             double machine[5];
             MountedToolPosition(base, tool, current, machine);
             ClearInterferenceFlags();
             CutEndMark.flags[0] = CutEndMark.flags[1] =
                 static_cast<std::uint8_t>(CurrentCutter.penBits | kDexelEndPainted);
-            CutAt(machine);
+            CutAt(session, machine);
             ApplyCycleContactRule(cycleMove);
             if (toolPairs) {
-                CheckToolRings(machine);
+                CheckToolRings(session, machine);
             }
             RecordResult(session, tool, machine);
         }
     }
     // 4. The current tool at the step's pose.
-    MakeCurrent(current);
+    MakeCurrent(session, current);
     ClearInterferenceFlags();
     const bool rapid = kinematics.motion.motionType <= 0;
     CutEndMark.flags[0] = CutEndMark.flags[1] =
         static_cast<std::uint8_t>(CurrentCutter.penBits | (rapid ? kDexelEndPainted : 0));
     StepRemovedVolume = 0.0;
-    CutStockAtToolPose(CurrentStock(), pose.tool.point, pose.tool.axis);
+    CutStockAtToolPose(session, CurrentStock(), pose.tool.point, pose.tool.axis);
     const double currentVolume = StepRemovedVolume;
     ApplyCycleContactRule(cycleMove);
     CheckStructuresAtStep(SessionCheckRecords(kinematics, *session.tools));
@@ -298,16 +299,16 @@ void CutAndCheckMountedTools(const NcSession& session) {
             if (tool == current || !Present(tool) || !SameStation(tool, current)) {
                 continue;
             }
-            MakeCurrent(tool);
+            MakeCurrent(session, tool);
             double machine[5];
             MountedToolPosition(base, tool, current, machine);
-            CutAt(machine);
+            CutAt(session, machine);
             ApplyCycleContactRule(cycleMove);
             if (toolPairs) {
-                CheckToolRings(machine);
+                CheckToolRings(session, machine);
             }
         }
-        MakeCurrent(current);
+        MakeCurrent(session, current);
     }
     // The tool-load limit of the step is the current tool's.
     StepRemovedVolume = currentVolume;
@@ -322,10 +323,6 @@ void CutAndCheckMountedTools(const NcSession& session) {
         }
     }
     ReleaseMountedTools(kMountedToolsSimulation);
-}
-
-void CutAndCheckMountedTools() {
-    CutAndCheckMountedTools(*BoundNcSession());
 }
 
 void InstallInterferenceCheckHooks() {

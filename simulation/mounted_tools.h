@@ -96,7 +96,7 @@ void ClearMountedToolResults();
 // 1 when the current tool (without one, the tool bound on the calling thread) is one of the
 // mounted-tool list (its mounting flag is set).
 int CurrentToolHasMountedTools(const CurrentToolRecord& current);
-int CurrentToolHasMountedTools();
+int CurrentToolHasMountedTools(NcSession& session);
 
 // The position (mm, deg) of a mounted tool: the base position plus the difference of its station
 // from the current tool's station, plus the difference of the SHIFT values (the current tool's
@@ -122,8 +122,7 @@ void MountedToolPosition(const double base[5], int tool, int current, double out
 // Inside a canned cycle move a contact of a tool is cleared. The current tool is current again
 // when the pass ends. Selecting a tool fills the tool records bound on the calling thread, and
 // the other tools are cut and checked with those.
-void CutAndCheckMountedTools(const NcSession& session);
-void CutAndCheckMountedTools();
+void CutAndCheckMountedTools(NcSession& session);
 
 // Fills the simulation's hooks for the checks of this subsystem: the shank and holder passes of
 // the cut, the structure and head checks of a step, and the mounted-tools pass.

@@ -12,9 +12,11 @@
 #include "config/current_tool.h"
 #include "config/machine_file.h"
 #include "config/tool_tables.h"
+#include "geometry/machine_kinematics.h"
 #include "geometry/rotary_solutions.h"
 #include "nc/nc_controller_view.h"
 #include "nc/nc_run_state.h"
+#include "nc/nc_session.h"
 #include "nc/nurbs_evaluation.h"
 #include "services/program_log.h"
 #include "services/shared_state.h"
@@ -242,7 +244,7 @@ StockModel* CurrentStock() {
 // cutting-on switch.
 void CutAtToolPose(const MoveStepContext& context, const double point[3], const double axis[3]) {
     const CutMoveFacts move = {Kinematics(context).motion.motionType > 0 ? 1 : 0,
-                               context.session->run.cuttingEnabled};
+                               context.session->run.cuttingEnabled, &context.session->tools->tool};
     CutStockAtToolPose(CurrentStock(), point, axis, move);
 }
 
@@ -290,7 +292,7 @@ void CutAndCheckStep(const MoveStepContext& context, const StepBlockInfo& block)
         return;
     }
     const SimulationHooks& hooks = SimulationCallbacks;
-    const NcSession& session = *context.session;
+    NcSession& session = *context.session;
     if (hooks.currentToolHasMountedTools != nullptr &&
         hooks.currentToolHasMountedTools(session) != 0 &&
         hooks.cutAndCheckMountedTools != nullptr) {
@@ -339,7 +341,7 @@ void ApplyToolLoadLimit(const MoveStepContext& context, const StepBlockInfo& blo
     } else if (logLines && SimulationCallbacks.writeLimitLogLine != nullptr) {
         char line[512];
         FormatLimitLogLine(context, block, limit.type, measured, line, sizeof line);
-        SimulationCallbacks.writeLimitLogLine(line);
+        SimulationCallbacks.writeLimitLogLine(*context.session, line);
     }
 }
 
@@ -492,7 +494,7 @@ void PoseMoveStep(const MoveStepContext& context, const StepBlockInfo& block,
 void PoseNurbsStep(const MoveStepContext& context, const double point[3]) {
     KinematicsSessionRecords& records = Kinematics(context);
     // Finishes the point in the bound session's move, which the context's move is.
-    FinishNurbsStepPosition(point);
+    FinishNurbsStepPosition(*context.session, point);
     records.pose.program = records.motion.lastPosition;
     UpdateMachinePoseAndWrap(records);
 }
@@ -573,10 +575,10 @@ int StepCurrentMove(const MoveStepContext& context, const StepBlockInfo& block) 
             if (SimulationCallbacks.writeSecondFormLine != nullptr) {
                 char line[512];
                 FormatAlarmStepLine(context, i, n, line, sizeof line);
-                SimulationCallbacks.writeSecondFormLine(line);
+                SimulationCallbacks.writeSecondFormLine(*context.session, line);
             }
             if (SimulationCallbacks.recordInterferenceBreak != nullptr &&
-                SimulationCallbacks.recordInterferenceBreak() != 0) {
+                SimulationCallbacks.recordInterferenceBreak(*context.session) != 0) {
                 result = kMoveEndsRun;
                 break;
             }
@@ -676,7 +678,7 @@ int StepNurbsMove(const MoveStepContext& context, const StepBlockInfo& block) {
         // After the span: an interference that breaks off or an abort ends the run, an
         // over-travel ends only this move.
         if (alarm && SimulationCallbacks.recordInterferenceBreak != nullptr &&
-            SimulationCallbacks.recordInterferenceBreak() != 0) {
+            SimulationCallbacks.recordInterferenceBreak(*context.session) != 0) {
             return kMoveEndsRun;
         }
         if (RunControl.abortRequest.load() != 0) {

@@ -6,6 +6,7 @@
 
 #include "geometry/machine_kinematics.h"
 #include "geometry/rotary_solutions.h"
+#include "nc/nc_session.h"
 #include "nc/nc_source_location.h"
 #include "platform/file_reading.h"
 #include "services/program_log.h"
@@ -31,7 +32,7 @@ std::string MakeWarningFilePath(const std::string& programPath) {
     return path;
 }
 
-int OpenWarningFile() {
+int OpenWarningFile(NcSession& session) {
     WarningFileState& w = WarningFile;
     if (KinematicsController.warningLevel < 1) {
         return 0;
@@ -41,8 +42,8 @@ int OpenWarningFile() {
         w.stream = nullptr;
     }
     w.count = 0;
-    w.path = MakeWarningFilePath(CurrentNcSource.programPath);
-    if (CurrentNcSource.programPath.empty() || w.path.size() > kMaxPathLength) {
+    w.path = MakeWarningFilePath(session.location.programPath);
+    if (session.location.programPath.empty() || w.path.size() > kMaxPathLength) {
         w.path.clear();
         return 0;
     }
@@ -55,15 +56,16 @@ int OpenWarningFile() {
     return 1;
 }
 
-int WriteLongRotaryMoveWarning(double from1, double from2, double to1, double to2) {
+int WriteLongRotaryMoveWarning(NcSession& session, double from1, double from2, double to1,
+                               double to2) {
     WarningFileState& w = WarningFile;
     if (KinematicsController.warningLevel < 1) {
         return 0;
     }
-    if (w.stream == nullptr && !OpenWarningFile()) {
+    if (w.stream == nullptr && !OpenWarningFile(session)) {
         return 0;
     }
-    const NcSourceLocation& src = CurrentNcSource;
+    const NcSourceLocation& src = session.location;
     int written = 0;
     if (src.inSubprogram) {
         written = std::fprintf(w.stream, "%s:%d:%s", src.subprogramName.c_str(), src.subprogramLine,
@@ -95,8 +97,9 @@ int CloseWarningFile() {
 }
 
 void InstallRotaryWarningFile() {
+    // The warning file is the cutting run's: a long move is reported at the run's block.
     RotaryMoveCallbacks.longRotaryMove = [](double from1, double from2, double to1, double to2) {
-        WriteLongRotaryMoveWarning(from1, from2, to1, to2);
+        WriteLongRotaryMoveWarning(RunSession, from1, from2, to1, to2);
     };
 }
 

@@ -7,6 +7,8 @@
 
 namespace mirexa {
 
+struct NcSession;
+
 struct WarningFileState {
     std::FILE* stream = {};
     int count = {};    // entries written since the file was opened
@@ -19,10 +21,11 @@ extern WarningFileState WarningFile;
 std::string MakeWarningFilePath(const std::string& programPath);
 // Creates the warning file of CurrentNcSource's program with its header; 0 when the controller's
 // warning level is below 1 or the file cannot be created.
-int OpenWarningFile();
+int OpenWarningFile(NcSession& session);
 // Appends one entry (angles in deg) for the block of CurrentNcSource, opening the file first when
 // needed; 1 when it was written.
-int WriteLongRotaryMoveWarning(double from1, double from2, double to1, double to2);
+int WriteLongRotaryMoveWarning(NcSession& session, double from1, double from2, double to1,
+                               double to2);
 // Closes the file at the end of a cutting run; returns the entries written and resets the count.
 int CloseWarningFile();
 

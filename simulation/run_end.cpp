@@ -10,6 +10,7 @@
 #include "config/current_tool.h"
 #include "nc/nc_line_source.h"
 #include "nc/nc_run_state.h"
+#include "nc/nc_session.h"
 #include "nc/step_driver.h"
 #include "platform/clock.h"
 #include "services/program_log.h"
@@ -51,8 +52,8 @@ bool Suppressed() {
     return DrawingSuppressed.load() != 0;
 }
 
-int CurrentToolNumber() {
-    const int n = CurrentTool.derivedFrom;
+int CurrentToolNumber(NcSession& session) {
+    const int n = session.tools->tool.derivedFrom;
     return IsToolNumberInTables(n) != 0 ? n : -1;
 }
 
@@ -62,37 +63,37 @@ bool StockExists() {
 }
 
 // Closes the subprogram levels still open (after ending the second progress bar).
-void CloseSubprogramLevels() {
-    if (Subprograms.depth <= 0) {
+void CloseSubprogramLevels(NcSession& session) {
+    if (session.subprograms.depth <= 0) {
         return;
     }
     EndProgress2();
-    while (Subprograms.depth > 0) {
-        EndSubprogramLevel();
+    while (session.subprograms.depth > 0) {
+        EndSubprogramLevel(session);
     }
 }
 
 // The values of the interpreter that live for a run and must not reach the next one: the
 // controller's tool-centre-point type, the last G code, the tilted plane, the reference return,
 // polar and cylindrical interpolation, and the run's kinematics switches.
-void ClearRunScopedSwitches() {
+void ClearRunScopedSwitches(NcSession& session) {
     Controller.toolCenterControl = Controller.resetToolCenterControl;
-    NcRun.modal.gCode = 0;
-    NcRun.modal.polarInterpolation = 0;
-    NcRun.modal.cylindricalInterpolation = 0;
-    NcRun.reference.phase = 0;
-    CurrentWorkPlane.active = 0;
-    CurrentWorkPlane.mode = 0;
-    KinematicsMode.positionSource = 0;
-    KinematicsMode.planeCoordinates = 0;
-    KinematicsMode.polarInterpolation = 0;
-    KinematicsMode.cylindricalInterpolation = 0;
-    KinematicsMode.machineCoordinateMove = 0;
+    session.run.modal.gCode = 0;
+    session.run.modal.polarInterpolation = 0;
+    session.run.modal.cylindricalInterpolation = 0;
+    session.run.reference.phase = 0;
+    session.kinematics->plane.active = 0;
+    session.kinematics->plane.mode = 0;
+    session.kinematics->modes.positionSource = 0;
+    session.kinematics->modes.planeCoordinates = 0;
+    session.kinematics->modes.polarInterpolation = 0;
+    session.kinematics->modes.cylindricalInterpolation = 0;
+    session.kinematics->modes.machineCoordinateMove = 0;
 }
 
 // Closes the limit log and the warning file and shows what holds lines.
-void CloseRunLogs() {
-    CloseLimitLog(CurrentToolNumber());
+void CloseRunLogs(NcSession& session) {
+    CloseLimitLog(CurrentToolNumber(session));
     const std::string warningPath = WarningFile.path;
     if (CloseWarningFile() > 0) {
         ShowReportFile(warningPath.c_str(), 0);
@@ -100,23 +101,25 @@ void CloseRunLogs() {
     }
 }
 
-void CloseRunReports(const ReportBlock& block) {
-    Call(Ui().closeAlarmFile);
+void CloseRunReports(NcSession& session, const ReportBlock& block) {
+    if (Ui().closeAlarmFile != nullptr) {
+        Ui().closeAlarmFile(session);
+    }
     CloseInterferenceFile(block);
 }
 
 // The program position returns to the start point; the work offsets and their index come back.
 // The interpreter's reset then takes the work origin from them.
-void RewindToStart() {
-    CurrentMachinePose.program =
-        RunEnd.startPointSet != 0 ? RunEnd.startPoint : NcRun.reference.runStartPoint;
+void RewindToStart(NcSession& session) {
+    session.kinematics->pose.program =
+        RunEnd.startPointSet != 0 ? RunEnd.startPoint : session.run.reference.runStartPoint;
     if (RunEnd.workOffsetsSaved != 0) {
         std::copy(RunEnd.savedWorkOffsets, RunEnd.savedWorkOffsets + kWorkOffsetEntries,
                   WorkOffsetTable);
-        NcRun.modal.workOffsetIndex = RunEnd.savedWorkOffsetIndex;
+        session.run.modal.workOffsetIndex = RunEnd.savedWorkOffsetIndex;
     }
-    ResetInterpreterState();
-    UpdateMachinePosition();
+    ResetInterpreterState(session);
+    UpdateMachinePosition(*session.kinematics);
 }
 
 // A copy of the block of the last line read, for the report closed after the subprogram levels
@@ -127,9 +130,9 @@ struct KeptBlock {
     std::string text;
 };
 
-KeptBlock KeepCurrentBlock() {
+KeptBlock KeepCurrentBlock(NcSession& session) {
     KeptBlock kept;
-    kept.block = GetCurrentReportBlock();
+    kept.block = GetCurrentReportBlock(session);
     kept.name = kept.block.subprogramName != nullptr ? kept.block.subprogramName : "";
     kept.text = kept.block.ncLine != nullptr ? kept.block.ncLine : "";
     kept.block.subprogramName = kept.name.c_str();
@@ -140,39 +143,39 @@ KeptBlock KeepCurrentBlock() {
 // The first part of an aborted end: the macro break, the subprogram files, the batch's exit code
 // and the end mark, then the limit log, the warning file, the alarm file and the interference
 // report closed and shown.
-void CloseAbortedRunLogsAndReports(const ReportBlock& last) {
+void CloseAbortedRunLogsAndReports(NcSession& session, const ReportBlock& last) {
     const RunUiHooks& ui = Ui();
     if (ui.setMacroBreak != nullptr) {
         ui.setMacroBreak(1);
     }
-    CloseSubprogramLevels();
+    CloseSubprogramLevels(session);
     if (RunIsBatch.load() != 0) {
         Call(ui.markAbortedBatchRun);
     }
     RunEnd.endInProgress = 1;
-    CloseRunLogs();
-    CloseRunReports(last);
+    CloseRunLogs(session);
+    CloseRunReports(session, last);
 }
 
 // The cursor, the view's spin and the run's timers stop; where the run stood is kept, then the
 // program goes back to the start point with the work offsets it started with.
-void RewindAbortedRun(WindowHandle window) {
+void RewindAbortedRun(NcSession& session, WindowHandle window) {
     const RunUiHooks& ui = Ui();
     Call(ui.restoreArrowCursor);
     Call(ui.clearViewSpin);
     StopWindowTimer(window, kPauseBlinkTimerId);
     StopWindowTimer(window, kRunProgressTimerId);
-    RunEnd.endProgram = CurrentMachinePose.program;
-    RunEnd.endMachine = CurrentMachinePose.machine;
-    RunEnd.endWorkOrigin = WorkOrigin;
-    RunEnd.endTool = CurrentMachinePose.tool;
-    RewindToStart();
+    RunEnd.endProgram = session.kinematics->pose.program;
+    RunEnd.endMachine = session.kinematics->pose.machine;
+    RunEnd.endWorkOrigin = session.kinematics->workOrigin;
+    RunEnd.endTool = session.kinematics->pose.tool;
+    RewindToStart(session);
 }
 
 // The rewound state is shown: scene and view, the sound stopped, an AVI frame, the escape in the
 // run pane; the NC stream and the NURBS buffers are let go once the pane shows it, and the
 // editor, the status bar and the panel follow.
-void RedrawAbortedRun() {
+void RedrawAbortedRun(NcSession& session) {
     const RunUiHooks& ui = Ui();
     Call(ui.markStockDirty);
     Call(ui.redrawView);
@@ -185,11 +188,13 @@ void RedrawAbortedRun() {
     if (ui.drawRunPane != nullptr) {
         ui.drawRunPane(kRunPaneEscape, "\tESC", 1);
     }
-    CloseNcProgramSource();
-    Call(ui.freeNurbsBuffers);
+    CloseNcProgramSource(session);
+    if (ui.freeNurbsBuffers != nullptr) {
+        ui.freeNurbsBuffers(session);
+    }
     Call(ui.moveEditorCursor);
     RunControl.lineHeld = 0;
-    NcLine.lineHeld = 0;
+    session.line.lineHeld = 0;
     Call(ui.drawStatusBar);
     if (!Suppressed() && ui.drawPanelAfterRun != nullptr) {
         ui.drawPanelAfterRun(1);
@@ -218,15 +223,15 @@ void ReleaseAbortedRun() {
 }
 
 // The end of an aborted run: close, rewind, redraw, release.
-void FinishAbortedRun(WindowHandle window, const ReportBlock& last) {
-    CloseAbortedRunLogsAndReports(last);
-    RewindAbortedRun(window);
-    RedrawAbortedRun();
+void FinishAbortedRun(NcSession& session, WindowHandle window, const ReportBlock& last) {
+    CloseAbortedRunLogsAndReports(session, last);
+    RewindAbortedRun(session, window);
+    RedrawAbortedRun(session);
     ReleaseAbortedRun();
 }
 
 // The alarm end: code, message and rewind. Returns the code.
-int FinishAlarm(WindowHandle window) {
+int FinishAlarm(NcSession& session, WindowHandle window) {
     const RunUiHooks& ui = Ui();
     if (ui.setMacroBreak != nullptr) {
         ui.setMacroBreak(2);
@@ -240,25 +245,26 @@ int FinishAlarm(WindowHandle window) {
         ui.playSystemSound("SystemHand");
     }
     int alarmSound = 0;
-    const int code = ChooseAlarmCode(MakeCurrentInterferenceStep(), Checks.spindleCheck,
-                                     RunControl.overTravelAxis.load() >= 0 ? 1 : 0,
-                                     NcRun.status.error, RunControl.stepAlarm.load(), &alarmSound);
+    const int code =
+        ChooseAlarmCode(MakeCurrentInterferenceStep(session), Checks.spindleCheck,
+                        RunControl.overTravelAxis.load() >= 0 ? 1 : 0, session.run.status.error,
+                        RunControl.stepAlarm.load(), &alarmSound);
     if (alarmSound != 0 && Settings.sound != 0) {
         Call(ui.playAlarmSound);
     }
     InterferenceMessageContext context;
-    GatherInterferenceMessageContext(1, &context);
+    GatherInterferenceMessageContext(session, 1, &context);
     ShowInterferenceMessage(window, RunLogFlag.load(), DefinitionFiles.ncProgramFile.c_str(), code,
                             context);
     // The rewind: the start point, the work offsets, the machine position.
-    RewindToStart();
+    RewindToStart(session);
     Call(ui.redrawMainWindow);
     return code;
 }
 
 // The end of a normal or alarm run, once its last block is known: the last picture, the alarm, the
 // reports and logs closed, the panels and the progress.
-int FinishEndedRun(WindowHandle window, const ReportBlock& last) {
+int FinishEndedRun(NcSession& session, WindowHandle window, const ReportBlock& last) {
     const RunUiHooks& ui = Ui();
     RunEnd.endInProgress = 1;
     // The last picture of the run.
@@ -268,21 +274,21 @@ int FinishEndedRun(WindowHandle window, const ReportBlock& last) {
     Call(ui.markStockDirty);
     Call(ui.redrawView);
     Call(ui.writeAviFrame);
-    CloseSubprogramLevels();
-    if (NcRun.status.started == 0 && NcRun.status.error == 0) {
-        NcRun.status.error = 3;
+    CloseSubprogramLevels(session);
+    if (session.run.status.started == 0 && session.run.status.error == 0) {
+        session.run.status.error = 3;
     }
     // The alarm, when the run ended on one.
     int code = 0;
-    if (SimulationState.load() == 4 || NcRun.status.error > 0 ||
+    if (SimulationState.load() == 4 || session.run.status.error > 0 ||
         RunControl.overTravelAxis.load() >= 0) {
-        code = FinishAlarm(window);
+        code = FinishAlarm(session, window);
     }
     // The reports and logs are closed (the warning file with the limit log).
     Call(ui.finishToolLengthReport);
     RunControl.runMode = kRunIdle;
-    CloseRunLogs();
-    CloseRunReports(last);
+    CloseRunLogs(session);
+    CloseRunReports(session, last);
     // The tool panel and the progress.
     if (!Suppressed()) {
         Call(ui.repaintToolPanel);
@@ -304,9 +310,9 @@ void SetRunStartPoint(const MotionPosition& position) {
     RunEnd.startPointSet = 1;
 }
 
-void PrepareCuttingRun() {
+void PrepareCuttingRun(NcSession& session) {
     std::copy(WorkOffsetTable, WorkOffsetTable + kWorkOffsetEntries, RunEnd.savedWorkOffsets);
-    RunEnd.savedWorkOffsetIndex = NcRun.modal.workOffsetIndex;
+    RunEnd.savedWorkOffsetIndex = session.run.modal.workOffsetIndex;
     RunEnd.workOffsetsSaved = 1;
     RunEnd.lastAlarmCode = 0;
     ShownReports.clear();
@@ -315,18 +321,20 @@ void PrepareCuttingRun() {
         std::fclose(LimitLog.stream);
     }
     LimitLog = LimitLogState{};
-    OpenLimitFile(CurrentToolNumber());
+    OpenLimitFile(CurrentToolNumber(session));
 }
 
-InterferenceStep MakeCurrentInterferenceStep() {
+InterferenceStep MakeCurrentInterferenceStep(NcSession& session) {
     const InterferenceFlagSet& f = InterferenceFlags;
     InterferenceStep step;
     step.stockAvailable = StockExists() && StockUseState.load() == 0 ? 1 : 0;
     step.contact = f.contact;
-    step.rapid = CurrentMotion.motionType == 0 ? 1 : 0;
-    step.tooFast =
-        CurrentMotion.motionType > 0 && CurrentMotion.feed >= Checks.rapidFeedrate ? 1 : 0;
-    step.spindleStopped = NcRun.modal.spindleDirection == 0 ? 1 : 0;
+    step.rapid = session.kinematics->motion.motionType == 0 ? 1 : 0;
+    step.tooFast = session.kinematics->motion.motionType > 0 &&
+                           session.kinematics->motion.feed >= Checks.rapidFeedrate
+                       ? 1
+                       : 0;
+    step.spindleStopped = session.run.modal.spindleDirection == 0 ? 1 : 0;
     step.arbor = f.arbor;
     step.taper = f.taper;
     step.attachment = f.attachment;
@@ -375,41 +383,43 @@ int ChooseAlarmCode(const InterferenceStep& s, int spindleCheck, int overTravel,
     return alarmPositionSaved != 0 ? 7 : 6;
 }
 
-int FinishRun(WindowHandle window, int aborted) {
+int FinishRun(NcSession& session, WindowHandle window, int aborted) {
     // The block the run ended in, as the thread left it, for an event still to be written: the
     // subprogram levels are closed and the interpreter reset before the report is.
-    const KeptBlock last = KeepCurrentBlock();
-    ClearRunScopedSwitches();
+    const KeptBlock last = KeepCurrentBlock(session);
+    ClearRunScopedSwitches(session);
     int code = 0;
     if (aborted != 0) {
-        FinishAbortedRun(window, last.block);
+        FinishAbortedRun(session, window, last.block);
     } else {
-        code = FinishEndedRun(window, last.block);
+        code = FinishEndedRun(session, window, last.block);
     }
     RunEnd.lastAlarmCode = code;
     return code;
 }
 
-void FinishCuttingRun(WindowHandle window) {
-    FinishRun(window, 1);
+void FinishCuttingRun(NcSession& session, WindowHandle window) {
+    FinishRun(session, window, 1);
 }
 
 void InstallRunControlHooks() {
     InstallStopBlockHooks();
     SimulationHooks& hooks = SimulationCallbacks;
-    hooks.recordInterferenceBreak = [] {
-        return RecordInterferenceBreak(MakeCurrentInterferenceStep(), Checks);
+    hooks.recordInterferenceBreak = [](NcSession& session) {
+        return RecordInterferenceBreak(MakeCurrentInterferenceStep(session), Checks);
     };
     hooks.blockHasPauseEvent = [] {
         return InterferenceKinds.eventCount.load() != kNoEvent && Checks.pauseOnEvents != 0 ? 1 : 0;
     };
-    hooks.writeInterferenceReport = [] { WriteInterferenceReport(GetCurrentReportBlock()); };
-    hooks.writeSecondFormLine = [](const char* line) {
-        WriteInterferenceStepLine(GetCurrentReportBlock(), MakeCurrentInterferenceStep(), Checks,
-                                  line);
+    hooks.writeInterferenceReport = [](NcSession& session) {
+        WriteInterferenceReport(GetCurrentReportBlock(session));
     };
-    hooks.writeLimitLogLine = [](const char* line) {
-        WriteLimitLogLine(CurrentToolNumber(), line);
+    hooks.writeSecondFormLine = [](NcSession& session, const char* line) {
+        WriteInterferenceStepLine(GetCurrentReportBlock(session),
+                                  MakeCurrentInterferenceStep(session), Checks, line);
+    };
+    hooks.writeLimitLogLine = [](NcSession& session, const char* line) {
+        WriteLimitLogLine(CurrentToolNumber(session), line);
     };
 }
 

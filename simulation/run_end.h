@@ -34,6 +34,8 @@
 
 namespace mirexa {
 
+struct NcSession;
+
 // What a run keeps from its start for its end.
 struct RunEndRecord {
     // The program position an aborted or alarm run returns to: set at window creation or by a
@@ -66,11 +68,11 @@ void SetRunStartPoint(const MotionPosition& position);
 // clears the events, the recorded kinds and the list of shown reports, closes a limit log left
 // open and opens the limit log of the current tool (a tool that logs rewrites its file even when
 // nothing is logged later). Called first by the run's thread (RunCuttingThread).
-void PrepareCuttingRun();
+void PrepareCuttingRun(NcSession& session);
 
 // What the interference decisions read of the last step: the flags of InterferenceFlags, the
 // move's kind and feed, the spindle, and whether a stock is there to cut.
-InterferenceStep MakeCurrentInterferenceStep();
+InterferenceStep MakeCurrentInterferenceStep(NcSession& session);
 
 // The alarm code of an alarm end, first match wins: taper 5; the structure pairs in pair order
 // (11-14, 17-21, 24-27, 30-34, 37-42, 45); attachment 8; arbor 2; over-length 3; contact with
@@ -82,10 +84,10 @@ int ChooseAlarmCode(const InterferenceStep& step, int spindleCheck, int overTrav
 
 // The end of a run whose thread has been joined: aborted 1 for the end of an aborted run, 0 for
 // a normal or alarm end (see the orders above). Returns the alarm code shown, 0 for none.
-int FinishRun(WindowHandle window, int aborted);
+int FinishRun(NcSession& session, WindowHandle window, int aborted);
 
 // The end of an aborted run (FinishRun with aborted 1).
-void FinishCuttingRun(WindowHandle window);
+void FinishCuttingRun(NcSession& session, WindowHandle window);
 
 // Fills the simulation thread's hooks with the decisions and reports: the interference break of
 // an alarm step, the pause event of a block, the report after a block, the second form's step

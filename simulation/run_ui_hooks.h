@@ -7,6 +7,8 @@
 
 namespace mirexa {
 
+struct NcSession;
+
 // The panes of the information panel that show the run buttons.
 enum RunPane : int { kRunPaneGoStop = 0, kRunPaneEscape = 1 };
 
@@ -53,7 +55,7 @@ struct RunUiHooks {
     void (*stopSound)() = {};
     void (*playAlarmSound)() = {};
     // Frees the NURBS buffers; moves a following external editor's cursor.
-    void (*freeNurbsBuffers)() = {};
+    void (*freeNurbsBuffers)(NcSession& session) = {};
     void (*moveEditorCursor)() = {};
     // Redraws the status bar.
     void (*drawStatusBar)() = {};
@@ -70,7 +72,7 @@ struct RunUiHooks {
     // Enables the menus after a run.
     void (*enableMenusAfterRun)() = {};
     // Closes the radius-offset alarm file of the interpreter (and clears its event flag).
-    void (*closeAlarmFile)() = {};
+    void (*closeAlarmFile)(NcSession& session) = {};
 };
 extern RunUiHooks RunUiCallbacks;
 

@@ -18,31 +18,31 @@ struct SimulationHooks {
     void (*checkStructures)(const NcSession& session) = {};
     // The mounted-tools pass: cuts and checks every mounted tool in place of the plain cut.
     // Null: the plain cut of the current tool.
-    void (*cutAndCheckMountedTools)(const NcSession& session) = {};
+    void (*cutAndCheckMountedTools)(NcSession& session) = {};
     // 1 when the session's current tool has a mounted-tool list.
     int (*currentToolHasMountedTools)(const NcSession& session) = {};
 
-    // --- Interference decisions ---
+    // --- Interference decisions and reports (of the session whose move is stepped) ---
     // An alarm step (state 4) is recorded; nonzero ends the run.
-    int (*recordInterferenceBreak)() = {};
+    int (*recordInterferenceBreak)(NcSession& session) = {};
     // 1 when an event of the block is recorded and the run pauses on events.
     int (*blockHasPauseEvent)() = {};
     // After a block: writes the block's events to the interference report when there are any.
-    void (*writeInterferenceReport)() = {};
+    void (*writeInterferenceReport)(NcSession& session) = {};
 
     // --- Reports ---
     // A second-form report line of an alarm step ("%d/%d:X..\n"), after the kind list; the
     // report is opened when none is.
-    void (*writeSecondFormLine)(const char* line) = {};
+    void (*writeSecondFormLine)(NcSession& session, const char* line) = {};
     // A limit-log line, complete with its ending; the log is opened when it is not.
-    void (*writeLimitLogLine)(const char* line) = {};
+    void (*writeLimitLogLine)(NcSession& session, const char* line) = {};
 
     // --- View, shell and plug-ins ---
     // Starts the run's video recording (when enabled and the run is not automatic).
     void (*startVideoRecording)() = {};
     // The active path-reader plug-in: opens the NC file and takes its tools and start point
     // (1 when it took the source), and closes it at the end.
-    int (*openPathReader)(const char* path) = {};
+    int (*openPathReader)(NcSession& session, const char* path) = {};
     void (*closePathReader)() = {};
 };
 extern SimulationHooks SimulationCallbacks;

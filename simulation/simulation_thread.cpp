@@ -44,21 +44,21 @@ StockModel* CurrentStockModel() {
 }
 
 // Sub-moves that the step driver still hands out before it reads another line.
-bool SubMovesPending() {
-    const NcPendingMoves& p = NcRun.pending;
+bool SubMovesPending(NcSession& session) {
+    const NcPendingMoves& p = session.run.pending;
     return p.toolChangeIndex < p.toolChangeCount || p.rapidLegIndex < p.rapidLegCount ||
            p.toolAxisIndex < static_cast<int>(p.toolAxisMoves.size()) ||
            p.toolVectorIndex < static_cast<int>(p.toolVectors.size()) ||
-           p.cyclePointIndex < p.cyclePointCount || NcRun.reference.phase == 1;
+           p.cyclePointIndex < p.cyclePointCount || session.run.reference.phase == 1;
 }
 
-int InnermostLineNumber() {
-    const int depth = Subprograms.depth;
-    return depth > 0 ? Subprograms.lineCounter[depth - 1] : NcLine.mainLineNumber;
+int InnermostLineNumber(NcSession& session) {
+    const int depth = session.subprograms.depth;
+    return depth > 0 ? session.subprograms.lineCounter[depth - 1] : session.line.mainLineNumber;
 }
 
-void PublishBlock() {
-    PublishRunBlock(InnermostLineNumber(), NcLine.mainLineNumber, NcLine.text);
+void PublishBlock(NcSession& session) {
+    PublishRunBlock(InnermostLineNumber(session), session.line.mainLineNumber, session.line.text);
 }
 
 // The run-control side of the stop test. The user's stop: the one-shot stop request (consumed
@@ -72,37 +72,38 @@ int TakeRunStopRequest() {
 
 // The wait at a stop block: the held block is published for the paused panel, then the thread
 // waits until the user resumes (1) or aborts (0).
-int WaitAtRunStopBlock(const char*) {
-    PublishBlock();
+int WaitAtRunStopBlock(NcSession& session, const char*) {
+    PublishBlock(session);
     return WaitAtStopBlock();
 }
 
 // Whether the line about to be fetched is read first for the stop test: when the user asked for
 // a stop or the controller stops at some blocks, and the step driver has nothing queued and the
 // program has not reached its end. A stop mode the user chose meanwhile is taken first.
-bool StopTestDue() {
+bool StopTestDue(NcSession& session) {
     const int requested = RunControl.stopModeRequest.exchange(-1);
     if (requested >= 0) {
-        NcController.stopOption = requested;
+        session.controller.stopOption = requested;
     }
-    if (NcLine.lineHeld != 0 || NcRun.status.endState != 0 || SubMovesPending()) {
+    if (session.line.lineHeld != 0 || session.run.status.endState != 0 ||
+        SubMovesPending(session)) {
         return false;
     }
     return RunControl.stopKeyRequest.load() != 0 || RunControl.pendingStop.load() != 0 ||
-           NcController.stopOption != 0;
+           session.controller.stopOption != 0;
 }
 
 // The stop test of the next line: the line is read and held for the next fetch, and the thread
 // pauses there when it is a stop block. 1 to go on with the fetch, 0 when the run was aborted
 // during the pause, -1 when no line came (the end of a subprogram file, the end of the program or
 // a line error: a block without a move).
-int StopTestNextLine() {
-    if (ReadNextNcLine() == 0) {
+int StopTestNextLine(NcSession& session) {
+    if (ReadNextNcLine(session) == 0) {
         return -1;
     }
-    NcLine.lineHeld = 1;
+    session.line.lineHeld = 1;
     RunControl.lineHeld = 1;
-    if (PauseAtStopBlock(NcLine.text) == 0) {
+    if (PauseAtStopBlock(session, session.line.text) == 0) {
         return 0;
     }
     // A run without a user passes its stops: a stop request left standing would stop every
@@ -115,13 +116,13 @@ int StopTestNextLine() {
 }
 
 // What the tool-length report line needs to know of the current tool.
-void NoteCurrentToolForReport() {
+void NoteCurrentToolForReport(NcSession& session) {
     CurrentToolBrief& brief = CurrentToolState;
-    brief.number = CurrentTool.derivedFrom;
-    brief.fromPlugin = CurrentTool.derivedFrom == 0 ? 1 : 0;
-    brief.hasHolder = CurrentTool.holder.present != 0 ? 1 : 0;
-    brief.lengthKind = static_cast<int>(CurrentTool.length.kind);
-    brief.shapeType = static_cast<int>(CurrentTool.tool.type);
+    brief.number = session.tools->tool.derivedFrom;
+    brief.fromPlugin = session.tools->tool.derivedFrom == 0 ? 1 : 0;
+    brief.hasHolder = session.tools->tool.holder.present != 0 ? 1 : 0;
+    brief.lengthKind = static_cast<int>(session.tools->tool.length.kind);
+    brief.shapeType = static_cast<int>(session.tools->tool.tool.type);
 }
 
 // 1 when the tool has a place in the mounted-tool list (turret or multi-tool head).
@@ -133,11 +134,11 @@ bool HasMountedList(int tool) {
 BlockLoopState RunBlockLoop;
 
 // The use of the current tool ends (its tool-length report line), the new one becomes current.
-void MountTool(int tool) {
+void MountTool(NcSession& session, int tool) {
     WriteToolLengthReportLine();
-    MountToolForStepping(tool);
-    LoadCutterSections(CurrentTool, &CurrentCutter);
-    NoteCurrentToolForReport();
+    MountToolForStepping(session, tool);
+    LoadCutterSections(session.tools->tool, &CurrentCutter);
+    NoteCurrentToolForReport(session);
     SimulationState = 0;
     RunControl.mountedTool = tool;
     if (DrawingSuppressed.load() == 0) {
@@ -149,8 +150,8 @@ void MountTool(int tool) {
 // Mounts a tool through the puller's mount. A change between tools of the mounted-tool list
 // moves the carrier: the next move starts shifted by the difference of the two stations (mm),
 // and is made as a rapid.
-void MountWith(BlockLoopState* loop, int tool) {
-    const int current = CurrentTool.derivedFrom;
+void MountWith(NcSession& session, BlockLoopState* loop, int tool) {
+    const int current = session.tools->tool.derivedFrom;
     if (HasMountedList(tool)) {
         loop->previousTool = current;
         if (current == 0 || HasMountedList(current)) {
@@ -158,9 +159,9 @@ void MountWith(BlockLoopState* loop, int tool) {
         }
     }
     if (loop->mountTool != nullptr) {
-        loop->mountTool(tool);
+        loop->mountTool(session, tool);
     } else {
-        MountToolForStepping(tool);
+        MountToolForStepping(session, tool);
     }
 }
 
@@ -168,28 +169,28 @@ void MountWith(BlockLoopState* loop, int tool) {
 // once and M06 mounts it in mode 2. In mode 3 (WAIT2) a T word only prepares its tool, and M06
 // mounts the tool prepared by the T words of earlier blocks, as the tool-change route decides it
 // (NcToolChangeState::stagedTool).
-void HandleToolChange(BlockLoopState* loop) {
-    NcModalState& modal = NcRun.modal;
-    const NcPendingMoves& p = NcRun.pending;
+void HandleToolChange(NcSession& session, BlockLoopState* loop) {
+    NcModalState& modal = session.run.modal;
+    const NcPendingMoves& p = session.run.pending;
     if (loop->pluginToolMounts != PluginToolMounts) {
         // A plug-in made its tool current: the cut goes on with its cutter.
         loop->pluginToolMounts = PluginToolMounts;
-        LoadCutterSections(CurrentTool, &CurrentCutter);
-        NoteCurrentToolForReport();
+        LoadCutterSections(session.tools->tool, &CurrentCutter);
+        NoteCurrentToolForReport(session);
     }
     if (p.toolChangeIndex < p.toolChangeCount) {
         return;
     }
     const bool m06 = modal.mCode == 6;
     if (Machine.atcType == 3) {
-        const int staged = NcRun.toolChange.stagedTool;
-        if (m06 && staged >= 0 && staged != CurrentTool.derivedFrom) {
-            MountWith(loop, staged);
+        const int staged = session.run.toolChange.stagedTool;
+        if (m06 && staged >= 0 && staged != session.tools->tool.derivedFrom) {
+            MountWith(session, loop, staged);
         }
         return;
     }
     if (modal.nextTool >= 0 && (Machine.atcType == 1 || m06)) {
-        MountWith(loop, modal.nextTool);
+        MountWith(session, loop, modal.nextTool);
         modal.nextTool = -1;
     }
 }
@@ -197,31 +198,34 @@ void HandleToolChange(BlockLoopState* loop) {
 // Takes `last` (the program position whose pose is where the machine stands) as the block's last
 // position; the block end is the one that the block's finishing (the tool length, fixed offsets
 // and rotations still applied) turns into it. The machine pose is kept.
-void TakeLastPositionFromMachine(const MotionPosition& last) {
-    MotionRecord& m = CurrentMotion;
+void TakeLastPositionFromMachine(NcSession& session, const MotionPosition& last) {
+    MotionRecord& m = session.kinematics->motion;
     m.end = last;
     for (int round = 0; round < 3; ++round) {
-        FinishBlockPosition();
+        FinishBlockPosition(session);
         for (int k = 0; k < 3; ++k) {
             m.end.axis[k] -= m.lastPosition.axis[k] - last.axis[k];
         }
     }
     m.start = m.end;
-    NcRun.programmed = m.end;
+    session.run.programmed = m.end;
     m.lastPosition = m.startPoint = last;
-    CurrentMachinePose.program = last;
+    session.kinematics->pose.program = last;
 }
 
 // Under polar interpolation the program's X and Y (mm) are the Cartesian point whose radius and
 // angle the machine's X and second rotary hold (the inverse of ConvertCartesianToPolar); the
 // machine's Y stays at the work origin. A machine X behind the centre has no such point: its
 // radius comes out mirrored.
-void TakePolarPointFromMachine(const MotionPosition& machine, MotionPosition* last) {
+void TakePolarPointFromMachine(NcSession& session, const MotionPosition& machine,
+                               MotionPosition* last) {
     const PolarOffsetSettings& o = PolarOffsets;
-    const double radius =
-        machine.axis[0] - WorkOrigin.axis[0] - (o.offsetSwitch != 0 ? o.radiusOffset : 0.0);
+    const double radius = machine.axis[0] - session.kinematics->workOrigin.axis[0] -
+                          (o.offsetSwitch != 0 ? o.radiusOffset : 0.0);
     constexpr double kRadiansPerDegree = 3.14159265358979323846 / 180.0;
-    const double angle = (machine.axis[4] - WorkOrigin.axis[4] - o.angleOffset) * kRadiansPerDegree;
+    const double angle =
+        (machine.axis[4] - session.kinematics->workOrigin.axis[4] - o.angleOffset) *
+        kRadiansPerDegree;
     last->axis[0] = radius * std::cos(angle);
     last->axis[1] = radius * std::sin(angle);
 }
@@ -232,29 +236,29 @@ void TakePolarPointFromMachine(const MotionPosition& machine, MotionPosition* la
 // Y, Z). `takeRotary`: the rotary axes take the machine's angles as well (a frame that turned them
 // on its own, as polar interpolation turns the second rotary, is left); otherwise they keep their
 // program values.
-void ResynchroniseToMachine(bool takeRotary) {
-    MachinePose& pose = CurrentMachinePose;
+void ResynchroniseToMachine(NcSession& session, bool takeRotary) {
+    MachinePose& pose = session.kinematics->pose;
     const MotionPosition machine = pose.machine;
     MotionPosition last = pose.program;
     for (int k = 0; k < (takeRotary ? 5 : 3); ++k) {
-        last.axis[k] = machine.axis[k] - WorkOrigin.axis[k];
+        last.axis[k] = machine.axis[k] - session.kinematics->workOrigin.axis[k];
     }
-    const bool polar = KinematicsMode.polarInterpolation != 0;
+    const bool polar = session.kinematics->modes.polarInterpolation != 0;
     if (polar) {
-        TakePolarPointFromMachine(machine, &last);
+        TakePolarPointFromMachine(session, machine, &last);
     }
     // The pose adds the work origin, the tool's length and the frame: the difference is taken off
     // again until the pose stands where the machine stood (a translation settles at once). The
     // polar map is no translation: there only Z is settled so.
     for (int round = 0; round < 3; ++round) {
         pose.program = last;
-        UpdateMachinePosition();
+        UpdateMachinePosition(*session.kinematics);
         for (int k = polar ? 2 : 0; k < 3; ++k) {
             last.axis[k] -= pose.machine.axis[k] - machine.axis[k];
         }
     }
-    TakeLastPositionFromMachine(last);
-    UpdateMachinePosition();
+    TakeLastPositionFromMachine(session, last);
+    UpdateMachinePosition(*session.kinematics);
 }
 
 // A tilted plane set up (G68.2, or the interpreter's code 254): the program position becomes the
@@ -262,18 +266,19 @@ void ResynchroniseToMachine(bool takeRotary) {
 // mm) in plane coordinates, so that the moves programmed in the plane start there. The block
 // ends without a move, except a block with axis words in the HEIDENHAIN and SIEMENS dialects.
 // 1 when the block ends here.
-bool TakePlanePositionIfSetUp() {
+bool TakePlanePositionIfSetUp(NcSession& session) {
     // The HEIDENHAIN PLANE and SIEMENS CYCLE800 set-ups are stored as G68.2. Under tool centre
     // point control the pose reads the program position as the tool point in work coordinates,
     // not in the plane's: there the position is left as it is.
-    const bool g682 = NcRun.block.tiltedPlaneBlock != 0 || NcRun.modal.gCode == 682;
-    if ((!g682 && NcRun.modal.gCode != 254) || KinematicsMode.toolCenterControl != 0) {
+    const bool g682 = session.run.block.tiltedPlaneBlock != 0 || session.run.modal.gCode == 682;
+    if ((!g682 && session.run.modal.gCode != 254) ||
+        session.kinematics->modes.toolCenterControl != 0) {
         return false;
     }
-    const MachinePose& pose = CurrentMachinePose;
+    const MachinePose& pose = session.kinematics->pose;
     double point[3], axis[3];
-    ComputeToolTipAndAxis(pose.machine.axis, point, axis);
-    const int tool = CurrentTool.derivedFrom;
+    ComputeToolTipAndAxis(*session.kinematics, pose.machine.axis, point, axis);
+    const int tool = session.tools->tool.derivedFrom;
     if (g682 && IsToolNumberInTables(tool) != 0) {
         const double shift = ToolTableSet.shifts[static_cast<std::size_t>(tool)];
         for (int k = 0; k < 3; ++k) {
@@ -281,20 +286,21 @@ bool TakePlanePositionIfSetUp() {
         }
     }
     double plane[3];
-    ConvertMachineToPlane(point, plane);
+    ConvertMachineToPlane(*session.kinematics, point, plane);
     MotionPosition last = pose.program;
     for (int k = 0; k < 3; ++k) {
         last.axis[k] = plane[k];
     }
-    const bool moves = CurrentMotion.blockHasMotion != 0 &&
-                       (NcController.dialect.heidenhain != 0 || NcController.dialect.siemens != 0);
+    const bool moves =
+        session.kinematics->motion.blockHasMotion != 0 &&
+        (session.controller.dialect.heidenhain != 0 || session.controller.dialect.siemens != 0);
     if (moves) {
         // The block's move starts at the tool point in the plane.
-        CurrentMotion.lastPosition = last;
-        CurrentMachinePose.program = last;
+        session.kinematics->motion.lastPosition = last;
+        session.kinematics->pose.program = last;
         return false;
     }
-    TakeLastPositionFromMachine(last);
+    TakeLastPositionFromMachine(session, last);
     return true;
 }
 
@@ -314,16 +320,16 @@ enum ResyncResult : int {
 // move's first step. A HEIDENHAIN PLANE RESET, which returns the rotary axes to the values it
 // gives them (0), ends in a rotary turn from where the machine stands to those values, made as a
 // rapid (kResyncThenTurn).
-int ResynchroniseIfAsked(const BlockLoopState& entry) {
-    MotionRecord& m = CurrentMotion;
+int ResynchroniseIfAsked(NcSession& session, const BlockLoopState& entry) {
+    MotionRecord& m = session.kinematics->motion;
     if (m.blockHasMotion != 0) {
         return kResyncNone;
     }
-    NcModalState& modal = NcRun.modal;
-    const bool lengthKept = NcController.g49Mode != 0 && modal.lengthCancelState == 1;
-    const bool planeOff = entry.entryPlaneActive != 0 && CurrentWorkPlane.active == 0;
+    NcModalState& modal = session.run.modal;
+    const bool lengthKept = session.controller.g49Mode != 0 && modal.lengthCancelState == 1;
+    const bool planeOff = entry.entryPlaneActive != 0 && session.kinematics->plane.active == 0;
     const bool toolCentre = entry.entryToolCentrePoint != modal.toolCenterPointMode;
-    const bool polar = entry.entryPolar != KinematicsMode.polarInterpolation;
+    const bool polar = entry.entryPolar != session.kinematics->modes.polarInterpolation;
     if (!lengthKept && !planeOff && !toolCentre && !polar) {
         return kResyncNone;
     }
@@ -331,8 +337,8 @@ int ResynchroniseIfAsked(const BlockLoopState& entry) {
         modal.lengthCancelState = 0;
     }
     const double rotaryEnd[2] = {m.end.axis[3], m.end.axis[4]};
-    ResynchroniseToMachine(polar);
-    if (!(planeOff && NcController.dialect.heidenhain != 0)) {
+    ResynchroniseToMachine(session, polar);
+    if (!(planeOff && session.controller.dialect.heidenhain != 0)) {
         return kResyncDone;
     }
     if (m.lastPosition.axis[3] == rotaryEnd[0] && m.lastPosition.axis[4] == rotaryEnd[1]) {
@@ -340,7 +346,7 @@ int ResynchroniseIfAsked(const BlockLoopState& entry) {
     }
     for (int k = 0; k < 2; ++k) {
         m.end.axis[3 + k] = rotaryEnd[k];
-        NcRun.programmed.axis[3 + k] = rotaryEnd[k];
+        session.run.programmed.axis[3 + k] = rotaryEnd[k];
     }
     m.motionType = kMotionRapid;
     return kResyncThenTurn;
@@ -350,21 +356,23 @@ int ResynchroniseIfAsked(const BlockLoopState& entry) {
 // angles, or those that put the tool along the plane's third axis nearest the present ones (as
 // the pose in plane coordinates takes them). 0 when no pair of angles fits (a machine without
 // rotary axes, or strokes that exclude every pair).
-int PlaneMachineAngles(double angles[2]) {
-    const TiltedWorkPlane& plane = CurrentWorkPlane;
+int PlaneMachineAngles(NcSession& session, double angles[2]) {
+    const TiltedWorkPlane& plane = session.kinematics->plane;
     if (plane.mode == 2) {
         angles[0] = plane.storedAngles[0];
         angles[1] = plane.storedAngles[1];
         return 1;
     }
-    const MotionPosition& machine = CurrentMachinePose.machine;
+    const MotionPosition& machine = session.kinematics->pose.machine;
     const StrokeLimits& s = CurrentMachine.strokes;
     const double previous[2] = {machine.axis[3], machine.axis[4]};
     const int flags[2] = {s.enabled[3], s.enabled[4]};
     const double range1[2] = {s.min[3], s.max[3]};
     const double range2[2] = {s.min[4], s.max[4]};
-    return SolveRotaryAngles(plane.matrix + 6, previous, flags, range1, range2, angles) != 0 ? 1
-                                                                                             : 0;
+    return SolveRotaryAngles(*session.kinematics, plane.matrix + 6, previous, flags, range1, range2,
+                             angles) != 0
+               ? 1
+               : 0;
 }
 
 // HEIDENHAIN, a move while a tilted plane is active (not G68.2, not G53): the rotary axes that
@@ -374,85 +382,85 @@ int PlaneMachineAngles(double angles[2]) {
 // plane's angles (the block that set the plane up turned it there): a program position left at
 // the old angles would turn the machine back at once when the plane is reset. 1 when the plane's
 // angles were taken.
-int TakePlaneRotaryAngles() {
-    MotionRecord& m = CurrentMotion;
-    const NcBlockState& block = NcRun.block;
-    if (NcController.dialect.heidenhain == 0 || CurrentWorkPlane.active == 0 ||
+int TakePlaneRotaryAngles(NcSession& session) {
+    MotionRecord& m = session.kinematics->motion;
+    const NcBlockState& block = session.run.block;
+    if (session.controller.dialect.heidenhain == 0 || session.kinematics->plane.active == 0 ||
         m.blockHasMotion == 0 || block.tiltedPlaneBlock != 0 ||
-        KinematicsMode.machineCoordinateMove != 0) {
+        session.kinematics->modes.machineCoordinateMove != 0) {
         return 0;
     }
     double angles[2];
-    if (PlaneMachineAngles(angles) == 0) {
+    if (PlaneMachineAngles(session, angles) == 0) {
         return 0;
     }
     for (int k = 0; k < 2; ++k) {
         if (block.axisNamed[3 + k] == 0) {
-            const double value = angles[k] - WorkOrigin.axis[3 + k];
+            const double value = angles[k] - session.kinematics->workOrigin.axis[3 + k];
             m.end.axis[3 + k] = m.lastPosition.axis[3 + k] = value;
-            NcRun.programmed.axis[3 + k] = value;
+            session.run.programmed.axis[3 + k] = value;
         }
     }
     return 1;
 }
 
 // Blocks that end without a move: rotation programming (G68, G127 in the OSP dialect).
-bool RotationProgrammingBlock() {
-    const int g = NcRun.modal.gCode;
-    return g == 68 || (NcController.dialect.osp != 0 && g == 127);
+bool RotationProgrammingBlock(NcSession& session) {
+    const int g = session.run.modal.gCode;
+    return g == 68 || (session.controller.dialect.osp != 0 && g == 127);
 }
 
-void FillStepBlockInfo(StepBlockInfo* info) {
-    const MotionRecord& m = CurrentMotion;
+void FillStepBlockInfo(NcSession& session, StepBlockInfo* info) {
+    const MotionRecord& m = session.kinematics->motion;
     *info = StepBlockInfo{};
-    const int depth = Subprograms.depth;
-    const int line = depth > 0 ? NcLine.mainLineNumber : NcLine.displayedLineNumber;
+    const int depth = session.subprograms.depth;
+    const int line = depth > 0 ? session.line.mainLineNumber : session.line.displayedLineNumber;
     info->lineStamp = m.lookaheadReplay != 0 ? -line : line;
-    info->mainLine = NcLine.mainLineNumber;
+    info->mainLine = session.line.mainLineNumber;
     if (depth > 0) {
         info->inSubprogram = 1;
-        std::strncpy(info->subprogramName, Subprograms.name[depth - 1],
+        std::strncpy(info->subprogramName, session.subprograms.name[depth - 1],
                      sizeof info->subprogramName - 1);
-        info->subprogramLine = Subprograms.lineCounter[depth - 1];
+        info->subprogramLine = session.subprograms.lineCounter[depth - 1];
     }
-    info->cycleActive = NcRun.modal.cycleCode != kNoCycle ? 1 : 0;
+    info->cycleActive = session.run.modal.cycleCode != kNoCycle ? 1 : 0;
     info->cycleMove = m.cycleMoveFlag;
-    info->spindleStopped = NcRun.modal.spindleDirection == 0 ? 1 : 0;
-    info->arcPlane[0] = NcRun.modal.plane.first;
-    info->arcPlane[1] = NcRun.modal.plane.second;
-    info->turning[0] = NcRun.userSwitch[0];
-    info->turning[1] = NcRun.userSwitch[1];
+    info->spindleStopped = session.run.modal.spindleDirection == 0 ? 1 : 0;
+    info->arcPlane[0] = session.run.modal.plane.first;
+    info->arcPlane[1] = session.run.modal.plane.second;
+    info->turning[0] = session.run.userSwitch[0];
+    info->turning[1] = session.run.userSwitch[1];
     info->from = m.startPoint;
     info->to = m.lastPosition;
-    const bool g53 =
-        KinematicsMode.machineCoordinateMove != 0 && KinematicsMode.toolCenterControl == 0;
-    if (NcRun.reference.phase == 2) {
+    const bool g53 = session.kinematics->modes.machineCoordinateMove != 0 &&
+                     session.kinematics->modes.toolCenterControl == 0;
+    if (session.run.reference.phase == 2) {
         // The final reference leg runs in machine coordinates to its target.
         info->machineCoordinates = 1;
-        info->from = CurrentMachinePose.machine;
+        info->from = session.kinematics->pose.machine;
         info->to = m.machineTarget;
     } else if (g53) {
         // G53: the named axes go to their machine values, the others stay.
         info->machineCoordinates = 1;
-        info->from = CurrentMachinePose.machine;
-        info->to = CurrentMachinePose.machine;
+        info->from = session.kinematics->pose.machine;
+        info->to = session.kinematics->pose.machine;
         for (int i = 0; i < 5; ++i) {
-            if (NcRun.block.axisNamed[i] != 0) {
-                info->to.axis[i] = m.end.axis[i] + WorkOrigin.axis[i];
+            if (session.run.block.axisNamed[i] != 0) {
+                info->to.axis[i] = m.end.axis[i] + session.kinematics->workOrigin.axis[i];
             }
         }
     }
     info->keepShortMoves =
-        (CurrentWorkPlane.active != 0 || NcRun.transforms.tiltedPlaneReady != 0 ||
-         KinematicsMode.lastGCode == 531 || info->machineCoordinates != 0)
+        (session.kinematics->plane.active != 0 || session.run.transforms.tiltedPlaneReady != 0 ||
+         session.kinematics->modes.lastGCode == 531 || info->machineCoordinates != 0)
             ? 1
             : 0;
 }
 
 // The start of the move after a change between stations of the mounted-tool list: moved by the
 // new station's position less the previous one's (X, Y, Z in mm).
-void ShiftMoveStart(const BlockLoopState& loop, StepBlockInfo* info) {
-    const int now = CurrentTool.derivedFrom;
+void ShiftMoveStart(NcSession& session, const BlockLoopState& loop, StepBlockInfo* info) {
+    const int now = session.tools->tool.derivedFrom;
     const int before = loop.previousTool;
     if (now < 0 || now >= kMountedToolEntries || before < 0 || before >= kMountedToolEntries) {
         return;
@@ -464,12 +472,12 @@ void ShiftMoveStart(const BlockLoopState& loop, StepBlockInfo* info) {
 
 // Redraws after a block: in skip runs every SKIP BLOCK lines, and after a block with an event
 // that pauses the run; none in a run that draws nothing.
-void RedrawAfterBlock(int* lastRedrawLine) {
+void RedrawAfterBlock(NcSession& session, int* lastRedrawLine) {
     if (RunDrawsNothing() != 0) {
         return;
     }
     if (RunControl.runMode.load() == kRunSkipCutting && RunControl.showSteps.load() == 0) {
-        const int line = InnermostLineNumber();
+        const int line = InnermostLineNumber(session);
         if (line - *lastRedrawLine >= RunRedrawInterval(kRunSkipCutting)) {
             *lastRedrawLine = line;
             RequestRedrawAndWait();
@@ -484,8 +492,8 @@ void RedrawAfterBlock(int* lastRedrawLine) {
 // Run start: measures and flags cleared, the interpreter reset from the controller values, the
 // machine pose computed, the run record reset at that pose, the current tool's sections loaded,
 // the video started, the NC source opened. 1, or the run's end code.
-int StartRun(const std::string& path) {
-    BeginRunKinematics(path);
+int StartRun(NcSession& session, const std::string& path) {
+    BeginRunKinematics(session, path);
     ClearToolLengthMeasurements();
     RunControl.showSteps = 0;
     SimulationState = 1;
@@ -493,14 +501,14 @@ int StartRun(const std::string& path) {
     RunBlockLoop = BlockLoopState{};
     RunBlockLoop.mountTool = MountTool;
     RunBlockLoop.pluginToolMounts = PluginToolMounts;
-    RefreshNcControllerView();
+    RefreshNcControllerView(session);
     const NcMoveReader reader{SimulationCallbacks.openPathReader,
                               SimulationCallbacks.closePathReader};
     const int opened = OpenNcSession(&RunSession, path, reader);
-    UpdateMachinePosition();
+    UpdateMachinePosition(*session.kinematics);
     ResetSimulationRunRecord(RunStepContext());
-    LoadCutterSections(CurrentTool, &CurrentCutter);
-    NoteCurrentToolForReport();
+    LoadCutterSections(session.tools->tool, &CurrentCutter);
+    NoteCurrentToolForReport(session);
     const double stepLength = RunSimulationRecord.stepLength;
     if (!(stepLength > 0.0) || !std::isfinite(stepLength)) {
         return kRunEndBadStep;
@@ -515,20 +523,20 @@ int StartRun(const std::string& path) {
 }
 
 // The block loop; returns the run's end code.
-int RunBlocks() {
+int RunBlocks(NcSession& session) {
     const MoveStepContext run = RunStepContext();
     const SimulationRunRecord& record = *run.record;
     int lastRedrawLine = 0;
-    while (NcRun.status.endState < 2) {
+    while (session.run.status.endState < 2) {
         // Fetch: a held line, queued sub-moves or a new block; before a new block the stop
         // test reads its line, which is held for the fetch.
-        if (StopTestDue()) {
-            const int stop = StopTestNextLine();
+        if (StopTestDue(session)) {
+            const int stop = StopTestNextLine(session);
             if (stop == 0) {
                 return kRunEndAbort;
             }
             if (stop < 0) {
-                if (NcRun.status.error > 0) {
+                if (session.run.status.error > 0) {
                     RunControl.runError = 1;
                     return kRunEndError;
                 }
@@ -537,11 +545,11 @@ int RunBlocks() {
         }
         const std::int64_t stepsBefore = record.steps;
         const double volumeBefore = record.removedVolume;
-        NoteBlockEntry(&RunBlockLoop);
+        NoteBlockEntry(session, &RunBlockLoop);
         const int next = NextNcMove(&RunSession);
         RunControl.lineHeld = 0;
         if (!(RunControl.runMode.load() >= kRunResult && RunControl.showSteps.load() == 0)) {
-            PublishBlock();
+            PublishBlock(session);
         }
         if (next == kNcMoveError) {
             RunControl.runError = 1;
@@ -549,7 +557,7 @@ int RunBlocks() {
         }
         ++LastRunSummary.blocks;
         StepBlockInfo info;
-        const int kind = TakeFetchedBlock(&RunBlockLoop, &info);
+        const int kind = TakeFetchedBlock(session, &RunBlockLoop, &info);
         if (kind == kBlockNoMove) {
             continue;
         }
@@ -581,12 +589,12 @@ int RunBlocks() {
         if (result == kMoveEndsRun) {
             return kRunEndInterference;
         }
-        RedrawAfterBlock(&lastRedrawLine);
+        RedrawAfterBlock(session, &lastRedrawLine);
         if (RunControl.abortRequest.load() != 0) {
             return kRunEndAbort;
         }
         if (SimulationCallbacks.writeInterferenceReport != nullptr) {
-            SimulationCallbacks.writeInterferenceReport();
+            SimulationCallbacks.writeInterferenceReport(session);
         }
     }
     return kRunEndProgram;
@@ -594,70 +602,72 @@ int RunBlocks() {
 
 }  // namespace
 
-void MountToolForStepping(int tool) {
+void MountToolForStepping(NcSession& session, int tool) {
     const StockModel* stock = CurrentStockModel();
-    SelectCurrentTool(tool, stock != nullptr && stock->nx != 0 ? stock->pitch : 0.0);
+    SelectCurrentTool(session, *session.kinematics, *session.tools, tool,
+                      stock != nullptr && stock->nx != 0 ? stock->pitch : 0.0);
     // The interpreter reads the mounted tool (its number, length and shape) through its view.
-    RefreshNcControllerView();
-    if (NcController.dialect.heidenhain != 0 || NcController.dialect.siemens != 0) {
-        SetLengthOffsetForCurrentTool();
+    RefreshNcControllerView(session);
+    if (session.controller.dialect.heidenhain != 0 || session.controller.dialect.siemens != 0) {
+        SetLengthOffsetForCurrentTool(session);
     }
 }
 
-void NoteBlockEntry(BlockLoopState* loop) {
-    loop->entryPlaneActive = CurrentWorkPlane.active;
-    loop->entryToolCentrePoint = NcRun.modal.toolCenterPointMode;
-    loop->entryPolar = KinematicsMode.polarInterpolation;
+void NoteBlockEntry(NcSession& session, BlockLoopState* loop) {
+    loop->entryPlaneActive = session.kinematics->plane.active;
+    loop->entryToolCentrePoint = session.run.modal.toolCenterPointMode;
+    loop->entryPolar = session.kinematics->modes.polarInterpolation;
 }
 
-int TakeFetchedBlock(BlockLoopState* loop, StepBlockInfo* info) {
-    if (NcRun.status.started == 0 || NcRun.status.subprogramEnd != 0) {
+int TakeFetchedBlock(NcSession& session, BlockLoopState* loop, StepBlockInfo* info) {
+    if (session.run.status.started == 0 || session.run.status.subprogramEnd != 0) {
         return kBlockNoMove;
     }
-    HandleToolChange(loop);
-    FollowToolCentreSwitch(loop);
-    SetKeepProgrammedAngles(0);
-    if (RotationProgrammingBlock()) {
+    HandleToolChange(session, loop);
+    FollowToolCentreSwitch(session, loop);
+    SetKeepProgrammedAngles(session, 0);
+    if (RotationProgrammingBlock(session)) {
         return kBlockNoMove;
     }
-    const int resync = ResynchroniseIfAsked(*loop);
+    const int resync = ResynchroniseIfAsked(session, *loop);
     loop->resyncTurn = resync == kResyncThenTurn ? 1 : 0;
-    if (resync == kResyncDone || (resync == kResyncNone && TakePlanePositionIfSetUp())) {
+    if (resync == kResyncDone || (resync == kResyncNone && TakePlanePositionIfSetUp(session))) {
         return kBlockResynchronised;
     }
-    FinishBlockPosition();
-    SetKeepProgrammedAngles(TakePlaneRotaryAngles());
+    FinishBlockPosition(session);
+    SetKeepProgrammedAngles(session, TakePlaneRotaryAngles(session));
     const bool shifted = loop->shiftPending != 0;
     if (shifted) {
         loop->shiftPending = 0;
-        CurrentMotion.motionType = 0;
+        session.kinematics->motion.motionType = 0;
     }
-    if (NcRun.block.coordinateSettingBlock != 0) {
+    if (session.run.block.coordinateSettingBlock != 0) {
         // G92: the position in the new coordinates is where the next move starts.
-        CurrentMachinePose.program = CurrentMotion.lastPosition;
-        UpdateMachinePosition();
+        session.kinematics->pose.program = session.kinematics->motion.lastPosition;
+        UpdateMachinePosition(*session.kinematics);
         return kBlockPositionSet;
     }
-    FillStepBlockInfo(info);
+    FillStepBlockInfo(session, info);
     if (shifted) {
-        ShiftMoveStart(*loop, info);
+        ShiftMoveStart(session, *loop, info);
     }
-    return CurrentMotion.motionType == kMotionNurbs ? kBlockNurbs : kBlockMove;
+    return session.kinematics->motion.motionType == kMotionNurbs ? kBlockNurbs : kBlockMove;
 }
 
 void SimulationThreadProc() {
+    NcSession& session = RunSession;
     const std::string path = DefinitionFiles.ncProgramFile;
-    int end = StartRun(path);
+    int end = StartRun(session, path);
     if (end == 1) {
-        end = RunBlocks();
+        end = RunBlocks(session);
     }
-    CloseNcSession(&RunSession);
-    EndRunKinematics();
+    CloseNcSession(&session);
+    EndRunKinematics(session);
     LastRunSummary.end = end;
 }
 
 void RunCuttingThread() {
-    PrepareCuttingRun();
+    PrepareCuttingRun(RunSession);
     SimulationThreadProc();
 }
 

@@ -13,6 +13,8 @@
 
 namespace mirexa {
 
+struct NcSession;
+
 // How a run ended.
 enum SimulationRunEnd : int {
     kRunEndProgram = 0,       // the end of the program was reached
@@ -55,7 +57,7 @@ enum FetchedBlockKind : int {
 struct BlockLoopState {
     // Mounts a tool: the puller's own work around MountToolForStepping. Null mounts with
     // MountToolForStepping alone.
-    void (*mountTool)(int tool) = {};
+    void (*mountTool)(NcSession& session, int tool) = {};
     // Before the block was fetched (NoteBlockEntry): the tilted plane's active flag and the tool
     // centre point mode, which the re-synchronisations compare with.
     std::int32_t entryPlaneActive = {};
@@ -78,11 +80,11 @@ struct BlockLoopState {
 // Makes a tool current as every puller must for its poses: SelectCurrentTool at the current
 // stock's pitch (0 without a stock), then the length offset of the new tool in the HEIDENHAIN
 // and SIEMENS dialects. A number outside the tool tables changes nothing.
-void MountToolForStepping(int tool);
+void MountToolForStepping(NcSession& session, int tool);
 
 // Notes what the next block's re-synchronisation compares with; called before each
 // ComputeNextMove.
-void NoteBlockEntry(BlockLoopState* loop);
+void NoteBlockEntry(NcSession& session, BlockLoopState* loop);
 
 // The bookkeeping of the block that ComputeNextMove has just produced (the caller has tested the
 // error code): a block that produced no move; the tool change by the machine's tool-change mode
@@ -96,11 +98,11 @@ void NoteBlockEntry(BlockLoopState* loop);
 // coordinates for the final reference leg and G53 moves, the short-move rule, the station
 // shift of its start). Returns the FetchedBlockKind; info is filled for kBlockMove and
 // kBlockNurbs.
-int TakeFetchedBlock(BlockLoopState* loop, StepBlockInfo* info);
+int TakeFetchedBlock(NcSession& session, BlockLoopState* loop, StepBlockInfo* info);
 
 // The thread's procedure: run start, the block loop, run end (see the .cpp for the order). The
 // main window starts it with StartSimulationRunThread after setting RunMode; tests and the
-// headless driver may call it on their own thread.
+// headless driver may call it on their own thread. It runs the run's session (RunSession).
 void SimulationThreadProc();
 
 // The body of a run's thread: PrepareCuttingRun (run_end.h), then SimulationThreadProc.

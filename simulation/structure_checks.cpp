@@ -7,8 +7,10 @@
 
 #include "config/config_records.h"
 #include "config/machine_file.h"
+#include "config/tool_profile.h"
 #include "geometry/machine_kinematics.h"
 #include "geometry/vector_math.h"
+#include "nc/nc_session.h"
 #include "simulation/head_interference.h"
 #include "simulation/interference_flags.h"
 #include "simulation/structure_scan.h"
@@ -154,8 +156,8 @@ StepCheckRecords SessionCheckRecords(const KinematicsSessionRecords& kinematics,
     return {&kinematics.pose, &kinematics.toolValues, &tools.profile};
 }
 
-StepCheckRecords BoundCheckRecords() {
-    return {&CurrentMachinePose, &CurrentToolValues, &CurrentToolProfile};
+StepCheckRecords BoundCheckRecords(NcSession& session) {
+    return {&session.kinematics->pose, &session.kinematics->toolValues, &session.tools->profile};
 }
 
 int CheckSweepAgainstStructure(const StepCheckRecords& records, int firstRing, int endRing,
@@ -193,10 +195,11 @@ int CheckSweepAgainstStructure(const StepCheckRecords& records, int firstRing, i
     return 0;
 }
 
-int CheckSweepAgainstStructure(int firstRing, int endRing, const double boxMin[3],
-                               const double boxMax[3], const double position[3]) {
-    return CheckSweepAgainstStructure(BoundCheckRecords(), firstRing, endRing, boxMin, boxMax,
-                                      position);
+int CheckSweepAgainstStructure(NcSession& session, int firstRing, int endRing,
+                               const double boxMin[3], const double boxMax[3],
+                               const double position[3]) {
+    return CheckSweepAgainstStructure(BoundCheckRecords(session), firstRing, endRing, boxMin,
+                                      boxMax, position);
 }
 
 int AnyToolPairOn(int holder) {
@@ -226,8 +229,8 @@ void CheckStructuresAtStep(const StepCheckRecords& records) {
     CheckHeadModel(pose);
 }
 
-void CheckStructuresAtStep() {
-    CheckStructuresAtStep(BoundCheckRecords());
+void CheckStructuresAtStep(NcSession& session) {
+    CheckStructuresAtStep(BoundCheckRecords(session));
 }
 
 void ComputeSweepTip(const KinematicsToolValues& toolValues, const double machine[5],
@@ -236,8 +239,8 @@ void ComputeSweepTip(const KinematicsToolValues& toolValues, const double machin
     ComputeToolTipAndAxis(CurrentMachine, toolValues, machine, tip, axis);
 }
 
-void ComputeSweepTip(const double machine[5], double tip[3]) {
-    ComputeSweepTip(CurrentToolValues, machine, tip);
+void ComputeSweepTip(NcSession& session, const double machine[5], double tip[3]) {
+    ComputeSweepTip(session.kinematics->toolValues, machine, tip);
 }
 
 void MakeBasicPlacement(const double machine[5], double out[5]) {
@@ -255,9 +258,10 @@ void MakeBasicPlacement(const double machine[5], double out[5]) {
     }
 }
 
-int SweepHitsStructures(const SweepOutline& outline, const SweepPlacement& placement, int kindMask,
+int SweepHitsStructures(NcSession& session, const SweepOutline& outline,
+                        const SweepPlacement& placement, int kindMask,
                         const MachineStructureModels& models) {
-    return SweepHitsStructures(BoundCheckRecords(), outline, placement, kindMask, models);
+    return SweepHitsStructures(BoundCheckRecords(session), outline, placement, kindMask, models);
 }
 
 int SweepHitsStructures(const StepCheckRecords& records, const SweepOutline& outline,

@@ -25,6 +25,8 @@
 
 namespace mirexa {
 
+struct NcSession;
+
 // Points per outline ring.
 inline constexpr int RingPointCount = kProfileSweepSteps;
 
@@ -41,7 +43,7 @@ struct StepCheckRecords {
 // The records of a session, and those bound on the calling thread.
 StepCheckRecords SessionCheckRecords(const KinematicsSessionRecords& kinematics,
                                      const ToolSessionRecords& tools);
-StepCheckRecords BoundCheckRecords();
+StepCheckRecords BoundCheckRecords(NcSession& session);
 
 // Tests rings firstRing .. endRing - 1 of the records' (or the bound) tool profile (each joined to
 // the next) at the machine position (X, Y, Z, mm) and the rotary angles of the records' pose.
@@ -52,8 +54,9 @@ StepCheckRecords BoundCheckRecords();
 int CheckSweepAgainstStructure(const StepCheckRecords& records, int firstRing, int endRing,
                                const double boxMin[3], const double boxMax[3],
                                const double position[3]);
-int CheckSweepAgainstStructure(int firstRing, int endRing, const double boxMin[3],
-                               const double boxMax[3], const double position[3]);
+int CheckSweepAgainstStructure(NcSession& session, int firstRing, int endRing,
+                               const double boxMin[3], const double boxMax[3],
+                               const double position[3]);
 
 // 1 when any TOOL pair (tool 0) or ARBOR pair (tool 1) is on.
 int AnyToolPairOn(int holder);
@@ -63,7 +66,7 @@ int AnyToolPairOn(int holder);
 // machine position of the records' pose, each only when one of its pairs is on, then the three
 // head checks at that pose. Without records, those bound on the calling thread.
 void CheckStructuresAtStep(const StepCheckRecords& records);
-void CheckStructuresAtStep();
+void CheckStructuresAtStep(NcSession& session);
 
 // The outline to test: rings [firstRing, endRing) of a ring array (RingPointCount points of
 // three doubles per ring, ringCount rings held), with the box of the unposed outline.
@@ -91,14 +94,15 @@ struct SweepPlacement {
 int SweepHitsStructures(const StepCheckRecords& records, const SweepOutline& outline,
                         const SweepPlacement& placement, int kindMask,
                         const MachineStructureModels& models);
-int SweepHitsStructures(const SweepOutline& outline, const SweepPlacement& placement, int kindMask,
+int SweepHitsStructures(NcSession& session, const SweepOutline& outline,
+                        const SweepPlacement& placement, int kindMask,
                         const MachineStructureModels& models);
 
 // The tool point of the forward kinematics for a machine position (mm) with the tool values
 // (without them, CurrentToolValues).
 void ComputeSweepTip(const KinematicsToolValues& toolValues, const double machine[5],
                      double tip[3]);
-void ComputeSweepTip(const double machine[5], double tip[3]);
+void ComputeSweepTip(NcSession& session, const double machine[5], double tip[3]);
 
 // The BASIC copy of a machine position (see the file comment).
 void MakeBasicPlacement(const double machine[5], double out[5]);

@@ -5,6 +5,8 @@
 #include <cstdarg>
 #include <cstring>
 
+#include "geometry/machine_kinematics.h"
+#include "nc/nc_session.h"
 #include "services/shared_state.h"
 #include "services/ui_hooks.h"
 
@@ -162,8 +164,8 @@ void CaptureMotionState(const KinematicsSessionRecords& records, MotionStateSnap
     Capture(records.pose, records.workOrigin, out);
 }
 
-void CaptureMotionState(MotionStateSnapshot* out) {
-    Capture(CurrentMachinePose, WorkOrigin, out);
+void CaptureMotionState(NcSession& session, MotionStateSnapshot* out) {
+    Capture(session.kinematics->pose, session.kinematics->workOrigin, out);
 }
 
 void SaveMotionState(const KinematicsSessionRecords& records) {
@@ -171,9 +173,9 @@ void SaveMotionState(const KinematicsSessionRecords& records) {
     CaptureMotionState(records, &MotionSnapshot);
 }
 
-void SaveMotionState() {
+void SaveMotionState(NcSession& session) {
     MotionSnapshot.toolNumber = CurrentToolState.number;
-    CaptureMotionState(&MotionSnapshot);
+    CaptureMotionState(session, &MotionSnapshot);
 }
 
 }  // namespace mirexa

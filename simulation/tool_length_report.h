@@ -15,6 +15,8 @@
 
 namespace mirexa {
 
+struct NcSession;
+
 // The value of ARBOR CHECK, HEIGHT CHECK and CHIP-W CHECK that asks for a part of the line.
 constexpr int kToolLengthCheckOutput = 1;
 
@@ -77,9 +79,9 @@ extern MotionStateSnapshot MotionSnapshot;
 // records' pose, their work origin and the tool point and axis into MotionSnapshot; without
 // records, those bound on the calling thread (CurrentMachinePose, WorkOrigin).
 void SaveMotionState(const KinematicsSessionRecords& records);
-void SaveMotionState();
+void SaveMotionState(NcSession& session);
 // The same without the tool number, into out.
 void CaptureMotionState(const KinematicsSessionRecords& records, MotionStateSnapshot* out);
-void CaptureMotionState(MotionStateSnapshot* out);
+void CaptureMotionState(NcSession& session, MotionStateSnapshot* out);
 
 }  // namespace mirexa

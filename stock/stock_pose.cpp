@@ -12,8 +12,8 @@ namespace mirexa {
 void UpdateStockPose(StockModel* model) {
     const MachineGeometry& machine = CurrentMachine;
     double s1 = 0, c1 = 1, s2 = 0, c2 = 1;
-    SinCosDegrees(WorkOrigin.axis[3], machine.rotary[0].sign, &s1, &c1);
-    SinCosDegrees(WorkOrigin.axis[4], machine.rotary[1].sign, &s2, &c2);
+    SinCosDegrees(RunKinematics.workOrigin.axis[3], machine.rotary[0].sign, &s1, &c1);
+    SinCosDegrees(RunKinematics.workOrigin.axis[4], machine.rotary[1].sign, &s2, &c2);
     const StockFrame before = model->frame;
     double* rows = model->frame.values;
     double* offset = model->frame.values + 9;

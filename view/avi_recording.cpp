@@ -11,6 +11,7 @@
 #include "config/tools_file.h"
 #include "geometry/machine_kinematics.h"
 #include "nc/nc_run_state.h"
+#include "nc/nc_session.h"
 #include "platform/message_box.h"
 #include "platform/window.h"
 #include "services/file_paths.h"
@@ -167,7 +168,7 @@ int WriteAviFrame() {
         return 0;
     }
     // 2. After an alarm every trigger fires.
-    if (SimulationState.load() == 4 || NcRun.status.error != 0) {
+    if (SimulationState.load() == 4 || RunSession.run.status.error != 0) {
         ResetRememberedValues(&r);
     }
     // 3. Nothing without a trigger.
@@ -183,7 +184,7 @@ int WriteAviFrame() {
         fired = fired || t[kAviTriggerTool] != 0;
         r.lastTool = tool;
     }
-    const double* axis = CurrentMachinePose.tool.axis;
+    const double* axis = RunKinematics.pose.tool.axis;
     if (axis[0] != r.lastAxis[0] || axis[1] != r.lastAxis[1] || axis[2] != r.lastAxis[2]) {
         fired = fired || t[kAviTriggerAxis] != 0;
         std::copy(axis, axis + 3, r.lastAxis);

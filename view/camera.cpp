@@ -8,6 +8,7 @@
 #include <cstdlib>
 
 #include "config/config_records.h"
+#include "geometry/machine_kinematics.h"
 #include "geometry/orientation_frames.h"
 #include "geometry/vector_math.h"
 #include "stock/stock_model.h"
@@ -282,7 +283,7 @@ void SetRotationCentre(ViewState* view) {
         for (int i = 0; i < 3; ++i) {
             middle[i] = (stock->maxCorner[i] + stock->minCorner[i]) / 2.0;
         }
-        ConvertMachineToWorkPosition(middle, centre);
+        ConvertMachineToWorkPosition(RunKinematics, middle, centre);
     } else {
         double entry[5] = {};
         if (WorkOffsetSource.readEntry != nullptr) {

@@ -160,7 +160,7 @@ void DrawStlModel(const char* path, const double offset[3]) {
 }
 
 double CurrentToolOutlineRadius() {
-    const ToolProfile& p = CurrentToolProfile;
+    const ToolProfile& p = RunTools.profile;
     if (p.pointCount < 1 || p.pointCount > kProfilePointCapacity) {
         return 0.0;
     }

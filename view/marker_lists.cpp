@@ -171,7 +171,7 @@ void BuildCoordinateAxesList() {
         DrawFrameLines(Orientation.machineOrigin, Orientation.machineScaled, kPale);
     }
     // The tilted working plane's frame at the work origin.
-    if (CurrentWorkPlane.active) {
+    if (RunKinematics.plane.active) {
         DrawFrameLines(Orientation.workOrigin, Orientation.workScaled, kColors);
     }
     glEnd();

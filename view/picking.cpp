@@ -7,6 +7,7 @@
 #include <cmath>
 
 #include "config/structure_models.h"
+#include "geometry/machine_kinematics.h"
 #include "geometry/orientation_frames.h"
 #include "platform/keys.h"
 #include "platform/pointer.h"
@@ -71,7 +72,7 @@ void PlaceByFrame(const StockModel& model, const double local[3], double out[3])
 bool ProjectNearCursor(const ViewState& view, const double point[3], int cursorX, int cursorY,
                        double radius, bool square, PickHit* hit) {
     double work[3];
-    ConvertMachineToWorkPosition(point, work);
+    ConvertMachineToWorkPosition(RunKinematics, point, work);
     double depth = 0;
     double wx = 0;
     double wy = 0;

@@ -7,6 +7,7 @@
 #include "config/current_tool.h"
 #include "config/machine_file.h"
 #include "config/machine_models.h"
+#include "config/tool_profile.h"
 #include "config/tools_file.h"
 #include "geometry/machine_kinematics.h"
 #include "geometry/orientation_frames.h"
@@ -50,7 +51,7 @@ void SetBlending(int mode) {
 // 10 deg per count.
 void DrawnRotaryAngles(double angles[2]) {
     for (int i = 0; i < 2; ++i) {
-        angles[i] = CurrentMachinePose.machine.axis[3 + i] * CurrentMachine.rotary[i].sign;
+        angles[i] = RunKinematics.pose.machine.axis[3 + i] * CurrentMachine.rotary[i].sign;
         if (SceneDisplay.animationAxis == 3 + i) {
             angles[i] += 10.0 * SceneDisplay.animationCounter;
         }
@@ -69,7 +70,7 @@ void RotateAboutPivot(const double pivot[3], double angle, int rotaryIndex) {
 
 // The station offset (mm) of the current tool when it is a mounted tool, else null.
 const double* MountedStationOffset() {
-    const int current = CurrentTool.derivedFrom;
+    const int current = RunTools.tool.derivedFrom;
     if (current < 0 || current >= kMountedToolEntries || !MountedTools.flags[current]) {
         return nullptr;
     }
@@ -121,7 +122,7 @@ void RebuildDirtyLists(StockModel* model, StockListNameTable* table) {
         {
             std::lock_guard<MountedToolsSide> lock(MountedToolsForView);
             mounted = MountedTools.count > 0 &&
-                      (CurrentTool.derivedFrom == 0 || MountedStationOffset() != nullptr);
+                      (RunTools.tool.derivedFrom == 0 || MountedStationOffset() != nullptr);
         }
         if (mounted) {
             BuildMountedToolsList();
@@ -342,8 +343,8 @@ void DrawHeadParts(const double headShift[3], int m) {
 
 // Step 11.2: the rotary heads (no animation).
 void DrawRotaryHeads(int m) {
-    const double a1 = CurrentMachinePose.machine.axis[3] * CurrentMachine.rotary[0].sign;
-    const double a2 = CurrentMachinePose.machine.axis[4] * CurrentMachine.rotary[1].sign;
+    const double a1 = RunKinematics.pose.machine.axis[3] * CurrentMachine.rotary[0].sign;
+    const double a2 = RunKinematics.pose.machine.axis[4] * CurrentMachine.rotary[1].sign;
     if (Machine.rotaryType == 1) {
         const double* v1 = Machine.rotary[0].direction;
         glRotated(a1, v1[0], v1[1], v1[2]);
@@ -414,7 +415,7 @@ int RenderScene(StockModel* model, StockListNameTable* table) {
     double tableShift[3], headShift[3];
     {
         std::lock_guard<MountedToolsSide> lock(MountedToolsForView);
-        SplitMachineTranslation(CurrentMachinePose.machine.axis, Machine.tableCarries,
+        SplitMachineTranslation(RunKinematics.pose.machine.axis, Machine.tableCarries,
                                 MountedStationOffset(), tableShift, headShift);
     }
     // Picking turns a scene point back into work coordinates with the table's displacement

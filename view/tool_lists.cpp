@@ -10,6 +10,7 @@
 #include "config/config_records.h"
 #include "config/current_tool.h"
 #include "config/machine_file.h"
+#include "config/tool_profile.h"
 #include "config/tools_file.h"
 #include "geometry/machine_kinematics.h"
 #include "platform/clock.h"
@@ -111,7 +112,7 @@ void ToolRingColorStarts(const ToolProfile& profile, int hasHolder, double shank
 }
 
 void ToolMeshPlacement(double out[3]) {
-    const double length = CurrentToolValues.gaugeLength;
+    const double length = RunKinematics.toolValues.gaugeLength;
     if (Machine.rotaryType == 1) {
         for (int i = 0; i < 3; ++i) {
             out[i] = -Machine.headPosition[i] - Machine.headOffset[i];
@@ -145,16 +146,16 @@ void BuildCurrentToolList() {
     }
     DeleteSceneList(name);
     std::lock_guard<MountedToolsSide> lock(MountedToolsForView);
-    if (!CurrentTool.tool.present || CurrentToolProfile.pointCount < 2) {
+    if (!RunTools.tool.tool.present || RunTools.profile.pointCount < 2) {
         return;  // no tool: the list stays deleted
     }
     BeginSceneList(name);
     float top[4];
-    ToolTopColor(CurrentTool.pen, top);
+    ToolTopColor(RunTools.tool.pen, top);
     const int state = ViewCallbacks.toolDisplayState ? ViewCallbacks.toolDisplayState() : 1;
     double placement[3];
     ToolMeshPlacement(placement);
-    DrawToolMesh(CurrentToolProfile, CurrentTool.holder.present ? 1 : 0, CurrentTool.toolLength,
+    DrawToolMesh(RunTools.profile, RunTools.tool.holder.present ? 1 : 0, RunTools.tool.toolLength,
                  placement, top, state == 0 ? GlColors.background : nullptr);
     EndSceneList();
 }
@@ -170,13 +171,13 @@ void BuildMountedToolsList() {
         return;
     }
     const int count = std::min(MountedTools.count, kMountedToolEntries - 1);
-    const int current = CurrentTool.derivedFrom;
+    const int current = RunTools.tool.derivedFrom;
     const int penMode = DisplayModes.toolTopColorMode == 0 ? 1 : 0;
     // The head's tool station: the current tool's place with its own length taken back.
     double station[3];
     ToolMeshPlacement(station);
     const double* direction = CurrentMachine.toolDirection;
-    const double currentLength = CurrentToolValues.gaugeLength;
+    const double currentLength = RunKinematics.toolValues.gaugeLength;
     for (int c = 0; c < 3; ++c) {
         station[c] +=
             currentLength * (Machine.rotaryType == 1 ? (c == 2 ? 1.0 : 0.0) : direction[c]);

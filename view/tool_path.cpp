@@ -160,7 +160,7 @@ int DrawBlocks(const MoveStepContext& context, int withoutRotary, bool showProgr
     NcSession* session = context.session;
     BlockLoopState loop;  // tools are mounted by MountToolForStepping alone
     for (;;) {
-        NoteBlockEntry(&loop);
+        NoteBlockEntry(*context.session, &loop);
         const int next = NextNcMove(session);
         if (next == kNcSessionEnded) {
             return kToolPathDrawn;
@@ -173,7 +173,7 @@ int DrawBlocks(const MoveStepContext& context, int withoutRotary, bool showProgr
             return kToolPathError;
         }
         StepBlockInfo info;
-        const int kind = TakeFetchedBlock(&loop, &info);
+        const int kind = TakeFetchedBlock(*context.session, &loop, &info);
         if (kind == kBlockMove) {
             DrawMove(context, info, withoutRotary, output);
         } else if (kind == kBlockNurbs) {
@@ -199,13 +199,13 @@ int RunPath(const MoveStepContext& context, int withoutRotary, bool runWaiting,
     if (path.empty()) {
         return kToolPathNoSource;
     }
-    RefreshNcControllerView();
+    RefreshNcControllerView(*context.session);
     // The path writes no alarm report: the radius-offset alarms are off while it runs; and it is
     // no run: no editor follows its lines and no panel is redrawn for its blocks.
-    NcController.radiusCheckAny = 0;
-    NcController.radiusCheckListMode = 0;
+    context.session->controller.radiusCheckAny = 0;
+    context.session->controller.radiusCheckListMode = 0;
     session->kinematics->modes.runMode = kRunModeNone;
-    NcSource.levelsHidden = runWaiting ? 1 : 0;
+    context.session->source.levelsHidden = runWaiting ? 1 : 0;
     const NcMoveReader reader{SimulationCallbacks.openPathReader,
                               SimulationCallbacks.closePathReader};
     const int opened = OpenNcSession(session, path, reader);
@@ -313,7 +313,7 @@ int TraceToolPath(int withoutRotary, const ToolPathOutput& output) {
     // dispatch a paint) or inside another drawing.
     const bool runWaiting = RunControl.runMode.load() != kRunIdle;
     if (pathDrawing || (runWaiting && RunControl.pauseRequest.load() == 0) ||
-        NcRun.dataCheckActive != 0) {
+        RunSession.run.dataCheckActive != 0) {
         return kToolPathRefused;
     }
     pathDrawing = true;
@@ -322,16 +322,12 @@ int TraceToolPath(int withoutRotary, const ToolPathOutput& output) {
         RunControl.abortRequest = 0;
     }
     // The drawing's own session starts where the run's stands and is dropped at the end: the
-    // run's records are read, never written. The session is bound for the interpreter's pull;
-    // the stepping takes it and the drawing's own step record as its context.
+    // run's records are read, never written. The interpreter's pull and the stepping take it,
+    // with the drawing's own step record, as their context.
     auto session = std::make_unique<NcSession>();
     CopyNcSessionState(session.get(), RunSession);
     SimulationRunRecord record;
-    int result = 0;
-    {
-        NcSessionBinding binding(session.get());
-        result = RunPath({session.get(), &record}, withoutRotary, runWaiting, output);
-    }
+    const int result = RunPath({session.get(), &record}, withoutRotary, runWaiting, output);
     if (!runWaiting) {
         RunControl.abortRequest = 0;
     }

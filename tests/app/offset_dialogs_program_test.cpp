@@ -210,16 +210,16 @@ TEST(OffsetDialogsInTheProgram, DialogsComputeWithTheControllersActiveWorkOrigin
         std::copy(InitialStock.box, InitialStock.box + 6, originSeen.box);
         const double zero[3] = {};
         ComputeOriginBoxCorners(InitialStock, zero, originSeen.boxAtZero);
-        originSeen.programXAtStart = CurrentMachinePose.program.axis[0];
+        originSeen.programXAtStart = RunKinematics.pose.program.axis[0];
         SendWindowMessage(main, WM_COMMAND, IDM_CONTROL_POINT, 0);
-        std::copy(CurrentMachinePose.machine.axis, CurrentMachinePose.machine.axis + 3,
+        std::copy(RunKinematics.pose.machine.axis, RunKinematics.pose.machine.axis + 3,
                   originSeen.machineAfterTyping);
-        std::copy(CurrentMachinePose.program.axis, CurrentMachinePose.program.axis + 3,
+        std::copy(RunKinematics.pose.program.axis, RunKinematics.pose.program.axis + 3,
                   originSeen.programBeforeSwitch);
-        std::copy(CurrentMachinePose.machine.axis, CurrentMachinePose.machine.axis + 3,
+        std::copy(RunKinematics.pose.machine.axis, RunKinematics.pose.machine.axis + 3,
                   originSeen.machineBeforeSwitch);
         SendWindowMessage(main, WM_COMMAND, IDM_WORK_COORDINATES, 0);
-        UpdateMachinePosition();
+        UpdateMachinePosition(RunKinematics);
         SetMessageBoxResponder([](const MessageBoxRequest&) {
             ++originSeen.warnings;
             return MBX_IDOK;
@@ -227,9 +227,9 @@ TEST(OffsetDialogsInTheProgram, DialogsComputeWithTheControllersActiveWorkOrigin
         SendWindowMessage(main, WM_COMMAND, IDM_LENGTH_OFFSETS, 0);
         SetMessageBoxResponder({});
         originSeen.h2 = ToolOffsets.h[2];
-        std::copy(CurrentMachinePose.program.axis, CurrentMachinePose.program.axis + 3,
+        std::copy(RunKinematics.pose.program.axis, RunKinematics.pose.program.axis + 3,
                   originSeen.programAfterSwitch);
-        std::copy(CurrentMachinePose.machine.axis, CurrentMachinePose.machine.axis + 3,
+        std::copy(RunKinematics.pose.machine.axis, RunKinematics.pose.machine.axis + 3,
                   originSeen.machineAfterSwitch);
         SetDialogResponder({});
     });

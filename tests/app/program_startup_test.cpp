@@ -675,12 +675,12 @@ void WatchPanelAtTheEnd(const WindowMessage& m) {
                               (stock.minCorner[1] + stock.maxCorner[1]) / 2 + stock.pitch / 3,
                               stock.maxCorner[2]};
     for (int axis = 0; axis < 3; ++axis) {
-        UpdateMachinePosition();
-        CurrentMachinePose.program.axis[axis] +=
-            std::round((target[axis] - CurrentMachinePose.tool.point[axis]) * 1000.0) / 1000.0;
+        UpdateMachinePosition(RunKinematics);
+        RunKinematics.pose.program.axis[axis] +=
+            std::round((target[axis] - RunKinematics.pose.tool.point[axis]) * 1000.0) / 1000.0;
     }
-    UpdateMachinePosition();
-    const double* tip = CurrentMachinePose.tool.point;
+    UpdateMachinePosition(RunKinematics);
+    const double* tip = RunKinematics.pose.tool.point;
     for (int iy = 0; iy < stock.ny; ++iy) {
         for (int ix = 0; ix < stock.nx; ++ix) {
             const double dx = stock.nodesX[ix] - tip[0];

@@ -8,7 +8,9 @@
 #include <string>
 
 #include "definition_test_support.h"
+#include "geometry/machine_kinematics.h"
 #include "geometry/vector_math.h"
+#include "nc/nc_session.h"
 
 namespace mirexa {
 namespace {
@@ -43,7 +45,7 @@ TEST_F(ControllerFileTest, EmptyFileGivesTheDefaultsAndMissingFileKeepsTheDerive
 
     Controller.axes.planeCodes[0] = -19;
     HookCalls.clear();
-    ReadControllerFileAt(scratch_.At("missing.ctl"));
+    ReadControllerFileAt(RunSession, RunKinematics, scratch_.At("missing.ctl"));
     EXPECT_EQ(Controller.status, -1);
     EXPECT_FALSE(Controller.fileTime.valid) << "a missing file has no time";
     EXPECT_EQ(Controller.axes.planeCodes[0], -19) << "nothing is derived without a file";
@@ -121,7 +123,7 @@ TEST_F(ControllerFileTest, DecimalPointRuleAndDialects) {
     EXPECT_EQ(Controller.dialect.number, 0);
     EXPECT_EQ(Controller.dialect.mazak, 1);
     EXPECT_EQ(Controller.tcpProgramSide, 0);
-    EXPECT_EQ(KinematicsMode.tclCoordinate, 0);
+    EXPECT_EQ(RunKinematics.modes.tclCoordinate, 0);
 
     ReadController("PRODUCT=NORMAL\n");
     EXPECT_EQ(Controller.dialect.number, 0);
@@ -311,13 +313,13 @@ TEST_F(ControllerFileTest, ModesRotaryAxesAndNameColour) {
     EXPECT_EQ(Controller.rotaryDirection[0], -1);
     EXPECT_EQ(CurrentMachine.rotary[0].sign, -1);
     EXPECT_EQ(CurrentMachine.rotary[1].sign, 1);
-    EXPECT_EQ(KinematicsMode.shortestPath[1], 1);
+    EXPECT_EQ(RunKinematics.modes.shortestPath[1], 1);
     EXPECT_EQ(Controller.rotaryRangeGiven[0], 1);
     EXPECT_DOUBLE_EQ(Controller.rotaryRange[0][0], -120.0);
     EXPECT_DOUBLE_EQ(Controller.rotaryRange[0][1], 30.0);
     EXPECT_EQ(Controller.toolCenterControl, 2);
     EXPECT_EQ(Controller.resetToolCenterControl, 2);
-    EXPECT_EQ(KinematicsMode.automaticToolOffset, 1);
+    EXPECT_EQ(RunKinematics.modes.automaticToolOffset, 1);
     EXPECT_EQ(KinematicsController.angleDecision, 1);
     EXPECT_EQ(Controller.feedWordMode, 3);
     EXPECT_EQ(ToolOffsets.type, 1);
@@ -329,7 +331,7 @@ TEST_F(ControllerFileTest, ModesRotaryAxesAndNameColour) {
 }
 
 TEST_F(ControllerFileTest, BundledSampleReadsItsValues) {
-    ReadControllerFileAt(std::string(MIREXA_SAMPLES) + "/vmc3.ctl");
+    ReadControllerFileAt(RunSession, RunKinematics, std::string(MIREXA_SAMPLES) + "/vmc3.ctl");
     ASSERT_EQ(Controller.status, 1);
     EXPECT_EQ(Controller.name, "VMC3 STANDARD");
     EXPECT_EQ(Controller.dialect.number, 0);

@@ -7,7 +7,10 @@
 #include <cfloat>
 #include <cmath>
 
+#include "config/tool_profile.h"
 #include "definition_test_support.h"
+#include "geometry/machine_kinematics.h"
+#include "nc/nc_session.h"
 
 namespace mirexa {
 namespace {
@@ -29,8 +32,8 @@ protected:
 TEST_F(CurrentToolTest, BallBullAndFlatCutters) {
     ToolRecord& ball = Tool(1, kToolBall, 10);
     ball.r = 5, ball.f = 5, ball.h = 20;
-    SelectCurrentTool(1, 0.5);
-    const CurrentToolRecord& c = CurrentTool;
+    SelectCurrentTool(RunSession, RunKinematics, RunTools, 1, 0.5);
+    const CurrentToolRecord& c = RunTools.tool;
     EXPECT_DOUBLE_EQ(c.cornerCentreRadius, 0.0);
     EXPECT_DOUBLE_EQ(c.cornerCentreHeight, 5.0);
     EXPECT_DOUBLE_EQ(c.bottomEdgeRadius, 0.0);
@@ -44,14 +47,14 @@ TEST_F(CurrentToolTest, BallBullAndFlatCutters) {
 
     ToolRecord& bull = Tool(2, kToolBull, 10);
     bull.r = 2, bull.h = 15;
-    SelectCurrentTool(2, 0.5);
+    SelectCurrentTool(RunSession, RunKinematics, RunTools, 2, 0.5);
     EXPECT_DOUBLE_EQ(c.cornerCentreRadius, 3.0);
     EXPECT_DOUBLE_EQ(c.cornerCentreHeight, 2.0);
     EXPECT_DOUBLE_EQ(c.bottomEdgeRadius, 3.0);
     EXPECT_DOUBLE_EQ(c.cornerCentreRadiusSquared, 9.0);
 
     Tool(3, kToolFlat, 10).h = 12;
-    SelectCurrentTool(3, 0.5);
+    SelectCurrentTool(RunSession, RunKinematics, RunTools, 3, 0.5);
     EXPECT_DOUBLE_EQ(c.cornerCentreRadius, 5.0);
     EXPECT_DOUBLE_EQ(c.cornerCentreHeight, 0.0);
     EXPECT_DOUBLE_EQ(c.bottomEdgeRadius, 5.0);
@@ -63,8 +66,8 @@ TEST_F(CurrentToolTest, TaperedCutterAtFortyFiveDegrees) {
     // d 10, r 1, alpha 0, beta 45, h 10: tan((0 + 45)/2 + 45) = tan 67.5 = 1 + sqrt 2.
     ToolRecord& t = Tool(1, kToolGeneralCutter, 10);
     t.r = 1, t.beta = 45, t.h = 10;
-    SelectCurrentTool(1, 0);
-    const CurrentToolRecord& c = CurrentTool;
+    SelectCurrentTool(RunSession, RunKinematics, RunTools, 1, 0);
+    const CurrentToolRecord& c = RunTools.tool;
     const double tan675 = 1.0 + std::sqrt(2.0);
     EXPECT_NEAR(c.cornerCentreRadius, 5.0 - 1.0 / tan675, 1e-12);
     EXPECT_NEAR(c.cornerCentreHeight, 1.0, 1e-12);
@@ -76,7 +79,7 @@ TEST_F(CurrentToolTest, TaperedCutterAtFortyFiveDegrees) {
 
     // A side angle of 90 degrees is taken just below it: the values stay finite.
     t.beta = 90;
-    SelectCurrentTool(1, 0);
+    SelectCurrentTool(RunSession, RunKinematics, RunTools, 1, 0);
     EXPECT_TRUE(std::isfinite(c.sideStartRadius));
     EXPECT_TRUE(std::isfinite(c.cuttingTopRadius));
     EXPECT_TRUE(std::isfinite(c.sideCotangent));
@@ -88,8 +91,8 @@ TEST_F(CurrentToolTest, OvalCuttersMeetTheirCornerArcTangentially) {
     // the circle: centre height 8 - sqrt(7^2 - 4^2), touching radius 4 * 8 / 7.
     ToolRecord& circle = Tool(1, kToolOval, 10);
     circle.e = 8, circle.f = 8, circle.r = 1, circle.h = 10;
-    SelectCurrentTool(1, 0.5);
-    const CurrentToolRecord& c = CurrentTool;
+    SelectCurrentTool(RunSession, RunKinematics, RunTools, 1, 0.5);
+    const CurrentToolRecord& c = RunTools.tool;
     EXPECT_NEAR(c.cornerCentreRadius, 32.0 / 7.0, 1e-9);
     EXPECT_NEAR(c.cornerCentreHeight, 8.0 - std::sqrt(33.0), 1e-9);
     EXPECT_DOUBLE_EQ(c.bottomEdgeRadius, 4.0);
@@ -99,7 +102,7 @@ TEST_F(CurrentToolTest, OvalCuttersMeetTheirCornerArcTangentially) {
     // e = 10, f = 6: find the touching point by bisection on the ellipse, independently.
     ToolRecord& oval = Tool(2, kToolOval, 10);
     oval.e = 10, oval.f = 6, oval.r = 1, oval.h = 10;
-    SelectCurrentTool(2, 0.5);
+    SelectCurrentTool(RunSession, RunKinematics, RunTools, 2, 0.5);
     const double e = 10, f = 6, r = 1;
     auto centre = [&](double x, double* cy) {
         const double y = f - f * std::sqrt(1 - x * x / (e * e));
@@ -120,12 +123,12 @@ TEST_F(CurrentToolTest, OvalCuttersMeetTheirCornerArcTangentially) {
     // Without a corner radius E is R; an OVAL with e = 0 gives no root instead of a division.
     ToolRecord& plain = Tool(3, kToolOval, 10);
     plain.e = 4, plain.f = 3, plain.h = 10;
-    SelectCurrentTool(3, 0.5);
+    SelectCurrentTool(RunSession, RunKinematics, RunTools, 3, 0.5);
     EXPECT_DOUBLE_EQ(c.cornerCentreRadius, 5.0);
     EXPECT_DOUBLE_EQ(c.cornerCentreHeight, 3.0) << "e <= R: F is f";
     ToolRecord& flat = Tool(4, kToolOval, 10);
     flat.r = 1, flat.h = 10;
-    SelectCurrentTool(4, 0.5);
+    SelectCurrentTool(RunSession, RunKinematics, RunTools, 4, 0.5);
     EXPECT_DOUBLE_EQ(c.cornerCentreRadius, 0.0);
     EXPECT_TRUE(std::isfinite(c.cornerCentreHeight));
 }
@@ -133,25 +136,25 @@ TEST_F(CurrentToolTest, OvalCuttersMeetTheirCornerArcTangentially) {
 TEST_F(CurrentToolTest, TSlotAndVerticalAndRadiusValues) {
     ToolRecord& t = Tool(1, kToolTThrow, 20);
     t.w = 16, t.t = 5, t.neck = 8;
-    SelectCurrentTool(1, 0);
-    const CurrentToolRecord& c = CurrentTool;
+    SelectCurrentTool(RunSession, RunKinematics, RunTools, 1, 0);
+    const CurrentToolRecord& c = RunTools.tool;
     EXPECT_DOUBLE_EQ(c.tSlotFlatWidth, 5.0);
     EXPECT_DOUBLE_EQ(c.tSlotUpperCentre, 10.0);
     EXPECT_DOUBLE_EQ(c.shankStartRadius, 4.0) << "a T-slot's shank starts at its neck";
     EXPECT_DOUBLE_EQ(c.maxRadius, 10.0) << "the blade is wider than the neck";
 
     t.r = 1, t.r2 = 1, t.t = 2;
-    SelectCurrentTool(1, 0);
+    SelectCurrentTool(RunSession, RunKinematics, RunTools, 1, 0);
     EXPECT_DOUBLE_EQ(c.tSlotFlatWidth, 0.0);
     EXPECT_DOUBLE_EQ(c.tSlotUpperCentre, 0.0);
 
     ToolRecord& v = Tool(2, kToolVertical, 10);
     v.k = 2, v.h = 10;
-    SelectCurrentTool(2, 0);
+    SelectCurrentTool(RunSession, RunKinematics, RunTools, 2, 0);
     EXPECT_DOUBLE_EQ(c.innerRadiusSquared, 9.0);
     ToolRecord& radius = Tool(3, kToolRadius, 20);
     radius.r = 3, radius.f = 3, radius.e = 4;
-    SelectCurrentTool(3, 0);
+    SelectCurrentTool(RunSession, RunKinematics, RunTools, 3, 0);
     EXPECT_DOUBLE_EQ(c.radiusOffsetSquared, 16.0);
     EXPECT_DOUBLE_EQ(c.innerRadiusSquared, 0.0);
 }
@@ -162,8 +165,8 @@ TEST_F(CurrentToolTest, ShanksFromLengthRecords) {
     ToolLengthRecord& length = ToolTableSet.lengths[1];
     length.kind = kToolLength2;
     length.values[0] = 80, length.values[1] = 25, length.values[2] = 10, length.values[5] = 20;
-    SelectCurrentTool(1, 0);
-    const CurrentToolRecord& c = CurrentTool;
+    SelectCurrentTool(RunSession, RunKinematics, RunTools, 1, 0);
+    const CurrentToolRecord& c = RunTools.tool;
     EXPECT_DOUBLE_EQ(c.shankRadius, 10.0);
     EXPECT_DOUBLE_EQ(c.shankSlope, 2.0) << "10 mm of height over 5 mm of radius";
     EXPECT_DOUBLE_EQ(c.toolLength, 80.0);
@@ -171,19 +174,19 @@ TEST_F(CurrentToolTest, ShanksFromLengthRecords) {
     // LENGTH3 with a second angle of 0: an infinite cotangent and the break at the cutter.
     length.kind = kToolLength3;
     length.values[3] = 0, length.values[4] = 45;
-    SelectCurrentTool(1, 0);
+    SelectCurrentTool(RunSession, RunKinematics, RunTools, 1, 0);
     EXPECT_EQ(c.shankSecondCotangent, DBL_MAX);
     EXPECT_DOUBLE_EQ(c.shankBreakRadius, 5.0);
     EXPECT_DOUBLE_EQ(c.shankSlope, 1.0);
     EXPECT_DOUBLE_EQ(c.shankFullHeight, 15.0) << "(10 - 5) * 1 + 10";
 
     length.values[3] = 45;
-    SelectCurrentTool(1, 0);
+    SelectCurrentTool(RunSession, RunKinematics, RunTools, 1, 0);
     EXPECT_DOUBLE_EQ(c.shankBreakRadius, 15.0) << "10 / cot 45 + 5";
 
     // A taper angle of 0 is a plain step, not an infinite slope.
     length.values[4] = 0;
-    SelectCurrentTool(1, 0);
+    SelectCurrentTool(RunSession, RunKinematics, RunTools, 1, 0);
     EXPECT_DOUBLE_EQ(c.shankSlope, 0.0);
     EXPECT_TRUE(std::isfinite(c.shankFullHeight));
 }
@@ -198,24 +201,24 @@ TEST_F(CurrentToolTest, HolderClearanceAndEnvelope) {
     holder.diameters[0] = 20, holder.lengths[0] = 50;
 
     Checks.arborClearanceMode = 1;
-    SelectCurrentTool(1, 0.5);
-    EXPECT_NEAR(CurrentTool.holder.diameters[0], 2 * std::sqrt(0.0625 + 110.25), 1e-5);
-    EXPECT_NEAR(CurrentTool.holder.diameters[0], 21.006, 5e-4);
+    SelectCurrentTool(RunSession, RunKinematics, RunTools, 1, 0.5);
+    EXPECT_NEAR(RunTools.tool.holder.diameters[0], 2 * std::sqrt(0.0625 + 110.25), 1e-5);
+    EXPECT_NEAR(RunTools.tool.holder.diameters[0], 21.006, 5e-4);
     EXPECT_FLOAT_EQ(holder.diameters[0], 20.0f) << "the tables keep the plain holder";
-    SelectCurrentTool(1, 0);
-    EXPECT_FLOAT_EQ(CurrentTool.holder.diameters[0], 20.0f) << "pitch 0: no clearance";
+    SelectCurrentTool(RunSession, RunKinematics, RunTools, 1, 0);
+    EXPECT_FLOAT_EQ(RunTools.tool.holder.diameters[0], 20.0f) << "pitch 0: no clearance";
     Checks.arborClearanceMode = 2;
     Checks.arborClearance = 1.5;
-    SelectCurrentTool(1, 0.5);
-    EXPECT_FLOAT_EQ(CurrentTool.holder.diameters[0], 23.0f);
+    SelectCurrentTool(RunSession, RunKinematics, RunTools, 1, 0.5);
+    EXPECT_FLOAT_EQ(RunTools.tool.holder.diameters[0], 23.0f);
     Checks.arborClearanceMode = 0;
 
     // ARBOR2 40, 30, 50: the second segment widens from 30 to 50, so its envelope is 25.
     holder.kind = kArborCones, holder.count = 2;
     holder.diameters[0] = 40, holder.diameters[1] = 30, holder.diameters[2] = 50;
     holder.lengths[0] = 10, holder.lengths[1] = 20;
-    SelectCurrentTool(1, 0.5);
-    const CurrentToolRecord& c = CurrentTool;
+    SelectCurrentTool(RunSession, RunKinematics, RunTools, 1, 0.5);
+    const CurrentToolRecord& c = RunTools.tool;
     ASSERT_EQ(c.holderRadiusCount, 3);
     EXPECT_DOUBLE_EQ(c.holderRadii[0], 5.0);
     EXPECT_DOUBLE_EQ(c.holderRadii[1], 20.0);
@@ -228,7 +231,7 @@ TEST_F(CurrentToolTest, HolderClearanceAndEnvelope) {
     // ARBOR3 adds one radius from the closing diameter.
     holder.kind = kArborCoded;
     holder.diameters[2] = 44;
-    SelectCurrentTool(1, 0.5);
+    SelectCurrentTool(RunSession, RunKinematics, RunTools, 1, 0.5);
     ASSERT_EQ(c.holderRadiusCount, 4);
     EXPECT_DOUBLE_EQ(c.holderRadii[2], 20.0) << "an ARBOR3 segment takes its lower diameter";
     EXPECT_DOUBLE_EQ(c.holderRadii[3], 22.0);
@@ -240,38 +243,38 @@ TEST_F(CurrentToolTest, SelectionGuardsPensAndAbsentTools) {
     ToolTableSet.pens[1] = 7;
     ToolTableSet.shifts[1] = 2.5f;
     Machine.toolHolderOffset = 100;
-    SelectCurrentTool(1, 0.5);
-    EXPECT_EQ(CurrentTool.pen, 7);
-    EXPECT_EQ(CurrentTool.penBits, 7 * 16);
-    EXPECT_DOUBLE_EQ(CurrentToolValues.toolShift, 2.5);
-    EXPECT_DOUBLE_EQ(CurrentToolValues.gaugeLength, 130.0) << "holder offset + top of 30";
+    SelectCurrentTool(RunSession, RunKinematics, RunTools, 1, 0.5);
+    EXPECT_EQ(RunTools.tool.pen, 7);
+    EXPECT_EQ(RunTools.tool.penBits, 7 * 16);
+    EXPECT_DOUBLE_EQ(RunKinematics.toolValues.toolShift, 2.5);
+    EXPECT_DOUBLE_EQ(RunKinematics.toolValues.gaugeLength, 130.0) << "holder offset + top of 30";
 
-    const CurrentToolRecord before = CurrentTool;
-    SelectCurrentTool(-1, 0.5);
-    SelectCurrentTool(21, 0.5);
-    EXPECT_EQ(CurrentTool.derivedFrom, before.derivedFrom) << "numbers outside the tables";
+    const CurrentToolRecord before = RunTools.tool;
+    SelectCurrentTool(RunSession, RunKinematics, RunTools, -1, 0.5);
+    SelectCurrentTool(RunSession, RunKinematics, RunTools, 21, 0.5);
+    EXPECT_EQ(RunTools.tool.derivedFrom, before.derivedFrom) << "numbers outside the tables";
 
     HookCalls.clear();
     Controller.autoLengthOffset = 1;
-    CurrentToolValues.lengthOffset = 50;
-    SelectCurrentTool(5, 0.5);  // an empty pocket
-    EXPECT_EQ(CurrentTool.derivedFrom, 1);
-    EXPECT_DOUBLE_EQ(CurrentTool.cornerCentreHeight, 5.0) << "the previous cutter values stay";
-    EXPECT_DOUBLE_EQ(CurrentToolValues.gaugeLength, 100.0);
-    EXPECT_DOUBLE_EQ(CurrentToolProfile.profileTop, 0.0);
-    EXPECT_DOUBLE_EQ(CurrentToolValues.lengthOffset, 0.0);
+    RunKinematics.toolValues.lengthOffset = 50;
+    SelectCurrentTool(RunSession, RunKinematics, RunTools, 5, 0.5);  // an empty pocket
+    EXPECT_EQ(RunTools.tool.derivedFrom, 1);
+    EXPECT_DOUBLE_EQ(RunTools.tool.cornerCentreHeight, 5.0) << "the previous cutter values stay";
+    EXPECT_DOUBLE_EQ(RunKinematics.toolValues.gaugeLength, 100.0);
+    EXPECT_DOUBLE_EQ(RunTools.profile.profileTop, 0.0);
+    EXPECT_DOUBLE_EQ(RunKinematics.toolValues.lengthOffset, 0.0);
     EXPECT_EQ(HookCalls, (std::vector<std::string>{"clearPluginToolMark", "markToolListDirty"}));
 
     HookCalls.clear();
-    SelectCurrentTool(1, 0.5);
+    SelectCurrentTool(RunSession, RunKinematics, RunTools, 1, 0.5);
     EXPECT_EQ(HookCalls,
               (std::vector<std::string>{"markHeadListsDirty", "clearPluginToolMark",
                                         "setLengthOffsetForCurrentTool", "markToolListDirty"}));
     // Tool 0 with a negative pen keeps the current pen.
     Tool(0, kToolFlat, 6).h = 10;
     ToolTableSet.pens[0] = -1;
-    SelectCurrentTool(0, 0.5);
-    EXPECT_EQ(CurrentTool.pen, 7);
+    SelectCurrentTool(RunSession, RunKinematics, RunTools, 0, 0.5);
+    EXPECT_EQ(RunTools.tool.pen, 7);
 }
 
 TEST_F(CurrentToolTest, PluginToolsGetTheirDependentSizes) {

@@ -8,12 +8,18 @@ std::vector<std::string> HookCalls;
 void DefinitionFileTest::InstallRecordingHooks() {
     DefinitionFileHooks& h = DefinitionCallbacks;
     h = DefinitionFileHooks{};
-    h.freeNcProgramText = [] { HookCalls.push_back("freeNcProgramText"); };
-    h.clearWorkOffsetShifts = [] { HookCalls.push_back("clearWorkOffsetShifts"); };
-    h.applyControllerStartState = [] { HookCalls.push_back("applyControllerStartState"); };
-    h.applyCurrentWorkOffset = [] { HookCalls.push_back("applyCurrentWorkOffset"); };
-    h.setLengthOffsetForCurrentTool = [] { HookCalls.push_back("setLengthOffsetForCurrentTool"); };
-    h.setToolVectorFromBlockEnd = [] { HookCalls.push_back("setToolVectorFromBlockEnd"); };
+    h.freeNcProgramText = [](NcSession&) { HookCalls.push_back("freeNcProgramText"); };
+    h.clearWorkOffsetShifts = [](NcSession&) { HookCalls.push_back("clearWorkOffsetShifts"); };
+    h.applyControllerStartState = [](NcSession&) {
+        HookCalls.push_back("applyControllerStartState");
+    };
+    h.applyCurrentWorkOffset = [](NcSession&) { HookCalls.push_back("applyCurrentWorkOffset"); };
+    h.setLengthOffsetForCurrentTool = [](NcSession&) {
+        HookCalls.push_back("setLengthOffsetForCurrentTool");
+    };
+    h.setToolVectorFromBlockEnd = [](NcSession&) {
+        HookCalls.push_back("setToolVectorFromBlockEnd");
+    };
     h.setSnapshotToolNumber = [](int n) {
         HookCalls.push_back("setSnapshotToolNumber " + std::to_string(n));
     };
@@ -25,7 +31,7 @@ void DefinitionFileTest::InstallRecordingHooks() {
         HookCalls.push_back(std::string("announceMachineName ") + name);
     };
     h.resetToolPanel = [] { HookCalls.push_back("resetToolPanel"); };
-    h.clearPluginToolMark = [] { HookCalls.push_back("clearPluginToolMark"); };
+    h.clearPluginToolMark = [](NcSession&) { HookCalls.push_back("clearPluginToolMark"); };
 }
 
 }  // namespace mirexa::testing

@@ -24,6 +24,7 @@
 #include "config/tools_file.h"
 #include "geometry/machine_kinematics.h"
 #include "geometry/vector_math.h"
+#include "nc/nc_session.h"
 #include "platform/message_box.h"
 #include "services/file_paths.h"
 #include "services/program_log.h"
@@ -45,11 +46,11 @@ protected:
         savedHooks_ = DefinitionCallbacks;
         savedMachine_ = CurrentMachine;
         savedKinematics_ = KinematicsController;
-        savedMode_ = KinematicsMode;
+        savedMode_ = RunKinematics.modes;
         savedAutomatic_ = AutomaticMode.load();
         savedIncrements_ = InputIncrements;
         savedSettings_ = Settings;
-        savedToolValues_ = CurrentToolValues;
+        savedToolValues_ = RunKinematics.toolValues;
         savedChecks_ = Checks;
         savedCommandLine_ = CommandLine;
         savedDirectory_ = std::filesystem::current_path();
@@ -68,11 +69,11 @@ protected:
         DefinitionCallbacks = savedHooks_;
         CurrentMachine = savedMachine_;
         KinematicsController = savedKinematics_;
-        KinematicsMode = savedMode_;
+        RunKinematics.modes = savedMode_;
         AutomaticMode = savedAutomatic_;
         InputIncrements = savedIncrements_;
         Settings = savedSettings_;
-        CurrentToolValues = savedToolValues_;
+        RunKinematics.toolValues = savedToolValues_;
         Checks = savedChecks_;
         CommandLine = savedCommandLine_;
         std::filesystem::current_path(savedDirectory_);
@@ -91,7 +92,7 @@ protected:
     // Writes a controller file into the scratch directory and reads it.
     std::string ReadController(const std::string& text, const std::string& name = "test.ctl") {
         const std::string path = scratch_.Write(name, text);
-        ReadControllerFileAt(path);
+        ReadControllerFileAt(RunSession, RunKinematics, path);
         return path;
     }
 
@@ -119,7 +120,7 @@ protected:
     // Writes a tools file into the scratch directory and reads it.
     std::string ReadTools(const std::string& text, const std::string& name = "test.ttl") {
         const std::string path = scratch_.Write(name, text);
-        ReadToolFileAt(path);
+        ReadToolFileAt(RunSession, RunKinematics, RunTools, path);
         return path;
     }
 

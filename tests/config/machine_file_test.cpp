@@ -9,6 +9,8 @@
 
 #include "config/axis_label_table.h"
 #include "definition_test_support.h"
+#include "geometry/machine_kinematics.h"
+#include "nc/nc_session.h"
 
 namespace mirexa {
 namespace {
@@ -266,7 +268,7 @@ TEST_F(MachineFileTest, NamesAndLineEnds) {
 
 TEST_F(MachineFileTest, BundledSampleLoadsWithoutAMessage) {
     std::filesystem::current_path(MIREXA_SAMPLES);
-    ReadControllerFileAt("vmc3.ctl");
+    ReadControllerFileAt(RunSession, RunKinematics, "vmc3.ctl");
     ReadMachineFileAt("vmc3.mtl", 1);
     ASSERT_EQ(Machine.status, 1);
     EXPECT_EQ(Machine.name, "VMC3 vertical machining centre");

@@ -9,6 +9,8 @@
 #include <vector>
 
 #include "definition_test_support.h"
+#include "geometry/machine_kinematics.h"
+#include "nc/nc_session.h"
 
 namespace mirexa {
 namespace {
@@ -27,10 +29,10 @@ protected:
         return PutTool(1, type, d);
     }
     static Points Select(double pitch) {
-        SelectCurrentTool(1, pitch);
+        SelectCurrentTool(RunSession, RunKinematics, RunTools, 1, pitch);
         Points points;
-        for (int i = 0; i < CurrentToolProfile.pointCount; ++i) {
-            points.emplace_back(CurrentToolProfile.radii[i], CurrentToolProfile.heights[i]);
+        for (int i = 0; i < RunTools.profile.pointCount; ++i) {
+            points.emplace_back(RunTools.profile.radii[i], RunTools.profile.heights[i]);
         }
         return points;
     }
@@ -54,7 +56,7 @@ TEST_F(ToolProfileTest, BallSamplingFollowsThePitchWithinItsLimits) {
     expected.emplace_back(5, 20);  // up the side to the cutting height
     expected.emplace_back(5, 30);  // the default length of three diameters
     ExpectPoints(Select(0.5), expected);
-    EXPECT_EQ(CurrentToolProfile.cutterPointCount, 12);
+    EXPECT_EQ(RunTools.profile.cutterPointCount, 12);
 
     const Points coarse = Select(2.0);  // 5 / 2 gives 2, raised to 5 points
     ASSERT_EQ(coarse.size(), 8u);
@@ -77,15 +79,15 @@ TEST_F(ToolProfileTest, FlatBullAndHolder) {
     holder.diameters[0] = 40, holder.lengths[0] = 50;
     Machine.toolHolderOffset = 12;
     ExpectPoints(Select(0.5), {{0, 0}, {5, 0}, {5, 20}, {5, 60}, {20, 60}, {20, 110}});
-    EXPECT_DOUBLE_EQ(CurrentToolProfile.profileTop, 110.0);
-    EXPECT_DOUBLE_EQ(CurrentToolProfile.toolTopHeight, 122.0);
-    EXPECT_DOUBLE_EQ(CurrentToolValues.gaugeLength, 122.0);
-    EXPECT_DOUBLE_EQ(CurrentToolProfile.cutterMax[2], 20.0);
-    EXPECT_DOUBLE_EQ(CurrentToolProfile.cutterMax[0], 5.0);
-    EXPECT_EQ(CurrentToolProfile.holderBoxGrown, 1);
-    EXPECT_DOUBLE_EQ(CurrentToolProfile.holderMin[2], 20.0) << "from the last cutter point";
-    EXPECT_DOUBLE_EQ(CurrentToolProfile.holderMax[0], 20.0);
-    EXPECT_DOUBLE_EQ(CurrentToolProfile.holderMin[1], -20.0);
+    EXPECT_DOUBLE_EQ(RunTools.profile.profileTop, 110.0);
+    EXPECT_DOUBLE_EQ(RunTools.profile.toolTopHeight, 122.0);
+    EXPECT_DOUBLE_EQ(RunKinematics.toolValues.gaugeLength, 122.0);
+    EXPECT_DOUBLE_EQ(RunTools.profile.cutterMax[2], 20.0);
+    EXPECT_DOUBLE_EQ(RunTools.profile.cutterMax[0], 5.0);
+    EXPECT_EQ(RunTools.profile.holderBoxGrown, 1);
+    EXPECT_DOUBLE_EQ(RunTools.profile.holderMin[2], 20.0) << "from the last cutter point";
+    EXPECT_DOUBLE_EQ(RunTools.profile.holderMax[0], 20.0);
+    EXPECT_DOUBLE_EQ(RunTools.profile.holderMin[1], -20.0);
 
     // BULL 10 with r 2: the corner arc from radius 3 to 5 around (3, 2).
     holder.present = 0;
@@ -124,15 +126,15 @@ TEST_F(ToolProfileTest, WorstCaseFillsTheFixedArraysExactly) {
         holder.codes[i] = 0;
     }
     Select(0.01);
-    EXPECT_EQ(CurrentToolProfile.pointCount, 45);
-    EXPECT_EQ(CurrentToolProfile.droppedPoints, 0);
-    EXPECT_EQ(CurrentToolProfile.vertexCount, 45 * kProfileSweepSteps);
-    EXPECT_EQ(CurrentToolProfile.cutterPointCount, 20);
+    EXPECT_EQ(RunTools.profile.pointCount, 45);
+    EXPECT_EQ(RunTools.profile.droppedPoints, 0);
+    EXPECT_EQ(RunTools.profile.vertexCount, 45 * kProfileSweepSteps);
+    EXPECT_EQ(RunTools.profile.cutterPointCount, 20);
 
     // A holder count beyond the lists (a plug-in's record) must not read or write past them.
     holder.count = 11;
     Select(0.01);
-    EXPECT_LE(CurrentToolProfile.pointCount, kProfilePointCapacity);
+    EXPECT_LE(RunTools.profile.pointCount, kProfilePointCapacity);
 }
 
 TEST_F(ToolProfileTest, OvalAndRadiusShapes) {
@@ -169,15 +171,15 @@ TEST_F(ToolProfileTest, AngledHeadTurnsExactlyAtQuarterTurns) {
     Machine.headAngles[1] = 90;
     Select(0.5);
     // Point (5, 30) at sweep step 0 is (5, 0, 30); a quarter turn about Y gives (30, 0, -5).
-    const int last = CurrentToolProfile.pointCount - 1;
-    const double* v = &CurrentToolProfile.rotatedMesh[(last * kProfileSweepSteps) * 3];
+    const int last = RunTools.profile.pointCount - 1;
+    const double* v = &RunTools.profile.rotatedMesh[(last * kProfileSweepSteps) * 3];
     EXPECT_EQ(v[0], 30.0);
     EXPECT_EQ(v[1], 0.0);
     EXPECT_EQ(v[2], -5.0);
-    const double* plain = &CurrentToolProfile.mesh[(last * kProfileSweepSteps) * 3];
+    const double* plain = &RunTools.profile.mesh[(last * kProfileSweepSteps) * 3];
     EXPECT_EQ(plain[2], 30.0) << "the swept mesh itself is not turned";
     // Step 9 is 90 degrees: exactly (0, 5, 30).
-    const double* quarter = &CurrentToolProfile.mesh[(last * kProfileSweepSteps + 9) * 3];
+    const double* quarter = &RunTools.profile.mesh[(last * kProfileSweepSteps + 9) * 3];
     EXPECT_EQ(quarter[0], 0.0);
     EXPECT_EQ(quarter[1], 5.0);
 
@@ -186,7 +188,7 @@ TEST_F(ToolProfileTest, AngledHeadTurnsExactlyAtQuarterTurns) {
     Machine.headAngles[2] = 90;
     Select(0.5);
     // About X by -90: (y, z) -> (z, -y) gives (5, 30, 0); then about Z by 90: (x, y) -> (-y, x).
-    v = &CurrentToolProfile.rotatedMesh[(last * kProfileSweepSteps) * 3];
+    v = &RunTools.profile.rotatedMesh[(last * kProfileSweepSteps) * 3];
     EXPECT_EQ(v[0], -30.0);
     EXPECT_EQ(v[1], 5.0);
     EXPECT_EQ(v[2], 0.0);

@@ -8,7 +8,10 @@
 #include <cmath>
 #include <cstring>
 
+#include "config/tool_profile.h"
 #include "definition_test_support.h"
+#include "geometry/machine_kinematics.h"
+#include "nc/nc_session.h"
 
 namespace mirexa {
 namespace {
@@ -209,7 +212,7 @@ TEST_F(ToolsFileTest, NumbersOutsideTheMagazineAreRefused) {
     CommandLine.startTool = 5;
     ReadTools("MAGAZINE 5 FLAT 10,20\n");
     EXPECT_EQ(ToolFile.currentTool, 5);
-    EXPECT_EQ(CurrentTool.derivedFrom, 5);
+    EXPECT_EQ(RunTools.tool.derivedFrom, 5);
     ReadTools("MAGAZINE=5 FLAT 10,20\n");
     EXPECT_EQ(T(5).present, 0u) << "the number must follow MAGAZINE";
 }
@@ -220,7 +223,7 @@ TEST_F(ToolsFileTest, ReReadingClearsTheTools) {
     ReadTools("MAGAZINE 1 FLAT 10,20\n");
     EXPECT_EQ(T(7).present, 0u);
     EXPECT_TRUE(T(7).name.empty());
-    ReadToolFileAt(scratch_.At("missing.ttl"));
+    ReadToolFileAt(RunSession, RunKinematics, RunTools, scratch_.At("missing.ttl"));
     EXPECT_EQ(ToolFile.status, -1);
     EXPECT_EQ(T(1).present, 0u);
 
@@ -261,12 +264,12 @@ TEST_F(ToolsFileTest, BasePointShiftsLeaveTheOffsetMemoriesAlone) {
         lengthOffsets += call == "setLengthOffsetForCurrentTool";
     }
     EXPECT_EQ(lengthOffsets, 1) << "only the final selection sets a length offset";
-    EXPECT_EQ(CurrentTool.derivedFrom, 3);
+    EXPECT_EQ(RunTools.tool.derivedFrom, 3);
 }
 
 TEST_F(ToolsFileTest, BundledSampleToolsAndProfiles) {
     DexelPitch.currentPitch = 1.0;
-    ReadToolFileAt(std::string(MIREXA_SAMPLES) + "/vmc3.ttl");
+    ReadToolFileAt(RunSession, RunKinematics, RunTools, std::string(MIREXA_SAMPLES) + "/vmc3.ttl");
     ASSERT_EQ(ToolFile.status, 1);
     EXPECT_EQ(StagedHolderFile.status, 1);
     EXPECT_TRUE(LogText().empty()) << LogText();
@@ -306,20 +309,20 @@ TEST_F(ToolsFileTest, BundledSampleToolsAndProfiles) {
          {{0, 0}, {4.25, drillTip}, {4.25, 40}, {4.25, 80}, {25, 115}, {31.5, 140}, {31.5, 155}}},
     };
     for (const Expected& e : expected) {
-        SelectCurrentTool(e.tool, 1.0);
-        ASSERT_EQ(CurrentToolProfile.pointCount, static_cast<int>(e.points.size())) << e.tool;
+        SelectCurrentTool(RunSession, RunKinematics, RunTools, e.tool, 1.0);
+        ASSERT_EQ(RunTools.profile.pointCount, static_cast<int>(e.points.size())) << e.tool;
         for (std::size_t i = 0; i < e.points.size(); ++i) {
-            EXPECT_NEAR(CurrentToolProfile.radii[i], e.points[i].first, 1e-5)
+            EXPECT_NEAR(RunTools.profile.radii[i], e.points[i].first, 1e-5)
                 << "tool " << e.tool << " point " << i;
-            EXPECT_NEAR(CurrentToolProfile.heights[i], e.points[i].second, 1e-5)
+            EXPECT_NEAR(RunTools.profile.heights[i], e.points[i].second, 1e-5)
                 << "tool " << e.tool << " point " << i;
         }
     }
-    SelectCurrentTool(2, 1.0);
-    ASSERT_EQ(CurrentToolProfile.pointCount, 11);
-    EXPECT_NEAR(CurrentToolProfile.radii[1], 0.6, 1e-12);
-    EXPECT_NEAR(CurrentToolProfile.heights[1], 3 - std::sqrt(9 - 0.36), 1e-12);
-    EXPECT_NEAR(CurrentToolProfile.heights[10], 115.0, 1e-12);
+    SelectCurrentTool(RunSession, RunKinematics, RunTools, 2, 1.0);
+    ASSERT_EQ(RunTools.profile.pointCount, 11);
+    EXPECT_NEAR(RunTools.profile.radii[1], 0.6, 1e-12);
+    EXPECT_NEAR(RunTools.profile.heights[1], 3 - std::sqrt(9 - 0.36), 1e-12);
+    EXPECT_NEAR(RunTools.profile.heights[10], 115.0, 1e-12);
 }
 
 TEST_F(ToolsFileTest, ToolTypeNamesInBothLanguages) {

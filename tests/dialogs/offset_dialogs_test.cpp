@@ -18,6 +18,7 @@
 #include "dialogs/check_dialogs.h"
 #include "geometry/machine_kinematics.h"
 #include "nc/nc_run_state.h"
+#include "nc/nc_session.h"
 #include "platform/dialogs.h"
 #include "platform/keys.h"
 #include "platform/message_box.h"
@@ -42,9 +43,9 @@ protected:
     void SetUp() override {
         testing::ResetDefinitionTables();
         ResetOffsetDialogs();
-        CurrentMachinePose = MachinePose{};
+        RunKinematics.pose = MachinePose{};
         ControlOriginOffset = MotionPosition{};
-        NcRun.modal.workOffsetIndex = 1;
+        RunSession.run.modal.workOffsetIndex = 1;
         savedMachine_ = CurrentMachine;
         SetMessageBoxResponder([this](const MessageBoxRequest& request) {
             warnings.push_back(request.caption + ": " + request.text);
@@ -57,11 +58,11 @@ protected:
         SetMessageBoxResponder({});
         ReleaseAllKeys();
         CurrentMachine = savedMachine_;
-        WorkOrigin = MotionPosition{};
+        RunKinematics.workOrigin = MotionPosition{};
         testing::ResetDefinitionTables();
         ResetOffsetDialogs();
         ControlOriginOffset = MotionPosition{};
-        CurrentMachinePose = MachinePose{};
+        RunKinematics.pose = MachinePose{};
     }
     // Runs the script in the first round of the dialog, then clicks the button; later rounds
     // give up (a dialog still open is then cancelled).
@@ -81,7 +82,7 @@ protected:
             scratch_.Write("vmc.ctl",
                            "PRODUCT=NORMAL\nTOOL OFFSET MEMORY=C\nMEMORY D01= 5.000000,0.000000\n"
                            "MEMORY H01= 120.500000,0.000000\nMEMORY G54= (100,0,0,0,0)\n");
-        ReadControllerFileAt(path);
+        ReadControllerFileAt(RunSession, RunKinematics, path);
         return path;
     }
     std::vector<std::string> warnings;
@@ -185,7 +186,7 @@ TEST_F(OffsetDialogsTest, TheControllerFileIsRenewedOnlyOnAChangeAndSurvivesEver
     int refused = 0;
     for (int step = 1; step <= steps; ++step) {
         scratch_.Write("vmc.ctl", original);
-        ReadControllerFileAt(path);
+        ReadControllerFileAt(RunSession, RunKinematics, path);
         warnings.clear();
         ArmWriteFaults(step);
         Answer(IDOK, edit);
@@ -225,8 +226,8 @@ TEST_F(OffsetDialogsTest, ChangingTheWorkSystemKeepsTheMachinePositionAndEvaluat
     WorkOffsetTable[1].axis[0] = 100;
     WorkOffsetTable[2].axis[0] = 250;
     ControlOriginOffset.axis[0] = 100;
-    CurrentMachinePose.program.axis[0] = 10;
-    const double machineX = CurrentMachinePose.program.axis[0] + ControlOriginOffset.axis[0];
+    RunKinematics.pose.program.axis[0] = 10;
+    const double machineX = RunKinematics.pose.program.axis[0] + ControlOriginOffset.axis[0];
     std::string names;
     std::string evaluated;
     Answer(IDOK, [&](WindowHandle dialog) {
@@ -241,9 +242,9 @@ TEST_F(OffsetDialogsTest, ChangingTheWorkSystemKeepsTheMachinePositionAndEvaluat
     ASSERT_EQ(OpenWorkCoordinatesDialog(), 1);
     EXPECT_EQ(names, "G54 P4");
     EXPECT_EQ(evaluated, "   102.500");
-    EXPECT_EQ(NcRun.modal.workOffsetIndex, 2);
-    EXPECT_DOUBLE_EQ(CurrentMachinePose.program.axis[0], 10 - 150);
-    EXPECT_DOUBLE_EQ(CurrentMachinePose.program.axis[0] + ControlOriginOffset.axis[0], machineX);
+    EXPECT_EQ(RunSession.run.modal.workOffsetIndex, 2);
+    EXPECT_DOUBLE_EQ(RunKinematics.pose.program.axis[0], 10 - 150);
+    EXPECT_DOUBLE_EQ(RunKinematics.pose.program.axis[0] + ControlOriginOffset.axis[0], machineX);
     EXPECT_DOUBLE_EQ(WorkOffsetTable[3].axis[1], 102.5);
     EXPECT_DOUBLE_EQ(WorkOffsetTable[0].axis[2], 8.0);
 }
@@ -257,7 +258,7 @@ TEST_F(OffsetDialogsTest, ReclickingTheActiveSystemDependsOnTheDialectAndCancelS
     for (const Case& c : cases) {
         testing::ResetDefinitionTables();
         Controller.dialect.number = c.dialect;
-        NcRun.modal.workOffsetIndex = 1;
+        RunSession.run.modal.workOffsetIndex = 1;
         WorkOffsetTable[5].axis[4] = 1.0;
         const std::string before = Bytes(WorkOffsetTable, sizeof WorkOffsetTable);
         Answer(c.button, [&](WindowHandle dialog) {
@@ -270,7 +271,7 @@ TEST_F(OffsetDialogsTest, ReclickingTheActiveSystemDependsOnTheDialectAndCancelS
             }
         });
         EXPECT_EQ(OpenWorkCoordinatesDialog(), c.button == IDOK ? 1 : 0);
-        EXPECT_EQ(NcRun.modal.workOffsetIndex, c.system) << c.dialect;
+        EXPECT_EQ(RunSession.run.modal.workOffsetIndex, c.system) << c.dialect;
         EXPECT_EQ(WorkOffsetTable[200].axis[0], c.button == IDOK ? 3.0 : 0.0);
         if (c.button == IDCANCEL) {
             EXPECT_EQ(Bytes(WorkOffsetTable, sizeof WorkOffsetTable), before);
@@ -312,7 +313,7 @@ TEST_F(OffsetDialogsTest, StylusSetTakesTheLastMeasuredPointByTheKeysHeld) {
 TEST_F(OffsetDialogsTest, TheControlPointMovesInEitherKindAndRefusesAPositionBeyondAStroke) {
     ControlOriginOffset.axis[0] = 100;
     ControlOriginOffset.axis[2] = -50;
-    WorkOrigin = ControlOriginOffset;
+    RunKinematics.workOrigin = ControlOriginOffset;
     std::string switched;
     InfoPanelView.coordinateKind = 0;  // the panel shows the control point
     Answer(IDOK, [&](WindowHandle dialog) {
@@ -326,9 +327,9 @@ TEST_F(OffsetDialogsTest, TheControlPointMovesInEitherKindAndRefusesAPositionBey
     ASSERT_EQ(OpenControlPointDialog(), 1);
     EXPECT_EQ(switched, "  120.000  -50.000");
     EXPECT_EQ(ControlPointCoordinateKind, 1);
-    EXPECT_DOUBLE_EQ(CurrentMachinePose.program.axis[0], 20);
-    EXPECT_DOUBLE_EQ(CurrentMachinePose.machine.axis[0], 120);
-    EXPECT_DOUBLE_EQ(CurrentMachinePose.program.axis[1], 7);
+    EXPECT_DOUBLE_EQ(RunKinematics.pose.program.axis[0], 20);
+    EXPECT_DOUBLE_EQ(RunKinematics.pose.machine.axis[0], 120);
+    EXPECT_DOUBLE_EQ(RunKinematics.pose.program.axis[1], 7);
 
     // Beyond the X stroke: the message, and the dialog stays open until cancelled. The panel
     // shows machine coordinates, and so does the dialog.

@@ -34,6 +34,7 @@
 #include "nc/nc_controller_view.h"
 #include "nc/nc_line_source.h"
 #include "nc/nc_run_state.h"
+#include "nc/nc_session.h"
 #include "nc/nc_words.h"
 #include "nc/step_driver.h"
 #include "platform/file_info.h"
@@ -102,7 +103,7 @@ std::string FeedTools(const std::string& path) {
     if (!AllocToolTables(Settings.maxMagazine)) {
         return "the tool tables cannot be allocated";
     }
-    ReadToolFileAt(path);
+    ReadToolFileAt(RunSession, RunKinematics, RunTools, path);
     std::string problem;
     if (ToolFile.currentTool < 0 || ToolFile.currentTool > Settings.maxMagazine) {
         problem = "current tool outside the tables: " + std::to_string(ToolFile.currentTool);
@@ -127,7 +128,7 @@ std::string FeedHolder(const std::string& path) {
 
 std::string FeedController(const std::string& path) {
     ResetDefinitionState();
-    ReadControllerFileAt(path);
+    ReadControllerFileAt(RunSession, RunKinematics, path);
     // The rewriter parses the same lines; every line that cannot be an offset line (one that
     // starts with neither "MEMORY" nor "D", "H" or "F") stays, byte for byte and in order.
     const std::string content = ReadHostileFile(path);
@@ -254,69 +255,69 @@ std::string FindCompanion(const std::string& folder, const char* extension) {
 // Every interpreter, kinematics and controller record at its start value, then the tools,
 // controller and machine files of the folder read as at start-up.
 void ResetNcRun(const std::string& folder) {
-    CloseNcProgramSource();
-    FreeNcProgramIndex();
-    NcController = {};
-    NcRun = {};
-    NcLine = {};
-    Subprograms = {};
-    NcWords = {};
+    CloseNcProgramSource(RunSession);
+    FreeNcProgramIndex(RunSession);
+    RunSession.controller = {};
+    RunSession.run = {};
+    RunSession.line = {};
+    RunSession.subprograms = {};
+    RunSession.words = {};
     UsedCodes = {};
     InputIncrements = {};
-    CurrentMotion = {};
-    CurrentMachinePose = {};
+    RunKinematics.motion = {};
+    RunKinematics.pose = {};
     CurrentMachine = {};
-    WorkOrigin = {};
-    KinematicsMode = {};
+    RunKinematics.workOrigin = {};
+    RunKinematics.modes = {};
     KinematicsController = {};
-    CurrentToolValues = {};
-    CurrentWorkPlane = {};
+    RunKinematics.toolValues = {};
+    RunKinematics.plane = {};
     Orientation = {};
     ResetDefinitionState();
     InstallNcServiceHooks();
     Settings.maxMagazine = 24;
     AllocToolTables(Settings.maxMagazine);
     const std::string tools = FindCompanion(folder, ".ttl");
-    ReadToolFileAt(tools);
-    ReadControllerFileAt(FindCompanion(folder, ".ctl"));
+    ReadToolFileAt(RunSession, RunKinematics, RunTools, tools);
+    ReadControllerFileAt(RunSession, RunKinematics, FindCompanion(folder, ".ctl"));
     ReadMachineFileAt(FindCompanion(folder, ".mtl"), 1);
-    ReadToolFileAt(tools);
-    RefreshNcControllerView();
+    ReadToolFileAt(RunSession, RunKinematics, RunTools, tools);
+    RefreshNcControllerView(RunSession);
 }
 
 // Pulls the program through the step driver as the simulation thread does.
 std::string RunNcProgram(const std::string& path, int fromMemory) {
     const std::string folder = std::filesystem::path(path).parent_path().string();
     ResetNcRun(folder);
-    NcController.runTypeMemory = fromMemory;
+    RunSession.controller.runTypeMemory = fromMemory;
     if (fromMemory) {
-        LoadNcProgramIndex(path);
+        LoadNcProgramIndex(RunSession, path);
     }
-    ResetInterpreterState();
+    ResetInterpreterState(RunSession);
     std::string problem;
-    if (OpenNcProgramSource(path)) {
-        for (long calls = 0; calls < kNcCallLimit && NcRun.status.endState < 2; ++calls) {
-            ComputeNextMove();
+    if (OpenNcProgramSource(RunSession, path)) {
+        for (long calls = 0; calls < kNcCallLimit && RunSession.run.status.endState < 2; ++calls) {
+            ComputeNextMove(RunSession);
             if (HostileChecks.ncCall && problem.empty()) {
                 problem = HostileChecks.ncCall();
             }
-            if (NcRun.status.error > 0) {
+            if (RunSession.run.status.error > 0) {
                 break;
             }
-            if (!NcRun.status.started || NcRun.status.subprogramEnd) {
+            if (!RunSession.run.status.started || RunSession.run.status.subprogramEnd) {
                 continue;
             }
-            FinishBlockPosition();
+            FinishBlockPosition(RunSession);
             if (HostileChecks.ncCall && problem.empty()) {
                 problem = HostileChecks.ncCall();
             }
         }
     }
-    if (NcRun.status.error < 0) {
-        problem = "negative error " + std::to_string(NcRun.status.error);
+    if (RunSession.run.status.error < 0) {
+        problem = "negative error " + std::to_string(RunSession.run.status.error);
     }
-    CloseNcProgramSource();
-    FreeNcProgramIndex();
+    CloseNcProgramSource(RunSession);
+    FreeNcProgramIndex(RunSession);
     ResetDefinitionState();
     return problem;
 }

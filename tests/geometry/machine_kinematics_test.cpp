@@ -99,10 +99,10 @@ TEST_F(KinematicsTest, RightAngleTurnsAreExact) {
     CurrentMachine.rotaryType = 3;
     CurrentMachine.rotary[0] = AxisAbout(1);
     CurrentMachine.headPosition[2] = 100;
-    CurrentToolValues.gaugeLength = 50;
+    RunKinematics.toolValues.gaugeLength = 50;
     const double machine[5] = {0, 0, 0, 90, 0};
     double point[3];
-    ComputeToolTipAndAxis(machine, point, axis);
+    ComputeToolTipAndAxis(RunKinematics, machine, point, axis);
     EXPECT_EQ(point[0], -150.0);
     EXPECT_EQ(point[1], 0.0);
     EXPECT_EQ(point[2], 100.0);
@@ -163,9 +163,9 @@ TEST_F(KinematicsTest, InverseUndoesForwardOnRandomMachines) {
         testing::SetRandomMachine(rng, type, tilt, direction);
         const double m[5] = {pos(rng), pos(rng), pos(rng), angle(rng), angle(rng)};
         double point[3], axis[3], back[3];
-        ComputeToolTipAndAxis(m, point, axis);
+        ComputeToolTipAndAxis(RunKinematics, m, point, axis);
         const double angles[2] = {m[3], m[4]};
-        ComputeMachinePositionFromToolPoint(point, angles, back);
+        ComputeMachinePositionFromToolPoint(RunKinematics, point, angles, back);
         ASSERT_LT(Distance3(m, back), 2e-12)
             << "type " << type << " tilt " << tilt << " direction " << direction << " case " << n;
         // The tool axis is the turned base axis: still a unit vector (up to the snap).
@@ -179,15 +179,15 @@ TEST_F(KinematicsTest, RotaryRadiusHandValues) {
     // Mixed, B head: the tip swings about the pivot at the gauge length.
     CurrentMachine.rotaryType = 3;
     CurrentMachine.rotary[0] = AxisAbout(1);
-    CurrentToolValues.gaugeLength = 100;
+    RunKinematics.toolValues.gaugeLength = 100;
     const double m[5] = {0, 0, 0, 0, 0};
     double r[2];
-    ComputeRotaryRadius(m, r);
+    ComputeRotaryRadius(RunKinematics, m, r);
     EXPECT_EQ(r[0], 100.0);
     // C table at TP = (10, 0, 0): the tip lies 10 + 100 from its centre after B = 90 ...
     CurrentMachine.tablePosition[0] = 10;
     const double tilted[5] = {0, 0, 0, 90, 0};
-    ComputeRotaryRadius(tilted, r);
+    ComputeRotaryRadius(RunKinematics, tilted, r);
     EXPECT_NEAR(r[1], 110.0, 1e-12);
 
     // Table-table A-C: the distance of the machine point from the A axis through TP, and from
@@ -196,7 +196,7 @@ TEST_F(KinematicsTest, RotaryRadiusHandValues) {
     CurrentMachine.rotaryType = 2;
     CurrentMachine.tablePosition[1] = 20;
     const double p[5] = {30, 20 + 3, 4, 90, 0};
-    ComputeRotaryRadius(p, r);
+    ComputeRotaryRadius(RunKinematics, p, r);
     EXPECT_NEAR(r[0], 5.0, 1e-12);
     // A turns (30, 3, 4) to (30, -4, 3): 50 from the C axis.
     EXPECT_NEAR(r[1], std::hypot(30.0, 4.0), 1e-12);
@@ -213,15 +213,15 @@ TEST_F(KinematicsTest, NonFiniteAndHugeAnglesEndWithoutHanging) {
         for (double v : values) {
             const double m[5] = {1, 2, 3, v, v};
             double point[3], axis[3], radii[2];
-            ComputeToolTipAndAxis(m, point, axis);
-            ComputeRotaryRadius(m, radii);
-            CurrentMachinePose.program = {{1, 2, 3, v, 0}};
-            UpdateMachinePosition();
-            KinematicsMode.planeCoordinates = 1;
-            CurrentWorkPlane.active = 1;
-            UpdateMachinePosition();
-            KinematicsMode.planeCoordinates = 0;
-            CurrentWorkPlane.active = 0;
+            ComputeToolTipAndAxis(RunKinematics, m, point, axis);
+            ComputeRotaryRadius(RunKinematics, m, radii);
+            RunKinematics.pose.program = {{1, 2, 3, v, 0}};
+            UpdateMachinePosition(RunKinematics);
+            RunKinematics.modes.planeCoordinates = 1;
+            RunKinematics.plane.active = 1;
+            UpdateMachinePosition(RunKinematics);
+            RunKinematics.modes.planeCoordinates = 0;
+            RunKinematics.plane.active = 0;
             if (std::isfinite(v)) {
                 EXPECT_NEAR(Vec3Length(axis), 1.0, 1e-9) << v;
             }
@@ -233,27 +233,28 @@ TEST_F(KinematicsTest, PlaneTransformsAreInversePairs) {
     // Plane X axis along machine Y, Y along -X, Z along Z, origin (1,2,3), work origin (10,0,0).
     const double q[9] = {0, 1, 0, -1, 0, 0, 0, 0, 1};
     for (int i = 0; i < 9; ++i) {
-        CurrentWorkPlane.matrix[i] = q[i];
+        RunKinematics.plane.matrix[i] = q[i];
     }
-    CurrentWorkPlane.origin[0] = 1, CurrentWorkPlane.origin[1] = 2, CurrentWorkPlane.origin[2] = 3;
-    WorkOrigin.axis[0] = 10;
+    RunKinematics.plane.origin[0] = 1, RunKinematics.plane.origin[1] = 2,
+    RunKinematics.plane.origin[2] = 3;
+    RunKinematics.workOrigin.axis[0] = 10;
     const double p[3] = {16, 7, 8};
     double plane[3], back[3];
-    ConvertMachineToPlane(p, plane);
+    ConvertMachineToPlane(RunKinematics, p, plane);
     // d = (5, 5, 5): plane X = d.y, plane Y = -d.x.
     EXPECT_EQ(plane[0], 5.0);
     EXPECT_EQ(plane[1], -5.0);
     EXPECT_EQ(plane[2], 5.0);
-    ConvertPlaneToMachine(plane, back);
+    ConvertPlaneToMachine(RunKinematics, plane, back);
     EXPECT_EQ(back[0], 16.0);
     EXPECT_EQ(back[1], 7.0);
     EXPECT_EQ(back[2], 8.0);
     double w[5];
     const double five[5] = {1, 2, 3, 4, 5};
-    WorkOrigin = {{1, 1, 1, 1, 1}};
-    SubtractWorkOffset(five, w);
+    RunKinematics.workOrigin = {{1, 1, 1, 1, 1}};
+    SubtractWorkOffset(RunKinematics, five, w);
     EXPECT_EQ(w[4], 4.0);
-    AddWorkOffset(w, w);
+    AddWorkOffset(RunKinematics, w, w);
     EXPECT_EQ(w[4], 5.0);
 }
 
@@ -271,109 +272,111 @@ TEST_F(KinematicsTest, UpdatedPoseIsForwardKinematicsOfMachinePosition) {
         const int direction = type == 2 ? (n / 36) % 3 : 0;
         testing::ResetKinematicsState();
         testing::SetRandomMachine(rng, type, tilt, direction);
-        CurrentToolValues.toolShift = length(rng) / 10;
-        CurrentToolValues.lengthOffset = length(rng);
-        WorkOrigin = {{pos(rng), pos(rng), pos(rng), angle(rng), angle(rng)}};
-        CurrentMachinePose.program = {{pos(rng), pos(rng), pos(rng), angle(rng), angle(rng)}};
+        RunKinematics.toolValues.toolShift = length(rng) / 10;
+        RunKinematics.toolValues.lengthOffset = length(rng);
+        RunKinematics.workOrigin = {{pos(rng), pos(rng), pos(rng), angle(rng), angle(rng)}};
+        RunKinematics.pose.program = {{pos(rng), pos(rng), pos(rng), angle(rng), angle(rng)}};
         if (branch == 0) {
-            KinematicsMode.toolCenterControl = 1 + n % 2;
-            KinematicsMode.tclCoordinate = (n / 2) % 2;
-            const double programAngles[2] = {CurrentMachinePose.program.axis[3],
-                                             CurrentMachinePose.program.axis[4]};
-            FillTcpTableFrame(programAngles);
+            RunKinematics.modes.toolCenterControl = 1 + n % 2;
+            RunKinematics.modes.tclCoordinate = (n / 2) % 2;
+            const double programAngles[2] = {RunKinematics.pose.program.axis[3],
+                                             RunKinematics.pose.program.axis[4]};
+            FillTcpTableFrame(RunKinematics, programAngles);
         } else if (branch == 2) {
-            KinematicsMode.planeCoordinates = 1;
-            CurrentWorkPlane.active = 1;
+            RunKinematics.modes.planeCoordinates = 1;
+            RunKinematics.plane.active = 1;
             // Stored angles, or angles solved for the plane's Z axis; the machine may also keep
             // the programmed angles, and the pose then follows the machine position.
-            CurrentWorkPlane.mode = (n / 36) % 2 ? 2 : 0;
-            KinematicsMode.keepProgrammedAngles = (n / 72) % 2;
-            CurrentWorkPlane.storedAngles[0] = angle(rng);
-            CurrentWorkPlane.storedAngles[1] = angle(rng);
+            RunKinematics.plane.mode = (n / 36) % 2 ? 2 : 0;
+            RunKinematics.modes.keepProgrammedAngles = (n / 72) % 2;
+            RunKinematics.plane.storedAngles[0] = angle(rng);
+            RunKinematics.plane.storedAngles[1] = angle(rng);
             const double ex[3] = {1, 0, 0};
-            RotateVectorByRotaryAngles(CurrentWorkPlane.storedAngles, ex, CurrentWorkPlane.matrix);
+            RotateVectorByRotaryAngles(RunKinematics.plane.storedAngles, ex,
+                                       RunKinematics.plane.matrix);
             const double ey[3] = {0, 1, 0};
-            RotateVectorByRotaryAngles(CurrentWorkPlane.storedAngles, ey,
-                                       CurrentWorkPlane.matrix + 3);
-            RotateVectorByRotaryAngles(CurrentWorkPlane.storedAngles, CurrentMachine.toolDirection,
-                                       CurrentWorkPlane.matrix + 6);
-            CurrentWorkPlane.origin[0] = pos(rng);
+            RotateVectorByRotaryAngles(RunKinematics.plane.storedAngles, ey,
+                                       RunKinematics.plane.matrix + 3);
+            RotateVectorByRotaryAngles(RunKinematics.plane.storedAngles,
+                                       CurrentMachine.toolDirection,
+                                       RunKinematics.plane.matrix + 6);
+            RunKinematics.plane.origin[0] = pos(rng);
         }
-        UpdateMachinePosition();
+        UpdateMachinePosition(RunKinematics);
         double point[3], axis[3];
-        ComputeToolTipAndAxis(CurrentMachinePose.machine.axis, point, axis);
-        ASSERT_LT(Distance3(point, CurrentMachinePose.tool.point), 1e-9)
+        ComputeToolTipAndAxis(RunKinematics, RunKinematics.pose.machine.axis, point, axis);
+        ASSERT_LT(Distance3(point, RunKinematics.pose.tool.point), 1e-9)
             << "type " << type << " branch " << branch << " tilt " << tilt << " case " << n;
-        ASSERT_LT(Distance3(axis, CurrentMachinePose.tool.axis), 1e-9)
+        ASSERT_LT(Distance3(axis, RunKinematics.pose.tool.axis), 1e-9)
             << "type " << type << " branch " << branch << " case " << n;
         // The cache follows the machine angles.
         double s = 0, c = 0;
-        SinCosDegrees(CurrentMachinePose.machine.axis[4], CurrentMachine.rotary[1].sign, &s, &c);
-        ASSERT_EQ(s, CurrentMachinePose.sin2);
-        ASSERT_EQ(c, CurrentMachinePose.cos2);
+        SinCosDegrees(RunKinematics.pose.machine.axis[4], CurrentMachine.rotary[1].sign, &s, &c);
+        ASSERT_EQ(s, RunKinematics.pose.sin2);
+        ASSERT_EQ(c, RunKinematics.pose.cos2);
     }
 }
 
 TEST_F(KinematicsTest, PlainBranchAddsWorkOriginAndToolLength) {
     CurrentMachine.rotaryType = 2;
-    CurrentToolValues.gaugeLength = 100;
-    CurrentToolValues.toolShift = 5;
-    WorkOrigin = {{10, 20, 30, 0, 0}};
-    CurrentMachinePose.program = {{1, 2, 3, 0, 0}};
-    UpdateMachinePosition();
-    EXPECT_EQ(CurrentMachinePose.machine.axis[0], 11.0);
-    EXPECT_EQ(CurrentMachinePose.machine.axis[2], 33.0 + 95.0);
+    RunKinematics.toolValues.gaugeLength = 100;
+    RunKinematics.toolValues.toolShift = 5;
+    RunKinematics.workOrigin = {{10, 20, 30, 0, 0}};
+    RunKinematics.pose.program = {{1, 2, 3, 0, 0}};
+    UpdateMachinePosition(RunKinematics);
+    EXPECT_EQ(RunKinematics.pose.machine.axis[0], 11.0);
+    EXPECT_EQ(RunKinematics.pose.machine.axis[2], 33.0 + 95.0);
     // The tip lies S below the program point plus the work origin.
-    EXPECT_EQ(CurrentMachinePose.tool.point[2], 33.0 - 5.0);
+    EXPECT_EQ(RunKinematics.pose.tool.point[2], 33.0 - 5.0);
 
     // With a tilted base axis the length is added along it.
     const double r = std::sqrt(0.5);
     CurrentMachine.toolDirection[0] = r;
     CurrentMachine.toolDirection[2] = r;
     CurrentMachine.toolDirectionTilted = 1;
-    UpdateMachinePosition();
-    EXPECT_DOUBLE_EQ(CurrentMachinePose.machine.axis[0], 11.0 + 95.0 * r);
-    EXPECT_DOUBLE_EQ(CurrentMachinePose.machine.axis[2], 33.0 + 95.0 * r);
+    UpdateMachinePosition(RunKinematics);
+    EXPECT_DOUBLE_EQ(RunKinematics.pose.machine.axis[0], 11.0 + 95.0 * r);
+    EXPECT_DOUBLE_EQ(RunKinematics.pose.machine.axis[2], 33.0 + 95.0 * r);
 }
 
 TEST_F(KinematicsTest, MachinePositionSourceDerivesProgramAndBlockEnds) {
     CurrentMachine.rotaryType = 2;
-    CurrentToolValues.gaugeLength = 100;
-    CurrentToolValues.toolShift = 4;
-    CurrentToolValues.fixedHeadOffset[0] = 7;
-    CurrentToolValues.fixedHeadOffset[1] = 8;
-    CurrentToolValues.fixedHeadOffset[2] = 9;
-    WorkOrigin = {{10, 20, 30, 1, 2}};
-    KinematicsMode.positionSource = 2;
-    CurrentMachinePose.machine = {{100, 200, 300, 0, 0}};
-    UpdateMachinePosition();
-    const MotionPosition& p = CurrentMachinePose.program;
+    RunKinematics.toolValues.gaugeLength = 100;
+    RunKinematics.toolValues.toolShift = 4;
+    RunKinematics.toolValues.fixedHeadOffset[0] = 7;
+    RunKinematics.toolValues.fixedHeadOffset[1] = 8;
+    RunKinematics.toolValues.fixedHeadOffset[2] = 9;
+    RunKinematics.workOrigin = {{10, 20, 30, 1, 2}};
+    RunKinematics.modes.positionSource = 2;
+    RunKinematics.pose.machine = {{100, 200, 300, 0, 0}};
+    UpdateMachinePosition(RunKinematics);
+    const MotionPosition& p = RunKinematics.pose.program;
     EXPECT_EQ(p.axis[0], 90.0);
     EXPECT_EQ(p.axis[2], 270.0);  // P.Z = M.Z - W.Z
     EXPECT_EQ(p.axis[3], -1.0);
-    EXPECT_EQ(CurrentMotion.end.axis[2], 270.0 - 96.0);
-    EXPECT_EQ(CurrentMotion.transformedEnd.axis[2], 270.0 - 96.0);
-    EXPECT_EQ(CurrentMotion.end.axis[0], 90.0);
+    EXPECT_EQ(RunKinematics.motion.end.axis[2], 270.0 - 96.0);
+    EXPECT_EQ(RunKinematics.motion.transformedEnd.axis[2], 270.0 - 96.0);
+    EXPECT_EQ(RunKinematics.motion.end.axis[0], 90.0);
 
     // AUTOMATIC TOOL OFFSET changes E.X and E.Z only.
-    KinematicsMode.automaticToolOffset = 1;
-    UpdateMachinePosition();
-    EXPECT_EQ(CurrentMotion.end.axis[0], 90.0 - 7);
-    EXPECT_EQ(CurrentMotion.end.axis[1], 180.0);
-    EXPECT_EQ(CurrentMotion.end.axis[2], 270.0 - 9 - 96.0);
-    EXPECT_EQ(CurrentMotion.transformedEnd.axis[0], 90.0);
-    EXPECT_EQ(CurrentMotion.transformedEnd.axis[2], 270.0 - 96.0);
+    RunKinematics.modes.automaticToolOffset = 1;
+    UpdateMachinePosition(RunKinematics);
+    EXPECT_EQ(RunKinematics.motion.end.axis[0], 90.0 - 7);
+    EXPECT_EQ(RunKinematics.motion.end.axis[1], 180.0);
+    EXPECT_EQ(RunKinematics.motion.end.axis[2], 270.0 - 9 - 96.0);
+    EXPECT_EQ(RunKinematics.motion.transformedEnd.axis[0], 90.0);
+    EXPECT_EQ(RunKinematics.motion.transformedEnd.axis[2], 270.0 - 96.0);
     EXPECT_EQ(p.axis[0], 90.0);
     EXPECT_EQ(p.axis[2], 270.0);
 
     // Length compensation instead: the compensated axis of E only.
-    KinematicsMode.automaticToolOffset = 0;
-    KinematicsMode.lengthCompensation = 1;
-    KinematicsMode.lengthCompensationAxis = 1;
-    CurrentToolValues.lengthOffset = 50;
-    UpdateMachinePosition();
-    EXPECT_EQ(CurrentMotion.end.axis[1], 130.0);
-    EXPECT_EQ(CurrentMotion.transformedEnd.axis[1], 180.0);
+    RunKinematics.modes.automaticToolOffset = 0;
+    RunKinematics.modes.lengthCompensation = 1;
+    RunKinematics.modes.lengthCompensationAxis = 1;
+    RunKinematics.toolValues.lengthOffset = 50;
+    UpdateMachinePosition(RunKinematics);
+    EXPECT_EQ(RunKinematics.motion.end.axis[1], 130.0);
+    EXPECT_EQ(RunKinematics.motion.transformedEnd.axis[1], 180.0);
 }
 
 // Under G53 or G53.1 the program position derived from the machine position takes the tool
@@ -390,24 +393,24 @@ TEST_F(KinematicsTest, MachineCoordinateMoveRoundTripsThroughPlainBranch) {
                 CurrentMachine.toolDirection[i] = b[i];
             }
             CurrentMachine.toolDirectionTilted = b[2] != 1;
-            CurrentToolValues.gaugeLength = 120;
-            CurrentToolValues.toolShift = 20;
-            WorkOrigin = {{5, 6, 7, 0, 0}};
+            RunKinematics.toolValues.gaugeLength = 120;
+            RunKinematics.toolValues.toolShift = 20;
+            RunKinematics.workOrigin = {{5, 6, 7, 0, 0}};
             const MotionPosition given = {{100, 200, 300, 0, 0}};
-            CurrentMachinePose.machine = given;
+            RunKinematics.pose.machine = given;
             if (g == 53) {
-                KinematicsMode.machineCoordinateMove = 1;
+                RunKinematics.modes.machineCoordinateMove = 1;
             } else {
-                KinematicsMode.lastGCode = 531;
+                RunKinematics.modes.lastGCode = 531;
             }
-            UpdateMachinePosition();
+            UpdateMachinePosition(RunKinematics);
             if (b[2] == 1) {
-                EXPECT_EQ(CurrentMachinePose.program.axis[2], 300.0 - 7 - 100);
+                EXPECT_EQ(RunKinematics.pose.program.axis[2], 300.0 - 7 - 100);
             }
-            KinematicsMode.machineCoordinateMove = 0;
-            KinematicsMode.lastGCode = 0;
-            UpdateMachinePosition();
-            EXPECT_LT(Distance3(CurrentMachinePose.machine.axis, given.axis), 1e-12)
+            RunKinematics.modes.machineCoordinateMove = 0;
+            RunKinematics.modes.lastGCode = 0;
+            UpdateMachinePosition(RunKinematics);
+            EXPECT_LT(Distance3(RunKinematics.pose.machine.axis, given.axis), 1e-12)
                 << "G" << g << " b " << b[0] << "," << b[1] << "," << b[2];
         }
     }
@@ -415,16 +418,16 @@ TEST_F(KinematicsTest, MachineCoordinateMoveRoundTripsThroughPlainBranch) {
 
 TEST_F(KinematicsTest, PlaneCoordinatesUnderHeidenhainMachineMoveGoThroughThePlane) {
     CurrentMachine.rotaryType = 2;
-    CurrentToolValues.gaugeLength = 100;
-    CurrentToolValues.toolShift = 3;
-    KinematicsMode.planeCoordinates = 1;
-    KinematicsMode.lastGCode = 531;
-    CurrentWorkPlane.origin[2] = 10;
-    CurrentMachinePose.machine = {{1, 2, 203, 0, 0}};
-    UpdateMachinePosition();
+    RunKinematics.toolValues.gaugeLength = 100;
+    RunKinematics.toolValues.toolShift = 3;
+    RunKinematics.modes.planeCoordinates = 1;
+    RunKinematics.modes.lastGCode = 531;
+    RunKinematics.plane.origin[2] = 10;
+    RunKinematics.pose.machine = {{1, 2, 203, 0, 0}};
+    UpdateMachinePosition(RunKinematics);
     // Tool point (1, 2, 103), plane point (1, 2, 93), then + S.
-    EXPECT_EQ(CurrentMachinePose.program.axis[2], 96.0);
-    EXPECT_EQ(CurrentMotion.end.axis[2], 96.0);
+    EXPECT_EQ(RunKinematics.pose.program.axis[2], 96.0);
+    EXPECT_EQ(RunKinematics.motion.end.axis[2], 96.0);
 }
 
 TEST_F(KinematicsTest, TableTurnOfToolCentreControlFollowsTheTableMap) {
@@ -435,21 +438,21 @@ TEST_F(KinematicsTest, TableTurnOfToolCentreControlFollowsTheTableMap) {
         testing::ResetKinematicsState();
         const int type = n % 2 ? 2 : 3;
         testing::SetRandomMachine(rng, type, n % 3, 0);
-        CurrentToolValues.gaugeLength = 0;
+        RunKinematics.toolValues.gaugeLength = 0;
         CurrentMachine.headPosition[0] = CurrentMachine.headPosition[1] = 0;
         CurrentMachine.headPosition[2] = 0;
-        WorkOrigin = {{0, 0, 0, angle(rng), angle(rng)}};
+        RunKinematics.workOrigin = {{0, 0, 0, angle(rng), angle(rng)}};
         const double programAngles[2] = {angle(rng), angle(rng)};
-        FillTcpTableFrame(programAngles);
+        FillTcpTableFrame(RunKinematics, programAngles);
         // The turn equals the forward map of the table at reference + work origin angles.
         const double p[3] = {pos(rng), pos(rng), pos(rng)};
         const double m[5] = {p[0], p[1], p[2],
-                             type == 2 ? programAngles[0] + WorkOrigin.axis[3] : 0.0,
-                             programAngles[1] + WorkOrigin.axis[4]};
+                             type == 2 ? programAngles[0] + RunKinematics.workOrigin.axis[3] : 0.0,
+                             programAngles[1] + RunKinematics.workOrigin.axis[4]};
         double expected[3], axis[3];
-        ComputeToolTipAndAxis(m, expected, axis);
+        ComputeToolTipAndAxis(RunKinematics, m, expected, axis);
         double got[3] = {p[0], p[1], p[2]};
-        RotatePointAboutTableCentre(got);
+        RotatePointAboutTableCentre(RunKinematics, got);
         ASSERT_LT(Distance3(expected, got), 1e-10) << "type " << type << " case " << n;
     }
 }
@@ -457,36 +460,36 @@ TEST_F(KinematicsTest, TableTurnOfToolCentreControlFollowsTheTableMap) {
 TEST_F(KinematicsTest, TcpTableFrameFill) {
     CurrentMachine.rotaryType = 2;
     CurrentMachine.rotary[0] = AxisAbout(0);
-    WorkOrigin = {{0, 0, 0, 30, 60}};
+    RunKinematics.workOrigin = {{0, 0, 0, 30, 60}};
     const double program[2] = {60, 30};
-    FillTcpTableFrame(program);
-    EXPECT_EQ(TcpTable.referenceAngle[0], 60.0);
-    EXPECT_EQ(TcpTable.referenceAngle[1], 30.0);
-    EXPECT_EQ(TcpTable.sin1, 1.0);  // 60 + 30
-    EXPECT_EQ(TcpTable.sin2, 1.0);  // 30 + 60
+    FillTcpTableFrame(RunKinematics, program);
+    EXPECT_EQ(RunKinematics.tcp.referenceAngle[0], 60.0);
+    EXPECT_EQ(RunKinematics.tcp.referenceAngle[1], 30.0);
+    EXPECT_EQ(RunKinematics.tcp.sin1, 1.0);  // 60 + 30
+    EXPECT_EQ(RunKinematics.tcp.sin2, 1.0);  // 30 + 60
 
-    TcpTable = {};
+    RunKinematics.tcp = {};
     CurrentMachine.rotaryType = 3;
-    FillTcpTableFrame(program);
-    EXPECT_EQ(TcpTable.referenceAngle[0], 0.0);
-    EXPECT_EQ(TcpTable.referenceAngle[1], 30.0);
-    EXPECT_EQ(TcpTable.sin1, 0.0);
-    EXPECT_EQ(TcpTable.cos1, 1.0);
-    EXPECT_EQ(TcpTable.sin2, 1.0);
+    FillTcpTableFrame(RunKinematics, program);
+    EXPECT_EQ(RunKinematics.tcp.referenceAngle[0], 0.0);
+    EXPECT_EQ(RunKinematics.tcp.referenceAngle[1], 30.0);
+    EXPECT_EQ(RunKinematics.tcp.sin1, 0.0);
+    EXPECT_EQ(RunKinematics.tcp.cos1, 1.0);
+    EXPECT_EQ(RunKinematics.tcp.sin2, 1.0);
 
     // Program side with zero work origin angles: the pairs stay as they were.
-    TcpTable = {};
-    TcpTable.sin1 = 0.25;
-    KinematicsMode.tclCoordinate = 1;
-    WorkOrigin = {};
-    FillTcpTableFrame(program);
-    EXPECT_EQ(TcpTable.sin1, 0.25);
-    EXPECT_EQ(TcpTable.referenceAngle[1], 0.0);
+    RunKinematics.tcp = {};
+    RunKinematics.tcp.sin1 = 0.25;
+    RunKinematics.modes.tclCoordinate = 1;
+    RunKinematics.workOrigin = {};
+    FillTcpTableFrame(RunKinematics, program);
+    EXPECT_EQ(RunKinematics.tcp.sin1, 0.25);
+    EXPECT_EQ(RunKinematics.tcp.referenceAngle[1], 0.0);
     // ... and with work origin angles the pairs are those of the work origin.
-    WorkOrigin.axis[4] = 90;
-    FillTcpTableFrame(program);
-    EXPECT_EQ(TcpTable.sin2, 1.0);
-    EXPECT_EQ(TcpTable.sin1, 0.25);  // axis 1 only for table-table machines
+    RunKinematics.workOrigin.axis[4] = 90;
+    FillTcpTableFrame(RunKinematics, program);
+    EXPECT_EQ(RunKinematics.tcp.sin2, 1.0);
+    EXPECT_EQ(RunKinematics.tcp.sin1, 0.25);  // axis 1 only for table-table machines
 }
 
 TEST_F(KinematicsTest, CachedTurnsFollowTheToolAxisMap) {
@@ -495,14 +498,14 @@ TEST_F(KinematicsTest, CachedTurnsFollowTheToolAxisMap) {
     for (int type = 0; type <= 3; ++type) {
         testing::ResetKinematicsState();
         testing::SetRandomMachine(rng, type, 1, 2);
-        CurrentMachinePose.program = {{0, 0, 0, angle(rng), angle(rng)}};
-        UpdateMachinePosition();
+        RunKinematics.pose.program = {{0, 0, 0, angle(rng), angle(rng)}};
+        UpdateMachinePosition(RunKinematics);
         double viaCache[3];
-        RotateByBothRotaryAngles(CurrentMachine.toolDirection, viaCache);
-        EXPECT_LT(Distance3(viaCache, CurrentMachinePose.tool.axis), 1e-9) << "type " << type;
-        const double angles[2] = {CurrentMachinePose.machine.axis[3], 0};
+        RotateByBothRotaryAngles(RunKinematics, CurrentMachine.toolDirection, viaCache);
+        EXPECT_LT(Distance3(viaCache, RunKinematics.pose.tool.axis), 1e-9) << "type " << type;
+        const double angles[2] = {RunKinematics.pose.machine.axis[3], 0};
         double first[3], expected[3];
-        RotateByFirstRotaryAngle(CurrentMachine.toolDirection, first);
+        RotateByFirstRotaryAngle(RunKinematics, CurrentMachine.toolDirection, first);
         RotateVectorByRotaryAngles(angles, CurrentMachine.toolDirection, expected);
         if (type != 1) {
             EXPECT_LT(Distance3(first, expected), 1e-12) << "type " << type;
@@ -512,48 +515,48 @@ TEST_F(KinematicsTest, CachedTurnsFollowTheToolAxisMap) {
 
 TEST_F(KinematicsTest, PathPointVariantsLeaveTheGlobalsAsDocumented) {
     CurrentMachine.rotaryType = 2;
-    CurrentToolValues.gaugeLength = 10;
+    RunKinematics.toolValues.gaugeLength = 10;
     const MotionPosition program = {{1, 2, 3, 0, 0}};
     MotionPosition machine = {{50, 50, 50, 0, 0}};
     double point[3], axis[3];
-    ConvertPathPointToMachineNoPlane(program, &machine, point, axis);
-    EXPECT_EQ(CurrentMachinePose.machine.axis[2], 0.0);
+    ConvertPathPointToMachineNoPlane(RunKinematics, program, &machine, point, axis);
+    EXPECT_EQ(RunKinematics.pose.machine.axis[2], 0.0);
     EXPECT_EQ(point[2], 3.0);
-    ConvertPathPointToMachine(program, &machine, point, axis);
-    EXPECT_EQ(CurrentMachinePose.machine.axis[2], 13.0);
-    EXPECT_EQ(CurrentMachinePose.program.axis[0], 0.0);
+    ConvertPathPointToMachine(RunKinematics, program, &machine, point, axis);
+    EXPECT_EQ(RunKinematics.pose.machine.axis[2], 13.0);
+    EXPECT_EQ(RunKinematics.pose.program.axis[0], 0.0);
 
     // Under G53 the plain path variant only computes the pose; the other derives P.
-    KinematicsMode.machineCoordinateMove = 1;
-    ConvertPathPointToMachineNoPlane(program, &machine, point, axis);
+    RunKinematics.modes.machineCoordinateMove = 1;
+    ConvertPathPointToMachineNoPlane(RunKinematics, program, &machine, point, axis);
     EXPECT_EQ(point[2], 40.0);
-    EXPECT_EQ(CurrentMachinePose.program.axis[0], 0.0);
-    ConvertPathPointToMachine(program, &machine, point, axis);
-    EXPECT_EQ(CurrentMachinePose.program.axis[0], 50.0);
-    EXPECT_EQ(CurrentMachinePose.program.axis[2], 40.0);
+    EXPECT_EQ(RunKinematics.pose.program.axis[0], 0.0);
+    ConvertPathPointToMachine(RunKinematics, program, &machine, point, axis);
+    EXPECT_EQ(RunKinematics.pose.program.axis[0], 50.0);
+    EXPECT_EQ(RunKinematics.pose.program.axis[2], 40.0);
 
     // Tool centre point control comes before G53: both variants follow the caller's program
     // position, write the global machine position and leave the global program position.
-    KinematicsMode.toolCenterControl = 1;
+    RunKinematics.modes.toolCenterControl = 1;
     for (int variant = 0; variant < 2; ++variant) {
-        CurrentMachinePose = {};
+        RunKinematics.pose = {};
         MotionPosition caller = machine;
         if (variant == 0) {
-            ConvertPathPointToMachine(program, &caller, point, axis);
+            ConvertPathPointToMachine(RunKinematics, program, &caller, point, axis);
         } else {
-            ConvertPathPointToMachineNoPlane(program, &caller, point, axis);
+            ConvertPathPointToMachineNoPlane(RunKinematics, program, &caller, point, axis);
         }
         EXPECT_EQ(point[0], 1.0) << variant;
         EXPECT_EQ(point[2], 3.0) << variant;
-        EXPECT_EQ(CurrentMachinePose.machine.axis[2], 13.0) << variant;
-        EXPECT_EQ(CurrentMachinePose.program.axis[0], 0.0) << variant;
+        EXPECT_EQ(RunKinematics.pose.machine.axis[2], 13.0) << variant;
+        EXPECT_EQ(RunKinematics.pose.program.axis[0], 0.0) << variant;
         EXPECT_EQ(caller.axis[2], 50.0) << variant;
     }
 }
 
-// The records forms of the pose update and the path conversions read and write only the records
-// they are given: on a copy of the bound records they give the bound forms' results bit for bit,
-// and the bound records, set apart from the copy, stay as they were.
+// The pose update and the path conversions read and write only the records they are given: on a
+// copy of the records they give the same results bit for bit, and the run's records, set apart
+// from both, stay as they were.
 TEST_F(KinematicsTest, RecordsFormsPoseTheGivenRecordsOnly) {
     enum Branch { kPlain, kToolCentre, kStoredPlane, kMachineGiven, kPlaneG531 };
     struct Case {
@@ -577,78 +580,72 @@ TEST_F(KinematicsTest, RecordsFormsPoseTheGivenRecordsOnly) {
     for (const Case& c : cases) {
         testing::ResetKinematicsState();
         KinematicsSessionRecords given;
-        KinematicsSessionRecords* before = BindKinematicsRecords(&given);
         testing::SetRandomMachine(rng, c.type, 1, 0);
-        CurrentToolValues.toolShift = 4;
-        CurrentToolValues.lengthOffset = 60;
-        WorkOrigin = {{pos(rng), pos(rng), pos(rng), angle(rng), angle(rng)}};
-        CurrentMachinePose.program = {{pos(rng), pos(rng), pos(rng), angle(rng), angle(rng)}};
-        CurrentMachinePose.machine = {{pos(rng), pos(rng), pos(rng), angle(rng), angle(rng)}};
-        KinematicsMode.lengthCompensation = 1;
+        given.toolValues.toolShift = 4;
+        given.toolValues.lengthOffset = 60;
+        given.workOrigin = {{pos(rng), pos(rng), pos(rng), angle(rng), angle(rng)}};
+        given.pose.program = {{pos(rng), pos(rng), pos(rng), angle(rng), angle(rng)}};
+        given.pose.machine = {{pos(rng), pos(rng), pos(rng), angle(rng), angle(rng)}};
+        given.modes.lengthCompensation = 1;
         if (c.branch == kToolCentre) {
-            KinematicsMode.toolCenterControl = 1;
+            given.modes.toolCenterControl = 1;
             const double programAngles[2] = {angle(rng), angle(rng)};
-            FillTcpTableFrame(programAngles);
+            FillTcpTableFrame(given, programAngles);
         } else if (c.branch == kStoredPlane || c.branch == kPlaneG531) {
-            KinematicsMode.planeCoordinates = 1;
-            KinematicsMode.lastGCode = c.branch == kPlaneG531 ? 531 : 0;
-            CurrentWorkPlane.active = 1;
-            CurrentWorkPlane.mode = 2;
-            CurrentWorkPlane.storedAngles[0] = angle(rng);
-            CurrentWorkPlane.storedAngles[1] = angle(rng);
-            RotateVectorByRotaryAngles(CurrentWorkPlane.storedAngles, CurrentMachine.toolDirection,
-                                       CurrentWorkPlane.matrix + 6);
-            CurrentWorkPlane.origin[0] = pos(rng);
+            given.modes.planeCoordinates = 1;
+            given.modes.lastGCode = c.branch == kPlaneG531 ? 531 : 0;
+            given.plane.active = 1;
+            given.plane.mode = 2;
+            given.plane.storedAngles[0] = angle(rng);
+            given.plane.storedAngles[1] = angle(rng);
+            RotateVectorByRotaryAngles(given.plane.storedAngles, CurrentMachine.toolDirection,
+                                       given.plane.matrix + 6);
+            given.plane.origin[0] = pos(rng);
         } else if (c.branch == kMachineGiven) {
-            KinematicsMode.positionSource = 2;
+            given.modes.positionSource = 2;
         }
-        BindKinematicsRecords(before);
 
-        // The bound records differ from the given ones in everything the pose reads.
+        // The run's records differ from the given ones in everything the pose reads.
         KinematicsSessionRecords other = given;
-        CurrentMachinePose = given.pose;
-        CurrentMotion = given.motion;
-        WorkOrigin = {{1, 2, 3, 4, 5}};
-        CurrentToolValues = {7, 1, 9, {1, 1, 1}};
-        KinematicsMode.lengthCompensationAxis = 1;
-        CurrentWorkPlane.origin[1] = 11;
-        TcpTable.referenceAngle[0] = 13;
-        const MachinePose boundPose = CurrentMachinePose;
-        const MotionRecord boundMotion = CurrentMotion;
+        RunKinematics.pose = given.pose;
+        RunKinematics.motion = given.motion;
+        RunKinematics.workOrigin = {{1, 2, 3, 4, 5}};
+        RunKinematics.toolValues = {7, 1, 9, {1, 1, 1}};
+        RunKinematics.modes.lengthCompensationAxis = 1;
+        RunKinematics.plane.origin[1] = 11;
+        RunKinematics.tcp.referenceAngle[0] = 13;
+        const MachinePose boundPose = RunKinematics.pose;
+        const MotionRecord boundMotion = RunKinematics.motion;
         UpdateMachinePosition(other);
-        EXPECT_TRUE(samePose(boundPose, CurrentMachinePose)) << c.type << " " << c.branch;
-        EXPECT_TRUE(sameEnds(boundMotion, CurrentMotion)) << c.type << " " << c.branch;
+        EXPECT_TRUE(samePose(boundPose, RunKinematics.pose)) << c.type << " " << c.branch;
+        EXPECT_TRUE(sameEnds(boundMotion, RunKinematics.motion)) << c.type << " " << c.branch;
 
-        // The bound form on the given records.
-        before = BindKinematicsRecords(&given);
-        UpdateMachinePosition();
-        BindKinematicsRecords(before);
+        // The same update on the given records.
+        UpdateMachinePosition(given);
         EXPECT_TRUE(samePose(given.pose, other.pose)) << c.type << " " << c.branch;
         EXPECT_TRUE(sameEnds(given.motion, other.motion)) << c.type << " " << c.branch;
 
         // The path conversions, both variants.
         const MotionPosition program = {{pos(rng), pos(rng), pos(rng), angle(rng), angle(rng)}};
         for (int variant = 0; variant < 2; ++variant) {
-            MotionPosition byRecords = given.pose.machine, byBinding = given.pose.machine;
+            MotionPosition byRecords = given.pose.machine, byCopy = given.pose.machine;
             double pointR[3], axisR[3], pointB[3], axisB[3];
             if (variant == 0) {
                 ConvertPathPointToMachine(other, program, &byRecords, pointR, axisR);
             } else {
                 ConvertPathPointToMachineNoPlane(other, program, &byRecords, pointR, axisR);
             }
-            before = BindKinematicsRecords(&given);
             if (variant == 0) {
-                ConvertPathPointToMachine(program, &byBinding, pointB, axisB);
+                ConvertPathPointToMachine(given, program, &byCopy, pointB, axisB);
             } else {
-                ConvertPathPointToMachineNoPlane(program, &byBinding, pointB, axisB);
+                ConvertPathPointToMachineNoPlane(given, program, &byCopy, pointB, axisB);
             }
-            BindKinematicsRecords(before);
             EXPECT_EQ(std::memcmp(pointR, pointB, sizeof pointR), 0) << c.type << " " << variant;
             EXPECT_EQ(std::memcmp(axisR, axisB, sizeof axisR), 0) << c.type << " " << variant;
             EXPECT_TRUE(samePose(given.pose, other.pose)) << c.type << " " << variant;
             EXPECT_TRUE(sameEnds(given.motion, other.motion)) << c.type << " " << variant;
         }
-        EXPECT_TRUE(samePose(boundPose, CurrentMachinePose)) << c.type << " " << c.branch;
+        EXPECT_TRUE(samePose(boundPose, RunKinematics.pose)) << c.type << " " << c.branch;
     }
 }
 
@@ -687,23 +684,23 @@ TEST_F(KinematicsTest, ToolAxisFrameTurnsAboutTheAxisForEveryDirection) {
 }
 
 TEST_F(KinematicsTest, ToolFrameAtStep) {
-    CurrentMotion.referenceStart[0] = 1;
-    CurrentMotion.referenceStep[1] = 0.5;
+    RunKinematics.motion.referenceStart[0] = 1;
+    RunKinematics.motion.referenceStep[1] = 0.5;
     double direction[3] = {0, 0, 1}, reference[3];
     const double point[3] = {10, 0, 0};
-    ComputeToolFrameAtStep(point, 0.1, 4, direction, reference);
+    ComputeToolFrameAtStep(RunKinematics, point, 0.1, 4, direction, reference);
     EXPECT_EQ(reference[0], 1.0);
     EXPECT_EQ(reference[1], 2.0);
     EXPECT_EQ(direction[2], 1.0);
 
     // Counter-clockwise arc about the origin in XY: the direction becomes the tangent (0, 1, 0)
     // at (10, 0), and the reference is turned by the spindle angle about it.
-    CurrentMotion.motionType = 3;
-    CurrentMotion.spindleStartAngle = M_PI / 2;
-    CurrentMotion.referenceStart[0] = 0;
-    CurrentMotion.referenceStart[2] = 1;
-    CurrentMotion.referenceStep[1] = 0;
-    ComputeToolFrameAtStep(point, 0.0, 0, direction, reference);
+    RunKinematics.motion.motionType = 3;
+    RunKinematics.motion.spindleStartAngle = M_PI / 2;
+    RunKinematics.motion.referenceStart[0] = 0;
+    RunKinematics.motion.referenceStart[2] = 1;
+    RunKinematics.motion.referenceStep[1] = 0;
+    ComputeToolFrameAtStep(RunKinematics, point, 0.0, 0, direction, reference);
     EXPECT_NEAR(direction[0], 0.0, 1e-15);
     EXPECT_NEAR(direction[1], 1.0, 1e-15);
     // t = z x y = -x, w = y x -x = z; turning z by 90 deg about y gives x.
@@ -726,7 +723,7 @@ KinematicsRecords MakeRandomRecords(std::mt19937_64& rng, int n) {
     testing::SetRandomMachine(rng, 1 + n % 3, (n / 3) % 3, (n / 9) % 3);
     KinematicsRecords r;
     r.machine = CurrentMachine;
-    r.tool.gaugeLength = CurrentToolValues.gaugeLength;
+    r.tool.gaugeLength = RunKinematics.toolValues.gaugeLength;
     r.tool.toolShift = value(rng);
     r.tool.lengthOffset = value(rng);
     for (double& a : r.origin.axis) {
@@ -748,10 +745,10 @@ KinematicsRecords MakeRandomRecords(std::mt19937_64& rng, int n) {
 
 void MakeRunRecords(const KinematicsRecords& r) {
     CurrentMachine = r.machine;
-    CurrentToolValues = r.tool;
-    WorkOrigin = r.origin;
-    CurrentWorkPlane = r.plane;
-    CurrentMotion = r.motion;
+    RunKinematics.toolValues = r.tool;
+    RunKinematics.workOrigin = r.origin;
+    RunKinematics.plane = r.plane;
+    RunKinematics.motion = r.motion;
 }
 
 // Fixed inputs of every form: a machine position (mm, deg), a point (mm), angles (deg), a vector.
@@ -769,21 +766,22 @@ struct KinematicsForm {
 };
 
 const KinematicsForm kForms[] = {
-    {"ComputeToolTipAndAxis", [](double o[5]) { ComputeToolTipAndAxis(kMachine, o, o + 2); },
+    {"ComputeToolTipAndAxis",
+     [](double o[5]) { ComputeToolTipAndAxis(RunKinematics, kMachine, o, o + 2); },
      [](const KinematicsRecords& r, double o[5]) {
          ComputeToolTipAndAxis(r.machine, r.tool, kMachine, o, o + 2);
      }},
     {"ComputeMachinePositionFromToolPoint",
-     [](double o[5]) { ComputeMachinePositionFromToolPoint(kPoint, kAngles, o); },
+     [](double o[5]) { ComputeMachinePositionFromToolPoint(RunKinematics, kPoint, kAngles, o); },
      [](const KinematicsRecords& r, double o[5]) {
          ComputeMachinePositionFromToolPoint(r.machine, r.tool, kPoint, kAngles, o);
      }},
     {"ComputeMachinePositionWithToolLength",
-     [](double o[5]) { ComputeMachinePositionWithToolLength(kPoint, kAngles, o); },
+     [](double o[5]) { ComputeMachinePositionWithToolLength(RunKinematics, kPoint, kAngles, o); },
      [](const KinematicsRecords& r, double o[5]) {
          ComputeMachinePositionWithToolLength(r.machine, r.tool, kPoint, kAngles, o);
      }},
-    {"ComputeRotaryRadius", [](double o[5]) { ComputeRotaryRadius(kMachine, o); },
+    {"ComputeRotaryRadius", [](double o[5]) { ComputeRotaryRadius(RunKinematics, kMachine, o); },
      [](const KinematicsRecords& r, double o[5]) {
          ComputeRotaryRadius(r.machine, r.tool, kMachine, o);
      }},
@@ -815,22 +813,22 @@ const KinematicsForm kForms[] = {
      [](const KinematicsRecords& r, double o[5]) {
          TurnPointWithTable(r.machine, kPoint, 0.6, 0.8, -0.28, 0.96, o);
      }},
-    {"SubtractWorkOffset", [](double o[5]) { SubtractWorkOffset(kMachine, o); },
+    {"SubtractWorkOffset", [](double o[5]) { SubtractWorkOffset(RunKinematics, kMachine, o); },
      [](const KinematicsRecords& r, double o[5]) { SubtractWorkOffset(r.origin, kMachine, o); }},
-    {"AddWorkOffset", [](double o[5]) { AddWorkOffset(kMachine, o); },
+    {"AddWorkOffset", [](double o[5]) { AddWorkOffset(RunKinematics, kMachine, o); },
      [](const KinematicsRecords& r, double o[5]) { AddWorkOffset(r.origin, kMachine, o); }},
-    {"ConvertMachineToPlane", [](double o[5]) { ConvertMachineToPlane(kPoint, o); },
+    {"ConvertMachineToPlane", [](double o[5]) { ConvertMachineToPlane(RunKinematics, kPoint, o); },
      [](const KinematicsRecords& r, double o[5]) {
          ConvertMachineToPlane(r.plane, r.origin, kPoint, o);
      }},
-    {"ConvertPlaneToMachine", [](double o[5]) { ConvertPlaneToMachine(kPoint, o); },
+    {"ConvertPlaneToMachine", [](double o[5]) { ConvertPlaneToMachine(RunKinematics, kPoint, o); },
      [](const KinematicsRecords& r, double o[5]) {
          ConvertPlaneToMachine(r.plane, r.origin, kPoint, o);
      }},
     {"ComputeToolFrameAtStep",
      [](double o[5]) {
          double direction[3] = {0, 0, 1};
-         ComputeToolFrameAtStep(kPoint, 0.05, 3, direction, o);
+         ComputeToolFrameAtStep(RunKinematics, kPoint, 0.05, 3, direction, o);
          o[3] = direction[0], o[4] = direction[1];
      },
      [](const KinematicsRecords& r, double o[5]) {

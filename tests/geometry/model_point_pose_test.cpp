@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <random>
 
+#include "geometry/machine_kinematics.h"
 #include "geometry/vector_math.h"
 #include "support/kinematics_test_support.h"
 
@@ -21,10 +22,10 @@ using testing::SetRandomMachine;
 
 // Sets the sine and cosine cache of the machine pose for the two machine angles (deg).
 void SetMachineAngles(double angle1, double angle2) {
-    SinCosDegrees(angle1, CurrentMachine.rotary[0].sign, &CurrentMachinePose.sin1,
-                  &CurrentMachinePose.cos1);
-    SinCosDegrees(angle2, CurrentMachine.rotary[1].sign, &CurrentMachinePose.sin2,
-                  &CurrentMachinePose.cos2);
+    SinCosDegrees(angle1, CurrentMachine.rotary[0].sign, &RunKinematics.pose.sin1,
+                  &RunKinematics.pose.cos1);
+    SinCosDegrees(angle2, CurrentMachine.rotary[1].sign, &RunKinematics.pose.sin2,
+                  &RunKinematics.pose.cos2);
 }
 
 // The turn of axis index k by the signed angle (deg) about its direction, by Rodrigues; plain
@@ -87,7 +88,7 @@ TEST_F(ModelPointPose, PosesMatchTurnsAboutTheRotaryAxes) {
         const double vertex[3] = {coordinate(rng), coordinate(rng), coordinate(rng)};
         double got[3], want[3], t[3];
 
-        PoseModelPoint(origin, vertex, got);
+        PoseModelPoint(RunKinematics.pose, origin, vertex, got);
         if (type == 3) {
             Sub(vertex, m.headPosition, t);
             Turn(0, false, a1, t, t);
@@ -98,7 +99,7 @@ TEST_F(ModelPointPose, PosesMatchTurnsAboutTheRotaryAxes) {
         Add(t, origin, want);
         EXPECT_LT(Distance3(got, want), 1e-9) << "PoseModelPoint, trial " << trial;
 
-        PoseModelPointPivot(origin, vertex, got);
+        PoseModelPointPivot(RunKinematics.pose, origin, vertex, got);
         Sub(vertex, m.headPosition, t);
         Turn(0, false, a1, t, t);
         Add(t, m.headPosition, t);
@@ -106,7 +107,7 @@ TEST_F(ModelPointPose, PosesMatchTurnsAboutTheRotaryAxes) {
         TurnAboutSecond(a2, t, m.tablePosition, want);
         EXPECT_LT(Distance3(got, want), 1e-9) << "PoseModelPointPivot, trial " << trial;
 
-        PoseModelPointAxes(origin, vertex, got);
+        PoseModelPointAxes(RunKinematics.pose, origin, vertex, got);
         double headOffset[3] = {m.headOffset[0], m.headOffset[1], m.headOffset[2]};
         headOffset[m.rotary[1].axis] = 0.0;  // HO on axis 2's plane indices only
         Add(vertex, headOffset, t);
@@ -116,7 +117,7 @@ TEST_F(ModelPointPose, PosesMatchTurnsAboutTheRotaryAxes) {
         Add(t, origin, want);
         EXPECT_LT(Distance3(got, want), 1e-9) << "PoseModelPointAxes, trial " << trial;
 
-        PoseModelPointOffset(origin, vertex, got);
+        PoseModelPointOffset(RunKinematics.pose, origin, vertex, got);
         Add(origin, vertex, t);
         if (type == 2) {
             Sub(t, m.tablePosition, t);
@@ -129,7 +130,7 @@ TEST_F(ModelPointPose, PosesMatchTurnsAboutTheRotaryAxes) {
         }
         EXPECT_LT(Distance3(got, want), 1e-9) << "PoseModelPointOffset, trial " << trial;
 
-        PoseModelPointCentre(origin, vertex, got);
+        PoseModelPointCentre(RunKinematics.pose, origin, vertex, got);
         Add(origin, vertex, t);
         Sub(t, m.tablePosition, t);
         Turn(0, false, a1, t, t);
@@ -156,12 +157,12 @@ TEST_F(ModelPointPose, ZeroAnglesLeaveOriginPlusVertexForEveryLayout) {
             const double vertex[3] = {-3, 250.25, 18};
             double want[3];
             Add(origin, vertex, want);
-            void (*poses[5])(const double*, const double*, double*) = {
+            void (*poses[5])(const MachinePose&, const double*, const double*, double*) = {
                 PoseModelPoint, PoseModelPointPivot, PoseModelPointAxes, PoseModelPointOffset,
                 PoseModelPointCentre};
             for (int p = 0; p < 5; ++p) {
                 double got[3] = {-999, -999, -999};
-                poses[p](origin, vertex, got);
+                poses[p](RunKinematics.pose, origin, vertex, got);
                 EXPECT_LT(Distance3(got, want), 1e-9) << "type " << type << " pose " << p;
             }
         }
@@ -172,13 +173,13 @@ TEST_F(ModelPointPose, CentrePoseIsTheTableTableForwardMap) {
     std::mt19937_64 rng(17);
     for (int trial = 0; trial < 50; ++trial) {
         SetRandomMachine(rng, 2, trial % 3, 0);
-        CurrentToolValues.gaugeLength = 0.0;
+        RunKinematics.toolValues.gaugeLength = 0.0;
         const double machine[5] = {31.5, -72, 140, -35.0 + trial, 110.0 - 3 * trial};
         SetMachineAngles(machine[3], machine[4]);
         double point[3], axis[3], posed[3];
-        ComputeToolTipAndAxis(machine, point, axis);
+        ComputeToolTipAndAxis(RunKinematics, machine, point, axis);
         const double zero[3] = {0, 0, 0};
-        PoseModelPointCentre(zero, machine, posed);
+        PoseModelPointCentre(RunKinematics.pose, zero, machine, posed);
         EXPECT_LT(Distance3(point, posed), 1e-9) << "trial " << trial;
     }
 }

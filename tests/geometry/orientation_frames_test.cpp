@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <random>
 
+#include "geometry/machine_kinematics.h"
 #include "geometry/vector_math.h"
 #include "support/kinematics_test_support.h"
 
@@ -85,7 +86,7 @@ TEST_F(OrientationFramesTest, TableFramesFollowTheTableMap) {
         const int type = n % 2 ? 2 : 3;
         testing::ResetKinematicsState();
         testing::SetRandomMachine(rng, type, (n / 2) % 3, 0);
-        CurrentToolValues.gaugeLength = 0;
+        RunKinematics.toolValues.gaugeLength = 0;
         for (double& h : CurrentMachine.headPosition) {
             h = 0;
         }
@@ -97,7 +98,7 @@ TEST_F(OrientationFramesTest, TableFramesFollowTheTableMap) {
             q.axis[3] = 0;  // the head angle does not turn the work
         }
         double expected[3], axis[3];
-        ComputeToolTipAndAxis(q.axis, expected, axis);
+        ComputeToolTipAndAxis(RunKinematics, q.axis, expected, axis);
         ASSERT_LT(Distance3(expected, origin), 1e-10) << "type " << type << " case " << n;
         for (int r = 0; r < 3; ++r) {
             const double unit[3] = {r == 0 ? 1.0 : 0.0, r == 1 ? 1.0 : 0.0, r == 2 ? 1.0 : 0.0};
@@ -174,31 +175,31 @@ TEST_F(OrientationFramesTest, MachineToWorkUndoesTheTableTurn) {
         testing::ResetKinematicsState();
         testing::SetRandomMachine(rng, type, (n / 2) % 3, 0);
         SetTableMachine(type);
-        CurrentToolValues.gaugeLength = 0;
+        RunKinematics.toolValues.gaugeLength = 0;
         for (double& h : CurrentMachine.headPosition) {
             h = 0;
         }
-        CurrentMachinePose.program = {{0, 0, 0, angle(rng), angle(rng)}};
-        UpdateMachinePosition();  // machine angles and their cache
-        double m[5] = {pos(rng), pos(rng), pos(rng), CurrentMachinePose.machine.axis[3],
-                       CurrentMachinePose.machine.axis[4]};
+        RunKinematics.pose.program = {{0, 0, 0, angle(rng), angle(rng)}};
+        UpdateMachinePosition(RunKinematics);  // machine angles and their cache
+        double m[5] = {pos(rng), pos(rng), pos(rng), RunKinematics.pose.machine.axis[3],
+                       RunKinematics.pose.machine.axis[4]};
         if (type == 3) {
             m[3] = 0;
         }
         double scene[3], axis[3], back[3];
-        ComputeToolTipAndAxis(m, scene, axis);
-        ConvertMachineToWorkPosition(scene, back);
+        ComputeToolTipAndAxis(RunKinematics, m, scene, axis);
+        ConvertMachineToWorkPosition(RunKinematics, scene, back);
         ASSERT_LT(Distance3(back, m), 1e-10) << "type " << type << " case " << n;
 
         // Following the rotary axes leaves the point; not following the linear axes adds the
         // table displacement.
         SceneFollow.followRotaryAxes = 1;
         SceneFollow.tableDisplacement[1] = 2.5;
-        ConvertMachineToWorkPosition(scene, back);
+        ConvertMachineToWorkPosition(RunKinematics, scene, back);
         ASSERT_EQ(back[0], scene[0]);
         ASSERT_EQ(back[1], scene[1] + 2.5);
         SceneFollow.followLinearAxes = 1;
-        ConvertMachineToWorkPosition(scene, back);
+        ConvertMachineToWorkPosition(RunKinematics, scene, back);
         ASSERT_EQ(back[1], scene[1]);
     }
 }

@@ -57,7 +57,7 @@ TEST_F(RotarySolutionsTest, CandidatesReproduceTheToolAxis) {
         AxisFor(a1, a2, t);
         const double previous[2] = {a1 + 1, a2 + 1};
         RotaryCandidates c;
-        ListRotaryCandidates(t, previous, &c);
+        ListRotaryCandidates(RunKinematics, t, previous, &c);
         ASSERT_GE(c.count, 1) << "case " << n;
         bool hit = false, anyFree = false;
         for (int j = 0; j < c.count; ++j) {
@@ -101,32 +101,32 @@ TEST_F(RotarySolutionsTest, AxisAlongTheOuterRotaryAxisKeepsItsAngle) {
     const double t[3] = {0, 0, 1};
     const double previous[2] = {37.5, 10};
     RotaryCandidates c;
-    ListRotaryCandidates(t, previous, &c);
+    ListRotaryCandidates(RunKinematics, t, previous, &c);
     ASSERT_EQ(c.count, 1);
     EXPECT_EQ(c.angle[0][0], 37.5);
     EXPECT_NEAR(c.angle[0][1], 0.0, 1e-12);
     // A residue far below 1e-9 is the same axis.
     const double nearly[3] = {1e-17, -1e-17, 1};
-    ListRotaryCandidates(nearly, previous, &c);
+    ListRotaryCandidates(RunKinematics, nearly, previous, &c);
     ASSERT_EQ(c.count, 1);
     EXPECT_EQ(c.angle[0][0], 37.5);
 
     // With the tilted plane active: HEIDENHAIN takes the plane's SPC angle, SIEMENS the angle of
     // the rotation order.
-    CurrentWorkPlane.active = 1;
-    CurrentWorkPlane.planeAngles[0] = 11;
-    CurrentWorkPlane.planeAngles[1] = 22;
-    CurrentWorkPlane.planeAngles[2] = 33;
+    RunKinematics.plane.active = 1;
+    RunKinematics.plane.planeAngles[0] = 11;
+    RunKinematics.plane.planeAngles[1] = 22;
+    RunKinematics.plane.planeAngles[2] = 33;
     KinematicsController.heidenhain = 1;
-    ListRotaryCandidates(t, previous, &c);
+    ListRotaryCandidates(RunKinematics, t, previous, &c);
     EXPECT_EQ(c.angle[0][0], 33.0);
     KinematicsController.heidenhain = 0;
     KinematicsController.siemens = 1;
-    CurrentWorkPlane.rotationOrderCode = 158;
-    ListRotaryCandidates(t, previous, &c);
+    RunKinematics.plane.rotationOrderCode = 158;
+    ListRotaryCandidates(RunKinematics, t, previous, &c);
     EXPECT_EQ(c.angle[0][0], 22.0);
-    CurrentWorkPlane.rotationOrderCode = 1;
-    ListRotaryCandidates(t, previous, &c);
+    RunKinematics.plane.rotationOrderCode = 1;
+    ListRotaryCandidates(RunKinematics, t, previous, &c);
     EXPECT_EQ(c.angle[0][0], 37.5);
 
     // Table-table with axis 1 about Z: axis 1 cannot change the tool axis and keeps its angle.
@@ -136,7 +136,7 @@ TEST_F(RotarySolutionsTest, AxisAlongTheOuterRotaryAxisKeepsItsAngle) {
     CurrentMachine.rotary[1] = AxisAbout(0);
     double want[3];
     AxisFor(0, 40, want);
-    ListRotaryCandidates(want, previous, &c);
+    ListRotaryCandidates(RunKinematics, want, previous, &c);
     ASSERT_EQ(c.count, 1);
     EXPECT_EQ(c.angle[0][0], 37.5);
     EXPECT_NEAR(c.angle[0][1], 40.0, 1e-9);
@@ -158,7 +158,7 @@ TEST_F(RotarySolutionsTest, SmallTiltsGiveTwoExactCandidates) {
     for (const Case& k : cases) {
         const double t[3] = {k.x, 0, 1};
         RotaryCandidates c;
-        ListRotaryCandidates(t, previous, &c);
+        ListRotaryCandidates(RunKinematics, t, previous, &c);
         ASSERT_EQ(c.count, 2) << k.x;
         for (int j = 0; j < 2; ++j) {
             const double sign = c.angle[j][1] > 0 ? 1 : -1;
@@ -180,7 +180,7 @@ TEST_F(RotarySolutionsTest, SmallTiltsGiveTwoExactCandidates) {
         SnapToolAxis(t);
         const double tilt = std::atan2(std::hypot(t[0], t[1]), t[2]);
         RotaryCandidates c;
-        ListRotaryCandidates(t, previous, &c);
+        ListRotaryCandidates(RunKinematics, t, previous, &c);
         ASSERT_EQ(c.count, 2) << tilt;
         for (int j = 0; j < 2; ++j) {
             ASSERT_NEAR(std::fabs(c.angle[j][1]), tilt * degrees, 1e-9 * tilt * degrees) << tilt;
@@ -203,7 +203,7 @@ TEST_F(RotarySolutionsTest, FoldingReachesAPreviousAngleAnyTurnsAway) {
     const double range[2] = {0, 0};
     const double previous[2] = {30, 1000040};
     double result[2];
-    ASSERT_EQ(SolveRotaryAngles(t, previous, flags, range, range, result), 1);
+    ASSERT_EQ(SolveRotaryAngles(RunKinematics, t, previous, flags, range, range, result), 1);
     EXPECT_NEAR(result[0], 30, 1e-9);
     EXPECT_NEAR(result[1], 40 + 2778 * 360.0, 1e-6);
     EXPECT_LE(std::fabs(result[1] - previous[1]), 180);
@@ -227,10 +227,10 @@ TEST_F(RotarySolutionsTest, PrimaryAxisByAngleDecisionAndType) {
     for (const Case& k : cases) {
         CurrentMachine.rotaryType = k.type;
         KinematicsController.angleDecision = k.decision;
-        ASSERT_EQ(SolveRotaryAngles(t, previous, flags, range, range, result), 1);
+        ASSERT_EQ(SolveRotaryAngles(RunKinematics, t, previous, flags, range, range, result), 1);
         EXPECT_NEAR(result[0], k.b, 1e-9) << "type " << k.type << " decision " << k.decision;
     }
-    EXPECT_EQ(KinematicsMode.previousSolutionCount, 2);
+    EXPECT_EQ(RunKinematics.modes.previousSolutionCount, 2);
 }
 
 TEST_F(RotarySolutionsTest, TiesFallBackToTheOtherAxisThenTheResidues) {
@@ -243,14 +243,14 @@ TEST_F(RotarySolutionsTest, TiesFallBackToTheOtherAxisThenTheResidues) {
     KinematicsController.angleDecision = 1;  // B decides on the mixed machine
     // B moves 30 either way: C decides.
     const double towardsZero[2] = {0, 10};
-    SolveRotaryAngles(t, towardsZero, flags, range, range, result);
+    SolveRotaryAngles(RunKinematics, t, towardsZero, flags, range, range, result);
     EXPECT_NEAR(result[0], 30, 1e-9);
     const double towardsHalf[2] = {0, 170};
-    SolveRotaryAngles(t, towardsHalf, flags, range, range, result);
+    SolveRotaryAngles(RunKinematics, t, towardsHalf, flags, range, range, result);
     EXPECT_NEAR(result[0], -30, 1e-9);
     // C moves 90 either way as well: the smaller C residue wins.
     const double across[2] = {0, 90};
-    SolveRotaryAngles(t, across, flags, range, range, result);
+    SolveRotaryAngles(RunKinematics, t, across, flags, range, range, result);
     EXPECT_NEAR(result[0], 30, 1e-9);
     EXPECT_NEAR(result[1], 0, 1e-9);
 }
@@ -265,11 +265,11 @@ TEST_F(RotarySolutionsTest, ShortestPathCountsTheMoveAcrossZero) {
     const double range2[2] = {0, 360};
     const double previous[2] = {0, 350};
     double result[2];
-    KinematicsMode.shortestPath[1] = 1;  // move 20 against 160
-    SolveRotaryAngles(t, previous, flags, range1, range2, result);
+    RunKinematics.modes.shortestPath[1] = 1;  // move 20 against 160
+    SolveRotaryAngles(RunKinematics, t, previous, flags, range1, range2, result);
     EXPECT_NEAR(result[1], 10, 1e-9);
-    KinematicsMode.shortestPath[1] = 0;  // move 340 against 160
-    SolveRotaryAngles(t, previous, flags, range1, range2, result);
+    RunKinematics.modes.shortestPath[1] = 0;  // move 340 against 160
+    SolveRotaryAngles(RunKinematics, t, previous, flags, range1, range2, result);
     EXPECT_NEAR(result[1], 190, 1e-9);
 }
 
@@ -282,17 +282,17 @@ TEST_F(RotarySolutionsTest, NoFittingCandidateGivesZero) {
     const double range2[2] = {0, 0};
     const double previous[2] = {0, 0};
     double result[2] = {9, 9};
-    EXPECT_EQ(SolveRotaryAngles(t, previous, flags, range1, range2, result), 0);
+    EXPECT_EQ(SolveRotaryAngles(RunKinematics, t, previous, flags, range1, range2, result), 0);
     EXPECT_EQ(result[0], 0.0);
     EXPECT_EQ(result[1], 0.0);
-    EXPECT_EQ(KinematicsMode.previousSolutionCount, 0);
+    EXPECT_EQ(RunKinematics.modes.previousSolutionCount, 0);
     // A zero or non-finite axis has no candidate.
     const double zero[3] = {0, 0, 0};
     const double nan[3] = {std::nan(""), 0, 1};
     RotaryCandidates c;
-    ListRotaryCandidates(zero, previous, &c);
+    ListRotaryCandidates(RunKinematics, zero, previous, &c);
     EXPECT_EQ(c.count, 0);
-    ListRotaryCandidates(nan, previous, &c);
+    ListRotaryCandidates(RunKinematics, nan, previous, &c);
     EXPECT_EQ(c.count, 0);
 }
 
@@ -301,18 +301,18 @@ TEST_F(RotarySolutionsTest, NcSolutionTakesTheSmallestTurnWithinTheStrokes) {
     double t[3];
     AxisFor(-30, 170, t);  // also (30, -10)
     double result[2];
-    ASSERT_EQ(SolveRotaryAnglesNc(t, result), 1);
+    ASSERT_EQ(SolveRotaryAnglesNc(RunKinematics, t, result), 1);
     EXPECT_NEAR(result[0], 30, 1e-9);
     EXPECT_NEAR(result[1], -10, 1e-9);
     // B limited to negative angles: only (-30, 170) fits.
     CurrentMachine.strokes.enabled[3] = 1;
     CurrentMachine.strokes.min[3] = -90;
     CurrentMachine.strokes.max[3] = 0;
-    ASSERT_EQ(SolveRotaryAnglesNc(t, result), 1);
+    ASSERT_EQ(SolveRotaryAnglesNc(RunKinematics, t, result), 1);
     EXPECT_NEAR(result[0], -30, 1e-9);
     EXPECT_NEAR(result[1], 170, 1e-9);
     CurrentMachine.strokes.max[3] = -40;
-    EXPECT_EQ(SolveRotaryAnglesNc(t, result), 0);
+    EXPECT_EQ(SolveRotaryAnglesNc(RunKinematics, t, result), 0);
     EXPECT_EQ(result[0], 0.0);
 
     // A-B head: the axis of (-170, -80) is also that of (10, -100), the smaller turn; and a B-A
@@ -322,19 +322,19 @@ TEST_F(RotarySolutionsTest, NcSolutionTakesTheSmallestTurnWithinTheStrokes) {
     CurrentMachine.rotary[0] = AxisAbout(0);
     CurrentMachine.rotary[1] = AxisAbout(1);
     AxisFor(-170, -80, t);
-    ASSERT_EQ(SolveRotaryAnglesNc(t, result), 1);
+    ASSERT_EQ(SolveRotaryAnglesNc(RunKinematics, t, result), 1);
     EXPECT_NEAR(result[0], 10, 1e-9);
     EXPECT_NEAR(result[1], -100, 1e-9);
     CurrentMachine.rotaryType = 2;
     CurrentMachine.rotary[0] = AxisAbout(1);
     CurrentMachine.rotary[1] = AxisAbout(0);
     AxisFor(-170, 0, t);
-    ASSERT_EQ(SolveRotaryAnglesNc(t, result), 1);
+    ASSERT_EQ(SolveRotaryAnglesNc(RunKinematics, t, result), 1);
     EXPECT_NEAR(result[0], -170, 1e-9);
     EXPECT_NEAR(result[1], 0, 1e-9);
     // Candidates that need no fold come back exactly.
     AxisFor(90, 0, t);
-    ASSERT_EQ(SolveRotaryAnglesNc(t, result), 1);
+    ASSERT_EQ(SolveRotaryAnglesNc(RunKinematics, t, result), 1);
     EXPECT_EQ(result[0], 90.0);
 
     // A candidate lying exactly on its stroke limit fits.
@@ -345,11 +345,11 @@ TEST_F(RotarySolutionsTest, NcSolutionTakesTheSmallestTurnWithinTheStrokes) {
         AxisFor(d, 0, t);
         const double none[2] = {0, 0};
         RotaryCandidates c;
-        ListRotaryCandidates(t, none, &c);
+        ListRotaryCandidates(RunKinematics, t, none, &c);
         ASSERT_EQ(c.count, 2);
         const int j = c.angle[0][0] < 0 ? 0 : 1;
         CurrentMachine.strokes.min[3] = c.angle[j][0];
-        ASSERT_EQ(SolveRotaryAnglesNc(t, result), 1) << d;
+        ASSERT_EQ(SolveRotaryAnglesNc(RunKinematics, t, result), 1) << d;
         EXPECT_EQ(result[0], c.angle[j][0]) << d;
     }
 }
@@ -367,16 +367,17 @@ TEST_F(RotarySolutionsTest, PreferredSignOnlyUnderHeidenhain) {
         {-1, 10, 5, 0},   {-1, -10, 5, 1}, {7, -10, -5, 1},
     };
     for (const Case& k : cases) {
-        KinematicsMode.preferredRotarySign = k.sign;
-        EXPECT_EQ(AcceptRotarySolution(k.a1, k.a2), k.accepted) << k.sign << " " << k.a1;
+        RunKinematics.modes.preferredRotarySign = k.sign;
+        EXPECT_EQ(AcceptRotarySolution(RunKinematics, k.a1, k.a2), k.accepted)
+            << k.sign << " " << k.a1;
     }
     // Axis 2 not about Z: its sign counts too.
     CurrentMachine.rotary[1] = AxisAbout(1);
-    KinematicsMode.preferredRotarySign = 1;
-    EXPECT_EQ(AcceptRotarySolution(10, -5), 0);
-    EXPECT_EQ(AcceptRotarySolution(10, 0), 1);
-    KinematicsMode.preferredRotarySign = -1;
-    EXPECT_EQ(AcceptRotarySolution(-10, 5), 0);
+    RunKinematics.modes.preferredRotarySign = 1;
+    EXPECT_EQ(AcceptRotarySolution(RunKinematics, 10, -5), 0);
+    EXPECT_EQ(AcceptRotarySolution(RunKinematics, 10, 0), 1);
+    RunKinematics.modes.preferredRotarySign = -1;
+    EXPECT_EQ(AcceptRotarySolution(RunKinematics, -10, 5), 0);
 
     // The solver applies it only in the HEIDENHAIN dialect.
     SetBHeadCTable();
@@ -386,11 +387,11 @@ TEST_F(RotarySolutionsTest, PreferredSignOnlyUnderHeidenhain) {
     const double range[2] = {0, 0};
     const double previous[2] = {20, 0};
     double result[2];
-    KinematicsMode.preferredRotarySign = -1;
-    SolveRotaryAngles(t, previous, flags, range, range, result);
+    RunKinematics.modes.preferredRotarySign = -1;
+    SolveRotaryAngles(RunKinematics, t, previous, flags, range, range, result);
     EXPECT_NEAR(result[0], 30, 1e-9);
     KinematicsController.heidenhain = 1;
-    SolveRotaryAngles(t, previous, flags, range, range, result);
+    SolveRotaryAngles(RunKinematics, t, previous, flags, range, range, result);
     EXPECT_NEAR(result[0], -30, 1e-9);
 }
 
@@ -405,15 +406,17 @@ TEST_F(RotarySolutionsTest, DiffRotaryAngleHandValues) {
     };
     for (const Case& k : cases) {
         KinematicsController.heidenhain = 0;
-        EXPECT_EQ(DiffRotaryAngle(k.a, k.b), k.plain) << k.a << " -> " << k.b;
+        EXPECT_EQ(DiffRotaryAngle(RunKinematics, k.a, k.b), k.plain) << k.a << " -> " << k.b;
         KinematicsController.heidenhain = 1;
-        EXPECT_EQ(DiffRotaryAngle(k.a, k.b), k.heidenhain) << k.a << " -> " << k.b << " H";
+        EXPECT_EQ(DiffRotaryAngle(RunKinematics, k.a, k.b), k.heidenhain)
+            << k.a << " -> " << k.b << " H";
     }
-    EXPECT_FALSE(std::signbit(DiffRotaryAngle(-360, 0)));
-    KinematicsMode.incrementalMode = 1;
-    EXPECT_EQ(DiffRotaryAngle(350, 10), -340.0);
-    KinematicsMode.incrementalMode = 0;
-    EXPECT_TRUE(std::isnan(DiffRotaryAngle(0, std::numeric_limits<double>::infinity())));
+    EXPECT_FALSE(std::signbit(DiffRotaryAngle(RunKinematics, -360, 0)));
+    RunKinematics.modes.incrementalMode = 1;
+    EXPECT_EQ(DiffRotaryAngle(RunKinematics, 350, 10), -340.0);
+    RunKinematics.modes.incrementalMode = 0;
+    EXPECT_TRUE(
+        std::isnan(DiffRotaryAngle(RunKinematics, 0, std::numeric_limits<double>::infinity())));
 }
 
 TEST_F(RotarySolutionsTest, WrapDegreesIsBoundedForAnyInput) {
@@ -551,26 +554,26 @@ TEST_F(RotarySolutionsTest, OverTravelReportsTheFirstAxisOutside) {
 }
 
 TEST_F(RotarySolutionsTest, RotationOrderCodes) {
-    CurrentWorkPlane.planeAngles[0] = 1;
-    CurrentWorkPlane.planeAngles[1] = 2;
-    CurrentWorkPlane.planeAngles[2] = 3;
+    RunKinematics.plane.planeAngles[0] = 1;
+    RunKinematics.plane.planeAngles[1] = 2;
+    RunKinematics.plane.planeAngles[2] = 3;
     const int first[] = {27, 155, 125, 39, 167};
     const int second[] = {30, 158, 54, 182};
     const int third[] = {57, 185, 45, 173};
     for (int c : first) {
-        CurrentWorkPlane.rotationOrderCode = c;
-        EXPECT_EQ(GetAngleForRotationOrder(9), 1.0) << c;
+        RunKinematics.plane.rotationOrderCode = c;
+        EXPECT_EQ(GetAngleForRotationOrder(RunKinematics, 9), 1.0) << c;
     }
     for (int c : second) {
-        CurrentWorkPlane.rotationOrderCode = c;
-        EXPECT_EQ(GetAngleForRotationOrder(9), 2.0) << c;
+        RunKinematics.plane.rotationOrderCode = c;
+        EXPECT_EQ(GetAngleForRotationOrder(RunKinematics, 9), 2.0) << c;
     }
     for (int c : third) {
-        CurrentWorkPlane.rotationOrderCode = c;
-        EXPECT_EQ(GetAngleForRotationOrder(9), 3.0) << c;
+        RunKinematics.plane.rotationOrderCode = c;
+        EXPECT_EQ(GetAngleForRotationOrder(RunKinematics, 9), 3.0) << c;
     }
-    CurrentWorkPlane.rotationOrderCode = 28;
-    EXPECT_EQ(GetAngleForRotationOrder(9), 9.0);
+    RunKinematics.plane.rotationOrderCode = 28;
+    EXPECT_EQ(GetAngleForRotationOrder(RunKinematics, 9), 9.0);
 }
 
 // The records form reads the given records' modes, move and tilted plane and leaves the count of
@@ -640,29 +643,27 @@ TEST_F(RotarySolutionsTest, RecordsFormSolvesWithTheGivenRecordsOnly) {
         const double range1[2] = {-360, 360}, range2[2] = {-10, 10};
         KinematicsSessionRecords given;
         c.fill(&given);
-        KinematicsSessionRecords bound = given;
-        KinematicsMode.previousSolutionCount = 9;  // never a count: marks the bound records
+        KinematicsSessionRecords copy = given;
+        RunKinematics.modes.previousSolutionCount = 9;  // never a count: marks the run's records
 
-        double fromGiven[2], fromBound[2], onBound[2];
+        double fromGiven[2], fromCopy[2], onRun[2];
         warnings = 0;
         const int r1 = SolveRotaryAngles(given, t, c.previous, flags, range1, range2, fromGiven);
         const int w1 = warnings;
-        EXPECT_EQ(KinematicsMode.previousSolutionCount, 9) << c.name;
+        EXPECT_EQ(RunKinematics.modes.previousSolutionCount, 9) << c.name;
 
-        KinematicsSessionRecords* before = BindKinematicsRecords(&bound);
         warnings = 0;
-        const int r2 = SolveRotaryAngles(t, c.previous, flags, range1, range2, fromBound);
+        const int r2 = SolveRotaryAngles(copy, t, c.previous, flags, range1, range2, fromCopy);
         const int w2 = warnings;
-        BindKinematicsRecords(before);
         EXPECT_EQ(r1, r2) << c.name;
-        EXPECT_EQ(fromGiven[0], fromBound[0]) << c.name;
-        EXPECT_EQ(fromGiven[1], fromBound[1]) << c.name;
+        EXPECT_EQ(fromGiven[0], fromCopy[0]) << c.name;
+        EXPECT_EQ(fromGiven[1], fromCopy[1]) << c.name;
         EXPECT_EQ(w1, w2) << c.name;
-        EXPECT_EQ(given.modes.previousSolutionCount, bound.modes.previousSolutionCount) << c.name;
+        EXPECT_EQ(given.modes.previousSolutionCount, copy.modes.previousSolutionCount) << c.name;
 
         warnings = 0;
-        SolveRotaryAngles(t, c.previous, flags, range1, range2, onBound);
-        const bool differs = onBound[0] != fromGiven[0] || onBound[1] != fromGiven[1];
+        SolveRotaryAngles(RunKinematics, t, c.previous, flags, range1, range2, onRun);
+        const bool differs = onRun[0] != fromGiven[0] || onRun[1] != fromGiven[1];
         EXPECT_TRUE(differs || warnings != w1) << c.name;
     }
     RotaryMoveCallbacks = {};

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "config/config_records.h"
+#include "nc/nc_session.h"
 #include "services/file_paths.h"
 #include "services/program_log.h"
 #include "services/shared_state.h"
@@ -32,7 +33,7 @@ protected:
     }
     void TearDown() override {
         DisarmWriteFaults();
-        CloseAlarmFile();
+        CloseAlarmFile(RunSession);
         AlarmReport = {};
         CloseLogFile();
         FileLocations.logDirectory = savedLog_;
@@ -54,7 +55,7 @@ private:
 TEST_F(AlarmReportTest, EveryFailedStepIsReportedAndKeepsTheAlarmsWrittenBefore) {
     testing::ReportWriteScenario s;
     s.start = [this] {
-        CloseAlarmFile();
+        CloseAlarmFile(RunSession);
         CloseLogFile();
         std::filesystem::remove(dir_.At("mirexa.log"));
         opened_ = 0;
@@ -71,7 +72,7 @@ TEST_F(AlarmReportTest, EveryFailedStepIsReportedAndKeepsTheAlarmsWrittenBefore)
                {"\nINTERFERENCE IN RADIUS(0.125) OFFSET\n9:X3.\n", alarm(0.125, 9, "X3.\n")},
                {"\nINTERFERENCE IN RADIUS(12.000) OFFSET\n10:", alarm(12.0, 10, nullptr)}};
     s.finish = [] {
-        CloseAlarmFile();
+        CloseAlarmFile(RunSession);
         return AlarmReport.writeFailed == 0 ? 1 : 0;
     };
     s.read = [this] { return ReadWholeFile(AlarmReport.path); };
@@ -93,14 +94,14 @@ TEST_F(AlarmReportTest, AfterAFailureLaterAlarmsOfTheRunAreRefusedAndTheNextRunS
     DisarmWriteFaults();
     // No hole: the third alarm is not written behind the lost second.
     EXPECT_EQ(WriteRadiusOffsetAlarm(0, 3.0, 3, "X2.\n"), 0);
-    CloseAlarmFile();
+    CloseAlarmFile(RunSession);
     EXPECT_EQ(ReadWholeFile(AlarmReport.path),
               "<<< ALARM INFORMATION >>>\n--------------\nINTERFERENCE IN RADIUS(1.000) "
               "OFFSET\n1:G41\n");
     const std::string log = Log();
     EXPECT_NE(log.find("(write: No space left on device)"), std::string::npos) << log;
     EXPECT_EQ(WriteRadiusOffsetAlarm(1, 4.0, 4, "X3.\n"), 1);
-    CloseAlarmFile();
+    CloseAlarmFile(RunSession);
     EXPECT_EQ(ReadWholeFile(AlarmReport.path),
               "<<< ALARM INFORMATION >>>\n--------------\nINTERFERENCE IN RADIUS(4.000) "
               "OFFSET\n4:X3.\n");

@@ -5,7 +5,9 @@
 #include <gtest/gtest.h>
 
 #include "dialect_test_fixture.h"
+#include "geometry/machine_kinematics.h"
 #include "nc/nc_run_state.h"
+#include "nc/nc_session.h"
 #include "nc/scanner_dialects.h"
 
 namespace mirexa {
@@ -26,8 +28,8 @@ TEST_F(DialectTest, TheControllerChoosesTheScannerDialect) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.dialect);
         UseDialect(c.dialect);
-        EXPECT_EQ(&ActiveScannerDialect(), c.scanner);
-        EXPECT_STREQ(ActiveScannerDialect().blockEnds, c.blockEnds);
+        EXPECT_EQ(&ActiveScannerDialect(RunSession), c.scanner);
+        EXPECT_STREQ(ActiveScannerDialect(RunSession).blockEnds, c.blockEnds);
     }
 }
 
@@ -40,28 +42,28 @@ struct DialectReading {
 };
 
 double EndX() {
-    return CurrentMotion.end.axis[0];
+    return RunKinematics.motion.end.axis[0];
 }
 double WorkOffset() {
-    return NcRun.modal.workOffsetIndex;
+    return RunSession.run.modal.workOffsetIndex;
 }
 double LengthCompensation() {
-    return NcRun.modal.lengthCompensation;
+    return RunSession.run.modal.lengthCompensation;
 }
 double CycleCode() {
-    return NcRun.modal.cycleCode;
+    return RunSession.run.modal.cycleCode;
 }
 double DefinedCycle() {
-    return NcRun.modal.heidenhainCycleCode;
+    return RunSession.run.modal.heidenhainCycleCode;
 }
 double DiameterProgramming() {
-    return NcRun.modal.diameterProgramming;
+    return RunSession.run.modal.diameterProgramming;
 }
 double MotionType() {
-    return CurrentMotion.motionType;
+    return RunKinematics.motion.motionType;
 }
 double ReturnLevel() {
-    return NcRun.modal.returnLevel;
+    return RunSession.run.modal.returnLevel;
 }
 
 TEST_F(DialectTest, EachDialectReadsItsOwnCodes) {

@@ -9,10 +9,12 @@
 #include <string>
 #include <vector>
 
+#include "geometry/machine_kinematics.h"
 #include "nc/canned_cycles.h"
 #include "nc/nc_controller_view.h"
 #include "nc/nc_line_source.h"
 #include "nc/nc_run_state.h"
+#include "nc/nc_session.h"
 #include "nc/step_driver.h"
 #include "nc_test_fixture.h"
 
@@ -178,24 +180,25 @@ TEST_F(CannedCycleTest, PeckLoopStopsAtThePointLimitAndEndsAtTheBottom) {
 TEST_F(CannedCycleTest, RepeatsBeyondTheQueueGiveEveryHoleTheSameSequence) {
     const std::string path =
         dir.Write("deep.nc", "G90 G00 X0 Y0 Z10.\nG91 G83 X5. Z-30. R-9. Q0.03 K4 F100.\nG90\n");
-    ResetInterpreterState();
-    ASSERT_EQ(OpenNcProgramSource(path), 1);
+    ResetInterpreterState(RunSession);
+    ASSERT_EQ(OpenNcProgramSource(RunSession, path), 1);
     std::vector<std::vector<Point>> holes(5);
     long calls = 0;
-    while (NcRun.status.endState < 2 && ++calls < 100000) {
-        ComputeNextMove();
-        ASSERT_EQ(NcRun.status.error, 0);
-        if (NcRun.status.subprogramEnd || !CurrentMotion.blockHasMotion) {
+    while (RunSession.run.status.endState < 2 && ++calls < 100000) {
+        ComputeNextMove(RunSession);
+        ASSERT_EQ(RunSession.run.status.error, 0);
+        if (RunSession.run.status.subprogramEnd || !RunKinematics.motion.blockHasMotion) {
             continue;
         }
-        FinishBlockPosition();
-        const double x = CurrentMotion.lastPosition.axis[0];
+        FinishBlockPosition(RunSession);
+        const double x = RunKinematics.motion.lastPosition.axis[0];
         const int hole = static_cast<int>(std::lround(x / 5.0));
         ASSERT_TRUE(hole >= 0 && hole <= 4 && x == hole * 5.0) << x;
-        holes[hole].push_back({CurrentMotion.motionType, CurrentMotion.lastPosition.axis[2]});
+        holes[hole].push_back(
+            {RunKinematics.motion.motionType, RunKinematics.motion.lastPosition.axis[2]});
     }
-    CloseNcProgramSource();
-    EXPECT_EQ(NcRun.status.endState, 2);
+    CloseNcProgramSource(RunSession);
+    EXPECT_EQ(RunSession.run.status.endState, 2);
     ASSERT_GT(holes[1].size(), static_cast<size_t>(kCyclePointsMax / 2));
     for (int h = 2; h <= 4; ++h) {
         ASSERT_EQ(holes[h].size(), holes[1].size()) << "hole " << h;
@@ -209,17 +212,17 @@ TEST_F(CannedCycleTest, RepeatsBeyondTheQueueGiveEveryHoleTheSameSequence) {
 }
 
 TEST_F(CannedCycleTest, HeidenhainCyclesFrom200SetBothPeckClearances) {
-    NcController.dialect.heidenhain = 1;
-    NcRun.modal.cycleCode = 200;
-    NcRun.modal.heidenhainLevels = {2.5, -12.0, 30.0, 0.0};
-    NcRun.modal.cyclePeck = 5.0;
-    CurrentMotion.start.axis[2] = 30.0;
-    CurrentMotion.end = CurrentMotion.start;
-    ASSERT_GT(ExpandDrillingCycle(), 0);
-    EXPECT_EQ(NcController.g73Peck, 2.5);
-    EXPECT_EQ(NcController.g83Peck, 2.5);
+    RunSession.controller.dialect.heidenhain = 1;
+    RunSession.run.modal.cycleCode = 200;
+    RunSession.run.modal.heidenhainLevels = {2.5, -12.0, 30.0, 0.0};
+    RunSession.run.modal.cyclePeck = 5.0;
+    RunKinematics.motion.start.axis[2] = 30.0;
+    RunKinematics.motion.end = RunKinematics.motion.start;
+    ASSERT_GT(ExpandDrillingCycle(RunSession), 0);
+    EXPECT_EQ(RunSession.controller.g73Peck, 2.5);
+    EXPECT_EQ(RunSession.controller.g83Peck, 2.5);
     // R level 2.5, pecks of 5 with re-approaches 2.5 above the last depth.
-    const NcPendingMoves& p = NcRun.pending;
+    const NcPendingMoves& p = RunSession.run.pending;
     std::vector<double> levels;
     for (int i = 0; i < p.cyclePointCount; ++i) {
         levels.push_back(p.cyclePoint[i].axis[2]);

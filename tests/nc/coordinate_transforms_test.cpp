@@ -13,6 +13,7 @@
 #include "geometry/machine_kinematics.h"
 #include "nc/nc_controller_view.h"
 #include "nc/nc_run_state.h"
+#include "nc/nc_session.h"
 #include "nc/nc_words.h"
 #include "nc/step_driver.h"
 #include "nc_test_fixture.h"
@@ -59,14 +60,14 @@ TEST_F(CoordinateTransformsTest, PlaneTable) {
     };
     for (const auto& c : cases) {
         for (int i = 0; i < 3; ++i) {
-            NcController.axes.planeCodes[i] = c.codes[i];
+            RunSession.controller.axes.planeCodes[i] = c.codes[i];
         }
-        NcRun.modal.planeCode = c.program;
-        SelectPlaneAxes();
-        EXPECT_EQ(NcRun.modal.planeCode, c.plane) << c.program;
-        EXPECT_EQ(NcRun.modal.plane.first, c.axes.first) << c.program;
-        EXPECT_EQ(NcRun.modal.plane.second, c.axes.second) << c.program;
-        EXPECT_EQ(NcRun.modal.plane.normal, c.axes.normal) << c.program;
+        RunSession.run.modal.planeCode = c.program;
+        SelectPlaneAxes(RunSession);
+        EXPECT_EQ(RunSession.run.modal.planeCode, c.plane) << c.program;
+        EXPECT_EQ(RunSession.run.modal.plane.first, c.axes.first) << c.program;
+        EXPECT_EQ(RunSession.run.modal.plane.second, c.axes.second) << c.program;
+        EXPECT_EQ(RunSession.run.modal.plane.normal, c.axes.normal) << c.program;
     }
 }
 
@@ -76,13 +77,13 @@ TEST_F(CoordinateTransformsTest, RotationsAtQuarterTurnsAreExact) {
     RotatePointInPlane(point, {0, 1, 2}, 0.0, 1.0, centre, 0);
     EXPECT_EQ(point[0], 0.0);
     EXPECT_EQ(point[1], 1.0);
-    CurrentWorkPlane.rotationOrderCode = 57;
-    CurrentWorkPlane.planeAngles[0] = 90;
-    ASSERT_EQ(BuildTiltedPlaneMatrix(0), 1);
+    RunKinematics.plane.rotationOrderCode = 57;
+    RunKinematics.plane.planeAngles[0] = 90;
+    ASSERT_EQ(BuildTiltedPlaneMatrix(RunSession, 0), 1);
     const double expected[9] = {1, 0, 0, 0, 0, 1, 0, -1, 0};
     for (int i = 0; i < 9; ++i) {
-        EXPECT_EQ(CurrentWorkPlane.matrix[i], expected[i]) << i;
-        EXPECT_EQ(CurrentWorkPlane.transposed[i], expected[3 * (i % 3) + i / 3]) << i;
+        EXPECT_EQ(RunKinematics.plane.matrix[i], expected[i]) << i;
+        EXPECT_EQ(RunKinematics.plane.transposed[i], expected[3 * (i % 3) + i / 3]) << i;
     }
 }
 
@@ -102,12 +103,12 @@ TEST_F(CoordinateTransformsTest, TiltedPlaneOrdersMatchRotationMatrices) {
                   {155, {2, 1, 0}, true}};
     for (const auto& order : orders) {
         for (int n = 0; n < 50; ++n) {
-            TiltedWorkPlane& plane = CurrentWorkPlane;
+            TiltedWorkPlane& plane = RunKinematics.plane;
             for (double& a : plane.planeAngles) {
                 a = angle(rng);
             }
             plane.rotationOrderCode = order.code;
-            ASSERT_EQ(BuildTiltedPlaneMatrix(0), 1);
+            ASSERT_EQ(BuildTiltedPlaneMatrix(RunSession, 0), 1);
             Matrix frame = {1, 0, 0, 0, 1, 0, 0, 0, 1};
             for (int step = 0; step < (order.twoAngles ? 2 : 3); ++step) {
                 const double a = plane.planeAngles[step];
@@ -123,54 +124,54 @@ TEST_F(CoordinateTransformsTest, TiltedPlaneOrdersMatchRotationMatrices) {
         }
     }
     // Codes that name no order never reach the matrix.
-    const TiltedWorkPlane before = CurrentWorkPlane;
+    const TiltedWorkPlane before = RunKinematics.plane;
     for (int code : {0, 58, 63, 100, 128, 154, 255, 256, -27}) {
-        CurrentWorkPlane.rotationOrderCode = code;
-        EXPECT_EQ(BuildTiltedPlaneMatrix(0), 0) << code;
+        RunKinematics.plane.rotationOrderCode = code;
+        EXPECT_EQ(BuildTiltedPlaneMatrix(RunSession, 0), 0) << code;
         for (int i = 0; i < 9; ++i) {
-            EXPECT_EQ(CurrentWorkPlane.matrix[i], before.matrix[i]);
+            EXPECT_EQ(RunKinematics.plane.matrix[i], before.matrix[i]);
         }
     }
 }
 
 TEST_F(CoordinateTransformsTest, EulerPlaneOfG682) {
     const double angles[3] = {30, 45, 60};
-    BuildEulerPlaneMatrix(angles);
+    BuildEulerPlaneMatrix(RunSession, angles);
     const Matrix frame = Multiply(Multiply(Rotation(2, 30), Rotation(0, 45)), Rotation(2, 60));
     for (int r = 0; r < 3; ++r) {
         for (int k = 0; k < 3; ++k) {
-            EXPECT_NEAR(CurrentWorkPlane.matrix[3 * r + k], frame[3 * k + r], 1e-12);
+            EXPECT_NEAR(RunKinematics.plane.matrix[3 * r + k], frame[3 * k + r], 1e-12);
         }
     }
 }
 
 TEST_F(CoordinateTransformsTest, WorkOffsetsThroughTheTableRefuseUnknownTargets) {
-    NcRun.transforms.workOffsets[1] = {{10, 20, 30, 0, 0}};
-    NcRun.modal.workOffsetIndex = 1;
+    RunSession.run.transforms.workOffsets[1] = {{10, 20, 30, 0, 0}};
+    RunSession.run.modal.workOffsetIndex = 1;
     const MotionPosition position = {{0, 0, 0, 15, 25}};
     for (int target : {0, -1, 49, 54, 60, 1000}) {
-        EXPECT_EQ(ApplyWorkOffsetWithTable(position, target), 0) << target;
+        EXPECT_EQ(ApplyWorkOffsetWithTable(RunSession, position, target), 0) << target;
     }
     for (int i = 2; i < kWorkOffsetEntries; ++i) {
-        EXPECT_EQ(NcRun.transforms.workOffsets[i].axis[0], 0.0) << i;
+        EXPECT_EQ(RunSession.run.transforms.workOffsets[i].axis[0], 0.0) << i;
     }
-    EXPECT_EQ(ApplyWorkOffsetWithTable(position, 1), 1);
-    EXPECT_EQ(NcRun.transforms.workOffsets[7].axis[0], 10.0);  // no rotary table: unturned
-    EXPECT_EQ(NcRun.transforms.workOffsets[7].axis[3], 15.0);
-    EXPECT_EQ(ApplyWorkOffsetWithTable(position, 59), 1);
-    EXPECT_EQ(NcRun.transforms.workOffsets[6].axis[4], 25.0);
+    EXPECT_EQ(ApplyWorkOffsetWithTable(RunSession, position, 1), 1);
+    EXPECT_EQ(RunSession.run.transforms.workOffsets[7].axis[0], 10.0);  // no rotary table: unturned
+    EXPECT_EQ(RunSession.run.transforms.workOffsets[7].axis[3], 15.0);
+    EXPECT_EQ(ApplyWorkOffsetWithTable(RunSession, position, 59), 1);
+    EXPECT_EQ(RunSession.run.transforms.workOffsets[6].axis[4], 25.0);
     const double origin[3] = {0, 0, 0}, angles[2] = {0, 0};
-    EXPECT_EQ(CopyWorkOffsetWithTable(53, origin, angles, 55), 0);
-    EXPECT_EQ(CopyWorkOffsetWithTable(54, origin, angles, 60), 0);
-    EXPECT_EQ(CopyWorkOffsetWithTable(54, origin, angles, 56), 1);
-    EXPECT_EQ(NcRun.transforms.workOffsets[3].axis[2], 30.0);
+    EXPECT_EQ(CopyWorkOffsetWithTable(RunSession, 53, origin, angles, 55), 0);
+    EXPECT_EQ(CopyWorkOffsetWithTable(RunSession, 54, origin, angles, 60), 0);
+    EXPECT_EQ(CopyWorkOffsetWithTable(RunSession, 54, origin, angles, 56), 1);
+    EXPECT_EQ(RunSession.run.transforms.workOffsets[3].axis[2], 30.0);
 }
 
 TEST_F(CoordinateTransformsTest, LengthOffsetByToolBasePoint) {
-    NcCurrentToolView& tool = NcController.currentTool;
+    NcCurrentToolView& tool = RunSession.controller.currentTool;
     tool = {12, 1, 3.0, 2.5, 80.0, 120.0};
-    NcController.toolHolderOffset = 50.0;
-    NcWords.toolDeltaLength = -0.2;
+    RunSession.controller.toolHolderOffset = 50.0;
+    RunSession.words.toolDeltaLength = -0.2;
     const struct {
         int basePoint;
         int autoPosition;
@@ -186,44 +187,44 @@ TEST_F(CoordinateTransformsTest, LengthOffsetByToolBasePoint) {
         {4, 1, 1, 117.0, 0, 167.0}, {4, 0, 4, 120.0, -0.2, 169.8},
     };
     for (const auto& c : cases) {
-        NcController.toolBasePoint = c.basePoint;
-        NcController.autoLengthPosition = c.autoPosition;
+        RunSession.controller.toolBasePoint = c.basePoint;
+        RunSession.controller.autoLengthPosition = c.autoPosition;
         tool.type = c.type;
         hOffset[12] = 99.0f;
-        SetLengthOffsetForCurrentTool();
-        EXPECT_EQ(NcRun.modal.lengthOffsetNumber, 12);
+        SetLengthOffsetForCurrentTool(RunSession);
+        EXPECT_EQ(RunSession.run.modal.lengthOffsetNumber, 12);
         EXPECT_FLOAT_EQ(hOffset[12], static_cast<float>(c.h)) << c.basePoint << c.autoPosition;
         EXPECT_FLOAT_EQ(hWear[12], static_cast<float>(c.wear)) << c.basePoint << c.autoPosition;
-        EXPECT_NEAR(CurrentToolValues.lengthOffset, c.length, 1e-12)
+        EXPECT_NEAR(RunKinematics.toolValues.lengthOffset, c.length, 1e-12)
             << c.basePoint << c.autoPosition;
     }
     tool.number = 5000;  // beyond the offset memory: nothing written, the number kept
-    SetLengthOffsetForCurrentTool();
-    EXPECT_EQ(NcRun.modal.lengthOffsetNumber, 12);
+    SetLengthOffsetForCurrentTool(RunSession);
+    EXPECT_EQ(RunSession.run.modal.lengthOffsetNumber, 12);
 }
 
 TEST_F(CoordinateTransformsTest, ResetChoosesTheLengthAxisAndKeepsOffsetNumbers) {
-    NcController.initialPlane = 18;
-    NcController.lengthOffsetType = 1;  // FANUC-B: the normal of the current plane
-    ResetInterpreterState();
-    EXPECT_EQ(KinematicsMode.lengthCompensationAxis, 1);
-    NcController.lengthOffsetType = 0;  // FANUC-A: the fixed axis
-    ResetInterpreterState();
-    EXPECT_EQ(KinematicsMode.lengthCompensationAxis, 2);
-    NcRun.modal.workOffsetIndex = 4;
-    NcRun.modal.lengthOffsetNumber = 8;
-    NcRun.modal.radiusOffsetNumber = 9;
-    NcRun.modal.incremental = 1;
-    NcController.decimalPointRule = 3;
-    NcController.endOfRecord = '%';
-    ResetInterpreterState();
-    EXPECT_EQ(NcRun.modal.workOffsetIndex, 4);
-    EXPECT_EQ(NcRun.modal.lengthOffsetNumber, 8);
-    EXPECT_EQ(NcRun.modal.radiusOffsetNumber, 9);
-    EXPECT_EQ(NcRun.modal.incremental, 0);
-    EXPECT_EQ(NcRun.modal.planeCode, 18);
-    EXPECT_EQ(NcWords.inputUnitMode, 3);
-    EXPECT_EQ(NcRun.status.started, 0);
+    RunSession.controller.initialPlane = 18;
+    RunSession.controller.lengthOffsetType = 1;  // FANUC-B: the normal of the current plane
+    ResetInterpreterState(RunSession);
+    EXPECT_EQ(RunKinematics.modes.lengthCompensationAxis, 1);
+    RunSession.controller.lengthOffsetType = 0;  // FANUC-A: the fixed axis
+    ResetInterpreterState(RunSession);
+    EXPECT_EQ(RunKinematics.modes.lengthCompensationAxis, 2);
+    RunSession.run.modal.workOffsetIndex = 4;
+    RunSession.run.modal.lengthOffsetNumber = 8;
+    RunSession.run.modal.radiusOffsetNumber = 9;
+    RunSession.run.modal.incremental = 1;
+    RunSession.controller.decimalPointRule = 3;
+    RunSession.controller.endOfRecord = '%';
+    ResetInterpreterState(RunSession);
+    EXPECT_EQ(RunSession.run.modal.workOffsetIndex, 4);
+    EXPECT_EQ(RunSession.run.modal.lengthOffsetNumber, 8);
+    EXPECT_EQ(RunSession.run.modal.radiusOffsetNumber, 9);
+    EXPECT_EQ(RunSession.run.modal.incremental, 0);
+    EXPECT_EQ(RunSession.run.modal.planeCode, 18);
+    EXPECT_EQ(RunSession.words.inputUnitMode, 3);
+    EXPECT_EQ(RunSession.run.status.started, 0);
 }
 
 // The reset after tool centre point control: HEIDENHAIN and SIEMENS take the machine position
@@ -235,54 +236,54 @@ TEST_F(CoordinateTransformsTest, ResetToTheStartPointByDialect) {
     for (int dialect = 0; dialect < 3; ++dialect) {
         SCOPED_TRACE(dialect);
         ClearAll();
-        NcController.dialect.heidenhain = dialect == 1;
-        NcController.dialect.siemens = dialect == 2;
+        RunSession.controller.dialect.heidenhain = dialect == 1;
+        RunSession.controller.dialect.siemens = dialect == 2;
         for (int i = 0; i < 5; ++i) {
-            WorkOrigin.axis[i] = origin[i];
-            CurrentMachinePose.machine.axis[i] = machine[i];
+            RunKinematics.workOrigin.axis[i] = origin[i];
+            RunKinematics.pose.machine.axis[i] = machine[i];
         }
-        CurrentToolValues.gaugeLength = 30.0;
-        CurrentToolValues.toolShift = 5.0;
-        CurrentToolValues.lengthOffset = 7.0;
+        RunKinematics.toolValues.gaugeLength = 30.0;
+        RunKinematics.toolValues.toolShift = 5.0;
+        RunKinematics.toolValues.lengthOffset = 7.0;
         // A tool point that the machine position does not give: the plain dialect uses it.
-        CurrentMachinePose.tool.point[0] = 120.0;
-        CurrentMachinePose.tool.point[1] = 40.0;
-        CurrentMachinePose.tool.point[2] = 3.0;
-        CurrentMachinePose.tool.axis[2] = 1.0;
-        CurrentMotion.end.axis[3] = 15.0;
-        ResetPositionsToStartPoint();
+        RunKinematics.pose.tool.point[0] = 120.0;
+        RunKinematics.pose.tool.point[1] = 40.0;
+        RunKinematics.pose.tool.point[2] = 3.0;
+        RunKinematics.pose.tool.axis[2] = 1.0;
+        RunKinematics.motion.end.axis[3] = 15.0;
+        ResetPositionsToStartPoint(RunSession);
         const double expected[3] = {dialect == 0 ? 20.0 : 10.0, dialect == 0 ? -10.0 : 10.0,
                                     dialect == 0 ? 30.0 : 35.0};
-        for (const MotionPosition* p :
-             {&CurrentMotion.start, &CurrentMotion.end, &CurrentMotion.lastPosition,
-              &NcRun.programmed, &CurrentMachinePose.program}) {
+        for (const MotionPosition* p : {&RunKinematics.motion.start, &RunKinematics.motion.end,
+                                        &RunKinematics.motion.lastPosition,
+                                        &RunSession.run.programmed, &RunKinematics.pose.program}) {
             for (int i = 0; i < 3; ++i) {
                 EXPECT_DOUBLE_EQ(p->axis[i], expected[i]) << i;
             }
         }
         // The kinematics modes are left as they were.
-        EXPECT_EQ(KinematicsMode.positionSource, 0);
+        EXPECT_EQ(RunKinematics.modes.positionSource, 0);
     }
 }
 
 TEST_F(CoordinateTransformsTest, AutomaticToolOffsetIsAppliedOnceEachWay) {
-    NcController.automaticToolOffset = 1;
-    ResetInterpreterState();
-    CurrentToolValues.fixedHeadOffset[0] = 5.0;
-    CurrentToolValues.fixedHeadOffset[2] = 100.0;
+    RunSession.controller.automaticToolOffset = 1;
+    ResetInterpreterState(RunSession);
+    RunKinematics.toolValues.fixedHeadOffset[0] = 5.0;
+    RunKinematics.toolValues.fixedHeadOffset[2] = 100.0;
     EXPECT_EQ(Trace("G90 G01 X10. Z0 F100.\n"),
               Move(1, 1, 15, 0, 100, 100) + "END state 2 error 0\n");
     // Forward: the program position (the last position) goes to the machine unchanged.
-    CurrentMachinePose.program = CurrentMotion.lastPosition;
-    UpdateMachinePosition();
-    EXPECT_EQ(CurrentMachinePose.machine.axis[0], 15.0);
-    EXPECT_EQ(CurrentMachinePose.machine.axis[2], 100.0);
+    RunKinematics.pose.program = RunKinematics.motion.lastPosition;
+    UpdateMachinePosition(RunKinematics);
+    EXPECT_EQ(RunKinematics.pose.machine.axis[0], 15.0);
+    EXPECT_EQ(RunKinematics.pose.machine.axis[2], 100.0);
     // Back: from the machine position the block end comes out once more without the offset.
-    CurrentMotion.end = {};
-    KinematicsMode.positionSource = 2;
-    UpdateMachinePosition();
-    EXPECT_EQ(CurrentMotion.end.axis[0], 10.0);
-    EXPECT_EQ(CurrentMotion.end.axis[2], 0.0);
+    RunKinematics.motion.end = {};
+    RunKinematics.modes.positionSource = 2;
+    UpdateMachinePosition(RunKinematics);
+    EXPECT_EQ(RunKinematics.motion.end.axis[0], 10.0);
+    EXPECT_EQ(RunKinematics.motion.end.axis[2], 0.0);
 }
 
 }  // namespace

@@ -14,6 +14,7 @@
 #include "nc/alarm_report.h"
 #include "nc/nc_line_source.h"
 #include "nc/nc_run_state.h"
+#include "nc/nc_session.h"
 #include "nc/step_driver.h"
 #include "nc_test_fixture.h"
 #include "offset_contour_reference.h"
@@ -42,9 +43,9 @@ struct PulledMove {
 };
 
 std::string CompensationInvariants() {
-    const NcCompensationState& s = NcRun.compensation;
-    const int phase = NcRun.compensationPhase;
-    if (NcRun.status.error > 0) {
+    const NcCompensationState& s = RunSession.run.compensation;
+    const int phase = RunSession.run.compensationPhase;
+    if (RunSession.run.status.error > 0) {
         return "";  // the run stops where the error left it
     }
     if ((s.stage == kCompensationOff) != (phase == 0)) {
@@ -84,11 +85,11 @@ protected:
 
     // The tool stands at X `x` when a run starts, so that a first block to X0 Y0 moves.
     static void StartAt(double x) {
-        CurrentMachinePose.program = {{x, 0, 0, 0, 0}};
+        RunKinematics.pose.program = {{x, 0, 0, 0, 0}};
     }
 
     void TearDown() override {
-        CloseAlarmFile();
+        CloseAlarmFile(RunSession);
         AlarmReport = {};
         NcInterpreterTest::TearDown();
     }
@@ -98,36 +99,36 @@ protected:
     std::vector<PulledMove> Pull(const std::string& program) {
         std::vector<PulledMove> moves;
         const std::string path = dir.Write("pull.nc", program);
-        ResetInterpreterState();
-        if (!OpenNcProgramSource(path)) {
+        ResetInterpreterState(RunSession);
+        if (!OpenNcProgramSource(RunSession, path)) {
             ADD_FAILURE() << "cannot open " << path;
             return moves;
         }
-        for (long calls = 0; NcRun.status.endState < 2 && calls < 100000; ++calls) {
-            ComputeNextMove();
+        for (long calls = 0; RunSession.run.status.endState < 2 && calls < 100000; ++calls) {
+            ComputeNextMove(RunSession);
             const std::string broken = testing::CheckNcInvariants() + CompensationInvariants();
             if (!broken.empty()) {
-                ADD_FAILURE() << broken << " (line " << NcLine.mainLineNumber << ")";
+                ADD_FAILURE() << broken << " (line " << RunSession.line.mainLineNumber << ")";
                 break;
             }
-            if (NcRun.status.error > 0) {
+            if (RunSession.run.status.error > 0) {
                 break;
             }
-            if (!NcRun.status.started || NcRun.status.subprogramEnd) {
+            if (!RunSession.run.status.started || RunSession.run.status.subprogramEnd) {
                 continue;
             }
-            FinishBlockPosition();
-            const MotionRecord& m = CurrentMotion;
+            FinishBlockPosition(RunSession);
+            const MotionRecord& m = RunKinematics.motion;
             if (!m.blockHasMotion) {
                 continue;
             }
             PulledMove move;
-            const NcMoveLine* held = CompensatedMoveLine();
-            move.line = held == nullptr          ? NcLine.mainLineNumber
+            const NcMoveLine* held = CompensatedMoveLine(RunSession);
+            move.line = held == nullptr          ? RunSession.line.mainLineNumber
                         : m.lookaheadReplay != 0 ? -held->line
                                                  : held->line;
-            if (held != nullptr && Subprograms.depth == 0) {
-                EXPECT_EQ(NcLine.displayedLineNumber, held->line);
+            if (held != nullptr && RunSession.subprograms.depth == 0) {
+                EXPECT_EQ(RunSession.line.displayedLineNumber, held->line);
             }
             move.type = m.motionType;
             move.end = m.lastPosition;
@@ -138,7 +139,7 @@ protected:
             move.feed = m.feed;
             moves.push_back(move);
         }
-        CloseNcProgramSource();
+        CloseNcProgramSource(RunSession);
         return moves;
     }
 };
@@ -249,15 +250,15 @@ TEST_F(CompensationTest, ContoursMatchTheOffsetGeneratorInEveryPlane) {
                     testing::ContourProgram(&contour, plane, side > 0 ? "G41 D2" : "G42 D2");
                 ExpectPath(Pull(program), testing::OffsetContour(contour, side * 2.5, false), plane,
                            c.tolerance);
-                EXPECT_EQ(NcRun.status.error, 0);
-                EXPECT_EQ(NcRun.compensation.alarmCount, 0);
+                EXPECT_EQ(RunSession.run.status.error, 0);
+                EXPECT_EQ(RunSession.run.compensation.alarmCount, 0);
             }
         }
     }
 }
 
 TEST_F(CompensationTest, G39ClosesTheNextOuterCornerByAnArc) {
-    NcController.radiusCheckAny = 1;
+    RunSession.controller.radiusCheckAny = 1;
     for (Contour contour : {Square(false), Triangle()}) {
         std::string program = testing::ContourProgram(&contour, 17, "G42 D1");
         // A G39 after every element but the last.
@@ -309,10 +310,10 @@ TEST_F(CompensationTest, ConcaveArcsRunAtTheFeedOfTheirOffsetRadius) {
     EXPECT_EQ(moves[2].type, 3);
     EXPECT_DOUBLE_EQ(moves[2].feed, 50.0);
     EXPECT_DOUBLE_EQ(moves[3].feed, 100.0);
-    NcController.concaveArcFeed = 0;
+    RunSession.controller.concaveArcFeed = 0;
     moves = Pull(program);
     EXPECT_DOUBLE_EQ(moves[2].feed, 100.0);
-    NcController.concaveArcFeed = 1;
+    RunSession.controller.concaveArcFeed = 1;
     moves = Pull("G90 G01 F100.\nG42 D1 X0 Y-10.\nX20.\nG03 X20. Y10. R10.\nG40 G01 X0\n");
     EXPECT_DOUBLE_EQ(moves[2].feed, 100.0);
     EXPECT_NEAR(moves[2].end.axis[1], 15.0, 1e-12);
@@ -320,20 +321,20 @@ TEST_F(CompensationTest, ConcaveArcsRunAtTheFeedOfTheirOffsetRadius) {
 
 TEST_F(CompensationTest, AnArcTurnedInsideOutStopsWithError6UnderTheCheck) {
     const char* program = "G90 G01 F100.\nG41 D1 X0 Y-3.\nX20.\nG03 X20. Y3. R3.\nG01 X0\n";
-    NcController.reverseArcCheck = 1;
+    RunSession.controller.reverseArcCheck = 1;
     std::vector<PulledMove> moves = Pull(program);
-    EXPECT_EQ(NcRun.status.error, kNcErrorOffsetArc);
+    EXPECT_EQ(RunSession.run.status.error, kNcErrorOffsetArc);
     EXPECT_EQ(moves.size(), 1u);  // the start-up move, then the run stops
     // Without the check the offset arc runs inside out (radius -2 mm, ends swapped over).
-    NcController.reverseArcCheck = 0;
+    RunSession.controller.reverseArcCheck = 0;
     moves = Pull(program);
-    EXPECT_EQ(NcRun.status.error, 0);
+    EXPECT_EQ(RunSession.run.status.error, 0);
     ASSERT_EQ(moves.size(), 4u);
     EXPECT_NEAR(moves[2].end.axis[1], -2.0, 1e-12);
     // A convex arc of any radius is no concern of the check.
-    NcController.reverseArcCheck = 1;
+    RunSession.controller.reverseArcCheck = 1;
     Pull("G90 G01 F100.\nG42 D1 X0 Y-1.\nX20.\nG03 X20. Y1. R1.\nG01 X0\n");
-    EXPECT_EQ(NcRun.status.error, 0);
+    EXPECT_EQ(RunSession.run.status.error, 0);
 }
 
 TEST_F(CompensationTest, G40WithoutMotionCancelsByTheOnlyG40Mode) {
@@ -343,13 +344,13 @@ TEST_F(CompensationTest, G40WithoutMotionCancelsByTheOnlyG40Mode) {
                                   Move(4, 1, 0, 5, 0, 100) + Move(6, 1, 0, 5, 10, 100) +
                                   Move(8, 0, -10, 10, 10, 100) + "END state 2 error 0\n");
     // RESET: the G40 block itself takes the tool back onto the programmed point.
-    NcController.compensationCancelMode = 2;
+    RunSession.controller.compensationCancelMode = 2;
     EXPECT_EQ(Trace(program), Move(2, 1, 5, 0, 0, 100) + Move(3, 1, 5, 5, 0, 100) +
                                   Move(4, 1, 0, 5, 0, 100) + Move(5, 1, 0, 10, 0, 100) +
                                   Move(6, 1, 0, 10, 10, 100) + Move(8, 0, -10, 10, 10, 100) +
                                   "END state 2 error 0\n");
     // A cancel still pending at the end of the program goes back to the programmed end.
-    NcController.compensationCancelMode = 1;
+    RunSession.controller.compensationCancelMode = 1;
     EXPECT_EQ(Trace("G90 G01 F100.\nG41 D1 X10.\nY10.\nG40\n"),
               Move(2, 1, 5, 0, 0, 100) + Move(3, 1, 5, 10, 0, 100) + Move(4, 1, 10, 10, 0, 100) +
                   "END state 2 error 0\n");
@@ -369,21 +370,21 @@ TEST_F(CompensationTest, UnjoinedCornersRaiseTheRadiusOffsetAlarm) {
     silent.erase(silent.find("ALARM"),
                  silent.find(Move(3, 1, 20, -5, 0, 100)) - silent.find("ALARM"));
     EXPECT_EQ(Trace(program), silent);
-    EXPECT_EQ(NcRun.compensation.radiusOffsetEvent, 0);
+    EXPECT_EQ(RunSession.run.compensation.radiusOffsetEvent, 0);
     // Only a controller with the check records the alarm; with LIST it is also written.
-    NcController.radiusCheckAny = 1;
-    NcController.radiusCheckListMode = 1;
+    RunSession.controller.radiusCheckAny = 1;
+    RunSession.controller.radiusCheckListMode = 1;
     AlarmReport.path = dir.Path() + "/alarm.txt";
     EXPECT_EQ(Trace(program), expected);
-    EXPECT_EQ(NcRun.compensation.radiusOffsetEvent, 1);
-    CloseAlarmFile();
+    EXPECT_EQ(RunSession.run.compensation.radiusOffsetEvent, 1);
+    CloseAlarmFile(RunSession);
     EXPECT_EQ(testing::ReadWholeFile(AlarmReport.path),
               "<<< ALARM INFORMATION >>>\n--------------\nINTERFERENCE IN RADIUS(5.000) "
               "OFFSET\n4:Y-7.\n");
     // The data check run records no alarm.
-    NcRun.dataCheckActive = 1;
+    RunSession.run.dataCheckActive = 1;
     Pull(program);
-    EXPECT_EQ(NcRun.compensation.alarmCount, 0);
+    EXPECT_EQ(RunSession.run.compensation.alarmCount, 0);
 }
 
 TEST_F(CompensationTest, BadInputPassesThroughOrGivesItsAlarm) {
@@ -394,12 +395,12 @@ TEST_F(CompensationTest, BadInputPassesThroughOrGivesItsAlarm) {
     EXPECT_EQ(Trace(program), Move(2, 1, -10, 0, -1, 100) + Move(3, 1, 0, 5, -1, 100) +
                                   Move(4, 1, 5, 5, -1, 100) + Move(6, 1, 5, 10, -1, 100) +
                                   Move(8, 1, 0, 10, -1, 100) + "END state 2 error 0\n");
-    NcController.compensationCancelMode = 2;
+    RunSession.controller.compensationCancelMode = 2;
     EXPECT_EQ(Trace(program), Move(2, 1, -10, 0, -1, 100) + Move(3, 1, 0, 5, -1, 100) +
                                   Move(4, 1, 5, 5, -1, 100) + Move(6, 1, 5, 10, -1, 100) +
                                   Move(7, 1, 10, 10, -1, 100) + Move(8, 1, 0, 10, -1, 100) +
                                   "END state 2 error 0\n");
-    NcController.compensationCancelMode = 1;
+    RunSession.controller.compensationCancelMode = 1;
     // A D word beyond the table reads D0, and a zero radius leaves the path as programmed.
     EXPECT_EQ(Trace("G90 G01 G41 D2000 X10. F100.\nY10.\nG40 G02 X0 Y0 I-10. J0\n"),
               Move(1, 1, 10, 0, 0, 100) + Move(2, 1, 10, 10, 0, 100) +
@@ -428,7 +429,7 @@ TEST_F(CompensationTest, BadInputPassesThroughOrGivesItsAlarm) {
         deep += i % 2 ? "Z0\n" : "Z-1.\n";
     }
     Pull(deep + "Y20.\n");
-    EXPECT_EQ(NcRun.status.error, kNcErrorQueueFull);
+    EXPECT_EQ(RunSession.run.status.error, kNcErrorQueueFull);
 }
 
 TEST_F(CompensationTest, TheEndOfTheProgramHandsOutWhatIsHeld) {
@@ -437,12 +438,12 @@ TEST_F(CompensationTest, TheEndOfTheProgramHandsOutWhatIsHeld) {
               Move(2, 1, 0, 5, 0, 100) + Move(3, 1, 15, 5, 0, 100) + Move(4, 1, 15, 20, 0, 100) +
                   Move(5, 1, 15, 20, 5, 100) + "END state 2 error 0\n");
     // The same at the stop character, and at M30 of a memory run.
-    NcController.endOfRecord = '%';
+    RunSession.controller.endOfRecord = '%';
     EXPECT_EQ(Trace("%\nG90 G01 F100.\nG41 D1 X0 Y0\nX20.\nY20.\n%\nX99.\n"),
               Move(3, 1, 0, 5, 0, 100) + Move(4, 1, 15, 5, 0, 100) + Move(5, 1, 15, 20, 0, 100) +
                   "END state 2 error 0\n");
-    NcController.endOfRecord = ' ';
-    NcController.runTypeMemory = 1;
+    RunSession.controller.endOfRecord = ' ';
+    RunSession.controller.runTypeMemory = 1;
     EXPECT_EQ(Trace("G90 G01 F100.\nG41 D1 X0 Y0\nX20.\nY20. M30\nX99.\n"),
               Move(2, 1, 0, 5, 0, 100) + Move(3, 1, 15, 5, 0, 100) + Move(4, 1, 15, 20, 0, 100) +
                   "END state 2 error 0\n");
@@ -465,7 +466,7 @@ TEST_F(CompensationTest, BlocksThatCannotBeOffsetEndTheContour) {
     // A Z move read before the change keeps its height: it is carried into the new coordinates
     // (G55 now also lies 10 mm up).
     WorkOffsetTable[2].axis[2] = 10.0;
-    NcRun.modal.workOffsetIndex = 1;
+    RunSession.run.modal.workOffsetIndex = 1;
     StartAt(-10.0);
     EXPECT_EQ(Trace("G90 G54 G01 F100.\nG41 D1 X0 Y0\nX20.\nZ-3.\nG55\nY20.\nX0\nG40 Y0\n"),
               Move(2, 1, 0, 5, 0, 100) + Move(3, 1, 20, 5, 0, 100) + Move(4, 1, -80, 5, -13, 100) +
@@ -546,7 +547,7 @@ TEST_F(CompensationTest, RandomContoursKeepEveryElementOnItsOffset) {
     dOffset[4] = 1.0f;
     dOffset[5] = 2.0f;
     dOffset[6] = 3.0f;
-    NcController.radiusCheckAny = 1;
+    RunSession.controller.radiusCheckAny = 1;
     int checked = 0;
     for (int run = 0; run < 200; ++run) {
         const std::string program = RandomContour(rng);
@@ -556,9 +557,9 @@ TEST_F(CompensationTest, RandomContoursKeepEveryElementOnItsOffset) {
         uncompensated.replace(uncompensated.find("G4"), 3, "G40");
         const std::vector<PulledMove> plain = Pull(uncompensated);
         const std::vector<PulledMove> moves = Pull(program);
-        ASSERT_EQ(NcRun.status.error, 0);
-        ASSERT_EQ(NcRun.status.endState, 2);
-        const double radius = std::fabs(NcRun.compensation.radius);
+        ASSERT_EQ(RunSession.run.status.error, 0);
+        ASSERT_EQ(RunSession.run.status.endState, 2);
+        const double radius = std::fabs(RunSession.run.compensation.radius);
         const int cancelLine = plain.back().line;
         for (const PulledMove& m : moves) {
             // Elements between the start-up and the cancel block end on their offset: at the
@@ -622,18 +623,18 @@ TEST_F(CompensationTest, RandomBlocksNeverBreakTheRunState) {
     for (int d = 0; d < 20; ++d) {
         dOffset[d] = static_cast<float>(d % 7) * 1.5f;
     }
-    NcController.radiusCheckAny = 1;
+    RunSession.controller.radiusCheckAny = 1;
     for (int run = 0; run < 60; ++run) {
-        NcController.compensationCancelMode = 1 + run % 2;
-        NcController.reverseArcCheck = run % 3 == 0;
+        RunSession.controller.compensationCancelMode = 1 + run % 2;
+        RunSession.controller.reverseArcCheck = run % 3 == 0;
         std::string program = "G90 G01 F100.\n";
         for (int i = 0; i < 200; ++i) {
             program += RandomCompensationBlock(rng);
         }
         SCOPED_TRACE(::testing::Message() << "run " << run);
         Pull(program);
-        EXPECT_TRUE(NcRun.status.endState == 2 || NcRun.status.error > 0);
-        EXPECT_LE(NcRun.status.error, kNcErrorQueueFull);
+        EXPECT_TRUE(RunSession.run.status.endState == 2 || RunSession.run.status.error > 0);
+        EXPECT_LE(RunSession.run.status.error, kNcErrorQueueFull);
     }
 }
 

@@ -15,6 +15,7 @@
 #include "config/current_tool.h"
 #include "config/machine_file.h"
 #include "config/offset_tables.h"
+#include "config/tool_profile.h"
 #include "geometry/machine_kinematics.h"
 #include "nc/alarm_report.h"
 #include "nc/data_check.h"
@@ -37,7 +38,7 @@ protected:
     void SetUp() override {
         NcInterpreterTest::SetUp();
         // Every value as written, with or without a decimal point.
-        NcController.decimalPointRule = 3;
+        RunSession.controller.decimalPointRule = 3;
         Checks = CheckSettings{};
         DataCheckResult = DataCheckRecord{};
         ResetMachiningTime();
@@ -58,7 +59,8 @@ protected:
 
     // Writes the program, runs the data check and checks the sums' bookkeeping.
     int Check(const std::string& program, int mode = kDataCheckAll) {
-        const int result = RunNcDataCheck(nullptr, dir.Write("check.nc", program), mode).ran;
+        const int result =
+            RunNcDataCheck(RunSession, nullptr, dir.Write("check.nc", program), mode).ran;
         ExpectSumsConsistent();
         return result;
     }
@@ -202,7 +204,7 @@ TEST_F(DataCheckTest, OnlyBlocksThatMoveAreTimed) {
     // The reference point lies 300 mm above the work origin, the tool 150 mm above it after
     // the length offset.
     WorkOffsetTable[1] = {{0, 0, -300, 0, 0}};
-    NcController.referencePointPresent[0] = 1;
+    RunSession.controller.referencePointPresent[0] = 1;
     hOffset[1] = 100;
     ASSERT_EQ(Check("G90 G54 G43 H1 G00 Z50\nG91 G28 Z0\nG90\nM30\n"), 1);
     EXPECT_NEAR(MachiningTime.sums.rapidMoveLength, 150.0 + 150.0, 1e-9);
@@ -211,7 +213,7 @@ TEST_F(DataCheckTest, OnlyBlocksThatMoveAreTimed) {
 
 TEST_F(DataCheckTest, ExtentsOfAnArcCrossingAQuadrant) {
     WorkOffsetTable[1] = {{100, 200, 0, 0, 0}};
-    NcController.currentTool.length = 30.0;
+    RunSession.controller.currentTool.length = 30.0;
     ASSERT_EQ(Check("G90 G17 G54 G00 X10 Y0 Z5\nG03 X-10 Y0 I-10 J0 F600\n"), 1);
     const DataCheckRecord& r = DataCheckResult;
     // The half circle through (0, 10): Y reaches 10 though both ends lie at 0.
@@ -237,28 +239,28 @@ TEST_F(DataCheckTest, ExtentsOfAnArcCrossingAQuadrant) {
 TEST_F(DataCheckTest, PositionOriginAndErrorAfterTheRun) {
     WorkOffsetTable[1] = {{5, 6, 7, 0, 0}};
     WorkOffsetTable[2] = {{50, 0, 0, 0, 0}};
-    ResetInterpreterState();
-    CurrentMachinePose.program = {{1, 2, 3, 0, 0}};
-    const MotionPosition origin = WorkOrigin;
+    ResetInterpreterState(RunSession);
+    RunKinematics.pose.program = {{1, 2, 3, 0, 0}};
+    const MotionPosition origin = RunKinematics.workOrigin;
     ASSERT_EQ(Check("G90 G55 G00 X40 Y40\nG10 L2 P1 X9\nG01 Z-5 F100\n"), 1);
     for (int i = 0; i < 5; ++i) {
-        EXPECT_EQ(CurrentMachinePose.program.axis[i], (i < 3 ? i + 1.0 : 0.0)) << i;
-        EXPECT_EQ(WorkOrigin.axis[i], origin.axis[i]) << i;
+        EXPECT_EQ(RunKinematics.pose.program.axis[i], (i < 3 ? i + 1.0 : 0.0)) << i;
+        EXPECT_EQ(RunKinematics.workOrigin.axis[i], origin.axis[i]) << i;
     }
     EXPECT_EQ(WorkOffsetTable[1].axis[0], 5.0);
-    EXPECT_EQ(NcRun.modal.workOffsetIndex, 1);
-    EXPECT_EQ(NcRun.dataCheckActive, 0);
+    EXPECT_EQ(RunSession.run.modal.workOffsetIndex, 1);
+    EXPECT_EQ(RunSession.run.dataCheckActive, 0);
     // A start character that never comes: error 3 and no moves.
-    NcController.endOfRecord = '%';
+    RunSession.controller.endOfRecord = '%';
     EXPECT_EQ(Check("G01 X10 F100\n"), 0);
     EXPECT_EQ(DataCheckResult.error, kNcErrorNoStart);
-    EXPECT_EQ(NcRun.status.error, kNcErrorNoStart);
+    EXPECT_EQ(RunSession.run.status.error, kNcErrorNoStart);
     EXPECT_EQ(MachiningTime.sums.feedMoveLength, 0.0);
-    NcController.endOfRecord = ' ';
+    RunSession.controller.endOfRecord = ' ';
     // A program that does not open is refused the same way; an unknown mode does nothing.
-    EXPECT_EQ(RunNcDataCheck(nullptr, dir.At("missing.nc"), kDataCheckAll).ran, 0);
+    EXPECT_EQ(RunNcDataCheck(RunSession, nullptr, dir.At("missing.nc"), kDataCheckAll).ran, 0);
     EXPECT_EQ(DataCheckResult.error, kNcErrorNoStart);
-    EXPECT_EQ(RunNcDataCheck(nullptr, dir.At("missing.nc"), 7).ran, 0);
+    EXPECT_EQ(RunNcDataCheck(RunSession, nullptr, dir.At("missing.nc"), 7).ran, 0);
 }
 
 // The check interprets in a session of its own, started from the session bound where it runs:
@@ -269,22 +271,21 @@ TEST_F(DataCheckTest, TheCallersSessionKeepsItsRecords) {
     ASSERT_EQ(AllocToolTables(4), 1);
     testing::PutTestTool(1, kToolFlat, 6.0f);
     testing::PutTestTool(2, kToolBall, 4.0f);
-    NcController.magazineCount = 4;
-    NcController.atcType = 1;
+    RunSession.controller.magazineCount = 4;
+    RunSession.controller.atcType = 1;
     WorkOffsetTable[1] = {{5, 6, 7, 0, 0}};
     WorkOffsetTable[2] = {{50, 0, 0, 0, 0}};
-    const MachinePose runPose = CurrentMachinePose;
+    const MachinePose runPose = RunKinematics.pose;
     RunSession.location.mainLine = 41;  // where the run's warning entries point
     RunSession.location.blockText = "G01 B30.\n";
 
     auto caller = std::make_unique<NcSession>();
     CopyNcSessionState(caller.get(), RunSession);
-    NcSessionBinding binding(caller.get());
-    ResetInterpreterState();
-    SelectCurrentTool(1, 0.5);
-    CurrentMachinePose.program = {{1, 2, 3, 0, 0}};
-    const MotionPosition origin = WorkOrigin;
-    const double gauge = CurrentToolValues.gaugeLength;
+    ResetInterpreterState(*caller);
+    SelectCurrentTool(*caller, *caller->kinematics, *caller->tools, 1, 0.5);
+    caller->kinematics->pose.program = {{1, 2, 3, 0, 0}};
+    const MotionPosition origin = caller->kinematics->workOrigin;
+    const double gauge = caller->kinematics->toolValues.gaugeLength;
 
     struct Case {
         const char* program;
@@ -299,16 +300,16 @@ TEST_F(DataCheckTest, TheCallersSessionKeepsItsRecords) {
         {"G90 G01 X10 F100\nT2 M06\nG01 X1..5\n", kNcErrorDecimalPoints, 3, 8, 0.0},
         {"G90 G01 X10 F0\n", kNcErrorFeedZero, 1, 0, 0.0},
     };
-    NcController.checkF0 = 1;
-    NcController.codeCheck = 1;  // two decimal points in a value stop the check
+    caller->controller.checkF0 = 1;
+    caller->controller.codeCheck = 1;  // two decimal points in a value stop the check
     for (const Case& c : cases) {
         SCOPED_TRACE(c.program);
         const DataCheckOutcome outcome =
-            RunNcDataCheck(nullptr, dir.Write("check.nc", c.program), kDataCheckAll);
+            RunNcDataCheck(*caller, nullptr, dir.Write("check.nc", c.program), kDataCheckAll);
         EXPECT_EQ(outcome.ran, c.error == 0 ? 1 : 0);
         EXPECT_EQ(outcome.error, c.error);
         EXPECT_EQ(DataCheckResult.error, c.error);
-        EXPECT_EQ(NcRun.status.error, c.error);
+        EXPECT_EQ(caller->run.status.error, c.error);
         if (c.error != 0) {
             EXPECT_EQ(outcome.errorLine, c.line);
             EXPECT_EQ(outcome.errorColumn, c.column);
@@ -321,14 +322,14 @@ TEST_F(DataCheckTest, TheCallersSessionKeepsItsRecords) {
             EXPECT_EQ(outcome.toolPointWork.min[i], DataCheckResult.toolPointWork.min[i]);
         }
         for (int i = 0; i < 5; ++i) {
-            EXPECT_EQ(CurrentMachinePose.program.axis[i], (i < 3 ? i + 1.0 : 0.0)) << i;
-            EXPECT_EQ(WorkOrigin.axis[i], origin.axis[i]) << i;
+            EXPECT_EQ(caller->kinematics->pose.program.axis[i], (i < 3 ? i + 1.0 : 0.0)) << i;
+            EXPECT_EQ(caller->kinematics->workOrigin.axis[i], origin.axis[i]) << i;
         }
-        EXPECT_EQ(NcRun.modal.workOffsetIndex, 1);
-        EXPECT_EQ(NcRun.dataCheckActive, 0);
+        EXPECT_EQ(caller->run.modal.workOffsetIndex, 1);
+        EXPECT_EQ(caller->run.dataCheckActive, 0);
         EXPECT_EQ(WorkOffsetTable[1].axis[0], 5.0);
-        EXPECT_EQ(CurrentTool.derivedFrom, 1);
-        EXPECT_EQ(CurrentToolValues.gaugeLength, gauge);
+        EXPECT_EQ(caller->tools->tool.derivedFrom, 1);
+        EXPECT_EQ(caller->kinematics->toolValues.gaugeLength, gauge);
         EXPECT_EQ(RunSession.run.status.error, 0);
         EXPECT_EQ(RunSession.kinematics->pose.program.axis[0], runPose.program.axis[0]);
         EXPECT_EQ(RunSession.location.mainLine, 41);
@@ -340,7 +341,7 @@ TEST_F(DataCheckTest, TheCallersSessionKeepsItsRecords) {
 }
 
 TEST_F(DataCheckTest, ToolOrderWithWait2AndUsedNumbers) {
-    NcController.atcType = 3;
+    RunSession.controller.atcType = 3;
     // T1 is prepared; each M06 with a T word mounts the prepared tool and prepares the next.
     ASSERT_EQ(Check("T1\nM06 T2\nG01 X10 F600 D3 H2\nM06 T3\nG43 H4 G01 X20\n"), 1);
     const DataCheckRecord& r = DataCheckResult;
@@ -359,8 +360,8 @@ TEST_F(DataCheckTest, ToolOrderWithWait2AndUsedNumbers) {
 }
 
 TEST_F(DataCheckTest, MoreToolsThanTheListHoldsAreBounded) {
-    NcController.magazineCount = 20;
-    NcController.atcType = 1;
+    RunSession.controller.magazineCount = 20;
+    RunSession.controller.atcType = 1;
     std::string program = "G90\n";
     for (int i = 1; i <= 250; ++i) {
         program +=
@@ -419,20 +420,20 @@ TEST_F(DataCheckTest, SplitLinesTakeTheTimeOfTheWhole) {
 
 TEST_F(DataCheckTest, TheAlarmReportIsShownOnlyWhenThisRunWroteIt) {
     AlarmReport.path = dir.At("alarm.txt");
-    NcController.radiusCheckListMode = 2;  // OPEN
+    RunSession.controller.radiusCheckListMode = 2;  // OPEN
     TakeRecordedViewerOpens();
     ASSERT_EQ(WriteRadiusOffsetAlarm(1, 5.0, 4, "Y-7.\n"), 1);
-    CloseAlarmFile();
+    CloseAlarmFile(RunSession);
     EXPECT_EQ(TakeRecordedViewerOpens(), std::vector<std::string>{AlarmReport.path});
     // The file of that run stays; a later run that writes nothing does not show it again.
-    NcRun.compensation.radiusOffsetEvent = 1;
-    CloseAlarmFile();
+    RunSession.run.compensation.radiusOffsetEvent = 1;
+    CloseAlarmFile(RunSession);
     EXPECT_TRUE(TakeRecordedViewerOpens().empty());
-    EXPECT_EQ(NcRun.compensation.radiusOffsetEvent, 0);
+    EXPECT_EQ(RunSession.run.compensation.radiusOffsetEvent, 0);
     // LIST writes without showing.
-    NcController.radiusCheckListMode = 1;
+    RunSession.controller.radiusCheckListMode = 1;
     ASSERT_EQ(WriteRadiusOffsetAlarm(1, 5.0, 4, "Y-7.\n"), 1);
-    CloseAlarmFile();
+    CloseAlarmFile(RunSession);
     EXPECT_TRUE(TakeRecordedViewerOpens().empty());
     AlarmReport = {};
 }

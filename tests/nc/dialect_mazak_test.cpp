@@ -16,6 +16,7 @@
 #include "nc/kinematics_services.h"
 #include "nc/nc_line_source.h"
 #include "nc/nc_run_state.h"
+#include "nc/nc_session.h"
 #include "nc/nc_words.h"
 #include "nc/step_driver.h"
 
@@ -27,25 +28,25 @@ using testing::DialectTest;
 TEST_F(DialectTest, MazakHeadAngleModeTurnsTheHeadOffset) {
     UseDialect("MAZAK");
     KinematicsController.mazak = 1;
-    NcController.automaticToolOffset = 1;
-    CurrentToolValues.lengthOffset = 80.0;
-    const double* v = CurrentToolValues.fixedHeadOffset;
+    RunSession.controller.automaticToolOffset = 1;
+    RunKinematics.toolValues.lengthOffset = 80.0;
+    const double* v = RunKinematics.toolValues.fixedHeadOffset;
     // Without the mode a milling head keeps the tool along Z whatever the angle.
-    SetToolVectorFromAngle(90);
+    SetToolVectorFromAngle(RunSession, 90);
     EXPECT_EQ(v[0], 0.0);
     EXPECT_EQ(v[2], 80.0);
     // P1 after T sets the mode: the head offset turns by the B value of the block end.
-    CurrentMotion.end.axis[3] = 90.0;
+    RunKinematics.motion.end.axis[3] = 90.0;
     Run({"T1 P1"});
-    EXPECT_EQ(DialectState.mazakHeadAngleMode, 1);
+    EXPECT_EQ(RunSession.dialect.mazakHeadAngleMode, 1);
     EXPECT_EQ(v[0], 80.0);
     EXPECT_EQ(v[2], 0.0);
     // A P without T or G43 is a dwell and leaves the mode; P0 after G43 clears it.
     Run({"P0"});
-    EXPECT_EQ(DialectState.mazakHeadAngleMode, 1);
+    EXPECT_EQ(RunSession.dialect.mazakHeadAngleMode, 1);
     hOffset[1] = 50.0f;
     Run({"G43 H1 P0"});
-    EXPECT_EQ(DialectState.mazakHeadAngleMode, 0);
+    EXPECT_EQ(RunSession.dialect.mazakHeadAngleMode, 0);
     EXPECT_EQ(v[0], 0.0);
     EXPECT_EQ(v[2], 50.0);
 }

@@ -7,6 +7,7 @@
 #include "nc/coordinate_transforms.h"
 #include "nc/nc_controller_view.h"
 #include "nc/nc_run_state.h"
+#include "nc/nc_session.h"
 #include "nc/step_driver.h"
 #include "nc_test_fixture.h"
 
@@ -15,22 +16,23 @@ namespace mirexa::testing {
 class DialectTest : public NcInterpreterTest {
 protected:
     void UseDialect(const char* name) {
-        NcController.dialect.heidenhain = std::strcmp(name, "HEIDENHAIN") == 0;
-        NcController.dialect.siemens = std::strcmp(name, "SIEMENS") == 0;
-        NcController.dialect.osp = std::strcmp(name, "OSP") == 0;
-        NcController.dialect.mazak = std::strcmp(name, "MAZAK") == 0;
-        NcController.dialect.number = NcController.dialect.heidenhain ? kDialectHeidenhain
-                                      : NcController.dialect.osp      ? kDialectOsp
-                                                                      : kDialectNormal;
-        NcController.decimalPointRule = NcController.dialect.heidenhain ? 3 : 0;
-        ResetInterpreterState();
+        RunSession.controller.dialect.heidenhain = std::strcmp(name, "HEIDENHAIN") == 0;
+        RunSession.controller.dialect.siemens = std::strcmp(name, "SIEMENS") == 0;
+        RunSession.controller.dialect.osp = std::strcmp(name, "OSP") == 0;
+        RunSession.controller.dialect.mazak = std::strcmp(name, "MAZAK") == 0;
+        RunSession.controller.dialect.number = RunSession.controller.dialect.heidenhain
+                                                   ? kDialectHeidenhain
+                                               : RunSession.controller.dialect.osp ? kDialectOsp
+                                                                                   : kDialectNormal;
+        RunSession.controller.decimalPointRule = RunSession.controller.dialect.heidenhain ? 3 : 0;
+        ResetInterpreterState(RunSession);
     }
     // Work offset entries 1 .. 3 at X 100, 200, 300 in the run's copy of the table.
     void FillWorkOffsets() {
         for (int i = 1; i <= 3; ++i) {
-            NcRun.transforms.workOffsets[i].axis[0] = 100.0 * i;
+            RunSession.run.transforms.workOffsets[i].axis[0] = 100.0 * i;
         }
-        ChangeWorkOffset(1);
+        ChangeWorkOffset(RunSession, 1);
     }
 };
 

@@ -12,8 +12,11 @@
 #include "config/config_records.h"
 #include "config/controller_file.h"
 #include "config/machine_file.h"
+#include "config/tool_profile.h"
 #include "config/tool_tables.h"
 #include "config/tools_file.h"
+#include "geometry/machine_kinematics.h"
+#include "nc/nc_session.h"
 #include "nc_test_fixture.h"
 #include "support/scratch_directory.h"
 #include "tools/move_trace.h"
@@ -47,16 +50,16 @@ TEST_F(GoldenTraceTest, EveryProgramGivesItsTrace) {
         std::filesystem::path controllerPath = program;
         controllerPath.replace_extension(".ctl");
         if (std::filesystem::exists(controllerPath)) {
-            ReadControllerFileAt(controllerPath.string());
+            ReadControllerFileAt(RunSession, RunKinematics, controllerPath.string());
             ASSERT_EQ(Controller.status, 1);
-            RefreshNcControllerView();
+            RefreshNcControllerView(RunSession);
         }
         std::filesystem::path machinePath = program;
         machinePath.replace_extension(".mtl");
         if (std::filesystem::exists(machinePath)) {
             ReadMachineFileAt(machinePath.string(), 1);
             ASSERT_EQ(Machine.status, 1);
-            RefreshNcControllerView();
+            RefreshNcControllerView(RunSession);
         }
         std::filesystem::path expectedPath = program;
         expectedPath.replace_extension(".trace");
@@ -75,11 +78,11 @@ TEST_F(GoldenTraceTest, EveryProgramGivesItsTrace) {
 TEST_F(GoldenTraceTest, SampleProgramWithTheSampleMachine) {
     ASSERT_EQ(AllocToolTables(Settings.maxMagazine), 1);
     const std::string samples = MIREXA_SAMPLES;
-    ReadToolFileAt(samples + "/vmc3.ttl");
-    ReadControllerFileAt(samples + "/vmc3.ctl");
+    ReadToolFileAt(RunSession, RunKinematics, RunTools, samples + "/vmc3.ttl");
+    ReadControllerFileAt(RunSession, RunKinematics, samples + "/vmc3.ctl");
     ReadMachineFileAt(samples + "/vmc3.mtl", 1);
-    ReadToolFileAt(samples + "/vmc3.ttl");
-    RefreshNcControllerView();
+    ReadToolFileAt(RunSession, RunKinematics, RunTools, samples + "/vmc3.ttl");
+    RefreshNcControllerView(RunSession);
     const std::string expected =
         testing::ReadWholeFile(MIREXA_TEST_DATA "/nc/sample_pocket_vmc3.trace");
     ASSERT_FALSE(expected.empty());

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "nc/nc_run_state.h"
+#include "nc/nc_session.h"
 #include "nc_test_fixture.h"
 #include "support/hostile_test_bench.h"
 #include "support/nc_invariants.h"
@@ -48,11 +49,11 @@ TEST_P(NcHostileInputTest, SeedsRunToTheirEnd) {
             continue;
         }
         SCOPED_TRACE(seed);
-        NcRun = {};
+        RunSession.run = {};
         calls = 0;
         EXPECT_EQ(testing::FeedHostileInput(*reader, testing::ReadHostileFile(seed)), "");
-        EXPECT_EQ(NcRun.status.endState, 2);
-        EXPECT_EQ(NcRun.status.error, 0);
+        EXPECT_EQ(RunSession.run.status.endState, 2);
+        EXPECT_EQ(RunSession.run.status.error, 0);
         EXPECT_GE(calls, 6) << "step driver calls";
     }
 }
@@ -62,11 +63,11 @@ using NcHostileWordTest = testing::NcInterpreterTest;
 // Spindle speeds beyond the int range once converted out of range; they saturate.
 TEST_F(NcHostileWordTest, SpindleSpeedsBeyondTheIntRangeSaturate) {
     Run({"S30055555555550 M03"});
-    EXPECT_EQ(NcRun.modal.spindleSpeed, INT_MAX);
+    EXPECT_EQ(RunSession.run.modal.spindleSpeed, INT_MAX);
     Run({"S-30055555555550"});
-    EXPECT_EQ(NcRun.modal.spindleSpeed, INT_MIN);
+    EXPECT_EQ(RunSession.run.modal.spindleSpeed, INT_MIN);
     Run({"S2400.9"});
-    EXPECT_EQ(NcRun.modal.spindleSpeed, 2400);
+    EXPECT_EQ(RunSession.run.modal.spindleSpeed, 2400);
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 
 #include "nc/nc_controller_view.h"
 #include "nc/nc_run_state.h"
+#include "nc/nc_session.h"
 #include "nc/step_driver.h"
 #include "nc_test_fixture.h"
 
@@ -60,12 +61,12 @@ TEST_F(HostileProgramTest, RandomTextNeverBreaksTheRunState) {
     std::mt19937 rng(seed);
     for (int run = 0; run < 24; ++run) {
         ClearAll();
-        NcController.runTypeMemory = run % 2;
-        NcController.endOfRecord = run % 3 == 0 ? '%' : ' ';
-        NcController.arcRadiusTolerance = run % 4 == 0 ? 0.01 : 1e6;
-        NcController.directToolDigits = run % 5 == 0 ? 2 : 0;
-        NcController.feedWordMode = run % 4;
-        NcController.replacements = {{"Q", "QQ"}, {"%", ""}};
+        RunSession.controller.runTypeMemory = run % 2;
+        RunSession.controller.endOfRecord = run % 3 == 0 ? '%' : ' ';
+        RunSession.controller.arcRadiusTolerance = run % 4 == 0 ? 0.01 : 1e6;
+        RunSession.controller.directToolDigits = run % 5 == 0 ? 2 : 0;
+        RunSession.controller.feedWordMode = run % 4;
+        RunSession.controller.replacements = {{"Q", "QQ"}, {"%", ""}};
         std::string program = run % 3 == 0 ? "%\n" : "";
         for (int i = 0; i < 300; ++i) {
             program += RandomLine(rng);
@@ -76,16 +77,16 @@ TEST_F(HostileProgramTest, RandomTextNeverBreaksTheRunState) {
         dir.Write("O100", "G01 X1.\nM198 P100\nM98 P100\nM99\n");
         const std::string trace = Trace(program);
         ASSERT_NE(trace.find("END state"), std::string::npos) << "run " << run;
-        EXPECT_LE(NcRun.status.error, kNcErrorHighest);
+        EXPECT_LE(RunSession.run.status.error, kNcErrorHighest);
         // The driver stops at the first error; the blocks themselves are also interpreted one
         // after the other, errors cleared, so that every line meets the interpreter.
-        ResetInterpreterState();
+        ResetInterpreterState(RunSession);
         size_t start = 0;
         while (start < program.size()) {
             const size_t end = program.find('\n', start);
             const std::string line = program.substr(start, end - start);
             start = end == std::string::npos ? program.size() : end + 1;
-            NcRun.status.error = 0;
+            RunSession.run.status.error = 0;
             Run({line.c_str()});
         }
     }

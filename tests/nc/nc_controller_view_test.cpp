@@ -6,6 +6,7 @@
 
 #include "config/config_records.h"
 #include "config/tool_tables.h"
+#include "nc/nc_session.h"
 
 namespace mirexa {
 namespace {
@@ -15,7 +16,7 @@ protected:
     void TearDown() override {
         FreeToolTables();
         Settings = {};
-        NcController = {};
+        RunSession.controller = {};
     }
 };
 
@@ -39,12 +40,12 @@ TEST_F(NcControllerViewTest, ToolsAreFoundByTheirExactName) {
 TEST_F(NcControllerViewTest, RefreshTakesTheSettingsAndTheMagazine) {
     Settings.toolBasePoint = 4;
     Settings.maxMagazine = 30;
-    RefreshNcControllerView();
-    EXPECT_EQ(NcController.toolBasePoint, 4);
-    EXPECT_EQ(NcController.magazineCount, 30);
+    RefreshNcControllerView(RunSession);
+    EXPECT_EQ(RunSession.controller.toolBasePoint, 4);
+    EXPECT_EQ(RunSession.controller.magazineCount, 30);
     ASSERT_EQ(AllocToolTables(12), 1);
-    RefreshNcControllerView();
-    EXPECT_EQ(NcController.magazineCount, 12);
+    RefreshNcControllerView(RunSession);
+    EXPECT_EQ(RunSession.controller.magazineCount, 12);
 }
 
 }  // namespace

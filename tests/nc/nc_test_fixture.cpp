@@ -10,6 +10,7 @@
 #include "config/machine_file.h"
 #include "config/offset_memory.h"
 #include "config/offset_tables.h"
+#include "config/tool_profile.h"
 #include "geometry/machine_kinematics.h"
 #include "geometry/orientation_frames.h"
 #include "geometry/vector_math.h"
@@ -17,6 +18,7 @@
 #include "nc/kinematics_services.h"
 #include "nc/nc_line_source.h"
 #include "nc/nc_run_state.h"
+#include "nc/nc_session.h"
 #include "nc/nc_words.h"
 #include "nc/step_driver.h"
 #include "services/ui_hooks.h"
@@ -37,7 +39,7 @@ std::string Number(double v) {
 void ExpectInvariants() {
     const std::string broken = CheckNcInvariants();
     if (!broken.empty()) {
-        ADD_FAILURE() << broken << " (line " << NcLine.displayedLineNumber << ")";
+        ADD_FAILURE() << broken << " (line " << RunSession.line.displayedLineNumber << ")";
     }
 }
 
@@ -51,11 +53,11 @@ void NcInterpreterTest::SetUp() {
 }
 
 void NcInterpreterTest::TearDown() {
-    CloseNcProgramSource();
-    FreeNcProgramIndex();
+    CloseNcProgramSource(RunSession);
+    FreeNcProgramIndex(RunSession);
     ClearConfiguration();
-    NcController = {};
-    NcRun = {};
+    RunSession.controller = {};
+    RunSession.run = {};
     WorkOffsetSource = {};
     DefinitionCallbacks = {};
     UiHooks = {};
@@ -64,7 +66,7 @@ void NcInterpreterTest::TearDown() {
 void NcInterpreterTest::ClearConfiguration() {
     Controller = ControllerDefinition{};
     Machine = MachineDefinition{};
-    CurrentTool = CurrentToolRecord{};
+    RunTools.tool = CurrentToolRecord{};
     ReplaceTable.clear();
     OptionalBlockSkipFlags = {};
     ToolOffsets = {};
@@ -77,35 +79,35 @@ void NcInterpreterTest::ClearConfiguration() {
 }
 
 void NcInterpreterTest::ClearAll() {
-    CloseNcProgramSource();
-    FreeNcProgramIndex();
-    NcController = {};
-    NcRun = {};
-    NcLine = {};
-    Subprograms = {};
-    NcWords = {};
+    CloseNcProgramSource(RunSession);
+    FreeNcProgramIndex(RunSession);
+    RunSession.controller = {};
+    RunSession.run = {};
+    RunSession.line = {};
+    RunSession.subprograms = {};
+    RunSession.words = {};
     UsedCodes = {};
     InputIncrements = {};
-    CurrentMotion = {};
-    CurrentMachinePose = {};
+    RunKinematics.motion = {};
+    RunKinematics.pose = {};
     CurrentMachine = {};
-    WorkOrigin = {};
-    KinematicsMode = {};
+    RunKinematics.workOrigin = {};
+    RunKinematics.modes = {};
     KinematicsController = {};
-    CurrentToolValues = {};
-    CurrentWorkPlane = {};
+    RunKinematics.toolValues = {};
+    RunKinematics.plane = {};
     Orientation = {};
     for (MotionPosition& e : WorkOffsetTable) {
         e = {};
     }
     ClearConfiguration();
     InstallNcServiceHooks();
-    NcController.offsets.dOffset = dOffset;
-    NcController.offsets.dWear = dWear;
-    NcController.offsets.hOffset = hOffset;
-    NcController.offsets.hWear = hWear;
-    NcController.offsets.feedMemory = feedMemory;
-    ResetInterpreterState();
+    RunSession.controller.offsets.dOffset = dOffset;
+    RunSession.controller.offsets.dWear = dWear;
+    RunSession.controller.offsets.hOffset = hOffset;
+    RunSession.controller.offsets.hWear = hWear;
+    RunSession.controller.offsets.feedMemory = feedMemory;
+    ResetInterpreterState(RunSession);
 }
 
 std::string NcInterpreterTest::Trace(const std::string& program, const std::string& name) {
@@ -113,14 +115,14 @@ std::string NcInterpreterTest::Trace(const std::string& program, const std::stri
 }
 
 std::string NcInterpreterTest::TraceProgramFile(const std::string& path, bool withMachine) {
-    return TraceNcProgram(path, ExpectInvariants, 10000000, withMachine);
+    return TraceNcProgram(RunSession, path, ExpectInvariants, 10000000, withMachine);
 }
 
 void NcInterpreterTest::Run(std::initializer_list<const char*> lines) {
     for (const char* line : lines) {
-        ClearBlockWords();
-        std::snprintf(NcLine.text, sizeof NcLine.text, "%s\n", line);
-        InterpretNcBlock(NcLine.text);
+        ClearBlockWords(RunSession);
+        std::snprintf(RunSession.line.text, sizeof RunSession.line.text, "%s\n", line);
+        InterpretNcBlock(RunSession, RunSession.line.text);
         ExpectInvariants();
     }
 }

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "geometry/vector_math.h"
+#include "nc/nc_session.h"
 
 namespace mirexa {
 namespace {
@@ -13,11 +14,11 @@ namespace {
 class NcWordsTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        NcWords = {};
+        RunSession.words = {};
         InputIncrements = {};
     }
     void TearDown() override {
-        NcWords = {};
+        RunSession.words = {};
         InputIncrements = {};
     }
 };
@@ -39,11 +40,11 @@ TEST_F(NcWordsTest, CoordinatesScaleByTheIncrementUnlessWrittenWithAPoint) {
         {"X-.5e\n", 1, 1000, -0.5, 2, 4},    {"X12x\n", 1, 100, 0.12, 1, 3},
     };
     for (const Case& c : cases) {
-        NcWords.inputUnitMode = c.modeBefore;
+        RunSession.words.inputUnitMode = c.modeBefore;
         InputIncrements.leastInputIncrement = c.increment;
         int cursor = 1;
-        EXPECT_DOUBLE_EQ(ReadWordCoordinate(&cursor, c.line), c.value) << c.line;
-        EXPECT_EQ(NcWords.inputUnitMode, c.modeAfter) << c.line;
+        EXPECT_DOUBLE_EQ(ReadWordCoordinate(RunSession, &cursor, c.line), c.value) << c.line;
+        EXPECT_EQ(RunSession.words.inputUnitMode, c.modeAfter) << c.line;
         EXPECT_EQ(cursor, c.cursorAfter) << c.line;
     }
 }
@@ -52,16 +53,16 @@ TEST_F(NcWordsTest, ReadersThatLeaveTheCursor) {
     int cursor = 1;
     EXPECT_DOUBLE_EQ(ReadWordMilliAlways(&cursor, "P1500\n"), 1.5);
     EXPECT_DOUBLE_EQ(ReadWordMilliAlways(&cursor, "P1.5\n"), 1.5);
-    NcWords.inputUnitMode = 3;
+    RunSession.words.inputUnitMode = 3;
     EXPECT_DOUBLE_EQ(ReadWordMilliAlways(&cursor, "P1500\n"), 1.5);
-    EXPECT_DOUBLE_EQ(ReadWordMilli(&cursor, "P1500\n"), 1500.0);
-    NcWords.inputUnitMode = 1;
-    EXPECT_DOUBLE_EQ(ReadWordMilli(&cursor, "P1500\n"), 1.5);
+    EXPECT_DOUBLE_EQ(ReadWordMilli(RunSession, &cursor, "P1500\n"), 1500.0);
+    RunSession.words.inputUnitMode = 1;
+    EXPECT_DOUBLE_EQ(ReadWordMilli(RunSession, &cursor, "P1500\n"), 1.5);
     EXPECT_DOUBLE_EQ(ReadWordScaled(&cursor, "R9000\n", 100), 90.0);
     EXPECT_DOUBLE_EQ(ReadWordScaled(&cursor, "R90.\n", 100), 90.0);
     EXPECT_DOUBLE_EQ(ReadWordScaled(&cursor, "R90\n", 0), 90.0);
     EXPECT_EQ(cursor, 1);
-    EXPECT_EQ(NcWords.inputUnitMode, 1);
+    EXPECT_EQ(RunSession.words.inputUnitMode, 1);
 }
 
 TEST_F(NcWordsTest, IntegersStopAtTheNextWordOrEndTheBlockWhenEmpty) {
@@ -104,8 +105,8 @@ TEST_F(NcWordsTest, OverlongValuesAreCutAtTheBuffer) {
     // 100 digits: only the first 79 are converted, the cursor still passes them all.
     const std::string line = "X" + std::string(100, '1') + "Y2\n";
     int cursor = 1;
-    NcWords.inputUnitMode = 3;
-    const double value = ReadWordCoordinate(&cursor, line.c_str());
+    RunSession.words.inputUnitMode = 3;
+    const double value = ReadWordCoordinate(RunSession, &cursor, line.c_str());
     EXPECT_EQ(cursor, 101);
     EXPECT_GT(value, 1.1e78);
     EXPECT_LT(value, 1.2e78);
@@ -126,14 +127,14 @@ TEST_F(NcWordsTest, MachineUnitsRoundHalfAwayFromZero) {
 TEST_F(NcWordsTest, TrailingBlanksAndLeftRightValues) {
     EXPECT_EQ(SkipTrailingBlanks(7, "G54 \t  "), 3);
     EXPECT_EQ(SkipTrailingBlanks(3, "   "), 0);
-    ReadLeftRightValues(" DL+0.1 DR-0.05\n");
-    EXPECT_DOUBLE_EQ(NcWords.toolDeltaLength, 0.1);
-    EXPECT_DOUBLE_EQ(NcWords.toolDeltaRadius, -0.05);
-    ReadLeftRightValues(" DR0.2 S100\n");
-    EXPECT_DOUBLE_EQ(NcWords.toolDeltaLength, 0.0);
-    EXPECT_DOUBLE_EQ(NcWords.toolDeltaRadius, 0.2);
-    ReadLeftRightValues(" D\n");
-    EXPECT_EQ(NcWords.toolDeltaRadius, 0.0);
+    ReadLeftRightValues(RunSession, " DL+0.1 DR-0.05\n");
+    EXPECT_DOUBLE_EQ(RunSession.words.toolDeltaLength, 0.1);
+    EXPECT_DOUBLE_EQ(RunSession.words.toolDeltaRadius, -0.05);
+    ReadLeftRightValues(RunSession, " DR0.2 S100\n");
+    EXPECT_DOUBLE_EQ(RunSession.words.toolDeltaLength, 0.0);
+    EXPECT_DOUBLE_EQ(RunSession.words.toolDeltaRadius, 0.2);
+    ReadLeftRightValues(RunSession, " D\n");
+    EXPECT_EQ(RunSession.words.toolDeltaRadius, 0.0);
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include "geometry/machine_kinematics.h"
 #include "nc/nc_line_source.h"
 #include "nc/nc_run_state.h"
+#include "nc/nc_session.h"
 #include "nc/nurbs_blocks.h"
 #include "nc/step_driver.h"
 #include "nc_test_fixture.h"
@@ -21,17 +22,18 @@ protected:
     // Opens the program and pulls moves until a NURBS move, an error or the end; 1 when the
     // NURBS move came (finished like every move).
     int PullToCurve(const std::string& program) {
-        ResetInterpreterState();
-        if (!OpenNcProgramSource(dir.Write("curve.nc", program))) {
+        ResetInterpreterState(RunSession);
+        if (!OpenNcProgramSource(RunSession, dir.Write("curve.nc", program))) {
             return 0;
         }
-        while (NcRun.status.endState < 2 && NcRun.status.error == 0) {
-            ComputeNextMove();
-            if (NcRun.status.error != 0 || NcRun.status.subprogramEnd) {
+        while (RunSession.run.status.endState < 2 && RunSession.run.status.error == 0) {
+            ComputeNextMove(RunSession);
+            if (RunSession.run.status.error != 0 || RunSession.run.status.subprogramEnd) {
                 continue;
             }
-            FinishBlockPosition();
-            if (CurrentMotion.motionType == kMotionNurbs && CurrentMotion.blockHasMotion) {
+            FinishBlockPosition(RunSession);
+            if (RunKinematics.motion.motionType == kMotionNurbs &&
+                RunKinematics.motion.blockHasMotion) {
                 return 1;
             }
         }
@@ -41,10 +43,10 @@ protected:
     // The next move after the current one (skipping calls without a move).
     void PullNextMove() {
         do {
-            ComputeNextMove();
-        } while (NcRun.status.endState < 2 && NcRun.status.error == 0 &&
-                 NcRun.status.subprogramEnd);
-        FinishBlockPosition();
+            ComputeNextMove(RunSession);
+        } while (RunSession.run.status.endState < 2 && RunSession.run.status.error == 0 &&
+                 RunSession.run.status.subprogramEnd);
+        FinishBlockPosition(RunSession);
     }
 
     static std::vector<double> Take(const std::vector<double>& v, int count) {
@@ -64,7 +66,7 @@ TEST_F(NurbsBlocksTest, FourPointsAndEightKnotsOfOrderFour) {
                           "K1.\n"
                           "G01 X50.\n"),
               1);
-    const NurbsCurveData& c = NurbsCurve;
+    const NurbsCurveData& c = RunSession.nurbs;
     EXPECT_EQ(c.order, 4);
     EXPECT_EQ(c.pointCount, 4);
     EXPECT_EQ(c.knotCount, 8);
@@ -73,17 +75,17 @@ TEST_F(NurbsBlocksTest, FourPointsAndEightKnotsOfOrderFour) {
     EXPECT_EQ(Take(c.weight, 4), (std::vector<double>{1, 1, 1, 1}));
     EXPECT_EQ(Take(c.knot, 8), (std::vector<double>{0, 0, 0, 0, 1, 1, 1, 1}));
     // The move ends at the last control point, at the curve's last line, with the feed.
-    EXPECT_EQ(CurrentMotion.end.axis[0], 40.0);
-    EXPECT_EQ(CurrentMotion.start.axis[0], 40.0);
-    EXPECT_EQ(CurrentMotion.lastPosition.axis[0], 40.0);
-    EXPECT_EQ(NcLine.mainLineNumber, 9);
-    EXPECT_EQ(CurrentMotion.feed, 100.0);
+    EXPECT_EQ(RunKinematics.motion.end.axis[0], 40.0);
+    EXPECT_EQ(RunKinematics.motion.start.axis[0], 40.0);
+    EXPECT_EQ(RunKinematics.motion.lastPosition.axis[0], 40.0);
+    EXPECT_EQ(RunSession.line.mainLineNumber, 9);
+    EXPECT_EQ(RunKinematics.motion.feed, 100.0);
     // The next block is read on its own and starts at the curve's end.
     PullNextMove();
-    EXPECT_EQ(NcLine.mainLineNumber, 10);
-    EXPECT_EQ(CurrentMotion.motionType, kMotionLine);
-    EXPECT_EQ(CurrentMotion.startPoint.axis[0], 40.0);
-    EXPECT_EQ(CurrentMotion.lastPosition.axis[0], 50.0);
+    EXPECT_EQ(RunSession.line.mainLineNumber, 10);
+    EXPECT_EQ(RunKinematics.motion.motionType, kMotionLine);
+    EXPECT_EQ(RunKinematics.motion.startPoint.axis[0], 40.0);
+    EXPECT_EQ(RunKinematics.motion.lastPosition.axis[0], 50.0);
 }
 
 // Without P the order is 4; a coordinate a line does not give repeats the previous point's (on
@@ -102,7 +104,7 @@ TEST_F(NurbsBlocksTest, MissingWordsRepeatOrDefault) {
                           "K1.\n"
                           "K1.\n"),
               1);
-    const NurbsCurveData& c = NurbsCurve;
+    const NurbsCurveData& c = RunSession.nurbs;
     EXPECT_EQ(c.order, 4);
     ASSERT_EQ(c.pointCount, 4);
     EXPECT_EQ(Take(c.x, 4), (std::vector<double>{1, 1, 7, 7}));
@@ -122,14 +124,14 @@ TEST_F(NurbsBlocksTest, CurveStartsMidBlock) {
                           "K1.\n"
                           "K1.\n"),
               1);
-    const NurbsCurveData& c = NurbsCurve;
+    const NurbsCurveData& c = RunSession.nurbs;
     EXPECT_EQ(c.order, 3);
     EXPECT_EQ(c.pointCount, 3);
     EXPECT_EQ(Take(c.x, 3), (std::vector<double>{10, 15, 20}));
     EXPECT_EQ(Take(c.y, 3), (std::vector<double>{10, 15, 10}));
-    EXPECT_EQ(CurrentMotion.feed, 300.0);
-    EXPECT_EQ(NcRun.modal.incremental, 1);
-    EXPECT_EQ(NcRun.programmed.axis[0], 20.0);
+    EXPECT_EQ(RunKinematics.motion.feed, 300.0);
+    EXPECT_EQ(RunSession.run.modal.incremental, 1);
+    EXPECT_EQ(RunSession.run.programmed.axis[0], 20.0);
 }
 
 // G132 reads its knots from Q; in the OSP dialect G132 is no NURBS block.
@@ -141,15 +143,15 @@ TEST_F(NurbsBlocksTest, G132TakesItsKnotsFromQ) {
         "Q2.\n"
         "Q2.\n";
     ASSERT_EQ(PullToCurve(program), 1);
-    EXPECT_EQ(NurbsCurve.order, 2);
-    EXPECT_EQ(Take(NurbsCurve.knot, 4), (std::vector<double>{0, 0, 2, 2}));
+    EXPECT_EQ(RunSession.nurbs.order, 2);
+    EXPECT_EQ(Take(RunSession.nurbs.knot, 4), (std::vector<double>{0, 0, 2, 2}));
     ClearAll();
-    NcController.dialect.osp = 1;
-    NcController.dialect.number = kDialectOsp;
+    RunSession.controller.dialect.osp = 1;
+    RunSession.controller.dialect.number = kDialectOsp;
     // In the OSP dialect G132 is a clockwise arc, never a curve (this one has no centre, so the
     // arc check may refuse it, but no knot line is taken).
     EXPECT_EQ(PullToCurve(program), 0);
-    EXPECT_NE(NcRun.status.error, kNcErrorNurbs);
+    EXPECT_NE(RunSession.run.status.error, kNcErrorNurbs);
 }
 
 // Knots and weights are coordinates: "R1" without a point is 0.001 unless real input is set, so
@@ -163,14 +165,14 @@ TEST_F(NurbsBlocksTest, WeightsWithoutDecimalPointAreInputIncrements) {
         "K1\n"
         "K1\n";
     ASSERT_EQ(PullToCurve(program), 1);
-    EXPECT_DOUBLE_EQ(NurbsCurve.weight[0], 0.001);
-    EXPECT_DOUBLE_EQ(NurbsCurve.weight[1], 1.0);
-    EXPECT_DOUBLE_EQ(NurbsCurve.knot[3], 0.001);
+    EXPECT_DOUBLE_EQ(RunSession.nurbs.weight[0], 0.001);
+    EXPECT_DOUBLE_EQ(RunSession.nurbs.weight[1], 1.0);
+    EXPECT_DOUBLE_EQ(RunSession.nurbs.knot[3], 0.001);
     ClearAll();
-    NcController.decimalPointRule = 3;
+    RunSession.controller.decimalPointRule = 3;
     ASSERT_EQ(PullToCurve(program), 1);
-    EXPECT_DOUBLE_EQ(NurbsCurve.weight[0], 1.0);
-    EXPECT_DOUBLE_EQ(NurbsCurve.knot[3], 1.0);
+    EXPECT_DOUBLE_EQ(RunSession.nurbs.weight[0], 1.0);
+    EXPECT_DOUBLE_EQ(RunSession.nurbs.knot[3], 1.0);
 }
 
 struct BadCurve {
@@ -203,13 +205,13 @@ TEST_F(NurbsBlocksTest, BadCurvesGiveAnErrorAndNoMove) {
         SCOPED_TRACE(bad.name);
         ClearAll();
         EXPECT_EQ(PullToCurve(head + bad.program + (bad.lineAfter ? "G01 X9.\n" : "")), 0);
-        EXPECT_EQ(NcRun.status.error, kNcErrorNurbs);
-        EXPECT_EQ(NurbsCurve.pointCount, 0);
-        EXPECT_EQ(CurrentMotion.blockHasMotion, 0);
-        EXPECT_EQ(CurrentMotion.end.axis[0], 1.0);
-        EXPECT_EQ(CurrentMotion.end.axis[1], 2.0);
-        EXPECT_EQ(NcRun.programmed.axis[0], 1.0);
-        CloseNcProgramSource();
+        EXPECT_EQ(RunSession.run.status.error, kNcErrorNurbs);
+        EXPECT_EQ(RunSession.nurbs.pointCount, 0);
+        EXPECT_EQ(RunKinematics.motion.blockHasMotion, 0);
+        EXPECT_EQ(RunKinematics.motion.end.axis[0], 1.0);
+        EXPECT_EQ(RunKinematics.motion.end.axis[1], 2.0);
+        EXPECT_EQ(RunSession.run.programmed.axis[0], 1.0);
+        CloseNcProgramSource(RunSession);
     }
 }
 
@@ -217,7 +219,7 @@ TEST_F(NurbsBlocksTest, BadCurvesGiveAnErrorAndNoMove) {
 // as a control point, and is handed on as a block of its own with its own line number, while the
 // curve's last line keeps its number until then.
 TEST_F(NurbsBlocksTest, LineAfterAnIncompleteCurveIsHandedBack) {
-    FreeNurbsBuffers();
+    FreeNurbsBuffers(RunSession);
     EXPECT_EQ(PullToCurve("G01 F100.\n"
                           "G06.2 K0. X0 Y0\n"
                           "K0. X1.\n"
@@ -228,29 +230,29 @@ TEST_F(NurbsBlocksTest, LineAfterAnIncompleteCurveIsHandedBack) {
                           "G01 X50. Y60.\n"
                           "G01 X70.\n"),
               0);
-    EXPECT_EQ(NcRun.status.error, kNcErrorNurbs);
-    EXPECT_EQ(NcLine.mainLineNumber, 7);
-    EXPECT_STREQ(NcLine.text, "K1.\n");
-    EXPECT_EQ(NurbsCurve.x[4], 0.0);  // never written as a fifth point
-    ASSERT_EQ(ReadNextNcLine(), 1);
-    EXPECT_STREQ(NcLine.text, "G01 X50. Y60.\n");
-    EXPECT_EQ(NcLine.mainLineNumber, 8);
-    ASSERT_EQ(ReadNextNcLine(), 1);
-    EXPECT_STREQ(NcLine.text, "G01 X70.\n");
-    EXPECT_EQ(NcLine.mainLineNumber, 9);
+    EXPECT_EQ(RunSession.run.status.error, kNcErrorNurbs);
+    EXPECT_EQ(RunSession.line.mainLineNumber, 7);
+    EXPECT_STREQ(RunSession.line.text, "K1.\n");
+    EXPECT_EQ(RunSession.nurbs.x[4], 0.0);  // never written as a fifth point
+    ASSERT_EQ(ReadNextNcLine(RunSession), 1);
+    EXPECT_STREQ(RunSession.line.text, "G01 X50. Y60.\n");
+    EXPECT_EQ(RunSession.line.mainLineNumber, 8);
+    ASSERT_EQ(ReadNextNcLine(RunSession), 1);
+    EXPECT_STREQ(RunSession.line.text, "G01 X70.\n");
+    EXPECT_EQ(RunSession.line.mainLineNumber, 9);
     // A control point line among the knot lines ends the curve in the same way.
     ClearAll();
     EXPECT_EQ(PullToCurve("G06.2 P2 K0. X0\nK0. X1.\nK1.\nK1. X5.\nK1.\n"), 0);
-    EXPECT_EQ(NcRun.status.error, kNcErrorNurbs);
-    ASSERT_EQ(ReadNextNcLine(), 1);
-    EXPECT_STREQ(NcLine.text, "K1. X5.\n");
+    EXPECT_EQ(RunSession.run.status.error, kNcErrorNurbs);
+    ASSERT_EQ(ReadNextNcLine(RunSession), 1);
+    EXPECT_STREQ(RunSession.line.text, "K1. X5.\n");
 }
 
 // A pushed-back line is discarded by a new run.
 TEST_F(NurbsBlocksTest, ResetDiscardsAPushedBackLine) {
     EXPECT_EQ(PullToCurve("G06.2 P2 K0. X0\nK0. X1.\nG01 X5.\n"), 0);
-    ResetInterpreterState();
-    EXPECT_EQ(ReadNextNcLine(), 0);  // the file is at its end; nothing is handed back
+    ResetInterpreterState(RunSession);
+    EXPECT_EQ(ReadNextNcLine(RunSession), 0);  // the file is at its end; nothing is handed back
 }
 
 // The array bounds: 1,000 control points fit (order 4); 1,001 do not, nor 1,000 points of
@@ -268,48 +270,49 @@ TEST_F(NurbsBlocksTest, ControlPointAndKnotCapacities) {
         return text + "G01 X0\n";
     };
     ASSERT_EQ(PullToCurve(curve(1000, 4)), 1);
-    EXPECT_EQ(NurbsCurve.pointCount, 1000);
-    EXPECT_EQ(NurbsCurve.knotCount, 1004);
-    EXPECT_EQ(NurbsCurve.x[999], 999.0);
-    CloseNcProgramSource();
+    EXPECT_EQ(RunSession.nurbs.pointCount, 1000);
+    EXPECT_EQ(RunSession.nurbs.knotCount, 1004);
+    EXPECT_EQ(RunSession.nurbs.x[999], 999.0);
+    CloseNcProgramSource(RunSession);
     ClearAll();
     EXPECT_EQ(PullToCurve(curve(1001, 4)), 0);
-    EXPECT_EQ(NcRun.status.error, kNcErrorNurbs);
-    CloseNcProgramSource();
+    EXPECT_EQ(RunSession.run.status.error, kNcErrorNurbs);
+    CloseNcProgramSource(RunSession);
     ClearAll();
     EXPECT_EQ(PullToCurve(curve(1000, 11)), 0);
-    EXPECT_EQ(NcRun.status.error, kNcErrorNurbs);
+    EXPECT_EQ(RunSession.run.status.error, kNcErrorNurbs);
 }
 
 // The reader's own codes for the faults, called as the interpreter calls it.
 TEST_F(NurbsBlocksTest, ReaderReturnsTheFailure) {
-    ResetInterpreterState();
+    ResetInterpreterState(RunSession);
     const char line[] = "G06.2 P2 K0. X0 R0\n";
-    EXPECT_EQ(ReadNurbsBlocks(line, 5, 'K'), kNurbsCutOff);  // no source: no second line
-    EXPECT_EQ(NcRun.status.error, kNcErrorNurbs);
-    ASSERT_TRUE(OpenNcProgramSource(dir.Write("knots.nc", "K0. X1.\nK1.\nK1.\n")));
-    NcRun.status.error = 0;
-    EXPECT_EQ(ReadNurbsBlocks(line, 5, 'K'), kNurbsBadWeight);
-    ASSERT_TRUE(OpenNcProgramSource(dir.Write("knots.nc", "K0. X1.\nK1.\nK1.\n")));
-    NcRun.status.error = 0;
+    EXPECT_EQ(ReadNurbsBlocks(RunSession, line, 5, 'K'),
+              kNurbsCutOff);  // no source: no second line
+    EXPECT_EQ(RunSession.run.status.error, kNcErrorNurbs);
+    ASSERT_TRUE(OpenNcProgramSource(RunSession, dir.Write("knots.nc", "K0. X1.\nK1.\nK1.\n")));
+    RunSession.run.status.error = 0;
+    EXPECT_EQ(ReadNurbsBlocks(RunSession, line, 5, 'K'), kNurbsBadWeight);
+    ASSERT_TRUE(OpenNcProgramSource(RunSession, dir.Write("knots.nc", "K0. X1.\nK1.\nK1.\n")));
+    RunSession.run.status.error = 0;
     const char good[] = "G06.2 P2 K0. X0\n";
-    EXPECT_EQ(ReadNurbsBlocks(good, 5, 'K'), 1);
-    EXPECT_EQ(NcRun.status.error, 0);
+    EXPECT_EQ(ReadNurbsBlocks(RunSession, good, 5, 'K'), 1);
+    EXPECT_EQ(RunSession.run.status.error, 0);
     // CHECK F0: a curve at feed 0 is a cutting move without feed.
-    ASSERT_TRUE(OpenNcProgramSource(dir.Write("knots.nc", "K0. X1.\nK1.\nK1.\n")));
-    NcController.checkF0 = 1;
-    CurrentMotion.feed = 0.0;
-    EXPECT_EQ(ReadNurbsBlocks(good, 5, 'K'), 1);
-    EXPECT_EQ(NcRun.status.error, kNcErrorFeedZero);
+    ASSERT_TRUE(OpenNcProgramSource(RunSession, dir.Write("knots.nc", "K0. X1.\nK1.\nK1.\n")));
+    RunSession.controller.checkF0 = 1;
+    RunKinematics.motion.feed = 0.0;
+    EXPECT_EQ(ReadNurbsBlocks(RunSession, good, 5, 'K'), 1);
+    EXPECT_EQ(RunSession.run.status.error, kNcErrorFeedZero);
 }
 
 // After a NURBS move, a block without a motion code moves as a rapid, and the old curve is gone.
 TEST_F(NurbsBlocksTest, BlockAfterTheCurveIsNoCurve) {
     ASSERT_EQ(PullToCurve("G01 F100.\nG06.2 P2 K0. X0\nK0. X1.\nK1.\nK1.\nX5.\n"), 1);
     PullNextMove();
-    EXPECT_EQ(CurrentMotion.motionType, kMotionRapid);
-    EXPECT_EQ(CurrentMotion.lastPosition.axis[0], 5.0);
-    EXPECT_EQ(NurbsCurve.pointCount, 0);
+    EXPECT_EQ(RunKinematics.motion.motionType, kMotionRapid);
+    EXPECT_EQ(RunKinematics.motion.lastPosition.axis[0], 5.0);
+    EXPECT_EQ(RunSession.nurbs.pointCount, 0);
 }
 
 // Under cutter compensation a curve ends the compensated contour and runs on the plain path:
@@ -326,13 +329,13 @@ TEST_F(NurbsBlocksTest, CurveEndsACompensatedContour) {
                           "G01 X40. Y10.\n"
                           "G40 X50.\n"),
               1);
-    EXPECT_EQ(NurbsCurve.pointCount, 2);
-    EXPECT_EQ(CurrentMotion.lastPosition.axis[0], 30.0);
-    EXPECT_EQ(CurrentMotion.lastPosition.axis[1], 10.0);
+    EXPECT_EQ(RunSession.nurbs.pointCount, 2);
+    EXPECT_EQ(RunKinematics.motion.lastPosition.axis[0], 30.0);
+    EXPECT_EQ(RunKinematics.motion.lastPosition.axis[1], 10.0);
     PullNextMove();
-    EXPECT_EQ(CurrentMotion.motionType, kMotionLine);
-    EXPECT_EQ(CurrentMotion.startPoint.axis[0], 30.0);
-    EXPECT_EQ(CurrentMotion.lastPosition.axis[0], 40.0);
+    EXPECT_EQ(RunKinematics.motion.motionType, kMotionLine);
+    EXPECT_EQ(RunKinematics.motion.startPoint.axis[0], 30.0);
+    EXPECT_EQ(RunKinematics.motion.lastPosition.axis[0], 40.0);
 }
 
 }  // namespace

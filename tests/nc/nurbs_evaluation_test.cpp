@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "nc/nc_run_state.h"
+#include "nc/nc_session.h"
 #include "nc/nurbs_evaluation.h"
 
 namespace mirexa {
@@ -313,8 +314,8 @@ TEST(NurbsEvaluationTest, BadCurvesAreRefused) {
 // The control points take the rotation levels and the mirror like a block end; the curve of
 // the transformed points is the transformed curve.
 TEST(NurbsEvaluationTest, TransformedControlPointsGiveTheTransformedCurve) {
-    NcRun = NcRunState{};
-    NcTransformState& t = NcRun.transforms;
+    RunSession.run = NcRunState{};
+    NcTransformState& t = RunSession.run.transforms;
     t.transformState = 2;
     t.rotationCount = 1;
     RotationLevel& level = t.rotation[0];
@@ -330,12 +331,12 @@ TEST(NurbsEvaluationTest, TransformedControlPointsGiveTheTransformedCurve) {
     const NurbsCurveData original =
         MakeCurve(3, {{0, 0, 0}, {10, 0, 1}, {10, 10, 2}}, {0, 0, 0, 1, 1, 1}, {1, 0.5, 1});
     NurbsCurveData moved = original;
-    TransformNurbsControlPoints(&moved);
+    TransformNurbsControlPoints(RunSession, &moved);
     ExpectNear({moved.x[1], moved.y[1], moved.z[1]}, {10, 10, 1}, 1e-12);
     for (int j = 0; j <= 4; ++j) {
         ExpectNear(Evaluate(moved, 2, j / 4.0), transform(Evaluate(original, 2, j / 4.0)), 1e-12);
     }
-    NcRun = NcRunState{};
+    RunSession.run = NcRunState{};
 }
 
 }  // namespace

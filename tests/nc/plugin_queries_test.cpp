@@ -11,9 +11,12 @@
 #include <vector>
 
 #include "config/current_tool.h"
+#include "config/tool_profile.h"
 #include "config/tool_tables.h"
+#include "geometry/machine_kinematics.h"
 #include "nc/nc_line_source.h"
 #include "nc/nc_run_state.h"
+#include "nc/nc_session.h"
 #include "nc/plugin_slots.h"
 #include "nc/step_driver.h"
 #include "nc_test_fixture.h"
@@ -105,13 +108,13 @@ TEST_F(PluginQueriesTest, ReaderRecordsRunAsBlocksWithTheirArcsAndToolChanges) {
                                             Move(13, 1, 10, 20, -1, 100) + "END state 2 error 0\n");
 
     // The tool change record names tool 5 for the block and prepares it.
-    ResetInterpreterState();
+    ResetInterpreterState(RunSession);
     PluginPathRecord change;
     change.type = 1005;
-    InterpretPluginPathRecord(change);
-    EXPECT_EQ(NcRun.modal.toolNumber, 5);
-    EXPECT_EQ(NcRun.modal.nextTool, 5);
-    EXPECT_EQ(CurrentMotion.blockHasMotion, 0);
+    InterpretPluginPathRecord(RunSession, change);
+    EXPECT_EQ(RunSession.run.modal.toolNumber, 5);
+    EXPECT_EQ(RunSession.run.modal.nextTool, 5);
+    EXPECT_EQ(RunKinematics.motion.blockHasMotion, 0);
 }
 
 TEST_F(PluginQueriesTest, AReaderWithOnlyTheToolAxisFormGivesTheXyPlane) {
@@ -119,11 +122,11 @@ TEST_F(PluginQueriesTest, AReaderWithOnlyTheToolAxisFormGivesTheXyPlane) {
     Records = {{1, 1, {5, 0, 0}, {}, 50}, {2, 3, {0, 5, 0}, {0, 0, 0}, 50}};
     PluginPathRecord r;
     for (int i = 0; i < 2; ++i) {
-        ASSERT_EQ(FetchPluginPathRecord(&r), 1);
+        ASSERT_EQ(FetchPluginPathRecord(RunSession, &r), 1);
         EXPECT_EQ(r.plane, 17);
         EXPECT_EQ(r.toolAxisForm, 1);
     }
-    EXPECT_EQ(FetchPluginPathRecord(&r), 0);
+    EXPECT_EQ(FetchPluginPathRecord(RunSession, &r), 0);
     // Without a reader of the slot there is nothing to fetch.
     UiHooks.activePathReader = [] { return 1; };
     EXPECT_EQ(ActivePathReaderSlot(), -1);
@@ -154,7 +157,7 @@ TEST_F(PluginQueriesTest, AReadersToolAndStartPointBecomeCurrent) {
     Install(kPluginRead, {{kReadTool, reinterpret_cast<void*>(tool)},
                           {kReadStartPoint, reinterpret_cast<void*>(start)},
                           {kReadPath, reinterpret_cast<void*>(FakePath)}});
-    ASSERT_EQ(OpenPathReaderForRun("/w/part.mvl"), 1);
+    ASSERT_EQ(OpenPathReaderForRun(RunSession, "/w/part.mvl"), 1);
     const ToolRecord& t = ToolTableSet.tools[0];
     EXPECT_EQ(t.type, 5u);
     EXPECT_EQ(t.d, 12.0f);
@@ -165,10 +168,11 @@ TEST_F(PluginQueriesTest, AReadersToolAndStartPointBecomeCurrent) {
     EXPECT_EQ(t.k, 2.0f);
     EXPECT_EQ(t.name, std::string(MIREXA_PLUGIN_TEXT_SIZE - 1, 'N'));
     EXPECT_EQ(ToolTableSet.pens[0], 15);
-    EXPECT_EQ(CurrentTool.derivedFrom, 0);
+    EXPECT_EQ(RunTools.tool.derivedFrom, 0);
     const MotionPosition* registers[] = {
-        &CurrentMachinePose.program, &CurrentMotion.start, &CurrentMotion.end,
-        &CurrentMotion.lastPosition, &NcRun.programmed,    &NcRun.reference.runStartPoint};
+        &RunKinematics.pose.program, &RunKinematics.motion.start,
+        &RunKinematics.motion.end,   &RunKinematics.motion.lastPosition,
+        &RunSession.run.programmed,  &RunSession.run.reference.runStartPoint};
     for (const MotionPosition* p : registers) {
         EXPECT_EQ(p->axis[0], 1.0);
         EXPECT_EQ(p->axis[2], 3.0);
@@ -206,26 +210,26 @@ TEST_F(PluginQueriesTest, NcCommunicationToolsAndTheirQueryStates) {
                            {kNccomToolLen, reinterpret_cast<void*>(length)},
                            {kNccomArbor, reinterpret_cast<void*>(arbor)}});
     NccomToolState = 2;
-    LoadToolFromPlugin();
+    LoadToolFromPlugin(RunSession);
     const ToolRecord& t = ToolTableSet.tools[0];
     EXPECT_EQ(t.type, static_cast<std::uint32_t>(kToolBall));
     EXPECT_EQ(t.w, 0.25f);
     EXPECT_EQ(t.r, 3.0f);  // derived for a BALL
     EXPECT_EQ(t.name, "B6");
     EXPECT_EQ(ToolTableSet.lengths[0].values[0], 44.0f);
-    EXPECT_EQ(NcRun.pluginToolSupplied, 1);
-    EXPECT_EQ(CurrentTool.derivedFrom, 0);
-    LoadToolFromPlugin();
+    EXPECT_EQ(RunSession.run.pluginToolSupplied, 1);
+    EXPECT_EQ(RunTools.tool.derivedFrom, 0);
+    LoadToolFromPlugin(RunSession);
     // Tool and length said 2: only the holder is asked again.
     EXPECT_EQ(Calls[0], 1);
     EXPECT_EQ(Calls[1], 1);
     EXPECT_EQ(Calls[2], 2);
-    ResetInterpreterState();
-    LoadToolFromPlugin();
+    ResetInterpreterState(RunSession);
+    LoadToolFromPlugin(RunSession);
     EXPECT_EQ(Calls[0], 2);
     // Switched off from its menu item, the plug-in is not asked.
     PluginSlots.nccomSwitchedOff.store(1);
-    LoadToolFromPlugin();
+    LoadToolFromPlugin(RunSession);
     EXPECT_EQ(Calls[0], 2);
     PluginSlots.nccomSwitchedOff.store(0);
 }

@@ -13,6 +13,7 @@
 #include "geometry/machine_kinematics.h"
 #include "nc/nc_controller_view.h"
 #include "nc/nc_run_state.h"
+#include "nc/nc_session.h"
 #include "nc/rapid_legs.h"
 #include "nc_test_fixture.h"
 
@@ -220,36 +221,36 @@ TEST_F(RapidLegTest, MissingRatesAccelerationsOrStepLengthKeepTheRapidWhole) {
 }
 
 TEST_F(RapidLegTest, RapidsUnderTransformsOrOnALinePathStayWhole) {
-    NcController.rapid[0] = NcController.rapid[1] = 6000;
-    NcController.rapidAcceleration[0] = NcController.rapidAcceleration[1] = 1;
-    CurrentMotion.start = At(0, 0, 0);
-    CurrentMotion.end = At(100, 10, 0);
+    RunSession.controller.rapid[0] = RunSession.controller.rapid[1] = 6000;
+    RunSession.controller.rapidAcceleration[0] = RunSession.controller.rapidAcceleration[1] = 1;
+    RunKinematics.motion.start = At(0, 0, 0);
+    RunKinematics.motion.end = At(100, 10, 0);
     const auto split = [] {
-        const int count = SubdivideRapidMove();
-        EXPECT_EQ(NcRun.pending.rapidLegCount, count);
+        const int count = SubdivideRapidMove(RunSession);
+        EXPECT_EQ(RunSession.run.pending.rapidLegCount, count);
         return count;
     };
     for (int type : {kRapidStraight, kRapidLine}) {
-        NcController.rapidType = type;
+        RunSession.controller.rapidType = type;
         EXPECT_EQ(split(), 0);
     }
-    NcController.rapidType = kRapidDogLeg;
+    RunSession.controller.rapidType = kRapidDogLeg;
     EXPECT_EQ(split(), 2);
-    NcController.rapidType = kRapidProfile;
+    RunSession.controller.rapidType = kRapidProfile;
     EXPECT_EQ(split(), 100);
-    NcController.linearRapidPath = 1;
-    KinematicsMode.runMode = 3;
+    RunSession.controller.linearRapidPath = 1;
+    RunKinematics.modes.runMode = 3;
     EXPECT_EQ(split(), 100);
-    KinematicsMode.runMode = 4;
+    RunKinematics.modes.runMode = 4;
     EXPECT_EQ(split(), 0);
-    KinematicsMode.runMode = 0;
-    NcRun.transforms.transformState = 2;
+    RunKinematics.modes.runMode = 0;
+    RunSession.run.transforms.transformState = 2;
     EXPECT_EQ(split(), 0);
-    NcRun.transforms.transformState = 0;
-    NcRun.transforms.scaling = 1;
+    RunSession.run.transforms.transformState = 0;
+    RunSession.run.transforms.scaling = 1;
     EXPECT_EQ(split(), 0);
-    NcRun.transforms.scaling = 0;
-    CurrentWorkPlane.active = 1;
+    RunSession.run.transforms.scaling = 0;
+    RunKinematics.plane.active = 1;
     EXPECT_EQ(split(), 0);
 }
 
@@ -259,9 +260,10 @@ TEST_F(RapidLegTest, PositioningTypeOfEachG00ModeWord) {
         int type;
     } cases[] = {{"LINE", 9}, {"ASYNC1", 1}, {"ASYNC2", 2}, {"ASYNC", 1}, {"UNKNOWN", 0}};
     for (const auto& c : cases) {
-        ReadControllerFileAt(dir.Write("g00.ctl", std::string("G00MODE=") + c.word + "\r\n"));
-        RefreshNcControllerView();
-        EXPECT_EQ(NcController.rapidType, c.type) << c.word;
+        ReadControllerFileAt(RunSession, RunKinematics,
+                             dir.Write("g00.ctl", std::string("G00MODE=") + c.word + "\r\n"));
+        RefreshNcControllerView(RunSession);
+        EXPECT_EQ(RunSession.controller.rapidType, c.type) << c.word;
     }
 }
 

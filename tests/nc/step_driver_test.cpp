@@ -11,6 +11,7 @@
 #include "geometry/machine_kinematics.h"
 #include "nc/nc_line_source.h"
 #include "nc/nc_run_state.h"
+#include "nc/nc_session.h"
 #include "nc_test_fixture.h"
 
 namespace mirexa {
@@ -40,14 +41,14 @@ TEST_F(StepDriverTest, ArcsByRadiusAndOffsetsInEachPlane) {
 }
 
 TEST_F(StepDriverTest, ArcRadiusAndFeedErrorsStopTheRun) {
-    NcController.arcRadiusTolerance = 0.001;
+    RunSession.controller.arcRadiusTolerance = 0.001;
     EXPECT_EQ(Trace("G90 G02 X10. Y0 I4. F100.\nG01 X0\n"), "END state 0 error 1\n");
     ClearAll();
-    NcController.checkF0 = 1;
+    RunSession.controller.checkF0 = 1;
     EXPECT_EQ(Trace("G90 G01 X0 F0\nX5.\n"), Move(1, 1, 0, 0, 0, 0) + "END state 0 error 2\n");
     ClearAll();
     // An R smaller than half the chord cannot reach its end.
-    NcController.arcRadiusTolerance = 0.001;
+    RunSession.controller.arcRadiusTolerance = 0.001;
     EXPECT_EQ(Trace("G90 G02 X10. Y0 R4. F100.\n"), "END state 0 error 1\n");
     ClearAll();
     // A zero radius has no direction, even with the radius check off.
@@ -55,16 +56,16 @@ TEST_F(StepDriverTest, ArcRadiusAndFeedErrorsStopTheRun) {
 }
 
 TEST_F(StepDriverTest, StartAndStopCharacter) {
-    NcController.endOfRecord = '%';
-    ResetInterpreterState();
+    RunSession.controller.endOfRecord = '%';
+    ResetInterpreterState(RunSession);
     EXPECT_EQ(Trace("G00 X5.\n%\nG00 X1.\n %\nG00 X9.\n"),
               Move(3, 0, 1, 0, 0, 0) + "END state 2 error 0\n");
     ClearAll();
-    NcController.endOfRecord = '%';
+    RunSession.controller.endOfRecord = '%';
     EXPECT_EQ(Trace("G00 X5.\nG00 X1.\n"), "END state 2 error 3\n");
     ClearAll();
     // Inside a subprogram the character ends nothing: the line is passed over.
-    NcController.endOfRecord = '%';
+    RunSession.controller.endOfRecord = '%';
     dir.Write("O100", "%\nG01 X2.\n%\nG01 X3.\n");
     EXPECT_EQ(Trace("%\nG01 F10.\nM198 P100\nG01 X4.\n%\nG01 X5.\n"),
               std::string("O100:2 G1 X2.0000 Y0.0000 Z0.0000 A0.0000 B0.0000 F10.0000\n") +
@@ -73,7 +74,7 @@ TEST_F(StepDriverTest, StartAndStopCharacter) {
 }
 
 TEST_F(StepDriverTest, SubprogramsFromMemoryNestFourDeep) {
-    NcController.runTypeMemory = 1;
+    RunSession.controller.runTypeMemory = 1;
     const std::string trace = Trace(
         "G90 G01 F10.\n"
         "M98 P1\n"
@@ -86,7 +87,7 @@ TEST_F(StepDriverTest, SubprogramsFromMemoryNestFourDeep) {
     EXPECT_EQ(trace, Move(6, 1, 1, 0, 0, 10) + Move(10, 1, 2, 0, 0, 10) + Move(14, 1, 3, 0, 0, 10) +
                          Move(18, 1, 4, 0, 0, 10) + "END state 2 error 0\n");
     // The fifth call was refused and its line ended there: Y4 was never read.
-    EXPECT_EQ(CurrentMotion.end.axis[1], 0.0);
+    EXPECT_EQ(RunKinematics.motion.end.axis[1], 0.0);
 }
 
 TEST_F(StepDriverTest, SubprogramFiles) {
@@ -113,11 +114,11 @@ TEST_F(StepDriverTest, ReferenceReturns) {
                   Move(3, 0, 0, 20, 0, 0) + "END state 2 error 0\n");
     ClearAll();
     // With reference points: the final leg is a machine-coordinate target.
-    NcController.referencePoint[0][2] = 500.0;
-    NcController.referencePointPresent[0] = 1;
-    NcController.referencePoint[1][0] = -100.0;
-    NcController.referencePoint[1][1] = -50.0;
-    NcController.referencePointPresent[1] = 1;
+    RunSession.controller.referencePoint[0][2] = 500.0;
+    RunSession.controller.referencePointPresent[0] = 1;
+    RunSession.controller.referencePoint[1][0] = -100.0;
+    RunSession.controller.referencePoint[1][1] = -50.0;
+    RunSession.controller.referencePointPresent[1] = 1;
     WorkOffsetTable[1] = {{10, 0, 0, 0, 0}};
     EXPECT_EQ(Trace("G90 G00 X10. Y20. Z30.\nG28 Z40.\nG30 P2 X0 Y0\nX1.\n"),
               Move(1, 0, 10, 20, 30, 0) + Move(2, 0, 10, 20, 40, 0) + Move(2, 0, 10, 20, 500, 0) +
@@ -125,13 +126,13 @@ TEST_F(StepDriverTest, ReferenceReturns) {
                   Move(4, 0, 1, -50, 500, 0) + "END state 2 error 0\n");
     // Under length compensation the machine target is where the last position ends up.
     ClearAll();
-    NcController.referencePoint[0][2] = 500.0;
-    NcController.referencePointPresent[0] = 1;
+    RunSession.controller.referencePoint[0][2] = 500.0;
+    RunSession.controller.referencePointPresent[0] = 1;
     hOffset[1] = 100.0f;
     EXPECT_EQ(Trace("G90 G43 H1 G00 Z30.\nG91 G28 Z0\nG90 G49 Z0\n"),
               Move(1, 0, 0, 0, 130, 0) + Move(2, 0, 0, 0, 130, 0) + Move(2, 0, 0, 0, 500, 0) +
                   Move(3, 0, 0, 0, 0, 0) + "END state 2 error 0\n");
-    EXPECT_EQ(NcRun.reference.keptPosition.axis[2], 500.0);
+    EXPECT_EQ(RunSession.run.reference.keptPosition.axis[2], 500.0);
 }
 
 TEST_F(StepDriverTest, MirrorSwapsArcsOnceAndRotationIsExact) {
@@ -152,35 +153,35 @@ TEST_F(StepDriverTest, MirrorSwapsArcsOnceAndRotationIsExact) {
 
 TEST_F(StepDriverTest, MirroredArcFlipsTheCompensationSideOnce) {
     Trace("G90 G17 G41 D1 G51.1 Y5.\nG02 X10. Y0 R5. F10.\n");
-    EXPECT_EQ(NcRun.modal.compensationSide, -1);
-    EXPECT_EQ(CurrentMotion.motionType, 3);
-    EXPECT_EQ(CurrentMotion.arcMirrorPending, 0);
-    EXPECT_EQ(CurrentMotion.transformedCentre[1], 10.0);
+    EXPECT_EQ(RunSession.run.modal.compensationSide, -1);
+    EXPECT_EQ(RunKinematics.motion.motionType, 3);
+    EXPECT_EQ(RunKinematics.motion.arcMirrorPending, 0);
+    EXPECT_EQ(RunKinematics.motion.transformedCentre[1], 10.0);
     // A second finish of the same move swaps nothing again.
-    FinishBlockPosition();
-    EXPECT_EQ(CurrentMotion.motionType, 3);
-    EXPECT_EQ(NcRun.modal.compensationSide, -1);
+    FinishBlockPosition(RunSession);
+    EXPECT_EQ(RunKinematics.motion.motionType, 3);
+    EXPECT_EQ(RunSession.run.modal.compensationSide, -1);
 }
 
 TEST_F(StepDriverTest, HeldWorkOffsetChangeLandsWithTheLastQueuedMove) {
     const std::string path = dir.Write("main.nc", "\n");
-    ResetInterpreterState();
-    ASSERT_EQ(OpenNcProgramSource(path), 1);
-    NcPendingMoves& p = NcRun.pending;
-    ASSERT_EQ(PushToolAxisMove(-1.0, 1), 1);
-    ASSERT_EQ(PushToolAxisMove(-2.0, 1), 1);
+    ResetInterpreterState(RunSession);
+    ASSERT_EQ(OpenNcProgramSource(RunSession, path), 1);
+    NcPendingMoves& p = RunSession.run.pending;
+    ASSERT_EQ(PushToolAxisMove(RunSession, -1.0, 1), 1);
+    ASSERT_EQ(PushToolAxisMove(RunSession, -2.0, 1), 1);
     p.workOffsetChangeHeld = 1;
     p.heldOldOrigin = {{0, 0, 0, 0, 0}};
     p.heldNewOrigin = {{10, 0, 5, 0, 0}};
-    ComputeNextMove();
-    EXPECT_EQ(WorkOrigin.axis[0], 0.0);  // still the old origin
-    EXPECT_EQ(CurrentMotion.end.axis[2], -1.0);
-    FinishBlockPosition();
-    ComputeNextMove();
+    ComputeNextMove(RunSession);
+    EXPECT_EQ(RunKinematics.workOrigin.axis[0], 0.0);  // still the old origin
+    EXPECT_EQ(RunKinematics.motion.end.axis[2], -1.0);
+    FinishBlockPosition(RunSession);
+    ComputeNextMove(RunSession);
     // The last entry is expressed in the new work coordinates.
-    EXPECT_EQ(WorkOrigin.axis[0], 10.0);
-    EXPECT_EQ(CurrentMotion.end.axis[0], -10.0);
-    EXPECT_EQ(CurrentMotion.end.axis[2], -2.0);
+    EXPECT_EQ(RunKinematics.workOrigin.axis[0], 10.0);
+    EXPECT_EQ(RunKinematics.motion.end.axis[0], -10.0);
+    EXPECT_EQ(RunKinematics.motion.end.axis[2], -2.0);
     EXPECT_EQ(p.workOffsetChangeHeld, 0);
 }
 
@@ -200,37 +201,37 @@ TEST_F(StepDriverTest, SmallEndsSnapToZeroAndAnOverlongLineEndsTheRunOnItsError)
 
 TEST_F(StepDriverTest, QueuesDrainInTheirOrderAndTheEndWaitsForCyclePoints) {
     const std::string path = dir.Write("main.nc", "G01 X100. F10.\n");
-    ResetInterpreterState();
-    ASSERT_EQ(OpenNcProgramSource(path), 1);
-    NcPendingMoves& p = NcRun.pending;
+    ResetInterpreterState(RunSession);
+    ASSERT_EQ(OpenNcProgramSource(RunSession, path), 1);
+    NcPendingMoves& p = RunSession.run.pending;
     p.cyclePointCount = 2;
     p.cyclePoint[0] = {{1, 0, 0, 0, 0}};
     p.cyclePoint[1] = {{2, 0, 0, 0, 0}};
     p.cyclePointType[0] = p.cyclePointType[1] = 1;
     p.rapidLegCount = 1;
     p.rapidLeg[0] = {{0, 0, 9, 0, 0}};
-    ASSERT_EQ(PushToolAxisMove(-3.0, 1), 1);
+    ASSERT_EQ(PushToolAxisMove(RunSession, -3.0, 1), 1);
     const double vector[4] = {0.1, 0.2, 0.3, 0.4};
-    ASSERT_EQ(PushToolVectorChange(vector), 1);
+    ASSERT_EQ(PushToolVectorChange(RunSession, vector), 1);
     std::vector<double> xs, zs;
     std::vector<int> ends;
-    for (int i = 0; i < 8 && NcRun.status.endState < 2; ++i) {
-        ComputeNextMove();
-        if (NcRun.status.subprogramEnd) {
-            ends.push_back(NcRun.status.endState);
+    for (int i = 0; i < 8 && RunSession.run.status.endState < 2; ++i) {
+        ComputeNextMove(RunSession);
+        if (RunSession.run.status.subprogramEnd) {
+            ends.push_back(RunSession.run.status.endState);
             continue;
         }
-        FinishBlockPosition();
-        xs.push_back(CurrentMotion.end.axis[0]);
-        zs.push_back(CurrentMotion.end.axis[2]);
+        FinishBlockPosition(RunSession);
+        xs.push_back(RunKinematics.motion.end.axis[0]);
+        zs.push_back(RunKinematics.motion.end.axis[2]);
         if (i == 2) {
-            EXPECT_EQ(NcRun.toolVector[1], 0.2);
-            EXPECT_EQ(NcRun.orientationAngle[0], 0.3);
+            EXPECT_EQ(RunSession.run.toolVector[1], 0.2);
+            EXPECT_EQ(RunSession.run.orientationAngle[0], 0.3);
         }
         if (i == 3) {
             // The main file ends while a cycle point still pends.
-            MarkProgramEnd();
-            EXPECT_EQ(NcRun.status.endState, 1);
+            MarkProgramEnd(RunSession);
+            EXPECT_EQ(RunSession.run.status.endState, 1);
         }
     }
     // Rapid leg, tool-axis move, orientation change, the two cycle points; then the end.
@@ -241,11 +242,11 @@ TEST_F(StepDriverTest, QueuesDrainInTheirOrderAndTheEndWaitsForCyclePoints) {
 
 TEST_F(StepDriverTest, LookaheadQueuesAreBounded) {
     for (int i = 0; i < kLookaheadQueueMax; ++i) {
-        ASSERT_EQ(PushToolAxisMove(i, 1), 1);
+        ASSERT_EQ(PushToolAxisMove(RunSession, i, 1), 1);
     }
-    EXPECT_EQ(PushToolAxisMove(0, 1), 0);
-    EXPECT_EQ(NcRun.status.error, kNcErrorQueueFull);
-    EXPECT_EQ(NcRun.pending.toolAxisMoves.size(), static_cast<size_t>(kLookaheadQueueMax));
+    EXPECT_EQ(PushToolAxisMove(RunSession, 0, 1), 0);
+    EXPECT_EQ(RunSession.run.status.error, kNcErrorQueueFull);
+    EXPECT_EQ(RunSession.run.pending.toolAxisMoves.size(), static_cast<size_t>(kLookaheadQueueMax));
 }
 
 }  // namespace

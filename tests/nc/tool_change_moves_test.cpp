@@ -10,6 +10,7 @@
 #include "nc/nc_controller_view.h"
 #include "nc/nc_line_source.h"
 #include "nc/nc_run_state.h"
+#include "nc/nc_session.h"
 #include "nc/step_driver.h"
 #include "nc/tool_change_moves.h"
 #include "nc_test_fixture.h"
@@ -25,28 +26,28 @@ class ToolChangeTest : public testing::NcInterpreterTest {
 protected:
     // A route of the given steps (axis letters per step) to (100, 50, 300).
     void SetRoute(int atcType, std::initializer_list<const char*> steps) {
-        NcController.atcType = atcType;
-        NcController.toolChangePosition[0] = 100;
-        NcController.toolChangePosition[1] = 50;
-        NcController.toolChangePosition[2] = 300;
+        RunSession.controller.atcType = atcType;
+        RunSession.controller.toolChangePosition[0] = 100;
+        RunSession.controller.toolChangePosition[1] = 50;
+        RunSession.controller.toolChangePosition[2] = 300;
         int step = 0;
         for (const char* axes : steps) {
             for (const char* c = axes; *c != '\0'; ++c) {
-                NcController.toolChangeRoute[step][*c - 'X'] = 1;
+                RunSession.controller.toolChangeRoute[step][*c - 'X'] = 1;
             }
             ++step;
         }
-        NcController.toolChangeRouteSteps = step;
+        RunSession.controller.toolChangeRouteSteps = step;
     }
 
     // Interprets one block and reports the tool it mounts (-1 none), dropping the armed route.
     int MountedBy(const char* line) {
-        const int before = NcRun.toolChange.mountedTool;
+        const int before = RunSession.run.toolChange.mountedTool;
         Run({line});
-        const bool armed = NcRun.pending.toolChangeCount > 0;
-        EXPECT_EQ(armed, NcRun.toolChange.mountedTool != before) << line;
-        NcRun.pending.toolChangeCount = NcRun.pending.toolChangeIndex = 0;
-        return armed ? NcRun.toolChange.mountedTool : -1;
+        const bool armed = RunSession.run.pending.toolChangeCount > 0;
+        EXPECT_EQ(armed, RunSession.run.toolChange.mountedTool != before) << line;
+        RunSession.run.pending.toolChangeCount = RunSession.run.pending.toolChangeIndex = 0;
+        return armed ? RunSession.run.toolChange.mountedTool : -1;
     }
 };
 
@@ -61,27 +62,27 @@ TEST_F(ToolChangeTest, RouteOfThreeStepsWithAStepThatMovesNothing) {
     hOffset[1] = 50.0f;
     const std::string path =
         dir.Write("route.nc", "G90 G43 H1 G00 X10. Y20. Z5.\nT3\nG91 G01 X-100. F100.\n");
-    ResetInterpreterState();
-    ASSERT_EQ(OpenNcProgramSource(path), 1);
+    ResetInterpreterState(RunSession);
+    ASSERT_EQ(OpenNcProgramSource(RunSession, path), 1);
     std::vector<Call> calls;
     std::vector<double> lastZ;
-    while (NcRun.status.endState < 2) {
-        ComputeNextMove();
-        if (NcRun.status.subprogramEnd) {
+    while (RunSession.run.status.endState < 2) {
+        ComputeNextMove(RunSession);
+        if (RunSession.run.status.subprogramEnd) {
             continue;
         }
-        FinishBlockPosition();
-        const MotionPosition& e = CurrentMotion.end;
-        calls.push_back(
-            {NcLine.mainLineNumber, CurrentMotion.blockHasMotion, e.axis[0], e.axis[1], e.axis[2]});
-        lastZ.push_back(CurrentMotion.lastPosition.axis[2]);
+        FinishBlockPosition(RunSession);
+        const MotionPosition& e = RunKinematics.motion.end;
+        calls.push_back({RunSession.line.mainLineNumber, RunKinematics.motion.blockHasMotion,
+                         e.axis[0], e.axis[1], e.axis[2]});
+        lastZ.push_back(RunKinematics.motion.lastPosition.axis[2]);
         if (calls.size() == 2) {
-            EXPECT_EQ(CurrentMotion.motionType, kMotionRapid);
-            EXPECT_EQ(NcRun.modal.lengthCompensation, 0);
-            EXPECT_EQ(KinematicsMode.lengthCompensation, 0);
+            EXPECT_EQ(RunKinematics.motion.motionType, kMotionRapid);
+            EXPECT_EQ(RunSession.run.modal.lengthCompensation, 0);
+            EXPECT_EQ(RunKinematics.modes.lengthCompensation, 0);
         }
     }
-    CloseNcProgramSource();
+    CloseNcProgramSource(RunSession);
     ASSERT_EQ(calls.size(), 5u);
     const Call expected[5] = {
         {1, 1, 10, 20, 5},
@@ -104,19 +105,19 @@ TEST_F(ToolChangeTest, RouteOfThreeStepsWithAStepThatMovesNothing) {
 TEST_F(ToolChangeTest, RouteStepsAreMadeInTheWorkCoordinates) {
     SetRoute(1, {"XYZ"});
     Run({"T2"});
-    WorkOrigin.axis[0] = 30.0;
-    WorkOrigin.axis[2] = -100.0;
-    NcRun.pending.toolChangeIndex = 0;
-    CurrentMotion.end = {};
-    StepToolChangeMove();
-    EXPECT_EQ(CurrentMotion.end.axis[0], 70.0);
-    EXPECT_EQ(CurrentMotion.end.axis[1], 50.0);
-    EXPECT_EQ(CurrentMotion.end.axis[2], 400.0);
-    EXPECT_EQ(NcRun.pending.toolChangeCount, 0);
+    RunKinematics.workOrigin.axis[0] = 30.0;
+    RunKinematics.workOrigin.axis[2] = -100.0;
+    RunSession.run.pending.toolChangeIndex = 0;
+    RunKinematics.motion.end = {};
+    StepToolChangeMove(RunSession);
+    EXPECT_EQ(RunKinematics.motion.end.axis[0], 70.0);
+    EXPECT_EQ(RunKinematics.motion.end.axis[1], 50.0);
+    EXPECT_EQ(RunKinematics.motion.end.axis[2], 400.0);
+    EXPECT_EQ(RunSession.run.pending.toolChangeCount, 0);
     // Nothing pending: an empty move.
-    StepToolChangeMove();
-    EXPECT_EQ(CurrentMotion.blockHasMotion, 0);
-    EXPECT_EQ(CurrentMotion.end.axis[0], 70.0);
+    StepToolChangeMove(RunSession);
+    EXPECT_EQ(RunKinematics.motion.blockHasMotion, 0);
+    EXPECT_EQ(RunKinematics.motion.end.axis[0], 70.0);
 }
 
 TEST_F(ToolChangeTest, ToolMountedByEachAtcType) {
@@ -159,12 +160,12 @@ int TakeStopRequest() {
     return taken;
 }
 int Comments = 0;
-void CountComment() {
+void CountComment(NcSession&) {
     ++Comments;
 }
 int Waits = 0;
 int WaitResult = 1;
-int WaitAtStop(const char*) {
+int WaitAtStop(NcSession&, const char*) {
     ++Waits;
     return WaitResult;
 }
@@ -212,54 +213,54 @@ TEST_F(StopBlockTest, StopByOptionAndDialect) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.line);
-        NcController = {};
-        NcController.stopOption = c.option;
-        NcController.stopStrings = {"", "CHECK"};
-        NcController.dialect.siemens = c.dialect == kSiemens;
-        NcController.dialect.heidenhain = c.dialect == kHeidenhain;
-        EXPECT_EQ(IsStopBlock(c.line), c.stop) << "option " << c.option;
+        RunSession.controller = {};
+        RunSession.controller.stopOption = c.option;
+        RunSession.controller.stopStrings = {"", "CHECK"};
+        RunSession.controller.dialect.siemens = c.dialect == kSiemens;
+        RunSession.controller.dialect.heidenhain = c.dialect == kHeidenhain;
+        EXPECT_EQ(IsStopBlock(RunSession, c.line), c.stop) << "option " << c.option;
     }
 }
 
 TEST_F(StopBlockTest, HooksOfTheStopTest) {
     NcUpHooks.takeStopRequest = TakeStopRequest;
     NcUpHooks.loadToolFromPlugin = CountComment;
-    NcController.stopOption = 2;
+    RunSession.controller.stopOption = 2;
     // The user's stop request stops once, whatever the line.
     StopRequests = 1;
-    EXPECT_EQ(IsStopBlock("G00 X1.\n"), 1);
-    EXPECT_EQ(IsStopBlock("G00 X1.\n"), 0);
+    EXPECT_EQ(IsStopBlock(RunSession, "G00 X1.\n"), 1);
+    EXPECT_EQ(IsStopBlock(RunSession, "G00 X1.\n"), 0);
     // Each comment offers its tool to the NC communication plug-in.
     Comments = 0;
-    EXPECT_EQ(IsStopBlock("(T1 D10)(T2) M01\n"), 1);
+    EXPECT_EQ(IsStopBlock(RunSession, "(T1 D10)(T2) M01\n"), 1);
     EXPECT_EQ(Comments, 2);
     // A path reader's blocks stop only on request or in single-block mode.
     UiHooks.activePathReader = PathReaderIndex;
-    EXPECT_EQ(IsStopBlock("M01\n"), 0);
-    NcController.stopOption = 3;
-    EXPECT_EQ(IsStopBlock("G01 X1.\n"), 1);
+    EXPECT_EQ(IsStopBlock(RunSession, "M01\n"), 0);
+    RunSession.controller.stopOption = 3;
+    EXPECT_EQ(IsStopBlock(RunSession, "G01 X1.\n"), 1);
     NcUpHooks = {};
 }
 
 TEST_F(StopBlockTest, PauseWaitsThroughTheHookButARunWithoutAUserNever) {
     testing::ScratchDirectory logs;
     FileLocations.logDirectory = logs.Path();
-    NcController.stopOption = 1;
+    RunSession.controller.stopOption = 1;
     // Without a hook nothing waits.
-    EXPECT_EQ(PauseAtStopBlock("M00\n"), 1);
+    EXPECT_EQ(PauseAtStopBlock(RunSession, "M00\n"), 1);
     NcUpHooks.waitAtStopBlock = WaitAtStop;
     Waits = 0;
     WaitResult = 1;
-    EXPECT_EQ(PauseAtStopBlock("G00 X1.\n"), 1);
+    EXPECT_EQ(PauseAtStopBlock(RunSession, "G00 X1.\n"), 1);
     EXPECT_EQ(Waits, 0);
-    EXPECT_EQ(PauseAtStopBlock("M00\n"), 1);
+    EXPECT_EQ(PauseAtStopBlock(RunSession, "M00\n"), 1);
     EXPECT_EQ(Waits, 1);
     WaitResult = 0;  // aborted while waiting
-    EXPECT_EQ(PauseAtStopBlock("M00\n"), 0);
+    EXPECT_EQ(PauseAtStopBlock(RunSession, "M00\n"), 0);
     // Automatic mode passes the stop and logs it.
     AutomaticMode.store(1);
-    NcLine.mainLineNumber = 12;
-    EXPECT_EQ(PauseAtStopBlock("M00 (MEASURE)\r\n"), 1);
+    RunSession.line.mainLineNumber = 12;
+    EXPECT_EQ(PauseAtStopBlock(RunSession, "M00 (MEASURE)\r\n"), 1);
     AutomaticMode.store(0);
     EXPECT_EQ(Waits, 2);
     const std::string log = testing::ReadWholeFile(logs.At("mirexa.log"));

@@ -206,7 +206,7 @@ TEST_F(ProgressTest, BatchModeShowsOnlyTheCaptionInTheTitle) {
     EXPECT_EQ(GetPlatformWindowText(ui.mainWindow), "JOB7");
     EXPECT_FALSE(IsPlatformWindowVisible(ui.progressBar));
     EXPECT_EQ(FakeAnswers.titleUpdates, 0);
-    BeginProgress2(ui.mainWindow, nullptr);
+    BeginProgress2(ui.mainWindow, nullptr, -1);
     EXPECT_FALSE(IsPlatformWindowVisible(ui.progressBar2));
 }
 
@@ -339,8 +339,7 @@ TEST_F(ProgressTest, RunEndedWhileMinimisedIsNotShownAfterwards) {
 
 TEST_F(ProgressTest, NestedRunUsesItsOwnCountersAndBar) {
     BeginRun(100);
-    FakeAnswers.subprogramLength = 50;
-    BeginProgress2(ui.mainWindow, nullptr);
+    BeginProgress2(ui.mainWindow, nullptr, 50);
     EXPECT_TRUE(IsPlatformWindowVisible(ui.progressBar2));
     EXPECT_EQ(GetProgressBarValue(ui.progressBar2).high, 1001);
     AddProgressWork(10);
@@ -363,15 +362,14 @@ TEST_F(ProgressTest, NestedRunUsesItsOwnCountersAndBar) {
     EXPECT_TRUE(IsPlatformWindowVisible(ui.progressBar));
 
     // Without a held subprogram the file size counts; a missing file counts 1.
-    FakeAnswers.subprogramLength = -1;
-    BeginProgress2(ui.mainWindow, "/nonexistent/sub.nc");
+    BeginProgress2(ui.mainWindow, "/nonexistent/sub.nc", -1);
     AddProgressWork2(1);
     EXPECT_EQ(GetProgressPerMille2(), 1000);
 }
 
 TEST_F(ProgressTest, NestedRunShowsNothingInTitleMode) {
     BeginRun(10);
-    BeginProgress2(ui.mainWindow, nullptr);
+    BeginProgress2(ui.mainWindow, nullptr, -1);
     DrawingSuppressed.store(1);
     ui.ClearRecord();
     AddProgressWork2(1);

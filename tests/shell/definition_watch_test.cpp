@@ -7,8 +7,11 @@
 #include "config/config_records.h"
 #include "config/controller_file.h"
 #include "config/machine_file.h"
+#include "config/tool_profile.h"
 #include "config/tool_tables.h"
 #include "config/tools_file.h"
+#include "geometry/machine_kinematics.h"
+#include "nc/nc_session.h"
 #include "platform/message_box.h"
 #include "services/shared_state.h"
 #include "shell/definition_watch.h"
@@ -26,9 +29,9 @@ void ReadDefinitionsIn(const testing::ScratchDirectory& scratch, const char* mac
     DefinitionFiles.toolsFile = "vmc3.ttl";
     DefinitionFiles.controllerFile = "vmc3.ctl";
     DefinitionFiles.machineFile = machineFile;
-    ReadControllerFile();
+    ReadControllerFile(RunSession, RunKinematics);
     ReadMachineFile(0);
-    ReadToolFile();
+    ReadToolFile(RunSession, RunKinematics, RunTools);
 }
 
 TEST(DefinitionWatch, ReportsAMissingFileOnceAndChecksOnlyInTheStartDirectory) {

@@ -74,7 +74,7 @@ class FileDialogTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ResetFileDialogs();
-        savedOrigin_ = WorkOrigin;
+        savedOrigin_ = RunKinematics.workOrigin;
         savedStl_ = StlImport;
         previous_ = SetFileDialogResponder([this](const FileDialogRequest& request) {
             requests.push_back(request);
@@ -86,7 +86,7 @@ protected:
     void TearDown() override {
         SetFileDialogResponder(previous_);
         ResetFileDialogs();
-        WorkOrigin = savedOrigin_;
+        RunKinematics.workOrigin = savedOrigin_;
         StlImport = savedStl_;
         UiLanguage.store(0);
     }
@@ -143,7 +143,7 @@ TEST_F(FileDialogTest, OkLabelsPendingNameAndTheWorkCoordinatesCheckBox) {
 
     // With a work origin the basic model's dialog asks for work coordinates; cleared it gives
     // machine coordinates.
-    WorkOrigin.axis[2] = -30.5;
+    RunKinematics.workOrigin.axis[2] = -30.5;
     StlImport.coordinateKind = 1;
     Choose("/models/base.stl", 1, 0);
     ASSERT_EQ(SelectSettingFile(nullptr, FILE_KIND_BASIC_MODEL, &directory, &path), 1);

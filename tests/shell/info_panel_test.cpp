@@ -15,6 +15,7 @@
 #include "config/controller_file.h"
 #include "geometry/machine_kinematics.h"
 #include "nc/nc_run_state.h"
+#include "nc/nc_session.h"
 #include "platform/controls.h"
 #include "platform/message_box.h"
 #include "platform/paint.h"
@@ -240,13 +241,13 @@ protected:
         ResetShellState();
         InfoPanelView = InfoPanelState{};
         ManualJog = ManualJogState{};
-        CurrentMachinePose = MachinePose{};
+        RunKinematics.pose = MachinePose{};
         CurrentMachine = MachineGeometry{};
         // The machine position is the program position: no work origin, tool length or mode
         // an earlier test left.
-        WorkOrigin = MotionPosition{};
-        CurrentToolValues = KinematicsToolValues{};
-        KinematicsMode = KinematicsModeFlags{};
+        RunKinematics.workOrigin = MotionPosition{};
+        RunKinematics.toolValues = KinematicsToolValues{};
+        RunKinematics.modes = KinematicsModeFlags{};
         InstallInfoPanelHooks();
         OpenMainWindow();
         DeliverPending();
@@ -260,7 +261,7 @@ protected:
         RunControl.runMode.store(0);
         CloseMainWindow();
         CurrentMachine = MachineGeometry{};
-        CurrentMachinePose = MachinePose{};
+        RunKinematics.pose = MachinePose{};
     }
     // The centre of a pane in its window.
     bool PaneCentre(int id, WindowHandle* window, int* x, int* y) {
@@ -379,19 +380,19 @@ TEST_F(InfoPanelWindowTest, HoldingAJogButtonAcceleratesUntilTheStrokeStopsIt) {
     // One click: exactly one least increment.
     Press(kPaneJogPlus);
     Release(kPaneJogPlus);
-    EXPECT_DOUBLE_EQ(CurrentMachinePose.program.axis[0], 0.001);
+    EXPECT_DOUBLE_EQ(RunKinematics.pose.program.axis[0], 0.001);
     EXPECT_FALSE(IsWindowTimerRunning(main, IDT_JOG_REPEAT));
 
     // Held: 1 at the press, then after 500 ms steps of 1, 2, 3, 5, 7 increments.
-    CurrentMachinePose.program.axis[1] = 0.0;
+    RunKinematics.pose.program.axis[1] = 0.0;
     Press(kPaneJogMinus + 1);
-    std::vector<long> steps = {std::lround(-CurrentMachinePose.program.axis[1] * 1000)};
+    std::vector<long> steps = {std::lround(-RunKinematics.pose.program.axis[1] * 1000)};
     AdvanceAndDeliver(500, 1);
     for (int tick = 0; tick < 5; ++tick) {
         if (tick > 0) {
             AdvanceAndDeliver(JOG_REPEAT_PERIOD_MS, 1);
         }
-        steps.push_back(std::lround(-CurrentMachinePose.program.axis[1] * 1000));
+        steps.push_back(std::lround(-RunKinematics.pose.program.axis[1] * 1000));
     }
     const std::vector<long> totals = {1, 2, 4, 7, 12, 19};
     EXPECT_EQ(steps, totals);
@@ -406,13 +407,13 @@ TEST_F(InfoPanelWindowTest, HoldingAJogButtonAcceleratesUntilTheStrokeStopsIt) {
     EXPECT_EQ(boxes.size(), 1u);
     EXPECT_FALSE(IsWindowTimerRunning(main, IDT_JOG_REPEAT));
     AdvanceAndDeliver(600, 10);
-    EXPECT_DOUBLE_EQ(CurrentMachinePose.program.axis[2], 0.001);
+    EXPECT_DOUBLE_EQ(RunKinematics.pose.program.axis[2], 0.001);
     Release(kPaneJogPlus + 2);
     // No jog while a run is active.
     RunControl.runMode.store(1);
     Press(kPaneJogPlus);
     Release(kPaneJogPlus);
-    EXPECT_DOUBLE_EQ(CurrentMachinePose.program.axis[0], 0.001);
+    EXPECT_DOUBLE_EQ(RunKinematics.pose.program.axis[0], 0.001);
 }
 
 TEST_F(InfoPanelWindowTest, APickedPathLineFlashesAndStaysShown) {
@@ -457,11 +458,11 @@ TEST_F(InfoPanelWindowTest, AWorkerPublishesAndTheInterfaceThreadDraws) {
     std::atomic<int> done{0};
     std::thread worker([&done] {
         for (int k = 1; k <= 50; ++k) {
-            CurrentMachinePose.program.axis[0] = k * 0.5;
+            RunKinematics.pose.program.axis[0] = k * 0.5;
             PublishPanelPose();
             PublishPanelBlock(k, "G01 X" + std::to_string(k));
-            NcRun.modal.workOffsetIndex = 2;
-            NcRun.modal.toolCenterPointMode = 1;
+            RunSession.run.modal.workOffsetIndex = 2;
+            RunSession.run.modal.toolCenterPointMode = 1;
             RefreshInterpreterStatus();
         }
         done.store(1);
@@ -482,7 +483,7 @@ TEST_F(InfoPanelWindowTest, AWorkerPublishesAndTheInterfaceThreadDraws) {
     EXPECT_EQ(GetStatusBarPart(bar, STATUS_PART_WORKPIECE).text, "Workpiece(G55)");
     EXPECT_EQ(GetStatusBarPart(bar, STATUS_PART_MODE).text, "TCL TYPE1");
     RunControl.runMode.store(0);
-    NcRun.modal = NcModalState{};
+    RunSession.run.modal = NcModalState{};
     CommandLine.fontHeight = 0;
 }
 

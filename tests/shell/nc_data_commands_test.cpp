@@ -16,6 +16,7 @@
 #include "config/machine_file.h"
 #include "config/tools_file.h"
 #include "nc/nc_run_state.h"
+#include "nc/nc_session.h"
 #include "platform/default_viewer.h"
 #include "platform/file_dialog.h"
 #include "platform/menus.h"
@@ -47,7 +48,7 @@ protected:
         // mounted T1 would make the programs' T1 M06 no change at all), and none of the modes
         // an interpreter reset keeps from an earlier run (its work offset number).
         testing::ResetDefinitionTables();
-        NcRun = NcRunState{};
+        RunSession.run = NcRunState{};
         AutomaticMode.store(1);
         UiLanguage.store(1);
         BatchFailureCode.store(0);
@@ -180,7 +181,7 @@ TEST_F(NcDataCommandTest, AMissingProgramIsError101AndAFailureOfTheBatch) {
     DefinitionFiles.ncProgramFile = scratch.At("absent.nc");
     ASSERT_EQ(HandleNcDataCommand(nullptr, IDM_NC_SELECT, 0), 1);
     EXPECT_EQ(AutomationOutcome.selectionError, kNcProgramMissingError);
-    EXPECT_EQ(NcRun.status.error, kNcProgramMissingError);
+    EXPECT_EQ(RunSession.run.status.error, kNcProgramMissingError);
     EXPECT_EQ(CommandLine.runMode, 0);
     EXPECT_EQ(NcDataCommands.selectedState, 0);
     EXPECT_EQ(BatchFailureCode.load(), kBatchExitFileError);

@@ -15,6 +15,7 @@
 #include "config/settings_file.h"
 #include "config/settings_writer.h"
 #include "nc/nc_controller_view.h"
+#include "nc/nc_session.h"
 #include "platform/menus.h"
 #include "platform/message_box.h"
 #include "resources/main_menu.h"
@@ -137,7 +138,7 @@ TEST_F(OptionCommandTest, EachChoiceSetsItsValueAndChecksItsItemAlone) {
     }
     // The running interpreter's copies: a paused run takes them at its next stop test.
     Send(IDM_STOP_SINGLE_BLOCK);
-    EXPECT_EQ(NcController.stopOption, 3);
+    EXPECT_EQ(RunSession.controller.stopOption, 3);
     EXPECT_EQ(Checked(IDM_STOP_NONE), 0);
     // "Stop" stands for the break-off and the pause choice: a pause in force stays.
     Checks.arborCheck = 4;
@@ -207,14 +208,14 @@ TEST_F(OptionCommandTest, RunSettingsWaitWhileARunIsActive) {
     EXPECT_EQ(controlPointDialogs, 0);
     // A stop mode chosen during the run waits for the run's next stop test; so does the
     // tool-centre-point type, for the next run.
-    NcController.stopOption = 0;
-    NcController.resetToolCenterControl = 0;
+    RunSession.controller.stopOption = 0;
+    RunSession.controller.resetToolCenterControl = 0;
     Send(IDM_STOP_SINGLE_BLOCK);
     Send(IDM_TCP_FORCED_TYPE1);
-    EXPECT_EQ(NcController.stopOption, 0);
+    EXPECT_EQ(RunSession.controller.stopOption, 0);
     EXPECT_EQ(RunControl.stopModeRequest.load(), 3);
     EXPECT_EQ(Checked(IDM_STOP_SINGLE_BLOCK), 1);
-    EXPECT_EQ(NcController.resetToolCenterControl, 0);
+    EXPECT_EQ(RunSession.controller.resetToolCenterControl, 0);
     EXPECT_EQ(Controller.resetToolCenterControl, 1);
     EXPECT_EQ(Checked(IDM_TCP_FORCED_TYPE1), 1);
     // What the run reads as it goes stays as it is until the run ends.

@@ -20,6 +20,7 @@
 #include "config/controller_file.h"
 #include "geometry/machine_kinematics.h"
 #include "nc/nc_run_state.h"
+#include "nc/nc_session.h"
 #include "nc/step_driver.h"
 #include "platform/clock.h"
 #include "platform/controls.h"
@@ -133,8 +134,8 @@ protected:
         DefinitionFiles.ncProgramFile = "/w/part.nc";
         // A run that reached its start character and ended without an alarm, unless a test
         // says otherwise.
-        NcRun.status.started = 1;
-        NcRun.status.error = 0;
+        RunSession.run.status.started = 1;
+        RunSession.run.status.error = 0;
         SimulationState = 1;
         RunControl.overTravelAxis = -1;
         OpenMainWindow();
@@ -198,8 +199,8 @@ protected:
 
 TEST_F(RunCommandsTest, OneThreadPerRunAndASecondCommandOnlySwitchesMode) {
     // Switches the run's program set, which must not outlive it.
-    KinematicsMode.polarInterpolation = 1;
-    CurrentWorkPlane.active = 1;
+    RunKinematics.modes.polarInterpolation = 1;
+    RunKinematics.plane.active = 1;
     Command(IDM_CUT_REAL);
     EXPECT_EQ(RunFlags().runMode->load(), 1);
     EXPECT_EQ(RunCommands.runTimer, IDT_RUN_PROGRESS);
@@ -214,8 +215,8 @@ TEST_F(RunCommandsTest, OneThreadPerRunAndASecondCommandOnlySwitchesMode) {
     EXPECT_EQ(script.starts.load(), 1);
     EXPECT_EQ(RunCommands.runTimer, 0u);
     // The run-scoped interpreter switches are zeroed at the end.
-    EXPECT_EQ(KinematicsMode.polarInterpolation, 0);
-    EXPECT_EQ(CurrentWorkPlane.active, 0);
+    EXPECT_EQ(RunKinematics.modes.polarInterpolation, 0);
+    EXPECT_EQ(RunKinematics.plane.active, 0);
     // A new command after the end starts a new thread.
     script.release.store(0);
     Command(IDM_CUT_REAL);
@@ -474,8 +475,8 @@ protected:
         });
         RunEnd.lastAlarmCode = 0;
         AutomationOutcome.runEnd = 0;
-        NcRun.status.started = 1;
-        NcRun.status.error = 0;
+        RunSession.run.status.started = 1;
+        RunSession.run.status.error = 0;
         SimulationState = 1;
         ClearInterferenceFlags();
     }
@@ -487,26 +488,26 @@ protected:
         ClearInterferenceFlags();
         SimulationState = 1;
         WorkOffsetTable[1] = MotionPosition{};
-        CurrentMachinePose = MachinePose{};
-        ResetInterpreterState();
+        RunKinematics.pose = MachinePose{};
+        ResetInterpreterState(RunSession);
         RunCommandsTest::TearDown();
     }
     MessageBoxResponder previous_;
 };
 
 TEST_F(RunEndThroughShellTest, AlarmEndRestoresPositionOffsetsAndOrigin) {
-    CurrentMachinePose.program.axis[0] = 10;
-    CurrentMachinePose.program.axis[2] = 50;
-    SetRunStartPoint(CurrentMachinePose.program);
+    RunKinematics.pose.program.axis[0] = 10;
+    RunKinematics.pose.program.axis[2] = 50;
+    SetRunStartPoint(RunKinematics.pose.program);
     WorkOffsetTable[1].axis[0] = 100;
-    NcRun.modal.workOffsetIndex = 3;
+    RunSession.run.modal.workOffsetIndex = 3;
     ControlOriginOffset.axis[2] = -300;
     threadBody = [] {
-        PrepareCuttingRun();
-        CurrentMachinePose.program.axis[0] = 77;
-        CurrentMachinePose.program.axis[2] = -5;
+        PrepareCuttingRun(RunSession);
+        RunKinematics.pose.program.axis[0] = 77;
+        RunKinematics.pose.program.axis[2] = -5;
         WorkOffsetTable[1].axis[0] = 999;
-        NcRun.modal.workOffsetIndex = 2;
+        RunSession.run.modal.workOffsetIndex = 2;
         ControlOriginOffset.axis[2] = 1;
         SimulationState = 4;
         InterferenceFlags.structure[kArborTable] = 1;
@@ -518,10 +519,10 @@ TEST_F(RunEndThroughShellTest, AlarmEndRestoresPositionOffsetsAndOrigin) {
     EXPECT_EQ(AutomationOutcome.runEnd, kCutAlarm);
     EXPECT_EQ(RunEnd.lastAlarmCode, 21);
     EXPECT_EQ(StatusInputs.macro.breakCount, 2);  // a running macro breaks off
-    EXPECT_EQ(CurrentMachinePose.program.axis[0], 10);
-    EXPECT_EQ(CurrentMachinePose.program.axis[2], 50);
+    EXPECT_EQ(RunKinematics.pose.program.axis[0], 10);
+    EXPECT_EQ(RunKinematics.pose.program.axis[2], 50);
     EXPECT_EQ(WorkOffsetTable[1].axis[0], 100);
-    EXPECT_EQ(NcRun.modal.workOffsetIndex, 3);
+    EXPECT_EQ(RunSession.run.modal.workOffsetIndex, 3);
     EXPECT_EQ(ControlOriginOffset.axis[2], -300);
     std::vector<std::string> events = RecordedEvents();
     EXPECT_EQ(std::count_if(events.begin(), events.end(),
@@ -532,26 +533,26 @@ TEST_F(RunEndThroughShellTest, AlarmEndRestoresPositionOffsetsAndOrigin) {
 TEST_F(RunEndThroughShellTest, MissingStartCharacterEndsWithCode103AndANormalEndKeepsPosition) {
     SetRunStartPoint(MotionPosition{});
     threadBody = [] {
-        CurrentMachinePose.program.axis[1] = 42;
-        NcRun.status.started = 0;
+        RunKinematics.pose.program.axis[1] = 42;
+        RunSession.run.status.started = 0;
     };
     Command(IDM_CUT_REAL);
     ASSERT_TRUE(TickUntil(RunEnded));
     EXPECT_EQ(RunEnd.lastAlarmCode, 103);
-    EXPECT_EQ(CurrentMachinePose.program.axis[1], 0);  // rewound
+    EXPECT_EQ(RunKinematics.pose.program.axis[1], 0);  // rewound
     // Without an alarm nothing is shown and the end position stays.
     RunEnd.lastAlarmCode = 0;
     AutomationOutcome.runEnd = 0;
-    NcRun.status.error = 0;
+    RunSession.run.status.error = 0;
     threadBody = [] {
-        CurrentMachinePose.program.axis[1] = 42;
-        NcRun.status.started = 1;
+        RunKinematics.pose.program.axis[1] = 42;
+        RunSession.run.status.started = 1;
     };
     ClearRecordedEvents();
     Command(IDM_CUT_REAL);
     ASSERT_TRUE(TickUntil(RunEnded));
     EXPECT_EQ(AutomationOutcome.runEnd, 0);
-    EXPECT_EQ(CurrentMachinePose.program.axis[1], 42);
+    EXPECT_EQ(RunKinematics.pose.program.axis[1], 42);
     for (const std::string& event : RecordedEvents()) {
         EXPECT_NE(event.rfind("box ", 0), 0u) << event;
     }

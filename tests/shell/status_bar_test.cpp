@@ -13,6 +13,7 @@
 #include "geometry/machine_kinematics.h"
 #include "geometry/orientation_frames.h"
 #include "nc/nc_run_state.h"
+#include "nc/nc_session.h"
 #include "platform/controls.h"
 #include "services/progress.h"
 #include "services/shared_state.h"
@@ -370,8 +371,8 @@ TEST_F(StatusBarTest, TheProgramsRecordsFeedTheTitleAndTheParts) {
     NcDataCommands.selectedState = 1;
     CurrentView.perspective = 1;
     SceneFollow.followRotaryAxes = 1;
-    NcRun.modal.workOffsetIndex = 7;
-    NcRun.modal.polarInterpolation = 1;
+    RunSession.run.modal.workOffsetIndex = 7;
+    RunSession.run.modal.polarInterpolation = 1;
     const struct {
         int language;
         int running;  // the run owns the interpreter: its modes are not read here
@@ -400,7 +401,7 @@ TEST_F(StatusBarTest, TheProgramsRecordsFeedTheTitleAndTheParts) {
         EXPECT_EQ(Part(STATUS_PART_DISPLAY), c.display);
     }
     RunControl.runMode.store(0);
-    NcRun.modal = NcModalState{};
+    RunSession.run.modal = NcModalState{};
     NcDataCommands = NcDataCommandState{};
     SceneFollow = SceneFollowSettings{};
     CurrentView.perspective = 0;

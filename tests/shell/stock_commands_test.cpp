@@ -15,6 +15,7 @@
 #include "config/config_records.h"
 #include "geometry/machine_kinematics.h"
 #include "nc/nc_run_state.h"
+#include "nc/nc_session.h"
 #include "nc/plugin_slots.h"
 #include "platform/menus.h"
 #include "resources/main_menu.h"
@@ -238,8 +239,8 @@ TEST_F(StockCommandTest, TheCommandLineBoxAndCylinderAreBuiltWithoutADialog) {
 // offset turns the table of a table-table or mixed machine.
 TEST_F(StockCommandTest, ADefinedBoxTurnsWithTheTableOnlyInWorkCoordinates) {
     const MachineGeometry savedMachine = CurrentMachine;
-    const MotionPosition savedOffset = NcRun.transforms.workOffsets[1];
-    const int savedIndex = NcRun.modal.workOffsetIndex;
+    const MotionPosition savedOffset = RunSession.run.transforms.workOffsets[1];
+    const int savedIndex = RunSession.run.modal.workOffsetIndex;
     struct Case {
         int inputInWork, rotaryType;
         double angle1, angle2;  // deg, of G54
@@ -252,10 +253,10 @@ TEST_F(StockCommandTest, ADefinedBoxTurnsWithTheTableOnlyInWorkCoordinates) {
     for (const Case& c : cases) {
         Settings.inputInWork = c.inputInWork;
         CurrentMachine.rotaryType = c.rotaryType;
-        NcRun.modal.workOffsetIndex = 1;
-        NcRun.transforms.workOffsets[1] = MotionPosition{};
-        NcRun.transforms.workOffsets[1].axis[3] = c.angle1;
-        NcRun.transforms.workOffsets[1].axis[4] = c.angle2;
+        RunSession.run.modal.workOffsetIndex = 1;
+        RunSession.run.transforms.workOffsets[1] = MotionPosition{};
+        RunSession.run.transforms.workOffsets[1].axis[3] = c.angle1;
+        RunSession.run.transforms.workOffsets[1].axis[4] = c.angle2;
         BuildBox(0, 0, 0, 20, 10, 5);
         const StockModel& model = CurrentStockModel();
         EXPECT_EQ(model.frameFlag != 0 ? 1 : 0, c.turned)
@@ -267,8 +268,8 @@ TEST_F(StockCommandTest, ADefinedBoxTurnsWithTheTableOnlyInWorkCoordinates) {
         }
     }
     CurrentMachine = savedMachine;
-    NcRun.transforms.workOffsets[1] = savedOffset;
-    NcRun.modal.workOffsetIndex = savedIndex;
+    RunSession.run.transforms.workOffsets[1] = savedOffset;
+    RunSession.run.modal.workOffsetIndex = savedIndex;
 }
 
 TEST_F(StockCommandTest, ReversedCornersKeepTheOldStock) {

@@ -172,7 +172,7 @@ TEST(StockFileDialogs, TheSaveTypeAndNameGiveTheSaveKind) {
         const char* path;
     };
     const std::vector<PathReaderFilter> savers = {{"Unloaded", ".x", 0}, {"Saver", ".sv", 1}};
-    WorkOrigin = {};
+    RunKinematics.workOrigin = {};
     for (Case c : {Case{1, "part", 1, "/d/part.dme"}, Case{2, "part", 2, "/d/part.stl"},
                    Case{3, "part.stl", 3, "/d/part.stl"}, Case{1, "part.stl", 2, "/d/part.stl"},
                    Case{2, "part.dme", 1, "/d/part.dme"}, Case{0, "part.STL", 2, "/d/part.STL"},

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "cutting_test_support.h"
+#include "nc/nc_session.h"
 #include "simulation/cutting_core.h"
 #include "stock/stock_grid.h"
 #include "stockio/stock_saving.h"
@@ -115,7 +116,7 @@ void MakeMoves(StockModel* model, const RandomCut& cut) {
             const double t = static_cast<double>(i) / steps;
             const double p[3] = {m.from[0] + t * (m.to[0] - m.from[0]),
                                  m.from[1] + t * (m.to[1] - m.from[1]), m.from[2]};
-            CutStockAtToolPose(model, p, cut.axis);
+            CutStockAtToolPose(RunSession, model, p, cut.axis);
         }
     }
 }

@@ -18,6 +18,7 @@
 #include "cutting_test_support.h"
 #include "geometry/machine_kinematics.h"
 #include "nc/nc_run_state.h"
+#include "nc/nc_session.h"
 #include "simulation/dexel_grid_view.h"
 #include "simulation/interference_flags.h"
 #include "simulation/tool_length_report.h"
@@ -322,31 +323,31 @@ TEST_F(CuttingCoreTest, ToolOutsideTheGridCutsNothingButTheHolderPassesRun) {
     CurrentCutter = testing::FlatTool(6.0);
     static int holderCalls;
     holderCalls = 0;
-    CuttingCallbacks.shankAndHolderPasses = [](StockModel*) {
+    CuttingCallbacks.shankAndHolderPasses = [](const CurrentToolRecord&, StockModel*) {
         ++holderCalls;
         return 0.0;
     };
     const double far[3] = {50.0, 5.0, 1.0};
     StepRemovedVolume = 4.5;
-    CutStockAtToolPose(&model_, far, kUp);
+    CutStockAtToolPose(RunSession, &model_, far, kUp);
     EXPECT_EQ(StepRemovedVolume, 4.5);
     EXPECT_EQ(holderCalls, 1);
     // A garbage pose far beyond the int range of the indices is refused the same way.
     const double garbage[3] = {1e12, -3e15, 2e300};
-    CutStockAtToolPose(&model_, garbage, kUp);
+    CutStockAtToolPose(RunSession, &model_, garbage, kUp);
     EXPECT_EQ(holderCalls, 2);
     EXPECT_TRUE(StockInvariantsHold(model_, true));
     // A stock marked as ignored is not cut at all, nor is any stock after the cutting-off word.
     StockUseState = 1;
     const double inside[3] = {5.0, 5.0, 1.0};
     StepRemovedVolume = 0.0;
-    CutStockAtToolPose(&model_, inside, kUp);
+    CutStockAtToolPose(RunSession, &model_, inside, kUp);
     EXPECT_EQ(StepRemovedVolume, 0.0);
     EXPECT_EQ(holderCalls, 2);
     StockUseState = 0;
-    NcRun.cuttingEnabled = 0;
-    CutStockAtToolPose(&model_, inside, kUp);
-    NcRun.cuttingEnabled = 1;
+    RunSession.run.cuttingEnabled = 0;
+    CutStockAtToolPose(RunSession, &model_, inside, kUp);
+    RunSession.run.cuttingEnabled = 1;
     EXPECT_EQ(StepRemovedVolume, 0.0);
     EXPECT_EQ(holderCalls, 2);
 }
@@ -357,7 +358,7 @@ TEST_F(CuttingCoreTest, NewEndsCarryPenPaintAndLine) {
     CurrentCutter = testing::FlatTool(6.0, 2.0);  // cutting length 2
     CurrentCutter.penBits = 5 << 4;
     // Feed: new ends painted only above the cutting length, stamped with the line.
-    CurrentMotion.motionType = 1;
+    RunKinematics.motion.motionType = 1;
     CutEndMark.stamps[0] = CutEndMark.stamps[1] = 42;
     const double p[3] = {5.1, 10.1, 6.0};
     ASSERT_TRUE(CutAndCheck(&model_, p, kUp, nullptr));
@@ -374,7 +375,7 @@ TEST_F(CuttingCoreTest, NewEndsCarryPenPaintAndLine) {
         }
     }
     // Rapid: the flags come as given (pen with the painted bit), whatever the height.
-    CurrentMotion.motionType = 0;
+    RunKinematics.motion.motionType = 0;
     CutEndMark.flags[0] = CutEndMark.flags[1] = (5 << 4) | 1;
     CutEndMark.stamps[0] = CutEndMark.stamps[1] = -43;
     const double q[3] = {15.1, 10.1, 6.0};
@@ -401,21 +402,21 @@ TEST_F(CuttingCoreTest, GivenMoveFactsDecideTheCutNotTheBoundRecords) {
         BuildBoxStock(&given, box, 0.5);
         BuildBoxStock(&bound, box, 0.5);
         // The bound records say the opposite of the facts.
-        CurrentMotion.motionType = facts.feedMove != 0 ? 0 : 1;
-        NcRun.cuttingEnabled = facts.cuttingEnabled != 0 ? 0 : 1;
+        RunKinematics.motion.motionType = facts.feedMove != 0 ? 0 : 1;
+        RunSession.run.cuttingEnabled = facts.cuttingEnabled != 0 ? 0 : 1;
         StepRemovedVolume = 0.0;
         CutStockAtToolPose(&given, p, kUp, facts);
         const double givenVolume = StepRemovedVolume;
-        EXPECT_EQ(CurrentMotion.motionType, facts.feedMove != 0 ? 0 : 1);
-        EXPECT_EQ(NcRun.cuttingEnabled, facts.cuttingEnabled != 0 ? 0 : 1);
+        EXPECT_EQ(RunKinematics.motion.motionType, facts.feedMove != 0 ? 0 : 1);
+        EXPECT_EQ(RunSession.run.cuttingEnabled, facts.cuttingEnabled != 0 ? 0 : 1);
         EXPECT_EQ(givenVolume > 0.0, facts.cuttingEnabled != 0) << facts.feedMove;
         if (facts.cuttingEnabled != 0) {
             EXPECT_EQ(CutPose.feedMove, facts.feedMove);
         }
-        CurrentMotion.motionType = facts.feedMove;
-        NcRun.cuttingEnabled = facts.cuttingEnabled;
+        RunKinematics.motion.motionType = facts.feedMove;
+        RunSession.run.cuttingEnabled = facts.cuttingEnabled;
         StepRemovedVolume = 0.0;
-        CutStockAtToolPose(&bound, p, kUp);
+        CutStockAtToolPose(RunSession, &bound, p, kUp);
         EXPECT_EQ(StepRemovedVolume, givenVolume);
         for (std::int64_t cell = 0; cell < given.z.cellCount; ++cell) {
             ASSERT_EQ(ReadDexelRay(given.z, cell), ReadDexelRay(bound.z, cell))
@@ -424,8 +425,8 @@ TEST_F(CuttingCoreTest, GivenMoveFactsDecideTheCutNotTheBoundRecords) {
         FreeStockModel(&given);
         FreeStockModel(&bound);
     }
-    CurrentMotion.motionType = 0;
-    NcRun.cuttingEnabled = 1;
+    RunKinematics.motion.motionType = 0;
+    RunSession.run.cuttingEnabled = 1;
 }
 
 TEST_F(CuttingCoreTest, HeightAndChipMeasures) {
@@ -544,7 +545,7 @@ TEST_F(CuttingCoreTest, CutOnManyThreadsIsBitIdenticalToOneThread) {
             InterferenceFlags = InterferenceFlagSet{};
             ClearToolLengthMeasurements();
             StepRemovedVolume = 0.0;
-            CutStockAtToolPose(&m, p, axis);
+            CutStockAtToolPose(RunSession, &m, p, axis);
             results[k].push_back(StepRemovedVolume);
             results[k].push_back(InterferenceFlags.contact);
             results[k].push_back(InterferenceFlags.overLength);
@@ -646,7 +647,7 @@ TEST_F(CuttingCoreTest, DeepLayeredPocketIsCutWholeAndAlikeOnEveryThreadCount) {
                 const double p[3] = {12.03 + xy[side][0], 11.96 + xy[side][1], z};
                 for (int k = 0; k < 3; ++k) {
                     CuttingThreadCount = threadCounts[k];
-                    CutStockAtToolPose(&models[k], p, axis);
+                    CutStockAtToolPose(RunSession, &models[k], p, axis);
                 }
                 const StockModel& m = models[0];
                 const double c[3] = {p[0] + axis[0] * radius, p[1] + axis[1] * radius,
@@ -687,9 +688,9 @@ TEST_F(CuttingCoreTest, DeepLayeredPocketIsCutWholeAndAlikeOnEveryThreadCount) {
     }
 }
 
-// The helper threads of the cut take the move's type from the thread that cuts: a feed move of
-// the machine records bound on the cutting thread marks the new ends with the pen on 8 threads
-// as on 1, though the helpers' own binding (the run's records) holds a rapid.
+// The helper threads of the cut take the move's type from the session that cuts: a feed move of
+// a session of its own marks the new ends with the pen on 8 threads as on 1, though the run's
+// records hold a rapid.
 TEST_F(CuttingCoreTest, HelperThreadsMarkEndsByTheCuttingThreadsMove) {
     StockModel models[2];
     const double box[6] = {0, 0, 0, 24, 20, 10};
@@ -701,16 +702,14 @@ TEST_F(CuttingCoreTest, HelperThreadsMarkEndsByTheCuttingThreadsMove) {
     CutEndMark.flags[0] = CutEndMark.flags[1] = 0x10;
     CutEndMark.stamps[0] = CutEndMark.stamps[1] = 9;
     RunKinematics.motion.motionType = 0;
-    KinematicsSessionRecords own;
-    own.motion.motionType = 1;
-    KinematicsSessionRecords* before = BindKinematicsRecords(&own);
+    NcSession own;
+    own.kinematics->motion.motionType = 1;
     const double p[3] = {12.0, 10.0, 7.0};
     const int threadCounts[2] = {1, 8};
     for (int k = 0; k < 2; ++k) {
         CuttingThreadCount = threadCounts[k];
-        CutStockAtToolPose(&models[k], p, kUp);
+        CutStockAtToolPose(own, &models[k], p, kUp);
     }
-    BindKinematicsRecords(before);
     std::int64_t penEnds = 0;
     for (std::int64_t cell = 0; cell < models[0].z.cellCount; ++cell) {
         const DexelRay ray = ReadDexelRay(models[0].z, cell);

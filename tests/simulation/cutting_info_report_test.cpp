@@ -10,6 +10,7 @@
 
 #include "config/config_records.h"
 #include "nc/data_check.h"
+#include "nc/nc_session.h"
 #include "platform/default_viewer.h"
 #include "platform/write_faults.h"
 #include "services/file_paths.h"
@@ -298,15 +299,15 @@ TEST_F(CuttingReportTest, AppendingWritingAndTheViewer) {
     Settings.verifyDirectory = dir.At("out");
     DefinitionFiles.ncProgramFile = dir.Write("p.nc", "G01 X1\nG01 X2");
     TakeRecordedViewerOpens();
-    ASSERT_EQ(WriteCuttingReport(nullptr, 1), 1);
+    ASSERT_EQ(WriteCuttingReport(RunSession, nullptr, 1), 1);
     EXPECT_TRUE(TakeRecordedViewerOpens().empty());
-    ASSERT_EQ(WriteCuttingReport(nullptr, 0), 1);
+    ASSERT_EQ(WriteCuttingReport(RunSession, nullptr, 0), 1);
     EXPECT_EQ(TakeRecordedViewerOpens(), std::vector<std::string>{report});
     std::string found;
     ASSERT_EQ(FindReportTemplate(&found), 1);
     EXPECT_EQ(found, form);
     CuttingReportInputs collected;
-    CollectCuttingReportInputs(&collected);
+    CollectCuttingReportInputs(RunSession, &collected);
     EXPECT_EQ(collected.ncLineCount, 2);
     EXPECT_EQ(collected.ncFileSize, 13u);
 }

@@ -13,6 +13,8 @@
 #include "config/tool_profile.h"
 #include "config/tool_tables.h"
 #include "cutting_test_support.h"
+#include "geometry/machine_kinematics.h"
+#include "nc/nc_session.h"
 #include "simulation/cutting_core.h"
 #include "simulation/dexel_grid_view.h"
 #include "simulation/interference_flags.h"
@@ -37,14 +39,14 @@ protected:
     void TearDown() override {
         FreeStockModel(&model_);
         FreeToolTables();
-        CurrentTool = CurrentToolRecord{};
+        RunTools.tool = CurrentToolRecord{};
     }
     // Makes the record tool 1 and current, at the stock's pitch.
     void Select(const ToolRecord& record, double pitch) {
         ToolTableSet.tools[1] = record;
         ToolTableSet.tools[1].present = 1;
-        SelectCurrentTool(1, pitch);
-        LoadCutterSections(CurrentTool, &CurrentCutter);
+        SelectCurrentTool(RunSession, RunKinematics, RunTools, 1, pitch);
+        LoadCutterSections(RunTools.tool, &CurrentCutter);
     }
     testing::ScopedCuttingState state_;
     StockModel model_;
@@ -139,10 +141,10 @@ TEST_F(CuttingShapesTest, EveryShapePlungesToItsProfileAndSweepsCleanly) {
                 // radius steps, whose chords sag by up to 0.1 mm on the steep end of a ball.
                 const double top = testing::ZRayTop(model_, ix, iy);
                 if (top < 12.0) {
-                    ASSERT_LT(DistanceToProfile(CurrentToolProfile, rho, top - tipZ), 0.1)
+                    ASSERT_LT(DistanceToProfile(RunTools.profile, rho, top - tipZ), 0.1)
                         << "rho " << rho << " height " << top - tipZ;
                 } else {
-                    ASSERT_GT(LowestProfileHeight(CurrentToolProfile, rho), depth - 0.1)
+                    ASSERT_GT(LowestProfileHeight(RunTools.profile, rho), depth - 0.1)
                         << "rho " << rho;
                 }
             }

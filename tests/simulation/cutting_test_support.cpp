@@ -6,6 +6,7 @@
 #include "config/config_records.h"
 #include "config/tool_tables.h"
 #include "geometry/machine_kinematics.h"
+#include "nc/nc_session.h"
 #include "services/shared_state.h"
 #include "simulation/dexel_grid_view.h"
 #include "simulation/interference_flags.h"
@@ -128,7 +129,7 @@ void OpenVolumeBooks(const StockModel& model, VolumeBooks* books) {
                                        const double axis[3], VolumeBooks* books, bool solid) {
     StepRemovedVolume = 0.0;
     ClearInterferenceFlags();
-    CutStockAtToolPose(model, point, axis);
+    CutStockAtToolPose(RunSession, model, point, axis);
     if (books != nullptr) {
         for (int k = 0; k < 3; ++k) {
             books->removed[k] += DexelGridViews[k].removedVolume;
@@ -160,11 +161,11 @@ void WatchRunDrawing() {
 }
 
 ScopedCuttingState::ScopedCuttingState() {
-    saved.Keep(CurrentCutter, CutEndMark, Checks, CurrentMotion, ToolLengthMeasured,
-               CuttingCallbacks, CurrentToolValues);
-    CurrentToolValues = KinematicsToolValues{};
+    saved.Keep(CurrentCutter, CutEndMark, Checks, RunKinematics.motion, ToolLengthMeasured,
+               CuttingCallbacks, RunKinematics.toolValues);
+    RunKinematics.toolValues = KinematicsToolValues{};
     ClearToolLengthMeasurements();
-    CurrentMotion.motionType = 1;
+    RunKinematics.motion.motionType = 1;
     CutEndMark.flags[0] = CutEndMark.flags[1] = 3 << 4;
     CutEndMark.stamps[0] = CutEndMark.stamps[1] = 7;
 }

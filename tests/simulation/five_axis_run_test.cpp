@@ -14,9 +14,11 @@
 #include "config/current_tool.h"
 #include "config/machine_file.h"
 #include "config/offset_memory.h"
+#include "config/tool_profile.h"
 #include "config/tool_tables.h"
 #include "geometry/machine_kinematics.h"
 #include "nc/nc_controller_view.h"
+#include "nc/nc_session.h"
 #include "services/shared_state.h"
 #include "simulation/run_control.h"
 #include "simulation/simulation_hooks.h"
@@ -115,11 +117,11 @@ protected:
     void TearDown() override {
         SimulationCallbacks.checkStructures = nullptr;
         FreeToolTables();
-        CurrentTool = CurrentToolRecord{};
-        KinematicsMode = mode_;
+        RunTools.tool = CurrentToolRecord{};
+        RunKinematics.modes = mode_;
         ToolOffsets = offsets_;
-        CurrentMachinePose = MachinePose{};
-        TcpTable = TcpTableFrame{};
+        RunKinematics.pose = MachinePose{};
+        RunKinematics.tcp = TcpTableFrame{};
         CurrentStockIndex = stockIndex_;
         ResetRunControlFlags();
         DrawingSuppressed = 0;
@@ -129,19 +131,19 @@ protected:
     // returns the run's end.
     int Run(const TestMachine& k, const std::string& program, const std::string& controller = "",
             const std::string& machineLines = "") {
-        ReadControllerFileAt(scratch_.Write("five.ctl", controller));
+        ReadControllerFileAt(RunSession, RunKinematics, scratch_.Write("five.ctl", controller));
         ReadMachineFileAt(scratch_.Write("five.mtl", k.file + machineLines), 1);
         // Program positions of the arbor top: the tool's shift is its gauge length, as the tools
         // file gives it with TOOL BASE POINT ARBOR-TOP, and so is its length offset.
-        SelectCurrentTool(1, 0.5);
-        gauge_ = CurrentToolValues.gaugeLength;
+        SelectCurrentTool(RunSession, RunKinematics, RunTools, 1, 0.5);
+        gauge_ = RunKinematics.toolValues.gaugeLength;
         ToolTableSet.shifts[1] = static_cast<float>(gauge_);
-        SelectCurrentTool(1, 0.5);
+        SelectCurrentTool(RunSession, RunKinematics, RunTools, 1, 0.5);
         ToolOffsets.h[1] = static_cast<float>(gauge_);
         ToolOffsets.hWear[1] = 0.0f;
         DefinitionFiles.ncProgramFile = scratch_.Write("five.nc", program);
-        CurrentMachinePose = MachinePose{};
-        CurrentMachinePose.program.axis[2] = 100.0;
+        RunKinematics.pose = MachinePose{};
+        RunKinematics.pose.program.axis[2] = 100.0;
         ResetRunControlFlags();
         RunControl.runMode = kRunResult;
         SimulationThreadProc();
@@ -153,7 +155,7 @@ protected:
     }
     ::testing::AssertionResult TipAt(const TestMachine& k, const double expected[3]) {
         double tip[3];
-        OracleTip(k, CurrentMachinePose.machine.axis, gauge_, tip);
+        OracleTip(k, RunKinematics.pose.machine.axis, gauge_, tip);
         for (int i = 0; i < 3; ++i) {
             if (!(std::fabs(tip[i] - expected[i]) < 1e-9)) {
                 return ::testing::AssertionFailure()
@@ -167,7 +169,7 @@ protected:
     testing::ScratchDirectory scratch_;
     double gauge_ = 0.0;
     testing::ScopedRunDefinitions definitions_;
-    KinematicsModeFlags mode_ = KinematicsMode;
+    KinematicsModeFlags mode_ = RunKinematics.modes;
     ToolOffsetMemory offsets_ = ToolOffsets;
     int stockIndex_ = CurrentStockIndex.load();
 };
@@ -187,8 +189,8 @@ TEST_F(FiveAxisRunTest, ToolCentrePointPutsTheTipOnTheProgrammedPoint) {
                 ASSERT_GT(gauge_, 1.0);
                 const double expected[3] = {12.0, -7.0, 3.0};
                 EXPECT_TRUE(TipAt(*k, expected));
-                EXPECT_NEAR(CurrentMachinePose.machine.axis[3], a[0], 1e-9);
-                EXPECT_NEAR(CurrentMachinePose.machine.axis[4], a[1], 1e-9);
+                EXPECT_NEAR(RunKinematics.pose.machine.axis[3], a[0], 1e-9);
+                EXPECT_NEAR(RunKinematics.pose.machine.axis[4], a[1], 1e-9);
             }
         }
     }
@@ -238,7 +240,7 @@ TEST_F(FiveAxisRunTest, TableCoordinatesTurnTheProgrammedPointWithTheTable) {
         SCOPED_TRACE(c.moves);
         ASSERT_EQ(Run(k, start + c.moves + "M30\n%\n", "TCL COORDINATE=TABLE\n"), kRunEndProgram);
         EXPECT_EQ(LastRunSummary.resyncs, 1);
-        EXPECT_NEAR(CurrentMachinePose.machine.axis[4], c.c, 1e-9);
+        EXPECT_NEAR(RunKinematics.pose.machine.axis[4], c.c, 1e-9);
         EXPECT_TRUE(TipAt(k, turned));
     }
 }
@@ -252,12 +254,12 @@ TEST_F(FiveAxisRunTest, G49InAMoveKeepsTheAxesItDoesNotName) {
     const std::string move =
         "%\nG90 G00 X0 Y0 Z100. C0 A0\nG43.4 H1\nG01 X12. Y-7. Z3. C45. A30. F2000.\n";
     ASSERT_EQ(Run(k, move + "M30\n%\n"), kRunEndProgram);
-    const MotionPosition tilted = CurrentMachinePose.machine;
+    const MotionPosition tilted = RunKinematics.pose.machine;
     ASSERT_GT(std::hypot(tilted.axis[0] - 12.0, tilted.axis[1] + 7.0), 1.0);
     ASSERT_EQ(Run(k, move + "G49 G00 Z150.\nM30\n%\n"), kRunEndProgram);
-    EXPECT_NEAR(CurrentMachinePose.machine.axis[0], tilted.axis[0], 1e-9);
-    EXPECT_NEAR(CurrentMachinePose.machine.axis[1], tilted.axis[1], 1e-9);
-    EXPECT_NEAR(CurrentMachinePose.machine.axis[2], 150.0, 1e-9);
+    EXPECT_NEAR(RunKinematics.pose.machine.axis[0], tilted.axis[0], 1e-9);
+    EXPECT_NEAR(RunKinematics.pose.machine.axis[1], tilted.axis[1], 1e-9);
+    EXPECT_NEAR(RunKinematics.pose.machine.axis[2], 150.0, 1e-9);
 }
 
 // The machine position of every step, recorded where the run checks the structures.

@@ -11,6 +11,8 @@
 #include <random>
 
 #include "cutting_test_support.h"
+#include "geometry/machine_kinematics.h"
+#include "nc/nc_session.h"
 #include "simulation/cutting_core.h"
 #include "simulation/interference_flags.h"
 #include "stock/stock_grid.h"
@@ -39,7 +41,7 @@ struct StockFixture : ::testing::Test {
     }
     int HeadHits(const MachineModel& mesh, const double origin[3]) {
         PosedHeadMesh head;
-        BeginHeadPose(&mesh, nullptr, origin, &head);
+        BeginHeadPose(&mesh, nullptr, RunKinematics.pose, origin, &head);
         return PosedHeadHitsStock(&head, stock);
     }
 };
@@ -274,7 +276,7 @@ TEST_F(HeadAgainstStock, AHeadIsPosedOncePerPoseForEveryPair) {
     HeadCheckCount = HeadCheckCounters{};
     PosedHeadMesh head;
     const double origin[3] = {50, 50, 60};  // clear of the stock, inside the structures' boxes
-    BeginHeadPose(&mesh, nullptr, origin, &head);
+    BeginHeadPose(&mesh, nullptr, RunKinematics.pose, origin, &head);
     EXPECT_EQ(PosedHeadHitsStock(&head, stock), 0);
     EXPECT_EQ(PosedHeadHitsStructures(&head, vices), 0);
     EXPECT_EQ(PosedHeadHitsStructures(&head, table), 0);
@@ -295,18 +297,18 @@ TEST(HeadAgainstStructures, EachFreeBoxExcusesOnlyItsOwnModel) {
     ASSERT_EQ(GatherStructureModels(s, kStructureBasic, &basics), 2);
     PosedHeadMesh head;
     const double origin[3] = {0, 0, 0};
-    BeginHeadPose(&mesh, nullptr, origin, &head);
+    BeginHeadPose(&mesh, nullptr, RunKinematics.pose, origin, &head);
     EXPECT_EQ(PosedHeadHitsStructures(&head, basics), 1);
 
     // A head strictly inside a model's free box is not tested against it; touching the box's
     // boundary it is.
     HeadCheckCount = HeadCheckCounters{};
     const double high[3] = {0, 0, 7.5};
-    BeginHeadPose(&mesh, nullptr, high, &head);
+    BeginHeadPose(&mesh, nullptr, RunKinematics.pose, high, &head);
     EXPECT_EQ(PosedHeadHitsStructures(&head, basics), 0);
     EXPECT_EQ(HeadCheckCount.facetModelTests, 0);
     const double touching[3] = {0, 0, 7.0};
-    BeginHeadPose(&mesh, nullptr, touching, &head);
+    BeginHeadPose(&mesh, nullptr, RunKinematics.pose, touching, &head);
     EXPECT_EQ(PosedHeadHitsStructures(&head, basics), 1);
     EXPECT_GT(HeadCheckCount.facetModelTests, 0);
 }
@@ -342,14 +344,14 @@ protected:
         CurrentStockIndex = savedIndex;
     }
     static void At(double x, double y, double z) {
-        double* m = CurrentMachinePose.machine.axis;
+        double* m = RunKinematics.pose.machine.axis;
         m[0] = x, m[1] = y, m[2] = z;
     }
 };
 
 TEST_F(HeadChecks, WorkPairOfEachHead) {
     struct Check {
-        int (*run)();
+        int (*run)(NcSession& session);
         StructurePair work;
     } checks[] = {
         {CheckHeadModel, kHeadWork}, {CheckHead1Model, kHead1Work}, {CheckHead2Model, kHead2Work}};
@@ -358,23 +360,23 @@ TEST_F(HeadChecks, WorkPairOfEachHead) {
         Checks.structurePairs[c.work] = 1;
         At(50, 50, 51);
         ClearInterferenceFlags();
-        EXPECT_EQ(c.run(), 0);
+        EXPECT_EQ(c.run(RunSession), 0);
         EXPECT_EQ(InterferenceFlags.structure[c.work], 0);
         At(50, 50, 49.99);
-        EXPECT_EQ(c.run(), 0) << "the result is in the flags";
+        EXPECT_EQ(c.run(RunSession), 0) << "the result is in the flags";
         EXPECT_EQ(InterferenceFlags.structure[c.work], 1);
         EXPECT_EQ(AnyInterferenceFlagSet(), 1);
         // A stock that is ignored or to be deleted is never tested.
         ClearInterferenceFlags();
         StockUseState = 1;
-        c.run();
+        c.run(RunSession);
         StockUseState = 2;
-        c.run();
+        c.run(RunSession);
         StockUseState = 0;
         EXPECT_EQ(InterferenceFlags.structure[c.work], 0);
         // The pair switched off.
         Checks.structurePairs[c.work] = 0;
-        c.run();
+        c.run(RunSession);
         EXPECT_EQ(AnyInterferenceFlagSet(), 0);
     }
 }
@@ -393,14 +395,14 @@ TEST_F(HeadChecks, TablePairsAndTheBasicModelSeenFromTheBase) {
         Checks.structurePairs[p] = 2;
     }
     At(230, 20, 29);  // into the vice only
-    CheckHeadModel();
+    CheckHeadModel(RunSession);
     EXPECT_EQ(InterferenceFlags.structure[kHeadVice], 1);
     EXPECT_EQ(InterferenceFlags.structure[kHeadTable], 0);
     EXPECT_EQ(InterferenceFlags.structure[kHeadWork], 0);
     EXPECT_EQ(InterferenceFlags.structure[kHeadBasic], 0) << "the base sees X at 0: clear";
     ClearInterferenceFlags();
     At(330, 0, -1);  // onto the table; X, which the table carries, is 0 for the base
-    CheckHeadModel();
+    CheckHeadModel(RunSession);
     EXPECT_EQ(InterferenceFlags.structure[kHeadTable], 1);
     EXPECT_EQ(InterferenceFlags.structure[kHeadVice], 0);
     EXPECT_EQ(InterferenceFlags.structure[kHeadBasic], 0);
@@ -408,11 +410,11 @@ TEST_F(HeadChecks, TablePairsAndTheBasicModelSeenFromTheBase) {
     Machine.tableCarries[0] = 0;
     ClearInterferenceFlags();
     At(-85, 0, 100);
-    CheckHeadModel();
+    CheckHeadModel(RunSession);
     EXPECT_EQ(InterferenceFlags.structure[kHeadBasic], 1);
     Machine.tableCarries[0] = 1;
     ClearInterferenceFlags();
-    CheckHeadModel();
+    CheckHeadModel(RunSession);
     EXPECT_EQ(InterferenceFlags.structure[kHeadBasic], 0);
     EXPECT_EQ(CheckNothing(), 0);
 }
@@ -425,11 +427,11 @@ TEST_F(HeadChecks, AtZeroAnglesTheHeadIsOnlyMovedWhateverTheRotaryType) {
         testing::SetMachineAngles(0, 0);
         ClearInterferenceFlags();
         At(50, 50, 49.99);
-        CheckHead2Model();
+        CheckHead2Model(RunSession);
         EXPECT_EQ(InterferenceFlags.structure[kHead2Work], 1) << type;
         ClearInterferenceFlags();
         At(50, 50, 50.5);
-        CheckHead2Model();
+        CheckHead2Model(RunSession);
         EXPECT_EQ(InterferenceFlags.structure[kHead2Work], 0) << type;
     }
 }

@@ -6,7 +6,10 @@
 
 #include <cmath>
 
+#include "config/tool_profile.h"
 #include "cutting_test_support.h"
+#include "geometry/machine_kinematics.h"
+#include "nc/nc_session.h"
 #include "simulation/cutting_core.h"
 #include "simulation/interference_flags.h"
 #include "simulation/mounted_tools.h"
@@ -37,9 +40,9 @@ protected:
 TEST_F(SectionLayout, LengthTwoNeckWidensToTheShank) {
     // LENGTH2 a 60, b 20 (neck start), c 15 (neck length), g 16 (shank diameter).
     PutLengthRecord(1, kToolLength2, {60, 20, 15, 0, 0, 16});
-    SelectCurrentTool(1, 0.0);
+    SelectCurrentTool(RunSession, RunKinematics, RunTools, 1, 0.0);
     ShankSectionValues s[3];
-    ASSERT_EQ(LayoutShankSections(CurrentTool, 20.0, -1.0, s), 3);
+    ASSERT_EQ(LayoutShankSections(RunTools.tool, 20.0, -1.0, s), 3);
     EXPECT_DOUBLE_EQ(s[0].start, 20.0);
     EXPECT_DOUBLE_EQ(s[0].length, 15.0);
     EXPECT_DOUBLE_EQ(s[0].coneStartRadius, 3.0);
@@ -51,7 +54,7 @@ TEST_F(SectionLayout, LengthTwoNeckWidensToTheShank) {
     EXPECT_DOUBLE_EQ(s[2].topRadius, 8.0);
     EXPECT_EQ(s[2].index, 2);
     // Laid out from another neck start with the search's long shank.
-    ASSERT_EQ(LayoutShankSections(CurrentTool, 31.5, kSearchShankLength, s), 3);
+    ASSERT_EQ(LayoutShankSections(RunTools.tool, 31.5, kSearchShankLength, s), 3);
     EXPECT_DOUBLE_EQ(s[2].start, 46.5);
     EXPECT_DOUBLE_EQ(s[2].length, 500.0);
 }
@@ -59,9 +62,9 @@ TEST_F(SectionLayout, LengthTwoNeckWidensToTheShank) {
 TEST_F(SectionLayout, LengthThreeNeckTaperAndShank) {
     // LENGTH3 a 60, b 20, c 10, neck angle p 1 deg, taper angle q 30 deg, g 16.
     PutLengthRecord(1, kToolLength3, {60, 20, 10, 1, 30, 16});
-    SelectCurrentTool(1, 0.0);
+    SelectCurrentTool(RunSession, RunKinematics, RunTools, 1, 0.0);
     ShankSectionValues s[3];
-    ASSERT_EQ(LayoutShankSections(CurrentTool, 20.0, -1.0, s), 3);
+    ASSERT_EQ(LayoutShankSections(RunTools.tool, 20.0, -1.0, s), 3);
     const double neckTop = 3.0 + 10.0 * std::tan(1.0 * kDegree);
     const double taper = (8.0 - neckTop) / std::tan(30.0 * kDegree);
     EXPECT_NEAR(s[0].topRadius, neckTop, 1e-9);
@@ -73,21 +76,21 @@ TEST_F(SectionLayout, LengthThreeNeckTaperAndShank) {
     EXPECT_NEAR(s[2].length, 30.0 - taper, 1e-9);
 
     // The taper search widens the neck as the tool's own neck widens.
-    ASSERT_EQ(LayoutTaperSearchSections(CurrentTool, 4.0, s), 3);
+    ASSERT_EQ(LayoutTaperSearchSections(RunTools.tool, 4.0, s), 3);
     EXPECT_NEAR(s[0].topRadius, 3.0 + 4.0 * std::tan(1.0 * kDegree), 1e-9);
     EXPECT_DOUBLE_EQ(s[1].start, 24.0);
     EXPECT_DOUBLE_EQ(s[2].length, 500.0);
     // A neck that would pass the shank radius ends the search.
-    EXPECT_EQ(LayoutTaperSearchSections(CurrentTool, 400.0, s), -1);
+    EXPECT_EQ(LayoutTaperSearchSections(RunTools.tool, 400.0, s), -1);
     // A length of 0 leaves the neck out.
-    ASSERT_EQ(LayoutTaperSearchSections(CurrentTool, 0.0, s), 3);
+    ASSERT_EQ(LayoutTaperSearchSections(RunTools.tool, 0.0, s), 3);
     EXPECT_EQ(s[0].length, 0.0);
     EXPECT_DOUBLE_EQ(s[1].coneStartRadius, 3.0);
 
     // A neck angle of 0: no neck section; the taper starts at the body radius.
     PutLengthRecord(1, kToolLength3, {60, 20, 10, 0, 30, 16});
-    SelectCurrentTool(1, 0.0);
-    ASSERT_EQ(LayoutShankSections(CurrentTool, 20.0, -1.0, s), 3);
+    SelectCurrentTool(RunSession, RunKinematics, RunTools, 1, 0.0);
+    ASSERT_EQ(LayoutShankSections(RunTools.tool, 20.0, -1.0, s), 3);
     EXPECT_EQ(s[0].length, 0.0);
     EXPECT_DOUBLE_EQ(s[1].coneStartRadius, 3.0);
     EXPECT_NEAR(s[1].length, 5.0 / std::tan(30.0 * kDegree), 1e-9);
@@ -96,14 +99,14 @@ TEST_F(SectionLayout, LengthThreeNeckTaperAndShank) {
 TEST_F(SectionLayout, NoShankPassesWithoutAWiderShank) {
     ShankSectionValues s[3];
     PutLengthRecord(1, kToolLength1, {50});
-    SelectCurrentTool(1, 0.0);
-    EXPECT_EQ(HasShankPasses(CurrentTool), 0);
-    EXPECT_EQ(LayoutShankSections(CurrentTool, 0.0, -1.0, s), 0);
-    EXPECT_EQ(LayoutTaperSearchSections(CurrentTool, 1.0, s), 0);
+    SelectCurrentTool(RunSession, RunKinematics, RunTools, 1, 0.0);
+    EXPECT_EQ(HasShankPasses(RunTools.tool), 0);
+    EXPECT_EQ(LayoutShankSections(RunTools.tool, 0.0, -1.0, s), 0);
+    EXPECT_EQ(LayoutTaperSearchSections(RunTools.tool, 1.0, s), 0);
     // A shank no wider than the body.
     PutLengthRecord(1, kToolLength2, {60, 20, 15, 0, 0, 6});
-    SelectCurrentTool(1, 0.0);
-    EXPECT_EQ(HasShankPasses(CurrentTool), 0);
+    SelectCurrentTool(RunSession, RunKinematics, RunTools, 1, 0.0);
+    EXPECT_EQ(HasShankPasses(RunTools.tool), 0);
 }
 
 TEST_F(SectionLayout, HolderSectionsFollowTheEnvelope) {
@@ -111,23 +114,23 @@ TEST_F(SectionLayout, HolderSectionsFollowTheEnvelope) {
     ShankSectionValues s[kArborMaxSegments];
     // ARBOR: cylinders.
     PutHolder(1, kArborCylinders, {20, 40}, {10, 30});
-    SelectCurrentTool(1, 0.0);
-    ASSERT_EQ(LayoutHolderSections(CurrentTool, 50.0, s), 2);
+    SelectCurrentTool(RunSession, RunKinematics, RunTools, 1, 0.0);
+    ASSERT_EQ(LayoutHolderSections(RunTools.tool, 50.0, s), 2);
     EXPECT_DOUBLE_EQ(s[0].start, 50.0);
     EXPECT_DOUBLE_EQ(s[0].coneStartRadius, 10.0);
     EXPECT_DOUBLE_EQ(s[0].topRadius, 10.0);
     EXPECT_DOUBLE_EQ(s[1].start, 60.0);
     EXPECT_DOUBLE_EQ(s[1].windowRadius, 20.0);
     // Laid out from a searched holder start.
-    ASSERT_EQ(LayoutHolderSections(CurrentTool, 72.5, s), 2);
+    ASSERT_EQ(LayoutHolderSections(RunTools.tool, 72.5, s), 2);
     EXPECT_DOUBLE_EQ(s[1].start, 82.5);
 
     // ARBOR2 that narrows (40, then 30, then 50): the first cone starts at the shank radius and
     // every window reaches the wide end of its section.
     PutHolder(1, kArborCones, {40, 30, 50}, {15, 25});
-    SelectCurrentTool(1, 0.0);
-    ASSERT_EQ(LayoutHolderSections(CurrentTool, 50.0, s), 2);
-    EXPECT_DOUBLE_EQ(s[0].coneStartRadius, CurrentTool.shankRadius);
+    SelectCurrentTool(RunSession, RunKinematics, RunTools, 1, 0.0);
+    ASSERT_EQ(LayoutHolderSections(RunTools.tool, 50.0, s), 2);
+    EXPECT_DOUBLE_EQ(s[0].coneStartRadius, RunTools.tool.shankRadius);
     EXPECT_GE(s[0].topRadius, 20.0);
     EXPECT_GE(s[1].windowRadius, 20.0);
     EXPECT_GE(s[1].coneStartRadius, 20.0) << "no narrowing cone";
@@ -135,16 +138,16 @@ TEST_F(SectionLayout, HolderSectionsFollowTheEnvelope) {
 
     // ARBOR3: code 0 a cylinder, otherwise a cone to the next radius.
     PutHolder(1, kArborCoded, {20, 30, 30}, {15, 25}, {1, 0});
-    SelectCurrentTool(1, 0.0);
-    ASSERT_EQ(LayoutHolderSections(CurrentTool, 50.0, s), 2);
+    SelectCurrentTool(RunSession, RunKinematics, RunTools, 1, 0.0);
+    ASSERT_EQ(LayoutHolderSections(RunTools.tool, 50.0, s), 2);
     EXPECT_DOUBLE_EQ(s[0].coneStartRadius, 10.0);
     EXPECT_DOUBLE_EQ(s[0].topRadius, 15.0);
     EXPECT_DOUBLE_EQ(s[1].coneStartRadius, 15.0);
     EXPECT_DOUBLE_EQ(s[1].topRadius, 15.0);
 
     ToolTableSet.arbors[1].present = 0;
-    SelectCurrentTool(1, 0.0);
-    EXPECT_EQ(LayoutHolderSections(CurrentTool, 50.0, s), 0);
+    SelectCurrentTool(RunSession, RunKinematics, RunTools, 1, 0.0);
+    EXPECT_EQ(LayoutHolderSections(RunTools.tool, 50.0, s), 0);
 }
 
 }  // namespace
@@ -193,8 +196,8 @@ protected:
         ReleaseHolderCheckBuffers();
     }
     static void UseTool() {
-        SelectCurrentTool(1, 0.0);
-        LoadCutterSections(CurrentTool, &CurrentCutter);
+        SelectCurrentTool(RunSession, RunKinematics, RunTools, 1, 0.0);
+        LoadCutterSections(RunTools.tool, &CurrentCutter);
     }
     // A 100 x 100 x 50 mm block at 0.5 mm.
     void Block(StockModel* model) {
@@ -206,7 +209,7 @@ protected:
         const double point[3] = {50, 50, z}, axis[3] = {0, 0, 1};
         StepRemovedVolume = 0.0;
         ClearInterferenceFlags();
-        CutStockAtToolPose(model, point, axis);
+        CutStockAtToolPose(RunSession, model, point, axis);
     }
 };
 
@@ -297,7 +300,7 @@ TEST_F(ShankAndHolderPasses, HolderOfALengthOneToolCutsFlagsAndSearches) {
     PutLengthRecord(1, kToolLength1, {50});
     PutHolder(1, kArborCylinders, {40}, {30});
     UseTool();
-    EXPECT_EQ(HasShankPasses(CurrentTool), 0);
+    EXPECT_EQ(HasShankPasses(RunTools.tool), 0);
     // The holder's bottom 5 mm inside the block.
     Block(&reference);
     Checks.arborCheck = 2;

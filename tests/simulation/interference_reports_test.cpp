@@ -9,6 +9,7 @@
 #include "config/settings_define.h"
 #include "config/tool_tables.h"
 #include "nc/nc_line_source.h"
+#include "nc/nc_session.h"
 #include "run_report_support.h"
 
 namespace mirexa {
@@ -246,27 +247,27 @@ TEST_F(SecondFormReportTest, AnUnwritableDirectoryWritesNothingAndShowsNothing) 
 }
 
 TEST_F(InterferenceReportTest, TheCurrentBlockIsTheInnermostLevelOfTheLastLineRead) {
-    const NcLineBuffer savedLine = NcLine;
-    const SubprogramStack savedStack = Subprograms;
-    NcLine = NcLineBuffer{};
-    Subprograms = SubprogramStack{};
-    std::snprintf(NcLine.text, sizeof NcLine.text, "G01X5.\n");
-    NcLine.mainLineNumber = 40;
-    ReportBlock block = GetCurrentReportBlock();
+    const NcLineBuffer savedLine = RunSession.line;
+    const SubprogramStack savedStack = RunSession.subprograms;
+    RunSession.line = NcLineBuffer{};
+    RunSession.subprograms = SubprogramStack{};
+    std::snprintf(RunSession.line.text, sizeof RunSession.line.text, "G01X5.\n");
+    RunSession.line.mainLineNumber = 40;
+    ReportBlock block = GetCurrentReportBlock(RunSession);
     EXPECT_EQ(block.inSubprogram, 0);
     EXPECT_EQ(block.mainLineNumber, 40);
     EXPECT_STREQ(block.ncLine, "G01X5.\n");
-    Subprograms.depth = 2;
-    std::snprintf(Subprograms.name[0], kSubprogramNameCapacity, "O100");
-    std::snprintf(Subprograms.name[1], kSubprogramNameCapacity, "O200");
-    Subprograms.lineCounter[0] = 7;
-    Subprograms.lineCounter[1] = 3;
-    block = GetCurrentReportBlock();
+    RunSession.subprograms.depth = 2;
+    std::snprintf(RunSession.subprograms.name[0], kSubprogramNameCapacity, "O100");
+    std::snprintf(RunSession.subprograms.name[1], kSubprogramNameCapacity, "O200");
+    RunSession.subprograms.lineCounter[0] = 7;
+    RunSession.subprograms.lineCounter[1] = 3;
+    block = GetCurrentReportBlock(RunSession);
     EXPECT_EQ(block.inSubprogram, 1);
     EXPECT_STREQ(block.subprogramName, "O200");
     EXPECT_EQ(block.subprogramLine, 3);
-    NcLine = savedLine;
-    Subprograms = savedStack;
+    RunSession.line = savedLine;
+    RunSession.subprograms = savedStack;
 }
 
 // Limit logs of tools 1 (cross-section, type 11), 2 (removal rate, type 12) and 3 (no log).

@@ -7,7 +7,10 @@
 #include <string>
 
 #include "config/config_records.h"
+#include "config/tool_profile.h"
 #include "cutting_test_support.h"
+#include "geometry/machine_kinematics.h"
+#include "nc/nc_session.h"
 #include "services/shared_state.h"
 #include "simulation/cutting_core.h"
 #include "simulation/interference_flags.h"
@@ -26,7 +29,7 @@ namespace {
 InterferenceFlagSet FirstAlarm;
 int AlarmSteps = 0;
 
-int RecordAndBreak() {
+int RecordAndBreak(NcSession&) {
     if (AlarmSteps++ == 0) {
         FirstAlarm = InterferenceFlags;
     }
@@ -56,13 +59,13 @@ protected:
         testing::PutFlatTool(1, 6, 12);
         testing::PutLengthRecord(1, kToolLength1, {30});
         testing::PutHolder(1, kArborCylinders, {30}, {20});
-        SelectCurrentTool(1, 0.5);
+        SelectCurrentTool(RunSession, RunKinematics, RunTools, 1, 0.5);
         const double box[6] = {0, 0, 0, 40, 30, 10};
         testing::BuildBoxStock(&StockModels[0], box, 0.5);
         CurrentStockIndex = 0;
         DexelPitch.secondPitch = 0.5;
-        CurrentMachinePose = MachinePose{};
-        CurrentMachinePose.program.axis[2] = 80.0;
+        RunKinematics.pose = MachinePose{};
+        RunKinematics.pose.program.axis[2] = 80.0;
     }
     void TearDown() override {
         FreeStockModel(&StockModels[0]);
@@ -90,8 +93,8 @@ TEST_F(InterferenceRun, HolderDrivenIntoTheStockBreaksOffTheRun) {
     // The same program with the holder clear of the block runs to its end (from the start
     // position again: a rapid from where the last run stopped would cross the new block).
     testing::BuildBoxStock(&StockModels[0], std::array<double, 6>{0, 0, 0, 40, 30, 10}.data(), 0.5);
-    CurrentMachinePose = MachinePose{};
-    CurrentMachinePose.program.axis[2] = 80.0;
+    RunKinematics.pose = MachinePose{};
+    RunKinematics.pose.program.axis[2] = 80.0;
     AlarmSteps = 0;
     Run("%\nG90 G00 X20. Y15. Z50.\nG01 Z-15. F500.\nG00 Z80.\nM30\n%\n");
     EXPECT_EQ(LastRunSummary.end, kRunEndProgram);
@@ -108,8 +111,8 @@ TEST_F(InterferenceRun, ToolDrivenIntoTheViceBreaksOffTheRun) {
     EXPECT_EQ(FirstAlarm.structure[kToolVice], 1);
     EXPECT_EQ(FirstAlarm.arbor, 0);
     // The step that broke off is the first below the vice's top.
-    EXPECT_LE(CurrentMachinePose.tool.point[2], 20.0);
-    EXPECT_GT(CurrentMachinePose.tool.point[2], 19.0);
+    EXPECT_LE(RunKinematics.pose.tool.point[2], 20.0);
+    EXPECT_GT(RunKinematics.pose.tool.point[2], 19.0);
 }
 
 }  // namespace

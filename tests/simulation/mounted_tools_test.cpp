@@ -8,7 +8,10 @@
 #include <mutex>
 #include <thread>
 
+#include "config/tool_profile.h"
 #include "cutting_test_support.h"
+#include "geometry/machine_kinematics.h"
+#include "nc/nc_session.h"
 #include "simulation/cutting_core.h"
 #include "simulation/interference_flags.h"
 #include "stock/stock_grid.h"
@@ -129,14 +132,15 @@ protected:
         const double box[6] = {0, 0, 0, 100, 100, 50};
         testing::BuildBoxStock(&StockModels[0], box, 0.5);
         CurrentStockIndex = 0;
-        SelectCurrentTool(1, 0.5);
-        LoadCutterSections(CurrentTool, &CurrentCutter);
+        SelectCurrentTool(RunSession, RunKinematics, RunTools, 1, 0.5);
+        LoadCutterSections(RunTools.tool, &CurrentCutter);
         // The tip at (20, 20, 40), the axis up.
-        double* m = CurrentMachinePose.machine.axis;
+        double* m = RunKinematics.pose.machine.axis;
         double tip[3], axis[3];
-        ComputeToolTipAndAxis(m, tip, axis);
+        ComputeToolTipAndAxis(RunKinematics, m, tip, axis);
         m[0] = 20 - tip[0], m[1] = 20 - tip[1], m[2] = 40 - tip[2];
-        ComputeToolTipAndAxis(m, CurrentMachinePose.tool.point, CurrentMachinePose.tool.axis);
+        ComputeToolTipAndAxis(RunKinematics, m, RunKinematics.pose.tool.point,
+                              RunKinematics.pose.tool.axis);
         ClearInterferenceFlags();
     }
     void TearDown() override {
@@ -152,9 +156,9 @@ protected:
 };
 
 TEST_F(MountedToolsPass, ACarrierOfThreeCutsAtTheThreeStations) {
-    EXPECT_EQ(CurrentToolHasMountedTools(), 1);
+    EXPECT_EQ(CurrentToolHasMountedTools(RunSession), 1);
     Checks.arborCheck = 3;
-    CutAndCheckMountedTools();
+    CutAndCheckMountedTools(RunSession);
     EXPECT_EQ(TopAt(20, 20), 40.0);
     EXPECT_EQ(TopAt(50, 20), 40.0);
     EXPECT_EQ(TopAt(20, 50), 40.0);
@@ -167,16 +171,16 @@ TEST_F(MountedToolsPass, ACarrierOfThreeCutsAtTheThreeStations) {
     EXPECT_EQ(MountedResultCode, kMountedStockContact);
     EXPECT_EQ(InterferenceFlags.attachment, 1);
     EXPECT_EQ(InterferenceFlags.contact, 1);
-    EXPECT_DOUBLE_EQ(MountedToolResult[2].machine[0], CurrentMachinePose.machine.axis[0] + 30.0);
+    EXPECT_DOUBLE_EQ(MountedToolResult[2].machine[0], RunKinematics.pose.machine.axis[0] + 30.0);
     // The current tool is current again and the owner word is free.
-    EXPECT_EQ(CurrentTool.derivedFrom, 1);
+    EXPECT_EQ(RunTools.tool.derivedFrom, 1);
     EXPECT_EQ(MountedToolBusyFlags.load(), kMountedToolsFree);
     EXPECT_TRUE(StockInvariantsHold(StockModels[0], true));
 }
 
 TEST_F(MountedToolsPass, ContactUnderCutRecordsNothingAndAllChecksOffCutsOnlyTheCurrentStation) {
     Checks.arborCheck = 2;
-    CutAndCheckMountedTools();
+    CutAndCheckMountedTools(RunSession);
     EXPECT_EQ(TopAt(50, 20), 40.0);
     EXPECT_EQ(MountedToolResult[2].code, 0);
     EXPECT_EQ(MountedResultCode, 0);
@@ -187,7 +191,7 @@ TEST_F(MountedToolsPass, ContactUnderCutRecordsNothingAndAllChecksOffCutsOnlyThe
     const double before = TopAt(20, 50);
     ASSERT_EQ(before, 40.0);
     MountedTools.positions[2][0] = 60.0;  // a fresh spot for tool 2
-    CutAndCheckMountedTools();
+    CutAndCheckMountedTools(RunSession);
     EXPECT_EQ(TopAt(80, 20), 50.0);
 }
 
@@ -197,19 +201,19 @@ TEST_F(MountedToolsPass, ToolsAtTheCurrentStationCutWithoutResultsAndOldCodesAre
     ToolTableSet.shifts[3] = 5.0f;
     MountedToolResult[3].code = kMountedViceHit;  // left from an earlier pass
     Checks.arborCheck = 0;
-    CutAndCheckMountedTools();
+    CutAndCheckMountedTools(RunSession);
     EXPECT_EQ(TopAt(20, 20), 35.0);
     EXPECT_EQ(MountedToolResult[3].code, 0);
     EXPECT_EQ(InterferenceFlags.structure[kToolVice], 0);
     EXPECT_EQ(TopAt(50, 20), 50.0) << "all checks off: tool 2 stays out";
-    EXPECT_EQ(CurrentTool.derivedFrom, 1);
+    EXPECT_EQ(RunTools.tool.derivedFrom, 1);
 }
 
 TEST_F(MountedToolsPass, AnotherToolInTheViceRaisesTheToolViceFlag) {
     const double lo[3] = {45, 15, 0}, hi[3] = {55, 25, 45};
     StructureModels.vices.push_back(BoxModel(lo, hi));
     Checks.structurePairs[kToolVice] = 1;
-    CutAndCheckMountedTools();
+    CutAndCheckMountedTools(RunSession);
     EXPECT_EQ(MountedToolResult[2].code, kMountedViceHit);
     EXPECT_EQ(MountedToolResult[2].vice, 1);
     EXPECT_EQ(MountedToolResult[3].code, kMountedStockContact) << "in the stock, clear of the vice";

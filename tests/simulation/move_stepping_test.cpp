@@ -18,8 +18,11 @@
 #include "config/config_records.h"
 #include "config/current_tool.h"
 #include "config/machine_file.h"
+#include "config/tool_profile.h"
 #include "config/tool_tables.h"
 #include "cutting_test_support.h"
+#include "geometry/machine_kinematics.h"
+#include "nc/nc_session.h"
 #include "services/shared_state.h"
 #include "simulation/cutting_core.h"
 #include "simulation/interference_flags.h"
@@ -65,11 +68,11 @@ private:
 class MoveSteppingTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        saved_.Keep(CurrentMachine, CurrentMachinePose, KinematicsMode, Settings,
+        saved_.Keep(CurrentMachine, RunKinematics.pose, RunKinematics.modes, Settings,
                     SimulationCallbacks, DexelPitch, KinematicsController);
         ResetRunControlFlags();
         testing::WatchRunDrawing();
-        CurrentMachinePose = MachinePose{};
+        RunKinematics.pose = MachinePose{};
         // The report lines name the rotary axes by the controller's letters: the default ones,
         // whatever controller file an earlier test read.
         KinematicsController = KinematicsControllerSettings{};
@@ -84,19 +87,19 @@ protected:
         saved_.Restore();
         ResetRunControlFlags();
         FreeToolTables();
-        CurrentTool = CurrentToolRecord{};
+        RunTools.tool = CurrentToolRecord{};
         DrawingSuppressed = 0;
     }
     // A line or rapid from a to b (X, Y, Z).
     void SetLine(int type, const double a[3], const double b[3], double feed = 600.0) {
-        CurrentMotion = MotionRecord{};
-        CurrentMotion.motionType = type;
+        RunKinematics.motion = MotionRecord{};
+        RunKinematics.motion.motionType = type;
         block_.from = block_.to = MotionPosition{};
         for (int k = 0; k < 3; ++k) {
             block_.from.axis[k] = a[k];
             block_.to.axis[k] = b[k];
         }
-        CurrentMotion.feed = feed;
+        RunKinematics.motion.feed = feed;
     }
     testing::ScopedCuttingState cutting_;
     testing::SavedGlobals saved_;
@@ -109,7 +112,7 @@ TEST_F(MoveSteppingTest, ShortMoveTakesOneStepToItsExactEnd) {
     EXPECT_EQ(StepCurrentMove(RunStepContext(), block_), kMoveStepped);
     EXPECT_EQ(RunSimulationRecord.steps, 1);
     for (int k = 0; k < 3; ++k) {
-        EXPECT_EQ(CurrentMachinePose.program.axis[k], b[k]);
+        EXPECT_EQ(RunKinematics.pose.program.axis[k], b[k]);
     }
     EXPECT_DOUBLE_EQ(RunSimulationRecord.actualStep, std::sqrt(0.09 + 0.01 + 0.0025));
     // A long line: ceil(L / step) steps, equal in length, the last exactly at the end.
@@ -118,44 +121,41 @@ TEST_F(MoveSteppingTest, ShortMoveTakesOneStepToItsExactEnd) {
     EXPECT_EQ(StepCurrentMove(RunStepContext(), block_), kMoveStepped);
     EXPECT_EQ(RunSimulationRecord.steps, 1 + 11);
     EXPECT_DOUBLE_EQ(RunSimulationRecord.actualStep, 10.5 / 11.0);
-    EXPECT_EQ(CurrentMachinePose.program.axis[0], c[0]);
+    EXPECT_EQ(RunKinematics.pose.program.axis[0], c[0]);
 }
 
 // A second session stepped through a context of its own (as the tool path steps while a run
 // waits) moves only its own pose and its own step record: the run session's pose and
 // RunSimulationRecord stay as they were, bit for bit.
 TEST_F(MoveSteppingTest, SecondSessionContextLeavesTheRunsRecordsUntouched) {
-    CurrentMachinePose.program.axis[0] = 3.0;
-    CurrentMachinePose.program.axis[2] = 40.0;
-    UpdateMachinePosition();
+    RunKinematics.pose.program.axis[0] = 3.0;
+    RunKinematics.pose.program.axis[2] = 40.0;
+    UpdateMachinePosition(RunKinematics);
     RunSimulationRecord.steps = 7;
     RunSimulationRecord.actualStep = 0.25;
     RunSimulationRecord.rotaryRadii[0][0] = RunSimulationRecord.rotaryRadii[1][0] = 42.0;
-    const MachinePose runPose = CurrentMachinePose;
+    const MachinePose runPose = RunKinematics.pose;
     const SimulationRunRecord runRecord = RunSimulationRecord;
 
     auto drawing = std::make_unique<NcSession>();
     CopyNcSessionState(drawing.get(), RunSession);
     SimulationRunRecord record;
     const MoveStepContext context{drawing.get(), &record};
-    {
-        NcSessionBinding binding(drawing.get());
-        ResetSimulationRunRecord(context);
-        const double a[3] = {3.0, 0.0, 40.0}, b[3] = {3.0, 10.0, 40.0};
-        SetLine(1, a, b);
-        MoveInterpolation plan;
-        ASSERT_EQ(PlanMoveInterpolation(context, block_, &plan), 10);
-        for (std::int64_t i = 1; i <= plan.steps; ++i) {
-            PoseMoveStep(context, block_, plan, i);
-        }
-        EndMoveInterpolation(context);
-        EXPECT_EQ(StepCurrentMove(context, block_), kMoveStepped);
+    ResetSimulationRunRecord(context);
+    const double a[3] = {3.0, 0.0, 40.0}, b[3] = {3.0, 10.0, 40.0};
+    SetLine(1, a, b);
+    MoveInterpolation plan;
+    ASSERT_EQ(PlanMoveInterpolation(context, block_, &plan), 10);
+    for (std::int64_t i = 1; i <= plan.steps; ++i) {
+        PoseMoveStep(context, block_, plan, i);
     }
+    EndMoveInterpolation(context);
+    EXPECT_EQ(StepCurrentMove(context, block_), kMoveStepped);
     EXPECT_EQ(drawing->kinematics->pose.program.axis[1], 10.0);
     EXPECT_EQ(record.steps, 10);
     EXPECT_DOUBLE_EQ(record.actualStep, 1.0);
 
-    EXPECT_EQ(std::memcmp(&CurrentMachinePose, &runPose, sizeof runPose), 0);
+    EXPECT_EQ(std::memcmp(&RunKinematics.pose, &runPose, sizeof runPose), 0);
     EXPECT_EQ(RunSimulationRecord.steps, runRecord.steps);
     EXPECT_EQ(RunSimulationRecord.actualStep, runRecord.actualStep);
     EXPECT_EQ(RunSimulationRecord.stepLength, runRecord.stepLength);
@@ -169,8 +169,8 @@ TEST_F(MoveSteppingTest, SecondSessionContextLeavesTheRunsRecordsUntouched) {
 TEST_F(MoveSteppingTest, RotaryTravelCountsAsArcLengthAtTheMeanRadius) {
     // A table turning about X, the position 100 from its axis: 90 deg is 157.08 mm, 158 steps.
     CurrentMachine.rotaryType = 2;
-    CurrentMachinePose.program.axis[1] = 100.0;
-    UpdateMachinePosition();
+    RunKinematics.pose.program.axis[1] = 100.0;
+    UpdateMachinePosition(RunKinematics);
     ResetSimulationRunRecord(RunStepContext());
     EXPECT_DOUBLE_EQ(RunSimulationRecord.rotaryRadii[0][0], 100.0)
         << "the start radius of the run's start";
@@ -186,7 +186,7 @@ TEST_F(MoveSteppingTest, ArcsStepTheirAngleAndTheirHelixHeight) {
     // A quarter circle of radius 10 about the origin in XY, counter-clockwise, rising 3 mm.
     const double a[3] = {10.0, 0.0, 0.0}, b[3] = {0.0, 10.0, 3.0};
     SetLine(3, a, b);
-    CurrentMotion.sweep = M_PI / 2.0;
+    RunKinematics.motion.sweep = M_PI / 2.0;
     DexelPitch.secondPitch = 0.5;
     ResetSimulationRunRecord(RunStepContext());
     double length = 0.0;
@@ -201,24 +201,24 @@ TEST_F(MoveSteppingTest, ArcsStepTheirAngleAndTheirHelixHeight) {
         EXPECT_NEAR(p[2], 3.0 * std::atan2(p[1], p[0]) / (M_PI / 2.0), 1e-9);
     };
     EXPECT_EQ(StepCurrentMove(RunStepContext(), block_), kMoveStepped);
-    EXPECT_EQ(CurrentMachinePose.program.axis[0], 0.0);
-    EXPECT_EQ(CurrentMachinePose.program.axis[1], 10.0);
+    EXPECT_EQ(RunKinematics.pose.program.axis[0], 0.0);
+    EXPECT_EQ(RunKinematics.pose.program.axis[1], 10.0);
     // Clockwise, the same ends: the other way round (three quarters, through -y).
     static double lowestY;
     lowestY = 0.0;
     SimulationCallbacks.checkStructures = [](const NcSession& session) {
         lowestY = std::min(lowestY, session.kinematics->pose.program.axis[1]);
     };
-    CurrentMotion.motionType = 2;
-    CurrentMotion.sweep = 3.0 * M_PI / 2.0;
+    RunKinematics.motion.motionType = 2;
+    RunKinematics.motion.sweep = 3.0 * M_PI / 2.0;
     EXPECT_EQ(StepCurrentMove(RunStepContext(), block_), kMoveStepped);
     EXPECT_NEAR(lowestY, -10.0, 0.01);
     // In the ZX plane (G18: from Z towards X) a counter-clockwise quarter from +Z reaches +X.
     const double c[3] = {0.0, 0.0, 10.0}, d[3] = {10.0, 0.0, 0.0};
     SetLine(3, c, d);
-    CurrentMotion.sweep = M_PI / 2.0;
-    CurrentMotion.arcAxis[0] = CurrentMotion.arcAxis[2] = 0.0;
-    CurrentMotion.arcAxis[1] = 1.0;
+    RunKinematics.motion.sweep = M_PI / 2.0;
+    RunKinematics.motion.arcAxis[0] = RunKinematics.motion.arcAxis[2] = 0.0;
+    RunKinematics.motion.arcAxis[1] = 1.0;
     block_.arcPlane[0] = 2;
     block_.arcPlane[1] = 0;
     SimulationCallbacks.checkStructures = [](const NcSession& session) {
@@ -302,7 +302,7 @@ TEST_F(MoveSteppingTest, OverTravelStopsBeforeTheStepCuts) {
     EXPECT_EQ(RunControl.overTravelAxis.load(), 0);
     EXPECT_EQ(RunControl.stepAlarm.load(), 1);
     EXPECT_EQ(MotionSnapshot.program.axis[0], 13.0) << "the alarm position is kept";
-    EXPECT_EQ(CurrentMachinePose.program.axis[0], 13.0) << "step 3 is posed";
+    EXPECT_EQ(RunKinematics.pose.program.axis[0], 13.0) << "step 3 is posed";
     EXPECT_EQ(testing::ZRayTop(StockModels[0], 24, 10), 8.0) << "x = 12 was cut";
     EXPECT_EQ(testing::ZRayTop(StockModels[0], 26, 10), 10.0) << "x = 13 was not";
 }
@@ -326,8 +326,10 @@ TEST_F(MoveSteppingTest, NewEndsTakePenRapidBitAndLineStamp) {
     // With the rapid check on, the same plunge is an alarm step, reported with its line.
     static std::string reported;
     reported.clear();
-    SimulationCallbacks.writeSecondFormLine = [](const char* line) { reported += line; };
-    SimulationCallbacks.recordInterferenceBreak = [] { return 1; };
+    SimulationCallbacks.writeSecondFormLine = [](NcSession&, const char* line) {
+        reported += line;
+    };
+    SimulationCallbacks.recordInterferenceBreak = [](NcSession&) { return 1; };
     Checks.interference = 1;
     const double c[3] = {9.0, 5.0, 12.0}, d[3] = {9.0, 5.0, 8.0};
     SetLine(0, c, d);
@@ -341,10 +343,12 @@ TEST_F(MoveSteppingTest, ToolLoadLimitAlarmsAndLogs) {
     const double box[6] = {0, 0, 0, 40, 20, 10};
     testing::BuildBoxStock(&StockModels[0], box, 0.5);
     CurrentCutter = testing::FlatTool(4.0);
-    CurrentTool.derivedFrom = 1;
+    RunTools.tool.derivedFrom = 1;
     static std::vector<std::string> lines;
     lines.clear();
-    SimulationCallbacks.writeLimitLogLine = [](const char* line) { lines.push_back(line); };
+    SimulationCallbacks.writeLimitLogLine = [](NcSession&, const char* line) {
+        lines.push_back(line);
+    };
     // Slotting 2 deep with D 4: a cross-section of about 8 mm^2 once in full cut.
     ToolTableSet.loadLimits[1] = {kToolLoadSectionLog, {7.0f}};
     block_.mainLine = 120;

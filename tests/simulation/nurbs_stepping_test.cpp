@@ -14,10 +14,13 @@
 #include "config/controller_file.h"
 #include "config/current_tool.h"
 #include "config/machine_file.h"
+#include "config/tool_profile.h"
 #include "config/tool_tables.h"
 #include "cutting_test_support.h"
+#include "geometry/machine_kinematics.h"
 #include "nc/nc_controller_view.h"
 #include "nc/nc_run_state.h"
+#include "nc/nc_session.h"
 #include "nc/nurbs_evaluation.h"
 #include "services/shared_state.h"
 #include "simulation/cutting_core.h"
@@ -38,13 +41,13 @@ namespace {
 class NurbsSteppingTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        saved_.Keep(CurrentMachine, CurrentMachinePose, SimulationCallbacks, DexelPitch,
+        saved_.Keep(CurrentMachine, RunKinematics.pose, SimulationCallbacks, DexelPitch,
                     Controller.stopOption);
         ResetRunControlFlags();
         testing::WatchRunDrawing();
-        NcRun = NcRunState{};
-        NcController = NcControllerView{};
-        CurrentMachinePose = MachinePose{};
+        RunSession.run = NcRunState{};
+        RunSession.controller = NcControllerView{};
+        RunKinematics.pose = MachinePose{};
         DexelPitch.secondPitch = 1.0;
         ResetSimulationRunRecord(RunStepContext());
         CurrentStockIndex = 0;
@@ -59,17 +62,17 @@ protected:
         saved_.Restore();
         ResetRunControlFlags();
         FreeToolTables();
-        FreeNurbsBuffers();
-        CurrentTool = CurrentToolRecord{};
-        NcRun = NcRunState{};
-        NcController = NcControllerView{};
+        FreeNurbsBuffers(RunSession);
+        RunTools.tool = CurrentToolRecord{};
+        RunSession.run = NcRunState{};
+        RunSession.controller = NcControllerView{};
     }
 
     // An order-2 curve is its control polygon: (0,0,8) to (3,4,8) over [0,1] (5 mm), an empty
     // span [1,1], then (3,4,8) to (3,4,5.5) over [1,2] (2.5 mm). At 1 mm steps: 5 + 3 steps.
     void SetPolyline() {
-        ASSERT_EQ(AllocNurbsBuffers(), 1);
-        NurbsCurveData& c = NurbsCurve;
+        ASSERT_EQ(AllocNurbsBuffers(RunSession), 1);
+        NurbsCurveData& c = RunSession.nurbs;
         const double points[4][3] = {{0, 0, 8}, {3, 4, 8}, {3, 4, 8}, {3, 4, 5.5}};
         for (int i = 0; i < 4; ++i) {
             c.x[i] = points[i][0];
@@ -84,9 +87,9 @@ protected:
         c.order = 2;
         c.pointCount = 4;
         c.knotCount = 6;
-        CurrentMotion = MotionRecord{};
-        CurrentMotion.motionType = kMotionNurbs;
-        CurrentMotion.feed = 300.0;
+        RunKinematics.motion = MotionRecord{};
+        RunKinematics.motion.motionType = kMotionNurbs;
+        RunKinematics.motion.feed = 300.0;
         block_ = StepBlockInfo{};
         block_.lineStamp = 42;
         block_.to.axis[0] = 3.0;
@@ -131,9 +134,9 @@ TEST_F(NurbsSteppingTest, EachSpanTakesItsOwnSteps) {
     EXPECT_DOUBLE_EQ(RunSimulationRecord.actualStep, 2.5 / 3.0);
     // The last step stands exactly on the curve's end, and cut there with the block's stamp and
     // pen (no rapid bit).
-    EXPECT_EQ(CurrentMachinePose.program.axis[0], 3.0);
-    EXPECT_EQ(CurrentMachinePose.program.axis[1], 4.0);
-    EXPECT_EQ(CurrentMachinePose.program.axis[2], 5.5);
+    EXPECT_EQ(RunKinematics.pose.program.axis[0], 3.0);
+    EXPECT_EQ(RunKinematics.pose.program.axis[1], 4.0);
+    EXPECT_EQ(RunKinematics.pose.program.axis[2], 5.5);
     EXPECT_EQ(testing::ZRayTop(StockModels[0], 6, 8), 5.5);
     const DexelRay ray = ReadDexelRay(StockModels[0].z, 8 * StockModels[0].nx + 6);
     ASSERT_EQ(ray.ends.size(), 2u);
@@ -142,7 +145,7 @@ TEST_F(NurbsSteppingTest, EachSpanTakesItsOwnSteps) {
     EXPECT_EQ(testing::ZRayTop(StockModels[0], 20, 20), 10.0) << "far from the curve";
     EXPECT_EQ(SimulationState.load(), 1);
     // No curve: nothing stepped.
-    NurbsCurve.pointCount = 0;
+    RunSession.nurbs.pointCount = 0;
     EXPECT_EQ(StepCurrentMove(RunStepContext(), block_), kMoveSkipped);
     EXPECT_EQ(RunSimulationRecord.steps, 8);
 }
@@ -150,11 +153,11 @@ TEST_F(NurbsSteppingTest, EachSpanTakesItsOwnSteps) {
 // Stop option M01: a redraw after every span but the last (the empty span does not count);
 // SINGLE: one redraw after the move.
 TEST_F(NurbsSteppingTest, StopOptionsRedrawPerSpanOrPerMove) {
-    NcController.stopOption = 2;  // the run's copy of the controller
+    RunSession.controller.stopOption = 2;  // the run's copy of the controller
     std::vector<std::int64_t> redraws;
     EXPECT_EQ(StepWithRedrawHost(&redraws), kMoveStepped);
     EXPECT_EQ(redraws, (std::vector<std::int64_t>{5}));
-    NcController.stopOption = 3;
+    RunSession.controller.stopOption = 3;
     redraws.clear();
     RunSimulationRecord.steps = 0;
     EXPECT_EQ(StepWithRedrawHost(&redraws), kMoveStepped);
@@ -199,10 +202,12 @@ TEST_F(NurbsSteppingTest, AbortEndsTheMoveAndTheRun) {
 // no line on a NURBS move.
 TEST_F(NurbsSteppingTest, ToolLoadLimitAlarmsWithoutLogLines) {
     CurrentCutter = testing::FlatTool(4.0);
-    CurrentTool.derivedFrom = 1;
+    RunTools.tool.derivedFrom = 1;
     static std::vector<std::string> lines;
     lines.clear();
-    SimulationCallbacks.writeLimitLogLine = [](const char* line) { lines.push_back(line); };
+    SimulationCallbacks.writeLimitLogLine = [](NcSession&, const char* line) {
+        lines.push_back(line);
+    };
     ToolTableSet.loadLimits[1] = {kToolLoadSectionLog, {0.5f}};
     EXPECT_EQ(StepCurrentMove(RunStepContext(), block_), kMoveStepped);
     EXPECT_EQ(RunSimulationRecord.steps, 8);
@@ -218,7 +223,7 @@ TEST_F(NurbsSteppingTest, ToolLoadLimitAlarmsWithoutLogLines) {
     EXPECT_EQ(RunSimulationRecord.steps, 2);
     // A decision that breaks off ends the move and the run at the first alarm step.
     RebuildStock();
-    SimulationCallbacks.recordInterferenceBreak = [] { return 1; };
+    SimulationCallbacks.recordInterferenceBreak = [](NcSession&) { return 1; };
     RunSimulationRecord.steps = 0;
     EXPECT_EQ(StepCurrentMove(RunStepContext(), block_), kMoveEndsRun);
     EXPECT_EQ(RunSimulationRecord.steps, 1);
@@ -234,7 +239,7 @@ TEST_F(NurbsSteppingTest, ProgramRunsItsCurveAndGoesOnAfterAnOverTravel) {
     tool.type = kToolFlat;
     tool.d = 2.0f;
     tool.h = 20.0f;
-    SelectCurrentTool(1, 0.5);
+    SelectCurrentTool(RunSession, RunKinematics, RunTools, 1, 0.5);
     const DefinitionFilePaths savedFiles = DefinitionFiles;
     testing::ScratchDirectory dir;
     testing::ScopedLogDirectory log(dir.Path());
@@ -254,8 +259,8 @@ TEST_F(NurbsSteppingTest, ProgramRunsItsCurveAndGoesOnAfterAnOverTravel) {
     const auto run = [] {
         ResetRunControlFlags();
         RunControl.runMode = kRunRealCutting;
-        CurrentMachinePose = MachinePose{};
-        CurrentMachinePose.program.axis[2] = 50.0;
+        RunKinematics.pose = MachinePose{};
+        RunKinematics.pose.program.axis[2] = 50.0;
         DrawingSuppressed = 1;
         SimulationThreadProc();
         DrawingSuppressed = 0;
@@ -281,8 +286,8 @@ TEST_F(NurbsSteppingTest, ProgramRunsItsCurveAndGoesOnAfterAnOverTravel) {
     EXPECT_EQ(RunControl.overTravelAxis.load(), -1);
     EXPECT_EQ(testing::ZRayTop(StockModels[0], 10, 10), 2.0);
     EXPECT_EQ(testing::ZRayTop(StockModels[0], 10, 16), 10.0) << "step 10 was not cut";
-    EXPECT_EQ(CurrentMachinePose.program.axis[1], 5.0);
-    EXPECT_EQ(CurrentMachinePose.program.axis[2], 20.0);
+    EXPECT_EQ(RunKinematics.pose.program.axis[1], 5.0);
+    EXPECT_EQ(RunKinematics.pose.program.axis[2], 20.0);
 }
 
 }  // namespace

@@ -14,6 +14,7 @@
 
 #include "geometry/machine_kinematics.h"
 #include "geometry/rotary_solutions.h"
+#include "nc/nc_session.h"
 #include "nc/nc_source_location.h"
 #include "support/kinematics_test_support.h"
 
@@ -54,23 +55,23 @@ protected:
         testing::ResetKinematicsState();
         InstallRotaryWarningFile();
         base_ = TempDirectory() + "/mirexa_warning_test_" + std::to_string(::getpid());
-        CurrentNcSource.programPath = base_ + ".nc";
+        RunSession.location.programPath = base_ + ".nc";
         path_ = base_ + "_warning.txt";
         std::remove(path_.c_str());
         // A 2 -> 1 drop: B-C machine, B limited to positive angles so that only (30, 0) fits.
         CurrentMachine.rotaryType = 3;
         CurrentMachine.rotary[0] = testing::AxisAbout(1);
         CurrentMachine.rotary[1] = testing::AxisAbout(2);
-        CurrentMotion.motionType = 1;
-        KinematicsMode.toolCenterControl = 2;
-        KinematicsMode.runMode = 1;
-        KinematicsMode.previousSolutionCount = 2;
+        RunKinematics.motion.motionType = 1;
+        RunKinematics.modes.toolCenterControl = 2;
+        RunKinematics.modes.runMode = 1;
+        RunKinematics.modes.previousSolutionCount = 2;
         const double angles[2] = {30, 0};
         ComputeToolAxisFromRotaryAngles(angles, t_);
     }
     void TearDown() override {
         CloseWarningFile();
-        CurrentNcSource = {};
+        RunSession.location = {};
         WarningFile = {};
         RotaryMoveCallbacks = {};
         testing::ResetKinematicsState();
@@ -82,7 +83,7 @@ protected:
         const double range2[2] = {0, 0};
         const double previous[2] = {previous1, previous2};
         double result[2];
-        return SolveRotaryAngles(t_, previous, flags, range1, range2, result);
+        return SolveRotaryAngles(RunKinematics, t_, previous, flags, range1, range2, result);
     }
     std::string base_, path_;
     double t_[3] = {};
@@ -90,9 +91,9 @@ protected:
 
 TEST_F(WarningFileTest, JumpThresholdAndDropCondition) {
     Solve(30, -160);  // C from -160 to 0: exactly 160, no entry
-    EXPECT_EQ(KinematicsMode.previousSolutionCount, 1);
+    EXPECT_EQ(RunKinematics.modes.previousSolutionCount, 1);
     EXPECT_EQ(WarningFile.count, 0);
-    KinematicsMode.previousSolutionCount = 2;
+    RunKinematics.modes.previousSolutionCount = 2;
     Solve(30, -160.000001);
     EXPECT_EQ(WarningFile.count, 1);
     // Still one candidate: no second entry without a new drop from two.
@@ -100,10 +101,10 @@ TEST_F(WarningFileTest, JumpThresholdAndDropCondition) {
     EXPECT_EQ(WarningFile.count, 1);
     // No entry outside a cutting run, for rapid moves, or without tool centre control type 2.
     for (int variant = 0; variant < 3; ++variant) {
-        KinematicsMode.previousSolutionCount = 2;
-        KinematicsMode.runMode = variant == 0 ? 0 : 1;
-        CurrentMotion.motionType = variant == 1 ? 0 : 1;
-        KinematicsMode.toolCenterControl = variant == 2 ? 1 : 2;
+        RunKinematics.modes.previousSolutionCount = 2;
+        RunKinematics.modes.runMode = variant == 0 ? 0 : 1;
+        RunKinematics.motion.motionType = variant == 1 ? 0 : 1;
+        RunKinematics.modes.toolCenterControl = variant == 2 ? 1 : 2;
         Solve(30, -170);
         EXPECT_EQ(WarningFile.count, 1) << variant;
     }
@@ -113,14 +114,14 @@ TEST_F(WarningFileTest, JumpThresholdAndDropCondition) {
 }
 
 TEST_F(WarningFileTest, GoldenContentMainAndSubprogram) {
-    CurrentNcSource.mainLine = 12;
-    CurrentNcSource.blockText = "G01 B30. C0.\n";
-    ASSERT_EQ(WriteLongRotaryMoveWarning(30, -170, 30, 0), 1);
-    CurrentNcSource.inSubprogram = 1;
-    CurrentNcSource.subprogramName = "O1234";
-    CurrentNcSource.subprogramLine = 3;
-    CurrentNcSource.blockText = "G01 C180.\r\n";
-    ASSERT_EQ(WriteLongRotaryMoveWarning(0, 0, -1.5, 180), 1);
+    RunSession.location.mainLine = 12;
+    RunSession.location.blockText = "G01 B30. C0.\n";
+    ASSERT_EQ(WriteLongRotaryMoveWarning(RunSession, 30, -170, 30, 0), 1);
+    RunSession.location.inSubprogram = 1;
+    RunSession.location.subprogramName = "O1234";
+    RunSession.location.subprogramLine = 3;
+    RunSession.location.blockText = "G01 C180.\r\n";
+    ASSERT_EQ(WriteLongRotaryMoveWarning(RunSession, 0, 0, -1.5, 180), 1);
     EXPECT_EQ(CloseWarningFile(), 2);
     EXPECT_EQ(ReadFile(path_),
               "<<< WARNING INFORMATION >>>\n-----------\n"
@@ -131,24 +132,24 @@ TEST_F(WarningFileTest, GoldenContentMainAndSubprogram) {
               "* Long movement of rotary axis *\n"
               "( 0.000000 , 0.000000 ) -> ( -1.500000 , 180.000000 )\n\n");
     // Reopening starts a new file.
-    ASSERT_EQ(OpenWarningFile(), 1);
+    ASSERT_EQ(OpenWarningFile(RunSession), 1);
     EXPECT_EQ(CloseWarningFile(), 0);
     EXPECT_EQ(ReadFile(path_), "<<< WARNING INFORMATION >>>\n-----------\n");
 }
 
 TEST_F(WarningFileTest, UnwritableOrOverlongPathWritesNothing) {
-    CurrentNcSource.programPath = "/nonexistent-dir-for-mirexa/part.nc";
-    EXPECT_EQ(WriteLongRotaryMoveWarning(0, 0, 180, 0), 0);
+    RunSession.location.programPath = "/nonexistent-dir-for-mirexa/part.nc";
+    EXPECT_EQ(WriteLongRotaryMoveWarning(RunSession, 0, 0, 180, 0), 0);
     EXPECT_EQ(WarningFile.count, 0);
     EXPECT_EQ(CloseWarningFile(), 0);
-    CurrentNcSource.programPath = TempDirectory() + "/" + std::string(5000, 'p') + ".nc";
-    EXPECT_EQ(OpenWarningFile(), 0);
-    EXPECT_EQ(WriteLongRotaryMoveWarning(0, 0, 180, 0), 0);
+    RunSession.location.programPath = TempDirectory() + "/" + std::string(5000, 'p') + ".nc";
+    EXPECT_EQ(OpenWarningFile(RunSession), 0);
+    EXPECT_EQ(WriteLongRotaryMoveWarning(RunSession, 0, 0, 180, 0), 0);
     EXPECT_EQ(CloseWarningFile(), 0);
     // Warning level 0 writes no file at all.
-    CurrentNcSource.programPath = base_ + ".nc";
+    RunSession.location.programPath = base_ + ".nc";
     KinematicsController.warningLevel = 0;
-    EXPECT_EQ(WriteLongRotaryMoveWarning(0, 0, 180, 0), 0);
+    EXPECT_EQ(WriteLongRotaryMoveWarning(RunSession, 0, 0, 180, 0), 0);
     EXPECT_EQ(ReadFile(path_), "");
 }
 

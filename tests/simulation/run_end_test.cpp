@@ -12,9 +12,12 @@
 #include "config/current_tool.h"
 #include "config/offset_tables.h"
 #include "config/settings_define.h"
+#include "config/tool_profile.h"
 #include "config/tool_tables.h"
+#include "geometry/machine_kinematics.h"
 #include "nc/nc_line_source.h"
 #include "nc/nc_run_state.h"
+#include "nc/nc_session.h"
 #include "nc/step_driver.h"
 #include "platform/message_box.h"
 #include "run_report_support.h"
@@ -40,12 +43,12 @@ class RunEndTest : public testing::RunReportTest {
 protected:
     void SetUp() override {
         RunReportTest::SetUp();
-        savedLine_ = NcLine;
-        savedStack_ = Subprograms;
+        savedLine_ = RunSession.line;
+        savedStack_ = RunSession.subprograms;
         std::copy(WorkOffsetTable, WorkOffsetTable + kWorkOffsetEntries, savedOffsets_);
-        savedPose_ = CurrentMachinePose;
-        savedMotion_ = CurrentMotion;
-        savedTool_ = CurrentTool.derivedFrom;
+        savedPose_ = RunKinematics.pose;
+        savedMotion_ = RunKinematics.motion;
+        savedTool_ = RunTools.tool.derivedFrom;
         savedCallbacks_ = SimulationCallbacks;
         savedPath_ = DefinitionFiles.ncProgramFile;
         savedStart_ = Controller.endOfRecord;
@@ -58,8 +61,8 @@ protected:
         DefinitionFiles.ncProgramFile = "/nc/part.nc";
         ASSERT_EQ(AllocToolTables(5), 1);
         ToolTableSet.loadLimits[1].type = kToolLoadSectionLog;
-        CurrentTool.derivedFrom = 1;
-        ResetInterpreterState();
+        RunTools.tool.derivedFrom = 1;
+        ResetInterpreterState(RunSession);
         RecordUiHooks();
         previousResponder_ = SetMessageBoxResponder([](const MessageBoxRequest& request) {
             Hooks.Add("box " + request.caption + " | " + request.text);
@@ -70,16 +73,16 @@ protected:
     void TearDown() override {
         SetMessageBoxResponder(previousResponder_);
         FreeToolTables();
-        CurrentTool.derivedFrom = savedTool_;
+        RunTools.tool.derivedFrom = savedTool_;
         SimulationCallbacks = savedCallbacks_;
         DefinitionFiles.ncProgramFile = savedPath_;
         Controller.endOfRecord = savedStart_;
         std::copy(savedOffsets_, savedOffsets_ + kWorkOffsetEntries, WorkOffsetTable);
-        CurrentMachinePose = savedPose_;
-        CurrentMotion = savedMotion_;
-        NcLine = savedLine_;
-        Subprograms = savedStack_;
-        ResetInterpreterState();
+        RunKinematics.pose = savedPose_;
+        RunKinematics.motion = savedMotion_;
+        RunSession.line = savedLine_;
+        RunSession.subprograms = savedStack_;
+        ResetInterpreterState(RunSession);
         ResetRunControlFlags();
         ClearInterferenceFlags();
         RunEnd.startPointSet = 0;
@@ -102,7 +105,7 @@ protected:
         ui.markAbortedBatchRun = [] { Hooks.Add("exit -1"); };
         ui.stopSound = [] { Hooks.Add("sound off"); };
         ui.playAlarmSound = [] { Hooks.Add("alarm sound"); };
-        ui.freeNurbsBuffers = [] { Hooks.Add("nurbs freed"); };
+        ui.freeNurbsBuffers = [](NcSession&) { Hooks.Add("nurbs freed"); };
         ui.moveEditorCursor = [] { Hooks.Add("editor"); };
         ui.drawStatusBar = [] { Hooks.Add("status bar"); };
         ui.drawPanelAfterRun = [](int aborted) { Hooks.Add("panel " + std::to_string(aborted)); };
@@ -110,18 +113,18 @@ protected:
         ui.finishToolLengthReport = [] { Hooks.Add("length report"); };
         ui.stopAviRecording = [] { Hooks.Add("avi stop"); };
         ui.enableMenusAfterRun = [] { Hooks.Add("menus"); };
-        ui.closeAlarmFile = [] { Hooks.Add("alarm file"); };
+        ui.closeAlarmFile = [](NcSession&) { Hooks.Add("alarm file"); };
     }
 
     // A run that stands in a subprogram block with a limit-log line and an unwritten event.
     void RunIntoSubprogram() {
         WriteLimitLogLine(1, "3:X0.000000Y0.000000Z0.000000 0.000000 0.000000:2.000000(A)\n");
         RecordInterferenceKind(kKindOverChip);
-        std::snprintf(NcLine.text, sizeof NcLine.text, "G01X2.\n");
-        NcLine.mainLineNumber = 8;
-        Subprograms.depth = 1;
-        std::snprintf(Subprograms.name[0], kSubprogramNameCapacity, "O300");
-        Subprograms.lineCounter[0] = 4;
+        std::snprintf(RunSession.line.text, sizeof RunSession.line.text, "G01X2.\n");
+        RunSession.line.mainLineNumber = 8;
+        RunSession.subprograms.depth = 1;
+        std::snprintf(RunSession.subprograms.name[0], kSubprogramNameCapacity, "O300");
+        RunSession.subprograms.lineCounter[0] = 4;
     }
 
     NcLineBuffer savedLine_;
@@ -137,7 +140,7 @@ protected:
 };
 
 TEST_F(RunEndTest, AnAbortedEndInItsOrder) {
-    PrepareCuttingRun();
+    PrepareCuttingRun(RunSession);
     RunControl.runMode = kRunRealCutting;
     RunControl.abortRequest = 1;
     RunControl.pendingStop = 1;
@@ -145,7 +148,7 @@ TEST_F(RunEndTest, AnAbortedEndInItsOrder) {
     RunControl.lineHeld = 1;
     RunIsBatch = 1;
     RunIntoSubprogram();
-    EXPECT_EQ(FinishRun(WindowHandle{}, 1), 0);
+    EXPECT_EQ(FinishRun(RunSession, WindowHandle{}, 1), 0);
     RunIsBatch = 0;
     EXPECT_EQ(Hooks.Take(), (std::vector<std::string>{"macro break 1",
                                                       "exit -1",
@@ -174,7 +177,7 @@ TEST_F(RunEndTest, AnAbortedEndInItsOrder) {
     // levels were closed before the report was.
     EXPECT_EQ(Read("interference.txt"),
               "<<< INTERFERENCE INFORMATION >>>\n--------------\nOVER CHIP\nO300:4:G01X2.\n");
-    EXPECT_EQ(Subprograms.depth, 0);
+    EXPECT_EQ(RunSession.subprograms.depth, 0);
     EXPECT_EQ(RunControl.abortRequest.load(), 0);
     EXPECT_EQ(RunControl.runMode.load(), kRunIdle);
     EXPECT_EQ(RunControl.pendingStop.load(), 0);
@@ -189,39 +192,39 @@ TEST_F(RunEndTest, AnAbortBringsBackTheStartPointAndTheWorkOffsets) {
     WorkOffsetTable[0] = Position(1.0, 0.0, 0.0);
     WorkOffsetTable[1] = Position(100.0, 50.0, -20.0);
     WorkOffsetTable[2] = Position(-300.0, 0.0, 0.0);
-    NcRun.modal.workOffsetIndex = 1;
+    RunSession.run.modal.workOffsetIndex = 1;
     const MotionPosition start = Position(0.0, 0.0, 150.0);
     SetRunStartPoint(start);
-    PrepareCuttingRun();
+    PrepareCuttingRun(RunSession);
     // The run went on in G55 with an offset changed under it, to a point of its own.
     WorkOffsetTable[1].axis[0] = 999.0;
-    NcRun.modal.workOffsetIndex = 2;
+    RunSession.run.modal.workOffsetIndex = 2;
     const MotionPosition reached = Position(12.0, 34.0, 5.0);
-    CurrentMachinePose.program = reached;
+    RunKinematics.pose.program = reached;
     RunControl.abortRequest = 1;
-    FinishRun(WindowHandle{}, 1);
+    FinishRun(RunSession, WindowHandle{}, 1);
     for (int axis = 0; axis < 5; ++axis) {
-        EXPECT_EQ(CurrentMachinePose.program.axis[axis], start.axis[axis]) << axis;
+        EXPECT_EQ(RunKinematics.pose.program.axis[axis], start.axis[axis]) << axis;
         EXPECT_EQ(RunEnd.endProgram.axis[axis], reached.axis[axis]) << axis;
     }
-    EXPECT_EQ(NcRun.modal.workOffsetIndex, 1);
+    EXPECT_EQ(RunSession.run.modal.workOffsetIndex, 1);
     EXPECT_EQ(WorkOffsetTable[1].axis[0], 100.0);
-    EXPECT_EQ(WorkOrigin.axis[0], 101.0);
-    EXPECT_EQ(WorkOrigin.axis[1], 50.0);
-    EXPECT_EQ(WorkOrigin.axis[2], -20.0);
+    EXPECT_EQ(RunKinematics.workOrigin.axis[0], 101.0);
+    EXPECT_EQ(RunKinematics.workOrigin.axis[1], 50.0);
+    EXPECT_EQ(RunKinematics.workOrigin.axis[2], -20.0);
 }
 
 TEST_F(RunEndTest, AnAlarmEndShowsItsCodeAndRewinds) {
     UiLanguage = 1;
     SetRunStartPoint(Position(0.0, 0.0, 100.0));
-    PrepareCuttingRun();
+    PrepareCuttingRun(RunSession);
     RunControl.runMode = kRunResult;
     SimulationState = 4;
     InterferenceFlags.contact = 1;
     InterferenceFlags.taper = 1;
     InterferenceFlags.structure[kHeadVice] = 1;
-    CurrentMachinePose.program = Position(5.0, 5.0, 5.0);
-    EXPECT_EQ(FinishRun(WindowHandle{}, 0), 5);
+    RunKinematics.pose.program = Position(5.0, 5.0, 5.0);
+    EXPECT_EQ(FinishRun(RunSession, WindowHandle{}, 0), 5);
     EXPECT_EQ(
         Hooks.Take(),
         (std::vector<std::string>{
@@ -233,36 +236,36 @@ TEST_F(RunEndTest, AnAlarmEndShowsItsCodeAndRewinds) {
     EXPECT_EQ(SimulationState.load(), 0);
     EXPECT_EQ(RunControl.toolPanelPendingPaint.load(), 1);
     EXPECT_EQ(RunControl.runMode.load(), kRunIdle);
-    EXPECT_EQ(CurrentMachinePose.program.axis[2], 100.0);
+    EXPECT_EQ(RunKinematics.pose.program.axis[2], 100.0);
     // An empty limit log of the run's tool was made at the start, and is not shown.
     EXPECT_TRUE(std::filesystem::exists(Path("limitp.txt")));
 }
 
 TEST_F(RunEndTest, ANormalEndLeavesThePositionAndAnInterpreterErrorIsItsCode) {
-    PrepareCuttingRun();
+    PrepareCuttingRun(RunSession);
     RunControl.runMode = kRunRealCutting;
-    CurrentMachinePose.program = Position(7.0, 8.0, 9.0);
-    EXPECT_EQ(FinishRun(WindowHandle{}, 0), 0);
-    EXPECT_EQ(CurrentMachinePose.program.axis[0], 7.0);
+    RunKinematics.pose.program = Position(7.0, 8.0, 9.0);
+    EXPECT_EQ(FinishRun(RunSession, WindowHandle{}, 0), 0);
+    EXPECT_EQ(RunKinematics.pose.program.axis[0], 7.0);
     for (const std::string& call : Hooks.Take()) {
         EXPECT_EQ(call.rfind("box", 0), std::string::npos) << call;
     }
     // A program that never reached its start character ends with error 3, logged in a logging
     // run: "(line) - " and the text as data.
     Controller.endOfRecord = '%';
-    PrepareCuttingRun();
-    NcRun.status.started = 0;
-    NcLine.mainLineNumber = 61;
+    PrepareCuttingRun(RunSession);
+    RunSession.run.status.started = 0;
+    RunSession.line.mainLineNumber = 61;
     RunLogFlag = 1;
     UiLanguage = 1;
-    EXPECT_EQ(FinishRun(WindowHandle{}, 0), 103);
+    EXPECT_EQ(FinishRun(RunSession, WindowHandle{}, 0), 103);
     EXPECT_EQ(LogText(), "(61) - Start Code(%) is Not Found !");
-    PrepareCuttingRun();
-    NcRun.status.error = 2;
-    EXPECT_EQ(FinishRun(WindowHandle{}, 0), 102);
-    PrepareCuttingRun();
+    PrepareCuttingRun(RunSession);
+    RunSession.run.status.error = 2;
+    EXPECT_EQ(FinishRun(RunSession, WindowHandle{}, 0), 102);
+    PrepareCuttingRun(RunSession);
     RunControl.overTravelAxis = 4;
-    EXPECT_EQ(FinishRun(WindowHandle{}, 0), 91);
+    EXPECT_EQ(FinishRun(RunSession, WindowHandle{}, 0), 91);
 }
 
 TEST(AlarmCodeTest, FirstMatchWins) {
@@ -303,16 +306,16 @@ TEST_F(RunEndTest, TheThreadsHooksRecordWriteAndLog) {
     Checks.structurePairs[kHead2Vice] = 2;
     UpdateStopOnCheckFlag();
     InterferenceFlags.structure[kHead2Vice] = 1;
-    std::snprintf(NcLine.text, sizeof NcLine.text, "G00Z50.\r\n");
-    NcLine.mainLineNumber = 3;
-    EXPECT_EQ(SimulationCallbacks.recordInterferenceBreak(), 0);
+    std::snprintf(RunSession.line.text, sizeof RunSession.line.text, "G00Z50.\r\n");
+    RunSession.line.mainLineNumber = 3;
+    EXPECT_EQ(SimulationCallbacks.recordInterferenceBreak(RunSession), 0);
     EXPECT_EQ(SimulationCallbacks.blockHasPauseEvent(), 1);
-    SimulationCallbacks.writeSecondFormLine("1/1:X...\n");  // no marker file: nothing
-    SimulationCallbacks.writeInterferenceReport();
-    SimulationCallbacks.writeInterferenceReport();  // a later move of the same block
+    SimulationCallbacks.writeSecondFormLine(RunSession, "1/1:X...\n");  // no marker file: nothing
+    SimulationCallbacks.writeInterferenceReport(RunSession);
+    SimulationCallbacks.writeInterferenceReport(RunSession);  // a later move of the same block
     EXPECT_EQ(SimulationState.load(), 0);
-    SimulationCallbacks.writeLimitLogLine("3:a\n");
-    CloseInterferenceFile(GetCurrentReportBlock());
+    SimulationCallbacks.writeLimitLogLine(RunSession, "3:a\n");
+    CloseInterferenceFile(GetCurrentReportBlock(RunSession));
     EXPECT_EQ(CloseLimitLog(1), 1);
     EXPECT_EQ(Read("interference.txt"),
               "<<< INTERFERENCE INFORMATION >>>\n--------------\nHEAD2vsVICE\n3:G00Z50.\n");
@@ -320,7 +323,7 @@ TEST_F(RunEndTest, TheThreadsHooksRecordWriteAndLog) {
     // A stop choice ends the run.
     Checks.structurePairs[kHead2Vice] = 1;
     UpdateStopOnCheckFlag();
-    EXPECT_EQ(SimulationCallbacks.recordInterferenceBreak(), 1);
+    EXPECT_EQ(SimulationCallbacks.recordInterferenceBreak(RunSession), 1);
 }
 
 }  // namespace

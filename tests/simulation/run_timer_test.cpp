@@ -13,6 +13,7 @@
 #include <thread>
 #include <vector>
 
+#include "nc/nc_session.h"
 #include "platform/clock.h"
 #include "platform/message_box.h"
 #include "resources/program_resources.h"
@@ -145,7 +146,7 @@ protected:
     // Starts a run of the scripted thread with a run command.
     void StartRun(void (*body)(), unsigned command) {
         WireShellToRunControl(body);
-        PrepareCuttingRun();
+        PrepareCuttingRun(RunSession);
         SendWindowMessage(window_, WM_COMMAND, command, 0);
         Hooks.Take();
     }

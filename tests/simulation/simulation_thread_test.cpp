@@ -20,12 +20,15 @@
 #include "config/machine_file.h"
 #include "config/offset_memory.h"
 #include "config/offset_tables.h"
+#include "config/tool_profile.h"
 #include "config/tool_tables.h"
 #include "config/tools_file.h"
 #include "cutting_test_support.h"
+#include "geometry/machine_kinematics.h"
 #include "nc/nc_controller_view.h"
 #include "nc/nc_line_source.h"
 #include "nc/nc_run_state.h"
+#include "nc/nc_session.h"
 #include "services/file_paths.h"
 #include "services/program_log.h"
 #include "services/shared_state.h"
@@ -99,13 +102,13 @@ protected:
         ASSERT_EQ(AllocToolTables(4), 1);
         PutTool(1, kToolFlat, 6.0f);
         PutTool(2, kToolBall, 4.0f);
-        SelectCurrentTool(1, 0.5);
+        SelectCurrentTool(RunSession, RunKinematics, RunTools, 1, 0.5);
         const double box[6] = {0, 0, 0, 40, 30, 10};
         testing::BuildBoxStock(&StockModels[0], box, 0.5);
         CurrentStockIndex = 0;
         DexelPitch.secondPitch = 0.5;
-        CurrentMachinePose = MachinePose{};
-        CurrentMachinePose.program.axis[2] = 50.0;
+        RunKinematics.pose = MachinePose{};
+        RunKinematics.pose.program.axis[2] = 50.0;
         RunControl.runMode = kRunRealCutting;
     }
     void TearDown() override {
@@ -114,7 +117,7 @@ protected:
         FreeStockModel(&StockModels[0]);
         StockModels[0] = StockModel{};
         FreeToolTables();
-        CurrentTool = CurrentToolRecord{};
+        RunTools.tool = CurrentToolRecord{};
         NcUpHooks = savedNcHooks_;
         SimulationCallbacks = SimulationHooks{};
         ResetRunControlFlags();
@@ -159,7 +162,7 @@ TEST_F(SimulationThreadTest, ProgramCutsAStockToItsEnd) {
     EXPECT_EQ(testing::ZRayTop(m, 60, iy), 10.0);  // x = 30, beyond the slot's end
     const DexelRay ray = ReadDexelRay(m.z, std::int64_t{iy} * m.nx + 20);
     EXPECT_EQ(ray.stamps.back(), 5);
-    EXPECT_EQ(ray.flags.back() & 0xF0, CurrentTool.penBits);
+    EXPECT_EQ(ray.flags.back() & 0xF0, RunTools.tool.penBits);
     EXPECT_EQ(SimulationState.load(), 0) << "the last step was a rapid without contact";
     EXPECT_TRUE(StockInvariantsHold(m, true));
     EXPECT_EQ(ReadRunStatus().steps, RunSimulationRecord.steps);
@@ -187,8 +190,8 @@ TEST_F(SimulationThreadTest, ARunThatDrawsNothingAsksForNoRedraw) {
         FreeStockModel(&StockModels[0]);
         const double box[6] = {0, 0, 0, 40, 30, 10};
         testing::BuildBoxStock(&StockModels[0], box, 0.5);
-        CurrentMachinePose = MachinePose{};
-        CurrentMachinePose.program.axis[2] = 50.0;
+        RunKinematics.pose = MachinePose{};
+        RunKinematics.pose.program.axis[2] = 50.0;
         ResetRunControlFlags();
         RunControl.runMode = c.mode;
         DrawingSuppressed = c.suppressed;
@@ -214,9 +217,9 @@ TEST_F(SimulationThreadTest, ToolChangesMountByTheChangersMode) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.atcType);
         Machine.atcType = c.atcType;
-        SelectCurrentTool(1, 0.5);
-        CurrentMachinePose = MachinePose{};
-        CurrentMachinePose.program.axis[2] = 50.0;
+        SelectCurrentTool(RunSession, RunKinematics, RunTools, 1, 0.5);
+        RunKinematics.pose = MachinePose{};
+        RunKinematics.pose.program.axis[2] = 50.0;
         ResetRunControlFlags();
         RunControl.runMode = kRunRealCutting;
         FreeStockModel(&StockModels[0]);
@@ -227,13 +230,13 @@ TEST_F(SimulationThreadTest, ToolChangesMountByTheChangersMode) {
         host.Run();
         EXPECT_EQ(LastRunSummary.end, kRunEndProgram);
         EXPECT_EQ(LastRunSummary.toolChanges, 1);
-        EXPECT_EQ(CurrentTool.derivedFrom, 2);
+        EXPECT_EQ(RunTools.tool.derivedFrom, 2);
         EXPECT_EQ(CurrentCutter.shape, kToolBall);
         // The ball's tip reached z = 8 right under its centre.
         EXPECT_NEAR(testing::ZRayTop(StockModels[0], 20, 20), 8.0 + 2.0 - std::sqrt(4.0 - 0.02),
                     1e-9);
     }
-    EXPECT_EQ(NcRun.toolChange.stagedTool, 1);
+    EXPECT_EQ(RunSession.run.toolChange.stagedTool, 1);
 }
 
 TEST_F(SimulationThreadTest, SkipRunsRedrawEveryFewLines) {
@@ -324,7 +327,7 @@ TEST_F(SimulationThreadTest, StopOptionsPauseBeforeTheirLines) {
 TEST_F(SimulationThreadTest, AStopModeChosenWhilePausedIsTakenAtTheNextStopTest) {
     Program(kSlotProgram);
     Controller.stopOption = 3;
-    NcController.stopOption = 3;
+    RunSession.controller.stopOption = 3;
     ScriptedHost host;
     host.whilePaused = [] { RunControl.stopModeRequest.store(0); };
     host.Run();
@@ -382,13 +385,13 @@ TEST_F(SimulationThreadTest, AChangeBetweenStationsShiftsTheNextMovesStart) {
     const std::int64_t rapid = 67;  // ceil(sqrt(10² + 10² + 30²) / 0.5)
     EXPECT_EQ(RunSimulationRecord.steps, rapid + 60);
     EXPECT_EQ(LastRunSummary.moves, 2);
-    EXPECT_EQ(CurrentMotion.motionType, 0);
-    EXPECT_EQ(CurrentMachinePose.program.axis[1], 10.0);
+    EXPECT_EQ(RunKinematics.motion.motionType, 0);
+    EXPECT_EQ(RunKinematics.pose.program.axis[1], 10.0);
     // Tool 2 outside the list: no shift, the tool-change block has no move.
     MountedTools.flags[2] = 0;
-    SelectCurrentTool(1, 0.5);
-    CurrentMachinePose = MachinePose{};
-    CurrentMachinePose.program.axis[2] = 50.0;
+    SelectCurrentTool(RunSession, RunKinematics, RunTools, 1, 0.5);
+    RunKinematics.pose = MachinePose{};
+    RunKinematics.pose.program.axis[2] = 50.0;
     ResetRunControlFlags();
     RunControl.runMode = kRunRealCutting;
     {
@@ -433,12 +436,12 @@ TEST_F(SimulationThreadTest, ResynchronisedBlocksLeaveTheMachineWhereItStands) {
     EXPECT_EQ(LastRunSummary.end, kRunEndProgram);
     EXPECT_EQ(LastRunSummary.resyncs, 1);
     EXPECT_EQ(RunSimulationRecord.steps, 40 + 10) << "50 to 30, then 30 to 25, at 0.5 mm";
-    EXPECT_NEAR(CurrentMachinePose.program.axis[2], 25.0, 1e-9);
+    EXPECT_NEAR(RunKinematics.pose.program.axis[2], 25.0, 1e-9);
 
     // A plane 10 mm along X: the tool stands at program X 10 (work) when G69 comes, and stays.
     Controller.g49Mode = 0;
-    CurrentMachinePose = MachinePose{};
-    CurrentMachinePose.program.axis[2] = 50.0;
+    RunKinematics.pose = MachinePose{};
+    RunKinematics.pose.program.axis[2] = 50.0;
     ResetRunControlFlags();
     RunControl.runMode = kRunRealCutting;
     // Setting the plane up takes the tool's point in the plane as the program position, so that
@@ -448,15 +451,15 @@ TEST_F(SimulationThreadTest, ResynchronisedBlocksLeaveTheMachineWhereItStands) {
     std::vector<MotionPosition> machine;
     {
         ScriptedHost host;
-        host.onRedraw = [&](int) { machine.push_back(CurrentMachinePose.machine); };
+        host.onRedraw = [&](int) { machine.push_back(RunKinematics.pose.machine); };
         host.Run();
     }
     EXPECT_EQ(LastRunSummary.end, kRunEndProgram);
     EXPECT_EQ(LastRunSummary.resyncs, 2);
     EXPECT_TRUE(NoStepJumps(machine, 0.5));
-    EXPECT_EQ(CurrentWorkPlane.active, 0);
-    EXPECT_NEAR(CurrentMachinePose.program.axis[0], 10.0, 1e-9);
-    EXPECT_NEAR(CurrentMachinePose.program.axis[2], 25.0, 1e-9);
+    EXPECT_EQ(RunKinematics.plane.active, 0);
+    EXPECT_NEAR(RunKinematics.pose.program.axis[0], 10.0, 1e-9);
+    EXPECT_NEAR(RunKinematics.pose.program.axis[2], 25.0, 1e-9);
 }
 
 // The machine and program positions and the line number at every step of a run (SKIP VIEW 1).
@@ -471,8 +474,8 @@ StepTrace RunTracingEveryStep() {
     StepTrace trace;
     ScriptedHost host;
     host.onRedraw = [&](int) {
-        trace.machine.push_back(CurrentMachinePose.machine);
-        trace.program.push_back(CurrentMachinePose.program);
+        trace.machine.push_back(RunKinematics.pose.machine);
+        trace.program.push_back(RunKinematics.pose.program);
         trace.lines.push_back(ReadRunStatus().lineNumber);
     };
     host.Run();
@@ -548,7 +551,7 @@ TEST_F(SimulationThreadTest, AToolVectorMoveTurnsTheAxisInThePlaneOfItsEnds) {
     }
     EXPECT_GT(steps, 10);
     double end[3];
-    ComputeToolAxisFromRotaryAngles(&CurrentMachinePose.machine.axis[3], end);
+    ComputeToolAxisFromRotaryAngles(&RunKinematics.pose.machine.axis[3], end);
     for (int k = 0; k < 3; ++k) {
         EXPECT_NEAR(end[k], v1[k], 1e-9);
     }
@@ -569,8 +572,8 @@ TEST_F(SimulationThreadTest, SwitchingPolarInterpolationMakesNoJump) {
         SCOPED_TRACE(c.on);
         Controller.dialect.osp = c.osp;
         Controller.dialect.number = c.osp;
-        CurrentMachinePose = MachinePose{};
-        CurrentMachinePose.program.axis[2] = 50.0;
+        RunKinematics.pose = MachinePose{};
+        RunKinematics.pose.program.axis[2] = 50.0;
         ResetRunControlFlags();
         RunControl.runMode = kRunRealCutting;
         Program(std::string("%\nG90 G00 X20. Y0 Z20. C30.\n") + c.on + "\nG01 X10. Y5. F100.\n" +
@@ -587,10 +590,10 @@ TEST_F(SimulationThreadTest, SwitchingPolarInterpolationMakesNoJump) {
         // 0.5 mm at a radius of 10 mm or more turns the table by less than 3 deg.
         EXPECT_TRUE(NoRotaryJumps(machine, 4, 3.0));
         // The interpolated move ended at radius |(10, 5)| and its angle; the machine stays there.
-        const MotionPosition& end = CurrentMachinePose.machine;
+        const MotionPosition& end = RunKinematics.pose.machine;
         EXPECT_NEAR(end.axis[0], std::sqrt(125.0), 1e-9);
         EXPECT_NEAR(end.axis[4], std::atan2(5.0, 10.0) * 180.0 / 3.14159265358979323846, 1e-9);
-        EXPECT_NEAR(CurrentMachinePose.program.axis[2], 25.0, 1e-9);
+        EXPECT_NEAR(RunKinematics.pose.program.axis[2], 25.0, 1e-9);
     }
 }
 
@@ -615,9 +618,9 @@ TEST_F(SimulationThreadTest, DialectToolChangesTakeTheNewToolsLength) {
         Controller.dialect.siemens = 1 - c.heidenhain;
         Controller.dialect.number = c.heidenhain != 0 ? kDialectHeidenhain : 0;
         Controller.decimalPointRule = c.heidenhain != 0 ? 3 : 0;
-        SelectCurrentTool(1, 0.5);
-        CurrentMachinePose = MachinePose{};
-        CurrentMachinePose.program.axis[2] = 50.0;
+        SelectCurrentTool(RunSession, RunKinematics, RunTools, 1, 0.5);
+        RunKinematics.pose = MachinePose{};
+        RunKinematics.pose.program.axis[2] = 50.0;
         ResetRunControlFlags();
         RunControl.runMode = kRunRealCutting;
         Program(c.program);
@@ -625,9 +628,9 @@ TEST_F(SimulationThreadTest, DialectToolChangesTakeTheNewToolsLength) {
         host.Run();
         EXPECT_EQ(LastRunSummary.end, kRunEndProgram);
         EXPECT_EQ(LastRunSummary.toolChanges, 1);
-        EXPECT_EQ(CurrentTool.derivedFrom, 2);
-        EXPECT_EQ(NcRun.modal.lengthOffsetNumber, 2);
-        EXPECT_NEAR(CurrentToolValues.lengthOffset, c.length, 1e-9);
+        EXPECT_EQ(RunTools.tool.derivedFrom, 2);
+        EXPECT_EQ(RunSession.run.modal.lengthOffsetNumber, 2);
+        EXPECT_NEAR(RunKinematics.toolValues.lengthOffset, c.length, 1e-9);
     }
 }
 
@@ -673,9 +676,9 @@ TEST_F(SimulationThreadTest, AHeidenhainPlaneLendsItsAnglesUntilReset) {
                                             machine.end());
     EXPECT_TRUE(NoRotaryJumps(after, 3, 5.0));
     EXPECT_TRUE(NoStepJumps(after, 0.5));
-    EXPECT_NEAR(CurrentMachinePose.machine.axis[3], 0.0, 1e-9);
-    EXPECT_NEAR(CurrentMachinePose.program.axis[3], 0.0, 1e-9);
-    EXPECT_EQ(CurrentWorkPlane.active, 0);
+    EXPECT_NEAR(RunKinematics.pose.machine.axis[3], 0.0, 1e-9);
+    EXPECT_NEAR(RunKinematics.pose.program.axis[3], 0.0, 1e-9);
+    EXPECT_EQ(RunKinematics.plane.active, 0);
 }
 
 // Moves given in machine coordinates: a G53 move goes to its machine values with the other axes
@@ -696,8 +699,8 @@ TEST_F(SimulationThreadTest, MachineCoordinateMovesEndAtTheirMachinePositions) {
     } cases[] = {{"G53 G00 Z0.", 0.0, 160}, {"G91 G28 Z0.", 150.0, 460}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.block);
-        CurrentMachinePose = MachinePose{};
-        CurrentMachinePose.program.axis[2] = 50.0;
+        RunKinematics.pose = MachinePose{};
+        RunKinematics.pose.program.axis[2] = 50.0;
         ResetRunControlFlags();
         RunControl.runMode = kRunRealCutting;
         Program(std::string("%\nG90 G54 G00 X10. Y10. Z20.\n") + c.block + "\nM30\n%\n");
@@ -705,9 +708,9 @@ TEST_F(SimulationThreadTest, MachineCoordinateMovesEndAtTheirMachinePositions) {
         host.Run();
         EXPECT_EQ(LastRunSummary.end, kRunEndProgram);
         EXPECT_EQ(RunSimulationRecord.steps, first + c.steps);
-        EXPECT_EQ(CurrentMachinePose.machine.axis[0], 10.0);
-        EXPECT_EQ(CurrentMachinePose.machine.axis[1], 10.0);
-        EXPECT_EQ(CurrentMachinePose.machine.axis[2], c.machineZ);
+        EXPECT_EQ(RunKinematics.pose.machine.axis[0], 10.0);
+        EXPECT_EQ(RunKinematics.pose.machine.axis[1], 10.0);
+        EXPECT_EQ(RunKinematics.pose.machine.axis[2], c.machineZ);
     }
     WorkOffsetTable[1] = savedOffset;
     ReferencePoints[0] = savedReference;

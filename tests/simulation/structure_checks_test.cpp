@@ -10,6 +10,8 @@
 #include <memory>
 #include <vector>
 
+#include "config/tool_profile.h"
+#include "geometry/machine_kinematics.h"
 #include "nc/nc_session.h"
 #include "simulation/cutting_core.h"
 #include "simulation/interference_flags.h"
@@ -39,11 +41,11 @@ protected:
     // A flat end mill of 10 mm, 20 mm cutting height, made current with its profile.
     void SetUp() override {
         PutFlatTool(1, 10, 20);
-        SelectCurrentTool(1, 0.0);
-        ASSERT_GE(CurrentToolProfile.cutterPointCount, 2);
+        SelectCurrentTool(RunSession, RunKinematics, RunTools, 1, 0.0);
+        ASSERT_GE(RunTools.profile.cutterPointCount, 2);
     }
     static SweepOutline ToolOutline() {
-        const ToolProfile& p = CurrentToolProfile;
+        const ToolProfile& p = RunTools.profile;
         SweepOutline o;
         o.rings = p.rotatedMesh;
         o.ringCount = p.pointCount;
@@ -57,14 +59,14 @@ protected:
     // tip is a turn of the position plus a constant: tip(M) = R M + c, so M = R^T (p - c).
     static SweepPlacement TipAt(double x, double y, double z) {
         SweepPlacement at;
-        at.machine[3] = CurrentMachinePose.machine.axis[3];
-        at.machine[4] = CurrentMachinePose.machine.axis[4];
+        at.machine[3] = RunKinematics.pose.machine.axis[3];
+        at.machine[4] = RunKinematics.pose.machine.axis[4];
         double c[3], columns[3][3];
-        ComputeSweepTip(at.machine, c);
+        ComputeSweepTip(RunSession, at.machine, c);
         for (int k = 0; k < 3; ++k) {
             SweepPlacement unit = at;
             unit.machine[k] = 1.0;
-            ComputeSweepTip(unit.machine, columns[k]);
+            ComputeSweepTip(RunSession, unit.machine, columns[k]);
         }
         const double d[3] = {x - c[0], y - c[1], z - c[2]};
         for (int k = 0; k < 3; ++k) {
@@ -81,15 +83,22 @@ TEST_F(SweepTest, FlatEndMillLoweredOntoABoxVice) {
     const double lo[3] = {0, 0, 0}, hi[3] = {100, 50, 30};
     StructureModels.vices.push_back(BoxModel(lo, hi));
     const SweepOutline tool = ToolOutline();
-    EXPECT_EQ(SweepHitsStructures(tool, TipAt(50, 25, 31), kAllKinds, StructureModels), 0);
-    EXPECT_EQ(SweepHitsStructures(tool, TipAt(50, 25, 30), kAllKinds, StructureModels), kVice);
-    EXPECT_EQ(SweepHitsStructures(tool, TipAt(50, 25, 29.99), kAllKinds, StructureModels), kVice);
+    EXPECT_EQ(SweepHitsStructures(RunSession, tool, TipAt(50, 25, 31), kAllKinds, StructureModels),
+              0);
+    EXPECT_EQ(SweepHitsStructures(RunSession, tool, TipAt(50, 25, 30), kAllKinds, StructureModels),
+              kVice);
+    EXPECT_EQ(
+        SweepHitsStructures(RunSession, tool, TipAt(50, 25, 29.99), kAllKinds, StructureModels),
+        kVice);
     // Beside the vice: 1 mm clear of its side face, then its edge against the jaw's side.
-    EXPECT_EQ(SweepHitsStructures(tool, TipAt(106, 25, 10), kAllKinds, StructureModels), 0);
-    EXPECT_EQ(SweepHitsStructures(tool, TipAt(104.99, 25, 10), kAllKinds, StructureModels), kVice);
+    EXPECT_EQ(SweepHitsStructures(RunSession, tool, TipAt(106, 25, 10), kAllKinds, StructureModels),
+              0);
+    EXPECT_EQ(
+        SweepHitsStructures(RunSession, tool, TipAt(104.99, 25, 10), kAllKinds, StructureModels),
+        kVice);
     // The kind is not asked for: nothing is tested.
     SweepCheckCount = SweepCheckCounters{};
-    EXPECT_EQ(SweepHitsStructures(tool, TipAt(50, 25, 20), kTable, StructureModels), 0);
+    EXPECT_EQ(SweepHitsStructures(RunSession, tool, TipAt(50, 25, 20), kTable, StructureModels), 0);
     EXPECT_EQ(SweepCheckCount.posedPoints, 0);
 }
 
@@ -113,18 +122,18 @@ TEST_F(SweepTest, OnlyTheRingsOfTheRangeAreJoined) {
     const SweepPlacement at = TipAt(0, 0, 0);
     o.firstRing = 0;
     o.endRing = 2;
-    EXPECT_EQ(SweepHitsStructures(o, at, kAllKinds, StructureModels), 0);
+    EXPECT_EQ(SweepHitsStructures(RunSession, o, at, kAllKinds, StructureModels), 0);
     o.endRing = 3;
-    EXPECT_EQ(SweepHitsStructures(o, at, kAllKinds, StructureModels), kVice);
+    EXPECT_EQ(SweepHitsStructures(RunSession, o, at, kAllKinds, StructureModels), kVice);
     // An end beyond the rings held is limited to them (the array holds exactly three).
     o.firstRing = 1;
     o.endRing = 4;
-    EXPECT_EQ(SweepHitsStructures(o, at, kAllKinds, StructureModels), kVice);
+    EXPECT_EQ(SweepHitsStructures(RunSession, o, at, kAllKinds, StructureModels), kVice);
     // A single ring joins nothing and poses nothing.
     SweepCheckCount = SweepCheckCounters{};
     o.firstRing = 2;
     o.endRing = 3;
-    EXPECT_EQ(SweepHitsStructures(o, at, kAllKinds, StructureModels), 0);
+    EXPECT_EQ(SweepHitsStructures(RunSession, o, at, kAllKinds, StructureModels), 0);
     EXPECT_EQ(SweepCheckCount.posedPoints, 0);
 }
 
@@ -137,7 +146,7 @@ TEST_F(SweepTest, PairTurnsOnATableMachine) {
     // A turns the tool axis (0, 0, 1) to (0, -1, 0); C then to (1, 0, 0).
     const SweepPlacement at = TipAt(0, 0, 0);
     double tip[3];
-    ComputeSweepTip(at.machine, tip);
+    ComputeSweepTip(RunSession, at.machine, tip);
     ASSERT_NEAR(tip[0], 0.0, 1e-9);
     ASSERT_NEAR(tip[1], 0.0, 1e-9);
     ASSERT_NEAR(tip[2], 0.0, 1e-9);
@@ -148,18 +157,19 @@ TEST_F(SweepTest, PairTurnsOnATableMachine) {
     StructureModels.table1Regions.push_back(BoxModel(ylo, yhi));
     StructureModels.vices.push_back(BoxModel(ylo, yhi));
     const SweepOutline tool = ToolOutline();
-    EXPECT_EQ(SweepHitsStructures(tool, at, kAllKinds, StructureModels), kTable1);
+    EXPECT_EQ(SweepHitsStructures(RunSession, tool, at, kAllKinds, StructureModels), kTable1);
     StructureModels.vices[0] = BoxModel(xlo, xhi);
     StructureModels.table1Regions[0] = BoxModel(xlo, xhi);
-    EXPECT_EQ(SweepHitsStructures(tool, at, kAllKinds, StructureModels), kVice);
+    EXPECT_EQ(SweepHitsStructures(RunSession, tool, at, kAllKinds, StructureModels), kVice);
     // The TABLE model turns by A only on this machine as well.
     StructureModels.table = BoxModel(ylo, yhi);
-    EXPECT_EQ(SweepHitsStructures(tool, at, kTable, StructureModels), kTable);
+    EXPECT_EQ(SweepHitsStructures(RunSession, tool, at, kTable, StructureModels), kTable);
     // With both angles exactly 0 nothing turns: the tool stands upright over the models.
     SetMachineAngles(0, 0);
     const double ulo[3] = {-8, -8, 8}, uhi[3] = {8, 8, 12};
     StructureModels.vices[0] = BoxModel(ulo, uhi);
-    EXPECT_EQ(SweepHitsStructures(tool, TipAt(0, 0, 0), kAllKinds, StructureModels), kVice);
+    EXPECT_EQ(SweepHitsStructures(RunSession, tool, TipAt(0, 0, 0), kAllKinds, StructureModels),
+              kVice);
 }
 
 TEST_F(SweepTest, TheBasicModelsSeeTheToolWithoutTheAxesTheTableCarries) {
@@ -172,7 +182,7 @@ TEST_F(SweepTest, TheBasicModelsSeeTheToolWithoutTheAxesTheTableCarries) {
     const SweepOutline tool = ToolOutline();
     SweepPlacement at = TipAt(0, 0, -1);
     at.machine[0] = 500;
-    EXPECT_EQ(SweepHitsStructures(tool, at, kAllKinds, StructureModels), kBasic);
+    EXPECT_EQ(SweepHitsStructures(RunSession, tool, at, kAllKinds, StructureModels), kBasic);
     double copy[5];
     MakeBasicPlacement(at.machine, copy);
     EXPECT_EQ(copy[0], 0.0);
@@ -199,13 +209,15 @@ TEST_F(SweepTest, EachBasicFreeBoxExcusesOnlyItsOwnModel) {
                                       -1e11, -1e11, -1e11, 20,   1e11, 1e11};
     const SweepOutline tool = ToolOutline();
     // The tool's side at x = 25 meets model 2 although it lies inside model 1's free box.
-    EXPECT_EQ(SweepHitsStructures(tool, TipAt(22, 0, 10), kBasic, StructureModels), kBasic);
+    EXPECT_EQ(SweepHitsStructures(RunSession, tool, TipAt(22, 0, 10), kBasic, StructureModels),
+              kBasic);
     // Inside both free boxes: no segment is tested at all.
     SweepCheckCount = SweepCheckCounters{};
-    EXPECT_EQ(SweepHitsStructures(tool, TipAt(0, 0, 10), kBasic, StructureModels), 0);
+    EXPECT_EQ(SweepHitsStructures(RunSession, tool, TipAt(0, 0, 10), kBasic, StructureModels), 0);
     EXPECT_EQ(SweepCheckCount.segmentTests, 0);
     // Resting on model 1's top face, the boundary of its free box: tested, and touching.
-    EXPECT_EQ(SweepHitsStructures(tool, TipAt(0, 0, 0), kBasic, StructureModels), kBasic);
+    EXPECT_EQ(SweepHitsStructures(RunSession, tool, TipAt(0, 0, 0), kBasic, StructureModels),
+              kBasic);
     EXPECT_GT(SweepCheckCount.segmentTests, 0);
 }
 
@@ -227,15 +239,15 @@ protected:
         PutFlatTool(1, 10, 20);
         testing::PutLengthRecord(1, kToolLength1, {50});
         testing::PutHolder(1, kArborCylinders, {40}, {30});
-        SelectCurrentTool(1, 0.0);
+        SelectCurrentTool(RunSession, RunKinematics, RunTools, 1, 0.0);
         ClearInterferenceFlags();
     }
     // The machine position whose tool tip is at (x, y, z), no rotary axes.
     static void TipAt(double x, double y, double z) {
-        double* m = CurrentMachinePose.machine.axis;
+        double* m = RunKinematics.pose.machine.axis;
         m[0] = m[1] = m[2] = 0.0;
         double tip[3];
-        ComputeSweepTip(m, tip);
+        ComputeSweepTip(RunSession, m, tip);
         m[0] = x - tip[0], m[1] = y - tip[1], m[2] = z - tip[2];
     }
 };
@@ -249,7 +261,7 @@ TEST_F(SweepFlags, ToolRingsRaiseToolFlagsAndHolderRingsArborFlags) {
     }
     // The tip 10 mm into the vice: the cutting part only.
     TipAt(50, 25, 20);
-    CheckStructuresAtStep();
+    CheckStructuresAtStep(RunSession);
     const auto& f = InterferenceFlags.structure;
     EXPECT_EQ(f[kToolVice], 1);
     EXPECT_EQ(f[kToolTable], 1);
@@ -259,21 +271,21 @@ TEST_F(SweepFlags, ToolRingsRaiseToolFlagsAndHolderRingsArborFlags) {
     // only the holder's rings reach it.
     ClearInterferenceFlags();
     TipAt(115, 25, -21);
-    CheckStructuresAtStep();
+    CheckStructuresAtStep(RunSession);
     EXPECT_EQ(f[kToolVice], 0);
     EXPECT_EQ(f[kArborVice], 1);
     EXPECT_EQ(f[kArborTable], 1);
     // A pair switched off is not tested, however much its models overlap.
     ClearInterferenceFlags();
     Checks.structurePairs[kArborTable] = 0;
-    CheckStructuresAtStep();
+    CheckStructuresAtStep(RunSession);
     EXPECT_EQ(f[kArborVice], 1);
     EXPECT_EQ(f[kArborTable], 0);
     // A single ring joins nothing and raises nothing.
     ClearInterferenceFlags();
-    const ToolProfile& p = CurrentToolProfile;
-    EXPECT_EQ(CheckSweepAgainstStructure(p.pointCount - 1, p.pointCount, p.holderMin, p.holderMax,
-                                         CurrentMachinePose.machine.axis),
+    const ToolProfile& p = RunTools.profile;
+    EXPECT_EQ(CheckSweepAgainstStructure(RunSession, p.pointCount - 1, p.pointCount, p.holderMin,
+                                         p.holderMax, RunKinematics.pose.machine.axis),
               0);
     EXPECT_EQ(AnyInterferenceFlagSet(), 0);
 }
@@ -308,15 +320,15 @@ TEST_F(SweepFlags, TheHookChecksTheSessionItIsGivenNotTheBoundRecords) {
         CurrentMachine.rotaryType = c.rotaryType;
         CurrentMachine.rotary[0] = {0, 1, 2};
         CurrentMachine.rotary[1] = {2, 0, 1};
-        SelectCurrentTool(1, 0.0);
+        SelectCurrentTool(RunSession, RunKinematics, RunTools, 1, 0.0);
         testing::SetMachineAngles(c.angles[0], c.angles[1]);
         if (c.rotaryType == 0) {
             TipAt(c.tip[0], c.tip[1], c.tip[2]);
         } else {
-            std::copy(c.tip, c.tip + 3, CurrentMachinePose.machine.axis);
+            std::copy(c.tip, c.tip + 3, RunKinematics.pose.machine.axis);
         }
         double tip[3], lo[3], hi[3];
-        ComputeSweepTip(CurrentMachinePose.machine.axis, tip);
+        ComputeSweepTip(RunSession, RunKinematics.pose.machine.axis, tip);
         for (int k = 0; k < 3; ++k) {
             lo[k] = tip[k] + c.vice[k];
             hi[k] = tip[k] + c.vice[3 + k];
@@ -325,29 +337,29 @@ TEST_F(SweepFlags, TheHookChecksTheSessionItIsGivenNotTheBoundRecords) {
         Checks = CheckSettings{};
         Checks.structurePairs[c.pair] = 1;
         ClearInterferenceFlags();
-        CheckStructuresAtStep();
+        CheckStructuresAtStep(RunSession);
         const InterferenceFlagSet onRun = InterferenceFlags;
         ASSERT_EQ(onRun.structure[c.pair], 1);
 
         // The second session stands where the run stood; the run moves away with a tiny tool.
         auto other = std::make_unique<NcSession>();
         CopyNcSessionState(other.get(), RunSession);
-        SelectCurrentTool(2, 0.0);
+        SelectCurrentTool(RunSession, RunKinematics, RunTools, 2, 0.0);
         testing::SetMachineAngles(0, 0);
         TipAt(1000, 1000, 1000);
-        const MachinePose runPose = CurrentMachinePose;
-        const int runTool = CurrentTool.derivedFrom;
+        const MachinePose runPose = RunKinematics.pose;
+        const int runTool = RunTools.tool.derivedFrom;
         ClearInterferenceFlags();
-        CheckStructuresAtStep();
+        CheckStructuresAtStep(RunSession);
         EXPECT_EQ(AnyInterferenceFlagSet(), 0) << "the run's own pose is clear";
 
         SimulationCallbacks.checkStructures(*other);
         EXPECT_EQ(std::memcmp(InterferenceFlags.structure, onRun.structure, sizeof onRun.structure),
                   0);
-        EXPECT_EQ(std::memcmp(&CurrentMachinePose, &runPose, sizeof runPose), 0);
-        EXPECT_EQ(CurrentTool.derivedFrom, runTool);
+        EXPECT_EQ(std::memcmp(&RunKinematics.pose, &runPose, sizeof runPose), 0);
+        EXPECT_EQ(RunTools.tool.derivedFrom, runTool);
         EXPECT_EQ(SimulationCallbacks.currentToolHasMountedTools(*other), 1);
-        EXPECT_EQ(CurrentToolHasMountedTools(), 0);
+        EXPECT_EQ(CurrentToolHasMountedTools(RunSession), 0);
     }
     CuttingCallbacks = cutting;
 }

@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <utility>
 
+#include "config/tool_profile.h"
+#include "geometry/machine_kinematics.h"
 #include "geometry/vector_math.h"
 #include "simulation/interference_flags.h"
 #include "simulation/simulation_hooks.h"
@@ -82,12 +84,12 @@ MachineModel HeadMesh(std::vector<StlFacet> facets) {
 struct ScopedCheckState::Saved {
     MachineDefinition machine = Machine;
     MachineGeometry geometry = CurrentMachine;
-    MachinePose pose = CurrentMachinePose;
-    KinematicsToolValues toolValues = CurrentToolValues;
+    MachinePose pose = RunKinematics.pose;
+    KinematicsToolValues toolValues = RunKinematics.toolValues;
     CheckSettings checks = Checks;
     MachineStructureModels models = std::move(StructureModels);
-    CurrentToolRecord tool = CurrentTool;
-    std::unique_ptr<ToolProfile> profile = std::make_unique<ToolProfile>(CurrentToolProfile);
+    CurrentToolRecord tool = RunTools.tool;
+    std::unique_ptr<ToolProfile> profile = std::make_unique<ToolProfile>(RunTools.profile);
     ToolTables tables = std::move(ToolTableSet);
     std::unique_ptr<MountedToolLayout> mounted = std::make_unique<MountedToolLayout>(MountedTools);
     ToolLengthMeasurements measured = ToolLengthMeasured;
@@ -101,12 +103,12 @@ void ClearCheckState() {
     static const MountedToolLayout emptyLayout{};
     Machine = MachineDefinition{};
     CurrentMachine = MachineGeometry{};
-    CurrentMachinePose = MachinePose{};
-    CurrentToolValues = KinematicsToolValues{};
+    RunKinematics.pose = MachinePose{};
+    RunKinematics.toolValues = KinematicsToolValues{};
     Checks = CheckSettings{};
     StructureModels = MachineStructureModels{};
-    CurrentTool = CurrentToolRecord{};
-    CurrentToolProfile = emptyProfile;
+    RunTools.tool = CurrentToolRecord{};
+    RunTools.profile = emptyProfile;
     ToolTableSet = ToolTables{};
     MountedTools = emptyLayout;
     ToolLengthMeasured = ToolLengthMeasurements{};
@@ -122,12 +124,12 @@ ScopedCheckState::ScopedCheckState() : saved_(std::make_unique<Saved>()) {
 ScopedCheckState::~ScopedCheckState() {
     Machine = saved_->machine;
     CurrentMachine = saved_->geometry;
-    CurrentMachinePose = saved_->pose;
-    CurrentToolValues = saved_->toolValues;
+    RunKinematics.pose = saved_->pose;
+    RunKinematics.toolValues = saved_->toolValues;
     Checks = saved_->checks;
     StructureModels = std::move(saved_->models);
-    CurrentTool = saved_->tool;
-    CurrentToolProfile = *saved_->profile;
+    RunTools.tool = saved_->tool;
+    RunTools.profile = *saved_->profile;
     ToolTableSet = std::move(saved_->tables);
     MountedTools = *saved_->mounted;
     ToolLengthMeasured = saved_->measured;
@@ -136,7 +138,7 @@ ScopedCheckState::~ScopedCheckState() {
 }
 
 void SetMachineAngles(double first, double second) {
-    MachinePose& pose = CurrentMachinePose;
+    MachinePose& pose = RunKinematics.pose;
     pose.machine.axis[3] = first;
     pose.machine.axis[4] = second;
     SinCosDegrees(first, CurrentMachine.rotary[0].sign, &pose.sin1, &pose.cos1);

@@ -9,6 +9,8 @@
 #include <cstring>
 #include <string>
 
+#include "geometry/machine_kinematics.h"
+#include "nc/nc_session.h"
 #include "services/shared_state.h"
 #include "services/ui_hooks.h"
 #include "support/scratch_directory.h"
@@ -170,20 +172,20 @@ TEST_F(ToolLengthReportLine, LongNamesAreBounded) {
 }
 
 TEST(MotionSnapshot, SavesTheCurrentMotionState) {
-    const MachinePose savedPose = CurrentMachinePose;
-    const MotionPosition savedOrigin = WorkOrigin;
+    const MachinePose savedPose = RunKinematics.pose;
+    const MotionPosition savedOrigin = RunKinematics.workOrigin;
     CurrentToolState.number = 12;
     for (int i = 0; i < 5; ++i) {
-        CurrentMachinePose.program.axis[i] = 10 + i;
-        CurrentMachinePose.machine.axis[i] = 20 + i;
-        WorkOrigin.axis[i] = 30 + i;
+        RunKinematics.pose.program.axis[i] = 10 + i;
+        RunKinematics.pose.machine.axis[i] = 20 + i;
+        RunKinematics.workOrigin.axis[i] = 30 + i;
     }
     for (int i = 0; i < 3; ++i) {
-        CurrentMachinePose.tool.point[i] = 40 + i;
-        CurrentMachinePose.tool.axis[i] = i == 1 ? 1.0 : 0.0;
+        RunKinematics.pose.tool.point[i] = 40 + i;
+        RunKinematics.pose.tool.axis[i] = i == 1 ? 1.0 : 0.0;
     }
     EXPECT_EQ(MotionStateSnapshot{}.toolNumber, -1);
-    SaveMotionState();
+    SaveMotionState(RunSession);
     EXPECT_EQ(MotionSnapshot.toolNumber, 12);
     for (int i = 0; i < 5; ++i) {
         EXPECT_EQ(MotionSnapshot.program.axis[i], 10 + i);
@@ -192,8 +194,8 @@ TEST(MotionSnapshot, SavesTheCurrentMotionState) {
     }
     EXPECT_EQ(MotionSnapshot.toolPoint[2], 42);
     EXPECT_EQ(MotionSnapshot.toolAxis[1], 1.0);
-    CurrentMachinePose = savedPose;
-    WorkOrigin = savedOrigin;
+    RunKinematics.pose = savedPose;
+    RunKinematics.workOrigin = savedOrigin;
     CurrentToolState = {};
     MotionSnapshot = {};
 }
@@ -212,8 +214,8 @@ TEST(MotionSnapshot, RecordsFormsSaveTheGivenRecordsOnly) {
         given.pose.tool.axis[i] = i == 0 ? 1.0 : 0.0;
     }
     CurrentToolState.number = 5;
-    const MachinePose boundPose = CurrentMachinePose;
-    const MotionPosition boundOrigin = WorkOrigin;
+    const MachinePose boundPose = RunKinematics.pose;
+    const MotionPosition boundOrigin = RunKinematics.workOrigin;
     auto same = [](const MotionStateSnapshot& a, const MotionStateSnapshot& b) {
         return a.toolNumber == b.toolNumber &&
                std::memcmp(&a.program, &b.program, sizeof a.program) == 0 &&
@@ -225,37 +227,38 @@ TEST(MotionSnapshot, RecordsFormsSaveTheGivenRecordsOnly) {
     struct Form {
         const char* name;
         void (*fromGiven)(const KinematicsSessionRecords& records, MotionStateSnapshot* out);
-        void (*fromBound)(MotionStateSnapshot* out);
+        void (*fromSession)(NcSession& session, MotionStateSnapshot* out);
     };
     const Form forms[] = {
         {"capture",
          [](const KinematicsSessionRecords& r, MotionStateSnapshot* out) {
              CaptureMotionState(r, out);
          },
-         [](MotionStateSnapshot* out) { CaptureMotionState(out); }},
+         [](NcSession& s, MotionStateSnapshot* out) { CaptureMotionState(s, out); }},
         {"save",
          [](const KinematicsSessionRecords& r, MotionStateSnapshot* out) {
              SaveMotionState(r);
              *out = MotionSnapshot;
          },
-         [](MotionStateSnapshot* out) {
-             SaveMotionState();
+         [](NcSession& s, MotionStateSnapshot* out) {
+             SaveMotionState(s);
              *out = MotionSnapshot;
          }},
     };
     for (const Form& form : forms) {
         MotionStateSnapshot saved;
         form.fromGiven(given, &saved);
-        EXPECT_EQ(std::memcmp(&boundPose, &CurrentMachinePose, sizeof boundPose), 0) << form.name;
-        EXPECT_EQ(std::memcmp(&boundOrigin, &WorkOrigin, sizeof boundOrigin), 0) << form.name;
+        EXPECT_EQ(std::memcmp(&boundPose, &RunKinematics.pose, sizeof boundPose), 0) << form.name;
+        EXPECT_EQ(std::memcmp(&boundOrigin, &RunKinematics.workOrigin, sizeof boundOrigin), 0)
+            << form.name;
         EXPECT_EQ(saved.machine.axis[4], 24) << form.name;
         EXPECT_EQ(saved.workOrigin.axis[0], 30) << form.name;
         EXPECT_EQ(saved.toolPoint[1], 41) << form.name;
-        MotionStateSnapshot savedBound = saved;
-        KinematicsSessionRecords* before = BindKinematicsRecords(&given);
-        form.fromBound(&savedBound);
-        BindKinematicsRecords(before);
-        EXPECT_TRUE(same(saved, savedBound)) << form.name;
+        MotionStateSnapshot fromSession = saved;
+        NcSession session;
+        *session.kinematics = given;
+        form.fromSession(session, &fromSession);
+        EXPECT_TRUE(same(saved, fromSession)) << form.name;
     }
     EXPECT_EQ(MotionSnapshot.toolNumber, 5);
     CurrentToolState = {};

@@ -21,13 +21,13 @@ class PoseTest : public ::testing::Test {
 protected:
     void SetUp() override {
         savedMachine = CurrentMachine;
-        savedOrigin = WorkOrigin;
+        savedOrigin = RunKinematics.workOrigin;
         Rebuild();
     }
     // A neutral machine and a fresh box stock with the identity frame.
     void Rebuild() {
         CurrentMachine = MachineGeometry{};
-        WorkOrigin = MotionPosition{};
+        RunKinematics.workOrigin = MotionPosition{};
         SetStockUndoRingSize(&model, 2);
         const double box[6] = {0, 0, 0, 10, 20, 5};
         ASSERT_EQ(CreateBoxStockIdentity(&model, box, 1.0), 1);
@@ -35,7 +35,7 @@ protected:
     void TearDown() override {
         FreeStockModel(&model);
         CurrentMachine = savedMachine;
-        WorkOrigin = savedOrigin;
+        RunKinematics.workOrigin = savedOrigin;
     }
     // A mixed machine whose axis 2 turns about Z at TP (100, 50, 0).
     void MixedTableAboutZ(double angle) {
@@ -43,7 +43,7 @@ protected:
         CurrentMachine.rotary[1] = RotaryAxisFrame{2, 0, 1};
         CurrentMachine.tablePosition[0] = 100;
         CurrentMachine.tablePosition[1] = 50;
-        WorkOrigin.axis[4] = angle;
+        RunKinematics.workOrigin.axis[4] = angle;
     }
     MachineGeometry savedMachine;
     MotionPosition savedOrigin;
@@ -83,8 +83,8 @@ TEST_F(PoseTest, MixedTableAtRightAnglesGivesExactRows) {
 
 TEST_F(PoseTest, HeadMachineKeepsTheFrameAndRefreshesItsInverse) {
     CurrentMachine.rotaryType = 1;
-    WorkOrigin.axis[3] = 30;
-    WorkOrigin.axis[4] = 45;
+    RunKinematics.workOrigin.axis[3] = 30;
+    RunKinematics.workOrigin.axis[4] = 45;
     model.frame.values[9] = 5;  // moved without the derived fields
     for (double& v : model.inverseOrientation) {
         v = 7;
@@ -125,13 +125,13 @@ TEST_F(PoseTest, RandomTablesTurnPointsLikeTheKinematics) {
             model.frame.values[9 + a] = length(rng);
         }
         RefreshStockFrame(&model);
-        WorkOrigin.axis[3] = angle(rng);
-        WorkOrigin.axis[4] = angle(rng);
+        RunKinematics.workOrigin.axis[3] = angle(rng);
+        RunKinematics.workOrigin.axis[4] = angle(rng);
         const StockFrame before = model.frame;
         UpdateStockPose(&model);
         double s1, c1, s2, c2;
-        SinCosDegrees(WorkOrigin.axis[3], CurrentMachine.rotary[0].sign, &s1, &c1);
-        SinCosDegrees(WorkOrigin.axis[4], CurrentMachine.rotary[1].sign, &s2, &c2);
+        SinCosDegrees(RunKinematics.workOrigin.axis[3], CurrentMachine.rotary[0].sign, &s1, &c1);
+        SinCosDegrees(RunKinematics.workOrigin.axis[4], CurrentMachine.rotary[1].sign, &s2, &c2);
         const double* r = model.frame.values;
         for (int i = 0; i < 3; ++i) {
             for (int j = 0; j < 3; ++j) {

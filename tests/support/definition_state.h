@@ -25,9 +25,9 @@ namespace mirexa::testing {
 // its kinematic values (gauge length, length offset).
 inline void ResetCurrentTool() {
     static const ToolProfile emptyProfile{};
-    CurrentTool = CurrentToolRecord{};
-    CurrentToolProfile = emptyProfile;
-    CurrentToolValues = KinematicsToolValues{};
+    RunTools.tool = CurrentToolRecord{};
+    RunTools.profile = emptyProfile;
+    RunKinematics.toolValues = KinematicsToolValues{};
 }
 
 // The tables of the controller, machine, tools and holder files: replace table, block-skip

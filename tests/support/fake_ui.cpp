@@ -55,7 +55,6 @@ FakeUi::FakeUi() {
         return 1;
     };
     UiHooks.heldProgramLineCount = [] { return FakeAnswers.programLineCount; };
-    UiHooks.heldSubprogramLength = [] { return FakeAnswers.subprogramLength; };
     UiHooks.progressName = [] { return FakeAnswers.progressName.c_str(); };
     UiHooks.batchMode = [] { return FakeAnswers.batchMode; };
     UiHooks.stopBeforeBlockRequested = [] { return FakeAnswers.stopBeforeBlock; };

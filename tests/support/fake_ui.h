@@ -28,7 +28,6 @@ struct FakeHookAnswers {
     int readerHasBlockCount = 0;
     std::int32_t readerBlockCount = 0;
     std::int64_t programLineCount = 0;
-    std::int64_t subprogramLength = -1;
     std::string progressName = {};
     int batchMode = 0;
     int stopBeforeBlock = 0;

@@ -12,15 +12,15 @@
 namespace mirexa::testing {
 
 inline void ResetKinematicsState() {
-    CurrentMachinePose = {};
-    CurrentMotion = {};
-    WorkOrigin = {};
+    RunKinematics.pose = {};
+    RunKinematics.motion = {};
+    RunKinematics.workOrigin = {};
     CurrentMachine = {};
     KinematicsController = {};
-    CurrentToolValues = {};
-    KinematicsMode = {};
-    CurrentWorkPlane = {};
-    TcpTable = {};
+    RunKinematics.toolValues = {};
+    RunKinematics.modes = {};
+    RunKinematics.plane = {};
+    RunKinematics.tcp = {};
     Orientation = {};
     WorkOffsetSource = {};
     SceneFollow = {};
@@ -114,7 +114,7 @@ inline void SetRandomMachine(std::mt19937_64& rng, int type, int tiltKind, int d
         m.tableOffset[i] = pos(rng);
     }
     m.toolDirectionTilted = directionChoice != 0;
-    CurrentToolValues.gaugeLength = std::uniform_real_distribution<double>(0, 250)(rng);
+    RunKinematics.toolValues.gaugeLength = std::uniform_real_distribution<double>(0, 250)(rng);
 }
 
 }  // namespace mirexa::testing

@@ -9,6 +9,7 @@
 #include "nc/nc_controller_view.h"
 #include "nc/nc_line_source.h"
 #include "nc/nc_run_state.h"
+#include "nc/nc_session.h"
 #include "nc/rapid_legs.h"
 
 namespace mirexa::testing {
@@ -31,24 +32,26 @@ bool InRange(int v, int lo, int hi) {
 }  // namespace
 
 std::string CheckNcInvariants() {
-    const NcModalState& modal = NcRun.modal;
-    const MotionRecord& m = CurrentMotion;
-    if (strnlen(NcLine.text, kNcLineCapacity) >= static_cast<size_t>(kNcLineCapacity)) {
+    const NcModalState& modal = RunSession.run.modal;
+    const MotionRecord& m = RunKinematics.motion;
+    if (strnlen(RunSession.line.text, kNcLineCapacity) >= static_cast<size_t>(kNcLineCapacity)) {
         return "line buffer not terminated";
     }
-    if (!InRange(Subprograms.depth, 0, kSubprogramDepthMax)) {
+    if (!InRange(RunSession.subprograms.depth, 0, kSubprogramDepthMax)) {
         return "subprogram depth out of range";
     }
     for (int i = 0; i < kSubprogramDepthMax; ++i) {
-        const bool open = i < Subprograms.depth;
-        if (!open && (Subprograms.stream[i] != nullptr || Subprograms.fromMemory[i])) {
+        const bool open = i < RunSession.subprograms.depth;
+        if (!open &&
+            (RunSession.subprograms.stream[i] != nullptr || RunSession.subprograms.fromMemory[i])) {
             return "a closed subprogram level still holds a source";
         }
-        if (open && Subprograms.fromMemory[i] &&
-            !InRange(Subprograms.entry[i], 0, ProgramIndex.count - 1)) {
+        if (open && RunSession.subprograms.fromMemory[i] &&
+            !InRange(RunSession.subprograms.entry[i], 0, ProgramIndex.count - 1)) {
             return "an in-memory level names no subprogram";
         }
-        if (open && !Subprograms.fromMemory[i] && Subprograms.stream[i] == nullptr) {
+        if (open && !RunSession.subprograms.fromMemory[i] &&
+            RunSession.subprograms.stream[i] == nullptr) {
             return "a file level has no file";
         }
     }
@@ -71,21 +74,23 @@ std::string CheckNcInvariants() {
         !InRange(modal.lengthOffsetNumber, 0, kToolOffsetEntries - 1) ||
         !InRange(modal.radiusOffsetNumber, 0, kToolOffsetEntries - 1) ||
         !InRange(modal.referencePointIndex, 0, kReferencePoints - 1) ||
-        !InRange(modal.referenceReturnMode, 0, 3) || !InRange(NcRun.reference.phase, 0, 2) ||
+        !InRange(modal.referenceReturnMode, 0, 3) ||
+        !InRange(RunSession.run.reference.phase, 0, 2) ||
         !InRange(modal.feedCode, 0, kFeedMemoryEntries - 1)) {
         return "a table index of the modal state is out of range";
     }
-    if (!InRange(modal.nextTool, -1, NcController.magazineCount)) {
+    if (!InRange(modal.nextTool, -1, RunSession.controller.magazineCount)) {
         return "next tool outside the magazine";
     }
-    if (!InRange(NcRun.status.endState, 0, 2) || !InRange(NcRun.status.error, 0, kNcErrorHighest)) {
+    if (!InRange(RunSession.run.status.endState, 0, 2) ||
+        !InRange(RunSession.run.status.error, 0, kNcErrorHighest)) {
         return "run status out of range";
     }
-    const NcTransformState& t = NcRun.transforms;
+    const NcTransformState& t = RunSession.run.transforms;
     if (!InRange(t.rotationCount, 0, 2) || !InRange(t.transformState, 0, 3)) {
         return "rotation stack out of range";
     }
-    const NcPendingMoves& p = NcRun.pending;
+    const NcPendingMoves& p = RunSession.run.pending;
     const int legsMax = p.positioningType == kRapidProfile ? kRapidStepsMax : kRapidLegsMax;
     if (!InRange(p.rapidLegIndex, 0, p.rapidLegCount) || p.rapidLegCount > legsMax ||
         !InRange(p.cyclePointIndex, 0, p.cyclePointCount) || p.cyclePointCount > kCyclePointsMax ||
@@ -98,7 +103,7 @@ std::string CheckNcInvariants() {
         return "a queue index lies outside its queue";
     }
     if (!Finite(m.start) || !Finite(m.end) || !Finite(m.lastPosition) || !Finite(m.startPoint) ||
-        !Finite(NcRun.programmed) || !Finite(WorkOrigin)) {
+        !Finite(RunSession.run.programmed) || !Finite(RunKinematics.workOrigin)) {
         return "a position is not finite";
     }
     const int type = m.motionType;
@@ -116,16 +121,16 @@ std::string CheckNcInvariants() {
             }
         }
     }
-    if (NcController.dialect.number == kDialectNormal && !p.workOffsetChangeHeld) {
+    if (RunSession.controller.dialect.number == kDialectNormal && !p.workOffsetChangeHeld) {
         MotionPosition origin;
-        ComputeWorkOrigin(modal.workOffsetIndex, &origin);
+        ComputeWorkOrigin(RunSession, modal.workOffsetIndex, &origin);
         for (int i = 0; i < 5; ++i) {
-            if (std::fabs(origin.axis[i] - WorkOrigin.axis[i]) > 1e-9) {
+            if (std::fabs(origin.axis[i] - RunKinematics.workOrigin.axis[i]) > 1e-9) {
                 return "work origin differs from its offsets and shifts";
             }
         }
     }
-    if (KinematicsMode.lengthCompensation != (modal.lengthCompensation != 0 ? 1 : 0)) {
+    if (RunKinematics.modes.lengthCompensation != (modal.lengthCompensation != 0 ? 1 : 0)) {
         return "length compensation not published to the kinematics";
     }
     return "";

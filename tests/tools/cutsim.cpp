@@ -18,11 +18,13 @@
 #include "config/controller_file.h"
 #include "config/machine_file.h"
 #include "config/settings_file.h"
+#include "config/tool_profile.h"
 #include "config/tool_tables.h"
 #include "config/tools_file.h"
 #include "geometry/machine_kinematics.h"
 #include "nc/nc_controller_view.h"
 #include "nc/nc_run_state.h"
+#include "nc/nc_session.h"
 #include "services/shared_state.h"
 #include "shell/worker_threads.h"
 #include "simulation/cutting_core.h"
@@ -70,15 +72,15 @@ void ReadDefinitionFiles() {
     AllocToolTables(Settings.maxMagazine);
     const DefinitionFilePaths& files = DefinitionFiles;
     if (!files.toolsFile.empty()) {
-        ReadToolFileAt(files.toolsFile);
+        ReadToolFileAt(RunSession, RunKinematics, RunTools, files.toolsFile);
     }
     if (!files.controllerFile.empty()) {
-        ReadControllerFileAt(files.controllerFile);
+        ReadControllerFileAt(RunSession, RunKinematics, files.controllerFile);
     }
     if (!files.machineFile.empty()) {
         ReadMachineFileAt(files.machineFile, 1);
         if (!files.toolsFile.empty()) {
-            ReadToolFileAt(files.toolsFile);
+            ReadToolFileAt(RunSession, RunKinematics, RunTools, files.toolsFile);
         }
     }
 }
@@ -121,7 +123,7 @@ int RunSimulation() {
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
     JoinWorkerThread(&SimulationThread);
-    return FinishRun(nullptr, RunControl.abortRequest.load() != 0 ? 1 : 0);
+    return FinishRun(RunSession, nullptr, RunControl.abortRequest.load() != 0 ? 1 : 0);
 }
 
 int Main(int argc, char** argv) {
@@ -150,7 +152,7 @@ int Main(int argc, char** argv) {
     BindDexelGrids(&stock);
     // The run starts at the control point, as the main window places the tool at start-up.
     for (int i = 0; i < 5; ++i) {
-        CurrentMachinePose.program.axis[i] = Settings.controlPoint[i];
+        RunKinematics.pose.program.axis[i] = Settings.controlPoint[i];
     }
     ResetRunControlFlags();
     RunControl.runMode = kRunSkipCutting;

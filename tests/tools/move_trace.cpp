@@ -32,21 +32,21 @@ std::string Number(double v) {
 // The line of the move in its own file: the main file's line number, a subprogram's line in the
 // NC file when it runs from memory, or "<name>:<line>" in a subprogram file. A move of the
 // compensation look-ahead carries its element's line, negated for corner and connecting moves.
-std::string SourceLine() {
-    if (const NcMoveLine* held = CompensatedMoveLine()) {
+std::string SourceLine(NcSession& session) {
+    if (const NcMoveLine* held = CompensatedMoveLine(session)) {
         const std::string line =
-            std::to_string(CurrentMotion.lookaheadReplay ? -held->line : held->line);
+            std::to_string(session.kinematics->motion.lookaheadReplay ? -held->line : held->line);
         return held->file[0] != '\0' ? std::string(held->file) + ":" + line : line;
     }
-    const int depth = Subprograms.depth;
+    const int depth = session.subprograms.depth;
     if (depth == 0) {
-        return std::to_string(NcLine.mainLineNumber);
+        return std::to_string(session.line.mainLineNumber);
     }
-    if (Subprograms.fromMemory[depth - 1]) {
-        return std::to_string(NcLine.subprogramLineNumber);
+    if (session.subprograms.fromMemory[depth - 1]) {
+        return std::to_string(session.line.subprogramLineNumber);
     }
-    return std::string(Subprograms.name[depth - 1]) + ":" +
-           std::to_string(Subprograms.lineCounter[depth - 1]);
+    return std::string(session.subprograms.name[depth - 1]) + ":" +
+           std::to_string(session.subprograms.lineCounter[depth - 1]);
 }
 
 // The machine at the end of a move that the simulation steps: its last step, posed through the
@@ -62,9 +62,9 @@ void PoseMachineAtMoveEnd(const MoveStepContext& context, const StepBlockInfo& i
 
 }  // namespace
 
-std::string FormatMoveLine(bool withMachine) {
-    const MotionRecord& m = CurrentMotion;
-    std::string line = SourceLine() + " G" + std::to_string(m.motionType);
+std::string FormatMoveLine(NcSession& session, bool withMachine) {
+    const MotionRecord& m = session.kinematics->motion;
+    std::string line = SourceLine(session) + " G" + std::to_string(m.motionType);
     static const char* const kNames[5] = {" X", " Y", " Z", " A", " B"};
     for (int i = 0; i < 5; ++i) {
         line += kNames[i] + Number(m.lastPosition.axis[i]);
@@ -76,20 +76,20 @@ std::string FormatMoveLine(bool withMachine) {
     line += " F" + Number(m.feed);
     if (withMachine) {
         static const char* const kMachineNames[5] = {" MX", " MY", " MZ", " MA", " MB"};
-        const MotionPosition& machine = CurrentMachinePose.machine;
+        const MotionPosition& machine = session.kinematics->pose.machine;
         for (int i = 0; i < 5; ++i) {
             line += kMachineNames[i] + Number(machine.axis[i]);
         }
     }
     line += "\n";
     if (m.motionType == kMotionNurbs) {
-        line += FormatNurbsCurveLines();
+        line += FormatNurbsCurveLines(session);
     }
     return line;
 }
 
-std::string FormatNurbsCurveLines() {
-    const NurbsCurveData& c = NurbsCurve;
+std::string FormatNurbsCurveLines(NcSession& session) {
+    const NurbsCurveData& c = session.nurbs;
     std::string lines = "  NURBS order " + std::to_string(c.order) + " points " +
                         std::to_string(c.pointCount) + " knots " + std::to_string(c.knotCount) +
                         " length " + Number(MeasureNurbsLength(c)) + "\n";
@@ -109,46 +109,46 @@ std::string FormatNurbsCurveLines() {
     return lines;
 }
 
-void StreamNcProgramTrace(const std::string& programPath,
+void StreamNcProgramTrace(NcSession& session, const std::string& programPath,
                           const std::function<void(const std::string&)>& emit,
                           const std::function<void()>& afterEachCall, long maxCalls,
                           bool withMachine) {
-    NcSession* session = BoundNcSession();
-    // The trace steps the bound session's moves with a step record of its own.
+    // The trace steps the session's moves with a step record of its own.
     SimulationRunRecord record;
-    const MoveStepContext context{session, &record};
+    const MoveStepContext context{&session, &record};
     // As a run, the trace ends where it started: the machine comes back to its start pose.
-    const MachinePose startPose = CurrentMachinePose;
-    const int opened = OpenNcSession(session, programPath, NcMoveReader{});
-    UpdateMachinePosition();
+    const MachinePose startPose = session.kinematics->pose;
+    const int opened = OpenNcSession(&session, programPath, NcMoveReader{});
+    UpdateMachinePosition(*session.kinematics);
     ResetSimulationRunRecord(context);
     if (!opened) {
-        CloseNcSession(session);
-        CurrentMachinePose = startPose;
+        CloseNcSession(&session);
+        session.kinematics->pose = startPose;
         emit("END cannot open " + programPath + "\n");
         return;
     }
     long calls = 0;
     int alarms = 0;
     BlockLoopState loop;  // tools are mounted by MountToolForStepping alone
-    while (NcRun.status.endState < 2) {
+    while (session.run.status.endState < 2) {
         if (++calls > maxCalls) {
-            CloseNcSession(session);
-            CurrentMachinePose = startPose;
+            CloseNcSession(&session);
+            session.kinematics->pose = startPose;
             emit("END cut\n");
             return;
         }
-        NoteBlockEntry(&loop);
-        const int next = NextNcMove(session);
+        NoteBlockEntry(session, &loop);
+        const int next = NextNcMove(&session);
         if (afterEachCall) {
             afterEachCall();
         }
-        if (NcRun.compensation.alarmCount != alarms) {
-            alarms = NcRun.compensation.alarmCount;
+        if (session.run.compensation.alarmCount != alarms) {
+            alarms = session.run.compensation.alarmCount;
             char radius[64];
-            std::snprintf(radius, sizeof radius, "%.3f", std::fabs(NcRun.compensation.radius));
+            std::snprintf(radius, sizeof radius, "%.3f",
+                          std::fabs(session.run.compensation.radius));
             emit(std::string("ALARM INTERFERENCE IN RADIUS(") + radius + ") OFFSET " +
-                 std::to_string(NcLine.mainLineNumber) + "\n");
+                 std::to_string(session.line.mainLineNumber) + "\n");
         }
         if (next == kNcMoveError) {
             break;
@@ -156,32 +156,32 @@ void StreamNcProgramTrace(const std::string& programPath,
         // The block's bookkeeping as the simulation takes it (tool changes, the
         // re-synchronisations, the block end), then the machine stands at the move's end.
         StepBlockInfo info;
-        const int kind = TakeFetchedBlock(&loop, &info);
+        const int kind = TakeFetchedBlock(session, &loop, &info);
         if (afterEachCall) {
             afterEachCall();
         }
         if (kind == kBlockMove || kind == kBlockNurbs) {
             PoseMachineAtMoveEnd(context, info);
-            if (CurrentMotion.blockHasMotion) {
-                emit(FormatMoveLine(withMachine));
+            if (session.kinematics->motion.blockHasMotion) {
+                emit(FormatMoveLine(session, withMachine));
             }
         }
     }
-    if (!NcRun.status.started && NcRun.status.error == 0) {
-        NcRun.status.error = kNcErrorNoStart;
+    if (!session.run.status.started && session.run.status.error == 0) {
+        session.run.status.error = kNcErrorNoStart;
     }
-    CloseNcSession(session);
-    CurrentMachinePose = startPose;
-    emit("END state " + std::to_string(NcRun.status.endState) + " error " +
-         std::to_string(NcRun.status.error) + "\n");
+    CloseNcSession(&session);
+    session.kinematics->pose = startPose;
+    emit("END state " + std::to_string(session.run.status.endState) + " error " +
+         std::to_string(session.run.status.error) + "\n");
 }
 
-std::string TraceNcProgram(const std::string& programPath,
+std::string TraceNcProgram(NcSession& session, const std::string& programPath,
                            const std::function<void()>& afterEachCall, long maxCalls,
                            bool withMachine) {
     std::string trace;
     StreamNcProgramTrace(
-        programPath, [&trace](const std::string& lines) { trace += lines; }, afterEachCall,
+        session, programPath, [&trace](const std::string& lines) { trace += lines; }, afterEachCall,
         maxCalls, withMachine);
     return trace;
 }

@@ -5,6 +5,10 @@
 #include <functional>
 #include <string>
 
+namespace mirexa {
+struct NcSession;
+}  // namespace mirexa
+
 namespace mirexa::testing {
 
 // One line per move handed out with motion: the source line (the main file's line, a subprogram's
@@ -24,23 +28,23 @@ namespace mirexa::testing {
 // The program index is loaded first when the controller runs from memory. `afterEachCall`, when
 // given, runs after every call of the step driver (tests check invariants there). At most
 // `maxCalls` calls are made; a run cut there ends with "END cut".
-std::string TraceNcProgram(const std::string& programPath,
+std::string TraceNcProgram(NcSession& session, const std::string& programPath,
                            const std::function<void()>& afterEachCall = {},
                            long maxCalls = 10000000, bool withMachine = false);
 
 // The same trace handed to emit line by line as it is made, so that a trace of millions of moves
 // is never held in memory.
-void StreamNcProgramTrace(const std::string& programPath,
+void StreamNcProgramTrace(NcSession& session, const std::string& programPath,
                           const std::function<void(const std::string&)>& emit,
                           const std::function<void()>& afterEachCall = {}, long maxCalls = 10000000,
                           bool withMachine = false);
 
 // The trace line of the current move. A NURBS move adds the lines of FormatNurbsCurveLines.
-std::string FormatMoveLine(bool withMachine = false);
+std::string FormatMoveLine(NcSession& session, bool withMachine = false);
 
 // The current NURBS curve: a line "  NURBS order <k> points <n> knots <m> length <L>", then for
 // every non-empty span its middle and end point, "  span <i> U<t> X<x> Y<y> Z<z>" (program
 // coordinates, %.4f).
-std::string FormatNurbsCurveLines();
+std::string FormatNurbsCurveLines(NcSession& session);
 
 }  // namespace mirexa::testing

@@ -10,18 +10,19 @@
 #include "config/config_records.h"
 #include "config/tool_tables.h"
 #include "nc/data_check.h"
+#include "nc/nc_session.h"
 #include "simulation/cutting_info_report.h"
 #include "tools/tool_definitions.h"
 
 int main(int argc, char** argv) {
     using namespace mirexa;
-    if (!testing::LoadToolCommandLine(argc, argv, "nccheck")) {
+    if (!testing::LoadToolCommandLine(RunSession, argc, argv, "nccheck")) {
         return 2;
     }
     const DataCheckOutcome check =
-        RunNcDataCheck(nullptr, DefinitionFiles.ncProgramFile, kDataCheckAll);
+        RunNcDataCheck(RunSession, nullptr, DefinitionFiles.ncProgramFile, kDataCheckAll);
     CuttingReportInputs inputs;
-    CollectCuttingReportInputs(&inputs);
+    CollectCuttingReportInputs(RunSession, &inputs);
     std::string form;
     FindReportTemplate(&form);
     const std::string report = ComposeCuttingReport(form, inputs);

@@ -27,12 +27,11 @@ int main(int argc, char** argv) {
     // The trace owns its interpretation: every record the definitions and the moves fill is its
     // session's.
     auto session = std::make_unique<NcSession>();
-    NcSessionBinding binding(session.get());
-    if (!testing::LoadToolCommandLine(argc, argv, "nctrace")) {
+    if (!testing::LoadToolCommandLine(*session, argc, argv, "nctrace")) {
         return 2;
     }
     testing::StreamNcProgramTrace(
-        DefinitionFiles.ncProgramFile,
+        *session, DefinitionFiles.ncProgramFile,
         [](const std::string& lines) { std::fwrite(lines.data(), 1, lines.size(), stdout); }, {},
         10000000, machine);
     FreeToolTables();

@@ -18,10 +18,12 @@
 #include "config/current_tool.h"
 #include "config/machine_file.h"
 #include "config/settings_file.h"
+#include "config/tool_profile.h"
 #include "config/tool_tables.h"
 #include "config/tools_file.h"
 #include "geometry/machine_kinematics.h"
 #include "nc/nc_controller_view.h"
+#include "nc/nc_session.h"
 #include "platform/message_box.h"
 #include "services/shared_state.h"
 #include "shell/worker_threads.h"
@@ -150,7 +152,7 @@ int RunProgram(StockModel* stock) {
     BindDexelGrids(stock);
     // The run starts at the control point, as the main window places the tool at start-up.
     for (int i = 0; i < 5; ++i) {
-        CurrentMachinePose.program.axis[i] = Settings.controlPoint[i];
+        RunKinematics.pose.program.axis[i] = Settings.controlPoint[i];
     }
     ResetRunControlFlags();
     RunControl.runMode = kRunResult;
@@ -328,10 +330,10 @@ int RunRenderTool(const RenderToolOptions& given, std::string* message) {
         DefinitionFiles.machineFile = o.machine;
     }
     if (!DefinitionFiles.toolsFile.empty()) {
-        ReadToolFile();
+        ReadToolFile(RunSession, RunKinematics, RunTools);
     }
     if (!DefinitionFiles.controllerFile.empty()) {
-        ReadControllerFile();
+        ReadControllerFile(RunSession, RunKinematics);
         if (Controller.status != 1) {
             *message = "controller file not read: " + DefinitionFiles.controllerFile;
             return 2;
@@ -345,7 +347,7 @@ int RunRenderTool(const RenderToolOptions& given, std::string* message) {
         }
     }
     if (!DefinitionFiles.toolsFile.empty()) {
-        ReadToolFile();
+        ReadToolFile(RunSession, RunKinematics, RunTools);
         if (ToolFile.status != 1) {
             *message = "tools file not read: " + DefinitionFiles.toolsFile;
             return 2;
@@ -358,7 +360,7 @@ int RunRenderTool(const RenderToolOptions& given, std::string* message) {
     }
     StockModel& stock = StockModels[0];
     if (o.tool >= 0) {
-        SelectCurrentTool(o.tool, stock.pitch);
+        SelectCurrentTool(RunSession, RunKinematics, RunTools, o.tool, stock.pitch);
     }
 
     // 3. The NC program, run to its end by the simulation thread as a batch run does.

@@ -11,9 +11,12 @@
 #include "config/controller_file.h"
 #include "config/machine_file.h"
 #include "config/settings_file.h"
+#include "config/tool_profile.h"
 #include "config/tool_tables.h"
 #include "config/tools_file.h"
+#include "geometry/machine_kinematics.h"
 #include "nc/nc_controller_view.h"
+#include "nc/nc_session.h"
 #include "services/file_paths.h"
 
 namespace mirexa::testing {
@@ -36,7 +39,7 @@ bool Readable(const std::string& path, int given, const char* tool) {
 
 }  // namespace
 
-int LoadToolCommandLine(int argc, char** argv, const char* tool) {
+int LoadToolCommandLine(NcSession& session, int argc, char** argv, const char* tool) {
     std::vector<std::string> messages;
     ParseCommandLine(JoinCommandLineArguments(argc, argv), &messages);
     ReadSettings(&messages);
@@ -57,18 +60,18 @@ int LoadToolCommandLine(int argc, char** argv, const char* tool) {
     AllocToolTables(Settings.maxMagazine);
     const bool tools = Readable(files.toolsFile, CommandLine.toolsGiven, tool);
     if (tools) {
-        ReadToolFileAt(files.toolsFile);
+        ReadToolFileAt(session, *session.kinematics, *session.tools, files.toolsFile);
     }
     if (Readable(files.controllerFile, CommandLine.controllerGiven, tool)) {
-        ReadControllerFileAt(files.controllerFile);
+        ReadControllerFileAt(session, *session.kinematics, files.controllerFile);
     }
     if (Readable(files.machineFile, CommandLine.machineGiven, tool)) {
         ReadMachineFileAt(files.machineFile, 1);
         if (tools) {
-            ReadToolFileAt(files.toolsFile);
+            ReadToolFileAt(session, *session.kinematics, *session.tools, files.toolsFile);
         }
     }
-    RefreshNcControllerView();
+    RefreshNcControllerView(session);
     return 1;
 }
 

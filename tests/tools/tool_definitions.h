@@ -2,6 +2,10 @@
 // arguments parsed, the settings read, then the definition files in the start-up order.
 #pragma once
 
+namespace mirexa {
+struct NcSession;
+}  // namespace mirexa
+
 namespace mirexa::testing {
 
 // Reads the arguments as the program's command line reads them (.INI settings, .TTL tools, .CTL
@@ -10,6 +14,6 @@ namespace mirexa::testing {
 // interpreter's view of them. Messages and files the command line named but that are missing
 // are printed to stderr after "<tool>: ". Returns 1, or 0 (with the usage printed) when no NC
 // program was named. Free the tool tables with FreeToolTables when done.
-int LoadToolCommandLine(int argc, char** argv, const char* tool);
+int LoadToolCommandLine(NcSession& session, int argc, char** argv, const char* tool);
 
 }  // namespace mirexa::testing

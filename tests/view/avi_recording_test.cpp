@@ -16,6 +16,7 @@
 #include "config/tools_file.h"
 #include "geometry/machine_kinematics.h"
 #include "nc/nc_run_state.h"
+#include "nc/nc_session.h"
 #include "platform/message_box.h"
 #include "platform/write_faults.h"
 #include "services/shared_state.h"
@@ -73,10 +74,10 @@ protected:
         CaptureReadBuffer = 0;
         ViewCallbacks = ViewHooks{};
         SimulationState = 1;
-        NcRun.status.error = 0;
+        RunSession.run.status.error = 0;
         ResetRunStatus();
         ToolFile.currentTool = 1;
-        CurrentMachinePose = MachinePose{};
+        RunKinematics.pose = MachinePose{};
         AviRecorder.sizeLimit = kAviDefaultSizeLimit;
         AutomaticMode = 0;
         FrameTag = 1;
@@ -94,7 +95,7 @@ protected:
         ViewCallbacks = ViewHooks{};
         SimulationState = 1;
         ResetRunStatus();
-        CurrentMachinePose = MachinePose{};
+        RunKinematics.pose = MachinePose{};
     }
     void Triggers(int tool, int axis, int block, int update) {
         const int t[4] = {tool, axis, block, update};
@@ -204,7 +205,7 @@ TEST_F(AviRecordingTest, TriggersFireOnChangeAlarmsForceAFrameAndUpdateWritesEve
         PublishRunBlock(10 + i, 10 + i, "G01 X1.");
     }
     EXPECT_EQ(frames, 1);
-    CurrentMachinePose.tool.axis[0] = 0.5;
+    RunKinematics.pose.tool.axis[0] = 0.5;
     EXPECT_EQ(WriteAviFrame(), 1);
     EXPECT_EQ(WriteAviFrame(), 0);
     // An alarm step or an interpreter error forces a frame, though nothing changed.
@@ -212,9 +213,9 @@ TEST_F(AviRecordingTest, TriggersFireOnChangeAlarmsForceAFrameAndUpdateWritesEve
     EXPECT_EQ(WriteAviFrame(), 1);
     SimulationState = 1;
     EXPECT_EQ(WriteAviFrame(), 0);
-    NcRun.status.error = 7;
+    RunSession.run.status.error = 7;
     EXPECT_EQ(WriteAviFrame(), 1);
-    NcRun.status.error = 0;
+    RunSession.run.status.error = 0;
     AviFileFacts f = Finish();
     EXPECT_EQ(f.totalFrames, 4u);
     EXPECT_EQ(f.rate, 1u);

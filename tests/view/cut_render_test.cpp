@@ -7,9 +7,11 @@
 
 #include "config/config_records.h"
 #include "config/current_tool.h"
+#include "config/tool_profile.h"
 #include "config/tool_tables.h"
 #include "config/tools_file.h"
 #include "geometry/machine_kinematics.h"
+#include "nc/nc_session.h"
 #include "simulation/cutting_core.h"
 #include "simulation/dexel_grid_view.h"
 #include "stock/stock_grid.h"
@@ -28,13 +30,13 @@ using testing::LitColor;
 struct ScopedCut {
     CutterSections cutter = CurrentCutter;
     CutEndMarkRecord mark = CutEndMark;
-    MotionRecord motion = CurrentMotion;
-    KinematicsToolValues values = CurrentToolValues;
+    MotionRecord motion = RunKinematics.motion;
+    KinematicsToolValues values = RunKinematics.toolValues;
     ~ScopedCut() {
         CurrentCutter = cutter;
         CutEndMark = mark;
-        CurrentMotion = motion;
-        CurrentToolValues = values;
+        RunKinematics.motion = motion;
+        RunKinematics.toolValues = values;
         ReleaseCuttingBuffers();
         FreeToolTables();
     }
@@ -48,13 +50,13 @@ TEST(CutRender, SlotFloorShowsThePenAndOnlyItsBlocksAreRebuilt) {
     DisplayModes.toolMode = 0;
     // The sample's FLAT D10 (tool 1) in pen 3.
     ASSERT_EQ(AllocToolTables(24), 1);
-    ReadToolFileAt(std::string(MIREXA_SAMPLES) + "/vmc3.ttl");
+    ReadToolFileAt(RunSession, RunKinematics, RunTools, std::string(MIREXA_SAMPLES) + "/vmc3.ttl");
     ASSERT_EQ(ToolFile.status, 1);
-    SelectCurrentTool(1, 0.5);
-    LoadCutterSections(CurrentTool, &CurrentCutter);
+    SelectCurrentTool(RunSession, RunKinematics, RunTools, 1, 0.5);
+    LoadCutterSections(RunTools.tool, &CurrentCutter);
     CurrentCutter.penBits = 3 << kDexelEndPenShift;
     CutEndMark.flags[0] = CutEndMark.flags[1] = CurrentCutter.penBits;
-    CurrentMotion.motionType = 1;  // a feed move
+    RunKinematics.motion.motionType = 1;  // a feed move
     const double lo[3] = {-30, -30, -20}, hi[3] = {30, 30, 0};
     ASSERT_EQ(testing::MakeBoxStock(0, lo, hi, 0.5, 2), 1);
     StockModel& stock = StockModels[0];
@@ -70,7 +72,7 @@ TEST(CutRender, SlotFloorShowsThePenAndOnlyItsBlocksAreRebuilt) {
     const double axis[3] = {0, 0, 1};
     for (double x = -20.0; x <= 20.0; x += 0.4) {
         const double point[3] = {x, 0.3, -4.0};
-        CutStockAtToolPose(&stock, point, axis);
+        CutStockAtToolPose(RunSession, &stock, point, axis);
     }
     const int dirty = testing::CountDirtyBlocks(stock);
     ASSERT_GT(dirty, 0);

@@ -12,10 +12,12 @@
 #include "config/config_records.h"
 #include "config/controller_file.h"
 #include "config/settings_file.h"
+#include "config/tool_profile.h"
 #include "config/tool_tables.h"
 #include "config/tools_file.h"
 #include "geometry/machine_kinematics.h"
 #include "nc/nc_controller_view.h"
+#include "nc/nc_session.h"
 #include "services/shared_state.h"
 #include "shell/worker_threads.h"
 #include "simulation/cutting_core.h"
@@ -65,8 +67,8 @@ TEST(RecordedRun, ACutSlotIsRecordedAsAPlayableVideo) {
     DefinitionFiles.toolsFile = dir.At("vmc3.ttl");
     DefinitionFiles.controllerFile = dir.At("vmc3.ctl");
     DefinitionFiles.machineFile.clear();
-    ReadToolFile();
-    ReadControllerFile();
+    ReadToolFile(RunSession, RunKinematics, RunTools);
+    ReadControllerFile(RunSession, RunKinematics);
     ASSERT_EQ(ToolFile.status, 1);
     ASSERT_EQ(Controller.status, 1);
     // Distinct colours: the floor the tool cuts shows its pen, the top the work colour.
@@ -98,7 +100,7 @@ TEST(RecordedRun, ACutSlotIsRecordedAsAPlayableVideo) {
     StockModel& stock = StockModels[0];
     BindDexelGrids(&stock);
     for (int i = 0; i < 5; ++i) {
-        CurrentMachinePose.program.axis[i] = Settings.controlPoint[i];
+        RunKinematics.pose.program.axis[i] = Settings.controlPoint[i];
     }
     ResetRunControlFlags();
     RunControl.runMode = kRunSkipCutting;

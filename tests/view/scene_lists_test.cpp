@@ -17,6 +17,7 @@
 #include "config/tool_tables.h"
 #include "config/tools_file.h"
 #include "geometry/machine_kinematics.h"
+#include "nc/nc_session.h"
 #include "view/display_lists.h"
 #include "view/machine_lists.h"
 #include "view/marker_lists.h"
@@ -170,8 +171,8 @@ TEST(ToolLists, RingColoursPlacementAndMountedColours) {
     // Placement by the machine: plain, with a tool direction, on a head-head machine.
     const MachineDefinition savedMachine = Machine;
     const MachineGeometry savedGeometry = CurrentMachine;
-    const KinematicsToolValues savedValues = CurrentToolValues;
-    CurrentToolValues.gaugeLength = 150.0;
+    const KinematicsToolValues savedValues = RunKinematics.toolValues;
+    RunKinematics.toolValues.gaugeLength = 150.0;
     double p[3];
     ToolMeshPlacement(p);
     EXPECT_EQ(p[0], 0.0);
@@ -190,7 +191,7 @@ TEST(ToolLists, RingColoursPlacementAndMountedColours) {
     EXPECT_EQ(p[2], -160.0);
     Machine = savedMachine;
     CurrentMachine = savedGeometry;
-    CurrentToolValues = savedValues;
+    RunKinematics.toolValues = savedValues;
     // Mounted tools: the arbor colour except the current tool; every tool in pen mode.
     EXPECT_EQ(MountedToolColorChoice(5, 5, 0), 0);
     EXPECT_EQ(MountedToolColorChoice(6, 5, 0), 1);
@@ -202,20 +203,20 @@ TEST(ToolLists, RingColoursPlacementAndMountedColours) {
 TEST(MachineLists, DefaultHeadPartsWithoutATool) {
     testing::OffscreenView view(32, 32);
     ASSERT_TRUE(view.ok());
-    const ToolProfile saved = CurrentToolProfile;
-    CurrentToolProfile = ToolProfile{};
-    CurrentToolProfile.pointCount = 0;
+    const ToolProfile saved = RunTools.profile;
+    RunTools.profile = ToolProfile{};
+    RunTools.profile.pointCount = 0;
     EXPECT_EQ(CurrentToolOutlineRadius(), 0.0);
-    CurrentToolProfile.pointCount = kProfilePointCapacity + 5;  // corrupt: still no read beyond
+    RunTools.profile.pointCount = kProfilePointCapacity + 5;  // corrupt: still no read beyond
     EXPECT_EQ(CurrentToolOutlineRadius(), 0.0);
-    CurrentToolProfile.pointCount = 0;
+    RunTools.profile.pointCount = 0;
     Machine.rotaryType = 1;
     BuildHead1PartList();
     BuildHead2PartList();
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
     EXPECT_TRUE(glIsList(FixedListName(kListHead1)));
     EXPECT_TRUE(glIsList(FixedListName(kListHead2)));
-    CurrentToolProfile = saved;
+    RunTools.profile = saved;
 }
 
 // Default rotary tables: TYPE 2 without model files draws both tables; TYPE 1 without a TABLE1
@@ -250,7 +251,7 @@ TEST(ToolLists, MountedDrawingWaitsForThePass) {
     testing::OffscreenView view(64, 64);
     ASSERT_TRUE(view.ok());
     ASSERT_EQ(AllocToolTables(24), 1);
-    ReadToolFileAt(std::string(MIREXA_SAMPLES) + "/vmc3.ttl");
+    ReadToolFileAt(RunSession, RunKinematics, RunTools, std::string(MIREXA_SAMPLES) + "/vmc3.ttl");
     ASSERT_EQ(ToolFile.status, 1);
     MountedTools = MountedToolLayout{};
     MountedTools.count = 2;
@@ -258,7 +259,7 @@ TEST(ToolLists, MountedDrawingWaitsForThePass) {
     MountedTools.list[2] = 2;
     MountedTools.flags[1] = MountedTools.flags[2] = 1;
     MountedTools.positions[2][0] = 120.0;
-    SelectCurrentTool(1, 0.0);
+    SelectCurrentTool(RunSession, RunKinematics, RunTools, 1, 0.0);
     // Exclusion: a pass holding the tools is waited for.
     std::atomic<bool> locked{false}, released{false};
     std::thread holder([&] {
@@ -285,8 +286,8 @@ TEST(ToolLists, MountedDrawingWaitsForThePass) {
             {
                 std::lock_guard<MountedToolsSide> lock(MountedToolsForSimulation);
                 n = n == 1 ? 2 : 1;
-                CurrentTool.derivedFrom = n;
-                CurrentToolProfile.pointCount = CurrentToolProfile.pointCount;
+                RunTools.tool.derivedFrom = n;
+                RunTools.profile.pointCount = RunTools.profile.pointCount;
             }
             std::this_thread::sleep_for(std::chrono::microseconds(300));
         }

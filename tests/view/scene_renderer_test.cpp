@@ -36,10 +36,10 @@ namespace {
 // Makes the current tool a flat cylinder of that radius and height (mm) above its tip, as the
 // tool's swept profile mesh.
 void MountCylinderTool(double radius, double height) {
-    CurrentTool = CurrentToolRecord{};
-    CurrentTool.tool.present = 1;
-    CurrentToolProfile = ToolProfile{};
-    ToolProfile& p = CurrentToolProfile;
+    RunTools.tool = CurrentToolRecord{};
+    RunTools.tool.tool.present = 1;
+    RunTools.profile = ToolProfile{};
+    ToolProfile& p = RunTools.profile;
     p.pointCount = p.cutterPointCount = 3;
     const double radii[3] = {0, radius, radius}, heights[3] = {0, 0, height};
     for (int i = 0; i < 3; ++i) {
@@ -131,7 +131,7 @@ TEST(SceneRenderer, HidingTheMachineKeepsTheStockInPlace) {
     DisplayUnitFactor = 50.0;
     DisplayModes.toolMode = 0;
     Machine.tableCarries[0] = 1;
-    CurrentMachinePose.machine.axis[0] = 20.0;  // the table moved 20 mm to -X
+    RunKinematics.pose.machine.axis[0] = 20.0;  // the table moved 20 mm to -X
     const double lo[3] = {-10, -10, -5}, hi[3] = {10, 10, 0};
     ASSERT_EQ(testing::MakeBoxStock(0, lo, hi, 1.0, 1), 1);
     const double moved[3] = {-20, 0, 0}, home[3] = {12, 0, 0};
@@ -143,7 +143,7 @@ TEST(SceneRenderer, HidingTheMachineKeepsTheStockInPlace) {
     }
     // A point picked where the stock is drawn goes back to where the stock is.
     double picked[3];
-    ConvertMachineToWorkPosition(moved, picked);
+    ConvertMachineToWorkPosition(RunKinematics, moved, picked);
     EXPECT_NEAR(picked[0], 0.0, 1e-12);
     EXPECT_NEAR(picked[1], 0.0, 1e-12);
     // The view following the table's linear axes keeps the stock where it was made.
@@ -240,8 +240,8 @@ TEST(SceneRenderer, FollowingTheRotaryTableUndoesItsTurn) {
         ASSERT_EQ(testing::MakeBoxStock(0, lo, hi, 1.0, 1), 1);
         ASSERT_EQ(view.Render(), 1);
         const auto still = Capture();
-        CurrentMachinePose.machine.axis[3] = 25.0;
-        CurrentMachinePose.machine.axis[4] = 37.0;
+        RunKinematics.pose.machine.axis[3] = 25.0;
+        RunKinematics.pose.machine.axis[4] = 37.0;
         ASSERT_EQ(view.Render(), 1);
         const auto turned = Capture();
         EXPECT_GT(DifferingPixels(still, turned), 300) << "type " << type;
@@ -264,14 +264,14 @@ TEST(SceneRenderer, ToolIsDrawnInTheHeadFrame) {
     UpdateViewTrig(&CurrentView);
     LiveColors.background = MakeColorRef(10, 30, 50);
     FillGlColorTable(LiveColors, DisplayModes);
-    const CurrentToolRecord savedTool = CurrentTool;
-    const ToolProfile savedProfile = CurrentToolProfile;
-    const KinematicsToolValues savedValues = CurrentToolValues;
+    const CurrentToolRecord savedTool = RunTools.tool;
+    const ToolProfile savedProfile = RunTools.profile;
+    const KinematicsToolValues savedValues = RunKinematics.toolValues;
     // A cylinder of radius 5 and height 30 above its tip.
     MountCylinderTool(5.0, 30.0);
-    CurrentToolValues.gaugeLength = 30.0;
-    CurrentMachinePose.machine.axis[0] = 40.0;  // the head at X 40, Z 30: the tip at (40, 0, 0)
-    CurrentMachinePose.machine.axis[2] = 30.0;
+    RunKinematics.toolValues.gaugeLength = 30.0;
+    RunKinematics.pose.machine.axis[0] = 40.0;  // the head at X 40, Z 30: the tip at (40, 0, 0)
+    RunKinematics.pose.machine.axis[2] = 30.0;
     SceneDirty.tools = 1;
     ASSERT_EQ(view.Render(), 1);
     // The facet between 270 and 280 degrees faces the viewer, turned 5 degrees to +X.
@@ -289,9 +289,9 @@ TEST(SceneRenderer, ToolIsDrawnInTheHeadFrame) {
     DisplayModes.toolMode = 0;
     ASSERT_EQ(view.Render(), 1);
     EXPECT_TRUE(ColorNear(view.PixelAt(facet), {10, 30, 50}, 1));
-    CurrentTool = savedTool;
-    CurrentToolProfile = savedProfile;
-    CurrentToolValues = savedValues;
+    RunTools.tool = savedTool;
+    RunTools.profile = savedProfile;
+    RunKinematics.toolValues = savedValues;
 }
 
 // A redraw that puts back the kept stock frame shows, byte for byte, what a full redraw shows:
@@ -305,8 +305,8 @@ TEST(SceneRenderer, KeptStockFrameRedrawEqualsAFullRedraw) {
     UpdateViewTrig(&CurrentView);
     const double lo[3] = {-20, -15, -10}, hi[3] = {20, 15, 0};
     ASSERT_EQ(testing::MakeBoxStock(0, lo, hi, 1.0, 1), 1);
-    const CurrentToolRecord savedTool = CurrentTool;
-    const ToolProfile savedProfile = CurrentToolProfile;
+    const CurrentToolRecord savedTool = RunTools.tool;
+    const ToolProfile savedProfile = RunTools.profile;
     MountCylinderTool(4.0, 25.0);
     SceneDirty.tools = 1;
     struct Case {
@@ -315,8 +315,8 @@ TEST(SceneRenderer, KeptStockFrameRedrawEqualsAFullRedraw) {
         bool kept;  // the redraw may use the kept frame
     };
     const Case cases[] = {
-        {"head move", [] { CurrentMachinePose.machine.axis[0] += 7.0; }, true},
-        {"head plunge", [] { CurrentMachinePose.machine.axis[2] = -3.0; }, true},
+        {"head move", [] { RunKinematics.pose.machine.axis[0] += 7.0; }, true},
+        {"head plunge", [] { RunKinematics.pose.machine.axis[2] = -3.0; }, true},
         {"light", [] { Settings.lightVector[0] = 0.6, Settings.lightVector[2] = 0.8; }, false},
         {"background",
          [] {
@@ -335,7 +335,7 @@ TEST(SceneRenderer, KeptStockFrameRedrawEqualsAFullRedraw) {
         {"stock transparent", [] { DisplayModes.workMode = 2; }, false},
         {"wire frame", [] { DisplayModes.stockStyle = kStockStyleWireFrame; }, false},
         {"table carries X", [] { Machine.tableCarries[0] = 1; }, false},
-        {"after the table moved", [] { CurrentMachinePose.machine.axis[0] += 4.0; }, false},
+        {"after the table moved", [] { RunKinematics.pose.machine.axis[0] += 4.0; }, false},
     };
     ASSERT_EQ(view.Render(), 1);
     for (const Case& c : cases) {
@@ -353,8 +353,8 @@ TEST(SceneRenderer, KeptStockFrameRedrawEqualsAFullRedraw) {
         EXPECT_GT(DifferingPixels(full, std::vector<std::uint8_t>(full.size(), 0)), 100)
             << c.change;
     }
-    CurrentTool = savedTool;
-    CurrentToolProfile = savedProfile;
+    RunTools.tool = savedTool;
+    RunTools.profile = savedProfile;
     Machine.tableCarries[0] = 0;
 }
 

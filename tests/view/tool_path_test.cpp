@@ -28,6 +28,7 @@
 #include "config/machine_file.h"
 #include "config/offset_memory.h"
 #include "config/offset_tables.h"
+#include "config/tool_profile.h"
 #include "config/tool_tables.h"
 #include "config/tools_file.h"
 #include "geometry/machine_kinematics.h"
@@ -35,6 +36,7 @@
 #include "nc/nc_controller_view.h"
 #include "nc/nc_line_source.h"
 #include "nc/nc_run_state.h"
+#include "nc/nc_session.h"
 #include "nc/step_driver.h"
 #include "platform/clock.h"
 #include "platform/window.h"
@@ -111,32 +113,32 @@ class ToolPathTest : public ::testing::Test {
 protected:
     void SetUp() override {
         testing::ResetDefinitionState();
-        NcController = NcControllerView{};
+        RunSession.controller = NcControllerView{};
         InstallNcServiceHooks();
         ResetRunControlFlags();
         SimulationCallbacks = SimulationHooks{};
         ToolPathDisplay = ToolPathOptions{};
         CurrentMachine = MachineGeometry{};
-        KinematicsMode = KinematicsModeFlags{};
-        WorkOrigin = MotionPosition{};
+        RunKinematics.modes = KinematicsModeFlags{};
+        RunKinematics.workOrigin = MotionPosition{};
         DisplayUnitFactor = 1.0;
         ASSERT_EQ(AllocToolTables(4), 1);
         PutTool(1, kToolFlat, 6.0f);
         PutTool(2, kToolBall, 4.0f);
-        SelectCurrentTool(1, 0.5);
+        SelectCurrentTool(RunSession, RunKinematics, RunTools, 1, 0.5);
         DexelPitch.secondPitch = 0.5;
-        CurrentMachinePose = MachinePose{};
-        CurrentMachinePose.program.axis[2] = 50.0;
-        UpdateMachinePosition();
+        RunKinematics.pose = MachinePose{};
+        RunKinematics.pose.program.axis[2] = 50.0;
+        UpdateMachinePosition(RunKinematics);
     }
     void TearDown() override {
-        CloseNcProgramSource();
-        CloseAlarmFile();
+        CloseNcProgramSource(RunSession);
+        CloseAlarmFile(RunSession);
         AlarmReport = AlarmReportFile{};
         FreeStockModel(&StockModels[0]);
         StockModels[0] = StockModel{};
         testing::ResetDefinitionState();
-        NcController = NcControllerView{};
+        RunSession.controller = NcControllerView{};
         CurrentMachine = MachineGeometry{};
         SimulationCallbacks = SimulationHooks{};
         ToolLengthReport = ToolLengthReportOutput{};
@@ -259,9 +261,9 @@ TEST_F(ToolPathTest, FiveAxisLineWithoutRotaryInterpolationIsOneSegment) {
     CurrentMachine.rotaryType = 2;
     Machine.rotaryType = 2;
     Controller.axes.rotaryLetters[0] = 'A';
-    CurrentMachinePose.program.axis[1] = 20.0;
-    CurrentMachinePose.program.axis[2] = 0.0;
-    UpdateMachinePosition();
+    RunKinematics.pose.program.axis[1] = 20.0;
+    RunKinematics.pose.program.axis[2] = 0.0;
+    UpdateMachinePosition(RunKinematics);
     Program("%\nG90 G01 X10. A90. F100.\nM30\n%\n");
     PathRecord curved;
     ASSERT_EQ(Trace(&curved, 0), kToolPathDrawn);
@@ -297,27 +299,27 @@ TEST_F(ToolPathTest, InterpreterErrorKeepsTheMovesBeforeItAndSetsTheStopFlag) {
 TEST_F(ToolPathTest, DrawingLeavesToolPositionWorkOffsetAndInterpreterAsTheyWere) {
     // The program changes the tool, the work offset and the position; G92 sets coordinates.
     WorkOffsetTable[2].axis[0] = 100.0;  // G55
-    NcRun.modal.workOffsetIndex = 1;
+    RunSession.run.modal.workOffsetIndex = 1;
     Program("%\nG90 G55 G00 X10. Y10. Z5.\nT2 M06\nG01 X20. F100.\nG92 X0 Y0\nG01 X5.\nM30\n%\n");
-    RefreshNcControllerView();
-    ResetInterpreterState();
-    UpdateMachinePosition();
-    const MachinePose pose = CurrentMachinePose;
-    const MotionPosition origin = WorkOrigin;
-    const int offsetIndex = NcRun.modal.workOffsetIndex;
-    const double gauge = CurrentToolValues.gaugeLength;
+    RefreshNcControllerView(RunSession);
+    ResetInterpreterState(RunSession);
+    UpdateMachinePosition(RunKinematics);
+    const MachinePose pose = RunKinematics.pose;
+    const MotionPosition origin = RunKinematics.workOrigin;
+    const int offsetIndex = RunSession.run.modal.workOffsetIndex;
+    const double gauge = RunKinematics.toolValues.gaugeLength;
     PathRecord r;
     ASSERT_EQ(Trace(&r), kToolPathDrawn);
     // The path itself saw the tool change (the ball's length moves the tool point) and G55.
     ASSERT_GE(r.strips.size(), 3u);
     EXPECT_EQ(r.strips.back().points.back()[0], 125.0) << "X5 after G92 X0 at X20 of G55";
-    EXPECT_EQ(CurrentTool.derivedFrom, 1);
-    EXPECT_EQ(CurrentTool.tool.type, kToolFlat);
-    EXPECT_EQ(CurrentToolValues.gaugeLength, gauge);
-    EXPECT_TRUE(SamePose(CurrentMachinePose, pose));
-    EXPECT_EQ(std::memcmp(&WorkOrigin, &origin, sizeof origin), 0);
-    EXPECT_EQ(NcRun.modal.workOffsetIndex, offsetIndex);
-    EXPECT_EQ(NcRun.status.endState, 0);
+    EXPECT_EQ(RunTools.tool.derivedFrom, 1);
+    EXPECT_EQ(RunTools.tool.tool.type, kToolFlat);
+    EXPECT_EQ(RunKinematics.toolValues.gaugeLength, gauge);
+    EXPECT_TRUE(SamePose(RunKinematics.pose, pose));
+    EXPECT_EQ(std::memcmp(&RunKinematics.workOrigin, &origin, sizeof origin), 0);
+    EXPECT_EQ(RunSession.run.modal.workOffsetIndex, offsetIndex);
+    EXPECT_EQ(RunSession.run.status.endState, 0);
     EXPECT_EQ(IsToolPathDrawing(), 0);
     // A second drawing draws the same path.
     PathRecord again;
@@ -327,10 +329,10 @@ TEST_F(ToolPathTest, DrawingLeavesToolPositionWorkOffsetAndInterpreterAsTheyWere
         EXPECT_EQ(again.strips[k].points, r.strips[k].points);
     }
     // Without a selected tool, none is left selected.
-    CurrentTool = CurrentToolRecord{};
+    RunTools.tool = CurrentToolRecord{};
     PathRecord untooled;
     ASSERT_EQ(Trace(&untooled), kToolPathDrawn);
-    EXPECT_EQ(CurrentTool.derivedFrom, -1);
+    EXPECT_EQ(RunTools.tool.derivedFrom, -1);
 }
 
 TEST_F(ToolPathTest, DrawingWritesNoReportLines) {
@@ -347,14 +349,14 @@ TEST_F(ToolPathTest, DrawingWritesNoReportLines) {
     ToolLengthReport.arborCheck = kToolLengthCheckOutput;
     static int hookCalls = 0;
     hookCalls = 0;
-    SimulationCallbacks.writeSecondFormLine = [](const char*) { ++hookCalls; };
-    SimulationCallbacks.writeLimitLogLine = [](const char*) { ++hookCalls; };
-    SimulationCallbacks.writeInterferenceReport = [] { ++hookCalls; };
-    SimulationCallbacks.recordInterferenceBreak = [] { return ++hookCalls, 0; };
+    SimulationCallbacks.writeSecondFormLine = [](NcSession&, const char*) { ++hookCalls; };
+    SimulationCallbacks.writeLimitLogLine = [](NcSession&, const char*) { ++hookCalls; };
+    SimulationCallbacks.writeInterferenceReport = [](NcSession&) { ++hookCalls; };
+    SimulationCallbacks.recordInterferenceBreak = [](NcSession&) { return ++hookCalls, 0; };
     Program(
         "%\nG90 G00 X-10. Y-10. Z0\nG01 F100.\nG41 D1 X0 Y-10.\nX20.\nY-7.\nX30.\nY10.\n"
         "G40 X0 Y0\nT2 M06\nG01 X10.\nT1 M06\nM30\n%\n");
-    RefreshNcControllerView();
+    RefreshNcControllerView(RunSession);
     for (int pass = 0; pass < 2; ++pass) {
         PathRecord r;
         ASSERT_EQ(Trace(&r), kToolPathDrawn);
@@ -363,7 +365,7 @@ TEST_F(ToolPathTest, DrawingWritesNoReportLines) {
     EXPECT_EQ(std::ftell(report), 0L) << "no tool-length report line";
     EXPECT_FALSE(std::filesystem::exists(AlarmReport.path)) << "no alarm report";
     EXPECT_EQ(hookCalls, 0);
-    EXPECT_EQ(NcController.radiusCheckListMode, 1) << "the controller view is as it was";
+    EXPECT_EQ(RunSession.controller.radiusCheckListMode, 1) << "the controller view is as it was";
     // The cut of the same program writes both reports.
     const double box[6] = {-20, -20, -10, 40, 20, 0};
     SetStockUndoRingSize(&StockModels[0], 1);
@@ -377,7 +379,7 @@ TEST_F(ToolPathTest, DrawingWritesNoReportLines) {
     RunControl.runMode = kRunIdle;
     ReleaseCuttingBuffers();
     BindDexelGrids(nullptr);
-    CloseAlarmFile();
+    CloseAlarmFile(RunSession);
     EXPECT_GT(std::ftell(report), 0L);
     EXPECT_TRUE(std::filesystem::exists(AlarmReport.path));
     ToolLengthReport.stream = nullptr;
@@ -403,16 +405,16 @@ TEST_F(ToolPathTest, NestedDrawingsAndDrawingsDuringARunAreRefused) {
     EXPECT_EQ(IsToolPathDrawing(), 0);
     // While a cutting run is active the interpreter belongs to it.
     RunControl.runMode = kRunRealCutting;
-    const MachinePose pose = CurrentMachinePose;
+    const MachinePose pose = RunKinematics.pose;
     PathRecord during;
     EXPECT_EQ(Trace(&during), kToolPathRefused);
     EXPECT_TRUE(during.strips.empty());
-    EXPECT_TRUE(SamePose(CurrentMachinePose, pose));
+    EXPECT_TRUE(SamePose(RunKinematics.pose, pose));
     RunControl.runMode = kRunIdle;
-    NcRun.dataCheckActive = 1;
+    RunSession.run.dataCheckActive = 1;
     EXPECT_EQ(Trace(&during), kToolPathRefused);
     EXPECT_TRUE(during.strips.empty());
-    NcRun.dataCheckActive = 0;
+    RunSession.run.dataCheckActive = 0;
     // An abort during the drawing ends it after the move, and is not left set for a run.
     PathRecord aborted;
     aborted.onVertex = [](PathRecord*) { RunControl.abortRequest = 1; };
@@ -560,8 +562,8 @@ void LoadSampleOnFreshStock() {
     const std::string samples = MIREXA_SAMPLES;
     DefinitionFiles.toolsFile = samples + "/vmc3.ttl";
     DefinitionFiles.controllerFile = samples + "/vmc3.ctl";
-    ReadToolFile();
-    ReadControllerFile();
+    ReadToolFile(RunSession, RunKinematics, RunTools);
+    ReadControllerFile(RunSession, RunKinematics);
     ASSERT_EQ(Controller.status, 1);
     ASSERT_EQ(ToolFile.status, 1);
     DefinitionFiles.ncProgramFile = samples + "/demo_part.nc";
@@ -573,21 +575,21 @@ void LoadSampleOnFreshStock() {
     SetStockUndoRingSize(&stock, 1);
     ASSERT_EQ(CreateBoxStockIdentity(&stock, box, 1.0), 1);
     CurrentStockIndex = 0;
-    SelectCurrentTool(1, stock.pitch);
-    CurrentMachinePose = MachinePose{};
-    CurrentMachinePose.program.axis[2] = 100.0;
-    UpdateMachinePosition();
+    SelectCurrentTool(RunSession, RunKinematics, RunTools, 1, stock.pitch);
+    RunKinematics.pose = MachinePose{};
+    RunKinematics.pose.program.axis[2] = 100.0;
+    UpdateMachinePosition(RunKinematics);
 }
 
 TEST_F(ToolPathTest, SamplePathIsTheSimulationsStepPoints) {
     LoadSampleOnFreshStock();
     StockModel& stock = StockModels[0];
-    const MachinePose startPose = CurrentMachinePose;
+    const MachinePose startPose = RunKinematics.pose;
 
     PathRecord path;
     ASSERT_EQ(Trace(&path), kToolPathDrawn);
-    EXPECT_TRUE(SamePose(CurrentMachinePose, startPose));
-    EXPECT_EQ(CurrentTool.derivedFrom, 1) << "the program ends with tool 4 mounted";
+    EXPECT_TRUE(SamePose(RunKinematics.pose, startPose));
+    EXPECT_EQ(RunTools.tool.derivedFrom, 1) << "the program ends with tool 4 mounted";
 
     // The same program cut by the simulation thread, every step's tool point recorded.
     static std::vector<std::array<double, 3>> steps;
@@ -688,8 +690,8 @@ SampleRunOutcome CutSampleWithStops(const std::string& stockPath, bool drawAtSto
     ReleaseCuttingBuffers();
     BindDexelGrids(nullptr);
     out.steps = RunSteps;
-    out.pose = CurrentMachinePose;
-    out.tool = CurrentTool.derivedFrom;
+    out.pose = RunKinematics.pose;
+    out.tool = RunTools.tool.derivedFrom;
     out.summary = LastRunSummary;
     const double origin[3] = {};
     EXPECT_EQ(SaveStockFile(stock, stockPath, 0, 0, origin, 1), kStockSaveDone);

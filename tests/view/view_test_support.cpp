@@ -48,7 +48,7 @@ void ResetViewGlobals() {
     DisplayModes.basicAxis = 0;
     Machine = MachineDefinition{};
     CurrentMachine = MachineGeometry{};
-    CurrentMachinePose = MachinePose{};
+    RunKinematics.pose = MachinePose{};
     ClearMachineModelNames(1);
     ViewCallbacks = ViewHooks{};
     SceneFollow = SceneFollowSettings{};
