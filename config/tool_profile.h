@@ -44,7 +44,7 @@ struct ToolSessionRecords {
     CurrentToolRecord tool = {};
     ToolProfile profile = {};
 };
-// The session of the run's tool records: every thread's binding until it binds another.
+// The tool records of the run's session (RunSession).
 extern ToolSessionRecords RunTools;
 
 // Builds the profile of a tool from its derived values at the dexel pitch (mm; 0 or less

@@ -200,8 +200,7 @@ void NormaliseIfNonZero(double v[3]) {
 enum class PoseVariant { kUpdate, kPath, kPathNoPlane };
 
 // The pose steps below read and write the records they are given and the shared machine
-// geometry and controller settings, never the records bound on the calling thread (except the
-// rotary-angle solve of a tilted plane, which reads the bound modes, move and plane).
+// geometry and controller settings.
 
 // With tool length compensation on, E loses the tool length on the compensated axis.
 void SubtractLengthCompensation(const KinematicsSessionRecords& k, MotionPosition* end) {

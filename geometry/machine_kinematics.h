@@ -2,13 +2,9 @@
 // conversions between program position, machine position and tool pose for every rotary type.
 //
 // The machine geometry and the controller settings are the definition files'; the other records
-// are those of the NC session bound on the calling thread (the run's unless a puller bound its
-// own). The conversions that read only the machine geometry, the tool values, the work origin,
-// the tilted plane or the move also come in a form that takes those records as arguments and
-// reads neither; the form without them passes the current records and gives the same result bit
-// for bit. The pose updates come in a form that reads and writes the session records it is given
-// (the rotary-angle solve of a tilted plane aside, which reads the bound modes, move and plane)
-// and in one that passes the bound records.
+// are an NC session's (KinematicsSessionRecords), which every function that reads or writes them
+// takes. The conversions that read only the machine geometry, the tool values, the work origin,
+// the tilted plane or the move also come in a form that takes just those records.
 #pragma once
 
 namespace mirexa {
@@ -211,7 +207,7 @@ struct KinematicsSessionRecords {
     TiltedWorkPlane plane = {};
     TcpTableFrame tcp = {};
 };
-// The session of the run's machine records: every thread's binding until it binds another.
+// The machine records of the run's session (RunSession).
 extern KinematicsSessionRecords RunKinematics;
 
 // --- Rotations -----------------------------------------------------------------------------
@@ -240,7 +236,7 @@ void RotaryAxisDirection(const MachineGeometry& machine, int index, double n[3])
 void RotaryAxisDirection(int index, double n[3]);
 
 // Turn by machine angle 1 / both machine angles from the cached sines and cosines of
-// CurrentMachinePose, in the order of the tool axis map. Axis 1 turns with its tilt only where
+// the session's pose, in the order of the tool axis map. Axis 1 turns with its tilt only where
 // the rotary type allows one (never on a head-head machine), exactly as in the tool axis map.
 void RotateByFirstRotaryAngle(KinematicsSessionRecords& kinematics, const double v[3],
                               double out[3]);
@@ -326,9 +322,11 @@ void TurnPointWithTable(const MachineGeometry& machine, const double point[3], d
                         double s2, double c2, double out[3]);
 void TurnPointWithTable(const double point[3], double s1, double c1, double s2, double c2,
                         double out[3]);
-// Turns a point by the table turn of tool centre point control (TcpTable pairs).
+// Turns a point by the table turn of tool centre point control (the session's tool centre point
+// frame pairs).
 void RotatePointAboutTableCentre(KinematicsSessionRecords& kinematics, double point[3]);
-// Fills TcpTable when tool centre point control starts, from the program angles (deg).
+// Fills the session's tool centre point frame when tool centre point control starts, from the
+// program angles (deg).
 void FillTcpTableFrame(KinematicsSessionRecords& kinematics, const double programAngles[2]);
 
 // --- Tool frame per step -------------------------------------------------------------------

@@ -17,7 +17,7 @@ struct RotaryCandidates {
 // Candidates for the unit tool axis t, found by inverting the tool axis map; each solved angle
 // lies in (-180, 180] times its direction sign. An axis that the tool axis lies along keeps
 // `previous` (or the plane's angle in the HEIDENHAIN and SIEMENS dialects with the tilted plane
-// active); without a plane, the one bound on the calling thread (CurrentWorkPlane).
+// active), the plane being the records' own.
 void ListRotaryCandidates(KinematicsSessionRecords& kinematics, const double axis[3],
                           const double previous[2], RotaryCandidates* out);
 void ListRotaryCandidates(const TiltedWorkPlane& plane, const double axis[3],
@@ -43,8 +43,7 @@ int SolveRotaryAnglesNc(KinematicsSessionRecords& kinematics, const double axis[
 // (deg) when limitsOn; 0 and the angle unchanged when it cannot be brought into the range.
 // Whole turns are counted, not stepped: a reference any number of turns away is reached.
 int FoldRotaryAngleNear(double reference, int limitsOn, double min, double max, double* angle);
-// 0 when the pair (deg) goes against the preferred rotary sign of the modes (of KinematicsMode
-// without them).
+// 0 when the pair (deg) goes against the preferred rotary sign of the modes (the records').
 int AcceptRotarySolution(KinematicsSessionRecords& kinematics, double angle1, double angle2);
 int AcceptRotarySolution(const KinematicsModeFlags& modes, double angle1, double angle2);
 // One +-360 deg step of each angle (rad, in/out) into its enabled stroke; 0 when impossible.
@@ -61,11 +60,11 @@ int CheckOverTravel(const double position[5]);
 // distance. Non-finite angles stay as they are.
 void WrapDegrees(double* angle, double lo, double hi);
 // Signed rotary move from a to b (deg), folded into [-180, 180] (b - a in the incremental mode of
-// the modes, of KinematicsMode without them).
+// the modes, the records' own).
 double DiffRotaryAngle(KinematicsSessionRecords& kinematics, double a, double b);
 double DiffRotaryAngle(const KinematicsModeFlags& modes, double a, double b);
-// One of the three tilted-plane angles of the plane (CurrentWorkPlane without one) by its
-// rotation-order code, else the fallback (deg).
+// One of the three tilted-plane angles of the plane (the records' own) by its rotation-order
+// code, else the fallback (deg).
 double GetAngleForRotationOrder(KinematicsSessionRecords& kinematics, double fallback);
 double GetAngleForRotationOrder(const TiltedWorkPlane& plane, double fallback);
 

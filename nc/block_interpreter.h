@@ -7,12 +7,12 @@ namespace mirexa {
 struct NcSession;
 
 // Interprets one line (NUL-terminated, normally ending in "\n", at most 1,023 characters read).
-// Reads and writes NcRun, CurrentMotion and the transform and kinematics mode records; may push
-// or pop a subprogram level; sets the error of the run status only through the block checks.
-// Unknown G and M codes (decimal forms the interpreter does not list, such as G91.1, included)
-// are ignored; unknown letters and other characters are skipped. Words whose value would index
-// outside a table (negative or huge G, M, T, D, H, P, F indices) are ignored and the previous
-// value is kept.
+// Reads and writes the session's run state, the session's motion and the transform and kinematics
+// mode records; may push or pop a subprogram level; sets the error of the run status only through
+// the block checks. Unknown G and M codes (decimal forms the interpreter does not list, such as
+// G91.1, included) are ignored; unknown letters and other characters are skipped. Words whose value
+// would index outside a table (negative or huge G, M, T, D, H, P, F indices) are ignored and the
+// previous value is kept.
 void InterpretNcBlock(NcSession& session, const char* line);
 
 // An F word from the cursor (just behind the letter): the feed (mm/min), or in the indexed feed

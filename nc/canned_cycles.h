@@ -45,7 +45,7 @@ int ExpandDrillingHole(const DrillingCycleInput& in, const DrillingCycleLevels& 
                        const MotionPosition& start, const MotionPosition& hole, int* types,
                        MotionPosition* points);
 
-// Expands the hole block in CurrentMotion (from its start to its end in the plane) with the
+// Expands the hole block in the session's motion (from its start to its end in the plane) with the
 // cycle of the modal state into the cycle point queue: the first hole now, the further holes of
 // a repeat count one by one as the queue drains (ExpandNextDrillingHole). In the HEIDENHAIN
 // dialect from cycle 200 the controller's G73 and G83 clearances take the first level. Returns

@@ -1,7 +1,7 @@
 // The run state of cutter radius compensation: the two look-ahead slots (previous and last
 // element, each a programmed block and its offset element), the offset element of the live block,
 // the compensation radius and the line marks of the moves the look-ahead hands out. It is a part
-// of the interpreter's run state (NcRun.compensation) and is reset with it.
+// of the interpreter's run state (run.compensation) and is reset with it.
 #pragma once
 
 #include <vector>

@@ -11,7 +11,7 @@ namespace mirexa {
 
 struct NcSession;
 
-// Maps NcRun.modal.planeCode (17, 18 or 19; any other value counts as 19) through the
+// Maps run.modal.planeCode (17, 18 or 19; any other value counts as 19) through the
 // controller's plane table: the first machine plane (XY, ZX, YZ) whose code is the program plane
 // or its negative sets the plane code (with that sign) and the axis triple: (0, 1, 2) for 17,
 // (2, 0, 1) for 18, (1, 2, 0) for 19.
@@ -66,7 +66,7 @@ int IsKnownRotationOrder(int code);
 // Plane matrix := identity turned about its own X by angle 1, Y by angle 2, Z by angle 3; its
 // inverse; a zero origin.
 void BuildRotationFromAngles(NcSession& session);
-// Applies the plane angles in the order of CurrentWorkPlane.rotationOrderCode to the current
+// Applies the plane angles in the order of plane.rotationOrderCode to the current
 // matrix (incremental) or the identity. Returns 0 and leaves the plane as it was for an unknown
 // code.
 int BuildTiltedPlaneMatrix(NcSession& session, int incremental);

@@ -5,7 +5,7 @@
 // driver runs it: an element is handed out only once the next element that moves in the plane
 // is known.
 //
-// The state lives in NcRun.compensation (nc/compensation_state.h) and NcRun.compensationPhase
+// The state lives in run.compensation (nc/compensation_state.h) and run.compensationPhase
 // (0 off, 1 active, 2 cancel pending); ResetInterpreterState clears both. The interpreter sets
 // the phase (G41/G42 when it is 0: 1; G40 when it is 1: 2), the side and the G39 request.
 //
@@ -51,9 +51,9 @@ void SetCompensationSide(NcSession& session, int side);
 // turns the compensated path as a whole).
 void UpdateCompensationRadius(NcSession& session);
 
-// Offsets the live block (CurrentMotion) into NcRun.compensation.live. Mode 0 start-up: the start
-// stays, the end is offset. Mode 1: both ends offset. Mode 2 cancel: the start is offset (a line
-// starts at the last slot's offset end), the end stays. Arcs are offset along their radial
+// Offsets the live block (the session's motion) into run.compensation.live. Mode 0 start-up: the
+// start stays, the end is offset. Mode 1: both ends offset. Mode 2 cancel: the start is offset (a
+// line starts at the last slot's offset end), the end stays. Arcs are offset along their radial
 // vectors by the radius rounded to single precision; lines by the single-precision left normal
 // of their plane delta (a zero delta gives no offset). With CONCAVE-ARC FEED a concave offset arc
 // runs at the feed times its offset radius over its radius. With CHECK REVERSE ARC an offset
@@ -103,8 +103,8 @@ void NoteToolAxisMoveHandedOut(NcSession& session, int index);
 
 // The source line of the move just handed out when the look-ahead made it (an element, a queued
 // tool-axis move, a corner or connecting move), else null. Corner and connecting moves
-// (CurrentMotion.lookaheadReplay 1) carry the line of the element after the corner; the pullers
-// record it negated. The line is also set as NcLine.displayedLineNumber, which the line source
+// (motion.lookaheadReplay 1) carry the line of the element after the corner; the pullers
+// record it negated. The line is also set as line.displayedLineNumber, which the line source
 // does not count on while the phase is on.
 const NcMoveLine* CompensatedMoveLine(NcSession& session);
 

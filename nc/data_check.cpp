@@ -406,7 +406,7 @@ void PullProgram(NcSession* session, DataCheckToolChanger* changer) {
     }
 }
 
-// The check in its own session, bound: the records it moves are its own.
+// The check in its own session: the records it moves are its own.
 DataCheckOutcome CheckInOwnSession(NcSession* session, WindowHandle owner, const std::string& path,
                                    int mode) {
     // 1. The run flag.

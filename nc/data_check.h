@@ -3,7 +3,7 @@
 // numbers used, the tools in their order of use and the machining-time estimate.
 //
 // Threads: runs on the calling thread (the user-interface thread in the program) in an NC session
-// of its own, started from the session bound there; the statistics and DataCheckResult are
+// of its own, started from the caller's session; the statistics and DataCheckResult are
 // program-wide, so one check runs at a time.
 #pragma once
 
@@ -92,13 +92,13 @@ struct DataCheckOutcome {
 
 // Runs the data check of the NC program at `path` in mode kDataCheckAll or kDataCheckMinMax,
 // with the progress display on `owner` ("Check Data" / "データチェック", "Check Min-Max" /
-// "最大最小チェック"). The definition files must have been read and NcController refreshed from
-// them (RefreshNcControllerView), as for every puller. The check interprets the program in a
-// session of its own, started from where the caller's session stands, and
-// stops at the first interpreter error. DataCheckResult takes its results. The caller's session
-// keeps its program position, work origin, offsets and current tool (a tool a communication
-// plug-in supplied during the check becomes its current tool); its interpreter is reset and its
-// run status carries the check's error.
+// "最大最小チェック"). The definition files must have been read and the session's controller view
+// refreshed from them (RefreshNcControllerView), as for every puller. The check interprets the
+// program in a session of its own, started from where the caller's session stands, and stops at the
+// first interpreter error. DataCheckResult takes its results. The caller's session keeps its
+// program position, work origin, offsets and current tool (a tool a communication plug-in supplied
+// during the check becomes its current tool); its interpreter is reset and its run status carries
+// the check's error.
 DataCheckOutcome RunNcDataCheck(NcSession& caller, WindowHandle owner, const std::string& path,
                                 int mode);
 

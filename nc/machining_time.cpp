@@ -34,7 +34,7 @@ void AccountPendingLength() {
     }
 }
 
-// The pending move becomes the current move of CurrentMotion.
+// The pending move becomes the current move of motion.
 void StartPendingMove(NcSession& session, double L, const double direction[3], double entrySpeed) {
     const MotionRecord& m = session.kinematics->motion;
     PendingTimedMove& p = MachiningTime.pending;

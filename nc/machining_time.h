@@ -74,7 +74,7 @@ void AccumulateMoveTime(int motionType, double L, double entry, double feed, dou
 
 // Adds one move of the data check (length mm, direction; a zero direction stops the machine at
 // the move's end) to the pending merged move, timing the pending one when this move does not
-// continue it. Reads the start point, last position, feed and motion type of CurrentMotion.
+// continue it. Reads the start point, last position, feed and motion type of motion.
 void MergeMoveForTime(NcSession& session, double L, const double direction[3]);
 
 // Times the pending move with exit speed 0, adds its length, and clears it (a stop, a dwell, a

@@ -165,9 +165,9 @@ struct NcControllerView {
 
 // The values in force. Tests and the trace tool may set fields directly.
 
-// Fills NcController from the configuration records (settings, tool tables, controller, machine
-// and current tool). The pullers call it before ResetInterpreterState, after the definition
-// files were read.
+// Fills the session's controller view from the configuration records (settings, tool tables,
+// controller, machine and current tool). The pullers call it before ResetInterpreterState, after
+// the definition files were read.
 void RefreshNcControllerView(NcSession& session);
 
 // Fills the hooks through which the definition-file readers reach the interpreter (dropping the

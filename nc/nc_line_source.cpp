@@ -176,7 +176,7 @@ void CopyName(char (&target)[kSubprogramNameCapacity], const char* name, int len
     target[length] = '\0';
 }
 
-// One raw line from the current level into NcLine.text (without line end). Returns 1 with a
+// One raw line from the current level into line.text (without line end). Returns 1 with a
 // line, 0 when the level (or the program) ended.
 int ReadRawLine(NcSession& session) {
     int kept = 0;

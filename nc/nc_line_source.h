@@ -120,15 +120,15 @@ int OpenNcProgramSource(NcSession& session, const std::string& path);
 // Closes the main file and every open subprogram file; the stack is emptied.
 void CloseNcProgramSource(NcSession& session);
 
-// Reads the next line into NcLine. 1: a line to interpret. 0: end of the program, end of a
+// Reads the next line into line. 1: a line to interpret. 0: end of the program, end of a
 // subprogram file (the level was popped), or a failed character check (error 4 or 5 set).
 int ReadNextNcLine(NcSession& session);
 
-// Hands the line in NcLine back to the line source, for a reader that read one line too far:
-// the next ReadNextNcLine hands it on again, with its own text and line numbers, without reading.
-// Until then NcLine holds `previous` (the line before it, as the caller kept it) and the current
-// level's line counter is `previousLevelCounter`, so that the block that ended there keeps its
-// own numbers. A second push-back before the next read replaces the first.
+// Hands the line in the session's line back to the line source, for a reader that read one line too
+// far: the next ReadNextNcLine hands it on again, with its own text and line numbers, without
+// reading. Until then the session's line holds `previous` (the line before it, as the caller kept
+// it) and the current level's line counter is `previousLevelCounter`, so that the block that ended
+// there keeps its own numbers. A second push-back before the next read replaces the first.
 void PushBackNcLine(NcSession& session, const NcLineBuffer& previous, int previousLevelCounter);
 // Forgets a pushed-back line (a new run, a new source).
 void DiscardPushedBackLine(NcSession& session);

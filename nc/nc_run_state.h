@@ -71,7 +71,7 @@ constexpr int kToolCentreOff = 0;
 constexpr int kToolCentreByAngles = 1;  // G43.4 and its dialect forms
 constexpr int kToolCentreByVector = 2;  // G43.5, the SIEMENS orientation words
 
-// Tilted work plane modes (CurrentWorkPlane.mode) the blocks leave for the block end.
+// Tilted work plane modes (plane.mode) the blocks leave for the block end.
 constexpr int kWorkPlaneEulerAngles = 0;   // G68.2 with I, J, K
 constexpr int kWorkPlaneStoredAngles = 3;  // G254
 constexpr int kWorkPlaneCycle800 = 4;      // SIEMENS CYCLE800
@@ -82,7 +82,7 @@ constexpr int kRunGoing = 0;
 constexpr int kRunEndPending = 1;  // the end was read; cycle points or look-ahead moves remain
 constexpr int kRunEnded = 2;
 
-// Cutting run modes as the kinematics inputs carry them (KinematicsMode.runMode, set by the
+// Cutting run modes as the kinematics inputs carry them (modes.runMode, set by the
 // simulation's run control): no run, real cutting, skip cutting, result display; the batch
 // result runs of the command line count from 4.
 constexpr int kRunModeNone = 0;

@@ -1,4 +1,4 @@
-// The NC session: the session of the run, the binding of a session to a thread, and the open,
+// The NC session: the session of the run, and the open,
 // pull and close every puller goes through.
 #include "nc/nc_session.h"
 

@@ -1,17 +1,15 @@
 // The NC session: the whole state of one interpretation of a program (run state, line source,
 // subprograms, dialect state, words, NURBS curve, controller view, and the machine and tool
-// records it moves) with its open, pull and close; the session of the run and the binding of a
-// session to a thread.
+// records it moves) with its open, pull and close, and the session of the run.
 //
-// The interpreter reads its records by their names (NcRun, NcLine, CurrentMachinePose, ...).
-// Each name stands for the record of the session bound on the calling thread: the run's session
-// (RunSession) on every thread until a puller binds its own for as long as it pulls
-// (NcSessionBinding). So the tool path, drawn on the user-interface thread while the run waits on
-// its own thread, interprets the program in its own session and leaves the run's untouched.
+// Every function of the interpreter that reads or writes a session's records takes the session.
+// The run interprets in RunSession; the tool path, drawn on the user-interface thread while the
+// run waits on its own thread, and the data check interpret in sessions of their own and leave
+// the run's untouched.
 //
-// Every puller goes the same way: bind the session, refresh the controller view when the
-// definition files may have changed, OpenNcSession, then NextNcMove until it answers
-// kNcSessionEnded or kNcMoveError, then CloseNcSession.
+// Every puller goes the same way: refresh the session's controller view when the definition
+// files may have changed, OpenNcSession, then NextNcMove until it answers kNcSessionEnded or
+// kNcMoveError, then CloseNcSession.
 #pragma once
 
 #include <string>
@@ -64,8 +62,7 @@ struct NcSession {
     NcSession& operator=(const NcSession&) = delete;
 };
 
-// The session of the run: the simulation run's interpretation, and every thread's binding until
-// it binds another session.
+// The session of the run: the simulation run's interpretation.
 extern NcSession RunSession;
 
 // Starts a session from where another stands: its run state, controller view, words, dialect
@@ -73,20 +70,20 @@ extern NcSession RunSession;
 // curve are not (the session opens its own).
 void CopyNcSessionState(NcSession* to, const NcSession& from);
 
-// Opens the bound session on the program: the in-memory index (re)built when the controller
-// runs from memory, the interpreter reset, then the reader when it takes the path, else the NC
-// file. 1 when a source is open, 0 when none opened. The session must be bound.
+// Opens the session on the program: the in-memory index (re)built when the controller runs from
+// memory, the interpreter reset, then the reader when it takes the path, else the NC file. 1 when
+// a source is open, 0 when none opened.
 int OpenNcSession(NcSession* session, const std::string& path, const NcMoveReader& reader);
 
 // What NextNcMove handed out.
 enum NcMoveKind : int {
     kNcSessionEnded = 0,  // the end of the program was reached before this call; nothing done
-    kNcMoveReady = 1,     // a block or sub-move with a move in CurrentMotion, to be finished
+    kNcMoveReady = 1,     // a block or sub-move with a move in the session's motion, to finish
     kNcNoMove = 2,        // nothing to move: before the start character, or a subprogram end
-    kNcMoveError = -1,    // the interpreter stopped on an error (NcRun.status.error above 0)
+    kNcMoveError = -1,    // the interpreter stopped on an error (run.status.error above 0)
 };
 
-// Pulls the next move of the bound session through the step driver and says what it is.
+// Pulls the next move of the session through the step driver and says what it is.
 int NextNcMove(NcSession* session);
 
 // Closes what OpenNcSession opened: the reader, or the NC file and every subprogram file.

@@ -7,9 +7,8 @@
 namespace mirexa {
 
 // Set by the line source each time it hands out a line; reset at the start of a cutting run. Each
-// NC session keeps its own; CurrentNcSource is the one of the session bound on the calling thread
-// (the run's on every thread until a puller binds its own), so a tool path or a data check
-// interpreting beside a paused run leaves the run's warning entries pointing at the run's lines.
+// NC session keeps its own, so a tool path or a data check interpreting beside a paused run leaves
+// the run's warning entries pointing at the run's lines.
 struct NcSourceLocation {
     std::string programPath;  // the NC program file; the warning file is named after it
     int inSubprogram = {};

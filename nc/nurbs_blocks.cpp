@@ -208,7 +208,7 @@ int ReadNurbsBlocks(NcSession& session, const char* line, int cursor, char knotL
         return FailCurve(session, valid, entryEnd, entryProgrammed);
     }
     // The move's start and end both hold the last control point; the curve itself is stepped
-    // from NurbsCurve.
+    // from the session's NURBS curve.
     for (int a = 0; a < 3; ++a) {
         m.end.axis[a] = previous[a];
         m.start.axis[a] = previous[a];

@@ -1,5 +1,6 @@
 // The NURBS block reader: a G06.2 block (knot letter K), or a G132 block outside the OSP dialect
-// (knot letter Q), read over several NC lines into NurbsCurve as one move of motion type 132.
+// (knot letter Q), read over several NC lines into the session's NURBS curve as one move of motion
+// type 132.
 //
 // The curve's lines: the G word's line and the lines after it give one control point each
 // (X, Y, Z as axis words, weight R, knot K or Q); a coordinate a line does not give repeats the
@@ -24,17 +25,16 @@ constexpr int kNurbsCutOff = -9;       // the program or subprogram file ended m
 constexpr int kNurbsNoMemory = -10;    // the curve buffers could not be allocated
 
 // Reads the curve that starts at line[cursor] (just behind the G06.2 or G132 word), reading
-// further lines with ReadNextNcLine. A line that does not belong to the curve (no knot letter,
+// further lines with ReadNextline. A line that does not belong to the curve (no knot letter,
 // or control point words among the knot lines) ends the reading and is pushed back
 // (PushBackNcLine): the next read hands it on as a block of its own.
 //
-// Returns 1 for a complete, valid curve: NurbsCurve holds it (in program coordinates), the
-// block's start and end X, Y, Z are the last control point, the programmed values follow the
-// control points, and the block counts as moving, with the axes its points named. CHECK F0
-// with feed 0 then sets error 2.
-// Otherwise returns the failure's negative code (kNurbs... of nurbs_evaluation.h or above) and
-// sets interpreter error kNcErrorNurbs: the block makes no move (its end back at its start),
-// and NurbsCurve holds no curve (counts 0).
+// Returns 1 for a complete, valid curve: the session's NURBS curve holds it (in program
+// coordinates), the block's start and end X, Y, Z are the last control point, the programmed values
+// follow the control points, and the block counts as moving, with the axes its points named. CHECK
+// F0 with feed 0 then sets error 2. Otherwise returns the failure's negative code (kNurbs... of
+// nurbs_evaluation.h or above) and sets interpreter error kNcErrorNurbs: the block makes no move
+// (its end back at its start), and the session's NURBS curve holds no curve (counts 0).
 int ReadNurbsBlocks(NcSession& session, const char* line, int cursor, char knotLetter);
 
 }  // namespace mirexa

@@ -50,9 +50,9 @@ struct NurbsCurveData {
     int knotCount = {};  // pointCount + order once the curve is complete
 };
 
-// Allocates the five arrays of NurbsCurve (1,000 doubles each, 1,010 for the knots) when they
-// are not present and sets the present flag. Returns 1, or 0 when memory ran out (the record is
-// then empty and not present).
+// Allocates the five arrays of the session's NURBS curve (1,000 doubles each, 1,010 for the knots)
+// when they are not present and sets the present flag. Returns 1, or 0 when memory ran out (the
+// record is then empty and not present).
 int AllocNurbsBuffers(NcSession& session);
 // Frees the arrays and clears the record (present 0, counts 0, order 4).
 void FreeNurbsBuffers(NcSession& session);
@@ -106,7 +106,7 @@ int EvaluateNurbsSpanStep(const NurbsCurveData& curve, int span, std::int64_t j,
                           double point[3]);
 
 // Puts a curve point (program coordinates, mm) as the end X, Y, Z of the current move and
-// finishes it like a block end (FinishBlockPosition): CurrentMotion.lastPosition is then the
+// finishes it like a block end (FinishBlockPosition): motion.lastPosition is then the
 // position of the step, with the tool length, rotation and mirror applied.
 void FinishNurbsStepPosition(NcSession& session, const double point[3]);
 

@@ -44,8 +44,8 @@ int ActivePathReaderSlot();
 int FetchPluginPathRecord(NcSession& session, PluginPathRecord* record);
 
 // The line source's branch for a path reader: fetches the next record into PluginPath, counts
-// progress and line numbers and writes a readable form of the move into NcLine (for the panel
-// and the logs). 0 at the end of the records, after the end-of-program steps.
+// progress and line numbers and writes a readable form of the move into the session's line (for the
+// panel and the logs). 0 at the end of the records, after the end-of-program steps.
 int ReadPluginPathLine(NcSession& session);
 
 // The block of a record: a tool change (type >= 1000) sets the block's tool and the prepared

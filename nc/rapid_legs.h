@@ -45,8 +45,8 @@ int ComputeRapidStepProfile(const MotionPosition& start, const MotionPosition& e
 // time i x step time (the end from i = n on), rotary axes in proportion i / n.
 void EvaluateRapidStep(const RapidStepProfile& profile, int n, int i, MotionPosition* out);
 
-// Splits the rapid of CurrentMotion (start to end) by the controller's positioning type into the
-// rapid leg queue. Nothing is split for types 0 and 9, for G00PATH LINE in run modes from 4, or
+// Splits the rapid of the session's motion (start to end) by the controller's positioning type into
+// the rapid leg queue. Nothing is split for types 0 and 9, for G00PATH LINE in run modes from 4, or
 // under an active coordinate rotation, scaling or tilted work plane. Returns the count of legs
 // queued (for type 2 the step count), 0 when the move stays whole.
 int SubdivideRapidMove(NcSession& session);

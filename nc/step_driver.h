@@ -13,8 +13,8 @@ namespace mirexa {
 
 struct NcSession;
 
-// Produces at most one move in CurrentMotion, in this order: a tool-change move; a rapid leg; a
-// tool-axis move; a tool-orientation change; a cycle or corner point; the final leg of a
+// Produces at most one move in the session's motion, in this order: a tool-change move; a rapid
+// leg; a tool-axis move; a tool-orientation change; a cycle or corner point; the final leg of a
 // reference return; the end of the program; otherwise the next block (start and stop character
 // lines produce no move).
 void ComputeNextMove(NcSession& session);

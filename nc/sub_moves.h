@@ -1,6 +1,6 @@
 // The sources of the step driver's queued sub-moves: the tool-change route, the rapid legs of a
 // positioning move, the canned-cycle points and the compensation look-ahead record. Each fills
-// its queue of NcRun.pending; the step driver hands the entries out one per call.
+// its queue of run.pending; the step driver hands the entries out one per call.
 #pragma once
 
 #include "nc/canned_cycles.h"

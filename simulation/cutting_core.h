@@ -143,8 +143,8 @@ struct CutMoveFacts {
 // or stale arrays. Results: StepRemovedVolume, the views' removedVolume, the contact, over-length
 // and over-chip flags of InterferenceFlags (set, never cleared here), and the measured edge
 // height, tip width and RADIUS probe height of ToolLengthMeasured (running maxima; the tool-length
-// report line clears them). Without the move's facts, those of the session bound on the calling
-// thread (CurrentMotion, NcRun.cuttingEnabled).
+// report line clears them). Given a session instead of the move's facts, those of the session's
+// move (its motion type, its cutting-on switch and its tool).
 void CutStockAtToolPose(StockModel* model, const double point[3], const double axis[3],
                         const CutMoveFacts& move);
 void CutStockAtToolPose(NcSession& session, StockModel* model, const double point[3],

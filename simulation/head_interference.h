@@ -33,7 +33,7 @@ struct NcSession;
 // -------------------------------------------------------------------------
 
 // One check per head mesh, after the cut of a step. Each poses its mesh to the machine position
-// and rotary angles of the step's pose, or without one of CurrentMachinePose (only moved when both
+// and rotary angles of the step's pose (the given one, or the session's) (only moved when both
 // angles are exactly 0, else by its pose routine for the ROTARY TYPE) and tests the pairs whose
 // setting is on, in order:
 //   CheckHead2Model  HEAD2: WORK, VICE, TABLE, BASIC             (pose: PoseModelPointAxes)
@@ -47,7 +47,7 @@ struct NcSession;
 // (MOVE(X/Y/Z) = TABLE) set to 0; HEAD2 poses as for its other pairs, HEAD1 is only moved when
 // the first angle is exactly 0 and otherwise posed by PoseModelPoint, HEAD is only moved. A hit
 // sets the pair's structure flag in InterferenceFlags; a pair stops at its first hit. All
-// return 0. The pose routines of a turned head still turn by the angles of CurrentMachinePose.
+// return 0. The pose routines of a turned head turn by the angles of that pose.
 int CheckHead2Model(const MachinePose& pose);
 int CheckHead1Model(const MachinePose& pose);
 int CheckHeadModel(const MachinePose& pose);

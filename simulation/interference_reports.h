@@ -74,7 +74,7 @@ struct ReportBlock {
 };
 
 // The block of the NC line last read: its main line number, and inside a subprogram the innermost
-// level's name and line counter. The block refers to NcLine's text.
+// level's name and line counter. The block refers to the session's line's text.
 ReportBlock GetCurrentReportBlock(NcSession& session);
 
 // The path of a report in the working directory (FileLocations.currentDirectory, or the

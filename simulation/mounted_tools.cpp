@@ -77,10 +77,10 @@ void ApplyCycleContactRule(bool cycleMove) {
 }
 
 // The tool rings of the selected tool at a machine position. The selection (MakeCurrent) fills
-// the records bound on the thread, so the rings are those.
+// the session's tool records, so the rings are those.
 void CheckToolRings(NcSession& session, const double machine[5]) {
     const ToolProfile& p = session.tools->profile;
-    CheckSweepAgainstStructure(BoundCheckRecords(session), 0, p.cutterPointCount, p.cutterMin,
+    CheckSweepAgainstStructure(SessionCheckRecords(session), 0, p.cutterPointCount, p.cutterMin,
                                p.cutterMax, machine);
 }
 

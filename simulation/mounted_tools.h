@@ -93,7 +93,7 @@ void ClearMountedToolResults();
 
 // --- The pass ---------------------------------------------------------------------------------
 
-// 1 when the current tool (without one, the tool bound on the calling thread) is one of the
+// 1 when the current tool (the given one, or the session's) is one of the
 // mounted-tool list (its mounting flag is set).
 int CurrentToolHasMountedTools(const CurrentToolRecord& current);
 int CurrentToolHasMountedTools(NcSession& session);
@@ -104,7 +104,7 @@ int CurrentToolHasMountedTools(NcSession& session);
 void MountedToolPosition(const double base[5], int tool, int current, double out[5]);
 
 // Runs in place of the plain cut and checks of a step (the simulation thread's hook) of the
-// session (without one, the session bound on the calling thread): its current tool, pose, move,
+// session: its current tool, pose, move,
 // modes and line. Holds the owner word while it selects tools:
 //  1. the codes of the listed tools are cleared; a listed tool at exactly the current tool's
 //     station sets the same-station mark;
@@ -120,8 +120,8 @@ void MountedToolPosition(const double base[5], int tool, int current, double out
 //  5. the tools at the current station are cut and checked at the base position (flags kept);
 //  6. when a tool recorded a code, the contact flag and, per listed tool, the flag of its code.
 // Inside a canned cycle move a contact of a tool is cleared. The current tool is current again
-// when the pass ends. Selecting a tool fills the tool records bound on the calling thread, and
-// the other tools are cut and checked with those.
+// when the pass ends. Selecting a tool fills the session's tool records, and the other tools are
+// cut and checked with those.
 void CutAndCheckMountedTools(NcSession& session);
 
 // Fills the simulation's hooks for the checks of this subsystem: the shank and holder passes of

@@ -493,7 +493,7 @@ void PoseMoveStep(const MoveStepContext& context, const StepBlockInfo& block,
 
 void PoseNurbsStep(const MoveStepContext& context, const double point[3]) {
     KinematicsSessionRecords& records = Kinematics(context);
-    // Finishes the point in the bound session's move, which the context's move is.
+    // Finishes the point in the context session's move.
     FinishNurbsStepPosition(*context.session, point);
     records.pose.program = records.motion.lastPosition;
     UpdateMachinePoseAndWrap(records);

@@ -22,8 +22,8 @@ inline constexpr std::int64_t kMaxStepsPerMove = 100000000;
 struct StepBlockInfo {
     // The move: from its start to its last position (program positions, or machine positions
     // for a move given in machine coordinates). An arc takes its centre (transformedCentre),
-    // axis, sweep and frame from CurrentMotion, and turns from arcPlane[0] towards arcPlane[1]
-    // counter-clockwise.
+    // axis, sweep and frame from the session's motion, and turns from arcPlane[0] towards
+    // arcPlane[1] counter-clockwise.
     MotionPosition from = {};
     MotionPosition to = {};
     std::int32_t arcPlane[2] = {0, 1};
@@ -68,9 +68,7 @@ extern SimulationRunRecord RunSimulationRecord;
 // inside that update, of a tool vector turn) take the session's machine records, the cut the
 // move's type and the session's cutting-on switch (CutMoveFacts), the motion state saved at an
 // alarm the session's pose and work origin, and the structure and mounted-tool checks the
-// session. The session must be the one bound on the calling thread all the same: the NURBS
-// point's block-end finish, the head models' posing, the holder checks' tool and the
-// mounted-tools pass (which makes each mounted tool current) still read the bound records.
+// session.
 struct MoveStepContext {
     NcSession* session = {};
     SimulationRunRecord* record = {};

@@ -19,11 +19,11 @@ extern WarningFileState WarningFile;
 // The warning file path for an NC program path: the extension replaced by "_warning.txt", or
 // that ending appended when the file name has no extension.
 std::string MakeWarningFilePath(const std::string& programPath);
-// Creates the warning file of CurrentNcSource's program with its header; 0 when the controller's
-// warning level is below 1 or the file cannot be created.
+// Creates the warning file of the session's source location's program with its header; 0 when the
+// controller's warning level is below 1 or the file cannot be created.
 int OpenWarningFile(NcSession& session);
-// Appends one entry (angles in deg) for the block of CurrentNcSource, opening the file first when
-// needed; 1 when it was written.
+// Appends one entry (angles in deg) for the block of the session's source location, opening the
+// file first when needed; 1 when it was written.
 int WriteLongRotaryMoveWarning(NcSession& session, double from1, double from2, double to1,
                                double to2);
 // Closes the file at the end of a cutting run; returns the entries written and resets the count.

@@ -10,7 +10,7 @@ namespace mirexa {
 
 struct NcSession;
 
-// Run start: KinematicsMode.runMode takes RunControl.runMode (the NC branches that depend on the
+// Run start: modes.runMode takes RunControl.runMode (the NC branches that depend on the
 // kind of run read it), and the warning file is named after the program `path` until the line
 // source says where the interpreter stands. Called before the interpreter's reset.
 void BeginRunKinematics(NcSession& session, const std::string& path);
@@ -19,16 +19,16 @@ void BeginRunKinematics(NcSession& session, const std::string& path);
 void EndRunKinematics(NcSession& session);
 
 // Tool centre point control switched on since NoteBlockEntry (or on from the start of the run,
-// when loop->toolCentreFrame is still 0): fills TcpTable from the program's rotary values where
-// the block starts (FillTcpTableFrame). Under TCL COORDINATE TABLE the rotary values then count
-// from those reference angles; the program's rotary values that the block does not name are
-// moved by them, so that the machine stays where it stands. Switched off: the rotary values are
-// moved back by the reference angles, and the frame is cleared.
+// when loop->toolCentreFrame is still 0): fills the session's tool centre point frame from the
+// program's rotary values where the block starts (FillTcpTableFrame). Under TCL COORDINATE TABLE
+// the rotary values then count from those reference angles; the program's rotary values that the
+// block does not name are moved by them, so that the machine stays where it stands. Switched off:
+// the rotary values are moved back by the reference angles, and the frame is cleared.
 void FollowToolCentreSwitch(NcSession& session, BlockLoopState* loop);
 
 // A move in a tilted plane whose rotary values stand for the plane's angles (`planeAngles` 1, as
 // TakePlaneRotaryAngles sets them) turns the rotary axes with the program's rotary values over
-// its steps (KinematicsMode.keepProgrammedAngles set); any other block clears the flag.
+// its steps (modes.keepProgrammedAngles set); any other block clears the flag.
 void SetKeepProgrammedAngles(NcSession& session, int planeAngles);
 
 }  // namespace mirexa

@@ -17,8 +17,8 @@ struct NcSession;
 
 // How a run ended.
 enum SimulationRunEnd : int {
-    kRunEndProgram = 0,       // the end of the program was reached
-    kRunEndError = 1,         // an interpreter error (RunError set; the code in NcRun)
+    kRunEndProgram = 0,  // the end of the program was reached
+    kRunEndError = 1,    // an interpreter error (RunError set; the code in the session's run state)
     kRunEndOverTravel = 2,    // an axis left its stroke (OverTravelAxis)
     kRunEndInterference = 3,  // an interference broke off the run
     kRunEndAbort = 4,         // AbortRequest

@@ -156,7 +156,7 @@ StepCheckRecords SessionCheckRecords(const KinematicsSessionRecords& kinematics,
     return {&kinematics.pose, &kinematics.toolValues, &tools.profile};
 }
 
-StepCheckRecords BoundCheckRecords(NcSession& session) {
+StepCheckRecords SessionCheckRecords(NcSession& session) {
     return {&session.kinematics->pose, &session.kinematics->toolValues, &session.tools->profile};
 }
 
@@ -198,7 +198,7 @@ int CheckSweepAgainstStructure(const StepCheckRecords& records, int firstRing, i
 int CheckSweepAgainstStructure(NcSession& session, int firstRing, int endRing,
                                const double boxMin[3], const double boxMax[3],
                                const double position[3]) {
-    return CheckSweepAgainstStructure(BoundCheckRecords(session), firstRing, endRing, boxMin,
+    return CheckSweepAgainstStructure(SessionCheckRecords(session), firstRing, endRing, boxMin,
                                       boxMax, position);
 }
 
@@ -230,7 +230,7 @@ void CheckStructuresAtStep(const StepCheckRecords& records) {
 }
 
 void CheckStructuresAtStep(NcSession& session) {
-    CheckStructuresAtStep(BoundCheckRecords(session));
+    CheckStructuresAtStep(SessionCheckRecords(session));
 }
 
 void ComputeSweepTip(const KinematicsToolValues& toolValues, const double machine[5],
@@ -261,7 +261,7 @@ void MakeBasicPlacement(const double machine[5], double out[5]) {
 int SweepHitsStructures(NcSession& session, const SweepOutline& outline,
                         const SweepPlacement& placement, int kindMask,
                         const MachineStructureModels& models) {
-    return SweepHitsStructures(BoundCheckRecords(session), outline, placement, kindMask, models);
+    return SweepHitsStructures(SessionCheckRecords(session), outline, placement, kindMask, models);
 }
 
 int SweepHitsStructures(const StepCheckRecords& records, const SweepOutline& outline,

@@ -40,13 +40,13 @@ struct StepCheckRecords {
     const KinematicsToolValues* toolValues = {};
     const ToolProfile* profile = {};
 };
-// The records of a session, and those bound on the calling thread.
+// The records of a session.
 StepCheckRecords SessionCheckRecords(const KinematicsSessionRecords& kinematics,
                                      const ToolSessionRecords& tools);
-StepCheckRecords BoundCheckRecords(NcSession& session);
+StepCheckRecords SessionCheckRecords(NcSession& session);
 
-// Tests rings firstRing .. endRing - 1 of the records' (or the bound) tool profile (each joined to
-// the next) at the machine position (X, Y, Z, mm) and the rotary angles of the records' pose.
+// Tests rings firstRing .. endRing - 1 of the records' (or the session's) tool profile (each joined
+// to the next) at the machine position (X, Y, Z, mm) and the rotary angles of the records' pose.
 // firstRing 0 takes the TOOL pair settings and flags ("TOOL-VICE CHECK" ...), a larger one the
 // ARBOR ones. boxMin and boxMax bound the unposed outline. Each pair whose setting is on and whose
 // models exist is tested; a hit sets its structure flag in InterferenceFlags (at most one flag per
@@ -64,7 +64,7 @@ int AnyToolPairOn(int holder);
 // The structure checks of one step (the simulation thread's hook): the tool rings (the cutting
 // part), the holder rings (from the cutting part's last ring to the top, shank included) at the
 // machine position of the records' pose, each only when one of its pairs is on, then the three
-// head checks at that pose. Without records, those bound on the calling thread.
+// head checks at that pose. Given a session, its records.
 void CheckStructuresAtStep(const StepCheckRecords& records);
 void CheckStructuresAtStep(NcSession& session);
 
@@ -80,15 +80,15 @@ struct SweepOutline {
 };
 
 // Where and how the outline stands: the machine position (X, Y, Z, rotary 1, rotary 2; mm,
-// deg). The rotations of the pairs read the sines and cosines of the records' pose (without
-// records, of CurrentMachinePose), which must be those of these angles.
+// deg). The rotations of the pairs read the sines and cosines of the records' pose (or the
+// session's), which must be those of these angles.
 struct SweepPlacement {
     double machine[5] = {};
 };
 
 // Tests the outline against the models of every kind whose bit (1 << StructureKind) is set in
 // kindMask, in the order VICE, TABLE2, TABLE1, TABLE, BASIC, the tool point by the records' tool
-// values (without records, the bound ones). Per kind the first hit ends the kind. Joins ring i
+// values. Per kind the first hit ends the kind. Joins ring i
 // to ring i + 1 for i = firstRing .. endRing - 2 only, with endRing limited to the rings held;
 // fewer than two rings test nothing. Returns the mask of the kinds hit.
 int SweepHitsStructures(const StepCheckRecords& records, const SweepOutline& outline,
@@ -98,8 +98,7 @@ int SweepHitsStructures(NcSession& session, const SweepOutline& outline,
                         const SweepPlacement& placement, int kindMask,
                         const MachineStructureModels& models);
 
-// The tool point of the forward kinematics for a machine position (mm) with the tool values
-// (without them, CurrentToolValues).
+// The tool point of the forward kinematics for a machine position (mm) with the tool values.
 void ComputeSweepTip(const KinematicsToolValues& toolValues, const double machine[5],
                      double tip[3]);
 void ComputeSweepTip(NcSession& session, const double machine[5], double tip[3]);

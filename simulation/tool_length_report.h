@@ -76,8 +76,8 @@ struct MotionStateSnapshot {
 extern MotionStateSnapshot MotionSnapshot;
 
 // Copies the current tool number (CurrentToolState), the program and machine positions of the
-// records' pose, their work origin and the tool point and axis into MotionSnapshot; without
-// records, those bound on the calling thread (CurrentMachinePose, WorkOrigin).
+// records' pose (or the session's), their work origin and the tool point and axis into
+// MotionSnapshot.
 void SaveMotionState(const KinematicsSessionRecords& records);
 void SaveMotionState(NcSession& session);
 // The same without the tool number, into out.

@@ -6,7 +6,7 @@
 
 namespace mirexa {
 
-// Turns the model's StockFrame by the rotary angles of WorkOrigin (deg, with the direction
+// Turns the model's StockFrame by the rotary angles of the work origin (deg, with the direction
 // signs of CurrentMachine's rotary axes), by CurrentMachine's rotary type:
 //  - 2 (table-table): each orientation row r becomes R2(R1(r)), the offset o becomes
 //    R2(R1(o - TP) - TO) + TO + TP (TP table position, TO table offset);

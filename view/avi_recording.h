@@ -77,7 +77,7 @@ int StartAviRecording();
 
 // Adds a frame when recording and a trigger fires: an alarm (SimulationState 4) or an
 // interpreter error first resets the remembered values; the tool number (ToolFile.currentTool),
-// the tool axis (CurrentMachinePose) and the NC line (the innermost running subprogram's, as the
+// the tool axis (the session's pose) and the NC line (the innermost running subprogram's, as the
 // run publishes it) are compared and remembered; TIMING UPDATE fires at every call. The capture
 // hides the floating panels unless LAP DIALOG is on. A frame that would take the file past its
 // size limit, or a failed write, finishes the file, ends the recording and reports it. Returns 1

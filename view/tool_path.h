@@ -77,8 +77,8 @@ extern ToolPathSummary LastToolPath;
 // Runs the NC program (DefinitionFiles.ncProgramFile) from its start into the output:
 //  1. Refused while a path is being drawn, a run is going and not waiting at a stop block
 //     (RunControl.runMode not idle and PauseRequest 0), or a data check run is on
-//     (NcRun.dataCheckActive).
-//  2. A session of its own is bound on the thread, started from the run's session (its run
+//     (run.dataCheckActive).
+//  2. A session of its own is made, started from the run's session (its run
 //     state, controller view, machine and tool records) with a step record of its own: every
 //     record named below is the drawing's, and the run's stay as they were.
 //  3. The controller view is refreshed, the program index reloaded when the controller runs

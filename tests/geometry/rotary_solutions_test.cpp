@@ -576,9 +576,9 @@ TEST_F(RotarySolutionsTest, RotationOrderCodes) {
     EXPECT_EQ(GetAngleForRotationOrder(RunKinematics, 9), 9.0);
 }
 
-// The records form reads the given records' modes, move and tilted plane and leaves the count of
-// fitting candidates in their modes, as the bound form does with those records bound; the bound
-// records keep their count. Each case gives another answer (or warning) on the bound records.
+// The solve reads the given records' modes, move and tilted plane and leaves the count of fitting
+// candidates in their modes, as it does on a copy of them; the run's records keep their count.
+// Each case gives another answer (or warning) on the run's records.
 TEST_F(RotarySolutionsTest, RecordsFormSolvesWithTheGivenRecordsOnly) {
     struct Case {
         const char* name;

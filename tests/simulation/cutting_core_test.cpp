@@ -388,7 +388,8 @@ TEST_F(CuttingCoreTest, NewEndsCarryPenPaintAndLine) {
 }
 
 // The move's facts given to the cut decide the feed painting and the cutting-on switch, whatever
-// the bound move and run say; the stock comes out as the bound form's with those facts bound.
+// the run's move and switch say; the stock comes out as the session form's with those facts in
+// the session.
 TEST_F(CuttingCoreTest, GivenMoveFactsDecideTheCutNotTheBoundRecords) {
     const double box[6] = {0, 0, 0, 20, 20, 10};
     CurrentCutter = testing::FlatTool(6.0, 2.0);  // cutting length 2: deeper feed ends painted
@@ -401,7 +402,7 @@ TEST_F(CuttingCoreTest, GivenMoveFactsDecideTheCutNotTheBoundRecords) {
         StockModel given, bound;
         BuildBoxStock(&given, box, 0.5);
         BuildBoxStock(&bound, box, 0.5);
-        // The bound records say the opposite of the facts.
+        // The run's records say the opposite of the facts.
         RunKinematics.motion.motionType = facts.feedMove != 0 ? 0 : 1;
         RunSession.run.cuttingEnabled = facts.cuttingEnabled != 0 ? 0 : 1;
         StepRemovedVolume = 0.0;

@@ -200,8 +200,8 @@ TEST(MotionSnapshot, SavesTheCurrentMotionState) {
     MotionSnapshot = {};
 }
 
-// The records forms save the given records' pose and work origin, exactly as the bound forms do
-// with those records bound, and leave the bound records as they stood.
+// The records forms save the given records' pose and work origin, exactly as the session forms do
+// with those records in the session, and leave the run's records as they stood.
 TEST(MotionSnapshot, RecordsFormsSaveTheGivenRecordsOnly) {
     KinematicsSessionRecords given;
     for (int i = 0; i < 5; ++i) {
