@@ -5,7 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -70,6 +72,47 @@ TEST_F(GoldenTraceTest, EveryProgramGivesItsTrace) {
         EXPECT_EQ(TraceProgramFile(program.string(), machine), expected);
     }
     Settings = settings;
+}
+
+// Two sessions pulled in turn on one thread, as a tool path is pulled while the run waits at a
+// stop block: the run's session has made a few moves when the other starts from where it stands;
+// then each makes one call of the step driver in turn. Both traces are their golden ones, and no
+// call of the second session changes a record of the run's.
+TEST_F(GoldenTraceTest, TwoSessionsPulledInTurnGiveTheirTraces) {
+    const std::string runProgram = MIREXA_TEST_DATA "/nc/arcs.nc";
+    const std::string pathProgram = MIREXA_TEST_DATA "/nc/cycle_planes.nc";
+    std::string runTrace, pathTrace;
+    auto toRun = [&runTrace](const std::string& lines) { runTrace += lines; };
+    auto toPath = [&pathTrace](const std::string& lines) { pathTrace += lines; };
+    testing::NcTrace run, path;
+    ASSERT_EQ(testing::OpenNcTrace(&run, RunSession, runProgram, toRun), 1);
+    for (int i = 0; i < 3; ++i) {
+        ASSERT_EQ(testing::StepNcTrace(&run, toRun), 1);
+    }
+    auto drawing = std::make_unique<NcSession>();
+    CopyNcSessionState(drawing.get(), RunSession);
+    ASSERT_EQ(testing::OpenNcTrace(&path, *drawing, pathProgram, toPath), 1);
+    auto same = [](const auto& a, const auto& b) { return std::memcmp(&a, &b, sizeof a) == 0; };
+    bool runGoes = true, pathGoes = true;
+    while (runGoes || pathGoes) {
+        if (pathGoes) {
+            const KinematicsSessionRecords kinematics = RunKinematics;
+            const NcRunStatus status = RunSession.run.status;
+            const int line = RunSession.line.mainLineNumber;
+            pathGoes = testing::StepNcTrace(&path, toPath) != 0;
+            ASSERT_TRUE(same(kinematics.pose, RunKinematics.pose));
+            ASSERT_TRUE(same(kinematics.motion, RunKinematics.motion));
+            ASSERT_TRUE(same(kinematics.workOrigin, RunKinematics.workOrigin));
+            ASSERT_TRUE(same(kinematics.modes, RunKinematics.modes));
+            ASSERT_TRUE(same(status, RunSession.run.status));
+            ASSERT_EQ(line, RunSession.line.mainLineNumber);
+        }
+        if (runGoes) {
+            runGoes = testing::StepNcTrace(&run, toRun) != 0;
+        }
+    }
+    EXPECT_EQ(runTrace, testing::ReadWholeFile(MIREXA_TEST_DATA "/nc/arcs.trace"));
+    EXPECT_EQ(pathTrace, testing::ReadWholeFile(MIREXA_TEST_DATA "/nc/cycle_planes.trace"));
 }
 
 // The bundled sample program with the bundled tools, controller and machine files, read in the

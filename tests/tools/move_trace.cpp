@@ -109,71 +109,90 @@ std::string FormatNurbsCurveLines(NcSession& session) {
     return lines;
 }
 
-void StreamNcProgramTrace(NcSession& session, const std::string& programPath,
-                          const std::function<void(const std::string&)>& emit,
-                          const std::function<void()>& afterEachCall, long maxCalls,
-                          bool withMachine) {
-    // The trace steps the session's moves with a step record of its own.
-    SimulationRunRecord record;
-    const MoveStepContext context{&session, &record};
-    // As a run, the trace ends where it started: the machine comes back to its start pose.
-    const MachinePose startPose = session.kinematics->pose;
+int OpenNcTrace(NcTrace* trace, NcSession& session, const std::string& programPath,
+                const std::function<void(const std::string&)>& emit) {
+    *trace = NcTrace{};
+    trace->session = &session;
+    trace->startPose = session.kinematics->pose;
+    const MoveStepContext context{&session, &trace->record};
     const int opened = OpenNcSession(&session, programPath, NcMoveReader{});
     UpdateMachinePosition(*session.kinematics);
     ResetSimulationRunRecord(context);
     if (!opened) {
         CloseNcSession(&session);
-        session.kinematics->pose = startPose;
+        session.kinematics->pose = trace->startPose;
         emit("END cannot open " + programPath + "\n");
-        return;
+        trace->ended = true;
+        return 0;
     }
-    long calls = 0;
-    int alarms = 0;
-    BlockLoopState loop;  // tools are mounted by MountToolForStepping alone
-    while (session.run.status.endState < 2) {
-        if (++calls > maxCalls) {
-            CloseNcSession(&session);
-            session.kinematics->pose = startPose;
-            emit("END cut\n");
-            return;
+    return 1;
+}
+
+int StepNcTrace(NcTrace* trace, const std::function<void(const std::string&)>& emit,
+                const std::function<void()>& afterEachCall, long maxCalls, bool withMachine) {
+    if (trace->ended) {
+        return 0;
+    }
+    NcSession& session = *trace->session;
+    const MoveStepContext context{&session, &trace->record};
+    auto end = [&](const std::string& line) {
+        CloseNcSession(&session);
+        session.kinematics->pose = trace->startPose;
+        emit(line);
+        trace->ended = true;
+        return 0;
+    };
+    if (session.run.status.endState >= 2 || trace->stopped) {
+        if (!session.run.status.started && session.run.status.error == 0) {
+            session.run.status.error = kNcErrorNoStart;
         }
-        NoteBlockEntry(session, &loop);
-        const int next = NextNcMove(&session);
-        if (afterEachCall) {
-            afterEachCall();
-        }
-        if (session.run.compensation.alarmCount != alarms) {
-            alarms = session.run.compensation.alarmCount;
-            char radius[64];
-            std::snprintf(radius, sizeof radius, "%.3f",
-                          std::fabs(session.run.compensation.radius));
-            emit(std::string("ALARM INTERFERENCE IN RADIUS(") + radius + ") OFFSET " +
-                 std::to_string(session.line.mainLineNumber) + "\n");
-        }
-        if (next == kNcMoveError) {
-            break;
-        }
-        // The block's bookkeeping as the simulation takes it (tool changes, the
-        // re-synchronisations, the block end), then the machine stands at the move's end.
-        StepBlockInfo info;
-        const int kind = TakeFetchedBlock(session, &loop, &info);
-        if (afterEachCall) {
-            afterEachCall();
-        }
-        if (kind == kBlockMove || kind == kBlockNurbs) {
-            PoseMachineAtMoveEnd(context, info);
-            if (session.kinematics->motion.blockHasMotion) {
-                emit(FormatMoveLine(session, withMachine));
-            }
+        return end("END state " + std::to_string(session.run.status.endState) + " error " +
+                   std::to_string(session.run.status.error) + "\n");
+    }
+    if (++trace->calls > maxCalls) {
+        return end("END cut\n");
+    }
+    NoteBlockEntry(session, &trace->loop);
+    const int next = NextNcMove(&session);
+    if (afterEachCall) {
+        afterEachCall();
+    }
+    if (session.run.compensation.alarmCount != trace->alarms) {
+        trace->alarms = session.run.compensation.alarmCount;
+        char radius[64];
+        std::snprintf(radius, sizeof radius, "%.3f", std::fabs(session.run.compensation.radius));
+        emit(std::string("ALARM INTERFERENCE IN RADIUS(") + radius + ") OFFSET " +
+             std::to_string(session.line.mainLineNumber) + "\n");
+    }
+    if (next == kNcMoveError) {
+        trace->stopped = true;  // the trace ends at the next step, as at the program's end
+        return 1;
+    }
+    // The block's bookkeeping as the simulation takes it (tool changes, the re-synchronisations,
+    // the block end), then the machine stands at the move's end.
+    StepBlockInfo info;
+    const int kind = TakeFetchedBlock(session, &trace->loop, &info);
+    if (afterEachCall) {
+        afterEachCall();
+    }
+    if (kind == kBlockMove || kind == kBlockNurbs) {
+        PoseMachineAtMoveEnd(context, info);
+        if (session.kinematics->motion.blockHasMotion) {
+            emit(FormatMoveLine(session, withMachine));
         }
     }
-    if (!session.run.status.started && session.run.status.error == 0) {
-        session.run.status.error = kNcErrorNoStart;
+    return 1;
+}
+
+void StreamNcProgramTrace(NcSession& session, const std::string& programPath,
+                          const std::function<void(const std::string&)>& emit,
+                          const std::function<void()>& afterEachCall, long maxCalls,
+                          bool withMachine) {
+    NcTrace trace;
+    if (OpenNcTrace(&trace, session, programPath, emit)) {
+        while (StepNcTrace(&trace, emit, afterEachCall, maxCalls, withMachine)) {
+        }
     }
-    CloseNcSession(&session);
-    session.kinematics->pose = startPose;
-    emit("END state " + std::to_string(session.run.status.endState) + " error " +
-         std::to_string(session.run.status.error) + "\n");
 }
 
 std::string TraceNcProgram(NcSession& session, const std::string& programPath,

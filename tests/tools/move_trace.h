@@ -5,9 +5,9 @@
 #include <functional>
 #include <string>
 
-namespace mirexa {
-struct NcSession;
-}  // namespace mirexa
+#include "geometry/machine_kinematics.h"
+#include "simulation/move_stepping.h"
+#include "simulation/simulation_thread.h"
 
 namespace mirexa::testing {
 
@@ -31,6 +31,27 @@ namespace mirexa::testing {
 std::string TraceNcProgram(NcSession& session, const std::string& programPath,
                            const std::function<void()>& afterEachCall = {},
                            long maxCalls = 10000000, bool withMachine = false);
+
+// A trace pulled step by step, so that traces of several sessions can be pulled in turn on one
+// thread: OpenNcTrace opens the session on the program (0 and the end line emitted when it
+// cannot), then each StepNcTrace makes one call of the step driver and emits what the trace
+// makes of it, until it answers 0 after emitting the end line. Every record the trace reads and
+// writes is the session's or its own.
+struct NcTrace {
+    NcSession* session = {};
+    SimulationRunRecord record = {};
+    BlockLoopState loop = {};
+    MachinePose startPose = {};
+    long calls = {};
+    int alarms = {};
+    bool stopped = {};
+    bool ended = {};
+};
+int OpenNcTrace(NcTrace* trace, NcSession& session, const std::string& programPath,
+                const std::function<void(const std::string&)>& emit);
+int StepNcTrace(NcTrace* trace, const std::function<void(const std::string&)>& emit,
+                const std::function<void()>& afterEachCall = {}, long maxCalls = 10000000,
+                bool withMachine = false);
 
 // The same trace handed to emit line by line as it is made, so that a trace of millions of moves
 // is never held in memory.
