@@ -8,6 +8,7 @@
 #include <new>
 
 #include "geometry/vector_math.h"
+#include "stockio/cell_hole_closure.h"
 #include "stockio/surface_cell_walk.h"
 
 namespace mirexa {
@@ -162,9 +163,10 @@ bool SamePoint(const double a[3], const double b[3]) {
     return a[0] == b[0] && a[1] == b[1] && a[2] == b[2];
 }
 
-// Writes a fan of grid points as triangles (0, i, i + 1), mapped into the placement.
-std::int64_t EmitFan(const MeshTransform& transform, const double* const* points, int count,
-                     const FacetSink& sink) {
+}  // namespace
+
+std::int64_t EmitMeshFan(const MeshTransform& transform, const double* const* points, int count,
+                         const FacetSink& sink) {
     std::int64_t written = 0;
     for (int i = 1; i + 1 < count; ++i) {
         MeshFacet facet;
@@ -186,8 +188,6 @@ std::int64_t EmitFan(const MeshTransform& transform, const double* const* points
     }
     return written;
 }
-
-}  // namespace
 
 void CollectDexelEnds(const StockModel& model, int family, const DexelEndMap& map) {
     const DexelFamily& rays = FamilyOf(model, family);
@@ -486,6 +486,11 @@ int AnalyseStockCell(const StockModel& model, const StockCapMarks& marks, int ix
                      CellPatternMemo* memo) {
     segments->count = 0;
     segments->overflow = 0;
+    segments->model = &model;
+    segments->marks = &marks;
+    segments->cell[0] = ix;
+    segments->cell[1] = iy;
+    segments->cell[2] = iz;
     const double low[3] = {model.nodesX[ix], model.nodesY[iy], model.nodesZ[iz]};
     const double high[3] = {model.nodesX[ix + 1], model.nodesY[iy + 1], model.nodesZ[iz + 1]};
     const std::int64_t nx = model.nx, ny = model.ny, nz = model.nz;
@@ -649,7 +654,7 @@ std::int64_t ChainLoops(const MeshTransform& transform, const LoopEdge* edges, c
             for (int i = 0; i < length; ++i) {
                 points[i] = edges[chain[i]].from;
             }
-            const std::int64_t result = EmitFan(transform, points, length, sink);
+            const std::int64_t result = EmitMeshFan(transform, points, length, sink);
             if (result < 0) {
                 return result;
             }
@@ -701,7 +706,7 @@ std::int64_t CloseOpenChains(const MeshTransform& transform, const LoopEdge* edg
             --end;  // closed after all: the first point is not repeated
         }
         if (holdsCrossing && end - first >= 3) {
-            const std::int64_t result = EmitFan(transform, buffer + first, end - first, sink);
+            const std::int64_t result = EmitMeshFan(transform, buffer + first, end - first, sink);
             if (result < 0) {
                 return result;
             }
@@ -792,6 +797,14 @@ std::int64_t EmitDexelFaceTriangles(const MeshTransform& transform, const int fa
             return result;
         }
         written += result;
+        if (segments.model != nullptr && segments.marks != nullptr) {
+            result = CloseFallbackHoles(*segments.model, *segments.marks, segments.cell, transform,
+                                        sink, stats);
+            if (result < 0) {
+                return result;
+            }
+            written += result;
+        }
     }
     if (stats != nullptr) {
         stats->fallbackCells += end == ChainEnd::LeftCrossingSegments ? 1 : 0;
