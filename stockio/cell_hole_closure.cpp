@@ -7,6 +7,7 @@
 #include <iterator>
 #include <map>
 #include <memory>
+#include <new>
 #include <tuple>
 #include <utility>
 #include <vector>
@@ -214,11 +215,10 @@ std::int64_t EmitLoop(const MeshTransform& transform, const std::vector<Point>& 
     return EmitMeshFan(transform, points.data(), n, sink);
 }
 
-}  // namespace
-
-std::int64_t CloseFallbackHoles(const StockModel& model, const StockCapMarks& marks,
-                                const int cell[3], const MeshTransform& transform,
-                                const FacetSink& sink, MeshExtractionStats* stats) {
+// CloseFallbackHoles without the guard against a failed allocation.
+std::int64_t FillClusterHoles(const StockModel& model, const StockCapMarks& marks,
+                              const int cell[3], const MeshTransform& transform,
+                              const FacetSink& sink, MeshExtractionStats* stats) {
     std::map<CellKey, CellRecord> cells;
     auto read = [&](const CellKey& key) -> const CellRecord& {
         auto found = cells.find(key);
@@ -304,6 +304,18 @@ std::int64_t CloseFallbackHoles(const StockModel& model, const StockCapMarks& ma
         }
     }
     return written;
+}
+
+}  // namespace
+
+std::int64_t CloseFallbackHoles(const StockModel& model, const StockCapMarks& marks,
+                                const int cell[3], const MeshTransform& transform,
+                                const FacetSink& sink, MeshExtractionStats* stats) {
+    try {
+        return FillClusterHoles(model, marks, cell, transform, sink, stats);
+    } catch (const std::bad_alloc&) {
+        return kMeshExtractionNoMemory;
+    }
 }
 
 }  // namespace mirexa

@@ -19,8 +19,8 @@ namespace mirexa {
 // cancel is an edge of the hole, and the hole's loops are written as triangle fans. Every cell
 // reads only the model, so the fill is the same whichever cell or thread asks, and the cells
 // around the cluster are written as before. cell is the asking cell's low corner (ix, iy, iz).
-// Returns the facets written or the sink's negative code; stats (may be null) counts the
-// filled loops in holeLoops.
+// Returns the facets written, the sink's negative code or kMeshExtractionNoMemory; stats (may
+// be null) counts the filled loops in holeLoops.
 std::int64_t CloseFallbackHoles(const StockModel& model, const StockCapMarks& marks,
                                 const int cell[3], const MeshTransform& transform,
                                 const FacetSink& sink, MeshExtractionStats* stats);

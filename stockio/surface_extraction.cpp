@@ -163,10 +163,9 @@ bool SamePoint(const double a[3], const double b[3]) {
     return a[0] == b[0] && a[1] == b[1] && a[2] == b[2];
 }
 
-}  // namespace
-
-std::int64_t EmitMeshFan(const MeshTransform& transform, const double* const* points, int count,
-                         const FacetSink& sink) {
+// Writes a fan of grid points as triangles (0, i, i + 1), mapped into the placement.
+std::int64_t EmitFan(const MeshTransform& transform, const double* const* points, int count,
+                     const FacetSink& sink) {
     std::int64_t written = 0;
     for (int i = 1; i + 1 < count; ++i) {
         MeshFacet facet;
@@ -187,6 +186,13 @@ std::int64_t EmitMeshFan(const MeshTransform& transform, const double* const* po
         written += result;
     }
     return written;
+}
+
+}  // namespace
+
+std::int64_t EmitMeshFan(const MeshTransform& transform, const double* const* points, int count,
+                         const FacetSink& sink) {
+    return EmitFan(transform, points, count, sink);
 }
 
 void CollectDexelEnds(const StockModel& model, int family, const DexelEndMap& map) {
@@ -654,7 +660,7 @@ std::int64_t ChainLoops(const MeshTransform& transform, const LoopEdge* edges, c
             for (int i = 0; i < length; ++i) {
                 points[i] = edges[chain[i]].from;
             }
-            const std::int64_t result = EmitMeshFan(transform, points, length, sink);
+            const std::int64_t result = EmitFan(transform, points, length, sink);
             if (result < 0) {
                 return result;
             }
@@ -706,7 +712,7 @@ std::int64_t CloseOpenChains(const MeshTransform& transform, const LoopEdge* edg
             --end;  // closed after all: the first point is not repeated
         }
         if (holdsCrossing && end - first >= 3) {
-            const std::int64_t result = EmitMeshFan(transform, buffer + first, end - first, sink);
+            const std::int64_t result = EmitFan(transform, buffer + first, end - first, sink);
             if (result < 0) {
                 return result;
             }
