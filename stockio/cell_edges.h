@@ -215,6 +215,11 @@ struct CellSegmentList {
     CellFaceSegment segments[kMaxCellSegments] = {};
     int count = {};
     int overflow = {};
+    // The cell the segments were built for, set by the cell analysis (null model: unknown). A
+    // cell whose loops cannot all be closed reads its neighbours through it to close the hole.
+    const StockModel* model = {};
+    const StockCapMarks* marks = {};
+    int cell[3] = {};
 };
 void AppendCellSegment(CellSegmentList* list, const CellFaceSegment& segment);
 

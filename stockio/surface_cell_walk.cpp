@@ -317,6 +317,7 @@ void AddStats(MeshExtractionStats* total, const MeshExtractionStats& part) {
     total->cellsVisited += part.cellsVisited;
     total->cellsEmitted += part.cellsEmitted;
     total->fallbackCells += part.fallbackCells;
+    total->holeLoops += part.holeLoops;
     total->leftoverEdgeChains += part.leftoverEdgeChains;
     total->unclosedFaceChains += part.unclosedFaceChains;
     total->segmentOverflows += part.segmentOverflows;

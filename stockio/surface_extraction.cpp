@@ -8,6 +8,7 @@
 #include <new>
 
 #include "geometry/vector_math.h"
+#include "stockio/cell_hole_closure.h"
 #include "stockio/surface_cell_walk.h"
 
 namespace mirexa {
@@ -188,6 +189,11 @@ std::int64_t EmitFan(const MeshTransform& transform, const double* const* points
 }
 
 }  // namespace
+
+std::int64_t EmitMeshFan(const MeshTransform& transform, const double* const* points, int count,
+                         const FacetSink& sink) {
+    return EmitFan(transform, points, count, sink);
+}
 
 void CollectDexelEnds(const StockModel& model, int family, const DexelEndMap& map) {
     const DexelFamily& rays = FamilyOf(model, family);
@@ -486,6 +492,11 @@ int AnalyseStockCell(const StockModel& model, const StockCapMarks& marks, int ix
                      CellPatternMemo* memo) {
     segments->count = 0;
     segments->overflow = 0;
+    segments->model = &model;
+    segments->marks = &marks;
+    segments->cell[0] = ix;
+    segments->cell[1] = iy;
+    segments->cell[2] = iz;
     const double low[3] = {model.nodesX[ix], model.nodesY[iy], model.nodesZ[iz]};
     const double high[3] = {model.nodesX[ix + 1], model.nodesY[iy + 1], model.nodesZ[iz + 1]};
     const std::int64_t nx = model.nx, ny = model.ny, nz = model.nz;
@@ -792,6 +803,14 @@ std::int64_t EmitDexelFaceTriangles(const MeshTransform& transform, const int fa
             return result;
         }
         written += result;
+        if (segments.model != nullptr && segments.marks != nullptr) {
+            result = CloseFallbackHoles(*segments.model, *segments.marks, segments.cell, transform,
+                                        sink, stats);
+            if (result < 0) {
+                return result;
+            }
+            written += result;
+        }
     }
     if (stats != nullptr) {
         stats->fallbackCells += end == ChainEnd::LeftCrossingSegments ? 1 : 0;

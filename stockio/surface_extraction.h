@@ -87,6 +87,8 @@ struct MeshExtractionStats {
     // EmitDexelFaceTriangles). Leftover: only edge segments were left (segments on faces shared
     // with a neighbour cell that builds that part), no hole.
     std::int64_t fallbackCells = {};
+    // Loops of the holes around fallback cells, filled (see CloseFallbackHoles).
+    std::int64_t holeLoops = {};
     std::int64_t leftoverEdgeChains = {};
     // Chains of a face's in-plane polygon that could not be closed (given back to the cell
     // loops, no hole).
@@ -115,11 +117,18 @@ struct DexelEndMap {
 // family: 0 X, 1 Y, 2 Z.
 void CollectDexelEnds(const StockModel& model, int family, const DexelEndMap& map);
 
+// Writes a fan of grid points as triangles (0, i, i + 1), mapped into the placement. Returns the
+// facets written or the sink's negative code.
+std::int64_t EmitMeshFan(const MeshTransform& transform, const double* const* points, int count,
+                         const FacetSink& sink);
+
 // The polygons of one cell, chained from its segments and written as triangle fans. faceFlags
 // are the cell's boundary flags; segments are in grid coordinates. A cell whose crossing
 // segments do not all close into loops never leaves them out: each chain they form is closed
-// by the straight way back to its start (counted in fallbackCells). Returns the facets written
-// or the sink's negative code; stats may be null.
+// by the straight way back to its start (counted in fallbackCells), and when the segments name
+// their cell, the hole that this leaves against the neighbour cells is filled (see
+// CloseFallbackHoles). Returns the facets written or the sink's negative code; stats may be
+// null.
 std::int64_t EmitDexelFaceTriangles(const MeshTransform& transform, const int faceFlags[6],
                                     const CellSegmentList& segments, const FacetSink& sink,
                                     MeshExtractionStats* stats);

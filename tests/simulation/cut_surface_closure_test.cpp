@@ -155,6 +155,46 @@ std::vector<MeshFacet> ViewSurface(const StockModel& model) {
     return facets;
 }
 
+// Cuts, saves and checks one random cut; adds the plain walk's counters to totals.
+void CheckCut(const RandomCut& cut, const std::string& path, MeshExtractionStats* totals) {
+    SCOPED_TRACE(Describe(cut));
+    StockModel model;
+    BuildBoxStock(&model, cut.box, cut.pitch);
+    MakeMoves(&model, cut);
+
+    ASSERT_EQ(SaveStockFile(model, path, 1, 0, nullptr, 1), kStockSaveDone);
+    std::vector<MeshFacet> saved;
+    ASSERT_TRUE(ReadBinaryStlFacets(path, false, &saved));
+    double area[3];
+    SumAreaVectors(saved, area);
+    const double surface = SurfaceArea(saved);
+    EXPECT_TRUE(SurfaceIsClosed(saved));
+    EXPECT_LT(std::fabs(area[0]) + std::fabs(area[1]) + std::fabs(area[2]), 1e-5 * surface);
+    // The surface cuts corners of at most half a pitch's depth wherever it leaves a node
+    // line, so it may lie below the rays' volume by up to that layer.
+    const double rays = DexelVolume(model);
+    EXPECT_NEAR(SignedVolume(saved), rays, 0.5 * cut.pitch * surface);
+
+    // The serial plain walk and a parallel sparse walk write the same facets.
+    std::vector<MeshFacet> memory;
+    MeshExtractionStats stats;
+    MeshExtractionOptions plain;
+    plain.plainCellWalk = 1;
+    ASSERT_GE(ExtractStockMesh(model, CollectFacets(&memory), plain, &stats), 0);
+    totals->fallbackCells += stats.fallbackCells;
+    totals->holeLoops += stats.holeLoops;
+    std::vector<MeshFacet> parallel;
+    MeshExtractionOptions threads;
+    threads.threads = 3;
+    ASSERT_GE(ExtractStockMesh(model, CollectFacets(&parallel), threads), 0);
+    EXPECT_TRUE(SameFacets(memory, parallel));
+
+    const std::vector<MeshFacet> shown = ViewSurface(model);
+    EXPECT_TRUE(SurfaceIsClosed(shown));
+    EXPECT_NEAR(SignedVolume(shown), SignedVolume(memory), 1e-6 * rays);
+    FreeStockModel(&model);
+}
+
 TEST(CutSurfaceClosure, RandomCutsSaveClosedSurfacesOfTheRaysVolume) {
     testing::ScopedCuttingState state;
     const unsigned seed = 49021;
@@ -163,46 +203,46 @@ TEST(CutSurfaceClosure, RandomCutsSaveClosedSurfacesOfTheRaysVolume) {
     std::mt19937 random(seed);
     testing::ScratchDirectory scratch;
     const std::string path = scratch.At("cut.stl");
-    std::int64_t fallbacks = 0;
+    MeshExtractionStats totals;
     for (int i = 0; i < cuts; ++i) {
         const RandomCut cut = MakeCut(random);
-        SCOPED_TRACE(::testing::Message() << "cut " << i << ": " << Describe(cut));
-        StockModel model;
-        BuildBoxStock(&model, cut.box, cut.pitch);
-        MakeMoves(&model, cut);
-
-        ASSERT_EQ(SaveStockFile(model, path, 1, 0, nullptr, 1), kStockSaveDone);
-        std::vector<MeshFacet> saved;
-        ASSERT_TRUE(ReadBinaryStlFacets(path, false, &saved));
-        double area[3];
-        SumAreaVectors(saved, area);
-        const double surface = SurfaceArea(saved);
-        EXPECT_TRUE(SurfaceIsClosed(saved));
-        EXPECT_LT(std::fabs(area[0]) + std::fabs(area[1]) + std::fabs(area[2]), 1e-5 * surface);
-        // The surface cuts corners of at most half a pitch's depth wherever it leaves a node
-        // line, so it may lie below the rays' volume by up to that layer.
-        const double rays = DexelVolume(model);
-        EXPECT_NEAR(SignedVolume(saved), rays, 0.5 * cut.pitch * surface);
-
-        // The serial plain walk and a parallel sparse walk write the same facets.
-        std::vector<MeshFacet> memory;
-        MeshExtractionStats stats;
-        MeshExtractionOptions plain;
-        plain.plainCellWalk = 1;
-        ASSERT_GE(ExtractStockMesh(model, CollectFacets(&memory), plain, &stats), 0);
-        fallbacks += stats.fallbackCells;
-        std::vector<MeshFacet> parallel;
-        MeshExtractionOptions threads;
-        threads.threads = 3;
-        ASSERT_GE(ExtractStockMesh(model, CollectFacets(&parallel), threads), 0);
-        EXPECT_TRUE(SameFacets(memory, parallel));
-
-        const std::vector<MeshFacet> shown = ViewSurface(model);
-        EXPECT_TRUE(SurfaceIsClosed(shown));
-        EXPECT_NEAR(SignedVolume(shown), SignedVolume(memory), 1e-6 * rays);
-        FreeStockModel(&model);
+        SCOPED_TRACE(::testing::Message() << "cut " << i);
+        CheckCut(cut, path, &totals);
     }
-    std::printf("cells closed by the fallback: %lld\n", static_cast<long long>(fallbacks));
+    std::printf("cells closed by the fallback: %lld\n",
+                static_cast<long long>(totals.fallbackCells));
+}
+
+// Cuts of crossing passes whose islands on neighbouring rays leave cells that cannot close
+// their loops (the cut's seed and its place in that seed's sequence): the holes around those
+// cells are filled, so the surfaces are closed all the same.
+TEST(CutSurfaceClosure, CellsThatCannotCloseTheirLoopsLeaveNoHole) {
+    testing::ScopedCuttingState state;
+    struct Case {
+        unsigned seed;
+        int index;
+    };
+    static const Case kCases[] = {
+        {4, 9},  {4, 30}, {5, 52}, {49021, 85}, {1, 105},
+        {2, 33}, {2, 82}, {6, 33}, {6, 100},    {7, 75},
+    };
+    testing::ScratchDirectory scratch;
+    const std::string path = scratch.At("cut.stl");
+    MeshExtractionStats totals;
+    for (const Case& c : kCases) {
+        std::mt19937 random(c.seed);
+        RandomCut cut;
+        for (int i = 0; i <= c.index; ++i) {
+            cut = MakeCut(random);
+        }
+        SCOPED_TRACE(::testing::Message() << "seed " << c.seed << " cut " << c.index);
+        CheckCut(cut, path, &totals);
+    }
+    // The cases must keep reaching the fill, or they no longer test it.
+    EXPECT_GT(totals.holeLoops, 0);
+    std::printf("cells closed by the fallback: %lld, hole loops filled: %lld\n",
+                static_cast<long long>(totals.fallbackCells),
+                static_cast<long long>(totals.holeLoops));
 }
 
 }  // namespace
