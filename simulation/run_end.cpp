@@ -108,15 +108,37 @@ void CloseRunReports(NcSession& session, const ReportBlock& block) {
     CloseInterferenceFile(block);
 }
 
-// The program position returns to the start point; the work offsets and their index come back.
-// The interpreter's reset then takes the work origin from them.
+// The work origin of the work offset table's external entry and entry `index`, as the
+// interpreter's reset takes it.
+MotionPosition WorkOriginOfTable(int index) {
+    MotionPosition origin = WorkOffsetTable[0];
+    if (index > 0 && index < kWorkOffsetEntries) {
+        for (int i = 0; i < 5; ++i) {
+            origin.axis[i] += WorkOffsetTable[index].axis[i];
+        }
+    }
+    return origin;
+}
+
+// The work offsets and their index come back and the program position returns to the start
+// point, re-expressed in the work origin they give (a run that ended in another work offset
+// than the start point was taken in must not move the machine elsewhere, beyond the strokes);
+// the interpreter's reset then takes the work origin from them.
 void RewindToStart(NcSession& session) {
-    session.kinematics->pose.program =
-        RunEnd.startPointSet != 0 ? RunEnd.startPoint : session.run.reference.runStartPoint;
     if (RunEnd.workOffsetsSaved != 0) {
         std::copy(RunEnd.savedWorkOffsets, RunEnd.savedWorkOffsets + kWorkOffsetEntries,
                   WorkOffsetTable);
         session.run.modal.workOffsetIndex = RunEnd.savedWorkOffsetIndex;
+    }
+    MotionPosition& program = session.kinematics->pose.program;
+    if (RunEnd.startPointSet != 0) {
+        const MotionPosition origin = WorkOriginOfTable(session.run.modal.workOffsetIndex);
+        for (int i = 0; i < 5; ++i) {
+            program.axis[i] =
+                RunEnd.startPoint.axis[i] + RunEnd.startWorkOrigin.axis[i] - origin.axis[i];
+        }
+    } else {
+        program = session.run.reference.runStartPoint;
     }
     ResetInterpreterState(session);
     UpdateMachinePosition(*session.kinematics);
@@ -256,8 +278,12 @@ int FinishAlarm(NcSession& session, WindowHandle window) {
     GatherInterferenceMessageContext(session, 1, &context);
     ShowInterferenceMessage(window, RunLogFlag.load(), DefinitionFiles.ncProgramFile.c_str(), code,
                             context);
-    // The rewind: the start point, the work offsets, the machine position.
+    // The rewind: the start point, the work offsets, the machine position, which the panel
+    // shows at once (the run's last pose stays published until then).
     RewindToStart(session);
+    if (!Suppressed()) {
+        Call(ui.drawAxisValuePanes);
+    }
     Call(ui.redrawMainWindow);
     return code;
 }
@@ -307,6 +333,7 @@ int FinishEndedRun(NcSession& session, WindowHandle window, const ReportBlock& l
 
 void SetRunStartPoint(const MotionPosition& position) {
     RunEnd.startPoint = position;
+    RunEnd.startWorkOrigin = RunKinematics.workOrigin;
     RunEnd.startPointSet = 1;
 }
 

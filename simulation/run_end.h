@@ -43,6 +43,10 @@ struct RunEndRecord {
     // started.
     MotionPosition startPoint = {};
     std::int32_t startPointSet = {};
+    // The work origin the start point was taken in: the rewind re-expresses the start point in
+    // the work origin it restores, so that the machine returns to where the start point lay even
+    // when a run changed the active work offset in between.
+    MotionPosition startWorkOrigin = {};
     // The work offset table and index before the run (PrepareCuttingRun); restored only when
     // they were kept.
     MotionPosition savedWorkOffsets[kWorkOffsetEntries] = {};
@@ -61,7 +65,7 @@ struct RunEndRecord {
 };
 extern RunEndRecord RunEnd;
 
-// Sets the program position that an aborted or alarm run returns to.
+// Sets the program position that an aborted or alarm run returns to, in the run's work origin.
 void SetRunStartPoint(const MotionPosition& position);
 
 // At the start of a run, before the interpreter is reset: keeps the work offset table and index,

@@ -183,25 +183,13 @@ TEST_F(QtProgramTest, StartUpOpensTheMainWindowAndTheViewShowsTheOffscreenRender
     EXPECT_EQ(FindQtWidget(MainWindow.load()), nullptr) << "the main window is gone";
 }
 
-// Chooses the menu command and answers its file dialog, once it shows inside the command's
-// modal loop, with the path.
-void ChooseFileThroughMenu(unsigned command, const std::string& path) {
-    testing::WhenIdle([path] {
-        auto* dialog = testing::FindTopLevel<QFileDialog>();
-        ASSERT_NE(dialog, nullptr);
-        dialog->selectFile(QString::fromStdString(path));
-        QMetaObject::invokeMethod(dialog, "accept");
-    });
-    ChooseMenuCommand(MainWindow.load(), command);
-}
-
 TEST_F(QtProgramTest, AProgramOpenedThroughTheMenuRunsWithItsKey) {
     std::string chosen;
     int runStarted = 0;
     // Each step runs from a toolkit timer inside the program's loop and waits for the last.
     std::function<void()> openProgram, pressRunKey, waitForEnd;
     openProgram = [&] {
-        ChooseFileThroughMenu(IDM_NC_SELECT, scratch.At("demo_part.nc"));
+        testing::ChooseFileThroughMenu(IDM_NC_SELECT, scratch.At("demo_part.nc"));
         testing::WhenIdle(pressRunKey, 20);
     };
     pressRunKey = [&] {
@@ -445,7 +433,7 @@ TEST_F(QtProgramTest, TheToolPanelAndQtsOwnTextsFollowTheLanguageAndTheToolsFile
             QMessageBox box;
             box.setStandardButtons(QMessageBox::Cancel);
             cancel = box.button(QMessageBox::Cancel)->text();
-            ChooseFileThroughMenu(IDM_TOOLS_FILE, scratch.At("other.ttl"));
+            testing::ChooseFileThroughMenu(IDM_TOOLS_FILE, scratch.At("other.ttl"));
             testing::WhenIdle(look, 50);
         };
         int waits = 0;

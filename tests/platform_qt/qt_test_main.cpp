@@ -3,13 +3,16 @@
 #include <gtest/gtest.h>
 
 #include <QByteArray>
+#include <QFileDialog>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
 
 #include "platform/backend.h"
+#include "platform/menus.h"
 #include "platform/qt/qt_backend.h"
 #include "qt_test_support.h"
+#include "services/shared_state.h"
 #include "support/test_windows.h"
 
 namespace mirexa::testing {
@@ -65,6 +68,16 @@ void PumpPending() {
 
 void WhenIdle(std::function<void()> action, int delayMs) {
     QTimer::singleShot(delayMs, qApp, std::move(action));
+}
+
+void ChooseFileThroughMenu(unsigned command, const std::string& path) {
+    WhenIdle([path] {
+        auto* dialog = FindTopLevel<QFileDialog>();
+        ASSERT_NE(dialog, nullptr);
+        dialog->selectFile(QString::fromStdString(path));
+        QMetaObject::invokeMethod(dialog, "accept");
+    });
+    ChooseMenuCommand(MainWindow.load(), command);
 }
 
 }  // namespace mirexa::testing

@@ -10,6 +10,7 @@
 #include <chrono>
 #include <functional>
 #include <mutex>
+#include <string>
 #include <vector>
 
 #include "platform/qt/qt_backend.h"
@@ -60,6 +61,10 @@ void PumpPending();
 // Runs the action on the GUI thread once the layer's loop waits in the toolkit again: the way a
 // test answers a box or dialog it opened itself.
 void WhenIdle(std::function<void()> action, int delayMs = 0);
+
+// Chooses the main window's menu command and answers its file dialog, once it shows inside the
+// command's modal loop, with the path.
+void ChooseFileThroughMenu(unsigned command, const std::string& path);
 
 // The first visible top-level widget of the type T, or null.
 template <typename T>

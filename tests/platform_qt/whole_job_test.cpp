@@ -6,21 +6,29 @@
 
 #include <QApplication>
 #include <QKeyEvent>
+#include <QMessageBox>
 #include <QTest>
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <functional>
+#include <string>
 #include <vector>
 
 #include "app/program_wiring.h"
 #include "config/config_records.h"
+#include "geometry/machine_kinematics.h"
 #include "platform/dialogs.h"
 #include "platform/menus.h"
+#include "platform/paint.h"
 #include "qt_test_support.h"
 #include "resources/dialog_templates.h"
 #include "resources/program_resources.h"
 #include "services/shared_state.h"
 #include "shell/info_panel.h"
 #include "shell/main_window.h"
+#include "shell/run_commands.h"
 #include "shell/startup.h"
 #include "shell/stock_commands.h"
 #include "support/earlier_program_run.h"
@@ -44,20 +52,26 @@ protected:
         SetDialogResponder({});
     }
     // Runs the program; steps[i] runs once the loop waits after steps[i - 1], then the window is
-    // closed.
+    // closed. A step that calls Again() runs once more after a short wait (for at most 60 s).
     void RunSteps(std::vector<std::function<void()>> steps) {
         static std::vector<std::function<void()>> queue;
         static std::function<void()> next;
+        static int waits = 0;
         queue = std::move(steps);
         next = [] {
-            if (queue.empty()) {
+            if (queue.empty() || waits > 1200) {
+                EXPECT_LE(waits, 1200) << "a step waited in vain";
                 NotifyNativeClose(MainWindow.load());
                 return;
             }
             std::function<void()> step = queue.front();
-            queue.erase(queue.begin());
+            again = false;
             step();
-            testing::WhenIdle(next, 100);
+            waits = again ? waits + 1 : 0;
+            if (!again) {
+                queue.erase(queue.begin());
+            }
+            testing::WhenIdle(next, again ? 50 : 100);
         };
         testing::WhenIdle(next, 300);
         ProgramStart start;
@@ -65,6 +79,10 @@ protected:
         start.closeWhenIdle = 0;
         EXPECT_EQ(RunProgram(start), 0);
     }
+    static void Again() {
+        again = true;
+    }
+    static inline bool again = false;
     testing::SampleWorkingDirectory scratch;
 };
 
@@ -123,6 +141,136 @@ TEST_F(QtWholeJobTest, EveryNewMovedOrTurnedStockIsDrawnAtOnce) {
     }
 }
 
+// The centre of the pane of the panel's column, and its text as the panel shows it now.
+QPoint ColumnPaneCentre(int id) {
+    for (const PanelPane& pane : BuildInfoPanelPanes(CollectInfoPanelInputs())) {
+        if (pane.id == id && pane.window == kPanelColumn) {
+            return QPoint((pane.rect.left + pane.rect.right) / 2,
+                          (pane.rect.top + pane.rect.bottom) / 2);
+        }
+    }
+    return QPoint(-1, -1);
+}
+double ColumnPaneValue(int id) {
+    for (const PanelPane& pane : BuildInfoPanelPanes(CollectInfoPanelInputs())) {
+        if (pane.id == id && pane.window == kPanelColumn) {
+            return std::strtod(pane.text.c_str(), nullptr);
+        }
+    }
+    return std::nan("");
+}
+
+// Keeps the text of a message box on show and answers it with OK.
+void AnswerMessageBox(std::vector<std::string>* texts) {
+    if (auto* box = testing::FindTopLevel<QMessageBox>()) {
+        texts->push_back(box->text().toStdString());
+        box->accept();
+    }
+}
+
+TEST_F(QtWholeJobTest, AJogAfterARunEndedOnAnAlarmStartsWhereThePanelShowsTheMachine) {
+    // The sample program's box: machine X 0..100, Y 0..80, Z -30.5..0.
+    SetDialogResponder([](WindowHandle dialog, int templateId, int round) {
+        if (templateId != IDD_STOCK_TWO_POINT || round > 0) {
+            return 0;
+        }
+        ClickDlgItem(dialog, 1423);
+        const char* corners[] = {"0", "0", "-30.5", "100", "80", "0"};
+        for (int k = 0; k < 6; ++k) {
+            TypeDlgItemText(dialog, 142 + k, corners[k]);
+        }
+        ClickDlgItem(dialog, IDOK);
+        return 1;
+    });
+    // A run that ends normally in G56 (as the sample program does), so that the next run starts
+    // in another work offset than the start point was taken in; then one that goes down with the
+    // chuck deep into the stock and ends on the arbor's alarm.
+    scratch.Write("first.nc", "%\nO1\nT1 M06\nG56 G00 X10. Y70. Z50.\nM30\n%\n");
+    scratch.Write("plunge.nc",
+                  "%\nO1\nT1 M06\nG56 G00 X50. Y40. S3000 M03\nZ20.\n"
+                  "G01 Z-55. F300.\nG00 Z20.\nM30\n%\n");
+    std::vector<std::string> boxes;
+    double shown[3] = {}, afterJog = 0.0;
+    int staleAxes = 0;
+    std::vector<std::function<void()>> steps = {
+        [] { PostWindowMessage(MainWindow.load(), WM_COMMAND, IDM_STOCK_TWO_POINT, 0); }};
+    for (const char* name : {"first.nc", "plunge.nc"}) {
+        const std::string path = scratch.At(name);
+        steps.push_back([path] { testing::ChooseFileThroughMenu(IDM_NC_SELECT, path); });
+        steps.push_back([path] {
+            if (DefinitionFiles.ncProgramFile != path) {
+                return Again();
+            }
+            QTest::keyClick(FindQtWidget(MainWindowData.handles.view), Qt::Key_F5);
+        });
+        steps.push_back([] {
+            if (RunFlags().runMode->load() == 0 &&
+                testing::FindTopLevel<QMessageBox>() == nullptr) {
+                Again();
+            }
+        });
+        steps.push_back([&boxes] {
+            AnswerMessageBox(&boxes);
+            if (RunFlags().runMode->load() != 0) {
+                Again();
+            }
+        });
+    }
+    steps.push_back([&] {
+        // What the panel drew last, against what it draws for the pose now.
+        std::vector<std::string> drawn;
+        for (const PaintOperation& op : GetLastPaintRecord(GetInfoPanelWindow(kPanelColumn))) {
+            drawn.push_back(op.text);
+        }
+        for (const PanelPane& pane : BuildInfoPanelPanes(CollectInfoPanelInputs())) {
+            if (pane.id >= kPaneAxisValue && pane.id < kPaneAxisValue + 3) {
+                staleAxes += std::find(drawn.begin(), drawn.end(), pane.text) == drawn.end();
+            }
+        }
+    });
+    steps.push_back([] {
+        // A click on an axis value: the panel shows the machine position.
+        QTest::mouseClick(FindQtWidget(GetInfoPanelWindow(kPanelColumn)), Qt::LeftButton, {},
+                          ColumnPaneCentre(kPaneAxisValue));
+    });
+    steps.push_back([&] {
+        for (int axis = 0; axis < 3; ++axis) {
+            shown[axis] = ColumnPaneValue(kPaneAxisValue + axis);
+        }
+        // The "+" of X, pressed and released; a message box is answered in its own loop.
+        QWidget* column = FindQtWidget(GetInfoPanelWindow(kPanelColumn));
+        const QPoint plus = ColumnPaneCentre(kPaneJogPlus);
+        static std::function<void()> answer;
+        answer = [&boxes, tries = 0]() mutable {
+            if (testing::FindTopLevel<QMessageBox>() != nullptr) {
+                AnswerMessageBox(&boxes);
+            } else if (++tries < 20) {
+                testing::WhenIdle(answer, 50);
+            }
+        };
+        testing::WhenIdle(answer, 50);
+        QTest::mousePress(column, Qt::LeftButton, {}, plus);
+        QTest::mouseRelease(column, Qt::LeftButton, {}, plus);
+    });
+    steps.push_back([&] { afterJog = ColumnPaneValue(kPaneAxisValue); });
+    RunSteps(steps);
+    // The boxes besides the alarm's say that no viewer shows the length reports.
+    const auto said = [&boxes](const char* text) {
+        return std::count_if(boxes.begin(), boxes.end(), [text](const std::string& box) {
+            return box.find(text) != std::string::npos;
+        });
+    };
+    EXPECT_EQ(said("Arbor interfered"), 1);
+    EXPECT_EQ(said("Over Stroke"), 0);
+    EXPECT_EQ(staleAxes, 0) << "the panel still shows the pose before the alarm's rewind";
+    const StrokeLimits& strokes = CurrentMachine.strokes;
+    for (int axis = 0; axis < 3; ++axis) {
+        EXPECT_GT(shown[axis], strokes.min[axis] + 1.0) << axis;
+        EXPECT_LT(shown[axis], strokes.max[axis] - 1.0) << axis;
+    }
+    EXPECT_NEAR(afterJog, shown[0] + 0.001, 1e-9);
+}
+
 // A key event as the X server gives it: the toolkit's key and text, the hardware key code.
 void SendKey(QWidget* widget, int key, Qt::KeyboardModifiers modifiers, quint32 scanCode,
              const QString& text) {
@@ -143,13 +291,7 @@ TEST_F(QtWholeJobTest, KeysReachTheViewAfterAPanelClickAndShiftDigitIsTheDigit) 
             // A click on a pane of the column (the stock range panes toggle their labels).
             QWidget* column = FindQtWidget(GetInfoPanelWindow(kPanelColumn));
             ASSERT_NE(column, nullptr);
-            for (const PanelPane& pane : BuildInfoPanelPanes(CollectInfoPanelInputs())) {
-                if (pane.id == kPaneRange) {
-                    QTest::mouseClick(column, Qt::LeftButton, {},
-                                      QPoint((pane.rect.left + pane.rect.right) / 2,
-                                             (pane.rect.top + pane.rect.bottom) / 2));
-                }
-            }
+            QTest::mouseClick(column, Qt::LeftButton, {}, ColumnPaneCentre(kPaneRange));
         },
         [&] {
             focusAfterClick = QApplication::focusWidget();

@@ -99,6 +99,7 @@ protected:
         ui.clearViewSpin = [] { Hooks.Add("spin off"); };
         ui.markStockDirty = [] { Hooks.Add("stock dirty"); };
         ui.redrawMainWindow = [] { Hooks.Add("main window"); };
+        ui.drawAxisValuePanes = [] { Hooks.Add("axis values"); };
         ui.redrawView = [] { Hooks.Add("view"); };
         ui.writeAviFrame = [] { Hooks.Add("avi frame"); };
         ui.setMacroBreak = [](int value) { Hooks.Add("macro break " + std::to_string(value)); };
@@ -193,6 +194,7 @@ TEST_F(RunEndTest, AnAbortBringsBackTheStartPointAndTheWorkOffsets) {
     WorkOffsetTable[1] = Position(100.0, 50.0, -20.0);
     WorkOffsetTable[2] = Position(-300.0, 0.0, 0.0);
     RunSession.run.modal.workOffsetIndex = 1;
+    RunKinematics.workOrigin = Position(101.0, 50.0, -20.0);  // the external offset and G54
     const MotionPosition start = Position(0.0, 0.0, 150.0);
     SetRunStartPoint(start);
     PrepareCuttingRun(RunSession);
@@ -214,6 +216,29 @@ TEST_F(RunEndTest, AnAbortBringsBackTheStartPointAndTheWorkOffsets) {
     EXPECT_EQ(RunKinematics.workOrigin.axis[2], -20.0);
 }
 
+TEST_F(RunEndTest, AStartPointTakenInAnotherWorkOffsetIsWhereTheMachineReturns) {
+    WorkOffsetTable[0] = Position(0.0, 0.0, -0.5);
+    WorkOffsetTable[1] = Position(-250.0, -180.0, -320.5);
+    RunSession.run.modal.workOffsetIndex = 1;
+    RunKinematics.workOrigin = Position(-250.0, -180.0, -321.0);
+    SetRunStartPoint(Position(250.0, 180.0, 521.0));
+    // An earlier run ended in G56, which holds no offset: the next run starts there.
+    RunSession.run.modal.workOffsetIndex = 3;
+    for (const int aborted : {1, 0}) {
+        SCOPED_TRACE(aborted ? "abort" : "alarm");
+        PrepareCuttingRun(RunSession);
+        RunControl.runMode = kRunResult;
+        SimulationState = aborted ? 0 : 4;
+        RunKinematics.pose.program = Position(50.0, 40.0, -55.0);
+        FinishRun(RunSession, WindowHandle{}, aborted);
+        EXPECT_EQ(RunSession.run.modal.workOffsetIndex, 3);
+        const double expected[3] = {0.0, 0.0, 200.5};
+        for (int axis = 0; axis < 3; ++axis) {
+            EXPECT_DOUBLE_EQ(RunKinematics.pose.program.axis[axis], expected[axis]) << axis;
+        }
+    }
+}
+
 TEST_F(RunEndTest, AnAlarmEndShowsItsCodeAndRewinds) {
     UiLanguage = 1;
     SetRunStartPoint(Position(0.0, 0.0, 100.0));
@@ -231,8 +256,8 @@ TEST_F(RunEndTest, AnAlarmEndShowsItsCodeAndRewinds) {
             "panel 0", "stock dirty", "view", "avi frame", "macro break 2", "toolpanel",
             "sound SystemHand",
             "box Tool side (*tapa*) interfered. | Tool side (*tapa*) interfered.\n/nc/part.nc",
-            "main window", "length report", "alarm file", "toolpanel", "avi stop", "menus",
-            "status bar"}));
+            "axis values", "main window", "length report", "alarm file", "toolpanel", "avi stop",
+            "menus", "status bar"}));
     EXPECT_EQ(SimulationState.load(), 0);
     EXPECT_EQ(RunControl.toolPanelPendingPaint.load(), 1);
     EXPECT_EQ(RunControl.runMode.load(), kRunIdle);
