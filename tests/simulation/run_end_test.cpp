@@ -52,6 +52,7 @@ protected:
         savedCallbacks_ = SimulationCallbacks;
         savedPath_ = DefinitionFiles.ncProgramFile;
         savedStart_ = Controller.endOfRecord;
+        savedIndex_ = RunSession.run.modal.workOffsetIndex;
         ResetRunControlFlags();
         ClearInterferenceFlags();
         RunLogFlag = 0;
@@ -78,6 +79,7 @@ protected:
         DefinitionFiles.ncProgramFile = savedPath_;
         Controller.endOfRecord = savedStart_;
         std::copy(savedOffsets_, savedOffsets_ + kWorkOffsetEntries, WorkOffsetTable);
+        RunSession.run.modal.workOffsetIndex = savedIndex_;
         RunKinematics.pose = savedPose_;
         RunKinematics.motion = savedMotion_;
         RunSession.line = savedLine_;
@@ -137,6 +139,7 @@ protected:
     SimulationHooks savedCallbacks_;
     std::string savedPath_;
     char savedStart_ = ' ';
+    int savedIndex_ = 1;
     MessageBoxResponder previousResponder_;
 };
 
