@@ -1,7 +1,8 @@
 // A user's job in the real window (offscreen, in a copy of the samples): each new, moved or
-// turned stock is drawn in the view at once; the program's keys still reach the view after a
-// click on a panel pane and once the pointer is back over the view; Shift with a digit key is
-// that digit key.
+// turned stock is drawn in the view at once; after a run that ended on an alarm the panel shows
+// the rewound machine position and a jog goes on from there; after Work > Delete the panel's
+// ranges say so; the program's keys still reach the view after a click on a panel pane and once
+// the pointer is back over the view; Shift with a digit key is that digit key.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -160,6 +161,15 @@ double ColumnPaneValue(int id) {
     return std::nan("");
 }
 
+// The texts the panel's column drew last.
+std::vector<std::string> DrawnColumnTexts() {
+    std::vector<std::string> drawn;
+    for (const PaintOperation& op : GetLastPaintRecord(GetInfoPanelWindow(kPanelColumn))) {
+        drawn.push_back(op.text);
+    }
+    return drawn;
+}
+
 // Keeps the text of a message box on show and answers it with OK.
 void AnswerMessageBox(std::vector<std::string>* texts) {
     if (auto* box = testing::FindTopLevel<QMessageBox>()) {
@@ -218,10 +228,7 @@ TEST_F(QtWholeJobTest, AJogAfterARunEndedOnAnAlarmStartsWhereThePanelShowsTheMac
     }
     steps.push_back([&] {
         // What the panel drew last, against what it draws for the pose now.
-        std::vector<std::string> drawn;
-        for (const PaintOperation& op : GetLastPaintRecord(GetInfoPanelWindow(kPanelColumn))) {
-            drawn.push_back(op.text);
-        }
+        const std::vector<std::string> drawn = DrawnColumnTexts();
         for (const PanelPane& pane : BuildInfoPanelPanes(CollectInfoPanelInputs())) {
             if (pane.id >= kPaneAxisValue && pane.id < kPaneAxisValue + 3) {
                 staleAxes += std::find(drawn.begin(), drawn.end(), pane.text) == drawn.end();
@@ -269,6 +276,32 @@ TEST_F(QtWholeJobTest, AJogAfterARunEndedOnAnAlarmStartsWhereThePanelShowsTheMac
         EXPECT_LT(shown[axis], strokes.max[axis] - 1.0) << axis;
     }
     EXPECT_NEAR(afterJog, shown[0] + 0.001, 1e-9);
+}
+
+TEST_F(QtWholeJobTest, AfterWorkDeleteThePanelsRangesSayUndefined) {
+    SetDialogResponder([](WindowHandle dialog, int templateId, int round) {
+        if (templateId != IDD_STOCK_STATE || round > 0) {
+            return testing::FillStockDialog(dialog, templateId, round);
+        }
+        ClickDlgItem(dialog, 1396);  // Delete
+        ClickDlgItem(dialog, IDOK);
+        return 1;
+    });
+    std::vector<std::string> withStock, deleted;
+    RunSteps({
+        [] { ChooseMenuCommand(MainWindow.load(), IDM_STOCK_TWO_POINT); },
+        [&] {
+            withStock = DrawnColumnTexts();
+            ChooseMenuCommand(MainWindow.load(), IDM_STOCK_STATE);
+        },
+        [&] { deleted = DrawnColumnTexts(); },
+    });
+    const auto undefined = [](const std::vector<std::string>& texts) {
+        return std::count(texts.begin(), texts.end(), "\tundefined");
+    };
+    // The box's six ranges, then none.
+    EXPECT_EQ(undefined(withStock), 0);
+    EXPECT_EQ(undefined(deleted), 6);
 }
 
 // A key event as the X server gives it: the toolkit's key and text, the hardware key code.
