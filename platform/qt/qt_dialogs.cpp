@@ -36,7 +36,8 @@ void Activate(QWidget* window) {
 }
 
 // Opens the toolkit dialog (never exec) in front and waits for its end in the layer's modal
-// loop, the owner disabled meanwhile; the dialog is hidden again on return.
+// loop, the owner disabled meanwhile; the dialog is hidden again on return and the owner's window
+// takes the keyboard back (without a window manager the focus would go to no window at all).
 void OpenAndWait(QDialog* dialog, WindowHandle owner) {
     bool done = false;
     QObject::connect(dialog, &QDialog::finished, [&done] {
@@ -47,6 +48,9 @@ void OpenAndWait(QDialog* dialog, WindowHandle owner) {
     Activate(dialog);
     RunQtModalLoop(owner, &done);
     dialog->hide();
+    if (QWidget* window = OwnerWidget(owner); window != nullptr && window->isVisible()) {
+        Activate(window);
+    }
 }
 
 // Runs the answer on the GUI thread; the fallback stands when that cannot be done.

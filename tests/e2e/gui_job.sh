@@ -163,12 +163,16 @@ wait_until 10 changed $view "$before" || fail "the box did not turn"
 wait_until 10 stock_drawn || fail "the turned box is not drawn"
 
 step program
-# 2. The sample program: the title and the NC strip name it.
+# 2. The sample program: the title and the NC strip name it, and the program has the keyboard.
 before="$(probe $strip sum)"
 menu n s
 answer_dialog 'NC DATA FILE' "$work/gui/demo_part.nc"
 wait_until 10 title_has demo_part.nc || fail "the title does not name the program"
 wait_until 10 changed $strip "$before" || fail "the NC strip still shows no program"
+# The keyboard is back in the main window once the file dialog has closed: 2 turns the view.
+before="$(probe $view sum)"
+xdotool key 2
+wait_until 10 changed $view "$before" || fail "2 right after the file dialog did not reach the view"
 
 step single block
 # 3. Single block: the run stops before each block and the status bar says so; G in the view
