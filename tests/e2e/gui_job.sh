@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
 # A whole job through the real window, as a user does it, under one Xvfb server: stocks defined,
 # defined again, moved and turned (each drawn in the view); the sample program selected (the NC
-# strip shows it); a single-block run resumed by G in the view and by the GO pane, then run to its
-# end by G typed after a click on a panel pane, Tab, Right and Left in the view changing its mode
-# and interval in the title on the way; a second run paused by the pause key and ended by
-# Esc (the status bar shows the pause); the view's keys after a click on a panel pane and after a
-# resize; the controller and machine files read, with the colours kept in the view and, after
-# Exit, in mirexa.ini byte for byte. Every step waits for what the screen, the title or the files
-# show. The screen at a failure is kept as an artefact.
+# strip shows it, and a key right after the file dialog reaches the view); a single-block run
+# resumed by G in the view and by the GO pane, Tab, Right and Left in the view changing its mode
+# and interval in the title, then run to its end by G typed after a click on a panel pane; a
+# second run paused by the pause key and ended by Esc (the status bar shows the pause); the
+# view's keys after a click on a panel pane and after a resize; the controller and machine files
+# read, with the colours kept in the view and, after Exit, in mirexa.ini byte for byte. Every
+# step waits for what the screen, the title or the files show. The screen at a failure is kept
+# as an artefact.
 # Skips itself (exit 77) without Xvfb, xdotool, ffmpeg or python3.
 # Usage: gui_job.sh MIREXA SAMPLES_DIR ARTEFACT_DIR
 set -euo pipefail
