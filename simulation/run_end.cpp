@@ -194,11 +194,14 @@ void RewindAbortedRun(NcSession& session, WindowHandle window) {
     RewindToStart(session);
 }
 
-// The rewound state is shown: scene and view, the sound stopped, an AVI frame, the escape in the
-// run pane; the NC stream and the NURBS buffers are let go once the pane shows it, and the
-// editor, the status bar and the panel follow.
+// The rewound state is shown: the axis values, scene and view, the sound stopped, an AVI frame,
+// the escape in the run pane; the NC stream and the NURBS buffers are let go once the pane shows
+// it, and the editor, the status bar and the panel follow.
 void RedrawAbortedRun(NcSession& session) {
     const RunUiHooks& ui = Ui();
+    if (!Suppressed()) {
+        Call(ui.drawAxisValuePanes);
+    }
     Call(ui.markStockDirty);
     Call(ui.redrawView);
     if (Settings.sound != 0) {

@@ -43,6 +43,20 @@
 namespace mirexa {
 namespace {
 
+// What the panel and a jog showed after a run that was cut short.
+struct AfterRewind {
+    std::vector<std::string> boxes;  // the texts of the message boxes, in order
+    int staleAxes = 0;               // axis value panes drawn with another position than the pose's
+    double shown[3] = {};            // the machine position the panel shows
+    double afterJog = 0.0;           // its X after a "+" jog of X
+    // The number of boxes that said the text.
+    long Said(const char* text) const {
+        return std::count_if(boxes.begin(), boxes.end(), [text](const std::string& box) {
+            return box.find(text) != std::string::npos;
+        });
+    }
+};
+
 class QtWholeJobTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -84,6 +98,7 @@ protected:
         again = true;
     }
     static inline bool again = false;
+    AfterRewind JogAfterACutShortRun(const std::string& second, bool escape);
     testing::SampleWorkingDirectory scratch;
 };
 
@@ -178,8 +193,11 @@ void AnswerMessageBox(std::vector<std::string>* texts) {
     }
 }
 
-TEST_F(QtWholeJobTest, AJogAfterARunEndedOnAnAlarmStartsWhereThePanelShowsTheMachine) {
-    // The sample program's box: machine X 0..100, Y 0..80, Z -30.5..0.
+// On the sample program's box (machine X 0..100, Y 0..80, Z -30.5..0): a run that ends normally
+// in G56 (as the sample program does), so that the next run starts in another work offset than
+// the start point was taken in; then the program `second`, run with F5 and, with `escape`, ended
+// by Esc at once; then the panel switched to machine positions and a "+" jog of X.
+AfterRewind QtWholeJobTest::JogAfterACutShortRun(const std::string& second, bool escape) {
     SetDialogResponder([](WindowHandle dialog, int templateId, int round) {
         if (templateId != IDD_STOCK_TWO_POINT || round > 0) {
             return 0;
@@ -192,19 +210,11 @@ TEST_F(QtWholeJobTest, AJogAfterARunEndedOnAnAlarmStartsWhereThePanelShowsTheMac
         ClickDlgItem(dialog, IDOK);
         return 1;
     });
-    // A run that ends normally in G56 (as the sample program does), so that the next run starts
-    // in another work offset than the start point was taken in; then one that goes down with the
-    // chuck deep into the stock and ends on the arbor's alarm.
     scratch.Write("first.nc", "%\nO1\nT1 M06\nG56 G00 X10. Y70. Z50.\nM30\n%\n");
-    scratch.Write("plunge.nc",
-                  "%\nO1\nT1 M06\nG56 G00 X50. Y40. S3000 M03\nZ20.\n"
-                  "G01 Z-55. F300.\nG00 Z20.\nM30\n%\n");
-    std::vector<std::string> boxes;
-    double shown[3] = {}, afterJog = 0.0;
-    int staleAxes = 0;
+    AfterRewind seen;
     std::vector<std::function<void()>> steps = {
         [] { PostWindowMessage(MainWindow.load(), WM_COMMAND, IDM_STOCK_TWO_POINT, 0); }};
-    for (const char* name : {"first.nc", "plunge.nc"}) {
+    for (const std::string& name : {std::string("first.nc"), second}) {
         const std::string path = scratch.At(name);
         steps.push_back([path] { testing::ChooseFileThroughMenu(IDM_NC_SELECT, path); });
         steps.push_back([path] {
@@ -213,25 +223,28 @@ TEST_F(QtWholeJobTest, AJogAfterARunEndedOnAnAlarmStartsWhereThePanelShowsTheMac
             }
             QTest::keyClick(FindQtWidget(MainWindowData.handles.view), Qt::Key_F5);
         });
-        steps.push_back([] {
+        steps.push_back([stop = escape && name == second] {
             if (RunFlags().runMode->load() == 0 &&
                 testing::FindTopLevel<QMessageBox>() == nullptr) {
-                Again();
+                return Again();
+            }
+            if (stop) {
+                QTest::keyClick(FindQtWidget(MainWindowData.handles.view), Qt::Key_Escape);
             }
         });
-        steps.push_back([&boxes] {
-            AnswerMessageBox(&boxes);
+        steps.push_back([&seen] {
+            AnswerMessageBox(&seen.boxes);
             if (RunFlags().runMode->load() != 0) {
                 Again();
             }
         });
     }
-    steps.push_back([&] {
+    steps.push_back([&seen] {
         // What the panel drew last, against what it draws for the pose now.
         const std::vector<std::string> drawn = DrawnColumnTexts();
         for (const PanelPane& pane : BuildInfoPanelPanes(CollectInfoPanelInputs())) {
             if (pane.id >= kPaneAxisValue && pane.id < kPaneAxisValue + 3) {
-                staleAxes += std::find(drawn.begin(), drawn.end(), pane.text) == drawn.end();
+                seen.staleAxes += std::find(drawn.begin(), drawn.end(), pane.text) == drawn.end();
             }
         }
     });
@@ -240,42 +253,56 @@ TEST_F(QtWholeJobTest, AJogAfterARunEndedOnAnAlarmStartsWhereThePanelShowsTheMac
         QTest::mouseClick(FindQtWidget(GetInfoPanelWindow(kPanelColumn)), Qt::LeftButton, {},
                           ColumnPaneCentre(kPaneAxisValue));
     });
-    steps.push_back([&] {
+    steps.push_back([&seen] {
         for (int axis = 0; axis < 3; ++axis) {
-            shown[axis] = ColumnPaneValue(kPaneAxisValue + axis);
+            seen.shown[axis] = ColumnPaneValue(kPaneAxisValue + axis);
         }
-        // The "+" of X, pressed and released; a message box is answered in its own loop.
+        // The "+" of X, pressed and released.
         QWidget* column = FindQtWidget(GetInfoPanelWindow(kPanelColumn));
         const QPoint plus = ColumnPaneCentre(kPaneJogPlus);
-        static std::function<void()> answer;
-        answer = [&boxes, tries = 0]() mutable {
-            if (testing::FindTopLevel<QMessageBox>() != nullptr) {
-                AnswerMessageBox(&boxes);
-            } else if (++tries < 20) {
-                testing::WhenIdle(answer, 50);
-            }
-        };
-        testing::WhenIdle(answer, 50);
         QTest::mousePress(column, Qt::LeftButton, {}, plus);
         QTest::mouseRelease(column, Qt::LeftButton, {}, plus);
     });
-    steps.push_back([&] { afterJog = ColumnPaneValue(kPaneAxisValue); });
+    steps.push_back([&seen] {
+        // A box the jog shows is answered first.
+        if (testing::FindTopLevel<QMessageBox>() != nullptr) {
+            AnswerMessageBox(&seen.boxes);
+            return Again();
+        }
+        seen.afterJog = ColumnPaneValue(kPaneAxisValue);
+    });
     RunSteps(steps);
-    // The boxes besides the alarm's say that no viewer shows the length reports.
-    const auto said = [&boxes](const char* text) {
-        return std::count_if(boxes.begin(), boxes.end(), [text](const std::string& box) {
-            return box.find(text) != std::string::npos;
-        });
-    };
-    EXPECT_EQ(said("Arbor interfered"), 1);
-    EXPECT_EQ(said("Over Stroke"), 0);
-    EXPECT_EQ(staleAxes, 0) << "the panel still shows the pose before the alarm's rewind";
+    return seen;
+}
+
+// The machine went back to its start point, inside the strokes, the panel shows it, and a jog
+// goes on from there without a stroke alarm.
+void ExpectJogFromTheStartPoint(const AfterRewind& seen) {
+    EXPECT_EQ(seen.Said("Over Stroke"), 0);
+    EXPECT_EQ(seen.staleAxes, 0) << "the panel still shows the pose before the rewind";
+    // The sample's control point: machine X 0, Y 0 (Z 200 at the tool's tip).
+    EXPECT_NEAR(seen.shown[0], 0.0, 1e-9);
+    EXPECT_NEAR(seen.shown[1], 0.0, 1e-9);
     const StrokeLimits& strokes = CurrentMachine.strokes;
-    for (int axis = 0; axis < 3; ++axis) {
-        EXPECT_GT(shown[axis], strokes.min[axis] + 1.0) << axis;
-        EXPECT_LT(shown[axis], strokes.max[axis] - 1.0) << axis;
-    }
-    EXPECT_NEAR(afterJog, shown[0] + 0.001, 1e-9);
+    EXPECT_GT(seen.shown[2], strokes.min[2] + 1.0);
+    EXPECT_LT(seen.shown[2], strokes.max[2] - 1.0);
+    EXPECT_NEAR(seen.afterJog, seen.shown[0] + 0.001, 1e-9);
+}
+
+TEST_F(QtWholeJobTest, AJogAfterARunEndedOnAnAlarmStartsWhereThePanelShowsTheMachine) {
+    // Down with the chuck deep into the stock: the run ends on the arbor's alarm (the other
+    // boxes say that no viewer shows the length reports).
+    scratch.Write("plunge.nc",
+                  "%\nO1\nT1 M06\nG56 G00 X50. Y40. S3000 M03\nZ20.\n"
+                  "G01 Z-55. F300.\nG00 Z20.\nM30\n%\n");
+    const AfterRewind seen = JogAfterACutShortRun("plunge.nc", false);
+    EXPECT_EQ(seen.Said("Arbor interfered"), 1);
+    ExpectJogFromTheStartPoint(seen);
+}
+
+TEST_F(QtWholeJobTest, AJogAfterARunEndedByEscStartsWhereThePanelShowsTheMachine) {
+    const AfterRewind seen = JogAfterACutShortRun("demo_part.nc", true);
+    ExpectJogFromTheStartPoint(seen);
 }
 
 TEST_F(QtWholeJobTest, AfterWorkDeleteThePanelsRangesSayUndefined) {

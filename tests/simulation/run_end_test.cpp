@@ -164,6 +164,7 @@ TEST_F(RunEndTest, AnAbortedEndInItsOrder) {
                                                       "viewer " + Path("interference.txt"),
                                                       "arrow",
                                                       "spin off",
+                                                      "axis values",
                                                       "stock dirty",
                                                       "view",
                                                       "sound off",
