@@ -70,13 +70,25 @@ void WhenIdle(std::function<void()> action, int delayMs) {
     QTimer::singleShot(delayMs, qApp, std::move(action));
 }
 
+namespace {
+
+// Answers the file dialog with the path once it shows (the command may open it only when the
+// loop takes its message); gives up after about ten seconds.
+void AnswerFileDialog(const std::string& path, int tries) {
+    auto* dialog = FindTopLevel<QFileDialog>();
+    if (dialog == nullptr) {
+        ASSERT_LT(tries, 500) << "no file dialog showed for " << path;
+        WhenIdle([path, tries] { AnswerFileDialog(path, tries + 1); }, 20);
+        return;
+    }
+    dialog->selectFile(QString::fromStdString(path));
+    QMetaObject::invokeMethod(dialog, "accept");
+}
+
+}  // namespace
+
 void ChooseFileThroughMenu(unsigned command, const std::string& path) {
-    WhenIdle([path] {
-        auto* dialog = FindTopLevel<QFileDialog>();
-        ASSERT_NE(dialog, nullptr);
-        dialog->selectFile(QString::fromStdString(path));
-        QMetaObject::invokeMethod(dialog, "accept");
-    });
+    WhenIdle([path] { AnswerFileDialog(path, 0); });
     ChooseMenuCommand(MainWindow.load(), command);
 }
 
