@@ -2,13 +2,13 @@
 # A whole job through the real window, as a user does it, under one Xvfb server: stocks defined,
 # defined again, moved and turned (each drawn in the view); the sample program selected (the NC
 # strip shows it, and a key right after the file dialog reaches the view); a single-block run
-# resumed by G in the view and by the GO pane, Tab, Right and Left in the view changing its mode
-# and interval in the title, then run to its end by G typed after a click on a panel pane; a
-# second run paused by the pause key and ended by Esc (the status bar shows the pause); the
-# view's keys after a click on a panel pane and after a resize; the controller and machine files
-# read, with the colours kept in the view and, after Exit, in mirexa.ini byte for byte. Every
-# step waits for what the screen, the title or the files show. The screen at a failure is kept
-# as an artefact.
+# resumed by G in the view and by the GO pane, Shift+Tab, Tab, Right and Left in the view
+# changing its mode and interval in the title, then run to its end by G typed after a click on a
+# panel pane; a second run paused by the pause key and ended by Esc (the status bar shows the
+# pause); the view's keys after a click on a panel pane and after a resize; the controller and
+# machine files read, with the colours kept in the view and, after Exit, in mirexa.ini byte for
+# byte. Every step waits for what the screen, the title or the files show. The screen at a
+# failure is kept as an artefact.
 # Skips itself (exit 77) without Xvfb, xdotool, ffmpeg or python3.
 # Usage: gui_job.sh MIREXA SAMPLES_DIR ARTEFACT_DIR
 set -euo pipefail
@@ -191,12 +191,16 @@ before="$(probe $strip sum)"
 xdotool mousemove $go_pane click 1
 wait_until 10 changed $strip "$before" || fail "the GO pane ran no block"
 wait_until 10 paused || fail "after the GO pane the run is not served again"
-# The view's run keys while the run stands, each shown in the title at once: Tab goes from the
-# result run to real cutting with its redraw interval, Right and Left step the interval, Tab
-# twice more goes through skip cutting back to the result run.
+# The view's run keys while the run stands, each shown in the title at once: Shift+Tab goes from
+# the result run to skip cutting and on to real cutting with its redraw interval, Right and Left
+# step the interval, Tab goes back through skip cutting to the result run. (A key that still
+# reaches the panel clicked last goes to the main window, which steps the modes alike.)
 xdotool mousemove 900 500
-xdotool key Tab
-wait_until 2 title_has "Cutting : Real:" || fail "the title does not show Tab's run mode: $(title)"
+sleep 0.3
+xdotool key shift+Tab
+wait_until 2 title_has "Cutting : Skip:" || fail "the title does not show Shift+Tab's mode: $(title)"
+xdotool key shift+Tab
+wait_until 2 title_has "Cutting : Real:" || fail "the title does not show real cutting: $(title)"
 interval="$(title | sed -n 's/.*Cutting : Real:\([0-9]*\).*/\1/p')"
 xdotool key Right
 wait_until 2 title_has "Cutting : Real:$((interval + 1))" ||
@@ -205,7 +209,7 @@ xdotool key Left
 wait_until 2 title_has "Cutting : Real:$interval" ||
     fail "the title does not show Left's interval: $(title), was $((interval + 1))"
 xdotool key Tab
-wait_until 2 title_has "Cutting : Skip:" || fail "the title does not show skip cutting: $(title)"
+wait_until 2 title_has "Cutting : Skip:" || fail "the title does not show Tab's mode: $(title)"
 xdotool key Tab
 wait_until 2 title_has "Cutting : Result" || fail "the title does not show the result run: $(title)"
 # Non-stop, then G typed where the user last clicked (the panel): the run goes to its end.
