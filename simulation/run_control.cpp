@@ -79,13 +79,13 @@ void WakeRunWaiters() {
     WaitWake.notify_all();
 }
 
-void (*RedrawRequestRaised)() = nullptr;
+std::atomic<void (*)()> RedrawRequestRaised{nullptr};
 
 int RequestRedrawAndWait(bool mayCoalesce) {
     RunControl.viewRedrawRequest = 0;
     RunControl.redrawRequest = mayCoalesce ? kRedrawFrameMayCoalesce : kRedrawFrame;
-    if (RedrawRequestRaised != nullptr) {
-        RedrawRequestRaised();
+    if (void (*raised)() = RedrawRequestRaised.load(); raised != nullptr) {
+        raised();
     }
     if (WaitForAnswer([] { return RunControl.redrawRequest.load() == 0; }, kRedrawLookMs) == 0) {
         RunControl.redrawRequest = 0;

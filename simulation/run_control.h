@@ -80,7 +80,7 @@ inline constexpr std::int32_t kRedrawFrameMayCoalesce = 2;
 // Called on the worker right after it raises RedrawRequest (null: nothing), so that the
 // user-interface thread serves the request at once instead of at its next timer tick. Set before
 // any run starts.
-extern void (*RedrawRequestRaised)();
+extern std::atomic<void (*)()> RedrawRequestRaised;
 
 // Raises RedrawRequest (kRedrawFrameMayCoalesce when mayCoalesce, else kRedrawFrame; clearing
 // ViewRedrawRequest) and sleeps until the user-interface thread has cleared it. When AbortRequest

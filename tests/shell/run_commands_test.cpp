@@ -128,7 +128,7 @@ void StepRedrawSimulation() {
             return;
         }
         RunFlags().redrawRequest->store(stepRequests[i]);
-        RedrawRequestRaised();
+        RedrawRequestRaised.load()();
         if (!WaitFor([] { return RunFlags().redrawRequest->load() == 0; })) {
             RunFlags().redrawRequest->store(0);
             return;
