@@ -13,6 +13,7 @@
 #include "view/camera.h"
 #include "view/display_lists.h"
 #include "view/gl_colors.h"
+#include "view/machine_lists.h"
 #include "view/view_hooks.h"
 
 namespace mirexa {
@@ -91,6 +92,7 @@ void DestroyGlContext() {
     // does nothing, and the names are forgotten all the same).
     const bool current = MakeOffscreenGlContextCurrent(ViewContext.surface) != 0;
     ReleaseViewFrameBuffers();
+    ForgetBuiltFixedLists();
     if (current && DisplayListBase != 0) {
         glDeleteLists(DisplayListBase, static_cast<GLsizei>(kReservedListNames));
     }
