@@ -10,6 +10,7 @@
 #include "nc/kinematics_services.h"
 #include "nc/nc_line_source.h"
 #include "nc/nc_session.h"
+#include "platform/clock.h"
 #include "platform/controls.h"
 #include "platform/cursor.h"
 #include "platform/keys.h"
@@ -50,6 +51,8 @@ namespace {
 
 constexpr unsigned RUN_PERIOD_MS = 5;
 constexpr unsigned RESULT_RUN_PERIOD_MS = 100;
+// A frame younger than one screen refresh (ms) would not be seen before the next one replaces it.
+constexpr std::uint64_t SCREEN_REFRESH_MS = 16;
 
 // The run flags are run control's.
 const RunFlagRefs runControlFlags = {&RunControl.runMode,       &RunControl.abortRequest,
@@ -67,6 +70,15 @@ int KeyHeld(unsigned key) {
 
 bool NcProgramSelected() {
     return !DefinitionFiles.ncProgramFile.empty();
+}
+
+// A request for a step inside a move is answered without a frame while the last frame is younger
+// than a screen refresh, unless a recording takes every frame: the worker goes on at once, and the
+// move's last step draws what it left.
+bool FrameMayBeLeftOut(int request) {
+    return request == kRedrawFrameMayCoalesce && AviRecorder.recording.load() == 0 &&
+           RunCommands.runFrameDrawn != 0 &&
+           GetTickMilliseconds() - RunCommands.lastRunFrameMs < SCREEN_REFRESH_MS;
 }
 
 unsigned PeriodForMode(int mode, int showSteps) {
@@ -209,6 +221,7 @@ int StartRun(WindowHandle window, int mode, void (*threadBody)()) {
     BeginProgressForNcFile(window, DefinitionFiles.ncProgramFile.c_str(), "切削", "Cut");
     OpenLengthReport(automationRunMode);
     // The run's thread, and the timer that serves its requests.
+    RunCommands.runFrameDrawn = 0;
     CreateWorkerThread(&SimulationThread, threadBody ? threadBody : RunCuttingThread, 0, 1);
     StartRunProgressTimer(window, PeriodForMode(mode, 0));
     return 1;
@@ -450,12 +463,14 @@ void RunProgressTimer(WindowHandle window) {
         if (RunControl.toolPanelPendingPaint.exchange(0) != 0 && !suppressed) {
             CallHook(H().repaintToolPanel);
         }
-        if (f.redrawRequest->load()) {
-            if (!suppressed && !RunCommands.runLogFlag) {
+        if (const int request = f.redrawRequest->load(); request != 0) {
+            if (!suppressed && !RunCommands.runLogFlag && !FrameMayBeLeftOut(request)) {
                 CallHook(H().drawAxisValuePanes);
                 MarkCurrentStockDirty();
                 RedrawView(MainWindowData.handles.view);
                 WriteAviFrame();
+                RunCommands.runFrameDrawn = 1;
+                RunCommands.lastRunFrameMs = GetTickMilliseconds();
             }
             f.redrawRequest->store(0);
             WakeRunWaiters();
@@ -503,6 +518,10 @@ void ConnectRunEndToShell() {
     ui.closeAlarmFile = CloseAlarmFile;
     ui.openInViewer = [](const char* path) { OpenReportInViewer(path); };
     ui.redrawView = [] { RedrawView(MainWindowData.handles.view); };
+    // The worker's redraw request is served at once, not at the run timer's next tick.
+    RedrawRequestRaised = [] {
+        PostOrReplaceWindowMessage(MainWindow.load(), WM_TIMER, IDT_RUN_PROGRESS, 0);
+    };
     ui.markStockDirty = MarkCurrentStockDirty;
     ui.drawAxisValuePanes = [] { CallHook(RunCallbacks.drawAxisValuePanes); };
     ui.writeAviFrame = [] { WriteAviFrame(); };

@@ -63,8 +63,11 @@ struct RunCommandState {
     unsigned runPeriodMs = {};
     unsigned blinkTimer = {};  // IDT_PAUSE_BLINK while timer 5 runs, else 0
     int runLogFlag = {};
-    int pauseKey = 17;       // key code held to pause: 17 Ctrl, 32 Space, 19 Pause
-    int stopKey = 27;        // key code that aborts: 27 Esc, 19 Pause, 3 Ctrl-Break
+    int pauseKey = 17;  // key code held to pause: 17 Ctrl, 32 Space, 19 Pause
+    int stopKey = 27;   // key code that aborts: 27 Esc, 19 Pause, 3 Ctrl-Break
+    // The platform clock (ms) at the last frame the run's redraw handshake drew, if it drew one.
+    int runFrameDrawn = {};
+    std::uint64_t lastRunFrameMs = {};
     int stepsPerRedraw = 1;  // run mode 1
     int linesPerRedraw = 1;  // run mode 2
     std::FILE* lengthReport = {};

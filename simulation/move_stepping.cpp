@@ -583,9 +583,10 @@ int StepCurrentMove(const MoveStepContext& context, const StepBlockInfo& block) 
                 break;
             }
         }
-        // 11. Redraw.
+        // 11. Redraw. A step inside the move may go without a frame when the screen could not
+        // show it yet; the move's last step and a redraw the view asked for never do.
         if (RedrawDue(i, n)) {
-            RequestRedrawAndWait();
+            RequestRedrawAndWait(i < n && RunControl.viewRedrawRequest.load() == 0);
         }
         // 12. Abort.
         if (RunControl.abortRequest.load() != 0) {

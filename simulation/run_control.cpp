@@ -79,9 +79,14 @@ void WakeRunWaiters() {
     WaitWake.notify_all();
 }
 
-int RequestRedrawAndWait() {
+std::atomic<void (*)()> RedrawRequestRaised{nullptr};
+
+int RequestRedrawAndWait(bool mayCoalesce) {
     RunControl.viewRedrawRequest = 0;
-    RunControl.redrawRequest = 1;
+    RunControl.redrawRequest = mayCoalesce ? kRedrawFrameMayCoalesce : kRedrawFrame;
+    if (void (*raised)() = RedrawRequestRaised.load(); raised != nullptr) {
+        raised();
+    }
     if (WaitForAnswer([] { return RunControl.redrawRequest.load() == 0; }, kRedrawLookMs) == 0) {
         RunControl.redrawRequest = 0;
         return 0;

@@ -72,10 +72,21 @@ inline constexpr int kPauseLookMs = 100;
 // automatically (command-line batch or macro) on the headless backend, which shows nothing.
 int RunDrawsNothing();
 
-// Raises RedrawRequest (clearing ViewRedrawRequest) and sleeps until the user-interface thread
-// has cleared it. When AbortRequest comes during the wait the worker clears RedrawRequest itself,
-// so that no redraw of an ended run is served. Returns 1 when the redraw was served, 0 on abort.
-int RequestRedrawAndWait();
+// RedrawRequest's raised values: a frame must be drawn, or (a step inside a move) it may be left
+// out when the last frame shown is younger than a screen refresh.
+inline constexpr std::int32_t kRedrawFrame = 1;
+inline constexpr std::int32_t kRedrawFrameMayCoalesce = 2;
+
+// Called on the worker right after it raises RedrawRequest (null: nothing), so that the
+// user-interface thread serves the request at once instead of at its next timer tick. Set before
+// any run starts.
+extern std::atomic<void (*)()> RedrawRequestRaised;
+
+// Raises RedrawRequest (kRedrawFrameMayCoalesce when mayCoalesce, else kRedrawFrame; clearing
+// ViewRedrawRequest) and sleeps until the user-interface thread has cleared it. When AbortRequest
+// comes during the wait the worker clears RedrawRequest itself, so that no redraw of an ended run
+// is served. Returns 1 when the redraw was served, 0 on abort.
+int RequestRedrawAndWait(bool mayCoalesce = false);
 
 // Waits at a stop block: sets PauseRequest and PauseBlink and sleeps until the user-interface
 // thread resumes (clears PauseRequest). Returns 0 when AbortRequest is set before the wait,

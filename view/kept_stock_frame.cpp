@@ -1,4 +1,5 @@
-// The kept stock frame: read back after the stock is drawn, written back while its key holds.
+// The view's framebuffer and the kept stock frame: copied after the stock is drawn, copied back
+// while its key holds.
 #include "view/kept_stock_frame.h"
 
 #define GL_GLEXT_PROTOTYPES 1
@@ -7,7 +8,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <vector>
 
 #include "config/machine_file.h"
 #include "config/machine_models.h"
@@ -26,11 +26,63 @@ struct SideMaterial {
     float ambient[4], diffuse[4], specular[4], emission[4], shininess[1];
 };
 
+// A framebuffer object with an RGBA8 colour and a 24-bit depth renderbuffer. Two of them with
+// these same formats, the view's and the kept frame's, are copied into each other by a blit that a
+// software renderer does as a plain memory copy (between the window surface and a framebuffer
+// object it draws a textured quad, several times slower).
+struct FrameBuffers {
+    GLuint framebuffer = 0, color = 0, depth = 0;
+    int width = 0, height = 0;
+};
+
+FrameBuffers viewTarget;  // what the view draws into and is read back from
+FrameBuffers keptCopy;
+
+void DeleteFrameBuffers(FrameBuffers* buffers) {
+    if (buffers->framebuffer != 0) {
+        glDeleteFramebuffers(1, &buffers->framebuffer);
+        glDeleteRenderbuffers(1, &buffers->color);
+        glDeleteRenderbuffers(1, &buffers->depth);
+    }
+    *buffers = FrameBuffers{};
+}
+
+// Makes the buffers width x height unless they are; leaves the framebuffer binding at the view's
+// target. 1 when they are there.
+bool EnsureFrameBuffers(FrameBuffers* buffers, int width, int height) {
+    if (buffers->framebuffer != 0 && buffers->width == width && buffers->height == height) {
+        return true;
+    }
+    DeleteFrameBuffers(buffers);
+    glGetError();  // an earlier call's error is not this one's
+    FrameBuffers made;
+    glGenFramebuffers(1, &made.framebuffer);
+    glGenRenderbuffers(1, &made.color);
+    glGenRenderbuffers(1, &made.depth);
+    glBindRenderbuffer(GL_RENDERBUFFER, made.color);
+    glRenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, width, height);
+    glBindRenderbuffer(GL_RENDERBUFFER, made.depth);
+    glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH_COMPONENT24, width, height);
+    glBindRenderbuffer(GL_RENDERBUFFER, 0);
+    glBindFramebuffer(GL_FRAMEBUFFER, made.framebuffer);
+    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, made.color);
+    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, made.depth);
+    const bool complete = glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
+    glBindFramebuffer(GL_FRAMEBUFFER, viewTarget.framebuffer);
+    made.width = width;
+    made.height = height;
+    if (!complete || glGetError() != GL_NO_ERROR) {
+        DeleteFrameBuffers(&made);
+        return false;
+    }
+    *buffers = made;
+    return true;
+}
+
+// The state a kept frame holds besides its pixels.
 struct KeptFrame {
     bool valid = false;
     StockFrameKey key;
-    std::vector<std::uint32_t> color;  // RGBA bytes, bottom row first
-    std::vector<std::uint32_t> depth;
     // The state the drawing after the stock inherits.
     GLboolean blend = GL_FALSE;
     float currentColor[4] = {};
@@ -38,6 +90,30 @@ struct KeptFrame {
     float lineWidth = 1.0f, pointSize = 1.0f;
 };
 KeptFrame kept;
+
+// Copies the colour and depth of the viewport between the view's target and the kept copy.
+// 1 when the copy was made.
+bool BlitFrame(const int viewport[4], bool intoKept) {
+    const GLuint view = viewTarget.framebuffer;
+    const int x0 = viewport[0], y0 = viewport[1];
+    const int x1 = x0 + viewport[2], y1 = y0 + viewport[3];
+    const GLboolean scissor = glIsEnabled(GL_SCISSOR_TEST);
+    glDisable(GL_SCISSOR_TEST);
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, intoKept ? view : keptCopy.framebuffer);
+    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, intoKept ? keptCopy.framebuffer : view);
+    if (intoKept) {
+        glBlitFramebuffer(x0, y0, x1, y1, 0, 0, viewport[2], viewport[3],
+                          GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT, GL_NEAREST);
+    } else {
+        glBlitFramebuffer(0, 0, viewport[2], viewport[3], x0, y0, x1, y1,
+                          GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT, GL_NEAREST);
+    }
+    glBindFramebuffer(GL_FRAMEBUFFER, view);
+    if (scissor) {
+        glEnable(GL_SCISSOR_TEST);
+    }
+    return glGetError() == GL_NO_ERROR;
+}
 
 constexpr GLenum kSides[2] = {GL_FRONT, GL_BACK};
 
@@ -102,19 +178,12 @@ int HasKeptStockFrame(const StockFrameKey& key) {
 }
 
 void KeepStockFrame(const StockFrameKey& key) {
+    kept.valid = false;
     const int width = key.viewport[2], height = key.viewport[3];
-    if (width < 1 || height < 1) {
-        kept.valid = false;
+    if (width < 1 || height < 1 || !EnsureFrameBuffers(&keptCopy, width, height) ||
+        !BlitFrame(key.viewport, true)) {
         return;
     }
-    const std::size_t count = static_cast<std::size_t>(width) * height;
-    kept.color.resize(count);
-    kept.depth.resize(count);
-    glPixelStorei(GL_PACK_ALIGNMENT, 4);
-    glReadPixels(key.viewport[0], key.viewport[1], width, height, GL_RGBA, GL_UNSIGNED_BYTE,
-                 kept.color.data());
-    glReadPixels(key.viewport[0], key.viewport[1], width, height, GL_DEPTH_COMPONENT,
-                 GL_UNSIGNED_INT, kept.depth.data());
     kept.blend = glIsEnabled(GL_BLEND);
     glGetFloatv(GL_CURRENT_COLOR, kept.currentColor);
     for (int s = 0; s < 2; ++s) {
@@ -127,22 +196,13 @@ void KeepStockFrame(const StockFrameKey& key) {
 }
 
 void RestoreKeptStockFrame() {
-    const int* viewport = kept.key.viewport;
-    glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
-    glWindowPos2i(viewport[0], viewport[1]);
-    // Colour as it was, blending and the depth test off.
-    glDisable(GL_BLEND);
-    glDisable(GL_DEPTH_TEST);
-    glDrawPixels(viewport[2], viewport[3], GL_RGBA, GL_UNSIGNED_BYTE, kept.color.data());
-    // Depth written whatever it was, no colour.
+    BlitFrame(kept.key.viewport, false);
     glEnable(GL_DEPTH_TEST);
-    glDepthFunc(GL_ALWAYS);
-    glColorMask(GL_FALSE, GL_FALSE, GL_FALSE, GL_FALSE);
-    glDrawPixels(viewport[2], viewport[3], GL_DEPTH_COMPONENT, GL_UNSIGNED_INT, kept.depth.data());
-    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
     glDepthFunc(GL_LESS);
     if (kept.blend) {
         glEnable(GL_BLEND);
+    } else {
+        glDisable(GL_BLEND);
     }
     glColor4fv(kept.currentColor);
     for (int s = 0; s < 2; ++s) {
@@ -153,6 +213,22 @@ void RestoreKeptStockFrame() {
 }
 
 void DropKeptStockFrame() {
+    kept.valid = false;
+}
+
+int BindViewFrameBuffer(int width, int height) {
+    if (width < 1 || height < 1 || !EnsureFrameBuffers(&viewTarget, width, height)) {
+        glBindFramebuffer(GL_FRAMEBUFFER, 0);
+        return 0;
+    }
+    glBindFramebuffer(GL_FRAMEBUFFER, viewTarget.framebuffer);
+    return 1;
+}
+
+void ReleaseViewFrameBuffers() {
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    DeleteFrameBuffers(&keptCopy);
+    DeleteFrameBuffers(&viewTarget);
     kept.valid = false;
 }
 

@@ -1,5 +1,5 @@
-// The kept stock frame: the colour and depth of a frame drawn up to and including the stock,
-// put back instead of drawing them again while nothing they show has changed.
+// The view's framebuffer and the kept stock frame: the colour and depth of a frame drawn up to and
+// including the stock, put back instead of drawing them again while nothing they show has changed.
 #pragma once
 
 #include <cstdint>
@@ -42,14 +42,24 @@ void FillStockFrameKey(StockFrameKey* key);
 // stock).
 int HasKeptStockFrame(const StockFrameKey& key);
 
-// Reads back the colour and depth drawn so far and the GL state the drawing after the stock
-// starts from, under key.
+// Copies the colour and depth drawn so far into the kept buffers and keeps the GL state the drawing
+// after the stock starts from, under key. Without framebuffer objects nothing is kept.
 void KeepStockFrame(const StockFrameKey& key);
 
-// Writes the kept colour and depth into the current framebuffer and sets the kept GL state.
+// Copies the kept colour and depth back into the window's framebuffer and sets the kept GL
+// state.
 void RestoreKeptStockFrame();
 
 // Forgets the kept frame.
 void DropKeptStockFrame();
+
+// Makes (or remakes at a new size) the framebuffer object the view draws into and reads back in
+// the current context and binds it. 0 when the context has none: the view then draws into its
+// surface, and frames are kept all the same, only more slowly.
+int BindViewFrameBuffer(int width, int height);
+
+// Deletes the view's framebuffer objects and forgets the kept frame; called with the view's
+// context current before the context goes.
+void ReleaseViewFrameBuffers();
 
 }  // namespace mirexa

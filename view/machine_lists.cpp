@@ -5,6 +5,8 @@
 
 #include <GL/gl.h>
 
+#include <bitset>
+
 #include <algorithm>
 
 #include "config/machine_file.h"
@@ -121,10 +123,51 @@ void DrawCentredCylinder(const double centre[3], int axis, double radius, double
 
 }  // namespace
 
+namespace {
+
+// The fixed lists built in the context of DisplayListBase: asking the GL whether a name holds a
+// list, or calling one that does not, costs a software renderer a search of the whole reserved
+// name range.
+struct FixedListsBuilt {
+    std::uint32_t base = 0;
+    std::bitset<kStockListOffset> ids;
+};
+FixedListsBuilt fixedBuilt;
+
+// The fixed list id of a list name of the current context, else -1.
+int FixedListId(std::uint32_t name) {
+    if (fixedBuilt.base != DisplayListBase) {
+        fixedBuilt = FixedListsBuilt{DisplayListBase, {}};
+    }
+    if (DisplayListBase == 0 || name <= DisplayListBase ||
+        name - DisplayListBase >= kStockListOffset) {
+        return -1;
+    }
+    return static_cast<int>(name - DisplayListBase);
+}
+
+}  // namespace
+
+void ForgetBuiltFixedLists() {
+    fixedBuilt = FixedListsBuilt{};
+}
+
+int IsFixedListBuilt(int id) {
+    const std::uint32_t name = FixedListName(id);
+    return name != 0 && FixedListId(name) == id && fixedBuilt.ids.test(id) ? 1 : 0;
+}
+
 void DeleteSceneList(std::uint32_t name) {
+    const int fixed = FixedListId(name);
+    if (fixed >= 0 && !fixedBuilt.ids.test(fixed)) {
+        return;
+    }
     if (name != 0 && glIsList(name)) {
         glDeleteLists(name, 1);
         ++SceneListGeneration;
+    }
+    if (fixed >= 0) {
+        fixedBuilt.ids.reset(fixed);
     }
 }
 
@@ -133,6 +176,9 @@ int BeginSceneList(std::uint32_t name) {
         return 0;
     }
     DeleteSceneList(name);
+    if (const int fixed = FixedListId(name); fixed >= 0) {
+        fixedBuilt.ids.set(fixed);
+    }
     glNewList(name, GL_COMPILE);
     ++SceneListGeneration;
     return 1;

@@ -18,6 +18,11 @@ extern double DefaultTableRadius;
 
 // Deletes the named list when it exists (nothing for name 0).
 void DeleteSceneList(std::uint32_t name);
+// 1 when the fixed list id (display_lists.h) was built in the current context and not deleted
+// since.
+int IsFixedListBuilt(int id);
+// Forgets which fixed lists were built; called when the context that holds them goes.
+void ForgetBuiltFixedLists();
 // Deletes the named list when it exists and opens it for compiling. 0 without a list base.
 int BeginSceneList(std::uint32_t name);
 void EndSceneList();

@@ -32,10 +32,10 @@ bool HasModel(int slot) {
     return !MachineModelNames.slots[slot].empty();
 }
 
+// Calls the list when it was built (calling a missing one draws nothing, slowly).
 void CallFixedList(int id) {
-    const std::uint32_t name = FixedListName(id);
-    if (name != 0) {
-        glCallList(name);
+    if (IsFixedListBuilt(id)) {
+        glCallList(FixedListName(id));
     }
 }
 

@@ -13,6 +13,7 @@
 #include "view/camera.h"
 #include "view/display_lists.h"
 #include "view/gl_colors.h"
+#include "view/machine_lists.h"
 #include "view/view_hooks.h"
 
 namespace mirexa {
@@ -25,7 +26,9 @@ namespace {
 
 void ReadGlPixels(unsigned buffer, int format, int width, int height, std::uint8_t* out) {
     glFinish();
-    glReadBuffer(buffer);
+    if (!ViewContext.framebufferBound) {  // a framebuffer object has one colour buffer
+        glReadBuffer(buffer);
+    }
     glPixelStorei(GL_PACK_ALIGNMENT, 4);
     glReadPixels(0, 0, width, height, format == kPixelsBgr ? GL_BGR : GL_RGB, GL_UNSIGNED_BYTE,
                  out);
@@ -53,6 +56,7 @@ int CreateGlContext(int width, int height) {
         return 0;
     }
     ViewContext.created = 1;
+    ViewContext.framebufferBound = BindViewFrameBuffer(width, height);
     DisplayListBase = base;
     ++SceneListGeneration;
     // The off-screen surface is drawn in its back buffer and never swapped.
@@ -71,6 +75,9 @@ int ResizeGlContext(int width, int height) {
         !ResizeOffscreenGlContext(width, height, &surface, nullptr)) {
         return 0;
     }
+    if (!MakeViewContextCurrent()) {  // the view's framebuffer object follows the surface
+        return 0;
+    }
     SetCaptureGeometry(width, height, &ViewCapture);
     SetViewSize(&CurrentView, width, height);
     ++SceneListGeneration;  // a new drawable holds no kept frame
@@ -81,7 +88,12 @@ void DestroyGlContext() {
     if (!ViewContext.created) {
         return;
     }
-    if (MakeOffscreenGlContextCurrent(ViewContext.surface) && DisplayListBase != 0) {
+    // The view's framebuffer objects go with the context (without a current context the deletion
+    // does nothing, and the names are forgotten all the same).
+    const bool current = MakeOffscreenGlContextCurrent(ViewContext.surface) != 0;
+    ReleaseViewFrameBuffers();
+    ForgetBuiltFixedLists();
+    if (current && DisplayListBase != 0) {
         glDeleteLists(DisplayListBase, static_cast<GLsizei>(kReservedListNames));
     }
     DestroyOffscreenGlContext(&ViewContext.surface);
@@ -91,7 +103,13 @@ void DestroyGlContext() {
 }
 
 int MakeViewContextCurrent() {
-    return ViewContext.created ? MakeOffscreenGlContextCurrent(ViewContext.surface) : 0;
+    if (!ViewContext.created || !MakeOffscreenGlContextCurrent(ViewContext.surface)) {
+        return 0;
+    }
+    // Drawn and read in a framebuffer object of the surface's size (see kept_stock_frame.h).
+    ViewContext.framebufferBound =
+        BindViewFrameBuffer(ViewContext.surface.width, ViewContext.surface.height);
+    return 1;
 }
 
 void ClearViewWindow() {

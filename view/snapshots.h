@@ -18,6 +18,7 @@ namespace mirexa {
 struct ViewGlContext {
     OffscreenGlContext surface = {};
     int created = {};
+    int framebufferBound = {};  // 1: the view draws into its framebuffer object, not the surface
 };
 extern ViewGlContext ViewContext;
 

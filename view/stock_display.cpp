@@ -695,6 +695,12 @@ int BuildStockBlockLists(StockModel* model, StockListNameTable* table, int stock
     // 1. Names and mesh state.
     const std::uint32_t nameBase = DefaultStockBlockListName(stockIndex, 0, 0);
     const std::size_t row = static_cast<std::size_t>(slot) * kStockBlockListRow;
+    // The mesh state reads every ray of the stock: a run's redraw after steps that cut nothing
+    // (no block dirty) leaves it unmade.
+    const int listed = std::min(blocks.count, kStockBlockListRow);
+    if (std::none_of(blocks.dirty, blocks.dirty + listed, [](std::uint8_t d) { return d != 0; })) {
+        return 0;
+    }
     DexelMeshBuffers buffers;
     if (blocks.perAxis[2] < 1 || !PrepareDexelMeshBuffers(*model, &buffers)) {
         return 0;

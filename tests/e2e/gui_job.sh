@@ -4,11 +4,11 @@
 # strip shows it, and a key right after the file dialog reaches the view); a single-block run
 # resumed by G in the view and by the GO pane, Shift+Tab, Tab, Right and Left in the view
 # changing its mode and interval in the title, then run to its end by G typed after a click on a
-# panel pane; a second run paused by the pause key and ended by Esc (the status bar shows the
-# pause); the view's keys after a click on a panel pane and after a resize; the controller and
-# machine files read, with the colours kept in the view and, after Exit, in mirexa.ini byte for
-# byte. Every step waits for what the screen, the title or the files show. The screen at a
-# failure is kept as an artefact.
+# panel pane; a run with real rapids switched on in the menu ending within seconds; a second run
+# paused by the pause key and ended by Esc (the status bar shows the pause); the view's keys
+# after a click on a panel pane and after a resize; the controller and machine files read, with
+# the colours kept in the view and, after Exit, in mirexa.ini byte for byte. Every step waits for
+# what the screen, the title or the files show. The screen at a failure is kept as an artefact.
 # Skips itself (exit 77) without Xvfb, xdotool, ffmpeg or python3.
 # Usage: gui_job.sh MIREXA SAMPLES_DIR ARTEFACT_DIR
 set -euo pipefail
@@ -219,8 +219,21 @@ xdotool key g
 wait_until 60 title_lacks "Cutting" || fail "the run did not reach its end: $(title)"
 wait_until 10 not_paused || fail "the status bar still shows a stop"
 
+step real rapids
+# 4. Real rapids switched on through the Cutting menu: the result run draws its rapid moves step
+# by step and still reaches its end within seconds (it took 16 s when every step drew a frame).
+menu r 0
+xdotool mousemove 900 500
+run_started=$SECONDS
+xdotool key F5
+wait_until 10 title_has "Cutting : Result" || fail "F5 with real rapids started no run"
+wait_until 60 title_lacks "Cutting" || fail "the run with real rapids did not end: $(title)"
+took=$((SECONDS - run_started))
+[ "$took" -le 6 ] || fail "the run with real rapids took $took s"
+menu r 0
+
 step pause and abort
-# 4. The pause key (Ctrl, held) pauses a run in the view and Esc ends it.
+# 5. The pause key (Ctrl, held) pauses a run in the view and Esc ends it.
 xdotool mousemove 900 500
 xdotool key F5
 wait_until 10 title_has "Cutting : Result" || fail "F5 in the view started no run"
@@ -236,7 +249,7 @@ wait_until 10 title_lacks "Cutting" || fail "Esc did not end the run"
 wait_until 10 not_paused || fail "the status bar still shows the stop after Esc"
 
 step keys
-# 5. The view's keys after a click on a panel pane, and after a resize (which shows the panels
+# 6. The view's keys after a click on a panel pane, and after a resize (which shows the panels
 # again).
 xdotool mousemove $range_label click 1
 before="$(probe $view sum)"
@@ -257,7 +270,7 @@ xdotool key 2
 wait_until 10 changed $view "$before" || fail "2 after the resize did not reach the view"
 
 step definition files
-# 6. The controller and machine files read again: the view keeps its colours.
+# 7. The controller and machine files read again: the view keeps its colours.
 wait_until 10 sleep_until_settled || fail "the view keeps changing after 2"
 drawn="$(probe $view stock)"
 menu t c
@@ -274,7 +287,7 @@ wait_until 10 same_stock || fail "after the definition files the stock is not dr
     fail "the background became $(probe $background corner) (was $colour)"
 
 step exit
-# 7. Exit: the settings file keeps the colour lines byte for byte.
+# 8. Exit: the settings file keeps the colour lines byte for byte.
 menu n x
 wait_until 10 sh -c "! kill -0 $mirexa 2>/dev/null" || fail "Exit did not end the program"
 status=0

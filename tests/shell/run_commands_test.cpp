@@ -115,6 +115,30 @@ void FakeSimulation() {
     script.stage.store(9);
 }
 
+// The run's thread of the step redraws: raises the requests of stepRequests one by one as the
+// test allows, each followed by the worker's wake, as the stepping does.
+constexpr int kStepRedraws = 4;
+int stepRequests[kStepRedraws] = {};  // set before the run starts
+std::atomic<int> stepsAllowed{0};
+std::atomic<int> stepsServed{0};
+
+void StepRedrawSimulation() {
+    script.starts.fetch_add(1);
+    for (int i = 0; i < kStepRedraws; ++i) {
+        if (!WaitFor([] { return stepsAllowed.load() > stepsServed.load(); })) {
+            return;
+        }
+        RunFlags().redrawRequest->store(stepRequests[i]);
+        RedrawRequestRaised.load()();
+        if (!WaitFor([] { return RunFlags().redrawRequest->load() == 0; })) {
+            RunFlags().redrawRequest->store(0);
+            return;
+        }
+        stepsServed.fetch_add(1);
+    }
+    WaitFor([] { return script.release.load() != 0; });
+}
+
 class RunCommandsTest : public ::testing::Test, public ShellWindowTest {
 protected:
     void SetUp() override {
@@ -271,6 +295,45 @@ TEST_F(RunCommandsTest, RedrawServedThenPauseThenResumeByG) {
     script.release.store(1);
     ASSERT_TRUE(TickUntil(RunEnded));
     EXPECT_EQ(script.sawAbort.load(), 0);
+}
+
+// A step redraw is served as soon as the worker raises it, not at the timer's next tick; one
+// inside a move is answered without a frame while the run's last frame is younger than a screen
+// refresh, and a move's last step is always drawn.
+TEST_F(RunCommandsTest, StepRedrawsAreServedAtOnceAndLeftOutWithinAScreenRefresh) {
+    const struct {
+        int request;
+        std::uint64_t afterMs;  // the clock advanced before the request
+        bool drawn;
+    } steps[kStepRedraws] = {
+        {kRedrawFrameMayCoalesce, 0, true},  // the run's first frame
+        {kRedrawFrameMayCoalesce, 5, false},
+        {kRedrawFrame, 0, true},
+        {kRedrawFrameMayCoalesce, 16, true},
+    };
+    for (int i = 0; i < kStepRedraws; ++i) {
+        stepRequests[i] = steps[i].request;
+    }
+    stepsAllowed.store(0);
+    stepsServed.store(0);
+    threadBody = StepRedrawSimulation;
+    Command(IDM_CUT_RESULT);  // its timer period is 100 ms: only the wake serves at once
+    RunFlags().showSteps->store(1);
+    for (int i = 0; i < kStepRedraws; ++i) {
+        AdvanceManualClock(steps[i].afterMs);
+        ClearRecordedEvents();
+        stepsAllowed.store(i + 1);
+        ASSERT_TRUE(WaitUntil(
+            [i] {
+                DeliverPending();
+                return stepsServed.load() == i + 1;
+            },
+            std::chrono::seconds(5)))
+            << "step " << i;
+        EXPECT_EQ(RecordedEvents().size(), steps[i].drawn ? 1u : 0u) << "step " << i;
+    }
+    script.release.store(1);
+    ASSERT_TRUE(TickUntil(RunEnded));
 }
 
 // The panel's windows with the main window, so that its run panes can be clicked.

@@ -50,12 +50,18 @@ public:
         }
     }
     std::vector<std::int64_t> stepsAtRedraw;
+    std::vector<int> requests;               // RedrawRequest's value at each
+    std::atomic<bool> viewAsksAgain{false};  // the view asks for a redraw while each one is served
 
 private:
     void Serve() {
         while (!stop_) {
-            if (RunControl.redrawRequest.load() != 0) {
+            if (const int request = RunControl.redrawRequest.load(); request != 0) {
                 stepsAtRedraw.push_back(RunSimulationRecord.steps);
+                requests.push_back(request);
+                if (viewAsksAgain) {
+                    RunControl.viewRedrawRequest = 1;
+                }
                 RunControl.redrawRequest = 0;
             }
             std::this_thread::sleep_for(std::chrono::microseconds(200));
@@ -235,13 +241,32 @@ TEST_F(MoveSteppingTest, RedrawsFollowSkipView) {
     Settings.skipView = 10;
     ResetSimulationRunRecord(RunStepContext());
     const double a[3] = {0, 0, 0}, b[3] = {25.0, 0, 0};
+    // Each request wakes the user-interface side; only the move's last step must be drawn.
+    static int raised = 0;
+    raised = 0;
+    RedrawRequestRaised = [] { ++raised; };
     {
         RedrawHost host;
         SetLine(1, a, b);
         EXPECT_EQ(StepCurrentMove(RunStepContext(), block_), kMoveStepped);
         host.Stop();
         EXPECT_EQ(host.stepsAtRedraw, (std::vector<std::int64_t>{10, 20, 25}));
+        EXPECT_EQ(host.requests, (std::vector<int>{kRedrawFrameMayCoalesce, kRedrawFrameMayCoalesce,
+                                                   kRedrawFrame}));
+        EXPECT_EQ(raised, 3);
     }
+    // A redraw the view asked for is never left out.
+    ResetSimulationRunRecord(RunStepContext());
+    {
+        RedrawHost host;
+        host.viewAsksAgain = true;
+        EXPECT_EQ(StepCurrentMove(RunStepContext(), block_), kMoveStepped);
+        host.Stop();
+        EXPECT_EQ(host.requests,
+                  (std::vector<int>{kRedrawFrameMayCoalesce, kRedrawFrame, kRedrawFrame}));
+    }
+    RedrawRequestRaised = nullptr;
+    RunControl.viewRedrawRequest = 0;
     // A SKIP VIEW below 1 counts as 1: a redraw at every step, never a division by zero.
     Settings.skipView = 0;
     ResetSimulationRunRecord(RunStepContext());

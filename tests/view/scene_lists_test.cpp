@@ -219,6 +219,27 @@ TEST(MachineLists, DefaultHeadPartsWithoutATool) {
     RunTools.profile = saved;
 }
 
+// The record of built fixed lists, which spares the renderer the GL's search for a missing list,
+// follows every build and deletion and forgets a context that went.
+TEST(SceneLists, BuiltFixedListsFollowBuildsDeletionsAndTheContext) {
+    for (int round = 0; round < 2; ++round) {  // a second context gets the same list names
+        testing::OffscreenView view(32, 32);
+        ASSERT_TRUE(view.ok());
+        EXPECT_EQ(IsFixedListBuilt(kListTools), 0) << "round " << round;
+        ASSERT_EQ(BeginSceneList(FixedListName(kListTools)), 1);
+        EndSceneList();
+        EXPECT_EQ(IsFixedListBuilt(kListTools), 1);
+        EXPECT_EQ(IsFixedListBuilt(kListHead), 0);
+        EXPECT_TRUE(glIsList(FixedListName(kListTools)));
+        DeleteSceneList(FixedListName(kListTools));
+        EXPECT_EQ(IsFixedListBuilt(kListTools), 0);
+        EXPECT_FALSE(glIsList(FixedListName(kListTools)));
+        ASSERT_EQ(BeginSceneList(FixedListName(kListTools)), 1);
+        EndSceneList();
+    }
+    EXPECT_EQ(IsFixedListBuilt(0), 0);  // not a fixed list
+}
+
 // Default rotary tables: TYPE 2 without model files draws both tables; TYPE 1 without a TABLE1
 // file draws no first table.
 TEST(MachineLists, DefaultRotaryTablesByRotaryType) {

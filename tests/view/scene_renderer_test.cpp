@@ -336,6 +336,8 @@ TEST(SceneRenderer, KeptStockFrameRedrawEqualsAFullRedraw) {
         {"wire frame", [] { DisplayModes.stockStyle = kStockStyleWireFrame; }, false},
         {"table carries X", [] { Machine.tableCarries[0] = 1; }, false},
         {"after the table moved", [] { RunKinematics.pose.machine.axis[0] += 4.0; }, false},
+        {"view resized", [] { ResizeGlContext(130, 90); }, false},
+        {"head move after the resize", [] { RunKinematics.pose.machine.axis[1] += 5.0; }, true},
     };
     ASSERT_EQ(view.Render(), 1);
     for (const Case& c : cases) {

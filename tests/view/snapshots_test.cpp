@@ -262,6 +262,7 @@ TEST(Snapshots, TheDrawableFollowsTheViewSizeAndThePresenterGetsTheCapture) {
     glEnd();
     glEndList();
     ASSERT_EQ(ResizeGlContext(40, 30), 1);
+    EXPECT_EQ(ViewContext.framebufferBound, 1);  // drawn and read in a framebuffer object
     EXPECT_EQ(ViewContext.surface.width, 40);
     EXPECT_EQ(ViewCapture.height, 30);
     EXPECT_EQ(CurrentView.width, 40);
