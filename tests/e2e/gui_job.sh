@@ -101,9 +101,9 @@ menu() {
     local shown opened=""
     shown="$(shown_windows)"
     # A menu bar left highlighted by an earlier Alt opens nothing: Esc and Alt again.
-    for _ in 1 2 3; do
+    for _ in 1 2 3 4; do
         xdotool windowfocus --sync "$main" key "alt+$1"
-        if wait_until 2 more_shown "$shown"; then
+        if wait_until 4 more_shown "$shown"; then
             opened=1
             break
         fi
