@@ -463,7 +463,10 @@ const std::vector<HookRecordEntry>& ListHookRecords() {
         MIREXA_HOOK_RECORD(RealWindowBackend, GetRegisteredRealWindowBackend()),
         MIREXA_HOOK_RECORD(GuiPump, GetGuiPump()),
         MIREXA_HOOK_RECORD(MenuBackendHooks, GetMenuBackendHooks()),
+        // A single hook the run's worker reads, atomic since the user-interface thread fills it.
+        HookRecordEntry{"RedrawRequestRaised", &RedrawRequestRaised, sizeof RedrawRequestRaised},
     };
+    static_assert(sizeof RedrawRequestRaised == sizeof(void*));
     return records;
 }
 
