@@ -49,6 +49,7 @@
 #include "stockio/stl_files.h"
 #include "stockio/stock_loading.h"
 #include "support/definition_state.h"
+#include "support/nc_run_records.h"
 
 namespace mirexa::testing {
 
@@ -255,24 +256,7 @@ std::string FindCompanion(const std::string& folder, const char* extension) {
 // Every interpreter, kinematics and controller record at its start value, then the tools,
 // controller and machine files of the folder read as at start-up.
 void ResetNcRun(const std::string& folder) {
-    CloseNcProgramSource(RunSession);
-    FreeNcProgramIndex(RunSession);
-    RunSession.controller = {};
-    RunSession.run = {};
-    RunSession.line = {};
-    RunSession.subprograms = {};
-    RunSession.words = {};
-    UsedCodes = {};
-    InputIncrements = {};
-    RunKinematics.motion = {};
-    RunKinematics.pose = {};
-    CurrentMachine = {};
-    RunKinematics.workOrigin = {};
-    RunKinematics.modes = {};
-    KinematicsController = {};
-    RunKinematics.toolValues = {};
-    RunKinematics.plane = {};
-    Orientation = {};
+    ResetRunInterpreterRecords();
     ResetDefinitionState();
     InstallNcServiceHooks();
     Settings.maxMagazine = 24;

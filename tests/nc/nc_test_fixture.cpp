@@ -24,6 +24,7 @@
 #include "services/ui_hooks.h"
 #include "support/definition_state.h"
 #include "support/nc_invariants.h"
+#include "support/nc_run_records.h"
 #include "tools/move_trace.h"
 
 namespace mirexa::testing {
@@ -79,24 +80,7 @@ void NcInterpreterTest::ClearConfiguration() {
 }
 
 void NcInterpreterTest::ClearAll() {
-    CloseNcProgramSource(RunSession);
-    FreeNcProgramIndex(RunSession);
-    RunSession.controller = {};
-    RunSession.run = {};
-    RunSession.line = {};
-    RunSession.subprograms = {};
-    RunSession.words = {};
-    UsedCodes = {};
-    InputIncrements = {};
-    RunKinematics.motion = {};
-    RunKinematics.pose = {};
-    CurrentMachine = {};
-    RunKinematics.workOrigin = {};
-    RunKinematics.modes = {};
-    KinematicsController = {};
-    RunKinematics.toolValues = {};
-    RunKinematics.plane = {};
-    Orientation = {};
+    ResetRunInterpreterRecords();
     for (MotionPosition& e : WorkOffsetTable) {
         e = {};
     }
