@@ -105,14 +105,18 @@ void UpdateToolMatrixWithWorkOffset() {
     SetWorkFrame(sum);
 }
 
-void UpdateToolMatrixWithWorkOffset(const MotionPosition table[], int currentIndex) {
+MotionPosition WorkOffsetSum(const MotionPosition table[], int index) {
     MotionPosition sum = table[0];
-    if (currentIndex > 0 && currentIndex <= 200) {
+    if (index > 0 && index <= 200) {
         for (int i = 0; i < 5; ++i) {
-            sum.axis[i] += table[currentIndex].axis[i];
+            sum.axis[i] += table[index].axis[i];
         }
     }
-    SetWorkFrame(sum);
+    return sum;
+}
+
+void UpdateToolMatrixWithWorkOffset(const MotionPosition table[], int currentIndex) {
+    SetWorkFrame(WorkOffsetSum(table, currentIndex));
 }
 
 void TransformToToolFrame(const double point[3], double out[3]) {

@@ -52,6 +52,9 @@ void UpdateToolMatrixFromPosition();
 // table (WorkOffsetSource), or of the given table of 201 entries.
 void UpdateToolMatrixWithWorkOffset();
 void UpdateToolMatrixWithWorkOffset(const MotionPosition table[], int currentIndex);
+// The work origin of a table of 201 entries: entry 0 (the external offset) plus entry `index`
+// when it is 1..200.
+MotionPosition WorkOffsetSum(const MotionPosition table[], int index);
 // Nᵀ (p - work origin), N the inverse of the work-side matrix.
 void TransformToToolFrame(const double point[3], double out[3]);
 // A machine-frame scene point into work coordinates through the table geometry.

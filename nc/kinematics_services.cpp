@@ -15,10 +15,9 @@ namespace {
 
 // Entries of the run's copy of the work offset table; an index outside it reads as zeros.
 void ReadWorkOffsetTableEntry(int index, double out[5]) {
-    const NcSession& session = RunSession;
     for (int i = 0; i < 5; ++i) {
         out[i] = (index >= 0 && index < kWorkOffsetEntries)
-                     ? session.run.transforms.workOffsets[index].axis[i]
+                     ? RunSession.run.transforms.workOffsets[index].axis[i]
                      : 0.0;
     }
 }
@@ -46,15 +45,7 @@ void ReadCurrentWorkOffset(NcSession& session, double out[3]) {
 }
 
 MotionPosition ActiveWorkOrigin(NcSession& session) {
-    const int index = session.run.modal.workOffsetIndex;
-    const MotionPosition* table = session.run.transforms.workOffsets;
-    MotionPosition origin = table[0];
-    if (index > 0 && index < kWorkOffsetEntries) {
-        for (int i = 0; i < 5; ++i) {
-            origin.axis[i] += table[index].axis[i];
-        }
-    }
-    return origin;
+    return WorkOffsetSum(session.run.transforms.workOffsets, session.run.modal.workOffsetIndex);
 }
 
 void ApplyCurrentWorkOffset(NcSession& session) {

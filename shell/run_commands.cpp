@@ -52,7 +52,7 @@ namespace {
 constexpr unsigned RUN_PERIOD_MS = 5;
 constexpr unsigned RESULT_RUN_PERIOD_MS = 100;
 // A frame younger than one screen refresh (ms) would not be seen before the next one replaces it.
-constexpr std::uint64_t SCREEN_REFRESH_MS = 16;
+constexpr std::uint64_t kScreenRefreshMs = 16;
 
 // The run flags are run control's.
 const RunFlagRefs runControlFlags = {&RunControl.runMode,       &RunControl.abortRequest,
@@ -78,7 +78,7 @@ bool NcProgramSelected() {
 bool FrameMayBeLeftOut(int request) {
     return request == kRedrawFrameMayCoalesce && AviRecorder.recording.load() == 0 &&
            RunCommands.runFrameDrawn != 0 &&
-           GetTickMilliseconds() - RunCommands.lastRunFrameMs < SCREEN_REFRESH_MS;
+           GetTickMilliseconds() - RunCommands.lastRunFrameMs < kScreenRefreshMs;
 }
 
 unsigned PeriodForMode(int mode, int showSteps) {

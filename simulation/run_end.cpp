@@ -8,6 +8,7 @@
 #include "config/config_records.h"
 #include "config/controller_file.h"
 #include "config/current_tool.h"
+#include "geometry/orientation_frames.h"
 #include "nc/nc_line_source.h"
 #include "nc/nc_run_state.h"
 #include "nc/nc_session.h"
@@ -108,18 +109,6 @@ void CloseRunReports(NcSession& session, const ReportBlock& block) {
     CloseInterferenceFile(block);
 }
 
-// The work origin of the work offset table's external entry and entry `index`, as the
-// interpreter's reset takes it.
-MotionPosition WorkOriginOfTable(int index) {
-    MotionPosition origin = WorkOffsetTable[0];
-    if (index > 0 && index < kWorkOffsetEntries) {
-        for (int i = 0; i < 5; ++i) {
-            origin.axis[i] += WorkOffsetTable[index].axis[i];
-        }
-    }
-    return origin;
-}
-
 // The work offsets and their index come back and the program position returns to the start
 // point, re-expressed in the work origin they give (a run that ended in another work offset
 // than the start point was taken in must not move the machine elsewhere, beyond the strokes);
@@ -132,7 +121,8 @@ void RewindToStart(NcSession& session) {
     }
     MotionPosition& program = session.kinematics->pose.program;
     if (RunEnd.startPointSet != 0) {
-        const MotionPosition origin = WorkOriginOfTable(session.run.modal.workOffsetIndex);
+        const MotionPosition origin =
+            WorkOffsetSum(WorkOffsetTable, session.run.modal.workOffsetIndex);
         for (int i = 0; i < 5; ++i) {
             program.axis[i] =
                 RunEnd.startPoint.axis[i] + RunEnd.startWorkOrigin.axis[i] - origin.axis[i];
