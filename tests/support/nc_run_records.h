@@ -2,20 +2,18 @@
 // or a hostile-input sweep starts the run's session from a known state.
 #pragma once
 
-#include "geometry/machine_kinematics.h"
-#include "geometry/orientation_frames.h"
 #include "geometry/vector_math.h"
 #include "nc/nc_line_source.h"
 #include "nc/nc_run_state.h"
 #include "nc/nc_session.h"
 #include "nc/nc_words.h"
+#include "support/kinematics_test_support.h"
 
 namespace mirexa::testing {
 
 // Closes the run's program and its index, then clears the run session's controller view, run
-// state, line, subprograms and words, the used codes and input increments, the run's motion,
-// pose, work origin, modes, tool values and tilted plane, the machine geometry, the kinematics
-// controller settings and the orientation frames.
+// state, line, subprograms and words, the used codes and input increments, and the run's machine
+// records with the shared kinematics (ResetKinematicsState).
 inline void ResetRunInterpreterRecords() {
     CloseNcProgramSource(RunSession);
     FreeNcProgramIndex(RunSession);
@@ -26,15 +24,7 @@ inline void ResetRunInterpreterRecords() {
     RunSession.words = {};
     UsedCodes = {};
     InputIncrements = {};
-    RunKinematics.motion = {};
-    RunKinematics.pose = {};
-    CurrentMachine = {};
-    RunKinematics.workOrigin = {};
-    RunKinematics.modes = {};
-    KinematicsController = {};
-    RunKinematics.toolValues = {};
-    RunKinematics.plane = {};
-    Orientation = {};
+    ResetKinematicsState();
 }
 
 }  // namespace mirexa::testing
