@@ -11,6 +11,7 @@
 #include "nc/nc_run_state.h"
 #include "nc/nc_session.h"
 #include "platform/file_reading.h"
+#include "support/nc_run_records.h"
 #include "support/scratch_directory.h"
 
 namespace mirexa {
@@ -27,12 +28,7 @@ protected:
         Clear();
     }
     static void Clear() {
-        CloseNcProgramSource(RunSession);
-        FreeNcProgramIndex(RunSession);
-        RunSession.run = {};
-        RunSession.line = {};
-        RunSession.subprograms = {};
-        RunSession.controller = {};
+        testing::ResetRunInterpreterRecords();
     }
     // Reads every line of the open source; each entry is the text handed on.
     static std::vector<std::string> ReadAll() {
