@@ -1,16 +1,19 @@
 // mirexa: entry point of the CNC machining simulator. The program starts up, opens its main
 // window on the platform backend, runs its message loop and shuts down (shell/startup.h). Built
-// with the GUI, a run without a run mode opens the real main window on the Qt backend.
+// with the GUI, every run but a silent one (drawn nowhere) opens the real main window on the Qt
+// backend when there is a display; without one, the work runs headless.
 #include <cctype>
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "app/program_wiring.h"
 #include "config/command_line.h"
 #include "config/command_line_help.h"
 #include "platform/backend.h"
 #include "shell/automation_thread.h"
+#include "shell/external_commands.h"
 #include "shell/startup.h"
 #include "shell/status_bar.h"
 
@@ -19,14 +22,15 @@
 #include "services/shared_state.h"
 #include "shell/main_window.h"
 #include "view/view_hooks.h"
+#endif
 
 namespace mirexa {
 namespace {
 
-// 1 when the arguments ask for work without a user: a run mode or stock operation (-X...), a
-// report mode (-V...) or a macro file. Such runs stay on the headless backend and never need a
-// display.
-int AsksForUnattendedRun(int argc, char** argv) {
+// 1 when an argument asks for work: a run mode or stock operation (-X...), a report mode
+// (-V...) or a macro file. Read from the words themselves, so that a switch the parser refuses
+// (a missing NC program behind -X5) still counts.
+int NamesRunOrMacro(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         const std::string argument = argv[i];
         const bool slashSwitch =
@@ -51,17 +55,36 @@ int AsksForUnattendedRun(int argc, char** argv) {
     return 0;
 }
 
-// Starts the real-window backend for a run with a user, and gives the shell the desktop's
-// foreground state. 1 when started; 0 (with one line on stderr) when there is no display.
-int StartRealWindow() {
+// Where the command line's work runs: a silent run (drawn nowhere) headless without asking for a
+// display; anything else in the real window when there is a display.
+ProgramWindowChoice ChooseWindowForCommandLine(int argc, char** argv, const std::string& text) {
+    CommandLineOptions options = TakeCommandLineStartValues();
+    std::vector<std::string> ignored;  // start-up reads the command line again and says these
+    ParseCommandLineOptions(text, &options, &ignored);
+    const CommandLineSwitches& o = options.switches;
+    const int silent = o.batch != 0 ? 1 : 0;
+    const int work = o.automation != 0 || NamesRunOrMacro(argc, argv) ? 1 : 0;
+    int display = 0;
+#ifdef MIREXA_GUI
     std::string reason;
-    if (!IsQtDisplayAvailable(&reason)) {
+    display = !silent && IsQtDisplayAvailable(&reason) ? 1 : 0;
+    if (!silent && !display && !work) {
         std::fprintf(stderr,
                      "mirexa: no display to open the main window on (%s); use a -X run mode for a "
                      "run without one\n",
                      reason.c_str());
-        return 0;
     }
+#else
+    // The headless program: everything runs as if there were no display, and nothing is said.
+    return ProgramWindowChoice{};
+#endif
+    return ChooseProgramWindow(silent, work, display);
+}
+
+#ifdef MIREXA_GUI
+// Starts the real-window backend, and gives the shell the desktop's foreground state and the
+// window commands. 1 when started; 0 (with one line on stderr) when the display cannot be opened.
+int StartRealWindow() {
     RegisterQtBackend();
     if (!StartPlatformBackend(PlatformBackend::RealWindow)) {
         std::fprintf(stderr, "mirexa: the display could not be opened\n");
@@ -69,13 +92,14 @@ int StartRealWindow() {
     }
     MainWindowCallbacks.isForegroundWindow = IsQtForegroundWindow;
     MainWindowCallbacks.activateWindow = ActivateQtWindow;
+    MainWindowCallbacks.maximizeWindow = MaximizeQtWindow;
     ViewCallbacks.mainWindowForeground = [] { return IsQtForegroundWindow(MainWindow.load()); };
     return 1;
 }
+#endif
 
 }  // namespace
 }  // namespace mirexa
-#endif
 
 // The exit code is the program's own: -1 after an aborted batch run (255 in a POSIX shell).
 int main(int argc, char** argv) {
@@ -87,15 +111,28 @@ int main(int argc, char** argv) {
         std::fputs(mirexa::CommandLineHelpText(), stdout);
         return 0;
     }
+    if (argc > 1 && std::strcmp(argv[1], "--send") == 0) {
+        if (argc != 3) {
+            std::fputs("Usage: mirexa --send ID\n", stderr);
+            return 2;
+        }
+        return mirexa::SendExternalCommand(argv[2]);
+    }
     mirexa::StartPlatformBackend(mirexa::PlatformBackend::Headless);
     mirexa::ConnectProgram();
+    mirexa::ProgramStart start;
+    start.commandLine = mirexa::JoinCommandLineArguments(argc, argv);
+    const mirexa::ProgramWindowChoice window =
+        mirexa::ChooseWindowForCommandLine(argc, argv, start.commandLine);
+    if (window.refused) {
+        return 1;
+    }
 #ifdef MIREXA_GUI
-    if (!mirexa::AsksForUnattendedRun(argc, argv) && !mirexa::StartRealWindow()) {
+    if (window.realWindow && !mirexa::StartRealWindow()) {
         return 1;
     }
 #endif
-    mirexa::ProgramStart start;
-    start.commandLine = mirexa::JoinCommandLineArguments(argc, argv);
+    start.noDisplay = window.noDisplay;
     // No user can close a window of the headless backend: it closes once it has painted, unless
     // automatic work runs.
     start.closeWhenIdle = mirexa::GetPlatformBackend() == mirexa::PlatformBackend::Headless;

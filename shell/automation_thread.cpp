@@ -161,7 +161,18 @@ void SendCommandToMainWindow(unsigned command, MessageLParam lparam) {
 
 void SendSystemCommandToMainWindow(unsigned code) {
     // The headless window is never drawn: minimising, maximising and restoring change nothing.
-    (void)code;
+    WindowHandle main = MainWindow.load();
+    if (GetPlatformBackend() != PlatformBackend::RealWindow || !IsPlatformWindow(main)) {
+        return;
+    }
+    if (code == SC_MINIMIZE) {
+        ShowPlatformWindow(main, SW_MINIMIZE);
+    } else if (code == SC_RESTORE || code == SC_MAXIMIZE) {
+        ShowPlatformWindow(main, SW_RESTORE);
+        if (code == SC_MAXIMIZE && MainWindowCallbacks.maximizeWindow) {
+            MainWindowCallbacks.maximizeWindow(main);
+        }
+    }
 }
 
 void PostDoneToMainWindow() {
@@ -374,6 +385,60 @@ int ChooseHeadlessBackend(int realWindowAvailable, int batchFlag) {
     return !realWindowAvailable || batchFlag ? 1 : 0;
 }
 
+ProgramWindowChoice ChooseProgramWindow(int silentRun, int workAsked, int displayAvailable) {
+    ProgramWindowChoice choice;
+    if (silentRun) {
+        return choice;
+    }
+    if (displayAvailable) {
+        choice.realWindow = 1;
+    } else if (workAsked) {
+        choice.noDisplay = 1;
+    } else {
+        choice.refused = 1;
+    }
+    return choice;
+}
+
+int WindowWorkIsUnattended(const CommandLineSwitches& options) {
+    return options.macroGiven || options.batchRun || options.reportMode >= 5 ? 1 : 0;
+}
+
+namespace {
+
+// The real window's own answerers, kept while automatic work answers in their place.
+MessageBoxResponder userMessageBoxes;
+FileDialogResponder userFileDialogs;
+int answersTaken = 0;
+
+}  // namespace
+
+void ApplyWindowAutomation() {
+    const int unattended = WindowWorkIsUnattended(CommandLine);
+    AutomaticMode.store(unattended);
+    DrawingSuppressed.store(0);
+    if (!unattended) {
+        return;
+    }
+    // A refused command line still needs the thread: it ends the program with exit 2.
+    CommandLine.automation = 1;
+    auto log = [](const std::string& line) { AppendLogEntry(line); };
+    userMessageBoxes = SetMessageBoxResponder(MakeAutomaticMessageBoxResponder(log));
+    userFileDialogs = SetFileDialogResponder(MakeAutomaticFileDialogResponder(log));
+    answersTaken = 1;
+}
+
+void HandWindowToUser() {
+    AutomaticMode.store(0);
+    if (answersTaken) {
+        SetMessageBoxResponder(userMessageBoxes);
+        SetFileDialogResponder(userFileDialogs);
+        userMessageBoxes = {};
+        userFileDialogs = {};
+        answersTaken = 0;
+    }
+}
+
 void ApplyHeadlessAutomation() {
     AutomaticMode.store(1);
     DrawingSuppressed.store(1);
@@ -438,6 +503,8 @@ void PrepareUnattendedRun(int realWindowAvailable, int commandLineRead) {
     IgnoreFileSizeSignal();
     if (ChooseHeadlessBackend(realWindowAvailable, CommandLine.batch)) {
         ApplyHeadlessAutomation();
+    } else {
+        ApplyWindowAutomation();
     }
     // A refused argument (an NC program that does not open, a bad switch) is work not done.
     if (!commandLineRead) {
@@ -560,7 +627,9 @@ void AutomationThreadProc() {
     const int unusableModels = UnusableMachineModels.load();
     // A refused argument or a definition file that could not be read: the batch would run
     // with values nobody asked for and replace its output, so it ends before any work.
+    int worked = 0;
     if (!AutomationRun.windowGone && BatchFailureCode.load() == 0) {
+        worked = 1;
         if (o.macroGiven) {
             RunMacroFile();
         } else if (!RunCommandLineStockOperation()) {
@@ -571,8 +640,14 @@ void AutomationThreadProc() {
     if (UnusableMachineModels.load() > unusableModels) {
         RecordBatchFailure(DefinitionFiles.machineFile + UnusableModelsText());
     }
-    if (GetPlatformBackend() == PlatformBackend::Headless) {
+    // The real window stays with the user after the user's own work, and after a macro that
+    // ran to its end without EXIT; every other automatic work ends the program.
+    const bool userWindow = GetPlatformBackend() == PlatformBackend::RealWindow && worked != 0 &&
+                            (o.macroGiven || AutomaticMode.load() == 0);
+    if (!userWindow) {
         PostAutomationDone();
+    } else if (!AutomationRun.donePosted) {
+        RunOnMainThread(HandWindowToUser);
     }
     HandBackAbortSignals();
 }

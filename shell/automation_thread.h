@@ -9,6 +9,7 @@
 #include <functional>
 #include <string>
 
+#include "config/config_records.h"
 #include "platform/window.h"
 
 namespace mirexa {
@@ -19,8 +20,10 @@ namespace mirexa {
 // exit 2; with a macro only the files the command line named. When the command line was refused
 // or any check failed, no work is done; otherwise the macro file when one was named, else the
 // command line's stock operation, else the command-line sequence (a machine model found empty
-// meanwhile also fails the batch). In a headless run it then posts WM_AUTOMATION_DONE unless
-// that was done, so that the process ends when the automation does.
+// meanwhile also fails the batch). It then posts WM_AUTOMATION_DONE unless that was done, so that
+// the process ends when the automation does, except where the work leaves the real window to the
+// user: work of the user's window (files, run modes 1 to 4), or a macro that ran without EXIT
+// (HandWindowToUser).
 void AutomationThreadProc();
 
 // The command line's stock operation (-XM, -XR, -XP, -XD; each comes with a stock and -O): loads
@@ -62,6 +65,32 @@ void HandBackAbortSignals();
 // 1 when the program runs headless: no real-window backend is available, or the batch flag is
 // set.
 int ChooseHeadlessBackend(int realWindowAvailable, int batchFlag);
+
+// Where the program runs, chosen before start-up. silentRun: the command line asks for work
+// drawn nowhere (its batch flag: -X6, -V6, the stock operations); workAsked: it names a stock, an
+// NC program, a run or report mode or a macro. A silent run never needs a display (headless);
+// anything else opens the real window when there is a display. Without one, asked-for work runs
+// headless and unattended (noDisplay: the log says so); a start with nothing to do is refused.
+struct ProgramWindowChoice {
+    int realWindow = {};
+    int noDisplay = {};
+    int refused = {};
+};
+ProgramWindowChoice ChooseProgramWindow(int silentRun, int workAsked, int displayAvailable);
+
+// 1 when the command line's work in the real window runs without a user: a macro file, run mode
+// 5, or report mode 5 (nobody answers while it runs: boxes and questions go to the log, and the
+// exit codes of an unattended run hold). Otherwise the window belongs to the user from the start.
+int WindowWorkIsUnattended(const CommandLineSwitches& options);
+
+// The settings of automatic work in the real window (WindowWorkIsUnattended): AutomaticMode on,
+// drawing on, message boxes and file dialogs answered with their defaults and logged, and the
+// automation thread created even when the command line was refused (so that the program ends
+// with the batch's exit code). User-interface thread, before the main window is created.
+void ApplyWindowAutomation();
+// The end of automatic work that leaves the window open (a macro without EXIT): the user's
+// answers, the user's settings and the user's keys again. User-interface thread.
+void HandWindowToUser();
 
 // The settings of a headless run: AutomaticMode and DrawingSuppressed on, message boxes
 // answered with their default answer and logged. Call before the main window is created.

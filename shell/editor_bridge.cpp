@@ -186,6 +186,12 @@ std::string EditorJumpMacroText(int line) {
     return "moveto 0," + std::to_string(std::max(line, 1) - 1) + ";\n";
 }
 
+int ChooseEditorLine(std::int64_t pickedLine, std::int64_t currentLine) {
+    const std::int64_t line =
+        pickedLine != 0 ? (pickedLine < 0 ? -pickedLine : pickedLine) : currentLine;
+    return static_cast<int>(std::clamp<std::int64_t>(line, 1, INT32_MAX));
+}
+
 int OpenNcInEditor(WindowHandle owner, int line) {
     const std::string path = DefinitionFiles.ncProgramFile;
     // A program read through a path-reader plug-in has no text to edit.

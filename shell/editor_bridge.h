@@ -3,6 +3,7 @@
 // closing. Programs are started without a shell, each argument passed as it is.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -63,6 +64,10 @@ struct EditorBridgeState {
 // Changed and read under the bridge's own lock by the functions below (the interpreter jumps the
 // editor from the simulation thread); tests read it between calls.
 extern EditorBridgeState EditorBridge;
+
+// The line the editor opens the NC program at: the path line picked in the view (its magnitude;
+// a pick's sign only tells its colour) when there is one, else the current line, at least 1.
+int ChooseEditorLine(std::int64_t pickedLine, std::int64_t currentLine);
 
 // Starts the editor on the NC program at the line (the picked path line's magnitude when given,
 // else the current line, at least 1); when it is already open on the same program (compared

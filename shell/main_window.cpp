@@ -1,5 +1,5 @@
 // The main window's procedure: creation, layout, paint, timers 5 and 6, wheel zoom, dropped
-// files, the automation's end, close and destruction.
+// files, the automation's end, the commands other programs send, close and destruction.
 #include "shell/main_window.h"
 
 #include <algorithm>
@@ -10,6 +10,7 @@
 #include "config/settings_writer.h"
 #include "geometry/machine_kinematics.h"
 #include "nc/nc_line_source.h"
+#include "platform/backend.h"
 #include "platform/clock.h"
 #include "platform/controls.h"
 #include "platform/cursor.h"
@@ -19,6 +20,7 @@
 #include "services/progress.h"
 #include "services/shared_state.h"
 #include "services/ui_hooks.h"
+#include "shell/external_commands.h"
 #include "shell/hook_calls.h"
 #include "shell/info_panel.h"
 #include "shell/menu_state.h"
@@ -104,6 +106,10 @@ void ComputeBorderAndMargins(WindowHandle window) {
 
 }  // namespace
 
+int MainWindowUnseen() {
+    return AutomaticMode.load() != 0 && GetPlatformBackend() == PlatformBackend::Headless ? 1 : 0;
+}
+
 // The two side panels at the lower right of the window (screen pixels).
 void PlaceSidePanels(WindowHandle window) {
     WindowRect r = {};
@@ -176,8 +182,9 @@ MessageResult OnCreate(WindowHandle window) {
     s.viewWidth = s.viewRect.right - s.viewRect.left;
     s.viewHeight = s.viewRect.bottom - s.viewRect.top;
     NoteViewResized(s.viewWidth, s.viewHeight, 1);
-    // With a user: the view's popup menu and the side panels.
-    if (!AutomaticMode.load()) {
+    // With a user (or automatic work shown in the real window): the view's popup menu and the
+    // side panels.
+    if (!MainWindowUnseen()) {
         MessagePumpEnabled.store(1);  // this platform always pumps in long loops
         CallHook(H().createViewPopupMenu);
         ComputeBorderAndMargins(window);
@@ -230,10 +237,14 @@ MessageResult OnCreate(WindowHandle window) {
     view.id = VIEW_WINDOW_ID;
     view.visible = 0;
     s.handles.view = CreatePlatformWindow(view);
-    if (AutomaticMode.load() && s.handles.view) {
+    if (MainWindowUnseen() && s.handles.view) {
         ShowPlatformWindow(s.handles.view, SW_MINIMIZE);
     }
     s.ready = 1;
+    // On the desktop, other programs of the user may send the commands without a menu item.
+    if (GetPlatformBackend() == PlatformBackend::RealWindow) {
+        StartExternalCommandReceiver();
+    }
     return 0;
 }
 
@@ -275,7 +286,7 @@ MessageResult OnPaint(WindowHandle window) {
 MessageResult OnSize(WindowHandle window) {
     MainWindowState& s = S();
     // A minimised automatic window gets a size message before any paint.
-    if (AutomaticMode.load()) {
+    if (MainWindowUnseen()) {
         StartAutomation();
     }
     // The frame's margins and the client size.
@@ -319,12 +330,12 @@ MessageResult OnSize(WindowHandle window) {
         LayoutStatusBar(client.right, client.bottom);
         PlaceInfoPanel(window);
     }
-    // With a user the view draws again.
-    if (!AutomaticMode.load() && !minimised) {
+    // A window someone sees draws again.
+    if (!MainWindowUnseen() && !minimised) {
         DrawingSuppressed.store(0);
         MarkViewForRedraw();
     }
-    if (!AutomaticMode.load() && RunFlags().runMode->load() > 0) {
+    if (!MainWindowUnseen() && RunFlags().runMode->load() > 0) {
         const int depth = SubprogramDepthShown.load();
         if (depth == 0) {
             UpdateProgressForActiveReader(1);
@@ -424,6 +435,7 @@ MessageResult OnClose(WindowHandle window) {
 }
 
 MessageResult OnDestroy(WindowHandle window) {
+    StopExternalCommandReceiver();
     EndRunBeforeClose(window);
     if (!AutomaticMode.load()) {
         SaveMainWindowSettings(window);
@@ -650,6 +662,8 @@ MessageResult MainWndProc(WindowHandle window, unsigned message, MessageWParam w
             return 0;
         case WM_AUTOMATION_DONE:
             return OnAutomationDone(window);
+        case WM_EXTERNAL_COMMAND:
+            return AcceptExternalCommand(window, static_cast<unsigned>(wparam));
         case WM_STATUS_REFRESH:
             return HandleStatusRefresh();
         default:

@@ -95,8 +95,14 @@ struct MainWindowHooks {
     // --- Input state (the real-window backend fills these) ---
     int (*isForegroundWindow)(WindowHandle window) = {};
     void (*activateWindow)(WindowHandle window) = {};
+    // Makes the window fill the screen (a macro's MAXIMIZE_WINDOW).
+    void (*maximizeWindow)(WindowHandle window) = {};
 };
 extern MainWindowHooks MainWindowCallbacks;
+
+// 1 when nobody sees the main window: automatic work on the headless backend. Such a window makes
+// no popup menu or side panels, opens minimised and keeps its view minimised.
+int MainWindowUnseen();
 
 // The procedure of the main window.
 MessageResult MainWndProc(WindowHandle window, unsigned message, MessageWParam wparam,

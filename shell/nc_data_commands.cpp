@@ -251,7 +251,7 @@ void SelectProgramCommand(WindowHandle window, unsigned command) {
     NcDataCommands.selectedState = NcDataCommands.selectedState == 0 ? 1 : 2;
     EnableNcProgramMenuItems();
     PublishSelectedFiles();
-    if (AutomaticMode.load() == 0) {
+    if (!MainWindowUnseen()) {
         UpdateMainTitle(MainWindow.load());
         // The strip shows the new program from its first line.
         InfoPanelView.stripState = 0;
@@ -425,7 +425,7 @@ void DefinitionFileCommand(unsigned command) {
     BringViewUpToDate(command);
     ClearPresetPath();
     PublishSelectedFiles();
-    if (AutomaticMode.load() == 0) {
+    if (!MainWindowUnseen()) {
         UpdateMainTitle(MainWindow.load());
     }
     RedrawMainWindow(MainWindow.load());

@@ -18,6 +18,7 @@
 #include "platform/keys.h"
 #include "resources/cursor_images.h"
 #include "resources/program_resources.h"
+#include "services/program_log.h"
 #include "services/shared_state.h"
 #include "services/ui_hooks.h"
 #include "shell/automation_thread.h"
@@ -94,7 +95,7 @@ void RegisterMainWindowClass() {
 
 int CreateMainWindow(int showCommand) {
     MainWindowPlacementChoice place =
-        ChooseMainWindowPlacement(CommandLine, Settings, showCommand, AutomaticMode.load());
+        ChooseMainWindowPlacement(CommandLine, Settings, showCommand, MainWindowUnseen());
     WindowCreateParams params;
     params.className = MainClass.name;
     params.procedure = MainClass.procedure ? MainClass.procedure : MainWndProc;
@@ -174,6 +175,11 @@ int RunProgram(const ProgramStart& start) {
     BasicModel = StockModel{};
     FreeNcProgramText(RunSession);
     ReadProgramCommandLine(start.commandLine);
+    if (start.noDisplay) {
+        AppendLogEntry(
+            ChooseLanguageText("No display: the work runs unattended, without the window\n",
+                               "ディスプレイがありません: ウィンドウなしで無人で処理します\n"));
+    }
     CurrentView.zoom = 1.0;
     // The settings and definition files. The status texts go into the status bar's model; the
     // bar shows them once it exists.

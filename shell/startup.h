@@ -88,6 +88,9 @@ struct ProgramStart {
     // Close the window as soon as it has painted once when nothing automatic runs (the headless
     // backend has no user to close it).
     int closeWhenIdle = {};
+    // The work wanted the real window but there is no display: it runs unattended on the headless
+    // backend, and the log says so.
+    int noDisplay = {};
 };
 
 // The exit code: -1 after an aborted run under run mode 5 or 6, else the quit code. A POSIX

@@ -14,6 +14,7 @@
 #include "platform/program_start.h"
 #include "services/shared_state.h"
 #include "shell/editor_bridge.h"
+#include "shell/info_panel.h"
 #include "shell/nc_data_commands.h"
 #include "shell/stock_commands.h"
 #include "simulation/tool_length_report.h"
@@ -83,7 +84,9 @@ void SelectNextStockStyle(WindowHandle view) {
 
 int HandleViewKeyCommand(WindowHandle view, unsigned command) {
     if (command == IDM_NC_EDIT) {
-        OpenNcInEditor(MainWindow.load(), RunSession.line.mainLineNumber);
+        // The line the strip shows for a picked path element, else the current line.
+        OpenNcInEditor(MainWindow.load(),
+                       ChooseEditorLine(InfoPanelView.pickedLine, RunSession.line.mainLineNumber));
         return 1;
     }
     if (command == IDM_STOCK_DISPLAY_STYLE) {

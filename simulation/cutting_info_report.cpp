@@ -15,6 +15,7 @@
 #include "config/machine_file.h"
 #include "nc/nc_controller_view.h"
 #include "nc/nc_session.h"
+#include "platform/backend.h"
 #include "platform/default_viewer.h"
 #include "platform/file_info.h"
 #include "platform/file_reading.h"
@@ -722,7 +723,9 @@ int WriteCuttingReport(NcSession& session, WindowHandle owner, int silent) {
     if (!WriteCuttingReportFile(path, Settings.createModeVerify == 1 ? 1 : 0, templatePath, in)) {
         return 0;
     }
-    if (silent == 0 && AutomaticMode.load() == 0) {
+    // Automatic work shown in the real window (a macro's VERIFY) shows its report as a user's.
+    if (silent == 0 &&
+        (AutomaticMode.load() == 0 || GetPlatformBackend() == PlatformBackend::RealWindow)) {
         OpenInDefaultViewer(path);
     }
     return 1;

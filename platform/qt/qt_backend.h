@@ -27,6 +27,9 @@ void StopQtBackend();
 int IsQtForegroundWindow(WindowHandle window);
 // Raises and activates the window's top-level widget.
 void ActivateQtWindow(WindowHandle window);
+// Maximises the window's top-level widget (the window manager decides the size; the new
+// geometry comes back as the window's WM_SIZE).
+void MaximizeQtWindow(WindowHandle window);
 
 // The widget showing the window, or null (a window without a widget: not on the GUI thread, or a
 // top-level window that was never shown).

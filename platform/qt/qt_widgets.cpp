@@ -584,4 +584,10 @@ void ActivateQtWindow(WindowHandle window) {
     }
 }
 
+void MaximizeQtWindow(WindowHandle window) {
+    if (QWidget* widget = FindQtWidget(window)) {
+        widget->window()->showMaximized();
+    }
+}
+
 }  // namespace mirexa

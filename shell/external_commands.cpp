@@ -1,0 +1,167 @@
+// The commands another program sends to the running main window: the receiver thread, the main
+// window's decision, and the sender.
+#include "shell/external_commands.h"
+
+#include <algorithm>
+#include <atomic>
+#include <charconv>
+#include <cstdio>
+#include <iterator>
+
+#include "platform/command_socket.h"
+#include "resources/program_resources.h"
+#include "services/program_log.h"
+#include "services/shared_state.h"
+#include "shell/main_window.h"
+#include "shell/run_commands.h"
+#include "shell/worker_threads.h"
+
+namespace mirexa {
+
+namespace {
+
+constexpr unsigned kSendableCommands[] = {
+    IDM_RESIZE_SETTINGS,
+    IDM_TOOL_PARAMETERS,
+    IDM_SOUND,
+    IDM_EXPAND_RATE,
+    IDM_DISCOLORATION_REGION,
+    IDM_STOCK_DISPLAY_STYLE,
+    IDM_OPTIMIZE_DRAWING,
+    IDM_SHOW_TOOL,
+};
+
+constexpr int kPollMs = 200;          // how often the receiver looks for its stop (ms)
+constexpr int kAnswerWaitMs = 10000;  // how long the sender waits for the window's answer (ms)
+
+WorkerThread receiverThread;
+CommandSocketListener listener;
+std::atomic<int> receiverStopping{0};
+
+// The command id of a line: decimal digits only; 0 when the line is none.
+unsigned ReadCommandId(const std::string& text) {
+    unsigned id = 0;
+    const char* end = text.data() + text.size();
+    const auto [stop, error] = std::from_chars(text.data(), end, id);
+    return text.empty() || error != std::errc{} || stop != end ? 0 : id;
+}
+
+void ReceiveExternalCommands() {
+    while (receiverStopping.load() == 0 && WorkerShutdownRequested.load() == 0) {
+        int connection = -1;
+        std::string line;
+        if (!AcceptCommandLine(listener, kPollMs, &connection, &line)) {
+            continue;
+        }
+        const unsigned id = ReadCommandId(line);
+        int answer = kExternalNotSendable;
+        if (IsExternalCommand(id)) {
+            // The window decides on its own thread; a window that is gone answers nothing.
+            const WindowHandle main = MainWindow.load();
+            answer = IsPlatformWindow(main)
+                         ? static_cast<int>(SendWindowMessage(main, WM_EXTERNAL_COMMAND, id, 0))
+                         : 0;
+            if (answer < kExternalAccepted || answer > kExternalNoWindow) {
+                answer = kExternalNoWindow;
+            }
+        }
+        AnswerCommandConnection(connection, DescribeExternalAnswer(answer));
+    }
+}
+
+}  // namespace
+
+int IsExternalCommand(unsigned command) {
+    return std::find(std::begin(kSendableCommands), std::end(kSendableCommands), command) !=
+                   std::end(kSendableCommands)
+               ? 1
+               : 0;
+}
+
+int AcceptExternalCommand(WindowHandle window, unsigned command) {
+    if (!IsExternalCommand(command)) {
+        return kExternalNotSendable;
+    }
+    if (receiverStopping.load() != 0 || !MainWindowData.ready || !IsPlatformWindow(window)) {
+        return kExternalNoWindow;
+    }
+    if (IsRunActive()) {
+        return kExternalRunActive;
+    }
+    // A modal dialog or box disables its owner, the main window, until it closes.
+    if (!IsPlatformWindowEnabled(window)) {
+        return kExternalDialogOpen;
+    }
+    if (HasWorkerThread(AutomationThread) && !IsWorkerThreadFinished(AutomationThread)) {
+        return kExternalBusy;
+    }
+    PostWindowMessage(window, WM_COMMAND, command, 0);
+    return kExternalAccepted;
+}
+
+std::string DescribeExternalAnswer(int answer) {
+    switch (answer) {
+        case kExternalAccepted:
+            return "ok";
+        case kExternalNotSendable:
+            return "refused: not a command another program may send";
+        case kExternalRunActive:
+            return "refused: a cutting run is active";
+        case kExternalDialogOpen:
+            return "refused: a dialog is open";
+        case kExternalBusy:
+            return "refused: automatic work drives the window";
+        default:
+            return "refused: the main window is not there";
+    }
+}
+
+int StartExternalCommandReceiver() {
+    if (HasWorkerThread(receiverThread)) {
+        return 1;
+    }
+    std::string why;
+    const std::string path = ChooseCommandSocketPath(&why);
+    if (path.empty() || !OpenCommandSocket(path, &listener, &why)) {
+        AppendLogEntry("No commands from other programs: " + why + "\n");
+        return 0;
+    }
+    receiverStopping.store(0);
+    if (!CreateWorkerThread(&receiverThread, ReceiveExternalCommands, 0, 1)) {
+        CloseCommandSocket(&listener);
+        return 0;
+    }
+    return 1;
+}
+
+void StopExternalCommandReceiver() {
+    if (!HasWorkerThread(receiverThread)) {
+        return;
+    }
+    receiverStopping.store(1);
+    // The receiver may be waiting for this thread's answer to a command.
+    WaitForWorkerThread(&receiverThread);
+    CloseCommandSocket(&listener);
+}
+
+int SendExternalCommand(const std::string& idText) {
+    const unsigned id = ReadCommandId(idText);
+    if (!IsExternalCommand(id)) {
+        std::fprintf(stderr,
+                     "mirexa: %s is not a command another program may send (122, 128, 32794, "
+                     "32812, 32819, 32872, 32879, 32883)\n",
+                     idText.c_str());
+        return 2;
+    }
+    std::string why;
+    const std::string path = ChooseCommandSocketPath(&why);
+    std::string answer;
+    if (path.empty() || !SendCommandLine(path, std::to_string(id), kAnswerWaitMs, &answer, &why)) {
+        std::fprintf(stderr, "mirexa: %s\n", why.c_str());
+        return 2;
+    }
+    std::printf("%s\n", answer.c_str());
+    return answer == "ok" ? 0 : 1;
+}
+
+}  // namespace mirexa
