@@ -278,6 +278,7 @@ void ConnectDialogsAndPanels() {
     m.movePanelsOnResize = [] { return ResizeOptions.moveOnResize; };
     m.movePanelsOnMove = [] { return ResizeOptions.moveOnMove; };
     RunCallbacks.repaintToolPanel = [] { RepaintToolPanel(kToolPanelPaintAll); };
+    NcUpHooks.repaintToolPanel = [] { RepaintToolPanel(kToolPanelPaintAll); };
     // The menu commands' dialogs, run with the main window as owner.
     OptionCommandHooks& o = OptionCommandCallbacks;
     o.optionalBlockSkipDialog = [] { return OpenOptionalBlockSkipDialog(MainWindow.load()); };

@@ -111,6 +111,9 @@ struct NcHooks {
     int (*waitAtStopBlock)(NcSession& session, const char* line) = {};
     // NC communication plug-in: offers the tool named by the current line.
     void (*loadToolFromPlugin)(NcSession& session) = {};
+    // Shell: repaints the tool display panel when it is shown (a plug-in's tool was mounted).
+    // Any thread.
+    void (*repaintToolPanel)() = {};
 };
 extern NcHooks NcUpHooks;
 

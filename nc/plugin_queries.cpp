@@ -254,6 +254,10 @@ int AskNccom(NcSession& session, const NccomExports& x, const char* text, int st
         // The tool's length put on the TOOL BASE POINT as a tools file's tools are.
         ToolTableSet.shifts[0] = BasePointShift(0);
         MountPluginTool(session);
+        // The panel shows the tool in use: a comment of a running program may have changed it.
+        if (NcUpHooks.repaintToolPanel != nullptr) {
+            NcUpHooks.repaintToolPanel();
+        }
     }
     return toolAnswered;
 }

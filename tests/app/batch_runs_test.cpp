@@ -433,6 +433,26 @@ TEST_F(BatchRunTest, AReportThatCannotBeWrittenExitsTwo) {
     EXPECT_NE(Read("mirexa.log").find("demo_part_verify.txt"), std::string::npos);
 }
 
+// Without a display, work that wanted the window runs unattended and the log says so; silent
+// work never wanted one.
+TEST_F(BatchRunTest, WorkThatWantedTheWindowRunsUnattendedWithoutADisplay) {
+    const struct {
+        std::vector<std::string> arguments;
+        bool said;
+    } runs[] = {
+        {{kBox, "demo_part.nc", "-X2"}, true},
+        {{kBox, "demo_part.nc"}, true},
+        {{kBox, "demo_part.nc", "-X6"}, false},
+    };
+    for (const auto& run : runs) {
+        fs::remove(scratch.At("mirexa.log"));
+        EXPECT_EQ(Run(run.arguments), 0) << run.arguments.back();
+        EXPECT_EQ(Read("mirexa.log").find("ディスプレイがありません") != std::string::npos,
+                  run.said)
+            << run.arguments.back();
+    }
+}
+
 TEST(ProgramHelp, HelpListsTheSwitches) {
     std::FILE* pipe = popen(MIREXA_PROGRAM " --help", "r");
     ASSERT_NE(pipe, nullptr);
@@ -442,7 +462,7 @@ TEST(ProgramHelp, HelpListsTheSwitches) {
         text.append(buffer, n);
     }
     EXPECT_EQ(pclose(pipe), 0);
-    for (const char* word : {"-X6", "-O FILE", "-D(", "-P(", "-V5", "-XM(", "255"}) {
+    for (const char* word : {"-X6", "-O FILE", "-D(", "-P(", "-V5", "-XM(", "255", "--send ID"}) {
         EXPECT_NE(text.find(word), std::string::npos) << word;
     }
 }

@@ -210,7 +210,12 @@ TEST_F(PluginQueriesTest, NcCommunicationToolsAndTheirQueryStates) {
                            {kNccomToolLen, reinterpret_cast<void*>(length)},
                            {kNccomArbor, reinterpret_cast<void*>(arbor)}});
     NccomToolState = 2;
+    // The tool display panel shows each tool the plug-in mounts.
+    static int repaints = 0;
+    repaints = 0;
+    NcUpHooks.repaintToolPanel = [] { ++repaints; };
     LoadToolFromPlugin(RunSession);
+    EXPECT_EQ(repaints, 1);
     const ToolRecord& t = ToolTableSet.tools[0];
     EXPECT_EQ(t.type, static_cast<std::uint32_t>(kToolBall));
     EXPECT_EQ(t.w, 0.25f);
@@ -232,6 +237,7 @@ TEST_F(PluginQueriesTest, NcCommunicationToolsAndTheirQueryStates) {
     LoadToolFromPlugin(RunSession);
     EXPECT_EQ(Calls[0], 2);
     PluginSlots.nccomSwitchedOff.store(0);
+    NcUpHooks.repaintToolPanel = nullptr;
 }
 
 }  // namespace

@@ -308,6 +308,35 @@ TEST(AutomationHeadlessTest, HeadlessChoiceMessageBoxesAndViewers) {
     EXPECT_EQ(ChooseHeadlessBackend(0, 0), 1);
     EXPECT_EQ(ChooseHeadlessBackend(1, 1), 1);
     EXPECT_EQ(ChooseHeadlessBackend(1, 0), 0);
+    // Silent work never asks for a display; other work takes the window when there is one,
+    // and runs unattended without one; a start with nothing to do needs the window.
+    const struct {
+        int silent, work, display;
+        ProgramWindowChoice choice;
+    } starts[] = {
+        {1, 1, 1, {0, 0, 0}}, {1, 1, 0, {0, 0, 0}}, {0, 1, 1, {1, 0, 0}},
+        {0, 1, 0, {0, 1, 0}}, {0, 0, 1, {1, 0, 0}}, {0, 0, 0, {0, 0, 1}},
+    };
+    for (const auto& s : starts) {
+        const ProgramWindowChoice c = ChooseProgramWindow(s.silent, s.work, s.display);
+        EXPECT_EQ(c.realWindow, s.choice.realWindow) << s.silent << s.work << s.display;
+        EXPECT_EQ(c.noDisplay, s.choice.noDisplay) << s.silent << s.work << s.display;
+        EXPECT_EQ(c.refused, s.choice.refused) << s.silent << s.work << s.display;
+    }
+    // In the window, a macro, run mode 5 and report mode 5 run without a user.
+    CommandLineSwitches o;
+    EXPECT_EQ(WindowWorkIsUnattended(o), 0);
+    o.runMode = 4;
+    o.reportMode = 1;
+    EXPECT_EQ(WindowWorkIsUnattended(o), 0);
+    for (std::int32_t CommandLineSwitches::*field :
+         {&CommandLineSwitches::macroGiven, &CommandLineSwitches::batchRun}) {
+        CommandLineSwitches one;
+        one.*field = 1;
+        EXPECT_EQ(WindowWorkIsUnattended(one), 1);
+    }
+    o.reportMode = 5;
+    EXPECT_EQ(WindowWorkIsUnattended(o), 1);
 
     testing::ScratchDirectory scratch;
     testing::ScopedLogDirectory log(scratch.Path());

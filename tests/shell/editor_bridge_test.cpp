@@ -2,6 +2,8 @@
 // quotes, and a linked editor window that takes jumps and comes to the front on a second open.
 #include <gtest/gtest.h>
 
+#include <cstdint>
+
 #include <sys/stat.h>
 
 #include <chrono>
@@ -19,6 +21,17 @@
 
 namespace mirexa {
 namespace {
+
+TEST(EditorBridge, TheEditorOpensAtThePickedLineElseTheCurrentOne) {
+    const struct {
+        std::int64_t picked, current;
+        int line;
+    } cases[] = {{0, 37, 37}, {16, 37, 16}, {-16, 37, 16},
+                 {0, 0, 1},   {0, -3, 1},   {std::int64_t{1} << 40, 1, INT32_MAX}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(ChooseEditorLine(c.picked, c.current), c.line) << c.picked << " " << c.current;
+    }
+}
 
 TEST(EditorBridge, ClassifiesProgramsAndBuildsTheirArguments) {
     const struct {

@@ -17,11 +17,13 @@
 #include "resources/program_resources.h"
 #include "services/program_log.h"
 #include "services/shared_state.h"
+#include "shell/external_commands.h"
 #include "shell/run_commands.h"
 #include "shell/worker_threads.h"
 #include "shell_test_support.h"
 #include "support/scoped_log_directory.h"
 #include "support/scratch_directory.h"
+#include "support/test_windows.h"
 #include "view/camera.h"
 #include "view/gl_colors.h"
 #include "view/view_window.h"
@@ -345,6 +347,39 @@ TEST_F(DropFixture, ColourFileChangesColoursWithoutACommand) {
     Drop({(dir / "missing.CTC").string()});
     EXPECT_EQ(GlColors.pens[0][0], 0.5f);
     std::filesystem::remove_all(dir);
+}
+
+// Another program's command: posted as the menu's command when the window is free, refused
+// while a run is active, a dialog disables the window or automatic work drives it.
+TEST_F(MainWindowTest, SentCommandsAreRefusedAsTheMenusAre) {
+    OpenMainWindow();
+    static std::vector<unsigned> commands;
+    commands.clear();
+    SetMessageObserver([](const WindowMessage& m) {
+        if (m.message == WM_COMMAND && m.window == MainWindow.load()) {
+            commands.push_back(static_cast<unsigned>(m.wparam));
+        }
+    });
+    auto send = [this](unsigned command) {
+        return static_cast<int>(SendWindowMessage(main, WM_EXTERNAL_COMMAND, command, 0));
+    };
+    EXPECT_EQ(send(IDM_CUT_REAL), kExternalNotSendable);
+    RunFlags().runMode->store(1);
+    EXPECT_EQ(send(IDM_DISCOLORATION_REGION), kExternalRunActive);
+    RunFlags().runMode->store(0);
+    EnablePlatformWindow(main, 0);
+    EXPECT_EQ(send(IDM_DISCOLORATION_REGION), kExternalDialogOpen);
+    EnablePlatformWindow(main, 1);
+    ASSERT_EQ(CreateWorkerThread(
+                  &AutomationThread, [] {}, 1, 0),
+              1);
+    EXPECT_EQ(send(IDM_SOUND), kExternalBusy);
+    JoinWorkerThread(&AutomationThread);
+    EXPECT_EQ(commands, std::vector<unsigned>{});
+    EXPECT_EQ(send(IDM_STOCK_DISPLAY_STYLE), kExternalAccepted);
+    testing::DispatchPendingMessages();
+    SetMessageObserver({});
+    EXPECT_EQ(commands, std::vector<unsigned>{IDM_STOCK_DISPLAY_STYLE});
 }
 
 }  // namespace
