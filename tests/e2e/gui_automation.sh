@@ -5,7 +5,8 @@
 # the discoloration dialog in the running window and is refused while a run is active or a
 # dialog is open; a macro without EXIT cuts in the window, shows its report and leaves the window
 # open; one with EXIT ends the program with exit 0 after its window was seen; a silent run (-X6)
-# needs no display; the editor starts at the path line picked in the view. Every wait ends
+# needs no display; the editor starts at the path line picked in the view; under openbox (when
+# installed) a macro minimises, restores and maximises the window. Every wait ends
 # through `fail`, which keeps the screen, the program's output and its log as artefacts.
 # Skips itself (exit 77) without Xvfb, xdotool, ffmpeg or python3.
 # Usage: gui_automation.sh MIREXA SAMPLES_DIR ARTEFACT_DIR
@@ -232,5 +233,34 @@ picked="$(sed -n 2p "$work/edited")"
 [ "${picked%% *}" -gt 1 ] && [ "${picked%% *}" != "${current%% *}" ] ||
     fail "the editor was started at line ${picked%% *} after the pick (${current%% *} before it)"
 stop
+
+step "a macro's window lines under a window manager"
+# 8. Under openbox: MINIMIZE_WINDOW hides the window while the macro's EXEC holds; after it,
+# RESTORE_WINDOW and MAXIMIZE_WINDOW bring it back over the whole screen.
+if command -v openbox >/dev/null; then
+    openbox >"$work/openbox.out" 2>&1 &
+    # "hold N" marks that the macro reached it, then waits for the test's go N.
+    printf '#!/bin/sh\ntouch "%s/held$1"\nfor i in $(seq 1 300); do [ -e "%s/go$1" ] && exit 0; sleep 0.1; done\n' \
+        "$work" "$work" >"$work/bin/hold"
+    chmod +x "$work/bin/hold"
+    printf '%s\n' "SELECT_NCDATA demo_part.nc" "EXEC hold 1" MINIMIZE_WINDOW "EXEC hold 2" \
+        RESTORE_WINDOW MAXIMIZE_WINDOW >"$work/gui/window.mac"
+    start window.mac
+    wait_until 30 test -e "$work/held1" || fail "the macro did not reach its first EXEC line"
+    wait_until 10 window_titled "demo_part.nc" || fail "the macro's window is not shown"
+    touch "$work/go1"
+    wait_until 30 test -e "$work/held2" || fail "the macro did not reach its second EXEC line"
+    wait_until 10 no_window_titled "demo_part.nc" || fail "MINIMIZE_WINDOW left the window shown"
+    alive || fail "the program ended at MINIMIZE_WINDOW"
+    touch "$work/go2"
+    wait_until 20 window_titled "demo_part.nc" || fail "RESTORE_WINDOW did not show the window"
+    screen_wide() {
+        xdotool getwindowgeometry "$(main_window "demo_part.nc")" | grep -q "Geometry: 1600x"
+    }
+    wait_until 10 screen_wide || fail "MAXIMIZE_WINDOW did not make the window as wide as the screen"
+    stop
+else
+    echo "$name: openbox is not installed, the window lines are not checked"
+fi
 
 step "done"
