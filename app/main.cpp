@@ -92,7 +92,7 @@ int StartRealWindow() {
     }
     MainWindowCallbacks.isForegroundWindow = IsQtForegroundWindow;
     MainWindowCallbacks.activateWindow = ActivateQtWindow;
-    MainWindowCallbacks.maximizeWindow = MaximizeQtWindow;
+    MainWindowCallbacks.setWindowState = SetQtWindowState;
     ViewCallbacks.mainWindowForeground = [] { return IsQtForegroundWindow(MainWindow.load()); };
     return 1;
 }

@@ -493,7 +493,7 @@ const std::vector<WaitingHook>& ListWaitingHooks() {
         MIREXA_WAITING(ViewHooks, mainWindowForeground, kWaitsWindow),
         MIREXA_WAITING(MainWindowHooks, isForegroundWindow, kWaitsWindow),
         MIREXA_WAITING(MainWindowHooks, activateWindow, kWaitsWindow),
-        MIREXA_WAITING(MainWindowHooks, maximizeWindow, kWaitsWindow),
+        MIREXA_WAITING(MainWindowHooks, setWindowState, kWaitsWindow),
         // The native side of the desktop: the program built with the GUI registers the Qt backend
         // in main when a display is there; it then fills these records, installs its event pump,
         // follows the menus and gives the shell the desktop's foreground state. A run on the

@@ -161,17 +161,15 @@ void SendCommandToMainWindow(unsigned command, MessageLParam lparam) {
 
 void SendSystemCommandToMainWindow(unsigned code) {
     // The headless window is never drawn: minimising, maximising and restoring change nothing.
+    // On the desktop the window manager carries them out, as for the frame's buttons, and the
+    // window follows what it did.
     WindowHandle main = MainWindow.load();
-    if (GetPlatformBackend() != PlatformBackend::RealWindow || !IsPlatformWindow(main)) {
+    if (!MainWindowCallbacks.setWindowState || !IsPlatformWindow(main)) {
         return;
     }
-    if (code == SC_MINIMIZE) {
-        ShowPlatformWindow(main, SW_MINIMIZE);
-    } else if (code == SC_RESTORE || code == SC_MAXIMIZE) {
-        ShowPlatformWindow(main, SW_RESTORE);
-        if (code == SC_MAXIMIZE && MainWindowCallbacks.maximizeWindow) {
-            MainWindowCallbacks.maximizeWindow(main);
-        }
+    const int state = code == SC_MINIMIZE ? 1 : code == SC_MAXIMIZE ? 2 : 0;
+    if (state != 0 || code == SC_RESTORE) {
+        MainWindowCallbacks.setWindowState(main, state);
     }
 }
 

@@ -95,8 +95,9 @@ struct MainWindowHooks {
     // --- Input state (the real-window backend fills these) ---
     int (*isForegroundWindow)(WindowHandle window) = {};
     void (*activateWindow)(WindowHandle window) = {};
-    // Makes the window fill the screen (a macro's MAXIMIZE_WINDOW).
-    void (*maximizeWindow)(WindowHandle window) = {};
+    // Asks the desktop to show the window minimised (1), maximised (2) or normal (0), as the
+    // frame's buttons do (a macro's window lines).
+    void (*setWindowState)(WindowHandle window, int state) = {};
 };
 extern MainWindowHooks MainWindowCallbacks;
 

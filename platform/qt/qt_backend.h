@@ -27,9 +27,10 @@ void StopQtBackend();
 int IsQtForegroundWindow(WindowHandle window);
 // Raises and activates the window's top-level widget.
 void ActivateQtWindow(WindowHandle window);
-// Maximises the window's top-level widget (the window manager decides the size; the new
-// geometry comes back as the window's WM_SIZE).
-void MaximizeQtWindow(WindowHandle window);
+// Asks the window manager to show the window's top-level widget minimised (state 1), maximised
+// (2) or normal (0), as its frame's buttons do; the new state and geometry come back as the
+// window's WM_SIZE.
+void SetQtWindowState(WindowHandle window, int state);
 
 // The widget showing the window, or null (a window without a widget: not on the GUI thread, or a
 // top-level window that was never shown).

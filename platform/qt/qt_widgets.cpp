@@ -584,9 +584,18 @@ void ActivateQtWindow(WindowHandle window) {
     }
 }
 
-void MaximizeQtWindow(WindowHandle window) {
-    if (QWidget* widget = FindQtWidget(window)) {
-        widget->window()->showMaximized();
+void SetQtWindowState(WindowHandle window, int state) {
+    QWidget* widget = FindQtWidget(window);
+    if (!widget) {
+        return;
+    }
+    QWidget* frame = widget->window();
+    if (state == 1) {
+        frame->showMinimized();
+    } else if (state == 2) {
+        frame->showMaximized();
+    } else {
+        frame->showNormal();
     }
 }
 
