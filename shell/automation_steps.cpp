@@ -257,6 +257,13 @@ int LoadStockStep(const std::string* path, int clearFlagAfter) {
 }
 
 int SaveStockStep(int kind, const std::string* path) {
+    // Work the memory ran out in (a run cut short, a program not held, settings not taken) left
+    // no stock worth saving: the earlier file stays.
+    if (CountMemoryShortages() != 0) {
+        AppendLogEntry(ChooseLanguageText("The work ran out of memory: the stock is not saved\n",
+                                          "メモリが足りなかったため、被切削材を保存しません\n"));
+        return 0;
+    }
     AutomationRequest request;
     if (path) {
         request.path = *path;
