@@ -194,7 +194,8 @@ void CloseCuttingLog(int end);
 // after, its stock taken). Returns the load result (1 loaded).
 int LoadStockStep(const std::string* path, int clearFlagAfter);
 // 32786 with the save kind as lparam and in the request. Returns 1 when the stock was written;
-// once the work ran out of memory (CountMemoryShortages) nothing is saved (logged; 0).
+// once the work ran out of memory (CountMemoryShortages, DexelMemoryShortage) nothing is saved
+// (logged and counted; 0).
 int SaveStockStep(int kind, const std::string* path);
 // 32771, or 32772 with optimalStock, with a request for the path.
 // Returns the selection's interpreter error (0 none), or -1 when nothing was sent.
