@@ -194,5 +194,15 @@ TEST_F(DefinitionFaultTest, ValuesThatAreNoNumbersAreNamedInTheLog) {
     EXPECT_FALSE(Exists("out.stl,a.dme"));
 }
 
+// A report template larger than a template can be is called too large, not missing.
+TEST_F(DefinitionFaultTest, AReportTemplateOverTheLimitIsCalledTooLarge) {
+    Reset();
+    scratch.Write("verify_form.def", std::string((1 << 20) + 1, ' '));
+    ASSERT_EQ(Run({kBox, "demo_part.nc", "-V5"}), 0);
+    const std::string report = Read("demo_part_verify.txt");
+    EXPECT_NE(report.find("\"verify_form.def\"が大きすぎます"), std::string::npos) << report;
+    EXPECT_EQ(report.find("見つかりません"), std::string::npos) << report;
+}
+
 }  // namespace
 }  // namespace mirexa
