@@ -222,7 +222,7 @@ int CheckNamedDefinitionFiles(int macroRun, unsigned replaced = 0) {
         failures += AutomaticMode.load() != 0 ? 1 : 0;  // a user is told by the reading itself
         RecordBatchFailure(text);
     };
-    RunOnMainThread([macroRun, replaced, &fail] {
+    RunOnMainThread([macroRun, replaced, &fail, &failures] {
         const char* unreadable = ChooseLanguageText(" - The definition file cannot be read.",
                                                     " - 定義ファイルを読めません");
         const char* empty = ChooseLanguageText(" - The definition file holds nothing to use.",
@@ -274,7 +274,9 @@ int CheckNamedDefinitionFiles(int macroRun, unsigned replaced = 0) {
              Machine.status, Machine.knownLines > 0, DefinitionFiles.machineFile},
         };
         if (CommandLine.basicModelGiven || (!macroRun && !DefinitionFiles.basicModelFile.empty())) {
-            ReportMissingBasicModel(DefinitionFiles.basicModelFile);
+            // The report logs and records its own failure.
+            failures += !ReportMissingBasicModel(DefinitionFiles.basicModelFile) &&
+                        AutomaticMode.load() != 0;
         }
         for (const auto& file : files) {
             if (!file.named || file.path.empty()) {
