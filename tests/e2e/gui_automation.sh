@@ -194,6 +194,8 @@ step "the editor at the picked line"
 # E starts the editor at that line instead.
 sed -i -e "s/^EXEC_PROGRAM=.*/EXEC_PROGRAM=fake-editor/" -e "s/^EXEC_OPTION=.*/EXEC_OPTION=%2 %1/" \
     "$work/gui/mirexa.ini"
+# The answer to the question before the settings' editor command first starts is kept here.
+export XDG_CONFIG_HOME="$work/config"
 rm -f "$work/edited"
 start "-(0,0,1500,950)" "$blank" demo_part.nc -X4
 main="$(timeout 30 xdotool search --sync --onlyvisible --name "demo_part.nc" 2>/dev/null | head -1)"
@@ -204,6 +206,10 @@ edits() {
     [ -s "$work/edited" ] && [ "$(wc -l <"$work/edited")" -ge "$1" ]
 }
 xdotool windowfocus --sync "$main" mousemove --window "$main" 690 380 key e
+# The settings file's editor command is asked for once: Yes.
+question="$(timeout 10 xdotool search --sync --onlyvisible --name "^MIREXA7$" 2>/dev/null | head -1)"
+[ -n "$question" ] || fail "E asked nothing before the settings' editor command first started"
+xdotool windowfocus --sync "$question" key alt+y
 wait_until 10 edits 1 || fail "E started no editor"
 strip="2 19 1270 14"
 before="$(probe $strip sum)"
