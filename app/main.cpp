@@ -24,6 +24,7 @@
 #include "view/view_hooks.h"
 #endif
 
+#ifdef MIREXA_GUI
 namespace mirexa {
 namespace {
 
@@ -64,24 +65,17 @@ ProgramWindowChoice ChooseWindowForCommandLine(int argc, char** argv, const std:
     const CommandLineSwitches& o = options.switches;
     const int silent = o.batch != 0 ? 1 : 0;
     const int work = o.automation != 0 || NamesRunOrMacro(argc, argv) ? 1 : 0;
-    int display = 0;
-#ifdef MIREXA_GUI
     std::string reason;
-    display = !silent && IsQtDisplayAvailable(&reason) ? 1 : 0;
+    const int display = !silent && IsQtDisplayAvailable(&reason) ? 1 : 0;
     if (!silent && !display && !work) {
         std::fprintf(stderr,
                      "mirexa: no display to open the main window on (%s); use a -X run mode for a "
                      "run without one\n",
                      reason.c_str());
     }
-#else
-    // The headless program: everything runs as if there were no display, and nothing is said.
-    return ProgramWindowChoice{};
-#endif
     return ChooseProgramWindow(silent, work, display);
 }
 
-#ifdef MIREXA_GUI
 // Starts the real-window backend, and gives the shell the desktop's foreground state and the
 // window commands. 1 when started; 0 (with one line on stderr) when the display cannot be opened.
 int StartRealWindow() {
@@ -96,10 +90,10 @@ int StartRealWindow() {
     ViewCallbacks.mainWindowForeground = [] { return IsQtForegroundWindow(MainWindow.load()); };
     return 1;
 }
-#endif
 
 }  // namespace
 }  // namespace mirexa
+#endif
 
 // The exit code is the program's own: -1 after an aborted batch run (255 in a POSIX shell).
 int main(int argc, char** argv) {
@@ -122,17 +116,15 @@ int main(int argc, char** argv) {
     mirexa::ConnectProgram();
     mirexa::ProgramStart start;
     start.commandLine = mirexa::JoinCommandLineArguments(argc, argv);
+#ifdef MIREXA_GUI
+    // Without the GUI everything runs headless, and nothing is said of a display.
     const mirexa::ProgramWindowChoice window =
         mirexa::ChooseWindowForCommandLine(argc, argv, start.commandLine);
-    if (window.refused) {
+    if (window.refused || (window.realWindow && !mirexa::StartRealWindow())) {
         return 1;
     }
-#ifdef MIREXA_GUI
-    if (window.realWindow && !mirexa::StartRealWindow()) {
-        return 1;
-    }
-#endif
     start.noDisplay = window.noDisplay;
+#endif
     // No user can close a window of the headless backend: it closes once it has painted, unless
     // automatic work runs.
     start.closeWhenIdle = mirexa::GetPlatformBackend() == mirexa::PlatformBackend::Headless;
