@@ -677,8 +677,10 @@ void AutomationThreadProc() {
         worked = 0;
     }
     // The real window stays with the user after the user's own work, and after a macro that
-    // ran to its end without EXIT; every other automatic work ends the program.
+    // ran to its end without EXIT; every other automatic work ends the program, and so does an
+    // abort signal that came while the work ran.
     const bool userWindow = GetPlatformBackend() == PlatformBackend::RealWindow && worked != 0 &&
+                            AbortSignalReceived.load() == 0 &&
                             (macroGiven != 0 || AutomaticMode.load() == 0);
     if (!userWindow) {
         PostAutomationDone();

@@ -23,7 +23,7 @@ namespace mirexa {
 // meanwhile also fails the batch). It then posts WM_AUTOMATION_DONE unless that was done, so that
 // the process ends when the automation does, except where the work leaves the real window to the
 // user: work of the user's window (files, run modes 1 to 4), or a macro that ran without EXIT
-// (HandWindowToUser).
+// (HandWindowToUser), unless an abort signal came meanwhile.
 void AutomationThreadProc();
 
 // The definition files a macro's LOAD_TTL, LOAD_CTL and LOAD_MTL replaced (they check their own
