@@ -112,9 +112,9 @@ TEST_F(UserPromptsTest, AnEditorCommandOfTheSettingsFileAsksBeforeItsFirstStart)
     ASSERT_NE(ini.find(given), std::string::npos);
     auto useEditor = [&](const std::string& option) {
         std::string text = ini;
-        scratch.Write("mirexa.ini", text.replace(ini.find(given), given.size(),
-                                                 "EXEC_PROGRAM=" + editor +
-                                                     "\nEXEC_OPTION=" + option + "\n"));
+        scratch.Write("mirexa.ini",
+                      text.replace(ini.find(given), given.size(),
+                                   "EXEC_PROGRAM=" + editor + "\nEXEC_OPTION=" + option + "\n"));
     };
     desk.chosen = scratch.At("demo_part.nc");
     auto openTwice = [] {
