@@ -39,6 +39,7 @@ Extracted Extract(const StockModel& model, int threads = 1, int plain = 0) {
 void ExpectSoundSurface(const Extracted& mesh, const char* what) {
     EXPECT_EQ(mesh.result, static_cast<std::int64_t>(mesh.facets.size())) << what;
     EXPECT_TRUE(SurfaceIsClosed(mesh.facets)) << what;
+    EXPECT_TRUE(SurfaceIsConforming(mesh.facets)) << what;
     EXPECT_TRUE(NormalsAgreeWithVertexOrder(mesh.facets)) << what;
     EXPECT_EQ(mesh.stats.fallbackCells, 0) << what;
     EXPECT_EQ(mesh.stats.segmentOverflows, 0) << what;
@@ -176,9 +177,11 @@ TEST(SurfaceExtraction, NodeAlignedPocketIsClosedAndWithinItsChamfers) {
     EXPECT_EQ(BoxUnionVolume(kPocket), 973.0);
     EXPECT_GT(volume, 973.0);
     EXPECT_LE(volume, 973.0 + 0.5 * 24);
-    // The top face splits into four rectangles around the pocket: 8 cap facets, plus 2 on each
-    // of the other five faces.
-    EXPECT_EQ(mesh.stats.capFacets, 18);
+    // The top face splits into four rectangles around the pocket. Each takes a vertex wherever
+    // the pocket's walls or another rectangle meet its sides, and is cut into a fan from a
+    // corner: 6 + 5 + 5 + 4 facets. The x and y faces take the corners of the top rectangles
+    // on their top edges (3, 3, 4 and 2 facets), the bottom its 2.
+    EXPECT_EQ(mesh.stats.capFacets, 34);
     FreeStockModel(&model);
 }
 
