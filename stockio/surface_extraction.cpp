@@ -196,11 +196,14 @@ int EmitTriangle(const MeshTransform& transform, const double* a, const double* 
     if (transform.mirrored) {
         std::swap(corners[1], corners[2]);
     }
+    const bool placed = transform.rotate || transform.translate;
     for (int v = 0; v < 3; ++v) {
         for (int k = 0; k < 3; ++k) {
             facet.vertices[v][k] = corners[v][k];
         }
-        TransformMeshPoint(transform, facet.vertices[v]);
+        if (placed) {
+            TransformMeshPoint(transform, facet.vertices[v]);
+        }
     }
     return sink.write(sink.context, facet);
 }
@@ -286,7 +289,7 @@ void InitOuterPlanePoints(const StockModel& model, OuterPlanePoints* points) {
     }
 }
 
-bool AddOuterPlanePoint(OuterPlanePoints* points, const double p[3]) {
+bool StoreOuterPlanePoint(OuterPlanePoints* points, const double p[3]) {
     try {
         for (int face = 0; face < 6; ++face) {
             const int n = face / 2;
@@ -300,18 +303,23 @@ bool AddOuterPlanePoint(OuterPlanePoints* points, const double p[3]) {
     return true;
 }
 
-void FinishOuterPlanePoints(OuterPlanePoints* points) {
-    for (int face = 0; face < 6; ++face) {
-        std::vector<std::array<double, 2>>& byB = points->byB[face];
-        std::sort(byB.begin(), byB.end());
-        byB.erase(std::unique(byB.begin(), byB.end()), byB.end());
-        std::vector<std::array<double, 2>>& byA = points->byA[face];
-        byA.resize(byB.size());
-        for (std::size_t i = 0; i < byB.size(); ++i) {
-            byA[i] = {byB[i][1], byB[i][0]};
+bool FinishOuterPlanePoints(OuterPlanePoints* points) {
+    try {
+        for (int face = 0; face < 6; ++face) {
+            std::vector<std::array<double, 2>>& byB = points->byB[face];
+            std::sort(byB.begin(), byB.end());
+            byB.erase(std::unique(byB.begin(), byB.end()), byB.end());
+            std::vector<std::array<double, 2>>& byA = points->byA[face];
+            byA.resize(byB.size());
+            for (std::size_t i = 0; i < byB.size(); ++i) {
+                byA[i] = {byB[i][1], byB[i][0]};
+            }
+            std::sort(byA.begin(), byA.end());
         }
-        std::sort(byA.begin(), byA.end());
+    } catch (const std::bad_alloc&) {
+        return false;
     }
+    return true;
 }
 
 namespace {
@@ -643,12 +651,16 @@ struct PlacingSink {
 
 int WritePlacedFacet(void* context, const MeshFacet& facet) {
     auto* placing = static_cast<PlacingSink*>(context);
-    MeshFacet placed = facet;
     for (int v = 0; v < 3; ++v) {
         if (!AddOuterPlanePoint(placing->points, facet.vertices[v])) {
             return kMeshExtractionNoMemory;
         }
     }
+    const MeshTransform& transform = *placing->transform;
+    if (!transform.rotate && !transform.translate) {
+        return placing->target.write(placing->target.context, facet);  // placed as it is
+    }
+    MeshFacet placed = facet;
     if (placing->transform->mirrored) {
         for (int k = 0; k < 3; ++k) {
             std::swap(placed.vertices[1][k], placed.vertices[2][k]);
@@ -1134,7 +1146,9 @@ std::int64_t ExtractStockMesh(const StockModel& model, const FacetSink& sink,
         }
     }
     counters->cellFacets = cells;
-    FinishOuterPlanePoints(&points);
+    if (!FinishOuterPlanePoints(&points)) {
+        return kMeshExtractionNoMemory;
+    }
     const std::int64_t caps = EmitOuterCaps(model, transform, rectangles, points, sink);
     if (caps < 0) {
         return caps;

@@ -134,8 +134,18 @@ struct OuterPlanePoints {
 };
 void InitOuterPlanePoints(const StockModel& model, OuterPlanePoints* points);
 // Adds a point (grid mm) to every face whose plane holds it exactly. false when memory ran out.
-bool AddOuterPlanePoint(OuterPlanePoints* points, const double p[3]);
-void FinishOuterPlanePoints(OuterPlanePoints* points);
+bool StoreOuterPlanePoint(OuterPlanePoints* points, const double p[3]);
+// The same, with the quick test that most points of a surface fail inline.
+inline bool AddOuterPlanePoint(OuterPlanePoints* points, const double p[3]) {
+    const double* planes = points->planes;
+    if (p[0] != planes[0] && p[0] != planes[1] && p[1] != planes[2] && p[1] != planes[3] &&
+        p[2] != planes[4] && p[2] != planes[5]) {
+        return true;
+    }
+    return StoreOuterPlanePoint(points, p);
+}
+// Sorts the points for CapRectangleTriangles. false when memory ran out.
+bool FinishOuterPlanePoints(OuterPlanePoints* points);
 
 // The triangles of the cap rectangle [a0, a1] x [b0, b1] (mm, in-face coordinates) on outer
 // face `face`, as grid points (mm), three per triangle, counter-clockwise in (a, b). They fan

@@ -712,7 +712,7 @@ int TriangulateDexelCells(DexelMeshBuffers* buffers, int wireFrame, int x0, int 
             }
         }
         // 6. The outer skins, their sides split at the cells' points on them.
-        FinishOuterPlanePoints(&b.planePoints);
+        b.planePointsHeld = b.planePointsHeld && FinishOuterPlanePoints(&b.planePoints);
         for (const DexelCapRectangle& rectangle : b.rectangles) {
             DrawDexelBoundaryRectangle(&b, rectangle);
         }
