@@ -7,9 +7,11 @@
 // The surface is conforming: every edge of a facet is met by the same edge of a neighbouring
 // facet, running the other way. A cap rectangle spans many cells, so its outline takes a vertex
 // wherever another facet has one on it (a point of a cell polygon or a corner of another
-// rectangle): the cells are written first, and the caps after them, each cut into a fan around
-// its centre when its outline holds such points. Where two sheets of material touch along a
-// line, four facets share that edge (two each way), as the two sheets are meshed apart. Edges
+// rectangle): the cells are written first, and the caps after them, each cut into a fan over
+// its outline (CapRectangleTriangles). Fans never hold a triangle of zero area, which a writer
+// would leave out with the points on its edges. Where two sheets of material touch along a
+// line, four facets share that edge (two each way), as the two sheets are meshed apart; where
+// the cells on both sides of a wall on a node plane each build a piece of it, up to six. Edges
 // and corners between nodes that no ray passes through come out chamfered.
 #pragma once
 
