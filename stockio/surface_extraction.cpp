@@ -641,37 +641,6 @@ std::int64_t EmitOuterCaps(const StockModel& model, const MeshTransform& transfo
     return written;
 }
 
-// The cells' facets on their way to the writer: they come in grid coordinates; each of their
-// points on an outer plane is noted for the caps, and the facet is placed by the frame.
-struct PlacingSink {
-    const MeshTransform* transform = {};
-    OuterPlanePoints* points = {};
-    FacetSink target;
-};
-
-int WritePlacedFacet(void* context, const MeshFacet& facet) {
-    auto* placing = static_cast<PlacingSink*>(context);
-    for (int v = 0; v < 3; ++v) {
-        if (!AddOuterPlanePoint(placing->points, facet.vertices[v])) {
-            return kMeshExtractionNoMemory;
-        }
-    }
-    const MeshTransform& transform = *placing->transform;
-    if (!transform.rotate && !transform.translate) {
-        return placing->target.write(placing->target.context, facet);  // placed as it is
-    }
-    MeshFacet placed = facet;
-    if (placing->transform->mirrored) {
-        for (int k = 0; k < 3; ++k) {
-            std::swap(placed.vertices[1][k], placed.vertices[2][k]);
-        }
-    }
-    for (double* vertex : placed.vertices) {
-        TransformMeshPoint(*placing->transform, vertex);
-    }
-    return placing->target.write(placing->target.context, placed);
-}
-
 }  // namespace
 
 // --- One cell -------------------------------------------------------------------------------
@@ -1133,14 +1102,7 @@ std::int64_t ExtractStockMesh(const StockModel& model, const FacetSink& sink,
     }
     std::int64_t cells = 0;
     if (!(rectangles.size() == 6 && IsFullBox(model))) {
-        // The cells in grid coordinates, placed on their way to the sink.
-        PlacingSink placing;
-        placing.transform = &transform;
-        placing.points = &points;
-        placing.target = sink;
-        const MeshTransform grid;
-        cells = WriteStockCellSurfaces(model, marks, grid, options, {WritePlacedFacet, &placing},
-                                       counters);
+        cells = WriteStockCellSurfaces(model, marks, transform, options, sink, &points, counters);
         if (cells < 0) {
             return cells;
         }
