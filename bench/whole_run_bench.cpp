@@ -15,7 +15,8 @@
 // 0.05 mm, on 1 and 8 threads) run when MIREXA_BENCH_WHOLE_RUN=1 is set, one case per process for a
 // true peak memory:
 // --benchmark_filter=BM_DeepPocket/pitch_um:100/threads:8/layers:10. After a whole program the
-// surface of the stock is extracted and saved as binary STL, timed apart from the run.
+// surface of the stock is extracted and saved as binary STL, timed apart from the run (kept at
+// the path MIREXA_BENCH_KEEP_STL names, when it is set).
 #include <benchmark/benchmark.h>
 #include <sys/resource.h>
 
@@ -279,7 +280,11 @@ void MeasureSurface(benchmark::State& state, const StockModel& stock, int thread
     state.counters["stl_save_s"] = WallSeconds() - wall0;
     state.counters["stl_MB"] = static_cast<double>(FileBytes(path)) / 1e6;
     state.counters["peak_save_MB"] = PeakMegabytes();
-    std::remove(path.c_str());
+    // MIREXA_BENCH_KEEP_STL names a path that keeps the saved file, for a look at the surface.
+    const char* keep = std::getenv("MIREXA_BENCH_KEEP_STL");
+    if (keep == nullptr || *keep == '\0' || std::rename(path.c_str(), keep) != 0) {
+        std::remove(path.c_str());
+    }
 }
 
 // Runs the program on the box. Arguments: the pitch and step length (um), the cutting threads,

@@ -185,34 +185,14 @@ std::vector<std::pair<Point, Point>> FindHoleEdges(const std::map<CellKey, CellR
     return hole;
 }
 
-bool Degenerate(const Point& a, const Point& b, const Point& c) {
-    const double u[3] = {b[0] - a[0], b[1] - a[1], b[2] - a[2]};
-    const double v[3] = {c[0] - a[0], c[1] - a[1], c[2] - a[2]};
-    return u[1] * v[2] - u[2] * v[1] == 0.0 && u[2] * v[0] - u[0] * v[2] == 0.0 &&
-           u[0] * v[1] - u[1] * v[0] == 0.0;
-}
-
-// Writes a loop as a fan from the first point that gives no triangle of zero area (the first
-// point when none does).
+// Writes a loop as a fan (see EmitMeshFan).
 std::int64_t EmitLoop(const MeshTransform& transform, const std::vector<Point>& loop,
                       const FacetSink& sink) {
-    const int n = static_cast<int>(loop.size());
-    int apex = 0;
-    for (int k = 0; k < n; ++k) {
-        bool flat = false;
-        for (int i = 1; i + 1 < n && !flat; ++i) {
-            flat = Degenerate(loop[k], loop[(k + i) % n], loop[(k + i + 1) % n]);
-        }
-        if (!flat) {
-            apex = k;
-            break;
-        }
-    }
     std::vector<const double*> points;
-    for (int i = 0; i < n; ++i) {
-        points.push_back(loop[(apex + i) % n].data());
+    for (const Point& p : loop) {
+        points.push_back(p.data());
     }
-    return EmitMeshFan(transform, points.data(), n, sink);
+    return EmitMeshFan(transform, points.data(), static_cast<int>(points.size()), sink);
 }
 
 // CloseFallbackHoles without the guard against a failed allocation.

@@ -227,6 +227,34 @@ int WriteBinaryFacet(StlWriterState* state, const double normal[3], const double
     return WriteOutputBytes(state->stream, record, sizeof record);
 }
 
+// Whether two of a facet's vertices become one as they are written (f32, or six decimals in
+// ASCII): points closer than that would leave a facet of zero area in the file. Leaving it out
+// keeps the surface conforming, as its three edges then cancel among themselves.
+bool WrittenVerticesCoincide(const StlWriterState& state, const double vertices[9]) {
+    char text[3][3 * 400];
+    for (int v = 0; v < 3; ++v) {
+        if (state.writeMode == kStlWriteAscii) {
+            char* p = text[v];
+            for (int i = 0; i < 3; ++i) {
+                p = FormatFixed6(p, text[v] + sizeof text[v] - 1, vertices[3 * v + i]);
+                *p++ = ' ';
+            }
+            *p = '\0';
+        } else {
+            const float f[3] = {static_cast<float>(vertices[3 * v]),
+                                static_cast<float>(vertices[3 * v + 1]),
+                                static_cast<float>(vertices[3 * v + 2])};
+            std::memcpy(text[v], f, sizeof f);
+        }
+    }
+    auto same = [&](int a, int b) {
+        return state.writeMode == kStlWriteAscii
+                   ? std::strcmp(text[a], text[b]) == 0
+                   : std::memcmp(text[a], text[b], 3 * sizeof(float)) == 0;
+    };
+    return same(0, 1) || same(1, 2) || same(0, 2);
+}
+
 // The vertices as they are written: minus the origin when relative.
 void PrepareWrittenVertices(const StlWriterState& state, const double v1[3], const double v2[3],
                             const double v3[3], double out[9]) {
@@ -579,7 +607,7 @@ int WriteStlFacetAuto(StlWriterState* state, int* facetCount, const double v1[3]
         }
     }
     double normal[3];
-    if (!ComputeStlFacetNormal(vertices, normal)) {
+    if (!ComputeStlFacetNormal(vertices, normal) || WrittenVerticesCoincide(*state, vertices)) {
         return 0;
     }
     if (!WritePreparedFacet(state, normal, vertices)) {

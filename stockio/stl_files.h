@@ -183,8 +183,9 @@ int FinishStlFile(StlWriterState* state, int facetCount);
 int WriteStlFacet(StlWriterState* state, const double normal[3], const double v1[3],
                   const double v2[3], const double v3[3]);
 // Writes the facet with the unit normal (v2 - v1) x (v3 - v1) of the written vertices and adds
-// 1 to *facetCount. A facet of zero area is neither written nor counted (0). -1 when the write
-// failed or a vertex is not finite, as WriteStlFacet (the count is not changed).
+// 1 to *facetCount. A facet of zero area, or two of whose vertices become one as they are
+// written (f32, six decimals), is neither written nor counted (0). -1 when the write failed or
+// a vertex is not finite, as WriteStlFacet (the count is not changed).
 int WriteStlFacetAuto(StlWriterState* state, int* facetCount, const double v1[3],
                       const double v2[3], const double v3[3]);
 

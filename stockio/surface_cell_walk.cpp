@@ -29,7 +29,8 @@ constexpr int kBandRows = 32;
 struct CellStage {
     const StockModel* model = {};
     const StockCapMarks* marks = {};
-    const MeshTransform* transform = {};
+    const MeshTransform* transform = {};  // the cells' own: grid coordinates
+    const MeshTransform* placement = {};  // the frame's, applied on the way to the sink
     bool plain = {};
     int bands = {};  // per slab
     int units = {};
@@ -256,6 +257,37 @@ private:
     std::vector<std::uint64_t> words_;
 };
 
+// The cells' facets on their way to the writer: they come in grid coordinates; each of their
+// points on an outer plane is noted for the caps, and the facet is placed by the frame.
+struct PlacingSink {
+    const MeshTransform* transform = {};
+    OuterPlanePoints* points = {};
+    FacetSink target;
+};
+
+int WritePlacedFacet(void* context, const MeshFacet& facet) {
+    auto* placing = static_cast<PlacingSink*>(context);
+    for (int v = 0; v < 3; ++v) {
+        if (!AddOuterPlanePoint(placing->points, facet.vertices[v])) {
+            return kMeshExtractionNoMemory;
+        }
+    }
+    const MeshTransform& transform = *placing->transform;
+    if (!transform.rotate && !transform.translate) {
+        return placing->target.write(placing->target.context, facet);  // placed as it is
+    }
+    MeshFacet placed = facet;
+    if (placing->transform->mirrored) {
+        for (int k = 0; k < 3; ++k) {
+            std::swap(placed.vertices[1][k], placed.vertices[2][k]);
+        }
+    }
+    for (double* vertex : placed.vertices) {
+        TransformMeshPoint(*placing->transform, vertex);
+    }
+    return placing->target.write(placing->target.context, placed);
+}
+
 // The work space of one thread of the cell stage.
 struct CellScratch {
     UnitCandidates candidates;
@@ -345,6 +377,19 @@ std::unique_ptr<CellScratch> MakeScratch(const CellStage& stage) {
     return scratch;
 }
 
+// Adds a unit's points on the outer planes to the whole surface's. false when memory ran out.
+bool MergeOuterPlanePoints(const OuterPlanePoints& unit, OuterPlanePoints* all) {
+    try {
+        for (int face = 0; face < 6; ++face) {
+            all->byB[face].insert(all->byB[face].end(), unit.byB[face].begin(),
+                                  unit.byB[face].end());
+        }
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    return true;
+}
+
 // What UnitPipeline::Run returns when no worker thread could be started.
 constexpr std::int64_t kNoWorkerStarted = std::numeric_limits<std::int64_t>::min();
 
@@ -352,8 +397,9 @@ constexpr std::int64_t kNoWorkerStarted = std::numeric_limits<std::int64_t>::min
 // most `window` units are built ahead of the one being written.
 class UnitPipeline {
 public:
-    UnitPipeline(const CellStage& stage, int threads, const FacetSink& sink)
-        : stage_(stage), threads_(threads), sink_(sink) {
+    UnitPipeline(const CellStage& stage, int threads, const FacetSink& sink,
+                 OuterPlanePoints* points)
+        : stage_(stage), threads_(threads), sink_(sink), points_(points) {
         window_ = 4 * threads;
         slots_.resize(static_cast<std::size_t>(window_));
     }
@@ -392,6 +438,10 @@ public:
                 written = slot.status;
                 break;
             }
+            if (!MergeOuterPlanePoints(slot.points, points_)) {
+                written = kMeshExtractionNoMemory;
+                break;
+            }
             for (const MeshFacet& facet : slot.facets) {
                 const int result = sink_.write(sink_.context, facet);
                 if (result < 0) {
@@ -417,7 +467,8 @@ private:
         bool ready = false;
         int unit = -1;
         std::int64_t status = 0;
-        std::vector<MeshFacet> facets;
+        std::vector<MeshFacet> facets;  // placed
+        OuterPlanePoints points;        // the unit's points on the outer planes
         MeshExtractionStats stats;
     };
 
@@ -440,9 +491,13 @@ private:
             if (!scratch) {
                 slot.status = kMeshExtractionNoMemory;
             } else {
-                const FacetSink buffer = {AppendToBuffer, &slot.facets};
-                const std::int64_t result =
-                    ProcessUnit(stage_, u, scratch.get(), buffer, &slot.stats);
+                std::copy(points_->planes, points_->planes + 6, slot.points.planes);
+                PlacingSink placing;
+                placing.transform = stage_.placement;
+                placing.points = &slot.points;
+                placing.target = {AppendToBuffer, &slot.facets};
+                const std::int64_t result = ProcessUnit(stage_, u, scratch.get(),
+                                                        {WritePlacedFacet, &placing}, &slot.stats);
                 slot.status = result < 0 ? result : 0;
             }
             slot.ready = true;
@@ -457,6 +512,7 @@ private:
     const CellStage& stage_;
     int threads_ = 1;
     FacetSink sink_;
+    OuterPlanePoints* points_ = {};
     int window_ = 1;
     std::mutex mutex_;
     std::condition_variable changed_;
@@ -471,11 +527,13 @@ private:
 std::int64_t WriteStockCellSurfaces(const StockModel& model, const StockCapMarks& marks,
                                     const MeshTransform& transform,
                                     const MeshExtractionOptions& options, const FacetSink& sink,
-                                    MeshExtractionStats* stats) {
+                                    OuterPlanePoints* points, MeshExtractionStats* stats) {
+    const MeshTransform grid;
     CellStage stage;
     stage.model = &model;
     stage.marks = &marks;
-    stage.transform = &transform;
+    stage.transform = &grid;
+    stage.placement = &transform;
     stage.plain = options.plainCellWalk != 0;
     stage.bands = (model.ny - 2) / kBandRows + 1;
     stage.units = (model.nz - 1) * stage.bands;
@@ -485,7 +543,7 @@ std::int64_t WriteStockCellSurfaces(const StockModel& model, const StockCapMarks
     int threads = options.threads > 0 ? options.threads : GetProcessorCount();
     threads = std::max(1, std::min(threads, stage.units));
     if (threads > 1) {
-        UnitPipeline pipeline(stage, threads, sink);
+        UnitPipeline pipeline(stage, threads, sink, points);
         MeshExtractionStats unitStats;
         const std::int64_t written = pipeline.Run(&unitStats);
         if (written != kNoWorkerStarted) {
@@ -498,9 +556,14 @@ std::int64_t WriteStockCellSurfaces(const StockModel& model, const StockCapMarks
     if (!scratch) {
         return kMeshExtractionNoMemory;
     }
+    PlacingSink placing;
+    placing.transform = &transform;
+    placing.points = points;
+    placing.target = sink;
     std::int64_t written = 0;
     for (int u = 0; u < stage.units; ++u) {
-        const std::int64_t result = ProcessUnit(stage, u, scratch.get(), sink, stats);
+        const std::int64_t result =
+            ProcessUnit(stage, u, scratch.get(), {WritePlacedFacet, &placing}, stats);
         if (result < 0) {
             return result;
         }

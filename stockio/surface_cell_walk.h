@@ -10,7 +10,9 @@
 
 namespace mirexa {
 
-// Writes the polygons of every cell of the model, in (iz, iy, ix) order, through the sink. The
+// Writes the polygons of every cell of the model, in (iz, iy, ix) order, through the sink,
+// placed by the transform; every point of theirs on an outer plane of the grid (in grid
+// coordinates) is added to points, for the caps, which are written after the cells. The
 // plain walk visits every cell of every row with material on its X edges; the sparse walk only
 // the cells that have a ray end on one of their edges (every other cell has only full and empty
 // edges and gives nothing) and skips cells whose twelve edges are all full. Rows are taken in
@@ -21,6 +23,6 @@ namespace mirexa {
 std::int64_t WriteStockCellSurfaces(const StockModel& model, const StockCapMarks& marks,
                                     const MeshTransform& transform,
                                     const MeshExtractionOptions& options, const FacetSink& sink,
-                                    MeshExtractionStats* stats);
+                                    OuterPlanePoints* points, MeshExtractionStats* stats);
 
 }  // namespace mirexa

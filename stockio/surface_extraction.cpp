@@ -163,23 +163,81 @@ bool SamePoint(const double a[3], const double b[3]) {
     return a[0] == b[0] && a[1] == b[1] && a[2] == b[2];
 }
 
-// Writes a fan of grid points as triangles (0, i, i + 1), mapped into the placement.
+// Whether the triangle of grid points a, b, c has zero area (exactly, as the writers find it for
+// points on one axis-parallel line).
+bool FlatTriangle(const double* a, const double* b, const double* c) {
+    const double u[3] = {b[0] - a[0], b[1] - a[1], b[2] - a[2]};
+    const double v[3] = {c[0] - a[0], c[1] - a[1], c[2] - a[2]};
+    return u[1] * v[2] - u[2] * v[1] == 0.0 && u[2] * v[0] - u[0] * v[2] == 0.0 &&
+           u[0] * v[1] - u[1] * v[0] == 0.0;
+}
+
+// The first point of a loop from which a fan gives no triangle of zero area, or -1. A triangle
+// of zero area is left out by the writers, and with it the points its edges pass through: the
+// loop's neighbours would meet a long edge there.
+int FanApex(const double* const* points, int count) {
+    for (int k = 0; k < count; ++k) {
+        bool flat = false;
+        for (int i = 1; i + 1 < count && !flat; ++i) {
+            flat = FlatTriangle(points[k], points[(k + i) % count], points[(k + i + 1) % count]);
+        }
+        if (!flat) {
+            return k;
+        }
+    }
+    return -1;
+}
+
+// Writes the triangle of grid points, mapped into the placement.
+int EmitTriangle(const MeshTransform& transform, const double* a, const double* b, const double* c,
+                 const FacetSink& sink) {
+    MeshFacet facet;
+    const double* corners[3] = {a, b, c};
+    if (transform.mirrored) {
+        std::swap(corners[1], corners[2]);
+    }
+    const bool placed = transform.rotate || transform.translate;
+    for (int v = 0; v < 3; ++v) {
+        for (int k = 0; k < 3; ++k) {
+            facet.vertices[v][k] = corners[v][k];
+        }
+        if (placed) {
+            TransformMeshPoint(transform, facet.vertices[v]);
+        }
+    }
+    return sink.write(sink.context, facet);
+}
+
+// Writes a loop of grid points as a fan from its first point that gives no triangle of zero
+// area; when there is none (points on a line on several sides), as a fan around the loop's
+// centroid.
 std::int64_t EmitFan(const MeshTransform& transform, const double* const* points, int count,
                      const FacetSink& sink) {
     std::int64_t written = 0;
-    for (int i = 1; i + 1 < count; ++i) {
-        MeshFacet facet;
-        const double* corners[3] = {points[0], points[i], points[i + 1]};
-        if (transform.mirrored) {
-            std::swap(corners[1], corners[2]);
-        }
-        for (int v = 0; v < 3; ++v) {
-            for (int c = 0; c < 3; ++c) {
-                facet.vertices[v][c] = corners[v][c];
+    const int apex = count > 3 ? FanApex(points, count) : 0;
+    if (apex >= 0) {
+        for (int i = 1; i + 1 < count; ++i) {
+            const int result = EmitTriangle(transform, points[apex], points[(apex + i) % count],
+                                            points[(apex + i + 1) % count], sink);
+            if (result < 0) {
+                return result;
             }
-            TransformMeshPoint(transform, facet.vertices[v]);
+            written += result;
         }
-        const int result = sink.write(sink.context, facet);
+        return written;
+    }
+    double centre[3] = {0, 0, 0};
+    for (int i = 0; i < count; ++i) {
+        for (int k = 0; k < 3; ++k) {
+            centre[k] += points[i][k];
+        }
+    }
+    for (double& c : centre) {
+        c /= count;
+    }
+    for (int i = 0; i < count; ++i) {
+        const int result =
+            EmitTriangle(transform, centre, points[i], points[(i + 1) % count], sink);
         if (result < 0) {
             return result;
         }
@@ -219,6 +277,155 @@ void CollectDexelEnds(const StockModel& model, int family, const DexelEndMap& ma
     }
 }
 
+// --- Points on the outer planes -------------------------------------------------------------
+
+void InitOuterPlanePoints(const StockModel& model, OuterPlanePoints* points) {
+    for (int face = 0; face < 6; ++face) {
+        const int axis = face / 2;
+        const double* nodes = NodesOf(model, axis);
+        points->planes[face] = (face & 1) ? nodes[NodeCountOf(model, axis) - 1] : nodes[0];
+        points->byA[face].clear();
+        points->byB[face].clear();
+    }
+}
+
+bool StoreOuterPlanePoint(OuterPlanePoints* points, const double p[3]) {
+    try {
+        for (int face = 0; face < 6; ++face) {
+            const int n = face / 2;
+            if (p[n] == points->planes[face]) {
+                points->byB[face].push_back({p[(n + 2) % 3], p[(n + 1) % 3]});
+            }
+        }
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    return true;
+}
+
+bool FinishOuterPlanePoints(OuterPlanePoints* points) {
+    try {
+        for (int face = 0; face < 6; ++face) {
+            std::vector<std::array<double, 2>>& byB = points->byB[face];
+            std::sort(byB.begin(), byB.end());
+            byB.erase(std::unique(byB.begin(), byB.end()), byB.end());
+            std::vector<std::array<double, 2>>& byA = points->byA[face];
+            byA.resize(byB.size());
+            for (std::size_t i = 0; i < byB.size(); ++i) {
+                byA[i] = {byB[i][1], byB[i][0]};
+            }
+            std::sort(byA.begin(), byA.end());
+        }
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    return true;
+}
+
+namespace {
+
+// Appends the points of `sorted` (pairs (line, along), sorted) on the line strictly between
+// `from` and `to` (either way round), in the order from `from` to `to`, as values along.
+void PointsAlongSide(const std::vector<std::array<double, 2>>& sorted, double line, double from,
+                     double to, std::vector<double>* along) {
+    const double lo = std::min(from, to);
+    const double hi = std::max(from, to);
+    auto first = std::upper_bound(sorted.begin(), sorted.end(), std::array<double, 2>{line, lo});
+    auto last = std::lower_bound(first, sorted.end(), std::array<double, 2>{line, hi});
+    along->clear();
+    for (auto it = first; it != last; ++it) {
+        along->push_back((*it)[1]);
+    }
+    if (from > to) {
+        std::reverse(along->begin(), along->end());
+    }
+}
+
+// The outline of the rectangle [a0, a1] x [b0, b1] (mm, in-face coordinates) on outer face
+// `face`, counter-clockwise in (a, b) from (a0, b0), with every point of the face that lies
+// strictly inside one of its four sides; as grid points (mm). false when memory ran out.
+bool CapRectangleOutline(const OuterPlanePoints& points, int face, double a0, double a1, double b0,
+                         double b1, std::vector<std::array<double, 3>>* outline) {
+    const int n = face / 2;
+    const int axisA = (n + 1) % 3;
+    const int axisB = (n + 2) % 3;
+    // The sides from each corner to the next: along a at b0, along b at a1, back along a at
+    // b1, back along b at a0.
+    const double corners[4][2] = {{a0, b0}, {a1, b0}, {a1, b1}, {a0, b1}};
+    try {
+        outline->clear();
+        std::vector<double> along;
+        auto add = [&](double a, double b) {
+            std::array<double, 3> p;
+            p[n] = points.planes[face];
+            p[axisA] = a;
+            p[axisB] = b;
+            outline->push_back(p);
+        };
+        for (int side = 0; side < 4; ++side) {
+            const double* from = corners[side];
+            const double* to = corners[(side + 1) % 4];
+            add(from[0], from[1]);
+            if (side % 2 == 0) {  // along a
+                PointsAlongSide(points.byB[face], from[1], from[0], to[0], &along);
+                for (double a : along) {
+                    add(a, from[1]);
+                }
+            } else {
+                PointsAlongSide(points.byA[face], from[0], from[1], to[1], &along);
+                for (double b : along) {
+                    add(from[0], b);
+                }
+            }
+        }
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool CapRectangleTriangles(const OuterPlanePoints& points, int face, double a0, double a1,
+                           double b0, double b1, std::vector<std::array<double, 3>>* triangles) {
+    std::vector<std::array<double, 3>> outline;
+    if (!CapRectangleOutline(points, face, a0, a1, b0, b1, &outline)) {
+        return false;
+    }
+    const int count = static_cast<int>(outline.size());
+    try {
+        // The outline is convex: a fan from a corner, or from a point on a side when every
+        // corner has points on its sides; around the centre when every point has.
+        int apex = 0;
+        if (count > 4) {
+            std::vector<const double*> ring;
+            for (const std::array<double, 3>& q : outline) {
+                ring.push_back(q.data());
+            }
+            apex = FanApex(ring.data(), count);
+        }
+        triangles->clear();
+        auto at = [&](int i) { return outline[static_cast<std::size_t>(i % count)]; };
+        if (apex >= 0) {
+            for (int t = 0; t + 2 < count; ++t) {
+                triangles->insert(triangles->end(), {at(apex), at(apex + t + 1), at(apex + t + 2)});
+            }
+            return true;
+        }
+        const int n = face / 2;
+        std::array<double, 3> centre;
+        centre[n] = points.planes[face];
+        centre[(n + 1) % 3] = 0.5 * (a0 + a1);
+        centre[(n + 2) % 3] = 0.5 * (b0 + b1);
+        for (int t = 0; t < count; ++t) {
+            triangles->insert(triangles->end(), {centre, at(t), at(t + 1)});
+        }
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    return true;
+}
+
 // --- Outer caps -----------------------------------------------------------------------------
 
 namespace {
@@ -244,42 +451,48 @@ struct CapFace {
     }
 };
 
-// Writes the two triangles of a cap rectangle [a0, a1] x [b0, b1] (node indices).
-std::int64_t EmitCapRectangle(const MeshTransform& transform, const CapFace& cap, int a0, int a1,
-                              int b0, int b1, const FacetSink& sink) {
-    const int normalAxis = cap.face / 2;
-    const int axisA = (normalAxis + 1) % 3;
-    const int axisB = (normalAxis + 2) % 3;
-    double corners[4][3];  // (a0, b0), (a1, b0), (a1, b1), (a0, b1)
-    const int ai[4] = {a0, a1, a1, a0};
-    const int bi[4] = {b0, b0, b1, b1};
-    for (int c = 0; c < 4; ++c) {
-        corners[c][normalAxis] = cap.plane;
-        corners[c][axisA] = cap.nodesA[ai[c]];
-        corners[c][axisB] = cap.nodesB[bi[c]];
-        TransformMeshPoint(transform, corners[c]);
+// A cap rectangle: its outer face and its corners' node indices along the in-face axes.
+struct CapRectangle {
+    int face = {};
+    int a0 = {};
+    int a1 = {};
+    int b0 = {};
+    int b1 = {};
+};
+
+// Writes a cap rectangle [a0, a1] x [b0, b1] (node indices of the face's in-face axes) with the
+// face's outward normal, as the triangles of CapRectangleTriangles.
+std::int64_t EmitCapRectangle(const StockModel& model, const MeshTransform& transform,
+                              const OuterPlanePoints& points, const CapRectangle& r,
+                              std::vector<std::array<double, 3>>* triangles,
+                              const FacetSink& sink) {
+    const int normalAxis = r.face / 2;
+    const double* nodesA = NodesOf(model, (normalAxis + 1) % 3);
+    const double* nodesB = NodesOf(model, (normalAxis + 2) % 3);
+    if (!CapRectangleTriangles(points, r.face, nodesA[r.a0], nodesA[r.a1], nodesB[r.b0],
+                               nodesB[r.b1], triangles)) {
+        return kMeshExtractionNoMemory;
     }
     double normal[3] = {0, 0, 0};
-    const bool maxFace = (cap.face & 1) != 0;
+    const bool maxFace = (r.face & 1) != 0;
     normal[normalAxis] = maxFace ? 1.0 : -1.0;
     TransformMeshNormal(transform, normal);
     // (a, b, normal axis) is right-handed: counter-clockwise in (a, b) faces +normal, so the
-    // max faces take that order and the min faces the reverse.
-    static const int kMaxOrder[2][3] = {{0, 1, 2}, {0, 2, 3}};
-    static const int kMinOrder[2][3] = {{0, 2, 1}, {0, 3, 2}};
+    // max faces take the triangles' order and the min faces the reverse.
     const bool reverse = maxFace == (transform.mirrored != 0);
     std::int64_t written = 0;
-    for (int t = 0; t < 2; ++t) {
+    for (std::size_t t = 0; t + 2 < triangles->size(); t += 3) {
         MeshFacet facet;
         facet.normalGiven = 1;
-        for (int i = 0; i < 3; ++i) {
-            facet.normal[i] = normal[i];
+        for (int k = 0; k < 3; ++k) {
+            facet.normal[k] = normal[k];
         }
         for (int v = 0; v < 3; ++v) {
-            const int corner = reverse ? kMinOrder[t][v] : kMaxOrder[t][v];
-            for (int i = 0; i < 3; ++i) {
-                facet.vertices[v][i] = corners[corner][i];
+            const int corner = reverse && v > 0 ? 3 - v : v;
+            for (int k = 0; k < 3; ++k) {
+                facet.vertices[v][k] = (*triangles)[t + static_cast<std::size_t>(corner)][k];
             }
+            TransformMeshPoint(transform, facet.vertices[v]);
         }
         const int result = sink.write(sink.context, facet);
         if (result < 0) {
@@ -291,10 +504,8 @@ std::int64_t EmitCapRectangle(const MeshTransform& transform, const CapFace& cap
 }
 
 // Greedy maximal rectangles over the cap cells of one outer face: row by row (b), and along
-// each row (a); a rectangle grows first along a, then row after row along b.
-std::int64_t EmitCapTriangles(const MeshTransform& transform, const CapFace& cap,
-                              const FacetSink& sink) {
-    std::int64_t written = 0;
+// each row (a); a rectangle grows first along a, then row after row along b. Marks their cells.
+void FindCapRectangles(const CapFace& cap, std::vector<CapRectangle>* rectangles) {
     for (int b = 0; b + 1 < cap.nb; ++b) {
         for (int a = 0; a + 1 < cap.na; ++a) {
             if (cap.Mark(a, b) != kCapMarkUnvisited) {
@@ -326,15 +537,9 @@ std::int64_t EmitCapTriangles(const MeshTransform& transform, const CapFace& cap
                     cap.Mark(i, j) = kCapMarkRectangle;
                 }
             }
-            const std::int64_t result =
-                EmitCapRectangle(transform, cap, a, aEnd + 1, b, bEnd + 1, sink);
-            if (result < 0) {
-                return result;
-            }
-            written += result;
+            rectangles->push_back({cap.face, a, aEnd + 1, b, bEnd + 1});
         }
     }
-    return written;
 }
 
 bool RayIsFullSpan(const DexelFamily& family, std::int64_t ray, double first, double last) {
@@ -361,10 +566,10 @@ bool IsFullBox(const StockModel& model) {
     return true;
 }
 
-// Allocates the cap marks and writes the caps of the six outer faces (Z faces, then Y, then X).
-// Returns the facets written or a negative code.
-std::int64_t EmitOuterCaps(const StockModel& model, const MeshTransform& transform,
-                           const StockCapMarks& marks, const FacetSink& sink) {
+// Finds the cap rectangles of the six outer faces (Z faces, then Y, then X) and marks their
+// cells. 0, or kMeshExtractionNoMemory.
+int FindOuterCaps(const StockModel& model, const StockCapMarks& marks,
+                  std::vector<CapRectangle>* rectangles) {
     std::int64_t largest = std::max({model.x.cellCount, model.y.cellCount, model.z.cellCount});
     auto firstEnds = AllocateZeroed<double>(largest);
     auto lastEnds = AllocateZeroed<double>(largest);
@@ -374,28 +579,64 @@ std::int64_t EmitOuterCaps(const StockModel& model, const MeshTransform& transfo
         return kMeshExtractionNoMemory;
     }
     const DexelEndMap map = {firstEnds.get(), firstFlags.get(), lastEnds.get(), lastFlags.get()};
-    std::int64_t written = 0;
-    for (int family : {2, 1, 0}) {
-        CollectDexelEnds(model, family, map);
-        const int a = (family + 1) % 3;
-        const int b = (family + 2) % 3;
-        const double* nodes = NodesOf(model, family);
-        for (int side = 0; side < 2; ++side) {
-            CapFace cap;
-            cap.face = 2 * family + side;
-            cap.na = NodeCountOf(model, a);
-            cap.nb = NodeCountOf(model, b);
-            cap.nodesA = NodesOf(model, a);
-            cap.nodesB = NodesOf(model, b);
-            cap.plane = side == 0 ? nodes[0] : nodes[NodeCountOf(model, family) - 1];
-            cap.ends = side == 0 ? map.firstEnds : map.lastEnds;
-            cap.marks = marks.faces[cap.face];
-            const std::int64_t result = EmitCapTriangles(transform, cap, sink);
-            if (result < 0) {
-                return result;
+    try {
+        for (int family : {2, 1, 0}) {
+            CollectDexelEnds(model, family, map);
+            const int a = (family + 1) % 3;
+            const int b = (family + 2) % 3;
+            const double* nodes = NodesOf(model, family);
+            for (int side = 0; side < 2; ++side) {
+                CapFace cap;
+                cap.face = 2 * family + side;
+                cap.na = NodeCountOf(model, a);
+                cap.nb = NodeCountOf(model, b);
+                cap.nodesA = NodesOf(model, a);
+                cap.nodesB = NodesOf(model, b);
+                cap.plane = side == 0 ? nodes[0] : nodes[NodeCountOf(model, family) - 1];
+                cap.ends = side == 0 ? map.firstEnds : map.lastEnds;
+                cap.marks = marks.faces[cap.face];
+                FindCapRectangles(cap, rectangles);
             }
-            written += result;
         }
+    } catch (const std::bad_alloc&) {
+        return kMeshExtractionNoMemory;
+    }
+    return 0;
+}
+
+// Adds the corners of the cap rectangles to the points of the outer planes (a corner on an
+// edge of the grid lies on two planes). false when memory ran out.
+bool AddCapCorners(const StockModel& model, const std::vector<CapRectangle>& rectangles,
+                   OuterPlanePoints* points) {
+    for (const CapRectangle& r : rectangles) {
+        const int n = r.face / 2;
+        const int axisA = (n + 1) % 3;
+        const int axisB = (n + 2) % 3;
+        for (int c = 0; c < 4; ++c) {
+            double p[3];
+            p[n] = points->planes[r.face];
+            p[axisA] = NodesOf(model, axisA)[c == 1 || c == 2 ? r.a1 : r.a0];
+            p[axisB] = NodesOf(model, axisB)[c >= 2 ? r.b1 : r.b0];
+            if (!AddOuterPlanePoint(points, p)) {
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
+// Writes the cap rectangles in their order. Returns the facets written or a negative code.
+std::int64_t EmitOuterCaps(const StockModel& model, const MeshTransform& transform,
+                           const std::vector<CapRectangle>& rectangles,
+                           const OuterPlanePoints& points, const FacetSink& sink) {
+    std::vector<std::array<double, 3>> triangles;
+    std::int64_t written = 0;
+    for (const CapRectangle& r : rectangles) {
+        const std::int64_t result = EmitCapRectangle(model, transform, points, r, &triangles, sink);
+        if (result < 0) {
+            return result;
+        }
+        written += result;
     }
     return written;
 }
@@ -850,21 +1091,31 @@ std::int64_t ExtractStockMesh(const StockModel& model, const FacetSink& sink,
         }
         marks.faces[face] = markArrays[face].get();
     }
-    const std::int64_t caps = EmitOuterCaps(model, transform, marks, sink);
+    std::vector<CapRectangle> rectangles;
+    if (FindOuterCaps(model, marks, &rectangles) < 0) {
+        return kMeshExtractionNoMemory;
+    }
+    OuterPlanePoints points;
+    InitOuterPlanePoints(model, &points);
+    if (!AddCapCorners(model, rectangles, &points)) {
+        return kMeshExtractionNoMemory;
+    }
+    std::int64_t cells = 0;
+    if (!(rectangles.size() == 6 && IsFullBox(model))) {
+        cells = WriteStockCellSurfaces(model, marks, transform, options, sink, &points, counters);
+        if (cells < 0) {
+            return cells;
+        }
+    }
+    counters->cellFacets = cells;
+    if (!FinishOuterPlanePoints(&points)) {
+        return kMeshExtractionNoMemory;
+    }
+    const std::int64_t caps = EmitOuterCaps(model, transform, rectangles, points, sink);
     if (caps < 0) {
         return caps;
     }
     counters->capFacets = caps;
-    if (caps == 12 && IsFullBox(model)) {
-        return caps;
-    }
-
-    const std::int64_t cells =
-        WriteStockCellSurfaces(model, marks, transform, options, sink, counters);
-    if (cells < 0) {
-        return cells;
-    }
-    counters->cellFacets = cells;
     return caps + cells;
 }
 

@@ -4,12 +4,20 @@
 // from its edge analysis, closed into loops and cut into fans. Every point is mapped from grid
 // coordinates into the stock's placement by its frame.
 //
-// The surface is closed but not edge-manifold: a cap rectangle spans many cells, and the cell
-// polygons beside it put vertices at every node along its edge (T-junctions). Edges and corners
-// between nodes that no ray passes through come out chamfered.
+// The surface is conforming: every edge of a facet is met by the same edge of a neighbouring
+// facet, running the other way. A cap rectangle spans many cells, so its outline takes a vertex
+// wherever another facet has one on it (a point of a cell polygon or a corner of another
+// rectangle): the cells are written first, and the caps after them, each cut into a fan over
+// its outline (CapRectangleTriangles). Fans never hold a triangle of zero area, which a writer
+// would leave out with the points on its edges. Where two sheets of material touch along a
+// line, four facets share that edge (two each way), as the two sheets are meshed apart; where
+// the cells on both sides of a wall on a node plane each build a piece of it, up to six. Edges
+// and corners between nodes that no ray passes through come out chamfered.
 #pragma once
 
+#include <array>
 #include <cstdint>
+#include <vector>
 
 #include "stock/stock_model.h"
 #include "stockio/cell_edges.h"
@@ -117,7 +125,42 @@ struct DexelEndMap {
 // family: 0 X, 1 Y, 2 Z.
 void CollectDexelEnds(const StockModel& model, int family, const DexelEndMap& map);
 
-// Writes a fan of grid points as triangles (0, i, i + 1), mapped into the placement. Returns the
+// The points of a surface that lie on the six outer planes of the grid (grid coordinates), kept
+// per face as (a, b) in-face coordinates (a = axis (n + 1) % 3, b = axis (n + 2) % 3 for normal
+// axis n = face / 2), so that a cap rectangle can find the points on its outline.
+struct OuterPlanePoints {
+    double planes[6] = {};  // each face's plane coordinate (its axis's first or last node)
+    // Per face, sorted after FinishOuterPlanePoints: by (b, a) and by (a, b), no repeats.
+    std::vector<std::array<double, 2>> byB[6];
+    std::vector<std::array<double, 2>> byA[6];
+};
+void InitOuterPlanePoints(const StockModel& model, OuterPlanePoints* points);
+// Adds a point (grid mm) to every face whose plane holds it exactly. false when memory ran out.
+bool StoreOuterPlanePoint(OuterPlanePoints* points, const double p[3]);
+// The same, with the quick test that most points of a surface fail inline.
+inline bool AddOuterPlanePoint(OuterPlanePoints* points, const double p[3]) {
+    const double* planes = points->planes;
+    if (p[0] != planes[0] && p[0] != planes[1] && p[1] != planes[2] && p[1] != planes[3] &&
+        p[2] != planes[4] && p[2] != planes[5]) {
+        return true;
+    }
+    return StoreOuterPlanePoint(points, p);
+}
+// Sorts the points for CapRectangleTriangles. false when memory ran out.
+bool FinishOuterPlanePoints(OuterPlanePoints* points);
+
+// The triangles of the cap rectangle [a0, a1] x [b0, b1] (mm, in-face coordinates) on outer
+// face `face`, as grid points (mm), three per triangle, counter-clockwise in (a, b). They fan
+// over the rectangle's outline, which takes every point of the face that lies strictly inside
+// one of its sides (two triangles when none does): from a corner, or from a point on a side
+// when every corner has points on its sides, or around the centre when every point has. false
+// when memory ran out.
+bool CapRectangleTriangles(const OuterPlanePoints& points, int face, double a0, double a1,
+                           double b0, double b1, std::vector<std::array<double, 3>>* triangles);
+
+// Writes a loop of grid points as triangles, mapped into the placement: a fan from its first
+// point from which no triangle has zero area (a writer would leave it out, and with it the
+// points on its edges), or, when there is none, a fan around the loop's centroid. Returns the
 // facets written or the sink's negative code.
 std::int64_t EmitMeshFan(const MeshTransform& transform, const double* const* points, int count,
                          const FacetSink& sink);

@@ -5,6 +5,7 @@
 #include <GL/gl.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <new>
 #include <vector>
@@ -357,6 +358,11 @@ int WriteCellFacet(void* context, const MeshFacet& facet) {
     DexelEndFlag flags[3];
     for (int v = 0; v < 3; ++v) {
         flags[v] = FlagAtPoint(*c->segments, facet.vertices[v]);
+        // Noted for the cap rectangles, which take a vertex wherever a cell's lies on their
+        // side; without memory they stay whole.
+        c->buffers->planePointsHeld =
+            c->buffers->planePointsHeld &&
+            AddOuterPlanePoint(&c->buffers->planePoints, facet.vertices[v]);
     }
     EmitGridTriangle(c->buffers, corners, flags);
     return 1;
@@ -497,8 +503,8 @@ void FreeDexelMeshBuffers(DexelMeshBuffers* buffers) {
 
 // --- Outer faces ---------------------------------------------------------------------------------
 
-void DrawDexelBoundaryFace(DexelMeshBuffers* buffers, int face, const int low[3],
-                           const int high[3]) {
+void FindDexelBoundaryRectangles(DexelMeshBuffers* buffers, int face, const int low[3],
+                                 const int high[3]) {
     DexelMeshBuffers& b = *buffers;
     const StockModel& model = *b.model;
     const GridAxes grid(model);
@@ -511,8 +517,6 @@ void DrawDexelBoundaryFace(DexelMeshBuffers* buffers, int face, const int low[3]
     const double* ends = maxFace ? b.ends[n].lastEnds : b.ends[n].firstEnds;
     const DexelEndFlag* flags = maxFace ? b.ends[n].lastFlags : b.ends[n].firstFlags;
     std::uint8_t* marks = b.marks.faces[face];
-    const double* nodesA = grid.nodes[a];
-    const double* nodesC = grid.nodes[c];
     auto ray = [&](int i, int j) { return static_cast<std::int64_t>(j) * na + i; };
     auto onPlane = [&](int i, int j) { return ends[ray(i, j)] == plane; };
     auto cellOnPlane = [&](int i, int j) {
@@ -521,25 +525,6 @@ void DrawDexelBoundaryFace(DexelMeshBuffers* buffers, int face, const int low[3]
     auto cellFlag = [&](int i, int j, DexelEndFlag f) {
         return flags[ray(i, j)] == f && flags[ray(i + 1, j)] == f && flags[ray(i, j + 1)] == f &&
                flags[ray(i + 1, j + 1)] == f;
-    };
-    // (a, c, n) is right-handed: counter-clockwise in (a, c) faces +n; a mirrored frame turns
-    // the order round again.
-    const bool reverse = maxFace == (b.transform.mirrored != 0);
-    static const int kMaxOrder[2][3] = {{0, 1, 2}, {0, 2, 3}};
-    static const int kMinOrder[2][3] = {{0, 2, 1}, {0, 3, 2}};
-    double normal[3] = {0, 0, 0};
-    normal[n] = maxFace ? 1.0 : -1.0;
-    TransformMeshNormal(b.transform, normal);
-    // Corner points (grid mm) of the cells [i0, i1] x [j0, j1]: (i0, j0), (i1, j0), (i1, j1),
-    // (i0, j1).
-    auto corners = [&](int i0, int i1, int j0, int j1, double out[4][3]) {
-        const int ai[4] = {i0, i1, i1, i0};
-        const int cj[4] = {j0, j0, j1, j1};
-        for (int k = 0; k < 4; ++k) {
-            out[k][n] = plane;
-            out[k][a] = nodesA[ai[k]];
-            out[k][c] = nodesC[cj[k]];
-        }
     };
     for (int j = low[c]; j < high[c]; ++j) {
         for (int i = low[a]; i < high[a]; ++i) {
@@ -574,25 +559,73 @@ void DrawDexelBoundaryFace(DexelMeshBuffers* buffers, int face, const int low[3]
                     marks[ray(ii, jj)] = kCapMarkRectangle;
                 }
             }
-            double p[4][3];
-            corners(i, iEnd + 1, j, jEnd + 1, p);
-            DexelMeshPrimitive rectangle;
-            rectangle.vertexCount = 6;
-            for (int t = 0; t < 2; ++t) {
-                const int* order = reverse ? kMinOrder[t] : kMaxOrder[t];
-                for (int v = 0; v < 3; ++v) {
-                    for (int k = 0; k < 3; ++k) {
-                        rectangle.vertices[3 * t + v][k] = p[order[v]][k];
-                    }
-                    TransformDisplayPoint(b.transform, rectangle.vertices[3 * t + v]);
-                }
-            }
-            for (int k = 0; k < 3; ++k) {
-                rectangle.normal[k] = normal[k];
-            }
+            DexelCapRectangle rectangle;
+            rectangle.face = face;
+            rectangle.a0 = i;
+            rectangle.a1 = iEnd + 1;
+            rectangle.b0 = j;
+            rectangle.b1 = jEnd + 1;
             rectangle.material = DexelRectangleMaterial(f);
-            Emit(&b, rectangle);
+            b.rectangles.push_back(rectangle);
+            // Its corners, on which the sides of other rectangles may end.
+            for (int k = 0; k < 4; ++k) {
+                double p[3];
+                p[n] = plane;
+                p[a] = grid.nodes[a][k == 1 || k == 2 ? rectangle.a1 : rectangle.a0];
+                p[c] = grid.nodes[c][k >= 2 ? rectangle.b1 : rectangle.b0];
+                b.planePointsHeld = b.planePointsHeld && AddOuterPlanePoint(&b.planePoints, p);
+            }
         }
+    }
+}
+
+void DrawDexelBoundaryRectangle(DexelMeshBuffers* buffers, const DexelCapRectangle& rectangle) {
+    DexelMeshBuffers& b = *buffers;
+    const GridAxes grid(*b.model);
+    const int n = rectangle.face / 2;
+    const int a = (n + 1) % 3;
+    const int c = (n + 2) % 3;
+    const bool maxFace = (rectangle.face & 1) != 0;
+    double normal[3] = {0, 0, 0};
+    normal[n] = maxFace ? 1.0 : -1.0;
+    TransformMeshNormal(b.transform, normal);
+    // (a, c, n) is right-handed: counter-clockwise in (a, c) faces +n; a mirrored frame turns
+    // the order round again.
+    const bool reverse = maxFace == (b.transform.mirrored != 0);
+    const double a0 = grid.nodes[a][rectangle.a0];
+    const double a1 = grid.nodes[a][rectangle.a1];
+    const double c0 = grid.nodes[c][rectangle.b0];
+    const double c1 = grid.nodes[c][rectangle.b1];
+    std::vector<std::array<double, 3>>& triangles = b.capTriangles;
+    if (!b.planePointsHeld ||
+        !CapRectangleTriangles(b.planePoints, rectangle.face, a0, a1, c0, c1, &triangles)) {
+        // Without memory for its outline, the rectangle as two triangles.
+        const double corners[4][2] = {{a0, c0}, {a1, c0}, {a1, c1}, {a0, c1}};
+        static const int kOrder[6] = {0, 1, 2, 0, 2, 3};
+        triangles.assign(6, {});
+        for (int v = 0; v < 6; ++v) {
+            triangles[v][n] = b.planePoints.planes[rectangle.face];
+            triangles[v][a] = corners[kOrder[v]][0];
+            triangles[v][c] = corners[kOrder[v]][1];
+        }
+    }
+    // Two triangles to a primitive: a rectangle without points on its sides is one.
+    for (std::size_t first = 0; first < triangles.size(); first += 6) {
+        DexelMeshPrimitive primitive;
+        primitive.vertexCount =
+            static_cast<int>(std::min<std::size_t>(6, triangles.size() - first));
+        for (int v = 0; v < primitive.vertexCount; ++v) {
+            const int corner = reverse && v % 3 > 0 ? v - v % 3 + 3 - v % 3 : v;
+            for (int k = 0; k < 3; ++k) {
+                primitive.vertices[v][k] = triangles[first + static_cast<std::size_t>(corner)][k];
+            }
+            TransformDisplayPoint(b.transform, primitive.vertices[v]);
+        }
+        for (int k = 0; k < 3; ++k) {
+            primitive.normal[k] = normal[k];
+        }
+        primitive.material = rectangle.material;
+        Emit(&b, primitive);
     }
 }
 
@@ -627,14 +660,23 @@ int TriangulateDexelCells(DexelMeshBuffers* buffers, int wireFrame, int x0, int 
     b.primitives = 0;
     const bool material = RangeHoldsMaterial(model, low, high);
     if (material) {
-        // 2. Outer skins the range touches: bottom, top, y-min, y-max, x-min, x-max.
+        // 2. Outer skins the range touches: bottom, top, y-min, y-max, x-min, x-max. Their
+        // rectangles are found (and their cells marked) here, and drawn after the cells.
         static const int kFaceOrder[6] = {4, 5, 2, 3, 0, 1};
-        for (int face : kFaceOrder) {
-            const int axis = face / 2;
-            const bool touches = (face & 1) ? high[axis] == model.lastNode[axis] : low[axis] == 0;
-            if (touches) {
-                DrawDexelBoundaryFace(&b, face, low, high);
+        b.rectangles.clear();
+        InitOuterPlanePoints(model, &b.planePoints);
+        b.planePointsHeld = true;
+        try {
+            for (int face : kFaceOrder) {
+                const int axis = face / 2;
+                const bool touches =
+                    (face & 1) ? high[axis] == model.lastNode[axis] : low[axis] == 0;
+                if (touches) {
+                    FindDexelBoundaryRectangles(&b, face, low, high);
+                }
             }
+        } catch (const std::bad_alloc&) {
+            b.rectangles.clear();  // no caps: the rest of the range is drawn
         }
         // 3-5. The cells with a ray end on an edge, z outer, then y, then x.
         RangeCells cells;
@@ -669,8 +711,13 @@ int TriangulateDexelCells(DexelMeshBuffers* buffers, int wireFrame, int x0, int 
                 DrawDexelFacePolygons(&b, faceFlags, segments);
             }
         }
+        // 6. The outer skins, their sides split at the cells' points on them.
+        b.planePointsHeld = b.planePointsHeld && FinishOuterPlanePoints(&b.planePoints);
+        for (const DexelCapRectangle& rectangle : b.rectangles) {
+            DrawDexelBoundaryRectangle(&b, rectangle);
+        }
     }
-    // 6. Close what was opened.
+    // 7. Close what was opened.
     if (b.opened && output.close != nullptr) {
         output.close(output.context);
     }

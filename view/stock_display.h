@@ -8,9 +8,11 @@
 // DisplayUnitFactor.
 #pragma once
 
+#include <array>
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "stock/stock_model.h"
 #include "stockio/cell_edges.h"
@@ -70,6 +72,17 @@ DexelMeshOutput GlDexelMeshOutput();
 // The mesh state of one stock between PrepareDexelMeshBuffers and FreeDexelMeshBuffers: the
 // placement, the first and last ends of every ray (per family) and the cap marks of the six
 // outer faces (18 arrays), the memo of silent cell patterns, and the list being filled.
+// A cap rectangle of an outer face: the face, its node index ranges along the face's in-face
+// axes a = (n + 1) % 3 and b = (n + 2) % 3 (normal axis n) and its material colour.
+struct DexelCapRectangle {
+    int face = {};
+    int a0 = {};
+    int a1 = {};
+    int b0 = {};
+    int b1 = {};
+    int material = {};
+};
+
 struct DexelMeshBuffers {
     const StockModel* model = {};
     MeshTransform transform = {};
@@ -79,6 +92,12 @@ struct DexelMeshBuffers {
     std::unique_ptr<DexelEndFlag[]> endFlags[6] = {};
     std::unique_ptr<std::uint8_t[]> markArrays[6] = {};
     std::unique_ptr<CellPatternMemo> memo = {};
+    // The cap rectangles of the range being meshed, the points on the outer planes that their
+    // sides take (held: false when memory for them ran out) and a rectangle's triangles.
+    std::vector<DexelCapRectangle> rectangles;
+    OuterPlanePoints planePoints;
+    bool planePointsHeld = {};
+    std::vector<std::array<double, 3>> capTriangles;
     // The list being filled by TriangulateDexelCells.
     DexelMeshOutput output = {};
     std::uint32_t listName = {};
@@ -93,19 +112,25 @@ int PrepareDexelMeshBuffers(const StockModel& model, DexelMeshBuffers* buffers);
 void FreeDexelMeshBuffers(DexelMeshBuffers* buffers);
 
 // Meshes the cells of the node ranges [x0, x1] x [y0, y1] x [z0, z1] (a block: its cells run
-// from x0 to x1 - 1) into the named list through the output: the outer faces the range touches
-// first (DrawDexelBoundaryFace), then the cell polygons. Returns the primitives emitted (a cap
-// rectangle counts as one), 0 when the range holds material but nothing was emitted, or -1
-// when no X ray of the range meets material along it (an empty block).
+// from x0 to x1 - 1) into the named list through the output: the rectangles of the outer faces
+// the range touches are found first (FindDexelBoundaryRectangles), then the cell polygons are
+// drawn, then the rectangles (DrawDexelBoundaryRectangle). Returns the primitives emitted, 0
+// when the range holds material but nothing was emitted, or -1 when no X ray of the range meets
+// material along it (an empty block).
 int TriangulateDexelCells(DexelMeshBuffers* buffers, int wireFrame, int x0, int x1, int y0, int y1,
                           int z0, int z1, std::uint32_t listName, const DexelMeshOutput& output);
 
-// Emits outer face `face` (0 x-min .. 5 z-max) of the range: maximal rectangles of cells whose
-// four corner rays end exactly on the face with one flag byte, grown along the face's first
-// axis, then row by row. Their cells are marked as covered, every other cell of the face as
-// left to the cell analysis (which also draws the cells where colours meet).
-void DrawDexelBoundaryFace(DexelMeshBuffers* buffers, int face, const int low[3],
-                           const int high[3]);
+// Finds the rectangles of outer face `face` (0 x-min .. 5 z-max) of the range: maximal
+// rectangles of cells whose four corner rays end exactly on the face with one flag byte, grown
+// along the face's first axis, then row by row. Their cells are marked as covered, every other
+// cell of the face as left to the cell analysis (which also draws the cells where colours
+// meet); the rectangles and their corners are added to the buffers' lists.
+void FindDexelBoundaryRectangles(DexelMeshBuffers* buffers, int face, const int low[3],
+                                 const int high[3]);
+
+// Draws a rectangle with its face's outward normal, as the triangles of CapRectangleTriangles
+// over the points noted on the outer planes (two triangles to a primitive).
+void DrawDexelBoundaryRectangle(DexelMeshBuffers* buffers, const DexelCapRectangle& rectangle);
 
 // Emits the polygons of one analysed cell: the segments are chained into loops exactly as the
 // STL export chains them (a chain that does not close ends there instead of being followed

@@ -888,6 +888,18 @@ protected:
     }
 };
 
+// The demo's job (scripts/demo): the sample program cut at 0.25 mm and saved, then the saved
+// stock written as a binary STL. The surface is conforming, as tools that match edges need it.
+// Along the pocket's long walls in the top layer of cells three sheets meet (the wall and a
+// pair of facets of the empty cells above the faced top, each against the other).
+TEST_F(SavedSurfaceRunTest, TheDemoJobSavesAConformingSurface) {
+    ASSERT_EQ(Run({kBox, "-P(0.25,0.25)", "demo_part.nc", "-X6", "-O", "demo.dme"}), 0);
+    ASSERT_EQ(Run({"demo.dme", "-XM(0,0,0)", "-O", "demo.stl,b"}), 0);
+    const std::vector<MeshFacet> facets = ClosedSurface("demo.stl");
+    EXPECT_GT(facets.size(), 100000u);
+    EXPECT_TRUE(SurfaceIsConforming(facets, 3));
+}
+
 // A ball-end groove whose floor passes exactly through grid nodes at some pitches (a tangent
 // ray in one family, a hair off the node in the others) saves a closed STL surface holding the
 // groove's exact volume: 72,000 - 60 x (4.5 pi + 3.5 x 6) with the sample's 0.5 mm Z offset.

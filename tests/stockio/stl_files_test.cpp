@@ -338,6 +338,29 @@ TEST(WriteStlFacet, WritesTheExactTextLocaleFree) {
               "endsolid\n");
 }
 
+TEST(WriteStlFacet, FacetsWhoseVerticesBecomeOneAsWrittenAreLeftOut) {
+    // Two vertices a hair apart: one f32 at 100 mm but two six-decimal texts, or two f32 near
+    // 0 but one text. Such a facet would have zero area in the file.
+    struct Case {
+        int mode;
+        std::array<double, 9> triangle;
+        int written;
+    };
+    const Case cases[] = {
+        {kStlWriteBinary, {100, 0, 0, 100 + 1e-6, 0, 0, 100, 1, 0}, 0},
+        {kStlWriteSwapped, {100, 0, 0, 100, 1, 0, 100, 1 + 1e-6, 0}, 0},
+        {kStlWriteAscii, {100, 0, 0, 100 + 1e-6, 0, 0, 100, 1, 0}, 1},
+        {kStlWriteAscii, {0, 0, 0, 1e-8, 0, 0, 0, 1, 0}, 0},
+        {kStlWriteBinary, {0, 0, 0, 1e-8, 0, 0, 0, 1, 0}, 1},
+    };
+    ScratchDirectory dir;
+    for (const Case& c : cases) {
+        int count = -1;
+        WriteFacets(dir, c.mode, false, {c.triangle}, &count);
+        EXPECT_EQ(count, c.written) << "mode " << c.mode << " x " << c.triangle[3];
+    }
+}
+
 TEST(WriteStlFacet, BinaryModesReadBackAlike) {
     ScratchDirectory dir;
     std::vector<std::array<double, 9>> triangles = {{100, 0, 0, 101, 0, 0, 100, 1, 0},

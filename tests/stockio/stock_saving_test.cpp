@@ -106,8 +106,10 @@ TEST(StockSaving, BinaryFilesHoldEveryFacetInBothByteOrders) {
         }
     }
     EXPECT_TRUE(SameFacets(fromPlain, fromSwapped));
-    // The placed surface in the file is closed, outward and of the material's volume.
+    // The placed surface in the file is closed, conforming, outward and of the material's
+    // volume.
     EXPECT_TRUE(SurfaceIsClosed(fromPlain));
+    EXPECT_TRUE(SurfaceIsConforming(fromPlain));
     EXPECT_TRUE(NormalsAgreeWithVertexOrder(fromPlain));
     EXPECT_NEAR(SignedVolume(fromPlain), SignedVolume(memory), 1e-3);
 }
@@ -155,13 +157,17 @@ TEST(StockSaving, AsciiFileReadsBackCompletely) {
     ASSERT_EQ(
         ReadStlFacets(kStlFormatAscii, count, path, offset, minCorner, maxCorner, facets.data()),
         count);
+    std::vector<MeshFacet> read(static_cast<std::size_t>(count));
     for (int i = 0; i < count; ++i) {
         for (int v = 0; v < 3; ++v) {
             for (int k = 0; k < 3; ++k) {
                 EXPECT_NEAR(facets[i].values[3 + 3 * v + k], memory[i].vertices[v][k], 1e-6);
+                read[i].vertices[v][k] = facets[i].values[3 + 3 * v + k];
             }
         }
     }
+    // The vertices as written in text still meet edge for edge.
+    EXPECT_TRUE(SurfaceIsConforming(read));
 }
 
 TEST(StockSaving, TheEndingOfThePathChoosesTheFile) {

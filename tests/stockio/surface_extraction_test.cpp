@@ -6,8 +6,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdio>
+#include <map>
 #include <random>
 #include <string>
 #include <vector>
@@ -39,6 +41,7 @@ Extracted Extract(const StockModel& model, int threads = 1, int plain = 0) {
 void ExpectSoundSurface(const Extracted& mesh, const char* what) {
     EXPECT_EQ(mesh.result, static_cast<std::int64_t>(mesh.facets.size())) << what;
     EXPECT_TRUE(SurfaceIsClosed(mesh.facets)) << what;
+    EXPECT_TRUE(SurfaceIsConforming(mesh.facets)) << what;
     EXPECT_TRUE(NormalsAgreeWithVertexOrder(mesh.facets)) << what;
     EXPECT_EQ(mesh.stats.fallbackCells, 0) << what;
     EXPECT_EQ(mesh.stats.segmentOverflows, 0) << what;
@@ -176,9 +179,11 @@ TEST(SurfaceExtraction, NodeAlignedPocketIsClosedAndWithinItsChamfers) {
     EXPECT_EQ(BoxUnionVolume(kPocket), 973.0);
     EXPECT_GT(volume, 973.0);
     EXPECT_LE(volume, 973.0 + 0.5 * 24);
-    // The top face splits into four rectangles around the pocket: 8 cap facets, plus 2 on each
-    // of the other five faces.
-    EXPECT_EQ(mesh.stats.capFacets, 18);
+    // The top face splits into four rectangles around the pocket. Each takes a vertex wherever
+    // the pocket's walls or another rectangle meet its sides, and is cut into a fan from a
+    // corner: 6 + 5 + 5 + 4 facets. The x and y faces take the corners of the top rectangles
+    // on their top edges (3, 3, 4 and 2 facets), the bottom its 2.
+    EXPECT_EQ(mesh.stats.capFacets, 34);
     FreeStockModel(&model);
 }
 
@@ -322,6 +327,74 @@ TEST(SurfaceExtraction, SparseAndParallelWalksWriteThePlainWalksFacets) {
         EXPECT_TRUE(SameFacets(Extract(model, threads, 0).facets, plain.facets)) << threads;
     }
     FreeStockModel(&model);
+}
+
+TEST(SurfaceExtraction, FansKeepEveryPointOfTheirLoop) {
+    // Loops in the plane z = 0 with points on a line along their sides. A fan whose triangle
+    // has zero area would lose the points its edges pass through (the writers leave it out).
+    struct Case {
+        const char* name;
+        std::vector<std::array<double, 2>> loop;
+        std::size_t facets;
+    };
+    const Case cases[] = {
+        {"first triangle flat", {{0, 0}, {1, 0}, {2, 0}, {2, 1}, {0, 1}}, 3},
+        {"a point on every side",
+         {{0, 0}, {1, 0}, {2, 0}, {2, 1}, {2, 2}, {1, 2}, {0, 2}, {0, 1}},
+         6},
+        {"two points on every side: around the centroid",
+         {{0, 0},
+          {1, 0},
+          {2, 0},
+          {3, 0},
+          {3, 1},
+          {3, 2},
+          {3, 3},
+          {2, 3},
+          {1, 3},
+          {0, 3},
+          {0, 2},
+          {0, 1}},
+         12},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::array<double, 3>> points;
+        for (const auto& p : c.loop) {
+            points.push_back({p[0], p[1], 0.0});
+        }
+        std::vector<const double*> loop;
+        for (const auto& p : points) {
+            loop.push_back(p.data());
+        }
+        std::vector<MeshFacet> facets;
+        const MeshTransform identity;
+        EXPECT_EQ(EmitMeshFan(identity, loop.data(), static_cast<int>(loop.size()),
+                              CollectFacets(&facets)),
+                  static_cast<std::int64_t>(c.facets))
+            << c.name;
+        ASSERT_EQ(facets.size(), c.facets) << c.name;  // none of zero area
+        // The edges that no other edge of the fan cancels are exactly the loop's edges.
+        using Point = std::array<double, 3>;
+        std::map<std::pair<Point, Point>, int> net;
+        for (const MeshFacet& f : facets) {
+            for (int e = 0; e < 3; ++e) {
+                const Point u = {f.vertices[e][0], f.vertices[e][1], f.vertices[e][2]};
+                const int n = (e + 1) % 3;
+                const Point v = {f.vertices[n][0], f.vertices[n][1], f.vertices[n][2]};
+                ++net[{u, v}];
+                --net[{v, u}];
+            }
+        }
+        std::map<std::pair<Point, Point>, int> expected;
+        for (std::size_t i = 0; i < points.size(); ++i) {
+            const Point& u = points[i];
+            const Point& v = points[(i + 1) % points.size()];
+            expected[{u, v}] = 1;
+            expected[{v, u}] = -1;
+        }
+        std::erase_if(net, [](const auto& entry) { return entry.second == 0; });
+        EXPECT_EQ(net, expected) << c.name;
+    }
 }
 
 TEST(SurfaceExtraction, CellsWithOnlyFullOrEmptyEdgesGiveNothing) {

@@ -211,6 +211,50 @@ double SurfaceArea(const std::vector<MeshFacet>& facets) {
     return ::testing::AssertionSuccess();
 }
 
+::testing::AssertionResult SurfaceIsConforming(const std::vector<MeshFacet>& facets, int sheets) {
+    // Directed edges u -> v, sorted so that each edge's count and its opposite's are found.
+    std::vector<std::pair<Point, Point>> edges;
+    edges.reserve(3 * facets.size());
+    for (const MeshFacet& f : facets) {
+        for (int e = 0; e < 3; ++e) {
+            edges.push_back({VertexOf(f, e), VertexOf(f, (e + 1) % 3)});
+        }
+    }
+    std::sort(edges.begin(), edges.end());
+    auto countOf = [&](const Point& u, const Point& v) {
+        const auto range = std::equal_range(edges.begin(), edges.end(), std::make_pair(u, v));
+        return range.second - range.first;
+    };
+    std::size_t unmatched = 0;
+    double length = 0.0;
+    std::string first;
+    for (std::size_t i = 0; i < edges.size();) {
+        std::size_t j = i;
+        while (j < edges.size() && edges[j] == edges[i]) {
+            ++j;
+        }
+        const auto& [u, v] = edges[i];
+        const std::ptrdiff_t count = static_cast<std::ptrdiff_t>(j - i);
+        const std::ptrdiff_t opposite = countOf(v, u);
+        if (count != opposite || count > sheets) {
+            unmatched += static_cast<std::size_t>(std::max<std::ptrdiff_t>(count - opposite, 0));
+            const double d[3] = {v[0] - u[0], v[1] - u[1], v[2] - u[2]};
+            length +=
+                static_cast<double>(std::max<std::ptrdiff_t>(count - opposite, 0)) * Length(d);
+            if (first.empty()) {
+                first = Describe(u) + " -> " + Describe(v) + " " + std::to_string(count) +
+                        " times, back " + std::to_string(opposite) + " times";
+            }
+        }
+        i = j;
+    }
+    if (!first.empty()) {
+        return ::testing::AssertionFailure()
+               << unmatched << " directed edges unmatched (" << length << " mm), first " << first;
+    }
+    return ::testing::AssertionSuccess();
+}
+
 ::testing::AssertionResult ReadBinaryStlFacets(const std::string& path, bool byteSwapped,
                                                std::vector<MeshFacet>* facets) {
     std::ifstream in(path, std::ios::binary);

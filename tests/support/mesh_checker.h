@@ -1,7 +1,8 @@
 // Test-side checks of triangle surfaces: facets collected in memory or read back from a binary
 // STL file (decoded here from the byte layout), their normals, signed volume, area balance and
-// closure, the latter allowing T-junctions along axis-parallel edges. Also the test solids they
-// are checked against: closed unions of boxes laid onto a stock grid, with their exact volume.
+// closure, the latter allowing T-junctions along axis-parallel edges, and strict conformity. Also
+// the test solids they are checked against: closed unions of boxes laid onto a stock grid, with
+// their exact volume.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -40,6 +41,14 @@ double SurfaceArea(const std::vector<MeshFacet>& facets);
 // coordinate axis may be matched piecewise (a long edge against several short ones on the same
 // line, as at T-junctions); other edges must be matched exactly.
 ::testing::AssertionResult SurfaceIsClosed(const std::vector<MeshFacet>& facets);
+
+// Conformity, as tools that match edges need it: every directed edge u -> v is cancelled by
+// exactly as many edges v -> u between the same two vertices (identified by their exact
+// coordinates), and no edge runs more than `sheets` times the same way (2: four facets where
+// two sheets of material touch along a line). On failure it tells how many directed edges are
+// unmatched and their length, and shows the first.
+::testing::AssertionResult SurfaceIsConforming(const std::vector<MeshFacet>& facets,
+                                               int sheets = 2);
 
 // The facets of a binary STL file, decoded from its bytes: the header's count must equal the
 // facets the file size holds (84 + 50 n bytes). byteSwapped reads every 32-bit word reversed.
