@@ -1,0 +1,114 @@
+// Ordinary programs through the built program: what they cut, compared with the same work
+// written another way, and the moves that must not raise an alarm.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "app/batch_run_fixture.h"
+
+namespace mirexa {
+namespace {
+
+using testing::BatchRunTest;
+using testing::kBox;
+using testing::StockVolume;
+
+class CutMaterialRunTest : public BatchRunTest {
+protected:
+    void SetUp() override {
+        BatchRunTest::SetUp();
+        ASSERT_TRUE(ClearG54());
+        ASSERT_EQ(Run({kBox, kPitches, "-XM(0,0,0)", "-O", "raw.dme"}), 0);
+        raw = StockVolume(scratch.At("raw.dme"));
+        ASSERT_GT(raw, 0.0);
+    }
+    // Runs the program with the switches and returns the volume it removed from the box, or -1
+    // when the run did not exit 0.
+    double Removed(const std::string& program, const std::vector<std::string>& switches = {}) {
+        scratch.Write("run.nc", program);
+        std::vector<std::string> arguments = {kBox, kPitches, "run.nc", "-X6", "-O", "cut.dme"};
+        arguments.insert(arguments.end(), switches.begin(), switches.end());
+        if (Run(arguments) != 0) {
+            return -1.0;
+        }
+        return raw - StockVolume(scratch.At("cut.dme"));
+    }
+    static constexpr const char* kPitches = "-P(0.5,0.5)";
+    double raw = 0.0;
+};
+
+// A full circle keeps its whole turn whatever its start radius, in every plane, as a helix,
+// under cutter compensation and in the conversational dialect: it cuts what the same circle
+// written as two half circles cuts.
+TEST_F(CutMaterialRunTest, AFullCircleCutsWhatItsTwoHalvesCut) {
+    const std::string head = "%\nG90 G17 G40\nT1 M6\nS3000 M3\n";
+    const std::string tail = "G0 Z5.\nM30\n%\n";
+    const std::string conversational =
+        "0 BEGIN PGM CIRCLE MM\n1 TOOL CALL 1 Z S3000\n2 L X+20 Y+20 Z+5 R0 FMAX M3\n"
+        "3 L Z-4 F500\n4 CC X+30 Y+30\n";
+    struct Case {
+        const char* name;
+        std::string full;
+        std::string halves;
+        const char* controller;  // a controller file of the dialect, or none
+    };
+    const Case cases[] = {
+        {"G17 by I J", head + "G0 X20. Y20. Z5.\nG1 Z-5. F500.\nG3 X20. Y20. I10. J10.\n" + tail,
+         head + "G0 X20. Y20. Z5.\nG1 Z-5. F500.\nG3 X40. Y40. I10. J10.\nX20. Y20. I-10. J-10.\n" +
+             tail,
+         nullptr},
+        {"G17 helix", head + "G0 X20. Y20. Z5.\nG1 Z0. F500.\nG2 X20. Y20. Z-5. I10. J10.\n" + tail,
+         head +
+             "G0 X20. Y20. Z5.\nG1 Z0. F500.\nG2 X40. Y40. Z-2.5 I10. J10.\n"
+             "X20. Y20. Z-5. I-10. J-10.\n" +
+             tail,
+         nullptr},
+        {"G18 by I K",
+         head + "G18\nG0 X20. Y40. Z5.\nG1 Z-2. F500.\nG3 X20. Z-2. I8. K-3.\n" + tail,
+         head +
+             "G18\nG0 X20. Y40. Z5.\nG1 Z-2. F500.\nG3 X36. Z-8. I8. K-3.\nX20. Z-2. I-8. K3.\n" +
+             tail,
+         nullptr},
+        {"G19 by J K",
+         head + "G19\nG0 X50. Y20. Z5.\nG1 Z-2. F500.\nG2 Y20. Z-2. J7. K-4.\n" + tail,
+         head +
+             "G19\nG0 X50. Y20. Z5.\nG1 Z-2. F500.\nG2 Y34. Z-10. J7. K-4.\nY20. Z-2. J-7. K4.\n" +
+             tail,
+         nullptr},
+        {"G17 compensated",
+         head +
+             "G0 X45. Y45. Z5.\nG1 Z-3. F500.\nG41 D01 X60. Y40.\nG2 X60. Y40. I-10. J-10.\n"
+             "G40 G1 X45. Y45.\n" +
+             tail,
+         head +
+             "G0 X45. Y45. Z5.\nG1 Z-3. F500.\nG41 D01 X60. Y40.\nG2 X40. Y20. I-10. J-10.\n"
+             "X60. Y40. I10. J10.\nG40 G1 X45. Y45.\n" +
+             tail,
+         nullptr},
+        {"conversational C",
+         conversational + "5 C X+20 Y+20 DR+\n6 L Z+5 FMAX\n7 END PGM CIRCLE MM\n",
+         conversational +
+             "5 C X+40 Y+40 DR+\n6 C X+20 Y+20 DR+\n7 L Z+5 FMAX\n8 END PGM CIRCLE MM\n",
+         "PRODUCT=HEIDENHAIN\n"},
+        {"conversational polar",
+         conversational + "5 CP IPA+360 DR+\n6 L Z+5 FMAX\n7 END PGM CIRCLE MM\n",
+         conversational + "5 CP IPA+180 DR+\n6 CP IPA+180 DR+\n7 L Z+5 FMAX\n8 END PGM CIRCLE MM\n",
+         "PRODUCT=HEIDENHAIN\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<std::string> switches;
+        if (c.controller != nullptr) {
+            scratch.Write("dialect.ctl", c.controller);
+            switches = {"-C", "dialect.ctl"};
+        }
+        const double halves = Removed(c.halves, switches);
+        const double full = Removed(c.full, switches);
+        EXPECT_GT(halves, 1000.0);
+        EXPECT_NEAR(full, halves, 0.01 * halves);
+    }
+}
+
+}  // namespace
+}  // namespace mirexa
