@@ -2,6 +2,7 @@
 // written another way, and the moves that must not raise an alarm.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -19,23 +20,25 @@ protected:
     void SetUp() override {
         BatchRunTest::SetUp();
         ASSERT_TRUE(ClearG54());
-        ASSERT_EQ(Run({kBox, kPitches, "-XM(0,0,0)", "-O", "raw.dme"}), 0);
-        raw = StockVolume(scratch.At("raw.dme"));
-        ASSERT_GT(raw, 0.0);
+        // The log in English.
+        std::filesystem::copy(std::string(MIREXA_SAMPLES) + "/mirexa7.mes",
+                              scratch.At("mirexa7.mes"));
     }
-    // Runs the program with the switches and returns the volume it removed from the box, or -1
-    // when the run did not exit 0.
-    double Removed(const std::string& program, const std::vector<std::string>& switches = {}) {
+    // Runs the program at the pitches ("-P(stock,move)") with the switches and returns the
+    // volume it removed from the box, or -1 when the run did not exit 0.
+    double Removed(const std::string& program, const std::vector<std::string>& switches = {},
+                   const std::string& pitches = "-P(0.5,0.5)") {
+        if (Run({kBox, pitches, "-XM(0,0,0)", "-O", "raw.dme"}) != 0) {
+            return -1.0;
+        }
         scratch.Write("run.nc", program);
-        std::vector<std::string> arguments = {kBox, kPitches, "run.nc", "-X6", "-O", "cut.dme"};
+        std::vector<std::string> arguments = {kBox, pitches, "run.nc", "-X6", "-O", "cut.dme"};
         arguments.insert(arguments.end(), switches.begin(), switches.end());
         if (Run(arguments) != 0) {
             return -1.0;
         }
-        return raw - StockVolume(scratch.At("cut.dme"));
+        return StockVolume(scratch.At("raw.dme")) - StockVolume(scratch.At("cut.dme"));
     }
-    static constexpr const char* kPitches = "-P(0.5,0.5)";
-    double raw = 0.0;
 };
 
 // A full circle keeps its whole turn whatever its start radius, in every plane, as a helix,
@@ -107,6 +110,36 @@ TEST_F(CutMaterialRunTest, AFullCircleCutsWhatItsTwoHalvesCut) {
         const double full = Removed(c.full, switches);
         EXPECT_GT(halves, 1000.0);
         EXPECT_NEAR(full, halves, 0.01 * halves);
+    }
+}
+
+// A straight rapid out of the tool's own hole leaves it without an alarm: where the tool's side
+// is tangent to rays (at this pitch the drill's and the vee's radius fall on grid lines) the
+// plunge made no ends to be met again. A rapid into the stock still ends the run on its alarm.
+TEST_F(CutMaterialRunTest, ARapidOutOfTheToolsOwnHoleIsNoCrash) {
+    std::string tools = Read("vmc3.ttl");
+    scratch.Write("vmc3.ttl", tools + "MAGAZINE 5 CUTTER 10,0,0,0,45,0,30 \"VEE 90\" LENGTH 50\n");
+    const char* const kInterference = "(G00 interference)";
+    struct Case {
+        const char* name;
+        const char* tool;
+        const char* moves;
+        bool alarm;
+    };
+    const Case cases[] = {
+        {"drill", "T4", "G01 Z-7.3 F200.\nG00 Z20.\n", false},
+        {"vee", "T5", "G01 Z-5.3 F200.\nG00 Z20.\n", false},
+        {"rapid into the stock", "T4", "G00 Z-2.\nZ20.\n", true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const double removed =
+            Removed(std::string("%\nO1\nG90 G17 G40 G49 G80\n") + c.tool +
+                        " M06\nG56 G00 X30. Y40. S2000 M03\nZ5.\n" + c.moves + "M30\n%\n",
+                    {}, "-P(0.25,0.25)");
+        EXPECT_GT(removed, c.alarm ? 0.0 : 50.0);
+        const std::string log = Read("mirexa.log");
+        EXPECT_EQ(log.find(kInterference) != std::string::npos, c.alarm) << log;
     }
 }
 
