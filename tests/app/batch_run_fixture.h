@@ -82,6 +82,11 @@ protected:
     bool Exists(const std::string& name) {
         return std::filesystem::exists(scratch.At(name));
     }
+    // The log in English from now on: the bundled message file back in place.
+    void KeepEnglishLog() {
+        std::filesystem::copy(std::string(MIREXA_SAMPLES) + "/mirexa7.mes",
+                              scratch.At("mirexa7.mes"));
+    }
     // The sample controller file with G54 at (0, 0, 0): program coordinates on the stock.
     bool ClearG54() {
         const std::string controller = Read("vmc3.ctl");

@@ -20,9 +20,7 @@ protected:
     void SetUp() override {
         BatchRunTest::SetUp();
         ASSERT_TRUE(ClearG54());
-        // The log in English.
-        std::filesystem::copy(std::string(MIREXA_SAMPLES) + "/mirexa7.mes",
-                              scratch.At("mirexa7.mes"));
+        KeepEnglishLog();
     }
     // Runs the program at the pitches ("-P(stock,move)") with the switches and returns the
     // volume it removed from the box, or -1 when the run did not exit 0.
