@@ -141,5 +141,31 @@ TEST_F(CutMaterialRunTest, ARapidOutOfTheToolsOwnHoleIsNoCrash) {
     }
 }
 
+// On a table-table machine a slot cut in a tilted plane is left by a rapid along the tool axis,
+// then the plane is switched off and the tool goes home: the table keeps its turn until the
+// program turns it, so nothing is cut after the slot and no alarm is raised.
+TEST_F(CutMaterialRunTest, TheTableKeepsItsTurnAfterTheTiltedPlaneIsSwitchedOff) {
+    scratch.Write("tilt.mtl",
+                  "ROTARY TYPE=TABLE\nROTARY AXIS1=A\nROTARY AXIS2=C\nSTROKE RANGE(A)=-30,110\n");
+    // The reference point well above the stock, as the work offset is the machine's origin.
+    const std::string controller = Read("vmc3.ctl");
+    const std::size_t reference = controller.find("MEMORY REF-PT1=");
+    ASSERT_NE(reference, std::string::npos);
+    scratch.Write("vmc3.ctl", controller.substr(0, reference) + "MEMORY REF-PT1= (0,0,300,0,0)" +
+                                  controller.substr(controller.find('\n', reference)));
+    const std::string slot =
+        "%\nG90 G17\nT1 M6\nS3000 M3\nG00 X30. Y40. Z150.\nG68.2 X30. Y40. Z0 I0 J30. K0\n"
+        "G53.1\nG00 X0 Y0 Z5.\nG01 Z-3. F300.\nX10.\n";
+    const double cut = Removed(slot + "M30\n%\n", {"tilt.mtl"}, "-P(0.25,0.25)");
+    const double whole =
+        Removed(slot + "G00 Z5.\nG69\nG91 G28 Z0.\nG90 G00 X50. Y40.\nA0 C0\nM30\n%\n",
+                {"tilt.mtl"}, "-P(0.25,0.25)");
+    EXPECT_GT(cut, 100.0);
+    EXPECT_NEAR(whole, cut, 1e-6);
+    const std::string log = Read("mirexa.log");
+    EXPECT_EQ(log.find("interference"), std::string::npos) << log;
+    EXPECT_NE(log.find("End of cutting"), std::string::npos) << log;
+}
+
 }  // namespace
 }  // namespace mirexa
