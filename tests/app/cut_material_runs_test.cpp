@@ -2,6 +2,8 @@
 // written another way, and the moves that must not raise an alarm.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -14,6 +16,21 @@ namespace {
 using testing::BatchRunTest;
 using testing::kBox;
 using testing::StockVolume;
+
+// The most ends any Z ray of a stock file holds, or -1 when it cannot be read.
+int MostEndsOnAZRay(const std::string& path) {
+    StockModel model;
+    SetStockUndoRingSize(&model, 1);
+    if (ReadDmeStock(&model, path) != 1) {
+        return -1;
+    }
+    int most = 0;
+    for (std::int64_t cell = 0; cell < model.z.cellCount; ++cell) {
+        most = std::max(most, static_cast<int>(model.z.counts[cell]));
+    }
+    FreeStockModel(&model);
+    return most;
+}
 
 class CutMaterialRunTest : public BatchRunTest {
 protected:
@@ -113,7 +130,8 @@ TEST_F(CutMaterialRunTest, AFullCircleCutsWhatItsTwoHalvesCut) {
 
 // A straight rapid out of the tool's own hole leaves it without an alarm: where the tool's side
 // is tangent to rays (at this pitch the drill's and the vee's radius fall on grid lines) the
-// plunge made no ends to be met again. A rapid into the stock still ends the run on its alarm.
+// plunge made no ends to be met again, and every Z ray keeps one piece of material. A rapid into
+// the stock still ends the run on its alarm.
 TEST_F(CutMaterialRunTest, ARapidOutOfTheToolsOwnHoleIsNoCrash) {
     std::string tools = Read("vmc3.ttl");
     scratch.Write("vmc3.ttl", tools + "MAGAZINE 5 CUTTER 10,0,0,0,45,0,30 \"VEE 90\" LENGTH 50\n");
@@ -136,6 +154,7 @@ TEST_F(CutMaterialRunTest, ARapidOutOfTheToolsOwnHoleIsNoCrash) {
                         " M06\nG56 G00 X30. Y40. S2000 M03\nZ5.\n" + c.moves + "M30\n%\n",
                     {}, "-P(0.25,0.25)");
         EXPECT_GT(removed, c.alarm ? 0.0 : 50.0);
+        EXPECT_EQ(MostEndsOnAZRay(scratch.At("cut.dme")), 2);
         const std::string log = Read("mirexa.log");
         EXPECT_EQ(log.find(kInterference) != std::string::npos, c.alarm) << log;
     }
