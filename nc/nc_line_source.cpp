@@ -349,6 +349,20 @@ void DiscardPushedBackLine(NcSession& session) {
     session.source.pushedBackPending = 0;
 }
 
+namespace {
+
+// A block cut at the line limit would run as another block than the one written: it is refused
+// as an alarm of its line. Returns 0, the line reading's answer.
+int RaiseLongBlockAlarm(NcSession& session) {
+    session.run.status.error = kNcErrorLineTooLong;
+    session.run.status.errorPosition = kNcLineTextMax + 1;
+    session.run.status.errorCharacter = session.line.text[kNcLineTextMax - 1];
+    TerminateLine(session);
+    return 0;
+}
+
+}  // namespace
+
 int ReadNextNcLine(NcSession& session) {
     if (session.line.lineHeld) {
         session.line.lineHeld = 0;
@@ -380,18 +394,16 @@ int ReadNextNcLine(NcSession& session) {
         // A block cut at the line limit would run as another block than the one written: it
         // is refused as an alarm of its line.
         if (session.source.lastLineCut != 0) {
-            session.run.status.error = kNcErrorLineTooLong;
-            session.run.status.errorPosition = kNcLineTextMax + 1;
-            session.run.status.errorCharacter = session.line.text[kNcLineTextMax - 1];
-            TerminateLine(session);
-            return 0;
+            return RaiseLongBlockAlarm(session);
         }
         int length = static_cast<int>(std::strlen(session.line.text));
         // Lines of the in-memory text had their replacements when the text was built.
         const bool fromMemory = session.subprograms.depth > 0 &&
                                 session.subprograms.fromMemory[session.subprograms.depth - 1];
-        if (!session.controller.replacements.empty() && !fromMemory) {
-            ApplyReplaceTable(session, &length, session.line.text, kNcLineTextMax + 1);
+        if (!session.controller.replacements.empty() && !fromMemory &&
+            !ApplyReplaceTable(session, &length, session.line.text, kNcLineTextMax + 1)) {
+            // A replacement that lengthens the block past the limit: the block would run cut.
+            return RaiseLongBlockAlarm(session);
         }
         if (session.controller.codeCheck) {
             int position = 0;
@@ -455,7 +467,7 @@ int IsBlockSkipped(NcSession& session, const char* line) {
     return session.controller.blockSkip[index] ? 1 : 0;
 }
 
-void ApplyReplaceTable(NcSession& session, int* length, char* line, int capacity) {
+int ApplyReplaceTable(NcSession& session, int* length, char* line, int capacity) {
     const std::vector<ReplaceEntry>& table = session.controller.replacements;
     const int n = *length;
     int matchPosition[kReplaceMatchesMax];
@@ -482,7 +494,7 @@ void ApplyReplaceTable(NcSession& session, int* length, char* line, int capacity
         pos += static_cast<int>(table[static_cast<size_t>(found)].from.size()) + 1;
     }
     if (matches == 0) {
-        return;
+        return 1;
     }
     std::string result;
     result.reserve(static_cast<size_t>(n) + 16);
@@ -500,6 +512,7 @@ void ApplyReplaceTable(NcSession& session, int* length, char* line, int capacity
     std::memcpy(line, result.data(), static_cast<size_t>(kept));
     line[kept] = '\0';
     *length = kept;
+    return static_cast<int>(result.size()) <= limit ? 1 : 0;
 }
 
 void FreeNcProgramIndex(NcSession& session) {
@@ -569,11 +582,19 @@ int LoadNcProgramIndex(NcSession& session, const std::string& path) {
             index.mainLength += consumed;
         }
         int length = kept;
-        if (!session.controller.replacements.empty()) {
-            ApplyReplaceTable(session, &length, line, kNcLineTextMax + 1);
+        bool fits = session.source.lastLineCut == 0;
+        if (!session.controller.replacements.empty() &&
+            !ApplyReplaceTable(session, &length, line, kNcLineTextMax + 1)) {
+            fits = false;
         }
         const int offset = static_cast<int>(index.text.size());
         index.text.insert(index.text.end(), line, line + length);
+        // A line longer than the limit, as written or after its replacements, is stored one
+        // character longer than a line can be, so reading it raises the long-block alarm.
+        if (!fits) {
+            index.text.insert(index.text.end(), kNcLineTextMax + 1 - length, ' ');
+            length = kNcLineTextMax + 1;
+        }
         index.text.push_back('\0');
         const int stored = length + 1;
         const int w = FindFirstWord(line);

@@ -154,7 +154,8 @@ int CheckNcLineCharacters(NcSession& session, const char* line, int* position);
 int IsBlockSkipped(NcSession& session, const char* line);
 // Applies the controller's replacements to line[0, *length) in place; the line is cut at
 // capacity - 1 characters and kept NUL-terminated. At most kReplaceMatchesMax matches per line.
-void ApplyReplaceTable(NcSession& session, int* length, char* line, int capacity);
+// Returns 1 when the replaced text fits, 0 when it was cut.
+int ApplyReplaceTable(NcSession& session, int* length, char* line, int capacity);
 
 // Subprogram levels. Each returns 1 when the level was entered, 0 when the call was refused or
 // failed (the stack is then unchanged): at kSubprogramDepthMax levels, for a name longer than

@@ -23,6 +23,20 @@ namespace mirexa {
 // that was done, so that the process ends when the automation does.
 void AutomationThreadProc();
 
+// The definition files a macro's LOAD_TTL, LOAD_CTL and LOAD_MTL replaced (they check their own
+// file when they read it).
+enum : unsigned {
+    kMacroLoadedTools = 1,
+    kMacroLoadedController = 2,
+    kMacroLoadedMachine = 4,
+    kMacroWorkCheck = 8,  // the check at a macro's first work (the settings file is not checked)
+};
+// The check a macro makes before its first CUT, VERIFY or SAVE_WORK: the command line's check of
+// every definition file in use (the tools, controller and machine files the command line or the
+// settings named, their holders and models), but for those replaced. Each
+// failure is logged and fails the batch; 1 when none failed.
+int CheckMacroDefinitionFiles(unsigned replaced);
+
 // The command line's stock operation (-XM, -XR, -XP, -XD; each comes with a stock and -O): loads
 // the stock, runs the first operation that is set (move, rotate, paint, peel pens, difference),
 // saves, and posts WM_AUTOMATION_DONE. Returns 1 when an operation was set.

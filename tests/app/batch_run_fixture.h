@@ -79,6 +79,16 @@ protected:
     std::string Read(const std::string& name) {
         return ReadWholeFile(scratch.At(name));
     }
+    // The number of times text stands in the log.
+    int LogCount(const std::string& text) {
+        const std::string log = Read("mirexa.log");
+        int count = 0;
+        for (std::size_t at = log.find(text); at != std::string::npos;
+             at = log.find(text, at + 1)) {
+            ++count;
+        }
+        return count;
+    }
     bool Exists(const std::string& name) {
         return std::filesystem::exists(scratch.At(name));
     }
