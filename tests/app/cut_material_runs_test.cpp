@@ -19,17 +19,12 @@ using testing::StockVolume;
 
 // The most ends any Z ray of a stock file holds, or -1 when it cannot be read.
 int MostEndsOnAZRay(const std::string& path) {
-    StockModel model;
-    SetStockUndoRingSize(&model, 1);
-    if (ReadDmeStock(&model, path) != 1) {
-        return -1;
-    }
     int most = 0;
-    for (std::int64_t cell = 0; cell < model.z.cellCount; ++cell) {
-        most = std::max(most, static_cast<int>(model.z.counts[cell]));
-    }
-    FreeStockModel(&model);
-    return most;
+    const bool read =
+        testing::VisitZRays(path, [&](const StockModel&, std::int64_t, int count, const double*) {
+            most = std::max(most, count);
+        });
+    return read ? most : -1;
 }
 
 class CutMaterialRunTest : public BatchRunTest {

@@ -447,33 +447,28 @@ struct ZRays {
 };
 
 bool ReadZRays(const std::string& path, ZRays* rays) {
-    StockModel model;
-    SetStockUndoRingSize(&model, 1);
-    if (ReadDmeStock(&model, path) != 1) {
-        return false;
-    }
-    rays->origin[0] = model.origin[0];
-    rays->origin[1] = model.origin[1];
-    rays->pitch = model.pitch;
-    rays->nx = model.nx;
-    rays->ny = model.ny;
-    const std::size_t cells = static_cast<std::size_t>(model.z.cellCount);
-    rays->length.assign(cells, 0.0);
-    rays->low.assign(cells, 0.0);
-    rays->high.assign(cells, 0.0);
-    for (std::int64_t cell = 0; cell < model.z.cellCount; ++cell) {
-        const int count = model.z.counts[cell];
-        const double* ends = DexelCellEnds(cell, model.z.capacity, model.z.counts, model.z.ends);
-        for (int i = 0; i + 1 < count; i += 2) {
-            rays->length[cell] += ends[i + 1] - ends[i];
-        }
-        if (count >= 2) {
-            rays->low[cell] = ends[0];
-            rays->high[cell] = ends[count - 1];
-        }
-    }
-    FreeStockModel(&model);
-    return true;
+    return testing::VisitZRays(
+        path, [&](const StockModel& model, std::int64_t cell, int count, const double* ends) {
+            if (cell == 0) {
+                *rays = ZRays{};
+                rays->origin[0] = model.origin[0];
+                rays->origin[1] = model.origin[1];
+                rays->pitch = model.pitch;
+                rays->nx = model.nx;
+                rays->ny = model.ny;
+                const std::size_t cells = static_cast<std::size_t>(model.z.cellCount);
+                rays->length.assign(cells, 0.0);
+                rays->low.assign(cells, 0.0);
+                rays->high.assign(cells, 0.0);
+            }
+            for (int i = 0; i + 1 < count; i += 2) {
+                rays->length[cell] += ends[i + 1] - ends[i];
+            }
+            if (count >= 2) {
+                rays->low[cell] = ends[0];
+                rays->high[cell] = ends[count - 1];
+            }
+        });
 }
 
 // The lowest tool point over every ray of the raw stock, from samples of every feed move a
