@@ -49,9 +49,7 @@ int IntersectLineCylinder(const double base[3], const double axis[3], double rad
                           double lu, double lv, SectionHits* hits);
 
 // Cylinder of the radius from the base plane (t >= 0) without far end; a parallel ray's chord
-// reaches t = kHalfCylinderFarEnd. A ray perpendicular to the axis that lies in the base plane
-// (t = 0) only touches the solid's end face and misses, as a ray along its side does: a flat
-// tool end standing on the stock's face takes no material from the rays in that face.
+// reaches t = kHalfCylinderFarEnd.
 // (Defined below, inline: the cut calls it for most rays of a step.)
 inline int IntersectLineHalfCylinder(const double base[3], const double axis[3], double radius,
                                      double lu, double lv, SectionHits* hits);
@@ -219,7 +217,7 @@ inline int IntersectLineHalfCylinder(const double base[3], const double axis[3],
     hits->count = 0;
     const section_frame::RayFrame f = section_frame::MakeRayFrame(base, axis, lu, lv);
     if (f.perpendicular) {
-        if (!(f.t0 > 0.0)) {
+        if (!(f.t0 >= 0.0)) {
             return 0;
         }
         return section_frame::PerpendicularChord(base[2], radius * radius - f.c0, f.t0, hits);

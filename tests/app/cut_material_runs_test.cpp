@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "app/batch_run_fixture.h"
-#include "support/mesh_checker.h"
 
 namespace mirexa {
 namespace {
@@ -154,22 +153,6 @@ TEST_F(CutMaterialRunTest, ARapidOutOfTheToolsOwnHoleIsNoCrash) {
         const std::string log = Read("mirexa.log");
         EXPECT_EQ(log.find(kInterference) != std::string::npos, c.alarm) << log;
     }
-}
-
-// A flat tool end that comes down exactly onto the stock's top face, over the box's edge, only
-// touches the rays lying in that face: nothing is removed and the saved surface stays closed.
-TEST_F(CutMaterialRunTest, AFlatEndOnTheStocksFaceTakesNothing) {
-    const char* const kBlock = "-D(40,30,0,0,0,-12)";
-    const char* const kPitches = "-P(0.1,0.1)";
-    scratch.Write("touch.nc",
-                  "%\nG90 G17\nT3 M6\nS3000 M3\nG0 X5. Y6. Z5.\nG1 Z0.5 F500.\nG0 Z5.\nM30\n%\n");
-    ASSERT_EQ(Run({kBlock, kPitches, "-XM(0,0,0)", "-O", "raw.dme"}), 0);
-    ASSERT_EQ(Run({kBlock, kPitches, "touch.nc", "-X6", "-O", "touch.dme"}), 0);
-    ASSERT_EQ(Run({"touch.dme", "-XM(0,0,0)", "-O", "touch.stl,b"}), 0);
-    EXPECT_EQ(StockVolume(scratch.At("touch.dme")), StockVolume(scratch.At("raw.dme")));
-    std::vector<MeshFacet> facets;
-    ASSERT_TRUE(ReadBinaryStlFacets(scratch.At("touch.stl"), false, &facets));
-    EXPECT_TRUE(SurfaceIsClosed(facets));
 }
 
 // On a table-table machine a slot cut in a tilted plane is left by a rapid along the tool axis,
