@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <new>
 
 #include "geometry/machine_kinematics.h"
 #include "nc/kinematics_services.h"
@@ -15,6 +16,7 @@
 #include "nc/nc_words.h"
 #include "nc/plugin_queries.h"
 #include "platform/file_reading.h"
+#include "platform/system_info.h"
 #include "services/file_paths.h"
 #include "services/program_log.h"
 #include "services/progress.h"
@@ -534,23 +536,14 @@ void InstallNcProgressHooks() {
     UiHooks.heldProgramLineCount = HeldProgramLineCount;
 }
 
-int LoadNcProgramIndex(NcSession& session, const std::string& path) {
-    const FileWriteTime time = GetFileWriteTime(path);
-    std::uint64_t size = 0;
-    GetFileSizeBytes(path, &size);
-    if (time.valid && time == ProgramIndex.fileTime && size == ProgramIndex.fileSize &&
-        path == ProgramIndex.path) {
-        return 1;
-    }
-    FreeNcProgramIndex(session);
-    std::FILE* stream = OpenFileStream(path, "rb");
-    if (stream == nullptr) {
-        return 0;
-    }
+namespace {
+
+// Reads the open NC file into ProgramIndex (whose file fields are set): 1, or -1 when its text
+// grows past kNcIndexTextLimit. Throws std::bad_alloc when the memory runs out.
+int FillNcProgramIndex(NcSession& session, std::FILE* stream, const std::string& path) {
     NcProgramIndex& index = ProgramIndex;
-    index.fileTime = time;
-    index.fileSize = size;
-    index.path = path;
+    // Room for the text as the file holds it (and a little for replacements), at once.
+    index.text.reserve(static_cast<std::size_t>(index.fileSize + index.fileSize / 16 + 1024));
     index.programNumber.assign(kSubprogramIndexMax, 0);
     index.startOffset.assign(kSubprogramIndexMax, 0);
     index.firstLine.assign(kSubprogramIndexMax, 0);
@@ -570,12 +563,7 @@ int LoadNcProgramIndex(NcSession& session, const std::string& path) {
     while ((consumed = ReadPhysicalLine(session, stream, line, &kept)) >= 0) {
         // Offsets into the text are ints: a program beyond them is not held in memory.
         if (index.text.size() > static_cast<std::size_t>(kNcIndexTextLimit)) {
-            std::fclose(stream);
-            FreeNcProgramIndex(session);
-            AppendLogEntry(
-                path + ChooseLanguageText(" - The NC program is too large to be held in memory.\n",
-                                          " - NCプログラムが大きすぎてメモリに置けません\n"));
-            return 0;
+            return -1;
         }
         ++fileLine;
         if (index.count == 0 && state == kMain) {
@@ -631,7 +619,47 @@ int LoadNcProgramIndex(NcSession& session, const std::string& path) {
         }
     }
     index.lineCount = fileLine;
+    return 1;
+}
+
+}  // namespace
+
+int LoadNcProgramIndex(NcSession& session, const std::string& path) {
+    const FileWriteTime time = GetFileWriteTime(path);
+    std::uint64_t size = 0;
+    GetFileSizeBytes(path, &size);
+    if (time.valid && time == ProgramIndex.fileTime && size == ProgramIndex.fileSize &&
+        path == ProgramIndex.path) {
+        return 1;
+    }
+    FreeNcProgramIndex(session);
+    std::FILE* stream = OpenFileStream(path, "rb");
+    if (stream == nullptr) {
+        return 0;
+    }
+    ProgramIndex.fileTime = time;
+    ProgramIndex.fileSize = size;
+    ProgramIndex.path = path;
+    // The text is held whole, with room to grow: a program the memory left cannot take twice is
+    // refused before it is read, and memory that runs out while reading refuses it too.
+    const std::uint64_t available = GetAvailableMemoryBytes();
+    int filled = -1;
+    if (available == 0 || size <= available / 2) {
+        try {
+            filled = FillNcProgramIndex(session, stream, path);
+        } catch (const std::bad_alloc&) {
+            filled = -1;
+        }
+    }
     std::fclose(stream);
+    if (filled < 0) {
+        FreeNcProgramIndex(session);
+        NoteMemoryShortage();
+        AppendLogEntry(path +
+                       ChooseLanguageText(" - The NC program is too large to be held in memory.\n",
+                                          " - NCプログラムが大きすぎてメモリに置けません\n"));
+        return -1;
+    }
     return 1;
 }
 

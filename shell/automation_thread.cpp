@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <iterator>
+#include <new>
 #include <string>
 #include <thread>
 #include <vector>
@@ -101,7 +102,12 @@ int SpawnAndWait(const std::string& program, const std::string& argument) {
         return -1;
     }
     int status = 0;
+    // An abort asks the child to end (SIGTERM); one that ignores that is ended a few seconds
+    // later (SIGKILL), so that no child keeps an aborted batch waiting.
+    constexpr auto kChildEndPatience = std::chrono::seconds(3);
     bool stopped = false;
+    bool killed = false;
+    auto killAt = std::chrono::steady_clock::time_point{};
     for (;;) {
         const pid_t done = waitpid(child, &status, WNOHANG);
         if (done == child) {
@@ -113,6 +119,10 @@ int SpawnAndWait(const std::string& program, const std::string& argument) {
         if (!stopped && AbortSignalReceived.load() != 0) {
             kill(child, SIGTERM);
             stopped = true;
+            killAt = std::chrono::steady_clock::now() + kChildEndPatience;
+        } else if (stopped && !killed && std::chrono::steady_clock::now() >= killAt) {
+            kill(child, SIGKILL);
+            killed = true;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
@@ -319,8 +329,10 @@ int ChooseProgramExitCode(int programExitCode) {
     if (BatchFailureCode.load() != 0) {
         return BatchFailureCode.load();
     }
-    // A report the unattended work could not write is work not done.
-    if (programExitCode == 0 && AutomaticMode.load() != 0 && CountReportWriteFailures() != 0) {
+    // A report the unattended work could not write, or work given up for want of memory, is
+    // work not done.
+    if (programExitCode == 0 && AutomaticMode.load() != 0 &&
+        (CountReportWriteFailures() != 0 || CountMemoryShortages() != 0)) {
         return kBatchExitFileError;
     }
     return programExitCode;
@@ -569,22 +581,30 @@ int CheckMacroDefinitionFiles(unsigned replaced) {
 }
 
 void AutomationThreadProc() {
-    ResetAutomationRun();
-    const CommandLineSwitches o = ReadCommandLine();
-    CheckNamedDefinitionFiles(o.macroGiven);
-    const int unusableModels = UnusableMachineModels.load();
-    // A refused argument or a definition file that could not be read: the batch would run
-    // with values nobody asked for and replace its output, so it ends before any work.
-    if (!AutomationRun.windowGone && BatchFailureCode.load() == 0) {
-        if (o.macroGiven) {
-            RunMacroFile();
-        } else if (!RunCommandLineStockOperation()) {
-            RunCommandLineSequence();
+    // Memory that runs out in the automation's own work ends that work with a log line and
+    // exit 2, and the program still ends as after any batch.
+    try {
+        ResetAutomationRun();
+        const CommandLineSwitches o = ReadCommandLine();
+        CheckNamedDefinitionFiles(o.macroGiven);
+        const int unusableModels = UnusableMachineModels.load();
+        // A refused argument, a definition file that could not be read or settings the memory
+        // could not hold: the batch would run with values nobody asked for and replace its
+        // output, so it ends before any work.
+        if (!AutomationRun.windowGone && BatchFailureCode.load() == 0 &&
+            CountMemoryShortages() == 0) {
+            if (o.macroGiven) {
+                RunMacroFile();
+            } else if (!RunCommandLineStockOperation()) {
+                RunCommandLineSequence();
+            }
         }
-    }
-    // Models found empty while the work ran (they are loaded when a check needs them).
-    if (UnusableMachineModels.load() > unusableModels) {
-        RecordBatchFailure(DefinitionFiles.machineFile + UnusableModelsText());
+        // Models found empty while the work ran (they are loaded when a check needs them).
+        if (UnusableMachineModels.load() > unusableModels) {
+            RecordBatchFailure(DefinitionFiles.machineFile + UnusableModelsText());
+        }
+    } catch (const std::bad_alloc&) {
+        LogMemoryShortage("automation");
     }
     if (GetPlatformBackend() == PlatformBackend::Headless) {
         PostAutomationDone();

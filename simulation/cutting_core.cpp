@@ -1078,6 +1078,9 @@ int CutViews(StockModel* model, DexelGridView* const* views, int viewCount, int 
         contact |= r.contact;
         CutPose.raysVisited += r.raysVisited;
         CutPose.memoryFailures += r.memoryFailures;
+        if (r.memoryFailures != 0) {
+            DexelMemoryShortage.store(1);  // rays left uncut: the run ends as out of memory
+        }
     }
     return contact;
 }

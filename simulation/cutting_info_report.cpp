@@ -678,10 +678,13 @@ int WriteCuttingReportFile(const std::string& reportPath, int append,
         }
         FileReplacement replacement;
         const char* failedStep = nullptr;
-        // A name of the fixed pattern: a link planted there is replaced, never followed.
+        // A name of the fixed pattern: a link planted there is replaced, never followed; a FIFO
+        // or device there is refused.
         if (!BeginFileReplacement(path, &replacement, -1, FileLinks::Replace)) {
-            failedStep = "open";
-        } else if (!WriteAllBytes(replacement.descriptor, report.data(), report.size())) {
+            LogOutputRefusal(reportPath, errno);
+            return 0;
+        }
+        if (!WriteAllBytes(replacement.descriptor, report.data(), report.size())) {
             failedStep = "write";
             AbandonFileReplacement(&replacement);
         } else if (!FinishFileReplacement(&replacement, 0)) {

@@ -25,28 +25,6 @@ using testing::WaitWithin;
 
 class UnattendedFaultTest : public testing::BatchRunTest {
 protected:
-    // Starts the program as Start does, with a resource limit (RLIMIT_AS, RLIMIT_FSIZE) of the
-    // given bytes.
-    pid_t StartWithLimit(const std::vector<std::string>& arguments, int resource, rlim_t bytes) {
-        std::string program = MIREXA_PROGRAM;
-        std::vector<std::string> copies = arguments;
-        std::vector<char*> argv = {program.data()};
-        for (std::string& argument : copies) {
-            argv.push_back(argument.data());
-        }
-        argv.push_back(nullptr);
-        const std::string directory = scratch.Path();
-        const pid_t child = fork();
-        if (child == 0) {
-            const rlimit limit = {bytes, bytes};
-            if (setrlimit(resource, &limit) != 0 || chdir(directory.c_str()) != 0) {
-                _exit(120);
-            }
-            execve(program.c_str(), argv.data(), environ);
-            _exit(121);
-        }
-        return child;
-    }
     // A raw stock of the sample box, for macros to load.
     void SaveRawStock() {
         ASSERT_EQ(Run({kBox, "-XM(0,0,0)", "-O", "raw.dme"}), 0);

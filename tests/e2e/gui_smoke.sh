@@ -115,15 +115,19 @@ case "$(xdotool getwindowname "$main")" in
 esac
 
 # A click in the view gives it the keyboard focus; the screen is kept, then Ctrl+P in the view
-# writes tmp.png from the same frame.
+# writes tmp.png from the same frame. A link planted under that name is replaced, never followed
+# into the file it leads to.
+printf 'keep' >"$work/gui/victim.txt"
+ln -sfn victim.txt "$work/gui/tmp.png"
 xdotool mousemove --window "$main" 600 500 click 1
 sleep 1
 xdotool key ctrl+p
 for _ in $(seq 1 50); do
-    [ -s "$work/gui/tmp.png" ] && break
+    [ -s "$work/gui/tmp.png" ] && [ ! -L "$work/gui/tmp.png" ] && break
     sleep 0.2
 done
-[ -s "$work/gui/tmp.png" ] || fail "Ctrl+P wrote no tmp.png"
+[ -s "$work/gui/tmp.png" ] && [ ! -L "$work/gui/tmp.png" ] || fail "Ctrl+P wrote no tmp.png"
+[ "$(cat "$work/gui/victim.txt")" = keep ] || fail "Ctrl+P wrote through a link named tmp.png"
 sleep 1
 xwd -root -silent >"$work/screen.xwd"
 ffmpeg -loglevel error -y -i "$work/screen.xwd" "$artefacts/gui_main_window.png"
