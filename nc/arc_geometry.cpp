@@ -11,6 +11,15 @@ namespace {
 
 constexpr double kTwoPi = 2.0 * M_PI;
 
+// An end this close to the start in the plane (mm) is the start itself: far below any input
+// increment, far above the rounding of computed end points (polar ends, offset paths).
+constexpr double kClosedArcGap = 1e-9;
+
+bool EndsAtStart(const PlaneAxes& plane, const double start[5], const double end[5]) {
+    return std::hypot(end[plane.first] - start[plane.first],
+                      end[plane.second] - start[plane.second]) <= kClosedArcGap;
+}
+
 // The in-plane vector from the centre to a point, its length, and the unit vector (zero when the
 // length is 0).
 double RadialVector(const PlaneAxes& plane, const double point[5], const double centre[3],
@@ -26,11 +35,13 @@ double RadialVector(const PlaneAxes& plane, const double point[5], const double 
     return r;
 }
 
+// The angle between the radial vectors in the arc's direction. It is taken from both the dot
+// and the cross product: the arc cosine alone turns the rounding of two equal unit vectors into
+// an angle of about 1e-8, which would make a full circle a point.
 double SweepFromRadials(const PlaneAxes& plane, const double s[3], const double e[3], int type) {
-    const double c =
-        ClampToUnitRange(s[plane.first] * e[plane.first] + s[plane.second] * e[plane.second]);
-    double sweep = std::acos(c);
+    const double c = s[plane.first] * e[plane.first] + s[plane.second] * e[plane.second];
     const double cross = s[plane.first] * e[plane.second] - s[plane.second] * e[plane.first];
+    double sweep = std::fabs(std::atan2(cross, c));
     if ((type == kMotionClockwise && cross > 0.0) ||
         (type == kMotionCounterClockwise && cross < 0.0)) {
         sweep = kTwoPi - sweep;
@@ -51,7 +62,10 @@ void ComputeArcFromCentre(const PlaneAxes& plane, MotionRecord* move) {
     SetArcAxis(plane, move);
     move->radius = RadialVector(plane, move->start.axis, move->arcCentre, move->startRadial);
     move->endRadius = RadialVector(plane, move->end.axis, move->arcCentre, move->endRadial);
-    move->sweep = SweepFromRadials(plane, move->startRadial, move->endRadial, move->motionType);
+    move->sweep =
+        EndsAtStart(plane, move->start.axis, move->end.axis)
+            ? kTwoPi
+            : SweepFromRadials(plane, move->startRadial, move->endRadial, move->motionType);
     move->length = (move->radius + move->endRadius) * move->sweep / 2.0;
 }
 
@@ -65,7 +79,7 @@ void ComputeArcGeometry(const PlaneAxes& plane, const ArcWords& words, double to
     for (int i = 0; i < 3; ++i) {
         centre[i] = start[i];
     }
-    const bool closed = end[a] == start[a] && end[b] == start[b];
+    const bool closed = EndsAtStart(plane, start, end);
     if (closed && words.centreSource != kCentreOffsets && !words.directionGiven) {
         // An R arc (or one without a centre word) back to its start is no circle.
         for (int i = 0; i < 3; ++i) {

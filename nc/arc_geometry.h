@@ -22,8 +22,8 @@ struct ArcWords {
 // Fills the arc fields of `move` (motion type 2 or 3, start and end set) in the plane `plane`:
 // the arc axis, the centre (its normal coordinate is the start's), the radial vectors, the radii,
 // the sweep (0 < sweep <= 2 pi) and the arc length. An arc whose end equals its start in the
-// plane is a full circle, except when its centre came from R or from no centre word: then the
-// sweep and length are 0.
+// plane (to 1e-9 mm) is a full circle, whatever its start radius, except when its centre came from
+// R or from no centre word: then the sweep and length are 0.
 //
 // Checks, each setting `*error` to kNcErrorArcRadius: the start and end radii differ by at least
 // `tolerance` (mm); either radius is below `minimumRadius` (mm, one least input increment), so
@@ -35,7 +35,7 @@ void ComputeArcGeometry(const PlaneAxes& plane, const ArcWords& words, double to
 
 // Radial vectors, radii, sweep and length of `move` from its start, end and centre (already set):
 // the sweep is the angle between the radial vectors, 2 pi minus it when the arc turns the long
-// way for its direction, and 2 pi for an angle of exactly 0.
+// way for its direction, and 2 pi for an angle of exactly 0 or an end at the start (to 1e-9 mm).
 void ComputeArcFromCentre(const PlaneAxes& plane, MotionRecord* move);
 
 }  // namespace mirexa

@@ -39,6 +39,13 @@ namespace {
 constexpr double kWindowReach = 10000.0;
 // What the window keeps beyond the tool's reach along a model axis (mm), for rounding.
 constexpr double kWindowMargin = 1e-6;
+// A chord shorter than this share of the ray's pitch comes from a tool surface tangent to the ray
+// (within rounding): it is not cut, so that no ends and no narrow-cut slivers are made where the
+// tool only touches the ray.
+constexpr double kTangentChordShare = 1e-3;
+// A ray is in contact with the tool when it loses more than this share of its pitch: less is
+// below what the grid resolves (a tool leaving its own cut meets its walls within rounding).
+constexpr double kContactLengthShare = 1e-2;
 // Most chords one section list cuts on a ray (a concave corner can leave three pieces).
 constexpr int kMaxChords = 3;
 // Most tries of the RADIUS probe on one ray (0.1 mm each): a bound far above any stock.
@@ -66,6 +73,7 @@ struct alignas(kCacheLine) CutTaskResult {
     double maxChipDepth = {};
     std::int32_t overLength = {};
     std::int32_t overChip = {};
+    std::int32_t contact = {};  // a ray lost more than kContactLengthShare of its pitch
     std::int64_t raysVisited = {};
     std::int32_t memoryFailures = {};
 };
@@ -412,18 +420,27 @@ int CutChords(const RayCut& ray, const double* chords, int chordCount, CutOption
             break;
         }
         const double cut[2] = {chords[2 * c], chords[2 * c + 1]};
-        if (!ChordMeetsRay(*ray.view, ray.cell, cut)) {
+        const double pitch = ray.view->pitch;
+        if (!(cut[1] - cut[0] > kTangentChordShare * pitch) ||
+            !ChordMeetsRay(*ray.view, ray.cell, cut)) {
             continue;
         }
         const int n = CutChord(ray, cut);
         if (n == 0) {
             continue;
         }
+        const double* pieces = ray.scratch->removed.ends;
+        double lost = 0.0;
+        for (int k = 0; k + 1 < n; k += 2) {
+            lost += pieces[k + 1] - pieces[k];
+        }
+        if (lost > kContactLengthShare * pitch) {
+            ray.result->contact = 1;
+        }
         if (removedAny == 0) {
             ++*ray.rowChanges;
         }
         removedAny = 1;
-        const double* pieces = ray.scratch->removed.ends;
         NoteRemovedPieces(ray, pieces, n);
         if (options.measureHeight) {
             MeasurePlaneDistance(ray, pieces, n);
@@ -960,7 +977,7 @@ void RunCutTask(void*, int task, int worker) {
     r.dirty.clear();
     std::fill(r.coveredCross, r.coveredCross + 4, -1);
     r.maxCutHeight = r.maxChipDepth = 0.0;
-    r.overLength = r.overChip = 0;
+    r.overLength = r.overChip = r.contact = 0;
     r.raysVisited = 0;
     r.memoryFailures = 0;
     CutViewRows(Batch.tasks[task], &Batch.scratch[worker], &r);
@@ -1020,8 +1037,9 @@ int PlanCutTasks(DexelGridView* const* views, int viewCount, int workers) {
 
 // The cutter passes over the views' windows on `workers` threads, then, in task order on this
 // thread: the views' removed volumes (row by row, in row order), the dirty blocks, the measures
-// and the flags. Nothing of the result depends on the worker count.
-void CutViews(StockModel* model, DexelGridView* const* views, int viewCount, int workers) {
+// and the flags. Nothing of the result depends on the worker count. Returns 1 when a ray lost
+// more material than the grid resolves (kContactLengthShare).
+int CutViews(StockModel* model, DexelGridView* const* views, int viewCount, int workers) {
     workers = PlanCutTasks(views, viewCount, std::clamp(workers, 1, TaskPoolWorkerLimit()));
     const std::size_t taskCount = Batch.tasks.size();
     if (Batch.results.size() < taskCount) {
@@ -1047,6 +1065,7 @@ void CutViews(StockModel* model, DexelGridView* const* views, int viewCount, int
             v.removedVolume += rowVolume;
         }
     }
+    int contact = 0;
     for (std::size_t t = 0; t < taskCount; ++t) {
         const CutTaskResult& r = Batch.results[t];
         for (const DirtyBlockBox& box : r.dirty) {
@@ -1056,12 +1075,14 @@ void CutViews(StockModel* model, DexelGridView* const* views, int viewCount, int
         ToolLengthMeasured.tipWidth = std::max(ToolLengthMeasured.tipWidth, r.maxChipDepth);
         InterferenceFlags.overLength |= r.overLength;
         InterferenceFlags.overChip |= r.overChip;
+        contact |= r.contact;
         CutPose.raysVisited += r.raysVisited;
         CutPose.memoryFailures += r.memoryFailures;
         if (r.memoryFailures != 0) {
             DexelMemoryShortage.store(1);  // rays left uncut: the run ends as out of memory
         }
     }
+    return contact;
 }
 
 }  // namespace
@@ -1148,12 +1169,12 @@ void CutStockAtToolPose(StockModel* model, const double point[3], const double a
     const bool probe = CurrentCutter.shape == kToolRadius && Checks.chipWidthCheck == 1;
     DexelGridView* views[3] = {&DexelGridViews[kDexelViewX], &DexelGridViews[kDexelViewY],
                                &DexelGridViews[kDexelViewZ]};
-    CutViews(model, views, 3, probe ? 1 : CuttingThreadCount.load());
+    const int contact = CutViews(model, views, 3, probe ? 1 : CuttingThreadCount.load());
     double removed = DexelGridViews[kDexelViewZ].removedVolume;
     removed = std::max(removed, DexelGridViews[kDexelViewX].removedVolume);
     removed = std::max(removed, DexelGridViews[kDexelViewY].removedVolume);
     StepRemovedVolume = removed;
-    if (StepRemovedVolume > 0.0) {
+    if (contact != 0) {
         InterferenceFlags.contact = 1;
     }
     // 7. Shank and holder passes.

@@ -144,7 +144,10 @@ struct CutMoveFacts {
 // and over-chip flags of InterferenceFlags (set, never cleared here), and the measured edge
 // height, tip width and RADIUS probe height of ToolLengthMeasured (running maxima; the tool-length
 // report line clears them). Given a session instead of the move's facts, those of the session's
-// move (its motion type, its cutting-on switch and its tool).
+// move (its motion type, its cutting-on switch and its tool). The contact flag is set when a ray
+// lost more than a hundredth of its pitch: a tool leaving its own cut touches its walls only
+// within rounding. A chord shorter than a thousandth of the pitch (a tool surface tangent to the
+// ray) is not cut, so no ends are made where the tool only touches a ray.
 void CutStockAtToolPose(StockModel* model, const double point[3], const double axis[3],
                         const CutMoveFacts& move);
 void CutStockAtToolPose(NcSession& session, StockModel* model, const double point[3],

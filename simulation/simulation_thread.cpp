@@ -339,8 +339,12 @@ int ResynchroniseIfAsked(NcSession& session, const BlockLoopState& entry) {
         modal.lengthCancelState = 0;
     }
     const double rotaryEnd[2] = {m.end.axis[3], m.end.axis[4]};
-    ResynchroniseToMachine(session, polar);
-    if (!(planeOff && session.controller.dialect.heidenhain != 0)) {
+    // A tilted plane turned the rotary axes on its own (G53.1, or a pose in plane coordinates):
+    // switched off, it leaves them where they stand until the program moves them. The
+    // HEIDENHAIN PLANE RESET turns them to its own values below.
+    const bool heidenhain = session.controller.dialect.heidenhain != 0;
+    ResynchroniseToMachine(session, polar || (planeOff && !heidenhain));
+    if (!(planeOff && heidenhain)) {
         return kResyncDone;
     }
     if (m.lastPosition.axis[3] == rotaryEnd[0] && m.lastPosition.axis[4] == rotaryEnd[1]) {

@@ -134,6 +134,11 @@ protected:
     bool Exists(const std::string& name) {
         return std::filesystem::exists(scratch.At(name));
     }
+    // The log in English from now on: the bundled message file back in place.
+    void KeepEnglishLog() {
+        std::filesystem::copy(std::string(MIREXA_SAMPLES) + "/mirexa7.mes",
+                              scratch.At("mirexa7.mes"));
+    }
     // The sample controller file with G54 at (0, 0, 0): program coordinates on the stock.
     bool ClearG54() {
         const std::string controller = Read("vmc3.ctl");
@@ -169,24 +174,34 @@ protected:
 // The box of the sample program: X 0-100, Y 0-80, Z -30.5 to 0 (maximum corner first).
 inline const char* const kBox = "-D(100,80,0,0,0,-30.5)";
 
-// Material of a stock file along its Z rays (mm^3), or -1 when it cannot be read.
-inline double StockVolume(const std::string& path) {
+// Reads a stock file and calls visit(model, cell, count, ends) for each of its Z rays; false when
+// the file cannot be read.
+template <class Visit>
+bool VisitZRays(const std::string& path, Visit visit) {
     StockModel model;
     SetStockUndoRingSize(&model, 1);
     if (ReadDmeStock(&model, path) != 1) {
-        return -1.0;
+        return false;
     }
-    double length = 0.0;
     for (std::int64_t cell = 0; cell < model.z.cellCount; ++cell) {
         const int count = model.z.counts[cell];
-        const double* ends = DexelCellEnds(cell, model.z.capacity, model.z.counts, model.z.ends);
-        for (int i = 0; i + 1 < count; i += 2) {
-            length += ends[i + 1] - ends[i];
-        }
+        visit(model, cell, count,
+              DexelCellEnds(cell, model.z.capacity, model.z.counts, model.z.ends));
     }
-    const double volume = length * model.cellWeight;
     FreeStockModel(&model);
-    return volume;
+    return true;
+}
+
+// Material of a stock file along its Z rays (mm^3), or -1 when it cannot be read.
+inline double StockVolume(const std::string& path) {
+    double volume = 0.0;
+    const bool read =
+        VisitZRays(path, [&](const StockModel& model, std::int64_t, int count, const double* ends) {
+            for (int i = 0; i + 1 < count; i += 2) {
+                volume += (ends[i + 1] - ends[i]) * model.cellWeight;
+            }
+        });
+    return read ? volume : -1.0;
 }
 
 // Waits at most the given time for the program to end; when it has not, asks it to end with

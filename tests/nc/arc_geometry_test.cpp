@@ -118,6 +118,33 @@ TEST(ArcGeometryTest, ClosedArcsByRadiusOrWithoutCentreHaveNoSweep) {
     }
 }
 
+// An arc back to its start by centre offsets is a whole turn whatever the start radius's
+// direction, in each plane and each direction, also when its end is a computed point a rounding
+// off the start (a polar end); only its centre decides the radius.
+TEST(ArcGeometryTest, ClosedArcsByOffsetsTurnWhole) {
+    const double offsets[][2] = {{10, 10}, {-7.3, 2.9}, {0.001, -13.7}, {1e-3, 1e-3}};
+    for (const PlaneAxes& plane : {kXY, kZX, kYZ}) {
+        for (const auto& o : offsets) {
+            for (const double gap : {0.0, 3e-15, -1e-12}) {
+                for (const int type : {2, 3}) {
+                    ArcWords words;
+                    words.centreSource = kCentreOffsets;
+                    words.offsets[plane.first] = o[0];
+                    words.offsets[plane.second] = o[1];
+                    ArcCase c{plane, type, {20, 20, 20}, {20, 20, 20}, words};
+                    c.end[plane.first] += gap;
+                    int error = 0;
+                    const MotionRecord m = Arc(c, &error);
+                    SCOPED_TRACE(::testing::Message() << plane.normal << " " << o[0] << " " << gap);
+                    EXPECT_EQ(m.sweep, 2 * M_PI);
+                    EXPECT_NEAR(m.length, 2 * M_PI * std::hypot(o[0], o[1]), 1e-9);
+                    EXPECT_EQ(error, 0);
+                }
+            }
+        }
+    }
+}
+
 TEST(ArcGeometryTest, RadiusChecks) {
     // Start radius 4, end radius 6.
     int error = 0;

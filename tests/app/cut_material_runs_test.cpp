@@ -1,0 +1,185 @@
+// Ordinary programs through the built program: what they cut, compared with the same work
+// written another way, and the moves that must not raise an alarm.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "app/batch_run_fixture.h"
+
+namespace mirexa {
+namespace {
+
+using testing::BatchRunTest;
+using testing::kBox;
+using testing::StockVolume;
+
+// The most ends any Z ray of a stock file holds, or -1 when it cannot be read.
+int MostEndsOnAZRay(const std::string& path) {
+    int most = 0;
+    const bool read =
+        testing::VisitZRays(path, [&](const StockModel&, std::int64_t, int count, const double*) {
+            most = std::max(most, count);
+        });
+    return read ? most : -1;
+}
+
+class CutMaterialRunTest : public BatchRunTest {
+protected:
+    void SetUp() override {
+        BatchRunTest::SetUp();
+        ASSERT_TRUE(ClearG54());
+        KeepEnglishLog();
+    }
+    // Runs the program at the pitches ("-P(stock,move)") with the switches and returns the
+    // volume it removed from the box, or -1 when the run did not exit 0.
+    double Removed(const std::string& program, const std::vector<std::string>& switches = {},
+                   const std::string& pitches = "-P(0.5,0.5)") {
+        if (Run({kBox, pitches, "-XM(0,0,0)", "-O", "raw.dme"}) != 0) {
+            return -1.0;
+        }
+        scratch.Write("run.nc", program);
+        std::vector<std::string> arguments = {kBox, pitches, "run.nc", "-X6", "-O", "cut.dme"};
+        arguments.insert(arguments.end(), switches.begin(), switches.end());
+        if (Run(arguments) != 0) {
+            return -1.0;
+        }
+        return StockVolume(scratch.At("raw.dme")) - StockVolume(scratch.At("cut.dme"));
+    }
+};
+
+// A full circle keeps its whole turn whatever its start radius, in every plane, as a helix,
+// under cutter compensation and in the conversational dialect: it cuts what the same circle
+// written as two half circles cuts.
+TEST_F(CutMaterialRunTest, AFullCircleCutsWhatItsTwoHalvesCut) {
+    const std::string head = "%\nG90 G17 G40\nT1 M6\nS3000 M3\n";
+    const std::string tail = "G0 Z5.\nM30\n%\n";
+    const std::string conversational =
+        "0 BEGIN PGM CIRCLE MM\n1 TOOL CALL 1 Z S3000\n2 L X+20 Y+20 Z+5 R0 FMAX M3\n"
+        "3 L Z-4 F500\n4 CC X+30 Y+30\n";
+    struct Case {
+        const char* name;
+        std::string full;
+        std::string halves;
+        const char* controller;  // a controller file of the dialect, or none
+    };
+    const Case cases[] = {
+        {"G17 by I J", head + "G0 X20. Y20. Z5.\nG1 Z-5. F500.\nG3 X20. Y20. I10. J10.\n" + tail,
+         head + "G0 X20. Y20. Z5.\nG1 Z-5. F500.\nG3 X40. Y40. I10. J10.\nX20. Y20. I-10. J-10.\n" +
+             tail,
+         nullptr},
+        {"G17 helix", head + "G0 X20. Y20. Z5.\nG1 Z0. F500.\nG2 X20. Y20. Z-5. I10. J10.\n" + tail,
+         head +
+             "G0 X20. Y20. Z5.\nG1 Z0. F500.\nG2 X40. Y40. Z-2.5 I10. J10.\n"
+             "X20. Y20. Z-5. I-10. J-10.\n" +
+             tail,
+         nullptr},
+        {"G18 by I K",
+         head + "G18\nG0 X20. Y40. Z5.\nG1 Z-2. F500.\nG3 X20. Z-2. I8. K-3.\n" + tail,
+         head +
+             "G18\nG0 X20. Y40. Z5.\nG1 Z-2. F500.\nG3 X36. Z-8. I8. K-3.\nX20. Z-2. I-8. K3.\n" +
+             tail,
+         nullptr},
+        {"G19 by J K",
+         head + "G19\nG0 X50. Y20. Z5.\nG1 Z-2. F500.\nG2 Y20. Z-2. J7. K-4.\n" + tail,
+         head +
+             "G19\nG0 X50. Y20. Z5.\nG1 Z-2. F500.\nG2 Y34. Z-10. J7. K-4.\nY20. Z-2. J-7. K4.\n" +
+             tail,
+         nullptr},
+        {"G17 compensated",
+         head +
+             "G0 X45. Y45. Z5.\nG1 Z-3. F500.\nG41 D01 X60. Y40.\nG2 X60. Y40. I-10. J-10.\n"
+             "G40 G1 X45. Y45.\n" +
+             tail,
+         head +
+             "G0 X45. Y45. Z5.\nG1 Z-3. F500.\nG41 D01 X60. Y40.\nG2 X40. Y20. I-10. J-10.\n"
+             "X60. Y40. I10. J10.\nG40 G1 X45. Y45.\n" +
+             tail,
+         nullptr},
+        {"conversational C",
+         conversational + "5 C X+20 Y+20 DR+\n6 L Z+5 FMAX\n7 END PGM CIRCLE MM\n",
+         conversational +
+             "5 C X+40 Y+40 DR+\n6 C X+20 Y+20 DR+\n7 L Z+5 FMAX\n8 END PGM CIRCLE MM\n",
+         "PRODUCT=HEIDENHAIN\n"},
+        {"conversational polar",
+         conversational + "5 CP IPA+360 DR+\n6 L Z+5 FMAX\n7 END PGM CIRCLE MM\n",
+         conversational + "5 CP IPA+180 DR+\n6 CP IPA+180 DR+\n7 L Z+5 FMAX\n8 END PGM CIRCLE MM\n",
+         "PRODUCT=HEIDENHAIN\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<std::string> switches;
+        if (c.controller != nullptr) {
+            scratch.Write("dialect.ctl", c.controller);
+            switches = {"-C", "dialect.ctl"};
+        }
+        const double halves = Removed(c.halves, switches);
+        const double full = Removed(c.full, switches);
+        EXPECT_GT(halves, 1000.0);
+        EXPECT_NEAR(full, halves, 0.01 * halves);
+    }
+}
+
+// A straight rapid out of the tool's own hole leaves it without an alarm: where the tool's side
+// is tangent to rays (at this pitch the drill's and the vee's radius fall on grid lines) the
+// plunge made no ends to be met again, and every Z ray keeps one piece of material. A rapid into
+// the stock still ends the run on its alarm.
+TEST_F(CutMaterialRunTest, ARapidOutOfTheToolsOwnHoleIsNoCrash) {
+    std::string tools = Read("vmc3.ttl");
+    scratch.Write("vmc3.ttl", tools + "MAGAZINE 5 CUTTER 10,0,0,0,45,0,30 \"VEE 90\" LENGTH 50\n");
+    const char* const kInterference = "(G00 interference)";
+    struct Case {
+        const char* name;
+        const char* tool;
+        const char* moves;
+        bool alarm;
+    };
+    const Case cases[] = {
+        {"drill", "T4", "G01 Z-7.3 F200.\nG00 Z20.\n", false},
+        {"vee", "T5", "G01 Z-5.3 F200.\nG00 Z20.\n", false},
+        {"rapid into the stock", "T4", "G00 Z-2.\nZ20.\n", true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const double removed =
+            Removed(std::string("%\nO1\nG90 G17 G40 G49 G80\n") + c.tool +
+                        " M06\nG56 G00 X30. Y40. S2000 M03\nZ5.\n" + c.moves + "M30\n%\n",
+                    {}, "-P(0.25,0.25)");
+        EXPECT_GT(removed, c.alarm ? 0.0 : 50.0);
+        EXPECT_EQ(MostEndsOnAZRay(scratch.At("cut.dme")), 2);
+        const std::string log = Read("mirexa.log");
+        EXPECT_EQ(log.find(kInterference) != std::string::npos, c.alarm) << log;
+    }
+}
+
+// On a table-table machine a slot cut in a tilted plane is left by a rapid along the tool axis,
+// then the plane is switched off and the tool goes home: the table keeps its turn until the
+// program turns it, so nothing is cut after the slot and no alarm is raised.
+TEST_F(CutMaterialRunTest, TheTableKeepsItsTurnAfterTheTiltedPlaneIsSwitchedOff) {
+    scratch.Write("tilt.mtl",
+                  "ROTARY TYPE=TABLE\nROTARY AXIS1=A\nROTARY AXIS2=C\nSTROKE RANGE(A)=-30,110\n");
+    // The reference point well above the stock, as the work offset is the machine's origin.
+    const std::string controller = Read("vmc3.ctl");
+    const std::size_t reference = controller.find("MEMORY REF-PT1=");
+    ASSERT_NE(reference, std::string::npos);
+    scratch.Write("vmc3.ctl", controller.substr(0, reference) + "MEMORY REF-PT1= (0,0,300,0,0)" +
+                                  controller.substr(controller.find('\n', reference)));
+    const std::string slot =
+        "%\nG90 G17\nT1 M6\nS3000 M3\nG00 X30. Y40. Z150.\nG68.2 X30. Y40. Z0 I0 J30. K0\n"
+        "G53.1\nG00 X0 Y0 Z5.\nG01 Z-3. F300.\nX10.\n";
+    const double cut = Removed(slot + "M30\n%\n", {"tilt.mtl"}, "-P(0.25,0.25)");
+    const double whole =
+        Removed(slot + "G00 Z5.\nG69\nG91 G28 Z0.\nG90 G00 X50. Y40.\nA0 C0\nM30\n%\n",
+                {"tilt.mtl"}, "-P(0.25,0.25)");
+    EXPECT_GT(cut, 100.0);
+    EXPECT_NEAR(whole, cut, 1e-6);
+    const std::string log = Read("mirexa.log");
+    EXPECT_EQ(log.find("interference"), std::string::npos) << log;
+    EXPECT_NE(log.find("End of cutting"), std::string::npos) << log;
+}
+
+}  // namespace
+}  // namespace mirexa
