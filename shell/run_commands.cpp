@@ -493,6 +493,55 @@ int IsRunActive() {
     return RunFlags().runMode->load() > 0 || HasWorkerThread(SimulationThread) ? 1 : 0;
 }
 
+int RefusedDuringRun(unsigned command) {
+    switch (command) {
+        // What the run cuts and with what: the stock and its models, the program, the pitch and
+        // the definition files.
+        case IDM_STOCK_READ:
+        case IDM_STOCK_TWO_POINT:
+        case IDM_STOCK_FROM_ORIGIN:
+        case IDM_STOCK_CYLINDER:
+        case IDM_STOCK_STATE:
+        case IDM_STOCK_ROTATE:
+        case IDM_STOCK_MOVE:
+        case IDM_STOCK_OFFSET:
+        case IDM_STOCK_XYZ_CUT:
+        case IDM_PAINT_ALL:
+        case IDM_PEEL_PAINT:
+        case IDM_PEEL_PEN_COLOR:
+        case IDM_BASIC_MODEL:
+        case IDM_PAINT_DIFFERENCE:
+        case IDM_READ_VICE_STL:
+        case IDM_NC_SELECT:
+        case IDM_NC_SELECT_OPTIMAL_STOCK:
+        case IDM_NC_REPORT:
+        case IDM_TOOLS_FILE:
+        case IDM_CONTROLLER_FILE:
+        case IDM_MACHINE_FILE:
+        case IDM_SETTINGS_FILE:
+        case IDM_PITCH:
+        // The settings the run reads as it goes.
+        case IDM_ROTARY_REAL_CUT_MODE:
+        case IDM_RAPID_REAL_CUT_MODE:
+        case IDM_CHECK_RAPID_ON:
+        case IDM_CHECK_RAPID_OFF:
+        case IDM_ARBOR_CHECK_0:
+        case IDM_ARBOR_CHECK_1:
+        case IDM_ARBOR_CHECK_2:
+        case IDM_ARBOR_CHECK_OTHER:
+        case IDM_HEIGHT_CHECK_0:
+        case IDM_HEIGHT_CHECK_1:
+        case IDM_HEIGHT_CHECK_OTHER:
+        case IDM_CHIP_CHECK_0:
+        case IDM_CHIP_CHECK_1:
+        case IDM_CHIP_CHECK_OTHER:
+        case IDM_SOUND:
+            return IsRunActive();
+        default:
+            return 0;
+    }
+}
+
 void EndRunBeforeClose(WindowHandle window) {
     if (!HasWorkerThread(SimulationThread)) {
         return;

@@ -17,6 +17,7 @@
 #include <QScrollBar>
 #include <QSignalBlocker>
 #include <QTabBar>
+#include <QWindow>
 
 #include "platform/dialogs.h"
 #include "platform/qt/qt_backend.h"
@@ -545,9 +546,44 @@ void PrepareQtDialogShow(WindowHandle window) {
     }
 }
 
+namespace {
+
+// Makes the dialogs that the window owns, made before the window had a widget (the program's
+// panels, created before its main window first shows), its tool windows: the window manager
+// keeps them above it, also when it is activated, instead of leaving them behind it.
+void AdoptOwnedDialogs(WindowHandle owner) {
+    QWidget* frame = FindQtWidget(owner);
+    if (!frame || !frame->isWindow() || !frame->windowHandle()) {
+        return;
+    }
+    for (WindowHandle window : GetTopLevelWindows()) {
+        auto* dialog = dynamic_cast<DialogWidget*>(FindQtWidget(window));
+        if (!dialog || GetDialogOwner(window) != owner) {
+            continue;
+        }
+        // The toolkit's window (not the widget tree, which routes keys and focus) stands for the
+        // main window's: the window manager reads it at every show.
+        if (QWindow* native = dialog->windowHandle();
+            native && native->transientParent() != frame->windowHandle()) {
+            native->setTransientParent(frame->windowHandle());
+            if (dialog->isVisible()) {
+                // Shown again, so that the window manager reads the new owner.
+                dialog->hide();
+                dialog->show();
+            }
+        }
+    }
+}
+
+}  // namespace
+
 void FinishQtDialogShow(WindowHandle window) {
     auto* dialog = dynamic_cast<DialogWidget*>(FindQtWidget(window));
-    if (!dialog || !dialog->isVisible()) {
+    if (!dialog) {
+        AdoptOwnedDialogs(window);
+        return;
+    }
+    if (!dialog->isVisible()) {
         return;
     }
     dialog->raise();

@@ -8,8 +8,8 @@
 
 # How long a wait for something the window shows may take (s): the same on every machine, and
 # generous, so that a loaded machine with a sanitizer build passes where a fast one does; a wait
-# that ends early costs nothing.
-e2e_patience=90
+# that ends early costs nothing. (E2E_PATIENCE shortens it for a developer who checks a failure.)
+e2e_patience=${E2E_PATIENCE:-90}
 # How long a whole run of an NC program may take (s).
 e2e_run_patience=900
 
@@ -137,9 +137,11 @@ e2e_focus() {
 # Starts the program in the folder $1 with the arguments that follow, its standard output and
 # standard error kept for the artefacts; $mirexa is its process.
 e2e_launch() {
+    local exe
+    exe="$(realpath "$program")"
     e2e_dir="$1"
     shift
-    (cd "$e2e_dir" && exec "$program" "$@" >"$work/program.out" 2>"$work/program.err") &
+    (cd "$e2e_dir" && exec "$exe" "$@" >"$work/program.out" 2>"$work/program.err") &
     mirexa=$!
 }
 
