@@ -422,7 +422,9 @@ QWidget* MakeQtDialogWidget(WindowHandle window, QWidget* host) {
     if (IsDialog(window) && !GetParentWindow(window)) {
         const DialogTemplate* dialogTemplate = GetDialogTemplate(window);
         const bool modeless = dialogTemplate && (dialogTemplate->flags & kDialogModeless);
-        QWidget* owner = FindQtWidget(GetDialogOwner(window));
+        // The owner's widget is made first when it has none yet (the program's panels come before
+        // its main window first shows), so that the dialog stands above it as its tool window.
+        QWidget* owner = EnsureQtWidget(GetDialogOwner(window));
         auto* dialog = new DialogWidget(window, owner ? owner->window() : nullptr, modeless);
         if (dialogTemplate && (dialogTemplate->flags & kDialogTopmost)) {
             dialog->setWindowFlag(Qt::WindowStaysOnTopHint);
@@ -529,6 +531,14 @@ int ApplyQtDialogGeometry(WindowHandle window) {
     return 1;
 }
 
+int QtDialogWaitsForOwner(WindowHandle window) {
+    auto* dialog = dynamic_cast<DialogWidget*>(FindQtWidget(window));
+    return dialog && dialog->windowModality() == Qt::NonModal && dialog->parentWidget() &&
+                   !dialog->parentWidget()->window()->isVisible()
+               ? 1
+               : 0;
+}
+
 void PrepareQtDialogShow(WindowHandle window) {
     auto* dialog = dynamic_cast<DialogWidget*>(FindQtWidget(window));
     if (!dialog) {
@@ -548,30 +558,22 @@ void PrepareQtDialogShow(WindowHandle window) {
 
 namespace {
 
-// Makes the dialogs that the window owns, made before the window had a widget (the program's
-// panels, created before its main window first shows), its tool windows: the window manager
-// keeps them above it, also when it is activated, instead of leaving them behind it.
-void AdoptOwnedDialogs(WindowHandle owner) {
-    QWidget* frame = FindQtWidget(owner);
-    if (!frame || !frame->isWindow() || !frame->windowHandle()) {
-        return;
-    }
+// Shows the dialogs that the window owns and that waited for it to show (the program's panels,
+// shown before its main window first shows): mapped after their owner, they stand above it as
+// its tool windows, also when it is activated, instead of behind it.
+void ShowOwnedDialogs(WindowHandle owner) {
+    bool shown = false;
     for (WindowHandle window : GetTopLevelWindows()) {
         auto* dialog = dynamic_cast<DialogWidget*>(FindQtWidget(window));
-        if (!dialog || GetDialogOwner(window) != owner) {
-            continue;
+        if (dialog && GetDialogOwner(window) == owner && !dialog->isVisible() &&
+            IsPlatformWindowVisible(window)) {
+            ApplyQtVisibility(window);
+            shown = true;
         }
-        // The toolkit's window (not the widget tree, which routes keys and focus) stands for the
-        // main window's: the window manager reads it at every show.
-        if (QWindow* native = dialog->windowHandle();
-            native && native->transientParent() != frame->windowHandle()) {
-            native->setTransientParent(frame->windowHandle());
-            if (dialog->isVisible()) {
-                // Shown again, so that the window manager reads the new owner.
-                dialog->hide();
-                dialog->show();
-            }
-        }
+    }
+    // The keyboard stays with the owner, which has just shown, as without the panels.
+    if (QWidget* frame = FindQtWidget(owner); shown && frame) {
+        frame->activateWindow();
     }
 }
 
@@ -580,7 +582,7 @@ void AdoptOwnedDialogs(WindowHandle owner) {
 void FinishQtDialogShow(WindowHandle window) {
     auto* dialog = dynamic_cast<DialogWidget*>(FindQtWidget(window));
     if (!dialog) {
-        AdoptOwnedDialogs(window);
+        ShowOwnedDialogs(window);
         return;
     }
     if (!dialog->isVisible()) {

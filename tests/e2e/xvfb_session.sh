@@ -16,6 +16,7 @@ e2e_run_patience=900
 e2e_started=$SECONDS
 artefacts="${artefacts:-$PWD}"
 mkdir -p "$artefacts"
+rm -f "$artefacts/${name}_failure"*  # an earlier run's
 
 # Skips the script (exit 77) when one of the named tools is missing.
 e2e_require() {
@@ -53,6 +54,15 @@ e2e_fail() {
     echo "$name: FAILED: $* (after $((SECONDS - e2e_started)) s)" >&2
     if [ -n "$e2e_detail" ] && [ -s "$e2e_detail" ]; then
         echo "$name: $(cat "$e2e_detail")" >&2
+    fi
+    if [ -n "$mirexa" ] && [ -n "${DISPLAY:-}" ]; then
+        local window
+        echo "$name: the program's windows shown (id, name, geometry); the keyboard is with" \
+            "$(xdotool getwindowfocus 2>/dev/null):" >&2
+        for window in $(xdotool search --onlyvisible --pid "$mirexa" 2>/dev/null); do
+            echo "  $window \"$(xdotool getwindowname "$window" 2>/dev/null)\"" \
+                "$(xdotool getwindowgeometry "$window" 2>/dev/null | tr -s '\n ' ' ')" >&2
+        done
     fi
     if [ -n "${main:-}" ]; then
         echo "$name: the main window's title: $(xdotool getwindowname "$main" 2>/dev/null)" >&2
@@ -160,7 +170,10 @@ e2e_wait_for_exit() {
 e2e_start_xvfb() {
     e2e_width=$1
     e2e_height=$2
-    Xvfb -displayfd 5 -screen 0 "${1}x${2}x24" -nolisten tcp 5>"$work/display" 2>/dev/null &
+    # -noreset: the server stays as it is when its last client goes (a script that starts the
+    # program again would otherwise meet a server in the middle of its reset).
+    Xvfb -displayfd 5 -screen 0 "${1}x${2}x24" -nolisten tcp -noreset 5>"$work/display" \
+        2>/dev/null &
     xvfb=$!
     local deadline=$((SECONDS + e2e_patience))
     until [ -s "$work/display" ]; do
