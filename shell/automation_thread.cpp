@@ -6,6 +6,7 @@
 #include <spawn.h>
 #include <sys/wait.h>
 
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
@@ -399,6 +400,11 @@ int OpenReportInViewer(const std::string& path) {
 int TellWhenNoViewer(const std::string& path) {
     if (GetPlatformBackend() == PlatformBackend::Headless || DefaultViewerInstalled()) {
         return 1;
+    }
+    // Said once a session: every run's report would otherwise end in the same box.
+    static std::atomic<int> told{0};
+    if (told.exchange(1) != 0) {
+        return 0;
     }
     ShowMessageOrLog(0,
                      ChooseLanguageText("There is no viewer to show the file (xdg-open).",

@@ -175,7 +175,16 @@ void FinishLengthReport() {
     RunCommands.lengthReport = nullptr;
     bool viewer = !RunCommands.runLogFlag && !AutomaticMode.load() && !CommandLine.noReportDisplay;
     if (viewer) {
-        OpenReportInViewer(RunCommands.lengthReportPath);
+        RunCommands.reportToShow = RunCommands.lengthReportPath;
+    }
+}
+
+// Shows the length report of the run that has just ended, its end complete.
+void ShowFinishedReport() {
+    const std::string path = std::move(RunCommands.reportToShow);
+    RunCommands.reportToShow.clear();
+    if (!path.empty()) {
+        OpenReportInViewer(path);
     }
 }
 
@@ -219,6 +228,7 @@ int StartRun(WindowHandle window, int mode, void (*threadBody)()) {
     CallHook(H().drawRunPanes);
     GreyMenusDuringRun(window);
     BeginProgressForNcFile(window, DefinitionFiles.ncProgramFile.c_str(), "切削", "Cut");
+    RunCommands.reportToShow.clear();
     OpenLengthReport(automationRunMode);
     // The run's thread, and the timer that serves its requests.
     RunCommands.runFrameDrawn = 0;
@@ -247,6 +257,7 @@ void EndRunAfterThread(WindowHandle window) {
         FinishLengthReport();
         RunIsBatch.store(0);
         UpdateTitle(window);
+        ShowFinishedReport();
         return;
     }
     const int code = FinishRun(RunSession, window, 0);
@@ -262,6 +273,7 @@ void EndRunAfterThread(WindowHandle window) {
     RunFlags().runMode->store(0);
     RunIsBatch.store(0);
     UpdateTitle(window);  // the title no longer names the run
+    ShowFinishedReport();
 }
 
 }  // namespace

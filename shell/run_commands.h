@@ -72,6 +72,9 @@ struct RunCommandState {
     int linesPerRedraw = 1;  // run mode 2
     std::FILE* lengthReport = {};
     std::string lengthReportPath = {};
+    // The closed length report that the viewer shows once the run's end is complete (its files,
+    // the title), so that no box about the viewer holds the end up.
+    std::string reportToShow = {};
     // The control origin when the run began: an alarm end restores it (the run's end restores
     // the work offsets and the start point, run_end.h).
     MotionPosition savedControlOrigin = {};

@@ -5,7 +5,8 @@
 # NC programs, not where another program's file dialog was last (the toolkit's shared history);
 # during a paused real-cutting run a panel pane cannot replace the stock being cut; a flick of
 # the view during the pause leaves the window serving Esc, which ends the run; after the run the
-# same pane opens its dialog. A failure keeps the screen, the program's output and its log as
+# same pane opens its dialog; without a desktop viewer the run's end completes before a box says
+# so, once a session. A failure keeps the screen, the program's output and its log as
 # artefacts (tests/e2e/xvfb_session.sh).
 # Skips itself (exit 77) without Xvfb, openbox, xdotool, xprop, ffmpeg or python3.
 # Usage: gui_desktop.sh MIREXA SAMPLES_DIR ARTEFACT_DIR
@@ -31,6 +32,7 @@ mkdir -p "$XDG_CONFIG_HOME"
 printf '[FileDialog]\nlastVisited=file://%s\nhistory=file://%s\n' "$work/elsewhere" \
     "$work/elsewhere" >"$XDG_CONFIG_HOME/QtProject.conf"
 e2e_start_window_manager
+rm -f "$work/bin/xdg-open"  # a desktop without a viewer
 
 e2e_launch "$work/gui" "-(0,0,1500,950)"
 e2e_find_window "the main window did not open" 'Not Selected'
@@ -128,8 +130,19 @@ title_has "Cutting" || e2e_fail "the run ended before Esc"
 e2e_window_gone 'Define Work' || e2e_fail "the Work pane opened a stock dialog during the run"
 e2e_focus "$main"
 xdotool key Escape
-e2e_wait "$e2e_patience" "Esc did not end the run after the flick" title_lacks "Cutting"
+# The desktop has no viewer for the run's length report: the run's end completes (the title no
+# longer names the run), then a box says so.
+run_end_or_box() {
+    title_lacks "Cutting" || e2e_window_shown '^MIREXA7$'
+}
+e2e_wait "$e2e_patience" "Esc did not end the run after the flick" run_end_or_box
 e2e_window_gone 'Define Work' || e2e_fail "the Work pane opened a stock dialog during the run"
+e2e_find_window "no box said that the length report has no viewer" '^MIREXA7$'
+title_lacks "Cutting" || e2e_fail "the box about the viewer came before the run's end"
+e2e_focus "$found"
+xdotool key Return
+e2e_wait "$e2e_patience" "Return did not close the box about the viewer" \
+    e2e_window_gone '^MIREXA7$'
 
 echo "gui_desktop: the Work pane after the run"
 # 4. The same pane after the run: the dialog comes (so the click above reached the pane).
@@ -138,6 +151,16 @@ e2e_find_window "the Work pane did not open its dialog after the run" 'Define Wo
 e2e_focus "$found"
 xdotool key Escape
 e2e_wait "$e2e_patience" "Esc did not close the Work pane's dialog" e2e_window_gone 'Define Work'
+
+echo "gui_desktop: a second run without a viewer"
+# 5. A second run ends without a box: the missing viewer is said once a session.
+menu r r
+e2e_wait "$e2e_patience" "Real Cutting started no second run" title_has "Cutting : Real"
+e2e_focus "$main"
+xdotool key Escape
+e2e_wait "$e2e_patience" "Esc did not end the second run" run_end_or_box
+sleep 2
+e2e_window_gone '^MIREXA7$' || e2e_fail "the second run ended in a box about the viewer again"
 
 menu n x
 e2e_wait_for_exit
