@@ -74,7 +74,12 @@ report_closed() {
 shown_before=" $(xdotool search --onlyvisible --class mirexa 2>/dev/null | tr '\n' ' ') "
 e2e_focus "$main"
 xdotool key F5
-sleep 1
+# The run has started when the title names it (or, on a fast machine, has ended already).
+run_started() {
+    case "$(xdotool getwindowname "$main")" in *Cutting*) return 0 ;; esac
+    report_closed
+}
+e2e_wait "$e2e_patience" "F5 started no run" run_started
 previous=""
 stable=0
 run_ended() {
