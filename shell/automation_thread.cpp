@@ -401,9 +401,11 @@ int TellWhenNoViewer(const std::string& path) {
     if (GetPlatformBackend() == PlatformBackend::Headless || DefaultViewerInstalled()) {
         return 1;
     }
-    // Said once a session: every run's report would otherwise end in the same box.
-    static std::atomic<int> told{0};
-    if (told.exchange(1) != 0) {
+    // Said once a session (a main window): every run's report would otherwise end in the same
+    // box. Window records are never reused, so a new session is told again.
+    static std::atomic<WindowHandle> toldFor{nullptr};
+    const WindowHandle session = MainWindow.load();
+    if (toldFor.exchange(session) == session && session != nullptr) {
         return 0;
     }
     ShowMessageOrLog(0,
