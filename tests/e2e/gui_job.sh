@@ -232,6 +232,14 @@ xdotool keydown ctrl
 wait_for "the pause key did not pause the run" paused
 xdotool keyup ctrl
 title_has "Cutting" || fail "the pause key ended the run"
+# The pause blinks without raising the main window: a menu opened meanwhile stays in front over
+# several blinks.
+menu n
+menu_picture="$(probe 10 30 120 60 sum)"
+sleep 1.6
+[ "$(probe 10 30 120 60 sum)" = "$menu_picture" ] || fail "the pause blink covered the open menu"
+xdotool key Escape Escape
+xdotool mousemove 900 500
 xdotool key Escape
 wait_for "Esc did not end the run" title_lacks "Cutting"
 wait_for "the status bar still shows the stop after Esc" not_paused
