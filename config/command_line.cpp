@@ -559,6 +559,14 @@ void ParseSaveSwitch(Parser& p) {
         kind = 3;
     } else if (EndsWithNoCase(name, ".stl")) {
         kind = 2;
+    } else if (const std::size_t dot = name.rfind('.');
+               dot != std::string::npos && name.find(',', dot) != std::string::npos &&
+               !EndsWithNoCase(name, ",b2") && !EndsWithNoCase(name, ",b")) {
+        // A save kind behind the extension's comma that is not one of ",b" and ",b2" would be
+        // written under another name than the one meant.
+        p.Refuse("The save kind behind the comma is not known (,b or ,b2)",
+                 "カンマの後の保存の種類が不明です (,b または ,b2)", name);
+        return;
     } else if (!EndsWithNoCase(name, ".dme") && !EndsWithNoCase(name, ".dmf") &&
                !EndsWithNoCase(name, ",b2") && !EndsWithNoCase(name, ",b")) {
         name += ".dme";

@@ -779,6 +779,14 @@ void FreeNcProgramText(NcSession& session) {
     Controller.runTypeMemory = 0;
 }
 
+int IsKnownControllerLine(const char* line) {
+    if (FindControllerKeyword(line) != nullptr) {
+        return 1;
+    }
+    OffsetLineInfo info;
+    return IsBareOffsetLetter(line[0]) && ParseOffsetMemoryLine(line, 1, &info) ? 1 : 0;
+}
+
 int ClassifyControllerLine(const char* line) {
     const ControllerKeyword* entry = FindControllerKeyword(line);
     if (entry != nullptr) {
@@ -814,8 +822,12 @@ void ReadControllerFileAt(NcSession& session, KinematicsSessionRecords& kinemati
     }
     // 4. The lines; 5. close.
     Controller.status = 1;
+    Controller.knownLines = 0;
     while (ReadNextDefinitionLine(&stream)) {
-        ApplyControllerLine(stream.text, &Controller);
+        if (!RefuseNonFiniteLine(stream)) {
+            Controller.knownLines += IsKnownControllerLine(stream.text);
+            ApplyControllerLine(stream.text, &Controller);
+        }
     }
     std::fclose(stream.file);
     PublishControllerToKinematics(kinematics);

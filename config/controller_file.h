@@ -162,10 +162,17 @@ struct ControllerDefinition {
 
     // --- File bookkeeping ---
     std::int32_t status = {};  // 1 read, -1 not opened
-    std::string path = {};     // the file last read
+    std::int32_t knownLines =
+        {};                 // lines of the last reading the reader knows (IsKnownControllerLine)
+    std::string path = {};  // the file last read
     FileWriteTime fileTime = {};
 };
 extern ControllerDefinition Controller;
+
+// 1 when the controller reader takes something from the line: a keyword of the file, or a bare
+// offset line that parses; 0 for a line of plain text. A file without such a line holds nothing
+// to use (the defaults would stand in for the controller without a word).
+int IsKnownControllerLine(const char* line);
 
 // Reads the file named by the controller path of the definition file paths. See
 // ReadControllerFileAt.

@@ -1,12 +1,84 @@
 // Line walking and keyword tests shared by the definition-file readers.
 #include "config/definition_keywords.h"
 
+#include <algorithm>
 #include <cstring>
+#include <set>
 
 #include "services/file_paths.h"
 #include "services/program_log.h"
+#include "services/shared_state.h"
 
 namespace mirexa {
+
+namespace {
+
+// The file and line whose number scans are watched on this thread.
+thread_local std::string watchedPath;
+thread_local int watchedLineNumber = 0;
+
+void LogValueScanNotice(ValueScanNotice notice, std::string_view field) {
+    // A file is read more than once (at start, after each change of a file read before it): the
+    // same notice is logged once.
+    static thread_local std::set<std::string> logged;
+    if (!logged
+             .insert(watchedPath + "\n" + std::to_string(watchedLineNumber) + "\n" +
+                     std::string(field))
+             .second) {
+        return;
+    }
+    const std::string place = watchedPath + ChooseLanguageText(": line ", ": ") +
+                              std::to_string(watchedLineNumber) + ChooseLanguageText("", " 行目") +
+                              ": \"" + std::string(field.substr(0, 40)) + "\" ";
+    AppendLogEntry(
+        place + (notice == ValueScanNotice::kLettersWithoutNumber
+                     ? ChooseLanguageText("holds no number; the number behind it is read "
+                                          "in its place\n",
+                                          "は数値ではありません。後ろの数値を読みます\n")
+                     : ChooseLanguageText("is beyond the range of numbers; the largest is read\n",
+                                          "は数値の範囲を超えています。最大値として読みます\n")));
+}
+
+}  // namespace
+
+int RefuseNonFiniteLine(const DefinitionLineStream& stream) {
+    const std::string_view line = RestOfLine(stream.text, 0);
+    // Names and comments are text, not values.
+    if (line.empty() || line[0] == '#' || StartsWithKeyword(stream.text, "NAME") ||
+        !HoldsNonFiniteWord(line)) {
+        return 0;
+    }
+    std::string_view key = line.substr(0, std::min(line.find('='), line.size()));
+    while (!key.empty() && (key.back() == ' ' || key.back() == '\t')) {
+        key.remove_suffix(1);
+    }
+    AppendLogEntry(stream.path + ChooseLanguageText(": line ", ": ") +
+                   std::to_string(stream.lineNumber) + ChooseLanguageText("", " 行目") + ": " +
+                   std::string(key.substr(0, 60)) +
+                   ChooseLanguageText(" - the value is not a finite number; the line is not used\n",
+                                      " - 値が有限の数ではありません。この行は使いません\n"));
+    return 1;
+}
+
+int DefinitionFileHoldsKnownLine(const std::string& path, int (*known)(const char* line)) {
+    DefinitionLineStream stream;
+    FileWriteTime time;
+    if (!OpenDefinitionFile(path, &stream, &time)) {
+        return 0;
+    }
+    int found = 0;
+    while (!found && ReadDefinitionLine(stream.file, stream.text, sizeof stream.text)) {
+        found = known(stream.text);
+    }
+    std::fclose(stream.file);
+    return found;
+}
+
+DefinitionLineStream::~DefinitionLineStream() {
+    if (WatchedScanLine() == text) {
+        WatchValueScans(nullptr, nullptr);
+    }
+}
 
 int OpenDefinitionFile(const std::string& path, DefinitionLineStream* stream,
                        FileWriteTime* writeTime) {
@@ -23,10 +95,16 @@ int ReadNextDefinitionLine(DefinitionLineStream* stream) {
     stream->begin = std::ftell(stream->file);
     if (!ReadDefinitionLine(stream->file, stream->text, sizeof stream->text)) {
         stream->end = stream->begin;
+        if (WatchedScanLine() == stream->text) {
+            WatchValueScans(nullptr, nullptr);
+        }
         return 0;
     }
     stream->end = std::ftell(stream->file);
     ++stream->lineNumber;
+    watchedPath = stream->path;
+    watchedLineNumber = stream->lineNumber;
+    WatchValueScans(stream->text, LogValueScanNotice);
     // A line read whole differs from its bytes at most by the "\r" of its line end.
     const long kept = static_cast<long>(std::strlen(stream->text));
     if (stream->end - stream->begin - kept >= 2 && !stream->overlongLogged) {

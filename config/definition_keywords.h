@@ -16,8 +16,16 @@ namespace mirexa {
 
 // Reads a stream with ReadDefinitionLine and keeps where each physical line lies: bytes
 // [begin, end) of the stream, its line end included. The first line longer than the line buffer
-// holds is logged once (its tail is never read as a line of its own).
+// holds is logged once (its tail is never read as a line of its own). The number scans of the
+// line last read are watched: a value field that holds letters and no number (the scan then
+// takes the next field's number) and a value that saturates are logged with the file, the line
+// and the field; the values stay as they were always read.
 struct DefinitionLineStream {
+    DefinitionLineStream() = default;
+    DefinitionLineStream(const DefinitionLineStream&) = delete;
+    DefinitionLineStream& operator=(const DefinitionLineStream&) = delete;
+    ~DefinitionLineStream();
+
     std::FILE* file = {};
     std::string path = {};  // named in the log entry
     int lineNumber = {};
@@ -26,6 +34,15 @@ struct DefinitionLineStream {
     int overlongLogged = {};
     char text[kDefinitionLineSize] = {};
 };
+
+// A line of the stream that holds a value that is not a finite number (HoldsNonFiniteWord) is
+// not used: logged with the file, the line and its key (the text before "=", or the line). 1
+// when the line is refused.
+int RefuseNonFiniteLine(const DefinitionLineStream& stream);
+
+// 1 when the file opens and one of its lines is one `known` takes (IsKnownControllerLine,
+// IsKnownMachineLine); 0 for a file of plain text, an empty one or one that does not open.
+int DefinitionFileHoldsKnownLine(const std::string& path, int (*known)(const char* line));
 
 // Stores the file's write time ("no time" when it does not exist; a name that differs only in
 // case is found), then opens it for reading. Returns 1 with the stream open, 0 when it cannot

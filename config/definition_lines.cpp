@@ -61,6 +61,28 @@ int StartsWithKeyword(const char* text, const char* keyword) {
     return 1;
 }
 
+int HoldsNonFiniteWord(std::string_view text) {
+    static const std::string_view kWords[] = {"NAN", "INF", "INFINITY"};
+    std::size_t at = 0;
+    while (at < text.size()) {
+        const std::size_t end = text.find_first_of(" \t=,()\r\n", at);
+        std::string_view word = text.substr(at, end == std::string_view::npos ? end : end - at);
+        if (!word.empty() && (word[0] == '-' || word[0] == '+')) {
+            word.remove_prefix(1);
+        }
+        for (std::string_view w : kWords) {
+            if (word.size() == w.size() && StartsWithKeyword(std::string(word).c_str(), w.data())) {
+                return 1;
+            }
+        }
+        if (end == std::string_view::npos) {
+            break;
+        }
+        at = end + 1;
+    }
+    return 0;
+}
+
 void AppendConfigMessage(std::vector<std::string>* messages, const char* english,
                          const char* japanese, const std::string& detail) {
     if (!messages) {

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdio>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace mirexa {
@@ -24,6 +25,11 @@ int ReadDefinitionLine(std::FILE* file, char* line, std::size_t capacity);
 // 1 when text starts with keyword, comparing as many characters as the keyword has without
 // regard to the case of ASCII letters; else 0.
 int StartsWithKeyword(const char* text, const char* keyword);
+
+// 1 when text holds a word that would name a value that is not a finite number ("nan", "inf",
+// "infinity", with a sign or not, in any case) between blanks, "=", ",", "(" and ")"; else 0.
+// The scanners would read such a word as 0 or take the next number in its place.
+int HoldsNonFiniteWord(std::string_view text);
 
 // Appends "text: detail" to *messages (when not null), the text in the user's language. The
 // readers collect their messages this way; the shell shows them.

@@ -1,6 +1,7 @@
 // Holder outlines: the ARBOR list forms and the holder file.
 #include "config/holder_file.h"
 
+#include <cmath>
 #include <cstdio>
 
 #include "config/definition_lines.h"
@@ -84,6 +85,25 @@ int ReadArborList(std::uint32_t kind, LineCursor* cursor, const char* line, Arbo
     return profile->count;
 }
 
+int IsUsableArborProfile(const ArborProfile& profile) {
+    if (profile.count < 1 || profile.count > kArborMaxSegments) {
+        return 0;
+    }
+    const int diameters = profile.kind == kArborCylinders ? profile.count : profile.count + 1;
+    for (int i = 0; i < diameters; ++i) {
+        const float d = profile.diameters[i];
+        if (!std::isfinite(d) || d < 0.0f || (profile.kind == kArborCylinders && !(d > 0.0f))) {
+            return 0;
+        }
+    }
+    for (int i = 0; i < profile.count; ++i) {
+        if (!std::isfinite(profile.lengths[i]) || !(profile.lengths[i] > 0.0f)) {
+            return 0;
+        }
+    }
+    return 1;
+}
+
 int ReadArborFile(const std::string& name, const std::string& toolsFilePath, ArborProfile* profile,
                   HolderFileState* staged, std::string* resolvedPath) {
     *profile = ArborProfile{};
@@ -133,6 +153,10 @@ int ReadArborFile(const std::string& name, const std::string& toolsFilePath, Arb
             LineCursor cursor = keywordLength;
             ReadArborList(kind, &cursor, line, profile);
             result = kHolderFileRead;
+            if (HoldsNonFiniteWord(line) || !IsUsableArborProfile(*profile)) {
+                *profile = ArborProfile{};
+                result = kHolderFileUnusable;
+            }
             break;  // a holder file holds one holder: the first
         }
     }

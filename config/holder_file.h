@@ -28,6 +28,11 @@ int MatchArborKeyword(const char* line, std::uint32_t* kind);
 // count.
 int ReadArborList(std::uint32_t kind, LineCursor* cursor, const char* line, ArborProfile* profile);
 
+// 1 when the profile describes a holder the checks can use: at least one segment, every segment
+// of a finite length above 0, every diameter it uses finite and not below 0 (a cylinder's above
+// 0). An ARBOR line of zeros, of text or of a single value gives none.
+int IsUsableArborProfile(const ArborProfile& profile);
+
 // What the shell keeps of the holder file named in the tools file's header (the staged holder):
 // the path read, its last-write time (the tools file is read again when it changes) and the
 // status: 1 read, -1 it could not be opened, 0 no holder file named.
@@ -38,10 +43,11 @@ struct HolderFileState {
 };
 extern HolderFileState StagedHolderFile;
 
-inline constexpr int kHolderFileRead = 1;      // the first ARBOR line was read
-inline constexpr int kHolderFileNoHolder = 0;  // the file holds no ARBOR line
-inline constexpr int kHolderFileMissing = -1;  // the file cannot be opened
-inline constexpr int kHolderFileBadName = -2;  // empty name, or the full path is too long
+inline constexpr int kHolderFileRead = 1;       // the first ARBOR line was read
+inline constexpr int kHolderFileNoHolder = 0;   // the file holds no ARBOR line
+inline constexpr int kHolderFileMissing = -1;   // the file cannot be opened
+inline constexpr int kHolderFileBadName = -2;   // empty name, or the full path is too long
+inline constexpr int kHolderFileUnusable = -3;  // the ARBOR line gives no usable holder
 
 // The longest holder-file path accepted (bytes, without the terminating NUL).
 inline constexpr std::size_t kHolderPathLimit = 1023;
@@ -57,8 +63,9 @@ inline constexpr std::size_t kHolderPathLimit = 1023;
 // holder: when given, it receives the path, the write time (taken before the read) and the
 // status (1 opened, -1 not).
 //
-// Returns kHolderFileRead, kHolderFileNoHolder, kHolderFileMissing or kHolderFileBadName; the
-// profile stays cleared unless the result is kHolderFileRead.
+// Returns kHolderFileRead, kHolderFileNoHolder, kHolderFileMissing, kHolderFileBadName or
+// kHolderFileUnusable (IsUsableArborProfile); the profile stays cleared unless the result is
+// kHolderFileRead.
 int ReadArborFile(const std::string& name, const std::string& toolsFilePath, ArborProfile* profile,
                   HolderFileState* staged, std::string* resolvedPath);
 

@@ -347,6 +347,19 @@ void ApplyMachineLine(const char* line, MachineReading* reading) {
     }
 }
 
+}  // namespace
+
+int IsKnownMachineLine(const char* line) {
+    for (const MachineKeyword& entry : kKeywords) {
+        if (MatchWordAt(line, 0, entry.keyword)) {
+            return 1;
+        }
+    }
+    return IsMachineModelLine(line);
+}
+
+namespace {
+
 // Step 4: the defaults of every reading of an existing file.
 void ResetMachineDefaults() {
     MachineDefinition& m = Machine;
@@ -596,8 +609,12 @@ void ReadMachineFileAt(const std::string& path, int clearLists) {
     ClearMachineModelNames(clearLists);
     // 6. The lines.
     MachineReading reading;
+    m.knownLines = 0;
     while (ReadNextDefinitionLine(&stream)) {
-        ApplyMachineLine(stream.text, &reading);
+        if (!RefuseNonFiniteLine(stream)) {
+            m.knownLines += IsKnownMachineLine(stream.text);
+            ApplyMachineLine(stream.text, &reading);
+        }
     }
     // 8. Close.
     std::fclose(stream.file);

@@ -86,10 +86,17 @@ struct MachineDefinition {
 
     // --- File bookkeeping ---
     std::int32_t status = {};  // 1 read, -1 not opened
+    std::int32_t knownLines =
+        {};  // lines of the last reading the reader knows (IsKnownMachineLine)
     std::string path = {};
     FileWriteTime fileTime = {};
 };
 extern MachineDefinition Machine;
+
+// 1 when the machine reader takes something from the line (a keyword of the file or a
+// structure model entry); 0 for a line of plain text. A file without such a line holds nothing to
+// use: no table, vice or stroke would be checked.
+int IsKnownMachineLine(const char* line);
 
 // Reads the file named by the machine path of the definition file paths; see ReadMachineFileAt.
 void ReadMachineFile(int clearLists);

@@ -154,6 +154,18 @@ int HasMachineModels() {
     return 0;
 }
 
+int IsMachineModelLine(const char* line) {
+    auto starts = [line](const auto& table) {
+        for (const ModelKeyword& entry : table) {
+            if (MatchWordAt(line, 0, entry.keyword)) {
+                return true;
+            }
+        }
+        return false;
+    };
+    return starts(kOffsetKeywords) || starts(kNameKeywords) ? 1 : 0;
+}
+
 int ApplyMachineModelLine(const char* line) {
     for (const ModelKeyword& entry : kOffsetKeywords) {
         if (MatchWordAt(line, 0, entry.keyword)) {

@@ -77,6 +77,8 @@ int HasMachineModels();
 // A name is taken only when its file is readable and it is at most 255 characters long; a
 // sixth BASIC or VICE name and a sixth VICE offset are passed over.
 int ApplyMachineModelLine(const char* line);
+// 1 when the line starts with one of those keywords (nothing is taken), else 0.
+int IsMachineModelLine(const char* line);
 
 // After the file: when the VICE list holds more models than offsets and at least one offset was
 // given, every model without its own offset gets a copy of the last offset given.

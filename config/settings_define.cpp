@@ -15,6 +15,8 @@
 #include "platform/system_info.h"
 #include "platform/text.h"
 #include "services/line_scanner.h"
+#include "services/program_log.h"
+#include "services/shared_state.h"
 #include "stock/stock_grid.h"
 #include "stock/stock_shapes.h"
 
@@ -456,7 +458,16 @@ std::string CutToBytes(const std::string& text, std::size_t limit) {
 
 std::string ReadDefineValue(const std::string& settingsPath, const char* key,
                             const char* defaultText) {
-    return CutToBytes(ReadProfileString("Define", key, defaultText, settingsPath), kValueLimit);
+    std::string value =
+        CutToBytes(ReadProfileString("Define", key, defaultText, settingsPath), kValueLimit);
+    // A value that is not a finite number would be read as 0 or as the number behind it.
+    if (HoldsNonFiniteWord(value)) {
+        AppendLogEntry(settingsPath + ": [Define] " + key + "=" + value +
+                       ChooseLanguageText(" - the value is not a finite number; it is not used\n",
+                                          " - 値が有限の数ではありません。この値は使いません\n"));
+        return defaultText;
+    }
+    return value;
 }
 
 int ReadIniColor(const std::string& settingsPath, const char* key, const char* defaultText,

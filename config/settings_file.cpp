@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <new>
 
 #include "config/color_file.h"
 #include "config/config_hooks.h"
@@ -19,6 +20,7 @@
 #include "platform/text.h"
 #include "services/file_paths.h"
 #include "services/line_scanner.h"
+#include "services/program_log.h"
 
 namespace mirexa {
 
@@ -501,6 +503,9 @@ int ReadSettingsFrom(const std::string& currentDirectory, const std::string& pro
     const std::string& path = DefinitionFiles.settingsPath;
     // Some hundred keys from one state of the file, read once.
     const ProfileReadScope oneRead(path);
+    if (oneRead.outOfMemory()) {
+        LogMemoryShortage(path);  // its values were not taken: the defaults stand
+    }
     const char* here = DefinitionFiles.currentDirectory.c_str();
 
     SectionReader table{path, "Table"};
@@ -566,7 +571,14 @@ int ReadSettings(std::vector<std::string>* messages) {
     std::error_code error;
     std::string current = std::filesystem::current_path(error).string();
     std::string program = std::filesystem::read_symlink("/proc/self/exe", error).string();
-    return ReadSettingsFrom(current, program, messages);
+    // Memory that runs out while the settings are read is logged (exit 2 in a batch), not an
+    // abort.
+    try {
+        return ReadSettingsFrom(current, program, messages);
+    } catch (const std::bad_alloc&) {
+        LogMemoryShortage(DefinitionFiles.settingsPath);
+        return 0;
+    }
 }
 
 }  // namespace mirexa

@@ -3,6 +3,7 @@
 #include "config/structure_models.h"
 
 #include <algorithm>
+#include <cmath>
 #include <initializer_list>
 #include <limits>
 #include <new>
@@ -68,6 +69,17 @@ void ResetRegionBox(MachineModel* region) {
         region->min[k] = 1e9;
         region->max[k] = -1e9;
     }
+}
+
+// 1 when the facet's three vertices span an area (mm^2) above 0.
+bool FacetHasArea(const StlFacet& facet) {
+    const double* v = facet.values + 3;
+    const double a[3] = {v[3] - v[0], v[4] - v[1], v[5] - v[2]};
+    const double b[3] = {v[6] - v[0], v[7] - v[1], v[8] - v[2]};
+    const double n[3] = {a[1] * b[2] - a[2] * b[1], a[2] * b[0] - a[0] * b[2],
+                         a[0] * b[1] - a[1] * b[0]};
+    const double area2 = n[0] * n[0] + n[1] * n[1] + n[2] * n[2];
+    return std::isfinite(area2) && area2 > 0.0;
 }
 
 // A model too large for the memory: counted as unusable (an unattended run then exits 2) and
@@ -275,7 +287,25 @@ int LoadModelFacets(const char* path, const double offset[3], MachineModel* mode
         ReadStlFacets(format, count, path, offset, model->min, model->max, model->facets.data());
     model->facets.resize(static_cast<std::size_t>(std::max(stored, 0)));
     model->facetCount = static_cast<std::int32_t>(model->facets.size());
-    return model->facetCount > 0 ? 1 : 0;
+    // Facets that are all not numbers (left out above) or of no area give the checks nothing to
+    // hit: the model is told as one without a facet.
+    const bool anyArea = std::any_of(model->facets.begin(), model->facets.end(),
+                                     [](const StlFacet& f) { return FacetHasArea(f); });
+    if (!anyArea) {
+        *model = MachineModel{};
+        UnusableMachineModels.fetch_add(1);
+        ShowMessageOrLog(
+            0,
+            std::string(path) +
+                ChooseLanguageText(" - The model holds no facet with an area (its "
+                                   "facets are not numbers or of no area); it is not "
+                                   "used.",
+                                   " - 形状に面積のある面がありません (数値でないか面積 "
+                                   "0 の面)。使いません"),
+            "Data error", MBX_OK | MBX_ICONWARNING);
+        return 0;
+    }
+    return 1;
 }
 
 void BuildFacetRecords(int n, const StlFacet* facets, FacetRecord* records) {

@@ -64,8 +64,9 @@ void FreeViceModels();
 
 // Reads an STL file into a model with the offset (mm): 1 when it holds facets, 0 when the file
 // cannot be read as STL, holds no facet, or the memory for it cannot be had (the model is then
-// empty and the log says why; a file without a facet also counts in UnusableMachineModels). Facets
-// with values that are not finite are left out.
+// empty and the log says why; a file without a facet, or whose facets are all not finite or of
+// no area, also counts in UnusableMachineModels). Facets with values that are not finite are
+// left out.
 int LoadModelFacets(const char* path, const double offset[3], MachineModel* model);
 
 // Plane, box and kind of every facet: kind 0 when the three vertices share x, else 1 when they

@@ -342,9 +342,24 @@ std::string HolderFileName(const char* line, LineCursor cursor, std::size_t limi
     return std::string(name.substr(0, std::min(name.size(), limit)));
 }
 
-// A holder file that gives no holder would let its tools run without the holder checks: the
-// reading counts it and keeps the first with its reason for the message of whoever reads the
-// file (a batch fails, a user is told).
+// A holder that is not there or holds nothing usable would let its tools run without the holder
+// checks: the reading counts it and keeps the first with its reason for the message of whoever
+// reads the file (a batch fails, a user is told).
+void NoteUnusableHolder(const std::string& problem) {
+    const std::string text =
+        problem + ChooseLanguageText("; its tools have no holder to check.",
+                                     "。その工具のホルダーはチェックされません");
+    if (ToolFile.unusableHolderFiles++ == 0) {
+        ToolFile.holderFileProblem = text;
+    }
+}
+
+const char* UnusableArborText() {
+    return ChooseLanguageText(
+        "its ARBOR line gives no usable holder (a size of zero or below, or no number)",
+        "ARBOR 行に使えるホルダーがありません (0 以下の寸法か、数値でない値)");
+}
+
 void NoteHolderFile(int result, const std::string& name, const std::string& resolved) {
     if (result == kHolderFileRead) {
         return;
@@ -356,6 +371,8 @@ void NoteHolderFile(int result, const std::string& name, const std::string& reso
     } else if (result == kHolderFileNoHolder) {
         reason = ChooseLanguageText("it holds no holder (no ARBOR line)",
                                     "ホルダーの定義 (ARBOR 行) がありません");
+    } else if (result == kHolderFileUnusable) {
+        reason = UnusableArborText();
     } else {
         struct stat info = {};
         reason = DescribeFileError(stat(path.c_str(), &info) != 0 ? errno
@@ -363,14 +380,22 @@ void NoteHolderFile(int result, const std::string& name, const std::string& reso
                                    : !S_ISREG(info.st_mode)       ? EINVAL
                                                                   : EACCES);
     }
-    const std::string text = ToolFile.path +
-                             ChooseLanguageText(" - The holder file ", " - ホルダーファイル ") +
-                             path + ": " + reason +
-                             ChooseLanguageText("; its tools have no holder to check.",
-                                                "。その工具のホルダーはチェックされません");
-    if (ToolFile.unusableHolderFiles++ == 0) {
-        ToolFile.holderFileProblem = text;
+    NoteUnusableHolder(ToolFile.path +
+                       ChooseLanguageText(" - The holder file ", " - ホルダーファイル ") + path +
+                       ": " + reason);
+}
+
+// An ARBOR line of the tools file itself that gives no usable holder is told as a holder file
+// that gives none; the tool (0: the header's holder for every tool) is left without a holder.
+void CheckOwnHolder(ArborProfile* holder, std::int32_t tool) {
+    if (!holder->present || IsUsableArborProfile(*holder)) {
+        return;
     }
+    *holder = ArborProfile{};
+    NoteUnusableHolder(ToolFile.path + " - " +
+                       (tool > 0 ? ChooseLanguageText("tool ", "工具 ") + std::to_string(tool)
+                                 : std::string(ChooseLanguageText("the header", "ヘッダー"))) +
+                       ": " + UnusableArborText());
 }
 
 void ReadOwnHolder(ItemContext* c, std::uint32_t kind, LineCursor keywordEnd) {
@@ -380,6 +405,7 @@ void ReadOwnHolder(ItemContext* c, std::uint32_t kind, LineCursor keywordEnd) {
     if (CurrentRecord(*c).type == kToolKegaki) {
         holder.present = 0;
     }
+    CheckOwnHolder(&holder, c->tool);
 }
 
 void ReadLength(ItemContext* c, std::uint32_t kind) {
@@ -631,6 +657,16 @@ bool FindSizeOfNoMachine(std::size_t n, std::string* what) {
             return true;
         }
     }
+    // A cutter of no diameter, or of a negative radius or cutting length, cuts nothing a
+    // machine would (a scribing tool is a point).
+    if (tool.type != kToolKegaki && !(tool.d > 0.0f)) {
+        *what = "D";
+        return true;
+    }
+    if (tool.r < 0.0f || tool.h < 0.0f) {
+        *what = tool.r < 0.0f ? "R" : "H";
+        return true;
+    }
     if (n < t.lengths.size() && t.lengths[n].kind != 0) {
         for (float value : t.lengths[n].values) {
             if (beyond(value)) {
@@ -731,6 +767,7 @@ void ReadToolFileAt(NcSession& session, KinematicsSessionRecords& kinematics,
             } else if (const int length = MatchArborKeyword(line, &kind)) {
                 LineCursor cursor = length;
                 ReadArborList(kind, &cursor, line, &ToolFile.stagedHolder);
+                CheckOwnHolder(&ToolFile.stagedHolder, 0);
             }
             continue;
         }

@@ -55,8 +55,9 @@ struct ToolFileState {
 extern ToolFileState ToolFile;
 
 // The first size of tool n of the tool tables (its shape, lengths and holder, mm or deg) that is
-// not finite or beyond kToolSizeLimit, by name into *what; false when every size is one a machine
-// can have.
+// not finite or beyond kToolSizeLimit, or a diameter of zero and below (but for a scribing tool)
+// or a negative radius or cutting length, by name into *what; false when every size is one a
+// machine can have.
 bool FindSizeOfNoMachine(std::size_t n, std::string* what);
 
 // True when any tool of the tool tables is present.

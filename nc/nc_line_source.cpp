@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <new>
 
 #include "geometry/machine_kinematics.h"
 #include "nc/kinematics_services.h"
@@ -15,6 +16,7 @@
 #include "nc/nc_words.h"
 #include "nc/plugin_queries.h"
 #include "platform/file_reading.h"
+#include "platform/system_info.h"
 #include "services/file_paths.h"
 #include "services/program_log.h"
 #include "services/progress.h"
@@ -349,6 +351,20 @@ void DiscardPushedBackLine(NcSession& session) {
     session.source.pushedBackPending = 0;
 }
 
+namespace {
+
+// A block cut at the line limit would run as another block than the one written: it is refused
+// as an alarm of its line. Returns 0, the line reading's answer.
+int RaiseLongBlockAlarm(NcSession& session) {
+    session.run.status.error = kNcErrorLineTooLong;
+    session.run.status.errorPosition = kNcLineTextMax + 1;
+    session.run.status.errorCharacter = session.line.text[kNcLineTextMax - 1];
+    TerminateLine(session);
+    return 0;
+}
+
+}  // namespace
+
 int ReadNextNcLine(NcSession& session) {
     if (session.line.lineHeld) {
         session.line.lineHeld = 0;
@@ -380,18 +396,16 @@ int ReadNextNcLine(NcSession& session) {
         // A block cut at the line limit would run as another block than the one written: it
         // is refused as an alarm of its line.
         if (session.source.lastLineCut != 0) {
-            session.run.status.error = kNcErrorLineTooLong;
-            session.run.status.errorPosition = kNcLineTextMax + 1;
-            session.run.status.errorCharacter = session.line.text[kNcLineTextMax - 1];
-            TerminateLine(session);
-            return 0;
+            return RaiseLongBlockAlarm(session);
         }
         int length = static_cast<int>(std::strlen(session.line.text));
         // Lines of the in-memory text had their replacements when the text was built.
         const bool fromMemory = session.subprograms.depth > 0 &&
                                 session.subprograms.fromMemory[session.subprograms.depth - 1];
-        if (!session.controller.replacements.empty() && !fromMemory) {
-            ApplyReplaceTable(session, &length, session.line.text, kNcLineTextMax + 1);
+        if (!session.controller.replacements.empty() && !fromMemory &&
+            !ApplyReplaceTable(session, &length, session.line.text, kNcLineTextMax + 1)) {
+            // A replacement that lengthens the block past the limit: the block would run cut.
+            return RaiseLongBlockAlarm(session);
         }
         if (session.controller.codeCheck) {
             int position = 0;
@@ -455,7 +469,7 @@ int IsBlockSkipped(NcSession& session, const char* line) {
     return session.controller.blockSkip[index] ? 1 : 0;
 }
 
-void ApplyReplaceTable(NcSession& session, int* length, char* line, int capacity) {
+int ApplyReplaceTable(NcSession& session, int* length, char* line, int capacity) {
     const std::vector<ReplaceEntry>& table = session.controller.replacements;
     const int n = *length;
     int matchPosition[kReplaceMatchesMax];
@@ -482,7 +496,7 @@ void ApplyReplaceTable(NcSession& session, int* length, char* line, int capacity
         pos += static_cast<int>(table[static_cast<size_t>(found)].from.size()) + 1;
     }
     if (matches == 0) {
-        return;
+        return 1;
     }
     std::string result;
     result.reserve(static_cast<size_t>(n) + 16);
@@ -500,6 +514,7 @@ void ApplyReplaceTable(NcSession& session, int* length, char* line, int capacity
     std::memcpy(line, result.data(), static_cast<size_t>(kept));
     line[kept] = '\0';
     *length = kept;
+    return static_cast<int>(result.size()) <= limit ? 1 : 0;
 }
 
 void FreeNcProgramIndex(NcSession& session) {
@@ -521,23 +536,14 @@ void InstallNcProgressHooks() {
     UiHooks.heldProgramLineCount = HeldProgramLineCount;
 }
 
-int LoadNcProgramIndex(NcSession& session, const std::string& path) {
-    const FileWriteTime time = GetFileWriteTime(path);
-    std::uint64_t size = 0;
-    GetFileSizeBytes(path, &size);
-    if (time.valid && time == ProgramIndex.fileTime && size == ProgramIndex.fileSize &&
-        path == ProgramIndex.path) {
-        return 1;
-    }
-    FreeNcProgramIndex(session);
-    std::FILE* stream = OpenFileStream(path, "rb");
-    if (stream == nullptr) {
-        return 0;
-    }
+namespace {
+
+// Reads the open NC file into ProgramIndex (whose file fields are set): 1, or -1 when its text
+// grows past kNcIndexTextLimit. Throws std::bad_alloc when the memory runs out.
+int FillNcProgramIndex(NcSession& session, std::FILE* stream, const std::string& path) {
     NcProgramIndex& index = ProgramIndex;
-    index.fileTime = time;
-    index.fileSize = size;
-    index.path = path;
+    // Room for the text as the file holds it (and a little for replacements), at once.
+    index.text.reserve(static_cast<std::size_t>(index.fileSize + index.fileSize / 16 + 1024));
     index.programNumber.assign(kSubprogramIndexMax, 0);
     index.startOffset.assign(kSubprogramIndexMax, 0);
     index.firstLine.assign(kSubprogramIndexMax, 0);
@@ -557,23 +563,26 @@ int LoadNcProgramIndex(NcSession& session, const std::string& path) {
     while ((consumed = ReadPhysicalLine(session, stream, line, &kept)) >= 0) {
         // Offsets into the text are ints: a program beyond them is not held in memory.
         if (index.text.size() > static_cast<std::size_t>(kNcIndexTextLimit)) {
-            std::fclose(stream);
-            FreeNcProgramIndex(session);
-            AppendLogEntry(
-                path + ChooseLanguageText(" - The NC program is too large to be held in memory.\n",
-                                          " - NCプログラムが大きすぎてメモリに置けません\n"));
-            return 0;
+            return -1;
         }
         ++fileLine;
         if (index.count == 0 && state == kMain) {
             index.mainLength += consumed;
         }
         int length = kept;
-        if (!session.controller.replacements.empty()) {
-            ApplyReplaceTable(session, &length, line, kNcLineTextMax + 1);
+        bool fits = session.source.lastLineCut == 0;
+        if (!session.controller.replacements.empty() &&
+            !ApplyReplaceTable(session, &length, line, kNcLineTextMax + 1)) {
+            fits = false;
         }
         const int offset = static_cast<int>(index.text.size());
         index.text.insert(index.text.end(), line, line + length);
+        // A line longer than the limit, as written or after its replacements, is stored one
+        // character longer than a line can be, so reading it raises the long-block alarm.
+        if (!fits) {
+            index.text.insert(index.text.end(), kNcLineTextMax + 1 - length, ' ');
+            length = kNcLineTextMax + 1;
+        }
         index.text.push_back('\0');
         const int stored = length + 1;
         const int w = FindFirstWord(line);
@@ -610,7 +619,47 @@ int LoadNcProgramIndex(NcSession& session, const std::string& path) {
         }
     }
     index.lineCount = fileLine;
+    return 1;
+}
+
+}  // namespace
+
+int LoadNcProgramIndex(NcSession& session, const std::string& path) {
+    const FileWriteTime time = GetFileWriteTime(path);
+    std::uint64_t size = 0;
+    GetFileSizeBytes(path, &size);
+    if (time.valid && time == ProgramIndex.fileTime && size == ProgramIndex.fileSize &&
+        path == ProgramIndex.path) {
+        return 1;
+    }
+    FreeNcProgramIndex(session);
+    std::FILE* stream = OpenFileStream(path, "rb");
+    if (stream == nullptr) {
+        return 0;
+    }
+    ProgramIndex.fileTime = time;
+    ProgramIndex.fileSize = size;
+    ProgramIndex.path = path;
+    // The text is held whole, with room to grow: a program the memory left cannot take twice is
+    // refused before it is read, and memory that runs out while reading refuses it too.
+    const std::uint64_t available = GetAvailableMemoryBytes();
+    int filled = -1;
+    if (available == 0 || size <= available / 2) {
+        try {
+            filled = FillNcProgramIndex(session, stream, path);
+        } catch (const std::bad_alloc&) {
+            filled = -1;
+        }
+    }
     std::fclose(stream);
+    if (filled < 0) {
+        FreeNcProgramIndex(session);
+        NoteMemoryShortage();
+        AppendLogEntry(path +
+                       ChooseLanguageText(" - The NC program is too large to be held in memory.\n",
+                                          " - NCプログラムが大きすぎてメモリに置けません\n"));
+        return -1;
+    }
     return 1;
 }
 

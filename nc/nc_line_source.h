@@ -135,8 +135,10 @@ void DiscardPushedBackLine(NcSession& session);
 
 // (Re)builds ProgramIndex from the NC file when its write time or size changed. Lines are
 // stored after the replacements, which are not applied again when they are read back. 1 when the
-// index holds the file, 0 when the file cannot be read or its text grows past kNcIndexTextLimit
-// bytes (logged) (the index is then empty).
+// index holds the file, 0 when the file cannot be read, -1 when it is too large to be held in
+// memory: twice its size is more than the memory available, the memory ran out while it was
+// read, or its text grew past kNcIndexTextLimit bytes (logged and counted by
+// NoteMemoryShortage). The index is empty unless 1 is returned.
 inline constexpr int kNcIndexTextLimit = 1 << 30;
 int LoadNcProgramIndex(NcSession& session, const std::string& path);
 // Frees the in-memory text and its index, and the in-memory flags of the subprogram levels.
@@ -154,7 +156,8 @@ int CheckNcLineCharacters(NcSession& session, const char* line, int* position);
 int IsBlockSkipped(NcSession& session, const char* line);
 // Applies the controller's replacements to line[0, *length) in place; the line is cut at
 // capacity - 1 characters and kept NUL-terminated. At most kReplaceMatchesMax matches per line.
-void ApplyReplaceTable(NcSession& session, int* length, char* line, int capacity);
+// Returns 1 when the replaced text fits, 0 when it was cut.
+int ApplyReplaceTable(NcSession& session, int* length, char* line, int capacity);
 
 // Subprogram levels. Each returns 1 when the level was entered, 0 when the call was refused or
 // failed (the stack is then unchanged): at kSubprogramDepthMax levels, for a name longer than

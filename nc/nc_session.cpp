@@ -20,11 +20,16 @@ void CopyNcSessionState(NcSession* to, const NcSession& from) {
 }
 
 int OpenNcSession(NcSession* session, const std::string& path, const NcMoveReader& reader) {
-    if (session->controller.runTypeMemory != 0) {
-        LoadNcProgramIndex(*session, path);
-    }
+    // A program too large to be held in memory is not run from the file instead.
+    const int held =
+        session->controller.runTypeMemory != 0 ? LoadNcProgramIndex(*session, path) : 1;
     ResetInterpreterState(*session);
     session->reader = reader;
+    if (held < 0) {
+        session->readerOpen = 0;
+        session->fileOpen = 0;
+        return 0;
+    }
     session->readerOpen =
         reader.open != nullptr && reader.open(*session, path.c_str()) != 0 ? 1 : 0;
     session->fileOpen = 0;

@@ -72,7 +72,8 @@ void CopyNcSessionState(NcSession* to, const NcSession& from);
 
 // Opens the session on the program: the in-memory index (re)built when the controller runs from
 // memory, the interpreter reset, then the reader when it takes the path, else the NC file. 1 when
-// a source is open, 0 when none opened.
+// a source is open, 0 when none opened (also for a program too large to be held in memory when
+// the controller runs from memory).
 int OpenNcSession(NcSession* session, const std::string& path, const NcMoveReader& reader);
 
 // What NextNcMove handed out.

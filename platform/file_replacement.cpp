@@ -13,6 +13,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdint>
+#include <ctime>
 
 #include "platform/file_reading.h"
 #include "platform/write_faults.h"
@@ -69,38 +70,50 @@ std::string FolderOf(const std::string& target) {
     return slash == 0 ? "/" : target.substr(0, slash);
 }
 
-// The name of the target within its folder.
-std::string NameOf(const std::string& target) {
-    const std::size_t slash = target.rfind('/');
-    return slash == std::string::npos ? target : target.substr(slash + 1);
+// How old an unheld temporary file must be before it is taken for one a killed writer left
+// (seconds): a writer locks its file just after creating it, and a sweep that came between the
+// two must not take a file that is being written.
+constexpr long kStaleTemporaryAge = 300;
+
+// Whether the name is one of a temporary file of this program: "<name>.mirexa-" and six letters
+// or digits, with a name before the mark.
+bool IsTemporaryName(const std::string& name) {
+    constexpr std::size_t markLength = sizeof kTemporaryMark - 1;
+    if (name.size() <= markLength + kRandomLetters) {
+        return false;
+    }
+    const std::size_t mark = name.size() - kRandomLetters - markLength;
+    if (name.compare(mark, markLength, kTemporaryMark) != 0) {
+        return false;
+    }
+    for (std::size_t i = mark + markLength; i < name.size(); ++i) {
+        const char c = name[i];
+        if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'))) {
+            return false;
+        }
+    }
+    return true;
 }
 
-// Removes temporary files of this target that a writer killed before its rename left behind:
-// names of the pattern, regular files of this user, that no live writer holds locked (every
-// writer keeps its temporary file locked until its rename, and a killed process's lock goes
-// with it). Best effort: anything unexpected is left where it is.
-void RemoveStaleTemporaries(const std::string& target) {
-    const std::string prefix = NameOf(target) + kTemporaryMark;
-    DIR* folder = opendir(FolderOf(target).c_str());
+// Removes the temporary files of any target in the folder that writers killed before their
+// rename left behind: names of the pattern, regular files of this user, older than a few
+// minutes and held locked by no live writer (every writer keeps its temporary file locked until
+// its rename, and a killed process's lock goes with it). Best effort: anything unexpected is left
+// where it is.
+void RemoveStaleTemporaries(const std::string& folderPath) {
+    DIR* folder = opendir(folderPath.c_str());
     if (folder == nullptr) {
         return;
     }
     const int folderDescriptor = dirfd(folder);
+    const std::time_t now = std::time(nullptr);
     while (const dirent* entry = readdir(folder)) {
         const std::string name = entry->d_name;
-        if (name.size() != prefix.size() + kRandomLetters ||
-            name.compare(0, prefix.size(), prefix) != 0) {
-            continue;
-        }
-        bool letters = true;
-        for (std::size_t i = prefix.size(); i < name.size(); ++i) {
-            const char c = name[i];
-            letters = letters &&
-                      ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'));
-        }
         struct stat info = {};
-        if (!letters || fstatat(folderDescriptor, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0 ||
-            !S_ISREG(info.st_mode) || info.st_uid != geteuid()) {
+        if (!IsTemporaryName(name) ||
+            fstatat(folderDescriptor, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0 ||
+            !S_ISREG(info.st_mode) || info.st_uid != geteuid() ||
+            now - info.st_mtime < kStaleTemporaryAge) {
             continue;
         }
         const int descriptor =
@@ -162,10 +175,17 @@ int BeginFileReplacement(const std::string& path, FileReplacement* replacement, 
     *replacement = FileReplacement{};
     // A link stays a link: its final target is replaced, from a temporary file in its folder.
     const std::string target = links == FileLinks::Follow ? ResolveFinalTarget(path) : path;
-    RemoveStaleTemporaries(target);
+    RemoveStaleTemporaries(FolderOf(target));
     struct stat info = {};
     const int found =
         links == FileLinks::Follow ? stat(target.c_str(), &info) : lstat(target.c_str(), &info);
+    // A FIFO, device, socket or folder (or a link to one) is never renamed over: a device such
+    // as /dev/null would become a regular file. Nor is it written into: a FIFO waits for a
+    // reader, and neither could be replaced whole or left as it was.
+    if (found == 0 && !S_ISREG(info.st_mode) && !S_ISLNK(info.st_mode)) {
+        errno = S_ISDIR(info.st_mode) ? EISDIR : EINVAL;
+        return 0;
+    }
     const bool keepMode = mode < 0 && found == 0 && S_ISREG(info.st_mode);
     for (int attempt = 0; attempt < kNameTries; ++attempt) {
         std::string name = TemporaryName(target);

@@ -15,9 +15,11 @@ namespace mirexa {
 // rename never crosses devices; it is created with O_CREAT | O_EXCL | O_NOFOLLOW, so a file or
 // link planted under any name is never opened, written through or followed, and two writers of
 // one target never share a file. It stays locked (flock) until the rename, and temporary files of
-// the target that no writer holds (left by a killed process) are removed when the target is
-// next written. Its mode is that of a new file (0666 less the umask), or the target's mode when
-// the target is a regular file already (the user's permissions stay).
+// any target in that folder that no writer holds and that are older than a few minutes (left by
+// a killed process) are removed when the folder is next written. Its mode is that of a new file
+// (0666 less the umask), or the target's mode when the target is a regular file already (the
+// user's permissions stay). A target that exists and is no regular file (a FIFO, a device, a
+// socket, a folder, or a link to one) is refused: never renamed over, never written into.
 struct FileReplacement {
     std::string target = {};
     std::string temporary = {};
@@ -37,7 +39,8 @@ std::string ResolveFinalTarget(const std::string& path);
 enum class FileLinks { Follow, Replace };
 
 // Creates the temporary file. Returns 1, or 0 with errno set when no temporary file could be
-// made (a missing or unwritable folder, a full file table); nothing is left behind then.
+// made (a missing or unwritable folder, a full file table) or the target is refused (EINVAL for
+// a FIFO, device or socket, EISDIR for a folder); nothing is left behind then.
 // mode: the permission bits of the new file, or -1 for the rule above.
 int BeginFileReplacement(const std::string& target, FileReplacement* replacement, int mode = -1,
                          FileLinks links = FileLinks::Follow);

@@ -10,6 +10,7 @@
 #include <chrono>
 #include <cstdio>
 #include <mutex>
+#include <new>
 #include <thread>
 #include <unordered_map>
 #include <unordered_set>
@@ -139,6 +140,10 @@ struct ProfileIndex {
     int built = {};
     std::string content = {};
     std::unordered_map<std::string, std::string> values = {};
+    // The hash and size of the last content that could not be indexed for want of memory (size
+    // 0: none).
+    std::size_t failedHash = {};
+    std::size_t failedSize = {};
 };
 std::mutex profileIndexMutex;
 ProfileIndex profileIndex;
@@ -164,22 +169,39 @@ std::string IndexKey(const std::string& section, const std::string& key) {
     return Lowered(section) + '\n' + Lowered(key);
 }
 
-void BuildProfileIndex(std::string content, ProfileIndex* index) {
+// Builds the index of the content, line by line in place (a large file is not copied line by
+// line first). 1, or 0 when the memory ran out: the index is then empty and not built.
+int BuildProfileIndex(std::string content, ProfileIndex* index) {
     index->values.clear();
-    std::unordered_set<std::string> sectionsSeen;
-    std::string current;
-    bool inSection = false;  // in the first section of its name
-    for (const ProfileLine& line : SplitLines(content)) {
-        std::string name, key, value;
-        if (ParseSectionLine(line.text, &name)) {
-            current = Lowered(name);
-            inSection = sectionsSeen.insert(current).second;
-        } else if (inSection && ParseKeyLine(line.text, &key, &value)) {
-            index->values.emplace(current + '\n' + Lowered(key), value);
+    index->built = 0;
+    try {
+        std::unordered_set<std::string> sectionsSeen;
+        std::string current;
+        bool inSection = false;  // in the first section of its name
+        std::string text, name, key, value;
+        for (std::size_t begin = 0; begin < content.size();) {
+            const std::size_t newline = content.find('\n', begin);
+            const std::size_t end = newline == std::string::npos ? content.size() : newline;
+            text.assign(content, begin, end - begin);
+            if (!text.empty() && text.back() == '\r') {
+                text.pop_back();
+            }
+            begin = end + 1;
+            if (ParseSectionLine(text, &name)) {
+                current = Lowered(name);
+                inSection = sectionsSeen.insert(current).second;
+            } else if (inSection && ParseKeyLine(text, &key, &value)) {
+                index->values.emplace(current + '\n' + Lowered(key), value);
+            }
         }
+        index->content = std::move(content);
+    } catch (const std::bad_alloc&) {
+        index->values = {};
+        index->content = {};
+        return 0;
     }
-    index->content = std::move(content);
     index->built = 1;
+    return 1;
 }
 
 bool HoldsLineEnd(const std::string& text) {
@@ -301,7 +323,19 @@ std::string ReadProfileString(const std::string& section, const std::string& key
     }
     std::lock_guard<std::mutex> guard(profileIndexMutex);
     if (!profileIndex.built || profileIndex.content != content) {
-        BuildProfileIndex(std::move(content), &profileIndex);
+        // A file whose values did not fit the memory is not indexed again while it stays the
+        // same: every key of it reads as its default at once.
+        const std::size_t hash = std::hash<std::string>{}(content);
+        if (profileIndex.failedHash == hash && profileIndex.failedSize == content.size()) {
+            return defaultValue;
+        }
+        const std::size_t size = content.size();
+        if (!BuildProfileIndex(std::move(content), &profileIndex)) {
+            profileIndex.failedHash = hash;
+            profileIndex.failedSize = size;
+            return defaultValue;
+        }
+        profileIndex.failedSize = 0;
     }
     auto found = profileIndex.values.find(IndexKey(section, key));
     return found == profileIndex.values.end() ? defaultValue : StripQuotes(found->second);
@@ -319,8 +353,9 @@ ProfileReadScope::ProfileReadScope(const std::string& path) {
     }
     pinned.path = path;
     pinned.readResult = read;
-    if (read == 1) {
-        BuildProfileIndex(std::move(content), &pinned.index);
+    if (read == 1 && !BuildProfileIndex(std::move(content), &pinned.index)) {
+        pinned.readResult = -1;
+        outOfMemory_ = true;
     }
     pinned.scopes = 1;
     pinned_ = true;

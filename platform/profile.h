@@ -25,16 +25,22 @@ int ReadProfileInt(const std::string& section, const std::string& key, int defau
 // While alive, ReadProfileString and ReadProfileInt of path answer from the file as it was when
 // the scope began, read once: a reader of many keys (the settings) pays one read instead of one
 // per key, and sees one state of the file. Writes made meanwhile are not seen by those reads.
-// Scopes of one path nest; a scope of another path while one is alive changes nothing.
+// Scopes of one path nest; a scope of another path while one is alive changes nothing. A file
+// whose values do not fit the memory left answers every key with its default, and outOfMemory
+// says so.
 class ProfileReadScope {
 public:
     explicit ProfileReadScope(const std::string& path);
     ~ProfileReadScope();
     ProfileReadScope(const ProfileReadScope&) = delete;
     ProfileReadScope& operator=(const ProfileReadScope&) = delete;
+    bool outOfMemory() const {
+        return outOfMemory_;
+    }
 
 private:
     bool pinned_ = false;
+    bool outOfMemory_ = false;
 };
 
 // Sets key in section to value: replaces the key's first line, or adds the key at the end of the

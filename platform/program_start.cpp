@@ -4,6 +4,8 @@
 #include <spawn.h>
 #include <sys/wait.h>
 
+#include <new>
+#include <system_error>
 #include <thread>
 
 extern char** environ;
@@ -30,7 +32,13 @@ int StartDetachedProgram(std::vector<std::string> words, const std::string& dire
     if (started != 0) {
         return 0;
     }
-    std::thread([child] { waitpid(child, nullptr, 0); }).detach();
+    // A thread reaps the child when it ends; without one (the system refused it) the child is
+    // reaped with the program.
+    try {
+        std::thread([child] { waitpid(child, nullptr, 0); }).detach();
+    } catch (const std::system_error&) {
+    } catch (const std::bad_alloc&) {
+    }
     return 1;
 }
 

@@ -8,6 +8,8 @@
 #include <condition_variable>
 #include <cstring>
 #include <mutex>
+#include <new>
+#include <system_error>
 #include <thread>
 #include <utility>
 
@@ -289,7 +291,13 @@ int PlayWaveMemory(const std::uint8_t* bytes, std::size_t size, int flags) {
     }
     if (!p.thread.joinable()) {
         p.quit = false;
-        p.thread = std::thread(PlayerLoop, std::ref(p));
+        try {
+            p.thread = std::thread(PlayerLoop, std::ref(p));
+        } catch (const std::system_error&) {
+            return -1;  // no thread to play on: silent
+        } catch (const std::bad_alloc&) {
+            return -1;
+        }
     }
     p.bytes = bytes;
     p.format = format;

@@ -19,6 +19,7 @@
 #include <chrono>
 #include <cstdint>
 #include <memory>
+#include <new>
 #include <system_error>
 #include <thread>
 
@@ -51,6 +52,9 @@ struct alignas(kCacheLine) TaskPoolShare {
 struct TaskPoolState {
     std::unique_ptr<TaskPoolHelper> helpers[kMaxWorkers];  // helper i runs as worker i
     int helperCount = 1;                                   // workers with a thread, the caller too
+    // Set when the system refused a helper thread (or the memory for one): no more are asked
+    // for, every later batch runs on the helpers there are.
+    int helpersRefused = 0;
     TaskPoolShare shares[kMaxWorkers];
     // The batch, written by the caller while the batch is closed, read by helpers inside it.
     PooledTask task = {};
@@ -242,26 +246,33 @@ int TaskPoolWorkerLimit() {
 void RunPooledTasks(TaskPool* pool, int workers, int count, PooledTask task, void* context) {
     workers = std::clamp(workers, 1, TaskPoolWorkerLimit());
     workers = std::min(workers, count);
-    if (workers <= 1) {
+    if (workers > 1 && pool->state == nullptr) {
+        pool->state = new (std::nothrow) TaskPoolState;
+    }
+    // One worker, or no memory for the pool: the caller runs the batch alone.
+    if (workers <= 1 || pool->state == nullptr) {
         for (int t = 0; t < count; ++t) {
             task(context, t, 0);
         }
         return;
     }
-    if (pool->state == nullptr) {
-        pool->state = new TaskPoolState;
-    }
     TaskPoolState* s = pool->state;
     // The batch is closed: no helper reads what is written here until the generation opens it.
     const std::uint32_t closed = s->generation.load();
-    for (; s->helperCount < workers; ++s->helperCount) {
-        auto helper = std::make_unique<TaskPoolHelper>();
+    for (; s->helperCount < workers && s->helpersRefused == 0; ++s->helperCount) {
+        // The system gives no more threads (or no memory for one): this batch and every later
+        // one run on those there are, without asking again at every batch.
         try {
+            auto helper = std::make_unique<TaskPoolHelper>();
             helper->thread = std::thread(HelperLoop, s, helper.get(), s->helperCount, closed);
+            s->helpers[s->helperCount] = std::move(helper);
         } catch (const std::system_error&) {
-            break;  // the system gives no more threads: the batch runs on those there are
+            s->helpersRefused = 1;
+            break;
+        } catch (const std::bad_alloc&) {
+            s->helpersRefused = 1;
+            break;
         }
-        s->helpers[s->helperCount] = std::move(helper);
     }
     workers = std::min(workers, s->helperCount);
     s->task = task;

@@ -12,8 +12,10 @@
 // worker runs a task still varies: a result that must not depend on threads is to be kept per
 // task and combined by the caller in task order.
 //
-// Helpers start on first use and stay: between batches they spin for a short while (the next
-// step usually follows at once), then sleep until a batch wakes them. One caller at a time.
+// Helpers start on first use and stay; when the system refuses one (threads or memory), no more
+// are asked for and batches run on those there are. Between batches they spin for a short while
+// (the next step usually follows at once), then sleep until a batch wakes them. One caller at a
+// time.
 #pragma once
 
 namespace mirexa {

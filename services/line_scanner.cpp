@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cfloat>
+#include <cmath>
 #include <cstring>
 
 #include "platform/text.h"
@@ -130,16 +131,74 @@ LineCursor FindBlankOrEnd(LineCursor from, const char* line) {
     return from + static_cast<LineCursor>(std::strcspn(line + from, " \t"));
 }
 
+thread_local const char* watchedLine = nullptr;
+thread_local ValueScanNoticeFunction watchReport = nullptr;
+
+// The field a number scan from `from` reads: up to the next comma or the line end, blanks, "="
+// and the comma it starts on trimmed.
+std::string_view ScannedField(const char* line, LineCursor from) {
+    const char* p = line + from;
+    while (*p == ',' || *p == ' ' || *p == '\t' || *p == '=') {
+        ++p;
+    }
+    std::size_t n = std::strcspn(p, ",\r\n");
+    while (n > 0 && (p[n - 1] == ' ' || p[n - 1] == '\t')) {
+        --n;
+    }
+    return {p, n};
+}
+
+// A watched scan from `from`: a field with letters but no number of its own is reported.
+void CheckScannedField(const char* line, LineCursor from) {
+    const std::string_view field = ScannedField(line, from);
+    bool letters = false;
+    for (std::size_t i = 0; i < field.size(); ++i) {
+        const char c = field[i];
+        if (MeasureDecimalNumber(field.data() + i) > 0) {
+            return;  // a label before its number: read as it always was
+        }
+        letters = letters || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+    }
+    if (letters) {
+        watchReport(ValueScanNotice::kLettersWithoutNumber, field);
+    }
+}
+
+bool Watched(const char* line) {
+    return watchedLine != nullptr && line == watchedLine && watchReport != nullptr;
+}
+
 }  // namespace
 
+void WatchValueScans(const char* line, ValueScanNoticeFunction report) {
+    watchedLine = line;
+    watchReport = line != nullptr ? report : nullptr;
+}
+
+const char* WatchedScanLine() {
+    return watchedLine;
+}
+
 void ScanDouble(LineCursor* cursor, const char* line, double* out) {
+    const bool watched = Watched(line);
+    if (watched) {
+        CheckScannedField(line, ClampCursor(*cursor, line));
+    }
     const char* number = StepToNumber(cursor, line);
     *out = number != nullptr ? ConvertDouble(number) : 0.0;
+    if (watched && std::fabs(*out) == DBL_MAX) {
+        watchReport(ValueScanNotice::kSaturated,
+                    std::string_view(number, MeasureDecimalNumber(number)));
+    }
 }
 
 void ScanFloat(LineCursor* cursor, const char* line, float* out) {
     double value = 0.0;
     ScanDouble(cursor, line, &value);
+    if (std::fabs(value) > double{FLT_MAX} && std::fabs(value) != DBL_MAX && Watched(line)) {
+        watchReport(ValueScanNotice::kSaturated,
+                    std::string_view(line + *cursor, MeasureDecimalNumber(line + *cursor)));
+    }
     *out = static_cast<float>(std::clamp(value, -double{FLT_MAX}, double{FLT_MAX}));
 }
 

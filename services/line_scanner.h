@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace mirexa {
 
@@ -48,6 +49,19 @@ void ScanNextInt(LineCursor* cursor, const char* line, std::int32_t* out);
 // is empty (no value) and the cursor moves to the first blank or tab at or behind the cursor
 // (behind the opening quote when there is one), or to the NUL.
 void ScanQuotedString(LineCursor* cursor, const char* line, std::optional<std::string>* out);
+
+// What a number scan of a watched line reports: a field (the text from the cursor, or from behind
+// the comma it stepped to, up to the next comma or the line end) that holds letters and no number
+// of its own, so the scan took the next field's number or 0; or a value beyond the range of its
+// type that saturated.
+enum class ValueScanNotice { kLettersWithoutNumber, kSaturated };
+using ValueScanNoticeFunction = void (*)(ValueScanNotice notice, std::string_view field);
+
+// Watches the number scans of this thread on the line buffer `line` (compared by address): each
+// notice above goes to `report`. A null line ends the watch. The scans' values do not change.
+void WatchValueScans(const char* line, ValueScanNoticeFunction report);
+// The line the watch of this thread is on, or null.
+const char* WatchedScanLine();
 
 // Advances the cursor while it stands on " " or "="; stops on anything else (tab, line feed,
 // NUL included).

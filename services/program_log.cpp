@@ -9,8 +9,10 @@
 
 #include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <mutex>
+#include <thread>
 
 #include "platform/file_reading.h"
 #include "platform/message_box.h"
@@ -27,6 +29,8 @@ std::mutex logMutex;
 
 // Reports this process failed to write in full (LogReportWriteFailure).
 std::atomic<int> reportWriteFailures{0};
+// Work this process gave up for want of memory (NoteMemoryShortage).
+std::atomic<int> memoryShortages{0};
 
 int ReadSystemLocalTime(std::tm* out) {
     std::time_t now = std::time(nullptr);
@@ -108,21 +112,96 @@ std::string PlaceInLog(int descriptor, const std::string& entry, bool stamped) {
     return stamped && endsOpen ? "\n" + entry : entry;
 }
 
+// How long an entry waits for another program's lock of the log before it is written without
+// it: a reader that holds the log (a shared lock, a viewer) must not stop the run.
+constexpr auto kLogLockPatience = std::chrono::seconds(3);
+constexpr auto kLogLockRetry = std::chrono::milliseconds(2);
+
+// Set once an entry waited for the log's lock in vain: later entries try the lock without
+// waiting, and the log has said once that it was locked. Guarded by logMutex.
+bool logLockGivenUp = false;
+// Set once standard error was told that the log took an entry only in part or not at all.
+// Guarded by logMutex.
+bool logWriteNoticeGiven = false;
+
+// Takes the log's lock for one entry: waits a bounded time for another holder (not at all after
+// one such wait was in vain, nor once the program's abort is requested). True when locked.
+bool LockLogForEntry(int descriptor) {
+    const auto giveUp = std::chrono::steady_clock::now() + kLogLockPatience;
+    for (;;) {
+        if (flock(descriptor, LOCK_EX | LOCK_NB) == 0) {
+            return true;
+        }
+        if ((errno != EWOULDBLOCK && errno != EINTR) || logLockGivenUp ||
+            ReadAbortRequested() != 0) {
+            return false;
+        }
+        if (std::chrono::steady_clock::now() >= giveUp) {
+            logLockGivenUp = true;
+            return false;
+        }
+        std::this_thread::sleep_for(kLogLockRetry);
+    }
+}
+
+// The entry with every line feed and carriage return inside it (not its own line end) written as
+// "\n" and "\r": a file name or text that holds line breaks cannot start lines of its own in the
+// log that pass for entries.
+std::string EscapeLineBreaks(const std::string& entry) {
+    const std::size_t body =
+        !entry.empty() && entry.back() == '\n' ? entry.size() - 1 : entry.size();
+    if (entry.find_first_of("\r\n") >= body) {
+        return entry;
+    }
+    std::string escaped;
+    escaped.reserve(entry.size() + 8);
+    for (std::size_t i = 0; i < body; ++i) {
+        if (entry[i] == '\n') {
+            escaped += "\\n";
+        } else if (entry[i] == '\r') {
+            escaped += "\\r";
+        } else {
+            escaped += entry[i];
+        }
+    }
+    escaped.append(entry, body, std::string::npos);
+    return escaped;
+}
+
 // Sends one entry to where it goes: the open log, and in automatic mode standard error too
-// when the log could not be opened or standard error is a terminal. A stamped entry first ends
-// a line left open there. The caller holds logMutex.
-void EmitLocked(const std::string& entry, bool stamped) {
-    if (entry.empty()) {
+// when the log could not be opened or standard error is a terminal; an entry the open log did
+// not take (a full disk, the file-size limit) goes to standard error, after one line saying why.
+// A stamped entry first ends a line left open there. The caller holds logMutex.
+void EmitLocked(const std::string& rawEntry, bool stamped) {
+    if (rawEntry.empty()) {
         return;
     }
+    const std::string entry = EscapeLineBreaks(rawEntry);
+    bool logTook = false;
+    int writeError = 0;
     if (LogFile.stream != nullptr) {
         const int descriptor = fileno(LogFile.stream);
-        // Runs sharing the log take turns from the look at its end to the write.
-        const bool locked = flock(descriptor, LOCK_EX) == 0;
-        WriteWhole(descriptor, PlaceInLog(descriptor, entry, stamped));
+        // Runs sharing the log take turns from the look at its end to the write. A holder that
+        // keeps the lock is waited for a few seconds, then the entry is written without it (the
+        // log is opened for appending, so the entry still lands whole at its end).
+        const bool gaveUpBefore = logLockGivenUp;
+        const bool locked = LockLogForEntry(descriptor);
+        std::string placed;
+        if (!locked && logLockGivenUp && !gaveUpBefore) {
+            const std::string notice = StampEntry(
+                ChooseLanguageText("mirexa.log is locked by another program: entries are written "
+                                   "without the lock\n",
+                                   "mirexa.log が他のプログラムにロックされています。"
+                                   "ロックなしで記録します\n"));
+            placed = PlaceInLog(descriptor, notice + entry, true);
+        } else {
+            placed = PlaceInLog(descriptor, entry, stamped);
+        }
+        logTook = WriteWhole(descriptor, placed) != 0;
+        writeError = logTook ? 0 : errno;
         struct stat info = {};
         const off_t end = lseek(descriptor, 0, SEEK_CUR);
-        if (fstat(descriptor, &info) == 0 && end >= 0) {
+        if (logTook && fstat(descriptor, &info) == 0 && end >= 0) {
             ownLogEnd = {info.st_dev, info.st_ino, end};
         }
         if (locked) {
@@ -130,18 +209,27 @@ void EmitLocked(const std::string& entry, bool stamped) {
         }
     }
     const bool toStandardError =
-        AutomaticMode.load() != 0 && (LogFile.stream == nullptr || isatty(STDERR_FILENO) == 1);
+        (LogFile.stream != nullptr && !logTook) ||
+        (AutomaticMode.load() != 0 && (LogFile.stream == nullptr || isatty(STDERR_FILENO) == 1));
     if (!toStandardError) {
         return;
     }
     StandardErrorLog& e = standardErrorLog;
+    const std::string path = LogFile.path.empty() ? FileLocations.logDirectory : LogFile.path;
     if (LogFile.stream == nullptr && !e.noticeGiven) {
         e.noticeGiven = true;
         const std::string notice =
-            std::string(e.chainOpen ? "\n" : "") + "mirexa.log cannot be opened (" +
-            (LogFile.path.empty() ? FileLocations.logDirectory : LogFile.path) +
+            std::string(e.chainOpen ? "\n" : "") + "mirexa.log cannot be opened (" + path +
             (logOpenError != 0 ? ": " + DescribeWriteRefusal(logOpenError) : std::string()) +
             "): its entries follow here\n";
+        WriteWhole(STDERR_FILENO, notice);
+        e.chainOpen = false;
+    }
+    if (LogFile.stream != nullptr && !logTook && !logWriteNoticeGiven) {
+        logWriteNoticeGiven = true;
+        const std::string notice =
+            std::string(e.chainOpen ? "\n" : "") + "mirexa.log cannot be written (" + path + ": " +
+            DescribeFileError(writeError) + "): the entries it does not take follow here\n";
         WriteWhole(STDERR_FILENO, notice);
         e.chainOpen = false;
     }
@@ -273,6 +361,19 @@ void LogOutputRefusal(const std::string& path, int error) {
 
 int CountReportWriteFailures() {
     return reportWriteFailures.load();
+}
+
+void NoteMemoryShortage() {
+    memoryShortages.fetch_add(1);
+}
+
+void LogMemoryShortage(const std::string& what) {
+    NoteMemoryShortage();
+    AppendLogEntry("Memory over! (" + what + ")\n");
+}
+
+int CountMemoryShortages() {
+    return memoryShortages.load();
 }
 
 int ShowMessageOrLog(int lineNumber, const std::string& text, const std::string& caption,

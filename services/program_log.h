@@ -70,6 +70,14 @@ void LogOutputRefusal(const std::string& path, int error);
 // The reports of this process logged by LogReportWriteFailure and LogOutputRefusal.
 int CountReportWriteFailures();
 
+// Counts work that ran out of memory and was given up (its message shown or logged by the
+// caller): an unattended run that ran out of memory does not end with success. Any thread.
+void NoteMemoryShortage();
+// Logs "Memory over! (<what>)" and counts it as NoteMemoryShortage does. Any thread.
+void LogMemoryShortage(const std::string& what);
+// The shortages counted by NoteMemoryShortage and LogMemoryShortage.
+int CountMemoryShortages();
+
 // Shows a message box owned by the main window and kept on top, and returns the answer. In
 // automatic mode no box is shown: the log receives "(lineNumber) - " and the text (with a line
 // feed added when the text has none), and the box's default answer is returned. lineNumber is

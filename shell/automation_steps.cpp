@@ -12,6 +12,7 @@
 #include "shell/run_commands.h"
 #include "shell/stock_commands.h"
 #include "simulation/run_control.h"
+#include "stock/stock_model.h"
 
 namespace mirexa {
 
@@ -257,6 +258,14 @@ int LoadStockStep(const std::string* path, int clearFlagAfter) {
 }
 
 int SaveStockStep(int kind, const std::string* path) {
+    // Work the memory ran out in (a run cut short, a program not held, settings not taken, a
+    // ray of the stock that could not grow) left no stock worth saving: the earlier file stays.
+    if (CountMemoryShortages() != 0 || DexelMemoryShortage.load() != 0) {
+        NoteMemoryShortage();
+        AppendLogEntry(ChooseLanguageText("The work ran out of memory: the stock is not saved\n",
+                                          "メモリが足りなかったため、被切削材を保存しません\n"));
+        return 0;
+    }
     AutomationRequest request;
     if (path) {
         request.path = *path;

@@ -193,7 +193,9 @@ void CloseCuttingLog(int end);
 // 32784 with a request for the path (clearFlagAfter: the command line's stock flag is cleared
 // after, its stock taken). Returns the load result (1 loaded).
 int LoadStockStep(const std::string* path, int clearFlagAfter);
-// 32786 with the save kind as lparam and in the request. Returns 1 when the stock was written.
+// 32786 with the save kind as lparam and in the request. Returns 1 when the stock was written;
+// once the work ran out of memory (CountMemoryShortages, DexelMemoryShortage) nothing is saved
+// (logged and counted; 0).
 int SaveStockStep(int kind, const std::string* path);
 // 32771, or 32772 with optimalStock, with a request for the path.
 // Returns the selection's interpreter error (0 none), or -1 when nothing was sent.

@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <iterator>
+#include <new>
 #include <string>
 #include <thread>
 #include <vector>
@@ -102,7 +103,12 @@ int SpawnAndWait(const std::string& program, const std::string& argument) {
         return -1;
     }
     int status = 0;
+    // An abort asks the child to end (SIGTERM); one that ignores that is ended a few seconds
+    // later (SIGKILL), so that no child keeps an aborted batch waiting.
+    constexpr auto kChildEndPatience = std::chrono::seconds(3);
     bool stopped = false;
+    bool killed = false;
+    auto killAt = std::chrono::steady_clock::time_point{};
     for (;;) {
         const pid_t done = waitpid(child, &status, WNOHANG);
         if (done == child) {
@@ -114,6 +120,10 @@ int SpawnAndWait(const std::string& program, const std::string& argument) {
         if (!stopped && AbortSignalReceived.load() != 0) {
             kill(child, SIGTERM);
             stopped = true;
+            killAt = std::chrono::steady_clock::now() + kChildEndPatience;
+        } else if (stopped && !killed && std::chrono::steady_clock::now() >= killAt) {
+            kill(child, SIGKILL);
+            killed = true;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
@@ -213,16 +223,24 @@ std::string PlacesLookedIn(const std::string& path) {
 
 // Definition files that could not be read at start-up fail the batch: the settings file and the
 // tools, controller and machine files, whether the command line or the settings named them
-// (with a macro, only the command line's: the macro may load its own); a default name the
-// settings never gave does not count. A file that does not open, is empty, or (the tools file)
-// holds no tool counts.
-void CheckNamedDefinitionFiles(int macroRun) {
-    RunOnMainThread([macroRun] {
+// (with a macro, only the command line's: the macro may load its own; at its first work the
+// others are checked but for those a LOAD_ line replaced); a default name the settings never
+// gave does not count. A file that does not open, is empty, holds no line its reader knows, or
+// (the tools file) holds no tool counts. Returns the number of failures recorded.
+int CheckNamedDefinitionFiles(int macroRun, unsigned replaced = 0) {
+    int failures = 0;
+    auto fail = [&failures](const std::string& text) {
+        failures += AutomaticMode.load() != 0 ? 1 : 0;  // a user is told by the reading itself
+        RecordBatchFailure(text);
+    };
+    RunOnMainThread([macroRun, replaced, &fail, &failures] {
         const char* unreadable = ChooseLanguageText(" - The definition file cannot be read.",
                                                     " - 定義ファイルを読めません");
         const char* empty = ChooseLanguageText(" - The definition file holds nothing to use.",
                                                " - 定義ファイルに使える内容がありません");
-        if (!macroRun && !SettingsFileHoldsValues(DefinitionFiles.settingsPath)) {
+        // A macro that started without a settings file works with the defaults it chose.
+        if (!macroRun && !(replaced & kMacroWorkCheck) &&
+            !SettingsFileHoldsValues(DefinitionFiles.settingsPath)) {
             // A file that is there but cannot be read (here, or where the name was looked for
             // first) is named with its reason.
             std::string path = DefinitionFiles.settingsPath;
@@ -233,7 +251,7 @@ void CheckNamedDefinitionFiles(int macroRun) {
                 path = here;
                 error = FileOpenError(here);
             }
-            RecordBatchFailure(
+            fail(
                 (path.empty() ? DefinitionFiles.settingsName : path) +
                 (error != 0 && error != ENOENT
                      ? ChooseLanguageText(" - The settings file cannot be read: ",
@@ -258,15 +276,18 @@ void CheckNamedDefinitionFiles(int macroRun) {
             bool records;
             const std::string& path;
         } files[] = {
-            {named(CommandLine.toolsGiven, "TOOL_TABLE"), ToolFile.status, ToolTablesHoldATool(),
-             DefinitionFiles.toolsFile},
-            {named(CommandLine.controllerGiven, "CONTROLLER_TABLE"), Controller.status, true,
-             DefinitionFiles.controllerFile},
-            {named(CommandLine.machineGiven, "MACHINE_TABLE"), Machine.status, true,
-             DefinitionFiles.machineFile},
+            {named(CommandLine.toolsGiven, "TOOL_TABLE") && !(replaced & kMacroLoadedTools),
+             ToolFile.status, ToolTablesHoldATool(), DefinitionFiles.toolsFile},
+            {named(CommandLine.controllerGiven, "CONTROLLER_TABLE") &&
+                 !(replaced & kMacroLoadedController),
+             Controller.status, Controller.knownLines > 0, DefinitionFiles.controllerFile},
+            {named(CommandLine.machineGiven, "MACHINE_TABLE") && !(replaced & kMacroLoadedMachine),
+             Machine.status, Machine.knownLines > 0, DefinitionFiles.machineFile},
         };
         if (CommandLine.basicModelGiven || (!macroRun && !DefinitionFiles.basicModelFile.empty())) {
-            ReportMissingBasicModel(DefinitionFiles.basicModelFile);
+            // The report logs and records its own failure.
+            failures += !ReportMissingBasicModel(DefinitionFiles.basicModelFile) &&
+                        AutomaticMode.load() != 0;
         }
         for (const auto& file : files) {
             if (!file.named || file.path.empty()) {
@@ -274,28 +295,28 @@ void CheckNamedDefinitionFiles(int macroRun) {
             }
             std::uint64_t size = 0;
             if (file.status == -1) {
-                RecordBatchFailure(file.path + unreadable + PlacesLookedIn(file.path));
+                fail(file.path + unreadable + PlacesLookedIn(file.path));
             } else if ((GetFileSizeBytes(file.path, &size) && size == 0) || !file.records) {
-                RecordBatchFailure(file.path + empty);
+                fail(file.path + empty);
             }
         }
-        if (UnusableMachineModels.load() > 0) {
-            RecordBatchFailure(DefinitionFiles.machineFile + UnusableModelsText());
+        if (UnusableMachineModels.load() > 0 && !(replaced & kMacroLoadedMachine)) {
+            fail(DefinitionFiles.machineFile + UnusableModelsText());
         }
         // A holder file the tools file names that gives no holder: the holder checks would
         // pass what they are there to stop.
-        if ((CommandLine.toolsGiven || !macroRun) && ToolFile.status == 1 &&
-            ToolFile.unusableHolderFiles > 0) {
-            RecordBatchFailure(ToolFile.holderFileProblem);
+        const bool toolsInUse =
+            (CommandLine.toolsGiven || !macroRun) && !(replaced & kMacroLoadedTools);
+        if (toolsInUse && ToolFile.status == 1 && ToolFile.unusableHolderFiles > 0) {
+            fail(ToolFile.holderFileProblem);
         }
-        if ((CommandLine.toolsGiven || !macroRun) && ToolFile.status == 1 &&
-            ToolFile.refusedTools > 0) {
-            RecordBatchFailure(
-                DefinitionFiles.toolsFile +
-                ChooseLanguageText(" - Tools with sizes no machine has are not used.",
-                                   " - 機械にありえない寸法の工具は使いません"));
+        if (toolsInUse && ToolFile.status == 1 && ToolFile.refusedTools > 0) {
+            fail(DefinitionFiles.toolsFile +
+                 ChooseLanguageText(" - Tools with sizes no machine has are not used.",
+                                    " - 機械にありえない寸法の工具は使いません"));
         }
     });
+    return failures;
 }
 
 }  // namespace
@@ -309,8 +330,10 @@ int ChooseProgramExitCode(int programExitCode) {
     if (BatchFailureCode.load() != 0) {
         return BatchFailureCode.load();
     }
-    // A report the unattended work could not write is work not done.
-    if (programExitCode == 0 && AutomaticMode.load() != 0 && CountReportWriteFailures() != 0) {
+    // A report the unattended work could not write, or work given up for want of memory, is
+    // work not done.
+    if (programExitCode == 0 && AutomaticMode.load() != 0 &&
+        (CountReportWriteFailures() != 0 || CountMemoryShortages() != 0)) {
         return kBatchExitFileError;
     }
     return programExitCode;
@@ -561,23 +584,35 @@ int RunCommandLineSequence() {
     return 0;
 }
 
+int CheckMacroDefinitionFiles(unsigned replaced) {
+    return CheckNamedDefinitionFiles(0, replaced | kMacroWorkCheck) == 0 ? 1 : 0;
+}
+
 void AutomationThreadProc() {
-    ResetAutomationRun();
-    const CommandLineSwitches o = ReadCommandLine();
-    CheckNamedDefinitionFiles(o.macroGiven);
-    const int unusableModels = UnusableMachineModels.load();
-    // A refused argument or a definition file that could not be read: the batch would run
-    // with values nobody asked for and replace its output, so it ends before any work.
-    if (!AutomationRun.windowGone && BatchFailureCode.load() == 0) {
-        if (o.macroGiven) {
-            RunMacroFile();
-        } else if (!RunCommandLineStockOperation()) {
-            RunCommandLineSequence();
+    // Memory that runs out in the automation's own work ends that work with a log line and
+    // exit 2, and the program still ends as after any batch.
+    try {
+        ResetAutomationRun();
+        const CommandLineSwitches o = ReadCommandLine();
+        CheckNamedDefinitionFiles(o.macroGiven);
+        const int unusableModels = UnusableMachineModels.load();
+        // A refused argument, a definition file that could not be read or settings the memory
+        // could not hold: the batch would run with values nobody asked for and replace its
+        // output, so it ends before any work.
+        if (!AutomationRun.windowGone && BatchFailureCode.load() == 0 &&
+            CountMemoryShortages() == 0) {
+            if (o.macroGiven) {
+                RunMacroFile();
+            } else if (!RunCommandLineStockOperation()) {
+                RunCommandLineSequence();
+            }
         }
-    }
-    // Models found empty while the work ran (they are loaded when a check needs them).
-    if (UnusableMachineModels.load() > unusableModels) {
-        RecordBatchFailure(DefinitionFiles.machineFile + UnusableModelsText());
+        // Models found empty while the work ran (they are loaded when a check needs them).
+        if (UnusableMachineModels.load() > unusableModels) {
+            RecordBatchFailure(DefinitionFiles.machineFile + UnusableModelsText());
+        }
+    } catch (const std::bad_alloc&) {
+        LogMemoryShortage("automation");
     }
     if (GetPlatformBackend() == PlatformBackend::Headless) {
         PostAutomationDone();

@@ -23,6 +23,20 @@ namespace mirexa {
 // that was done, so that the process ends when the automation does.
 void AutomationThreadProc();
 
+// The definition files a macro's LOAD_TTL, LOAD_CTL and LOAD_MTL replaced (they check their own
+// file when they read it).
+enum : unsigned {
+    kMacroLoadedTools = 1,
+    kMacroLoadedController = 2,
+    kMacroLoadedMachine = 4,
+    kMacroWorkCheck = 8,  // the check at a macro's first work (the settings file is not checked)
+};
+// The check a macro makes before its first CUT, VERIFY or SAVE_WORK: the command line's check of
+// every definition file in use (the tools, controller and machine files the command line or the
+// settings named, their holders and models), but for those replaced. Each
+// failure is logged and fails the batch; 1 when none failed.
+int CheckMacroDefinitionFiles(unsigned replaced);
+
 // The command line's stock operation (-XM, -XR, -XP, -XD; each comes with a stock and -O): loads
 // the stock, runs the first operation that is set (move, rotate, paint, peel pens, difference),
 // saves, and posts WM_AUTOMATION_DONE. Returns 1 when an operation was set.
@@ -97,8 +111,9 @@ void PostDoneToMainWindow();
 // Waits one poll period (100 ms).
 void SleepOnePoll();
 // Starts a program without a shell (posix_spawnp) and waits for it: its exit status, or -1 when
-// it could not be started. An abort signal ends the wait: the program is asked to end (SIGTERM)
-// and reaped. The program's environment carries the EXEC nesting depth one above this one's.
+// it could not be started. An abort signal ends the wait: the program is asked to end (SIGTERM),
+// ended (SIGKILL) when it has not three seconds later, and reaped. The program's environment
+// carries the EXEC nesting depth one above this one's.
 int SpawnAndWait(const std::string& program, const std::string& argument);
 
 // The EXEC nesting depth: the number of macros' EXEC lines that started this process one inside

@@ -9,6 +9,7 @@
 
 #include "config/config_records.h"
 #include "config/controller_file.h"
+#include "config/definition_keywords.h"
 #include "config/holder_file.h"
 #include "config/machine_file.h"
 #include "config/tool_profile.h"
@@ -120,6 +121,30 @@ std::string UnreadableText(const WatchedFileView& f, int error) {
                                    "前に読んだ定義をそのまま使います。");
     }
     return text;
+}
+
+// The controller or machine file's knowledge of its lines, null for the other files.
+using KnownLineTest = int (*)(const char* line);
+KnownLineTest KnownLineTestOf(WatchedFile file) {
+    return file == WatchedFile::Controller ? IsKnownControllerLine
+           : file == WatchedFile::Machine  ? IsKnownMachineLine
+                                           : nullptr;
+}
+
+// 1 when the controller or machine file was read without a line its reader knows.
+int ReadWithNothingUsable(WatchedFile file) {
+    return file == WatchedFile::Controller ? Controller.status == 1 && Controller.knownLines == 0
+           : file == WatchedFile::Machine  ? Machine.status == 1 && Machine.knownLines == 0
+                                           : 0;
+}
+
+std::string NothingUsableText(const WatchedFileView& f, bool keptRecords) {
+    return *f.path +
+           ChooseLanguageText(" - The definition file holds nothing to use.",
+                              " - 定義ファイルに使える内容がありません。") +
+           (keptRecords ? ChooseLanguageText(" The definitions read before stay in use.",
+                                             "前に読んだ定義をそのまま使います。")
+                        : "");
 }
 
 // The re-read chain of a file that can be read; a tools file that yields no tool is taken back
@@ -237,7 +262,16 @@ int CheckDefinitionFilesChanged(WindowHandle window) {
                                  : f.status == 1 && now == *f.storedTime) {
             continue;  // unchanged since it was read, or since it was reported
         }
-        // A file that cannot be read is not read: what was read before stays in use.
+        // A file that cannot be read, or holds no line its reader knows, is not read: what was
+        // read before stays in use.
+        const KnownLineTest known = KnownLineTestOf(file);
+        if (f.status == 1 && known != nullptr && UnreadableError(*f.path) == 0 &&
+            !DefinitionFileHoldsKnownLine(*f.path, known)) {
+            w.missingReported[i] = 1;
+            w.reportedTime[i] = now;
+            ShowWatchProblem(window, NothingUsableText(f, true));
+            continue;
+        }
         if (const int error = UnreadableError(*f.path)) {
             w.missingReported[i] = 1;
             w.reportedTime[i] = now;
@@ -256,6 +290,16 @@ int CheckDefinitionFilesChanged(WindowHandle window) {
             w.reportedTime[i] = now;
             w.holderProblemShown = problem;
             ShowWatchProblem(window, problem);
+        }
+    }
+    // A controller or machine file read without anything to use (at start-up, or chosen since).
+    for (int i = 0; i < kWatchedFileCount; ++i) {
+        const auto file = static_cast<WatchedFile>(i);
+        if (!ReadWithNothingUsable(file)) {
+            w.nothingUsableShown[i] = 0;
+        } else if (AutomaticMode.load() == 0 && !w.nothingUsableShown[i]) {
+            w.nothingUsableShown[i] = 1;
+            ShowWatchProblem(window, NothingUsableText(ViewOf(file), false));
         }
     }
     // A holder file the tools file names that gave no holder, at start-up or in a reading since.

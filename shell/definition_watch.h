@@ -22,6 +22,8 @@ struct DefinitionWatchState {
     FileWriteTime reportedTime[kWatchedFileCount] = {};
     // The holder-file problem of the tools file's reading the user was last told of.
     std::string holderProblemShown = {};
+    // Per watched file: 1 once the user was told that its reading held nothing to use.
+    int nothingUsableShown[kWatchedFileCount] = {};
 };
 extern DefinitionWatchState DefinitionWatch;
 

@@ -19,6 +19,7 @@
 #include "platform/program_start.h"
 #include "plugins/mirexa_plugin.h"
 #include "services/shared_state.h"
+#include "shell/editor_permission.h"
 #include "shell/nc_data_commands.h"
 #include "shell/plugin_host.h"
 #include "shell/status_bar.h"
@@ -223,10 +224,16 @@ int OpenNcInEditor(WindowHandle owner, int line) {
          BuildEditorArguments(RewriteEditorOption(Settings.editorOption, k.kind), path, line)) {
         words.push_back(word);
     }
+    if (k.kind != kEditorPlugin &&
+        !MayStartEditorCommand(owner, Settings.editorProgram + " " + Settings.editorOption,
+                               words)) {
+        return 0;
+    }
     if (!StartDetachedProgram(words, "")) {
         SayCannotStart(owner, Settings.editorProgram);
         return 0;
     }
+    LogEditorStart(words);
     e.canJump = k.kind >= kEditorMacro && k.kind <= kEditorK2 ? 1 : 0;
     if (k.kind == kEditorPlugin) {
         if (auto find = EditorPluginExport<MxeditorFindWindowFn>(kEditorFindWindow)) {
@@ -331,10 +338,14 @@ int OpenFileInEditor(WindowHandle owner, const std::string& program, const std::
     }
     std::vector<std::string> words = SplitCommandWords(program);
     words.push_back(file);
+    if (words.size() >= 2 && !MayStartEditorCommand(owner, program, words)) {
+        return 0;
+    }
     if (words.size() < 2 || !StartDetachedProgram(words, "")) {
         SayCannotStart(owner, program);
         return 0;
     }
+    LogEditorStart(words);
     return 1;
 }
 

@@ -430,6 +430,30 @@ int RunMacroLine(const MacroLine& line, int lineNumber) {
     return 0;
 }
 
+// The definition file a LOAD_ line reads, as the bit of CheckMacroDefinitionFiles; 0 for other
+// lines.
+unsigned LoadedDefinitionFile(MacroCommand command) {
+    return command == MacroCommand::kLoadTtl   ? kMacroLoadedTools
+           : command == MacroCommand::kLoadCtl ? kMacroLoadedController
+           : command == MacroCommand::kLoadMtl ? kMacroLoadedMachine
+                                               : 0u;
+}
+
+// The lines that work with the definition files: a cut, a verification or a save.
+bool IsMacroWork(MacroCommand command) {
+    switch (command) {
+        case MacroCommand::kCutReal:
+        case MacroCommand::kCutSkip:
+        case MacroCommand::kCutResult:
+        case MacroCommand::kVerify:
+        case MacroCommand::kVerifySilent:
+        case MacroCommand::kSaveWork:
+            return true;
+        default:
+            return false;
+    }
+}
+
 // After a break (a cut that ended on an alarm or was aborted, a line not run) the lines left are
 // named in the log; a save among them did not happen, which fails the unattended work.
 void LogLinesNotRun(std::FILE* stream, int lineNumber) {
@@ -487,6 +511,8 @@ int RunMacroFile() {
     int lineNumber = 0;
     int exitLine = 0;
     int result = 0;
+    unsigned replaced = 0;  // definition files a LOAD_ line read
+    bool definitionsChecked = false;
     while (!AutomationRun.stopped && (result = ReadMacroLine(stream, &text)) != 0) {
         ++lineNumber;
         if (result < 0) {
@@ -502,7 +528,20 @@ int RunMacroFile() {
         }
         shown = text;
         ShowMacroState(1, 0, 0, shown);
-        if (RunMacroLine(ParseMacroLine(text), lineNumber)) {
+        const MacroLine line = ParseMacroLine(text);
+        replaced |= LoadedDefinitionFile(line.command);
+        // The first work of the macro: the definition files it rests on must have been read,
+        // or it would cut, check or save with values nobody asked for.
+        if (!definitionsChecked && IsMacroWork(line.command)) {
+            definitionsChecked = true;
+            if (!CheckMacroDefinitionFiles(replaced)) {
+                LogMacroProblem(lineNumber,
+                                ChooseLanguageText("not run: ", "実行しません: ") + text);
+                AutomationRun.breakCount = std::max(AutomationRun.breakCount, 1);
+                break;
+            }
+        }
+        if (RunMacroLine(line, lineNumber)) {
             exitLine = 1;
             break;
         }

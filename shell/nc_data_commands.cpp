@@ -233,6 +233,17 @@ void SelectProgramCommand(WindowHandle window, unsigned command) {
         if (!SelectNcFile(window, &directory, &path, ListPathReaderFilters())) {
             return;
         }
+        // A FIFO, a device or a folder chosen in the dialog is refused as the command line
+        // refuses it: a run would find no program in it.
+        if (const int error = FileOpenError(path)) {
+            ShowMessageBox(MainWindow.load(),
+                           path +
+                               ChooseLanguageText(" - The NC program cannot be read: ",
+                                                  " - NCプログラムを読めません: ") +
+                               DescribeFileError(error),
+                           EDITION_NAME, MBX_OK | MBX_ICONERROR | MBX_TOPMOST);
+            return;
+        }
     } else if (!ResolveNcProgramPath(&path)) {
         RunSession.run.status.error = kNcProgramMissingError;
         AutomationOutcome.selectionError = kNcProgramMissingError;
@@ -407,6 +418,7 @@ void DefinitionFileCommand(unsigned command) {
         CallHook(MainWindowCallbacks.activateWindow, MainWindow.load());
     }
     int status = 0;
+    int knownLines = 1;  // a chosen controller or machine file of plain text holds nothing
     if (command == IDM_TOOLS_FILE) {
         ReadToolFile(RunSession, RunKinematics, RunTools);
         UpdateMachinePosition(RunKinematics);
@@ -414,12 +426,14 @@ void DefinitionFileCommand(unsigned command) {
     } else if (command == IDM_CONTROLLER_FILE) {
         ReadControllerFile(RunSession, RunKinematics);
         status = Controller.status;
+        knownLines = Controller.knownLines;
         ReadMachineFile(0);
         ReadToolFile(RunSession, RunKinematics, RunTools);
     } else {
         ReadControllerFile(RunSession, RunKinematics);
         ReadMachineFile(1);
         status = Machine.status;
+        knownLines = Machine.knownLines;
         ReadToolFile(RunSession, RunKinematics, RunTools);
     }
     BringViewUpToDate(command);
@@ -431,20 +445,27 @@ void DefinitionFileCommand(unsigned command) {
     RedrawMainWindow(MainWindow.load());
     // A chosen tools file whose holder file gives no holder is reported as an unreadable one.
     const bool holderMissing = command == IDM_TOOLS_FILE && ToolFile.unusableHolderFiles > 0;
-    if (status == 1 && !holderMissing) {
+    if (status == 1 && !holderMissing && knownLines > 0) {
         AutomationOutcome.definitionResult = 1;
         return;
     }
     const std::string text =
-        status == 1 ? ToolFile.holderFileProblem
-                    : *target + ChooseLanguageText(" - The definition file cannot be read.",
-                                                   " - 定義ファイルを読めません");
+        status != 1 ? *target + ChooseLanguageText(" - The definition file cannot be read.",
+                                                   " - 定義ファイルを読めません")
+        : holderMissing
+            ? ToolFile.holderFileProblem
+            : *target + ChooseLanguageText(" - The definition file holds nothing to use.",
+                                           " - 定義ファイルに使える内容がありません。");
     if (AutomaticMode.load() != 0) {
         RecordBatchFailure(text);
     } else {
         ShowMessageBox(MainWindow.load(), text, EDITION_NAME, MBX_OK | MBX_ICONERROR | MBX_TOPMOST);
         if (holderMissing) {
             DefinitionWatch.holderProblemShown = text;  // told once
+        } else if (status == 1) {
+            DefinitionWatch.nothingUsableShown[static_cast<int>(
+                command == IDM_CONTROLLER_FILE ? WatchedFile::Controller : WatchedFile::Machine)] =
+                1;
         }
     }
 }

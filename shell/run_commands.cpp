@@ -232,7 +232,10 @@ int StartRun(WindowHandle window, int mode, void (*threadBody)()) {
     OpenLengthReport(automationRunMode);
     // The run's thread, and the timer that serves its requests.
     RunCommands.runFrameDrawn = 0;
-    CreateWorkerThread(&SimulationThread, threadBody ? threadBody : RunCuttingThread, 0, 1);
+    if (CreateWorkerThread(&SimulationThread, threadBody ? threadBody : RunCuttingThread, 0, 1) <
+        0) {
+        LastRunSummary.end = kRunEndMemory;  // no thread for the run: it ends as out of memory
+    }
     StartRunProgressTimer(window, PeriodForMode(mode, 0));
     return 1;
 }

@@ -441,7 +441,10 @@ void SaveStockCommand(MessageLParam lparam) {
         ReportStockFailure(path +
                                ChooseLanguageText(" - The work could not be written: ",
                                                   " - 被切削材を書き込めません: ") +
-                               DescribeFileError(error),
+                               (written == kStockSaveNotFinite
+                                    ? ChooseLanguageText("a coordinate is not a finite number",
+                                                         "座標が有限の数ではありません")
+                                    : DescribeFileError(error)),
                            caption);
         return;
     }

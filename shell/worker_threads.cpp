@@ -6,6 +6,8 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <new>
+#include <system_error>
 
 #include "platform/window.h"
 
@@ -66,7 +68,16 @@ int CreateWorkerThread(WorkerThread* worker, WorkerThreadProc proc, int suspende
     }
     worker->resumed = suspended ? 0 : 1;
     worker->finished.store(0, std::memory_order_relaxed);
-    worker->thread = std::thread(RunWorkerBody, worker, proc, belowNormal);
+    // The system may refuse the thread (a memory or thread limit): nothing is started then.
+    try {
+        worker->thread = std::thread(RunWorkerBody, worker, proc, belowNormal);
+    } catch (const std::system_error&) {
+        worker->finished.store(1, std::memory_order_relaxed);
+        return -1;
+    } catch (const std::bad_alloc&) {
+        worker->finished.store(1, std::memory_order_relaxed);
+        return -1;
+    }
     return 1;
 }
 

@@ -38,8 +38,8 @@ extern std::atomic<int> WorkerShutdownRequested;
 
 // Starts a thread that runs proc (a null proc runs nothing). With suspended set the body waits
 // until ResumeWorkerThread; otherwise it runs at once. With belowNormal set the thread lowers its
-// own scheduling priority first (best effort). Returns 1, or 0 when the record still holds a
-// thread that was not joined (nothing is started then).
+// own scheduling priority first (best effort). Returns 1, 0 when the record still holds a
+// thread that was not joined, -1 when the system refused the thread (nothing is started then).
 int CreateWorkerThread(WorkerThread* worker, WorkerThreadProc proc, int suspended, int belowNormal);
 
 // Lets a suspended thread run. Returns 1 the first time for a live thread, 0 afterwards and for

@@ -1058,6 +1058,9 @@ void CutViews(StockModel* model, DexelGridView* const* views, int viewCount, int
         InterferenceFlags.overChip |= r.overChip;
         CutPose.raysVisited += r.raysVisited;
         CutPose.memoryFailures += r.memoryFailures;
+        if (r.memoryFailures != 0) {
+            DexelMemoryShortage.store(1);  // rays left uncut: the run ends as out of memory
+        }
     }
 }
 

@@ -459,8 +459,8 @@ void ExpandLine(const char* line, size_t length, const CuttingReportInputs& in,
 // only fill the memory.
 constexpr std::size_t kTemplateSizeLimit = std::size_t{1} << 20;
 
-// The whole file, *ok 1; or *ok 0 for a file that does not open, fails, is larger than the
-// template limit or whose reading the abort request ended.
+// The whole file, *ok 1; or *ok 0 for a file that does not open, fails or whose reading the
+// abort request ended, -1 for one larger than the template limit.
 std::string ReadWholeFile(const std::string& path, int* ok) {
     *ok = 0;
     std::FILE* f = OpenFileStream(path, "rb");
@@ -479,8 +479,11 @@ std::string ReadWholeFile(const std::string& path, int* ok) {
         text.append(buffer, n);
     }
     *ok = bounded && std::ferror(f) == 0 ? 1 : 0;
+    if (!bounded && text.size() + n > kTemplateSizeLimit) {
+        *ok = -1;
+    }
     std::fclose(f);
-    return *ok ? text : std::string();
+    return *ok == 1 ? text : std::string();
 }
 
 int CountLines(const std::string& path) {
@@ -560,14 +563,19 @@ std::string ExpandReportTemplate(const std::string& text, const CuttingReportInp
     return out;
 }
 
-std::string FormatFixedSummary(const CuttingReportInputs& in) {
+std::string FormatFixedSummary(const CuttingReportInputs& in, int templateTooLarge) {
     const bool en = in.english != 0;
     const MachiningTimeSums& t = in.times;
     const DataCheckExtent& m = in.check.machine;
     std::string out = en ? "<<< \"" + in.ncPath + "\" Cutting Information >>>\n"
                          : "<<< \"" + in.ncPath + "\" の加工情報出力 >>>\n";
-    out += en ? "※:\"verify_form.def\" is not found.\n"
-              : "※:\"verify_form.def\"が見つかりません。一部適当に出力しておきます。\n";
+    if (templateTooLarge) {
+        out += en ? "※:\"verify_form.def\" is too large (over 1 MB).\n"
+                  : "※:\"verify_form.def\"が大きすぎます (1 MB 超)。一部適当に出力しておきます。\n";
+    } else {
+        out += en ? "※:\"verify_form.def\" is not found.\n"
+                  : "※:\"verify_form.def\"が見つかりません。一部適当に出力しておきます。\n";
+    }
     out += en ? "Length of Rapid Path:" : "早送り長さ:";
     AppendInt(&out, RoundForReport(t.rapidMoveLength), 7);
     out += en ? "\nLength of Feed Path:" : "\n切削送り長さ:";
@@ -654,7 +662,7 @@ std::string ComposeCuttingReport(const std::string& templatePath, const CuttingR
     int readOk = 0;
     const std::string text =
         templatePath.empty() ? std::string() : ReadWholeFile(templatePath, &readOk);
-    return readOk ? ExpandReportTemplate(text, in) : FormatFixedSummary(in);
+    return readOk == 1 ? ExpandReportTemplate(text, in) : FormatFixedSummary(in, readOk < 0);
 }
 
 int WriteCuttingReportFile(const std::string& reportPath, int append,
@@ -670,10 +678,13 @@ int WriteCuttingReportFile(const std::string& reportPath, int append,
         }
         FileReplacement replacement;
         const char* failedStep = nullptr;
-        // A name of the fixed pattern: a link planted there is replaced, never followed.
+        // A name of the fixed pattern: a link planted there is replaced, never followed; a FIFO
+        // or device there is refused.
         if (!BeginFileReplacement(path, &replacement, -1, FileLinks::Replace)) {
-            failedStep = "open";
-        } else if (!WriteAllBytes(replacement.descriptor, report.data(), report.size())) {
+            LogOutputRefusal(reportPath, errno);
+            return 0;
+        }
+        if (!WriteAllBytes(replacement.descriptor, report.data(), report.size())) {
             failedStep = "write";
             AbandonFileReplacement(&replacement);
         } else if (!FinishFileReplacement(&replacement, 0)) {

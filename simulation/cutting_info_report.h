@@ -67,8 +67,9 @@ std::int32_t RoundForReport(double value);
 // nothing.
 std::string ExpandReportTemplate(const std::string& text, const CuttingReportInputs& in);
 
-// The fixed summary written when there is no template, in the inputs' language.
-std::string FormatFixedSummary(const CuttingReportInputs& in);
+// The fixed summary written when there is no template, in the inputs' language; its note says
+// the template is not found, or with templateTooLarge that it is larger than a template can be.
+std::string FormatFixedSummary(const CuttingReportInputs& in, int templateTooLarge = 0);
 
 // The report's path from the settings: FIXED "<Target_VERIFYdir>/verify.<suffix>", AUTO the NC
 // path with its extension (a "." after the last "/" or "\\") replaced by "_verify.<suffix>",

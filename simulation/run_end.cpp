@@ -14,6 +14,7 @@
 #include "nc/nc_session.h"
 #include "nc/step_driver.h"
 #include "platform/clock.h"
+#include "platform/message_box.h"
 #include "services/program_log.h"
 #include "services/progress.h"
 #include "services/shared_state.h"
@@ -294,8 +295,16 @@ int FinishEndedRun(NcSession& session, WindowHandle window, const ReportBlock& l
     Call(ui.redrawView);
     Call(ui.writeAviFrame);
     CloseSubprogramLevels(session);
-    if (session.run.status.started == 0 && session.run.status.error == 0) {
+    // A run that never started: no start code, unless the memory ran out before it could.
+    if (session.run.status.started == 0 && session.run.status.error == 0 &&
+        LastRunSummary.end != kRunEndMemory) {
         session.run.status.error = 3;
+    }
+    // A run the memory ran out in: said (logged in automatic mode, where it fails the batch);
+    // the window and the stock as cut stay.
+    if (LastRunSummary.end == kRunEndMemory) {
+        NoteMemoryShortage();
+        ShowMessageOrLog(0, "Memory over!", "Data size error", MBX_OK | MBX_TOPMOST);
     }
     // The alarm, when the run ended on one.
     int code = 0;

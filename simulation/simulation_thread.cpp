@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <new>
 
 #include "config/config_records.h"
 #include "config/controller_file.h"
@@ -22,6 +23,7 @@
 #include "nc/plugin_queries.h"
 #include "nc/step_driver.h"
 #include "nc/tool_change_moves.h"
+#include "services/program_log.h"
 #include "services/shared_state.h"
 #include "simulation/cutting_core.h"
 #include "simulation/move_stepping.h"
@@ -504,6 +506,7 @@ int StartRun(NcSession& session, const std::string& path) {
     RefreshNcControllerView(session);
     const NcMoveReader reader{SimulationCallbacks.openPathReader,
                               SimulationCallbacks.closePathReader};
+    const int shortagesBefore = CountMemoryShortages();
     const int opened = OpenNcSession(&RunSession, path, reader);
     UpdateMachinePosition(*session.kinematics);
     ResetSimulationRunRecord(RunStepContext());
@@ -514,7 +517,8 @@ int StartRun(NcSession& session, const std::string& path) {
         return kRunEndBadStep;
     }
     if (opened == 0) {
-        return kRunEndNoSource;
+        // A program too large to be held in memory is a shortage of memory, not a missing file.
+        return CountMemoryShortages() != shortagesBefore ? kRunEndMemory : kRunEndNoSource;
     }
     if (SimulationCallbacks.startVideoRecording != nullptr && AutomaticMode.load() == 0) {
         SimulationCallbacks.startVideoRecording();
@@ -589,6 +593,10 @@ int RunBlocks(NcSession& session) {
         if (result == kMoveEndsRun) {
             return kRunEndInterference;
         }
+        // A ray that could not grow was left as it was: the run ends there, the stock as cut.
+        if (DexelMemoryShortage.load() != 0) {
+            return kRunEndMemory;
+        }
         RedrawAfterBlock(session, &lastRedrawLine);
         if (RunControl.abortRequest.load() != 0) {
             return kRunEndAbort;
@@ -657,9 +665,16 @@ int TakeFetchedBlock(NcSession& session, BlockLoopState* loop, StepBlockInfo* in
 void SimulationThreadProc() {
     NcSession& session = RunSession;
     const std::string path = DefinitionFiles.ncProgramFile;
-    int end = StartRun(session, path);
-    if (end == 1) {
-        end = RunBlocks(session);
+    DexelMemoryShortage.store(0);
+    int end = kRunEndMemory;
+    // Memory that runs out anywhere in the run ends the run, not the program.
+    try {
+        end = StartRun(session, path);
+        if (end == 1) {
+            end = RunBlocks(session);
+        }
+    } catch (const std::bad_alloc&) {
+        end = kRunEndMemory;
     }
     CloseNcSession(&session);
     EndRunKinematics(session);

@@ -24,6 +24,7 @@ enum SimulationRunEnd : int {
     kRunEndAbort = 4,         // AbortRequest
     kRunEndNoSource = 5,      // the NC program could not be opened
     kRunEndBadStep = 6,       // the step length is not a positive number
+    kRunEndMemory = 7,        // the memory ran out (a ray could not grow, an allocation failed)
 };
 
 // What the last run did: how it ended, and the blocks and moves it went through.

@@ -17,20 +17,17 @@ std::atomic<int> CurrentStockIndex{0};
 StockModel BasicModel;
 StockModel ComparisonModel;
 BasicModelStatus BasicModelState;
+std::atomic<int> DexelMemoryShortage{0};
 
 static_assert(kDexelInlineCapacity * sizeof(std::uint8_t) >= sizeof(void*),
               "a flag slot must hold a heap pointer");
 
 namespace {
 
+// A heap block of n values; null when the memory is out.
 template <class T>
 T* AllocateCellBlock(int n) {
-    std::size_t bytes = static_cast<std::size_t>(n) * sizeof(T);
-    void* block = std::malloc(bytes);
-    if (!block) {
-        FailDexelAllocation(bytes);
-    }
-    return static_cast<T*>(block);
+    return static_cast<T*>(std::malloc(static_cast<std::size_t>(n) * sizeof(T)));
 }
 
 // Where a cell's values in one array lie: its inline slot, or the heap block whose pointer the
@@ -97,6 +94,13 @@ CellBlocks CopyToNewCellBlocks(const double* sourceEnds, const std::uint8_t* sou
     blocks.ends = AllocateCellBlock<double>(n);
     blocks.stamps = AllocateCellBlock<std::int32_t>(n);
     blocks.flags = AllocateCellBlock<std::uint8_t>(n);
+    if (blocks.ends == nullptr || blocks.stamps == nullptr || blocks.flags == nullptr) {
+        std::free(blocks.ends);
+        std::free(blocks.stamps);
+        std::free(blocks.flags);
+        DexelMemoryShortage.store(1);
+        return CellBlocks{};
+    }
     MoveCellValues(blocks.ends, blocks.flags, blocks.stamps, sourceEnds, sourceFlags, sourceStamps,
                    static_cast<std::size_t>(n));
     return blocks;
@@ -121,9 +125,9 @@ void StoreCellBlocks(double* endSlot, std::uint8_t* flagSlot, std::int32_t* stam
 }  // namespace
 
 void FailDexelAllocation(std::size_t bytes) {
-    std::fprintf(stderr, "mirexa: out of memory: a dexel block of %zu bytes\n", bytes);
+    std::fprintf(stderr, "mirexa: Memory over! (a dexel block of %zu bytes)\n", bytes);
     std::fflush(stderr);
-    std::_Exit(EXIT_FAILURE);
+    std::_Exit(2);
 }
 
 void SetDexelCell(std::int64_t cell, int capacity, std::int32_t* counts, double* ends,
@@ -151,8 +155,11 @@ void SetDexelCell(std::int64_t cell, int capacity, std::int32_t* counts, double*
             return;
         }
         if (n > capacity) {
-            StoreCellBlocks(endSlot, flagSlot, stampSlot,
-                            CopyToNewCellBlocks(sourceEnds, sourceFlags, sourceStamps, n));
+            const CellBlocks blocks = CopyToNewCellBlocks(sourceEnds, sourceFlags, sourceStamps, n);
+            if (blocks.ends == nullptr) {
+                return;  // no memory: the cell stays as it was
+            }
+            StoreCellBlocks(endSlot, flagSlot, stampSlot, blocks);
         } else if (n >= 1) {
             // Back to inline storage. The old pointers were loaded above, so the copy may
             // overwrite them; the source may still be the old blocks.
@@ -163,8 +170,11 @@ void SetDexelCell(std::int64_t cell, int capacity, std::int32_t* counts, double*
         std::free(oldBlocks.stamps);
         std::free(oldBlocks.flags);
     } else if (n > capacity) {
-        StoreCellBlocks(endSlot, flagSlot, stampSlot,
-                        CopyToNewCellBlocks(sourceEnds, sourceFlags, sourceStamps, n));
+        const CellBlocks blocks = CopyToNewCellBlocks(sourceEnds, sourceFlags, sourceStamps, n);
+        if (blocks.ends == nullptr) {
+            return;  // no memory: the cell stays as it was
+        }
+        StoreCellBlocks(endSlot, flagSlot, stampSlot, blocks);
     } else if (n >= 1) {
         MoveCellValues(endSlot, flagSlot, stampSlot, sourceEnds, sourceFlags, sourceStamps, nEnds);
     }
@@ -205,8 +215,12 @@ void CopySpilledDexelBlocks(DexelFamily* family) {
         std::uint8_t* flagSlot = family->flags + base;
         std::int32_t* stampSlot = family->lineStamps + base;
         const CellBlocks shared = LoadCellBlocks(endSlot, flagSlot, stampSlot);
-        StoreCellBlocks(endSlot, flagSlot, stampSlot,
-                        CopyToNewCellBlocks(shared.ends, shared.flags, shared.stamps, count));
+        const CellBlocks own = CopyToNewCellBlocks(shared.ends, shared.flags, shared.stamps, count);
+        if (own.ends == nullptr) {
+            family->counts[cell] = 0;  // no memory: this copy loses the ray, never shares it
+            continue;
+        }
+        StoreCellBlocks(endSlot, flagSlot, stampSlot, own);
     }
 }
 
@@ -381,7 +395,11 @@ void SnapshotStockFlags(const StockModel& model, DexelFlagCopies* copies) {
             }
             int count = family.counts[cell];
             if (count > capacity) {
-                StoreSlotPointer(slot, AllocateCellBlock<std::uint8_t>(count));
+                std::uint8_t* block = AllocateCellBlock<std::uint8_t>(count);
+                if (block == nullptr) {
+                    FailDexelAllocation(static_cast<std::size_t>(count));
+                }
+                StoreSlotPointer(slot, block);
             }
             if (count >= 1) {
                 std::memset(CellStorage(cell, capacity, count, marks), 0,

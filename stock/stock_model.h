@@ -150,7 +150,8 @@ extern BasicModelStatus BasicModelState;
 // Makes the cell hold the n given ends, flags and line stamps. n < 0 acts as 0; an odd n fails
 // a debug assertion; there is no upper limit. The source may overlap the cell's own storage
 // (inline slots or heap blocks). Heap blocks are sized exactly to n; a new block is allocated
-// before the old one is released, and running out of memory ends the program.
+// before the old one is released. When the memory for it is out, the cell stays as it was and
+// DexelMemoryShortage is raised.
 void SetDexelCell(std::int64_t cell, int capacity, std::int32_t* counts, double* ends,
                   std::uint8_t* flags, std::int32_t* lineStamps, const double* sourceEnds,
                   const std::uint8_t* sourceFlags, const std::int32_t* sourceStamps, int n);
@@ -204,15 +205,21 @@ const std::int32_t* DexelCellStamps(std::int64_t cell, int capacity, const std::
 // the counts are left as they are.
 void ReleaseSpilledDexelBlocks(DexelFamily* family);
 // Gives every spilled cell of the family its own copy of the heap blocks its slots point at:
-// after the family's arrays were copied from another family, both would share them.
+// after the family's arrays were copied from another family, both would share them. A cell whose
+// copy finds no memory is emptied in this family (DexelMemoryShortage raised).
 void CopySpilledDexelBlocks(DexelFamily* family);
 
 // Releases the cell's heap blocks (if any) and makes it empty.
 void ReleaseDexelCellBlocks(std::int64_t cell, int capacity, std::int32_t* counts, double* ends,
                             std::uint8_t* flags, std::int32_t* lineStamps);
 
-// Ends the program after reporting that a dexel heap block could not be allocated: a cell is
-// never left half written.
+// Raised (1) when a cell could not grow for want of memory (it was left as it was) or a copy of
+// a family lost a ray; the run that sees it ends as out of memory. Cleared by whoever starts
+// work that watches it. Any thread.
+extern std::atomic<int> DexelMemoryShortage;
+
+// Ends the program (exit code 2) after reporting that a dexel block of the flag copies could not
+// be allocated: those copies have no way to go on without it.
 [[noreturn]] void FailDexelAllocation(std::size_t bytes);
 
 // --- Whole-model passes over every end of the Z, X and Y families --------------------------

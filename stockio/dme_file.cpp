@@ -3,6 +3,7 @@
 #include "stockio/dme_file.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstring>
 #include <vector>
@@ -36,6 +37,33 @@ bool AllFinite(const double* values, int n) {
         }
     }
     return true;
+}
+
+// A placement frame is a rotation (rows of unit length at right angles, not a mirror) within
+// this tolerance, with a move within the stock coordinate limit (mm).
+constexpr double kFrameRotationTolerance = 1e-6;
+
+bool IsPlacementFrame(const StockFrame& frame) {
+    const double* r = frame.values;
+    if (!AllFinite(r, 12)) {
+        return false;
+    }
+    for (int i = 0; i < 3; ++i) {
+        for (int j = 0; j < 3; ++j) {
+            const double dot =
+                r[3 * i] * r[3 * j] + r[3 * i + 1] * r[3 * j + 1] + r[3 * i + 2] * r[3 * j + 2];
+            if (!(std::fabs(dot - (i == j ? 1.0 : 0.0)) <= kFrameRotationTolerance)) {
+                return false;
+            }
+        }
+        if (!(std::fabs(r[9 + i]) <= kStockCoordinateLimit)) {
+            return false;
+        }
+    }
+    const double determinant = r[0] * (r[4] * r[8] - r[5] * r[7]) -
+                               r[1] * (r[3] * r[8] - r[5] * r[6]) +
+                               r[2] * (r[3] * r[7] - r[4] * r[6]);
+    return determinant > 0.0;
 }
 
 // Reads n little-endian f64.
@@ -156,23 +184,31 @@ int WriteDexelFamily(std::FILE* stream, const DexelFamily& family) {
 int ReadDmeStock(StockModel* model, std::string_view path) {
     FreeStockModel(model);
     BinaryInput input;
+    errno = 0;
     if (!OpenBinaryInput(path, &input)) {
+        NoteStockLoadProblem(std::string(path) + ": " +
+                             DescribeFileError(errno != 0 ? errno : EINVAL));
         return AbandonStockLoad(model, kStockFileDataError);
     }
     std::setvbuf(input.stream, nullptr, _IOFBF, kDmeStreamBuffer);
-    auto fail = [&](int code) {
+    auto fail = [&](int code, const char* reason) {
         CloseBinaryInput(&input);
+        NoteStockLoadProblem(std::string(path) + ": " + reason);
         return AbandonStockLoad(model, code);
     };
+    const char* const kCutShort = "the file ends inside its header";
     // 1. Header and frame.
     char header[12];
     if (!ReadInputBytes(&input, header, sizeof header)) {
-        return fail(kStockFileDataError);
+        return fail(kStockFileDataError, kCutShort);
     }
     if (EqualIgnoringCase(std::string_view(header, 4), "V1.0")) {
         StockFrame frame;
-        if (!ReadDoubles(&input, frame.values, 12) || !AllFinite(frame.values, 12)) {
-            return fail(kStockFileDataError);
+        if (!ReadDoubles(&input, frame.values, 12)) {
+            return fail(kStockFileDataError, kCutShort);
+        }
+        if (!IsPlacementFrame(frame)) {
+            return fail(kStockFileDataError, "the placement frame is not a rotation");
         }
         SnapStockFrame(frame, &model->frame);
     } else {
@@ -185,16 +221,17 @@ int ReadDmeStock(StockModel* model, std::string_view path) {
     if (!ReadInputI32(&input, &n[0]) || !ReadInputI32(&input, &n[1]) ||
         !ReadInputI32(&input, &n[2]) || !ReadInputF64(&input, &pitch) ||
         !ReadDoubles(&input, origin, 3)) {
-        return fail(kStockFileDataError);
+        return fail(kStockFileDataError, kCutShort);
     }
     // A pitch no stock is built with, or a grid beyond any machine's reach, is no stock of ours.
+    const char* const kNoGrid = "the grid is not one of a stock";
     if (n[0] < 2 || n[1] < 2 || n[2] < 2 || !DexelPitchUsable(pitch)) {
-        return fail(kStockFileDataError);
+        return fail(kStockFileDataError, kNoGrid);
     }
     for (int a = 0; a < 3; ++a) {
         if (!(std::fabs(origin[a]) <= kStockCoordinateLimit) ||
             !(std::fabs(origin[a] + (n[a] - 1) * pitch) <= kStockCoordinateLimit)) {
-            return fail(kStockFileDataError);
+            return fail(kStockFileDataError, kNoGrid);
         }
     }
     const std::uint64_t nx = static_cast<std::uint64_t>(n[0]);
@@ -202,10 +239,10 @@ int ReadDmeStock(StockModel* model, std::string_view path) {
     const std::uint64_t nz = static_cast<std::uint64_t>(n[2]);
     const std::uint64_t cells = nx * ny + nx * nz + ny * nz;
     if (cells > RemainingInputBytes(input) / 4) {
-        return fail(kStockFileDataError);
+        return fail(kStockFileDataError, "the file is shorter than its grid");
     }
     if (ExceedsGridCellLimit(n[0], n[1], n[2])) {
-        return fail(kStockGridTooLarge);
+        return fail(kStockGridTooLarge, "the grid is too large");
     }
     model->nx = n[0];
     model->ny = n[1];
@@ -216,7 +253,7 @@ int ReadDmeStock(StockModel* model, std::string_view path) {
     }
     const int result = BuildLoadedGrid(model, false);
     if (result != 1) {
-        return fail(result);
+        return fail(result, "the grid does not fit in memory");
     }
     // 3. The families: Z, Y, X, each clipped to its own axis's grid range.
     for (int axis : {2, 1, 0}) {
@@ -225,7 +262,7 @@ int ReadDmeStock(StockModel* model, std::string_view path) {
         FamilyAxisBounds(*model, axis, &lower, &upper);
         DexelFamilyBounds bounds;
         if (!ReadDexelFamily(&input, DexelFamilyOfAxis(model, axis), lower, upper, &bounds)) {
-            return fail(kStockFileDataError);
+            return fail(kStockFileDataError, "the material data is damaged or cut short");
         }
         StoreFamilyBounds(model, axis, bounds);
     }

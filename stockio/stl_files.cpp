@@ -3,6 +3,7 @@
 #include "stockio/stl_files.h"
 
 #include <algorithm>
+#include <cfloat>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -237,10 +238,23 @@ void PrepareWrittenVertices(const StlWriterState& state, const double v1[3], con
     }
 }
 
+// A value a reader of the file can take: finite, and within the f32 range in binary.
+bool IsWritableStlValue(const StlWriterState& state, double value) {
+    const double limit = state.writeMode == kStlWriteAscii ? DBL_MAX : double{FLT_MAX};
+    return std::fabs(value) <= limit;
+}
+
 int WritePreparedFacet(StlWriterState* state, const double normal[3], const double vertices[9]) {
     if (state->stream == nullptr) {
         state->failed = 1;
         return 0;
+    }
+    for (int i = 0; i < 12; ++i) {
+        if (!IsWritableStlValue(*state, i < 3 ? normal[i] : vertices[i - 3])) {
+            state->failed = 1;
+            state->notFinite = 1;
+            return 0;
+        }
     }
     int ok = state->writeMode == kStlWriteAscii ? WriteAsciiFacet(state, normal, vertices)
                                                 : WriteBinaryFacet(state, normal, vertices);
@@ -557,6 +571,13 @@ int WriteStlFacetAuto(StlWriterState* state, int* facetCount, const double v1[3]
                       const double v2[3], const double v3[3]) {
     double vertices[9];
     PrepareWrittenVertices(*state, v1, v2, v3, vertices);
+    for (double v : vertices) {
+        if (!IsWritableStlValue(*state, v)) {
+            state->failed = 1;
+            state->notFinite = 1;
+            return -1;
+        }
+    }
     double normal[3];
     if (!ComputeStlFacetNormal(vertices, normal)) {
         return 0;

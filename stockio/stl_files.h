@@ -162,6 +162,7 @@ struct StlWriterState {
     int relative = {};             // 1: every vertex is written minus the origin
     double origin[3] = {};         // mm
     int failed = {};               // set by the first write the stream did not take
+    int notFinite = {};            // set by a facet refused for a coordinate beyond the format
 };
 
 // Writes the head: "solid\n" for ASCII; 80 blanks and a count of 0 for binary. 1, or 0 when the
@@ -176,12 +177,14 @@ int FinishStlFile(StlWriterState* state, int facetCount);
 // given, minus the origin when relative. ASCII: "  facet normal %f %f %f", "    outer loop",
 // three "      vertex %f %f %f", "    endloop", "  endfacet" (each ending in "\n"; numbers
 // with six decimals, locale-free). Binary: the normal and vertices as f32, byte-swapped in the
-// swapped mode, then the attribute word. 1 written; 0 when the stream is null or refused it.
+// swapped mode, then the attribute word. 1 written; 0 when the stream is null or refused it, or
+// when a value is not finite (or, binary, beyond the f32 range): nothing is written and the
+// state's failed and notFinite flags are set.
 int WriteStlFacet(StlWriterState* state, const double normal[3], const double v1[3],
                   const double v2[3], const double v3[3]);
 // Writes the facet with the unit normal (v2 - v1) x (v3 - v1) of the written vertices and adds
 // 1 to *facetCount. A facet of zero area is neither written nor counted (0). -1 when the write
-// failed (the count is not changed).
+// failed or a vertex is not finite, as WriteStlFacet (the count is not changed).
 int WriteStlFacetAuto(StlWriterState* state, int* facetCount, const double v1[3],
                       const double v2[3], const double v3[3]);
 

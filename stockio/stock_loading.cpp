@@ -42,6 +42,8 @@ void SetIdentityFrame(StockFrame* frame) {
     frame->values[0] = frame->values[4] = frame->values[8] = 1.0;
 }
 
+thread_local std::string loadProblem;
+
 void LogLoadProblem(const std::string& text) {
     AppendLogEntry(text + "\n");
 }
@@ -109,11 +111,16 @@ int LoadStlStock(WindowHandle owner, StockModel* model, std::string_view path, S
     int format = 0;
     int result = DetectStlImportFormat(path, referenceDirection, &format);
     if (result != 1) {
+        NoteStockLoadProblem(std::string(path) + ": " +
+                             (result == kStockFileDataError
+                                  ? "it cannot be read or is no STL file"
+                                  : "the reference direction is not one of the six"));
         return AbandonStockLoad(model, result);
     }
     StlFileBounds bounds;
     result = GetStlFileBounds(format, path, &bounds);
     if (result != 1) {
+        NoteStockLoadProblem(std::string(path) + ": its facets cannot be read");
         return AbandonStockLoad(model, result);
     }
     // A mesh beyond any machine's reach, or flat along an axis, holds no stock.
@@ -121,6 +128,8 @@ int LoadStlStock(WindowHandle owner, StockModel* model, std::string_view path, S
         if (!(std::fabs(bounds.minCorner[axis]) <= kStockCoordinateLimit) ||
             !(std::fabs(bounds.maxCorner[axis]) <= kStockCoordinateLimit) ||
             !(bounds.maxCorner[axis] > bounds.minCorner[axis])) {
+            NoteStockLoadProblem(std::string(path) +
+                                 ": the mesh is flat or beyond the reach of any machine");
             return AbandonStockLoad(model, kStockFileDataError);
         }
     }
@@ -176,12 +185,23 @@ int LoadStlStock(WindowHandle owner, StockModel* model, std::string_view path, S
     conversion.clipToGrid = referenceDirection != 0 ? 1 : 0;
     result = RunStlConversion(owner, model, conversion, referenceDirection);
     if (result == 1 && !HoldsMaterial(model->z)) {
-        return AbandonStockLoad(model, kStockFileDataError);  // a mesh that encloses nothing
+        NoteStockLoadProblem(std::string(path) + ": the mesh encloses no material");
+        return AbandonStockLoad(model, kStockFileDataError);
     }
     return result;
 }
 
 }  // namespace
+
+void NoteStockLoadProblem(const std::string& reason) {
+    if (loadProblem.empty()) {
+        loadProblem = reason;
+    }
+}
+
+const std::string& StockLoadProblem() {
+    return loadProblem;
+}
 
 int AbandonStockLoad(StockModel* model, int code) {
     FreeStockModel(model);
@@ -214,6 +234,7 @@ int LoadStockModel(WindowHandle owner, StockModel* model, std::string_view path,
 int LoadStockModelFile(WindowHandle owner, StockModel* model, std::string_view path,
                        const StockFrame& frame, double pitch, int referenceDirection) {
     FreeStockModel(model);
+    loadProblem.clear();
     int result = kStockFileDataError;
     if (HasFileExtension(path, ".DME")) {
         result = ReadDmeStock(model, path);
@@ -243,7 +264,9 @@ void ReportStockLoadFailure(int result) {
         return;
     }
     if (result == kStockFileDataError) {
-        ShowMessageOrLog(0, "Data Destroyed!", "Data error", MBX_OK | MBX_TOPMOST);
+        const std::string text = loadProblem.empty() ? std::string("Data Destroyed!")
+                                                     : "Data Destroyed! - " + loadProblem;
+        ShowMessageOrLog(0, text.c_str(), "Data error", MBX_OK | MBX_TOPMOST);
     } else {
         ShowMessageOrLog(0, "Memory over!", "Data size error", MBX_OK | MBX_TOPMOST);
     }

@@ -39,6 +39,12 @@ extern StockLoadSettings StockLoadOptions;
 // Frees whatever the model holds, marks it empty (nx = 0) and returns code.
 int AbandonStockLoad(StockModel* model, int code);
 
+// Why the last load of this thread refused its file ("" when no reader said): the loaders note
+// it where they refuse, LoadStockModelFile clears it at its start, ReportStockLoadFailure shows
+// it behind "Data Destroyed!". Only the first note of a load is kept.
+void NoteStockLoadProblem(const std::string& reason);
+const std::string& StockLoadProblem();
+
 // 1 when a grid of nx * ny * nz nodes has more rays (nx*ny + ny*nz + nx*nz) than
 // StockLoadOptions.maxGridCells allows (counted in 64 bits).
 int ExceedsGridCellLimit(std::int32_t nx, std::int32_t ny, std::int32_t nz);
@@ -63,7 +69,8 @@ int LoadStockModelFile(WindowHandle owner, StockModel* model, std::string_view p
                        const StockFrame& frame, double pitch, int referenceDirection);
 
 // Tells the user why a load failed, in a box kept on top (logged instead in automatic mode):
-// kStockFileDataError "Data Destroyed!" with the caption "Data error"; any other negative code
+// kStockFileDataError "Data Destroyed!" (followed by " - " and the reason the loader noted, when
+// it noted one) with the caption "Data error"; any other negative code
 // "Memory over!" with the caption "Data size error". Nothing for a result of 1 or more.
 void ReportStockLoadFailure(int result);
 

@@ -82,7 +82,7 @@ int WriteStlStock(const StockModel& model, std::FILE* stream, int writeMode, int
         return kStockSaveNoMemory;
     }
     if (result < 0) {
-        return kStockSaveWriteError;
+        return state.notFinite ? kStockSaveNotFinite : kStockSaveWriteError;
     }
     return FinishStlFile(&state, sink.count) ? kStockSaveDone : kStockSaveWriteError;
 }

@@ -18,6 +18,7 @@ constexpr int kStockSaveOpenError = -1;    // the file could not be created (unw
 constexpr int kStockSaveWriteError = -2;   // a write, seek, close or the final rename failed
 constexpr int kStockSaveNoModel = -3;      // the model holds no grid
 constexpr int kStockSaveNoMemory = -4;     // the surface's work arrays could not be allocated
+constexpr int kStockSaveNotFinite = -5;    // a surface coordinate is not finite: nothing written
 
 // Saves the model (only read) to the path, whose type follows from its last four characters,
 // compared without regard to case: ".DME" writes the model (its current undo slot) with

@@ -6,9 +6,12 @@
 #include <algorithm>
 #include <cmath>
 #include <condition_variable>
+#include <cstdint>
+#include <limits>
 #include <memory>
 #include <mutex>
 #include <new>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -342,6 +345,9 @@ std::unique_ptr<CellScratch> MakeScratch(const CellStage& stage) {
     return scratch;
 }
 
+// What UnitPipeline::Run returns when no worker thread could be started.
+constexpr std::int64_t kNoWorkerStarted = std::numeric_limits<std::int64_t>::min();
+
 // Units built by worker threads into buffers and written by the calling thread in order. At
 // most `window` units are built ahead of the one being written.
 class UnitPipeline {
@@ -352,11 +358,22 @@ public:
         slots_.resize(static_cast<std::size_t>(window_));
     }
 
-    // Returns the facets written or a negative code; stats gathers the units' counters.
+    // Returns the facets written or a negative code (kNoWorkerStarted when the system gave no
+    // thread at all: nothing was written); stats gathers the units' counters.
     std::int64_t Run(MeshExtractionStats* stats) {
         std::vector<std::thread> workers;
-        for (int t = 0; t < threads_; ++t) {
-            workers.emplace_back([this] { Work(); });
+        // The system may give fewer threads than asked (a memory limit): the units are built on
+        // those there are.
+        try {
+            workers.reserve(static_cast<std::size_t>(threads_));
+            for (int t = 0; t < threads_; ++t) {
+                workers.emplace_back([this] { Work(); });
+            }
+        } catch (const std::system_error&) {
+        } catch (const std::bad_alloc&) {
+        }
+        if (workers.empty()) {
+            return kNoWorkerStarted;
         }
         std::int64_t written = 0;
         for (int u = 0; u < stage_.units && written >= 0; ++u) {
@@ -471,8 +488,11 @@ std::int64_t WriteStockCellSurfaces(const StockModel& model, const StockCapMarks
         UnitPipeline pipeline(stage, threads, sink);
         MeshExtractionStats unitStats;
         const std::int64_t written = pipeline.Run(&unitStats);
-        AddStats(stats, unitStats);
-        return written;
+        if (written != kNoWorkerStarted) {
+            AddStats(stats, unitStats);
+            return written;
+        }
+        // No thread to be had: the units are built here, one after the other.
     }
     std::unique_ptr<CellScratch> scratch = MakeScratch(stage);
     if (!scratch) {

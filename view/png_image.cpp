@@ -77,9 +77,10 @@ int SavePngImage(const char* path, const std::uint8_t* pixels, int stride, int w
             pixels + static_cast<std::size_t>(height - 1 - i) * static_cast<std::size_t>(stride));
     }
     // 2. A temporary file of its own in the target's directory, so that the rename cannot cross
-    // devices and no planted file is followed.
+    // devices and no planted file is followed; the name is fixed ("tmp.png"), so a link planted
+    // under it is replaced, never followed into the file it leads to.
     FileReplacement replacement;
-    std::FILE* stream = BeginFileReplacement(path, &replacement)
+    std::FILE* stream = BeginFileReplacement(path, &replacement, -1, FileLinks::Replace)
                             ? OpenFileReplacementStream(&replacement)
                             : nullptr;
     if (stream == nullptr) {

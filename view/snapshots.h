@@ -88,7 +88,8 @@ constexpr int kPngWriteFailed = -2;   // libpng or the stream failed while writi
 // Writes width x height pixels as an 8-bit RGB PNG: PNG row i is buffer row height - 1 - i
 // (rows stride bytes apart, width * 3 bytes used). The image goes to a temporary file beside
 // the path that replaces the path only when everything was written; on any failure no file is
-// left behind (an earlier file of that name is kept). Returns kPngWritten or a code above.
+// left behind (an earlier file of that name is kept). A symbolic link of that name is replaced
+// by the image, never followed. Returns kPngWritten or a code above.
 int SavePngImage(const char* path, const std::uint8_t* pixels, int stride, int width, int height);
 
 }  // namespace mirexa

@@ -7,6 +7,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -73,11 +74,51 @@ protected:
         }
         return WEXITSTATUS(status);
     }
+    // Starts the program as Start does, with a resource limit (RLIMIT_AS, RLIMIT_FSIZE) of the
+    // given bytes, and with its standard error in the scratch file errorName when one is given.
+    pid_t StartWithLimit(const std::vector<std::string>& arguments, int resource, rlim_t bytes,
+                         const std::string& errorName = "") {
+        std::string program = MIREXA_PROGRAM;
+        std::vector<std::string> copies = arguments;
+        std::vector<char*> argv = {program.data()};
+        for (std::string& argument : copies) {
+            argv.push_back(argument.data());
+        }
+        argv.push_back(nullptr);
+        const std::string directory = scratch.Path();
+        const std::string errorPath = errorName.empty() ? "" : scratch.At(errorName);
+        const pid_t child = fork();
+        if (child == 0) {
+            const rlimit limit = {bytes, bytes};
+            if (setrlimit(resource, &limit) != 0 || chdir(directory.c_str()) != 0) {
+                _exit(120);
+            }
+            if (!errorPath.empty()) {
+                const int error = open(errorPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+                if (error < 0 || dup2(error, STDERR_FILENO) < 0) {
+                    _exit(122);
+                }
+            }
+            execve(program.c_str(), argv.data(), environ);
+            _exit(121);
+        }
+        return child;
+    }
     int Run(const std::vector<std::string>& arguments) {
         return Wait(Start(arguments));
     }
     std::string Read(const std::string& name) {
         return ReadWholeFile(scratch.At(name));
+    }
+    // The number of times text stands in the log.
+    int LogCount(const std::string& text) {
+        const std::string log = Read("mirexa.log");
+        int count = 0;
+        for (std::size_t at = log.find(text); at != std::string::npos;
+             at = log.find(text, at + 1)) {
+            ++count;
+        }
+        return count;
     }
     bool Exists(const std::string& name) {
         return std::filesystem::exists(scratch.At(name));

@@ -25,38 +25,6 @@ using testing::WaitWithin;
 
 class UnattendedFaultTest : public testing::BatchRunTest {
 protected:
-    // Starts the program as Start does, with a resource limit (RLIMIT_AS, RLIMIT_FSIZE) of the
-    // given bytes.
-    pid_t StartWithLimit(const std::vector<std::string>& arguments, int resource, rlim_t bytes) {
-        std::string program = MIREXA_PROGRAM;
-        std::vector<std::string> copies = arguments;
-        std::vector<char*> argv = {program.data()};
-        for (std::string& argument : copies) {
-            argv.push_back(argument.data());
-        }
-        argv.push_back(nullptr);
-        const std::string directory = scratch.Path();
-        const pid_t child = fork();
-        if (child == 0) {
-            const rlimit limit = {bytes, bytes};
-            if (setrlimit(resource, &limit) != 0 || chdir(directory.c_str()) != 0) {
-                _exit(120);
-            }
-            execve(program.c_str(), argv.data(), environ);
-            _exit(121);
-        }
-        return child;
-    }
-    // The number of times text stands in the log.
-    int LogCount(const std::string& text) {
-        const std::string log = Read("mirexa.log");
-        int count = 0;
-        for (std::size_t at = log.find(text); at != std::string::npos;
-             at = log.find(text, at + 1)) {
-            ++count;
-        }
-        return count;
-    }
     // A raw stock of the sample box, for macros to load.
     void SaveRawStock() {
         ASSERT_EQ(Run({kBox, "-XM(0,0,0)", "-O", "raw.dme"}), 0);
@@ -194,6 +162,57 @@ TEST_F(UnattendedFaultTest, ABlockLongerThanTheLineLimitIsAnAlarmOfItsLine) {
     EXPECT_EQ(LogCount("(7) - ブロックが 1022 文字を超えています!"), 1) << Read("mirexa.log");
     EXPECT_EQ(LogCount("アラームで切削終了"), 1) << Read("mirexa.log");
     EXPECT_TRUE(Read("long.dme") == Read("short.dme"));
+}
+
+// A block that a REPLACE of the controller file lengthens past the line limit is the same
+// alarm, whether the block is read from the file or from the program held in memory.
+TEST_F(UnattendedFaultTest, ABlockThatAReplacementLengthensPastTheLimitIsAnAlarm) {
+    const std::string head =
+        "%\nO12\nG90 G17 G40 G49 G80\nT1 M06\nG56 G00 X50. Y40. Z20. S3000 M03\n"
+        "G01 Z-1. F500.\n";
+    const std::string tail = "G00 Z50.\nM30\n";
+    scratch.Write("short.nc", head + tail + "%\n");
+    ASSERT_EQ(Run({kBox, "short.nc", "-X6", "-O", "short.dme"}), 0);
+    const std::string longBlock = "G01 X60. M08 M08 Y70.\n";
+    const struct {
+        const char* runType;
+        std::string program;
+    } cases[] = {
+        {"FILE", head + longBlock + tail + "%\n"},
+        {"MEMORY", head + "M98 P100\n" + tail + "O100\n" + longBlock + "M99\n%\n"},
+    };
+    const std::string controller =
+        Read("vmc3.ctl") + "REPLACE \"M08\" \"M08" + std::string(990, ' ') + "\"\nRUN TYPE=";
+    for (const auto& c : cases) {
+        scratch.Write("vmc3.ctl", controller + c.runType + "\n");
+        scratch.Write("long.nc", c.program);
+        fs::remove(scratch.At("mirexa.log"));
+        ASSERT_EQ(Run({kBox, "long.nc", "-X6", "-O", "long.dme"}), 0) << c.runType;
+        EXPECT_EQ(LogCount("ブロックが 1022 文字を超えています!"), 1) << c.runType << "\n"
+                                                                      << Read("mirexa.log");
+        EXPECT_TRUE(Read("long.dme") == Read("short.dme")) << c.runType;
+    }
+}
+
+// A stock file whose placement frame is no rotation is refused as the other header fields are,
+// with the reason behind "Data Destroyed!", and nothing is saved from it.
+TEST_F(UnattendedFaultTest, AStockFileWhosePlacementFrameIsNoRotationIsRefused) {
+    SaveRawStock();
+    const std::string raw = Read("raw.dme");
+    const double zero[12] = {};
+    const double huge[12] = {1e308, 0, 0, 0, 1e308, 0, 0, 0, 1e308, 0, 0, 0};
+    const double mirror[12] = {-1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0};
+    const double scaled[12] = {2, 0, 0, 0, 2, 0, 0, 0, 2, 0, 0, 0};
+    for (const double* frame : {zero, huge, mirror, scaled}) {
+        std::string bad = raw;
+        bad.replace(12, 96, reinterpret_cast<const char*>(frame), 96);
+        scratch.Write("bad.dme", bad);
+        fs::remove(scratch.At("mirexa.log"));
+        EXPECT_EQ(Run({"bad.dme", "-XM(0,0,0)", "-O", "out.stl"}), 2) << frame[0];
+        EXPECT_EQ(LogCount("Data Destroyed! - bad.dme: the placement frame is not a rotation"), 1)
+            << Read("mirexa.log");
+        EXPECT_FALSE(Exists("out.stl"));
+    }
 }
 
 // A path reader's tool of no machine's size is not used (as the tools file refuses one), and a

@@ -386,11 +386,14 @@ TEST_F(SettingsFileTest, CountsFromTheFileAreBoundedBeforeTheyAreUsed) {
     EXPECT_EQ(messages_.size(), 2u);
     ReadDefine("RAPID FEEDRATE=0");
     EXPECT_EQ(Checks.rapidFeedrate, 999999999.0);
-    // Huge and non-numeric values never reach an integer conversion unchecked.
-    ReadDefine("WORK COLOR=(1e99,nan,-1e300)\nOFFSET VALUE=1e999\nANGLE-A=inf");
+    // Huge values never reach an integer conversion unchecked; a value that is not a finite
+    // number is refused and the default stands.
+    ReadDefine("WORK COLOR=(1e99,0,-1e300)\nOFFSET VALUE=1e999\nANGLE-A=inf");
     EXPECT_EQ(LiveColors.work, MakeColorRef(255, 0, 0));
     EXPECT_TRUE(std::isfinite(Settings.offsetValue));
-    EXPECT_EQ(Settings.angleA, 0.0);
+    EXPECT_EQ(Settings.angleA, 315.0);
+    ReadDefine("WORK COLOR=(1e99,nan,-1e300)");
+    EXPECT_NE(LiveColors.work, MakeColorRef(255, 0, 0));
     // A start tool beyond the tables is dropped.
     ResetAll();
     ParseCommandLine("-T t,30", nullptr);

@@ -109,11 +109,18 @@ case "$(xdotool getwindowname "$main")" in
 esac
 
 # A click in the view gives it the keyboard focus; the screen is kept, then Ctrl+P in the view
-# writes tmp.png from the same frame.
+# writes tmp.png from the same frame. A link planted under that name is replaced, never followed
+# into the file it leads to.
+printf 'keep' >"$work/gui/victim.txt"
+ln -sfn victim.txt "$work/gui/tmp.png"
 xdotool mousemove --window "$main" 600 500 click 1
 sleep 1
 xdotool key ctrl+p
-e2e_wait "$e2e_patience" "Ctrl+P wrote no tmp.png" test -s "$work/gui/tmp.png"
+tmp_png_written() {
+    [ -s "$work/gui/tmp.png" ] && [ ! -L "$work/gui/tmp.png" ]
+}
+e2e_wait "$e2e_patience" "Ctrl+P wrote no tmp.png" tmp_png_written
+[ "$(cat "$work/gui/victim.txt")" = keep ] || e2e_fail "Ctrl+P wrote through a link named tmp.png"
 sleep 1
 xwd -root -silent >"$work/screen.xwd"
 ffmpeg -loglevel error -y -i "$work/screen.xwd" "$artefacts/gui_main_window.png"

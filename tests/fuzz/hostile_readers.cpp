@@ -118,7 +118,7 @@ std::string FeedHolder(const std::string& path) {
     std::string resolved;
     const int result = ReadArborFile(std::filesystem::path(path).filename().string(), path + ".ttl",
                                      &profile, nullptr, &resolved);
-    if (result < kHolderFileBadName || result > kHolderFileRead) {
+    if (result < kHolderFileUnusable || result > kHolderFileRead) {
         return "unknown result " + std::to_string(result);
     }
     if (profile.count < 0 || profile.count > kArborMaxSegments) {

@@ -1,12 +1,20 @@
 // The replacement of a file: the permissions the new file ends with, links followed to the
-// file they lead to, and the removal of temporary files that killed writers left.
+// file they lead to, targets that are no regular files, the removal of temporary files that
+// killed writers left, and writers of one target at once.
 #include "platform/file_replacement.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <cerrno>
+#include <ctime>
 #include <filesystem>
+#include <string>
+#include <thread>
+#include <vector>
 
 #include "support/scratch_directory.h"
 
@@ -84,26 +92,35 @@ TEST(FileReplacement, LinksAreFollowedToTheirFinalTarget) {
     EXPECT_EQ(ReadWholeFile(dir.At("b/new.txt")), "made");
 }
 
-// Temporary files of the target that no writer holds are removed when the target is written
-// next; a live writer's file and names that only look alike stay.
-TEST(FileReplacement, StaleTemporariesGoAtTheNextWriteOfTheirFile) {
+// Temporary files of any target in the folder that no writer holds and that are a few minutes
+// old are removed when the folder is written next; a live writer's file, fresh files and names
+// that only look alike stay.
+TEST(FileReplacement, StaleTemporariesGoAtTheNextWriteOfTheirFolder) {
     testing::ScratchDirectory dir;
     const std::string target = dir.At("cut.dme");
     FileReplacement live;
     ASSERT_EQ(BeginFileReplacement(target, &live), 1);
     const struct {
         const char* name;
+        int ageSeconds;
         bool removed;
     } files[] = {
-        {"cut.dme.mirexa-Ab12Cd", true},    // a killed writer's
-        {"cut.dme.mirexa-Ab12C", false},    // five letters
-        {"cut.dme.mirexa-Ab12Cd7", false},  // seven
-        {"cut.dme.backup", false},          // the user's
-        {"other.dme.mirexa-Ab12Cd", false}  // another file's
+        {"cut.dme.mirexa-Ab12Cd", 3600, true},    // a killed writer's
+        {"other.dme.mirexa-Ab12Cd", 3600, true},  // another file's
+        {"cut.dme.mirexa-Ef34Gh", 10, false},     // fresh: a writer about to lock it
+        {"cut.dme.mirexa-Ab12C", 3600, false},    // five letters
+        {"cut.dme.mirexa-Ab12Cd7", 3600, false},  // seven
+        {".mirexa-Ab12Cd", 3600, false},          // no name before the mark
+        {"cut.dme.backup", 3600, false},          // the user's
     };
     for (const auto& f : files) {
         dir.Write(f.name, "left");
+        const timespec times[2] = {{time(nullptr) - f.ageSeconds, 0},
+                                   {time(nullptr) - f.ageSeconds, 0}};
+        ASSERT_EQ(utimensat(AT_FDCWD, dir.At(f.name).c_str(), times, 0), 0);
     }
+    const timespec old[2] = {{time(nullptr) - 3600, 0}, {time(nullptr) - 3600, 0}};
+    ASSERT_EQ(utimensat(AT_FDCWD, live.temporary.c_str(), old, 0), 0);
     ASSERT_EQ(ReplaceFileContents(target, "new", 0), 1);
     for (const auto& f : files) {
         EXPECT_EQ(std::filesystem::exists(dir.At(f.name)), !f.removed) << f.name;
@@ -111,6 +128,69 @@ TEST(FileReplacement, StaleTemporariesGoAtTheNextWriteOfTheirFile) {
     EXPECT_TRUE(std::filesystem::exists(live.temporary)) << "a live writer's file stays";
     ASSERT_EQ(FinishFileReplacement(&live, 0), 1);
     EXPECT_EQ(ReadWholeFile(target), "");
+}
+
+// Writers of one target at once never take each other's temporary file for a stale one: every
+// replacement succeeds and the target holds one writer's content whole.
+TEST(FileReplacement, ConcurrentWritersOfOneTargetAllSucceed) {
+    testing::ScratchDirectory dir;
+    const std::string target = dir.At("work.dme");
+    constexpr int kWriters = 6;
+    constexpr int kWrites = 150;
+    std::atomic<int> failures{0};
+    std::vector<std::thread> writers;
+    for (int w = 0; w < kWriters; ++w) {
+        writers.emplace_back([&, w] {
+            const std::string content(100 + w, static_cast<char>('a' + w));
+            for (int i = 0; i < kWrites; ++i) {
+                if (ReplaceFileContents(target, content, 0) != 1) {
+                    failures.fetch_add(1);
+                }
+            }
+        });
+    }
+    for (std::thread& writer : writers) {
+        writer.join();
+    }
+    EXPECT_EQ(failures.load(), 0);
+    const std::string content = ReadWholeFile(target);
+    ASSERT_GE(content.size(), 100u);
+    EXPECT_EQ(content, std::string(content.size(), content[0]));
+    EXPECT_TRUE(LeftoverTemporaries(target).empty());
+}
+
+// A target that exists and is no regular file (a FIFO, a link to one, a folder) is refused:
+// never renamed over, never written into, and no temporary file is left.
+TEST(FileReplacement, TargetsThatAreNoRegularFilesAreRefused) {
+    testing::ScratchDirectory dir;
+    ASSERT_EQ(mkfifo(dir.At("pipe").c_str(), 0600), 0);
+    ASSERT_EQ(symlink("pipe", dir.At("link").c_str()), 0);
+    dir.MakeDirectory("folder");
+    const struct {
+        const char* name;
+        FileLinks links;
+        int error;
+    } cases[] = {
+        {"pipe", FileLinks::Follow, EINVAL},
+        {"pipe", FileLinks::Replace, EINVAL},
+        {"link", FileLinks::Follow, EINVAL},
+        {"folder", FileLinks::Follow, EISDIR},
+    };
+    for (const auto& c : cases) {
+        errno = 0;
+        EXPECT_EQ(ReplaceFileContents(dir.At(c.name), "new", 0, -1, c.links), 0) << c.name;
+        EXPECT_EQ(errno, c.error) << c.name;
+    }
+    struct stat info = {};
+    EXPECT_TRUE(lstat(dir.At("pipe").c_str(), &info) == 0 && S_ISFIFO(info.st_mode));
+    EXPECT_TRUE(std::filesystem::is_symlink(dir.At("link")));
+    EXPECT_TRUE(LeftoverTemporaries(dir.At("pipe")).empty());
+    // A link of a fixed-name output is replaced by the new file, the file it led to untouched.
+    dir.Write("kept.txt", "kept");
+    ASSERT_EQ(symlink("kept.txt", dir.At("report.txt").c_str()), 0);
+    ASSERT_EQ(ReplaceFileContents(dir.At("report.txt"), "new", 0, -1, FileLinks::Replace), 1);
+    EXPECT_FALSE(std::filesystem::is_symlink(dir.At("report.txt")));
+    EXPECT_EQ(ReadWholeFile(dir.At("kept.txt")), "kept");
 }
 
 }  // namespace

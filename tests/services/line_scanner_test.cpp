@@ -8,6 +8,7 @@
 #include <climits>
 #include <clocale>
 #include <string>
+#include <vector>
 
 namespace mirexa {
 namespace {
@@ -240,6 +241,54 @@ TEST(LineScanner, SkipBlanksAndEqualsStopsOnEverythingElse) {
         LineCursor cursor = c.cursorIn;
         SkipBlanksAndEquals(&cursor, c.line);
         EXPECT_EQ(cursor, c.cursorOut) << "\"" << c.line << "\"";
+    }
+}
+
+}  // namespace
+}  // namespace mirexa
+
+namespace mirexa {
+namespace {
+
+std::vector<std::string> notices;
+
+void NoteScan(ValueScanNotice notice, std::string_view field) {
+    notices.push_back((notice == ValueScanNotice::kSaturated ? "saturated " : "letters ") +
+                      std::string(field));
+}
+
+// A watched line reports a field of letters without a number (whose scan takes the next field's
+// number or 0) and a value that saturates; labels before their numbers and other lines are quiet,
+// and the values are those an unwatched scan gives.
+TEST(LineScanner, AWatchedLineReportsFieldsWithoutANumberAndSaturatedValues) {
+    const struct {
+        const char* line;
+        Scan first;
+        const char* notice;  // "" for none
+        double value;
+    } cases[] = {
+        {" abc,25\n", Scan::Float, "letters abc", 25.0},
+        {"= inf,0.25\n", Scan::Double, "letters inf", 0.25},
+        {"=nan\n", Scan::Double, "letters nan", 0.0},
+        {" 1e39,0\n", Scan::Float, "saturated 1e39", FLT_MAX},
+        {" 1e400,0\n", Scan::Double, "saturated 1e400", DBL_MAX},
+        {" D10,25\n", Scan::Float, "", 10.0},
+        {" X=-4.5\n", Scan::Double, "", -4.5},
+        {" ,25\n", Scan::Double, "", 25.0},
+        {"12,abc,7\n", Scan::NextDouble, "letters abc", 7.0},
+    };
+    for (const auto& c : cases) {
+        notices.clear();
+        WatchValueScans(c.line, NoteScan);
+        LineCursor cursor = 0;
+        EXPECT_EQ(RunScan(c.first, &cursor, c.line), c.value) << c.line;
+        const std::string other = c.line;  // the same text in another buffer is not watched
+        LineCursor otherCursor = 0;
+        RunScan(c.first, &otherCursor, other.c_str());
+        WatchValueScans(nullptr, nullptr);
+        EXPECT_EQ(notices, c.notice[0] == '\0' ? std::vector<std::string>{}
+                                               : std::vector<std::string>{c.notice})
+            << c.line;
     }
 }
 

@@ -7,6 +7,9 @@
 #include <cstdio>
 #include <string>
 
+#include "config/config_records.h"
+#include "config/machine_models.h"
+#include "config/tools_file.h"
 #include "shell/automation_test_support.h"
 #include "support/scoped_log_directory.h"
 #include "support/scratch_directory.h"
@@ -162,6 +165,10 @@ protected:
         AutomaticMode.store(1);
         DrawingSuppressed.store(1);
         UiLanguage.store(1);
+        // No definition file of an earlier test is in use: the macro's first work checks them.
+        ResetConfigurationRecords();
+        ToolFile = ToolFileState{};
+        UnusableMachineModels.store(0);
     }
     void TearDown() override {
         UiLanguage.store(0);

@@ -3,7 +3,11 @@
 #include "stock/stock_model.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <random>
 #include <vector>
@@ -169,6 +173,49 @@ TEST_F(DexelCellTest, GrowsReusesShrinksAndReleasesBlocks) {
     SetDexelCell(cell, x.capacity, x.counts, x.ends, x.flags, x.lineStamps, nullptr, nullptr,
                  nullptr, -4);
     EXPECT_EQ(x.counts[cell], 0);
+}
+
+// A cell that cannot grow for want of memory stays as it was and raises the shortage, in an
+// inline slot and in heap blocks alike; the program goes on.
+TEST_F(DexelCellTest, ACellThatCannotGrowStaysAsItWas) {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    GTEST_SKIP() << "an address-space limit cannot be set under a sanitizer";
+#endif
+    const pid_t child = fork();
+    if (child == 0) {
+        // A limit just above what the process holds: no block of a quarter gigabyte fits.
+        unsigned long long held = 0;
+        if (std::FILE* status = std::fopen("/proc/self/status", "r")) {
+            char line[256];
+            while (std::fgets(line, sizeof line, status) != nullptr &&
+                   std::sscanf(line, "VmSize: %llu kB", &held) != 1) {
+            }
+            std::fclose(status);
+        }
+        const rlimit limit = {(held + 65536) * 1024, (held + 65536) * 1024};
+        if (held == 0 || setrlimit(RLIMIT_AS, &limit) != 0) {
+            _exit(3);
+        }
+        DexelFamily& x = model.x;
+        const DexelRay small = MakeRay(6, 1), spilled = MakeRay(12, 2);
+        const int huge = 1 << 25;  // 256 MB of ends
+        int ok = 1;
+        for (const DexelRay* before : {&small, &spilled}) {
+            Store(x, 3, *before);
+            DexelMemoryShortage.store(0);
+            SetDexelCell(3, x.capacity, x.counts, x.ends, x.flags, x.lineStamps,
+                         before->ends.data(), before->flags.data(), before->stamps.data(), huge);
+            ok &= DexelMemoryShortage.load() == 1 &&
+                  x.counts[3] == static_cast<int>(before->ends.size()) &&
+                  std::equal(before->ends.begin(), before->ends.end(),
+                             DexelCellEnds(3, x.capacity, x.counts, x.ends));
+        }
+        _exit(ok == 1 ? 0 : 4);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
 }
 
 // Sources inside the cell's own storage, as the in-place cut of an inline ray passes them.

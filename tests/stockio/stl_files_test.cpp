@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <array>
 #include <clocale>
+#include <cmath>
 #include <cstdio>
 #include <limits>
 #include <string>
@@ -383,6 +384,36 @@ TEST(WriteStlFacet, ReportsAFailedStream) {
         EXPECT_EQ(state.failed, 1);
         EXPECT_EQ(FinishStlFile(&state, 1), 0);
         std::fclose(full);
+    }
+}
+
+// A coordinate a reader could not take (not finite, or beyond f32 in binary) is never written:
+// the facet is refused and the state says why.
+TEST(WriteStlFacet, RefusesCoordinatesThatAreNotFinite) {
+    ScratchDirectory dir;
+    const double nan = std::nan("");
+    const struct {
+        int mode;
+        double x;
+    } cases[] = {{kStlWriteAscii, nan},
+                 {kStlWriteAscii, HUGE_VAL},
+                 {kStlWriteBinary, nan},
+                 {kStlWriteBinary, 1e39},
+                 {kStlWriteSwapped, -1e39}};
+    for (const auto& c : cases) {
+        StlWriterState state;
+        state.writeMode = c.mode;
+        state.stream = std::fopen(dir.At("bad.stl").c_str(), "wb");
+        const double v[3][3] = {{0, 0, 0}, {c.x, 0, 0}, {0, 1, 0}};
+        const double n[3] = {0, 0, 1};
+        int count = 0;
+        EXPECT_EQ(WriteStlFacetAuto(&state, &count, v[0], v[1], v[2]), -1) << c.x;
+        EXPECT_EQ(WriteStlFacet(&state, n, v[0], v[1], v[2]), 0) << c.x;
+        EXPECT_EQ(count, 0);
+        EXPECT_EQ(state.notFinite, 1);
+        EXPECT_EQ(FinishStlFile(&state, count), 0);
+        std::fclose(state.stream);
+        EXPECT_EQ(ReadWholeFile(dir.At("bad.stl")).find("nan"), std::string::npos);
     }
 }
 

@@ -1,0 +1,34 @@
+// Whether an editor command that a settings file names may start: the first time a settings
+// file's command would run, the user sees the command line and answers; the answer is kept for
+// that settings file and command (outside the job folder, so a folder cannot answer for the
+// user), and every start is logged.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "platform/window.h"
+
+namespace mirexa {
+
+// The file the answers are kept in: "mirexa/editor_commands" under $XDG_CONFIG_HOME (an
+// absolute path), else under "$HOME/.config"; empty when neither is set (answers then last as
+// long as the process).
+std::string EditorAnswersPath();
+
+// Asks, when the answer is not known yet, whether the editor command of the current settings
+// file may start: `command` is what the settings give (program and option as written, the key
+// of the answer), `words` the program and arguments that would run (shown to the user). A
+// command the settings file does not name (no settings file, or the built-in "xdg-open" with
+// "%1") needs no answer. The question's default is No. A refused command is logged as not
+// started. Returns 1 when the command may start.
+int MayStartEditorCommand(WindowHandle owner, const std::string& command,
+                          const std::vector<std::string>& words);
+
+// Logs the start of an editor with its command line.
+void LogEditorStart(const std::vector<std::string>& words);
+
+// Forgets the answers this process holds (tests; the file stays as it is).
+void ForgetEditorAnswers();
+
+}  // namespace mirexa

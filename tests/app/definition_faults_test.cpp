@@ -1,0 +1,208 @@
+// End-to-end runs of the built program on definition files that hold nothing usable or values
+// that are no numbers: what a batch and a macro do with them, and what the log says.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "app/batch_run_fixture.h"
+
+namespace mirexa {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::kBox;
+
+class DefinitionFaultTest : public testing::BatchRunTest {
+protected:
+    // The sample file with the first `from` replaced by `to`.
+    void Replace(const std::string& name, const std::string& from, const std::string& to) {
+        std::string text = Read(name);
+        const std::size_t at = text.find(from);
+        ASSERT_NE(at, std::string::npos) << name << ": " << from;
+        scratch.Write(name, text.replace(at, from.size(), to));
+    }
+    // Starts over from the samples (the log in Japanese) with no log.
+    void Reset() {
+        CopySamples();
+        fs::remove(scratch.At("mirexa7.mes"));
+        fs::remove(scratch.At("mirexa.log"));
+        fs::remove(scratch.At("out.dme"));
+    }
+};
+
+// A binary STL of `facets` copies of one facet.
+std::string StlOfFacets(int facets, const float facet[12]) {
+    std::string stl(80, '\0');
+    stl.append(reinterpret_cast<const char*>(&facets), 4);
+    for (int i = 0; i < facets; ++i) {
+        stl.append(reinterpret_cast<const char*>(facet), 48);
+        stl.append(2, '\0');
+    }
+    return stl;
+}
+
+// Definition files and models that hold nothing usable fail the batch as a missing file does:
+// the log says which and why, and nothing is cut or saved.
+TEST_F(DefinitionFaultTest, FilesThatHoldNothingUsableFailTheBatch) {
+    const float nan = std::nanf("");
+    const float nanFacet[12] = {0, 0, 1, nan, nan, nan, nan, nan, nan, nan, nan, nan};
+    const float flatFacet[12] = {0, 0, 1, 0, 0, 0, 10, 0, 0, 20, 0, 0};
+    const struct {
+        const char* file;
+        std::string from;  // empty: the whole file
+        std::string to;
+        const char* logged;
+    } cases[] = {
+        {"vmc3.mtl", "", "This machine has a table and a vice.\n",
+         "vmc3.mtl - 定義ファイルに使える内容がありません"},
+        {"vmc3.ctl", "", "Fanuc-like controller\nno keyword here\n",
+         "vmc3.ctl - 定義ファイルに使える内容がありません"},
+        {"bt40_er32.hld", "", "ARBOR 0,0,0,0\n",
+         "bt40_er32.hld: ARBOR 行に使えるホルダーがありません"},
+        {"bt40_er32.hld", "", "ARBOR2 nan,20,30\n", "bt40_er32.hld: ARBOR 行に使えるホルダー"},
+        {"bt40_er32.hld", "", "ARBOR abc\n", "bt40_er32.hld: ARBOR 行に使えるホルダー"},
+        {"bt40_er32.hld", "", "ARBOR 50\n", "bt40_er32.hld: ARBOR 行に使えるホルダー"},
+        {"vmc3.ttl", "ARBOR 50,60,63,40", "ARBOR 0,0,0,0", "工具 3: ARBOR 行に使えるホルダー"},
+        {"table.stl", "", StlOfFacets(40, nanFacet), "table.stl - 形状に面積のある面がありません"},
+        {"table.stl", "", StlOfFacets(40, flatFacet), "table.stl - 形状に面積のある面がありません"},
+        {"vmc3.ttl", "FLAT 10,25", "FLAT 0,25", "機械にありえない寸法の工具は使いません"},
+        {"vmc3.ttl", "FLAT 10,25", "FLAT -10,25", "機械にありえない寸法の工具は使いません"},
+    };
+    for (const auto& c : cases) {
+        Reset();
+        if (c.from.empty()) {
+            scratch.Write(c.file, c.to);
+        } else {
+            Replace(c.file, c.from, c.to);
+        }
+        EXPECT_EQ(Run({kBox, "demo_part.nc", "-X6", "-O", "out.dme"}), 2) << c.logged;
+        EXPECT_EQ(LogCount(c.logged), 1) << c.logged << "\n" << Read("mirexa.log");
+        EXPECT_FALSE(Exists("out.dme")) << c.logged;
+    }
+}
+
+// A macro works with the definition files of the settings too: at its first cut, check or save,
+// one that could not be read fails the batch (naming the working folder where it was looked
+// for) and the macro stops, unless a LOAD_ line of the macro replaced it.
+TEST_F(DefinitionFaultTest, AMacroDoesNotWorkWithDefinitionFilesThatCouldNotBeRead) {
+    Reset();
+    ASSERT_EQ(Run({kBox, "-XM(0,0,0)", "-O", "raw.dme"}), 0);
+    const std::string work = "SELECT_NCDATA demo_part.nc\r\nCUT(REAL)\r\nSAVE_WORK cut.dme\r\n";
+    const struct {
+        const char* removed;
+        std::string macro;
+        int exitCode;
+        std::vector<std::string> logged;
+    } cases[] = {
+        {"vmc3.mtl",
+         "LOAD_WORK raw.dme\r\n" + work + "EXIT\r\n",
+         2,
+         {"vmc3.mtl - 定義ファイルを読めません", "次の場所も探しました: " + scratch.Path(),
+          "(3) - 実行しません: CUT(REAL)", "(4) - 中断のため実行しません: SAVE_WORK cut.dme"}},
+        {"bt40_er32.hld",
+         "LOAD_WORK raw.dme\r\nSAVE_WORK cut.dme\r\nEXIT\r\n",
+         2,
+         {"bt40_er32.hld: 見つかりません", "(2) - 実行しません: SAVE_WORK cut.dme"}},
+        {"vmc3.mtl", "LOAD_MTL other.mtl\r\nLOAD_WORK raw.dme\r\n" + work + "EXIT\r\n", 0, {}},
+    };
+    for (const auto& c : cases) {
+        CopySamples();
+        fs::remove(scratch.At("mirexa7.mes"));
+        fs::copy_file(scratch.At("vmc3.mtl"), scratch.At("other.mtl"),
+                      fs::copy_options::overwrite_existing);
+        fs::remove(scratch.At(c.removed));
+        fs::remove(scratch.At("mirexa.log"));
+        fs::remove(scratch.At("cut.dme"));
+        scratch.Write("job.mac", c.macro);
+        EXPECT_EQ(Run({"job.mac"}), c.exitCode) << c.macro;
+        for (const std::string& text : c.logged) {
+            EXPECT_EQ(LogCount(text), 1) << text << "\n" << Read("mirexa.log");
+        }
+        EXPECT_EQ(Exists("cut.dme"), c.exitCode == 0) << c.macro;
+    }
+}
+
+// Values that are no numbers: a field of letters that would take the next field's number and a
+// value beyond the number range are logged with the file, the line and the field; a value that
+// is not a finite number is refused with its key; a save kind that is not known is refused.
+TEST_F(DefinitionFaultTest, ValuesThatAreNoNumbersAreNamedInTheLog) {
+    const struct {
+        const char* file;
+        const char* from;
+        const char* to;
+        std::vector<std::string> arguments;
+        int exitCode;
+        const char* logged;
+    } cases[] = {
+        {"vmc3.ttl",
+         "FLAT 10,25",
+         "FLAT abc,25",
+         {},
+         0,
+         "vmc3.ttl: 5 行目: \"abc\" は数値ではありません"},
+        {"vmc3.ctl",
+         "MEMORY H01= 120.500000,0.000000",
+         "MEMORY H01= 1e39,0",
+         {},
+         0,
+         "vmc3.ctl: 30 行目: \"1e39\" は数値の範囲を超えています"},
+        {"vmc3.ctl",
+         "MEMORY H01= 120.500000,0.000000",
+         "MEMORY H01= inf,0.25",
+         {},
+         0,
+         "vmc3.ctl: 30 行目: MEMORY H01 - 値が有限の数ではありません"},
+        {"vmc3.mtl",
+         "STROKE RANGE(X)=-400,400",
+         "STROKE RANGE(X)=nan,400",
+         {},
+         0,
+         "vmc3.mtl: 22 行目: STROKE RANGE(X) - 値が有限の数ではありません。この行は使いません"},
+        {"vmc3.mtl",
+         "TABLE MODEL OFFSET=0,0,-90.52",
+         "TABLE MODEL OFFSET=nan",
+         {},
+         0,
+         "TABLE MODEL OFFSET - 値が有限の数ではありません"},
+        {"mirexa.ini",
+         "CONTROL POINT=(0.0,0.0,200.0,0.0,0.0)M",
+         "CONTROL POINT=nan",
+         {},
+         0,
+         "[Define] CONTROL POINT=nan - 値が有限の数ではありません。この値は使いません"},
+        {"vmc3.ttl",
+         "",
+         "",
+         {kBox, "-XM(0,0,0)", "-O", "out.stl,a"},
+         2,
+         "カンマの後の保存の種類が不明です (,b または ,b2): out.stl,a"},
+    };
+    for (const auto& c : cases) {
+        Reset();
+        if (c.from[0] != '\0') {
+            Replace(c.file, c.from, c.to);
+        }
+        const std::vector<std::string> arguments =
+            c.arguments.empty()
+                ? std::vector<std::string>{kBox, "demo_part.nc", "-X6", "-O", "out.dme"}
+                : c.arguments;
+        EXPECT_EQ(Run(arguments), c.exitCode) << c.logged;
+        EXPECT_EQ(LogCount(c.logged), 1) << c.logged << "\n" << Read("mirexa.log");
+    }
+    EXPECT_FALSE(Exists("out.stl,a.dme"));
+}
+
+// A report template larger than a template can be is called too large, not missing.
+TEST_F(DefinitionFaultTest, AReportTemplateOverTheLimitIsCalledTooLarge) {
+    Reset();
+    scratch.Write("verify_form.def", std::string((1 << 20) + 1, ' '));
+    ASSERT_EQ(Run({kBox, "demo_part.nc", "-V5"}), 0);
+    const std::string report = Read("demo_part_verify.txt");
+    EXPECT_NE(report.find("\"verify_form.def\"が大きすぎます"), std::string::npos) << report;
+    EXPECT_EQ(report.find("見つかりません"), std::string::npos) << report;
+}
+
+}  // namespace
+}  // namespace mirexa

@@ -1,0 +1,212 @@
+// End-to-end runs of the built program against hostile surroundings: outputs that are FIFOs or
+// links to them, temporaries a killed run left, a log another program holds locked or that
+// cannot take its entries, file names that hold line breaks, an EXEC child that ignores SIGTERM,
+// and memory that runs out after the up-front checks.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/batch_run_fixture.h"
+
+namespace mirexa {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::kBox;
+using testing::WaitWithin;
+
+class HostileOutputTest : public testing::BatchRunTest {
+protected:
+    bool IsFifo(const std::string& name) {
+        struct stat info = {};
+        return lstat(scratch.At(name).c_str(), &info) == 0 && S_ISFIFO(info.st_mode);
+    }
+    // Waits up to ten seconds for the file to appear; whether it did.
+    bool AwaitFile(const std::string& name) {
+        for (int i = 0; i < 1000 && !Exists(name); ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        return Exists(name);
+    }
+};
+
+// An output that is a FIFO, or a link to one, is refused as no regular file: it stays what it
+// was, nothing is written into it and the batch fails.
+TEST_F(HostileOutputTest, AnOutputThatIsNoRegularFileIsRefused) {
+    ASSERT_EQ(mkfifo(scratch.At("pipe.stl").c_str(), 0600), 0);
+    ASSERT_EQ(symlink("pipe.stl", scratch.At("link.stl").c_str()), 0);
+    for (const char* output : {"pipe.stl", "link.stl"}) {
+        fs::remove(scratch.At("mirexa.log"));
+        EXPECT_EQ(WaitWithin(Start({kBox, "demo_part.nc", "-X6", "-O", output}),
+                             std::chrono::seconds(60)),
+                  2)
+            << output;
+        EXPECT_NE(Read("mirexa.log")
+                      .find(std::string(output) +
+                            " - 被切削材を書き込めません: 通常のファイルではありません"),
+                  std::string::npos)
+            << Read("mirexa.log");
+        EXPECT_TRUE(IsFifo("pipe.stl")) << output;
+        EXPECT_TRUE(fs::is_symlink(scratch.At("link.stl"))) << output;
+    }
+}
+
+// Temporaries of any name that a killed run left in the folder are removed when the folder is
+// next written, once they are a few minutes old; a fresh one (a writer that has not locked its
+// file yet) stays.
+TEST_F(HostileOutputTest, StaleTemporariesOfAnyNameGoWhenTheFolderIsWritten) {
+    const struct {
+        const char* name;
+        int ageSeconds;
+        bool removed;
+    } files[] = {
+        {"gone.stl.mirexa-Ab12Cd", 3600, true},  // a killed run's, under a name not written again
+        {"gone.dme.mirexa-xY34zW", 600, true},
+        {"fresh.stl.mirexa-Qr56St", 5, false},  // another writer's, not yet locked
+        {"notes.mirexa-old", 3600, false},      // the user's: no temporary's name
+    };
+    for (const auto& f : files) {
+        scratch.Write(f.name, "left");
+        const timespec times[2] = {{time(nullptr) - f.ageSeconds, 0},
+                                   {time(nullptr) - f.ageSeconds, 0}};
+        ASSERT_EQ(utimensat(AT_FDCWD, scratch.At(f.name).c_str(), times, 0), 0);
+    }
+    ASSERT_EQ(WaitWithin(Start({kBox, "-XM(0,0,0)", "-O", "out.dme"}), std::chrono::seconds(60)),
+              0);
+    for (const auto& f : files) {
+        EXPECT_EQ(Exists(f.name), !f.removed) << f.name;
+    }
+}
+
+// A reader that holds mirexa.log locked is waited for a few seconds, then the entries are written
+// without the lock (said once); an abort signal ends such a wait.
+TEST_F(HostileOutputTest, ALockedLogStopsNoRun) {
+    scratch.Write("mirexa.log", "");
+    const int holder = open(scratch.At("mirexa.log").c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_GE(holder, 0);
+    ASSERT_EQ(flock(holder, LOCK_SH), 0);
+    EXPECT_EQ(
+        WaitWithin(Start({kBox, "demo_part.nc", "-X6", "-O", "out.stl"}), std::chrono::seconds(30)),
+        0);
+    const std::string log = Read("mirexa.log");
+    const std::string notice = "mirexa.log が他のプログラムにロックされています";
+    EXPECT_NE(log.find(notice), std::string::npos) << log;
+    EXPECT_EQ(log.find(notice), log.rfind(notice)) << log;
+    EXPECT_NE(log.find("切削終了"), std::string::npos) << log;
+
+    const pid_t child = Start({kBox, "demo_part.nc", "-X6", "-O", "out2.stl"});
+    std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+    kill(child, SIGTERM);
+    EXPECT_EQ(WaitWithin(child, std::chrono::seconds(10)), 255);
+    close(holder);
+    EXPECT_NE(Read("mirexa.log").find("aborted by signal 15"), std::string::npos);
+}
+
+// An aborted macro does not wait for an EXEC child that ignores SIGTERM: it is killed.
+TEST_F(HostileOutputTest, AnExecChildThatIgnoresTheAbortIsKilled) {
+    scratch.Write("hold.sh", "trap '' TERM\n: > started\nexec sleep 60\n");
+    scratch.Write("hold.mac", "EXEC /bin/sh hold.sh\r\nEXIT\r\n");
+    const pid_t child = Start({"hold.mac"});
+    ASSERT_TRUE(AwaitFile("started"));
+    kill(child, SIGTERM);
+    EXPECT_EQ(WaitWithin(child, std::chrono::seconds(15)), 255);
+    EXPECT_NE(Read("mirexa.log").find("終了コードは 137"), std::string::npos) << Read("mirexa.log");
+}
+
+// A log that opens but takes no entry (the file-size limit) sends its entries to standard error,
+// after one line saying why.
+TEST_F(HostileOutputTest, EntriesTheLogDidNotTakeGoToStandardError) {
+    constexpr rlim_t kLimit = 1 << 20;
+    scratch.Write("mirexa.log", std::string(kLimit, 'x'));
+    const pid_t child = StartWithLimit({kBox, "missing.nc", "-X6", "-O", "out.stl"}, RLIMIT_FSIZE,
+                                       kLimit, "stderr.txt");
+    EXPECT_EQ(WaitWithin(child, std::chrono::seconds(30)), 2);
+    const std::string error = Read("stderr.txt");
+    const std::string notice = "mirexa.log cannot be written (mirexa.log: ";
+    EXPECT_NE(error.find(notice + "ファイルサイズの上限に達しました)"), std::string::npos) << error;
+    EXPECT_EQ(error.find(notice), error.rfind(notice)) << error;
+    EXPECT_NE(error.find("NCプログラムを開けません: missing.nc"), std::string::npos) << error;
+}
+
+// A file name that holds line breaks writes one entry, with the breaks escaped: it cannot start
+// lines of its own that pass for entries.
+TEST_F(HostileOutputTest, LineBreaksInAFileNameWriteNoEntriesOfTheirOwn) {
+    const std::string name = "no\n2000/01/01 00:00:00：切削終了\r.nc";
+    EXPECT_EQ(WaitWithin(Start({kBox, name, "-X6", "-O", "out.stl"}), std::chrono::seconds(30)), 2);
+    const std::string log = Read("mirexa.log");
+    EXPECT_EQ(log.find("\n2000/01/01"), std::string::npos) << log;
+    EXPECT_EQ(log.find('\r'), std::string::npos) << log;
+    EXPECT_NE(log.find("no\\n2000/01/01 00:00:00：切削終了\\r.nc"), std::string::npos) << log;
+}
+
+// Memory that runs out after the up-front checks ends the work with a log line and exit 2, not
+// an abort: an NC program that a memory run cannot hold, settings whose values do not fit.
+TEST_F(HostileOutputTest, MemoryThatRunsOutEndsTheWorkWithALogLine) {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    // A sanitizer's shadow memory alone is larger than any address-space limit the test can set.
+    GTEST_SKIP() << "an address-space limit cannot be set under a sanitizer";
+#endif
+    const std::string controller = Read("vmc3.ctl");
+    {
+        // 150 MB of comment lines, run from memory.
+        scratch.Write("vmc3.ctl", controller + "RUN TYPE=MEMORY\r\n");
+        std::ofstream program(scratch.At("big.nc"), std::ios::binary);
+        program << "%\nO1000\nG90 G0 X0 Y0 Z50\n";
+        const std::string block = [] {
+            std::string line = "(" + std::string(98, 'X') + ")\n";
+            std::string lines;
+            for (int i = 0; i < 10000; ++i) {
+                lines += line;
+            }
+            return lines;
+        }();
+        for (int i = 0; i < 150; ++i) {
+            program << block;
+        }
+        program << "M30\n%\n";
+    }
+    const pid_t run =
+        StartWithLimit({kBox, "big.nc", "-X6", "-O", "out.stl"}, RLIMIT_AS, rlim_t{300} << 20);
+    EXPECT_EQ(WaitWithin(run, std::chrono::seconds(60)), 2);
+    fs::remove(scratch.At("big.nc"));
+    std::string log = Read("mirexa.log");
+    EXPECT_NE(log.find("big.nc - NCプログラムが大きすぎてメモリに置けません"), std::string::npos)
+        << log;
+    EXPECT_NE(log.find("(0) - Memory over!"), std::string::npos) << log;
+    EXPECT_EQ(log.find("開始コード"), std::string::npos) << log;
+    EXPECT_FALSE(Exists("out.stl"));
+
+    // 1.2 million keys in a 20 MB settings file.
+    scratch.Write("vmc3.ctl", controller);
+    {
+        std::ofstream settings(scratch.At("mirexa.ini"), std::ios::binary | std::ios::app);
+        settings << "[Filler]\n";
+        char line[32];
+        for (int i = 0; i < 1200000; ++i) {
+            settings.write(line, std::snprintf(line, sizeof line, "KEY%08d=VALUE\n", i));
+        }
+    }
+    fs::remove(scratch.At("mirexa.log"));
+    const pid_t read = StartWithLimit({kBox, "demo_part.nc", "-X6", "-O", "out.stl"}, RLIMIT_AS,
+                                      rlim_t{200} << 20);
+    EXPECT_EQ(WaitWithin(read, std::chrono::seconds(60)), 2);
+    log = Read("mirexa.log");
+    EXPECT_NE(log.find("Memory over! (" + scratch.At("mirexa.ini") + ")"), std::string::npos)
+        << log;
+    EXPECT_FALSE(Exists("out.stl"));
+}
+
+}  // namespace
+}  // namespace mirexa
