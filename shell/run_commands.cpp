@@ -385,6 +385,16 @@ int HandleRunKeyDown(WindowHandle window, unsigned key) {
     CallHook(MainWindowCallbacks.activateWindow, window);
     auto post = [window](unsigned command) { PostWindowMessage(window, WM_COMMAND, command, 0); };
     switch (key) {
+        case VK_F1:
+        case VK_F2:
+        case VK_F3:
+        case VK_F4:
+            // Help and the editors of the settings and definition files, as in the view, wherever
+            // the program's keyboard focus is (after a menu command or a dialog, not in the view).
+            if (MainWindowData.handles.view) {
+                SendWindowMessage(MainWindowData.handles.view, WM_KEYDOWN, key, 0);
+            }
+            return 1;
         case VK_F5:
         case VK_F6:
         case VK_F7:

@@ -282,8 +282,23 @@ wait_for "after the definition files the stock is not drawn in its colour" same_
 [ "$(probe $background corner)" = "$colour" ] ||
     fail "the background became $(probe $background corner) (was $colour)"
 
+step help key
+# 8. F1 after menu commands (the keyboard in the main window, not in the view) opens the help
+# page in the viewer, or says that there is none.
+rm -f "$work/viewer.log"
+shown="$(shown_windows)"
+e2e_focus "$main"
+xdotool key F1
+help_shown() {
+    grep -q -i 'htm' "$work/viewer.log" 2>/dev/null || more_shown "$shown"
+}
+wait_for "F1 outside the view neither showed the help page nor said why" help_shown
+if more_shown "$shown"; then
+    xdotool key Return
+fi
+
 step exit
-# 8. Exit: the settings file keeps the colour lines byte for byte.
+# 9. Exit: the settings file keeps the colour lines byte for byte.
 menu n x
 e2e_wait_for_exit
 colour_lines "$work/gui/mirexa.ini" >"$work/colours.after"

@@ -166,7 +166,7 @@ e2e_wait_for_exit() {
 
 # Starts Xvfb with a screen of WIDTH x HEIGHT on a free display and points the program at it:
 # Qt on X, its runtime folder in $work, and a desktop viewer that shows nothing, so that a run's
-# length report opens without a box.
+# length report opens without a box; the viewer notes each file in $work/viewer.log.
 e2e_start_xvfb() {
     e2e_width=$1
     e2e_height=$2
@@ -186,7 +186,7 @@ e2e_start_xvfb() {
     # Qt's shared settings (the file dialogs' history among them) stay in the scratch folder.
     export XDG_CONFIG_HOME="$work/config"
     mkdir -p "$work/bin" "$XDG_CONFIG_HOME"
-    printf '#!/bin/sh\nexit 0\n' >"$work/bin/xdg-open"
+    printf '#!/bin/sh\necho "$1" >>"%s"\n' "$work/viewer.log" >"$work/bin/xdg-open"
     chmod +x "$work/bin/xdg-open"
     export PATH="$work/bin:$PATH"
 }
