@@ -41,7 +41,13 @@ fail() {
 wait_for() {
     e2e_wait "$e2e_patience" "$@"
 }
+# A grab that fails (the server busy) is tried again.
 probe() {
+    local try
+    for try in 1 2 3; do
+        python3 "$here/screen_probe.py" "$DISPLAY" "$@" 2>/dev/null && return 0
+        sleep 0.5
+    done
     python3 "$here/screen_probe.py" "$DISPLAY" "$@"
 }
 title() {
@@ -76,8 +82,9 @@ changed() {
 }
 # Opens the menu with Alt+$1 and chooses the items of the keys that follow, each once its menu
 # shows.
+# (A window that goes while xdotool looks makes it fail: the count of the others is taken.)
 shown_windows() {
-    xdotool search --onlyvisible --name '' 2>/dev/null | wc -l
+    { xdotool search --onlyvisible --name '' 2>/dev/null || true; } | wc -l
 }
 more_shown() {
     [ "$(shown_windows)" -gt "$1" ]

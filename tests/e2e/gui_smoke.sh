@@ -71,7 +71,7 @@ rm -f "$report"
 report_closed() {
     [ -s "$report" ] && ! ls -l "/proc/$mirexa/fd" 2>/dev/null | grep -q -F "$report"
 }
-shown_before=" $(xdotool search --onlyvisible --class mirexa 2>/dev/null | tr '\n' ' ') "
+shown_before=" $({ xdotool search --onlyvisible --class mirexa 2>/dev/null || true; } | tr '\n' ' ') "
 e2e_focus "$main"
 xdotool key F5
 # The run has started when the title names it (or, on a fast machine, has ended already).
