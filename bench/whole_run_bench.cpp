@@ -62,10 +62,7 @@ double SurfaceHeight(double x, double y) {
 }
 
 std::string SamplesDirectory() {
-    std::string file = __FILE__;
-    file.erase(file.find_last_of('/'));
-    file.erase(file.find_last_of('/') + 1);
-    return file + "samples/";
+    return MIREXA_SAMPLES "/";
 }
 
 std::string WriteText(const std::string& path, const std::string& text) {
