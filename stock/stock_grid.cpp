@@ -8,7 +8,6 @@
 
 #include "platform/message_box.h"
 #include "services/shared_state.h"
-#include "stock/material_summary.h"
 #include "stock/stock_hooks.h"
 
 namespace mirexa {
@@ -124,7 +123,6 @@ void FreeRingAndNodeTables(StockModel* model) {
     model->minCorner = nullptr;
     model->faceFlags = nullptr;
     ++model->workingGeneration;
-    MarkStockRaysChanged(model);
 }
 
 // Slots the ring operations may use: the ring size, bounded by what was allocated.
@@ -385,7 +383,6 @@ int AllocStockModel(StockModel* model) {
     model->undo.currentSlot = 0;
     model->undo.highestUsedSlot = 0;
     SelectStockUndoSlot(model);
-    MarkStockRaysChanged(model);
     return 1;
 }
 
@@ -434,14 +431,8 @@ void PushStockUndo(StockModel* model) {
     target.faceFlags = source.faceFlags;
     ring.currentSlot = to;
     SelectStockUndoSlot(model);
-    // The copy holds the same rays (its ray stamp stays) unless a spilled ray could not be
-    // copied.
-    int lost = 0;
     for (int f = 0; f < 3; ++f) {
-        lost += CopySpilledDexelBlocks(SlotFamily(target, f));
-    }
-    if (lost != 0) {
-        MarkStockRaysChanged(model);
+        CopySpilledDexelBlocks(SlotFamily(target, f));
     }
 }
 
@@ -452,7 +443,6 @@ void PopStockUndo(StockModel* model) {
     }
     ring.currentSlot = ring.currentSlot - 1 < 0 ? ring.highestUsedSlot : ring.currentSlot - 1;
     SelectStockUndoSlot(model);
-    MarkStockRaysChanged(model);
 }
 
 std::uint64_t GetStockMemorySize(const StockModel& model) {

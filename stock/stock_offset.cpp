@@ -7,7 +7,6 @@
 
 #include "services/progress.h"
 #include "stock/dexel_intervals.h"
-#include "stock/material_summary.h"
 #include "stock/stock_grid.h"
 #include "stock/stock_hooks.h"
 #include "stock/stock_offset_axis.h"
@@ -217,7 +216,6 @@ int RunStockOffset(const StockModel& source, const StockOffsetParameters& parame
 }
 
 void CopyDexelModelWithMargin(const StockModel& source, int margin, StockModel* destination) {
-    MarkStockRaysChanged(destination);
     for (int axis : {2, 0, 1}) {
         const DexelFamily& from = FamilyOfAxis(source, axis);
         DexelFamily* to = FamilyOfAxis(destination, axis);
@@ -269,7 +267,6 @@ int OffsetDexelModel(const StockModel& source, int k, int mode, double value,
 }
 
 int CleanOffsetCells(StockModel* model) {
-    MarkStockRaysChanged(model);
     HeldDexelWorkList held;
     DexelWorkList& ray = held.list;
     for (int axis : {2, 0, 1}) {
@@ -370,7 +367,6 @@ void AddOffsetChord(OffsetChordBatch* batch, int axis, std::int64_t cell, double
 }
 
 void FlushOffsetChords(OffsetChordBatch* batch) {
-    MarkStockRaysChanged(batch->destination);
     DexelWorkList& ray = batch->ray.list;
     for (int axis = 0; axis < 3; ++axis) {
         DexelFamily* family = FamilyOfAxis(batch->destination, axis);
