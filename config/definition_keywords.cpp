@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <mutex>
 #include <set>
 
 #include "services/file_paths.h"
@@ -13,22 +14,26 @@ namespace mirexa {
 
 namespace {
 
-// The file and line whose number scans are watched on this thread.
-thread_local std::string watchedPath;
-thread_local int watchedLineNumber = 0;
+// The notices already logged, as file, line and field. A file is read more than once (at start,
+// after each change of a file read before it): the same notice is logged once. Files are read on
+// the user-interface and the automation thread, hence the lock.
+std::mutex loggedNoticesLock;
+std::set<std::string> loggedNotices;
 
-void LogValueScanNotice(ValueScanNotice notice, std::string_view field) {
-    // A file is read more than once (at start, after each change of a file read before it): the
-    // same notice is logged once.
-    static thread_local std::set<std::string> logged;
-    if (!logged
-             .insert(watchedPath + "\n" + std::to_string(watchedLineNumber) + "\n" +
-                     std::string(field))
-             .second) {
-        return;
+// Logs a notice of a number scan on the line of the stream `context` (a DefinitionLineStream).
+void LogValueScanNotice(ValueScanNotice notice, std::string_view field, const void* context) {
+    const auto& stream = *static_cast<const DefinitionLineStream*>(context);
+    {
+        const std::lock_guard<std::mutex> lock(loggedNoticesLock);
+        if (!loggedNotices
+                 .insert(stream.path + "\n" + std::to_string(stream.lineNumber) + "\n" +
+                         std::string(field))
+                 .second) {
+            return;
+        }
     }
-    const std::string place = watchedPath + ChooseLanguageText(": line ", ": ") +
-                              std::to_string(watchedLineNumber) + ChooseLanguageText("", " 行目") +
+    const std::string place = stream.path + ChooseLanguageText(": line ", ": ") +
+                              std::to_string(stream.lineNumber) + ChooseLanguageText("", " 行目") +
                               ": \"" + std::string(field.substr(0, 40)) + "\" ";
     AppendLogEntry(
         place + (notice == ValueScanNotice::kLettersWithoutNumber
@@ -102,9 +107,7 @@ int ReadNextDefinitionLine(DefinitionLineStream* stream) {
     }
     stream->end = std::ftell(stream->file);
     ++stream->lineNumber;
-    watchedPath = stream->path;
-    watchedLineNumber = stream->lineNumber;
-    WatchValueScans(stream->text, LogValueScanNotice);
+    WatchValueScans(stream->text, LogValueScanNotice, stream);
     // A line read whole differs from its bytes at most by the "\r" of its line end.
     const long kept = static_cast<long>(std::strlen(stream->text));
     if (stream->end - stream->begin - kept >= 2 && !stream->overlongLogged) {

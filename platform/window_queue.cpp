@@ -661,6 +661,8 @@ int WaitWindowMessage(WindowMessage* message) {
     std::unique_lock<std::mutex> lock(platformMutex);
     ThreadMessageQueue& queue = CurrentQueueLocked();
     queue.loopEnded = 0;
+    const bool pumpHere = pumpQueue == currentQueue.queue;
+    bool toolkitPolled = false;
     for (;;) {
         HandleSentMessages(queue, lock);
         if (TakeMessage(queue, PM_REMOVE, message)) {
@@ -674,14 +676,28 @@ int WaitWindowMessage(WindowMessage* message) {
                 WindowMessage{nullptr, WM_QUIT, static_cast<MessageWParam>(queue.quitCode), 0};
             return 0;
         }
-        if (TakePaint(queue, PM_REMOVE, message) || TakeDueTimer(queue, PM_REMOVE, message)) {
-            return 1;
+        WindowMessage low;
+        if (TakePaint(queue, PM_NOREMOVE, &low) || TakeDueTimer(queue, PM_NOREMOVE, &low)) {
+            // Paints and timers rank below input: the toolkit's pending input is posted here
+            // first, so that a timer that is always due (a redraw slower than its period) cannot
+            // keep the user's keys and clicks out.
+            if (pumpHere && installedPump.poll && !toolkitPolled) {
+                toolkitPolled = true;
+                const GuiPump pump = installedPump;
+                lock.unlock();
+                pump.poll(0);
+                lock.lock();
+                continue;
+            }
+            if (TakePaint(queue, PM_REMOVE, message) || TakeDueTimer(queue, PM_REMOVE, message)) {
+                return 1;
+            }
         }
         if (!queue.sent.empty()) {
             continue;  // sent while the earlier ones were handled
         }
         const std::int64_t delay = NextTimerDelay(queue);
-        if (pumpQueue == currentQueue.queue && installedPump.wait) {
+        if (pumpHere && installedPump.wait) {
             // The toolkit's own events are handled while waiting; its handlers only post here.
             const GuiPump pump = installedPump;
             lock.unlock();

@@ -133,6 +133,7 @@ LineCursor FindBlankOrEnd(LineCursor from, const char* line) {
 
 thread_local const char* watchedLine = nullptr;
 thread_local ValueScanNoticeFunction watchReport = nullptr;
+thread_local const void* watchContext = nullptr;
 
 // The field a number scan from `from` reads: up to the next comma or the line end, blanks, "="
 // and the comma it starts on trimmed.
@@ -160,7 +161,7 @@ void CheckScannedField(const char* line, LineCursor from) {
         letters = letters || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
     }
     if (letters) {
-        watchReport(ValueScanNotice::kLettersWithoutNumber, field);
+        watchReport(ValueScanNotice::kLettersWithoutNumber, field, watchContext);
     }
 }
 
@@ -170,9 +171,10 @@ bool Watched(const char* line) {
 
 }  // namespace
 
-void WatchValueScans(const char* line, ValueScanNoticeFunction report) {
+void WatchValueScans(const char* line, ValueScanNoticeFunction report, const void* context) {
     watchedLine = line;
     watchReport = line != nullptr ? report : nullptr;
+    watchContext = line != nullptr ? context : nullptr;
 }
 
 const char* WatchedScanLine() {
@@ -188,7 +190,7 @@ void ScanDouble(LineCursor* cursor, const char* line, double* out) {
     *out = number != nullptr ? ConvertDouble(number) : 0.0;
     if (watched && std::fabs(*out) == DBL_MAX) {
         watchReport(ValueScanNotice::kSaturated,
-                    std::string_view(number, MeasureDecimalNumber(number)));
+                    std::string_view(number, MeasureDecimalNumber(number)), watchContext);
     }
 }
 
@@ -197,7 +199,8 @@ void ScanFloat(LineCursor* cursor, const char* line, float* out) {
     ScanDouble(cursor, line, &value);
     if (std::fabs(value) > double{FLT_MAX} && std::fabs(value) != DBL_MAX && Watched(line)) {
         watchReport(ValueScanNotice::kSaturated,
-                    std::string_view(line + *cursor, MeasureDecimalNumber(line + *cursor)));
+                    std::string_view(line + *cursor, MeasureDecimalNumber(line + *cursor)),
+                    watchContext);
     }
     *out = static_cast<float>(std::clamp(value, -double{FLT_MAX}, double{FLT_MAX}));
 }

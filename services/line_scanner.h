@@ -55,11 +55,14 @@ void ScanQuotedString(LineCursor* cursor, const char* line, std::optional<std::s
 // of its own, so the scan took the next field's number or 0; or a value beyond the range of its
 // type that saturated.
 enum class ValueScanNotice { kLettersWithoutNumber, kSaturated };
-using ValueScanNoticeFunction = void (*)(ValueScanNotice notice, std::string_view field);
+using ValueScanNoticeFunction = void (*)(ValueScanNotice notice, std::string_view field,
+                                         const void* context);
 
 // Watches the number scans of this thread on the line buffer `line` (compared by address): each
-// notice above goes to `report`. A null line ends the watch. The scans' values do not change.
-void WatchValueScans(const char* line, ValueScanNoticeFunction report);
+// notice above goes to `report` with `context` (the caller's record of the line, handed back
+// untouched). A null line ends the watch. The scans' values do not change.
+void WatchValueScans(const char* line, ValueScanNoticeFunction report,
+                     const void* context = nullptr);
 // The line the watch of this thread is on, or null.
 const char* WatchedScanLine();
 

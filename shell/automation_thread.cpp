@@ -6,6 +6,7 @@
 #include <spawn.h>
 #include <sys/wait.h>
 
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
@@ -485,6 +486,13 @@ int OpenReportInViewer(const std::string& path) {
 int TellWhenNoViewer(const std::string& path) {
     if (GetPlatformBackend() == PlatformBackend::Headless || DefaultViewerInstalled()) {
         return 1;
+    }
+    // Said once a session (a main window): every run's report would otherwise end in the same
+    // box. Window records are never reused, so a new session is told again.
+    static std::atomic<WindowHandle> toldFor{nullptr};
+    const WindowHandle session = MainWindow.load();
+    if (toldFor.exchange(session) == session && session != nullptr) {
+        return 0;
     }
     ShowMessageOrLog(0,
                      ChooseLanguageText("There is no viewer to show the file (xdg-open).",

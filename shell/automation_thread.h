@@ -116,8 +116,8 @@ void ApplyHeadlessAutomation();
 int OpenReportInViewer(const std::string& path);
 
 // On the real-window backend without the desktop's viewer ("xdg-open") the user is told, in a
-// box (or the log while nobody is there), that nothing can show the file, and 0 is returned;
-// otherwise 1.
+// box (or the log while nobody is there), once a session, that nothing can show the file, and 0
+// is returned; otherwise 1.
 int TellWhenNoViewer(const std::string& path);
 
 // Creates the hidden window through which the automation's calls run on the user-interface

@@ -2,6 +2,9 @@
 // rules of the path-reader plug-ins.
 #include "shell/file_dialogs.h"
 
+#include <filesystem>
+#include <system_error>
+
 #include "config/config_records.h"
 #include "geometry/machine_kinematics.h"
 #include "platform/text.h"
@@ -86,12 +89,41 @@ int Run(const FileDialogRequest& request, std::string* directory, std::string* p
     return 1;
 }
 
-FileDialogRequest BaseRequest(WindowHandle owner, const std::string* path) {
+// The folder the settings name for a kind of file (empty: none).
+std::string SettingFolderOf(int kind) {
+    switch (kind) {
+        case FILE_KIND_TOOLS:
+            return Settings.ttlDirectory;
+        case FILE_KIND_CONTROLLER:
+            return Settings.ctlDirectory;
+        case FILE_KIND_MACHINE:
+            return Settings.mtlDirectory;
+        case FILE_KIND_STOCK:
+            return Settings.dmeDirectory;
+        case FILE_KIND_NC_OUTPUT:
+            return Settings.ncDirectory;
+        default:
+            return {};
+    }
+}
+
+// A dialog starts in the folder of the path it is given, else in the folder the settings name
+// for its kind, else in the working folder: never where the toolkit last was (another program's
+// history).
+FileDialogRequest BaseRequest(WindowHandle owner, const std::string* path,
+                              const std::string& kindFolder) {
     FileDialogRequest request;
     request.owner = owner;
     if (path) {
         request.fileName = *path;
         request.initialDirectory = TrimTrailingChars(*path);
+    }
+    if (request.initialDirectory.empty()) {
+        request.initialDirectory = kindFolder;
+    }
+    if (request.initialDirectory.empty()) {
+        std::error_code error;
+        request.initialDirectory = std::filesystem::current_path(error).string();
     }
     return request;
 }
@@ -184,7 +216,7 @@ std::string TrimTrailingChars(const std::string& path) {
 int SelectSettingFile(WindowHandle owner, int kind, std::string* directory, std::string* path,
                       const std::vector<FileDialogFilter>& extraFilters) {
     const int language = Language();
-    FileDialogRequest request = BaseRequest(owner, path);
+    FileDialogRequest request = BaseRequest(owner, path, SettingFolderOf(kind));
     request.title = SettingFileTitle(kind, language);
     if (FileDialogFilter filter = SettingFileFilter(kind, language); !filter.patterns.empty()) {
         request.filters.push_back(filter);
@@ -232,7 +264,10 @@ int SelectSettingFile(WindowHandle owner, int kind, std::string* directory, std:
 int SelectSaveFile(WindowHandle owner, int kind, std::string* directory, std::string* path,
                    const std::vector<FileDialogFilter>& extraFilters) {
     const int language = Language();
-    FileDialogRequest request = BaseRequest(owner, path);
+    FileDialogRequest request = BaseRequest(owner, path,
+                                            kind == SAVE_KIND_STOCK     ? Settings.dmeDirectory
+                                            : kind == SAVE_KIND_NC_DATA ? Settings.ncDirectory
+                                                                        : std::string());
     request.save = 1;
     request.fileName = path ? FileNameOfPath(*path) : std::string();
     request.title = SaveFileTitle(kind, language);
@@ -326,7 +361,7 @@ int SelectStockSaveFile(WindowHandle owner, const std::vector<PathReaderFilter>&
 int SelectNcFile(WindowHandle owner, std::string* directory, std::string* path,
                  const std::vector<PathReaderFilter>& readers) {
     const int language = Language();
-    FileDialogRequest request = BaseRequest(owner, path);
+    FileDialogRequest request = BaseRequest(owner, path, Settings.ncDirectory);
     request.title = language == 1 ? "NC DATA FILE" : "NCデータファイル";
     request.filters =
         NcFileFilters(path ? FileNameOfPath(*path) : std::string(), language, readers);

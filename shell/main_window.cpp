@@ -359,9 +359,9 @@ void OnPauseBlinkTimer(WindowHandle window) {
         return;
     }
     s.blinkTickRunning = 1;
-    if (!AskHook(H().stockSaveDialogOpen)) {
-        CallHook(H().activateWindow, window);
-    }
+    // The blink only repaints: raising or activating the main window twice a second would cover
+    // a menu the user opens meanwhile and take the keys typed into it.
+    (void)window;
     std::atomic<std::int32_t>& blink = *RunFlags().pauseBlink;
     blink.store(blink.load() ? 0 : 1);
     StatusInputs.pauseBlinkOn = blink.load();

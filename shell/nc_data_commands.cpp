@@ -650,6 +650,9 @@ int OpenHelpPage() {
 }
 
 int HandleNcDataCommand(WindowHandle window, unsigned command, MessageLParam lparam) {
+    if (RefusedDuringRun(command)) {
+        return 1;
+    }
     switch (command) {
         case IDM_NC_SELECT:
         case IDM_NC_SELECT_OPTIMAL_STOCK:
@@ -664,9 +667,7 @@ int HandleNcDataCommand(WindowHandle window, unsigned command, MessageLParam lpa
             DefinitionFileCommand(command);
             return 1;
         case IDM_SETTINGS_FILE:
-            if (!IsRunActive()) {
-                SettingsFileCommand(window);
-            }
+            SettingsFileCommand(window);
             return 1;
         case IDM_NC_CHECK_DATA:
         case IDM_NC_CHECK_MIN_MAX:

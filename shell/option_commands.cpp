@@ -320,31 +320,6 @@ int PlainDialogCommand(unsigned command) {
     return 0;
 }
 
-// The commands whose setting the simulation thread reads while it runs: they wait for the end of
-// a run (their menu items are grey then, and other senders are turned away).
-bool RunReadsSettingOf(unsigned command) {
-    switch (command) {
-        case IDM_ROTARY_REAL_CUT_MODE:
-        case IDM_RAPID_REAL_CUT_MODE:
-        case IDM_CHECK_RAPID_ON:
-        case IDM_CHECK_RAPID_OFF:
-        case IDM_ARBOR_CHECK_0:
-        case IDM_ARBOR_CHECK_1:
-        case IDM_ARBOR_CHECK_2:
-        case IDM_ARBOR_CHECK_OTHER:
-        case IDM_HEIGHT_CHECK_0:
-        case IDM_HEIGHT_CHECK_1:
-        case IDM_HEIGHT_CHECK_OTHER:
-        case IDM_CHIP_CHECK_0:
-        case IDM_CHIP_CHECK_1:
-        case IDM_CHIP_CHECK_OTHER:
-        case IDM_SOUND:
-            return true;
-        default:
-            return false;
-    }
-}
-
 // Machining menu: modes, stop modes, checks, tool centre point and the setting dialogs.
 int MachiningCommand(WindowHandle window, unsigned command) {
     if (command >= IDM_STOP_NONE && command <= IDM_STOP_AT_POSITION) {
@@ -504,7 +479,7 @@ int OtherCommand(WindowHandle window, unsigned command) {
 }  // namespace
 
 int HandleOptionCommand(WindowHandle window, unsigned command) {
-    if (RunReadsSettingOf(command) && IsRunActive()) {
+    if (RefusedDuringRun(command)) {
         return 1;
     }
     return MachiningCommand(window, command) || DisplayCommand(window, command) ||

@@ -175,7 +175,16 @@ void FinishLengthReport() {
     RunCommands.lengthReport = nullptr;
     bool viewer = !RunCommands.runLogFlag && !AutomaticMode.load() && !CommandLine.noReportDisplay;
     if (viewer) {
-        OpenReportInViewer(RunCommands.lengthReportPath);
+        RunCommands.reportToShow = RunCommands.lengthReportPath;
+    }
+}
+
+// Shows the length report of the run that has just ended, its end complete.
+void ShowFinishedReport() {
+    const std::string path = std::move(RunCommands.reportToShow);
+    RunCommands.reportToShow.clear();
+    if (!path.empty()) {
+        OpenReportInViewer(path);
     }
 }
 
@@ -219,6 +228,7 @@ int StartRun(WindowHandle window, int mode, void (*threadBody)()) {
     CallHook(H().drawRunPanes);
     GreyMenusDuringRun(window);
     BeginProgressForNcFile(window, DefinitionFiles.ncProgramFile.c_str(), "切削", "Cut");
+    RunCommands.reportToShow.clear();
     OpenLengthReport(automationRunMode);
     // The run's thread, and the timer that serves its requests.
     RunCommands.runFrameDrawn = 0;
@@ -250,6 +260,7 @@ void EndRunAfterThread(WindowHandle window) {
         FinishLengthReport();
         RunIsBatch.store(0);
         UpdateTitle(window);
+        ShowFinishedReport();
         return;
     }
     const int code = FinishRun(RunSession, window, 0);
@@ -265,6 +276,7 @@ void EndRunAfterThread(WindowHandle window) {
     RunFlags().runMode->store(0);
     RunIsBatch.store(0);
     UpdateTitle(window);  // the title no longer names the run
+    ShowFinishedReport();
 }
 
 }  // namespace
@@ -373,6 +385,16 @@ int HandleRunKeyDown(WindowHandle window, unsigned key) {
     CallHook(MainWindowCallbacks.activateWindow, window);
     auto post = [window](unsigned command) { PostWindowMessage(window, WM_COMMAND, command, 0); };
     switch (key) {
+        case VK_F1:
+        case VK_F2:
+        case VK_F3:
+        case VK_F4:
+            // Help and the editors of the settings and definition files, as in the view, wherever
+            // the program's keyboard focus is (after a menu command or a dialog, not in the view).
+            if (MainWindowData.handles.view) {
+                SendWindowMessage(MainWindowData.handles.view, WM_KEYDOWN, key, 0);
+            }
+            return 1;
         case VK_F5:
         case VK_F6:
         case VK_F7:
@@ -494,6 +516,55 @@ void RunProgressTimer(WindowHandle window) {
 
 int IsRunActive() {
     return RunFlags().runMode->load() > 0 || HasWorkerThread(SimulationThread) ? 1 : 0;
+}
+
+int RefusedDuringRun(unsigned command) {
+    switch (command) {
+        // What the run cuts and with what: the stock and its models, the program, the pitch and
+        // the definition files.
+        case IDM_STOCK_READ:
+        case IDM_STOCK_TWO_POINT:
+        case IDM_STOCK_FROM_ORIGIN:
+        case IDM_STOCK_CYLINDER:
+        case IDM_STOCK_STATE:
+        case IDM_STOCK_ROTATE:
+        case IDM_STOCK_MOVE:
+        case IDM_STOCK_OFFSET:
+        case IDM_STOCK_XYZ_CUT:
+        case IDM_PAINT_ALL:
+        case IDM_PEEL_PAINT:
+        case IDM_PEEL_PEN_COLOR:
+        case IDM_BASIC_MODEL:
+        case IDM_PAINT_DIFFERENCE:
+        case IDM_READ_VICE_STL:
+        case IDM_NC_SELECT:
+        case IDM_NC_SELECT_OPTIMAL_STOCK:
+        case IDM_NC_REPORT:
+        case IDM_TOOLS_FILE:
+        case IDM_CONTROLLER_FILE:
+        case IDM_MACHINE_FILE:
+        case IDM_SETTINGS_FILE:
+        case IDM_PITCH:
+        // The settings the run reads as it goes.
+        case IDM_ROTARY_REAL_CUT_MODE:
+        case IDM_RAPID_REAL_CUT_MODE:
+        case IDM_CHECK_RAPID_ON:
+        case IDM_CHECK_RAPID_OFF:
+        case IDM_ARBOR_CHECK_0:
+        case IDM_ARBOR_CHECK_1:
+        case IDM_ARBOR_CHECK_2:
+        case IDM_ARBOR_CHECK_OTHER:
+        case IDM_HEIGHT_CHECK_0:
+        case IDM_HEIGHT_CHECK_1:
+        case IDM_HEIGHT_CHECK_OTHER:
+        case IDM_CHIP_CHECK_0:
+        case IDM_CHIP_CHECK_1:
+        case IDM_CHIP_CHECK_OTHER:
+        case IDM_SOUND:
+            return IsRunActive();
+        default:
+            return 0;
+    }
 }
 
 void EndRunBeforeClose(WindowHandle window) {

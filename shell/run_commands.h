@@ -72,6 +72,9 @@ struct RunCommandState {
     int linesPerRedraw = 1;  // run mode 2
     std::FILE* lengthReport = {};
     std::string lengthReportPath = {};
+    // The closed length report that the viewer shows once the run's end is complete (its files,
+    // the title), so that no box about the viewer holds the end up.
+    std::string reportToShow = {};
     // The control origin when the run began: an alarm end restores it (the run's end restores
     // the work offsets and the start point, run_end.h).
     MotionPosition savedControlOrigin = {};
@@ -121,6 +124,12 @@ void RunProgressTimer(WindowHandle mainWindow);
 
 // 1 while a run is active (run mode above 0) or its thread has not been joined.
 int IsRunActive();
+
+// 1 while a run is active and the command would change what it reads: the stock and its models,
+// the program, the pitch, a definition file or a setting the run follows. The command handlers
+// refuse such a command however it comes (menu, panel pane, key, plug-in, automation); the menus
+// are greyed as well, but a pane or a key does not look at them.
+int RefusedDuringRun(unsigned command);
 
 // Closing the main window during a run: aborts the run, waits for the thread (answering sends
 // meanwhile), joins it and finishes the run, so that nothing the thread reads is freed under

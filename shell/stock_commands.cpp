@@ -33,6 +33,7 @@
 #include "shell/main_window.h"
 #include "shell/menu_state.h"
 #include "shell/plugin_host.h"
+#include "shell/run_commands.h"
 #include "shell/status_bar.h"
 #include "simulation/cutting_core.h"
 #include "simulation/dexel_grid_view.h"
@@ -914,6 +915,9 @@ int LoadBasicModelForStock(const StockModel& grid, StockModel* basic) {
 }
 
 int HandleStockCommand(WindowHandle window, unsigned command, MessageLParam lparam) {
+    if (RefusedDuringRun(command)) {
+        return 1;
+    }
     switch (command) {
         case IDM_STOCK_READ:
             ReadStockCommand(window);

@@ -96,8 +96,16 @@ void PumpWait(std::int64_t timeoutMs) {
 }
 
 void PumpPoll(int excludeInput) {
-    QCoreApplication::processEvents(excludeInput ? QEventLoop::ExcludeUserInputEvents
-                                                 : QEventLoop::AllEvents);
+    if (!excludeInput) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents);
+        return;
+    }
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    // The toolkit parks the user's input that such a pass read from the X server, and takes it
+    // only in a pass that the X connection's wake-up starts: without another wake-up the next
+    // wait would sleep with the keys and clicks parked until the user does something else (the
+    // window seems frozen). The wake-up makes the next full pass take them.
+    PumpWake();
 }
 
 const GuiPump qtPump = {PumpWake, PumpWait, PumpPoll};

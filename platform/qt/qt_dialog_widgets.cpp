@@ -17,6 +17,7 @@
 #include <QScrollBar>
 #include <QSignalBlocker>
 #include <QTabBar>
+#include <QWindow>
 
 #include "platform/dialogs.h"
 #include "platform/qt/qt_backend.h"
@@ -421,7 +422,9 @@ QWidget* MakeQtDialogWidget(WindowHandle window, QWidget* host) {
     if (IsDialog(window) && !GetParentWindow(window)) {
         const DialogTemplate* dialogTemplate = GetDialogTemplate(window);
         const bool modeless = dialogTemplate && (dialogTemplate->flags & kDialogModeless);
-        QWidget* owner = FindQtWidget(GetDialogOwner(window));
+        // The owner's widget is made first when it has none yet (the program's panels come before
+        // its main window first shows), so that the dialog stands above it as its tool window.
+        QWidget* owner = EnsureQtWidget(GetDialogOwner(window));
         auto* dialog = new DialogWidget(window, owner ? owner->window() : nullptr, modeless);
         if (dialogTemplate && (dialogTemplate->flags & kDialogTopmost)) {
             dialog->setWindowFlag(Qt::WindowStaysOnTopHint);
@@ -528,6 +531,14 @@ int ApplyQtDialogGeometry(WindowHandle window) {
     return 1;
 }
 
+int QtDialogWaitsForOwner(WindowHandle window) {
+    auto* dialog = dynamic_cast<DialogWidget*>(FindQtWidget(window));
+    return dialog && dialog->windowModality() == Qt::NonModal && dialog->parentWidget() &&
+                   !dialog->parentWidget()->window()->isVisible()
+               ? 1
+               : 0;
+}
+
 void PrepareQtDialogShow(WindowHandle window) {
     auto* dialog = dynamic_cast<DialogWidget*>(FindQtWidget(window));
     if (!dialog) {
@@ -545,9 +556,36 @@ void PrepareQtDialogShow(WindowHandle window) {
     }
 }
 
+namespace {
+
+// Shows the dialogs that the window owns and that waited for it to show (the program's panels,
+// shown before its main window first shows): mapped after their owner, they stand above it as
+// its tool windows, also when it is activated, instead of behind it.
+void ShowOwnedDialogs(WindowHandle owner) {
+    bool shown = false;
+    for (WindowHandle window : GetTopLevelWindows()) {
+        auto* dialog = dynamic_cast<DialogWidget*>(FindQtWidget(window));
+        if (dialog && GetDialogOwner(window) == owner && !dialog->isVisible() &&
+            IsPlatformWindowVisible(window)) {
+            ApplyQtVisibility(window);
+            shown = true;
+        }
+    }
+    // The keyboard stays with the owner, which has just shown, as without the panels.
+    if (QWidget* frame = FindQtWidget(owner); shown && frame) {
+        frame->activateWindow();
+    }
+}
+
+}  // namespace
+
 void FinishQtDialogShow(WindowHandle window) {
     auto* dialog = dynamic_cast<DialogWidget*>(FindQtWidget(window));
-    if (!dialog || !dialog->isVisible()) {
+    if (!dialog) {
+        ShowOwnedDialogs(window);
+        return;
+    }
+    if (!dialog->isVisible()) {
         return;
     }
     dialog->raise();

@@ -5,6 +5,7 @@
 #include <QCheckBox>
 #include <QColorDialog>
 #include <QCursor>
+#include <QDir>
 #include <QFileDialog>
 #include <QGridLayout>
 #include <QMenu>
@@ -149,8 +150,12 @@ FileDialogResult AskFileDialog(const FileDialogRequest& request) {
     if (!IsQtGuiThread()) {
         return AskOnGuiThread([&] { return AskFileDialog(request); }, cancelled);
     }
-    QFileDialog dialog(OwnerWidget(request.owner), QString::fromStdString(request.title),
-                       QString::fromStdString(request.initialDirectory));
+    // Without a folder of its own the dialog starts in the working folder, not in the toolkit's
+    // shared history of another program.
+    const QString folder = request.initialDirectory.empty()
+                               ? QDir::currentPath()
+                               : QString::fromStdString(request.initialDirectory);
+    QFileDialog dialog(OwnerWidget(request.owner), QString::fromStdString(request.title), folder);
     // The toolkit's own dialog: it takes the extra check box, and its filters ignore case.
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setAcceptMode(request.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);

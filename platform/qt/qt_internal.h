@@ -72,6 +72,9 @@ int RefreshQtDialogControl(WindowHandle window);
 int ApplyQtDialogEnabled(WindowHandle window);
 int ApplyQtDialogGeometry(WindowHandle window);
 int ApplyQtDialogPaintRecord(WindowHandle window);
+// 1 for a modeless dialog (a panel) whose owner's window is not shown yet: it shows when its
+// owner does (a window manager keeps a tool window above its owner only when it maps after it).
+int QtDialogWaitsForOwner(WindowHandle window);
 // Around showing a dialog: placed on its owner before, raised with its focused control after.
 void PrepareQtDialogShow(WindowHandle window);
 void FinishQtDialogShow(WindowHandle window);

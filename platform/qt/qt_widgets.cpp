@@ -453,7 +453,7 @@ void ApplyQtVisibility(WindowHandle window) {
             frame->hide();
         } else if (IsPlatformWindowMinimised(window)) {
             frame->showMinimized();
-        } else {
+        } else if (!QtDialogWaitsForOwner(window)) {
             ApplyQtGeometry(window);
             PrepareQtDialogShow(window);
             frame->showNormal();

@@ -12,10 +12,8 @@ artefacts="$3"
 name=panel_legibility
 . "$(cd "$(dirname "$0")" && pwd)/xvfb_session.sh"
 e2e_require Xvfb xdotool ffmpeg python3
-mkdir -p "$artefacts"
 fail() {
-    echo "panel_legibility: $*"
-    exit 1
+    e2e_fail "$@"
 }
 
 width=1280
@@ -27,36 +25,27 @@ grab_screen() {
     ffmpeg -loglevel error -y -f x11grab -video_size "${width}x${height}" -i "$DISPLAY" \
         -frames:v 1 -f rawvideo -pix_fmt rgb24 "$1"
 }
-# Waits until two screenshots in a row are the same (the window has painted and settled).
-wait_for_settled_screen() {
-    local previous="" sum
-    for _ in $(seq 1 100); do
-        grab_screen "$work/screen.rgb"
-        sum="$(md5sum <"$work/screen.rgb")"
-        [ "$sum" = "$previous" ] && return
-        previous="$sum"
-        sleep 0.3
-    done
-    fail "the screen did not settle"
+shown_window() {
+    [ -n "$(xdotool search --onlyvisible --pid "$mirexa" 2>/dev/null | head -1)" ]
+}
+# 1 when the screen grabbed now is the one grabbed last time (the window has painted and
+# settled).
+previous=""
+settled() {
+    local sum
+    grab_screen "$work/screen.rgb" || return 1
+    sum="$(md5sum <"$work/screen.rgb")"
+    [ "$sum" = "$previous" ] && return 0
+    previous="$sum"
+    sleep 0.5
+    return 1
 }
 
-for language in English Japanese; do
-    dir="$work/$language"
-    mkdir -p "$dir"
-    cp "$samples"/* "$dir/"
-    [ "$language" = Japanese ] && rm -f "$dir/mirexa7.mes"
-    # The window at the screen's corner; without a window manager it has no frame.
-    (cd "$dir" && exec "$program" "-(0,0,1200,900)" >"$work/$language.out" 2>&1) &
-    mirexa=$!
-    main="$(timeout 20 xdotool search --sync --onlyvisible --pid "$mirexa" 2>/dev/null | head -1)" ||
-        true
-    [ -n "$main" ] || fail "$language: the main window did not open"
-    wait_for_settled_screen
-    ffmpeg -loglevel error -y -f rawvideo -pix_fmt rgb24 -video_size "${width}x${height}" \
-        -i "$work/screen.rgb" "$artefacts/panel_$language.png"
-    # The column lies at the window's left edge below the menu bar and the NC strip, 220 pixels
-    # wide; rows 80 to 400 of the screen lie inside it whatever the menu bar's height.
-    python3 - "$work/screen.rgb" "$width" 4 216 80 400 <<'EOF' || fail "$language: the panel cannot be read"
+# The panel column's pixels of the settled screen (figures in $work/figures): filled with the
+# light pane face, text standing out from it, no navy band.
+readable() {
+    settled || return 1
+    python3 - "$work/screen.rgb" "$width" 4 216 80 400 >"$work/figures" <<'EOF'
 import sys
 
 path, width, left, right, top, bottom = sys.argv[1], *map(int, sys.argv[2:])
@@ -90,8 +79,26 @@ for y in range(top, bottom):
 print("face %.3f, legible text %.3f, navy %.3f" % (faced / total, legible / total, dark / total))
 sys.exit(0 if faced / total >= 0.4 and legible / total >= 0.01 and dark / total < 0.02 else 1)
 EOF
+}
+
+for language in English Japanese; do
+    dir="$work/$language"
+    mkdir -p "$dir"
+    cp "$samples"/* "$dir/"
+    [ "$language" = Japanese ] && rm -f "$dir/mirexa7.mes"
+    # The window at the screen's corner; without a window manager it has no frame.
+    e2e_launch "$dir" "-(0,0,1200,900)"
+    e2e_wait "$e2e_patience" "$language: the main window did not open" shown_window
+    previous=""
+    # The column lies at the window's left edge below the menu bar and the NC strip, 220 pixels
+    # wide; rows 80 to 400 of the screen lie inside it whatever the menu bar's height.
+    e2e_detail="$work/figures"
+    e2e_wait "$e2e_patience" "$language: the panel cannot be read" readable
+    ffmpeg -loglevel error -y -f rawvideo -pix_fmt rgb24 -video_size "${width}x${height}" \
+        -i "$work/screen.rgb" "$artefacts/panel_$language.png"
+    cat "$work/figures"
     kill "$mirexa"
     wait "$mirexa" 2>/dev/null || true
     mirexa=""
 done
-echo "panel_legibility: passed"
+echo "panel_legibility: passed in $((SECONDS - e2e_started)) s"

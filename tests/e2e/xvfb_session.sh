@@ -1,6 +1,22 @@
 # Sourced by the end-to-end scripts: the tools check, a scratch folder cleaned up at exit with the
-# program and the X server, and one Xvfb server on a display it picks itself.
-# The script sets `name` (for its messages) before sourcing this file.
+# program, the window manager and the X server, one Xvfb server on a display it picks itself, and
+# the one way a script fails: every failure, a wait that ran out and a command that failed
+# unexpectedly alike, says what it was, keeps the screen, the program's output and standard error
+# and its log as artefacts, and ends the script with code 1.
+# The script sets `name` (for its messages and artefacts) and `artefacts` (a folder) before
+# sourcing this file.
+
+# How long a wait for something the window shows may take (s): the same on every machine, and
+# generous, so that a loaded machine with a sanitizer build passes where a fast one does; a wait
+# that ends early costs nothing. (E2E_PATIENCE shortens it for a developer who checks a failure.)
+e2e_patience=${E2E_PATIENCE:-90}
+# How long a whole run of an NC program may take (s).
+e2e_run_patience=900
+
+e2e_started=$SECONDS
+artefacts="${artefacts:-$PWD}"
+mkdir -p "$artefacts"
+rm -f "$artefacts/${name}_failure"*  # an earlier run's
 
 # Skips the script (exit 77) when one of the named tools is missing.
 e2e_require() {
@@ -13,36 +29,175 @@ e2e_require() {
     done
 }
 
-# The scratch folder $work; the program ($mirexa) and the server ($xvfb) end with the script.
+# The scratch folder $work; the program ($mirexa), the window manager ($e2e_wm) and the server
+# ($xvfb) end with the script.
 work="$(mktemp -d)"
 xvfb=""
+e2e_wm=""
 mirexa=""
+e2e_dir=""        # the program's working folder (its log is written there)
+e2e_width=""      # the screen's size
+e2e_height=""
+e2e_detail=""     # a file whose text a failure shows (the figures of the last check)
 e2e_cleanup() {
     [ -n "$mirexa" ] && kill "$mirexa" 2>/dev/null || true
+    [ -n "$e2e_wm" ] && kill "$e2e_wm" 2>/dev/null || true
     [ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null || true
     rm -rf "$work"
 }
 trap e2e_cleanup EXIT
 
+# Says why the script fails (with the seconds since its start), keeps the artefacts
+# ${name}_failure.png (the screen), ${name}_failure_stdout.txt, ${name}_failure_stderr.txt and
+# ${name}_failure_mirexa.log, and ends the script.
+e2e_fail() {
+    echo "$name: FAILED: $* (after $((SECONDS - e2e_started)) s)" >&2
+    if [ -n "$e2e_detail" ] && [ -s "$e2e_detail" ]; then
+        echo "$name: $(cat "$e2e_detail")" >&2
+    fi
+    if [ -n "$mirexa" ] && [ -n "${DISPLAY:-}" ]; then
+        local window
+        echo "$name: the program's windows shown (id, name, geometry); the keyboard is with" \
+            "$(xdotool getwindowfocus 2>/dev/null):" >&2
+        for window in $(xdotool search --onlyvisible --pid "$mirexa" 2>/dev/null); do
+            echo "  $window \"$(xdotool getwindowname "$window" 2>/dev/null)\"" \
+                "$(xdotool getwindowgeometry "$window" 2>/dev/null | tr -s '\n ' ' ')" >&2
+        done
+    fi
+    if [ -n "${main:-}" ]; then
+        echo "$name: the main window's title: $(xdotool getwindowname "$main" 2>/dev/null)" >&2
+    fi
+    if [ -n "${DISPLAY:-}" ] && [ -n "$e2e_width" ]; then
+        timeout 30 ffmpeg -loglevel error -y -f x11grab -video_size "${e2e_width}x${e2e_height}" \
+            -i "$DISPLAY" -frames:v 1 "$artefacts/${name}_failure.png" 2>/dev/null || true
+    fi
+    [ -f "$work/program.out" ] && cp "$work/program.out" "$artefacts/${name}_failure_stdout.txt"
+    [ -f "$work/program.err" ] && cp "$work/program.err" "$artefacts/${name}_failure_stderr.txt"
+    [ -n "$e2e_dir" ] && [ -f "$e2e_dir/mirexa.log" ] &&
+        cp "$e2e_dir/mirexa.log" "$artefacts/${name}_failure_mirexa.log"
+    if [ -s "$work/program.err" ]; then
+        echo "$name: the program's standard error ends with:" >&2
+        tail -n 20 "$work/program.err" >&2
+    fi
+    trap - ERR
+    exit 1
+}
+
+# A command that fails where the script does not test it (set -e would end the script without a
+# word) fails the script through e2e_fail; inside a command substitution the subshell only ends,
+# and the command that used its output fails in turn.
+e2e_on_error() {
+    local status=$1
+    [ "$BASH_SUBSHELL" -gt 0 ] && exit "$status"
+    e2e_fail "the command \`$3\` ended with code $status at line $2"
+}
+set -E
+trap 'e2e_on_error $? "$LINENO" "$BASH_COMMAND"' ERR
+
+# Fails the script when the program has ended (it should still be running).
+e2e_check_running() {
+    if [ -n "$mirexa" ] && ! kill -0 "$mirexa" 2>/dev/null; then
+        local status=0
+        wait "$mirexa" || status=$?
+        mirexa=""
+        e2e_fail "the program ended with code $status while the script waited for $1"
+    fi
+}
+
+# e2e_wait SECONDS FAILURE COMMAND...: waits until COMMAND succeeds, at most SECONDS; when the
+# time runs out or the program ends meanwhile, fails the script with FAILURE and the command it
+# waited for.
+e2e_wait() {
+    local limit=$1 failure=$2 deadline
+    shift 2
+    deadline=$((SECONDS + limit))
+    while :; do
+        "$@" && return 0
+        e2e_check_running "\`$*\`"
+        [ "$SECONDS" -lt "$deadline" ] || e2e_fail "$failure (waited $limit s for \`$*\`)"
+        sleep 0.2
+    done
+}
+
+# Prints the id of the first visible window whose name matches $1 (nothing when there is none).
+e2e_window_named() {
+    xdotool search --onlyvisible --name "$1" 2>/dev/null | head -1 || true
+}
+e2e_window_shown() {
+    [ -n "$(e2e_window_named "$1")" ]
+}
+# e2e_find_window FAILURE PATTERN: waits for a visible window whose name matches PATTERN and sets
+# $found to its id; fails the script with FAILURE when none comes. (Not run in a command
+# substitution, so that a failure ends the script itself.)
+found=""
+e2e_find_window() {
+    e2e_wait "$e2e_patience" "$1" e2e_window_shown "$2"
+    found="$(e2e_window_named "$2")"
+}
+e2e_window_gone() {
+    ! e2e_window_shown "$1"
+}
+
+# Gives the window the keyboard focus (failing the script when it cannot).
+e2e_focus() {
+    timeout "$e2e_patience" xdotool windowfocus --sync "$1" ||
+        e2e_fail "the window $1 did not take the keyboard focus"
+}
+
+# Starts the program in the folder $1 with the arguments that follow, its standard output and
+# standard error kept for the artefacts; $mirexa is its process.
+e2e_launch() {
+    local exe
+    exe="$(realpath "$program")"
+    e2e_dir="$1"
+    shift
+    (cd "$e2e_dir" && exec "$exe" "$@" >"$work/program.out" 2>"$work/program.err") &
+    mirexa=$!
+}
+
+# Waits for the program to end (after the caller chose Exit); fails unless it ends with code 0.
+e2e_wait_for_exit() {
+    local status=0
+    e2e_wait "$e2e_patience" "the program did not end" sh -c "! kill -0 $mirexa 2>/dev/null"
+    wait "$mirexa" || status=$?
+    mirexa=""
+    [ "$status" -eq 0 ] || e2e_fail "the program ended with code $status"
+}
+
 # Starts Xvfb with a screen of WIDTH x HEIGHT on a free display and points the program at it:
 # Qt on X, its runtime folder in $work, and a desktop viewer that shows nothing, so that a run's
-# length report opens without a box.
+# length report opens without a box; the viewer notes each file in $work/viewer.log.
 e2e_start_xvfb() {
-    Xvfb -displayfd 5 -screen 0 "${1}x${2}x24" -nolisten tcp 5>"$work/display" 2>/dev/null &
+    e2e_width=$1
+    e2e_height=$2
+    # -noreset: the server stays as it is when its last client goes (a script that starts the
+    # program again would otherwise meet a server in the middle of its reset).
+    Xvfb -displayfd 5 -screen 0 "${1}x${2}x24" -nolisten tcp -noreset 5>"$work/display" \
+        2>/dev/null &
     xvfb=$!
-    for _ in $(seq 1 100); do
-        [ -s "$work/display" ] && break
+    local deadline=$((SECONDS + e2e_patience))
+    until [ -s "$work/display" ]; do
+        [ "$SECONDS" -lt "$deadline" ] || e2e_fail "Xvfb did not start within $e2e_patience s"
         sleep 0.1
     done
-    if [ ! -s "$work/display" ]; then
-        echo "$name: Xvfb did not start"
-        exit 1
-    fi
     export DISPLAY=":$(cat "$work/display")"
     export QT_QPA_PLATFORM=xcb
     export XDG_RUNTIME_DIR="$work"
-    mkdir -p "$work/bin"
-    printf '#!/bin/sh\nexit 0\n' >"$work/bin/xdg-open"
+    # Qt's shared settings (the file dialogs' history among them) stay in the scratch folder.
+    export XDG_CONFIG_HOME="$work/config"
+    mkdir -p "$work/bin" "$XDG_CONFIG_HOME"
+    printf '#!/bin/sh\necho "$1" >>"%s"\n' "$work/viewer.log" >"$work/bin/xdg-open"
     chmod +x "$work/bin/xdg-open"
     export PATH="$work/bin:$PATH"
+}
+
+# Starts the window manager openbox on the server (for the checks of stacking and focus) and
+# waits until it manages the screen.
+e2e_wm_running() {
+    xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'
+}
+e2e_start_window_manager() {
+    openbox --sm-disable >"$work/openbox.out" 2>&1 &
+    e2e_wm=$!
+    e2e_wait "$e2e_patience" "the window manager did not start" e2e_wm_running
 }

@@ -239,5 +239,43 @@ TEST_F(WindowStateTest, TheGuiThreadWaitsInThePumpAndOtherThreadsWakeIt) {
     DestroyPlatformWindow(w);
 }
 
+// The toolkit holds the user's input until it is polled; a poll posts it to the window.
+WindowHandle inputTarget = nullptr;
+int inputHeld = 0;
+const GuiPump kInputPump = {
+    [] {},
+    // Nothing else comes: a wait ends the call with a message the test does not expect.
+    [](std::int64_t) { PostWindowMessage(inputTarget, WM_USER, 0, 0); },
+    [](int excludeInput) {
+        if (!excludeInput && inputHeld) {
+            inputHeld = 0;
+            PostWindowMessage(inputTarget, WM_KEYDOWN, VK_ESCAPE, 0);
+        }
+    },
+};
+
+TEST_F(WindowStateTest, InputHeldByTheToolkitComesBeforeATimerThatIsAlwaysDueAndAPaint) {
+    WindowHandle w = Make("w");
+    SetGuiPump(&kInputPump);
+    inputTarget = w;
+    StartWindowTimer(w, 3, kGuiTimerFloorMs);
+    WindowMessage message;
+    for (int turn = 0; turn < 3; ++turn) {
+        // A redraw slower than the timer's period: the timer is due again at every turn.
+        AdvanceManualClock(2 * kGuiTimerFloorMs);
+        InvalidatePlatformWindow(w);
+        inputHeld = 1;
+        ASSERT_EQ(WaitWindowMessage(&message), 1);
+        EXPECT_EQ(message.message, static_cast<unsigned>(WM_KEYDOWN)) << "turn " << turn;
+        ASSERT_EQ(WaitWindowMessage(&message), 1);
+        EXPECT_EQ(message.message, static_cast<unsigned>(WM_PAINT));
+        DispatchWindowMessage(message);
+        ASSERT_EQ(WaitWindowMessage(&message), 1);
+        EXPECT_EQ(message.message, static_cast<unsigned>(WM_TIMER));
+    }
+    SetGuiPump(nullptr);
+    DestroyPlatformWindow(w);
+}
+
 }  // namespace
 }  // namespace mirexa

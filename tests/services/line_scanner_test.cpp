@@ -252,7 +252,7 @@ namespace {
 
 std::vector<std::string> notices;
 
-void NoteScan(ValueScanNotice notice, std::string_view field) {
+void NoteScan(ValueScanNotice notice, std::string_view field, const void*) {
     notices.push_back((notice == ValueScanNotice::kSaturated ? "saturated " : "letters ") +
                       std::string(field));
 }

@@ -223,6 +223,9 @@ TEST_F(OptionCommandTest, RunSettingsWaitWhileARunIsActive) {
     const std::int32_t sound = Settings.sound;
     Send(arbor == 2 ? IDM_ARBOR_CHECK_1 : IDM_ARBOR_CHECK_2);
     Send(IDM_SOUND);
+    OptionCommandCallbacks.pitchDialog = [] { return ++controlPointDialogs, 0; };
+    Send(IDM_PITCH);  // the pitch of the stock being cut
+    EXPECT_EQ(controlPointDialogs, 0);
     EXPECT_EQ(Checks.arborCheck, arbor);
     EXPECT_EQ(Settings.sound, sound);
     ResetRunControlFlags();

@@ -23,6 +23,7 @@
 #include "services/shared_state.h"
 #include "shell/automation_steps.h"
 #include "shell/plugin_host.h"
+#include "shell/run_commands.h"
 #include "simulation/cutting_core.h"
 #include "stock/stock_grid.h"
 #include "stock/stock_shapes.h"
@@ -282,6 +283,22 @@ TEST_F(StockCommandTest, ReversedCornersKeepTheOldStock) {
     EXPECT_EQ(StockCommands.stockPresent, 1);
     EXPECT_NE(Log().find("(0) - The maximum and the minimum of Y value are reversed."),
               std::string::npos);
+}
+
+TEST_F(StockCommandTest, WhileARunIsActiveNoCommandChangesTheStockItCuts) {
+    BuildBox(0, 0, 0, 20, 16, 10);
+    const StockModel before = CurrentStockModel();
+    InitialStock.box[3] = 40;
+    Hooks.clip = StockClipLimits{{2, 3, 1}, {15, 12, 8}};
+    RunFlags().runMode->store(1);
+    for (unsigned command : {IDM_STOCK_TWO_POINT, IDM_STOCK_XYZ_CUT, IDM_STOCK_READ}) {
+        EXPECT_EQ(HandleStockCommand(nullptr, command, 0), 1) << command;
+        EXPECT_EQ(CurrentStockModel().z.ends, before.z.ends) << command;
+        EXPECT_EQ(CurrentStockModel().undo.currentSlot, before.undo.currentSlot) << command;
+    }
+    RunFlags().runMode->store(0);
+    ASSERT_EQ(HandleStockCommand(nullptr, IDM_STOCK_TWO_POINT, 0), 1);
+    EXPECT_NE(CurrentStockModel().nx, before.nx);  // the same command once the run has ended
 }
 
 TEST_F(StockCommandTest, ATooLargeBoxLeavesNoStock) {
