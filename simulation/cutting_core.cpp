@@ -862,6 +862,27 @@ void ComputeKeyPoints(CutPoseGeometry* pose) {
                                    c.upperRingRadius + c.upperCornerRadius});
 }
 
+// The grid axis along which the tool stands on an outer face of the grid from outside: its axis
+// along that grid axis, pointing out of the grid, and its end plane on the face's node plane
+// (or beyond it, or short of it by less than a tangent chord). The tool then lies wholly on
+// the outer side of the face, and the only rays of the other two families in its window lie in
+// the face: they meet the tool in its end plane alone, where the face's material borders
+// nothing, so they keep their material as the rays crossing the face do (their chords stop at
+// the face). -1 when the tool does not stand so.
+int OuterFaceUnderToolEnd(const StockModel& model, const CutPoseGeometry& pose) {
+    const double touch = kTangentChordShare * model.pitch;
+    for (int k = 0; k < 3; ++k) {
+        const double* nodes = NodeTable(model, k);
+        if (pose.axis[k] == 1.0 && pose.tip[k] >= nodes[NodeCount(model, k) - 1] - touch) {
+            return k;
+        }
+        if (pose.axis[k] == -1.0 && pose.tip[k] <= nodes[0] + touch) {
+            return k;
+        }
+    }
+    return -1;
+}
+
 void SetViewPose(DexelGridView* view, const CutPoseGeometry& pose) {
     PermuteToView(*view, pose.tip, view->tip);
     PermuteToView(*view, pose.p1, view->p1);
@@ -1169,7 +1190,13 @@ void CutStockAtToolPose(StockModel* model, const double point[3], const double a
     const bool probe = CurrentCutter.shape == kToolRadius && Checks.chipWidthCheck == 1;
     DexelGridView* views[3] = {&DexelGridViews[kDexelViewX], &DexelGridViews[kDexelViewY],
                                &DexelGridViews[kDexelViewZ]};
-    const int contact = CutViews(model, views, 3, probe ? 1 : CuttingThreadCount.load());
+    int viewCount = 3;
+    const int faceAxis = OuterFaceUnderToolEnd(*model, pose);
+    if (faceAxis >= 0) {
+        views[0] = &DexelGridViews[faceAxis];
+        viewCount = 1;
+    }
+    const int contact = CutViews(model, views, viewCount, probe ? 1 : CuttingThreadCount.load());
     double removed = DexelGridViews[kDexelViewZ].removedVolume;
     removed = std::max(removed, DexelGridViews[kDexelViewX].removedVolume);
     removed = std::max(removed, DexelGridViews[kDexelViewY].removedVolume);

@@ -147,7 +147,10 @@ struct CutMoveFacts {
 // move (its motion type, its cutting-on switch and its tool). The contact flag is set when a ray
 // lost more than a hundredth of its pitch: a tool leaving its own cut touches its walls only
 // within rounding. A chord shorter than a thousandth of the pitch (a tool surface tangent to the
-// ray) is not cut, so no ends are made where the tool only touches a ray.
+// ray) is not cut, so no ends are made where the tool only touches a ray. A tool standing on an
+// outer face of the grid from outside (its axis along a grid axis, its end plane on the face)
+// meets the rays lying in that face only in its end plane, where no material lies beyond them:
+// they are not cut, as the rays crossing the face lose nothing either.
 void CutStockAtToolPose(StockModel* model, const double point[3], const double axis[3],
                         const CutMoveFacts& move);
 void CutStockAtToolPose(NcSession& session, StockModel* model, const double point[3],

@@ -963,6 +963,116 @@ std::int64_t CloseOpenChains(const MeshTransform& transform, const LoopEdge* edg
     return written;
 }
 
+// Whether the segments (indices into s) close into loops: as many start at each point as end
+// there, so chaining them leaves none over.
+bool SegmentsCloseIntoLoops(const CellFaceSegment* s, const int* member, int n) {
+    for (int k = 0; k < n; ++k) {
+        const double* point = s[member[k]].from;
+        int balance = 0;
+        for (int m = 0; m < n; ++m) {
+            balance += SamePoint(s[member[m]].from, point) ? 1 : 0;
+            balance -= SamePoint(s[member[m]].to, point) ? 1 : 0;
+        }
+        if (balance != 0) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// The segment that retraces edge segment i (tagged with face g) in the cell loops: a crossing
+// segment of another face running the same way (the loops take crossings reversed), else an
+// edge segment of another tag running the other way. -1 when there is none free.
+int FindRetracing(const CellFaceSegment* s, int count, const bool* kept, const bool* matched, int i,
+                  int g) {
+    for (int j = 0; j < count; ++j) {
+        if (kept[j] && !matched[j] && s[j].id >= 10 && s[j].id != g + 10 &&
+            SamePoint(s[j].from, s[i].from) && SamePoint(s[j].to, s[i].to)) {
+            return j;
+        }
+    }
+    for (int j = 0; j < count; ++j) {
+        if (kept[j] && !matched[j] && s[j].id < 10 && s[j].id != g &&
+            SamePoint(s[j].from, s[i].to) && SamePoint(s[j].to, s[i].from)) {
+            return j;
+        }
+    }
+    return -1;
+}
+
+// Whether the cell loops can still close through every point of the kept crossing segments:
+// at each, the loops' segments (crossings reversed, edge segments as they run) leave at least
+// as often as they arrive. A crossing chain that ends where nothing leaves would be closed by
+// the fallback instead.
+bool CrossingsCanClose(const CellFaceSegment* s, int count, const bool* kept) {
+    for (int j = 0; j < count; ++j) {
+        if (!kept[j] || s[j].id < 10) {
+            continue;
+        }
+        for (const double* point : {s[j].from, s[j].to}) {
+            int balance = 0;
+            for (int k = 0; k < count; ++k) {
+                if (kept[k]) {
+                    const bool reversed = s[k].id >= 10;
+                    balance += SamePoint(reversed ? s[k].to : s[k].from, point) ? 1 : 0;
+                    balance -= SamePoint(reversed ? s[k].from : s[k].to, point) ? 1 : 0;
+                }
+            }
+            if (balance < 0) {
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
+// A wall on a node plane that the cell only borders: the face's in-plane polygon (its edge
+// segments tagged with the face, from the cell's other faces, and its own crossing segments) is
+// retraced segment for segment by crossing segments of the cell, each lying on the face's
+// outline. The face polygon and the cell loop those crossings close would be each other's
+// reverse, a sheet of no thickness on top of the wall that the cell on the other side builds:
+// both are left out (not kept), which changes no edge's balance. Members are matched to distinct
+// segments: a crossing of the face itself to itself, an edge segment to what retraces it.
+void DropBorderedWalls(const CellFaceSegment* s, int count, bool* kept) {
+    for (int g = 0; g < 6; ++g) {
+        int member[kMaxCellSegments];
+        int n = 0;
+        for (int i = 0; i < count; ++i) {
+            if (kept[i] && (s[i].id == g || s[i].id == g + 10)) {
+                member[n++] = i;
+            }
+        }
+        if (n < 3 || !SegmentsCloseIntoLoops(s, member, n)) {
+            continue;
+        }
+        bool matched[kMaxCellSegments] = {};
+        bool all = true;
+        for (int k = 0; k < n && all; ++k) {
+            const int i = member[k];
+            if (s[i].id == g + 10) {
+                matched[i] = true;
+                continue;
+            }
+            const int j = FindRetracing(s, count, kept, matched, i, g);
+            all = j >= 0;
+            if (all) {
+                matched[i] = true;
+                matched[j] = true;
+            }
+        }
+        if (!all) {
+            continue;
+        }
+        bool left[kMaxCellSegments];
+        for (int i = 0; i < count; ++i) {
+            left[i] = kept[i] && !matched[i];
+        }
+        if (CrossingsCanClose(s, count, left)) {
+            std::copy(left, left + count, kept);
+        }
+    }
+}
+
 }  // namespace
 
 std::int64_t EmitDexelFaceTriangles(const MeshTransform& transform, const int faceFlags[6],
@@ -975,6 +1085,7 @@ std::int64_t EmitDexelFaceTriangles(const MeshTransform& transform, const int fa
     for (int i = 0; i < count; ++i) {
         kept[i] = !SamePoint(s[i].from, s[i].to) && !(s[i].id < 10 && faceFlags[s[i].id] != 0);
     }
+    DropBorderedWalls(s, count, kept);
     std::int64_t written = 0;
     bool usedInFace[kMaxCellSegments] = {};
     // 2. Polygons in the plane of a face, from its edge-tagged and crossing segments.

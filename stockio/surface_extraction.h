@@ -10,9 +10,12 @@
 // rectangle): the cells are written first, and the caps after them, each cut into a fan over
 // its outline (CapRectangleTriangles). Fans never hold a triangle of zero area, which a writer
 // would leave out with the points on its edges. Where two sheets of material touch along a
-// line, four facets share that edge (two each way), as the two sheets are meshed apart; where
-// the cells on both sides of a wall on a node plane each build a piece of it, up to six. Edges
-// and corners between nodes that no ray passes through come out chamfered.
+// line, four facets share that edge (two each way), as the two sheets are meshed apart. A wall
+// on a node plane is built by the cell of material beside it: the empty cell on its other side
+// leaves out the wall and its own reverse of it (see EmitDexelFaceTriangles). Where a wall
+// thinner than the pitch lies between two node planes and the cells on both sides each build a
+// piece of it, up to six facets share an edge. Edges and corners between nodes that no ray
+// passes through come out chamfered.
 #pragma once
 
 #include <array>
@@ -165,7 +168,10 @@ bool CapRectangleTriangles(const OuterPlanePoints& points, int face, double a0, 
 std::int64_t EmitMeshFan(const MeshTransform& transform, const double* const* points, int count,
                          const FacetSink& sink);
 
-// The polygons of one cell, chained from its segments and written as triangle fans. faceFlags
+// The polygons of one cell, chained from its segments and written as triangle fans. A face
+// polygon that the cell's own loops would retrace the other way (a wall on a node plane that the
+// cell only borders) is left out with its retracing, unless that would leave a crossing chain
+// that cannot close. faceFlags
 // are the cell's boundary flags; segments are in grid coordinates. A cell whose crossing
 // segments do not all close into loops never leaves them out: each chain they form is closed
 // by the straight way back to its start (counted in fallbackCells), and when the segments name

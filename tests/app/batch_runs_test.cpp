@@ -892,15 +892,14 @@ protected:
 };
 
 // The demo's job (scripts/demo): the sample program cut at 0.25 mm and saved, then the saved
-// stock written as a binary STL. The surface is conforming, as tools that match edges need it.
-// Along the pocket's long walls in the top layer of cells three sheets meet (the wall and a
-// pair of facets of the empty cells above the faced top, each against the other).
+// stock written as a binary STL. The surface is conforming, as tools that match edges need it:
+// the pocket's long walls lie on node planes, and only the cells of material build them.
 TEST_F(SavedSurfaceRunTest, TheDemoJobSavesAConformingSurface) {
     ASSERT_EQ(Run({kBox, "-P(0.25,0.25)", "demo_part.nc", "-X6", "-O", "demo.dme"}), 0);
     ASSERT_EQ(Run({"demo.dme", "-XM(0,0,0)", "-O", "demo.stl,b"}), 0);
     const std::vector<MeshFacet> facets = ClosedSurface("demo.stl");
     EXPECT_GT(facets.size(), 100000u);
-    EXPECT_TRUE(SurfaceIsConforming(facets, 3));
+    EXPECT_TRUE(SurfaceIsConforming(facets));
 }
 
 // A ball-end groove whose floor passes exactly through grid nodes at some pitches (a tangent

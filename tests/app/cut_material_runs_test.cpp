@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app/batch_run_fixture.h"
+#include "support/mesh_checker.h"
 
 namespace mirexa {
 namespace {
@@ -152,6 +153,27 @@ TEST_F(CutMaterialRunTest, ARapidOutOfTheToolsOwnHoleIsNoCrash) {
         EXPECT_EQ(MostEndsOnAZRay(scratch.At("cut.dme")), 2);
         const std::string log = Read("mirexa.log");
         EXPECT_EQ(log.find(kInterference) != std::string::npos, c.alarm) << log;
+    }
+}
+
+// A flat tool end that comes down exactly onto the stock's top face, inside the face and over
+// the box's edge, only touches the rays lying in that face: nothing is removed and the saved
+// surface is the box's, closed and conforming.
+TEST_F(CutMaterialRunTest, AFlatEndOnTheStocksTopFaceTakesNothing) {
+    const char* const kBlock = "-D(40,30,0,0,0,-12)";
+    const char* const kPitches = "-P(0.1,0.1)";
+    ASSERT_EQ(Run({kBlock, kPitches, "-XM(0,0,0)", "-O", "raw.dme"}), 0);
+    for (const char* at : {"X20. Y15.", "X5. Y6."}) {
+        SCOPED_TRACE(at);
+        scratch.Write("touch.nc", std::string("%\nG90 G17\nT3 M6\nS3000 M3\nG0 ") + at +
+                                      " Z5.\nG1 Z0.5 F500.\nG0 Z5.\nM30\n%\n");
+        ASSERT_EQ(Run({kBlock, kPitches, "touch.nc", "-X6", "-O", "touch.dme"}), 0);
+        ASSERT_EQ(Run({"touch.dme", "-XM(0,0,0)", "-O", "touch.stl,b"}), 0);
+        EXPECT_EQ(StockVolume(scratch.At("touch.dme")), StockVolume(scratch.At("raw.dme")));
+        std::vector<MeshFacet> facets;
+        ASSERT_TRUE(ReadBinaryStlFacets(scratch.At("touch.stl"), false, &facets));
+        EXPECT_TRUE(SurfaceIsClosed(facets));
+        EXPECT_TRUE(SurfaceIsConforming(facets));
     }
 }
 

@@ -389,10 +389,8 @@ private:
                 const double start = Uniform(0, 2 * kPi);
                 const double ca = x, cb = y;
                 const double z = Depth();
-                // A helix starts below the stock's top face: a flat tool end standing exactly
-                // on that face leaves the saved surface open (README, what does not work yet).
                 Approach(Round(ca + r * std::cos(start)), Round(cb + r * std::sin(start)),
-                         Pick(0, 1) == 0 ? z : std::min(-0.1, Round(z + Uniform(0, 3))));
+                         Pick(0, 1) == 0 ? z : std::min(0.0, Round(z + Uniform(0, 3))));
                 const bool whole = Pick(0, 1) == 0;
                 const double sweep =
                     (whole ? 2 * kPi : Uniform(0.2, 2 * kPi - 0.2)) * (Pick(0, 1) == 0 ? 1 : -1);

@@ -360,8 +360,8 @@ TEST_F(MoveSteppingTest, NewEndsTakePenRapidBitAndLineStamp) {
     SetLine(0, c, d);
     EXPECT_EQ(StepCurrentMove(RunStepContext(), block_), kMoveEndsRun);
     EXPECT_EQ(SimulationState.load(), 4);
-    // Step 2 puts the tip on the top face, whose X and Y rays it takes away.
-    EXPECT_EQ(reported, "2/4:X9.000000Y5.000000Z10.000000A0.000000C0.000000\n");
+    // Step 2 puts the tip on the top face, which it only touches; step 3 is in the stock.
+    EXPECT_EQ(reported, "3/4:X9.000000Y5.000000Z9.000000A0.000000C0.000000\n");
 }
 
 TEST_F(MoveSteppingTest, ToolLoadLimitAlarmsAndLogs) {
