@@ -504,9 +504,14 @@ void RunProgressTimer(WindowHandle window) {
             if (!RunCommands.blinkTimer) {
                 ShowPausedState(window);
             }
-        } else if (!suppressed && KeyHeld(static_cast<unsigned>(RunCommands.pauseKey)) &&
-                   MainWindowCallbacks.isForegroundWindow &&
-                   MainWindowCallbacks.isForegroundWindow(window)) {
+            return;
+        }
+        // The pause key is read on every tick, a frame drawn or not: a run whose thread has a
+        // new frame waiting at each tick would otherwise never see it.
+        if (!suppressed && !f.pauseRequest->load() &&
+            KeyHeld(static_cast<unsigned>(RunCommands.pauseKey)) &&
+            MainWindowCallbacks.isForegroundWindow &&
+            MainWindowCallbacks.isForegroundWindow(window)) {
             f.stopKeyRequest->store(1);
         }
         return;
