@@ -92,12 +92,9 @@ BENCHMARK(BM_FlatEndMillSlot)
     ->UseRealTime()
     ->Unit(benchmark::kMicrosecond);
 
-// The samples folder, beside this file's folder.
+// The samples folder of the source tree.
 std::string SamplesDirectory() {
-    std::string file = __FILE__;
-    file.erase(file.find_last_of('/'));
-    file.erase(file.find_last_of('/') + 1);
-    return file + "samples/";
+    return MIREXA_SAMPLES "/";
 }
 
 // The sample program (facing, pocket, ball-end finish, drilling) over a 100 x 80 x 30.5 mm box
