@@ -288,7 +288,7 @@ void AcceptPitchDialog(WindowHandle dialog, PitchState& state) {
     double limit = next.sizeLimit;
     double rate = next.secondPitchFactor;
     NumberField fields[5] = {
-        {kSizeLimitField, "%10.0f", &limit},
+        {kSizeLimitField, "%10.0f", &limit, 1},
         {kPitchField, "%5.3f", &next.requestedPitch},
         {kMinimumPitchField, "%5.3f", &next.minimumPitch},
         {kMovePitchField, "%5.3f", &next.secondPitch},

@@ -231,7 +231,9 @@ e2e_wait "$e2e_run_patience" "the run with real rapids did not end" title_lacks 
 menu r 0
 
 step pause and abort
-# 5. The pause key (Ctrl, held) pauses a run in the view and Esc ends it.
+# 5. The pause key (Ctrl, held) pauses a run in the view and Esc ends it. The run cuts with real
+# rapids, so that it lasts long enough for the held key on a fast machine too.
+menu r 0
 xdotool mousemove 900 500
 xdotool key F5
 wait_for "F5 in the view started no run" title_has "Cutting : Result"
@@ -250,6 +252,7 @@ xdotool mousemove 900 500
 xdotool key Escape
 wait_for "Esc did not end the run" title_lacks "Cutting"
 wait_for "the status bar still shows the stop after Esc" not_paused
+menu r 0
 
 step keys
 # 6. The view's keys after a click on a panel pane, and after a resize (which shows the panels
