@@ -10,6 +10,7 @@
 #include <QImage>
 #include <QLibraryInfo>
 #include <QLocale>
+#include <QScreen>
 #include <QThread>
 #include <QTimer>
 #include <QTranslator>
@@ -251,11 +252,23 @@ int StartQtBackend() {
     return 1;
 }
 
+int ScreenWorkArea(WindowRect* out) {
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    if (!screen) {
+        return 0;
+    }
+    const QRect area = screen->availableGeometry();
+    *out =
+        WindowRect{area.left(), area.top(), area.left() + area.width(), area.top() + area.height()};
+    return 1;
+}
+
 const RealWindowBackend qtBackend = {
     StartQtBackend,
     PlatformBackendHooks{OnWindowCreated, OnWindowDestroyed, OnTextChanged, OnShown, OnMoved,
                          OnControlChanged, OnEnabled, OnFocusChanged, OnFramePresented, OnPainted,
-                         MeasureQtText, OnCursorChanged, OnClipboardChanged, OnLanguageChanged},
+                         MeasureQtText, OnCursorChanged, OnClipboardChanged, OnLanguageChanged,
+                         ScreenWorkArea},
 };
 
 }  // namespace
