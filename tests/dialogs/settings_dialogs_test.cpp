@@ -261,6 +261,36 @@ TEST_F(SettingsDialogsTest, TheSizeLimitRefusesAFractionAndTheRefusalNamesTheFie
     EXPECT_EQ(DexelPitch.sizeLimit, before.sizeLimit);
 }
 
+TEST_F(SettingsDialogsTest, TransparencyIsOfferedForTheWorkOnlyBetweenClearAndOpaque) {
+    DisplayModes.workAlpha = 1.0f;
+    DisplayModes.workMode = 1;
+    // {semi enabled, on checked, semi checked} at opening, at level 5 after choosing
+    // Transparency, and back at level 10.
+    std::vector<unsigned> seen;
+    auto look = [&](WindowHandle dialog) {
+        seen.push_back(static_cast<unsigned>(IsDlgItemEnabled(dialog, 1394)));
+        seen.push_back(IsDlgButtonChecked(dialog, 1390));
+        seen.push_back(IsDlgButtonChecked(dialog, 1394));
+    };
+    EXPECT_EQ(Run(
+                  OpenDisplayModeDialog, IDD_DISPLAY_MODE,
+                  [&](WindowHandle dialog) {
+                      look(dialog);
+                      ScrollDlgItem(dialog, 1395, SB_THUMBPOSITION, 5);
+                      testing::DispatchPendingMessages();
+                      ClickDlgItem(dialog, 1394);
+                      testing::DispatchPendingMessages();
+                      look(dialog);
+                      ScrollDlgItem(dialog, 1395, SB_THUMBPOSITION, 10);
+                      testing::DispatchPendingMessages();
+                      look(dialog);
+                  },
+                  IDOK),
+              1);
+    EXPECT_EQ(seen, (std::vector<unsigned>{0, 1, 0, 1, 0, 1, 0, 1, 0}));
+    EXPECT_EQ(DisplayModes.workMode, 1);
+}
+
 TEST_F(SettingsDialogsTest, DisplayLevelsRoundAndSemiTransparentSettlesForWorkNotTool) {
     DisplayModes.workAlpha = 0.7f;
     DisplayModes.toolAlpha = 0.9f;
