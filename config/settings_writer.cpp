@@ -36,6 +36,10 @@ struct SettingsWriter {
                                     std::chars_format::fixed, 1);
         Write("Define", key, std::string(text, result.ptr));
     }
+    // The words the reader takes: 0 "OFF", 2 "PERS", any other "ON".
+    void WriteDisplayMode(const char* key, int mode) {
+        Write("Define", key, mode == 0 ? "OFF" : mode == 2 ? "PERS" : "ON");
+    }
 };
 
 void AppendNumbers(std::string* text, const double* values, int count) {
@@ -158,15 +162,20 @@ int SaveSettingsToIni(const MainWindowPlacement& placement, std::vector<std::str
     if (s.saveBackground == 1) {
         w.WriteColor("BACKGROUND");
     }
-    // 9: the alphas of the kept groups.
+    // 9: the alphas of the kept groups, and their display modes (off, on, semi-transparent) so
+    // that the next start shows what the display-mode dialog chose.
     if (s.saveWorkColor == 1) {
         w.WriteAlpha("WORK ALPHA", DisplayModes.workAlpha);
+        w.WriteDisplayMode("WORK DISPLAY", DisplayModes.workMode);
+        w.WriteDisplayMode("BASE DISPLAY", DisplayModes.baseMode);
     }
     if (s.saveToolColor == 1) {
         w.WriteAlpha("TOOL ALPHA", DisplayModes.toolAlpha);
+        w.WriteDisplayMode("TOOL DISPLAY", DisplayModes.toolMode);
     }
     if (s.saveMachineColor == 1) {
         w.WriteAlpha("MACHINE ALPHA", DisplayModes.machineAlpha);
+        w.WriteDisplayMode("MACHINE DISPLAY", DisplayModes.machineMode);
     }
     // 10: the stock.
     w.Write("DMEdata", "INITIAL SIZE", FormatInitialSizeSetting(InitialStock));

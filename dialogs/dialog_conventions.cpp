@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 #include <limits>
+#include <string>
 #include <vector>
 
 #include "platform/message_box.h"
@@ -206,16 +207,58 @@ int ReadDlgItemNumber(WindowHandle dialog, int id, double* value) {
                             value);
 }
 
+namespace {
+
+// The text of the label just before the field among the dialog's controls, without its access
+// key ("(&N)", "&"), brackets, colon and blanks around it; empty when another kind of control
+// comes between them or none precedes it.
+std::string FieldLabel(WindowHandle dialog, int id) {
+    const WindowHandle field = GetDlgItem(dialog, id);
+    std::string text;
+    for (WindowHandle child : GetChildWindows(dialog)) {
+        if (child == field) {
+            break;
+        }
+        text = GetWindowClassName(child) == STATIC_CLASS ? GetPlatformWindowText(child) : "";
+    }
+    std::string label;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text.compare(i, 2, "(&") == 0 && i + 3 < text.size() && text[i + 3] == ')') {
+            i += 3;
+        } else if (text[i] != '&') {
+            label += text[i];
+        }
+    }
+    const std::size_t first = label.find_first_not_of("( ");
+    const std::size_t last = label.find_last_not_of(" :,");
+    return first == std::string::npos || last < first ? "" : label.substr(first, last - first + 1);
+}
+
+// The refusal of a field that holds no number (no whole number for a count), naming the field.
+void RefuseField(WindowHandle dialog, const NumberField& field) {
+    const std::string label = FieldLabel(dialog, field.id);
+    std::string english = "A field does not hold a number";
+    std::string japanese = "数値ではない値があります";
+    if (!label.empty()) {
+        english = "\"" + label + "\" does not hold a " + (field.whole ? "whole number" : "number");
+        japanese = "「" + label + "」が" + (field.whole ? "整数" : "数値") + "ではありません";
+    }
+    english += "; its previous value is shown again.";
+    japanese += "。元の値に戻しました";
+    ShowDialogWarning(dialog, english.c_str(), japanese.c_str());
+}
+
+}  // namespace
+
 int ReadNumberFields(WindowHandle dialog, const NumberField* fields, std::size_t count) {
     std::vector<double> read(count);
     for (std::size_t i = 0; i < count; ++i) {
         read[i] = *fields[i].value;
-        if (!ReadDlgItemNumber(dialog, fields[i].id, &read[i])) {
+        if (!ReadDlgItemNumber(dialog, fields[i].id, &read[i]) ||
+            (fields[i].whole && read[i] != std::floor(read[i]))) {
             SetDlgItemNumber(dialog, fields[i].id, fields[i].format, *fields[i].value);
             SetFocusWindow(GetDlgItem(dialog, fields[i].id));
-            ShowDialogWarning(dialog,
-                              "A field does not hold a number; its previous value is shown again.",
-                              "数値ではない値があります。元の値に戻しました");
+            RefuseField(dialog, fields[i]);
             return 0;
         }
     }

@@ -46,16 +46,18 @@ int ParseFieldNumber(const std::string& text, double limit, int operation, doubl
 // Reads the field by ParseFieldNumber (any finite double).
 int ReadDlgItemNumber(WindowHandle dialog, int id, double* value);
 
-// A number field of a dialog: its id, its printf format and the value it shows.
+// A number field of a dialog: its id, its printf format and the value it shows; whole set for
+// a count, which takes no fraction.
 struct NumberField {
     int id = {};
     const char* format = "%8.3f";
     double* value = {};
+    int whole = 0;
 };
 
-// Reads every field; only when all hold a number are the values stored (1). Otherwise the first
-// field that holds none shows its previous value again, the warning box names it, and nothing
-// is stored (0): the dialog stays open.
+// Reads every field; only when all hold a number (a whole one where whole is set) are the values
+// stored (1). Otherwise the first field that holds none shows its previous value again, the
+// warning box names it by its label, and nothing is stored (0): the dialog stays open.
 int ReadNumberFields(WindowHandle dialog, const NumberField* fields, std::size_t count);
 // Fills every field from its value.
 void ShowNumberFields(WindowHandle dialog, const NumberField* fields, std::size_t count);

@@ -288,7 +288,7 @@ void AcceptPitchDialog(WindowHandle dialog, PitchState& state) {
     double limit = next.sizeLimit;
     double rate = next.secondPitchFactor;
     NumberField fields[5] = {
-        {kSizeLimitField, "%10.0f", &limit},
+        {kSizeLimitField, "%10.0f", &limit, 1},
         {kPitchField, "%5.3f", &next.requestedPitch},
         {kMinimumPitchField, "%5.3f", &next.minimumPitch},
         {kMovePitchField, "%5.3f", &next.secondPitch},
@@ -402,10 +402,30 @@ struct DisplayModeState {
     int level[4] = {};
 };
 
+// A semi-transparent work or basic model that is wholly opaque or wholly clear is shown on or
+// off instead.
+int SettledMode(int mode, float alpha) {
+    if (mode == 2 && alpha == 1.0f) {
+        return 1;
+    }
+    if (mode == 2 && alpha == 0.0f) {
+        return 0;
+    }
+    return mode;
+}
+
+// The marks show what OK stores: the work and the basic model offer "Transparency" only at a
+// level between wholly clear and wholly opaque, and show such a choice at the ends as off or on.
 void CheckDisplayModes(WindowHandle dialog, const DisplayModeState& state) {
     for (int i = 0; i < 4; ++i) {
         const int ids[3] = {kDisplayRows[i].off, kDisplayRows[i].on, kDisplayRows[i].semi};
-        CheckRadioGroup(dialog, ids, 3, state.mode[i]);
+        int shown = state.mode[i];
+        if (i < 2) {
+            const int level = state.level[i];
+            EnableDlgItem(dialog, kDisplayRows[i].semi, level > 0 && level < kDisplayLevels);
+            shown = SettledMode(shown, static_cast<float>(level) / 10.0f);
+        }
+        CheckRadioGroup(dialog, ids, 3, shown);
     }
 }
 
@@ -458,18 +478,7 @@ void ScrollDisplayLevel(WindowHandle dialog, DisplayModeState& state, WindowHand
         }
         SendDlgItemMessage(dialog, id, SBM_SETPOS, static_cast<MessageWParam>(level), 0);
     }
-}
-
-// A semi-transparent work or basic model that is wholly opaque or wholly clear is shown on or
-// off instead.
-int SettledMode(int mode, float alpha) {
-    if (mode == 2 && alpha == 1.0f) {
-        return 1;
-    }
-    if (mode == 2 && alpha == 0.0f) {
-        return 0;
-    }
-    return mode;
+    CheckDisplayModes(dialog, state);
 }
 
 void AcceptDisplayModeDialog(WindowHandle dialog, DisplayModeState& state) {

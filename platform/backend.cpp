@@ -47,6 +47,16 @@ const PlatformBackendHooks& GetPlatformBackendHooks() {
     return *activeHooks.load();
 }
 
+WindowRect GetScreenWorkArea() {
+    WindowRect area = HEADLESS_SCREEN_RECT;
+    auto hook = GetPlatformBackendHooks().screenWorkArea;
+    WindowRect asked = {};
+    if (hook && hook(&asked) && asked.right > asked.left && asked.bottom > asked.top) {
+        area = asked;
+    }
+    return area;
+}
+
 int PresentWindowFrame(WindowHandle window, const PresentedFrame& frame) {
     auto hook = GetPlatformBackendHooks().framePresented;
     if (!hook || !frame.pixels || frame.width < 1 || frame.height < 1) {

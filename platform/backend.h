@@ -54,6 +54,9 @@ struct PlatformBackendHooks {
     // The interface's language became English (1) or Japanese (0): the toolkit's own texts
     // (file dialogs, message-box buttons) follow it. User-interface thread.
     void (*languageChanged)(int english) = {};
+    // The part of the primary screen windows may take (without panels and docks), in screen
+    // pixels; 1, or 0 when the backend does not know it.
+    int (*screenWorkArea)(WindowRect* out) = {};
 };
 
 // A real-window backend: start makes its toolkit ready (1) or fails (0); the hooks are then the
@@ -73,6 +76,11 @@ const RealWindowBackend& GetRegisteredRealWindowBackend();
 int StartPlatformBackend(PlatformBackend backend);
 PlatformBackend GetPlatformBackend();
 const PlatformBackendHooks& GetPlatformBackendHooks();
+
+// The screen's work area (see PlatformBackendHooks::screenWorkArea); the headless backend has a
+// fixed screen of HEADLESS_SCREEN_RECT.
+inline constexpr WindowRect HEADLESS_SCREEN_RECT = {0, 0, 4096, 4096};
+WindowRect GetScreenWorkArea();
 
 // Hands the window's finished picture to the backend; 0 when the backend shows no pictures.
 int PresentWindowFrame(WindowHandle window, const PresentedFrame& frame);

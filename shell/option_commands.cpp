@@ -201,7 +201,8 @@ void TogglePerspective() {
     DisplayModes.perspective = CurrentView.perspective;
     CurrentView.viewChanged = 1;
     UpdateMenuChecks();
-    DrawStatusBar();
+    RequestStatusBarRefresh(
+        [](StatusBarInputs& inputs) { inputs.perspective = CurrentView.perspective; });
     ClearViewWindow();
     RedrawViewArea();
 }
@@ -307,7 +308,9 @@ constexpr PlainDialog PlainDialogs[] = {
 int PlainDialogCommand(unsigned command) {
     for (const PlainDialog& entry : PlainDialogs) {
         if (entry.command == command) {
-            RunDialog(H().*entry.dialog);
+            if (RunDialog(H().*entry.dialog)) {
+                UpdateMenuChecks();  // the choices the dialog changed are ticked in the menus too
+            }
             return 1;
         }
     }

@@ -56,7 +56,8 @@ void EndAutomationAtOnce() {
 
 MainWindowPlacementChoice ChooseMainWindowPlacement(const CommandLineSwitches& options,
                                                     const ProgramSettings& settings,
-                                                    int showCommand, int minimisedBatchRun) {
+                                                    int showCommand, int minimisedBatchRun,
+                                                    const WindowRect& screen) {
     MainWindowPlacementChoice choice;
     choice.rect = DEFAULT_MAIN_WINDOW_RECT;
     choice.usedDefault = 1;
@@ -82,7 +83,16 @@ MainWindowPlacementChoice ChooseMainWindowPlacement(const CommandLineSwitches& o
     if (minimisedBatchRun) {
         choice.show = SW_MINIMIZE;
     }
+    choice.rect = FitRectToScreen(choice.rect, screen);
     return choice;
+}
+
+WindowRect FitRectToScreen(const WindowRect& rect, const WindowRect& screen) {
+    const int width = std::min(rect.right - rect.left, screen.right - screen.left);
+    const int height = std::min(rect.bottom - rect.top, screen.bottom - screen.top);
+    const int left = std::clamp(rect.left, screen.left, screen.right - width);
+    const int top = std::clamp(rect.top, screen.top, screen.bottom - height);
+    return WindowRect{left, top, left + width, top + height};
 }
 
 void RegisterMainWindowClass() {
@@ -94,8 +104,8 @@ void RegisterMainWindowClass() {
 }
 
 int CreateMainWindow(int showCommand) {
-    MainWindowPlacementChoice place =
-        ChooseMainWindowPlacement(CommandLine, Settings, showCommand, MainWindowUnseen());
+    MainWindowPlacementChoice place = ChooseMainWindowPlacement(
+        CommandLine, Settings, showCommand, MainWindowUnseen(), GetScreenWorkArea());
     WindowCreateParams params;
     params.className = MainClass.name;
     params.procedure = MainClass.procedure ? MainClass.procedure : MainWndProc;

@@ -70,10 +70,15 @@ struct MainWindowPlacementChoice {
 // DISPLAY non-zero, the saved X, Y, WIDE and HEIGHT when all four are there (a missing one, -1,
 // or a size below 1 takes the default place and size instead); else the default. Shown
 // minimised in a minimised batch run, else with [Save] SHOW when a saved or given rectangle is
-// used, else with the caller's show command.
+// used, else with the caller's show command. Whatever the source, the rectangle is made to fit
+// the screen's work area `screen` (see FitRectToScreen).
 MainWindowPlacementChoice ChooseMainWindowPlacement(const CommandLineSwitches& options,
                                                     const ProgramSettings& settings,
-                                                    int showCommand, int minimisedBatchRun);
+                                                    int showCommand, int minimisedBatchRun,
+                                                    const WindowRect& screen);
+// The rectangle shrunk to the screen's size where it is larger, then moved onto the screen where
+// it lies partly off it, so that the whole window (its status bar included) can be seen.
+WindowRect FitRectToScreen(const WindowRect& rect, const WindowRect& screen);
 
 // Registers the main window's class (name from the string table, no menu with -N).
 void RegisterMainWindowClass();

@@ -131,6 +131,13 @@ void ReportBuildFailure(int result, double pitch = -1.0) {
 }
 
 // Steps 5 to 7 of the replacement, for a model that holds its new stock.
+// The panel's MaxX..MinZ panes show the stock's new ranges at once (no panel in automatic mode).
+void ShowStockRanges() {
+    if (AutomaticMode.load() == 0) {
+        Call(H().redrawWorkPane);
+    }
+}
+
 void FinishNewStock(StockModel* model, int applyPose) {
     if (applyPose) {
         UpdateStockPose(model);
@@ -143,9 +150,7 @@ void FinishNewStock(StockModel* model, int applyPose) {
         Call(H().playSound, kSoundStockSet);
     }
     UpdateMenuChecks();
-    if (AutomaticMode.load() == 0) {
-        Call(H().redrawWorkPane);
-    }
+    ShowStockRanges();
 }
 
 // Steps 1 and 2: the old stock's lists and grid go.
@@ -546,6 +551,7 @@ void ClipStockCommand() {
     MarkAllStockBlocksDirty(&model);
     BindDexelGrids(&model);
     RedrawChangedStock(MainWindowData.handles.view);
+    ShowStockRanges();
 }
 
 void RotateStockCommand(MessageLParam lparam) {
@@ -566,6 +572,7 @@ void RotateStockCommand(MessageLParam lparam) {
     SetRotationCentre(&CurrentView);
     WriteMatrixDebug(model.frame);
     RedrawChangedStock(MainWindowData.handles.view);
+    ShowStockRanges();
     SetIdleCursor(ViewMouseMode);
 }
 
@@ -584,6 +591,7 @@ void MoveStockCommand(MessageLParam lparam) {
     ClearBasicModelIfLoaded();
     WriteMatrixDebug(model.frame);
     RedrawChangedStock(MainWindowData.handles.view);
+    ShowStockRanges();
 }
 
 void PaintStockCommand(unsigned command) {

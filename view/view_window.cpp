@@ -706,7 +706,12 @@ int ViewInputChangesStock(const WindowMessage& message) {
 }
 
 int ViewKeyCharacter(MessageWParam keyCode, MessageLParam character) {
-    // Digits and letters by their key, whatever symbol Shift makes of them (Shift+7 is 7).
+    // The view's symbol keys by the character typed: on layouts where they are shifted digits
+    // (Shift+2 is "@" and Shift+6 is "^" on a US keyboard) the digit's key would hide them.
+    if (character == '@' || character == '^' || character == '[' || character == ']') {
+        return static_cast<int>(character);
+    }
+    // Digits and letters by their key, whatever other symbol Shift makes of them (Shift+7 is 7).
     if ((keyCode >= '0' && keyCode <= '9') || (keyCode >= 'A' && keyCode <= 'Z')) {
         return static_cast<int>(keyCode);
     }

@@ -198,9 +198,10 @@ int ViewMessageChangesStock(const WindowMessage& message);
 // start-up.
 void InstallViewWindowCallbacks();
 
-// The character a key message stands for: the key's own for letter and digit keys (main row and
-// numeric keypad), whatever symbol the sender gave with Shift; else lparam when the sender gave
-// one (upper case for letters); 0 for keys without one.
+// The character a key message stands for: the view's symbol keys ("@", "^", "[", "]") as typed;
+// the key's own for letter and digit keys (main row and numeric keypad), whatever other symbol
+// the sender gave with Shift; else lparam when the sender gave one (upper case for letters); 0
+// for keys without one.
 int ViewKeyCharacter(MessageWParam keyCode, MessageLParam character);
 
 // Key handling of WM_KEYDOWN (view_keys.cpp).

@@ -10,6 +10,7 @@
 #include <QImage>
 #include <QLibraryInfo>
 #include <QLocale>
+#include <QScreen>
 #include <QThread>
 #include <QTimer>
 #include <QTranslator>
@@ -87,10 +88,13 @@ void PumpWake() {
     }
 }
 
+// The longest a wait sleeps without a layer timer due: a wake-up that went astray inside the
+// toolkit then delays the user's input and the panels' paints by this at most, never for ever.
+constexpr std::int64_t kLongestPumpWaitMs = 250;
+
 void PumpWait(std::int64_t timeoutMs) {
-    if (timeoutMs >= 0) {
-        dueTimer->start(static_cast<int>(std::min<std::int64_t>(timeoutMs, 1 << 30)));
-    }
+    dueTimer->start(static_cast<int>(std::clamp<std::int64_t>(
+        timeoutMs < 0 ? kLongestPumpWaitMs : timeoutMs, 0, kLongestPumpWaitMs)));
     QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     dueTimer->stop();
 }
@@ -208,7 +212,19 @@ int StartQtBackend() {
     if (std::getenv("QT_QPA_PLATFORM") == nullptr && std::getenv("DISPLAY") != nullptr) {
         setenv("QT_QPA_PLATFORM", "xcb", 1);
     }
+    // The plain Unix event dispatcher rather than the glib one: it takes every X event waiting
+    // in the connection's queue after each pass. The glib one takes them only when its
+    // post-event source saw a wake-up, and that source can use up the wake-up of the thread that
+    // reads the X connection within the same pass: the window then sleeps with keys, clicks and
+    // exposures waiting until some other event comes (it seems frozen). The layer's loop pumps
+    // Qt itself, so nothing needs glib's main context. Programs started later (the viewer, the
+    // editor) get the environment as it was.
+    const bool glibChosen = std::getenv("QT_NO_GLIB") == nullptr;
+    setenv("QT_NO_GLIB", "1", 1);
     application = new QApplication(applicationArgc, applicationArgv);
+    if (glibChosen) {
+        unsetenv("QT_NO_GLIB");
+    }
     // A fixed font, so that metrics are the same on every machine; fontconfig supplies the CJK
     // glyphs of the Japanese captions from the installed IPA font.
     QApplication::setFont(QFont(QStringLiteral("Sans Serif"), 9));
@@ -236,11 +252,23 @@ int StartQtBackend() {
     return 1;
 }
 
+int ScreenWorkArea(WindowRect* out) {
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    if (!screen) {
+        return 0;
+    }
+    const QRect area = screen->availableGeometry();
+    *out =
+        WindowRect{area.left(), area.top(), area.left() + area.width(), area.top() + area.height()};
+    return 1;
+}
+
 const RealWindowBackend qtBackend = {
     StartQtBackend,
     PlatformBackendHooks{OnWindowCreated, OnWindowDestroyed, OnTextChanged, OnShown, OnMoved,
                          OnControlChanged, OnEnabled, OnFocusChanged, OnFramePresented, OnPainted,
-                         MeasureQtText, OnCursorChanged, OnClipboardChanged, OnLanguageChanged},
+                         MeasureQtText, OnCursorChanged, OnClipboardChanged, OnLanguageChanged,
+                         ScreenWorkArea},
 };
 
 }  // namespace

@@ -432,8 +432,17 @@ void ApplyQtGeometry(WindowHandle window) {
         // layout gives it.
         // One request for place and size, so that no half-applied state comes back as the user's.
         ++frame->applying;
-        frame->layout()->activate();
-        const int extra = frame->height() - frame->centralWidget()->height();
+        // The menu bar's own height at that width (it may wrap), not the frame's height less the
+        // client's: while the frame is hidden the client keeps an old size, and that difference
+        // would grow the window at each show.
+        const QWidget* menu = frame->menuWidget();
+        int extra = 0;
+        if (menu && menu->isVisibleTo(frame)) {
+            extra = menu->heightForWidth(width);
+            if (extra < 0) {
+                extra = menu->sizeHint().height();
+            }
+        }
         frame->setGeometry(r.left, r.top, width, height + std::max(0, extra));
         frame->layout()->activate();
         --frame->applying;

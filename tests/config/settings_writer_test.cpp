@@ -118,6 +118,11 @@ TEST_F(SettingsWriterTest, ChangedValuesReadBackAndEverythingElseStays) {
     LiveColors.background = MakeColorRef(4, 5, 6);
     DisplayModes.workAlpha = 0.25f;  // written with one decimal
     DisplayModes.toolTopColorMode = 0;
+    // The display modes the display-mode dialog chose: semi-transparent, off, on.
+    DisplayModes.workMode = 2;
+    DisplayModes.toolMode = 0;
+    DisplayModes.machineMode = 2;
+    DisplayModes.baseMode = 1;
     InitialStock.box[5] = 30.5;
     InitialStock.sideReference[1] = 0;
     InitialStock.cylinderAxis = 2;
@@ -138,6 +143,9 @@ TEST_F(SettingsWriterTest, ChangedValuesReadBackAndEverythingElseStays) {
     EXPECT_EQ(LiveColors.background, MakeColorRef(4, 5, 6));
     EXPECT_EQ(DisplayModes.workAlpha, 0.2f);
     EXPECT_EQ(DisplayModes.toolTopColorMode, 0);
+    EXPECT_EQ(std::vector<int>({DisplayModes.workMode, DisplayModes.toolMode,
+                                DisplayModes.machineMode, DisplayModes.baseMode}),
+              std::vector<int>({2, 0, 2, 1}));
     EXPECT_EQ(InitialStock.box[5], 30.5);
     EXPECT_EQ(InitialStock.sideReference[1], 0);
     EXPECT_EQ(InitialStock.cylinderAxis, 2);

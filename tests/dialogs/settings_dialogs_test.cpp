@@ -16,6 +16,7 @@
 #include "platform/dialogs.h"
 #include "platform/message_box.h"
 #include "resources/dialog_templates.h"
+#include "services/shared_state.h"
 #include "stock/stock_hooks.h"
 #include "support/test_windows.h"
 
@@ -236,6 +237,58 @@ TEST_F(SettingsDialogsTest, TheMovePitchFollowsTheRateWhileItIsAutomatic) {
         IDCANCEL);
     EXPECT_EQ(shown, "0.100");
     EXPECT_EQ(enabled, (std::vector<int>{1, 0, 0, 0, 1}));
+}
+
+// A count takes no fraction: "0.25" in the size limit is refused, not read as 0, and the
+// refusal names the field by its label in either language.
+TEST_F(SettingsDialogsTest, TheSizeLimitRefusesAFractionAndTheRefusalNamesTheField) {
+    DexelPitch.automatic = 1;  // the limit is typed only for the automatic pitch
+    const DexelPitchSettings before = DexelPitch;
+    for (int language : {0, 1}) {
+        UiLanguage.store(language);
+        warnings.clear();
+        EXPECT_EQ(Run(
+                      OpenPitchDialog, IDD_PITCH,
+                      [](WindowHandle dialog) { TypeDlgItemText(dialog, 1172, "0.25"); }, IDOK),
+                  0);
+        ASSERT_EQ(warnings.size(), 1u);
+        EXPECT_NE(warnings[0].find(language == 1 ? "\"Maximum\" does not hold a whole number"
+                                                 : "「最大」が整数ではありません"),
+                  std::string::npos)
+            << warnings[0];
+    }
+    UiLanguage.store(0);
+    EXPECT_EQ(DexelPitch.sizeLimit, before.sizeLimit);
+}
+
+TEST_F(SettingsDialogsTest, TransparencyIsOfferedForTheWorkOnlyBetweenClearAndOpaque) {
+    DisplayModes.workAlpha = 1.0f;
+    DisplayModes.workMode = 1;
+    // {semi enabled, on checked, semi checked} at opening, at level 5 after choosing
+    // Transparency, and back at level 10.
+    std::vector<unsigned> seen;
+    auto look = [&](WindowHandle dialog) {
+        seen.push_back(static_cast<unsigned>(IsDlgItemEnabled(dialog, 1394)));
+        seen.push_back(IsDlgButtonChecked(dialog, 1390));
+        seen.push_back(IsDlgButtonChecked(dialog, 1394));
+    };
+    EXPECT_EQ(Run(
+                  OpenDisplayModeDialog, IDD_DISPLAY_MODE,
+                  [&](WindowHandle dialog) {
+                      look(dialog);
+                      ScrollDlgItem(dialog, 1395, SB_THUMBPOSITION, 5);
+                      testing::DispatchPendingMessages();
+                      ClickDlgItem(dialog, 1394);
+                      testing::DispatchPendingMessages();
+                      look(dialog);
+                      ScrollDlgItem(dialog, 1395, SB_THUMBPOSITION, 10);
+                      testing::DispatchPendingMessages();
+                      look(dialog);
+                  },
+                  IDOK),
+              1);
+    EXPECT_EQ(seen, (std::vector<unsigned>{0, 1, 0, 1, 0, 1, 0, 1, 0}));
+    EXPECT_EQ(DisplayModes.workMode, 1);
 }
 
 TEST_F(SettingsDialogsTest, DisplayLevelsRoundAndSemiTransparentSettlesForWorkNotTool) {

@@ -18,6 +18,7 @@
 #include "platform/message_box.h"
 #include "platform/profile.h"
 #include "resources/dialog_templates.h"
+#include "services/shared_state.h"
 #include "shell/run_commands.h"
 #include "support/scratch_directory.h"
 #include "support/test_windows.h"
@@ -142,6 +143,25 @@ TEST_F(StockDialogsTest, SwitchingTheCoordinateKindKeepsThePointTheFieldsName) {
     EXPECT_EQ(InitialStock.cylinderAxis, 1);
     EXPECT_DOUBLE_EQ(InitialStock.cylinder[3], -40);  // sizes are stored as typed
     EXPECT_EQ(StockCoordinateKind, 1);
+}
+
+// The cylinder's sizes are diameters: the English labels say so, as the Japanese ones do, so that
+// no one types a radius and gets a stock half the size.
+TEST_F(StockDialogsTest, TheEnglishCylinderDialogLabelsItsSizesAsDiameters) {
+    UiLanguage.store(1);
+    std::string outer;
+    std::string inner;
+    Script([&](WindowHandle dialog, int, int) {
+        outer = GetDlgItemText(dialog, 1365);
+        inner = GetDlgItemText(dialog, 1375);
+        ClickDlgItem(dialog, IDCANCEL);
+        return 1;
+    });
+    StockBoxChoice choice;
+    OpenCylinderStockDialog(&choice);
+    UiLanguage.store(0);
+    EXPECT_EQ(outer, "Outer Dia :");
+    EXPECT_EQ(inner, "Inner Dia :");
 }
 
 // Every stock dialog: all its choices changed and fields typed, then Cancel: nothing stored.
@@ -302,6 +322,7 @@ TEST_F(StockDialogsTest, ANumberFieldRefusesTextWithoutANumberAndShowsThePreviou
     EXPECT_EQ(shownAfterRefusal, "   1.000");
     ASSERT_EQ(warnings.size(), 1u);
     EXPECT_EQ(warnings[0].rfind("Warning: ", 0) == 0 || warnings[0].rfind("警告: ", 0) == 0, true);
+    EXPECT_NE(warnings[0].find("「X移動」が数値ではありません"), std::string::npos) << warnings[0];
     EXPECT_DOUBLE_EQ(shift[0], 4);
     // The whole field counts, however long.
     EXPECT_DOUBLE_EQ(shift[1], 12345678901234567890123456789.0);

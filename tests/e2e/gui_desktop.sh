@@ -108,6 +108,23 @@ e2e_wait "$e2e_patience" "the file dialog did not take a program of the NC progr
     e2e_window_gone 'NC DATA FILE'
 e2e_wait "$e2e_patience" "the title does not name the program" title_has in_nc_folder.nc
 
+echo "gui_desktop: the box after the pitch dialog"
+# 2b. With a stock, a new pitch waits for the next stock; the box that says so takes the keyboard,
+# so Return closes it.
+menu o p
+e2e_find_window "the pitch dialog did not open" '^Setting of Pitch$'
+e2e_focus "$found"
+xdotool key alt+d ctrl+a
+xdotool type 0.7
+xdotool key Return
+e2e_wait "$e2e_patience" "the pitch dialog did not close" e2e_window_gone '^Setting of Pitch$'
+e2e_find_window "no box said that the pitch waits for the next stock" '^MIREXA7$'
+e2e_wait "$e2e_patience" "the box after the pitch dialog did not get the keyboard" \
+    active_is "$found"
+xdotool key Return
+e2e_wait "$e2e_patience" "Return did not close the box after the pitch dialog" \
+    e2e_window_gone '^MIREXA7$'
+
 echo "gui_desktop: a paused run"
 # 3. Real cutting, paused by the pause key (Ctrl, held).
 menu r r

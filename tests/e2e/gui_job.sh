@@ -232,12 +232,13 @@ menu r 0
 
 step pause and abort
 # 5. The pause key (Ctrl, held) pauses a run in the view and Esc ends it. The run cuts a box
-# defined anew (through the stock that the earlier runs have cut, nearly all in the air, it may
-# end before the run timer's first look at the key), and the key goes down before F5 (which the
-# view takes with or without Ctrl).
+# defined anew with real rapids (through the stock that the earlier runs have cut, nearly all in
+# the air, it may end before the run timer's first look at the key), and the key goes down before
+# F5 (which the view takes with or without Ctrl).
 menu w d
 answer_dialog '^Define Work by 2-Points$'
 wait_for "the box defined for the pause is not drawn" stock_drawn
+menu r 0
 xdotool mousemove 900 500
 xdotool keydown ctrl
 xdotool key F5
@@ -256,6 +257,7 @@ xdotool mousemove 900 500
 xdotool key Escape
 wait_for "Esc did not end the run" title_lacks "Cutting"
 wait_for "the status bar still shows the stop after Esc" not_paused
+menu r 0
 
 step keys
 # 6. The view's keys after a click on a panel pane, and after a resize (which shows the panels

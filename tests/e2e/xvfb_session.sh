@@ -71,6 +71,11 @@ e2e_fail() {
         timeout 30 ffmpeg -loglevel error -y -f x11grab -video_size "${e2e_width}x${e2e_height}" \
             -i "$DISPLAY" -frames:v 1 "$artefacts/${name}_failure.png" 2>/dev/null || true
     fi
+    # Where each of the program's threads stands (a window that stopped answering shows why).
+    if [ -n "$mirexa" ] && kill -0 "$mirexa" 2>/dev/null && command -v gdb >/dev/null; then
+        timeout 60 gdb -p "$mirexa" -batch -ex "thread apply all bt 40" \
+            >"$artefacts/${name}_failure_threads.txt" 2>&1 || true
+    fi
     [ -f "$work/program.out" ] && cp "$work/program.out" "$artefacts/${name}_failure_stdout.txt"
     [ -f "$work/program.err" ] && cp "$work/program.err" "$artefacts/${name}_failure_stderr.txt"
     [ -n "$e2e_dir" ] && [ -f "$e2e_dir/mirexa.log" ] &&
@@ -113,6 +118,11 @@ e2e_wait() {
     deadline=$((SECONDS + limit))
     while :; do
         "$@" && return 0
+        # The program may have ended just after the command looked (the wait for its exit
+        # among them): the command looks once more at what it left before the end counts.
+        if [ -n "$mirexa" ] && ! kill -0 "$mirexa" 2>/dev/null && "$@"; then
+            return 0
+        fi
         e2e_check_running "\`$*\`"
         [ "$SECONDS" -lt "$deadline" ] || e2e_fail "$failure (waited $limit s for \`$*\`)"
         sleep 0.2

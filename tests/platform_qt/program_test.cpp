@@ -7,12 +7,14 @@
 
 #include <QDialog>
 #include <QFileDialog>
+#include <QGuiApplication>
 #include <QLineEdit>
 #include <QMainWindow>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QSet>
 #include <QTest>
 #include <cstdio>
@@ -181,6 +183,29 @@ TEST_F(QtProgramTest, StartUpOpensTheMainWindowAndTheViewShowsTheOffscreenRender
     EXPECT_EQ(sameAfterResize, 1);
     EXPECT_EQ(commandSeen, 1);
     EXPECT_EQ(FindQtWidget(MainWindow.load()), nullptr) << "the main window is gone";
+}
+
+TEST_F(QtProgramTest, AWindowLargerThanTheScreenOpensWithinIt) {
+    QRect frameGeometry, screen;
+    testing::WhenIdle(
+        [&] {
+            QWidget* frame = FindQtWidget(MainWindow.load());
+            ASSERT_NE(frame, nullptr);
+            frameGeometry = frame->geometry();
+            screen = QGuiApplication::primaryScreen()->availableGeometry();
+            frame->close();
+        },
+        1000);
+    ProgramStart start;
+    start.commandLine = "-N -(0,0,1400,1320)";
+    start.closeWhenIdle = 0;
+    EXPECT_EQ(RunProgram(start), 0);
+    ASSERT_FALSE(screen.isEmpty());
+    // The client area, status bar included, takes no more than the screen, from a place on it
+    // (the desktop's frame decoration comes around it).
+    EXPECT_TRUE(screen.contains(frameGeometry.topLeft()));
+    EXPECT_LE(frameGeometry.width(), screen.width());
+    EXPECT_LE(frameGeometry.height(), screen.height());
 }
 
 TEST_F(QtProgramTest, AProgramOpenedThroughTheMenuRunsWithItsKey) {

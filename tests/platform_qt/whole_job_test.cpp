@@ -31,6 +31,7 @@
 #include "shell/main_window.h"
 #include "shell/run_commands.h"
 #include "shell/startup.h"
+#include "shell/status_bar.h"
 #include "shell/stock_commands.h"
 #include "support/earlier_program_run.h"
 #include "support/scratch_directory.h"
@@ -341,6 +342,9 @@ void SendKey(QWidget* widget, int key, Qt::KeyboardModifiers modifiers, quint32 
 }
 
 TEST_F(QtWholeJobTest, KeysReachTheViewAfterAPanelClickAndShiftDigitIsTheDigit) {
+    int perspectiveBefore = 0;
+    int perspectiveAfter = 0;
+    int markAfter = 0;
     double afterPanelClick[2] = {};
     QWidget* focusAfterClick = nullptr;
     QWidget* focusAfterMove = nullptr;
@@ -376,8 +380,17 @@ TEST_F(QtWholeJobTest, KeysReachTheViewAfterAPanelClickAndShiftDigitIsTheDigit) 
         [&] {
             afterShift7[0] = CurrentView.angleA;
             afterShift7[1] = CurrentView.angleB;
+            perspectiveBefore = CurrentView.perspective;
+            // Shift+2 on a US layout types "@" (the key code of 2): the view's perspective key.
+            SendKey(viewWidget, Qt::Key_At, Qt::ShiftModifier, 11, "@");
+        },
+        [&] {
+            perspectiveAfter = CurrentView.perspective;
+            markAfter = StatusInputs.perspective;
         },
     });
+    EXPECT_NE(perspectiveAfter, perspectiveBefore) << "Shift+2 typing @ did not switch";
+    EXPECT_EQ(markAfter, perspectiveAfter);
     EXPECT_NE(focusAfterClick, viewWidget) << "the click left the keyboard on the panel";
     EXPECT_DOUBLE_EQ(afterPanelClick[0], 0.0);
     EXPECT_DOUBLE_EQ(afterPanelClick[1], 90.0);

@@ -10,6 +10,8 @@
 #include <QTest>
 #include <QUrl>
 #include <QWheelEvent>
+#include <condition_variable>
+#include <mutex>
 #include <thread>
 
 #include "platform/keys.h"
@@ -90,6 +92,36 @@ TEST_F(QtWindowsTest, TheUsersResizeAndCloseBoxArePosted) {
     frame->close();
     ASSERT_TRUE(PumpUntil([] { return !Recorded().Of(WM_CLOSE).empty(); }));
     EXPECT_TRUE(IsPlatformWindow(window)) << "the procedure decides what a close does";
+}
+
+// A wake-up that goes astray inside the toolkit must not leave the window asleep for ever: a
+// wait with no timer due returns to the layer's loop by itself. A watchdog wakes a wait that
+// did not, so that a failure ends the test instead of hanging it.
+TEST_F(QtWindowsTest, AWaitWithNothingDueReturnsByItself) {
+    const GuiPump& pump = GetGuiPump();
+    ASSERT_NE(pump.wait, nullptr);
+    for (int pass = 0; pass < 20; ++pass) {
+        pump.poll(0);  // nothing of the set-up left that would end the wait at once
+    }
+    std::mutex mutex;
+    std::condition_variable returned;
+    bool done = false;
+    bool rescued = false;
+    std::thread watchdog([&] {
+        std::unique_lock<std::mutex> lock(mutex);
+        if (!returned.wait_for(lock, std::chrono::seconds(5), [&] { return done; })) {
+            rescued = true;
+            pump.wake();
+        }
+    });
+    pump.wait(-1);
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        done = true;
+    }
+    returned.notify_all();
+    watchdog.join();
+    EXPECT_FALSE(rescued);
 }
 
 TEST_F(QtWindowsTest, AWindowOfAnotherThreadGetsNoWidget) {

@@ -22,6 +22,7 @@
 #include "shell/main_window.h"
 #include "shell/run_commands.h"
 #include "shell/startup.h"
+#include "shell/status_bar.h"
 #include "shell/stock_commands.h"
 #include "shell_test_support.h"
 #include "simulation/run_control.h"
@@ -125,9 +126,13 @@ TEST_F(OptionCommandTest, EachToggleFlipsItsSettingAndItsCheckMarkAndBack) {
         Send(c.command);
         EXPECT_EQ(*c.setting(), before) << c.command;
     }
-    // The perspective is the view's, and the setting follows it.
-    Send(IDM_PERSPECTIVE);
-    EXPECT_EQ(CurrentView.perspective, DisplayModes.perspective);
+    // The perspective is the view's, and the setting follows it; the status bar's mark shows
+    // the new state at once.
+    for (int pass = 0; pass < 2; ++pass) {
+        Send(IDM_PERSPECTIVE);
+        EXPECT_EQ(CurrentView.perspective, DisplayModes.perspective);
+        EXPECT_EQ(StatusInputs.perspective, CurrentView.perspective);
+    }
 }
 
 TEST_F(OptionCommandTest, EachChoiceSetsItsValueAndChecksItsItemAlone) {
@@ -317,6 +322,17 @@ TEST_F(OptionCommandTest, DialogsChangeNothingUnlessAnsweredOk) {
         EXPECT_EQ(HandleOptionCommand(main, command), 1) << command;
     }
     EXPECT_EQ(HandleOptionCommand(main, 32903), 0);
+    // A dialog's OK ticks the choices it changed in the menus at once.
+    const std::int32_t heightCheck = Checks.heightCheck;
+    Send(IDM_HEIGHT_CHECK_0);
+    OptionCommandCallbacks.interferenceDialog = [] {
+        Checks.heightCheck = 1;
+        return 1;
+    };
+    Send(IDM_INTERFERENCE_SETTINGS);
+    EXPECT_EQ(Checked(IDM_HEIGHT_CHECK_1), 1);
+    EXPECT_EQ(Checked(IDM_HEIGHT_CHECK_0), 0);
+    Checks.heightCheck = heightCheck;
     // The NC communication switch: off, the tools file's tools; on again, the plug-in's (none is
     // loaded here).
     Send(IDM_DISABLE_NCCOM);

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "config/config_records.h"
+#include "platform/backend.h"
 #include "platform/clock.h"
 #include "platform/keys.h"
 #include "resources/program_resources.h"
@@ -166,13 +167,45 @@ TEST_F(StartupTest, AcceleratorGoesToTheMainWindowWhateverHasTheKey) {
     window.CloseMainWindow();
 }
 
+TEST(MainWindowPlacement, EveryRectangleFitsTheScreen) {
+    // A screen 1000 pixels high under a 40-pixel panel at the top.
+    const WindowRect screen = {0, 40, 1920, 1000};
+    struct Case {
+        WindowRect asked, fitted;
+    } cases[] = {
+        {{0, 0, 1400, 1320}, {0, 40, 1400, 1000}},           // too high: shrunk, below the panel
+        {{100, 100, 900, 700}, {100, 100, 900, 700}},        // fits: unchanged
+        {{1500, 600, 2300, 1200}, {1120, 400, 1920, 1000}},  // partly off: moved on, same size
+        {{-50, -30, 3000, 2000}, {0, 40, 1920, 1000}},       // larger both ways: the whole screen
+    };
+    for (const Case& c : cases) {
+        const WindowRect got = FitRectToScreen(c.asked, screen);
+        EXPECT_EQ(std::vector<int>({got.left, got.top, got.right, got.bottom}),
+                  std::vector<int>({c.fitted.left, c.fitted.top, c.fitted.right, c.fitted.bottom}))
+            << c.asked.left << "," << c.asked.top << "," << c.asked.right << "," << c.asked.bottom;
+    }
+    // The command line's rectangle is fitted as a saved one is.
+    CommandLineSwitches options;
+    options.windowRectGiven = 1;
+    options.windowWidth = 1400;
+    options.windowHeight = 1320;
+    ProgramSettings settings;
+    EXPECT_EQ(ChooseMainWindowPlacement(options, settings, SW_SHOW, 0, screen).rect.bottom, 1000);
+    options.windowRectGiven = 0;
+    settings.saveDisplay = 1;
+    settings.windowX = settings.windowY = 0;
+    settings.windowWidth = 1400;
+    settings.windowHeight = 1320;
+    EXPECT_EQ(ChooseMainWindowPlacement(options, settings, SW_SHOW, 0, screen).rect.bottom, 1000);
+}
+
 TEST_F(StartupTest, PlacementRules) {
     CommandLineSwitches options;
     ProgramSettings settings;
     settings.windowShow = 3;
     // DISPLAY=0, no rectangle: the default place and size, the caller's show command.
     settings.saveDisplay = 0;
-    auto place = ChooseMainWindowPlacement(options, settings, SW_SHOW, 0);
+    auto place = ChooseMainWindowPlacement(options, settings, SW_SHOW, 0, HEADLESS_SCREEN_RECT);
     EXPECT_EQ(place.usedDefault, 1);
     EXPECT_EQ(place.show, SW_SHOW);
     // DISPLAY=1 with the four saved values.
@@ -181,7 +214,7 @@ TEST_F(StartupTest, PlacementRules) {
     settings.windowY = 20;
     settings.windowWidth = 800;
     settings.windowHeight = 600;
-    place = ChooseMainWindowPlacement(options, settings, SW_SHOW, 0);
+    place = ChooseMainWindowPlacement(options, settings, SW_SHOW, 0, HEADLESS_SCREEN_RECT);
     EXPECT_EQ(place.usedDefault, 0);
     EXPECT_EQ(place.rect.left, 10);
     EXPECT_EQ(place.rect.bottom, 620);
@@ -192,12 +225,13 @@ TEST_F(StartupTest, PlacementRules) {
     options.windowTop = 6;
     options.windowWidth = 300;
     options.windowHeight = 200;
-    place = ChooseMainWindowPlacement(options, settings, SW_SHOW, 0);
+    place = ChooseMainWindowPlacement(options, settings, SW_SHOW, 0, HEADLESS_SCREEN_RECT);
     EXPECT_EQ(place.rect.left, 5);
     EXPECT_EQ(place.rect.right, 305);
     EXPECT_EQ(place.rect.bottom, 206);
     // A minimised batch run always minimises, whatever SHOW holds.
-    EXPECT_EQ(ChooseMainWindowPlacement(options, settings, SW_SHOW, 1).show, SW_MINIMIZE);
+    EXPECT_EQ(ChooseMainWindowPlacement(options, settings, SW_SHOW, 1, HEADLESS_SCREEN_RECT).show,
+              SW_MINIMIZE);
     options.windowRectGiven = 0;
     // DISPLAY set with any of X, Y, WIDE, HEIGHT missing: the default place and size, never a
     // window at (-1, -1) of size -1.
@@ -206,7 +240,7 @@ TEST_F(StartupTest, PlacementRules) {
         int* fields[4] = {&partial.windowX, &partial.windowY, &partial.windowWidth,
                           &partial.windowHeight};
         *fields[missing] = -1;
-        place = ChooseMainWindowPlacement(options, partial, SW_SHOW, 0);
+        place = ChooseMainWindowPlacement(options, partial, SW_SHOW, 0, HEADLESS_SCREEN_RECT);
         EXPECT_EQ(place.usedDefault, 1) << "missing key " << missing;
         EXPECT_EQ(place.rect.right, DEFAULT_MAIN_WINDOW_RECT.right);
         EXPECT_EQ(place.rect.bottom, DEFAULT_MAIN_WINDOW_RECT.bottom);

@@ -537,6 +537,25 @@ TEST_F(StockCommandTest, MoveAndRotateTakeTheCommandLineValues) {
     EXPECT_TRUE(StockInvariantsHold(model, true));
 }
 
+// Move, Rotate and the XYZ cut change the stock's ranges: the panel's panes are redrawn at once.
+TEST_F(StockCommandTest, MoveRotateAndXyzCutRedrawTheRangePanes) {
+    BuildBox(0, 0, 0, 20, 16, 10);
+    AutomaticMode.store(0);
+    static int redraws = 0;
+    StockCommandCallbacks.redrawWorkPane = [] { ++redraws; };
+    Hooks.clip = StockClipLimits{{2, 3, 1}, {15, 12, 8}};
+    CommandLine.moveShift[0] = 5;
+    const struct {
+        unsigned command;
+        MessageLParam lparam;
+    } cases[] = {{IDM_STOCK_MOVE, 1}, {IDM_STOCK_ROTATE, 1}, {IDM_STOCK_XYZ_CUT, 0}};
+    for (const auto& c : cases) {
+        redraws = 0;
+        HandleStockCommand(nullptr, c.command, c.lparam);
+        EXPECT_EQ(redraws, 1) << c.command;
+    }
+}
+
 // Sets every end of the three families to the pen with the paint bit.
 void PenEverything(StockModel* model, int pen) {
     for (DexelFamily* family : {&model->z, &model->x, &model->y}) {
