@@ -736,14 +736,16 @@ TEST_F(BatchRunTest, AnOutputNamedThroughALinkReplacesTheFileItLeadsTo) {
 
 // Reports and the log of fixed names never write through a planted link and never wait on a
 // FIFO of their name. Reports kept open while they grow, appended reports and the log refuse
-// such a name and say why (the log itself on standard error); a report written whole takes the
-// name's place. The linked file stays as it was either way, and the run ends.
+// such a name and say why (the log itself on standard error); a report written whole (the
+// verify report, and the length report, which takes its name at the run's end) takes the name's
+// place. The linked file stays as it was either way, and the run ends.
 TEST_F(BatchRunTest, PlantedLinksAndFifosUnderReportNamesNeverTakeTheReport) {
     scratch.Write("jaw.nc",
                   "%\nO10\nG90 G17 G40 G49 G80\nT1 M06\nG56 G00 X-15. Y40. Z20. S3000 M03\n"
                   "G01 Z-40. F500.\nG00 Z50.\nM30\n%\n");
     const std::vector<std::string> jaw = {kBox, "jaw.nc", "-X6", "-O", "jaw.dme"};
     const std::vector<std::string> verify = {kBox, "demo_part.nc", "-V5"};
+    const std::vector<std::string> length = {kBox, "demo_part.nc", "-X2"};
     const std::string settings = Read("mirexa.ini");
     std::string appending = settings;
     const std::string mode = "CREATE MODE(VERIFY)=NEW";
@@ -762,6 +764,8 @@ TEST_F(BatchRunTest, PlantedLinksAndFifosUnderReportNamesNeverTakeTheReport) {
         {"demo_part_verify.txt", true, true, verify, 2, " (not a regular file)"},
         {"demo_part_verify.txt", false, false, verify, 0, nullptr},
         {"demo_part_verify.txt", true, false, verify, 2, " (not a regular file)"},
+        {"demo_part_length.txt", false, false, length, 0, nullptr},
+        {"demo_part_length.txt", true, false, length, 2, " (not a regular file)"},
         {"mirexa.log", false, false, jaw, 0, ": a symbolic link)"},
         {"mirexa.log", true, false, jaw, 0, ": not a regular file)"},
     };
