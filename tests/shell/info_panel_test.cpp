@@ -171,7 +171,7 @@ TEST(InfoPanelLayout, TheColumnFollowsTheFontAndEveryTextFitsItsPane) {
         for (const int english : {1, 0}) {
             InfoPanelExtent first = {};
             for (const auto& state : states) {
-                SCOPED_TRACE(testing::Message()
+                SCOPED_TRACE(::testing::Message()
                              << "font " << font << (english ? " English " : " Japanese ")
                              << state.name);
                 InfoPanelInputs in;
