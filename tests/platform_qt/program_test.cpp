@@ -167,7 +167,7 @@ TEST_F(QtProgramTest, StartUpOpensTheMainWindowAndTheViewShowsTheOffscreenRender
         sameAfterResize = ShowsTheCapturedFrame(view);
         FindQtWidget(MainWindow.load())->close();
     };
-    testing::WhenIdle(look, 1000);
+    testing::WhenStarted(look);
     ProgramStart start;
     start.commandLine = "";
     start.closeWhenIdle = 0;
@@ -242,7 +242,7 @@ TEST_F(QtProgramTest, AProgramOpenedThroughTheMenuRunsWithItsKey) {
         }
         NotifyNativeClose(MainWindow.load());
     };
-    testing::WhenIdle(openProgram, 200);
+    testing::WhenStarted(openProgram);
     ProgramStart start;
     start.closeWhenIdle = 0;
     EXPECT_EQ(RunProgram(start), 0);
@@ -483,7 +483,7 @@ TEST_F(QtProgramTest, TheToolPanelAndQtsOwnTextsFollowTheLanguageAndTheToolsFile
             }
             NotifyNativeClose(MainWindow.load());
         };
-        testing::WhenIdle(readTools, 300);
+        testing::WhenStarted(readTools);
         ProgramStart start;
         start.closeWhenIdle = 0;
         ASSERT_EQ(RunProgram(start), 0);
@@ -524,7 +524,7 @@ TEST_F(QtProgramTest, WithoutTheDesktopsViewerEveryFileToShowIsToldAlike) {
         }
         testing::WhenIdle(show, 100);
     };
-    testing::WhenIdle(show, 300);
+    testing::WhenStarted(show);
     ProgramStart start;
     start.closeWhenIdle = 0;
     EXPECT_EQ(RunProgram(start), 0);
@@ -557,7 +557,7 @@ TEST_F(QtProgramTest, WithoutAnAudioDeviceTheLogSaysSo) {
     wav += "data" + le32(8) + std::string(8, char(0x80));
     scratch.Write("toolchg.wav", wav);
     FreeSoundEffects();  // what an earlier start in this process loaded and found
-    testing::WhenIdle([] { NotifyNativeClose(MainWindow.load()); }, 500);
+    testing::WhenStarted([] { NotifyNativeClose(MainWindow.load()); });
     ProgramStart start;
     start.closeWhenIdle = 0;
     EXPECT_EQ(RunProgram(start), 0);
