@@ -17,6 +17,7 @@
 #include <QScreen>
 #include <QSet>
 #include <QTest>
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -26,7 +27,6 @@
 #include "app/program_wiring.h"
 #include "config/config_records.h"
 #include "platform/backend.h"
-#include "platform/default_viewer.h"
 #include "platform/menus.h"
 #include "platform/paint.h"
 #include "platform/sound.h"
@@ -44,6 +44,7 @@
 #include "stock/stock_model.h"
 #include "support/earlier_program_run.h"
 #include "support/scratch_directory.h"
+#include "view/avi_recording.h"
 #include "view/snapshots.h"
 #include "view/view_hooks.h"
 
@@ -208,7 +209,19 @@ TEST_F(QtProgramTest, AWindowLargerThanTheScreenOpensWithinIt) {
     EXPECT_LE(frameGeometry.height(), screen.height());
 }
 
+// The run's end on a desktop without a viewer: the run's files (the recording, the length
+// report) have their names, whole, before the box says that nothing can show the report.
 TEST_F(QtProgramTest, AProgramOpenedThroughTheMenuRunsWithItsKey) {
+    const std::string path = std::getenv("PATH") != nullptr ? std::getenv("PATH") : "";
+    setenv("PATH", scratch.Path().c_str(), 1);  // no xdg-open there
+    std::string ini = testing::ReadWholeFile(scratch.At("mirexa.ini"));
+    ini.replace(ini.find("Target_VIDEOdir="), 16, "Target_VIDEOdir=" + scratch.Path());
+    ini.replace(ini.find("TIMING=NO"), 9, "TIMING=TOOL");
+    scratch.Write("mirexa.ini", ini);
+    const std::string report = scratch.At("demo_part_length.txt");
+    scratch.Write("demo_part_length.txt", "an earlier report");
+    std::string reportAtBox, recordingAtBox;
+    int temporariesAtBox = -1;
     std::string chosen;
     int runStarted = 0;
     // Each step runs from a toolkit timer inside the program's loop and waits for the last.
@@ -231,6 +244,11 @@ TEST_F(QtProgramTest, AProgramOpenedThroughTheMenuRunsWithItsKey) {
         // The run's end shows its tool length report, or says in a box that nothing can.
         if (auto* box = testing::FindTopLevel<QMessageBox>()) {
             viewerBox = box->text();
+            reportAtBox = testing::ReadWholeFile(report);
+            recordingAtBox = testing::ReadWholeFile(AviRecorder.path).substr(0, 4);
+            temporariesAtBox =
+                static_cast<int>(testing::LeftoverTemporaries(report).size() +
+                                 testing::LeftoverTemporaries(AviRecorder.path).size());
             box->button(QMessageBox::Ok)->click();
         }
         const int running = RunFlags().runMode->load() != 0;
@@ -247,8 +265,12 @@ TEST_F(QtProgramTest, AProgramOpenedThroughTheMenuRunsWithItsKey) {
     EXPECT_EQ(RunProgram(start), 0);
     EXPECT_EQ(chosen, scratch.At("demo_part.nc"));
     EXPECT_EQ(runStarted, 1);
-    EXPECT_EQ(viewerBox.contains("xdg-open"), DefaultViewerInstalled() == 0)
-        << viewerBox.toStdString();
+    setenv("PATH", path.c_str(), 1);
+    EXPECT_TRUE(viewerBox.contains("xdg-open")) << viewerBox.toStdString();
+    EXPECT_EQ(reportAtBox.rfind(chosen + "\nT01:", 0), 0u) << reportAtBox;
+    EXPECT_NE(reportAtBox.find("\nT04:"), std::string::npos) << reportAtBox;
+    EXPECT_EQ(recordingAtBox, "RIFF");
+    EXPECT_EQ(temporariesAtBox, 0);
 }
 
 TEST_F(QtProgramTest, AStockTypedIntoItsDialogOpenedByTheMenuIsTheStockMade) {
@@ -386,58 +408,68 @@ PaneSeen LookAtPane(const QImage& image, const WindowRect& r) {
 }
 
 // Every pane of the information panel in its real window, in English (the samples' message file)
-// and in Japanese (without it): filled with the pane face, its text standing out from the fill
-// at least 4.5:1, and wide enough for its text in the panel's font.
+// and in Japanese (without it), at the default font and at -F20: filled with the pane face, its
+// text standing out from the fill at least 4.5:1, wide enough for its text in the panel's font,
+// and within its window (the column as wide as its panes).
 TEST_F(QtProgramTest, EveryInformationPanelPaneIsFilledAndItsTextReadableAndWhole) {
-    for (const bool english : {true, false}) {
-        SCOPED_TRACE(english ? "English" : "Japanese");
-        StartInLanguage(english);
-        std::vector<PanelPane> panes;
-        QImage pictures[2];
-        testing::WhenIdle(
-            [&] {
-                for (int which : {kPanelStrip, kPanelColumn}) {
-                    QWidget* widget = FindQtWidget(GetInfoPanelWindow(which));
-                    ASSERT_NE(widget, nullptr);
-                    pictures[which] = widget->grab().toImage();
+    for (const bool english : {true, false})
+        for (const int font : {0, 20}) {
+            SCOPED_TRACE(::testing::Message()
+                         << (english ? "English" : "Japanese") << " -F" << font);
+            if (font > 0) {
+                testing::ClearEarlierProgramRun();
+                ConnectProgram();
+            }
+            StartInLanguage(english);
+            std::vector<PanelPane> panes;
+            QImage pictures[2];
+            testing::WhenIdle(
+                [&] {
+                    for (int which : {kPanelStrip, kPanelColumn}) {
+                        QWidget* widget = FindQtWidget(GetInfoPanelWindow(which));
+                        ASSERT_NE(widget, nullptr);
+                        pictures[which] = widget->grab().toImage();
+                    }
+                    panes = BuildInfoPanelPanes(CollectInfoPanelInputs());
+                    NotifyNativeClose(MainWindow.load());
+                },
+                500);
+            ProgramStart start;
+            start.closeWhenIdle = 0;
+            start.commandLine = font > 0 ? "-F" + std::to_string(font) : "";
+            ASSERT_EQ(RunProgram(start), 0);
+            int looked = 0;
+            PaintContext measure;
+            measure.fontPixelHeight = font > 0 ? font : 13;
+            for (const PanelPane& pane : panes) {
+                // The text as it shows: a trailing tab ("\tWork\t") draws nothing.
+                int align = 0;
+                std::string text = SplitPaneText(pane.text, &align);
+                text.erase(std::remove(text.begin(), text.end(), '\t'), text.end());
+                if (text.empty() || pane.coloured) {
+                    continue;
                 }
-                panes = BuildInfoPanelPanes(CollectInfoPanelInputs());
-                NotifyNativeClose(MainWindow.load());
-            },
-            500);
-        ProgramStart start;
-        start.closeWhenIdle = 0;
-        ASSERT_EQ(RunProgram(start), 0);
-        int looked = 0;
-        PaintContext measure;
-        measure.fontPixelHeight = 13;
-        for (const PanelPane& pane : panes) {
-            int align = 0;
-            const std::string text = SplitPaneText(pane.text, &align);
-            if (text.empty() || pane.coloured) {
-                continue;
+                const PaneSeen seen = LookAtPane(pictures[pane.window], pane.rect);
+                EXPECT_EQ(BgrOf(seen.fill), kPaneFaceColor) << pane.text;
+                EXPECT_GE(seen.textContrast, 4.5) << pane.text;
+                EXPECT_LE(MeasurePaintText(measure, text) + 6, pane.rect.right - pane.rect.left)
+                    << pane.text;
+                const QImage& picture = pictures[pane.window];
+                EXPECT_LE(pane.rect.bottom, picture.height()) << pane.text;
+                if (pane.window == kPanelColumn) {
+                    EXPECT_LE(pane.rect.right, picture.width()) << pane.text;
+                }
+                ++looked;
             }
-            const PaneSeen seen = LookAtPane(pictures[pane.window], pane.rect);
-            EXPECT_EQ(BgrOf(seen.fill), kPaneFaceColor) << pane.text;
-            EXPECT_GE(seen.textContrast, 4.5) << pane.text;
-            EXPECT_LE(MeasurePaintText(measure, text) + 6, pane.rect.right - pane.rect.left)
-                << pane.text;
-            const QImage& picture = pictures[pane.window];
-            EXPECT_LE(pane.rect.bottom, picture.height()) << pane.text;
-            if (pane.window == kPanelColumn) {
-                EXPECT_LE(pane.rect.right, picture.width()) << pane.text;
-            }
-            ++looked;
-        }
-        EXPECT_GT(looked, 40);
-        // The strip's caption lies over the column, its text beside it, in the strip's window.
-        for (const PanelPane& pane : panes) {
-            if (pane.id == kPaneStripCaption) {
-                EXPECT_EQ(pane.window, kPanelStrip);
-                EXPECT_EQ(pane.rect.left, 0);
+            EXPECT_GT(looked, 40);
+            // The strip's caption lies over the column, its text beside it, in the strip's window.
+            for (const PanelPane& pane : panes) {
+                if (pane.id == kPaneStripCaption) {
+                    EXPECT_EQ(pane.window, kPanelStrip);
+                    EXPECT_EQ(pane.rect.left, 0);
+                }
             }
         }
-    }
 }
 
 // The tool panel in both languages: its check box in the interface's language, its title naming
