@@ -119,7 +119,7 @@ void BM_SampleProgram(benchmark::State& state) {
         SetStockUndoRingSize(&stock, 1);
         CreateBoxStockIdentity(&stock, box, 0.25);
         ResetRunControlFlags();
-        RunControl.runMode = kRunSkipCutting;
+        RunControl.runMode = RunMode::kSkipCutting;
         RunKinematics.pose = MachinePose{};
         RunKinematics.pose.program.axis[2] = 200.0;
         state.ResumeTiming();

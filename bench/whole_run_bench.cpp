@@ -319,7 +319,7 @@ void RunWholeProgram(benchmark::State& state, std::string (*program)(int), int w
         }
         BindDexelGrids(&stock);
         ResetRunControlFlags();
-        RunControl.runMode = kRunResult;
+        RunControl.runMode = RunMode::kResult;
         RunKinematics.pose = MachinePose{};
         RunKinematics.pose.program.axis[2] = 200.0;
         state.ResumeTiming();

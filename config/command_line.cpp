@@ -617,9 +617,9 @@ void ParseStockSwitch(Parser& p, std::size_t switchStart) {
 
 // -X with a run mode digit; the cursor stands on the digit.
 void ParseRunMode(Parser& p) {
-    const int mode = p.Peek() - '0';
+    const BatchRunKind kind = BatchRunKindOfDigit(p.Peek() - '0');
     ++p.pos;
-    p.o->switches.runMode = mode;
+    p.o->switches.runMode = kind;
     bool zero = false;
     if (p.Peek() == '0') {
         zero = true;
@@ -628,16 +628,16 @@ void ParseRunMode(Parser& p) {
     }
     if (Upper(p.Peek()) == 'N') {
         ++p.pos;
-        if (mode == 3 || mode == 4) {
+        if (kind == BatchRunKind::kSkip || kind == BatchRunKind::kResult) {
             p.o->switches.reportSilent = 1;
-        } else if (mode == 5 && !zero) {
+        } else if (kind == BatchRunKind::kResultLogged && !zero) {
             p.o->switches.noReportDisplay = 1;
         }
     }
-    if (mode == 5 || mode == 6) {
+    if (BatchKindLogsRun(kind)) {
         p.o->switches.batchRun = 1;
     }
-    if (mode == 6) {
+    if (kind == BatchRunKind::kResultUnseen) {
         p.o->switches.drawingSuppressed = 1;
         p.o->switches.batch = 1;
     }
@@ -959,7 +959,7 @@ bool SlashStartsPath(const Parser& p) {
 void FinishCommandLine(Parser& p) {
     CommandLineSwitches& o = p.o->switches;
     if (!o.ncGiven) {
-        o.runMode = 0;
+        o.runMode = BatchRunKind::kNone;
     }
     const bool anyOperation = o.moveStock || o.rotateStock || o.paintStock || o.differencePaint;
     if (anyOperation) {
@@ -968,15 +968,15 @@ void FinishCommandLine(Parser& p) {
                      "素材の操作には素材と保存ファイル (-O) が必要です。操作は行いません", "");
             o.moveStock = o.rotateStock = o.paintStock = o.differencePaint = 0;
         }
-        o.runMode = 0;
+        o.runMode = BatchRunKind::kNone;
         o.ncGiven = 0;
     }
     const bool operationKept = o.moveStock || o.rotateStock || o.paintStock || o.differencePaint;
-    if (!operationKept && o.runMode < 2) {
+    if (!operationKept && o.runMode < BatchRunKind::kReal) {
         o.saveKind = 0;
         p.o->files.saveFile.clear();
     }
-    if (o.runMode >= 1 && o.reportMode > 1) {
+    if (o.runMode != BatchRunKind::kNone && o.reportMode > 1) {
         o.reportMode = 1;
     }
     if (o.reportMode == 6) {

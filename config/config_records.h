@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "services/run_mode.h"
 #include "stock/stock_shapes.h"  // DexelPitchSettings DexelPitch, StockDefinition InitialStock
 
 namespace mirexa {
@@ -193,7 +194,7 @@ struct CommandLineSwitches {
     std::int32_t startTool = 0;        // -T name,n: the tool selected after the tools file; 0 none
     std::int32_t controlPointGiven = 0;          // -S
     std::int32_t pitchGiven = 0;                 // -P (the settings then keep the pitches)
-    std::int32_t runMode = 0;                    // -X1 .. -X6
+    BatchRunKind runMode = BatchRunKind::kNone;  // -X1 .. -X6
     std::int32_t selectWithoutOptimalStock = 0;  // "0" behind the run mode digit
     std::int32_t reportSilent = 0;               // "n" behind mode 3 or 4
     std::int32_t noReportDisplay = 0;            // "n" behind mode 5

@@ -62,14 +62,15 @@ int SlotCount() {
 }
 
 bool Busy() {
-    return PluginToolActive.load() != 0 || RunControl.runMode.load() != 0;
+    return PluginToolActive.load() != 0 || RunControl.runMode.load() != RunMode::kIdle;
 }
 
 // The tool the panel shows as current: during a run the one the run mounted last (the run's
 // thread owns the current tool's record meanwhile), otherwise the tools file's current tool.
 int PanelCurrentTool() {
     const int mounted = RunControl.mountedTool.load();
-    return RunControl.runMode.load() != 0 && mounted >= 0 ? mounted : ToolFile.currentTool;
+    return RunControl.runMode.load() != RunMode::kIdle && mounted >= 0 ? mounted
+                                                                       : ToolFile.currentTool;
 }
 
 bool ToolExists(int n) {
@@ -329,7 +330,7 @@ void OnPaint() {
     if (!BeginPaint(Panel.window, &context)) {
         return;
     }
-    const bool running = RunControl.runMode.load() != 0;
+    const bool running = RunControl.runMode.load() != RunMode::kIdle;
     int mode = 0;
     if (running && ToolPanel.paintState == 0) {
         ToolPanel.paintState = 2;

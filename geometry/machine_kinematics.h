@@ -7,6 +7,8 @@
 // the tilted plane or the move also come in a form that takes just those records.
 #pragma once
 
+#include "services/run_mode.h"
+
 namespace mirexa {
 
 // --- Positions and poses -------------------------------------------------------------------
@@ -167,8 +169,10 @@ struct KinematicsModeFlags {
     int preferredRotarySign = {};        // 0 any, 1 positive, -1 negative
     unsigned char shortestPath[2] = {};  // per rotary axis: turn the shorter way
     int incrementalMode = {};            // G91
-    int runMode = {};                    // copy of the cutting run mode; 0 when no run is active
-    int previousSolutionCount = {};      // candidates that fitted at the last solve
+    RunMode runMode = RunMode::kIdle;  // copy of the cutting run mode; kIdle when no run is active
+    // The automation's batch kind of the cutting run (kNone for a user's run or no run).
+    BatchRunKind batchKind = BatchRunKind::kNone;
+    int previousSolutionCount = {};  // candidates that fitted at the last solve
 };
 
 // The tilted working plane. Q by rows (row 0 the plane X axis, row 1 Y, row 2 Z, in machine

@@ -209,7 +209,7 @@ int Solve(const SolveRecords& records, const double axis[3], const double previo
         ++kept.count;
     }
     if (records.motion.motionType >= 1 && mode.toolCenterControl == 2 &&
-        (!requireRun || mode.runMode > 0) && (limitFlags[0] || limitFlags[1]) &&
+        (!requireRun || mode.runMode != RunMode::kIdle) && (limitFlags[0] || limitFlags[1]) &&
         mode.previousSolutionCount == 2 && kept.count == 1) {
         const double* to = kept.angle[0];
         if (std::fabs(previous[0] - to[0]) > kLongMove ||

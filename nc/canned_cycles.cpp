@@ -131,7 +131,8 @@ int ExpandDrillingHole(const DrillingCycleInput& in, const DrillingCycleLevels& 
     // 3. Drilling. A peck of 0 (or one that is no number) drills in one feed; a negative one
     // pecks by its magnitude.
     const double q = std::fabs(in.peck);
-    const bool pecks = q > 0.0 && in.runMode != kRunModeSkipCutting && in.runMode != kRunModeResult;
+    const bool pecks =
+        q > 0.0 && in.runMode != RunMode::kSkipCutting && in.runMode != RunMode::kResult;
     const double d = levels.peckClearance;
     const auto aboveBottom = [&] { return out.LastLevel() > bottom + in.levelTolerance; };
     if (IsStraightCycle(code)) {

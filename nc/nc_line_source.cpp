@@ -140,7 +140,7 @@ int CompensationOff(NcSession& session) {
 }
 
 int InRunWithEditor(NcSession& session) {
-    return session.kinematics->modes.runMode >= kRunModeRealCutting &&
+    return session.kinematics->modes.runMode != RunMode::kIdle &&
            NcUpHooks.editorLinked != nullptr && NcUpHooks.editorLinked();
 }
 

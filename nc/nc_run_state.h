@@ -82,15 +82,6 @@ constexpr int kRunGoing = 0;
 constexpr int kRunEndPending = 1;  // the end was read; cycle points or look-ahead moves remain
 constexpr int kRunEnded = 2;
 
-// Cutting run modes as the kinematics inputs carry them (modes.runMode, set by the
-// simulation's run control): no run, real cutting, skip cutting, result display; the batch
-// result runs of the command line count from 4.
-constexpr int kRunModeNone = 0;
-constexpr int kRunModeRealCutting = 1;
-constexpr int kRunModeSkipCutting = 2;
-constexpr int kRunModeResult = 3;
-constexpr int kRunModeBatchResult = 4;
-
 // Coordinate rotation states (NcTransformState.transformState).
 constexpr int kTransformNone = 0;
 constexpr int kTransformPending = 1;  // a G68 block is being read
@@ -305,11 +296,11 @@ struct DrillingCycleInput {
     PlaneAxes plane = {};
     int heidenhain = {};
     HeidenhainCycleLevels heidenhainLevels = {};
-    double g73Clearance = 1.0;       // mm, the back-off of G73 pecks
-    double g83Clearance = 1.0;       // mm, the re-approach of G83 pecks
-    double clearance = {};           // mm, the CLEARANCE of this cycle code
-    int runMode = kRunModeNone;      // skip cutting and result display drill without pecks
-    double levelTolerance = 0.0005;  // mm, half a least input increment
+    double g73Clearance = 1.0;         // mm, the back-off of G73 pecks
+    double g83Clearance = 1.0;         // mm, the re-approach of G83 pecks
+    double clearance = {};             // mm, the CLEARANCE of this cycle code
+    RunMode runMode = RunMode::kIdle;  // skip cutting and result display drill without pecks
+    double levelTolerance = 0.0005;    // mm, half a least input increment
 };
 
 // The levels of a cycle on its drilling axis (mm) and the peck clearance its pecks use.

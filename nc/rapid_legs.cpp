@@ -190,7 +190,9 @@ int SubdivideRapidMove(NcSession& session) {
     if (type != kRapidDogLeg && type != kRapidProfile) {
         return 0;
     }
-    if (c.linearRapidPath && session.kinematics->modes.runMode >= kRunModeBatchResult) {
+    // A result run the automation started (-X4 .. -X6, a macro's result or silent cut) keeps
+    // the straight rapids that G00PATH LINE asks for: nobody watches its moves.
+    if (c.linearRapidPath && session.kinematics->modes.batchKind >= BatchRunKind::kResult) {
         return 0;
     }
     // Under a rotation, a scaling or a tilted plane the program axes are not the machine's.

@@ -470,7 +470,7 @@ void FinishBlockPosition(NcSession& session) {
         }
         t.rotationCount = 0;
         t.transformState = kTransformNone;
-        if (session.kinematics->modes.runMode >= kRunModeRealCutting &&
+        if (session.kinematics->modes.runMode != RunMode::kIdle &&
             NcUpHooks.redrawPanel != nullptr) {
             NcUpHooks.redrawPanel();
         }
@@ -641,8 +641,7 @@ void ResetInterpreterState(NcSession& session) {
         SetRotaryShortestPath(session, 0);
     }
     PublishKinematicsModes(session);
-    if (session.kinematics->modes.runMode >= kRunModeRealCutting &&
-        NcUpHooks.redrawStatus != nullptr) {
+    if (session.kinematics->modes.runMode != RunMode::kIdle && NcUpHooks.redrawStatus != nullptr) {
         NcUpHooks.redrawStatus();
     }
 }

@@ -199,25 +199,24 @@ void IgnoreStopOptionInBatch() {
 
 int RunCutStep(CutKind kind, int resultSilent) {
     const bool silent = DrawingSuppressed.load() != 0;
-    unsigned command = IDM_CUT_RESULT;
     AutomationRequest request;
-    request.runMode = 6;
+    request.runMode = BatchRunKind::kResultUnseen;
     request.batchRun = silent ? 1 : 0;
     if (!silent) {
         switch (kind) {
             case CutKind::kReal:
-                command = IDM_CUT_REAL;
-                request.runMode = 2;
+                request.runMode = BatchRunKind::kReal;
                 break;
             case CutKind::kSkip:
-                command = IDM_CUT_SKIP;
-                request.runMode = 3;
+                request.runMode = BatchRunKind::kSkip;
                 break;
             case CutKind::kResult:
-                request.runMode = resultSilent ? 5 : 4;
+                request.runMode =
+                    resultSilent ? BatchRunKind::kResultLogged : BatchRunKind::kResult;
                 break;
         }
     }
+    const unsigned command = RunCommandOfMode(RunModeOfBatchKind(request.runMode));
     int end = kCutAborted;
     if (SendAutomationRequest(command, 0, request)) {
         end = WaitForCuttingRun();

@@ -82,9 +82,10 @@ int RunAutomationProgram(const std::string& program, const std::string& argument
 struct AutomationRequest {
     std::string path = {};
     int kind = {};  // 32773: the report mode (0, 1, 5 or 6)
-    // 32774 .. 32776: the automation's run mode (2 real, 3 skip, 4 result, 5 result logged, 6
-    // result logged and drawn nowhere); above 4 the run opens the log with the program's name.
-    int runMode = {};
+    // 32774 .. 32776: the automation's batch kind of the run (the -X digits: real, skip, result,
+    // result logged, result logged and drawn nowhere); the logged kinds open the log with the
+    // program's name.
+    BatchRunKind runMode = BatchRunKind::kNone;
     // 32774 .. 32776: a batch run: nobody watches it, so an abort marks the batch's exit code and
     // progress opens no box. Ends with the run.
     int batchRun = {};
@@ -177,9 +178,10 @@ void IgnoreStopOptionInBatch();
 
 enum class CutKind : int { kReal, kSkip, kResult };
 
-// A cut: in a silent run (DrawingSuppressed) every kind is a result run with run mode 6, sent as
-// a batch run; otherwise real (run mode 2, 32774), skip (3, 32775) or result (4, or 5 with
-// resultSilent, 32776). The run mode goes with the command in its request. Waits
+// A cut: in a silent run (DrawingSuppressed) every kind is a result run of batch kind
+// kResultUnseen, sent as a batch run; otherwise real (kReal, 32774), skip (kSkip, 32775) or
+// result (kResult, or kResultLogged with resultSilent, 32776). The batch kind goes with the
+// command in its request. Waits
 // for the run, writes the log's closing line and closes the log. An alarm end sets the break
 // counter to 2, an abort to 1. Returns the kCut kind.
 int RunCutStep(CutKind kind, int resultSilent);

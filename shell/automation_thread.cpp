@@ -591,7 +591,7 @@ int RunCommandLineStockOperation() {
 
 int RunCommandLineSequence() {
     const CommandLineSwitches o = ReadCommandLine();
-    const bool batchRun = o.runMode > 4;
+    const bool batchRun = o.runMode >= BatchRunKind::kResultLogged;
     // a. The stock.
     if (o.stockGiven && LoadStockStep(nullptr, 0) != 1 && batchRun) {
         PostAutomationDone();
@@ -600,7 +600,8 @@ int RunCommandLineSequence() {
     // b. The NC program.
     int alarms = 0;
     if (o.ncGiven) {
-        const bool optimal = !o.stockGiven && o.runMode != 0 && !o.selectWithoutOptimalStock;
+        const bool optimal =
+            !o.stockGiven && o.runMode != BatchRunKind::kNone && !o.selectWithoutOptimalStock;
         alarms = SelectNcStep(nullptr, optimal ? 1 : 0);
         if (alarms != 0 && (batchRun || o.reportMode >= 5)) {
             PostAutomationDone();
@@ -609,9 +610,11 @@ int RunCommandLineSequence() {
     }
     // c. The report.
     if (o.reportMode != 0 && alarms == 0) {
-        const MessageLParam silent = o.runMode >= 5 || o.reportMode >= 5 || o.batch ? 1 : 0;
+        const MessageLParam silent =
+            o.runMode >= BatchRunKind::kResultLogged || o.reportMode >= 5 || o.batch ? 1 : 0;
         const int reportAlarms = ReportStep(o.reportMode, silent);
-        if ((o.reportMode >= 5 && o.runMode == 0) || (batchRun && reportAlarms != 0)) {
+        if ((o.reportMode >= 5 && o.runMode == BatchRunKind::kNone) ||
+            (batchRun && reportAlarms != 0)) {
             PostAutomationDone();
             return 1;
         }
@@ -620,22 +623,11 @@ int RunCommandLineSequence() {
         return 0;
     }
     // d. The cut, then the save.
-    unsigned command = 0;
-    switch (o.runMode) {
-        case 2:
-            command = IDM_CUT_REAL;
-            break;
-        case 3:
-            command = IDM_CUT_SKIP;
-            break;
-        case 4:
-        case 5:
-        case 6:
-            command = IDM_CUT_RESULT;
-            break;
-        default:
-            return 0;  // e. select only, or nothing to run
+    const RunMode mode = RunModeOfBatchKind(o.runMode);
+    if (mode == RunMode::kIdle) {
+        return 0;  // e. select only, or nothing to run
     }
+    const unsigned command = RunCommandOfMode(mode);
     const int end = RunCommandLineCut(command, o);
     // An aborted run is not a result: nothing is saved.
     if (o.saveKind != 0 && end != kCutAborted) {

@@ -240,7 +240,7 @@ void ReadChangedDefinitionFile(WindowHandle window, WatchedFile file) {
 
 int CheckDefinitionFilesChanged(WindowHandle window) {
     DefinitionWatchState& w = DefinitionWatch;
-    if (w.checkState == 2 || RunControl.runMode.load() != kRunIdle) {
+    if (w.checkState == 2 || RunControl.runMode.load() != RunMode::kIdle) {
         return 0;
     }
     const std::string& start = DefinitionFiles.currentDirectory;

@@ -577,7 +577,7 @@ InfoPanelInputs PanelFormatInputs() {
 InfoPanelInputs CollectInfoPanelInputs() {
     InfoPanelInputs in = PanelFormatInputs();
     InfoPanelState& panel = InfoPanelView;
-    const bool idle = RunControl.runMode.load() == kRunIdle;
+    const bool idle = RunControl.runMode.load() == RunMode::kIdle;
     if (idle) {
         PublishPanelPose();  // no worker moves the pose: the panel reads it itself
     }

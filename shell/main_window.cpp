@@ -278,7 +278,7 @@ MessageResult OnPaint(WindowHandle window) {
             UpdateMainTitle(window);
             DrawStatusBar();
         }
-        if (RunFlags().runMode->load() == 0) {
+        if (RunFlags().runMode->load() == RunMode::kIdle) {
             EndProgress();
         } else {
             RestoreProgressText();
@@ -343,7 +343,7 @@ MessageResult OnSize(WindowHandle window) {
         DrawingSuppressed.store(0);
         MarkViewForRedraw();
     }
-    if (!MainWindowUnseen() && RunFlags().runMode->load() > 0) {
+    if (!MainWindowUnseen() && RunFlags().runMode->load() != RunMode::kIdle) {
         const int depth = SubprogramDepthShown.load();
         if (depth == 0) {
             UpdateProgressForActiveReader(1);

@@ -43,7 +43,7 @@ ManualJogState ManualJog;
 namespace {
 
 bool RunActive() {
-    return RunControl.runMode.load() != kRunIdle;
+    return RunControl.runMode.load() != RunMode::kIdle;
 }
 
 void Post(unsigned command) {

@@ -162,7 +162,7 @@ void BringViewUpToDate(unsigned command) {
 
 // A batch mode of the command line: run mode or report mode 5 and above.
 bool CommandLineBatchMode() {
-    return CommandLine.runMode >= 5 || CommandLine.reportMode >= 5;
+    return CommandLine.runMode >= BatchRunKind::kResultLogged || CommandLine.reportMode >= 5;
 }
 
 void ReportMissingProgram(const std::string& path) {
@@ -187,10 +187,10 @@ void DefineOptimalStock(WindowHandle window) {
     const DataCheckOutcome check = RunDataCheckOfProgram();
     const DataCheckExtents extents = ExtentsOfCheck(check);
     if (extents.error > 0) {
-        if (CommandLine.runMode != 0) {
+        if (CommandLine.runMode != BatchRunKind::kNone) {
             AppendLogEntry(DefinitionFiles.ncProgramFile + "\n");
         }
-        ShowDataCheckAlarm(window, check, CommandLine.runMode != 0);
+        ShowDataCheckAlarm(window, check, CommandLine.runMode != BatchRunKind::kNone);
         // No stock around a path that could not be followed: an unattended run stops here.
         AutomationOutcome.selectionError = 100 + extents.error;
         RecordBatchFailure(ChooseLanguageText(
@@ -248,7 +248,7 @@ void SelectProgramCommand(WindowHandle window, unsigned command) {
         RunSession.run.status.error = kNcProgramMissingError;
         AutomationOutcome.selectionError = kNcProgramMissingError;
         ReportMissingProgram(path);
-        CommandLine.runMode = 0;
+        CommandLine.runMode = BatchRunKind::kNone;
         ClearPresetPath();
         return;
     }
@@ -385,7 +385,8 @@ void ReportCommand(MessageLParam lparam) {
     AutomationOutcome.reportError = check.error;
     // The automation's request gives the report mode in place of the command line's.
     const AutomationRequest* request = CurrentAutomationRequest();
-    const bool batch = request != nullptr ? CommandLine.runMode >= 5 || request->kind >= 5
+    const bool batch = request != nullptr ? CommandLine.runMode >= BatchRunKind::kResultLogged ||
+                                                request->kind >= 5
                                           : CommandLineBatchMode();
     if (batch) {
         OpenLogFile();

@@ -86,8 +86,8 @@ bool FrameMayBeLeftOut(int request) {
            GetTickMilliseconds() - RunCommands.lastRunFrameMs < kScreenRefreshMs;
 }
 
-unsigned PeriodForMode(int mode, int showSteps) {
-    return mode == 3 && showSteps == 0 ? RESULT_RUN_PERIOD_MS : RUN_PERIOD_MS;
+unsigned PeriodForMode(RunMode mode, int showSteps) {
+    return mode == RunMode::kResult && showSteps == 0 ? RESULT_RUN_PERIOD_MS : RUN_PERIOD_MS;
 }
 
 void StartRunProgressTimer(WindowHandle window, unsigned period) {
@@ -118,7 +118,7 @@ void EndAbortedRun(WindowHandle window) {
     FinishCuttingRun(RunSession, window);
     KillBlinkTimer(window);
     KillRunProgressTimer(window);
-    RunFlags().runMode->store(0);
+    RunFlags().runMode->store(RunMode::kIdle);
     RunFlags().abortRequest->store(0);
     RunFlags().pauseRequest->store(0);
     RunFlags().lineHeld->store(0);
@@ -126,8 +126,8 @@ void EndAbortedRun(WindowHandle window) {
 
 void UpdateTitle(WindowHandle window) {
     StatusInputs.runMode = RunFlags().runMode->load();
-    RunCommands.stepsPerRedraw = RunRedrawInterval(kRunRealCutting);
-    RunCommands.linesPerRedraw = RunRedrawInterval(kRunSkipCutting);
+    RunCommands.stepsPerRedraw = RunRedrawInterval(RunMode::kRealCutting);
+    RunCommands.linesPerRedraw = RunRedrawInterval(RunMode::kSkipCutting);
     StatusInputs.skipView = RunCommands.stepsPerRedraw;
     StatusInputs.skipBlock = RunCommands.linesPerRedraw;
     UpdateMainTitle(window);
@@ -162,7 +162,7 @@ std::FILE* BeginLengthReport(int append, const std::string& path, const std::str
 }
 
 // The length report, begun at the run's start when a length check is in report mode.
-void OpenLengthReport(int commandLineRunMode) {
+void OpenLengthReport(BatchRunKind batchKind) {
     const int modes[3] = {Checks.arborCheck, Checks.heightCheck, Checks.chipWidthCheck};
     int first = -1;
     for (int i = 0; i < 3; ++i) {
@@ -176,7 +176,7 @@ void OpenLengthReport(int commandLineRunMode) {
         ToolLengthReport.stream = nullptr;
         AbandonFileReplacement(&RunCommands.lengthReport);
     }
-    if (first < 0 || commandLineRunMode >= 4) {
+    if (first < 0 || batchKind >= BatchRunKind::kResult) {
         return;
     }
     RunCommands.lengthReportPath =
@@ -191,7 +191,7 @@ void OpenLengthReport(int commandLineRunMode) {
     ToolLengthReport.arborCheck = Checks.arborCheck;
     ToolLengthReport.heightCheck = Checks.heightCheck;
     ToolLengthReport.chipWidthCheck = Checks.chipWidthCheck;
-    ToolLengthReport.runMode = commandLineRunMode;
+    ToolLengthReport.runMode = batchKind;
     ToolLengthReport.stream = stream;
 }
 
@@ -229,7 +229,7 @@ void ShowFinishedReport() {
     }
 }
 
-int StartRun(WindowHandle window, int mode, void (*threadBody)()) {
+int StartRun(WindowHandle window, RunMode mode, void (*threadBody)()) {
     // The automation's run: its own mode and batch flag, and no stop waits for a user.
     const AutomationRequest* request = CurrentAutomationRequest();
     if (request != nullptr) {
@@ -237,16 +237,17 @@ int StartRun(WindowHandle window, int mode, void (*threadBody)()) {
         IgnoreStopOptionInBatch();
     }
     // The new mode and the title; a run already going only switches its mode.
-    int previous = RunFlags().runMode->exchange(mode);
+    const RunMode previous = RunFlags().runMode->exchange(mode);
     UpdateTitle(window);
-    if (previous > 0 || HasWorkerThread(SimulationThread)) {
+    if (previous != RunMode::kIdle || HasWorkerThread(SimulationThread)) {
         return 1;  // the running thread only switches its mode
     }
     // The log of a logged batch run; the command line's run mode is taken by this run.
-    const int automationRunMode = request != nullptr ? request->runMode : 0;
-    CommandLine.runMode = 0;
+    const BatchRunKind batchKind = request != nullptr ? request->runMode : BatchRunKind::kNone;
+    CommandLine.runMode = BatchRunKind::kNone;
+    RunControl.batchKind.store(batchKind);
     RunIsBatch.store(request != nullptr && request->batchRun != 0 ? 1 : 0);
-    if (automationRunMode > 4) {
+    if (BatchKindLogsRun(batchKind)) {
         OpenLogFile();
         WriteLogLine((DefinitionFiles.ncProgramFile + "\n").c_str());
         RunCommands.runLogFlag = 1;
@@ -270,7 +271,7 @@ int StartRun(WindowHandle window, int mode, void (*threadBody)()) {
     GreyMenusDuringRun(window);
     BeginProgressForNcFile(window, DefinitionFiles.ncProgramFile.c_str(), "切削", "Cut");
     RunCommands.reportToShow.clear();
-    OpenLengthReport(automationRunMode);
+    OpenLengthReport(batchKind);
     // The run's thread, and the timer that serves its requests.
     RunCommands.runFrameDrawn = 0;
     if (CreateWorkerThread(&SimulationThread, threadBody ? threadBody : RunCuttingThread, 0, 1) <
@@ -283,7 +284,7 @@ int StartRun(WindowHandle window, int mode, void (*threadBody)()) {
 
 void TogglePathDisplay(WindowHandle window, unsigned command) {
     int variant = command == IDM_PATH_DISPLAY ? 0 : 1;
-    ToggleToolPathDisplay(variant, RunFlags().runMode->load() > 0 ? 1 : 0);
+    ToggleToolPathDisplay(variant, RunFlags().runMode->load() != RunMode::kIdle ? 1 : 0);
     SetCursorHandle(LoadCursorHandle(CURSOR_WAIT));
     RedrawView(MainWindowData.handles.view);
     SetIdleCursor(ViewMouseMode);
@@ -300,6 +301,7 @@ void EndRunAfterThread(WindowHandle window) {
         RedrawView(MainWindowData.handles.view);
         FinishLengthReport();
         RunIsBatch.store(0);
+        RunControl.batchKind.store(BatchRunKind::kNone);
         UpdateTitle(window);
         ShowFinishedReport();
         return;
@@ -314,8 +316,9 @@ void EndRunAfterThread(WindowHandle window) {
     // The report is finished by the run's end through its hook; when that hook is not joined to
     // this file the report is closed here all the same.
     FinishLengthReport();
-    RunFlags().runMode->store(0);
+    RunFlags().runMode->store(RunMode::kIdle);
     RunIsBatch.store(0);
+    RunControl.batchKind.store(BatchRunKind::kNone);
     UpdateTitle(window);  // the title no longer names the run
     ShowFinishedReport();
 }
@@ -375,14 +378,28 @@ void InitRunCommandSettings() {
     RunCommands.linesPerRedraw = std::max(1, Settings.skipBlock);
 }
 
+unsigned RunCommandOfMode(RunMode mode) {
+    switch (mode) {
+        case RunMode::kRealCutting:
+            return IDM_CUT_REAL;
+        case RunMode::kSkipCutting:
+            return IDM_CUT_SKIP;
+        case RunMode::kResult:
+            return IDM_CUT_RESULT;
+        case RunMode::kIdle:
+            break;
+    }
+    return 0;
+}
+
 int HandleRunCommand(WindowHandle window, unsigned command, void (*threadBody)()) {
     switch (command) {
         case IDM_CUT_REAL:
-            return StartRun(window, 1, threadBody);
+            return StartRun(window, RunMode::kRealCutting, threadBody);
         case IDM_CUT_SKIP:
-            return StartRun(window, 2, threadBody);
+            return StartRun(window, RunMode::kSkipCutting, threadBody);
         case IDM_CUT_RESULT:
-            return StartRun(window, 3, threadBody);
+            return StartRun(window, RunMode::kResult, threadBody);
         case IDM_PATH_DISPLAY:
         case IDM_PATH_DISPLAY_NO_ROTARY:
             TogglePathDisplay(window, command);
@@ -411,11 +428,11 @@ int HandleRunKeyDown(WindowHandle window, unsigned key) {
     if (ViewWindow.rectangle.active) {
         return 0;
     }
-    std::atomic<std::int32_t>& runMode = *RunFlags().runMode;
+    std::atomic<RunMode>& runMode = *RunFlags().runMode;
     if (key == VK_CONTROL) {
         NoteControlKey(1);
     }
-    if (key == static_cast<unsigned>(RunCommands.stopKey) && runMode.load() > 0 &&
+    if (key == static_cast<unsigned>(RunCommands.stopKey) && runMode.load() != RunMode::kIdle &&
         !DrawingSuppressed.load()) {
         AbortRun(window, 0);
         return 1;
@@ -454,13 +471,7 @@ int HandleRunKeyDown(WindowHandle window, unsigned key) {
         }
         case VK_TAB:
             if (NcProgramSelected()) {
-                int mode = runMode.load();
-                if (!KeyHeld(VK_SHIFT)) {
-                    mode = mode == 1 ? 2 : mode == 2 ? 3 : mode;
-                } else {
-                    mode = mode == 3 ? 2 : mode == 2 ? 1 : mode;
-                }
-                runMode.store(mode);
+                runMode.store(StepRunMode(runMode.load(), KeyHeld(VK_SHIFT) != 0));
                 UpdateTitle(window);
             }
             return 1;
@@ -517,7 +528,7 @@ void RunProgressTimer(WindowHandle window) {
     } else {
         UpdateProgress2(0);
     }
-    if (f.runMode->load() == 3 && f.showSteps->load() == 0 && !suppressed) {
+    if (f.runMode->load() == RunMode::kResult && f.showSteps->load() == 0 && !suppressed) {
         CallHook(H().drawNcDataLine);
     }
     // 4. While the thread runs.
@@ -561,7 +572,8 @@ void RunProgressTimer(WindowHandle window) {
 }
 
 int IsRunActive() {
-    return RunFlags().runMode->load() > 0 || HasWorkerThread(SimulationThread) ? 1 : 0;
+    return RunFlags().runMode->load() != RunMode::kIdle || HasWorkerThread(SimulationThread) ? 1
+                                                                                             : 0;
 }
 
 int RefusedDuringRun(unsigned command) {

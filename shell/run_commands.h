@@ -15,6 +15,7 @@
 #include "config/offset_tables.h"
 #include "platform/file_replacement.h"
 #include "platform/window.h"
+#include "services/run_mode.h"
 #include "shell/worker_threads.h"
 
 namespace mirexa {
@@ -22,7 +23,7 @@ namespace mirexa {
 // The run flags shared with the simulation thread: run control's (RunControl), reached through
 // these pointers.
 struct RunFlagRefs {
-    std::atomic<std::int32_t>* runMode = {};  // 0 idle, 1 real, 2 skip, 3 result display
+    std::atomic<RunMode>* runMode = {};
     std::atomic<std::int32_t>* abortRequest = {};
     std::atomic<std::int32_t>* pauseRequest = {};
     std::atomic<std::int32_t>* pauseBlink = {};
@@ -105,6 +106,10 @@ void ConnectRunEndToShell();
 // Takes PauseKey and StopKey from the settings ("STOP KEY", "ESCAPE KEY") and the redraw
 // intervals from SKIP VIEW and SKIP BLOCK.
 void InitRunCommandSettings();
+
+// The run command that starts a run in the mode (IDM_CUT_REAL, IDM_CUT_SKIP, IDM_CUT_RESULT); 0
+// for kIdle.
+unsigned RunCommandOfMode(RunMode mode);
 
 // Commands 32774-32778 (returns 1 when the id is one of them and was handled). A run's thread
 // runs threadBody: the main window passes none, and the run cuts (RunCuttingThread); a test may

@@ -99,20 +99,19 @@ std::string Text(const char* english, const char* japanese) {
 
 std::string RunModeTitle(const StatusBarInputs& in) {
     switch (in.runMode) {
-        case 0: {
+        case RunMode::kIdle: {
             std::string caption = GetProgressStatusText();
             return caption.empty() ? "" : " - " + caption;
         }
-        case 1:
+        case RunMode::kRealCutting:
             return " - " + Text("Cutting : Real:", "加工 : 実切削:") + std::to_string(in.skipView);
-        case 2:
+        case RunMode::kSkipCutting:
             return " - " + Text("Cutting : Skip:", "加工 : スキップ:") +
                    std::to_string(in.skipBlock);
-        case 3:
+        case RunMode::kResult:
             return " - " + Text("Cutting : Result", "加工 : 結果表示");
-        default:
-            return "";
     }
+    return "";
 }
 
 std::string StopKindText(const StatusBarInputs& in) {
@@ -224,10 +223,10 @@ void ReadProgramStatus(StatusBarInputs* in) {
     in->rotaryType = Machine.rotaryType;
     in->viewFollowsRotaryAxes = SceneFollow.followRotaryAxes;
     in->runMode = RunControl.runMode.load();
-    in->skipView = RunRedrawInterval(kRunRealCutting);
-    in->skipBlock = RunRedrawInterval(kRunSkipCutting);
+    in->skipView = RunRedrawInterval(RunMode::kRealCutting);
+    in->skipBlock = RunRedrawInterval(RunMode::kSkipCutting);
     // A paused run: the thread waits before its block until G or the abort.
-    in->stopPending = in->runMode != 0 && RunControl.pauseRequest.load() != 0 ? 1 : 0;
+    in->stopPending = in->runMode != RunMode::kIdle && RunControl.pauseRequest.load() != 0 ? 1 : 0;
     in->pauseBlinkOn = RunControl.pauseBlink.load() != 0 ? 1 : 0;
     in->interferenceEventRecorded = InterferenceKinds.eventCount.load() != 0 ? 1 : 0;
 }
@@ -260,7 +259,7 @@ void CopyInterpreterStatus(const StatusBarInputs& from, StatusBarInputs* to) {
 
 void RefreshStatusInputs() {
     ReadProgramStatus(&StatusInputs);
-    if (RunControl.runMode.load() == kRunIdle) {
+    if (RunControl.runMode.load() == RunMode::kIdle) {
         ReadInterpreterStatus(&StatusInputs);
     }
 }
@@ -309,7 +308,7 @@ namespace {
 void BuildMainTitle(WindowHandle window) {
     const StatusBarInputs& in = StatusInputs;
     // 1. Leave the title alone while drawing is suppressed during a run or a stock operation.
-    if (DrawingSuppressed.load() && (in.runMode != 0 || in.stockOperationRunning)) {
+    if (DrawingSuppressed.load() && (in.runMode != RunMode::kIdle || in.stockOperationRunning)) {
         return;
     }
     // 2. The machine, 3. the NC program(s), 4. the definition files, 5. the run mode.

@@ -14,6 +14,7 @@
 #include <string>
 
 #include "platform/window.h"
+#include "services/run_mode.h"
 
 namespace mirexa {
 
@@ -52,9 +53,9 @@ struct StatusBarInputs {
     std::string toolsFilePath = {};
     std::string controllerFilePath = {};
     std::string machineFilePath = {};
-    int runMode = {};   // 0 idle, 1 real cutting, 2 skip cutting, 3 result
-    int skipView = 1;   // [NCdata] SKIP VIEW: redraw interval of run mode 1
-    int skipBlock = 1;  // [NCdata] SKIP BLOCK: redraw interval of run mode 2
+    RunMode runMode = RunMode::kIdle;
+    int skipView = 1;   // [NCdata] SKIP VIEW: redraw interval of real cutting
+    int skipBlock = 1;  // [NCdata] SKIP BLOCK: redraw interval of skip cutting
     int stockOperationRunning = {};
     // Parts 3 and 4: a stop before a block.
     int stopPending = {};

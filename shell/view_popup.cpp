@@ -115,7 +115,7 @@ int PathPickingOn() {
     if (ActivePathReaderSlot() < 0) {
         return 1;
     }
-    return RunControl.runMode.load() == 0 ? 1 : 0;
+    return RunControl.runMode.load() == RunMode::kIdle ? 1 : 0;
 }
 
 int ReadPickedPathLine(int lineStamp, char* text, int capacity) {

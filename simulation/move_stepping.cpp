@@ -362,10 +362,10 @@ bool RedrawDue(std::int64_t i, std::int64_t n) {
     if (RunDrawsNothing() != 0) {
         return false;
     }
-    const bool wanted = RunControl.runMode.load() == kRunRealCutting ||
+    const bool wanted = RunControl.runMode.load() == RunMode::kRealCutting ||
                         RunControl.showSteps.load() != 0 ||
                         RunControl.viewRedrawRequest.load() != 0;
-    const std::int64_t every = RunRedrawInterval(kRunRealCutting);
+    const std::int64_t every = RunRedrawInterval(RunMode::kRealCutting);
     return wanted && (every == 1 || i == n || i % every == 0);
 }
 

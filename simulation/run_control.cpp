@@ -48,7 +48,8 @@ int WaitForAnswer(Answered answered, int lookMs) {
 }  // namespace
 
 void ResetRunControlFlags() {
-    RunControl.runMode = 0;
+    RunControl.runMode = RunMode::kIdle;
+    RunControl.batchKind = BatchRunKind::kNone;
     RunControl.abortRequest = 0;
     RunControl.redrawRequest = 0;
     RunControl.pauseRequest = 0;
@@ -119,20 +120,20 @@ namespace {
 
 // The settings' interval of a run mode; null for the modes without one. The worker reads it while
 // the user-interface thread may step it, so both go through atomic references.
-std::int32_t* RedrawIntervalOf(int runMode) {
-    return runMode == kRunRealCutting   ? &Settings.skipView
-           : runMode == kRunSkipCutting ? &Settings.skipBlock
-                                        : nullptr;
+std::int32_t* RedrawIntervalOf(RunMode runMode) {
+    return runMode == RunMode::kRealCutting   ? &Settings.skipView
+           : runMode == RunMode::kSkipCutting ? &Settings.skipBlock
+                                              : nullptr;
 }
 
 }  // namespace
 
-int RunRedrawInterval(int runMode) {
+int RunRedrawInterval(RunMode runMode) {
     std::int32_t* interval = RedrawIntervalOf(runMode);
     return interval == nullptr ? 1 : std::max(1, std::atomic_ref<std::int32_t>(*interval).load());
 }
 
-int StepRunRedrawInterval(int runMode, int direction) {
+int StepRunRedrawInterval(RunMode runMode, int direction) {
     std::int32_t* interval = RedrawIntervalOf(runMode);
     if (interval == nullptr) {
         return 1;

@@ -14,13 +14,16 @@
 #include <atomic>
 #include <cstdint>
 
+#include "services/run_mode.h"
+
 namespace mirexa {
 
-// Run modes of RunControlFlags::runMode.
-enum RunModeKind : int { kRunIdle = 0, kRunRealCutting = 1, kRunSkipCutting = 2, kRunResult = 3 };
-
 struct RunControlFlags {
-    std::atomic<std::int32_t> runMode{0};
+    // UI: the mode the run is in; the worker reads it at each step (Tab changes it during a run).
+    std::atomic<RunMode> runMode{RunMode::kIdle};
+    // UI: the batch kind the automation asked of the run (kNone for a user's run), set before
+    // the run's thread starts and kNone again once the run has ended.
+    std::atomic<BatchRunKind> batchKind{BatchRunKind::kNone};
     std::atomic<std::int32_t> abortRequest{0};       // UI: end the run now
     std::atomic<std::int32_t> redrawRequest{0};      // worker: repaint, then clear
     std::atomic<std::int32_t> pauseRequest{0};       // worker: waiting at a stop block
@@ -43,7 +46,8 @@ struct RunControlFlags {
 };
 extern RunControlFlags RunControl;
 
-// Clears every flag to its idle value (overTravelAxis and stopModeRequest -1).
+// Clears every flag to its idle value (overTravelAxis and stopModeRequest -1, run mode kIdle,
+// batch kind kNone).
 void ResetRunControlFlags();
 
 // The per-step contact state: 0 rapid without contact, 1 in material, 2 feed without contact,
@@ -109,10 +113,10 @@ void ResumeRun();
 // The redraw interval of a run mode: steps between redraws in real cutting ("SKIP VIEW"), lines
 // in skip cutting ("SKIP BLOCK"); 1 for the other modes. The worker reads it at each step, so a
 // change during a run takes effect at once.
-int RunRedrawInterval(int runMode);
+int RunRedrawInterval(RunMode runMode);
 // The keys of either window: the interval of the run mode raised or lowered by one, never below
 // 1 (nothing for the other modes). Returns the new interval.
-int StepRunRedrawInterval(int runMode, int direction);
+int StepRunRedrawInterval(RunMode runMode, int direction);
 
 // Serves a pending redraw: calls draw (may be null) and clears RedrawRequest. Returns 1 when a
 // redraw was pending.

@@ -224,7 +224,7 @@ void ReleaseAbortedRun() {
     const RunUiHooks& ui = Ui();
     Call(ui.finishToolLengthReport);
     RunControl.pendingStop = 0;
-    RunControl.runMode = kRunIdle;
+    RunControl.runMode = RunMode::kIdle;
     RunControl.runError = 0;
     EndProgressForActiveReader();
     if (AutomaticMode.load() == 0) {
@@ -314,7 +314,7 @@ int FinishEndedRun(NcSession& session, WindowHandle window, const ReportBlock& l
     }
     // The reports and logs are closed (the warning file with the limit log).
     Call(ui.finishToolLengthReport);
-    RunControl.runMode = kRunIdle;
+    RunControl.runMode = RunMode::kIdle;
     CloseRunLogs(session);
     CloseRunReports(session, last);
     // The tool panel and the progress.

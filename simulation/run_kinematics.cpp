@@ -38,12 +38,14 @@ void ShiftRotaryValues(NcSession& session, const double by[2]) {
 
 void BeginRunKinematics(NcSession& session, const std::string& path) {
     session.kinematics->modes.runMode = RunControl.runMode.load();
+    session.kinematics->modes.batchKind = RunControl.batchKind.load();
     session.location = NcSourceLocation{};
     session.location.programPath = path;
 }
 
 void EndRunKinematics(NcSession& session) {
-    session.kinematics->modes.runMode = 0;
+    session.kinematics->modes.runMode = RunMode::kIdle;
+    session.kinematics->modes.batchKind = BatchRunKind::kNone;
     session.kinematics->modes.keepProgrammedAngles = 0;
 }
 

@@ -10,12 +10,12 @@ namespace mirexa {
 
 struct NcSession;
 
-// Run start: modes.runMode takes RunControl.runMode (the NC branches that depend on the
-// kind of run read it), and the warning file is named after the program `path` until the line
+// Run start: modes.runMode and modes.batchKind take RunControl's (the NC branches that depend on
+// the kind of run read them), and the warning file is named after the program `path` until the line
 // source says where the interpreter stands. Called before the interpreter's reset.
 void BeginRunKinematics(NcSession& session, const std::string& path);
 
-// Run end: no run is active for the kinematics any more (run mode 0).
+// Run end: no run is active for the kinematics any more (kIdle, kNone).
 void EndRunKinematics(NcSession& session);
 
 // Tool centre point control switched on since NoteBlockEntry (or on from the start of the run,

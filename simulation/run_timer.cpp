@@ -33,7 +33,7 @@ void Call(void (*hook)()) {
 }  // namespace
 
 unsigned GetRunTimerPeriodMs() {
-    return RunControl.runMode.load() == kRunResult && RunControl.showSteps.load() == 0
+    return RunControl.runMode.load() == RunMode::kResult && RunControl.showSteps.load() == 0
                ? kResultRunTimerPeriodMs
                : kRunTimerPeriodMs;
 }

@@ -482,9 +482,9 @@ void RedrawAfterBlock(NcSession& session, int* lastRedrawLine) {
     if (RunDrawsNothing() != 0) {
         return;
     }
-    if (RunControl.runMode.load() == kRunSkipCutting && RunControl.showSteps.load() == 0) {
+    if (RunControl.runMode.load() == RunMode::kSkipCutting && RunControl.showSteps.load() == 0) {
         const int line = InnermostLineNumber(session);
-        if (line - *lastRedrawLine >= RunRedrawInterval(kRunSkipCutting)) {
+        if (line - *lastRedrawLine >= RunRedrawInterval(RunMode::kSkipCutting)) {
             *lastRedrawLine = line;
             RequestRedrawAndWait();
         }
@@ -556,7 +556,7 @@ int RunBlocks(NcSession& session) {
         NoteBlockEntry(session, &RunBlockLoop);
         const int next = NextNcMove(&RunSession);
         RunControl.lineHeld = 0;
-        if (!(RunControl.runMode.load() >= kRunResult && RunControl.showSteps.load() == 0)) {
+        if (!(RunControl.runMode.load() == RunMode::kResult && RunControl.showSteps.load() == 0)) {
             PublishBlock(session);
         }
         if (next == kNcMoveError) {

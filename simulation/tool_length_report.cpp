@@ -133,7 +133,7 @@ int WriteToolLengthReportLine() {
     const ToolLengthReportOutput& report = ToolLengthReport;
     const bool asked =
         Asked(report.arborCheck) || Asked(report.heightCheck) || Asked(report.chipWidthCheck);
-    if (!asked || report.runMode >= 4 || !ToolLengthMeasured.lineDue) {
+    if (!asked || report.runMode >= BatchRunKind::kResult || !ToolLengthMeasured.lineDue) {
         return 0;
     }
     char line[kToolLengthLineCapacity];

@@ -12,6 +12,7 @@
 
 #include "config/current_tool_brief.h"
 #include "geometry/machine_kinematics.h"
+#include "services/run_mode.h"
 
 namespace mirexa {
 
@@ -25,8 +26,9 @@ struct ToolLengthReportOutput {
     int arborCheck = {};      // ARBOR CHECK: OUTPUT asks for the length and neck parts
     int heightCheck = {};     // HEIGHT CHECK: OUTPUT asks for the edge height
     int chipWidthCheck = {};  // CHIP-W CHECK: OUTPUT asks for the tip width or centre height
-    int runMode = {};         // the command line's run mode (-X1 .. -X6, 0 none); lines below 4
-    std::FILE* stream = {};   // the report file, owned by the main window; null when none is open
+    // The automation's batch kind of the run; the automation's result runs write no lines.
+    BatchRunKind runMode = BatchRunKind::kNone;
+    std::FILE* stream = {};  // the report file, owned by the main window; null when none is open
 };
 extern ToolLengthReportOutput ToolLengthReport;
 

@@ -204,7 +204,8 @@ int RunPath(const MoveStepContext& context, int withoutRotary, bool runWaiting,
     // no run: no editor follows its lines and no panel is redrawn for its blocks.
     context.session->controller.radiusCheckAny = 0;
     context.session->controller.radiusCheckListMode = 0;
-    session->kinematics->modes.runMode = kRunModeNone;
+    session->kinematics->modes.runMode = RunMode::kIdle;
+    session->kinematics->modes.batchKind = BatchRunKind::kNone;
     context.session->source.levelsHidden = runWaiting ? 1 : 0;
     const NcMoveReader reader{SimulationCallbacks.openPathReader,
                               SimulationCallbacks.closePathReader};
@@ -311,7 +312,7 @@ int TraceToolPath(int withoutRotary, const ToolPathOutput& output) {
     // The interpreter of the run belongs to the run: the path is drawn when no run goes or while
     // the run waits at a stop block, and never inside a data check (whose message pumps may
     // dispatch a paint) or inside another drawing.
-    const bool runWaiting = RunControl.runMode.load() != kRunIdle;
+    const bool runWaiting = RunControl.runMode.load() != RunMode::kIdle;
     if (pathDrawing || (runWaiting && RunControl.pauseRequest.load() == 0) ||
         RunSession.run.dataCheckActive != 0) {
         return kToolPathRefused;

@@ -89,7 +89,7 @@ void AfterUndoSlotChange(StockModel* model) {
 
 // B: a new undo slot holding the current state.
 void BackUpStock() {
-    if (RunControl.runMode.load() != kRunIdle || !CanPushRunUndoPoint()) {
+    if (RunControl.runMode.load() != RunMode::kIdle || !CanPushRunUndoPoint()) {
         return;
     }
     SetStatusText(0, "Backup(C-Key=UNDO)", "バックアップ中(C-Key=UNDO)");
@@ -99,8 +99,8 @@ void BackUpStock() {
 // C without Ctrl: back to the previous slot.
 void UndoStock() {
     StockModel* model = CurrentViewStock();
-    if (model == nullptr || RunControl.runMode.load() != kRunIdle || StockOperationRunning.load() ||
-        model->undo.highestUsedSlot <= 0) {
+    if (model == nullptr || RunControl.runMode.load() != RunMode::kIdle ||
+        StockOperationRunning.load() || model->undo.highestUsedSlot <= 0) {
         return;
     }
     PopStockUndo(model);
@@ -187,22 +187,21 @@ void PutLittleEndian(std::uint8_t* out, std::uint32_t value, int bytes) {
 
 // The run keys that act while a run mode is active.
 void StepRedrawInterval(int direction) {
-    const int mode = RunControl.runMode.load();
-    if (mode != kRunRealCutting && mode != kRunSkipCutting) {
+    const RunMode mode = RunControl.runMode.load();
+    if (mode != RunMode::kRealCutting && mode != RunMode::kSkipCutting) {
         return;
     }
     StepRunRedrawInterval(mode, direction);
     UpdateTitle();
 }
 
-void NextRunMode(int backwards) {
-    const int mode = RunControl.runMode.load();
-    if (!NcProgramSelected() || mode < kRunRealCutting || mode > kRunResult) {
+// Tab and Shift+Tab, as in the main window.
+void NextRunMode(bool backwards) {
+    const RunMode mode = RunControl.runMode.load();
+    if (!NcProgramSelected() || mode == RunMode::kIdle) {
         return;  // from no run mode nothing: starting a run is a run command's work
     }
-    const int next = backwards ? (mode == kRunRealCutting ? kRunResult : mode - 1)
-                               : (mode == kRunResult ? kRunRealCutting : mode + 1);
-    RunControl.runMode.store(next);
+    RunControl.runMode.store(StepRunMode(mode, backwards));
     UpdateTitle();
 }
 
@@ -241,9 +240,9 @@ void OpenEditorKey(unsigned keyCode) {
 // The keys that act at once, without a redraw; returns true when the key was one of them.
 bool HandleImmediateKey(WindowHandle window, unsigned keyCode, int character) {
     WindowHandle main = GetParentWindow(window);
-    const int runMode = RunControl.runMode.load();
+    const RunMode runMode = RunControl.runMode.load();
     // The abort key ("ESCAPE KEY"); the pause key ("STOP KEY") is the main window's, held.
-    if (keyCode == static_cast<unsigned>(Settings.escapeKey) && runMode != kRunIdle &&
+    if (keyCode == static_cast<unsigned>(Settings.escapeKey) && runMode != RunMode::kIdle &&
         !DrawingSuppressed.load()) {
         if (ViewCallbacks.abortRun != nullptr) {
             ViewCallbacks.abortRun(main);
@@ -273,7 +272,7 @@ bool HandleImmediateKey(WindowHandle window, unsigned keyCode, int character) {
         return true;
     }
     if (keyCode == VK_TAB) {
-        NextRunMode(IsKeyDown(VK_SHIFT));
+        NextRunMode(IsKeyDown(VK_SHIFT) != 0);
         return true;
     }
     switch (character) {
@@ -315,7 +314,7 @@ bool HandleRedrawKey(WindowHandle window, unsigned keyCode, int character) {
     const bool fromPanel = ViewWindow.fromPanel != 0;
     if (keyCode == VK_DELETE) {
         StockModel* model = CurrentViewStock();
-        if (model != nullptr && RunControl.runMode.load() == kRunIdle &&
+        if (model != nullptr && RunControl.runMode.load() == RunMode::kIdle &&
             !StockOperationRunning.load()) {
             RemoveUnusedPartAtCursor(window, IsKeyDown(VK_SHIFT));
         }
@@ -559,7 +558,7 @@ void AbortRunFromView(WindowHandle mainWindow) {
 void FinishViewRedrawKey(WindowHandle window) {
     SceneDirty.triad = 1;
     CurrentView.viewChanged = 1;
-    if (!(RunControl.runMode.load() != kRunIdle && RunControl.pendingStop.load())) {
+    if (!(RunControl.runMode.load() != RunMode::kIdle && RunControl.pendingStop.load())) {
         RedrawView(window);
     }
     SetStatusText(0, "", "");
@@ -576,7 +575,7 @@ void HandleViewKey(WindowHandle window, unsigned keyCode, int character) {
     // key too.
     if (keyCode == VK_CONTROL && ViewMouseMode != kMouseModeRectangle) {
         NoteControlKey(1);
-        if (RunControl.runMode.load() == kRunIdle) {
+        if (RunControl.runMode.load() == RunMode::kIdle) {
             return;
         }
     }

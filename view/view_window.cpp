@@ -607,7 +607,7 @@ void HandlePaint(WindowHandle window) {
     }
     // The rotary-table animation of real cutting runs.
     ViewWindowState& v = ViewWindow;
-    if (RunControl.runMode.load() == kRunRealCutting) {
+    if (RunControl.runMode.load() == RunMode::kRealCutting) {
         const bool wanted =
             (Machine.rotaryType == 2 || Machine.rotaryType == 3) &&
             (Machine.tableType[0] == 4 || Machine.tableType[1] == 4 ||

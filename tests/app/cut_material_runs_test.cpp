@@ -134,6 +134,31 @@ TEST_F(CutMaterialRunTest, ARapidOutOfTheToolsOwnHoleIsNoCrash) {
     }
 }
 
+// A rapid whose dog-leg (G00MODE ASYNC1) would pass through the stock where its straight line
+// passes over it: the controller's G00PATH LINE keeps it straight in the result runs of the
+// command line, and only there.
+TEST_F(CutMaterialRunTest, ALinePathKeepsTheRapidsOfABatchResultRunStraight) {
+    const std::string controller = Read("vmc3.ctl");
+    ASSERT_NE(controller.find("G00PATH=LINE"), std::string::npos);
+    scratch.Write("vmc3.ctl", controller + "G00MODE=ASYNC1\n");
+    // From (30,40,20) to (-20,40,-5): the dog-leg's first leg goes down at 45 degrees to
+    // (5,40,-5), inside the box; the straight line is still 5 mm over the box's edge at X0.
+    scratch.Write("run.nc",
+                  "%\nG90 G17 G40\nT1 M6\nS3000 M3\nG0 Z20.\nX30. Y40.\n"
+                  "X-20. Z-5.\nZ20.\nM30\n%\n");
+    const struct {
+        const char* runMode;
+        bool alarm;
+    } cases[] = {{"-X4", false}, {"-X6", false}, {"-X2", true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.runMode);
+        std::filesystem::remove(scratch.At("mirexa.log"));
+        EXPECT_EQ(Run({kBox, "run.nc", c.runMode}), 0);
+        const std::string log = Exists("mirexa.log") ? Read("mirexa.log") : "";
+        EXPECT_EQ(log.find("(G00 interference)") != std::string::npos, c.alarm) << log;
+    }
+}
+
 // A flat tool end that comes down exactly onto the stock's top face, inside the face and over
 // the box's edge, only touches the rays lying in that face: nothing is removed and the saved
 // surface is the box's, closed and conforming.

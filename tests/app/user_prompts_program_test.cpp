@@ -170,7 +170,7 @@ TEST_F(UserPromptsTest, AMachineFileThatHoldsNothingUsableIsToldAndNotTaken) {
     const std::string plain = "A vertical machining centre with a table and a vice.\n";
     scratch.Write("vmc3.mtl", plain);
     RunAsUser([] {
-        RunControl.runMode.store(0);
+        RunControl.runMode.store(RunMode::kIdle);
         SendWindowMessage(MainWindow.load(), WM_ACTIVATE, WA_ACTIVE, 0);
     });
     ASSERT_EQ(desk.boxes.size(), 1u);
@@ -186,7 +186,7 @@ TEST_F(UserPromptsTest, AMachineFileThatHoldsNothingUsableIsToldAndNotTaken) {
         const std::string path = scratch.At("vmc3.mtl");
         scratch.Write("vmc3.mtl", plain);
         fs::last_write_time(path, fs::file_time_type::clock::now() + std::chrono::seconds(10));
-        RunControl.runMode.store(0);
+        RunControl.runMode.store(RunMode::kIdle);
         SendWindowMessage(MainWindow.load(), WM_ACTIVATE, WA_ACTIVE, 0);
         strokesKept = Machine.knownLines > 0 && Machine.strokeGiven[0] ? 1 : 0;
     });

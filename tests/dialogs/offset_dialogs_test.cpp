@@ -362,11 +362,11 @@ TEST_F(OffsetDialogsTest, WhileAProgramRunsNoDialogOfWhatTheRunReadsOpens) {
         ++dialogs;
         return 0;
     });
-    RunControl.runMode.store(kRunRealCutting);
+    RunControl.runMode.store(RunMode::kRealCutting);
     for (auto open : openers) {
         EXPECT_EQ(open(), 0);
     }
-    RunControl.runMode.store(kRunIdle);
+    RunControl.runMode.store(RunMode::kIdle);
     EXPECT_EQ(dialogs, 0);
     EXPECT_EQ(warnings.size(), 5u);
 }
@@ -417,11 +417,11 @@ TEST_F(OffsetDialogsTest, EveryDialogARunReadsIsRefusedDuringARunAndOpensOtherwi
     for (const auto& c : cases) {
         opened.clear();
         warnings.clear();
-        RunFlags().runMode->store(1);
+        RunFlags().runMode->store(RunMode::kRealCutting);
         EXPECT_EQ(c.open(), 0) << c.templateId;
         EXPECT_TRUE(opened.empty()) << c.templateId;
         EXPECT_EQ(warnings.size(), 1u) << c.templateId;
-        RunFlags().runMode->store(0);
+        RunFlags().runMode->store(RunMode::kIdle);
         EXPECT_EQ(c.open(), 0) << c.templateId;  // cancelled
         EXPECT_EQ(opened, std::vector<int>{c.templateId});
         EXPECT_EQ(warnings.size(), 1u) << c.templateId;

@@ -626,7 +626,7 @@ TEST_F(RotarySolutionsTest, RecordsFormSolvesWithTheGivenRecordsOnly) {
          [](KinematicsSessionRecords* r) {
              r->motion.motionType = 1;
              r->modes.toolCenterControl = 2;
-             r->modes.runMode = 1;
+             r->modes.runMode = RunMode::kRealCutting;
              r->modes.previousSolutionCount = 2;
          }},
     };

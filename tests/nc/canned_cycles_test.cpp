@@ -153,7 +153,7 @@ TEST_F(CannedCycleTest, LastPeckWithinHalfAnIncrementOfTheBottomEndsThePecks) {
 }
 
 TEST_F(CannedCycleTest, RunModesTwoAndThreeDrillInOneFeed) {
-    for (int mode : {2, 3}) {
+    for (RunMode mode : {RunMode::kSkipCutting, RunMode::kResult}) {
         DrillingCycleInput in = Cycle(83, 0.0, -9.0, 3.0);
         in.runMode = mode;
         EXPECT_EQ(FeedEnds(Expand(in)), std::vector<double>{-9.0});

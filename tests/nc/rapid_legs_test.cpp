@@ -238,12 +238,21 @@ TEST_F(RapidLegTest, RapidsUnderTransformsOrOnALinePathStayWhole) {
     EXPECT_EQ(split(), 2);
     RunSession.controller.rapidType = kRapidProfile;
     EXPECT_EQ(split(), 100);
+    // G00PATH LINE keeps the rapid whole only in the automation's result runs.
     RunSession.controller.linearRapidPath = 1;
-    RunKinematics.modes.runMode = 3;
+    RunKinematics.modes.runMode = RunMode::kResult;
     EXPECT_EQ(split(), 100);
-    RunKinematics.modes.runMode = 4;
-    EXPECT_EQ(split(), 0);
-    RunKinematics.modes.runMode = 0;
+    for (BatchRunKind kind : {BatchRunKind::kReal, BatchRunKind::kSkip}) {
+        RunKinematics.modes.batchKind = kind;
+        EXPECT_EQ(split(), 100);
+    }
+    for (BatchRunKind kind :
+         {BatchRunKind::kResult, BatchRunKind::kResultLogged, BatchRunKind::kResultUnseen}) {
+        RunKinematics.modes.batchKind = kind;
+        EXPECT_EQ(split(), 0);
+    }
+    RunKinematics.modes.runMode = RunMode::kIdle;
+    RunKinematics.modes.batchKind = BatchRunKind::kNone;
     RunSession.run.transforms.transformState = 2;
     EXPECT_EQ(split(), 0);
     RunSession.run.transforms.transformState = 0;

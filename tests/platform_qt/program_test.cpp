@@ -251,7 +251,7 @@ TEST_F(QtProgramTest, AProgramOpenedThroughTheMenuRunsWithItsKey) {
                                  testing::LeftoverTemporaries(AviRecorder.path).size());
             box->button(QMessageBox::Ok)->click();
         }
-        const int running = RunFlags().runMode->load() != 0;
+        const int running = RunFlags().runMode->load() != RunMode::kIdle;
         runStarted |= running;
         if (running || !runStarted) {
             testing::WhenIdle(waitForEnd, 50);

@@ -80,8 +80,8 @@ protected:
             if (queue.empty() || waits > 1200) {
                 EXPECT_LE(waits, 1200)
                     << "step " << total - queue.size() + 1 << " of " << total
-                    << " waited in vain; run mode " << RunFlags().runMode->load() << ", box "
-                    << (testing::FindTopLevel<QMessageBox>() != nullptr) << ", program "
+                    << " waited in vain; run mode " << static_cast<int>(RunFlags().runMode->load())
+                    << ", box " << (testing::FindTopLevel<QMessageBox>() != nullptr) << ", program "
                     << DefinitionFiles.ncProgramFile;
                 NotifyNativeClose(MainWindow.load());
                 return;
@@ -231,7 +231,7 @@ AfterRewind QtWholeJobTest::JogAfterACutShortRun(const std::string& second, bool
             QTest::keyClick(FindQtWidget(MainWindowData.handles.view), Qt::Key_F5);
         });
         steps.push_back([stop = escape && name == second] {
-            if (RunFlags().runMode->load() == 0 &&
+            if (RunFlags().runMode->load() == RunMode::kIdle &&
                 testing::FindTopLevel<QMessageBox>() == nullptr) {
                 return Again();
             }
@@ -241,7 +241,7 @@ AfterRewind QtWholeJobTest::JogAfterACutShortRun(const std::string& second, bool
         });
         steps.push_back([&seen] {
             AnswerMessageBox(&seen.boxes);
-            if (RunFlags().runMode->load() != 0) {
+            if (RunFlags().runMode->load() != RunMode::kIdle) {
                 Again();
             }
         });

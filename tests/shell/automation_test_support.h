@@ -33,7 +33,7 @@ struct SentCommand {
     std::string machineFile = {};
     int stockGiven = {};
     int ncGiven = {};
-    int runMode = {};
+    BatchRunKind runMode = BatchRunKind::kNone;
     int reportMode = {};
     int saveKind = {};
     int batchRun = {};
@@ -195,15 +195,15 @@ private:
             case IDM_CUT_RESULT:
                 Record.activePolls = Script.runPolls;
                 AutomationOutcome.runEnd = Script.runEnd;
-                // The run start opens the log for run modes above 4 and takes the run mode; the
-                // automation's run ignores the stop option.
-                if (sent.runMode > 4) {
+                // The run start opens the log for the logged batch kinds and takes the command
+                // line's; the automation's run ignores the stop option.
+                if (BatchKindLogsRun(sent.runMode)) {
                     OpenLogFile();
                 }
                 if (request != nullptr) {
                     IgnoreStopOptionInBatch();
                 }
-                CommandLine.runMode = 0;
+                CommandLine.runMode = BatchRunKind::kNone;
                 break;
             case IDM_STOCK_SAVE:
                 AutomationOutcome.saveResult = Script.saveResult;

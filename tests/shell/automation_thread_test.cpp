@@ -43,11 +43,11 @@ protected:
         BatchFailureCode.store(0);
     }
     // A stock file, an NC program and a save file with the run mode.
-    void Batch(int runMode, int saveKind = 1) {
+    void Batch(BatchRunKind runMode, int saveKind = 1) {
         CommandLine.stockGiven = 1;
         CommandLine.ncGiven = 1;
         CommandLine.runMode = runMode;
-        CommandLine.batchRun = runMode >= 5;
+        CommandLine.batchRun = BatchKindLogsRun(runMode);
         CommandLine.saveKind = saveKind;
     }
     testing::ScratchDirectory scratch;
@@ -111,7 +111,7 @@ TEST_F(CommandLineBatchTest, AStockOperationStopsOnAFailedLoadAndSavesNoFailedRe
 
 TEST_F(CommandLineBatchTest, RunModesSelectCutSaveAndCloseInTheirOrder) {
     struct Case {
-        int runMode;
+        int digit;
         unsigned cut;
         int done;
     };
@@ -119,13 +119,14 @@ TEST_F(CommandLineBatchTest, RunModesSelectCutSaveAndCloseInTheirOrder) {
          {Case{2, IDM_CUT_REAL, 0}, Case{3, IDM_CUT_SKIP, 0}, Case{4, IDM_CUT_RESULT, 0},
           Case{5, IDM_CUT_RESULT, 1}, Case{6, IDM_CUT_RESULT, 1}}) {
         Fresh();
-        Batch(c.runMode);
-        EXPECT_EQ(RunCommandLineSequence(), c.done) << c.runMode;
+        const BatchRunKind kind = BatchRunKindOfDigit(c.digit);
+        Batch(kind);
+        EXPECT_EQ(RunCommandLineSequence(), c.done) << c.digit;
         ASSERT_EQ(RecordingSink::Ids(),
                   (std::vector<unsigned>{IDM_STOCK_READ, IDM_NC_SELECT, c.cut, IDM_STOCK_SAVE}))
-            << c.runMode;
+            << c.digit;
         // The cut finds the command line's run mode; the save comes after the run's end.
-        EXPECT_EQ(Record.commands[2].runMode, c.runMode);
+        EXPECT_EQ(Record.commands[2].runMode, kind);
         EXPECT_EQ(Record.commands[3].lparam, 1);
         EXPECT_EQ(Record.polls, Script.runPolls);
         EXPECT_EQ(Record.donePosts, c.done);
@@ -134,7 +135,7 @@ TEST_F(CommandLineBatchTest, RunModesSelectCutSaveAndCloseInTheirOrder) {
 
 TEST_F(CommandLineBatchTest, SelectionWithTheOptimalStockOnlyWithoutAStock) {
     CommandLine.ncGiven = 1;
-    CommandLine.runMode = 1;
+    CommandLine.runMode = BatchRunKind::kSelectOnly;
     EXPECT_EQ(RunCommandLineSequence(), 0);
     EXPECT_EQ(RecordingSink::Ids(), std::vector<unsigned>{IDM_NC_SELECT_OPTIMAL_STOCK});
 
@@ -151,19 +152,19 @@ TEST_F(CommandLineBatchTest, SelectionWithTheOptimalStockOnlyWithoutAStock) {
 }
 
 TEST_F(CommandLineBatchTest, BatchRunsStopOnAFailedLoadOrAnAlarmedSelection) {
-    Batch(6);
+    Batch(BatchRunKind::kResultUnseen);
     Script.loadResult = 0;
     EXPECT_EQ(RunCommandLineSequence(), 1);
     EXPECT_EQ(RecordingSink::Ids(), std::vector<unsigned>{IDM_STOCK_READ});
 
     // Run mode 2 goes on without the stock.
     Fresh();
-    Batch(2);
+    Batch(BatchRunKind::kReal);
     RunCommandLineSequence();
     EXPECT_EQ(RecordingSink::Ids().size(), 4u);
 
     Fresh();
-    Batch(6);
+    Batch(BatchRunKind::kResultUnseen);
     Script.loadResult = 1;
     Script.selectionError = 101;
     EXPECT_EQ(RunCommandLineSequence(), 1);
@@ -183,7 +184,7 @@ TEST_F(CommandLineBatchTest, ReportModesSendTheReportAndStopAfterIt) {
 
     // -V with -X2: shown in the viewer (lparam 0), then the cut.
     Fresh();
-    Batch(2);
+    Batch(BatchRunKind::kReal);
     CommandLine.reportMode = 1;
     RunCommandLineSequence();
     ASSERT_EQ(RecordingSink::Ids(),
@@ -193,7 +194,7 @@ TEST_F(CommandLineBatchTest, ReportModesSendTheReportAndStopAfterIt) {
 
     // -V with -X5: silent; a report that raised alarms ends the batch.
     Fresh();
-    Batch(5);
+    Batch(BatchRunKind::kResultLogged);
     CommandLine.reportMode = 1;
     Script.reportError = 4;
     EXPECT_EQ(RunCommandLineSequence(), 1);
@@ -203,7 +204,7 @@ TEST_F(CommandLineBatchTest, ReportModesSendTheReportAndStopAfterIt) {
 
     // A selection with alarms gets no report.
     Fresh();
-    Batch(2);
+    Batch(BatchRunKind::kReal);
     CommandLine.reportMode = 1;
     Script.selectionError = 7;
     RunCommandLineSequence();
@@ -212,7 +213,7 @@ TEST_F(CommandLineBatchTest, ReportModesSendTheReportAndStopAfterIt) {
 }
 
 TEST_F(CommandLineBatchTest, AnAbortedBatchRunSavesNothingAndClosesTheLog) {
-    Batch(6);
+    Batch(BatchRunKind::kResultUnseen);
     Script.runEnd = kCutAborted;
     EXPECT_EQ(RunCommandLineSequence(), 1);
     EXPECT_EQ(RecordingSink::Ids(),
@@ -225,7 +226,7 @@ TEST_F(CommandLineBatchTest, AnAbortedBatchRunSavesNothingAndClosesTheLog) {
 }
 
 TEST_F(CommandLineBatchTest, AStopOptionIsIgnoredWithOneLogLine) {
-    Batch(6);
+    Batch(BatchRunKind::kResultUnseen);
     Controller.stopOption = 3;
     RunCommandLineSequence();
     EXPECT_EQ(Controller.stopOption, 0);
@@ -237,7 +238,7 @@ TEST_F(CommandLineBatchTest, AStopOptionIsIgnoredWithOneLogLine) {
 
 TEST_F(CommandLineBatchTest, HeadlessTheProcessEndsWithTheThreadWithOneDone) {
     ASSERT_EQ(GetPlatformBackend(), PlatformBackend::Headless);
-    Batch(2);  // run mode 2 leaves the window open: headless, DONE still comes
+    Batch(BatchRunKind::kReal);  // run mode 2 leaves the window open: headless, DONE still comes
     AutomationThreadProc();
     EXPECT_EQ(Record.donePosts, 1);
 
@@ -326,7 +327,7 @@ TEST(AutomationHeadlessTest, HeadlessChoiceMessageBoxesAndViewers) {
     // In the window, a macro, run mode 5 and report mode 5 run without a user.
     CommandLineSwitches o;
     EXPECT_EQ(WindowWorkIsUnattended(o), 0);
-    o.runMode = 4;
+    o.runMode = BatchRunKind::kResult;
     o.reportMode = 1;
     EXPECT_EQ(WindowWorkIsUnattended(o), 0);
     for (std::int32_t CommandLineSwitches::*field :

@@ -364,9 +364,9 @@ TEST_F(MainWindowTest, SentCommandsAreRefusedAsTheMenusAre) {
         return static_cast<int>(SendWindowMessage(main, WM_EXTERNAL_COMMAND, command, 0));
     };
     EXPECT_EQ(send(IDM_CUT_REAL), kExternalNotSendable);
-    RunFlags().runMode->store(1);
+    RunFlags().runMode->store(RunMode::kRealCutting);
     EXPECT_EQ(send(IDM_DISCOLORATION_REGION), kExternalRunActive);
-    RunFlags().runMode->store(0);
+    RunFlags().runMode->store(RunMode::kIdle);
     EnablePlatformWindow(main, 0);
     EXPECT_EQ(send(IDM_DISCOLORATION_REGION), kExternalDialogOpen);
     EnablePlatformWindow(main, 1);

@@ -177,7 +177,7 @@ protected:
         HandleRunCommand(main, id, threadBody);
     }
     // A run command as the automation sends it: with its request, on this thread.
-    void AutomationCommand(unsigned id, int runMode, int batchRun) {
+    void AutomationCommand(unsigned id, BatchRunKind runMode, int batchRun) {
         static WindowHandle window = nullptr;
         static void (*body)() = nullptr;
         window = main;
@@ -215,7 +215,7 @@ protected:
         return condition();
     }
     static bool RunEnded() {
-        return RunFlags().runMode->load() == 0 && !HasWorkerThread(SimulationThread);
+        return RunFlags().runMode->load() == RunMode::kIdle && !HasWorkerThread(SimulationThread);
     }
     // The body of the runs' thread.
     void (*threadBody)() = FakeSimulation;
@@ -226,13 +226,13 @@ TEST_F(RunCommandsTest, OneThreadPerRunAndASecondCommandOnlySwitchesMode) {
     RunKinematics.modes.polarInterpolation = 1;
     RunKinematics.plane.active = 1;
     Command(IDM_CUT_REAL);
-    EXPECT_EQ(RunFlags().runMode->load(), 1);
+    EXPECT_EQ(RunFlags().runMode->load(), RunMode::kRealCutting);
     EXPECT_EQ(RunCommands.runTimer, IDT_RUN_PROGRESS);
     EXPECT_EQ(RunCommands.runPeriodMs, 5u);
     Key(VK_F5);  // posts the result command
-    EXPECT_EQ(RunFlags().runMode->load(), 3);
+    EXPECT_EQ(RunFlags().runMode->load(), RunMode::kResult);
     Command(IDM_CUT_SKIP);
-    EXPECT_EQ(RunFlags().runMode->load(), 2);
+    EXPECT_EQ(RunFlags().runMode->load(), RunMode::kSkipCutting);
     ASSERT_TRUE(WaitUntil([] { return script.starts.load() == 1; }));
     script.release.store(1);
     ASSERT_TRUE(TickUntil(RunEnded));
@@ -260,18 +260,18 @@ TEST_F(RunCommandsTest, TimerPeriodFollowsModeAndShowSteps) {
     EXPECT_EQ(RunCommands.runPeriodMs, 100u);
     SetKeyDownState(VK_SHIFT, 1);
     Key(VK_TAB);  // Shift+Tab: 3 becomes 2
-    EXPECT_EQ(RunFlags().runMode->load(), 2);
+    EXPECT_EQ(RunFlags().runMode->load(), RunMode::kSkipCutting);
     AdvanceAndDeliver(100, 5);
     EXPECT_EQ(RunCommands.runPeriodMs, 5u);
     Key(VK_TAB);
-    EXPECT_EQ(RunFlags().runMode->load(), 1);
+    EXPECT_EQ(RunFlags().runMode->load(), RunMode::kRealCutting);
     Key(VK_TAB);  // 1 stays with Shift
-    EXPECT_EQ(RunFlags().runMode->load(), 1);
+    EXPECT_EQ(RunFlags().runMode->load(), RunMode::kRealCutting);
     SetKeyDownState(VK_SHIFT, 0);
     Key(VK_TAB);
     Key(VK_TAB);
     Key(VK_TAB);  // 1 -> 2 -> 3, and 3 stays
-    EXPECT_EQ(RunFlags().runMode->load(), 3);
+    EXPECT_EQ(RunFlags().runMode->load(), RunMode::kResult);
     script.release.store(1);
     ASSERT_TRUE(TickUntil(RunEnded));
 }
@@ -428,7 +428,7 @@ TEST_F(RunPanesTest, EveryWayOfResumingOrAbortingAPauseServesTheRun) {
 
 TEST_F(RunCommandsTest, EscapeDuringAPauseEndsTheRunAndMarksABatchExit) {
     script.pause.store(1);
-    AutomationCommand(IDM_CUT_SKIP, 3, 1);
+    AutomationCommand(IDM_CUT_SKIP, BatchRunKind::kSkip, 1);
     EXPECT_EQ(RunIsBatch.load(), 1);
     ASSERT_TRUE(TickUntil([] { return RunCommands.runTimer == 0 && script.stage.load() == 2; }));
     Key(VK_ESCAPE);
@@ -447,11 +447,12 @@ TEST_F(RunCommandsTest, EscapeDuringAPauseEndsTheRunAndMarksABatchExit) {
 TEST_F(RunCommandsTest, AnAutomationRunTakesWhatItsRequestSays) {
     AutomaticMode.store(1);
     Controller.stopOption = 3;
-    CommandLine.runMode = 2;  // the command line's mode is taken by the automation's run
+    CommandLine.runMode =
+        BatchRunKind::kReal;  // the command line's mode is taken by the automation's run
     AutomationOutcome.runEnd = kCutAlarm;
-    AutomationCommand(IDM_CUT_RESULT, 4, 0);
+    AutomationCommand(IDM_CUT_RESULT, BatchRunKind::kResult, 0);
     EXPECT_EQ(Controller.stopOption, 0);
-    EXPECT_EQ(CommandLine.runMode, 0);
+    EXPECT_EQ(CommandLine.runMode, BatchRunKind::kNone);
     EXPECT_EQ(RunIsBatch.load(), 0);
     EXPECT_EQ(AutomationOutcome.runEnd, kCutCompleted);
     EXPECT_NE(GetPlatformWindowText(main).find("加工 : 結果表示"), std::string::npos)
@@ -479,7 +480,7 @@ TEST_F(RunCommandsTest, KeysOutsideARun) {
     MainWindowData.handles.view = fakeView;
     // Left arrow never takes an interval below 1; the title and the running thread both see
     // the interval the arrows set.
-    RunFlags().runMode->store(1);
+    RunFlags().runMode->store(RunMode::kRealCutting);
     Settings.skipView = 2;
     for (int i = 0; i < 5; ++i) {
         Key(VK_LEFT);
@@ -487,14 +488,14 @@ TEST_F(RunCommandsTest, KeysOutsideARun) {
     EXPECT_EQ(RunCommands.stepsPerRedraw, 1);
     Key(VK_RIGHT);
     EXPECT_EQ(RunCommands.stepsPerRedraw, 2);
-    EXPECT_EQ(RunRedrawInterval(kRunRealCutting), 2);
-    RunFlags().runMode->store(2);
+    EXPECT_EQ(RunRedrawInterval(RunMode::kRealCutting), 2);
+    RunFlags().runMode->store(RunMode::kSkipCutting);
     Settings.skipBlock = 1;
     Key(VK_LEFT);
     EXPECT_EQ(RunCommands.linesPerRedraw, 1);
     Key(VK_RIGHT);
-    EXPECT_EQ(RunRedrawInterval(kRunSkipCutting), 2);
-    RunFlags().runMode->store(0);
+    EXPECT_EQ(RunRedrawInterval(RunMode::kSkipCutting), 2);
+    RunFlags().runMode->store(RunMode::kIdle);
     // "G" outside a pause does nothing and is not passed to the view; other characters are.
     Key('G');
     EXPECT_EQ(RunCommands.runTimer, 0u);
@@ -504,7 +505,7 @@ TEST_F(RunCommandsTest, KeysOutsideARun) {
     // F5 without an NC program starts nothing.
     DefinitionFiles.ncProgramFile.clear();
     Key(VK_F5);
-    EXPECT_EQ(RunFlags().runMode->load(), 0);
+    EXPECT_EQ(RunFlags().runMode->load(), RunMode::kIdle);
     DestroyPlatformWindow(fakeView);
 }
 
@@ -651,7 +652,7 @@ TEST_F(RunCommandsTest, LengthReportWrittenAndShown) {
     // A command-line run mode of 4 or more writes no length report; the run writes the NC path
     // to the log instead.
     std::filesystem::remove(path);
-    AutomationCommand(IDM_CUT_REAL, 5, 1);
+    AutomationCommand(IDM_CUT_REAL, BatchRunKind::kResultLogged, 1);
     ASSERT_TRUE(TickUntil(RunEnded));
     const std::string text = log();
     FileLocations.logDirectory.clear();
@@ -679,7 +680,7 @@ TEST_F(RunCommandsTest, ClosingDuringARunAbortsAndJoinsBeforeFreeing) {
     std::vector<std::string> events = RecordedEvents();
     EXPECT_EQ(std::count(events.begin(), events.end(), "free after the thread ended"), 1);
     EXPECT_EQ(std::count(events.begin(), events.end(), "free too early"), 0);
-    EXPECT_EQ(RunFlags().runMode->load(), 0);
+    EXPECT_EQ(RunFlags().runMode->load(), RunMode::kIdle);
 }
 
 }  // namespace

@@ -61,8 +61,9 @@ void ResetShellState() {
     StartupCallbacks = StartupServices{};
     UiHooks = ProgressHooks{};
     const RunFlagRefs& f = RunFlags();
-    for (auto* flag : {f.runMode, f.abortRequest, f.pauseRequest, f.pauseBlink, f.lineHeld,
-                       f.stopKeyRequest, f.redrawRequest, f.showSteps}) {
+    f.runMode->store(RunMode::kIdle);
+    for (auto* flag : {f.abortRequest, f.pauseRequest, f.pauseBlink, f.lineHeld, f.stopKeyRequest,
+                       f.redrawRequest, f.showSteps}) {
         flag->store(0);
     }
     RunCommands = RunCommandState{};

@@ -84,17 +84,17 @@ TEST_F(StatusBarTest, TitleByRunMode) {
     const std::string head = "M - part1.nc/part1b.NC(t.TTL,c.CTL,m.MTL)";
     struct Case {
         int language;
-        int runMode;
+        RunMode runMode;
         const char* tail;
     };
     const Case cases[] = {
-        {1, 0, ""},
-        {1, 1, " - Cutting : Real:25"},
-        {0, 1, " - 加工 : 実切削:25"},
-        {1, 2, " - Cutting : Skip:3"},
-        {0, 2, " - 加工 : スキップ:3"},
-        {1, 3, " - Cutting : Result"},
-        {0, 3, " - 加工 : 結果表示"},
+        {1, RunMode::kIdle, ""},
+        {1, RunMode::kRealCutting, " - Cutting : Real:25"},
+        {0, RunMode::kRealCutting, " - 加工 : 実切削:25"},
+        {1, RunMode::kSkipCutting, " - Cutting : Skip:3"},
+        {0, RunMode::kSkipCutting, " - 加工 : スキップ:3"},
+        {1, RunMode::kResult, " - Cutting : Result"},
+        {0, RunMode::kResult, " - 加工 : 結果表示"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.tail);
@@ -115,9 +115,9 @@ TEST_F(StatusBarTest, TitleShowsTheProgressCaptionAndKeepsStillWhileSuppressedIn
 
     SetPlatformWindowText(ui.mainWindow, "kept");
     DrawingSuppressed.store(1);
-    StatusInputs.runMode = 1;
+    StatusInputs.runMode = RunMode::kRealCutting;
     UpdateMainTitle(ui.mainWindow);
-    StatusInputs.runMode = 0;
+    StatusInputs.runMode = RunMode::kIdle;
     StatusInputs.stockOperationRunning = 1;
     UpdateMainTitle(ui.mainWindow);
     EXPECT_EQ(GetPlatformWindowText(ui.mainWindow), "kept");
@@ -391,7 +391,7 @@ TEST_F(StatusBarTest, TheProgramsRecordsFeedTheTitleAndTheParts) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.mode);
         UiLanguage.store(c.language);
-        RunControl.runMode.store(c.running);
+        RunControl.runMode.store(c.running ? RunMode::kRealCutting : RunMode::kIdle);
         StatusInputs = StatusBarInputs{};
         RefreshStatusInputs();
         DrawStatusBar();
@@ -400,7 +400,7 @@ TEST_F(StatusBarTest, TheProgramsRecordsFeedTheTitleAndTheParts) {
         EXPECT_EQ(Part(STATUS_PART_MODE), c.mode);
         EXPECT_EQ(Part(STATUS_PART_DISPLAY), c.display);
     }
-    RunControl.runMode.store(0);
+    RunControl.runMode.store(RunMode::kIdle);
     RunSession.run.modal = NcModalState{};
     NcDataCommands = NcDataCommandState{};
     SceneFollow = SceneFollowSettings{};

@@ -108,7 +108,7 @@ protected:
         NcDataCommands.selectedState = 1;
         NcDataCommands.activePathReader = -1;
         UiHooks.activePathReader = [] { return NcDataCommands.activePathReader; };
-        RunControl.runMode.store(0);
+        RunControl.runMode.store(RunMode::kIdle);
         ReaderOpens = ReaderCloses = ReaderNext = 0;
     }
     void TearDown() override {
@@ -116,7 +116,7 @@ protected:
         PluginSlots.family[kPluginRead] = PluginFamilySlots{};
         NcDataCommands = NcDataCommandState{};
         UiHooks.activePathReader = nullptr;
-        RunControl.runMode.store(0);
+        RunControl.runMode.store(RunMode::kIdle);
         DefinitionFiles.ncProgramFile.clear();
     }
     static void InstallReader() {
@@ -143,7 +143,7 @@ TEST_F(PathPickingTest, TheLineOfAStampFromTheTextWhateverTheRun) {
     EXPECT_EQ(Read(-1), "G00 X0");  // a look-ahead replay's stamp is negated
     EXPECT_EQ(Read(0), "");         // an end no cut made
     EXPECT_EQ(Read(9), "");
-    RunControl.runMode.store(1);  // the run reads its own handle of the file
+    RunControl.runMode.store(RunMode::kRealCutting);  // the run reads its own handle of the file
     EXPECT_EQ(PathPickingOn(), 1);
     EXPECT_EQ(Read(2), "G01 X5 F100");
     NcDataCommands.selectedState = 0;
@@ -158,7 +158,7 @@ TEST_F(PathPickingTest, AReaderIsReopenedForTheLineAndLeftClosedButNeverDuringAR
     EXPECT_EQ(ReaderCloses, 2);  // closed before it is opened again, and after the lookup
     EXPECT_EQ(Read(13), "");     // past its last record
     EXPECT_EQ(ReaderCloses, 4);
-    RunControl.runMode.store(2);
+    RunControl.runMode.store(RunMode::kSkipCutting);
     EXPECT_EQ(PathPickingOn(), 0);
     EXPECT_EQ(Read(10), "");
     EXPECT_EQ(ReaderOpens, 2);  // the run's reader was left alone

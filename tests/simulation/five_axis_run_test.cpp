@@ -145,7 +145,7 @@ protected:
         RunKinematics.pose = MachinePose{};
         RunKinematics.pose.program.axis[2] = 100.0;
         ResetRunControlFlags();
-        RunControl.runMode = kRunResult;
+        RunControl.runMode = RunMode::kResult;
         SimulationThreadProc();
         return LastRunSummary.end;
     }

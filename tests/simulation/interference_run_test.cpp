@@ -54,7 +54,7 @@ protected:
         FirstAlarm = InterferenceFlagSet{};
         AlarmSteps = 0;
         ResetRunControlFlags();
-        RunControl.runMode = kRunRealCutting;
+        RunControl.runMode = RunMode::kRealCutting;
         DrawingSuppressed = 1;
         testing::PutFlatTool(1, 6, 12);
         testing::PutLengthRecord(1, kToolLength1, {30});

@@ -64,7 +64,7 @@ protected:
         CurrentMachine.rotary[1] = testing::AxisAbout(2);
         RunKinematics.motion.motionType = 1;
         RunKinematics.modes.toolCenterControl = 2;
-        RunKinematics.modes.runMode = 1;
+        RunKinematics.modes.runMode = RunMode::kRealCutting;
         RunKinematics.modes.previousSolutionCount = 2;
         const double angles[2] = {30, 0};
         ComputeToolAxisFromRotaryAngles(angles, t_);
@@ -102,7 +102,7 @@ TEST_F(WarningFileTest, JumpThresholdAndDropCondition) {
     // No entry outside a cutting run, for rapid moves, or without tool centre control type 2.
     for (int variant = 0; variant < 3; ++variant) {
         RunKinematics.modes.previousSolutionCount = 2;
-        RunKinematics.modes.runMode = variant == 0 ? 0 : 1;
+        RunKinematics.modes.runMode = variant == 0 ? RunMode::kIdle : RunMode::kRealCutting;
         RunKinematics.motion.motionType = variant == 1 ? 0 : 1;
         RunKinematics.modes.toolCenterControl = variant == 2 ? 1 : 2;
         Solve(30, -170);

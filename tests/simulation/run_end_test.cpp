@@ -145,7 +145,7 @@ protected:
 
 TEST_F(RunEndTest, AnAbortedEndInItsOrder) {
     PrepareCuttingRun(RunSession);
-    RunControl.runMode = kRunRealCutting;
+    RunControl.runMode = RunMode::kRealCutting;
     RunControl.abortRequest = 1;
     RunControl.pendingStop = 1;
     RunControl.runError = 1;
@@ -184,7 +184,7 @@ TEST_F(RunEndTest, AnAbortedEndInItsOrder) {
               "<<< INTERFERENCE INFORMATION >>>\n--------------\nOVER CHIP\nO300:4:G01X2.\n");
     EXPECT_EQ(RunSession.subprograms.depth, 0);
     EXPECT_EQ(RunControl.abortRequest.load(), 0);
-    EXPECT_EQ(RunControl.runMode.load(), kRunIdle);
+    EXPECT_EQ(RunControl.runMode.load(), RunMode::kIdle);
     EXPECT_EQ(RunControl.pendingStop.load(), 0);
     EXPECT_EQ(RunControl.runError.load(), 0);
     EXPECT_EQ(RunControl.lineHeld.load(), 0);
@@ -231,7 +231,7 @@ TEST_F(RunEndTest, AStartPointTakenInAnotherWorkOffsetIsWhereTheMachineReturns) 
     for (const int aborted : {1, 0}) {
         SCOPED_TRACE(aborted ? "abort" : "alarm");
         PrepareCuttingRun(RunSession);
-        RunControl.runMode = kRunResult;
+        RunControl.runMode = RunMode::kResult;
         SimulationState = aborted ? 0 : 4;
         RunKinematics.pose.program = Position(50.0, 40.0, -55.0);
         FinishRun(RunSession, WindowHandle{}, aborted);
@@ -247,7 +247,7 @@ TEST_F(RunEndTest, AnAlarmEndShowsItsCodeAndRewinds) {
     UiLanguage = 1;
     SetRunStartPoint(Position(0.0, 0.0, 100.0));
     PrepareCuttingRun(RunSession);
-    RunControl.runMode = kRunResult;
+    RunControl.runMode = RunMode::kResult;
     SimulationState = 4;
     InterferenceFlags.contact = 1;
     InterferenceFlags.taper = 1;
@@ -264,7 +264,7 @@ TEST_F(RunEndTest, AnAlarmEndShowsItsCodeAndRewinds) {
             "menus", "status bar"}));
     EXPECT_EQ(SimulationState.load(), 0);
     EXPECT_EQ(RunControl.toolPanelPendingPaint.load(), 1);
-    EXPECT_EQ(RunControl.runMode.load(), kRunIdle);
+    EXPECT_EQ(RunControl.runMode.load(), RunMode::kIdle);
     EXPECT_EQ(RunKinematics.pose.program.axis[2], 100.0);
     // An empty limit log of the run's tool was made at the start, and is not shown.
     EXPECT_TRUE(std::filesystem::exists(Path("limitp.txt")));
@@ -272,7 +272,7 @@ TEST_F(RunEndTest, AnAlarmEndShowsItsCodeAndRewinds) {
 
 TEST_F(RunEndTest, ANormalEndLeavesThePositionAndAnInterpreterErrorIsItsCode) {
     PrepareCuttingRun(RunSession);
-    RunControl.runMode = kRunRealCutting;
+    RunControl.runMode = RunMode::kRealCutting;
     RunKinematics.pose.program = Position(7.0, 8.0, 9.0);
     EXPECT_EQ(FinishRun(RunSession, WindowHandle{}, 0), 0);
     EXPECT_EQ(RunKinematics.pose.program.axis[0], 7.0);

@@ -109,7 +109,7 @@ protected:
         DexelPitch.secondPitch = 0.5;
         RunKinematics.pose = MachinePose{};
         RunKinematics.pose.program.axis[2] = 50.0;
-        RunControl.runMode = kRunRealCutting;
+        RunControl.runMode = RunMode::kRealCutting;
     }
     void TearDown() override {
         RequestRunAbort();
@@ -175,18 +175,19 @@ TEST_F(SimulationThreadTest, ARunThatDrawsNothingAsksForNoRedraw) {
         int suppressed;
         int runLog;
         int automatic;  // on the headless backend of the tests
-        int mode;
+        RunMode mode;
         bool redraws;
-    } cases[] = {{0, 0, 0, kRunRealCutting, true},
-                 {1, 0, 0, kRunRealCutting, false},
-                 {0, 1, 0, kRunRealCutting, false},
-                 {0, 1, 0, kRunSkipCutting, false},
-                 {0, 0, 1, kRunRealCutting, false}};
+    } cases[] = {{0, 0, 0, RunMode::kRealCutting, true},
+                 {1, 0, 0, RunMode::kRealCutting, false},
+                 {0, 1, 0, RunMode::kRealCutting, false},
+                 {0, 1, 0, RunMode::kSkipCutting, false},
+                 {0, 0, 1, RunMode::kRealCutting, false}};
     Program(kSlotProgram);
     Settings.skipView = 1;
     Settings.skipBlock = 1;
     for (const auto& c : cases) {
-        SCOPED_TRACE(::testing::Message() << c.suppressed << c.runLog << c.automatic << c.mode);
+        SCOPED_TRACE(::testing::Message()
+                     << c.suppressed << c.runLog << c.automatic << static_cast<int>(c.mode));
         FreeStockModel(&StockModels[0]);
         const double box[6] = {0, 0, 0, 40, 30, 10};
         testing::BuildBoxStock(&StockModels[0], box, 0.5);
@@ -221,7 +222,7 @@ TEST_F(SimulationThreadTest, ToolChangesMountByTheChangersMode) {
         RunKinematics.pose = MachinePose{};
         RunKinematics.pose.program.axis[2] = 50.0;
         ResetRunControlFlags();
-        RunControl.runMode = kRunRealCutting;
+        RunControl.runMode = RunMode::kRealCutting;
         FreeStockModel(&StockModels[0]);
         const double box[6] = {0, 0, 0, 40, 30, 10};
         testing::BuildBoxStock(&StockModels[0], box, 0.5);
@@ -246,7 +247,7 @@ TEST_F(SimulationThreadTest, SkipRunsRedrawEveryFewLines) {
     }
     text += "M30\n%\n";
     Program(text);
-    RunControl.runMode = kRunSkipCutting;
+    RunControl.runMode = RunMode::kSkipCutting;
     Settings.skipBlock = 5;
     ScriptedHost host;
     std::vector<int> lines;
@@ -308,7 +309,7 @@ TEST_F(SimulationThreadTest, StopOptionsPauseBeforeTheirLines) {
     // Every block stops; an abort at the fourth pause ends the run before the slot is cut.
     Controller.stopOption = 3;
     ResetRunControlFlags();
-    RunControl.runMode = kRunRealCutting;
+    RunControl.runMode = RunMode::kRealCutting;
     FreeStockModel(&StockModels[0]);
     const double box[6] = {0, 0, 0, 40, 30, 10};
     testing::BuildBoxStock(&StockModels[0], box, 0.5);
@@ -393,7 +394,7 @@ TEST_F(SimulationThreadTest, AChangeBetweenStationsShiftsTheNextMovesStart) {
     RunKinematics.pose = MachinePose{};
     RunKinematics.pose.program.axis[2] = 50.0;
     ResetRunControlFlags();
-    RunControl.runMode = kRunRealCutting;
+    RunControl.runMode = RunMode::kRealCutting;
     {
         ScriptedHost host;
         host.Run();
@@ -443,7 +444,7 @@ TEST_F(SimulationThreadTest, ResynchronisedBlocksLeaveTheMachineWhereItStands) {
     RunKinematics.pose = MachinePose{};
     RunKinematics.pose.program.axis[2] = 50.0;
     ResetRunControlFlags();
-    RunControl.runMode = kRunRealCutting;
+    RunControl.runMode = RunMode::kRealCutting;
     // Setting the plane up takes the tool's point in the plane as the program position, so that
     // switching the plane on (G53.1) moves nothing either.
     Program("%\nG90 G68.2 X10. Y0 Z0 I0 J0 K0\nG53.1\nG00 X0 Y0 Z20.\nG69\nG00 Z25.\nM30\n%\n");
@@ -575,7 +576,7 @@ TEST_F(SimulationThreadTest, SwitchingPolarInterpolationMakesNoJump) {
         RunKinematics.pose = MachinePose{};
         RunKinematics.pose.program.axis[2] = 50.0;
         ResetRunControlFlags();
-        RunControl.runMode = kRunRealCutting;
+        RunControl.runMode = RunMode::kRealCutting;
         Program(std::string("%\nG90 G00 X20. Y0 Z20. C30.\n") + c.on + "\nG01 X10. Y5. F100.\n" +
                 c.off + "\nG00 Z25.\nM30\n%\n");
         const StepTrace trace = RunTracingEveryStep();
@@ -622,7 +623,7 @@ TEST_F(SimulationThreadTest, DialectToolChangesTakeTheNewToolsLength) {
         RunKinematics.pose = MachinePose{};
         RunKinematics.pose.program.axis[2] = 50.0;
         ResetRunControlFlags();
-        RunControl.runMode = kRunRealCutting;
+        RunControl.runMode = RunMode::kRealCutting;
         Program(c.program);
         ScriptedHost host;
         host.Run();
@@ -702,7 +703,7 @@ TEST_F(SimulationThreadTest, MachineCoordinateMovesEndAtTheirMachinePositions) {
         RunKinematics.pose = MachinePose{};
         RunKinematics.pose.program.axis[2] = 50.0;
         ResetRunControlFlags();
-        RunControl.runMode = kRunRealCutting;
+        RunControl.runMode = RunMode::kRealCutting;
         Program(std::string("%\nG90 G54 G00 X10. Y10. Z20.\n") + c.block + "\nM30\n%\n");
         ScriptedHost host;
         host.Run();
@@ -747,7 +748,7 @@ TEST_F(SimulationThreadTest, RunsEndOnErrorsOverTravelAndMissingSources) {
     EXPECT_EQ(LastRunSummary.end, kRunEndError);
     EXPECT_EQ(RunControl.runError.load(), 1);
     ResetRunControlFlags();
-    RunControl.runMode = kRunRealCutting;
+    RunControl.runMode = RunMode::kRealCutting;
     // X beyond its stroke on the third step of a line.
     Program("%\nG90 G00 X0 Y0 Z20.\nG01 X10. F100.\nM30\n%\n");
     CurrentMachine.strokes.enabled[0] = 1;

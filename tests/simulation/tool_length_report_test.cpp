@@ -139,10 +139,10 @@ TEST_F(ToolLengthReportLine, OneLinePerCutAndOnlyWhenAskedFor) {
     ToolLengthReport.heightCheck = ToolLengthReport.chipWidthCheck = 3;
     EXPECT_EQ(WriteToolLengthReportLine(), 0);
     ToolLengthReport.heightCheck = kToolLengthCheckOutput;
-    ToolLengthReport.runMode = 4;
+    ToolLengthReport.runMode = BatchRunKind::kResult;
     EXPECT_EQ(WriteToolLengthReportLine(), 0);
     EXPECT_EQ(ToolLengthMeasured.stickOut, 52.25);
-    ToolLengthReport.runMode = 3;
+    ToolLengthReport.runMode = BatchRunKind::kSkip;
     EXPECT_EQ(WriteToolLengthReportLine(), 1);
     EXPECT_EQ(Written(), once + "T07:Vertical Mill:Height=  10.125\n");
 }

@@ -155,7 +155,7 @@ int Main(int argc, char** argv) {
         RunKinematics.pose.program.axis[i] = Settings.controlPoint[i];
     }
     ResetRunControlFlags();
-    RunControl.runMode = kRunSkipCutting;
+    RunControl.runMode = RunMode::kSkipCutting;
     RunLogFlag = 1;
     AutomaticMode = 1;  // nobody there: alarms and reports are named in the log
     DrawingSuppressed = 1;

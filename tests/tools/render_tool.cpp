@@ -155,7 +155,7 @@ int RunProgram(StockModel* stock) {
         RunKinematics.pose.program.axis[i] = Settings.controlPoint[i];
     }
     ResetRunControlFlags();
-    RunControl.runMode = kRunResult;
+    RunControl.runMode = RunMode::kResult;
     RunLogFlag = 1;
     DrawingSuppressed = 1;
     CreateWorkerThread(&SimulationThread, SimulationThreadProc, 0, 1);
@@ -169,7 +169,7 @@ int RunProgram(StockModel* stock) {
     JoinWorkerThread(&SimulationThread);
     RunLogFlag = 0;
     DrawingSuppressed = 0;
-    RunControl.runMode = kRunIdle;
+    RunControl.runMode = RunMode::kIdle;
     ReleaseCuttingBuffers();
     return LastRunSummary.end;
 }

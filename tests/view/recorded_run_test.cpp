@@ -103,7 +103,7 @@ TEST(RecordedRun, ACutSlotIsRecordedAsAPlayableVideo) {
         RunKinematics.pose.program.axis[i] = Settings.controlPoint[i];
     }
     ResetRunControlFlags();
-    RunControl.runMode = kRunSkipCutting;
+    RunControl.runMode = RunMode::kSkipCutting;
     RunLogFlag = 0;
     DrawingSuppressed = 0;
     RedrawsServed = 0;
@@ -119,7 +119,7 @@ TEST(RecordedRun, ACutSlotIsRecordedAsAPlayableVideo) {
     // The end of the run: a last frame of the finished cut, then the file is closed.
     RenderAndRecord();
     RunUiCallbacks.stopAviRecording();
-    RunControl.runMode = kRunIdle;
+    RunControl.runMode = RunMode::kIdle;
     ReleaseCuttingBuffers();
     const int end = LastRunSummary.end;
     const double removed = ReadRunStatus().removedVolume;

@@ -372,11 +372,11 @@ TEST_F(ToolPathTest, DrawingWritesNoReportLines) {
     ASSERT_EQ(CreateBoxStockIdentity(&StockModels[0], box, 0.5), 1);
     CurrentStockIndex = 0;
     BindDexelGrids(&StockModels[0]);
-    RunControl.runMode = kRunSkipCutting;
+    RunControl.runMode = RunMode::kSkipCutting;
     DrawingSuppressed = 1;
     SimulationThreadProc();
     DrawingSuppressed = 0;
-    RunControl.runMode = kRunIdle;
+    RunControl.runMode = RunMode::kIdle;
     ReleaseCuttingBuffers();
     BindDexelGrids(nullptr);
     CloseAlarmFile(RunSession);
@@ -404,13 +404,13 @@ TEST_F(ToolPathTest, NestedDrawingsAndDrawingsDuringARunAreRefused) {
     EXPECT_EQ(drawingSeen, 1);
     EXPECT_EQ(IsToolPathDrawing(), 0);
     // While a cutting run is active the interpreter belongs to it.
-    RunControl.runMode = kRunRealCutting;
+    RunControl.runMode = RunMode::kRealCutting;
     const MachinePose pose = RunKinematics.pose;
     PathRecord during;
     EXPECT_EQ(Trace(&during), kToolPathRefused);
     EXPECT_TRUE(during.strips.empty());
     EXPECT_TRUE(SamePose(RunKinematics.pose, pose));
-    RunControl.runMode = kRunIdle;
+    RunControl.runMode = RunMode::kIdle;
     RunSession.run.dataCheckActive = 1;
     EXPECT_EQ(Trace(&during), kToolPathRefused);
     EXPECT_TRUE(during.strips.empty());
@@ -599,13 +599,13 @@ TEST_F(ToolPathTest, SamplePathIsTheSimulationsStepPoints) {
         steps.push_back({p[0], p[1], p[2]});
     };
     BindDexelGrids(&stock);
-    RunControl.runMode = kRunSkipCutting;
+    RunControl.runMode = RunMode::kSkipCutting;
     RunLogFlag = 1;
     DrawingSuppressed = 1;
     SimulationThreadProc();
     RunLogFlag = 0;
     DrawingSuppressed = 0;
-    RunControl.runMode = kRunIdle;
+    RunControl.runMode = RunMode::kIdle;
     ReleaseCuttingBuffers();
     BindDexelGrids(nullptr);
     ASSERT_EQ(LastRunSummary.end, kRunEndProgram);
@@ -657,7 +657,7 @@ SampleRunOutcome CutSampleWithStops(const std::string& stockPath, bool drawAtSto
     };
     BindDexelGrids(&stock);
     ResetRunControlFlags();
-    RunControl.runMode = kRunRealCutting;
+    RunControl.runMode = RunMode::kRealCutting;
     RunLogFlag = 1;
     DrawingSuppressed = 1;
     std::atomic<int> ended{0};
@@ -686,7 +686,7 @@ SampleRunOutcome CutSampleWithStops(const std::string& stockPath, bool drawAtSto
     run.join();
     RunLogFlag = 0;
     DrawingSuppressed = 0;
-    RunControl.runMode = kRunIdle;
+    RunControl.runMode = RunMode::kIdle;
     ReleaseCuttingBuffers();
     BindDexelGrids(nullptr);
     out.steps = RunSteps;

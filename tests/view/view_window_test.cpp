@@ -310,10 +310,10 @@ TEST_F(ViewWindowTest, BackupThenUndoKeepsTheListNameRowsInStep) {
     Key('C');
     EXPECT_EQ(model->undo.currentSlot, 0);
     // During a run or a stock operation neither key touches the stock.
-    RunControl.runMode = kRunRealCutting;
+    RunControl.runMode = RunMode::kRealCutting;
     Key('B');
     EXPECT_EQ(model->undo.currentSlot, 0);
-    RunControl.runMode = kRunIdle;
+    RunControl.runMode = RunMode::kIdle;
     StockOperationRunning = 1;
     Key('B');
     EXPECT_EQ(model->undo.currentSlot, 0);
@@ -408,23 +408,26 @@ TEST_F(ViewWindowTest, ClipboardCopyHoldsAHeaderAndTheRowsAndCtrlPWritesThePng) 
 TEST_F(ViewWindowTest, RunKeysTabAndTheStopKey) {
     static int selected = 0;
     ViewCallbacks.ncProgramSelected = [] { return selected; };
-    RunControl.runMode = kRunRealCutting;
+    RunControl.runMode = RunMode::kRealCutting;
     Key(VK_TAB);  // no NC program: nothing
-    EXPECT_EQ(RunControl.runMode.load(), kRunRealCutting);
+    EXPECT_EQ(RunControl.runMode.load(), RunMode::kRealCutting);
     selected = 1;
     Key(VK_TAB);
-    EXPECT_EQ(RunControl.runMode.load(), kRunSkipCutting);
+    EXPECT_EQ(RunControl.runMode.load(), RunMode::kSkipCutting);
     Key(VK_TAB);
-    Key(VK_TAB);  // 3 wraps to 1
-    EXPECT_EQ(RunControl.runMode.load(), kRunRealCutting);
+    Key(VK_TAB);  // the result run is the last: Tab stops there, as in the main window
+    EXPECT_EQ(RunControl.runMode.load(), RunMode::kResult);
     SetKeyDownState(VK_SHIFT, 1);
     Key(VK_TAB);
-    EXPECT_EQ(RunControl.runMode.load(), kRunResult);
+    EXPECT_EQ(RunControl.runMode.load(), RunMode::kSkipCutting);
+    Key(VK_TAB);
+    Key(VK_TAB);  // and Shift+Tab stops at real cutting
+    EXPECT_EQ(RunControl.runMode.load(), RunMode::kRealCutting);
     SetKeyDownState(VK_SHIFT, 0);
 
-    RunControl.runMode = kRunIdle;
+    RunControl.runMode = RunMode::kIdle;
     Key(VK_TAB);  // from no run mode nothing starts
-    EXPECT_EQ(RunControl.runMode.load(), kRunIdle);
+    EXPECT_EQ(RunControl.runMode.load(), RunMode::kIdle);
 
     // F5 posts the run command; E and H post theirs.
     Key(VK_F5);
@@ -437,7 +440,7 @@ TEST_F(ViewWindowTest, RunKeysTabAndTheStopKey) {
     EXPECT_EQ(mainCommands[2].wparam, kMainCommandNextStyle);
 
     // The pause key (Ctrl by default) is no abort: Ctrl+drag zooms during a run.
-    RunControl.runMode = kRunRealCutting;
+    RunControl.runMode = RunMode::kRealCutting;
     RunControl.pauseRequest = 1;
     Key(VK_CONTROL);
     EXPECT_EQ(RunControl.abortRequest.load(), 0);
@@ -655,7 +658,7 @@ TEST_F(ViewWindowTest, CameraKeysTurnZoomAndReset) {
 }
 
 TEST_F(ViewWindowTest, RunKeysStepTheRedrawIntervalAndResumeAPause) {
-    RunControl.runMode = kRunRealCutting;
+    RunControl.runMode = RunMode::kRealCutting;
     Settings.skipView = 2;
     Key(VK_RIGHT);
     EXPECT_EQ(Settings.skipView, 3);
@@ -663,7 +666,7 @@ TEST_F(ViewWindowTest, RunKeysStepTheRedrawIntervalAndResumeAPause) {
         Key(VK_LEFT);
     }
     EXPECT_EQ(Settings.skipView, 1);  // never below 1
-    RunControl.runMode = kRunSkipCutting;
+    RunControl.runMode = RunMode::kSkipCutting;
     Settings.skipBlock = 5;
     Key(VK_RIGHT);
     EXPECT_EQ(Settings.skipBlock, 6);
@@ -725,7 +728,7 @@ TEST_F(ViewWindowTest, PathPickShowsTheLineOfThePickedEndAndFlashesIt) {
 }
 
 TEST_F(ViewWindowTest, PaintRunsTheTableAnimationOnlyWhileARotaryTableTurns) {
-    RunControl.runMode = kRunRealCutting;
+    RunControl.runMode = RunMode::kRealCutting;
     Machine.rotaryType = 2;
     Machine.tableType[0] = 4;
     SendWindowMessage(window_, WM_PAINT, 0, 0);
