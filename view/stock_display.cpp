@@ -784,10 +784,11 @@ int TriangulateDexelCells(DexelMeshBuffers* buffers, int wireFrame, int x0, int 
                 DrawDexelFacePolygons(&b, faceFlags, segments);
             }
         }
-        // 6. The outer skins, their sides split at the cells' points on them and, on a border
-        // with another block, at every point either block may have there.
-        for (const DexelCapRectangle& rectangle : b.rectangles) {
-            AddRectangleBorderPoints(&b, rectangle, low, high);
+        // 6. The outer skins, their sides split at the cells' points on them and, for shaded
+        // surfaces, on a border with another block at every point either block may have there
+        // (a wire-frame shows no crack there, and its faces stay free of the fans' lines).
+        for (std::size_t i = 0; i < b.rectangles.size() && !wireFrame; ++i) {
+            AddRectangleBorderPoints(&b, b.rectangles[i], low, high);
         }
         b.planePointsHeld = b.planePointsHeld && FinishOuterPlanePoints(&b.planePoints);
         for (const DexelCapRectangle& rectangle : b.rectangles) {

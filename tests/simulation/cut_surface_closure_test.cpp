@@ -192,10 +192,8 @@ void MeshDirtyBlocks(StockModel* model, bool all, std::vector<std::vector<MeshFa
     FreeDexelMeshBuffers(&buffers);
 }
 
-// Cuts, saves and checks one random cut; adds the plain walk's counters to totals. sheets: how
-// many times an edge may run each way (see SurfaceIsConforming).
-void CheckCut(const RandomCut& cut, const std::string& path, MeshExtractionStats* totals,
-              int sheets = 2) {
+// Cuts, saves and checks one random cut; adds the plain walk's counters to totals.
+void CheckCut(const RandomCut& cut, const std::string& path, MeshExtractionStats* totals) {
     SCOPED_TRACE(Describe(cut));
     StockModel model;
     BuildBoxStock(&model, cut.box, cut.pitch);
@@ -210,7 +208,7 @@ void CheckCut(const RandomCut& cut, const std::string& path, MeshExtractionStats
     SumAreaVectors(saved, area);
     const double surface = SurfaceArea(saved);
     EXPECT_TRUE(SurfaceIsClosed(saved));
-    EXPECT_TRUE(SurfaceIsConforming(saved, sheets));
+    EXPECT_TRUE(SurfaceIsConforming(saved));
     EXPECT_LT(std::fabs(area[0]) + std::fabs(area[1]) + std::fabs(area[2]), 1e-5 * surface);
     // The surface cuts corners of at most half a pitch's depth wherever it leaves a node
     // line, so it may lie below the rays' volume by up to that layer.
@@ -233,7 +231,7 @@ void CheckCut(const RandomCut& cut, const std::string& path, MeshExtractionStats
 
     const std::vector<MeshFacet> shown = ViewSurface(model);
     EXPECT_TRUE(SurfaceIsClosed(shown));
-    EXPECT_TRUE(SurfaceIsConforming(shown, sheets));
+    EXPECT_TRUE(SurfaceIsConforming(shown));
     EXPECT_NEAR(SignedVolume(shown), SignedVolume(memory), 1e-6 * rays);
 
     // The view's blocks, each re-meshed alone where the cut reached it, fit together as one
@@ -243,7 +241,7 @@ void CheckCut(const RandomCut& cut, const std::string& path, MeshExtractionStats
     for (const std::vector<MeshFacet>& block : blocks) {
         assembled.insert(assembled.end(), block.begin(), block.end());
     }
-    EXPECT_TRUE(SurfaceIsConforming(assembled, sheets));
+    EXPECT_TRUE(SurfaceIsConforming(assembled));
     EXPECT_NEAR(SignedVolume(assembled), SignedVolume(memory), 1e-6 * rays);
     FreeStockModel(&model);
 }
@@ -269,8 +267,8 @@ TEST(CutSurfaceClosure, RandomCutsSaveClosedSurfacesOfTheRaysVolume) {
 // Cuts of crossing passes whose islands on neighbouring rays leave cells that cannot close
 // their loops (the cut's seed and its place in that seed's sequence): the holes around those
 // cells are filled, so the surfaces are closed all the same. A wall thinner than the pitch
-// between two node planes is seen by one family only; each cell around it meshes its piece, so
-// three sheets may meet along its edges.
+// between two node planes is seen by one family only: the cells around it mesh one piece of it,
+// without walls inside it, so no edge has more than two facets each way.
 TEST(CutSurfaceClosure, CellsThatCannotCloseTheirLoopsLeaveNoHole) {
     testing::ScopedCuttingState state;
     struct Case {
@@ -291,7 +289,7 @@ TEST(CutSurfaceClosure, CellsThatCannotCloseTheirLoopsLeaveNoHole) {
             cut = MakeCut(random);
         }
         SCOPED_TRACE(::testing::Message() << "seed " << c.seed << " cut " << c.index);
-        CheckCut(cut, path, &totals, 3);
+        CheckCut(cut, path, &totals);
     }
     // The cases must keep reaching the fill, or they no longer test it.
     EXPECT_GT(totals.holeLoops, 0);
