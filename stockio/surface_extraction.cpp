@@ -208,11 +208,55 @@ int EmitTriangle(const MeshTransform& transform, const double* a, const double* 
     return sink.write(sink.context, facet);
 }
 
+// Whether the loop turns back on itself: a point whose two neighbours are one point, the tip
+// of a spike of no area.
+bool LoopHasSpike(const double* const* points, int count) {
+    for (int i = 0; count >= 3 && i < count; ++i) {
+        if (SamePoint(points[(i + count - 1) % count], points[(i + 1) % count])) {
+            return true;
+        }
+    }
+    return false;
+}
+
+std::int64_t EmitFan(const MeshTransform& transform, const double* const* points, int count,
+                     const FacetSink& sink);
+
+// Writes the loop without its spikes: a fan over a spike would write a triangle and its
+// reverse, a sheet of no area on both sides of which other facets meet.
+std::int64_t EmitFanWithoutSpikes(const MeshTransform& transform, const double* const* points,
+                                  int count, const FacetSink& sink) {
+    std::vector<const double*> loop;
+    try {
+        loop.assign(points, points + count);
+    } catch (const std::bad_alloc&) {
+        return kMeshExtractionNoMemory;
+    }
+    for (bool cut = true; cut && loop.size() >= 3;) {
+        cut = false;
+        const std::size_t n = loop.size();
+        for (std::size_t i = 0; i < n && !cut; ++i) {
+            if (SamePoint(loop[(i + n - 1) % n], loop[(i + 1) % n])) {
+                // The tip and the point after it go; the point before it stays.
+                const std::size_t next = (i + 1) % n;
+                loop.erase(loop.begin() + static_cast<std::ptrdiff_t>(std::max(i, next)));
+                loop.erase(loop.begin() + static_cast<std::ptrdiff_t>(std::min(i, next)));
+                cut = true;
+            }
+        }
+    }
+    return loop.size() >= 3 ? EmitFan(transform, loop.data(), static_cast<int>(loop.size()), sink)
+                            : 0;
+}
+
 // Writes a loop of grid points as a fan from its first point that gives no triangle of zero
 // area; when there is none (points on a line on several sides), as a fan around the loop's
-// centroid.
+// centroid. A loop with a spike is written without it.
 std::int64_t EmitFan(const MeshTransform& transform, const double* const* points, int count,
                      const FacetSink& sink) {
+    if (LoopHasSpike(points, count)) {
+        return EmitFanWithoutSpikes(transform, points, count, sink);
+    }
     std::int64_t written = 0;
     const int apex = count > 3 ? FanApex(points, count) : 0;
     if (apex >= 0) {
@@ -1242,9 +1286,7 @@ std::int64_t EmitDexelFaceTriangles(const MeshTransform& transform, const int fa
         }
     }
     // 3. Cell loops: every kept crossing segment reversed, then the edge segments no face
-    // polygon used; pairs of crossing segments, and pairs of edge segments, that are each
-    // other's reverse cancel (a loop through both would retrace its way, a sheet of no area
-    // written both ways).
+    // polygon used; pairs of crossing segments that are each other's reverse cancel.
     LoopEdge gathered[kMaxCellSegments];
     bool crossing[kMaxCellSegments];
     int n = 0;
@@ -1262,9 +1304,8 @@ std::int64_t EmitDexelFaceTriangles(const MeshTransform& transform, const int fa
     }
     bool used[kMaxCellSegments] = {};
     for (int i = 0; i < n; ++i) {
-        for (int j = i + 1; j < n && !used[i]; ++j) {
-            if (crossing[j] == crossing[i] && !used[j] &&
-                SamePoint(gathered[i].from, gathered[j].to) &&
+        for (int j = i + 1; j < n && crossing[i] && !used[i]; ++j) {
+            if (crossing[j] && !used[j] && SamePoint(gathered[i].from, gathered[j].to) &&
                 SamePoint(gathered[i].to, gathered[j].from)) {
                 used[i] = true;
                 used[j] = true;
