@@ -19,13 +19,7 @@ here="$(cd "$(dirname "$0")" && pwd)"
 name=gui_automation
 . "$here/xvfb_session.sh"
 e2e_require Xvfb xdotool ffmpeg python3
-mkdir -p "$work/gui" "$artefacts"
-
-# The working copy: coarse dexels and moves, rapids without real cutting, so that a cut of the
-# sample program takes a second or two.
-cp "$samples"/* "$work/gui/"
-sed -i -e "s/^PITCH(WORK)=.*/PITCH(WORK)=0.5/" -e "s/^PITCH(MOVE)=.*/PITCH(MOVE)=0.5/" \
-    -e "s/^REAL RAPID=.*/REAL RAPID=NO/" "$work/gui/mirexa.ini"
+e2e_coarse_copy "$samples"
 blank="-D(100,80,0,0,0,-30.5)"
 
 e2e_start_xvfb 1600 1000
@@ -200,15 +194,9 @@ xdotool key alt+y
 e2e_wait "$e2e_patience" "E started no editor" edits 1
 strip="2 19 1270 14"
 before="$(probe $strip sum)"
-shown_windows() {
-    { xdotool search --onlyvisible --name '' 2>/dev/null || true; } | wc -l
-}
-more_shown() {
-    [ "$(shown_windows)" -gt "$1" ]
-}
-shown="$(shown_windows)"
+shown="$(e2e_shown_windows)"
 xdotool mousemove --window "$main" 690 380 click 3
-e2e_wait "$e2e_patience" "the view's popup menu did not open" more_shown "$shown"
+e2e_wait "$e2e_patience" "the view's popup menu did not open" e2e_more_shown "$shown"
 xdotool key Down Down Down Return
 sleep 1
 xdotool mousemove --window "$main" 690 380 click 1
