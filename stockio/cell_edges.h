@@ -220,6 +220,8 @@ struct CellSegmentList {
     const StockModel* model = {};
     const StockCapMarks* marks = {};
     int cell[3] = {};
+    // 1 leaves the hole closure out (the hole closure itself reads cells so).
+    int noHoleClosure = {};
 };
 void AppendCellSegment(CellSegmentList* list, const CellFaceSegment& segment);
 

@@ -84,7 +84,7 @@ CellRecord ReadCell(const StockModel& model, const StockCapMarks& marks, const C
     auto segments = std::make_unique<CellSegmentList>();
     int flags[6] = {};
     if (AnalyseStockCell(model, marks, key[2], key[1], key[0], 1, flags, segments.get())) {
-        segments->model = nullptr;
+        segments->noHoleClosure = 1;
         MeshExtractionStats stats;
         const MeshTransform identity;
         EmitDexelFaceTriangles(identity, flags, *segments, {KeepTriangle, &record.facets}, &stats);

@@ -208,11 +208,55 @@ int EmitTriangle(const MeshTransform& transform, const double* a, const double* 
     return sink.write(sink.context, facet);
 }
 
+// Whether the loop turns back on itself: a point whose two neighbours are one point, the tip
+// of a spike of no area.
+bool LoopHasSpike(const double* const* points, int count) {
+    for (int i = 0; count >= 3 && i < count; ++i) {
+        if (SamePoint(points[(i + count - 1) % count], points[(i + 1) % count])) {
+            return true;
+        }
+    }
+    return false;
+}
+
+std::int64_t EmitFan(const MeshTransform& transform, const double* const* points, int count,
+                     const FacetSink& sink);
+
+// Writes the loop without its spikes: a fan over a spike would write a triangle and its
+// reverse, a sheet of no area on both sides of which other facets meet.
+std::int64_t EmitFanWithoutSpikes(const MeshTransform& transform, const double* const* points,
+                                  int count, const FacetSink& sink) {
+    std::vector<const double*> loop;
+    try {
+        loop.assign(points, points + count);
+    } catch (const std::bad_alloc&) {
+        return kMeshExtractionNoMemory;
+    }
+    for (bool cut = true; cut && loop.size() >= 3;) {
+        cut = false;
+        const std::size_t n = loop.size();
+        for (std::size_t i = 0; i < n && !cut; ++i) {
+            if (SamePoint(loop[(i + n - 1) % n], loop[(i + 1) % n])) {
+                // The tip and the point after it go; the point before it stays.
+                const std::size_t next = (i + 1) % n;
+                loop.erase(loop.begin() + static_cast<std::ptrdiff_t>(std::max(i, next)));
+                loop.erase(loop.begin() + static_cast<std::ptrdiff_t>(std::min(i, next)));
+                cut = true;
+            }
+        }
+    }
+    return loop.size() >= 3 ? EmitFan(transform, loop.data(), static_cast<int>(loop.size()), sink)
+                            : 0;
+}
+
 // Writes a loop of grid points as a fan from its first point that gives no triangle of zero
 // area; when there is none (points on a line on several sides), as a fan around the loop's
-// centroid.
+// centroid. A loop with a spike is written without it.
 std::int64_t EmitFan(const MeshTransform& transform, const double* const* points, int count,
                      const FacetSink& sink) {
+    if (LoopHasSpike(points, count)) {
+        return EmitFanWithoutSpikes(transform, points, count, sink);
+    }
     std::int64_t written = 0;
     const int apex = count > 3 ? FanApex(points, count) : 0;
     if (apex >= 0) {
@@ -1073,6 +1117,126 @@ void DropBorderedWalls(const CellFaceSegment* s, int count, bool* kept) {
     }
 }
 
+// The face g (0 to 5) on which every kept segment lies (tagged g or g + 10), with a crossing
+// among them and closing into loops: the cell holds a polygon of that face and nothing of its
+// interior, a sheet of no thickness (a wall thinner than the pitch, seen by one family, whose
+// material lies in the cell on the other side of the face). -1 when there is none.
+int LoneFaceSheet(const CellFaceSegment* s, int count, const bool* kept) {
+    int face = -1;
+    bool anyCrossing = false;
+    int member[kMaxCellSegments];
+    int n = 0;
+    for (int i = 0; i < count; ++i) {
+        if (!kept[i]) {
+            continue;
+        }
+        const int g = s[i].id % 10;
+        if (face >= 0 && g != face) {
+            return -1;
+        }
+        face = g;
+        anyCrossing = anyCrossing || s[i].id >= 10;
+        member[n++] = i;
+    }
+    return face >= 0 && anyCrossing && n >= 3 && SegmentsCloseIntoLoops(s, member, n) ? face : -1;
+}
+
+// The segments of a cell that take part in its surface: not of zero length, not on a face that a
+// cap covers, and without the walls that the cell only borders (DropBorderedWalls). A cell that
+// holds only a sheet on one face (LoneFaceSheet) keeps nothing: the cell on the other side of
+// that face builds it, with the material behind it.
+void KeepCellSegments(const int faceFlags[6], const CellFaceSegment* s, int count, bool* kept) {
+    for (int i = 0; i < count; ++i) {
+        kept[i] = !SamePoint(s[i].from, s[i].to) && !(s[i].id < 10 && faceFlags[s[i].id] != 0);
+    }
+    DropBorderedWalls(s, count, kept);
+    if (LoneFaceSheet(s, count, kept) >= 0) {
+        std::fill(kept, kept + count, false);
+    }
+}
+
+// The kept segments of face g's in-plane polygon (tagged g or g + 10) into member; their count.
+int FaceGroup(const CellFaceSegment* s, int count, const bool* kept, int g, int* member) {
+    int n = 0;
+    for (int i = 0; i < count; ++i) {
+        if (kept[i] && (s[i].id == g || s[i].id == g + 10)) {
+            member[n++] = i;
+        }
+    }
+    return n;
+}
+
+// Whether the in-plane polygon of face g (its members in a) is, segment for segment, the
+// reverse of the polygon of the same face that the cell on its other side builds (face g ^ 1,
+// members in b).
+bool ReversedGroups(const CellFaceSegment* a, const int* aMember, int an, const CellFaceSegment* b,
+                    const int* bMember, int bn) {
+    if (an != bn) {
+        return false;
+    }
+    bool taken[kMaxCellSegments] = {};
+    for (int k = 0; k < an; ++k) {
+        const CellFaceSegment& x = a[aMember[k]];
+        bool found = false;
+        for (int m = 0; m < bn && !found; ++m) {
+            const CellFaceSegment& y = b[bMember[m]];
+            found = !taken[m] && SamePoint(x.from, y.to) && SamePoint(x.to, y.from);
+            taken[m] = taken[m] || found;
+        }
+        if (!found) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Marks the faces of the cell whose in-plane polygon (with a crossing among its segments) the
+// cell on the other side of the face builds too, the other way round: material of a wall
+// thinner than the pitch lies on both sides, and each cell closes its piece with that polygon.
+// Both cells leave it out (the two pieces join there); their crossings stay in their loops and
+// meet each other.
+void FindSharedFacePolygons(const CellSegmentList& segments, const bool* kept, bool silent[6]) {
+    const StockModel& model = *segments.model;
+    const int count = std::min(segments.count, kMaxCellSegments);
+    const CellFaceSegment* s = segments.segments;
+    const int nodes[3] = {model.nx, model.ny, model.nz};
+    std::unique_ptr<CellSegmentList> other;
+    for (int g = 0; g < 6; ++g) {
+        int member[kMaxCellSegments];
+        const int n = FaceGroup(s, count, kept, g, member);
+        bool crossing = false;
+        for (int k = 0; k < n; ++k) {
+            crossing = crossing || s[member[k]].id >= 10;
+        }
+        if (n < 3 || !crossing || !SegmentsCloseIntoLoops(s, member, n)) {
+            continue;
+        }
+        int cell[3] = {segments.cell[0], segments.cell[1], segments.cell[2]};
+        const int axis = g / 2;
+        cell[axis] += (g & 1) ? 1 : -1;
+        if (cell[axis] < 0 || cell[axis] + 1 >= nodes[axis]) {
+            continue;  // an outer face
+        }
+        if (!other) {
+            other.reset(new (std::nothrow) CellSegmentList());
+            if (!other) {
+                return;
+            }
+        }
+        int flags[6];
+        if (!AnalyseStockCell(model, *segments.marks, cell[0], cell[1], cell[2], 1, flags,
+                              other.get())) {
+            continue;
+        }
+        const int otherCount = std::min(other->count, kMaxCellSegments);
+        bool otherKept[kMaxCellSegments];
+        KeepCellSegments(flags, other->segments, otherCount, otherKept);
+        int otherMember[kMaxCellSegments];
+        const int on = FaceGroup(other->segments, otherCount, otherKept, g ^ 1, otherMember);
+        silent[g] = ReversedGroups(s, member, n, other->segments, otherMember, on);
+    }
+}
+
 }  // namespace
 
 std::int64_t EmitDexelFaceTriangles(const MeshTransform& transform, const int faceFlags[6],
@@ -1080,15 +1244,19 @@ std::int64_t EmitDexelFaceTriangles(const MeshTransform& transform, const int fa
                                     MeshExtractionStats* stats) {
     const int count = std::min(segments.count, kMaxCellSegments);
     const CellFaceSegment* s = segments.segments;
-    // 1. Drop points and segments on faces that a cap covers.
+    // 1. The segments that take part (KeepCellSegments), and the face polygons that the
+    // neighbour cells build too.
     bool kept[kMaxCellSegments];
-    for (int i = 0; i < count; ++i) {
-        kept[i] = !SamePoint(s[i].from, s[i].to) && !(s[i].id < 10 && faceFlags[s[i].id] != 0);
+    KeepCellSegments(faceFlags, s, count, kept);
+    bool silent[6] = {};
+    if (segments.model != nullptr && segments.marks != nullptr) {
+        FindSharedFacePolygons(segments, kept, silent);
     }
-    DropBorderedWalls(s, count, kept);
     std::int64_t written = 0;
     bool usedInFace[kMaxCellSegments] = {};
-    // 2. Polygons in the plane of a face, from its edge-tagged and crossing segments.
+    // 2. Polygons in the plane of a face, from its edge-tagged and crossing segments; a polygon
+    // that the cell on the other side builds too is chained but not written.
+    const FacetSink nothing = {[](void*, const MeshFacet&) { return 0; }, nullptr};
     for (int g = 0; g < 6; ++g) {
         LoopEdge group[kMaxCellSegments];
         int member[kMaxCellSegments];
@@ -1104,7 +1272,8 @@ std::int64_t EmitDexelFaceTriangles(const MeshTransform& transform, const int fa
         }
         bool used[kMaxCellSegments] = {};
         ChainEnd end = ChainEnd::AllClosed;
-        const std::int64_t result = ChainLoops(transform, group, nullptr, n, used, sink, &end);
+        const std::int64_t result =
+            ChainLoops(transform, group, nullptr, n, used, silent[g] ? nothing : sink, &end);
         if (result < 0) {
             return result;
         }
@@ -1155,7 +1324,7 @@ std::int64_t EmitDexelFaceTriangles(const MeshTransform& transform, const int fa
             return result;
         }
         written += result;
-        if (segments.model != nullptr && segments.marks != nullptr) {
+        if (segments.model != nullptr && segments.marks != nullptr && !segments.noHoleClosure) {
             result = CloseFallbackHoles(*segments.model, *segments.marks, segments.cell, transform,
                                         sink, stats);
             if (result < 0) {

@@ -12,10 +12,11 @@
 // would leave out with the points on its edges. Where two sheets of material touch along a
 // line, four facets share that edge (two each way), as the two sheets are meshed apart. A wall
 // on a node plane is built by the cell of material beside it: the empty cell on its other side
-// leaves out the wall and its own reverse of it (see EmitDexelFaceTriangles). Where a wall
-// thinner than the pitch lies between two node planes and the cells on both sides each build a
-// piece of it, up to six facets share an edge. Edges and corners between nodes that no ray
-// passes through come out chamfered.
+// leaves out the wall and its own reverse of it (see EmitDexelFaceTriangles). A wall thinner
+// than the pitch between two node planes, seen by one family, is one piece: a cell that holds
+// only a sheet on one of its faces leaves it to the cell behind that face, and two cells that
+// each close their part of the wall with the same face polygon leave it out. Edges and corners
+// between nodes that no ray passes through come out chamfered.
 #pragma once
 
 #include <array>
@@ -171,7 +172,9 @@ std::int64_t EmitMeshFan(const MeshTransform& transform, const double* const* po
 // The polygons of one cell, chained from its segments and written as triangle fans. A face
 // polygon that the cell's own loops would retrace the other way (a wall on a node plane that the
 // cell only borders) is left out with its retracing, unless that would leave a crossing chain
-// that cannot close. faceFlags
+// that cannot close. A cell that holds only a polygon of one face writes nothing; a face polygon
+// that the cell across that face builds too, the other way round, is written by neither (when
+// the segments name their cell, which is then read). faceFlags
 // are the cell's boundary flags; segments are in grid coordinates. A cell whose crossing
 // segments do not all close into loops never leaves them out: each chain they form is closed
 // by the straight way back to its start (counted in fallbackCells), and when the segments name

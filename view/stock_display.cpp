@@ -629,6 +629,79 @@ void DrawDexelBoundaryRectangle(DexelMeshBuffers* buffers, const DexelCapRectang
     }
 }
 
+// --- Block borders -------------------------------------------------------------------------------
+
+namespace {
+
+// Notes the points that the blocks on both sides of a block border may put on a line of outer
+// face `face` running along that border: the line's nodes `from` to `to` along axis `along`
+// (at node `acrossNode` of the face's other in-face axis) and the ends that the cells read in
+// each span of the ray lying on it. Facets of cells have no other points on the line, and none
+// of their edges along it passes over one of these. A rectangle side on the line takes them all,
+// whichever block builds it, so that two blocks meet vertex for vertex however each cut its face
+// into rectangles, and a block rebuilt alone stays conforming with its neighbours: both read
+// the same ray.
+void AddBlockBorderPoints(DexelMeshBuffers* buffers, int face, int along, int acrossNode, int from,
+                          int to) {
+    DexelMeshBuffers& b = *buffers;
+    const StockModel& model = *b.model;
+    const GridAxes grid(model);
+    const int n = face / 2;
+    const int across = 3 - n - along;
+    int node[3];
+    node[n] = (face & 1) ? grid.count[n] - 1 : 0;
+    node[across] = acrossNode;
+    node[along] = from;
+    const int a = (along + 1) % 3;  // the ray's node axes (see RangeCells)
+    const int c = (along + 2) % 3;
+    const std::int64_t ray = static_cast<std::int64_t>(node[c]) * grid.count[a] + node[a];
+    const NodeSnap snaps[3] = {MakeNodeSnap(model, 0), MakeNodeSnap(model, 1),
+                               MakeNodeSnap(model, 2)};
+    double p[3] = {grid.nodes[0][node[0]], grid.nodes[1][node[1]], grid.nodes[2][node[2]]};
+    for (int k = from; k <= to && b.planePointsHeld; ++k) {
+        p[along] = grid.nodes[along][k];
+        b.planePointsHeld = AddOuterPlanePoint(&b.planePoints, p);
+        if (k == to) {
+            break;
+        }
+        CellEdgeCase edge;
+        ClassifyCellEdge(*grid.family[along], ray, grid.nodes[along][k], grid.nodes[along][k + 1],
+                         &edge, &snaps[along]);
+        node[along] = k;
+        if (edge.code == 9 && IslandHasEmptyFace(model, snaps, along, node)) {
+            continue;  // the cells leave such an island out
+        }
+        for (int e = 0; e < edge.count && b.planePointsHeld; ++e) {
+            p[along] = edge.ends[e];
+            b.planePointsHeld = AddOuterPlanePoint(&b.planePoints, p);
+        }
+    }
+}
+
+// Notes the border points of every side of the rectangle that lies on a border between the
+// block [low, high] and another block.
+void AddRectangleBorderPoints(DexelMeshBuffers* buffers, const DexelCapRectangle& r,
+                              const int low[3], const int high[3]) {
+    const int n = r.face / 2;
+    const int a = (n + 1) % 3;
+    const int c = (n + 2) % 3;
+    const int* last = buffers->model->lastNode;
+    if (r.a0 == low[a] && low[a] > 0) {
+        AddBlockBorderPoints(buffers, r.face, c, r.a0, r.b0, r.b1);
+    }
+    if (r.a1 == high[a] && high[a] < last[a]) {
+        AddBlockBorderPoints(buffers, r.face, c, r.a1, r.b0, r.b1);
+    }
+    if (r.b0 == low[c] && low[c] > 0) {
+        AddBlockBorderPoints(buffers, r.face, a, r.b0, r.a0, r.a1);
+    }
+    if (r.b1 == high[c] && high[c] < last[c]) {
+        AddBlockBorderPoints(buffers, r.face, a, r.b1, r.a0, r.a1);
+    }
+}
+
+}  // namespace
+
 // --- Cells ---------------------------------------------------------------------------------------
 
 void DrawDexelFacePolygons(DexelMeshBuffers* buffers, const int faceFlags[6],
@@ -711,7 +784,12 @@ int TriangulateDexelCells(DexelMeshBuffers* buffers, int wireFrame, int x0, int 
                 DrawDexelFacePolygons(&b, faceFlags, segments);
             }
         }
-        // 6. The outer skins, their sides split at the cells' points on them.
+        // 6. The outer skins, their sides split at the cells' points on them and, for shaded
+        // surfaces, on a border with another block at every point either block may have there
+        // (a wire-frame shows no crack there, and its faces stay free of the fans' lines).
+        for (std::size_t i = 0; i < b.rectangles.size() && !wireFrame; ++i) {
+            AddRectangleBorderPoints(&b, b.rectangles[i], low, high);
+        }
         b.planePointsHeld = b.planePointsHeld && FinishOuterPlanePoints(&b.planePoints);
         for (const DexelCapRectangle& rectangle : b.rectangles) {
             DrawDexelBoundaryRectangle(&b, rectangle);

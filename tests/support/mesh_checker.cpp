@@ -211,32 +211,108 @@ double SurfaceArea(const std::vector<MeshFacet>& facets) {
     return ::testing::AssertionSuccess();
 }
 
+namespace {
+
+// A directed edge u -> v of a facet.
+struct FacetEdge {
+    Point u;
+    Point v;
+    std::size_t facet;
+    bool operator<(const FacetEdge& o) const {
+        return std::tie(u, v, facet) < std::tie(o.u, o.v, o.facet);
+    }
+};
+
+// The angle (radians) about the edge u -> v at which facet f leaves it, towards its vertex off
+// the edge.
+double AngleAboutEdge(const Point& u, const Point& v, const MeshFacet& f) {
+    Point w = {0, 0, 0};
+    for (int k = 0; k < 3; ++k) {
+        const Point p = VertexOf(f, k);
+        if (p != u && p != v) {
+            w = p;
+        }
+    }
+    const double d[3] = {v[0] - u[0], v[1] - u[1], v[2] - u[2]};
+    const double r[3] = {w[0] - u[0], w[1] - u[1], w[2] - u[2]};
+    // A basis (e1, e2) across the edge: e1 along the axis least aligned with it.
+    int least = 0;
+    for (int a = 1; a < 3; ++a) {
+        least = std::fabs(d[a]) < std::fabs(d[least]) ? a : least;
+    }
+    double e1[3] = {0, 0, 0};
+    e1[least] = 1.0;
+    double e2[3] = {d[1] * e1[2] - d[2] * e1[1], d[2] * e1[0] - d[0] * e1[2],
+                    d[0] * e1[1] - d[1] * e1[0]};
+    const double e1x[3] = {e2[1] * d[2] - e2[2] * d[1], e2[2] * d[0] - e2[0] * d[2],
+                           e2[0] * d[1] - e2[1] * d[0]};
+    return std::atan2(r[0] * e2[0] + r[1] * e2[1] + r[2] * e2[2],
+                      r[0] * e1x[0] + r[1] * e1x[1] + r[2] * e1x[2]);
+}
+
+// Two pieces of material touching along the edge u -> v: the four facets on it (forward, u ->
+// v, and back) leave it at four distinct angles and alternate, forward and back, around it. A
+// wall built twice over (two facets at one angle) or a piece closed against itself is not so.
+bool TouchingSheets(const Point& u, const Point& v, const std::vector<MeshFacet>& facets,
+                    const std::size_t forward[2], const std::size_t back[2]) {
+    std::pair<double, int> around[4];
+    for (int i = 0; i < 2; ++i) {
+        around[i] = {AngleAboutEdge(u, v, facets[forward[i]]), 1};
+        around[2 + i] = {AngleAboutEdge(u, v, facets[back[i]]), -1};
+    }
+    std::sort(around, around + 4);
+    for (int i = 0; i < 4; ++i) {
+        const auto& next = around[(i + 1) % 4];
+        const double gap =
+            i == 3 ? next.first + 2 * M_PI - around[i].first : next.first - around[i].first;
+        if (gap < 1e-9 || next.second == around[i].second) {
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
 ::testing::AssertionResult SurfaceIsConforming(const std::vector<MeshFacet>& facets, int sheets) {
-    // Directed edges u -> v, sorted so that each edge's count and its opposite's are found.
-    std::vector<std::pair<Point, Point>> edges;
+    // Directed edges u -> v with their facets, sorted so that each edge's count and its
+    // opposite's are found.
+    std::vector<FacetEdge> edges;
     edges.reserve(3 * facets.size());
-    for (const MeshFacet& f : facets) {
+    for (std::size_t i = 0; i < facets.size(); ++i) {
         for (int e = 0; e < 3; ++e) {
-            edges.push_back({VertexOf(f, e), VertexOf(f, (e + 1) % 3)});
+            edges.push_back({VertexOf(facets[i], e), VertexOf(facets[i], (e + 1) % 3), i});
         }
     }
     std::sort(edges.begin(), edges.end());
-    auto countOf = [&](const Point& u, const Point& v) {
-        const auto range = std::equal_range(edges.begin(), edges.end(), std::make_pair(u, v));
-        return range.second - range.first;
+    auto rangeOf = [&](const Point& u, const Point& v) {
+        const auto lo = std::lower_bound(edges.begin(), edges.end(), FacetEdge{u, v, 0});
+        auto hi = lo;
+        while (hi != edges.end() && hi->u == u && hi->v == v) {
+            ++hi;
+        }
+        return std::make_pair(lo, hi);
     };
     std::size_t unmatched = 0;
     double length = 0.0;
     std::string first;
     for (std::size_t i = 0; i < edges.size();) {
         std::size_t j = i;
-        while (j < edges.size() && edges[j] == edges[i]) {
+        while (j < edges.size() && edges[j].u == edges[i].u && edges[j].v == edges[i].v) {
             ++j;
         }
-        const auto& [u, v] = edges[i];
+        const Point& u = edges[i].u;
+        const Point& v = edges[i].v;
         const std::ptrdiff_t count = static_cast<std::ptrdiff_t>(j - i);
-        const std::ptrdiff_t opposite = countOf(v, u);
-        if (count != opposite || count > sheets) {
+        const auto back = rangeOf(v, u);
+        const std::ptrdiff_t opposite = back.second - back.first;
+        bool sound = count == opposite && count <= sheets;
+        if (sound && count == 2 && u < v) {
+            const std::size_t forward[2] = {edges[i].facet, edges[i + 1].facet};
+            const std::size_t backward[2] = {back.first->facet, (back.first + 1)->facet};
+            sound = TouchingSheets(u, v, facets, forward, backward);
+        }
+        if (!sound) {
             unmatched += static_cast<std::size_t>(std::max<std::ptrdiff_t>(count - opposite, 0));
             const double d[3] = {v[0] - u[0], v[1] - u[1], v[2] - u[2]};
             length +=

@@ -45,8 +45,9 @@ double SurfaceArea(const std::vector<MeshFacet>& facets);
 // Conformity, as tools that match edges need it: every directed edge u -> v is cancelled by
 // exactly as many edges v -> u between the same two vertices (identified by their exact
 // coordinates), and no edge runs more than `sheets` times the same way (2: four facets where
-// two sheets of material touch along a line). On failure it tells how many directed edges are
-// unmatched and their length, and shows the first.
+// two pieces of material touch along a line; the four must then leave the edge at distinct
+// angles, alternating forward and back around it). On failure it tells how many directed edges
+// are unmatched and their length, and shows the first.
 ::testing::AssertionResult SurfaceIsConforming(const std::vector<MeshFacet>& facets,
                                                int sheets = 2);
 
