@@ -200,15 +200,9 @@ xdotool key alt+y
 e2e_wait "$e2e_patience" "E started no editor" edits 1
 strip="2 19 1270 14"
 before="$(probe $strip sum)"
-shown_windows() {
-    { xdotool search --onlyvisible --name '' 2>/dev/null || true; } | wc -l
-}
-more_shown() {
-    [ "$(shown_windows)" -gt "$1" ]
-}
-shown="$(shown_windows)"
+shown="$(e2e_shown_windows)"
 xdotool mousemove --window "$main" 690 380 click 3
-e2e_wait "$e2e_patience" "the view's popup menu did not open" more_shown "$shown"
+e2e_wait "$e2e_patience" "the view's popup menu did not open" e2e_new_window "$shown" popup
 xdotool key Down Down Down Return
 sleep 1
 xdotool mousemove --window "$main" 690 380 click 1

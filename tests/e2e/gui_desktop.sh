@@ -63,20 +63,13 @@ transient_for_main() {
 active_is() {
     [ "$(xprop -root _NET_ACTIVE_WINDOW | sed -n 's/.*# //p')" = "$(printf '0x%x' "$1")" ]
 }
-# (A window that goes while xdotool looks makes it fail: the count of the others is taken.)
-shown_windows() {
-    { xdotool search --onlyvisible --name '' 2>/dev/null || true; } | wc -l
-}
-more_shown() {
-    [ "$(shown_windows)" -gt "$1" ]
-}
 # Opens the menu with Alt+$1 and chooses the item of the key $2.
 menu() {
     local shown
-    shown="$(shown_windows)"
+    shown="$(e2e_shown_windows)"
     e2e_focus "$main"
     xdotool key "alt+$1"
-    e2e_wait "$e2e_patience" "the menu of Alt+$1 did not open" more_shown "$shown"
+    e2e_wait "$e2e_patience" "the menu of Alt+$1 did not open" e2e_new_window "$shown" popup
     xdotool key "$2"
 }
 

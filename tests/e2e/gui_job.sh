@@ -80,15 +80,6 @@ not_paused() {
 changed() {
     [ "$(probe $1 $2 $3 $4 sum)" != "$5" ]
 }
-# Opens the menu with Alt+$1 and chooses the items of the keys that follow, each once its menu
-# shows.
-# (A window that goes while xdotool looks makes it fail: the count of the others is taken.)
-shown_windows() {
-    { xdotool search --onlyvisible --name '' 2>/dev/null || true; } | wc -l
-}
-more_shown() {
-    [ "$(shown_windows)" -gt "$1" ]
-}
 # Waits up to $1 seconds until the command after it succeeds; returns its status.
 within() {
     local deadline=$((SECONDS + $1))
@@ -98,14 +89,16 @@ within() {
         sleep 0.2
     done
 }
+# Opens the menu with Alt+$1 and chooses the items of the keys that follow, each once its menu
+# shows.
 menu() {
     local shown opened=""
-    shown="$(shown_windows)"
+    shown="$(e2e_shown_windows)"
     # A menu bar left highlighted by an earlier Alt opens nothing: Esc and Alt again.
     for _ in 1 2 3 4; do
         e2e_focus "$main"
         xdotool key "alt+$1"
-        if within 15 more_shown "$shown"; then
+        if within 15 e2e_new_window "$shown" popup; then
             opened=1
             break
         fi
@@ -114,9 +107,10 @@ menu() {
     [ -n "$opened" ] || fail "the menu of Alt+$1 did not open"
     shift
     for item in "$@"; do
-        shown="$(shown_windows)"
+        shown="$(e2e_shown_windows)"
         xdotool key "$item"
-        [ "$item" = "${*: -1}" ] || wait_for "the submenu of $item did not open" more_shown "$shown"
+        [ "$item" = "${*: -1}" ] ||
+            wait_for "the submenu of $item did not open" e2e_new_window "$shown" popup
     done
 }
 # Answers the dialog named $1: the keys $2.. (a click at "x y" for "@x y"), then Return.
@@ -296,14 +290,14 @@ step help key
 # 8. F1 after menu commands (the keyboard in the main window, not in the view) opens the help
 # page in the viewer, or says that there is none.
 rm -f "$work/viewer.log"
-shown="$(shown_windows)"
+shown="$(e2e_shown_windows)"
 e2e_focus "$main"
 xdotool key F1
 help_shown() {
-    grep -q -i 'htm' "$work/viewer.log" 2>/dev/null || more_shown "$shown"
+    grep -q -i 'htm' "$work/viewer.log" 2>/dev/null || e2e_new_window "$shown"
 }
 wait_for "F1 outside the view neither showed the help page nor said why" help_shown
-if more_shown "$shown"; then
+if e2e_new_window "$shown"; then
     xdotool key Return
 fi
 
