@@ -20,6 +20,12 @@ namespace {
 std::mutex loggedNoticesLock;
 std::set<std::string> loggedNotices;
 
+// The file and line of the stream for a log entry: "path: line N", "path: N 行目".
+std::string LinePlace(const DefinitionLineStream& stream) {
+    return stream.path + ChooseLanguageText(": line ", ": ") + std::to_string(stream.lineNumber) +
+           ChooseLanguageText("", " 行目");
+}
+
 // Logs a notice of a number scan on the line of the stream `context` (a DefinitionLineStream).
 void LogValueScanNotice(ValueScanNotice notice, std::string_view field, const void* context) {
     const auto& stream = *static_cast<const DefinitionLineStream*>(context);
@@ -32,9 +38,7 @@ void LogValueScanNotice(ValueScanNotice notice, std::string_view field, const vo
             return;
         }
     }
-    const std::string place = stream.path + ChooseLanguageText(": line ", ": ") +
-                              std::to_string(stream.lineNumber) + ChooseLanguageText("", " 行目") +
-                              ": \"" + std::string(field.substr(0, 40)) + "\" ";
+    const std::string place = LinePlace(stream) + ": \"" + std::string(field.substr(0, 40)) + "\" ";
     AppendLogEntry(
         place + (notice == ValueScanNotice::kLettersWithoutNumber
                      ? ChooseLanguageText("holds no number; the number behind it is read "
@@ -57,9 +61,7 @@ int RefuseNonFiniteLine(const DefinitionLineStream& stream) {
     while (!key.empty() && (key.back() == ' ' || key.back() == '\t')) {
         key.remove_suffix(1);
     }
-    AppendLogEntry(stream.path + ChooseLanguageText(": line ", ": ") +
-                   std::to_string(stream.lineNumber) + ChooseLanguageText("", " 行目") + ": " +
-                   std::string(key.substr(0, 60)) +
+    AppendLogEntry(LinePlace(stream) + ": " + std::string(key.substr(0, 60)) +
                    ChooseLanguageText(" - the value is not a finite number; the line is not used\n",
                                       " - 値が有限の数ではありません。この行は使いません\n"));
     return 1;

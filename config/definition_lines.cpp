@@ -2,6 +2,7 @@
 #include "config/definition_lines.h"
 
 #include "platform/file_reading.h"
+#include "platform/text.h"
 #include "services/shared_state.h"
 
 namespace mirexa {
@@ -71,7 +72,7 @@ int HoldsNonFiniteWord(std::string_view text) {
             word.remove_prefix(1);
         }
         for (std::string_view w : kWords) {
-            if (word.size() == w.size() && StartsWithKeyword(std::string(word).c_str(), w.data())) {
+            if (EqualIgnoringCase(word, w)) {
                 return 1;
             }
         }

@@ -3,7 +3,6 @@
 #include "config/structure_models.h"
 
 #include <algorithm>
-#include <cmath>
 #include <initializer_list>
 #include <limits>
 #include <new>
@@ -17,6 +16,7 @@
 #include "services/program_log.h"
 #include "services/shared_state.h"
 #include "stock/stock_hooks.h"
+#include "stockio/stl_files.h"
 
 namespace mirexa {
 
@@ -69,17 +69,6 @@ void ResetRegionBox(MachineModel* region) {
         region->min[k] = 1e9;
         region->max[k] = -1e9;
     }
-}
-
-// 1 when the facet's three vertices span an area (mm^2) above 0.
-bool FacetHasArea(const StlFacet& facet) {
-    const double* v = facet.values + 3;
-    const double a[3] = {v[3] - v[0], v[4] - v[1], v[5] - v[2]};
-    const double b[3] = {v[6] - v[0], v[7] - v[1], v[8] - v[2]};
-    const double n[3] = {a[1] * b[2] - a[2] * b[1], a[2] * b[0] - a[0] * b[2],
-                         a[0] * b[1] - a[1] * b[0]};
-    const double area2 = n[0] * n[0] + n[1] * n[1] + n[2] * n[2];
-    return std::isfinite(area2) && area2 > 0.0;
 }
 
 // A model too large for the memory: counted as unusable (an unattended run then exits 2) and
@@ -289,8 +278,11 @@ int LoadModelFacets(const char* path, const double offset[3], MachineModel* mode
     model->facetCount = static_cast<std::int32_t>(model->facets.size());
     // Facets that are all not numbers (left out above) or of no area give the checks nothing to
     // hit: the model is told as one without a facet.
-    const bool anyArea = std::any_of(model->facets.begin(), model->facets.end(),
-                                     [](const StlFacet& f) { return FacetHasArea(f); });
+    const bool anyArea =
+        std::any_of(model->facets.begin(), model->facets.end(), [](const StlFacet& f) {
+            double normal[3];
+            return ComputeStlFacetNormal(f.values + 3, normal) != 0;
+        });
     if (!anyArea) {
         *model = MachineModel{};
         UnusableMachineModels.fetch_add(1);

@@ -20,6 +20,7 @@
 #include "resources/program_resources.h"
 #include "services/shared_state.h"
 #include "shell/editor_bridge.h"
+#include "shell/info_panel.h"
 #include "shell/main_window.h"
 #include "shell/menu_state.h"
 #include "shell/message_file.h"
@@ -45,17 +46,16 @@ constexpr std::uint32_t kRed = 0x0000FF;
 constexpr std::uint32_t kYellow = 0x00FFFF;
 constexpr std::uint32_t kMagenta = 0xFF00FF;
 constexpr std::uint32_t kCyan = 0xFFFF00;
-constexpr int kCellWidth = 80;
-constexpr int kCellHeight = 15;
-constexpr int kHolderCellWidth = 70;
+constexpr int kCellRows = 8;  // the most cells a description column holds
 
-// The panel and the origin of its drawing area in its client pixels.
-struct PanelWindow {
+// The panel, the origin of its drawing area in its client pixels, and its texts' measures.
+struct ToolPanelWindow {
     WindowHandle window = {};
     PaintPoint origin = {};
     ToolPanelLayout layout = {};
+    ToolPanelMetrics metrics = {};
 };
-PanelWindow Panel;
+ToolPanelWindow Panel;
 
 int SlotCount() {
     return std::max(1, ToolFile.highestTool);
@@ -243,14 +243,15 @@ void PaintCurrentTool(PaintContext* context) {
     FillPaintRect(context, picture, kBlack);
     const int current = PanelCurrentTool();
     const CurrentToolRecord tool = ToolForDrawing(current);
-    DrawToolPicture(context, picture, current, tool);
+    const ToolPanelMetrics& m = Panel.metrics;
+    DrawToolPicture(context, picture, current, tool, m);
     // The description: the cells right of the picture, cleared first.
-    DrawStatusPane(
-        context,
-        WindowRect{picture.right - 1 + 5, picture.top, picture.right + 155, picture.bottom}, "",
-        SBT_NOBORDERS);
+    DrawStatusPane(context,
+                   WindowRect{picture.right - 1 + 5, picture.top,
+                              picture.right + 5 + m.cellWidth + m.holderCellWidth, picture.bottom},
+                   "", SBT_NOBORDERS);
     for (const ToolDescriptionCell& cell :
-         FormatToolDescription(picture, tool.tool, tool.length, tool.holder)) {
+         FormatToolDescription(picture, tool.tool, tool.length, tool.holder, m)) {
         DrawStatusPane(context, cell.rect, cell.text, 0);
     }
     SetPlatformWindowText(Panel.window, FormatToolPanelTitle(tool.tool, tool.holder));
@@ -259,6 +260,7 @@ void PaintCurrentTool(PaintContext* context) {
 void PaintSlots(PaintContext* context) {
     const int count = SlotCount();
     const int current = PanelCurrentTool();
+    const int line = Panel.metrics.lineHeight;
     if (PluginToolActive.load() != 0) {
         for (const WindowRect& slot : Panel.layout.slots) {
             FillPaintRect(context, Offset(slot, Panel.origin), kGrey);
@@ -272,7 +274,7 @@ void PaintSlots(PaintContext* context) {
         // "Ready" lies partly below the middle slot: its last label is cleared with the slots.
         WindowRect readyLabel = Offset(Panel.layout.slots[kMiddleSlot], Panel.origin);
         readyLabel.top = readyLabel.bottom;
-        readyLabel.bottom += 10;
+        readyLabel.bottom += line - 4;
         DrawStatusPane(context, readyLabel, "", SBT_NOBORDERS);
         for (int i = 0; i < kMagazineSlots; ++i) {
             const WindowRect box = Offset(Panel.layout.slots[i], Panel.origin);
@@ -289,18 +291,18 @@ void PaintSlots(PaintContext* context) {
                 SetPaintTextColor(context, ReadableTextColor(kCyan, kGrey));
                 DrawPaintText(context, box, number, kTextRight | kTextTransparent);
             } else {
-                DrawToolPicture(context, box, n, ToolForDrawing(n));
+                DrawToolPicture(context, box, n, ToolForDrawing(n), Panel.metrics);
             }
             WindowRect below = box;
-            below.top = box.bottom - 14;
+            below.top = box.bottom - line;
             SetPaintTextColor(context,
                               ReadableTextColor(kRed, n == current ? kGrey : kPaneFaceColor));
             if (n == current) {
                 DrawPaintText(context, below, ChooseLanguageText("Used", "使用中"),
                               kTextCenter | kTextTransparent);
             } else if (i == kMiddleSlot) {
-                below.top += 10;
-                below.bottom += 10;
+                below.top = box.bottom - 4;
+                below.bottom = below.top + line;
                 DrawPaintText(context, below, ChooseLanguageText("Ready", "待機中"),
                               kTextCenter | kTextTransparent);
                 ToolPanel.readyToolNumber = n;
@@ -311,6 +313,7 @@ void PaintSlots(PaintContext* context) {
 
 void PaintInto(PaintContext* context, int mode) {
     SetPaintTextBackground(context, 0, 1);
+    SetPaintFontHeight(context, Panel.metrics.fontHeight);
     if (mode == kToolPanelPaintTool || mode == kToolPanelPaintAll) {
         PaintCurrentTool(context);
     }
@@ -382,6 +385,7 @@ void StopArrow() {
     ToolPanel.arrow = 0;
     PaintContext context;
     if (GetPaintContext(Panel.window, &context)) {
+        SetPaintFontHeight(&context, Panel.metrics.fontHeight);
         DrawArrows(&context);
         ReleasePaintContext(&context);
     }
@@ -501,8 +505,21 @@ MessageResult ToolDisplayDlgProc(WindowHandle panel, unsigned message, MessageWP
                 area = DialogUnitsToPixels(c->x, c->y, c->w, c->h);
             }
             RemoveDlgItem(panel, kPictureArea);
+            // The area, and the panel with it, grows as far as the panel font's texts need.
+            Panel.metrics = MeasureToolPanelMetrics(PanelFontHeight());
+            const int width = area.right - area.left;
+            const int height = area.bottom - area.top;
+            int fitWidth = width;
+            int fitHeight = height;
+            FitToolPanelArea(Panel.metrics, &fitWidth, &fitHeight);
+            WindowRect frame = {};
+            if ((fitWidth > width || fitHeight > height) && GetPlatformWindowRect(panel, &frame)) {
+                frame.right += fitWidth - width;
+                frame.bottom += fitHeight - height;
+                MovePlatformWindow(panel, frame);
+            }
             Panel.origin = PaintPoint{area.left, area.top};
-            Panel.layout = ComputeToolPanelLayout(area.right - area.left, area.bottom - area.top);
+            Panel.layout = ComputeToolPanelLayout(fitWidth, fitHeight);
             return 1;
         }
         case WM_PAINT:
@@ -541,7 +558,7 @@ MessageResult ToolDisplayDlgProc(WindowHandle panel, unsigned message, MessageWP
             return 1;
         case WM_DESTROY:
             if (Panel.window == panel) {
-                Panel = PanelWindow{};
+                Panel = ToolPanelWindow{};
                 MainWindowData.handles.toolPanel = nullptr;
             }
             return 0;
@@ -620,6 +637,65 @@ std::vector<Cell> TypeCells(const ToolRecord& t) {
 
 }  // namespace
 
+ToolPanelMetrics MeasureToolPanelMetrics(int fontHeight) {
+    ToolPanelMetrics m;
+    m.fontHeight = std::max(1, fontHeight);
+    PaintContext measure;
+    measure.fontPixelHeight = m.fontHeight;
+    constexpr int kPadding = 8;  // a cell's border and its text's inset on both sides
+    // A line: the font's height and its line spacing (about 15 % of it).
+    m.lineHeight = std::max(15, (m.fontHeight * 115 + 99) / 100);
+    for (const std::string& label : ToolDimensionLabels) {
+        m.cellWidth =
+            std::max(m.cellWidth, MeasurePaintText(measure, label + "=888.88") + kPadding);
+    }
+    m.holderCellWidth =
+        std::max(m.holderCellWidth, MeasurePaintText(measure, "D8=888.88") + kPadding);
+    m.labelWidth = MeasurePaintText(measure, "888.88") + 4;
+    return m;
+}
+
+ToolPictureLabels PlaceToolPictureLabels(const WindowRect& box, const ToolPanelMetrics& metrics) {
+    const int line = metrics.lineHeight;
+    const int top = box.top + 2;
+    const int middle = (box.left + box.right) / 2;
+    ToolPictureLabels labels;
+    if (2 * metrics.labelWidth <= box.right - box.left) {
+        labels.diameter = WindowRect{box.left, top, middle, top + line};
+        labels.length = WindowRect{middle, top, box.right, top + line};
+        labels.number = WindowRect{box.left, top + line, box.right - 2, top + 2 * line};
+    } else {
+        labels.diameter = WindowRect{box.left, top, box.right, top + line};
+        labels.length = WindowRect{box.left, top + line, box.right, top + 2 * line};
+        labels.number = WindowRect{box.left, top + 2 * line, box.right - 2, top + 3 * line};
+    }
+    return labels;
+}
+
+void FitToolPanelArea(const ToolPanelMetrics& metrics, int* width, int* height) {
+    const int line = metrics.lineHeight;
+    // Down: the description's rows within the picture (5 pixels inside the area's top and
+    // bottom), and three label lines in an upper slot.
+    int h = std::max({*height, 10 + kCellRows * line, 1});
+    while (h / 2 - h / 12 - 5 < 3 * line + 4) {
+        ++h;
+    }
+    // Across: a label in each slot, and the picture, its description's two columns and a gap
+    // of 5 pixels left of the middle slot.
+    int w = std::max(*width, 1);
+    const auto fits = [&](int across) {
+        const ToolPanelLayout l = ComputeToolPanelLayout(across, h);
+        const int description = l.picture.right + 5 + metrics.cellWidth + metrics.holderCellWidth;
+        return l.slots[0].right - l.slots[0].left >= metrics.labelWidth &&
+               description + 5 <= l.slots[kMiddleSlot].left;
+    };
+    while (!fits(w)) {
+        ++w;
+    }
+    *width = w;
+    *height = h;
+}
+
 ToolPanelLayout ComputeToolPanelLayout(int width, int height) {
     const int w = width;
     const int h = height;
@@ -689,55 +765,60 @@ std::vector<int> FirstToolPath(int position, int count) {
 std::vector<ToolDescriptionCell> FormatToolDescription(const WindowRect& picture,
                                                        const ToolRecord& tool,
                                                        const ToolLengthRecord& length,
-                                                       const ArborProfile& holder) {
+                                                       const ArborProfile& holder,
+                                                       const ToolPanelMetrics& metrics) {
     std::vector<ToolDescriptionCell> cells;
     const int left = picture.right + 5;
+    const int cellWidth = metrics.cellWidth;
     int top = picture.top;
+    int rows = 0;
     auto add = [&](const std::string& text, int x, int width) {
-        cells.push_back({WindowRect{x, top, x + width, top + kCellHeight}, text});
-        top += kCellHeight;
+        cells.push_back({WindowRect{x, top, x + width, top + metrics.lineHeight}, text});
+        top += metrics.lineHeight;
+        ++rows;
     };
     auto label = [](int index) {
         return index >= 0 && index < TOOL_DIMENSION_LABEL_COUNT ? ToolDimensionLabels[index]
                                                                 : std::string();
     };
     for (const Cell& cell : TypeCells(tool)) {
-        add(label(cell.label) + Formatted("=%6.2f", cell.value), left, kCellWidth);
+        add(label(cell.label) + Formatted("=%6.2f", cell.value), left, cellWidth);
     }
     // The length record's cells go under the type's while the top of the last type cell
-    // leaves room for them.
-    const int t = top - kCellHeight - picture.top + 5;  // from a picture top at 5 pixels
+    // leaves room for them: t is that top in rows of 15 pixels from a picture top at 5 pixels.
+    const int t = 5 + (rows - 1) * 15;
     const float* L = length.values;
     if (length.kind >= kToolLength2) {
         if (t <= 80) {
-            add(label(10) + Formatted("=%6.2f", L[1]), left, kCellWidth);
+            add(label(10) + Formatted("=%6.2f", L[1]), left, cellWidth);
         }
         if (t <= 65) {
-            add(label(11) + Formatted("=%6.2f", L[2]), left, kCellWidth);
+            add(label(11) + Formatted("=%6.2f", L[2]), left, cellWidth);
         }
         if (length.kind == kToolLength3 && t <= 35) {
-            add(label(15) + Formatted("=%6.2f", L[3]), left, kCellWidth);
+            add(label(15) + Formatted("=%6.2f", L[3]), left, cellWidth);
             if (t <= 20) {
-                add(label(16) + Formatted("=%6.2f", L[4]), left, kCellWidth);
+                add(label(16) + Formatted("=%6.2f", L[4]), left, cellWidth);
             }
         }
         if (t <= 50) {
-            add(label(12) + Formatted("=%6.2f", L[5]), left, kCellWidth);
+            add(label(12) + Formatted("=%6.2f", L[5]), left, cellWidth);
         }
     }
     if (length.kind >= kToolLength1 && t <= 95) {
-        add(label(7) + Formatted("=%6.2f", L[0]), left, kCellWidth);
+        add(label(7) + Formatted("=%6.2f", L[0]), left, cellWidth);
     }
     if (holder.present) {
         top = picture.top;
-        const int column = left + kCellWidth;
+        const int column = left + cellWidth;
         for (int i = 0; i < 4 && i < kArborMaxSegments; ++i) {
             if (i > 0 && !(holder.diameters[i] > 0.0f)) {
                 continue;
             }
             const std::string n = std::to_string(i + 1);
-            add("D" + n + Formatted("=%6.2f", holder.diameters[i]), column, kHolderCellWidth);
-            add("H" + n + Formatted("=%6.2f", holder.lengths[i]), column, kHolderCellWidth);
+            add("D" + n + Formatted("=%6.2f", holder.diameters[i]), column,
+                metrics.holderCellWidth);
+            add("H" + n + Formatted("=%6.2f", holder.lengths[i]), column, metrics.holderCellWidth);
         }
     }
     return cells;
@@ -758,7 +839,7 @@ std::string FormatToolPanelTitle(const ToolRecord& tool, const ArborProfile& hol
 }
 
 void DrawToolPicture(PaintContext* context, const WindowRect& box, int toolNumber,
-                     const CurrentToolRecord& tool) {
+                     const CurrentToolRecord& tool, const ToolPanelMetrics& metrics) {
     if (AutomaticMode.load() != 0 || !tool.tool.present) {
         return;
     }
@@ -788,22 +869,17 @@ void DrawToolPicture(PaintContext* context, const WindowRect& box, int toolNumbe
         }
     }
     const double diameter = tool.tool.type == kToolTaperBall ? tool.tool.r : tool.tool.d;
-    const WindowRect labels{box.left, box.top + 2, box.right, box.top + 16};
+    const ToolPictureLabels labels = PlaceToolPictureLabels(box, metrics);
     SetPaintTextColor(context, kYellow);
-    DrawPaintText(
-        context,
-        WindowRect{labels.left, labels.top, (labels.left + labels.right) / 2, labels.bottom},
-        Formatted("%5.2f", diameter), kTextCenter | kTextTransparent);
+    DrawPaintText(context, labels.diameter, Formatted("%5.2f", diameter),
+                  kTextCenter | kTextTransparent);
     SetPaintTextColor(context, kMagenta);
-    DrawPaintText(
-        context,
-        WindowRect{(labels.left + labels.right) / 2, labels.top, labels.right, labels.bottom},
-        Formatted("%5.2f", tool.toolLength), kTextCenter | kTextTransparent);
+    DrawPaintText(context, labels.length, Formatted("%5.2f", tool.toolLength),
+                  kTextCenter | kTextTransparent);
     if (PluginToolActive.load() == 0) {
         SetPaintTextColor(context, kCyan);
-        DrawPaintText(context,
-                      WindowRect{labels.left, labels.bottom, labels.right - 2, labels.bottom + 14},
-                      Formatted("%02.0f", toolNumber), kTextRight | kTextTransparent);
+        DrawPaintText(context, labels.number, Formatted("%02.0f", toolNumber),
+                      kTextRight | kTextTransparent);
     }
     SetPaintClip(context, WindowRect{});
 }
@@ -823,7 +899,7 @@ WindowHandle CreateToolPanel(WindowHandle mainWindow) {
     if (Panel.window && IsPlatformWindow(Panel.window)) {
         return Panel.window;
     }
-    Panel = PanelWindow{};
+    Panel = ToolPanelWindow{};
     const DialogTemplate* panelTemplate = FindDialogTemplate(IDD_TOOL_DISPLAY);
     if (!panelTemplate) {
         return nullptr;

@@ -43,6 +43,23 @@ extern ToolPanelState ToolPanel;
 // shows "TMP" instead of the magazine and takes no input. Any thread.
 extern std::atomic<int> PluginToolActive;
 
+// What the panel's texts take in the panel font (pixels): the description's cells hold the widest
+// label with a value of "%6.2f", the picture's labels hold a value of "%5.2f". The cells are never
+// smaller than the panel's original 80 x 15 and 70 x 15.
+struct ToolPanelMetrics {
+    int fontHeight = 13;
+    int lineHeight = 15;       // a line of text: a description cell's height, a label's line
+    int cellWidth = 80;        // a cell of the tool's dimensions
+    int holderCellWidth = 70;  // a cell of the holder's column
+    int labelWidth = 40;       // a picture label ("100.00") with its margins
+};
+// The metrics for a font height, measured with the current dimension labels (their language).
+ToolPanelMetrics MeasureToolPanelMetrics(int fontHeight);
+// The drawing area's size for the metrics: at least the template's width x height, enlarged
+// until the picture's labels stack in each slot, the description's rows fit the picture's height
+// and its two columns the room left of the magazine.
+void FitToolPanelArea(const ToolPanelMetrics& metrics, int* width, int* height);
+
 // The panel's boxes for a drawing area of width x height pixels (integer arithmetic).
 struct ToolPanelLayout {
     WindowRect picture = {};
@@ -70,20 +87,30 @@ struct ToolDescriptionCell {
     std::string text = {};
 };
 // The cells of a tool next to a picture box: the type's cells, the length record's and the
-// holder's second column.
+// holder's second column, in the metrics' cell sizes.
 std::vector<ToolDescriptionCell> FormatToolDescription(const WindowRect& picture,
                                                        const ToolRecord& tool,
                                                        const ToolLengthRecord& length,
-                                                       const ArborProfile& holder);
+                                                       const ArborProfile& holder,
+                                                       const ToolPanelMetrics& metrics);
+// The lines of a box's labels: the diameter's and the length's side by side on the first line
+// when both fit the box's width, else one under the other, and the tool number on the line
+// after them (each box of lineHeight from 2 pixels below the box's top).
+struct ToolPictureLabels {
+    WindowRect diameter = {};
+    WindowRect length = {};
+    WindowRect number = {};
+};
+ToolPictureLabels PlaceToolPictureLabels(const WindowRect& box, const ToolPanelMetrics& metrics);
 // The panel's title for the tool: its type name, the holder note, the tools file and the move
 // pitch.
 std::string FormatToolPanelTitle(const ToolRecord& tool, const ArborProfile& holder);
 
 // Draws one tool (its derived record) into the box: outline, holder steps, control point, the
-// diameter (yellow), length (magenta) and number (cyan) labels. Nothing for a tool without a
-// shape or with a zero-sized picture.
+// diameter (yellow), length (magenta) and number (cyan) labels where PlaceToolPictureLabels puts
+// them. Nothing for a tool without a shape or with a zero-sized picture.
 void DrawToolPicture(PaintContext* context, const WindowRect& box, int toolNumber,
-                     const CurrentToolRecord& tool);
+                     const CurrentToolRecord& tool, const ToolPanelMetrics& metrics);
 
 // Paints the panel in a mode (nothing in automatic mode or without a panel).
 void PaintToolPanel(int mode);

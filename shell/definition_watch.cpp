@@ -264,15 +264,16 @@ int CheckDefinitionFilesChanged(WindowHandle window) {
         }
         // A file that cannot be read, or holds no line its reader knows, is not read: what was
         // read before stays in use.
+        const int error = UnreadableError(*f.path);
         const KnownLineTest known = KnownLineTestOf(file);
-        if (f.status == 1 && known != nullptr && UnreadableError(*f.path) == 0 &&
+        if (error == 0 && f.status == 1 && known != nullptr &&
             !DefinitionFileHoldsKnownLine(*f.path, known)) {
             w.missingReported[i] = 1;
             w.reportedTime[i] = now;
             ShowWatchProblem(window, NothingUsableText(f, true));
             continue;
         }
-        if (const int error = UnreadableError(*f.path)) {
+        if (error != 0) {
             w.missingReported[i] = 1;
             w.reportedTime[i] = now;
             // A holder file never read is told below, as the tools file's reading found it.

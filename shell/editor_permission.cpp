@@ -2,6 +2,7 @@
 // command, kept in the user's configuration folder, each start logged.
 #include "shell/editor_permission.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -61,16 +62,14 @@ void ReadAnswers() {
     }
     answersRead = true;
     const std::string path = EditorAnswersPath();
-    std::FILE* file = path.empty() ? nullptr : OpenRegularFile(path, "r");
-    if (file == nullptr) {
+    std::string text;
+    if (path.empty() || ReadWholeRegularFile(path, &text) != 1) {
         return;
     }
-    std::string line;
-    for (int c = std::fgetc(file);; c = std::fgetc(file)) {
-        if (c != EOF && c != '\n') {
-            line += static_cast<char>(c);
-            continue;
-        }
+    for (std::size_t begin = 0; begin < text.size();) {
+        const std::size_t end = std::min(text.find('\n', begin), text.size());
+        const std::string line = text.substr(begin, end - begin);
+        begin = end + 1;
         const std::size_t tab = line.find('\t');
         if (tab != std::string::npos) {
             const std::string answer = line.substr(0, tab);
@@ -78,12 +77,7 @@ void ReadAnswers() {
                 answers[line.substr(tab + 1)] = answer == "yes" ? 1 : 0;
             }
         }
-        line.clear();
-        if (c == EOF) {
-            break;
-        }
     }
-    std::fclose(file);
 }
 
 void KeepAnswer(const std::string& key, int allowed) {

@@ -7,6 +7,7 @@
 #include <charconv>
 #include <cstdio>
 #include <iterator>
+#include <string>
 
 #include "platform/command_socket.h"
 #include "resources/program_resources.h"
@@ -20,6 +21,7 @@ namespace mirexa {
 
 namespace {
 
+// In ascending order, as the sender lists them.
 constexpr unsigned kSendableCommands[] = {
     IDM_RESIZE_SETTINGS,
     IDM_TOOL_PARAMETERS,
@@ -147,10 +149,12 @@ void StopExternalCommandReceiver() {
 int SendExternalCommand(const std::string& idText) {
     const unsigned id = ReadCommandId(idText);
     if (!IsExternalCommand(id)) {
-        std::fprintf(stderr,
-                     "mirexa: %s is not a command another program may send (122, 128, 32794, "
-                     "32812, 32819, 32872, 32879, 32883)\n",
-                     idText.c_str());
+        std::string sendable;
+        for (const unsigned command : kSendableCommands) {
+            sendable += (sendable.empty() ? "" : ", ") + std::to_string(command);
+        }
+        std::fprintf(stderr, "mirexa: %s is not a command another program may send (%s)\n",
+                     idText.c_str(), sendable.c_str());
         return 2;
     }
     std::string why;

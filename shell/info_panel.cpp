@@ -19,6 +19,7 @@
 #include "nc/nc_line_source.h"
 #include "nc/nc_run_state.h"
 #include "nc/nc_session.h"
+#include "platform/backend.h"
 #include "platform/paint.h"
 #include "platform/pointer.h"
 #include "services/shared_state.h"
@@ -70,8 +71,6 @@ struct StockRangeSeen {
 // The panel's two windows; any thread may ask them to redraw.
 std::atomic<WindowHandle> panelWindows[2] = {};
 
-constexpr int kDefaultFontHeight = 13;  // pixels
-
 std::uint32_t Rgb(const std::int32_t c[3]) {
     return static_cast<std::uint32_t>(c[0] & 0xFF) | static_cast<std::uint32_t>(c[1] & 0xFF) << 8 |
            static_cast<std::uint32_t>(c[2] & 0xFF) << 16;
@@ -90,6 +89,7 @@ struct PaneList {
     std::vector<PanelPane>* panes;
     int clientRight;
     int clientBottom;
+    int strip;  // the strip's height (pixels)
 
     PanelPane Make(int id, const PanelRect& cell, std::string text, unsigned style) const {
         PanelPane pane;
@@ -97,9 +97,8 @@ struct PaneList {
         // Each cell is in its own window's pixels: the strip's two, and the column's.
         const bool strip = id == kPaneStripCaption || id == kPaneStripText;
         pane.window = strip ? kPanelStrip : kPanelColumn;
-        pane.rect =
-            WindowRect{cell.left, cell.top, cell.right > 0 ? cell.right : clientRight,
-                       cell.bottom > 0 ? cell.bottom : std::max(0, clientBottom - NC_STRIP_HEIGHT)};
+        pane.rect = WindowRect{cell.left, cell.top, cell.right > 0 ? cell.right : clientRight,
+                               cell.bottom > 0 ? cell.bottom : std::max(0, clientBottom - strip)};
         pane.text = std::move(text);
         pane.style = InfoPanelView.pressedPane == id && style == kPaneRaised ? kPaneSunken : style;
         return pane;
@@ -322,11 +321,15 @@ MessageResult InfoPanelWndProc(WindowHandle window, unsigned message, MessageWPa
     }
 }
 
-int FontHeight() {
-    return CommandLine.fontHeight > 0 ? CommandLine.fontHeight : kDefaultFontHeight;
+}  // namespace
+
+int PanelFontHeight() {
+    return CommandLine.fontHeight > 0 ? CommandLine.fontHeight : kDefaultPanelFontHeight;
 }
 
-}  // namespace
+int PanelStripHeight(int fontHeight) {
+    return std::max(NC_STRIP_HEIGHT, PanelRowHeight(fontHeight) + 5);
+}
 
 std::string FormatPanelValue(int increment, double value) {
     const char* format = increment == 1000  ? "\t\t%9.3f"
@@ -362,7 +365,7 @@ namespace {
 
 std::vector<PanelPane> PanesOfLayout(const InfoPanelInputs& in, const InfoPanelLayout& layout) {
     std::vector<PanelPane> panes;
-    const PaneList list{in, &panes, in.clientRight, in.clientBottom};
+    const PaneList list{in, &panes, in.clientRight, in.clientBottom, layout.header[0].bottom};
     AddStrip(list, layout);
     AddAxes(list, layout);
     AddButtons(list, layout);
@@ -394,35 +397,113 @@ int Scaled(int value, double scale) {
     return static_cast<int>(std::lround(value * scale));
 }
 
-// The panel's cells in the panel font's real measures: the column's cells spread over the column
-// window (wider still when a label or value needs it) and their rows as high as the font's lines;
-// the strip's caption lies over the column and its text beside it.
+// The panel's scales in the panel font: sx the column's pixels per layout unit across, sy down.
+struct PanelScale {
+    double sx = 1.0;
+    double sy = 1.0;
+};
+
+// The inputs of the widest texts the panel can show for these inputs' font, language, value
+// format, rows and buttons: every caption of the three coordinate kinds, the values filled to
+// their format's width, stock and measured data present and absent, and the widest axis label.
+// The column sized for them keeps its width while the values and modes change.
+std::vector<InfoPanelInputs> WidestPanelTexts(const InfoPanelInputs& in) {
+    std::vector<InfoPanelInputs> samples;
+    for (int kind = 0; kind < 3; ++kind) {
+        for (int filled = 0; filled < 2; ++filled) {
+            InfoPanelInputs sample = in;
+            sample.coordinateKind = kind;
+            sample.stopPending = 0;
+            sample.hasStock = filled;
+            sample.traceCount = filled ? 88888 : 0;
+            const double widest = -8888.8888;
+            std::fill(std::begin(sample.values), std::end(sample.values), widest);
+            std::fill(std::begin(sample.tracePoint), std::end(sample.tracePoint), widest);
+            std::fill(std::begin(sample.blockMarks), std::end(sample.blockMarks), filled);
+            std::fill(std::begin(sample.delta), std::end(sample.delta), widest);
+            std::fill(std::begin(sample.radii), std::end(sample.radii), widest);
+            std::fill(std::begin(sample.stockMax), std::end(sample.stockMax), widest);
+            std::fill(std::begin(sample.stockMin), std::end(sample.stockMin), widest);
+            sample.distance = widest;
+            sample.pitch = 8.888;
+            // A tab, the widest letter and a marker: wider than any axis label.
+            for (std::string& label : sample.labels) {
+                label.assign("\tW(w)");
+            }
+            for (std::string& letter : sample.axisLetters) {
+                letter.assign(1, 'W');
+            }
+            samples.push_back(sample);
+        }
+    }
+    return samples;
+}
+
+// The scales that give every column pane's widest text room in its cell (its border and inset
+// included) and every row the panel font's line: at the default font the column is
+// INFO_PANEL_WIDTH wide, and a larger font widens it as far as its texts need.
+PanelScale MeasurePanelScale(const InfoPanelInputs& in, const InfoPanelLayout& layout) {
+    PanelScale scale;
+    const int fontHeight = PanelFontHeight();
+    PaintContext measure;
+    measure.fontPixelHeight = fontHeight;
+    constexpr int kPadding = 8;  // the pane's border and the text's inset on both sides
+    scale.sx = static_cast<double>(INFO_PANEL_WIDTH) / std::max(1, layout.panelWidth);
+    for (const InfoPanelInputs& sample : WidestPanelTexts(in)) {
+        for (const PanelPane& pane : PanesOfLayout(sample, layout)) {
+            const int width = pane.rect.right - pane.rect.left;
+            if (pane.window != kPanelColumn || pane.id == kPaneTitle || width <= 0) {
+                continue;
+            }
+            // A tab inside a text (a marked trace value's "*\t\t") parts it: its parts side
+            // by side need the room.
+            int align = kTextLeft;
+            std::string text = SplitPaneText(pane.text, &align);
+            text.erase(std::remove(text.begin(), text.end(), '\t'), text.end());
+            const int needed = MeasurePaintText(measure, text) + kPadding;
+            scale.sx = std::max(scale.sx, static_cast<double>(needed) / width);
+        }
+    }
+    scale.sy = std::max(1.0, PanelRowHeight(fontHeight) / static_cast<double>(kPanelRowUnits));
+    return scale;
+}
+
+// The scales for these inputs, measured once for each font, language, format, row count and
+// buttons (the panel is built at every paint and click).
+PanelScale FittedPanelScale(const InfoPanelInputs& in, const InfoPanelLayout& layout) {
+    struct Fitted {
+        std::string key;
+        PanelScale scale;
+    };
+    thread_local Fitted last;
+    std::string key =
+        std::to_string(PanelFontHeight()) + "/" + std::to_string(in.english) + "/" +
+        std::to_string(in.increment) + "/" + std::to_string(in.jogRows) + "/" +
+        std::to_string(in.syncGet) + std::to_string(in.syncPut) + "/" +
+        std::to_string(reinterpret_cast<std::uintptr_t>(GetPlatformBackendHooks().measureText));
+    if (last.key != key) {
+        last.scale = MeasurePanelScale(in, layout);
+        last.key = key;
+    }
+    return last.scale;
+}
+
+// The panel's cells in the panel font's measures: the column's cells spread over the column
+// window, as wide as its widest texts need, and their rows as high as the font's lines; the
+// strip's caption lies over the column and its text beside it.
 InfoPanelLayout FitInfoPanelLayout(const InfoPanelInputs& in) {
     InfoPanelLayout layout;
     BuildInfoPanelLayout(in.jogRows, &layout);
-    layout.header[0] = {0, 0, INFO_PANEL_WIDTH, NC_STRIP_HEIGHT};
-    layout.header[1] = {INFO_PANEL_WIDTH, 0, 0, NC_STRIP_HEIGHT};
-    PaintContext measure;
-    measure.fontPixelHeight = FontHeight();
-    constexpr int kPadding = 8;  // the pane's border and the text's inset on both sides
-    double sx = static_cast<double>(INFO_PANEL_WIDTH) / std::max(1, layout.panelWidth);
-    for (const PanelPane& pane : PanesOfLayout(in, layout)) {
-        const int width = pane.rect.right - pane.rect.left;
-        if (pane.window != kPanelColumn || pane.id == kPaneTitle || width <= 0) {
-            continue;
-        }
-        int align = kTextLeft;
-        const int needed = MeasurePaintText(measure, SplitPaneText(pane.text, &align)) + kPadding;
-        sx = std::max(sx, static_cast<double>(needed) / width);
-    }
-    constexpr int kRowHeight = 15;
-    const double sy = std::max(1.0, (FontHeight() + 4.0) / kRowHeight);
+    const PanelScale scale = FittedPanelScale(in, layout);
     for (PanelRect* cell : ColumnCells(layout)) {
-        *cell = PanelRect{Scaled(cell->left, sx), Scaled(cell->top, sy), Scaled(cell->right, sx),
-                          Scaled(cell->bottom, sy)};
+        *cell = PanelRect{Scaled(cell->left, scale.sx), Scaled(cell->top, scale.sy),
+                          Scaled(cell->right, scale.sx), Scaled(cell->bottom, scale.sy)};
     }
-    layout.panelWidth = Scaled(layout.panelWidth, sx);
-    layout.panelHeight = Scaled(layout.panelHeight, sy);
+    layout.panelWidth = Scaled(layout.panelWidth, scale.sx);
+    layout.panelHeight = Scaled(layout.panelHeight, scale.sy);
+    const int strip = PanelStripHeight(PanelFontHeight());
+    layout.header[0] = {0, 0, layout.panelWidth, strip};
+    layout.header[1] = {layout.panelWidth, 0, 0, strip};
     return layout;
 }
 
@@ -430,6 +511,15 @@ InfoPanelLayout FitInfoPanelLayout(const InfoPanelInputs& in) {
 
 std::vector<PanelPane> BuildInfoPanelPanes(const InfoPanelInputs& in) {
     return PanesOfLayout(in, FitInfoPanelLayout(in));
+}
+
+InfoPanelExtent ComputeInfoPanelExtent(const InfoPanelInputs& in) {
+    const InfoPanelLayout layout = FitInfoPanelLayout(in);
+    return InfoPanelExtent{layout.panelWidth, layout.header[0].bottom};
+}
+
+InfoPanelExtent CurrentInfoPanelExtent() {
+    return ComputeInfoPanelExtent(PanelFormatInputs());
 }
 
 int FindPanelPane(const std::vector<PanelPane>& panes, int window, int x, int y) {
@@ -472,8 +562,20 @@ void PublishPanelStrip(int state, const std::string& text) {
     RequestInfoPanelRedraw();
 }
 
-InfoPanelInputs CollectInfoPanelInputs() {
+InfoPanelInputs PanelFormatInputs() {
     InfoPanelInputs in;
+    in.english = UiLanguage.load() == 1 ? 1 : 0;
+    in.increment = Controller.leastInputIncrement;
+    const ControllerAxisLetters& axes = Controller.axes;
+    in.jogRows = 3 + (axes.rotaryLetters[0] != kNoAxisLetter ? 1 : 0) +
+                 (axes.rotaryLetters[1] != kNoAxisLetter ? 1 : 0);
+    in.syncGet = SyncOffsetsAvailable(1);
+    in.syncPut = SyncOffsetsAvailable(0);
+    return in;
+}
+
+InfoPanelInputs CollectInfoPanelInputs() {
+    InfoPanelInputs in = PanelFormatInputs();
     InfoPanelState& panel = InfoPanelView;
     const bool idle = RunControl.runMode.load() == kRunIdle;
     if (idle) {
@@ -500,12 +602,8 @@ InfoPanelInputs CollectInfoPanelInputs() {
             panel.pickedLine = 0;
         }
     }
-    in.english = UiLanguage.load() == 1 ? 1 : 0;
-    in.increment = Controller.leastInputIncrement;
     const ControllerAxisLetters& axes = Controller.axes;
-    panel.jogRows = 3 + (axes.rotaryLetters[0] != kNoAxisLetter ? 1 : 0) +
-                    (axes.rotaryLetters[1] != kNoAxisLetter ? 1 : 0);
-    in.jogRows = panel.jogRows;
+    panel.jogRows = in.jogRows;
     in.coordinateKind = panel.coordinateKind;
     const NcModalState& modal = RunSession.run.modal;
     // The interpreter's modes are read while it does not run (during a run, the normal row).
@@ -533,8 +631,6 @@ InfoPanelInputs CollectInfoPanelInputs() {
     in.controllerName = Controller.name;
     in.nameColor = Rgb(Controller.nameColor);
     in.stopMode = Controller.stopOption;
-    in.syncGet = SyncOffsetsAvailable(1);
-    in.syncPut = SyncOffsetsAvailable(0);
     in.runActive = idle ? 0 : 1;
     in.stopPending = RunControl.pauseRequest.load() != 0 ? 1 : 0;
     in.pauseBlinkOn = RunControl.pauseBlink.load() != 0 ? 1 : 0;
@@ -634,13 +730,14 @@ void PlaceInfoPanel(WindowHandle mainWindow) {
     WindowRect client = {};
     GetWindowClientRect(mainWindow, &client);
     const int statusHeight = MainWindowData.statusBarHeight;
+    const InfoPanelExtent extent = CurrentInfoPanelExtent();
     if (WindowHandle strip = GetInfoPanelWindow(kPanelStrip)) {
-        MovePlatformWindow(strip, WindowRect{0, 0, std::max(0, client.right), NC_STRIP_HEIGHT});
+        MovePlatformWindow(strip, WindowRect{0, 0, std::max(0, client.right), extent.stripHeight});
     }
     if (WindowHandle column = GetInfoPanelWindow(kPanelColumn)) {
         MovePlatformWindow(column,
-                           WindowRect{0, NC_STRIP_HEIGHT, INFO_PANEL_WIDTH,
-                                      std::max(NC_STRIP_HEIGHT, client.bottom - statusHeight)});
+                           WindowRect{0, extent.stripHeight, extent.columnWidth,
+                                      std::max(extent.stripHeight, client.bottom - statusHeight)});
     }
 }
 
@@ -670,7 +767,7 @@ void PaintInfoPanelWindow(WindowHandle window) {
     }
     if (!DrawingSuppressed.load()) {
         const int which = static_cast<int>(GetWindowUserData(window));
-        SetPaintFontHeight(&context, FontHeight());
+        SetPaintFontHeight(&context, PanelFontHeight());
         WindowRect client = {};
         GetWindowClientRect(window, &client);
         FillPaintRect(&context, client, InfoPanelBackground);

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "platform/window.h"
+#include "shell/main_window.h"
 
 namespace mirexa {
 
@@ -139,8 +140,39 @@ int SelectAxisLabelRow(int coordinateKind, int toolTipControl, int tiltedPlane, 
                        int polar, int cylindrical, int planeCode);
 
 // Every pane of both windows with its rectangle (in its window's client pixels), text and style,
-// in drawing order, in the cells of the settings' panel layout for the rows shown.
+// in drawing order, in the cells of the settings' panel layout for the rows shown, spread in
+// the panel font's measures: every row as high as the font's line (PanelRowHeight), and the
+// column as wide as the widest text its panes can show for the inputs' language, value format
+// and rows (the values filled to their format's width) needs, at least INFO_PANEL_WIDTH.
 std::vector<PanelPane> BuildInfoPanelPanes(const InfoPanelInputs& in);
+
+// The panel font's height (pixels): the command line's -F, else kDefaultPanelFontHeight.
+inline constexpr int kDefaultPanelFontHeight = 13;
+int PanelFontHeight();
+// The height of a pane row for a font height: the font's line and the pane's border (pixels).
+constexpr int PanelRowHeight(int fontHeight) {
+    return fontHeight + 4;
+}
+// The layout table's row height (its units), which the rows are scaled from.
+inline constexpr int kPanelRowUnits = 15;
+// The strip's height for a font height: NC_STRIP_HEIGHT at the default font, more for a larger
+// one (pixels).
+int PanelStripHeight(int fontHeight);
+
+// Where the panel's two windows end in the main window's client area (pixels): the column's
+// width and the strip's height. INFO_PANEL_WIDTH and NC_STRIP_HEIGHT at the default font; a
+// larger font widens and heightens them as its texts need, and the view lies beside them.
+struct InfoPanelExtent {
+    int columnWidth = INFO_PANEL_WIDTH;
+    int stripHeight = NC_STRIP_HEIGHT;
+};
+// The extent for the language, value format, rows and buttons of the inputs in the panel font.
+InfoPanelExtent ComputeInfoPanelExtent(const InfoPanelInputs& in);
+// The extent of the program's panel now (its language, controller and plug-ins).
+InfoPanelExtent CurrentInfoPanelExtent();
+// The inputs the extent depends on, from the program's state: language, the controller's
+// least input increment and axis rows, and the offset synchronisation's buttons.
+InfoPanelInputs PanelFormatInputs();
 
 // The pane of the window under the client point, kPaneNone when none.
 int FindPanelPane(const std::vector<PanelPane>& panes, int window, int x, int y);

@@ -126,8 +126,9 @@ void PlaceSidePanels(WindowHandle window) {
         SendWindowMessage(S().handles.commandPanel, WM_PAINT, 0, 0);
     }
     if (S().handles.toolPanel && Settings.showToolPanel) {
-        // The command panel's width is kept free even while that panel is hidden.
-        int left = r.right - S().commandPanelWidth - S().toolPanelWidth - b;
+        // The command panel's width is kept free even while that panel is hidden; a panel
+        // wider than that leaves (a large panel font) starts at the window's left edge.
+        int left = std::max(r.left, r.right - S().commandPanelWidth - S().toolPanelWidth - b);
         int top = r.bottom - S().toolPanelHeight - b - s;
         MovePlatformWindow(S().handles.toolPanel, WindowRect{left, top, left + S().toolPanelWidth,
                                                              top + S().toolPanelHeight});
@@ -137,6 +138,13 @@ void PlaceSidePanels(WindowHandle window) {
 }
 
 namespace {
+
+// The view's rectangle beside the information panel as the panel font lays it out.
+WindowRect PanelViewRect(const WindowRect& client, int statusBarHeight) {
+    const InfoPanelExtent panel = CurrentInfoPanelExtent();
+    return ComputeViewRect(client.right, client.bottom, statusBarHeight, panel.columnWidth,
+                           panel.stripHeight);
+}
 
 // Sets the status bar's edges and keeps the progress bars over parts 0 and 2.
 void LayoutStatusBar(int clientWidth, int clientHeight) {
@@ -178,7 +186,7 @@ MessageResult OnCreate(WindowHandle window) {
     CallHook(H().preparePanelContext, window);
     WindowRect client = {};
     GetWindowClientRect(window, &client);
-    s.viewRect = ComputeViewRect(client.right, client.bottom, 0);
+    s.viewRect = PanelViewRect(client, 0);
     s.viewWidth = s.viewRect.right - s.viewRect.left;
     s.viewHeight = s.viewRect.bottom - s.viewRect.top;
     NoteViewResized(s.viewWidth, s.viewHeight, 1);
@@ -300,7 +308,7 @@ MessageResult OnSize(WindowHandle window) {
         s.rememberedViewHeight = s.viewHeight;
         DrawingSuppressed.store(1);
     } else {
-        s.viewRect = ComputeViewRect(client.right, client.bottom, s.statusBarHeight);
+        s.viewRect = PanelViewRect(client, s.statusBarHeight);
         int width = s.viewRect.right - s.viewRect.left;
         int height = s.viewRect.bottom - s.viewRect.top;
         // A restore to the remembered size is no resize.
@@ -502,10 +510,11 @@ int ComputeWheelSteps(int delta, int reversed) {
     return reversed ? -steps : steps;
 }
 
-WindowRect ComputeViewRect(int clientWidth, int clientHeight, int statusBarHeight) {
+WindowRect ComputeViewRect(int clientWidth, int clientHeight, int statusBarHeight, int columnWidth,
+                           int stripHeight) {
     WindowRect r;
-    r.left = std::min(INFO_PANEL_WIDTH, std::max(0, clientWidth));
-    r.top = std::min(NC_STRIP_HEIGHT, std::max(0, clientHeight));
+    r.left = std::min(columnWidth, std::max(0, clientWidth));
+    r.top = std::min(stripHeight, std::max(0, clientHeight));
     r.right = std::max(r.left, clientWidth);
     r.bottom = std::max(r.top, clientHeight - statusBarHeight);
     return r;

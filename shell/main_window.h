@@ -16,7 +16,8 @@ namespace mirexa {
 
 inline constexpr const char* VIEW_WINDOW_CLASS = "Picture";
 
-// The panel column and the NC-data strip of the information panel, beside and above the view.
+// The panel column and the NC-data strip of the information panel, beside and above the view, at
+// the default panel font (a larger one widens and heightens them: CurrentInfoPanelExtent).
 constexpr int INFO_PANEL_WIDTH = 220;    // pixels
 constexpr int NC_STRIP_HEIGHT = 22;      // pixels
 constexpr int STATUS_FIRST_EDGE = 140;   // pixels
@@ -118,8 +119,10 @@ std::vector<int> ComputeStatusBarEdges(int clientWidth);
 int ComputeWheelSteps(int delta, int reversed);
 
 // The view rectangle in a client area: the client less the panel column on the left, the NC
-// strip on top and the status bar at the bottom (never negative in size).
-WindowRect ComputeViewRect(int clientWidth, int clientHeight, int statusBarHeight);
+// strip on top and the status bar at the bottom (never negative in size); the column's width and
+// the strip's height are those of the default panel font unless given.
+WindowRect ComputeViewRect(int clientWidth, int clientHeight, int statusBarHeight,
+                           int columnWidth = INFO_PANEL_WIDTH, int stripHeight = NC_STRIP_HEIGHT);
 
 // What a dropped file set does, in the order the drop runs it.
 enum class DropActionKind { MachineFile, ControllerFile, ToolsFile, ColorFile, Stock, NcProgram };

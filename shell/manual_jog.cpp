@@ -298,10 +298,11 @@ void HandleMainWindowPanelClick(WindowHandle, unsigned message, MessageLParam po
     const int x = static_cast<int>(point & 0xFFFF);
     const int y = static_cast<int>((point >> 16) & 0xFFFF);
     // The strip lies across the top, the column below it.
-    if (y < NC_STRIP_HEIGHT) {
+    const int strip = CurrentInfoPanelExtent().stripHeight;
+    if (y < strip) {
         HandleInfoPanelMouse(kPanelStrip, message, x, y);
     } else {
-        HandleInfoPanelMouse(kPanelColumn, message, x, y - NC_STRIP_HEIGHT);
+        HandleInfoPanelMouse(kPanelColumn, message, x, y - strip);
     }
 }
 

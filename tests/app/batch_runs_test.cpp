@@ -304,11 +304,7 @@ TEST_F(BatchRunTest, SigtermWhileAMacroWaitsForAProgramExits255) {
                   "SAVE_WORK out.dme\nEXIT\n");
     ASSERT_EQ(Run({kBox, "-XM(0,0,0)", "-O", "raw.dme"}), 0);
     const pid_t child = Start({"job.mac"});
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    while (!Exists("started.flag") && std::chrono::steady_clock::now() < deadline) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    ASSERT_TRUE(Exists("started.flag"));
+    ASSERT_TRUE(testing::AwaitPath(scratch.At("started.flag")));
     kill(child, SIGTERM);
     EXPECT_EQ(Wait(child), 255);
     EXPECT_FALSE(Exists("out.dme"));

@@ -63,62 +63,40 @@ TEST_F(CutMaterialRunTest, AFullCircleCutsWhatItsTwoHalvesCut) {
         "3 L Z-4 F500\n4 CC X+30 Y+30\n";
     struct Case {
         const char* name;
-        std::string full;
-        std::string halves;
-        const char* controller;  // a controller file of the dialect, or none
+        const char* lead;  // the moves before the circle
+        const char* full;
+        const char* halves;
+        const char* after;  // the moves after the circle
     };
+    // In the dialect of the controller file "PRODUCT=HEIDENHAIN" when lead is empty.
     const Case cases[] = {
-        {"G17 by I J", head + "G0 X20. Y20. Z5.\nG1 Z-5. F500.\nG3 X20. Y20. I10. J10.\n" + tail,
-         head + "G0 X20. Y20. Z5.\nG1 Z-5. F500.\nG3 X40. Y40. I10. J10.\nX20. Y20. I-10. J-10.\n" +
-             tail,
-         nullptr},
-        {"G17 helix", head + "G0 X20. Y20. Z5.\nG1 Z0. F500.\nG2 X20. Y20. Z-5. I10. J10.\n" + tail,
-         head +
-             "G0 X20. Y20. Z5.\nG1 Z0. F500.\nG2 X40. Y40. Z-2.5 I10. J10.\n"
-             "X20. Y20. Z-5. I-10. J-10.\n" +
-             tail,
-         nullptr},
-        {"G18 by I K",
-         head + "G18\nG0 X20. Y40. Z5.\nG1 Z-2. F500.\nG3 X20. Z-2. I8. K-3.\n" + tail,
-         head +
-             "G18\nG0 X20. Y40. Z5.\nG1 Z-2. F500.\nG3 X36. Z-8. I8. K-3.\nX20. Z-2. I-8. K3.\n" +
-             tail,
-         nullptr},
-        {"G19 by J K",
-         head + "G19\nG0 X50. Y20. Z5.\nG1 Z-2. F500.\nG2 Y20. Z-2. J7. K-4.\n" + tail,
-         head +
-             "G19\nG0 X50. Y20. Z5.\nG1 Z-2. F500.\nG2 Y34. Z-10. J7. K-4.\nY20. Z-2. J-7. K4.\n" +
-             tail,
-         nullptr},
-        {"G17 compensated",
-         head +
-             "G0 X45. Y45. Z5.\nG1 Z-3. F500.\nG41 D01 X60. Y40.\nG2 X60. Y40. I-10. J-10.\n"
-             "G40 G1 X45. Y45.\n" +
-             tail,
-         head +
-             "G0 X45. Y45. Z5.\nG1 Z-3. F500.\nG41 D01 X60. Y40.\nG2 X40. Y20. I-10. J-10.\n"
-             "X60. Y40. I10. J10.\nG40 G1 X45. Y45.\n" +
-             tail,
-         nullptr},
-        {"conversational C",
-         conversational + "5 C X+20 Y+20 DR+\n6 L Z+5 FMAX\n7 END PGM CIRCLE MM\n",
-         conversational +
-             "5 C X+40 Y+40 DR+\n6 C X+20 Y+20 DR+\n7 L Z+5 FMAX\n8 END PGM CIRCLE MM\n",
-         "PRODUCT=HEIDENHAIN\n"},
-        {"conversational polar",
-         conversational + "5 CP IPA+360 DR+\n6 L Z+5 FMAX\n7 END PGM CIRCLE MM\n",
-         conversational + "5 CP IPA+180 DR+\n6 CP IPA+180 DR+\n7 L Z+5 FMAX\n8 END PGM CIRCLE MM\n",
-         "PRODUCT=HEIDENHAIN\n"},
+        {"G17 by I J", "G0 X20. Y20. Z5.\nG1 Z-5. F500.\n", "G3 X20. Y20. I10. J10.\n",
+         "G3 X40. Y40. I10. J10.\nX20. Y20. I-10. J-10.\n", ""},
+        {"G17 helix", "G0 X20. Y20. Z5.\nG1 Z0. F500.\n", "G2 X20. Y20. Z-5. I10. J10.\n",
+         "G2 X40. Y40. Z-2.5 I10. J10.\nX20. Y20. Z-5. I-10. J-10.\n", ""},
+        {"G18 by I K", "G18\nG0 X20. Y40. Z5.\nG1 Z-2. F500.\n", "G3 X20. Z-2. I8. K-3.\n",
+         "G3 X36. Z-8. I8. K-3.\nX20. Z-2. I-8. K3.\n", ""},
+        {"G19 by J K", "G19\nG0 X50. Y20. Z5.\nG1 Z-2. F500.\n", "G2 Y20. Z-2. J7. K-4.\n",
+         "G2 Y34. Z-10. J7. K-4.\nY20. Z-2. J-7. K4.\n", ""},
+        {"G17 compensated", "G0 X45. Y45. Z5.\nG1 Z-3. F500.\nG41 D01 X60. Y40.\n",
+         "G2 X60. Y40. I-10. J-10.\n", "G2 X40. Y20. I-10. J-10.\nX60. Y40. I10. J10.\n",
+         "G40 G1 X45. Y45.\n"},
+        {"conversational C", "", "5 C X+20 Y+20 DR+\n6 L Z+5 FMAX\n7 END PGM CIRCLE MM\n",
+         "5 C X+40 Y+40 DR+\n6 C X+20 Y+20 DR+\n7 L Z+5 FMAX\n8 END PGM CIRCLE MM\n", ""},
+        {"conversational polar", "", "5 CP IPA+360 DR+\n6 L Z+5 FMAX\n7 END PGM CIRCLE MM\n",
+         "5 CP IPA+180 DR+\n6 CP IPA+180 DR+\n7 L Z+5 FMAX\n8 END PGM CIRCLE MM\n", ""},
     };
+    scratch.Write("dialect.ctl", "PRODUCT=HEIDENHAIN\n");
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        std::vector<std::string> switches;
-        if (c.controller != nullptr) {
-            scratch.Write("dialect.ctl", c.controller);
-            switches = {"-C", "dialect.ctl"};
-        }
-        const double halves = Removed(c.halves, switches);
-        const double full = Removed(c.full, switches);
+        const bool dialect = c.lead[0] == '\0';
+        auto program = [&](const char* circle) {
+            return dialect ? conversational + circle : head + c.lead + circle + c.after + tail;
+        };
+        const std::vector<std::string> switches =
+            dialect ? std::vector<std::string>{"-C", "dialect.ctl"} : std::vector<std::string>{};
+        const double halves = Removed(program(c.halves), switches);
+        const double full = Removed(program(c.full), switches);
         EXPECT_GT(halves, 1000.0);
         EXPECT_NEAR(full, halves, 0.01 * halves);
     }

@@ -19,6 +19,7 @@
 #include <random>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/batch_run_fixture.h"
@@ -236,7 +237,7 @@ private:
         return text;
     }
     static std::string Signed(double v) {
-        return (v >= 0.0 ? "+" : "") + Num(v);
+        return (v >= 0.0 ? std::string("+") : std::string()) + Num(v);
     }
     // A line of the program; conversational blocks are numbered from 0.
     void Emit(const std::string& line) {
@@ -624,28 +625,20 @@ protected:
 };
 
 TEST_F(RandomProgramCheck, RandomProgramsCutWhatTheModelRemoves) {
-    const char* sweep = std::getenv("MIREXA_CUT_SWEEP");
-    if (sweep == nullptr) {
-        Figures figures;
-        const struct {
-            unsigned seed;
-            double pitch;
-        } cases[] = {{101, 0.5}, {202, 0.25}, {303, 0.5}, {404, 0.25}};
-        for (const auto& c : cases) {
-            Check(c.seed, c.pitch, &figures);
+    std::vector<std::pair<unsigned, double>> runs = {
+        {101, 0.5}, {202, 0.25}, {303, 0.5}, {404, 0.25}};
+    if (const char* sweep = std::getenv("MIREXA_CUT_SWEEP")) {
+        const char* first = std::getenv("MIREXA_CUT_SWEEP_SEED");
+        const unsigned base = first != nullptr ? static_cast<unsigned>(std::atol(first)) : 1000u;
+        const double pitches[] = {1.0, 0.5, 0.25, 0.1, 0.05};
+        runs.clear();
+        for (int i = 0; i < std::atoi(sweep); ++i) {
+            runs.emplace_back(base + static_cast<unsigned>(i), pitches[i % 5]);
         }
-        std::printf("random programs: %d, circles %d, worst volume error %.4f pitch\n",
-                    figures.programs, figures.circles, figures.worstError);
-        return;
     }
-    const int count = std::atoi(sweep);
-    const char* first = std::getenv("MIREXA_CUT_SWEEP_SEED");
-    const unsigned base = first != nullptr ? static_cast<unsigned>(std::atol(first)) : 1000u;
-    const double pitches[] = {1.0, 0.5, 0.25, 0.1, 0.05};
     std::map<double, Figures> byPitch;
-    for (int i = 0; i < count; ++i) {
-        const double pitch = pitches[i % 5];
-        Check(base + static_cast<unsigned>(i), pitch, &byPitch[pitch]);
+    for (const auto& [seed, pitch] : runs) {
+        Check(seed, pitch, &byPitch[pitch]);
     }
     for (const auto& [pitch, f] : byPitch) {
         std::printf(

@@ -147,50 +147,45 @@ TEST_F(UnattendedFaultTest, MacroStepsThatDidNotHappenAreLoggedAndFailTheRun) {
     }
 }
 
-// A block longer than the line limit is an alarm of its line, not the block cut at the limit:
-// the run ends there and the slot it would cut is not cut.
+// A block longer than the line limit, as written or after a REPLACE of the controller file
+// lengthened it, is an alarm of its line, not the block cut at the limit: the run ends there and
+// the slot it would cut is not cut, whether the block is read from the file or from the program
+// held in memory.
 TEST_F(UnattendedFaultTest, ABlockLongerThanTheLineLimitIsAnAlarmOfItsLine) {
-    const std::string head =
-        "%\nO12\nG90 G17 G40 G49 G80\nT1 M06\nG56 G00 X50. Y40. Z20. S3000 M03\n"
-        "G01 Z-1. F500.\n";
-    scratch.Write("short.nc", head + "G00 Z50.\nM30\n%\n");
-    scratch.Write("long.nc",
-                  head + "G01 X60." + std::string(1100, ' ') + "Y70.\nG00 Z50.\nM30\n%\n");
-    ASSERT_EQ(Run({kBox, "short.nc", "-X6", "-O", "short.dme"}), 0);
-    fs::remove(scratch.At("mirexa.log"));
-    ASSERT_EQ(Run({kBox, "long.nc", "-X6", "-O", "long.dme"}), 0);
-    EXPECT_EQ(LogCount("(7) - ブロックが 1022 文字を超えています!"), 1) << Read("mirexa.log");
-    EXPECT_EQ(LogCount("アラームで切削終了"), 1) << Read("mirexa.log");
-    EXPECT_TRUE(Read("long.dme") == Read("short.dme"));
-}
-
-// A block that a REPLACE of the controller file lengthens past the line limit is the same
-// alarm, whether the block is read from the file or from the program held in memory.
-TEST_F(UnattendedFaultTest, ABlockThatAReplacementLengthensPastTheLimitIsAnAlarm) {
     const std::string head =
         "%\nO12\nG90 G17 G40 G49 G80\nT1 M06\nG56 G00 X50. Y40. Z20. S3000 M03\n"
         "G01 Z-1. F500.\n";
     const std::string tail = "G00 Z50.\nM30\n";
     scratch.Write("short.nc", head + tail + "%\n");
     ASSERT_EQ(Run({kBox, "short.nc", "-X6", "-O", "short.dme"}), 0);
+    const std::string controller = Read("vmc3.ctl");
+    const std::string replace =
+        controller + "REPLACE \"M08\" \"M08" + std::string(990, ' ') + "\"\nRUN TYPE=";
     const std::string longBlock = "G01 X60. M08 M08 Y70.\n";
     const struct {
-        const char* runType;
+        const char* name;
+        std::string controller;
         std::string program;
+        const char* alarm;
     } cases[] = {
-        {"FILE", head + longBlock + tail + "%\n"},
-        {"MEMORY", head + "M98 P100\n" + tail + "O100\n" + longBlock + "M99\n%\n"},
+        {"as written", controller,
+         head + "G01 X60." + std::string(1100, ' ') + "Y70.\n" + tail + "%\n",
+         "(7) - ブロックが 1022 文字を超えています!"},
+        {"replaced in the file", replace + "FILE\n", head + longBlock + tail + "%\n",
+         "(7) - ブロックが 1022 文字を超えています!"},
+        {"replaced in memory", replace + "MEMORY\n",
+         head + "M98 P100\n" + tail + "O100\n" + longBlock + "M99\n%\n",
+         "ブロックが 1022 文字を超えています!"},
     };
-    const std::string controller =
-        Read("vmc3.ctl") + "REPLACE \"M08\" \"M08" + std::string(990, ' ') + "\"\nRUN TYPE=";
     for (const auto& c : cases) {
-        scratch.Write("vmc3.ctl", controller + c.runType + "\n");
+        SCOPED_TRACE(c.name);
+        scratch.Write("vmc3.ctl", c.controller);
         scratch.Write("long.nc", c.program);
         fs::remove(scratch.At("mirexa.log"));
-        ASSERT_EQ(Run({kBox, "long.nc", "-X6", "-O", "long.dme"}), 0) << c.runType;
-        EXPECT_EQ(LogCount("ブロックが 1022 文字を超えています!"), 1) << c.runType << "\n"
-                                                                      << Read("mirexa.log");
-        EXPECT_TRUE(Read("long.dme") == Read("short.dme")) << c.runType;
+        ASSERT_EQ(Run({kBox, "long.nc", "-X6", "-O", "long.dme"}), 0);
+        EXPECT_EQ(LogCount(c.alarm), 1) << Read("mirexa.log");
+        EXPECT_EQ(LogCount("アラームで切削終了"), 1) << Read("mirexa.log");
+        EXPECT_TRUE(Read("long.dme") == Read("short.dme"));
     }
 }
 

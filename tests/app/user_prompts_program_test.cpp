@@ -88,13 +88,6 @@ protected:
         EXPECT_EQ(RunProgram(start), 0);
         SetMessageObserver({});
     }
-    // Waits a few seconds at most for the file.
-    bool AppearsSoon(const std::string& path) {
-        for (int i = 0; i < 500 && !fs::exists(path); ++i) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-        return fs::exists(path);
-    }
     std::string Log() {
         return testing::ReadWholeFile(scratch.At("mirexa.log"));
     }
@@ -137,7 +130,7 @@ TEST_F(UserPromptsTest, AnEditorCommandOfTheSettingsFileAsksBeforeItsFirstStart)
     RunAsUser(openTwice);
     ASSERT_EQ(desk.boxes.size(), 1u);
     EXPECT_NE(desk.boxes[0].find("--line"), std::string::npos);
-    ASSERT_TRUE(AppearsSoon(scratch.At("started")));
+    ASSERT_TRUE(testing::AwaitPath(scratch.At("started")));
     EXPECT_NE(testing::ReadWholeFile(scratch.At("started")).find("--line"), std::string::npos);
     EXPECT_NE(Log().find("Editor started: " + editor + " --line"), std::string::npos) << Log();
     // The answer outlives the process: a new start of the program asks no more.
@@ -146,7 +139,7 @@ TEST_F(UserPromptsTest, AnEditorCommandOfTheSettingsFileAsksBeforeItsFirstStart)
     fs::remove(scratch.At("started"));
     RunAsUser(openTwice);
     EXPECT_TRUE(desk.boxes.empty());
-    EXPECT_TRUE(AppearsSoon(scratch.At("started")));
+    EXPECT_TRUE(testing::AwaitPath(scratch.At("started")));
 }
 
 // A FIFO chosen as the NC program in the file dialog is refused at once with its reason, and the

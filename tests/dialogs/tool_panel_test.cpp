@@ -210,9 +210,12 @@ TEST_F(ToolPanelTest, ClicksTurnTheRingAndTheMiddleSlotMountsItsTool) {
     ToolPanel.stepDelayMs = 0;
     ToolTableSet.tools[3] = ToolRecord{1, kToolFlat, 10, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 20};
     ToolTableSet.tools[7] = ToolTableSet.tools[3];
+    // The template's area, enlarged as the panel font's texts need.
     const WindowRect area = DialogUnitsToPixels(2, 20, 336, 70);
-    const ToolPanelLayout l =
-        ComputeToolPanelLayout(area.right - area.left, area.bottom - area.top);
+    int width = area.right - area.left;
+    int height = area.bottom - area.top;
+    FitToolPanelArea(MeasureToolPanelMetrics(13), &width, &height);
+    const ToolPanelLayout l = ComputeToolPanelLayout(width, height);
     auto click = [&](const WindowRect& r) {
         const int x = area.left + (r.left + r.right) / 2;
         const int y = area.top + (r.top + r.bottom) / 2;
@@ -245,6 +248,116 @@ TEST_F(ToolPanelTest, ClicksTurnTheRingAndTheMiddleSlotMountsItsTool) {
     ClickDlgItem(panel_, 1016);
     testing::DispatchPendingMessages();
     EXPECT_EQ(ToolPanel.magazinePosition, 1);
+}
+
+// Where a painted text's glyphs lie: its measured width placed in its box by its alignment, one
+// font height high about the box's middle.
+WindowRect InkOf(const PaintOperation& op, const std::string& text, int align) {
+    PaintContext measure;
+    measure.fontPixelHeight = op.fontPixelHeight;
+    const int width = MeasurePaintText(measure, text);
+    int left = op.rect.left + (op.op == PaintOp::StatusPane ? 3 : 0);
+    int right = op.rect.right - (op.op == PaintOp::StatusPane ? 3 : 0);
+    if (align == kTextCenter) {
+        left = (left + right - width) / 2;
+    } else if (align == kTextRight) {
+        left = right - width;
+    }
+    const int middle = (op.rect.top + op.rect.bottom) / 2;
+    return WindowRect{left, middle - op.fontPixelHeight / 2, left + width,
+                      middle + (op.fontPixelHeight + 1) / 2};
+}
+
+bool Within(const WindowRect& inner, const WindowRect& outer) {
+    return inner.left >= outer.left && inner.right <= outer.right && inner.top >= outer.top &&
+           inner.bottom <= outer.bottom;
+}
+
+bool Overlap(const WindowRect& a, const WindowRect& b) {
+    return a.left < b.right && b.left < a.right && a.top < b.bottom && b.top < a.bottom;
+}
+
+// At the default font and larger ones, in both languages, the whole panel painted: every text's
+// glyphs lie within its cell (the cell's border and inset kept), its slot or picture box and the
+// panel; no two texts overprint; every description row lies within the picture's height.
+TEST_F(ToolPanelTest, AtEveryFontEachTextFitsItsCellAndNoneOverprintsAnother) {
+    // Tool 3 (current): eight dimension cells and eight holder cells; tools 2, 4 and 5 drawn in
+    // the slots, tool 4 ready in the middle slot.
+    ToolRecord general{1, kToolGeneralCutter, 16, -1, 0, 0, 2, 5, 10, 12, 0, 0, 0, 30};
+    ToolTableSet.tools[3] = general;
+    ToolTableSet.lengths[3] = ToolLengthRecord{kToolLength1, {45, 0, 0, 0, 0, 0}};
+    ArborProfile& holder = ToolTableSet.arbors[3];
+    holder.present = 1;
+    holder.count = 4;
+    for (int i = 0; i < 4; ++i) {
+        holder.diameters[i] = 50.0f + 10.0f * i;
+        holder.lengths[i] = 100.0f + i;
+    }
+    for (int n : {2, 4, 5}) {
+        ToolTableSet.tools[n] = ToolRecord{1, kToolFlat, 16, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 100};
+        ToolTableSet.lengths[n] = ToolLengthRecord{kToolLength1, {145, 0, 0, 0, 0, 0}};
+    }
+    for (const int fontHeight : {0, 20, 28}) {
+        for (const bool english : {true, false}) {
+            SCOPED_TRACE(::testing::Message()
+                         << "-F" << fontHeight << (english ? " English" : " Japanese"));
+            CommandLine.fontHeight = fontHeight;
+            ResetMessageTexts();
+            UiLanguage.store(0);
+            if (english) {
+                ApplyMessageText(nullptr, "");
+            }
+            DestroyPlatformWindow(panel_);
+            panel_ = CreateToolPanel(nullptr);
+            ASSERT_NE(panel_, nullptr);
+            ToolPanel.magazinePosition = 4;
+            RepaintToolPanel(kToolPanelPaintAll);
+            WindowRect client = {};
+            ASSERT_TRUE(GetWindowClientRect(panel_, &client));
+            std::vector<std::pair<WindowRect, std::string>> inks;
+            WindowRect clip = client;
+            int cells = 0;
+            for (const PaintOperation& op : GetLastPaintRecord(panel_)) {
+                if (op.op == PaintOp::Clip) {
+                    clip = op.rect.right > op.rect.left ? op.rect : client;
+                    continue;
+                }
+                if ((op.op != PaintOp::Text && op.op != PaintOp::StatusPane) || op.text.empty()) {
+                    continue;
+                }
+                int align = kTextLeft;
+                std::string text = op.text;
+                if (op.op == PaintOp::StatusPane) {
+                    text = SplitPaneText(op.text, &align);
+                    cells += op.text.find('=') != std::string::npos ? 1 : 0;
+                } else {
+                    align = op.flags & kTextAlignMask;
+                }
+                SCOPED_TRACE(text);
+                const WindowRect ink = InkOf(op, text, align);
+                EXPECT_TRUE(Within(ink, op.rect));
+                EXPECT_TRUE(Within(ink, clip));
+                EXPECT_TRUE(Within(op.rect, client));
+                if (op.op == PaintOp::StatusPane) {
+                    // A cell's border and its text's inset: 4 pixels on each side.
+                    EXPECT_LE(ink.right - ink.left + 8, op.rect.right - op.rect.left);
+                }
+                for (const auto& [other, otherText] : inks) {
+                    EXPECT_FALSE(Overlap(ink, other)) << "over " << otherText;
+                }
+                inks.emplace_back(ink, text);
+            }
+            EXPECT_EQ(cells, 16);
+            EXPECT_GE(inks.size(), 30u);
+            // The panel's frame grew with its area.
+            WindowRect frame = {};
+            ASSERT_TRUE(GetPlatformWindowRect(panel_, &frame));
+            EXPECT_EQ(frame.right - frame.left, client.right - client.left);
+        }
+    }
+    CommandLine.fontHeight = 0;
+    ResetMessageTexts();
+    UiLanguage.store(0);
 }
 
 TEST_F(ToolPanelTest, DuringARunOnlyAskedPaintsHappen) {

@@ -19,13 +19,7 @@ here="$(cd "$(dirname "$0")" && pwd)"
 name=gui_automation
 . "$here/xvfb_session.sh"
 e2e_require Xvfb xdotool ffmpeg python3
-mkdir -p "$work/gui" "$artefacts"
-
-# The working copy: coarse dexels and moves, rapids without real cutting, so that a cut of the
-# sample program takes a second or two.
-cp "$samples"/* "$work/gui/"
-sed -i -e "s/^PITCH(WORK)=.*/PITCH(WORK)=0.5/" -e "s/^PITCH(MOVE)=.*/PITCH(MOVE)=0.5/" \
-    -e "s/^REAL RAPID=.*/REAL RAPID=NO/" "$work/gui/mirexa.ini"
+e2e_coarse_copy "$samples"
 blank="-D(100,80,0,0,0,-30.5)"
 
 e2e_start_xvfb 1600 1000

@@ -20,13 +20,7 @@ here="$(cd "$(dirname "$0")" && pwd)"
 name=gui_job
 . "$here/xvfb_session.sh"
 e2e_require Xvfb xdotool ffmpeg python3
-mkdir -p "$work/gui"
-
-# The working copy: coarse dexels and moves, rapids without real cutting, so that a run of the
-# sample program takes a second or two.
-cp "$samples"/* "$work/gui/"
-sed -i -e "s/^PITCH(WORK)=.*/PITCH(WORK)=0.5/" -e "s/^PITCH(MOVE)=.*/PITCH(MOVE)=0.5/" \
-    -e "s/^REAL RAPID=.*/REAL RAPID=NO/" "$work/gui/mirexa.ini"
+e2e_coarse_copy "$samples"
 colour_lines() {
     grep -a -E '^[A-Z0-9()* -]*(COLOR|BACKGROUND)=' "$1"
 }

@@ -1,9 +1,13 @@
 #!/usr/bin/env bash
 # End to end in the real window: the information panel can be read. Under one Xvfb the program
-# starts twice in a copy of the samples, in English (with the message file) and in Japanese
-# (without it); once the screen has settled, the panel column's pixels are looked at: filled with
-# the light pane face, with text standing out from it, and no dark band. The screenshots are kept
-# as artefacts. Skips itself (exit 77) without Xvfb, xdotool, ffmpeg or python3.
+# starts in a copy of the samples, in English (with the message file) and in Japanese (without
+# it), at the default font and at the larger font -F20; once the screen has settled, the panel
+# column's pixels are looked at: filled with the light pane face, with text standing out from it,
+# and no dark band. At -F20 the column is as wide as its larger cells: its Define and H-Code panes
+# beyond the default column's 220 pixels take their clicks (Define is drawn pressed and released
+# again, H-Code opens the H-CODE dialog), and the tool display panel's numbers (yellow diameters,
+# magenta lengths, cyan tool numbers) do not overprint one another. The screenshots are kept as
+# artefacts. Skips itself (exit 77) without Xvfb, xdotool, ffmpeg or python3.
 # Usage: panel_legibility.sh MIREXA SAMPLES_DIR ARTEFACT_DIR
 set -euo pipefail
 program="$(realpath "$1")"
@@ -81,24 +85,178 @@ sys.exit(0 if faced / total >= 0.4 and legible / total >= 0.01 and dark / total 
 EOF
 }
 
-for language in English Japanese; do
-    dir="$work/$language"
-    mkdir -p "$dir"
-    cp "$samples"/* "$dir/"
-    [ "$language" = Japanese ] && rm -f "$dir/mirexa7.mes"
-    # The window at the screen's corner; without a window manager it has no frame.
-    e2e_launch "$dir" "-(0,0,1200,900)"
-    e2e_wait "$e2e_patience" "$language: the main window did not open" shown_window
-    previous=""
-    # The column lies at the window's left edge below the menu bar and the NC strip, 220 pixels
-    # wide; rows 80 to 400 of the screen lie inside it whatever the menu bar's height.
+# The panel column's width and top (screen pixels) on the settled screen: the column ends where
+# the view's dark background begins on a row through the column, and the view (with the column)
+# begins below the menu bar and the NC strip.
+column_geometry() {
+    python3 - "$work/screen.rgb" "$width" <<'EOF'
+import sys
+
+path, width = sys.argv[1], int(sys.argv[2])
+data = open(path, "rb").read()
+
+
+def dark(x, y):
+    at = 3 * (y * width + x)
+    return max(data[at:at + 3]) < 90
+
+
+def first_dark(points):
+    for at, (x, y) in enumerate(points):
+        if all(dark(*p) for p in points[at:at + 40]):  # longer than any stroke of a text
+            return x, y
+    sys.exit("no dark view found")
+
+
+right, _ = first_dark([(x, 500) for x in range(width - 40)])
+_, top = first_dark([(right + 4, y) for y in range(600)])
+print(right, top)
+EOF
+}
+
+# The tool display panel's labels in the window at X Y WIDTH HEIGHT of the settled screen: its
+# words of each colour (yellow diameters, magenta lengths, cyan tool numbers: pixels of one colour
+# a few pixels apart) are found, and no word comes within 3 pixels of a word of another colour.
+# Prints the words' boxes (left, top, right, bottom).
+labels_apart() {
+    python3 - "$work/screen.rgb" "$width" "$@" <<'EOF'
+import sys
+
+path, width, left, top, w, h = sys.argv[1], *map(int, sys.argv[2:])
+data = open(path, "rb").read()
+
+
+def colour(x, y):
+    r, g, b = data[3 * (y * width + x):3 * (y * width + x) + 3]
+    if r > 180 and g > 180 and b < 100:
+        return "yellow"
+    if r > 180 and b > 180 and g < 100:
+        return "magenta"
+    if g > 180 and b > 180 and r < 100:
+        return "cyan"
+    return None
+
+
+pixels = {}
+for y in range(top, top + h):
+    for x in range(left, left + w):
+        c = colour(x, y)
+        if c:
+            pixels[(x, y)] = c
+seen, words = set(), []
+for start, c in pixels.items():
+    if start in seen:
+        continue
+    seen.add(start)
+    stack, box, count = [start], list(start + start), 0
+    while stack:
+        x, y = stack.pop()
+        count += 1
+        box = [min(box[0], x), min(box[1], y), max(box[2], x), max(box[3], y)]
+        for dx in range(-4, 5):
+            for dy in (-1, 0, 1):
+                n = (x + dx, y + dy)
+                if n not in seen and pixels.get(n) == c:
+                    seen.add(n)
+                    stack.append(n)
+    if count >= 8:
+        words.append((c, box))
+print(" ".join("%s(%d,%d,%d,%d)" % (c, *b) for c, b in words))
+if len({c for c, _ in words}) < 3:
+    sys.exit("not every colour of label is shown")
+# Words of two colours closer than 3 pixels run into each other (a text drawn over another
+# hides the pixels it covers).
+gap = 3
+for i, (c1, a) in enumerate(words):
+    for c2, b in words[i + 1:]:
+        if (c1 != c2 and a[0] < b[2] + gap and b[0] < a[2] + gap and a[1] < b[3] + gap and
+                b[1] < a[3] + gap):
+            sys.exit("%s %s runs into %s %s" % (c1, a, c2, b))
+EOF
+}
+
+# The same on the screen grabbed now (the panel may still be painting), its words in the figures.
+tool_labels_apart() {
+    grab_screen "$work/screen.rgb" && labels_apart "$@" >"$work/figures" 2>&1
+}
+
+# The checksum of the screen's pixels in X Y WIDTH HEIGHT, without the mouse pointer.
+area_sum() {
+    ffmpeg -loglevel error -f x11grab -draw_mouse 0 -video_size "${3}x${4}" \
+        -i "$DISPLAY+$1,$2" -frames:v 1 -f rawvideo -pix_fmt rgb24 - | md5sum
+}
+area_changed() {
+    [ "$(area_sum "$1" "$2" "$3" "$4")" != "$5" ]
+}
+area_is() {
+    [ "$(area_sum "$1" "$2" "$3" "$4")" = "$5" ]
+}
+
+# At -F20: the column, the tool display panel's labels and two panes beyond 220 pixels.
+check_large_font() {
+    local column top x y define released
+    local what="$language -F$font"
     e2e_detail="$work/figures"
-    e2e_wait "$e2e_patience" "$language: the panel cannot be read" readable
-    ffmpeg -loglevel error -y -f rawvideo -pix_fmt rgb24 -video_size "${width}x${height}" \
-        -i "$work/screen.rgb" "$artefacts/panel_$language.png"
-    cat "$work/figures"
-    kill "$mirexa"
-    wait "$mirexa" 2>/dev/null || true
-    mirexa=""
+    column_geometry >"$work/figures" 2>&1 || fail "$what: no view beside the panel"
+    read -r column top <"$work/figures"
+    echo "$what: the column is $column pixels wide, its top at $top"
+    [ "$column" -gt 240 ] || fail "$what: the column stays $column pixels wide"
+    # The tool display panel: its numbers stand apart.
+    e2e_find_window "$what: the tool display panel did not open" ' in vmc3\.ttl '
+    eval "$(xdotool getwindowgeometry --shell "$found")"
+    e2e_wait "$e2e_patience" "$what: the tool display panel's numbers overprint one another" \
+        tool_labels_apart "$X" "$Y" "$WIDTH" "$HEIGHT"
+    echo "$what: the tool panel's labels: $(cat "$work/figures")"
+    # The panes by the panel's table (140 units across; rows of 15 units down from the column's
+    # top with three axes), spread over the column and 24/15 down at 20 pixels.
+    # Define (91..135 x 117..132): its border drawn pressed, then released by a second click.
+    x=$((113 * column / 140))
+    y=$((top + 124 * 24 / 15))
+    define="$((91 * column / 140 - 1)) $((top + 117 * 24 / 15 - 1))"
+    define="$define $((44 * column / 140 + 3)) $((15 * 24 / 15 + 3))"
+    released="$(area_sum $define)"
+    xdotool mousemove "$x" "$y" click 1
+    e2e_wait "$e2e_patience" "$what: Define at $x,$y was not pressed" \
+        area_changed $define "$released"
+    xdotool mousemove "$x" "$y" click 1
+    e2e_wait "$e2e_patience" "$what: Define at $x,$y was not released" \
+        area_is $define "$released"
+    # H-Code: its dialog opens; Esc closes it.
+    x=$((102 * column / 140))
+    y=$((top + 89 * 24 / 15))
+    xdotool mousemove "$x" "$y" click 1
+    e2e_find_window "$what: H-Code at $x,$y opened no dialog" 'H-CODE'
+    e2e_focus "$found"
+    xdotool key Escape
+    e2e_wait "$e2e_patience" "$what: Esc did not close the H-CODE dialog" e2e_window_gone 'H-CODE'
+}
+
+for font in 0 20; do
+    for language in English Japanese; do
+        suffix=""
+        [ "$font" = 0 ] || suffix="_F$font"
+        dir="$work/$language$suffix"
+        mkdir -p "$dir"
+        cp "$samples"/* "$dir/"
+        [ "$language" = Japanese ] && rm -f "$dir/mirexa7.mes"
+        # The window at the screen's corner; without a window manager it has no frame.
+        arguments=("-(0,0,1200,900)")
+        [ "$font" = 0 ] || arguments+=("-F$font")
+        e2e_launch "$dir" "${arguments[@]}"
+        e2e_wait "$e2e_patience" "$language -F$font: the main window did not open" shown_window
+        previous=""
+        # The column lies at the window's left edge below the menu bar and the NC strip, 220
+        # pixels wide or more; rows 80 to 400 of the screen lie inside it whatever the menu
+        # bar's height.
+        e2e_detail="$work/figures"
+        e2e_wait "$e2e_patience" "$language -F$font: the panel cannot be read" readable
+        ffmpeg -loglevel error -y -f rawvideo -pix_fmt rgb24 -video_size "${width}x${height}" \
+            -i "$work/screen.rgb" "$artefacts/panel_$language$suffix.png"
+        cat "$work/figures"
+        [ "$font" = 0 ] || check_large_font
+        kill "$mirexa"
+        wait "$mirexa" 2>/dev/null || true
+        mirexa=""
+    done
 done
 echo "panel_legibility: passed in $((SECONDS - e2e_started)) s"

@@ -238,3 +238,12 @@ e2e_start_window_manager() {
     e2e_wm=$!
     e2e_wait "$e2e_patience" "the window manager did not start" e2e_wm_running
 }
+
+# The working copy $work/gui of the samples in the folder $1: coarse dexels and moves, rapids
+# without real cutting, so that a run of the sample program takes a second or two.
+e2e_coarse_copy() {
+    mkdir -p "$work/gui"
+    cp "$1"/* "$work/gui/"
+    sed -i -e "s/^PITCH(WORK)=.*/PITCH(WORK)=0.5/" -e "s/^PITCH(MOVE)=.*/PITCH(MOVE)=0.5/" \
+        -e "s/^REAL RAPID=.*/REAL RAPID=NO/" "$work/gui/mirexa.ini"
+}

@@ -17,6 +17,7 @@
 #include <QScreen>
 #include <QSet>
 #include <QTest>
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -166,7 +167,7 @@ TEST_F(QtProgramTest, StartUpOpensTheMainWindowAndTheViewShowsTheOffscreenRender
         sameAfterResize = ShowsTheCapturedFrame(view);
         FindQtWidget(MainWindow.load())->close();
     };
-    testing::WhenIdle(look, 1000);
+    testing::WhenStarted(look);
     ProgramStart start;
     start.commandLine = "";
     start.closeWhenIdle = 0;
@@ -241,7 +242,7 @@ TEST_F(QtProgramTest, AProgramOpenedThroughTheMenuRunsWithItsKey) {
         }
         NotifyNativeClose(MainWindow.load());
     };
-    testing::WhenIdle(openProgram, 200);
+    testing::WhenStarted(openProgram);
     ProgramStart start;
     start.closeWhenIdle = 0;
     EXPECT_EQ(RunProgram(start), 0);
@@ -386,58 +387,68 @@ PaneSeen LookAtPane(const QImage& image, const WindowRect& r) {
 }
 
 // Every pane of the information panel in its real window, in English (the samples' message file)
-// and in Japanese (without it): filled with the pane face, its text standing out from the fill
-// at least 4.5:1, and wide enough for its text in the panel's font.
+// and in Japanese (without it), at the default font and at -F20: filled with the pane face, its
+// text standing out from the fill at least 4.5:1, wide enough for its text in the panel's font,
+// and within its window (the column as wide as its panes).
 TEST_F(QtProgramTest, EveryInformationPanelPaneIsFilledAndItsTextReadableAndWhole) {
-    for (const bool english : {true, false}) {
-        SCOPED_TRACE(english ? "English" : "Japanese");
-        StartInLanguage(english);
-        std::vector<PanelPane> panes;
-        QImage pictures[2];
-        testing::WhenIdle(
-            [&] {
-                for (int which : {kPanelStrip, kPanelColumn}) {
-                    QWidget* widget = FindQtWidget(GetInfoPanelWindow(which));
-                    ASSERT_NE(widget, nullptr);
-                    pictures[which] = widget->grab().toImage();
+    for (const bool english : {true, false})
+        for (const int font : {0, 20}) {
+            SCOPED_TRACE(::testing::Message()
+                         << (english ? "English" : "Japanese") << " -F" << font);
+            if (font > 0) {
+                testing::ClearEarlierProgramRun();
+                ConnectProgram();
+            }
+            StartInLanguage(english);
+            std::vector<PanelPane> panes;
+            QImage pictures[2];
+            testing::WhenIdle(
+                [&] {
+                    for (int which : {kPanelStrip, kPanelColumn}) {
+                        QWidget* widget = FindQtWidget(GetInfoPanelWindow(which));
+                        ASSERT_NE(widget, nullptr);
+                        pictures[which] = widget->grab().toImage();
+                    }
+                    panes = BuildInfoPanelPanes(CollectInfoPanelInputs());
+                    NotifyNativeClose(MainWindow.load());
+                },
+                500);
+            ProgramStart start;
+            start.closeWhenIdle = 0;
+            start.commandLine = font > 0 ? "-F" + std::to_string(font) : "";
+            ASSERT_EQ(RunProgram(start), 0);
+            int looked = 0;
+            PaintContext measure;
+            measure.fontPixelHeight = font > 0 ? font : 13;
+            for (const PanelPane& pane : panes) {
+                // The text as it shows: a trailing tab ("\tWork\t") draws nothing.
+                int align = 0;
+                std::string text = SplitPaneText(pane.text, &align);
+                text.erase(std::remove(text.begin(), text.end(), '\t'), text.end());
+                if (text.empty() || pane.coloured) {
+                    continue;
                 }
-                panes = BuildInfoPanelPanes(CollectInfoPanelInputs());
-                NotifyNativeClose(MainWindow.load());
-            },
-            500);
-        ProgramStart start;
-        start.closeWhenIdle = 0;
-        ASSERT_EQ(RunProgram(start), 0);
-        int looked = 0;
-        PaintContext measure;
-        measure.fontPixelHeight = 13;
-        for (const PanelPane& pane : panes) {
-            int align = 0;
-            const std::string text = SplitPaneText(pane.text, &align);
-            if (text.empty() || pane.coloured) {
-                continue;
+                const PaneSeen seen = LookAtPane(pictures[pane.window], pane.rect);
+                EXPECT_EQ(BgrOf(seen.fill), kPaneFaceColor) << pane.text;
+                EXPECT_GE(seen.textContrast, 4.5) << pane.text;
+                EXPECT_LE(MeasurePaintText(measure, text) + 6, pane.rect.right - pane.rect.left)
+                    << pane.text;
+                const QImage& picture = pictures[pane.window];
+                EXPECT_LE(pane.rect.bottom, picture.height()) << pane.text;
+                if (pane.window == kPanelColumn) {
+                    EXPECT_LE(pane.rect.right, picture.width()) << pane.text;
+                }
+                ++looked;
             }
-            const PaneSeen seen = LookAtPane(pictures[pane.window], pane.rect);
-            EXPECT_EQ(BgrOf(seen.fill), kPaneFaceColor) << pane.text;
-            EXPECT_GE(seen.textContrast, 4.5) << pane.text;
-            EXPECT_LE(MeasurePaintText(measure, text) + 6, pane.rect.right - pane.rect.left)
-                << pane.text;
-            const QImage& picture = pictures[pane.window];
-            EXPECT_LE(pane.rect.bottom, picture.height()) << pane.text;
-            if (pane.window == kPanelColumn) {
-                EXPECT_LE(pane.rect.right, picture.width()) << pane.text;
-            }
-            ++looked;
-        }
-        EXPECT_GT(looked, 40);
-        // The strip's caption lies over the column, its text beside it, in the strip's window.
-        for (const PanelPane& pane : panes) {
-            if (pane.id == kPaneStripCaption) {
-                EXPECT_EQ(pane.window, kPanelStrip);
-                EXPECT_EQ(pane.rect.left, 0);
+            EXPECT_GT(looked, 40);
+            // The strip's caption lies over the column, its text beside it, in the strip's window.
+            for (const PanelPane& pane : panes) {
+                if (pane.id == kPaneStripCaption) {
+                    EXPECT_EQ(pane.window, kPanelStrip);
+                    EXPECT_EQ(pane.rect.left, 0);
+                }
             }
         }
-    }
 }
 
 // The tool panel in both languages: its check box in the interface's language, its title naming
@@ -472,7 +483,7 @@ TEST_F(QtProgramTest, TheToolPanelAndQtsOwnTextsFollowTheLanguageAndTheToolsFile
             }
             NotifyNativeClose(MainWindow.load());
         };
-        testing::WhenIdle(readTools, 300);
+        testing::WhenStarted(readTools);
         ProgramStart start;
         start.closeWhenIdle = 0;
         ASSERT_EQ(RunProgram(start), 0);
@@ -513,7 +524,7 @@ TEST_F(QtProgramTest, WithoutTheDesktopsViewerEveryFileToShowIsToldAlike) {
         }
         testing::WhenIdle(show, 100);
     };
-    testing::WhenIdle(show, 300);
+    testing::WhenStarted(show);
     ProgramStart start;
     start.closeWhenIdle = 0;
     EXPECT_EQ(RunProgram(start), 0);
@@ -546,7 +557,7 @@ TEST_F(QtProgramTest, WithoutAnAudioDeviceTheLogSaysSo) {
     wav += "data" + le32(8) + std::string(8, char(0x80));
     scratch.Write("toolchg.wav", wav);
     FreeSoundEffects();  // what an earlier start in this process loaded and found
-    testing::WhenIdle([] { NotifyNativeClose(MainWindow.load()); }, 500);
+    testing::WhenStarted([] { NotifyNativeClose(MainWindow.load()); });
     ProgramStart start;
     start.closeWhenIdle = 0;
     EXPECT_EQ(RunProgram(start), 0);

@@ -70,6 +70,22 @@ void WhenIdle(std::function<void()> action, int delayMs) {
     QTimer::singleShot(delayMs, qApp, std::move(action));
 }
 
+void WhenStarted(std::function<void()> action, int tries) {
+    // Started: the main window is shown and its first paint has set the title. A loaded machine
+    // can take seconds to get there; after about a minute the action runs anyway, and what it
+    // checks says what is missing.
+    const WindowHandle window = MainWindow.load();
+    QWidget* frame = window != nullptr ? FindQtWidget(window) : nullptr;
+    if ((frame == nullptr || !frame->isVisible() || frame->windowTitle().isEmpty()) &&
+        tries < 3000) {
+        QTimer::singleShot(20, qApp, [action = std::move(action), tries]() mutable {
+            WhenStarted(std::move(action), tries + 1);
+        });
+        return;
+    }
+    action();
+}
+
 namespace {
 
 // Answers the file dialog with the path once it shows (the command may open it only when the

@@ -61,6 +61,9 @@ void PumpPending();
 // Runs the action on the GUI thread once the layer's loop waits in the toolkit again: the way a
 // test answers a box or dialog it opened itself.
 void WhenIdle(std::function<void()> action, int delayMs = 0);
+// Runs the action on the GUI thread once the program started by RunProgram has shown and drawn
+// its main window: the first step of a test that drives the whole program.
+void WhenStarted(std::function<void()> action, int tries = 0);
 
 // Chooses the main window's menu command and answers its file dialog, once it shows inside the
 // command's modal loop, with the path.

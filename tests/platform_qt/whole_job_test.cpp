@@ -73,10 +73,16 @@ protected:
         static std::vector<std::function<void()>> queue;
         static std::function<void()> next;
         static int waits = 0;
+        static std::size_t total = 0;
+        total = steps.size();
         queue = std::move(steps);
         next = [] {
             if (queue.empty() || waits > 1200) {
-                EXPECT_LE(waits, 1200) << "a step waited in vain";
+                EXPECT_LE(waits, 1200)
+                    << "step " << total - queue.size() + 1 << " of " << total
+                    << " waited in vain; run mode " << RunFlags().runMode->load() << ", box "
+                    << (testing::FindTopLevel<QMessageBox>() != nullptr) << ", program "
+                    << DefinitionFiles.ncProgramFile;
                 NotifyNativeClose(MainWindow.load());
                 return;
             }
@@ -89,7 +95,7 @@ protected:
             }
             testing::WhenIdle(next, again ? 50 : 100);
         };
-        testing::WhenIdle(next, 300);
+        testing::WhenStarted(next);
         ProgramStart start;
         start.commandLine = "";
         start.closeWhenIdle = 0;
@@ -319,10 +325,19 @@ TEST_F(QtWholeJobTest, AfterWorkDeleteThePanelsRangesSayUndefined) {
     RunSteps({
         [] { ChooseMenuCommand(MainWindow.load(), IDM_STOCK_TWO_POINT); },
         [&] {
+            // The panel shows the box once it has drawn again after the command.
             withStock = DrawnColumnTexts();
+            if (std::count(withStock.begin(), withStock.end(), "\tundefined") != 0) {
+                return Again();
+            }
             ChooseMenuCommand(MainWindow.load(), IDM_STOCK_STATE);
         },
-        [&] { deleted = DrawnColumnTexts(); },
+        [&] {
+            deleted = DrawnColumnTexts();
+            if (std::count(deleted.begin(), deleted.end(), "\tundefined") == 0) {
+                return Again();
+            }
+        },
     });
     const auto undefined = [](const std::vector<std::string>& texts) {
         return std::count(texts.begin(), texts.end(), "\tundefined");

@@ -120,6 +120,116 @@ TEST(InfoPanelText, TheStripShowsItsSevenStates) {
     }
 }
 
+// The text of a pane as it is measured: without its alignment tabs or a tab inside it.
+int MeasuredPaneText(const PanelPane& pane, int fontHeight) {
+    PaintContext measure;
+    measure.fontPixelHeight = fontHeight;
+    int align = kTextLeft;
+    std::string text = SplitPaneText(pane.text, &align);
+    text.erase(std::remove(text.begin(), text.end(), '\t'), text.end());
+    return MeasurePaintText(measure, text);
+}
+
+bool Overlap(const WindowRect& a, const WindowRect& b) {
+    return a.left < b.right && b.left < a.right && a.top < b.bottom && b.top < a.bottom;
+}
+
+// At the default font and larger ones, in both languages and whatever the panel shows: the column
+// is as wide as its cells (220 pixels at the default font, as before), every row is the font's
+// line high, every text fits its pane with the pane's border and inset, and no panes overlap.
+TEST(InfoPanelLayout, TheColumnFollowsTheFontAndEveryTextFitsItsPane) {
+    const struct {
+        const char* name;
+        void (*set)(InfoPanelInputs*);
+    } states[] = {
+        {"idle", [](InfoPanelInputs*) {}},
+        {"machine tool point, stock, marked trace, five axes",
+         [](InfoPanelInputs* in) {
+             in->coordinateKind = 2;
+             in->jogRows = 5;
+             in->hasStock = 1;
+             in->stockMax[0] = -1234.5;
+             in->traceCount = 12345;
+             in->blockMarks[1] = 1;
+             in->tracePoint[1] = -9999.999;
+             in->radii[0] = 20000.0;
+             in->syncGet = in->syncPut = 1;
+             in->labels[0] = "\tX(t)";
+             in->increment = 10000;
+         }},
+        {"a stop pending in a run, machine control point",
+         [](InfoPanelInputs* in) {
+             in->coordinateKind = 1;
+             in->runActive = in->stopPending = in->pauseBlinkOn = 1;
+             in->stripState = 2;
+             in->lineNumber = 123456;
+         }},
+    };
+    for (const int fontHeight : {0, 20, 28}) {
+        CommandLine.fontHeight = fontHeight;
+        const int font = PanelFontHeight();
+        for (const int english : {1, 0}) {
+            InfoPanelExtent first = {};
+            for (const auto& state : states) {
+                SCOPED_TRACE(::testing::Message()
+                             << "font " << font << (english ? " English " : " Japanese ")
+                             << state.name);
+                InfoPanelInputs in;
+                in.english = english;
+                state.set(&in);
+                const InfoPanelExtent extent = ComputeInfoPanelExtent(in);
+                if (state.set == states[0].set) {
+                    first = extent;
+                } else if (in.jogRows == 3 && in.increment == 1000) {
+                    // The column keeps its width while the values and modes change.
+                    EXPECT_EQ(extent.columnWidth, first.columnWidth);
+                }
+                if (fontHeight == 0) {
+                    EXPECT_EQ(extent.columnWidth, INFO_PANEL_WIDTH);
+                    EXPECT_EQ(extent.stripHeight, NC_STRIP_HEIGHT);
+                }
+                EXPECT_GE(extent.stripHeight, PanelRowHeight(font) + 5);
+                const std::vector<PanelPane> panes = BuildInfoPanelPanes(in);
+                std::vector<const PanelPane*> shown;
+                for (const PanelPane& pane : panes) {
+                    const int width = pane.rect.right - pane.rect.left;
+                    if (pane.id == kPaneNone || pane.coloured || width <= 0) {
+                        continue;
+                    }
+                    SCOPED_TRACE(pane.text);
+                    EXPECT_LE(MeasuredPaneText(pane, font) + 8, width);
+                    if (pane.window == kPanelColumn) {
+                        EXPECT_GE(pane.rect.left, 0);
+                        EXPECT_LE(pane.rect.right, extent.columnWidth);
+                        EXPECT_EQ(pane.rect.bottom - pane.rect.top, PanelRowHeight(font));
+                        for (const PanelPane* other : shown) {
+                            EXPECT_FALSE(Overlap(pane.rect, other->rect)) << other->text;
+                        }
+                        shown.push_back(&pane);
+                    } else {
+                        EXPECT_EQ(pane.rect.bottom, extent.stripHeight);
+                        // The strip's caption lies over the column, its text beside it.
+                        EXPECT_EQ(pane.id == kPaneStripCaption ? pane.rect.right : pane.rect.left,
+                                  extent.columnWidth);
+                    }
+                }
+                EXPECT_GT(shown.size(), 50u);
+            }
+        }
+    }
+    CommandLine.fontHeight = 0;
+    // At the default font the cells lie where they always did: ESC in the fourth row's third cell
+    // (95..135 x 132..147 of the table) spread 220/140 across and 17/15 down.
+    for (const PanelPane& pane : BuildInfoPanelPanes(InfoPanelInputs{})) {
+        if (pane.id == kPaneEscape) {
+            EXPECT_EQ(pane.rect.left, 149);
+            EXPECT_EQ(pane.rect.top, 150);
+            EXPECT_EQ(pane.rect.right, 212);
+            EXPECT_EQ(pane.rect.bottom, 167);
+        }
+    }
+}
+
 TEST(InfoPanelText, MeasuredDataAndStockRangeByTheirValues) {
     InfoPanelInputs in;
     std::vector<PanelPane> panes = BuildInfoPanelPanes(in);
@@ -374,6 +484,47 @@ TEST_F(InfoPanelWindowTest, EachPaneAnswersItsClick) {
     Press(kPaneRun);
     EXPECT_EQ(RunControl.stopKeyRequest.load(), 1);
     RunControl.stopKeyRequest.store(0);
+}
+
+// With -F20 the panel's windows and the view lie where the larger font puts the column and the
+// strip, and a click on the main window at a pane's place (Define, H-Code, ESC beyond the default
+// column's 220 pixels) does what it does at the default font.
+TEST_F(InfoPanelWindowTest, AtALargerFontTheColumnWidensAndItsPanesTakeTheirClicks) {
+    CommandLine.fontHeight = 20;
+    MovePlatformWindow(main, WindowRect{0, 0, 1100, 800});  // a resize lays the window out again
+    DeliverPending();
+    const InfoPanelExtent extent = CurrentInfoPanelExtent();
+    EXPECT_GT(extent.columnWidth, INFO_PANEL_WIDTH);
+    EXPECT_GT(extent.stripHeight, NC_STRIP_HEIGHT);
+    EXPECT_EQ(MainWindowData.viewRect.left, extent.columnWidth);
+    EXPECT_EQ(MainWindowData.viewRect.top, extent.stripHeight);
+    WindowRect column = {};
+    ASSERT_TRUE(GetPlatformWindowRect(GetInfoPanelWindow(kPanelColumn), &column));
+    EXPECT_EQ(column.right - column.left, extent.columnWidth);
+    EXPECT_EQ(column.top, extent.stripHeight);
+    Controller.stopOption = 1;
+    const struct {
+        int pane;
+        std::vector<unsigned> posted;
+    } clicks[] = {
+        {kPaneStopMode + 2, {IDM_STOP_NONE + 4}},  // Define
+        {kPaneHCode, {IDM_LENGTH_OFFSETS}},
+        {kPaneEscape, {}},
+        {kPaneStopMode + 2, {IDM_STOP_NONE + 1}},  // Define again: normal
+    };
+    for (const auto& c : clicks) {
+        SCOPED_TRACE(c.pane);
+        WindowHandle window = {};
+        int x = 0;
+        int y = 0;
+        ASSERT_TRUE(PaneCentre(c.pane, &window, &x, &y));
+        EXPECT_GT(x, INFO_PANEL_WIDTH / 2);
+        const MessageLParam point = x | (y + extent.stripHeight) << 16;
+        SendWindowMessage(main, WM_LBUTTONDOWN, 0, point);
+        SendWindowMessage(main, WM_LBUTTONUP, 0, point);
+        EXPECT_EQ(TakeCommands(), c.posted);
+    }
+    CommandLine.fontHeight = 0;
 }
 
 TEST_F(InfoPanelWindowTest, HoldingAJogButtonAcceleratesUntilTheStrokeStopsIt) {

@@ -6,11 +6,13 @@
 
 #include <algorithm>
 #include <cctype>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace mirexa::testing {
@@ -52,6 +54,16 @@ public:
 private:
     std::string root_;
 };
+
+// Waits a while (a loaded machine's patience) for the path to exist, as another process makes
+// it; whether it does.
+inline bool AwaitPath(const std::string& path) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (!std::filesystem::exists(path) && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return std::filesystem::exists(path);
+}
 
 #ifdef MIREXA_SAMPLES
 // Copies every file of the bundled samples into the directory (over files of the same name).
