@@ -127,6 +127,8 @@ answer_dialog() {
 e2e_launch "$work/gui" "-(0,0,1500,950)"
 e2e_find_window "the main window did not open" 'Not Selected'
 main="$found"
+e2e_find_window "the tool display panel did not open" ' in vmc3\.ttl '
+panel="$found"
 background_shown() {
     [ "$(probe $background corner)" = "32,32,48" ]
 }
@@ -262,6 +264,20 @@ wait_for "the view keeps changing after the resize" sleep_until_settled
 before="$(probe $view sum)"
 xdotool key 2
 wait_for "2 after the resize did not reach the view" changed $view "$before"
+# With no window manager to keep them there, the program keeps its panels above the main window:
+# a key in the view brings the main window to the front, and the tool display panel stays in
+# front of it.
+# (xwininfo lists the screen's windows top first.)
+panel_in_front() {
+    local order
+    order="$(printf ' %s ' $(xwininfo -root -children | sed -n 's/^ *\(0x[0-9a-f]*\) .*/\1/p'))"
+    case "$order" in
+        *" $(printf '0x%x' "$panel") "*" $(printf '0x%x' "$main") "*) return 0 ;;
+        *) return 1 ;;
+    esac
+}
+wait_for "the tool display panel stands behind the main window after a key in the view" \
+    panel_in_front
 
 step definition files
 # 7. The controller and machine files read again: the view keeps its colours.
