@@ -6,7 +6,8 @@
 # changing its mode and interval in the title, then run to its end by G typed after a click on a
 # panel pane; a run with real rapids switched on in the menu reaching its end; a second run
 # paused by the pause key and ended by Esc (the status bar shows the pause); the view's keys
-# after a click on a panel pane and after a resize; the controller and machine files read, with
+# after a click on a panel pane and after a resize, the tool display panel staying in front of the
+# main window (no window manager keeps it there); the controller and machine files read, with
 # the colours kept in the view and, after Exit, in mirexa.ini byte for byte. Every step waits for
 # what the screen, the title or the files show; a failure keeps the screen, the program's output
 # and its log as artefacts (tests/e2e/xvfb_session.sh).
