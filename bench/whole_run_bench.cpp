@@ -351,6 +351,13 @@ void RunWholeProgram(benchmark::State& state, std::string (*program)(int), int w
                                          ? static_cast<double>(CuttingTotals.threadsUsed) /
                                                static_cast<double>(CuttingTotals.passes)
                                          : 0.0;
+    // Rays of the tool's windows per step: visited (cut or tested), and passed over by the
+    // material summary without reading their slots.
+    const double perStep = steps > 0 ? 1.0 / static_cast<double>(steps) : 0.0;
+    state.counters["rays_visited_per_step"] =
+        static_cast<double>(CuttingTotals.raysVisited) * perStep;
+    state.counters["rays_skipped_per_step"] =
+        static_cast<double>(CuttingTotals.raysSkipped) * perStep;
     state.counters["peak_MB"] = PeakMegabytes();
     state.SetLabel("digest " + StockDigest(stock));
     if (state.range(2) == wholeSize && LastRunSummary.end == kRunEndProgram) {

@@ -242,6 +242,51 @@ int WriteAllBytes(int descriptor, const void* bytes, std::size_t count) {
     return 1;
 }
 
+int CopyTargetIntoReplacement(FileReplacement* replacement) {
+    FileReplacement& r = *replacement;
+    if (r.descriptor < 0 || r.stream != nullptr) {
+        errno = EINVAL;
+        AbandonFileReplacement(replacement);
+        return 0;
+    }
+    // O_NOFOLLOW: a link planted under the name never brings another file's bytes in;
+    // O_NONBLOCK: a FIFO put there since the replacement began is not waited on.
+    const int source =
+        open(r.target.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (source < 0) {
+        if (errno == ENOENT) {
+            return 1;
+        }
+        AbandonFileReplacement(replacement);
+        return 0;
+    }
+    struct stat info = {};
+    int ok = fstat(source, &info) == 0 && S_ISREG(info.st_mode) ? 1 : 0;
+    if (!ok) {
+        errno = EINVAL;
+    }
+    char buffer[1 << 16];
+    while (ok) {
+        const ssize_t got = read(source, buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got <= 0) {
+            ok = got == 0 ? 1 : 0;
+            break;
+        }
+        ok = WriteAllBytes(r.descriptor, buffer, static_cast<std::size_t>(got));
+    }
+    const int error = errno;
+    close(source);
+    if (!ok) {
+        errno = error;
+        AbandonFileReplacement(replacement);
+        return 0;
+    }
+    return 1;
+}
+
 int FinishFileReplacement(FileReplacement* replacement, int sync) {
     FileReplacement& r = *replacement;
     if (r.temporary.empty()) {

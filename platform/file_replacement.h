@@ -50,6 +50,13 @@ int BeginFileReplacement(const std::string& target, FileReplacement* replacement
 // Null when the stream could not be made; the replacement is then abandoned (no file is left).
 std::FILE* OpenFileReplacementStream(FileReplacement* replacement);
 
+// Starts the new content with the bytes the target holds now, for a file that is appended to:
+// a regular file's bytes are copied into the temporary file (call it before the stream is
+// made); a missing target gives nothing. A symbolic link of the target's name is never read
+// (errno ELOOP), nor is a FIFO or device (EINVAL). 1, or 0 with errno set and the replacement
+// abandoned (no file is left, the target is untouched).
+int CopyTargetIntoReplacement(FileReplacement* replacement);
+
 // Writes all the bytes to the descriptor through the write-fault seam, again after EINTR and
 // after short writes. 1, or 0 at the first failed write (errno tells why).
 int WriteAllBytes(int descriptor, const void* bytes, std::size_t count);

@@ -1,6 +1,8 @@
 // Run commands, run keys and the run timer of the main window.
 #include "shell/run_commands.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -13,7 +15,10 @@
 #include "platform/clock.h"
 #include "platform/controls.h"
 #include "platform/cursor.h"
+#include "platform/file_reading.h"
+#include "platform/file_replacement.h"
 #include "platform/keys.h"
+#include "platform/message_box.h"
 #include "platform/write_faults.h"
 #include "resources/program_resources.h"
 #include "services/file_paths.h"
@@ -128,7 +133,35 @@ void UpdateTitle(WindowHandle window) {
     UpdateMainTitle(window);
 }
 
-// The length report, opened at the run's start when a length check is in report mode.
+// Begins the length report at path through the replacer: its lines go to a temporary file beside
+// the name, which takes the name at the run's end (FinishLengthReport), so that a run cut off by
+// a signal or killed leaves the previous report whole. Appended to (append non-zero), it starts
+// with the previous report's bytes. The name is the settings' own: a link planted there is
+// replaced, never written through (appending refuses it), and a FIFO or device is refused. A
+// missing last folder level of directory is created. On failure the user is told "Write
+// protect" (logged in automatic mode) and null is returned.
+std::FILE* BeginLengthReport(int append, const std::string& path, const std::string& directory) {
+    FileReplacement& report = RunCommands.lengthReport;
+    const std::string target = ConvertPathSeparators(path);
+    int begun = BeginFileReplacement(target, &report, -1, FileLinks::Replace);
+    if (!begun && errno == ENOENT && !directory.empty()) {
+        mkdir(ConvertPathSeparators(directory).c_str(), 0777);  // only the last level
+        begun = BeginFileReplacement(target, &report, -1, FileLinks::Replace);
+    }
+    if (begun && (append == 0 || CopyTargetIntoReplacement(&report))) {
+        if (std::FILE* stream = OpenFileReplacementStream(&report)) {
+            return stream;
+        }
+    }
+    if (errno != ENOENT) {
+        LogOutputRefusal(target, errno);
+    }
+    ShowMessageOrLog(0, ChooseLanguageText("Write protect", "書き込み保護されています"), path,
+                     MBX_OK);
+    return nullptr;
+}
+
+// The length report, begun at the run's start when a length check is in report mode.
 void OpenLengthReport(int commandLineRunMode) {
     const int modes[3] = {Checks.arborCheck, Checks.heightCheck, Checks.chipWidthCheck};
     int first = -1;
@@ -138,41 +171,49 @@ void OpenLengthReport(int commandLineRunMode) {
             break;
         }
     }
+    // A report another run left unfinished is given up: it never takes the name.
+    if (RunCommands.lengthReport.stream != nullptr) {
+        ToolLengthReport.stream = nullptr;
+        AbandonFileReplacement(&RunCommands.lengthReport);
+    }
     if (first < 0 || commandLineRunMode >= 4) {
         return;
     }
     RunCommands.lengthReportPath =
         BuildLengthReportPath(Settings.namingModeLength, first, UiLanguage.load(),
                               Settings.lengthDirectory, DefinitionFiles.ncProgramFile);
-    RunCommands.lengthReport = OpenOutputFile(
-        Settings.createModeLength == 1, RunCommands.lengthReportPath, Settings.lengthDirectory, 1);
-    if (RunCommands.lengthReport) {
-        std::fprintf(RunCommands.lengthReport, "%s\n", DefinitionFiles.ncProgramFile.c_str());
+    std::FILE* stream = BeginLengthReport(Settings.createModeLength == 1,
+                                          RunCommands.lengthReportPath, Settings.lengthDirectory);
+    if (stream != nullptr) {
+        std::fprintf(stream, "%s\n", DefinitionFiles.ncProgramFile.c_str());
     }
     // The lines of the tools used go to this report.
     ToolLengthReport.arborCheck = Checks.arborCheck;
     ToolLengthReport.heightCheck = Checks.heightCheck;
     ToolLengthReport.chipWidthCheck = Checks.chipWidthCheck;
     ToolLengthReport.runMode = commandLineRunMode;
-    ToolLengthReport.stream = RunCommands.lengthReport;
+    ToolLengthReport.stream = stream;
 }
 
-// The end of the length report: the last tool's line, then the report closed and, in a user's
-// run, shown. Nothing happens when no report is open.
+// The end of the length report: the last tool's line, then the report takes its name and, in a
+// user's run, is shown. A run aborted by a signal leaves the previous report (the replacer
+// renames nothing then). Nothing happens when no report is open.
 void FinishLengthReport() {
-    if (!RunCommands.lengthReport) {
+    FileReplacement& report = RunCommands.lengthReport;
+    if (report.stream == nullptr) {
         return;
     }
     WriteToolLengthReportLine();
     ToolLengthReport.stream = nullptr;
     // A report cut short (a full disk, a file-size limit) is logged, never taken as written.
-    const bool writeFailed = std::ferror(RunCommands.lengthReport) != 0;
-    const bool closeFailed = CloseStream(RunCommands.lengthReport) != 0;
-    if (writeFailed || closeFailed) {
-        LogReportWriteFailure(RunCommands.lengthReportPath, writeFailed ? "write" : "close",
-                              writeFailed ? EIO : errno);
+    const bool writeFailed = std::ferror(report.stream) != 0;
+    if (!FinishFileReplacement(&report, 0)) {
+        if (!ReadAbortRequested()) {
+            LogReportWriteFailure(RunCommands.lengthReportPath, writeFailed ? "write" : "replace",
+                                  writeFailed ? EIO : errno);
+        }
+        return;
     }
-    RunCommands.lengthReport = nullptr;
     bool viewer = !RunCommands.runLogFlag && !AutomaticMode.load() && !CommandLine.noReportDisplay;
     if (viewer) {
         RunCommands.reportToShow = RunCommands.lengthReportPath;
@@ -504,9 +545,14 @@ void RunProgressTimer(WindowHandle window) {
             if (!RunCommands.blinkTimer) {
                 ShowPausedState(window);
             }
-        } else if (!suppressed && KeyHeld(static_cast<unsigned>(RunCommands.pauseKey)) &&
-                   MainWindowCallbacks.isForegroundWindow &&
-                   MainWindowCallbacks.isForegroundWindow(window)) {
+            return;
+        }
+        // The pause key is read on every tick, a frame drawn or not: a run whose thread has a
+        // new frame waiting at each tick would otherwise never see it.
+        if (!suppressed && !f.pauseRequest->load() &&
+            KeyHeld(static_cast<unsigned>(RunCommands.pauseKey)) &&
+            MainWindowCallbacks.isForegroundWindow &&
+            MainWindowCallbacks.isForegroundWindow(window)) {
             f.stopKeyRequest->store(1);
         }
         return;

@@ -13,6 +13,7 @@
 
 #include "config/config_records.h"
 #include "config/offset_tables.h"
+#include "platform/file_replacement.h"
 #include "platform/window.h"
 #include "shell/worker_threads.h"
 
@@ -70,7 +71,9 @@ struct RunCommandState {
     std::uint64_t lastRunFrameMs = {};
     int stepsPerRedraw = 1;  // run mode 1
     int linesPerRedraw = 1;  // run mode 2
-    std::FILE* lengthReport = {};
+    // The run's length report, written to a temporary file beside its name that takes the name
+    // when the run ends (a run cut off by a signal or killed leaves the previous report).
+    FileReplacement lengthReport = {};
     std::string lengthReportPath = {};
     // The closed length report that the viewer shows once the run's end is complete (its files,
     // the title), so that no box about the viewer holds the end up.

@@ -20,6 +20,7 @@
 #include "simulation/section_solids.h"
 #include "simulation/tool_length_report.h"
 #include "stock/dexel_intervals.h"
+#include "stock/material_summary.h"
 #include "stock/stock_grid.h"
 
 namespace mirexa {
@@ -75,6 +76,7 @@ struct alignas(kCacheLine) CutTaskResult {
     std::int32_t overChip = {};
     std::int32_t contact = {};  // a ray lost more than kContactLengthShare of its pitch
     std::int64_t raysVisited = {};
+    std::int64_t raysSkipped = {};
     std::int32_t memoryFailures = {};
 };
 
@@ -923,13 +925,17 @@ struct CutRowsTask {
 
 // The batch of one cut: its tasks, their results, each worker's scratch, each view's row volumes
 // (indexed by row - vLo) and the work each row of each view took when it was last cut (indexed by
-// row; -1 before its first cut); all kept between calls.
+// row; -1 before its first cut); all kept between calls. The material summary of the stock cut
+// last, kept exact by the passes, and per view (by ray axis) the spans of the summary where the
+// tool may cut, or 0 when the view's rays are not to be passed over by the summary.
 struct CutBatch {
     std::vector<CutRowsTask> tasks;
     std::vector<CutTaskResult> results;
     std::vector<CutScratch> scratch;
     std::vector<double> rowVolumes[3];
     std::vector<std::int32_t> rowCosts[3];
+    StockMaterialSummary summary;
+    std::uint64_t toolSpans[3] = {};
 };
 
 // The work of a row in rays: each ray with material counts 1, each that lost some this much more
@@ -952,7 +958,11 @@ void CutViewRowsOf(const CutRowsTask& task, CutScratch* scratch, CutTaskResult* 
     ray.rows = &rows;
     std::int32_t* rowCosts = Batch.rowCosts[view->wAxis].data();
     const double pitch2 = view->pitch * view->pitch;
+    const std::uint64_t toolSpans = Batch.toolSpans[view->wAxis];
+    const FamilyMaterialSummary& summary = Batch.summary.families[view->wAxis];
+    const DexelFamily family = ViewArrays(*view);
     std::int64_t raysVisited = 0;
+    std::int64_t raysSkipped = 0;
     for (std::int32_t iv = task.firstRow; iv <= task.lastRow; ++iv) {
         rows = RowSkip{};
         double rowVolume = 0.0;
@@ -964,22 +974,45 @@ void CutViewRowsOf(const CutRowsTask& task, CutScratch* scratch, CutTaskResult* 
         ray.lv = view->vCoords[iv];
         ray.rowWeight = (iv == 0 || iv == view->lastV) ? pitch2 / 2.0 : pitch2;
         const std::int64_t rowStart = std::int64_t{iv} * view->nu;
-        for (std::int32_t iu = view->uLo; iu <= view->uHi; ++iu) {
-            const std::int64_t cell = rowStart + iu;
-            if (view->counts[cell] <= 0) {
+        // The window's rays group by group of the summary: a group with no material in the
+        // tool's spans is passed over; the mask of a group whose rays changed is made anew.
+        std::uint64_t* masks =
+            toolSpans != 0 ? MaterialRowMasks(&Batch.summary, view->wAxis, iv) : nullptr;
+        for (std::int32_t iu = view->uLo; iu <= view->uHi;) {
+            const std::int32_t group = iu / kMaterialGroupRays;
+            const std::int32_t groupEnd =
+                masks != nullptr ? std::min(view->uHi, (group + 1) * kMaterialGroupRays - 1)
+                                 : view->uHi;
+            if (masks != nullptr && (masks[group] & toolSpans) == 0) {
+                raysSkipped += groupEnd - iu + 1;
+                iu = groupEnd + 1;
                 continue;
             }
-            ++raysVisited;
-            ray.cell = cell;
-            ray.iu = iu;
-            ray.lu = view->uCoords[iu];
-            CutShape(ray);
+            const std::int32_t changesBefore = rowChanges;
+            std::int32_t oddRays = 0;
+            for (; iu <= groupEnd; ++iu) {
+                const std::int64_t cell = rowStart + iu;
+                const std::int32_t count = view->counts[cell];
+                if (count <= 0) {
+                    continue;
+                }
+                oddRays |= count & 1;  // the cut may repair it without counting a change
+                ++raysVisited;
+                ray.cell = cell;
+                ray.iu = iu;
+                ray.lu = view->uCoords[iu];
+                CutShape(ray);
+            }
+            if (masks != nullptr && (rowChanges != changesBefore || oddRays != 0)) {
+                masks[group] = MaterialGroupMask(summary, family, iv, group);
+            }
         }
         rowVolumes[iv] = rowVolume;
         rowCosts[iv] = static_cast<std::int32_t>(raysVisited - visitedBefore) +
                        kChangedRayCost * rowChanges + (view->uHi - view->uLo) / 8 + 1;
     }
     result->raysVisited = raysVisited;
+    result->raysSkipped = raysSkipped;
 }
 
 // The shape is told once per run of rows: the ball end mill, the commonest, has a loop of its own.
@@ -1000,6 +1033,7 @@ void RunCutTask(void*, int task, int worker) {
     r.maxCutHeight = r.maxChipDepth = 0.0;
     r.overLength = r.overChip = r.contact = 0;
     r.raysVisited = 0;
+    r.raysSkipped = 0;
     r.memoryFailures = 0;
     CutViewRows(Batch.tasks[task], &Batch.scratch[worker], &r);
 }
@@ -1056,11 +1090,58 @@ int PlanCutTasks(DexelGridView* const* views, int viewCount, int workers) {
     return workers;
 }
 
+// The stretch of model axis k (mm) that every section of the pose lies within: the key points
+// on the axis widened by the window radius and a pitch; the half-infinite sections run on
+// without end where the axis rises along k.
+void ToolReachAlong(const CutPoseGeometry& pose, int k, double pitch, double* lo, double* hi) {
+    const double* points[5] = {pose.tip, pose.p1, pose.p2, pose.p3, pose.p4};
+    *lo = *hi = pose.tip[k];
+    for (const double* p : points) {
+        *lo = std::min(*lo, p[k]);
+        *hi = std::max(*hi, p[k]);
+    }
+    *lo -= pose.windowRadius + pitch;
+    *hi += pose.windowRadius + pitch;
+    if (pose.axis[k] > 0.0) {
+        *hi = HUGE_VAL;
+    } else if (pose.axis[k] < 0.0) {
+        *lo = -HUGE_VAL;
+    }
+}
+
+// Brings the material summary up to the model's rays and sets each view's tool spans: those of
+// the pose when `bySummary` is set, else every span (no ray is passed over, the masks are still
+// kept). A view bound to other arrays than the model's working ones does not use the summary.
+void PrepareMaterialSummary(StockModel* model, DexelGridView* const* views, int viewCount,
+                            bool bySummary) {
+    std::fill(Batch.toolSpans, Batch.toolSpans + 3, 0);
+    if (model == nullptr) {
+        return;
+    }
+    EnsureMaterialSummary(&Batch.summary, *model);
+    for (int k = 0; k < viewCount; ++k) {
+        const DexelGridView& v = *views[k];
+        const FamilyMaterialSummary& s = Batch.summary.families[v.wAxis];
+        if (v.counts != FamilyAlongAxis(*model, v.wAxis).counts || s.rowLength != v.nu ||
+            s.rows != v.nv) {
+            continue;
+        }
+        double lo = -HUGE_VAL, hi = HUGE_VAL;
+        if (bySummary) {
+            ToolReachAlong(CutPose, v.wAxis, v.pitch, &lo, &hi);
+        }
+        Batch.toolSpans[v.wAxis] = MaterialSpanMask(s, lo, hi);
+    }
+}
+
 // The cutter passes over the views' windows on `workers` threads, then, in task order on this
 // thread: the views' removed volumes (row by row, in row order), the dirty blocks, the measures
-// and the flags. Nothing of the result depends on the worker count. Returns 1 when a ray lost
-// more material than the grid resolves (kContactLengthShare).
-int CutViews(StockModel* model, DexelGridView* const* views, int viewCount, int workers) {
+// and the flags. Nothing of the result depends on the worker count. With `bySummary`, rays that
+// the material summary shows hold nothing where the pose's sections reach are not visited.
+// Returns 1 when a ray lost more material than the grid resolves (kContactLengthShare).
+int CutViews(StockModel* model, DexelGridView* const* views, int viewCount, int workers,
+             bool bySummary) {
+    PrepareMaterialSummary(model, views, viewCount, bySummary);
     workers = PlanCutTasks(views, viewCount, std::clamp(workers, 1, TaskPoolWorkerLimit()));
     const std::size_t taskCount = Batch.tasks.size();
     if (Batch.results.size() < taskCount) {
@@ -1098,6 +1179,9 @@ int CutViews(StockModel* model, DexelGridView* const* views, int viewCount, int 
         InterferenceFlags.overChip |= r.overChip;
         contact |= r.contact;
         CutPose.raysVisited += r.raysVisited;
+        CutPose.raysSkipped += r.raysSkipped;
+        CuttingTotals.raysVisited += r.raysVisited;
+        CuttingTotals.raysSkipped += r.raysSkipped;
         CutPose.memoryFailures += r.memoryFailures;
         if (r.memoryFailures != 0) {
             DexelMemoryShortage.store(1);  // rays left uncut: the run ends as out of memory
@@ -1142,7 +1226,7 @@ void LoadCutterSections(const CurrentToolRecord& tool, CutterSections* out) {
 }
 
 int CutDexelGrid(DexelGridView* view) {
-    CutViews(view->model, &view, 1, 1);
+    CutViews(view->model, &view, 1, 1, false);
     return 0;
 }
 
@@ -1170,6 +1254,7 @@ void CutStockAtToolPose(StockModel* model, const double point[3], const double a
     // 4-5. Windows; a tool wholly outside the grid cuts nothing.
     pose.outside = ComputeWindows(*model, &pose) == 0 ? 1 : 0;
     pose.raysVisited = 0;
+    pose.raysSkipped = 0;
     pose.memoryFailures = 0;
     if (pose.outside != 0) {
         StepRemovedVolume += RunShankAndHolderPasses(move, model);
@@ -1196,7 +1281,8 @@ void CutStockAtToolPose(StockModel* model, const double point[3], const double a
         views[0] = &DexelGridViews[faceAxis];
         viewCount = 1;
     }
-    const int contact = CutViews(model, views, viewCount, probe ? 1 : CuttingThreadCount.load());
+    const int contact =
+        CutViews(model, views, viewCount, probe ? 1 : CuttingThreadCount.load(), !probe);
     double removed = DexelGridViews[kDexelViewZ].removedVolume;
     removed = std::max(removed, DexelGridViews[kDexelViewX].removedVolume);
     removed = std::max(removed, DexelGridViews[kDexelViewY].removedVolume);
@@ -1213,6 +1299,10 @@ void CutStockAtToolPose(NcSession& session, StockModel* model, const double poin
     const CutMoveFacts move = {session.kinematics->motion.motionType > 0 ? 1 : 0,
                                session.run.cuttingEnabled, &session.tools->tool};
     CutStockAtToolPose(model, point, axis, move);
+}
+
+const StockMaterialSummary& CuttingMaterialSummary() {
+    return Batch.summary;
 }
 
 void ReleaseCuttingBuffers() {

@@ -107,16 +107,21 @@ struct CutPoseGeometry {
     // 1 on a feed move: from the caller's CutMoveFacts, so that the helper threads of the passes
     // never read a move of their own thread's session.
     std::int32_t feedMove = {};
-    std::int64_t raysVisited = {};     // rays of the windows with material (for the benchmark)
+    // Rays of the windows with material that were cut or tested, and rays passed over because
+    // the stock's material summary shows nothing where the tool reaches (for the benchmark).
+    std::int64_t raysVisited = {};
+    std::int64_t raysSkipped = {};
     std::int32_t memoryFailures = {};  // rays left uncut for want of memory
 };
 extern CutPoseGeometry CutPose;
 
 // Running totals of the cutter passes, for the benchmarks: passes made and the threads they used
-// (a pass over small windows stays on the calling thread).
+// (a pass over small windows stays on the calling thread), the rays visited and passed over.
 struct CuttingTotalsRecord {
     std::int64_t passes = {};
     std::int64_t threadsUsed = {};
+    std::int64_t raysVisited = {};
+    std::int64_t raysSkipped = {};
 };
 extern CuttingTotalsRecord CuttingTotals;
 
@@ -160,8 +165,14 @@ void CutStockAtToolPose(NcSession& session, StockModel* model, const double poin
 // CutStockAtToolPose): cuts every ray of the window, adds to view->removedVolume. Returns 0.
 int CutDexelGrid(DexelGridView* view);
 
+struct StockMaterialSummary;
+// The material summary the passes keep of the stock they cut last (stock/material_summary.h):
+// it describes the stock's rays whenever its model and ray stamp are the stock's.
+const StockMaterialSummary& CuttingMaterialSummary();
+
 // Releases the work buffers of the cutting passes (they are kept from call to call and grow
-// with the longest ray cut) and stops the pool's threads. Safe to call at any time between cuts.
+// with the longest ray cut) and the material summary of the stock cut last, and stops the pool's
+// threads. Safe to call at any time between cuts.
 void ReleaseCuttingBuffers();
 
 }  // namespace mirexa

@@ -13,6 +13,7 @@
 #include "simulation/section_solids.h"
 #include "simulation/tool_length_report.h"
 #include "stock/dexel_intervals.h"
+#include "stock/material_summary.h"
 #include "stock/stock_grid.h"
 
 namespace mirexa {
@@ -214,6 +215,7 @@ int RunSectionPass(DexelGridView* view) {
                 return 1;
             }
             StoreDexelWorkList(&family, cell, PassRay);
+            MarkStockRaysChanged(view->model);
             MarkDirty(view, iu, iv, PassRemoved.ends, PassRemoved.count);
             rowVolume += volume;
         }

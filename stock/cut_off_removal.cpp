@@ -8,6 +8,7 @@
 
 #include "platform/cursor.h"
 #include "services/progress.h"
+#include "stock/material_summary.h"
 #include "stock/stock_grid.h"
 #include "stock/stock_operation_support.h"
 
@@ -280,6 +281,7 @@ int TestUnmarkedSegments(const StockModel& model, const UnusedPartMarks& marks) 
 }
 
 int DeleteMarkedSegments(StockModel* model, int mode, const UnusedPartMarks& marks) {
+    MarkStockRaysChanged(model);
     const std::uint8_t doomed = mode == kRemovePickedPiece ? kSegmentProcessed : kSegmentUnvisited;
     const StockDisplayBlocks& blocks = model->blocks;
     HeldDexelWorkList held;

@@ -1,11 +1,13 @@
 // Clipping a stock to a box: emptying the rays outside its cross-section, trimming the rest.
 #include "stock/stock_clip.h"
 
+#include "stock/material_summary.h"
 #include "stock/stock_operation_support.h"
 
 namespace mirexa {
 
 int ClipStockToBox(StockModel* model, const double boxMin[3], const double boxMax[3]) {
+    MarkStockRaysChanged(model);
     // 1. Rays outside the cross-section, per family over its fast and slow axes.
     for (int axis : {2, 0, 1}) {
         const int fast = (axis + 1) % 3, slow = (axis + 2) % 3;

@@ -8,6 +8,7 @@
 
 #include "platform/message_box.h"
 #include "services/shared_state.h"
+#include "stock/material_summary.h"
 #include "stock/stock_hooks.h"
 
 namespace mirexa {
@@ -123,6 +124,7 @@ void FreeRingAndNodeTables(StockModel* model) {
     model->minCorner = nullptr;
     model->faceFlags = nullptr;
     ++model->workingGeneration;
+    MarkStockRaysChanged(model);
 }
 
 // Slots the ring operations may use: the ring size, bounded by what was allocated.
@@ -383,6 +385,7 @@ int AllocStockModel(StockModel* model) {
     model->undo.currentSlot = 0;
     model->undo.highestUsedSlot = 0;
     SelectStockUndoSlot(model);
+    MarkStockRaysChanged(model);
     return 1;
 }
 
@@ -431,8 +434,14 @@ void PushStockUndo(StockModel* model) {
     target.faceFlags = source.faceFlags;
     ring.currentSlot = to;
     SelectStockUndoSlot(model);
+    // The copy holds the same rays (its ray stamp stays) unless a spilled ray could not be
+    // copied.
+    int lost = 0;
     for (int f = 0; f < 3; ++f) {
-        CopySpilledDexelBlocks(SlotFamily(target, f));
+        lost += CopySpilledDexelBlocks(SlotFamily(target, f));
+    }
+    if (lost != 0) {
+        MarkStockRaysChanged(model);
     }
 }
 
@@ -443,6 +452,7 @@ void PopStockUndo(StockModel* model) {
     }
     ring.currentSlot = ring.currentSlot - 1 < 0 ? ring.highestUsedSlot : ring.currentSlot - 1;
     SelectStockUndoSlot(model);
+    MarkStockRaysChanged(model);
 }
 
 std::uint64_t GetStockMemorySize(const StockModel& model) {

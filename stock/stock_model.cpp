@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "stock/dexel_slot_pointer.h"
+#include "stock/material_summary.h"
 #include "stock/stock_hooks.h"
 
 namespace mirexa {
@@ -203,8 +204,9 @@ void ReleaseSpilledDexelBlocks(DexelFamily* family) {
     }
 }
 
-void CopySpilledDexelBlocks(DexelFamily* family) {
+int CopySpilledDexelBlocks(DexelFamily* family) {
     const std::int64_t capacity = family->capacity;
+    int lost = 0;
     for (std::int64_t cell = 0; cell < family->cellCount; ++cell) {
         const int count = family->counts[cell];
         if (count <= capacity) {
@@ -218,10 +220,12 @@ void CopySpilledDexelBlocks(DexelFamily* family) {
         const CellBlocks own = CopyToNewCellBlocks(shared.ends, shared.flags, shared.stamps, count);
         if (own.ends == nullptr) {
             family->counts[cell] = 0;  // no memory: this copy loses the ray, never shares it
+            ++lost;
             continue;
         }
         StoreCellBlocks(endSlot, flagSlot, stampSlot, own);
     }
+    return lost;
 }
 
 void ReleaseDexelCellBlocks(std::int64_t cell, int capacity, std::int32_t* counts, double* ends,
@@ -246,6 +250,7 @@ void SetDexelCellByAxis(StockModel* model, int axis, int i1, int i2, const doubl
     assert(cell >= 0 && cell < family->cellCount);
     SetDexelCell(cell, family->capacity, family->counts, family->ends, family->flags,
                  family->lineStamps, sourceEnds, sourceFlags, sourceStamps, n);
+    MarkStockRaysChanged(model);
 }
 
 int LoadDexelWorkList(const DexelFamily& family, std::int64_t cell, DexelWorkList* list) {

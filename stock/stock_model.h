@@ -124,6 +124,11 @@ struct StockModel {
     // Counts every re-pointing of the working arrays, so that holders of raw copies of them can
     // tell that they must rebind.
     std::uint32_t workingGeneration = {};
+    // Stamp of the rays' contents (MarkStockRaysChanged in stock/material_summary.h): renewed by
+    // every change of the rays outside the cutting passes, so that a summary of them made under
+    // an older stamp is known to be stale. Copying the current state to the next undo slot
+    // keeps it.
+    std::uint64_t rayStamp = {};
 };
 
 // The stock slots of the program and the index of the current one (0..kStockModelSlots-1).
@@ -207,7 +212,8 @@ void ReleaseSpilledDexelBlocks(DexelFamily* family);
 // Gives every spilled cell of the family its own copy of the heap blocks its slots point at:
 // after the family's arrays were copied from another family, both would share them. A cell whose
 // copy finds no memory is emptied in this family (DexelMemoryShortage raised).
-void CopySpilledDexelBlocks(DexelFamily* family);
+// Returns the rays that lost their ends for want of memory (0 when every copy was made).
+int CopySpilledDexelBlocks(DexelFamily* family);
 
 // Releases the cell's heap blocks (if any) and makes it empty.
 void ReleaseDexelCellBlocks(std::int64_t cell, int capacity, std::int32_t* counts, double* ends,

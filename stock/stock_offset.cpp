@@ -7,6 +7,7 @@
 
 #include "services/progress.h"
 #include "stock/dexel_intervals.h"
+#include "stock/material_summary.h"
 #include "stock/stock_grid.h"
 #include "stock/stock_hooks.h"
 #include "stock/stock_offset_axis.h"
@@ -216,6 +217,7 @@ int RunStockOffset(const StockModel& source, const StockOffsetParameters& parame
 }
 
 void CopyDexelModelWithMargin(const StockModel& source, int margin, StockModel* destination) {
+    MarkStockRaysChanged(destination);
     for (int axis : {2, 0, 1}) {
         const DexelFamily& from = FamilyOfAxis(source, axis);
         DexelFamily* to = FamilyOfAxis(destination, axis);
@@ -267,6 +269,7 @@ int OffsetDexelModel(const StockModel& source, int k, int mode, double value,
 }
 
 int CleanOffsetCells(StockModel* model) {
+    MarkStockRaysChanged(model);
     HeldDexelWorkList held;
     DexelWorkList& ray = held.list;
     for (int axis : {2, 0, 1}) {
@@ -367,6 +370,7 @@ void AddOffsetChord(OffsetChordBatch* batch, int axis, std::int64_t cell, double
 }
 
 void FlushOffsetChords(OffsetChordBatch* batch) {
+    MarkStockRaysChanged(batch->destination);
     DexelWorkList& ray = batch->ray.list;
     for (int axis = 0; axis < 3; ++axis) {
         DexelFamily* family = FamilyOfAxis(batch->destination, axis);

@@ -9,6 +9,7 @@
 
 #include "services/progress.h"
 #include "services/shared_state.h"
+#include "stock/material_summary.h"
 
 namespace mirexa {
 
@@ -376,6 +377,7 @@ void ReadImportRay(const StockModel& model, const DexelReconcileState& state, in
 
 void StoreImportRay(StockModel* model, DexelReconcileState* state, int d, std::int64_t cell,
                     const DexelRayList& ray) {
+    MarkStockRaysChanged(model);
     DexelFamily* family = DexelFamilyOfAxis(model, d);
     auto& odd = state->oddRays[d];
     if (ray.count % 2 != 0) {

@@ -16,6 +16,7 @@
 #include <cstring>
 #include <ctime>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <thread>
 #include <utility>
@@ -235,16 +236,20 @@ TEST_F(BatchRunTest, AnStlStockInWorkCoordinatesLandsAtTheWorkOffset) {
     }
 }
 
+// Waits until done says that a run has reached a point, looking every poll; whether it did
+// within the deadline.
+bool WaitUntil(const std::function<bool()>& done,
+               std::chrono::microseconds poll = std::chrono::milliseconds(10)) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (!done() && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(poll);
+    }
+    return done();
+}
+
 // Waits until the file holds the text (a run has reached that point); 0 after the deadline.
 bool WaitForText(const std::string& path, const std::string& text) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    while (std::chrono::steady_clock::now() < deadline) {
-        if (testing::ReadWholeFile(path).find(text) != std::string::npos) {
-            return true;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return false;
+    return WaitUntil([&] { return testing::ReadWholeFile(path).find(text) != std::string::npos; });
 }
 
 // A table-table machine whose A stroke ends at -30 deg: a move with tool vector input that tilts
@@ -268,19 +273,23 @@ TEST_F(BatchRunTest, ALongRotaryMoveIsWrittenToTheWarningFile) {
         << warning;
 }
 
-// SIGTERM and SIGHUP (a closed terminal) abort a run alike: exit 255, no output, and the log
-// says why.
-TEST_F(BatchRunTest, AnAbortSignalMidRunExits255WritesNoOutputAndIsLogged) {
-    // A program that runs for minutes: 8,000 passes across the stock at 0.2 mm.
+// Passes across the stock with one tool at Z-1: the default 8,000 run for minutes at 0.2 mm.
+std::string LongCuttingProgram(int passes = 8000) {
     std::string program =
         "%\nO3000\nG90 G17 G40 G49 G80\nT1 M06\nG56 G00 X0 Y0 S3000 M03\nZ5.\n"
         "G01 Z-1. F2000.\n";
-    for (int i = 0; i < 4000; ++i) {
+    for (int i = 0; i < passes / 2; ++i) {
         program += i % 2 == 0 ? "X100.\n" : "X0.\n";
-        program += "Y" + std::to_string((i % 800) / 10) + "." + std::to_string(i % 10) + "\n";
+        program.append("Y").append(std::to_string((i % 800) / 10)).append(".");
+        program.append(std::to_string(i % 10)).append("\n");
     }
-    program += "G00 Z50.\nM30\n%\n";
-    scratch.Write("long.nc", program);
+    return program + "G00 Z50.\nM30\n%\n";
+}
+
+// SIGTERM and SIGHUP (a closed terminal) abort a run alike: exit 255, no output, and the log
+// says why.
+TEST_F(BatchRunTest, AnAbortSignalMidRunExits255WritesNoOutputAndIsLogged) {
+    scratch.Write("long.nc", LongCuttingProgram());
     for (int signalNumber : {SIGTERM, SIGHUP}) {
         SCOPED_TRACE(signalNumber);
         fs::remove(scratch.At("mirexa.log"));
@@ -728,14 +737,16 @@ TEST_F(BatchRunTest, AnOutputNamedThroughALinkReplacesTheFileItLeadsTo) {
 
 // Reports and the log of fixed names never write through a planted link and never wait on a
 // FIFO of their name. Reports kept open while they grow, appended reports and the log refuse
-// such a name and say why (the log itself on standard error); a report written whole takes the
-// name's place. The linked file stays as it was either way, and the run ends.
+// such a name and say why (the log itself on standard error); a report written whole (the
+// verify report, and the length report, which takes its name at the run's end) takes the name's
+// place. The linked file stays as it was either way, and the run ends.
 TEST_F(BatchRunTest, PlantedLinksAndFifosUnderReportNamesNeverTakeTheReport) {
     scratch.Write("jaw.nc",
                   "%\nO10\nG90 G17 G40 G49 G80\nT1 M06\nG56 G00 X-15. Y40. Z20. S3000 M03\n"
                   "G01 Z-40. F500.\nG00 Z50.\nM30\n%\n");
     const std::vector<std::string> jaw = {kBox, "jaw.nc", "-X6", "-O", "jaw.dme"};
     const std::vector<std::string> verify = {kBox, "demo_part.nc", "-V5"};
+    const std::vector<std::string> length = {kBox, "demo_part.nc", "-X2"};
     const std::string settings = Read("mirexa.ini");
     std::string appending = settings;
     const std::string mode = "CREATE MODE(VERIFY)=NEW";
@@ -754,6 +765,8 @@ TEST_F(BatchRunTest, PlantedLinksAndFifosUnderReportNamesNeverTakeTheReport) {
         {"demo_part_verify.txt", true, true, verify, 2, " (not a regular file)"},
         {"demo_part_verify.txt", false, false, verify, 0, nullptr},
         {"demo_part_verify.txt", true, false, verify, 2, " (not a regular file)"},
+        {"demo_part_length.txt", false, false, length, 0, nullptr},
+        {"demo_part_length.txt", true, false, length, 2, " (not a regular file)"},
         {"mirexa.log", false, false, jaw, 0, ": a symbolic link)"},
         {"mirexa.log", true, false, jaw, 0, ": not a regular file)"},
     };
@@ -807,11 +820,7 @@ TEST_F(BatchRunTest, ASaveCutOffBySignalsLeavesTheEarlierOutputAndNoTemporaryFor
             }
             return false;
         };
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-        while (!saving() && std::chrono::steady_clock::now() < deadline) {
-            std::this_thread::sleep_for(std::chrono::microseconds(200));
-        }
-        ASSERT_TRUE(saving()) << "no save seen";
+        ASSERT_TRUE(WaitUntil(saving, std::chrono::microseconds(200))) << "no save seen";
         kill(child, signalNumber);
         int status = 0;
         ASSERT_EQ(waitpid(child, &status, 0), child);
@@ -834,6 +843,57 @@ TEST_F(BatchRunTest, ASaveCutOffBySignalsLeavesTheEarlierOutputAndNoTemporaryFor
     EXPECT_TRUE(LeftoverTemporaries(scratch.At("out.dme")).empty());
     EXPECT_EQ(Read("out.dme.backup"), "the user's copy");
     EXPECT_GT(StockVolume(scratch.At("out.dme")), 0.0);
+}
+
+// The length report of a run cut off by a signal or killed outright: the earlier report stays
+// as it was, new or appended to, and what a killed run left beside it goes at the next run once
+// it is a few minutes old. A run that ends writes its report (appended: after the earlier one).
+TEST_F(BatchRunTest, ARunCutOffBySignalsLeavesTheEarlierLengthReport) {
+    const std::string settings = Read("mirexa.ini");
+    std::string appending = settings;
+    const std::string mode = "CREATE MODE(LENGTH)=NEW";
+    ASSERT_NE(appending.find(mode), std::string::npos);
+    appending.replace(appending.find(mode), mode.size(), "CREATE MODE(LENGTH)=APPEND");
+    const std::string earlier = "long.nc\nT01:an earlier run's line\n";
+    const std::string report = scratch.At("long_length.txt");
+    const struct {
+        int signalNumber;
+        bool append;
+    } cases[] = {{SIGTERM, false}, {SIGKILL, false}, {SIGTERM, true}, {SIGKILL, true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.signalNumber) + (c.append ? " appending" : " new"));
+        scratch.Write("mirexa.ini", c.append ? appending : settings);
+        scratch.Write("long.nc", LongCuttingProgram());
+        scratch.Write("long_length.txt", earlier);
+        const pid_t child = Start({kBox, "-P(0.2,0.2)", "long.nc", "-X2"});
+        // The run has opened its report once the name holds something else or a file of the
+        // name and more is there.
+        auto opened = [&] {
+            return Read("long_length.txt") != earlier || !LeftoverTemporaries(report).empty();
+        };
+        ASSERT_TRUE(WaitUntil(opened, std::chrono::milliseconds(2))) << "the run opened no report";
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));  // the cut under way
+        kill(child, c.signalNumber);
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        EXPECT_TRUE(Read("long_length.txt") == earlier) << Read("long_length.txt");
+        if (c.signalNumber == SIGTERM) {
+            EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 255) << status;
+            EXPECT_TRUE(LeftoverTemporaries(report).empty());
+        } else {
+            ASSERT_EQ(LeftoverTemporaries(report).size(), 1u);
+            const std::string name = LeftoverTemporaries(report)[0];
+            const timespec old[2] = {{time(nullptr) - 600, 0}, {time(nullptr) - 600, 0}};
+            ASSERT_EQ(utimensat(AT_FDCWD, scratch.At(name).c_str(), old, 0), 0);
+        }
+        // A short program of the same name runs to its end and writes its report.
+        scratch.Write("long.nc", LongCuttingProgram(2));
+        ASSERT_EQ(Run({kBox, "long.nc", "-X2"}), 0);
+        const std::string written = Read("long_length.txt");
+        EXPECT_EQ(written.rfind(c.append ? earlier + "long.nc\nT01:" : "long.nc\nT01:", 0), 0u)
+            << written;
+        EXPECT_TRUE(LeftoverTemporaries(report).empty());
+    }
 }
 
 // Runs that share one log: an alarm chain another run left open is ended before this run's

@@ -1,6 +1,6 @@
 // The replacement of a file: the permissions the new file ends with, links followed to the
 // file they lead to, targets that are no regular files, the removal of temporary files that
-// killed writers left, and writers of one target at once.
+// killed writers left, writers of one target at once, and files appended to.
 #include "platform/file_replacement.h"
 
 #include <fcntl.h>
@@ -191,6 +191,42 @@ TEST(FileReplacement, TargetsThatAreNoRegularFilesAreRefused) {
     ASSERT_EQ(ReplaceFileContents(dir.At("report.txt"), "new", 0, -1, FileLinks::Replace), 1);
     EXPECT_FALSE(std::filesystem::is_symlink(dir.At("report.txt")));
     EXPECT_EQ(ReadWholeFile(dir.At("kept.txt")), "kept");
+}
+
+// A file appended to through a replacement starts with its present bytes (however many reads
+// that takes); a missing one starts empty; a link planted under the name is never read, so the
+// file it leads to stays out of the new one.
+TEST(FileReplacement, AnAppendedFileStartsWithItsPresentBytes) {
+    testing::ScratchDirectory dir;
+    const std::string earlier = std::string(200000, 'x') + "\n";
+    dir.Write("report.txt", earlier);
+    dir.Write("kept.txt", "the user's own\n");
+    ASSERT_EQ(symlink("kept.txt", dir.At("link.txt").c_str()), 0);
+    const struct {
+        const char* name;
+        int result;
+        std::string expected;
+    } cases[] = {
+        {"report.txt", 1, earlier + "new\n"},
+        {"missing.txt", 1, "new\n"},
+        {"link.txt", 0, ""},
+    };
+    for (const auto& c : cases) {
+        FileReplacement replacement;
+        ASSERT_EQ(BeginFileReplacement(dir.At(c.name), &replacement, -1, FileLinks::Replace), 1);
+        errno = 0;
+        ASSERT_EQ(CopyTargetIntoReplacement(&replacement), c.result) << c.name;
+        if (c.result == 1) {
+            ASSERT_EQ(WriteAllBytes(replacement.descriptor, "new\n", 4), 1);
+            ASSERT_EQ(FinishFileReplacement(&replacement, 0), 1);
+            EXPECT_TRUE(ReadWholeFile(dir.At(c.name)) == c.expected) << c.name;
+        } else {
+            EXPECT_EQ(errno, ELOOP);
+            EXPECT_TRUE(std::filesystem::is_symlink(dir.At(c.name)));
+        }
+        EXPECT_TRUE(LeftoverTemporaries(dir.At(c.name)).empty()) << c.name;
+    }
+    EXPECT_EQ(ReadWholeFile(dir.At("kept.txt")), "the user's own\n");
 }
 
 }  // namespace

@@ -27,7 +27,6 @@
 #include "app/program_wiring.h"
 #include "config/config_records.h"
 #include "platform/backend.h"
-#include "platform/default_viewer.h"
 #include "platform/menus.h"
 #include "platform/paint.h"
 #include "platform/sound.h"
@@ -45,6 +44,7 @@
 #include "stock/stock_model.h"
 #include "support/earlier_program_run.h"
 #include "support/scratch_directory.h"
+#include "view/avi_recording.h"
 #include "view/snapshots.h"
 #include "view/view_hooks.h"
 
@@ -209,7 +209,19 @@ TEST_F(QtProgramTest, AWindowLargerThanTheScreenOpensWithinIt) {
     EXPECT_LE(frameGeometry.height(), screen.height());
 }
 
+// The run's end on a desktop without a viewer: the run's files (the recording, the length
+// report) have their names, whole, before the box says that nothing can show the report.
 TEST_F(QtProgramTest, AProgramOpenedThroughTheMenuRunsWithItsKey) {
+    const std::string path = std::getenv("PATH") != nullptr ? std::getenv("PATH") : "";
+    setenv("PATH", scratch.Path().c_str(), 1);  // no xdg-open there
+    std::string ini = testing::ReadWholeFile(scratch.At("mirexa.ini"));
+    ini.replace(ini.find("Target_VIDEOdir="), 16, "Target_VIDEOdir=" + scratch.Path());
+    ini.replace(ini.find("TIMING=NO"), 9, "TIMING=TOOL");
+    scratch.Write("mirexa.ini", ini);
+    const std::string report = scratch.At("demo_part_length.txt");
+    scratch.Write("demo_part_length.txt", "an earlier report");
+    std::string reportAtBox, recordingAtBox;
+    int temporariesAtBox = -1;
     std::string chosen;
     int runStarted = 0;
     // Each step runs from a toolkit timer inside the program's loop and waits for the last.
@@ -232,6 +244,11 @@ TEST_F(QtProgramTest, AProgramOpenedThroughTheMenuRunsWithItsKey) {
         // The run's end shows its tool length report, or says in a box that nothing can.
         if (auto* box = testing::FindTopLevel<QMessageBox>()) {
             viewerBox = box->text();
+            reportAtBox = testing::ReadWholeFile(report);
+            recordingAtBox = testing::ReadWholeFile(AviRecorder.path).substr(0, 4);
+            temporariesAtBox =
+                static_cast<int>(testing::LeftoverTemporaries(report).size() +
+                                 testing::LeftoverTemporaries(AviRecorder.path).size());
             box->button(QMessageBox::Ok)->click();
         }
         const int running = RunFlags().runMode->load() != 0;
@@ -248,8 +265,12 @@ TEST_F(QtProgramTest, AProgramOpenedThroughTheMenuRunsWithItsKey) {
     EXPECT_EQ(RunProgram(start), 0);
     EXPECT_EQ(chosen, scratch.At("demo_part.nc"));
     EXPECT_EQ(runStarted, 1);
-    EXPECT_EQ(viewerBox.contains("xdg-open"), DefaultViewerInstalled() == 0)
-        << viewerBox.toStdString();
+    setenv("PATH", path.c_str(), 1);
+    EXPECT_TRUE(viewerBox.contains("xdg-open")) << viewerBox.toStdString();
+    EXPECT_EQ(reportAtBox.rfind(chosen + "\nT01:", 0), 0u) << reportAtBox;
+    EXPECT_NE(reportAtBox.find("\nT04:"), std::string::npos) << reportAtBox;
+    EXPECT_EQ(recordingAtBox, "RIFF");
+    EXPECT_EQ(temporariesAtBox, 0);
 }
 
 TEST_F(QtProgramTest, AStockTypedIntoItsDialogOpenedByTheMenuIsTheStockMade) {

@@ -15,9 +15,11 @@
 
 #include "nc/nc_session.h"
 #include "platform/clock.h"
+#include "platform/keys.h"
 #include "platform/message_box.h"
 #include "resources/program_resources.h"
 #include "run_report_support.h"
+#include "shell/main_window.h"
 #include "shell/run_commands.h"
 #include "shell/worker_threads.h"
 #include "simulation/run_control.h"
@@ -192,6 +194,21 @@ TEST_F(RunTimerTest, ARedrawIsServedBeforeAPauseIsEntered) {
     testing::DispatchPendingMessages();
     EXPECT_EQ(RunControl.pauseBlink.load(), 1);
     EXPECT_TRUE(Hooks.Take().empty());
+}
+
+// The held pause key is seen on a tick that serves a frame too: a run whose thread has a new
+// frame waiting at every tick is still paused by it.
+TEST_F(RunTimerTest, ThePauseKeyIsSeenOnATickThatServesAFrame) {
+    StartRun(HeldThread, IDM_CUT_RESULT);
+    const auto foreground = MainWindowCallbacks.isForegroundWindow;
+    MainWindowCallbacks.isForegroundWindow = [](WindowHandle) { return 1; };
+    SetKeyDownState(static_cast<unsigned>(RunCommands.pauseKey), 1);
+    RunControl.redrawRequest = 1;
+    Tick();
+    SetKeyDownState(static_cast<unsigned>(RunCommands.pauseKey), 0);
+    MainWindowCallbacks.isForegroundWindow = foreground;
+    EXPECT_EQ(RunControl.redrawRequest.load(), 0);
+    EXPECT_EQ(RunControl.stopKeyRequest.load(), 1);
 }
 
 TEST_F(RunTimerTest, AnEventStopsTheRunBeforeItsNextBlockAndResumeClearsIt) {
