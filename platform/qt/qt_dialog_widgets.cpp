@@ -579,6 +579,20 @@ void ShowOwnedDialogs(WindowHandle owner) {
 
 }  // namespace
 
+void ActivateQtTopLevel(QWidget* window) {
+    window->raise();
+    if (WindowHandle owner = FindQtTopLevel(window)) {
+        for (WindowHandle each : GetTopLevelWindows()) {
+            auto* panel = dynamic_cast<DialogWidget*>(FindQtWidget(each));
+            if (panel && panel->windowModality() == Qt::NonModal && panel->isVisible() &&
+                GetDialogOwner(each) == owner) {
+                panel->raise();
+            }
+        }
+    }
+    window->activateWindow();
+}
+
 void FinishQtDialogShow(WindowHandle window) {
     auto* dialog = dynamic_cast<DialogWidget*>(FindQtWidget(window));
     if (!dialog) {

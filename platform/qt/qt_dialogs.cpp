@@ -29,13 +29,6 @@ QWidget* OwnerWidget(WindowHandle owner) {
     return widget ? widget->window() : nullptr;
 }
 
-// Brings the new box or dialog to the front with the keyboard focus (a desktop without a window
-// manager gives it none by itself).
-void Activate(QWidget* window) {
-    window->raise();
-    window->activateWindow();
-}
-
 // Opens the toolkit dialog (never exec) in front and waits for its end in the layer's modal
 // loop, the owner disabled meanwhile; the dialog is hidden again on return and the owner's window
 // takes the keyboard back (without a window manager the focus would go to no window at all).
@@ -46,11 +39,13 @@ void OpenAndWait(QDialog* dialog, WindowHandle owner) {
         WakeQtModalLoop();
     });
     dialog->open();
-    Activate(dialog);
+    // In front with the keyboard focus: a desktop without a window manager gives it none by
+    // itself.
+    ActivateQtTopLevel(dialog);
     RunQtModalLoop(owner, &done);
     dialog->hide();
     if (QWidget* window = OwnerWidget(owner); window != nullptr && window->isVisible()) {
-        Activate(window);
+        ActivateQtTopLevel(window);
     }
 }
 

@@ -78,6 +78,10 @@ int QtDialogWaitsForOwner(WindowHandle window);
 // Around showing a dialog: placed on its owner before, raised with its focused control after.
 void PrepareQtDialogShow(WindowHandle window);
 void FinishQtDialogShow(WindowHandle window);
+// Brings the top-level widget to the front with the keyboard focus, the shown panels (modeless
+// dialogs) its window owns above it: a window manager keeps an owner's tool windows above it, a
+// desktop without one leaves that to the program.
+void ActivateQtTopLevel(QWidget* window);
 
 // Menus (qt_menus.cpp): the window's menu bar brought up to date from its record.
 void SyncQtMenuBar(WindowHandle window);

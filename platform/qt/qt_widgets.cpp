@@ -588,8 +588,7 @@ void ActivateQtWindow(WindowHandle window) {
         return;
     }
     if (QWidget* widget = FindQtWidget(window)) {
-        widget->window()->raise();
-        widget->window()->activateWindow();
+        ActivateQtTopLevel(widget->window());
     }
 }
 

@@ -196,7 +196,7 @@ strip="2 19 1270 14"
 before="$(probe $strip sum)"
 shown="$(e2e_shown_windows)"
 xdotool mousemove --window "$main" 690 380 click 3
-e2e_wait "$e2e_patience" "the view's popup menu did not open" e2e_more_shown "$shown"
+e2e_wait "$e2e_patience" "the view's popup menu did not open" e2e_new_window "$shown" popup
 xdotool key Down Down Down Return
 sleep 1
 xdotool mousemove --window "$main" 690 380 click 1

@@ -69,7 +69,7 @@ menu() {
     shown="$(e2e_shown_windows)"
     e2e_focus "$main"
     xdotool key "alt+$1"
-    e2e_wait "$e2e_patience" "the menu of Alt+$1 did not open" e2e_more_shown "$shown"
+    e2e_wait "$e2e_patience" "the menu of Alt+$1 did not open" e2e_new_window "$shown" popup
     xdotool key "$2"
 }
 

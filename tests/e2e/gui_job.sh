@@ -6,7 +6,8 @@
 # changing its mode and interval in the title, then run to its end by G typed after a click on a
 # panel pane; a run with real rapids switched on in the menu reaching its end; a second run
 # paused by the pause key and ended by Esc (the status bar shows the pause); the view's keys
-# after a click on a panel pane and after a resize; the controller and machine files read, with
+# after a click on a panel pane and after a resize, the tool display panel staying in front of the
+# main window (no window manager keeps it there); the controller and machine files read, with
 # the colours kept in the view and, after Exit, in mirexa.ini byte for byte. Every step waits for
 # what the screen, the title or the files show; a failure keeps the screen, the program's output
 # and its log as artefacts (tests/e2e/xvfb_session.sh).
@@ -74,15 +75,6 @@ not_paused() {
 changed() {
     [ "$(probe $1 $2 $3 $4 sum)" != "$5" ]
 }
-# Opens the menu with Alt+$1 and chooses the items of the keys that follow, each once its menu
-# shows.
-# (A window that goes while xdotool looks makes it fail: the count of the others is taken.)
-shown_windows() {
-    { xdotool search --onlyvisible --name '' 2>/dev/null || true; } | wc -l
-}
-more_shown() {
-    [ "$(shown_windows)" -gt "$1" ]
-}
 # Waits up to $1 seconds until the command after it succeeds; returns its status.
 within() {
     local deadline=$((SECONDS + $1))
@@ -92,14 +84,16 @@ within() {
         sleep 0.2
     done
 }
+# Opens the menu with Alt+$1 and chooses the items of the keys that follow, each once its menu
+# shows.
 menu() {
     local shown opened=""
-    shown="$(shown_windows)"
+    shown="$(e2e_shown_windows)"
     # A menu bar left highlighted by an earlier Alt opens nothing: Esc and Alt again.
     for _ in 1 2 3 4; do
         e2e_focus "$main"
         xdotool key "alt+$1"
-        if within 15 more_shown "$shown"; then
+        if within 15 e2e_new_window "$shown" popup; then
             opened=1
             break
         fi
@@ -108,9 +102,10 @@ menu() {
     [ -n "$opened" ] || fail "the menu of Alt+$1 did not open"
     shift
     for item in "$@"; do
-        shown="$(shown_windows)"
+        shown="$(e2e_shown_windows)"
         xdotool key "$item"
-        [ "$item" = "${*: -1}" ] || wait_for "the submenu of $item did not open" more_shown "$shown"
+        [ "$item" = "${*: -1}" ] ||
+            wait_for "the submenu of $item did not open" e2e_new_window "$shown" popup
     done
 }
 # Answers the dialog named $1: the keys $2.. (a click at "x y" for "@x y"), then Return.
@@ -133,6 +128,8 @@ answer_dialog() {
 e2e_launch "$work/gui" "-(0,0,1500,950)"
 e2e_find_window "the main window did not open" 'Not Selected'
 main="$found"
+e2e_find_window "the tool display panel did not open" ' in vmc3\.ttl '
+panel="$found"
 background_shown() {
     [ "$(probe $background corner)" = "32,32,48" ]
 }
@@ -273,6 +270,20 @@ wait_for "the view keeps changing after the resize" sleep_until_settled
 before="$(probe $view sum)"
 xdotool key 2
 wait_for "2 after the resize did not reach the view" changed $view "$before"
+# With no window manager to keep them there, the program keeps its panels above the main window:
+# a key in the view brings the main window to the front, and the tool display panel stays in
+# front of it.
+# (xwininfo lists the screen's windows top first.)
+panel_in_front() {
+    local order
+    order="$(printf ' %s ' $(xwininfo -root -children | sed -n 's/^ *\(0x[0-9a-f]*\) .*/\1/p'))"
+    case "$order" in
+        *" $(printf '0x%x' "$panel") "*" $(printf '0x%x' "$main") "*) return 0 ;;
+        *) return 1 ;;
+    esac
+}
+wait_for "the tool display panel stands behind the main window after a key in the view" \
+    panel_in_front
 
 step definition files
 # 7. The controller and machine files read again: the view keeps its colours.
@@ -295,14 +306,14 @@ step help key
 # 8. F1 after menu commands (the keyboard in the main window, not in the view) opens the help
 # page in the viewer, or says that there is none.
 rm -f "$work/viewer.log"
-shown="$(shown_windows)"
+shown="$(e2e_shown_windows)"
 e2e_focus "$main"
 xdotool key F1
 help_shown() {
-    grep -q -i 'htm' "$work/viewer.log" 2>/dev/null || more_shown "$shown"
+    grep -q -i 'htm' "$work/viewer.log" 2>/dev/null || e2e_new_window "$shown"
 }
 wait_for "F1 outside the view neither showed the help page nor said why" help_shown
-if more_shown "$shown"; then
+if e2e_new_window "$shown"; then
     xdotool key Return
 fi
 

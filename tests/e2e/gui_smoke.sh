@@ -108,6 +108,10 @@ case "$(xdotool getwindowname "$main")" in
     *STOP*) e2e_fail "the run stopped: $(xdotool getwindowname "$main")" ;;
 esac
 
+# The tool display panel stands in front of the view's lower right: it is moved below the window,
+# as a user drags it aside, so that the whole view shows on the screen.
+e2e_find_window "the tool display panel did not open" ' in vmc3\.ttl '
+xdotool windowmove --sync "$found" 0 940
 # A click in the view gives it the keyboard focus; the screen is kept, then Ctrl+P in the view
 # writes tmp.png from the same frame. A link planted under that name is replaced, never followed
 # into the file it leads to.

@@ -64,6 +64,11 @@ e2e_fail() {
                 "$(xdotool getwindowgeometry "$window" 2>/dev/null | tr -s '\n ' ' ')" >&2
         done
     fi
+    # Every window of the server, top of the stack first, with its map state: what stands in front,
+    # and what is shown but covered.
+    if [ -n "${DISPLAY:-}" ]; then
+        timeout 30 xwininfo -root -tree >"$artefacts/${name}_failure_windows.txt" 2>&1 || true
+    fi
     if [ -n "${main:-}" ]; then
         echo "$name: the main window's title: $(xdotool getwindowname "$main" 2>/dev/null)" >&2
     fi
@@ -148,6 +153,28 @@ e2e_window_gone() {
     ! e2e_window_shown "$1"
 }
 
+# The ids of the windows shown now, sorted, one a line. (A window that goes while xdotool looks
+# makes it fail: the others are taken.)
+e2e_shown_windows() {
+    { xdotool search --onlyvisible --name '' 2>/dev/null || true; } | sort
+}
+# e2e_new_window BEFORE [popup]: succeeds when a window is shown that is not among BEFORE (what
+# e2e_shown_windows printed before the user's action), and with "popup", one that no window
+# manager places (a menu; the toolkit does not mark a menu's window as one every time it shows).
+# A window of an earlier step that goes meanwhile, as a file dialog's completion list does just
+# after the dialog, counts for nothing either way (a count of the windows shown would take its
+# going for the new window).
+e2e_new_window() {
+    local window
+    for window in $(comm -13 <(printf '%s\n' "$1") <(e2e_shown_windows)); do
+        if [ -z "${2:-}" ] ||
+            xwininfo -id "$window" 2>/dev/null | grep -q 'Override Redirect State: yes'; then
+            return 0
+        fi
+    done
+    return 1
+}
+
 # Gives the window the keyboard focus (failing the script when it cannot).
 e2e_focus() {
     timeout "$e2e_patience" xdotool windowfocus --sync "$1" ||
@@ -219,13 +246,4 @@ e2e_coarse_copy() {
     cp "$1"/* "$work/gui/"
     sed -i -e "s/^PITCH(WORK)=.*/PITCH(WORK)=0.5/" -e "s/^PITCH(MOVE)=.*/PITCH(MOVE)=0.5/" \
         -e "s/^REAL RAPID=.*/REAL RAPID=NO/" "$work/gui/mirexa.ini"
-}
-
-# The count of the windows shown (a window that goes while xdotool looks makes it fail: the count
-# of the others is taken), and whether more than $1 are shown.
-e2e_shown_windows() {
-    { xdotool search --onlyvisible --name '' 2>/dev/null || true; } | wc -l
-}
-e2e_more_shown() {
-    [ "$(e2e_shown_windows)" -gt "$1" ]
 }
