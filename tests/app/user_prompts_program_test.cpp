@@ -97,8 +97,12 @@ protected:
 // The settings' editor command is shown and asked for before its first start; the answer holds
 // for that settings file and command, a changed command asks again, and every start is logged.
 TEST_F(UserPromptsTest, AnEditorCommandOfTheSettingsFileAsksBeforeItsFirstStart) {
+    // The editor's mark appears whole (written aside, then renamed): the test reads it as soon
+    // as it is there, while the second start of the pair may still be writing its own.
     const std::string editor =
-        scratch.Write("editor.sh", "#!/bin/sh\necho \"$@\" > \"$(dirname \"$0\")/started\"\n");
+        scratch.Write("editor.sh",
+                      "#!/bin/sh\nd=\"$(dirname \"$0\")\"\necho \"$@\" > \"$d/started.$$\" && "
+                      "mv \"$d/started.$$\" \"$d/started\"\n");
     chmod(editor.c_str(), 0755);
     const std::string ini = testing::ReadWholeFile(scratch.At("mirexa.ini"));
     const std::string given = "EXEC_PROGRAM=xdg-open\nEXEC_OPTION=%1\n";
