@@ -236,20 +236,10 @@ TEST_F(BatchRunTest, AnStlStockInWorkCoordinatesLandsAtTheWorkOffset) {
     }
 }
 
-// Waits until done says that a run has reached a point, looking every poll; whether it did
-// within the deadline.
-bool WaitUntil(const std::function<bool()>& done,
-               std::chrono::microseconds poll = std::chrono::milliseconds(10)) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    while (!done() && std::chrono::steady_clock::now() < deadline) {
-        std::this_thread::sleep_for(poll);
-    }
-    return done();
-}
-
 // Waits until the file holds the text (a run has reached that point); 0 after the deadline.
 bool WaitForText(const std::string& path, const std::string& text) {
-    return WaitUntil([&] { return testing::ReadWholeFile(path).find(text) != std::string::npos; });
+    return testing::AwaitCondition(
+        [&] { return testing::ReadWholeFile(path).find(text) != std::string::npos; });
 }
 
 // A table-table machine whose A stroke ends at -30 deg: a move with tool vector input that tilts
@@ -820,7 +810,8 @@ TEST_F(BatchRunTest, ASaveCutOffBySignalsLeavesTheEarlierOutputAndNoTemporaryFor
             }
             return false;
         };
-        ASSERT_TRUE(WaitUntil(saving, std::chrono::microseconds(200))) << "no save seen";
+        ASSERT_TRUE(testing::AwaitCondition(saving, std::chrono::microseconds(200)))
+            << "no save seen";
         kill(child, signalNumber);
         int status = 0;
         ASSERT_EQ(waitpid(child, &status, 0), child);
@@ -871,7 +862,8 @@ TEST_F(BatchRunTest, ARunCutOffBySignalsLeavesTheEarlierLengthReport) {
         auto opened = [&] {
             return Read("long_length.txt") != earlier || !LeftoverTemporaries(report).empty();
         };
-        ASSERT_TRUE(WaitUntil(opened, std::chrono::milliseconds(2))) << "the run opened no report";
+        ASSERT_TRUE(testing::AwaitCondition(opened, std::chrono::milliseconds(2)))
+            << "the run opened no report";
         std::this_thread::sleep_for(std::chrono::milliseconds(50));  // the cut under way
         kill(child, c.signalNumber);
         int status = 0;

@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -55,14 +56,20 @@ private:
     std::string root_;
 };
 
-// Waits a while (a loaded machine's patience) for the path to exist, as another process makes
-// it; whether it does.
-inline bool AwaitPath(const std::string& path) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    while (!std::filesystem::exists(path) && std::chrono::steady_clock::now() < deadline) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+// Waits a while (a loaded machine's patience) until done says that another process or thread
+// has reached a point, looking every poll; whether it did.
+inline bool AwaitCondition(const std::function<bool()>& done,
+                           std::chrono::microseconds poll = std::chrono::milliseconds(10)) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (!done() && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(poll);
     }
-    return std::filesystem::exists(path);
+    return done();
+}
+
+// Waits until the path exists, as another process makes it; whether it does.
+inline bool AwaitPath(const std::string& path) {
+    return AwaitCondition([&path] { return std::filesystem::exists(path); });
 }
 
 #ifdef MIREXA_SAMPLES
