@@ -35,6 +35,7 @@
 #include "simulation/run_end.h"
 #include "simulation/structure_checks.h"
 #include "simulation/tool_length_report.h"
+#include "simulation/tool_pose_step.h"
 #include "view/display_lists.h"
 #include "view/picking.h"
 #include "view/stock_view.h"
@@ -563,6 +564,8 @@ void ShowControlPointMessage(WindowHandle dialog, int code) {
 
 // Steps 2 to 6 of OK from the menu, once the position is stored: 1 when the dialog may end.
 int PlaceCutAndCheck(WindowHandle dialog) {
+    // The tool is placed as a rapid places it.
+    RunKinematics.motion.motionType = 0;
     UpdateMachinePosition(RunKinematics);
     const int outside = CheckOverTravel(RunKinematics.pose.machine.axis);
     if (outside >= 0) {
@@ -574,19 +577,12 @@ int PlaceCutAndCheck(WindowHandle dialog) {
         RunControl.overTravelAxis.store(-1);
         return 0;
     }
-    StepRemovedVolume = 0.0;
-    ClearInterferenceFlags();
-    if (CurrentToolHasMountedTools(RunSession)) {
-        CutAndCheckMountedTools(RunSession);
-    } else {
-        if (StockCommands.stockPresent) {
-            CutStockAtToolPose(RunSession, &CurrentStockModel(), RunKinematics.pose.tool.point,
-                               RunKinematics.pose.tool.axis);
-        }
-        CheckStructuresAtStep(RunSession);
-    }
-    const bool flagged = AnyCuttingAlarmFlagSet() != 0 || AnyInterferenceFlagSet() != 0;
-    if (!InterferenceFlags.contact && !flagged) {
+    ToolPoseStep step;
+    step.rapidMark = true;
+    const ToolPoseFindings found = CutAndCheckToolPose(
+        RunSession, StockCommands.stockPresent ? &CurrentStockModel() : nullptr, step);
+    const bool flagged = found.cuttingAlarm || found.interference;
+    if (!found.contact && !flagged) {
         return 1;
     }
     if (StockCommands.stockPresent) {

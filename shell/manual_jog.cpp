@@ -31,6 +31,7 @@
 #include "simulation/run_timer.h"
 #include "simulation/structure_checks.h"
 #include "simulation/tool_length_report.h"
+#include "simulation/tool_pose_step.h"
 #include "stock/stock_grid.h"
 #include "stock/stock_model.h"
 #include "view/stock_view.h"
@@ -235,9 +236,6 @@ int JogAxisStep(WindowHandle window, int axis, int increments) {
     position = RoundToInputIncrements(position + increments / increment) / increment;
     // 4. A rapid move: the cut ends get the rapid mark.
     RunKinematics.motion.motionType = 0;
-    CutEndMark.flags[0] = CutEndMark.flags[1] =
-        static_cast<std::uint8_t>(CurrentCutter.penBits | kDexelEndPainted);
-    CutEndMark.stamps[0] = CutEndMark.stamps[1] = 0;
     UpdateMachinePosition(RunKinematics);
     StoreToolPose();
     PublishPanelPose();
@@ -251,18 +249,12 @@ int JogAxisStep(WindowHandle window, int axis, int increments) {
         return kJogOverTravel;
     }
     // 6. The cut and the checks of a simulation step.
-    StepRemovedVolume = 0.0;
-    ClearInterferenceFlags();
-    if (CurrentToolHasMountedTools(RunSession)) {
-        CutAndCheckMountedTools(RunSession);
-    } else {
-        CutStockAtToolPose(RunSession, &CurrentStockModel(), RunKinematics.pose.tool.point,
-                           RunKinematics.pose.tool.axis);
-        CheckStructuresAtStep(RunSession);
-    }
-    ManualJog.removedVolume += StepRemovedVolume;
+    ToolPoseStep step;
+    step.rapidMark = true;
+    const ToolPoseFindings found = CutAndCheckToolPose(RunSession, &CurrentStockModel(), step);
+    ManualJog.removedVolume += found.removedVolume;
     // 7. Nothing hit.
-    if (!InterferenceFlags.contact && !AnyInterferenceFlagSet()) {
+    if (!found.contact && !found.interference) {
         RedrawView(MainWindowData.handles.view);
         return kJogMoved;
     }

@@ -25,6 +25,7 @@
 #include "simulation/run_control.h"
 #include "simulation/simulation_hooks.h"
 #include "simulation/tool_length_report.h"
+#include "simulation/tool_pose_step.h"
 #include "stock/stock_model.h"
 #include "stock/stock_shapes.h"
 
@@ -240,16 +241,10 @@ StockModel* CurrentStock() {
     return (index >= 0 && index < kStockModelSlots) ? &StockModels[index] : nullptr;
 }
 
-// Cuts the current stock at a tool pose for the context's move: its type and its session's
-// cutting-on switch.
-void CutAtToolPose(const MoveStepContext& context, const double point[3], const double axis[3]) {
-    const CutMoveFacts move = {Kinematics(context).motion.motionType > 0 ? 1 : 0,
-                               context.session->run.cuttingEnabled, &context.session->tools->tool};
-    CutStockAtToolPose(CurrentStock(), point, axis, move);
-}
-
-// A full revolution of the spinning rotary at this step, cut at every angle step.
-void CutTurningRevolution(const MoveStepContext& context, int rotary) {
+// A full revolution of the spinning rotary at this step, cut at every angle step; the flags of
+// every angle stand, the volume is the revolution's.
+ToolPoseFindings CutTurningRevolution(const MoveStepContext& context, int rotary,
+                                      const ToolPoseStep& step) {
     KinematicsSessionRecords& k = Kinematics(context);
     SimulationRunRecord& record = *context.record;
     MachinePose& pose = k.pose;
@@ -269,55 +264,53 @@ void CutTurningRevolution(const MoveStepContext& context, int rotary) {
     for (int a = 0; a < 5; ++a) {
         machine[a] = pose.machine.axis[a];
     }
+    ToolPoseStep angle = step;
+    angle.work = ToolPoseWork::kCutOnly;
+    ToolPoseFindings found;
     double removed = 0.0;
+    std::int64_t rays = 0;
     for (std::int64_t j = 0; j < count; ++j) {
         machine[3 + rotary] = static_cast<double>(j) * 360.0 / static_cast<double>(count);
         double point[3], axis[3];
         ComputeToolTipAndAxis(CurrentMachine, k.toolValues, machine, point, axis);
-        StepRemovedVolume = 0.0;
-        CutAtToolPose(context, point, axis);
-        removed += StepRemovedVolume;
-        record.raysVisited += CutPose.raysVisited;
+        angle.point = point;
+        angle.axis = axis;
+        angle.keepFlags = j > 0;
+        found = CutAndCheckToolPose(*context.session, CurrentStock(), angle);
+        removed += found.removedVolume;
+        rays += found.raysVisited;
     }
     // The tool load sees the whole revolution.
-    StepRemovedVolume = removed;
+    found.removedVolume = removed;
+    found.raysVisited = rays;
     pose.machine.axis[3 + rotary] = kept;
     UpdateMachinePosition(k);
+    return found;
 }
 
-void CutAndCheckStep(const MoveStepContext& context, const StepBlockInfo& block) {
+// The cut and checks of a step of the move: a turning revolution while a rotary spins, else the
+// one step at the pose.
+ToolPoseFindings CutAndCheckStep(const MoveStepContext& context, const StepBlockInfo& block,
+                                 bool rapid) {
+    ToolPoseStep step;
+    step.rapidMark = rapid;
+    step.lineStamp = block.lineStamp;
     const int rotary = SpinningRotary(block);
     if (rotary >= 0) {
-        CutTurningRevolution(context, rotary);
-        return;
+        return CutTurningRevolution(context, rotary, step);
     }
-    const SimulationHooks& hooks = SimulationCallbacks;
-    NcSession& session = *context.session;
-    if (hooks.currentToolHasMountedTools != nullptr &&
-        hooks.currentToolHasMountedTools(session) != 0 &&
-        hooks.cutAndCheckMountedTools != nullptr) {
-        hooks.cutAndCheckMountedTools(session);
-    } else {
-        const MachinePose& pose = Kinematics(context).pose;
-        CutAtToolPose(context, pose.tool.point, pose.tool.axis);
-        context.record->raysVisited += CutPose.raysVisited;
-        if (hooks.checkStructures != nullptr) {
-            hooks.checkStructures(session);
-        }
-    }
-    if (block.cycleActive != 0 && block.cycleMove != 0) {
-        InterferenceFlags.contact = 0;
-    }
+    step.cycleMove = block.cycleActive != 0 && block.cycleMove != 0;
+    return CutAndCheckToolPose(*context.session, CurrentStock(), step);
 }
 
 // The tool-load limit of a feed step in contact: an alarm (types 1, 2) or a limit-log line
 // (types 11, 12, only with logLines) when the cross-section A or the removal rate Q exceeds the
 // first limit value.
 void ApplyToolLoadLimit(const MoveStepContext& context, const StepBlockInfo& block,
-                        bool logLines = true) {
+                        const ToolPoseFindings& found, bool logLines = true) {
     const MotionRecord& motion = Kinematics(context).motion;
     const int tool = CurrentToolNumber(context);
-    if (tool < 0 || motion.motionType <= 0 || InterferenceFlags.contact == 0) {
+    if (tool < 0 || motion.motionType <= 0 || !found.contact) {
         return;
     }
     const ToolLoadLimit& limit = ToolTableSet.loadLimits[tool];
@@ -327,7 +320,7 @@ void ApplyToolLoadLimit(const MoveStepContext& context, const StepBlockInfo& blo
     if (limit.type == kToolLoadNone || !(value > 0.0) || !(actualStep > 0.0)) {
         return;
     }
-    const double section = StepRemovedVolume / actualStep;  // mm^2
+    const double section = found.removedVolume / actualStep;  // mm^2
     const double rate = motion.feed * section / 60.0;       // mm^3/s
     const bool sectionLimit =
         limit.type == kToolLoadSectionAlarm || limit.type == kToolLoadSectionLog;
@@ -531,10 +524,7 @@ int StepCurrentMove(const MoveStepContext& context, const StepBlockInfo& block) 
         Checks.interference > 0 && (rapid || m.feed >= Checks.rapidFeedrate) ? 1 : 0;
     int result = kMoveStepped;
     for (std::int64_t i = 1; i <= n; ++i) {
-        // 1-2. Pose, end marks.
-        CutEndMark.flags[0] = CutEndMark.flags[1] =
-            static_cast<std::uint8_t>(CurrentCutter.penBits | (rapid ? kDexelEndPainted : 0));
-        CutEndMark.stamps[0] = CutEndMark.stamps[1] = block.lineStamp;
+        // 1-2. Pose (the end marks are the step's).
         PoseMoveStep(context, block, plan, i);
         // 3. Over-travel: the step is posed but not cut.
         RunControl.stepAlarm = 0;
@@ -549,16 +539,15 @@ int StepCurrentMove(const MoveStepContext& context, const StepBlockInfo& block) 
             }
         }
         // 4-5. Cut and check.
-        StepRemovedVolume = 0.0;
-        ClearInterferenceFlags();
-        CutAndCheckStep(context, block);
+        const ToolPoseFindings found = CutAndCheckStep(context, block, rapid);
+        record.raysVisited += found.raysVisited;
         // 6. Tool load.
-        ApplyToolLoadLimit(context, block);
+        ApplyToolLoadLimit(context, block, found);
         // 7. Alarm test.
-        const bool contact = InterferenceFlags.contact != 0;
+        const bool contact = found.contact;
         const bool spindleAlarm = Checks.spindleCheck > 0 && block.spindleStopped != 0 && contact;
         if ((rapid && contact && record.rapidCheckActive != 0) || spindleAlarm ||
-            AnyCuttingAlarmFlagSet() != 0 || AnyInterferenceFlagSet() != 0) {
+            found.cuttingAlarm || found.interference) {
             RunControl.stepAlarm = 1;
             SaveMotionState(records);
         }
@@ -568,7 +557,7 @@ int StepCurrentMove(const MoveStepContext& context, const StepBlockInfo& block) 
         const int state = StepState(context, spindleAlarm);
         SimulationState = state;
         ++record.steps;
-        record.removedVolume += StepRemovedVolume;
+        record.removedVolume += found.removedVolume;
         // 10. Alarm step: the report line, then the decision.
         if (state == 4) {
             ++record.alarmSteps;
@@ -607,8 +596,6 @@ namespace {
 int StepNurbsPoint(const MoveStepContext& context, const StepBlockInfo& block, const double p[3]) {
     const MachinePose& pose = Kinematics(context).pose;
     SimulationRunRecord& record = *context.record;
-    CutEndMark.flags[0] = CutEndMark.flags[1] = static_cast<std::uint8_t>(CurrentCutter.penBits);
-    CutEndMark.stamps[0] = CutEndMark.stamps[1] = block.lineStamp;
     PoseNurbsStep(context, p);
     RunControl.stepAlarm = 0;
     if (AnyStrokeEnabled()) {
@@ -622,15 +609,16 @@ int StepNurbsPoint(const MoveStepContext& context, const StepBlockInfo& block, c
             return 1;
         }
     }
-    StepRemovedVolume = 0.0;
-    ClearInterferenceFlags();
-    CutAtToolPose(context, pose.tool.point, pose.tool.axis);
-    record.raysVisited += CutPose.raysVisited;
-    ApplyToolLoadLimit(context, block, false);
+    ToolPoseStep step;
+    step.work = ToolPoseWork::kCutOnly;
+    step.lineStamp = block.lineStamp;
+    const ToolPoseFindings found = CutAndCheckToolPose(*context.session, CurrentStock(), step);
+    record.raysVisited += found.raysVisited;
+    ApplyToolLoadLimit(context, block, found, false);
     ToolLengthMeasured.lineDue = 1;
     SimulationState = StepState(context, false);
     ++record.steps;
-    record.removedVolume += StepRemovedVolume;
+    record.removedVolume += found.removedVolume;
     return 0;
 }
 

@@ -1,0 +1,51 @@
+// The one step of a tool pose: end marks, cut, checks, findings.
+#include "simulation/tool_pose_step.h"
+
+#include "nc/nc_session.h"
+#include "simulation/cutting_core.h"
+#include "simulation/interference_flags.h"
+#include "simulation/simulation_hooks.h"
+#include "stock/stock_model.h"
+
+namespace mirexa {
+
+ToolPoseFindings CutAndCheckToolPose(NcSession& session, StockModel* stock,
+                                     const ToolPoseStep& step) {
+    const std::uint8_t flags =
+        static_cast<std::uint8_t>(CurrentCutter.penBits | (step.rapidMark ? kDexelEndPainted : 0));
+    CutEndMark.flags[0] = CutEndMark.flags[1] = flags;
+    CutEndMark.stamps[0] = CutEndMark.stamps[1] = step.lineStamp;
+    if (!step.keepFlags) {
+        ClearInterferenceFlags();
+    }
+    StepRemovedVolume = 0.0;
+    ToolPoseFindings found;
+    const SimulationHooks& hooks = SimulationCallbacks;
+    if (step.work == ToolPoseWork::kCutOnly) {
+        const MachinePose& pose = session.kinematics->pose;
+        CutStockAtToolPose(session, stock, step.point != nullptr ? step.point : pose.tool.point,
+                           step.axis != nullptr ? step.axis : pose.tool.axis);
+        found.raysVisited = CutPose.raysVisited;
+    } else if (hooks.currentToolHasMountedTools != nullptr &&
+               hooks.currentToolHasMountedTools(session) != 0 &&
+               hooks.cutAndCheckMountedTools != nullptr) {
+        hooks.cutAndCheckMountedTools(session);
+    } else {
+        const MachinePose& pose = session.kinematics->pose;
+        CutStockAtToolPose(session, stock, pose.tool.point, pose.tool.axis);
+        found.raysVisited = CutPose.raysVisited;
+        if (hooks.checkStructures != nullptr) {
+            hooks.checkStructures(session);
+        }
+    }
+    if (step.cycleMove) {
+        InterferenceFlags.contact = 0;
+    }
+    found.removedVolume = StepRemovedVolume;
+    found.contact = InterferenceFlags.contact != 0;
+    found.cuttingAlarm = AnyCuttingAlarmFlagSet() != 0;
+    found.interference = AnyInterferenceFlagSet() != 0;
+    return found;
+}
+
+}  // namespace mirexa
