@@ -19,6 +19,7 @@
 #include "simulation/dexel_grid_view.h"
 #include "simulation/move_stepping.h"
 #include "simulation/run_control.h"
+#include "simulation/cutting_run.h"
 #include "simulation/simulation_thread.h"
 #include "stock/stock_grid.h"
 #include "stock/stock_hooks.h"
@@ -112,6 +113,7 @@ void BM_SampleProgram(benchmark::State& state) {
     StockModel& stock = StockModels[0];
     CurrentStockIndex = 0;
     std::int64_t steps = 0, rays = 0;
+    CuttingRun run;
     for (auto _ : state) {
         state.PauseTiming();
         FreeStockModel(&stock);
@@ -122,12 +124,14 @@ void BM_SampleProgram(benchmark::State& state) {
         RunControl.runMode = RunMode::kSkipCutting;
         RunKinematics.pose = MachinePose{};
         RunKinematics.pose.program.axis[2] = 200.0;
+        run.request = RunRequest{&RunSession, &stock, DefinitionFiles.ncProgramFile,
+                                 RunMode::kSkipCutting, BatchRunKind::kNone};
         state.ResumeTiming();
-        SimulationThreadProc();
-        steps += RunSimulationRecord.steps;
-        rays += RunSimulationRecord.raysVisited;
+        RunCutting(run);
+        steps += run.record.steps;
+        rays += run.record.raysVisited;
     }
-    if (LastRunSummary.end != kRunEndProgram) {
+    if (run.result.end != kRunEndProgram) {
         state.SkipWithError("the sample program did not run to its end");
     }
     state.counters["steps_per_s"] =

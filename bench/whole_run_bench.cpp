@@ -42,6 +42,7 @@
 #include "simulation/dexel_grid_view.h"
 #include "simulation/move_stepping.h"
 #include "simulation/run_control.h"
+#include "simulation/cutting_run.h"
 #include "simulation/simulation_thread.h"
 #include "stock/stock_grid.h"
 #include "stock/stock_shapes.h"
@@ -308,6 +309,7 @@ void RunWholeProgram(benchmark::State& state, std::string (*program)(int), int w
     std::int64_t steps = 0, rays = 0;
     double wall = 0.0, cpu = 0.0, kernel = 0.0;
     const double load = MachineLoad();
+    CuttingRun cut;
     for (auto _ : state) {
         state.PauseTiming();
         FreeStockModel(&stock);
@@ -327,15 +329,17 @@ void RunWholeProgram(benchmark::State& state, std::string (*program)(int), int w
         const double wall0 = WallSeconds();
         const double cpu0 = ProcessCpuSeconds();
         const double kernel0 = ProcessKernelSeconds();
-        std::thread run(SimulationThreadProc);
-        run.join();
+        cut.request = RunRequest{&RunSession, &stock, DefinitionFiles.ncProgramFile, RunMode::kResult,
+                                 BatchRunKind::kNone};
+        std::thread thread([&cut] { RunCutting(cut); });
+        thread.join();
         wall += WallSeconds() - wall0;
         cpu += ProcessCpuSeconds() - cpu0;
         kernel += ProcessKernelSeconds() - kernel0;
-        steps += RunSimulationRecord.steps;
-        rays += RunSimulationRecord.raysVisited;
+        steps += cut.record.steps;
+        rays += cut.record.raysVisited;
     }
-    if (LastRunSummary.end != kRunEndProgram) {
+    if (cut.result.end != kRunEndProgram) {
         state.SkipWithError("the program did not run to its end");
     }
     const double runs = static_cast<double>(state.iterations());
@@ -360,7 +364,7 @@ void RunWholeProgram(benchmark::State& state, std::string (*program)(int), int w
         static_cast<double>(CuttingTotals.raysSkipped) * perStep;
     state.counters["peak_MB"] = PeakMegabytes();
     state.SetLabel("digest " + StockDigest(stock));
-    if (state.range(2) == wholeSize && LastRunSummary.end == kRunEndProgram) {
+    if (state.range(2) == wholeSize && cut.result.end == kRunEndProgram) {
         MeasureSurface(state, stock, threads, directory);
     }
     FreeStockModel(&stock);

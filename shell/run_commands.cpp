@@ -1,9 +1,12 @@
 // Run commands, run keys and the run timer of the main window.
 #include "shell/run_commands.h"
+#include "shell/stock_commands.h"
 
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <functional>
+#include <utility>
 #include <cerrno>
 #include <cstdio>
 
@@ -32,6 +35,7 @@
 #include "shell/main_window.h"
 #include "shell/menu_state.h"
 #include "shell/status_bar.h"
+#include "simulation/cutting_run.h"
 #include "simulation/run_control.h"
 #include "simulation/run_end.h"
 #include "simulation/run_timer.h"
@@ -49,6 +53,7 @@ namespace mirexa {
 
 RunHooks RunCallbacks;
 RunCommandState RunCommands;
+CuttingRun WindowRun;
 MotionPosition ControlOriginOffset;
 std::atomic<int> AbortedBatchRunMark{0};
 
@@ -239,7 +244,7 @@ int StartRun(WindowHandle window, RunMode mode, void (*threadBody)()) {
     // The new mode and the title; a run already going only switches its mode.
     const RunMode previous = RunFlags().runMode->exchange(mode);
     UpdateTitle(window);
-    if (previous != RunMode::kIdle || HasWorkerThread(SimulationThread)) {
+    if (previous != RunMode::kIdle || CuttingRunHasThread(WindowRun)) {
         return 1;  // the running thread only switches its mode
     }
     // The log of a logged batch run; the command line's run mode is taken by this run.
@@ -274,10 +279,18 @@ int StartRun(WindowHandle window, RunMode mode, void (*threadBody)()) {
     OpenLengthReport(batchKind);
     // The run's thread, and the timer that serves its requests.
     RunCommands.runFrameDrawn = 0;
-    if (CreateWorkerThread(&SimulationThread, threadBody ? threadBody : RunCuttingThread, 0, 1) <
-        0) {
-        LastRunSummary.end = kRunEndMemory;  // no thread for the run: it ends as out of memory
+    RunRequest run;
+    run.session = &RunSession;
+    run.stock = &CurrentStockModel();
+    run.programPath = DefinitionFiles.ncProgramFile;
+    run.mode = mode;
+    run.batchKind = batchKind;
+    std::function<void(CuttingRun&)> body;
+    if (threadBody != nullptr) {
+        body = [threadBody](CuttingRun&) { threadBody(); };
     }
+    // A run the system gives no thread ends as out of memory (its result says so).
+    StartCuttingRun(WindowRun, std::move(run), std::move(body));
     StartRunProgressTimer(window, PeriodForMode(mode, 0));
     return 1;
 }
@@ -295,7 +308,8 @@ void TogglePathDisplay(WindowHandle window, unsigned command) {
 // The end of the tick once the thread has ended: join it, then end the run.
 void EndRunAfterThread(WindowHandle window) {
     KillRunProgressTimer(window);
-    JoinWorkerThread(&SimulationThread);
+    JoinCuttingRun(WindowRun);
+    WindowRun.state.store(RunState::kIdle);
     if (RunFlags().abortRequest->load()) {
         EndAbortedRun(window);
         RedrawView(MainWindowData.handles.view);
@@ -306,7 +320,7 @@ void EndRunAfterThread(WindowHandle window) {
         ShowFinishedReport();
         return;
     }
-    const int code = FinishRun(RunSession, window, 0);
+    const int code = FinishRun(RunSession, window, 0, WindowRun.result.end);
     if (code != 0) {
         ControlOriginOffset = RunCommands.savedControlOrigin;
         NoteRunEndForAutomation(kCutAlarm);
@@ -532,7 +546,7 @@ void RunProgressTimer(WindowHandle window) {
         CallHook(H().drawNcDataLine);
     }
     // 4. While the thread runs.
-    if (!IsWorkerThreadFinished(SimulationThread)) {
+    if (!CuttingRunFinished(WindowRun)) {
         if (!RunCommands.runLogFlag && RunEventStopWanted()) {
             f.stopKeyRequest->store(1);
         }
@@ -572,8 +586,7 @@ void RunProgressTimer(WindowHandle window) {
 }
 
 int IsRunActive() {
-    return RunFlags().runMode->load() != RunMode::kIdle || HasWorkerThread(SimulationThread) ? 1
-                                                                                             : 0;
+    return RunFlags().runMode->load() != RunMode::kIdle || CuttingRunHasThread(WindowRun) ? 1 : 0;
 }
 
 int RefusedDuringRun(unsigned command) {
@@ -626,7 +639,7 @@ int RefusedDuringRun(unsigned command) {
 }
 
 void EndRunBeforeClose(WindowHandle window) {
-    if (!HasWorkerThread(SimulationThread)) {
+    if (!CuttingRunHasThread(WindowRun)) {
         return;
     }
     // The abort before the pause is released: a thread let go from a stop block must see it.
@@ -634,7 +647,7 @@ void EndRunBeforeClose(WindowHandle window) {
     RunFlags().pauseRequest->store(0);
     RunFlags().pauseBlink->store(0);
     WakeRunWaiters();
-    WaitForWorkerThread(&SimulationThread);
+    WaitForCuttingRun(WindowRun);
     EndRunAfterThread(window);
 }
 

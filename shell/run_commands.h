@@ -17,6 +17,7 @@
 #include "platform/window.h"
 #include "services/run_mode.h"
 #include "shell/worker_threads.h"
+#include "simulation/cutting_run.h"
 
 namespace mirexa {
 
@@ -84,6 +85,9 @@ struct RunCommandState {
     MotionPosition savedControlOrigin = {};
 };
 extern RunCommandState RunCommands;
+
+// The window's cutting run: the run commands start it, timer 101 serves it, its end joins it.
+extern CuttingRun WindowRun;
 
 // The control (work) coordinate origin in machine coordinates, with which the dialogs convert
 // between work and machine values.

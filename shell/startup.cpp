@@ -235,7 +235,7 @@ int RunProgram(const ProgramStart& start) {
     // Workers end before anything they read is freed. The run thread was joined when the window
     // closed; the automation thread ends on the shutdown request (or never ran).
     WorkerShutdownRequested.store(1);
-    JoinWorkerThread(&SimulationThread);
+    JoinCuttingRun(WindowRun);
     JoinWorkerThread(&AutomationThread);
     // Shutdown: what start-up took is given back.
     ClearReplaceTable();

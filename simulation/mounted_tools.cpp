@@ -85,10 +85,10 @@ void CheckToolRings(NcSession& session, const double machine[5]) {
 }
 
 // Cuts the current tool at a machine position (its tip and axis by the kinematics).
-void CutAt(NcSession& session, const double machine[5]) {
+void CutAt(NcSession& session, StockModel* stock, const double machine[5]) {
     double point[3], axis[3];
     ComputeToolTipAndAxis(*session.kinematics, machine, point, axis);
-    CutStockAtToolPose(session, CurrentStock(), point, axis);
+    CutStockAtToolPose(session, stock, point, axis);
 }
 
 // The structure codes with their TOOL pair, in the order they take precedence.
@@ -232,7 +232,7 @@ void MountedToolPosition(const double base[5], int tool, int current, double out
     }
 }
 
-void CutAndCheckMountedTools(NcSession& session) {
+void CutAndCheckMountedTools(NcSession& session, StockModel* stock) {
     const int current = ToolIfListed(session.tools->tool);
     if (current < 0) {
         return;
@@ -273,7 +273,7 @@ void CutAndCheckMountedTools(NcSession& session) {
             ClearInterferenceFlags();
             CutEndMark.flags[0] = CutEndMark.flags[1] =
                 static_cast<std::uint8_t>(CurrentCutter.penBits | kDexelEndPainted);
-            CutAt(session, machine);
+            CutAt(session, stock, machine);
             ApplyCycleContactRule(cycleMove);
             if (toolPairs) {
                 CheckToolRings(session, machine);
@@ -288,7 +288,7 @@ void CutAndCheckMountedTools(NcSession& session) {
     CutEndMark.flags[0] = CutEndMark.flags[1] =
         static_cast<std::uint8_t>(CurrentCutter.penBits | (rapid ? kDexelEndPainted : 0));
     StepRemovedVolume = 0.0;
-    CutStockAtToolPose(session, CurrentStock(), pose.tool.point, pose.tool.axis);
+    CutStockAtToolPose(session, stock, pose.tool.point, pose.tool.axis);
     const double currentVolume = StepRemovedVolume;
     ApplyCycleContactRule(cycleMove);
     CheckStructuresAtStep(SessionCheckRecords(kinematics, *session.tools));
@@ -302,7 +302,7 @@ void CutAndCheckMountedTools(NcSession& session) {
             MakeCurrent(session, tool);
             double machine[5];
             MountedToolPosition(base, tool, current, machine);
-            CutAt(session, machine);
+            CutAt(session, stock, machine);
             ApplyCycleContactRule(cycleMove);
             if (toolPairs) {
                 CheckToolRings(session, machine);

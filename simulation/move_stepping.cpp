@@ -31,8 +31,6 @@
 
 namespace mirexa {
 
-SimulationRunRecord RunSimulationRecord;
-
 namespace {
 
 constexpr double kPi = 3.14159265358979323846;
@@ -276,7 +274,7 @@ ToolPoseFindings CutTurningRevolution(const MoveStepContext& context, int rotary
         angle.point = point;
         angle.axis = axis;
         angle.keepFlags = j > 0;
-        found = CutAndCheckToolPose(*context.session, CurrentStock(), angle);
+        found = CutAndCheckToolPose(*context.session, context.stock, angle);
         removed += found.removedVolume;
         rays += found.raysVisited;
     }
@@ -300,7 +298,7 @@ ToolPoseFindings CutAndCheckStep(const MoveStepContext& context, const StepBlock
         return CutTurningRevolution(context, rotary, step);
     }
     step.cycleMove = block.cycleActive != 0 && block.cycleMove != 0;
-    return CutAndCheckToolPose(*context.session, CurrentStock(), step);
+    return CutAndCheckToolPose(*context.session, context.stock, step);
 }
 
 // The tool-load limit of a feed step in contact: an alarm (types 1, 2) or a limit-log line
@@ -612,7 +610,7 @@ int StepNurbsPoint(const MoveStepContext& context, const StepBlockInfo& block, c
     ToolPoseStep step;
     step.work = ToolPoseWork::kCutOnly;
     step.lineStamp = block.lineStamp;
-    const ToolPoseFindings found = CutAndCheckToolPose(*context.session, CurrentStock(), step);
+    const ToolPoseFindings found = CutAndCheckToolPose(*context.session, context.stock, step);
     record.raysVisited += found.raysVisited;
     ApplyToolLoadLimit(context, block, found, false);
     ToolLengthMeasured.lineDue = 1;

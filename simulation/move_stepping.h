@@ -14,6 +14,8 @@
 
 namespace mirexa {
 
+struct StockModel;
+
 // Most steps of one move (and cuts of one turning revolution): a bound on the run's length that
 // an extreme move length over a tiny step length cannot pass. Reaching it is logged.
 inline constexpr std::int64_t kMaxStepsPerMove = 100000000;
@@ -58,8 +60,7 @@ struct SimulationRunRecord {
     std::int64_t raysVisited = {};   // rays with material in the cuts' windows
     std::int32_t stepCapHits = {};   // moves whose step count was capped
 };
-// The step record of the run (of RunSession); a drawing steps with a record of its own.
-extern SimulationRunRecord RunSimulationRecord;
+// A cutting run keeps its step record (cutting_run.h); a drawing steps with a record of its own.
 
 // What the stepping of a move works on: the session whose move is stepped (its move, pose, work
 // origin, tool values, modes, tool centre point frame, mounted tool, NURBS curve and controller
@@ -72,12 +73,8 @@ extern SimulationRunRecord RunSimulationRecord;
 struct MoveStepContext {
     NcSession* session = {};
     SimulationRunRecord* record = {};
+    StockModel* stock = {};  // the stock the steps cut (none: nothing is cut, the checks run)
 };
-
-// The run's stepping: RunSession with RunSimulationRecord.
-inline MoveStepContext RunStepContext() {
-    return {&RunSession, &RunSimulationRecord};
-}
 
 // Resets the context's record: the step length and the cadences from the settings (each at
 // least 1), the minimum move length from the controller's coordinate tolerance, the rotary radii

@@ -284,7 +284,7 @@ int FinishAlarm(NcSession& session, WindowHandle window) {
 
 // The end of a normal or alarm run, once its last block is known: the last picture, the alarm, the
 // reports and logs closed, the panels and the progress.
-int FinishEndedRun(NcSession& session, WindowHandle window, const ReportBlock& last) {
+int FinishEndedRun(NcSession& session, WindowHandle window, const ReportBlock& last, int runEnd) {
     const RunUiHooks& ui = Ui();
     RunEnd.endInProgress = 1;
     // The last picture of the run.
@@ -297,12 +297,12 @@ int FinishEndedRun(NcSession& session, WindowHandle window, const ReportBlock& l
     CloseSubprogramLevels(session);
     // A run that never started: no start code, unless the memory ran out before it could.
     if (session.run.status.started == 0 && session.run.status.error == 0 &&
-        LastRunSummary.end != kRunEndMemory) {
+        runEnd != kRunEndMemory) {
         session.run.status.error = 3;
     }
     // A run the memory ran out in: said (logged in automatic mode, where it fails the batch);
     // the window and the stock as cut stay.
-    if (LastRunSummary.end == kRunEndMemory) {
+    if (runEnd == kRunEndMemory) {
         NoteMemoryShortage();
         ShowMessageOrLog(0, "Memory over!", "Data size error", MBX_OK | MBX_TOPMOST);
     }
@@ -412,7 +412,7 @@ int ChooseAlarmCode(const InterferenceStep& s, int spindleCheck, int overTravel,
     return alarmPositionSaved != 0 ? 7 : 6;
 }
 
-int FinishRun(NcSession& session, WindowHandle window, int aborted) {
+int FinishRun(NcSession& session, WindowHandle window, int aborted, int runEnd) {
     // The block the run ended in, as the thread left it, for an event still to be written: the
     // subprogram levels are closed and the interpreter reset before the report is.
     const KeptBlock last = KeepCurrentBlock(session);
@@ -421,7 +421,7 @@ int FinishRun(NcSession& session, WindowHandle window, int aborted) {
     if (aborted != 0) {
         FinishAbortedRun(session, window, last.block);
     } else {
-        code = FinishEndedRun(session, window, last.block);
+        code = FinishEndedRun(session, window, last.block, runEnd);
     }
     RunEnd.lastAlarmCode = code;
     return code;

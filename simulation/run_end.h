@@ -71,7 +71,7 @@ void SetRunStartPoint(const MotionPosition& position);
 // At the start of a run, before the interpreter is reset: keeps the work offset table and index,
 // clears the events, the recorded kinds and the list of shown reports, closes a limit log left
 // open and opens the limit log of the current tool (a tool that logs rewrites its file even when
-// nothing is logged later). Called first by the run's thread (RunCuttingThread).
+// nothing is logged later). Called first by the run's thread (StartCuttingRun's body).
 void PrepareCuttingRun(NcSession& session);
 
 // What the interference decisions read of the last step: the flags of InterferenceFlags, the
@@ -87,8 +87,9 @@ int ChooseAlarmCode(const InterferenceStep& step, int spindleCheck, int overTrav
                     int interpreterError, int alarmPositionSaved, int* alarmSound);
 
 // The end of a run whose thread has been joined: aborted 1 for the end of an aborted run, 0 for
-// a normal or alarm end (see the orders above). Returns the alarm code shown, 0 for none.
-int FinishRun(NcSession& session, WindowHandle window, int aborted);
+// a normal or alarm end (see the orders above); runEnd is how the run's thread ended
+// (SimulationRunEnd). Returns the alarm code shown, 0 for none.
+int FinishRun(NcSession& session, WindowHandle window, int aborted, int runEnd = 0);
 
 // The end of an aborted run (FinishRun with aborted 1).
 void FinishCuttingRun(NcSession& session, WindowHandle window);

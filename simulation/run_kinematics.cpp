@@ -36,9 +36,10 @@ void ShiftRotaryValues(NcSession& session, const double by[2]) {
 
 }  // namespace
 
-void BeginRunKinematics(NcSession& session, const std::string& path) {
-    session.kinematics->modes.runMode = RunControl.runMode.load();
-    session.kinematics->modes.batchKind = RunControl.batchKind.load();
+void BeginRunKinematics(NcSession& session, const std::string& path, RunMode mode,
+                        BatchRunKind batchKind) {
+    session.kinematics->modes.runMode = mode;
+    session.kinematics->modes.batchKind = batchKind;
     session.location = NcSourceLocation{};
     session.location.programPath = path;
 }

@@ -4,16 +4,20 @@
 
 #include <string>
 
+#include "services/run_mode.h"
+
 #include "simulation/simulation_thread.h"
 
 namespace mirexa {
 
 struct NcSession;
 
-// Run start: modes.runMode and modes.batchKind take RunControl's (the NC branches that depend on
-// the kind of run read them), and the warning file is named after the program `path` until the line
-// source says where the interpreter stands. Called before the interpreter's reset.
-void BeginRunKinematics(NcSession& session, const std::string& path);
+// Run start: modes.runMode and modes.batchKind take the run's (the NC branches that depend on the
+// kind of run read them; the run mode follows the Tab keys at each block), and the warning file is
+// named after the program `path` until the line source says where the interpreter stands. Called
+// before the interpreter's reset.
+void BeginRunKinematics(NcSession& session, const std::string& path, RunMode mode,
+                        BatchRunKind batchKind);
 
 // Run end: no run is active for the kinematics any more (kIdle, kNone).
 void EndRunKinematics(NcSession& session);

@@ -9,6 +9,7 @@
 namespace mirexa {
 
 struct NcSession;
+struct StockModel;
 
 struct SimulationHooks {
     // --- Checks of a step (run after the cut of a tool without mounted tools) ---
@@ -18,7 +19,7 @@ struct SimulationHooks {
     void (*checkStructures)(const NcSession& session) = {};
     // The mounted-tools pass: cuts and checks every mounted tool in place of the plain cut.
     // Null: the plain cut of the current tool.
-    void (*cutAndCheckMountedTools)(NcSession& session) = {};
+    void (*cutAndCheckMountedTools)(NcSession& session, StockModel* stock) = {};
     // 1 when the session's current tool has a mounted-tool list.
     int (*currentToolHasMountedTools)(const NcSession& session) = {};
 

@@ -26,6 +26,7 @@
 #include "services/program_log.h"
 #include "services/shared_state.h"
 #include "simulation/cutting_core.h"
+#include "simulation/cutting_run.h"
 #include "simulation/move_stepping.h"
 #include "simulation/run_control.h"
 #include "simulation/run_end.h"
@@ -35,8 +36,6 @@
 #include "stock/stock_model.h"
 
 namespace mirexa {
-
-SimulationRunSummary LastRunSummary;
 
 namespace {
 
@@ -133,8 +132,6 @@ bool HasMountedList(int tool) {
            MountedTools.flags[tool] != 0;
 }
 
-BlockLoopState RunBlockLoop;
-
 // The use of the current tool ends (its tool-length report line), the new one becomes current.
 void MountTool(NcSession& session, int tool) {
     WriteToolLengthReportLine();
@@ -146,7 +143,6 @@ void MountTool(NcSession& session, int tool) {
     if (DrawingSuppressed.load() == 0) {
         RunControl.toolPanelPendingPaint = 1;
     }
-    ++LastRunSummary.toolChanges;
 }
 
 // Mounts a tool through the puller's mount. A change between tools of the mounted-tool list
@@ -160,6 +156,7 @@ void MountWith(NcSession& session, BlockLoopState* loop, int tool) {
             loop->shiftPending = 1;
         }
     }
+    ++loop->toolChanges;
     if (loop->mountTool != nullptr) {
         loop->mountTool(session, tool);
     } else {
@@ -498,25 +495,27 @@ void RedrawAfterBlock(NcSession& session, int* lastRedrawLine) {
 // Run start: measures and flags cleared, the interpreter reset from the controller values, the
 // machine pose computed, the run record reset at that pose, the current tool's sections loaded,
 // the video started, the NC source opened. 1, or the run's end code.
-int StartRun(NcSession& session, const std::string& path) {
-    BeginRunKinematics(session, path);
+int StartRun(CuttingRun& run) {
+    NcSession& session = *run.request.session;
+    const std::string& path = run.request.programPath;
+    BeginRunKinematics(session, path, run.request.mode, run.request.batchKind);
     ClearToolLengthMeasurements();
     RunControl.showSteps = 0;
     SimulationState = 1;
-    LastRunSummary = SimulationRunSummary{};
-    RunBlockLoop = BlockLoopState{};
-    RunBlockLoop.mountTool = MountTool;
-    RunBlockLoop.pluginToolMounts = PluginToolMounts;
+    run.result = RunResult{};
+    run.loop = BlockLoopState{};
+    run.loop.mountTool = MountTool;
+    run.loop.pluginToolMounts = PluginToolMounts;
     RefreshNcControllerView(session);
     const NcMoveReader reader{SimulationCallbacks.openPathReader,
                               SimulationCallbacks.closePathReader};
     const int shortagesBefore = CountMemoryShortages();
-    const int opened = OpenNcSession(&RunSession, path, reader);
+    const int opened = OpenNcSession(&session, path, reader);
     UpdateMachinePosition(*session.kinematics);
-    ResetSimulationRunRecord(RunStepContext());
+    ResetSimulationRunRecord(RunContext(run));
     LoadCutterSections(session.tools->tool, &CurrentCutter);
     NoteCurrentToolForReport(session);
-    const double stepLength = RunSimulationRecord.stepLength;
+    const double stepLength = run.record.stepLength;
     if (!(stepLength > 0.0) || !std::isfinite(stepLength)) {
         return kRunEndBadStep;
     }
@@ -531,9 +530,11 @@ int StartRun(NcSession& session, const std::string& path) {
 }
 
 // The block loop; returns the run's end code.
-int RunBlocks(NcSession& session) {
-    const MoveStepContext run = RunStepContext();
-    const SimulationRunRecord& record = *run.record;
+int RunBlocks(CuttingRun& run) {
+    NcSession& session = *run.request.session;
+    const MoveStepContext context = RunContext(run);
+    const SimulationRunRecord& record = run.record;
+    RunResult& result = run.result;
     int lastRedrawLine = 0;
     while (session.run.status.endState < 2) {
         // Fetch: a held line, queued sub-moves or a new block; before a new block the stop
@@ -553,8 +554,12 @@ int RunBlocks(NcSession& session) {
         }
         const std::int64_t stepsBefore = record.steps;
         const double volumeBefore = record.removedVolume;
-        NoteBlockEntry(session, &RunBlockLoop);
-        const int next = NextNcMove(&RunSession);
+        // A Tab key during the run changes the mode the interpreter's blocks are read in.
+        if (const RunMode mode = RunControl.runMode.load(); mode != RunMode::kIdle) {
+            session.kinematics->modes.runMode = mode;
+        }
+        NoteBlockEntry(session, &run.loop);
+        const int next = NextNcMove(&session);
         RunControl.lineHeld = 0;
         if (!(RunControl.runMode.load() == RunMode::kResult && RunControl.showSteps.load() == 0)) {
             PublishBlock(session);
@@ -563,26 +568,26 @@ int RunBlocks(NcSession& session) {
             RunControl.runError = 1;
             return kRunEndError;
         }
-        ++LastRunSummary.blocks;
+        ++result.blocks;
         StepBlockInfo info;
-        const int kind = TakeFetchedBlock(session, &RunBlockLoop, &info);
+        const int kind = TakeFetchedBlock(session, &run.loop, &info);
         if (kind == kBlockNoMove) {
             continue;
         }
         if (kind == kBlockResynchronised) {
-            ++LastRunSummary.resyncs;
+            ++result.resyncs;
             continue;
         }
-        if (RunBlockLoop.resyncTurn != 0) {
-            ++LastRunSummary.resyncs;
+        if (run.loop.resyncTurn != 0) {
+            ++result.resyncs;
         }
-        int result = kMoveSkipped;
+        int stepped = kMoveSkipped;
         if (kind == kBlockMove || kind == kBlockNurbs) {
             // Every fetch may carry a move (a block, a cycle point, a rapid leg, a look-ahead
             // replay, a NURBS curve stepped by knot span); one without travel is not stepped.
-            result = StepCurrentMove(run, info);
-            if (result == kMoveStepped) {
-                ++LastRunSummary.moves;
+            stepped = StepCurrentMove(context, info);
+            if (stepped == kMoveStepped) {
+                ++result.moves;
             }
         }
         PublishRunProgress(record.steps - stepsBefore, record.removedVolume - volumeBefore);
@@ -594,7 +599,7 @@ int RunBlocks(NcSession& session) {
         if (RunControl.abortRequest.load() != 0) {
             return kRunEndAbort;
         }
-        if (result == kMoveEndsRun) {
+        if (stepped == kMoveEndsRun) {
             return kRunEndInterference;
         }
         // A ray that could not grow was left as it was: the run ends there, the stock as cut.
@@ -666,28 +671,80 @@ int TakeFetchedBlock(NcSession& session, BlockLoopState* loop, StepBlockInfo* in
     return session.kinematics->motion.motionType == kMotionNurbs ? kBlockNurbs : kBlockMove;
 }
 
-void SimulationThreadProc() {
-    NcSession& session = RunSession;
-    const std::string path = DefinitionFiles.ncProgramFile;
+MoveStepContext RunContext(CuttingRun& run) {
+    return MoveStepContext{run.request.session, &run.record, run.request.stock};
+}
+
+void RunCutting(CuttingRun& run) {
+    run.state.store(RunState::kRunning);
+    NcSession& session = *run.request.session;
     DexelMemoryShortage.store(0);
     int end = kRunEndMemory;
     // Memory that runs out anywhere in the run ends the run, not the program.
     try {
-        end = StartRun(session, path);
+        end = StartRun(run);
         if (end == 1) {
-            end = RunBlocks(session);
+            end = RunBlocks(run);
         }
     } catch (const std::bad_alloc&) {
         end = kRunEndMemory;
     }
     CloseNcSession(&session);
     EndRunKinematics(session);
-    LastRunSummary.end = end;
+    RunResult& result = run.result;
+    result.end = end;
+    result.toolChanges = run.loop.toolChanges;
+    result.steps = run.record.steps;
+    result.alarmSteps = run.record.alarmSteps;
+    result.removedVolume = run.record.removedVolume;
+    result.stepCapHits = run.record.stepCapHits;
+    result.interferenceStopped = end == kRunEndInterference ? 1 : 0;
+    run.state.store(RunState::kEnded);
 }
 
-void RunCuttingThread() {
-    PrepareCuttingRun(RunSession);
-    SimulationThreadProc();
+int StartCuttingRun(CuttingRun& run, RunRequest request, std::function<void(CuttingRun&)> body) {
+    if (HasWorkerThread(run.thread)) {
+        return 0;
+    }
+    run.request = std::move(request);
+    run.result = RunResult{};
+    run.state.store(RunState::kRunning);
+    if (!body) {
+        body = [](CuttingRun& r) {
+            PrepareCuttingRun(*r.request.session);
+            RunCutting(r);
+        };
+    }
+    CuttingRun* self = &run;
+    if (CreateWorkerThread(
+            &run.thread,
+            [self, body] {
+                body(*self);
+                self->state.store(RunState::kEnded);
+            },
+            0, 1) < 0) {
+        // No thread for the run: it ends as out of memory.
+        run.result.end = kRunEndMemory;
+        run.state.store(RunState::kEnded);
+        return -1;
+    }
+    return 1;
+}
+
+int CuttingRunFinished(const CuttingRun& run) {
+    return IsWorkerThreadFinished(run.thread);
+}
+
+int CuttingRunHasThread(const CuttingRun& run) {
+    return HasWorkerThread(run.thread);
+}
+
+void JoinCuttingRun(CuttingRun& run) {
+    JoinWorkerThread(&run.thread);
+}
+
+void WaitForCuttingRun(CuttingRun& run) {
+    WaitForWorkerThread(&run.thread);
 }
 
 void InstallStopBlockHooks() {

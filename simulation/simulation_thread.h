@@ -27,16 +27,6 @@ enum SimulationRunEnd : int {
     kRunEndMemory = 7,        // the memory ran out (a ray could not grow, an allocation failed)
 };
 
-// What the last run did: how it ended, and the blocks and moves it went through.
-struct SimulationRunSummary {
-    std::int32_t end = {};  // SimulationRunEnd
-    std::int64_t blocks = {};
-    std::int64_t moves = {};
-    std::int32_t toolChanges = {};
-    std::int32_t resyncs = {};  // blocks whose positions were made again from the machine's
-};
-extern SimulationRunSummary LastRunSummary;
-
 // --- The block loop's bookkeeping, shared with the tool path drawing ---------------------------
 // Whoever pulls moves to step them (the simulation thread, the path drawing) takes each block the
 // step driver produced through TakeFetchedBlock, so that tool changes, blocks without steps and
@@ -76,6 +66,7 @@ struct BlockLoopState {
     // PluginToolMounts when the cutter was last loaded: a plug-in that made its tool current
     // since then has the cutter loaded again before the next block steps.
     std::int32_t pluginToolMounts = {};
+    std::int32_t toolChanges = {};  // tools mounted by the loop's blocks
 };
 
 // Makes a tool current as every puller must for its poses: SelectCurrentTool at the current
@@ -100,14 +91,6 @@ void NoteBlockEntry(NcSession& session, BlockLoopState* loop);
 // shift of its start). Returns the FetchedBlockKind; info is filled for kBlockMove and
 // kBlockNurbs.
 int TakeFetchedBlock(NcSession& session, BlockLoopState* loop, StepBlockInfo* info);
-
-// The thread's procedure: run start, the block loop, run end (see the .cpp for the order). The
-// main window starts it with StartSimulationRunThread after setting RunMode; tests and the
-// headless driver may call it on their own thread. It runs the run's session (RunSession).
-void SimulationThreadProc();
-
-// The body of a run's thread: PrepareCuttingRun (run_end.h), then SimulationThreadProc.
-void RunCuttingThread();
 
 // Joins the stop test of the NC lines to run control: the user's stop request (the one-shot
 // PendingStop, consumed, or StopKeyRequest) and the wait at a stop block (the block published,

@@ -29,7 +29,7 @@ ToolPoseFindings CutAndCheckToolPose(NcSession& session, StockModel* stock,
     } else if (hooks.currentToolHasMountedTools != nullptr &&
                hooks.currentToolHasMountedTools(session) != 0 &&
                hooks.cutAndCheckMountedTools != nullptr) {
-        hooks.cutAndCheckMountedTools(session);
+        hooks.cutAndCheckMountedTools(session, stock);
     } else {
         const MachinePose& pose = session.kinematics->pose;
         CutStockAtToolPose(session, stock, pose.tool.point, pose.tool.axis);

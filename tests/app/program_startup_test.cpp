@@ -365,7 +365,7 @@ struct ChosenRun {
     int closes = 0;
     int stockNodes = 0;
     int ended = 0;
-    SimulationRunSummary summary = {};
+    RunResult summary = {};
     std::string watched;        // a file looked at while the run is active ("": none)
     std::string watchedBefore;  // what it held before the run
     int watchedChanged = 0;     // it held anything else than that or a finished AVI file
@@ -385,8 +385,6 @@ void ChooseAProgramAndCutIt(const WindowMessage& m) {
     ChooseDexelPitch();
     BuildDefinedStock(main);
     chosenRun.stockNodes = StockModels[CurrentStockIndex.load()].nx;
-    LastRunSummary = SimulationRunSummary{};
-    LastRunSummary.end = -1;
     SendWindowMessage(main, WM_COMMAND, IDM_CUT_RESULT, 0);
     const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(60);
     while (IsRunActive() && std::chrono::steady_clock::now() < limit) {
@@ -398,7 +396,7 @@ void ChooseAProgramAndCutIt(const WindowMessage& m) {
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     chosenRun.ended = IsRunActive() ? 0 : 1;
-    chosenRun.summary = LastRunSummary;
+    chosenRun.summary = WindowRun.result;
 }
 
 TEST_F(ProgramStartupTest, AProgramChosenInTheFileDialogIsTheOneTheNextRunCuts) {

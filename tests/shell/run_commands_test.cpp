@@ -215,7 +215,7 @@ protected:
         return condition();
     }
     static bool RunEnded() {
-        return RunFlags().runMode->load() == RunMode::kIdle && !HasWorkerThread(SimulationThread);
+        return RunFlags().runMode->load() == RunMode::kIdle && !CuttingRunHasThread(WindowRun);
     }
     // The body of the runs' thread.
     void (*threadBody)() = FakeSimulation;
@@ -675,7 +675,7 @@ TEST_F(RunCommandsTest, ClosingDuringARunAbortsAndJoinsBeforeFreeing) {
     ASSERT_TRUE(WaitUntil([] { return script.sum.load() == 1000; }));
     SendWindowMessage(main, WM_CLOSE, 0, 0);
     EXPECT_FALSE(IsPlatformWindow(main));
-    EXPECT_FALSE(HasWorkerThread(SimulationThread));
+    EXPECT_FALSE(CuttingRunHasThread(WindowRun));
     EXPECT_EQ(script.sawAbort.load(), 1);
     std::vector<std::string> events = RecordedEvents();
     EXPECT_EQ(std::count(events.begin(), events.end(), "free after the thread ended"), 1);

@@ -51,7 +51,7 @@ void ClearRecordedEvents() {
 }
 
 void ResetShellState() {
-    JoinWorkerThread(&SimulationThread);
+    JoinCuttingRun(WindowRun);
     JoinWorkerThread(&AutomationThread);
     ResetConfigurationRecords();
     MainWindowCallbacks = MainWindowHooks{};
@@ -136,7 +136,7 @@ void ShellWindowTest::CloseMainWindow() {
         SendWindowMessage(main, WM_CLOSE, 0, 0);
     }
     DeliverPending();
-    JoinWorkerThread(&SimulationThread);
+    JoinCuttingRun(WindowRun);
     JoinWorkerThread(&AutomationThread);
     UseManualClock(0);
 }

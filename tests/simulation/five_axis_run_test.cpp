@@ -20,6 +20,7 @@
 #include "nc/nc_controller_view.h"
 #include "nc/nc_session.h"
 #include "services/shared_state.h"
+#include "support/test_cutting_run.h"
 #include "simulation/run_control.h"
 #include "simulation/simulation_hooks.h"
 #include "simulation/simulation_thread.h"
@@ -146,8 +147,8 @@ protected:
         RunKinematics.pose.program.axis[2] = 100.0;
         ResetRunControlFlags();
         RunControl.runMode = RunMode::kResult;
-        SimulationThreadProc();
-        return LastRunSummary.end;
+        RunTestCut();
+        return TestRun.result.end;
     }
     static std::string Angles(const TestMachine& k, double a1, double a2) {
         return std::string(" ") + k.letters[0] + std::to_string(a1) + " " + k.letters[1] +
@@ -239,7 +240,7 @@ TEST_F(FiveAxisRunTest, TableCoordinatesTurnTheProgrammedPointWithTheTable) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.moves);
         ASSERT_EQ(Run(k, start + c.moves + "M30\n%\n", "TCL COORDINATE=TABLE\n"), kRunEndProgram);
-        EXPECT_EQ(LastRunSummary.resyncs, 1);
+        EXPECT_EQ(TestRun.result.resyncs, 1);
         EXPECT_NEAR(RunKinematics.pose.machine.axis[4], c.c, 1e-9);
         EXPECT_TRUE(TipAt(k, turned));
     }

@@ -12,6 +12,7 @@
 #include "geometry/machine_kinematics.h"
 #include "nc/nc_session.h"
 #include "services/shared_state.h"
+#include "support/test_cutting_run.h"
 #include "simulation/cutting_core.h"
 #include "simulation/interference_flags.h"
 #include "simulation/mounted_tools.h"
@@ -78,7 +79,7 @@ protected:
     }
     void Run(const std::string& program) {
         DefinitionFiles.ncProgramFile = scratch.Write("part.nc", program);
-        SimulationThreadProc();
+        RunTestCut();
     }
 };
 
@@ -86,7 +87,7 @@ TEST_F(InterferenceRun, HolderDrivenIntoTheStockBreaksOffTheRun) {
     Checks.arborCheck = 3;
     // The holder starts 30 mm above the tip: at Z-22 it is 2 mm inside the block.
     Run("%\nG90 G00 X20. Y15. Z50.\nG01 Z-22. F500.\nG00 Z80.\nM30\n%\n");
-    EXPECT_EQ(LastRunSummary.end, kRunEndInterference);
+    EXPECT_EQ(TestRun.result.end, kRunEndInterference);
     EXPECT_EQ(AlarmSteps, 1);
     EXPECT_EQ(FirstAlarm.arbor, 1);
     EXPECT_EQ(AnyInterferenceFlagSet(), 0);
@@ -97,7 +98,7 @@ TEST_F(InterferenceRun, HolderDrivenIntoTheStockBreaksOffTheRun) {
     RunKinematics.pose.program.axis[2] = 80.0;
     AlarmSteps = 0;
     Run("%\nG90 G00 X20. Y15. Z50.\nG01 Z-15. F500.\nG00 Z80.\nM30\n%\n");
-    EXPECT_EQ(LastRunSummary.end, kRunEndProgram);
+    EXPECT_EQ(TestRun.result.end, kRunEndProgram);
     EXPECT_EQ(AlarmSteps, 0);
 }
 
@@ -106,7 +107,7 @@ TEST_F(InterferenceRun, ToolDrivenIntoTheViceBreaksOffTheRun) {
     StructureModels.vices.push_back(testing::BoxModel(lo, hi));
     Checks.structurePairs[kToolVice] = 1;
     Run("%\nG90 G00 X70. Y15. Z50.\nG01 Z21. F500.\nZ15.\nG00 Z80.\nM30\n%\n");
-    EXPECT_EQ(LastRunSummary.end, kRunEndInterference);
+    EXPECT_EQ(TestRun.result.end, kRunEndInterference);
     EXPECT_EQ(AlarmSteps, 1);
     EXPECT_EQ(FirstAlarm.structure[kToolVice], 1);
     EXPECT_EQ(FirstAlarm.arbor, 0);

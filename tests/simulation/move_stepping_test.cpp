@@ -1,6 +1,7 @@
 // Stepping of single moves: step counts of lines, rotary moves and arcs, the exact last
 // position, the redraw cadence seen by a scripted host, skipped moves, over-travel, the end
 // marks, the tool-load limit and the report lines.
+#include "support/test_cutting_run.h"
 #include "simulation/move_stepping.h"
 
 #include <gtest/gtest.h>
@@ -57,7 +58,7 @@ private:
     void Serve() {
         while (!stop_) {
             if (const int request = RunControl.redrawRequest.load(); request != 0) {
-                stepsAtRedraw.push_back(RunSimulationRecord.steps);
+                stepsAtRedraw.push_back(TestRun.record.steps);
                 requests.push_back(request);
                 if (viewAsksAgain) {
                     RunControl.viewRedrawRequest = 1;
@@ -83,7 +84,7 @@ protected:
         // whatever controller file an earlier test read.
         KinematicsController = KinematicsControllerSettings{};
         DexelPitch.secondPitch = 1.0;
-        ResetSimulationRunRecord(RunStepContext());
+        ResetSimulationRunRecord(TestStepContext());
         CurrentStockIndex = 0;
         ASSERT_EQ(AllocToolTables(3), 1);
     }
@@ -115,33 +116,33 @@ protected:
 TEST_F(MoveSteppingTest, ShortMoveTakesOneStepToItsExactEnd) {
     const double a[3] = {1.0, 2.0, 3.0}, b[3] = {1.3, 2.1, 2.95};
     SetLine(1, a, b);
-    EXPECT_EQ(StepCurrentMove(RunStepContext(), block_), kMoveStepped);
-    EXPECT_EQ(RunSimulationRecord.steps, 1);
+    EXPECT_EQ(StepCurrentMove(TestStepContext(), block_), kMoveStepped);
+    EXPECT_EQ(TestRun.record.steps, 1);
     for (int k = 0; k < 3; ++k) {
         EXPECT_EQ(RunKinematics.pose.program.axis[k], b[k]);
     }
-    EXPECT_DOUBLE_EQ(RunSimulationRecord.actualStep, std::sqrt(0.09 + 0.01 + 0.0025));
+    EXPECT_DOUBLE_EQ(TestRun.record.actualStep, std::sqrt(0.09 + 0.01 + 0.0025));
     // A long line: ceil(L / step) steps, equal in length, the last exactly at the end.
     const double c[3] = {1.3 + 10.5, 2.1, 2.95};
     SetLine(1, b, c);
-    EXPECT_EQ(StepCurrentMove(RunStepContext(), block_), kMoveStepped);
-    EXPECT_EQ(RunSimulationRecord.steps, 1 + 11);
-    EXPECT_DOUBLE_EQ(RunSimulationRecord.actualStep, 10.5 / 11.0);
+    EXPECT_EQ(StepCurrentMove(TestStepContext(), block_), kMoveStepped);
+    EXPECT_EQ(TestRun.record.steps, 1 + 11);
+    EXPECT_DOUBLE_EQ(TestRun.record.actualStep, 10.5 / 11.0);
     EXPECT_EQ(RunKinematics.pose.program.axis[0], c[0]);
 }
 
 // A second session stepped through a context of its own (as the tool path steps while a run
 // waits) moves only its own pose and its own step record: the run session's pose and
-// RunSimulationRecord stay as they were, bit for bit.
+// TestRun.record stay as they were, bit for bit.
 TEST_F(MoveSteppingTest, SecondSessionContextLeavesTheRunsRecordsUntouched) {
     RunKinematics.pose.program.axis[0] = 3.0;
     RunKinematics.pose.program.axis[2] = 40.0;
     UpdateMachinePosition(RunKinematics);
-    RunSimulationRecord.steps = 7;
-    RunSimulationRecord.actualStep = 0.25;
-    RunSimulationRecord.rotaryRadii[0][0] = RunSimulationRecord.rotaryRadii[1][0] = 42.0;
+    TestRun.record.steps = 7;
+    TestRun.record.actualStep = 0.25;
+    TestRun.record.rotaryRadii[0][0] = TestRun.record.rotaryRadii[1][0] = 42.0;
     const MachinePose runPose = RunKinematics.pose;
-    const SimulationRunRecord runRecord = RunSimulationRecord;
+    const SimulationRunRecord runRecord = TestRun.record;
 
     auto drawing = std::make_unique<NcSession>();
     CopyNcSessionState(drawing.get(), RunSession);
@@ -162,12 +163,12 @@ TEST_F(MoveSteppingTest, SecondSessionContextLeavesTheRunsRecordsUntouched) {
     EXPECT_DOUBLE_EQ(record.actualStep, 1.0);
 
     EXPECT_EQ(std::memcmp(&RunKinematics.pose, &runPose, sizeof runPose), 0);
-    EXPECT_EQ(RunSimulationRecord.steps, runRecord.steps);
-    EXPECT_EQ(RunSimulationRecord.actualStep, runRecord.actualStep);
-    EXPECT_EQ(RunSimulationRecord.stepLength, runRecord.stepLength);
-    EXPECT_EQ(RunSimulationRecord.removedVolume, runRecord.removedVolume);
-    EXPECT_EQ(RunSimulationRecord.rapidCheckActive, runRecord.rapidCheckActive);
-    EXPECT_EQ(std::memcmp(RunSimulationRecord.rotaryRadii, runRecord.rotaryRadii,
+    EXPECT_EQ(TestRun.record.steps, runRecord.steps);
+    EXPECT_EQ(TestRun.record.actualStep, runRecord.actualStep);
+    EXPECT_EQ(TestRun.record.stepLength, runRecord.stepLength);
+    EXPECT_EQ(TestRun.record.removedVolume, runRecord.removedVolume);
+    EXPECT_EQ(TestRun.record.rapidCheckActive, runRecord.rapidCheckActive);
+    EXPECT_EQ(std::memcmp(TestRun.record.rotaryRadii, runRecord.rotaryRadii,
                           sizeof runRecord.rotaryRadii),
               0);
 }
@@ -177,14 +178,14 @@ TEST_F(MoveSteppingTest, RotaryTravelCountsAsArcLengthAtTheMeanRadius) {
     CurrentMachine.rotaryType = 2;
     RunKinematics.pose.program.axis[1] = 100.0;
     UpdateMachinePosition(RunKinematics);
-    ResetSimulationRunRecord(RunStepContext());
-    EXPECT_DOUBLE_EQ(RunSimulationRecord.rotaryRadii[0][0], 100.0)
+    ResetSimulationRunRecord(TestStepContext());
+    EXPECT_DOUBLE_EQ(TestRun.record.rotaryRadii[0][0], 100.0)
         << "the start radius of the run's start";
     const double a[3] = {0.0, 100.0, 0.0};
     SetLine(1, a, a);
     block_.to.axis[3] = 90.0;
     double length = 0.0;
-    EXPECT_EQ(CountMoveSteps(RunStepContext(), block_, &length), 158);
+    EXPECT_EQ(CountMoveSteps(TestStepContext(), block_, &length), 158);
     EXPECT_NEAR(length, 90.0 * M_PI * 200.0 / 360.0, 1e-9);
 }
 
@@ -194,10 +195,10 @@ TEST_F(MoveSteppingTest, ArcsStepTheirAngleAndTheirHelixHeight) {
     SetLine(3, a, b);
     RunKinematics.motion.sweep = M_PI / 2.0;
     DexelPitch.secondPitch = 0.5;
-    ResetSimulationRunRecord(RunStepContext());
+    ResetSimulationRunRecord(TestStepContext());
     double length = 0.0;
     const double s = 10.0 * M_PI / 2.0;
-    EXPECT_EQ(CountMoveSteps(RunStepContext(), block_, &length),
+    EXPECT_EQ(CountMoveSteps(TestStepContext(), block_, &length),
               static_cast<std::int64_t>(std::ceil(std::sqrt(s * s + 9.0) / 0.5)));
     EXPECT_DOUBLE_EQ(length, std::sqrt(s * s + 9.0));
     // Every step point lies on the helix; the last is the arc's end.
@@ -206,7 +207,7 @@ TEST_F(MoveSteppingTest, ArcsStepTheirAngleAndTheirHelixHeight) {
         EXPECT_NEAR(std::hypot(p[0], p[1]), 10.0, 1e-9);
         EXPECT_NEAR(p[2], 3.0 * std::atan2(p[1], p[0]) / (M_PI / 2.0), 1e-9);
     };
-    EXPECT_EQ(StepCurrentMove(RunStepContext(), block_), kMoveStepped);
+    EXPECT_EQ(StepCurrentMove(TestStepContext(), block_), kMoveStepped);
     EXPECT_EQ(RunKinematics.pose.program.axis[0], 0.0);
     EXPECT_EQ(RunKinematics.pose.program.axis[1], 10.0);
     // Clockwise, the same ends: the other way round (three quarters, through -y).
@@ -217,7 +218,7 @@ TEST_F(MoveSteppingTest, ArcsStepTheirAngleAndTheirHelixHeight) {
     };
     RunKinematics.motion.motionType = 2;
     RunKinematics.motion.sweep = 3.0 * M_PI / 2.0;
-    EXPECT_EQ(StepCurrentMove(RunStepContext(), block_), kMoveStepped);
+    EXPECT_EQ(StepCurrentMove(TestStepContext(), block_), kMoveStepped);
     EXPECT_NEAR(lowestY, -10.0, 0.01);
     // In the ZX plane (G18: from Z towards X) a counter-clockwise quarter from +Z reaches +X.
     const double c[3] = {0.0, 0.0, 10.0}, d[3] = {10.0, 0.0, 0.0};
@@ -233,13 +234,13 @@ TEST_F(MoveSteppingTest, ArcsStepTheirAngleAndTheirHelixHeight) {
         EXPECT_GE(p[0], -1e-9);
         EXPECT_GE(p[2], -1e-9);
     };
-    EXPECT_EQ(StepCurrentMove(RunStepContext(), block_), kMoveStepped);
+    EXPECT_EQ(StepCurrentMove(TestStepContext(), block_), kMoveStepped);
 }
 
 TEST_F(MoveSteppingTest, RedrawsFollowSkipView) {
     RunControl.runMode = RunMode::kRealCutting;
     Settings.skipView = 10;
-    ResetSimulationRunRecord(RunStepContext());
+    ResetSimulationRunRecord(TestStepContext());
     const double a[3] = {0, 0, 0}, b[3] = {25.0, 0, 0};
     // Each request wakes the user-interface side; only the move's last step must be drawn.
     static int raised = 0;
@@ -248,7 +249,7 @@ TEST_F(MoveSteppingTest, RedrawsFollowSkipView) {
     {
         RedrawHost host;
         SetLine(1, a, b);
-        EXPECT_EQ(StepCurrentMove(RunStepContext(), block_), kMoveStepped);
+        EXPECT_EQ(StepCurrentMove(TestStepContext(), block_), kMoveStepped);
         host.Stop();
         EXPECT_EQ(host.stepsAtRedraw, (std::vector<std::int64_t>{10, 20, 25}));
         EXPECT_EQ(host.requests, (std::vector<int>{kRedrawFrameMayCoalesce, kRedrawFrameMayCoalesce,
@@ -256,11 +257,11 @@ TEST_F(MoveSteppingTest, RedrawsFollowSkipView) {
         EXPECT_EQ(raised, 3);
     }
     // A redraw the view asked for is never left out.
-    ResetSimulationRunRecord(RunStepContext());
+    ResetSimulationRunRecord(TestStepContext());
     {
         RedrawHost host;
         host.viewAsksAgain = true;
-        EXPECT_EQ(StepCurrentMove(RunStepContext(), block_), kMoveStepped);
+        EXPECT_EQ(StepCurrentMove(TestStepContext(), block_), kMoveStepped);
         host.Stop();
         EXPECT_EQ(host.requests,
                   (std::vector<int>{kRedrawFrameMayCoalesce, kRedrawFrame, kRedrawFrame}));
@@ -269,22 +270,22 @@ TEST_F(MoveSteppingTest, RedrawsFollowSkipView) {
     RunControl.viewRedrawRequest = 0;
     // A SKIP VIEW below 1 counts as 1: a redraw at every step, never a division by zero.
     Settings.skipView = 0;
-    ResetSimulationRunRecord(RunStepContext());
+    ResetSimulationRunRecord(TestStepContext());
     {
         RedrawHost host;
         const double c[3] = {3.0, 0, 0};
         SetLine(1, a, c);
-        EXPECT_EQ(StepCurrentMove(RunStepContext(), block_), kMoveStepped);
+        EXPECT_EQ(StepCurrentMove(TestStepContext(), block_), kMoveStepped);
         host.Stop();
         EXPECT_EQ(host.stepsAtRedraw, (std::vector<std::int64_t>{1, 2, 3}));
     }
     // Skip runs draw nothing per step, nor does a run with drawing suppressed.
     RunControl.runMode = RunMode::kSkipCutting;
     SetLine(1, a, b);
-    EXPECT_EQ(StepCurrentMove(RunStepContext(), block_), kMoveStepped);
+    EXPECT_EQ(StepCurrentMove(TestStepContext(), block_), kMoveStepped);
     RunControl.runMode = RunMode::kRealCutting;
     DrawingSuppressed = 1;
-    EXPECT_EQ(StepCurrentMove(RunStepContext(), block_), kMoveStepped);
+    EXPECT_EQ(StepCurrentMove(TestStepContext(), block_), kMoveStepped);
     EXPECT_EQ(RunControl.redrawRequest.load(), 0);
 }
 
@@ -297,17 +298,17 @@ TEST_F(MoveSteppingTest, SkippedMovesLeaveStateAndStock) {
     Checks.ignoreG00 = 1;
     const double a[3] = {5.1, 5.1, 20.0}, b[3] = {5.1, 5.1, 6.0};
     SetLine(0, a, b);
-    EXPECT_EQ(StepCurrentMove(RunStepContext(), block_), kMoveSkipped);
+    EXPECT_EQ(StepCurrentMove(TestStepContext(), block_), kMoveSkipped);
     EXPECT_EQ(SimulationState.load(), 7);
     EXPECT_EQ(testing::ZRayTop(StockModels[0], 10, 10), 10.0);
     Checks.ignoreG00 = 0;
     // A move without travel is not stepped, unless the block keeps short moves.
     SetLine(1, b, b);
-    EXPECT_EQ(StepCurrentMove(RunStepContext(), block_), kMoveSkipped);
-    EXPECT_EQ(RunSimulationRecord.steps, 0);
+    EXPECT_EQ(StepCurrentMove(TestStepContext(), block_), kMoveSkipped);
+    EXPECT_EQ(TestRun.record.steps, 0);
     block_.keepShortMoves = 1;
-    EXPECT_EQ(StepCurrentMove(RunStepContext(), block_), kMoveStepped);
-    EXPECT_EQ(RunSimulationRecord.steps, 1);
+    EXPECT_EQ(StepCurrentMove(TestStepContext(), block_), kMoveStepped);
+    EXPECT_EQ(TestRun.record.steps, 1);
     EXPECT_EQ(SimulationState.load(), 1) << "the zero-length step put the tool into material";
 }
 
@@ -322,8 +323,8 @@ TEST_F(MoveSteppingTest, OverTravelStopsBeforeTheStepCuts) {
     // Ten steps of 1 mm from x = 10: step 3 (x = 13) is out of the stroke.
     const double a[3] = {10.0, 5.1, 8.0}, b[3] = {20.0, 5.1, 8.0};
     SetLine(1, a, b);
-    EXPECT_EQ(StepCurrentMove(RunStepContext(), block_), kMoveEndsRun);
-    EXPECT_EQ(RunSimulationRecord.steps, 2);
+    EXPECT_EQ(StepCurrentMove(TestStepContext(), block_), kMoveEndsRun);
+    EXPECT_EQ(TestRun.record.steps, 2);
     EXPECT_EQ(RunControl.overTravelAxis.load(), 0);
     EXPECT_EQ(RunControl.stepAlarm.load(), 1);
     EXPECT_EQ(MotionSnapshot.program.axis[0], 13.0) << "the alarm position is kept";
@@ -341,7 +342,7 @@ TEST_F(MoveSteppingTest, NewEndsTakePenRapidBitAndLineStamp) {
     const double a[3] = {5.0, 5.0, 12.0}, b[3] = {5.0, 5.0, 8.0};
     SetLine(0, a, b);
     Checks.interference = 0;
-    EXPECT_EQ(StepCurrentMove(RunStepContext(), block_), kMoveStepped);
+    EXPECT_EQ(StepCurrentMove(TestStepContext(), block_), kMoveStepped);
     const DexelRay ray = ReadDexelRay(StockModels[0].z, 10 * StockModels[0].nx + 10);
     ASSERT_EQ(ray.ends.size(), 2u);
     EXPECT_EQ(ray.ends[1], 8.0);
@@ -358,7 +359,7 @@ TEST_F(MoveSteppingTest, NewEndsTakePenRapidBitAndLineStamp) {
     Checks.interference = 1;
     const double c[3] = {9.0, 5.0, 12.0}, d[3] = {9.0, 5.0, 8.0};
     SetLine(0, c, d);
-    EXPECT_EQ(StepCurrentMove(RunStepContext(), block_), kMoveEndsRun);
+    EXPECT_EQ(StepCurrentMove(TestStepContext(), block_), kMoveEndsRun);
     EXPECT_EQ(SimulationState.load(), 4);
     // Step 2 puts the tip on the top face, which it only touches; step 3 is in the stock.
     EXPECT_EQ(reported, "3/4:X9.000000Y5.000000Z9.000000A0.000000C0.000000\n");
@@ -379,7 +380,7 @@ TEST_F(MoveSteppingTest, ToolLoadLimitAlarmsAndLogs) {
     block_.mainLine = 120;
     const double a[3] = {2.3, 10.1, 8.0}, b[3] = {12.3, 10.1, 8.0};
     SetLine(1, a, b);
-    EXPECT_EQ(StepCurrentMove(RunStepContext(), block_), kMoveStepped);
+    EXPECT_EQ(StepCurrentMove(TestStepContext(), block_), kMoveStepped);
     ASSERT_FALSE(lines.empty());
     EXPECT_EQ(lines[0].rfind("120:X", 0), 0u) << lines[0];
     EXPECT_EQ(lines[0].substr(lines[0].size() - 4), "(A)\n");
@@ -390,23 +391,23 @@ TEST_F(MoveSteppingTest, ToolLoadLimitAlarmsAndLogs) {
     std::strcpy(block_.subprogramName, "O1234");
     block_.subprogramLine = 7;
     char line[256];
-    FormatLimitLogLine(RunStepContext(), block_, kToolLoadSectionLog, 8.5, line, sizeof line);
+    FormatLimitLogLine(TestStepContext(), block_, kToolLoadSectionLog, 8.5, line, sizeof line);
     EXPECT_STREQ(line, "O1234:7:X12.300000Y10.100000Z8.000000A0.000000C0.000000:8.500000(A)\n");
-    FormatLimitLogLine(RunStepContext(), block_, kToolLoadRemovalLog, 8.5, line, sizeof line);
+    FormatLimitLogLine(TestStepContext(), block_, kToolLoadRemovalLog, 8.5, line, sizeof line);
     EXPECT_EQ(std::string(line).rfind("120:X", 0), 0u);
     // Alarm type: the step raises the alarm.
     ToolTableSet.loadLimits[1] = {kToolLoadSectionAlarm, {7.0f}};
     const double c[3] = {12.3, 10.1, 8.0}, d[3] = {14.3, 10.1, 8.0};
     SetLine(1, c, d);
-    StepCurrentMove(RunStepContext(), block_);
+    StepCurrentMove(TestStepContext(), block_);
     EXPECT_EQ(RunControl.stepAlarm.load(), 1);
     EXPECT_EQ(SimulationState.load(), 4);
     // A zero-length step into fresh material has no cross-section: no alarm, no infinity.
     const double e[3] = {30.3, 10.1, 8.0};
     SetLine(1, e, e);
     block_.keepShortMoves = 1;
-    EXPECT_EQ(StepCurrentMove(RunStepContext(), block_), kMoveStepped);
-    EXPECT_EQ(RunSimulationRecord.actualStep, 0.0);
+    EXPECT_EQ(StepCurrentMove(TestStepContext(), block_), kMoveStepped);
+    EXPECT_EQ(TestRun.record.actualStep, 0.0);
     EXPECT_EQ(RunControl.stepAlarm.load(), 0);
     EXPECT_EQ(SimulationState.load(), 1);
 }
@@ -423,9 +424,9 @@ TEST_F(MoveSteppingTest, TurningStepsCutAWholeRevolution) {
     const double a[3] = {10.0, 0.0, 8.0};
     SetLine(1, a, a);
     block_.keepShortMoves = 1;
-    EXPECT_EQ(StepCurrentMove(RunStepContext(), block_), kMoveStepped);
+    EXPECT_EQ(StepCurrentMove(TestStepContext(), block_), kMoveStepped);
     Machine = savedMachine;
-    EXPECT_EQ(RunSimulationRecord.spinningAxis, 3);
+    EXPECT_EQ(TestRun.record.spinningAxis, 3);
     EXPECT_GT(StepRemovedVolume, 0.0);
     // Along y through the axis at x = 10 the bar reaches +-8 (to the lattice of the turn).
     const StockModel& m = StockModels[0];

@@ -23,6 +23,7 @@
 #include "nc/nc_session.h"
 #include "nc/nurbs_evaluation.h"
 #include "services/shared_state.h"
+#include "support/test_cutting_run.h"
 #include "simulation/cutting_core.h"
 #include "simulation/move_stepping.h"
 #include "simulation/run_control.h"
@@ -49,7 +50,7 @@ protected:
         RunSession.controller = NcControllerView{};
         RunKinematics.pose = MachinePose{};
         DexelPitch.secondPitch = 1.0;
-        ResetSimulationRunRecord(RunStepContext());
+        ResetSimulationRunRecord(TestStepContext());
         CurrentStockIndex = 0;
         ASSERT_EQ(AllocToolTables(3), 1);
         RebuildStock();
@@ -110,13 +111,13 @@ protected:
         std::thread host([&] {
             while (!stop) {
                 if (RunControl.redrawRequest.load() != 0) {
-                    stepsAtRedraw->push_back(RunSimulationRecord.steps);
+                    stepsAtRedraw->push_back(TestRun.record.steps);
                     RunControl.redrawRequest = 0;
                 }
                 std::this_thread::sleep_for(std::chrono::microseconds(200));
             }
         });
-        const int result = StepCurrentMove(RunStepContext(), block_);
+        const int result = StepCurrentMove(TestStepContext(), block_);
         stop = true;
         host.join();
         return result;
@@ -129,9 +130,9 @@ protected:
 
 TEST_F(NurbsSteppingTest, EachSpanTakesItsOwnSteps) {
     CurrentCutter.penBits = 3 << 4;
-    EXPECT_EQ(StepCurrentMove(RunStepContext(), block_), kMoveStepped);
-    EXPECT_EQ(RunSimulationRecord.steps, 5 + 3);
-    EXPECT_DOUBLE_EQ(RunSimulationRecord.actualStep, 2.5 / 3.0);
+    EXPECT_EQ(StepCurrentMove(TestStepContext(), block_), kMoveStepped);
+    EXPECT_EQ(TestRun.record.steps, 5 + 3);
+    EXPECT_DOUBLE_EQ(TestRun.record.actualStep, 2.5 / 3.0);
     // The last step stands exactly on the curve's end, and cut there with the block's stamp and
     // pen (no rapid bit).
     EXPECT_EQ(RunKinematics.pose.program.axis[0], 3.0);
@@ -146,8 +147,8 @@ TEST_F(NurbsSteppingTest, EachSpanTakesItsOwnSteps) {
     EXPECT_EQ(SimulationState.load(), 1);
     // No curve: nothing stepped.
     RunSession.nurbs.pointCount = 0;
-    EXPECT_EQ(StepCurrentMove(RunStepContext(), block_), kMoveSkipped);
-    EXPECT_EQ(RunSimulationRecord.steps, 8);
+    EXPECT_EQ(StepCurrentMove(TestStepContext(), block_), kMoveSkipped);
+    EXPECT_EQ(TestRun.record.steps, 8);
 }
 
 // Stop option M01: a redraw after every span but the last (the empty span does not count);
@@ -159,7 +160,7 @@ TEST_F(NurbsSteppingTest, StopOptionsRedrawPerSpanOrPerMove) {
     EXPECT_EQ(redraws, (std::vector<std::int64_t>{5}));
     RunSession.controller.stopOption = 3;
     redraws.clear();
-    RunSimulationRecord.steps = 0;
+    TestRun.record.steps = 0;
     EXPECT_EQ(StepWithRedrawHost(&redraws), kMoveStepped);
     EXPECT_EQ(redraws, (std::vector<std::int64_t>{8}));
     // Drawing suppressed: no handshake at all.
@@ -180,8 +181,8 @@ TEST_F(NurbsSteppingTest, OverTravelEndsOnlyTheMove) {
     CurrentMachine.strokes.max[0] = 1.5;
     MotionSnapshot = MotionStateSnapshot{};
     // Steps at x = 0.6, 1.2, 1.8: the third is out of the stroke.
-    EXPECT_EQ(StepCurrentMove(RunStepContext(), block_), kMoveStepped);
-    EXPECT_EQ(RunSimulationRecord.steps, 2);
+    EXPECT_EQ(StepCurrentMove(TestStepContext(), block_), kMoveStepped);
+    EXPECT_EQ(TestRun.record.steps, 2);
     EXPECT_EQ(RunControl.overTravelAxis.load(), -1);
     EXPECT_EQ(RunControl.stepAlarm.load(), 1);
     EXPECT_DOUBLE_EQ(MotionSnapshot.program.axis[0], 1.8);
@@ -194,8 +195,8 @@ TEST_F(NurbsSteppingTest, OverTravelEndsOnlyTheMove) {
 
 TEST_F(NurbsSteppingTest, AbortEndsTheMoveAndTheRun) {
     RunControl.abortRequest = 1;
-    EXPECT_EQ(StepCurrentMove(RunStepContext(), block_), kMoveEndsRun);
-    EXPECT_EQ(RunSimulationRecord.steps, 1);
+    EXPECT_EQ(StepCurrentMove(TestStepContext(), block_), kMoveEndsRun);
+    EXPECT_EQ(TestRun.record.steps, 1);
 }
 
 // The tool-load limit: the alarm types raise the alarm and end the span; the log types write
@@ -209,24 +210,24 @@ TEST_F(NurbsSteppingTest, ToolLoadLimitAlarmsWithoutLogLines) {
         lines.push_back(line);
     };
     ToolTableSet.loadLimits[1] = {kToolLoadSectionLog, {0.5f}};
-    EXPECT_EQ(StepCurrentMove(RunStepContext(), block_), kMoveStepped);
-    EXPECT_EQ(RunSimulationRecord.steps, 8);
+    EXPECT_EQ(StepCurrentMove(TestStepContext(), block_), kMoveStepped);
+    EXPECT_EQ(TestRun.record.steps, 8);
     EXPECT_TRUE(lines.empty());
     // The alarm type, on a fresh stock: the first step of each non-empty span is in material
     // and an alarm, which ends that span; with no decision hook the move goes on.
     RebuildStock();
     ToolTableSet.loadLimits[1] = {kToolLoadSectionAlarm, {0.5f}};
-    RunSimulationRecord.steps = 0;
-    EXPECT_EQ(StepCurrentMove(RunStepContext(), block_), kMoveStepped);
+    TestRun.record.steps = 0;
+    EXPECT_EQ(StepCurrentMove(TestStepContext(), block_), kMoveStepped);
     EXPECT_EQ(RunControl.stepAlarm.load(), 1);
     EXPECT_EQ(SimulationState.load(), 4);
-    EXPECT_EQ(RunSimulationRecord.steps, 2);
+    EXPECT_EQ(TestRun.record.steps, 2);
     // A decision that breaks off ends the move and the run at the first alarm step.
     RebuildStock();
     SimulationCallbacks.recordInterferenceBreak = [](NcSession&) { return 1; };
-    RunSimulationRecord.steps = 0;
-    EXPECT_EQ(StepCurrentMove(RunStepContext(), block_), kMoveEndsRun);
-    EXPECT_EQ(RunSimulationRecord.steps, 1);
+    TestRun.record.steps = 0;
+    EXPECT_EQ(StepCurrentMove(TestStepContext(), block_), kMoveEndsRun);
+    EXPECT_EQ(TestRun.record.steps, 1);
 }
 
 // A program with a curve run by the simulation thread (on the test's thread, drawing
@@ -262,12 +263,12 @@ TEST_F(NurbsSteppingTest, ProgramRunsItsCurveAndGoesOnAfterAnOverTravel) {
         RunKinematics.pose = MachinePose{};
         RunKinematics.pose.program.axis[2] = 50.0;
         DrawingSuppressed = 1;
-        SimulationThreadProc();
+        RunTestCut();
         DrawingSuppressed = 0;
     };
     DexelPitch.secondPitch = 0.5;
     run();
-    EXPECT_EQ(LastRunSummary.end, kRunEndProgram);
+    EXPECT_EQ(TestRun.result.end, kRunEndProgram);
     const StockModel& m = StockModels[0];
     EXPECT_EQ(testing::ZRayTop(m, 10, 10), 2.0);  // (5, 5): the bottom of the curve
     // (5, 8): the lowest step within the tool's radius 1 is j = 10 (y = 7.17).
@@ -282,7 +283,7 @@ TEST_F(NurbsSteppingTest, ProgramRunsItsCurveAndGoesOnAfterAnOverTravel) {
     CurrentMachine.strokes.max[1] = 7.1;
     run();
     DefinitionFiles = savedFiles;
-    EXPECT_EQ(LastRunSummary.end, kRunEndProgram);
+    EXPECT_EQ(TestRun.result.end, kRunEndProgram);
     EXPECT_EQ(RunControl.overTravelAxis.load(), -1);
     EXPECT_EQ(testing::ZRayTop(StockModels[0], 10, 10), 2.0);
     EXPECT_EQ(testing::ZRayTop(StockModels[0], 10, 16), 10.0) << "step 10 was not cut";

@@ -10,20 +10,21 @@
 #include <thread>
 #include <vector>
 
-#include "shell/worker_threads.h"
+#include "platform/worker_thread.h"
 
 namespace mirexa {
 namespace {
 
 class RunControlTest : public ::testing::Test {
 protected:
+    WorkerThread worker_;
     void SetUp() override {
         ResetRunControlFlags();
         ResetRunStatus();
     }
     void TearDown() override {
         RequestRunAbort();
-        JoinWorkerThread(&SimulationThread);
+        JoinWorkerThread(&worker_);
         ResetRunControlFlags();
         ResetRunStatus();
     }
@@ -134,7 +135,7 @@ TEST_F(RunControlTest, WaitsWakeWhenTheHostAnswers) {
 // redraw wait, then the thread is joined.
 TEST_F(RunControlTest, AbortReleasesAWorkerSoItCanBeJoined) {
     ASSERT_EQ(CreateWorkerThread(
-                  &SimulationThread,
+                  &worker_,
                   [] {
                       while (RequestRedrawAndWait() != 0) {
                       }
@@ -143,8 +144,8 @@ TEST_F(RunControlTest, AbortReleasesAWorkerSoItCanBeJoined) {
               1);
     WaitFor(RunControl.redrawRequest, 1);
     RequestRunAbort();
-    JoinWorkerThread(&SimulationThread);
-    EXPECT_EQ(HasWorkerThread(SimulationThread), 0);
+    JoinWorkerThread(&worker_);
+    EXPECT_EQ(HasWorkerThread(worker_), 0);
     EXPECT_EQ(RunControl.redrawRequest.load(), 0);
 }
 

@@ -133,9 +133,9 @@ protected:
     }
     void TearDown() override {
         ScriptRelease = 1;
-        if (HasWorkerThread(SimulationThread)) {
+        if (CuttingRunHasThread(WindowRun)) {
             RequestRunAbort();
-            JoinWorkerThread(&SimulationThread);
+            JoinCuttingRun(WindowRun);
         }
         DestroyPlatformWindow(window_);
         UseManualClock(0);
@@ -234,7 +234,7 @@ TEST_F(RunTimerTest, AnEventStopsTheRunBeforeItsNextBlockAndResumeClearsIt) {
     EXPECT_EQ(Hooks.Take(),
               (std::vector<std::string>{"pressed 0\tGO", "raised 0\tSTOP", "raised 1\tESC"}));
     // Without a new event the run does not stop again; it ends by itself.
-    ASSERT_TRUE(PumpUntil([] { return !HasWorkerThread(SimulationThread); }));
+    ASSERT_TRUE(PumpUntil([] { return !CuttingRunHasThread(WindowRun); }));
     EXPECT_EQ(WorkerLog.Take(),
               (std::vector<std::string>{"step 1", "redraw served", "wait", "step 2",
                                         "redraw served", "step 3", "redraw served"}));
@@ -250,7 +250,7 @@ TEST_F(RunTimerTest, AnAbortDuringAPauseEndsWithoutSteppingTheHeldLine) {
     EXPECT_EQ(RunCommands.runTimer, 0u);
     AbortRun(window_, 1);
     EXPECT_EQ(RunCommands.runTimer, IDT_RUN_PROGRESS);  // started again to see the end
-    ASSERT_TRUE(PumpUntil([] { return !HasWorkerThread(SimulationThread); }));
+    ASSERT_TRUE(PumpUntil([] { return !CuttingRunHasThread(WindowRun); }));
     EXPECT_EQ(WorkerLog.Take(), (std::vector<std::string>{"wait", "aborted"}));
     EXPECT_EQ(RunControl.abortRequest.load(), 0);
     EXPECT_EQ(RunControl.runMode.load(), RunMode::kIdle);

@@ -1,6 +1,7 @@
 // Whole NC programs through the simulation thread on its own thread, with a scripted host that
 // serves the redraw and pause requests: the cut stock, the end of each kind of run, tool
 // changes, stops and aborts.
+#include "support/test_cutting_run.h"
 #include "simulation/simulation_thread.h"
 
 #include <gtest/gtest.h>
@@ -10,6 +11,7 @@
 #include <chrono>
 #include <cmath>
 #include <functional>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -64,8 +66,8 @@ struct ScriptedHost {
     std::vector<std::int64_t> stepsAtPause;
 
     void Run() {
-        ASSERT_EQ(CreateWorkerThread(&SimulationThread, SimulationThreadProc, 0, 1), 1);
-        while (IsWorkerThreadFinished(SimulationThread) == 0) {
+        ASSERT_EQ(StartTestCut(), 1);
+        while (CuttingRunFinished(TestRun) == 0) {
             if (RunControl.redrawRequest.load() != 0) {
                 ++redraws;
                 if (onRedraw) {
@@ -75,7 +77,7 @@ struct ScriptedHost {
             } else if (RunControl.pauseRequest.load() != 0) {
                 ++pauses;
                 pausedAt.push_back(ReadRunStatus().blockText);
-                stepsAtPause.push_back(RunSimulationRecord.steps);
+                stepsAtPause.push_back(TestRun.record.steps);
                 if (whilePaused) {
                     whilePaused();
                 }
@@ -87,7 +89,7 @@ struct ScriptedHost {
             }
             std::this_thread::sleep_for(std::chrono::microseconds(300));
         }
-        JoinWorkerThread(&SimulationThread);
+        JoinCuttingRun(TestRun);
     }
 };
 
@@ -113,7 +115,7 @@ protected:
     }
     void TearDown() override {
         RequestRunAbort();
-        JoinWorkerThread(&SimulationThread);
+        JoinCuttingRun(TestRun);
         FreeStockModel(&StockModels[0]);
         StockModels[0] = StockModel{};
         FreeToolTables();
@@ -152,7 +154,7 @@ TEST_F(SimulationThreadTest, ProgramCutsAStockToItsEnd) {
     Settings.skipView = 10;
     ScriptedHost host;
     host.Run();
-    EXPECT_EQ(LastRunSummary.end, kRunEndProgram);
+    EXPECT_EQ(TestRun.result.end, kRunEndProgram);
     EXPECT_GT(host.redraws, 5);
     // The slot: Z rays within 3 of the line from x = -5 to 20.1 at y = 15.1 end at 8, and
     // their new ends carry line 5 (the G01 block) and the tool's pen.
@@ -165,7 +167,57 @@ TEST_F(SimulationThreadTest, ProgramCutsAStockToItsEnd) {
     EXPECT_EQ(ray.flags.back() & 0xF0, RunTools.tool.penBits);
     EXPECT_EQ(SimulationState.load(), 0) << "the last step was a rapid without contact";
     EXPECT_TRUE(StockInvariantsHold(m, true));
-    EXPECT_EQ(ReadRunStatus().steps, RunSimulationRecord.steps);
+    EXPECT_EQ(ReadRunStatus().steps, TestRun.record.steps);
+}
+
+// Two run objects, one after the other, each with its own session, stock and program: each cuts
+// its own stock to its own program's end and keeps its own counts; neither run nor session sees
+// the other's.
+TEST_F(SimulationThreadTest, TwoRunsInTurnKeepToTheirOwnSessionStockAndRecords) {
+    DrawingSuppressed = 1;
+    const double box[6] = {0, 0, 0, 40, 30, 10};
+    testing::BuildBoxStock(&StockModels[1], box, 0.5);
+    auto other = std::make_unique<NcSession>();
+    CopyNcSessionState(other.get(), RunSession);
+    const std::string first = scratch_.Write("first.nc", kSlotProgram);
+    const std::string second = scratch_.Write(
+        "second.nc", "%\nG90 G17\nG00 X5. Y-5. Z20.\nZ6.\nG01 Y25. F500.\nG01 X8.\nM30\n%\n");
+    CuttingRun a, b;
+    const auto body = [](CuttingRun& run) { RunCutting(run); };
+    ASSERT_EQ(StartCuttingRun(a, {&RunSession, &StockModels[0], first, RunMode::kRealCutting,
+                                  BatchRunKind::kNone},
+                              body),
+              1);
+    JoinCuttingRun(a);
+    ASSERT_EQ(StartCuttingRun(b, {other.get(), &StockModels[1], second, RunMode::kRealCutting,
+                                  BatchRunKind::kNone},
+                              body),
+              1);
+    JoinCuttingRun(b);
+    ASSERT_EQ(a.state.load(), RunState::kEnded);
+    ASSERT_EQ(b.state.load(), RunState::kEnded);
+    EXPECT_EQ(a.result.end, kRunEndProgram);
+    EXPECT_EQ(b.result.end, kRunEndProgram);
+    EXPECT_EQ(a.result.moves, 4);
+    EXPECT_EQ(b.result.moves, 4);
+    EXPECT_NE(a.record.steps, b.record.steps);
+    EXPECT_EQ(a.result.steps, a.record.steps);
+    // Each session stands where its own program left it.
+    EXPECT_DOUBLE_EQ(RunKinematics.pose.program.axis[0], 20.1);
+    EXPECT_DOUBLE_EQ(RunKinematics.pose.program.axis[2], 20.0);
+    EXPECT_DOUBLE_EQ(other->kinematics->pose.program.axis[0], 8.0);
+    EXPECT_DOUBLE_EQ(other->kinematics->pose.program.axis[2], 6.0);
+    // Each stock holds its own program's cut only: the slot along X at y = 15 (depth 8) in the
+    // first, the slot along Y at x = 5 (depth 6) in the second.
+    const int ix5 = 10, ix30 = 60, iy15 = 30, iy2 = 4;
+    EXPECT_EQ(testing::ZRayTop(StockModels[0], 20, iy15), 8.0);
+    EXPECT_EQ(testing::ZRayTop(StockModels[0], ix5, iy2), 10.0);
+    EXPECT_EQ(testing::ZRayTop(StockModels[1], ix5, iy2), 6.0);
+    EXPECT_EQ(testing::ZRayTop(StockModels[1], ix30, iy15), 10.0);
+    EXPECT_GT(a.result.removedVolume, 0.0);
+    EXPECT_GT(b.result.removedVolume, 0.0);
+    FreeStockModel(&StockModels[1]);
+    StockModels[1] = StockModel{};
 }
 
 // A run that nobody watches asks for no redraw and waits for none, whatever its mode; the cut is
@@ -200,7 +252,7 @@ TEST_F(SimulationThreadTest, ARunThatDrawsNothingAsksForNoRedraw) {
         AutomaticMode = c.automatic;
         ScriptedHost host;
         host.Run();
-        EXPECT_EQ(LastRunSummary.end, kRunEndProgram);
+        EXPECT_EQ(TestRun.result.end, kRunEndProgram);
         EXPECT_EQ(host.redraws > 0, c.redraws);
         EXPECT_EQ(testing::ZRayTop(StockModels[0], 20, 30), 8.0);
     }
@@ -229,8 +281,8 @@ TEST_F(SimulationThreadTest, ToolChangesMountByTheChangersMode) {
         Program(std::string("%\nG90\n") + c.change + "G01 Z8. F200.\nG00 Z20.\nM30\n%\n");
         ScriptedHost host;
         host.Run();
-        EXPECT_EQ(LastRunSummary.end, kRunEndProgram);
-        EXPECT_EQ(LastRunSummary.toolChanges, 1);
+        EXPECT_EQ(TestRun.result.end, kRunEndProgram);
+        EXPECT_EQ(TestRun.result.toolChanges, 1);
         EXPECT_EQ(RunTools.tool.derivedFrom, 2);
         EXPECT_EQ(CurrentCutter.shape, kToolBall);
         // The ball's tip reached z = 8 right under its centre.
@@ -253,7 +305,7 @@ TEST_F(SimulationThreadTest, SkipRunsRedrawEveryFewLines) {
     std::vector<int> lines;
     host.onRedraw = [&](int) { lines.push_back(ReadRunStatus().lineNumber); };
     host.Run();
-    EXPECT_EQ(LastRunSummary.end, kRunEndProgram);
+    EXPECT_EQ(TestRun.result.end, kRunEndProgram);
     ASSERT_FALSE(lines.empty());
     for (size_t k = 1; k < lines.size(); ++k) {
         EXPECT_GE(lines[k] - lines[k - 1], 5);
@@ -266,7 +318,7 @@ TEST_F(SimulationThreadTest, StopBeforeABlockPausesAndResumes) {
     ScriptedHost host;
     host.Run();
     EXPECT_EQ(host.pauses, 1);
-    EXPECT_EQ(LastRunSummary.end, kRunEndProgram);
+    EXPECT_EQ(TestRun.result.end, kRunEndProgram);
     EXPECT_EQ(testing::ZRayTop(StockModels[0], 20, 30), 8.0);
 }
 
@@ -276,8 +328,8 @@ TEST_F(SimulationThreadTest, AbortDuringAPauseEndsWithoutSteppingTheHeldLine) {
     ScriptedHost host;
     host.onPause = ScriptedHost::kAbort;
     host.Run();
-    EXPECT_EQ(LastRunSummary.end, kRunEndAbort);
-    EXPECT_EQ(RunSimulationRecord.steps, 0);
+    EXPECT_EQ(TestRun.result.end, kRunEndAbort);
+    EXPECT_EQ(TestRun.record.steps, 0);
     EXPECT_EQ(testing::ZRayTop(StockModels[0], 20, 30), 10.0);
 }
 
@@ -298,7 +350,7 @@ TEST_F(SimulationThreadTest, StopOptionsPauseBeforeTheirLines) {
     {
         ScriptedHost host;
         host.Run();
-        EXPECT_EQ(LastRunSummary.end, kRunEndProgram);
+        EXPECT_EQ(TestRun.result.end, kRunEndProgram);
         // "M01 M08" ends on M08: no stop.
         EXPECT_EQ(host.pausedAt, std::vector<std::string>{"M01"});
         ASSERT_EQ(host.stepsAtPause.size(), 1u);
@@ -317,7 +369,7 @@ TEST_F(SimulationThreadTest, StopOptionsPauseBeforeTheirLines) {
     host.onPause = ScriptedHost::kAbort;
     host.abortAtPause = 5;
     host.Run();
-    EXPECT_EQ(LastRunSummary.end, kRunEndAbort);
+    EXPECT_EQ(TestRun.result.end, kRunEndAbort);
     ASSERT_EQ(host.pausedAt.size(), 5u);
     EXPECT_EQ(host.pausedAt[4], "G01 X20.1 F500.");
     EXPECT_EQ(testing::ZRayTop(StockModels[0], 20, 30), 10.0);
@@ -332,7 +384,7 @@ TEST_F(SimulationThreadTest, AStopModeChosenWhilePausedIsTakenAtTheNextStopTest)
     ScriptedHost host;
     host.whilePaused = [] { RunControl.stopModeRequest.store(0); };
     host.Run();
-    EXPECT_EQ(LastRunSummary.end, kRunEndProgram);
+    EXPECT_EQ(TestRun.result.end, kRunEndProgram);
     EXPECT_EQ(host.pauses, 1);
     EXPECT_EQ(RunControl.stopModeRequest.load(), -1);
     EXPECT_EQ(testing::ZRayTop(StockModels[0], 20, 30), 8.0);
@@ -353,7 +405,7 @@ TEST_F(SimulationThreadTest, AnUnattendedRunPassesItsStopsWithALogLine) {
     CloseLogFile();
     UiLanguage = language;
     FileLocations.logDirectory.clear();
-    EXPECT_EQ(LastRunSummary.end, kRunEndProgram);
+    EXPECT_EQ(TestRun.result.end, kRunEndProgram);
     EXPECT_EQ(host.pauses, 0);
     EXPECT_EQ(RunControl.stopKeyRequest.load(), 0);
     const std::string log = testing::ReadWholeFile(logs.At("mirexa.log"));
@@ -384,8 +436,8 @@ TEST_F(SimulationThreadTest, AChangeBetweenStationsShiftsTheNextMovesStart) {
     }
     // The rapid from (0, 0, 50), then 30 mm from the shifted start back to (10, 10, 20).
     const std::int64_t rapid = 67;  // ceil(sqrt(10² + 10² + 30²) / 0.5)
-    EXPECT_EQ(RunSimulationRecord.steps, rapid + 60);
-    EXPECT_EQ(LastRunSummary.moves, 2);
+    EXPECT_EQ(TestRun.record.steps, rapid + 60);
+    EXPECT_EQ(TestRun.result.moves, 2);
     EXPECT_EQ(RunKinematics.motion.motionType, 0);
     EXPECT_EQ(RunKinematics.pose.program.axis[1], 10.0);
     // Tool 2 outside the list: no shift, the tool-change block has no move.
@@ -399,7 +451,7 @@ TEST_F(SimulationThreadTest, AChangeBetweenStationsShiftsTheNextMovesStart) {
         ScriptedHost host;
         host.Run();
     }
-    EXPECT_EQ(RunSimulationRecord.steps, rapid);
+    EXPECT_EQ(TestRun.record.steps, rapid);
     MountedTools = savedLayout;
 }
 
@@ -434,9 +486,9 @@ TEST_F(SimulationThreadTest, ResynchronisedBlocksLeaveTheMachineWhereItStands) {
         host.Run();
     }
     ToolOffsets = savedOffsets;
-    EXPECT_EQ(LastRunSummary.end, kRunEndProgram);
-    EXPECT_EQ(LastRunSummary.resyncs, 1);
-    EXPECT_EQ(RunSimulationRecord.steps, 40 + 10) << "50 to 30, then 30 to 25, at 0.5 mm";
+    EXPECT_EQ(TestRun.result.end, kRunEndProgram);
+    EXPECT_EQ(TestRun.result.resyncs, 1);
+    EXPECT_EQ(TestRun.record.steps, 40 + 10) << "50 to 30, then 30 to 25, at 0.5 mm";
     EXPECT_NEAR(RunKinematics.pose.program.axis[2], 25.0, 1e-9);
 
     // A plane 10 mm along X: the tool stands at program X 10 (work) when G69 comes, and stays.
@@ -455,8 +507,8 @@ TEST_F(SimulationThreadTest, ResynchronisedBlocksLeaveTheMachineWhereItStands) {
         host.onRedraw = [&](int) { machine.push_back(RunKinematics.pose.machine); };
         host.Run();
     }
-    EXPECT_EQ(LastRunSummary.end, kRunEndProgram);
-    EXPECT_EQ(LastRunSummary.resyncs, 2);
+    EXPECT_EQ(TestRun.result.end, kRunEndProgram);
+    EXPECT_EQ(TestRun.result.resyncs, 2);
     EXPECT_TRUE(NoStepJumps(machine, 0.5));
     EXPECT_EQ(RunKinematics.plane.active, 0);
     EXPECT_NEAR(RunKinematics.pose.program.axis[0], 10.0, 1e-9);
@@ -503,8 +555,8 @@ TEST_F(SimulationThreadTest, SwitchingToolCentrePointControlMakesNoJump) {
     const std::vector<MotionPosition>& machine = trace.machine;
     const std::vector<int>& lines = trace.lines;
     ToolOffsets = savedOffsets;
-    EXPECT_EQ(LastRunSummary.end, kRunEndProgram);
-    EXPECT_EQ(LastRunSummary.resyncs, 2);
+    EXPECT_EQ(TestRun.result.end, kRunEndProgram);
+    EXPECT_EQ(TestRun.result.resyncs, 2);
     EXPECT_EQ(std::count(lines.begin(), lines.end(), 3), 0) << "G43.4 made steps";
     EXPECT_EQ(std::count(lines.begin(), lines.end(), 5), 0) << "G49 made steps";
     ASSERT_GT(machine.size(), 2u);
@@ -532,7 +584,7 @@ TEST_F(SimulationThreadTest, AToolVectorMoveTurnsTheAxisInThePlaneOfItsEnds) {
         "%\nG90 G00 X5. Y5. Z20. A0 C0\nG43.5 H1\nG01 X5. Y5. Z20. I1. J0 K1. F500.\n"
         "G01 X6. Y5. Z20. I0 J1. K1.\nM30\n%\n");
     const StepTrace trace = RunTracingEveryStep();
-    EXPECT_EQ(LastRunSummary.end, kRunEndProgram);
+    EXPECT_EQ(TestRun.result.end, kRunEndProgram);
     const double r = 1.0 / std::sqrt(2.0);
     const double v0[3] = {r, 0.0, r}, v1[3] = {0.0, r, r};
     const double normal[3] = {-0.5, -0.5, 0.5};  // v0 x v1
@@ -582,8 +634,8 @@ TEST_F(SimulationThreadTest, SwitchingPolarInterpolationMakesNoJump) {
         const StepTrace trace = RunTracingEveryStep();
         const std::vector<MotionPosition>& machine = trace.machine;
         const std::vector<int>& lines = trace.lines;
-        EXPECT_EQ(LastRunSummary.end, kRunEndProgram);
-        EXPECT_EQ(LastRunSummary.resyncs, 2);
+        EXPECT_EQ(TestRun.result.end, kRunEndProgram);
+        EXPECT_EQ(TestRun.result.resyncs, 2);
         EXPECT_EQ(std::count(lines.begin(), lines.end(), 3), 0) << "switching on made steps";
         EXPECT_EQ(std::count(lines.begin(), lines.end(), 5), 0) << "switching off made steps";
         ASSERT_GT(machine.size(), 2u);
@@ -627,8 +679,8 @@ TEST_F(SimulationThreadTest, DialectToolChangesTakeTheNewToolsLength) {
         Program(c.program);
         ScriptedHost host;
         host.Run();
-        EXPECT_EQ(LastRunSummary.end, kRunEndProgram);
-        EXPECT_EQ(LastRunSummary.toolChanges, 1);
+        EXPECT_EQ(TestRun.result.end, kRunEndProgram);
+        EXPECT_EQ(TestRun.result.toolChanges, 1);
         EXPECT_EQ(RunTools.tool.derivedFrom, 2);
         EXPECT_EQ(RunSession.run.modal.lengthOffsetNumber, 2);
         EXPECT_NEAR(RunKinematics.toolValues.lengthOffset, c.length, 1e-9);
@@ -651,7 +703,7 @@ TEST_F(SimulationThreadTest, AHeidenhainPlaneLendsItsAnglesUntilReset) {
     const std::vector<MotionPosition>& machine = trace.machine;
     const std::vector<MotionPosition>& program = trace.program;
     const std::vector<int>& lines = trace.lines;
-    EXPECT_EQ(LastRunSummary.end, kRunEndProgram);
+    EXPECT_EQ(TestRun.result.end, kRunEndProgram);
     ASSERT_FALSE(machine.empty());
     // In the plane, at the end of each of its moves, the machine stands at the plane's tilt of A
     // by 30 deg and the program's rotary values are the machine's angles. The first move in the
@@ -707,8 +759,8 @@ TEST_F(SimulationThreadTest, MachineCoordinateMovesEndAtTheirMachinePositions) {
         Program(std::string("%\nG90 G54 G00 X10. Y10. Z20.\n") + c.block + "\nM30\n%\n");
         ScriptedHost host;
         host.Run();
-        EXPECT_EQ(LastRunSummary.end, kRunEndProgram);
-        EXPECT_EQ(RunSimulationRecord.steps, first + c.steps);
+        EXPECT_EQ(TestRun.result.end, kRunEndProgram);
+        EXPECT_EQ(TestRun.record.steps, first + c.steps);
         EXPECT_EQ(RunKinematics.pose.machine.axis[0], 10.0);
         EXPECT_EQ(RunKinematics.pose.machine.axis[1], 10.0);
         EXPECT_EQ(RunKinematics.pose.machine.axis[2], c.machineZ);
@@ -724,13 +776,13 @@ TEST_F(SimulationThreadTest, AbortInARedrawWaitEndsTheMove) {
     std::int64_t stepsAtAbort = -1;
     host.onRedraw = [&](int redraws) {
         if (redraws == 20) {
-            stepsAtAbort = RunSimulationRecord.steps;
+            stepsAtAbort = TestRun.record.steps;
             RequestRunAbort();
         }
     };
     host.Run();
-    EXPECT_EQ(LastRunSummary.end, kRunEndAbort);
-    EXPECT_EQ(RunSimulationRecord.steps, stepsAtAbort);
+    EXPECT_EQ(TestRun.result.end, kRunEndAbort);
+    EXPECT_EQ(TestRun.record.steps, stepsAtAbort);
     EXPECT_EQ(RunControl.redrawRequest.load(), 0);
     EXPECT_EQ(host.redraws, 20);
 }
@@ -745,7 +797,7 @@ TEST_F(SimulationThreadTest, RunsEndOnErrorsOverTravelAndMissingSources) {
         host.Run();
     }
     Controller = savedController;
-    EXPECT_EQ(LastRunSummary.end, kRunEndError);
+    EXPECT_EQ(TestRun.result.end, kRunEndError);
     EXPECT_EQ(RunControl.runError.load(), 1);
     ResetRunControlFlags();
     RunControl.runMode = RunMode::kRealCutting;
@@ -758,7 +810,7 @@ TEST_F(SimulationThreadTest, RunsEndOnErrorsOverTravelAndMissingSources) {
         ScriptedHost host;
         host.Run();
     }
-    EXPECT_EQ(LastRunSummary.end, kRunEndOverTravel);
+    EXPECT_EQ(TestRun.result.end, kRunEndOverTravel);
     EXPECT_EQ(RunControl.overTravelAxis.load(), 0);
     ResetRunControlFlags();
     CurrentMachine.strokes.enabled[0] = 0;
@@ -767,7 +819,7 @@ TEST_F(SimulationThreadTest, RunsEndOnErrorsOverTravelAndMissingSources) {
         ScriptedHost host;
         host.Run();
     }
-    EXPECT_EQ(LastRunSummary.end, kRunEndNoSource);
+    EXPECT_EQ(TestRun.result.end, kRunEndNoSource);
     // A step length of 0 never starts a run that could not end.
     Program(kSlotProgram);
     DexelPitch.secondPitch = 0.0;
@@ -775,7 +827,7 @@ TEST_F(SimulationThreadTest, RunsEndOnErrorsOverTravelAndMissingSources) {
         ScriptedHost host;
         host.Run();
     }
-    EXPECT_EQ(LastRunSummary.end, kRunEndBadStep);
+    EXPECT_EQ(TestRun.result.end, kRunEndBadStep);
     EXPECT_EQ(testing::ZRayTop(StockModels[0], 20, 30), 10.0);
 }
 

@@ -26,7 +26,7 @@
 #include "nc/nc_run_state.h"
 #include "nc/nc_session.h"
 #include "services/shared_state.h"
-#include "shell/worker_threads.h"
+#include "simulation/cutting_run.h"
 #include "simulation/cutting_core.h"
 #include "simulation/dexel_grid_view.h"
 #include "simulation/interference_reports.h"
@@ -112,18 +112,24 @@ int BuildStock(StockModel* model) {
 // Runs the simulation thread and serves its requests as the main window's timer would: a
 // redraw is served at once (nothing is drawn here), a pause is resumed. The run ends as the
 // program's runs end; returns the alarm code (0 none).
-int RunSimulation() {
+int RunSimulation(CuttingRun& run) {
     InstallRunControlHooks();
-    CreateWorkerThread(&SimulationThread, RunCuttingThread, 0, 1);
-    while (IsWorkerThreadFinished(SimulationThread) == 0) {
+    RunRequest request;
+    request.session = &RunSession;
+    request.stock = &StockModels[CurrentStockIndex.load()];
+    request.programPath = DefinitionFiles.ncProgramFile;
+    request.mode = RunControl.runMode.load();
+    StartCuttingRun(run, std::move(request));
+    while (CuttingRunFinished(run) == 0) {
         ServeRedrawRequest(nullptr);
         if (RunControl.pauseRequest.load() != 0) {
             ResumeRun();
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
-    JoinWorkerThread(&SimulationThread);
-    return FinishRun(RunSession, nullptr, RunControl.abortRequest.load() != 0 ? 1 : 0);
+    JoinCuttingRun(run);
+    return FinishRun(RunSession, nullptr, RunControl.abortRequest.load() != 0 ? 1 : 0,
+                     run.result.end);
 }
 
 int Main(int argc, char** argv) {
@@ -161,27 +167,28 @@ int Main(int argc, char** argv) {
     DrawingSuppressed = 1;
     const double before = DexelFamilyVolume(stock, kDexelViewZ);
     const auto start = std::chrono::steady_clock::now();
-    const int alarm = RunSimulation();
+    CuttingRun run;
+    const int alarm = RunSimulation(run);
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    std::printf("run: %s\n", EndText(LastRunSummary.end));
-    if (LastRunSummary.end == kRunEndError) {
+    std::printf("run: %s\n", EndText(run.result.end));
+    if (run.result.end == kRunEndError) {
         // The end of the run has reset the interpreter: its error is the alarm code's.
         std::printf("interpreter error: %d\n", alarm > 100 ? alarm - 100 : 0);
     }
     std::printf("blocks: %lld, moves: %lld, tool changes: %d\n",
-                static_cast<long long>(LastRunSummary.blocks),
-                static_cast<long long>(LastRunSummary.moves), LastRunSummary.toolChanges);
-    std::printf("steps: %lld\n", static_cast<long long>(RunSimulationRecord.steps));
+                static_cast<long long>(run.result.blocks),
+                static_cast<long long>(run.result.moves), run.result.toolChanges);
+    std::printf("steps: %lld\n", static_cast<long long>(run.record.steps));
     std::printf("removed volume: %.3f mm3 (sum of the steps: %.3f mm3)\n",
-                before - DexelFamilyVolume(stock, kDexelViewZ), RunSimulationRecord.removedVolume);
-    std::printf("alarm steps: %lld\n", static_cast<long long>(RunSimulationRecord.alarmSteps));
+                before - DexelFamilyVolume(stock, kDexelViewZ), run.record.removedVolume);
+    std::printf("alarm steps: %lld\n", static_cast<long long>(run.record.alarmSteps));
     std::printf("alarm code: %d\n", alarm);
     for (const std::string& report : ShownReports) {
         std::printf("report: %s\n", report.c_str());
     }
     std::printf("elapsed: %.3f s\n", seconds);
-    int status = LastRunSummary.end == kRunEndProgram ? 0 : 1;
+    int status = run.result.end == kRunEndProgram ? 0 : 1;
     if (CommandLine.saveKind > 0) {
         // -O: the file's extension picks DME or STL; ",b" and ",b2" pick the STL encoding.
         const int modes[5] = {kStlWriteAscii, kStlWriteAscii, kStlWriteAscii, kStlWriteBinary,

@@ -26,7 +26,7 @@
 #include "nc/nc_session.h"
 #include "platform/message_box.h"
 #include "services/shared_state.h"
-#include "shell/worker_threads.h"
+#include "simulation/cutting_run.h"
 #include "simulation/cutting_core.h"
 #include "simulation/dexel_grid_view.h"
 #include "simulation/run_control.h"
@@ -158,20 +158,26 @@ int RunProgram(StockModel* stock) {
     RunControl.runMode = RunMode::kResult;
     RunLogFlag = 1;
     DrawingSuppressed = 1;
-    CreateWorkerThread(&SimulationThread, SimulationThreadProc, 0, 1);
-    while (IsWorkerThreadFinished(SimulationThread) == 0) {
+    CuttingRun run;
+    RunRequest request;
+    request.session = &RunSession;
+    request.stock = &StockModels[CurrentStockIndex.load()];
+    request.programPath = DefinitionFiles.ncProgramFile;
+    request.mode = RunMode::kResult;
+    StartCuttingRun(run, std::move(request), [](CuttingRun& r) { RunCutting(r); });
+    while (CuttingRunFinished(run) == 0) {
         ServeRedrawRequest(nullptr);
         if (RunControl.pauseRequest.load() != 0) {
             ResumeRun();
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
-    JoinWorkerThread(&SimulationThread);
+    JoinCuttingRun(run);
     RunLogFlag = 0;
     DrawingSuppressed = 0;
     RunControl.runMode = RunMode::kIdle;
     ReleaseCuttingBuffers();
-    return LastRunSummary.end;
+    return run.result.end;
 }
 
 }  // namespace

@@ -20,6 +20,7 @@
 #include "nc/nc_session.h"
 #include "services/shared_state.h"
 #include "shell/worker_threads.h"
+#include "support/test_cutting_run.h"
 #include "simulation/cutting_core.h"
 #include "simulation/dexel_grid_view.h"
 #include "simulation/run_control.h"
@@ -107,21 +108,21 @@ TEST(RecordedRun, ACutSlotIsRecordedAsAPlayableVideo) {
     RunLogFlag = 0;
     DrawingSuppressed = 0;
     RedrawsServed = 0;
-    CreateWorkerThread(&SimulationThread, SimulationThreadProc, 0, 1);
-    while (IsWorkerThreadFinished(SimulationThread) == 0) {
+    StartTestCut();
+    while (CuttingRunFinished(TestRun) == 0) {
         ServeRedrawRequest(RenderAndRecord);
         if (RunControl.pauseRequest.load() != 0) {
             ResumeRun();
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
-    JoinWorkerThread(&SimulationThread);
+    JoinCuttingRun(TestRun);
     // The end of the run: a last frame of the finished cut, then the file is closed.
     RenderAndRecord();
     RunUiCallbacks.stopAviRecording();
     RunControl.runMode = RunMode::kIdle;
     ReleaseCuttingBuffers();
-    const int end = LastRunSummary.end;
+    const int end = TestRun.result.end;
     const double removed = ReadRunStatus().removedVolume;
     SimulationCallbacks = SimulationHooks{};
     RunUiCallbacks = RunUiHooks{};

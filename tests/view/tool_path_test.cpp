@@ -41,6 +41,7 @@
 #include "platform/clock.h"
 #include "platform/window.h"
 #include "services/shared_state.h"
+#include "support/test_cutting_run.h"
 #include "simulation/cutting_core.h"
 #include "simulation/move_stepping.h"
 #include "simulation/run_control.h"
@@ -374,7 +375,7 @@ TEST_F(ToolPathTest, DrawingWritesNoReportLines) {
     BindDexelGrids(&StockModels[0]);
     RunControl.runMode = RunMode::kSkipCutting;
     DrawingSuppressed = 1;
-    SimulationThreadProc();
+    RunTestCut();
     DrawingSuppressed = 0;
     RunControl.runMode = RunMode::kIdle;
     ReleaseCuttingBuffers();
@@ -602,13 +603,13 @@ TEST_F(ToolPathTest, SamplePathIsTheSimulationsStepPoints) {
     RunControl.runMode = RunMode::kSkipCutting;
     RunLogFlag = 1;
     DrawingSuppressed = 1;
-    SimulationThreadProc();
+    RunTestCut();
     RunLogFlag = 0;
     DrawingSuppressed = 0;
     RunControl.runMode = RunMode::kIdle;
     ReleaseCuttingBuffers();
     BindDexelGrids(nullptr);
-    ASSERT_EQ(LastRunSummary.end, kRunEndProgram);
+    ASSERT_EQ(TestRun.result.end, kRunEndProgram);
 
     std::vector<std::array<double, 3>> vertices;
     for (size_t k = 0; k < path.strips.size(); ++k) {
@@ -624,7 +625,7 @@ TEST_F(ToolPathTest, SamplePathIsTheSimulationsStepPoints) {
     for (size_t i = 0; i < steps.size(); ++i) {
         ASSERT_EQ(vertices[i], steps[i]) << "step " << i;
     }
-    EXPECT_EQ(path.strips.size(), static_cast<size_t>(LastRunSummary.moves));
+    EXPECT_EQ(path.strips.size(), static_cast<size_t>(TestRun.result.moves));
     EXPECT_GT(path.Count(1), 10) << "the sample's rapids are dashed";
 }
 
@@ -634,7 +635,7 @@ struct SampleRunOutcome {
     std::vector<std::array<double, 3>> steps;
     MachinePose pose = {};
     int tool = {};
-    SimulationRunSummary summary = {};
+    RunResult summary = {};
     std::string stockFile;
     std::vector<int> pathResults;  // the drawings made while the run waited
 };
@@ -662,7 +663,7 @@ SampleRunOutcome CutSampleWithStops(const std::string& stockPath, bool drawAtSto
     DrawingSuppressed = 1;
     std::atomic<int> ended{0};
     std::thread run([&ended] {
-        SimulationThreadProc();
+        RunTestCut();
         ended = 1;
     });
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
@@ -692,7 +693,7 @@ SampleRunOutcome CutSampleWithStops(const std::string& stockPath, bool drawAtSto
     out.steps = RunSteps;
     out.pose = RunKinematics.pose;
     out.tool = RunTools.tool.derivedFrom;
-    out.summary = LastRunSummary;
+    out.summary = TestRun.result;
     const double origin[3] = {};
     EXPECT_EQ(SaveStockFile(stock, stockPath, 0, 0, origin, 1), kStockSaveDone);
     std::ifstream file(stockPath, std::ios::binary);

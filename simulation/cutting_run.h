@@ -1,0 +1,91 @@
+// A cutting run as one object: what the run is asked to do (RunRequest) goes in, the run owns its
+// thread, its block loop and its step record while it goes, and it ends with one RunResult.
+//
+// The window starts its runs through the run object it keeps (shell/run_commands.h), the
+// automation through the window's run commands, the tools and tests with objects of their own.
+// While the run's thread goes, the user-interface thread reads only the run's state and the run
+// flags (run_control.h): redraws, pauses and the run's end reach it through them, as before. Once
+// the state is kEnded and the thread joined, the result and the records are the caller's.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "platform/worker_thread.h"
+#include "services/run_mode.h"
+#include "simulation/move_stepping.h"
+#include "simulation/simulation_thread.h"
+
+namespace mirexa {
+
+struct NcSession;
+struct StockModel;
+
+// What a run is asked to do: interpret the program of the session, starting from the session's
+// records, and cut the stock in the run mode.
+struct RunRequest {
+    NcSession* session = nullptr;
+    StockModel* stock = nullptr;
+    std::string programPath;
+    RunMode mode = RunMode::kRealCutting;
+    BatchRunKind batchKind = BatchRunKind::kNone;
+};
+
+// How a run ended and what it did.
+struct RunResult {
+    std::int32_t end = kRunEndProgram;  // SimulationRunEnd
+    std::int64_t blocks = {};
+    std::int64_t moves = {};
+    std::int32_t toolChanges = {};
+    std::int32_t resyncs = {};  // blocks whose positions were made again from the machine's
+    std::int64_t steps = {};
+    std::int64_t alarmSteps = {};    // steps that ended in an alarm
+    double removedVolume = {};       // mm^3
+    std::int32_t stepCapHits = {};   // moves whose step count was capped
+    std::int32_t interferenceStopped = {};  // an interference broke the run off
+};
+
+enum class RunState : std::int32_t {
+    kIdle,     // never started, or its result taken and the object ready for the next run
+    kRunning,  // its thread interprets and cuts
+    kEnded,    // its thread has ended: the result stands
+};
+
+struct CuttingRun {
+    RunRequest request;
+    std::atomic<RunState> state{RunState::kIdle};
+    WorkerThread thread;
+    // The block loop's bookkeeping and the step record, reset at the run's start.
+    BlockLoopState loop;
+    SimulationRunRecord record;
+    RunResult result;
+};
+
+// The step context of the run: its session and its step record.
+MoveStepContext RunContext(CuttingRun& run);
+
+// Runs the request on the calling thread: run start, the block loop, run end. Sets the state to
+// kRunning, then to kEnded with the result filled.
+void RunCutting(CuttingRun& run);
+
+// Starts the run on a thread of its own (lowered priority), running body (default: PrepareCutting
+// Run then RunCutting; a test may pass a scripted body). Returns 1, 0 when the run's previous
+// thread was not joined yet, -1 when the system refused the thread: the run has then ended as out
+// of memory.
+int StartCuttingRun(CuttingRun& run, RunRequest request,
+                    std::function<void(CuttingRun&)> body = {});
+
+// 1 once the run's thread has ended (or there is none).
+int CuttingRunFinished(const CuttingRun& run);
+
+// 1 while the run holds a thread that was not joined.
+int CuttingRunHasThread(const CuttingRun& run);
+
+// Joins the run's thread (blocking); WaitForCuttingRun answers the messages sent to this
+// thread's windows while it waits.
+void JoinCuttingRun(CuttingRun& run);
+void WaitForCuttingRun(CuttingRun& run);
+
+}  // namespace mirexa
