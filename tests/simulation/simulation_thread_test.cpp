@@ -220,6 +220,31 @@ TEST_F(SimulationThreadTest, TwoRunsInTurnKeepToTheirOwnSessionStockAndRecords) 
     StockModels[1] = StockModel{};
 }
 
+// A Tab key during a run changes the mode the interpreter reads the next blocks in: a pecking
+// drill cycle pecks its holes in real cutting, and the holes read after a switch to the result
+// mode are drilled in one feed.
+TEST_F(SimulationThreadTest, ATabDuringTheRunChangesTheModeOfTheBlocksReadAfterIt) {
+    Program("%\nG90 G17\nG00 X10. Y10. Z20.\nG83 X10. Y10. Z2. R12. Q2. F300.\nX20.\nX30.\n"
+            "G80\nM30\n%\n");
+    const auto movesWith = [](int switchAtLine) {
+        RunControl.runMode = RunMode::kRealCutting;
+        ScriptedHost host;
+        host.onRedraw = [switchAtLine](int) {
+            if (switchAtLine > 0 && ReadRunStatus().lineNumber >= switchAtLine) {
+                RunControl.runMode = RunMode::kResult;
+            }
+        };
+        host.Run();
+        EXPECT_EQ(TestRun.result.end, kRunEndProgram);
+        return TestRun.result.moves;
+    };
+    const std::int64_t pecked = movesWith(0);
+    const std::int64_t switchedAtFirstHole = movesWith(4);
+    const std::int64_t switchedAtSecondHole = movesWith(5);
+    EXPECT_LT(switchedAtFirstHole, switchedAtSecondHole);
+    EXPECT_LT(switchedAtSecondHole, pecked);
+}
+
 // A run that nobody watches asks for no redraw and waits for none, whatever its mode; the cut is
 // the same.
 TEST_F(SimulationThreadTest, ARunThatDrawsNothingAsksForNoRedraw) {
