@@ -70,7 +70,6 @@ void BM_FlatEndMillSlot(benchmark::State& state) {
     std::int64_t rays = 0;
     for (auto _ : state) {
         const double point[3] = {x, y, 45.0};
-        StepRemovedVolume = 0.0;
         CutStockAtToolPose(RunSession, &Block, point, axis);
         rays += CutPose.raysVisited;
         x += kPitch;

@@ -27,7 +27,6 @@ namespace mirexa {
 
 CutterSections CurrentCutter;
 CutEndMarkRecord CutEndMark;
-double StepRemovedVolume = 0.0;
 std::atomic<int> StockUseState{0};
 std::atomic<int> CuttingThreadCount{1};
 CutPoseGeometry CutPose;
@@ -1230,12 +1229,12 @@ int CutDexelGrid(DexelGridView* view) {
     return 0;
 }
 
-void CutStockAtToolPose(StockModel* model, const double point[3], const double axis[3],
-                        const CutMoveFacts& move) {
+double CutStockAtToolPose(StockModel* model, const double point[3], const double axis[3],
+                          const CutMoveFacts& move) {
     // 1. Guard.
     if (model == nullptr || model->nx < 2 || model->ny < 2 || model->nz < 2 ||
         StockUseState.load() > 0 || move.cuttingEnabled == 0) {
-        return;
+        return 0.0;
     }
     if (!DexelGridsMatchModel(DexelGridViews, model)) {
         BindDexelGrids(model);
@@ -1257,8 +1256,7 @@ void CutStockAtToolPose(StockModel* model, const double point[3], const double a
     pose.raysSkipped = 0;
     pose.memoryFailures = 0;
     if (pose.outside != 0) {
-        StepRemovedVolume += RunShankAndHolderPasses(move, model);
-        return;
+        return RunShankAndHolderPasses(move, model);
     }
     for (DexelGridView& view : DexelGridViews) {
         SetViewPose(&view, pose);
@@ -1286,19 +1284,18 @@ void CutStockAtToolPose(StockModel* model, const double point[3], const double a
     double removed = DexelGridViews[kDexelViewZ].removedVolume;
     removed = std::max(removed, DexelGridViews[kDexelViewX].removedVolume);
     removed = std::max(removed, DexelGridViews[kDexelViewY].removedVolume);
-    StepRemovedVolume = removed;
     if (contact != 0) {
         InterferenceFlags.contact = 1;
     }
     // 7. Shank and holder passes.
-    StepRemovedVolume += RunShankAndHolderPasses(move, model);
+    return removed + RunShankAndHolderPasses(move, model);
 }
 
-void CutStockAtToolPose(NcSession& session, StockModel* model, const double point[3],
-                        const double axis[3]) {
+double CutStockAtToolPose(NcSession& session, StockModel* model, const double point[3],
+                          const double axis[3]) {
     const CutMoveFacts move = {session.kinematics->motion.motionType > 0 ? 1 : 0,
                                session.run.cuttingEnabled, &session.tools->tool};
-    CutStockAtToolPose(model, point, axis, move);
+    return CutStockAtToolPose(model, point, axis, move);
 }
 
 const StockMaterialSummary& CuttingMaterialSummary() {

@@ -74,10 +74,6 @@ struct CutEndMarkRecord {
 };
 extern CutEndMarkRecord CutEndMark;
 
-// Volume removed by the last call (mm^3): the largest of the three families' sums plus the
-// shank and holder passes. The caller sets it to 0 before a step; a call whose tool lies wholly
-// outside the grid leaves it as it stood.
-extern double StepRemovedVolume;
 
 // The state of the current stock: 0 available, 1 ignored (not cut), 2 to be deleted. Set by the
 // stock dialogs; read by every cut.
@@ -145,7 +141,9 @@ struct CutMoveFacts {
 // Removes the current tool (CurrentCutter) at the tool point and unit axis (work coordinates) from
 // the model. Does nothing when the model holds no grid, StockUseState is above 0 or the move's
 // cutting-on switch is 0. The views are bound to the model first when they describe another model
-// or stale arrays. Results: StepRemovedVolume, the views' removedVolume, the contact, over-length
+// or stale arrays. Returns the volume removed (mm^3): the largest of the three families' sums plus
+// the shank and holder passes (only those when the tool lies wholly outside the grid, 0 when
+// nothing is cut). Results besides: the views' removedVolume, the contact, over-length
 // and over-chip flags of InterferenceFlags (set, never cleared here), and the measured edge
 // height, tip width and RADIUS probe height of ToolLengthMeasured (running maxima; the tool-length
 // report line clears them). Given a session instead of the move's facts, those of the session's
@@ -156,10 +154,10 @@ struct CutMoveFacts {
 // outer face of the grid from outside (its axis along a grid axis, its end plane on the face)
 // meets the rays lying in that face only in its end plane, where no material lies beyond them:
 // they are not cut, as the rays crossing the face lose nothing either.
-void CutStockAtToolPose(StockModel* model, const double point[3], const double axis[3],
-                        const CutMoveFacts& move);
-void CutStockAtToolPose(NcSession& session, StockModel* model, const double point[3],
-                        const double axis[3]);
+double CutStockAtToolPose(StockModel* model, const double point[3], const double axis[3],
+                          const CutMoveFacts& move);
+double CutStockAtToolPose(NcSession& session, StockModel* model, const double point[3],
+                          const double axis[3]);
 
 // The cutter pass over one view's window (the views' key points and windows set by
 // CutStockAtToolPose): cuts every ray of the window, adds to view->removedVolume. Returns 0.

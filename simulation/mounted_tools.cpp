@@ -232,10 +232,10 @@ void MountedToolPosition(const double base[5], int tool, int current, double out
     }
 }
 
-void CutAndCheckMountedTools(NcSession& session, StockModel* stock) {
+double CutAndCheckMountedTools(NcSession& session, StockModel* stock) {
     const int current = ToolIfListed(session.tools->tool);
     if (current < 0) {
-        return;
+        return 0.0;
     }
     const KinematicsSessionRecords& kinematics = *session.kinematics;
     const MachinePose& pose = kinematics.pose;
@@ -287,9 +287,8 @@ void CutAndCheckMountedTools(NcSession& session, StockModel* stock) {
     const bool rapid = kinematics.motion.motionType <= 0;
     CutEndMark.flags[0] = CutEndMark.flags[1] =
         static_cast<std::uint8_t>(CurrentCutter.penBits | (rapid ? kDexelEndPainted : 0));
-    StepRemovedVolume = 0.0;
-    CutStockAtToolPose(session, stock, pose.tool.point, pose.tool.axis);
-    const double currentVolume = StepRemovedVolume;
+    const double currentVolume =
+        CutStockAtToolPose(session, stock, pose.tool.point, pose.tool.axis);
     ApplyCycleContactRule(cycleMove);
     CheckStructuresAtStep(SessionCheckRecords(kinematics, *session.tools));
     // 5. The tools at the current station.
@@ -310,8 +309,6 @@ void CutAndCheckMountedTools(NcSession& session, StockModel* stock) {
         }
         MakeCurrent(session, current);
     }
-    // The tool-load limit of the step is the current tool's.
-    StepRemovedVolume = currentVolume;
     // 6. The other tools' results.
     if (MountedResultCode != 0) {
         InterferenceFlags.contact = 1;
@@ -323,6 +320,8 @@ void CutAndCheckMountedTools(NcSession& session, StockModel* stock) {
         }
     }
     ReleaseMountedTools(kMountedToolsSimulation);
+    // The tool-load limit of the step is the current tool's.
+    return currentVolume;
 }
 
 void InstallInterferenceCheckHooks() {

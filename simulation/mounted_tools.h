@@ -122,8 +122,9 @@ void MountedToolPosition(const double base[5], int tool, int current, double out
 //  6. when a tool recorded a code, the contact flag and, per listed tool, the flag of its code.
 // Inside a canned cycle move a contact of a tool is cleared. The current tool is current again
 // when the pass ends. Selecting a tool fills the session's tool records, and the other tools are
-// cut and checked with those. The tools cut the stock given (none: nothing is cut).
-void CutAndCheckMountedTools(NcSession& session, StockModel* stock);
+// cut and checked with those. The tools cut the stock given (none: nothing is cut). Returns the
+// volume the current tool removed.
+double CutAndCheckMountedTools(NcSession& session, StockModel* stock);
 
 // Fills the simulation's hooks for the checks of this subsystem: the shank and holder passes of
 // the cut, the structure and head checks of a step, and the mounted-tools pass.

@@ -19,7 +19,8 @@ struct SimulationHooks {
     void (*checkStructures)(const NcSession& session) = {};
     // The mounted-tools pass: cuts and checks every mounted tool in place of the plain cut.
     // Null: the plain cut of the current tool.
-    void (*cutAndCheckMountedTools)(NcSession& session, StockModel* stock) = {};
+    // Returns the volume the current tool removed.
+    double (*cutAndCheckMountedTools)(NcSession& session, StockModel* stock) = {};
     // 1 when the session's current tool has a mounted-tool list.
     int (*currentToolHasMountedTools)(const NcSession& session) = {};
 

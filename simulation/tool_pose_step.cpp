@@ -18,21 +18,21 @@ ToolPoseFindings CutAndCheckToolPose(NcSession& session, StockModel* stock,
     if (!step.keepFlags) {
         ClearInterferenceFlags();
     }
-    StepRemovedVolume = 0.0;
     ToolPoseFindings found;
     const SimulationHooks& hooks = SimulationCallbacks;
     if (step.work == ToolPoseWork::kCutOnly) {
         const MachinePose& pose = session.kinematics->pose;
-        CutStockAtToolPose(session, stock, step.point != nullptr ? step.point : pose.tool.point,
-                           step.axis != nullptr ? step.axis : pose.tool.axis);
+        found.removedVolume =
+            CutStockAtToolPose(session, stock, step.point != nullptr ? step.point : pose.tool.point,
+                               step.axis != nullptr ? step.axis : pose.tool.axis);
         found.raysVisited = CutPose.raysVisited;
     } else if (hooks.currentToolHasMountedTools != nullptr &&
                hooks.currentToolHasMountedTools(session) != 0 &&
                hooks.cutAndCheckMountedTools != nullptr) {
-        hooks.cutAndCheckMountedTools(session, stock);
+        found.removedVolume = hooks.cutAndCheckMountedTools(session, stock);
     } else {
         const MachinePose& pose = session.kinematics->pose;
-        CutStockAtToolPose(session, stock, pose.tool.point, pose.tool.axis);
+        found.removedVolume = CutStockAtToolPose(session, stock, pose.tool.point, pose.tool.axis);
         found.raysVisited = CutPose.raysVisited;
         if (hooks.checkStructures != nullptr) {
             hooks.checkStructures(session);
@@ -41,7 +41,6 @@ ToolPoseFindings CutAndCheckToolPose(NcSession& session, StockModel* stock,
     if (step.cycleMove) {
         InterferenceFlags.contact = 0;
     }
-    found.removedVolume = StepRemovedVolume;
     found.contact = InterferenceFlags.contact != 0;
     found.cuttingAlarm = AnyCuttingAlarmFlagSet() != 0;
     found.interference = AnyInterferenceFlagSet() != 0;

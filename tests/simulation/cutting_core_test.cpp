@@ -83,7 +83,7 @@ TEST_F(CuttingCoreTest, FlatEndMillSlotMatchesClosedForms) {
         xs.push_back(x1 + i * step);
         const double p[3] = {xs.back(), y0, tipZ};
         ASSERT_TRUE(CutAndCheck(&model_, p, kUp, &books_)) << "step " << i;
-        lastStepVolume = StepRemovedVolume;
+        lastStepVolume = testing::LastCutVolume;
         ASSERT_EQ(InterferenceFlags.contact, 1);
     }
     const double xn = xs.back();
@@ -301,7 +301,7 @@ TEST_F(CuttingCoreTest, BorderRaysCountHalfTheirCellAndCornersAQuarter) {
     // The X and Y rays of the layers z = 3, 4 and 5 (the last a border row) go whole: 2.5 rows.
     EXPECT_DOUBLE_EQ(DexelGridViews[kDexelViewX].removedVolume, 10.0 * 10.0 * 2.5);
     EXPECT_DOUBLE_EQ(DexelGridViews[kDexelViewY].removedVolume, 10.0 * 10.0 * 2.5);
-    EXPECT_DOUBLE_EQ(StepRemovedVolume, 250.0);
+    EXPECT_DOUBLE_EQ(testing::LastCutVolume, 250.0);
 }
 
 TEST_F(CuttingCoreTest, SecondCutAtTheSamePoseRemovesNothing) {
@@ -311,9 +311,9 @@ TEST_F(CuttingCoreTest, SecondCutAtTheSamePoseRemovesNothing) {
     const double axis[3] = {0.3, -0.2, 0.9327379053088815};
     const double p[3] = {10.2, 9.7, 6.3};
     ASSERT_TRUE(CutAndCheck(&model_, p, axis, nullptr));
-    EXPECT_GT(StepRemovedVolume, 0.0);
+    EXPECT_GT(testing::LastCutVolume, 0.0);
     ASSERT_TRUE(CutAndCheck(&model_, p, axis, nullptr));
-    EXPECT_EQ(StepRemovedVolume, 0.0);
+    EXPECT_EQ(testing::LastCutVolume, 0.0);
     EXPECT_EQ(InterferenceFlags.contact, 0);
 }
 
@@ -328,9 +328,7 @@ TEST_F(CuttingCoreTest, ToolOutsideTheGridCutsNothingButTheHolderPassesRun) {
         return 0.0;
     };
     const double far[3] = {50.0, 5.0, 1.0};
-    StepRemovedVolume = 4.5;
-    CutStockAtToolPose(RunSession, &model_, far, kUp);
-    EXPECT_EQ(StepRemovedVolume, 4.5);
+    EXPECT_EQ(CutStockAtToolPose(RunSession, &model_, far, kUp), 0.0);
     EXPECT_EQ(holderCalls, 1);
     // A garbage pose far beyond the int range of the indices is refused the same way.
     const double garbage[3] = {1e12, -3e15, 2e300};
@@ -340,15 +338,12 @@ TEST_F(CuttingCoreTest, ToolOutsideTheGridCutsNothingButTheHolderPassesRun) {
     // A stock marked as ignored is not cut at all, nor is any stock after the cutting-off word.
     StockUseState = 1;
     const double inside[3] = {5.0, 5.0, 1.0};
-    StepRemovedVolume = 0.0;
-    CutStockAtToolPose(RunSession, &model_, inside, kUp);
-    EXPECT_EQ(StepRemovedVolume, 0.0);
+    EXPECT_EQ(CutStockAtToolPose(RunSession, &model_, inside, kUp), 0.0);
     EXPECT_EQ(holderCalls, 2);
     StockUseState = 0;
     RunSession.run.cuttingEnabled = 0;
-    CutStockAtToolPose(RunSession, &model_, inside, kUp);
+    EXPECT_EQ(CutStockAtToolPose(RunSession, &model_, inside, kUp), 0.0);
     RunSession.run.cuttingEnabled = 1;
-    EXPECT_EQ(StepRemovedVolume, 0.0);
     EXPECT_EQ(holderCalls, 2);
 }
 
@@ -405,9 +400,7 @@ TEST_F(CuttingCoreTest, GivenMoveFactsDecideTheCutNotTheBoundRecords) {
         // The run's records say the opposite of the facts.
         RunKinematics.motion.motionType = facts.feedMove != 0 ? 0 : 1;
         RunSession.run.cuttingEnabled = facts.cuttingEnabled != 0 ? 0 : 1;
-        StepRemovedVolume = 0.0;
-        CutStockAtToolPose(&given, p, kUp, facts);
-        const double givenVolume = StepRemovedVolume;
+        const double givenVolume = CutStockAtToolPose(&given, p, kUp, facts);
         EXPECT_EQ(RunKinematics.motion.motionType, facts.feedMove != 0 ? 0 : 1);
         EXPECT_EQ(RunSession.run.cuttingEnabled, facts.cuttingEnabled != 0 ? 0 : 1);
         EXPECT_EQ(givenVolume > 0.0, facts.cuttingEnabled != 0) << facts.feedMove;
@@ -416,9 +409,7 @@ TEST_F(CuttingCoreTest, GivenMoveFactsDecideTheCutNotTheBoundRecords) {
         }
         RunKinematics.motion.motionType = facts.feedMove;
         RunSession.run.cuttingEnabled = facts.cuttingEnabled;
-        StepRemovedVolume = 0.0;
-        CutStockAtToolPose(RunSession, &bound, p, kUp);
-        EXPECT_EQ(StepRemovedVolume, givenVolume);
+        EXPECT_EQ(CutStockAtToolPose(RunSession, &bound, p, kUp), givenVolume);
         for (std::int64_t cell = 0; cell < given.z.cellCount; ++cell) {
             ASSERT_EQ(ReadDexelRay(given.z, cell), ReadDexelRay(bound.z, cell))
                 << "cell " << cell << " feed " << facts.feedMove;
@@ -545,9 +536,7 @@ TEST_F(CuttingCoreTest, CutOnManyThreadsIsBitIdenticalToOneThread) {
             CuttingThreadCount = threadCounts[k];
             InterferenceFlags = InterferenceFlagSet{};
             ClearToolLengthMeasurements();
-            StepRemovedVolume = 0.0;
-            CutStockAtToolPose(RunSession, &m, p, axis);
-            results[k].push_back(StepRemovedVolume);
+            results[k].push_back(CutStockAtToolPose(RunSession, &m, p, axis));
             results[k].push_back(InterferenceFlags.contact);
             results[k].push_back(InterferenceFlags.overLength);
             results[k].push_back(ToolLengthMeasured.edgeHeight);

@@ -129,7 +129,7 @@ TEST_F(CuttingShapesTest, EveryShapePlungesToItsProfileAndSweepsCleanly) {
         const double xc = 6.1, yc = 7.95, depth = 2.5, tipZ = 12.0 - depth;
         const double p[3] = {xc, yc, tipZ};
         ASSERT_TRUE(CutAndCheck(&model_, p, kUp, &books_));
-        EXPECT_GT(StepRemovedVolume, 0.0);
+        EXPECT_GT(testing::LastCutVolume, 0.0);
         const double R = CurrentCutter.topRadius;
         for (int iy = 0; iy < model_.ny; ++iy) {
             for (int ix = 0; ix < model_.nx; ++ix) {

@@ -125,11 +125,12 @@ void OpenVolumeBooks(const StockModel& model, VolumeBooks* books) {
     return ::testing::AssertionSuccess();
 }
 
+double LastCutVolume = 0.0;
+
 ::testing::AssertionResult CutAndCheck(StockModel* model, const double point[3],
                                        const double axis[3], VolumeBooks* books, bool solid) {
-    StepRemovedVolume = 0.0;
     ClearInterferenceFlags();
-    CutStockAtToolPose(RunSession, model, point, axis);
+    LastCutVolume = CutStockAtToolPose(RunSession, model, point, axis);
     if (books != nullptr) {
         for (int k = 0; k < 3; ++k) {
             books->removed[k] += DexelGridViews[k].removedVolume;

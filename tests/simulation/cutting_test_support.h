@@ -39,8 +39,12 @@ void OpenVolumeBooks(const StockModel& model, VolumeBooks* books);
 // Removed plus remaining equals the start, per family, to rounding.
 ::testing::AssertionResult VolumeBooksBalance(const StockModel& model, const VolumeBooks& books);
 
-// One cut as the simulation thread makes it: StepRemovedVolume and the flags cleared, the cut,
-// the books kept, and the stock invariants (families in agreement when solid) checked.
+// The volume the last CutAndCheck removed (mm^3).
+extern double LastCutVolume;
+
+// One cut as the simulation thread makes it: the flags cleared, the cut (its volume kept in
+// LastCutVolume), the books kept, and the stock invariants (families in agreement when solid)
+// checked.
 ::testing::AssertionResult CutAndCheck(StockModel* model, const double point[3],
                                        const double axis[3], VolumeBooks* books, bool solid = true);
 

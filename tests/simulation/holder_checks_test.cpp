@@ -205,12 +205,12 @@ protected:
         BuildBoxStock(model, box, 0.5);
     }
     // One cut with the tip at (50, 50, z), axis +Z, as a step makes it.
-    static void CutAt(StockModel* model, double z) {
+    void CutAt(StockModel* model, double z) {
         const double point[3] = {50, 50, z}, axis[3] = {0, 0, 1};
-        StepRemovedVolume = 0.0;
         ClearInterferenceFlags();
-        CutStockAtToolPose(RunSession, model, point, axis);
+        removed_ = CutStockAtToolPose(RunSession, model, point, axis);
     }
+    double removed_ = 0.0;  // by the last CutAt (mm^3)
 };
 
 TEST_F(ShankAndHolderPasses, ArborCheckModesOnANeckDrivenIntoTheStock) {
@@ -220,7 +220,7 @@ TEST_F(ShankAndHolderPasses, ArborCheckModesOnANeckDrivenIntoTheStock) {
     Block(&reference);
     Checks.arborCheck = 0;
     CutAt(&reference, 20.0);  // the neck starts at z = 40, 10 mm inside the block
-    const double cutterVolume = StepRemovedVolume;
+    const double cutterVolume = removed_;
     EXPECT_EQ(InterferenceFlags.taper, 0);
 
     // OUTPUT: the shank only probes; the stock is the cutter's alone, byte for byte.
@@ -228,7 +228,7 @@ TEST_F(ShankAndHolderPasses, ArborCheckModesOnANeckDrivenIntoTheStock) {
     Checks.arborCheck = 1;
     CutAt(&stock, 20.0);
     EXPECT_TRUE(SameRays(stock, reference));
-    EXPECT_EQ(StepRemovedVolume, cutterVolume);
+    EXPECT_EQ(removed_, cutterVolume);
     EXPECT_EQ(InterferenceFlags.taper, 0);
 
     // CUT: the neck's cone is cut away without a flag: pi * integral over t of 0 .. 10 of
@@ -237,7 +237,7 @@ TEST_F(ShankAndHolderPasses, ArborCheckModesOnANeckDrivenIntoTheStock) {
     Checks.arborCheck = 2;
     CutAt(&stock, 20.0);
     const double neck = M_PI * (100.0 + 1000.0 / 27.0);
-    EXPECT_NEAR(StepRemovedVolume - cutterVolume, neck, 0.06 * neck);
+    EXPECT_NEAR(removed_ - cutterVolume, neck, 0.06 * neck);
     EXPECT_EQ(InterferenceFlags.taper, 0);
     EXPECT_EQ(InterferenceFlags.contact, 1);
     EXPECT_FALSE(SameRays(stock, reference));
@@ -308,7 +308,7 @@ TEST_F(ShankAndHolderPasses, HolderOfALengthOneToolCutsFlagsAndSearches) {
     EXPECT_EQ(InterferenceFlags.arbor, 0);
     const double ring = M_PI * (400.0 - 9.0) * 5.0;  // the holder's disc, 5 mm, around the hole
     const double cutterVolume = M_PI * 9.0 * 50.0;
-    EXPECT_NEAR(StepRemovedVolume, cutterVolume + ring, 0.05 * (cutterVolume + ring));
+    EXPECT_NEAR(removed_, cutterVolume + ring, 0.05 * (cutterVolume + ring));
     Block(&stock);
     Checks.arborCheck = 3;
     CutAt(&stock, -5.0);
@@ -326,7 +326,7 @@ TEST_F(ShankAndHolderPasses, HolderOfALengthOneToolCutsFlagsAndSearches) {
     Block(&reference);
     Checks.arborCheck = 0;
     CutAt(&stock, -5.0);
-    EXPECT_NEAR(StepRemovedVolume, cutterVolume, 0.05 * cutterVolume);
+    EXPECT_NEAR(removed_, cutterVolume, 0.05 * cutterVolume);
     EXPECT_EQ(InterferenceFlags.arbor, 0);
 }
 

@@ -69,7 +69,6 @@ void RandomCut(std::mt19937& random, StockModel* model) {
     }
     CurrentCutter = RandomTool(random);
     CuttingThreadCount = 1 + static_cast<int>(random() % 3);
-    StepRemovedVolume = 0.0;
     CutStockAtToolPose(model, point, axis, CutMoveFacts{1, 1, nullptr});
 }
 

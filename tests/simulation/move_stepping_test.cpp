@@ -427,7 +427,7 @@ TEST_F(MoveSteppingTest, TurningStepsCutAWholeRevolution) {
     EXPECT_EQ(StepCurrentMove(TestStepContext(), block_), kMoveStepped);
     Machine = savedMachine;
     EXPECT_EQ(TestRun.record.spinningAxis, 3);
-    EXPECT_GT(StepRemovedVolume, 0.0);
+    EXPECT_GT(TestRun.record.removedVolume, 0.0);
     // Along y through the axis at x = 10 the bar reaches +-8 (to the lattice of the turn).
     const StockModel& m = StockModels[0];
     const DexelRay ray = ReadDexelRay(m.y, std::int64_t{20} * m.nz + 20);  // x = 10, z = 0
