@@ -70,7 +70,7 @@ void BM_FlatEndMillSlot(benchmark::State& state) {
     std::int64_t rays = 0;
     for (auto _ : state) {
         const double point[3] = {x, y, 45.0};
-        CutStockAtToolPose(RunSession, &Block, point, axis);
+        CutStockAtToolPose(RunSession, &Block, point, axis, CutEndMarkRecord{});
         rays += CutPose.raysVisited;
         x += kPitch;
         if (x > 105.0) {

@@ -46,13 +46,13 @@ CutterSections BallEndMill() {
 // 0.2 mm as a run steps a feed move; the cut marks the display blocks it touches.
 void CutSlot(StockModel* m) {
     CurrentCutter = BallEndMill();
-    CutEndMark.flags[0] = CutEndMark.flags[1] = CurrentCutter.penBits;
+    const CutEndMarkRecord mark = MakeCutEndMark(CurrentCutter.penBits, false, 0);
     RunKinematics.motion.motionType = 1;
     BindDexelGrids(m);
     const double axis[3] = {0, 0, 1};
     for (double x = 10.0; x <= 90.0; x += 0.2) {
         const double point[3] = {x, 50.3, kBox[5] - 5.0};
-        CutStockAtToolPose(RunSession, m, point, axis);
+        CutStockAtToolPose(RunSession, m, point, axis, mark);
     }
     ReleaseCuttingBuffers();
 }

@@ -251,7 +251,7 @@ int StartRun(WindowHandle window, RunMode mode, void (*threadBody)()) {
     const BatchRunKind batchKind = request != nullptr ? request->runMode : BatchRunKind::kNone;
     CommandLine.runMode = BatchRunKind::kNone;
     RunControl.batchKind.store(batchKind);
-    RunIsBatch.store(request != nullptr && request->batchRun != 0 ? 1 : 0);
+    RunControl.batchRun.store(request != nullptr && request->batchRun != 0 ? 1 : 0);
     if (BatchKindLogsRun(batchKind)) {
         OpenLogFile();
         WriteLogLine((DefinitionFiles.ncProgramFile + "\n").c_str());
@@ -259,7 +259,7 @@ int StartRun(WindowHandle window, RunMode mode, void (*threadBody)()) {
     } else {
         RunCommands.runLogFlag = 0;
     }
-    RunLogFlag.store(RunCommands.runLogFlag);
+    RunControl.runLogFlag.store(RunCommands.runLogFlag);
     RunFlags().stopKeyRequest->store(0);
     RunFlags().abortRequest->store(0);
     // The run's copy that an alarm end restores.
@@ -314,7 +314,7 @@ void EndRunAfterThread(WindowHandle window) {
         EndAbortedRun(window);
         RedrawView(MainWindowData.handles.view);
         FinishLengthReport();
-        RunIsBatch.store(0);
+        RunControl.batchRun.store(0);
         RunControl.batchKind.store(BatchRunKind::kNone);
         UpdateTitle(window);
         ShowFinishedReport();
@@ -331,7 +331,7 @@ void EndRunAfterThread(WindowHandle window) {
     // this file the report is closed here all the same.
     FinishLengthReport();
     RunFlags().runMode->store(RunMode::kIdle);
-    RunIsBatch.store(0);
+    RunControl.batchRun.store(0);
     RunControl.batchKind.store(BatchRunKind::kNone);
     UpdateTitle(window);  // the title no longer names the run
     ShowFinishedReport();

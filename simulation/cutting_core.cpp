@@ -26,7 +26,6 @@
 namespace mirexa {
 
 CutterSections CurrentCutter;
-CutEndMarkRecord CutEndMark;
 std::atomic<int> StockUseState{0};
 std::atomic<int> CuttingThreadCount{1};
 CutPoseGeometry CutPose;
@@ -268,8 +267,8 @@ void MeasureDexelEngagement(const RayCut& ray, const double* ends, int n) {
 // cutting height (and, for VERTICAL tools, inside the chip-width limit); on rapids as given.
 void ChordEndFlags(const RayCut& ray, const double cut[2], std::uint8_t flags[2]) {
     if (CutPose.feedMove == 0) {
-        flags[0] = CutEndMark.flags[0];
-        flags[1] = CutEndMark.flags[1];
+        flags[0] = CutPose.mark.flags[0];
+        flags[1] = CutPose.mark.flags[1];
         return;
     }
     const double aw = ray.view->axis[2];
@@ -380,7 +379,7 @@ int CutChord(const RayCut& ray, const double cut[2]) {
     pass.removed.count = 0;
     std::uint8_t flags[2];
     ChordEndFlags(ray, cut, flags);
-    const std::int32_t* stamps = CutEndMark.stamps;
+    const std::int32_t* stamps = CutPose.mark.stamps;
     const double origin = v.wCoords[0];
     const double weight = RayWeight(ray);
     std::int32_t* count = &v.counts[ray.cell];
@@ -1249,6 +1248,7 @@ double CutStockAtToolPose(StockModel* model, const double point[3], const double
         -(pose.axis[0] * pose.tip[0] + pose.axis[1] * pose.tip[1] + pose.axis[2] * pose.tip[2]);
     pose.cuttingHeight = CurrentCutter.cuttingLength * pose.axisLength;
     pose.feedMove = move.feedMove != 0 ? 1 : 0;
+    pose.mark = move.mark;
     ComputeKeyPoints(&pose);
     // 4-5. Windows; a tool wholly outside the grid cuts nothing.
     pose.outside = ComputeWindows(*model, &pose) == 0 ? 1 : 0;
@@ -1292,10 +1292,17 @@ double CutStockAtToolPose(StockModel* model, const double point[3], const double
 }
 
 double CutStockAtToolPose(NcSession& session, StockModel* model, const double point[3],
-                          const double axis[3]) {
+                          const double axis[3], const CutEndMarkRecord& mark) {
     const CutMoveFacts move = {session.kinematics->motion.motionType > 0 ? 1 : 0,
-                               session.run.cuttingEnabled, &session.tools->tool};
+                               session.run.cuttingEnabled, &session.tools->tool, mark};
     return CutStockAtToolPose(model, point, axis, move);
+}
+
+CutEndMarkRecord MakeCutEndMark(std::uint8_t penBits, bool rapid, std::int32_t lineStamp) {
+    CutEndMarkRecord mark;
+    mark.flags[0] = mark.flags[1] = static_cast<std::uint8_t>(penBits | (rapid ? kDexelEndPainted : 0));
+    mark.stamps[0] = mark.stamps[1] = lineStamp;
+    return mark;
 }
 
 const StockMaterialSummary& CuttingMaterialSummary() {

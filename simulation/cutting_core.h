@@ -67,12 +67,15 @@ void LoadCutterSections(const CurrentToolRecord& tool, CutterSections* out);
 
 // The two flag bytes and two line stamps given to the lower and upper new end of every chord:
 // the pen byte (bit 0 on rapid moves) and the NC line number (negated for look-ahead replays).
-// Set by the simulation thread before each cut; a feed cut recomputes the flag bytes per chord.
+// Given with each cut (CutMoveFacts); a feed cut recomputes the flag bytes per chord.
 struct CutEndMarkRecord {
     std::uint8_t flags[2] = {};
     std::int32_t stamps[2] = {};
 };
-extern CutEndMarkRecord CutEndMark;
+
+// The mark of a step's new ends: the pen byte, with the rapid paint (bit 0) when asked, and the NC
+// line stamp on both ends.
+CutEndMarkRecord MakeCutEndMark(std::uint8_t penBits, bool rapid, std::int32_t lineStamp);
 
 
 // The state of the current stock: 0 available, 1 ignored (not cut), 2 to be deleted. Set by the
@@ -103,6 +106,7 @@ struct CutPoseGeometry {
     // 1 on a feed move: from the caller's CutMoveFacts, so that the helper threads of the passes
     // never read a move of their own thread's session.
     std::int32_t feedMove = {};
+    CutEndMarkRecord mark = {};  // the caller's mark of the new ends
     // Rays of the windows with material that were cut or tested, and rays passed over because
     // the stock's material summary shows nothing where the tool reaches (for the benchmark).
     std::int64_t raysVisited = {};
@@ -136,6 +140,7 @@ struct CutMoveFacts {
     std::int32_t feedMove = {};
     std::int32_t cuttingEnabled = 1;
     const CurrentToolRecord* tool = {};  // the tool whose shank and holder pass; none: no passes
+    CutEndMarkRecord mark = {};          // the new ends' flags and line stamps
 };
 
 // Removes the current tool (CurrentCutter) at the tool point and unit axis (work coordinates) from
@@ -147,7 +152,7 @@ struct CutMoveFacts {
 // and over-chip flags of InterferenceFlags (set, never cleared here), and the measured edge
 // height, tip width and RADIUS probe height of ToolLengthMeasured (running maxima; the tool-length
 // report line clears them). Given a session instead of the move's facts, those of the session's
-// move (its motion type, its cutting-on switch and its tool). The contact flag is set when a ray
+// move (its motion type, its cutting-on switch and its tool) with the mark given. The contact flag is set when a ray
 // lost more than a hundredth of its pitch: a tool leaving its own cut touches its walls only
 // within rounding. A chord shorter than a thousandth of the pitch (a tool surface tangent to the
 // ray) is not cut, so no ends are made where the tool only touches a ray. A tool standing on an
@@ -157,7 +162,7 @@ struct CutMoveFacts {
 double CutStockAtToolPose(StockModel* model, const double point[3], const double axis[3],
                           const CutMoveFacts& move);
 double CutStockAtToolPose(NcSession& session, StockModel* model, const double point[3],
-                          const double axis[3]);
+                          const double axis[3], const CutEndMarkRecord& mark);
 
 // The cutter pass over one view's window (the views' key points and windows set by
 // CutStockAtToolPose): cuts every ray of the window, adds to view->removedVolume. Returns 0.

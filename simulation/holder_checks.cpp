@@ -207,7 +207,7 @@ int RunSectionPass(DexelGridView* view) {
             double volume = 0.0;
             if (CutDexelInterval(&PassRay, view->pitch, view->wCoords[0], weight, &volume,
                                  &PassRemoved, cut, flags,
-                                 CutEndMark.stamps) != kDexelIntervalDone ||
+                                 CutPose.mark.stamps) != kDexelIntervalDone ||
                 PassRemoved.count == 0) {
                 continue;
             }

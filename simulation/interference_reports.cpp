@@ -394,7 +394,7 @@ int WriteInterferenceReport(const ReportBlock& block) {
         WriteText("\n" + BuildFirstFormKindList() + "\n" + BlockText(block));
         FlushInterferenceReport();
     }
-    SimulationState = 0;
+    RunControl.simulationState = 0;
     char kindText[64];
     BuildCollisionKindText(kindText, sizeof kindText, UiLanguage.load());
     if (RunUiCallbacks.setCollisionKindText != nullptr) {

@@ -24,7 +24,6 @@ std::atomic<std::int32_t> MountedToolBusyFlags{kMountedToolsFree};
 MountedToolsSide MountedToolsForSimulation{kMountedToolsSimulation};
 MountedToolsSide MountedToolsForView{kMountedToolsView};
 MountedToolResultRecord MountedToolResult[kMountedToolEntries];
-std::int32_t MountedResultCode = 0;
 
 namespace {
 
@@ -85,10 +84,11 @@ void CheckToolRings(NcSession& session, const double machine[5]) {
 }
 
 // Cuts the current tool at a machine position (its tip and axis by the kinematics).
-void CutAt(NcSession& session, StockModel* stock, const double machine[5]) {
+void CutAt(NcSession& session, StockModel* stock, const double machine[5],
+           const CutEndMarkRecord& mark) {
     double point[3], axis[3];
     ComputeToolTipAndAxis(*session.kinematics, machine, point, axis);
-    CutStockAtToolPose(session, stock, point, axis);
+    CutStockAtToolPose(session, stock, point, axis, mark);
 }
 
 // The structure codes with their TOOL pair, in the order they take precedence.
@@ -111,7 +111,8 @@ int ResultCode() {
     return f.contact != 0 && Checks.arborCheck != 2 ? kMountedStockContact : kMountedNoResult;
 }
 
-void RecordResult(const NcSession& session, int tool, const double machine[5]) {
+// Returns the code recorded.
+int RecordResult(const NcSession& session, int tool, const double machine[5]) {
     const InterferenceFlagSet& f = InterferenceFlags;
     MountedToolResultRecord& r = MountedToolResult[tool];
     r.code = ResultCode();
@@ -126,9 +127,7 @@ void RecordResult(const NcSession& session, int tool, const double machine[5]) {
     r.interpreterWord = session.run.modal.gCode;
     r.mainLineNumber = session.line.mainLineNumber;
     std::copy(machine, machine + 5, r.machine);
-    if (r.code != kMountedNoResult) {
-        MountedResultCode = r.code;
-    }
+    return r.code;
 }
 
 // The flag a recorded code raises.
@@ -199,7 +198,6 @@ void ClearMountedToolResults() {
     for (MountedToolResultRecord& record : MountedToolResult) {
         record = MountedToolResultRecord{};
     }
-    MountedResultCode = 0;
 }
 
 // --- The pass ---------------------------------------------------------------------------------
@@ -232,7 +230,8 @@ void MountedToolPosition(const double base[5], int tool, int current, double out
     }
 }
 
-double CutAndCheckMountedTools(NcSession& session, StockModel* stock) {
+double CutAndCheckMountedTools(NcSession& session, StockModel* stock,
+                               const CutEndMarkRecord& stepMark) {
     const int current = ToolIfListed(session.tools->tool);
     if (current < 0) {
         return 0.0;
@@ -243,7 +242,9 @@ double CutAndCheckMountedTools(NcSession& session, StockModel* stock) {
         session.run.modal.cycleCode != kNoCycle && kinematics.motion.cycleMoveFlag != 0;
     // 1. The owner word; this pass's results only.
     TakeMountedTools(kMountedToolsSimulation);
-    MountedResultCode = 0;
+    int passCode = kMountedNoResult;  // the last code a tool recorded in this pass
+    // The step's line stamp marks the new ends of every tool; the flags are each tool's.
+    CutEndMarkRecord mark = stepMark;
     const int count = ListCount();
     bool sameStation = false;
     for (int i = 1; i <= count; ++i) {
@@ -271,24 +272,26 @@ double CutAndCheckMountedTools(NcSession& session, StockModel* stock) {
             double machine[5];
             MountedToolPosition(base, tool, current, machine);
             ClearInterferenceFlags();
-            CutEndMark.flags[0] = CutEndMark.flags[1] =
+            mark.flags[0] = mark.flags[1] =
                 static_cast<std::uint8_t>(CurrentCutter.penBits | kDexelEndPainted);
-            CutAt(session, stock, machine);
+            CutAt(session, stock, machine, mark);
             ApplyCycleContactRule(cycleMove);
             if (toolPairs) {
                 CheckToolRings(session, machine);
             }
-            RecordResult(session, tool, machine);
+            if (const int code = RecordResult(session, tool, machine); code != kMountedNoResult) {
+                passCode = code;
+            }
         }
     }
     // 4. The current tool at the step's pose.
     MakeCurrent(session, current);
     ClearInterferenceFlags();
     const bool rapid = kinematics.motion.motionType <= 0;
-    CutEndMark.flags[0] = CutEndMark.flags[1] =
+    mark.flags[0] = mark.flags[1] =
         static_cast<std::uint8_t>(CurrentCutter.penBits | (rapid ? kDexelEndPainted : 0));
     const double currentVolume =
-        CutStockAtToolPose(session, stock, pose.tool.point, pose.tool.axis);
+        CutStockAtToolPose(session, stock, pose.tool.point, pose.tool.axis, mark);
     ApplyCycleContactRule(cycleMove);
     CheckStructuresAtStep(SessionCheckRecords(kinematics, *session.tools));
     // 5. The tools at the current station.
@@ -301,7 +304,7 @@ double CutAndCheckMountedTools(NcSession& session, StockModel* stock) {
             MakeCurrent(session, tool);
             double machine[5];
             MountedToolPosition(base, tool, current, machine);
-            CutAt(session, stock, machine);
+            CutAt(session, stock, machine, mark);
             ApplyCycleContactRule(cycleMove);
             if (toolPairs) {
                 CheckToolRings(session, machine);
@@ -310,7 +313,7 @@ double CutAndCheckMountedTools(NcSession& session, StockModel* stock) {
         MakeCurrent(session, current);
     }
     // 6. The other tools' results.
-    if (MountedResultCode != 0) {
+    if (passCode != kMountedNoResult) {
         InterferenceFlags.contact = 1;
         for (int i = 1; i <= count; ++i) {
             const int tool = ListedTool(i);

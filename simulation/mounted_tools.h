@@ -16,6 +16,7 @@ namespace mirexa {
 
 struct NcSession;
 struct StockModel;
+struct CutEndMarkRecord;
 
 // --- The owner word ---------------------------------------------------------------------------
 
@@ -86,10 +87,7 @@ struct MountedToolResultRecord {
 // cleared at the start of every pass, so a record never speaks for an earlier pass.
 extern MountedToolResultRecord MountedToolResult[kMountedToolEntries];
 
-// The code of the last tool recorded with a nonzero code in the current pass (0 when none).
-extern std::int32_t MountedResultCode;
-
-// Clears every record and the pass code.
+// Clears every record.
 void ClearMountedToolResults();
 
 // --- The pass ---------------------------------------------------------------------------------
@@ -122,9 +120,10 @@ void MountedToolPosition(const double base[5], int tool, int current, double out
 //  6. when a tool recorded a code, the contact flag and, per listed tool, the flag of its code.
 // Inside a canned cycle move a contact of a tool is cleared. The current tool is current again
 // when the pass ends. Selecting a tool fills the session's tool records, and the other tools are
-// cut and checked with those. The tools cut the stock given (none: nothing is cut). Returns the
-// volume the current tool removed.
-double CutAndCheckMountedTools(NcSession& session, StockModel* stock);
+// cut and checked with those. The tools cut the stock given (none: nothing is cut); their new ends
+// carry the step mark's line stamps. Returns the volume the current tool removed.
+double CutAndCheckMountedTools(NcSession& session, StockModel* stock,
+                               const CutEndMarkRecord& stepMark);
 
 // Fills the simulation's hooks for the checks of this subsystem: the shank and holder passes of
 // the cut, the structure and head checks of a step, and the mounted-tools pass.

@@ -553,7 +553,7 @@ int StepCurrentMove(const MoveStepContext& context, const StepBlockInfo& block) 
         ToolLengthMeasured.lineDue = 1;
         // 9. State.
         const int state = StepState(context, spindleAlarm);
-        SimulationState = state;
+        RunControl.simulationState = state;
         ++record.steps;
         record.removedVolume += found.removedVolume;
         // 10. Alarm step: the report line, then the decision.
@@ -614,7 +614,7 @@ int StepNurbsPoint(const MoveStepContext& context, const StepBlockInfo& block, c
     record.raysVisited += found.raysVisited;
     ApplyToolLoadLimit(context, block, found, false);
     ToolLengthMeasured.lineDue = 1;
-    SimulationState = StepState(context, false);
+    RunControl.simulationState = StepState(context, false);
     ++record.steps;
     record.removedVolume += found.removedVolume;
     return 0;
@@ -653,7 +653,7 @@ int StepNurbsMove(const MoveStepContext& context, const StepBlockInfo& block) {
                 overTravel = true;
                 break;
             }
-            if (SimulationState.load() == 4) {
+            if (RunControl.simulationState.load() == 4) {
                 ++record.alarmSteps;
                 alarm = true;
                 break;

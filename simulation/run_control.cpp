@@ -16,9 +16,6 @@
 namespace mirexa {
 
 RunControlFlags RunControl;
-std::atomic<std::int32_t> SimulationState{1};
-std::atomic<std::int32_t> RunLogFlag{0};
-std::atomic<std::int32_t> RunIsBatch{0};
 
 namespace {
 
@@ -65,12 +62,15 @@ void ResetRunControlFlags() {
     RunControl.toolPanelPendingPaint = 0;
     RunControl.stopModeRequest = -1;
     RunControl.mountedTool = -1;
+    RunControl.simulationState = 1;
+    RunControl.runLogFlag = 0;
+    RunControl.batchRun = 0;
 }
 
 int RunDrawsNothing() {
     const bool nobodyThere =
         AutomaticMode.load() != 0 && GetPlatformBackend() == PlatformBackend::Headless;
-    return DrawingSuppressed.load() != 0 || RunLogFlag.load() != 0 || nobodyThere ? 1 : 0;
+    return DrawingSuppressed.load() != 0 || RunControl.runLogFlag.load() != 0 || nobodyThere ? 1 : 0;
 }
 
 void WakeRunWaiters() {

@@ -43,24 +43,22 @@ struct RunControlFlags {
     std::atomic<std::int32_t> stopModeRequest{-1};
     // Worker: the tool the run mounted last (-1 none yet), for the panels that show it.
     std::atomic<std::int32_t> mountedTool{-1};
+    // Worker: the per-step contact state: 0 rapid without contact, 1 in material, 2 feed without
+    // contact, 4 alarm; 1 at run start.
+    std::atomic<std::int32_t> simulationState{1};
+    // UI: 1 for a run started by a command-line run mode above 4: it logs and draws nothing on
+    // request.
+    std::atomic<std::int32_t> runLogFlag{0};
+    // UI: 1 for a batch run, one the automation started with nobody watching (a command-line run
+    // mode above 4, or a macro's cut while drawing is suppressed): its abort marks the batch's
+    // exit code. Set when the run starts, 0 again once it has ended.
+    std::atomic<std::int32_t> batchRun{0};
 };
 extern RunControlFlags RunControl;
 
 // Clears every flag to its idle value (overTravelAxis and stopModeRequest -1, run mode kIdle,
-// batch kind kNone).
+// batch kind kNone, simulation state 1).
 void ResetRunControlFlags();
-
-// The per-step contact state: 0 rapid without contact, 1 in material, 2 feed without contact,
-// 4 alarm; 1 at run start.
-extern std::atomic<std::int32_t> SimulationState;
-
-// 1 for a run started by a command-line run mode above 4: it logs and draws nothing on request.
-extern std::atomic<std::int32_t> RunLogFlag;
-
-// 1 for a batch run, one the automation started with nobody watching (a command-line run mode
-// above 4, or a macro's cut while drawing is suppressed): its abort marks the batch's exit code.
-// Set when the run starts, 0 again once it has ended.
-extern std::atomic<std::int32_t> RunIsBatch;
 
 // The worker's two waits sleep until the user-interface side answers and wakes them
 // (WakeRunWaiters); a flag changed without a wake (from a signal handler) is still seen within
@@ -72,7 +70,7 @@ inline constexpr int kPauseLookMs = 100;
 
 // 1 when nobody watches the run's drawing, so the worker asks for no redraw at all: drawing is
 // suppressed (a batch or silent macro run, a minimised window), the run was started by a
-// command-line run mode above 4 (RunLogFlag), whose redraws would draw nothing, or it runs
+// command-line run mode above 4 (RunControl.runLogFlag), whose redraws would draw nothing, or it runs
 // automatically (command-line batch or macro) on the headless backend, which shows nothing.
 int RunDrawsNothing();
 

@@ -162,7 +162,7 @@ void CloseAbortedRunLogsAndReports(NcSession& session, const ReportBlock& last) 
         ui.setMacroBreak(1);
     }
     CloseSubprogramLevels(session);
-    if (RunIsBatch.load() != 0) {
+    if (RunControl.batchRun.load() != 0) {
         Call(ui.markAbortedBatchRun);
     }
     RunEnd.endInProgress = 1;
@@ -252,7 +252,7 @@ int FinishAlarm(NcSession& session, WindowHandle window) {
     if (ui.setMacroBreak != nullptr) {
         ui.setMacroBreak(2);
     }
-    SimulationState = 0;
+    RunControl.simulationState = 0;
     if (!Suppressed()) {
         Call(ui.repaintToolPanel);
     }
@@ -270,7 +270,7 @@ int FinishAlarm(NcSession& session, WindowHandle window) {
     }
     InterferenceMessageContext context;
     GatherInterferenceMessageContext(session, 1, &context);
-    ShowInterferenceMessage(window, RunLogFlag.load(), DefinitionFiles.ncProgramFile.c_str(), code,
+    ShowInterferenceMessage(window, RunControl.runLogFlag.load(), DefinitionFiles.ncProgramFile.c_str(), code,
                             context);
     // The rewind: the start point, the work offsets, the machine position, which the panel
     // shows at once (the run's last pose stays published until then).
@@ -308,7 +308,7 @@ int FinishEndedRun(NcSession& session, WindowHandle window, const ReportBlock& l
     }
     // The alarm, when the run ended on one.
     int code = 0;
-    if (SimulationState.load() == 4 || session.run.status.error > 0 ||
+    if (RunControl.simulationState.load() == 4 || session.run.status.error > 0 ||
         RunControl.overTravelAxis.load() >= 0) {
         code = FinishAlarm(session, window);
     }

@@ -10,6 +10,7 @@ namespace mirexa {
 
 struct NcSession;
 struct StockModel;
+struct CutEndMarkRecord;
 
 struct SimulationHooks {
     // --- Checks of a step (run after the cut of a tool without mounted tools) ---
@@ -20,7 +21,8 @@ struct SimulationHooks {
     // The mounted-tools pass: cuts and checks every mounted tool in place of the plain cut.
     // Null: the plain cut of the current tool.
     // Returns the volume the current tool removed.
-    double (*cutAndCheckMountedTools)(NcSession& session, StockModel* stock) = {};
+    double (*cutAndCheckMountedTools)(NcSession& session, StockModel* stock,
+                                      const CutEndMarkRecord& mark) = {};
     // 1 when the session's current tool has a mounted-tool list.
     int (*currentToolHasMountedTools)(const NcSession& session) = {};
 

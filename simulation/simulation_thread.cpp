@@ -138,7 +138,7 @@ void MountTool(NcSession& session, int tool) {
     MountToolForStepping(session, tool);
     LoadCutterSections(session.tools->tool, &CurrentCutter);
     NoteCurrentToolForReport(session);
-    SimulationState = 0;
+    RunControl.simulationState = 0;
     RunControl.mountedTool = tool;
     if (DrawingSuppressed.load() == 0) {
         RunControl.toolPanelPendingPaint = 1;
@@ -501,7 +501,7 @@ int StartRun(CuttingRun& run) {
     BeginRunKinematics(session, path, run.request.mode, run.request.batchKind);
     ClearToolLengthMeasurements();
     RunControl.showSteps = 0;
-    SimulationState = 1;
+    RunControl.simulationState = 1;
     run.result = RunResult{};
     run.loop = BlockLoopState{};
     run.loop.mountTool = MountTool;

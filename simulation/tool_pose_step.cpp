@@ -5,16 +5,13 @@
 #include "simulation/cutting_core.h"
 #include "simulation/interference_flags.h"
 #include "simulation/simulation_hooks.h"
-#include "stock/stock_model.h"
 
 namespace mirexa {
 
 ToolPoseFindings CutAndCheckToolPose(NcSession& session, StockModel* stock,
                                      const ToolPoseStep& step) {
-    const std::uint8_t flags =
-        static_cast<std::uint8_t>(CurrentCutter.penBits | (step.rapidMark ? kDexelEndPainted : 0));
-    CutEndMark.flags[0] = CutEndMark.flags[1] = flags;
-    CutEndMark.stamps[0] = CutEndMark.stamps[1] = step.lineStamp;
+    const CutEndMarkRecord mark =
+        MakeCutEndMark(CurrentCutter.penBits, step.rapidMark, step.lineStamp);
     if (!step.keepFlags) {
         ClearInterferenceFlags();
     }
@@ -24,15 +21,16 @@ ToolPoseFindings CutAndCheckToolPose(NcSession& session, StockModel* stock,
         const MachinePose& pose = session.kinematics->pose;
         found.removedVolume =
             CutStockAtToolPose(session, stock, step.point != nullptr ? step.point : pose.tool.point,
-                               step.axis != nullptr ? step.axis : pose.tool.axis);
+                               step.axis != nullptr ? step.axis : pose.tool.axis, mark);
         found.raysVisited = CutPose.raysVisited;
     } else if (hooks.currentToolHasMountedTools != nullptr &&
                hooks.currentToolHasMountedTools(session) != 0 &&
                hooks.cutAndCheckMountedTools != nullptr) {
-        found.removedVolume = hooks.cutAndCheckMountedTools(session, stock);
+        found.removedVolume = hooks.cutAndCheckMountedTools(session, stock, mark);
     } else {
         const MachinePose& pose = session.kinematics->pose;
-        found.removedVolume = CutStockAtToolPose(session, stock, pose.tool.point, pose.tool.axis);
+        found.removedVolume =
+            CutStockAtToolPose(session, stock, pose.tool.point, pose.tool.axis, mark);
         found.raysVisited = CutPose.raysVisited;
         if (hooks.checkStructures != nullptr) {
             hooks.checkStructures(session);

@@ -168,7 +168,7 @@ int WriteAviFrame() {
         return 0;
     }
     // 2. After an alarm every trigger fires.
-    if (SimulationState.load() == 4 || RunSession.run.status.error != 0) {
+    if (RunControl.simulationState.load() == 4 || RunSession.run.status.error != 0) {
         ResetRememberedValues(&r);
     }
     // 3. Nothing without a trigger.

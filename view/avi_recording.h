@@ -75,7 +75,7 @@ int MakeAviFilePath(char* out, std::size_t capacity);
 // the run). An earlier recording still open is finished first.
 int StartAviRecording();
 
-// Adds a frame when recording and a trigger fires: an alarm (SimulationState 4) or an
+// Adds a frame when recording and a trigger fires: an alarm (RunControl.simulationState 4) or an
 // interpreter error first resets the remembered values; the tool number (ToolFile.currentTool),
 // the tool axis (the session's pose) and the NC line (the innermost running subprogram's, as the
 // run publishes it) are compared and remembered; TIMING UPDATE fires at every call. The capture

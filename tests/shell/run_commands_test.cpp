@@ -160,7 +160,7 @@ protected:
         // says otherwise.
         RunSession.run.status.started = 1;
         RunSession.run.status.error = 0;
-        SimulationState = 1;
+        RunControl.simulationState = 1;
         RunControl.overTravelAxis = -1;
         OpenMainWindow();
         ClearRecordedEvents();
@@ -429,7 +429,7 @@ TEST_F(RunPanesTest, EveryWayOfResumingOrAbortingAPauseServesTheRun) {
 TEST_F(RunCommandsTest, EscapeDuringAPauseEndsTheRunAndMarksABatchExit) {
     script.pause.store(1);
     AutomationCommand(IDM_CUT_SKIP, BatchRunKind::kSkip, 1);
-    EXPECT_EQ(RunIsBatch.load(), 1);
+    EXPECT_EQ(RunControl.batchRun.load(), 1);
     ASSERT_TRUE(TickUntil([] { return RunCommands.runTimer == 0 && script.stage.load() == 2; }));
     Key(VK_ESCAPE);
     EXPECT_EQ(RunFlags().abortRequest->load(), 1);
@@ -439,7 +439,7 @@ TEST_F(RunCommandsTest, EscapeDuringAPauseEndsTheRunAndMarksABatchExit) {
     EXPECT_EQ(script.sawAbort.load(), 1);
     EXPECT_EQ(RunFlags().abortRequest->load(), 0);
     EXPECT_EQ(AbortedBatchRunMark.load(), 1);
-    EXPECT_EQ(RunIsBatch.load(), 0);  // the batch ended with its run
+    EXPECT_EQ(RunControl.batchRun.load(), 0);  // the batch ended with its run
 }
 
 // The automation's run takes its mode and batch flag from its request, not from the command
@@ -453,7 +453,7 @@ TEST_F(RunCommandsTest, AnAutomationRunTakesWhatItsRequestSays) {
     AutomationCommand(IDM_CUT_RESULT, BatchRunKind::kResult, 0);
     EXPECT_EQ(Controller.stopOption, 0);
     EXPECT_EQ(CommandLine.runMode, BatchRunKind::kNone);
-    EXPECT_EQ(RunIsBatch.load(), 0);
+    EXPECT_EQ(RunControl.batchRun.load(), 0);
     EXPECT_EQ(AutomationOutcome.runEnd, kCutCompleted);
     EXPECT_NE(GetPlatformWindowText(main).find("加工 : 結果表示"), std::string::npos)
         << GetPlatformWindowText(main);
@@ -541,7 +541,7 @@ protected:
         AutomationOutcome.runEnd = 0;
         RunSession.run.status.started = 1;
         RunSession.run.status.error = 0;
-        SimulationState = 1;
+        RunControl.simulationState = 1;
         ClearInterferenceFlags();
     }
     void TearDown() override {
@@ -550,7 +550,7 @@ protected:
         RunEnd.startPointSet = 0;
         RunEnd.workOffsetsSaved = 0;
         ClearInterferenceFlags();
-        SimulationState = 1;
+        RunControl.simulationState = 1;
         WorkOffsetTable[1] = MotionPosition{};
         RunKinematics.pose = MachinePose{};
         ResetInterpreterState(RunSession);
@@ -573,7 +573,7 @@ TEST_F(RunEndThroughShellTest, AlarmEndRestoresPositionOffsetsAndOrigin) {
         WorkOffsetTable[1].axis[0] = 999;
         RunSession.run.modal.workOffsetIndex = 2;
         ControlOriginOffset.axis[2] = 1;
-        SimulationState = 4;
+        RunControl.simulationState = 4;
         InterferenceFlags.structure[kArborTable] = 1;
     };
     StatusInputs.macro.running = 1;

@@ -75,7 +75,7 @@ void ResetShellState() {
     AbortedBatchRunMark.store(0);
     // A program run in automatic mode keeps its abort signal handlers to its end.
     RestoreAbortSignalHandlers();
-    RunIsBatch.store(0);
+    RunControl.batchRun.store(0);
     WorkerShutdownRequested.store(0);
     UiLanguage.store(0);
     ResetMessageTexts();

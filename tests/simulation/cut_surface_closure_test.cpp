@@ -116,7 +116,7 @@ void MakeMoves(StockModel* model, const RandomCut& cut) {
             const double t = static_cast<double>(i) / steps;
             const double p[3] = {m.from[0] + t * (m.to[0] - m.from[0]),
                                  m.from[1] + t * (m.to[1] - m.from[1]), m.from[2]};
-            CutStockAtToolPose(RunSession, model, p, cut.axis);
+            CutStockAtToolPose(RunSession, model, p, cut.axis, testing::CutMark);
         }
     }
 }

@@ -328,21 +328,21 @@ TEST_F(CuttingCoreTest, ToolOutsideTheGridCutsNothingButTheHolderPassesRun) {
         return 0.0;
     };
     const double far[3] = {50.0, 5.0, 1.0};
-    EXPECT_EQ(CutStockAtToolPose(RunSession, &model_, far, kUp), 0.0);
+    EXPECT_EQ(CutStockAtToolPose(RunSession, &model_, far, kUp, testing::CutMark), 0.0);
     EXPECT_EQ(holderCalls, 1);
     // A garbage pose far beyond the int range of the indices is refused the same way.
     const double garbage[3] = {1e12, -3e15, 2e300};
-    CutStockAtToolPose(RunSession, &model_, garbage, kUp);
+    CutStockAtToolPose(RunSession, &model_, garbage, kUp, testing::CutMark);
     EXPECT_EQ(holderCalls, 2);
     EXPECT_TRUE(StockInvariantsHold(model_, true));
     // A stock marked as ignored is not cut at all, nor is any stock after the cutting-off word.
     StockUseState = 1;
     const double inside[3] = {5.0, 5.0, 1.0};
-    EXPECT_EQ(CutStockAtToolPose(RunSession, &model_, inside, kUp), 0.0);
+    EXPECT_EQ(CutStockAtToolPose(RunSession, &model_, inside, kUp, testing::CutMark), 0.0);
     EXPECT_EQ(holderCalls, 2);
     StockUseState = 0;
     RunSession.run.cuttingEnabled = 0;
-    EXPECT_EQ(CutStockAtToolPose(RunSession, &model_, inside, kUp), 0.0);
+    EXPECT_EQ(CutStockAtToolPose(RunSession, &model_, inside, kUp, testing::CutMark), 0.0);
     RunSession.run.cuttingEnabled = 1;
     EXPECT_EQ(holderCalls, 2);
 }
@@ -354,7 +354,7 @@ TEST_F(CuttingCoreTest, NewEndsCarryPenPaintAndLine) {
     CurrentCutter.penBits = 5 << 4;
     // Feed: new ends painted only above the cutting length, stamped with the line.
     RunKinematics.motion.motionType = 1;
-    CutEndMark.stamps[0] = CutEndMark.stamps[1] = 42;
+    testing::CutMark.stamps[0] = testing::CutMark.stamps[1] = 42;
     const double p[3] = {5.1, 10.1, 6.0};
     ASSERT_TRUE(CutAndCheck(&model_, p, kUp, nullptr));
     const int iy = 20;  // y = 10, 0.1 from the axis
@@ -371,8 +371,8 @@ TEST_F(CuttingCoreTest, NewEndsCarryPenPaintAndLine) {
     }
     // Rapid: the flags come as given (pen with the painted bit), whatever the height.
     RunKinematics.motion.motionType = 0;
-    CutEndMark.flags[0] = CutEndMark.flags[1] = (5 << 4) | 1;
-    CutEndMark.stamps[0] = CutEndMark.stamps[1] = -43;
+    testing::CutMark.flags[0] = testing::CutMark.flags[1] = (5 << 4) | 1;
+    testing::CutMark.stamps[0] = testing::CutMark.stamps[1] = -43;
     const double q[3] = {15.1, 10.1, 6.0};
     ASSERT_TRUE(CutAndCheck(&model_, q, kUp, nullptr));
     const DexelRay zRay = ReadDexelRay(model_.z, std::int64_t{iy} * model_.nx + 30);
@@ -389,11 +389,12 @@ TEST_F(CuttingCoreTest, GivenMoveFactsDecideTheCutNotTheBoundRecords) {
     const double box[6] = {0, 0, 0, 20, 20, 10};
     CurrentCutter = testing::FlatTool(6.0, 2.0);  // cutting length 2: deeper feed ends painted
     CurrentCutter.penBits = 3 << 4;
-    CutEndMark.flags[0] = CutEndMark.flags[1] = 3 << 4;
-    CutEndMark.stamps[0] = CutEndMark.stamps[1] = 17;
+    testing::CutMark.flags[0] = testing::CutMark.flags[1] = 3 << 4;
+    testing::CutMark.stamps[0] = testing::CutMark.stamps[1] = 17;
     const double p[3] = {10.1, 10.1, 5.0};
     const CutMoveFacts cases[] = {{1, 1}, {0, 1}, {1, 0}, {0, 0}};
-    for (const CutMoveFacts& facts : cases) {
+    for (CutMoveFacts facts : cases) {
+        facts.mark = testing::CutMark;
         StockModel given, bound;
         BuildBoxStock(&given, box, 0.5);
         BuildBoxStock(&bound, box, 0.5);
@@ -409,7 +410,7 @@ TEST_F(CuttingCoreTest, GivenMoveFactsDecideTheCutNotTheBoundRecords) {
         }
         RunKinematics.motion.motionType = facts.feedMove;
         RunSession.run.cuttingEnabled = facts.cuttingEnabled;
-        EXPECT_EQ(CutStockAtToolPose(RunSession, &bound, p, kUp), givenVolume);
+        EXPECT_EQ(CutStockAtToolPose(RunSession, &bound, p, kUp, testing::CutMark), givenVolume);
         for (std::int64_t cell = 0; cell < given.z.cellCount; ++cell) {
             ASSERT_EQ(ReadDexelRay(given.z, cell), ReadDexelRay(bound.z, cell))
                 << "cell " << cell << " feed " << facts.feedMove;
@@ -522,7 +523,7 @@ TEST_F(CuttingCoreTest, CutOnManyThreadsIsBitIdenticalToOneThread) {
             a /= n;
         }
         const double p[3] = {coord(rng), coord(rng) * 0.9, 6.0 + tilt(rng) * 5.0};
-        CutEndMark.stamps[0] = CutEndMark.stamps[1] = 100 + step;
+        testing::CutMark.stamps[0] = testing::CutMark.stamps[1] = 100 + step;
         CurrentCutter.penBits = static_cast<std::uint8_t>((step % 15 + 1) << 4);
         for (int k = 0; k < 3; ++k) {
             StockModel& m = models[k];
@@ -536,7 +537,7 @@ TEST_F(CuttingCoreTest, CutOnManyThreadsIsBitIdenticalToOneThread) {
             CuttingThreadCount = threadCounts[k];
             InterferenceFlags = InterferenceFlagSet{};
             ClearToolLengthMeasurements();
-            results[k].push_back(CutStockAtToolPose(RunSession, &m, p, axis));
+            results[k].push_back(CutStockAtToolPose(RunSession, &m, p, axis, testing::CutMark));
             results[k].push_back(InterferenceFlags.contact);
             results[k].push_back(InterferenceFlags.overLength);
             results[k].push_back(ToolLengthMeasured.edgeHeight);
@@ -637,7 +638,7 @@ TEST_F(CuttingCoreTest, DeepLayeredPocketIsCutWholeAndAlikeOnEveryThreadCount) {
                 const double p[3] = {12.03 + xy[side][0], 11.96 + xy[side][1], z};
                 for (int k = 0; k < 3; ++k) {
                     CuttingThreadCount = threadCounts[k];
-                    CutStockAtToolPose(RunSession, &models[k], p, axis);
+                    CutStockAtToolPose(RunSession, &models[k], p, axis, testing::CutMark);
                 }
                 const StockModel& m = models[0];
                 const double c[3] = {p[0] + axis[0] * radius, p[1] + axis[1] * radius,
@@ -689,8 +690,8 @@ TEST_F(CuttingCoreTest, HelperThreadsMarkEndsByTheCuttingThreadsMove) {
     }
     CurrentCutter = testing::BallTool(10.0);
     CurrentCutter.penBits = 0x40;
-    CutEndMark.flags[0] = CutEndMark.flags[1] = 0x10;
-    CutEndMark.stamps[0] = CutEndMark.stamps[1] = 9;
+    testing::CutMark.flags[0] = testing::CutMark.flags[1] = 0x10;
+    testing::CutMark.stamps[0] = testing::CutMark.stamps[1] = 9;
     RunKinematics.motion.motionType = 0;
     NcSession own;
     own.kinematics->motion.motionType = 1;
@@ -698,7 +699,7 @@ TEST_F(CuttingCoreTest, HelperThreadsMarkEndsByTheCuttingThreadsMove) {
     const int threadCounts[2] = {1, 8};
     for (int k = 0; k < 2; ++k) {
         CuttingThreadCount = threadCounts[k];
-        CutStockAtToolPose(own, &models[k], p, kUp);
+        CutStockAtToolPose(own, &models[k], p, kUp, testing::CutMark);
     }
     std::int64_t penEnds = 0;
     for (std::int64_t cell = 0; cell < models[0].z.cellCount; ++cell) {

@@ -126,11 +126,12 @@ void OpenVolumeBooks(const StockModel& model, VolumeBooks* books) {
 }
 
 double LastCutVolume = 0.0;
+CutEndMarkRecord CutMark;
 
 ::testing::AssertionResult CutAndCheck(StockModel* model, const double point[3],
                                        const double axis[3], VolumeBooks* books, bool solid) {
     ClearInterferenceFlags();
-    LastCutVolume = CutStockAtToolPose(RunSession, model, point, axis);
+    LastCutVolume = CutStockAtToolPose(RunSession, model, point, axis, CutMark);
     if (books != nullptr) {
         for (int k = 0; k < 3; ++k) {
             books->removed[k] += DexelGridViews[k].removedVolume;
@@ -157,18 +158,18 @@ bool RayHasMaterialAt(const DexelFamily& family, std::int64_t cell, double c) {
 
 void WatchRunDrawing() {
     AutomaticMode = 0;
-    RunLogFlag = 0;
+    RunControl.runLogFlag = 0;
     DrawingSuppressed = 0;
 }
 
 ScopedCuttingState::ScopedCuttingState() {
-    saved.Keep(CurrentCutter, CutEndMark, Checks, RunKinematics.motion, ToolLengthMeasured,
+    saved.Keep(CurrentCutter, CutMark, Checks, RunKinematics.motion, ToolLengthMeasured,
                CuttingCallbacks, RunKinematics.toolValues);
     RunKinematics.toolValues = KinematicsToolValues{};
     ClearToolLengthMeasurements();
     RunKinematics.motion.motionType = 1;
-    CutEndMark.flags[0] = CutEndMark.flags[1] = 3 << 4;
-    CutEndMark.stamps[0] = CutEndMark.stamps[1] = 7;
+    CutMark.flags[0] = CutMark.flags[1] = 3 << 4;
+    CutMark.stamps[0] = CutMark.stamps[1] = 7;
 }
 
 ScopedCuttingState::~ScopedCuttingState() {

@@ -42,6 +42,9 @@ void OpenVolumeBooks(const StockModel& model, VolumeBooks* books);
 // The volume the last CutAndCheck removed (mm^3).
 extern double LastCutVolume;
 
+// The mark the tests' cuts give the new ends (pen 3, line 7 while a ScopedCuttingState stands).
+extern CutEndMarkRecord CutMark;
+
 // One cut as the simulation thread makes it: the flags cleared, the cut (its volume kept in
 // LastCutVolume), the books kept, and the stock invariants (families in agreement when solid)
 // checked.

@@ -208,7 +208,7 @@ protected:
     void CutAt(StockModel* model, double z) {
         const double point[3] = {50, 50, z}, axis[3] = {0, 0, 1};
         ClearInterferenceFlags();
-        removed_ = CutStockAtToolPose(RunSession, model, point, axis);
+        removed_ = CutStockAtToolPose(RunSession, model, point, axis, testing::CutMark);
     }
     double removed_ = 0.0;  // by the last CutAt (mm^3)
 };

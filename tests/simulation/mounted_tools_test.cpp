@@ -158,7 +158,8 @@ protected:
 TEST_F(MountedToolsPass, ACarrierOfThreeCutsAtTheThreeStations) {
     EXPECT_EQ(CurrentToolHasMountedTools(RunSession), 1);
     Checks.arborCheck = 3;
-    CutAndCheckMountedTools(RunSession, &StockModels[CurrentStockIndex.load()]);
+    CutAndCheckMountedTools(RunSession, &StockModels[CurrentStockIndex.load()],
+                            testing::CutMark);
     EXPECT_EQ(TopAt(20, 20), 40.0);
     EXPECT_EQ(TopAt(50, 20), 40.0);
     EXPECT_EQ(TopAt(20, 50), 40.0);
@@ -168,7 +169,6 @@ TEST_F(MountedToolsPass, ACarrierOfThreeCutsAtTheThreeStations) {
     EXPECT_EQ(MountedToolResult[3].code, kMountedStockContact);
     EXPECT_EQ(MountedToolResult[4].code, 0) << "not in the tools table: skipped";
     EXPECT_EQ(MountedToolResult[1].code, 0) << "the current tool has no result";
-    EXPECT_EQ(MountedResultCode, kMountedStockContact);
     EXPECT_EQ(InterferenceFlags.attachment, 1);
     EXPECT_EQ(InterferenceFlags.contact, 1);
     EXPECT_DOUBLE_EQ(MountedToolResult[2].machine[0], RunKinematics.pose.machine.axis[0] + 30.0);
@@ -180,10 +180,10 @@ TEST_F(MountedToolsPass, ACarrierOfThreeCutsAtTheThreeStations) {
 
 TEST_F(MountedToolsPass, ContactUnderCutRecordsNothingAndAllChecksOffCutsOnlyTheCurrentStation) {
     Checks.arborCheck = 2;
-    CutAndCheckMountedTools(RunSession, &StockModels[CurrentStockIndex.load()]);
+    CutAndCheckMountedTools(RunSession, &StockModels[CurrentStockIndex.load()],
+                            testing::CutMark);
     EXPECT_EQ(TopAt(50, 20), 40.0);
     EXPECT_EQ(MountedToolResult[2].code, 0);
-    EXPECT_EQ(MountedResultCode, 0);
     EXPECT_EQ(InterferenceFlags.attachment, 0);
 
     // With every check off, the other stations are not visited.
@@ -191,7 +191,8 @@ TEST_F(MountedToolsPass, ContactUnderCutRecordsNothingAndAllChecksOffCutsOnlyThe
     const double before = TopAt(20, 50);
     ASSERT_EQ(before, 40.0);
     MountedTools.positions[2][0] = 60.0;  // a fresh spot for tool 2
-    CutAndCheckMountedTools(RunSession, &StockModels[CurrentStockIndex.load()]);
+    CutAndCheckMountedTools(RunSession, &StockModels[CurrentStockIndex.load()],
+                            testing::CutMark);
     EXPECT_EQ(TopAt(80, 20), 50.0);
 }
 
@@ -201,7 +202,8 @@ TEST_F(MountedToolsPass, ToolsAtTheCurrentStationCutWithoutResultsAndOldCodesAre
     ToolTableSet.shifts[3] = 5.0f;
     MountedToolResult[3].code = kMountedViceHit;  // left from an earlier pass
     Checks.arborCheck = 0;
-    CutAndCheckMountedTools(RunSession, &StockModels[CurrentStockIndex.load()]);
+    CutAndCheckMountedTools(RunSession, &StockModels[CurrentStockIndex.load()],
+                            testing::CutMark);
     EXPECT_EQ(TopAt(20, 20), 35.0);
     EXPECT_EQ(MountedToolResult[3].code, 0);
     EXPECT_EQ(InterferenceFlags.structure[kToolVice], 0);
@@ -213,7 +215,8 @@ TEST_F(MountedToolsPass, AnotherToolInTheViceRaisesTheToolViceFlag) {
     const double lo[3] = {45, 15, 0}, hi[3] = {55, 25, 45};
     StructureModels.vices.push_back(BoxModel(lo, hi));
     Checks.structurePairs[kToolVice] = 1;
-    CutAndCheckMountedTools(RunSession, &StockModels[CurrentStockIndex.load()]);
+    CutAndCheckMountedTools(RunSession, &StockModels[CurrentStockIndex.load()],
+                            testing::CutMark);
     EXPECT_EQ(MountedToolResult[2].code, kMountedViceHit);
     EXPECT_EQ(MountedToolResult[2].vice, 1);
     EXPECT_EQ(MountedToolResult[3].code, kMountedStockContact) << "in the stock, clear of the vice";

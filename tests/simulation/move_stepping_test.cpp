@@ -293,13 +293,13 @@ TEST_F(MoveSteppingTest, SkippedMovesLeaveStateAndStock) {
     const double box[6] = {0, 0, 0, 20, 20, 10};
     testing::BuildBoxStock(&StockModels[0], box, 0.5);
     CurrentCutter = testing::FlatTool(4.0);
-    SimulationState = 7;
+    RunControl.simulationState = 7;
     // IGNORE G00: a rapid into the material is neither cut nor stepped.
     Checks.ignoreG00 = 1;
     const double a[3] = {5.1, 5.1, 20.0}, b[3] = {5.1, 5.1, 6.0};
     SetLine(0, a, b);
     EXPECT_EQ(StepCurrentMove(TestStepContext(), block_), kMoveSkipped);
-    EXPECT_EQ(SimulationState.load(), 7);
+    EXPECT_EQ(RunControl.simulationState.load(), 7);
     EXPECT_EQ(testing::ZRayTop(StockModels[0], 10, 10), 10.0);
     Checks.ignoreG00 = 0;
     // A move without travel is not stepped, unless the block keeps short moves.
@@ -309,7 +309,7 @@ TEST_F(MoveSteppingTest, SkippedMovesLeaveStateAndStock) {
     block_.keepShortMoves = 1;
     EXPECT_EQ(StepCurrentMove(TestStepContext(), block_), kMoveStepped);
     EXPECT_EQ(TestRun.record.steps, 1);
-    EXPECT_EQ(SimulationState.load(), 1) << "the zero-length step put the tool into material";
+    EXPECT_EQ(RunControl.simulationState.load(), 1) << "the zero-length step put the tool into material";
 }
 
 TEST_F(MoveSteppingTest, OverTravelStopsBeforeTheStepCuts) {
@@ -348,7 +348,7 @@ TEST_F(MoveSteppingTest, NewEndsTakePenRapidBitAndLineStamp) {
     EXPECT_EQ(ray.ends[1], 8.0);
     EXPECT_EQ(ray.flags[1], (6 << 4) | 1);
     EXPECT_EQ(ray.stamps[1], -17);
-    EXPECT_EQ(SimulationState.load(), 1);
+    EXPECT_EQ(RunControl.simulationState.load(), 1);
     // With the rapid check on, the same plunge is an alarm step, reported with its line.
     static std::string reported;
     reported.clear();
@@ -360,7 +360,7 @@ TEST_F(MoveSteppingTest, NewEndsTakePenRapidBitAndLineStamp) {
     const double c[3] = {9.0, 5.0, 12.0}, d[3] = {9.0, 5.0, 8.0};
     SetLine(0, c, d);
     EXPECT_EQ(StepCurrentMove(TestStepContext(), block_), kMoveEndsRun);
-    EXPECT_EQ(SimulationState.load(), 4);
+    EXPECT_EQ(RunControl.simulationState.load(), 4);
     // Step 2 puts the tip on the top face, which it only touches; step 3 is in the stock.
     EXPECT_EQ(reported, "3/4:X9.000000Y5.000000Z9.000000A0.000000C0.000000\n");
 }
@@ -401,7 +401,7 @@ TEST_F(MoveSteppingTest, ToolLoadLimitAlarmsAndLogs) {
     SetLine(1, c, d);
     StepCurrentMove(TestStepContext(), block_);
     EXPECT_EQ(RunControl.stepAlarm.load(), 1);
-    EXPECT_EQ(SimulationState.load(), 4);
+    EXPECT_EQ(RunControl.simulationState.load(), 4);
     // A zero-length step into fresh material has no cross-section: no alarm, no infinity.
     const double e[3] = {30.3, 10.1, 8.0};
     SetLine(1, e, e);
@@ -409,7 +409,7 @@ TEST_F(MoveSteppingTest, ToolLoadLimitAlarmsAndLogs) {
     EXPECT_EQ(StepCurrentMove(TestStepContext(), block_), kMoveStepped);
     EXPECT_EQ(TestRun.record.actualStep, 0.0);
     EXPECT_EQ(RunControl.stepAlarm.load(), 0);
-    EXPECT_EQ(SimulationState.load(), 1);
+    EXPECT_EQ(RunControl.simulationState.load(), 1);
 }
 
 // A lathe table turning about X: each step cuts a whole revolution, so a tool standing 8 above

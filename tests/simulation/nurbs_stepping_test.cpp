@@ -144,7 +144,7 @@ TEST_F(NurbsSteppingTest, EachSpanTakesItsOwnSteps) {
     EXPECT_EQ(ray.flags[1], 3 << 4);
     EXPECT_EQ(ray.stamps[1], 42);
     EXPECT_EQ(testing::ZRayTop(StockModels[0], 20, 20), 10.0) << "far from the curve";
-    EXPECT_EQ(SimulationState.load(), 1);
+    EXPECT_EQ(RunControl.simulationState.load(), 1);
     // No curve: nothing stepped.
     RunSession.nurbs.pointCount = 0;
     EXPECT_EQ(StepCurrentMove(TestStepContext(), block_), kMoveSkipped);
@@ -220,7 +220,7 @@ TEST_F(NurbsSteppingTest, ToolLoadLimitAlarmsWithoutLogLines) {
     TestRun.record.steps = 0;
     EXPECT_EQ(StepCurrentMove(TestStepContext(), block_), kMoveStepped);
     EXPECT_EQ(RunControl.stepAlarm.load(), 1);
-    EXPECT_EQ(SimulationState.load(), 4);
+    EXPECT_EQ(RunControl.simulationState.load(), 4);
     EXPECT_EQ(TestRun.record.steps, 2);
     // A decision that breaks off ends the move and the run at the first alarm step.
     RebuildStock();

@@ -55,8 +55,8 @@ protected:
         savedIndex_ = RunSession.run.modal.workOffsetIndex;
         ResetRunControlFlags();
         ClearInterferenceFlags();
-        RunLogFlag = 0;
-        SimulationState = 1;
+        RunControl.runLogFlag = 0;
+        RunControl.simulationState = 1;
         RunEnd.startPointSet = 0;
         RunEnd.workOffsetsSaved = 0;
         DefinitionFiles.ncProgramFile = "/nc/part.nc";
@@ -150,10 +150,10 @@ TEST_F(RunEndTest, AnAbortedEndInItsOrder) {
     RunControl.pendingStop = 1;
     RunControl.runError = 1;
     RunControl.lineHeld = 1;
-    RunIsBatch = 1;
+    RunControl.batchRun = 1;
     RunIntoSubprogram();
     EXPECT_EQ(FinishRun(RunSession, WindowHandle{}, 1), 0);
-    RunIsBatch = 0;
+    RunControl.batchRun = 0;
     EXPECT_EQ(Hooks.Take(), (std::vector<std::string>{"macro break 1",
                                                       "exit -1",
                                                       "viewer " + Path("limitp.txt"),
@@ -232,7 +232,7 @@ TEST_F(RunEndTest, AStartPointTakenInAnotherWorkOffsetIsWhereTheMachineReturns) 
         SCOPED_TRACE(aborted ? "abort" : "alarm");
         PrepareCuttingRun(RunSession);
         RunControl.runMode = RunMode::kResult;
-        SimulationState = aborted ? 0 : 4;
+        RunControl.simulationState = aborted ? 0 : 4;
         RunKinematics.pose.program = Position(50.0, 40.0, -55.0);
         FinishRun(RunSession, WindowHandle{}, aborted);
         EXPECT_EQ(RunSession.run.modal.workOffsetIndex, 3);
@@ -248,7 +248,7 @@ TEST_F(RunEndTest, AnAlarmEndShowsItsCodeAndRewinds) {
     SetRunStartPoint(Position(0.0, 0.0, 100.0));
     PrepareCuttingRun(RunSession);
     RunControl.runMode = RunMode::kResult;
-    SimulationState = 4;
+    RunControl.simulationState = 4;
     InterferenceFlags.contact = 1;
     InterferenceFlags.taper = 1;
     InterferenceFlags.structure[kHeadVice] = 1;
@@ -262,7 +262,7 @@ TEST_F(RunEndTest, AnAlarmEndShowsItsCodeAndRewinds) {
             "box Tool side (*tapa*) interfered. | Tool side (*tapa*) interfered.\n/nc/part.nc",
             "axis values", "main window", "length report", "alarm file", "toolpanel", "avi stop",
             "menus", "status bar"}));
-    EXPECT_EQ(SimulationState.load(), 0);
+    EXPECT_EQ(RunControl.simulationState.load(), 0);
     EXPECT_EQ(RunControl.toolPanelPendingPaint.load(), 1);
     EXPECT_EQ(RunControl.runMode.load(), RunMode::kIdle);
     EXPECT_EQ(RunKinematics.pose.program.axis[2], 100.0);
@@ -285,7 +285,7 @@ TEST_F(RunEndTest, ANormalEndLeavesThePositionAndAnInterpreterErrorIsItsCode) {
     PrepareCuttingRun(RunSession);
     RunSession.run.status.started = 0;
     RunSession.line.mainLineNumber = 61;
-    RunLogFlag = 1;
+    RunControl.runLogFlag = 1;
     UiLanguage = 1;
     EXPECT_EQ(FinishRun(RunSession, WindowHandle{}, 0), 103);
     EXPECT_EQ(LogText(), "(61) - Start Code(%) is Not Found !");
@@ -342,7 +342,7 @@ TEST_F(RunEndTest, TheThreadsHooksRecordWriteAndLog) {
     SimulationCallbacks.writeSecondFormLine(RunSession, "1/1:X...\n");  // no marker file: nothing
     SimulationCallbacks.writeInterferenceReport(RunSession);
     SimulationCallbacks.writeInterferenceReport(RunSession);  // a later move of the same block
-    EXPECT_EQ(SimulationState.load(), 0);
+    EXPECT_EQ(RunControl.simulationState.load(), 0);
     SimulationCallbacks.writeLimitLogLine(RunSession, "3:a\n");
     CloseInterferenceFile(GetCurrentReportBlock(RunSession));
     EXPECT_EQ(CloseLimitLog(1), 1);

@@ -110,7 +110,7 @@ protected:
         RunReportTest::SetUp();
         ResetRunControlFlags();
         ResetRunStatus();
-        RunLogFlag = 0;
+        RunControl.runLogFlag = 0;
         DrawingSuppressed = 0;
         RunCommands = RunCommandState{};
         DefinitionFiles.ncProgramFile = Path("part.nc");
@@ -287,9 +287,9 @@ TEST_F(RunTimerTest, ThePeriodFollowsTheRunModeAndTheStepByStepMoves) {
 TEST_F(RunTimerTest, ALoggingRunNeverStopsForAnEvent) {
     InterferenceKinds.eventCount = kEventRecorded;
     EXPECT_EQ(RunEventStopWanted(), 1);
-    RunLogFlag = 1;
+    RunControl.runLogFlag = 1;
     EXPECT_EQ(RunEventStopWanted(), 0);
-    RunLogFlag = 0;
+    RunControl.runLogFlag = 0;
     InterferenceKinds.eventCount = kNoEvent;
     EXPECT_EQ(RunEventStopWanted(), 0);
 }

@@ -124,7 +124,7 @@ protected:
         SimulationCallbacks = SimulationHooks{};
         ResetRunControlFlags();
         AutomaticMode = 0;
-        RunLogFlag = 0;
+        RunControl.runLogFlag = 0;
         DrawingSuppressed = 0;
     }
     static void PutTool(int n, std::uint32_t type, float d) {
@@ -165,7 +165,7 @@ TEST_F(SimulationThreadTest, ProgramCutsAStockToItsEnd) {
     const DexelRay ray = ReadDexelRay(m.z, std::int64_t{iy} * m.nx + 20);
     EXPECT_EQ(ray.stamps.back(), 5);
     EXPECT_EQ(ray.flags.back() & 0xF0, RunTools.tool.penBits);
-    EXPECT_EQ(SimulationState.load(), 0) << "the last step was a rapid without contact";
+    EXPECT_EQ(RunControl.simulationState.load(), 0) << "the last step was a rapid without contact";
     EXPECT_TRUE(StockInvariantsHold(m, true));
     EXPECT_EQ(ReadRunStatus().steps, TestRun.record.steps);
 }
@@ -273,7 +273,7 @@ TEST_F(SimulationThreadTest, ARunThatDrawsNothingAsksForNoRedraw) {
         ResetRunControlFlags();
         RunControl.runMode = c.mode;
         DrawingSuppressed = c.suppressed;
-        RunLogFlag = c.runLog;
+        RunControl.runLogFlag = c.runLog;
         AutomaticMode = c.automatic;
         ScriptedHost host;
         host.Run();

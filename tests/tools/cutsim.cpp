@@ -162,7 +162,7 @@ int Main(int argc, char** argv) {
     }
     ResetRunControlFlags();
     RunControl.runMode = RunMode::kSkipCutting;
-    RunLogFlag = 1;
+    RunControl.runLogFlag = 1;
     AutomaticMode = 1;  // nobody there: alarms and reports are named in the log
     DrawingSuppressed = 1;
     const double before = DexelFamilyVolume(stock, kDexelViewZ);

@@ -156,7 +156,7 @@ int RunProgram(StockModel* stock) {
     }
     ResetRunControlFlags();
     RunControl.runMode = RunMode::kResult;
-    RunLogFlag = 1;
+    RunControl.runLogFlag = 1;
     DrawingSuppressed = 1;
     CuttingRun run;
     RunRequest request;
@@ -173,7 +173,7 @@ int RunProgram(StockModel* stock) {
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
     JoinCuttingRun(run);
-    RunLogFlag = 0;
+    RunControl.runLogFlag = 0;
     DrawingSuppressed = 0;
     RunControl.runMode = RunMode::kIdle;
     ReleaseCuttingBuffers();

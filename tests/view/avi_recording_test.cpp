@@ -73,7 +73,7 @@ protected:
         ViewPixelSource = FakePixels;
         CaptureReadBuffer = 0;
         ViewCallbacks = ViewHooks{};
-        SimulationState = 1;
+        RunControl.simulationState = 1;
         RunSession.run.status.error = 0;
         ResetRunStatus();
         ToolFile.currentTool = 1;
@@ -93,7 +93,7 @@ protected:
         SetMessageBoxResponder(previousResponder_);
         saved_.Restore();
         ViewCallbacks = ViewHooks{};
-        SimulationState = 1;
+        RunControl.simulationState = 1;
         ResetRunStatus();
         RunKinematics.pose = MachinePose{};
     }
@@ -209,9 +209,9 @@ TEST_F(AviRecordingTest, TriggersFireOnChangeAlarmsForceAFrameAndUpdateWritesEve
     EXPECT_EQ(WriteAviFrame(), 1);
     EXPECT_EQ(WriteAviFrame(), 0);
     // An alarm step or an interpreter error forces a frame, though nothing changed.
-    SimulationState = 4;
+    RunControl.simulationState = 4;
     EXPECT_EQ(WriteAviFrame(), 1);
-    SimulationState = 1;
+    RunControl.simulationState = 1;
     EXPECT_EQ(WriteAviFrame(), 0);
     RunSession.run.status.error = 7;
     EXPECT_EQ(WriteAviFrame(), 1);

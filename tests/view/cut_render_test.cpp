@@ -29,12 +29,10 @@ using testing::LitColor;
 // The cutting inputs a test changes, put back when it ends.
 struct ScopedCut {
     CutterSections cutter = CurrentCutter;
-    CutEndMarkRecord mark = CutEndMark;
     MotionRecord motion = RunKinematics.motion;
     KinematicsToolValues values = RunKinematics.toolValues;
     ~ScopedCut() {
         CurrentCutter = cutter;
-        CutEndMark = mark;
         RunKinematics.motion = motion;
         RunKinematics.toolValues = values;
         ReleaseCuttingBuffers();
@@ -55,7 +53,7 @@ TEST(CutRender, SlotFloorShowsThePenAndOnlyItsBlocksAreRebuilt) {
     SelectCurrentTool(RunSession, RunKinematics, RunTools, 1, 0.5);
     LoadCutterSections(RunTools.tool, &CurrentCutter);
     CurrentCutter.penBits = 3 << kDexelEndPenShift;
-    CutEndMark.flags[0] = CutEndMark.flags[1] = CurrentCutter.penBits;
+    const CutEndMarkRecord mark = MakeCutEndMark(CurrentCutter.penBits, false, 0);
     RunKinematics.motion.motionType = 1;  // a feed move
     const double lo[3] = {-30, -30, -20}, hi[3] = {30, 30, 0};
     ASSERT_EQ(testing::MakeBoxStock(0, lo, hi, 0.5, 2), 1);
@@ -72,7 +70,7 @@ TEST(CutRender, SlotFloorShowsThePenAndOnlyItsBlocksAreRebuilt) {
     const double axis[3] = {0, 0, 1};
     for (double x = -20.0; x <= 20.0; x += 0.4) {
         const double point[3] = {x, 0.3, -4.0};
-        CutStockAtToolPose(RunSession, &stock, point, axis);
+        CutStockAtToolPose(RunSession, &stock, point, axis, mark);
     }
     const int dirty = testing::CountDirtyBlocks(stock);
     ASSERT_GT(dirty, 0);

@@ -105,7 +105,7 @@ TEST(RecordedRun, ACutSlotIsRecordedAsAPlayableVideo) {
     }
     ResetRunControlFlags();
     RunControl.runMode = RunMode::kSkipCutting;
-    RunLogFlag = 0;
+    RunControl.runLogFlag = 0;
     DrawingSuppressed = 0;
     RedrawsServed = 0;
     StartTestCut();

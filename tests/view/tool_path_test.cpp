@@ -601,10 +601,10 @@ TEST_F(ToolPathTest, SamplePathIsTheSimulationsStepPoints) {
     };
     BindDexelGrids(&stock);
     RunControl.runMode = RunMode::kSkipCutting;
-    RunLogFlag = 1;
+    RunControl.runLogFlag = 1;
     DrawingSuppressed = 1;
     RunTestCut();
-    RunLogFlag = 0;
+    RunControl.runLogFlag = 0;
     DrawingSuppressed = 0;
     RunControl.runMode = RunMode::kIdle;
     ReleaseCuttingBuffers();
@@ -659,7 +659,7 @@ SampleRunOutcome CutSampleWithStops(const std::string& stockPath, bool drawAtSto
     BindDexelGrids(&stock);
     ResetRunControlFlags();
     RunControl.runMode = RunMode::kRealCutting;
-    RunLogFlag = 1;
+    RunControl.runLogFlag = 1;
     DrawingSuppressed = 1;
     std::atomic<int> ended{0};
     std::thread run([&ended] {
@@ -685,7 +685,7 @@ SampleRunOutcome CutSampleWithStops(const std::string& stockPath, bool drawAtSto
         std::this_thread::sleep_for(std::chrono::microseconds(200));
     }
     run.join();
-    RunLogFlag = 0;
+    RunControl.runLogFlag = 0;
     DrawingSuppressed = 0;
     RunControl.runMode = RunMode::kIdle;
     ReleaseCuttingBuffers();
