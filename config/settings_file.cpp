@@ -2,9 +2,11 @@
 // values and the information panel layout.
 #include "config/settings_file.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -540,6 +542,14 @@ int ReadSettingsFrom(const std::string& currentDirectory, const std::string& pro
         CommandLine.startTool = 0;
     }
     return !path.empty() && SettingsFileHoldsValues(path) ? 1 : 0;
+}
+
+int SettingsFileTooLarge(const std::string& path) {
+    struct stat info = {};
+    return !path.empty() && stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
+                   static_cast<std::uint64_t>(info.st_size) > kWholeFileReadLimit
+               ? 1
+               : 0;
 }
 
 int SettingsFileHoldsValues(const std::string& path) {

@@ -79,5 +79,8 @@ int ReadSettings(std::vector<std::string>* messages);
 // 1 when path is a regular file of readable size with at least one "key=value" line in a
 // section; 0 for a missing, unreadable, empty or valueless file.
 int SettingsFileHoldsValues(const std::string& path);
+// 1 when path is a regular file larger than a settings file is read (kWholeFileReadLimit): it
+// holds no value for SettingsFileHoldsValues and the readers, though it is there.
+int SettingsFileTooLarge(const std::string& path);
 
 }  // namespace mirexa

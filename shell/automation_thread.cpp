@@ -266,6 +266,10 @@ int CheckNamedDefinitionFiles(int macroRun, unsigned replaced = 0) {
                      ? ChooseLanguageText(" - The settings file cannot be read: ",
                                           " - 設定ファイルを読めません: ") +
                            DescribeFileError(error)
+                 : SettingsFileTooLarge(path)
+                     ? std::string(
+                           ChooseLanguageText(" - The settings file is too large (over 64 MB).",
+                                              " - 設定ファイルが大きすぎます (64 MB 超)"))
                      : std::string(ChooseLanguageText(" - The settings file is missing or holds "
                                                       "no value.",
                                                       " - 設定ファイルが無いか、値がありません"))) +

@@ -129,8 +129,10 @@ int StartExternalCommandReceiver() {
         return 0;
     }
     receiverStopping.store(0);
-    if (!CreateWorkerThread(&receiverThread, ReceiveExternalCommands, 0, 1)) {
+    // A thread the system refuses (-1) leaves the window without a receiver; it goes on.
+    if (CreateWorkerThread(&receiverThread, ReceiveExternalCommands, 0, 1) != 1) {
         CloseCommandSocket(&listener);
+        AppendLogEntry("No commands from other programs: the system refused a thread for them\n");
         return 0;
     }
     return 1;

@@ -16,11 +16,13 @@
 #include "nc/nc_session.h"
 #include "platform/backend.h"
 #include "platform/keys.h"
+#include "platform/message_box.h"
 #include "resources/cursor_images.h"
 #include "resources/program_resources.h"
 #include "services/program_log.h"
 #include "services/shared_state.h"
 #include "services/ui_hooks.h"
+#include "shell/automation_steps.h"
 #include "shell/automation_thread.h"
 #include "shell/hook_calls.h"
 #include "shell/main_window.h"
@@ -48,6 +50,24 @@ namespace {
 // the program at once, as a finished automation does.
 void EndAutomationAtOnce() {
     PostWindowMessage(MainWindow.load(), WM_AUTOMATION_DONE, 0, 0);
+}
+
+// The system refused the automation thread: the work the command line named cannot start.
+// Unattended work fails (a log line, exit 2) and ends the program as finished work does, unless
+// the window closes by itself anyway (closeWhenIdle); the user of a window is told in a box and
+// keeps the window.
+void ReportAutomationThreadRefused(int closeWhenIdle) {
+    const char* text =
+        ChooseLanguageText("The work could not start: the system refused a thread for it.",
+                           "処理を開始できません: システムが処理のスレッドを作成できませんでした");
+    if (AutomaticMode.load() == 0) {
+        ShowMessageOrLog(0, text, EDITION_NAME, MBX_OK | MBX_ICONERROR);
+        return;
+    }
+    RecordBatchFailure(text);
+    if (!closeWhenIdle) {
+        PostWindowMessage(MainWindow.load(), WM_AUTOMATION_DONE, 0, 0);
+    }
 }
 
 }  // namespace
@@ -213,10 +233,10 @@ int RunProgram(const ProgramStart& start) {
     BindTraceTables(TracePoints.data(), TracePointMarks.data(), TRACE_POINT_COUNT);
     SetRotationCentre(&CurrentView);
     // The automation thread, held until the main window's first paint.
+    int automationRefused = 0;
     if (CommandLine.automation) {
-        CreateWorkerThread(&AutomationThread,
-                           s.automationThreadProc ? s.automationThreadProc : EndAutomationAtOnce, 1,
-                           0);
+        const auto body = s.automationThreadProc ? s.automationThreadProc : EndAutomationAtOnce;
+        automationRefused = CreateWorkerThread(&AutomationThread, body, 1, 0) < 0 ? 1 : 0;
     }
     // The main window.
     RegisterMainWindowClass();
@@ -225,6 +245,9 @@ int RunProgram(const ProgramStart& start) {
         WorkerShutdownRequested.store(1);
         JoinWorkerThread(&AutomationThread);
         return 0;
+    }
+    if (automationRefused) {
+        ReportAutomationThreadRefused(start.closeWhenIdle);
     }
     // A start that only checks closes at once; otherwise the message loop.
     if (start.closeWhenIdle && !HasWorkerThread(AutomationThread)) {

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <vector>
 
+#include "services/program_log.h"
 #include "services/progress.h"
 #include "stock/stock_grid.h"
 #include "stock/stock_hooks.h"
@@ -195,6 +196,8 @@ int PaintDifferenceWithBasicModel(StockModel* current, const DifferencePaintSett
     if (result == 1) {
         MarkAllStockBlocksDirty(current);
     } else if (result == kStockOperationMemoryError) {
+        // Counted: unattended work that ran out of memory saves nothing and exits 2.
+        NoteMemoryShortage();
         ShowStockMessage("Memory over!", "Memory over!", "Data size error", "Data size error");
     } else if (result == kStockOperationGridMismatch) {
         ShowStockMessage("The basic model does not lie on the grid of the stock.",
@@ -231,7 +234,10 @@ int PaintDifference(StockModel* current, const StockModel& basic,
         AllocDexelFlagCopies(&marks, *current) != 1) {
         return kStockOperationMemoryError;
     }
-    SnapshotStockFlags(*current, &marks);
+    if (SnapshotStockFlags(*current, &marks) != 1) {
+        FreeDexelFlagCopies(&marks);
+        return kStockOperationMemoryError;
+    }
     BeginStockProgress(static_cast<std::uint64_t>(current->nx) + current->ny + current->nz,
                        "差分反映中", "Painting Difference");
     MarkDifferences(*current, ComparisonModel, settings.areaSign, &marks);

@@ -34,8 +34,9 @@ extern ComparisonModelBuild ComparisonBuild;
 
 // The command on the stock side: loads BasicModel onto the current stock's grid through the
 // loadBasicModel hook when none is loaded (a failure ends here with its code), runs
-// PaintDifference, reports a memory shortage ("Memory over!") or a basic model off the stock's
-// grid in a message box, and on success marks every display block dirty. The caller shows the
+// PaintDifference, reports a memory shortage ("Memory over!", also counted by
+// NoteMemoryShortage) or a basic model off the stock's grid in a message box, and on success
+// marks every display block dirty. The caller shows the
 // dialog and pushes an undo state before.
 int PaintDifferenceWithBasicModel(StockModel* current, const DifferencePaintSettings& settings);
 
@@ -51,9 +52,9 @@ int PaintDifferenceWithBasicModel(StockModel* current, const DifferencePaintSett
 // Only flags of the current stock change, never counts or end values. Returns 1;
 // kStockOperationGridMismatch when the basic model's node counts, pitch or origin differ from
 // the stock's (nothing is read); kStockOperationMemoryError when the comparison model or the
-// mark arrays do not fit (the comparison model is then released, nx = 0, and the stock is
-// unchanged); kStockOperationBusy inside another stock operation; kStockDefinitionError without
-// a stock or basic model.
+// mark arrays (with their blocks of long rays) do not fit (the comparison model is then released,
+// nx = 0, and the stock is unchanged); kStockOperationBusy inside another stock operation;
+// kStockDefinitionError without a stock or basic model.
 int PaintDifference(StockModel* current, const StockModel& basic,
                     const DifferencePaintSettings& settings);
 

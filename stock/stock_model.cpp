@@ -125,12 +125,6 @@ void StoreCellBlocks(double* endSlot, std::uint8_t* flagSlot, std::int32_t* stam
 
 }  // namespace
 
-void FailDexelAllocation(std::size_t bytes) {
-    std::fprintf(stderr, "mirexa: Memory over! (a dexel block of %zu bytes)\n", bytes);
-    std::fflush(stderr);
-    std::_Exit(2);
-}
-
 void SetDexelCell(std::int64_t cell, int capacity, std::int32_t* counts, double* ends,
                   std::uint8_t* flags, std::int32_t* lineStamps, const double* sourceEnds,
                   const std::uint8_t* sourceFlags, const std::int32_t* sourceStamps, int n) {
@@ -379,7 +373,7 @@ int AllocDexelFlagCopies(DexelFlagCopies* copies, const StockModel& model) {
     return 1;
 }
 
-void SnapshotStockFlags(const StockModel& model, DexelFlagCopies* copies) {
+int SnapshotStockFlags(const StockModel& model, DexelFlagCopies* copies) {
     const DexelFamily* families[3] = {&model.z, &model.x, &model.y};
     for (int f = 0; f < 3; ++f) {
         const DexelFamily& family = *families[f];
@@ -400,9 +394,14 @@ void SnapshotStockFlags(const StockModel& model, DexelFlagCopies* copies) {
             }
             int count = family.counts[cell];
             if (count > capacity) {
-                std::uint8_t* block = AllocateCellBlock<std::uint8_t>(count);
+                // Zeroed, and through the stock's allocation hook like the arrays.
+                auto* block = static_cast<std::uint8_t*>(
+                    AllocateStockArray(static_cast<std::uint64_t>(count), 1));
                 if (block == nullptr) {
-                    FailDexelAllocation(static_cast<std::size_t>(count));
+                    // This cell holds no block now; the cells behind it keep the earlier
+                    // snapshot's, which their records still describe.
+                    recorded[cell] = 0;
+                    return 0;
                 }
                 StoreSlotPointer(slot, block);
             }
@@ -413,6 +412,7 @@ void SnapshotStockFlags(const StockModel& model, DexelFlagCopies* copies) {
             recorded[cell] = count < 0 ? 0 : count;
         }
     }
+    return 1;
 }
 
 void FreeDexelFlagCopies(DexelFlagCopies* copies) {

@@ -224,10 +224,6 @@ void ReleaseDexelCellBlocks(std::int64_t cell, int capacity, std::int32_t* count
 // work that watches it. Any thread.
 extern std::atomic<int> DexelMemoryShortage;
 
-// Ends the program (exit code 2) after reporting that a dexel block of the flag copies could not
-// be allocated: those copies have no way to go on without it.
-[[noreturn]] void FailDexelAllocation(std::size_t bytes);
-
 // --- Whole-model passes over every end of the Z, X and Y families --------------------------
 
 // Ends whose pen number (bits 4-7) equals pen keep only bits 0-3.
@@ -256,8 +252,9 @@ struct DexelFlagCopies {
 int AllocDexelFlagCopies(DexelFlagCopies* copies, const StockModel& model);
 // Lays the mark arrays out for the model's current counts, every mark 0 (inline when the count
 // fits the capacity, else in a heap block of count bytes). Blocks of an earlier snapshot are
-// released first.
-void SnapshotStockFlags(const StockModel& model, DexelFlagCopies* copies);
+// released first. Returns 1, or 0 when a heap block could not be allocated: the layout is then
+// incomplete (not to be marked), and FreeDexelFlagCopies still releases it whole.
+int SnapshotStockFlags(const StockModel& model, DexelFlagCopies* copies);
 // Releases the heap blocks (by the recorded counts) and the arrays. Safe on zeroed records and
 // when no snapshot was taken.
 void FreeDexelFlagCopies(DexelFlagCopies* copies);

@@ -42,7 +42,8 @@ protected:
     }
     // Starts the program in the scratch directory with the arguments; returns its process id.
     // With errorName, the program's standard error goes to that file of the scratch directory
-    // (or to that path when it is absolute).
+    // (or to that path when it is absolute). The entries of extraEnvironment are added to the
+    // program's environment.
     pid_t Start(const std::vector<std::string>& arguments, const std::string& errorName = "") {
         std::vector<char*> argv;
         std::string program = programPath;
@@ -68,6 +69,9 @@ protected:
                 std::strncmp(*entry, "WAYLAND_DISPLAY=", 16) != 0) {
                 environment.push_back(*entry);
             }
+        }
+        for (std::string& entry : extraEnvironment) {
+            environment.push_back(entry.data());
         }
         environment.push_back(nullptr);
         pid_t child = 0;
@@ -169,6 +173,8 @@ protected:
     }
     ScratchDirectory scratch;
     std::string programPath = MIREXA_PROGRAM;
+    // "NAME=value" entries Start adds to the program's environment.
+    std::vector<std::string> extraEnvironment;
 };
 
 // The box of the sample program: X 0-100, Y 0-80, Z -30.5 to 0 (maximum corner first).

@@ -156,5 +156,16 @@ TEST_F(DefinitionFaultTest, AReportTemplateOverTheLimitIsCalledTooLarge) {
     EXPECT_EQ(report.find("見つかりません"), std::string::npos) << report;
 }
 
+// A settings file over the size a settings file is read at is called too large, not missing.
+TEST_F(DefinitionFaultTest, ASettingsFileOverTheLimitIsCalledTooLarge) {
+    Reset();
+    fs::resize_file(scratch.At("mirexa.ini"), (std::uintmax_t{64} << 20) + 1);  // sparse
+    EXPECT_EQ(Run({kBox, "demo_part.nc", "-X6", "-O", "out.dme"}), 2);
+    EXPECT_EQ(LogCount("mirexa.ini - 設定ファイルが大きすぎます (64 MB 超)"), 1)
+        << Read("mirexa.log");
+    EXPECT_EQ(LogCount("設定ファイルが無いか"), 0) << Read("mirexa.log");
+    EXPECT_FALSE(Exists("out.dme"));
+}
+
 }  // namespace
 }  // namespace mirexa

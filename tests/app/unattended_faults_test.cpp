@@ -1,7 +1,7 @@
 // End-to-end runs of the built program on faults that must not pass unnoticed: a macro that
 // starts itself, a machine model larger than the memory, a holder file that gives no holder,
-// macro steps that did not happen, a block longer than the line limit and plug-in answers that
-// are no sizes or positions.
+// macro steps that did not happen, a block longer than the line limit, plug-in answers that
+// are no sizes or positions, and work the system gives no thread.
 #include <gtest/gtest.h>
 
 #include <sys/resource.h>
@@ -74,6 +74,32 @@ TEST_F(UnattendedFaultTest, AMachineModelLargerThanTheMemoryIsRefused) {
     EXPECT_EQ(WaitWithin(child, std::chrono::seconds(60)), 2);
     EXPECT_EQ(LogCount("big.stl - 1000000 面がメモリに収まりません"), 1) << Read("mirexa.log");
     EXPECT_FALSE(Exists("out.dme"));
+}
+
+// Work the system refuses a thread for (a thread limit) is not done: a log line says so and the
+// run exits 2, whether a batch, a stock operation or a macro asked for it.
+TEST_F(UnattendedFaultTest, WorkWithoutAThreadFailsWithALogLine) {
+#ifndef MIREXA_NO_THREADS
+    GTEST_SKIP() << "no library that refuses threads in this tree";
+#else
+    extraEnvironment = {std::string("LD_PRELOAD=") + MIREXA_NO_THREADS, "NO_THREADS_REFUSE=1"};
+    scratch.Write("mark.sh", ": > ran\n");
+    scratch.Write("mark.mac", "EXEC /bin/sh mark.sh\r\nEXIT\r\n");
+    const std::vector<std::string> runs[] = {
+        {kBox, "demo_part.nc", "-X6", "-O", "out.dme"},
+        {kBox, "-XM(0,0,0)", "-O", "out.dme"},
+        {"mark.mac"},
+    };
+    for (const auto& arguments : runs) {
+        fs::remove(scratch.At("mirexa.log"));
+        EXPECT_EQ(WaitWithin(Start(arguments), std::chrono::seconds(30)), 2) << arguments[1];
+        EXPECT_EQ(LogCount("処理を開始できません: システムが処理のスレッドを作成できませんでした"),
+                  1)
+            << Read("mirexa.log");
+        EXPECT_FALSE(Exists("out.dme"));
+        EXPECT_FALSE(Exists("ran"));
+    }
+#endif
 }
 
 // A holder file the tools file names that gives no holder fails the batch as an unreadable tools

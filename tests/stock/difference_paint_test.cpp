@@ -5,11 +5,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <functional>
+#include <string>
 #include <vector>
 
 #include "analytic_stock.h"
+#include "services/program_log.h"
 #include "stock/stock_grid.h"
 #include "stock/stock_operation_support.h"
 #include "support/stock_invariants.h"
@@ -357,6 +360,43 @@ TEST_F(DifferenceTest, RefusalsAndFailuresLeaveTheStockAlone) {
         EXPECT_EQ(now[i].flag, stripped[i].flag);
     }
     EXPECT_FALSE(unchanged());  // the successful painting did change flags
+}
+
+// A ray of more ends than its slot holds needs a mark block; one that finds no memory ends the
+// painting as out of memory with the stock as it was, and the command says "Memory over!" and
+// counts the shortage (unattended work then saves nothing and exits 2).
+TEST_F(DifferenceTest, AMarkBlockWithoutMemoryLeavesTheStockAlone) {
+    std::vector<AnalyticPart> slabs;
+    for (int k = 0; k < 5; ++k) {
+        slabs.push_back(Box(0.25, 0.25, 0.25 + 2 * k, 4.75, 4.75, 1.25 + 2 * k));
+    }
+    Build(&current, slabs, true);
+    ASSERT_GT(*std::max_element(current.z.counts, current.z.counts + current.z.cellCount),
+              current.z.capacity);
+    slabs.pop_back();
+    Build(&BasicModel, slabs);
+    BasicModelState.present = 1;
+    DifferencePaintSettings settings;
+    ASSERT_EQ(PaintDifference(&current, BasicModel, settings), 1);  // builds the cache
+    StripStockPaint(&current);
+    const std::vector<EndSite> before = ListEnds(current);
+
+    ScopedStockHooks hooks;
+    StockCallbacks.allowAllocation = [](std::size_t bytes) { return bytes > 64; };  // no ray's
+    static std::string shown;
+    StockCallbacks.showMessageBox = [](WindowHandle, const char* text, const char*, unsigned) {
+        shown = text;
+        return 1;
+    };
+    const int shortages = CountMemoryShortages();
+    EXPECT_EQ(PaintDifferenceWithBasicModel(&current, settings), kStockOperationMemoryError);
+    EXPECT_EQ(shown, "Memory over!");
+    EXPECT_EQ(CountMemoryShortages(), shortages + 1);
+    const std::vector<EndSite> after = ListEnds(current);
+    ASSERT_EQ(after.size(), before.size());
+    for (std::size_t i = 0; i < after.size(); ++i) {
+        EXPECT_EQ(after[i].flag, before[i].flag) << i;
+    }
 }
 
 // --- The command: loading the basic model through the hook ---------------------------------

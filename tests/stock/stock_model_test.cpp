@@ -390,6 +390,14 @@ TEST_F(DexelCellTest, MarkArraysStayConsistentWhenTheStockChanges) {
         EXPECT_EQ(AllocDexelFlagCopies(&copies, model), -(granted / 2 + 1));
         EXPECT_EQ(copies.marks[0], nullptr);
     }
+    // A snapshot whose block finds no memory says so, and what it laid out (blocks of the earlier
+    // snapshot behind the failed cell) is still released by its record.
+    allowed = 100;
+    ASSERT_EQ(AllocDexelFlagCopies(&copies, model), 1);
+    ASSERT_EQ(SnapshotStockFlags(model, &copies), 1);
+    allowed = 0;
+    EXPECT_EQ(SnapshotStockFlags(model, &copies), 0);
+    FreeDexelFlagCopies(&copies);
 }
 
 TEST(GetStockExtent, BoxCornersAndEmptyModel) {
