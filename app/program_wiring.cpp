@@ -466,8 +466,11 @@ const std::vector<HookRecordEntry>& ListHookRecords() {
         MIREXA_HOOK_RECORD(MenuBackendHooks, GetMenuBackendHooks()),
         // A single hook the run's worker reads, atomic since the user-interface thread fills it.
         HookRecordEntry{"RedrawRequestRaised", &RedrawRequestRaised, sizeof RedrawRequestRaised},
+        // The window run's end, called on the run's thread.
+        HookRecordEntry{"WindowRun.ended", &WindowRun.ended, sizeof WindowRun.ended},
     };
     static_assert(sizeof RedrawRequestRaised == sizeof(void*));
+    static_assert(sizeof WindowRun.ended == sizeof(void*));
     return records;
 }
 

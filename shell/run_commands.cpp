@@ -663,8 +663,12 @@ void ConnectRunEndToShell() {
     ui.closeAlarmFile = CloseAlarmFile;
     ui.openInViewer = [](const char* path) { OpenReportInViewer(path); };
     ui.redrawView = [] { RedrawView(MainWindowData.handles.view); };
-    // The worker's redraw request is served at once, not at the run timer's next tick.
+    // The worker's redraw request and the run's end are served at once, not at the run timer's
+    // next tick.
     RedrawRequestRaised = [] {
+        PostOrReplaceWindowMessage(MainWindow.load(), WM_TIMER, IDT_RUN_PROGRESS, 0);
+    };
+    WindowRun.ended = [] {
         PostOrReplaceWindowMessage(MainWindow.load(), WM_TIMER, IDT_RUN_PROGRESS, 0);
     };
     ui.markStockDirty = MarkCurrentStockDirty;

@@ -61,6 +61,9 @@ struct CuttingRun {
     BlockLoopState loop;
     SimulationRunRecord record;
     RunResult result;
+    // Called on the run's thread once the result stands and the state is kEnded (null: nothing),
+    // so that the window takes the end at once rather than at its timer's next tick.
+    void (*ended)() = nullptr;
 };
 
 // The step context of the run: its session and its step record.
@@ -77,7 +80,8 @@ void RunCutting(CuttingRun& run);
 int StartCuttingRun(CuttingRun& run, RunRequest request,
                     std::function<void(CuttingRun&)> body = {});
 
-// 1 once the run's thread has ended (or there is none).
+// 1 once the run has ended (its state is kEnded, its thread ending) or its thread has ended (or
+// there is none).
 int CuttingRunFinished(const CuttingRun& run);
 
 // 1 while the run holds a thread that was not joined.

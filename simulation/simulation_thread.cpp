@@ -721,6 +721,9 @@ int StartCuttingRun(CuttingRun& run, RunRequest request, std::function<void(Cutt
             [self, body] {
                 body(*self);
                 self->state.store(RunState::kEnded);
+                if (self->ended != nullptr) {
+                    self->ended();
+                }
             },
             0, 1) < 0) {
         // No thread for the run: it ends as out of memory.
@@ -732,7 +735,7 @@ int StartCuttingRun(CuttingRun& run, RunRequest request, std::function<void(Cutt
 }
 
 int CuttingRunFinished(const CuttingRun& run) {
-    return IsWorkerThreadFinished(run.thread);
+    return run.state.load() == RunState::kEnded || IsWorkerThreadFinished(run.thread) ? 1 : 0;
 }
 
 int CuttingRunHasThread(const CuttingRun& run) {
