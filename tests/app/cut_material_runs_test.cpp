@@ -134,6 +134,65 @@ TEST_F(CutMaterialRunTest, ARapidOutOfTheToolsOwnHoleIsNoCrash) {
     }
 }
 
+// Five-axis cuts left by a rapid along the tool axis: a slot in the stock turned by the table
+// (G00 A30.), a slot in a tilted plane (G68.2), a hole drilled with the head tilted under tool
+// centre point control (G43.4). The rapid takes nothing the cut left and raises no alarm; a rapid
+// into the stock on the same machine still ends the run on its alarm.
+TEST_F(CutMaterialRunTest, AFiveAxisRapidOutOfTheToolsOwnCutIsNoCrash) {
+    scratch.Write("table.mtl",
+                  "ROTARY TYPE=TABLE\nROTARY AXIS1=A\nROTARY AXIS2=C\nSTROKE RANGE(A)=-30,110\n");
+    scratch.Write("head.mtl", "ROTARY TYPE=HEAD\nROTARY AXIS1=C\nROTARY AXIS2=B\n");
+    // The head machine's programs give the tool point: lengths from the arbor top, and an H
+    // register holding the drill's full length (its profile's top).
+    const std::string settings = Read("mirexa.ini");
+    const std::size_t base = settings.find("TOOL BASE POINT=BOTTOM");
+    ASSERT_NE(base, std::string::npos);
+    const std::string arborTop =
+        settings.substr(0, base) + "TOOL BASE POINT=ARBOR-TOP" + settings.substr(base + 22);
+    scratch.Write("vmc3.ctl", Read("vmc3.ctl") + "MEMORY H05= 155.000000,0.000000\n");
+    const std::string turned = "G00 X30. Y10. S2000 M03\nZ60.\nA30.\nZ5.\n";
+    const std::string plane =
+        "G00 X30. Y40. Z150. S2000 M03\nG68.2 X30. Y40. Z0 I0 J30. K0\nG53.1\nG00 X0 Y0 Z5.\n";
+    // Tilted towards +X with the axis (0.6, 0, 0.8); (33, 40, 4) is 5 mm up the axis from the
+    // hole's top.
+    const std::string tilted =
+        "G43 H5 G00 X30. Y40. Z60. S2000 M03\nG43.4 H5 B36.87 C0\nX33. Z4.\n";
+    struct Case {
+        const char* name;
+        const char* machine;
+        const std::string& lead;
+        const char* cut;
+        const char* retract;
+        bool alarm;
+    };
+    const Case cases[] = {
+        {"table slot", "table.mtl", turned, "G01 Z-13. F200.\nX40.\n", "G00 Z60.\n", false},
+        {"table rapid into the stock", "table.mtl", turned, "G00 Z-10.\n", "Z60.\n", true},
+        {"plane slot", "table.mtl", plane, "G01 Z-3. F200.\nX10.\n", "G00 Z5.\n", false},
+        {"plane rapid into the stock", "table.mtl", plane, "Z-2.\n", "Z5.\n", true},
+        {"head hole", "head.mtl", tilted, "G01 X25.5 Z-6. F200.\n", "G00 X45. Z20.\n", false},
+        {"head rapid into the stock", "head.mtl", tilted, "X27. Z-4.\n", "X45. Z20.\n", true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const bool head = std::string(c.machine) == "head.mtl";
+        scratch.Write("mirexa.ini", head ? arborTop : settings);
+        std::filesystem::remove(scratch.At("mirexa.log"));
+        const std::string program =
+            std::string("%\nO1\nG90 G17 G40 G49 G80\nT4 M06\n") + c.lead + c.cut;
+        const std::string end = head ? "G49\nM30\n%\n" : "M30\n%\n";
+        const double removed = Removed(program + c.retract + end, {c.machine}, "-P(0.25,0.25)");
+        const std::string log = Read("mirexa.log");
+        EXPECT_EQ(log.find("(G00 interference)") != std::string::npos, c.alarm) << log;
+        if (!c.alarm) {
+            // A tilted cut can overhang a Z ray, but leaves no stacks of ends on it.
+            EXPECT_LE(MostEndsOnAZRay(scratch.At("cut.dme")), 4);
+            EXPECT_GT(removed, 100.0);
+            EXPECT_NEAR(removed, Removed(program + end, {c.machine}, "-P(0.25,0.25)"), 1e-6);
+        }
+    }
+}
+
 // A rapid whose dog-leg (G00MODE ASYNC1) would pass through the stock where its straight line
 // passes over it: the controller's G00PATH LINE keeps it straight in the result runs of the
 // command line, and only there.

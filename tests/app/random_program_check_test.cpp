@@ -171,6 +171,29 @@ double PathLength(const Move& m) {
     return std::hypot(r * m.sweep, m.end.v[n] - m.start.v[n]);
 }
 
+// The centre of an arc written by R from its start to its end: on the chord's bisector, on the
+// side where the arc in its direction (the sign of its sweep) turns by at most half a turn for a
+// positive R and by more for a negative one. Sets the centre and the sweep.
+void CentreOfRadiusArc(Move* m, double radius) {
+    const int a = m->first, b = m->second;
+    const double da = m->end.v[a] - m->start.v[a], db = m->end.v[b] - m->start.v[b];
+    const double half = std::hypot(da, db) / 2;
+    const double h = std::sqrt(std::max(0.0, radius * radius - half * half));
+    const double direction = m->sweep < 0 ? -1.0 : 1.0;
+    for (const double side : {1.0, -1.0}) {
+        const double ca = m->start.v[a] + da / 2 - side * h * db / (2 * half);
+        const double cb = m->start.v[b] + db / 2 + side * h * da / (2 * half);
+        double turn = std::atan2(m->end.v[b] - cb, m->end.v[a] - ca) -
+                      std::atan2(m->start.v[b] - cb, m->start.v[a] - ca);
+        turn = std::fmod(direction * turn + 4 * kPi, 2 * kPi);
+        if ((turn <= kPi) == (radius > 0)) {
+            m->centre[0] = ca, m->centre[1] = cb;
+            m->sweep = direction * turn;
+            return;
+        }
+    }
+}
+
 // --- The generator -----------------------------------------------------------------------------
 
 struct Program {
@@ -278,8 +301,8 @@ private:
         Line({{x, y, z}});
     }
     // An arc in the plane of (a, b) about centre (ca, cb) from the current point through the
-    // signed sweep, ending at normal coordinate `normal`; by I J K, or by R when `radius` (the
-    // end is then the exact point the generator chose). A whole turn is written back to the
+    // signed sweep, ending at normal coordinate `normal`; by I J K, or by R when `byRadius` (not
+    // a whole turn; more than half a turn by a negative R). A whole turn is written back to the
     // start.
     void Arc(int a, int b, double ca, double cb, double sweep, double normal, bool byRadius) {
         const int n = 3 - a - b;
@@ -311,9 +334,9 @@ private:
             block += std::string(" ") + names[k] + Num(end.v[k]);
         }
         if (byRadius) {
-            // Only arcs of at most half a turn are written by R here: their centre is the
-            // nearer one, R positive.
-            block += " R" + Num(r);
+            const double radius = Round(std::fabs(sweep) > kPi ? -r : r);
+            block += " R" + Num(radius);
+            CentreOfRadiusArc(&m, radius);
         } else {
             block += std::string(" ") + offsets[a] + Num(ca - at_.v[a]);
             block += std::string(" ") + offsets[b] + Num(cb - at_.v[b]);
@@ -407,8 +430,8 @@ private:
                 Arc(0, 1, x, y, turn, z, true);
                 break;
             }
-            case 5:    // G18: a whole circle or an arc by I K below the clearance
-            case 6: {  // G19: the same by J K
+            case 5:    // G18: a whole circle or an arc by I K or by R below the clearance,
+            case 6: {  // maybe helical; G19: the same by J K or by R
                 const int along = Pick(0, 1) == 0 ? 0 : 1;
                 const int a = along == 0 ? 2 : 1, b = along == 0 ? 0 : 2;
                 const double r = Uniform(1.5, 4);
@@ -421,10 +444,20 @@ private:
                 s.v[a] = Round(ca + r * std::cos(start));
                 s.v[b] = Round(cb + r * std::sin(start));
                 Approach(s.v[0], s.v[1], s.v[2]);
-                const bool whole = Pick(0, 1) == 0;
-                const double sweep =
-                    (whole ? 2 * kPi : Uniform(0.3, 2 * kPi - 0.3)) * (Pick(0, 1) == 0 ? 1 : -1);
-                Arc(a, b, ca, cb, sweep, at_.v[3 - a - b], false);
+                const bool byRadius = Pick(0, 2) == 0;
+                const bool whole = !byRadius && Pick(0, 1) == 0;
+                double turn = whole ? 2 * kPi : Uniform(0.3, 2 * kPi - 0.3);
+                if (byRadius && std::fabs(turn - kPi) < 0.3) {
+                    turn += 0.6;  // near half a turn the rounded ends leave R's centre loose
+                }
+                const double sweep = turn * (Pick(0, 1) == 0 ? 1 : -1);
+                // Half of them helical: the normal coordinate moves up to 8 mm, within the box.
+                const int n = 3 - a - b;
+                const double normal =
+                    Pick(0, 1) == 0
+                        ? at_.v[n]
+                        : Round(std::clamp(at_.v[n] + Uniform(-8, 8), 0.0, n == 0 ? kBoxX : kBoxY));
+                Arc(a, b, ca, cb, sweep, normal, byRadius);
                 break;
             }
         }
@@ -625,8 +658,9 @@ protected:
 };
 
 TEST_F(RandomProgramCheck, RandomProgramsCutWhatTheModelRemoves) {
-    std::vector<std::pair<unsigned, double>> runs = {
-        {101, 0.5}, {202, 0.25}, {303, 0.5}, {404, 0.25}};
+    // 510 and 528 hold R arcs (both signs) and helices in G18 and G19.
+    std::vector<std::pair<unsigned, double>> runs = {{101, 0.5},  {202, 0.25}, {303, 0.5},
+                                                     {404, 0.25}, {510, 0.5},  {528, 0.25}};
     if (const char* sweep = std::getenv("MIREXA_CUT_SWEEP")) {
         const char* first = std::getenv("MIREXA_CUT_SWEEP_SEED");
         const unsigned base = first != nullptr ? static_cast<unsigned>(std::atol(first)) : 1000u;
