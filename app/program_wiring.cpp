@@ -116,8 +116,10 @@ void ConnectDefinitionAndProgress() {
     ProgressHooks& p = UiHooks;
     p.progressName = [] { return Settings.progressName.c_str(); };
     p.batchMode = [] {
-        return CommandLine.batchRun != 0 || CommandLine.batch != 0 || RunControl.batchRun.load() != 0 ? 1
-                                                                                             : 0;
+        return CommandLine.batchRun != 0 || CommandLine.batch != 0 ||
+                       RunControl.batchRun.load() != 0
+                   ? 1
+                   : 0;
     };
     p.stopBeforeBlockRequested = [] { return RunControl.stopKeyRequest.load() != 0 ? 1 : 0; };
     p.viewCursor = [] { return GetViewRoleCursor(kViewCursorIdle); };

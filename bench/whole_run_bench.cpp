@@ -39,10 +39,10 @@
 #include "nc/nc_session.h"
 #include "services/shared_state.h"
 #include "simulation/cutting_core.h"
+#include "simulation/cutting_run.h"
 #include "simulation/dexel_grid_view.h"
 #include "simulation/move_stepping.h"
 #include "simulation/run_control.h"
-#include "simulation/cutting_run.h"
 #include "simulation/simulation_thread.h"
 #include "stock/stock_grid.h"
 #include "stock/stock_shapes.h"
@@ -329,8 +329,8 @@ void RunWholeProgram(benchmark::State& state, std::string (*program)(int), int w
         const double wall0 = WallSeconds();
         const double cpu0 = ProcessCpuSeconds();
         const double kernel0 = ProcessKernelSeconds();
-        cut.request = RunRequest{&RunSession, &stock, DefinitionFiles.ncProgramFile, RunMode::kResult,
-                                 BatchRunKind::kNone};
+        cut.request = RunRequest{&RunSession, &stock, DefinitionFiles.ncProgramFile,
+                                 RunMode::kResult, BatchRunKind::kNone};
         std::thread thread([&cut] { RunCutting(cut); });
         thread.join();
         wall += WallSeconds() - wall0;

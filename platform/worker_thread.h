@@ -10,8 +10,8 @@
 
 #include <atomic>
 #include <condition_variable>
-#include <mutex>
 #include <functional>
+#include <mutex>
 #include <thread>
 
 namespace mirexa {

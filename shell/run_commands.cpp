@@ -5,10 +5,10 @@
 #include <sys/stat.h>
 
 #include <algorithm>
-#include <functional>
-#include <utility>
 #include <cerrno>
 #include <cstdio>
+#include <functional>
+#include <utility>
 
 #include "geometry/machine_kinematics.h"
 #include "nc/alarm_report.h"

@@ -1300,7 +1300,8 @@ double CutStockAtToolPose(NcSession& session, StockModel* model, const double po
 
 CutEndMarkRecord MakeCutEndMark(std::uint8_t penBits, bool rapid, std::int32_t lineStamp) {
     CutEndMarkRecord mark;
-    mark.flags[0] = mark.flags[1] = static_cast<std::uint8_t>(penBits | (rapid ? kDexelEndPainted : 0));
+    mark.flags[0] = mark.flags[1] =
+        static_cast<std::uint8_t>(penBits | (rapid ? kDexelEndPainted : 0));
     mark.stamps[0] = mark.stamps[1] = lineStamp;
     return mark;
 }

@@ -77,7 +77,6 @@ struct CutEndMarkRecord {
 // line stamp on both ends.
 CutEndMarkRecord MakeCutEndMark(std::uint8_t penBits, bool rapid, std::int32_t lineStamp);
 
-
 // The state of the current stock: 0 available, 1 ignored (not cut), 2 to be deleted. Set by the
 // stock dialogs; read by every cut.
 extern std::atomic<int> StockUseState;
@@ -152,13 +151,13 @@ struct CutMoveFacts {
 // and over-chip flags of InterferenceFlags (set, never cleared here), and the measured edge
 // height, tip width and RADIUS probe height of ToolLengthMeasured (running maxima; the tool-length
 // report line clears them). Given a session instead of the move's facts, those of the session's
-// move (its motion type, its cutting-on switch and its tool) with the mark given. The contact flag is set when a ray
-// lost more than a hundredth of its pitch: a tool leaving its own cut touches its walls only
-// within rounding. A chord shorter than a thousandth of the pitch (a tool surface tangent to the
-// ray) is not cut, so no ends are made where the tool only touches a ray. A tool standing on an
-// outer face of the grid from outside (its axis along a grid axis, its end plane on the face)
-// meets the rays lying in that face only in its end plane, where no material lies beyond them:
-// they are not cut, as the rays crossing the face lose nothing either.
+// move (its motion type, its cutting-on switch and its tool) with the mark given. The contact flag
+// is set when a ray lost more than a hundredth of its pitch: a tool leaving its own cut touches its
+// walls only within rounding. A chord shorter than a thousandth of the pitch (a tool surface
+// tangent to the ray) is not cut, so no ends are made where the tool only touches a ray. A tool
+// standing on an outer face of the grid from outside (its axis along a grid axis, its end plane on
+// the face) meets the rays lying in that face only in its end plane, where no material lies beyond
+// them: they are not cut, as the rays crossing the face lose nothing either.
 double CutStockAtToolPose(StockModel* model, const double point[3], const double axis[3],
                           const CutMoveFacts& move);
 double CutStockAtToolPose(NcSession& session, StockModel* model, const double point[3],

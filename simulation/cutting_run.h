@@ -41,10 +41,9 @@ struct RunResult {
     std::int32_t toolChanges = {};
     std::int32_t resyncs = {};  // blocks whose positions were made again from the machine's
     std::int64_t steps = {};
-    std::int64_t alarmSteps = {};    // steps that ended in an alarm
-    double removedVolume = {};       // mm^3
-    std::int32_t stepCapHits = {};   // moves whose step count was capped
-    std::int32_t interferenceStopped = {};  // an interference broke the run off
+    std::int64_t alarmSteps = {};   // steps that ended in an alarm
+    double removedVolume = {};      // mm^3
+    std::int32_t stepCapHits = {};  // moves whose step count was capped
 };
 
 enum class RunState : std::int32_t {

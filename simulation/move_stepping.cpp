@@ -319,7 +319,7 @@ void ApplyToolLoadLimit(const MoveStepContext& context, const StepBlockInfo& blo
         return;
     }
     const double section = found.removedVolume / actualStep;  // mm^2
-    const double rate = motion.feed * section / 60.0;       // mm^3/s
+    const double rate = motion.feed * section / 60.0;         // mm^3/s
     const bool sectionLimit =
         limit.type == kToolLoadSectionAlarm || limit.type == kToolLoadSectionLog;
     const double measured = sectionLimit ? section : rate;

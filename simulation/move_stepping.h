@@ -1,10 +1,11 @@
 // Stepping of one move: its length with rotary travel as arc length, its step count, and at each
 // step the pose through the kinematics, the over-travel test, the cut (plain, turning or the
-// mounted-tools pass), the checks, the tool-load limit, the alarm test, RunControl.simulationState, the
-// alarm report line and the redraw handshake. Every stepping function works on a MoveStepContext:
-// the move is its session's, from its start point to its last position (the block end after
-// FinishBlockPosition), and the step record is its record; the block loop of the simulation
-// thread says what it knows about the block, the move's ends included, in a StepBlockInfo.
+// mounted-tools pass), the checks, the tool-load limit, the alarm test, RunControl.simulationState,
+// the alarm report line and the redraw handshake. Every stepping function works on a
+// MoveStepContext: the move is its session's, from its start point to its last position (the block
+// end after FinishBlockPosition), and the step record is its record; the block loop of the
+// simulation thread says what it knows about the block, the move's ends included, in a
+// StepBlockInfo.
 #pragma once
 
 #include <cstdint>
@@ -167,8 +168,8 @@ int StepCurrentMove(const MoveStepContext& context, const StepBlockInfo& block);
 // m = max(1, ceil(span length / step length)) steps, and step j poses the tool at the curve point
 // of t[i] + j (t[i+1] - t[i]) / m, finished like a block end (FinishBlockPosition). Each step
 // cuts with the plain cut, applies the tool-load limit's alarm types (no limit-log line) and sets
-// RunControl.simulationState; no structure check, no alarm report line and no per-step redraw. A state of 4
-// ends the span; an interference that breaks off or an abort ends the move and the run
+// RunControl.simulationState; no structure check, no alarm report line and no per-step redraw. A
+// state of 4 ends the span; an interference that breaks off or an abort ends the move and the run
 // (kMoveEndsRun). An axis out of its stroke ends only the move: the step is posed but not cut,
 // StepAlarm is set, the motion state saved and a log line written, and the run goes on
 // (OverTravelAxis is not set). With stop option M01 a redraw follows every span but the last,

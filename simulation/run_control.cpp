@@ -70,7 +70,8 @@ void ResetRunControlFlags() {
 int RunDrawsNothing() {
     const bool nobodyThere =
         AutomaticMode.load() != 0 && GetPlatformBackend() == PlatformBackend::Headless;
-    return DrawingSuppressed.load() != 0 || RunControl.runLogFlag.load() != 0 || nobodyThere ? 1 : 0;
+    return DrawingSuppressed.load() != 0 || RunControl.runLogFlag.load() != 0 || nobodyThere ? 1
+                                                                                             : 0;
 }
 
 void WakeRunWaiters() {

@@ -70,8 +70,8 @@ inline constexpr int kPauseLookMs = 100;
 
 // 1 when nobody watches the run's drawing, so the worker asks for no redraw at all: drawing is
 // suppressed (a batch or silent macro run, a minimised window), the run was started by a
-// command-line run mode above 4 (RunControl.runLogFlag), whose redraws would draw nothing, or it runs
-// automatically (command-line batch or macro) on the headless backend, which shows nothing.
+// command-line run mode above 4 (RunControl.runLogFlag), whose redraws would draw nothing, or it
+// runs automatically (command-line batch or macro) on the headless backend, which shows nothing.
 int RunDrawsNothing();
 
 // RedrawRequest's raised values: a frame must be drawn, or (a step inside a move) it may be left

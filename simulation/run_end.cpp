@@ -270,8 +270,8 @@ int FinishAlarm(NcSession& session, WindowHandle window) {
     }
     InterferenceMessageContext context;
     GatherInterferenceMessageContext(session, 1, &context);
-    ShowInterferenceMessage(window, RunControl.runLogFlag.load(), DefinitionFiles.ncProgramFile.c_str(), code,
-                            context);
+    ShowInterferenceMessage(window, RunControl.runLogFlag.load(),
+                            DefinitionFiles.ncProgramFile.c_str(), code, context);
     // The rewind: the start point, the work offsets, the machine position, which the panel
     // shows at once (the run's last pose stays published until then).
     RewindToStart(session);

@@ -91,7 +91,8 @@ void RestoreCursorAndKillTimer(WindowHandle window, unsigned timerId) {
 }
 
 int RunEventStopWanted() {
-    return RunControl.runLogFlag.load() == 0 && InterferenceKinds.eventCount.load() != kNoEvent ? 1 : 0;
+    return RunControl.runLogFlag.load() == 0 && InterferenceKinds.eventCount.load() != kNoEvent ? 1
+                                                                                                : 0;
 }
 
 }  // namespace mirexa

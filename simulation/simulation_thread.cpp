@@ -698,7 +698,6 @@ void RunCutting(CuttingRun& run) {
     result.alarmSteps = run.record.alarmSteps;
     result.removedVolume = run.record.removedVolume;
     result.stepCapHits = run.record.stepCapHits;
-    result.interferenceStopped = end == kRunEndInterference ? 1 : 0;
     run.state.store(RunState::kEnded);
 }
 

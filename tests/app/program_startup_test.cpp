@@ -46,8 +46,8 @@
 #include "shell/startup.h"
 #include "shell/stock_commands.h"
 #include "simulation/cutting_core.h"
-#include "simulation/run_control.h"
 #include "simulation/dexel_grid_view.h"
+#include "simulation/run_control.h"
 #include "simulation/simulation_thread.h"
 #include "simulation/tool_length_report.h"
 #include "stock/cut_off_removal.h"
@@ -692,7 +692,7 @@ void WatchPanelAtTheEnd(const WindowMessage& m) {
     panelRun.volumeBefore = StockZVolume();
     ClickColumnPane(kPaneJogMinus + 2);
     panelRun.volumeAfterJog = StockZVolume();
-    panelRun.jogRemoved = DexelGridViews[kDexelViewZ].removedVolume;  // the jog's cut
+    panelRun.jogRemoved = DexelGridViews[kDexelViewZ].removedVolume;       // the jog's cut
     SendWindowMessage(MainWindowData.handles.view, WM_KEYDOWN, 'C', 'c');  // undo
     panelRun.volumeAfterUndo = StockZVolume();
 }

@@ -13,8 +13,10 @@
 
 #include "config/config_records.h"
 #include "config/controller_file.h"
+#include "config/current_tool.h"
 #include "config/offset_memory.h"
 #include "config/offset_tables.h"
+#include "config/tool_tables.h"
 #include "dialogs/check_dialogs.h"
 #include "geometry/machine_kinematics.h"
 #include "nc/nc_run_state.h"
@@ -26,10 +28,16 @@
 #include "resources/dialog_templates.h"
 #include "shell/info_panel.h"
 #include "shell/run_commands.h"
+#include "shell/stock_commands.h"
+#include "simulation/cutting_core.h"
 #include "simulation/run_control.h"
+#include "stock/stock_grid.h"
+#include "stock/stock_shapes.h"
 #include "support/definition_state.h"
 #include "support/scratch_directory.h"
+#include "support/stock_invariants.h"
 #include "support/test_windows.h"
+#include "support/tool_records.h"
 #include "view/picking.h"
 #include "view/view_window.h"
 
@@ -351,6 +359,39 @@ TEST_F(OffsetDialogsTest, TheControlPointMovesInEitherKindAndRefusesAPositionBey
     EXPECT_EQ(open, 1);
     ASSERT_FALSE(warnings.empty());
     EXPECT_NE(warnings.back().find("X"), std::string::npos) << warnings.back();
+}
+
+// A tool placed into the stock cuts it as a rapid would, whatever move a run left behind: its
+// new ends carry the rapid paint and no NC line, and the placing is refused.
+TEST_F(OffsetDialogsTest, AToolPlacedIntoTheStockCutsAsARapidAndIsRefused) {
+    ASSERT_EQ(AllocToolTables(2), 1);
+    testing::PutTestTool(1, kToolFlat, 6.0f);
+    SelectCurrentTool(RunSession, RunKinematics, RunTools, 1, 0.5);
+    LoadCutterSections(RunTools.tool, &CurrentCutter);
+    CurrentCutter.penBits = 3 << 4;
+    StockModel& stock = CurrentStockModel();
+    SetStockUndoRingSize(&stock, 1);
+    const double box[6] = {0, 0, 0, 40, 30, 10};
+    ASSERT_EQ(CreateBoxStockIdentity(&stock, box, 0.5), 1);
+    StockCommands.stockPresent = 1;
+    RunKinematics.motion.motionType = 1;  // a feed move, as a run may leave it
+    Answer(IDCANCEL, [&](WindowHandle dialog) {
+        TypeDlgItemText(dialog, 156, "20");
+        TypeDlgItemText(dialog, 157, "15");
+        TypeDlgItemText(dialog, 158, "8");
+        SendWindowMessage(dialog, WM_COMMAND, MakeCommandWParam(IDOK, BN_CLICKED), 0);
+    });
+    EXPECT_EQ(OpenControlPointDialog(), 0);
+    const DexelRay ray = ReadDexelRay(stock.z, std::int64_t{30} * stock.nx + 40);  // (20, 15)
+    ASSERT_FALSE(ray.ends.empty());
+    EXPECT_EQ(ray.ends.back(), 8.0);
+    EXPECT_EQ(ray.flags.back(), (3 << 4) | kDexelEndPainted);
+    EXPECT_EQ(ray.stamps.back(), 0);
+    StockCommands.stockPresent = 0;
+    FreeStockModel(&stock);
+    stock = StockModel{};
+    FreeToolTables();
+    RunTools.tool = CurrentToolRecord{};
 }
 
 TEST_F(OffsetDialogsTest, WhileAProgramRunsNoDialogOfWhatTheRunReadsOpens) {

@@ -20,13 +20,13 @@
 #include "nc/nc_controller_view.h"
 #include "nc/nc_session.h"
 #include "services/shared_state.h"
-#include "support/test_cutting_run.h"
 #include "simulation/run_control.h"
 #include "simulation/simulation_hooks.h"
 #include "simulation/simulation_thread.h"
 #include "support/definition_state.h"
 #include "support/kinematics_test_support.h"
 #include "support/scratch_directory.h"
+#include "support/test_cutting_run.h"
 #include "support/tool_records.h"
 
 namespace mirexa {

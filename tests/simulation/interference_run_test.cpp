@@ -12,7 +12,6 @@
 #include "geometry/machine_kinematics.h"
 #include "nc/nc_session.h"
 #include "services/shared_state.h"
-#include "support/test_cutting_run.h"
 #include "simulation/cutting_core.h"
 #include "simulation/interference_flags.h"
 #include "simulation/mounted_tools.h"
@@ -22,6 +21,7 @@
 #include "stock/stock_grid.h"
 #include "structure_test_support.h"
 #include "support/scratch_directory.h"
+#include "support/test_cutting_run.h"
 
 namespace mirexa {
 namespace {

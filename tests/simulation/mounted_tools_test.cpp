@@ -158,8 +158,7 @@ protected:
 TEST_F(MountedToolsPass, ACarrierOfThreeCutsAtTheThreeStations) {
     EXPECT_EQ(CurrentToolHasMountedTools(RunSession), 1);
     Checks.arborCheck = 3;
-    CutAndCheckMountedTools(RunSession, &StockModels[CurrentStockIndex.load()],
-                            testing::CutMark);
+    CutAndCheckMountedTools(RunSession, &StockModels[CurrentStockIndex.load()], testing::CutMark);
     EXPECT_EQ(TopAt(20, 20), 40.0);
     EXPECT_EQ(TopAt(50, 20), 40.0);
     EXPECT_EQ(TopAt(20, 50), 40.0);
@@ -180,8 +179,7 @@ TEST_F(MountedToolsPass, ACarrierOfThreeCutsAtTheThreeStations) {
 
 TEST_F(MountedToolsPass, ContactUnderCutRecordsNothingAndAllChecksOffCutsOnlyTheCurrentStation) {
     Checks.arborCheck = 2;
-    CutAndCheckMountedTools(RunSession, &StockModels[CurrentStockIndex.load()],
-                            testing::CutMark);
+    CutAndCheckMountedTools(RunSession, &StockModels[CurrentStockIndex.load()], testing::CutMark);
     EXPECT_EQ(TopAt(50, 20), 40.0);
     EXPECT_EQ(MountedToolResult[2].code, 0);
     EXPECT_EQ(InterferenceFlags.attachment, 0);
@@ -191,8 +189,7 @@ TEST_F(MountedToolsPass, ContactUnderCutRecordsNothingAndAllChecksOffCutsOnlyThe
     const double before = TopAt(20, 50);
     ASSERT_EQ(before, 40.0);
     MountedTools.positions[2][0] = 60.0;  // a fresh spot for tool 2
-    CutAndCheckMountedTools(RunSession, &StockModels[CurrentStockIndex.load()],
-                            testing::CutMark);
+    CutAndCheckMountedTools(RunSession, &StockModels[CurrentStockIndex.load()], testing::CutMark);
     EXPECT_EQ(TopAt(80, 20), 50.0);
 }
 
@@ -202,8 +199,7 @@ TEST_F(MountedToolsPass, ToolsAtTheCurrentStationCutWithoutResultsAndOldCodesAre
     ToolTableSet.shifts[3] = 5.0f;
     MountedToolResult[3].code = kMountedViceHit;  // left from an earlier pass
     Checks.arborCheck = 0;
-    CutAndCheckMountedTools(RunSession, &StockModels[CurrentStockIndex.load()],
-                            testing::CutMark);
+    CutAndCheckMountedTools(RunSession, &StockModels[CurrentStockIndex.load()], testing::CutMark);
     EXPECT_EQ(TopAt(20, 20), 35.0);
     EXPECT_EQ(MountedToolResult[3].code, 0);
     EXPECT_EQ(InterferenceFlags.structure[kToolVice], 0);
@@ -215,8 +211,7 @@ TEST_F(MountedToolsPass, AnotherToolInTheViceRaisesTheToolViceFlag) {
     const double lo[3] = {45, 15, 0}, hi[3] = {55, 25, 45};
     StructureModels.vices.push_back(BoxModel(lo, hi));
     Checks.structurePairs[kToolVice] = 1;
-    CutAndCheckMountedTools(RunSession, &StockModels[CurrentStockIndex.load()],
-                            testing::CutMark);
+    CutAndCheckMountedTools(RunSession, &StockModels[CurrentStockIndex.load()], testing::CutMark);
     EXPECT_EQ(MountedToolResult[2].code, kMountedViceHit);
     EXPECT_EQ(MountedToolResult[2].vice, 1);
     EXPECT_EQ(MountedToolResult[3].code, kMountedStockContact) << "in the stock, clear of the vice";

@@ -1,8 +1,8 @@
 // Stepping of single moves: step counts of lines, rotary moves and arcs, the exact last
 // position, the redraw cadence seen by a scripted host, skipped moves, over-travel, the end
 // marks, the tool-load limit and the report lines.
-#include "support/test_cutting_run.h"
 #include "simulation/move_stepping.h"
+#include "support/test_cutting_run.h"
 
 #include <gtest/gtest.h>
 
@@ -309,7 +309,8 @@ TEST_F(MoveSteppingTest, SkippedMovesLeaveStateAndStock) {
     block_.keepShortMoves = 1;
     EXPECT_EQ(StepCurrentMove(TestStepContext(), block_), kMoveStepped);
     EXPECT_EQ(TestRun.record.steps, 1);
-    EXPECT_EQ(RunControl.simulationState.load(), 1) << "the zero-length step put the tool into material";
+    EXPECT_EQ(RunControl.simulationState.load(), 1)
+        << "the zero-length step put the tool into material";
 }
 
 TEST_F(MoveSteppingTest, OverTravelStopsBeforeTheStepCuts) {

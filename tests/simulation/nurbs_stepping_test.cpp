@@ -23,7 +23,6 @@
 #include "nc/nc_session.h"
 #include "nc/nurbs_evaluation.h"
 #include "services/shared_state.h"
-#include "support/test_cutting_run.h"
 #include "simulation/cutting_core.h"
 #include "simulation/move_stepping.h"
 #include "simulation/run_control.h"
@@ -35,6 +34,7 @@
 #include "support/scoped_log_directory.h"
 #include "support/scratch_directory.h"
 #include "support/stock_invariants.h"
+#include "support/test_cutting_run.h"
 
 namespace mirexa {
 namespace {

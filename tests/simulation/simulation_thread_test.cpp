@@ -1,8 +1,8 @@
 // Whole NC programs through the simulation thread on its own thread, with a scripted host that
 // serves the redraw and pause requests: the cut stock, the end of each kind of run, tool
 // changes, stops and aborts.
-#include "support/test_cutting_run.h"
 #include "simulation/simulation_thread.h"
+#include "support/test_cutting_run.h"
 
 #include <gtest/gtest.h>
 
@@ -184,15 +184,17 @@ TEST_F(SimulationThreadTest, TwoRunsInTurnKeepToTheirOwnSessionStockAndRecords) 
         "second.nc", "%\nG90 G17\nG00 X5. Y-5. Z20.\nZ6.\nG01 Y25. F500.\nG01 X8.\nM30\n%\n");
     CuttingRun a, b;
     const auto body = [](CuttingRun& run) { RunCutting(run); };
-    ASSERT_EQ(StartCuttingRun(a, {&RunSession, &StockModels[0], first, RunMode::kRealCutting,
-                                  BatchRunKind::kNone},
-                              body),
-              1);
+    ASSERT_EQ(
+        StartCuttingRun(
+            a, {&RunSession, &StockModels[0], first, RunMode::kRealCutting, BatchRunKind::kNone},
+            body),
+        1);
     JoinCuttingRun(a);
-    ASSERT_EQ(StartCuttingRun(b, {other.get(), &StockModels[1], second, RunMode::kRealCutting,
-                                  BatchRunKind::kNone},
-                              body),
-              1);
+    ASSERT_EQ(
+        StartCuttingRun(
+            b, {other.get(), &StockModels[1], second, RunMode::kRealCutting, BatchRunKind::kNone},
+            body),
+        1);
     JoinCuttingRun(b);
     ASSERT_EQ(a.state.load(), RunState::kEnded);
     ASSERT_EQ(b.state.load(), RunState::kEnded);
@@ -224,8 +226,9 @@ TEST_F(SimulationThreadTest, TwoRunsInTurnKeepToTheirOwnSessionStockAndRecords) 
 // drill cycle pecks its holes in real cutting, and the holes read after a switch to the result
 // mode are drilled in one feed.
 TEST_F(SimulationThreadTest, ATabDuringTheRunChangesTheModeOfTheBlocksReadAfterIt) {
-    Program("%\nG90 G17\nG00 X10. Y10. Z20.\nG83 X10. Y10. Z2. R12. Q2. F300.\nX20.\nX30.\n"
-            "G80\nM30\n%\n");
+    Program(
+        "%\nG90 G17\nG00 X10. Y10. Z20.\nG83 X10. Y10. Z2. R12. Q2. F300.\nX20.\nX30.\n"
+        "G80\nM30\n%\n");
     const auto movesWith = [](int switchAtLine) {
         RunControl.runMode = RunMode::kRealCutting;
         ScriptedHost host;

@@ -26,8 +26,8 @@
 #include "nc/nc_run_state.h"
 #include "nc/nc_session.h"
 #include "services/shared_state.h"
-#include "simulation/cutting_run.h"
 #include "simulation/cutting_core.h"
+#include "simulation/cutting_run.h"
 #include "simulation/dexel_grid_view.h"
 #include "simulation/interference_reports.h"
 #include "simulation/move_stepping.h"
@@ -177,8 +177,8 @@ int Main(int argc, char** argv) {
         std::printf("interpreter error: %d\n", alarm > 100 ? alarm - 100 : 0);
     }
     std::printf("blocks: %lld, moves: %lld, tool changes: %d\n",
-                static_cast<long long>(run.result.blocks),
-                static_cast<long long>(run.result.moves), run.result.toolChanges);
+                static_cast<long long>(run.result.blocks), static_cast<long long>(run.result.moves),
+                run.result.toolChanges);
     std::printf("steps: %lld\n", static_cast<long long>(run.record.steps));
     std::printf("removed volume: %.3f mm3 (sum of the steps: %.3f mm3)\n",
                 before - DexelFamilyVolume(stock, kDexelViewZ), run.record.removedVolume);
