@@ -388,6 +388,7 @@ TEST_F(OffsetDialogsTest, AToolPlacedIntoTheStockCutsAsARapidAndIsRefused) {
     EXPECT_EQ(ray.flags.back(), (3 << 4) | kDexelEndPainted);
     EXPECT_EQ(ray.stamps.back(), 0);
     StockCommands.stockPresent = 0;
+    ReleaseCuttingBuffers();
     FreeStockModel(&stock);
     stock = StockModel{};
     FreeToolTables();

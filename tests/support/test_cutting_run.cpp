@@ -9,10 +9,20 @@ namespace mirexa {
 
 CuttingRun TestRun;
 
+namespace {
+
+// The current stock, none when no slot is current.
+StockModel* CurrentStockSlot() {
+    const int index = CurrentStockIndex.load();
+    return index >= 0 && index < kStockModelSlots ? &StockModels[index] : nullptr;
+}
+
+}  // namespace
+
 RunRequest WindowRunRequest() {
     RunRequest request;
     request.session = &RunSession;
-    request.stock = &StockModels[CurrentStockIndex.load()];
+    request.stock = CurrentStockSlot();
     request.programPath = DefinitionFiles.ncProgramFile;
     request.mode = RunControl.runMode.load();
     request.batchKind = RunControl.batchKind.load();
@@ -21,7 +31,7 @@ RunRequest WindowRunRequest() {
 
 MoveStepContext TestStepContext() {
     TestRun.request.session = &RunSession;
-    TestRun.request.stock = &StockModels[CurrentStockIndex.load()];
+    TestRun.request.stock = CurrentStockSlot();
     return RunContext(TestRun);
 }
 

@@ -112,11 +112,11 @@ int BuildStock(StockModel* model) {
 // Runs the simulation thread and serves its requests as the main window's timer would: a
 // redraw is served at once (nothing is drawn here), a pause is resumed. The run ends as the
 // program's runs end; returns the alarm code (0 none).
-int RunSimulation(CuttingRun& run) {
+int RunSimulation(CuttingRun& run, StockModel* stock) {
     InstallRunControlHooks();
     RunRequest request;
     request.session = &RunSession;
-    request.stock = &StockModels[CurrentStockIndex.load()];
+    request.stock = stock;
     request.programPath = DefinitionFiles.ncProgramFile;
     request.mode = RunControl.runMode.load();
     StartCuttingRun(run, std::move(request));
@@ -168,7 +168,7 @@ int Main(int argc, char** argv) {
     const double before = DexelFamilyVolume(stock, kDexelViewZ);
     const auto start = std::chrono::steady_clock::now();
     CuttingRun run;
-    const int alarm = RunSimulation(run);
+    const int alarm = RunSimulation(run, &stock);
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     std::printf("run: %s\n", EndText(run.result.end));

@@ -161,7 +161,7 @@ int RunProgram(StockModel* stock) {
     CuttingRun run;
     RunRequest request;
     request.session = &RunSession;
-    request.stock = &StockModels[CurrentStockIndex.load()];
+    request.stock = stock;
     request.programPath = DefinitionFiles.ncProgramFile;
     request.mode = RunMode::kResult;
     StartCuttingRun(run, std::move(request), [](CuttingRun& r) { RunCutting(r); });
