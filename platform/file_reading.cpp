@@ -107,7 +107,8 @@ std::string DescribeReadFailure(int errorNumber) {
     return std::strerror(errorNumber);
 }
 
-int ReadWholeRegularFile(const std::string& path, std::string* content, std::size_t limit) {
+int ReadWholeRegularFile(const std::string& path, std::string* content, std::size_t limit,
+                         AbortRule abortRule) {
     content->clear();
     // A plain descriptor: settings are read many times over, so every system call counts.
     // O_NONBLOCK keeps a FIFO from blocking the open and does nothing to a regular file.
@@ -130,7 +131,7 @@ int ReadWholeRegularFile(const std::string& path, std::string* content, std::siz
     content->resize(result == 1 ? std::min(limit, static_cast<std::size_t>(info.st_size)) + 1 : 0);
     std::size_t used = 0;
     while (result == 1) {
-        if (ReadAbortRequested()) {
+        if (abortRule == AbortRule::Honour && ReadAbortRequested()) {
             result = -1;
             reason = EINTR;
             break;

@@ -41,11 +41,19 @@ std::string DescribeWriteRefusal(int errorNumber);
 // else the system's text of the error number.
 std::string DescribeReadFailure(int errorNumber);
 
+// Whether a read or a file replacement gives way to the program's abort request
+// (ReadAbortRequested). The settings file is the user's, not an output of the work the abort
+// stops: its reads and writes take no notice (Ignore), so that a window that ends on an abort
+// signal still reads and writes its settings as at any end.
+enum class AbortRule { Honour, Ignore };
+
 // Reads the whole regular file at path into *content (replacing it). Returns 1, 0 when the file
 // does not exist, -1 when it cannot be opened or read, is no regular file, is larger than limit
-// bytes, or the abort request came while reading (errno EFBIG for the size, EINTR for the abort).
+// bytes, or the abort request came while reading under AbortRule::Honour (errno EFBIG for the
+// size, EINTR for the abort).
 int ReadWholeRegularFile(const std::string& path, std::string* content,
-                         std::size_t limit = kWholeFileReadLimit);
+                         std::size_t limit = kWholeFileReadLimit,
+                         AbortRule abortRule = AbortRule::Honour);
 
 // The abort request of the running program: the flag its abort signals raise (non-zero: abort).
 // Set once at start-up; null (the default) means reads are never aborted. Safe from any thread.

@@ -61,6 +61,17 @@ std::string TemporaryName(const std::string& target) {
     return name;
 }
 
+// Makes the call again while a signal interrupts it (-1 with errno EINTR): an interrupted open,
+// sync or rename did nothing, and a signal that came meanwhile is no failure of the write.
+template <typename Call>
+int RepeatWhileInterrupted(Call call) {
+    int result = 0;
+    do {
+        result = call();
+    } while (result < 0 && errno == EINTR);
+    return result;
+}
+
 // The folder of the target, for its sync after the rename.
 std::string FolderOf(const std::string& target) {
     const std::size_t slash = target.rfind('/');
@@ -132,7 +143,8 @@ void RemoveStaleTemporaries(const std::string& folderPath) {
 void SyncFolder(const std::string& target) {
     const int descriptor = open(FolderOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (descriptor >= 0) {
-        fsync(descriptor);  // best effort: the rename is done whatever this says
+        // Best effort: the rename is done whatever this says.
+        RepeatWhileInterrupted([descriptor] { return fsync(descriptor); });
         close(descriptor);
     }
 }
@@ -189,9 +201,10 @@ int BeginFileReplacement(const std::string& path, FileReplacement* replacement, 
     const bool keepMode = mode < 0 && found == 0 && S_ISREG(info.st_mode);
     for (int attempt = 0; attempt < kNameTries; ++attempt) {
         std::string name = TemporaryName(target);
-        const int descriptor =
-            open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
-                 mode >= 0 ? static_cast<mode_t>(mode) : 0666);
+        const int descriptor = RepeatWhileInterrupted([&name, mode] {
+            return open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                        mode >= 0 ? static_cast<mode_t>(mode) : 0666);
+        });
         if (descriptor < 0) {
             if (errno == EEXIST) {
                 continue;  // planted or another writer's: never touched, another name
@@ -287,7 +300,7 @@ int CopyTargetIntoReplacement(FileReplacement* replacement) {
     return 1;
 }
 
-int FinishFileReplacement(FileReplacement* replacement, int sync) {
+int FinishFileReplacement(FileReplacement* replacement, int sync, AbortRule abortRule) {
     FileReplacement& r = *replacement;
     if (r.temporary.empty()) {
         errno = EINVAL;
@@ -299,7 +312,8 @@ int FinishFileReplacement(FileReplacement* replacement, int sync) {
     }
     if (ok && sync != 0) {
         const int descriptor = r.stream != nullptr ? fileno(r.stream) : r.descriptor;
-        ok = SyncDescriptor(descriptor) == 0 ? 1 : 0;
+        const auto syncFile = [descriptor] { return SyncDescriptor(descriptor); };
+        ok = RepeatWhileInterrupted(syncFile) == 0 ? 1 : 0;
     }
     if (!ok) {
         AbandonFileReplacement(replacement);
@@ -312,12 +326,13 @@ int FinishFileReplacement(FileReplacement* replacement, int sync) {
     }
     // A run aborted by a signal while the file was written replaces nothing: an aborted run
     // leaves the old files, whatever moment the signal came at.
-    if (ReadAbortRequested()) {
+    if (abortRule == AbortRule::Honour && ReadAbortRequested()) {
         errno = EINTR;
         AbandonFileReplacement(replacement);
         return 0;
     }
-    if (RenameFile(r.temporary.c_str(), r.target.c_str()) != 0) {
+    const auto renameOver = [&r] { return RenameFile(r.temporary.c_str(), r.target.c_str()); };
+    if (RepeatWhileInterrupted(renameOver) != 0) {
         AbandonFileReplacement(replacement);
         return 0;
     }
@@ -339,7 +354,7 @@ void AbandonFileReplacement(FileReplacement* replacement) {
 }
 
 int ReplaceFileContents(const std::string& target, std::string_view content, int sync, int mode,
-                        FileLinks links) {
+                        FileLinks links, AbortRule abortRule) {
     FileReplacement replacement;
     if (!BeginFileReplacement(target, &replacement, mode, links)) {
         return 0;
@@ -348,7 +363,7 @@ int ReplaceFileContents(const std::string& target, std::string_view content, int
         AbandonFileReplacement(&replacement);
         return 0;
     }
-    return FinishFileReplacement(&replacement, sync);
+    return FinishFileReplacement(&replacement, sync, abortRule);
 }
 
 }  // namespace mirexa

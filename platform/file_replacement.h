@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/file_reading.h"
+
 namespace mirexa {
 
 // One replacement under way. The path given may be a symbolic link (of any chain length): the
@@ -63,11 +65,13 @@ int WriteAllBytes(int descriptor, const void* bytes, std::size_t count);
 
 // Completes a replacement whose bytes were all written: flushes (the stream; with sync also to
 // the disk), closes and renames the temporary file over the target, all through the write-fault
-// seam. When the program's abort request (ReadAbortRequested) is raised by then, nothing is
-// renamed (errno EINTR): an aborted run replaces none of its outputs. On any failure the
-// temporary file is removed, the target is as it was and errno tells why. Returns 1 or 0; the
-// record is spent either way.
-int FinishFileReplacement(FileReplacement* replacement, int sync);
+// seam; a sync or rename that a signal interrupted (EINTR) is made again (a close never is: the
+// descriptor is gone either way). Under AbortRule::Honour, when the program's abort request
+// (ReadAbortRequested) is raised by then, nothing is renamed (errno EINTR): an aborted run
+// replaces none of its outputs. On any failure the temporary file is removed, the target is as
+// it was and errno tells why. Returns 1 or 0; the record is spent either way.
+int FinishFileReplacement(FileReplacement* replacement, int sync,
+                          AbortRule abortRule = AbortRule::Honour);
 
 // Gives a replacement up: closes and removes the temporary file; the target is untouched. Keeps
 // errno, so a caller can report the failure that led here. Does nothing for a spent record.
@@ -76,6 +80,7 @@ void AbandonFileReplacement(FileReplacement* replacement);
 // The whole replacement of a file by the content: Begin, the writes, Finish. 1, or 0 with the
 // target as it was and no temporary file left.
 int ReplaceFileContents(const std::string& target, std::string_view content, int sync,
-                        int mode = -1, FileLinks links = FileLinks::Follow);
+                        int mode = -1, FileLinks links = FileLinks::Follow,
+                        AbortRule abortRule = AbortRule::Honour);
 
 }  // namespace mirexa

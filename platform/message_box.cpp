@@ -10,6 +10,7 @@ namespace mirexa {
 namespace {
 
 ResponderSlot<MessageBoxResponder> MessageBoxSlot;
+std::atomic<const std::atomic<int>*> endFlag{nullptr};
 
 }  // namespace
 
@@ -24,6 +25,27 @@ int GetDefaultMessageBoxAnswer(unsigned style) {
         default:
             return MBX_IDOK;
     }
+}
+
+int GetCancelMessageBoxAnswer(unsigned style) {
+    switch (style & MBX_BUTTONS_MASK) {
+        case MBX_OKCANCEL:
+        case MBX_YESNOCANCEL:
+            return MBX_IDCANCEL;
+        case MBX_YESNO:
+            return MBX_IDNO;
+        default:
+            return MBX_IDOK;
+    }
+}
+
+void SetMessageBoxEndFlag(const std::atomic<int>* flag) {
+    endFlag.store(flag);
+}
+
+int MessageBoxEndRequested() {
+    const std::atomic<int>* flag = endFlag.load();
+    return flag != nullptr && flag->load() != 0 ? 1 : 0;
 }
 
 int ShowMessageBox(WindowHandle owner, const std::string& text, const std::string& caption,

@@ -2,6 +2,7 @@
 // and by a responder in the headless backend (tests script it; automatic runs take the default).
 #pragma once
 
+#include <atomic>
 #include <functional>
 #include <string>
 
@@ -44,6 +45,19 @@ using MessageBoxResponder = std::function<int(const MessageBoxRequest& request)>
 
 // The answer a user gets by pressing Enter: the first button, or the second with MBX_DEFBUTTON2.
 int GetDefaultMessageBoxAnswer(unsigned style);
+
+// The answer of a box closed without a choice, as Esc closes it: Cancel where the box has it,
+// else No, else OK.
+int GetCancelMessageBoxAnswer(unsigned style);
+
+// The program's end request, which a box waiting for its user gives way to: the flag the end
+// signals raise (non-zero: end). While it is raised, a box of the real window is not shown, and
+// one open when it is raised closes, each with the cancel answer; the headless backend's
+// responders answer at once and never wait. Null (the default): nothing ends a box. Set once at
+// start-up; read from any thread.
+void SetMessageBoxEndFlag(const std::atomic<int>* flag);
+// 1 when the flag set above is raised; 0 otherwise.
+int MessageBoxEndRequested();
 
 // Shows a box and returns the answer. Without a responder the default answer is returned.
 // lineNumber is the NC line the message is about (0 when none); only a log of the box uses it.

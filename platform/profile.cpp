@@ -318,7 +318,7 @@ std::string ReadProfileString(const std::string& section, const std::string& key
         }
     }
     std::string content;
-    if (ReadWholeRegularFile(path, &content) != 1) {
+    if (ReadWholeRegularFile(path, &content, kWholeFileReadLimit, AbortRule::Ignore) != 1) {
         return defaultValue;
     }
     std::lock_guard<std::mutex> guard(profileIndexMutex);
@@ -343,7 +343,7 @@ std::string ReadProfileString(const std::string& section, const std::string& key
 
 ProfileReadScope::ProfileReadScope(const std::string& path) {
     std::string content;
-    const int read = ReadWholeRegularFile(path, &content);
+    const int read = ReadWholeRegularFile(path, &content, kWholeFileReadLimit, AbortRule::Ignore);
     std::lock_guard<std::mutex> guard(profileIndexMutex);
     PinnedProfile& pinned = pinnedProfile;
     if (pinned.scopes > 0) {
@@ -409,7 +409,7 @@ int WriteProfileValues(const std::vector<ProfileEntry>& entries, const std::stri
         return 0;
     }
     std::string content;
-    const int read = ReadWholeRegularFile(path, &content);
+    const int read = ReadWholeRegularFile(path, &content, kWholeFileReadLimit, AbortRule::Ignore);
     if (read < 0) {
         return 0;
     }
@@ -428,7 +428,7 @@ int WriteProfileValues(const std::vector<ProfileEntry>& entries, const std::stri
     if (read == 1 && updated == content) {
         return 1;  // every key holds its text already: the file keeps every byte
     }
-    return ReplaceFileContents(path, updated, 1);
+    return ReplaceFileContents(path, updated, 1, -1, FileLinks::Follow, AbortRule::Ignore);
 }
 
 }  // namespace mirexa

@@ -1,5 +1,7 @@
 // INI profile files ("[Section]" lines and "Key=Value" lines): reading with defaults and writing
-// values through one atomic replace of the file, one writer of a file at a time.
+// values through one atomic replace of the file, one writer of a file at a time. The settings
+// are the user's, not an output of aborted work: the program's abort request neither cuts their
+// reads short nor keeps their writes from replacing the file (AbortRule::Ignore).
 #pragma once
 
 #include <string>

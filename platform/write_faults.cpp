@@ -18,6 +18,7 @@ struct WriteFaultPlan {
     std::atomic<unsigned> kinds = {};
     std::atomic<int> count = {};
     std::atomic<int> injected = {};
+    std::atomic<int> error = {};  // 0: each kind's own errno
 };
 WriteFaultPlan Plan;
 
@@ -35,14 +36,21 @@ bool TakeFault(unsigned kind) {
     return true;
 }
 
+// The errno of the failed call: the plan's, else the kind's own.
+int FaultError(int own) {
+    const int error = Plan.error.load(std::memory_order_relaxed);
+    return error != 0 ? error : own;
+}
+
 }  // namespace
 
-void ArmWriteFaults(int failAt, unsigned kinds) {
+void ArmWriteFaults(int failAt, unsigned kinds, int error) {
     Plan.armed.store(0, std::memory_order_relaxed);
     Plan.failAt.store(failAt, std::memory_order_relaxed);
     Plan.kinds.store(kinds, std::memory_order_relaxed);
     Plan.count.store(0, std::memory_order_relaxed);
     Plan.injected.store(0, std::memory_order_relaxed);
+    Plan.error.store(error, std::memory_order_relaxed);
     Plan.armed.store(1, std::memory_order_relaxed);
 }
 
@@ -60,7 +68,7 @@ int WasWriteFaultInjected() {
 
 ssize_t WriteDescriptor(int descriptor, const void* bytes, std::size_t count) {
     if (TakeFault(kWriteFaultWrite)) {
-        errno = ENOSPC;
+        errno = FaultError(ENOSPC);
         return -1;
     }
     return write(descriptor, bytes, count);
@@ -68,7 +76,7 @@ ssize_t WriteDescriptor(int descriptor, const void* bytes, std::size_t count) {
 
 int SyncDescriptor(int descriptor) {
     if (TakeFault(kWriteFaultFlush)) {
-        errno = EIO;
+        errno = FaultError(EIO);
         return -1;
     }
     return fsync(descriptor);
@@ -78,7 +86,7 @@ int CloseDescriptor(int descriptor) {
     const bool fail = TakeFault(kWriteFaultClose);
     const int result = close(descriptor);
     if (fail) {
-        errno = EIO;
+        errno = FaultError(EIO);
         return -1;
     }
     return result;
@@ -86,7 +94,7 @@ int CloseDescriptor(int descriptor) {
 
 std::size_t WriteStream(const void* bytes, std::size_t size, std::size_t count, std::FILE* stream) {
     if (TakeFault(kWriteFaultWrite)) {
-        errno = ENOSPC;
+        errno = FaultError(ENOSPC);
         return 0;
     }
     return std::fwrite(bytes, size, count, stream);
@@ -94,7 +102,7 @@ std::size_t WriteStream(const void* bytes, std::size_t size, std::size_t count, 
 
 int FlushStream(std::FILE* stream) {
     if (TakeFault(kWriteFaultFlush)) {
-        errno = EIO;
+        errno = FaultError(EIO);
         return EOF;
     }
     return std::fflush(stream);
@@ -104,7 +112,7 @@ int CloseStream(std::FILE* stream) {
     const bool fail = TakeFault(kWriteFaultClose);
     const int result = std::fclose(stream);
     if (fail) {
-        errno = EIO;
+        errno = FaultError(EIO);
         return EOF;
     }
     return result;
@@ -112,7 +120,7 @@ int CloseStream(std::FILE* stream) {
 
 int RenameFile(const char* from, const char* to) {
     if (TakeFault(kWriteFaultRename)) {
-        errno = EIO;
+        errno = FaultError(EIO);
         return -1;
     }
     return std::rename(from, to);

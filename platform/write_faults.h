@@ -19,9 +19,10 @@ inline constexpr unsigned kWriteFaultClose = 8;   // close, fclose
 inline constexpr unsigned kWriteFaultAny = 15;
 
 // Arms the seam and restarts its count: counting from 1, the failAt-th operation whose kind is
-// in kinds fails; with failAt 0 none fails and the operations are only counted. One plan at a
-// time for the whole process (tests arm it around a single writer call).
-void ArmWriteFaults(int failAt, unsigned kinds = kWriteFaultAny);
+// in kinds fails; with failAt 0 none fails and the operations are only counted. error: the errno
+// the failed call reports (EINTR: a signal interrupted it), or 0 for the kind's own below. One
+// plan at a time for the whole process (tests arm it around a single writer call).
+void ArmWriteFaults(int failAt, unsigned kinds = kWriteFaultAny, int error = 0);
 // Every operation goes straight to the system again; the count and the injected mark stay
 // readable until the next ArmWriteFaults.
 void DisarmWriteFaults();
@@ -30,7 +31,8 @@ int CountWriteOperations();
 // 1 when the seam failed an operation since ArmWriteFaults, else 0.
 int WasWriteFaultInjected();
 
-// The calls. Each does what the system call it wraps does. The one chosen to fail:
+// The calls. Each does what the system call it wraps does. The one chosen to fail (with the
+// plan's errno when it names one):
 //  - WriteDescriptor, WriteStream: writes nothing; -1 (WriteStream: 0) with errno ENOSPC;
 //  - SyncDescriptor, FlushStream: -1 (FlushStream: EOF) with errno EIO; data not yet on the
 //    disk stays where it was;

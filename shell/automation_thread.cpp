@@ -525,8 +525,10 @@ void CloseAutomationCallWindow() {
 
 void ConnectAutomation() {
     OpenAutomationCallWindow();
-    // The readers' loops end on the abort signals too (an endless or huge input file).
+    // The readers' loops end on the abort signals too (an endless or huge input file), and an
+    // open message box gives way to them.
     SetReadAbortFlag(&AbortSignalReceived);
+    SetMessageBoxEndFlag(&AbortSignalReceived);
     ConnectDataCheckCommands();
     StockCallbacks.loadBasicModel = LoadBasicModelForStock;
     StartupCallbacks.automationThreadProc = AutomationThreadProc;

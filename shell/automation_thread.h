@@ -157,7 +157,7 @@ int ExecNestingDepth();
 // RunProgram): the hidden window of the automation's calls (OpenAutomationCallWindow); the menu
 // commands of the main window that are handled here; the automation thread's procedure; the
 // basic model's loader; the report viewer; the abort signals' flag for the read loops
-// (SetReadAbortFlag).
+// (SetReadAbortFlag) and for the message boxes (SetMessageBoxEndFlag).
 void ConnectAutomation();
 
 // After the command line was read (commandLineRead: what ParseCommandLine returned): the

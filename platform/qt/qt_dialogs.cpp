@@ -11,6 +11,7 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTimer>
 
 #include "platform/color_dialog.h"
 #include "platform/file_dialog.h"
@@ -94,10 +95,19 @@ QMessageBox::Icon BoxIcon(unsigned style) {
     }
 }
 
+// How often an open box looks at the program's end request (ms): a signal's handler can only
+// raise a flag, and nothing else wakes the loop the box waits in.
+constexpr int kEndRequestPollMs = 100;
+
 int AskMessageBox(const MessageBoxRequest& request) {
     if (!IsQtGuiThread()) {
         return AskOnGuiThread([&] { return AskMessageBox(request); },
                               GetDefaultMessageBoxAnswer(request.style));
+    }
+    // The program is ending (an end signal came): no box holds that up.
+    const int cancelled = GetCancelMessageBoxAnswer(request.style);
+    if (MessageBoxEndRequested()) {
+        return cancelled;
     }
     QMessageBox box(BoxIcon(request.style), QString::fromStdString(request.caption),
                     QString::fromStdString(request.text), QMessageBox::NoButton,
@@ -111,17 +121,30 @@ int AskMessageBox(const MessageBoxRequest& request) {
         }
     }
     // Esc gives Cancel, or No where there is no Cancel, or the only button.
-    for (int answer : {MBX_IDCANCEL, MBX_IDNO}) {
-        for (const BoxButton& each : buttons) {
-            if (each.answer == answer && !box.escapeButton()) {
-                box.setEscapeButton(each.button);
-            }
+    for (const BoxButton& each : buttons) {
+        if (each.answer == cancelled) {
+            box.setEscapeButton(each.button);
         }
     }
     if (request.style & MBX_TOPMOST) {
         box.setWindowFlag(Qt::WindowStaysOnTopHint);
     }
+    // An end request that comes while the box is open closes it as Esc would.
+    bool ended = false;
+    QTimer endWatch;
+    endWatch.setInterval(kEndRequestPollMs);
+    QObject::connect(&endWatch, &QTimer::timeout, &box, [&ended, &box] {
+        if (!ended && MessageBoxEndRequested()) {
+            ended = true;
+            box.done(QDialog::Rejected);
+        }
+    });
+    endWatch.start();
     OpenAndWait(&box, request.owner);
+    endWatch.stop();
+    if (ended) {
+        return cancelled;
+    }
     const auto clicked = box.standardButton(box.clickedButton());
     for (const BoxButton& each : buttons) {
         if (each.button == clicked) {

@@ -4,9 +4,10 @@
 # real cut (-X2) is drawn in the window, which stays after it; another program's command opens
 # the discoloration dialog in the running window and is refused while a run is active or a
 # dialog is open; a macro without EXIT cuts in the window, shows its report and leaves the window
-# open; one with EXIT ends the program with exit 0 after its window was seen; a silent run (-X6)
-# needs no display; the editor starts at the path line picked in the view; under openbox (when
-# installed) a macro minimises, restores and maximises the window. Every wait and every check
+# open; one with EXIT ends the program with exit 0 after its window was seen; SIGTERM ends a
+# macro and a start whose box is open alike (255), the latter writing its settings; a silent run
+# (-X6) needs no display; the editor starts at the path line picked in the view; under openbox
+# (when installed) a macro minimises, restores and maximises the window. Every wait and every check
 # ends through e2e_fail (tests/e2e/xvfb_session.sh), which keeps the screen, the program's output
 # and its log as artefacts.
 # Skips itself (exit 77) without Xvfb, xdotool, ffmpeg or python3.
@@ -159,6 +160,21 @@ e2e_wait "$e2e_patience" "the macro did not reach its EXEC line" test -e "$work/
 kill -TERM "$mirexa"
 e2e_wait "$e2e_patience" "SIGTERM during a macro left the program running" ended
 finished 255 "the macro aborted by SIGTERM"
+
+step "SIGTERM while a start-up box is open"
+# 5c. A machine model that cannot be read brings a box up at start-up, before the window; SIGTERM
+# closes it and the program ends as on any abort (255), nobody answering anything, with the
+# settings written as the window closes (the placement the command line asked for).
+mkdir -p "$work/novice"
+cp "$work/gui"/* "$work/novice/"
+rm "$work/novice/vice.stl"
+e2e_launch "$work/novice" "-(0,0,1500,950)" demo_part.nc
+e2e_wait "$e2e_patience" "no box said that vice.stl cannot be read" window_titled "読めない状態"
+kill -TERM "$mirexa"
+e2e_wait "$e2e_patience" "SIGTERM while the start-up box was open left the program running" ended
+finished 255 "the start aborted by SIGTERM"
+grep -q "^WIDE=1500" "$work/novice/mirexa.ini" ||
+    e2e_fail "the settings were not written when the aborted start ended"
 
 step "a silent run without a display"
 # 6. -X6 with no display cuts and saves.

@@ -7,9 +7,11 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 
+#include "platform/file_replacement.h"
 #include "platform/profile.h"
 
 namespace mirexa {
@@ -86,6 +88,34 @@ TEST_F(FileReadingTest, WholeFilesAreBoundedAndEndOnTheAbortRequest) {
     EXPECT_EQ(ReadAbortRequested(), 1);
     EXPECT_EQ(ReadWholeRegularFile(path, &content), -1);
     EXPECT_EQ(errno, EINTR);
+}
+
+// The settings are the user's: with the abort request raised (a window that ends on an abort
+// signal writes them as it closes) they are still read and written, while an output of the
+// aborted work is still refused and left as it was.
+TEST_F(FileReadingTest, TheSettingsAreReadAndWrittenWhileTheAbortRequestIsRaised) {
+    const std::string path = Write("mirexa.ini", "[Table]\nPITCH=1\n");
+    const std::string output = Write("out.txt", "earlier");
+    std::atomic<int> abort{15};
+    SetReadAbortFlag(&abort);
+    EXPECT_EQ(ReadProfileString("Table", "PITCH", "d", path), "1");
+    {
+        const ProfileReadScope scope(path);
+        EXPECT_EQ(ReadProfileInt("Table", "PITCH", 0, path), 1);
+    }
+    errno = 0;
+    EXPECT_EQ(WriteProfileValues({{"Table", "PITCH", "2"}, {"Window", "LEFT", "40"}}, path), 1)
+        << std::strerror(errno);
+    std::string content;
+    SetReadAbortFlag(nullptr);
+    ASSERT_EQ(ReadWholeRegularFile(path, &content), 1);
+    EXPECT_EQ(content, "[Table]\nPITCH=2\n[Window]\nLEFT=40\n");
+    SetReadAbortFlag(&abort);
+    EXPECT_EQ(ReplaceFileContents(output, "new", 0), 0);
+    EXPECT_EQ(errno, EINTR);
+    SetReadAbortFlag(nullptr);
+    ASSERT_EQ(ReadWholeRegularFile(output, &content), 1);
+    EXPECT_EQ(content, "earlier");
 }
 
 // Settings are split once per content: a file changed in place, even to the same size, is read

@@ -110,5 +110,31 @@ TEST_F(WriteFaultTest, EveryFailedProfileWriteKeepsTheFileWhole) {
     EXPECT_EQ(Read(path), "; settings\r\n[Save]\r\nX=10\r\nY=25\r\n[Define]\r\nA=1\r\n");
 }
 
+// A signal that interrupts a write, the sync or the rename of the profile writer (EINTR, as a
+// handler without SA_RESTART leaves it) is no failure: the call is made again and the file is
+// written whole, with no temporary file left.
+TEST_F(WriteFaultTest, AProfileWriteInterruptedByASignalIsWrittenWhole) {
+    const std::string path = At("mirexa.ini");
+    const std::string original = "[Save]\nX=10\nY=20\n";
+    for (const unsigned kind : {kWriteFaultWrite, kWriteFaultFlush, kWriteFaultRename}) {
+        SCOPED_TRACE(::testing::Message() << "kind " << kind);
+        Write(path, original);
+        ArmWriteFaults(1, kind, EINTR);
+        EXPECT_EQ(WriteProfileValue("Save", "Y", "25", path), 1);
+        EXPECT_EQ(WasWriteFaultInjected(), 1);
+        EXPECT_EQ(CountWriteOperations(), 2) << "the interrupted call and its repetition";
+        DisarmWriteFaults();
+        EXPECT_EQ(Read(path), "[Save]\nX=10\nY=25\n");
+        for (const auto& entry : fs::directory_iterator(directory_)) {
+            EXPECT_EQ(entry.path().filename().string(), "mirexa.ini");
+        }
+    }
+    // The seam reports the errno the plan names.
+    ArmWriteFaults(1, kWriteFaultRename, EINTR);
+    errno = 0;
+    EXPECT_EQ(RenameFile(At("none").c_str(), At("other").c_str()), -1);
+    EXPECT_EQ(errno, EINTR);
+}
+
 }  // namespace
 }  // namespace mirexa

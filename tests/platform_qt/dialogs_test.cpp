@@ -8,9 +8,13 @@
 #include <QFileDialog>
 #include <QMenu>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 #include <atomic>
+#include <chrono>
+#include <memory>
 #include <thread>
 
 #include "platform/file_dialog.h"
@@ -130,6 +134,58 @@ TEST_F(QtDialogsTest, ABoxAskedByAWorkerShowsOnTheGuiThread) {
     ASSERT_TRUE(PumpUntil([&] { return answer.load() != 0; }));
     worker.join();
     EXPECT_EQ(answer.load(), MBX_IDNO);
+}
+
+// The program's end request (an end signal) closes an open box at once with the answer of Esc,
+// and a box asked for after it is not shown at all. A box still open at two looks of a watchdog
+// (no box lives that long here) gets its first button, so that a box the request fails to close
+// fails the test instead of hanging it.
+TEST_F(QtDialogsTest, AnEndRequestClosesAnOpenBoxAsCancelledAndShowsNoOther) {
+    const struct {
+        unsigned style;
+        int answer;
+    } cases[] = {
+        {MBX_OK | MBX_ICONWARNING, MBX_IDOK},
+        {MBX_OKCANCEL, MBX_IDCANCEL},
+        {MBX_YESNO | MBX_ICONQUESTION, MBX_IDNO},
+        {MBX_YESNOCANCEL | MBX_TOPMOST, MBX_IDCANCEL},
+    };
+    QPointer<QMessageBox> seen;
+    QTimer watchdog;
+    watchdog.setInterval(1500);
+    QObject::connect(&watchdog, &QTimer::timeout, [&seen] {
+        QMessageBox* box = testing::FindTopLevel<QMessageBox>();
+        if (box != nullptr && box == seen) {
+            box->buttons().first()->click();
+        }
+        seen = box;
+    });
+    watchdog.start();
+    std::atomic<int> endRequest{0};
+    SetMessageBoxEndFlag(&endRequest);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.style);
+        endRequest.store(0);
+        QPointer<QMessageBox> shown;
+        WhenIdle([&] {
+            shown = testing::FindTopLevel<QMessageBox>();
+            ASSERT_FALSE(shown.isNull());
+            endRequest.store(15);
+        });
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_EQ(ShowMessageBox(owner, "vice.stl is missing", "caption", c.style), c.answer);
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1000));
+        EXPECT_TRUE(shown.isNull() || !shown->isVisible());
+        EXPECT_EQ(IsPlatformWindowEnabled(owner), 1);
+        // Raised already: answered without a box.
+        auto anotherShown = std::make_shared<bool>(false);
+        WhenIdle(
+            [anotherShown] { *anotherShown = testing::FindTopLevel<QMessageBox>() != nullptr; });
+        EXPECT_EQ(ShowMessageBox(owner, "another", "caption", c.style), c.answer);
+        PumpPending();
+        EXPECT_FALSE(*anotherShown);
+    }
+    SetMessageBoxEndFlag(nullptr);
 }
 
 TEST_F(QtDialogsTest, AFileDialogTakesTheRequestAndGivesTheChoice) {
