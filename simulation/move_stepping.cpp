@@ -360,11 +360,115 @@ bool RedrawDue(std::int64_t i, std::int64_t n) {
     return wanted && (every == 1 || i == n || i % every == 0);
 }
 
+// The straight path of the last straight feed move that cut the stock with the current tool, in
+// the stock's frame: the tool tips of its first and last cut steps and its tool axis. Every tool
+// pose on that path lies inside what the move swept; what such a pose still meets is material
+// left between the move's steps (the stepping places the tool only every step length), so a
+// rapid retracing the path meets no stock that the tool did not already pass through.
+struct FeedPathMemory {
+    const SimulationRunRecord* record = nullptr;  // the run (or drawing) that cut along it
+    const NcSession* session = nullptr;
+    const StockModel* stock = nullptr;
+    CutterSections cutter = {};  // the tool that cut it
+    double from[3] = {};
+    double to[3] = {};
+    double axis[3] = {};
+    std::int64_t steps = 0;  // cut steps recorded (0: no path)
+};
+FeedPathMemory LastFeedPath;
+
+// How far a pose may lie from the path and still be on it (mm): the program's least increment
+// (twice the controller's coordinate tolerance), so that a retract whose end was rounded as
+// written still follows the path; at least the rounding of interpolated positions.
+double OnPathTolerance() {
+    const double tolerance = Controller.coordinateTolerance;
+    return std::isfinite(tolerance) && tolerance > 0.0 ? 2.0 * tolerance : 1e-6;
+}
+
+bool SameCutter(const CutterSections& a, const CutterSections& b) {
+    return a.shape == b.shape && a.diameter == b.diameter && a.cornerRadius == b.cornerRadius &&
+           a.flatRadius == b.flatRadius && a.cornerCentreRadius == b.cornerCentreRadius &&
+           a.cornerCentreHeight == b.cornerCentreHeight && a.cornerTopRadius == b.cornerTopRadius &&
+           a.topRadius == b.topRadius && a.tipConeHeight == b.tipConeHeight &&
+           a.taperCotangent == b.taperCotangent && a.recordFlatRadius == b.recordFlatRadius &&
+           a.recordCornerHeight == b.recordCornerHeight && a.discHeight == b.discHeight &&
+           a.upperCornerRadius == b.upperCornerRadius && a.neckDiameter == b.neckDiameter;
+}
+
+bool SameAxis(const double a[3], const double b[3]) {
+    return std::fabs(a[0] - b[0]) < 1e-12 && std::fabs(a[1] - b[1]) < 1e-12 &&
+           std::fabs(a[2] - b[2]) < 1e-12;
+}
+
+// Whether the step just cut was a plain cut of the current tool (no mounted tools, no turning
+// revolution) that reached the stock, so that CutPose holds its tip and axis.
+bool PlainCutOfThisStep(const MoveStepContext& context, const StepBlockInfo& block) {
+    const SimulationHooks& hooks = SimulationCallbacks;
+    const StockModel* stock = context.stock;
+    return stock != nullptr && stock->nx >= 2 && stock->ny >= 2 && stock->nz >= 2 &&
+           StockUseState.load() <= 0 &&
+           context.session->run.cuttingEnabled != 0 && SpinningRotary(block) < 0 &&
+           !(hooks.currentToolHasMountedTools != nullptr &&
+             hooks.currentToolHasMountedTools(*context.session) != 0);
+}
+
+// Records step i of a straight feed move into the path (a new path at its first step; a tool axis
+// that turns during the move leaves no path).
+void RecordFeedPathStep(const MoveStepContext& context, std::int64_t i) {
+    FeedPathMemory& path = LastFeedPath;
+    if (i == 1 || path.record != context.record || path.session != context.session ||
+        path.stock != context.stock) {
+        path = FeedPathMemory{};
+        path.record = context.record;
+        path.session = context.session;
+        path.stock = context.stock;
+        path.cutter = CurrentCutter;
+        std::copy(CutPose.tip, CutPose.tip + 3, path.from);
+        std::copy(CutPose.axis, CutPose.axis + 3, path.axis);
+    } else if (path.steps == 0 || !SameAxis(path.axis, CutPose.axis)) {
+        path.steps = 0;
+        return;
+    }
+    std::copy(CutPose.tip, CutPose.tip + 3, path.to);
+    ++path.steps;
+}
+
+// Whether the step just cut placed the tool on the recorded path of the same tool in the same
+// stock.
+bool OnLastFeedPath(const MoveStepContext& context) {
+    const FeedPathMemory& path = LastFeedPath;
+    if (path.steps < 2 || path.record != context.record || path.session != context.session ||
+        path.stock != context.stock || !SameAxis(path.axis, CutPose.axis) ||
+        !SameCutter(path.cutter, CurrentCutter)) {
+        return false;
+    }
+    double along[3], offset[3];
+    for (int k = 0; k < 3; ++k) {
+        along[k] = path.to[k] - path.from[k];
+        offset[k] = CutPose.tip[k] - path.from[k];
+    }
+    const double length2 = Dot3(along, along);
+    if (!(length2 > 0.0)) {
+        return false;
+    }
+    const double t = std::clamp(Dot3(offset, along) / length2, 0.0, 1.0);
+    double miss = 0.0;
+    for (int k = 0; k < 3; ++k) {
+        const double d = offset[k] - t * along[k];
+        miss += d * d;
+    }
+    const double tolerance = OnPathTolerance();
+    return miss <= tolerance * tolerance;
+}
+
 }  // namespace
 
 void ResetSimulationRunRecord(const MoveStepContext& context) {
     SimulationRunRecord& record = *context.record;
     record = SimulationRunRecord{};
+    if (LastFeedPath.record == context.record) {
+        LastFeedPath = FeedPathMemory{};
+    }
     record.stepLength = DexelPitch.secondPitch;
     // Moves shorter than the controller's coordinate tolerance are not stepped (nor drawn).
     const double tolerance = Controller.coordinateTolerance;
@@ -536,8 +640,20 @@ int StepCurrentMove(const MoveStepContext& context, const StepBlockInfo& block) 
                 break;
             }
         }
-        // 4-5. Cut and check.
-        const ToolPoseFindings found = CutAndCheckStep(context, block, rapid);
+        // 4-5. Cut and check. A step whose contact alarms (a rapid, a feed at the rapid check's
+        // rate) on the path of the tool's last straight feed cut meets only what that cut's
+        // stepping left: no contact.
+        ToolPoseFindings found = CutAndCheckStep(context, block, rapid);
+        if (PlainCutOfThisStep(context, block)) {
+            if (found.contact && record.rapidCheckActive != 0 && OnLastFeedPath(context)) {
+                found.contact = false;
+                InterferenceFlags.contact = 0;
+            }
+            // A turning rotary would bend the path in the stock's frame: no path then.
+            if (m.motionType == 1 && plan.delta[3] == 0.0 && plan.delta[4] == 0.0) {
+                RecordFeedPathStep(context, i);
+            }
+        }
         record.raysVisited += found.raysVisited;
         // 6. Tool load.
         ApplyToolLoadLimit(context, block, found);

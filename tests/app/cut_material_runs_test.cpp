@@ -134,6 +134,47 @@ TEST_F(CutMaterialRunTest, ARapidOutOfTheToolsOwnHoleIsNoCrash) {
     }
 }
 
+// A ramp left by a rapid back along its own line and on past its start: between their steps the
+// ramp's poses leave slivers (terraces on the floor, cusps on the walls) that the rapid's poses,
+// falling elsewhere on the same line, take; that is no crash, for a flat, bull and ball end and at
+// both pitches. A rapid that leaves the line below it, or goes on down it, still raises the alarm.
+TEST_F(CutMaterialRunTest, ARapidBackAlongARampPastItsStartIsNoCrash) {
+    const char* const kRamp = "G01 X30. Y26. Z-5. F500.\n";
+    struct Case {
+        const char* name;
+        const char* tool;
+        const char* pitches;
+        const char* moves;
+        bool alarm;
+    };
+    const Case cases[] = {
+        {"flat, twice the ramp", "T1", "-P(0.25,0.25)", "G00 X10. Y14. Z15.\n", false},
+        {"flat, 1.3 ramps", "T1", "-P(0.5,0.5)", "G00 X17. Y18.2 Z8.\n", false},
+        {"bull, 2.8 ramps", "T3", "-P(0.25,0.25)", "G00 X2. Y9.2 Z23.\n", false},
+        {"bull, 2.8 ramps at 0.5", "T3", "-P(0.5,0.5)", "G00 X2. Y9.2 Z23.\n", false},
+        {"ball, twice the ramp", "T2", "-P(0.25,0.25)", "G00 X10. Y14. Z15.\n", false},
+        {"end rounded off the line", "T1", "-P(0.25,0.25)", "G00 X10.001 Y13.999 Z15.\n", false},
+        {"below the line", "T1", "-P(0.25,0.25)", "G00 X10. Y14. Z14.5\n", true},
+        {"on down the line", "T1", "-P(0.5,0.5)", "G00 X40. Y32. Z-15.\n", true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::filesystem::remove(scratch.At("mirexa.log"));
+        const std::string head = std::string("%\nG90 G17 G40 G49 G80\n") + c.tool +
+                                 " M06\nS3000 M03\nG00 X20. Y20. Z50.\nZ5.\n" + kRamp;
+        const double removed =
+            Removed(head + c.moves + "G00 Z50.\nM30\n%\n", {}, c.pitches);
+        const std::string log = Read("mirexa.log");
+        EXPECT_EQ(log.find("(G00 interference)") != std::string::npos, c.alarm) << log;
+        if (!c.alarm) {
+            // The rapid takes no more than slivers from what the ramp alone removes.
+            const double ramp = Removed(head + "M30\n%\n", {}, c.pitches);
+            EXPECT_GT(ramp, 5.0);
+            EXPECT_NEAR(removed, ramp, 0.02 * ramp);
+        }
+    }
+}
+
 // Five-axis cuts left by a rapid along the tool axis: a slot in the stock turned by the table
 // (G00 A30.), a slot in a tilted plane (G68.2), a hole drilled with the head tilted under tool
 // centre point control (G43.4). The rapid takes nothing the cut left and raises no alarm; a rapid

@@ -209,7 +209,8 @@ class Generator {
 public:
     // `conversational`: the program in the conversational dialect (L, CC, C and CP blocks),
     // its arcs in the XY plane only.
-    Generator(unsigned seed, bool conversational) : rng_(seed), conversational_(conversational) {}
+    Generator(unsigned seed, bool conversational)
+        : rng_(seed), ramps_(seed ^ 0x5a5a5a5au), conversational_(conversational) {}
 
     Program Make() {
         p_ = Program{};
@@ -250,6 +251,13 @@ private:
     }
     int Pick(int lo, int hi) {
         return std::uniform_int_distribution<int>(lo, hi)(rng_);
+    }
+    // The ramps' own stream: a choice between lo and hi (ints), or a uniform value (doubles).
+    int Ramp(int lo, int hi) {
+        return std::uniform_int_distribution<int>(lo, hi)(ramps_);
+    }
+    double Ramp(double lo, double hi) {
+        return std::uniform_real_distribution<double>(lo, hi)(ramps_);
     }
     static double Round(double v) {
         return std::round(v * 1000.0) / 1000.0;
@@ -403,8 +411,25 @@ private:
                 Line(last.start, true);
                 break;
             }
-            case 1: {  // a plunge
-                Approach(x, y, Depth());
+            case 1: {  // a plunge, or a ramp from above the stock left by a rapid back along
+                       // its line and on past its start (the line rises there, clear of the
+                       // stock); the ramps draw on a stream of their own, so that the other
+                       // features of a seed stay as they were
+                if (Ramp(0, 1) == 0) {
+                    Approach(x, y, Depth());
+                    break;
+                }
+                Approach(x, y, Round(Ramp(1.0, 3.0)));
+                const Point start = at_;
+                Line({{Round(std::clamp(x + Ramp(-12.0, 12.0), 2.0, kBoxX - 2)),
+                       Round(std::clamp(y + Ramp(-12.0, 12.0), 2.0, kBoxY - 2)),
+                       Round(-Ramp(0.3, kMaxDepth))}});
+                const double past = Ramp(1.2, 3.0);
+                Point back;
+                for (int k = 0; k < 3; ++k) {
+                    back.v[k] = Round(at_.v[k] + (start.v[k] - at_.v[k]) * past);
+                }
+                Line(back, true);
                 break;
             }
             case 2:    // a whole circle by I J, or a helical turn, at any start angle
@@ -464,6 +489,7 @@ private:
     }
 
     std::mt19937 rng_;
+    std::mt19937 ramps_;
     bool conversational_ = false;
     Program p_;
     Point at_{};
