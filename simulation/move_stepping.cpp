@@ -360,23 +360,6 @@ bool RedrawDue(std::int64_t i, std::int64_t n) {
     return wanted && (every == 1 || i == n || i % every == 0);
 }
 
-// The straight path of the last straight feed move that cut the stock with the current tool, in
-// the stock's frame: the tool tips of its first and last cut steps and its tool axis. Every tool
-// pose on that path lies inside what the move swept; what such a pose still meets is material
-// left between the move's steps (the stepping places the tool only every step length), so a
-// rapid retracing the path meets no stock that the tool did not already pass through.
-struct FeedPathMemory {
-    const SimulationRunRecord* record = nullptr;  // the run (or drawing) that cut along it
-    const NcSession* session = nullptr;
-    const StockModel* stock = nullptr;
-    CutterSections cutter = {};  // the tool that cut it
-    double from[3] = {};
-    double to[3] = {};
-    double axis[3] = {};
-    std::int64_t steps = 0;  // cut steps recorded (0: no path)
-};
-FeedPathMemory LastFeedPath;
-
 // How far a pose may lie from the path and still be on it (mm): the program's least increment
 // (twice the controller's coordinate tolerance), so that a retract whose end was rounded as
 // written still follows the path; at least the rounding of interpolated positions.
@@ -406,8 +389,8 @@ bool PlainCutOfThisStep(const MoveStepContext& context, const StepBlockInfo& blo
     const SimulationHooks& hooks = SimulationCallbacks;
     const StockModel* stock = context.stock;
     return stock != nullptr && stock->nx >= 2 && stock->ny >= 2 && stock->nz >= 2 &&
-           StockUseState.load() <= 0 &&
-           context.session->run.cuttingEnabled != 0 && SpinningRotary(block) < 0 &&
+           StockUseState.load() <= 0 && context.session->run.cuttingEnabled != 0 &&
+           SpinningRotary(block) < 0 &&
            !(hooks.currentToolHasMountedTools != nullptr &&
              hooks.currentToolHasMountedTools(*context.session) != 0);
 }
@@ -415,12 +398,9 @@ bool PlainCutOfThisStep(const MoveStepContext& context, const StepBlockInfo& blo
 // Records step i of a straight feed move into the path (a new path at its first step; a tool axis
 // that turns during the move leaves no path).
 void RecordFeedPathStep(const MoveStepContext& context, std::int64_t i) {
-    FeedPathMemory& path = LastFeedPath;
-    if (i == 1 || path.record != context.record || path.session != context.session ||
-        path.stock != context.stock) {
+    FeedPathMemory& path = context.record->lastFeedPath;
+    if (i == 1 || path.stock != context.stock) {
         path = FeedPathMemory{};
-        path.record = context.record;
-        path.session = context.session;
         path.stock = context.stock;
         path.cutter = CurrentCutter;
         std::copy(CutPose.tip, CutPose.tip + 3, path.from);
@@ -436,9 +416,8 @@ void RecordFeedPathStep(const MoveStepContext& context, std::int64_t i) {
 // Whether the step just cut placed the tool on the recorded path of the same tool in the same
 // stock.
 bool OnLastFeedPath(const MoveStepContext& context) {
-    const FeedPathMemory& path = LastFeedPath;
-    if (path.steps < 2 || path.record != context.record || path.session != context.session ||
-        path.stock != context.stock || !SameAxis(path.axis, CutPose.axis) ||
+    const FeedPathMemory& path = context.record->lastFeedPath;
+    if (path.steps < 2 || path.stock != context.stock || !SameAxis(path.axis, CutPose.axis) ||
         !SameCutter(path.cutter, CurrentCutter)) {
         return false;
     }
@@ -466,9 +445,6 @@ bool OnLastFeedPath(const MoveStepContext& context) {
 void ResetSimulationRunRecord(const MoveStepContext& context) {
     SimulationRunRecord& record = *context.record;
     record = SimulationRunRecord{};
-    if (LastFeedPath.record == context.record) {
-        LastFeedPath = FeedPathMemory{};
-    }
     record.stepLength = DexelPitch.secondPitch;
     // Moves shorter than the controller's coordinate tolerance are not stepped (nor drawn).
     const double tolerance = Controller.coordinateTolerance;

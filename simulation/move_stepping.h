@@ -12,6 +12,7 @@
 
 #include "geometry/machine_kinematics.h"
 #include "nc/nc_session.h"
+#include "simulation/cutting_core.h"
 
 namespace mirexa {
 
@@ -47,6 +48,20 @@ struct StepBlockInfo {
     std::int32_t turning[2] = {};  // the program switched turning on for rotary 1 / 2
 };
 
+// The straight path of the last straight feed move that cut the stock with the current tool, in
+// the stock's frame: the tool tips of its first and last cut steps and its tool axis. Every tool
+// pose on that path lies inside what the move swept; what such a pose still meets is material
+// left between the move's steps (the stepping places the tool only every step length), so a
+// rapid retracing the path meets no stock that the tool did not already pass through.
+struct FeedPathMemory {
+    const StockModel* stock = nullptr;  // the stock it cut
+    CutterSections cutter = {};         // the tool that cut it
+    double from[3] = {};
+    double to[3] = {};
+    double axis[3] = {};
+    std::int64_t steps = 0;  // cut steps recorded (0: no path)
+};
+
 // The state of a run's stepping, with one reset at run start.
 struct SimulationRunRecord {
     double stepLength = 1.0;        // StepLength (mm): the interpolation step length
@@ -60,6 +75,7 @@ struct SimulationRunRecord {
     double removedVolume = {};       // mm^3: the sum of the steps' removed volumes
     std::int64_t raysVisited = {};   // rays with material in the cuts' windows
     std::int32_t stepCapHits = {};   // moves whose step count was capped
+    FeedPathMemory lastFeedPath = {};
 };
 // A cutting run keeps its step record (cutting_run.h); a drawing steps with a record of its own.
 

@@ -162,8 +162,7 @@ TEST_F(CutMaterialRunTest, ARapidBackAlongARampPastItsStartIsNoCrash) {
         std::filesystem::remove(scratch.At("mirexa.log"));
         const std::string head = std::string("%\nG90 G17 G40 G49 G80\n") + c.tool +
                                  " M06\nS3000 M03\nG00 X20. Y20. Z50.\nZ5.\n" + kRamp;
-        const double removed =
-            Removed(head + c.moves + "G00 Z50.\nM30\n%\n", {}, c.pitches);
+        const double removed = Removed(head + c.moves + "G00 Z50.\nM30\n%\n", {}, c.pitches);
         const std::string log = Read("mirexa.log");
         EXPECT_EQ(log.find("(G00 interference)") != std::string::npos, c.alarm) << log;
         if (!c.alarm) {
