@@ -234,11 +234,6 @@ int SpinningRotary(const StepBlockInfo& block) {
     return lathe1 ? 0 : 1;
 }
 
-StockModel* CurrentStock() {
-    const int index = CurrentStockIndex.load();
-    return (index >= 0 && index < kStockModelSlots) ? &StockModels[index] : nullptr;
-}
-
 // A full revolution of the spinning rotary at this step, cut at every angle step; the flags of
 // every angle stand, the volume is the revolution's.
 ToolPoseFindings CutTurningRevolution(const MoveStepContext& context, int rotary,
@@ -384,15 +379,12 @@ bool SameAxis(const double a[3], const double b[3]) {
 }
 
 // Whether the step just cut was a plain cut of the current tool (no mounted tools, no turning
-// revolution) that reached the stock, so that CutPose holds its tip and axis.
-bool PlainCutOfThisStep(const MoveStepContext& context, const StepBlockInfo& block) {
-    const SimulationHooks& hooks = SimulationCallbacks;
+// revolution: the step's findings say so) that reached the stock, so that CutPose holds its tip
+// and axis.
+bool PlainCutOfThisStep(const MoveStepContext& context, const ToolPoseFindings& found) {
     const StockModel* stock = context.stock;
-    return stock != nullptr && stock->nx >= 2 && stock->ny >= 2 && stock->nz >= 2 &&
-           StockUseState.load() <= 0 && context.session->run.cuttingEnabled != 0 &&
-           SpinningRotary(block) < 0 &&
-           !(hooks.currentToolHasMountedTools != nullptr &&
-             hooks.currentToolHasMountedTools(*context.session) != 0);
+    return found.plainCut && stock != nullptr && stock->nx >= 2 && stock->ny >= 2 &&
+           stock->nz >= 2 && StockUseState.load() <= 0 && context.session->run.cuttingEnabled != 0;
 }
 
 // Records step i of a straight feed move into the path (a new path at its first step; a tool axis
@@ -620,7 +612,7 @@ int StepCurrentMove(const MoveStepContext& context, const StepBlockInfo& block) 
         // rate) on the path of the tool's last straight feed cut meets only what that cut's
         // stepping left: no contact.
         ToolPoseFindings found = CutAndCheckStep(context, block, rapid);
-        if (PlainCutOfThisStep(context, block)) {
+        if (PlainCutOfThisStep(context, found)) {
             if (found.contact && record.rapidCheckActive != 0 && OnLastFeedPath(context)) {
                 found.contact = false;
                 InterferenceFlags.contact = 0;

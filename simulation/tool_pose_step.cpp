@@ -32,6 +32,7 @@ ToolPoseFindings CutAndCheckToolPose(NcSession& session, StockModel* stock,
         found.removedVolume =
             CutStockAtToolPose(session, stock, pose.tool.point, pose.tool.axis, mark);
         found.raysVisited = CutPose.raysVisited;
+        found.plainCut = true;
         if (hooks.checkStructures != nullptr) {
             hooks.checkStructures(session);
         }

@@ -43,6 +43,7 @@ struct ToolPoseFindings {
     bool contact = false;       // the tool removed material
     bool cuttingAlarm = false;  // arbor, taper, attachment, over-length or over-chip
     bool interference = false;  // a structure pair touched
+    bool plainCut = false;      // the current tool alone was cut and checked at the pose
 };
 
 // Cuts and checks one pose of the session's tool in the stock (null or without a grid: nothing is
