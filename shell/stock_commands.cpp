@@ -159,7 +159,9 @@ void ReleaseCurrentStock(StockModel* model) {
         DeleteStockDisplayLists(*model);
     }
     FreeStockModel(model);
+    const std::int32_t useState = model->useState;
     *model = StockModel{};
+    model->useState = useState;
     StockCommands.stockPresent = 0;
     StockCommands.loadedPath.clear();
 }
@@ -485,17 +487,18 @@ void DefineStockCommand(WindowHandle window, unsigned command) {
 }
 
 void StockStateCommand() {
-    int state = StockUseState.load();
+    StockModel& model = CurrentStockModel();
+    int state = model.useState;
     if (!RunDialog(H().stateDialog, &state)) {
         return;
     }
-    StockUseState.store(state);
+    model.useState = state;
     if (state != kStockDelete) {
         return;
     }
-    ReleaseCurrentStock(&CurrentStockModel());
+    ReleaseCurrentStock(&model);
     ClearBasicModelIfLoaded();
-    StockUseState.store(kStockAvailable);
+    model.useState = kStockAvailable;
     // Without a stock the stock menu items are greyed.
     EnableMainStockMenuItems(1);
     RedrawChangedStock(MainWindowData.handles.view);
@@ -806,7 +809,9 @@ int ReplaceCurrentStock(const std::function<int(StockModel* model)>& build, int 
     const int result = build(&model);
     if (result < 0 || model.nx == 0) {
         FreeStockModel(&model);
+        const std::int32_t useState = model.useState;
         model = StockModel{};
+        model.useState = useState;
         return result < 0 ? result : kStockDefinitionError;
     }
     FinishNewStock(&model, applyPose);

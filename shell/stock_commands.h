@@ -33,7 +33,7 @@ inline constexpr int kStockSavePluginLast = 9;
 // Pen value of the peel-pen command that peels every pen.
 inline constexpr int kPeelAllPens = 16;
 
-// The state of the current stock (StockUseState of the cutting core): 0 available, 1 ignored (not
+// The state of the current stock (StockModel::useState): 0 available, 1 ignored (not
 // cut), 2 delete.
 inline constexpr int kStockAvailable = 0;
 inline constexpr int kStockIgnored = 1;
@@ -104,7 +104,6 @@ struct StockCommandState {
     int saveDialogOpen = {};      // the save file dialog is open (the pause blink leaves focus)
     double swingSin = {};         // the swing of the last read, when asked
     double swingCos = 1.0;
-    int useState = {};  // StockUseState
 };
 extern StockCommandState StockCommands;
 

@@ -26,7 +26,6 @@
 namespace mirexa {
 
 CutterSections CurrentCutter;
-std::atomic<int> StockUseState{0};
 std::atomic<int> CuttingThreadCount{1};
 CutPoseGeometry CutPose;
 CuttingTotalsRecord CuttingTotals;
@@ -1232,7 +1231,7 @@ double CutStockAtToolPose(StockModel* model, const double point[3], const double
                           const CutMoveFacts& move) {
     // 1. Guard.
     if (model == nullptr || model->nx < 2 || model->ny < 2 || model->nz < 2 ||
-        StockUseState.load() > 0 || move.cuttingEnabled == 0) {
+        model->useState > 0 || move.cuttingEnabled == 0) {
         return 0.0;
     }
     if (!DexelGridsMatchModel(DexelGridViews, model)) {

@@ -77,10 +77,6 @@ struct CutEndMarkRecord {
 // line stamp on both ends.
 CutEndMarkRecord MakeCutEndMark(std::uint8_t penBits, bool rapid, std::int32_t lineStamp);
 
-// The state of the current stock: 0 available, 1 ignored (not cut), 2 to be deleted. Set by the
-// stock dialogs; read by every cut.
-extern std::atomic<int> StockUseState;
-
 // Threads that share one cut (1: all on the calling thread; at most the processors). Read at
 // each cut; a run sets it from the settings' MULTI THREAD.
 extern std::atomic<int> CuttingThreadCount;
@@ -143,7 +139,7 @@ struct CutMoveFacts {
 };
 
 // Removes the current tool (CurrentCutter) at the tool point and unit axis (work coordinates) from
-// the model. Does nothing when the model holds no grid, StockUseState is above 0 or the move's
+// the model. Does nothing when the model holds no grid, its useState is above 0 or the move's
 // cutting-on switch is 0. The views are bound to the model first when they describe another model
 // or stale arrays. Returns the volume removed (mm^3): the largest of the three families' sums plus
 // the shank and holder passes (only those when the tool lies wholly outside the grid, 0 when

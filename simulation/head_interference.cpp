@@ -124,7 +124,7 @@ void RunHeadCheck(const HeadCheck& check, const MachinePose& pose) {
     InterferenceFlagSet& flags = InterferenceFlags;
     // WORK.
     const StockModel& stock = StockModels[CurrentStockIndex.load()];
-    if (PairOn(check.work) && StockUseState.load() == 0 && stock.nx >= 2 &&
+    if (PairOn(check.work) && stock.useState == 0 && stock.nx >= 2 &&
         PosedHeadHitsStock(head(), stock)) {
         flags.structure[check.work] = 1;
     }

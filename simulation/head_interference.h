@@ -42,7 +42,7 @@ struct NcSession;
 //   CheckHeadModel   HEAD or HEAD(XYZ): WORK, VICE, TABLE2, TABLE1, TABLE, BASIC (moved only on
 //                    a HEAD machine, PoseModelPointCentre on a TABLE machine, else
 //                    PoseModelPointOffset)
-// The WORK pair needs a stock with a grid that is in use (StockUseState 0). The BASIC pair sees
+// The WORK pair needs a stock with a grid that is in use (its useState 0). The BASIC pair sees
 // the head from the machine's base: the machine position with each axis the table carries
 // (MOVE(X/Y/Z) = TABLE) set to 0; HEAD2 poses as for its other pairs, HEAD1 is only moved when
 // the first angle is exactly 0 and otherwise posed by PoseModelPoint, HEAD is only moved. A hit

@@ -21,8 +21,6 @@
 namespace mirexa {
 
 std::atomic<std::int32_t> MountedToolBusyFlags{kMountedToolsFree};
-MountedToolsSide MountedToolsForSimulation{kMountedToolsSimulation};
-MountedToolsSide MountedToolsForView{kMountedToolsView};
 MountedToolResultRecord MountedToolResult[kMountedToolEntries];
 
 namespace {
@@ -180,15 +178,15 @@ int ReleaseMountedTools(std::int32_t owner) {
                : 0;
 }
 
-void MountedToolsSide::lock() {
+void MountedToolsSide::lock() const {
     TakeMountedTools(owner);
 }
 
-bool MountedToolsSide::try_lock() {
+bool MountedToolsSide::try_lock() const {
     return TryTakeMountedTools(owner) == 1;
 }
 
-void MountedToolsSide::unlock() {
+void MountedToolsSide::unlock() const {
     ReleaseMountedTools(owner);
 }
 

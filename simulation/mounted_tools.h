@@ -44,16 +44,17 @@ void TakeMountedTools(std::int32_t owner);
 // Gives the word back: 1 when owner held it, else 0 with the word unchanged.
 int ReleaseMountedTools(std::int32_t owner);
 
-// A side of the word as a lockable object, for std::lock_guard and std::unique_lock:
-// lock() is TakeMountedTools, try_lock() TryTakeMountedTools, unlock() ReleaseMountedTools.
+// A side of the word as a lockable object, for std::lock_guard<const MountedToolsSide> and
+// std::unique_lock: lock() is TakeMountedTools, try_lock() TryTakeMountedTools, unlock()
+// ReleaseMountedTools. The sides hold no state of their own: the word is the state.
 struct MountedToolsSide {
     std::int32_t owner = {};
-    void lock();
-    bool try_lock();
-    void unlock();
+    void lock() const;
+    bool try_lock() const;
+    void unlock() const;
 };
-extern MountedToolsSide MountedToolsForSimulation;
-extern MountedToolsSide MountedToolsForView;
+inline constexpr MountedToolsSide MountedToolsForSimulation{kMountedToolsSimulation};
+inline constexpr MountedToolsSide MountedToolsForView{kMountedToolsView};
 
 // --- Results of the pass ----------------------------------------------------------------------
 

@@ -384,7 +384,7 @@ bool SameAxis(const double a[3], const double b[3]) {
 bool PlainCutOfThisStep(const MoveStepContext& context, const ToolPoseFindings& found) {
     const StockModel* stock = context.stock;
     return found.plainCut && stock != nullptr && stock->nx >= 2 && stock->ny >= 2 &&
-           stock->nz >= 2 && StockUseState.load() <= 0 && context.session->run.cuttingEnabled != 0;
+           stock->nz >= 2 && stock->useState <= 0 && context.session->run.cuttingEnabled != 0;
 }
 
 // Records step i of a straight feed move into the path (a new path at its first step; a tool axis

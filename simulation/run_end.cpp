@@ -64,6 +64,11 @@ bool StockExists() {
     return index >= 0 && index < kStockModelSlots && StockModels[index].nx > 0;
 }
 
+// A stock exists and the cuts use it.
+bool StockInUse() {
+    return StockExists() && StockModels[CurrentStockIndex.load()].useState == 0;
+}
+
 // Closes the subprogram levels still open (after ending the second progress bar).
 void CloseSubprogramLevels(NcSession& session) {
     if (session.subprograms.depth <= 0) {
@@ -356,7 +361,7 @@ void PrepareCuttingRun(NcSession& session) {
 InterferenceStep MakeCurrentInterferenceStep(NcSession& session) {
     const InterferenceFlagSet& f = InterferenceFlags;
     InterferenceStep step;
-    step.stockAvailable = StockExists() && StockUseState.load() == 0 ? 1 : 0;
+    step.stockAvailable = StockInUse() ? 1 : 0;
     step.contact = f.contact;
     step.rapid = session.kinematics->motion.motionType == 0 ? 1 : 0;
     step.tooFast = session.kinematics->motion.motionType > 0 &&

@@ -129,6 +129,10 @@ struct StockModel {
     // an older stamp is known to be stale. Copying the current state to the next undo slot
     // keeps it.
     std::uint64_t rayStamp = {};
+    // Whether the cuts use the stock: 0 available, 1 ignored (not cut), 2 to be deleted. Set by
+    // the stock's state command, which is refused while a run goes; kept when the slot is
+    // emptied for a new stock.
+    std::int32_t useState = {};
 };
 
 // The stock slots of the program and the index of the current one (0..kStockModelSlots-1).

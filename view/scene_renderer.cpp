@@ -120,7 +120,7 @@ void RebuildDirtyLists(StockModel* model, StockListNameTable* table) {
     if (SceneDirty.tools) {
         bool mounted = false;
         {
-            std::lock_guard<MountedToolsSide> lock(MountedToolsForView);
+            std::lock_guard<const MountedToolsSide> lock(MountedToolsForView);
             mounted = MountedTools.count > 0 &&
                       (RunTools.tool.derivedFrom == 0 || MountedStationOffset() != nullptr);
         }
@@ -414,7 +414,7 @@ int RenderScene(StockModel* model, StockListNameTable* table) {
     // The current tool is read while no mounted-tools pass is selecting tools.
     double tableShift[3], headShift[3];
     {
-        std::lock_guard<MountedToolsSide> lock(MountedToolsForView);
+        std::lock_guard<const MountedToolsSide> lock(MountedToolsForView);
         SplitMachineTranslation(RunKinematics.pose.machine.axis, Machine.tableCarries,
                                 MountedStationOffset(), tableShift, headShift);
     }

@@ -145,7 +145,7 @@ void BuildCurrentToolList() {
         return;
     }
     DeleteSceneList(name);
-    std::lock_guard<MountedToolsSide> lock(MountedToolsForView);
+    std::lock_guard<const MountedToolsSide> lock(MountedToolsForView);
     if (!RunTools.tool.tool.present || RunTools.profile.pointCount < 2) {
         return;  // no tool: the list stays deleted
     }
@@ -162,7 +162,7 @@ void BuildCurrentToolList() {
 
 void BuildMountedToolsList() {
     // Wait for the mounted-tools pass to finish selecting its tools, polling every 10 ms.
-    std::unique_lock<MountedToolsSide> lock(MountedToolsForView, std::defer_lock);
+    std::unique_lock<const MountedToolsSide> lock(MountedToolsForView, std::defer_lock);
     while (!lock.try_lock()) {
         SleepMilliseconds(10);
     }

@@ -476,7 +476,7 @@ TEST_F(StockCommandTest, DeletingTheStockGreysTheStockMenus) {
     Hooks.state = kStockDelete;
     HandleStockCommand(nullptr, IDM_STOCK_STATE, 0);
     EXPECT_EQ(StockCommands.stockPresent, 0);
-    EXPECT_EQ(StockUseState.load(), kStockAvailable);
+    EXPECT_EQ(CurrentStockModel().useState, kStockAvailable);
     EXPECT_EQ(CurrentStockModel().nx, 0);
     for (unsigned command : {IDM_STOCK_SAVE, IDM_STOCK_STATE, IDM_PAINT_ALL, IDM_BASIC_MODEL}) {
         EXPECT_EQ(Grey(bar, command), 1) << command;
@@ -484,8 +484,11 @@ TEST_F(StockCommandTest, DeletingTheStockGreysTheStockMenus) {
     EXPECT_EQ(Grey(bar, IDM_STOCK_READ), 0);
     Hooks.state = kStockIgnored;
     HandleStockCommand(nullptr, IDM_STOCK_STATE, 0);
-    EXPECT_EQ(StockUseState.load(), kStockIgnored);
-    StockUseState.store(kStockAvailable);
+    EXPECT_EQ(CurrentStockModel().useState, kStockIgnored);
+    // The state is the stock slot's: a new stock read into it is not cut either.
+    BuildBox(0, 0, 0, 10, 8, 6);
+    EXPECT_EQ(CurrentStockModel().useState, kStockIgnored);
+    CurrentStockModel().useState = kStockAvailable;
 }
 
 TEST_F(StockCommandTest, AnXyzCutPushesAnUndoStateFirst) {

@@ -336,11 +336,11 @@ TEST_F(CuttingCoreTest, ToolOutsideTheGridCutsNothingButTheHolderPassesRun) {
     EXPECT_EQ(holderCalls, 2);
     EXPECT_TRUE(StockInvariantsHold(model_, true));
     // A stock marked as ignored is not cut at all, nor is any stock after the cutting-off word.
-    StockUseState = 1;
+    model_.useState = 1;
     const double inside[3] = {5.0, 5.0, 1.0};
     EXPECT_EQ(CutStockAtToolPose(RunSession, &model_, inside, kUp, testing::CutMark), 0.0);
     EXPECT_EQ(holderCalls, 2);
-    StockUseState = 0;
+    model_.useState = 0;
     RunSession.run.cuttingEnabled = 0;
     EXPECT_EQ(CutStockAtToolPose(RunSession, &model_, inside, kUp, testing::CutMark), 0.0);
     RunSession.run.cuttingEnabled = 1;

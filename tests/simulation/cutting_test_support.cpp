@@ -174,7 +174,6 @@ ScopedCuttingState::ScopedCuttingState() {
 
 ScopedCuttingState::~ScopedCuttingState() {
     saved.Restore();
-    StockUseState = 0;
     CuttingThreadCount = 1;
     ReleaseCuttingBuffers();
     BindDexelGrids(nullptr);

@@ -368,11 +368,11 @@ TEST_F(HeadChecks, WorkPairOfEachHead) {
         EXPECT_EQ(AnyInterferenceFlagSet(), 1);
         // A stock that is ignored or to be deleted is never tested.
         ClearInterferenceFlags();
-        StockUseState = 1;
+        StockModels[0].useState = 1;
         c.run(RunSession);
-        StockUseState = 2;
+        StockModels[0].useState = 2;
         c.run(RunSession);
-        StockUseState = 0;
+        StockModels[0].useState = 0;
         EXPECT_EQ(InterferenceFlags.structure[c.work], 0);
         // The pair switched off.
         Checks.structurePairs[c.work] = 0;

@@ -82,7 +82,7 @@ TEST_F(OwnerWordTest, AWaitingSideTakesItOnceReleased) {
     std::atomic<int> released{0};
     ASSERT_EQ(TryTakeMountedTools(kMountedToolsView), 1);
     std::thread simulation([&] {
-        std::lock_guard<MountedToolsSide> lock(MountedToolsForSimulation);
+        std::lock_guard<const MountedToolsSide> lock(MountedToolsForSimulation);
         EXPECT_EQ(released.load(), 1);
         EXPECT_EQ(MountedToolBusyFlags.load(), kMountedToolsSimulation);
     });

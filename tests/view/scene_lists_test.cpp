@@ -284,7 +284,7 @@ TEST(ToolLists, MountedDrawingWaitsForThePass) {
     // Exclusion: a pass holding the tools is waited for.
     std::atomic<bool> locked{false}, released{false};
     std::thread holder([&] {
-        std::lock_guard<MountedToolsSide> lock(MountedToolsForSimulation);
+        std::lock_guard<const MountedToolsSide> lock(MountedToolsForSimulation);
         locked = true;
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
         released = true;
@@ -305,7 +305,7 @@ TEST(ToolLists, MountedDrawingWaitsForThePass) {
         int n = 1;
         while (!stop) {
             {
-                std::lock_guard<MountedToolsSide> lock(MountedToolsForSimulation);
+                std::lock_guard<const MountedToolsSide> lock(MountedToolsForSimulation);
                 n = n == 1 ? 2 : 1;
                 RunTools.tool.derivedFrom = n;
                 RunTools.profile.pointCount = RunTools.profile.pointCount;
