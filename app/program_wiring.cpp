@@ -467,11 +467,12 @@ const std::vector<HookRecordEntry>& ListHookRecords() {
         MIREXA_HOOK_RECORD(GuiPump, GetGuiPump()),
         MIREXA_HOOK_RECORD(MenuBackendHooks, GetMenuBackendHooks()),
         // A single hook the run's worker reads, atomic since the user-interface thread fills it.
-        HookRecordEntry{"RedrawRequestRaised", &RedrawRequestRaised, sizeof RedrawRequestRaised},
+        HookRecordEntry{"RunControl.redrawRaised", &RunControl.redrawRaised,
+                        sizeof RunControl.redrawRaised},
         // The window run's end, called on the run's thread.
         HookRecordEntry{"WindowRun.ended", &WindowRun.ended, sizeof WindowRun.ended},
     };
-    static_assert(sizeof RedrawRequestRaised == sizeof(void*));
+    static_assert(sizeof RunControl.redrawRaised == sizeof(void*));
     static_assert(sizeof WindowRun.ended == sizeof(void*));
     return records;
 }

@@ -665,7 +665,7 @@ void ConnectRunEndToShell() {
     ui.redrawView = [] { RedrawView(MainWindowData.handles.view); };
     // The worker's redraw request and the run's end are served at once, not at the run timer's
     // next tick.
-    RedrawRequestRaised = [] {
+    RunControl.redrawRaised = [] {
         PostOrReplaceWindowMessage(MainWindow.load(), WM_TIMER, IDT_RUN_PROGRESS, 0);
     };
     WindowRun.ended = [] {

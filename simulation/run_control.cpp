@@ -81,12 +81,10 @@ void WakeRunWaiters() {
     WaitWake.notify_all();
 }
 
-std::atomic<void (*)()> RedrawRequestRaised{nullptr};
-
 int RequestRedrawAndWait(bool mayCoalesce) {
     RunControl.viewRedrawRequest = 0;
     RunControl.redrawRequest = mayCoalesce ? kRedrawFrameMayCoalesce : kRedrawFrame;
-    if (void (*raised)() = RedrawRequestRaised.load(); raised != nullptr) {
+    if (void (*raised)() = RunControl.redrawRaised.load(); raised != nullptr) {
         raised();
     }
     if (WaitForAnswer([] { return RunControl.redrawRequest.load() == 0; }, kRedrawLookMs) == 0) {

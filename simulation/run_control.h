@@ -24,8 +24,12 @@ struct RunControlFlags {
     // UI: the batch kind the automation asked of the run (kNone for a user's run), set before
     // the run's thread starts and kNone again once the run has ended.
     std::atomic<BatchRunKind> batchKind{BatchRunKind::kNone};
-    std::atomic<std::int32_t> abortRequest{0};       // UI: end the run now
-    std::atomic<std::int32_t> redrawRequest{0};      // worker: repaint, then clear
+    std::atomic<std::int32_t> abortRequest{0};   // UI: end the run now
+    std::atomic<std::int32_t> redrawRequest{0};  // worker: repaint, then clear
+    // Called on the worker right after it raises redrawRequest (null: nothing), so that the
+    // user-interface thread serves the request at once instead of at its next timer tick. Set
+    // before any run starts.
+    std::atomic<void (*)()> redrawRaised{nullptr};
     std::atomic<std::int32_t> pauseRequest{0};       // worker: waiting at a stop block
     std::atomic<std::int32_t> pauseBlink{0};         // blink phase of the STOP pane
     std::atomic<std::int32_t> lineHeld{0};           // the next NC line was read for the stop test
@@ -57,7 +61,7 @@ struct RunControlFlags {
 extern RunControlFlags RunControl;
 
 // Clears every flag to its idle value (overTravelAxis and stopModeRequest -1, run mode kIdle,
-// batch kind kNone, simulation state 1).
+// batch kind kNone, simulation state 1). The wiring's redrawRaised stays.
 void ResetRunControlFlags();
 
 // The worker's two waits sleep until the user-interface side answers and wakes them
@@ -78,11 +82,6 @@ int RunDrawsNothing();
 // out when the last frame shown is younger than a screen refresh.
 inline constexpr std::int32_t kRedrawFrame = 1;
 inline constexpr std::int32_t kRedrawFrameMayCoalesce = 2;
-
-// Called on the worker right after it raises RedrawRequest (null: nothing), so that the
-// user-interface thread serves the request at once instead of at its next timer tick. Set before
-// any run starts.
-extern std::atomic<void (*)()> RedrawRequestRaised;
 
 // Raises RedrawRequest (kRedrawFrameMayCoalesce when mayCoalesce, else kRedrawFrame; clearing
 // ViewRedrawRequest) and sleeps until the user-interface thread has cleared it. When AbortRequest

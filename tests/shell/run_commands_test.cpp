@@ -129,7 +129,7 @@ void StepRedrawSimulation() {
             return;
         }
         RunFlags().redrawRequest->store(stepRequests[i]);
-        RedrawRequestRaised.load()();
+        RunControl.redrawRaised.load()();
         if (!WaitFor([] { return RunFlags().redrawRequest->load() == 0; })) {
             RunFlags().redrawRequest->store(0);
             return;

@@ -245,7 +245,7 @@ TEST_F(MoveSteppingTest, RedrawsFollowSkipView) {
     // Each request wakes the user-interface side; only the move's last step must be drawn.
     static int raised = 0;
     raised = 0;
-    RedrawRequestRaised = [] { ++raised; };
+    RunControl.redrawRaised = [] { ++raised; };
     {
         RedrawHost host;
         SetLine(1, a, b);
@@ -266,7 +266,7 @@ TEST_F(MoveSteppingTest, RedrawsFollowSkipView) {
         EXPECT_EQ(host.requests,
                   (std::vector<int>{kRedrawFrameMayCoalesce, kRedrawFrame, kRedrawFrame}));
     }
-    RedrawRequestRaised = nullptr;
+    RunControl.redrawRaised = nullptr;
     RunControl.viewRedrawRequest = 0;
     // A SKIP VIEW below 1 counts as 1: a redraw at every step, never a division by zero.
     Settings.skipView = 0;
