@@ -479,10 +479,16 @@ int SwitchSettingsFile(WindowHandle window, const std::string& path) {
     }
     const std::string previous = DefinitionFiles.settingsName;
     if (!SettingsFileHoldsValues(path)) {
+        // A file too large to be read is not called empty: its values may well be there.
         ShowOpenFailure(
-            ChooseLanguageText("The file holds no settings; the settings file in use "
-                               "stays.",
-                               "設定がないファイルです。使用中の設定ファイルのままにします"),
+            SettingsFileTooLarge(path)
+                ? ChooseLanguageText("The settings file is too large (over 64 MB); the settings "
+                                     "file in use stays.",
+                                     "設定ファイルが大きすぎます (64 MB 超)。使用中の設定ファイル"
+                                     "のままにします")
+                : ChooseLanguageText("The file holds no settings; the settings file in use "
+                                     "stays.",
+                                     "設定がないファイルです。使用中の設定ファイルのままにします"),
             path);
         return 0;
     }

@@ -7,7 +7,9 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <cstdint>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -458,6 +460,12 @@ TEST_F(NcDataMenuTest, AnotherSettingsFileBringsItsSettingsAndDefinitionFiles) {
     EXPECT_NE(LastBox().find("The file holds no settings"), std::string::npos) << LastBox();
     EXPECT_EQ(DefinitionFiles.settingsPath, scratch.At("other.ini"));
     EXPECT_EQ(Checks.arborCheck, 2);
+    // A file too large to be read is refused as such, not called empty (a sparse file).
+    chosen = scratch.Write("huge.ini", "[Define]\nSOUND=OFF\n");
+    std::filesystem::resize_file(chosen, std::uintmax_t{65} << 20);
+    Send(IDM_SETTINGS_FILE);
+    EXPECT_NE(LastBox().find("too large (over 64 MB)"), std::string::npos) << LastBox();
+    EXPECT_EQ(DefinitionFiles.settingsPath, scratch.At("other.ini"));
 }
 
 TEST_F(NcDataMenuTest, ExitClosesTheWindow) {
