@@ -17,6 +17,7 @@
 #include "services/shared_state.h"
 #include "simulation/cutting_core.h"
 #include "simulation/cutting_run.h"
+#include "simulation/cutting_state.h"
 #include "simulation/dexel_grid_view.h"
 #include "simulation/move_stepping.h"
 #include "simulation/run_control.h"
@@ -32,6 +33,7 @@ const double kBlock[6] = {0, 0, 0, 100, 100, 50};  // mm
 constexpr double kPitch = 0.1;                     // mm
 
 StockModel Block;
+CuttingState Cutting;  // the cut state of the slot cases
 
 bool BuildBlock(benchmark::State& state) {
     if (Block.nx != 0) {
@@ -42,7 +44,6 @@ bool BuildBlock(benchmark::State& state) {
         state.SkipWithError("the block does not fit the memory available");
         return false;
     }
-    BindDexelGrids(&Block);
     return true;
 }
 
@@ -54,7 +55,7 @@ void SetSlotTool() {
     c.cuttingLength = 30.0;
     c.toolLength = 60.0;
     c.penBits = 1 << 4;
-    CurrentCutter = c;
+    Cutting.cutter = c;
 }
 
 // Argument: the cutting threads.
@@ -63,15 +64,15 @@ void BM_FlatEndMillSlot(benchmark::State& state) {
         return;
     }
     SetSlotTool();
-    CuttingThreadCount = static_cast<int>(state.range(0));
+    Cutting.threadCount = static_cast<int>(state.range(0));
     const double axis[3] = {0, 0, 1};
     // Slots 5 mm deep along x, one after the other 12 mm apart, stepped by the pitch.
     double x = -5.0, y = 6.05;
     std::int64_t rays = 0;
     for (auto _ : state) {
         const double point[3] = {x, y, 45.0};
-        CutStockAtToolPose(RunSession, &Block, point, axis, CutEndMarkRecord{});
-        rays += CutPose.raysVisited;
+        CutStockAtToolPose(Cutting, RunSession, &Block, point, axis, CutEndMarkRecord{});
+        rays += Cutting.pose.raysVisited;
         x += kPitch;
         if (x > 105.0) {
             x = -5.0;
@@ -82,7 +83,7 @@ void BM_FlatEndMillSlot(benchmark::State& state) {
         benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
     state.counters["rays_per_s"] =
         benchmark::Counter(static_cast<double>(rays), benchmark::Counter::kIsRate);
-    CuttingThreadCount = 1;
+    Cutting.threadCount = 1;
 }
 BENCHMARK(BM_FlatEndMillSlot)
     ->Arg(1)

@@ -137,7 +137,8 @@ void BM_HeadCheckPerStep(benchmark::State& state) {
     StructureModelList vices;
     GatherStructureModels(models, kStructureVice, &vices);
     PosedHeadMesh posed;
-    HeadCheckCount = HeadCheckCounters{};
+    HeadCheckCounters counters;
+    posed.counters = &counters;
     std::int64_t steps = 0, hits = 0;
     for (auto _ : state) {
         // A new position every step, 0.01 mm apart, off the stock's top corner.
@@ -154,9 +155,9 @@ void BM_HeadCheckPerStep(benchmark::State& state) {
     }
     state.counters["facets"] = head.facetCount;
     state.counters["rays_per_step"] =
-        static_cast<double>(HeadCheckCount.raysTested) / static_cast<double>(steps);
+        static_cast<double>(counters.raysTested) / static_cast<double>(steps);
     state.counters["posed_vertices_per_step"] =
-        static_cast<double>(HeadCheckCount.posedVertices) / static_cast<double>(steps);
+        static_cast<double>(counters.posedVertices) / static_cast<double>(steps);
     FreeStockModel(&stock);
 }
 BENCHMARK(BM_HeadCheckPerStep)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);

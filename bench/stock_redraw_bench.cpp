@@ -40,7 +40,6 @@ struct RedrawFixture {
             return;
         }
         CurrentStockIndex = 0;
-        BindDexelGrids(m);
         FillGlColorTable(LiveColors, DisplayModes);
         DisplayUnitFactor = 100.0;
         ResetViewState(&CurrentView);

@@ -12,6 +12,7 @@
 #include "geometry/machine_kinematics.h"
 #include "nc/nc_session.h"
 #include "simulation/cutting_core.h"
+#include "simulation/cutting_state.h"
 #include "simulation/dexel_grid_view.h"
 #include "stock/stock_grid.h"
 #include "stock/stock_hooks.h"
@@ -45,14 +46,14 @@ CutterSections BallEndMill() {
 // A slot 5 mm deep along X from 10 to 90 mm at y = 50.3 mm, cut by the cutting core in steps of
 // 0.2 mm as a run steps a feed move; the cut marks the display blocks it touches.
 void CutSlot(StockModel* m) {
-    CurrentCutter = BallEndMill();
-    const CutEndMarkRecord mark = MakeCutEndMark(CurrentCutter.penBits, false, 0);
+    CuttingState cutting;
+    cutting.cutter = BallEndMill();
+    const CutEndMarkRecord mark = MakeCutEndMark(cutting.cutter.penBits, false, 0);
     RunKinematics.motion.motionType = 1;
-    BindDexelGrids(m);
     const double axis[3] = {0, 0, 1};
     for (double x = 10.0; x <= 90.0; x += 0.2) {
         const double point[3] = {x, 50.3, kBox[5] - 5.0};
-        CutStockAtToolPose(RunSession, m, point, axis, mark);
+        CutStockAtToolPose(cutting, RunSession, m, point, axis, mark);
     }
     ReleaseCuttingBuffers();
 }

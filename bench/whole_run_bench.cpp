@@ -301,7 +301,6 @@ void RunWholeProgram(benchmark::State& state, std::string (*program)(int), int w
                                               program(static_cast<int>(state.range(2))));
     DexelPitch.secondPitch = pitch;
     Settings.multiThreadCount = threads;
-    CuttingThreadCount = threads;
     DrawingSuppressed = 1;
     const double box[6] = {0, 0, 0, 100, 100, 50};
     StockModel& stock = StockModels[0];
@@ -319,13 +318,13 @@ void RunWholeProgram(benchmark::State& state, std::string (*program)(int), int w
             state.SkipWithError("the box does not fit the memory available");
             break;
         }
-        BindDexelGrids(&stock);
+        BindDexelGridViews(&stock, cut.cutting.views);
         ResetRunControlFlags();
         RunControl.runMode = RunMode::kResult;
         RunKinematics.pose = MachinePose{};
         RunKinematics.pose.program.axis[2] = 200.0;
         state.ResumeTiming();
-        CuttingTotals = CuttingTotalsRecord{};
+        cut.cutting.totals = CuttingTotalsRecord{};
         const double wall0 = WallSeconds();
         const double cpu0 = ProcessCpuSeconds();
         const double kernel0 = ProcessKernelSeconds();
@@ -349,19 +348,17 @@ void RunWholeProgram(benchmark::State& state, std::string (*program)(int), int w
     state.counters["cpu_s"] = cpu / runs;
     state.counters["sys_s"] = kernel / runs;
     state.counters["load"] = load;
-    state.counters["threads"] = CuttingThreadCount.load();
+    state.counters["threads"] = cut.cutting.threadCount;
     // The threads a step's cut used on average (small windows stay on one thread).
-    state.counters["threads_used"] = CuttingTotals.passes > 0
-                                         ? static_cast<double>(CuttingTotals.threadsUsed) /
-                                               static_cast<double>(CuttingTotals.passes)
-                                         : 0.0;
+    const CuttingTotalsRecord& totals = cut.cutting.totals;
+    state.counters["threads_used"] = totals.passes > 0 ? static_cast<double>(totals.threadsUsed) /
+                                                             static_cast<double>(totals.passes)
+                                                       : 0.0;
     // Rays of the tool's windows per step: visited (cut or tested), and passed over by the
     // material summary without reading their slots.
     const double perStep = steps > 0 ? 1.0 / static_cast<double>(steps) : 0.0;
-    state.counters["rays_visited_per_step"] =
-        static_cast<double>(CuttingTotals.raysVisited) * perStep;
-    state.counters["rays_skipped_per_step"] =
-        static_cast<double>(CuttingTotals.raysSkipped) * perStep;
+    state.counters["rays_visited_per_step"] = static_cast<double>(totals.raysVisited) * perStep;
+    state.counters["rays_skipped_per_step"] = static_cast<double>(totals.raysSkipped) * perStep;
     state.counters["peak_MB"] = PeakMegabytes();
     state.SetLabel("digest " + StockDigest(stock));
     if (state.range(2) == wholeSize && cut.result.end == kRunEndProgram) {

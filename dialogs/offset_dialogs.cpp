@@ -579,8 +579,9 @@ int PlaceCutAndCheck(WindowHandle dialog) {
     }
     ToolPoseStep step;
     step.rapidMark = true;
+    CuttingState& cutting = WindowRun.cutting;
     const ToolPoseFindings found = CutAndCheckToolPose(
-        RunSession, StockCommands.stockPresent ? &CurrentStockModel() : nullptr, step);
+        cutting, RunSession, StockCommands.stockPresent ? &CurrentStockModel() : nullptr, step);
     const bool flagged = found.cuttingAlarm || found.interference;
     if (!found.contact && !flagged) {
         return 1;
@@ -592,8 +593,9 @@ int PlaceCutAndCheck(WindowHandle dialog) {
     PlayRefusalSounds();
     if (flagged) {
         int alarmSound = 0;
-        ShowControlPointMessage(dialog, ChooseAlarmCode(MakeCurrentInterferenceStep(RunSession), 0,
-                                                        0, 0, 0, &alarmSound));
+        ShowControlPointMessage(
+            dialog, ChooseAlarmCode(MakeCurrentInterferenceStep(cutting.flags, RunSession), 0, 0, 0,
+                                    0, &alarmSound));
     }
     return 0;
 }

@@ -23,7 +23,6 @@
 #include "shell/stock_commands.h"
 #include "shell/view_services.h"
 #include "simulation/cutting_core.h"
-#include "simulation/dexel_grid_view.h"
 #include "simulation/interference_flags.h"
 #include "simulation/interference_messages.h"
 #include "simulation/mounted_tools.h"
@@ -88,7 +87,6 @@ void EndJog(WindowHandle window) {
     if (ManualJog.undoPushed && ManualJog.removedVolume == 0.0) {
         StockModel& stock = CurrentStockModel();
         PopStockUndo(&stock);
-        BindDexelGrids(&stock);
         MarkCurrentStockDirty();
     }
     ManualJog = ManualJogState{};
@@ -251,7 +249,8 @@ int JogAxisStep(WindowHandle window, int axis, int increments) {
     // 6. The cut and the checks of a simulation step.
     ToolPoseStep step;
     step.rapidMark = true;
-    const ToolPoseFindings found = CutAndCheckToolPose(RunSession, &CurrentStockModel(), step);
+    const ToolPoseFindings found =
+        CutAndCheckToolPose(WindowRun.cutting, RunSession, &CurrentStockModel(), step);
     ManualJog.removedVolume += found.removedVolume;
     // 7. Nothing hit.
     if (!found.contact && !found.interference) {
@@ -264,7 +263,7 @@ int JogAxisStep(WindowHandle window, int axis, int increments) {
         MarkCurrentStockDirty();
     }
     RedrawView(MainWindowData.handles.view);
-    ShowMessage(window, FirstStructurePairCode(InterferenceFlags.structure));
+    ShowMessage(window, FirstStructurePairCode(WindowRun.cutting.flags.structure));
     return kJogInterference;
 }
 

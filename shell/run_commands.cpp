@@ -120,7 +120,7 @@ void ShowPausedState(WindowHandle window) {
 // run flags.
 void EndAbortedRun(WindowHandle window) {
     NoteRunEndForAutomation(kCutAborted);
-    FinishCuttingRun(RunSession, window);
+    FinishCuttingRun(RunSession, WindowRun.cutting.flags, window);
     KillBlinkTimer(window);
     KillRunProgressTimer(window);
     RunFlags().runMode->store(RunMode::kIdle);
@@ -208,7 +208,7 @@ void FinishLengthReport() {
     if (report.stream == nullptr) {
         return;
     }
-    WriteToolLengthReportLine();
+    WriteToolLengthReportLine(WindowRun.cutting.measured);
     ToolLengthReport.stream = nullptr;
     // A report cut short (a full disk, a file-size limit) is logged, never taken as written.
     const bool writeFailed = std::ferror(report.stream) != 0;
@@ -320,7 +320,8 @@ void EndRunAfterThread(WindowHandle window) {
         ShowFinishedReport();
         return;
     }
-    const int code = FinishRun(RunSession, window, 0, WindowRun.result.end);
+    const int code =
+        FinishRun(RunSession, WindowRun.cutting.flags, window, 0, WindowRun.result.end);
     if (code != 0) {
         ControlOriginOffset = RunCommands.savedControlOrigin;
         NoteRunEndForAutomation(kCutAlarm);

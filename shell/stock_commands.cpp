@@ -36,7 +36,6 @@
 #include "shell/run_commands.h"
 #include "shell/status_bar.h"
 #include "simulation/cutting_core.h"
-#include "simulation/dexel_grid_view.h"
 #include "simulation/run_end.h"
 #include "stock/difference_paint.h"
 #include "stock/stock_clip.h"
@@ -143,7 +142,6 @@ void FinishNewStock(StockModel* model, int applyPose) {
         UpdateStockPose(model);
     }
     AllocateCurrentStockListNames();
-    BindDexelGrids(model);
     StockCommands.stockPresent = 1;
     ShowReplacedStock(MainWindowData.handles.view);
     if (Settings.sound) {
@@ -552,7 +550,6 @@ void ClipStockCommand() {
     SetStockCornersFromExtent(&model);
     SetStockFaceFlagsFromRays(&model);
     MarkAllStockBlocksDirty(&model);
-    BindDexelGrids(&model);
     RedrawChangedStock(MainWindowData.handles.view);
     ShowStockRanges();
 }
@@ -699,7 +696,6 @@ void DifferenceCommand(MessageLParam lparam) {
         SetStatusText("Backup(C-Key=UNDO)", "バックアップ中(C-Key=UNDO)");
         PushStockUndo(&model);
         CopyCurrentStockListNameRow();
-        BindDexelGrids(&model);
     }
     const int result =
         PaintDifferenceWithBasicModel(&model, MakeDifferencePaintSettings(Settings.difference));

@@ -16,6 +16,7 @@
 #include "nc/nc_run_state.h"
 #include "nc/nc_session.h"
 #include "platform/task_pool.h"
+#include "simulation/cutting_state.h"
 #include "simulation/interference_flags.h"
 #include "simulation/section_solids.h"
 #include "simulation/tool_length_report.h"
@@ -25,10 +26,6 @@
 
 namespace mirexa {
 
-CutterSections CurrentCutter;
-std::atomic<int> CuttingThreadCount{1};
-CutPoseGeometry CutPose;
-CuttingTotalsRecord CuttingTotals;
 CuttingHooks CuttingCallbacks;
 
 namespace {
@@ -114,9 +111,13 @@ struct RowSkip {
     std::uint8_t state[2] = {};
 };
 
-// What a cut of one ray needs to know about it.
+// What a cut of one ray needs to know about it. The cutter, pose and measures are those of the
+// call's cutting state, taken once per run of rows.
 struct RayCut {
     DexelGridView* view = {};
+    const CutterSections* cutter = {};
+    const CutPoseGeometry* pose = {};
+    ToolLengthMeasurements* measured = {};  // the RADIUS probe's height (one thread only)
     CutScratch* scratch = {};
     CutTaskResult* result = {};
     std::int64_t cell = {};
@@ -139,7 +140,7 @@ double RayWeight(const RayCut& ray) {
 // The axial height of the ray's point at w = 0 (mm).
 double RayOffset(const RayCut& ray) {
     const double* axis = ray.view->axis;
-    return axis[0] * ray.lu + axis[1] * ray.lv + CutPose.planeConstant;
+    return axis[0] * ray.lu + axis[1] * ray.lv + ray.pose->planeConstant;
 }
 
 // How the chords of a section list are measured after the cut.
@@ -233,8 +234,8 @@ void MeasurePlaneDistance(const RayCut& ray, const double* ends, int n) {
         const double height = std::fabs(aw * ends[i] + offset);
         if (check == 1) {
             ray.result->maxCutHeight =
-                std::max(ray.result->maxCutHeight, height / CutPose.axisLength);
-        } else if (height > CutPose.cuttingHeight) {
+                std::max(ray.result->maxCutHeight, height / ray.pose->axisLength);
+        } else if (height > ray.pose->cuttingHeight) {
             ray.result->overLength = 1;
             return;
         }
@@ -246,13 +247,14 @@ void MeasurePlaneDistance(const RayCut& ray, const double* ends, int n) {
 void MeasureDexelEngagement(const RayCut& ray, const double* ends, int n) {
     const int check = Checks.chipWidthCheck;
     const DexelGridView& v = *ray.view;
-    const double limit = CurrentCutter.diameter / 2.0 - CurrentCutter.chipWidthLimit;
+    const CutterSections& c = *ray.cutter;
+    const double limit = c.diameter / 2.0 - c.chipWidthLimit;
     for (int i = 0; i < n; ++i) {
         const double d[3] = {v.p1[0] - ray.lu, v.p1[1] - ray.lv, v.p1[2] - ends[i]};
         const double along = d[0] * v.axis[0] + d[1] * v.axis[1] + d[2] * v.axis[2];
         const double s = d[0] * d[0] + d[1] * d[1] + d[2] * d[2] - along * along;
         if (check == 1) {
-            const double depth = CurrentCutter.topRadius - std::sqrt(std::max(0.0, s));
+            const double depth = c.topRadius - std::sqrt(std::max(0.0, s));
             ray.result->maxChipDepth = std::max(ray.result->maxChipDepth, depth);
         } else if (s < limit * limit) {
             ray.result->overChip = 1;
@@ -265,20 +267,21 @@ void MeasureDexelEngagement(const RayCut& ray, const double* ends, int n) {
 // The end flags of a chord: on feed moves the pen byte, painted where the end lies above the
 // cutting height (and, for VERTICAL tools, inside the chip-width limit); on rapids as given.
 void ChordEndFlags(const RayCut& ray, const double cut[2], std::uint8_t flags[2]) {
-    if (CutPose.feedMove == 0) {
-        flags[0] = CutPose.mark.flags[0];
-        flags[1] = CutPose.mark.flags[1];
+    const CutPoseGeometry& pose = *ray.pose;
+    if (pose.feedMove == 0) {
+        flags[0] = pose.mark.flags[0];
+        flags[1] = pose.mark.flags[1];
         return;
     }
     const double aw = ray.view->axis[2];
     const double offset = RayOffset(ray);
     for (int n = 0; n < 2; ++n) {
-        flags[n] = CurrentCutter.penBits;
-        if (std::fabs(aw * cut[n] + offset) > CutPose.cuttingHeight) {
+        flags[n] = ray.cutter->penBits;
+        if (std::fabs(aw * cut[n] + offset) > pose.cuttingHeight) {
             flags[n] |= kDexelEndPainted;
         }
     }
-    if (CurrentCutter.shape == kToolVertical) {
+    if (ray.cutter->shape == kToolVertical) {
         const DexelGridView& v = *ray.view;
         TestPointsInsideRadius(v.uAxis, v.vAxis, v.wAxis, ray.lu, ray.lv, cut, flags);
     }
@@ -378,7 +381,7 @@ int CutChord(const RayCut& ray, const double cut[2]) {
     pass.removed.count = 0;
     std::uint8_t flags[2];
     ChordEndFlags(ray, cut, flags);
-    const std::int32_t* stamps = CutPose.mark.stamps;
+    const std::int32_t* stamps = ray.pose->mark.stamps;
     const double origin = v.wCoords[0];
     const double weight = RayWeight(ray);
     std::int32_t* count = &v.counts[ray.cell];
@@ -468,16 +471,18 @@ int CutList(const RayCut& ray, const ChordList& list, CutOptions options = {}) {
 void CutBall(const RayCut& ray) {
     const DexelGridView& v = *ray.view;
     JoinedChord j;
-    JoinSphere(v.p1, CutPose.radius, ray.lu, ray.lv, &j);
-    JoinHalfCylinder(ray, 0, v.p1, CutPose.radius, &j);
+    const double radius = ray.pose->radius;
+    JoinSphere(v.p1, radius, ray.lu, ray.lv, &j);
+    JoinHalfCylinder(ray, 0, v.p1, radius, &j);
     CutJoined(ray, j);
 }
 
 void CutFlat(const RayCut& ray) {
     JoinedChord j;
-    JoinHalfCylinder(ray, 0, ray.view->tip, CurrentCutter.diameter / 2.0, &j);
+    const CutterSections& c = *ray.cutter;
+    JoinHalfCylinder(ray, 0, ray.view->tip, c.diameter / 2.0, &j);
     CutOptions options;
-    options.engagement = CurrentCutter.shape == kToolVertical;
+    options.engagement = c.shape == kToolVertical;
     CutJoined(ray, j, options);
 }
 
@@ -485,7 +490,7 @@ void CutFlat(const RayCut& ray) {
 // cone and body, joined.
 void CutConvex(const RayCut& ray) {
     const DexelGridView& v = *ray.view;
-    const CutterSections& c = CurrentCutter;
+    const CutterSections& c = *ray.cutter;
     const double r = std::fabs(c.cornerRadius);
     JoinedChord j;
     SectionHits h;
@@ -513,16 +518,16 @@ void CutConvex(const RayCut& ray) {
                           c.taperEndHeight - c.taperStartHeight, ray.lu, ray.lv, &h);
         j.JoinHits(h);
     }
-    JoinHalfCylinder(ray, 0, v.p4, CutPose.radius, &j);
+    JoinHalfCylinder(ray, 0, v.p4, ray.pose->radius, &j);
     CutJoined(ray, j);
 }
 
 // A concave corner: the body without the torus of the corner, then the tip's half cylinder.
 void CutConcave(const RayCut& ray) {
     const DexelGridView& v = *ray.view;
-    const CutterSections& c = CurrentCutter;
+    const CutterSections& c = *ray.cutter;
     SectionHits h;
-    if (HalfCylinderWithRowSkip(ray, 0, v.p4, CutPose.radius, &h)) {
+    if (HalfCylinderWithRowSkip(ray, 0, v.p4, ray.pose->radius, &h)) {
         ChordList body;
         SetSingleChord(&body, h.depth[0], h.depth[1]);
         SectionHits torus;
@@ -543,13 +548,13 @@ void CutConcave(const RayCut& ray) {
 
 void CutTThrow(const RayCut& ray) {
     const DexelGridView& v = *ray.view;
-    const CutterSections& c = CurrentCutter;
+    const CutterSections& c = *ray.cutter;
     const double r = std::fabs(c.cornerRadius);
     const double H = c.discHeight;
     const double N = c.sideLength;
     const double rhoU = c.upperCornerRadius;
     const double Ru = c.upperRingRadius;
-    const double R = CutPose.radius;
+    const double R = ray.pose->radius;
     SectionHits h;
     if (N == 0.0 && c.flatRadius == 0.0 && Ru == 0.0) {
         JoinedChord sphere;
@@ -628,14 +633,14 @@ void CutTThrow(const RayCut& ray) {
 // height h; while it would remove material from a throw-away copy of the ray, h rises by 0.1.
 void RunRadiusProbe(const RayCut& ray) {
     DexelGridView& v = *ray.view;
-    const CutterSections& c = CurrentCutter;
+    const CutterSections& c = *ray.cutter;
     std::uint8_t& state = ray.rows->state[0];
     if (state == kRowLeft) {
         return;
     }
     bool hitOnce = false;
     for (int tries = 0; tries < kMaxProbeTries; ++tries) {
-        double& h = ToolLengthMeasured.centreHeight;
+        double& h = ray.measured->centreHeight;
         double base[3];
         PointAlongAxis(v, h, base);
         const double radius = CornerRadiusOffset(c.diameter, c.cornerRadius, h);
@@ -671,7 +676,7 @@ void RunRadiusProbe(const RayCut& ray) {
 
 void CutRadius(const RayCut& ray) {
     const DexelGridView& v = *ray.view;
-    const CutterSections& c = CurrentCutter;
+    const CutterSections& c = *ray.cutter;
     const int chipCheck = Checks.chipWidthCheck;
     // First part: the flat part's half cylinder from p2, or the probe.
     if (chipCheck == 1) {
@@ -687,11 +692,10 @@ void CutRadius(const RayCut& ray) {
     }
     // Body without the inner cylinder of the flat part.
     SectionHits h;
-    if (HalfCylinderWithRowSkip(ray, 1, v.p1, CutPose.radius, &h)) {
+    if (HalfCylinderWithRowSkip(ray, 1, v.p1, ray.pose->radius, &h)) {
         ChordList body;
         SetSingleChord(&body, h.depth[0], h.depth[1]);
-        const double height =
-            chipCheck == 1 ? ToolLengthMeasured.centreHeight : c.recordCornerHeight;
+        const double height = chipCheck == 1 ? ray.measured->centreHeight : c.recordCornerHeight;
         const double length = height - c.cornerRadius;
         if (length > 0.0 && IntersectLineCylinder(v.p1, v.axis, c.recordFlatRadius, length, ray.lu,
                                                   ray.lv, &h) == 2) {
@@ -714,7 +718,7 @@ bool IsConcave(const CutterSections& c) {
 }
 
 void CutRay(const RayCut& ray) {
-    const CutterSections& c = CurrentCutter;
+    const CutterSections& c = *ray.cutter;
     switch (c.shape) {
         case kToolBall:
             CutBall(ray);
@@ -775,9 +779,9 @@ int NodeCount(const StockModel& model, int axis) {
 // point where the axis leaves the grid box (widened by R), or the fixed reach, whichever comes
 // first. Bounds are clamped in double before they become indices. Returns 0 when the window lies
 // wholly outside the grid on some axis.
-int ComputeWindows(const StockModel& model, CutPoseGeometry* pose) {
+int ComputeWindows(const StockModel& model, const CutterSections& cutter, CutPoseGeometry* pose) {
     const double R = pose->windowRadius;
-    double reach = std::max(kWindowReach, CurrentCutter.toolLength);
+    double reach = std::max(kWindowReach, cutter.toolLength);
     for (int k = 0; k < 3; ++k) {
         const double a = pose->axis[k];
         if (a == 0.0) {
@@ -828,8 +832,7 @@ int ComputeWindows(const StockModel& model, CutPoseGeometry* pose) {
     return 1;
 }
 
-void ComputeKeyPoints(CutPoseGeometry* pose) {
-    const CutterSections& c = CurrentCutter;
+void ComputeKeyPoints(const CutterSections& c, double probeHeight, CutPoseGeometry* pose) {
     const double r = std::fabs(c.cornerRadius);
     double h2 = c.cornerCentreHeight - r;
     double h3 = c.taperStartHeight;
@@ -842,7 +845,7 @@ void ComputeKeyPoints(CutPoseGeometry* pose) {
             pose->radius = c.neckDiameter / 2.0;
         }
     } else if (c.shape == kToolRadius) {
-        h2 = Checks.chipWidthCheck == 1 ? ToolLengthMeasured.centreHeight : c.recordCornerHeight;
+        h2 = Checks.chipWidthCheck == 1 ? probeHeight : c.recordCornerHeight;
     } else if (IsConcave(c)) {
         h3 = c.cornerCentreHeight - 2.0 * r;
         h4 = c.cornerCentreHeight - r;
@@ -896,9 +899,9 @@ void SetViewPose(DexelGridView* view, const CutPoseGeometry& pose) {
     view->removedVolume = 0.0;
 }
 
-double RunShankAndHolderPasses(const CutMoveFacts& move, StockModel* model) {
+double RunShankAndHolderPasses(CuttingState& cutting, const CutMoveFacts& move, StockModel* model) {
     return CuttingCallbacks.shankAndHolderPasses != nullptr && move.tool != nullptr
-               ? CuttingCallbacks.shankAndHolderPasses(*move.tool, model)
+               ? CuttingCallbacks.shankAndHolderPasses(cutting, *move.tool, model)
                : 0.0;
 }
 
@@ -944,12 +947,16 @@ CutBatch Batch;
 // Cuts rows firstRow .. lastRow of the view's window (rows of constant v, u inner) with the cut of
 // one shape. Each row's removed volume goes to its slot of the view's row volumes.
 template <void (*CutShape)(const RayCut&)>
-void CutViewRowsOf(const CutRowsTask& task, CutScratch* scratch, CutTaskResult* result) {
+void CutViewRowsOf(const CutRowsTask& task, CuttingState* cutting, CutScratch* scratch,
+                   CutTaskResult* result) {
     DexelGridView* view = task.view;
     double* rowVolumes = Batch.rowVolumes[view->wAxis].data() - view->vLo;
     RowSkip rows;
     RayCut ray;
     ray.view = view;
+    ray.cutter = &cutting->cutter;
+    ray.pose = &cutting->pose;
+    ray.measured = &cutting->measured;
     ray.scratch = scratch;
     ray.result = result;
     ray.rows = &rows;
@@ -1013,17 +1020,18 @@ void CutViewRowsOf(const CutRowsTask& task, CutScratch* scratch, CutTaskResult* 
 }
 
 // The shape is told once per run of rows: the ball end mill, the commonest, has a loop of its own.
-void CutViewRows(const CutRowsTask& task, CutScratch* scratch, CutTaskResult* result) {
-    if (CurrentCutter.shape == kToolBall) {
-        CutViewRowsOf<CutBall>(task, scratch, result);
+void CutViewRows(const CutRowsTask& task, CuttingState* cutting, CutScratch* scratch,
+                 CutTaskResult* result) {
+    if (cutting->cutter.shape == kToolBall) {
+        CutViewRowsOf<CutBall>(task, cutting, scratch, result);
     } else {
-        CutViewRowsOf<CutRay>(task, scratch, result);
+        CutViewRowsOf<CutRay>(task, cutting, scratch, result);
     }
 }
 
 // A task's result is cleared by the worker that fills it, so that its cache lines move to that
-// worker once and back to the caller once.
-void RunCutTask(void*, int task, int worker) {
+// worker once and back to the caller once. The context is the call's cutting state.
+void RunCutTask(void* context, int task, int worker) {
     CutTaskResult& r = Batch.results[task];
     r.dirty.clear();
     std::fill(r.coveredCross, r.coveredCross + 4, -1);
@@ -1032,7 +1040,7 @@ void RunCutTask(void*, int task, int worker) {
     r.raysVisited = 0;
     r.raysSkipped = 0;
     r.memoryFailures = 0;
-    CutViewRows(Batch.tasks[task], &Batch.scratch[worker], &r);
+    CutViewRows(Batch.tasks[task], static_cast<CuttingState*>(context), &Batch.scratch[worker], &r);
 }
 
 // Rays of the windows that make one more thread worth waking: a smaller cut is done sooner by
@@ -1109,8 +1117,8 @@ void ToolReachAlong(const CutPoseGeometry& pose, int k, double pitch, double* lo
 // Brings the material summary up to the model's rays and sets each view's tool spans: those of
 // the pose when `bySummary` is set, else every span (no ray is passed over, the masks are still
 // kept). A view bound to other arrays than the model's working ones does not use the summary.
-void PrepareMaterialSummary(StockModel* model, DexelGridView* const* views, int viewCount,
-                            bool bySummary) {
+void PrepareMaterialSummary(const CutPoseGeometry& pose, StockModel* model,
+                            DexelGridView* const* views, int viewCount, bool bySummary) {
     std::fill(Batch.toolSpans, Batch.toolSpans + 3, 0);
     if (model == nullptr) {
         return;
@@ -1125,7 +1133,7 @@ void PrepareMaterialSummary(StockModel* model, DexelGridView* const* views, int 
         }
         double lo = -HUGE_VAL, hi = HUGE_VAL;
         if (bySummary) {
-            ToolReachAlong(CutPose, v.wAxis, v.pitch, &lo, &hi);
+            ToolReachAlong(pose, v.wAxis, v.pitch, &lo, &hi);
         }
         Batch.toolSpans[v.wAxis] = MaterialSpanMask(s, lo, hi);
     }
@@ -1136,9 +1144,9 @@ void PrepareMaterialSummary(StockModel* model, DexelGridView* const* views, int 
 // and the flags. Nothing of the result depends on the worker count. With `bySummary`, rays that
 // the material summary shows hold nothing where the pose's sections reach are not visited.
 // Returns 1 when a ray lost more material than the grid resolves (kContactLengthShare).
-int CutViews(StockModel* model, DexelGridView* const* views, int viewCount, int workers,
-             bool bySummary) {
-    PrepareMaterialSummary(model, views, viewCount, bySummary);
+int CutViews(CuttingState& cutting, StockModel* model, DexelGridView* const* views, int viewCount,
+             int workers, bool bySummary) {
+    PrepareMaterialSummary(cutting.pose, model, views, viewCount, bySummary);
     workers = PlanCutTasks(views, viewCount, std::clamp(workers, 1, TaskPoolWorkerLimit()));
     const std::size_t taskCount = Batch.tasks.size();
     if (Batch.results.size() < taskCount) {
@@ -1155,9 +1163,12 @@ int CutViews(StockModel* model, DexelGridView* const* views, int viewCount, int 
         const DexelGridView& v = *views[k];
         Batch.rowVolumes[v.wAxis].resize(static_cast<std::size_t>(std::max(0, v.vHi - v.vLo + 1)));
     }
-    RunPooledTasks(&Cutters.pool, workers, static_cast<int>(taskCount), RunCutTask, nullptr);
-    ++CuttingTotals.passes;
-    CuttingTotals.threadsUsed += workers;
+    RunPooledTasks(&Cutters.pool, workers, static_cast<int>(taskCount), RunCutTask, &cutting);
+    CuttingTotalsRecord& totals = cutting.totals;
+    ToolLengthMeasurements& measured = cutting.measured;
+    CutPoseGeometry& pose = cutting.pose;
+    ++totals.passes;
+    totals.threadsUsed += workers;
     for (int k = 0; k < viewCount; ++k) {
         DexelGridView& v = *views[k];
         for (const double rowVolume : Batch.rowVolumes[v.wAxis]) {
@@ -1170,16 +1181,16 @@ int CutViews(StockModel* model, DexelGridView* const* views, int viewCount, int 
         for (const DirtyBlockBox& box : r.dirty) {
             MarkDirtyBlockBox(model, box);
         }
-        ToolLengthMeasured.edgeHeight = std::max(ToolLengthMeasured.edgeHeight, r.maxCutHeight);
-        ToolLengthMeasured.tipWidth = std::max(ToolLengthMeasured.tipWidth, r.maxChipDepth);
-        InterferenceFlags.overLength |= r.overLength;
-        InterferenceFlags.overChip |= r.overChip;
+        measured.edgeHeight = std::max(measured.edgeHeight, r.maxCutHeight);
+        measured.tipWidth = std::max(measured.tipWidth, r.maxChipDepth);
+        cutting.flags.overLength |= r.overLength;
+        cutting.flags.overChip |= r.overChip;
         contact |= r.contact;
-        CutPose.raysVisited += r.raysVisited;
-        CutPose.raysSkipped += r.raysSkipped;
-        CuttingTotals.raysVisited += r.raysVisited;
-        CuttingTotals.raysSkipped += r.raysSkipped;
-        CutPose.memoryFailures += r.memoryFailures;
+        pose.raysVisited += r.raysVisited;
+        pose.raysSkipped += r.raysSkipped;
+        totals.raysVisited += r.raysVisited;
+        totals.raysSkipped += r.raysSkipped;
+        pose.memoryFailures += r.memoryFailures;
         if (r.memoryFailures != 0) {
             DexelMemoryShortage.store(1);  // rays left uncut: the run ends as out of memory
         }
@@ -1222,79 +1233,81 @@ void LoadCutterSections(const CurrentToolRecord& tool, CutterSections* out) {
     *out = c;
 }
 
-int CutDexelGrid(DexelGridView* view) {
-    CutViews(view->model, &view, 1, 1, false);
+int CutDexelGrid(CuttingState& cutting, DexelGridView* view) {
+    CutViews(cutting, view->model, &view, 1, 1, false);
     return 0;
 }
 
-double CutStockAtToolPose(StockModel* model, const double point[3], const double axis[3],
-                          const CutMoveFacts& move) {
+double CutStockAtToolPose(CuttingState& cutting, StockModel* model, const double point[3],
+                          const double axis[3], const CutMoveFacts& move) {
     // 1. Guard.
     if (model == nullptr || model->nx < 2 || model->ny < 2 || model->nz < 2 ||
         model->useState > 0 || move.cuttingEnabled == 0) {
         return 0.0;
     }
-    if (!DexelGridsMatchModel(DexelGridViews, model)) {
-        BindDexelGrids(model);
+    DexelGridView* const bound = cutting.views;
+    if (!DexelGridsMatchModel(bound, model)) {
+        BindDexelGridViews(model, bound);
     }
+    const CutterSections& cutter = cutting.cutter;
     // 2. Pose in the stock frame, axis snapped.
-    CutPoseGeometry& pose = CutPose;
+    CutPoseGeometry& pose = cutting.pose;
     PoseInStockFrame(*model, point, axis, pose.tip, pose.axis);
     // 3. Plane, cutting height, key points.
     pose.axisLength = std::sqrt(pose.axis[0] * pose.axis[0] + pose.axis[1] * pose.axis[1] +
                                 pose.axis[2] * pose.axis[2]);
     pose.planeConstant =
         -(pose.axis[0] * pose.tip[0] + pose.axis[1] * pose.tip[1] + pose.axis[2] * pose.tip[2]);
-    pose.cuttingHeight = CurrentCutter.cuttingLength * pose.axisLength;
+    pose.cuttingHeight = cutter.cuttingLength * pose.axisLength;
     pose.feedMove = move.feedMove != 0 ? 1 : 0;
     pose.mark = move.mark;
-    ComputeKeyPoints(&pose);
+    ComputeKeyPoints(cutter, cutting.measured.centreHeight, &pose);
     // 4-5. Windows; a tool wholly outside the grid cuts nothing.
-    pose.outside = ComputeWindows(*model, &pose) == 0 ? 1 : 0;
+    pose.outside = ComputeWindows(*model, cutter, &pose) == 0 ? 1 : 0;
     pose.raysVisited = 0;
     pose.raysSkipped = 0;
     pose.memoryFailures = 0;
     if (pose.outside != 0) {
-        return RunShankAndHolderPasses(move, model);
+        return RunShankAndHolderPasses(cutting, move, model);
     }
-    for (DexelGridView& view : DexelGridViews) {
-        SetViewPose(&view, pose);
+    for (int k = 0; k < 3; ++k) {
+        SetViewPose(&bound[k], pose);
     }
     // The chip-width test of VERTICAL tools measures from the axis line through p1.
     for (int k = 0; k < 3; ++k) {
         CuttingChecks.checkPoint[k] = pose.p1[k];
         CuttingChecks.checkDirection[k] = pose.axis[k];
     }
-    const double limit = CurrentCutter.diameter / 2.0 - CurrentCutter.chipWidthLimit;
-    CuttingChecks.checkRadiusSquared = CurrentCutter.shape == kToolVertical ? limit * limit : 0.0;
+    const double limit = cutter.diameter / 2.0 - cutter.chipWidthLimit;
+    CuttingChecks.checkRadiusSquared = cutter.shape == kToolVertical ? limit * limit : 0.0;
     // 6. The three cutter passes: X, Y, Z, their rows spread over the cutting threads (never
     // with the RADIUS probe, whose height the rays of every family read and raise in turn).
-    const bool probe = CurrentCutter.shape == kToolRadius && Checks.chipWidthCheck == 1;
-    DexelGridView* views[3] = {&DexelGridViews[kDexelViewX], &DexelGridViews[kDexelViewY],
-                               &DexelGridViews[kDexelViewZ]};
+    const bool probe = cutter.shape == kToolRadius && Checks.chipWidthCheck == 1;
+    DexelGridView* views[3] = {&bound[kDexelViewX], &bound[kDexelViewY], &bound[kDexelViewZ]};
     int viewCount = 3;
     const int faceAxis = OuterFaceUnderToolEnd(*model, pose);
     if (faceAxis >= 0) {
-        views[0] = &DexelGridViews[faceAxis];
+        views[0] = &bound[faceAxis];
         viewCount = 1;
     }
     const int contact =
-        CutViews(model, views, viewCount, probe ? 1 : CuttingThreadCount.load(), !probe);
-    double removed = DexelGridViews[kDexelViewZ].removedVolume;
-    removed = std::max(removed, DexelGridViews[kDexelViewX].removedVolume);
-    removed = std::max(removed, DexelGridViews[kDexelViewY].removedVolume);
+        CutViews(cutting, model, views, viewCount, probe ? 1 : cutting.threadCount, !probe);
+    double removed = bound[kDexelViewZ].removedVolume;
+    removed = std::max(removed, bound[kDexelViewX].removedVolume);
+    removed = std::max(removed, bound[kDexelViewY].removedVolume);
     if (contact != 0) {
-        InterferenceFlags.contact = 1;
+        cutting.flags.contact = 1;
     }
     // 7. Shank and holder passes.
-    return removed + RunShankAndHolderPasses(move, model);
+    return removed + RunShankAndHolderPasses(cutting, move, model);
 }
 
-double CutStockAtToolPose(NcSession& session, StockModel* model, const double point[3],
-                          const double axis[3], const CutEndMarkRecord& mark) {
+double CutStockAtToolPose(CuttingState& cutting, NcSession& session, StockModel* model,
+                          const double point[3], const double axis[3],
+                          const CutEndMarkRecord& mark) {
     const CutMoveFacts move = {session.kinematics->motion.motionType > 0 ? 1 : 0,
                                session.run.cuttingEnabled, &session.tools->tool, mark};
-    return CutStockAtToolPose(model, point, axis, move);
+    return CutStockAtToolPose(cutting, model, point, axis, move);
 }
 
 CutEndMarkRecord MakeCutEndMark(std::uint8_t penBits, bool rapid, std::int32_t lineStamp) {

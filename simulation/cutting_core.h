@@ -9,8 +9,9 @@
 //
 // Threads: the cut is called on one thread (the simulation thread during a run); the
 // user-interface thread reads the stock only while a redraw handshake is pending. Inside a call
-// the rows of the three families' windows are spread over CuttingThreadCount threads of a
-// persistent pool (platform/task_pool.h): rows are independent (each ray is cut by one thread,
+// the rows of the three families' windows are spread over the cutting state's threadCount threads
+// of a persistent pool (platform/task_pool.h), which read the state's cutter and pose through the
+// pointer the call hands them: rows are independent (each ray is cut by one thread,
 // with its own row state and buffers), each row's removed volume is kept apart and the rows are
 // added in row order, the dirty blocks and measures are gathered per run of rows and applied on
 // the calling thread. So the ends, pens, line stamps, volumes, flags and dirty blocks are
@@ -25,12 +26,12 @@
 namespace mirexa {
 
 struct CurrentToolRecord;
-
+struct CuttingState;
 struct NcSession;
 
-// The values of the current tool that the section solids read. Filled from the current tool's
-// derived geometry whenever the tool changes; tests fill it directly. Lengths in mm, measured
-// from the tip along the axis; radii from the axis.
+// The values of the current tool that the section solids read (CuttingState::cutter). Filled from
+// the current tool's derived geometry whenever the tool changes; tests fill it directly. Lengths in
+// mm, measured from the tip along the axis; radii from the axis.
 struct CutterSections {
     std::int32_t shape = {};         // ToolShapeType: 1 BALL ... 9 RADIUS, 99 KEGAKI
     double diameter = {};            // D
@@ -58,9 +59,7 @@ struct CutterSections {
     double toolLength = {};          // stick-out of the length record (reach of the window)
     std::uint8_t penBits = {};       // current pen * 16 (bits 4-7 of new ends)
 };
-extern CutterSections CurrentCutter;
 
-struct CurrentToolRecord;
 // The section values of a selected tool: its record's shape and sizes and its derived cutter
 // geometry (the corner torus, tip cone, taper and body radii), the default tool length and pen.
 void LoadCutterSections(const CurrentToolRecord& tool, CutterSections* out);
@@ -77,11 +76,7 @@ struct CutEndMarkRecord {
 // line stamp on both ends.
 CutEndMarkRecord MakeCutEndMark(std::uint8_t penBits, bool rapid, std::int32_t lineStamp);
 
-// Threads that share one cut (1: all on the calling thread; at most the processors). Read at
-// each cut; a run sets it from the settings' MULTI THREAD.
-extern std::atomic<int> CuttingThreadCount;
-
-// The per-pose geometry, rewritten by every call (model coordinates).
+// The per-pose geometry, rewritten by every call (model coordinates; CuttingState::pose).
 struct CutPoseGeometry {
     double tip[3] = {};
     double axis[3] = {};        // unit, snapped
@@ -108,7 +103,6 @@ struct CutPoseGeometry {
     std::int64_t raysSkipped = {};
     std::int32_t memoryFailures = {};  // rays left uncut for want of memory
 };
-extern CutPoseGeometry CutPose;
 
 // Running totals of the cutter passes, for the benchmarks: passes made and the threads they used
 // (a pass over small windows stays on the calling thread), the rays visited and passed over.
@@ -118,13 +112,14 @@ struct CuttingTotalsRecord {
     std::int64_t raysVisited = {};
     std::int64_t raysSkipped = {};
 };
-extern CuttingTotalsRecord CuttingTotals;
 
 // Upward and later calls of the cut; a null hook means nothing there.
 struct CuttingHooks {
     // The shank and holder passes of the checks: run after the cutter passes of every call
-    // (also when the tool lies outside the grid); returns the volume they removed (mm^3).
-    double (*shankAndHolderPasses)(const CurrentToolRecord& tool, StockModel* model) = {};
+    // (also when the tool lies outside the grid) on the cut's state; returns the volume they
+    // removed (mm^3).
+    double (*shankAndHolderPasses)(CuttingState& cutting, const CurrentToolRecord& tool,
+                                   StockModel* model) = {};
 };
 extern CuttingHooks CuttingCallbacks;
 
@@ -138,30 +133,32 @@ struct CutMoveFacts {
     CutEndMarkRecord mark = {};          // the new ends' flags and line stamps
 };
 
-// Removes the current tool (CurrentCutter) at the tool point and unit axis (work coordinates) from
-// the model. Does nothing when the model holds no grid, its useState is above 0 or the move's
-// cutting-on switch is 0. The views are bound to the model first when they describe another model
-// or stale arrays. Returns the volume removed (mm^3): the largest of the three families' sums plus
-// the shank and holder passes (only those when the tool lies wholly outside the grid, 0 when
-// nothing is cut). Results besides: the views' removedVolume, the contact, over-length
-// and over-chip flags of InterferenceFlags (set, never cleared here), and the measured edge
-// height, tip width and RADIUS probe height of ToolLengthMeasured (running maxima; the tool-length
-// report line clears them). Given a session instead of the move's facts, those of the session's
-// move (its motion type, its cutting-on switch and its tool) with the mark given. The contact flag
-// is set when a ray lost more than a hundredth of its pitch: a tool leaving its own cut touches its
-// walls only within rounding. A chord shorter than a thousandth of the pitch (a tool surface
-// tangent to the ray) is not cut, so no ends are made where the tool only touches a ray. A tool
-// standing on an outer face of the grid from outside (its axis along a grid axis, its end plane on
-// the face) meets the rays lying in that face only in its end plane, where no material lies beyond
-// them: they are not cut, as the rays crossing the face lose nothing either.
-double CutStockAtToolPose(StockModel* model, const double point[3], const double axis[3],
-                          const CutMoveFacts& move);
-double CutStockAtToolPose(NcSession& session, StockModel* model, const double point[3],
-                          const double axis[3], const CutEndMarkRecord& mark);
+// Removes the state's cutter at the tool point and unit axis (work coordinates) from the model,
+// leaving the pose in the state's pose. Does nothing when the model holds no grid, its useState
+// is above 0 or the move's cutting-on switch is 0. The state's views are bound to the model first
+// when they describe another model or stale arrays. Returns the volume removed (mm^3): the largest
+// of the three families' sums plus the shank and holder passes (only those when the tool lies
+// wholly outside the grid, 0 when nothing is cut). Results besides: the views' removedVolume, the
+// contact, over-length and over-chip flags of the state's flags (set, never cleared here), and the
+// measured edge height, tip width and RADIUS probe height of the state's measures (running maxima;
+// the tool-length report line clears them). Given a session instead of the move's facts, those of
+// the session's move (its motion type, its cutting-on switch and its tool) with the mark given.
+// The contact flag is set when a ray lost more than a hundredth of its pitch: a tool leaving its
+// own cut touches its walls only within rounding. A chord shorter than a thousandth of the pitch
+// (a tool surface tangent to the ray) is not cut, so no ends are made where the tool only touches
+// a ray. A tool standing on an outer face of the grid from outside (its axis along a grid axis,
+// its end plane on the face) meets the rays lying in that face only in its end plane, where no
+// material lies beyond them: they are not cut, as the rays crossing the face lose nothing either.
+double CutStockAtToolPose(CuttingState& cutting, StockModel* model, const double point[3],
+                          const double axis[3], const CutMoveFacts& move);
+double CutStockAtToolPose(CuttingState& cutting, NcSession& session, StockModel* model,
+                          const double point[3], const double axis[3],
+                          const CutEndMarkRecord& mark);
 
-// The cutter pass over one view's window (the views' key points and windows set by
-// CutStockAtToolPose): cuts every ray of the window, adds to view->removedVolume. Returns 0.
-int CutDexelGrid(DexelGridView* view);
+// The cutter pass over one view's window with the state's cutter and pose (the view's key points
+// and window set by CutStockAtToolPose): cuts every ray of the window, adds to
+// view->removedVolume. Returns 0.
+int CutDexelGrid(CuttingState& cutting, DexelGridView* view);
 
 struct StockMaterialSummary;
 // The material summary the passes keep of the stock they cut last (stock/material_summary.h):

@@ -15,6 +15,7 @@
 
 #include "platform/worker_thread.h"
 #include "services/run_mode.h"
+#include "simulation/cutting_state.h"
 #include "simulation/move_stepping.h"
 #include "simulation/simulation_thread.h"
 
@@ -59,13 +60,17 @@ struct CuttingRun {
     // The block loop's bookkeeping and the step record, reset at the run's start.
     BlockLoopState loop;
     SimulationRunRecord record;
+    // The state of the cut and checks at each step: the cutter the run loaded, the pose, views,
+    // flags and measures. Kept after the run, so that the window's jog and control point dialog
+    // cut with the cutter the run left current.
+    CuttingState cutting;
     RunResult result;
     // Called on the run's thread once the result stands and the state is kEnded (null: nothing),
     // so that the window takes the end at once rather than at its timer's next tick.
     void (*ended)() = nullptr;
 };
 
-// The step context of the run: its session and its step record.
+// The step context of the run: its session, its stock, its step record and its cutting state.
 MoveStepContext RunContext(CuttingRun& run);
 
 // Runs the request on the calling thread: run start, the block loop, run end. Sets the state to

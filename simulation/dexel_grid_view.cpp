@@ -4,8 +4,6 @@
 
 namespace mirexa {
 
-DexelGridView DexelGridViews[3];
-
 namespace {
 
 // Model axes (u, v, w) of each view.
@@ -74,10 +72,6 @@ void BindDexelGridViews(StockModel* model, DexelGridView views[3]) {
         view.vBlockHigh = model->blocks.highMap[view.vAxis];
         view.boundGeneration = model->workingGeneration;
     }
-}
-
-void BindDexelGrids(StockModel* model) {
-    BindDexelGridViews(model, DexelGridViews);
 }
 
 int DexelGridsMatchModel(const DexelGridView views[3], const StockModel* model) {

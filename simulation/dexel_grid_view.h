@@ -67,14 +67,11 @@ struct DexelGridView {
     std::uint32_t boundGeneration = {};
 };
 
-// The three views of the current stock, indexed by DexelViewIndex.
-extern DexelGridView DexelGridViews[3];
-
-// Fills the three views from the model: axes, node counts, pitch, coordinate tables, the
-// families' capacities and arrays and the block maps. The windows, key points and removed
-// volumes are left as they were. A null model, or one without a grid, empties the views.
-void BindDexelGrids(StockModel* model);
-// The same into caller-owned views (indexed by DexelViewIndex).
+// Fills three views (indexed by DexelViewIndex; a cutting state's, CuttingState::views) from the
+// model: axes, node counts, pitch, coordinate tables, the families' capacities and arrays and the
+// block maps. The windows, key points and removed volumes are left as they were. A null model,
+// or one without a grid, empties the views. A cut binds its state's views again whenever
+// DexelGridsMatchModel says they are stale.
 void BindDexelGridViews(StockModel* model, DexelGridView views[3]);
 
 // 1 when the views are bound to this model and its working arrays, node counts and display

@@ -12,12 +12,11 @@
 #include "geometry/vector_math.h"
 #include "nc/nc_session.h"
 #include "simulation/cutting_core.h"
+#include "simulation/cutting_state.h"
 #include "simulation/interference_flags.h"
 #include "stockio/stock_loading.h"
 
 namespace mirexa {
-
-HeadCheckCounters HeadCheckCount;
 
 namespace {
 
@@ -50,7 +49,7 @@ bool BeyondOneSide(const double v[9], const double min[3], const double max[3]) 
 
 // One mapped triangle against the three families of the stock. A family is visited over the
 // node windows of its two cross axes; the window along its own rays does not matter.
-int TriangleHitsStock(const double local[9], const StockModel& stock) {
+int TriangleHitsStock(const double local[9], const StockModel& stock, std::int64_t* raysTested) {
     double lo[3], hi[3];
     ComputeBoxBounds(local, lo, hi);
     int first[3], last[3];
@@ -62,19 +61,22 @@ int TriangleHitsStock(const double local[9], const StockModel& stock) {
     const DexelFamily& z = stock.z;
     if (open[0] && open[1] &&
         TriangleHitsDexelGrid(local, 2, 0, 1, first[0], last[0], first[1], last[1], stock.nx,
-                              stock.nodesX, stock.nodesY, z.capacity, z.counts, z.ends)) {
+                              stock.nodesX, stock.nodesY, z.capacity, z.counts, z.ends,
+                              raysTested)) {
         return 1;
     }
     const DexelFamily& x = stock.x;
     if (open[1] && open[2] &&
         TriangleHitsDexelGrid(local, 0, 1, 2, first[1], last[1], first[2], last[2], stock.ny,
-                              stock.nodesY, stock.nodesZ, x.capacity, x.counts, x.ends)) {
+                              stock.nodesY, stock.nodesZ, x.capacity, x.counts, x.ends,
+                              raysTested)) {
         return 1;
     }
     const DexelFamily& y = stock.y;
     return open[2] && open[0] &&
            TriangleHitsDexelGrid(local, 1, 2, 0, first[2], last[2], first[0], last[0], stock.nz,
-                                 stock.nodesZ, stock.nodesX, y.capacity, y.counts, y.ends);
+                                 stock.nodesZ, stock.nodesX, y.capacity, y.counts, y.ends,
+                                 raysTested);
 }
 
 // How a check poses its head for the BASIC pair.
@@ -104,7 +106,7 @@ bool PairOn(StructurePair pair) {
     return Checks.structurePairs[pair] > 0;
 }
 
-void RunHeadCheck(const HeadCheck& check, const MachinePose& pose) {
+void RunHeadCheck(CuttingState& cutting, const HeadCheck& check, const MachinePose& pose) {
     const MachineModel& mesh = *check.mesh;
     if (mesh.facetCount <= 0) {
         return;
@@ -113,6 +115,7 @@ void RunHeadCheck(const HeadCheck& check, const MachinePose& pose) {
     const bool turned = machine[3] != 0.0 || machine[4] != 0.0;
     thread_local PosedHeadMesh posed;
     thread_local PosedHeadMesh basicPosed;
+    posed.counters = basicPosed.counters = &cutting.headChecks;
     bool begun = false;
     auto head = [&]() -> PosedHeadMesh* {
         if (!begun) {
@@ -121,7 +124,7 @@ void RunHeadCheck(const HeadCheck& check, const MachinePose& pose) {
         }
         return &posed;
     };
-    InterferenceFlagSet& flags = InterferenceFlags;
+    InterferenceFlagSet& flags = cutting.flags;
     // WORK.
     const StockModel& stock = StockModels[CurrentStockIndex.load()];
     if (PairOn(check.work) && stock.useState == 0 && stock.nx >= 2 &&
@@ -168,8 +171,9 @@ constexpr HeadPair kHeadPairs[] = {{kHeadVice, kStructureVice},
 
 }  // namespace
 
-int CheckHead2Model(const MachinePose& pose) {
-    RunHeadCheck({.mesh = &StructureModels.head2,
+int CheckHead2Model(CuttingState& cutting, const MachinePose& pose) {
+    RunHeadCheck(cutting,
+                 {.mesh = &StructureModels.head2,
                   .poser = PoseModelPointAxes,
                   .work = kHead2Work,
                   .pairs = kHead2Pairs,
@@ -180,9 +184,10 @@ int CheckHead2Model(const MachinePose& pose) {
     return 0;
 }
 
-int CheckHead1Model(const MachinePose& pose) {
+int CheckHead1Model(CuttingState& cutting, const MachinePose& pose) {
     const bool head = CurrentMachine.rotaryType == 1;
-    RunHeadCheck({.mesh = &StructureModels.head1,
+    RunHeadCheck(cutting,
+                 {.mesh = &StructureModels.head1,
                   .poser = head ? PoseModelPoint : PoseModelPointPivot,
                   .work = kHead1Work,
                   .pairs = kHead1Pairs,
@@ -193,9 +198,10 @@ int CheckHead1Model(const MachinePose& pose) {
     return 0;
 }
 
-int CheckHeadModel(const MachinePose& pose) {
+int CheckHeadModel(CuttingState& cutting, const MachinePose& pose) {
     const int type = CurrentMachine.rotaryType;
-    RunHeadCheck({.mesh = &StructureModels.head,
+    RunHeadCheck(cutting,
+                 {.mesh = &StructureModels.head,
                   .poser = type == 1   ? MoveModelPointOnly
                            : type == 2 ? PoseModelPointCentre
                                        : PoseModelPointOffset,
@@ -208,16 +214,16 @@ int CheckHeadModel(const MachinePose& pose) {
     return 0;
 }
 
-int CheckHead2Model(NcSession& session) {
-    return CheckHead2Model(session.kinematics->pose);
+int CheckHead2Model(CuttingState& cutting, NcSession& session) {
+    return CheckHead2Model(cutting, session.kinematics->pose);
 }
 
-int CheckHead1Model(NcSession& session) {
-    return CheckHead1Model(session.kinematics->pose);
+int CheckHead1Model(CuttingState& cutting, NcSession& session) {
+    return CheckHead1Model(cutting, session.kinematics->pose);
 }
 
-int CheckHeadModel(NcSession& session) {
-    return CheckHeadModel(session.kinematics->pose);
+int CheckHeadModel(CuttingState& cutting, NcSession& session) {
+    return CheckHeadModel(cutting, session.kinematics->pose);
 }
 
 int CheckNothing() {
@@ -250,7 +256,9 @@ void BeginHeadPose(const MachineModel* mesh, ModelPointPoser poser, const Machin
             out->boxMax[k] = std::max(out->boxMax[k], p[k]);
         }
     }
-    HeadCheckCount.posedVertices += 8;
+    if (out->counters != nullptr) {
+        out->counters->posedVertices += 8;
+    }
 }
 
 void PoseHeadFacets(PosedHeadMesh* head) {
@@ -268,7 +276,9 @@ void PoseHeadFacets(PosedHeadMesh* head) {
         }
         PrepareScanTriangle(posed, &head->triangles[f]);
     }
-    HeadCheckCount.posedVertices += 3 * std::int64_t{n};
+    if (head->counters != nullptr) {
+        head->counters->posedVertices += 3 * std::int64_t{n};
+    }
     head->facetsPosed = 1;
 }
 
@@ -306,7 +316,8 @@ int PosedHeadHitsStock(PosedHeadMesh* head, const StockModel& stock) {
             ApplyModelPlacement(stock.inverseOrientation, stock.negatedOffset, stock.frameFlag,
                                 local + 3 * i);
         }
-        if (TriangleHitsStock(local, stock)) {
+        if (TriangleHitsStock(local, stock,
+                              head->counters != nullptr ? &head->counters->raysTested : nullptr)) {
             return 1;
         }
     }
@@ -332,7 +343,9 @@ int PosedHeadHitsStructures(PosedHeadMesh* head, const StructureModelList& list)
                 (freeBox && BoxStrictlyInside(t.min, t.max, ref.freeMin, ref.freeMax))) {
                 continue;
             }
-            ++HeadCheckCount.facetModelTests;
+            if (head->counters != nullptr) {
+                ++head->counters->facetModelTests;
+            }
             if (TriangleHitsStructureModel(t, model)) {
                 return 1;
             }
@@ -344,7 +357,7 @@ int PosedHeadHitsStructures(PosedHeadMesh* head, const StructureModelList& list)
 int TriangleHitsDexelGrid(const double triangle[9], int wAxis, int uAxis, int vAxis, int uLo,
                           int uHi, int vLo, int vHi, int nu, const double* uCoords,
                           const double* vCoords, std::uint32_t capacity, const std::int32_t* counts,
-                          const double* ends) {
+                          const double* ends, std::int64_t* raysTested) {
     if (wAxis < 0 || wAxis > 2 || uAxis < 0 || uAxis > 2 || vAxis < 0 || vAxis > 2) {
         return 0;
     }
@@ -355,6 +368,13 @@ int TriangleHitsDexelGrid(const double triangle[9], int wAxis, int uAxis, int vA
         return 0;  // the plane holds the rays' direction (or the triangle has no area)
     }
     const int inlineCapacity = static_cast<int>(capacity);
+    std::int64_t tested = 0;
+    const auto answer = [&](int hit) {
+        if (raysTested != nullptr) {
+            *raysTested += tested;
+        }
+        return hit;
+    };
     for (int iv = vLo; iv <= vHi; ++iv) {
         const double v = vCoords[iv];
         for (int iu = uLo; iu <= uHi; ++iu) {
@@ -363,7 +383,7 @@ int TriangleHitsDexelGrid(const double triangle[9], int wAxis, int uAxis, int vA
             if (n < 2) {
                 continue;
             }
-            ++HeadCheckCount.raysTested;
+            ++tested;
             const double u = uCoords[iu];
             // Where the plane crosses the ray: n . p + d = 0 along w.
             const double w = -(plane[uAxis] * u + plane[vAxis] * v + plane[3]) / nw;
@@ -383,11 +403,11 @@ int TriangleHitsDexelGrid(const double triangle[9], int wAxis, int uAxis, int vA
             p[vAxis] = v;
             p[wAxis] = w;
             if (TestPointInTriangleOnAxis(triangle, p, wAxis, uAxis, vAxis) > 0) {
-                return 1;
+                return answer(1);
             }
         }
     }
-    return 0;
+    return answer(0);
 }
 
 }  // namespace mirexa

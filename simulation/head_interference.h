@@ -1,8 +1,8 @@
 // Head model interference: the machine's head meshes (HEAD2, HEAD1, HEAD or HEAD(XYZ)) posed to
 // the current machine pose and tested against the stock (the WORK pair: a head triangle that
 // pierces a material segment of a dexel ray) and against the table-side models (VICE, TABLE,
-// TABLE1, TABLE2, BASIC: facet against facet). A hit raises the pair's flag in
-// InterferenceFlags; what follows from it is decided elsewhere.
+// TABLE1, TABLE2, BASIC: facet against facet). A hit raises the pair's flag in the flags of the
+// cutting state the check is given; what follows from it is decided elsewhere.
 //
 // Posing: a head is posed once per check and pose: every facet's three vertices are moved to
 // the pose in one pass and kept with their boxes and planes for all the pairs that follow, so a
@@ -27,6 +27,7 @@
 
 namespace mirexa {
 
+struct CuttingState;
 struct NcSession;
 
 // --- The checks of a step
@@ -46,14 +47,15 @@ struct NcSession;
 // the head from the machine's base: the machine position with each axis the table carries
 // (MOVE(X/Y/Z) = TABLE) set to 0; HEAD2 poses as for its other pairs, HEAD1 is only moved when
 // the first angle is exactly 0 and otherwise posed by PoseModelPoint, HEAD is only moved. A hit
-// sets the pair's structure flag in InterferenceFlags; a pair stops at its first hit. All
-// return 0. The pose routines of a turned head turn by the angles of that pose.
-int CheckHead2Model(const MachinePose& pose);
-int CheckHead1Model(const MachinePose& pose);
-int CheckHeadModel(const MachinePose& pose);
-int CheckHead2Model(NcSession& session);
-int CheckHead1Model(NcSession& session);
-int CheckHeadModel(NcSession& session);
+// sets the pair's structure flag in the state's flags; a pair stops at its first hit; the
+// state's head counters count the work. All return 0. The pose routines of a turned head turn by
+// the angles of that pose.
+int CheckHead2Model(CuttingState& cutting, const MachinePose& pose);
+int CheckHead1Model(CuttingState& cutting, const MachinePose& pose);
+int CheckHeadModel(CuttingState& cutting, const MachinePose& pose);
+int CheckHead2Model(CuttingState& cutting, NcSession& session);
+int CheckHead1Model(CuttingState& cutting, NcSession& session);
+int CheckHeadModel(CuttingState& cutting, NcSession& session);
 // The empty entry of a check sequence: 0.
 int CheckNothing();
 
@@ -69,6 +71,13 @@ using ModelPointPoser = void (*)(const MachinePose& pose, const double origin[3]
 void MoveModelPointOnly(const MachinePose&, const double origin[3], const double vertex[3],
                         double out[3]);
 
+// Counters for tests and the benchmark; only ever added to (CuttingState::headChecks).
+struct HeadCheckCounters {
+    std::int64_t posedVertices = {};    // head vertices and box corners posed
+    std::int64_t raysTested = {};       // rays whose material was tested against a triangle
+    std::int64_t facetModelTests = {};  // head facets scanned against a structure model
+};
+
 // A head mesh at one pose. The box is the bounds of the mesh box's eight corners posed; the
 // facets are posed on first need and kept. The mesh must outlive the record.
 struct PosedHeadMesh {
@@ -80,15 +89,9 @@ struct PosedHeadMesh {
     double boxMax[3] = {};
     std::int32_t facetsPosed = {};
     std::vector<ScanTriangle> triangles = {};  // one per facet, once posed
+    // Where the work of the poses and tests is counted (set by the owner; null: not counted).
+    HeadCheckCounters* counters = {};
 };
-
-// Counters for tests and the benchmark; only ever added to.
-struct HeadCheckCounters {
-    std::int64_t posedVertices = {};    // head vertices and box corners posed
-    std::int64_t raysTested = {};       // rays whose material was tested against a triangle
-    std::int64_t facetModelTests = {};  // head facets scanned against a structure model
-};
-extern HeadCheckCounters HeadCheckCount;
 
 // Starts a pose of the mesh: records mesh, poser and origin and poses the box corners. The
 // facets are left for PoseHeadFacets. Buffers of an earlier pose are reused.
@@ -120,10 +123,10 @@ int PosedHeadHitsStructures(PosedHeadMesh* head, const StructureModelList& list)
 // crosses it within a segment [e0, e1] (ends included) and the ray passes through the triangle
 // or its edges (the projected point-in-triangle test gives 1 or more). A triangle whose plane
 // holds the ray's direction never pierces it. The rays are read in place: there is no limit on
-// their ends. 0 after the whole window.
+// their ends. 0 after the whole window. The rays tested are added to raysTested (when given).
 int TriangleHitsDexelGrid(const double triangle[9], int wAxis, int uAxis, int vAxis, int uLo,
                           int uHi, int vLo, int vHi, int nu, const double* uCoords,
                           const double* vCoords, std::uint32_t capacity, const std::int32_t* counts,
-                          const double* ends);
+                          const double* ends, std::int64_t* raysTested = nullptr);
 
 }  // namespace mirexa

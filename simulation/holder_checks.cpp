@@ -9,6 +9,7 @@
 #include "config/config_records.h"
 #include "nc/nc_session.h"
 #include "simulation/cutting_core.h"
+#include "simulation/cutting_state.h"
 #include "simulation/interference_flags.h"
 #include "simulation/section_solids.h"
 #include "simulation/tool_length_report.h"
@@ -17,8 +18,6 @@
 #include "stock/stock_grid.h"
 
 namespace mirexa {
-
-ShankSectionValues ActiveShankSection;
 
 namespace {
 
@@ -133,9 +132,9 @@ int LayoutHolderSections(const CurrentToolRecord& tool, double start,
 
 namespace {
 
-// The chord of the active section's solid on the ray (lu, lv) of the view: 1 with [lo, hi].
-bool SectionChord(const DexelGridView& view, double lu, double lv, double cut[2]) {
-    const ShankSectionValues& s = ActiveShankSection;
+// The chord of the section's solid on the ray (lu, lv) of the view: 1 with [lo, hi].
+bool SectionChord(const ShankSectionValues& s, const DexelGridView& view, double lu, double lv,
+                  double cut[2]) {
     SectionHits hits;
     int n = 0;
     if (s.coneStartRadius == s.topRadius) {
@@ -166,8 +165,9 @@ void MarkDirty(DexelGridView* view, int iu, int iv, const double* ends, int n) {
 }
 
 // The pass of both kinds over one view's window.
-int RunSectionPass(DexelGridView* view) {
-    if (!(ActiveShankSection.length > 0.0)) {
+int RunSectionPass(CuttingState& cutting, DexelGridView* view) {
+    const ShankSectionValues& section = cutting.shankSection;
+    if (!(section.length > 0.0)) {
         return 0;
     }
     const bool probeOnly = Checks.arborCheck == 1;
@@ -178,7 +178,8 @@ int RunSectionPass(DexelGridView* view) {
     family.ends = view->ends;
     family.flags = view->flags;
     family.lineStamps = view->lineStamps;
-    const std::uint8_t flag = static_cast<std::uint8_t>(CurrentCutter.penBits | kDexelEndPainted);
+    const std::uint8_t flag = static_cast<std::uint8_t>(cutting.cutter.penBits | kDexelEndPainted);
+    const std::int32_t* stamps = cutting.pose.mark.stamps;
     const std::uint8_t flags[2] = {flag, flag};
     const double pitch2 = view->pitch * view->pitch;
     for (std::int32_t iv = view->vLo; iv <= view->vHi; ++iv) {
@@ -192,7 +193,7 @@ int RunSectionPass(DexelGridView* view) {
                 continue;
             }
             double cut[2];
-            if (!SectionChord(*view, view->uCoords[iu], lv, cut)) {
+            if (!SectionChord(section, *view, view->uCoords[iu], lv, cut)) {
                 continue;
             }
             // A chord that only touches the ray's material from outside changes nothing.
@@ -206,8 +207,7 @@ int RunSectionPass(DexelGridView* view) {
             const double weight = (iu == 0 || iu == view->lastU) ? vWeight / 2.0 : vWeight;
             double volume = 0.0;
             if (CutDexelInterval(&PassRay, view->pitch, view->wCoords[0], weight, &volume,
-                                 &PassRemoved, cut, flags,
-                                 CutPose.mark.stamps) != kDexelIntervalDone ||
+                                 &PassRemoved, cut, flags, stamps) != kDexelIntervalDone ||
                 PassRemoved.count == 0) {
                 continue;
             }
@@ -230,8 +230,9 @@ const double* NodeTable(const StockModel& model, int axis) {
 
 // Sets the views for a section: its start point, the pose's axis and the node windows around
 // the section. Returns 0 when the section lies wholly outside the grid.
-int SetSectionViews(const StockModel& model, const ShankSectionValues& section) {
-    const CutPoseGeometry& pose = CutPose;
+int SetSectionViews(CuttingState& cutting, const StockModel& model,
+                    const ShankSectionValues& section) {
+    const CutPoseGeometry& pose = cutting.pose;
     double start[3];
     int low[3], high[3];
     for (int k = 0; k < 3; ++k) {
@@ -248,7 +249,7 @@ int SetSectionViews(const StockModel& model, const ShankSectionValues& section) 
         low[k] = static_cast<int>(std::max(lo, 0.0));
         high[k] = static_cast<int>(std::min(hi, static_cast<double>(last)));
     }
-    for (DexelGridView& view : DexelGridViews) {
+    for (DexelGridView& view : cutting.views) {
         PermuteToView(view, start, view.tip);
         PermuteToView(view, pose.axis, view.axis);
         view.uLo = low[view.uAxis];
@@ -258,25 +259,25 @@ int SetSectionViews(const StockModel& model, const ShankSectionValues& section) 
         view.sectionIndex = section.index;
         view.removedVolume = 0.0;
     }
-    ActiveShankSection = section;
+    cutting.shankSection = section;
     return 1;
 }
 
-using SectionPass = int (*)(DexelGridView*);
+using SectionPass = int (*)(CuttingState&, DexelGridView*);
 
 // Cuts the sections on the X, Y and Z views; returns the sum over the sections of the largest
 // of the three views' volumes.
-double CutSections(const StockModel& model, const ShankSectionValues* sections, int count,
-                   SectionPass pass) {
+double CutSections(CuttingState& cutting, const StockModel& model,
+                   const ShankSectionValues* sections, int count, SectionPass pass) {
     double total = 0.0;
     for (int i = 0; i < count; ++i) {
-        if (!(sections[i].length > 0.0) || !SetSectionViews(model, sections[i])) {
+        if (!(sections[i].length > 0.0) || !SetSectionViews(cutting, model, sections[i])) {
             continue;
         }
         double largest = 0.0;
         for (int v : {kDexelViewX, kDexelViewY, kDexelViewZ}) {
-            pass(&DexelGridViews[v]);
-            largest = std::max(largest, DexelGridViews[v].removedVolume);
+            pass(cutting, &cutting.views[v]);
+            largest = std::max(largest, cutting.views[v].removedVolume);
         }
         total += largest;
     }
@@ -285,14 +286,15 @@ double CutSections(const StockModel& model, const ShankSectionValues* sections, 
 
 // 1 when some section would remove material, testing the views in the given order and
 // stopping at the first hit.
-bool AnySectionHits(const StockModel& model, const ShankSectionValues* sections, int count,
-                    SectionPass pass, const int order[3]) {
+bool AnySectionHits(CuttingState& cutting, const StockModel& model,
+                    const ShankSectionValues* sections, int count, SectionPass pass,
+                    const int order[3]) {
     for (int i = 0; i < count; ++i) {
-        if (!(sections[i].length > 0.0) || !SetSectionViews(model, sections[i])) {
+        if (!(sections[i].length > 0.0) || !SetSectionViews(cutting, model, sections[i])) {
             continue;
         }
         for (int v = 0; v < 3; ++v) {
-            if (pass(&DexelGridViews[order[v]]) != 0) {
+            if (pass(cutting, &cutting.views[order[v]]) != 0) {
                 return true;
             }
         }
@@ -308,12 +310,13 @@ double NextSearchValue(double value) {
 constexpr int kZYX[3] = {kDexelViewZ, kDexelViewY, kDexelViewX};
 constexpr int kXYZ[3] = {kDexelViewX, kDexelViewY, kDexelViewZ};
 
-void SearchNeckLength(const StockModel& model, const CurrentToolRecord& tool) {
-    ToolLengthMeasurements& m = ToolLengthMeasured;
+void SearchNeckLength(CuttingState& cutting, const StockModel& model,
+                      const CurrentToolRecord& tool) {
+    ToolLengthMeasurements& m = cutting.measured;
     ShankSectionValues sections[kShankSectionCount];
     for (;;) {
         const int n = LayoutShankSections(tool, m.neckLu, kSearchShankLength, sections);
-        if (!AnySectionHits(model, sections, n, CheckShankInDexelGrid, kZYX) ||
+        if (!AnySectionHits(cutting, model, sections, n, CheckShankInDexelGrid, kZYX) ||
             m.neckLu >= kNeckSearchLimit) {
             break;
         }
@@ -325,8 +328,9 @@ void SearchNeckLength(const StockModel& model, const CurrentToolRecord& tool) {
     m.neckSearch[1] = m.neckLu >= kNeckSearchLimit ? m.neckLu : kNeckSearchLimit;
 }
 
-void SearchTaperLength(const StockModel& model, const CurrentToolRecord& tool) {
-    ToolLengthMeasurements& m = ToolLengthMeasured;
+void SearchTaperLength(CuttingState& cutting, const StockModel& model,
+                       const CurrentToolRecord& tool) {
+    ToolLengthMeasurements& m = cutting.measured;
     ShankSectionValues sections[kShankSectionCount];
     while (m.neckLt >= 0.0) {
         const int n = LayoutTaperSearchSections(tool, m.neckLt, sections);
@@ -334,7 +338,7 @@ void SearchTaperLength(const StockModel& model, const CurrentToolRecord& tool) {
             m.neckLt = -1.0;
             break;
         }
-        const bool hit = AnySectionHits(model, sections, n, CheckShankInDexelGrid, kZYX);
+        const bool hit = AnySectionHits(cutting, model, sections, n, CheckShankInDexelGrid, kZYX);
         if (m.neckLt >= kTaperSearchLimit) {
             m.neckLt = -1.0;
             break;
@@ -346,13 +350,14 @@ void SearchTaperLength(const StockModel& model, const CurrentToolRecord& tool) {
     }
 }
 
-void SearchHolderLength(const StockModel& model, const CurrentToolRecord& tool) {
-    ToolLengthMeasurements& m = ToolLengthMeasured;
+void SearchHolderLength(CuttingState& cutting, const StockModel& model,
+                        const CurrentToolRecord& tool) {
+    ToolLengthMeasurements& m = cutting.measured;
     m.stickOut = std::max(m.stickOut, m.neckLu);
     ShankSectionValues sections[kArborMaxSegments];
     for (;;) {
         const int n = LayoutHolderSections(tool, m.stickOut, sections);
-        if (!AnySectionHits(model, sections, n, CheckArborInDexelGrid, kXYZ) ||
+        if (!AnySectionHits(cutting, model, sections, n, CheckArborInDexelGrid, kXYZ) ||
             m.stickOut >= kNeckSearchLimit) {
             break;
         }
@@ -362,18 +367,19 @@ void SearchHolderLength(const StockModel& model, const CurrentToolRecord& tool) 
 
 }  // namespace
 
-int CheckShankInDexelGrid(DexelGridView* view) {
-    return RunSectionPass(view);
+int CheckShankInDexelGrid(CuttingState& cutting, DexelGridView* view) {
+    return RunSectionPass(cutting, view);
 }
 
-int CheckArborInDexelGrid(DexelGridView* view) {
-    return RunSectionPass(view);
+int CheckArborInDexelGrid(CuttingState& cutting, DexelGridView* view) {
+    return RunSectionPass(cutting, view);
 }
 
-double RunShankAndHolderPasses(const CurrentToolRecord& tool, StockModel* model) {
+double RunShankAndHolderPasses(CuttingState& cutting, const CurrentToolRecord& tool,
+                               StockModel* model) {
     const int mode = Checks.arborCheck;
     if (mode < 1 || model == nullptr || model->nx < 2 || !(model->pitch > 0.0) ||
-        !DexelGridsMatchModel(DexelGridViews, model)) {
+        !DexelGridsMatchModel(cutting.views, model)) {
         return 0.0;
     }
     double removed = 0.0;
@@ -381,34 +387,34 @@ double RunShankAndHolderPasses(const CurrentToolRecord& tool, StockModel* model)
     const bool holder = tool.holder.present != 0;
     if (mode == 1) {
         if (shank) {
-            SearchNeckLength(*model, tool);
-            SearchTaperLength(*model, tool);
+            SearchNeckLength(cutting, *model, tool);
+            SearchTaperLength(cutting, *model, tool);
         }
         if (holder) {
-            SearchHolderLength(*model, tool);
+            SearchHolderLength(cutting, *model, tool);
         }
         return 0.0;
     }
     if (shank) {
         ShankSectionValues sections[kShankSectionCount];
         const int n = LayoutShankSections(tool, tool.length.values[1], -1.0, sections);
-        const double m = CutSections(*model, sections, n, CheckShankInDexelGrid);
+        const double m = CutSections(cutting, *model, sections, n, CheckShankInDexelGrid);
         if (mode >= 3 && m > 0.0) {
-            InterferenceFlags.taper = 1;
+            cutting.flags.taper = 1;
         }
         removed += m;
     }
     if (holder) {
         ShankSectionValues sections[kArborMaxSegments];
         const int n = LayoutHolderSections(tool, tool.length.values[0], sections);
-        const double m = CutSections(*model, sections, n, CheckArborInDexelGrid);
+        const double m = CutSections(cutting, *model, sections, n, CheckArborInDexelGrid);
         if (mode >= 3 && m > 0.0) {
-            InterferenceFlags.arbor = 1;
+            cutting.flags.arbor = 1;
         }
         removed += m;
     }
     if (removed > 0.0) {
-        InterferenceFlags.contact = 1;
+        cutting.flags.contact = 1;
     }
     return removed;
 }

@@ -19,8 +19,8 @@
 //    next radius. The envelope keeps every cone widening and puts the window around its wide
 //    end, whether the holder as given widens or narrows.
 //
-// The searches keep their results in the tool-length measurements of the report
-// (ToolLengthMeasured): RequiredNeckLength is neckLu, RequiredTaperLength neckLt and
+// The searches keep their results in the tool-length measurements of the cut's state
+// (CuttingState::measured): RequiredNeckLength is neckLu, RequiredTaperLength neckLt and
 // RequiredHolderLength stickOut. They only grow while a tool is in use (the taper length until it
 // becomes -1, which ends its search), step on the 0.1 mm lattice exactly, and are cleared when
 // the tool's report line is written or the run starts.
@@ -35,6 +35,7 @@
 
 namespace mirexa {
 
+struct CuttingState;
 struct NcSession;
 
 // One section of the shank or holder.
@@ -81,26 +82,26 @@ inline constexpr double kNeckSearchLimit = 499.0;
 inline constexpr double kTaperSearchLimit = 199.0;
 inline constexpr double kSearchStep = 0.1;
 
-// The section the per-view passes test; the caller sets it and the view's tip (the section's
-// start point), axis, window and sectionIndex before each pass.
-extern ShankSectionValues ActiveShankSection;
-
-// The shank pass over one view's window: each ray with material meets the active section's
-// solid; a chord that would remove material is removed with the pen byte and the painted bit on
-// both new ends, the NC line stamps of the cut, the removed volume added to the view and the
-// display blocks marked. With ARBOR CHECK 1 the ray is only tested on a copy, and the first ray
-// that would lose material returns 1 with nothing stored. Otherwise 0 after the whole window.
-int CheckShankInDexelGrid(DexelGridView* view);
+// The shank pass over one view of the state's views: each ray of its window with material meets
+// the state's section (CuttingState::shankSection, which the caller sets with the view's tip (the
+// section's start point), axis, window and sectionIndex before each pass); a chord that would
+// remove material is removed with the pen byte and the painted bit on both new ends, the NC line
+// stamps of the cut, the removed volume added to the view and the display blocks marked. With ARBOR
+// CHECK 1 the ray is only tested on a copy, and the first ray that would lose material returns 1
+// with nothing stored. Otherwise 0 after the whole window.
+int CheckShankInDexelGrid(CuttingState& cutting, DexelGridView* view);
 // The same pass for a holder section.
-int CheckArborInDexelGrid(DexelGridView* view);
+int CheckArborInDexelGrid(CuttingState& cutting, DexelGridView* view);
 
-// The shank and holder passes of one cut (the cutting core's hook): reads the pose of the cut
-// (CutPose, in the stock's own coordinates) and ARBOR CHECK. ARBOR CHECK 2 to 4 cut, 3 and 4
+// The shank and holder passes of one cut (the cutting core's hook) on the cut's state: reads the
+// pose of the cut (its pose, in the stock's own coordinates) and ARBOR CHECK, sets its flags and,
+// with ARBOR CHECK 1, its measures. ARBOR CHECK 2 to 4 cut, 3 and 4
 // raise the taper flag (shank) or the arbor flag (holder) when anything was removed; any removal
 // raises the contact flag. ARBOR CHECK 1 runs the three searches and leaves the stock as it was.
 // Returns the volume removed (mm^3): per pass the largest of the three views' volumes, summed
 // over the sections.
-double RunShankAndHolderPasses(const CurrentToolRecord& tool, StockModel* model);
+double RunShankAndHolderPasses(CuttingState& cutting, const CurrentToolRecord& tool,
+                               StockModel* model);
 
 // Releases the pass's ray buffers (kept from call to call).
 void ReleaseHolderCheckBuffers();

@@ -3,14 +3,12 @@
 
 namespace mirexa {
 
-InterferenceFlagSet InterferenceFlags;
-
-void ClearInterferenceFlags() {
-    InterferenceFlags = InterferenceFlagSet{};
+void ClearInterferenceFlags(InterferenceFlagSet& flags) {
+    flags = InterferenceFlagSet{};
 }
 
-int AnyInterferenceFlagSet() {
-    for (const std::int32_t flag : InterferenceFlags.structure) {
+int AnyInterferenceFlagSet(const InterferenceFlagSet& flags) {
+    for (const std::int32_t flag : flags.structure) {
         if (flag != 0) {
             return 1;
         }
@@ -18,8 +16,7 @@ int AnyInterferenceFlagSet() {
     return 0;
 }
 
-int AnyCuttingAlarmFlagSet() {
-    const InterferenceFlagSet& f = InterferenceFlags;
+int AnyCuttingAlarmFlagSet(const InterferenceFlagSet& f) {
     return (f.arbor | f.taper | f.attachment | f.overLength | f.overChip) != 0 ? 1 : 0;
 }
 

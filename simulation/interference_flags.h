@@ -1,6 +1,5 @@
-// The per-step interference flags: cleared before each step, set by the cut and the checks of
-// that step, read by the simulation thread's alarm test and state. Only the simulation thread
-// touches them while a run is under way.
+// The per-step interference flags (CuttingState::flags): cleared before each step, set by the cut
+// and the checks of that step, read by the alarm test and state of the stepping that owns them.
 #pragma once
 
 #include <cstdint>
@@ -18,16 +17,15 @@ struct InterferenceFlagSet {
     std::int32_t attachment = {};  // an attachment touched the stock
     std::int32_t structure[kStructurePairCount] = {};  // one per structure pair
 };
-extern InterferenceFlagSet InterferenceFlags;
 
 // Clears every flag.
-void ClearInterferenceFlags();
+void ClearInterferenceFlags(InterferenceFlagSet& flags);
 
 // 1 when any structure pair flag is set, else 0.
-int AnyInterferenceFlagSet();
+int AnyInterferenceFlagSet(const InterferenceFlagSet& flags);
 
 // 1 when any of the cutting flags that raise a step alarm (arbor, taper, attachment, over-length,
 // over-chip) is set, else 0.
-int AnyCuttingAlarmFlagSet();
+int AnyCuttingAlarmFlagSet(const InterferenceFlagSet& flags);
 
 }  // namespace mirexa

@@ -12,6 +12,7 @@
 #include "nc/nc_session.h"
 #include "platform/clock.h"
 #include "simulation/cutting_core.h"
+#include "simulation/cutting_state.h"
 #include "simulation/holder_checks.h"
 #include "simulation/interference_flags.h"
 #include "simulation/simulation_hooks.h"
@@ -61,32 +62,32 @@ double StockPitch() {
     return s.nx != 0 ? s.pitch : 0.0;
 }
 
-void MakeCurrent(NcSession& session, int tool) {
+void MakeCurrent(CuttingState& cutting, NcSession& session, int tool) {
     SelectCurrentTool(session, *session.kinematics, *session.tools, tool, StockPitch());
-    LoadCutterSections(session.tools->tool, &CurrentCutter);
+    LoadCutterSections(session.tools->tool, &cutting.cutter);
 }
 
 // A step of a canned cycle's move: its contacts are cleared.
-void ApplyCycleContactRule(bool cycleMove) {
-    if (cycleMove && InterferenceFlags.contact == 1) {
-        InterferenceFlags.contact = 0;
+void ApplyCycleContactRule(InterferenceFlagSet& flags, bool cycleMove) {
+    if (cycleMove && flags.contact == 1) {
+        flags.contact = 0;
     }
 }
 
 // The tool rings of the selected tool at a machine position. The selection (MakeCurrent) fills
 // the session's tool records, so the rings are those.
-void CheckToolRings(NcSession& session, const double machine[5]) {
+void CheckToolRings(CuttingState& cutting, NcSession& session, const double machine[5]) {
     const ToolProfile& p = session.tools->profile;
-    CheckSweepAgainstStructure(SessionCheckRecords(session), 0, p.cutterPointCount, p.cutterMin,
-                               p.cutterMax, machine);
+    CheckSweepAgainstStructure(cutting, SessionCheckRecords(session), 0, p.cutterPointCount,
+                               p.cutterMin, p.cutterMax, machine);
 }
 
 // Cuts the current tool at a machine position (its tip and axis by the kinematics).
-void CutAt(NcSession& session, StockModel* stock, const double machine[5],
+void CutAt(CuttingState& cutting, NcSession& session, StockModel* stock, const double machine[5],
            const CutEndMarkRecord& mark) {
     double point[3], axis[3];
     ComputeToolTipAndAxis(*session.kinematics, machine, point, axis);
-    CutStockAtToolPose(session, stock, point, axis, mark);
+    CutStockAtToolPose(cutting, session, stock, point, axis, mark);
 }
 
 // The structure codes with their TOOL pair, in the order they take precedence.
@@ -99,8 +100,7 @@ constexpr CodePair kCodePairs[] = {{kMountedViceHit, kToolVice},
                                    {kMountedTable1Hit, kToolTable1},
                                    {kMountedTableHit, kToolTable}};
 
-int ResultCode() {
-    const InterferenceFlagSet& f = InterferenceFlags;
+int ResultCode(const InterferenceFlagSet& f) {
     for (const CodePair& c : kCodePairs) {
         if (f.structure[c.pair]) {
             return c.code;
@@ -110,10 +110,10 @@ int ResultCode() {
 }
 
 // Returns the code recorded.
-int RecordResult(const NcSession& session, int tool, const double machine[5]) {
-    const InterferenceFlagSet& f = InterferenceFlags;
+int RecordResult(const InterferenceFlagSet& f, const NcSession& session, int tool,
+                 const double machine[5]) {
     MountedToolResultRecord& r = MountedToolResult[tool];
-    r.code = ResultCode();
+    r.code = ResultCode(f);
     r.arbor = f.arbor;
     r.taper = f.taper;
     r.overLength = f.overLength;
@@ -129,13 +129,13 @@ int RecordResult(const NcSession& session, int tool, const double machine[5]) {
 }
 
 // The flag a recorded code raises.
-void RaiseCodeFlag(int code) {
+void RaiseCodeFlag(InterferenceFlagSet& flags, int code) {
     if (code == kMountedStockContact) {
-        InterferenceFlags.attachment = 1;
+        flags.attachment = 1;
     }
     for (const CodePair& c : kCodePairs) {
         if (c.code == code) {
-            InterferenceFlags.structure[c.pair] = 1;
+            flags.structure[c.pair] = 1;
         }
     }
 }
@@ -228,7 +228,7 @@ void MountedToolPosition(const double base[5], int tool, int current, double out
     }
 }
 
-double CutAndCheckMountedTools(NcSession& session, StockModel* stock,
+double CutAndCheckMountedTools(CuttingState& cutting, NcSession& session, StockModel* stock,
                                const CutEndMarkRecord& stepMark) {
     const int current = ToolIfListed(session.tools->tool);
     if (current < 0) {
@@ -238,6 +238,7 @@ double CutAndCheckMountedTools(NcSession& session, StockModel* stock,
     const MachinePose& pose = kinematics.pose;
     const bool cycleMove =
         session.run.modal.cycleCode != kNoCycle && kinematics.motion.cycleMoveFlag != 0;
+    InterferenceFlagSet& flags = cutting.flags;
     // 1. The owner word; this pass's results only.
     TakeMountedTools(kMountedToolsSimulation);
     int passCode = kMountedNoResult;  // the last code a tool recorded in this pass
@@ -266,32 +267,33 @@ double CutAndCheckMountedTools(NcSession& session, StockModel* stock,
             if (tool == current || !Present(tool) || SameStation(tool, current)) {
                 continue;
             }
-            MakeCurrent(session, tool);
+            MakeCurrent(cutting, session, tool);
             double machine[5];
             MountedToolPosition(base, tool, current, machine);
-            ClearInterferenceFlags();
+            ClearInterferenceFlags(flags);
             mark.flags[0] = mark.flags[1] =
-                static_cast<std::uint8_t>(CurrentCutter.penBits | kDexelEndPainted);
-            CutAt(session, stock, machine, mark);
-            ApplyCycleContactRule(cycleMove);
+                static_cast<std::uint8_t>(cutting.cutter.penBits | kDexelEndPainted);
+            CutAt(cutting, session, stock, machine, mark);
+            ApplyCycleContactRule(flags, cycleMove);
             if (toolPairs) {
-                CheckToolRings(session, machine);
+                CheckToolRings(cutting, session, machine);
             }
-            if (const int code = RecordResult(session, tool, machine); code != kMountedNoResult) {
+            if (const int code = RecordResult(flags, session, tool, machine);
+                code != kMountedNoResult) {
                 passCode = code;
             }
         }
     }
     // 4. The current tool at the step's pose.
-    MakeCurrent(session, current);
-    ClearInterferenceFlags();
+    MakeCurrent(cutting, session, current);
+    ClearInterferenceFlags(flags);
     const bool rapid = kinematics.motion.motionType <= 0;
     mark.flags[0] = mark.flags[1] =
-        static_cast<std::uint8_t>(CurrentCutter.penBits | (rapid ? kDexelEndPainted : 0));
+        static_cast<std::uint8_t>(cutting.cutter.penBits | (rapid ? kDexelEndPainted : 0));
     const double currentVolume =
-        CutStockAtToolPose(session, stock, pose.tool.point, pose.tool.axis, mark);
-    ApplyCycleContactRule(cycleMove);
-    CheckStructuresAtStep(SessionCheckRecords(kinematics, *session.tools));
+        CutStockAtToolPose(cutting, session, stock, pose.tool.point, pose.tool.axis, mark);
+    ApplyCycleContactRule(flags, cycleMove);
+    CheckStructuresAtStep(cutting, SessionCheckRecords(kinematics, *session.tools));
     // 5. The tools at the current station.
     if (sameStation) {
         for (int i = 1; i <= count; ++i) {
@@ -299,24 +301,24 @@ double CutAndCheckMountedTools(NcSession& session, StockModel* stock,
             if (tool == current || !Present(tool) || !SameStation(tool, current)) {
                 continue;
             }
-            MakeCurrent(session, tool);
+            MakeCurrent(cutting, session, tool);
             double machine[5];
             MountedToolPosition(base, tool, current, machine);
-            CutAt(session, stock, machine, mark);
-            ApplyCycleContactRule(cycleMove);
+            CutAt(cutting, session, stock, machine, mark);
+            ApplyCycleContactRule(flags, cycleMove);
             if (toolPairs) {
-                CheckToolRings(session, machine);
+                CheckToolRings(cutting, session, machine);
             }
         }
-        MakeCurrent(session, current);
+        MakeCurrent(cutting, session, current);
     }
     // 6. The other tools' results.
     if (passCode != kMountedNoResult) {
-        InterferenceFlags.contact = 1;
+        flags.contact = 1;
         for (int i = 1; i <= count; ++i) {
             const int tool = ListedTool(i);
             if (InLayout(tool) && tool != current) {
-                RaiseCodeFlag(MountedToolResult[tool].code);
+                RaiseCodeFlag(flags, MountedToolResult[tool].code);
             }
         }
     }
@@ -327,8 +329,8 @@ double CutAndCheckMountedTools(NcSession& session, StockModel* stock,
 
 void InstallInterferenceCheckHooks() {
     CuttingCallbacks.shankAndHolderPasses = RunShankAndHolderPasses;
-    SimulationCallbacks.checkStructures = [](const NcSession& session) {
-        CheckStructuresAtStep(SessionCheckRecords(*session.kinematics, *session.tools));
+    SimulationCallbacks.checkStructures = [](CuttingState& cutting, const NcSession& session) {
+        CheckStructuresAtStep(cutting, SessionCheckRecords(*session.kinematics, *session.tools));
     };
     SimulationCallbacks.cutAndCheckMountedTools = CutAndCheckMountedTools;
     SimulationCallbacks.currentToolHasMountedTools = [](const NcSession& session) {

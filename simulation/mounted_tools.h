@@ -14,6 +14,7 @@
 
 namespace mirexa {
 
+struct CuttingState;
 struct NcSession;
 struct StockModel;
 struct CutEndMarkRecord;
@@ -122,8 +123,10 @@ void MountedToolPosition(const double base[5], int tool, int current, double out
 // Inside a canned cycle move a contact of a tool is cleared. The current tool is current again
 // when the pass ends. Selecting a tool fills the session's tool records, and the other tools are
 // cut and checked with those. The tools cut the stock given (none: nothing is cut); their new ends
-// carry the step mark's line stamps. Returns the volume the current tool removed.
-double CutAndCheckMountedTools(NcSession& session, StockModel* stock,
+// carry the step mark's line stamps. The tools are cut and checked on the cutting state given (its
+// cutter, pose, flags and measures); it holds the current tool's cutter again when the pass ends.
+// Returns the volume the current tool removed.
+double CutAndCheckMountedTools(CuttingState& cutting, NcSession& session, StockModel* stock,
                                const CutEndMarkRecord& stepMark);
 
 // Fills the simulation's hooks for the checks of this subsystem: the shank and holder passes of

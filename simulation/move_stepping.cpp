@@ -269,7 +269,7 @@ ToolPoseFindings CutTurningRevolution(const MoveStepContext& context, int rotary
         angle.point = point;
         angle.axis = axis;
         angle.keepFlags = j > 0;
-        found = CutAndCheckToolPose(*context.session, context.stock, angle);
+        found = CutAndCheckToolPose(*context.cutting, *context.session, context.stock, angle);
         removed += found.removedVolume;
         rays += found.raysVisited;
     }
@@ -293,7 +293,7 @@ ToolPoseFindings CutAndCheckStep(const MoveStepContext& context, const StepBlock
         return CutTurningRevolution(context, rotary, step);
     }
     step.cycleMove = block.cycleActive != 0 && block.cycleMove != 0;
-    return CutAndCheckToolPose(*context.session, context.stock, step);
+    return CutAndCheckToolPose(*context.cutting, *context.session, context.stock, step);
 }
 
 // The tool-load limit of a feed step in contact: an alarm (types 1, 2) or a limit-log line
@@ -334,11 +334,12 @@ void ApplyToolLoadLimit(const MoveStepContext& context, const StepBlockInfo& blo
 // The state of the step: 0 rapid and 2 feed without contact, 1 in material, 4 alarm.
 int StepState(const MoveStepContext& context, bool spindleAlarm) {
     const bool rapid = Kinematics(context).motion.motionType == 0;
-    if (InterferenceFlags.contact == 0) {
-        return AnyInterferenceFlagSet() != 0 ? 4 : (rapid ? 0 : 2);
+    const InterferenceFlagSet& flags = context.cutting->flags;
+    if (flags.contact == 0) {
+        return AnyInterferenceFlagSet(flags) != 0 ? 4 : (rapid ? 0 : 2);
     }
-    if (context.record->rapidCheckActive != 0 || spindleAlarm || AnyCuttingAlarmFlagSet() != 0 ||
-        RunControl.stepAlarm.load() != 0) {
+    if (context.record->rapidCheckActive != 0 || spindleAlarm ||
+        AnyCuttingAlarmFlagSet(flags) != 0 || RunControl.stepAlarm.load() != 0) {
         return 4;
     }
     return 1;
@@ -379,8 +380,8 @@ bool SameAxis(const double a[3], const double b[3]) {
 }
 
 // Whether the step just cut was a plain cut of the current tool (no mounted tools, no turning
-// revolution: the step's findings say so) that reached the stock, so that CutPose holds its tip
-// and axis.
+// revolution: the step's findings say so) that reached the stock, so that the cutting state's pose
+// holds its tip and axis.
 bool PlainCutOfThisStep(const MoveStepContext& context, const ToolPoseFindings& found) {
     const StockModel* stock = context.stock;
     return found.plainCut && stock != nullptr && stock->nx >= 2 && stock->ny >= 2 &&
@@ -391,17 +392,18 @@ bool PlainCutOfThisStep(const MoveStepContext& context, const ToolPoseFindings& 
 // that turns during the move leaves no path).
 void RecordFeedPathStep(const MoveStepContext& context, std::int64_t i) {
     FeedPathMemory& path = context.record->lastFeedPath;
+    const CutPoseGeometry& pose = context.cutting->pose;
     if (i == 1 || path.stock != context.stock) {
         path = FeedPathMemory{};
         path.stock = context.stock;
-        path.cutter = CurrentCutter;
-        std::copy(CutPose.tip, CutPose.tip + 3, path.from);
-        std::copy(CutPose.axis, CutPose.axis + 3, path.axis);
-    } else if (path.steps == 0 || !SameAxis(path.axis, CutPose.axis)) {
+        path.cutter = context.cutting->cutter;
+        std::copy(pose.tip, pose.tip + 3, path.from);
+        std::copy(pose.axis, pose.axis + 3, path.axis);
+    } else if (path.steps == 0 || !SameAxis(path.axis, pose.axis)) {
         path.steps = 0;
         return;
     }
-    std::copy(CutPose.tip, CutPose.tip + 3, path.to);
+    std::copy(pose.tip, pose.tip + 3, path.to);
     ++path.steps;
 }
 
@@ -409,14 +411,15 @@ void RecordFeedPathStep(const MoveStepContext& context, std::int64_t i) {
 // stock.
 bool OnLastFeedPath(const MoveStepContext& context) {
     const FeedPathMemory& path = context.record->lastFeedPath;
-    if (path.steps < 2 || path.stock != context.stock || !SameAxis(path.axis, CutPose.axis) ||
-        !SameCutter(path.cutter, CurrentCutter)) {
+    const CutPoseGeometry& pose = context.cutting->pose;
+    if (path.steps < 2 || path.stock != context.stock || !SameAxis(path.axis, pose.axis) ||
+        !SameCutter(path.cutter, context.cutting->cutter)) {
         return false;
     }
     double along[3], offset[3];
     for (int k = 0; k < 3; ++k) {
         along[k] = path.to[k] - path.from[k];
-        offset[k] = CutPose.tip[k] - path.from[k];
+        offset[k] = pose.tip[k] - path.from[k];
     }
     const double length2 = Dot3(along, along);
     if (!(length2 > 0.0)) {
@@ -442,7 +445,10 @@ void ResetSimulationRunRecord(const MoveStepContext& context) {
     const double tolerance = Controller.coordinateTolerance;
     record.minimumMoveLength = std::isfinite(tolerance) && tolerance > 0.0 ? tolerance : 0.0;
     // The cut of each step is shared by the threads the settings give (MULTI THREAD).
-    CuttingThreadCount = Settings.multiThreadCount >= 1 ? Settings.multiThreadCount : 1;
+    if (context.cutting != nullptr) {
+        context.cutting->threadCount =
+            Settings.multiThreadCount >= 1 ? Settings.multiThreadCount : 1;
+    }
     const KinematicsSessionRecords& k = Kinematics(context);
     double radii[2];
     ComputeRotaryRadius(CurrentMachine, k.toolValues, k.pose.machine.axis, radii);
@@ -615,7 +621,7 @@ int StepCurrentMove(const MoveStepContext& context, const StepBlockInfo& block) 
         if (PlainCutOfThisStep(context, found)) {
             if (found.contact && record.rapidCheckActive != 0 && OnLastFeedPath(context)) {
                 found.contact = false;
-                InterferenceFlags.contact = 0;
+                context.cutting->flags.contact = 0;
             }
             // A turning rotary would bend the path in the stock's frame: no path then.
             if (m.motionType == 1 && plan.delta[3] == 0.0 && plan.delta[4] == 0.0) {
@@ -634,7 +640,7 @@ int StepCurrentMove(const MoveStepContext& context, const StepBlockInfo& block) 
             SaveMotionState(records);
         }
         // 8. The tool has been used: its tool-length report line is due.
-        ToolLengthMeasured.lineDue = 1;
+        context.cutting->measured.lineDue = 1;
         // 9. State.
         const int state = StepState(context, spindleAlarm);
         RunControl.simulationState = state;
@@ -646,10 +652,11 @@ int StepCurrentMove(const MoveStepContext& context, const StepBlockInfo& block) 
             if (SimulationCallbacks.writeSecondFormLine != nullptr) {
                 char line[512];
                 FormatAlarmStepLine(context, i, n, line, sizeof line);
-                SimulationCallbacks.writeSecondFormLine(*context.session, line);
+                SimulationCallbacks.writeSecondFormLine(*context.cutting, *context.session, line);
             }
             if (SimulationCallbacks.recordInterferenceBreak != nullptr &&
-                SimulationCallbacks.recordInterferenceBreak(*context.session) != 0) {
+                SimulationCallbacks.recordInterferenceBreak(*context.cutting, *context.session) !=
+                    0) {
                 result = kMoveEndsRun;
                 break;
             }
@@ -694,10 +701,11 @@ int StepNurbsPoint(const MoveStepContext& context, const StepBlockInfo& block, c
     ToolPoseStep step;
     step.work = ToolPoseWork::kCutOnly;
     step.lineStamp = block.lineStamp;
-    const ToolPoseFindings found = CutAndCheckToolPose(*context.session, context.stock, step);
+    const ToolPoseFindings found =
+        CutAndCheckToolPose(*context.cutting, *context.session, context.stock, step);
     record.raysVisited += found.raysVisited;
     ApplyToolLoadLimit(context, block, found, false);
-    ToolLengthMeasured.lineDue = 1;
+    context.cutting->measured.lineDue = 1;
     RunControl.simulationState = StepState(context, false);
     ++record.steps;
     record.removedVolume += found.removedVolume;
@@ -749,7 +757,7 @@ int StepNurbsMove(const MoveStepContext& context, const StepBlockInfo& block) {
         // After the span: an interference that breaks off or an abort ends the run, an
         // over-travel ends only this move.
         if (alarm && SimulationCallbacks.recordInterferenceBreak != nullptr &&
-            SimulationCallbacks.recordInterferenceBreak(*context.session) != 0) {
+            SimulationCallbacks.recordInterferenceBreak(*context.cutting, *context.session) != 0) {
             return kMoveEndsRun;
         }
         if (RunControl.abortRequest.load() != 0) {

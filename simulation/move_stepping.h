@@ -13,6 +13,7 @@
 #include "geometry/machine_kinematics.h"
 #include "nc/nc_session.h"
 #include "simulation/cutting_core.h"
+#include "simulation/cutting_state.h"
 
 namespace mirexa {
 
@@ -81,7 +82,8 @@ struct SimulationRunRecord {
 
 // What the stepping of a move works on: the session whose move is stepped (its move, pose, work
 // origin, tool values, modes, tool centre point frame, mounted tool, NURBS curve and controller
-// view) and the step record of the run or of the drawing. The stepping reads and writes these
+// view), the step record and the cutting state (cutter, pose, views, flags and measures of the cut
+// and checks at each step) of the run or of the drawing. The stepping reads and writes these
 // records directly; the machine position update and the rotary-angle solves (of a tilted plane
 // inside that update, of a tool vector turn) take the session's machine records, the cut the
 // move's type and the session's cutting-on switch (CutMoveFacts), the motion state saved at an
@@ -90,13 +92,15 @@ struct SimulationRunRecord {
 struct MoveStepContext {
     NcSession* session = {};
     SimulationRunRecord* record = {};
-    StockModel* stock = {};  // the stock the steps cut (none: nothing is cut, the checks run)
+    StockModel* stock = {};      // the stock the steps cut (none: nothing is cut, the checks run)
+    CuttingState* cutting = {};  // the state of the cut and checks (the stepping's own)
 };
 
 // Resets the context's record: the step length and the cadences from the settings (each at
 // least 1), the minimum move length from the controller's coordinate tolerance, the rotary radii
 // of the session's pose (so that the first rotary move is stepped at its true radius), the
-// counters to 0; the cut's thread count (CuttingThreadCount) from the settings' MULTI THREAD.
+// counters to 0; the cut's thread count (the cutting state's threadCount, when the context has a
+// state) from the settings' MULTI THREAD.
 void ResetSimulationRunRecord(const MoveStepContext& context);
 
 // How a move ended.

@@ -19,6 +19,7 @@
 #include "services/progress.h"
 #include "services/shared_state.h"
 #include "simulation/cutting_core.h"
+#include "simulation/cutting_state.h"
 #include "simulation/interference_flags.h"
 #include "simulation/interference_messages.h"
 #include "simulation/interference_reports.h"
@@ -252,7 +253,7 @@ void FinishAbortedRun(NcSession& session, WindowHandle window, const ReportBlock
 }
 
 // The alarm end: code, message and rewind. Returns the code.
-int FinishAlarm(NcSession& session, WindowHandle window) {
+int FinishAlarm(NcSession& session, const InterferenceFlagSet& flags, WindowHandle window) {
     const RunUiHooks& ui = Ui();
     if (ui.setMacroBreak != nullptr) {
         ui.setMacroBreak(2);
@@ -267,7 +268,7 @@ int FinishAlarm(NcSession& session, WindowHandle window) {
     }
     int alarmSound = 0;
     const int code =
-        ChooseAlarmCode(MakeCurrentInterferenceStep(session), Checks.spindleCheck,
+        ChooseAlarmCode(MakeCurrentInterferenceStep(flags, session), Checks.spindleCheck,
                         RunControl.overTravelAxis.load() >= 0 ? 1 : 0, session.run.status.error,
                         RunControl.stepAlarm.load(), &alarmSound);
     if (alarmSound != 0 && Settings.sound != 0) {
@@ -289,7 +290,8 @@ int FinishAlarm(NcSession& session, WindowHandle window) {
 
 // The end of a normal or alarm run, once its last block is known: the last picture, the alarm, the
 // reports and logs closed, the panels and the progress.
-int FinishEndedRun(NcSession& session, WindowHandle window, const ReportBlock& last, int runEnd) {
+int FinishEndedRun(NcSession& session, const InterferenceFlagSet& flags, WindowHandle window,
+                   const ReportBlock& last, int runEnd) {
     const RunUiHooks& ui = Ui();
     RunEnd.endInProgress = 1;
     // The last picture of the run.
@@ -315,7 +317,7 @@ int FinishEndedRun(NcSession& session, WindowHandle window, const ReportBlock& l
     int code = 0;
     if (RunControl.simulationState.load() == 4 || session.run.status.error > 0 ||
         RunControl.overTravelAxis.load() >= 0) {
-        code = FinishAlarm(session, window);
+        code = FinishAlarm(session, flags, window);
     }
     // The reports and logs are closed (the warning file with the limit log).
     Call(ui.finishToolLengthReport);
@@ -358,8 +360,7 @@ void PrepareCuttingRun(NcSession& session) {
     OpenLimitFile(CurrentToolNumber(session));
 }
 
-InterferenceStep MakeCurrentInterferenceStep(NcSession& session) {
-    const InterferenceFlagSet& f = InterferenceFlags;
+InterferenceStep MakeCurrentInterferenceStep(const InterferenceFlagSet& f, NcSession& session) {
     InterferenceStep step;
     step.stockAvailable = StockInUse() ? 1 : 0;
     step.contact = f.contact;
@@ -417,7 +418,8 @@ int ChooseAlarmCode(const InterferenceStep& s, int spindleCheck, int overTravel,
     return alarmPositionSaved != 0 ? 7 : 6;
 }
 
-int FinishRun(NcSession& session, WindowHandle window, int aborted, int runEnd) {
+int FinishRun(NcSession& session, const InterferenceFlagSet& flags, WindowHandle window,
+              int aborted, int runEnd) {
     // The block the run ended in, as the thread left it, for an event still to be written: the
     // subprogram levels are closed and the interpreter reset before the report is.
     const KeptBlock last = KeepCurrentBlock(session);
@@ -426,21 +428,21 @@ int FinishRun(NcSession& session, WindowHandle window, int aborted, int runEnd) 
     if (aborted != 0) {
         FinishAbortedRun(session, window, last.block);
     } else {
-        code = FinishEndedRun(session, window, last.block, runEnd);
+        code = FinishEndedRun(session, flags, window, last.block, runEnd);
     }
     RunEnd.lastAlarmCode = code;
     return code;
 }
 
-void FinishCuttingRun(NcSession& session, WindowHandle window) {
-    FinishRun(session, window, 1);
+void FinishCuttingRun(NcSession& session, const InterferenceFlagSet& flags, WindowHandle window) {
+    FinishRun(session, flags, window, 1);
 }
 
 void InstallRunControlHooks() {
     InstallStopBlockHooks();
     SimulationHooks& hooks = SimulationCallbacks;
-    hooks.recordInterferenceBreak = [](NcSession& session) {
-        return RecordInterferenceBreak(MakeCurrentInterferenceStep(session), Checks);
+    hooks.recordInterferenceBreak = [](const CuttingState& cutting, NcSession& session) {
+        return RecordInterferenceBreak(MakeCurrentInterferenceStep(cutting.flags, session), Checks);
     };
     hooks.blockHasPauseEvent = [] {
         return InterferenceKinds.eventCount.load() != kNoEvent && Checks.pauseOnEvents != 0 ? 1 : 0;
@@ -448,9 +450,11 @@ void InstallRunControlHooks() {
     hooks.writeInterferenceReport = [](NcSession& session) {
         WriteInterferenceReport(GetCurrentReportBlock(session));
     };
-    hooks.writeSecondFormLine = [](NcSession& session, const char* line) {
+    hooks.writeSecondFormLine = [](const CuttingState& cutting, NcSession& session,
+                                   const char* line) {
         WriteInterferenceStepLine(GetCurrentReportBlock(session),
-                                  MakeCurrentInterferenceStep(session), Checks, line);
+                                  MakeCurrentInterferenceStep(cutting.flags, session), Checks,
+                                  line);
     };
     hooks.writeLimitLogLine = [](NcSession& session, const char* line) {
         WriteLimitLogLine(CurrentToolNumber(session), line);

@@ -31,6 +31,7 @@
 #include "geometry/machine_kinematics.h"
 #include "platform/window.h"
 #include "simulation/interference_decisions.h"
+#include "simulation/interference_flags.h"
 
 namespace mirexa {
 
@@ -74,9 +75,9 @@ void SetRunStartPoint(const MotionPosition& position);
 // nothing is logged later). Called first by the run's thread (StartCuttingRun's body).
 void PrepareCuttingRun(NcSession& session);
 
-// What the interference decisions read of the last step: the flags of InterferenceFlags, the
-// move's kind and feed, the spindle, and whether a stock is there to cut.
-InterferenceStep MakeCurrentInterferenceStep(NcSession& session);
+// What the interference decisions read of the last step: the step's flags (those of the cutting
+// state that made it), the move's kind and feed, the spindle, and whether a stock is there to cut.
+InterferenceStep MakeCurrentInterferenceStep(const InterferenceFlagSet& flags, NcSession& session);
 
 // The alarm code of an alarm end, first match wins: taper 5; the structure pairs in pair order
 // (11-14, 17-21, 24-27, 30-34, 37-42, 45); attachment 8; arbor 2; over-length 3; contact with
@@ -88,11 +89,13 @@ int ChooseAlarmCode(const InterferenceStep& step, int spindleCheck, int overTrav
 
 // The end of a run whose thread has been joined: aborted 1 for the end of an aborted run, 0 for
 // a normal or alarm end (see the orders above); runEnd is how the run's thread ended
-// (SimulationRunEnd). Returns the alarm code shown, 0 for none.
-int FinishRun(NcSession& session, WindowHandle window, int aborted, int runEnd = 0);
+// (SimulationRunEnd); flags are those of the run's last step (its cutting state's). Returns the
+// alarm code shown, 0 for none.
+int FinishRun(NcSession& session, const InterferenceFlagSet& flags, WindowHandle window,
+              int aborted, int runEnd = 0);
 
 // The end of an aborted run (FinishRun with aborted 1).
-void FinishCuttingRun(NcSession& session, WindowHandle window);
+void FinishCuttingRun(NcSession& session, const InterferenceFlagSet& flags, WindowHandle window);
 
 // Fills the simulation thread's hooks with the decisions and reports: the interference break of
 // an alarm step, the pause event of a block, the report after a block, the second form's step

@@ -8,36 +8,40 @@
 
 namespace mirexa {
 
+struct CuttingState;
 struct NcSession;
 struct StockModel;
 struct CutEndMarkRecord;
 
 struct SimulationHooks {
     // --- Checks of a step (run after the cut of a tool without mounted tools) ---
-    // Each takes the session whose move is stepped and reads its pose, move and tool.
+    // Each takes the cutting state of the stepping and the session whose move is stepped, and
+    // reads the session's pose, move and tool.
     // The structure pairs of the tool, the holder and the heads, each group only when one of its
-    // choices is on; they set the structure flags of InterferenceFlags.
-    void (*checkStructures)(const NcSession& session) = {};
+    // choices is on; they set the structure flags of the state's flags.
+    void (*checkStructures)(CuttingState& cutting, const NcSession& session) = {};
     // The mounted-tools pass: cuts and checks every mounted tool in place of the plain cut.
     // Null: the plain cut of the current tool.
     // Returns the volume the current tool removed.
-    double (*cutAndCheckMountedTools)(NcSession& session, StockModel* stock,
+    double (*cutAndCheckMountedTools)(CuttingState& cutting, NcSession& session, StockModel* stock,
                                       const CutEndMarkRecord& mark) = {};
     // 1 when the session's current tool has a mounted-tool list.
     int (*currentToolHasMountedTools)(const NcSession& session) = {};
 
     // --- Interference decisions and reports (of the session whose move is stepped) ---
-    // An alarm step (state 4) is recorded; nonzero ends the run.
-    int (*recordInterferenceBreak)(NcSession& session) = {};
+    // An alarm step (state 4, its flags those of the cutting state) is recorded; nonzero ends
+    // the run.
+    int (*recordInterferenceBreak)(const CuttingState& cutting, NcSession& session) = {};
     // 1 when an event of the block is recorded and the run pauses on events.
     int (*blockHasPauseEvent)() = {};
     // After a block: writes the block's events to the interference report when there are any.
     void (*writeInterferenceReport)(NcSession& session) = {};
 
     // --- Reports ---
-    // A second-form report line of an alarm step ("%d/%d:X..\n"), after the kind list; the
-    // report is opened when none is.
-    void (*writeSecondFormLine)(NcSession& session, const char* line) = {};
+    // A second-form report line of an alarm step ("%d/%d:X..\n", its flags those of the cutting
+    // state), after the kind list; the report is opened when none is.
+    void (*writeSecondFormLine)(const CuttingState& cutting, NcSession& session,
+                                const char* line) = {};
     // A limit-log line, complete with its ending; the log is opened when it is not.
     void (*writeLimitLogLine)(NcSession& session, const char* line) = {};
 

@@ -133,10 +133,10 @@ bool HasMountedList(int tool) {
 }
 
 // The use of the current tool ends (its tool-length report line), the new one becomes current.
-void MountTool(NcSession& session, int tool) {
-    WriteToolLengthReportLine();
+void MountTool(NcSession& session, CuttingState& cutting, int tool) {
+    WriteToolLengthReportLine(cutting.measured);
     MountToolForStepping(session, tool);
-    LoadCutterSections(session.tools->tool, &CurrentCutter);
+    LoadCutterSections(session.tools->tool, &cutting.cutter);
     NoteCurrentToolForReport(session);
     RunControl.simulationState = 0;
     RunControl.mountedTool = tool;
@@ -157,8 +157,8 @@ void MountWith(NcSession& session, BlockLoopState* loop, int tool) {
         }
     }
     ++loop->toolChanges;
-    if (loop->mountTool != nullptr) {
-        loop->mountTool(session, tool);
+    if (loop->mountTool != nullptr && loop->cutting != nullptr) {
+        loop->mountTool(session, *loop->cutting, tool);
     } else {
         MountToolForStepping(session, tool);
     }
@@ -174,7 +174,9 @@ void HandleToolChange(NcSession& session, BlockLoopState* loop) {
     if (loop->pluginToolMounts != PluginToolMounts) {
         // A plug-in made its tool current: the cut goes on with its cutter.
         loop->pluginToolMounts = PluginToolMounts;
-        LoadCutterSections(session.tools->tool, &CurrentCutter);
+        if (loop->cutting != nullptr) {
+            LoadCutterSections(session.tools->tool, &loop->cutting->cutter);
+        }
         NoteCurrentToolForReport(session);
     }
     if (p.toolChangeIndex < p.toolChangeCount) {
@@ -499,12 +501,13 @@ int StartRun(CuttingRun& run) {
     NcSession& session = *run.request.session;
     const std::string& path = run.request.programPath;
     BeginRunKinematics(session, path, run.request.mode, run.request.batchKind);
-    ClearToolLengthMeasurements();
+    ClearToolLengthMeasurements(run.cutting.measured);
     RunControl.showSteps = 0;
     RunControl.simulationState = 1;
     run.result = RunResult{};
     run.loop = BlockLoopState{};
     run.loop.mountTool = MountTool;
+    run.loop.cutting = &run.cutting;
     run.loop.pluginToolMounts = PluginToolMounts;
     RefreshNcControllerView(session);
     const NcMoveReader reader{SimulationCallbacks.openPathReader,
@@ -513,7 +516,7 @@ int StartRun(CuttingRun& run) {
     const int opened = OpenNcSession(&session, path, reader);
     UpdateMachinePosition(*session.kinematics);
     ResetSimulationRunRecord(RunContext(run));
-    LoadCutterSections(session.tools->tool, &CurrentCutter);
+    LoadCutterSections(session.tools->tool, &run.cutting.cutter);
     NoteCurrentToolForReport(session);
     const double stepLength = run.record.stepLength;
     if (!(stepLength > 0.0) || !std::isfinite(stepLength)) {
@@ -672,7 +675,7 @@ int TakeFetchedBlock(NcSession& session, BlockLoopState* loop, StepBlockInfo* in
 }
 
 MoveStepContext RunContext(CuttingRun& run) {
-    return MoveStepContext{run.request.session, &run.record, run.request.stock};
+    return MoveStepContext{run.request.session, &run.record, run.request.stock, &run.cutting};
 }
 
 void RunCutting(CuttingRun& run) {

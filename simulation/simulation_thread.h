@@ -46,9 +46,11 @@ enum FetchedBlockKind : int {
 
 // The state of one puller's block loop, reset at its start.
 struct BlockLoopState {
-    // Mounts a tool: the puller's own work around MountToolForStepping. Null mounts with
-    // MountToolForStepping alone.
-    void (*mountTool)(NcSession& session, int tool) = {};
+    // Mounts a tool: the puller's own work around MountToolForStepping, with the run's cutting
+    // state (cutting). Null mounts with MountToolForStepping alone.
+    void (*mountTool)(NcSession& session, CuttingState& cutting, int tool) = {};
+    // The cutting state whose cutter the loop's tool changes load (the run's; none: no cut).
+    CuttingState* cutting = {};
     // Before the block was fetched (NoteBlockEntry): the tilted plane's active flag and the tool
     // centre point mode, which the re-synchronisations compare with.
     std::int32_t entryPlaneActive = {};

@@ -11,13 +11,12 @@
 #include "geometry/machine_kinematics.h"
 #include "geometry/vector_math.h"
 #include "nc/nc_session.h"
+#include "simulation/cutting_state.h"
 #include "simulation/head_interference.h"
 #include "simulation/interference_flags.h"
 #include "simulation/structure_scan.h"
 
 namespace mirexa {
-
-SweepCheckCounters SweepCheckCount;
 
 namespace {
 
@@ -99,7 +98,9 @@ void PoseRings(const SweepOutline& outline, int endRing, PosedRings* p) {
     for (int n = 0; n < points; ++n) {
         Place(*p, source + 3 * n, &p->points[3 * n]);
     }
-    SweepCheckCount.posedPoints += points;
+    if (outline.counters != nullptr) {
+        outline.counters->posedPoints += points;
+    }
     p->ready = true;
 }
 
@@ -116,7 +117,8 @@ int KindTurn(int kind, int rotaryType) {
 }
 
 // 1 when a generator segment of the posed rings meets a facet of the model.
-int RingsHitModel(const PosedRings& p, int ringPairs, const StructureModelRef& ref) {
+int RingsHitModel(const PosedRings& p, int ringPairs, const StructureModelRef& ref,
+                  SweepCheckCounters* counters) {
     const MachineModel& model = *ref.model;
     const bool freeBox = ref.freeMin != nullptr && ref.freeMax != nullptr;
     for (int i = 0; i < ringPairs; ++i) {
@@ -134,7 +136,9 @@ int RingsHitModel(const PosedRings& p, int ringPairs, const StructureModelRef& r
                 (freeBox && BoxStrictlyInside(lo, hi, ref.freeMin, ref.freeMax))) {
                 continue;
             }
-            ++SweepCheckCount.segmentTests;
+            if (counters != nullptr) {
+                ++counters->segmentTests;
+            }
             if (SegmentHitsStructureModel(p0, p1, model)) {
                 return 1;
             }
@@ -160,9 +164,9 @@ StepCheckRecords SessionCheckRecords(NcSession& session) {
     return {&session.kinematics->pose, &session.kinematics->toolValues, &session.tools->profile};
 }
 
-int CheckSweepAgainstStructure(const StepCheckRecords& records, int firstRing, int endRing,
-                               const double boxMin[3], const double boxMax[3],
-                               const double position[3]) {
+int CheckSweepAgainstStructure(CuttingState& cutting, const StepCheckRecords& records,
+                               int firstRing, int endRing, const double boxMin[3],
+                               const double boxMax[3], const double position[3]) {
     const StructurePair* pairs = firstRing == 0 ? kToolPairs : kArborPairs;
     int mask = 0;
     for (int kind = 0; kind < kStructureKindCount; ++kind) {
@@ -181,6 +185,7 @@ int CheckSweepAgainstStructure(const StepCheckRecords& records, int firstRing, i
     outline.endRing = endRing;
     std::copy(boxMin, boxMin + 3, outline.boxMin);
     std::copy(boxMax, boxMax + 3, outline.boxMax);
+    outline.counters = &cutting.sweepChecks;
     SweepPlacement at;
     std::copy(position, position + 3, at.machine);
     const MachinePose& pose = *records.pose;
@@ -189,17 +194,17 @@ int CheckSweepAgainstStructure(const StepCheckRecords& records, int firstRing, i
     const int hits = SweepHitsStructures(records, outline, at, mask, StructureModels);
     for (int kind = 0; kind < kStructureKindCount; ++kind) {
         if (hits & (1 << kind)) {
-            InterferenceFlags.structure[pairs[kind]] = 1;
+            cutting.flags.structure[pairs[kind]] = 1;
         }
     }
     return 0;
 }
 
-int CheckSweepAgainstStructure(NcSession& session, int firstRing, int endRing,
-                               const double boxMin[3], const double boxMax[3],
+int CheckSweepAgainstStructure(CuttingState& cutting, NcSession& session, int firstRing,
+                               int endRing, const double boxMin[3], const double boxMax[3],
                                const double position[3]) {
-    return CheckSweepAgainstStructure(SessionCheckRecords(session), firstRing, endRing, boxMin,
-                                      boxMax, position);
+    return CheckSweepAgainstStructure(cutting, SessionCheckRecords(session), firstRing, endRing,
+                                      boxMin, boxMax, position);
 }
 
 int AnyToolPairOn(int holder) {
@@ -212,25 +217,25 @@ int AnyToolPairOn(int holder) {
     return 0;
 }
 
-void CheckStructuresAtStep(const StepCheckRecords& records) {
+void CheckStructuresAtStep(CuttingState& cutting, const StepCheckRecords& records) {
     const ToolProfile& p = *records.profile;
     const MachinePose& pose = *records.pose;
     const double* position = pose.machine.axis;
     if (AnyToolPairOn(0)) {
-        CheckSweepAgainstStructure(records, 0, p.cutterPointCount, p.cutterMin, p.cutterMax,
-                                   position);
+        CheckSweepAgainstStructure(cutting, records, 0, p.cutterPointCount, p.cutterMin,
+                                   p.cutterMax, position);
     }
     if (AnyToolPairOn(1) && p.holderBoxGrown && p.cutterPointCount >= 1) {
-        CheckSweepAgainstStructure(records, p.cutterPointCount - 1, p.pointCount, p.holderMin,
-                                   p.holderMax, position);
+        CheckSweepAgainstStructure(cutting, records, p.cutterPointCount - 1, p.pointCount,
+                                   p.holderMin, p.holderMax, position);
     }
-    CheckHead2Model(pose);
-    CheckHead1Model(pose);
-    CheckHeadModel(pose);
+    CheckHead2Model(cutting, pose);
+    CheckHead1Model(cutting, pose);
+    CheckHeadModel(cutting, pose);
 }
 
-void CheckStructuresAtStep(NcSession& session) {
-    CheckStructuresAtStep(SessionCheckRecords(session));
+void CheckStructuresAtStep(CuttingState& cutting, NcSession& session) {
+    CheckStructuresAtStep(cutting, SessionCheckRecords(session));
 }
 
 void ComputeSweepTip(const KinematicsToolValues& toolValues, const double machine[5],
@@ -331,7 +336,7 @@ int SweepHitsStructures(const StepCheckRecords& records, const SweepOutline& out
             if (!p->ready) {
                 PoseRings(outline, endRing, p);
             }
-            if (RingsHitModel(*p, ringPairs, ref)) {
+            if (RingsHitModel(*p, ringPairs, ref, outline.counters)) {
                 hits |= 1 << kind;
                 break;
             }

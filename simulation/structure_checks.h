@@ -25,6 +25,7 @@
 
 namespace mirexa {
 
+struct CuttingState;
 struct NcSession;
 
 // Points per outline ring.
@@ -49,13 +50,13 @@ StepCheckRecords SessionCheckRecords(NcSession& session);
 // to the next) at the machine position (X, Y, Z, mm) and the rotary angles of the records' pose.
 // firstRing 0 takes the TOOL pair settings and flags ("TOOL-VICE CHECK" ...), a larger one the
 // ARBOR ones. boxMin and boxMax bound the unposed outline. Each pair whose setting is on and whose
-// models exist is tested; a hit sets its structure flag in InterferenceFlags (at most one flag per
-// pair and call). Returns 0.
-int CheckSweepAgainstStructure(const StepCheckRecords& records, int firstRing, int endRing,
-                               const double boxMin[3], const double boxMax[3],
-                               const double position[3]);
-int CheckSweepAgainstStructure(NcSession& session, int firstRing, int endRing,
-                               const double boxMin[3], const double boxMax[3],
+// models exist is tested; a hit sets its structure flag in the state's flags (at most one flag
+// per pair and call), and the state's sweep counters count the work. Returns 0.
+int CheckSweepAgainstStructure(CuttingState& cutting, const StepCheckRecords& records,
+                               int firstRing, int endRing, const double boxMin[3],
+                               const double boxMax[3], const double position[3]);
+int CheckSweepAgainstStructure(CuttingState& cutting, NcSession& session, int firstRing,
+                               int endRing, const double boxMin[3], const double boxMax[3],
                                const double position[3]);
 
 // 1 when any TOOL pair (tool 0) or ARBOR pair (tool 1) is on.
@@ -64,12 +65,20 @@ int AnyToolPairOn(int holder);
 // The structure checks of one step (the simulation thread's hook): the tool rings (the cutting
 // part), the holder rings (from the cutting part's last ring to the top, shank included) at the
 // machine position of the records' pose, each only when one of its pairs is on, then the three
-// head checks at that pose. Given a session, its records.
-void CheckStructuresAtStep(const StepCheckRecords& records);
-void CheckStructuresAtStep(NcSession& session);
+// head checks at that pose, all on the state given. Given a session, its records.
+void CheckStructuresAtStep(CuttingState& cutting, const StepCheckRecords& records);
+void CheckStructuresAtStep(CuttingState& cutting, NcSession& session);
+
+// Counters for tests: segments scanned against a model, ring points posed
+// (CuttingState::sweepChecks).
+struct SweepCheckCounters {
+    std::int64_t segmentTests = {};
+    std::int64_t posedPoints = {};
+};
 
 // The outline to test: rings [firstRing, endRing) of a ring array (RingPointCount points of
-// three doubles per ring, ringCount rings held), with the box of the unposed outline.
+// three doubles per ring, ringCount rings held), with the box of the unposed outline, and where
+// the work of its test is counted (null: not counted).
 struct SweepOutline {
     const double* rings = {};
     std::int32_t ringCount = {};
@@ -77,6 +86,7 @@ struct SweepOutline {
     std::int32_t endRing = {};
     double boxMin[3] = {};
     double boxMax[3] = {};
+    SweepCheckCounters* counters = {};
 };
 
 // Where and how the outline stands: the machine position (X, Y, Z, rotary 1, rotary 2; mm,
@@ -105,12 +115,5 @@ void ComputeSweepTip(NcSession& session, const double machine[5], double tip[3])
 
 // The BASIC copy of a machine position (see the file comment).
 void MakeBasicPlacement(const double machine[5], double out[5]);
-
-// Counters for tests: segments scanned against a model, ring points posed.
-struct SweepCheckCounters {
-    std::int64_t segmentTests = {};
-    std::int64_t posedPoints = {};
-};
-extern SweepCheckCounters SweepCheckCount;
 
 }  // namespace mirexa

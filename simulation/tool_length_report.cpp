@@ -13,7 +13,6 @@
 namespace mirexa {
 
 ToolLengthReportOutput ToolLengthReport;
-ToolLengthMeasurements ToolLengthMeasured;
 MotionStateSnapshot MotionSnapshot;
 
 namespace {
@@ -64,18 +63,17 @@ bool Asked(int check) {
 
 }  // namespace
 
-void ClearToolLengthMeasurements() {
-    ToolLengthMeasured = ToolLengthMeasurements{};
+void ClearToolLengthMeasurements(ToolLengthMeasurements& measured) {
+    measured = ToolLengthMeasurements{};
 }
 
-void FormatToolLengthReportLine(char* out, int capacity) {
+void FormatToolLengthReportLine(const ToolLengthMeasurements& m, char* out, int capacity) {
     if (out == nullptr || capacity < 1) {
         return;
     }
     out[0] = '\0';
     LineText line{out, capacity, 0};
     const CurrentToolBrief& tool = CurrentToolState;
-    const ToolLengthMeasurements& m = ToolLengthMeasured;
     const bool english = UiLanguage.load(std::memory_order_relaxed) == 1;
     char name[256] = {};
     if (UiHooks.currentToolTypeName != nullptr) {
@@ -129,20 +127,20 @@ void FormatToolLengthReportLine(char* out, int capacity) {
     }
 }
 
-int WriteToolLengthReportLine() {
+int WriteToolLengthReportLine(ToolLengthMeasurements& measured) {
     const ToolLengthReportOutput& report = ToolLengthReport;
     const bool asked =
         Asked(report.arborCheck) || Asked(report.heightCheck) || Asked(report.chipWidthCheck);
-    if (!asked || report.runMode >= BatchRunKind::kResult || !ToolLengthMeasured.lineDue) {
+    if (!asked || report.runMode >= BatchRunKind::kResult || !measured.lineDue) {
         return 0;
     }
     char line[kToolLengthLineCapacity];
-    FormatToolLengthReportLine(line, sizeof line);
+    FormatToolLengthReportLine(measured, line, sizeof line);
     int result = -1;
     if (report.stream != nullptr && std::fputs(line, report.stream) >= 0) {
         result = 1;
     }
-    ClearToolLengthMeasurements();
+    ClearToolLengthMeasurements(measured);
     return result;
 }
 

@@ -32,7 +32,8 @@ struct ToolLengthReportOutput {
 };
 extern ToolLengthReportOutput ToolLengthReport;
 
-// What the interference checks of the cut measured for the tool in use (mm).
+// What the interference checks of the cut measured for the tool in use (mm; a cutting state's
+// measured).
 struct ToolLengthMeasurements {
     int lineDue = {};      // 1: a line is due for the current tool
     double stickOut = {};  // required stick-out length
@@ -44,15 +45,15 @@ struct ToolLengthMeasurements {
     double tipWidth = {};      // required tip width (VERTICAL tools)
     double centreHeight = {};  // required centre height (RADIUS tools)
 };
-extern ToolLengthMeasurements ToolLengthMeasured;
 
 // Clears every measured value and the line-due flag.
-void ClearToolLengthMeasurements();
+void ClearToolLengthMeasurements(ToolLengthMeasurements& measured);
 
 // Capacity of a report line, its end included.
 constexpr int kToolLengthLineCapacity = 512;
 
-// When at least one of the three checks is OUTPUT, the run mode is below 4 and a line is due,
+// When at least one of the three checks is OUTPUT, the run mode is below 4 and a line is due
+// (the measures given),
 // composes the line of the current tool in the language of UiLanguage ("T%02d:" or "TMP:" and
 // the tool's display name from UiHooks.currentToolTypeName, then the asked-for parts; lengths,
 // neck lengths and heights with a margin of 1.0, tip width and centre height without) and
@@ -60,11 +61,11 @@ constexpr int kToolLengthLineCapacity = 512;
 // written; 0 when none was due or asked for (nothing changes); -1 when the stream is missing or
 // refused the line (the measurements are cleared all the same, so that they do not pass to the
 // next tool).
-int WriteToolLengthReportLine();
+int WriteToolLengthReportLine(ToolLengthMeasurements& measured);
 
 // The line WriteToolLengthReportLine would write, composed into out (NUL-terminated, cut to
-// the capacity); the measurements are not touched.
-void FormatToolLengthReportLine(char* out, int capacity);
+// the capacity) from the measures given; the measurements are not touched.
+void FormatToolLengthReportLine(const ToolLengthMeasurements& measured, char* out, int capacity);
 
 // A saved motion state.
 struct MotionStateSnapshot {

@@ -3,46 +3,48 @@
 
 #include "nc/nc_session.h"
 #include "simulation/cutting_core.h"
+#include "simulation/cutting_state.h"
 #include "simulation/interference_flags.h"
 #include "simulation/simulation_hooks.h"
 
 namespace mirexa {
 
-ToolPoseFindings CutAndCheckToolPose(NcSession& session, StockModel* stock,
+ToolPoseFindings CutAndCheckToolPose(CuttingState& cutting, NcSession& session, StockModel* stock,
                                      const ToolPoseStep& step) {
     const CutEndMarkRecord mark =
-        MakeCutEndMark(CurrentCutter.penBits, step.rapidMark, step.lineStamp);
+        MakeCutEndMark(cutting.cutter.penBits, step.rapidMark, step.lineStamp);
+    InterferenceFlagSet& flags = cutting.flags;
     if (!step.keepFlags) {
-        ClearInterferenceFlags();
+        ClearInterferenceFlags(flags);
     }
     ToolPoseFindings found;
     const SimulationHooks& hooks = SimulationCallbacks;
     if (step.work == ToolPoseWork::kCutOnly) {
         const MachinePose& pose = session.kinematics->pose;
-        found.removedVolume =
-            CutStockAtToolPose(session, stock, step.point != nullptr ? step.point : pose.tool.point,
-                               step.axis != nullptr ? step.axis : pose.tool.axis, mark);
-        found.raysVisited = CutPose.raysVisited;
+        found.removedVolume = CutStockAtToolPose(
+            cutting, session, stock, step.point != nullptr ? step.point : pose.tool.point,
+            step.axis != nullptr ? step.axis : pose.tool.axis, mark);
+        found.raysVisited = cutting.pose.raysVisited;
     } else if (hooks.currentToolHasMountedTools != nullptr &&
                hooks.currentToolHasMountedTools(session) != 0 &&
                hooks.cutAndCheckMountedTools != nullptr) {
-        found.removedVolume = hooks.cutAndCheckMountedTools(session, stock, mark);
+        found.removedVolume = hooks.cutAndCheckMountedTools(cutting, session, stock, mark);
     } else {
         const MachinePose& pose = session.kinematics->pose;
         found.removedVolume =
-            CutStockAtToolPose(session, stock, pose.tool.point, pose.tool.axis, mark);
-        found.raysVisited = CutPose.raysVisited;
+            CutStockAtToolPose(cutting, session, stock, pose.tool.point, pose.tool.axis, mark);
+        found.raysVisited = cutting.pose.raysVisited;
         found.plainCut = true;
         if (hooks.checkStructures != nullptr) {
-            hooks.checkStructures(session);
+            hooks.checkStructures(cutting, session);
         }
     }
     if (step.cycleMove) {
-        InterferenceFlags.contact = 0;
+        flags.contact = 0;
     }
-    found.contact = InterferenceFlags.contact != 0;
-    found.cuttingAlarm = AnyCuttingAlarmFlagSet() != 0;
-    found.interference = AnyInterferenceFlagSet() != 0;
+    found.contact = flags.contact != 0;
+    found.cuttingAlarm = AnyCuttingAlarmFlagSet(flags) != 0;
+    found.interference = AnyInterferenceFlagSet(flags) != 0;
     return found;
 }
 

@@ -10,6 +10,7 @@
 
 namespace mirexa {
 
+struct CuttingState;
 struct NcSession;
 struct StockModel;
 
@@ -47,9 +48,9 @@ struct ToolPoseFindings {
 };
 
 // Cuts and checks one pose of the session's tool in the stock (null or without a grid: nothing is
-// cut, the checks still run). Leaves the flags of the step in InterferenceFlags for the messages
-// and reports that name them.
-ToolPoseFindings CutAndCheckToolPose(NcSession& session, StockModel* stock,
+// cut, the checks still run) with the cutting state given: its cutter, pose and views. Leaves the
+// flags of the step in the state's flags for the messages and reports that name them.
+ToolPoseFindings CutAndCheckToolPose(CuttingState& cutting, NcSession& session, StockModel* stock,
                                      const ToolPoseStep& step);
 
 }  // namespace mirexa

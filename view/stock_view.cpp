@@ -7,7 +7,6 @@
 #include <algorithm>
 
 #include "config/config_records.h"
-#include "simulation/dexel_grid_view.h"
 #include "stock/stock_grid.h"
 #include "stock/stock_model.h"
 #include "stock/stock_operation_support.h"
@@ -118,7 +117,6 @@ void PushRunUndoPoint() {
     }
     PushStockUndo(model);
     CopyPreviousListNameRow(*model, &StockListNames[CurrentSlot()]);
-    BindDexelGrids(model);
     MarkStockSlotDirty(*model);
 }
 

@@ -328,7 +328,9 @@ int TraceToolPath(int withoutRotary, const ToolPathOutput& output) {
     auto session = std::make_unique<NcSession>();
     CopyNcSessionState(session.get(), RunSession);
     SimulationRunRecord record;
-    const int result = RunPath({session.get(), &record}, withoutRotary, runWaiting, output);
+    auto cutting = std::make_unique<CuttingState>();
+    const int result = RunPath({session.get(), &record, nullptr, cutting.get()}, withoutRotary,
+                               runWaiting, output);
     if (!runWaiting) {
         RunControl.abortRequest = 0;
     }

@@ -17,7 +17,6 @@
 #include "platform/pointer.h"
 #include "services/shared_state.h"
 #include "services/ui_hooks.h"
-#include "simulation/dexel_grid_view.h"
 #include "simulation/run_control.h"
 #include "simulation/run_timer.h"
 #include "simulation/tool_length_report.h"
@@ -77,10 +76,10 @@ void UpdateTitle() {
     }
 }
 
-// The current stock's slot after an undo push or pop: every reader of its arrays rebinds, and
-// the slot's display is rebuilt from its list names.
+// The current stock's slot after an undo push or pop: the slot's display is rebuilt from its list
+// names. Every reader of its arrays rebinds on its own (the cut's views see the model's working
+// generation change).
 void AfterUndoSlotChange(StockModel* model) {
-    BindDexelGrids(model);
     const int slot = model->undo.currentSlot;
     if (slot >= 0 && slot < kMaxStockUndoSlots) {
         SceneDirty.stock[slot] = 1;

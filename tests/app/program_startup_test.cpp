@@ -692,8 +692,8 @@ void WatchPanelAtTheEnd(const WindowMessage& m) {
     panelRun.volumeBefore = StockZVolume();
     ClickColumnPane(kPaneJogMinus + 2);
     panelRun.volumeAfterJog = StockZVolume();
-    panelRun.jogRemoved = DexelGridViews[kDexelViewZ].removedVolume;       // the jog's cut
-    SendWindowMessage(MainWindowData.handles.view, WM_KEYDOWN, 'C', 'c');  // undo
+    panelRun.jogRemoved = WindowRun.cutting.views[kDexelViewZ].removedVolume;  // the jog's cut
+    SendWindowMessage(MainWindowData.handles.view, WM_KEYDOWN, 'C', 'c');      // undo
     panelRun.volumeAfterUndo = StockZVolume();
 }
 

@@ -367,8 +367,8 @@ TEST_F(OffsetDialogsTest, AToolPlacedIntoTheStockCutsAsARapidAndIsRefused) {
     ASSERT_EQ(AllocToolTables(2), 1);
     testing::PutTestTool(1, kToolFlat, 6.0f);
     SelectCurrentTool(RunSession, RunKinematics, RunTools, 1, 0.5);
-    LoadCutterSections(RunTools.tool, &CurrentCutter);
-    CurrentCutter.penBits = 3 << 4;
+    LoadCutterSections(RunTools.tool, &WindowRun.cutting.cutter);
+    WindowRun.cutting.cutter.penBits = 3 << 4;
     StockModel& stock = CurrentStockModel();
     SetStockUndoRingSize(&stock, 1);
     const double box[6] = {0, 0, 0, 40, 30, 10};

@@ -542,14 +542,14 @@ protected:
         RunSession.run.status.started = 1;
         RunSession.run.status.error = 0;
         RunControl.simulationState = 1;
-        ClearInterferenceFlags();
+        ClearInterferenceFlags(WindowRun.cutting.flags);
     }
     void TearDown() override {
         SetMessageBoxResponder(previous_);
         RunUiCallbacks = RunUiHooks{};
         RunEnd.startPointSet = 0;
         RunEnd.workOffsetsSaved = 0;
-        ClearInterferenceFlags();
+        ClearInterferenceFlags(WindowRun.cutting.flags);
         RunControl.simulationState = 1;
         WorkOffsetTable[1] = MotionPosition{};
         RunKinematics.pose = MachinePose{};
@@ -574,7 +574,7 @@ TEST_F(RunEndThroughShellTest, AlarmEndRestoresPositionOffsetsAndOrigin) {
         RunSession.run.modal.workOffsetIndex = 2;
         ControlOriginOffset.axis[2] = 1;
         RunControl.simulationState = 4;
-        InterferenceFlags.structure[kArborTable] = 1;
+        WindowRun.cutting.flags.structure[kArborTable] = 1;
     };
     StatusInputs.macro.running = 1;
     Command(IDM_CUT_REAL);

@@ -16,6 +16,7 @@
 #include "stockio/surface_extraction.h"
 #include "support/mesh_checker.h"
 #include "support/scratch_directory.h"
+#include "support/test_cutting_run.h"
 #include "view/camera.h"
 #include "view/stock_display.h"
 
@@ -106,9 +107,9 @@ std::string Describe(const RandomCut& cut) {
 }
 
 void MakeMoves(StockModel* model, const RandomCut& cut) {
-    CurrentCutter = cut.tool == 0   ? testing::FlatTool(cut.diameter)
-                    : cut.tool == 1 ? testing::BallTool(cut.diameter)
-                                    : testing::BullTool(cut.diameter, cut.diameter / 4.0);
+    TestRun.cutting.cutter = cut.tool == 0   ? testing::FlatTool(cut.diameter)
+                             : cut.tool == 1 ? testing::BallTool(cut.diameter)
+                                             : testing::BullTool(cut.diameter, cut.diameter / 4.0);
     for (const RandomMove& m : cut.moves) {
         const double length = std::hypot(m.to[0] - m.from[0], m.to[1] - m.from[1]);
         const int steps = std::max(1, static_cast<int>(std::ceil(length / cut.step)));
@@ -116,7 +117,7 @@ void MakeMoves(StockModel* model, const RandomCut& cut) {
             const double t = static_cast<double>(i) / steps;
             const double p[3] = {m.from[0] + t * (m.to[0] - m.from[0]),
                                  m.from[1] + t * (m.to[1] - m.from[1]), m.from[2]};
-            CutStockAtToolPose(RunSession, model, p, cut.axis, testing::CutMark);
+            CutStockAtToolPose(TestRun.cutting, RunSession, model, p, cut.axis, testing::CutMark);
         }
     }
 }

@@ -24,6 +24,7 @@
 #include "simulation/tool_length_report.h"
 #include "stock/stock_grid.h"
 #include "support/stock_invariants.h"
+#include "support/test_cutting_run.h"
 
 namespace mirexa {
 namespace {
@@ -47,8 +48,8 @@ protected:
 TEST_F(CuttingCoreTest, ViewsNumberRaysLikeTheirFamilies) {
     const double box[6] = {0, 0, 0, 3, 4, 5};
     BuildBoxStock(&model_, box, 1.0);
-    BindDexelGrids(&model_);
-    const DexelGridView& y = DexelGridViews[kDexelViewY];
+    BindDexelGridViews(&model_, TestRun.cutting.views);
+    const DexelGridView& y = TestRun.cutting.views[kDexelViewY];
     EXPECT_EQ(y.nu, model_.nz);
     EXPECT_EQ(y.nv, model_.nx);
     // The Y view's ray (iu = iz, iv = ix) is the Y family's cell ix * nz + iz.
@@ -58,12 +59,12 @@ TEST_F(CuttingCoreTest, ViewsNumberRaysLikeTheirFamilies) {
     EXPECT_EQ(y.uCoords[iz], model_.nodesZ[iz]);
     EXPECT_EQ(y.vCoords[ix], model_.nodesX[ix]);
     EXPECT_EQ(y.wCoords, model_.nodesY);
-    const DexelGridView& x = DexelGridViews[kDexelViewX];
+    const DexelGridView& x = TestRun.cutting.views[kDexelViewX];
     EXPECT_EQ(x.nu, model_.ny);
     EXPECT_EQ(x.nw, model_.nx);
     EXPECT_EQ(x.uBlockLow, model_.blocks.lowMap[1]);
     EXPECT_EQ(x.vBlockHigh, model_.blocks.highMap[2]);
-    EXPECT_EQ(DexelGridsMatchModel(DexelGridViews, &model_), 1);
+    EXPECT_EQ(DexelGridsMatchModel(TestRun.cutting.views, &model_), 1);
 }
 
 // A straight slot of a flat end mill (D 10, depth 3, 20 mm long) with its centre line off the
@@ -73,7 +74,7 @@ TEST_F(CuttingCoreTest, FlatEndMillSlotMatchesClosedForms) {
     const double box[6] = {0, 0, 0, 40, 30, 12};
     BuildBoxStock(&model_, box, pitch);
     testing::OpenVolumeBooks(model_, &books_);
-    CurrentCutter = testing::FlatTool(10.0);
+    TestRun.cutting.cutter = testing::FlatTool(10.0);
     const double R = 5.0, h = 3.0, y0 = 15.25, tipZ = 12.0 - h;
     const double x1 = 10.1, step = 0.8;
     const int steps = 25;
@@ -84,7 +85,7 @@ TEST_F(CuttingCoreTest, FlatEndMillSlotMatchesClosedForms) {
         const double p[3] = {xs.back(), y0, tipZ};
         ASSERT_TRUE(CutAndCheck(&model_, p, kUp, &books_)) << "step " << i;
         lastStepVolume = testing::LastCutVolume;
-        ASSERT_EQ(InterferenceFlags.contact, 1);
+        ASSERT_EQ(TestRun.cutting.flags.contact, 1);
     }
     const double xn = xs.back();
     ASSERT_TRUE(testing::VolumeBooksBalance(model_, books_));
@@ -142,7 +143,7 @@ TEST_F(CuttingCoreTest, FlatEndMillSlotMatchesClosedForms) {
 
 // The lattice error of the slot volume shrinks as the pitch is halved.
 TEST_F(CuttingCoreTest, SlotVolumeConvergesWithThePitch) {
-    CurrentCutter = testing::FlatTool(10.0);
+    TestRun.cutting.cutter = testing::FlatTool(10.0);
     const double R = 5.0, h = 2.0, L = 12.0;
     const double analytic = h * (2.0 * R * L + M_PI * R * R);
     double error[2] = {};
@@ -168,7 +169,7 @@ TEST_F(CuttingCoreTest, BallGrooveCrossSectionIsExactAtNodes) {
     const double box[6] = {0, 0, 0, 30, 24, 12};
     BuildBoxStock(&model_, box, pitch);
     testing::OpenVolumeBooks(model_, &books_);
-    CurrentCutter = testing::BallTool(8.0);
+    TestRun.cutting.cutter = testing::BallTool(8.0);
     const double R = 4.0, y0 = 12.0, tipZ = 9.5, zc = tipZ + R;
     std::vector<double> xs;
     for (double x = 6.0; x <= 24.0; x += pitch) {
@@ -250,7 +251,7 @@ TEST_F(CuttingCoreTest, PlungesFollowEachShapesProfile) {
         const double box[6] = {0, 0, 0, 16, 16, 12};
         BuildBoxStock(&model_, box, pitch);
         testing::OpenVolumeBooks(model_, &books_);
-        CurrentCutter = c.tool;
+        TestRun.cutting.cutter = c.tool;
         const double xc = 8.1, yc = 7.95, depth = 3.5, tipZ = 12.0 - depth;
         const double p[3] = {xc, yc, tipZ};
         ASSERT_TRUE(CutAndCheck(&model_, p, kUp, &books_)) << c.name;
@@ -280,7 +281,7 @@ TEST_F(CuttingCoreTest, WindowsReachBelowTheCornerCentre) {
     const double box[6] = {0, 0, 0, 16, 16, 12};
     BuildBoxStock(&model_, box, 0.25);
     testing::OpenVolumeBooks(model_, &books_);
-    CurrentCutter = testing::VeeTool(4.0, 4.0);  // F = 8 above the tip, R = 2
+    TestRun.cutting.cutter = testing::VeeTool(4.0, 4.0);  // F = 8 above the tip, R = 2
     const double p[3] = {8.1, 7.9, 4.0};
     ASSERT_TRUE(CutAndCheck(&model_, p, kUp, &books_));
     // The X ray through the axis at 2 mm above the tip (radius 0.5 there) has a gap.
@@ -293,56 +294,62 @@ TEST_F(CuttingCoreTest, WindowsReachBelowTheCornerCentre) {
 TEST_F(CuttingCoreTest, BorderRaysCountHalfTheirCellAndCornersAQuarter) {
     const double box[6] = {0, 0, 0, 10, 10, 5};
     BuildBoxStock(&model_, box, 1.0);
-    CurrentCutter = testing::FlatTool(100.0);
+    TestRun.cutting.cutter = testing::FlatTool(100.0);
     const double p[3] = {5.0, 5.0, 3.0};
     ASSERT_TRUE(CutAndCheck(&model_, p, kUp, nullptr));
     // The trapezoid rule of the weights makes the Z family's removal the layer's exact volume.
-    EXPECT_DOUBLE_EQ(DexelGridViews[kDexelViewZ].removedVolume, 10.0 * 10.0 * 2.0);
+    EXPECT_DOUBLE_EQ(TestRun.cutting.views[kDexelViewZ].removedVolume, 10.0 * 10.0 * 2.0);
     // The X and Y rays of the layers z = 3, 4 and 5 (the last a border row) go whole: 2.5 rows.
-    EXPECT_DOUBLE_EQ(DexelGridViews[kDexelViewX].removedVolume, 10.0 * 10.0 * 2.5);
-    EXPECT_DOUBLE_EQ(DexelGridViews[kDexelViewY].removedVolume, 10.0 * 10.0 * 2.5);
+    EXPECT_DOUBLE_EQ(TestRun.cutting.views[kDexelViewX].removedVolume, 10.0 * 10.0 * 2.5);
+    EXPECT_DOUBLE_EQ(TestRun.cutting.views[kDexelViewY].removedVolume, 10.0 * 10.0 * 2.5);
     EXPECT_DOUBLE_EQ(testing::LastCutVolume, 250.0);
 }
 
 TEST_F(CuttingCoreTest, SecondCutAtTheSamePoseRemovesNothing) {
     const double box[6] = {0, 0, 0, 20, 20, 10};
     BuildBoxStock(&model_, box, 0.5);
-    CurrentCutter = testing::BullTool(6.0, 1.0);
+    TestRun.cutting.cutter = testing::BullTool(6.0, 1.0);
     const double axis[3] = {0.3, -0.2, 0.9327379053088815};
     const double p[3] = {10.2, 9.7, 6.3};
     ASSERT_TRUE(CutAndCheck(&model_, p, axis, nullptr));
     EXPECT_GT(testing::LastCutVolume, 0.0);
     ASSERT_TRUE(CutAndCheck(&model_, p, axis, nullptr));
     EXPECT_EQ(testing::LastCutVolume, 0.0);
-    EXPECT_EQ(InterferenceFlags.contact, 0);
+    EXPECT_EQ(TestRun.cutting.flags.contact, 0);
 }
 
 TEST_F(CuttingCoreTest, ToolOutsideTheGridCutsNothingButTheHolderPassesRun) {
     const double box[6] = {0, 0, 0, 10, 10, 5};
     BuildBoxStock(&model_, box, 0.5);
-    CurrentCutter = testing::FlatTool(6.0);
+    TestRun.cutting.cutter = testing::FlatTool(6.0);
     static int holderCalls;
     holderCalls = 0;
-    CuttingCallbacks.shankAndHolderPasses = [](const CurrentToolRecord&, StockModel*) {
+    CuttingCallbacks.shankAndHolderPasses = [](CuttingState&, const CurrentToolRecord&,
+                                               StockModel*) {
         ++holderCalls;
         return 0.0;
     };
     const double far[3] = {50.0, 5.0, 1.0};
-    EXPECT_EQ(CutStockAtToolPose(RunSession, &model_, far, kUp, testing::CutMark), 0.0);
+    EXPECT_EQ(CutStockAtToolPose(TestRun.cutting, RunSession, &model_, far, kUp, testing::CutMark),
+              0.0);
     EXPECT_EQ(holderCalls, 1);
     // A garbage pose far beyond the int range of the indices is refused the same way.
     const double garbage[3] = {1e12, -3e15, 2e300};
-    CutStockAtToolPose(RunSession, &model_, garbage, kUp, testing::CutMark);
+    CutStockAtToolPose(TestRun.cutting, RunSession, &model_, garbage, kUp, testing::CutMark);
     EXPECT_EQ(holderCalls, 2);
     EXPECT_TRUE(StockInvariantsHold(model_, true));
     // A stock marked as ignored is not cut at all, nor is any stock after the cutting-off word.
     model_.useState = 1;
     const double inside[3] = {5.0, 5.0, 1.0};
-    EXPECT_EQ(CutStockAtToolPose(RunSession, &model_, inside, kUp, testing::CutMark), 0.0);
+    EXPECT_EQ(
+        CutStockAtToolPose(TestRun.cutting, RunSession, &model_, inside, kUp, testing::CutMark),
+        0.0);
     EXPECT_EQ(holderCalls, 2);
     model_.useState = 0;
     RunSession.run.cuttingEnabled = 0;
-    EXPECT_EQ(CutStockAtToolPose(RunSession, &model_, inside, kUp, testing::CutMark), 0.0);
+    EXPECT_EQ(
+        CutStockAtToolPose(TestRun.cutting, RunSession, &model_, inside, kUp, testing::CutMark),
+        0.0);
     RunSession.run.cuttingEnabled = 1;
     EXPECT_EQ(holderCalls, 2);
 }
@@ -350,8 +357,8 @@ TEST_F(CuttingCoreTest, ToolOutsideTheGridCutsNothingButTheHolderPassesRun) {
 TEST_F(CuttingCoreTest, NewEndsCarryPenPaintAndLine) {
     const double box[6] = {0, 0, 0, 20, 20, 10};
     BuildBoxStock(&model_, box, 0.5);
-    CurrentCutter = testing::FlatTool(6.0, 2.0);  // cutting length 2
-    CurrentCutter.penBits = 5 << 4;
+    TestRun.cutting.cutter = testing::FlatTool(6.0, 2.0);  // cutting length 2
+    TestRun.cutting.cutter.penBits = 5 << 4;
     // Feed: new ends painted only above the cutting length, stamped with the line.
     RunKinematics.motion.motionType = 1;
     testing::CutMark.stamps[0] = testing::CutMark.stamps[1] = 42;
@@ -387,8 +394,9 @@ TEST_F(CuttingCoreTest, NewEndsCarryPenPaintAndLine) {
 // the session.
 TEST_F(CuttingCoreTest, GivenMoveFactsDecideTheCutNotTheBoundRecords) {
     const double box[6] = {0, 0, 0, 20, 20, 10};
-    CurrentCutter = testing::FlatTool(6.0, 2.0);  // cutting length 2: deeper feed ends painted
-    CurrentCutter.penBits = 3 << 4;
+    TestRun.cutting.cutter =
+        testing::FlatTool(6.0, 2.0);  // cutting length 2: deeper feed ends painted
+    TestRun.cutting.cutter.penBits = 3 << 4;
     testing::CutMark.flags[0] = testing::CutMark.flags[1] = 3 << 4;
     testing::CutMark.stamps[0] = testing::CutMark.stamps[1] = 17;
     const double p[3] = {10.1, 10.1, 5.0};
@@ -401,16 +409,17 @@ TEST_F(CuttingCoreTest, GivenMoveFactsDecideTheCutNotTheBoundRecords) {
         // The run's records say the opposite of the facts.
         RunKinematics.motion.motionType = facts.feedMove != 0 ? 0 : 1;
         RunSession.run.cuttingEnabled = facts.cuttingEnabled != 0 ? 0 : 1;
-        const double givenVolume = CutStockAtToolPose(&given, p, kUp, facts);
+        const double givenVolume = CutStockAtToolPose(TestRun.cutting, &given, p, kUp, facts);
         EXPECT_EQ(RunKinematics.motion.motionType, facts.feedMove != 0 ? 0 : 1);
         EXPECT_EQ(RunSession.run.cuttingEnabled, facts.cuttingEnabled != 0 ? 0 : 1);
         EXPECT_EQ(givenVolume > 0.0, facts.cuttingEnabled != 0) << facts.feedMove;
         if (facts.cuttingEnabled != 0) {
-            EXPECT_EQ(CutPose.feedMove, facts.feedMove);
+            EXPECT_EQ(TestRun.cutting.pose.feedMove, facts.feedMove);
         }
         RunKinematics.motion.motionType = facts.feedMove;
         RunSession.run.cuttingEnabled = facts.cuttingEnabled;
-        EXPECT_EQ(CutStockAtToolPose(RunSession, &bound, p, kUp, testing::CutMark), givenVolume);
+        EXPECT_EQ(CutStockAtToolPose(TestRun.cutting, RunSession, &bound, p, kUp, testing::CutMark),
+                  givenVolume);
         for (std::int64_t cell = 0; cell < given.z.cellCount; ++cell) {
             ASSERT_EQ(ReadDexelRay(given.z, cell), ReadDexelRay(bound.z, cell))
                 << "cell " << cell << " feed " << facts.feedMove;
@@ -425,34 +434,34 @@ TEST_F(CuttingCoreTest, GivenMoveFactsDecideTheCutNotTheBoundRecords) {
 TEST_F(CuttingCoreTest, HeightAndChipMeasures) {
     const double box[6] = {0, 0, 0, 20, 20, 10};
     BuildBoxStock(&model_, box, 0.5);
-    CurrentCutter = testing::FlatTool(6.0, 2.0);
+    TestRun.cutting.cutter = testing::FlatTool(6.0, 2.0);
     Checks.heightCheck = 1;
     const double p[3] = {10.1, 10.1, 7.0};
     ASSERT_TRUE(CutAndCheck(&model_, p, kUp, nullptr));
-    EXPECT_NEAR(ToolLengthMeasured.edgeHeight, 3.0, 1e-12);  // the stock top, 3 above the tip
-    EXPECT_EQ(InterferenceFlags.overLength, 0);
+    EXPECT_NEAR(TestRun.cutting.measured.edgeHeight, 3.0, 1e-12);  // the stock top, 3 above the tip
+    EXPECT_EQ(TestRun.cutting.flags.overLength, 0);
     Checks.heightCheck = 2;
     const double q[3] = {4.1, 10.1, 7.5};
     ASSERT_TRUE(CutAndCheck(&model_, q, kUp, nullptr));
-    EXPECT_EQ(InterferenceFlags.overLength, 1);
+    EXPECT_EQ(TestRun.cutting.flags.overLength, 1);
     // A VERTICAL tool may not cut within D/2 - k of its axis.
     Checks.heightCheck = 0;
     Checks.chipWidthCheck = 2;
-    CurrentCutter = testing::FlatTool(6.0);
-    CurrentCutter.shape = kToolVertical;
-    CurrentCutter.chipWidthLimit = 1.0;
+    TestRun.cutting.cutter = testing::FlatTool(6.0);
+    TestRun.cutting.cutter.shape = kToolVertical;
+    TestRun.cutting.cutter.chipWidthLimit = 1.0;
     const double side[3] = {22.5, 3.1, 5.0};  // 0.5 into the material's side at x = 20
     ASSERT_TRUE(CutAndCheck(&model_, side, kUp, nullptr));
-    EXPECT_EQ(InterferenceFlags.overChip, 0);
+    EXPECT_EQ(TestRun.cutting.flags.overChip, 0);
     const double deep[3] = {20.5, 16.0, 5.0};
     ASSERT_TRUE(CutAndCheck(&model_, deep, kUp, nullptr));
-    EXPECT_EQ(InterferenceFlags.overChip, 1);
+    EXPECT_EQ(TestRun.cutting.flags.overChip, 1);
     Checks.chipWidthCheck = 1;
-    ClearToolLengthMeasurements();
+    ClearToolLengthMeasurements(TestRun.cutting.measured);
     const double third[3] = {21.0, 9.0, 5.0};
     ASSERT_TRUE(CutAndCheck(&model_, third, kUp, nullptr));
     // The deepest removed end is the face x = 20, 1 from the axis: 2 inside the radius of 3.
-    EXPECT_DOUBLE_EQ(ToolLengthMeasured.tipWidth, 2.0);
+    EXPECT_DOUBLE_EQ(TestRun.cutting.measured.tipWidth, 2.0);
 }
 
 // Undo slots move the family arrays: a cut after PushStockUndo without rebinding lands in the
@@ -460,12 +469,12 @@ TEST_F(CuttingCoreTest, HeightAndChipMeasures) {
 TEST_F(CuttingCoreTest, CutRebindsAfterTheUndoSlotMoved) {
     const double box[6] = {0, 0, 0, 10, 10, 5};
     BuildBoxStock(&model_, box, 0.5, 3);
-    BindDexelGrids(&model_);
-    CurrentCutter = testing::FlatTool(4.0);
+    BindDexelGridViews(&model_, TestRun.cutting.views);
+    TestRun.cutting.cutter = testing::FlatTool(4.0);
     PushStockUndo(&model_);
     const double p[3] = {5.1, 5.1, 3.0};
     ASSERT_TRUE(CutAndCheck(&model_, p, kUp, nullptr));
-    EXPECT_EQ(DexelGridViews[kDexelViewZ].counts, model_.z.counts);
+    EXPECT_EQ(TestRun.cutting.views[kDexelViewZ].counts, model_.z.counts);
     EXPECT_LT(testing::ZRayTop(model_, 10, 10), 5.0);
     PopStockUndo(&model_);
     EXPECT_EQ(testing::ZRayTop(model_, 10, 10), 5.0);
@@ -510,8 +519,9 @@ TEST_F(CuttingCoreTest, CutOnManyThreadsIsBitIdenticalToOneThread) {
     for (StockModel& m : models) {
         BuildBoxStock(&m, box, 0.1);
     }
-    CurrentCutter = testing::BullTool(10.0, 1.0);
-    CurrentCutter.cuttingLength = 3.0;  // deeper cuts paint their ends and raise over-length
+    TestRun.cutting.cutter = testing::BullTool(10.0, 1.0);
+    TestRun.cutting.cutter.cuttingLength =
+        3.0;  // deeper cuts paint their ends and raise over-length
     Checks.heightCheck = 1;
     std::mt19937_64 rng(seed);
     std::uniform_real_distribution<double> coord(2.0, 22.0), tilt(-0.4, 0.4);
@@ -524,7 +534,7 @@ TEST_F(CuttingCoreTest, CutOnManyThreadsIsBitIdenticalToOneThread) {
         }
         const double p[3] = {coord(rng), coord(rng) * 0.9, 6.0 + tilt(rng) * 5.0};
         testing::CutMark.stamps[0] = testing::CutMark.stamps[1] = 100 + step;
-        CurrentCutter.penBits = static_cast<std::uint8_t>((step % 15 + 1) << 4);
+        TestRun.cutting.cutter.penBits = static_cast<std::uint8_t>((step % 15 + 1) << 4);
         for (int k = 0; k < 3; ++k) {
             StockModel& m = models[k];
             std::fill(m.blocks.dirty, m.blocks.dirty + m.blocks.count, 0);
@@ -534,14 +544,15 @@ TEST_F(CuttingCoreTest, CutOnManyThreadsIsBitIdenticalToOneThread) {
                     before.push_back(ReadDexelRay(m.z, cell));
                 }
             }
-            CuttingThreadCount = threadCounts[k];
-            InterferenceFlags = InterferenceFlagSet{};
-            ClearToolLengthMeasurements();
-            results[k].push_back(CutStockAtToolPose(RunSession, &m, p, axis, testing::CutMark));
-            results[k].push_back(InterferenceFlags.contact);
-            results[k].push_back(InterferenceFlags.overLength);
-            results[k].push_back(ToolLengthMeasured.edgeHeight);
-            for (const DexelGridView& v : DexelGridViews) {
+            TestRun.cutting.threadCount = threadCounts[k];
+            TestRun.cutting.flags = InterferenceFlagSet{};
+            ClearToolLengthMeasurements(TestRun.cutting.measured);
+            results[k].push_back(
+                CutStockAtToolPose(TestRun.cutting, RunSession, &m, p, axis, testing::CutMark));
+            results[k].push_back(TestRun.cutting.flags.contact);
+            results[k].push_back(TestRun.cutting.flags.overLength);
+            results[k].push_back(TestRun.cutting.measured.edgeHeight);
+            for (const DexelGridView& v : TestRun.cutting.views) {
                 results[k].push_back(v.removedVolume);
             }
             for (std::int32_t b = 0; b < m.blocks.count; ++b) {
@@ -624,7 +635,7 @@ TEST_F(CuttingCoreTest, DeepLayeredPocketIsCutWholeAndAlikeOnEveryThreadCount) {
     for (StockModel& m : models) {
         BuildBoxStock(&m, box, pitch);
     }
-    CurrentCutter = testing::BallTool(2.0 * radius);
+    TestRun.cutting.cutter = testing::BallTool(2.0 * radius);
     const double tilted[3] = {0.05, -0.03, std::sqrt(1.0 - 0.05 * 0.05 - 0.03 * 0.03)};
     for (const double* axis : {kUp, tilted}) {
         for (int layer = 1; layer <= 3; ++layer) {
@@ -637,8 +648,9 @@ TEST_F(CuttingCoreTest, DeepLayeredPocketIsCutWholeAndAlikeOnEveryThreadCount) {
                 const double xy[4][2] = {{5.0, t}, {-t, 5.0}, {-5.0, -t}, {t, -5.0}};
                 const double p[3] = {12.03 + xy[side][0], 11.96 + xy[side][1], z};
                 for (int k = 0; k < 3; ++k) {
-                    CuttingThreadCount = threadCounts[k];
-                    CutStockAtToolPose(RunSession, &models[k], p, axis, testing::CutMark);
+                    TestRun.cutting.threadCount = threadCounts[k];
+                    CutStockAtToolPose(TestRun.cutting, RunSession, &models[k], p, axis,
+                                       testing::CutMark);
                 }
                 const StockModel& m = models[0];
                 const double c[3] = {p[0] + axis[0] * radius, p[1] + axis[1] * radius,
@@ -688,8 +700,8 @@ TEST_F(CuttingCoreTest, HelperThreadsMarkEndsByTheCuttingThreadsMove) {
     for (StockModel& m : models) {
         BuildBoxStock(&m, box, 0.1);
     }
-    CurrentCutter = testing::BallTool(10.0);
-    CurrentCutter.penBits = 0x40;
+    TestRun.cutting.cutter = testing::BallTool(10.0);
+    TestRun.cutting.cutter.penBits = 0x40;
     testing::CutMark.flags[0] = testing::CutMark.flags[1] = 0x10;
     testing::CutMark.stamps[0] = testing::CutMark.stamps[1] = 9;
     RunKinematics.motion.motionType = 0;
@@ -698,8 +710,8 @@ TEST_F(CuttingCoreTest, HelperThreadsMarkEndsByTheCuttingThreadsMove) {
     const double p[3] = {12.0, 10.0, 7.0};
     const int threadCounts[2] = {1, 8};
     for (int k = 0; k < 2; ++k) {
-        CuttingThreadCount = threadCounts[k];
-        CutStockAtToolPose(own, &models[k], p, kUp, testing::CutMark);
+        TestRun.cutting.threadCount = threadCounts[k];
+        CutStockAtToolPose(TestRun.cutting, own, &models[k], p, kUp, testing::CutMark);
     }
     std::int64_t penEnds = 0;
     for (std::int64_t cell = 0; cell < models[0].z.cellCount; ++cell) {

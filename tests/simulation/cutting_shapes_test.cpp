@@ -21,6 +21,7 @@
 #include "simulation/tool_length_report.h"
 #include "stock/stock_grid.h"
 #include "support/stock_invariants.h"
+#include "support/test_cutting_run.h"
 
 namespace mirexa {
 namespace {
@@ -46,7 +47,7 @@ protected:
         ToolTableSet.tools[1] = record;
         ToolTableSet.tools[1].present = 1;
         SelectCurrentTool(RunSession, RunKinematics, RunTools, 1, pitch);
-        LoadCutterSections(RunTools.tool, &CurrentCutter);
+        LoadCutterSections(RunTools.tool, &TestRun.cutting.cutter);
     }
     testing::ScopedCuttingState state_;
     StockModel model_;
@@ -130,7 +131,7 @@ TEST_F(CuttingShapesTest, EveryShapePlungesToItsProfileAndSweepsCleanly) {
         const double p[3] = {xc, yc, tipZ};
         ASSERT_TRUE(CutAndCheck(&model_, p, kUp, &books_));
         EXPECT_GT(testing::LastCutVolume, 0.0);
-        const double R = CurrentCutter.topRadius;
+        const double R = TestRun.cutting.cutter.topRadius;
         for (int iy = 0; iy < model_.ny; ++iy) {
             for (int ix = 0; ix < model_.nx; ++ix) {
                 const double rho = std::hypot(model_.nodesX[ix] - xc, model_.nodesY[iy] - yc);
@@ -206,7 +207,7 @@ TEST_F(CuttingShapesTest, RadiusToolPartsAndProbe) {
     for (int chip : {0, 2, 1}) {
         SCOPED_TRACE(chip);
         Checks.chipWidthCheck = chip;
-        ClearToolLengthMeasurements();
+        ClearToolLengthMeasurements(TestRun.cutting.measured);
         const double pitch = 0.25;
         const double box[6] = {0, 0, 0, 20, 20, 10};
         BuildBoxStock(&model_, box, pitch);
@@ -218,7 +219,7 @@ TEST_F(CuttingShapesTest, RadiusToolPartsAndProbe) {
             const double p[3] = {4.0 + i, 10.1, 7.0};
             ASSERT_TRUE(CutAndCheck(&model_, p, kUp, &books_)) << "step " << i;
             if (chip == 2 && i == 0) {
-                EXPECT_EQ(InterferenceFlags.overChip, 1);
+                EXPECT_EQ(TestRun.cutting.flags.overChip, 1);
             }
         }
         // Tilted both ways: the body's inner cylinder comes out of the body chord whichever way
@@ -231,14 +232,14 @@ TEST_F(CuttingShapesTest, RadiusToolPartsAndProbe) {
         }
         ASSERT_TRUE(testing::VolumeBooksBalance(model_, books_));
         if (chip == 1) {
-            const double h = ToolLengthMeasured.centreHeight;
+            const double h = TestRun.cutting.measured.centreHeight;
             EXPECT_GT(h, 0.0);
             EXPECT_NEAR(h / 0.1, std::round(h / 0.1), 1e-6);
             // The stock top lies 3 above the upright tip; tilted by 30 deg, 2.5 / cos 30 plus
             // the probe's radius times tan 30 along the axis.
             EXPECT_LE(h, 2.5 / std::sqrt(0.75) + 5.0 * std::sqrt(1.0 / 3.0) + 0.1);
         } else {
-            EXPECT_EQ(ToolLengthMeasured.centreHeight, 0.0);
+            EXPECT_EQ(TestRun.cutting.measured.centreHeight, 0.0);
         }
     }
 }
@@ -251,11 +252,11 @@ TEST_F(CuttingShapesTest, ConcaveCornerLeavesARoundedEdge) {
     BuildBoxStock(&model_, box, pitch);
     ToolRecord record = Record(kToolBull, 8, -2, 0, 2, 0, 0, 20);
     Select(record, pitch);
-    ASSERT_LT(CurrentCutter.cornerRadius, 0.0);
+    ASSERT_LT(TestRun.cutting.cutter.cornerRadius, 0.0);
     testing::OpenVolumeBooks(model_, &books_);
     // Along the edge x = 20, y running: the tool axis stands outside the block.
     for (int i = 0; i <= 20; ++i) {
-        const double p[3] = {20.0 + CurrentCutter.cornerTopRadius - 0.05, i * 1.0, 7.9};
+        const double p[3] = {20.0 + TestRun.cutting.cutter.cornerTopRadius - 0.05, i * 1.0, 7.9};
         ASSERT_TRUE(CutAndCheck(&model_, p, kUp, &books_)) << "step " << i;
     }
     ASSERT_TRUE(testing::VolumeBooksBalance(model_, books_));

@@ -15,6 +15,7 @@
 #include "stock/stock_grid.h"
 #include "stock/stock_shapes.h"
 #include "support/stock_invariants.h"
+#include "support/test_cutting_run.h"
 
 namespace mirexa::testing {
 
@@ -130,11 +131,11 @@ CutEndMarkRecord CutMark;
 
 ::testing::AssertionResult CutAndCheck(StockModel* model, const double point[3],
                                        const double axis[3], VolumeBooks* books, bool solid) {
-    ClearInterferenceFlags();
-    LastCutVolume = CutStockAtToolPose(RunSession, model, point, axis, CutMark);
+    ClearInterferenceFlags(TestRun.cutting.flags);
+    LastCutVolume = CutStockAtToolPose(TestRun.cutting, RunSession, model, point, axis, CutMark);
     if (books != nullptr) {
         for (int k = 0; k < 3; ++k) {
-            books->removed[k] += DexelGridViews[k].removedVolume;
+            books->removed[k] += TestRun.cutting.views[k].removedVolume;
         }
         ++books->cuts;
     }
@@ -163,10 +164,10 @@ void WatchRunDrawing() {
 }
 
 ScopedCuttingState::ScopedCuttingState() {
-    saved.Keep(CurrentCutter, CutMark, Checks, RunKinematics.motion, ToolLengthMeasured,
-               CuttingCallbacks, RunKinematics.toolValues);
+    saved.Keep(TestRun.cutting.cutter, CutMark, Checks, RunKinematics.motion,
+               TestRun.cutting.measured, CuttingCallbacks, RunKinematics.toolValues);
     RunKinematics.toolValues = KinematicsToolValues{};
-    ClearToolLengthMeasurements();
+    ClearToolLengthMeasurements(TestRun.cutting.measured);
     RunKinematics.motion.motionType = 1;
     CutMark.flags[0] = CutMark.flags[1] = 3 << 4;
     CutMark.stamps[0] = CutMark.stamps[1] = 7;
@@ -174,9 +175,9 @@ ScopedCuttingState::ScopedCuttingState() {
 
 ScopedCuttingState::~ScopedCuttingState() {
     saved.Restore();
-    CuttingThreadCount = 1;
+    TestRun.cutting.threadCount = 1;
     ReleaseCuttingBuffers();
-    BindDexelGrids(nullptr);
+    BindDexelGridViews(nullptr, TestRun.cutting.views);
 }
 
 }  // namespace mirexa::testing

@@ -19,6 +19,7 @@
 #include "stock/stock_shapes.h"
 #include "structure_test_support.h"
 #include "support/stock_invariants.h"
+#include "support/test_cutting_run.h"
 
 namespace mirexa {
 namespace {
@@ -273,14 +274,15 @@ TEST_F(HeadAgainstStock, AHeadIsPosedOncePerPoseForEveryPair) {
     StructureModelList vices, table;
     GatherStructureModels(s, kStructureVice, &vices);
     GatherStructureModels(s, kStructureTable, &table);
-    HeadCheckCount = HeadCheckCounters{};
+    HeadCheckCounters counters;
     PosedHeadMesh head;
+    head.counters = &counters;
     const double origin[3] = {50, 50, 60};  // clear of the stock, inside the structures' boxes
     BeginHeadPose(&mesh, nullptr, RunKinematics.pose, origin, &head);
     EXPECT_EQ(PosedHeadHitsStock(&head, stock), 0);
     EXPECT_EQ(PosedHeadHitsStructures(&head, vices), 0);
     EXPECT_EQ(PosedHeadHitsStructures(&head, table), 0);
-    EXPECT_EQ(HeadCheckCount.posedVertices, 8 + 3 * 12);
+    EXPECT_EQ(counters.posedVertices, 8 + 3 * 12);
 }
 
 TEST(HeadAgainstStructures, EachFreeBoxExcusesOnlyItsOwnModel) {
@@ -302,15 +304,16 @@ TEST(HeadAgainstStructures, EachFreeBoxExcusesOnlyItsOwnModel) {
 
     // A head strictly inside a model's free box is not tested against it; touching the box's
     // boundary it is.
-    HeadCheckCount = HeadCheckCounters{};
+    HeadCheckCounters counters;
+    head.counters = &counters;
     const double high[3] = {0, 0, 7.5};
     BeginHeadPose(&mesh, nullptr, RunKinematics.pose, high, &head);
     EXPECT_EQ(PosedHeadHitsStructures(&head, basics), 0);
-    EXPECT_EQ(HeadCheckCount.facetModelTests, 0);
+    EXPECT_EQ(counters.facetModelTests, 0);
     const double touching[3] = {0, 0, 7.0};
     BeginHeadPose(&mesh, nullptr, RunKinematics.pose, touching, &head);
     EXPECT_EQ(PosedHeadHitsStructures(&head, basics), 1);
-    EXPECT_GT(HeadCheckCount.facetModelTests, 0);
+    EXPECT_GT(counters.facetModelTests, 0);
 }
 
 }  // namespace
@@ -336,7 +339,7 @@ protected:
         StructureModels.head = HeadMesh(BoxMeshFacets(lo, hi));
         StructureModels.head1 = HeadMesh(BoxMeshFacets(lo, hi));
         StructureModels.head2 = HeadMesh(BoxMeshFacets(lo, hi));
-        ClearInterferenceFlags();
+        ClearInterferenceFlags(TestRun.cutting.flags);
     }
     void TearDown() override {
         FreeStockModel(&StockModels[0]);
@@ -351,7 +354,7 @@ protected:
 
 TEST_F(HeadChecks, WorkPairOfEachHead) {
     struct Check {
-        int (*run)(NcSession& session);
+        int (*run)(CuttingState& cutting, NcSession& session);
         StructurePair work;
     } checks[] = {
         {CheckHeadModel, kHeadWork}, {CheckHead1Model, kHead1Work}, {CheckHead2Model, kHead2Work}};
@@ -359,25 +362,25 @@ TEST_F(HeadChecks, WorkPairOfEachHead) {
         Checks = CheckSettings{};
         Checks.structurePairs[c.work] = 1;
         At(50, 50, 51);
-        ClearInterferenceFlags();
-        EXPECT_EQ(c.run(RunSession), 0);
-        EXPECT_EQ(InterferenceFlags.structure[c.work], 0);
+        ClearInterferenceFlags(TestRun.cutting.flags);
+        EXPECT_EQ(c.run(TestRun.cutting, RunSession), 0);
+        EXPECT_EQ(TestRun.cutting.flags.structure[c.work], 0);
         At(50, 50, 49.99);
-        EXPECT_EQ(c.run(RunSession), 0) << "the result is in the flags";
-        EXPECT_EQ(InterferenceFlags.structure[c.work], 1);
-        EXPECT_EQ(AnyInterferenceFlagSet(), 1);
+        EXPECT_EQ(c.run(TestRun.cutting, RunSession), 0) << "the result is in the flags";
+        EXPECT_EQ(TestRun.cutting.flags.structure[c.work], 1);
+        EXPECT_EQ(AnyInterferenceFlagSet(TestRun.cutting.flags), 1);
         // A stock that is ignored or to be deleted is never tested.
-        ClearInterferenceFlags();
+        ClearInterferenceFlags(TestRun.cutting.flags);
         StockModels[0].useState = 1;
-        c.run(RunSession);
+        c.run(TestRun.cutting, RunSession);
         StockModels[0].useState = 2;
-        c.run(RunSession);
+        c.run(TestRun.cutting, RunSession);
         StockModels[0].useState = 0;
-        EXPECT_EQ(InterferenceFlags.structure[c.work], 0);
+        EXPECT_EQ(TestRun.cutting.flags.structure[c.work], 0);
         // The pair switched off.
         Checks.structurePairs[c.work] = 0;
-        c.run(RunSession);
-        EXPECT_EQ(AnyInterferenceFlagSet(), 0);
+        c.run(TestRun.cutting, RunSession);
+        EXPECT_EQ(AnyInterferenceFlagSet(TestRun.cutting.flags), 0);
     }
 }
 
@@ -395,27 +398,27 @@ TEST_F(HeadChecks, TablePairsAndTheBasicModelSeenFromTheBase) {
         Checks.structurePairs[p] = 2;
     }
     At(230, 20, 29);  // into the vice only
-    CheckHeadModel(RunSession);
-    EXPECT_EQ(InterferenceFlags.structure[kHeadVice], 1);
-    EXPECT_EQ(InterferenceFlags.structure[kHeadTable], 0);
-    EXPECT_EQ(InterferenceFlags.structure[kHeadWork], 0);
-    EXPECT_EQ(InterferenceFlags.structure[kHeadBasic], 0) << "the base sees X at 0: clear";
-    ClearInterferenceFlags();
+    CheckHeadModel(TestRun.cutting, RunSession);
+    EXPECT_EQ(TestRun.cutting.flags.structure[kHeadVice], 1);
+    EXPECT_EQ(TestRun.cutting.flags.structure[kHeadTable], 0);
+    EXPECT_EQ(TestRun.cutting.flags.structure[kHeadWork], 0);
+    EXPECT_EQ(TestRun.cutting.flags.structure[kHeadBasic], 0) << "the base sees X at 0: clear";
+    ClearInterferenceFlags(TestRun.cutting.flags);
     At(330, 0, -1);  // onto the table; X, which the table carries, is 0 for the base
-    CheckHeadModel(RunSession);
-    EXPECT_EQ(InterferenceFlags.structure[kHeadTable], 1);
-    EXPECT_EQ(InterferenceFlags.structure[kHeadVice], 0);
-    EXPECT_EQ(InterferenceFlags.structure[kHeadBasic], 0);
+    CheckHeadModel(TestRun.cutting, RunSession);
+    EXPECT_EQ(TestRun.cutting.flags.structure[kHeadTable], 1);
+    EXPECT_EQ(TestRun.cutting.flags.structure[kHeadVice], 0);
+    EXPECT_EQ(TestRun.cutting.flags.structure[kHeadBasic], 0);
     // With X taken off, the head at X = -85 meets the column; elsewhere X does not matter.
     Machine.tableCarries[0] = 0;
-    ClearInterferenceFlags();
+    ClearInterferenceFlags(TestRun.cutting.flags);
     At(-85, 0, 100);
-    CheckHeadModel(RunSession);
-    EXPECT_EQ(InterferenceFlags.structure[kHeadBasic], 1);
+    CheckHeadModel(TestRun.cutting, RunSession);
+    EXPECT_EQ(TestRun.cutting.flags.structure[kHeadBasic], 1);
     Machine.tableCarries[0] = 1;
-    ClearInterferenceFlags();
-    CheckHeadModel(RunSession);
-    EXPECT_EQ(InterferenceFlags.structure[kHeadBasic], 0);
+    ClearInterferenceFlags(TestRun.cutting.flags);
+    CheckHeadModel(TestRun.cutting, RunSession);
+    EXPECT_EQ(TestRun.cutting.flags.structure[kHeadBasic], 0);
     EXPECT_EQ(CheckNothing(), 0);
 }
 
@@ -425,14 +428,14 @@ TEST_F(HeadChecks, AtZeroAnglesTheHeadIsOnlyMovedWhateverTheRotaryType) {
         CurrentMachine.rotaryType = type;
         CurrentMachine.headOffset[0] = 300.0;  // would carry a turned HEAD2 far away
         testing::SetMachineAngles(0, 0);
-        ClearInterferenceFlags();
+        ClearInterferenceFlags(TestRun.cutting.flags);
         At(50, 50, 49.99);
-        CheckHead2Model(RunSession);
-        EXPECT_EQ(InterferenceFlags.structure[kHead2Work], 1) << type;
-        ClearInterferenceFlags();
+        CheckHead2Model(TestRun.cutting, RunSession);
+        EXPECT_EQ(TestRun.cutting.flags.structure[kHead2Work], 1) << type;
+        ClearInterferenceFlags(TestRun.cutting.flags);
         At(50, 50, 50.5);
-        CheckHead2Model(RunSession);
-        EXPECT_EQ(InterferenceFlags.structure[kHead2Work], 0) << type;
+        CheckHead2Model(TestRun.cutting, RunSession);
+        EXPECT_EQ(TestRun.cutting.flags.structure[kHead2Work], 0) << type;
     }
 }
 

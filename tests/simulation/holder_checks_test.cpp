@@ -17,6 +17,7 @@
 #include "stock/stock_grid.h"
 #include "structure_test_support.h"
 #include "support/stock_invariants.h"
+#include "support/test_cutting_run.h"
 
 namespace mirexa {
 namespace {
@@ -197,7 +198,7 @@ protected:
     }
     static void UseTool() {
         SelectCurrentTool(RunSession, RunKinematics, RunTools, 1, 0.0);
-        LoadCutterSections(RunTools.tool, &CurrentCutter);
+        LoadCutterSections(RunTools.tool, &TestRun.cutting.cutter);
     }
     // A 100 x 100 x 50 mm block at 0.5 mm.
     void Block(StockModel* model) {
@@ -207,8 +208,9 @@ protected:
     // One cut with the tip at (50, 50, z), axis +Z, as a step makes it.
     void CutAt(StockModel* model, double z) {
         const double point[3] = {50, 50, z}, axis[3] = {0, 0, 1};
-        ClearInterferenceFlags();
-        removed_ = CutStockAtToolPose(RunSession, model, point, axis, testing::CutMark);
+        ClearInterferenceFlags(TestRun.cutting.flags);
+        removed_ =
+            CutStockAtToolPose(TestRun.cutting, RunSession, model, point, axis, testing::CutMark);
     }
     double removed_ = 0.0;  // by the last CutAt (mm^3)
 };
@@ -221,7 +223,7 @@ TEST_F(ShankAndHolderPasses, ArborCheckModesOnANeckDrivenIntoTheStock) {
     Checks.arborCheck = 0;
     CutAt(&reference, 20.0);  // the neck starts at z = 40, 10 mm inside the block
     const double cutterVolume = removed_;
-    EXPECT_EQ(InterferenceFlags.taper, 0);
+    EXPECT_EQ(TestRun.cutting.flags.taper, 0);
 
     // OUTPUT: the shank only probes; the stock is the cutter's alone, byte for byte.
     Block(&stock);
@@ -229,7 +231,7 @@ TEST_F(ShankAndHolderPasses, ArborCheckModesOnANeckDrivenIntoTheStock) {
     CutAt(&stock, 20.0);
     EXPECT_TRUE(SameRays(stock, reference));
     EXPECT_EQ(removed_, cutterVolume);
-    EXPECT_EQ(InterferenceFlags.taper, 0);
+    EXPECT_EQ(TestRun.cutting.flags.taper, 0);
 
     // CUT: the neck's cone is cut away without a flag: pi * integral over t of 0 .. 10 of
     // (3 + t/3)^2 - 3^2 = pi (100 + 1000/27) mm^3 beyond the cutter's hole.
@@ -238,8 +240,8 @@ TEST_F(ShankAndHolderPasses, ArborCheckModesOnANeckDrivenIntoTheStock) {
     CutAt(&stock, 20.0);
     const double neck = M_PI * (100.0 + 1000.0 / 27.0);
     EXPECT_NEAR(removed_ - cutterVolume, neck, 0.06 * neck);
-    EXPECT_EQ(InterferenceFlags.taper, 0);
-    EXPECT_EQ(InterferenceFlags.contact, 1);
+    EXPECT_EQ(TestRun.cutting.flags.taper, 0);
+    EXPECT_EQ(TestRun.cutting.flags.contact, 1);
     EXPECT_FALSE(SameRays(stock, reference));
     EXPECT_TRUE(StockInvariantsHold(stock, true));
     StockModel cut;
@@ -250,14 +252,14 @@ TEST_F(ShankAndHolderPasses, ArborCheckModesOnANeckDrivenIntoTheStock) {
         Block(&stock);
         Checks.arborCheck = mode;
         CutAt(&stock, 20.0);
-        EXPECT_EQ(InterferenceFlags.taper, 1) << mode;
-        EXPECT_EQ(InterferenceFlags.arbor, 0) << mode;
+        EXPECT_EQ(TestRun.cutting.flags.taper, 1) << mode;
+        EXPECT_EQ(TestRun.cutting.flags.arbor, 0) << mode;
         EXPECT_TRUE(SameRays(stock, cut)) << mode;
     }
     // Clear of the block: nothing, whatever the mode.
     Block(&stock);
     CutAt(&stock, 45.0);
-    EXPECT_EQ(InterferenceFlags.taper, 0);
+    EXPECT_EQ(TestRun.cutting.flags.taper, 0);
     FreeStockModel(&cut);
 }
 
@@ -270,7 +272,7 @@ TEST_F(ShankAndHolderPasses, NeckSearchFindsTheFirstLatticeValueThatClears) {
     Block(&stock);
     Checks.arborCheck = 1;
     CutAt(&stock, 50.0 - 12.34);
-    ToolLengthMeasurements& m = ToolLengthMeasured;
+    ToolLengthMeasurements& m = TestRun.cutting.measured;
     EXPECT_NEAR(m.neckLu, 12.4, 1e-9);
     EXPECT_NE(m.neckSearch[0], m.neckSearch[1]) << "settled";
     EXPECT_EQ(m.neckLt, 0.0) << "LENGTH2: the taper search tries the tool's own neck, clear";
@@ -290,9 +292,9 @@ TEST_F(ShankAndHolderPasses, TaperSearchEndsWithMinusOneWhenNoNeckLengthClears) 
     Block(&stock);
     Checks.arborCheck = 1;
     CutAt(&stock, 25.0);
-    EXPECT_EQ(ToolLengthMeasured.neckLt, -1.0);
+    EXPECT_EQ(TestRun.cutting.measured.neckLt, -1.0);
     CutAt(&stock, 45.0);
-    EXPECT_EQ(ToolLengthMeasured.neckLt, -1.0) << "ended for the tool";
+    EXPECT_EQ(TestRun.cutting.measured.neckLt, -1.0) << "ended for the tool";
 }
 
 TEST_F(ShankAndHolderPasses, HolderOfALengthOneToolCutsFlagsAndSearches) {
@@ -305,29 +307,29 @@ TEST_F(ShankAndHolderPasses, HolderOfALengthOneToolCutsFlagsAndSearches) {
     Block(&reference);
     Checks.arborCheck = 2;
     CutAt(&reference, -5.0);
-    EXPECT_EQ(InterferenceFlags.arbor, 0);
+    EXPECT_EQ(TestRun.cutting.flags.arbor, 0);
     const double ring = M_PI * (400.0 - 9.0) * 5.0;  // the holder's disc, 5 mm, around the hole
     const double cutterVolume = M_PI * 9.0 * 50.0;
     EXPECT_NEAR(removed_, cutterVolume + ring, 0.05 * (cutterVolume + ring));
     Block(&stock);
     Checks.arborCheck = 3;
     CutAt(&stock, -5.0);
-    EXPECT_EQ(InterferenceFlags.arbor, 1);
-    EXPECT_EQ(InterferenceFlags.taper, 0);
+    EXPECT_EQ(TestRun.cutting.flags.arbor, 1);
+    EXPECT_EQ(TestRun.cutting.flags.taper, 0);
     EXPECT_TRUE(SameRays(stock, reference));
     // OUTPUT: the holder must start 37.3 mm above a tip 37.25 mm below the top.
     Block(&stock);
     Checks.arborCheck = 1;
     CutAt(&stock, 50.0 - 37.25);
-    EXPECT_NEAR(ToolLengthMeasured.stickOut, 37.3, 1e-9);
-    EXPECT_EQ(ToolLengthMeasured.neckLu, 0.0);
+    EXPECT_NEAR(TestRun.cutting.measured.stickOut, 37.3, 1e-9);
+    EXPECT_EQ(TestRun.cutting.measured.neckLu, 0.0);
     // ARBOR CHECK 0: nothing beyond the cutter.
     Block(&stock);
     Block(&reference);
     Checks.arborCheck = 0;
     CutAt(&stock, -5.0);
     EXPECT_NEAR(removed_, cutterVolume, 0.05 * cutterVolume);
-    EXPECT_EQ(InterferenceFlags.arbor, 0);
+    EXPECT_EQ(TestRun.cutting.flags.arbor, 0);
 }
 
 }  // namespace

@@ -30,9 +30,9 @@ namespace {
 InterferenceFlagSet FirstAlarm;
 int AlarmSteps = 0;
 
-int RecordAndBreak(NcSession&) {
+int RecordAndBreak(const CuttingState& cutting, NcSession&) {
     if (AlarmSteps++ == 0) {
-        FirstAlarm = InterferenceFlags;
+        FirstAlarm = cutting.flags;
     }
     return 1;
 }
@@ -90,7 +90,7 @@ TEST_F(InterferenceRun, HolderDrivenIntoTheStockBreaksOffTheRun) {
     EXPECT_EQ(TestRun.result.end, kRunEndInterference);
     EXPECT_EQ(AlarmSteps, 1);
     EXPECT_EQ(FirstAlarm.arbor, 1);
-    EXPECT_EQ(AnyInterferenceFlagSet(), 0);
+    EXPECT_EQ(AnyInterferenceFlagSet(TestRun.cutting.flags), 0);
     // The same program with the holder clear of the block runs to its end (from the start
     // position again: a rapid from where the last run stopped would cross the new block).
     testing::BuildBoxStock(&StockModels[0], std::array<double, 6>{0, 0, 0, 40, 30, 10}.data(), 0.5);

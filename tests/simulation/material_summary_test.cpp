@@ -13,6 +13,7 @@
 #include "stock/material_summary.h"
 #include "stock/stock_clip.h"
 #include "stock/stock_grid.h"
+#include "support/test_cutting_run.h"
 
 namespace mirexa {
 namespace {
@@ -67,9 +68,9 @@ void RandomCut(std::mt19937& random, StockModel* model) {
             a /= n;
         }
     }
-    CurrentCutter = RandomTool(random);
-    CuttingThreadCount = 1 + static_cast<int>(random() % 3);
-    CutStockAtToolPose(model, point, axis, CutMoveFacts{1, 1, nullptr});
+    TestRun.cutting.cutter = RandomTool(random);
+    TestRun.cutting.threadCount = 1 + static_cast<int>(random() % 3);
+    CutStockAtToolPose(TestRun.cutting, model, point, axis, CutMoveFacts{1, 1, nullptr});
 }
 
 // A ray as a loader writes it: random sorted ends in the box, or none.
@@ -98,7 +99,7 @@ TEST(MaterialSummaryTest, AgreesWithTheRaysAfterEveryKindOfChange) {
         if (kind < 5) {
             RandomCut(random, &model);
             // A cut within the grid leaves the summary describing the stock.
-            ASSERT_TRUE(CutPose.outside != 0 || DescribesModel(summary, model)) << op;
+            ASSERT_TRUE(TestRun.cutting.pose.outside != 0 || DescribesModel(summary, model)) << op;
         } else if (kind == 5) {
             PushStockUndo(&model);
         } else if (kind == 6) {
@@ -161,18 +162,18 @@ TEST(MaterialSummaryTest, PassingOverRaysCutsAsVisitingEveryRay) {
     std::int64_t skipped = 0;
     for (int cut = 0; cut < kCuts; ++cut) {
         RandomCut(random, &bySummary);
-        skipped += CutPose.raysSkipped;
+        skipped += TestRun.cutting.pose.raysSkipped;
     }
     EXPECT_GT(skipped, 0);
     random.seed(61);
     for (int cut = 0; cut < kCuts; ++cut) {
         RandomCut(random, &poser);
-        if (CutPose.outside != 0) {
+        if (TestRun.cutting.pose.outside != 0) {
             continue;
         }
-        BindDexelGrids(&everyRay);
-        for (DexelGridView& view : DexelGridViews) {
-            CutDexelGrid(&view);
+        BindDexelGridViews(&everyRay, TestRun.cutting.views);
+        for (DexelGridView& view : TestRun.cutting.views) {
+            CutDexelGrid(TestRun.cutting, &view);
         }
     }
     EXPECT_TRUE(SameRays(bySummary, everyRay));

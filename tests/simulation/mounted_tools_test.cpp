@@ -17,6 +17,7 @@
 #include "stock/stock_grid.h"
 #include "structure_test_support.h"
 #include "support/stock_invariants.h"
+#include "support/test_cutting_run.h"
 
 namespace mirexa {
 namespace {
@@ -133,7 +134,7 @@ protected:
         testing::BuildBoxStock(&StockModels[0], box, 0.5);
         CurrentStockIndex = 0;
         SelectCurrentTool(RunSession, RunKinematics, RunTools, 1, 0.5);
-        LoadCutterSections(RunTools.tool, &CurrentCutter);
+        LoadCutterSections(RunTools.tool, &TestRun.cutting.cutter);
         // The tip at (20, 20, 40), the axis up.
         double* m = RunKinematics.pose.machine.axis;
         double tip[3], axis[3];
@@ -141,7 +142,7 @@ protected:
         m[0] = 20 - tip[0], m[1] = 20 - tip[1], m[2] = 40 - tip[2];
         ComputeToolTipAndAxis(RunKinematics, m, RunKinematics.pose.tool.point,
                               RunKinematics.pose.tool.axis);
-        ClearInterferenceFlags();
+        ClearInterferenceFlags(TestRun.cutting.flags);
     }
     void TearDown() override {
         FreeStockModel(&StockModels[0]);
@@ -158,7 +159,8 @@ protected:
 TEST_F(MountedToolsPass, ACarrierOfThreeCutsAtTheThreeStations) {
     EXPECT_EQ(CurrentToolHasMountedTools(RunSession), 1);
     Checks.arborCheck = 3;
-    CutAndCheckMountedTools(RunSession, &StockModels[CurrentStockIndex.load()], testing::CutMark);
+    CutAndCheckMountedTools(TestRun.cutting, RunSession, &StockModels[CurrentStockIndex.load()],
+                            testing::CutMark);
     EXPECT_EQ(TopAt(20, 20), 40.0);
     EXPECT_EQ(TopAt(50, 20), 40.0);
     EXPECT_EQ(TopAt(20, 50), 40.0);
@@ -168,8 +170,8 @@ TEST_F(MountedToolsPass, ACarrierOfThreeCutsAtTheThreeStations) {
     EXPECT_EQ(MountedToolResult[3].code, kMountedStockContact);
     EXPECT_EQ(MountedToolResult[4].code, 0) << "not in the tools table: skipped";
     EXPECT_EQ(MountedToolResult[1].code, 0) << "the current tool has no result";
-    EXPECT_EQ(InterferenceFlags.attachment, 1);
-    EXPECT_EQ(InterferenceFlags.contact, 1);
+    EXPECT_EQ(TestRun.cutting.flags.attachment, 1);
+    EXPECT_EQ(TestRun.cutting.flags.contact, 1);
     EXPECT_DOUBLE_EQ(MountedToolResult[2].machine[0], RunKinematics.pose.machine.axis[0] + 30.0);
     // The current tool is current again and the owner word is free.
     EXPECT_EQ(RunTools.tool.derivedFrom, 1);
@@ -179,17 +181,19 @@ TEST_F(MountedToolsPass, ACarrierOfThreeCutsAtTheThreeStations) {
 
 TEST_F(MountedToolsPass, ContactUnderCutRecordsNothingAndAllChecksOffCutsOnlyTheCurrentStation) {
     Checks.arborCheck = 2;
-    CutAndCheckMountedTools(RunSession, &StockModels[CurrentStockIndex.load()], testing::CutMark);
+    CutAndCheckMountedTools(TestRun.cutting, RunSession, &StockModels[CurrentStockIndex.load()],
+                            testing::CutMark);
     EXPECT_EQ(TopAt(50, 20), 40.0);
     EXPECT_EQ(MountedToolResult[2].code, 0);
-    EXPECT_EQ(InterferenceFlags.attachment, 0);
+    EXPECT_EQ(TestRun.cutting.flags.attachment, 0);
 
     // With every check off, the other stations are not visited.
     Checks.arborCheck = 0;
     const double before = TopAt(20, 50);
     ASSERT_EQ(before, 40.0);
     MountedTools.positions[2][0] = 60.0;  // a fresh spot for tool 2
-    CutAndCheckMountedTools(RunSession, &StockModels[CurrentStockIndex.load()], testing::CutMark);
+    CutAndCheckMountedTools(TestRun.cutting, RunSession, &StockModels[CurrentStockIndex.load()],
+                            testing::CutMark);
     EXPECT_EQ(TopAt(80, 20), 50.0);
 }
 
@@ -199,10 +203,11 @@ TEST_F(MountedToolsPass, ToolsAtTheCurrentStationCutWithoutResultsAndOldCodesAre
     ToolTableSet.shifts[3] = 5.0f;
     MountedToolResult[3].code = kMountedViceHit;  // left from an earlier pass
     Checks.arborCheck = 0;
-    CutAndCheckMountedTools(RunSession, &StockModels[CurrentStockIndex.load()], testing::CutMark);
+    CutAndCheckMountedTools(TestRun.cutting, RunSession, &StockModels[CurrentStockIndex.load()],
+                            testing::CutMark);
     EXPECT_EQ(TopAt(20, 20), 35.0);
     EXPECT_EQ(MountedToolResult[3].code, 0);
-    EXPECT_EQ(InterferenceFlags.structure[kToolVice], 0);
+    EXPECT_EQ(TestRun.cutting.flags.structure[kToolVice], 0);
     EXPECT_EQ(TopAt(50, 20), 50.0) << "all checks off: tool 2 stays out";
     EXPECT_EQ(RunTools.tool.derivedFrom, 1);
 }
@@ -211,12 +216,13 @@ TEST_F(MountedToolsPass, AnotherToolInTheViceRaisesTheToolViceFlag) {
     const double lo[3] = {45, 15, 0}, hi[3] = {55, 25, 45};
     StructureModels.vices.push_back(BoxModel(lo, hi));
     Checks.structurePairs[kToolVice] = 1;
-    CutAndCheckMountedTools(RunSession, &StockModels[CurrentStockIndex.load()], testing::CutMark);
+    CutAndCheckMountedTools(TestRun.cutting, RunSession, &StockModels[CurrentStockIndex.load()],
+                            testing::CutMark);
     EXPECT_EQ(MountedToolResult[2].code, kMountedViceHit);
     EXPECT_EQ(MountedToolResult[2].vice, 1);
     EXPECT_EQ(MountedToolResult[3].code, kMountedStockContact) << "in the stock, clear of the vice";
-    EXPECT_EQ(InterferenceFlags.structure[kToolVice], 1);
-    EXPECT_EQ(InterferenceFlags.contact, 1);
+    EXPECT_EQ(TestRun.cutting.flags.structure[kToolVice], 1);
+    EXPECT_EQ(TestRun.cutting.flags.contact, 1);
 }
 
 TEST(MountedToolPositions, StationDifferenceAndShiftAlongTheToolDirection) {

@@ -143,11 +143,13 @@ TEST_F(MoveSteppingTest, SecondSessionContextLeavesTheRunsRecordsUntouched) {
     TestRun.record.rotaryRadii[0][0] = TestRun.record.rotaryRadii[1][0] = 42.0;
     const MachinePose runPose = RunKinematics.pose;
     const SimulationRunRecord runRecord = TestRun.record;
+    TestRun.cutting.measured.lineDue = 0;
 
     auto drawing = std::make_unique<NcSession>();
     CopyNcSessionState(drawing.get(), RunSession);
     SimulationRunRecord record;
-    const MoveStepContext context{drawing.get(), &record};
+    CuttingState cutting;
+    const MoveStepContext context{drawing.get(), &record, nullptr, &cutting};
     ResetSimulationRunRecord(context);
     const double a[3] = {3.0, 0.0, 40.0}, b[3] = {3.0, 10.0, 40.0};
     SetLine(1, a, b);
@@ -161,8 +163,10 @@ TEST_F(MoveSteppingTest, SecondSessionContextLeavesTheRunsRecordsUntouched) {
     EXPECT_EQ(drawing->kinematics->pose.program.axis[1], 10.0);
     EXPECT_EQ(record.steps, 10);
     EXPECT_DOUBLE_EQ(record.actualStep, 1.0);
+    EXPECT_EQ(cutting.measured.lineDue, 1) << "the drawing's own cutting state stepped";
 
     EXPECT_EQ(std::memcmp(&RunKinematics.pose, &runPose, sizeof runPose), 0);
+    EXPECT_EQ(TestRun.cutting.measured.lineDue, 0);
     EXPECT_EQ(TestRun.record.steps, runRecord.steps);
     EXPECT_EQ(TestRun.record.actualStep, runRecord.actualStep);
     EXPECT_EQ(TestRun.record.stepLength, runRecord.stepLength);
@@ -202,7 +206,7 @@ TEST_F(MoveSteppingTest, ArcsStepTheirAngleAndTheirHelixHeight) {
               static_cast<std::int64_t>(std::ceil(std::sqrt(s * s + 9.0) / 0.5)));
     EXPECT_DOUBLE_EQ(length, std::sqrt(s * s + 9.0));
     // Every step point lies on the helix; the last is the arc's end.
-    SimulationCallbacks.checkStructures = [](const NcSession& session) {
+    SimulationCallbacks.checkStructures = [](CuttingState&, const NcSession& session) {
         const double* p = session.kinematics->pose.program.axis;
         EXPECT_NEAR(std::hypot(p[0], p[1]), 10.0, 1e-9);
         EXPECT_NEAR(p[2], 3.0 * std::atan2(p[1], p[0]) / (M_PI / 2.0), 1e-9);
@@ -213,7 +217,7 @@ TEST_F(MoveSteppingTest, ArcsStepTheirAngleAndTheirHelixHeight) {
     // Clockwise, the same ends: the other way round (three quarters, through -y).
     static double lowestY;
     lowestY = 0.0;
-    SimulationCallbacks.checkStructures = [](const NcSession& session) {
+    SimulationCallbacks.checkStructures = [](CuttingState&, const NcSession& session) {
         lowestY = std::min(lowestY, session.kinematics->pose.program.axis[1]);
     };
     RunKinematics.motion.motionType = 2;
@@ -228,7 +232,7 @@ TEST_F(MoveSteppingTest, ArcsStepTheirAngleAndTheirHelixHeight) {
     RunKinematics.motion.arcAxis[1] = 1.0;
     block_.arcPlane[0] = 2;
     block_.arcPlane[1] = 0;
-    SimulationCallbacks.checkStructures = [](const NcSession& session) {
+    SimulationCallbacks.checkStructures = [](CuttingState&, const NcSession& session) {
         const double* p = session.kinematics->pose.program.axis;
         EXPECT_NEAR(std::hypot(p[0], p[2]), 10.0, 1e-9);
         EXPECT_GE(p[0], -1e-9);
@@ -292,7 +296,7 @@ TEST_F(MoveSteppingTest, RedrawsFollowSkipView) {
 TEST_F(MoveSteppingTest, SkippedMovesLeaveStateAndStock) {
     const double box[6] = {0, 0, 0, 20, 20, 10};
     testing::BuildBoxStock(&StockModels[0], box, 0.5);
-    CurrentCutter = testing::FlatTool(4.0);
+    TestRun.cutting.cutter = testing::FlatTool(4.0);
     RunControl.simulationState = 7;
     // IGNORE G00: a rapid into the material is neither cut nor stepped.
     Checks.ignoreG00 = 1;
@@ -316,7 +320,7 @@ TEST_F(MoveSteppingTest, SkippedMovesLeaveStateAndStock) {
 TEST_F(MoveSteppingTest, OverTravelStopsBeforeTheStepCuts) {
     const double box[6] = {0, 0, 0, 20, 20, 10};
     testing::BuildBoxStock(&StockModels[0], box, 0.5);
-    CurrentCutter = testing::FlatTool(1.0);
+    TestRun.cutting.cutter = testing::FlatTool(1.0);
     CurrentMachine.strokes.enabled[0] = 1;
     CurrentMachine.strokes.min[0] = -100.0;
     CurrentMachine.strokes.max[0] = 12.5;
@@ -337,8 +341,8 @@ TEST_F(MoveSteppingTest, OverTravelStopsBeforeTheStepCuts) {
 TEST_F(MoveSteppingTest, NewEndsTakePenRapidBitAndLineStamp) {
     const double box[6] = {0, 0, 0, 20, 20, 10};
     testing::BuildBoxStock(&StockModels[0], box, 0.5);
-    CurrentCutter = testing::FlatTool(2.0);
-    CurrentCutter.penBits = 6 << 4;
+    TestRun.cutting.cutter = testing::FlatTool(2.0);
+    TestRun.cutting.cutter.penBits = 6 << 4;
     block_.lineStamp = -17;  // a look-ahead replay of line 17
     const double a[3] = {5.0, 5.0, 12.0}, b[3] = {5.0, 5.0, 8.0};
     SetLine(0, a, b);
@@ -353,10 +357,9 @@ TEST_F(MoveSteppingTest, NewEndsTakePenRapidBitAndLineStamp) {
     // With the rapid check on, the same plunge is an alarm step, reported with its line.
     static std::string reported;
     reported.clear();
-    SimulationCallbacks.writeSecondFormLine = [](NcSession&, const char* line) {
-        reported += line;
-    };
-    SimulationCallbacks.recordInterferenceBreak = [](NcSession&) { return 1; };
+    SimulationCallbacks.writeSecondFormLine = [](const CuttingState&, NcSession&,
+                                                 const char* line) { reported += line; };
+    SimulationCallbacks.recordInterferenceBreak = [](const CuttingState&, NcSession&) { return 1; };
     Checks.interference = 1;
     const double c[3] = {9.0, 5.0, 12.0}, d[3] = {9.0, 5.0, 8.0};
     SetLine(0, c, d);
@@ -369,7 +372,7 @@ TEST_F(MoveSteppingTest, NewEndsTakePenRapidBitAndLineStamp) {
 TEST_F(MoveSteppingTest, ToolLoadLimitAlarmsAndLogs) {
     const double box[6] = {0, 0, 0, 40, 20, 10};
     testing::BuildBoxStock(&StockModels[0], box, 0.5);
-    CurrentCutter = testing::FlatTool(4.0);
+    TestRun.cutting.cutter = testing::FlatTool(4.0);
     RunTools.tool.derivedFrom = 1;
     static std::vector<std::string> lines;
     lines.clear();
@@ -418,7 +421,7 @@ TEST_F(MoveSteppingTest, ToolLoadLimitAlarmsAndLogs) {
 TEST_F(MoveSteppingTest, TurningStepsCutAWholeRevolution) {
     const double box[6] = {0, -10, -10, 20, 10, 10};
     testing::BuildBoxStock(&StockModels[0], box, 0.5);
-    CurrentCutter = testing::FlatTool(4.0);
+    TestRun.cutting.cutter = testing::FlatTool(4.0);
     CurrentMachine.rotaryType = 2;
     const MachineDefinition savedMachine = Machine;
     Machine.tableType[0] = 4;

@@ -54,7 +54,7 @@ protected:
         CurrentStockIndex = 0;
         ASSERT_EQ(AllocToolTables(3), 1);
         RebuildStock();
-        CurrentCutter = testing::FlatTool(1.0);
+        TestRun.cutting.cutter = testing::FlatTool(1.0);
         SetPolyline();
     }
     void TearDown() override {
@@ -129,7 +129,7 @@ protected:
 };
 
 TEST_F(NurbsSteppingTest, EachSpanTakesItsOwnSteps) {
-    CurrentCutter.penBits = 3 << 4;
+    TestRun.cutting.cutter.penBits = 3 << 4;
     EXPECT_EQ(StepCurrentMove(TestStepContext(), block_), kMoveStepped);
     EXPECT_EQ(TestRun.record.steps, 5 + 3);
     EXPECT_DOUBLE_EQ(TestRun.record.actualStep, 2.5 / 3.0);
@@ -202,7 +202,7 @@ TEST_F(NurbsSteppingTest, AbortEndsTheMoveAndTheRun) {
 // The tool-load limit: the alarm types raise the alarm and end the span; the log types write
 // no line on a NURBS move.
 TEST_F(NurbsSteppingTest, ToolLoadLimitAlarmsWithoutLogLines) {
-    CurrentCutter = testing::FlatTool(4.0);
+    TestRun.cutting.cutter = testing::FlatTool(4.0);
     RunTools.tool.derivedFrom = 1;
     static std::vector<std::string> lines;
     lines.clear();
@@ -224,7 +224,7 @@ TEST_F(NurbsSteppingTest, ToolLoadLimitAlarmsWithoutLogLines) {
     EXPECT_EQ(TestRun.record.steps, 2);
     // A decision that breaks off ends the move and the run at the first alarm step.
     RebuildStock();
-    SimulationCallbacks.recordInterferenceBreak = [](NcSession&) { return 1; };
+    SimulationCallbacks.recordInterferenceBreak = [](const CuttingState&, NcSession&) { return 1; };
     TestRun.record.steps = 0;
     EXPECT_EQ(StepCurrentMove(TestStepContext(), block_), kMoveEndsRun);
     EXPECT_EQ(TestRun.record.steps, 1);

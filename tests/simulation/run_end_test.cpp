@@ -25,6 +25,7 @@
 #include "simulation/run_control.h"
 #include "simulation/run_timer.h"
 #include "simulation/simulation_hooks.h"
+#include "support/test_cutting_run.h"
 
 namespace mirexa {
 namespace {
@@ -54,7 +55,7 @@ protected:
         savedStart_ = Controller.endOfRecord;
         savedIndex_ = RunSession.run.modal.workOffsetIndex;
         ResetRunControlFlags();
-        ClearInterferenceFlags();
+        ClearInterferenceFlags(TestRun.cutting.flags);
         RunControl.runLogFlag = 0;
         RunControl.simulationState = 1;
         RunEnd.startPointSet = 0;
@@ -86,7 +87,7 @@ protected:
         RunSession.subprograms = savedStack_;
         ResetInterpreterState(RunSession);
         ResetRunControlFlags();
-        ClearInterferenceFlags();
+        ClearInterferenceFlags(TestRun.cutting.flags);
         RunEnd.startPointSet = 0;
         RunEnd.workOffsetsSaved = 0;
         RunReportTest::TearDown();
@@ -152,7 +153,7 @@ TEST_F(RunEndTest, AnAbortedEndInItsOrder) {
     RunControl.lineHeld = 1;
     RunControl.batchRun = 1;
     RunIntoSubprogram();
-    EXPECT_EQ(FinishRun(RunSession, WindowHandle{}, 1), 0);
+    EXPECT_EQ(FinishRun(RunSession, TestRun.cutting.flags, WindowHandle{}, 1), 0);
     RunControl.batchRun = 0;
     EXPECT_EQ(Hooks.Take(), (std::vector<std::string>{"macro break 1",
                                                       "exit -1",
@@ -208,7 +209,7 @@ TEST_F(RunEndTest, AnAbortBringsBackTheStartPointAndTheWorkOffsets) {
     const MotionPosition reached = Position(12.0, 34.0, 5.0);
     RunKinematics.pose.program = reached;
     RunControl.abortRequest = 1;
-    FinishRun(RunSession, WindowHandle{}, 1);
+    FinishRun(RunSession, TestRun.cutting.flags, WindowHandle{}, 1);
     for (int axis = 0; axis < 5; ++axis) {
         EXPECT_EQ(RunKinematics.pose.program.axis[axis], start.axis[axis]) << axis;
         EXPECT_EQ(RunEnd.endProgram.axis[axis], reached.axis[axis]) << axis;
@@ -234,7 +235,7 @@ TEST_F(RunEndTest, AStartPointTakenInAnotherWorkOffsetIsWhereTheMachineReturns) 
         RunControl.runMode = RunMode::kResult;
         RunControl.simulationState = aborted ? 0 : 4;
         RunKinematics.pose.program = Position(50.0, 40.0, -55.0);
-        FinishRun(RunSession, WindowHandle{}, aborted);
+        FinishRun(RunSession, TestRun.cutting.flags, WindowHandle{}, aborted);
         EXPECT_EQ(RunSession.run.modal.workOffsetIndex, 3);
         const double expected[3] = {0.0, 0.0, 200.5};
         for (int axis = 0; axis < 3; ++axis) {
@@ -249,11 +250,11 @@ TEST_F(RunEndTest, AnAlarmEndShowsItsCodeAndRewinds) {
     PrepareCuttingRun(RunSession);
     RunControl.runMode = RunMode::kResult;
     RunControl.simulationState = 4;
-    InterferenceFlags.contact = 1;
-    InterferenceFlags.taper = 1;
-    InterferenceFlags.structure[kHeadVice] = 1;
+    TestRun.cutting.flags.contact = 1;
+    TestRun.cutting.flags.taper = 1;
+    TestRun.cutting.flags.structure[kHeadVice] = 1;
     RunKinematics.pose.program = Position(5.0, 5.0, 5.0);
-    EXPECT_EQ(FinishRun(RunSession, WindowHandle{}, 0), 5);
+    EXPECT_EQ(FinishRun(RunSession, TestRun.cutting.flags, WindowHandle{}, 0), 5);
     EXPECT_EQ(
         Hooks.Take(),
         (std::vector<std::string>{
@@ -274,7 +275,7 @@ TEST_F(RunEndTest, ANormalEndLeavesThePositionAndAnInterpreterErrorIsItsCode) {
     PrepareCuttingRun(RunSession);
     RunControl.runMode = RunMode::kRealCutting;
     RunKinematics.pose.program = Position(7.0, 8.0, 9.0);
-    EXPECT_EQ(FinishRun(RunSession, WindowHandle{}, 0), 0);
+    EXPECT_EQ(FinishRun(RunSession, TestRun.cutting.flags, WindowHandle{}, 0), 0);
     EXPECT_EQ(RunKinematics.pose.program.axis[0], 7.0);
     for (const std::string& call : Hooks.Take()) {
         EXPECT_EQ(call.rfind("box", 0), std::string::npos) << call;
@@ -287,14 +288,14 @@ TEST_F(RunEndTest, ANormalEndLeavesThePositionAndAnInterpreterErrorIsItsCode) {
     RunSession.line.mainLineNumber = 61;
     RunControl.runLogFlag = 1;
     UiLanguage = 1;
-    EXPECT_EQ(FinishRun(RunSession, WindowHandle{}, 0), 103);
+    EXPECT_EQ(FinishRun(RunSession, TestRun.cutting.flags, WindowHandle{}, 0), 103);
     EXPECT_EQ(LogText(), "(61) - Start Code(%) is Not Found !");
     PrepareCuttingRun(RunSession);
     RunSession.run.status.error = 2;
-    EXPECT_EQ(FinishRun(RunSession, WindowHandle{}, 0), 102);
+    EXPECT_EQ(FinishRun(RunSession, TestRun.cutting.flags, WindowHandle{}, 0), 102);
     PrepareCuttingRun(RunSession);
     RunControl.overTravelAxis = 4;
-    EXPECT_EQ(FinishRun(RunSession, WindowHandle{}, 0), 91);
+    EXPECT_EQ(FinishRun(RunSession, TestRun.cutting.flags, WindowHandle{}, 0), 91);
 }
 
 TEST(AlarmCodeTest, FirstMatchWins) {
@@ -334,12 +335,13 @@ TEST_F(RunEndTest, TheThreadsHooksRecordWriteAndLog) {
     InstallRunControlHooks();
     Checks.structurePairs[kHead2Vice] = 2;
     UpdateStopOnCheckFlag();
-    InterferenceFlags.structure[kHead2Vice] = 1;
+    TestRun.cutting.flags.structure[kHead2Vice] = 1;
     std::snprintf(RunSession.line.text, sizeof RunSession.line.text, "G00Z50.\r\n");
     RunSession.line.mainLineNumber = 3;
-    EXPECT_EQ(SimulationCallbacks.recordInterferenceBreak(RunSession), 0);
+    EXPECT_EQ(SimulationCallbacks.recordInterferenceBreak(TestRun.cutting, RunSession), 0);
     EXPECT_EQ(SimulationCallbacks.blockHasPauseEvent(), 1);
-    SimulationCallbacks.writeSecondFormLine(RunSession, "1/1:X...\n");  // no marker file: nothing
+    SimulationCallbacks.writeSecondFormLine(TestRun.cutting, RunSession,
+                                            "1/1:X...\n");  // no marker file: nothing
     SimulationCallbacks.writeInterferenceReport(RunSession);
     SimulationCallbacks.writeInterferenceReport(RunSession);  // a later move of the same block
     EXPECT_EQ(RunControl.simulationState.load(), 0);
@@ -352,7 +354,7 @@ TEST_F(RunEndTest, TheThreadsHooksRecordWriteAndLog) {
     // A stop choice ends the run.
     Checks.structurePairs[kHead2Vice] = 1;
     UpdateStopOnCheckFlag();
-    EXPECT_EQ(SimulationCallbacks.recordInterferenceBreak(RunSession), 1);
+    EXPECT_EQ(SimulationCallbacks.recordInterferenceBreak(TestRun.cutting, RunSession), 1);
 }
 
 }  // namespace

@@ -312,7 +312,7 @@ TEST_F(SimulationThreadTest, ToolChangesMountByTheChangersMode) {
         EXPECT_EQ(TestRun.result.end, kRunEndProgram);
         EXPECT_EQ(TestRun.result.toolChanges, 1);
         EXPECT_EQ(RunTools.tool.derivedFrom, 2);
-        EXPECT_EQ(CurrentCutter.shape, kToolBall);
+        EXPECT_EQ(TestRun.cutting.cutter.shape, kToolBall);
         // The ball's tip reached z = 8 right under its centre.
         EXPECT_NEAR(testing::ZRayTop(StockModels[0], 20, 20), 8.0 + 2.0 - std::sqrt(4.0 - 0.02),
                     1e-9);

@@ -19,6 +19,7 @@
 #include "simulation/simulation_hooks.h"
 #include "simulation/structure_scan.h"
 #include "structure_test_support.h"
+#include "support/test_cutting_run.h"
 
 namespace mirexa {
 namespace {
@@ -97,9 +98,12 @@ TEST_F(SweepTest, FlatEndMillLoweredOntoABoxVice) {
         SweepHitsStructures(RunSession, tool, TipAt(104.99, 25, 10), kAllKinds, StructureModels),
         kVice);
     // The kind is not asked for: nothing is tested.
-    SweepCheckCount = SweepCheckCounters{};
-    EXPECT_EQ(SweepHitsStructures(RunSession, tool, TipAt(50, 25, 20), kTable, StructureModels), 0);
-    EXPECT_EQ(SweepCheckCount.posedPoints, 0);
+    SweepCheckCounters counters;
+    SweepOutline counted = tool;
+    counted.counters = &counters;
+    EXPECT_EQ(SweepHitsStructures(RunSession, counted, TipAt(50, 25, 20), kTable, StructureModels),
+              0);
+    EXPECT_EQ(counters.posedPoints, 0);
 }
 
 TEST_F(SweepTest, OnlyTheRingsOfTheRangeAreJoined) {
@@ -130,11 +134,12 @@ TEST_F(SweepTest, OnlyTheRingsOfTheRangeAreJoined) {
     o.endRing = 4;
     EXPECT_EQ(SweepHitsStructures(RunSession, o, at, kAllKinds, StructureModels), kVice);
     // A single ring joins nothing and poses nothing.
-    SweepCheckCount = SweepCheckCounters{};
+    SweepCheckCounters counters;
+    o.counters = &counters;
     o.firstRing = 2;
     o.endRing = 3;
     EXPECT_EQ(SweepHitsStructures(RunSession, o, at, kAllKinds, StructureModels), 0);
-    EXPECT_EQ(SweepCheckCount.posedPoints, 0);
+    EXPECT_EQ(counters.posedPoints, 0);
 }
 
 TEST_F(SweepTest, PairTurnsOnATableMachine) {
@@ -207,18 +212,20 @@ TEST_F(SweepTest, EachBasicFreeBoxExcusesOnlyItsOwnModel) {
     StructureModels.basics.push_back(BoxModel(blo, bhi));
     StructureModels.basicFreeBoxes = {-1e11, -1e11, 0,     1e11, 1e11, 1e11,
                                       -1e11, -1e11, -1e11, 20,   1e11, 1e11};
-    const SweepOutline tool = ToolOutline();
+    SweepCheckCounters counters;
+    SweepOutline tool = ToolOutline();
+    tool.counters = &counters;
     // The tool's side at x = 25 meets model 2 although it lies inside model 1's free box.
     EXPECT_EQ(SweepHitsStructures(RunSession, tool, TipAt(22, 0, 10), kBasic, StructureModels),
               kBasic);
     // Inside both free boxes: no segment is tested at all.
-    SweepCheckCount = SweepCheckCounters{};
+    counters = SweepCheckCounters{};
     EXPECT_EQ(SweepHitsStructures(RunSession, tool, TipAt(0, 0, 10), kBasic, StructureModels), 0);
-    EXPECT_EQ(SweepCheckCount.segmentTests, 0);
+    EXPECT_EQ(counters.segmentTests, 0);
     // Resting on model 1's top face, the boundary of its free box: tested, and touching.
     EXPECT_EQ(SweepHitsStructures(RunSession, tool, TipAt(0, 0, 0), kBasic, StructureModels),
               kBasic);
-    EXPECT_GT(SweepCheckCount.segmentTests, 0);
+    EXPECT_GT(counters.segmentTests, 0);
 }
 
 }  // namespace
@@ -240,7 +247,7 @@ protected:
         testing::PutLengthRecord(1, kToolLength1, {50});
         testing::PutHolder(1, kArborCylinders, {40}, {30});
         SelectCurrentTool(RunSession, RunKinematics, RunTools, 1, 0.0);
-        ClearInterferenceFlags();
+        ClearInterferenceFlags(TestRun.cutting.flags);
     }
     // The machine position whose tool tip is at (x, y, z), no rotary axes.
     static void TipAt(double x, double y, double z) {
@@ -261,33 +268,34 @@ TEST_F(SweepFlags, ToolRingsRaiseToolFlagsAndHolderRingsArborFlags) {
     }
     // The tip 10 mm into the vice: the cutting part only.
     TipAt(50, 25, 20);
-    CheckStructuresAtStep(RunSession);
-    const auto& f = InterferenceFlags.structure;
+    CheckStructuresAtStep(TestRun.cutting, RunSession);
+    const auto& f = TestRun.cutting.flags.structure;
     EXPECT_EQ(f[kToolVice], 1);
     EXPECT_EQ(f[kToolTable], 1);
     EXPECT_EQ(f[kArborVice], 0);
     EXPECT_EQ(f[kArborTable], 0);
     // The holder (from 50 mm above the tip, 20 mm radius) down onto the vice beside the tool:
     // only the holder's rings reach it.
-    ClearInterferenceFlags();
+    ClearInterferenceFlags(TestRun.cutting.flags);
     TipAt(115, 25, -21);
-    CheckStructuresAtStep(RunSession);
+    CheckStructuresAtStep(TestRun.cutting, RunSession);
     EXPECT_EQ(f[kToolVice], 0);
     EXPECT_EQ(f[kArborVice], 1);
     EXPECT_EQ(f[kArborTable], 1);
     // A pair switched off is not tested, however much its models overlap.
-    ClearInterferenceFlags();
+    ClearInterferenceFlags(TestRun.cutting.flags);
     Checks.structurePairs[kArborTable] = 0;
-    CheckStructuresAtStep(RunSession);
+    CheckStructuresAtStep(TestRun.cutting, RunSession);
     EXPECT_EQ(f[kArborVice], 1);
     EXPECT_EQ(f[kArborTable], 0);
     // A single ring joins nothing and raises nothing.
-    ClearInterferenceFlags();
+    ClearInterferenceFlags(TestRun.cutting.flags);
     const ToolProfile& p = RunTools.profile;
-    EXPECT_EQ(CheckSweepAgainstStructure(RunSession, p.pointCount - 1, p.pointCount, p.holderMin,
-                                         p.holderMax, RunKinematics.pose.machine.axis),
-              0);
-    EXPECT_EQ(AnyInterferenceFlagSet(), 0);
+    EXPECT_EQ(
+        CheckSweepAgainstStructure(TestRun.cutting, RunSession, p.pointCount - 1, p.pointCount,
+                                   p.holderMin, p.holderMax, RunKinematics.pose.machine.axis),
+        0);
+    EXPECT_EQ(AnyInterferenceFlagSet(TestRun.cutting.flags), 0);
 }
 
 // The step's check through the installed hook on a second session (a copy of the run's records,
@@ -336,9 +344,9 @@ TEST_F(SweepFlags, TheHookChecksTheSessionItIsGivenNotTheBoundRecords) {
         StructureModels.vices.assign(1, BoxModel(lo, hi));
         Checks = CheckSettings{};
         Checks.structurePairs[c.pair] = 1;
-        ClearInterferenceFlags();
-        CheckStructuresAtStep(RunSession);
-        const InterferenceFlagSet onRun = InterferenceFlags;
+        ClearInterferenceFlags(TestRun.cutting.flags);
+        CheckStructuresAtStep(TestRun.cutting, RunSession);
+        const InterferenceFlagSet onRun = TestRun.cutting.flags;
         ASSERT_EQ(onRun.structure[c.pair], 1);
 
         // The second session stands where the run stood; the run moves away with a tiny tool.
@@ -349,13 +357,15 @@ TEST_F(SweepFlags, TheHookChecksTheSessionItIsGivenNotTheBoundRecords) {
         TipAt(1000, 1000, 1000);
         const MachinePose runPose = RunKinematics.pose;
         const int runTool = RunTools.tool.derivedFrom;
-        ClearInterferenceFlags();
-        CheckStructuresAtStep(RunSession);
-        EXPECT_EQ(AnyInterferenceFlagSet(), 0) << "the run's own pose is clear";
+        ClearInterferenceFlags(TestRun.cutting.flags);
+        CheckStructuresAtStep(TestRun.cutting, RunSession);
+        EXPECT_EQ(AnyInterferenceFlagSet(TestRun.cutting.flags), 0)
+            << "the run's own pose is clear";
 
-        SimulationCallbacks.checkStructures(*other);
-        EXPECT_EQ(std::memcmp(InterferenceFlags.structure, onRun.structure, sizeof onRun.structure),
-                  0);
+        SimulationCallbacks.checkStructures(TestRun.cutting, *other);
+        EXPECT_EQ(
+            std::memcmp(TestRun.cutting.flags.structure, onRun.structure, sizeof onRun.structure),
+            0);
         EXPECT_EQ(std::memcmp(&RunKinematics.pose, &runPose, sizeof runPose), 0);
         EXPECT_EQ(RunTools.tool.derivedFrom, runTool);
         EXPECT_EQ(SimulationCallbacks.currentToolHasMountedTools(*other), 1);

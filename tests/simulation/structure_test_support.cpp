@@ -10,6 +10,7 @@
 #include "simulation/interference_flags.h"
 #include "simulation/simulation_hooks.h"
 #include "simulation/tool_length_report.h"
+#include "support/test_cutting_run.h"
 
 namespace mirexa::testing {
 
@@ -92,7 +93,7 @@ struct ScopedCheckState::Saved {
     std::unique_ptr<ToolProfile> profile = std::make_unique<ToolProfile>(RunTools.profile);
     ToolTables tables = std::move(ToolTableSet);
     std::unique_ptr<MountedToolLayout> mounted = std::make_unique<MountedToolLayout>(MountedTools);
-    ToolLengthMeasurements measured = ToolLengthMeasured;
+    ToolLengthMeasurements measured = TestRun.cutting.measured;
     SimulationHooks hooks = SimulationCallbacks;
 };
 
@@ -111,8 +112,8 @@ void ClearCheckState() {
     RunTools.profile = emptyProfile;
     ToolTableSet = ToolTables{};
     MountedTools = emptyLayout;
-    ToolLengthMeasured = ToolLengthMeasurements{};
-    ClearInterferenceFlags();
+    TestRun.cutting.measured = ToolLengthMeasurements{};
+    ClearInterferenceFlags(TestRun.cutting.flags);
 }
 
 }  // namespace
@@ -132,9 +133,9 @@ ScopedCheckState::~ScopedCheckState() {
     RunTools.profile = *saved_->profile;
     ToolTableSet = std::move(saved_->tables);
     MountedTools = *saved_->mounted;
-    ToolLengthMeasured = saved_->measured;
+    TestRun.cutting.measured = saved_->measured;
     SimulationCallbacks = saved_->hooks;
-    ClearInterferenceFlags();
+    ClearInterferenceFlags(TestRun.cutting.flags);
 }
 
 void SetMachineAngles(double first, double second) {

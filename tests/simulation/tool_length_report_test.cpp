@@ -14,6 +14,7 @@
 #include "services/shared_state.h"
 #include "services/ui_hooks.h"
 #include "support/scratch_directory.h"
+#include "support/test_cutting_run.h"
 
 namespace mirexa {
 namespace {
@@ -49,13 +50,13 @@ protected:
         UiHooks = savedHooks_;
         UiLanguage = savedLanguage_;
         ToolLengthReport = {};
-        ClearToolLengthMeasurements();
+        ClearToolLengthMeasurements(TestRun.cutting.measured);
         CurrentToolState = {};
     }
 
     // Measured values of a cut: a line is due.
     static void Measure() {
-        ToolLengthMeasurements& m = ToolLengthMeasured;
+        ToolLengthMeasurements& m = TestRun.cutting.measured;
         m.lineDue = 1;
         m.stickOut = 52.25;
         m.neckLu = 20.0;
@@ -76,7 +77,7 @@ protected:
     std::string Line(int language) {
         UiLanguage = language;
         char line[kToolLengthLineCapacity];
-        FormatToolLengthReportLine(line, sizeof line);
+        FormatToolLengthReportLine(TestRun.cutting.measured, line, sizeof line);
         return line;
     }
 
@@ -112,10 +113,10 @@ TEST_F(ToolLengthReportLine, NeckPartFollowsTheLengthRecordAndTheSearch) {
     CurrentToolState.lengthKind = 1;
     EXPECT_EQ(Line(1), "T07:Vertical Mill:Length=  53.250\n");
     CurrentToolState.lengthKind = 3;
-    ToolLengthMeasured.neckLt = -0.5;
+    TestRun.cutting.measured.neckLt = -0.5;
     EXPECT_EQ(Line(1), "T07:Vertical Mill:Length=  53.250:Lu= 21.000 or Lt= NG\n");
     EXPECT_EQ(Line(0), "T07:Vertical Mill:突出=  53.250以上:首下= 21.000 or Lt= NG\n");
-    ToolLengthMeasured.neckSearch[0] = ToolLengthMeasured.neckSearch[1] = 499.0;
+    TestRun.cutting.measured.neckSearch[0] = TestRun.cutting.measured.neckSearch[1] = 499.0;
     EXPECT_EQ(Line(1), "T07:Vertical Mill:Length=  53.250:Lu= Unsettled or Lt= Unsettled\n");
     EXPECT_EQ(Line(0), "T07:Vertical Mill:突出=  53.250以上:首下= 不定 or Lt= 不定\n");
     // Without a holder the length cannot be given, the neck part still is.
@@ -126,32 +127,32 @@ TEST_F(ToolLengthReportLine, NeckPartFollowsTheLengthRecordAndTheSearch) {
 
 TEST_F(ToolLengthReportLine, OneLinePerCutAndOnlyWhenAskedFor) {
     UiLanguage = 1;
-    EXPECT_EQ(WriteToolLengthReportLine(), 1);
-    EXPECT_EQ(WriteToolLengthReportLine(), 0);  // no new cut
+    EXPECT_EQ(WriteToolLengthReportLine(TestRun.cutting.measured), 1);
+    EXPECT_EQ(WriteToolLengthReportLine(TestRun.cutting.measured), 0);  // no new cut
     const std::string once = Written();
     EXPECT_EQ(std::count(once.begin(), once.end(), '\n'), 1);
-    EXPECT_EQ(ToolLengthMeasured.stickOut, 0.0);
-    EXPECT_EQ(ToolLengthMeasured.tipWidth, 0.0);
-    EXPECT_EQ(ToolLengthMeasured.lineDue, 0);
+    EXPECT_EQ(TestRun.cutting.measured.stickOut, 0.0);
+    EXPECT_EQ(TestRun.cutting.measured.tipWidth, 0.0);
+    EXPECT_EQ(TestRun.cutting.measured.lineDue, 0);
     // No check asks for output, or a run mode of 4 and above: nothing, and the values stay.
     Measure();
     ToolLengthReport.arborCheck = 2;
     ToolLengthReport.heightCheck = ToolLengthReport.chipWidthCheck = 3;
-    EXPECT_EQ(WriteToolLengthReportLine(), 0);
+    EXPECT_EQ(WriteToolLengthReportLine(TestRun.cutting.measured), 0);
     ToolLengthReport.heightCheck = kToolLengthCheckOutput;
     ToolLengthReport.runMode = BatchRunKind::kResult;
-    EXPECT_EQ(WriteToolLengthReportLine(), 0);
-    EXPECT_EQ(ToolLengthMeasured.stickOut, 52.25);
+    EXPECT_EQ(WriteToolLengthReportLine(TestRun.cutting.measured), 0);
+    EXPECT_EQ(TestRun.cutting.measured.stickOut, 52.25);
     ToolLengthReport.runMode = BatchRunKind::kSkip;
-    EXPECT_EQ(WriteToolLengthReportLine(), 1);
+    EXPECT_EQ(WriteToolLengthReportLine(TestRun.cutting.measured), 1);
     EXPECT_EQ(Written(), once + "T07:Vertical Mill:Height=  10.125\n");
 }
 
 TEST_F(ToolLengthReportLine, MissingStreamStillClearsTheValues) {
     ToolLengthReport.stream = nullptr;
-    EXPECT_EQ(WriteToolLengthReportLine(), -1);
-    EXPECT_EQ(ToolLengthMeasured.lineDue, 0);
-    EXPECT_EQ(ToolLengthMeasured.neckLu, 0.0);
+    EXPECT_EQ(WriteToolLengthReportLine(TestRun.cutting.measured), -1);
+    EXPECT_EQ(TestRun.cutting.measured.lineDue, 0);
+    EXPECT_EQ(TestRun.cutting.measured.neckLu, 0.0);
     EXPECT_EQ(Written(), "");
 }
 
@@ -167,7 +168,7 @@ TEST_F(ToolLengthReportLine, LongNamesAreBounded) {
     EXPECT_EQ(cut.substr(0, 4 + 254 + 1), "T07:" + std::string(254, 'N') + ":");
     // A tiny buffer still gets a terminated line end.
     char tiny[6];
-    FormatToolLengthReportLine(tiny, sizeof tiny);
+    FormatToolLengthReportLine(TestRun.cutting.measured, tiny, sizeof tiny);
     EXPECT_STREQ(tiny, "T07:\n");
 }
 

@@ -128,8 +128,8 @@ int RunSimulation(CuttingRun& run, StockModel* stock) {
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
     JoinCuttingRun(run);
-    return FinishRun(RunSession, nullptr, RunControl.abortRequest.load() != 0 ? 1 : 0,
-                     run.result.end);
+    return FinishRun(RunSession, run.cutting.flags, nullptr,
+                     RunControl.abortRequest.load() != 0 ? 1 : 0, run.result.end);
 }
 
 int Main(int argc, char** argv) {
@@ -155,7 +155,6 @@ int Main(int argc, char** argv) {
     if (!BuildStock(&stock)) {
         return 1;
     }
-    BindDexelGrids(&stock);
     // The run starts at the control point, as the main window places the tool at start-up.
     for (int i = 0; i < 5; ++i) {
         RunKinematics.pose.program.axis[i] = Settings.controlPoint[i];

@@ -149,7 +149,6 @@ int MakeStock(const RenderToolOptions& o, std::string* message) {
 // and serves its requests as the main window's timer does (nothing is drawn meanwhile; the
 // picture comes after the run). Returns how the run ended (SimulationRunEnd).
 int RunProgram(StockModel* stock) {
-    BindDexelGrids(stock);
     // The run starts at the control point, as the main window places the tool at start-up.
     for (int i = 0; i < 5; ++i) {
         RunKinematics.pose.program.axis[i] = Settings.controlPoint[i];

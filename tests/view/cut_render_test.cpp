@@ -15,6 +15,7 @@
 #include "simulation/cutting_core.h"
 #include "simulation/dexel_grid_view.h"
 #include "stock/stock_grid.h"
+#include "support/test_cutting_run.h"
 #include "view/camera.h"
 #include "view/display_lists.h"
 #include "view/gl_colors.h"
@@ -28,11 +29,11 @@ using testing::LitColor;
 
 // The cutting inputs a test changes, put back when it ends.
 struct ScopedCut {
-    CutterSections cutter = CurrentCutter;
+    CutterSections cutter = TestRun.cutting.cutter;
     MotionRecord motion = RunKinematics.motion;
     KinematicsToolValues values = RunKinematics.toolValues;
     ~ScopedCut() {
-        CurrentCutter = cutter;
+        TestRun.cutting.cutter = cutter;
         RunKinematics.motion = motion;
         RunKinematics.toolValues = values;
         ReleaseCuttingBuffers();
@@ -51,9 +52,9 @@ TEST(CutRender, SlotFloorShowsThePenAndOnlyItsBlocksAreRebuilt) {
     ReadToolFileAt(RunSession, RunKinematics, RunTools, std::string(MIREXA_SAMPLES) + "/vmc3.ttl");
     ASSERT_EQ(ToolFile.status, 1);
     SelectCurrentTool(RunSession, RunKinematics, RunTools, 1, 0.5);
-    LoadCutterSections(RunTools.tool, &CurrentCutter);
-    CurrentCutter.penBits = 3 << kDexelEndPenShift;
-    const CutEndMarkRecord mark = MakeCutEndMark(CurrentCutter.penBits, false, 0);
+    LoadCutterSections(RunTools.tool, &TestRun.cutting.cutter);
+    TestRun.cutting.cutter.penBits = 3 << kDexelEndPenShift;
+    const CutEndMarkRecord mark = MakeCutEndMark(TestRun.cutting.cutter.penBits, false, 0);
     RunKinematics.motion.motionType = 1;  // a feed move
     const double lo[3] = {-30, -30, -20}, hi[3] = {30, 30, 0};
     ASSERT_EQ(testing::MakeBoxStock(0, lo, hi, 0.5, 2), 1);
@@ -66,11 +67,11 @@ TEST(CutRender, SlotFloorShowsThePenAndOnlyItsBlocksAreRebuilt) {
     // Back up, then cut a slot 4 mm deep along X, its centre line off the node lattice.
     PushStockUndo(&stock);
     CopyPreviousListNameRow(stock, &table);
-    BindDexelGrids(&stock);
+    BindDexelGridViews(&stock, TestRun.cutting.views);
     const double axis[3] = {0, 0, 1};
     for (double x = -20.0; x <= 20.0; x += 0.4) {
         const double point[3] = {x, 0.3, -4.0};
-        CutStockAtToolPose(RunSession, &stock, point, axis, mark);
+        CutStockAtToolPose(TestRun.cutting, RunSession, &stock, point, axis, mark);
     }
     const int dirty = testing::CountDirtyBlocks(stock);
     ASSERT_GT(dirty, 0);

@@ -99,7 +99,7 @@ TEST(RecordedRun, ACutSlotIsRecordedAsAPlayableVideo) {
 
     // The run, served as the main window serves it.
     StockModel& stock = StockModels[0];
-    BindDexelGrids(&stock);
+    BindDexelGridViews(&stock, TestRun.cutting.views);
     for (int i = 0; i < 5; ++i) {
         RunKinematics.pose.program.axis[i] = Settings.controlPoint[i];
     }

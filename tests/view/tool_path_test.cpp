@@ -350,10 +350,14 @@ TEST_F(ToolPathTest, DrawingWritesNoReportLines) {
     ToolLengthReport.arborCheck = kToolLengthCheckOutput;
     static int hookCalls = 0;
     hookCalls = 0;
-    SimulationCallbacks.writeSecondFormLine = [](NcSession&, const char*) { ++hookCalls; };
+    SimulationCallbacks.writeSecondFormLine = [](const CuttingState&, NcSession&, const char*) {
+        ++hookCalls;
+    };
     SimulationCallbacks.writeLimitLogLine = [](NcSession&, const char*) { ++hookCalls; };
     SimulationCallbacks.writeInterferenceReport = [](NcSession&) { ++hookCalls; };
-    SimulationCallbacks.recordInterferenceBreak = [](NcSession&) { return ++hookCalls, 0; };
+    SimulationCallbacks.recordInterferenceBreak = [](const CuttingState&, NcSession&) {
+        return ++hookCalls, 0;
+    };
     Program(
         "%\nG90 G00 X-10. Y-10. Z0\nG01 F100.\nG41 D1 X0 Y-10.\nX20.\nY-7.\nX30.\nY10.\n"
         "G40 X0 Y0\nT2 M06\nG01 X10.\nT1 M06\nM30\n%\n");
@@ -372,14 +376,14 @@ TEST_F(ToolPathTest, DrawingWritesNoReportLines) {
     SetStockUndoRingSize(&StockModels[0], 1);
     ASSERT_EQ(CreateBoxStockIdentity(&StockModels[0], box, 0.5), 1);
     CurrentStockIndex = 0;
-    BindDexelGrids(&StockModels[0]);
+    BindDexelGridViews(&StockModels[0], TestRun.cutting.views);
     RunControl.runMode = RunMode::kSkipCutting;
     DrawingSuppressed = 1;
     RunTestCut();
     DrawingSuppressed = 0;
     RunControl.runMode = RunMode::kIdle;
     ReleaseCuttingBuffers();
-    BindDexelGrids(nullptr);
+    BindDexelGridViews(nullptr, TestRun.cutting.views);
     CloseAlarmFile(RunSession);
     EXPECT_GT(std::ftell(report), 0L);
     EXPECT_TRUE(std::filesystem::exists(AlarmReport.path));
@@ -595,11 +599,11 @@ TEST_F(ToolPathTest, SamplePathIsTheSimulationsStepPoints) {
     // The same program cut by the simulation thread, every step's tool point recorded.
     static std::vector<std::array<double, 3>> steps;
     steps.clear();
-    SimulationCallbacks.checkStructures = [](const NcSession& session) {
+    SimulationCallbacks.checkStructures = [](CuttingState&, const NcSession& session) {
         const double* p = session.kinematics->pose.tool.point;
         steps.push_back({p[0], p[1], p[2]});
     };
-    BindDexelGrids(&stock);
+    BindDexelGridViews(&stock, TestRun.cutting.views);
     RunControl.runMode = RunMode::kSkipCutting;
     RunControl.runLogFlag = 1;
     DrawingSuppressed = 1;
@@ -608,7 +612,7 @@ TEST_F(ToolPathTest, SamplePathIsTheSimulationsStepPoints) {
     DrawingSuppressed = 0;
     RunControl.runMode = RunMode::kIdle;
     ReleaseCuttingBuffers();
-    BindDexelGrids(nullptr);
+    BindDexelGridViews(nullptr, TestRun.cutting.views);
     ASSERT_EQ(TestRun.result.end, kRunEndProgram);
 
     std::vector<std::array<double, 3>> vertices;
@@ -652,11 +656,11 @@ SampleRunOutcome CutSampleWithStops(const std::string& stockPath, bool drawAtSto
     Controller.stopStrings = {"T1 M06", "T4 M06"};
     StockModel& stock = StockModels[0];
     RunSteps.clear();
-    SimulationCallbacks.checkStructures = [](const NcSession& session) {
+    SimulationCallbacks.checkStructures = [](CuttingState&, const NcSession& session) {
         const double* p = session.kinematics->pose.tool.point;
         RunSteps.push_back({p[0], p[1], p[2]});
     };
-    BindDexelGrids(&stock);
+    BindDexelGridViews(&stock, TestRun.cutting.views);
     ResetRunControlFlags();
     RunControl.runMode = RunMode::kRealCutting;
     RunControl.runLogFlag = 1;
@@ -689,7 +693,7 @@ SampleRunOutcome CutSampleWithStops(const std::string& stockPath, bool drawAtSto
     DrawingSuppressed = 0;
     RunControl.runMode = RunMode::kIdle;
     ReleaseCuttingBuffers();
-    BindDexelGrids(nullptr);
+    BindDexelGridViews(nullptr, TestRun.cutting.views);
     out.steps = RunSteps;
     out.pose = RunKinematics.pose;
     out.tool = RunTools.tool.derivedFrom;
