@@ -39,6 +39,25 @@ namespace mirexa {
 
 namespace {
 
+// The run whose work runs on this thread (RunOfThisThread).
+thread_local CuttingRun* threadRun = nullptr;
+
+// Binds a run to the calling thread for the binding's life.
+class ThreadRunBinding {
+public:
+    explicit ThreadRunBinding(CuttingRun* run) : previous_(threadRun) {
+        threadRun = run;
+    }
+    ~ThreadRunBinding() {
+        threadRun = previous_;
+    }
+    ThreadRunBinding(const ThreadRunBinding&) = delete;
+    ThreadRunBinding& operator=(const ThreadRunBinding&) = delete;
+
+private:
+    CuttingRun* previous_;
+};
+
 StockModel* CurrentStockModel() {
     const int index = CurrentStockIndex.load();
     return (index >= 0 && index < kStockModelSlots) ? &StockModels[index] : nullptr;
@@ -133,8 +152,10 @@ bool HasMountedList(int tool) {
 }
 
 // The use of the current tool ends (its tool-length report line), the new one becomes current.
-void MountTool(NcSession& session, int tool) {
-    WriteToolLengthReportLine();
+void MountTool(NcSession& session, RunReports* reports, int tool) {
+    if (reports != nullptr) {
+        WriteToolLengthReportLine(reports->toolLength);
+    }
     MountToolForStepping(session, tool);
     LoadCutterSections(session.tools->tool, &CurrentCutter);
     NoteCurrentToolForReport(session);
@@ -158,7 +179,7 @@ void MountWith(NcSession& session, BlockLoopState* loop, int tool) {
     }
     ++loop->toolChanges;
     if (loop->mountTool != nullptr) {
-        loop->mountTool(session, tool);
+        loop->mountTool(session, loop->reports, tool);
     } else {
         MountToolForStepping(session, tool);
     }
@@ -475,7 +496,7 @@ void ShiftMoveStart(NcSession& session, const BlockLoopState& loop, StepBlockInf
 
 // Redraws after a block: in skip runs every SKIP BLOCK lines, and after a block with an event
 // that pauses the run; none in a run that draws nothing.
-void RedrawAfterBlock(NcSession& session, int* lastRedrawLine) {
+void RedrawAfterBlock(NcSession& session, const RunReports& reports, int* lastRedrawLine) {
     if (RunDrawsNothing() != 0) {
         return;
     }
@@ -487,7 +508,7 @@ void RedrawAfterBlock(NcSession& session, int* lastRedrawLine) {
         }
     }
     if (SimulationCallbacks.blockHasPauseEvent != nullptr &&
-        SimulationCallbacks.blockHasPauseEvent() != 0) {
+        SimulationCallbacks.blockHasPauseEvent(reports) != 0) {
         RequestRedrawAndWait();
     }
 }
@@ -505,6 +526,7 @@ int StartRun(CuttingRun& run) {
     run.result = RunResult{};
     run.loop = BlockLoopState{};
     run.loop.mountTool = MountTool;
+    run.loop.reports = &run.reports;
     run.loop.pluginToolMounts = PluginToolMounts;
     RefreshNcControllerView(session);
     const NcMoveReader reader{SimulationCallbacks.openPathReader,
@@ -606,12 +628,12 @@ int RunBlocks(CuttingRun& run) {
         if (DexelMemoryShortage.load() != 0) {
             return kRunEndMemory;
         }
-        RedrawAfterBlock(session, &lastRedrawLine);
+        RedrawAfterBlock(session, run.reports, &lastRedrawLine);
         if (RunControl.abortRequest.load() != 0) {
             return kRunEndAbort;
         }
         if (SimulationCallbacks.writeInterferenceReport != nullptr) {
-            SimulationCallbacks.writeInterferenceReport(session);
+            SimulationCallbacks.writeInterferenceReport(session, run.reports);
         }
     }
     return kRunEndProgram;
@@ -672,10 +694,15 @@ int TakeFetchedBlock(NcSession& session, BlockLoopState* loop, StepBlockInfo* in
 }
 
 MoveStepContext RunContext(CuttingRun& run) {
-    return MoveStepContext{run.request.session, &run.record, run.request.stock};
+    return MoveStepContext{run.request.session, &run.record, run.request.stock, &run.reports};
+}
+
+CuttingRun* RunOfThisThread() {
+    return threadRun;
 }
 
 void RunCutting(CuttingRun& run) {
+    const ThreadRunBinding binding(&run);
     run.state.store(RunState::kRunning);
     NcSession& session = *run.request.session;
     DexelMemoryShortage.store(0);
@@ -710,7 +737,7 @@ int StartCuttingRun(CuttingRun& run, RunRequest request, std::function<void(Cutt
     run.state.store(RunState::kRunning);
     if (!body) {
         body = [](CuttingRun& r) {
-            PrepareCuttingRun(*r.request.session);
+            PrepareCuttingRun(*r.request.session, r.reports);
             RunCutting(r);
         };
     }
@@ -718,6 +745,7 @@ int StartCuttingRun(CuttingRun& run, RunRequest request, std::function<void(Cutt
     if (CreateWorkerThread(
             &run.thread,
             [self, body] {
+                const ThreadRunBinding binding(self);
                 body(*self);
                 self->state.store(RunState::kEnded);
                 if (self->ended != nullptr) {

@@ -12,9 +12,7 @@
 
 namespace mirexa {
 
-ToolLengthReportOutput ToolLengthReport;
 ToolLengthMeasurements ToolLengthMeasured;
-MotionStateSnapshot MotionSnapshot;
 
 namespace {
 
@@ -68,7 +66,7 @@ void ClearToolLengthMeasurements() {
     ToolLengthMeasured = ToolLengthMeasurements{};
 }
 
-void FormatToolLengthReportLine(char* out, int capacity) {
+void FormatToolLengthReportLine(const ToolLengthReportOutput& report, char* out, int capacity) {
     if (out == nullptr || capacity < 1) {
         return;
     }
@@ -88,7 +86,7 @@ void FormatToolLengthReportLine(char* out, int capacity) {
     } else {
         line.Append("T%02d:%s", tool.number, name);
     }
-    if (Asked(ToolLengthReport.arborCheck)) {
+    if (Asked(report.arborCheck)) {
         if (tool.hasHolder) {
             line.Append(english ? ":Length=%8.3f" : ":突出=%8.3f以上", m.stickOut + kLengthMargin);
         } else {
@@ -107,10 +105,10 @@ void FormatToolLengthReportLine(char* out, int capacity) {
             }
         }
     }
-    if (Asked(ToolLengthReport.heightCheck)) {
+    if (Asked(report.heightCheck)) {
         line.Append(english ? ":Height=%8.3f" : ":刃長=%8.3f以上", m.edgeHeight + kLengthMargin);
     }
-    if (Asked(ToolLengthReport.chipWidthCheck)) {
+    if (Asked(report.chipWidthCheck)) {
         if (tool.shapeType == 5) {
             line.Append(english ? ":TipW=%8.3f" : ":チップ幅=%8.3f以上", m.tipWidth);
         } else if (tool.shapeType == 9) {
@@ -129,15 +127,14 @@ void FormatToolLengthReportLine(char* out, int capacity) {
     }
 }
 
-int WriteToolLengthReportLine() {
-    const ToolLengthReportOutput& report = ToolLengthReport;
+int WriteToolLengthReportLine(const ToolLengthReportOutput& report) {
     const bool asked =
         Asked(report.arborCheck) || Asked(report.heightCheck) || Asked(report.chipWidthCheck);
     if (!asked || report.runMode >= BatchRunKind::kResult || !ToolLengthMeasured.lineDue) {
         return 0;
     }
     char line[kToolLengthLineCapacity];
-    FormatToolLengthReportLine(line, sizeof line);
+    FormatToolLengthReportLine(report, line, sizeof line);
     int result = -1;
     if (report.stream != nullptr && std::fputs(line, report.stream) >= 0) {
         result = 1;
@@ -168,14 +165,14 @@ void CaptureMotionState(NcSession& session, MotionStateSnapshot* out) {
     Capture(session.kinematics->pose, session.kinematics->workOrigin, out);
 }
 
-void SaveMotionState(const KinematicsSessionRecords& records) {
-    MotionSnapshot.toolNumber = CurrentToolState.number;
-    CaptureMotionState(records, &MotionSnapshot);
+void SaveMotionState(const KinematicsSessionRecords& records, MotionStateSnapshot* snapshot) {
+    snapshot->toolNumber = CurrentToolState.number;
+    CaptureMotionState(records, snapshot);
 }
 
-void SaveMotionState(NcSession& session) {
-    MotionSnapshot.toolNumber = CurrentToolState.number;
-    CaptureMotionState(session, &MotionSnapshot);
+void SaveMotionState(NcSession& session, MotionStateSnapshot* snapshot) {
+    snapshot->toolNumber = CurrentToolState.number;
+    CaptureMotionState(session, snapshot);
 }
 
 }  // namespace mirexa

@@ -30,7 +30,7 @@ namespace {
 InterferenceFlagSet FirstAlarm;
 int AlarmSteps = 0;
 
-int RecordAndBreak(NcSession&) {
+int RecordAndBreak(NcSession&, RunReports&) {
     if (AlarmSteps++ == 0) {
         FirstAlarm = InterferenceFlags;
     }

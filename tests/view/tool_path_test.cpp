@@ -142,7 +142,7 @@ protected:
         RunSession.controller = NcControllerView{};
         CurrentMachine = MachineGeometry{};
         SimulationCallbacks = SimulationHooks{};
-        ToolLengthReport = ToolLengthReportOutput{};
+        TestRun.reports.toolLength = ToolLengthReportOutput{};
         ToolPathDisplay = ToolPathOptions{};
         ResetRunControlFlags();
         DisplayUnitFactor = 1.0;
@@ -346,14 +346,20 @@ TEST_F(ToolPathTest, DrawingWritesNoReportLines) {
     AlarmReport.path = scratch_.At("alarm.txt");
     std::FILE* report = std::tmpfile();
     ASSERT_NE(report, nullptr);
-    ToolLengthReport.stream = report;
-    ToolLengthReport.arborCheck = kToolLengthCheckOutput;
+    TestRun.reports.toolLength.stream = report;
+    TestRun.reports.toolLength.arborCheck = kToolLengthCheckOutput;
     static int hookCalls = 0;
     hookCalls = 0;
-    SimulationCallbacks.writeSecondFormLine = [](NcSession&, const char*) { ++hookCalls; };
-    SimulationCallbacks.writeLimitLogLine = [](NcSession&, const char*) { ++hookCalls; };
-    SimulationCallbacks.writeInterferenceReport = [](NcSession&) { ++hookCalls; };
-    SimulationCallbacks.recordInterferenceBreak = [](NcSession&) { return ++hookCalls, 0; };
+    SimulationCallbacks.writeSecondFormLine = [](NcSession&, RunReports&, const char*) {
+        ++hookCalls;
+    };
+    SimulationCallbacks.writeLimitLogLine = [](NcSession&, RunReports&, const char*) {
+        ++hookCalls;
+    };
+    SimulationCallbacks.writeInterferenceReport = [](NcSession&, RunReports&) { ++hookCalls; };
+    SimulationCallbacks.recordInterferenceBreak = [](NcSession&, RunReports&) {
+        return ++hookCalls, 0;
+    };
     Program(
         "%\nG90 G00 X-10. Y-10. Z0\nG01 F100.\nG41 D1 X0 Y-10.\nX20.\nY-7.\nX30.\nY10.\n"
         "G40 X0 Y0\nT2 M06\nG01 X10.\nT1 M06\nM30\n%\n");
@@ -383,7 +389,7 @@ TEST_F(ToolPathTest, DrawingWritesNoReportLines) {
     CloseAlarmFile(RunSession);
     EXPECT_GT(std::ftell(report), 0L);
     EXPECT_TRUE(std::filesystem::exists(AlarmReport.path));
-    ToolLengthReport.stream = nullptr;
+    TestRun.reports.toolLength.stream = nullptr;
     std::fclose(report);
 }
 
