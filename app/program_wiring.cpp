@@ -94,7 +94,11 @@ namespace {
 // shell; the view's answers to changed definitions and its video recording.
 void ConnectRunAndView() {
     InstallNcServiceHooks();
-    InstallRotaryWarningFile();
+    // A long rotary move goes to the warning file of the run whose thread solved it, or, solved
+    // outside a run, to the window's run's, which its next run closes and shows.
+    RotaryMoveCallbacks.longRotaryMove = [](double from1, double from2, double to1, double to2) {
+        ReportLongRotaryMove(WindowRun, from1, from2, to1, to2);
+    };
     ConnectRunEndToShell();
     InstallRunControlHooks();
     InstallInterferenceCheckHooks();
@@ -109,7 +113,7 @@ void ConnectRunAndView() {
 void ConnectDefinitionAndProgress() {
     ConfigCallbacks.updateViewTrig = TakeViewAnglesFromSettings;
     DefinitionCallbacks.setSnapshotToolNumber = [](int toolNumber) {
-        MotionSnapshot.toolNumber = toolNumber;
+        WindowRun.reports.motionSnapshot.toolNumber = toolNumber;
     };
     StlImportCallbacks.workOffset = [](double out[3]) { ReadCurrentWorkOffset(RunSession, out); };
     ConnectProgressToMainTitle();

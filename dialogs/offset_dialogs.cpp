@@ -570,7 +570,7 @@ int PlaceCutAndCheck(WindowHandle dialog) {
     const int outside = CheckOverTravel(RunKinematics.pose.machine.axis);
     if (outside >= 0) {
         RunControl.overTravelAxis.store(outside);
-        SaveMotionState(RunSession);
+        SaveMotionState(RunSession, &WindowRun.reports.motionSnapshot);
         RedrawMainWindow(MainWindow.load());
         PlayRefusalSounds();
         ShowControlPointMessage(dialog, kOverTravelCode);

@@ -234,7 +234,7 @@ MessageResult OnCreate(WindowHandle window) {
         SubtractWorkOffset(RunKinematics, program.axis, out);
         std::copy(out, out + 5, program.axis);
     }
-    SetRunStartPoint(program);
+    SetRunStartPoint(&RunCommands.startPoint, program);
     UpdateMachinePosition(RunKinematics);
     StoreToolPose();
     // The view window; the first WM_SIZE places and shows it.

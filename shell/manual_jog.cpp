@@ -241,7 +241,7 @@ int JogAxisStep(WindowHandle window, int axis, int increments) {
     // 5. Beyond a stroke: the message, nothing cut.
     if (CheckOverTravel(RunKinematics.pose.machine.axis) >= 0) {
         ManualJog.overTravel = 1;
-        SaveMotionState(RunSession);
+        SaveMotionState(RunSession, &WindowRun.reports.motionSnapshot);
         RedrawMainWindow(MainWindowData.handles.main);
         ShowMessage(window, kJogOverTravel);
         return kJogOverTravel;
@@ -258,7 +258,7 @@ int JogAxisStep(WindowHandle window, int axis, int increments) {
         return kJogMoved;
     }
     // 8. Hit: the stock shows the cut, the jog ends and the message of the first flag shows.
-    SaveMotionState(RunSession);
+    SaveMotionState(RunSession, &WindowRun.reports.motionSnapshot);
     if (StockCommands.stockPresent) {
         MarkCurrentStockDirty();
     }

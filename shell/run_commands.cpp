@@ -120,7 +120,8 @@ void ShowPausedState(WindowHandle window) {
 // run flags.
 void EndAbortedRun(WindowHandle window) {
     NoteRunEndForAutomation(kCutAborted);
-    FinishCuttingRun(RunSession, WindowRun.cutting.flags, window);
+    FinishCuttingRun(RunSession, WindowRun.reports, WindowRun.cutting.flags, RunCommands.startPoint,
+                     window);
     KillBlinkTimer(window);
     KillRunProgressTimer(window);
     RunFlags().runMode->store(RunMode::kIdle);
@@ -177,8 +178,9 @@ void OpenLengthReport(BatchRunKind batchKind) {
         }
     }
     // A report another run left unfinished is given up: it never takes the name.
+    ToolLengthReportOutput& output = WindowRun.reports.toolLength;
     if (RunCommands.lengthReport.stream != nullptr) {
-        ToolLengthReport.stream = nullptr;
+        output.stream = nullptr;
         AbandonFileReplacement(&RunCommands.lengthReport);
     }
     if (first < 0 || batchKind >= BatchRunKind::kResult) {
@@ -193,11 +195,11 @@ void OpenLengthReport(BatchRunKind batchKind) {
         std::fprintf(stream, "%s\n", DefinitionFiles.ncProgramFile.c_str());
     }
     // The lines of the tools used go to this report.
-    ToolLengthReport.arborCheck = Checks.arborCheck;
-    ToolLengthReport.heightCheck = Checks.heightCheck;
-    ToolLengthReport.chipWidthCheck = Checks.chipWidthCheck;
-    ToolLengthReport.runMode = batchKind;
-    ToolLengthReport.stream = stream;
+    output.arborCheck = Checks.arborCheck;
+    output.heightCheck = Checks.heightCheck;
+    output.chipWidthCheck = Checks.chipWidthCheck;
+    output.runMode = batchKind;
+    output.stream = stream;
 }
 
 // The end of the length report: the last tool's line, then the report takes its name and, in a
@@ -208,8 +210,8 @@ void FinishLengthReport() {
     if (report.stream == nullptr) {
         return;
     }
-    WriteToolLengthReportLine(WindowRun.cutting.measured);
-    ToolLengthReport.stream = nullptr;
+    WriteToolLengthReportLine(WindowRun.reports.toolLength, WindowRun.cutting.measured);
+    WindowRun.reports.toolLength.stream = nullptr;
     // A report cut short (a full disk, a file-size limit) is logged, never taken as written.
     const bool writeFailed = std::ferror(report.stream) != 0;
     if (!FinishFileReplacement(&report, 0)) {
@@ -320,8 +322,8 @@ void EndRunAfterThread(WindowHandle window) {
         ShowFinishedReport();
         return;
     }
-    const int code =
-        FinishRun(RunSession, WindowRun.cutting.flags, window, 0, WindowRun.result.end);
+    const int code = FinishRun(RunSession, WindowRun.reports, WindowRun.cutting.flags,
+                               RunCommands.startPoint, window, 0, WindowRun.result.end);
     if (code != 0) {
         ControlOriginOffset = RunCommands.savedControlOrigin;
         NoteRunEndForAutomation(kCutAlarm);
@@ -376,6 +378,8 @@ std::string BuildLengthReportPath(int location, int firstCheck, int language,
 }
 
 void ResumeRunTimer(WindowHandle window) {
+    // A resumed run stops again only for a new event.
+    ResetInterferenceKinds(WindowRun.reports.kinds);
     StartRunTimer(window);
     RunCommands.blinkTimer = 0;  // the resume has killed it
     RunCommands.runTimer = IDT_RUN_PROGRESS;
@@ -548,7 +552,7 @@ void RunProgressTimer(WindowHandle window) {
     }
     // 4. While the thread runs.
     if (!CuttingRunFinished(WindowRun)) {
-        if (!RunCommands.runLogFlag && RunEventStopWanted()) {
+        if (!RunCommands.runLogFlag && RunEventStopWanted(WindowRun.reports.kinds)) {
             f.stopKeyRequest->store(1);
         }
         // A tool changed in the run: the panel follows it, painted here on this thread.

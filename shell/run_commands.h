@@ -83,10 +83,15 @@ struct RunCommandState {
     // The control origin when the run began: an alarm end restores it (the run's end restores
     // the work offsets and the start point, run_end.h).
     MotionPosition savedControlOrigin = {};
+    // Where an aborted or alarm run returns to, kept across runs: set at window creation and by
+    // a path reader's start point (SetRunStartPoint).
+    RunStartPoint startPoint = {};
 };
 extern RunCommandState RunCommands;
 
 // The window's cutting run: the run commands start it, timer 101 serves it, its end joins it.
+// Its reports are the window's outside a run too: the jog's and the control point dialog's
+// motion snapshot, which the view swaps to, and the interference kinds the status bar shows.
 extern CuttingRun WindowRun;
 
 // The control (work) coordinate origin in machine coordinates, with which the dialogs convert

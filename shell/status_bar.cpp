@@ -20,6 +20,7 @@
 #include "services/shared_state.h"
 #include "services/ui_hooks.h"
 #include "shell/nc_data_commands.h"
+#include "shell/run_commands.h"
 #include "simulation/interference_decisions.h"
 #include "simulation/run_control.h"
 #include "view/camera.h"
@@ -228,7 +229,7 @@ void ReadProgramStatus(StatusBarInputs* in) {
     // A paused run: the thread waits before its block until G or the abort.
     in->stopPending = in->runMode != RunMode::kIdle && RunControl.pauseRequest.load() != 0 ? 1 : 0;
     in->pauseBlinkOn = RunControl.pauseBlink.load() != 0 ? 1 : 0;
-    in->interferenceEventRecorded = InterferenceKinds.eventCount.load() != 0 ? 1 : 0;
+    in->interferenceEventRecorded = WindowRun.reports.kinds.eventCount.load() != 0 ? 1 : 0;
 }
 
 void ReadInterpreterStatus(StatusBarInputs* in) {

@@ -363,7 +363,7 @@ void ReadStockCommand(WindowHandle window) {
     SetStatusText("Read End", "WORK読み込み完了");
     // The start position follows the new stock.
     UpdateMachinePosition(RunKinematics);
-    SetRunStartPoint(RunKinematics.pose.program);
+    SetRunStartPoint(&RunCommands.startPoint, RunKinematics.pose.program);
     ApplyCurrentWorkOffset(RunSession);
     StockCommands.loadedPath = path;
     AutomationOutcome.stockLoadResult = 1;

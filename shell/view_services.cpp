@@ -16,6 +16,7 @@
 #include "shell/editor_bridge.h"
 #include "shell/info_panel.h"
 #include "shell/nc_data_commands.h"
+#include "shell/run_commands.h"
 #include "shell/stock_commands.h"
 #include "simulation/tool_length_report.h"
 #include "stock/stock_model.h"
@@ -51,10 +52,11 @@ void StoreToolPose() {
 
 int SwapToolPose(int source) {
     if (source == 1) {
-        if (MotionSnapshot.toolNumber < 0) {
+        MotionStateSnapshot& snapshot = WindowRun.reports.motionSnapshot;
+        if (snapshot.toolNumber < 0) {
             return 0;
         }
-        SwapWith(&MotionSnapshot);
+        SwapWith(&snapshot);
         return 1;
     }
     SwapWith(&storedPose);

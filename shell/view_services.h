@@ -9,8 +9,9 @@
 namespace mirexa {
 
 // Swaps the current positions and tool pose with the main window's stored copy (source 0; it
-// holds the start pose until the first swap) or with MotionSnapshot (source 1, only when it
-// holds a tool), then recomputes the rotary sines and cosines. Returns 1 when swapped.
+// holds the start pose until the first swap) or with the window's run's motion snapshot (source
+// 1, only when it holds a tool), then recomputes the rotary sines and cosines. Returns 1 when
+// swapped.
 int SwapToolPose(int source);
 
 // The main window's stored copy takes the current positions and tool pose (at its creation).

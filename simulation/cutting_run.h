@@ -17,6 +17,7 @@
 #include "services/run_mode.h"
 #include "simulation/cutting_state.h"
 #include "simulation/move_stepping.h"
+#include "simulation/run_reports.h"
 #include "simulation/simulation_thread.h"
 
 namespace mirexa {
@@ -64,14 +65,23 @@ struct CuttingRun {
     // flags and measures. Kept after the run, so that the window's jog and control point dialog
     // cut with the cutter the run left current.
     CuttingState cutting;
+    // The run's reports and end records (run_reports.h): reset when the run is prepared, closed
+    // and shown by its end.
+    RunReports reports;
     RunResult result;
     // Called on the run's thread once the result stands and the state is kEnded (null: nothing),
     // so that the window takes the end at once rather than at its timer's next tick.
     void (*ended)() = nullptr;
 };
 
-// The step context of the run: its session, its stock, its step record and its cutting state.
+// The step context of the run: its session, its stock, its step record, its cutting state and
+// its reports.
 MoveStepContext RunContext(CuttingRun& run);
+
+// The run whose work runs on the calling thread (its own thread's body, and RunCutting on any
+// thread, bind it for their length), null on any other thread: for a report whose hook carries
+// no run (a long rotary move).
+CuttingRun* RunOfThisThread();
 
 // Runs the request on the calling thread: run start, the block loop, run end. Sets the state to
 // kRunning, then to kEnded with the result filled.

@@ -9,8 +9,6 @@
 
 namespace mirexa {
 
-InterferenceKindSet InterferenceKinds;
-
 namespace {
 
 constexpr const char* kKindNames[kNamedKindCount] = {
@@ -44,31 +42,31 @@ const char* GetInterferenceKindName(int kind) {
     return kind >= 0 && kind < kNamedKindCount ? kKindNames[kind] : nullptr;
 }
 
-void ClearInterferenceKinds() {
-    for (std::atomic<std::uint8_t>& byte : InterferenceKinds.bytes) {
+void ClearInterferenceKinds(InterferenceKindSet& kinds) {
+    for (std::atomic<std::uint8_t>& byte : kinds.bytes) {
         byte.store(0);
     }
 }
 
-void ResetInterferenceKinds() {
-    ClearInterferenceKinds();
-    InterferenceKinds.eventCount.store(kNoEvent);
+void ResetInterferenceKinds(InterferenceKindSet& kinds) {
+    ClearInterferenceKinds(kinds);
+    kinds.eventCount.store(kNoEvent);
 }
 
-void RecordInterferenceKind(int kind) {
+void RecordInterferenceKind(InterferenceKindSet& kinds, int kind) {
     if (kind < 0 || kind >= kInterferenceKindBytes) {
         return;
     }
-    InterferenceKinds.bytes[kind].store(1);
+    kinds.bytes[kind].store(1);
     std::int32_t none = kNoEvent;
-    InterferenceKinds.eventCount.compare_exchange_strong(none, kEventRecorded);
+    kinds.eventCount.compare_exchange_strong(none, kEventRecorded);
 }
 
-int InterferenceKindSetFlag(int kind) {
+int InterferenceKindSetFlag(const InterferenceKindSet& kinds, int kind) {
     if (kind < 0 || kind >= kInterferenceKindBytes) {
         return 0;
     }
-    return InterferenceKinds.bytes[kind].load() != 0 ? 1 : 0;
+    return kinds.bytes[kind].load() != 0 ? 1 : 0;
 }
 
 int ShouldStopOnInterference(const InterferenceStep& s, const CheckSettings& c) {
@@ -97,13 +95,14 @@ int ShouldStopOnInterference(const InterferenceStep& s, const CheckSettings& c) 
     return 0;
 }
 
-int RecordInterferenceBreak(const InterferenceStep& s, const CheckSettings& c) {
+int RecordInterferenceBreak(InterferenceKindSet& kinds, const InterferenceStep& s,
+                            const CheckSettings& c) {
     if (c.pauseOnEvents == 0) {
         return 1;
     }
     bool recorded = false;
-    auto record = [&recorded](int kind) {
-        RecordInterferenceKind(kind);
+    auto record = [&kinds, &recorded](int kind) {
+        RecordInterferenceKind(kinds, kind);
         recorded = true;
     };
     if (StockContact(s)) {
@@ -166,14 +165,15 @@ int AnyRecordChoiceApplies(const InterferenceStep& s, const CheckSettings& c) {
     return 0;
 }
 
-int BuildCollisionKindText(char* out, std::size_t capacity, int language) {
+int BuildCollisionKindText(const InterferenceKindSet& kinds, char* out, std::size_t capacity,
+                           int language) {
     if (capacity == 0) {
         return 0;
     }
     const char* suffix = language == 1 ? " Collide" : "干渉";
     const char* name = "";
     for (int kind = 0; kind < kNamedKindCount; ++kind) {
-        if (InterferenceKindSetFlag(kind) != 0) {
+        if (InterferenceKindSetFlag(kinds, kind) != 0) {
             name = kKindNames[kind];
             if (kind == kKindOverLength || kind == kKindOverChip || kind == kKindSpindle) {
                 suffix = "";

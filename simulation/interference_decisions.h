@@ -1,7 +1,7 @@
 // What happens after a step with an interference: the run stops, or the event is recorded for
 // the interference report and the run pauses before the next block, or nothing happens; by the
-// choices of the check settings. Owns the kinds recorded for the report and the block's event
-// count.
+// choices of the check settings. Records the kinds for the report and the block's event count
+// into the run's kind set (a member of its reports, run_reports.h).
 //
 // Choices (0 is always off):
 //   INTERFERENCE (rapid contact, too-fast feed)  stop 1, record 2
@@ -61,24 +61,26 @@ enum EventCountValue : std::int32_t {
     kEventWritten = 2,   // written to the report; the run timer still stops before the next block
 };
 
+// The kinds a run recorded (a member of the run's reports, run_reports.h). The simulation thread
+// records them while the status bar reads the event count on the user-interface thread: every
+// byte and the count are atomic.
 struct InterferenceKindSet {
     std::atomic<std::uint8_t> bytes[kInterferenceKindBytes] = {};
     std::atomic<std::int32_t> eventCount{0};
 };
-extern InterferenceKindSet InterferenceKinds;
 
 // The name of a kind as the report prints it ("RAPID(G00)", "VICE", "HEAD1vsTABLE1"); null for
 // an index outside the named kinds.
 const char* GetInterferenceKindName(int kind);
 
 // Clears every kind byte (the event count stays).
-void ClearInterferenceKinds();
+void ClearInterferenceKinds(InterferenceKindSet& kinds);
 // Clears every kind byte and the event count.
-void ResetInterferenceKinds();
+void ResetInterferenceKinds(InterferenceKindSet& kinds);
 // Sets the byte of a kind and raises the event count from 0 to 1 (it is never counted up).
-void RecordInterferenceKind(int kind);
+void RecordInterferenceKind(InterferenceKindSet& kinds, int kind);
 // 1 when the kind's byte is set.
-int InterferenceKindSetFlag(int kind);
+int InterferenceKindSetFlag(const InterferenceKindSet& kinds, int kind);
 
 // What the decisions read of one step: the flags that the cut and the checks set, and the facts
 // of the move.
@@ -104,10 +106,11 @@ struct InterferenceStep {
 int ShouldStopOnInterference(const InterferenceStep& step, const CheckSettings& checks);
 
 // The decision of a step whose state is alarm (4). Without any record choice
-// (checks.pauseOnEvents 0) returns 1 at once. Otherwise records the kinds whose choice is record
-// (ARBOR CHECK 4 records only the first of TAPER, ATTACHMENT, ARBOR), then returns 1 (end the
-// run) when ShouldStopOnInterference holds, 0 (go on) when something was recorded, else 1.
-int RecordInterferenceBreak(const InterferenceStep& step, const CheckSettings& checks);
+// (checks.pauseOnEvents 0) returns 1 at once. Otherwise records into kinds the kinds whose choice
+// is record (ARBOR CHECK 4 records only the first of TAPER, ATTACHMENT, ARBOR), then returns 1 (end
+// the run) when ShouldStopOnInterference holds, 0 (go on) when something was recorded, else 1.
+int RecordInterferenceBreak(InterferenceKindSet& kinds, const InterferenceStep& step,
+                            const CheckSettings& checks);
 
 // 1 when any record choice applies to the step: the test that opens the report's second form.
 int AnyRecordChoiceApplies(const InterferenceStep& step, const CheckSettings& checks);
@@ -116,6 +119,7 @@ int AnyRecordChoiceApplies(const InterferenceStep& step, const CheckSettings& ch
 // English or "干渉" in Japanese (language 1 English, 0 Japanese); OVER LENGTH, OVER CHIP and
 // SPINDLE take no suffix; with nothing recorded, the suffix alone. Writes at most capacity bytes
 // with the NUL (cut at a character boundary); returns the length.
-int BuildCollisionKindText(char* out, std::size_t capacity, int language);
+int BuildCollisionKindText(const InterferenceKindSet& kinds, char* out, std::size_t capacity,
+                           int language);
 
 }  // namespace mirexa

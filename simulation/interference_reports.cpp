@@ -17,13 +17,11 @@
 #include "services/shared_state.h"
 #include "simulation/interference_messages.h"
 #include "simulation/run_control.h"
+#include "simulation/run_reports.h"
 #include "simulation/run_ui_hooks.h"
 
 namespace mirexa {
 
-InterferenceReportState InterferenceReport;
-LimitLogState LimitLog;
-std::vector<std::string> ShownReports;
 RunUiHooks RunUiCallbacks;
 
 namespace {
@@ -158,25 +156,23 @@ const char* SubprogramName(const ReportBlock& block) {
     return block.inSubprogram != 0 && block.subprogramName != nullptr ? block.subprogramName : "";
 }
 
-bool IsLastWrittenBlock(const ReportBlock& block) {
-    const InterferenceReportState& r = InterferenceReport;
+bool IsLastWrittenBlock(const InterferenceReportState& r, const ReportBlock& block) {
     return BlockLineNumber(block) == r.lastLineNumber &&
            (block.inSubprogram != 0 ? 1 : 0) == r.lastInSubprogram &&
            std::strncmp(SubprogramName(block), r.lastSubprogramName,
                         sizeof r.lastSubprogramName - 1) == 0;
 }
 
-void RememberWrittenBlock(const ReportBlock& block) {
-    InterferenceReportState& r = InterferenceReport;
+void RememberWrittenBlock(InterferenceReportState& r, const ReportBlock& block) {
     r.lastLineNumber = BlockLineNumber(block);
     r.lastInSubprogram = block.inSubprogram != 0 ? 1 : 0;
     CopyMessageText(r.lastSubprogramName, sizeof r.lastSubprogramName, SubprogramName(block));
 }
 
-void ForgetWrittenBlock() {
-    InterferenceReport.lastLineNumber = 0;
-    InterferenceReport.lastInSubprogram = -1;  // no block written yet
-    InterferenceReport.lastSubprogramName[0] = '\0';
+void ForgetWrittenBlock(InterferenceReportState& r) {
+    r.lastLineNumber = 0;
+    r.lastInSubprogram = -1;  // no block written yet
+    r.lastSubprogramName[0] = '\0';
 }
 
 // Logs the first failure of a report's write, flush or close (the step and the system's reason)
@@ -190,26 +186,24 @@ void NoteReportWriteFailure(std::int32_t* failed, const char* name, const char* 
     LogReportWriteFailure(GetReportPath(name), step, error);
 }
 
-const char* InterferenceReportName() {
-    return InterferenceReport.secondForm != 0 ? kInterferenceReport2Name : kInterferenceReportName;
+const char* InterferenceReportName(const InterferenceReportState& r) {
+    return r.secondForm != 0 ? kInterferenceReport2Name : kInterferenceReportName;
 }
 
 // Writes the text to the open interference report unless a write has failed.
-void WriteText(const std::string& text) {
-    InterferenceReportState& r = InterferenceReport;
+void WriteText(InterferenceReportState& r, const std::string& text) {
     if (r.stream == nullptr || r.writeFailed != 0 || text.empty()) {
         return;
     }
     if (WriteStream(text.data(), 1, text.size(), r.stream) != text.size()) {
-        NoteReportWriteFailure(&r.writeFailed, InterferenceReportName(), "write");
+        NoteReportWriteFailure(&r.writeFailed, InterferenceReportName(r), "write");
     }
 }
 
 // Puts a complete entry into the file, so that a run that ends abnormally keeps it.
-void FlushInterferenceReport() {
-    InterferenceReportState& r = InterferenceReport;
+void FlushInterferenceReport(InterferenceReportState& r) {
     if (r.stream != nullptr && r.writeFailed == 0 && FlushStream(r.stream) != 0) {
-        NoteReportWriteFailure(&r.writeFailed, InterferenceReportName(), "flush");
+        NoteReportWriteFailure(&r.writeFailed, InterferenceReportName(r), "flush");
     }
 }
 
@@ -218,14 +212,14 @@ const char* LimitLogName(std::int32_t kind) {
 }
 
 // Flushes and closes the open limit log, noting a failed flush or close.
-void CloseLimitLogStream() {
-    if (LimitLog.writeFailed == 0 && FlushStream(LimitLog.stream) != 0) {
-        NoteReportWriteFailure(&LimitLog.writeFailed, LimitLogName(LimitLog.kind), "flush");
+void CloseLimitLogStream(LimitLogState& log) {
+    if (log.writeFailed == 0 && FlushStream(log.stream) != 0) {
+        NoteReportWriteFailure(&log.writeFailed, LimitLogName(log.kind), "flush");
     }
-    if (CloseStream(LimitLog.stream) != 0) {
-        NoteReportWriteFailure(&LimitLog.writeFailed, LimitLogName(LimitLog.kind), "close");
+    if (CloseStream(log.stream) != 0) {
+        NoteReportWriteFailure(&log.writeFailed, LimitLogName(log.kind), "close");
     }
-    LimitLog.stream = nullptr;
+    log.stream = nullptr;
 }
 
 std::FILE* OpenReport(const char* name) {
@@ -263,8 +257,8 @@ std::string GetReportPath(const char* name) {
     return path;
 }
 
-void ShowReportFile(const char* path, int noViewer) {
-    ShownReports.emplace_back(path);
+void ShowReportFile(RunReports& reports, const char* path, int noViewer) {
+    reports.shown.emplace_back(path);
     if (AutomaticMode.load() != 0 || noViewer != 0) {
         AppendLogEntry(std::string("Report written: ") + path + "\n");
         return;
@@ -274,19 +268,20 @@ void ShowReportFile(const char* path, int noViewer) {
     }
 }
 
-std::string BuildFirstFormKindList() {
+std::string BuildFirstFormKindList(const InterferenceKindSet& kinds) {
     static constexpr int kPlain[] = {kKindRapid,  kKindArbor,   kKindOverLength, kKindOverChip,
                                      kKindTaper,  kKindTooFast, kKindSpindle,    kKindVice,
                                      kKindTable2, kKindTable1,  kKindTable,      kKindBasic};
     std::string out;
     for (const int kind : kPlain) {
-        if (InterferenceKindSetFlag(kind) != 0) {
+        if (InterferenceKindSetFlag(kinds, kind) != 0) {
             Append(&out, " + ", GetInterferenceKindName(kind));
         }
     }
     for (const KindGroup& group : kFirstFormGroups) {
-        AppendGroup(&out, " + ", group.kinds, group.count,
-                    [&group](int i) { return InterferenceKindSetFlag(group.kinds[i]) != 0; });
+        AppendGroup(&out, " + ", group.kinds, group.count, [&kinds, &group](int i) {
+            return InterferenceKindSetFlag(kinds, group.kinds[i]) != 0;
+        });
     }
     return out;
 }
@@ -335,72 +330,78 @@ std::string BuildSecondFormKindList(const InterferenceStep& s, const CheckSettin
     return out;
 }
 
-int OpenInterference2Report(const InterferenceStep& step, const CheckSettings& checks) {
-    if (InterferenceReport.stream != nullptr) {
-        return InterferenceReport.secondForm;
+int OpenInterference2Report(RunReports& reports, const InterferenceStep& step,
+                            const CheckSettings& checks) {
+    InterferenceReportState& r = reports.interference;
+    if (r.stream != nullptr) {
+        return r.secondForm;
     }
     if (AnyRecordChoiceApplies(step, checks) == 0) {
         return 0;
     }
     if (!MarkerFileExists()) {
-        InterferenceReport.secondForm = 0;
+        r.secondForm = 0;
         return 0;
     }
-    InterferenceReport.secondForm = 1;
-    InterferenceReport.stream = OpenReport(kInterferenceReport2Name);
-    InterferenceReport.writeFailed = 0;
-    WriteText(kSecondFormHeader);
-    ForgetWrittenBlock();
-    return InterferenceReport.stream != nullptr ? 1 : 0;
+    r.secondForm = 1;
+    r.stream = OpenReport(kInterferenceReport2Name);
+    r.writeFailed = 0;
+    WriteText(r, kSecondFormHeader);
+    ForgetWrittenBlock(r);
+    return r.stream != nullptr ? 1 : 0;
 }
 
-void BuildInterferenceList(const ReportBlock& block, const InterferenceStep& step,
-                           const CheckSettings& checks) {
-    std::FILE* stream = InterferenceReport.stream;
-    if (stream == nullptr || InterferenceReport.secondForm == 0) {
+void BuildInterferenceList(RunReports& reports, const ReportBlock& block,
+                           const InterferenceStep& step, const CheckSettings& checks) {
+    InterferenceReportState& r = reports.interference;
+    if (r.stream == nullptr || r.secondForm == 0) {
         return;
     }
-    if (!IsLastWrittenBlock(block)) {
-        WriteText("\n" + BlockText(block));
-        RememberWrittenBlock(block);
+    if (!IsLastWrittenBlock(r, block)) {
+        WriteText(r, "\n" + BlockText(block));
+        RememberWrittenBlock(r, block);
     }
-    WriteText(BuildSecondFormKindList(step, checks) + ":");
+    WriteText(r, BuildSecondFormKindList(step, checks) + ":");
 }
 
-void WriteInterferenceStepLine(const ReportBlock& block, const InterferenceStep& step,
-                               const CheckSettings& checks, const char* stepLine) {
-    if (InterferenceReport.stream == nullptr) {
-        OpenInterference2Report(step, checks);
+void WriteInterferenceStepLine(RunReports& reports, const ReportBlock& block,
+                               const InterferenceStep& step, const CheckSettings& checks,
+                               const char* stepLine) {
+    InterferenceReportState& r = reports.interference;
+    if (r.stream == nullptr) {
+        OpenInterference2Report(reports, step, checks);
     }
-    if (InterferenceReport.stream == nullptr || InterferenceReport.secondForm == 0) {
+    if (r.stream == nullptr || r.secondForm == 0) {
         return;
     }
-    BuildInterferenceList(block, step, checks);
-    WriteText(stepLine != nullptr ? stepLine : "");
-    FlushInterferenceReport();
+    BuildInterferenceList(reports, block, step, checks);
+    WriteText(r, stepLine != nullptr ? stepLine : "");
+    FlushInterferenceReport(r);
 }
 
-int WriteInterferenceReport(const ReportBlock& block) {
+int WriteInterferenceReport(RunReports& reports, const ReportBlock& block) {
+    InterferenceReportState& r = reports.interference;
+    InterferenceKindSet& kinds = reports.kinds;
     // Only an unwritten event: the later moves of the same block find the count at 2.
-    if (InterferenceKinds.eventCount.load() != kEventRecorded) {
+    if (kinds.eventCount.load() != kEventRecorded) {
         return 0;
     }
-    if (InterferenceReport.secondForm == 0) {
-        if (InterferenceReport.stream == nullptr) {
-            InterferenceReport.stream = OpenReport(kInterferenceReportName);
-            InterferenceReport.writeFailed = 0;
-            WriteText(kFirstFormHeader);
+    if (r.secondForm == 0) {
+        if (r.stream == nullptr) {
+            r.stream = OpenReport(kInterferenceReportName);
+            r.writeFailed = 0;
+            WriteText(r, kFirstFormHeader);
         }
-        WriteText("\n" + BuildFirstFormKindList() + "\n" + BlockText(block));
-        FlushInterferenceReport();
+        WriteText(r, "\n" + BuildFirstFormKindList(kinds) + "\n" + BlockText(block));
+        FlushInterferenceReport(r);
     }
     RunControl.simulationState = 0;
     char kindText[64];
-    BuildCollisionKindText(kindText, sizeof kindText, UiLanguage.load());
+    BuildCollisionKindText(kinds, kindText, sizeof kindText, UiLanguage.load());
     if (RunUiCallbacks.setCollisionKindText != nullptr) {
         RunUiCallbacks.setCollisionKindText(kindText);
     }
-    ClearInterferenceKinds();
+    ClearInterferenceKinds(kinds);
     if (AutomaticMode.load() == 0 && RunUiCallbacks.repaintToolPanel != nullptr) {
         RunUiCallbacks.repaintToolPanel();
     }
@@ -408,28 +409,29 @@ int WriteInterferenceReport(const ReportBlock& block) {
     if (Settings.sound != 0 && RunUiCallbacks.playSystemSound != nullptr) {
         RunUiCallbacks.playSystemSound("SystemHand");
     }
-    InterferenceKinds.eventCount.store(kEventWritten);
+    kinds.eventCount.store(kEventWritten);
     return 1;
 }
 
-int CloseInterferenceFile(const ReportBlock& block) {
-    if (InterferenceKinds.eventCount.load() == kEventRecorded) {
-        WriteInterferenceReport(block);
+int CloseInterferenceFile(RunReports& reports, const ReportBlock& block) {
+    InterferenceReportState& r = reports.interference;
+    if (reports.kinds.eventCount.load() == kEventRecorded) {
+        WriteInterferenceReport(reports, block);
     }
-    ResetInterferenceKinds();
+    ResetInterferenceKinds(reports.kinds);
     int closed = 0;
-    if (InterferenceReport.stream != nullptr) {
-        const char* name = InterferenceReportName();
-        if (CloseStream(InterferenceReport.stream) != 0) {
-            NoteReportWriteFailure(&InterferenceReport.writeFailed, name, "close");
+    if (r.stream != nullptr) {
+        const char* name = InterferenceReportName(r);
+        if (CloseStream(r.stream) != 0) {
+            NoteReportWriteFailure(&r.writeFailed, name, "close");
         }
-        InterferenceReport.stream = nullptr;
+        r.stream = nullptr;
         closed = 1;
         // A report whose writing failed is shown too: it holds every entry before the failure.
-        ShowReportFile(GetReportPath(name).c_str(), CommandLine.noReportDisplay);
+        ShowReportFile(reports, GetReportPath(name).c_str(), CommandLine.noReportDisplay);
     }
-    InterferenceReport.secondForm = 0;
-    ForgetWrittenBlock();
+    r.secondForm = 0;
+    ForgetWrittenBlock(r);
     return closed;
 }
 
@@ -441,49 +443,52 @@ std::uint32_t GetToolLoadLimitType(std::int32_t tool) {
     return ToolTableSet.loadLimits[static_cast<std::size_t>(tool)].type;
 }
 
-int OpenLimitFile(std::int32_t tool) {
+int OpenLimitFile(RunReports& reports, std::int32_t tool) {
+    LimitLogState& log = reports.limitLog;
     const std::uint32_t type = GetToolLoadLimitType(tool);
     if (type != kToolLoadSectionLog && type != kToolLoadRemovalLog) {
         return 0;
     }
-    if (LimitLog.stream != nullptr) {
-        CloseLimitLogStream();
+    if (log.stream != nullptr) {
+        CloseLimitLogStream(log);
     }
     const bool section = type == kToolLoadSectionLog;
-    LimitLog.stream = OpenReport(section ? kSectionLimitLogName : kRemovalLimitLogName);
-    LimitLog.kind = section ? kLimitLogSection : kLimitLogRemoval;
-    LimitLog.lineCount = 0;
-    LimitLog.writeFailed = 0;
-    return LimitLog.stream != nullptr ? 1 : 0;
+    log.stream = OpenReport(section ? kSectionLimitLogName : kRemovalLimitLogName);
+    log.kind = section ? kLimitLogSection : kLimitLogRemoval;
+    log.lineCount = 0;
+    log.writeFailed = 0;
+    return log.stream != nullptr ? 1 : 0;
 }
 
-void WriteLimitLogLine(std::int32_t tool, const char* line) {
-    if (LimitLog.stream == nullptr) {
-        OpenLimitFile(tool);
+void WriteLimitLogLine(RunReports& reports, std::int32_t tool, const char* line) {
+    LimitLogState& log = reports.limitLog;
+    if (log.stream == nullptr) {
+        OpenLimitFile(reports, tool);
     }
-    if (LimitLog.stream == nullptr || line == nullptr || LimitLog.writeFailed != 0) {
+    if (log.stream == nullptr || line == nullptr || log.writeFailed != 0) {
         return;
     }
     const std::size_t length = std::strlen(line);
-    if (WriteStream(line, 1, length, LimitLog.stream) != length) {
-        NoteReportWriteFailure(&LimitLog.writeFailed, LimitLogName(LimitLog.kind), "write");
+    if (WriteStream(line, 1, length, log.stream) != length) {
+        NoteReportWriteFailure(&log.writeFailed, LimitLogName(log.kind), "write");
         return;
     }
-    ++LimitLog.lineCount;
+    ++log.lineCount;
 }
 
-int CloseLimitLog(std::int32_t currentTool) {
-    if (LimitLog.stream == nullptr) {
+int CloseLimitLog(RunReports& reports, std::int32_t currentTool) {
+    LimitLogState& log = reports.limitLog;
+    if (log.stream == nullptr) {
         // Nothing opened in this run: whatever an earlier run counted is not shown again.
-        LimitLog.kind = kLimitLogNone;
-        LimitLog.lineCount = 0;
+        log.kind = kLimitLogNone;
+        log.lineCount = 0;
         return 0;
     }
-    CloseLimitLogStream();
-    const int lines = LimitLog.lineCount;
-    const int kind = LimitLog.kind;
-    LimitLog.kind = kLimitLogNone;
-    LimitLog.lineCount = 0;
+    CloseLimitLogStream(log);
+    const int lines = log.lineCount;
+    const int kind = log.kind;
+    log.kind = kLimitLogNone;
+    log.lineCount = 0;
     if (lines <= 0) {
         return 0;
     }
@@ -496,7 +501,7 @@ int CloseLimitLog(std::int32_t currentTool) {
     if (name == nullptr) {
         return 0;
     }
-    ShowReportFile(GetReportPath(name).c_str(), 0);
+    ShowReportFile(reports, GetReportPath(name).c_str(), 0);
     return 1;
 }
 

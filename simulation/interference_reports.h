@@ -13,6 +13,9 @@
 // line is written without the CR or LF it was read with, followed by one "\n", whether or not it
 // was cut at the line buffer's length.
 //
+// The files' states are the run's (members of its reports, run_reports.h): each function works on
+// the reports it is given.
+//
 // Threads: during a run only the simulation thread writes; the end of the run closes the files
 // on the user-interface thread after the thread has been joined. A file that cannot be opened
 // leaves its stream null, and nothing is then written to it.
@@ -21,7 +24,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
-#include <vector>
 
 #include "config/config_records.h"
 #include "simulation/interference_decisions.h"
@@ -29,6 +31,7 @@
 namespace mirexa {
 
 struct NcSession;
+struct RunReports;
 
 inline constexpr const char* kInterferenceReportName = "interference.txt";
 inline constexpr const char* kInterferenceReport2Name = "interference2.txt";
@@ -49,7 +52,6 @@ struct InterferenceReportState {
     // entry written before the failure whole.
     std::int32_t writeFailed = {};
 };
-extern InterferenceReportState InterferenceReport;
 
 // Kinds of LimitLogState::kind.
 enum LimitLogKind : std::int32_t { kLimitLogNone = 0, kLimitLogSection = 1, kLimitLogRemoval = 2 };
@@ -62,7 +64,6 @@ struct LimitLogState {
     // the interference report.
     std::int32_t writeFailed = {};
 };
-extern LimitLogState LimitLog;
 
 // The NC block an entry names. The texts are not owned and may be null ("").
 struct ReportBlock {
@@ -85,7 +86,7 @@ std::string GetReportPath(const char* name);
 
 // The kind list of the first form from the recorded kinds: the plain kinds joined by " + ", then
 // the holder and head groups ("ARBORvsVICE,TABLE"). ATTACHMENT is never written.
-std::string BuildFirstFormKindList();
+std::string BuildFirstFormKindList(const InterferenceKindSet& kinds);
 
 // The kind list of one step in the second form, from the step's flags and the record choices:
 // kinds joined by "+", groups as in the first form; no BASIC pair, no ATTACHMENT.
@@ -95,31 +96,33 @@ std::string BuildSecondFormKindList(const InterferenceStep& step, const CheckSet
 // "interference2.txt" exists in the working directory, rewrites it with its header and turns
 // the second form on; without the file the second form stays off. Returns 1 when the second form
 // is open.
-int OpenInterference2Report(const InterferenceStep& step, const CheckSettings& checks);
+int OpenInterference2Report(RunReports& reports, const InterferenceStep& step,
+                            const CheckSettings& checks);
 
 // Second form: the block line when the block differs from the last one written (its line number,
 // or the subprogram it is in), then the step's kind list and ":". Nothing while the second form
 // is not open.
-void BuildInterferenceList(const ReportBlock& block, const InterferenceStep& step,
-                           const CheckSettings& checks);
+void BuildInterferenceList(RunReports& reports, const ReportBlock& block,
+                           const InterferenceStep& step, const CheckSettings& checks);
 
 // The report work of one interfering step: opens the second form when no report is open, then,
 // while the second form is open, writes the kind list and the step line (the step number, count,
 // tool point and rotary angles, ending in "\n", as the caller formatted it).
-void WriteInterferenceStepLine(const ReportBlock& block, const InterferenceStep& step,
-                               const CheckSettings& checks, const char* stepLine);
+void WriteInterferenceStepLine(RunReports& reports, const ReportBlock& block,
+                               const InterferenceStep& step, const CheckSettings& checks,
+                               const char* stepLine);
 
 // After a block, for an event recorded and not yet written (event count 1; nothing otherwise):
 // in the first form opens "interference.txt" when no report is open and writes the block's
 // entry; in both forms rebuilds the status bar's kind text, clears the kinds, repaints the tool
 // panel (not in automatic mode), plays "SystemHand" when sounds are on, and sets the event count
 // to 2. Returns 1 when the event was written.
-int WriteInterferenceReport(const ReportBlock& block);
+int WriteInterferenceReport(RunReports& reports, const ReportBlock& block);
 
 // At the end of every run: writes an unwritten event, clears the event count and the kinds,
 // closes the report and shows it (unless in automatic mode or with the no-report-display switch,
 // when the log names it), and turns the second form off. Returns 1 when a report was closed.
-int CloseInterferenceFile(const ReportBlock& block);
+int CloseInterferenceFile(RunReports& reports, const ReportBlock& block);
 
 // --- Limit logs ------------------------------------------------------------------------------
 
@@ -129,23 +132,20 @@ std::uint32_t GetToolLoadLimitType(std::int32_t tool);
 // By the tool's limit type: 11 rewrites "limitp.txt" (kind 1), 12 "limitsp.txt" (kind 2), with
 // the line count at 0 (a log still open is closed first); any other type changes nothing.
 // Returns 1 when a log was opened.
-int OpenLimitFile(std::int32_t tool);
+int OpenLimitFile(RunReports& reports, std::int32_t tool);
 
 // Writes one limit-log line (complete with its ending), opening the log for the tool first when
 // it is not open; counts it when written.
-void WriteLimitLogLine(std::int32_t tool, const char* line);
+void WriteLimitLogLine(RunReports& reports, std::int32_t tool, const char* line);
 
 // At the end of a run: closes the log when it is open, and when lines were written to it, shows
 // "limitp.txt" (kind 1), or "limitsp.txt" when the current tool's limit type is still 12 (in
 // automatic mode the log names it). The kind and the count are reset, so that a later run that
 // logs nothing shows nothing. Returns 1 when a log was shown (or named in the log).
-int CloseLimitLog(std::int32_t currentTool);
+int CloseLimitLog(RunReports& reports, std::int32_t currentTool);
 
 // Shows a written report: the viewer, or in automatic mode (or with noViewer) an entry in the
-// program log naming the file. The path joins ShownReports.
-void ShowReportFile(const char* path, int noViewer);
-
-// The reports shown (or named in the log) since the last run was prepared, in order.
-extern std::vector<std::string> ShownReports;
+// program log naming the file. The path joins the reports' list of shown reports.
+void ShowReportFile(RunReports& reports, const char* path, int noViewer);
 
 }  // namespace mirexa

@@ -23,6 +23,7 @@
 #include "simulation/cutting_core.h"
 #include "simulation/interference_flags.h"
 #include "simulation/run_control.h"
+#include "simulation/run_reports.h"
 #include "simulation/simulation_hooks.h"
 #include "simulation/tool_length_report.h"
 #include "simulation/tool_pose_step.h"
@@ -38,6 +39,20 @@ constexpr double kPi = 3.14159265358979323846;
 // The machine records of the context's session.
 KinematicsSessionRecords& Kinematics(const MoveStepContext& context) {
     return *context.session->kinematics;
+}
+
+// The motion state of an alarm step goes into the run's reports (none without reports).
+void SaveAlarmMotionState(const MoveStepContext& context) {
+    if (context.reports != nullptr) {
+        SaveMotionState(Kinematics(context), &context.reports->motionSnapshot);
+    }
+}
+
+// The run's interference decision of an alarm step: nonzero ends the run.
+bool InterferenceBreaksOff(const MoveStepContext& context) {
+    return context.reports != nullptr && SimulationCallbacks.recordInterferenceBreak != nullptr &&
+           SimulationCallbacks.recordInterferenceBreak(*context.cutting, *context.session,
+                                                       *context.reports) != 0;
 }
 
 bool IsArc(const MotionRecord& m) {
@@ -323,11 +338,12 @@ void ApplyToolLoadLimit(const MoveStepContext& context, const StepBlockInfo& blo
     }
     if (limit.type == kToolLoadSectionAlarm || limit.type == kToolLoadRemovalAlarm) {
         RunControl.stepAlarm = 1;
-        SaveMotionState(Kinematics(context));
-    } else if (logLines && SimulationCallbacks.writeLimitLogLine != nullptr) {
+        SaveAlarmMotionState(context);
+    } else if (logLines && context.reports != nullptr &&
+               SimulationCallbacks.writeLimitLogLine != nullptr) {
         char line[512];
         FormatLimitLogLine(context, block, limit.type, measured, line, sizeof line);
-        SimulationCallbacks.writeLimitLogLine(*context.session, line);
+        SimulationCallbacks.writeLimitLogLine(*context.session, *context.reports, line);
     }
 }
 
@@ -609,7 +625,7 @@ int StepCurrentMove(const MoveStepContext& context, const StepBlockInfo& block) 
             if (axis >= 0) {
                 RunControl.overTravelAxis = axis;
                 RunControl.stepAlarm = 1;
-                SaveMotionState(records);
+                SaveAlarmMotionState(context);
                 result = kMoveEndsRun;
                 break;
             }
@@ -637,7 +653,7 @@ int StepCurrentMove(const MoveStepContext& context, const StepBlockInfo& block) 
         if ((rapid && contact && record.rapidCheckActive != 0) || spindleAlarm ||
             found.cuttingAlarm || found.interference) {
             RunControl.stepAlarm = 1;
-            SaveMotionState(records);
+            SaveAlarmMotionState(context);
         }
         // 8. The tool has been used: its tool-length report line is due.
         context.cutting->measured.lineDue = 1;
@@ -649,14 +665,13 @@ int StepCurrentMove(const MoveStepContext& context, const StepBlockInfo& block) 
         // 10. Alarm step: the report line, then the decision.
         if (state == 4) {
             ++record.alarmSteps;
-            if (SimulationCallbacks.writeSecondFormLine != nullptr) {
+            if (context.reports != nullptr && SimulationCallbacks.writeSecondFormLine != nullptr) {
                 char line[512];
                 FormatAlarmStepLine(context, i, n, line, sizeof line);
-                SimulationCallbacks.writeSecondFormLine(*context.cutting, *context.session, line);
+                SimulationCallbacks.writeSecondFormLine(*context.cutting, *context.session,
+                                                        *context.reports, line);
             }
-            if (SimulationCallbacks.recordInterferenceBreak != nullptr &&
-                SimulationCallbacks.recordInterferenceBreak(*context.cutting, *context.session) !=
-                    0) {
+            if (InterferenceBreaksOff(context)) {
                 result = kMoveEndsRun;
                 break;
             }
@@ -691,7 +706,7 @@ int StepNurbsPoint(const MoveStepContext& context, const StepBlockInfo& block, c
         const int axis = CheckOverTravel(pose.machine.axis);
         if (axis >= 0) {
             RunControl.stepAlarm = 1;
-            SaveMotionState(Kinematics(context));
+            SaveAlarmMotionState(context);
             AppendLogEntry("Axis " + std::to_string(axis) +
                            " left its stroke inside a NURBS move (line " +
                            std::to_string(block.mainLine) + "); the move ends there.\n");
@@ -756,8 +771,7 @@ int StepNurbsMove(const MoveStepContext& context, const StepBlockInfo& block) {
         }
         // After the span: an interference that breaks off or an abort ends the run, an
         // over-travel ends only this move.
-        if (alarm && SimulationCallbacks.recordInterferenceBreak != nullptr &&
-            SimulationCallbacks.recordInterferenceBreak(*context.cutting, *context.session) != 0) {
+        if (alarm && InterferenceBreaksOff(context)) {
             return kMoveEndsRun;
         }
         if (RunControl.abortRequest.load() != 0) {

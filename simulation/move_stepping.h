@@ -17,6 +17,7 @@
 
 namespace mirexa {
 
+struct RunReports;
 struct StockModel;
 
 // Most steps of one move (and cuts of one turning revolution): a bound on the run's length that
@@ -88,12 +89,16 @@ struct SimulationRunRecord {
 // inside that update, of a tool vector turn) take the session's machine records, the cut the
 // move's type and the session's cutting-on switch (CutMoveFacts), the motion state saved at an
 // alarm the session's pose and work origin, and the structure and mounted-tool checks the
-// session.
+// session. The report hooks write the run's reports, and an alarm step saves its motion state
+// there.
 struct MoveStepContext {
     NcSession* session = {};
     SimulationRunRecord* record = {};
     StockModel* stock = {};      // the stock the steps cut (none: nothing is cut, the checks run)
     CuttingState* cutting = {};  // the state of the cut and checks (the stepping's own)
+    // The run's reports (none: the steps write no report and save no motion state, and an
+    // alarm step takes no decision, as with the report hooks empty).
+    RunReports* reports = {};
 };
 
 // Resets the context's record: the step length and the cadences from the settings (each at

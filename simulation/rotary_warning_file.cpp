@@ -5,15 +5,13 @@
 #include <climits>
 
 #include "geometry/machine_kinematics.h"
-#include "geometry/rotary_solutions.h"
 #include "nc/nc_session.h"
 #include "nc/nc_source_location.h"
 #include "platform/file_reading.h"
 #include "services/program_log.h"
+#include "simulation/cutting_run.h"
 
 namespace mirexa {
-
-WarningFileState WarningFile;
 
 namespace {
 
@@ -32,8 +30,7 @@ std::string MakeWarningFilePath(const std::string& programPath) {
     return path;
 }
 
-int OpenWarningFile(NcSession& session) {
-    WarningFileState& w = WarningFile;
+int OpenWarningFile(WarningFileState& w, NcSession& session) {
     if (KinematicsController.warningLevel < 1) {
         return 0;
     }
@@ -56,13 +53,12 @@ int OpenWarningFile(NcSession& session) {
     return 1;
 }
 
-int WriteLongRotaryMoveWarning(NcSession& session, double from1, double from2, double to1,
-                               double to2) {
-    WarningFileState& w = WarningFile;
+int WriteLongRotaryMoveWarning(WarningFileState& w, NcSession& session, double from1, double from2,
+                               double to1, double to2) {
     if (KinematicsController.warningLevel < 1) {
         return 0;
     }
-    if (w.stream == nullptr && !OpenWarningFile(session)) {
+    if (w.stream == nullptr && !OpenWarningFile(w, session)) {
         return 0;
     }
     const NcSourceLocation& src = session.location;
@@ -83,8 +79,7 @@ int WriteLongRotaryMoveWarning(NcSession& session, double from1, double from2, d
     return 1;
 }
 
-int CloseWarningFile() {
-    WarningFileState& w = WarningFile;
+int CloseWarningFile(WarningFileState& w) {
     if (w.stream != nullptr) {
         if (std::fclose(w.stream) != 0) {
             w.count = 0;  // the entries may not have reached the file
@@ -96,11 +91,15 @@ int CloseWarningFile() {
     return written;
 }
 
-void InstallRotaryWarningFile() {
+int ReportLongRotaryMove(CuttingRun& outsideRuns, double from1, double from2, double to1,
+                         double to2) {
     // The warning file is the cutting run's: a long move is reported at the run's block.
-    RotaryMoveCallbacks.longRotaryMove = [](double from1, double from2, double to1, double to2) {
-        WriteLongRotaryMoveWarning(RunSession, from1, from2, to1, to2);
-    };
+    if (CuttingRun* run = RunOfThisThread(); run != nullptr && run->request.session != nullptr) {
+        return WriteLongRotaryMoveWarning(run->reports.warningFile, *run->request.session, from1,
+                                          from2, to1, to2);
+    }
+    return WriteLongRotaryMoveWarning(outsideRuns.reports.warningFile, RunSession, from1, from2,
+                                      to1, to2);
 }
 
 }  // namespace mirexa

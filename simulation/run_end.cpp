@@ -25,6 +25,7 @@
 #include "simulation/interference_reports.h"
 #include "simulation/rotary_warning_file.h"
 #include "simulation/run_control.h"
+#include "simulation/run_reports.h"
 #include "simulation/run_timer.h"
 #include "simulation/run_ui_hooks.h"
 #include "simulation/simulation_hooks.h"
@@ -32,8 +33,6 @@
 #include "stock/stock_model.h"
 
 namespace mirexa {
-
-RunEndRecord RunEnd;
 
 namespace {
 
@@ -99,40 +98,51 @@ void ClearRunScopedSwitches(NcSession& session) {
     session.kinematics->modes.machineCoordinateMove = 0;
 }
 
+// What the end of a run works on: the run's session and reports, the start point it rewinds to
+// and the main window.
+struct RunEndScope {
+    NcSession& session;
+    RunReports& reports;
+    const InterferenceFlagSet& flags;  // those of the run's last step
+    const RunStartPoint& start;
+    WindowHandle window;
+};
+
 // Closes the limit log and the warning file and shows what holds lines.
-void CloseRunLogs(NcSession& session) {
-    CloseLimitLog(CurrentToolNumber(session));
-    const std::string warningPath = WarningFile.path;
-    if (CloseWarningFile() > 0) {
-        ShowReportFile(warningPath.c_str(), 0);
+void CloseRunLogs(NcSession& session, RunReports& reports) {
+    CloseLimitLog(reports, CurrentToolNumber(session));
+    const std::string warningPath = reports.warningFile.path;
+    if (CloseWarningFile(reports.warningFile) > 0) {
+        ShowReportFile(reports, warningPath.c_str(), 0);
         SleepMilliseconds(kWarningViewerWaitMs);
     }
 }
 
-void CloseRunReports(NcSession& session, const ReportBlock& block) {
+void CloseRunReports(NcSession& session, RunReports& reports, const ReportBlock& block) {
     if (Ui().closeAlarmFile != nullptr) {
         Ui().closeAlarmFile(session);
     }
-    CloseInterferenceFile(block);
+    CloseInterferenceFile(reports, block);
 }
 
 // The work offsets and their index come back and the program position returns to the start
 // point, re-expressed in the work origin they give (a run that ended in another work offset
 // than the start point was taken in must not move the machine elsewhere, beyond the strokes);
 // the interpreter's reset then takes the work origin from them.
-void RewindToStart(NcSession& session) {
-    if (RunEnd.workOffsetsSaved != 0) {
-        std::copy(RunEnd.savedWorkOffsets, RunEnd.savedWorkOffsets + kWorkOffsetEntries,
-                  WorkOffsetTable);
-        session.run.modal.workOffsetIndex = RunEnd.savedWorkOffsetIndex;
+void RewindToStart(const RunEndScope& scope) {
+    NcSession& session = scope.session;
+    const RunEndFacts& end = scope.reports.end;
+    if (end.workOffsetsSaved != 0) {
+        std::copy(end.savedWorkOffsets, end.savedWorkOffsets + kWorkOffsetEntries, WorkOffsetTable);
+        session.run.modal.workOffsetIndex = end.savedWorkOffsetIndex;
     }
     MotionPosition& program = session.kinematics->pose.program;
-    if (RunEnd.startPointSet != 0) {
+    if (scope.start.set != 0) {
         const MotionPosition origin =
             WorkOffsetSum(WorkOffsetTable, session.run.modal.workOffsetIndex);
         for (int i = 0; i < 5; ++i) {
             program.axis[i] =
-                RunEnd.startPoint.axis[i] + RunEnd.startWorkOrigin.axis[i] - origin.axis[i];
+                scope.start.position.axis[i] + scope.start.workOrigin.axis[i] - origin.axis[i];
         }
     } else {
         program = session.run.reference.runStartPoint;
@@ -162,7 +172,8 @@ KeptBlock KeepCurrentBlock(NcSession& session) {
 // The first part of an aborted end: the macro break, the subprogram files, the batch's exit code
 // and the end mark, then the limit log, the warning file, the alarm file and the interference
 // report closed and shown.
-void CloseAbortedRunLogsAndReports(NcSession& session, const ReportBlock& last) {
+void CloseAbortedRunLogsAndReports(const RunEndScope& scope, const ReportBlock& last) {
+    NcSession& session = scope.session;
     const RunUiHooks& ui = Ui();
     if (ui.setMacroBreak != nullptr) {
         ui.setMacroBreak(1);
@@ -171,24 +182,26 @@ void CloseAbortedRunLogsAndReports(NcSession& session, const ReportBlock& last) 
     if (RunControl.batchRun.load() != 0) {
         Call(ui.markAbortedBatchRun);
     }
-    RunEnd.endInProgress = 1;
-    CloseRunLogs(session);
-    CloseRunReports(session, last);
+    scope.reports.end.endInProgress = 1;
+    CloseRunLogs(session, scope.reports);
+    CloseRunReports(session, scope.reports, last);
 }
 
 // The cursor, the view's spin and the run's timers stop; where the run stood is kept, then the
 // program goes back to the start point with the work offsets it started with.
-void RewindAbortedRun(NcSession& session, WindowHandle window) {
+void RewindAbortedRun(const RunEndScope& scope) {
+    const NcSession& session = scope.session;
     const RunUiHooks& ui = Ui();
     Call(ui.restoreArrowCursor);
     Call(ui.clearViewSpin);
-    StopWindowTimer(window, kPauseBlinkTimerId);
-    StopWindowTimer(window, kRunProgressTimerId);
-    RunEnd.endProgram = session.kinematics->pose.program;
-    RunEnd.endMachine = session.kinematics->pose.machine;
-    RunEnd.endWorkOrigin = session.kinematics->workOrigin;
-    RunEnd.endTool = session.kinematics->pose.tool;
-    RewindToStart(session);
+    StopWindowTimer(scope.window, kPauseBlinkTimerId);
+    StopWindowTimer(scope.window, kRunProgressTimerId);
+    RunEndFacts& end = scope.reports.end;
+    end.endProgram = session.kinematics->pose.program;
+    end.endMachine = session.kinematics->pose.machine;
+    end.endWorkOrigin = session.kinematics->workOrigin;
+    end.endTool = session.kinematics->pose.tool;
+    RewindToStart(scope);
 }
 
 // The rewound state is shown: the axis values, scene and view, the sound stopped, an AVI frame,
@@ -226,7 +239,7 @@ void RedrawAbortedRun(NcSession& session) {
 // The run lets go of what it held: the tool-length report, the pending stop, the run mode and
 // error, the progress bar, the AVI recording, the menus and the stop-mode selector; the abort
 // request and the end mark are cleared last.
-void ReleaseAbortedRun() {
+void ReleaseAbortedRun(RunEndFacts& end) {
     const RunUiHooks& ui = Ui();
     Call(ui.finishToolLengthReport);
     RunControl.pendingStop = 0;
@@ -241,19 +254,22 @@ void ReleaseAbortedRun() {
         Call(ui.drawStopModeSelector);
     }
     RunControl.abortRequest = 0;
-    RunEnd.endInProgress = 0;
+    end.endInProgress = 0;
 }
 
 // The end of an aborted run: close, rewind, redraw, release.
-void FinishAbortedRun(NcSession& session, WindowHandle window, const ReportBlock& last) {
-    CloseAbortedRunLogsAndReports(session, last);
-    RewindAbortedRun(session, window);
-    RedrawAbortedRun(session);
-    ReleaseAbortedRun();
+void FinishAbortedRun(const RunEndScope& scope, const ReportBlock& last) {
+    CloseAbortedRunLogsAndReports(scope, last);
+    RewindAbortedRun(scope);
+    RedrawAbortedRun(scope.session);
+    ReleaseAbortedRun(scope.reports.end);
 }
 
 // The alarm end: code, message and rewind. Returns the code.
-int FinishAlarm(NcSession& session, const InterferenceFlagSet& flags, WindowHandle window) {
+int FinishAlarm(const RunEndScope& scope) {
+    NcSession& session = scope.session;
+    const InterferenceFlagSet& flags = scope.flags;
+    const WindowHandle window = scope.window;
     const RunUiHooks& ui = Ui();
     if (ui.setMacroBreak != nullptr) {
         ui.setMacroBreak(2);
@@ -280,7 +296,7 @@ int FinishAlarm(NcSession& session, const InterferenceFlagSet& flags, WindowHand
                             DefinitionFiles.ncProgramFile.c_str(), code, context);
     // The rewind: the start point, the work offsets, the machine position, which the panel
     // shows at once (the run's last pose stays published until then).
-    RewindToStart(session);
+    RewindToStart(scope);
     if (!Suppressed()) {
         Call(ui.drawAxisValuePanes);
     }
@@ -290,10 +306,11 @@ int FinishAlarm(NcSession& session, const InterferenceFlagSet& flags, WindowHand
 
 // The end of a normal or alarm run, once its last block is known: the last picture, the alarm, the
 // reports and logs closed, the panels and the progress.
-int FinishEndedRun(NcSession& session, const InterferenceFlagSet& flags, WindowHandle window,
-                   const ReportBlock& last, int runEnd) {
+int FinishEndedRun(const RunEndScope& scope, const ReportBlock& last, int runEnd) {
+    NcSession& session = scope.session;
+    RunEndFacts& end = scope.reports.end;
     const RunUiHooks& ui = Ui();
-    RunEnd.endInProgress = 1;
+    end.endInProgress = 1;
     // The last picture of the run.
     if (!Suppressed() && ui.drawPanelAfterRun != nullptr) {
         ui.drawPanelAfterRun(0);
@@ -317,13 +334,13 @@ int FinishEndedRun(NcSession& session, const InterferenceFlagSet& flags, WindowH
     int code = 0;
     if (RunControl.simulationState.load() == 4 || session.run.status.error > 0 ||
         RunControl.overTravelAxis.load() >= 0) {
-        code = FinishAlarm(session, flags, window);
+        code = FinishAlarm(scope);
     }
     // The reports and logs are closed (the warning file with the limit log).
     Call(ui.finishToolLengthReport);
     RunControl.runMode = RunMode::kIdle;
-    CloseRunLogs(session);
-    CloseRunReports(session, last);
+    CloseRunLogs(session, scope.reports);
+    CloseRunReports(session, scope.reports, last);
     // The tool panel and the progress.
     if (!Suppressed()) {
         Call(ui.repaintToolPanel);
@@ -334,30 +351,25 @@ int FinishEndedRun(NcSession& session, const InterferenceFlagSet& flags, WindowH
     }
     Call(ui.enableMenusAfterRun);
     Call(ui.drawStatusBar);
-    RunEnd.endInProgress = 0;
+    end.endInProgress = 0;
     return code;
 }
 
 }  // namespace
 
-void SetRunStartPoint(const MotionPosition& position) {
-    RunEnd.startPoint = position;
-    RunEnd.startWorkOrigin = RunKinematics.workOrigin;
-    RunEnd.startPointSet = 1;
+void SetRunStartPoint(RunStartPoint* start, const MotionPosition& position) {
+    start->position = position;
+    start->workOrigin = RunKinematics.workOrigin;
+    start->set = 1;
 }
 
-void PrepareCuttingRun(NcSession& session) {
-    std::copy(WorkOffsetTable, WorkOffsetTable + kWorkOffsetEntries, RunEnd.savedWorkOffsets);
-    RunEnd.savedWorkOffsetIndex = session.run.modal.workOffsetIndex;
-    RunEnd.workOffsetsSaved = 1;
-    RunEnd.lastAlarmCode = 0;
-    ShownReports.clear();
-    ResetInterferenceKinds();
-    if (LimitLog.stream != nullptr) {
-        std::fclose(LimitLog.stream);
-    }
-    LimitLog = LimitLogState{};
-    OpenLimitFile(CurrentToolNumber(session));
+void PrepareCuttingRun(NcSession& session, RunReports& reports) {
+    ResetRunReports(reports);
+    RunEndFacts& end = reports.end;
+    std::copy(WorkOffsetTable, WorkOffsetTable + kWorkOffsetEntries, end.savedWorkOffsets);
+    end.savedWorkOffsetIndex = session.run.modal.workOffsetIndex;
+    end.workOffsetsSaved = 1;
+    OpenLimitFile(reports, CurrentToolNumber(session));
 }
 
 InterferenceStep MakeCurrentInterferenceStep(const InterferenceFlagSet& f, NcSession& session) {
@@ -418,46 +430,50 @@ int ChooseAlarmCode(const InterferenceStep& s, int spindleCheck, int overTravel,
     return alarmPositionSaved != 0 ? 7 : 6;
 }
 
-int FinishRun(NcSession& session, const InterferenceFlagSet& flags, WindowHandle window,
-              int aborted, int runEnd) {
+int FinishRun(NcSession& session, RunReports& reports, const InterferenceFlagSet& flags,
+              const RunStartPoint& start, WindowHandle window, int aborted, int runEnd) {
+    const RunEndScope scope{session, reports, flags, start, window};
     // The block the run ended in, as the thread left it, for an event still to be written: the
     // subprogram levels are closed and the interpreter reset before the report is.
     const KeptBlock last = KeepCurrentBlock(session);
     ClearRunScopedSwitches(session);
     int code = 0;
     if (aborted != 0) {
-        FinishAbortedRun(session, window, last.block);
+        FinishAbortedRun(scope, last.block);
     } else {
-        code = FinishEndedRun(session, flags, window, last.block, runEnd);
+        code = FinishEndedRun(scope, last.block, runEnd);
     }
-    RunEnd.lastAlarmCode = code;
+    reports.end.lastAlarmCode = code;
     return code;
 }
 
-void FinishCuttingRun(NcSession& session, const InterferenceFlagSet& flags, WindowHandle window) {
-    FinishRun(session, flags, window, 1);
+void FinishCuttingRun(NcSession& session, RunReports& reports, const InterferenceFlagSet& flags,
+                      const RunStartPoint& start, WindowHandle window) {
+    FinishRun(session, reports, flags, start, window, 1);
 }
 
 void InstallRunControlHooks() {
     InstallStopBlockHooks();
     SimulationHooks& hooks = SimulationCallbacks;
-    hooks.recordInterferenceBreak = [](const CuttingState& cutting, NcSession& session) {
-        return RecordInterferenceBreak(MakeCurrentInterferenceStep(cutting.flags, session), Checks);
+    hooks.recordInterferenceBreak = [](const CuttingState& cutting, NcSession& session,
+                                       RunReports& reports) {
+        return RecordInterferenceBreak(reports.kinds,
+                                       MakeCurrentInterferenceStep(cutting.flags, session), Checks);
     };
-    hooks.blockHasPauseEvent = [] {
-        return InterferenceKinds.eventCount.load() != kNoEvent && Checks.pauseOnEvents != 0 ? 1 : 0;
+    hooks.blockHasPauseEvent = [](const RunReports& reports) {
+        return reports.kinds.eventCount.load() != kNoEvent && Checks.pauseOnEvents != 0 ? 1 : 0;
     };
-    hooks.writeInterferenceReport = [](NcSession& session) {
-        WriteInterferenceReport(GetCurrentReportBlock(session));
+    hooks.writeInterferenceReport = [](NcSession& session, RunReports& reports) {
+        WriteInterferenceReport(reports, GetCurrentReportBlock(session));
     };
     hooks.writeSecondFormLine = [](const CuttingState& cutting, NcSession& session,
-                                   const char* line) {
-        WriteInterferenceStepLine(GetCurrentReportBlock(session),
+                                   RunReports& reports, const char* line) {
+        WriteInterferenceStepLine(reports, GetCurrentReportBlock(session),
                                   MakeCurrentInterferenceStep(cutting.flags, session), Checks,
                                   line);
     };
-    hooks.writeLimitLogLine = [](NcSession& session, const char* line) {
-        WriteLimitLogLine(CurrentToolNumber(session), line);
+    hooks.writeLimitLogLine = [](NcSession& session, RunReports& reports, const char* line) {
+        WriteLimitLogLine(reports, CurrentToolNumber(session), line);
     };
 }
 

@@ -36,18 +36,24 @@
 namespace mirexa {
 
 struct NcSession;
+struct RunReports;
 
-// What a run keeps from its start for its end.
-struct RunEndRecord {
-    // The program position an aborted or alarm run returns to: set at window creation or by a
-    // path reader's start point (SetRunStartPoint). Until it is set, a run returns to where it
-    // started.
-    MotionPosition startPoint = {};
-    std::int32_t startPointSet = {};
+// Where an aborted or alarm run returns to: the window's, kept across its runs (the window's run
+// state holds it, shell/run_commands.h).
+struct RunStartPoint {
+    // The program position: set at window creation or by a path reader's start point
+    // (SetRunStartPoint). Until it is set, a run returns to where it started.
+    MotionPosition position = {};
+    std::int32_t set = {};
     // The work origin the start point was taken in: the rewind re-expresses the start point in
     // the work origin it restores, so that the machine returns to where the start point lay even
     // when a run changed the active work offset in between.
-    MotionPosition startWorkOrigin = {};
+    MotionPosition workOrigin = {};
+};
+
+// What one run keeps from its start for its end, and how it ended (a member of the run's
+// reports, run_reports.h).
+struct RunEndFacts {
     // The work offset table and index before the run (PrepareCuttingRun); restored only when
     // they were kept.
     MotionPosition savedWorkOffsets[kWorkOffsetEntries] = {};
@@ -59,21 +65,21 @@ struct RunEndRecord {
     MotionPosition endMachine = {};
     MotionPosition endWorkOrigin = {};
     ToolPose endTool = {};
-    // The alarm code shown at the last alarm end (0 none).
+    // The alarm code shown at the run's alarm end (0 none).
     std::int32_t lastAlarmCode = {};
-    // 1 while the end of a run is being performed.
+    // 1 while the end of the run is being performed.
     std::atomic<std::int32_t> endInProgress{0};
 };
-extern RunEndRecord RunEnd;
 
 // Sets the program position that an aborted or alarm run returns to, in the run's work origin.
-void SetRunStartPoint(const MotionPosition& position);
+void SetRunStartPoint(RunStartPoint* start, const MotionPosition& position);
 
-// At the start of a run, before the interpreter is reset: keeps the work offset table and index,
-// clears the events, the recorded kinds and the list of shown reports, closes a limit log left
-// open and opens the limit log of the current tool (a tool that logs rewrites its file even when
-// nothing is logged later). Called first by the run's thread (StartCuttingRun's body).
-void PrepareCuttingRun(NcSession& session);
+// At the start of a run, before the interpreter is reset: resets the run's reports
+// (ResetRunReports: the events, the recorded kinds, the list of shown reports, a limit log left
+// open closed), keeps the work offset table and index and opens the limit log of the current
+// tool (a tool that logs rewrites its file even when nothing is logged later). Called first by
+// the run's thread (StartCuttingRun's body).
+void PrepareCuttingRun(NcSession& session, RunReports& reports);
 
 // What the interference decisions read of the last step: the step's flags (those of the cutting
 // state that made it), the move's kind and feed, the spindle, and whether a stock is there to cut.
@@ -87,15 +93,16 @@ InterferenceStep MakeCurrentInterferenceStep(const InterferenceFlagSet& flags, N
 int ChooseAlarmCode(const InterferenceStep& step, int spindleCheck, int overTravel,
                     int interpreterError, int alarmPositionSaved, int* alarmSound);
 
-// The end of a run whose thread has been joined: aborted 1 for the end of an aborted run, 0 for
-// a normal or alarm end (see the orders above); runEnd is how the run's thread ended
-// (SimulationRunEnd); flags are those of the run's last step (its cutting state's). Returns the
-// alarm code shown, 0 for none.
-int FinishRun(NcSession& session, const InterferenceFlagSet& flags, WindowHandle window,
-              int aborted, int runEnd = 0);
+// The end of a run whose thread has been joined, on its session and its reports, rewinding to the
+// start point: aborted 1 for the end of an aborted run, 0 for a normal or alarm end (see the
+// orders above); runEnd is how the run's thread ended (SimulationRunEnd); flags are those of the
+// run's last step (its cutting state's). Returns the alarm code shown, 0 for none.
+int FinishRun(NcSession& session, RunReports& reports, const InterferenceFlagSet& flags,
+              const RunStartPoint& start, WindowHandle window, int aborted, int runEnd = 0);
 
 // The end of an aborted run (FinishRun with aborted 1).
-void FinishCuttingRun(NcSession& session, const InterferenceFlagSet& flags, WindowHandle window);
+void FinishCuttingRun(NcSession& session, RunReports& reports, const InterferenceFlagSet& flags,
+                      const RunStartPoint& start, WindowHandle window);
 
 // Fills the simulation thread's hooks with the decisions and reports: the interference break of
 // an alarm step, the pause event of a block, the report after a block, the second form's step

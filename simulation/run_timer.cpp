@@ -39,8 +39,6 @@ unsigned GetRunTimerPeriodMs() {
 }
 
 void StartRunTimer(WindowHandle window) {
-    // A resumed run stops again only for a new event.
-    ResetInterferenceKinds();
     ShowRunButtons(window);
     RunControl.stopKeyRequest = 0;
     StartWindowTimer(window, kRunProgressTimerId, GetRunTimerPeriodMs());
@@ -90,9 +88,8 @@ void RestoreCursorAndKillTimer(WindowHandle window, unsigned timerId) {
     Call(Ui().clearViewSpin);
 }
 
-int RunEventStopWanted() {
-    return RunControl.runLogFlag.load() == 0 && InterferenceKinds.eventCount.load() != kNoEvent ? 1
-                                                                                                : 0;
+int RunEventStopWanted(const InterferenceKindSet& kinds) {
+    return RunControl.runLogFlag.load() == 0 && kinds.eventCount.load() != kNoEvent ? 1 : 0;
 }
 
 }  // namespace mirexa

@@ -22,6 +22,8 @@
 
 namespace mirexa {
 
+struct InterferenceKindSet;
+
 // The main window's timers of a run (the values of IDT_RUN_PROGRESS and IDT_PAUSE_BLINK).
 inline constexpr unsigned kRunProgressTimerId = 101;
 inline constexpr unsigned kPauseBlinkTimerId = 5;
@@ -35,9 +37,10 @@ inline constexpr unsigned kRunButtonsPressMs = 100;
 // clear, else 5 ms.
 unsigned GetRunTimerPeriodMs();
 
-// Run start and resume: clears the event count and the recorded kinds, shows the run buttons
-// (which releases a thread paused at a stop block), clears the stop-before-block request and
-// starts timer 101 on the window with the current period.
+// Run start and resume: shows the run buttons (which releases a thread paused at a stop block),
+// clears the stop-before-block request and starts timer 101 on the window with the current
+// period. The caller first clears the event count and the kinds the run recorded, so that the
+// resumed run stops again only for a new event.
 void StartRunTimer(WindowHandle window);
 
 // Arrow cursor, view spin stopped, blink timer killed; "\tGO" pressed, 100 ms, then "\tSTOP"
@@ -54,8 +57,8 @@ void PauseRun(WindowHandle window);
 // On a menu selection: the arrow cursor, the given timer killed, the view spin flag cleared.
 void RestoreCursorAndKillTimer(WindowHandle window, unsigned timerId);
 
-// 1 when the thread must stop before its next block for a recorded interference event (never
-// in a logging run).
-int RunEventStopWanted();
+// 1 when the thread must stop before its next block for an interference event recorded in the
+// run's kinds (never in a logging run).
+int RunEventStopWanted(const InterferenceKindSet& kinds);
 
 }  // namespace mirexa

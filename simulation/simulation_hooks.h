@@ -10,6 +10,7 @@ namespace mirexa {
 
 struct CuttingState;
 struct NcSession;
+struct RunReports;
 struct StockModel;
 struct CutEndMarkRecord;
 
@@ -28,22 +29,24 @@ struct SimulationHooks {
     // 1 when the session's current tool has a mounted-tool list.
     int (*currentToolHasMountedTools)(const NcSession& session) = {};
 
-    // --- Interference decisions and reports (of the session whose move is stepped) ---
+    // --- Interference decisions and reports (of the session whose move is stepped, into the
+    // reports of its run) ---
     // An alarm step (state 4, its flags those of the cutting state) is recorded; nonzero ends
     // the run.
-    int (*recordInterferenceBreak)(const CuttingState& cutting, NcSession& session) = {};
+    int (*recordInterferenceBreak)(const CuttingState& cutting, NcSession& session,
+                                   RunReports& reports) = {};
     // 1 when an event of the block is recorded and the run pauses on events.
-    int (*blockHasPauseEvent)() = {};
+    int (*blockHasPauseEvent)(const RunReports& reports) = {};
     // After a block: writes the block's events to the interference report when there are any.
-    void (*writeInterferenceReport)(NcSession& session) = {};
+    void (*writeInterferenceReport)(NcSession& session, RunReports& reports) = {};
 
     // --- Reports ---
     // A second-form report line of an alarm step ("%d/%d:X..\n", its flags those of the cutting
     // state), after the kind list; the report is opened when none is.
     void (*writeSecondFormLine)(const CuttingState& cutting, NcSession& session,
-                                const char* line) = {};
+                                RunReports& reports, const char* line) = {};
     // A limit-log line, complete with its ending; the log is opened when it is not.
-    void (*writeLimitLogLine)(NcSession& session, const char* line) = {};
+    void (*writeLimitLogLine)(NcSession& session, RunReports& reports, const char* line) = {};
 
     // --- View, shell and plug-ins ---
     // Starts the run's video recording (when enabled and the run is not automatic).

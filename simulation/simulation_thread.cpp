@@ -39,6 +39,25 @@ namespace mirexa {
 
 namespace {
 
+// The run whose work runs on this thread (RunOfThisThread).
+thread_local CuttingRun* threadRun = nullptr;
+
+// Binds a run to the calling thread for the binding's life.
+class ThreadRunBinding {
+public:
+    explicit ThreadRunBinding(CuttingRun* run) : previous_(threadRun) {
+        threadRun = run;
+    }
+    ~ThreadRunBinding() {
+        threadRun = previous_;
+    }
+    ThreadRunBinding(const ThreadRunBinding&) = delete;
+    ThreadRunBinding& operator=(const ThreadRunBinding&) = delete;
+
+private:
+    CuttingRun* previous_;
+};
+
 StockModel* CurrentStockModel() {
     const int index = CurrentStockIndex.load();
     return (index >= 0 && index < kStockModelSlots) ? &StockModels[index] : nullptr;
@@ -133,8 +152,10 @@ bool HasMountedList(int tool) {
 }
 
 // The use of the current tool ends (its tool-length report line), the new one becomes current.
-void MountTool(NcSession& session, CuttingState& cutting, int tool) {
-    WriteToolLengthReportLine(cutting.measured);
+void MountTool(NcSession& session, CuttingState& cutting, RunReports* reports, int tool) {
+    if (reports != nullptr) {
+        WriteToolLengthReportLine(reports->toolLength, cutting.measured);
+    }
     MountToolForStepping(session, tool);
     LoadCutterSections(session.tools->tool, &cutting.cutter);
     NoteCurrentToolForReport(session);
@@ -158,7 +179,7 @@ void MountWith(NcSession& session, BlockLoopState* loop, int tool) {
     }
     ++loop->toolChanges;
     if (loop->mountTool != nullptr && loop->cutting != nullptr) {
-        loop->mountTool(session, *loop->cutting, tool);
+        loop->mountTool(session, *loop->cutting, loop->reports, tool);
     } else {
         MountToolForStepping(session, tool);
     }
@@ -477,7 +498,7 @@ void ShiftMoveStart(NcSession& session, const BlockLoopState& loop, StepBlockInf
 
 // Redraws after a block: in skip runs every SKIP BLOCK lines, and after a block with an event
 // that pauses the run; none in a run that draws nothing.
-void RedrawAfterBlock(NcSession& session, int* lastRedrawLine) {
+void RedrawAfterBlock(NcSession& session, const RunReports& reports, int* lastRedrawLine) {
     if (RunDrawsNothing() != 0) {
         return;
     }
@@ -489,7 +510,7 @@ void RedrawAfterBlock(NcSession& session, int* lastRedrawLine) {
         }
     }
     if (SimulationCallbacks.blockHasPauseEvent != nullptr &&
-        SimulationCallbacks.blockHasPauseEvent() != 0) {
+        SimulationCallbacks.blockHasPauseEvent(reports) != 0) {
         RequestRedrawAndWait();
     }
 }
@@ -508,6 +529,7 @@ int StartRun(CuttingRun& run) {
     run.loop = BlockLoopState{};
     run.loop.mountTool = MountTool;
     run.loop.cutting = &run.cutting;
+    run.loop.reports = &run.reports;
     run.loop.pluginToolMounts = PluginToolMounts;
     RefreshNcControllerView(session);
     const NcMoveReader reader{SimulationCallbacks.openPathReader,
@@ -609,12 +631,12 @@ int RunBlocks(CuttingRun& run) {
         if (DexelMemoryShortage.load() != 0) {
             return kRunEndMemory;
         }
-        RedrawAfterBlock(session, &lastRedrawLine);
+        RedrawAfterBlock(session, run.reports, &lastRedrawLine);
         if (RunControl.abortRequest.load() != 0) {
             return kRunEndAbort;
         }
         if (SimulationCallbacks.writeInterferenceReport != nullptr) {
-            SimulationCallbacks.writeInterferenceReport(session);
+            SimulationCallbacks.writeInterferenceReport(session, run.reports);
         }
     }
     return kRunEndProgram;
@@ -675,10 +697,16 @@ int TakeFetchedBlock(NcSession& session, BlockLoopState* loop, StepBlockInfo* in
 }
 
 MoveStepContext RunContext(CuttingRun& run) {
-    return MoveStepContext{run.request.session, &run.record, run.request.stock, &run.cutting};
+    return MoveStepContext{run.request.session, &run.record, run.request.stock, &run.cutting,
+                           &run.reports};
+}
+
+CuttingRun* RunOfThisThread() {
+    return threadRun;
 }
 
 void RunCutting(CuttingRun& run) {
+    const ThreadRunBinding binding(&run);
     run.state.store(RunState::kRunning);
     NcSession& session = *run.request.session;
     DexelMemoryShortage.store(0);
@@ -713,7 +741,7 @@ int StartCuttingRun(CuttingRun& run, RunRequest request, std::function<void(Cutt
     run.state.store(RunState::kRunning);
     if (!body) {
         body = [](CuttingRun& r) {
-            PrepareCuttingRun(*r.request.session);
+            PrepareCuttingRun(*r.request.session, r.reports);
             RunCutting(r);
         };
     }
@@ -721,6 +749,7 @@ int StartCuttingRun(CuttingRun& run, RunRequest request, std::function<void(Cutt
     if (CreateWorkerThread(
             &run.thread,
             [self, body] {
+                const ThreadRunBinding binding(self);
                 body(*self);
                 self->state.store(RunState::kEnded);
                 if (self->ended != nullptr) {

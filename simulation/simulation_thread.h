@@ -14,6 +14,7 @@
 namespace mirexa {
 
 struct NcSession;
+struct RunReports;
 
 // How a run ended.
 enum SimulationRunEnd : int {
@@ -47,10 +48,14 @@ enum FetchedBlockKind : int {
 // The state of one puller's block loop, reset at its start.
 struct BlockLoopState {
     // Mounts a tool: the puller's own work around MountToolForStepping, with the run's cutting
-    // state (cutting). Null mounts with MountToolForStepping alone.
-    void (*mountTool)(NcSession& session, CuttingState& cutting, int tool) = {};
+    // state and reports below. Null mounts with MountToolForStepping alone.
+    void (*mountTool)(NcSession& session, CuttingState& cutting, RunReports* reports,
+                      int tool) = {};
     // The cutting state whose cutter the loop's tool changes load (the run's; none: no cut).
     CuttingState* cutting = {};
+    // The run's reports, which a mount writes the tool-length line of the tool put away to
+    // (null: none).
+    RunReports* reports = {};
     // Before the block was fetched (NoteBlockEntry): the tilted plane's active flag and the tool
     // centre point mode, which the re-synchronisations compare with.
     std::int32_t entryPlaneActive = {};

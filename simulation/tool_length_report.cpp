@@ -12,9 +12,6 @@
 
 namespace mirexa {
 
-ToolLengthReportOutput ToolLengthReport;
-MotionStateSnapshot MotionSnapshot;
-
 namespace {
 
 // The margin added to printed lengths and heights (mm).
@@ -67,7 +64,8 @@ void ClearToolLengthMeasurements(ToolLengthMeasurements& measured) {
     measured = ToolLengthMeasurements{};
 }
 
-void FormatToolLengthReportLine(const ToolLengthMeasurements& m, char* out, int capacity) {
+void FormatToolLengthReportLine(const ToolLengthReportOutput& report,
+                                const ToolLengthMeasurements& m, char* out, int capacity) {
     if (out == nullptr || capacity < 1) {
         return;
     }
@@ -86,7 +84,7 @@ void FormatToolLengthReportLine(const ToolLengthMeasurements& m, char* out, int 
     } else {
         line.Append("T%02d:%s", tool.number, name);
     }
-    if (Asked(ToolLengthReport.arborCheck)) {
+    if (Asked(report.arborCheck)) {
         if (tool.hasHolder) {
             line.Append(english ? ":Length=%8.3f" : ":突出=%8.3f以上", m.stickOut + kLengthMargin);
         } else {
@@ -105,10 +103,10 @@ void FormatToolLengthReportLine(const ToolLengthMeasurements& m, char* out, int 
             }
         }
     }
-    if (Asked(ToolLengthReport.heightCheck)) {
+    if (Asked(report.heightCheck)) {
         line.Append(english ? ":Height=%8.3f" : ":刃長=%8.3f以上", m.edgeHeight + kLengthMargin);
     }
-    if (Asked(ToolLengthReport.chipWidthCheck)) {
+    if (Asked(report.chipWidthCheck)) {
         if (tool.shapeType == 5) {
             line.Append(english ? ":TipW=%8.3f" : ":チップ幅=%8.3f以上", m.tipWidth);
         } else if (tool.shapeType == 9) {
@@ -127,15 +125,15 @@ void FormatToolLengthReportLine(const ToolLengthMeasurements& m, char* out, int 
     }
 }
 
-int WriteToolLengthReportLine(ToolLengthMeasurements& measured) {
-    const ToolLengthReportOutput& report = ToolLengthReport;
+int WriteToolLengthReportLine(const ToolLengthReportOutput& report,
+                              ToolLengthMeasurements& measured) {
     const bool asked =
         Asked(report.arborCheck) || Asked(report.heightCheck) || Asked(report.chipWidthCheck);
     if (!asked || report.runMode >= BatchRunKind::kResult || !measured.lineDue) {
         return 0;
     }
     char line[kToolLengthLineCapacity];
-    FormatToolLengthReportLine(measured, line, sizeof line);
+    FormatToolLengthReportLine(report, measured, line, sizeof line);
     int result = -1;
     if (report.stream != nullptr && std::fputs(line, report.stream) >= 0) {
         result = 1;
@@ -166,14 +164,14 @@ void CaptureMotionState(NcSession& session, MotionStateSnapshot* out) {
     Capture(session.kinematics->pose, session.kinematics->workOrigin, out);
 }
 
-void SaveMotionState(const KinematicsSessionRecords& records) {
-    MotionSnapshot.toolNumber = CurrentToolState.number;
-    CaptureMotionState(records, &MotionSnapshot);
+void SaveMotionState(const KinematicsSessionRecords& records, MotionStateSnapshot* snapshot) {
+    snapshot->toolNumber = CurrentToolState.number;
+    CaptureMotionState(records, snapshot);
 }
 
-void SaveMotionState(NcSession& session) {
-    MotionSnapshot.toolNumber = CurrentToolState.number;
-    CaptureMotionState(session, &MotionSnapshot);
+void SaveMotionState(NcSession& session, MotionStateSnapshot* snapshot) {
+    snapshot->toolNumber = CurrentToolState.number;
+    CaptureMotionState(session, snapshot);
 }
 
 }  // namespace mirexa

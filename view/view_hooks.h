@@ -66,8 +66,8 @@ struct ViewHooks {
     // element marks no line, 5 and 6 the two flash states).
     void (*drawNcDataStrip)(const char* text, int state) = {};
     // Shell: swaps the current positions and tool pose with the main window's stored copy
-    // (source 0) or with MotionSnapshot (source 1) and recomputes the rotary sines and cosines;
-    // 1 when swapped.
+    // (source 0) or with the window's run's motion snapshot (source 1, none while it holds no
+    // tool) and recomputes the rotary sines and cosines; 1 when swapped.
     int (*swapToolPose)(int source) = {};
     // Stock files: loads the basic model from its file when none is loaded; 1 when loaded.
     int (*loadBasicModel)() = {};

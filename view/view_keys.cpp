@@ -19,7 +19,6 @@
 #include "services/ui_hooks.h"
 #include "simulation/run_control.h"
 #include "simulation/run_timer.h"
-#include "simulation/tool_length_report.h"
 #include "stock/cut_off_removal.h"
 #include "stock/stock_grid.h"
 #include "stock/stock_operation_support.h"
@@ -380,8 +379,8 @@ bool HandleRedrawKey(WindowHandle window, unsigned keyCode, int character) {
             return true;
         case 'I':
         case 'J':
-            if (DisplayModes.toolMode > 0 && (character == 'I' || MotionSnapshot.toolNumber >= 0) &&
-                ViewCallbacks.swapToolPose != nullptr &&
+            // The shell answers 0 for J while the window's run's snapshot holds no tool.
+            if (DisplayModes.toolMode > 0 && ViewCallbacks.swapToolPose != nullptr &&
                 ViewCallbacks.swapToolPose(character == 'I' ? 0 : 1) == 1) {
                 CallHook(ViewCallbacks.drawAxisValuePanes);
             }

@@ -93,7 +93,7 @@ TEST_F(ProgramStartupTest, TheViewWindowTakesItsSizeAndTheSettingsAngles) {
     std::string ini = testing::ReadWholeFile(scratch.At("mirexa.ini"));
     ini.replace(ini.find("ANGLE-A=315.0"), 13, "ANGLE-A=300.0");
     scratch.Write("mirexa.ini", ini);
-    MotionSnapshot.toolNumber = 7;
+    WindowRun.reports.motionSnapshot.toolNumber = 7;
     ResetViewWindowState();
     EXPECT_EQ(Run(""), 0);
     // The view's own procedure sized its camera when the main window placed it.
@@ -104,7 +104,7 @@ TEST_F(ProgramStartupTest, TheViewWindowTakesItsSizeAndTheSettingsAngles) {
     EXPECT_DOUBLE_EQ(CurrentView.angleB, 45.0);
     // Reading the tools file emptied the saved motion state's tool; reading the machine file
     // built the axis labels.
-    EXPECT_EQ(MotionSnapshot.toolNumber, -1);
+    EXPECT_EQ(WindowRun.reports.motionSnapshot.toolNumber, -1);
     EXPECT_STREQ(AxisLabelTable.labels[1][0], "\tXm");
 }
 

@@ -537,7 +537,7 @@ protected:
             RecordEvent("box " + request.text);
             return MBX_IDOK;
         });
-        RunEnd.lastAlarmCode = 0;
+        WindowRun.reports.end.lastAlarmCode = 0;
         AutomationOutcome.runEnd = 0;
         RunSession.run.status.started = 1;
         RunSession.run.status.error = 0;
@@ -547,8 +547,8 @@ protected:
     void TearDown() override {
         SetMessageBoxResponder(previous_);
         RunUiCallbacks = RunUiHooks{};
-        RunEnd.startPointSet = 0;
-        RunEnd.workOffsetsSaved = 0;
+        RunCommands.startPoint = RunStartPoint{};
+        WindowRun.reports.end.workOffsetsSaved = 0;
         ClearInterferenceFlags(WindowRun.cutting.flags);
         RunControl.simulationState = 1;
         WorkOffsetTable[1] = MotionPosition{};
@@ -562,12 +562,12 @@ protected:
 TEST_F(RunEndThroughShellTest, AlarmEndRestoresPositionOffsetsAndOrigin) {
     RunKinematics.pose.program.axis[0] = 10;
     RunKinematics.pose.program.axis[2] = 50;
-    SetRunStartPoint(RunKinematics.pose.program);
+    SetRunStartPoint(&RunCommands.startPoint, RunKinematics.pose.program);
     WorkOffsetTable[1].axis[0] = 100;
     RunSession.run.modal.workOffsetIndex = 3;
     ControlOriginOffset.axis[2] = -300;
     threadBody = [] {
-        PrepareCuttingRun(RunSession);
+        PrepareCuttingRun(RunSession, WindowRun.reports);
         RunKinematics.pose.program.axis[0] = 77;
         RunKinematics.pose.program.axis[2] = -5;
         WorkOffsetTable[1].axis[0] = 999;
@@ -579,9 +579,9 @@ TEST_F(RunEndThroughShellTest, AlarmEndRestoresPositionOffsetsAndOrigin) {
     StatusInputs.macro.running = 1;
     Command(IDM_CUT_REAL);
     ASSERT_TRUE(TickUntil(RunEnded));
-    EXPECT_EQ(RunEnd.lastAlarmCode, 21);
+    EXPECT_EQ(WindowRun.reports.end.lastAlarmCode, 21);
     EXPECT_EQ(AutomationOutcome.runEnd, kCutAlarm);
-    EXPECT_EQ(RunEnd.lastAlarmCode, 21);
+    EXPECT_EQ(WindowRun.reports.end.lastAlarmCode, 21);
     EXPECT_EQ(StatusInputs.macro.breakCount, 2);  // a running macro breaks off
     EXPECT_EQ(RunKinematics.pose.program.axis[0], 10);
     EXPECT_EQ(RunKinematics.pose.program.axis[2], 50);
@@ -595,17 +595,17 @@ TEST_F(RunEndThroughShellTest, AlarmEndRestoresPositionOffsetsAndOrigin) {
 }
 
 TEST_F(RunEndThroughShellTest, MissingStartCharacterEndsWithCode103AndANormalEndKeepsPosition) {
-    SetRunStartPoint(MotionPosition{});
+    SetRunStartPoint(&RunCommands.startPoint, MotionPosition{});
     threadBody = [] {
         RunKinematics.pose.program.axis[1] = 42;
         RunSession.run.status.started = 0;
     };
     Command(IDM_CUT_REAL);
     ASSERT_TRUE(TickUntil(RunEnded));
-    EXPECT_EQ(RunEnd.lastAlarmCode, 103);
+    EXPECT_EQ(WindowRun.reports.end.lastAlarmCode, 103);
     EXPECT_EQ(RunKinematics.pose.program.axis[1], 0);  // rewound
     // Without an alarm nothing is shown and the end position stays.
-    RunEnd.lastAlarmCode = 0;
+    WindowRun.reports.end.lastAlarmCode = 0;
     AutomationOutcome.runEnd = 0;
     RunSession.run.status.error = 0;
     threadBody = [] {

@@ -74,17 +74,21 @@ std::vector<CheckUnderTest> AllChecks() {
     return checks;
 }
 
-std::vector<int> RecordedKinds() {
+std::vector<int> RecordedKinds(const InterferenceKindSet& set) {
     std::vector<int> kinds;
     for (int kind = 0; kind < kInterferenceKindBytes; ++kind) {
-        if (InterferenceKindSetFlag(kind)) {
+        if (InterferenceKindSetFlag(set, kind)) {
             kinds.push_back(kind);
         }
     }
     return kinds;
 }
 
-class InterferenceDecisionTest : public testing::RunReportTest {};
+class InterferenceDecisionTest : public testing::RunReportTest {
+protected:
+    // The kinds of the test's run.
+    InterferenceKindSet& kinds_ = reports_.kinds;
+};
 
 // Every check at every choice 0..4, with each of its flags set or not, with and without contact
 // and an available stock, and with or without an unrelated record choice (which makes the run
@@ -123,14 +127,14 @@ TEST_F(InterferenceDecisionTest, EveryChoiceAndFlagOfEveryCheck) {
                                      std::to_string(f) + " situation " + std::to_string(situation) +
                                      " background " + std::to_string(background));
                         EXPECT_EQ(ShouldStopOnInterference(step, Checks), stop ? 1 : 0);
-                        ResetInterferenceKinds();
-                        const int ends = RecordInterferenceBreak(step, Checks);
+                        ResetInterferenceKinds(kinds_);
+                        const int ends = RecordInterferenceBreak(kinds_, step, Checks);
                         EXPECT_EQ(ends, !pauses || stop || !record ? 1 : 0);
                         const std::vector<int> expected =
                             pauses && record ? std::vector<int>{check.flags[f].second}
                                              : std::vector<int>{};
-                        EXPECT_EQ(RecordedKinds(), expected);
-                        EXPECT_EQ(InterferenceKinds.eventCount.load(), expected.empty() ? 0 : 1);
+                        EXPECT_EQ(RecordedKinds(kinds_), expected);
+                        EXPECT_EQ(kinds_.eventCount.load(), expected.empty() ? 0 : 1);
                         EXPECT_EQ(
                             AnyRecordChoiceApplies(step, Checks),
                             flagged && choice == check.recordChoice &&
@@ -155,9 +159,9 @@ TEST_F(InterferenceDecisionTest, BasicPairAtStopEndsTheRunBesideARecordedKind) {
     step.structure[kToolBasic] = 1;
     step.structure[kToolVice] = 1;
     EXPECT_EQ(ShouldStopOnInterference(step, Checks), 1);
-    EXPECT_EQ(RecordInterferenceBreak(step, Checks), 1);
+    EXPECT_EQ(RecordInterferenceBreak(kinds_, step, Checks), 1);
     // The recorded kind is kept for the report all the same.
-    EXPECT_EQ(RecordedKinds(), std::vector<int>{kKindVice});
+    EXPECT_EQ(RecordedKinds(kinds_), std::vector<int>{kKindVice});
 }
 
 TEST_F(InterferenceDecisionTest, OneHolderKindPerStepAndTheCountIsNeverCountedUp) {
@@ -168,19 +172,20 @@ TEST_F(InterferenceDecisionTest, OneHolderKindPerStepAndTheCountIsNeverCountedUp
     step.contact = step.stockAvailable = 1;
     step.arbor = step.taper = step.attachment = 1;
     step.overLength = 1;
-    EXPECT_EQ(RecordInterferenceBreak(step, Checks), 0);
-    EXPECT_EQ(RecordedKinds(), (std::vector<int>{kKindOverLength, kKindTaper}));
-    EXPECT_EQ(InterferenceKinds.eventCount.load(), kEventRecorded);
+    EXPECT_EQ(RecordInterferenceBreak(kinds_, step, Checks), 0);
+    EXPECT_EQ(RecordedKinds(kinds_), (std::vector<int>{kKindOverLength, kKindTaper}));
+    EXPECT_EQ(kinds_.eventCount.load(), kEventRecorded);
     step.taper = 0;
-    EXPECT_EQ(RecordInterferenceBreak(step, Checks), 0);
-    EXPECT_EQ(RecordedKinds(), (std::vector<int>{kKindOverLength, kKindTaper, kKindAttachment}));
+    EXPECT_EQ(RecordInterferenceBreak(kinds_, step, Checks), 0);
+    EXPECT_EQ(RecordedKinds(kinds_),
+              (std::vector<int>{kKindOverLength, kKindTaper, kKindAttachment}));
     // Once written, a new record does not bring the count back to 1.
-    InterferenceKinds.eventCount = kEventWritten;
-    RecordInterferenceKind(kKindRapid);
-    EXPECT_EQ(InterferenceKinds.eventCount.load(), kEventWritten);
-    ClearInterferenceKinds();
-    EXPECT_TRUE(RecordedKinds().empty());
-    EXPECT_EQ(InterferenceKinds.eventCount.load(), kEventWritten);
+    kinds_.eventCount = kEventWritten;
+    RecordInterferenceKind(kinds_, kKindRapid);
+    EXPECT_EQ(kinds_.eventCount.load(), kEventWritten);
+    ClearInterferenceKinds(kinds_);
+    EXPECT_TRUE(RecordedKinds(kinds_).empty());
+    EXPECT_EQ(kinds_.eventCount.load(), kEventWritten);
 }
 
 TEST_F(InterferenceDecisionTest, RapidAndTooFastAreTold) {
@@ -190,37 +195,37 @@ TEST_F(InterferenceDecisionTest, RapidAndTooFastAreTold) {
     step.contact = step.stockAvailable = 1;
     step.rapid = 1;
     step.tooFast = 1;  // a rapid is a rapid, whatever its feed
-    EXPECT_EQ(RecordInterferenceBreak(step, Checks), 0);
-    EXPECT_EQ(RecordedKinds(), std::vector<int>{kKindRapid});
+    EXPECT_EQ(RecordInterferenceBreak(kinds_, step, Checks), 0);
+    EXPECT_EQ(RecordedKinds(kinds_), std::vector<int>{kKindRapid});
 }
 
 TEST_F(InterferenceDecisionTest, KindTextNamesTheFirstKindInKindOrder) {
     char text[64];
-    BuildCollisionKindText(text, sizeof text, 1);
+    BuildCollisionKindText(kinds_, text, sizeof text, 1);
     EXPECT_STREQ(text, " Collide");
-    RecordInterferenceKind(kKindOverLength);
-    BuildCollisionKindText(text, sizeof text, 1);
+    RecordInterferenceKind(kinds_, kKindOverLength);
+    BuildCollisionKindText(kinds_, text, sizeof text, 1);
     EXPECT_STREQ(text, "OVER LENGTH");
-    RecordInterferenceKind(kKindArbor);
-    BuildCollisionKindText(text, sizeof text, 1);
+    RecordInterferenceKind(kinds_, kKindArbor);
+    BuildCollisionKindText(kinds_, text, sizeof text, 1);
     EXPECT_STREQ(text, "ARBOR Collide");
-    BuildCollisionKindText(text, sizeof text, 0);
+    BuildCollisionKindText(kinds_, text, sizeof text, 0);
     EXPECT_STREQ(text, "ARBOR干渉");
     // Cut at a character boundary.
-    EXPECT_EQ(BuildCollisionKindText(text, 7, 0), 5);
+    EXPECT_EQ(BuildCollisionKindText(kinds_, text, 7, 0), 5);
     EXPECT_STREQ(text, "ARBOR");
-    ResetInterferenceKinds();
-    RecordInterferenceKind(kKindAttachment);
-    RecordInterferenceKind(KindOfStructurePair(kHead1Table1));
-    BuildCollisionKindText(text, sizeof text, 1);
+    ResetInterferenceKinds(kinds_);
+    RecordInterferenceKind(kinds_, kKindAttachment);
+    RecordInterferenceKind(kinds_, KindOfStructurePair(kHead1Table1));
+    BuildCollisionKindText(kinds_, text, sizeof text, 1);
     EXPECT_STREQ(text, "ATTACHMENT Collide");
-    ResetInterferenceKinds();
-    RecordInterferenceKind(KindOfStructurePair(kHead1Table1));
-    BuildCollisionKindText(text, sizeof text, 1);
+    ResetInterferenceKinds(kinds_);
+    RecordInterferenceKind(kinds_, KindOfStructurePair(kHead1Table1));
+    BuildCollisionKindText(kinds_, text, sizeof text, 1);
     EXPECT_STREQ(text, "HEAD1vsTABLE1 Collide");
-    ResetInterferenceKinds();
-    RecordInterferenceKind(kKindSpindle);
-    BuildCollisionKindText(text, sizeof text, 0);
+    ResetInterferenceKinds(kinds_);
+    RecordInterferenceKind(kinds_, kKindSpindle);
+    BuildCollisionKindText(kinds_, text, sizeof text, 0);
     EXPECT_STREQ(text, "SPINDLE");
 }
 

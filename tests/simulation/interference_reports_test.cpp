@@ -39,26 +39,26 @@ protected:
     // Records kinds as a step's decision would, for the first form.
     void Record(std::initializer_list<int> kinds) {
         for (const int kind : kinds) {
-            RecordInterferenceKind(kind);
+            RecordInterferenceKind(reports_.kinds, kind);
         }
     }
 };
 
 TEST_F(InterferenceReportTest, FirstFormEntriesOfAMainBlockAndASubprogramBlock) {
     Record({kKindRapid});
-    EXPECT_EQ(WriteInterferenceReport(MainBlock(12, "G00X50.Y25.Z15.\r\n")), 1);
-    EXPECT_EQ(InterferenceKinds.eventCount.load(), kEventWritten);
+    EXPECT_EQ(WriteInterferenceReport(reports_, MainBlock(12, "G00X50.Y25.Z15.\r\n")), 1);
+    EXPECT_EQ(reports_.kinds.eventCount.load(), kEventWritten);
     // The later moves of the same block find the event written: nothing more, no second sound.
-    EXPECT_EQ(WriteInterferenceReport(MainBlock(12, "G00X50.Y25.Z15.\r\n")), 0);
+    EXPECT_EQ(WriteInterferenceReport(reports_, MainBlock(12, "G00X50.Y25.Z15.\r\n")), 0);
     EXPECT_EQ(Hooks.Take(),
               (std::vector<std::string>{"kind RAPID(G00)干渉", "toolpanel", "sound SystemHand"}));
     // The next block: the interpreter clears the count.
-    InterferenceKinds.eventCount = kNoEvent;
+    reports_.kinds.eventCount = kNoEvent;
     Record({kKindOverLength, KindOfStructurePair(kArborVice), KindOfStructurePair(kArborTable),
             kKindAttachment});
     UiLanguage = 1;
-    WriteInterferenceReport(SubprogramBlock("O1000", 3, "G01X10.\n"));
-    EXPECT_EQ(CloseInterferenceFile(MainBlock(13, "M30\n")), 1);
+    WriteInterferenceReport(reports_, SubprogramBlock("O1000", 3, "G01X10.\n"));
+    EXPECT_EQ(CloseInterferenceFile(reports_, MainBlock(13, "M30\n")), 1);
     // The file written by hand from the report's format.
     EXPECT_EQ(Read("interference.txt"),
               testing::ReadWholeFile(std::string(MIREXA_TEST_DATA) +
@@ -66,47 +66,47 @@ TEST_F(InterferenceReportTest, FirstFormEntriesOfAMainBlockAndASubprogramBlock) 
     EXPECT_EQ(Hooks.Take(),
               (std::vector<std::string>{"kind OVER LENGTH", "toolpanel", "sound SystemHand",
                                         "viewer " + Path("interference.txt")}));
-    EXPECT_EQ(InterferenceKinds.eventCount.load(), kNoEvent);
-    EXPECT_EQ(InterferenceReport.stream, nullptr);
+    EXPECT_EQ(reports_.kinds.eventCount.load(), kNoEvent);
+    EXPECT_EQ(reports_.interference.stream, nullptr);
 }
 
 TEST_F(InterferenceReportTest, EveryKindInReportOrderAndAGroupWithNothingBefore) {
     for (int kind = 0; kind < kNamedKindCount; ++kind) {
-        RecordInterferenceKind(kind);
+        RecordInterferenceKind(reports_.kinds, kind);
     }
-    EXPECT_EQ(BuildFirstFormKindList(),
+    EXPECT_EQ(BuildFirstFormKindList(reports_.kinds),
               "RAPID(G00) + ARBOR + OVER LENGTH + OVER CHIP + TAPER + TOO FAST + SPINDLE + VICE + "
               "TABLE2 + TABLE1 + TABLE + BASIC + ARBORvsVICE,TABLE2,TABLE1,TABLE,BASIC + "
               "HEAD2vsWORK,VICE,TABLE,BASIC + HEAD1vsWORK,VICE,TABLE1,TABLE,BASIC + "
               "HEADvsWORK,VICE,TABLE2,TABLE1,TABLE,BASIC");
-    ResetInterferenceKinds();
+    ResetInterferenceKinds(reports_.kinds);
     Record({KindOfStructurePair(kHead1Table1), KindOfStructurePair(kHeadBasic), kKindAttachment});
-    EXPECT_EQ(BuildFirstFormKindList(), "HEAD1vsTABLE1 + HEADvsBASIC");
+    EXPECT_EQ(BuildFirstFormKindList(reports_.kinds), "HEAD1vsTABLE1 + HEADvsBASIC");
 }
 
 TEST_F(InterferenceReportTest, LongLinesAndLineEndsGiveOneLineEndEach) {
     const std::string longLine(1023, 'X');
     Record({kKindTaper});
-    WriteInterferenceReport(MainBlock(1, longLine.c_str()));
-    InterferenceKinds.eventCount = kNoEvent;
+    WriteInterferenceReport(reports_, MainBlock(1, longLine.c_str()));
+    reports_.kinds.eventCount = kNoEvent;
     Record({kKindSpindle});
-    WriteInterferenceReport(SubprogramBlock("O7", 2, "G01Z-1.\r\r\n"));
-    InterferenceKinds.eventCount = kNoEvent;
+    WriteInterferenceReport(reports_, SubprogramBlock("O7", 2, "G01Z-1.\r\r\n"));
+    reports_.kinds.eventCount = kNoEvent;
     Record({kKindBasic});
-    WriteInterferenceReport(MainBlock(3, nullptr));
-    CloseInterferenceFile(MainBlock(3, nullptr));
+    WriteInterferenceReport(reports_, MainBlock(3, nullptr));
+    CloseInterferenceFile(reports_, MainBlock(3, nullptr));
     EXPECT_EQ(Read("interference.txt"),
               "<<< INTERFERENCE INFORMATION >>>\n--------------\nTAPER\n1:" + longLine +
                   "\n\nSPINDLE\nO7:2:G01Z-1.\n\nBASIC\n3:\n");
 }
 
 TEST_F(InterferenceReportTest, CloseWritesAnUnwrittenEventAndShowsNothingWhenEmpty) {
-    EXPECT_EQ(CloseInterferenceFile(MainBlock(5, "G01\n")), 0);
+    EXPECT_EQ(CloseInterferenceFile(reports_, MainBlock(5, "G01\n")), 0);
     EXPECT_TRUE(Hooks.Take().empty());
     Settings.sound = 0;
     Record({kKindTable2});
     AutomaticMode = 1;  // nobody there: the log names the report
-    EXPECT_EQ(CloseInterferenceFile(MainBlock(5, "G01\n")), 1);
+    EXPECT_EQ(CloseInterferenceFile(reports_, MainBlock(5, "G01\n")), 1);
     EXPECT_EQ(Read("interference.txt"),
               "<<< INTERFERENCE INFORMATION >>>\n--------------\nTABLE2\n5:G01\n");
     EXPECT_EQ(Hooks.Take(), std::vector<std::string>{"kind TABLE2干渉"});
@@ -130,8 +130,8 @@ protected:
     void Step(const ReportBlock& block, const InterferenceStep& step, int i, int n) {
         const std::string line = std::to_string(i) + "/" + std::to_string(n) +
                                  ":X1.000000Y2.000000Z3.000000B90.000000C0.000000\n";
-        WriteInterferenceStepLine(block, step, Checks, line.c_str());
-        RecordInterferenceBreak(step, Checks);
+        WriteInterferenceStepLine(reports_, block, step, Checks, line.c_str());
+        RecordInterferenceBreak(reports_.kinds, step, Checks);
     }
 };
 
@@ -150,12 +150,12 @@ TEST_F(SecondFormReportTest, StepLinesUnderTheirBlockLines) {
     InterferenceStep basic;
     basic.structure[kToolBasic] = 1;
     Step(first, basic, 3, 3);
-    EXPECT_EQ(WriteInterferenceReport(first), 1);
+    EXPECT_EQ(WriteInterferenceReport(reports_, first), 1);
     // The same counter in a subprogram is another block; so is the next main line.
-    InterferenceKinds.eventCount = kNoEvent;
+    reports_.kinds.eventCount = kNoEvent;
     Step(SubprogramBlock("O2000", 7, "G02X5.\n"), step, 1, 1);
     Step(MainBlock(8, "G00Z5.\n"), basic, 1, 1);
-    EXPECT_EQ(CloseInterferenceFile(MainBlock(8, "G00Z5.\n")), 1);
+    EXPECT_EQ(CloseInterferenceFile(reports_, MainBlock(8, "G00Z5.\n")), 1);
     const char* xyz = "X1.000000Y2.000000Z3.000000B90.000000C0.000000\n";
     EXPECT_EQ(Read("interference2.txt"),
               std::string("<<< INTERFERENCE2 INFORMATION >>>\n--------------\n7:G01X1.\n") +
@@ -206,12 +206,12 @@ TEST_F(SecondFormReportTest, TheUsersFileIsRewrittenOnlyForARecordedInterference
     InterferenceStep stopOnly;
     stopOnly.structure[kHeadVice] = 1;
     Checks.structurePairs[kHeadVice] = 1;
-    EXPECT_EQ(OpenInterference2Report(stopOnly, Checks), 0);
+    EXPECT_EQ(OpenInterference2Report(reports_, stopOnly, Checks), 0);
     EXPECT_EQ(Read("interference2.txt"), "the user's old text\n");
     InterferenceStep recorded;
     recorded.structure[kHeadWork] = 1;
-    EXPECT_EQ(OpenInterference2Report(recorded, Checks), 1);
-    CloseInterferenceFile(MainBlock(1, "\n"));
+    EXPECT_EQ(OpenInterference2Report(reports_, recorded, Checks), 1);
+    CloseInterferenceFile(reports_, MainBlock(1, "\n"));
     EXPECT_EQ(Read("interference2.txt"), "<<< INTERFERENCE2 INFORMATION >>>\n--------------");
 }
 
@@ -222,13 +222,13 @@ TEST_F(SecondFormReportTest, WithoutTheMarkerFileTheFirstFormTakesTheEvents) {
     InterferenceStep step;
     step.structure[kHeadWork] = 1;
     Step(MainBlock(4, "G01Y3.\n"), step, 1, 2);
-    EXPECT_EQ(InterferenceReport.stream, nullptr);
-    EXPECT_EQ(InterferenceReport.secondForm, 0);
+    EXPECT_EQ(reports_.interference.stream, nullptr);
+    EXPECT_EQ(reports_.interference.secondForm, 0);
     scratch_.MakeDirectory("work/interference2.txt");
     Step(MainBlock(4, "G01Y3.\n"), step, 2, 2);
-    EXPECT_EQ(InterferenceReport.stream, nullptr);
-    WriteInterferenceReport(MainBlock(4, "G01Y3.\n"));
-    CloseInterferenceFile(MainBlock(4, "G01Y3.\n"));
+    EXPECT_EQ(reports_.interference.stream, nullptr);
+    WriteInterferenceReport(reports_, MainBlock(4, "G01Y3.\n"));
+    CloseInterferenceFile(reports_, MainBlock(4, "G01Y3.\n"));
     EXPECT_EQ(Read("work/interference.txt"),
               "<<< INTERFERENCE INFORMATION >>>\n--------------\nHEADvsWORK\n4:G01Y3.\n");
 }
@@ -238,8 +238,8 @@ TEST_F(SecondFormReportTest, AnUnwritableDirectoryWritesNothingAndShowsNothing) 
     InterferenceStep step;
     step.structure[kHeadWork] = 1;
     Step(MainBlock(4, "G01Y3.\n"), step, 1, 1);
-    EXPECT_EQ(WriteInterferenceReport(MainBlock(4, "G01Y3.\n")), 1);
-    EXPECT_EQ(CloseInterferenceFile(MainBlock(4, "G01Y3.\n")), 0);
+    EXPECT_EQ(WriteInterferenceReport(reports_, MainBlock(4, "G01Y3.\n")), 1);
+    EXPECT_EQ(CloseInterferenceFile(reports_, MainBlock(4, "G01Y3.\n")), 0);
     for (const std::string& call : Hooks.Take()) {
         EXPECT_EQ(call.rfind("viewer", 0), std::string::npos) << call;
     }
@@ -287,58 +287,58 @@ protected:
 };
 
 TEST_F(LimitLogTest, AnEmptyLogIsCreatedAndNotShown) {
-    EXPECT_EQ(OpenLimitFile(1), 1);
-    EXPECT_EQ(CloseLimitLog(1), 0);
+    EXPECT_EQ(OpenLimitFile(reports_, 1), 1);
+    EXPECT_EQ(CloseLimitLog(reports_, 1), 0);
     EXPECT_TRUE(std::filesystem::exists(Path("limitp.txt")));
     EXPECT_EQ(Read("limitp.txt"), "");
     EXPECT_TRUE(Hooks.Take().empty());
-    EXPECT_EQ(OpenLimitFile(3), 0);
-    EXPECT_EQ(OpenLimitFile(77), 0);
-    EXPECT_EQ(LimitLog.stream, nullptr);
+    EXPECT_EQ(OpenLimitFile(reports_, 3), 0);
+    EXPECT_EQ(OpenLimitFile(reports_, 77), 0);
+    EXPECT_EQ(reports_.limitLog.stream, nullptr);
 }
 
 TEST_F(LimitLogTest, LinesAreWrittenAsGivenAndTheLogIsShownOnce) {
     const char* a = "12:X1.000000Y2.000000Z3.000000 0.000000 0.000000:4.500000(A)\n";
     const char* b = "O100:4:X0.000000Y0.000000Z-1.000000A0.000000B0.000000:5.000000(A)\n";
-    WriteLimitLogLine(1, a);  // opens the log for the tool
-    WriteLimitLogLine(1, b);
-    EXPECT_EQ(LimitLog.lineCount, 2);
-    EXPECT_EQ(CloseLimitLog(1), 1);
+    WriteLimitLogLine(reports_, 1, a);  // opens the log for the tool
+    WriteLimitLogLine(reports_, 1, b);
+    EXPECT_EQ(reports_.limitLog.lineCount, 2);
+    EXPECT_EQ(CloseLimitLog(reports_, 1), 1);
     EXPECT_EQ(Read("limitp.txt"), std::string(a) + b);
     EXPECT_EQ(Hooks.Take(), std::vector<std::string>{"viewer " + Path("limitp.txt")});
     // The next run logs nothing: the previous lines are not shown again.
-    EXPECT_EQ(OpenLimitFile(3), 0);
-    EXPECT_EQ(CloseLimitLog(1), 0);
+    EXPECT_EQ(OpenLimitFile(reports_, 3), 0);
+    EXPECT_EQ(CloseLimitLog(reports_, 1), 0);
     EXPECT_TRUE(Hooks.Take().empty());
     // A tool without a log writes nothing.
-    WriteLimitLogLine(3, a);
-    EXPECT_EQ(LimitLog.lineCount, 0);
-    EXPECT_EQ(CloseLimitLog(3), 0);
+    WriteLimitLogLine(reports_, 3, a);
+    EXPECT_EQ(reports_.limitLog.lineCount, 0);
+    EXPECT_EQ(CloseLimitLog(reports_, 3), 0);
 }
 
 TEST_F(LimitLogTest, TheRemovalRateLogIsShownOnlyWhileTheLastToolStillLogsIt) {
-    WriteLimitLogLine(2, "3:X0.000000Y0.000000Z0.000000 0.000000 0.000000:9.000000(A)\n");
-    EXPECT_EQ(LimitLog.kind, kLimitLogRemoval);
-    EXPECT_EQ(CloseLimitLog(3), 0);
+    WriteLimitLogLine(reports_, 2, "3:X0.000000Y0.000000Z0.000000 0.000000 0.000000:9.000000(A)\n");
+    EXPECT_EQ(reports_.limitLog.kind, kLimitLogRemoval);
+    EXPECT_EQ(CloseLimitLog(reports_, 3), 0);
     EXPECT_TRUE(Hooks.Take().empty());
-    WriteLimitLogLine(2, "3:X0.000000Y0.000000Z0.000000 0.000000 0.000000:9.000000(A)\n");
+    WriteLimitLogLine(reports_, 2, "3:X0.000000Y0.000000Z0.000000 0.000000 0.000000:9.000000(A)\n");
     AutomaticMode = 1;  // shown in every mode: the log names it when nobody is there
-    EXPECT_EQ(CloseLimitLog(2), 1);
+    EXPECT_EQ(CloseLimitLog(reports_, 2), 1);
     EXPECT_TRUE(Hooks.Take().empty());
     EXPECT_NE(LogText().find("Report written: " + Path("limitsp.txt")), std::string::npos);
 }
 
 TEST_F(LimitLogTest, ReopeningClosesTheOpenLogAndAnUnwritableDirectoryCountsNothing) {
-    WriteLimitLogLine(1, "1:a\n");
-    EXPECT_EQ(OpenLimitFile(2), 1);  // a tool change to another logging tool at run start
-    WriteLimitLogLine(2, "2:b\n");
-    EXPECT_EQ(CloseLimitLog(2), 1);
+    WriteLimitLogLine(reports_, 1, "1:a\n");
+    EXPECT_EQ(OpenLimitFile(reports_, 2), 1);  // a tool change to another logging tool at run start
+    WriteLimitLogLine(reports_, 2, "2:b\n");
+    EXPECT_EQ(CloseLimitLog(reports_, 2), 1);
     EXPECT_EQ(Read("limitp.txt"), "1:a\n");
     EXPECT_EQ(Read("limitsp.txt"), "2:b\n");
     FileLocations.currentDirectory = scratch_.At("missing/dir");
-    WriteLimitLogLine(1, "1:c\n");
-    EXPECT_EQ(LimitLog.lineCount, 0);
-    EXPECT_EQ(CloseLimitLog(1), 0);
+    WriteLimitLogLine(reports_, 1, "1:c\n");
+    EXPECT_EQ(reports_.limitLog.lineCount, 0);
+    EXPECT_EQ(CloseLimitLog(reports_, 1), 0);
 }
 
 }  // namespace

@@ -30,7 +30,7 @@ namespace {
 InterferenceFlagSet FirstAlarm;
 int AlarmSteps = 0;
 
-int RecordAndBreak(const CuttingState& cutting, NcSession&) {
+int RecordAndBreak(const CuttingState& cutting, NcSession&, RunReports&) {
     if (AlarmSteps++ == 0) {
         FirstAlarm = cutting.flags;
     }

@@ -324,7 +324,7 @@ TEST_F(MoveSteppingTest, OverTravelStopsBeforeTheStepCuts) {
     CurrentMachine.strokes.enabled[0] = 1;
     CurrentMachine.strokes.min[0] = -100.0;
     CurrentMachine.strokes.max[0] = 12.5;
-    MotionSnapshot = MotionStateSnapshot{};
+    TestRun.reports.motionSnapshot = MotionStateSnapshot{};
     // Ten steps of 1 mm from x = 10: step 3 (x = 13) is out of the stroke.
     const double a[3] = {10.0, 5.1, 8.0}, b[3] = {20.0, 5.1, 8.0};
     SetLine(1, a, b);
@@ -332,7 +332,7 @@ TEST_F(MoveSteppingTest, OverTravelStopsBeforeTheStepCuts) {
     EXPECT_EQ(TestRun.record.steps, 2);
     EXPECT_EQ(RunControl.overTravelAxis.load(), 0);
     EXPECT_EQ(RunControl.stepAlarm.load(), 1);
-    EXPECT_EQ(MotionSnapshot.program.axis[0], 13.0) << "the alarm position is kept";
+    EXPECT_EQ(TestRun.reports.motionSnapshot.program.axis[0], 13.0) << "the alarm position is kept";
     EXPECT_EQ(RunKinematics.pose.program.axis[0], 13.0) << "step 3 is posed";
     EXPECT_EQ(testing::ZRayTop(StockModels[0], 24, 10), 8.0) << "x = 12 was cut";
     EXPECT_EQ(testing::ZRayTop(StockModels[0], 26, 10), 10.0) << "x = 13 was not";
@@ -357,9 +357,11 @@ TEST_F(MoveSteppingTest, NewEndsTakePenRapidBitAndLineStamp) {
     // With the rapid check on, the same plunge is an alarm step, reported with its line.
     static std::string reported;
     reported.clear();
-    SimulationCallbacks.writeSecondFormLine = [](const CuttingState&, NcSession&,
+    SimulationCallbacks.writeSecondFormLine = [](const CuttingState&, NcSession&, RunReports&,
                                                  const char* line) { reported += line; };
-    SimulationCallbacks.recordInterferenceBreak = [](const CuttingState&, NcSession&) { return 1; };
+    SimulationCallbacks.recordInterferenceBreak = [](const CuttingState&, NcSession&, RunReports&) {
+        return 1;
+    };
     Checks.interference = 1;
     const double c[3] = {9.0, 5.0, 12.0}, d[3] = {9.0, 5.0, 8.0};
     SetLine(0, c, d);
@@ -376,7 +378,7 @@ TEST_F(MoveSteppingTest, ToolLoadLimitAlarmsAndLogs) {
     RunTools.tool.derivedFrom = 1;
     static std::vector<std::string> lines;
     lines.clear();
-    SimulationCallbacks.writeLimitLogLine = [](NcSession&, const char* line) {
+    SimulationCallbacks.writeLimitLogLine = [](NcSession&, RunReports&, const char* line) {
         lines.push_back(line);
     };
     // Slotting 2 deep with D 4: a cross-section of about 8 mm^2 once in full cut.

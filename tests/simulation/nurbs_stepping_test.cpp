@@ -179,13 +179,13 @@ TEST_F(NurbsSteppingTest, OverTravelEndsOnlyTheMove) {
     CurrentMachine.strokes.enabled[0] = 1;
     CurrentMachine.strokes.min[0] = -100.0;
     CurrentMachine.strokes.max[0] = 1.5;
-    MotionSnapshot = MotionStateSnapshot{};
+    TestRun.reports.motionSnapshot = MotionStateSnapshot{};
     // Steps at x = 0.6, 1.2, 1.8: the third is out of the stroke.
     EXPECT_EQ(StepCurrentMove(TestStepContext(), block_), kMoveStepped);
     EXPECT_EQ(TestRun.record.steps, 2);
     EXPECT_EQ(RunControl.overTravelAxis.load(), -1);
     EXPECT_EQ(RunControl.stepAlarm.load(), 1);
-    EXPECT_DOUBLE_EQ(MotionSnapshot.program.axis[0], 1.8);
+    EXPECT_DOUBLE_EQ(TestRun.reports.motionSnapshot.program.axis[0], 1.8);
     EXPECT_EQ(testing::ZRayTop(StockModels[0], 6, 8), 10.0) << "the curve's end was not cut";
     const std::string logged = testing::ReadWholeFile(dir.At("mirexa.log"));
     EXPECT_NE(logged.find("Axis 0 left its stroke inside a NURBS move (line 31)"),
@@ -206,7 +206,7 @@ TEST_F(NurbsSteppingTest, ToolLoadLimitAlarmsWithoutLogLines) {
     RunTools.tool.derivedFrom = 1;
     static std::vector<std::string> lines;
     lines.clear();
-    SimulationCallbacks.writeLimitLogLine = [](NcSession&, const char* line) {
+    SimulationCallbacks.writeLimitLogLine = [](NcSession&, RunReports&, const char* line) {
         lines.push_back(line);
     };
     ToolTableSet.loadLimits[1] = {kToolLoadSectionLog, {0.5f}};
@@ -224,7 +224,9 @@ TEST_F(NurbsSteppingTest, ToolLoadLimitAlarmsWithoutLogLines) {
     EXPECT_EQ(TestRun.record.steps, 2);
     // A decision that breaks off ends the move and the run at the first alarm step.
     RebuildStock();
-    SimulationCallbacks.recordInterferenceBreak = [](const CuttingState&, NcSession&) { return 1; };
+    SimulationCallbacks.recordInterferenceBreak = [](const CuttingState&, NcSession&, RunReports&) {
+        return 1;
+    };
     TestRun.record.steps = 0;
     EXPECT_EQ(StepCurrentMove(TestStepContext(), block_), kMoveEndsRun);
     EXPECT_EQ(TestRun.record.steps, 1);

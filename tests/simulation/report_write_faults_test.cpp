@@ -40,8 +40,8 @@ protected:
     void Restart() {
         CloseLogFile();
         std::filesystem::remove(Path("mirexa.log"));
-        ResetInterferenceKinds();
-        ShownReports.clear();
+        ResetInterferenceKinds(reports_.kinds);
+        reports_.shown.clear();
     }
     // The log holds one failure note for the report.
     bool LogsFailureOf(const char* name) {
@@ -56,12 +56,12 @@ protected:
 TEST_F(ReportWriteFaultTest, FirstFormReportKeepsEveryEntryBeforeAFailure) {
     testing::ReportWriteScenario s;
     s.start = [this] { Restart(); };
-    auto entry = [](int kind, int line, const char* text) {
-        return [kind, line, text] {
-            InterferenceKinds.eventCount = kNoEvent;
-            RecordInterferenceKind(kind);
-            WriteInterferenceReport(Block(line, text));
-            return InterferenceReport.writeFailed == 0 ? 1 : 0;
+    auto entry = [this](int kind, int line, const char* text) {
+        return [this, kind, line, text] {
+            reports_.kinds.eventCount = kNoEvent;
+            RecordInterferenceKind(reports_.kinds, kind);
+            WriteInterferenceReport(reports_, Block(line, text));
+            return reports_.interference.writeFailed == 0 ? 1 : 0;
         };
     };
     s.steps = {
@@ -70,17 +70,17 @@ TEST_F(ReportWriteFaultTest, FirstFormReportKeepsEveryEntryBeforeAFailure) {
         {"\nTABLE2\n13:G01Z-5.\n", entry(kKindTable2, 13, "G01Z-5.\n")},
         {"\nRAPID(G00)\n14:G00Z50.\n", entry(kKindRapid, 14, "G00Z50.")},
     };
-    s.finish = [] {
-        EXPECT_EQ(CloseInterferenceFile(Block(15, "M30\n")), 1);
-        return InterferenceReport.writeFailed == 0 ? 1 : 0;
+    s.finish = [this] {
+        EXPECT_EQ(CloseInterferenceFile(reports_, Block(15, "M30\n")), 1);
+        return reports_.interference.writeFailed == 0 ? 1 : 0;
     };
     s.read = [this] { return Read(kInterferenceReportName); };
     s.failureReported = [this] {
-        return InterferenceReport.writeFailed == 1 && LogsFailureOf(kInterferenceReportName);
+        return reports_.interference.writeFailed == 1 && LogsFailureOf(kInterferenceReportName);
     };
     testing::SweepReportWriteFaults(s);
     // A failed report is still shown: it holds what was written before the failure.
-    EXPECT_EQ(ShownReports, std::vector<std::string>{Path(kInterferenceReportName)});
+    EXPECT_EQ(reports_.shown, std::vector<std::string>{Path(kInterferenceReportName)});
 }
 
 TEST_F(ReportWriteFaultTest, SecondFormReportKeepsEveryStepLineBeforeAFailure) {
@@ -90,12 +90,13 @@ TEST_F(ReportWriteFaultTest, SecondFormReportKeepsEveryStepLineBeforeAFailure) {
         Restart();
         scratch_.Write(kInterferenceReport2Name, "");  // the user's marker
     };
-    auto step = [](int line, const char* stepLine) {
-        return [line, stepLine] {
+    auto step = [this](int line, const char* stepLine) {
+        return [this, line, stepLine] {
             InterferenceStep overLength;
             overLength.contact = overLength.stockAvailable = overLength.overLength = 1;
-            WriteInterferenceStepLine(Block(line, "G01X1."), overLength, Checks, stepLine);
-            return InterferenceReport.writeFailed == 0 ? 1 : 0;
+            WriteInterferenceStepLine(reports_, Block(line, "G01X1."), overLength, Checks,
+                                      stepLine);
+            return reports_.interference.writeFailed == 0 ? 1 : 0;
         };
     };
     s.steps = {
@@ -104,13 +105,13 @@ TEST_F(ReportWriteFaultTest, SecondFormReportKeepsEveryStepLineBeforeAFailure) {
         {"LENGTH:2/2:X2\n", step(7, "2/2:X2\n")},
         {"\n8:G01X1.\nLENGTH:1/1:X3\n", step(8, "1/1:X3\n")},
     };
-    s.finish = [] {
-        CloseInterferenceFile(Block(9, "M30\n"));
-        return InterferenceReport.writeFailed == 0 ? 1 : 0;
+    s.finish = [this] {
+        CloseInterferenceFile(reports_, Block(9, "M30\n"));
+        return reports_.interference.writeFailed == 0 ? 1 : 0;
     };
     s.read = [this] { return Read(kInterferenceReport2Name); };
     s.failureReported = [this] {
-        return InterferenceReport.writeFailed == 1 && LogsFailureOf(kInterferenceReport2Name);
+        return reports_.interference.writeFailed == 1 && LogsFailureOf(kInterferenceReport2Name);
     };
     testing::SweepReportWriteFaults(s);
 }
@@ -121,25 +122,25 @@ TEST_F(ReportWriteFaultTest, LimitLogsKeepEveryLineBeforeAFailure) {
         SCOPED_TRACE(name);
         testing::ReportWriteScenario s;
         s.start = [this] { Restart(); };
-        auto line = [tool](const char* text) {
-            return [tool, text] {
-                WriteLimitLogLine(tool, text);
-                return LimitLog.writeFailed == 0 ? 1 : 0;
+        auto line = [this, tool](const char* text) {
+            return [this, tool, text] {
+                WriteLimitLogLine(reports_, tool, text);
+                return reports_.limitLog.writeFailed == 0 ? 1 : 0;
             };
         };
         s.steps = {{"1:X0.0Y0.0Z0.0:9.0\n", line("1:X0.0Y0.0Z0.0:9.0\n")},
                    {"2:X1.0Y0.0Z0.0:9.5\n", line("2:X1.0Y0.0Z0.0:9.5\n")},
                    {"3:X2.0Y0.0Z0.0:9.9\n", line("3:X2.0Y0.0Z0.0:9.9\n")}};
-        s.finish = [tool] {
-            const int failedBefore = LimitLog.writeFailed;
-            const int lines = LimitLog.lineCount;
+        s.finish = [this, tool] {
+            const int failedBefore = reports_.limitLog.writeFailed;
+            const int lines = reports_.limitLog.lineCount;
             // Shown when a line was written, whatever failed after it.
-            EXPECT_EQ(CloseLimitLog(tool), lines > 0 ? 1 : 0);
-            return failedBefore == 0 && LimitLog.writeFailed == 0 ? 1 : 0;
+            EXPECT_EQ(CloseLimitLog(reports_, tool), lines > 0 ? 1 : 0);
+            return failedBefore == 0 && reports_.limitLog.writeFailed == 0 ? 1 : 0;
         };
         s.read = [this, name] { return Read(name); };
         s.failureReported = [this, name] {
-            return LimitLog.writeFailed == 1 && LogsFailureOf(name);
+            return reports_.limitLog.writeFailed == 1 && LogsFailureOf(name);
         };
         testing::SweepReportWriteFaults(s);
     }
@@ -149,14 +150,14 @@ TEST_F(ReportWriteFaultTest, LimitLogsKeepEveryLineBeforeAFailure) {
 // the first is that log's failure, and the second starts clean.
 TEST_F(ReportWriteFaultTest, AFailedCloseOfTheEarlierLogDoesNotMarkTheNextOne) {
     Restart();
-    WriteLimitLogLine(1, "1:a\n");
+    WriteLimitLogLine(reports_, 1, "1:a\n");
     ArmWriteFaults(1, kWriteFaultClose);
-    EXPECT_EQ(OpenLimitFile(2), 1);
+    EXPECT_EQ(OpenLimitFile(reports_, 2), 1);
     DisarmWriteFaults();
     EXPECT_TRUE(LogsFailureOf(kSectionLimitLogName));
-    EXPECT_EQ(LimitLog.writeFailed, 0);
-    WriteLimitLogLine(2, "2:b\n");
-    EXPECT_EQ(CloseLimitLog(2), 1);
+    EXPECT_EQ(reports_.limitLog.writeFailed, 0);
+    WriteLimitLogLine(reports_, 2, "2:b\n");
+    EXPECT_EQ(CloseLimitLog(reports_, 2), 1);
     EXPECT_EQ(Read(kSectionLimitLogName), "1:a\n");
     EXPECT_EQ(Read(kRemovalLimitLogName), "2:b\n");
 }

@@ -58,8 +58,8 @@ protected:
         ClearInterferenceFlags(TestRun.cutting.flags);
         RunControl.runLogFlag = 0;
         RunControl.simulationState = 1;
-        RunEnd.startPointSet = 0;
-        RunEnd.workOffsetsSaved = 0;
+        start_ = RunStartPoint{};
+        reports_.end.workOffsetsSaved = 0;
         DefinitionFiles.ncProgramFile = "/nc/part.nc";
         ASSERT_EQ(AllocToolTables(5), 1);
         ToolTableSet.loadLimits[1].type = kToolLoadSectionLog;
@@ -88,8 +88,8 @@ protected:
         ResetInterpreterState(RunSession);
         ResetRunControlFlags();
         ClearInterferenceFlags(TestRun.cutting.flags);
-        RunEnd.startPointSet = 0;
-        RunEnd.workOffsetsSaved = 0;
+        start_ = RunStartPoint{};
+        reports_.end.workOffsetsSaved = 0;
         RunReportTest::TearDown();
     }
 
@@ -122,8 +122,9 @@ protected:
 
     // A run that stands in a subprogram block with a limit-log line and an unwritten event.
     void RunIntoSubprogram() {
-        WriteLimitLogLine(1, "3:X0.000000Y0.000000Z0.000000 0.000000 0.000000:2.000000(A)\n");
-        RecordInterferenceKind(kKindOverChip);
+        WriteLimitLogLine(reports_, 1,
+                          "3:X0.000000Y0.000000Z0.000000 0.000000 0.000000:2.000000(A)\n");
+        RecordInterferenceKind(reports_.kinds, kKindOverChip);
         std::snprintf(RunSession.line.text, sizeof RunSession.line.text, "G01X2.\n");
         RunSession.line.mainLineNumber = 8;
         RunSession.subprograms.depth = 1;
@@ -142,10 +143,12 @@ protected:
     char savedStart_ = ' ';
     int savedIndex_ = 1;
     MessageBoxResponder previousResponder_;
+    // The window's start point as the run's end reads it.
+    RunStartPoint start_;
 };
 
 TEST_F(RunEndTest, AnAbortedEndInItsOrder) {
-    PrepareCuttingRun(RunSession);
+    PrepareCuttingRun(RunSession, reports_);
     RunControl.runMode = RunMode::kRealCutting;
     RunControl.abortRequest = 1;
     RunControl.pendingStop = 1;
@@ -153,7 +156,7 @@ TEST_F(RunEndTest, AnAbortedEndInItsOrder) {
     RunControl.lineHeld = 1;
     RunControl.batchRun = 1;
     RunIntoSubprogram();
-    EXPECT_EQ(FinishRun(RunSession, TestRun.cutting.flags, WindowHandle{}, 1), 0);
+    EXPECT_EQ(FinishRun(RunSession, reports_, TestRun.cutting.flags, start_, WindowHandle{}, 1), 0);
     RunControl.batchRun = 0;
     EXPECT_EQ(Hooks.Take(), (std::vector<std::string>{"macro break 1",
                                                       "exit -1",
@@ -189,9 +192,9 @@ TEST_F(RunEndTest, AnAbortedEndInItsOrder) {
     EXPECT_EQ(RunControl.pendingStop.load(), 0);
     EXPECT_EQ(RunControl.runError.load(), 0);
     EXPECT_EQ(RunControl.lineHeld.load(), 0);
-    EXPECT_EQ(RunEnd.endInProgress.load(), 0);
-    EXPECT_EQ(LimitLog.stream, nullptr);
-    EXPECT_EQ(InterferenceReport.stream, nullptr);
+    EXPECT_EQ(reports_.end.endInProgress.load(), 0);
+    EXPECT_EQ(reports_.limitLog.stream, nullptr);
+    EXPECT_EQ(reports_.interference.stream, nullptr);
 }
 
 TEST_F(RunEndTest, AnAbortBringsBackTheStartPointAndTheWorkOffsets) {
@@ -201,18 +204,18 @@ TEST_F(RunEndTest, AnAbortBringsBackTheStartPointAndTheWorkOffsets) {
     RunSession.run.modal.workOffsetIndex = 1;
     RunKinematics.workOrigin = Position(101.0, 50.0, -20.0);  // the external offset and G54
     const MotionPosition start = Position(0.0, 0.0, 150.0);
-    SetRunStartPoint(start);
-    PrepareCuttingRun(RunSession);
+    SetRunStartPoint(&start_, start);
+    PrepareCuttingRun(RunSession, reports_);
     // The run went on in G55 with an offset changed under it, to a point of its own.
     WorkOffsetTable[1].axis[0] = 999.0;
     RunSession.run.modal.workOffsetIndex = 2;
     const MotionPosition reached = Position(12.0, 34.0, 5.0);
     RunKinematics.pose.program = reached;
     RunControl.abortRequest = 1;
-    FinishRun(RunSession, TestRun.cutting.flags, WindowHandle{}, 1);
+    FinishRun(RunSession, reports_, TestRun.cutting.flags, start_, WindowHandle{}, 1);
     for (int axis = 0; axis < 5; ++axis) {
         EXPECT_EQ(RunKinematics.pose.program.axis[axis], start.axis[axis]) << axis;
-        EXPECT_EQ(RunEnd.endProgram.axis[axis], reached.axis[axis]) << axis;
+        EXPECT_EQ(reports_.end.endProgram.axis[axis], reached.axis[axis]) << axis;
     }
     EXPECT_EQ(RunSession.run.modal.workOffsetIndex, 1);
     EXPECT_EQ(WorkOffsetTable[1].axis[0], 100.0);
@@ -226,16 +229,16 @@ TEST_F(RunEndTest, AStartPointTakenInAnotherWorkOffsetIsWhereTheMachineReturns) 
     WorkOffsetTable[1] = Position(-250.0, -180.0, -320.5);
     RunSession.run.modal.workOffsetIndex = 1;
     RunKinematics.workOrigin = Position(-250.0, -180.0, -321.0);
-    SetRunStartPoint(Position(250.0, 180.0, 521.0));
+    SetRunStartPoint(&start_, Position(250.0, 180.0, 521.0));
     // An earlier run ended in G56, which holds no offset: the next run starts there.
     RunSession.run.modal.workOffsetIndex = 3;
     for (const int aborted : {1, 0}) {
         SCOPED_TRACE(aborted ? "abort" : "alarm");
-        PrepareCuttingRun(RunSession);
+        PrepareCuttingRun(RunSession, reports_);
         RunControl.runMode = RunMode::kResult;
         RunControl.simulationState = aborted ? 0 : 4;
         RunKinematics.pose.program = Position(50.0, 40.0, -55.0);
-        FinishRun(RunSession, TestRun.cutting.flags, WindowHandle{}, aborted);
+        FinishRun(RunSession, reports_, TestRun.cutting.flags, start_, WindowHandle{}, aborted);
         EXPECT_EQ(RunSession.run.modal.workOffsetIndex, 3);
         const double expected[3] = {0.0, 0.0, 200.5};
         for (int axis = 0; axis < 3; ++axis) {
@@ -246,15 +249,15 @@ TEST_F(RunEndTest, AStartPointTakenInAnotherWorkOffsetIsWhereTheMachineReturns) 
 
 TEST_F(RunEndTest, AnAlarmEndShowsItsCodeAndRewinds) {
     UiLanguage = 1;
-    SetRunStartPoint(Position(0.0, 0.0, 100.0));
-    PrepareCuttingRun(RunSession);
+    SetRunStartPoint(&start_, Position(0.0, 0.0, 100.0));
+    PrepareCuttingRun(RunSession, reports_);
     RunControl.runMode = RunMode::kResult;
     RunControl.simulationState = 4;
     TestRun.cutting.flags.contact = 1;
     TestRun.cutting.flags.taper = 1;
     TestRun.cutting.flags.structure[kHeadVice] = 1;
     RunKinematics.pose.program = Position(5.0, 5.0, 5.0);
-    EXPECT_EQ(FinishRun(RunSession, TestRun.cutting.flags, WindowHandle{}, 0), 5);
+    EXPECT_EQ(FinishRun(RunSession, reports_, TestRun.cutting.flags, start_, WindowHandle{}, 0), 5);
     EXPECT_EQ(
         Hooks.Take(),
         (std::vector<std::string>{
@@ -272,10 +275,10 @@ TEST_F(RunEndTest, AnAlarmEndShowsItsCodeAndRewinds) {
 }
 
 TEST_F(RunEndTest, ANormalEndLeavesThePositionAndAnInterpreterErrorIsItsCode) {
-    PrepareCuttingRun(RunSession);
+    PrepareCuttingRun(RunSession, reports_);
     RunControl.runMode = RunMode::kRealCutting;
     RunKinematics.pose.program = Position(7.0, 8.0, 9.0);
-    EXPECT_EQ(FinishRun(RunSession, TestRun.cutting.flags, WindowHandle{}, 0), 0);
+    EXPECT_EQ(FinishRun(RunSession, reports_, TestRun.cutting.flags, start_, WindowHandle{}, 0), 0);
     EXPECT_EQ(RunKinematics.pose.program.axis[0], 7.0);
     for (const std::string& call : Hooks.Take()) {
         EXPECT_EQ(call.rfind("box", 0), std::string::npos) << call;
@@ -283,19 +286,22 @@ TEST_F(RunEndTest, ANormalEndLeavesThePositionAndAnInterpreterErrorIsItsCode) {
     // A program that never reached its start character ends with error 3, logged in a logging
     // run: "(line) - " and the text as data.
     Controller.endOfRecord = '%';
-    PrepareCuttingRun(RunSession);
+    PrepareCuttingRun(RunSession, reports_);
     RunSession.run.status.started = 0;
     RunSession.line.mainLineNumber = 61;
     RunControl.runLogFlag = 1;
     UiLanguage = 1;
-    EXPECT_EQ(FinishRun(RunSession, TestRun.cutting.flags, WindowHandle{}, 0), 103);
+    EXPECT_EQ(FinishRun(RunSession, reports_, TestRun.cutting.flags, start_, WindowHandle{}, 0),
+              103);
     EXPECT_EQ(LogText(), "(61) - Start Code(%) is Not Found !");
-    PrepareCuttingRun(RunSession);
+    PrepareCuttingRun(RunSession, reports_);
     RunSession.run.status.error = 2;
-    EXPECT_EQ(FinishRun(RunSession, TestRun.cutting.flags, WindowHandle{}, 0), 102);
-    PrepareCuttingRun(RunSession);
+    EXPECT_EQ(FinishRun(RunSession, reports_, TestRun.cutting.flags, start_, WindowHandle{}, 0),
+              102);
+    PrepareCuttingRun(RunSession, reports_);
     RunControl.overTravelAxis = 4;
-    EXPECT_EQ(FinishRun(RunSession, TestRun.cutting.flags, WindowHandle{}, 0), 91);
+    EXPECT_EQ(FinishRun(RunSession, reports_, TestRun.cutting.flags, start_, WindowHandle{}, 0),
+              91);
 }
 
 TEST(AlarmCodeTest, FirstMatchWins) {
@@ -338,23 +344,74 @@ TEST_F(RunEndTest, TheThreadsHooksRecordWriteAndLog) {
     TestRun.cutting.flags.structure[kHead2Vice] = 1;
     std::snprintf(RunSession.line.text, sizeof RunSession.line.text, "G00Z50.\r\n");
     RunSession.line.mainLineNumber = 3;
-    EXPECT_EQ(SimulationCallbacks.recordInterferenceBreak(TestRun.cutting, RunSession), 0);
-    EXPECT_EQ(SimulationCallbacks.blockHasPauseEvent(), 1);
-    SimulationCallbacks.writeSecondFormLine(TestRun.cutting, RunSession,
+    EXPECT_EQ(SimulationCallbacks.recordInterferenceBreak(TestRun.cutting, RunSession, reports_),
+              0);
+    EXPECT_EQ(SimulationCallbacks.blockHasPauseEvent(reports_), 1);
+    SimulationCallbacks.writeSecondFormLine(TestRun.cutting, RunSession, reports_,
                                             "1/1:X...\n");  // no marker file: nothing
-    SimulationCallbacks.writeInterferenceReport(RunSession);
-    SimulationCallbacks.writeInterferenceReport(RunSession);  // a later move of the same block
+    SimulationCallbacks.writeInterferenceReport(RunSession, reports_);
+    SimulationCallbacks.writeInterferenceReport(RunSession,
+                                                reports_);  // a later move of the same block
     EXPECT_EQ(RunControl.simulationState.load(), 0);
-    SimulationCallbacks.writeLimitLogLine(RunSession, "3:a\n");
-    CloseInterferenceFile(GetCurrentReportBlock(RunSession));
-    EXPECT_EQ(CloseLimitLog(1), 1);
+    SimulationCallbacks.writeLimitLogLine(RunSession, reports_, "3:a\n");
+    CloseInterferenceFile(reports_, GetCurrentReportBlock(RunSession));
+    EXPECT_EQ(CloseLimitLog(reports_, 1), 1);
     EXPECT_EQ(Read("interference.txt"),
               "<<< INTERFERENCE INFORMATION >>>\n--------------\nHEAD2vsVICE\n3:G00Z50.\n");
     EXPECT_EQ(Read("limitp.txt"), "3:a\n");
     // A stop choice ends the run.
     Checks.structurePairs[kHead2Vice] = 1;
     UpdateStopOnCheckFlag();
-    EXPECT_EQ(SimulationCallbacks.recordInterferenceBreak(TestRun.cutting, RunSession), 1);
+    EXPECT_EQ(SimulationCallbacks.recordInterferenceBreak(TestRun.cutting, RunSession, reports_),
+              1);
+}
+
+// Two runs' reports side by side: what the hooks record, write and log for one run stays in its
+// reports and files, and the preparation of the other does not touch them.
+TEST_F(RunEndTest, TwoRunsKeepTheirKindsReportsAndLimitLogsApart) {
+    InstallRunControlHooks();
+    ToolTableSet.loadLimits[2].type = kToolLoadRemovalLog;
+    Checks.structurePairs[kHead2Vice] = 2;
+    UpdateStopOnCheckFlag();
+    std::snprintf(RunSession.line.text, sizeof RunSession.line.text, "G01X1.\n");
+    RunSession.line.mainLineNumber = 5;
+    RunReports& first = reports_;
+    RunReports second;
+    PrepareCuttingRun(RunSession, first);  // tool 1 logs the cross-section
+    RunTools.tool.derivedFrom = 2;         // tool 2 the removal rate
+    PrepareCuttingRun(RunSession, second);
+    TestRun.cutting.flags.structure[kHead2Vice] = 1;
+    EXPECT_EQ(SimulationCallbacks.recordInterferenceBreak(TestRun.cutting, RunSession, first), 0);
+    EXPECT_EQ(SimulationCallbacks.blockHasPauseEvent(first), 1);
+    EXPECT_EQ(SimulationCallbacks.blockHasPauseEvent(second), 0);
+    EXPECT_EQ(InterferenceKindSetFlag(second.kinds, KindOfStructurePair(kHead2Vice)), 0);
+    SimulationCallbacks.writeInterferenceReport(RunSession, second);  // no event of its own
+    EXPECT_EQ(second.interference.stream, nullptr);
+    SimulationCallbacks.writeInterferenceReport(RunSession, first);
+    EXPECT_NE(first.interference.stream, nullptr);
+    SimulationCallbacks.writeLimitLogLine(RunSession, second, "5:b\n");
+    SimulationCallbacks.writeLimitLogLine(RunSession, first, "5:a\n");
+    EXPECT_EQ(first.limitLog.kind, kLimitLogSection);
+    EXPECT_EQ(second.limitLog.kind, kLimitLogRemoval);
+    EXPECT_EQ(first.limitLog.lineCount, 1);
+    EXPECT_EQ(second.limitLog.lineCount, 1);
+    // The second run's end closes and shows its own files only.
+    CloseInterferenceFile(second, GetCurrentReportBlock(RunSession));
+    EXPECT_EQ(CloseLimitLog(second, 2), 1);
+    EXPECT_EQ(second.shown, std::vector<std::string>{Path("limitsp.txt")});
+    EXPECT_NE(first.interference.stream, nullptr);
+    EXPECT_EQ(first.kinds.eventCount.load(), kEventWritten);
+    CloseInterferenceFile(first, GetCurrentReportBlock(RunSession));
+    EXPECT_EQ(CloseLimitLog(first, 1), 1);
+    EXPECT_EQ(first.shown,
+              (std::vector<std::string>{Path("interference.txt"), Path("limitp.txt")}));
+    EXPECT_EQ(Read("limitp.txt"), "5:a\n");
+    EXPECT_EQ(Read("limitsp.txt"), "5:b\n");
+    // A new preparation of the first run leaves the second's list as it stood.
+    PrepareCuttingRun(RunSession, first);
+    EXPECT_TRUE(first.shown.empty());
+    EXPECT_EQ(second.shown.size(), 1u);
+    testing::CloseRunReportFiles(second);
 }
 
 }  // namespace

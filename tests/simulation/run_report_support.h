@@ -1,6 +1,6 @@
 // Shared by the tests of the alarm messages, the interference decisions and reports and the end
 // of a run: a scratch working directory, the program-wide switches and records these tests change
-// (restored afterwards), and recording fakes of the shell's hooks.
+// (restored afterwards), recording fakes of the shell's hooks, and the reports of the test's run.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -16,6 +16,7 @@
 #include "services/shared_state.h"
 #include "simulation/interference_decisions.h"
 #include "simulation/interference_reports.h"
+#include "simulation/run_reports.h"
 #include "simulation/run_ui_hooks.h"
 #include "support/scratch_directory.h"
 
@@ -42,6 +43,22 @@ struct HookRecord {
     }
 };
 inline HookRecord Hooks;
+
+// Closes the files a run's reports hold open and clears what they recorded (the motion snapshot
+// and the tool-length output stay).
+inline void CloseRunReportFiles(RunReports& reports) {
+    if (reports.interference.stream != nullptr) {
+        std::fclose(reports.interference.stream);
+    }
+    reports.interference = InterferenceReportState{};
+    if (reports.limitLog.stream != nullptr) {
+        std::fclose(reports.limitLog.stream);
+    }
+    reports.limitLog = LimitLogState{};
+    CloseWarningFile(reports.warningFile);
+    reports.shown.clear();
+    ResetInterferenceKinds(reports.kinds);
+}
 
 // A test with the working directory and the log directory in a scratch directory, the shell's
 // hooks recording, a user present (not automatic), Japanese, sounds on, and every check off.
@@ -75,19 +92,10 @@ protected:
         };
         RunUiCallbacks.repaintToolPanel = [] { Hooks.Add("toolpanel"); };
         Hooks.Take();
-        ResetInterferenceKinds();
         CloseLogFile();
     }
     void TearDown() override {
-        if (InterferenceReport.stream != nullptr) {
-            std::fclose(InterferenceReport.stream);
-        }
-        InterferenceReport = InterferenceReportState{};
-        if (LimitLog.stream != nullptr) {
-            std::fclose(LimitLog.stream);
-        }
-        LimitLog = LimitLogState{};
-        ResetInterferenceKinds();
+        CloseRunReportFiles(reports_);
         CloseLogFile();
         RunUiCallbacks = savedHooks_;
         CommandLine.noReportDisplay = savedNoReportDisplay_;
@@ -109,6 +117,8 @@ protected:
     }
 
     ScratchDirectory scratch_;
+    // The reports of the test's run.
+    RunReports reports_;
 
 private:
     FileLocationSettings savedLocations_;

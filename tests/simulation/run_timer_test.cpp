@@ -142,13 +142,14 @@ protected:
         RunCallbacks = RunHooks{};
         RunCommands = RunCommandState{};
         ResetRunControlFlags();
+        testing::CloseRunReportFiles(WindowRun.reports);
         RunReportTest::TearDown();
     }
 
     // Starts a run of the scripted thread with a run command.
     void StartRun(void (*body)(), unsigned command) {
         WireShellToRunControl(body);
-        PrepareCuttingRun(RunSession);
+        PrepareCuttingRun(RunSession, WindowRun.reports);
         SendWindowMessage(window_, WM_COMMAND, command, 0);
         Hooks.Take();
     }
@@ -218,7 +219,7 @@ TEST_F(RunTimerTest, AnEventStopsTheRunBeforeItsNextBlockAndResumeClearsIt) {
     ASSERT_TRUE(PumpUntil([] { return WorkerLog.Size() >= 2; }));
     // An event recorded in block 1: the timer raises the stop request, the thread waits before
     // block 2 and the timer shows the paused state.
-    InterferenceKinds.eventCount = kEventWritten;
+    WindowRun.reports.kinds.eventCount = kEventWritten;
     Tick();
     EXPECT_EQ(RunControl.stopKeyRequest.load(), 1);
     ScriptGate = 3;
@@ -227,7 +228,7 @@ TEST_F(RunTimerTest, AnEventStopsTheRunBeforeItsNextBlockAndResumeClearsIt) {
     // Resume ("G" while the line is held).
     Hooks.Take();
     EXPECT_EQ(HandleRunKeyDown(window_, 'G'), 1);
-    EXPECT_EQ(InterferenceKinds.eventCount.load(), kNoEvent);
+    EXPECT_EQ(WindowRun.reports.kinds.eventCount.load(), kNoEvent);
     EXPECT_EQ(RunControl.stopKeyRequest.load(), 0);
     EXPECT_EQ(RunCommands.blinkTimer, 0u);
     EXPECT_EQ(RunCommands.runTimer, IDT_RUN_PROGRESS);
@@ -285,13 +286,13 @@ TEST_F(RunTimerTest, ThePeriodFollowsTheRunModeAndTheStepByStepMoves) {
 }
 
 TEST_F(RunTimerTest, ALoggingRunNeverStopsForAnEvent) {
-    InterferenceKinds.eventCount = kEventRecorded;
-    EXPECT_EQ(RunEventStopWanted(), 1);
+    reports_.kinds.eventCount = kEventRecorded;
+    EXPECT_EQ(RunEventStopWanted(reports_.kinds), 1);
     RunControl.runLogFlag = 1;
-    EXPECT_EQ(RunEventStopWanted(), 0);
+    EXPECT_EQ(RunEventStopWanted(reports_.kinds), 0);
     RunControl.runLogFlag = 0;
-    InterferenceKinds.eventCount = kNoEvent;
-    EXPECT_EQ(RunEventStopWanted(), 0);
+    reports_.kinds.eventCount = kNoEvent;
+    EXPECT_EQ(RunEventStopWanted(reports_.kinds), 0);
 }
 
 TEST_F(RunTimerTest, AMenuSelectionStopsTheViewSpin) {

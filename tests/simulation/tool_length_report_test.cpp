@@ -27,6 +27,9 @@ void NameHook(char* out, std::size_t capacity) {
 
 class ToolLengthReportLine : public ::testing::Test {
 protected:
+    // The report output of the test's run.
+    ToolLengthReportOutput output_;
+
     void SetUp() override {
         savedHooks_ = UiHooks;
         savedLanguage_ = UiLanguage.load();
@@ -37,19 +40,18 @@ protected:
         CurrentToolState.hasHolder = 1;
         CurrentToolState.lengthKind = 2;
         CurrentToolState.shapeType = 5;
-        ToolLengthReport = {};
-        ToolLengthReport.arborCheck = ToolLengthReport.heightCheck =
-            ToolLengthReport.chipWidthCheck = kToolLengthCheckOutput;
+        output_ = {};
+        output_.arborCheck = output_.heightCheck = output_.chipWidthCheck = kToolLengthCheckOutput;
         report_ = std::fopen(dir_.At("report.txt").c_str(), "w+");
         ASSERT_NE(report_, nullptr);
-        ToolLengthReport.stream = report_;
+        output_.stream = report_;
         Measure();
     }
     void TearDown() override {
         std::fclose(report_);
         UiHooks = savedHooks_;
         UiLanguage = savedLanguage_;
-        ToolLengthReport = {};
+        output_ = {};
         ClearToolLengthMeasurements(TestRun.cutting.measured);
         CurrentToolState = {};
     }
@@ -77,7 +79,7 @@ protected:
     std::string Line(int language) {
         UiLanguage = language;
         char line[kToolLengthLineCapacity];
-        FormatToolLengthReportLine(TestRun.cutting.measured, line, sizeof line);
+        FormatToolLengthReportLine(output_, TestRun.cutting.measured, line, sizeof line);
         return line;
     }
 
@@ -109,7 +111,7 @@ TEST_F(ToolLengthReportLine, GoldenLinesInBothLanguages) {
 }
 
 TEST_F(ToolLengthReportLine, NeckPartFollowsTheLengthRecordAndTheSearch) {
-    ToolLengthReport.heightCheck = ToolLengthReport.chipWidthCheck = 0;
+    output_.heightCheck = output_.chipWidthCheck = 0;
     CurrentToolState.lengthKind = 1;
     EXPECT_EQ(Line(1), "T07:Vertical Mill:Length=  53.250\n");
     CurrentToolState.lengthKind = 3;
@@ -127,8 +129,8 @@ TEST_F(ToolLengthReportLine, NeckPartFollowsTheLengthRecordAndTheSearch) {
 
 TEST_F(ToolLengthReportLine, OneLinePerCutAndOnlyWhenAskedFor) {
     UiLanguage = 1;
-    EXPECT_EQ(WriteToolLengthReportLine(TestRun.cutting.measured), 1);
-    EXPECT_EQ(WriteToolLengthReportLine(TestRun.cutting.measured), 0);  // no new cut
+    EXPECT_EQ(WriteToolLengthReportLine(output_, TestRun.cutting.measured), 1);
+    EXPECT_EQ(WriteToolLengthReportLine(output_, TestRun.cutting.measured), 0);  // no new cut
     const std::string once = Written();
     EXPECT_EQ(std::count(once.begin(), once.end(), '\n'), 1);
     EXPECT_EQ(TestRun.cutting.measured.stickOut, 0.0);
@@ -136,21 +138,21 @@ TEST_F(ToolLengthReportLine, OneLinePerCutAndOnlyWhenAskedFor) {
     EXPECT_EQ(TestRun.cutting.measured.lineDue, 0);
     // No check asks for output, or a run mode of 4 and above: nothing, and the values stay.
     Measure();
-    ToolLengthReport.arborCheck = 2;
-    ToolLengthReport.heightCheck = ToolLengthReport.chipWidthCheck = 3;
-    EXPECT_EQ(WriteToolLengthReportLine(TestRun.cutting.measured), 0);
-    ToolLengthReport.heightCheck = kToolLengthCheckOutput;
-    ToolLengthReport.runMode = BatchRunKind::kResult;
-    EXPECT_EQ(WriteToolLengthReportLine(TestRun.cutting.measured), 0);
+    output_.arborCheck = 2;
+    output_.heightCheck = output_.chipWidthCheck = 3;
+    EXPECT_EQ(WriteToolLengthReportLine(output_, TestRun.cutting.measured), 0);
+    output_.heightCheck = kToolLengthCheckOutput;
+    output_.runMode = BatchRunKind::kResult;
+    EXPECT_EQ(WriteToolLengthReportLine(output_, TestRun.cutting.measured), 0);
     EXPECT_EQ(TestRun.cutting.measured.stickOut, 52.25);
-    ToolLengthReport.runMode = BatchRunKind::kSkip;
-    EXPECT_EQ(WriteToolLengthReportLine(TestRun.cutting.measured), 1);
+    output_.runMode = BatchRunKind::kSkip;
+    EXPECT_EQ(WriteToolLengthReportLine(output_, TestRun.cutting.measured), 1);
     EXPECT_EQ(Written(), once + "T07:Vertical Mill:Height=  10.125\n");
 }
 
 TEST_F(ToolLengthReportLine, MissingStreamStillClearsTheValues) {
-    ToolLengthReport.stream = nullptr;
-    EXPECT_EQ(WriteToolLengthReportLine(TestRun.cutting.measured), -1);
+    output_.stream = nullptr;
+    EXPECT_EQ(WriteToolLengthReportLine(output_, TestRun.cutting.measured), -1);
     EXPECT_EQ(TestRun.cutting.measured.lineDue, 0);
     EXPECT_EQ(TestRun.cutting.measured.neckLu, 0.0);
     EXPECT_EQ(Written(), "");
@@ -168,7 +170,7 @@ TEST_F(ToolLengthReportLine, LongNamesAreBounded) {
     EXPECT_EQ(cut.substr(0, 4 + 254 + 1), "T07:" + std::string(254, 'N') + ":");
     // A tiny buffer still gets a terminated line end.
     char tiny[6];
-    FormatToolLengthReportLine(TestRun.cutting.measured, tiny, sizeof tiny);
+    FormatToolLengthReportLine(output_, TestRun.cutting.measured, tiny, sizeof tiny);
     EXPECT_STREQ(tiny, "T07:\n");
 }
 
@@ -186,19 +188,19 @@ TEST(MotionSnapshot, SavesTheCurrentMotionState) {
         RunKinematics.pose.tool.axis[i] = i == 1 ? 1.0 : 0.0;
     }
     EXPECT_EQ(MotionStateSnapshot{}.toolNumber, -1);
-    SaveMotionState(RunSession);
-    EXPECT_EQ(MotionSnapshot.toolNumber, 12);
+    MotionStateSnapshot snapshot;
+    SaveMotionState(RunSession, &snapshot);
+    EXPECT_EQ(snapshot.toolNumber, 12);
     for (int i = 0; i < 5; ++i) {
-        EXPECT_EQ(MotionSnapshot.program.axis[i], 10 + i);
-        EXPECT_EQ(MotionSnapshot.machine.axis[i], 20 + i);
-        EXPECT_EQ(MotionSnapshot.workOrigin.axis[i], 30 + i);
+        EXPECT_EQ(snapshot.program.axis[i], 10 + i);
+        EXPECT_EQ(snapshot.machine.axis[i], 20 + i);
+        EXPECT_EQ(snapshot.workOrigin.axis[i], 30 + i);
     }
-    EXPECT_EQ(MotionSnapshot.toolPoint[2], 42);
-    EXPECT_EQ(MotionSnapshot.toolAxis[1], 1.0);
+    EXPECT_EQ(snapshot.toolPoint[2], 42);
+    EXPECT_EQ(snapshot.toolAxis[1], 1.0);
     RunKinematics.pose = savedPose;
     RunKinematics.workOrigin = savedOrigin;
     CurrentToolState = {};
-    MotionSnapshot = {};
 }
 
 // The records forms save the given records' pose and work origin, exactly as the session forms do
@@ -238,13 +240,9 @@ TEST(MotionSnapshot, RecordsFormsSaveTheGivenRecordsOnly) {
          [](NcSession& s, MotionStateSnapshot* out) { CaptureMotionState(s, out); }},
         {"save",
          [](const KinematicsSessionRecords& r, MotionStateSnapshot* out) {
-             SaveMotionState(r);
-             *out = MotionSnapshot;
+             SaveMotionState(r, out);
          },
-         [](NcSession& s, MotionStateSnapshot* out) {
-             SaveMotionState(s);
-             *out = MotionSnapshot;
-         }},
+         [](NcSession& s, MotionStateSnapshot* out) { SaveMotionState(s, out); }},
     };
     for (const Form& form : forms) {
         MotionStateSnapshot saved;
@@ -260,10 +258,9 @@ TEST(MotionSnapshot, RecordsFormsSaveTheGivenRecordsOnly) {
         *session.kinematics = given;
         form.fromSession(session, &fromSession);
         EXPECT_TRUE(same(saved, fromSession)) << form.name;
+        EXPECT_EQ(saved.toolNumber, std::string(form.name) == "save" ? 5 : -1) << form.name;
     }
-    EXPECT_EQ(MotionSnapshot.toolNumber, 5);
     CurrentToolState = {};
-    MotionSnapshot = {};
 }
 
 }  // namespace

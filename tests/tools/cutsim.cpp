@@ -128,7 +128,9 @@ int RunSimulation(CuttingRun& run, StockModel* stock) {
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
     JoinCuttingRun(run);
-    return FinishRun(RunSession, run.cutting.flags, nullptr,
+    // No window sets a start point: an alarm or an abort returns to where the run started.
+    const RunStartPoint start;
+    return FinishRun(RunSession, run.reports, run.cutting.flags, start, nullptr,
                      RunControl.abortRequest.load() != 0 ? 1 : 0, run.result.end);
 }
 
@@ -183,7 +185,7 @@ int Main(int argc, char** argv) {
                 before - DexelFamilyVolume(stock, kDexelViewZ), run.record.removedVolume);
     std::printf("alarm steps: %lld\n", static_cast<long long>(run.record.alarmSteps));
     std::printf("alarm code: %d\n", alarm);
-    for (const std::string& report : ShownReports) {
+    for (const std::string& report : run.reports.shown) {
         std::printf("report: %s\n", report.c_str());
     }
     std::printf("elapsed: %.3f s\n", seconds);

@@ -142,7 +142,7 @@ protected:
         RunSession.controller = NcControllerView{};
         CurrentMachine = MachineGeometry{};
         SimulationCallbacks = SimulationHooks{};
-        ToolLengthReport = ToolLengthReportOutput{};
+        TestRun.reports.toolLength = ToolLengthReportOutput{};
         ToolPathDisplay = ToolPathOptions{};
         ResetRunControlFlags();
         DisplayUnitFactor = 1.0;
@@ -346,16 +346,17 @@ TEST_F(ToolPathTest, DrawingWritesNoReportLines) {
     AlarmReport.path = scratch_.At("alarm.txt");
     std::FILE* report = std::tmpfile();
     ASSERT_NE(report, nullptr);
-    ToolLengthReport.stream = report;
-    ToolLengthReport.arborCheck = kToolLengthCheckOutput;
+    TestRun.reports.toolLength.stream = report;
+    TestRun.reports.toolLength.arborCheck = kToolLengthCheckOutput;
     static int hookCalls = 0;
     hookCalls = 0;
-    SimulationCallbacks.writeSecondFormLine = [](const CuttingState&, NcSession&, const char*) {
+    SimulationCallbacks.writeSecondFormLine = [](const CuttingState&, NcSession&, RunReports&,
+                                                 const char*) { ++hookCalls; };
+    SimulationCallbacks.writeLimitLogLine = [](NcSession&, RunReports&, const char*) {
         ++hookCalls;
     };
-    SimulationCallbacks.writeLimitLogLine = [](NcSession&, const char*) { ++hookCalls; };
-    SimulationCallbacks.writeInterferenceReport = [](NcSession&) { ++hookCalls; };
-    SimulationCallbacks.recordInterferenceBreak = [](const CuttingState&, NcSession&) {
+    SimulationCallbacks.writeInterferenceReport = [](NcSession&, RunReports&) { ++hookCalls; };
+    SimulationCallbacks.recordInterferenceBreak = [](const CuttingState&, NcSession&, RunReports&) {
         return ++hookCalls, 0;
     };
     Program(
@@ -387,7 +388,7 @@ TEST_F(ToolPathTest, DrawingWritesNoReportLines) {
     CloseAlarmFile(RunSession);
     EXPECT_GT(std::ftell(report), 0L);
     EXPECT_TRUE(std::filesystem::exists(AlarmReport.path));
-    ToolLengthReport.stream = nullptr;
+    TestRun.reports.toolLength.stream = nullptr;
     std::fclose(report);
 }
 

@@ -580,9 +580,11 @@ TEST_F(ViewWindowTest, ShellKeysCallTheirHooksUnderTheirConditions) {
     };
     ViewCallbacks.openHelpPage = [] { Record("help"); };
     ViewCallbacks.startSecondInstance = [] { Record("second"); };
+    // The shell swaps to the snapshot only while it holds a tool.
+    static int snapshotTool = -1;
     ViewCallbacks.swapToolPose = [](int source) {
         Record("swap " + std::to_string(source));
-        return 1;
+        return source == 1 && snapshotTool < 0 ? 0 : 1;
     };
     ViewCallbacks.drawAxisValuePanes = [] { Record("axes"); };
     ViewCallbacks.drawStatusBar = [] { Record("status"); };
@@ -606,11 +608,11 @@ TEST_F(ViewWindowTest, ShellKeysCallTheirHooksUnderTheirConditions) {
     Key('I');  // the tool is not displayed
     DisplayModes.toolMode = 1;
     Key('I');
-    MotionSnapshot.toolNumber = -1;
-    Key('J');  // the snapshot holds no tool
-    MotionSnapshot.toolNumber = 3;
+    snapshotTool = -1;
+    Key('J');  // the snapshot holds no tool: no swap, no axis values
+    snapshotTool = 3;
     Key('J');
-    MotionSnapshot.toolNumber = -1;
+    snapshotTool = -1;
     Machine.tableCarriedCount = 0;
     Key('[', '[');
     EXPECT_EQ(SceneFollow.followLinearAxes, 0);
@@ -626,7 +628,7 @@ TEST_F(ViewWindowTest, ShellKeysCallTheirHooksUnderTheirConditions) {
     UiLanguage = 0;
     const std::vector<std::string> want = {
         "help",   "editor 2", "editor 3", "editor 4", "editor 0", "editor 1", "second",
-        "swap 0", "axes",     "swap 1",   "axes",     "status",   "status"};
+        "swap 0", "axes",     "swap 1",   "swap 1",   "axes",     "status",   "status"};
     EXPECT_EQ(shellCalls, want);
     EXPECT_EQ(boxes, std::vector<std::string>{"Editing INI-FILE"});
 }
