@@ -457,7 +457,6 @@ const std::vector<HookRecordEntry>& ListHookRecords() {
         MIREXA_HOOK_RECORD(StockHooks, StockCallbacks),
         MIREXA_HOOK_RECORD(NcHooks, NcUpHooks),
         MIREXA_HOOK_RECORD(DataCheckHooks, DataCheckCallbacks),
-        MIREXA_HOOK_RECORD(CuttingHooks, CuttingCallbacks),
         MIREXA_HOOK_RECORD(SimulationHooks, SimulationCallbacks),
         MIREXA_HOOK_RECORD(RunUiHooks, RunUiCallbacks),
         MIREXA_HOOK_RECORD(ViewHooks, ViewCallbacks),

@@ -19,14 +19,13 @@
 #include "simulation/cutting_state.h"
 #include "simulation/interference_flags.h"
 #include "simulation/section_solids.h"
+#include "simulation/simulation_hooks.h"
 #include "simulation/tool_length_report.h"
 #include "stock/dexel_intervals.h"
 #include "stock/material_summary.h"
 #include "stock/stock_grid.h"
 
 namespace mirexa {
-
-CuttingHooks CuttingCallbacks;
 
 namespace {
 
@@ -900,8 +899,8 @@ void SetViewPose(DexelGridView* view, const CutPoseGeometry& pose) {
 }
 
 double RunShankAndHolderPasses(CuttingState& cutting, const CutMoveFacts& move, StockModel* model) {
-    return CuttingCallbacks.shankAndHolderPasses != nullptr && move.tool != nullptr
-               ? CuttingCallbacks.shankAndHolderPasses(cutting, *move.tool, model)
+    return SimulationCallbacks.shankAndHolderPasses != nullptr && move.tool != nullptr
+               ? SimulationCallbacks.shankAndHolderPasses(cutting, *move.tool, model)
                : 0.0;
 }
 

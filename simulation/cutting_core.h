@@ -113,16 +113,6 @@ struct CuttingTotalsRecord {
     std::int64_t raysSkipped = {};
 };
 
-// Upward and later calls of the cut; a null hook means nothing there.
-struct CuttingHooks {
-    // The shank and holder passes of the checks: run after the cutter passes of every call
-    // (also when the tool lies outside the grid) on the cut's state; returns the volume they
-    // removed (mm^3).
-    double (*shankAndHolderPasses)(CuttingState& cutting, const CurrentToolRecord& tool,
-                                   StockModel* model) = {};
-};
-extern CuttingHooks CuttingCallbacks;
-
 // What the cut takes from the move it cuts for: whether it is a feed move (motion type above 0;
 // a feed cut paints the new ends above the cutting length) and the interpreter's cutting-on switch
 // (cleared by the cut off code).

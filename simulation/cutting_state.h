@@ -1,7 +1,7 @@
 // The state of the cut and of the checks at one tool pose, as one record: the cutter's sections,
 // the pose of the last cut, the three dexel grid views of the stock it cut, the section of the
-// shank or holder pass, the step's interference flags, the tool-length measures and the counters
-// of the passes and checks.
+// shank or holder pass, the step's interference flags, the tool-length measures, the mounted
+// tools' results and the counters of the passes and checks.
 //
 // Ownership: a cutting run owns one (CuttingRun::cutting) and hands it to every step of its
 // moves (MoveStepContext::cutting); the window keeps its run's between runs, so that the jog and
@@ -20,6 +20,7 @@
 #include "simulation/head_interference.h"
 #include "simulation/holder_checks.h"
 #include "simulation/interference_flags.h"
+#include "simulation/mounted_tools.h"
 #include "simulation/structure_checks.h"
 #include "simulation/tool_length_report.h"
 
@@ -44,6 +45,8 @@ struct CuttingState {
     ToolLengthMeasurements measured = {};
     // The flags of the step: cleared before each step, set by its cut and checks.
     InterferenceFlagSet flags = {};
+    // What the mounted-tools pass found for each tool of the carrier at the last step.
+    MountedToolResults mountedResults = {};
     // Counters of the head and structure checks; only ever added to.
     HeadCheckCounters headChecks = {};
     SweepCheckCounters sweepChecks = {};

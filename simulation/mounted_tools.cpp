@@ -22,7 +22,6 @@
 namespace mirexa {
 
 std::atomic<std::int32_t> MountedToolBusyFlags{kMountedToolsFree};
-MountedToolResultRecord MountedToolResult[kMountedToolEntries];
 
 namespace {
 
@@ -110,9 +109,9 @@ int ResultCode(const InterferenceFlagSet& f) {
 }
 
 // Returns the code recorded.
-int RecordResult(const InterferenceFlagSet& f, const NcSession& session, int tool,
-                 const double machine[5]) {
-    MountedToolResultRecord& r = MountedToolResult[tool];
+int RecordResult(MountedToolResults& results, const InterferenceFlagSet& f,
+                 const NcSession& session, int tool, const double machine[5]) {
+    MountedToolResultRecord& r = results[tool];
     r.code = ResultCode(f);
     r.arbor = f.arbor;
     r.taper = f.taper;
@@ -192,8 +191,8 @@ void MountedToolsSide::unlock() const {
 
 // --- Results ----------------------------------------------------------------------------------
 
-void ClearMountedToolResults() {
-    for (MountedToolResultRecord& record : MountedToolResult) {
+void ClearMountedToolResults(MountedToolResults& results) {
+    for (MountedToolResultRecord& record : results) {
         record = MountedToolResultRecord{};
     }
 }
@@ -251,7 +250,7 @@ double CutAndCheckMountedTools(CuttingState& cutting, NcSession& session, StockM
         if (!InLayout(tool)) {
             continue;
         }
-        MountedToolResult[tool].code = kMountedNoResult;
+        cutting.mountedResults[tool].code = kMountedNoResult;
         if (tool != current && Present(tool) && SameStation(tool, current)) {
             sameStation = true;
         }
@@ -278,7 +277,8 @@ double CutAndCheckMountedTools(CuttingState& cutting, NcSession& session, StockM
             if (toolPairs) {
                 CheckToolRings(cutting, session, machine);
             }
-            if (const int code = RecordResult(flags, session, tool, machine);
+            if (const int code =
+                    RecordResult(cutting.mountedResults, flags, session, tool, machine);
                 code != kMountedNoResult) {
                 passCode = code;
             }
@@ -318,7 +318,7 @@ double CutAndCheckMountedTools(CuttingState& cutting, NcSession& session, StockM
         for (int i = 1; i <= count; ++i) {
             const int tool = ListedTool(i);
             if (InLayout(tool) && tool != current) {
-                RaiseCodeFlag(flags, MountedToolResult[tool].code);
+                RaiseCodeFlag(flags, cutting.mountedResults[tool].code);
             }
         }
     }
@@ -328,7 +328,7 @@ double CutAndCheckMountedTools(CuttingState& cutting, NcSession& session, StockM
 }
 
 void InstallInterferenceCheckHooks() {
-    CuttingCallbacks.shankAndHolderPasses = RunShankAndHolderPasses;
+    SimulationCallbacks.shankAndHolderPasses = RunShankAndHolderPasses;
     SimulationCallbacks.checkStructures = [](CuttingState& cutting, const NcSession& session) {
         CheckStructuresAtStep(cutting, SessionCheckRecords(*session.kinematics, *session.tools));
     };

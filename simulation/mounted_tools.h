@@ -85,12 +85,13 @@ struct MountedToolResultRecord {
     double machine[5] = {};  // mm, deg
 };
 
-// One record per tool number of the layout (0 .. 200). The codes of the listed tools are
-// cleared at the start of every pass, so a record never speaks for an earlier pass.
-extern MountedToolResultRecord MountedToolResult[kMountedToolEntries];
+// One record per tool number of the layout (0 .. 200), kept by the cutting state whose pass
+// found them. The codes of the listed tools are cleared at the start of every pass, so a record
+// never speaks for an earlier pass.
+using MountedToolResults = MountedToolResultRecord[kMountedToolEntries];
 
 // Clears every record.
-void ClearMountedToolResults();
+void ClearMountedToolResults(MountedToolResults& results);
 
 // --- The pass ---------------------------------------------------------------------------------
 

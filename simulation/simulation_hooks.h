@@ -9,6 +9,7 @@
 namespace mirexa {
 
 struct CuttingState;
+struct CurrentToolRecord;
 struct NcSession;
 struct RunReports;
 struct StockModel;
@@ -26,6 +27,11 @@ struct SimulationHooks {
     // Returns the volume the current tool removed.
     double (*cutAndCheckMountedTools)(CuttingState& cutting, NcSession& session, StockModel* stock,
                                       const CutEndMarkRecord& mark) = {};
+    // The shank and holder passes of the checks: run by the cut after its cutter passes at every
+    // pose (also when the tool lies outside the grid) on the cut's state; returns the volume they
+    // removed (mm^3).
+    double (*shankAndHolderPasses)(CuttingState& cutting, const CurrentToolRecord& tool,
+                                   StockModel* model) = {};
     // 1 when the session's current tool has a mounted-tool list.
     int (*currentToolHasMountedTools)(const NcSession& session) = {};
 

@@ -21,6 +21,7 @@
 #include "nc/nc_session.h"
 #include "simulation/dexel_grid_view.h"
 #include "simulation/interference_flags.h"
+#include "simulation/simulation_hooks.h"
 #include "simulation/tool_length_report.h"
 #include "stock/stock_grid.h"
 #include "support/stock_invariants.h"
@@ -324,8 +325,8 @@ TEST_F(CuttingCoreTest, ToolOutsideTheGridCutsNothingButTheHolderPassesRun) {
     TestRun.cutting.cutter = testing::FlatTool(6.0);
     static int holderCalls;
     holderCalls = 0;
-    CuttingCallbacks.shankAndHolderPasses = [](CuttingState&, const CurrentToolRecord&,
-                                               StockModel*) {
+    SimulationCallbacks.shankAndHolderPasses = [](CuttingState&, const CurrentToolRecord&,
+                                                  StockModel*) {
         ++holderCalls;
         return 0.0;
     };

@@ -11,6 +11,7 @@
 #include "simulation/dexel_grid_view.h"
 #include "simulation/interference_flags.h"
 #include "simulation/run_control.h"
+#include "simulation/simulation_hooks.h"
 #include "simulation/tool_length_report.h"
 #include "stock/stock_grid.h"
 #include "stock/stock_shapes.h"
@@ -165,7 +166,7 @@ void WatchRunDrawing() {
 
 ScopedCuttingState::ScopedCuttingState() {
     saved.Keep(TestRun.cutting.cutter, CutMark, Checks, RunKinematics.motion,
-               TestRun.cutting.measured, CuttingCallbacks, RunKinematics.toolValues);
+               TestRun.cutting.measured, SimulationCallbacks, RunKinematics.toolValues);
     RunKinematics.toolValues = KinematicsToolValues{};
     ClearToolLengthMeasurements(TestRun.cutting.measured);
     RunKinematics.motion.motionType = 1;

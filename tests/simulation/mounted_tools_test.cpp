@@ -118,7 +118,7 @@ protected:
 
     void SetUp() override {
         MountedToolBusyFlags = kMountedToolsFree;
-        ClearMountedToolResults();
+        ClearMountedToolResults(TestRun.cutting.mountedResults);
         for (int n = 1; n <= 3; ++n) {
             PutFlatTool(n, 6, 12);
             testing::PutLengthRecord(n, kToolLength1, {50});
@@ -149,7 +149,7 @@ protected:
         StockModels[0] = StockModel{};
         CurrentStockIndex = savedIndex;
         MountedToolBusyFlags = kMountedToolsFree;
-        ClearMountedToolResults();
+        ClearMountedToolResults(TestRun.cutting.mountedResults);
     }
     static double TopAt(double x, double y) {
         return ZRayTop(StockModels[0], static_cast<int>(x * 2), static_cast<int>(y * 2));
@@ -166,13 +166,14 @@ TEST_F(MountedToolsPass, ACarrierOfThreeCutsAtTheThreeStations) {
     EXPECT_EQ(TopAt(20, 50), 40.0);
     EXPECT_EQ(TopAt(50, 50), 50.0);
     // The other tools touched the stock: code 5 each, and the attachment flag for them.
-    EXPECT_EQ(MountedToolResult[2].code, kMountedStockContact);
-    EXPECT_EQ(MountedToolResult[3].code, kMountedStockContact);
-    EXPECT_EQ(MountedToolResult[4].code, 0) << "not in the tools table: skipped";
-    EXPECT_EQ(MountedToolResult[1].code, 0) << "the current tool has no result";
+    EXPECT_EQ(TestRun.cutting.mountedResults[2].code, kMountedStockContact);
+    EXPECT_EQ(TestRun.cutting.mountedResults[3].code, kMountedStockContact);
+    EXPECT_EQ(TestRun.cutting.mountedResults[4].code, 0) << "not in the tools table: skipped";
+    EXPECT_EQ(TestRun.cutting.mountedResults[1].code, 0) << "the current tool has no result";
     EXPECT_EQ(TestRun.cutting.flags.attachment, 1);
     EXPECT_EQ(TestRun.cutting.flags.contact, 1);
-    EXPECT_DOUBLE_EQ(MountedToolResult[2].machine[0], RunKinematics.pose.machine.axis[0] + 30.0);
+    EXPECT_DOUBLE_EQ(TestRun.cutting.mountedResults[2].machine[0],
+                     RunKinematics.pose.machine.axis[0] + 30.0);
     // The current tool is current again and the owner word is free.
     EXPECT_EQ(RunTools.tool.derivedFrom, 1);
     EXPECT_EQ(MountedToolBusyFlags.load(), kMountedToolsFree);
@@ -184,7 +185,7 @@ TEST_F(MountedToolsPass, ContactUnderCutRecordsNothingAndAllChecksOffCutsOnlyThe
     CutAndCheckMountedTools(TestRun.cutting, RunSession, &StockModels[CurrentStockIndex.load()],
                             testing::CutMark);
     EXPECT_EQ(TopAt(50, 20), 40.0);
-    EXPECT_EQ(MountedToolResult[2].code, 0);
+    EXPECT_EQ(TestRun.cutting.mountedResults[2].code, 0);
     EXPECT_EQ(TestRun.cutting.flags.attachment, 0);
 
     // With every check off, the other stations are not visited.
@@ -201,12 +202,12 @@ TEST_F(MountedToolsPass, ToolsAtTheCurrentStationCutWithoutResultsAndOldCodesAre
     // Tool 3 shares tool 1's station and is 5 mm longer by its SHIFT: it cuts 5 mm deeper there.
     MountedTools.positions[3][0] = MountedTools.positions[3][1] = 0.0;
     ToolTableSet.shifts[3] = 5.0f;
-    MountedToolResult[3].code = kMountedViceHit;  // left from an earlier pass
+    TestRun.cutting.mountedResults[3].code = kMountedViceHit;  // left from an earlier pass
     Checks.arborCheck = 0;
     CutAndCheckMountedTools(TestRun.cutting, RunSession, &StockModels[CurrentStockIndex.load()],
                             testing::CutMark);
     EXPECT_EQ(TopAt(20, 20), 35.0);
-    EXPECT_EQ(MountedToolResult[3].code, 0);
+    EXPECT_EQ(TestRun.cutting.mountedResults[3].code, 0);
     EXPECT_EQ(TestRun.cutting.flags.structure[kToolVice], 0);
     EXPECT_EQ(TopAt(50, 20), 50.0) << "all checks off: tool 2 stays out";
     EXPECT_EQ(RunTools.tool.derivedFrom, 1);
@@ -218,9 +219,10 @@ TEST_F(MountedToolsPass, AnotherToolInTheViceRaisesTheToolViceFlag) {
     Checks.structurePairs[kToolVice] = 1;
     CutAndCheckMountedTools(TestRun.cutting, RunSession, &StockModels[CurrentStockIndex.load()],
                             testing::CutMark);
-    EXPECT_EQ(MountedToolResult[2].code, kMountedViceHit);
-    EXPECT_EQ(MountedToolResult[2].vice, 1);
-    EXPECT_EQ(MountedToolResult[3].code, kMountedStockContact) << "in the stock, clear of the vice";
+    EXPECT_EQ(TestRun.cutting.mountedResults[2].code, kMountedViceHit);
+    EXPECT_EQ(TestRun.cutting.mountedResults[2].vice, 1);
+    EXPECT_EQ(TestRun.cutting.mountedResults[3].code, kMountedStockContact)
+        << "in the stock, clear of the vice";
     EXPECT_EQ(TestRun.cutting.flags.structure[kToolVice], 1);
     EXPECT_EQ(TestRun.cutting.flags.contact, 1);
 }

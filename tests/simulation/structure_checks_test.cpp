@@ -316,7 +316,7 @@ TEST_F(SweepFlags, TheHookChecksTheSessionItIsGivenNotTheBoundRecords) {
         // tool would miss.
         {"turned tool", 2, {90, 90}, {0, 0, 0}, {8, -8, -8, 12, 8, 8}, kToolVice},
     };
-    const CuttingHooks cutting = CuttingCallbacks;
+    const SimulationHooks saved = SimulationCallbacks;
     InstallInterferenceCheckHooks();
     PutFlatTool(2, 1, 1);
     // Tool 1 sits on a carrier, tool 2 does not.
@@ -371,7 +371,7 @@ TEST_F(SweepFlags, TheHookChecksTheSessionItIsGivenNotTheBoundRecords) {
         EXPECT_EQ(SimulationCallbacks.currentToolHasMountedTools(*other), 1);
         EXPECT_EQ(CurrentToolHasMountedTools(RunSession), 0);
     }
-    CuttingCallbacks = cutting;
+    SimulationCallbacks = saved;
 }
 
 }  // namespace
