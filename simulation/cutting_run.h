@@ -46,6 +46,11 @@ struct RunResult {
     std::int64_t alarmSteps = {};   // steps that ended in an alarm
     double removedVolume = {};      // mm^3
     std::int32_t stepCapHits = {};  // moves whose step count was capped
+    // What the run's reports hold at its end: the interference kinds it recorded (distinct), the
+    // lines of its tool-load limit log and the entries of its long rotary move warning file.
+    std::int32_t interferenceKinds = {};
+    std::int32_t limitLogLines = {};
+    std::int32_t rotaryWarnings = {};
 };
 
 enum class RunState : std::int32_t {

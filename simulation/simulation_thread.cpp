@@ -729,6 +729,11 @@ void RunCutting(CuttingRun& run) {
     result.alarmSteps = run.record.alarmSteps;
     result.removedVolume = run.record.removedVolume;
     result.stepCapHits = run.record.stepCapHits;
+    for (const std::atomic<std::uint8_t>& kind : run.reports.kinds.bytes) {
+        result.interferenceKinds += kind.load() != 0 ? 1 : 0;
+    }
+    result.limitLogLines = run.reports.limitLog.lineCount;
+    result.rotaryWarnings = run.reports.warningFile.count;
     run.state.store(RunState::kEnded);
 }
 

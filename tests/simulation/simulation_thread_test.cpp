@@ -36,8 +36,12 @@
 #include "services/shared_state.h"
 #include "shell/worker_threads.h"
 #include "simulation/cutting_core.h"
+#include "simulation/cutting_run.h"
+#include "simulation/interference_decisions.h"
 #include "simulation/move_stepping.h"
 #include "simulation/run_control.h"
+#include "simulation/run_end.h"
+#include "simulation/run_reports.h"
 #include "simulation/simulation_hooks.h"
 #include "stock/stock_grid.h"
 #include "stock/stock_shapes.h"
@@ -180,8 +184,19 @@ TEST_F(SimulationThreadTest, TwoRunsInTurnKeepToTheirOwnSessionStockAndRecords) 
     auto other = std::make_unique<NcSession>();
     CopyNcSessionState(other.get(), RunSession);
     const std::string first = scratch_.Write("first.nc", kSlotProgram);
+    // The second ends with a rapid into its stock: its result names the kind, the first's none.
     const std::string second = scratch_.Write(
-        "second.nc", "%\nG90 G17\nG00 X5. Y-5. Z20.\nZ6.\nG01 Y25. F500.\nG01 X8.\nM30\n%\n");
+        "second.nc",
+        "%\nG90 G17 S1000 M03\nG00 X5. Y-5. Z20.\nZ6.\nG01 Y25. F500.\nG01 X8.\nG00 X20.\n"
+        "M30\n%\n");
+    const CheckSettings savedChecks = Checks;
+    Checks.pauseOnEvents = 1;  // the rapid is recorded, the run goes on
+    Checks.interference = 2;   // RECORD
+    SimulationCallbacks.recordInterferenceBreak = [](const CuttingState& cutting,
+                                                     NcSession& session, RunReports& reports) {
+        return RecordInterferenceBreak(reports.kinds,
+                                       MakeCurrentInterferenceStep(cutting.flags, session), Checks);
+    };
     CuttingRun a, b;
     const auto body = [](CuttingRun& run) { RunCutting(run); };
     ASSERT_EQ(
@@ -201,13 +216,13 @@ TEST_F(SimulationThreadTest, TwoRunsInTurnKeepToTheirOwnSessionStockAndRecords) 
     EXPECT_EQ(a.result.end, kRunEndProgram);
     EXPECT_EQ(b.result.end, kRunEndProgram);
     EXPECT_EQ(a.result.moves, 4);
-    EXPECT_EQ(b.result.moves, 4);
+    EXPECT_EQ(b.result.moves, 5);
     EXPECT_NE(a.record.steps, b.record.steps);
     EXPECT_EQ(a.result.steps, a.record.steps);
     // Each session stands where its own program left it.
     EXPECT_DOUBLE_EQ(RunKinematics.pose.program.axis[0], 20.1);
     EXPECT_DOUBLE_EQ(RunKinematics.pose.program.axis[2], 20.0);
-    EXPECT_DOUBLE_EQ(other->kinematics->pose.program.axis[0], 8.0);
+    EXPECT_DOUBLE_EQ(other->kinematics->pose.program.axis[0], 20.0);
     EXPECT_DOUBLE_EQ(other->kinematics->pose.program.axis[2], 6.0);
     // Each stock holds its own program's cut only: the slot along X at y = 15 (depth 8) in the
     // first, the slot along Y at x = 5 (depth 6) in the second.
@@ -218,6 +233,10 @@ TEST_F(SimulationThreadTest, TwoRunsInTurnKeepToTheirOwnSessionStockAndRecords) 
     EXPECT_EQ(testing::ZRayTop(StockModels[1], ix30, iy15), 10.0);
     EXPECT_GT(a.result.removedVolume, 0.0);
     EXPECT_GT(b.result.removedVolume, 0.0);
+    EXPECT_EQ(a.result.interferenceKinds, 0);
+    EXPECT_EQ(b.result.interferenceKinds, 1);
+    EXPECT_EQ(InterferenceKindSetFlag(b.reports.kinds, kKindRapid), 1);
+    Checks = savedChecks;
     FreeStockModel(&StockModels[1]);
     StockModels[1] = StockModel{};
 }
