@@ -12,6 +12,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
+#include <functional>
 
 #include "platform/color_dialog.h"
 #include "platform/file_dialog.h"
@@ -30,15 +31,44 @@ QWidget* OwnerWidget(WindowHandle owner) {
     return widget ? widget->window() : nullptr;
 }
 
+// How often an open box, dialog or menu looks at the program's end request (ms): a signal's
+// handler can only raise a flag, and nothing else wakes the loop it waits in.
+constexpr int kEndRequestPollMs = 100;
+
+// Calls close once the program's end request is raised, looking every kEndRequestPollMs while
+// the watch lives.
+class EndRequestWatch {
+public:
+    explicit EndRequestWatch(std::function<void()> close) {
+        timer_.setInterval(kEndRequestPollMs);
+        QObject::connect(&timer_, &QTimer::timeout, [this, close = std::move(close)] {
+            if (!ended_ && MessageBoxEndRequested()) {
+                ended_ = true;
+                close();
+            }
+        });
+        timer_.start();
+    }
+    bool Ended() const {
+        return ended_;
+    }
+
+private:
+    QTimer timer_;
+    bool ended_ = false;
+};
+
 // Opens the toolkit dialog (never exec) in front and waits for its end in the layer's modal
 // loop, the owner disabled meanwhile; the dialog is hidden again on return and the owner's window
-// takes the keyboard back (without a window manager the focus would go to no window at all).
-void OpenAndWait(QDialog* dialog, WindowHandle owner) {
+// takes the keyboard back (without a window manager the focus would go to no window at all). An
+// end request raised while it is open closes it as Esc would. Returns 1 when it was closed so.
+int OpenAndWait(QDialog* dialog, WindowHandle owner) {
     bool done = false;
     QObject::connect(dialog, &QDialog::finished, [&done] {
         done = true;
         WakeQtModalLoop();
     });
+    const EndRequestWatch watch([dialog] { dialog->done(QDialog::Rejected); });
     dialog->open();
     // In front with the keyboard focus: a desktop without a window manager gives it none by
     // itself.
@@ -48,6 +78,7 @@ void OpenAndWait(QDialog* dialog, WindowHandle owner) {
     if (QWidget* window = OwnerWidget(owner); window != nullptr && window->isVisible()) {
         ActivateQtTopLevel(window);
     }
+    return watch.Ended() ? 1 : 0;
 }
 
 // Runs the answer on the GUI thread; the fallback stands when that cannot be done.
@@ -95,10 +126,6 @@ QMessageBox::Icon BoxIcon(unsigned style) {
     }
 }
 
-// How often an open box looks at the program's end request (ms): a signal's handler can only
-// raise a flag, and nothing else wakes the loop the box waits in.
-constexpr int kEndRequestPollMs = 100;
-
 int AskMessageBox(const MessageBoxRequest& request) {
     if (!IsQtGuiThread()) {
         return AskOnGuiThread([&] { return AskMessageBox(request); },
@@ -130,19 +157,7 @@ int AskMessageBox(const MessageBoxRequest& request) {
         box.setWindowFlag(Qt::WindowStaysOnTopHint);
     }
     // An end request that comes while the box is open closes it as Esc would.
-    bool ended = false;
-    QTimer endWatch;
-    endWatch.setInterval(kEndRequestPollMs);
-    QObject::connect(&endWatch, &QTimer::timeout, &box, [&ended, &box] {
-        if (!ended && MessageBoxEndRequested()) {
-            ended = true;
-            box.done(QDialog::Rejected);
-        }
-    });
-    endWatch.start();
-    OpenAndWait(&box, request.owner);
-    endWatch.stop();
-    if (ended) {
+    if (OpenAndWait(&box, request.owner) != 0) {
         return cancelled;
     }
     const auto clicked = box.standardButton(box.clickedButton());
@@ -167,6 +182,10 @@ FileDialogResult AskFileDialog(const FileDialogRequest& request) {
     cancelled.checkBoxChecked = request.checkBoxChecked;
     if (!IsQtGuiThread()) {
         return AskOnGuiThread([&] { return AskFileDialog(request); }, cancelled);
+    }
+    // The program is ending: no dialog holds that up.
+    if (MessageBoxEndRequested()) {
+        return cancelled;
     }
     // Without a folder of its own the dialog starts in the working folder, not in the toolkit's
     // shared history of another program.
@@ -236,6 +255,9 @@ int AskColor(const ColorChooserRequest& request, std::uint32_t* chosen) {
     if (!IsQtGuiThread()) {
         return AskOnGuiThread([&] { return AskColor(request, chosen); }, 0);
     }
+    if (MessageBoxEndRequested()) {
+        return 0;
+    }
     if (request.customColors) {
         for (int i = 0; i < kCustomColorCount; ++i) {
             QColorDialog::setCustomColor(i, ToQColor(request.customColors[i]));
@@ -260,6 +282,9 @@ unsigned AskPopupMenu(const PopupMenu& menu, int, int) {
     if (!IsQtGuiThread()) {
         return AskOnGuiThread([&] { return AskPopupMenu(menu, 0, 0); }, 0u);
     }
+    if (MessageBoxEndRequested()) {
+        return 0;
+    }
     QMenu popup;
     for (const PopupMenuItem& item : menu.items) {
         if (item.command == 0) {
@@ -280,10 +305,12 @@ unsigned AskPopupMenu(const PopupMenu& menu, int, int) {
         done = true;
         WakeQtModalLoop();
     });
+    // An end request closes the menu as a click beside it would.
+    const EndRequestWatch watch([&popup] { popup.close(); });
     // The menu opens where the pointer is: the right click that asked for it.
     popup.popup(QCursor::pos());
     RunQtModalLoop(nullptr, &done);
-    return chosen;
+    return watch.Ended() ? 0 : chosen;
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
+#include <QColorDialog>
 #include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QMenu>
@@ -14,9 +15,11 @@
 #include <QTimer>
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <thread>
 
+#include "platform/color_dialog.h"
 #include "platform/file_dialog.h"
 #include "platform/message_box.h"
 #include "platform/popup_menu.h"
@@ -185,6 +188,70 @@ TEST_F(QtDialogsTest, AnEndRequestClosesAnOpenBoxAsCancelledAndShowsNoOther) {
         PumpPending();
         EXPECT_FALSE(*anotherShown);
     }
+    SetMessageBoxEndFlag(nullptr);
+}
+
+// The file dialog, the colour chooser and a popup menu give way to the end request as a box does:
+// one open when it is raised closes as cancelled, and none opens once it is raised.
+TEST_F(QtDialogsTest, AnEndRequestClosesAnOpenDialogOrMenuAsCancelled) {
+    std::uint32_t colour = 0x123456;
+    std::uint32_t custom[16] = {};
+    PopupMenu menu;
+    menu.items = {{257, "Rotate"}};
+    FileDialogRequest request;
+    request.owner = owner;
+    request.title = "Select NC data";
+    FileDialogResult result;
+    const struct {
+        const char* name;
+        std::function<bool()> open;  // true when something shows
+        std::function<unsigned()> ask;
+    } cases[] = {
+        {"file dialog", [] { return testing::FindTopLevel<QFileDialog>() != nullptr; },
+         [&] { return static_cast<unsigned>(ShowFileDialog(request, &result)); }},
+        {"colour chooser", [] { return testing::FindTopLevel<QColorDialog>() != nullptr; },
+         [&] { return static_cast<unsigned>(ChooseColorDialog(owner, &colour, custom)); }},
+        {"popup menu", [] { return testing::FindTopLevel<QMenu>() != nullptr; },
+         [&] { return TrackPopupMenu(menu, 10, 10, owner); }},
+    };
+    // A watchdog closes what is still open two seconds on, so that a request that fails to close
+    // it fails the test instead of hanging it.
+    QTimer watchdog;
+    watchdog.setInterval(2000);
+    QObject::connect(&watchdog, &QTimer::timeout, [] {
+        if (auto* dialog = testing::FindTopLevel<QDialog>(); dialog != nullptr) {
+            dialog->reject();
+        }
+        if (auto* popup = testing::FindTopLevel<QMenu>(); popup != nullptr) {
+            popup->hide();
+        }
+    });
+    watchdog.start();
+    std::atomic<int> endRequest{0};
+    SetMessageBoxEndFlag(&endRequest);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        endRequest.store(0);
+        bool shown = false;
+        WhenIdle([&] {
+            shown = c.open();
+            endRequest.store(15);
+        });
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_EQ(c.ask(), 0u);
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1000));
+        EXPECT_TRUE(shown);
+        PumpPending();
+        EXPECT_FALSE(c.open()) << "still open";
+        EXPECT_EQ(IsPlatformWindowEnabled(owner), 1);
+        // Raised already: nothing opens.
+        auto again = std::make_shared<bool>(false);
+        WhenIdle([again, &c] { *again = c.open(); });
+        EXPECT_EQ(c.ask(), 0u);
+        PumpPending();
+        EXPECT_FALSE(*again);
+    }
+    EXPECT_EQ(colour, 0x123456u);
     SetMessageBoxEndFlag(nullptr);
 }
 
