@@ -19,6 +19,7 @@
 
 #ifdef MIREXA_GUI
 #include "platform/qt/qt_backend.h"
+#include "services/program_log.h"
 #include "services/shared_state.h"
 #include "shell/main_window.h"
 #include "view/view_hooks.h"
@@ -76,10 +77,23 @@ ProgramWindowChoice ChooseWindowForCommandLine(int argc, char** argv, const std:
     return ChooseProgramWindow(silent, work, display);
 }
 
+// The display could not be opened (starting), or it went away under the window: one line on
+// stderr after the toolkit's own, and one in the log for a window that was running; the process
+// then ends with exit 2.
+void SayDisplayLost(int starting, const std::string& message) {
+    if (starting) {
+        std::fprintf(stderr, "mirexa: the display could not be opened\n");
+        return;
+    }
+    AppendLogEntry("The display went away (" + message + "); the program ends\n");
+    std::fprintf(stderr, "mirexa: the display went away; the program ends\n");
+}
+
 // Starts the real-window backend, and gives the shell the desktop's foreground state and the
 // window commands. 1 when started; 0 (with one line on stderr) when the display cannot be opened.
 int StartRealWindow() {
     RegisterQtBackend();
+    SetQtDisplayLossHandler(SayDisplayLost);
     if (!StartPlatformBackend(PlatformBackend::RealWindow)) {
         std::fprintf(stderr, "mirexa: the display could not be opened\n");
         return 0;
@@ -120,8 +134,11 @@ int main(int argc, char** argv) {
     // Without the GUI everything runs headless, and nothing is said of a display.
     const mirexa::ProgramWindowChoice window =
         mirexa::ChooseWindowForCommandLine(argc, argv, start.commandLine);
-    if (window.refused || (window.realWindow && !mirexa::StartRealWindow())) {
+    if (window.refused) {
         return 1;
+    }
+    if (window.realWindow && !mirexa::StartRealWindow()) {
+        return 2;
     }
     start.noDisplay = window.noDisplay;
 #endif

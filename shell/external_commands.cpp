@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <iterator>
 #include <string>
+#include <vector>
 
 #include "platform/command_socket.h"
 #include "resources/program_resources.h"
@@ -33,8 +34,7 @@ constexpr unsigned kSendableCommands[] = {
     IDM_SHOW_TOOL,
 };
 
-constexpr int kPollMs = 200;          // how often the receiver looks for its stop (ms)
-constexpr int kAnswerWaitMs = 10000;  // how long the sender waits for the window's answer (ms)
+constexpr int kPollMs = 200;  // how often the receiver looks for its stop (ms)
 
 WorkerThread receiverThread;
 CommandSocketListener listener;
@@ -56,18 +56,20 @@ void ReceiveExternalCommands() {
             continue;
         }
         const unsigned id = ReadCommandId(line);
-        int answer = kExternalNotSendable;
-        if (IsExternalCommand(id)) {
-            // The window decides on its own thread; a window that is gone answers nothing.
-            const WindowHandle main = MainWindow.load();
-            answer = IsPlatformWindow(main)
-                         ? static_cast<int>(SendWindowMessage(main, WM_EXTERNAL_COMMAND, id, 0))
-                         : 0;
-            if (answer < kExternalAccepted || answer > kExternalNoWindow) {
-                answer = kExternalNoWindow;
-            }
+        if (!IsExternalCommand(id)) {
+            AnswerCommandConnection(connection, DescribeExternalAnswer(kExternalNotSendable));
+            continue;
         }
-        AnswerCommandConnection(connection, DescribeExternalAnswer(answer));
+        // The window decides on its own thread and answers there. A window that is gone (or
+        // closing) leaves the connection to this thread.
+        const WindowHandle main = MainWindow.load();
+        if (IsPlatformWindow(main)) {
+            SendWindowMessage(main, WM_EXTERNAL_COMMAND, id,
+                              reinterpret_cast<MessageLParam>(&connection));
+        }
+        if (connection >= 0) {
+            AnswerCommandConnection(connection, DescribeExternalAnswer(kExternalNoWindow));
+        }
     }
 }
 
@@ -80,7 +82,9 @@ int IsExternalCommand(unsigned command) {
                : 0;
 }
 
-int AcceptExternalCommand(WindowHandle window, unsigned command) {
+namespace {
+
+int DecideExternalCommand(WindowHandle window, unsigned command) {
     if (!IsExternalCommand(command)) {
         return kExternalNotSendable;
     }
@@ -97,8 +101,22 @@ int AcceptExternalCommand(WindowHandle window, unsigned command) {
     if (HasWorkerThread(AutomationThread) && !IsWorkerThreadFinished(AutomationThread)) {
         return kExternalBusy;
     }
-    PostWindowMessage(window, WM_COMMAND, command, 0);
     return kExternalAccepted;
+}
+
+}  // namespace
+
+int AcceptExternalCommand(WindowHandle window, unsigned command, int* connection) {
+    const int answer = DecideExternalCommand(window, command);
+    int delivered = 1;
+    if (connection != nullptr && *connection >= 0) {
+        delivered = AnswerCommandConnection(*connection, DescribeExternalAnswer(answer));
+        *connection = -1;
+    }
+    if (answer == kExternalAccepted && delivered) {
+        PostWindowMessage(window, WM_COMMAND, command, 0);
+    }
+    return answer;
 }
 
 std::string DescribeExternalAnswer(int answer) {
@@ -124,7 +142,7 @@ int StartExternalCommandReceiver() {
     }
     std::string why;
     const std::string path = ChooseCommandSocketPath(&why);
-    if (path.empty() || !OpenCommandSocket(path, &listener, &why)) {
+    if (path.empty() || !OpenCommandSocket(path, kCommandSocketPatienceMs, &listener, &why)) {
         AppendLogEntry("No commands from other programs: " + why + "\n");
         return 0;
     }
@@ -162,7 +180,27 @@ int SendExternalCommand(const std::string& idText) {
     std::string why;
     const std::string path = ChooseCommandSocketPath(&why);
     std::string answer;
-    if (path.empty() || !SendCommandLine(path, std::to_string(id), kAnswerWaitMs, &answer, &why)) {
+    int sent = path.empty() ? 0
+                            : SendCommandLine(path, std::to_string(id), kCommandSocketPatienceMs,
+                                              &answer, &why);
+    if (sent < 0) {
+        // No window on this display: the user's only window takes the command.
+        const std::vector<std::string> others = FindOtherCommandSockets(path);
+        if (others.size() == 1) {
+            sent = SendCommandLine(others[0], std::to_string(id), kCommandSocketPatienceMs, &answer,
+                                   &why);
+        } else if (others.size() > 1) {
+            std::string displays;
+            for (const std::string& other : others) {
+                const std::string display = DisplayOfCommandSocket(other);
+                displays += (displays.empty() ? "" : ", ") + (display.empty() ? "none" : display);
+            }
+            why = "no window of this user runs on the display " + CurrentDisplayName() +
+                  "; its windows run on the displays " + displays +
+                  " (send from one of them, or with DISPLAY set to it)";
+        }
+    }
+    if (sent != 1) {
         std::fprintf(stderr, "mirexa: %s\n", why.c_str());
         return 2;
     }

@@ -3,7 +3,8 @@
 // open), the main window's decision on each command, and the sender (`mirexa --send ID`).
 //
 // Threads. The receiver thread only reads the socket and sends WM_EXTERNAL_COMMAND to the main
-// window; the decision and the command itself run on the user-interface thread.
+// window; the decision, its answer to the sender and the command itself run on the user-interface
+// thread.
 #pragma once
 
 #include <string>
@@ -12,8 +13,8 @@
 
 namespace mirexa {
 
-// The message the receiver sends the main window: wparam the command id. Returns one of the
-// kExternal answers.
+// The message the receiver sends the main window: wparam the command id, lparam an int* with the
+// sender's connection (null when nobody waits for an answer). Returns one of the kExternal answers.
 inline constexpr unsigned WM_EXTERNAL_COMMAND = WM_USER + 310;
 
 // The main window's answers to a sent command.
@@ -30,24 +31,27 @@ int IsExternalCommand(unsigned command);
 
 // The main window's decision on a sent command (user-interface thread): refused as the menus
 // are while a run is active, while a modal dialog or box is open (the window is disabled) and
-// while automatic work drives the window; otherwise the command is posted to the window as
-// WM_COMMAND and kExternalAccepted returned.
-int AcceptExternalCommand(WindowHandle window, unsigned command);
+// while automatic work drives the window. The answer goes to the sender's connection (*connection,
+// then closed and set to -1) when there is one; an accepted command is posted to the window as
+// WM_COMMAND only when that answer reached its sender (one that gave up waiting said the command
+// was not carried out). Returns the decision.
+int AcceptExternalCommand(WindowHandle window, unsigned command, int* connection);
 
 // The answer's text for the sender ("ok", or "refused: " and the reason).
 std::string DescribeExternalAnswer(int answer);
 
-// Starts the receiver on the user's command socket (user-interface thread, real window only). A
-// socket another window of the user holds, or no private place for one, leaves the window
-// without a receiver and says why in the log. Returns 1 when listening.
+// Starts the receiver on the user's command socket of this display (user-interface thread, real
+// window only). A socket another window of the user holds, or no private place for one, leaves
+// the window without a receiver and says why in the log. Returns 1 when listening.
 int StartExternalCommandReceiver();
 // Stops the receiver and removes its socket (user-interface thread, while the main window still
 // answers: the receiver may be waiting on it).
 void StopExternalCommandReceiver();
 
-// `mirexa --send ID`: sends the command to the running window of this user and prints the
-// answer. Returns the exit code: 0 accepted, 1 refused by the window, 2 a bad id or no window
-// to send to.
+// `mirexa --send ID`: sends the command to the user's window on this process's display, else to
+// the user's only window, and prints the answer. Returns the exit code: 0 accepted, 1 refused by
+// the window, 2 a bad id, no window to send to, or a window that took no connection or gave no
+// answer within kCommandSocketPatienceMs (then the command is not carried out).
 int SendExternalCommand(const std::string& idText);
 
 }  // namespace mirexa

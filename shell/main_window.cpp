@@ -672,7 +672,8 @@ MessageResult MainWndProc(WindowHandle window, unsigned message, MessageWParam w
         case WM_AUTOMATION_DONE:
             return OnAutomationDone(window);
         case WM_EXTERNAL_COMMAND:
-            return AcceptExternalCommand(window, static_cast<unsigned>(wparam));
+            return AcceptExternalCommand(window, static_cast<unsigned>(wparam),
+                                         reinterpret_cast<int*>(lparam));
         case WM_STATUS_REFRESH:
             return HandleStatusRefresh();
         default:

@@ -42,6 +42,29 @@ std::deque<std::pair<WindowHandle, std::vector<std::string>>> pendingDrops;
 // Work of toolkit handlers waiting for the layer's loop, oldest first (GUI thread only).
 std::deque<std::function<void()>> pendingWork;
 
+// What the program says when the display cannot be opened or goes away, and whether the
+// application object is being made (any thread).
+std::atomic<void (*)(int, const std::string&)> displayLossHandler{nullptr};
+std::atomic<int> toolkitStarting{0};
+QtMessageHandler previousMessageHandler = nullptr;
+
+// Every message of the toolkit. A fatal one (at start: no connection to the display) and the
+// warning that the connection to the X server broke are the toolkit's last words before it ends
+// the process; the program says its own and ends there with exit 2 instead.
+void OnToolkitMessage(QtMsgType type, const QMessageLogContext& context, const QString& text) {
+    if (previousMessageHandler != nullptr) {
+        previousMessageHandler(type, context, text);
+    }
+    if (type != QtFatalMsg &&
+        !(type == QtWarningMsg && text.startsWith(QLatin1String("The X11 connection broke")))) {
+        return;
+    }
+    if (auto* say = displayLossHandler.load()) {
+        say(toolkitStarting.load(), text.toStdString());
+    }
+    _exit(2);
+}
+
 // argc and argv outlive the application object, as Qt requires.
 int applicationArgc = 1;
 char applicationName[] = "mirexa";
@@ -221,7 +244,12 @@ int StartQtBackend() {
     // editor) get the environment as it was.
     const bool glibChosen = std::getenv("QT_NO_GLIB") == nullptr;
     setenv("QT_NO_GLIB", "1", 1);
+    if (previousMessageHandler == nullptr) {
+        previousMessageHandler = qInstallMessageHandler(OnToolkitMessage);
+    }
+    toolkitStarting.store(1);
     application = new QApplication(applicationArgc, applicationArgv);
+    toolkitStarting.store(0);
     if (glibChosen) {
         unsetenv("QT_NO_GLIB");
     }
@@ -317,6 +345,10 @@ int IsQtDisplayAvailable(std::string* reason) {
         *reason = "the X server of DISPLAY=" + display + " does not answer";
     }
     return 0;
+}
+
+void SetQtDisplayLossHandler(void (*handler)(int starting, const std::string& message)) {
+    displayLossHandler.store(handler);
 }
 
 void RegisterQtBackend() {

@@ -15,6 +15,13 @@ namespace mirexa {
 // (the offscreen one of the tests included). Otherwise 0, with *reason (when not null) saying why.
 int IsQtDisplayAvailable(std::string* reason);
 
+// What the program says when the toolkit cannot go on: the display could not be opened as the
+// backend started (starting 1), or it went away under the running program (0). Called once, on
+// the thread where the toolkit found it, with the toolkit's message; the process then ends at once
+// with exit code 2. (The toolkit would end it through exit() or abort() while the program's
+// threads still run, which can hang in exit() for ever.) Null: nothing is said.
+void SetQtDisplayLossHandler(void (*handler)(int starting, const std::string& message));
+
 // Registers the backend (RegisterRealWindowBackend); StartPlatformBackend(RealWindow) then makes
 // the application object on the calling thread, which becomes the GUI thread.
 void RegisterQtBackend();

@@ -4,6 +4,8 @@
 #include "shell/main_window.h"
 
 #include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -350,7 +352,8 @@ TEST_F(DropFixture, ColourFileChangesColoursWithoutACommand) {
 }
 
 // Another program's command: posted as the menu's command when the window is free, refused
-// while a run is active, a dialog disables the window or automatic work drives it.
+// while a run is active, a dialog disables the window or automatic work drives it, and dropped
+// when its sender gave up before the answer reached it.
 TEST_F(MainWindowTest, SentCommandsAreRefusedAsTheMenusAre) {
     OpenMainWindow();
     static std::vector<unsigned> commands;
@@ -375,6 +378,16 @@ TEST_F(MainWindowTest, SentCommandsAreRefusedAsTheMenusAre) {
               1);
     EXPECT_EQ(send(IDM_SOUND), kExternalBusy);
     JoinWorkerThread(&AutomationThread);
+    // A sender that gave up waiting before the answer: its command is not carried out.
+    int pair[2];
+    ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM, 0, pair), 0);
+    close(pair[1]);
+    int connection = pair[0];
+    EXPECT_EQ(SendWindowMessage(main, WM_EXTERNAL_COMMAND, IDM_SOUND,
+                                reinterpret_cast<MessageLParam>(&connection)),
+              kExternalAccepted);
+    EXPECT_EQ(connection, -1);  // answered and closed
+    testing::DispatchPendingMessages();
     EXPECT_EQ(commands, std::vector<unsigned>{});
     EXPECT_EQ(send(IDM_STOCK_DISPLAY_STYLE), kExternalAccepted);
     testing::DispatchPendingMessages();
