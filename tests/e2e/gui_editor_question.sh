@@ -3,9 +3,10 @@
 # command of a job folder's mirexa.ini is asked for before it starts and nothing is written
 # before the answer (its jump macro named after a file of the user's never replaces that file);
 # a No refuses that start only, and the next E asks again; an editor plug-in beside the program
-# does not spare the question. Every wait and every check ends through e2e_fail
-# (tests/e2e/xvfb_session.sh), which keeps the screen, the program's output and its log as
-# artefacts.
+# does not spare the question; closing the window while a macro's EXEC runs ends the started
+# program, names the lines not run in the log and ends with exit 2. Every wait and every check
+# ends through e2e_fail (tests/e2e/xvfb_session.sh), which keeps the screen, the program's
+# output and its log as artefacts.
 # Skips itself (exit 77) without Xvfb or xdotool.
 # Usage: gui_editor_question.sh MIREXA SAMPLES_DIR ARTEFACT_DIR EDITOR_PLUGIN
 set -euo pipefail
@@ -105,5 +106,47 @@ xdotool key alt+y
 e2e_wait "$e2e_patience" "Yes started no editor through the plug-in" test -s "$work/payload"
 grep -q "demo_part.nc" "$work/payload" || e2e_fail "the editor got: $(cat "$work/payload")"
 e2e_stop
+
+echo "$name: $((SECONDS - e2e_started)) s: the window closed while a macro's EXEC runs"
+# 3. The program EXEC started is ended with the window, the SAVE_WORK after it is named as not
+# run, and the program ends with exit 2 instead of waiting for the program and reporting success.
+# Under a window manager the window's close box is used (Alt+F4), else the menu's Exit, which
+# closes the window the same way.
+if command -v openbox >/dev/null; then
+    e2e_start_window_manager
+fi
+printf '#!/bin/sh\necho $$ >"%s/child.tmp" && mv "%s/child.tmp" "%s/child"\nexec sleep 600\n' \
+    "$work" "$work" "$work" >"$work/bin/slow"
+chmod +x "$work/bin/slow"
+child_alive() {
+    [ -s "$work/child" ] && kill -0 "$(cat "$work/child")" 2>/dev/null
+}
+child_gone() {
+    ! child_alive
+}
+trap 'child_alive && kill "$(cat "$work/child")"; e2e_cleanup' EXIT
+printf '%s\n' "SELECT_NCDATA demo_part.nc" "EXEC slow" "SAVE_WORK out.dme" >"$work/gui/slow.mac"
+e2e_launch "$work/gui" "-D(100,80,0,0,0,-30.5)" slow.mac
+e2e_wait "$e2e_patience" "the macro did not start its EXEC program" test -s "$work/child"
+e2e_find_window "the macro's window did not show" "demo_part.nc"
+main="$found"
+e2e_focus "$main"
+if [ -n "$e2e_wm" ]; then
+    xdotool key alt+F4
+else
+    shown="$(e2e_shown_windows)"
+    xdotool key alt+n
+    e2e_wait "$e2e_patience" "Alt+N did not open the menu" e2e_new_window "$shown" popup
+    xdotool key x
+fi
+e2e_wait "$e2e_patience" "the window did not close" e2e_window_gone "demo_part.nc"
+e2e_wait "$e2e_patience" "the program waited for its EXEC program after the window closed" e2e_ended
+status=0
+wait "$mirexa" || status=$?
+mirexa=""
+e2e_wait "$e2e_patience" "the EXEC program outlived the window" child_gone
+[ "$status" -eq 2 ] || e2e_fail "the program ended with code $status after a SAVE_WORK not run"
+logged "SAVE_WORK out.dme" 1 || e2e_fail "the log does not name the SAVE_WORK not run"
+[ ! -e "$work/gui/out.dme" ] || e2e_fail "the stock was saved"
 
 echo "$name: $((SECONDS - e2e_started)) s: passed"
