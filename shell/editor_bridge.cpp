@@ -142,9 +142,9 @@ void LogJumpMacroRefused(const std::string& macroPath) {
 
 // Writes the jump macro for the line where JumpMacroWritable allows it, looked at again for each
 // write (the file may have been replaced since the last).
-void WriteJumpMacro(const std::string& macroPath, int line) {
-    if (!macroPath.empty() && JumpMacroWritable(macroPath, Settings.editorProgram)) {
-        ReplaceFileContents(macroPath, EditorJumpMacroText(line), 0, -1, FileLinks::Replace);
+void WriteJumpMacro(const EditorBridgeState& e, int line) {
+    if (!e.macroPath.empty() && JumpMacroWritable(e.macroPath, e.program)) {
+        ReplaceFileContents(e.macroPath, EditorJumpMacroText(line), 0, -1, FileLinks::Replace);
     }
 }
 
@@ -274,6 +274,7 @@ int OpenNcInEditor(WindowHandle owner, int line) {
     e.kind = k.kind;
     e.ncPath = path;
     e.titles = EditorWindowTitles(k.kind, path);
+    e.program = Settings.editorProgram;
     if (k.kind == kEditorMacro) {
         e.macroCommand = SelectEditorMacroCommand(Settings.editorMacroNumber);
         e.macroPath = EditorJumpMacroPath(Settings.editorProgram, Settings.editorMacroName);
@@ -281,7 +282,7 @@ int OpenNcInEditor(WindowHandle owner, int line) {
             LogJumpMacroRefused(e.macroPath);
             e.macroPath.clear();  // the editor opens the file, but takes no line jumps
         }
-        WriteJumpMacro(e.macroPath, 1);
+        WriteJumpMacro(e, 1);
     }
     if (!StartDetachedProgram(words, "")) {
         SayCannotStart(owner, Settings.editorProgram);
@@ -333,8 +334,8 @@ void JumpEditorToLine(int line) {
         } else if (auto jump = EditorPluginExport<MxeditorLineFn>(kEditorJump)) {
             jump(&line);
         }
-    } else if (e.kind == kEditorMacro) {
-        WriteJumpMacro(e.macroPath, line);
+    } else if (e.kind == kEditorMacro && !e.macroPath.empty()) {
+        WriteJumpMacro(e, line);
         SendWindowMessage(e.window, WM_COMMAND, static_cast<unsigned>(e.macroCommand), 0);
     } else if (e.kind == kEditorTeraPad) {
         SendWindowMessage(e.window, kTeraPadJumpMessage, static_cast<unsigned>(line), 0);

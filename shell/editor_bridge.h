@@ -68,6 +68,7 @@ struct EditorBridgeState {
     int canJump = 0;           // 1 for kinds 1-3
     int macroCommand = 283;
     std::string macroPath = {};  // kind 1: the jump macro file beside the editor program
+    std::string program = {};    // the editor program it was started as (the settings' words)
     std::vector<std::string> titles = {};
 };
 // Changed and read under the bridge's own lock by the functions below (the interpreter jumps the
