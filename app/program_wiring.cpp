@@ -39,12 +39,14 @@
 #include "platform/backend.h"
 #include "platform/cursor.h"
 #include "platform/default_viewer.h"
+#include "platform/file_replacement.h"
 #include "platform/keys.h"
 #include "platform/menus.h"
 #include "platform/message_box.h"
 #include "platform/system_info.h"
 #include "platform/window.h"
 #include "resources/cursor_images.h"
+#include "services/program_log.h"
 #include "services/shared_state.h"
 #include "services/ui_hooks.h"
 #include "shell/automation_steps.h"
@@ -425,6 +427,8 @@ void ConnectPluginHost() {
 }  // namespace
 
 void ConnectProgram() {
+    // A save that removes a temporary file a killed writer left says so in the log.
+    SetTemporaryRemovalObserver(LogRemovedTemporary);
     ConnectRunAndView();
     ConnectControlOrigin();
     ConnectPluginHost();

@@ -7,6 +7,7 @@
 #include <sys/file.h>
 #include <sys/random.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -14,6 +15,8 @@
 #include <chrono>
 #include <cstdint>
 #include <ctime>
+#include <filesystem>
+#include <string_view>
 
 #include "platform/file_reading.h"
 #include "platform/write_faults.h"
@@ -29,6 +32,11 @@ constexpr int kNameTries = 64;
 // this program made is known by it, so that a user's "notes.txt.backup" is never taken for one.
 constexpr char kTemporaryMark[] = ".mirexa-";
 constexpr std::size_t kRandomLetters = 6;
+
+// The extended attribute that marks a temporary file as this program's while it is written: its
+// value is the target's file name. A killed writer's file keeps it, so that only such files are
+// ever taken for stale; it is taken off before the rename, so that no output carries it.
+constexpr char kTemporaryAttribute[] = "user.mirexa.temporary";
 
 // Links followed before a chain is taken for a loop (the system's own limit is 40).
 constexpr int kLinkHops = 40;
@@ -86,31 +94,46 @@ std::string FolderOf(const std::string& target) {
 // two must not take a file that is being written.
 constexpr long kStaleTemporaryAge = 300;
 
-// Whether the name is one of a temporary file of this program: "<name>.mirexa-" and six letters
-// or digits, with a name before the mark.
-bool IsTemporaryName(const std::string& name) {
+// The target's file name of a temporary file's name: "<name>.mirexa-" and six letters or digits,
+// with a name before the mark; empty for any other name.
+std::string TargetNameOfTemporary(const std::string& name) {
     constexpr std::size_t markLength = sizeof kTemporaryMark - 1;
     if (name.size() <= markLength + kRandomLetters) {
-        return false;
+        return {};
     }
     const std::size_t mark = name.size() - kRandomLetters - markLength;
     if (name.compare(mark, markLength, kTemporaryMark) != 0) {
-        return false;
+        return {};
     }
     for (std::size_t i = mark + markLength; i < name.size(); ++i) {
         const char c = name[i];
         if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'))) {
-            return false;
+            return {};
         }
     }
-    return true;
+    return name.substr(0, mark);
 }
 
+std::string FileNameOf(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// Whether the open file carries the mark of a temporary file made for the target name.
+bool CarriesTemporaryMark(int descriptor, const std::string& targetName) {
+    char value[256] = {};
+    const ssize_t length = fgetxattr(descriptor, kTemporaryAttribute, value, sizeof value);
+    return length >= 0 && std::string_view(value, static_cast<std::size_t>(length)) == targetName;
+}
+
+std::atomic<TemporaryRemovalObserver> removalObserver{nullptr};
+
 // Removes the temporary files of any target in the folder that writers killed before their
-// rename left behind: names of the pattern, regular files of this user, older than a few
-// minutes and held locked by no live writer (every writer keeps its temporary file locked until
-// its rename, and a killed process's lock goes with it). Best effort: anything unexpected is left
-// where it is.
+// rename left behind: names of the pattern, regular files of this user that carry the mark of a
+// temporary file of that name, older than a few minutes and held locked by no live writer (every
+// writer keeps its temporary file locked until its rename, and a killed process's lock goes with
+// it). A user's file of a like name has no mark and stays. Each removal is told to the observer.
+// Best effort: anything unexpected is left where it is.
 void RemoveStaleTemporaries(const std::string& folderPath) {
     DIR* folder = opendir(folderPath.c_str());
     if (folder == nullptr) {
@@ -120,8 +143,9 @@ void RemoveStaleTemporaries(const std::string& folderPath) {
     const std::time_t now = std::time(nullptr);
     while (const dirent* entry = readdir(folder)) {
         const std::string name = entry->d_name;
+        const std::string targetName = TargetNameOfTemporary(name);
         struct stat info = {};
-        if (!IsTemporaryName(name) ||
+        if (targetName.empty() ||
             fstatat(folderDescriptor, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0 ||
             !S_ISREG(info.st_mode) || info.st_uid != geteuid() ||
             now - info.st_mtime < kStaleTemporaryAge) {
@@ -132,8 +156,14 @@ void RemoveStaleTemporaries(const std::string& folderPath) {
         if (descriptor < 0) {
             continue;
         }
-        if (flock(descriptor, LOCK_EX | LOCK_NB) == 0) {
-            unlinkat(folderDescriptor, name.c_str(), 0);
+        if (CarriesTemporaryMark(descriptor, targetName) &&
+            flock(descriptor, LOCK_EX | LOCK_NB) == 0 &&
+            unlinkat(folderDescriptor, name.c_str(), 0) == 0) {
+            if (const TemporaryRemovalObserver observer = removalObserver.load()) {
+                std::error_code error;
+                const std::filesystem::path path = std::filesystem::path(folderPath) / name;
+                observer(std::filesystem::absolute(path, error).lexically_normal().string());
+            }
         }
         close(descriptor);
     }
@@ -163,6 +193,10 @@ int CloseReplacement(FileReplacement* r) {
 }
 
 }  // namespace
+
+void SetTemporaryRemovalObserver(TemporaryRemovalObserver observer) {
+    removalObserver.store(observer);
+}
 
 std::string ResolveFinalTarget(const std::string& path) {
     std::string at = path;
@@ -213,6 +247,10 @@ int BeginFileReplacement(const std::string& path, FileReplacement* replacement, 
         }
         // Held until the rename or the close: a live writer's file is never taken for stale.
         flock(descriptor, LOCK_EX | LOCK_NB);
+        // Marked as this program's (where the file system keeps user attributes; elsewhere a
+        // killed writer's file is never removed).
+        const std::string targetName = FileNameOf(target);
+        fsetxattr(descriptor, kTemporaryAttribute, targetName.data(), targetName.size(), 0);
         if (mode >= 0 || keepMode) {
             // An explicit mode is set as given, whatever the umask says.
             fchmod(descriptor, mode >= 0 ? static_cast<mode_t>(mode) : info.st_mode & 07777);
@@ -319,6 +357,9 @@ int FinishFileReplacement(FileReplacement* replacement, int sync, AbortRule abor
         AbandonFileReplacement(replacement);
         return 0;
     }
+    // The new file is the user's from the rename on: the mark stays out of it. (A writer killed
+    // from here to the rename leaves an unmarked file, which is never removed.)
+    fremovexattr(r.stream != nullptr ? fileno(r.stream) : r.descriptor, kTemporaryAttribute);
     // Buffered data may reach the file only at the close: a full disk may show there.
     if (!CloseReplacement(&r)) {
         AbandonFileReplacement(replacement);

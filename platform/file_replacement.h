@@ -16,11 +16,14 @@ namespace mirexa {
 // "<target>.mirexa-XXXXXX" (six random letters and digits) in the final target's folder, so the
 // rename never crosses devices; it is created with O_CREAT | O_EXCL | O_NOFOLLOW, so a file or
 // link planted under any name is never opened, written through or followed, and two writers of
-// one target never share a file. It stays locked (flock) until the rename, and temporary files of
-// any target in that folder that no writer holds and that are older than a few minutes (left by
-// a killed process) are removed when the folder is next written. Its mode is that of a new file
-// (0666 less the umask), or the target's mode when the target is a regular file already (the
-// user's permissions stay). A target that exists and is no regular file (a FIFO, a device, a
+// one target never share a file. It stays locked (flock) until the rename, and carries the
+// extended attribute "user.mirexa.temporary" (the target's file name) until just before it. When
+// the folder is next written, temporary files of any target there that carry that mark, that no
+// writer holds and that are older than a few minutes (left by a killed process) are removed and
+// each is told to the observer below; a file of a like name without the mark is the user's and
+// stays (so does every leftover on a file system without user attributes). Its mode is that of a
+// new file (0666 less the umask), or the target's mode when the target is a regular file already
+// (the user's permissions stay). A target that exists and is no regular file (a FIFO, a device, a
 // socket, a folder, or a link to one) is refused: never renamed over, never written into.
 struct FileReplacement {
     std::string target = {};
@@ -28,6 +31,12 @@ struct FileReplacement {
     int descriptor = -1;     // open from Begin until the stream takes it or Finish/Abandon
     std::FILE* stream = {};  // set by OpenFileReplacementStream; it then owns the descriptor
 };
+
+// Called with the absolute path of each temporary file that a killed writer left and a
+// replacement removed (any thread; it must not replace files itself). Set once at start-up;
+// null: nobody is told.
+using TemporaryRemovalObserver = void (*)(const std::string& path);
+void SetTemporaryRemovalObserver(TemporaryRemovalObserver observer);
 
 // The file a path names after following its symbolic links, when it is one; the path itself
 // otherwise. A link relative to its folder is taken from that folder. The last target need not

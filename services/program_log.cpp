@@ -359,6 +359,12 @@ void LogOutputRefusal(const std::string& path, int error) {
     errno = error;
 }
 
+void LogRemovedTemporary(const std::string& path) {
+    AppendLogEntry(std::string(ChooseLanguageText("Temporary file of an interrupted save removed: ",
+                                                  "中断された保存の一時ファイルを削除しました: ")) +
+                   path + "\n");
+}
+
 int CountReportWriteFailures() {
     return reportWriteFailures.load();
 }

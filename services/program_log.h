@@ -67,6 +67,10 @@ void LogReportWriteFailure(const std::string& path, const char* step, int error)
 // as LogReportWriteFailure does. Keeps errno.
 void LogOutputRefusal(const std::string& path, int error);
 
+// Logs "Temporary file of an interrupted save removed: <path>" (a save found it in its folder).
+// Any thread.
+void LogRemovedTemporary(const std::string& path);
+
 // The reports of this process logged by LogReportWriteFailure and LogOutputRefusal.
 int CountReportWriteFailures();
 

@@ -43,6 +43,7 @@
 #include "shell/status_bar.h"
 #include "shell/stock_commands.h"
 #include "shell/view_services.h"
+#include "shell/worker_threads.h"
 #include "simulation/dexel_grid_view.h"
 #include "simulation/run_control.h"
 #include "simulation/run_end.h"
@@ -72,8 +73,6 @@ void OnAbortSignal(int signalNumber) {
 
 }  // namespace
 
-// Starts a program without a shell and waits for it: its exit status, or -1 when it could not
-// be started. An abort signal ends the wait: the program is asked to end (SIGTERM) and reaped.
 int ExecNestingDepth() {
     const char* value = std::getenv(kExecDepthVariable);
     if (value == nullptr) {
@@ -103,8 +102,9 @@ int SpawnAndWait(const std::string& program, const std::string& argument) {
         return -1;
     }
     int status = 0;
-    // An abort asks the child to end (SIGTERM); one that ignores that is ended a few seconds
-    // later (SIGKILL), so that no child keeps an aborted batch waiting.
+    // An abort or the window's end asks the child to end (SIGTERM); one that ignores that is
+    // ended a few seconds later (SIGKILL), so that no child keeps an aborted batch or a closed
+    // window's process waiting.
     constexpr auto kChildEndPatience = std::chrono::seconds(3);
     bool stopped = false;
     bool killed = false;
@@ -117,7 +117,7 @@ int SpawnAndWait(const std::string& program, const std::string& argument) {
         if (done < 0 && errno != EINTR) {
             return -1;
         }
-        if (!stopped && AbortSignalReceived.load() != 0) {
+        if (!stopped && (AbortSignalReceived.load() != 0 || WorkerShutdownRequested.load() != 0)) {
             kill(child, SIGTERM);
             stopped = true;
             killAt = std::chrono::steady_clock::now() + kChildEndPatience;

@@ -140,9 +140,10 @@ void PostDoneToMainWindow();
 // Waits one poll period (100 ms).
 void SleepOnePoll();
 // Starts a program without a shell (posix_spawnp) and waits for it: its exit status, or -1 when
-// it could not be started. An abort signal ends the wait: the program is asked to end (SIGTERM),
-// ended (SIGKILL) when it has not three seconds later, and reaped. The program's environment
-// carries the EXEC nesting depth one above this one's.
+// it could not be started. An abort signal or the program's shutdown (the window closed,
+// WorkerShutdownRequested) ends the wait: the program is asked to end (SIGTERM), ended (SIGKILL)
+// when it has not three seconds later, and reaped. The program's environment carries the EXEC
+// nesting depth one above this one's.
 int SpawnAndWait(const std::string& program, const std::string& argument);
 
 // The EXEC nesting depth: the number of macros' EXEC lines that started this process one inside

@@ -18,6 +18,7 @@
 #include "platform/message_box.h"
 #include "platform/program_start.h"
 #include "plugins/mirexa_plugin.h"
+#include "services/program_log.h"
 #include "services/shared_state.h"
 #include "shell/editor_permission.h"
 #include "shell/nc_data_commands.h"
@@ -116,9 +117,34 @@ int TakeLinkedEditor(EditorBridgeState* out) {
     return 1;
 }
 
-void WriteJumpMacro(const std::string& macroPath, int line) {
-    if (!macroPath.empty()) {
-        ReplaceFileContents(macroPath, EditorJumpMacroText(line), 0, -1, FileLinks::Replace);
+// Whether the text is one jump macro as EditorJumpMacroText writes it.
+bool IsJumpMacroText(const std::string& text) {
+    constexpr char kHead[] = "moveto 0,";
+    constexpr std::size_t headLength = sizeof kHead - 1;
+    if (text.compare(0, headLength, kHead) != 0 || text.size() < headLength + 3) {
+        return false;
+    }
+    const std::size_t digitsEnd = text.size() - 2;
+    for (std::size_t i = headLength; i < digitsEnd; ++i) {
+        if (text[i] < '0' || text[i] > '9') {
+            return false;
+        }
+    }
+    return text.compare(digitsEnd, 2, ";\n") == 0;
+}
+
+void LogJumpMacroRefused(const std::string& macroPath) {
+    AppendLogEntry(ChooseLanguageText("The editor's jump macro is not written: ",
+                                      "エディターのジャンプマクロを書き込みません: ") +
+                   macroPath +
+                   ChooseLanguageText(" holds other text\n", " には別の内容があります\n"));
+}
+
+// Writes the jump macro for the line where JumpMacroWritable allows it, looked at again for each
+// write (the file may have been replaced since the last).
+void WriteJumpMacro(const EditorBridgeState& e, int line) {
+    if (!e.macroPath.empty() && JumpMacroWritable(e.macroPath, e.program)) {
+        ReplaceFileContents(e.macroPath, EditorJumpMacroText(line), 0, -1, FileLinks::Replace);
     }
 }
 
@@ -187,6 +213,25 @@ std::string EditorJumpMacroText(int line) {
     return "moveto 0," + std::to_string(std::max(line, 1) - 1) + ";\n";
 }
 
+std::string EditorJumpMacroPath(const std::string& editorProgram, const std::string& macroName) {
+    const std::filesystem::path macro = macroName;
+    return macro.has_parent_path()
+               ? macroName
+               : (std::filesystem::path(editorProgram).parent_path() / macro).string();
+}
+
+int JumpMacroWritable(const std::string& macroPath, const std::string& editorProgram) {
+    const std::filesystem::path macro = macroPath;
+    const std::string ownName = ProgramSettings{}.editorMacroName;
+    if (strcasecmp(macro.filename().c_str(), ownName.c_str()) == 0 &&
+        macro.parent_path() == std::filesystem::path(editorProgram).parent_path()) {
+        return 1;
+    }
+    std::string text;
+    const int read = ReadWholeRegularFile(macroPath, &text, 64);
+    return read == 0 || (read == 1 && IsJumpMacroText(text)) ? 1 : 0;
+}
+
 int ChooseEditorLine(std::int64_t pickedLine, std::int64_t currentLine) {
     const std::int64_t line =
         pickedLine != 0 ? (pickedLine < 0 ? -pickedLine : pickedLine) : currentLine;
@@ -207,40 +252,47 @@ int OpenNcInEditor(WindowHandle owner, int line) {
         return 1;
     }
     EditorProgramKind k = ClassifyEditorProgram(Settings.editorProgram);
-    if (k.kind != kEditorPlain && IsPluginLoaded(kPluginEditor, 0)) {
-        ResetEditorPlugin();  // an editor the program drives itself needs no plug-in
-    } else if (Settings.editorKind == kEditorPlugin && IsPluginLoaded(kPluginEditor, 0)) {
+    const bool pluginLoaded = IsPluginLoaded(kPluginEditor, 0) != 0;
+    if (k.kind == kEditorPlain && Settings.editorKind == kEditorPlugin && pluginLoaded) {
         k.kind = kEditorPlugin;
-    }
-    EditorBridgeState e;
-    e.kind = k.kind;
-    e.ncPath = path;
-    e.titles = EditorWindowTitles(k.kind, path);
-    if (k.kind == kEditorMacro) {
-        e.macroCommand = SelectEditorMacroCommand(Settings.editorMacroNumber);
-        std::filesystem::path macro = Settings.editorMacroName;
-        if (!macro.has_parent_path()) {
-            macro = std::filesystem::path(Settings.editorProgram).parent_path() / macro;
-        }
-        e.macroPath = macro.string();
-        WriteJumpMacro(e.macroPath, 1);
     }
     std::vector<std::string> words = SplitCommandWords(Settings.editorProgram);
     for (const std::string& word :
          BuildEditorArguments(RewriteEditorOption(Settings.editorOption, k.kind), path, line)) {
         words.push_back(word);
     }
-    if (k.kind != kEditorPlugin &&
-        !MayStartEditorCommand(owner, Settings.editorProgram + " " + Settings.editorOption,
+    // The program and its words come from the settings file whoever drives the editor later (a
+    // plug-in's rewrite included): asked about first, and nothing is written before the answer.
+    if (!MayStartEditorCommand(owner, Settings.editorProgram + " " + Settings.editorOption,
                                words)) {
         return 0;
+    }
+    if (k.kind != kEditorPlain && k.kind != kEditorPlugin && pluginLoaded) {
+        ResetEditorPlugin();  // an editor the program drives itself needs no plug-in
+    }
+    EditorBridgeState e;
+    e.kind = k.kind;
+    e.ncPath = path;
+    e.titles = EditorWindowTitles(k.kind, path);
+    e.program = Settings.editorProgram;
+    if (k.kind == kEditorMacro) {
+        e.macroCommand = SelectEditorMacroCommand(Settings.editorMacroNumber);
+        e.macroPath = EditorJumpMacroPath(Settings.editorProgram, Settings.editorMacroName);
+        if (!JumpMacroWritable(e.macroPath, Settings.editorProgram)) {
+            LogJumpMacroRefused(e.macroPath);
+            e.macroPath.clear();  // the editor opens the file, but takes no line jumps
+        }
+        WriteJumpMacro(e, 1);
     }
     if (!StartDetachedProgram(words, "")) {
         SayCannotStart(owner, Settings.editorProgram);
         return 0;
     }
     LogEditorStart(words);
-    e.canJump = k.kind >= kEditorMacro && k.kind <= kEditorK2 ? 1 : 0;
+    e.canJump = k.kind >= kEditorMacro && k.kind <= kEditorK2 &&
+                        !(k.kind == kEditorMacro && e.macroPath.empty())
+                    ? 1
+                    : 0;
     if (k.kind == kEditorPlugin) {
         if (auto find = EditorPluginExport<MxeditorFindWindowFn>(kEditorFindWindow)) {
             int linked = 0;
@@ -282,8 +334,8 @@ void JumpEditorToLine(int line) {
         } else if (auto jump = EditorPluginExport<MxeditorLineFn>(kEditorJump)) {
             jump(&line);
         }
-    } else if (e.kind == kEditorMacro) {
-        WriteJumpMacro(e.macroPath, line);
+    } else if (e.kind == kEditorMacro && !e.macroPath.empty()) {
+        WriteJumpMacro(e, line);
         SendWindowMessage(e.window, WM_COMMAND, static_cast<unsigned>(e.macroCommand), 0);
     } else if (e.kind == kEditorTeraPad) {
         SendWindowMessage(e.window, kTeraPadJumpMessage, static_cast<unsigned>(line), 0);

@@ -50,6 +50,15 @@ int SelectEditorMacroCommand(int slot);
 // The jump macro's text for a line: "moveto 0,<line - 1>;\n", line 0 taken as 1.
 std::string EditorJumpMacroText(int line);
 
+// The jump macro's file of kind 1: the macro name, in the editor program's folder when the name
+// has no folder of its own.
+std::string EditorJumpMacroPath(const std::string& editorProgram, const std::string& macroName);
+
+// Whether the jump macro may be written at the path without losing a file of the user's: under
+// the macro's own name (the settings' default) in the editor program's folder, or where there is
+// no file, or over a file that holds one jump macro already. 1 or 0.
+int JumpMacroWritable(const std::string& macroPath, const std::string& editorProgram);
+
 // The state of the editor the NC program was opened in.
 struct EditorBridgeState {
     int kind = kEditorPlain;
@@ -59,6 +68,7 @@ struct EditorBridgeState {
     int canJump = 0;           // 1 for kinds 1-3
     int macroCommand = 283;
     std::string macroPath = {};  // kind 1: the jump macro file beside the editor program
+    std::string program = {};    // the editor program it was started as (the settings' words)
     std::vector<std::string> titles = {};
 };
 // Changed and read under the bridge's own lock by the functions below (the interpreter jumps the
@@ -71,7 +81,10 @@ int ChooseEditorLine(std::int64_t pickedLine, std::int64_t currentLine);
 
 // Starts the editor on the NC program at the line (the picked path line's magnitude when given,
 // else the current line, at least 1); when it is already open on the same program (compared
-// without regard to case) its window comes to the front instead. The editor's window is looked
+// without regard to case) its window comes to the front instead. The command is asked about
+// (MayStartEditorCommand) before anything else, an editor plug-in's too; nothing is written
+// before it is allowed, and the jump macro only where JumpMacroWritable allows it (a refusal is
+// logged, and the editor then takes no line jumps). The editor's window is looked
 // for once among the windows the program can reach, without waiting. Nothing in automatic mode
 // or without an NC program. When the editor cannot be started a message box owned by `owner`
 // says so. Returns 1 when started or brought to the front.

@@ -1,13 +1,14 @@
-// The user's answers on the editor commands of settings files: asked once per settings file and
-// command, kept in the user's configuration folder, each start logged.
+// The user's answers on the editor commands of settings files: a Yes kept per settings file and
+// command in the user's configuration folder, a No asked again at the next request, each start
+// logged.
 #include "shell/editor_permission.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <map>
 #include <mutex>
+#include <set>
 
 #include "config/config_records.h"
 #include "platform/file_reading.h"
@@ -23,7 +24,7 @@ namespace {
 constexpr char kDefaultEditor[] = "xdg-open";
 
 std::mutex answersMutex;
-std::map<std::string, int> answers;  // key: settings path, "\n", command; 1 yes, 0 no
+std::set<std::string> allowedCommands;  // keys (settings path, tab, command) answered Yes
 bool answersRead = false;
 
 // A field of the answers file: "\\", tab, line feed and carriage return escaped.
@@ -54,8 +55,8 @@ std::string KeyOf(const std::string& settings, const std::string& command) {
     return EscapeField(settings) + "\t" + EscapeField(command);
 }
 
-// Reads the answers file once: lines "yes" or "no", tab, the escaped settings path, tab, the
-// escaped command.
+// Reads the answers file once: lines "yes", tab, the escaped settings path, tab, the escaped
+// command. A line "no" (kept by earlier versions) binds nothing: the question comes again.
 void ReadAnswers() {
     if (answersRead) {
         return;
@@ -72,16 +73,16 @@ void ReadAnswers() {
         begin = end + 1;
         const std::size_t tab = line.find('\t');
         if (tab != std::string::npos) {
-            const std::string answer = line.substr(0, tab);
-            if (answer == "yes" || answer == "no") {
-                answers[line.substr(tab + 1)] = answer == "yes" ? 1 : 0;
+            if (line.compare(0, tab, "yes") == 0) {
+                allowedCommands.insert(line.substr(tab + 1));
             }
         }
     }
 }
 
-void KeepAnswer(const std::string& key, int allowed) {
-    answers[key] = allowed;
+// Keeps a Yes for this and later sessions.
+void KeepYes(const std::string& key) {
+    allowedCommands.insert(key);
     const std::string path = EditorAnswersPath();
     if (path.empty()) {
         return;
@@ -89,7 +90,7 @@ void KeepAnswer(const std::string& key, int allowed) {
     std::error_code error;
     std::filesystem::create_directories(std::filesystem::path(path).parent_path(), error);
     if (std::FILE* file = std::fopen(path.c_str(), "a")) {
-        std::fprintf(file, "%s\t%s\n", allowed ? "yes" : "no", key.c_str());
+        std::fprintf(file, "yes\t%s\n", key.c_str());
         std::fclose(file);
     } else {
         AppendLogEntry(
@@ -139,36 +140,37 @@ int MayStartEditorCommand(WindowHandle owner, const std::string& command,
     std::error_code error;
     const std::string settings = std::filesystem::absolute(settingsPath, error).string();
     const std::string key = KeyOf(settings, command);
-    int allowed = -1;
     {
         std::lock_guard lock(answersMutex);
         ReadAnswers();
-        const auto found = answers.find(key);
-        allowed = found != answers.end() ? found->second : -1;
+        if (allowedCommands.count(key) != 0) {
+            return 1;
+        }
     }
-    if (allowed < 0) {
-        const int answer = ShowMessageBox(
-            owner,
-            ChooseLanguageText("The settings file ", "設定ファイル ") + settings +
-                ChooseLanguageText(" starts this editor command:\n\n",
-                                   " は次のエディターコマンドを起動します:\n\n") +
-                line +
-                ChooseLanguageText("\n\nStart it? The answer is kept for this settings file and "
-                                   "command.",
-                                   "\n\n起動しますか? この回答はこの設定ファイルとコマンドについて"
-                                   "保存されます。"),
-            EDITION_NAME, MBX_YESNO | MBX_ICONQUESTION | MBX_DEFBUTTON2 | MBX_TOPMOST);
-        allowed = answer == MBX_IDYES ? 1 : 0;
-        std::lock_guard lock(answersMutex);
-        KeepAnswer(key, allowed);
-    }
-    if (!allowed) {
+    // Asked at every request until the answer is Yes: a No (the default, what Enter gives) is
+    // never kept, so the editor is never switched off without a word.
+    const int answer = ShowMessageBox(
+        owner,
+        ChooseLanguageText("The settings file ", "設定ファイル ") + settings +
+            ChooseLanguageText(" starts this editor command:\n\n",
+                               " は次のエディターコマンドを起動します:\n\n") +
+            line +
+            ChooseLanguageText("\n\nStart it? Yes is kept for this settings file and command; "
+                               "after No you are asked again the next time the editor is opened.",
+                               "\n\n起動しますか? 「はい」はこの設定ファイルとコマンドについて"
+                               "保存されます。「いいえ」の場合は、次にエディターを開くときに再度"
+                               "確認します。"),
+        EDITION_NAME, MBX_YESNO | MBX_ICONQUESTION | MBX_DEFBUTTON2 | MBX_TOPMOST);
+    if (answer != MBX_IDYES) {
         AppendLogEntry(
             ChooseLanguageText("Editor command not allowed, not started: ",
                                "許可されていないエディターコマンドのため起動しません: ") +
             line + "\n");
+        return 0;
     }
-    return allowed;
+    std::lock_guard lock(answersMutex);
+    KeepYes(key);
+    return 1;
 }
 
 void LogEditorStart(const std::vector<std::string>& words) {
@@ -178,7 +180,7 @@ void LogEditorStart(const std::vector<std::string>& words) {
 
 void ForgetEditorAnswers() {
     std::lock_guard lock(answersMutex);
-    answers.clear();
+    allowedCommands.clear();
     answersRead = false;
 }
 

@@ -16,6 +16,7 @@
 #include "shell/nc_data_commands.h"
 #include "shell/status_bar.h"
 #include "shell/stock_commands.h"
+#include "shell/worker_threads.h"
 
 namespace mirexa {
 
@@ -343,7 +344,14 @@ void RunExecLine(const MacroLine& line, int lineNumber) {
         return;
     }
     const int status = RunAutomationProgram(program, argument);
-    if (status < 0) {
+    if (WorkerShutdownRequested.load() != 0) {
+        // The window closed while the program ran, and the program was ended with it: work not
+        // done; the lines after this one are not run, and the log names them.
+        RecordBatchFailure("(" + std::to_string(lineNumber) + ") - EXEC " + program +
+                           ChooseLanguageText(": ended, the window was closed",
+                                              ": ウィンドウが閉じられたため終了しました"));
+        AutomationRun.breakCount = std::max(AutomationRun.breakCount, 1);
+    } else if (status < 0) {
         LogMacroProblem(lineNumber,
                         "EXEC " + program +
                             ChooseLanguageText(": the program cannot be started; skipped",

@@ -87,6 +87,29 @@ TEST_F(HostileOutputTest, AnExecChildThatIgnoresTheAbortIsKilled) {
     EXPECT_NE(Read("mirexa.log").find("終了コードは 137"), std::string::npos) << Read("mirexa.log");
 }
 
+// A save removes, in its folder, only the temporary files that a killed save of the program left,
+// and names each in the log: the user's files of like names stay, however old.
+TEST_F(HostileOutputTest, ASaveRemovesOnlyTheTemporaryFilesAKilledSaveLeft) {
+    const std::string killed = testing::LeaveKilledWritersTemporary(scratch.At("out.dme"));
+    ASSERT_FALSE(killed.empty());
+    testing::AgeFile(killed, 3600);
+    const char* users[] = {"notes.mirexa-backup", "old.dme.mirexa-Ab12Cd"};
+    for (const char* name : users) {
+        testing::AgeFile(scratch.Write(name, name), 3600);
+    }
+    EXPECT_EQ(WaitWithin(Start({kBox, "-XM(0,0,0)", "-O", "out.dme"}), std::chrono::seconds(60)),
+              0);
+    EXPECT_FALSE(fs::exists(killed));
+    for (const char* name : users) {
+        EXPECT_EQ(Read(name), name);
+    }
+    const std::string log = Read("mirexa.log");
+    const std::size_t entry = log.find("中断された保存の一時ファイルを削除しました: ");
+    ASSERT_NE(entry, std::string::npos) << log;
+    const std::string line = log.substr(entry, log.find('\n', entry) - entry);
+    EXPECT_NE(line.find("/" + fs::path(killed).filename().string()), std::string::npos) << log;
+}
+
 // A log that opens but takes no entry (the file-size limit) sends its entries to standard error,
 // after one line saying why.
 TEST_F(HostileOutputTest, EntriesTheLogDidNotTakeGoToStandardError) {

@@ -94,9 +94,10 @@ protected:
     testing::SampleWorkingDirectory scratch;
 };
 
-// The settings' editor command is shown and asked for before its first start; the answer holds
-// for that settings file and command, a changed command asks again, and every start is logged.
-TEST_F(UserPromptsTest, AnEditorCommandOfTheSettingsFileAsksBeforeItsFirstStart) {
+// The settings' editor command is shown and asked for until the user allows it: a No refuses
+// that start only, a Yes holds for that settings file and command, a changed command asks
+// again, and every start is logged.
+TEST_F(UserPromptsTest, AnEditorCommandOfTheSettingsFileIsAskedForUntilAllowed) {
     // The editor's mark appears whole (written aside, then renamed): the test reads it as soon
     // as it is there, while the second start of the pair may still be writing its own.
     const std::string editor =
@@ -120,13 +121,14 @@ TEST_F(UserPromptsTest, AnEditorCommandOfTheSettingsFileAsksBeforeItsFirstStart)
         SendWindowMessage(main, WM_COMMAND, IDM_NC_EDIT, 0);
         SendWindowMessage(main, WM_COMMAND, IDM_NC_EDIT, 0);
     };
-    // Refused: asked once, the command line shown, nothing started.
+    // Refused: asked at each request, the command line shown, nothing started.
     useEditor("%1");
     desk.answer = MBX_IDNO;
     RunAsUser(openTwice);
-    ASSERT_EQ(desk.boxes.size(), 1u);
-    EXPECT_NE(desk.boxes[0].find(editor + " " + desk.chosen), std::string::npos) << desk.boxes[0];
-    EXPECT_NE(Log().find("not started: " + editor), std::string::npos) << Log();
+    ASSERT_EQ(desk.boxes.size(), 2u);
+    EXPECT_NE(desk.boxes[1].find(editor + " " + desk.chosen), std::string::npos) << desk.boxes[1];
+    const std::string refusal = "not started: " + editor;
+    EXPECT_NE(Log().find(refusal, Log().find(refusal) + 1), std::string::npos) << Log();
     // A changed command asks again; allowed, it starts, the next start asks no more.
     useEditor("--line %1");
     desk.boxes.clear();

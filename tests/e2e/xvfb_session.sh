@@ -201,6 +201,19 @@ e2e_wait_for_exit() {
     [ "$status" -eq 0 ] || e2e_fail "the program ended with code $status"
 }
 
+# Succeeds once the program has ended.
+e2e_ended() {
+    ! kill -0 "$mirexa" 2>/dev/null
+}
+# Ends the program left with the user (as a closed terminal would: SIGTERM) and waits for its end,
+# whatever its code.
+e2e_stop() {
+    kill "$mirexa" 2>/dev/null || true
+    e2e_wait "$e2e_patience" "the program did not end on SIGTERM" e2e_ended
+    wait "$mirexa" 2>/dev/null || true
+    mirexa=""
+}
+
 # Starts Xvfb with a screen of WIDTH x HEIGHT on a free display and points the program at it:
 # Qt on X, its runtime folder in $work, and a desktop viewer that shows nothing, so that a run's
 # length report opens without a box; the viewer notes each file in $work/viewer.log.

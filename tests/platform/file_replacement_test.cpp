@@ -6,8 +6,10 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <ctime>
@@ -92,42 +94,67 @@ TEST(FileReplacement, LinksAreFollowedToTheirFinalTarget) {
     EXPECT_EQ(ReadWholeFile(dir.At("b/new.txt")), "made");
 }
 
-// Temporary files of any target in the folder that no writer holds and that are a few minutes
-// old are removed when the folder is written next; a live writer's file, fresh files and names
-// that only look alike stay.
-TEST(FileReplacement, StaleTemporariesGoAtTheNextWriteOfTheirFolder) {
+std::vector<std::string> removedTemporaries;
+
+// The temporary files that killed writers of any target in the folder left, unheld and a few
+// minutes old, are removed when the folder is written next, each told to the observer; a live
+// writer's file, a fresh one and the user's files of like names (no writer made them) stay, and
+// the new file carries no mark of a temporary one.
+TEST(FileReplacement, OnlyTheProgramsOwnStaleTemporariesGoAtTheNextWriteOfTheirFolder) {
     testing::ScratchDirectory dir;
     const std::string target = dir.At("cut.dme");
     FileReplacement live;
     ASSERT_EQ(BeginFileReplacement(target, &live), 1);
+    testing::AgeFile(live.temporary, 3600);
     const struct {
-        const char* name;
+        const char* what;
+        const char* name;  // a user's file; null: a killed writer's temporary file of `of`
+        const char* of;
         int ageSeconds;
         bool removed;
     } files[] = {
-        {"cut.dme.mirexa-Ab12Cd", 3600, true},    // a killed writer's
-        {"other.dme.mirexa-Ab12Cd", 3600, true},  // another file's
-        {"cut.dme.mirexa-Ef34Gh", 10, false},     // fresh: a writer about to lock it
-        {"cut.dme.mirexa-Ab12C", 3600, false},    // five letters
-        {"cut.dme.mirexa-Ab12Cd7", 3600, false},  // seven
-        {".mirexa-Ab12Cd", 3600, false},          // no name before the mark
-        {"cut.dme.backup", 3600, false},          // the user's
+        {"a killed writer's", nullptr, "cut.dme", 3600, true},
+        {"another file's killed writer's", nullptr, "other.dme", 3600, true},
+        {"a killed writer's, fresh", nullptr, "cut.dme", 10, false},
+        {"the user's of the pattern", "notes.mirexa-backup", nullptr, 3600, false},
+        {"the user's unpacked", "cut.dme.mirexa-Ab12Cd", nullptr, 3600, false},
+        {"the user's", "cut.dme.backup", nullptr, 3600, false},
     };
+    // All made first, then aged: making one writes the folder too.
+    std::vector<std::string> paths;
     for (const auto& f : files) {
-        dir.Write(f.name, "left");
-        const timespec times[2] = {{time(nullptr) - f.ageSeconds, 0},
-                                   {time(nullptr) - f.ageSeconds, 0}};
-        ASSERT_EQ(utimensat(AT_FDCWD, dir.At(f.name).c_str(), times, 0), 0);
+        paths.push_back(f.name != nullptr ? dir.Write(f.name, "the user's")
+                                          : testing::LeaveKilledWritersTemporary(dir.At(f.of)));
+        ASSERT_FALSE(paths.back().empty()) << f.what;
     }
-    const timespec old[2] = {{time(nullptr) - 3600, 0}, {time(nullptr) - 3600, 0}};
-    ASSERT_EQ(utimensat(AT_FDCWD, live.temporary.c_str(), old, 0), 0);
+    for (std::size_t i = 0; i < std::size(files); ++i) {
+        testing::AgeFile(paths[i], files[i].ageSeconds);
+    }
+    removedTemporaries.clear();
+    SetTemporaryRemovalObserver(
+        [](const std::string& path) { removedTemporaries.push_back(path); });
     ASSERT_EQ(ReplaceFileContents(target, "new", 0), 1);
-    for (const auto& f : files) {
-        EXPECT_EQ(std::filesystem::exists(dir.At(f.name)), !f.removed) << f.name;
+    SetTemporaryRemovalObserver(nullptr);
+    std::vector<std::string> removed;
+    for (std::size_t i = 0; i < std::size(files); ++i) {
+        EXPECT_EQ(std::filesystem::exists(paths[i]), !files[i].removed) << files[i].what;
+        if (files[i].removed) {
+            removed.push_back(std::filesystem::path(paths[i]).filename());
+        }
     }
+    std::vector<std::string> told;
+    for (const std::string& path : removedTemporaries) {
+        EXPECT_EQ(std::filesystem::path(path).parent_path(), dir.Path()) << path;
+        told.push_back(std::filesystem::path(path).filename());
+    }
+    std::sort(removed.begin(), removed.end());
+    std::sort(told.begin(), told.end());
+    EXPECT_EQ(told, removed);
     EXPECT_TRUE(std::filesystem::exists(live.temporary)) << "a live writer's file stays";
     ASSERT_EQ(FinishFileReplacement(&live, 0), 1);
     EXPECT_EQ(ReadWholeFile(target), "");
+    char mark[64];
+    EXPECT_LT(getxattr(target.c_str(), "user.mirexa.temporary", mark, sizeof mark), 0);
 }
 
 // Writers of one target at once never take each other's temporary file for a stale one: every

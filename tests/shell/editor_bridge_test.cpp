@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 
 #include <chrono>
+#include <filesystem>
 #include <thread>
 
 #include "config/config_records.h"
@@ -75,6 +76,39 @@ TEST(EditorBridge, ClassifiesProgramsAndBuildsTheirArguments) {
     EXPECT_EQ(EditorJumpMacroText(1), "moveto 0,0;\n");
     EXPECT_EQ(EditorJumpMacroText(0), "moveto 0,0;\n");
     EXPECT_EQ(EditorJumpMacroText(120), "moveto 0,119;\n");
+}
+
+// The jump macro goes only where no file of the user's is lost: under its own name beside the
+// editor, where there is no file, or over a jump macro.
+TEST(EditorBridge, TheJumpMacroIsWrittenOnlyWhereNoFileOfTheUsersIsLost) {
+    testing::ScratchDirectory scratch;
+    scratch.MakeDirectory("editor");
+    const std::string editor = scratch.At("editor/hidemaru");
+    EXPECT_EQ(EditorJumpMacroPath(editor, "JUMP.MAC"), scratch.At("editor/JUMP.MAC"));
+    EXPECT_EQ(EditorJumpMacroPath(editor, scratch.At("a/J.MAC")), scratch.At("a/J.MAC"));
+    const struct {
+        const char* name;
+        const char* holds;  // null: no such file
+        int writable;
+    } cases[] = {
+        {"editor/MIREXAJUMP.MAC", "the user's text", 1},
+        {"editor/mirexajump.mac", nullptr, 1},
+        {"MIREXAJUMP.MAC", "the user's text", 0},
+        {"notes.txt", nullptr, 1},
+        {"notes.txt", "moveto 0,41;\n", 1},
+        {"notes.txt", "the user's text", 0},
+        {"notes.txt", "moveto 0,41;\nmoveto 0,2;\n", 0},
+        {"notes.txt", "", 0},
+    };
+    for (const auto& c : cases) {
+        const std::string path = scratch.At(c.name);
+        std::filesystem::remove(path);
+        if (c.holds != nullptr) {
+            scratch.Write(c.name, c.holds);
+        }
+        EXPECT_EQ(JumpMacroWritable(path, editor), c.writable)
+            << c.name << " " << (c.holds ? c.holds : "");
+    }
 }
 
 unsigned jumpedTo = 0;

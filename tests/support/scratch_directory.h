@@ -3,6 +3,7 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
@@ -15,6 +16,8 @@
 #include <string>
 #include <thread>
 #include <vector>
+
+#include "platform/file_replacement.h"
 
 namespace mirexa::testing {
 
@@ -123,6 +126,24 @@ inline std::vector<std::string> LeftoverTemporaries(const std::string& path) {
         }
     }
     return names;
+}
+
+// Makes the file at path last written the given number of seconds ago.
+inline void AgeFile(const std::string& path, int seconds) {
+    std::filesystem::last_write_time(
+        path, std::filesystem::file_time_type::clock::now() - std::chrono::seconds(seconds));
+}
+
+// Leaves a replacement of the file at path as a writer killed before its rename leaves it (its
+// temporary file written, no longer locked, never renamed). Returns the temporary file's path
+// ("" when none could be made).
+inline std::string LeaveKilledWritersTemporary(const std::string& path) {
+    FileReplacement killed;
+    if (!BeginFileReplacement(path, &killed) || !WriteAllBytes(killed.descriptor, "half", 4)) {
+        return {};
+    }
+    close(killed.descriptor);  // the lock goes with the process
+    return killed.temporary;
 }
 
 }  // namespace mirexa::testing

@@ -1,0 +1,152 @@
+#!/usr/bin/env bash
+# What a job folder's settings may make the real window do, under one Xvfb server: the editor
+# command of a job folder's mirexa.ini is asked for before it starts and nothing is written
+# before the answer (its jump macro named after a file of the user's never replaces that file);
+# a No refuses that start only, and the next E asks again; an editor plug-in beside the program
+# does not spare the question; closing the window while a macro's EXEC runs ends the started
+# program, names the lines not run in the log and ends with exit 2. Every wait and every check
+# ends through e2e_fail (tests/e2e/xvfb_session.sh), which keeps the screen, the program's
+# output and its log as artefacts.
+# Skips itself (exit 77) without Xvfb or xdotool.
+# Usage: gui_editor_question.sh MIREXA SAMPLES_DIR ARTEFACT_DIR EDITOR_PLUGIN
+set -euo pipefail
+program="$1"
+samples="$2"
+artefacts="$3"
+plugin="$4"
+here="$(cd "$(dirname "$0")" && pwd)"
+name=gui_editor_question
+. "$here/xvfb_session.sh"
+e2e_require Xvfb xdotool
+e2e_coarse_copy "$samples"
+e2e_start_xvfb 1600 1000
+log="$work/gui/mirexa.log"
+
+# The settings' editor: the program, its option and the other [ExecEditor] lines given.
+use_editor() {
+    local ini="$work/gui/mirexa.ini"
+    sed -i -e '/^EXEC_MACRO_NAME=/d' -e '/^SELECT OPEN=/d' \
+        -e "s|^EXEC_PROGRAM=.*|EXEC_PROGRAM=$1|" -e "s|^EXEC_OPTION=.*|EXEC_OPTION=$2|" "$ini"
+    shift 2
+    local line
+    for line in "$@"; do
+        sed -i "/^EXEC_OPTION=/a $line" "$ini"
+    done
+}
+# The count of log lines that hold the text (0 without a log).
+log_count() {
+    [ -f "$log" ] && grep -c -F "$1" "$log" || true
+}
+logged() {
+    [ "$(log_count "$1")" -ge "$2" ]
+}
+question='^MIREXA7$'
+asked() {
+    e2e_window_shown "$question"
+}
+# Fails unless the file of the user's still holds what it held.
+untouched() {
+    [ "$(cat "$work/precious.txt")" = "the user's notes" ] ||
+        e2e_fail "$1 replaced the user's file with: $(cat "$work/precious.txt")"
+}
+
+echo "$name: $((SECONDS - e2e_started)) s: a job folder's editor command"
+# 1. SELECT OPEN starts the editor on the program named on the command line: the question comes
+# first, and the jump macro named after a file of the user's is written neither before the
+# answer nor after it. Enter (No) refuses; E asks again; Yes starts the editor.
+mkdir -p "$work/editors"
+printf '#!/bin/sh\necho "$@" >>"%s/edited"\n' "$work" >"$work/editors/hidemaru"
+chmod +x "$work/editors/hidemaru"
+echo "the user's notes" >"$work/precious.txt"
+use_editor "$work/editors/hidemaru" "%1" "EXEC_MACRO_NAME=$work/precious.txt" "SELECT OPEN=YES"
+e2e_launch "$work/gui" demo_part.nc
+e2e_find_window "the job folder's editor command started without a question" "$question"
+untouched "the editor's jump macro, written before the question,"
+e2e_focus "$found"
+xdotool key Return
+e2e_wait "$e2e_patience" "No did not close the question" e2e_window_gone "$question"
+e2e_wait "$e2e_patience" "No did not refuse the command" \
+    logged "not started: $work/editors/hidemaru" 1
+untouched "the editor's jump macro, after No,"
+[ ! -e "$work/edited" ] || e2e_fail "the editor started after No"
+e2e_find_window "the program's window did not show" "demo_part.nc"
+main="$found"
+e2e_focus "$main"
+xdotool mousemove --window "$main" 690 380 key e
+e2e_find_window "E after a No asked nothing: the editor is switched off without a word" "$question"
+e2e_focus "$found"
+xdotool key alt+y
+e2e_wait "$e2e_patience" "Yes started no editor" test -s "$work/edited"
+untouched "the editor's jump macro, after Yes,"
+logged "jump macro is not written: $work/precious.txt" 1 ||
+    e2e_fail "the log does not say why the jump macro was not written"
+e2e_stop
+
+echo "$name: $((SECONDS - e2e_started)) s: an editor plug-in beside the program"
+# 2. The editor plug-in rewrites the program's name, but the words still come from the job
+# folder's settings: asked for before they start.
+mkdir -p "$work/prog"
+cp "$(realpath "$program")" "$work/prog/mirexa"
+cp "$plugin" "$work/prog/mxeditor.so"
+chmod 755 "$work/prog/mxeditor.so"
+printf '#!/bin/sh\necho "$@" >>"%s/payload"\n' "$work" >"$work/bin/plugin-payload"
+chmod +x "$work/bin/plugin-payload"
+use_editor payload "%1" "SELECT OPEN=YES"
+program="$work/prog/mirexa"
+e2e_launch "$work/gui" demo_part.nc
+asked_or_ran() {
+    asked || [ -e "$work/payload" ]
+}
+e2e_wait "$e2e_patience" "neither the question nor the editor came" asked_or_ran
+[ ! -e "$work/payload" ] || e2e_fail "the plug-in's editor command ran unasked"
+logged "mxeditor.so" 1 || e2e_fail "the editor plug-in was not loaded"
+e2e_find_window "the question did not stay" "$question"
+e2e_focus "$found"
+xdotool key alt+y
+e2e_wait "$e2e_patience" "Yes started no editor through the plug-in" test -s "$work/payload"
+grep -q "demo_part.nc" "$work/payload" || e2e_fail "the editor got: $(cat "$work/payload")"
+e2e_stop
+
+echo "$name: $((SECONDS - e2e_started)) s: the window closed while a macro's EXEC runs"
+# 3. The program EXEC started is ended with the window, the SAVE_WORK after it is named as not
+# run, and the program ends with exit 2 instead of waiting for the program and reporting success.
+# Under a window manager the window's close box is used (Alt+F4), else the menu's Exit, which
+# closes the window the same way.
+if command -v openbox >/dev/null; then
+    e2e_start_window_manager
+fi
+printf '#!/bin/sh\necho $$ >"%s/child.tmp" && mv "%s/child.tmp" "%s/child"\nexec sleep 600\n' \
+    "$work" "$work" "$work" >"$work/bin/slow"
+chmod +x "$work/bin/slow"
+child_alive() {
+    [ -s "$work/child" ] && kill -0 "$(cat "$work/child")" 2>/dev/null
+}
+child_gone() {
+    ! child_alive
+}
+trap 'child_alive && kill "$(cat "$work/child")"; e2e_cleanup' EXIT
+printf '%s\n' "SELECT_NCDATA demo_part.nc" "EXEC slow" "SAVE_WORK out.dme" >"$work/gui/slow.mac"
+e2e_launch "$work/gui" "-D(100,80,0,0,0,-30.5)" slow.mac
+e2e_wait "$e2e_patience" "the macro did not start its EXEC program" test -s "$work/child"
+e2e_find_window "the macro's window did not show" "demo_part.nc"
+main="$found"
+e2e_focus "$main"
+if [ -n "$e2e_wm" ]; then
+    xdotool key alt+F4
+else
+    shown="$(e2e_shown_windows)"
+    xdotool key alt+n
+    e2e_wait "$e2e_patience" "Alt+N did not open the menu" e2e_new_window "$shown" popup
+    xdotool key x
+fi
+e2e_wait "$e2e_patience" "the window did not close" e2e_window_gone "demo_part.nc"
+e2e_wait "$e2e_patience" "the program waited for its EXEC program after the window closed" e2e_ended
+status=0
+wait "$mirexa" || status=$?
+mirexa=""
+e2e_wait "$e2e_patience" "the EXEC program outlived the window" child_gone
+[ "$status" -eq 2 ] || e2e_fail "the program ended with code $status after a SAVE_WORK not run"
+logged "SAVE_WORK out.dme" 1 || e2e_fail "the log does not name the SAVE_WORK not run"
+[ ! -e "$work/gui/out.dme" ] || e2e_fail "the stock was saved"
+
+echo "$name: $((SECONDS - e2e_started)) s: passed"
