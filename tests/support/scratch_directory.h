@@ -3,6 +3,7 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -132,6 +133,13 @@ inline std::vector<std::string> LeftoverTemporaries(const std::string& path) {
 inline void AgeFile(const std::string& path, int seconds) {
     std::filesystem::last_write_time(
         path, std::filesystem::file_time_type::clock::now() - std::chrono::seconds(seconds));
+}
+
+// 1 when the file carries the mark the program gives its temporary files; a file system without
+// user attributes keeps none, and there the program never removes a leftover.
+inline int CarriesTemporaryMark(const std::string& path) {
+    char value[1];
+    return getxattr(path.c_str(), "user.mirexa.temporary", value, 0) >= 0 ? 1 : 0;
 }
 
 // Leaves a replacement of the file at path as a writer killed before its rename leaves it (its
