@@ -682,6 +682,12 @@ void AutomationThreadProc() {
         LogMemoryShortage("automation");
         worked = 0;
     }
+    // The command line's stock and program were the start's choices: from now on Work > Read and
+    // NC Data > Select ask the user again instead of taking them once more.
+    RunOnMainThread([] {
+        CommandLine.stockGiven = 0;
+        CommandLine.ncGiven = 0;
+    });
     // The real window stays with the user after the user's own work, and after a macro that
     // ran to its end without EXIT; every other automatic work ends the program, and so does an
     // abort signal that came while the work ran.
