@@ -281,6 +281,7 @@ struct ProgramSettings {
     std::int32_t basicModelPresent = 0;     // a basic model file is named
     // Section NCdata.
     std::string ncDirectory = {};
+    std::string ncFilePattern = "*.NC";  // Target_NCfile: the NC file dialog's own filter
     // Section OUTPUTdata.
     std::string logDirectory = {};
     std::string lengthDirectory = {};

@@ -30,7 +30,8 @@ InfoPanelLayout InfoPanel;
 
 namespace {
 
-constexpr std::size_t kSuffixLimit = 9;  // the suffix fields hold 9 characters and a NUL
+constexpr std::size_t kSuffixLimit = 9;           // the suffix fields hold 9 characters and a NUL
+constexpr std::size_t kNcFilePatternLimit = 258;  // the NC file pattern field
 
 // Reads the keys of one section of the settings file.
 struct SectionReader {
@@ -515,7 +516,9 @@ int ReadSettingsFrom(const std::string& currentDirectory, const std::string& pro
     Settings.ctlDirectory = table.Text("Target_CTLdir", here);
     Settings.mtlDirectory = table.Text("Target_MTLdir", here);
     ReadDmeSection(SectionReader{path, "DMEdata"}, messages);
-    Settings.ncDirectory = SectionReader{path, "NCdata"}.Text("Target_NCdir", here);
+    const SectionReader nc{path, "NCdata"};
+    Settings.ncDirectory = nc.Text("Target_NCdir", here);
+    Settings.ncFilePattern = CutToBytes(nc.Text("Target_NCfile", "*.NC"), kNcFilePatternLimit);
     ReadOutputSection(SectionReader{path, "OUTPUTdata"});
     FileLocations.logDirectory = Settings.logDirectory;
     ReadOptimizeSection(SectionReader{path, "Optimize"});
