@@ -35,6 +35,7 @@
 #include "services/program_log.h"
 #include "services/shared_state.h"
 #include "shell/automation_steps.h"
+#include "shell/hook_calls.h"
 #include "shell/macro_file.h"
 #include "shell/main_window.h"
 #include "shell/nc_data_commands.h"
@@ -463,6 +464,8 @@ void HandWindowToUser() {
         userFileDialogs = {};
         answersTaken = 0;
     }
+    // The tool panel painted nothing while the work was automatic.
+    CallHook(RunCallbacks.repaintToolPanel);
 }
 
 void ApplyHeadlessAutomation() {
