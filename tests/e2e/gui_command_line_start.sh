@@ -91,9 +91,10 @@ viewed_reports() {
 more_reports() {
     [ "$(viewed_reports)" -gt "$1" ]
 }
+# The tool display panel's title matches $1 (a failure shows the title it had last).
 e2e_detail="$work/panel_title"
 panel_names() {
-    name_of "$panel" >"$e2e_detail"
+    echo "the tool display panel's title was: $(name_of "$panel")" >"$e2e_detail"
     named "$panel" "$1"
 }
 
@@ -167,7 +168,7 @@ box="$((X + 9)) $((Y + 40)) 70 110"
 before="$(probe $box sum)"
 xdotool mousemove --window "$panel" $picture click 1
 wait_for "the picture box did not paint again" changed $box "$before"
-panel_names 'BULL D16*' || e2e_fail "after Esc at T03 the panel names $(cat "$e2e_detail")"
+panel_names 'BULL D16*' || e2e_fail "after Esc at T03 the panel does not name T03"
 menu n x
 e2e_wait_for_exit
 
