@@ -204,6 +204,7 @@ void ConnectViewToShell() {
         return 1;
     };
     v.swapToolPose = SwapToolPose;
+    v.restoreReplacedStock = RestoreReplacedStock;
     v.startSecondInstance = [] { StartSecondInstance(); };
     v.openHelpPage = [] { OpenHelpPage(); };
 }

@@ -278,9 +278,16 @@ struct ProgramSettings {
     std::string secondStockDirectory = {};  // joined with bare stock names by the stock commands
     std::int32_t exportInWork = 0;          // EXPORT COORDINATE WORK
     std::int32_t inputInWork = 0;           // INPUT COORDINATE WORK
-    std::int32_t basicModelPresent = 0;     // a basic model file is named
+    // With INPUT COORDINATE WORK the file's INITIAL SIZE and CYLINDER base point are work
+    // coordinates against the work origin the program starts with (machine mm), which the
+    // stock values are placed at once the controller file gives it, and which the settings
+    // writer takes away again. Bits of values read but not yet placed: 1 box, 2 cylinder.
+    double stockValuesOrigin[3] = {};
+    std::int32_t stockValuesUnplaced = 0;
+    std::int32_t basicModelPresent = 0;  // a basic model file is named
     // Section NCdata.
     std::string ncDirectory = {};
+    std::string ncFilePattern = "*.NC";  // Target_NCfile: the NC file dialog's own filter
     // Section OUTPUTdata.
     std::string logDirectory = {};
     std::string lengthDirectory = {};

@@ -30,7 +30,11 @@ InfoPanelLayout InfoPanel;
 
 namespace {
 
-constexpr std::size_t kSuffixLimit = 9;  // the suffix fields hold 9 characters and a NUL
+constexpr std::size_t kSuffixLimit = 9;           // the suffix fields hold 9 characters and a NUL
+constexpr std::size_t kNcFilePatternLimit = 258;  // the NC file pattern field
+// Bits of ProgramSettings::stockValuesUnplaced.
+constexpr std::int32_t kUnplacedBox = 1;
+constexpr std::int32_t kUnplacedCylinder = 2;
 
 // Reads the keys of one section of the settings file.
 struct SectionReader {
@@ -196,6 +200,8 @@ void ReadDmeSection(const SectionReader& r, std::vector<std::string>* messages) 
             AppendConfigMessage(
                 messages, "The stock value lacks its parenthesis or commas; it is not used",
                 "素材の値に括弧かカンマがありません。使いません", std::string(v.key) + "=" + text);
+        } else if (Settings.inputInWork != 0 && v.kind != kStockOriginBased) {
+            Settings.stockValuesUnplaced |= v.kind == kStockBox ? kUnplacedBox : kUnplacedCylinder;
         }
     }
     std::string basic = DefinitionFiles.basicModelFile;
@@ -515,7 +521,9 @@ int ReadSettingsFrom(const std::string& currentDirectory, const std::string& pro
     Settings.ctlDirectory = table.Text("Target_CTLdir", here);
     Settings.mtlDirectory = table.Text("Target_MTLdir", here);
     ReadDmeSection(SectionReader{path, "DMEdata"}, messages);
-    Settings.ncDirectory = SectionReader{path, "NCdata"}.Text("Target_NCdir", here);
+    const SectionReader nc{path, "NCdata"};
+    Settings.ncDirectory = nc.Text("Target_NCdir", here);
+    Settings.ncFilePattern = CutToBytes(nc.Text("Target_NCfile", "*.NC"), kNcFilePatternLimit);
     ReadOutputSection(SectionReader{path, "OUTPUTdata"});
     FileLocations.logDirectory = Settings.logDirectory;
     ReadOptimizeSection(SectionReader{path, "Optimize"});
@@ -575,6 +583,43 @@ int SettingsFileHoldsValues(const std::string& path) {
         begin = end + 1;
     }
     return 0;
+}
+
+void PlaceSettingsStockAtWorkOrigin(const double origin[3]) {
+    ProgramSettings& s = Settings;
+    if (s.inputInWork == 0 || s.stockValuesUnplaced == 0) {
+        return;
+    }
+    for (int axis = 0; axis < 3; ++axis) {
+        s.stockValuesOrigin[axis] = origin[axis];
+        if (s.stockValuesUnplaced & kUnplacedBox) {
+            InitialStock.box[axis] += origin[axis];
+            InitialStock.box[axis + 3] += origin[axis];
+        }
+        if (s.stockValuesUnplaced & kUnplacedCylinder) {
+            InitialStock.cylinder[axis] += origin[axis];
+        }
+    }
+    s.stockValuesUnplaced = 0;
+}
+
+StockDefinition StockValuesOfSettingsFile() {
+    StockDefinition values = InitialStock;
+    const ProgramSettings& s = Settings;
+    if (s.inputInWork == 0) {
+        return values;
+    }
+    // Values still unplaced are the file's as they were read.
+    for (int axis = 0; axis < 3; ++axis) {
+        if (!(s.stockValuesUnplaced & kUnplacedBox)) {
+            values.box[axis] -= s.stockValuesOrigin[axis];
+            values.box[axis + 3] -= s.stockValuesOrigin[axis];
+        }
+        if (!(s.stockValuesUnplaced & kUnplacedCylinder)) {
+            values.cylinder[axis] -= s.stockValuesOrigin[axis];
+        }
+    }
+    return values;
 }
 
 int ReadSettings(std::vector<std::string>* messages) {

@@ -72,6 +72,16 @@ int ParseCylinderSetting(const char* value, StockDefinition* stock);
 //
 // Messages about refused values are appended to *messages when it is not null. Returns 1 when a
 // settings file was read, 0 when none was found or it holds no value (SettingsFileHoldsValues).
+// With INPUT COORDINATE WORK, the box of INITIAL SIZE and the base point of CYLINDER that the
+// settings file gave (not the command line's stock) are work coordinates: this places them at the
+// work origin (machine mm; the one the program starts with, once the controller file is read) and
+// keeps that origin for StockValuesOfSettingsFile. Values placed before stay where they are.
+void PlaceSettingsStockAtWorkOrigin(const double origin[3]);
+// InitialStock as the settings file holds it: with INPUT COORDINATE WORK the box and the
+// cylinder's base point in work coordinates against the origin they were placed at, so that
+// the next start places them where they are now.
+StockDefinition StockValuesOfSettingsFile();
+
 int ReadSettingsFrom(const std::string& currentDirectory, const std::string& programPath,
                      std::vector<std::string>* messages);
 int ReadSettings(std::vector<std::string>* messages);

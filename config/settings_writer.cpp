@@ -7,6 +7,7 @@
 
 #include "config/definition_lines.h"
 #include "config/settings_define.h"
+#include "config/settings_file.h"
 #include "platform/profile.h"
 #include "services/file_paths.h"
 #include "services/shared_state.h"
@@ -178,9 +179,10 @@ int SaveSettingsToIni(const MainWindowPlacement& placement, std::vector<std::str
         w.WriteDisplayMode("MACHINE DISPLAY", DisplayModes.machineMode);
     }
     // 10: the stock.
-    w.Write("DMEdata", "INITIAL SIZE", FormatInitialSizeSetting(InitialStock));
-    w.Write("DMEdata", "INITIAL SIZE2", FormatInitialSize2Setting(InitialStock));
-    w.Write("DMEdata", "CYLINDER", FormatCylinderSetting(InitialStock));
+    const StockDefinition stock = StockValuesOfSettingsFile();
+    w.Write("DMEdata", "INITIAL SIZE", FormatInitialSizeSetting(stock));
+    w.Write("DMEdata", "INITIAL SIZE2", FormatInitialSize2Setting(stock));
+    w.Write("DMEdata", "CYLINDER", FormatCylinderSetting(stock));
     const std::string& path = DefinitionFiles.settingsPath;
     // 11: the options the menus switch, where they changed.
     for (const DefineOptionChange& change : ListDefineOptionChanges(path)) {

@@ -14,6 +14,7 @@
 #include "dialogs/dialog_conventions.h"
 #include "geometry/machine_kinematics.h"
 #include "nc/nc_session.h"
+#include "nc/plugin_slots.h"
 #include "platform/controls.h"
 #include "platform/dialogs.h"
 #include "resources/dialog_templates.h"
@@ -66,7 +67,8 @@ bool Busy() {
 }
 
 // The tool the panel shows as current: during a run the one the run mounted last (the run's
-// thread owns the current tool's record meanwhile), otherwise the tools file's current tool.
+// thread owns the current tool's record meanwhile), otherwise the current tool, which is the one
+// the spindle holds (a run's end makes its last tool current).
 int PanelCurrentTool() {
     const int mounted = RunControl.mountedTool.load();
     return RunControl.runMode.load() != RunMode::kIdle && mounted >= 0 ? mounted
@@ -836,6 +838,10 @@ std::string FormatToolPanelTitle(const ToolRecord& tool, const ArborProfile& hol
     }
     title += Formatted(ChooseLanguageText(" Move Pitch=%2.2f", " 移動ピッチ=%2.2f"),
                        DexelPitch.secondPitch);
+    // The NC communication plug-in may give the program's tools.
+    if (IsPluginLoaded(kPluginNccom, 0)) {
+        title += " *";
+    }
     return title;
 }
 
@@ -851,11 +857,21 @@ void DrawToolPicture(PaintContext* context, const WindowRect& box, int toolNumbe
     if (!(w > 0.0) || !(h > 0.0) || !std::isfinite(w) || !std::isfinite(h)) {
         return;
     }
-    const double k = std::min((box.bottom - box.top - 10) / h, (box.right - box.left - 10) / w);
+    const ToolPictureLabels labels = PlaceToolPictureLabels(box, metrics);
+    const std::string number = Formatted("%02.0f", toolNumber);
+    const bool numbered = PluginToolActive.load() == 0;
+    // The drawing, centred, keeps clear of the tool number right-aligned beside it.
+    const double centre = (box.left + box.right) / 2.0;
+    double across = box.right - box.left - 10;
+    if (numbered) {
+        const int numberLeft = labels.number.right - MeasurePaintText(*context, number);
+        across = std::min(across, 2.0 * (numberLeft - 2 - centre));
+    }
+    const double k = std::min((box.bottom - box.top - 10) / h, across / w);
     if (!(k > 0.0)) {
         return;
     }
-    const PictureFrame frame{k, (box.left + box.right) / 2.0, box.bottom - 5.0};
+    const PictureFrame frame{k, centre, box.bottom - 5.0};
     SetPaintClip(context, box);
     const double length = std::max(tool.toolLength, tool.cuttingTopHeight);
     DrawOutline(context, frame, CutterProfile(tool, length));
@@ -870,17 +886,15 @@ void DrawToolPicture(PaintContext* context, const WindowRect& box, int toolNumbe
         }
     }
     const double diameter = tool.tool.type == kToolTaperBall ? tool.tool.r : tool.tool.d;
-    const ToolPictureLabels labels = PlaceToolPictureLabels(box, metrics);
     SetPaintTextColor(context, kYellow);
     DrawPaintText(context, labels.diameter, Formatted("%5.2f", diameter),
                   kTextCenter | kTextTransparent);
     SetPaintTextColor(context, kMagenta);
     DrawPaintText(context, labels.length, Formatted("%5.2f", tool.toolLength),
                   kTextCenter | kTextTransparent);
-    if (PluginToolActive.load() == 0) {
+    if (numbered) {
         SetPaintTextColor(context, kCyan);
-        DrawPaintText(context, labels.number, Formatted("%02.0f", toolNumber),
-                      kTextRight | kTextTransparent);
+        DrawPaintText(context, labels.number, number, kTextRight | kTextTransparent);
     }
     SetPaintClip(context, WindowRect{});
 }

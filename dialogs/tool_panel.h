@@ -103,12 +103,13 @@ struct ToolPictureLabels {
 };
 ToolPictureLabels PlaceToolPictureLabels(const WindowRect& box, const ToolPanelMetrics& metrics);
 // The panel's title for the tool: its type name, the holder note, the tools file and the move
-// pitch.
+// pitch, and " *" while the NC communication plug-in is loaded.
 std::string FormatToolPanelTitle(const ToolRecord& tool, const ArborProfile& holder);
 
 // Draws one tool (its derived record) into the box: outline, holder steps, control point, the
 // diameter (yellow), length (magenta) and number (cyan) labels where PlaceToolPictureLabels puts
-// them. Nothing for a tool without a shape or with a zero-sized picture.
+// them; the drawing is centred and scaled to keep clear of the number. Nothing for a tool without
+// a shape or with a zero-sized picture.
 void DrawToolPicture(PaintContext* context, const WindowRect& box, int toolNumber,
                      const CurrentToolRecord& tool, const ToolPanelMetrics& metrics);
 

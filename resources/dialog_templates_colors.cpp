@@ -10,25 +10,25 @@ namespace {
 using namespace templates;
 
 constexpr ControlTemplate kDiscoloration[] = {
-    Label(1204, 105, 7, 92, "上限", "Upper Level", kAlignCenter),
-    Label(1205, 200, 7, 92, "下限", "Lower Level", kAlignCenter),
+    Label(1204, 105, 7, 125, "上限", "Upper Level", kAlignCenter),
+    Label(1205, 236, 7, 125, "下限", "Lower Level", kAlignCenter),
     Check(1017, 7, 21, 95, "変色モード", "Discoloration Mode"),
     Field(1018, 105, 20, 45),
-    Push(1170, 152, 19, "測定値から", "from Measured Data", 45),
-    Field(1019, 200, 20, 45),
-    Push(1169, 247, 19, "測定値から", "from Measured Data", 45),
+    Push(1170, 152, 19, "測定値から", "from Measured Data", 78),
+    Field(1019, 236, 20, 45),
+    Push(1169, 283, 19, "測定値から", "from Measured Data", 78),
     Check(1020, 7, 39, 95, "変色域2", nullptr),
     Field(1022, 105, 38, 45),
-    Push(1172, 152, 37, "測定値から", "from Measured Data", 45),
-    Field(1021, 200, 38, 45),
-    Push(1171, 247, 37, "測定値から", "from Measured Data", 45),
+    Push(1172, 152, 37, "測定値から", "from Measured Data", 78),
+    Field(1021, 236, 38, 45),
+    Push(1171, 283, 37, "測定値から", "from Measured Data", 78),
     Check(1023, 7, 57, 95, "変色域3", nullptr),
     Field(1025, 105, 56, 45),
-    Push(1174, 152, 55, "測定値から", "from Measured Data", 45),
-    Field(1024, 200, 56, 45),
-    Push(1173, 247, 55, "測定値から", "from Measured Data", 45),
-    Ok(187, 78),
-    Cancel(243, 78),
+    Push(1174, 152, 55, "測定値から", "from Measured Data", 78),
+    Field(1024, 236, 56, 45),
+    Push(1173, 283, 55, "測定値から", "from Measured Data", 78),
+    Ok(255, 78),
+    Cancel(311, 78),
 };
 
 struct ColorRow {
@@ -141,7 +141,7 @@ constexpr ControlTemplate kPaintDifference[] = {
 }  // namespace
 
 const DialogTemplate ColorDialogTemplates[4] = {
-    {IDD_DISCOLORATION_REGION, "被切削材変色域の指定", "Discoloration Region in Work", 300, 98,
+    {IDD_DISCOLORATION_REGION, "被切削材変色域の指定", "Discoloration Region in Work", 368, 98,
      kDialogTopmost, kDiscoloration},
     {IDD_COLOR_SETTINGS, "色の設定", "Setting of Color", 250, 282, kDialogTopmost,
      Controls(kColors)},

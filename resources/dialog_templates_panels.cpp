@@ -45,7 +45,7 @@ constexpr ControlTemplate kToolDisplay[] = {
 }  // namespace
 
 const DialogTemplate PanelDialogTemplates[2] = {
-    {IDD_TOOL_DISPLAY, "工具表示", nullptr, 340, 92, kDialogModeless, kToolDisplay},
+    {IDD_TOOL_DISPLAY, "工具表示", "Tool Display", 340, 92, kDialogModeless, kToolDisplay},
     {IDD_COMMAND_PANEL, "", nullptr, 141, 121, kDialogModeless, Controls(kCommandPanel)},
 };
 

@@ -35,6 +35,7 @@
 #include "services/program_log.h"
 #include "services/shared_state.h"
 #include "shell/automation_steps.h"
+#include "shell/hook_calls.h"
 #include "shell/macro_file.h"
 #include "shell/main_window.h"
 #include "shell/nc_data_commands.h"
@@ -463,6 +464,8 @@ void HandWindowToUser() {
         userFileDialogs = {};
         answersTaken = 0;
     }
+    // The tool panel painted nothing while the work was automatic.
+    CallHook(RunCallbacks.repaintToolPanel);
 }
 
 void ApplyHeadlessAutomation() {
@@ -682,6 +685,12 @@ void AutomationThreadProc() {
         LogMemoryShortage("automation");
         worked = 0;
     }
+    // The command line's stock and program were the start's choices: from now on Work > Read and
+    // NC Data > Select ask the user again instead of taking them once more.
+    RunOnMainThread([] {
+        CommandLine.stockGiven = 0;
+        CommandLine.ncGiven = 0;
+    });
     // The real window stays with the user after the user's own work, and after a macro that
     // ran to its end without EXIT; every other automatic work ends the program, and so does an
     // abort signal that came while the work ran.

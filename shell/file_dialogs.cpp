@@ -174,12 +174,13 @@ void BuildFilterString(const std::vector<PathReaderFilter>& readers,
     }
 }
 
-std::vector<FileDialogFilter> NcFileFilters(const std::string& currentName, int language,
+std::vector<FileDialogFilter> NcFileFilters(const std::string& pattern, int language,
                                             const std::vector<PathReaderFilter>& readers) {
     const bool english = language == 1;
+    const std::string patterns = pattern.empty() ? "*" : pattern;
     std::vector<FileDialogFilter> filters = {
-        {std::string(english ? "user specified files" : "ユーザー指定") + "(" + currentName + ")",
-         currentName.empty() ? "*" : currentName},
+        {std::string(english ? "user specified files" : "ユーザー指定") + " (" + patterns + ")",
+         patterns},
         {english ? "NC-File(*.NC)" : "NCファイル(*.NC)", "*.NC"},
         {english ? "All(*.*)" : "すべてのﾌｧｲﾙ(*.*)", "*.*"},
     };
@@ -363,8 +364,7 @@ int SelectNcFile(WindowHandle owner, std::string* directory, std::string* path,
     const int language = Language();
     FileDialogRequest request = BaseRequest(owner, path, Settings.ncDirectory);
     request.title = language == 1 ? "NC DATA FILE" : "NCデータファイル";
-    request.filters =
-        NcFileFilters(path ? FileNameOfPath(*path) : std::string(), language, readers);
+    request.filters = NcFileFilters(Settings.ncFilePattern, language, readers);
     request.flags = FILEDLG_FILE_MUST_EXIST | FILEDLG_NO_CHANGE_DIR | FILEDLG_HIDE_READ_ONLY;
     request.filterIndex = FileDialogs.ncFilterIndex;
     FileDialogResult result;

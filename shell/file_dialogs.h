@@ -69,9 +69,10 @@ std::string BuildFilterPattern(const std::string& suffixes);
 // Appends one filter per loaded reader (its name and the pattern of its suffixes).
 void BuildFilterString(const std::vector<PathReaderFilter>& readers,
                        std::vector<FileDialogFilter>* filters);
-// The NC dialog's filters: the user entry "(name)" with the current file name as its pattern
-// ("*" without a name), "NC-File(*.NC)", "All(*.*)", then the loaded readers' entries.
-std::vector<FileDialogFilter> NcFileFilters(const std::string& currentName, int language,
+// The NC dialog's filters: the user entry with the settings' NC file pattern (Target_NCfile),
+// labelled "user specified files (pattern)" ("*" without a pattern), "NC-File(*.NC)",
+// "All(*.*)", then the loaded readers' entries.
+std::vector<FileDialogFilter> NcFileFilters(const std::string& pattern, int language,
                                             const std::vector<PathReaderFilter>& readers);
 
 // 1 when loaded is set and fileName ends with one of the ";"-separated items of list (compared

@@ -127,8 +127,15 @@ void PlaceSidePanels(WindowHandle window) {
     }
     if (S().handles.toolPanel && Settings.showToolPanel) {
         // The command panel's width is kept free even while that panel is hidden; a panel
-        // wider than that leaves (a large panel font) starts at the window's left edge.
-        int left = std::max(r.left, r.right - S().commandPanelWidth - S().toolPanelWidth - b);
+        // wider than that leaves (a large panel font) goes over the view, clear of the
+        // information panel's column, and against the window's right edge when even the view is
+        // narrower.
+        const int viewLeft = r.left + b + CurrentInfoPanelExtent().columnWidth;
+        int left = r.right - S().commandPanelWidth - S().toolPanelWidth - b;
+        if (left < viewLeft) {
+            left = std::min(viewLeft, r.right - b - S().toolPanelWidth);
+        }
+        left = std::max(r.left, left);
         int top = r.bottom - S().toolPanelHeight - b - s;
         MovePlatformWindow(S().handles.toolPanel, WindowRect{left, top, left + S().toolPanelWidth,
                                                              top + S().toolPanelHeight});

@@ -312,6 +312,7 @@ int ReadSettingsAgain(WindowHandle window) {
     ReportCommandLineMessages(messages);
     ReadToolFile(RunSession, RunKinematics, RunTools);
     ReadControllerFile(RunSession, RunKinematics);
+    PlaceSettingsStockAtWorkOrigin(ControlOriginOffset.axis);
     ReadMachineFile(1);
     ReadToolFile(RunSession, RunKinematics, RunTools);
     UpdateMachinePosition(RunKinematics);

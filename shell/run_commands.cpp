@@ -10,6 +10,9 @@
 #include <functional>
 #include <utility>
 
+#include "config/tool_profile.h"
+#include "config/tool_tables.h"
+#include "config/tools_file.h"
 #include "geometry/machine_kinematics.h"
 #include "nc/alarm_report.h"
 #include "nc/kinematics_services.h"
@@ -291,6 +294,8 @@ int StartRun(WindowHandle window, RunMode mode, void (*threadBody)()) {
     if (threadBody != nullptr) {
         body = [threadBody](CuttingRun&) { threadBody(); };
     }
+    // Until the run mounts a tool, the tool panel shows the one the spindle holds.
+    RunControl.mountedTool.store(-1);
     // A run the system gives no thread ends as out of memory (its result says so).
     StartCuttingRun(WindowRun, std::move(run), std::move(body));
     StartRunProgressTimer(window, PeriodForMode(mode, 0));
@@ -307,11 +312,21 @@ void TogglePathDisplay(WindowHandle window, unsigned command) {
     (void)window;
 }
 
+// The spindle keeps the run's last tool: it is the current tool from now on (the tool panel
+// shows it, a new stock or pitch derives it again). A plug-in's tool is no magazine tool.
+void KeepSpindleToolCurrent() {
+    const int held = RunTools.tool.derivedFrom;
+    if (held >= 1 && IsToolNumberInTables(held)) {
+        ToolFile.currentTool = held;
+    }
+}
+
 // The end of the tick once the thread has ended: join it, then end the run.
 void EndRunAfterThread(WindowHandle window) {
     KillRunProgressTimer(window);
     JoinCuttingRun(WindowRun);
     WindowRun.state.store(RunState::kIdle);
+    KeepSpindleToolCurrent();
     if (RunFlags().abortRequest->load()) {
         EndAbortedRun(window);
         RedrawView(MainWindowData.handles.view);

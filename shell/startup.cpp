@@ -216,6 +216,8 @@ int RunProgram(const ProgramStart& start) {
     ReadProgramSettings();
     ReadToolFile(RunSession, RunKinematics, RunTools);
     ReadControllerFile(RunSession, RunKinematics);
+    // The settings' stock values in work coordinates go where the start's work origin puts them.
+    PlaceSettingsStockAtWorkOrigin(ControlOriginOffset.axis);
     CallHook(s.createPanelBrush);
     InitRunCommandSettings();
     ConnectProgressToMainTitle();

@@ -3,6 +3,7 @@
 // painting and the vice models.
 #include "shell/stock_commands.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -151,17 +152,43 @@ void FinishNewStock(StockModel* model, int applyPose) {
     ShowStockRanges();
 }
 
-// Steps 1 and 2: the old stock's lists and grid go.
+// The stock the last replacement took away, whole (its display lists gone), with the file it
+// was read from: C brings it back (RestoreReplacedStock). One is kept at a time.
+struct ReplacedStock {
+    StockModel model = {};
+    std::string loadedPath = {};
+};
+ReplacedStock Replaced;
+
+void DropReplacedStock() {
+    FreeStockModel(&Replaced.model);
+    Replaced = ReplacedStock{};
+}
+
+// Steps 1 and 2: the old stock's lists go, and its grid with them unless it is kept for C (a
+// user's stock, as it stands without its earlier undo states; an unattended run keeps none).
 void ReleaseCurrentStock(StockModel* model) {
     if (model->nx != 0) {
         DeleteStockDisplayLists(*model);
     }
-    FreeStockModel(model);
+    DropReplacedStock();
+    if (model->nx != 0 && AutomaticMode.load() == 0) {
+        Replaced.model = *model;
+        Replaced.loadedPath = StockCommands.loadedPath;
+        KeepOnlyCurrentUndoSlot(&Replaced.model);
+    } else {
+        FreeStockModel(model);
+    }
     const std::int32_t useState = model->useState;
     *model = StockModel{};
     model->useState = useState;
     StockCommands.stockPresent = 0;
     StockCommands.loadedPath.clear();
+}
+
+bool MemoryShortage(int result) {
+    return result == kStockGridMemoryError || result == kStockBlocksMemoryError ||
+           result == kStockOperationMemoryError;
 }
 
 // The STL import settings of the configuration, handed to the stock loaders.
@@ -802,7 +829,17 @@ int ReplaceCurrentStock(const std::function<int(StockModel* model)>& build, int 
     ReleaseCurrentStock(&model);
     ClearBasicModelIfLoaded();
     SetStockUndoRingSize(&model, Settings.undoRingSize);
-    const int result = build(&model);
+    int result = build(&model);
+    // The memory the kept stock holds is given to the new one rather than refuse it.
+    if (MemoryShortage(result) && Replaced.model.nx != 0) {
+        FreeStockModel(&model);
+        DropReplacedStock();
+        const std::int32_t useState = model.useState;
+        model = StockModel{};
+        model.useState = useState;
+        SetStockUndoRingSize(&model, Settings.undoRingSize);
+        result = build(&model);
+    }
     if (result < 0 || model.nx == 0) {
         FreeStockModel(&model);
         const std::int32_t useState = model.useState;
@@ -975,8 +1012,33 @@ int HandleStockCommand(WindowHandle window, unsigned command, MessageLParam lpar
     }
 }
 
+int RestoreReplacedStock() {
+    StockModel& model = CurrentStockModel();
+    if (Replaced.model.nx == 0 || IsRunActive() || StockOperationRunning.load() ||
+        (model.nx != 0 && model.undo.highestUsedSlot > 0)) {
+        return 0;
+    }
+    ReplacedStock back = std::move(Replaced);
+    Replaced = ReplacedStock{};
+    const std::uint32_t generation = model.workingGeneration;
+    ReleaseCurrentStock(&model);  // the stock C leaves is kept in its turn
+    ClearBasicModelIfLoaded();
+    const std::int32_t useState = model.useState;
+    model = back.model;
+    model.useState = useState;
+    // Whoever bound the arrays of the stock C leaves binds again.
+    model.workingGeneration = std::max(model.workingGeneration, generation) + 1;
+    StockCommands.loadedPath = back.loadedPath;
+    EnableMainStockMenuItems(0);
+    SelectCurrentTool(RunSession, RunKinematics, RunTools, ToolFile.currentTool, model.pitch);
+    UpdateMachinePosition(RunKinematics);
+    FinishNewStock(&model, 0);
+    return 1;
+}
+
 void ResetStockCommands() {
     StockCommands = StockCommandState{};
+    DropReplacedStock();
 }
 
 }  // namespace mirexa

@@ -167,7 +167,15 @@ int LoadBasicModelForStock(const StockModel& grid, StockModel* basic);
 // the stock menu's, 0 otherwise (nothing done).
 int HandleStockCommand(WindowHandle window, unsigned command, MessageLParam lparam);
 
-// Restores the stock commands' state (tests).
+// Every command that takes the current stock away (a stock read or defined anew, an offset, a
+// deletion) keeps it whole, as it stands (without its earlier undo states), outside automatic
+// mode, until the next one does. While the current stock has no earlier state in its undo ring,
+// C brings the kept stock back with its file name, and keeps the stock it leaves in its place, so
+// that C again goes back. Returns 1 when a stock came back, 0 when there was none to bring, a run
+// or a stock operation is going, or the current stock has earlier states of its own.
+int RestoreReplacedStock();
+
+// Restores the stock commands' state and frees a kept stock (tests).
 void ResetStockCommands();
 
 }  // namespace mirexa

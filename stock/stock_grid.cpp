@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 #include "platform/message_box.h"
 #include "services/shared_state.h"
@@ -453,6 +454,18 @@ void PopStockUndo(StockModel* model) {
     ring.currentSlot = ring.currentSlot - 1 < 0 ? ring.highestUsedSlot : ring.currentSlot - 1;
     SelectStockUndoSlot(model);
     MarkStockRaysChanged(model);
+}
+
+void KeepOnlyCurrentUndoSlot(StockModel* model) {
+    StockUndoRing& ring = model->undo;
+    if (!ring.slots || ring.currentSlot <= 0 || ring.currentSlot >= ring.allocatedSlots) {
+        ring.highestUsedSlot = 0;
+        return;
+    }
+    std::swap(ring.slots[0], ring.slots[ring.currentSlot]);
+    ring.currentSlot = 0;
+    ring.highestUsedSlot = 0;
+    SelectStockUndoSlot(model);
 }
 
 std::uint64_t GetStockMemorySize(const StockModel& model) {

@@ -61,6 +61,9 @@ void SelectStockUndoSlot(StockModel* model);
 void PushStockUndo(StockModel* model);
 // Makes the previous slot current; before slot 0 comes the highest used slot.
 void PopStockUndo(StockModel* model);
+// Forgets the earlier states: the current slot's state moves to slot 0, which becomes the only
+// used slot (the other slots keep their arrays, which the next pushes overwrite).
+void KeepOnlyCurrentUndoSlot(StockModel* model);
 
 // Bytes held by the ring and node tables over all allocated undo slots, spilled ends included,
 // by the accounting formula: 174 bytes per slot record, 8 per node, 4 + 13 * capacity per ray

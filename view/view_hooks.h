@@ -69,6 +69,9 @@ struct ViewHooks {
     // (source 0) or with the window's run's motion snapshot (source 1, none while it holds no
     // tool) and recomputes the rotary sines and cosines; 1 when swapped.
     int (*swapToolPose)(int source) = {};
+    // Stock commands: brings back the stock the last replacement took away, when the current
+    // stock has no earlier state of its own; 1 when it came back.
+    int (*restoreReplacedStock)() = {};
     // Stock files: loads the basic model from its file when none is loaded; 1 when loaded.
     int (*loadBasicModel)() = {};
     // NC interpreter: 1 while either table-rotation flag is set.

@@ -94,11 +94,18 @@ void BackUpStock() {
     PushRunUndoPoint();
 }
 
-// C without Ctrl: back to the previous slot.
+// C without Ctrl: back to the previous slot; from a stock without earlier states, back to the
+// stock a replacement took away.
 void UndoStock() {
     StockModel* model = CurrentViewStock();
-    if (model == nullptr || RunControl.runMode.load() != RunMode::kIdle ||
-        StockOperationRunning.load() || model->undo.highestUsedSlot <= 0) {
+    if (RunControl.runMode.load() != RunMode::kIdle || StockOperationRunning.load()) {
+        return;
+    }
+    if (model == nullptr || model->undo.highestUsedSlot <= 0) {
+        if (ViewCallbacks.restoreReplacedStock != nullptr &&
+            ViewCallbacks.restoreReplacedStock() == 1) {
+            ViewWindow.unusedPartShown = 0;
+        }
         return;
     }
     PopStockUndo(model);

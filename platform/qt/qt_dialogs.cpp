@@ -169,11 +169,18 @@ int AskMessageBox(const MessageBoxRequest& request) {
     return fallback;
 }
 
-// "Label (*.a *.b)": the toolkit reads the patterns from the last parentheses.
+// "Label (*.a *.b)": the toolkit reads the patterns from the last parentheses. A label that
+// ends with its own patterns ("NC-File(*.NC)") shows them once.
 QString FilterName(const FileDialogFilter& filter) {
     QString patterns = QString::fromStdString(filter.patterns);
+    QString label = QString::fromStdString(filter.label);
+    const QString own = "(" + patterns + ")";
+    if (label.endsWith(own, Qt::CaseInsensitive)) {
+        label.chop(own.size());
+        label = label.trimmed();
+    }
     patterns.replace(';', ' ');
-    return QString::fromStdString(filter.label) + " (" + patterns.simplified() + ")";
+    return label + " (" + patterns.simplified() + ")";
 }
 
 FileDialogResult AskFileDialog(const FileDialogRequest& request) {

@@ -67,6 +67,7 @@ inline std::string DumpConfiguration(const std::string& root) {
     d.Field("inputInWork", s.inputInWork);
     d.Field("basicModelPresent", s.basicModelPresent);
     d.Field("ncDirectory", rel(s.ncDirectory));
+    d.Field("ncFilePattern", s.ncFilePattern);
     d.Field("logDirectory", rel(s.logDirectory));
     d.Field("lengthDirectory", rel(s.lengthDirectory));
     d.Field("verifyDirectory", rel(s.verifyDirectory));

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <random>
 #include <string>
@@ -175,6 +176,56 @@ TEST_F(SettingsWriterTest, GroupsWhoseFlagIsOffKeepTheirOldValues) {
     EXPECT_NE(text.find("X=5"), std::string::npos);
     EXPECT_EQ(text.find("WIDE="), std::string::npos);
     EXPECT_EQ(text.find("SHOW="), std::string::npos);
+}
+
+TEST_F(SettingsWriterTest, StockValuesInWorkCoordinatesStartTheSameStockAgain) {
+    const double origin[3] = {-250, -180, -321};
+    const struct {
+        const char* input;   // INPUT COORDINATE
+        int commandLineBox;  // the command line gave a box (machine mm) in place of INITIAL SIZE
+        double box[6];       // machine mm after the start
+        double cylinderBase[3];
+    } cases[] = {
+        {"WORK", 0, {-250, -180, -321, -150, -100, -291}, {-200, -140, -321}},
+        {"WORK", 1, {1, 2, 3, 4, 5, 6}, {-200, -140, -321}},
+        {"MACHINE", 0, {0, 0, 0, 100, 80, 30}, {50, 40, 0}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.input) + (c.commandLineBox ? " with -D" : ""));
+        const std::string file = std::string("[DMEdata]\nINPUT COORDINATE=") + c.input +
+                                 "\nINITIAL SIZE=(0,0,0,100,80,30)\n"
+                                 "INITIAL SIZE2=(LEFT,100,0,0,FRONT,80,0,0,BOTTOM,30,0,0)\n"
+                                 "CYLINDER=Z(50,40,0,30,80,0)\n";
+        const std::string path = scratch_.Write("mirexa.ini", file);
+        ResetAll();
+        if (c.commandLineBox) {
+            CommandLine.stockGiven = 1;
+            InitialStock.kind = kStockBox;
+            std::copy(c.box, c.box + 6, InitialStock.box);
+        }
+        ReadSettingsFrom(scratch_.Path(), scratch_.At("bin/mirexa"), nullptr);
+        PlaceSettingsStockAtWorkOrigin(origin);
+        PlaceSettingsStockAtWorkOrigin(origin);  // placed once only
+        EXPECT_EQ(std::vector<double>(InitialStock.box, InitialStock.box + 6),
+                  std::vector<double>(c.box, c.box + 6));
+        EXPECT_EQ(std::vector<double>(InitialStock.cylinder, InitialStock.cylinder + 3),
+                  std::vector<double>(c.cylinderBase, c.cylinderBase + 3));
+        // Exit, then a new start: the same stock in the same place, and a file that nothing
+        // changed keeps its text.
+        const StockDefinition before = InitialStock;
+        EXPECT_EQ(Save(minimised_), 1);
+        if (!c.commandLineBox) {
+            EXPECT_NE(testing::ReadWholeFile(path).find(file.substr(file.find("INITIAL"))),
+                      std::string::npos);
+        }
+        ResetAll();
+        ReadSettingsFrom(scratch_.Path(), scratch_.At("bin/mirexa"), nullptr);
+        PlaceSettingsStockAtWorkOrigin(origin);
+        for (int i = 0; i < 6; ++i) {
+            EXPECT_DOUBLE_EQ(InitialStock.box[i], before.box[i]) << i;
+            EXPECT_DOUBLE_EQ(InitialStock.cylinder[i], before.cylinder[i]) << i;
+        }
+    }
 }
 
 TEST_F(SettingsWriterTest, BatchRunsWriteNothingAndFailuresAreReported) {

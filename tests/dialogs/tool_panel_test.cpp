@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <thread>
@@ -279,7 +280,8 @@ bool Overlap(const WindowRect& a, const WindowRect& b) {
 
 // At the default font and larger ones, in both languages, the whole panel painted: every text's
 // glyphs lie within its cell (the cell's border and inset kept), its slot or picture box and the
-// panel; no two texts overprint; every description row lies within the picture's height.
+// panel; no two texts overprint, nor a tool number a tool's drawing; every description row lies
+// within the picture's height.
 TEST_F(ToolPanelTest, AtEveryFontEachTextFitsItsCellAndNoneOverprintsAnother) {
     // Tool 3 (current): eight dimension cells and eight holder cells; tools 2, 4 and 5 drawn in
     // the slots, tool 4 ready in the middle slot.
@@ -293,9 +295,10 @@ TEST_F(ToolPanelTest, AtEveryFontEachTextFitsItsCellAndNoneOverprintsAnother) {
         holder.diameters[i] = 50.0f + 10.0f * i;
         holder.lengths[i] = 100.0f + i;
     }
+    // Face mills as wide as they are long: their pictures fill their slots' width.
     for (int n : {2, 4, 5}) {
-        ToolTableSet.tools[n] = ToolRecord{1, kToolFlat, 16, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 100};
-        ToolTableSet.lengths[n] = ToolLengthRecord{kToolLength1, {145, 0, 0, 0, 0, 0}};
+        ToolTableSet.tools[n] = ToolRecord{1, kToolFlat, 60, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 20};
+        ToolTableSet.lengths[n] = ToolLengthRecord{kToolLength1, {40, 0, 0, 0, 0, 0}};
     }
     for (const int fontHeight : {0, 20, 28}) {
         for (const bool english : {true, false}) {
@@ -315,11 +318,23 @@ TEST_F(ToolPanelTest, AtEveryFontEachTextFitsItsCellAndNoneOverprintsAnother) {
             WindowRect client = {};
             ASSERT_TRUE(GetWindowClientRect(panel_, &client));
             std::vector<std::pair<WindowRect, std::string>> inks;
+            std::vector<WindowRect> numbers, drawings;
             WindowRect clip = client;
             int cells = 0;
             for (const PaintOperation& op : GetLastPaintRecord(panel_)) {
                 if (op.op == PaintOp::Clip) {
                     clip = op.rect.right > op.rect.left ? op.rect : client;
+                    continue;
+                }
+                if ((op.op == PaintOp::Polyline || op.op == PaintOp::Polygon) &&
+                    !op.points.empty()) {
+                    WindowRect box{op.points[0].x, op.points[0].y, op.points[0].x, op.points[0].y};
+                    for (const PaintPoint& p : op.points) {
+                        box =
+                            WindowRect{std::min(box.left, p.x), std::min(box.top, p.y),
+                                       std::max(box.right, p.x + 1), std::max(box.bottom, p.y + 1)};
+                    }
+                    drawings.push_back(box);
                     continue;
                 }
                 if ((op.op != PaintOp::Text && op.op != PaintOp::StatusPane) || op.text.empty()) {
@@ -346,6 +361,18 @@ TEST_F(ToolPanelTest, AtEveryFontEachTextFitsItsCellAndNoneOverprintsAnother) {
                     EXPECT_FALSE(Overlap(ink, other)) << "over " << otherText;
                 }
                 inks.emplace_back(ink, text);
+                if (op.op == PaintOp::Text && op.color == 0xFFFF00) {
+                    numbers.push_back(ink);
+                }
+            }
+            // No tool number is printed over a tool's drawing.
+            EXPECT_GE(drawings.size(), 4u);
+            for (const WindowRect& number : numbers) {
+                for (const WindowRect& drawing : drawings) {
+                    EXPECT_FALSE(Overlap(number, drawing))
+                        << "number at " << number.left << ", " << number.top << " over a drawing "
+                        << drawing.left << ".." << drawing.right;
+                }
             }
             EXPECT_EQ(cells, 16);
             EXPECT_GE(inks.size(), 30u);

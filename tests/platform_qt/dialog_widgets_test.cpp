@@ -9,7 +9,9 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QScrollBar>
+#include <QStyle>
 #include <QTabBar>
 #include <QTest>
 
@@ -112,6 +114,19 @@ TEST_F(QtDialogWidgetsTest, EveryTemplateOpensInsideItsDialogAndClosesByItsKeysI
                     QString expected = QString::fromUtf8(text);
                     if (auto* b = qobject_cast<QAbstractButton*>(item)) {
                         shown = b->text();
+                        // A push button's whole text fits inside its margins.
+                        if (qobject_cast<QPushButton*>(item) != nullptr) {
+                            QString bare = shown;
+                            bare.remove(u'&');
+                            const int needed =
+                                b->fontMetrics().horizontalAdvance(bare) +
+                                2 * b->style()->pixelMetric(QStyle::PM_ButtonMargin, nullptr, b);
+                            if (needed > b->width()) {
+                                ++clipped;
+                                ADD_FAILURE() << "button " << c.id << " \"" << bare.toStdString()
+                                              << "\" needs " << needed << " of " << b->width();
+                            }
+                        }
                     } else if (auto* l = qobject_cast<QLabel*>(item)) {
                         shown = l->text();
                         expected.remove(u'&');  // a label shows no shortcut mark

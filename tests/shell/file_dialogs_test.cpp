@@ -44,12 +44,13 @@ TEST(FileDialogRules, SuffixPatternsMatchingAndDirectories) {
     EXPECT_EQ(BuildFilterPattern(".cl"), "*.cl");
     EXPECT_EQ(BuildFilterPattern("cls"), "*cls");
     std::vector<FileDialogFilter> filters =
-        NcFileFilters("part.nc", 1, {{"CL data", ".cl;.cls", 1}, {"APT", ".apt", 0}});
+        NcFileFilters("*.tap", 1, {{"CL data", ".cl;.cls", 1}, {"APT", ".apt", 0}});
     ASSERT_EQ(filters.size(), 4u);
-    EXPECT_EQ(filters[0].label, "user specified files(part.nc)");
-    EXPECT_EQ(filters[0].patterns, "part.nc");
+    EXPECT_EQ(filters[0].label, "user specified files (*.tap)");
+    EXPECT_EQ(filters[0].patterns, "*.tap");
     EXPECT_EQ(filters[2].patterns, "*.*");
     EXPECT_EQ(filters[3].patterns, "*.cl;*.cls");
+    EXPECT_EQ(NcFileFilters("", 0, {})[0].label, "ユーザー指定 (*)");
     EXPECT_EQ(NcFileFilters("", 0, {})[0].patterns, "*");
 
     struct Match {
@@ -118,12 +119,14 @@ TEST_F(FileDialogTest, TheFilterIndexIsRememberedPerKindAndCancelChangesNothing)
     EXPECT_EQ(path, "/nc/p.nc");
     EXPECT_EQ(directory, "/nc");
     SelectSettingFile(nullptr, FILE_KIND_MACHINE, &directory, &path);
+    Settings.ncFilePattern = "*.tap";
     SelectNcFile(nullptr, &directory, &path);
+    Settings.ncFilePattern = ProgramSettings{}.ncFilePattern;
     ASSERT_EQ(requests.size(), 6u);
-    EXPECT_EQ(requests[3].filterIndex, 2);  // tools again
-    EXPECT_EQ(requests[4].filterIndex, 1);  // machine again
-    EXPECT_EQ(requests[5].filterIndex, 3);  // the NC program
-    EXPECT_EQ(requests[5].filters[0].patterns, "p.nc");
+    EXPECT_EQ(requests[3].filterIndex, 2);                // tools again
+    EXPECT_EQ(requests[4].filterIndex, 1);                // machine again
+    EXPECT_EQ(requests[5].filterIndex, 3);                // the NC program
+    EXPECT_EQ(requests[5].filters[0].patterns, "*.tap");  // the settings' NC file pattern
     EXPECT_NE(requests[5].flags & FILEDLG_FILE_MUST_EXIST, 0u);
 }
 

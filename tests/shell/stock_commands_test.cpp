@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <filesystem>
 #include <functional>
@@ -25,6 +26,7 @@
 #include "shell/plugin_host.h"
 #include "shell/run_commands.h"
 #include "simulation/cutting_core.h"
+#include "stock/stock_clip.h"
 #include "stock/stock_grid.h"
 #include "stock/stock_shapes.h"
 #include "stockio/dme_file.h"
@@ -489,6 +491,78 @@ TEST_F(StockCommandTest, DeletingTheStockGreysTheStockMenus) {
     BuildBox(0, 0, 0, 10, 8, 6);
     EXPECT_EQ(CurrentStockModel().useState, kStockIgnored);
     CurrentStockModel().useState = kStockAvailable;
+}
+
+// A user's stock that a command takes away comes back with C (the view's undo), with the cut it
+// had as it stood; C again brings back the stock it left.
+TEST_F(StockCommandTest, EveryStockTakenAwayComesBackWithItsCut) {
+    AutomaticMode.store(0);
+    const std::string dme = scratch.At("wide.dme");
+    BuildBox(0, 0, 0, 30, 8, 6);
+    ASSERT_EQ(WriteDmeFile(CurrentStockModel(), dme), 1);
+    const struct {
+        const char* what;
+        std::function<void()> replace;
+        double widthAfter;  // mm along X; 0: no stock
+    } cases[] = {
+        {"a box defined",
+         [] {
+             const double box[6] = {0, 0, 0, 20, 8, 6};
+             std::copy(box, box + 6, InitialStock.box);
+             HandleStockCommand(nullptr, IDM_STOCK_TWO_POINT, 0);
+         },
+         20},
+        {"a stock file read",
+         [&] {
+             CommandLine.stockGiven = 1;
+             DefinitionFiles.stockFile = dme;
+             HandleStockCommand(nullptr, IDM_STOCK_READ, 0);
+         },
+         30},
+        {"the stock deleted",
+         [] {
+             Hooks.state = kStockDelete;
+             HandleStockCommand(nullptr, IDM_STOCK_STATE, 0);
+         },
+         0},
+    };
+    double lo[3], hi[3];
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        BuildBox(0, 0, 0, 10, 8, 6);
+        // A cut of the stock: the undo point a run pushes, then the material it removes.
+        StockModel& cut = CurrentStockModel();
+        PushStockUndo(&cut);
+        ASSERT_EQ(ClipStockToBox(&cut, std::array<double, 3>{0, 0, 0}.data(),
+                                 std::array<double, 3>{10, 8, 4}.data()),
+                  1);
+        c.replace();
+        EXPECT_EQ(CurrentStockModel().nx != 0 ? 1 : 0, c.widthAfter != 0 ? 1 : 0);
+        ASSERT_EQ(RestoreReplacedStock(), 1);
+        EXPECT_EQ(StockCommands.stockPresent, 1);
+        EXPECT_TRUE(StockInvariantsHold(CurrentStockModel(), true));
+        Extent(lo, hi);
+        EXPECT_DOUBLE_EQ(hi[0] - lo[0], 10.0);
+        EXPECT_DOUBLE_EQ(hi[2], 4.0);  // the cut as it stood
+        EXPECT_EQ(CurrentStockModel().undo.highestUsedSlot, 0);
+        if (c.widthAfter != 0) {
+            ASSERT_EQ(RestoreReplacedStock(), 1);
+            Extent(lo, hi);
+            EXPECT_DOUBLE_EQ(hi[0] - lo[0], c.widthAfter);
+            EXPECT_EQ(RestoreReplacedStock(), 1);
+        } else {
+            EXPECT_EQ(RestoreReplacedStock(), 0);  // nothing was left to keep
+        }
+    }
+    // A stock worked on since has earlier states of its own: C steps through them instead.
+    BuildBox(0, 0, 0, 12, 8, 6);
+    PushStockUndo(&CurrentStockModel());
+    EXPECT_EQ(RestoreReplacedStock(), 0);
+    // Unattended work keeps nothing to bring back.
+    AutomaticMode.store(1);
+    BuildBox(0, 0, 0, 10, 8, 6);
+    BuildBox(0, 0, 0, 12, 8, 6);
+    EXPECT_EQ(RestoreReplacedStock(), 0);
 }
 
 TEST_F(StockCommandTest, AnXyzCutPushesAnUndoStateFirst) {
