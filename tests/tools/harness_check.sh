@@ -1,0 +1,54 @@
+#!/usr/bin/env bash
+# The test harness itself fails where it must: a command past its limit is named with its phase,
+# its stacks and an end of every one of its processes (bounded_run.sh); and a sanitized program
+# run once more says so where scripts/test prints it (sanitized_run.sh).
+# Usage: harness_check.sh SOURCE_ROOT
+set -u
+root="$1"
+scratch="$(mktemp -d)"
+trap 'rm -rf "$scratch"' EXIT
+failures=0
+fail() {
+    echo "FAILED: $*"
+    failures=$((failures + 1))
+}
+
+# A command's status passes through; a hung program ends within its limit, named with its phase
+# and (with gdb) the stacks of its threads, and nothing of it stays.
+status=0
+"$root/tests/bounded_run.sh" 30 sh -c 'exit 7' || status=$?
+[ "$status" -eq 7 ] || fail "bounded_run.sh passed status 7 on as $status"
+cp "$(command -v sleep)" "$scratch/hung_program"
+started=$SECONDS
+status=0
+MIREXA_TEST_PHASE=harness "$root/tests/bounded_run.sh" 2 "$scratch/hung_program" 600 \
+    >"$scratch/hang.txt" 2>&1 || status=$?
+[ "$status" -eq 124 ] || fail "a hang ended with $status, not 124"
+[ $((SECONDS - started)) -lt 60 ] || fail "a hang with a limit of 2 s took $((SECONDS - started)) s"
+grep -q "still running after 2 s in the phase \"harness\" of scripts/test: .*hung_program 600" \
+    "$scratch/hang.txt" || fail "the hang was not named with its phase: $(head -3 "$scratch/hang.txt")"
+if command -v gdb >/dev/null; then
+    grep -q "the threads of .*hung_program" "$scratch/hang.txt" && grep -q '^#0 ' "$scratch/hang.txt" ||
+        fail "the hang's stacks were not printed: $(head -20 "$scratch/hang.txt")"
+fi
+for exe in /proc/[0-9]*/exe; do
+    [ "$(readlink "$exe" 2>/dev/null)" != "$scratch/hung_program" ] || fail "the hung program stayed"
+done
+
+# The leak checker's own crash at exit: the program runs once more, and the note says so.
+cat >"$scratch/tracer_crash" <<EOF
+#!/bin/sh
+[ -e "$scratch/crashed" ] && exit 0
+touch "$scratch/crashed"
+echo "Tracer caught signal 11"
+echo "LeakSanitizer has encountered a fatal error."
+exit 1
+EOF
+chmod +x "$scratch/tracer_crash"
+MIREXA_RETRY_LOG="$scratch/retries" "$root/tests/sanitized_run.sh" "$scratch/tracer_crash" \
+    >/dev/null || fail "a program run once more after the tracer's crash failed"
+grep -q "tracer_crash.*running the program once more" "$scratch/retries" 2>/dev/null ||
+    fail "the run once more was not noted for scripts/test"
+
+[ "$failures" -eq 0 ] && echo "harness checks passed"
+[ "$failures" -eq 0 ]
