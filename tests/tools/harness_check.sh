@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The test harness itself fails where it must: a command past its limit is named with its phase,
-# its stacks and an end of every one of its processes (bounded_run.sh); and a sanitized program
-# run once more says so where scripts/test prints it (sanitized_run.sh).
+# its stacks and an end of every one of its processes (bounded_run.sh); the format check without
+# a work tree; and a sanitized program run once more says so where scripts/test prints it
+# (sanitized_run.sh).
 # Usage: harness_check.sh SOURCE_ROOT
 set -u
 root="$1"
@@ -34,6 +35,11 @@ fi
 for exe in /proc/[0-9]*/exe; do
     [ "$(readlink "$exe" 2>/dev/null)" != "$scratch/hung_program" ] || fail "the hung program stayed"
 done
+
+# The format check fails where git lists nothing (a copy without its work tree).
+mkdir -p "$scratch/copy" && cp -r "$root/scripts" "$root/.clang-format" "$scratch/copy/"
+(cd "$scratch/copy" && GIT_CEILING_DIRECTORIES="$scratch" scripts/format >/dev/null 2>&1) &&
+    fail "scripts/format passed without a work tree"
 
 # The leak checker's own crash at exit: the program runs once more, and the note says so.
 cat >"$scratch/tracer_crash" <<EOF
