@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # The test harness itself fails where it must: a command past its limit is named with its phase,
 # its stacks and an end of every one of its processes (bounded_run.sh); the format check without
-# a work tree; and a sanitized program run once more says so where scripts/test prints it
-# (sanitized_run.sh).
+# a work tree; an end-to-end script that misses a tool where every tool must be there; and a
+# sanitized program run once more says so where scripts/test prints it (sanitized_run.sh).
 # Usage: harness_check.sh SOURCE_ROOT
 set -u
 root="$1"
@@ -40,6 +40,20 @@ done
 mkdir -p "$scratch/copy" && cp -r "$root/scripts" "$root/.clang-format" "$scratch/copy/"
 (cd "$scratch/copy" && GIT_CEILING_DIRECTORIES="$scratch" scripts/format >/dev/null 2>&1) &&
     fail "scripts/format passed without a work tree"
+
+# A missing tool skips an end-to-end script (77), unless every tool must be there.
+for required in 0 1; do
+    status=0
+    (
+        name=harness artefacts="$scratch/artefacts"
+        unset DISPLAY
+        . "$root/tests/e2e/xvfb_session.sh"
+        MIREXA_E2E_REQUIRED=$required e2e_require no-such-tool-anywhere
+    ) >/dev/null 2>&1 || status=$?
+    expected=$((required ? 1 : 77))
+    [ "$status" -eq "$expected" ] ||
+        fail "a missing tool ended the script with $status, not $expected (required: $required)"
+done
 
 # The leak checker's own crash at exit: the program runs once more, and the note says so.
 cat >"$scratch/tracer_crash" <<EOF
