@@ -44,7 +44,7 @@ process_tree() {
 
 phase="${MIREXA_TEST_PHASE:+ in the phase \"$MIREXA_TEST_PHASE\" of scripts/test}"
 echo "bounded_run: still running after $limit s$phase: $*" >&2
-processes=($(process_tree "$command"))
+mapfile -t processes < <(process_tree "$command")
 echo "bounded_run: its processes (id: command line):" >&2
 for pid in "${processes[@]}"; do
     line="$(tr '\0' ' ' <"/proc/$pid/cmdline" 2>/dev/null)" && echo "  $pid: $line" >&2
