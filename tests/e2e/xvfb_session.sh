@@ -232,16 +232,24 @@ e2e_wait_for_exit() {
 e2e_ended() {
     ! kill -0 "$mirexa" 2>/dev/null
 }
-# Ends the program left with the user (as a closed terminal would: SIGTERM) and waits for its end.
-# The program with the user does not catch the signal: it ends by it (code 143). Any other end,
-# an exit of its own before the signal, a crash or a sanitizer's report included, fails the script.
+# Succeeds when the exit code $1 is one of an end by SIGTERM: the program with the user does not
+# catch the signal and ends by it (143); while the work of its start (the command line's, a
+# macro's) still runs, the signal aborts that work, and the program ends as on any abort (255).
+# Any other end, an exit of its own before the signal, a crash or a sanitizer's report at the end
+# included, is none.
+e2e_ended_by_sigterm() {
+    [ "$1" -eq 143 ] || [ "$1" -eq 255 ]
+}
+# Ends the program left with the user (as a closed terminal would: SIGTERM) and waits for its end,
+# which must be one by the signal.
 e2e_stop() {
     local status=0
     kill "$mirexa" 2>/dev/null || true
     e2e_wait "$e2e_patience" "the program did not end on SIGTERM" e2e_ended
     wait "$mirexa" || status=$?
     mirexa=""
-    [ "$status" -eq 143 ] || e2e_fail "the program ended with code $status, not by SIGTERM (143)"
+    e2e_ended_by_sigterm "$status" ||
+        e2e_fail "the program ended with code $status, not as SIGTERM ends it (143 or 255)"
 }
 
 # Starts Xvfb with a screen of WIDTH x HEIGHT on a free display and points the program at it:
