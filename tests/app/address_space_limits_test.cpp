@@ -1,7 +1,7 @@
 // End-to-end runs of the built program under address-space limits swept from too little to
-// start up to enough: wherever the memory runs out (the up-front check, a ray, a cutting worker),
-// the run ends with exit 0 or 2 and says so in the log, never with a signal, and no stock is saved
-// after the memory ran out.
+// start up to enough: wherever the memory runs out (the up-front check, a ray, a cutting worker,
+// the surface of an STL save), the run ends with exit 0 or 2 and says so in the log, never with
+// a signal, and no stock is saved after the memory ran out.
 #include <gtest/gtest.h>
 
 #include <sys/resource.h>
@@ -92,6 +92,28 @@ TEST_F(AddressSpaceLimitTest, AFineRunEndsCleanlyWhereverTheMemoryRunsOut) {
     }
     EXPECT_EQ(fittedInRow, 2) << "no limit up to 200 MB above the grid's let the run finish";
     EXPECT_GT(cutsOutOfMemory, 0) << "no limit of the sweep let the cut start but not finish";
+}
+
+// STL saves swept above the limit the cut needs: a surface the memory cannot hold is a save
+// that failed with "Memory over!", never with the cause of an earlier call.
+TEST_F(AddressSpaceLimitTest, AnStlSaveTheMemoryCannotHoldSaysMemoryOver) {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    GTEST_SKIP() << "an address-space limit cannot be set under a sanitizer";  // as above
+#endif
+    KeepEnglishLog();
+    const rlim_t refused = LastRefusedLimit("0.2,0.5", "out.stl");
+    int failedSaves = 0;
+    for (rlim_t megabytes = refused + 24; megabytes <= refused + 144; megabytes += 24) {
+        const Outcome o = RunUnder(megabytes, "0.2,0.5", "out.stl");
+        CheckEnd(o, megabytes);
+        if (o.log.find("out.stl - The work could not be written: ") != std::string::npos) {
+            ++failedSaves;
+            EXPECT_NE(o.log.find("out.stl - The work could not be written: Memory over!"),
+                      std::string::npos)
+                << o.log;
+        }
+    }
+    EXPECT_GT(failedSaves, 0) << "no limit of the sweep left the surface without memory";
 }
 
 }  // namespace
