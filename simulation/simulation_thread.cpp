@@ -755,7 +755,13 @@ int StartCuttingRun(CuttingRun& run, RunRequest request, std::function<void(Cutt
             &run.thread,
             [self, body] {
                 const ThreadRunBinding binding(self);
-                body(*self);
+                // Memory that runs out where RunCutting does not catch it (the run's
+                // preparation, a body of a tool or a test) ends the run, not the program.
+                try {
+                    body(*self);
+                } catch (const std::bad_alloc&) {
+                    self->result.end = kRunEndMemory;
+                }
                 self->state.store(RunState::kEnded);
                 if (self->ended != nullptr) {
                     self->ended();
