@@ -27,6 +27,7 @@
 #include "services/shared_state.h"
 #include "simulation/cutting_core.h"
 #include "simulation/cutting_run.h"
+#include "simulation/interference_decisions.h"
 #include "simulation/move_stepping.h"
 #include "simulation/run_control.h"
 #include "simulation/run_end.h"
@@ -582,6 +583,14 @@ int RunBlocks(CuttingRun& run) {
         // A Tab key during the run changes the mode the interpreter's blocks are read in.
         if (const RunMode mode = RunControl.runMode.load(); mode != RunMode::kIdle) {
             session.kinematics->modes.runMode = mode;
+        }
+        // A new block: the event written for the last one is over. A user's run has stopped
+        // before this block for it, and the user's resume ended it (the status bar shows its
+        // kind meanwhile); a run nobody resumes ends it here, so that every interfering block
+        // gets its entry in the report.
+        if (!SubMovesPending(session) &&
+            (AutomaticMode.load() != 0 || RunControl.runLogFlag.load() != 0)) {
+            EndWrittenInterferenceEvent(run.reports.kinds);
         }
         NoteBlockEntry(session, &run.loop);
         const int next = NextNcMove(&session);

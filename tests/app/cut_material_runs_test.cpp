@@ -102,6 +102,40 @@ TEST_F(CutMaterialRunTest, AFullCircleCutsWhatItsTwoHalvesCut) {
     }
 }
 
+// A conversational circle ends with its own block: a block without motion after it (a comment,
+// a blank line, CC, TOOL CALL, a parameter, END PGM) cuts nothing, whichever form wrote the
+// circle, and the quarter cuts what the same quarter in G-code cuts.
+TEST_F(CutMaterialRunTest, AConversationalCircleEndsWithItsBlock) {
+    const double gCode = Removed(
+        "%\nG90 G17 G40\nT1 M6\nS3000 M3\nG0 X40. Y30. Z5.\nG1 Z-2. F500.\nG3 X30. Y40. I-10. J0\n"
+        "G0 Z5.\nM30\n%\n");
+    ASSERT_GT(gCode, 100.0);
+    std::string controller = Read("vmc3.ctl");
+    const std::size_t product = controller.find("PRODUCT=NORMAL");
+    ASSERT_NE(product, std::string::npos);
+    scratch.Write("dialect.ctl", controller.replace(product, 14, "PRODUCT=HEIDENHAIN"));
+    const std::string head =
+        "0 BEGIN PGM ARC MM\n1 TOOL CALL 1 Z S3000\n2 L X+40 Y+30 Z+5 R0 FMAX M3\n"
+        "3 L Z-2 R0 F500\n4 CC X+30 Y+30\n";
+    // The circle (C, CR, CP) and what follows it.
+    const char* const cases[] = {
+        "5 C X+30 Y+40 DR+ R0 F500\n",
+        "5 C X+30 Y+40 DR+\n6 ; a comment\n",
+        "5 C X+30 Y+40 DR+\n\n",
+        "5 C X+30 Y+40 DR+\n6 CC X+30 Y+30\n",
+        "5 C X+30 Y+40 DR+\n6 TOOL CALL 1 Z\n",
+        "5 C X+30 Y+40 DR+\n6 FN 0: Q1=+5\n",
+        "5 C X+30 Y+40 DR+\n6 END PGM ARC MM\n",
+        "5 CR X+30 Y+40 R+10 DR+\n6 ; a comment\n",
+        "5 CP IPA+90 DR+\n\n",
+    };
+    for (const char* circle : cases) {
+        SCOPED_TRACE(circle);
+        const std::string program = head + circle + "7 L Z+5 R0 FMAX\n8 END PGM ARC MM\n";
+        EXPECT_NEAR(Removed(program, {"-C", "dialect.ctl"}), gCode, 1e-6 * gCode);
+    }
+}
+
 // A straight rapid out of the tool's own hole leaves it without an alarm: where the tool's side
 // is tangent to rays (at this pitch the drill's and the vee's radius fall on grid lines) the
 // plunge made no ends to be met again, and every Z ray keeps one piece of material. A rapid into
