@@ -15,6 +15,7 @@
 
 #include "platform/clock.h"
 #include "platform/window.h"
+#include "support/bounded_wait.h"
 
 namespace mirexa {
 namespace {
@@ -380,11 +381,18 @@ TEST_F(WindowThreadsTest, SteadySendsDoNotStarvePostedMessages) {
         // Each look at the queue handles the sends queued then: one per sender at most.
         WindowMessage message;
         int most = 0;
-        while (sendsHandled.load() < 200) {
-            int before = sendsHandled.load();
-            PeekWindowMessage(&message, PM_NOREMOVE);
-            most = std::max(most, sendsHandled.load() - before);
-        }
+        const bool handled = testing::AwaitCondition(
+            [&] {
+                const int before = sendsHandled.load();
+                if (before >= 200) {
+                    return true;
+                }
+                PeekWindowMessage(&message, PM_NOREMOVE);
+                most = std::max(most, sendsHandled.load() - before);
+                return false;
+            },
+            std::chrono::microseconds(0));
+        EXPECT_TRUE(handled) << "round " << round << ": waited in vain for 200 sends handled";
         EXPECT_LE(most, SENDERS) << "round " << round;
         sendsAtPost = sendsHandled.load();
         PostWindowMessage(window, WM_USER, 0, 0);
@@ -419,8 +427,11 @@ TEST_F(WindowThreadsTest, ReplacedObserverIsNoLongerRunningWhenSetMessageObserve
             }
             --use->running;
         });
-        while (use->calls.load() < 2) {
-            std::this_thread::yield();
+        if (!testing::AwaitCondition([&use] { return use->calls.load() >= 2; },
+                                     std::chrono::microseconds(0))) {
+            ADD_FAILURE() << "round " << round << ": waited in vain for two calls of the observer";
+            SetMessageObserver({});
+            break;
         }
         MessageObserver previous = SetMessageObserver({});
         ASSERT_EQ(use->running.load(), 0) << "round " << round;
