@@ -13,6 +13,7 @@
 #include "platform/qt/qt_backend.h"
 #include "qt_test_support.h"
 #include "services/shared_state.h"
+#include "support/test_selection.h"
 #include "support/test_windows.h"
 
 namespace mirexa::testing {
@@ -127,7 +128,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "the Qt backend did not start\n");
         return 1;
     }
-    const int result = RUN_ALL_TESTS();
+    const int result = mirexa::testing::FailWhenTheFilterSelectsNothing(RUN_ALL_TESTS());
     mirexa::StopQtBackend();
     return result;
 }
