@@ -206,22 +206,38 @@ class PendingActionsDropper : public ::testing::EmptyTestEventListener {
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
     ::testing::UnitTest::GetInstance()->listeners().Append(new PendingActionsDropper);
-    // No X server: Qt's offscreen platform unless another is asked for (xcb under Xvfb); a
-    // runtime directory of our own keeps Qt quiet.
+    // No X server: Qt's offscreen platform unless another is asked for (xcb under Xvfb).
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
-    const std::string runtime =
-        (std::filesystem::temp_directory_path() / "mirexa-qt-runtime").string();
-    std::filesystem::create_directories(runtime);
-    std::filesystem::permissions(runtime, std::filesystem::perms::owner_all);
-    qputenv("XDG_RUNTIME_DIR", QByteArray::fromStdString(runtime));
+    // A folder of this process's own, removed at its end: the runtime directory (Qt wants one,
+    // and the program's command socket lives there, apart from other test processes') and the
+    // configuration, cache and data homes (the toolkit's dialogs keep their state there, not in
+    // the user's home).
+    std::string own = (std::filesystem::temp_directory_path() / "mirexa-qt-XXXXXX").string();
+    if (mkdtemp(own.data()) == nullptr) {
+        std::fprintf(stderr, "no folder of its own for the Qt tests in %s\n", own.c_str());
+        return 1;
+    }
+    const std::pair<const char*, const char*> homes[] = {{"XDG_RUNTIME_DIR", "runtime"},
+                                                         {"XDG_CONFIG_HOME", "config"},
+                                                         {"XDG_CACHE_HOME", "cache"},
+                                                         {"XDG_DATA_HOME", "data"}};
+    for (const auto& [variable, name] : homes) {
+        const std::filesystem::path home = std::filesystem::path(own) / name;
+        std::filesystem::create_directory(home);
+        std::filesystem::permissions(home, std::filesystem::perms::owner_all);
+        qputenv(variable, QByteArray::fromStdString(home.string()));
+    }
     mirexa::RegisterQtBackend();
     if (!mirexa::StartPlatformBackend(mirexa::PlatformBackend::RealWindow)) {
         std::fprintf(stderr, "the Qt backend did not start\n");
+        std::filesystem::remove_all(own);
         return 1;
     }
     const int result = mirexa::testing::FailWhenTheFilterSelectsNothing(RUN_ALL_TESTS());
     mirexa::StopQtBackend();
+    std::error_code ignored;
+    std::filesystem::remove_all(own, ignored);
     return result;
 }
