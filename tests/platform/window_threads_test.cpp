@@ -204,9 +204,9 @@ TEST_F(WindowThreadsTest, NoProcedureCallAfterWmDestroyThatWaitsOnAnotherThread)
         std::atomic<int> stop{0};
         std::thread pelter = StartPelting({window}, stop);
         PostWindowMessage(window, MSG_DESTROY_SELF, 0, 0);
-        while (IsPlatformWindow(window)) {
-            std::this_thread::yield();
-        }
+        EXPECT_TRUE(testing::AwaitCondition([window] { return IsPlatformWindow(window) == 0; },
+                                            std::chrono::microseconds(0)))
+            << "round " << round << ": waited in vain for the window's destruction";
         stop = 1;
         pelter.join();
         owner.Stop();

@@ -1,10 +1,12 @@
 // The Qt backend's test program: the backend started on Qt's offscreen platform (no X server) with
-// the program's GUI thread being this one, then every test, then the backend stopped.
+// the program's GUI thread being this one, in folders of this process's own, then every test
+// (each bounded in time), then the backend stopped; and the helpers of qt_test_support.h.
 #include <gtest/gtest.h>
 
 #include <QByteArray>
 #include <QFileDialog>
 #include <QMenu>
+#include <QTest>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -123,7 +125,7 @@ void CloseWhatIsOpen(int generation, std::chrono::steady_clock::time_point deadl
             menu->hide();
         } else if (auto* dialog = qobject_cast<QDialog*>(widget);
                    dialog != nullptr && dialog->windowModality() != Qt::NonModal) {
-            dialog->reject();
+            QTest::keyClick(dialog, Qt::Key_Escape);
         }
     }
     if (const WindowHandle window = MainWindow.load(); window != nullptr) {
@@ -194,18 +196,36 @@ void ChooseFileThroughMenu(unsigned command, const std::string& path) {
 
 namespace {
 
-// Drops the pending actions of each test at its end, so that none runs in the next test.
-class PendingActionsDropper : public ::testing::EmptyTestEventListener {
+// The bound of a whole test: one whose waits are bounded ends well within it; one still going
+// then (a loop of its own that never ends) is given up, so that the program goes on to the next.
+constexpr std::chrono::seconds kTestBound{300};
+
+// Gives up each test still going after the bound, and drops its pending actions at its end, so
+// that none runs in the next test.
+class TestBounds : public ::testing::EmptyTestEventListener {
+    void OnTestStart(const ::testing::TestInfo&) override {
+        const int test = ++started_;
+        QTimer::singleShot(kTestBound, qApp, [this, test] {
+            if (test == started_ && !ended_) {
+                mirexa::testing::EndWhatTheTestOpened("the test did not end within " +
+                                                      std::to_string(kTestBound.count()) + " s");
+            }
+        });
+        ended_ = false;
+    }
     void OnTestEnd(const ::testing::TestInfo&) override {
+        ended_ = true;
         mirexa::testing::DropPendingActions();
     }
+    int started_ = 0;
+    bool ended_ = true;
 };
 
 }  // namespace
 
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
-    ::testing::UnitTest::GetInstance()->listeners().Append(new PendingActionsDropper);
+    ::testing::UnitTest::GetInstance()->listeners().Append(new TestBounds);
     // No X server: Qt's offscreen platform unless another is asked for (xcb under Xvfb).
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
