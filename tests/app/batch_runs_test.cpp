@@ -502,7 +502,7 @@ protected:
         const std::string earlier = "an earlier run's stock";
         scratch.Write("out.dme", earlier);
         fs::remove(scratch.At("mirexa.log"));
-        EXPECT_EQ(WaitWithin(Start(arguments), std::chrono::seconds(20)), 2) << logged;
+        EXPECT_EQ(WaitWithin(Start(arguments), std::chrono::seconds(60)), 2) << logged;
         EXPECT_EQ(Read("out.dme"), earlier) << logged;
         EXPECT_NE(Read("mirexa.log").find(logged), std::string::npos) << Read("mirexa.log");
     }
@@ -841,7 +841,7 @@ TEST_F(BatchRunTest, ASaveCutOffBySignalsLeavesTheEarlierOutputAndNoTemporaryFor
             << "no save seen";
         kill(child, signalNumber);
         int status = 0;
-        ASSERT_EQ(waitpid(child, &status, 0), child);
+        ASSERT_TRUE(testing::AwaitChildExit(child, &status, "the save's end by the signal"));
         EXPECT_TRUE(Read("out.dme") == earlier) << "the earlier output was replaced";
         if (signalNumber == SIGTERM) {
             EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 255) << status;
@@ -894,7 +894,7 @@ TEST_F(BatchRunTest, ARunCutOffBySignalsLeavesTheEarlierLengthReport) {
         std::this_thread::sleep_for(std::chrono::milliseconds(50));  // the cut under way
         kill(child, c.signalNumber);
         int status = 0;
-        ASSERT_EQ(waitpid(child, &status, 0), child);
+        ASSERT_TRUE(testing::AwaitChildExit(child, &status, "the run's end by the signal"));
         EXPECT_TRUE(Read("long_length.txt") == earlier) << Read("long_length.txt");
         if (c.signalNumber == SIGTERM) {
             EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 255) << status;
