@@ -438,6 +438,44 @@ void MergeCellCorners(CellEdgeCase edges[kCellEdgeCount], const double low[3],
     }
 }
 
+// --- Material of zero width -----------------------------------------------------------------
+
+namespace {
+
+// Whether an edge's material holds its high or low node (ends included).
+bool HoldsNode(int code, bool atHigh) {
+    return atHigh ? CodeIs<1, 2, 3, 4, 5, 6, 11>(code) : CodeIs<1, 2, 3, 4, 7, 8, 10>(code);
+}
+
+}  // namespace
+
+void AddZeroWidthTouches(CellEdgeCase edges[kCellEdgeCount], const double low[3],
+                         const double high[3]) {
+    static const bool kFirstAtHigh[4] = {true, true, false, false};
+    static const bool kSecondAtHigh[4] = {false, true, false, true};
+    int codes[kCellEdgeCount];
+    for (int e = 0; e < kCellEdgeCount; ++e) {
+        codes[e] = edges[e].code;
+    }
+    for (const CellMergeStep& step : kCellMergeOrder) {
+        if (codes[step.edge] != 0) {
+            continue;
+        }
+        const bool firstAtHigh = kFirstAtHigh[step.variant];
+        const bool secondAtHigh = kSecondAtHigh[step.variant];
+        const bool atLow = HoldsNode(codes[step.lowFirst], firstAtHigh) &&
+                           HoldsNode(codes[step.lowSecond], secondAtHigh);
+        const bool atHigh = HoldsNode(codes[step.highFirst], firstAtHigh) &&
+                            HoldsNode(codes[step.highSecond], secondAtHigh);
+        const int axis = CellEdgeAxis(step.edge);
+        if (atLow && !atHigh) {
+            SetEdgeCase(&edges[step.edge], 10, low[axis], 0);
+        } else if (atHigh && !atLow) {
+            SetEdgeCase(&edges[step.edge], 11, high[axis], 0);
+        }
+    }
+}
+
 // --- Cap flags ------------------------------------------------------------------------------
 
 void GetCellBoundaryFlags(const StockModel& model, int ix, int iy, int iz,

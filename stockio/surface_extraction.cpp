@@ -818,6 +818,7 @@ int AnalyseStockCell(const StockModel& model, const StockCapMarks& marks, int ix
     if (islands && !KeepSeenIslands(model, snaps, ix, iy, iz, edges)) {
         return 0;  // no X edge holds material any more
     }
+    AddZeroWidthTouches(edges, low, high);
     // Only touches on all four edges of one axis: nothing of the cell's interior is material.
     for (int axis = 0; axis < 3; ++axis) {
         const CellEdgeCase* e = &edges[4 * axis];

@@ -279,6 +279,35 @@ TEST_F(CutMaterialRunTest, AFlatEndOnTheStocksTopFaceTakesNothing) {
     }
 }
 
+// Material left without width, where two holes touch along a line or a hole touches the stock's
+// face, saves a closed surface whose every edge is met by its reverse: the rays through the touch
+// line lose the piece of zero length there, which the other rays through its nodes hold.
+TEST_F(CutMaterialRunTest, MaterialOfZeroWidthSavesAConformingSurface) {
+    struct Case {
+        const char* name;
+        const char* box;
+        const char* pitches;
+        const char* moves;  // after the tool change, in program coordinates (Z 0.5 mm above)
+    };
+    const Case cases[] = {
+        {"holes touching along a line", kBox, "-P(0.25,0.25)",
+         "G0 X40. Y40. Z5.\nG1 Z-6. F500.\nG0 Z5.\nX50.\nG1 Z-6.\nG0 Z5.\n"},
+        {"hole touching the front face", "-D(40,30,0,0,0,-20)", "-P(0.1,0.1)",
+         "G0 X15. Y5. Z5.\nG1 Z-13. F500.\nG0 Z5.\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        scratch.Write("run.nc",
+                      std::string("%\nG90 G17\nT1 M6\nS3000 M3\n") + c.moves + "M30\n%\n");
+        ASSERT_EQ(Run({c.box, c.pitches, "run.nc", "-X6", "-O", "cut.dme"}), 0);
+        ASSERT_EQ(Run({"cut.dme", "-XM(0,0,0)", "-O", "cut.stl,b"}), 0);
+        std::vector<MeshFacet> facets;
+        ASSERT_TRUE(ReadBinaryStlFacets(scratch.At("cut.stl"), false, &facets));
+        EXPECT_TRUE(SurfaceIsClosed(facets));
+        EXPECT_TRUE(SurfaceIsConforming(facets));
+    }
+}
+
 // On a table-table machine a slot cut in a tilted plane is left by a rapid along the tool axis,
 // then the plane is switched off and the tool goes home: the table keeps its turn until the
 // program turns it, so nothing is cut after the slot and no alarm is raised.
