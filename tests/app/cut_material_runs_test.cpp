@@ -281,8 +281,11 @@ TEST_F(CutMaterialRunTest, AFlatEndOnTheStocksTopFaceTakesNothing) {
 
 // Material left without width, where two holes touch along a line or a hole touches the stock's
 // face, saves a closed surface whose every edge is met by its reverse: the rays through the touch
-// line lose the piece of zero length there, which the other rays through its nodes hold.
-TEST_F(CutMaterialRunTest, MaterialOfZeroWidthSavesAConformingSurface) {
+// line lose the piece of zero length there, which the other rays through its nodes hold. So does
+// a box whose size is a float a hair off a whole number of pitches, whose face lies on a node
+// line that the division puts a hair below it: a slot's side grazing the rays next to that face
+// leaves their material up to the face.
+TEST_F(CutMaterialRunTest, MaterialOfZeroWidthAndFacesOnNodeLinesSaveAConformingSurface) {
     struct Case {
         const char* name;
         const char* box;
@@ -294,6 +297,9 @@ TEST_F(CutMaterialRunTest, MaterialOfZeroWidthSavesAConformingSurface) {
          "G0 X40. Y40. Z5.\nG1 Z-6. F500.\nG0 Z5.\nX50.\nG1 Z-6.\nG0 Z5.\n"},
         {"hole touching the front face", "-D(40,30,0,0,0,-20)", "-P(0.1,0.1)",
          "G0 X15. Y5. Z5.\nG1 Z-13. F500.\nG0 Z5.\n"},
+        {"box face on a node line",
+         "-D(36.004999999999995,24.901000000000003,0,-9.895,-21.799,-16)", "-P(0.3,0.174)",
+         "G0 X35.85 Y-10. Z5.\nG1 Z-2. F500.\nY0.202\nG0 Z5.\n"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
