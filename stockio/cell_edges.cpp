@@ -668,6 +668,20 @@ const CornerEdges kCorners[4] = {
     {kA, false, kC, false},  // D
 };
 
+// Whether face `other` holds material on an edge it does not share with face `face`.
+bool OtherFaceHolds(int face, int other, const CellEdgeCase edges[kCellEdgeCount]) {
+    for (const int edge : kCellFaceEdges[other]) {
+        bool shared = false;
+        for (const int own : kCellFaceEdges[face]) {
+            shared = shared || own == edge;
+        }
+        if (!shared && edges[edge].code != 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
 // Appends an edge segment along edge k from value lowValue to highValue (mm, lowValue on the
 // low side), tagged with the face's own number or with the neighbouring face.
 void AppendEdgeSegment(const FaceFrame& frame, int face, int neighbour, bool ownTagged, int k,
@@ -768,7 +782,10 @@ void BuildDexelCellEdges(int face, const double low[3], const double high[3],
                 break;
             case 8:
             case 9:
-                if (!ownFlagged && !othersEmpty) {
+                // An island on a face without other material is a line of it, no polygon; the
+                // cell's loop still runs along it when the other face of the edge builds a polygon
+                // that the island bounds.
+                if (!ownFlagged && (!othersEmpty || OtherFaceHolds(face, neighbour[k], edges))) {
                     AppendEdgeSegment(frame, face, neighbour[k], true, k, edge.ends[0],
                                       edge.flags[0], edge.ends[1], edge.flags[1], list);
                 }
