@@ -313,6 +313,47 @@ TEST_F(CutMaterialRunTest, AFlatEndOnTheStocksTopFaceTakesNothing) {
     }
 }
 
+// Material left without width, where two holes touch along a line or a hole touches the stock's
+// face, saves a closed surface whose every edge is met by its reverse: the rays through the touch
+// line lose the piece of zero length there, which the other rays through its nodes hold, and a
+// ray along a tool's upright side through the touch line is not cut, as the rays across it are
+// not. So does a box whose size is a float a hair off a whole number of pitches, whose face lies
+// on a node line that the division puts a hair below it: a slot's side grazing the rays next to
+// that face leaves their material up to the face.
+TEST_F(CutMaterialRunTest, MaterialOfZeroWidthAndFacesOnNodeLinesSaveAConformingSurface) {
+    struct Case {
+        const char* name;
+        const char* box;
+        const char* pitches;
+        const char* tool;
+        const char* moves;  // after the tool change, in program coordinates (Z 0.5 mm above)
+    };
+    const Case cases[] = {
+        {"holes touching along a line", kBox, "-P(0.25,0.25)", "T1",
+         "G0 X40. Y40. Z5.\nG1 Z-6. F500.\nG0 Z5.\nX50.\nG1 Z-6.\nG0 Z5.\n"},
+        {"hole touching the front face", "-D(40,30,0,0,0,-20)", "-P(0.1,0.1)", "T1",
+         "G0 X15. Y5. Z5.\nG1 Z-13. F500.\nG0 Z5.\n"},
+        {"drill slots touching end to end down a node line",
+         "-D(39.947,29.944,0,-0.303,-0.306,-12)", "-P(0.25,0.25)", "T4",
+         "G0 X19.197 Y9.683 Z5.\nG1 Z-4.541 F500.\nY11.694\nG0 Z5.\nY20.194\nG1 Z-4.541\n"
+         "Y28.035\nG0 Z5.\n"},
+        {"box face on a node line",
+         "-D(36.004999999999995,24.901000000000003,0,-9.895,-21.799,-16)", "-P(0.3,0.174)", "T1",
+         "G0 X35.85 Y-10. Z5.\nG1 Z-2. F500.\nY0.202\nG0 Z5.\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        scratch.Write("run.nc", std::string("%\nG90 G17\n") + c.tool + " M6\nS3000 M3\n" + c.moves +
+                                    "M30\n%\n");
+        ASSERT_EQ(Run({c.box, c.pitches, "run.nc", "-X6", "-O", "cut.dme"}), 0);
+        ASSERT_EQ(Run({"cut.dme", "-XM(0,0,0)", "-O", "cut.stl,b"}), 0);
+        std::vector<MeshFacet> facets;
+        ASSERT_TRUE(ReadBinaryStlFacets(scratch.At("cut.stl"), false, &facets));
+        EXPECT_TRUE(SurfaceIsClosed(facets));
+        EXPECT_TRUE(SurfaceIsConforming(facets));
+    }
+}
+
 // On a table-table machine a slot cut in a tilted plane is left by a rapid along the tool axis,
 // then the plane is switched off and the tool goes home: the table keeps its turn until the
 // program turns it, so nothing is cut after the slot and no alarm is raised.

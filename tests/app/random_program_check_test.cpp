@@ -2,8 +2,9 @@
 // the material their moves remove that is worked out here from the tools' profiles and the
 // moves' geometry alone. Each program runs in G-code and in the conversational dialect, with
 // blocks that move nothing between its moves. Each form: no alarm, full circles that keep their
-// whole turn, a closed saved surface, and the removed volume of the saved stock's Z rays within a
-// bound of the pitch over the cut area; and the two forms' Z rays the same.
+// whole turn, a saved surface whose every directed edge is met by its reverse, and the removed
+// volume of the saved stock's Z rays within a bound of the pitch over the cut area; and the two
+// forms' Z rays the same.
 //
 // A few fixed seeds run in the suite. MIREXA_CUT_SWEEP=N runs N programs instead (seeds from
 // MIREXA_CUT_SWEEP_SEED, pitches 1 to 0.05 mm in turn) and prints the figures per pitch; that is
@@ -193,6 +194,35 @@ void CentreOfRadiusArc(Move* m, double radius) {
     }
 }
 
+// --- The stock ---------------------------------------------------------------------------------
+
+// The stock box of a program (mm): its X and Y min corner up to 0.4 mm below the program's zero,
+// and its X and Y sizes a whole number of pitches as a float carries them: min + n * pitch as the
+// sum comes out, or a few units of the last place off it, so that the max faces lie on a node
+// line, a hair inside it or a hair outside it. Z from -kBoxZ to 0.
+struct StockBox {
+    double min[3] = {};
+    double max[3] = {};
+};
+
+StockBox FloatStockBox(unsigned seed, double pitch) {
+    std::mt19937 rng(seed ^ 0x0b0c0d0eu);
+    StockBox box;
+    box.min[2] = -kBoxZ;
+    for (int k = 0; k < 2; ++k) {
+        box.min[k] =
+            -std::round(std::uniform_real_distribution<double>(0.0, 0.4)(rng) * 1000) / 1000;
+        const double size = k == 0 ? kBoxX : kBoxY;
+        double max = box.min[k] + std::round((size - box.min[k]) / pitch) * pitch;
+        const int units = std::uniform_int_distribution<int>(-2, 2)(rng);
+        for (int u = 0; u < std::abs(units); ++u) {
+            max = std::nextafter(max, units > 0 ? kBoxX + kBoxY : -kBoxX);
+        }
+        box.max[k] = max;
+    }
+    return box;
+}
+
 // --- The generator -----------------------------------------------------------------------------
 
 struct Program {
@@ -205,7 +235,15 @@ struct Program {
 
 class Generator {
 public:
-    explicit Generator(unsigned seed) : rng_(seed), ramps_(seed ^ 0x5a5a5a5au) {}
+    explicit Generator(unsigned seed)
+        : rng_(seed), ramps_(seed ^ 0x5a5a5a5au), touches_(seed ^ 0x3c3c3c3cu) {}
+
+    // The stock the program cuts and its pitch, which the features of material of zero width
+    // place their touches against.
+    void SetStock(const StockBox& box, double pitch) {
+        box_ = box;
+        pitch_ = pitch;
+    }
 
     Program Make() {
         p_ = Program{};
@@ -221,6 +259,9 @@ public:
         const int features = Pick(3, 6);
         for (int f = 0; f < features; ++f) {
             Feature();
+        }
+        for (int f = Touch(0, 2); f > 0; --f) {
+            ZeroWidthFeature();
         }
         Emit("G00 Z50.");
         Emit("M30");
@@ -238,6 +279,13 @@ private:
     // The ramps' own stream: a choice between lo and hi (ints), or a uniform value (doubles).
     int Ramp(int lo, int hi) {
         return std::uniform_int_distribution<int>(lo, hi)(ramps_);
+    }
+    // The stream of the features of material of zero width, which come after the others.
+    int Touch(int lo, int hi) {
+        return std::uniform_int_distribution<int>(lo, hi)(touches_);
+    }
+    double Touch(double lo, double hi) {
+        return std::uniform_real_distribution<double>(lo, hi)(touches_);
     }
     double Ramp(double lo, double hi) {
         return std::uniform_real_distribution<double>(lo, hi)(ramps_);
@@ -422,10 +470,92 @@ private:
         }
     }
 
+    // The radius (mm) of the hole a plunge to program Z `z` leaves in the stock's top face: the
+    // tool's radius where its lowest surface rises to the face.
+    double RadiusAtTopFace(double z) const {
+        const Tool& t = *p_.tool;
+        const double depth = -(z + kZOffset);
+        if (LowestAbove(t, std::nextafter(OuterRadius(t), 0.0)) <= depth) {
+            return OuterRadius(t);
+        }
+        double lo = 0.0, hi = OuterRadius(t);
+        for (int i = 0; i < 60; ++i) {
+            const double mid = 0.5 * (lo + hi);
+            (LowestAbove(t, mid) <= depth ? lo : hi) = mid;
+        }
+        return lo;
+    }
+    // A coordinate on axis k: a node line of the stock, or a place off the nodes.
+    double TouchCoordinate(int k, double lo, double hi) {
+        const double v = Touch(lo, hi);
+        if (Touch(0, 1) == 0) {
+            return Round(v);
+        }
+        return Round(box_.min[k] + std::round((v - box_.min[k]) / pitch_) * pitch_);
+    }
+    // A slot at program Z `z` from (x0, y0) to (x1, y1), as written (to the micrometre).
+    void Slot(double x0, double y0, double x1, double y1, double z) {
+        Approach(Round(x0), Round(y0), z);
+        Line({{Round(x1), Round(y1), z}});
+    }
+
+    // Material of zero width: two holes of one depth side by side (along X, along Y or aslant)
+    // whose walls touch where the stock's top face meets them, at a point or down a line where
+    // the tool's side is upright; two slots end to end whose round ends touch so; or a hole, or
+    // a slot coming square to one of the stock's four side faces, whose tool side touches that
+    // face from inside. The touches lie on node lines or off them. (Walls that touch over an
+    // area, two slots side by side, are not made: they leave sheets thinner than a float tells.)
+    void ZeroWidthFeature() {
+        const double z = Round(-Touch(0.3, kMaxDepth));
+        const double r = RadiusAtTopFace(z);
+        const double tx = TouchCoordinate(0, 12, kBoxX - 12);
+        const double ty = TouchCoordinate(1, 12, kBoxY - 12);
+        switch (Touch(0, 2)) {
+            case 0: {  // two holes
+                const int way = Touch(0, 2);
+                const double angle = way == 0 ? 0.0 : way == 1 ? kPi / 2 : Touch(0.0, kPi);
+                const double dx = r * std::cos(angle), dy = r * std::sin(angle);
+                Approach(Round(tx - dx), Round(ty - dy), z);
+                Approach(Round(tx + dx), Round(ty + dy), z);
+                break;
+            }
+            case 1: {  // two slots end to end, along X or along Y
+                const bool alongX = Touch(0, 1) == 0;
+                const double a = Round(Touch(2.0, 8.0)), b = Round(Touch(2.0, 8.0));
+                if (alongX) {
+                    Slot(tx - r - a, ty, tx - r, ty, z);
+                    Slot(tx + r, ty, tx + r + b, ty, z);
+                } else {
+                    Slot(tx, ty - r - a, tx, ty - r, z);
+                    Slot(tx, ty + r, tx, ty + r + b, z);
+                }
+                break;
+            }
+            case 2: {  // touching a side face from inside: a hole, or a slot square to the face
+                const int face = Touch(0, 3);
+                const int k = face / 2;
+                const double inward = face % 2 == 0 ? 1.0 : -1.0;
+                Point at{{tx, ty, z}};
+                at.v[k] = Round((face % 2 == 0 ? box_.min[k] : box_.max[k]) + inward * r);
+                if (Touch(0, 1) == 0) {
+                    Approach(at.v[0], at.v[1], z);
+                } else {
+                    Point from = at;
+                    from.v[k] += inward * Touch(2.0, 8.0);
+                    Slot(from.v[0], from.v[1], at.v[0], at.v[1], z);
+                }
+                break;
+            }
+        }
+    }
+
     std::mt19937 rng_;
     std::mt19937 ramps_;
+    std::mt19937 touches_;
     Program p_;
     Point at_{};
+    StockBox box_{};
+    double pitch_ = 1.0;
 };
 
 // --- The conversational form ------------------------------------------------------------------
@@ -732,13 +862,17 @@ protected:
     // Runs the program of the seed at the pitch in its two forms and checks each; adds to the
     // figures.
     void Check(unsigned seed, double pitch, Figures* figures) {
-        const Program program = Generator(seed).Make();
+        const StockBox stock = FloatStockBox(seed, pitch);
+        Generator generator(seed);
+        generator.SetStock(stock, pitch);
+        const Program program = generator.Make();
         const Program conversational = ConversationalWriter(seed).Write(program);
-        char pitches[64], box[96];
+        char pitches[64], box[192];
         std::snprintf(pitches, sizeof pitches, "-P(%g,%g)", pitch, pitch);
-        std::snprintf(box, sizeof box, "-D(%g,%g,0,0,0,%g)", kBoxX, kBoxY, -kBoxZ);
-        SCOPED_TRACE(::testing::Message()
-                     << "seed " << seed << " pitch " << pitch << " tool T" << program.tool->number);
+        std::snprintf(box, sizeof box, "-D(%.17g,%.17g,%.17g,%.17g,%.17g,%.17g)", stock.max[0],
+                      stock.max[1], stock.max[2], stock.min[0], stock.min[1], stock.min[2]);
+        SCOPED_TRACE(::testing::Message() << "seed " << seed << " pitch " << pitch << " tool T"
+                                          << program.tool->number << " " << box);
         ASSERT_EQ(Run({box, pitches, "-XM(0,0,0)", "-O", "raw.dme"}), 0);
         ZRays raw, gCodeCut, dialectCut;
         ASSERT_TRUE(ReadZRays(scratch.At("raw.dme"), &raw));
@@ -775,7 +909,8 @@ protected:
         ASSERT_EQ(Run({"cut.dme", "-XM(0,0,0)", "-O", "cut.stl,b"}), 0);
         std::vector<MeshFacet> facets;
         ASSERT_TRUE(ReadBinaryStlFacets(scratch.At("cut.stl"), false, &facets));
-        const ::testing::AssertionResult closed = SurfaceIsClosed(facets);
+        // Every directed edge is met by its reverse.
+        const ::testing::AssertionResult closed = SurfaceIsConforming(facets);
         figures->openSurfaces += closed ? 0 : 1;
         EXPECT_TRUE(closed);
         // The removed volume, ray by ray.
@@ -868,9 +1003,13 @@ protected:
 };
 
 TEST_F(RandomProgramCheck, RandomProgramsCutWhatTheModelRemoves) {
-    // 510 and 528 hold R arcs (both signs) and helices in G18 and G19.
-    std::vector<std::pair<unsigned, double>> runs = {{101, 0.5},  {202, 0.25}, {303, 0.5},
-                                                     {404, 0.25}, {510, 0.5},  {528, 0.25}};
+    // 510 and 528 hold R arcs (both signs) and helices in G18 and G19; 612 two holes touching
+    // along a node line, 1031 and 1035 slots touching end to end under a sloped floor, 101 and
+    // 303 holes touching the stock's side faces; 1252 two slots of a drill touching down a node
+    // line.
+    std::vector<std::pair<unsigned, double>> runs = {
+        {101, 0.5},  {202, 0.25}, {303, 0.5},  {404, 0.25}, {510, 0.5},
+        {528, 0.25}, {612, 0.5},  {1031, 0.5}, {1035, 1.0}, {1252, 0.25}};
     if (const char* sweep = std::getenv("MIREXA_CUT_SWEEP")) {
         const char* first = std::getenv("MIREXA_CUT_SWEEP_SEED");
         const unsigned base = first != nullptr ? static_cast<unsigned>(std::atol(first)) : 1000u;
