@@ -64,7 +64,9 @@ struct MotionRecord {
     MotionPosition startPoint = {};
     double transformedCentre[3] = {};
     MotionPosition machineTarget = {};
-    int blockHasMotion = {};    // 1 when the block named an axis or the move is a sub-move
+    // 1 when the block named an axis, turns a circle (a whole circle may name none) or the move
+    // is a sub-move.
+    int blockHasMotion = {};
     int lookaheadReplay = {};   // 1 for a queued point handed out under compensation
     int cycleMoveFlag = {};     // 1 when a cycle point moves up, or down from its third point
     int arcMirrorPending = {};  // 1 for an arc until a mirror swapped its direction once

@@ -256,6 +256,10 @@ void CompleteNcBlock(NcSession& session) {
         const int increment = InputIncrements.leastInputIncrement;
         ComputeArcGeometry(modal.plane, words, session.controller.arcRadiusTolerance,
                            1.0 / (increment > 0 ? increment : 1000), &m, &session.run.status.error);
+        // A whole circle given by its centre alone names no axis, yet it moves.
+        if (m.sweep != 0.0) {
+            m.blockHasMotion = 1;
+        }
     }
     if (block.dataSetting) {
         ApplyDataSetting(session);

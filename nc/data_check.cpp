@@ -340,14 +340,6 @@ void MarkUsedNumbers(NcSession& session) {
     }
 }
 
-// A block moves when it named an axis or is a sub-move, or is an arc given by its centre or
-// radius alone (a full circle names no axis).
-bool BlockMoves(NcSession& session) {
-    const MotionRecord& m = session.kinematics->motion;
-    const bool arc = m.motionType == kMotionClockwise || m.motionType == kMotionCounterClockwise;
-    return m.blockHasMotion != 0 || (arc && session.run.block.centreSource != 0);
-}
-
 // The block loop.
 void PullProgram(NcSession* session, DataCheckToolChanger* changer) {
     DataCheckRecord& r = DataCheckResult;
@@ -396,7 +388,7 @@ void PullProgram(NcSession* session, DataCheckToolChanger* changer) {
         }
         // Only blocks that move are timed and extend the extents (a block without motion may
         // restate the position after a reference return).
-        if (!BlockMoves(*session)) {
+        if (session->kinematics->motion.blockHasMotion == 0) {
             continue;
         }
         if (all) {

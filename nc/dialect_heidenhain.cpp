@@ -590,8 +590,13 @@ void FinishHeidenhainWords(NcSession& session) {
             block.axisNamed[a] = block.axisNamed[b] = 1;
         }
     }
+    // The circle's motion type is modal, its centre words are not: only a circle block (C, CP,
+    // centre words) or a block naming an axis under a modal circle turns about the circle centre.
+    // A block without motion after a circle (a comment, CC, TOOL CALL, END PGM) makes no circle.
     const bool arc = m.motionType == kMotionClockwise || m.motionType == kMotionCounterClockwise;
-    if (arc && block.centreSource != 2) {
+    const bool turns = d.circleBlock != 0 || block.axisNamed[0] != 0 || block.axisNamed[1] != 0 ||
+                       block.axisNamed[2] != 0;
+    if (arc && turns && block.centreSource != 2) {
         for (int i = 0; i < 3; ++i) {
             block.centreWord[i] = i == plane.normal ? 0.0 : d.circleCentre[i] - m.start.axis[i];
         }

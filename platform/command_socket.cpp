@@ -14,6 +14,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 
 namespace mirexa {
 
@@ -302,8 +303,14 @@ int AcceptCommandLine(const CommandSocketListener& listener, int timeoutMs, int*
     }
     ucred peer = {};
     socklen_t size = sizeof peer;
-    if (getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &peer, &size) != 0 || peer.uid != getuid() ||
-        !ReadLine(fd, 1000, line)) {
+    int read = 0;
+    try {
+        read = getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &peer, &size) == 0 && peer.uid == getuid() &&
+               ReadLine(fd, 1000, line);
+    } catch (const std::bad_alloc&) {
+        read = 0;  // a line the memory cannot hold is refused like one that never came
+    }
+    if (!read) {
         close(fd);
         return 0;
     }

@@ -65,6 +65,9 @@ struct TaskPoolState {
     std::atomic<int> stop{0};
     alignas(kCacheLine) std::atomic<int> active{0};  // helpers inside a batch (a futex word)
     std::atomic<int> callerWaiting{0};
+    // Set by a worker whose task ran out of memory; cleared by the caller while the batch is
+    // closed, read by it once no helper is inside.
+    std::atomic<int> taskOutOfMemory{0};
 };
 
 namespace {
@@ -159,17 +162,32 @@ int TakeTask(TaskPoolShare* share, bool front) {
     }
 }
 
+// Runs one task; false when it ran out of memory. The exception stays on the worker: thrown out
+// of a helper it would end the program, out of the caller it would leave the batch open.
+bool RunTask(PooledTask task, void* context, int t, int worker) {
+    try {
+        task(context, t, worker);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    return true;
+}
+
 // The worker's own share first, in order, then what is left of the others', from its neighbour
 // on.
 void RunShares(TaskPoolState* s, int worker) {
     for (int t = TakeTask(&s->shares[worker], true); t >= 0;
          t = TakeTask(&s->shares[worker], true)) {
-        s->task(s->context, t, worker);
+        if (!RunTask(s->task, s->context, t, worker)) {
+            s->taskOutOfMemory.store(1);
+        }
     }
     for (int k = 1; k < s->workers; ++k) {
         TaskPoolShare* victim = &s->shares[(worker + k) % s->workers];
         for (int t = TakeTask(victim, false); t >= 0; t = TakeTask(victim, false)) {
-            s->task(s->context, t, worker);
+            if (!RunTask(s->task, s->context, t, worker)) {
+                s->taskOutOfMemory.store(1);
+            }
         }
     }
 }
@@ -243,7 +261,7 @@ int TaskPoolWorkerLimit() {
     return limit;
 }
 
-void RunPooledTasks(TaskPool* pool, int workers, int count, PooledTask task, void* context) {
+int RunPooledTasks(TaskPool* pool, int workers, int count, PooledTask task, void* context) {
     workers = std::clamp(workers, 1, TaskPoolWorkerLimit());
     workers = std::min(workers, count);
     if (workers > 1 && pool->state == nullptr) {
@@ -251,10 +269,11 @@ void RunPooledTasks(TaskPool* pool, int workers, int count, PooledTask task, voi
     }
     // One worker, or no memory for the pool: the caller runs the batch alone.
     if (workers <= 1 || pool->state == nullptr) {
+        int whole = 1;
         for (int t = 0; t < count; ++t) {
-            task(context, t, 0);
+            whole &= RunTask(task, context, t, 0) ? 1 : 0;
         }
-        return;
+        return whole;
     }
     TaskPoolState* s = pool->state;
     // The batch is closed: no helper reads what is written here until the generation opens it.
@@ -278,6 +297,7 @@ void RunPooledTasks(TaskPool* pool, int workers, int count, PooledTask task, voi
     s->task = task;
     s->context = context;
     s->workers = workers;
+    s->taskOutOfMemory.store(0);
     for (int w = 0; w < workers; ++w) {
         s->shares[w].range.store(
             ShareRange(static_cast<int>(std::int64_t{count} * w / workers),
@@ -296,6 +316,7 @@ void RunPooledTasks(TaskPool* pool, int workers, int count, PooledTask task, voi
         }
         s->callerWaiting.store(0);
     }
+    return s->taskOutOfMemory.load() == 0 ? 1 : 0;
 }
 
 void StopTaskPool(TaskPool* pool) {

@@ -12,6 +12,10 @@
 // worker runs a task still varies: a result that must not depend on threads is to be kept per
 // task and combined by the caller in task order.
 //
+// A task may throw std::bad_alloc (and nothing else): the worker that ran it catches it, the task's
+// remaining work is lost, the batch's other tasks run as usual and the batch answers 0, so that
+// memory running out on a helper thread fails the caller's work instead of ending the program.
+//
 // Helpers start on first use and stay; when the system refuses one (threads or memory), no more
 // are asked for and batches run on those there are. Between batches they spin for a short while
 // (the next step usually follows at once), then sleep until a batch wakes them. One caller at a
@@ -32,7 +36,8 @@ int TaskPoolWorkerLimit();
 
 // Runs the batch; `workers` is clamped to 1 .. TaskPoolWorkerLimit() and to the task count. With
 // one worker, or one task, everything runs on the caller in task order and no helper is started.
-void RunPooledTasks(TaskPool* pool, int workers, int count, PooledTask task, void* context);
+// Returns 1 when every task ran to its end, 0 when one or more ran out of memory.
+int RunPooledTasks(TaskPool* pool, int workers, int count, PooledTask task, void* context);
 
 // Stops and joins the helpers and frees the pool's state; the next batch starts them again.
 void StopTaskPool(TaskPool* pool);

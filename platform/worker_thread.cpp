@@ -34,7 +34,11 @@ void RunWorkerBody(WorkerThread* worker, WorkerThreadProc proc, int belowNormal)
         if (belowNormal) {
             LowerOwnPriority();
         }
-        proc();
+        try {
+            proc();
+        } catch (const std::bad_alloc&) {
+            worker->outOfMemory.store(1);
+        }
     }
     worker->finished.store(1, std::memory_order_release);
 }
@@ -64,6 +68,7 @@ int CreateWorkerThread(WorkerThread* worker, WorkerThreadProc proc, int suspende
     }
     worker->resumed = suspended ? 0 : 1;
     worker->finished.store(0, std::memory_order_relaxed);
+    worker->outOfMemory.store(0);
     // The system may refuse the thread (a memory or thread limit): nothing is started then.
     try {
         worker->thread = std::thread(RunWorkerBody, worker, proc, belowNormal);
@@ -96,6 +101,10 @@ int HasWorkerThread(const WorkerThread& worker) {
 
 int IsWorkerThreadFinished(const WorkerThread& worker) {
     return worker.finished.load(std::memory_order_acquire) || !worker.thread.joinable() ? 1 : 0;
+}
+
+int WorkerThreadRanOutOfMemory(const WorkerThread& worker) {
+    return worker.outOfMemory.load();
 }
 
 void JoinWorkerThread(WorkerThread* worker) {

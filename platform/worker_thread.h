@@ -27,9 +27,14 @@ struct WorkerThread {
     int resumed = {};    // ResumeWorkerThread has released it (user-interface thread only)
     // Stored (release) as the thread's last act; read (acquire) before its results are used.
     std::atomic<int> finished{0};
+    // Set when the body ended by letting std::bad_alloc escape (kept after the join, cleared by
+    // the next create).
+    std::atomic<int> outOfMemory{0};
 };
 
-// Starts a thread that runs proc (a null proc runs nothing). With suspended set the body waits
+// Starts a thread that runs proc (a null proc runs nothing). Memory that runs out in proc and
+// that proc does not handle itself (std::bad_alloc escaping it) ends the body, not the program:
+// the thread finishes and WorkerThreadRanOutOfMemory says so. With suspended set the body waits
 // until ResumeWorkerThread; otherwise it runs at once. With belowNormal set the thread lowers its
 // own scheduling priority first (best effort). Returns 1, 0 when the record still holds a
 // thread that was not joined, -1 when the system refused the thread (nothing is started then).
@@ -44,6 +49,9 @@ int HasWorkerThread(const WorkerThread& worker);
 
 // 1 once the thread's body has returned (or never ran); also 1 for a record without a thread.
 int IsWorkerThreadFinished(const WorkerThread& worker);
+
+// 1 when the last body of the record ended because memory ran out (see CreateWorkerThread).
+int WorkerThreadRanOutOfMemory(const WorkerThread& worker);
 
 // Joins the thread (when there is one) and empties the record for the next thread. A thread
 // that was never resumed is cancelled first: its body does not run. Blocks until the body has

@@ -697,10 +697,15 @@ void AutomationThreadProc() {
     const bool userWindow = GetPlatformBackend() == PlatformBackend::RealWindow && worked != 0 &&
                             AbortSignalReceived.load() == 0 &&
                             (macroGiven != 0 || AutomaticMode.load() == 0);
-    if (!userWindow) {
-        PostAutomationDone();
-    } else if (!AutomationRun.donePosted) {
-        RunOnMainThread(HandWindowToUser);
+    try {
+        if (!userWindow) {
+            PostAutomationDone();
+        } else if (!AutomationRun.donePosted) {
+            RunOnMainThread(HandWindowToUser);
+        }
+    } catch (const std::bad_alloc&) {
+        // No memory to hand the window over: it stays as it is, and the work counts as failed.
+        NoteMemoryShortage();
     }
     HandBackAbortSignals();
 }

@@ -7,6 +7,7 @@
 #include <charconv>
 #include <cstdio>
 #include <iterator>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -51,24 +52,33 @@ unsigned ReadCommandId(const std::string& text) {
 void ReceiveExternalCommands() {
     while (receiverStopping.load() == 0 && WorkerShutdownRequested.load() == 0) {
         int connection = -1;
-        std::string line;
-        if (!AcceptCommandLine(listener, kPollMs, &connection, &line)) {
-            continue;
-        }
-        const unsigned id = ReadCommandId(line);
-        if (!IsExternalCommand(id)) {
-            AnswerCommandConnection(connection, DescribeExternalAnswer(kExternalNotSendable));
-            continue;
-        }
-        // The window decides on its own thread and answers there. A window that is gone (or
-        // closing) leaves the connection to this thread.
-        const WindowHandle main = MainWindow.load();
-        if (IsPlatformWindow(main)) {
-            SendWindowMessage(main, WM_EXTERNAL_COMMAND, id,
-                              reinterpret_cast<MessageLParam>(&connection));
-        }
-        if (connection >= 0) {
-            AnswerCommandConnection(connection, DescribeExternalAnswer(kExternalNoWindow));
+        // Memory that runs out drops the command in hand with an empty answer (an answer's text
+        // is made before its connection is closed); the window and its receiver go on.
+        try {
+            std::string line;
+            if (!AcceptCommandLine(listener, kPollMs, &connection, &line)) {
+                continue;
+            }
+            const unsigned id = ReadCommandId(line);
+            if (!IsExternalCommand(id)) {
+                AnswerCommandConnection(connection, DescribeExternalAnswer(kExternalNotSendable));
+                continue;
+            }
+            // The window decides on its own thread and answers there. A window that is gone (or
+            // closing) leaves the connection to this thread.
+            const WindowHandle main = MainWindow.load();
+            if (IsPlatformWindow(main)) {
+                SendWindowMessage(main, WM_EXTERNAL_COMMAND, id,
+                                  reinterpret_cast<MessageLParam>(&connection));
+            }
+            if (connection >= 0) {
+                AnswerCommandConnection(connection, DescribeExternalAnswer(kExternalNoWindow));
+            }
+        } catch (const std::bad_alloc&) {
+            if (connection >= 0) {
+                AnswerCommandConnection(connection, std::string());
+            }
+            LogMemoryShortage("a command from another program");
         }
     }
 }
@@ -163,6 +173,9 @@ void StopExternalCommandReceiver() {
     receiverStopping.store(1);
     // The receiver may be waiting for this thread's answer to a command.
     WaitForWorkerThread(&receiverThread);
+    if (WorkerThreadRanOutOfMemory(receiverThread)) {
+        LogMemoryShortage("commands from other programs");  // it stopped taking them then
+    }
     CloseCommandSocket(&listener);
 }
 

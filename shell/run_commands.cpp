@@ -230,13 +230,16 @@ void FinishLengthReport() {
     }
 }
 
-// Shows the length report of the run that has just ended, its end complete.
-void ShowFinishedReport() {
+// The last of a run's end: the title without the run, then the length report of the run shown
+// (a box when nothing can show it); then the end is complete and counted.
+void CompleteRunEnd(WindowHandle window) {
+    UpdateTitle(window);
     const std::string path = std::move(RunCommands.reportToShow);
     RunCommands.reportToShow.clear();
     if (!path.empty()) {
         OpenReportInViewer(path);
     }
+    ++RunCommands.endedRuns;
 }
 
 int StartRun(WindowHandle window, RunMode mode, void (*threadBody)()) {
@@ -333,8 +336,7 @@ void EndRunAfterThread(WindowHandle window) {
         FinishLengthReport();
         RunControl.batchRun.store(0);
         RunControl.batchKind.store(BatchRunKind::kNone);
-        UpdateTitle(window);
-        ShowFinishedReport();
+        CompleteRunEnd(window);
         return;
     }
     const int code = FinishRun(RunSession, WindowRun.reports, WindowRun.cutting.flags,
@@ -351,8 +353,7 @@ void EndRunAfterThread(WindowHandle window) {
     RunFlags().runMode->store(RunMode::kIdle);
     RunControl.batchRun.store(0);
     RunControl.batchKind.store(BatchRunKind::kNone);
-    UpdateTitle(window);  // the title no longer names the run
-    ShowFinishedReport();
+    CompleteRunEnd(window);
 }
 
 }  // namespace

@@ -86,6 +86,9 @@ struct RunCommandState {
     // Where an aborted or alarm run returns to, kept across runs: set at window creation and by
     // a path reader's start point (SetRunStartPoint).
     RunStartPoint startPoint = {};
+    // The runs whose end is complete (the report shown or told): whoever waits for a run's end
+    // reads it before the run starts and waits for it to grow.
+    int endedRuns = {};
 };
 extern RunCommandState RunCommands;
 

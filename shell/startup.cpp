@@ -262,6 +262,9 @@ int RunProgram(const ProgramStart& start) {
     WorkerShutdownRequested.store(1);
     JoinCuttingRun(WindowRun);
     JoinWorkerThread(&AutomationThread);
+    if (WorkerThreadRanOutOfMemory(AutomationThread)) {
+        LogMemoryShortage("automation");  // its work ended where the memory ran out
+    }
     // Shutdown: what start-up took is given back.
     ClearReplaceTable();
     DeleteGdiResources();

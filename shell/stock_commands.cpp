@@ -470,13 +470,18 @@ void SaveStockCommand(MessageLParam lparam) {
     const int error = errno;
     SetIdleCursor(ViewMouseMode);
     if (written != kStockSaveDone) {
+        // Only a failed open, write or rename leaves its cause in errno.
+        std::string cause = DescribeFileError(error);
+        if (written == kStockSaveNotFinite) {
+            cause = ChooseLanguageText("a coordinate is not a finite number",
+                                       "座標が有限の数ではありません");
+        } else if (written == kStockSaveNoMemory) {
+            cause = "Memory over!";  // the stock stays whole: a later save may still succeed
+        }
         ReportStockFailure(path +
                                ChooseLanguageText(" - The work could not be written: ",
                                                   " - 被切削材を書き込めません: ") +
-                               (written == kStockSaveNotFinite
-                                    ? ChooseLanguageText("a coordinate is not a finite number",
-                                                         "座標が有限の数ではありません")
-                                    : DescribeFileError(error)),
+                               cause,
                            caption);
         return;
     }

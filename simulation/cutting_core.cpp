@@ -24,6 +24,7 @@
 #include "stock/dexel_intervals.h"
 #include "stock/material_summary.h"
 #include "stock/stock_grid.h"
+#include "stock/stock_operation_support.h"
 
 namespace mirexa {
 
@@ -1160,12 +1161,26 @@ int CutViews(CuttingState& cutting, StockModel* model, DexelGridView* const* vie
     }
     for (int k = 0; k < viewCount; ++k) {
         const DexelGridView& v = *views[k];
-        Batch.rowVolumes[v.wAxis].resize(static_cast<std::size_t>(std::max(0, v.vHi - v.vLo + 1)));
+        // Zero first: a task that runs out of memory leaves its later rows unwritten.
+        Batch.rowVolumes[v.wAxis].assign(static_cast<std::size_t>(std::max(0, v.vHi - v.vLo + 1)),
+                                         0.0);
     }
-    RunPooledTasks(&Cutters.pool, workers, static_cast<int>(taskCount), RunCutTask, &cutting);
+    const int whole =
+        RunPooledTasks(&Cutters.pool, workers, static_cast<int>(taskCount), RunCutTask, &cutting);
     CuttingTotalsRecord& totals = cutting.totals;
     ToolLengthMeasurements& measured = cutting.measured;
     CutPoseGeometry& pose = cutting.pose;
+    if (whole == 0) {
+        // A task ran out of memory part way: its rays may be cut without their blocks noted or
+        // their summary masks renewed. The run ends as out of memory; every block is drawn anew
+        // and the summary is built again before the next cut.
+        ++pose.memoryFailures;
+        DexelMemoryShortage.store(1);
+        if (model != nullptr) {
+            MarkAllStockBlocksDirty(model);
+        }
+        ReleaseMaterialSummary(&Batch.summary);
+    }
     ++totals.passes;
     totals.threadsUsed += workers;
     for (int k = 0; k < viewCount; ++k) {

@@ -53,6 +53,11 @@ void ResetInterferenceKinds(InterferenceKindSet& kinds) {
     kinds.eventCount.store(kNoEvent);
 }
 
+void EndWrittenInterferenceEvent(InterferenceKindSet& kinds) {
+    std::int32_t written = kEventWritten;
+    kinds.eventCount.compare_exchange_strong(written, kNoEvent);
+}
+
 void RecordInterferenceKind(InterferenceKindSet& kinds, int kind) {
     if (kind < 0 || kind >= kInterferenceKindBytes) {
         return;

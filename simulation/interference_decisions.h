@@ -13,8 +13,9 @@
 //
 // Threads: the simulation thread records kinds and raises the event count; the user-interface
 // thread reads the event count at every tick of the run timer and clears kinds and count when it
-// resumes a run (the thread then waits at a stop block) or once the thread has ended. Every kind
-// byte and the count are atomics, so either side may look at any time.
+// resumes a run (the thread then waits at a stop block) or once the thread has ended. In a run
+// nobody resumes, the simulation thread ends a written event itself when the next block starts.
+// Every kind byte and the count are atomics, so either side may look at any time.
 #pragma once
 
 #include <atomic>
@@ -77,6 +78,9 @@ const char* GetInterferenceKindName(int kind);
 void ClearInterferenceKinds(InterferenceKindSet& kinds);
 // Clears every kind byte and the event count.
 void ResetInterferenceKinds(InterferenceKindSet& kinds);
+// The start of a block: an event written for the blocks before it is over (the count from 2 back
+// to 0), so that the block's own event is recorded and written; an unwritten event stays.
+void EndWrittenInterferenceEvent(InterferenceKindSet& kinds);
 // Sets the byte of a kind and raises the event count from 0 to 1 (it is never counted up).
 void RecordInterferenceKind(InterferenceKindSet& kinds, int kind);
 // 1 when the kind's byte is set.

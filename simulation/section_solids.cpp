@@ -19,8 +19,8 @@ int IntersectLineCone(const double base[3], const double axis[3], double r0, dou
     const double aw = axis[2];
     if (f.parallel) {
         // The radius reaches the ray's distance d at t* = (d - r0) / slope; inside is above t*
-        // for a widening cone, below it for a narrowing one, and everywhere (r0 > d, strict)
-        // for a cone of constant radius.
+        // for a widening cone, below it for a narrowing one, and everywhere (r0 > d, strict, by
+        // more than the rounding of a ray on the side) for a cone of constant radius.
         const double d = std::sqrt(f.du * f.du + f.dv * f.dv);
         double tIn = 0.0;
         double tOut = length;
@@ -36,7 +36,7 @@ int IntersectLineCone(const double base[3], const double axis[3], double r0, dou
                 return 0;
             }
             tOut = ts < length ? ts : length;
-        } else if (!(r0 > d)) {
+        } else if (!(r0 - d > kParallelTangentShare * r0)) {
             return 0;
         }
         PushHit(hits, bw + tIn * aw, tIn);

@@ -33,6 +33,11 @@ struct SectionHits {
 // Below this magnitude the leading coefficient of the cone's quadratic counts as zero and the
 // single linear root is used (the ray runs along a generator line of the cone).
 inline constexpr double kSectionLinearFallback = 1e-14;
+// A ray along the axis of a cylinder lies on its side, and only touches it, when its distance
+// falls short of the radius by no more than this share of the radius: the rounding of a distance
+// that is the radius (a tool's side through a node line), where a ray across the cylinder meets
+// it in a chord too short to cut. So both agree that the side touches the material there.
+inline constexpr double kParallelTangentShare = 1e-12;
 // Axial parameter (mm) of the open end of a half cylinder met by a parallel ray: beyond any
 // stock.
 inline constexpr double kHalfCylinderFarEnd = 1e7;
@@ -176,9 +181,12 @@ inline int CylinderChord(const double base[3], const double axis[3], double radi
     auto depthAt = [&](double t) { return (t - f.t0) / aw; };
     if (f.parallel || !(f.c2 > 0.0)) {
         // Along the axis (or so near it that the radial distance cannot change along the ray):
-        // inside when the ray is strictly within the radius, from end plane to end plane.
+        // inside when the ray is strictly within the radius, by more than the rounding of a ray
+        // on the side, from end plane to end plane.
         const bool inside =
-            f.parallel ? radius > std::sqrt(f.du * f.du + f.dv * f.dv) : radius * radius > f.c0;
+            f.parallel
+                ? radius - std::sqrt(f.du * f.du + f.dv * f.dv) > kParallelTangentShare * radius
+                : radius * radius - f.c0 > 2.0 * kParallelTangentShare * radius * radius;
         if (!inside) {
             return 0;
         }

@@ -27,6 +27,7 @@
 #include "services/shared_state.h"
 #include "simulation/cutting_core.h"
 #include "simulation/cutting_run.h"
+#include "simulation/interference_decisions.h"
 #include "simulation/move_stepping.h"
 #include "simulation/run_control.h"
 #include "simulation/run_end.h"
@@ -586,6 +587,14 @@ int RunBlocks(CuttingRun& run) {
         if (const RunMode mode = RunControl.runMode.load(); mode != RunMode::kIdle) {
             session.kinematics->modes.runMode = mode;
         }
+        // A new block: the event written for the last one is over. A user's run has stopped
+        // before this block for it, and the user's resume ended it (the status bar shows its
+        // kind meanwhile); a run nobody resumes ends it here, so that every interfering block
+        // gets its entry in the report.
+        if (!SubMovesPending(session) &&
+            (AutomaticMode.load() != 0 || RunControl.runLogFlag.load() != 0)) {
+            EndWrittenInterferenceEvent(run.reports.kinds);
+        }
         NoteBlockEntry(session, &run.loop);
         const int next = NextNcMove(&session);
         RunControl.lineHeld = 0;
@@ -760,7 +769,13 @@ int StartCuttingRun(CuttingRun& run, RunRequest request, std::function<void(Cutt
             &run.thread,
             [self, body] {
                 const ThreadRunBinding binding(self);
-                body(*self);
+                // Memory that runs out where RunCutting does not catch it (the run's
+                // preparation, a body of a tool or a test) ends the run, not the program.
+                try {
+                    body(*self);
+                } catch (const std::bad_alloc&) {
+                    self->result.end = kRunEndMemory;
+                }
                 runThreadsCutting.fetch_sub(1);
                 self->state.store(RunState::kEnded);
                 if (self->ended != nullptr) {

@@ -8,6 +8,7 @@
 
 #include "platform/cursor.h"
 #include "services/progress.h"
+#include "stock/grid_node_index.h"
 #include "stock/material_summary.h"
 #include "stock/stock_grid.h"
 #include "stock/stock_operation_support.h"
@@ -16,8 +17,6 @@ namespace mirexa {
 
 namespace {
 
-// Node slack of the coverage and crossing tests, in pitches.
-constexpr double kNodeSlack = 1e-9;
 // Hits the view reports at most.
 constexpr int kMostPickedEnds = 10000;
 
@@ -227,8 +226,8 @@ void VisitConnectedSegments(const StockModel& model, const SegmentStackEntry& se
     const double p = model.pitch;
     const double* axisNodes = NodeTableOfAxis(model, family);
     const int n = NodeCountOfAxis(model, family);
-    double first = std::ceil((s0 - axisNodes[0]) / p - kNodeSlack);
-    double last = std::floor((s1 - axisNodes[0]) / p + kNodeSlack);
+    double first = NodeIndexAtOrAbove(s0, axisNodes[0], p);
+    double last = NodeIndexAtOrBelow(s1, axisNodes[0], p);
     first = first < 0.0 ? 0.0 : first;
     last = last > n - 1.0 ? n - 1.0 : last;
     if (!(first <= last)) {

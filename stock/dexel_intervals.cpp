@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "stock/grid_node_index.h"
+
 namespace mirexa {
 
 namespace {
@@ -15,18 +17,19 @@ namespace {
 enum class ContainingCut { Split, KeepBelow, KeepAbove };
 
 // The narrow-cut rule. Node indices by floor/ceil (not truncation toward zero), so that cuts
-// below node 0 see the nodes there too.
+// below node 0 see the nodes there too, and with the grid's slack, so that an end on a node line
+// (a box face) holds that node whichever way the division rounds.
 ContainingCut ClassifyContainingCut(double a, double b, double lo, double hi, double pitch,
                                     double origin) {
     if (pitch > hi - lo) {
-        const double nodeBelowLo = std::floor((lo - origin) / pitch);
-        const double nodeAboveHi = std::ceil((hi - origin) / pitch);
+        const double nodeBelowLo = NodeIndexAtOrBelow(lo, origin, pitch);
+        const double nodeAboveHi = NodeIndexAtOrAbove(hi, origin, pitch);
         if (nodeBelowLo + 1.0 == nodeAboveHi) {
             // No node lies strictly inside the cut.
-            if (std::floor((b - origin) / pitch) == nodeBelowLo) {
+            if (NodeIndexAtOrBelow(b, origin, pitch) == nodeBelowLo) {
                 return ContainingCut::KeepBelow;  // none between the cut and the exit b
             }
-            if (std::ceil((a - origin) / pitch) == nodeAboveHi) {
+            if (NodeIndexAtOrAbove(a, origin, pitch) == nodeAboveHi) {
                 return ContainingCut::KeepAbove;  // none between the entry a and the cut
             }
         }

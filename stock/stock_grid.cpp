@@ -9,6 +9,7 @@
 
 #include "platform/message_box.h"
 #include "services/shared_state.h"
+#include "stock/grid_node_index.h"
 #include "stock/material_summary.h"
 #include "stock/stock_hooks.h"
 
@@ -138,10 +139,10 @@ int NodeCount(const StockModel& model, int axis) {
     return axis == 0 ? model.nx : (axis == 1 ? model.ny : model.nz);
 }
 
-// Node index of a coordinate on an axis, truncated toward zero and clamped to the grid.
+// Node index of a coordinate on an axis: the node line at or below it, clamped to the grid.
 int ClampedNodeIndex(const StockModel& model, int axis, double value) {
     const int last = NodeCount(model, axis) - 1;
-    const double index = (value - model.origin[axis]) / model.pitch;
+    const double index = NodeIndexAtOrBelow(value, model.origin[axis], model.pitch);
     if (!(index >= 0.0)) {
         return 0;
     }

@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "geometry/vector_math.h"
+#include "stock/grid_node_index.h"
 #include "stock/stock_grid.h"
 
 namespace mirexa {
@@ -18,15 +19,10 @@ const double kDexelPitchCandidates[kDexelPitchCandidateCount] = {
 
 namespace {
 
-// Decimal extents and pitches rarely divide exactly: 3.3 / 0.01 may come out a hair above 330
-// and the last node a hair beyond the face. Node counts and the "beyond the face" test allow
-// this relative slack (in pitches).
-constexpr double kNodeSlack = 1e-9;
-
 // Nodes needed to cover an extent (mm) at a pitch (mm), or 0 when the count is not a usable
 // 32-bit node count of at least 2.
 std::int32_t NodesForExtent(double extent, double pitch) {
-    const double n = std::ceil(extent / pitch - kNodeSlack) + 1.0;
+    const double n = NodeIndexAtOrAbove(extent, 0.0, pitch) + 1.0;
     if (!(n >= 2.0) || !(n <= 2147483647.0)) {
         return 0;
     }
@@ -228,7 +224,7 @@ int CreateCylinderStock(StockModel* model, const double base[3], int axis, doubl
     const int u = (axis + 1) % 3, v = (axis + 2) % 3;
     // 1. Grid: k nodes on each side of the axis, covering the outer radius.
     const std::int32_t along = NodesForExtent(length, pitch);
-    const double k = std::ceil(outerRadius / pitch - kNodeSlack);
+    const double k = NodeIndexAtOrAbove(outerRadius, 0.0, pitch);
     if (along == 0 || !(k >= 1.0) || !(2.0 * k + 1.0 <= 2147483647.0)) {
         return AbandonStock(model, kStockDefinitionError);
     }

@@ -438,6 +438,44 @@ void MergeCellCorners(CellEdgeCase edges[kCellEdgeCount], const double low[3],
     }
 }
 
+// --- Material of zero width -----------------------------------------------------------------
+
+namespace {
+
+// Whether an edge's material holds its high or low node (ends included).
+bool HoldsNode(int code, bool atHigh) {
+    return atHigh ? CodeIs<1, 2, 3, 4, 5, 6, 11>(code) : CodeIs<1, 2, 3, 4, 7, 8, 10>(code);
+}
+
+}  // namespace
+
+void AddZeroWidthTouches(CellEdgeCase edges[kCellEdgeCount], const double low[3],
+                         const double high[3]) {
+    static const bool kFirstAtHigh[4] = {true, true, false, false};
+    static const bool kSecondAtHigh[4] = {false, true, false, true};
+    int codes[kCellEdgeCount];
+    for (int e = 0; e < kCellEdgeCount; ++e) {
+        codes[e] = edges[e].code;
+    }
+    for (const CellMergeStep& step : kCellMergeOrder) {
+        if (codes[step.edge] != 0) {
+            continue;
+        }
+        const bool firstAtHigh = kFirstAtHigh[step.variant];
+        const bool secondAtHigh = kSecondAtHigh[step.variant];
+        const bool atLow = HoldsNode(codes[step.lowFirst], firstAtHigh) &&
+                           HoldsNode(codes[step.lowSecond], secondAtHigh);
+        const bool atHigh = HoldsNode(codes[step.highFirst], firstAtHigh) &&
+                            HoldsNode(codes[step.highSecond], secondAtHigh);
+        const int axis = CellEdgeAxis(step.edge);
+        if (atLow && !atHigh) {
+            SetEdgeCase(&edges[step.edge], 10, low[axis], 0);
+        } else if (atHigh && !atLow) {
+            SetEdgeCase(&edges[step.edge], 11, high[axis], 0);
+        }
+    }
+}
+
 // --- Cap flags ------------------------------------------------------------------------------
 
 void GetCellBoundaryFlags(const StockModel& model, int ix, int iy, int iz,
@@ -630,6 +668,20 @@ const CornerEdges kCorners[4] = {
     {kA, false, kC, false},  // D
 };
 
+// Whether face `other` holds material on an edge it does not share with face `face`.
+bool OtherFaceHolds(int face, int other, const CellEdgeCase edges[kCellEdgeCount]) {
+    for (const int edge : kCellFaceEdges[other]) {
+        bool shared = false;
+        for (const int own : kCellFaceEdges[face]) {
+            shared = shared || own == edge;
+        }
+        if (!shared && edges[edge].code != 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
 // Appends an edge segment along edge k from value lowValue to highValue (mm, lowValue on the
 // low side), tagged with the face's own number or with the neighbouring face.
 void AppendEdgeSegment(const FaceFrame& frame, int face, int neighbour, bool ownTagged, int k,
@@ -730,7 +782,10 @@ void BuildDexelCellEdges(int face, const double low[3], const double high[3],
                 break;
             case 8:
             case 9:
-                if (!ownFlagged && !othersEmpty) {
+                // An island on a face without other material is a line of it, no polygon; the
+                // cell's loop still runs along it when the other face of the edge builds a polygon
+                // that the island bounds.
+                if (!ownFlagged && (!othersEmpty || OtherFaceHolds(face, neighbour[k], edges))) {
                     AppendEdgeSegment(frame, face, neighbour[k], true, k, edge.ends[0],
                                       edge.flags[0], edge.ends[1], edge.flags[1], list);
                 }

@@ -177,6 +177,19 @@ extern const CellMergeStep kCellMergeOrder[kCellEdgeCount];
 void MergeCellCorners(CellEdgeCase edges[kCellEdgeCount], const double low[3],
                       const double high[3]);
 
+// --- Material of zero width -----------------------------------------------------------------
+
+// A ray that passes exactly through a line or point where two pieces of material touch (two
+// holes side by side, a tool tangent to a face) loses the piece of zero length there, while the
+// two other families' rays through that node hold it. An empty edge (code 0) whose node both
+// perpendicular edges of the cell hold in their material (ends included) therefore reads a
+// touch there: code 11 at its high node or 10 at its low node, as if the ray kept the piece of
+// zero length; an edge held so at both nodes stays empty. The decision reads only the three rays
+// through the node, so every cell around the node takes it alike. Runs on the codes as
+// classified, before the corner merges; low and high are the cell's corners (mm).
+void AddZeroWidthTouches(CellEdgeCase edges[kCellEdgeCount], const double low[3],
+                         const double high[3]);
+
 // --- Cap flags of outer faces ---------------------------------------------------------------
 
 // The cap marks of the six outer grid faces, one byte per ray of the face's family (faces 0 and

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <vector>
 
+#include "stock/grid_node_index.h"
 #include "stock/stock_grid.h"
 #include "stock/stock_shapes.h"
 #include "stockio/binary_file.h"
@@ -143,7 +144,7 @@ int ReadDmfStock(StockModel* model, std::string_view path, const StockFrame& fra
     }
     const float bottomEnd = static_cast<float>(bottom);
     // 3. Grid: nz from the height range, at least 2 nodes.
-    double nz = std::ceil((highest - bottom) / pitch) + 1.0;
+    double nz = NodeIndexAtOrAbove(highest, bottom, pitch) + 1.0;
     if (!(nz >= 2.0)) {
         nz = 2.0;
     }

@@ -19,6 +19,7 @@
 #include "services/progress.h"
 #include "services/shared_state.h"
 #include "services/ui_hooks.h"
+#include "stock/grid_node_index.h"
 #include "stock/stock_grid.h"
 #include "stock/stock_shapes.h"
 #include "stockio/dme_file.h"
@@ -141,7 +142,7 @@ int LoadStlStock(WindowHandle owner, StockModel* model, std::string_view path, S
         const double low = bounds.minCorner[axis];
         const double high = bounds.maxCorner[axis];
         origin[axis] = referenceDirection == 0 ? std::floor(low) : low;
-        double n = std::ceil((high - origin[axis]) / pitch) + 1.0;
+        double n = NodeIndexAtOrAbove(high, origin[axis], pitch) + 1.0;
         if (!(n >= 2.0)) {
             n = 2.0;
         }

@@ -2,8 +2,10 @@
 // a replacement of the file that keeps the previous file when anything fails.
 #include "stockio/stock_saving.h"
 
+#include <cerrno>
 #include <climits>
 #include <cstdio>
+#include <new>
 #include <string>
 
 #include "platform/file_replacement.h"
@@ -38,7 +40,8 @@ struct StlSink {
 int WriteStlSinkFacet(void* context, const MeshFacet& facet) {
     auto* sink = static_cast<StlSink*>(context);
     if (sink->count == INT_MAX) {
-        return kSinkWriteFailed;  // the count field could not hold another facet
+        errno = EFBIG;  // the count field could not hold another facet
+        return kSinkWriteFailed;
     }
     const double* v = &facet.vertices[0][0];
     if (facet.normalGiven) {
@@ -115,11 +118,16 @@ int SaveStockFile(const StockModel& model, std::string_view path, int writeMode,
         return kStockSaveOpenError;
     }
     int result = kStockSaveWriteError;
-    if (dme) {
-        result = WriteDmeStream(model, stream) == 1 ? kStockSaveDone : kStockSaveWriteError;
-    } else {
-        std::setvbuf(stream, nullptr, _IOFBF, kStlStreamBuffer);
-        result = WriteStlStock(model, stream, writeMode, relative, origin, threads);
+    // Memory that runs out in a writer (a record's buffer, the surface's work) fails the save.
+    try {
+        if (dme) {
+            result = WriteDmeStream(model, stream) == 1 ? kStockSaveDone : kStockSaveWriteError;
+        } else {
+            std::setvbuf(stream, nullptr, _IOFBF, kStlStreamBuffer);
+            result = WriteStlStock(model, stream, writeMode, relative, origin, threads);
+        }
+    } catch (const std::bad_alloc&) {
+        result = kStockSaveNoMemory;
     }
     if (result != kStockSaveDone) {
         AbandonFileReplacement(&replacement);

@@ -17,7 +17,7 @@ constexpr int kStockSaveNotStockPath = 0;  // neither ".DME" nor ".STL": nothing
 constexpr int kStockSaveOpenError = -1;    // the file could not be created (unwritable path)
 constexpr int kStockSaveWriteError = -2;   // a write, seek, close or the final rename failed
 constexpr int kStockSaveNoModel = -3;      // the model holds no grid
-constexpr int kStockSaveNoMemory = -4;     // the surface's work arrays could not be allocated
+constexpr int kStockSaveNoMemory = -4;     // the memory ran out while the file was written
 constexpr int kStockSaveNotFinite = -5;    // a surface coordinate is not finite: nothing written
 
 // Saves the model (only read) to the path, whose type follows from its last four characters,
@@ -28,7 +28,7 @@ constexpr int kStockSaveNotFinite = -5;    // a surface coordinate is not finite
 // threads is the extraction's worker count (0: one per processor); the file is the same for
 // every count. On failure the file that the path named before is left as it was, and nothing
 // else remains. Returns one of the codes above; the caller tells the user (or logs it in
-// automatic mode).
+// automatic mode). After kStockSaveOpenError and kStockSaveWriteError, errno tells why.
 int SaveStockFile(const StockModel& model, std::string_view path, int writeMode, int relative,
                   const double origin[3], int threads = 0);
 

@@ -348,6 +348,17 @@ std::int64_t ProcessUnit(const CellStage& stage, int unit, CellScratch* scratch,
     return failure < 0 ? failure : written;
 }
 
+// ProcessUnit on any thread: memory that runs out in the unit fails the surface
+// (kMeshExtractionNoMemory), not the program.
+std::int64_t ProcessUnitOrFail(const CellStage& stage, int unit, CellScratch* scratch,
+                               const FacetSink& sink, MeshExtractionStats* stats) {
+    try {
+        return ProcessUnit(stage, unit, scratch, sink, stats);
+    } catch (const std::bad_alloc&) {
+        return kMeshExtractionNoMemory;
+    }
+}
+
 void AddStats(MeshExtractionStats* total, const MeshExtractionStats& part) {
     total->cellsVisited += part.cellsVisited;
     total->cellsEmitted += part.cellsEmitted;
@@ -496,8 +507,8 @@ private:
                 placing.transform = stage_.placement;
                 placing.points = &slot.points;
                 placing.target = {AppendToBuffer, &slot.facets};
-                const std::int64_t result = ProcessUnit(stage_, u, scratch.get(),
-                                                        {WritePlacedFacet, &placing}, &slot.stats);
+                const std::int64_t result = ProcessUnitOrFail(
+                    stage_, u, scratch.get(), {WritePlacedFacet, &placing}, &slot.stats);
                 slot.status = result < 0 ? result : 0;
             }
             slot.ready = true;
@@ -563,7 +574,7 @@ std::int64_t WriteStockCellSurfaces(const StockModel& model, const StockCapMarks
     std::int64_t written = 0;
     for (int u = 0; u < stage.units; ++u) {
         const std::int64_t result =
-            ProcessUnit(stage, u, scratch.get(), {WritePlacedFacet, &placing}, stats);
+            ProcessUnitOrFail(stage, u, scratch.get(), {WritePlacedFacet, &placing}, stats);
         if (result < 0) {
             return result;
         }

@@ -172,20 +172,67 @@ bool FlatTriangle(const double* a, const double* b, const double* c) {
            u[0] * v[1] - u[1] * v[0] == 0.0;
 }
 
-// The first point of a loop from which a fan gives no triangle of zero area, or -1. A triangle
-// of zero area is left out by the writers, and with it the points its edges pass through: the
-// loop's neighbours would meet a long edge there.
-int FanApex(const double* const* points, int count) {
-    for (int k = 0; k < count; ++k) {
-        bool flat = false;
-        for (int i = 1; i + 1 < count && !flat; ++i) {
-            flat = FlatTriangle(points[k], points[(k + i) % count], points[(k + i + 1) % count]);
-        }
-        if (!flat) {
-            return k;
+// The six face planes of a cell (low[axis], high[axis], mm), which the fans of its loops keep
+// off.
+struct CellFacePlanes {
+    double low[3] = {};
+    double high[3] = {};
+};
+
+// Whether the points a, b, c all lie in one face plane of the cell.
+bool OnOneFacePlane(const CellFacePlanes& planes, const double* a, const double* b,
+                    const double* c) {
+    for (int k = 0; k < 3; ++k) {
+        for (const double v : {planes.low[k], planes.high[k]}) {
+            if (a[k] == v && b[k] == v && c[k] == v) {
+                return true;
+            }
         }
     }
-    return -1;
+    return false;
+}
+
+// Whether every point of the loop lies in one face plane of the cell.
+bool LoopOnOneFacePlane(const CellFacePlanes& planes, const double* const* points, int count) {
+    for (int k = 0; k < 3; ++k) {
+        for (const double v : {planes.low[k], planes.high[k]}) {
+            bool all = true;
+            for (int i = 0; i < count && all; ++i) {
+                all = points[i][k] == v;
+            }
+            if (all) {
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+// The first point of a loop from which a fan gives no triangle of zero area, or -1. A triangle
+// of zero area is left out by the writers, and with it the points its edges pass through: the
+// loop's neighbours would meet a long edge there. With the planes of the loop's cell, the fan
+// also keeps its triangles off the cell's faces, unless the loop lies in one: a loop that runs
+// partly along a face (where its piece meets the face polygon that closes it, or a piece of the
+// cell beside it) would lay triangles over that polygon or over the other cell's. -1 then too
+// when every point lays one, and the fan goes around the centroid, which lies off the faces.
+int FanApex(const double* const* points, int count, const CellFacePlanes* planes) {
+    const bool offFaces = planes != nullptr && !LoopOnOneFacePlane(*planes, points, count);
+    int first = -1;
+    for (int k = 0; k < count; ++k) {
+        bool flat = false;
+        bool onFace = false;
+        for (int i = 1; i + 1 < count && !flat; ++i) {
+            const double* b = points[(k + i) % count];
+            const double* c = points[(k + i + 1) % count];
+            flat = FlatTriangle(points[k], b, c);
+            onFace = onFace || (offFaces && OnOneFacePlane(*planes, points[k], b, c));
+        }
+        if (!flat && !onFace) {
+            return k;
+        }
+        first = first < 0 && !flat ? k : first;
+    }
+    return offFaces ? -1 : first;
 }
 
 // Writes the triangle of grid points, mapped into the placement.
@@ -220,12 +267,12 @@ bool LoopHasSpike(const double* const* points, int count) {
 }
 
 std::int64_t EmitFan(const MeshTransform& transform, const double* const* points, int count,
-                     const FacetSink& sink);
+                     const FacetSink& sink, const CellFacePlanes* planes = nullptr);
 
 // Writes the loop without its spikes: a fan over a spike would write a triangle and its
 // reverse, a sheet of no area on both sides of which other facets meet.
 std::int64_t EmitFanWithoutSpikes(const MeshTransform& transform, const double* const* points,
-                                  int count, const FacetSink& sink) {
+                                  int count, const FacetSink& sink, const CellFacePlanes* planes) {
     std::vector<const double*> loop;
     try {
         loop.assign(points, points + count);
@@ -245,20 +292,21 @@ std::int64_t EmitFanWithoutSpikes(const MeshTransform& transform, const double* 
             }
         }
     }
-    return loop.size() >= 3 ? EmitFan(transform, loop.data(), static_cast<int>(loop.size()), sink)
-                            : 0;
+    return loop.size() >= 3
+               ? EmitFan(transform, loop.data(), static_cast<int>(loop.size()), sink, planes)
+               : 0;
 }
 
-// Writes a loop of grid points as a fan from its first point that gives no triangle of zero
-// area; when there is none (points on a line on several sides), as a fan around the loop's
-// centroid. A loop with a spike is written without it.
+// Writes a loop of grid points as a fan from the point FanApex chooses; when there is none
+// (points on a line on several sides, or a loop of a cell that no point keeps off its faces), as
+// a fan around the loop's centroid. A loop with a spike is written without it.
 std::int64_t EmitFan(const MeshTransform& transform, const double* const* points, int count,
-                     const FacetSink& sink) {
+                     const FacetSink& sink, const CellFacePlanes* planes) {
     if (LoopHasSpike(points, count)) {
-        return EmitFanWithoutSpikes(transform, points, count, sink);
+        return EmitFanWithoutSpikes(transform, points, count, sink, planes);
     }
     std::int64_t written = 0;
-    const int apex = count > 3 ? FanApex(points, count) : 0;
+    const int apex = count > 3 ? FanApex(points, count, planes) : 0;
     if (apex >= 0) {
         for (int i = 1; i + 1 < count; ++i) {
             const int result = EmitTriangle(transform, points[apex], points[(apex + i) % count],
@@ -446,7 +494,7 @@ bool CapRectangleTriangles(const OuterPlanePoints& points, int face, double a0, 
             for (const std::array<double, 3>& q : outline) {
                 ring.push_back(q.data());
             }
-            apex = FanApex(ring.data(), count);
+            apex = FanApex(ring.data(), count, nullptr);
         }
         triangles->clear();
         auto at = [&](int i) { return outline[static_cast<std::size_t>(i % count)]; };
@@ -818,6 +866,7 @@ int AnalyseStockCell(const StockModel& model, const StockCapMarks& marks, int ix
     if (islands && !KeepSeenIslands(model, snaps, ix, iy, iz, edges)) {
         return 0;  // no X edge holds material any more
     }
+    AddZeroWidthTouches(edges, low, high);
     // Only touches on all four edges of one axis: nothing of the cell's interior is material.
     for (int axis = 0; axis < 3; ++axis) {
         const CellEdgeCase* e = &edges[4 * axis];
@@ -894,12 +943,14 @@ enum class ChainEnd { AllClosed, LeftEdgeSegments, LeftCrossingSegments };
 
 // Chains loops from the edges in list order: a loop starts at the first free edge and takes, each
 // time, the first free edge after its start whose first point equals the loop's last point,
-// until it returns to its first point. Closed loops of at least 3 points are written as fans.
+// until it returns to its first point. Closed loops of at least 3 points are written as fans,
+// kept off the faces of the cell when its planes are given.
 // Stops at the first chain that cannot be closed (its edges stay free) and tells whether the
 // edges left free include a crossing one (crossing may be null: none is). Returns the facets
 // written. used marks the edges consumed (in and out).
 std::int64_t ChainLoops(const MeshTransform& transform, const LoopEdge* edges, const bool* crossing,
-                        int count, bool* used, const FacetSink& sink, ChainEnd* end) {
+                        int count, bool* used, const FacetSink& sink, ChainEnd* end,
+                        const CellFacePlanes* planes = nullptr) {
     *end = ChainEnd::AllClosed;
     std::int64_t written = 0;
     int chain[kMaxCellSegments];
@@ -945,7 +996,7 @@ std::int64_t ChainLoops(const MeshTransform& transform, const LoopEdge* edges, c
             for (int i = 0; i < length; ++i) {
                 points[i] = edges[chain[i]].from;
             }
-            const std::int64_t result = EmitFan(transform, points, length, sink);
+            const std::int64_t result = EmitFan(transform, points, length, sink, planes);
             if (result < 0) {
                 return result;
             }
@@ -1312,8 +1363,18 @@ std::int64_t EmitDexelFaceTriangles(const MeshTransform& transform, const int fa
             }
         }
     }
+    // The cell's face planes, when the segments name their cell.
+    CellFacePlanes planes;
+    if (segments.model != nullptr) {
+        for (int k = 0; k < 3; ++k) {
+            const double* nodes = NodesOf(*segments.model, k);
+            planes.low[k] = nodes[segments.cell[k]];
+            planes.high[k] = nodes[segments.cell[k] + 1];
+        }
+    }
     ChainEnd end = ChainEnd::AllClosed;
-    std::int64_t result = ChainLoops(transform, gathered, crossing, n, used, sink, &end);
+    std::int64_t result = ChainLoops(transform, gathered, crossing, n, used, sink, &end,
+                                     segments.model != nullptr ? &planes : nullptr);
     if (result < 0) {
         return result;
     }

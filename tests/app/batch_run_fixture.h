@@ -23,6 +23,7 @@
 #include "stock/stock_grid.h"
 #include "stock/stock_model.h"
 #include "stockio/dme_file.h"
+#include "support/bounded_wait.h"
 #include "support/scratch_directory.h"
 
 extern char** environ;
@@ -81,14 +82,9 @@ protected:
         EXPECT_EQ(started, 0);
         return child;
     }
-    // The exit code as a shell sees it (255 for -1); -1 when the program did not exit.
-    static int Wait(pid_t child) {
-        int status = 0;
-        if (waitpid(child, &status, 0) != child || !WIFEXITED(status)) {
-            return -1;
-        }
-        return WEXITSTATUS(status);
-    }
+    // The exit code as a shell sees it (255 for -1); -1 when the program did not exit (or not
+    // within the bound of a wait, which fails the test).
+    static int Wait(pid_t child);
     // Starts the program as Start does, with a resource limit (RLIMIT_AS, RLIMIT_FSIZE) of the
     // given bytes, and with its standard error in the scratch file errorName when one is given.
     pid_t StartWithLimit(const std::vector<std::string>& arguments, int resource, rlim_t bytes,
@@ -210,27 +206,19 @@ inline double StockVolume(const std::string& path) {
     return read ? volume : -1.0;
 }
 
-// Waits at most the given time for the program to end; when it has not, asks it to end with
-// SIGTERM and gives it one second more (SIGKILL after that). The exit code as a shell sees it,
-// or -1 when it had to be killed.
+// Waits at most the given time for the program to end; when it has not, fails the test, asks it
+// to end with SIGTERM and gives it one second more (SIGKILL after that). The exit code as a shell
+// sees it, or -1 when it had to be ended or did not exit.
 inline int WaitWithin(pid_t child, std::chrono::milliseconds limit) {
-    auto deadline = std::chrono::steady_clock::now() + limit;
     int status = 0;
-    bool termSent = false;
-    while (waitpid(child, &status, WNOHANG) != child) {
-        if (std::chrono::steady_clock::now() > deadline) {
-            if (termSent) {
-                kill(child, SIGKILL);
-                waitpid(child, &status, 0);
-                return -1;
-            }
-            kill(child, SIGTERM);
-            termSent = true;
-            deadline = std::chrono::steady_clock::now() + std::chrono::seconds(1);
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    if (!AwaitChildExit(child, &status, "the program's end", limit) || !WIFEXITED(status)) {
+        return -1;
     }
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return WEXITSTATUS(status);
+}
+
+inline int BatchRunTest::Wait(pid_t child) {
+    return WaitWithin(child, kWaitBound);
 }
 
 }  // namespace mirexa::testing

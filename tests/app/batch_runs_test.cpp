@@ -140,7 +140,8 @@ const char* const kTableFeedProgram =
     "G01 Z-95. F500.\nG00 Z50.\nM30\n%\n";
 
 // The program performs the run's end itself: a feed into a jaw of the vice (a check that pauses
-// on its event) is recorded in the interference report and the run goes on to its end; a feed
+// on its event) and the rapid back out of it are recorded in the interference report and the run
+// goes on to its end; a feed
 // into the table (a check that ends the run) is an alarm end, logged with its message.
 TEST_F(BatchRunTest, InterferencesAreReportedAndAnAlarmEndIsLogged) {
     scratch.Write("jaw.nc",
@@ -148,7 +149,8 @@ TEST_F(BatchRunTest, InterferencesAreReportedAndAnAlarmEndIsLogged) {
                   "G01 Z-40. F500.\nG00 Z50.\nM30\n%\n");
     ASSERT_EQ(Run({kBox, "jaw.nc", "-X6", "-O", "jaw.dme"}), 0);
     EXPECT_EQ(Read("interference.txt"),
-              "<<< INTERFERENCE INFORMATION >>>\n--------------\nVICE\n6:G01 Z-40. F500.\n");
+              "<<< INTERFERENCE INFORMATION >>>\n--------------\nVICE\n6:G01 Z-40. F500.\n\n"
+              "VICE\n7:G00 Z50.\n");
     std::string log = Read("mirexa.log");
     EXPECT_NE(log.find("interference.txt"), std::string::npos) << log;
     EXPECT_EQ(log.find("TABLE"), std::string::npos) << log;
@@ -172,6 +174,31 @@ TEST_F(BatchRunTest, InterferencesAreReportedAndAnAlarmEndIsLogged) {
         EXPECT_FALSE(Exists("interference.txt"));
         fs::remove(scratch.At("mirexa.log"));
         fs::remove(scratch.At("mirexa7.mes"));
+    }
+}
+
+// An unattended run with a record choice reports every block with an interference, not only the
+// first: three rapids through the stock, run as a batch and by a macro, give three entries.
+TEST_F(BatchRunTest, AnUnattendedRunReportsEveryInterferingBlock) {
+    std::string settings = Read("mirexa.ini");
+    const std::size_t interference = settings.find("INTERFERENCE=YES");
+    ASSERT_NE(interference, std::string::npos);
+    scratch.Write("mirexa.ini", settings.replace(interference, 16, "INTERFERENCE=STOP"));
+    scratch.Write("rapids.nc",
+                  "%\nO12\nG90 G17 G40 G49 G80\nT1 M06\nG56 G00 X20. Y20. Z20. S3000 M03\nZ-2.\n"
+                  "X40.\nY40.\nG00 Z50.\nM30\n%\n");
+    scratch.Write("job.mac", std::string("LOAD_WORK raw.dme\r\nSELECT_NCDATA rapids.nc\r\n") +
+                                 "CUT(RESULT)\r\nEXIT\r\n");
+    ASSERT_EQ(Run({kBox, "-XM(0,0,0)", "-O", "raw.dme"}), 0);
+    const std::vector<std::vector<std::string>> runs = {{kBox, "rapids.nc", "-X6", "-O", "cut.dme"},
+                                                        {"job.mac"}};
+    for (const std::vector<std::string>& run : runs) {
+        SCOPED_TRACE(run[0]);
+        fs::remove(scratch.At("interference.txt"));
+        ASSERT_EQ(Run(run), 0);
+        EXPECT_EQ(Read("interference.txt"),
+                  "<<< INTERFERENCE INFORMATION >>>\n--------------\nRAPID(G00)\n6:Z-2.\n\n"
+                  "RAPID(G00)\n7:X40.\n\nRAPID(G00)\n8:Y40.\n");
     }
 }
 
@@ -475,7 +502,7 @@ protected:
         const std::string earlier = "an earlier run's stock";
         scratch.Write("out.dme", earlier);
         fs::remove(scratch.At("mirexa.log"));
-        EXPECT_EQ(WaitWithin(Start(arguments), std::chrono::seconds(20)), 2) << logged;
+        EXPECT_EQ(WaitWithin(Start(arguments), std::chrono::seconds(60)), 2) << logged;
         EXPECT_EQ(Read("out.dme"), earlier) << logged;
         EXPECT_NE(Read("mirexa.log").find(logged), std::string::npos) << Read("mirexa.log");
     }
@@ -814,7 +841,7 @@ TEST_F(BatchRunTest, ASaveCutOffBySignalsLeavesTheEarlierOutputAndNoTemporaryFor
             << "no save seen";
         kill(child, signalNumber);
         int status = 0;
-        ASSERT_EQ(waitpid(child, &status, 0), child);
+        ASSERT_TRUE(testing::AwaitChildExit(child, &status, "the save's end by the signal"));
         EXPECT_TRUE(Read("out.dme") == earlier) << "the earlier output was replaced";
         if (signalNumber == SIGTERM) {
             EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 255) << status;
@@ -867,7 +894,7 @@ TEST_F(BatchRunTest, ARunCutOffBySignalsLeavesTheEarlierLengthReport) {
         std::this_thread::sleep_for(std::chrono::milliseconds(50));  // the cut under way
         kill(child, c.signalNumber);
         int status = 0;
-        ASSERT_EQ(waitpid(child, &status, 0), child);
+        ASSERT_TRUE(testing::AwaitChildExit(child, &status, "the run's end by the signal"));
         EXPECT_TRUE(Read("long_length.txt") == earlier) << Read("long_length.txt");
         if (c.signalNumber == SIGTERM) {
             EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 255) << status;

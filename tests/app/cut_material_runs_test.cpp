@@ -102,6 +102,40 @@ TEST_F(CutMaterialRunTest, AFullCircleCutsWhatItsTwoHalvesCut) {
     }
 }
 
+// A conversational circle ends with its own block: a block without motion after it (a comment,
+// a blank line, CC, TOOL CALL, a parameter, END PGM) cuts nothing, whichever form wrote the
+// circle, and the quarter cuts what the same quarter in G-code cuts.
+TEST_F(CutMaterialRunTest, AConversationalCircleEndsWithItsBlock) {
+    const double gCode = Removed(
+        "%\nG90 G17 G40\nT1 M6\nS3000 M3\nG0 X40. Y30. Z5.\nG1 Z-2. F500.\nG3 X30. Y40. I-10. J0\n"
+        "G0 Z5.\nM30\n%\n");
+    ASSERT_GT(gCode, 100.0);
+    std::string controller = Read("vmc3.ctl");
+    const std::size_t product = controller.find("PRODUCT=NORMAL");
+    ASSERT_NE(product, std::string::npos);
+    scratch.Write("dialect.ctl", controller.replace(product, 14, "PRODUCT=HEIDENHAIN"));
+    const std::string head =
+        "0 BEGIN PGM ARC MM\n1 TOOL CALL 1 Z S3000\n2 L X+40 Y+30 Z+5 R0 FMAX M3\n"
+        "3 L Z-2 R0 F500\n4 CC X+30 Y+30\n";
+    // The circle (C, CR, CP) and what follows it.
+    const char* const cases[] = {
+        "5 C X+30 Y+40 DR+ R0 F500\n",
+        "5 C X+30 Y+40 DR+\n6 ; a comment\n",
+        "5 C X+30 Y+40 DR+\n\n",
+        "5 C X+30 Y+40 DR+\n6 CC X+30 Y+30\n",
+        "5 C X+30 Y+40 DR+\n6 TOOL CALL 1 Z\n",
+        "5 C X+30 Y+40 DR+\n6 FN 0: Q1=+5\n",
+        "5 C X+30 Y+40 DR+\n6 END PGM ARC MM\n",
+        "5 CR X+30 Y+40 R+10 DR+\n6 ; a comment\n",
+        "5 CP IPA+90 DR+\n\n",
+    };
+    for (const char* circle : cases) {
+        SCOPED_TRACE(circle);
+        const std::string program = head + circle + "7 L Z+5 R0 FMAX\n8 END PGM ARC MM\n";
+        EXPECT_NEAR(Removed(program, {"-C", "dialect.ctl"}), gCode, 1e-6 * gCode);
+    }
+}
+
 // A straight rapid out of the tool's own hole leaves it without an alarm: where the tool's side
 // is tangent to rays (at this pitch the drill's and the vee's radius fall on grid lines) the
 // plunge made no ends to be met again, and every Z ray keeps one piece of material. A rapid into
@@ -274,6 +308,47 @@ TEST_F(CutMaterialRunTest, AFlatEndOnTheStocksTopFaceTakesNothing) {
         EXPECT_EQ(StockVolume(scratch.At("touch.dme")), StockVolume(scratch.At("raw.dme")));
         std::vector<MeshFacet> facets;
         ASSERT_TRUE(ReadBinaryStlFacets(scratch.At("touch.stl"), false, &facets));
+        EXPECT_TRUE(SurfaceIsClosed(facets));
+        EXPECT_TRUE(SurfaceIsConforming(facets));
+    }
+}
+
+// Material left without width, where two holes touch along a line or a hole touches the stock's
+// face, saves a closed surface whose every edge is met by its reverse: the rays through the touch
+// line lose the piece of zero length there, which the other rays through its nodes hold, and a
+// ray along a tool's upright side through the touch line is not cut, as the rays across it are
+// not. So does a box whose size is a float a hair off a whole number of pitches, whose face lies
+// on a node line that the division puts a hair below it: a slot's side grazing the rays next to
+// that face leaves their material up to the face.
+TEST_F(CutMaterialRunTest, MaterialOfZeroWidthAndFacesOnNodeLinesSaveAConformingSurface) {
+    struct Case {
+        const char* name;
+        const char* box;
+        const char* pitches;
+        const char* tool;
+        const char* moves;  // after the tool change, in program coordinates (Z 0.5 mm above)
+    };
+    const Case cases[] = {
+        {"holes touching along a line", kBox, "-P(0.25,0.25)", "T1",
+         "G0 X40. Y40. Z5.\nG1 Z-6. F500.\nG0 Z5.\nX50.\nG1 Z-6.\nG0 Z5.\n"},
+        {"hole touching the front face", "-D(40,30,0,0,0,-20)", "-P(0.1,0.1)", "T1",
+         "G0 X15. Y5. Z5.\nG1 Z-13. F500.\nG0 Z5.\n"},
+        {"drill slots touching end to end down a node line",
+         "-D(39.947,29.944,0,-0.303,-0.306,-12)", "-P(0.25,0.25)", "T4",
+         "G0 X19.197 Y9.683 Z5.\nG1 Z-4.541 F500.\nY11.694\nG0 Z5.\nY20.194\nG1 Z-4.541\n"
+         "Y28.035\nG0 Z5.\n"},
+        {"box face on a node line",
+         "-D(36.004999999999995,24.901000000000003,0,-9.895,-21.799,-16)", "-P(0.3,0.174)", "T1",
+         "G0 X35.85 Y-10. Z5.\nG1 Z-2. F500.\nY0.202\nG0 Z5.\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        scratch.Write("run.nc", std::string("%\nG90 G17\n") + c.tool + " M6\nS3000 M3\n" + c.moves +
+                                    "M30\n%\n");
+        ASSERT_EQ(Run({c.box, c.pitches, "run.nc", "-X6", "-O", "cut.dme"}), 0);
+        ASSERT_EQ(Run({"cut.dme", "-XM(0,0,0)", "-O", "cut.stl,b"}), 0);
+        std::vector<MeshFacet> facets;
+        ASSERT_TRUE(ReadBinaryStlFacets(scratch.At("cut.stl"), false, &facets));
         EXPECT_TRUE(SurfaceIsClosed(facets));
         EXPECT_TRUE(SurfaceIsConforming(facets));
     }

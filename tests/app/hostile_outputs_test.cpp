@@ -71,7 +71,7 @@ TEST_F(HostileOutputTest, ALockedLogStopsNoRun) {
     const pid_t child = Start({kBox, "demo_part.nc", "-X6", "-O", "out2.stl"});
     std::this_thread::sleep_for(std::chrono::milliseconds(1000));
     kill(child, SIGTERM);
-    EXPECT_EQ(WaitWithin(child, std::chrono::seconds(10)), 255);
+    EXPECT_EQ(WaitWithin(child, std::chrono::seconds(60)), 255);
     close(holder);
     EXPECT_NE(Read("mirexa.log").find("aborted by signal 15"), std::string::npos);
 }
@@ -83,7 +83,7 @@ TEST_F(HostileOutputTest, AnExecChildThatIgnoresTheAbortIsKilled) {
     const pid_t child = Start({"hold.mac"});
     ASSERT_TRUE(testing::AwaitPath(scratch.At("started")));
     kill(child, SIGTERM);
-    EXPECT_EQ(WaitWithin(child, std::chrono::seconds(15)), 255);
+    EXPECT_EQ(WaitWithin(child, std::chrono::seconds(60)), 255);
     EXPECT_NE(Read("mirexa.log").find("終了コードは 137"), std::string::npos) << Read("mirexa.log");
 }
 

@@ -1,8 +1,10 @@
 // Random three-axis programs through the built program, checked against a height-field model of
 // the material their moves remove that is worked out here from the tools' profiles and the
-// moves' geometry alone. Each program: no alarm, full circles that keep their whole turn, a
-// closed saved surface, and the removed volume of the saved stock's Z rays within a bound of the
-// pitch over the cut area.
+// moves' geometry alone. Each program runs in G-code and in the conversational dialect, with
+// blocks that move nothing between its moves. Each form: no alarm, full circles that keep their
+// whole turn, a saved surface whose every directed edge is met by its reverse, and the removed
+// volume of the saved stock's Z rays within a bound of the pitch over the cut area; and the two
+// forms' Z rays the same.
 //
 // A few fixed seeds run in the suite. MIREXA_CUT_SWEEP=N runs N programs instead (seeds from
 // MIREXA_CUT_SWEEP_SEED, pitches 1 to 0.05 mm in turn) and prints the figures per pitch; that is
@@ -33,8 +35,6 @@ using testing::BatchRunTest;
 constexpr double kPi = 3.141592653589793;
 constexpr double kClear = 5.0;     // program Z of the rapids above the stock
 constexpr double kZOffset = -0.5;  // the sample controller's external offset on Z
-// The conversational dialect's controller file: no external offset.
-constexpr const char* kConversationalController = "PRODUCT=HEIDENHAIN\n";
 constexpr double kMaxDepth = 6.0;  // deepest program Z below the stock's top
 constexpr double kBoxX = 40.0, kBoxY = 30.0, kBoxZ = 12.0;
 
@@ -194,6 +194,35 @@ void CentreOfRadiusArc(Move* m, double radius) {
     }
 }
 
+// --- The stock ---------------------------------------------------------------------------------
+
+// The stock box of a program (mm): its X and Y min corner up to 0.4 mm below the program's zero,
+// and its X and Y sizes a whole number of pitches as a float carries them: min + n * pitch as the
+// sum comes out, or a few units of the last place off it, so that the max faces lie on a node
+// line, a hair inside it or a hair outside it. Z from -kBoxZ to 0.
+struct StockBox {
+    double min[3] = {};
+    double max[3] = {};
+};
+
+StockBox FloatStockBox(unsigned seed, double pitch) {
+    std::mt19937 rng(seed ^ 0x0b0c0d0eu);
+    StockBox box;
+    box.min[2] = -kBoxZ;
+    for (int k = 0; k < 2; ++k) {
+        box.min[k] =
+            -std::round(std::uniform_real_distribution<double>(0.0, 0.4)(rng) * 1000) / 1000;
+        const double size = k == 0 ? kBoxX : kBoxY;
+        double max = box.min[k] + std::round((size - box.min[k]) / pitch) * pitch;
+        const int units = std::uniform_int_distribution<int>(-2, 2)(rng);
+        for (int u = 0; u < std::abs(units); ++u) {
+            max = std::nextafter(max, units > 0 ? kBoxX + kBoxY : -kBoxX);
+        }
+        box.max[k] = max;
+    }
+    return box;
+}
+
 // --- The generator -----------------------------------------------------------------------------
 
 struct Program {
@@ -202,46 +231,41 @@ struct Program {
     std::vector<Move> moves;       // the feed moves (the rapids cut nothing)
     std::vector<int> circleLines;  // lines of the blocks that are whole circles
     int lines = 0;
-    double zOffset = kZOffset;  // the tip's Z less the program's
 };
 
 class Generator {
 public:
-    // `conversational`: the program in the conversational dialect (L, CC, C and CP blocks),
-    // its arcs in the XY plane only.
-    Generator(unsigned seed, bool conversational)
-        : rng_(seed), ramps_(seed ^ 0x5a5a5a5au), conversational_(conversational) {}
+    explicit Generator(unsigned seed)
+        : rng_(seed), ramps_(seed ^ 0x5a5a5a5au), touches_(seed ^ 0x3c3c3c3cu) {}
+
+    // The stock the program cuts and its pitch, which the features of material of zero width
+    // place their touches against.
+    void SetStock(const StockBox& box, double pitch) {
+        box_ = box;
+        pitch_ = pitch;
+    }
 
     Program Make() {
         p_ = Program{};
         p_.tool = &kTools[Pick(0, static_cast<int>(std::size(kTools)) - 1)];
         const std::string tool = std::to_string(p_.tool->number);
         at_ = {{Round(Uniform(5, kBoxX - 5)), Round(Uniform(5, kBoxY - 5)), 50.0}};
-        if (conversational_) {
-            p_.zOffset = 0.0;
-            Emit("0 BEGIN PGM RANDOM MM");
-            Emit("TOOL CALL " + tool + " Z S3000");
-            Emit("L X" + Signed(at_.v[0]) + " Y" + Signed(at_.v[1]) + " Z+50 R0 FMAX M3");
-        } else {
-            Emit("%");
-            Emit("G90 G17 G40 G49 G80 G21");
-            Emit("T" + tool + " M06");
-            Emit("S3000 M03");
-            Emit("G00 Z50.");
-            Emit("G00 X" + Num(at_.v[0]) + " Y" + Num(at_.v[1]));
-        }
+        Emit("%");
+        Emit("G90 G17 G40 G49 G80 G21");
+        Emit("T" + tool + " M06");
+        Emit("S3000 M03");
+        Emit("G00 Z50.");
+        Emit("G00 X" + Num(at_.v[0]) + " Y" + Num(at_.v[1]));
         const int features = Pick(3, 6);
         for (int f = 0; f < features; ++f) {
             Feature();
         }
-        if (conversational_) {
-            Emit("L Z+50 R0 FMAX");
-            Emit("END PGM RANDOM MM");
-        } else {
-            Emit("G00 Z50.");
-            Emit("M30");
-            Emit("%");
+        for (int f = Touch(0, 2); f > 0; --f) {
+            ZeroWidthFeature();
         }
+        Emit("G00 Z50.");
+        Emit("M30");
+        Emit("%");
         return p_;
     }
 
@@ -256,6 +280,13 @@ private:
     int Ramp(int lo, int hi) {
         return std::uniform_int_distribution<int>(lo, hi)(ramps_);
     }
+    // The stream of the features of material of zero width, which come after the others.
+    int Touch(int lo, int hi) {
+        return std::uniform_int_distribution<int>(lo, hi)(touches_);
+    }
+    double Touch(double lo, double hi) {
+        return std::uniform_real_distribution<double>(lo, hi)(touches_);
+    }
     double Ramp(double lo, double hi) {
         return std::uniform_real_distribution<double>(lo, hi)(ramps_);
     }
@@ -267,13 +298,9 @@ private:
         std::snprintf(text, sizeof text, "%.3f", v == 0.0 ? 0.0 : v);
         return text;
     }
-    static std::string Signed(double v) {
-        return (v >= 0.0 ? std::string("+") : std::string()) + Num(v);
-    }
-    // A line of the program; conversational blocks are numbered from 0.
+    // A line of the program.
     void Emit(const std::string& line) {
-        const bool numbered = conversational_ && line.compare(0, 2, "0 ") != 0;
-        p_.text += (numbered ? std::to_string(p_.lines) + " " : "") + line + "\n";
+        p_.text += line + "\n";
         ++p_.lines;
     }
     double Depth() {
@@ -281,20 +308,15 @@ private:
     }
     // A feed move to `to` as a line.
     void Line(const Point& to, bool rapid = false) {
-        std::string block = conversational_ ? "L" : rapid ? "G00" : "G01";
+        std::string block = rapid ? "G00" : "G01";
         const char* names = "XYZ";
         for (int k = 0; k < 3; ++k) {
             if (to.v[k] != at_.v[k]) {
-                block += std::string(" ") + names[k] +
-                         (conversational_ ? Signed(to.v[k]) : Num(to.v[k]));
+                block += std::string(" ") + names[k] + Num(to.v[k]);
             }
         }
-        if (conversational_) {
-            block += rapid ? " R0 FMAX" : " R0 F500";
-        } else if (!rapid) {
-            block += " F500.";
-        }
         if (!rapid) {
+            block += " F500.";
             p_.moves.push_back({at_, to});
         }
         Emit(block);
@@ -324,10 +346,6 @@ private:
         const double angle = std::atan2(at_.v[b] - cb, at_.v[a] - ca) + sweep;
         Point end = at_;
         const bool whole = std::fabs(std::fabs(sweep) - 2 * kPi) < 1e-12;
-        if (conversational_) {
-            ConversationalArc(m, r, normal, whole);
-            return;
-        }
         if (!whole) {
             end.v[a] = Round(ca + r * std::cos(angle));
             end.v[b] = Round(cb + r * std::sin(angle));
@@ -360,45 +378,9 @@ private:
         }
     }
 
-    // The conversational arc about CC: a C block to the end (rounded as written), or, for a
-    // helix, a CP block turning by the sweep in degrees (the end then lies exactly on the
-    // circle, turned by the angle as written).
-    void ConversationalArc(Move m, double r, double normal, bool whole) {
-        Emit("CC X" + Signed(m.centre[0]) + " Y" + Signed(m.centre[1]));
-        const std::string direction = m.sweep < 0 ? " DR-" : " DR+";
-        m.end = at_;
-        if (normal == at_.v[2]) {
-            if (!whole) {
-                const double angle = std::atan2(at_.v[1] - m.centre[1], at_.v[0] - m.centre[0]);
-                m.end.v[0] = Round(m.centre[0] + r * std::cos(angle + m.sweep));
-                m.end.v[1] = Round(m.centre[1] + r * std::sin(angle + m.sweep));
-            }
-            Emit("C X" + Signed(m.end.v[0]) + " Y" + Signed(m.end.v[1]) + direction);
-        } else {
-            const double degrees = Round(m.sweep * 180.0 / kPi);
-            m.sweep = degrees * kPi / 180.0;
-            const double angle =
-                std::atan2(at_.v[1] - m.centre[1], at_.v[0] - m.centre[0]) + m.sweep;
-            if (!whole) {
-                m.end.v[0] = m.centre[0] + r * std::cos(angle);
-                m.end.v[1] = m.centre[1] + r * std::sin(angle);
-            }
-            m.end.v[2] = normal;
-            Emit("CP IPA" + Signed(degrees) + " IZ" + Signed(normal - at_.v[2]) + direction);
-        }
-        if (whole) {
-            p_.circleLines.push_back(p_.lines);
-        }
-        p_.moves.push_back(m);
-        at_ = m.end;
-    }
-
     void Feature() {
         const double x = Round(Uniform(4, kBoxX - 4)), y = Round(Uniform(4, kBoxY - 4));
         int kind = Pick(0, 6);
-        if (conversational_ && kind >= 5) {
-            kind -= 3;  // arcs in the XY plane only
-        }
         switch (kind) {
             case 0: {  // passes of lines, some ramped, the last left by a rapid along itself
                 Approach(x, y, Depth());
@@ -488,11 +470,284 @@ private:
         }
     }
 
+    // The radius (mm) of the hole a plunge to program Z `z` leaves in the stock's top face: the
+    // tool's radius where its lowest surface rises to the face.
+    double RadiusAtTopFace(double z) const {
+        const Tool& t = *p_.tool;
+        const double depth = -(z + kZOffset);
+        if (LowestAbove(t, std::nextafter(OuterRadius(t), 0.0)) <= depth) {
+            return OuterRadius(t);
+        }
+        double lo = 0.0, hi = OuterRadius(t);
+        for (int i = 0; i < 60; ++i) {
+            const double mid = 0.5 * (lo + hi);
+            (LowestAbove(t, mid) <= depth ? lo : hi) = mid;
+        }
+        return lo;
+    }
+    // A coordinate on axis k: a node line of the stock, or a place off the nodes.
+    double TouchCoordinate(int k, double lo, double hi) {
+        const double v = Touch(lo, hi);
+        if (Touch(0, 1) == 0) {
+            return Round(v);
+        }
+        return Round(box_.min[k] + std::round((v - box_.min[k]) / pitch_) * pitch_);
+    }
+    // A slot at program Z `z` from (x0, y0) to (x1, y1), as written (to the micrometre).
+    void Slot(double x0, double y0, double x1, double y1, double z) {
+        Approach(Round(x0), Round(y0), z);
+        Line({{Round(x1), Round(y1), z}});
+    }
+
+    // Material of zero width: two holes of one depth side by side (along X, along Y or aslant)
+    // whose walls touch where the stock's top face meets them, at a point or down a line where
+    // the tool's side is upright; two slots end to end whose round ends touch so; or a hole, or
+    // a slot coming square to one of the stock's four side faces, whose tool side touches that
+    // face from inside. The touches lie on node lines or off them. (Walls that touch over an
+    // area, two slots side by side, are not made: they leave sheets thinner than a float tells.)
+    void ZeroWidthFeature() {
+        const double z = Round(-Touch(0.3, kMaxDepth));
+        const double r = RadiusAtTopFace(z);
+        const double tx = TouchCoordinate(0, 12, kBoxX - 12);
+        const double ty = TouchCoordinate(1, 12, kBoxY - 12);
+        switch (Touch(0, 2)) {
+            case 0: {  // two holes
+                const int way = Touch(0, 2);
+                const double angle = way == 0 ? 0.0 : way == 1 ? kPi / 2 : Touch(0.0, kPi);
+                const double dx = r * std::cos(angle), dy = r * std::sin(angle);
+                Approach(Round(tx - dx), Round(ty - dy), z);
+                Approach(Round(tx + dx), Round(ty + dy), z);
+                break;
+            }
+            case 1: {  // two slots end to end, along X or along Y
+                const bool alongX = Touch(0, 1) == 0;
+                const double a = Round(Touch(2.0, 8.0)), b = Round(Touch(2.0, 8.0));
+                if (alongX) {
+                    Slot(tx - r - a, ty, tx - r, ty, z);
+                    Slot(tx + r, ty, tx + r + b, ty, z);
+                } else {
+                    Slot(tx, ty - r - a, tx, ty - r, z);
+                    Slot(tx, ty + r, tx, ty + r + b, z);
+                }
+                break;
+            }
+            case 2: {  // touching a side face from inside: a hole, or a slot square to the face
+                const int face = Touch(0, 3);
+                const int k = face / 2;
+                const double inward = face % 2 == 0 ? 1.0 : -1.0;
+                Point at{{tx, ty, z}};
+                at.v[k] = Round((face % 2 == 0 ? box_.min[k] : box_.max[k]) + inward * r);
+                if (Touch(0, 1) == 0) {
+                    Approach(at.v[0], at.v[1], z);
+                } else {
+                    Point from = at;
+                    from.v[k] += inward * Touch(2.0, 8.0);
+                    Slot(from.v[0], from.v[1], at.v[0], at.v[1], z);
+                }
+                break;
+            }
+        }
+    }
+
     std::mt19937 rng_;
     std::mt19937 ramps_;
-    bool conversational_ = false;
+    std::mt19937 touches_;
     Program p_;
     Point at_{};
+    StockBox box_{};
+    double pitch_ = 1.0;
+};
+
+// --- The conversational form ------------------------------------------------------------------
+
+// The words of a G-code line of the generator: its G and M codes and its letters' values.
+struct GCodeWords {
+    std::vector<int> g, m;
+    std::map<char, double> value;
+};
+
+GCodeWords ReadGCodeWords(const std::string& line) {
+    GCodeWords words;
+    std::istringstream in(line);
+    for (std::string word; in >> word;) {
+        const double value = std::atof(word.c_str() + 1);
+        if (word[0] == 'G') {
+            words.g.push_back(static_cast<int>(value));
+        } else if (word[0] == 'M') {
+            words.m.push_back(static_cast<int>(value));
+        } else {
+            words.value[word[0]] = value;
+        }
+    }
+    return words;
+}
+
+bool Has(const std::vector<int>& codes, int code) {
+    return std::find(codes.begin(), codes.end(), code) != codes.end();
+}
+
+// The same program in the conversational dialect, block by block from its G-code: L blocks for
+// the lines and rapids, CC and C for the arcs by centre in their plane, CC and CP turning by the
+// angle for the helices, CR for the arcs by R, and G17, G18 or G19 where the plane changes.
+// Between the moves stand blocks that move nothing (a comment, a blank line, a circle centre
+// somewhere else, the tool called again), drawn from a stream of their own; after the circles
+// most of all, and between a circle's CC and its C. The moves, the tool and the whole circles'
+// blocks are the G-code's.
+class ConversationalWriter {
+public:
+    explicit ConversationalWriter(unsigned seed) : rng_(seed ^ 0x3c3c3c3cu) {}
+
+    Program Write(const Program& gCode) {
+        p_ = Program{};
+        p_.tool = gCode.tool;
+        p_.moves = gCode.moves;
+        Emit("BEGIN PGM RANDOM MM");
+        std::map<int, int> lineOf;  // G-code line -> the line of its move here
+        std::istringstream lines(gCode.text);
+        int gCodeLine = 0;
+        for (std::string line; std::getline(lines, line);) {
+            ++gCodeLine;
+            const GCodeWords words = ReadGCodeWords(line);
+            if (words.value.count('T') != 0) {
+                tool_ = "TOOL CALL " + std::to_string(static_cast<int>(words.value.at('T'))) +
+                        " Z S3000";
+                Emit(tool_);
+            }
+            spindle_ = spindle_ || Has(words.m, 3);
+            for (const int plane : {17, 18, 19}) {
+                if (Has(words.g, plane) && plane != plane_) {
+                    plane_ = plane;
+                    Emit(std::string("G").append(std::to_string(plane)));
+                }
+            }
+            for (const int motion : {0, 1, 2, 3}) {
+                motion_ = Has(words.g, motion) ? motion : motion_;
+            }
+            Point to = at_;
+            bool moves = false;
+            for (int k = 0; k < 3; ++k) {
+                if (words.value.count("XYZ"[k]) != 0) {
+                    to.v[k] = words.value.at("XYZ"[k]);
+                    moves = true;
+                }
+            }
+            if (moves) {
+                if (motion_ >= 2) {
+                    Circle(words, to);
+                } else {
+                    Emit(LineBlock(to));
+                }
+                lineOf[gCodeLine] = p_.lines;
+                at_ = to;
+                Between(motion_ >= 2 ? 2 : 4, true);
+            }
+            if (Has(words.m, 30)) {
+                Emit("END PGM RANDOM MM");
+            }
+        }
+        for (const int line : gCode.circleLines) {
+            p_.circleLines.push_back(lineOf[line]);
+        }
+        return p_;
+    }
+
+private:
+    static std::string Signed(double v) {
+        char text[32];
+        std::snprintf(text, sizeof text, "%+.3f", v == 0.0 ? 0.0 : v);
+        return text;
+    }
+    // A numbered block, or a blank line.
+    void Emit(const std::string& block) {
+        p_.text += block.empty() ? "\n" : std::to_string(number_++) + " " + block + "\n";
+        ++p_.lines;
+    }
+    // After one in `odds` moves, a block that moves nothing: any kind, or with `anyCentre`
+    // false none that moves the circle centre.
+    void Between(int odds, bool anyCentre) {
+        if (std::uniform_int_distribution<int>(1, odds)(rng_) != 1) {
+            return;
+        }
+        const auto coordinate = [this](double size) {
+            return Signed(std::round(std::uniform_real_distribution<double>(0, size)(rng_)));
+        };
+        switch (std::uniform_int_distribution<int>(0, anyCentre ? 3 : 2)(rng_)) {
+            case 0:
+                Emit("; a block that moves nothing");
+                break;
+            case 1:
+                Emit("");
+                break;
+            case 2:
+                Emit(tool_);
+                break;
+            default:
+                Emit("CC X" + coordinate(kBoxX) + " Y" + coordinate(kBoxY));
+                break;
+        }
+    }
+    std::string LineBlock(const Point& to) {
+        std::string block = "L";
+        for (int k = 0; k < 3; ++k) {
+            if (to.v[k] != at_.v[k]) {
+                block += std::string(" ") + "XYZ"[k] + Signed(to.v[k]);
+            }
+        }
+        block += motion_ == 0 ? " R0 FMAX" : " R0 F500";
+        if (spindle_) {
+            block += " M3";
+            spindle_ = false;
+        }
+        return block;
+    }
+    // The arc of the G-code words from the current point to `to` in the current plane.
+    void Circle(const GCodeWords& words, const Point& to) {
+        const int n = plane_ == 17 ? 2 : plane_ == 18 ? 1 : 0;
+        const int a = n == 2 ? 0 : n == 1 ? 2 : 1, b = 3 - a - n;
+        const std::string names = "XYZ";
+        const std::string direction = motion_ == 3 ? " DR+" : " DR-";
+        const std::string end =
+            std::string(" ") + names[a] + Signed(to.v[a]) + " " + names[b] + Signed(to.v[b]);
+        const std::string normal =
+            to.v[n] != at_.v[n] ? std::string(" ") + names[n] + Signed(to.v[n]) : "";
+        if (words.value.count('R') != 0) {
+            Emit("CR" + end + normal + " R" + Signed(words.value.at('R')) + direction + " R0 F500");
+            return;
+        }
+        double centre[3] = {};
+        for (int k = 0; k < 3; ++k) {
+            const auto offset = words.value.find("IJK"[k]);
+            centre[k] = at_.v[k] + (offset != words.value.end() ? offset->second : 0.0);
+        }
+        Emit(std::string("CC ") + names[a] + Signed(centre[a]) + " " + names[b] +
+             Signed(centre[b]));
+        Between(2, false);
+        if (normal.empty()) {
+            Emit("C" + end + direction + " R0 F500");
+            return;
+        }
+        // A helix turns about the centre by the angle from its start to its end (deg).
+        double turn = std::atan2(to.v[b] - centre[b], to.v[a] - centre[a]) -
+                      std::atan2(at_.v[b] - centre[b], at_.v[a] - centre[a]);
+        if (motion_ == 3) {
+            turn += turn <= 0.0 ? 2 * kPi : 0.0;
+        } else {
+            turn -= turn >= 0.0 ? 2 * kPi : 0.0;
+        }
+        char angle[32];
+        std::snprintf(angle, sizeof angle, "%+.6f", turn * 180.0 / kPi);
+        Emit(std::string("CP IPA") + angle + " I" + names[n] + Signed(to.v[n] - at_.v[n]) +
+             direction + " R0 F500");
+    }
+
+    std::mt19937 rng_;
+    Program p_;
+    Point at_{};
+    int number_ = 0;
+    int plane_ = 17;
+    int motion_ = 0;
+    bool spindle_ = false;
+    std::string tool_;
 };
 
 // --- The model ---------------------------------------------------------------------------------
@@ -542,7 +797,7 @@ std::vector<double> LowestToolPoints(const Program& program, const ZRays& raw) {
         const int samples = std::max(1, static_cast<int>(std::ceil(PathLength(m) / (p / 8))));
         for (int i = 0; i <= samples; ++i) {
             const Point at = PointOf(m, static_cast<double>(i) / samples);
-            const double tip = at.v[2] + program.zOffset;
+            const double tip = at.v[2] + kZOffset;
             const int x0 =
                 std::max(0, static_cast<int>(std::ceil((at.v[0] - reach - raw.origin[0]) / p)));
             const int x1 = std::min(
@@ -575,6 +830,10 @@ struct Figures {
     int openSurfaces = 0;
     double worstError = 0.0;  // |cut - model| / (pitch x cut area)
     double worstRay = 0.0;    // mm
+    // The programs whose two forms cut differently, and the worst of their differences.
+    int formsDiffer = 0;
+    double worstFormError = 0.0;  // |G-code - conversational| / (pitch x cut area)
+    double worstFormRay = 0.0;    // mm
 };
 
 class RandomProgramCheck : public BatchRunTest {
@@ -593,26 +852,54 @@ protected:
             }
         }
         scratch.Write("vmc3.ttl", tools);
+        // The conversational form's controller: the sample's, in the conversational dialect.
+        std::string controller = Read("vmc3.ctl");
+        const std::size_t product = controller.find("PRODUCT=NORMAL");
+        ASSERT_NE(product, std::string::npos);
+        scratch.Write("dialect.ctl", controller.replace(product, 14, "PRODUCT=HEIDENHAIN"));
     }
 
-    // Runs the program of the seed at the pitch and checks it; adds to the figures. Every
-    // fourth seed writes its program in the conversational dialect.
+    // Runs the program of the seed at the pitch in its two forms and checks each; adds to the
+    // figures.
     void Check(unsigned seed, double pitch, Figures* figures) {
-        const bool conversational = seed % 4 == 3;
-        const Program program = Generator(seed, conversational).Make();
-        const std::string controller = conversational ? "dialect.ctl" : "vmc3.ctl";
-        scratch.Write("dialect.ctl", kConversationalController);
-        char pitches[64], box[96];
+        const StockBox stock = FloatStockBox(seed, pitch);
+        Generator generator(seed);
+        generator.SetStock(stock, pitch);
+        const Program program = generator.Make();
+        const Program conversational = ConversationalWriter(seed).Write(program);
+        char pitches[64], box[192];
         std::snprintf(pitches, sizeof pitches, "-P(%g,%g)", pitch, pitch);
-        std::snprintf(box, sizeof box, "-D(%g,%g,0,0,0,%g)", kBoxX, kBoxY, -kBoxZ);
+        std::snprintf(box, sizeof box, "-D(%.17g,%.17g,%.17g,%.17g,%.17g,%.17g)", stock.max[0],
+                      stock.max[1], stock.max[2], stock.min[0], stock.min[1], stock.min[2]);
         SCOPED_TRACE(::testing::Message() << "seed " << seed << " pitch " << pitch << " tool T"
-                                          << program.tool->number << "\n"
-                                          << program.text);
+                                          << program.tool->number << " " << box);
+        ASSERT_EQ(Run({box, pitches, "-XM(0,0,0)", "-O", "raw.dme"}), 0);
+        ZRays raw, gCodeCut, dialectCut;
+        ASSERT_TRUE(ReadZRays(scratch.At("raw.dme"), &raw));
+        ++figures->programs;
+        {
+            SCOPED_TRACE("G-code:\n" + program.text);
+            CheckForm(program, "vmc3.ctl", {box, pitches}, raw, figures, &gCodeCut);
+        }
+        {
+            SCOPED_TRACE("conversational:\n" + conversational.text);
+            CheckForm(conversational, "dialect.ctl", {box, pitches}, raw, figures, &dialectCut);
+        }
+        if (!::testing::Test::HasFatalFailure()) {
+            const bool helices = conversational.text.find(" CP ") != std::string::npos;
+            CompareForms(raw, gCodeCut, dialectCut, helices, figures);
+        }
+    }
+
+    // Runs one form of a program with its controller file and checks it against the model;
+    // leaves its cut stock's Z rays in `cut`.
+    void CheckForm(const Program& program, const std::string& controller,
+                   const std::vector<std::string>& stock, const ZRays& raw, Figures* figures,
+                   ZRays* cut) {
         scratch.Write("random.nc", program.text);
         std::filesystem::remove(scratch.At("mirexa.log"));
-        ASSERT_EQ(Run({box, pitches, "-XM(0,0,0)", "-O", "raw.dme"}), 0);
-        ASSERT_EQ(Run({box, pitches, "-C", controller, "random.nc", "-X6", "-O", "cut.dme"}), 0);
-        ++figures->programs;
+        ASSERT_EQ(Run({stock[0], stock[1], "-C", controller, "random.nc", "-X6", "-O", "cut.dme"}),
+                  0);
         const std::string log = Read("mirexa.log");
         const bool alarm = log.find("ended on an alarm") != std::string::npos;
         figures->alarms += alarm ? 1 : 0;
@@ -622,21 +909,20 @@ protected:
         ASSERT_EQ(Run({"cut.dme", "-XM(0,0,0)", "-O", "cut.stl,b"}), 0);
         std::vector<MeshFacet> facets;
         ASSERT_TRUE(ReadBinaryStlFacets(scratch.At("cut.stl"), false, &facets));
-        const ::testing::AssertionResult closed = SurfaceIsClosed(facets);
+        // Every directed edge is met by its reverse.
+        const ::testing::AssertionResult closed = SurfaceIsConforming(facets);
         figures->openSurfaces += closed ? 0 : 1;
         EXPECT_TRUE(closed);
         // The removed volume, ray by ray.
-        ZRays raw, cut;
-        ASSERT_TRUE(ReadZRays(scratch.At("raw.dme"), &raw));
-        ASSERT_TRUE(ReadZRays(scratch.At("cut.dme"), &cut));
-        ASSERT_EQ(raw.length.size(), cut.length.size());
+        ASSERT_TRUE(ReadZRays(scratch.At("cut.dme"), cut));
+        ASSERT_EQ(raw.length.size(), cut->length.size());
         const std::vector<double> lowest = LowestToolPoints(program, raw);
         double modelVolume = 0.0, cutVolume = 0.0, area = 0.0, worstRay = 0.0;
-        const double weight = pitch * pitch;
+        const double pitch = raw.pitch, weight = pitch * pitch;
         for (std::size_t i = 0; i < raw.length.size(); ++i) {
             const double model =
                 std::clamp(raw.high[i] - std::max(lowest[i], raw.low[i]), 0.0, raw.length[i]);
-            const double removed = raw.length[i] - cut.length[i];
+            const double removed = raw.length[i] - cut->length[i];
             modelVolume += model * weight;
             cutVolume += removed * weight;
             if (model > 0.0 || removed > 0.0) {
@@ -652,6 +938,37 @@ protected:
         // pitch over the cut area.
         EXPECT_LT(error, kVolumeBound)
             << "cut " << cutVolume << " model " << modelVolume << " over " << area << " mm^2";
+    }
+
+    // The two forms of a program cut the same material: their Z rays are the same, but for the
+    // rounding of a centre or an increment (below kSameRay). A helix's end is written to a
+    // thousandth in G-code and as an angle about the centre in the conversational form: there
+    // the tool's side moves by a fraction of a thousandth and the steps along the helix by part
+    // of a step, and the volumes differ by a small share of the pitch over the cut area.
+    static void CompareForms(const ZRays& raw, const ZRays& gCode, const ZRays& dialect,
+                             bool helices, Figures* figures) {
+        ASSERT_EQ(gCode.length.size(), dialect.length.size());
+        const double weight = raw.pitch * raw.pitch;
+        double difference = 0.0, area = 0.0, worstRay = 0.0;
+        int rays = 0;
+        for (std::size_t i = 0; i < gCode.length.size(); ++i) {
+            const double d = std::max({std::fabs(gCode.length[i] - dialect.length[i]),
+                                       std::fabs(gCode.low[i] - dialect.low[i]),
+                                       std::fabs(gCode.high[i] - dialect.high[i])});
+            rays += d > kSameRay ? 1 : 0;
+            worstRay = std::max(worstRay, d);
+            difference += (gCode.length[i] - dialect.length[i]) * weight;
+            area +=
+                gCode.length[i] < raw.length[i] || dialect.length[i] < raw.length[i] ? weight : 0.0;
+        }
+        const double error = area > 0.0 ? std::fabs(difference) / (raw.pitch * area) : 0.0;
+        figures->formsDiffer += rays > 0 ? 1 : 0;
+        figures->worstFormError = std::max(figures->worstFormError, error);
+        figures->worstFormRay = std::max(figures->worstFormRay, worstRay);
+        if (!helices) {
+            EXPECT_EQ(rays, 0) << "worst ray " << worstRay << " mm";
+        }
+        EXPECT_LT(error, kFormBound) << "G-code less conversational " << difference << " mm^3";
     }
 
     // The whole circles whose traced sweep is not a whole turn.
@@ -681,12 +998,18 @@ protected:
     }
 
     static constexpr double kVolumeBound = 0.15;
+    static constexpr double kSameRay = 1e-9;    // mm
+    static constexpr double kFormBound = 0.01;  // pitch over the cut area
 };
 
 TEST_F(RandomProgramCheck, RandomProgramsCutWhatTheModelRemoves) {
-    // 510 and 528 hold R arcs (both signs) and helices in G18 and G19.
-    std::vector<std::pair<unsigned, double>> runs = {{101, 0.5},  {202, 0.25}, {303, 0.5},
-                                                     {404, 0.25}, {510, 0.5},  {528, 0.25}};
+    // 510 and 528 hold R arcs (both signs) and helices in G18 and G19; 612 two holes touching
+    // along a node line, 1031 and 1035 slots touching end to end under a sloped floor, 101 and
+    // 303 holes touching the stock's side faces; 1252 two slots of a drill touching down a node
+    // line.
+    std::vector<std::pair<unsigned, double>> runs = {
+        {101, 0.5},  {202, 0.25}, {303, 0.5},  {404, 0.25}, {510, 0.5},
+        {528, 0.25}, {612, 0.5},  {1031, 0.5}, {1035, 1.0}, {1252, 0.25}};
     if (const char* sweep = std::getenv("MIREXA_CUT_SWEEP")) {
         const char* first = std::getenv("MIREXA_CUT_SWEEP_SEED");
         const unsigned base = first != nullptr ? static_cast<unsigned>(std::atol(first)) : 1000u;
@@ -704,9 +1027,10 @@ TEST_F(RandomProgramCheck, RandomProgramsCutWhatTheModelRemoves) {
         std::printf(
             "cut sweep pitch %g: programs %d, alarms %d, circles %d, lost circles %d, "
             "open surfaces %d, worst volume error %.4f pitch over the cut area, worst "
-            "ray %.4f mm\n",
+            "ray %.4f mm, forms differing %d, worst form difference %.4f pitch over the cut area, "
+            "worst form ray %.1e mm\n",
             pitch, f.programs, f.alarms, f.circles, f.lostCircles, f.openSurfaces, f.worstError,
-            f.worstRay);
+            f.worstRay, f.formsDiffer, f.worstFormError, f.worstFormRay);
     }
 }
 

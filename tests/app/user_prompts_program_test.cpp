@@ -26,6 +26,7 @@
 #include "shell/main_window.h"
 #include "shell/startup.h"
 #include "simulation/run_control.h"
+#include "support/bounded_wait.h"
 #include "support/earlier_program_run.h"
 #include "support/scratch_directory.h"
 

@@ -12,6 +12,8 @@
 #include <thread>
 #include <vector>
 
+#include "support/bounded_wait.h"
+
 namespace mirexa {
 namespace {
 
@@ -218,7 +220,7 @@ TEST_F(ProfileTest, WritersInThreadsAndProcessesLoseNoKey) {
     }
     for (pid_t child : children) {
         int status = 0;
-        ASSERT_EQ(waitpid(child, &status, 0), child);
+        ASSERT_TRUE(testing::AwaitChildExit(child, &status, "a writer process's end"));
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "a writer process failed";
     }
     EXPECT_EQ(failures, std::vector<int>(THREADS));

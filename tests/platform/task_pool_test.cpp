@@ -1,7 +1,8 @@
 // The task pool: every task of a batch runs exactly once, on a worker number below the batch's
 // worker count, never two at a time on one worker; batches of changing sizes follow each other
-// at once, and a stopped pool starts again. A stress run of thousands of tiny batches checks
-// that no batch loses a task or hangs, and that no task runs after its batch returned.
+// at once, a stopped pool starts again, and a task that runs out of memory fails only its batch.
+// A stress run of thousands of tiny batches checks that no batch loses a task or hangs, and that
+// no task runs after its batch returned.
 #include "platform/task_pool.h"
 
 #include <gtest/gtest.h>
@@ -13,6 +14,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <mutex>
+#include <new>
 #include <random>
 #include <thread>
 #include <vector>
@@ -59,7 +61,7 @@ TEST(TaskPoolTest, EveryTaskRunsOnceOnOneOfTheBatchsWorkers) {
             BatchRecord record;
             record.runs = std::vector<std::atomic<int>>(static_cast<std::size_t>(c.count));
             record.workers = std::clamp(c.workers, 1, TaskPoolWorkerLimit());
-            RunPooledTasks(&pool, c.workers, c.count, RecordTask, &record);
+            EXPECT_EQ(RunPooledTasks(&pool, c.workers, c.count, RecordTask, &record), 1);
             for (int t = 0; t < c.count; ++t) {
                 ASSERT_EQ(record.runs[static_cast<std::size_t>(t)].load(), 1) << "task " << t;
             }
@@ -73,6 +75,50 @@ TEST(TaskPoolTest, EveryTaskRunsOnceOnOneOfTheBatchsWorkers) {
     }
     StopTaskPool(&pool);
     StopTaskPool(&pool);  // a stopped pool stops again harmlessly
+}
+
+// A batch whose tasks run out of memory, on the caller's share or a helper's.
+struct ShortBatch {
+    std::vector<std::atomic<int>> runs;
+    std::vector<int> failing;  // the tasks that throw std::bad_alloc
+};
+
+void ShortTask(void* context, int task, int) {
+    ShortBatch& b = *static_cast<ShortBatch*>(context);
+    b.runs[static_cast<std::size_t>(task)].fetch_add(1);
+    if (std::find(b.failing.begin(), b.failing.end(), task) != b.failing.end()) {
+        throw std::bad_alloc();
+    }
+}
+
+// A task that runs out of memory fails its batch (0), on whichever worker it ran, without ending
+// the program or the other tasks; the next batch of the pool runs whole again (1).
+TEST(TaskPoolTest, ATaskThatRunsOutOfMemoryFailsItsBatchOnly) {
+    const struct {
+        int workers;
+        int count;
+        std::vector<int> failing;
+    } cases[] = {
+        {1, 6, {2}},           // the caller alone
+        {8, 64, {0, 40, 63}},  // the caller's first task, and helpers' unless stolen
+    };
+    TaskPool pool;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(::testing::Message()
+                     << "workers " << c.workers << " failing " << c.failing.size());
+        for (int batch = 0; batch < 2; ++batch) {
+            ShortBatch b;
+            b.runs = std::vector<std::atomic<int>>(static_cast<std::size_t>(c.count));
+            b.failing = batch == 0 ? c.failing : std::vector<int>{};
+            EXPECT_EQ(RunPooledTasks(&pool, c.workers, c.count, ShortTask, &b),
+                      b.failing.empty() ? 1 : 0)
+                << "batch " << batch;
+            for (int t = 0; t < c.count; ++t) {
+                ASSERT_EQ(b.runs[static_cast<std::size_t>(t)].load(), 1) << "task " << t;
+            }
+        }
+    }
+    StopTaskPool(&pool);
 }
 
 // Ends the process with a message when a test body outlives its cap: a pool that lost a task

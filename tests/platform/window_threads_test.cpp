@@ -15,6 +15,7 @@
 
 #include "platform/clock.h"
 #include "platform/window.h"
+#include "support/bounded_wait.h"
 
 namespace mirexa {
 namespace {
@@ -203,9 +204,9 @@ TEST_F(WindowThreadsTest, NoProcedureCallAfterWmDestroyThatWaitsOnAnotherThread)
         std::atomic<int> stop{0};
         std::thread pelter = StartPelting({window}, stop);
         PostWindowMessage(window, MSG_DESTROY_SELF, 0, 0);
-        while (IsPlatformWindow(window)) {
-            std::this_thread::yield();
-        }
+        EXPECT_TRUE(testing::AwaitCondition([window] { return IsPlatformWindow(window) == 0; },
+                                            std::chrono::microseconds(0)))
+            << "round " << round << ": waited in vain for the window's destruction";
         stop = 1;
         pelter.join();
         owner.Stop();
@@ -380,11 +381,18 @@ TEST_F(WindowThreadsTest, SteadySendsDoNotStarvePostedMessages) {
         // Each look at the queue handles the sends queued then: one per sender at most.
         WindowMessage message;
         int most = 0;
-        while (sendsHandled.load() < 200) {
-            int before = sendsHandled.load();
-            PeekWindowMessage(&message, PM_NOREMOVE);
-            most = std::max(most, sendsHandled.load() - before);
-        }
+        const bool handled = testing::AwaitCondition(
+            [&] {
+                const int before = sendsHandled.load();
+                if (before >= 200) {
+                    return true;
+                }
+                PeekWindowMessage(&message, PM_NOREMOVE);
+                most = std::max(most, sendsHandled.load() - before);
+                return false;
+            },
+            std::chrono::microseconds(0));
+        EXPECT_TRUE(handled) << "round " << round << ": waited in vain for 200 sends handled";
         EXPECT_LE(most, SENDERS) << "round " << round;
         sendsAtPost = sendsHandled.load();
         PostWindowMessage(window, WM_USER, 0, 0);
@@ -419,8 +427,11 @@ TEST_F(WindowThreadsTest, ReplacedObserverIsNoLongerRunningWhenSetMessageObserve
             }
             --use->running;
         });
-        while (use->calls.load() < 2) {
-            std::this_thread::yield();
+        if (!testing::AwaitCondition([&use] { return use->calls.load() >= 2; },
+                                     std::chrono::microseconds(0))) {
+            ADD_FAILURE() << "round " << round << ": waited in vain for two calls of the observer";
+            SetMessageObserver({});
+            break;
         }
         MessageObserver previous = SetMessageObserver({});
         ASSERT_EQ(use->running.load(), 0) << "round " << round;

@@ -33,20 +33,21 @@ using testing::PumpUntil;
 using testing::Recorded;
 using testing::WhenIdle;
 
-// Clicks the standard button of the open box (NoButton: presses Esc) once the loop waits.
+// Clicks the standard button of the box (NoButton: presses Esc) once it shows.
 void AnswerBox(QMessageBox::StandardButton button, QString* text = nullptr) {
-    WhenIdle([button, text] {
-        auto* box = testing::FindTopLevel<QMessageBox>();
-        ASSERT_NE(box, nullptr);
-        if (text) {
-            *text = box->text();
-        }
-        if (button == QMessageBox::NoButton) {
-            QTest::keyClick(box, Qt::Key_Escape);
-        } else {
-            box->button(button)->click();
-        }
-    });
+    testing::WhenReady(
+        "a message box", [] { return testing::FindTopLevel<QMessageBox>() != nullptr; },
+        [button, text] {
+            auto* box = testing::FindTopLevel<QMessageBox>();
+            if (text) {
+                *text = box->text();
+            }
+            if (button == QMessageBox::NoButton) {
+                QTest::keyClick(box, Qt::Key_Escape);
+            } else {
+                box->button(button)->click();
+            }
+        });
 }
 
 class QtDialogsTest : public ::testing::Test {
@@ -100,15 +101,10 @@ TEST_F(QtDialogsTest, WhileABoxIsOpenTheOwnerIsDisabledAndWorkersAndTimersGoOn) 
     });
     // The box is answered only once the worker's send came back and the owner's timer ticked a
     // few times: both ran inside the box's modal loop.
-    std::function<void()> answerWhenSent;
-    answerWhenSent = [&] {
-        if (sendResult.load() < 0 || Recorded().Of(WM_TIMER).size() < 3) {
-            WhenIdle(answerWhenSent, 5);
-            return;
-        }
-        testing::FindTopLevel<QMessageBox>()->button(QMessageBox::Ok)->click();
-    };
-    WhenIdle(answerWhenSent, 5);
+    testing::WhenReady(
+        "the worker's send back and three ticks of the owner's timer",
+        [&] { return sendResult.load() >= 0 && Recorded().Of(WM_TIMER).size() >= 3; },
+        [] { testing::FindTopLevel<QMessageBox>()->button(QMessageBox::Ok)->click(); });
     EXPECT_EQ(ShowMessageBox(owner, "text", "caption", MBX_OK), MBX_IDOK);
     worker.join();
     EXPECT_EQ(ownerEnabledMeanwhile, 0);
@@ -123,15 +119,7 @@ TEST_F(QtDialogsTest, ABoxAskedByAWorkerShowsOnTheGuiThread) {
         [&] { answer.store(ShowMessageBox(owner, "from the run", "caption", MBX_YESNO)); });
     // The box runs inside this thread's pump (the worker's send is handled there), so it is
     // answered from a toolkit timer once it shows.
-    std::function<void()> answerWhenShown;
-    answerWhenShown = [&] {
-        if (auto* box = testing::FindTopLevel<QMessageBox>()) {
-            box->button(QMessageBox::No)->click();
-        } else {
-            WhenIdle(answerWhenShown, 5);
-        }
-    };
-    WhenIdle(answerWhenShown, 5);
+    AnswerBox(QMessageBox::No);
     ASSERT_TRUE(PumpUntil([&] { return answer.load() != 0; }));
     worker.join();
     EXPECT_EQ(answer.load(), MBX_IDNO);

@@ -107,67 +107,73 @@ protected:
     testing::SampleWorkingDirectory scratch;
 };
 
-// 1 when the view's widget shows, pixel for pixel, the frame the captures read, at its own size.
-int ShowsTheCapturedFrame(QWidget* view) {
+// How the view's widget differs from the frame the captures read: empty when it shows that frame
+// pixel for pixel, at its own size.
+std::string DifferenceFromTheCapture(QWidget* view) {
     const QImage shown = view->grab().toImage().convertToFormat(QImage::Format_RGB32);
     const CaptureGeometry& g = ViewCapture;
     std::vector<std::uint8_t> pixels(g.size);
     if (!ReadViewPixels(kPixelsBgr, pixels.data(), pixels.size())) {
-        ADD_FAILURE() << "no capture";
-        return 0;
+        return "no capture";
     }
     if (shown.width() != g.width || shown.height() != g.height) {
-        ADD_FAILURE() << "widget " << shown.width() << " x " << shown.height() << ", capture "
-                      << g.width << " x " << g.height;
-        return 0;
+        return "widget " + std::to_string(shown.width()) + " x " + std::to_string(shown.height()) +
+               ", capture " + std::to_string(g.width) + " x " + std::to_string(g.height);
     }
     for (int y = 0; y < g.height; ++y) {
         const std::uint8_t* row = pixels.data() + std::size_t(g.height - 1 - y) * g.stride;
         for (int x = 0; x < g.width; ++x) {
             if (shown.pixel(x, y) != qRgb(row[3 * x + 2], row[3 * x + 1], row[3 * x])) {
-                ADD_FAILURE() << "first difference at " << x << ", " << y;
-                return 0;
+                return "first difference at " + std::to_string(x) + ", " + std::to_string(y);
             }
         }
     }
-    return 1;
+    return "";
 }
 
 TEST_F(QtProgramTest, StartUpOpensTheMainWindowAndTheViewShowsTheOffscreenRender) {
-    int menus = -1, sameFrame = 0, sameAfterResize = 0, commandSeen = 0;
+    int menus = -1, commandSeen = 0;
     QString title;
     QSize viewSize, resizedViewSize;
     bool viewVisible = false;
+    std::string difference = "not looked at", differenceAfterResize = "not looked at";
     SetMessageObserver([&](const WindowMessage& m) {
         if (m.message == WM_COMMAND && m.wparam == IDM_CHECK_RAPID_ON &&
             m.window == MainWindow.load()) {
             commandSeen = 1;
         }
     });
-    // Once the loop runs: look at the window and the view, choose a menu command, resize the
-    // window as a user does, look at the view again, then press the close box.
-    std::function<void()> look, lookAfterResize;
-    look = [&] {
-        auto* frame = qobject_cast<QMainWindow*>(FindQtWidget(MainWindow.load()));
-        ASSERT_NE(frame, nullptr);
-        title = frame->windowTitle();
-        menus = frame->menuWidget() ? static_cast<int>(frame->menuBar()->actions().size()) : 0;
-        QWidget* view = FindQtWidget(MainWindowData.handles.view);
-        ASSERT_NE(view, nullptr);
-        viewVisible = view->isVisible();
-        viewSize = view->size();
-        sameFrame = ShowsTheCapturedFrame(view);
-        ChooseMenuCommand(MainWindow.load(), IDM_CHECK_RAPID_ON);
-        frame->resize(frame->width() - 120, frame->height() - 80);
-        testing::WhenIdle(lookAfterResize, 1000);  // the view redraws after the resize settles
-    };
-    lookAfterResize = [&] {
-        QWidget* view = FindQtWidget(MainWindowData.handles.view);
-        resizedViewSize = view->size();
-        sameAfterResize = ShowsTheCapturedFrame(view);
-        FindQtWidget(MainWindow.load())->close();
-    };
-    testing::WhenStarted(look);
+    // Once the view shows its first frame: look at the window and the view, choose a menu
+    // command, resize the window as a user does; once the view shows the frame of its new size,
+    // press the close box.
+    const auto view = [] { return FindQtWidget(MainWindowData.handles.view); };
+    testing::WhenStarted([&] {
+        testing::WhenReady(
+            "the view showing the captured frame",
+            [&] {
+                return view() != nullptr && (difference = DifferenceFromTheCapture(view())).empty();
+            },
+            [&] {
+                auto* frame = qobject_cast<QMainWindow*>(FindQtWidget(MainWindow.load()));
+                ASSERT_NE(frame, nullptr);
+                title = frame->windowTitle();
+                menus =
+                    frame->menuWidget() ? static_cast<int>(frame->menuBar()->actions().size()) : 0;
+                viewVisible = view()->isVisible();
+                viewSize = view()->size();
+                ChooseMenuCommand(MainWindow.load(), IDM_CHECK_RAPID_ON);
+                frame->resize(frame->width() - 120, frame->height() - 80);
+                testing::WhenReady(
+                    "the view showing the captured frame at its new size",
+                    [&] {
+                        resizedViewSize = view()->size();
+                        differenceAfterResize = DifferenceFromTheCapture(view());
+                        return resizedViewSize == viewSize - QSize(120, 80) &&
+                               differenceAfterResize.empty();
+                    },
+                    [] { FindQtWidget(MainWindow.load())->close(); });
+            });
+    });
     ProgramStart start;
     start.commandLine = "";
     start.closeWhenIdle = 0;
@@ -178,25 +184,22 @@ TEST_F(QtProgramTest, StartUpOpensTheMainWindowAndTheViewShowsTheOffscreenRender
     EXPECT_EQ(menus, MAIN_MENU_HELP + 1);
     EXPECT_TRUE(viewVisible);
     EXPECT_GT(viewSize.width(), 100);
-    EXPECT_EQ(sameFrame, 1);
+    EXPECT_EQ(difference, "");
     // The view's surface follows the window: the new frame has the widget's new size.
     EXPECT_EQ(resizedViewSize, viewSize - QSize(120, 80));
-    EXPECT_EQ(sameAfterResize, 1);
+    EXPECT_EQ(differenceAfterResize, "");
     EXPECT_EQ(commandSeen, 1);
     EXPECT_EQ(FindQtWidget(MainWindow.load()), nullptr) << "the main window is gone";
 }
 
 TEST_F(QtProgramTest, AWindowLargerThanTheScreenOpensWithinIt) {
     QRect frameGeometry, screen;
-    testing::WhenIdle(
-        [&] {
-            QWidget* frame = FindQtWidget(MainWindow.load());
-            ASSERT_NE(frame, nullptr);
-            frameGeometry = frame->geometry();
-            screen = QGuiApplication::primaryScreen()->availableGeometry();
-            frame->close();
-        },
-        1000);
+    testing::WhenStarted([&] {
+        QWidget* frame = FindQtWidget(MainWindow.load());
+        frameGeometry = frame->geometry();
+        screen = QGuiApplication::primaryScreen()->availableGeometry();
+        frame->close();
+    });
     ProgramStart start;
     start.commandLine = "-N -(0,0,1400,1320)";
     start.closeWhenIdle = 0;
@@ -223,48 +226,45 @@ TEST_F(QtProgramTest, AProgramOpenedThroughTheMenuRunsWithItsKey) {
     std::string reportAtBox, recordingAtBox;
     int temporariesAtBox = -1;
     std::string chosen;
-    int runStarted = 0;
-    // Each step runs from a toolkit timer inside the program's loop and waits for the last.
-    std::function<void()> openProgram, pressRunKey, waitForEnd;
-    openProgram = [&] {
-        testing::ChooseFileThroughMenu(IDM_NC_SELECT, scratch.At("demo_part.nc"));
-        testing::WhenIdle(pressRunKey, 20);
-    };
-    pressRunKey = [&] {
-        if (DefinitionFiles.ncProgramFile.empty()) {
-            testing::WhenIdle(pressRunKey, 20);
-            return;
-        }
-        chosen = DefinitionFiles.ncProgramFile;
-        QTest::keyClick(FindQtWidget(MainWindowData.handles.view), Qt::Key_F5);
-        testing::WhenIdle(waitForEnd, 20);
-    };
     QString viewerBox;
-    waitForEnd = [&] {
-        // The run's end shows its tool length report, or says in a box that nothing can.
-        if (auto* box = testing::FindTopLevel<QMessageBox>()) {
-            viewerBox = box->text();
-            reportAtBox = testing::ReadWholeFile(report);
-            recordingAtBox = testing::ReadWholeFile(AviRecorder.path).substr(0, 4);
-            temporariesAtBox =
-                static_cast<int>(testing::LeftoverTemporaries(report).size() +
-                                 testing::LeftoverTemporaries(AviRecorder.path).size());
-            box->button(QMessageBox::Ok)->click();
-        }
-        const int running = RunFlags().runMode->load() != RunMode::kIdle;
-        runStarted |= running;
-        if (running || !runStarted) {
-            testing::WhenIdle(waitForEnd, 50);
-            return;
-        }
-        NotifyNativeClose(MainWindow.load());
+    int endedBefore = -1;
+    int ended = 0;
+    // Each step runs from a toolkit timer inside the program's loop once the last is done.
+    std::function<void()> pressRunKey;
+    testing::WhenStarted([&] {
+        testing::ChooseFileThroughMenu(IDM_NC_SELECT, scratch.At("demo_part.nc"));
+        testing::WhenReady(
+            "the program chosen", [] { return !DefinitionFiles.ncProgramFile.empty(); },
+            pressRunKey);
+    });
+    pressRunKey = [&] {
+        chosen = DefinitionFiles.ncProgramFile;
+        endedBefore = RunCommands.endedRuns;
+        QTest::keyClick(FindQtWidget(MainWindowData.handles.view), Qt::Key_F5);
+        // The run's end shows its tool length report, or says in a box that nothing can; the
+        // end is complete once the box is answered.
+        const auto answerTheBoxUntilTheEnd = [&] {
+            if (auto* box = testing::FindTopLevel<QMessageBox>()) {
+                viewerBox = box->text();
+                reportAtBox = testing::ReadWholeFile(report);
+                recordingAtBox = testing::ReadWholeFile(AviRecorder.path).substr(0, 4);
+                temporariesAtBox =
+                    static_cast<int>(testing::LeftoverTemporaries(report).size() +
+                                     testing::LeftoverTemporaries(AviRecorder.path).size());
+                box->button(QMessageBox::Ok)->click();
+            }
+            return RunCommands.endedRuns > endedBefore;
+        };
+        testing::WhenReady("the run's end", answerTheBoxUntilTheEnd, [&] {
+            ended = RunCommands.endedRuns - endedBefore;
+            NotifyNativeClose(MainWindow.load());
+        });
     };
-    testing::WhenStarted(openProgram);
     ProgramStart start;
     start.closeWhenIdle = 0;
     EXPECT_EQ(RunProgram(start), 0);
     EXPECT_EQ(chosen, scratch.At("demo_part.nc"));
-    EXPECT_EQ(runStarted, 1);
+    EXPECT_EQ(ended, 1);
     setenv("PATH", path.c_str(), 1);
     EXPECT_TRUE(viewerBox.contains("xdg-open")) << viewerBox.toStdString();
     EXPECT_EQ(reportAtBox.rfind(chosen + "\nT01:", 0), 0u) << reportAtBox;
@@ -299,7 +299,9 @@ TEST_F(QtProgramTest, AStockTypedIntoItsDialogOpenedByTheMenuIsTheStockMade) {
         if (machine->isEnabled()) {
             QTest::mouseClick(machine, Qt::LeftButton, {}, QPoint(5, 5));
         }
-        testing::WhenIdle(typeAndConfirm, 20);
+        testing::WhenReady(
+            "the fields in machine coordinates",
+            [machine] { return !machine->isEnabled() || machine->isChecked(); }, typeAndConfirm);
     };
     typeAndConfirm = [&] {
         QDialog* dialog = testing::ShownDialogWith(142);
@@ -314,13 +316,11 @@ TEST_F(QtProgramTest, AStockTypedIntoItsDialogOpenedByTheMenuIsTheStockMade) {
             typed += edit->text() == field.text ? 1 : 0;
         }
         QTest::mouseClick(dialog->findChild<QPushButton*>("item1"), Qt::LeftButton);
-        testing::WhenIdle(look, 50);
+        testing::WhenReady(
+            "the stock dialog's end", [] { return testing::ShownDialogWith(142) == nullptr; },
+            look);
     };
     look = [&] {
-        if (testing::ShownDialogWith(142) != nullptr) {
-            testing::WhenIdle(look, 50);
-            return;
-        }
         made = StockCommands.stockPresent;
         // The tool panel shows what its procedure painted in its drawing area (the magazine and
         // the tool), where no control lies.
@@ -350,12 +350,12 @@ TEST_F(QtProgramTest, AStockTypedIntoItsDialogOpenedByTheMenuIsTheStockMade) {
         }
         NotifyNativeClose(MainWindow.load());
     };
-    testing::WhenIdle(
-        [&] {
-            testing::WhenIdle(chooseMachineCoordinates, 20);
-            ChooseMenuCommand(MainWindow.load(), IDM_STOCK_TWO_POINT);
-        },
-        200);
+    testing::WhenStarted([&] {
+        testing::WhenReady(
+            "the two-point stock dialog", [] { return testing::ShownDialogWith(142) != nullptr; },
+            chooseMachineCoordinates);
+        ChooseMenuCommand(MainWindow.load(), IDM_STOCK_TWO_POINT);
+    });
     ProgramStart start;
     start.closeWhenIdle = 0;
     EXPECT_EQ(RunProgram(start), 0);
@@ -423,17 +423,15 @@ TEST_F(QtProgramTest, EveryInformationPanelPaneIsFilledAndItsTextReadableAndWhol
             StartInLanguage(english);
             std::vector<PanelPane> panes;
             QImage pictures[2];
-            testing::WhenIdle(
-                [&] {
-                    for (int which : {kPanelStrip, kPanelColumn}) {
-                        QWidget* widget = FindQtWidget(GetInfoPanelWindow(which));
-                        ASSERT_NE(widget, nullptr);
-                        pictures[which] = widget->grab().toImage();
-                    }
-                    panes = BuildInfoPanelPanes(CollectInfoPanelInputs());
-                    NotifyNativeClose(MainWindow.load());
-                },
-                500);
+            testing::WhenStarted([&] {
+                for (int which : {kPanelStrip, kPanelColumn}) {
+                    QWidget* widget = FindQtWidget(GetInfoPanelWindow(which));
+                    ASSERT_NE(widget, nullptr);
+                    pictures[which] = widget->grab().toImage();
+                }
+                panes = BuildInfoPanelPanes(CollectInfoPanelInputs());
+                NotifyNativeClose(MainWindow.load());
+            });
             ProgramStart start;
             start.closeWhenIdle = 0;
             start.commandLine = font > 0 ? "-F" + std::to_string(font) : "";
@@ -481,8 +479,7 @@ TEST_F(QtProgramTest, TheToolPanelAndQtsOwnTextsFollowTheLanguageAndTheToolsFile
         SCOPED_TRACE(english ? "English" : "Japanese");
         StartInLanguage(english);
         QString fixed, titleBefore, titleAfter, cancel;
-        std::function<void()> readTools, look;
-        readTools = [&] {
+        const auto readTools = [&] {
             QDialog* panel = testing::ShownDialogWith(1010);
             ASSERT_NE(panel, nullptr);
             fixed = panel->findChild<QWidget*>("item1010")->property("text").toString();
@@ -491,18 +488,16 @@ TEST_F(QtProgramTest, TheToolPanelAndQtsOwnTextsFollowTheLanguageAndTheToolsFile
             box.setStandardButtons(QMessageBox::Cancel);
             cancel = box.button(QMessageBox::Cancel)->text();
             testing::ChooseFileThroughMenu(IDM_TOOLS_FILE, scratch.At("other.ttl"));
-            testing::WhenIdle(look, 50);
-        };
-        int waits = 0;
-        look = [&] {
-            // Until the file dialog has been answered and the file read (or two seconds).
-            titleAfter = testing::ShownDialogWith(1010)->windowTitle();
-            if (testing::FindTopLevel<QFileDialog>() != nullptr ||
-                (!titleAfter.contains("other.ttl") && ++waits < 40)) {
-                testing::WhenIdle(look, 50);
-                return;
-            }
-            NotifyNativeClose(MainWindow.load());
+            // Until the file dialog has been answered and the file read.
+            testing::WhenReady(
+                "the tool panel's title naming other.ttl",
+                [&] {
+                    const QDialog* panel = testing::ShownDialogWith(1010);
+                    titleAfter = panel != nullptr ? panel->windowTitle() : QString();
+                    return testing::FindTopLevel<QFileDialog>() == nullptr &&
+                           titleAfter.contains("other.ttl");
+                },
+                [] { NotifyNativeClose(MainWindow.load()); });
         };
         testing::WhenStarted(readTools);
         ProgramStart start;
@@ -521,29 +516,43 @@ TEST_F(QtProgramTest, WithoutTheDesktopsViewerEveryFileToShowIsToldAlike) {
     const std::string path = std::getenv("PATH") != nullptr ? std::getenv("PATH") : "";
     setenv("PATH", scratch.Path().c_str(), 1);  // no xdg-open there
     scratch.Write("HELP/index.htm", "<html></html>");
-    const std::function<void()> shows[] = {
-        [] { QTest::keyClick(FindQtWidget(MainWindowData.handles.view), Qt::Key_F1); },
-        [] { ViewCallbacks.openWithShell("tmp.png"); },
-        [] { OpenReportInViewer("demo_part_length.txt"); }};
+    // F1 is posted to the view, to be taken by the loop; the other two show in the call, whose
+    // box (if any) shows and is answered before the call returns.
+    const struct {
+        const char* name;
+        std::function<void()> show;
+        bool posted;
+    } shows[] = {
+        {"F1", [] { QTest::keyClick(FindQtWidget(MainWindowData.handles.view), Qt::Key_F1); },
+         true},
+        {"the view's picture", [] { ViewCallbacks.openWithShell("tmp.png"); }, false},
+        {"the length report", [] { OpenReportInViewer("demo_part_length.txt"); }, false}};
     std::vector<QString> told;
+    bool returned[std::size(shows)] = {};
     std::size_t next = 0;
-    std::function<void()> show, answer;
+    std::function<void()> show;
     show = [&] {
         if (next == std::size(shows)) {
             NotifyNativeClose(MainWindow.load());
             return;
         }
-        testing::WhenIdle(answer, 100);
-        shows[next]();
-    };
-    answer = [&] {
-        auto* box = testing::FindTopLevel<QMessageBox>();
-        told.push_back(box != nullptr ? box->text() : QString());
-        ++next;
-        if (box != nullptr) {
-            box->button(QMessageBox::Ok)->click();
-        }
-        testing::WhenIdle(show, 100);
+        const std::size_t which = next;
+        testing::WhenReady(
+            std::string("a box, or the return of ") + shows[which].name,
+            [&, which] {
+                return testing::FindTopLevel<QMessageBox>() != nullptr || returned[which];
+            },
+            [&] {
+                auto* box = testing::FindTopLevel<QMessageBox>();
+                told.push_back(box != nullptr ? box->text() : QString());
+                ++next;
+                if (box != nullptr) {
+                    box->button(QMessageBox::Ok)->click();
+                }
+                testing::WhenIdle(show);
+            });
+        shows[which].show();
+        returned[which] = !shows[which].posted;
     };
     testing::WhenStarted(show);
     ProgramStart start;

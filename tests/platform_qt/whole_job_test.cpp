@@ -10,6 +10,7 @@
 #include <QMessageBox>
 #include <QTest>
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -68,32 +69,42 @@ protected:
         SetDialogResponder({});
     }
     // Runs the program; steps[i] runs once the loop waits after steps[i - 1], then the window is
-    // closed. A step that calls Again() runs once more after a short wait (for at most 60 s).
+    // closed. A step that calls Again(what) runs once more after a short wait, until the wait
+    // bound has passed since it first ran: then the test fails, saying which step waited for what.
     void RunSteps(std::vector<std::function<void()>> steps) {
         static std::vector<std::function<void()>> queue;
         static std::function<void()> next;
-        static int waits = 0;
         static std::size_t total = 0;
+        static std::chrono::steady_clock::time_point firstTry;
+        static bool retrying = false;
         total = steps.size();
         queue = std::move(steps);
+        retrying = false;
         next = [] {
-            if (queue.empty() || waits > 1200) {
-                EXPECT_LE(waits, 1200)
-                    << "step " << total - queue.size() + 1 << " of " << total
-                    << " waited in vain; run mode " << static_cast<int>(RunFlags().runMode->load())
-                    << ", box " << (testing::FindTopLevel<QMessageBox>() != nullptr) << ", program "
-                    << DefinitionFiles.ncProgramFile;
+            if (queue.empty()) {
                 NotifyNativeClose(MainWindow.load());
                 return;
             }
-            std::function<void()> step = queue.front();
-            again = false;
-            step();
-            waits = again ? waits + 1 : 0;
-            if (!again) {
-                queue.erase(queue.begin());
+            if (!retrying) {
+                firstTry = std::chrono::steady_clock::now();
             }
-            testing::WhenIdle(next, again ? 50 : 100);
+            const std::function<void()> step = queue.front();
+            waitingFor = nullptr;
+            step();
+            retrying = waitingFor != nullptr;
+            if (!retrying) {
+                queue.erase(queue.begin());
+            } else if (std::chrono::steady_clock::now() - firstTry > testing::kWaitBound) {
+                testing::EndWhatTheTestOpened(
+                    "step " + std::to_string(total - queue.size() + 1) + " of " +
+                    std::to_string(total) + " waited " +
+                    std::to_string(testing::kWaitBound.count()) + " s in vain for " + waitingFor +
+                    "; run mode " + std::to_string(static_cast<int>(RunFlags().runMode->load())) +
+                    ", box " + (testing::FindTopLevel<QMessageBox>() != nullptr ? "1" : "0") +
+                    ", program " + DefinitionFiles.ncProgramFile);
+                return;
+            }
+            testing::WhenIdle(next, retrying ? 50 : 100);
         };
         testing::WhenStarted(next);
         ProgramStart start;
@@ -101,10 +112,10 @@ protected:
         start.closeWhenIdle = 0;
         EXPECT_EQ(RunProgram(start), 0);
     }
-    static void Again() {
-        again = true;
+    static void Again(const char* what) {
+        waitingFor = what;
     }
-    static inline bool again = false;
+    static inline const char* waitingFor = nullptr;
     AfterRewind JogAfterACutShortRun(const std::string& second, bool escape);
     testing::SampleWorkingDirectory scratch;
 };
@@ -219,30 +230,33 @@ AfterRewind QtWholeJobTest::JogAfterACutShortRun(const std::string& second, bool
     });
     scratch.Write("first.nc", "%\nO1\nT1 M06\nG56 G00 X10. Y70. Z50.\nM30\n%\n");
     AfterRewind seen;
+    int endedBefore = 0;  // the runs ended before the last F5
     std::vector<std::function<void()>> steps = {
         [] { PostWindowMessage(MainWindow.load(), WM_COMMAND, IDM_STOCK_TWO_POINT, 0); }};
     for (const std::string& name : {std::string("first.nc"), second}) {
         const std::string path = scratch.At(name);
         steps.push_back([path] { testing::ChooseFileThroughMenu(IDM_NC_SELECT, path); });
-        steps.push_back([path] {
+        steps.push_back([path, &endedBefore] {
             if (DefinitionFiles.ncProgramFile != path) {
-                return Again();
+                return Again("the program chosen");
             }
+            endedBefore = RunCommands.endedRuns;
             QTest::keyClick(FindQtWidget(MainWindowData.handles.view), Qt::Key_F5);
         });
-        steps.push_back([stop = escape && name == second] {
-            if (RunFlags().runMode->load() == RunMode::kIdle &&
-                testing::FindTopLevel<QMessageBox>() == nullptr) {
-                return Again();
-            }
-            if (stop) {
+        if (escape && name == second) {
+            steps.push_back([&endedBefore] {
+                // Esc once the run goes (a run that has ended already leaves nothing to stop).
+                if (RunFlags().runMode->load() == RunMode::kIdle &&
+                    RunCommands.endedRuns == endedBefore) {
+                    return Again("the run's start");
+                }
                 QTest::keyClick(FindQtWidget(MainWindowData.handles.view), Qt::Key_Escape);
-            }
-        });
-        steps.push_back([&seen] {
+            });
+        }
+        steps.push_back([&seen, &endedBefore] {
             AnswerMessageBox(&seen.boxes);
-            if (RunFlags().runMode->load() != RunMode::kIdle) {
-                Again();
+            if (RunCommands.endedRuns == endedBefore) {
+                Again("the run's end");
             }
         });
     }
@@ -274,7 +288,7 @@ AfterRewind QtWholeJobTest::JogAfterACutShortRun(const std::string& second, bool
         // A box the jog shows is answered first.
         if (testing::FindTopLevel<QMessageBox>() != nullptr) {
             AnswerMessageBox(&seen.boxes);
-            return Again();
+            return Again("the jog's boxes answered");
         }
         seen.afterJog = ColumnPaneValue(kPaneAxisValue);
     });
@@ -328,14 +342,14 @@ TEST_F(QtWholeJobTest, AfterWorkDeleteThePanelsRangesSayUndefined) {
             // The panel shows the box once it has drawn again after the command.
             withStock = DrawnColumnTexts();
             if (std::count(withStock.begin(), withStock.end(), "\tundefined") != 0) {
-                return Again();
+                return Again("the panel drawn with the box's ranges");
             }
             ChooseMenuCommand(MainWindow.load(), IDM_STOCK_STATE);
         },
         [&] {
             deleted = DrawnColumnTexts();
             if (std::count(deleted.begin(), deleted.end(), "\tundefined") == 0) {
-                return Again();
+                return Again("the panel drawn with undefined ranges");
             }
         },
     });

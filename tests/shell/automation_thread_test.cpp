@@ -12,6 +12,7 @@
 #include "platform/backend.h"
 #include "platform/message_box.h"
 #include "shell/automation_test_support.h"
+#include "support/bounded_wait.h"
 #include "support/scoped_log_directory.h"
 #include "support/scratch_directory.h"
 
@@ -401,15 +402,24 @@ TEST(AutomationCallWindowTest, CallsRunOnTheWindowThreadUntilTheMainWindowGoes) 
         finished.store(1);
     });
     WindowMessage message;
-    while (!finished.load()) {
-        if (PeekWindowMessage(&message, PM_REMOVE)) {
-            DispatchWindowMessage(message);
-            if (message.message == WM_AUTOMATION_DONE) {
-                MainWindow.store(nullptr);
-                DestroyPlatformWindow(main);
+    const bool ended = testing::AwaitCondition(
+        [&] {
+            while (PeekWindowMessage(&message, PM_REMOVE)) {
+                DispatchWindowMessage(message);
+                if (message.message == WM_AUTOMATION_DONE) {
+                    MainWindow.store(nullptr);
+                    DestroyPlatformWindow(main);
+                }
             }
-        } else {
-            std::this_thread::yield();
+            return finished.load() != 0;
+        },
+        std::chrono::microseconds(0));
+    if (!ended) {
+        ADD_FAILURE() << "waited in vain for the automation thread's end (done "
+                      << (MainWindow.load() == nullptr ? "came)" : "never came)");
+        if (MainWindow.load() != nullptr) {
+            MainWindow.store(nullptr);  // the automation thread goes on to its end
+            DestroyPlatformWindow(main);
         }
     }
     automation.join();

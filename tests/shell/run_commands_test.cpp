@@ -41,6 +41,7 @@
 #include "simulation/run_control.h"
 #include "simulation/run_end.h"
 #include "simulation/run_ui_hooks.h"
+#include "support/bounded_wait.h"
 #include "support/scratch_directory.h"
 #include "view/view_window.h"
 
@@ -75,16 +76,21 @@ void TouchData() {
     }
 }
 
-// Waits until the condition or an abort; false on abort.
+// Waits until the condition or an abort; false on abort, and on a wait in vain (a failure).
 bool WaitFor(bool (*condition)()) {
-    while (!condition()) {
-        if (Aborted()) {
-            return false;
+    bool met = false;
+    const auto answered = [&met, condition] {
+        met = condition();
+        if (met || Aborted()) {
+            return true;
         }
         TouchData();
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        return false;
+    };
+    if (!testing::AwaitCondition(answered, std::chrono::milliseconds(1))) {
+        ADD_FAILURE() << "the scripted run waited in vain for the test or an abort";
     }
-    return true;
+    return met;
 }
 
 void FakeSimulation() {
@@ -202,17 +208,19 @@ protected:
         SendWindowMessage(main, WM_KEYDOWN, key, 0);
         DeliverPending();
     }
-    // Advances the clock tick by tick until the condition holds.
+    // Advances the clock tick by tick until the condition holds (for at most the wait bound in
+    // real time, while the run's thread works); whether it holds.
     bool TickUntil(bool (*condition)()) {
-        for (int i = 0; i < 20000; ++i) {
-            if (condition()) {
-                return true;
-            }
-            AdvanceManualClock(5);
-            DeliverPending();
-            std::this_thread::sleep_for(std::chrono::microseconds(200));
-        }
-        return condition();
+        return testing::AwaitCondition(
+            [condition] {
+                if (condition()) {
+                    return true;
+                }
+                AdvanceManualClock(5);
+                DeliverPending();
+                return false;
+            },
+            std::chrono::microseconds(200));
     }
     static bool RunEnded() {
         return RunFlags().runMode->load() == RunMode::kIdle && !CuttingRunHasThread(WindowRun);

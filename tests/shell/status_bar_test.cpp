@@ -20,6 +20,7 @@
 #include "services/ui_hooks.h"
 #include "shell/nc_data_commands.h"
 #include "simulation/run_control.h"
+#include "support/bounded_wait.h"
 #include "support/fake_ui.h"
 #include "support/test_windows.h"
 #include "view/camera.h"
@@ -345,12 +346,17 @@ TEST_F(StatusBarTest, RefreshesFromAWorkerWhileTheInterfaceThreadRunsKeepTheirOr
         PostWindowMessage(ui.mainWindow, WM_NULL, 0, 0);  // wakes the loop below
     });
     StatusInputs.macro.running = 1;
-    WindowMessage message;
-    while (!done.load()) {
-        WaitWindowMessage(&message);
-        DispatchWindowMessage(message);
-        StatusInputs.basicModelTitle += "x";  // this thread's own writes go on meanwhile
-    }
+    const bool served = testing::AwaitCondition(
+        [&done] {
+            WindowMessage message;
+            while (PeekWindowMessage(&message, PM_REMOVE)) {
+                DispatchWindowMessage(message);
+                StatusInputs.basicModelTitle += "x";  // this thread's own writes go on meanwhile
+            }
+            return done.load() != 0;
+        },
+        std::chrono::microseconds(0));
+    EXPECT_TRUE(served) << "waited in vain for the worker's last request";
     worker.join();
     testing::DispatchPendingMessages();
     ASSERT_EQ(applied.size(), static_cast<std::size_t>(REQUESTS));

@@ -16,6 +16,7 @@
 #include "simulation/interference_flags.h"
 #include "stock/stock_grid.h"
 #include "structure_test_support.h"
+#include "support/bounded_wait.h"
 #include "support/stock_invariants.h"
 #include "support/test_cutting_run.h"
 
@@ -54,8 +55,10 @@ TEST_F(OwnerWordTest, TwoThreadsNeverHoldItTogether) {
     std::atomic<int> overlaps{0};
     auto side = [&](std::int32_t owner) {
         for (int i = 0; i < kRounds; ++i) {
-            while (!TryTakeMountedTools(owner)) {
-                std::this_thread::yield();
+            if (!testing::AwaitCondition([owner] { return TryTakeMountedTools(owner) != 0; },
+                                         std::chrono::microseconds(0))) {
+                ADD_FAILURE() << "side " << owner << " waited in vain for the word, round " << i;
+                return;
             }
             if (inside.fetch_add(1) != 0) {
                 overlaps.fetch_add(1);

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/worker_thread.h"
+#include "support/bounded_wait.h"
 
 namespace mirexa {
 namespace {
@@ -30,10 +31,16 @@ protected:
     }
 };
 
-void WaitFor(const std::atomic<std::int32_t>& flag, std::int32_t value) {
-    while (flag.load() != value) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+// Waits until the worker has set the flag to the value; a wait in vain fails, naming the flag,
+// and aborts the run so that the worker ends. Whether the flag came.
+bool WaitFor(const std::atomic<std::int32_t>& flag, std::int32_t value, const char* name) {
+    if (!testing::AwaitCondition([&] { return flag.load() == value; },
+                                 std::chrono::milliseconds(1))) {
+        ADD_FAILURE() << "waited in vain for " << name << " " << value;
+        RequestRunAbort();
+        return false;
     }
+    return true;
 }
 
 TEST_F(RunControlTest, RedrawsAreServedOneByOneAndAbortEndsAWait) {
@@ -46,12 +53,11 @@ TEST_F(RunControlTest, RedrawsAreServedOneByOneAndAbortEndsAWait) {
         results.push_back(RequestRedrawAndWait());
     });
     int served = 0;
-    while (served < 3) {
-        WaitFor(RunControl.redrawRequest, 1);
+    while (served < 3 && WaitFor(RunControl.redrawRequest, 1, "the redraw request")) {
         EXPECT_EQ(RunControl.viewRedrawRequest.load(), 0);
         served += ServeRedrawRequest(nullptr);
     }
-    WaitFor(RunControl.redrawRequest, 1);
+    WaitFor(RunControl.redrawRequest, 1, "the redraw request");
     RequestRunAbort();
     worker.join();
     EXPECT_EQ(results, (std::vector<int>{1, 1, 1, 0}));
@@ -63,7 +69,7 @@ TEST_F(RunControlTest, PauseResumesAndAbortsWithoutSteppingOn) {
     RunControl.pendingStop = 1;
     RunControl.stopKeyRequest = 1;
     std::thread worker([&] { result = WaitAtStopBlock(); });
-    WaitFor(RunControl.pauseRequest, 1);
+    WaitFor(RunControl.pauseRequest, 1, "the pause request");
     EXPECT_EQ(RunControl.pauseBlink.load(), 1);
     ResumeRun();
     worker.join();
@@ -74,7 +80,7 @@ TEST_F(RunControlTest, PauseResumesAndAbortsWithoutSteppingOn) {
     // Abort while paused: the abort is stored before the pause is released, so the worker
     // never takes the release for a resume.
     std::thread second([&] { result = WaitAtStopBlock(); });
-    WaitFor(RunControl.pauseRequest, 1);
+    WaitFor(RunControl.pauseRequest, 1, "the pause request");
     RequestRunAbort();
     second.join();
     EXPECT_EQ(result.load(), 0);
@@ -117,12 +123,14 @@ TEST_F(RunControlTest, WaitsWakeWhenTheHostAnswers) {
             resumed += WaitAtStopBlock();
         }
     });
-    for (int i = 0; i < 20; ++i) {
-        WaitFor(RunControl.pauseRequest, 1);
+    for (int i = 0; i < 20 && WaitFor(RunControl.pauseRequest, 1, "the pause request"); ++i) {
         ResumeRun();
         // The next pause may only be seen once this one has been left.
-        while (resumed.load() == i) {
-            std::this_thread::yield();
+        if (!testing::AwaitCondition([&] { return resumed.load() != i; },
+                                     std::chrono::microseconds(0))) {
+            ADD_FAILURE() << "waited in vain for the worker to leave pause " << i;
+            RequestRunAbort();
+            break;
         }
     }
     worker.join();
@@ -142,7 +150,7 @@ TEST_F(RunControlTest, AbortReleasesAWorkerSoItCanBeJoined) {
                   },
                   0, 1),
               1);
-    WaitFor(RunControl.redrawRequest, 1);
+    WaitFor(RunControl.redrawRequest, 1, "the redraw request");
     RequestRunAbort();
     JoinWorkerThread(&worker_);
     EXPECT_EQ(HasWorkerThread(worker_), 0);

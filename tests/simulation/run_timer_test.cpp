@@ -24,6 +24,7 @@
 #include "shell/worker_threads.h"
 #include "simulation/run_control.h"
 #include "simulation/run_end.h"
+#include "support/bounded_wait.h"
 #include "support/test_windows.h"
 
 namespace mirexa {
@@ -154,18 +155,20 @@ protected:
         Hooks.Take();
     }
     // Steps the manual clock by 5 ms and serves every due message, until the condition holds
-    // (the scripted thread works in real time meanwhile).
+    // (the scripted thread works in real time meanwhile), for at most the wait bound in real
+    // time; whether it holds.
     template <typename Condition>
     bool PumpUntil(Condition condition) {
-        for (int i = 0; i < 20000; ++i) {
-            if (condition()) {
-                return true;
-            }
-            AdvanceManualClock(5);
-            testing::DispatchPendingMessages();
-            std::this_thread::sleep_for(std::chrono::microseconds(200));
-        }
-        return condition();
+        return testing::AwaitCondition(
+            [&condition] {
+                if (condition()) {
+                    return true;
+                }
+                AdvanceManualClock(5);
+                testing::DispatchPendingMessages();
+                return false;
+            },
+            std::chrono::microseconds(200));
     }
     void Tick() {
         SendWindowMessage(window_, WM_TIMER, IDT_RUN_PROGRESS, 0);
@@ -318,9 +321,13 @@ int CountAbortsMissedAtRelease(std::atomic<std::int32_t>& pause, std::atomic<std
     std::atomic<int> spinning{0};
     std::atomic<int> seen{0};
     std::atomic<int> missed{0};
+    std::atomic<int> quit{0};  // the test gave up: the watcher ends
     std::thread watcher([&] {
         for (int r = 1; r <= kRounds; ++r) {
             while (round.load() != r) {
+                if (quit.load() != 0) {
+                    return;
+                }
                 std::this_thread::yield();
             }
             spinning = r;
@@ -332,16 +339,23 @@ int CountAbortsMissedAtRelease(std::atomic<std::int32_t>& pause, std::atomic<std
             seen = r;
         }
     });
+    const auto yielding = std::chrono::microseconds(0);
     for (int r = 1; r <= kRounds; ++r) {
         abort = 0;
         pause = 1;
         round = r;
-        while (spinning.load() != r) {
-            std::this_thread::yield();
+        if (!testing::AwaitCondition([&] { return spinning.load() == r; }, yielding)) {
+            ADD_FAILURE() << "round " << r << ": waited in vain for the watcher to start";
+            quit = 1;
+            pause = 0;
+            break;
         }
         doAbort(r);
-        while (seen.load() != r) {
-            std::this_thread::yield();
+        if (!testing::AwaitCondition([&] { return seen.load() == r; }, yielding)) {
+            ADD_FAILURE() << "round " << r << ": waited in vain for the abort to release the pause";
+            quit = 1;
+            pause = 0;  // the watcher goes on, then ends
+            break;
         }
     }
     watcher.join();

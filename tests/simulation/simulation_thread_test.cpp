@@ -71,29 +71,28 @@ struct ScriptedHost {
 
     void Run() {
         ASSERT_EQ(StartTestCut(), 1);
-        while (CuttingRunFinished(TestRun) == 0) {
-            if (RunControl.redrawRequest.load() != 0) {
-                ++redraws;
-                if (onRedraw) {
-                    onRedraw(redraws);
-                }
-                ServeRedrawRequest(nullptr);
-            } else if (RunControl.pauseRequest.load() != 0) {
-                ++pauses;
-                pausedAt.push_back(ReadRunStatus().blockText);
-                stepsAtPause.push_back(TestRun.record.steps);
-                if (whilePaused) {
-                    whilePaused();
-                }
-                if (onPause == kAbort && pauses >= abortAtPause) {
-                    RequestRunAbort();
-                } else {
-                    ResumeRun();
-                }
+        ServeTestCutToItsEnd([this] { Serve(); }, std::chrono::microseconds(300));
+    }
+    void Serve() {
+        if (RunControl.redrawRequest.load() != 0) {
+            ++redraws;
+            if (onRedraw) {
+                onRedraw(redraws);
             }
-            std::this_thread::sleep_for(std::chrono::microseconds(300));
+            ServeRedrawRequest(nullptr);
+        } else if (RunControl.pauseRequest.load() != 0) {
+            ++pauses;
+            pausedAt.push_back(ReadRunStatus().blockText);
+            stepsAtPause.push_back(TestRun.record.steps);
+            if (whilePaused) {
+                whilePaused();
+            }
+            if (onPause == kAbort && pauses >= abortAtPause) {
+                RequestRunAbort();
+            } else {
+                ResumeRun();
+            }
         }
-        JoinCuttingRun(TestRun);
     }
 };
 

@@ -14,6 +14,7 @@
 
 #include "stock/stock_grid.h"
 #include "stock/stock_shapes.h"
+#include "support/bounded_wait.h"
 #include "support/stock_invariants.h"
 
 namespace mirexa {
@@ -213,7 +214,7 @@ TEST_F(DexelCellTest, ACellThatCannotGrowStaysAsItWas) {
         _exit(ok == 1 ? 0 : 4);
     }
     int status = 0;
-    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(testing::AwaitChildExit(child, &status, "the child's end"));
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 0);
 }

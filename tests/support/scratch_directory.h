@@ -60,22 +60,6 @@ private:
     std::string root_;
 };
 
-// Waits a while (a loaded machine's patience) until done says that another process or thread
-// has reached a point, looking every poll; whether it did.
-inline bool AwaitCondition(const std::function<bool()>& done,
-                           std::chrono::microseconds poll = std::chrono::milliseconds(10)) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    while (!done() && std::chrono::steady_clock::now() < deadline) {
-        std::this_thread::sleep_for(poll);
-    }
-    return done();
-}
-
-// Waits until the path exists, as another process makes it; whether it does.
-inline bool AwaitPath(const std::string& path) {
-    return AwaitCondition([&path] { return std::filesystem::exists(path); });
-}
-
 #ifdef MIREXA_SAMPLES
 // Copies every file of the bundled samples into the directory (over files of the same name).
 inline void CopySamplesInto(const ScratchDirectory& scratch) {

@@ -1,9 +1,15 @@
 #include "support/test_cutting_run.h"
 
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+
 #include "config/config_records.h"
 #include "nc/nc_session.h"
 #include "simulation/run_control.h"
 #include "stock/stock_model.h"
+#include "support/bounded_wait.h"
 
 namespace mirexa {
 
@@ -45,6 +51,28 @@ int StartTestCut(bool prepare) {
         return StartCuttingRun(TestRun, WindowRunRequest());
     }
     return StartCuttingRun(TestRun, WindowRunRequest(), [](CuttingRun& run) { RunCutting(run); });
+}
+
+int ServeTestCutToItsEnd(const std::function<void()>& serve, std::chrono::microseconds poll) {
+    const auto served = [&serve] {
+        if (CuttingRunFinished(TestRun) != 0) {
+            return true;
+        }
+        serve();
+        return false;
+    };
+    const int ended = testing::AwaitCondition(served, poll) ? 1 : 0;
+    if (ended == 0) {
+        ADD_FAILURE() << "waited " << testing::kWaitBound.count()
+                      << " s in vain for the run's end; the run is aborted";
+        RequestRunAbort();  // which also ends the run's waits for redraws and pauses
+        if (!testing::AwaitCondition([] { return CuttingRunFinished(TestRun) != 0; }, poll)) {
+            std::fprintf(stderr, "the run did not end after its abort either\n");
+            std::abort();
+        }
+    }
+    JoinCuttingRun(TestRun);
+    return ended;
 }
 
 }  // namespace mirexa

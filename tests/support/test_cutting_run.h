@@ -3,6 +3,9 @@
 // the run's own.
 #pragma once
 
+#include <chrono>
+#include <functional>
+
 #include "simulation/cutting_run.h"
 
 namespace mirexa {
@@ -22,5 +25,12 @@ void RunTestCut();
 // Starts the window's request in TestRun on its own thread; with prepare, the run's preparation
 // first as the window's runs have it. Returns StartCuttingRun's answer.
 int StartTestCut(bool prepare = false);
+
+// Serves TestRun, started on its own thread, from this thread until the run has ended, then joins
+// it: serve (which answers the run's redraws and pauses) runs at every look, one each poll. A run
+// that has not ended within the wait bound fails the test and is aborted; one that the abort
+// does not end either ends the process with that failure, as a join would hang. Returns 1 when
+// the run ended by itself.
+int ServeTestCutToItsEnd(const std::function<void()>& serve, std::chrono::microseconds poll);
 
 }  // namespace mirexa

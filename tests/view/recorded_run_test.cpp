@@ -109,14 +109,14 @@ TEST(RecordedRun, ACutSlotIsRecordedAsAPlayableVideo) {
     DrawingSuppressed = 0;
     RedrawsServed = 0;
     StartTestCut();
-    while (CuttingRunFinished(TestRun) == 0) {
-        ServeRedrawRequest(RenderAndRecord);
-        if (RunControl.pauseRequest.load() != 0) {
-            ResumeRun();
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    JoinCuttingRun(TestRun);
+    ServeTestCutToItsEnd(
+        [] {
+            ServeRedrawRequest(RenderAndRecord);
+            if (RunControl.pauseRequest.load() != 0) {
+                ResumeRun();
+            }
+        },
+        std::chrono::milliseconds(1));
     // The end of the run: a last frame of the finished cut, then the file is closed.
     RenderAndRecord();
     RunUiCallbacks.stopAviRecording();

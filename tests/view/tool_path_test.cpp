@@ -666,30 +666,21 @@ SampleRunOutcome CutSampleWithStops(const std::string& stockPath, bool drawAtSto
     RunControl.runMode = RunMode::kRealCutting;
     RunControl.runLogFlag = 1;
     DrawingSuppressed = 1;
-    std::atomic<int> ended{0};
-    std::thread run([&ended] {
-        RunTestCut();
-        ended = 1;
-    });
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    while (ended.load() == 0) {
-        if (std::chrono::steady_clock::now() > deadline) {
-            ADD_FAILURE() << "the run did not end within 60 s";
-            RequestRunAbort();
-        }
-        if (RunControl.pauseRequest.load() != 0) {
-            if (drawAtStops) {
-                for (const int variant : {0, 1}) {
-                    PathRecord path;
-                    out.pathResults.push_back(TraceToolPath(variant, path.Output()));
-                    EXPECT_GT(path.strips.size(), 10u);
+    StartTestCut();
+    ServeTestCutToItsEnd(
+        [&out, drawAtStops] {
+            if (RunControl.pauseRequest.load() != 0) {
+                if (drawAtStops) {
+                    for (const int variant : {0, 1}) {
+                        PathRecord path;
+                        out.pathResults.push_back(TraceToolPath(variant, path.Output()));
+                        EXPECT_GT(path.strips.size(), 10u);
+                    }
                 }
+                ResumeRun();
             }
-            ResumeRun();
-        }
-        std::this_thread::sleep_for(std::chrono::microseconds(200));
-    }
-    run.join();
+        },
+        std::chrono::microseconds(200));
     RunControl.runLogFlag = 0;
     DrawingSuppressed = 0;
     RunControl.runMode = RunMode::kIdle;

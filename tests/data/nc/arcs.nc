@@ -11,6 +11,8 @@ G03 X10. Y10. R10.
 G02 X20. Y10. R5.
 (Full circle by I and J: centre X15 Y10.)
 G03 X20. Y10. I-5. J0
+(The same circle by I and J alone: a whole circle names no axis, yet it moves.)
+G03 I-5. J0
 (R back to the start gives no circle: sweep 0.)
 G02 X20. Y10. R5.
 (G18: from X20 Z0 to X10 Z10 by R10, clockwise seen from +Y: centre X10 Z0.)

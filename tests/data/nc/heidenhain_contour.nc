@@ -10,6 +10,7 @@
 9 CP IPA-90 DR-
 10 L IX+5 IY-10 R0 FMAX
 11 CP IPA+360 IZ-2 DR+
-12 L Z+100 R0 FMAX
-13 END PGM CONTOUR MM
-14 L X+500
+12 ; a block without motion after a circle makes no circle
+13 L Z+100 R0 FMAX
+14 END PGM CONTOUR MM
+15 L X+500
