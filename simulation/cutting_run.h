@@ -106,6 +106,11 @@ int CuttingRunFinished(const CuttingRun& run);
 // 1 while the run holds a thread that was not joined.
 int CuttingRunHasThread(const CuttingRun& run);
 
+// 1 when the user-interface thread may read a stock that a run's thread cuts (the view meshing
+// its blocks): no run's thread is between its start and the end of its body, or the one going
+// waits for a redraw or at a stop block (run_control.h's handshakes) and writes nothing.
+int MayReadRunStock();
+
 // Joins the run's thread (blocking); WaitForCuttingRun answers the messages sent to this
 // thread's windows while it waits.
 void JoinCuttingRun(CuttingRun& run);

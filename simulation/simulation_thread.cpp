@@ -43,6 +43,9 @@ namespace {
 // The run whose work runs on this thread (RunOfThisThread).
 thread_local CuttingRun* threadRun = nullptr;
 
+// The runs' threads between their start and the end of their body (MayReadRunStock).
+std::atomic<int> runThreadsCutting{0};
+
 // Binds a run to the calling thread for the binding's life.
 class ThreadRunBinding {
 public:
@@ -760,6 +763,8 @@ int StartCuttingRun(CuttingRun& run, RunRequest request, std::function<void(Cutt
         };
     }
     CuttingRun* self = &run;
+    // Counted before the thread exists, so that no read of the stock starts as it begins to cut.
+    runThreadsCutting.fetch_add(1);
     if (CreateWorkerThread(
             &run.thread,
             [self, body] {
@@ -771,6 +776,7 @@ int StartCuttingRun(CuttingRun& run, RunRequest request, std::function<void(Cutt
                 } catch (const std::bad_alloc&) {
                     self->result.end = kRunEndMemory;
                 }
+                runThreadsCutting.fetch_sub(1);
                 self->state.store(RunState::kEnded);
                 if (self->ended != nullptr) {
                     self->ended();
@@ -778,6 +784,7 @@ int StartCuttingRun(CuttingRun& run, RunRequest request, std::function<void(Cutt
             },
             0, 1) < 0) {
         // No thread for the run: it ends as out of memory.
+        runThreadsCutting.fetch_sub(1);
         run.result.end = kRunEndMemory;
         run.state.store(RunState::kEnded);
         return -1;
@@ -791,6 +798,13 @@ int CuttingRunFinished(const CuttingRun& run) {
 
 int CuttingRunHasThread(const CuttingRun& run) {
     return HasWorkerThread(run.thread);
+}
+
+int MayReadRunStock() {
+    return runThreadsCutting.load() == 0 || RunControl.redrawRequest.load() != 0 ||
+                   RunControl.pauseRequest.load() != 0
+               ? 1
+               : 0;
 }
 
 void JoinCuttingRun(CuttingRun& run) {

@@ -11,6 +11,7 @@
 #include "config/tools_file.h"
 #include "geometry/machine_kinematics.h"
 #include "geometry/orientation_frames.h"
+#include "simulation/cutting_run.h"
 #include "view/camera.h"
 #include "view/gl_colors.h"
 #include "view/kept_stock_frame.h"
@@ -92,7 +93,13 @@ void BuildPathList(int id, const float* color, int withoutRotary) {
 
 // Step 4: everything flagged, in the fixed order.
 void RebuildDirtyLists(StockModel* model, StockListNameTable* table) {
-    RefreshStockDisplay(model, table, CurrentStockIndex.load());
+    // The stock's blocks are meshed from the stock itself: during a run only while its thread
+    // waits for a frame or at a stop block, so that a paint in between (an exposure, a window
+    // shown) neither reads rays being cut nor clears the marks of blocks cut meanwhile. The
+    // blocks keep their marks and the run's next frame meshes them.
+    if (MayReadRunStock()) {
+        RefreshStockDisplay(model, table, CurrentStockIndex.load());
+    }
     if (BasicModel.nx == 0) {
         DeleteSceneList(FixedListName(kListBasicShape));
     } else if (SceneDirty.basicShape && DisplayModes.baseMode != 0) {

@@ -12,6 +12,7 @@
 #include "platform/cursor.h"
 #include "platform/paint.h"
 
+class QApplication;
 class QCursor;
 class QImage;
 class QMenuBar;
@@ -56,6 +57,9 @@ void ShowQtFrame(WindowHandle window, const QImage& image);
 void ApplyQtPaintRecord(WindowHandle window);
 void ApplyQtCursor();
 void DeleteAllQtWidgets();
+// Keys that the toolkit hands to a menu after it closed go to the open popup or the focus
+// (qt_menus.cpp).
+void ForwardKeysOfClosedMenus(QApplication* application);
 // The menu bar widget of a top-level window, or null.
 QMenuBar* FindQtMenuBar(WindowHandle window);
 // The top-level window whose widget is the given one's window, or null.

@@ -1,10 +1,14 @@
 // The menu bar of a top-level window, brought up to date from the layer's menu record after every
 // change: items, separators and submenus in the record's order, captions, grey and check states.
-// A chosen item goes back through ChooseMenuCommand; opening a menu posts WM_MENUSELECT.
+// A chosen item goes back through ChooseMenuCommand; opening a menu posts WM_MENUSELECT. Keys
+// that reach a menu after it closed go where the keyboard is.
 #include <QAction>
+#include <QApplication>
+#include <QKeyEvent>
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
+#include <memory>
 
 #include "platform/qt/qt_backend.h"
 #include "platform/qt/qt_internal.h"
@@ -109,7 +113,42 @@ void SyncActions(QWidget* target, MenuHandle menu, WindowHandle window) {
     }
 }
 
+// Until the toolkit has handled a menu's closing, the X server hands the keys typed meanwhile to
+// the menu's window (its keyboard grab), and the toolkit gives them to the closed menu, which
+// drops them: on a busy machine the second Esc of Esc, Esc ended there, the menu bar stayed in
+// its keyboard mode and took the user's next Esc for itself. Such a key goes to the open popup,
+// else to the widget with the focus, as if it had been typed there.
+class ClosedMenuKeys : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* target, QEvent* event) override {
+        if (event->type() != QEvent::KeyPress && event->type() != QEvent::KeyRelease) {
+            return false;
+        }
+        auto* menu = qobject_cast<QMenu*>(target);
+        if (menu == nullptr || menu->isVisible()) {
+            return false;
+        }
+        QWidget* receiver = QApplication::activePopupWidget();
+        if (receiver == nullptr) {
+            receiver = QApplication::focusWidget();
+        }
+        if (receiver == nullptr || receiver == menu) {
+            return false;
+        }
+        const std::unique_ptr<QEvent> key(event->clone());
+        QApplication::sendEvent(receiver, key.get());
+        return true;
+    }
+};
+
 }  // namespace
+
+void ForwardKeysOfClosedMenus(QApplication* application) {
+    application->installEventFilter(new ClosedMenuKeys(application));
+}
 
 void SyncQtMenuBar(WindowHandle window) {
     auto* frame = dynamic_cast<QMainWindow*>(FindQtWidget(window));

@@ -64,16 +64,6 @@ name_of() {
 named() {
     case "$(name_of "$1")" in $2) return 0 ;; *) return 1 ;; esac
 }
-# Opens the menu of Alt+$1 and chooses the item of each key that follows once its menu shows.
-menu() {
-    local key shown
-    e2e_focus "$main"
-    for key in "alt+$1" "${@:2}"; do
-        shown="$(e2e_shown_windows)"
-        xdotool key "$key"
-        [ "$key" = "${*: -1}" ] || wait_for "no menu opened after $key" e2e_new_window "$shown" popup
-    done
-}
 # Waits for the dialog named $1, gives it the keyboard, types the keys $2.. ("=text" types the
 # text) and waits until it has gone.
 dialog() {
@@ -114,8 +104,7 @@ e2e_find_window "the main window did not open with the program" 'demo_part\.nc'
 main="$found"
 e2e_find_window "the tool display panel did not open" ' in vmc3\.ttl '
 panel="$found"
-# The run starts once the window has drawn the stock (a paint of the view while the run cuts can
-# leave blocks of the stock drawn as they were).
+# The run starts once the window has drawn the stock.
 wait_for "the view did not settle after the start" view_settled
 reports="$(viewed_reports)"
 xdotool mousemove 900 500
@@ -129,10 +118,10 @@ wait_for "the view did not settle after the run" view_settled
 cut="$settled"
 
 step "Work > Read asks, and C brings the cut back"
-menu w l
+e2e_menu w l
 dialog '^Work$' Escape
 wait_for "the cut is not shown as it was after the cancelled read" same_view "$cut"
-menu w l
+e2e_menu w l
 dialog '^Work$' "=$work/gui/box.dme" Return
 wait_for "the box read is not shown" changed $view "$cut"
 xdotool mousemove 900 500
@@ -140,15 +129,15 @@ xdotool key c
 wait_for "C did not bring the cut back" same_view "$cut"
 
 step "NC Data > Select asks every time"
-menu n s
+e2e_menu n s
 dialog 'NC DATA FILE' ctrl+a "=$work/gui/pocket.nc" Return
 wait_for "the program chosen was not selected" named "$main" '*pocket.nc*'
-menu n s
+e2e_menu n s
 dialog 'NC DATA FILE' ctrl+a "=$work/gui/demo_part.nc" Return
 wait_for "the program chosen again was not selected" named "$main" '*demo_part.nc*'
 
 step "Esc at T03: the panel keeps the tool the spindle holds"
-menu r h s
+e2e_menu r h s
 xdotool mousemove 900 500
 xdotool key F5
 wait_for "the single block run did not stop before its first block" paused
@@ -169,7 +158,7 @@ before="$(probe $box sum)"
 xdotool mousemove --window "$panel" $picture click 1
 wait_for "the picture box did not paint again" changed $box "$before"
 panel_names 'BULL D16*' || e2e_fail "after Esc at T03 the panel does not name T03"
-menu n x
+e2e_menu n x
 e2e_wait_for_exit
 
 step "a macro hands the window back, with the NC communication plug-in, at the large font"
@@ -198,7 +187,7 @@ print(next(x for x in range(len(dark)) if all(dark[x:x + 40])))'
 eval "$(xdotool getwindowgeometry --shell "$panel")"
 right="$(column_right)"
 [ "$X" -ge "$right" ] || e2e_fail "the tool panel at x $X covers the column, which ends at $right"
-menu n x
+e2e_menu n x
 e2e_wait_for_exit
 
 step "stocks defined, Exit, and a new start defines them in the same place"
@@ -216,9 +205,9 @@ dme_lines() {
 dme_lines >"$work/stock_values.before"
 # Defines a stock with the menu key $1 and its dialog $2 as it stands, and saves it as $3.
 define_and_save() {
-    menu w "$1"
+    e2e_menu w "$1"
     dialog "$2" Return
-    menu w s
+    e2e_menu w s
     dialog '^Save Work$' "=$work/stock/$3" Return
     wait_for "$3 was not written" test -s "$work/stock/$3"
 }
@@ -227,7 +216,7 @@ e2e_find_window "the main window did not open" 'Not Selected'
 main="$found"
 # The NC program's dialog: the names offered for the beginning typed are those its first filter,
 # the settings' pattern, lets through.
-menu n s
+e2e_menu n s
 e2e_find_window "the NC program's dialog did not open" 'NC DATA FILE'
 e2e_focus "$found"
 shown="$(e2e_shown_windows)"
@@ -239,7 +228,7 @@ wait_for "the program of the pattern *.tap was not selected" named "$main" '*dem
 define_and_save w '^Define Work by Origin Point$' origin1.dme
 define_and_save d '^Define Work by 2-Points$' box1.dme
 define_and_save u '^Define Cylinder Work$' cylinder1.dme
-menu n x
+e2e_menu n x
 e2e_wait_for_exit
 dme_lines >"$work/stock_values.after"
 cmp -s "$work/stock_values.before" "$work/stock_values.after" || {
@@ -252,7 +241,7 @@ main="$found"
 define_and_save d '^Define Work by 2-Points$' box2.dme
 define_and_save w '^Define Work by Origin Point$' origin2.dme
 define_and_save u '^Define Cylinder Work$' cylinder2.dme
-menu n x
+e2e_menu n x
 e2e_wait_for_exit
 for stock in origin box cylinder; do
     cmp -s "$work/stock/${stock}1.dme" "$work/stock/${stock}2.dme" ||

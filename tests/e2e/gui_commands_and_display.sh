@@ -63,12 +63,16 @@ ended() {
     ! kill -0 "$1" 2>/dev/null
 }
 # finished PROCESS CODE WHAT: waits for the process to end (bounded) and checks its exit code
-# (any code for "-").
+# ("SIGTERM" for any end by that signal, e2e_ended_by_sigterm).
 finished() {
     local status=0
     e2e_wait "$e2e_patience" "$3 did not end" ended "$1"
     wait "$1" || status=$?
-    [ "$2" = "-" ] || [ "$status" -eq "$2" ] || e2e_fail "$3 ended with $status instead of $2"
+    if [ "$2" = SIGTERM ]; then
+        e2e_ended_by_sigterm "$status" || e2e_fail "$3 ended with $status, not as SIGTERM ends it"
+    else
+        [ "$status" -eq "$2" ] || e2e_fail "$3 ended with $status instead of $2"
+    fi
 }
 # Sends the command from the display; succeeds when the answer is $3. A failure shows the last
 # answer.
@@ -96,13 +100,9 @@ close_dialog() {
 }
 # Ends the window $mirexa (on $DISPLAY) with the menu's Exit, which writes its settings.
 exit_window() {
-    local main shown_before
+    local main
     main="$(e2e_window_named "demo_part.nc")"
-    e2e_focus "$main"
-    shown_before="$(e2e_shown_windows)"
-    xdotool key alt+n
-    e2e_wait "$e2e_patience" "Alt+N opened no menu" e2e_new_window "$shown_before" popup
-    xdotool key x
+    e2e_menu n x
     e2e_wait_for_exit
 }
 
@@ -135,7 +135,7 @@ said="$(DISPLAY=nowhere:0 timeout 60 "$exe" --send 32819 2>&1)" || status=$?
     e2e_fail "a send from a display without a window did not name the windows' displays: $said"
 # 3. With one window left, that window takes it.
 kill -TERM "$b_window"
-finished "$b_window" - "the window on $b, after SIGTERM,"
+finished "$b_window" SIGTERM "the window on $b, after SIGTERM,"
 e2e_wait "$e2e_patience" "the only window did not take 32819 sent from a display without one" \
     answers nowhere:0 32819 ok
 e2e_wait "$e2e_patience" "32819 sent from a display without a window opened no dialog" \
@@ -194,7 +194,7 @@ e2e_wait "$e2e_patience" "the second window did not say that the stopped one tak
 e2e_wait "$e2e_patience" "the second window did not open" \
     sh -c "DISPLAY=$a xdotool search --onlyvisible --pid $second --name demo_part.nc >/dev/null"
 kill -TERM "$second"
-finished "$second" - "the second window, after SIGTERM,"
+finished "$second" SIGTERM "the second window, after SIGTERM,"
 kill -CONT "$mirexa"
 e2e_wait "$e2e_patience" "the woken window did not take 32819" answers "$a" 32819 ok
 e2e_wait "$e2e_patience" "32819 opened no dialog in the woken window" dialog_on "$a" "$b"

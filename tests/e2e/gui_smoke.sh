@@ -39,7 +39,6 @@ e2e_start_xvfb 1280 1024
 e2e_launch "$work/gui" "-(0,0,1200,900)"
 e2e_find_window "the main window did not open" 'Not Selected'
 main="$found"
-sleep 1
 
 # Answers the file dialog named $1 with the path $2.
 answer_file_dialog() {
@@ -51,16 +50,9 @@ answer_file_dialog() {
 }
 
 # Work > Read: the box stock. NC Data > Select (plainly, the stock kept): the sample program.
-e2e_focus "$main"
-xdotool key alt+w
-sleep 0.5
-xdotool key l
+e2e_menu w l
 answer_file_dialog '^Work$' "$work/gui/box.dme"
-sleep 1
-e2e_focus "$main"
-xdotool key alt+n
-sleep 0.5
-xdotool key s
+e2e_menu n s
 answer_file_dialog 'NC DATA FILE' "$work/gui/demo_part.nc"
 
 # The result run: it has ended when its tool length report is written and closed and the screen
@@ -156,10 +148,7 @@ xdotool key Escape
 e2e_wait "$e2e_patience" "Esc did not close the version panel" e2e_window_gone 'Version/Environment'
 
 # Quit: the menu's Exit; the program saves its settings and ends with code 0.
-e2e_focus "$main"
-xdotool key alt+n
-sleep 0.5
-xdotool key x
+e2e_menu n x
 e2e_wait_for_exit
 
 echo "gui_smoke: passed in $((SECONDS - e2e_started)) s"

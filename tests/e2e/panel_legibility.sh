@@ -254,9 +254,7 @@ for font in 0 20; do
             -i "$work/screen.rgb" "$artefacts/panel_$language$suffix.png"
         cat "$work/figures"
         [ "$font" = 0 ] || check_large_font
-        kill "$mirexa"
-        wait "$mirexa" 2>/dev/null || true
-        mirexa=""
+        e2e_stop
     done
 done
 echo "panel_legibility: passed in $((SECONDS - e2e_started)) s"

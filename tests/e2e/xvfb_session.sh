@@ -18,15 +18,26 @@ artefacts="${artefacts:-$PWD}"
 mkdir -p "$artefacts"
 rm -f "$artefacts/${name}_failure"*  # an earlier run's
 
-# Skips the script (exit 77) when one of the named tools is missing.
+# Skips the script (exit 77) when one of the named tools is missing; where every tool must be
+# there (MIREXA_E2E_REQUIRED=1: scripts/test, after scripts/deps installed them all), a missing
+# one fails the script instead, so that nothing goes unchecked in CI.
 e2e_require() {
     local tool
     for tool in "$@"; do
-        if ! command -v "$tool" >/dev/null; then
+        if ! e2e_have "$tool"; then
             echo "$name: skipped, $tool is not installed (scripts/deps installs it)"
             exit 77
         fi
     done
+}
+# Succeeds when the tool is installed; for a step that needs it (and is left out without it). A
+# missing tool fails the script where every tool must be there.
+e2e_have() {
+    command -v "$1" >/dev/null && return 0
+    if [ "${MIREXA_E2E_REQUIRED:-0}" = 1 ]; then
+        e2e_fail "$1 is not installed, and here every tool must be (scripts/deps installs it)"
+    fi
+    return 1
 }
 
 # The scratch folder $work; the program ($mirexa), the window manager ($e2e_wm) and the server
@@ -175,6 +186,22 @@ e2e_new_window() {
     return 1
 }
 
+# e2e_menu KEY [ITEM...]: opens the menu of Alt+KEY in the main window ($main), typed once the
+# window has the keyboard, and types the keys of the items, each once its menu shows (the last
+# one chooses its item).
+e2e_menu() {
+    local keys=("alt+$1" "${@:2}") i shown
+    e2e_focus "$main"
+    for i in "${!keys[@]}"; do
+        shown="$(e2e_shown_windows)"
+        xdotool key "${keys[$i]}"
+        if [ "$i" -eq 0 ] || [ "$i" -lt $((${#keys[@]} - 1)) ]; then
+            e2e_wait "$e2e_patience" "no menu opened after ${keys[$i]}" \
+                e2e_new_window "$shown" popup
+        fi
+    done
+}
+
 # Gives the window the keyboard focus (failing the script when it cannot).
 e2e_focus() {
     timeout "$e2e_patience" xdotool windowfocus --sync "$1" ||
@@ -205,13 +232,24 @@ e2e_wait_for_exit() {
 e2e_ended() {
     ! kill -0 "$mirexa" 2>/dev/null
 }
+# Succeeds when the exit code $1 is one of an end by SIGTERM: the program with the user does not
+# catch the signal and ends by it (143); while the work of its start (the command line's, a
+# macro's) still runs, the signal aborts that work, and the program ends as on any abort (255).
+# Any other end, an exit of its own before the signal, a crash or a sanitizer's report at the end
+# included, is none.
+e2e_ended_by_sigterm() {
+    [ "$1" -eq 143 ] || [ "$1" -eq 255 ]
+}
 # Ends the program left with the user (as a closed terminal would: SIGTERM) and waits for its end,
-# whatever its code.
+# which must be one by the signal.
 e2e_stop() {
+    local status=0
     kill "$mirexa" 2>/dev/null || true
     e2e_wait "$e2e_patience" "the program did not end on SIGTERM" e2e_ended
-    wait "$mirexa" 2>/dev/null || true
+    wait "$mirexa" || status=$?
     mirexa=""
+    e2e_ended_by_sigterm "$status" ||
+        e2e_fail "the program ended with code $status, not as SIGTERM ends it (143 or 255)"
 }
 
 # Starts Xvfb with a screen of WIDTH x HEIGHT on a free display and points the program at it:

@@ -1,20 +1,25 @@
 // The stock display: triangle colours from end flags, chaining of a cell's segments, cap
 // rectangles of the outer faces, per-block rebuilds with list names per undo slot, the style
-// list, and the messages held back while a rebuild runs.
+// list, the messages held back while a rebuild runs, and a paint during a run's cut.
 #include "view/stock_display.h"
 
 #include <GL/gl.h>
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <cmath>
 #include <map>
 #include <set>
+#include <thread>
 #include <vector>
 
 #include "config/config_records.h"
 #include "platform/clock.h"
 #include "platform/window.h"
 #include "services/shared_state.h"
+#include "simulation/cutting_run.h"
+#include "simulation/run_control.h"
 #include "stock/stock_grid.h"
 #include "support/test_windows.h"
 #include "view/camera.h"
@@ -580,6 +585,59 @@ TEST(StockRebuild, PaintsAndStockCommandsWaitUntilTheRebuildEnds) {
     MessagePumpEnabled = 0;
     UseManualClock(0);
     DestroyPlatformWindow(window);
+}
+
+// Waits (at most 30 s) until the condition holds; returns it.
+template <typename Condition>
+bool WaitUntil(Condition condition) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (!condition() && std::chrono::steady_clock::now() < end) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return condition();
+}
+
+// A paint while the run's thread cuts (the window exposed, shown again) draws the blocks as they
+// were and leaves them marked: it reads nothing the thread writes. The run's frame meshes them.
+TEST(StockRebuild, APaintWhileARunCutsLeavesTheCutBlocksToTheRunsFrame) {
+    TopView top;
+    StockModel& model = top.Model();
+    ASSERT_EQ(top.view.Render(), 1);
+    ResetRunControlFlags();
+    const double floor[3] = {0, 0, -5.5};
+    std::atomic<int> step{0};  // 1: the thread has cut and cuts on; 2: the test has painted
+    const auto cutAndDraw = [&](CuttingRun&) {
+        const double cutLo[3] = {-10, -10, -5.5}, cutHi[3] = {10, 10, 1};
+        CarveBox(&model, cutLo, cutHi, Pen(3));
+        step = 1;
+        WaitUntil([&] { return step.load() == 2; });
+        RequestRedrawAndWait();
+    };
+    CuttingRun run;
+    // However the test ends, the thread is released and joined.
+    struct EndRun {
+        CuttingRun& run;
+        std::atomic<int>& step;
+        ~EndRun() {
+            step = 2;
+            RequestRunAbort();
+            JoinCuttingRun(run);
+            ResetRunControlFlags();
+        }
+    } end{run, step};
+    ASSERT_EQ(StartCuttingRun(run, RunRequest{}, cutAndDraw), 1);
+    ASSERT_TRUE(WaitUntil([&] { return step.load() == 1; }));
+    const int cut = testing::CountDirtyBlocks(model);
+    ASSERT_GT(cut, 0);
+    ASSERT_EQ(top.view.Render(), 1);
+    EXPECT_EQ(testing::CountDirtyBlocks(model), cut);
+    EXPECT_TRUE(ColorNear(top.view.PixelAt(floor), top.Expected(GlColors.pens[0])));
+    step = 2;
+    ASSERT_TRUE(WaitUntil([] { return RunControl.redrawRequest.load() != 0; }));
+    ASSERT_EQ(top.view.Render(), 1);
+    EXPECT_EQ(testing::CountDirtyBlocks(model), 0);
+    EXPECT_TRUE(ColorNear(top.view.PixelAt(floor), top.Expected(GlColors.pens[3])));
+    ServeRedrawRequest(nullptr);
 }
 
 }  // namespace
