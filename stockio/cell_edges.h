@@ -72,6 +72,16 @@ void FindDexelSegmentCase(const double* ends, const DexelEndFlag* flags, int cou
 // node, are never moved, so a ray that no node touches reads as it is stored.
 constexpr double kNodeSnapFraction = 1e-6;
 
+// Where a tool surface passes a hair from a node, each family ends its ray a hair from the node,
+// each at its own distance, and the surface would keep up to three points a few millionths of a
+// millimetre apart where one is meant. The surface extraction therefore welds the points of its
+// cells' loops before it cuts them into fans: a coordinate within kVertexWeldFraction of the
+// pitch of a node's takes the node's value. The weld moves points only and is the same function
+// of a point everywhere, so every directed edge stays cancelled by its reverse (an edge whose two
+// points fall into one vanishes with its reverse); the rays are still read by the node rule
+// above, and the caps' outlines take the welded points.
+constexpr double kVertexWeldFraction = 1e-4;
+
 // The node table of one ray axis and the distance (mm) within which ends are taken as on a node.
 struct NodeSnap {
     const double* nodes = {};
@@ -86,6 +96,12 @@ inline NodeSnap MakeNodeSnap(const StockModel& model, int axis) {
     snap.pitch = model.pitch;
     snap.tolerance = kNodeSnapFraction * model.pitch;
     return snap;
+}
+// The weld of the surface's points along one axis (see kVertexWeldFraction).
+inline NodeSnap MakeVertexWeld(const StockModel& model, int axis) {
+    NodeSnap weld = MakeNodeSnap(model, axis);
+    weld.tolerance = kVertexWeldFraction * model.pitch;
+    return weld;
 }
 
 // v moved onto its nearest node when it lies within the tolerance of it, else v.

@@ -539,7 +539,14 @@ std::int64_t WriteStockCellSurfaces(const StockModel& model, const StockCapMarks
                                     const MeshTransform& transform,
                                     const MeshExtractionOptions& options, const FacetSink& sink,
                                     OuterPlanePoints* points, MeshExtractionStats* stats) {
-    const MeshTransform grid;
+    // The cells' own transform leaves grid coordinates as they are, but for the weld of the
+    // points of their loops.
+    NodeSnap weld[3];
+    for (int axis = 0; axis < 3; ++axis) {
+        weld[axis] = MakeVertexWeld(model, axis);
+    }
+    MeshTransform grid;
+    grid.weld = weld;
     CellStage stage;
     stage.model = &model;
     stage.marks = &marks;

@@ -3,9 +3,11 @@
 #include "stockio/surface_extraction.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <memory>
 #include <new>
+#include <vector>
 
 #include "geometry/vector_math.h"
 #include "stockio/cell_hole_closure.h"
@@ -297,11 +299,58 @@ std::int64_t EmitFanWithoutSpikes(const MeshTransform& transform, const double* 
                : 0;
 }
 
+// Writes the loop with its points welded (see kVertexWeldFraction): a point that the weld puts
+// onto the one before it goes, and the fan is chosen among the welded points, so that no
+// triangle of zero area comes out of the weld. The edges of the loop between points that fall
+// into one vanish; their reverses in the neighbouring loops fall into one alike.
+std::int64_t EmitWeldedFan(const MeshTransform& transform, const double* const* points, int count,
+                           const FacetSink& sink, const CellFacePlanes* planes) {
+    // Loops of a cell have a few points; longer ones (hole closures) take the heap.
+    constexpr int kInPlace = 64;
+    std::array<double, 3> inPlace[kInPlace];
+    const double* inPlaceLoop[kInPlace];
+    std::vector<std::array<double, 3>> spilled;
+    std::vector<const double*> spilledLoop;
+    std::array<double, 3>* welded = inPlace;
+    const double** kept = inPlaceLoop;
+    if (count > kInPlace) {
+        try {
+            spilled.resize(static_cast<std::size_t>(count));
+            spilledLoop.resize(static_cast<std::size_t>(count));
+        } catch (const std::bad_alloc&) {
+            return kMeshExtractionNoMemory;
+        }
+        welded = spilled.data();
+        kept = spilledLoop.data();
+    }
+    int n = 0;
+    for (int i = 0; i < count; ++i) {
+        for (int k = 0; k < 3; ++k) {
+            welded[i][k] = SnapToNode(transform.weld[k], points[i][k]);
+        }
+        if (n == 0 || !SamePoint(kept[n - 1], welded[i].data())) {
+            kept[n++] = welded[i].data();
+        }
+    }
+    while (n > 1 && SamePoint(kept[n - 1], kept[0])) {
+        --n;
+    }
+    if (n < 3) {
+        return 0;
+    }
+    MeshTransform placement = transform;
+    placement.weld = nullptr;
+    return EmitFan(placement, kept, n, sink, planes);
+}
+
 // Writes a loop of grid points as a fan from the point FanApex chooses; when there is none
 // (points on a line on several sides, or a loop of a cell that no point keeps off its faces), as
 // a fan around the loop's centroid. A loop with a spike is written without it.
 std::int64_t EmitFan(const MeshTransform& transform, const double* const* points, int count,
                      const FacetSink& sink, const CellFacePlanes* planes) {
+    if (transform.weld != nullptr) {
+        return EmitWeldedFan(transform, points, count, sink, planes);
+    }
     if (LoopHasSpike(points, count)) {
         return EmitFanWithoutSpikes(transform, points, count, sink, planes);
     }

@@ -46,6 +46,9 @@ struct MeshTransform {
     double rows[9] = {};
     double inverse[9] = {};
     double offset[3] = {};  // mm
+    // Per axis (three), or null: the points of a loop are welded before it is cut into a fan
+    // (see kVertexWeldFraction and EmitMeshFan).
+    const NodeSnap* weld = {};
 };
 void SetMeshTransform(const StockFrame& frame, MeshTransform* transform);
 // Maps a point (mm, in place) from grid coordinates into the placement.
@@ -164,8 +167,10 @@ bool CapRectangleTriangles(const OuterPlanePoints& points, int face, double a0, 
 
 // Writes a loop of grid points as triangles, mapped into the placement: a fan from its first
 // point from which no triangle has zero area (a writer would leave it out, and with it the
-// points on its edges), or, when there is none, a fan around the loop's centroid. Returns the
-// facets written or the sink's negative code.
+// points on its edges), or, when there is none, a fan around the loop's centroid. With a weld in
+// the transform, the loop's points are welded first and a point that thus falls onto the one
+// before it goes; a loop left with fewer than three points writes nothing. Returns the facets
+// written or the sink's negative code.
 std::int64_t EmitMeshFan(const MeshTransform& transform, const double* const* points, int count,
                          const FacetSink& sink);
 

@@ -472,6 +472,9 @@ int PrepareDexelMeshBuffers(const StockModel& model, DexelMeshBuffers* buffers) 
     DexelMeshBuffers& b = *buffers;
     b.model = &model;
     SetMeshTransform(model.frame, &b.transform);
+    for (int axis = 0; axis < 3; ++axis) {
+        b.weld[axis] = MakeVertexWeld(model, axis);
+    }
     for (int family = 0; family < 3; ++family) {
         const auto n = static_cast<std::size_t>(grid.family[family]->cellCount);
         for (int side = 0; side < 2; ++side) {
@@ -708,8 +711,9 @@ void DrawDexelFacePolygons(DexelMeshBuffers* buffers, const int faceFlags[6],
                            const CellSegmentList& segments) {
     CellFacetContext context{buffers, &segments};
     const FacetSink sink{WriteCellFacet, &context};
-    const MeshTransform identity;  // grid coordinates: the flags are found by position
-    EmitDexelFaceTriangles(identity, faceFlags, segments, sink, nullptr);
+    MeshTransform grid;  // grid coordinates: the flags are found by position
+    grid.weld = buffers->weld;
+    EmitDexelFaceTriangles(grid, faceFlags, segments, sink, nullptr);
 }
 
 int TriangulateDexelCells(DexelMeshBuffers* buffers, int wireFrame, int x0, int x1, int y0, int y1,

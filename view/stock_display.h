@@ -86,6 +86,7 @@ struct DexelCapRectangle {
 struct DexelMeshBuffers {
     const StockModel* model = {};
     MeshTransform transform = {};
+    NodeSnap weld[3] = {};     // the weld of the cells' points, as the saved surface's
     DexelEndMap ends[3] = {};  // families 0 X, 1 Y, 2 Z
     StockCapMarks marks = {};
     std::unique_ptr<double[]> endValues[6] = {};

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -65,6 +66,7 @@ Point VertexOf(const MeshFacet& f, int v) {
 
 std::string Describe(const Point& p) {
     std::ostringstream text;
+    text.precision(9);
     text << "(" << p[0] << ", " << p[1] << ", " << p[2] << ")";
     return text.str();
 }
@@ -329,6 +331,63 @@ bool TouchingSheets(const Point& u, const Point& v, const std::vector<MeshFacet>
                << unmatched << " directed edges unmatched (" << length << " mm), first " << first;
     }
     return ::testing::AssertionSuccess();
+}
+
+::testing::AssertionResult SurfaceHasNoNearVertices(const std::vector<MeshFacet>& facets,
+                                                    double distance) {
+    // The distinct positions in buckets of the distance's size: a pair closer than it on every
+    // axis lies in the same bucket or in neighbouring ones.
+    std::vector<Point> points;
+    points.reserve(3 * facets.size());
+    for (const MeshFacet& f : facets) {
+        for (int v = 0; v < 3; ++v) {
+            points.push_back(VertexOf(f, v));
+        }
+    }
+    std::sort(points.begin(), points.end());
+    points.erase(std::unique(points.begin(), points.end()), points.end());
+    using Bucket = std::array<std::int64_t, 3>;
+    auto bucketOf = [&](const Point& p) {
+        return Bucket{static_cast<std::int64_t>(std::floor(p[0] / distance)),
+                      static_cast<std::int64_t>(std::floor(p[1] / distance)),
+                      static_cast<std::int64_t>(std::floor(p[2] / distance))};
+    };
+    std::map<Bucket, std::vector<std::size_t>> buckets;
+    for (std::size_t i = 0; i < points.size(); ++i) {
+        buckets[bucketOf(points[i])].push_back(i);
+    }
+    std::size_t pairs = 0;
+    double closest = distance;
+    std::pair<Point, Point> shown;
+    for (std::size_t i = 0; i < points.size(); ++i) {
+        const Bucket b = bucketOf(points[i]);
+        for (int n = 0; n < 27; ++n) {
+            const auto near =
+                buckets.find({b[0] + n % 3 - 1, b[1] + n / 3 % 3 - 1, b[2] + n / 9 - 1});
+            if (near == buckets.end()) {
+                continue;
+            }
+            for (const std::size_t j : near->second) {
+                const double apart = std::max({std::fabs(points[j][0] - points[i][0]),
+                                               std::fabs(points[j][1] - points[i][1]),
+                                               std::fabs(points[j][2] - points[i][2])});
+                if (j > i && apart < distance) {
+                    ++pairs;
+                    if (apart < closest) {
+                        closest = apart;
+                        shown = {points[i], points[j]};
+                    }
+                }
+            }
+        }
+    }
+    if (pairs == 0) {
+        return ::testing::AssertionSuccess();
+    }
+    return ::testing::AssertionFailure()
+           << pairs << " pairs of vertices closer than " << distance << " mm, the closest "
+           << Describe(shown.first) << " and " << Describe(shown.second) << " (" << closest
+           << " mm apart)";
 }
 
 ::testing::AssertionResult ReadBinaryStlFacets(const std::string& path, bool byteSwapped,

@@ -51,6 +51,12 @@ double SurfaceArea(const std::vector<MeshFacet>& facets);
 ::testing::AssertionResult SurfaceIsConforming(const std::vector<MeshFacet>& facets,
                                                int sheets = 2);
 
+// Vertices that are meant as one: no two distinct vertex positions (exact coordinates) lie
+// closer than `distance` (mm) on every axis. On failure it tells how many pairs do and shows the
+// closest.
+::testing::AssertionResult SurfaceHasNoNearVertices(const std::vector<MeshFacet>& facets,
+                                                    double distance);
+
 // The facets of a binary STL file, decoded from its bytes: the header's count must equal the
 // facets the file size holds (84 + 50 n bytes). byteSwapped reads every 32-bit word reversed.
 // Coordinates come back as doubles of the stored floats; normalGiven is 1.
