@@ -123,8 +123,7 @@ void ShowPausedState(WindowHandle window) {
 // run flags.
 void EndAbortedRun(WindowHandle window) {
     NoteRunEndForAutomation(kCutAborted);
-    FinishCuttingRun(RunSession, WindowRun.reports, WindowRun.cutting.flags, RunCommands.startPoint,
-                     window);
+    FinishAbortedCuttingRun(WindowRun, RunCommands.startPoint, window);
     KillBlinkTimer(window);
     KillRunProgressTimer(window);
     RunFlags().runMode->store(RunMode::kIdle);
@@ -339,8 +338,7 @@ void EndRunAfterThread(WindowHandle window) {
         CompleteRunEnd(window);
         return;
     }
-    const int code = FinishRun(RunSession, WindowRun.reports, WindowRun.cutting.flags,
-                               RunCommands.startPoint, window, 0, WindowRun.result.end);
+    const int code = FinishRun(WindowRun, RunCommands.startPoint, window, 0);
     if (code != 0) {
         ControlOriginOffset = RunCommands.savedControlOrigin;
         NoteRunEndForAutomation(kCutAlarm);

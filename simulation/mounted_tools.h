@@ -122,8 +122,9 @@ void MountedToolPosition(const double base[5], int tool, int current, double out
 //  5. the tools at the current station are cut and checked at the base position (flags kept);
 //  6. when a tool recorded a code, the contact flag and, per listed tool, the flag of its code.
 // Inside a canned cycle move a contact of a tool is cleared. The current tool is current again
-// when the pass ends. Selecting a tool fills the session's tool records, and the other tools are
-// cut and checked with those. The tools cut the stock given (none: nothing is cut); their new ends
+// when the pass ends. Selecting a tool fills the session's tool records (derived at the pitch of
+// the stock given), and the other tools are cut and checked with those. The tools cut the stock
+// given (none: nothing is cut) and the heads are checked against it; their new ends
 // carry the step mark's line stamps. The tools are cut and checked on the cutting state given (its
 // cutter, pose, flags and measures); it holds the current tool's cutter again when the pass ends.
 // Returns the volume the current tool removed.

@@ -20,8 +20,10 @@ struct SimulationHooks {
     // Each takes the cutting state of the stepping and the session whose move is stepped, and
     // reads the session's pose, move and tool.
     // The structure pairs of the tool, the holder and the heads, each group only when one of its
-    // choices is on; they set the structure flags of the state's flags.
-    void (*checkStructures)(CuttingState& cutting, const NcSession& session) = {};
+    // choices is on, the heads against the stock the step cuts; they set the structure flags of
+    // the state's flags.
+    void (*checkStructures)(CuttingState& cutting, const NcSession& session,
+                            const StockModel* stock) = {};
     // The mounted-tools pass: cuts and checks every mounted tool in place of the plain cut.
     // Null: the plain cut of the current tool.
     // Returns the volume the current tool removed.
@@ -35,12 +37,12 @@ struct SimulationHooks {
     // 1 when the session's current tool has a mounted-tool list.
     int (*currentToolHasMountedTools)(const NcSession& session) = {};
 
-    // --- Interference decisions and reports (of the session whose move is stepped, into the
-    // reports of its run) ---
+    // --- Interference decisions and reports (of the session whose move is stepped and the stock
+    // it cuts, into the reports of its run) ---
     // An alarm step (state 4, its flags those of the cutting state) is recorded; nonzero ends
     // the run.
     int (*recordInterferenceBreak)(const CuttingState& cutting, NcSession& session,
-                                   RunReports& reports) = {};
+                                   const StockModel* stock, RunReports& reports) = {};
     // 1 when an event of the block is recorded and the run pauses on events.
     int (*blockHasPauseEvent)(const RunReports& reports) = {};
     // After a block: writes the block's events to the interference report when there are any.
@@ -50,7 +52,8 @@ struct SimulationHooks {
     // A second-form report line of an alarm step ("%d/%d:X..\n", its flags those of the cutting
     // state), after the kind list; the report is opened when none is.
     void (*writeSecondFormLine)(const CuttingState& cutting, NcSession& session,
-                                RunReports& reports, const char* line) = {};
+                                const StockModel* stock, RunReports& reports,
+                                const char* line) = {};
     // A limit-log line, complete with its ending; the log is opened when it is not.
     void (*writeLimitLogLine)(NcSession& session, RunReports& reports, const char* line) = {};
 

@@ -15,6 +15,7 @@ namespace mirexa {
 
 struct NcSession;
 struct RunReports;
+struct StockModel;
 
 // How a run ended.
 enum SimulationRunEnd : int {
@@ -47,10 +48,11 @@ enum FetchedBlockKind : int {
 
 // The state of one puller's block loop, reset at its start.
 struct BlockLoopState {
-    // Mounts a tool: the puller's own work around MountToolForStepping, with the run's cutting
-    // state and reports below. Null mounts with MountToolForStepping alone.
-    void (*mountTool)(NcSession& session, CuttingState& cutting, RunReports* reports,
-                      int tool) = {};
+    // Mounts a tool: the puller's own work around MountToolForStepping, with the loop's stock,
+    // cutting state and reports below. Null mounts with MountToolForStepping alone.
+    void (*mountTool)(NcSession& session, const BlockLoopState& loop, int tool) = {};
+    // The stock whose pitch the mounted tools are derived at (null: pitch 0).
+    const StockModel* stock = {};
     // The cutting state whose cutter the loop's tool changes load (the run's; none: no cut).
     CuttingState* cutting = {};
     // The run's reports, which a mount writes the tool-length line of the tool put away to
@@ -76,10 +78,10 @@ struct BlockLoopState {
     std::int32_t toolChanges = {};  // tools mounted by the loop's blocks
 };
 
-// Makes a tool current as every puller must for its poses: SelectCurrentTool at the current
-// stock's pitch (0 without a stock), then the length offset of the new tool in the HEIDENHAIN
-// and SIEMENS dialects. A number outside the tool tables changes nothing.
-void MountToolForStepping(NcSession& session, int tool);
+// Makes a tool current as every puller must for its poses: SelectCurrentTool at the pitch of the
+// puller's stock (ToolDerivationPitch: 0 without a stock), then the length offset of the new tool
+// in the HEIDENHAIN and SIEMENS dialects. A number outside the tool tables changes nothing.
+void MountToolForStepping(NcSession& session, const StockModel* stock, int tool);
 
 // Notes what the next block's re-synchronisation compares with; called before each
 // ComputeNextMove.

@@ -36,7 +36,7 @@ ToolPoseFindings CutAndCheckToolPose(CuttingState& cutting, NcSession& session, 
         found.raysVisited = cutting.pose.raysVisited;
         found.plainCut = true;
         if (hooks.checkStructures != nullptr) {
-            hooks.checkStructures(cutting, session);
+            hooks.checkStructures(cutting, session, stock);
         }
     }
     if (step.cycleMove) {
