@@ -164,7 +164,7 @@ void PostAutomationDone() {
     }
 }
 
-int WaitForCuttingRun() {
+int WaitForWindowRunEnd() {
     int end = kCutCompleted;
     for (;;) {
         int active = 0;
@@ -200,26 +200,26 @@ void IgnoreStopOptionInBatch() {
 int RunCutStep(CutKind kind, int resultSilent) {
     const bool silent = DrawingSuppressed.load() != 0;
     AutomationRequest request;
-    request.runMode = BatchRunKind::kResultUnseen;
+    request.batchKind = BatchRunKind::kResultUnseen;
     request.batchRun = silent ? 1 : 0;
     if (!silent) {
         switch (kind) {
             case CutKind::kReal:
-                request.runMode = BatchRunKind::kReal;
+                request.batchKind = BatchRunKind::kReal;
                 break;
             case CutKind::kSkip:
-                request.runMode = BatchRunKind::kSkip;
+                request.batchKind = BatchRunKind::kSkip;
                 break;
             case CutKind::kResult:
-                request.runMode =
+                request.batchKind =
                     resultSilent ? BatchRunKind::kResultLogged : BatchRunKind::kResult;
                 break;
         }
     }
-    const unsigned command = RunCommandOfMode(RunModeOfBatchKind(request.runMode));
+    const unsigned command = RunCommandOfMode(RunModeOfBatchKind(request.batchKind));
     int end = kCutAborted;
     if (SendAutomationRequest(command, 0, request)) {
-        end = WaitForCuttingRun();
+        end = WaitForWindowRunEnd();
     }
     CloseCuttingLog(end);
     if (end == kCutAlarm) {

@@ -85,7 +85,7 @@ struct AutomationRequest {
     // 32774 .. 32776: the automation's batch kind of the run (the -X digits: real, skip, result,
     // result logged, result logged and drawn nowhere); the logged kinds open the log with the
     // program's name.
-    BatchRunKind runMode = BatchRunKind::kNone;
+    BatchRunKind batchKind = BatchRunKind::kNone;
     // 32774 .. 32776: a batch run: nobody watches it, so an abort marks the batch's exit code and
     // progress opens no box. Ends with the run.
     int batchRun = {};
@@ -167,7 +167,7 @@ void PostAutomationDone();
 // user-interface thread every poll period; an abort signal raises the run's abort request again
 // (a run started after the signal cleared it). Returns the kCut kind; kCutAborted after an
 // abort signal or when the main window went away.
-int WaitForCuttingRun();
+int WaitForWindowRunEnd();
 
 // --- Steps (automation thread) ------------------------------------------------------------------
 

@@ -200,7 +200,7 @@ void OpenLengthReport(BatchRunKind batchKind) {
     output.arborCheck = Checks.arborCheck;
     output.heightCheck = Checks.heightCheck;
     output.chipWidthCheck = Checks.chipWidthCheck;
-    output.runMode = batchKind;
+    output.batchKind = batchKind;
     output.stream = stream;
 }
 
@@ -241,7 +241,7 @@ void CompleteRunEnd(WindowHandle window) {
     ++RunCommands.endedRuns;
 }
 
-int StartRun(WindowHandle window, RunMode mode, void (*threadBody)()) {
+int StartWindowRun(WindowHandle window, RunMode mode, void (*threadBody)()) {
     // The automation's run: its own mode and batch flag, and no stop waits for a user.
     const AutomationRequest* request = CurrentAutomationRequest();
     if (request != nullptr) {
@@ -255,8 +255,8 @@ int StartRun(WindowHandle window, RunMode mode, void (*threadBody)()) {
         return 1;  // the running thread only switches its mode
     }
     // The log of a logged batch run; the command line's run mode is taken by this run.
-    const BatchRunKind batchKind = request != nullptr ? request->runMode : BatchRunKind::kNone;
-    CommandLine.runMode = BatchRunKind::kNone;
+    const BatchRunKind batchKind = request != nullptr ? request->batchKind : BatchRunKind::kNone;
+    CommandLine.batchKind = BatchRunKind::kNone;
     RunControl.batchKind.store(batchKind);
     RunControl.batchRun.store(request != nullptr && request->batchRun != 0 ? 1 : 0);
     if (BatchKindLogsRun(batchKind)) {
@@ -428,11 +428,11 @@ unsigned RunCommandOfMode(RunMode mode) {
 int HandleRunCommand(WindowHandle window, unsigned command, void (*threadBody)()) {
     switch (command) {
         case IDM_CUT_REAL:
-            return StartRun(window, RunMode::kRealCutting, threadBody);
+            return StartWindowRun(window, RunMode::kRealCutting, threadBody);
         case IDM_CUT_SKIP:
-            return StartRun(window, RunMode::kSkipCutting, threadBody);
+            return StartWindowRun(window, RunMode::kSkipCutting, threadBody);
         case IDM_CUT_RESULT:
-            return StartRun(window, RunMode::kResult, threadBody);
+            return StartWindowRun(window, RunMode::kResult, threadBody);
         case IDM_PATH_DISPLAY:
         case IDM_PATH_DISPLAY_NO_ROTARY:
             TogglePathDisplay(window, command);
@@ -666,7 +666,7 @@ void EndRunBeforeClose(WindowHandle window) {
     RunFlags().pauseRequest->store(0);
     RunFlags().pauseBlink->store(0);
     WakeRunWaiters();
-    WaitForCuttingRun(WindowRun);
+    JoinCuttingRunAnsweringMessages(WindowRun);
     EndRunAfterThread(window);
 }
 

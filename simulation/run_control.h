@@ -1,12 +1,13 @@
-// The flags that the simulation thread and the user-interface thread share during a run, the
-// handshakes built on them (redraw, pause at a stop block, abort) and the run's published status.
-// The run's thread itself is the shell's (its worker thread object of the run).
+// The flags that a run's thread (the worker) and the user-interface thread share during a run,
+// the handshakes built on them (redraw, pause at a stop block, abort) and the run's published
+// status. The run itself, with its thread, is the run object's (cutting_run.h); one run goes at a
+// time, and these flags are the window's for it.
 //
 // Every shared flag is a sequentially consistent atomic. A handshake has one raising side: the
-// worker raises RedrawRequest and PauseRequest and the user-interface thread clears them (the
-// worker clears RedrawRequest itself only on abort); the user-interface thread raises
-// StopKeyRequest and AbortRequest, which the worker only reads. The store and load of
-// RedrawRequest order the worker's stock writes before the user-interface thread's reads and
+// worker raises redrawRequest and pauseRequest and the user-interface thread clears them (the
+// worker clears redrawRequest itself only on abort); the user-interface thread raises
+// stopKeyRequest and abortRequest, which the worker only reads. The store and load of
+// redrawRequest order the worker's stock writes before the user-interface thread's reads and
 // those reads before the worker's next writes, so the stock needs no lock while both sides keep
 // to the handshake.
 #pragma once

@@ -518,7 +518,7 @@ void RedrawAfterBlock(NcSession& session, const RunReports& reports, int* lastRe
 // Run start: measures and flags cleared, the interpreter reset from the controller values, the
 // machine pose computed, the run record reset at that pose, the current tool's sections loaded,
 // the video started, the NC source opened. 1, or the run's end code.
-int StartRun(CuttingRun& run) {
+int SetUpRun(CuttingRun& run) {
     NcSession& session = *run.request.session;
     const std::string& path = run.request.programPath;
     BeginRunKinematics(session, path, run.request.mode, run.request.batchKind);
@@ -721,7 +721,7 @@ void RunCutting(CuttingRun& run) {
     int end = kRunEndMemory;
     // Memory that runs out anywhere in the run ends the run, not the program.
     try {
-        end = StartRun(run);
+        end = SetUpRun(run);
         if (end == 1) {
             end = RunBlocks(run);
         }
@@ -807,7 +807,7 @@ void JoinCuttingRun(CuttingRun& run) {
     JoinWorkerThread(&run.thread);
 }
 
-void WaitForCuttingRun(CuttingRun& run) {
+void JoinCuttingRunAnsweringMessages(CuttingRun& run) {
     WaitForWorkerThread(&run.thread);
 }
 

@@ -1,10 +1,12 @@
-// The simulation thread: plays the NC program against the current stock. It pulls one move at a
-// time from the step driver, mounts tools, steps every move (move_stepping.h) and hands every
-// redraw and pause to the user-interface thread through the run flags (run_control.h).
+// The block loop of a run's thread (RunCutting, cutting_run.h): plays the run's NC program against
+// the run's stock. It pulls one move at a time from the step driver, mounts tools, steps every
+// move (move_stepping.h) and hands every redraw and pause to the user-interface thread through the
+// run flags (run_control.h).
 //
-// The program is DefinitionFiles.ncProgramFile; the stock is StockModels[CurrentStockIndex]; the
-// run mode, abort and the other requests are RunControl. The thread never draws: it publishes the
-// block it runs (PublishRunBlock) and raises requests.
+// The program, the session and the stock are the run's request (RunRequest); the mode it follows
+// during the run, the abort and the other requests are the run flags. The thread never draws: it
+// publishes the block it runs (PublishRunBlock) and raises requests. Here too: the run's ends, the
+// block bookkeeping that the tool path drawing shares, and the stop test's hooks.
 #pragma once
 
 #include <cstdint>

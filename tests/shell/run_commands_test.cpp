@@ -197,7 +197,7 @@ protected:
             HandleRunCommand(window, command, body);
         };
         AutomationRequest request;
-        request.runMode = runMode;
+        request.batchKind = runMode;
         request.batchRun = batchRun;
         ResetAutomationRun();
         SetAutomationStandIn(&standIn);
@@ -455,12 +455,12 @@ TEST_F(RunCommandsTest, EscapeDuringAPauseEndsTheRunAndMarksABatchExit) {
 TEST_F(RunCommandsTest, AnAutomationRunTakesWhatItsRequestSays) {
     AutomaticMode.store(1);
     Controller.stopOption = 3;
-    CommandLine.runMode =
+    CommandLine.batchKind =
         BatchRunKind::kReal;  // the command line's mode is taken by the automation's run
     AutomationOutcome.runEnd = kCutAlarm;
     AutomationCommand(IDM_CUT_RESULT, BatchRunKind::kResult, 0);
     EXPECT_EQ(Controller.stopOption, 0);
-    EXPECT_EQ(CommandLine.runMode, BatchRunKind::kNone);
+    EXPECT_EQ(CommandLine.batchKind, BatchRunKind::kNone);
     EXPECT_EQ(RunControl.batchRun.load(), 0);
     EXPECT_EQ(AutomationOutcome.runEnd, kCutCompleted);
     EXPECT_NE(GetPlatformWindowText(main).find("加工 : 結果表示"), std::string::npos)
