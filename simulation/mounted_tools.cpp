@@ -327,10 +327,6 @@ void InstallInterferenceCheckHooks() {
         CheckStructuresAtStep(cutting, SessionCheckRecords(*session.kinematics, *session.tools),
                               stock);
     };
-    SimulationCallbacks.cutAndCheckMountedTools = CutAndCheckMountedTools;
-    SimulationCallbacks.currentToolHasMountedTools = [](const NcSession& session) {
-        return CurrentToolHasMountedTools(session.tools->tool);
-    };
 }
 
 }  // namespace mirexa

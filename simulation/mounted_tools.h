@@ -105,7 +105,7 @@ int CurrentToolHasMountedTools(NcSession& session);
 // minus this tool's) along the machine's tool direction when it has one, else along Z.
 void MountedToolPosition(const double base[5], int tool, int current, double out[5]);
 
-// Runs in place of the plain cut and checks of a step (the simulation thread's hook) of the
+// Runs in place of the plain cut and checks of a step (CutAndCheckToolPose) of the
 // session: its current tool, pose, move,
 // modes and line. Holds the owner word while it selects tools:
 //  1. the codes of the listed tools are cleared; a listed tool at exactly the current tool's
@@ -132,7 +132,7 @@ double CutAndCheckMountedTools(CuttingState& cutting, NcSession& session, StockM
                                const CutEndMarkRecord& stepMark);
 
 // Fills the simulation's hooks for the checks of this subsystem: the shank and holder passes of
-// the cut, the structure and head checks of a step, and the mounted-tools pass.
+// the cut and the structure and head checks of a step.
 void InstallInterferenceCheckHooks();
 
 }  // namespace mirexa

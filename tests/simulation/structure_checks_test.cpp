@@ -369,7 +369,7 @@ TEST_F(SweepFlags, TheHookChecksTheSessionItIsGivenNotTheBoundRecords) {
             0);
         EXPECT_EQ(std::memcmp(&RunKinematics.pose, &runPose, sizeof runPose), 0);
         EXPECT_EQ(RunTools.tool.derivedFrom, runTool);
-        EXPECT_EQ(SimulationCallbacks.currentToolHasMountedTools(*other), 1);
+        EXPECT_EQ(CurrentToolHasMountedTools(*other), 1);
         EXPECT_EQ(CurrentToolHasMountedTools(RunSession), 0);
     }
     SimulationCallbacks = saved;
