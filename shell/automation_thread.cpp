@@ -189,10 +189,6 @@ void PostDoneToMainWindow() {
     PostWindowMessage(MainWindow.load(), WM_AUTOMATION_DONE, 0, 0);
 }
 
-void SleepOnePoll() {
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-}
-
 namespace {
 
 CommandLineSwitches ReadCommandLine() {

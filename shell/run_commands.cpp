@@ -239,6 +239,7 @@ void CompleteRunEnd(WindowHandle window) {
         OpenReportInViewer(path);
     }
     ++RunCommands.endedRuns;
+    NoteWindowRunEndDone();
 }
 
 int StartWindowRun(WindowHandle window, RunMode mode, void (*threadBody)()) {
@@ -257,7 +258,6 @@ int StartWindowRun(WindowHandle window, RunMode mode, void (*threadBody)()) {
     // The log of a logged batch run; the command line's run mode is taken by this run.
     const BatchRunKind batchKind = request != nullptr ? request->batchKind : BatchRunKind::kNone;
     CommandLine.batchKind = BatchRunKind::kNone;
-    RunControl.batchKind.store(batchKind);
     RunControl.batchRun.store(request != nullptr && request->batchRun != 0 ? 1 : 0);
     if (BatchKindLogsRun(batchKind)) {
         OpenLogFile();
@@ -334,7 +334,6 @@ void EndRunAfterThread(WindowHandle window) {
         RedrawView(MainWindowData.handles.view);
         FinishLengthReport();
         RunControl.batchRun.store(0);
-        RunControl.batchKind.store(BatchRunKind::kNone);
         CompleteRunEnd(window);
         return;
     }
@@ -350,7 +349,6 @@ void EndRunAfterThread(WindowHandle window) {
     FinishLengthReport();
     RunFlags().runMode->store(RunMode::kIdle);
     RunControl.batchRun.store(0);
-    RunControl.batchKind.store(BatchRunKind::kNone);
     CompleteRunEnd(window);
 }
 

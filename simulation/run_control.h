@@ -22,9 +22,6 @@ namespace mirexa {
 struct RunControlFlags {
     // UI: the mode the run is in; the worker reads it at each step (Tab changes it during a run).
     std::atomic<RunMode> runMode{RunMode::kIdle};
-    // UI: the batch kind the automation asked of the run (kNone for a user's run), set before
-    // the run's thread starts and kNone again once the run has ended.
-    std::atomic<BatchRunKind> batchKind{BatchRunKind::kNone};
     std::atomic<std::int32_t> abortRequest{0};   // UI: end the run now
     std::atomic<std::int32_t> redrawRequest{0};  // worker: repaint, then clear
     // Called on the worker right after it raises redrawRequest (null: nothing), so that the
@@ -62,7 +59,7 @@ struct RunControlFlags {
 extern RunControlFlags RunControl;
 
 // Clears every flag to its idle value (overTravelAxis and stopModeRequest -1, run mode kIdle,
-// batch kind kNone, simulation state 1). The wiring's redrawRaised stays.
+// simulation state 1). The wiring's redrawRaised stays.
 void ResetRunControlFlags();
 
 // The worker's two waits sleep until the user-interface side answers and wakes them

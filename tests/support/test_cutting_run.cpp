@@ -21,7 +21,6 @@ RunRequest WindowRunRequest() {
     request.stock = CurrentStockSlot();
     request.programPath = DefinitionFiles.ncProgramFile;
     request.mode = RunControl.runMode.load();
-    request.batchKind = RunControl.batchKind.load();
     return request;
 }
 
