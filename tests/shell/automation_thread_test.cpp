@@ -43,12 +43,12 @@ protected:
         ResetAutomationRun();
         BatchFailureCode.store(0);
     }
-    // A stock file, an NC program and a save file with the run mode.
-    void Batch(BatchRunKind runMode, int saveKind = 1) {
+    // A stock file, an NC program and a save file with the batch kind.
+    void Batch(BatchRunKind batchKind, int saveKind = 1) {
         CommandLine.stockGiven = 1;
         CommandLine.ncGiven = 1;
-        CommandLine.batchKind = runMode;
-        CommandLine.batchRun = BatchKindLogsRun(runMode);
+        CommandLine.batchKind = batchKind;
+        CommandLine.batchRun = BatchKindLogsRun(batchKind);
         CommandLine.saveKind = saveKind;
     }
     testing::ScratchDirectory scratch;

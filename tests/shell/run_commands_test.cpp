@@ -183,7 +183,7 @@ protected:
         HandleRunCommand(main, id, threadBody);
     }
     // A run command as the automation sends it: with its request, on this thread.
-    void AutomationCommand(unsigned id, BatchRunKind runMode, int batchRun) {
+    void AutomationCommand(unsigned id, BatchRunKind batchKind, int batchRun) {
         static WindowHandle window = nullptr;
         static void (*body)() = nullptr;
         window = main;
@@ -197,7 +197,7 @@ protected:
             HandleRunCommand(window, command, body);
         };
         AutomationRequest request;
-        request.batchKind = runMode;
+        request.batchKind = batchKind;
         request.batchRun = batchRun;
         ResetAutomationRun();
         SetAutomationStandIn(&standIn);
