@@ -78,7 +78,7 @@ void AbortTheRun() {
     if (StandIn()) {
         StandIn()->requestRunAbort();
     } else {
-        RunFlags().abortRequest->store(1);
+        RunControl.abortRequest.store(1);
         WakeRunWaiters();
     }
 }

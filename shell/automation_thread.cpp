@@ -547,7 +547,7 @@ void PrepareUnattendedRun(int realWindowAvailable, int commandLineRead) {
             "コマンドラインを読めない引数がありました。以下に示します"));
     }
     if (CommandLine.automation) {
-        InstallAbortSignalHandlers(RunFlags().abortRequest);
+        InstallAbortSignalHandlers(&RunControl.abortRequest);
     }
 }
 

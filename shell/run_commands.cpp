@@ -67,12 +67,6 @@ constexpr unsigned RESULT_RUN_PERIOD_MS = 100;
 // A frame younger than one screen refresh (ms) would not be seen before the next one replaces it.
 constexpr std::uint64_t kScreenRefreshMs = 16;
 
-// The run flags are run control's.
-const RunFlagRefs runControlFlags = {&RunControl.runMode,       &RunControl.abortRequest,
-                                     &RunControl.pauseRequest,  &RunControl.pauseBlink,
-                                     &RunControl.lineHeld,      &RunControl.stopKeyRequest,
-                                     &RunControl.redrawRequest, &RunControl.showSteps};
-
 const RunHooks& H() {
     return RunCallbacks;
 }
@@ -126,14 +120,14 @@ void EndAbortedRun(WindowHandle window) {
     FinishAbortedCuttingRun(WindowRun, RunCommands.startPoint, window);
     KillBlinkTimer(window);
     KillRunProgressTimer(window);
-    RunFlags().runMode->store(RunMode::kIdle);
-    RunFlags().abortRequest->store(0);
-    RunFlags().pauseRequest->store(0);
-    RunFlags().lineHeld->store(0);
+    RunControl.runMode.store(RunMode::kIdle);
+    RunControl.abortRequest.store(0);
+    RunControl.pauseRequest.store(0);
+    RunControl.lineHeld.store(0);
 }
 
 void UpdateTitle(WindowHandle window) {
-    StatusInputs.runMode = RunFlags().runMode->load();
+    StatusInputs.runMode = RunControl.runMode.load();
     RunCommands.stepsPerRedraw = RunRedrawInterval(RunMode::kRealCutting);
     RunCommands.linesPerRedraw = RunRedrawInterval(RunMode::kSkipCutting);
     StatusInputs.skipView = RunCommands.stepsPerRedraw;
@@ -250,7 +244,7 @@ int StartWindowRun(WindowHandle window, RunMode mode, void (*threadBody)()) {
         IgnoreStopOptionInBatch();
     }
     // The new mode and the title; a run already going only switches its mode.
-    const RunMode previous = RunFlags().runMode->exchange(mode);
+    const RunMode previous = RunControl.runMode.exchange(mode);
     UpdateTitle(window);
     if (previous != RunMode::kIdle || CuttingRunHasThread(WindowRun)) {
         return 1;  // the running thread only switches its mode
@@ -267,8 +261,8 @@ int StartWindowRun(WindowHandle window, RunMode mode, void (*threadBody)()) {
         RunCommands.runLogFlag = 0;
     }
     RunControl.runLogFlag.store(RunCommands.runLogFlag);
-    RunFlags().stopKeyRequest->store(0);
-    RunFlags().abortRequest->store(0);
+    RunControl.stopKeyRequest.store(0);
+    RunControl.abortRequest.store(0);
     // The run's copy that an alarm end restores.
     RunCommands.savedControlOrigin = ControlOriginOffset;
     // The undo point of the stock before the run.
@@ -306,7 +300,7 @@ int StartWindowRun(WindowHandle window, RunMode mode, void (*threadBody)()) {
 
 void TogglePathDisplay(WindowHandle window, unsigned command) {
     int variant = command == IDM_PATH_DISPLAY ? 0 : 1;
-    ToggleToolPathDisplay(variant, RunFlags().runMode->load() != RunMode::kIdle ? 1 : 0);
+    ToggleToolPathDisplay(variant, RunControl.runMode.load() != RunMode::kIdle ? 1 : 0);
     SetCursorHandle(LoadCursorHandle(CURSOR_WAIT));
     RedrawView(MainWindowData.handles.view);
     SetIdleCursor(ViewMouseMode);
@@ -329,7 +323,7 @@ void EndRunAfterThread(WindowHandle window) {
     JoinCuttingRun(WindowRun);
     WindowRun.state.store(RunState::kIdle);
     KeepSpindleToolCurrent();
-    if (RunFlags().abortRequest->load()) {
+    if (RunControl.abortRequest.load()) {
         EndAbortedRun(window);
         RedrawView(MainWindowData.handles.view);
         FinishLengthReport();
@@ -347,7 +341,7 @@ void EndRunAfterThread(WindowHandle window) {
     // The report is finished by the run's end through its hook; when that hook is not joined to
     // this file the report is closed here all the same.
     FinishLengthReport();
-    RunFlags().runMode->store(RunMode::kIdle);
+    RunControl.runMode.store(RunMode::kIdle);
     RunControl.batchRun.store(0);
     CompleteRunEnd(window);
 }
@@ -356,10 +350,6 @@ void EndRunAfterThread(WindowHandle window) {
 
 void TakeControlOriginFromController() {
     ControlOriginOffset = ActiveWorkOrigin(RunSession);
-}
-
-const RunFlagRefs& RunFlags() {
-    return runControlFlags;
 }
 
 std::string BuildLengthReportPath(int location, int firstCheck, int language,
@@ -395,7 +385,7 @@ void ResumeRunTimer(WindowHandle window) {
     StartRunTimer(window);
     RunCommands.blinkTimer = 0;  // the resume has killed it
     RunCommands.runTimer = IDT_RUN_PROGRESS;
-    RunCommands.runPeriodMs = PeriodForMode(RunFlags().runMode->load(), 0);
+    RunCommands.runPeriodMs = PeriodForMode(RunControl.runMode.load(), 0);
     WakeRunWaiters();
     ShowProgramStatus(window);
 }
@@ -442,15 +432,15 @@ int HandleRunCommand(WindowHandle window, unsigned command, void (*threadBody)()
 
 void AbortRun(WindowHandle window, int fromPane) {
     // The abort before the pause is released: a thread let go from a stop block must see it.
-    RunFlags().abortRequest->store(1);
-    RunFlags().pauseRequest->store(0);
-    RunFlags().pauseBlink->store(0);
+    RunControl.abortRequest.store(1);
+    RunControl.pauseRequest.store(0);
+    RunControl.pauseBlink.store(0);
     WakeRunWaiters();
     SetStatusBarText(MainStatusBar.load(), fromPane ? 3 : 2, 0, "");
     if (!RunCommands.runTimer) {
         unsigned period =
             fromPane ? RUN_PERIOD_MS
-                     : PeriodForMode(RunFlags().runMode->load(), RunFlags().showSteps->load());
+                     : PeriodForMode(RunControl.runMode.load(), RunControl.showSteps.load());
         StartRunProgressTimer(window, period);
     }
 }
@@ -459,7 +449,7 @@ int HandleRunKeyDown(WindowHandle window, unsigned key) {
     if (ViewWindow.rectangle.active) {
         return 0;
     }
-    std::atomic<RunMode>& runMode = *RunFlags().runMode;
+    std::atomic<RunMode>& runMode = RunControl.runMode;
     if (key == VK_CONTROL) {
         NoteControlKey(1);
     }
@@ -520,7 +510,7 @@ int HandleRunKeyDown(WindowHandle window, unsigned key) {
     }
     int character = MapKeyToCharacter(key);
     if (character == 'G' || character == 'g') {
-        if (RunFlags().lineHeld->load()) {
+        if (RunControl.lineHeld.load()) {
             ResumeRunTimer(window);
         }
         return 1;  // never passed on to the view
@@ -544,10 +534,10 @@ void RunProgressTimer(WindowHandle window) {
     if (!RunCommands.runTimer) {
         return;
     }
-    const RunFlagRefs& f = RunFlags();
+    RunControlFlags& f = RunControl;
     const bool suppressed = DrawingSuppressed.load() != 0;
     // 1. Period.
-    unsigned period = PeriodForMode(f.runMode->load(), f.showSteps->load());
+    unsigned period = PeriodForMode(f.runMode.load(), f.showSteps.load());
     if (period != RunCommands.runPeriodMs) {
         KillRunProgressTimer(window);
         StartRunProgressTimer(window, period);
@@ -559,19 +549,19 @@ void RunProgressTimer(WindowHandle window) {
     } else {
         UpdateProgress2(0);
     }
-    if (f.runMode->load() == RunMode::kResult && f.showSteps->load() == 0 && !suppressed) {
+    if (f.runMode.load() == RunMode::kResult && f.showSteps.load() == 0 && !suppressed) {
         CallHook(H().drawNcDataLine);
     }
     // 4. While the thread runs.
     if (!CuttingRunFinished(WindowRun)) {
         if (!RunCommands.runLogFlag && RunEventStopWanted(WindowRun.reports.kinds)) {
-            f.stopKeyRequest->store(1);
+            f.stopKeyRequest.store(1);
         }
         // A tool changed in the run: the panel follows it, painted here on this thread.
         if (RunControl.toolPanelPendingPaint.exchange(0) != 0 && !suppressed) {
             CallHook(H().repaintToolPanel);
         }
-        if (const int request = f.redrawRequest->load(); request != 0) {
+        if (const int request = f.redrawRequest.load(); request != 0) {
             if (!suppressed && !RunCommands.runLogFlag && !FrameMayBeLeftOut(request)) {
                 CallHook(H().drawAxisValuePanes);
                 MarkCurrentStockDirty();
@@ -580,9 +570,9 @@ void RunProgressTimer(WindowHandle window) {
                 RunCommands.runFrameDrawn = 1;
                 RunCommands.lastRunFrameMs = GetTickMilliseconds();
             }
-            f.redrawRequest->store(0);
+            f.redrawRequest.store(0);
             WakeRunWaiters();
-        } else if (f.pauseRequest->load()) {
+        } else if (f.pauseRequest.load()) {
             KillRunProgressTimer(window);
             if (!RunCommands.blinkTimer) {
                 ShowPausedState(window);
@@ -591,11 +581,11 @@ void RunProgressTimer(WindowHandle window) {
         }
         // The pause key is read on every tick, a frame drawn or not: a run whose thread has a
         // new frame waiting at each tick would otherwise never see it.
-        if (!suppressed && !f.pauseRequest->load() &&
+        if (!suppressed && !f.pauseRequest.load() &&
             KeyHeld(static_cast<unsigned>(RunCommands.pauseKey)) &&
             MainWindowCallbacks.isForegroundWindow &&
             MainWindowCallbacks.isForegroundWindow(window)) {
-            f.stopKeyRequest->store(1);
+            f.stopKeyRequest.store(1);
         }
         return;
     }
@@ -603,7 +593,7 @@ void RunProgressTimer(WindowHandle window) {
 }
 
 int IsRunActive() {
-    return RunFlags().runMode->load() != RunMode::kIdle || CuttingRunHasThread(WindowRun) ? 1 : 0;
+    return RunControl.runMode.load() != RunMode::kIdle || CuttingRunHasThread(WindowRun) ? 1 : 0;
 }
 
 int RefusedDuringRun(unsigned command) {
@@ -660,9 +650,9 @@ void EndRunBeforeClose(WindowHandle window) {
         return;
     }
     // The abort before the pause is released: a thread let go from a stop block must see it.
-    RunFlags().abortRequest->store(1);
-    RunFlags().pauseRequest->store(0);
-    RunFlags().pauseBlink->store(0);
+    RunControl.abortRequest.store(1);
+    RunControl.pauseRequest.store(0);
+    RunControl.pauseBlink.store(0);
     WakeRunWaiters();
     JoinCuttingRunAnsweringMessages(WindowRun);
     EndRunAfterThread(window);
