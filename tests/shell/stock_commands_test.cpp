@@ -689,6 +689,29 @@ TEST_F(StockCommandTest, DifferencePaintingWithoutABasicModelPathDoesNothing) {
     EXPECT_NE(Log().find("missing.stl - The basic model could not be read."), std::string::npos);
 }
 
+// The reason a stock file was refused for is told with its failure, and with nothing else: a basic
+// model that cannot be read afterwards is reported without it.
+TEST_F(StockCommandTest, AStockFilesReasonIsToldWithItsOwnFailureOnly) {
+    CommandLine.stockGiven = 1;
+    DefinitionFiles.stockFile = scratch.Write("broken.dme", "V1.0        garbage");
+    HandleStockCommand(nullptr, IDM_STOCK_READ, 0);
+    const auto told = [this] {
+        const std::string log = Log();
+        int count = 0;
+        for (std::size_t at = log.find("Data Destroyed! - "); at != std::string::npos;
+             at = log.find("Data Destroyed! - ", at + 1)) {
+            ++count;
+        }
+        return count;
+    };
+    ASSERT_EQ(told(), 1) << "the stock file's reason: " << Log();
+    BuildBox(0, 0, 0, 6, 6, 6);
+    DefinitionFiles.basicModelFile = scratch.At("missing.stl");
+    HandleStockCommand(nullptr, IDM_PAINT_DIFFERENCE, 1);
+    EXPECT_NE(Log().find("missing.stl - The basic model could not be read."), std::string::npos);
+    EXPECT_EQ(told(), 1) << Log();
+}
+
 TEST_F(StockCommandTest, SelectingABasicModelDropsTheLoadedOne) {
     MenuHandle bar = OpenMenuBar();
     BuildBox(0, 0, 0, 6, 6, 6);
