@@ -619,7 +619,7 @@ void ParseStockSwitch(Parser& p, std::size_t switchStart) {
 void ParseRunMode(Parser& p) {
     const BatchRunKind kind = BatchRunKindOfDigit(p.Peek() - '0');
     ++p.pos;
-    p.o->switches.runMode = kind;
+    p.o->switches.batchKind = kind;
     bool zero = false;
     if (p.Peek() == '0') {
         zero = true;
@@ -959,7 +959,7 @@ bool SlashStartsPath(const Parser& p) {
 void FinishCommandLine(Parser& p) {
     CommandLineSwitches& o = p.o->switches;
     if (!o.ncGiven) {
-        o.runMode = BatchRunKind::kNone;
+        o.batchKind = BatchRunKind::kNone;
     }
     const bool anyOperation = o.moveStock || o.rotateStock || o.paintStock || o.differencePaint;
     if (anyOperation) {
@@ -968,15 +968,15 @@ void FinishCommandLine(Parser& p) {
                      "素材の操作には素材と保存ファイル (-O) が必要です。操作は行いません", "");
             o.moveStock = o.rotateStock = o.paintStock = o.differencePaint = 0;
         }
-        o.runMode = BatchRunKind::kNone;
+        o.batchKind = BatchRunKind::kNone;
         o.ncGiven = 0;
     }
     const bool operationKept = o.moveStock || o.rotateStock || o.paintStock || o.differencePaint;
-    if (!operationKept && o.runMode < BatchRunKind::kReal) {
+    if (!operationKept && o.batchKind < BatchRunKind::kReal) {
         o.saveKind = 0;
         p.o->files.saveFile.clear();
     }
-    if (o.runMode != BatchRunKind::kNone && o.reportMode > 1) {
+    if (o.batchKind != BatchRunKind::kNone && o.reportMode > 1) {
         o.reportMode = 1;
     }
     if (o.reportMode == 6) {

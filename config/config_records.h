@@ -192,14 +192,14 @@ struct CommandLineSwitches {
     std::int32_t ncGiven = 0;
     std::int32_t basicModelGiven = 0;  // -K
     std::int32_t startTool = 0;        // -T name,n: the tool selected after the tools file; 0 none
-    std::int32_t controlPointGiven = 0;          // -S
-    std::int32_t pitchGiven = 0;                 // -P (the settings then keep the pitches)
-    BatchRunKind runMode = BatchRunKind::kNone;  // -X1 .. -X6
-    std::int32_t selectWithoutOptimalStock = 0;  // "0" behind the run mode digit
-    std::int32_t reportSilent = 0;               // "n" behind mode 3 or 4
-    std::int32_t noReportDisplay = 0;            // "n" behind mode 5
-    std::int32_t batchRun = 0;                   // modes 5 and 6
-    std::int32_t reportMode = 0;                 // -V: 0, 1, 5 or 6
+    std::int32_t controlPointGiven = 0;            // -S
+    std::int32_t pitchGiven = 0;                   // -P (the settings then keep the pitches)
+    BatchRunKind batchKind = BatchRunKind::kNone;  // -X1 .. -X6
+    std::int32_t selectWithoutOptimalStock = 0;    // "0" behind the run mode digit
+    std::int32_t reportSilent = 0;                 // "n" behind mode 3 or 4
+    std::int32_t noReportDisplay = 0;              // "n" behind mode 5
+    std::int32_t batchRun = 0;                     // modes 5 and 6
+    std::int32_t reportMode = 0;                   // -V: 0, 1, 5 or 6
     std::int32_t saveKind = 0;  // -O: 0 none, 1 DME/DMF, 2 STL, 3 STL ",b", 4 STL ",b2"
     // Stock operations.
     std::int32_t moveStock = 0;          // -XM

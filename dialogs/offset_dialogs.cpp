@@ -580,8 +580,8 @@ int PlaceCutAndCheck(WindowHandle dialog) {
     ToolPoseStep step;
     step.rapidMark = true;
     CuttingState& cutting = WindowRun.cutting;
-    const ToolPoseFindings found = CutAndCheckToolPose(
-        cutting, RunSession, StockCommands.stockPresent ? &CurrentStockModel() : nullptr, step);
+    StockModel* stock = StockCommands.stockPresent ? &CurrentStockModel() : nullptr;
+    const ToolPoseFindings found = CutAndCheckToolPose(cutting, RunSession, stock, step);
     const bool flagged = found.cuttingAlarm || found.interference;
     if (!found.contact && !flagged) {
         return 1;
@@ -594,8 +594,8 @@ int PlaceCutAndCheck(WindowHandle dialog) {
     if (flagged) {
         int alarmSound = 0;
         ShowControlPointMessage(
-            dialog, ChooseAlarmCode(MakeCurrentInterferenceStep(cutting.flags, RunSession), 0, 0, 0,
-                                    0, &alarmSound));
+            dialog, ChooseAlarmCode(MakeCurrentInterferenceStep(cutting.flags, RunSession, stock),
+                                    0, 0, 0, 0, &alarmSound));
     }
     return 0;
 }

@@ -2,6 +2,11 @@
 // need set around them, the wait for a cutting run, and the batch's failure record.
 #include "shell/automation_steps.h"
 
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
+
 #include "config/config_records.h"
 #include "config/controller_file.h"
 #include "services/program_log.h"
@@ -28,6 +33,31 @@ std::atomic<const AutomationStandIn*> standInInPlace{nullptr};
 // The request of the command being handled; set and read on the user-interface thread only.
 const AutomationRequest* requestInHand = nullptr;
 
+// The window's run ends that are done, counted by the user-interface thread, and the wake of the
+// automation's wait for the next.
+struct RunEndsDone {
+    std::mutex mutex;
+    std::condition_variable wake;
+    std::uint64_t count = 0;
+};
+RunEndsDone runEndsDone;
+
+// The wait between two looks at the run when no end wakes it (ms): an abort signal is seen
+// within it.
+constexpr int kRunLookMs = 100;
+
+std::uint64_t CountRunEndsDone() {
+    const std::lock_guard<std::mutex> lock(runEndsDone.mutex);
+    return runEndsDone.count;
+}
+
+// Sleeps until a run's end is done after the count seen, or a look period has passed.
+void AwaitRunEndDone(std::uint64_t seen) {
+    std::unique_lock<std::mutex> lock(runEndsDone.mutex);
+    runEndsDone.wake.wait_for(lock, std::chrono::milliseconds(kRunLookMs),
+                              [seen] { return runEndsDone.count != seen; });
+}
+
 const AutomationStandIn* StandIn() {
     return standInInPlace.load();
 }
@@ -48,16 +78,18 @@ void AbortTheRun() {
     if (StandIn()) {
         StandIn()->requestRunAbort();
     } else {
-        RunFlags().abortRequest->store(1);
+        RunControl.abortRequest.store(1);
         WakeRunWaiters();
     }
 }
 
-void PollPause() {
+// The pause between two looks at the run: the stand-in's poll, else until a run's end after the
+// count seen is done or the look period has passed.
+void PauseForRunEnd(std::uint64_t seen) {
     if (StandIn()) {
         StandIn()->pollPause();
     } else {
-        SleepOnePoll();
+        AwaitRunEndDone(seen);
     }
 }
 
@@ -81,6 +113,14 @@ int RunAutomationProgram(const std::string& program, const std::string& argument
 
 void NoteRunEndForAutomation(int kind) {
     AutomationOutcome.runEnd = kind;
+}
+
+void NoteWindowRunEndDone() {
+    {
+        const std::lock_guard<std::mutex> lock(runEndsDone.mutex);
+        ++runEndsDone.count;
+    }
+    runEndsDone.wake.notify_all();
 }
 
 void RecordBatchFailure(const std::string& logText) {
@@ -164,9 +204,11 @@ void PostAutomationDone() {
     }
 }
 
-int WaitForCuttingRun() {
+int WaitForWindowRunEnd() {
     int end = kCutCompleted;
     for (;;) {
+        // Counted before the look, so that an end done after it wakes the pause below.
+        const std::uint64_t seen = CountRunEndsDone();
         int active = 0;
         if (!RunOnMainThread([&] {
                 active = RunActive();
@@ -180,7 +222,7 @@ int WaitForCuttingRun() {
         if (AbortSignalReceived.load() != 0) {
             AbortTheRun();
         }
-        PollPause();
+        PauseForRunEnd(seen);
     }
     if (AbortSignalled()) {
         end = kCutAborted;
@@ -200,26 +242,26 @@ void IgnoreStopOptionInBatch() {
 int RunCutStep(CutKind kind, int resultSilent) {
     const bool silent = DrawingSuppressed.load() != 0;
     AutomationRequest request;
-    request.runMode = BatchRunKind::kResultUnseen;
+    request.batchKind = BatchRunKind::kResultUnseen;
     request.batchRun = silent ? 1 : 0;
     if (!silent) {
         switch (kind) {
             case CutKind::kReal:
-                request.runMode = BatchRunKind::kReal;
+                request.batchKind = BatchRunKind::kReal;
                 break;
             case CutKind::kSkip:
-                request.runMode = BatchRunKind::kSkip;
+                request.batchKind = BatchRunKind::kSkip;
                 break;
             case CutKind::kResult:
-                request.runMode =
+                request.batchKind =
                     resultSilent ? BatchRunKind::kResultLogged : BatchRunKind::kResult;
                 break;
         }
     }
-    const unsigned command = RunCommandOfMode(RunModeOfBatchKind(request.runMode));
+    const unsigned command = RunCommandOfMode(RunModeOfBatchKind(request.batchKind));
     int end = kCutAborted;
     if (SendAutomationRequest(command, 0, request)) {
-        end = WaitForCuttingRun();
+        end = WaitForWindowRunEnd();
     }
     CloseCuttingLog(end);
     if (end == kCutAlarm) {

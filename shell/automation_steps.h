@@ -85,7 +85,7 @@ struct AutomationRequest {
     // 32774 .. 32776: the automation's batch kind of the run (the -X digits: real, skip, result,
     // result logged, result logged and drawn nowhere); the logged kinds open the log with the
     // program's name.
-    BatchRunKind runMode = BatchRunKind::kNone;
+    BatchRunKind batchKind = BatchRunKind::kNone;
     // 32774 .. 32776: a batch run: nobody watches it, so an abort marks the batch's exit code and
     // progress opens no box. Ends with the run.
     int batchRun = {};
@@ -118,6 +118,9 @@ inline constexpr int kCutAlarm = 2;
 
 // The run's end (user-interface thread) tells the automation how the run ended.
 void NoteRunEndForAutomation(int kind);
+// The window's end of a run is done (user-interface thread, once per run, after everything of the
+// end): wakes the automation's wait for it (WaitForWindowRunEnd).
+void NoteWindowRunEndDone();
 
 // The first failure of the unattended work: 0, or kBatchExitFileError. Any thread.
 extern std::atomic<int> BatchFailureCode;
@@ -163,11 +166,13 @@ int SendAutomationRequest(unsigned command, MessageLParam lparam, const Automati
 // Posts WM_AUTOMATION_DONE once.
 void PostAutomationDone();
 
-// Waits until the run started by the last command has ended and its end is done, asking the
-// user-interface thread every poll period; an abort signal raises the run's abort request again
-// (a run started after the signal cleared it). Returns the kCut kind; kCutAborted after an
-// abort signal or when the main window went away.
-int WaitForCuttingRun();
+// Waits until the run started by the last command has ended and its end is done: asks the
+// user-interface thread whether a run is active, then sleeps until the window's end of a run is
+// done (NoteWindowRunEndDone) or a poll period has passed (a stand-in's poll instead), so that an
+// abort signal, which can wake nobody, is seen within it; the signal raises the run's abort
+// request again (a run started after the signal cleared it). Returns the kCut kind; kCutAborted
+// after an abort signal or when the main window went away.
+int WaitForWindowRunEnd();
 
 // --- Steps (automation thread) ------------------------------------------------------------------
 

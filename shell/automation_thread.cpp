@@ -189,10 +189,6 @@ void PostDoneToMainWindow() {
     PostWindowMessage(MainWindow.load(), WM_AUTOMATION_DONE, 0, 0);
 }
 
-void SleepOnePoll() {
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-}
-
 namespace {
 
 CommandLineSwitches ReadCommandLine() {
@@ -205,12 +201,12 @@ CommandLineSwitches ReadCommandLine() {
 // it); waits for its end. Returns the kCut kind.
 int RunCommandLineCut(unsigned command, const CommandLineSwitches& o) {
     AutomationRequest request;
-    request.runMode = o.runMode;
+    request.batchKind = o.batchKind;
     request.batchRun = o.batchRun;
     if (!SendAutomationRequest(command, 0, request)) {
         return kCutAborted;
     }
-    return WaitForCuttingRun();
+    return WaitForWindowRunEnd();
 }
 
 const char* UnusableModelsText() {
@@ -551,7 +547,7 @@ void PrepareUnattendedRun(int realWindowAvailable, int commandLineRead) {
             "コマンドラインを読めない引数がありました。以下に示します"));
     }
     if (CommandLine.automation) {
-        InstallAbortSignalHandlers(RunFlags().abortRequest);
+        InstallAbortSignalHandlers(&RunControl.abortRequest);
     }
 }
 
@@ -600,7 +596,7 @@ int RunCommandLineStockOperation() {
 
 int RunCommandLineSequence() {
     const CommandLineSwitches o = ReadCommandLine();
-    const bool batchRun = o.runMode >= BatchRunKind::kResultLogged;
+    const bool batchRun = o.batchKind >= BatchRunKind::kResultLogged;
     // a. The stock.
     if (o.stockGiven && LoadStockStep(nullptr, 0) != 1 && batchRun) {
         PostAutomationDone();
@@ -610,7 +606,7 @@ int RunCommandLineSequence() {
     int alarms = 0;
     if (o.ncGiven) {
         const bool optimal =
-            !o.stockGiven && o.runMode != BatchRunKind::kNone && !o.selectWithoutOptimalStock;
+            !o.stockGiven && o.batchKind != BatchRunKind::kNone && !o.selectWithoutOptimalStock;
         alarms = SelectNcStep(nullptr, optimal ? 1 : 0);
         if (alarms != 0 && (batchRun || o.reportMode >= 5)) {
             PostAutomationDone();
@@ -620,9 +616,9 @@ int RunCommandLineSequence() {
     // c. The report.
     if (o.reportMode != 0 && alarms == 0) {
         const MessageLParam silent =
-            o.runMode >= BatchRunKind::kResultLogged || o.reportMode >= 5 || o.batch ? 1 : 0;
+            o.batchKind >= BatchRunKind::kResultLogged || o.reportMode >= 5 || o.batch ? 1 : 0;
         const int reportAlarms = ReportStep(o.reportMode, silent);
-        if ((o.reportMode >= 5 && o.runMode == BatchRunKind::kNone) ||
+        if ((o.reportMode >= 5 && o.batchKind == BatchRunKind::kNone) ||
             (batchRun && reportAlarms != 0)) {
             PostAutomationDone();
             return 1;
@@ -632,7 +628,7 @@ int RunCommandLineSequence() {
         return 0;
     }
     // d. The cut, then the save.
-    const RunMode mode = RunModeOfBatchKind(o.runMode);
+    const RunMode mode = RunModeOfBatchKind(o.batchKind);
     if (mode == RunMode::kIdle) {
         return 0;  // e. select only, or nothing to run
     }

@@ -137,8 +137,6 @@ void SendCommandToMainWindow(unsigned command, MessageLParam lparam);
 void SendSystemCommandToMainWindow(unsigned code);
 // Posts WM_AUTOMATION_DONE to MainWindow.
 void PostDoneToMainWindow();
-// Waits one poll period (100 ms).
-void SleepOnePoll();
 // Starts a program without a shell (posix_spawnp) and waits for it: its exit status, or -1 when
 // it could not be started. An abort signal or the program's shutdown (the window closed,
 // WorkerShutdownRequested) ends the wait: the program is asked to end (SIGTERM), ended (SIGKILL)

@@ -33,6 +33,7 @@
 #include "shell/stock_commands.h"
 #include "shell/view_services.h"
 #include "shell/worker_threads.h"
+#include "simulation/run_control.h"
 #include "simulation/run_end.h"
 #include "simulation/run_timer.h"
 #include "view/gdi_resources.h"
@@ -285,7 +286,7 @@ MessageResult OnPaint(WindowHandle window) {
             UpdateMainTitle(window);
             DrawStatusBar();
         }
-        if (RunFlags().runMode->load() == RunMode::kIdle) {
+        if (RunControl.runMode.load() == RunMode::kIdle) {
             EndProgress();
         } else {
             RestoreProgressText();
@@ -350,7 +351,7 @@ MessageResult OnSize(WindowHandle window) {
         DrawingSuppressed.store(0);
         MarkViewForRedraw();
     }
-    if (!MainWindowUnseen() && RunFlags().runMode->load() != RunMode::kIdle) {
+    if (!MainWindowUnseen() && RunControl.runMode.load() != RunMode::kIdle) {
         const int depth = SubprogramDepthShown.load();
         if (depth == 0) {
             UpdateProgressForActiveReader(1);
@@ -377,7 +378,7 @@ void OnPauseBlinkTimer(WindowHandle window) {
     // The blink only repaints: raising or activating the main window twice a second would cover
     // a menu the user opens meanwhile and take the keys typed into it.
     (void)window;
-    std::atomic<std::int32_t>& blink = *RunFlags().pauseBlink;
+    std::atomic<std::int32_t>& blink = RunControl.pauseBlink;
     blink.store(blink.load() ? 0 : 1);
     StatusInputs.pauseBlinkOn = blink.load();
     CallHook(H().drawStopModeLabels);

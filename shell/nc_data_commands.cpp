@@ -162,7 +162,7 @@ void BringViewUpToDate(unsigned command) {
 
 // A batch mode of the command line: run mode or report mode 5 and above.
 bool CommandLineBatchMode() {
-    return CommandLine.runMode >= BatchRunKind::kResultLogged || CommandLine.reportMode >= 5;
+    return CommandLine.batchKind >= BatchRunKind::kResultLogged || CommandLine.reportMode >= 5;
 }
 
 void ReportMissingProgram(const std::string& path) {
@@ -187,10 +187,10 @@ void DefineOptimalStock(WindowHandle window) {
     const DataCheckOutcome check = RunDataCheckOfProgram();
     const DataCheckExtents extents = ExtentsOfCheck(check);
     if (extents.error > 0) {
-        if (CommandLine.runMode != BatchRunKind::kNone) {
+        if (CommandLine.batchKind != BatchRunKind::kNone) {
             AppendLogEntry(DefinitionFiles.ncProgramFile + "\n");
         }
-        ShowDataCheckAlarm(window, check, CommandLine.runMode != BatchRunKind::kNone);
+        ShowDataCheckAlarm(window, check, CommandLine.batchKind != BatchRunKind::kNone);
         // No stock around a path that could not be followed: an unattended run stops here.
         AutomationOutcome.selectionError = 100 + extents.error;
         RecordBatchFailure(ChooseLanguageText(
@@ -248,7 +248,7 @@ void SelectProgramCommand(WindowHandle window, unsigned command) {
         RunSession.run.status.error = kNcProgramMissingError;
         AutomationOutcome.selectionError = kNcProgramMissingError;
         ReportMissingProgram(path);
-        CommandLine.runMode = BatchRunKind::kNone;
+        CommandLine.batchKind = BatchRunKind::kNone;
         ClearPresetPath();
         return;
     }
@@ -386,7 +386,7 @@ void ReportCommand(MessageLParam lparam) {
     AutomationOutcome.reportError = check.error;
     // The automation's request gives the report mode in place of the command line's.
     const AutomationRequest* request = CurrentAutomationRequest();
-    const bool batch = request != nullptr ? CommandLine.runMode >= BatchRunKind::kResultLogged ||
+    const bool batch = request != nullptr ? CommandLine.batchKind >= BatchRunKind::kResultLogged ||
                                                 request->kind >= 5
                                           : CommandLineBatchMode();
     if (batch) {

@@ -67,12 +67,6 @@ constexpr unsigned RESULT_RUN_PERIOD_MS = 100;
 // A frame younger than one screen refresh (ms) would not be seen before the next one replaces it.
 constexpr std::uint64_t kScreenRefreshMs = 16;
 
-// The run flags are run control's.
-const RunFlagRefs runControlFlags = {&RunControl.runMode,       &RunControl.abortRequest,
-                                     &RunControl.pauseRequest,  &RunControl.pauseBlink,
-                                     &RunControl.lineHeld,      &RunControl.stopKeyRequest,
-                                     &RunControl.redrawRequest, &RunControl.showSteps};
-
 const RunHooks& H() {
     return RunCallbacks;
 }
@@ -123,18 +117,17 @@ void ShowPausedState(WindowHandle window) {
 // run flags.
 void EndAbortedRun(WindowHandle window) {
     NoteRunEndForAutomation(kCutAborted);
-    FinishCuttingRun(RunSession, WindowRun.reports, WindowRun.cutting.flags, RunCommands.startPoint,
-                     window);
+    FinishAbortedCuttingRun(WindowRun, RunCommands.startPoint, window);
     KillBlinkTimer(window);
     KillRunProgressTimer(window);
-    RunFlags().runMode->store(RunMode::kIdle);
-    RunFlags().abortRequest->store(0);
-    RunFlags().pauseRequest->store(0);
-    RunFlags().lineHeld->store(0);
+    RunControl.runMode.store(RunMode::kIdle);
+    RunControl.abortRequest.store(0);
+    RunControl.pauseRequest.store(0);
+    RunControl.lineHeld.store(0);
 }
 
 void UpdateTitle(WindowHandle window) {
-    StatusInputs.runMode = RunFlags().runMode->load();
+    StatusInputs.runMode = RunControl.runMode.load();
     RunCommands.stepsPerRedraw = RunRedrawInterval(RunMode::kRealCutting);
     RunCommands.linesPerRedraw = RunRedrawInterval(RunMode::kSkipCutting);
     StatusInputs.skipView = RunCommands.stepsPerRedraw;
@@ -201,7 +194,7 @@ void OpenLengthReport(BatchRunKind batchKind) {
     output.arborCheck = Checks.arborCheck;
     output.heightCheck = Checks.heightCheck;
     output.chipWidthCheck = Checks.chipWidthCheck;
-    output.runMode = batchKind;
+    output.batchKind = batchKind;
     output.stream = stream;
 }
 
@@ -240,9 +233,10 @@ void CompleteRunEnd(WindowHandle window) {
         OpenReportInViewer(path);
     }
     ++RunCommands.endedRuns;
+    NoteWindowRunEndDone();
 }
 
-int StartRun(WindowHandle window, RunMode mode, void (*threadBody)()) {
+int StartWindowRun(WindowHandle window, RunMode mode, void (*threadBody)()) {
     // The automation's run: its own mode and batch flag, and no stop waits for a user.
     const AutomationRequest* request = CurrentAutomationRequest();
     if (request != nullptr) {
@@ -250,15 +244,14 @@ int StartRun(WindowHandle window, RunMode mode, void (*threadBody)()) {
         IgnoreStopOptionInBatch();
     }
     // The new mode and the title; a run already going only switches its mode.
-    const RunMode previous = RunFlags().runMode->exchange(mode);
+    const RunMode previous = RunControl.runMode.exchange(mode);
     UpdateTitle(window);
     if (previous != RunMode::kIdle || CuttingRunHasThread(WindowRun)) {
         return 1;  // the running thread only switches its mode
     }
     // The log of a logged batch run; the command line's run mode is taken by this run.
-    const BatchRunKind batchKind = request != nullptr ? request->runMode : BatchRunKind::kNone;
-    CommandLine.runMode = BatchRunKind::kNone;
-    RunControl.batchKind.store(batchKind);
+    const BatchRunKind batchKind = request != nullptr ? request->batchKind : BatchRunKind::kNone;
+    CommandLine.batchKind = BatchRunKind::kNone;
     RunControl.batchRun.store(request != nullptr && request->batchRun != 0 ? 1 : 0);
     if (BatchKindLogsRun(batchKind)) {
         OpenLogFile();
@@ -268,8 +261,8 @@ int StartRun(WindowHandle window, RunMode mode, void (*threadBody)()) {
         RunCommands.runLogFlag = 0;
     }
     RunControl.runLogFlag.store(RunCommands.runLogFlag);
-    RunFlags().stopKeyRequest->store(0);
-    RunFlags().abortRequest->store(0);
+    RunControl.stopKeyRequest.store(0);
+    RunControl.abortRequest.store(0);
     // The run's copy that an alarm end restores.
     RunCommands.savedControlOrigin = ControlOriginOffset;
     // The undo point of the stock before the run.
@@ -307,7 +300,7 @@ int StartRun(WindowHandle window, RunMode mode, void (*threadBody)()) {
 
 void TogglePathDisplay(WindowHandle window, unsigned command) {
     int variant = command == IDM_PATH_DISPLAY ? 0 : 1;
-    ToggleToolPathDisplay(variant, RunFlags().runMode->load() != RunMode::kIdle ? 1 : 0);
+    ToggleToolPathDisplay(variant, RunControl.runMode.load() != RunMode::kIdle ? 1 : 0);
     SetCursorHandle(LoadCursorHandle(CURSOR_WAIT));
     RedrawView(MainWindowData.handles.view);
     SetIdleCursor(ViewMouseMode);
@@ -330,17 +323,15 @@ void EndRunAfterThread(WindowHandle window) {
     JoinCuttingRun(WindowRun);
     WindowRun.state.store(RunState::kIdle);
     KeepSpindleToolCurrent();
-    if (RunFlags().abortRequest->load()) {
+    if (RunControl.abortRequest.load()) {
         EndAbortedRun(window);
         RedrawView(MainWindowData.handles.view);
         FinishLengthReport();
         RunControl.batchRun.store(0);
-        RunControl.batchKind.store(BatchRunKind::kNone);
         CompleteRunEnd(window);
         return;
     }
-    const int code = FinishRun(RunSession, WindowRun.reports, WindowRun.cutting.flags,
-                               RunCommands.startPoint, window, 0, WindowRun.result.end);
+    const int code = FinishRun(WindowRun, RunCommands.startPoint, window, 0);
     if (code != 0) {
         ControlOriginOffset = RunCommands.savedControlOrigin;
         NoteRunEndForAutomation(kCutAlarm);
@@ -350,9 +341,8 @@ void EndRunAfterThread(WindowHandle window) {
     // The report is finished by the run's end through its hook; when that hook is not joined to
     // this file the report is closed here all the same.
     FinishLengthReport();
-    RunFlags().runMode->store(RunMode::kIdle);
+    RunControl.runMode.store(RunMode::kIdle);
     RunControl.batchRun.store(0);
-    RunControl.batchKind.store(BatchRunKind::kNone);
     CompleteRunEnd(window);
 }
 
@@ -360,10 +350,6 @@ void EndRunAfterThread(WindowHandle window) {
 
 void TakeControlOriginFromController() {
     ControlOriginOffset = ActiveWorkOrigin(RunSession);
-}
-
-const RunFlagRefs& RunFlags() {
-    return runControlFlags;
 }
 
 std::string BuildLengthReportPath(int location, int firstCheck, int language,
@@ -399,7 +385,7 @@ void ResumeRunTimer(WindowHandle window) {
     StartRunTimer(window);
     RunCommands.blinkTimer = 0;  // the resume has killed it
     RunCommands.runTimer = IDT_RUN_PROGRESS;
-    RunCommands.runPeriodMs = PeriodForMode(RunFlags().runMode->load(), 0);
+    RunCommands.runPeriodMs = PeriodForMode(RunControl.runMode.load(), 0);
     WakeRunWaiters();
     ShowProgramStatus(window);
 }
@@ -430,11 +416,11 @@ unsigned RunCommandOfMode(RunMode mode) {
 int HandleRunCommand(WindowHandle window, unsigned command, void (*threadBody)()) {
     switch (command) {
         case IDM_CUT_REAL:
-            return StartRun(window, RunMode::kRealCutting, threadBody);
+            return StartWindowRun(window, RunMode::kRealCutting, threadBody);
         case IDM_CUT_SKIP:
-            return StartRun(window, RunMode::kSkipCutting, threadBody);
+            return StartWindowRun(window, RunMode::kSkipCutting, threadBody);
         case IDM_CUT_RESULT:
-            return StartRun(window, RunMode::kResult, threadBody);
+            return StartWindowRun(window, RunMode::kResult, threadBody);
         case IDM_PATH_DISPLAY:
         case IDM_PATH_DISPLAY_NO_ROTARY:
             TogglePathDisplay(window, command);
@@ -446,15 +432,15 @@ int HandleRunCommand(WindowHandle window, unsigned command, void (*threadBody)()
 
 void AbortRun(WindowHandle window, int fromPane) {
     // The abort before the pause is released: a thread let go from a stop block must see it.
-    RunFlags().abortRequest->store(1);
-    RunFlags().pauseRequest->store(0);
-    RunFlags().pauseBlink->store(0);
+    RunControl.abortRequest.store(1);
+    RunControl.pauseRequest.store(0);
+    RunControl.pauseBlink.store(0);
     WakeRunWaiters();
     SetStatusBarText(MainStatusBar.load(), fromPane ? 3 : 2, 0, "");
     if (!RunCommands.runTimer) {
         unsigned period =
             fromPane ? RUN_PERIOD_MS
-                     : PeriodForMode(RunFlags().runMode->load(), RunFlags().showSteps->load());
+                     : PeriodForMode(RunControl.runMode.load(), RunControl.showSteps.load());
         StartRunProgressTimer(window, period);
     }
 }
@@ -463,7 +449,7 @@ int HandleRunKeyDown(WindowHandle window, unsigned key) {
     if (ViewWindow.rectangle.active) {
         return 0;
     }
-    std::atomic<RunMode>& runMode = *RunFlags().runMode;
+    std::atomic<RunMode>& runMode = RunControl.runMode;
     if (key == VK_CONTROL) {
         NoteControlKey(1);
     }
@@ -524,7 +510,7 @@ int HandleRunKeyDown(WindowHandle window, unsigned key) {
     }
     int character = MapKeyToCharacter(key);
     if (character == 'G' || character == 'g') {
-        if (RunFlags().lineHeld->load()) {
+        if (RunControl.lineHeld.load()) {
             ResumeRunTimer(window);
         }
         return 1;  // never passed on to the view
@@ -548,10 +534,10 @@ void RunProgressTimer(WindowHandle window) {
     if (!RunCommands.runTimer) {
         return;
     }
-    const RunFlagRefs& f = RunFlags();
+    RunControlFlags& f = RunControl;
     const bool suppressed = DrawingSuppressed.load() != 0;
     // 1. Period.
-    unsigned period = PeriodForMode(f.runMode->load(), f.showSteps->load());
+    unsigned period = PeriodForMode(f.runMode.load(), f.showSteps.load());
     if (period != RunCommands.runPeriodMs) {
         KillRunProgressTimer(window);
         StartRunProgressTimer(window, period);
@@ -563,19 +549,19 @@ void RunProgressTimer(WindowHandle window) {
     } else {
         UpdateProgress2(0);
     }
-    if (f.runMode->load() == RunMode::kResult && f.showSteps->load() == 0 && !suppressed) {
+    if (f.runMode.load() == RunMode::kResult && f.showSteps.load() == 0 && !suppressed) {
         CallHook(H().drawNcDataLine);
     }
     // 4. While the thread runs.
     if (!CuttingRunFinished(WindowRun)) {
         if (!RunCommands.runLogFlag && RunEventStopWanted(WindowRun.reports.kinds)) {
-            f.stopKeyRequest->store(1);
+            f.stopKeyRequest.store(1);
         }
         // A tool changed in the run: the panel follows it, painted here on this thread.
         if (RunControl.toolPanelPendingPaint.exchange(0) != 0 && !suppressed) {
             CallHook(H().repaintToolPanel);
         }
-        if (const int request = f.redrawRequest->load(); request != 0) {
+        if (const int request = f.redrawRequest.load(); request != 0) {
             if (!suppressed && !RunCommands.runLogFlag && !FrameMayBeLeftOut(request)) {
                 CallHook(H().drawAxisValuePanes);
                 MarkCurrentStockDirty();
@@ -584,9 +570,9 @@ void RunProgressTimer(WindowHandle window) {
                 RunCommands.runFrameDrawn = 1;
                 RunCommands.lastRunFrameMs = GetTickMilliseconds();
             }
-            f.redrawRequest->store(0);
+            f.redrawRequest.store(0);
             WakeRunWaiters();
-        } else if (f.pauseRequest->load()) {
+        } else if (f.pauseRequest.load()) {
             KillRunProgressTimer(window);
             if (!RunCommands.blinkTimer) {
                 ShowPausedState(window);
@@ -595,11 +581,11 @@ void RunProgressTimer(WindowHandle window) {
         }
         // The pause key is read on every tick, a frame drawn or not: a run whose thread has a
         // new frame waiting at each tick would otherwise never see it.
-        if (!suppressed && !f.pauseRequest->load() &&
+        if (!suppressed && !f.pauseRequest.load() &&
             KeyHeld(static_cast<unsigned>(RunCommands.pauseKey)) &&
             MainWindowCallbacks.isForegroundWindow &&
             MainWindowCallbacks.isForegroundWindow(window)) {
-            f.stopKeyRequest->store(1);
+            f.stopKeyRequest.store(1);
         }
         return;
     }
@@ -607,7 +593,7 @@ void RunProgressTimer(WindowHandle window) {
 }
 
 int IsRunActive() {
-    return RunFlags().runMode->load() != RunMode::kIdle || CuttingRunHasThread(WindowRun) ? 1 : 0;
+    return RunControl.runMode.load() != RunMode::kIdle || CuttingRunHasThread(WindowRun) ? 1 : 0;
 }
 
 int RefusedDuringRun(unsigned command) {
@@ -664,11 +650,11 @@ void EndRunBeforeClose(WindowHandle window) {
         return;
     }
     // The abort before the pause is released: a thread let go from a stop block must see it.
-    RunFlags().abortRequest->store(1);
-    RunFlags().pauseRequest->store(0);
-    RunFlags().pauseBlink->store(0);
+    RunControl.abortRequest.store(1);
+    RunControl.pauseRequest.store(0);
+    RunControl.pauseBlink.store(0);
     WakeRunWaiters();
-    WaitForCuttingRun(WindowRun);
+    JoinCuttingRunAnsweringMessages(WindowRun);
     EndRunAfterThread(window);
 }
 

@@ -21,22 +21,6 @@
 
 namespace mirexa {
 
-// The run flags shared with the simulation thread: run control's (RunControl), reached through
-// these pointers.
-struct RunFlagRefs {
-    std::atomic<RunMode>* runMode = {};
-    std::atomic<std::int32_t>* abortRequest = {};
-    std::atomic<std::int32_t>* pauseRequest = {};
-    std::atomic<std::int32_t>* pauseBlink = {};
-    std::atomic<std::int32_t>* lineHeld = {};
-    std::atomic<std::int32_t>* stopKeyRequest = {};
-    std::atomic<std::int32_t>* redrawRequest = {};
-    std::atomic<std::int32_t>* showSteps = {};
-};
-
-// The flags in use; every pointer is valid.
-const RunFlagRefs& RunFlags();
-
 // The path of the required-length report: location 0 a file named after the first check in
 // report mode (check 0 protrusion "length.txt", 1 effective length "height.txt", 2 chip width
 // "chip-w.txt"; in Japanese "突出し長.txt", "有効刃長.txt", "チップ幅.txt") in the output

@@ -356,6 +356,7 @@ void ReadStockCommand(WindowHandle window) {
         SetStatusText("Reading WORK", "WORK読み込み中");
     }
     CopyStlImportSettings();
+    std::string problem;  // why the loader refused the file, when it said
     const int result = ReplaceCurrentStock(
         [&](StockModel* model) {
             if (kind >= kStockReadPlugin && kind < kStockReadPlugin + 3) {
@@ -363,7 +364,7 @@ void ReadStockCommand(WindowHandle window) {
                                                : kStockFileDataError;
             }
             return LoadStockModel(window, model, path, DexelPitch.requestedPitch,
-                                  StlImport.referenceDirection);
+                                  StlImport.referenceDirection, &problem);
         },
         0);
     if (result < 0) {
@@ -377,7 +378,7 @@ void ReadStockCommand(WindowHandle window) {
                                        " - 被切削材読み込みプラグインがファイルを読みませんでした"),
                 "Data error", MBX_OK | MBX_TOPMOST);
         } else {
-            ReportStockLoadFailure(result);
+            ReportStockLoadFailure(result, problem);
         }
         RecordBatchFailure(path + ChooseLanguageText(" - The Work data could not be read.\n",
                                                      " - 被切削材データを読めません\n"));

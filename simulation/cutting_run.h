@@ -111,9 +111,9 @@ int CuttingRunHasThread(const CuttingRun& run);
 // waits for a redraw or at a stop block (run_control.h's handshakes) and writes nothing.
 int MayReadRunStock();
 
-// Joins the run's thread (blocking); WaitForCuttingRun answers the messages sent to this
-// thread's windows while it waits.
+// Joins the run's thread (blocking); JoinCuttingRunAnsweringMessages answers the messages sent to
+// this thread's windows while it waits.
 void JoinCuttingRun(CuttingRun& run);
-void WaitForCuttingRun(CuttingRun& run);
+void JoinCuttingRunAnsweringMessages(CuttingRun& run);
 
 }  // namespace mirexa

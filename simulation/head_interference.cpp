@@ -106,7 +106,8 @@ bool PairOn(StructurePair pair) {
     return Checks.structurePairs[pair] > 0;
 }
 
-void RunHeadCheck(CuttingState& cutting, const HeadCheck& check, const MachinePose& pose) {
+void RunHeadCheck(CuttingState& cutting, const HeadCheck& check, const MachinePose& pose,
+                  const StockModel* stock) {
     const MachineModel& mesh = *check.mesh;
     if (mesh.facetCount <= 0) {
         return;
@@ -126,9 +127,8 @@ void RunHeadCheck(CuttingState& cutting, const HeadCheck& check, const MachinePo
     };
     InterferenceFlagSet& flags = cutting.flags;
     // WORK.
-    const StockModel& stock = StockModels[CurrentStockIndex.load()];
-    if (PairOn(check.work) && stock.useState == 0 && stock.nx >= 2 &&
-        PosedHeadHitsStock(head(), stock)) {
+    if (PairOn(check.work) && stock != nullptr && stock->useState == 0 && stock->nx >= 2 &&
+        PosedHeadHitsStock(head(), *stock)) {
         flags.structure[check.work] = 1;
     }
     // The table-side pairs.
@@ -171,7 +171,7 @@ constexpr HeadPair kHeadPairs[] = {{kHeadVice, kStructureVice},
 
 }  // namespace
 
-int CheckHead2Model(CuttingState& cutting, const MachinePose& pose) {
+int CheckHead2Model(CuttingState& cutting, const MachinePose& pose, const StockModel* stock) {
     RunHeadCheck(cutting,
                  {.mesh = &StructureModels.head2,
                   .poser = PoseModelPointAxes,
@@ -180,11 +180,11 @@ int CheckHead2Model(CuttingState& cutting, const MachinePose& pose) {
                   .pairCount = 2,
                   .basic = kHead2Basic,
                   .basicPose = kBasicAsOtherPairs},
-                 pose);
+                 pose, stock);
     return 0;
 }
 
-int CheckHead1Model(CuttingState& cutting, const MachinePose& pose) {
+int CheckHead1Model(CuttingState& cutting, const MachinePose& pose, const StockModel* stock) {
     const bool head = CurrentMachine.rotaryType == 1;
     RunHeadCheck(cutting,
                  {.mesh = &StructureModels.head1,
@@ -194,11 +194,11 @@ int CheckHead1Model(CuttingState& cutting, const MachinePose& pose) {
                   .pairCount = 3,
                   .basic = kHead1Basic,
                   .basicPose = kBasicFirstAngle},
-                 pose);
+                 pose, stock);
     return 0;
 }
 
-int CheckHeadModel(CuttingState& cutting, const MachinePose& pose) {
+int CheckHeadModel(CuttingState& cutting, const MachinePose& pose, const StockModel* stock) {
     const int type = CurrentMachine.rotaryType;
     RunHeadCheck(cutting,
                  {.mesh = &StructureModels.head,
@@ -210,20 +210,20 @@ int CheckHeadModel(CuttingState& cutting, const MachinePose& pose) {
                   .pairCount = 4,
                   .basic = kHeadBasic,
                   .basicPose = kBasicMoveOnly},
-                 pose);
+                 pose, stock);
     return 0;
 }
 
-int CheckHead2Model(CuttingState& cutting, NcSession& session) {
-    return CheckHead2Model(cutting, session.kinematics->pose);
+int CheckHead2Model(CuttingState& cutting, NcSession& session, const StockModel* stock) {
+    return CheckHead2Model(cutting, session.kinematics->pose, stock);
 }
 
-int CheckHead1Model(CuttingState& cutting, NcSession& session) {
-    return CheckHead1Model(cutting, session.kinematics->pose);
+int CheckHead1Model(CuttingState& cutting, NcSession& session, const StockModel* stock) {
+    return CheckHead1Model(cutting, session.kinematics->pose, stock);
 }
 
-int CheckHeadModel(CuttingState& cutting, NcSession& session) {
-    return CheckHeadModel(cutting, session.kinematics->pose);
+int CheckHeadModel(CuttingState& cutting, NcSession& session, const StockModel* stock) {
+    return CheckHeadModel(cutting, session.kinematics->pose, stock);
 }
 
 int CheckNothing() {

@@ -43,19 +43,20 @@ struct NcSession;
 //   CheckHeadModel   HEAD or HEAD(XYZ): WORK, VICE, TABLE2, TABLE1, TABLE, BASIC (moved only on
 //                    a HEAD machine, PoseModelPointCentre on a TABLE machine, else
 //                    PoseModelPointOffset)
-// The WORK pair needs a stock with a grid that is in use (its useState 0). The BASIC pair sees
+// The WORK pair is tested against the stock given (the step's; none: not tested), which needs a
+// grid and to be in use (its useState 0). The BASIC pair sees
 // the head from the machine's base: the machine position with each axis the table carries
 // (MOVE(X/Y/Z) = TABLE) set to 0; HEAD2 poses as for its other pairs, HEAD1 is only moved when
 // the first angle is exactly 0 and otherwise posed by PoseModelPoint, HEAD is only moved. A hit
 // sets the pair's structure flag in the state's flags; a pair stops at its first hit; the
 // state's head counters count the work. All return 0. The pose routines of a turned head turn by
 // the angles of that pose.
-int CheckHead2Model(CuttingState& cutting, const MachinePose& pose);
-int CheckHead1Model(CuttingState& cutting, const MachinePose& pose);
-int CheckHeadModel(CuttingState& cutting, const MachinePose& pose);
-int CheckHead2Model(CuttingState& cutting, NcSession& session);
-int CheckHead1Model(CuttingState& cutting, NcSession& session);
-int CheckHeadModel(CuttingState& cutting, NcSession& session);
+int CheckHead2Model(CuttingState& cutting, const MachinePose& pose, const StockModel* stock);
+int CheckHead1Model(CuttingState& cutting, const MachinePose& pose, const StockModel* stock);
+int CheckHeadModel(CuttingState& cutting, const MachinePose& pose, const StockModel* stock);
+int CheckHead2Model(CuttingState& cutting, NcSession& session, const StockModel* stock);
+int CheckHead1Model(CuttingState& cutting, NcSession& session, const StockModel* stock);
+int CheckHeadModel(CuttingState& cutting, NcSession& session, const StockModel* stock);
 // The empty entry of a check sequence: 0.
 int CheckNothing();
 

@@ -52,17 +52,10 @@ bool SameStation(int a, int b) {
     return p[0] == q[0] && p[1] == q[1] && p[2] == q[2];
 }
 
-StockModel* CurrentStock() {
-    return &StockModels[CurrentStockIndex.load()];
-}
-
-double StockPitch() {
-    const StockModel& s = *CurrentStock();
-    return s.nx != 0 ? s.pitch : 0.0;
-}
-
-void MakeCurrent(CuttingState& cutting, NcSession& session, int tool) {
-    SelectCurrentTool(session, *session.kinematics, *session.tools, tool, StockPitch());
+// Makes the tool current, derived at the pitch of the stock the pass cuts.
+void MakeCurrent(CuttingState& cutting, NcSession& session, const StockModel* stock, int tool) {
+    SelectCurrentTool(session, *session.kinematics, *session.tools, tool,
+                      ToolDerivationPitch(stock));
     LoadCutterSections(session.tools->tool, &cutting.cutter);
 }
 
@@ -266,7 +259,7 @@ double CutAndCheckMountedTools(CuttingState& cutting, NcSession& session, StockM
             if (tool == current || !Present(tool) || SameStation(tool, current)) {
                 continue;
             }
-            MakeCurrent(cutting, session, tool);
+            MakeCurrent(cutting, session, stock, tool);
             double machine[5];
             MountedToolPosition(base, tool, current, machine);
             ClearInterferenceFlags(flags);
@@ -285,7 +278,7 @@ double CutAndCheckMountedTools(CuttingState& cutting, NcSession& session, StockM
         }
     }
     // 4. The current tool at the step's pose.
-    MakeCurrent(cutting, session, current);
+    MakeCurrent(cutting, session, stock, current);
     ClearInterferenceFlags(flags);
     const bool rapid = kinematics.motion.motionType <= 0;
     mark.flags[0] = mark.flags[1] =
@@ -293,7 +286,7 @@ double CutAndCheckMountedTools(CuttingState& cutting, NcSession& session, StockM
     const double currentVolume =
         CutStockAtToolPose(cutting, session, stock, pose.tool.point, pose.tool.axis, mark);
     ApplyCycleContactRule(flags, cycleMove);
-    CheckStructuresAtStep(cutting, SessionCheckRecords(kinematics, *session.tools));
+    CheckStructuresAtStep(cutting, SessionCheckRecords(kinematics, *session.tools), stock);
     // 5. The tools at the current station.
     if (sameStation) {
         for (int i = 1; i <= count; ++i) {
@@ -301,7 +294,7 @@ double CutAndCheckMountedTools(CuttingState& cutting, NcSession& session, StockM
             if (tool == current || !Present(tool) || !SameStation(tool, current)) {
                 continue;
             }
-            MakeCurrent(cutting, session, tool);
+            MakeCurrent(cutting, session, stock, tool);
             double machine[5];
             MountedToolPosition(base, tool, current, machine);
             CutAt(cutting, session, stock, machine, mark);
@@ -310,7 +303,7 @@ double CutAndCheckMountedTools(CuttingState& cutting, NcSession& session, StockM
                 CheckToolRings(cutting, session, machine);
             }
         }
-        MakeCurrent(cutting, session, current);
+        MakeCurrent(cutting, session, stock, current);
     }
     // 6. The other tools' results.
     if (passCode != kMountedNoResult) {
@@ -329,12 +322,10 @@ double CutAndCheckMountedTools(CuttingState& cutting, NcSession& session, StockM
 
 void InstallInterferenceCheckHooks() {
     SimulationCallbacks.shankAndHolderPasses = RunShankAndHolderPasses;
-    SimulationCallbacks.checkStructures = [](CuttingState& cutting, const NcSession& session) {
-        CheckStructuresAtStep(cutting, SessionCheckRecords(*session.kinematics, *session.tools));
-    };
-    SimulationCallbacks.cutAndCheckMountedTools = CutAndCheckMountedTools;
-    SimulationCallbacks.currentToolHasMountedTools = [](const NcSession& session) {
-        return CurrentToolHasMountedTools(session.tools->tool);
+    SimulationCallbacks.checkStructures = [](CuttingState& cutting, const NcSession& session,
+                                             const StockModel* stock) {
+        CheckStructuresAtStep(cutting, SessionCheckRecords(*session.kinematics, *session.tools),
+                              stock);
     };
 }
 

@@ -105,7 +105,7 @@ int CurrentToolHasMountedTools(NcSession& session);
 // minus this tool's) along the machine's tool direction when it has one, else along Z.
 void MountedToolPosition(const double base[5], int tool, int current, double out[5]);
 
-// Runs in place of the plain cut and checks of a step (the simulation thread's hook) of the
+// Runs in place of the plain cut and checks of a step (CutAndCheckToolPose) of the
 // session: its current tool, pose, move,
 // modes and line. Holds the owner word while it selects tools:
 //  1. the codes of the listed tools are cleared; a listed tool at exactly the current tool's
@@ -122,8 +122,9 @@ void MountedToolPosition(const double base[5], int tool, int current, double out
 //  5. the tools at the current station are cut and checked at the base position (flags kept);
 //  6. when a tool recorded a code, the contact flag and, per listed tool, the flag of its code.
 // Inside a canned cycle move a contact of a tool is cleared. The current tool is current again
-// when the pass ends. Selecting a tool fills the session's tool records, and the other tools are
-// cut and checked with those. The tools cut the stock given (none: nothing is cut); their new ends
+// when the pass ends. Selecting a tool fills the session's tool records (derived at the pitch of
+// the stock given), and the other tools are cut and checked with those. The tools cut the stock
+// given (none: nothing is cut) and the heads are checked against it; their new ends
 // carry the step mark's line stamps. The tools are cut and checked on the cutting state given (its
 // cutter, pose, flags and measures); it holds the current tool's cutter again when the pass ends.
 // Returns the volume the current tool removed.
@@ -131,7 +132,7 @@ double CutAndCheckMountedTools(CuttingState& cutting, NcSession& session, StockM
                                const CutEndMarkRecord& stepMark);
 
 // Fills the simulation's hooks for the checks of this subsystem: the shank and holder passes of
-// the cut, the structure and head checks of a step, and the mounted-tools pass.
+// the cut and the structure and head checks of a step.
 void InstallInterferenceCheckHooks();
 
 }  // namespace mirexa

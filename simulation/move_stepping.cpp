@@ -52,7 +52,7 @@ void SaveAlarmMotionState(const MoveStepContext& context) {
 bool InterferenceBreaksOff(const MoveStepContext& context) {
     return context.reports != nullptr && SimulationCallbacks.recordInterferenceBreak != nullptr &&
            SimulationCallbacks.recordInterferenceBreak(*context.cutting, *context.session,
-                                                       *context.reports) != 0;
+                                                       context.stock, *context.reports) != 0;
 }
 
 bool IsArc(const MotionRecord& m) {
@@ -669,7 +669,7 @@ int StepCurrentMove(const MoveStepContext& context, const StepBlockInfo& block) 
                 char line[512];
                 FormatAlarmStepLine(context, i, n, line, sizeof line);
                 SimulationCallbacks.writeSecondFormLine(*context.cutting, *context.session,
-                                                        *context.reports, line);
+                                                        context.stock, *context.reports, line);
             }
             if (InterferenceBreaksOff(context)) {
                 result = kMoveEndsRun;

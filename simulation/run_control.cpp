@@ -46,7 +46,6 @@ int WaitForAnswer(Answered answered, int lookMs) {
 
 void ResetRunControlFlags() {
     RunControl.runMode = RunMode::kIdle;
-    RunControl.batchKind = BatchRunKind::kNone;
     RunControl.abortRequest = 0;
     RunControl.redrawRequest = 0;
     RunControl.pauseRequest = 0;

@@ -1,12 +1,13 @@
-// The flags that the simulation thread and the user-interface thread share during a run, the
-// handshakes built on them (redraw, pause at a stop block, abort) and the run's published status.
-// The run's thread itself is the shell's (its worker thread object of the run).
+// The flags that a run's thread (the worker) and the user-interface thread share during a run,
+// the handshakes built on them (redraw, pause at a stop block, abort) and the run's published
+// status. The run itself, with its thread, is the run object's (cutting_run.h); one run goes at a
+// time, and these flags are the window's for it.
 //
 // Every shared flag is a sequentially consistent atomic. A handshake has one raising side: the
-// worker raises RedrawRequest and PauseRequest and the user-interface thread clears them (the
-// worker clears RedrawRequest itself only on abort); the user-interface thread raises
-// StopKeyRequest and AbortRequest, which the worker only reads. The store and load of
-// RedrawRequest order the worker's stock writes before the user-interface thread's reads and
+// worker raises redrawRequest and pauseRequest and the user-interface thread clears them (the
+// worker clears redrawRequest itself only on abort); the user-interface thread raises
+// stopKeyRequest and abortRequest, which the worker only reads. The store and load of
+// redrawRequest order the worker's stock writes before the user-interface thread's reads and
 // those reads before the worker's next writes, so the stock needs no lock while both sides keep
 // to the handshake.
 #pragma once
@@ -21,9 +22,6 @@ namespace mirexa {
 struct RunControlFlags {
     // UI: the mode the run is in; the worker reads it at each step (Tab changes it during a run).
     std::atomic<RunMode> runMode{RunMode::kIdle};
-    // UI: the batch kind the automation asked of the run (kNone for a user's run), set before
-    // the run's thread starts and kNone again once the run has ended.
-    std::atomic<BatchRunKind> batchKind{BatchRunKind::kNone};
     std::atomic<std::int32_t> abortRequest{0};   // UI: end the run now
     std::atomic<std::int32_t> redrawRequest{0};  // worker: repaint, then clear
     // Called on the worker right after it raises redrawRequest (null: nothing), so that the
@@ -61,7 +59,7 @@ struct RunControlFlags {
 extern RunControlFlags RunControl;
 
 // Clears every flag to its idle value (overTravelAxis and stopModeRequest -1, run mode kIdle,
-// batch kind kNone, simulation state 1). The wiring's redrawRaised stays.
+// simulation state 1). The wiring's redrawRaised stays.
 void ResetRunControlFlags();
 
 // The worker's two waits sleep until the user-interface side answers and wakes them

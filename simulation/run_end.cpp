@@ -19,6 +19,7 @@
 #include "services/progress.h"
 #include "services/shared_state.h"
 #include "simulation/cutting_core.h"
+#include "simulation/cutting_run.h"
 #include "simulation/cutting_state.h"
 #include "simulation/interference_flags.h"
 #include "simulation/interference_messages.h"
@@ -59,14 +60,9 @@ int CurrentToolNumber(NcSession& session) {
     return IsToolNumberInTables(n) != 0 ? n : -1;
 }
 
-bool StockExists() {
-    const int index = CurrentStockIndex.load();
-    return index >= 0 && index < kStockModelSlots && StockModels[index].nx > 0;
-}
-
-// A stock exists and the cuts use it.
-bool StockInUse() {
-    return StockExists() && StockModels[CurrentStockIndex.load()].useState == 0;
+// The run's stock exists and its cuts use it.
+bool StockInUse(const StockModel* stock) {
+    return stock != nullptr && stock->nx > 0 && stock->useState == 0;
 }
 
 // Closes the subprogram levels still open (after ending the second progress bar).
@@ -98,10 +94,11 @@ void ClearRunScopedSwitches(NcSession& session) {
     session.kinematics->modes.machineCoordinateMove = 0;
 }
 
-// What the end of a run works on: the run's session and reports, the start point it rewinds to
-// and the main window.
+// What the end of a run works on: the run's session, stock and reports, the start point it
+// rewinds to and the main window.
 struct RunEndScope {
     NcSession& session;
+    const StockModel* stock;
     RunReports& reports;
     const InterferenceFlagSet& flags;  // those of the run's last step
     const RunStartPoint& start;
@@ -284,9 +281,9 @@ int FinishAlarm(const RunEndScope& scope) {
     }
     int alarmSound = 0;
     const int code =
-        ChooseAlarmCode(MakeCurrentInterferenceStep(flags, session), Checks.spindleCheck,
-                        RunControl.overTravelAxis.load() >= 0 ? 1 : 0, session.run.status.error,
-                        RunControl.stepAlarm.load(), &alarmSound);
+        ChooseAlarmCode(MakeCurrentInterferenceStep(flags, session, scope.stock),
+                        Checks.spindleCheck, RunControl.overTravelAxis.load() >= 0 ? 1 : 0,
+                        session.run.status.error, RunControl.stepAlarm.load(), &alarmSound);
     if (alarmSound != 0 && Settings.sound != 0) {
         Call(ui.playAlarmSound);
     }
@@ -372,9 +369,10 @@ void PrepareCuttingRun(NcSession& session, RunReports& reports) {
     OpenLimitFile(reports, CurrentToolNumber(session));
 }
 
-InterferenceStep MakeCurrentInterferenceStep(const InterferenceFlagSet& f, NcSession& session) {
+InterferenceStep MakeCurrentInterferenceStep(const InterferenceFlagSet& f, NcSession& session,
+                                             const StockModel* stock) {
     InterferenceStep step;
-    step.stockAvailable = StockInUse() ? 1 : 0;
+    step.stockAvailable = StockInUse(stock) ? 1 : 0;
     step.contact = f.contact;
     step.rapid = session.kinematics->motion.motionType == 0 ? 1 : 0;
     step.tooFast = session.kinematics->motion.motionType > 0 &&
@@ -430,9 +428,10 @@ int ChooseAlarmCode(const InterferenceStep& s, int spindleCheck, int overTravel,
     return alarmPositionSaved != 0 ? 7 : 6;
 }
 
-int FinishRun(NcSession& session, RunReports& reports, const InterferenceFlagSet& flags,
-              const RunStartPoint& start, WindowHandle window, int aborted, int runEnd) {
-    const RunEndScope scope{session, reports, flags, start, window};
+int FinishRun(CuttingRun& run, const RunStartPoint& start, WindowHandle window, int aborted) {
+    NcSession& session = *run.request.session;
+    RunReports& reports = run.reports;
+    const RunEndScope scope{session, run.request.stock, reports, run.cutting.flags, start, window};
     // The block the run ended in, as the thread left it, for an event still to be written: the
     // subprogram levels are closed and the interpreter reset before the report is.
     const KeptBlock last = KeepCurrentBlock(session);
@@ -441,24 +440,23 @@ int FinishRun(NcSession& session, RunReports& reports, const InterferenceFlagSet
     if (aborted != 0) {
         FinishAbortedRun(scope, last.block);
     } else {
-        code = FinishEndedRun(scope, last.block, runEnd);
+        code = FinishEndedRun(scope, last.block, run.result.end);
     }
     reports.end.lastAlarmCode = code;
     return code;
 }
 
-void FinishCuttingRun(NcSession& session, RunReports& reports, const InterferenceFlagSet& flags,
-                      const RunStartPoint& start, WindowHandle window) {
-    FinishRun(session, reports, flags, start, window, 1);
+void FinishAbortedCuttingRun(CuttingRun& run, const RunStartPoint& start, WindowHandle window) {
+    FinishRun(run, start, window, 1);
 }
 
 void InstallRunControlHooks() {
     InstallStopBlockHooks();
     SimulationHooks& hooks = SimulationCallbacks;
     hooks.recordInterferenceBreak = [](const CuttingState& cutting, NcSession& session,
-                                       RunReports& reports) {
-        return RecordInterferenceBreak(reports.kinds,
-                                       MakeCurrentInterferenceStep(cutting.flags, session), Checks);
+                                       const StockModel* stock, RunReports& reports) {
+        return RecordInterferenceBreak(
+            reports.kinds, MakeCurrentInterferenceStep(cutting.flags, session, stock), Checks);
     };
     hooks.blockHasPauseEvent = [](const RunReports& reports) {
         return reports.kinds.eventCount.load() != kNoEvent && Checks.pauseOnEvents != 0 ? 1 : 0;
@@ -467,10 +465,10 @@ void InstallRunControlHooks() {
         WriteInterferenceReport(reports, GetCurrentReportBlock(session));
     };
     hooks.writeSecondFormLine = [](const CuttingState& cutting, NcSession& session,
-                                   RunReports& reports, const char* line) {
+                                   const StockModel* stock, RunReports& reports, const char* line) {
         WriteInterferenceStepLine(reports, GetCurrentReportBlock(session),
-                                  MakeCurrentInterferenceStep(cutting.flags, session), Checks,
-                                  line);
+                                  MakeCurrentInterferenceStep(cutting.flags, session, stock),
+                                  Checks, line);
     };
     hooks.writeLimitLogLine = [](NcSession& session, RunReports& reports, const char* line) {
         WriteLimitLogLine(reports, CurrentToolNumber(session), line);

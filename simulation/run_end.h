@@ -35,8 +35,10 @@
 
 namespace mirexa {
 
+struct CuttingRun;
 struct NcSession;
 struct RunReports;
+struct StockModel;
 
 // Where an aborted or alarm run returns to: the window's, kept across its runs (the window's run
 // state holds it, shell/run_commands.h).
@@ -82,8 +84,10 @@ void SetRunStartPoint(RunStartPoint* start, const MotionPosition& position);
 void PrepareCuttingRun(NcSession& session, RunReports& reports);
 
 // What the interference decisions read of the last step: the step's flags (those of the cutting
-// state that made it), the move's kind and feed, the spindle, and whether a stock is there to cut.
-InterferenceStep MakeCurrentInterferenceStep(const InterferenceFlagSet& flags, NcSession& session);
+// state that made it), the move's kind and feed, the spindle, and whether the stock given (the
+// run's) is there to cut.
+InterferenceStep MakeCurrentInterferenceStep(const InterferenceFlagSet& flags, NcSession& session,
+                                             const StockModel* stock);
 
 // The alarm code of an alarm end, first match wins: taper 5; the structure pairs in pair order
 // (11-14, 17-21, 24-27, 30-34, 37-42, 45); attachment 8; arbor 2; over-length 3; contact with
@@ -93,16 +97,14 @@ InterferenceStep MakeCurrentInterferenceStep(const InterferenceFlagSet& flags, N
 int ChooseAlarmCode(const InterferenceStep& step, int spindleCheck, int overTravel,
                     int interpreterError, int alarmPositionSaved, int* alarmSound);
 
-// The end of a run whose thread has been joined, on its session and its reports, rewinding to the
-// start point: aborted 1 for the end of an aborted run, 0 for a normal or alarm end (see the
-// orders above); runEnd is how the run's thread ended (SimulationRunEnd); flags are those of the
-// run's last step (its cutting state's). Returns the alarm code shown, 0 for none.
-int FinishRun(NcSession& session, RunReports& reports, const InterferenceFlagSet& flags,
-              const RunStartPoint& start, WindowHandle window, int aborted, int runEnd = 0);
+// The end of a run whose thread has been joined, on its session, stock and reports, rewinding to
+// the start point: aborted 1 for the end of an aborted run, 0 for a normal or alarm end (see the
+// orders above) by how the run's thread ended (its result's end); the alarm is judged on the flags
+// of the run's last step (its cutting state's). Returns the alarm code shown, 0 for none.
+int FinishRun(CuttingRun& run, const RunStartPoint& start, WindowHandle window, int aborted);
 
 // The end of an aborted run (FinishRun with aborted 1).
-void FinishCuttingRun(NcSession& session, RunReports& reports, const InterferenceFlagSet& flags,
-                      const RunStartPoint& start, WindowHandle window);
+void FinishAbortedCuttingRun(CuttingRun& run, const RunStartPoint& start, WindowHandle window);
 
 // Fills the simulation thread's hooks with the decisions and reports: the interference break of
 // an alarm step, the pause event of a block, the report after a block, the second form's step

@@ -13,34 +13,29 @@ struct CurrentToolRecord;
 struct NcSession;
 struct RunReports;
 struct StockModel;
-struct CutEndMarkRecord;
 
 struct SimulationHooks {
-    // --- Checks of a step (run after the cut of a tool without mounted tools) ---
-    // Each takes the cutting state of the stepping and the session whose move is stepped, and
-    // reads the session's pose, move and tool.
-    // The structure pairs of the tool, the holder and the heads, each group only when one of its
-    // choices is on; they set the structure flags of the state's flags.
-    void (*checkStructures)(CuttingState& cutting, const NcSession& session) = {};
-    // The mounted-tools pass: cuts and checks every mounted tool in place of the plain cut.
-    // Null: the plain cut of the current tool.
-    // Returns the volume the current tool removed.
-    double (*cutAndCheckMountedTools)(CuttingState& cutting, NcSession& session, StockModel* stock,
-                                      const CutEndMarkRecord& mark) = {};
+    // --- Checks of a step ---
+    // The structure pairs of the tool, the holder and the heads after the plain cut of a step (a
+    // tool without mounted tools), each group only when one of its choices is on, the heads
+    // against the stock the step cuts; they set the structure flags of the state's flags. It reads
+    // the session's pose and tool. A hook, as the tests of the stepping watch every step's pose
+    // through it (null: no check).
+    void (*checkStructures)(CuttingState& cutting, const NcSession& session,
+                            const StockModel* stock) = {};
     // The shank and holder passes of the checks: run by the cut after its cutter passes at every
     // pose (also when the tool lies outside the grid) on the cut's state; returns the volume they
-    // removed (mm^3).
+    // removed (mm^3). A hook, so that the cut's core stays below the checks built on it (the
+    // passes use its views and rays), and its own tests cut the cutter alone or count the passes.
     double (*shankAndHolderPasses)(CuttingState& cutting, const CurrentToolRecord& tool,
                                    StockModel* model) = {};
-    // 1 when the session's current tool has a mounted-tool list.
-    int (*currentToolHasMountedTools)(const NcSession& session) = {};
 
-    // --- Interference decisions and reports (of the session whose move is stepped, into the
-    // reports of its run) ---
+    // --- Interference decisions and reports (of the session whose move is stepped and the stock
+    // it cuts, into the reports of its run) ---
     // An alarm step (state 4, its flags those of the cutting state) is recorded; nonzero ends
     // the run.
     int (*recordInterferenceBreak)(const CuttingState& cutting, NcSession& session,
-                                   RunReports& reports) = {};
+                                   const StockModel* stock, RunReports& reports) = {};
     // 1 when an event of the block is recorded and the run pauses on events.
     int (*blockHasPauseEvent)(const RunReports& reports) = {};
     // After a block: writes the block's events to the interference report when there are any.
@@ -50,7 +45,8 @@ struct SimulationHooks {
     // A second-form report line of an alarm step ("%d/%d:X..\n", its flags those of the cutting
     // state), after the kind list; the report is opened when none is.
     void (*writeSecondFormLine)(const CuttingState& cutting, NcSession& session,
-                                RunReports& reports, const char* line) = {};
+                                const StockModel* stock, RunReports& reports,
+                                const char* line) = {};
     // A limit-log line, complete with its ending; the log is opened when it is not.
     void (*writeLimitLogLine)(NcSession& session, RunReports& reports, const char* line) = {};
 

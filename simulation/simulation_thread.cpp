@@ -62,11 +62,6 @@ private:
     CuttingRun* previous_;
 };
 
-StockModel* CurrentStockModel() {
-    const int index = CurrentStockIndex.load();
-    return (index >= 0 && index < kStockModelSlots) ? &StockModels[index] : nullptr;
-}
-
 // Sub-moves that the step driver still hands out before it reads another line.
 bool SubMovesPending(NcSession& session) {
     const NcPendingMoves& p = session.run.pending;
@@ -156,11 +151,12 @@ bool HasMountedList(int tool) {
 }
 
 // The use of the current tool ends (its tool-length report line), the new one becomes current.
-void MountTool(NcSession& session, CuttingState& cutting, RunReports* reports, int tool) {
-    if (reports != nullptr) {
-        WriteToolLengthReportLine(reports->toolLength, cutting.measured);
+void MountTool(NcSession& session, const BlockLoopState& loop, int tool) {
+    CuttingState& cutting = *loop.cutting;
+    if (loop.reports != nullptr) {
+        WriteToolLengthReportLine(loop.reports->toolLength, cutting.measured);
     }
-    MountToolForStepping(session, tool);
+    MountToolForStepping(session, loop.stock, tool);
     LoadCutterSections(session.tools->tool, &cutting.cutter);
     NoteCurrentToolForReport(session);
     RunControl.simulationState = 0;
@@ -183,9 +179,9 @@ void MountWith(NcSession& session, BlockLoopState* loop, int tool) {
     }
     ++loop->toolChanges;
     if (loop->mountTool != nullptr && loop->cutting != nullptr) {
-        loop->mountTool(session, *loop->cutting, loop->reports, tool);
+        loop->mountTool(session, *loop, tool);
     } else {
-        MountToolForStepping(session, tool);
+        MountToolForStepping(session, loop->stock, tool);
     }
 }
 
@@ -522,7 +518,7 @@ void RedrawAfterBlock(NcSession& session, const RunReports& reports, int* lastRe
 // Run start: measures and flags cleared, the interpreter reset from the controller values, the
 // machine pose computed, the run record reset at that pose, the current tool's sections loaded,
 // the video started, the NC source opened. 1, or the run's end code.
-int StartRun(CuttingRun& run) {
+int SetUpRun(CuttingRun& run) {
     NcSession& session = *run.request.session;
     const std::string& path = run.request.programPath;
     BeginRunKinematics(session, path, run.request.mode, run.request.batchKind);
@@ -534,6 +530,7 @@ int StartRun(CuttingRun& run) {
     run.loop.mountTool = MountTool;
     run.loop.cutting = &run.cutting;
     run.loop.reports = &run.reports;
+    run.loop.stock = run.request.stock;
     run.loop.pluginToolMounts = PluginToolMounts;
     RefreshNcControllerView(session);
     const NcMoveReader reader{SimulationCallbacks.openPathReader,
@@ -656,10 +653,9 @@ int RunBlocks(CuttingRun& run) {
 
 }  // namespace
 
-void MountToolForStepping(NcSession& session, int tool) {
-    const StockModel* stock = CurrentStockModel();
+void MountToolForStepping(NcSession& session, const StockModel* stock, int tool) {
     SelectCurrentTool(session, *session.kinematics, *session.tools, tool,
-                      stock != nullptr && stock->nx != 0 ? stock->pitch : 0.0);
+                      ToolDerivationPitch(stock));
     // The interpreter reads the mounted tool (its number, length and shape) through its view.
     RefreshNcControllerView(session);
     if (session.controller.dialect.heidenhain != 0 || session.controller.dialect.siemens != 0) {
@@ -725,7 +721,7 @@ void RunCutting(CuttingRun& run) {
     int end = kRunEndMemory;
     // Memory that runs out anywhere in the run ends the run, not the program.
     try {
-        end = StartRun(run);
+        end = SetUpRun(run);
         if (end == 1) {
             end = RunBlocks(run);
         }
@@ -811,7 +807,7 @@ void JoinCuttingRun(CuttingRun& run) {
     JoinWorkerThread(&run.thread);
 }
 
-void WaitForCuttingRun(CuttingRun& run) {
+void JoinCuttingRunAnsweringMessages(CuttingRun& run) {
     WaitForWorkerThread(&run.thread);
 }
 

@@ -1,10 +1,12 @@
-// The simulation thread: plays the NC program against the current stock. It pulls one move at a
-// time from the step driver, mounts tools, steps every move (move_stepping.h) and hands every
-// redraw and pause to the user-interface thread through the run flags (run_control.h).
+// The block loop of a run's thread (RunCutting, cutting_run.h): plays the run's NC program against
+// the run's stock. It pulls one move at a time from the step driver, mounts tools, steps every
+// move (move_stepping.h) and hands every redraw and pause to the user-interface thread through the
+// run flags (run_control.h).
 //
-// The program is DefinitionFiles.ncProgramFile; the stock is StockModels[CurrentStockIndex]; the
-// run mode, abort and the other requests are RunControl. The thread never draws: it publishes the
-// block it runs (PublishRunBlock) and raises requests.
+// The program, the session and the stock are the run's request (RunRequest); the mode it follows
+// during the run, the abort and the other requests are the run flags. The thread never draws: it
+// publishes the block it runs (PublishRunBlock) and raises requests. Here too: the run's ends, the
+// block bookkeeping that the tool path drawing shares, and the stop test's hooks.
 #pragma once
 
 #include <cstdint>
@@ -15,6 +17,7 @@ namespace mirexa {
 
 struct NcSession;
 struct RunReports;
+struct StockModel;
 
 // How a run ended.
 enum SimulationRunEnd : int {
@@ -47,10 +50,11 @@ enum FetchedBlockKind : int {
 
 // The state of one puller's block loop, reset at its start.
 struct BlockLoopState {
-    // Mounts a tool: the puller's own work around MountToolForStepping, with the run's cutting
-    // state and reports below. Null mounts with MountToolForStepping alone.
-    void (*mountTool)(NcSession& session, CuttingState& cutting, RunReports* reports,
-                      int tool) = {};
+    // Mounts a tool: the puller's own work around MountToolForStepping, with the loop's stock,
+    // cutting state and reports below. Null mounts with MountToolForStepping alone.
+    void (*mountTool)(NcSession& session, const BlockLoopState& loop, int tool) = {};
+    // The stock whose pitch the mounted tools are derived at (null: pitch 0).
+    const StockModel* stock = {};
     // The cutting state whose cutter the loop's tool changes load (the run's; none: no cut).
     CuttingState* cutting = {};
     // The run's reports, which a mount writes the tool-length line of the tool put away to
@@ -76,10 +80,10 @@ struct BlockLoopState {
     std::int32_t toolChanges = {};  // tools mounted by the loop's blocks
 };
 
-// Makes a tool current as every puller must for its poses: SelectCurrentTool at the current
-// stock's pitch (0 without a stock), then the length offset of the new tool in the HEIDENHAIN
-// and SIEMENS dialects. A number outside the tool tables changes nothing.
-void MountToolForStepping(NcSession& session, int tool);
+// Makes a tool current as every puller must for its poses: SelectCurrentTool at the pitch of the
+// puller's stock (ToolDerivationPitch: 0 without a stock), then the length offset of the new tool
+// in the HEIDENHAIN and SIEMENS dialects. A number outside the tool tables changes nothing.
+void MountToolForStepping(NcSession& session, const StockModel* stock, int tool);
 
 // Notes what the next block's re-synchronisation compares with; called before each
 // ComputeNextMove.

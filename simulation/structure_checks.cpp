@@ -217,7 +217,8 @@ int AnyToolPairOn(int holder) {
     return 0;
 }
 
-void CheckStructuresAtStep(CuttingState& cutting, const StepCheckRecords& records) {
+void CheckStructuresAtStep(CuttingState& cutting, const StepCheckRecords& records,
+                           const StockModel* stock) {
     const ToolProfile& p = *records.profile;
     const MachinePose& pose = *records.pose;
     const double* position = pose.machine.axis;
@@ -229,13 +230,13 @@ void CheckStructuresAtStep(CuttingState& cutting, const StepCheckRecords& record
         CheckSweepAgainstStructure(cutting, records, p.cutterPointCount - 1, p.pointCount,
                                    p.holderMin, p.holderMax, position);
     }
-    CheckHead2Model(cutting, pose);
-    CheckHead1Model(cutting, pose);
-    CheckHeadModel(cutting, pose);
+    CheckHead2Model(cutting, pose, stock);
+    CheckHead1Model(cutting, pose, stock);
+    CheckHeadModel(cutting, pose, stock);
 }
 
-void CheckStructuresAtStep(CuttingState& cutting, NcSession& session) {
-    CheckStructuresAtStep(cutting, SessionCheckRecords(session));
+void CheckStructuresAtStep(CuttingState& cutting, NcSession& session, const StockModel* stock) {
+    CheckStructuresAtStep(cutting, SessionCheckRecords(session), stock);
 }
 
 void ComputeSweepTip(const KinematicsToolValues& toolValues, const double machine[5],

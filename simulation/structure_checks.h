@@ -27,6 +27,7 @@ namespace mirexa {
 
 struct CuttingState;
 struct NcSession;
+struct StockModel;
 
 // Points per outline ring.
 inline constexpr int RingPointCount = kProfileSweepSteps;
@@ -65,9 +66,11 @@ int AnyToolPairOn(int holder);
 // The structure checks of one step (the simulation thread's hook): the tool rings (the cutting
 // part), the holder rings (from the cutting part's last ring to the top, shank included) at the
 // machine position of the records' pose, each only when one of its pairs is on, then the three
-// head checks at that pose, all on the state given. Given a session, its records.
-void CheckStructuresAtStep(CuttingState& cutting, const StepCheckRecords& records);
-void CheckStructuresAtStep(CuttingState& cutting, NcSession& session);
+// head checks at that pose against the stock given (the step's), all on the state given. Given a
+// session, its records.
+void CheckStructuresAtStep(CuttingState& cutting, const StepCheckRecords& records,
+                           const StockModel* stock);
+void CheckStructuresAtStep(CuttingState& cutting, NcSession& session, const StockModel* stock);
 
 // Counters for tests: segments scanned against a model, ring points posed
 // (CuttingState::sweepChecks).

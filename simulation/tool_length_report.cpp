@@ -129,7 +129,7 @@ int WriteToolLengthReportLine(const ToolLengthReportOutput& report,
                               ToolLengthMeasurements& measured) {
     const bool asked =
         Asked(report.arborCheck) || Asked(report.heightCheck) || Asked(report.chipWidthCheck);
-    if (!asked || report.runMode >= BatchRunKind::kResult || !measured.lineDue) {
+    if (!asked || report.batchKind >= BatchRunKind::kResult || !measured.lineDue) {
         return 0;
     }
     char line[kToolLengthLineCapacity];

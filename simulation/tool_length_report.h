@@ -30,7 +30,7 @@ struct ToolLengthReportOutput {
     int heightCheck = {};     // HEIGHT CHECK: OUTPUT asks for the edge height
     int chipWidthCheck = {};  // CHIP-W CHECK: OUTPUT asks for the tip width or centre height
     // The automation's batch kind of the run; the automation's result runs write no lines.
-    BatchRunKind runMode = BatchRunKind::kNone;
+    BatchRunKind batchKind = BatchRunKind::kNone;
     std::FILE* stream = {};  // the report file, owned by the main window; null when none is open
 };
 

@@ -5,6 +5,7 @@
 #include "simulation/cutting_core.h"
 #include "simulation/cutting_state.h"
 #include "simulation/interference_flags.h"
+#include "simulation/mounted_tools.h"
 #include "simulation/simulation_hooks.h"
 
 namespace mirexa {
@@ -18,25 +19,22 @@ ToolPoseFindings CutAndCheckToolPose(CuttingState& cutting, NcSession& session, 
         ClearInterferenceFlags(flags);
     }
     ToolPoseFindings found;
-    const SimulationHooks& hooks = SimulationCallbacks;
     if (step.work == ToolPoseWork::kCutOnly) {
         const MachinePose& pose = session.kinematics->pose;
         found.removedVolume = CutStockAtToolPose(
             cutting, session, stock, step.point != nullptr ? step.point : pose.tool.point,
             step.axis != nullptr ? step.axis : pose.tool.axis, mark);
         found.raysVisited = cutting.pose.raysVisited;
-    } else if (hooks.currentToolHasMountedTools != nullptr &&
-               hooks.currentToolHasMountedTools(session) != 0 &&
-               hooks.cutAndCheckMountedTools != nullptr) {
-        found.removedVolume = hooks.cutAndCheckMountedTools(cutting, session, stock, mark);
+    } else if (CurrentToolHasMountedTools(session.tools->tool) != 0) {
+        found.removedVolume = CutAndCheckMountedTools(cutting, session, stock, mark);
     } else {
         const MachinePose& pose = session.kinematics->pose;
         found.removedVolume =
             CutStockAtToolPose(cutting, session, stock, pose.tool.point, pose.tool.axis, mark);
         found.raysVisited = cutting.pose.raysVisited;
         found.plainCut = true;
-        if (hooks.checkStructures != nullptr) {
-            hooks.checkStructures(cutting, session);
+        if (SimulationCallbacks.checkStructures != nullptr) {
+            SimulationCallbacks.checkStructures(cutting, session, stock);
         }
     }
     if (step.cycleMove) {

@@ -20,6 +20,15 @@ StockModel ComparisonModel;
 BasicModelStatus BasicModelState;
 std::atomic<int> DexelMemoryShortage{0};
 
+StockModel* CurrentStockSlot() {
+    const int index = CurrentStockIndex.load();
+    return index >= 0 && index < kStockModelSlots ? &StockModels[index] : nullptr;
+}
+
+double ToolDerivationPitch(const StockModel* stock) {
+    return stock != nullptr && stock->nx != 0 ? stock->pitch : 0.0;
+}
+
 static_assert(kDexelInlineCapacity * sizeof(std::uint8_t) >= sizeof(void*),
               "a flag slot must hold a heap pointer");
 

@@ -138,6 +138,11 @@ struct StockModel {
 // The stock slots of the program and the index of the current one (0..kStockModelSlots-1).
 extern StockModel StockModels[kStockModelSlots];
 extern std::atomic<int> CurrentStockIndex;
+// The slot CurrentStockIndex names; null when it names none.
+StockModel* CurrentStockSlot();
+// The pitch (mm) a tool's holder is derived at for the stock: its pitch when it has a grid, 0
+// without a stock or grid.
+double ToolDerivationPitch(const StockModel* stock);
 // The reference stock of difference painting and its copy on the current stock's grid.
 extern StockModel BasicModel;
 extern StockModel ComparisonModel;

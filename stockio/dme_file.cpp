@@ -181,19 +181,19 @@ int WriteDexelFamily(std::FILE* stream, const DexelFamily& family) {
     return 1;
 }
 
-int ReadDmeStock(StockModel* model, std::string_view path) {
+int ReadDmeStock(StockModel* model, std::string_view path, std::string* problem) {
     FreeStockModel(model);
     BinaryInput input;
     errno = 0;
     if (!OpenBinaryInput(path, &input)) {
-        NoteStockLoadProblem(std::string(path) + ": " +
-                             DescribeFileError(errno != 0 ? errno : EINVAL));
+        NoteStockLoadProblem(
+            problem, std::string(path) + ": " + DescribeFileError(errno != 0 ? errno : EINVAL));
         return AbandonStockLoad(model, kStockFileDataError);
     }
     std::setvbuf(input.stream, nullptr, _IOFBF, kDmeStreamBuffer);
     auto fail = [&](int code, const char* reason) {
         CloseBinaryInput(&input);
-        NoteStockLoadProblem(std::string(path) + ": " + reason);
+        NoteStockLoadProblem(problem, std::string(path) + ": " + reason);
         return AbandonStockLoad(model, code);
     };
     const char* const kCutShort = "the file ends inside its header";

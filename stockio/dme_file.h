@@ -50,8 +50,9 @@ int WriteDexelFamily(std::FILE* stream, const DexelFamily& family);
 // bounds of a family without any end fall back to the grid's bounds on that axis. 1;
 // kStockFileDataError (-20) for a file that cannot be read or holds bad or truncated data; the
 // grid's negative code when it cannot be built. On failure the model is released and nx is 0. The
-// caller transforms the bounds and runs the common tail.
-int ReadDmeStock(StockModel* model, std::string_view path);
+// caller transforms the bounds and runs the common tail. A refusal notes why in *problem (null:
+// not kept).
+int ReadDmeStock(StockModel* model, std::string_view path, std::string* problem = nullptr);
 
 // Writes the model (its current undo slot) as a ".DME" file. 1, or 0 when the model holds no
 // grid or the file cannot be written completely.

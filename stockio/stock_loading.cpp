@@ -43,8 +43,6 @@ void SetIdentityFrame(StockFrame* frame) {
     frame->values[0] = frame->values[4] = frame->values[8] = 1.0;
 }
 
-thread_local std::string loadProblem;
-
 void LogLoadProblem(const std::string& text) {
     AppendLogEntry(text + "\n");
 }
@@ -103,7 +101,7 @@ bool HoldsMaterial(const DexelFamily& family) {
 
 // The STL branch: frame from the matrix file, grid from the mesh bounds, the conversion.
 int LoadStlStock(WindowHandle owner, StockModel* model, std::string_view path, StockFrame frame,
-                 double pitch, int referenceDirection) {
+                 double pitch, int referenceDirection, std::string* problem) {
     ReadMatrixFile(&frame);
     SnapStockFrame(frame, &model->frame);
     if (!std::isfinite(pitch) || !(pitch > 0.0)) {
@@ -112,16 +110,16 @@ int LoadStlStock(WindowHandle owner, StockModel* model, std::string_view path, S
     int format = 0;
     int result = DetectStlImportFormat(path, referenceDirection, &format);
     if (result != 1) {
-        NoteStockLoadProblem(std::string(path) + ": " +
-                             (result == kStockFileDataError
-                                  ? "it cannot be read or is no STL file"
-                                  : "the reference direction is not one of the six"));
+        NoteStockLoadProblem(problem, std::string(path) + ": " +
+                                          (result == kStockFileDataError
+                                               ? "it cannot be read or is no STL file"
+                                               : "the reference direction is not one of the six"));
         return AbandonStockLoad(model, result);
     }
     StlFileBounds bounds;
     result = GetStlFileBounds(format, path, &bounds);
     if (result != 1) {
-        NoteStockLoadProblem(std::string(path) + ": its facets cannot be read");
+        NoteStockLoadProblem(problem, std::string(path) + ": its facets cannot be read");
         return AbandonStockLoad(model, result);
     }
     // A mesh beyond any machine's reach, or flat along an axis, holds no stock.
@@ -129,8 +127,9 @@ int LoadStlStock(WindowHandle owner, StockModel* model, std::string_view path, S
         if (!(std::fabs(bounds.minCorner[axis]) <= kStockCoordinateLimit) ||
             !(std::fabs(bounds.maxCorner[axis]) <= kStockCoordinateLimit) ||
             !(bounds.maxCorner[axis] > bounds.minCorner[axis])) {
-            NoteStockLoadProblem(std::string(path) +
-                                 ": the mesh is flat or beyond the reach of any machine");
+            NoteStockLoadProblem(
+                problem,
+                std::string(path) + ": the mesh is flat or beyond the reach of any machine");
             return AbandonStockLoad(model, kStockFileDataError);
         }
     }
@@ -186,7 +185,7 @@ int LoadStlStock(WindowHandle owner, StockModel* model, std::string_view path, S
     conversion.clipToGrid = referenceDirection != 0 ? 1 : 0;
     result = RunStlConversion(owner, model, conversion, referenceDirection);
     if (result == 1 && !HoldsMaterial(model->z)) {
-        NoteStockLoadProblem(std::string(path) + ": the mesh encloses no material");
+        NoteStockLoadProblem(problem, std::string(path) + ": the mesh encloses no material");
         return AbandonStockLoad(model, kStockFileDataError);
     }
     return result;
@@ -194,14 +193,10 @@ int LoadStlStock(WindowHandle owner, StockModel* model, std::string_view path, S
 
 }  // namespace
 
-void NoteStockLoadProblem(const std::string& reason) {
-    if (loadProblem.empty()) {
-        loadProblem = reason;
+void NoteStockLoadProblem(std::string* problem, const std::string& reason) {
+    if (problem != nullptr && problem->empty()) {
+        *problem = reason;
     }
-}
-
-const std::string& StockLoadProblem() {
-    return loadProblem;
 }
 
 int AbandonStockLoad(StockModel* model, int code) {
@@ -226,26 +221,29 @@ int BuildLoadedGrid(StockModel* model, bool singleBlock) {
 }
 
 int LoadStockModel(WindowHandle owner, StockModel* model, std::string_view path, double pitch,
-                   int referenceDirection) {
+                   int referenceDirection, std::string* problem) {
     StockFrame identity;
     SetIdentityFrame(&identity);
-    return LoadStockModelFile(owner, model, path, identity, pitch, referenceDirection);
+    return LoadStockModelFile(owner, model, path, identity, pitch, referenceDirection, problem);
 }
 
 int LoadStockModelFile(WindowHandle owner, StockModel* model, std::string_view path,
-                       const StockFrame& frame, double pitch, int referenceDirection) {
+                       const StockFrame& frame, double pitch, int referenceDirection,
+                       std::string* problem) {
     FreeStockModel(model);
-    loadProblem.clear();
+    if (problem != nullptr) {
+        problem->clear();
+    }
     int result = kStockFileDataError;
     if (HasFileExtension(path, ".DME")) {
-        result = ReadDmeStock(model, path);
+        result = ReadDmeStock(model, path, problem);
         if (result == 1) {
             TransformBoxToBounds(model->frame, model->minCorner, model->maxCorner);
         }
     } else if (HasFileExtension(path, ".DMF")) {
         result = ReadDmfStock(model, path, frame);
     } else if (HasFileExtension(path, ".STL")) {
-        result = LoadStlStock(owner, model, path, frame, pitch, referenceDirection);
+        result = LoadStlStock(owner, model, path, frame, pitch, referenceDirection, problem);
     } else {
         LogLoadProblem("Stock file of unknown kind: " + std::string(path));
         return AbandonStockLoad(model, kStockFileDataError);
@@ -260,13 +258,13 @@ int LoadStockModelFile(WindowHandle owner, StockModel* model, std::string_view p
     return 1;
 }
 
-void ReportStockLoadFailure(int result) {
+void ReportStockLoadFailure(int result, const std::string& problem) {
     if (result >= 1) {
         return;
     }
     if (result == kStockFileDataError) {
-        const std::string text = loadProblem.empty() ? std::string("Data Destroyed!")
-                                                     : "Data Destroyed! - " + loadProblem;
+        const std::string text =
+            problem.empty() ? std::string("Data Destroyed!") : "Data Destroyed! - " + problem;
         ShowMessageOrLog(0, text.c_str(), "Data error", MBX_OK | MBX_TOPMOST);
     } else {
         ShowMessageOrLog(0, "Memory over!", "Data size error", MBX_OK | MBX_TOPMOST);

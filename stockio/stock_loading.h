@@ -39,11 +39,10 @@ extern StockLoadSettings StockLoadOptions;
 // Frees whatever the model holds, marks it empty (nx = 0) and returns code.
 int AbandonStockLoad(StockModel* model, int code);
 
-// Why the last load of this thread refused its file ("" when no reader said): the loaders note
-// it where they refuse, LoadStockModelFile clears it at its start, ReportStockLoadFailure shows
-// it behind "Data Destroyed!". Only the first note of a load is kept.
-void NoteStockLoadProblem(const std::string& reason);
-const std::string& StockLoadProblem();
+// Why a load refused its file: the loaders note it where they refuse into the load's problem text
+// (null: not kept), which ReportStockLoadFailure shows behind "Data Destroyed!". Only the first
+// note of a load is kept.
+void NoteStockLoadProblem(std::string* problem, const std::string& reason);
 
 // 1 when a grid of nx * ny * nz nodes has more rays (nx*ny + ny*nz + nx*nz) than
 // StockLoadOptions.maxGridCells allows (counted in 64 bits).
@@ -56,7 +55,7 @@ int BuildLoadedGrid(StockModel* model, bool singleBlock);
 
 // Loads with the identity frame; see LoadStockModelFile.
 int LoadStockModel(WindowHandle owner, StockModel* model, std::string_view path, double pitch,
-                   int referenceDirection);
+                   int referenceDirection, std::string* problem = nullptr);
 
 // Loads the file into the model, chosen by the path's extension (any case): ".DME" and ".DMF"
 // (the frame is the given one for ".DMF"; ".DME" carries its own), ".STL" (the frame is
@@ -64,15 +63,17 @@ int LoadStockModel(WindowHandle owner, StockModel* model, std::string_view path,
 // conversion, +-1, +-2, +-3 height map seen from +-X, +-Y, +-Z). Any other path, a path too
 // short for an extension included, is refused with kStockFileDataError. The model's previous
 // contents are released first; its undo ring size is kept (the caller sets it). On success the
-// tail has set the reserved group, the derived frame fields and emptied status-bar part 0.
+// tail has set the reserved group, the derived frame fields and emptied status-bar part 0. On a
+// refusal *problem (cleared first; null: not kept) says why, when the reader said.
 int LoadStockModelFile(WindowHandle owner, StockModel* model, std::string_view path,
-                       const StockFrame& frame, double pitch, int referenceDirection);
+                       const StockFrame& frame, double pitch, int referenceDirection,
+                       std::string* problem = nullptr);
 
 // Tells the user why a load failed, in a box kept on top (logged instead in automatic mode):
-// kStockFileDataError "Data Destroyed!" (followed by " - " and the reason the loader noted, when
+// kStockFileDataError "Data Destroyed!" (followed by " - " and the problem the load noted, when
 // it noted one) with the caption "Data error"; any other negative code
 // "Memory over!" with the caption "Data size error". Nothing for a result of 1 or more.
-void ReportStockLoadFailure(int result);
+void ReportStockLoadFailure(int result, const std::string& problem = {});
 
 // The finishing steps shared by every load: reserved group (last node indices, 0, 0.0),
 // inverse orientation, negated offset and frame flag, and an empty status-bar part 0.

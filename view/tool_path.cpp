@@ -28,6 +28,7 @@
 #include "simulation/run_control.h"
 #include "simulation/simulation_hooks.h"
 #include "simulation/simulation_thread.h"
+#include "stock/stock_model.h"
 #include "view/camera.h"
 #include "view/display_lists.h"
 #include "view/gl_colors.h"
@@ -158,7 +159,9 @@ void DrawMove(const MoveStepContext& context, const StepBlockInfo& block, int wi
 int DrawBlocks(const MoveStepContext& context, int withoutRotary, bool showProgress,
                const ToolPathOutput& output) {
     NcSession* session = context.session;
-    BlockLoopState loop;  // tools are mounted by MountToolForStepping alone
+    // Tools are mounted by MountToolForStepping alone, derived at the current stock's pitch.
+    BlockLoopState loop;
+    loop.stock = CurrentStockSlot();
     for (;;) {
         NoteBlockEntry(*context.session, &loop);
         const int next = NextNcMove(session);

@@ -43,7 +43,7 @@ TEST_F(CommandLineTest, ABoxStockRunForUnattendedCutting) {
     for (int i = 0; i < 6; ++i) {
         EXPECT_EQ(InitialStock.box[i], expected[i]) << i;
     }
-    EXPECT_EQ(CommandLine.runMode, BatchRunKind::kSkip);
+    EXPECT_EQ(CommandLine.batchKind, BatchRunKind::kSkip);
     EXPECT_EQ(CommandLine.automation, 1);
     EXPECT_EQ(AutomaticMode.load(), 1);
 }
@@ -103,11 +103,11 @@ TEST_F(CommandLineTest, ABareScaleOptionTakesTheDialogsRates) {
 TEST_F(CommandLineTest, AnUnquotedPathWithBlanksIsFoundPrefixByPrefix) {
     EXPECT_EQ(Parse("my part v2.nc -X1"), 1);
     EXPECT_EQ(DefinitionFiles.ncProgramFile, "my part v2.nc");
-    EXPECT_EQ(CommandLine.runMode, BatchRunKind::kSelectOnly);
+    EXPECT_EQ(CommandLine.batchKind, BatchRunKind::kSelectOnly);
     ResetConfigurationRecords();
     EXPECT_EQ(Parse("\"my part v2.nc\" -X2"), 1);
     EXPECT_EQ(DefinitionFiles.ncProgramFile, "my part v2.nc");
-    EXPECT_EQ(CommandLine.runMode, BatchRunKind::kReal);
+    EXPECT_EQ(CommandLine.batchKind, BatchRunKind::kReal);
 }
 
 TEST_F(CommandLineTest, AnNcNameThatNeverOpensIsRefusedAndTheArgumentsBehindItAreRead) {
@@ -216,7 +216,7 @@ TEST_F(CommandLineTest, RunModeSuffixes) {
     for (const Case& c : cases) {
         ResetConfigurationRecords();
         EXPECT_EQ(Parse(c.text), 1) << c.text;
-        EXPECT_EQ(CommandLine.runMode, BatchRunKindOfDigit(c.mode)) << c.text;
+        EXPECT_EQ(CommandLine.batchKind, BatchRunKindOfDigit(c.mode)) << c.text;
         EXPECT_EQ(CommandLine.selectWithoutOptimalStock, c.zero) << c.text;
         EXPECT_EQ(CommandLine.reportSilent, c.silent) << c.text;
         EXPECT_EQ(CommandLine.noReportDisplay, c.noDisplay) << c.text;
@@ -240,7 +240,7 @@ TEST_F(CommandLineTest, ReportModesAreLimitedInARun) {
 TEST_F(CommandLineTest, StockOperationsNeedAStockAndASaveFile) {
     EXPECT_EQ(Parse("part.nc -X3 -XM(1,2,3)"), 0);
     EXPECT_EQ(CommandLine.moveStock, 0);
-    EXPECT_EQ(CommandLine.runMode, BatchRunKind::kNone);  // cleared all the same
+    EXPECT_EQ(CommandLine.batchKind, BatchRunKind::kNone);  // cleared all the same
     EXPECT_EQ(CommandLine.ncGiven, 0);
 
     ResetConfigurationRecords();
@@ -436,7 +436,7 @@ TEST_F(CommandLineTest, SlashSwitchesAndAbsolutePaths) {
     const std::string absolute = scratch_.At("part.nc");
     EXPECT_EQ(Parse(absolute + " /X2 /N"), 1);
     EXPECT_EQ(DefinitionFiles.ncProgramFile, absolute);
-    EXPECT_EQ(CommandLine.runMode, BatchRunKind::kReal);
+    EXPECT_EQ(CommandLine.batchKind, BatchRunKind::kReal);
     EXPECT_EQ(CommandLine.noMenu, 1);
 }
 

@@ -459,11 +459,11 @@ TEST_F(OffsetDialogsTest, EveryDialogARunReadsIsRefusedDuringARunAndOpensOtherwi
     for (const auto& c : cases) {
         opened.clear();
         warnings.clear();
-        RunFlags().runMode->store(RunMode::kRealCutting);
+        RunControl.runMode.store(RunMode::kRealCutting);
         EXPECT_EQ(c.open(), 0) << c.templateId;
         EXPECT_TRUE(opened.empty()) << c.templateId;
         EXPECT_EQ(warnings.size(), 1u) << c.templateId;
-        RunFlags().runMode->store(RunMode::kIdle);
+        RunControl.runMode.store(RunMode::kIdle);
         EXPECT_EQ(c.open(), 0) << c.templateId;  // cancelled
         EXPECT_EQ(opened, std::vector<int>{c.templateId});
         EXPECT_EQ(warnings.size(), 1u) << c.templateId;

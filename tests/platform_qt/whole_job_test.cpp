@@ -34,6 +34,7 @@
 #include "shell/startup.h"
 #include "shell/status_bar.h"
 #include "shell/stock_commands.h"
+#include "simulation/run_control.h"
 #include "support/earlier_program_run.h"
 #include "support/scratch_directory.h"
 #include "support/stock_dialog_answers.h"
@@ -99,7 +100,7 @@ protected:
                     "step " + std::to_string(total - queue.size() + 1) + " of " +
                     std::to_string(total) + " waited " +
                     std::to_string(testing::kWaitBound.count()) + " s in vain for " + waitingFor +
-                    "; run mode " + std::to_string(static_cast<int>(RunFlags().runMode->load())) +
+                    "; run mode " + std::to_string(static_cast<int>(RunControl.runMode.load())) +
                     ", box " + (testing::FindTopLevel<QMessageBox>() != nullptr ? "1" : "0") +
                     ", program " + DefinitionFiles.ncProgramFile);
                 return;
@@ -246,7 +247,7 @@ AfterRewind QtWholeJobTest::JogAfterACutShortRun(const std::string& second, bool
         if (escape && name == second) {
             steps.push_back([&endedBefore] {
                 // Esc once the run goes (a run that has ended already leaves nothing to stop).
-                if (RunFlags().runMode->load() == RunMode::kIdle &&
+                if (RunControl.runMode.load() == RunMode::kIdle &&
                     RunCommands.endedRuns == endedBefore) {
                     return Again("the run's start");
                 }

@@ -33,7 +33,7 @@ struct SentCommand {
     std::string machineFile = {};
     int stockGiven = {};
     int ncGiven = {};
-    BatchRunKind runMode = BatchRunKind::kNone;
+    BatchRunKind batchKind = BatchRunKind::kNone;
     int reportMode = {};
     int saveKind = {};
     int batchRun = {};
@@ -161,7 +161,7 @@ private:
         sent.ncGiven = request != nullptr || CommandLine.ncGiven != 0 ? 1 : 0;
         const bool cut =
             command == IDM_CUT_REAL || command == IDM_CUT_SKIP || command == IDM_CUT_RESULT;
-        sent.runMode = request != nullptr && cut ? request->runMode : CommandLine.runMode;
+        sent.batchKind = request != nullptr && cut ? request->batchKind : CommandLine.batchKind;
         sent.reportMode =
             request != nullptr && command == IDM_NC_REPORT ? request->kind : CommandLine.reportMode;
         sent.saveKind = command == IDM_STOCK_SAVE ? static_cast<int>(lparam) : CommandLine.saveKind;
@@ -197,13 +197,13 @@ private:
                 AutomationOutcome.runEnd = Script.runEnd;
                 // The run start opens the log for the logged batch kinds and takes the command
                 // line's; the automation's run ignores the stop option.
-                if (BatchKindLogsRun(sent.runMode)) {
+                if (BatchKindLogsRun(sent.batchKind)) {
                     OpenLogFile();
                 }
                 if (request != nullptr) {
                     IgnoreStopOptionInBatch();
                 }
-                CommandLine.runMode = BatchRunKind::kNone;
+                CommandLine.batchKind = BatchRunKind::kNone;
                 break;
             case IDM_STOCK_SAVE:
                 AutomationOutcome.saveResult = Script.saveResult;

@@ -43,12 +43,12 @@ protected:
         ResetAutomationRun();
         BatchFailureCode.store(0);
     }
-    // A stock file, an NC program and a save file with the run mode.
-    void Batch(BatchRunKind runMode, int saveKind = 1) {
+    // A stock file, an NC program and a save file with the batch kind.
+    void Batch(BatchRunKind batchKind, int saveKind = 1) {
         CommandLine.stockGiven = 1;
         CommandLine.ncGiven = 1;
-        CommandLine.runMode = runMode;
-        CommandLine.batchRun = BatchKindLogsRun(runMode);
+        CommandLine.batchKind = batchKind;
+        CommandLine.batchRun = BatchKindLogsRun(batchKind);
         CommandLine.saveKind = saveKind;
     }
     testing::ScratchDirectory scratch;
@@ -127,7 +127,7 @@ TEST_F(CommandLineBatchTest, RunModesSelectCutSaveAndCloseInTheirOrder) {
                   (std::vector<unsigned>{IDM_STOCK_READ, IDM_NC_SELECT, c.cut, IDM_STOCK_SAVE}))
             << c.digit;
         // The cut finds the command line's run mode; the save comes after the run's end.
-        EXPECT_EQ(Record.commands[2].runMode, kind);
+        EXPECT_EQ(Record.commands[2].batchKind, kind);
         EXPECT_EQ(Record.commands[3].lparam, 1);
         EXPECT_EQ(Record.polls, Script.runPolls);
         EXPECT_EQ(Record.donePosts, c.done);
@@ -136,7 +136,7 @@ TEST_F(CommandLineBatchTest, RunModesSelectCutSaveAndCloseInTheirOrder) {
 
 TEST_F(CommandLineBatchTest, SelectionWithTheOptimalStockOnlyWithoutAStock) {
     CommandLine.ncGiven = 1;
-    CommandLine.runMode = BatchRunKind::kSelectOnly;
+    CommandLine.batchKind = BatchRunKind::kSelectOnly;
     EXPECT_EQ(RunCommandLineSequence(), 0);
     EXPECT_EQ(RecordingSink::Ids(), std::vector<unsigned>{IDM_NC_SELECT_OPTIMAL_STOCK});
 
@@ -328,7 +328,7 @@ TEST(AutomationHeadlessTest, HeadlessChoiceMessageBoxesAndViewers) {
     // In the window, a macro, run mode 5 and report mode 5 run without a user.
     CommandLineSwitches o;
     EXPECT_EQ(WindowWorkIsUnattended(o), 0);
-    o.runMode = BatchRunKind::kResult;
+    o.batchKind = BatchRunKind::kResult;
     o.reportMode = 1;
     EXPECT_EQ(WindowWorkIsUnattended(o), 0);
     for (std::int32_t CommandLineSwitches::*field :

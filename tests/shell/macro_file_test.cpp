@@ -215,7 +215,7 @@ TEST_F(MacroRunTest, SilentBatchMacroSendsTheCommandsWithTheirPathsAndPostsDoneO
     EXPECT_EQ(c[5].lparam, 1);
     EXPECT_EQ(c[5].reportMode, 6);
     // A silent cut is a result run of batch kind 6 with the batch-run flag.
-    EXPECT_EQ(c[6].runMode, BatchRunKind::kResultUnseen);
+    EXPECT_EQ(c[6].batchKind, BatchRunKind::kResultUnseen);
     EXPECT_EQ(c[6].batchRun, 1);
     EXPECT_EQ(c[7].lparam, 1);
     EXPECT_EQ(c[7].saveKind, 1);
@@ -241,10 +241,10 @@ TEST_F(MacroRunTest, CutsAndReportsOfAShownWindowKeepTheirKinds) {
                                             IDM_CUT_RESULT, IDM_NC_REPORT, IDM_NC_REPORT};
     ASSERT_EQ(RecordingSink::Ids(), expected);
     const auto& c = Record.commands;
-    EXPECT_EQ(c[0].runMode, BatchRunKind::kReal);
-    EXPECT_EQ(c[1].runMode, BatchRunKind::kSkip);
-    EXPECT_EQ(c[2].runMode, BatchRunKind::kResult);
-    EXPECT_EQ(c[3].runMode, BatchRunKind::kResultLogged);
+    EXPECT_EQ(c[0].batchKind, BatchRunKind::kReal);
+    EXPECT_EQ(c[1].batchKind, BatchRunKind::kSkip);
+    EXPECT_EQ(c[2].batchKind, BatchRunKind::kResult);
+    EXPECT_EQ(c[3].batchKind, BatchRunKind::kResultLogged);
     EXPECT_EQ(c[0].batchRun, 0);
     EXPECT_EQ(c[4].reportMode, 1);
     EXPECT_EQ(c[4].lparam, 0);

@@ -23,6 +23,7 @@
 #include "shell/run_commands.h"
 #include "shell/worker_threads.h"
 #include "shell_test_support.h"
+#include "simulation/run_control.h"
 #include "support/scoped_log_directory.h"
 #include "support/scratch_directory.h"
 #include "support/test_windows.h"
@@ -367,9 +368,9 @@ TEST_F(MainWindowTest, SentCommandsAreRefusedAsTheMenusAre) {
         return static_cast<int>(SendWindowMessage(main, WM_EXTERNAL_COMMAND, command, 0));
     };
     EXPECT_EQ(send(IDM_CUT_REAL), kExternalNotSendable);
-    RunFlags().runMode->store(RunMode::kRealCutting);
+    RunControl.runMode.store(RunMode::kRealCutting);
     EXPECT_EQ(send(IDM_DISCOLORATION_REGION), kExternalRunActive);
-    RunFlags().runMode->store(RunMode::kIdle);
+    RunControl.runMode.store(RunMode::kIdle);
     EnablePlatformWindow(main, 0);
     EXPECT_EQ(send(IDM_DISCOLORATION_REGION), kExternalDialogOpen);
     EnablePlatformWindow(main, 1);

@@ -179,12 +179,12 @@ TEST_F(NcDataCommandTest, OptimalBoxAroundThePathInWholePitches) {
 
 TEST_F(NcDataCommandTest, AMissingProgramIsError101AndAFailureOfTheBatch) {
     CommandLine.ncGiven = 1;
-    CommandLine.runMode = BatchRunKind::kResultUnseen;
+    CommandLine.batchKind = BatchRunKind::kResultUnseen;
     DefinitionFiles.ncProgramFile = scratch.At("absent.nc");
     ASSERT_EQ(HandleNcDataCommand(nullptr, IDM_NC_SELECT, 0), 1);
     EXPECT_EQ(AutomationOutcome.selectionError, kNcProgramMissingError);
     EXPECT_EQ(RunSession.run.status.error, kNcProgramMissingError);
-    EXPECT_EQ(CommandLine.runMode, BatchRunKind::kNone);
+    EXPECT_EQ(CommandLine.batchKind, BatchRunKind::kNone);
     EXPECT_EQ(NcDataCommands.selectedState, 0);
     EXPECT_EQ(BatchFailureCode.load(), kBatchExitFileError);
     EXPECT_NE(Log().find("absent.nc - The NC data does not exist."), std::string::npos);
@@ -222,7 +222,7 @@ TEST_F(NcDataCommandTest, TheOptimalStockSurroundsThePathOrTheSelectionFails) {
     // A program the data check cannot follow: its alarm with the line, no new stock, and an
     // unattended run that stops.
     const int nx = CurrentStockModel().nx;
-    CommandLine.runMode = BatchRunKind::kResultUnseen;
+    CommandLine.batchKind = BatchRunKind::kResultUnseen;
     SelectProgram(kZeroFeed, IDM_NC_SELECT_OPTIMAL_STOCK);
     EXPECT_EQ(AutomationOutcome.selectionError, 102);
     EXPECT_EQ(BatchFailureCode.load(), kBatchExitFileError);

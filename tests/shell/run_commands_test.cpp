@@ -63,7 +63,7 @@ struct FakeScript {
 FakeScript script;
 
 bool Aborted() {
-    return RunFlags().abortRequest->load() != 0;
+    return RunControl.abortRequest.load() != 0;
 }
 
 void TouchData() {
@@ -95,27 +95,27 @@ bool WaitFor(bool (*condition)()) {
 
 void FakeSimulation() {
     script.starts.fetch_add(1);
-    const RunFlagRefs& f = RunFlags();
+    RunControlFlags& f = RunControl;
     bool go = true;
     for (int i = 0; go && i < script.redraws.load(); ++i) {
-        f.redrawRequest->store(1);
+        f.redrawRequest.store(1);
         script.stage.store(1);
-        go = WaitFor([] { return RunFlags().redrawRequest->load() == 0; });
+        go = WaitFor([] { return RunControl.redrawRequest.load() == 0; });
     }
     if (go && script.pause.load()) {
-        f.lineHeld->store(1);
-        f.pauseRequest->store(1);
-        f.pauseBlink->store(1);
+        f.lineHeld.store(1);
+        f.pauseRequest.store(1);
+        f.pauseBlink.store(1);
         script.stage.store(2);
-        go = WaitFor([] { return RunFlags().pauseRequest->load() == 0; });
-        f.lineHeld->store(0);
+        go = WaitFor([] { return RunControl.pauseRequest.load() == 0; });
+        f.lineHeld.store(0);
         script.stage.store(3);
     }
     if (go) {
         go = WaitFor([] { return script.release.load() != 0; });
     }
     if (!go) {
-        f.redrawRequest->store(0);  // the thread clears its own redraw request on abort
+        f.redrawRequest.store(0);  // the thread clears its own redraw request on abort
         script.sawAbort.store(1);
     }
     script.stage.store(9);
@@ -134,10 +134,10 @@ void StepRedrawSimulation() {
         if (!WaitFor([] { return stepsAllowed.load() > stepsServed.load(); })) {
             return;
         }
-        RunFlags().redrawRequest->store(stepRequests[i]);
+        RunControl.redrawRequest.store(stepRequests[i]);
         RunControl.redrawRaised.load()();
-        if (!WaitFor([] { return RunFlags().redrawRequest->load() == 0; })) {
-            RunFlags().redrawRequest->store(0);
+        if (!WaitFor([] { return RunControl.redrawRequest.load() == 0; })) {
+            RunControl.redrawRequest.store(0);
             return;
         }
         stepsServed.fetch_add(1);
@@ -183,7 +183,7 @@ protected:
         HandleRunCommand(main, id, threadBody);
     }
     // A run command as the automation sends it: with its request, on this thread.
-    void AutomationCommand(unsigned id, BatchRunKind runMode, int batchRun) {
+    void AutomationCommand(unsigned id, BatchRunKind batchKind, int batchRun) {
         static WindowHandle window = nullptr;
         static void (*body)() = nullptr;
         window = main;
@@ -197,7 +197,7 @@ protected:
             HandleRunCommand(window, command, body);
         };
         AutomationRequest request;
-        request.runMode = runMode;
+        request.batchKind = batchKind;
         request.batchRun = batchRun;
         ResetAutomationRun();
         SetAutomationStandIn(&standIn);
@@ -223,7 +223,7 @@ protected:
             std::chrono::microseconds(200));
     }
     static bool RunEnded() {
-        return RunFlags().runMode->load() == RunMode::kIdle && !CuttingRunHasThread(WindowRun);
+        return RunControl.runMode.load() == RunMode::kIdle && !CuttingRunHasThread(WindowRun);
     }
     // The body of the runs' thread.
     void (*threadBody)() = FakeSimulation;
@@ -234,13 +234,13 @@ TEST_F(RunCommandsTest, OneThreadPerRunAndASecondCommandOnlySwitchesMode) {
     RunKinematics.modes.polarInterpolation = 1;
     RunKinematics.plane.active = 1;
     Command(IDM_CUT_REAL);
-    EXPECT_EQ(RunFlags().runMode->load(), RunMode::kRealCutting);
+    EXPECT_EQ(RunControl.runMode.load(), RunMode::kRealCutting);
     EXPECT_EQ(RunCommands.runTimer, IDT_RUN_PROGRESS);
     EXPECT_EQ(RunCommands.runPeriodMs, 5u);
     Key(VK_F5);  // posts the result command
-    EXPECT_EQ(RunFlags().runMode->load(), RunMode::kResult);
+    EXPECT_EQ(RunControl.runMode.load(), RunMode::kResult);
     Command(IDM_CUT_SKIP);
-    EXPECT_EQ(RunFlags().runMode->load(), RunMode::kSkipCutting);
+    EXPECT_EQ(RunControl.runMode.load(), RunMode::kSkipCutting);
     ASSERT_TRUE(WaitUntil([] { return script.starts.load() == 1; }));
     script.release.store(1);
     ASSERT_TRUE(TickUntil(RunEnded));
@@ -260,26 +260,26 @@ TEST_F(RunCommandsTest, OneThreadPerRunAndASecondCommandOnlySwitchesMode) {
 TEST_F(RunCommandsTest, TimerPeriodFollowsModeAndShowSteps) {
     Command(IDM_CUT_RESULT);
     EXPECT_EQ(RunCommands.runPeriodMs, 100u);
-    RunFlags().showSteps->store(1);
+    RunControl.showSteps.store(1);
     AdvanceAndDeliver(100, 5);
     EXPECT_EQ(RunCommands.runPeriodMs, 5u);
-    RunFlags().showSteps->store(0);
+    RunControl.showSteps.store(0);
     AdvanceAndDeliver(5, 5);
     EXPECT_EQ(RunCommands.runPeriodMs, 100u);
     SetKeyDownState(VK_SHIFT, 1);
     Key(VK_TAB);  // Shift+Tab: 3 becomes 2
-    EXPECT_EQ(RunFlags().runMode->load(), RunMode::kSkipCutting);
+    EXPECT_EQ(RunControl.runMode.load(), RunMode::kSkipCutting);
     AdvanceAndDeliver(100, 5);
     EXPECT_EQ(RunCommands.runPeriodMs, 5u);
     Key(VK_TAB);
-    EXPECT_EQ(RunFlags().runMode->load(), RunMode::kRealCutting);
+    EXPECT_EQ(RunControl.runMode.load(), RunMode::kRealCutting);
     Key(VK_TAB);  // 1 stays with Shift
-    EXPECT_EQ(RunFlags().runMode->load(), RunMode::kRealCutting);
+    EXPECT_EQ(RunControl.runMode.load(), RunMode::kRealCutting);
     SetKeyDownState(VK_SHIFT, 0);
     Key(VK_TAB);
     Key(VK_TAB);
     Key(VK_TAB);  // 1 -> 2 -> 3, and 3 stays
-    EXPECT_EQ(RunFlags().runMode->load(), RunMode::kResult);
+    EXPECT_EQ(RunControl.runMode.load(), RunMode::kResult);
     script.release.store(1);
     ASSERT_TRUE(TickUntil(RunEnded));
 }
@@ -293,9 +293,9 @@ TEST_F(RunCommandsTest, RedrawServedThenPauseThenResumeByG) {
     ASSERT_TRUE(TickUntil([] { return RunCommands.runTimer == 0; }));
     EXPECT_EQ(RunCommands.blinkTimer, IDT_PAUSE_BLINK);
     // The blink timer toggles the blink phase every 500 ms.
-    int blink = RunFlags().pauseBlink->load();
+    int blink = RunControl.pauseBlink.load();
     AdvanceAndDeliver(500, 5);
-    EXPECT_NE(RunFlags().pauseBlink->load(), blink);
+    EXPECT_NE(RunControl.pauseBlink.load(), blink);
     Key('G');
     EXPECT_EQ(RunCommands.runTimer, IDT_RUN_PROGRESS);
     EXPECT_EQ(RunCommands.blinkTimer, 0u);
@@ -326,7 +326,7 @@ TEST_F(RunCommandsTest, StepRedrawsAreServedAtOnceAndLeftOutWithinAScreenRefresh
     stepsServed.store(0);
     threadBody = StepRedrawSimulation;
     Command(IDM_CUT_RESULT);  // its timer period is 100 ms: only the wake serves at once
-    RunFlags().showSteps->store(1);
+    RunControl.showSteps.store(1);
     for (int i = 0; i < kStepRedraws; ++i) {
         AdvanceManualClock(steps[i].afterMs);
         ClearRecordedEvents();
@@ -421,7 +421,7 @@ TEST_F(RunPanesTest, EveryWayOfResumingOrAbortingAPauseServesTheRun) {
         EXPECT_NE(shown.find("[]"), std::string::npos) << shown;
         // The pause key held in the view is no abort (Ctrl+drag zooms).
         ViewKey(VK_CONTROL);
-        EXPECT_EQ(RunFlags().abortRequest->load(), 0);
+        EXPECT_EQ(RunControl.abortRequest.load(), 0);
         c.act(this);
         EXPECT_EQ(RunCommands.runTimer, IDT_RUN_PROGRESS);
         if (!c.aborts) {
@@ -440,12 +440,12 @@ TEST_F(RunCommandsTest, EscapeDuringAPauseEndsTheRunAndMarksABatchExit) {
     EXPECT_EQ(RunControl.batchRun.load(), 1);
     ASSERT_TRUE(TickUntil([] { return RunCommands.runTimer == 0 && script.stage.load() == 2; }));
     Key(VK_ESCAPE);
-    EXPECT_EQ(RunFlags().abortRequest->load(), 1);
-    EXPECT_EQ(RunFlags().pauseRequest->load(), 0);
+    EXPECT_EQ(RunControl.abortRequest.load(), 1);
+    EXPECT_EQ(RunControl.pauseRequest.load(), 0);
     EXPECT_EQ(RunCommands.runTimer, IDT_RUN_PROGRESS);  // restarted to see the thread end
     ASSERT_TRUE(TickUntil(RunEnded));
     EXPECT_EQ(script.sawAbort.load(), 1);
-    EXPECT_EQ(RunFlags().abortRequest->load(), 0);
+    EXPECT_EQ(RunControl.abortRequest.load(), 0);
     EXPECT_EQ(AbortedBatchRunMark.load(), 1);
     EXPECT_EQ(RunControl.batchRun.load(), 0);  // the batch ended with its run
 }
@@ -455,12 +455,12 @@ TEST_F(RunCommandsTest, EscapeDuringAPauseEndsTheRunAndMarksABatchExit) {
 TEST_F(RunCommandsTest, AnAutomationRunTakesWhatItsRequestSays) {
     AutomaticMode.store(1);
     Controller.stopOption = 3;
-    CommandLine.runMode =
+    CommandLine.batchKind =
         BatchRunKind::kReal;  // the command line's mode is taken by the automation's run
     AutomationOutcome.runEnd = kCutAlarm;
     AutomationCommand(IDM_CUT_RESULT, BatchRunKind::kResult, 0);
     EXPECT_EQ(Controller.stopOption, 0);
-    EXPECT_EQ(CommandLine.runMode, BatchRunKind::kNone);
+    EXPECT_EQ(CommandLine.batchKind, BatchRunKind::kNone);
     EXPECT_EQ(RunControl.batchRun.load(), 0);
     EXPECT_EQ(AutomationOutcome.runEnd, kCutCompleted);
     EXPECT_NE(GetPlatformWindowText(main).find("加工 : 結果表示"), std::string::npos)
@@ -488,7 +488,7 @@ TEST_F(RunCommandsTest, KeysOutsideARun) {
     MainWindowData.handles.view = fakeView;
     // Left arrow never takes an interval below 1; the title and the running thread both see
     // the interval the arrows set.
-    RunFlags().runMode->store(RunMode::kRealCutting);
+    RunControl.runMode.store(RunMode::kRealCutting);
     Settings.skipView = 2;
     for (int i = 0; i < 5; ++i) {
         Key(VK_LEFT);
@@ -497,13 +497,13 @@ TEST_F(RunCommandsTest, KeysOutsideARun) {
     Key(VK_RIGHT);
     EXPECT_EQ(RunCommands.stepsPerRedraw, 2);
     EXPECT_EQ(RunRedrawInterval(RunMode::kRealCutting), 2);
-    RunFlags().runMode->store(RunMode::kSkipCutting);
+    RunControl.runMode.store(RunMode::kSkipCutting);
     Settings.skipBlock = 1;
     Key(VK_LEFT);
     EXPECT_EQ(RunCommands.linesPerRedraw, 1);
     Key(VK_RIGHT);
     EXPECT_EQ(RunRedrawInterval(RunMode::kSkipCutting), 2);
-    RunFlags().runMode->store(RunMode::kIdle);
+    RunControl.runMode.store(RunMode::kIdle);
     // "G" outside a pause does nothing and is not passed to the view; other characters are.
     Key('G');
     EXPECT_EQ(RunCommands.runTimer, 0u);
@@ -513,7 +513,7 @@ TEST_F(RunCommandsTest, KeysOutsideARun) {
     // F5 without an NC program starts nothing.
     DefinitionFiles.ncProgramFile.clear();
     Key(VK_F5);
-    EXPECT_EQ(RunFlags().runMode->load(), RunMode::kIdle);
+    EXPECT_EQ(RunControl.runMode.load(), RunMode::kIdle);
     DestroyPlatformWindow(fakeView);
 }
 
@@ -688,7 +688,7 @@ TEST_F(RunCommandsTest, ClosingDuringARunAbortsAndJoinsBeforeFreeing) {
     std::vector<std::string> events = RecordedEvents();
     EXPECT_EQ(std::count(events.begin(), events.end(), "free after the thread ended"), 1);
     EXPECT_EQ(std::count(events.begin(), events.end(), "free too early"), 0);
-    EXPECT_EQ(RunFlags().runMode->load(), RunMode::kIdle);
+    EXPECT_EQ(RunControl.runMode.load(), RunMode::kIdle);
 }
 
 }  // namespace

@@ -60,10 +60,10 @@ void ResetShellState() {
     OptionCommands = OptionCommandState{};
     StartupCallbacks = StartupServices{};
     UiHooks = ProgressHooks{};
-    const RunFlagRefs& f = RunFlags();
-    f.runMode->store(RunMode::kIdle);
-    for (auto* flag : {f.abortRequest, f.pauseRequest, f.pauseBlink, f.lineHeld, f.stopKeyRequest,
-                       f.redrawRequest, f.showSteps}) {
+    RunControlFlags& f = RunControl;
+    f.runMode.store(RunMode::kIdle);
+    for (auto* flag : {&f.abortRequest, &f.pauseRequest, &f.pauseBlink, &f.lineHeld,
+                       &f.stopKeyRequest, &f.redrawRequest, &f.showSteps}) {
         flag->store(0);
     }
     RunCommands = RunCommandState{};

@@ -26,6 +26,7 @@
 #include "shell/plugin_host.h"
 #include "shell/run_commands.h"
 #include "simulation/cutting_core.h"
+#include "simulation/run_control.h"
 #include "stock/stock_clip.h"
 #include "stock/stock_grid.h"
 #include "stock/stock_shapes.h"
@@ -292,13 +293,13 @@ TEST_F(StockCommandTest, WhileARunIsActiveNoCommandChangesTheStockItCuts) {
     const StockModel before = CurrentStockModel();
     InitialStock.box[3] = 40;
     Hooks.clip = StockClipLimits{{2, 3, 1}, {15, 12, 8}};
-    RunFlags().runMode->store(RunMode::kRealCutting);
+    RunControl.runMode.store(RunMode::kRealCutting);
     for (unsigned command : {IDM_STOCK_TWO_POINT, IDM_STOCK_XYZ_CUT, IDM_STOCK_READ}) {
         EXPECT_EQ(HandleStockCommand(nullptr, command, 0), 1) << command;
         EXPECT_EQ(CurrentStockModel().z.ends, before.z.ends) << command;
         EXPECT_EQ(CurrentStockModel().undo.currentSlot, before.undo.currentSlot) << command;
     }
-    RunFlags().runMode->store(RunMode::kIdle);
+    RunControl.runMode.store(RunMode::kIdle);
     ASSERT_EQ(HandleStockCommand(nullptr, IDM_STOCK_TWO_POINT, 0), 1);
     EXPECT_NE(CurrentStockModel().nx, before.nx);  // the same command once the run has ended
 }
@@ -686,6 +687,29 @@ TEST_F(StockCommandTest, DifferencePaintingWithoutABasicModelPathDoesNothing) {
     HandleStockCommand(nullptr, IDM_PAINT_DIFFERENCE, 1);
     EXPECT_EQ(BatchFailureCode.load(), kBatchExitFileError);
     EXPECT_NE(Log().find("missing.stl - The basic model could not be read."), std::string::npos);
+}
+
+// The reason a stock file was refused for is told with its failure, and with nothing else: a basic
+// model that cannot be read afterwards is reported without it.
+TEST_F(StockCommandTest, AStockFilesReasonIsToldWithItsOwnFailureOnly) {
+    CommandLine.stockGiven = 1;
+    DefinitionFiles.stockFile = scratch.Write("broken.dme", "V1.0        garbage");
+    HandleStockCommand(nullptr, IDM_STOCK_READ, 0);
+    const auto told = [this] {
+        const std::string log = Log();
+        int count = 0;
+        for (std::size_t at = log.find("Data Destroyed! - "); at != std::string::npos;
+             at = log.find("Data Destroyed! - ", at + 1)) {
+            ++count;
+        }
+        return count;
+    };
+    ASSERT_EQ(told(), 1) << "the stock file's reason: " << Log();
+    BuildBox(0, 0, 0, 6, 6, 6);
+    DefinitionFiles.basicModelFile = scratch.At("missing.stl");
+    HandleStockCommand(nullptr, IDM_PAINT_DIFFERENCE, 1);
+    EXPECT_NE(Log().find("missing.stl - The basic model could not be read."), std::string::npos);
+    EXPECT_EQ(told(), 1) << Log();
 }
 
 TEST_F(StockCommandTest, SelectingABasicModelDropsTheLoadedOne) {

@@ -265,7 +265,7 @@ TEST_F(FiveAxisRunTest, G49InAMoveKeepsTheAxesItDoesNotName) {
 
 // The machine position of every step, recorded where the run checks the structures.
 std::vector<MotionPosition>* RecordedSteps = nullptr;
-void RecordStep(CuttingState&, const NcSession& session) {
+void RecordStep(CuttingState&, const NcSession& session, const StockModel*) {
     RecordedSteps->push_back(session.kinematics->pose.machine);
 }
 

@@ -354,7 +354,7 @@ protected:
 
 TEST_F(HeadChecks, WorkPairOfEachHead) {
     struct Check {
-        int (*run)(CuttingState& cutting, NcSession& session);
+        int (*run)(CuttingState& cutting, NcSession& session, const StockModel* stock);
         StructurePair work;
     } checks[] = {
         {CheckHeadModel, kHeadWork}, {CheckHead1Model, kHead1Work}, {CheckHead2Model, kHead2Work}};
@@ -363,23 +363,24 @@ TEST_F(HeadChecks, WorkPairOfEachHead) {
         Checks.structurePairs[c.work] = 1;
         At(50, 50, 51);
         ClearInterferenceFlags(TestRun.cutting.flags);
-        EXPECT_EQ(c.run(TestRun.cutting, RunSession), 0);
+        EXPECT_EQ(c.run(TestRun.cutting, RunSession, &StockModels[0]), 0);
         EXPECT_EQ(TestRun.cutting.flags.structure[c.work], 0);
         At(50, 50, 49.99);
-        EXPECT_EQ(c.run(TestRun.cutting, RunSession), 0) << "the result is in the flags";
+        EXPECT_EQ(c.run(TestRun.cutting, RunSession, &StockModels[0]), 0)
+            << "the result is in the flags";
         EXPECT_EQ(TestRun.cutting.flags.structure[c.work], 1);
         EXPECT_EQ(AnyInterferenceFlagSet(TestRun.cutting.flags), 1);
         // A stock that is ignored or to be deleted is never tested.
         ClearInterferenceFlags(TestRun.cutting.flags);
         StockModels[0].useState = 1;
-        c.run(TestRun.cutting, RunSession);
+        c.run(TestRun.cutting, RunSession, &StockModels[0]);
         StockModels[0].useState = 2;
-        c.run(TestRun.cutting, RunSession);
+        c.run(TestRun.cutting, RunSession, &StockModels[0]);
         StockModels[0].useState = 0;
         EXPECT_EQ(TestRun.cutting.flags.structure[c.work], 0);
         // The pair switched off.
         Checks.structurePairs[c.work] = 0;
-        c.run(TestRun.cutting, RunSession);
+        c.run(TestRun.cutting, RunSession, &StockModels[0]);
         EXPECT_EQ(AnyInterferenceFlagSet(TestRun.cutting.flags), 0);
     }
 }
@@ -398,14 +399,14 @@ TEST_F(HeadChecks, TablePairsAndTheBasicModelSeenFromTheBase) {
         Checks.structurePairs[p] = 2;
     }
     At(230, 20, 29);  // into the vice only
-    CheckHeadModel(TestRun.cutting, RunSession);
+    CheckHeadModel(TestRun.cutting, RunSession, &StockModels[0]);
     EXPECT_EQ(TestRun.cutting.flags.structure[kHeadVice], 1);
     EXPECT_EQ(TestRun.cutting.flags.structure[kHeadTable], 0);
     EXPECT_EQ(TestRun.cutting.flags.structure[kHeadWork], 0);
     EXPECT_EQ(TestRun.cutting.flags.structure[kHeadBasic], 0) << "the base sees X at 0: clear";
     ClearInterferenceFlags(TestRun.cutting.flags);
     At(330, 0, -1);  // onto the table; X, which the table carries, is 0 for the base
-    CheckHeadModel(TestRun.cutting, RunSession);
+    CheckHeadModel(TestRun.cutting, RunSession, &StockModels[0]);
     EXPECT_EQ(TestRun.cutting.flags.structure[kHeadTable], 1);
     EXPECT_EQ(TestRun.cutting.flags.structure[kHeadVice], 0);
     EXPECT_EQ(TestRun.cutting.flags.structure[kHeadBasic], 0);
@@ -413,11 +414,11 @@ TEST_F(HeadChecks, TablePairsAndTheBasicModelSeenFromTheBase) {
     Machine.tableCarries[0] = 0;
     ClearInterferenceFlags(TestRun.cutting.flags);
     At(-85, 0, 100);
-    CheckHeadModel(TestRun.cutting, RunSession);
+    CheckHeadModel(TestRun.cutting, RunSession, &StockModels[0]);
     EXPECT_EQ(TestRun.cutting.flags.structure[kHeadBasic], 1);
     Machine.tableCarries[0] = 1;
     ClearInterferenceFlags(TestRun.cutting.flags);
-    CheckHeadModel(TestRun.cutting, RunSession);
+    CheckHeadModel(TestRun.cutting, RunSession, &StockModels[0]);
     EXPECT_EQ(TestRun.cutting.flags.structure[kHeadBasic], 0);
     EXPECT_EQ(CheckNothing(), 0);
 }
@@ -430,11 +431,11 @@ TEST_F(HeadChecks, AtZeroAnglesTheHeadIsOnlyMovedWhateverTheRotaryType) {
         testing::SetMachineAngles(0, 0);
         ClearInterferenceFlags(TestRun.cutting.flags);
         At(50, 50, 49.99);
-        CheckHead2Model(TestRun.cutting, RunSession);
+        CheckHead2Model(TestRun.cutting, RunSession, &StockModels[0]);
         EXPECT_EQ(TestRun.cutting.flags.structure[kHead2Work], 1) << type;
         ClearInterferenceFlags(TestRun.cutting.flags);
         At(50, 50, 50.5);
-        CheckHead2Model(TestRun.cutting, RunSession);
+        CheckHead2Model(TestRun.cutting, RunSession, &StockModels[0]);
         EXPECT_EQ(TestRun.cutting.flags.structure[kHead2Work], 0) << type;
     }
 }

@@ -30,7 +30,7 @@ namespace {
 InterferenceFlagSet FirstAlarm;
 int AlarmSteps = 0;
 
-int RecordAndBreak(const CuttingState& cutting, NcSession&, RunReports&) {
+int RecordAndBreak(const CuttingState& cutting, NcSession&, const StockModel*, RunReports&) {
     if (AlarmSteps++ == 0) {
         FirstAlarm = cutting.flags;
     }

@@ -206,7 +206,8 @@ TEST_F(MoveSteppingTest, ArcsStepTheirAngleAndTheirHelixHeight) {
               static_cast<std::int64_t>(std::ceil(std::sqrt(s * s + 9.0) / 0.5)));
     EXPECT_DOUBLE_EQ(length, std::sqrt(s * s + 9.0));
     // Every step point lies on the helix; the last is the arc's end.
-    SimulationCallbacks.checkStructures = [](CuttingState&, const NcSession& session) {
+    SimulationCallbacks.checkStructures = [](CuttingState&, const NcSession& session,
+                                             const StockModel*) {
         const double* p = session.kinematics->pose.program.axis;
         EXPECT_NEAR(std::hypot(p[0], p[1]), 10.0, 1e-9);
         EXPECT_NEAR(p[2], 3.0 * std::atan2(p[1], p[0]) / (M_PI / 2.0), 1e-9);
@@ -217,7 +218,8 @@ TEST_F(MoveSteppingTest, ArcsStepTheirAngleAndTheirHelixHeight) {
     // Clockwise, the same ends: the other way round (three quarters, through -y).
     static double lowestY;
     lowestY = 0.0;
-    SimulationCallbacks.checkStructures = [](CuttingState&, const NcSession& session) {
+    SimulationCallbacks.checkStructures = [](CuttingState&, const NcSession& session,
+                                             const StockModel*) {
         lowestY = std::min(lowestY, session.kinematics->pose.program.axis[1]);
     };
     RunKinematics.motion.motionType = 2;
@@ -232,7 +234,8 @@ TEST_F(MoveSteppingTest, ArcsStepTheirAngleAndTheirHelixHeight) {
     RunKinematics.motion.arcAxis[1] = 1.0;
     block_.arcPlane[0] = 2;
     block_.arcPlane[1] = 0;
-    SimulationCallbacks.checkStructures = [](CuttingState&, const NcSession& session) {
+    SimulationCallbacks.checkStructures = [](CuttingState&, const NcSession& session,
+                                             const StockModel*) {
         const double* p = session.kinematics->pose.program.axis;
         EXPECT_NEAR(std::hypot(p[0], p[2]), 10.0, 1e-9);
         EXPECT_GE(p[0], -1e-9);
@@ -357,11 +360,11 @@ TEST_F(MoveSteppingTest, NewEndsTakePenRapidBitAndLineStamp) {
     // With the rapid check on, the same plunge is an alarm step, reported with its line.
     static std::string reported;
     reported.clear();
-    SimulationCallbacks.writeSecondFormLine = [](const CuttingState&, NcSession&, RunReports&,
+    SimulationCallbacks.writeSecondFormLine = [](const CuttingState&, NcSession&, const StockModel*,
+                                                 RunReports&,
                                                  const char* line) { reported += line; };
-    SimulationCallbacks.recordInterferenceBreak = [](const CuttingState&, NcSession&, RunReports&) {
-        return 1;
-    };
+    SimulationCallbacks.recordInterferenceBreak = [](const CuttingState&, NcSession&,
+                                                     const StockModel*, RunReports&) { return 1; };
     Checks.interference = 1;
     const double c[3] = {9.0, 5.0, 12.0}, d[3] = {9.0, 5.0, 8.0};
     SetLine(0, c, d);

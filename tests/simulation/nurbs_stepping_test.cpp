@@ -224,9 +224,8 @@ TEST_F(NurbsSteppingTest, ToolLoadLimitAlarmsWithoutLogLines) {
     EXPECT_EQ(TestRun.record.steps, 2);
     // A decision that breaks off ends the move and the run at the first alarm step.
     RebuildStock();
-    SimulationCallbacks.recordInterferenceBreak = [](const CuttingState&, NcSession&, RunReports&) {
-        return 1;
-    };
+    SimulationCallbacks.recordInterferenceBreak = [](const CuttingState&, NcSession&,
+                                                     const StockModel*, RunReports&) { return 1; };
     TestRun.record.steps = 0;
     EXPECT_EQ(StepCurrentMove(TestStepContext(), block_), kMoveEndsRun);
     EXPECT_EQ(TestRun.record.steps, 1);

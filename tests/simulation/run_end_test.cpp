@@ -25,6 +25,7 @@
 #include "simulation/run_control.h"
 #include "simulation/run_timer.h"
 #include "simulation/simulation_hooks.h"
+#include "stock/stock_model.h"
 #include "support/test_cutting_run.h"
 
 namespace mirexa {
@@ -55,7 +56,9 @@ protected:
         savedStart_ = Controller.endOfRecord;
         savedIndex_ = RunSession.run.modal.workOffsetIndex;
         ResetRunControlFlags();
-        ClearInterferenceFlags(TestRun.cutting.flags);
+        ClearInterferenceFlags(run_->cutting.flags);
+        run_->request.session = &RunSession;
+        run_->request.stock = CurrentStockSlot();
         RunControl.runLogFlag = 0;
         RunControl.simulationState = 1;
         start_ = RunStartPoint{};
@@ -87,7 +90,7 @@ protected:
         RunSession.subprograms = savedStack_;
         ResetInterpreterState(RunSession);
         ResetRunControlFlags();
-        ClearInterferenceFlags(TestRun.cutting.flags);
+        ClearInterferenceFlags(run_->cutting.flags);
         start_ = RunStartPoint{};
         reports_.end.workOffsetsSaved = 0;
         RunReportTest::TearDown();
@@ -156,7 +159,7 @@ TEST_F(RunEndTest, AnAbortedEndInItsOrder) {
     RunControl.lineHeld = 1;
     RunControl.batchRun = 1;
     RunIntoSubprogram();
-    EXPECT_EQ(FinishRun(RunSession, reports_, TestRun.cutting.flags, start_, WindowHandle{}, 1), 0);
+    EXPECT_EQ(FinishRun(*run_, start_, WindowHandle{}, 1), 0);
     RunControl.batchRun = 0;
     EXPECT_EQ(Hooks.Take(), (std::vector<std::string>{"macro break 1",
                                                       "exit -1",
@@ -212,7 +215,7 @@ TEST_F(RunEndTest, AnAbortBringsBackTheStartPointAndTheWorkOffsets) {
     const MotionPosition reached = Position(12.0, 34.0, 5.0);
     RunKinematics.pose.program = reached;
     RunControl.abortRequest = 1;
-    FinishRun(RunSession, reports_, TestRun.cutting.flags, start_, WindowHandle{}, 1);
+    FinishRun(*run_, start_, WindowHandle{}, 1);
     for (int axis = 0; axis < 5; ++axis) {
         EXPECT_EQ(RunKinematics.pose.program.axis[axis], start.axis[axis]) << axis;
         EXPECT_EQ(reports_.end.endProgram.axis[axis], reached.axis[axis]) << axis;
@@ -238,7 +241,7 @@ TEST_F(RunEndTest, AStartPointTakenInAnotherWorkOffsetIsWhereTheMachineReturns) 
         RunControl.runMode = RunMode::kResult;
         RunControl.simulationState = aborted ? 0 : 4;
         RunKinematics.pose.program = Position(50.0, 40.0, -55.0);
-        FinishRun(RunSession, reports_, TestRun.cutting.flags, start_, WindowHandle{}, aborted);
+        FinishRun(*run_, start_, WindowHandle{}, aborted);
         EXPECT_EQ(RunSession.run.modal.workOffsetIndex, 3);
         const double expected[3] = {0.0, 0.0, 200.5};
         for (int axis = 0; axis < 3; ++axis) {
@@ -253,11 +256,11 @@ TEST_F(RunEndTest, AnAlarmEndShowsItsCodeAndRewinds) {
     PrepareCuttingRun(RunSession, reports_);
     RunControl.runMode = RunMode::kResult;
     RunControl.simulationState = 4;
-    TestRun.cutting.flags.contact = 1;
-    TestRun.cutting.flags.taper = 1;
-    TestRun.cutting.flags.structure[kHeadVice] = 1;
+    run_->cutting.flags.contact = 1;
+    run_->cutting.flags.taper = 1;
+    run_->cutting.flags.structure[kHeadVice] = 1;
     RunKinematics.pose.program = Position(5.0, 5.0, 5.0);
-    EXPECT_EQ(FinishRun(RunSession, reports_, TestRun.cutting.flags, start_, WindowHandle{}, 0), 5);
+    EXPECT_EQ(FinishRun(*run_, start_, WindowHandle{}, 0), 5);
     EXPECT_EQ(
         Hooks.Take(),
         (std::vector<std::string>{
@@ -278,7 +281,7 @@ TEST_F(RunEndTest, ANormalEndLeavesThePositionAndAnInterpreterErrorIsItsCode) {
     PrepareCuttingRun(RunSession, reports_);
     RunControl.runMode = RunMode::kRealCutting;
     RunKinematics.pose.program = Position(7.0, 8.0, 9.0);
-    EXPECT_EQ(FinishRun(RunSession, reports_, TestRun.cutting.flags, start_, WindowHandle{}, 0), 0);
+    EXPECT_EQ(FinishRun(*run_, start_, WindowHandle{}, 0), 0);
     EXPECT_EQ(RunKinematics.pose.program.axis[0], 7.0);
     for (const std::string& call : Hooks.Take()) {
         EXPECT_EQ(call.rfind("box", 0), std::string::npos) << call;
@@ -291,17 +294,14 @@ TEST_F(RunEndTest, ANormalEndLeavesThePositionAndAnInterpreterErrorIsItsCode) {
     RunSession.line.mainLineNumber = 61;
     RunControl.runLogFlag = 1;
     UiLanguage = 1;
-    EXPECT_EQ(FinishRun(RunSession, reports_, TestRun.cutting.flags, start_, WindowHandle{}, 0),
-              103);
+    EXPECT_EQ(FinishRun(*run_, start_, WindowHandle{}, 0), 103);
     EXPECT_EQ(LogText(), "(61) - Start Code(%) is Not Found !");
     PrepareCuttingRun(RunSession, reports_);
     RunSession.run.status.error = 2;
-    EXPECT_EQ(FinishRun(RunSession, reports_, TestRun.cutting.flags, start_, WindowHandle{}, 0),
-              102);
+    EXPECT_EQ(FinishRun(*run_, start_, WindowHandle{}, 0), 102);
     PrepareCuttingRun(RunSession, reports_);
     RunControl.overTravelAxis = 4;
-    EXPECT_EQ(FinishRun(RunSession, reports_, TestRun.cutting.flags, start_, WindowHandle{}, 0),
-              91);
+    EXPECT_EQ(FinishRun(*run_, start_, WindowHandle{}, 0), 91);
 }
 
 TEST(AlarmCodeTest, FirstMatchWins) {
@@ -341,13 +341,14 @@ TEST_F(RunEndTest, TheThreadsHooksRecordWriteAndLog) {
     InstallRunControlHooks();
     Checks.structurePairs[kHead2Vice] = 2;
     UpdateStopOnCheckFlag();
-    TestRun.cutting.flags.structure[kHead2Vice] = 1;
+    run_->cutting.flags.structure[kHead2Vice] = 1;
     std::snprintf(RunSession.line.text, sizeof RunSession.line.text, "G00Z50.\r\n");
     RunSession.line.mainLineNumber = 3;
-    EXPECT_EQ(SimulationCallbacks.recordInterferenceBreak(TestRun.cutting, RunSession, reports_),
+    EXPECT_EQ(SimulationCallbacks.recordInterferenceBreak(run_->cutting, RunSession,
+                                                          CurrentStockSlot(), reports_),
               0);
     EXPECT_EQ(SimulationCallbacks.blockHasPauseEvent(reports_), 1);
-    SimulationCallbacks.writeSecondFormLine(TestRun.cutting, RunSession, reports_,
+    SimulationCallbacks.writeSecondFormLine(run_->cutting, RunSession, CurrentStockSlot(), reports_,
                                             "1/1:X...\n");  // no marker file: nothing
     SimulationCallbacks.writeInterferenceReport(RunSession, reports_);
     SimulationCallbacks.writeInterferenceReport(RunSession,
@@ -362,7 +363,8 @@ TEST_F(RunEndTest, TheThreadsHooksRecordWriteAndLog) {
     // A stop choice ends the run.
     Checks.structurePairs[kHead2Vice] = 1;
     UpdateStopOnCheckFlag();
-    EXPECT_EQ(SimulationCallbacks.recordInterferenceBreak(TestRun.cutting, RunSession, reports_),
+    EXPECT_EQ(SimulationCallbacks.recordInterferenceBreak(run_->cutting, RunSession,
+                                                          CurrentStockSlot(), reports_),
               1);
 }
 
@@ -380,8 +382,10 @@ TEST_F(RunEndTest, TwoRunsKeepTheirKindsReportsAndLimitLogsApart) {
     PrepareCuttingRun(RunSession, first);  // tool 1 logs the cross-section
     RunTools.tool.derivedFrom = 2;         // tool 2 the removal rate
     PrepareCuttingRun(RunSession, second);
-    TestRun.cutting.flags.structure[kHead2Vice] = 1;
-    EXPECT_EQ(SimulationCallbacks.recordInterferenceBreak(TestRun.cutting, RunSession, first), 0);
+    run_->cutting.flags.structure[kHead2Vice] = 1;
+    EXPECT_EQ(SimulationCallbacks.recordInterferenceBreak(run_->cutting, RunSession,
+                                                          CurrentStockSlot(), first),
+              0);
     EXPECT_EQ(SimulationCallbacks.blockHasPauseEvent(first), 1);
     EXPECT_EQ(SimulationCallbacks.blockHasPauseEvent(second), 0);
     EXPECT_EQ(InterferenceKindSetFlag(second.kinds, KindOfStructurePair(kHead2Vice)), 0);

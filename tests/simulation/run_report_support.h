@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -14,6 +15,7 @@
 #include "services/file_paths.h"
 #include "services/program_log.h"
 #include "services/shared_state.h"
+#include "simulation/cutting_run.h"
 #include "simulation/interference_decisions.h"
 #include "simulation/interference_reports.h"
 #include "simulation/run_reports.h"
@@ -117,8 +119,9 @@ protected:
     }
 
     ScratchDirectory scratch_;
-    // The reports of the test's run.
-    RunReports reports_;
+    // The test's run (on RunSession and the current stock) and its reports.
+    std::unique_ptr<CuttingRun> run_ = std::make_unique<CuttingRun>();
+    RunReports& reports_ = run_->reports;
 
 private:
     FileLocationSettings savedLocations_;

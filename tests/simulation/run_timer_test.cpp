@@ -377,8 +377,7 @@ TEST(RunAbortOrderTest, TheAbortIsSetBeforeThePauseIsReleased) {
     EXPECT_EQ(CountAbortsMissedAtRelease(RunControl.pauseRequest, RunControl.abortRequest,
                                          [](int) { RequestRunAbort(); }),
               0);
-    const RunFlagRefs& flags = RunFlags();
-    EXPECT_EQ(CountAbortsMissedAtRelease(*flags.pauseRequest, *flags.abortRequest,
+    EXPECT_EQ(CountAbortsMissedAtRelease(RunControl.pauseRequest, RunControl.abortRequest,
                                          [](int r) { AbortRun(WindowHandle{}, r % 2); }),
               0);
     RunCommands.runTimer = 0;

@@ -22,6 +22,7 @@
 #include "config/machine_file.h"
 #include "config/offset_memory.h"
 #include "config/offset_tables.h"
+#include "config/settings_define.h"
 #include "config/tool_profile.h"
 #include "config/tool_tables.h"
 #include "config/tools_file.h"
@@ -38,13 +39,16 @@
 #include "simulation/cutting_core.h"
 #include "simulation/cutting_run.h"
 #include "simulation/interference_decisions.h"
+#include "simulation/mounted_tools.h"
 #include "simulation/move_stepping.h"
 #include "simulation/run_control.h"
 #include "simulation/run_end.h"
 #include "simulation/run_reports.h"
 #include "simulation/simulation_hooks.h"
 #include "stock/stock_grid.h"
+#include "stock/stock_model.h"
 #include "stock/stock_shapes.h"
+#include "structure_test_support.h"
 #include "support/definition_state.h"
 #include "support/scratch_directory.h"
 #include "support/stock_invariants.h"
@@ -173,6 +177,14 @@ TEST_F(SimulationThreadTest, ProgramCutsAStockToItsEnd) {
     EXPECT_EQ(ReadRunStatus().steps, TestRun.record.steps);
 }
 
+// The decision of an alarm step as the window's runs take it: its kinds recorded, a stop choice
+// ends the run.
+int RecordAlarmStep(const CuttingState& cutting, NcSession& session, const StockModel* stock,
+                    RunReports& reports) {
+    return RecordInterferenceBreak(
+        reports.kinds, MakeCurrentInterferenceStep(cutting.flags, session, stock), Checks);
+}
+
 // Two run objects, one after the other, each with its own session, stock and program: each cuts
 // its own stock to its own program's end and keeps its own counts; neither run nor session sees
 // the other's.
@@ -191,11 +203,7 @@ TEST_F(SimulationThreadTest, TwoRunsInTurnKeepToTheirOwnSessionStockAndRecords) 
     const CheckSettings savedChecks = Checks;
     Checks.pauseOnEvents = 1;  // the rapid is recorded, the run goes on
     Checks.interference = 2;   // RECORD
-    SimulationCallbacks.recordInterferenceBreak = [](const CuttingState& cutting,
-                                                     NcSession& session, RunReports& reports) {
-        return RecordInterferenceBreak(reports.kinds,
-                                       MakeCurrentInterferenceStep(cutting.flags, session), Checks);
-    };
+    SimulationCallbacks.recordInterferenceBreak = RecordAlarmStep;
     CuttingRun a, b;
     const auto body = [](CuttingRun& run) { RunCutting(run); };
     ASSERT_EQ(
@@ -236,6 +244,54 @@ TEST_F(SimulationThreadTest, TwoRunsInTurnKeepToTheirOwnSessionStockAndRecords) 
     EXPECT_EQ(b.result.interferenceKinds, 1);
     EXPECT_EQ(InterferenceKindSetFlag(b.reports.kinds, kKindRapid), 1);
     Checks = savedChecks;
+    FreeStockModel(&StockModels[1]);
+    StockModels[1] = StockModel{};
+}
+
+// A run on a stock slot that is not the current one (here an empty slot) takes everything of
+// its own stock: a rapid into it is a contact, the tool it mounts is derived at its pitch and the
+// head is checked against it.
+TEST_F(SimulationThreadTest, ARunOnAnotherSlotJudgesContactsPitchAndHeadByItsOwnStock) {
+    DrawingSuppressed = 1;
+    const CheckSettings savedChecks = Checks;
+    const int savedChanger = Machine.atcType;
+    const double box[6] = {0, 0, 0, 40, 30, 10};
+    testing::BuildBoxStock(&StockModels[1], box, 1.0);
+    CurrentStockIndex = 2;
+    ASSERT_EQ(StockModels[2].nx, 0);
+    Machine.atcType = 1;
+    // Tool 2 with a clearance diameter that the stock's pitch widens.
+    ToolTableSet.lengths[2].kind = kToolLength2;
+    ToolTableSet.lengths[2].values[5] = 10.0f;
+    Checks.arborClearanceMode = 1;
+    Checks.interference = 2;  // RECORD
+    Checks.structurePairs[kHeadWork] = 2;
+    UpdateStopOnCheckFlag();
+    const double lo[3] = {-3, -3, -100}, hi[3] = {3, 3, 100};
+    StructureModels.head = testing::HeadMesh(testing::BoxMeshFacets(lo, hi));
+    InstallInterferenceCheckHooks();
+    SimulationCallbacks.recordInterferenceBreak = RecordAlarmStep;
+    const std::string program = scratch_.Write(
+        "other.nc",
+        "%\nG90 G17 S1000 M03\nT2 M06\nG00 X5. Y-5. Z20.\nZ6.\nG01 Y25. F500.\nG00 X20.\n"
+        "M30\n%\n");
+    CuttingRun run;
+    ASSERT_EQ(StartCuttingRun(run,
+                              {&RunSession, &StockModels[1], program, RunMode::kRealCutting,
+                               BatchRunKind::kNone},
+                              [](CuttingRun& r) { RunCutting(r); }),
+              1);
+    JoinCuttingRun(run);
+    EXPECT_EQ(run.result.end, kRunEndProgram);
+    EXPECT_EQ(testing::ZRayTop(StockModels[1], 5, 10), 6.0) << "the run cut its own stock";
+    EXPECT_EQ(InterferenceKindSetFlag(run.reports.kinds, kKindRapid), 1);
+    EXPECT_EQ(InterferenceKindSetFlag(run.reports.kinds, KindOfStructurePair(kHeadWork)), 1);
+    EXPECT_EQ(RunTools.tool.derivedFrom, 2);
+    EXPECT_FLOAT_EQ(RunTools.tool.length.values[5], ArborClearanceDiameter(10.0f, 1.0));
+    StructureModels.head = MachineModel{};
+    Machine.atcType = savedChanger;
+    Checks = savedChecks;
+    CurrentStockIndex = 0;
     FreeStockModel(&StockModels[1]);
     StockModels[1] = StockModel{};
 }

@@ -2,6 +2,7 @@
 // vice, the rings joined only within their range, the pair turns by rotary type, the BASIC copy
 // of the position, and the basic models' free boxes.
 #include "simulation/structure_checks.h"
+#include "stock/stock_model.h"
 
 #include <gtest/gtest.h>
 
@@ -268,7 +269,7 @@ TEST_F(SweepFlags, ToolRingsRaiseToolFlagsAndHolderRingsArborFlags) {
     }
     // The tip 10 mm into the vice: the cutting part only.
     TipAt(50, 25, 20);
-    CheckStructuresAtStep(TestRun.cutting, RunSession);
+    CheckStructuresAtStep(TestRun.cutting, RunSession, CurrentStockSlot());
     const auto& f = TestRun.cutting.flags.structure;
     EXPECT_EQ(f[kToolVice], 1);
     EXPECT_EQ(f[kToolTable], 1);
@@ -278,14 +279,14 @@ TEST_F(SweepFlags, ToolRingsRaiseToolFlagsAndHolderRingsArborFlags) {
     // only the holder's rings reach it.
     ClearInterferenceFlags(TestRun.cutting.flags);
     TipAt(115, 25, -21);
-    CheckStructuresAtStep(TestRun.cutting, RunSession);
+    CheckStructuresAtStep(TestRun.cutting, RunSession, CurrentStockSlot());
     EXPECT_EQ(f[kToolVice], 0);
     EXPECT_EQ(f[kArborVice], 1);
     EXPECT_EQ(f[kArborTable], 1);
     // A pair switched off is not tested, however much its models overlap.
     ClearInterferenceFlags(TestRun.cutting.flags);
     Checks.structurePairs[kArborTable] = 0;
-    CheckStructuresAtStep(TestRun.cutting, RunSession);
+    CheckStructuresAtStep(TestRun.cutting, RunSession, CurrentStockSlot());
     EXPECT_EQ(f[kArborVice], 1);
     EXPECT_EQ(f[kArborTable], 0);
     // A single ring joins nothing and raises nothing.
@@ -345,7 +346,7 @@ TEST_F(SweepFlags, TheHookChecksTheSessionItIsGivenNotTheBoundRecords) {
         Checks = CheckSettings{};
         Checks.structurePairs[c.pair] = 1;
         ClearInterferenceFlags(TestRun.cutting.flags);
-        CheckStructuresAtStep(TestRun.cutting, RunSession);
+        CheckStructuresAtStep(TestRun.cutting, RunSession, CurrentStockSlot());
         const InterferenceFlagSet onRun = TestRun.cutting.flags;
         ASSERT_EQ(onRun.structure[c.pair], 1);
 
@@ -358,17 +359,17 @@ TEST_F(SweepFlags, TheHookChecksTheSessionItIsGivenNotTheBoundRecords) {
         const MachinePose runPose = RunKinematics.pose;
         const int runTool = RunTools.tool.derivedFrom;
         ClearInterferenceFlags(TestRun.cutting.flags);
-        CheckStructuresAtStep(TestRun.cutting, RunSession);
+        CheckStructuresAtStep(TestRun.cutting, RunSession, CurrentStockSlot());
         EXPECT_EQ(AnyInterferenceFlagSet(TestRun.cutting.flags), 0)
             << "the run's own pose is clear";
 
-        SimulationCallbacks.checkStructures(TestRun.cutting, *other);
+        SimulationCallbacks.checkStructures(TestRun.cutting, *other, CurrentStockSlot());
         EXPECT_EQ(
             std::memcmp(TestRun.cutting.flags.structure, onRun.structure, sizeof onRun.structure),
             0);
         EXPECT_EQ(std::memcmp(&RunKinematics.pose, &runPose, sizeof runPose), 0);
         EXPECT_EQ(RunTools.tool.derivedFrom, runTool);
-        EXPECT_EQ(SimulationCallbacks.currentToolHasMountedTools(*other), 1);
+        EXPECT_EQ(CurrentToolHasMountedTools(*other), 1);
         EXPECT_EQ(CurrentToolHasMountedTools(RunSession), 0);
     }
     SimulationCallbacks = saved;

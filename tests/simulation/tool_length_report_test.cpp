@@ -142,10 +142,10 @@ TEST_F(ToolLengthReportLine, OneLinePerCutAndOnlyWhenAskedFor) {
     output_.heightCheck = output_.chipWidthCheck = 3;
     EXPECT_EQ(WriteToolLengthReportLine(output_, TestRun.cutting.measured), 0);
     output_.heightCheck = kToolLengthCheckOutput;
-    output_.runMode = BatchRunKind::kResult;
+    output_.batchKind = BatchRunKind::kResult;
     EXPECT_EQ(WriteToolLengthReportLine(output_, TestRun.cutting.measured), 0);
     EXPECT_EQ(TestRun.cutting.measured.stickOut, 52.25);
-    output_.runMode = BatchRunKind::kSkip;
+    output_.batchKind = BatchRunKind::kSkip;
     EXPECT_EQ(WriteToolLengthReportLine(output_, TestRun.cutting.measured), 1);
     EXPECT_EQ(Written(), once + "T07:Vertical Mill:Height=  10.125\n");
 }

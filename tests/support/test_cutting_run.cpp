@@ -15,23 +15,12 @@ namespace mirexa {
 
 CuttingRun TestRun;
 
-namespace {
-
-// The current stock, none when no slot is current.
-StockModel* CurrentStockSlot() {
-    const int index = CurrentStockIndex.load();
-    return index >= 0 && index < kStockModelSlots ? &StockModels[index] : nullptr;
-}
-
-}  // namespace
-
 RunRequest WindowRunRequest() {
     RunRequest request;
     request.session = &RunSession;
     request.stock = CurrentStockSlot();
     request.programPath = DefinitionFiles.ncProgramFile;
     request.mode = RunControl.runMode.load();
-    request.batchKind = RunControl.batchKind.load();
     return request;
 }
 

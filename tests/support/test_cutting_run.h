@@ -1,6 +1,6 @@
-// The cutting run the simulation, view and tool tests drive: the window's request (RunSession,
-// the selected NC program, RunControl's run mode and batch kind), run on the test's thread or on
-// the run's own.
+// The cutting run the simulation, view and tool tests drive: the window's request of a user's run
+// (RunSession, the current stock, the selected NC program, RunControl's run mode), run on the
+// test's thread or on the run's own.
 #pragma once
 
 #include <chrono>

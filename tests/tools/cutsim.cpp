@@ -130,8 +130,7 @@ int RunSimulation(CuttingRun& run, StockModel* stock) {
     JoinCuttingRun(run);
     // No window sets a start point: an alarm or an abort returns to where the run started.
     const RunStartPoint start;
-    return FinishRun(RunSession, run.reports, run.cutting.flags, start, nullptr,
-                     RunControl.abortRequest.load() != 0 ? 1 : 0, run.result.end);
+    return FinishRun(run, start, nullptr, RunControl.abortRequest.load() != 0 ? 1 : 0);
 }
 
 int Main(int argc, char** argv) {

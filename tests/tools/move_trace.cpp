@@ -14,6 +14,7 @@
 #include "nc/step_driver.h"
 #include "simulation/move_stepping.h"
 #include "simulation/simulation_thread.h"
+#include "stock/stock_model.h"
 
 namespace mirexa::testing {
 
@@ -113,6 +114,7 @@ int OpenNcTrace(NcTrace* trace, NcSession& session, const std::string& programPa
                 const std::function<void(const std::string&)>& emit) {
     *trace = NcTrace{};
     trace->session = &session;
+    trace->loop.stock = CurrentStockSlot();  // tools derived at the current stock's pitch
     trace->startPose = session.kinematics->pose;
     const MoveStepContext context{&session, &trace->record};
     const int opened = OpenNcSession(&session, programPath, NcMoveReader{});

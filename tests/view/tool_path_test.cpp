@@ -350,15 +350,15 @@ TEST_F(ToolPathTest, DrawingWritesNoReportLines) {
     TestRun.reports.toolLength.arborCheck = kToolLengthCheckOutput;
     static int hookCalls = 0;
     hookCalls = 0;
-    SimulationCallbacks.writeSecondFormLine = [](const CuttingState&, NcSession&, RunReports&,
-                                                 const char*) { ++hookCalls; };
+    SimulationCallbacks.writeSecondFormLine = [](const CuttingState&, NcSession&, const StockModel*,
+                                                 RunReports&, const char*) { ++hookCalls; };
     SimulationCallbacks.writeLimitLogLine = [](NcSession&, RunReports&, const char*) {
         ++hookCalls;
     };
     SimulationCallbacks.writeInterferenceReport = [](NcSession&, RunReports&) { ++hookCalls; };
-    SimulationCallbacks.recordInterferenceBreak = [](const CuttingState&, NcSession&, RunReports&) {
-        return ++hookCalls, 0;
-    };
+    SimulationCallbacks.recordInterferenceBreak = [](const CuttingState&, NcSession&,
+                                                     const StockModel*,
+                                                     RunReports&) { return ++hookCalls, 0; };
     Program(
         "%\nG90 G00 X-10. Y-10. Z0\nG01 F100.\nG41 D1 X0 Y-10.\nX20.\nY-7.\nX30.\nY10.\n"
         "G40 X0 Y0\nT2 M06\nG01 X10.\nT1 M06\nM30\n%\n");
@@ -600,7 +600,8 @@ TEST_F(ToolPathTest, SamplePathIsTheSimulationsStepPoints) {
     // The same program cut by the simulation thread, every step's tool point recorded.
     static std::vector<std::array<double, 3>> steps;
     steps.clear();
-    SimulationCallbacks.checkStructures = [](CuttingState&, const NcSession& session) {
+    SimulationCallbacks.checkStructures = [](CuttingState&, const NcSession& session,
+                                             const StockModel*) {
         const double* p = session.kinematics->pose.tool.point;
         steps.push_back({p[0], p[1], p[2]});
     };
@@ -657,7 +658,8 @@ SampleRunOutcome CutSampleWithStops(const std::string& stockPath, bool drawAtSto
     Controller.stopStrings = {"T1 M06", "T4 M06"};
     StockModel& stock = StockModels[0];
     RunSteps.clear();
-    SimulationCallbacks.checkStructures = [](CuttingState&, const NcSession& session) {
+    SimulationCallbacks.checkStructures = [](CuttingState&, const NcSession& session,
+                                             const StockModel*) {
         const double* p = session.kinematics->pose.tool.point;
         RunSteps.push_back({p[0], p[1], p[2]});
     };
