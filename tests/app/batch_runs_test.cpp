@@ -823,15 +823,22 @@ TEST_F(BatchRunTest, ASaveCutOffBySignalsLeavesTheEarlierOutputAndNoTemporaryFor
     const std::vector<std::string> big = {"-D(100,80,0,0,0,-30)", "-P(0.05,0.05)", "-XM(0,0,0)",
                                           "-O", "out.dme"};
     const std::string earlier = "an earlier run's stock";
+    const std::string probe = testing::LeaveKilledWritersTemporary(scratch.At("probe.dme"));
+    ASSERT_FALSE(probe.empty());
+    if (!testing::CarriesTemporaryMark(probe)) {
+        GTEST_SKIP() << "the scratch folder's file system keeps no user attributes";
+    }
+    fs::remove(probe);
     for (const int signalNumber : {SIGTERM, SIGKILL}) {
         SCOPED_TRACE(signalNumber);
         scratch.Write("out.dme", earlier);
         const pid_t child = Start(big);
-        // The save is under way once a file named "out.dme." and more is there.
+        // The save is under way once its temporary file carries the program's mark: a kill
+        // between the file's creation and its mark leaves a file the program cannot tell from a
+        // user's, which it rightly never removes, so the signal waits for the mark.
         auto saving = [&] {
-            std::error_code error;
-            for (const auto& entry : fs::directory_iterator(scratch.Path(), error)) {
-                if (entry.path().filename().string().rfind("out.dme.", 0) == 0) {
+            for (const std::string& name : LeftoverTemporaries(scratch.At("out.dme"))) {
+                if (testing::CarriesTemporaryMark(scratch.At(name))) {
                     return true;
                 }
             }
