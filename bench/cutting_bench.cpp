@@ -121,11 +121,10 @@ void BM_SampleProgram(benchmark::State& state) {
         SetStockUndoRingSize(&stock, 1);
         CreateBoxStockIdentity(&stock, box, 0.25);
         ResetRunControlFlags();
-        RunControl.runMode = RunMode::kSkipCutting;
         RunKinematics.pose = MachinePose{};
         RunKinematics.pose.program.axis[2] = 200.0;
-        run.request = RunRequest{&RunSession, &stock, DefinitionFiles.ncProgramFile,
-                                 RunMode::kSkipCutting, BatchRunKind::kNone};
+        GiveRunRequest(run, RunRequest{&RunSession, &stock, DefinitionFiles.ncProgramFile,
+                                       RunMode::kSkipCutting, BatchRunKind::kNone});
         state.ResumeTiming();
         RunCutting(run);
         steps += run.record.steps;

@@ -330,7 +330,6 @@ void RunWholeProgram(benchmark::State& state, std::string (*program)(int), int w
         }
         BindDexelGridViews(&stock, cut.cutting.views);
         ResetRunControlFlags();
-        RunControl.runMode = RunMode::kResult;
         CopyNcSessionState(&RunSession, StartingSession());
         RunKinematics.pose = MachinePose{};
         RunKinematics.pose.program.axis[2] = 200.0;
@@ -339,8 +338,8 @@ void RunWholeProgram(benchmark::State& state, std::string (*program)(int), int w
         const double wall0 = WallSeconds();
         const double cpu0 = ProcessCpuSeconds();
         const double kernel0 = ProcessKernelSeconds();
-        cut.request = RunRequest{&RunSession, &stock, DefinitionFiles.ncProgramFile,
-                                 RunMode::kResult, BatchRunKind::kNone};
+        GiveRunRequest(cut, RunRequest{&RunSession, &stock, DefinitionFiles.ncProgramFile,
+                                       RunMode::kResult, BatchRunKind::kNone});
         std::thread thread([&cut] { RunCutting(cut); });
         thread.join();
         wall += WallSeconds() - wall0;

@@ -27,6 +27,7 @@
 #include "shell/message_file.h"
 #include "shell/sound_effects.h"
 #include "shell/stock_commands.h"
+#include "simulation/cutting_run.h"
 #include "simulation/run_control.h"
 #include "view/display_lists.h"
 #include "view/view_window.h"
@@ -63,7 +64,7 @@ int SlotCount() {
 }
 
 bool Busy() {
-    return PluginToolActive.load() != 0 || RunControl.runMode.load() != RunMode::kIdle;
+    return PluginToolActive.load() != 0 || WindowRun.mode.load() != RunMode::kIdle;
 }
 
 // The tool the panel shows as current: during a run the one the run mounted last (the run's
@@ -71,8 +72,7 @@ bool Busy() {
 // the spindle holds (a run's end makes its last tool current).
 int PanelCurrentTool() {
     const int mounted = RunControl.mountedTool.load();
-    return RunControl.runMode.load() != RunMode::kIdle && mounted >= 0 ? mounted
-                                                                       : ToolFile.currentTool;
+    return WindowRun.mode.load() != RunMode::kIdle && mounted >= 0 ? mounted : ToolFile.currentTool;
 }
 
 bool ToolExists(int n) {
@@ -332,7 +332,7 @@ void OnPaint() {
     if (!BeginPaint(Panel.window, &context)) {
         return;
     }
-    const bool running = RunControl.runMode.load() != RunMode::kIdle;
+    const bool running = WindowRun.mode.load() != RunMode::kIdle;
     int mode = 0;
     if (running && ToolPanel.paintState == 0) {
         ToolPanel.paintState = 2;

@@ -7,7 +7,7 @@
 
 namespace mirexa {
 
-// The run mode of a cutting run (RunControl.runMode, the kinematics' copy, the title). The
+// The run mode of a cutting run (the run's mode, the kinematics' copy, the title). The
 // numbers are the modes' own order: real cutting draws every step, skip cutting every few lines,
 // the result run only at its end.
 enum class RunMode : std::int32_t {

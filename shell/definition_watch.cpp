@@ -26,7 +26,7 @@
 #include "shell/sound_effects.h"
 #include "shell/startup.h"
 #include "shell/status_bar.h"
-#include "simulation/run_control.h"
+#include "simulation/cutting_run.h"
 #include "view/display_lists.h"
 #include "view/view_window.h"
 
@@ -240,7 +240,7 @@ void ReadChangedDefinitionFile(WindowHandle window, WatchedFile file) {
 
 int CheckDefinitionFilesChanged(WindowHandle window) {
     DefinitionWatchState& w = DefinitionWatch;
-    if (w.checkState == 2 || RunControl.runMode.load() != RunMode::kIdle) {
+    if (w.checkState == 2 || WindowRun.mode.load() != RunMode::kIdle) {
         return 0;
     }
     const std::string& start = DefinitionFiles.currentDirectory;

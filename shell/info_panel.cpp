@@ -31,6 +31,7 @@
 #include "shell/sound_effects.h"
 #include "shell/startup.h"
 #include "shell/stock_commands.h"
+#include "simulation/cutting_run.h"
 #include "simulation/run_control.h"
 #include "simulation/run_ui_hooks.h"
 #include "stock/stock_model.h"
@@ -577,7 +578,7 @@ InfoPanelInputs PanelFormatInputs() {
 InfoPanelInputs CollectInfoPanelInputs() {
     InfoPanelInputs in = PanelFormatInputs();
     InfoPanelState& panel = InfoPanelView;
-    const bool idle = RunControl.runMode.load() == RunMode::kIdle;
+    const bool idle = WindowRun.mode.load() == RunMode::kIdle;
     if (idle) {
         PublishPanelPose();  // no worker moves the pose: the panel reads it itself
     }

@@ -33,6 +33,7 @@
 #include "shell/stock_commands.h"
 #include "shell/view_services.h"
 #include "shell/worker_threads.h"
+#include "simulation/cutting_run.h"
 #include "simulation/run_control.h"
 #include "simulation/run_end.h"
 #include "simulation/run_timer.h"
@@ -286,7 +287,7 @@ MessageResult OnPaint(WindowHandle window) {
             UpdateMainTitle(window);
             DrawStatusBar();
         }
-        if (RunControl.runMode.load() == RunMode::kIdle) {
+        if (WindowRun.mode.load() == RunMode::kIdle) {
             EndProgress();
         } else {
             RestoreProgressText();
@@ -351,7 +352,7 @@ MessageResult OnSize(WindowHandle window) {
         DrawingSuppressed.store(0);
         MarkViewForRedraw();
     }
-    if (!MainWindowUnseen() && RunControl.runMode.load() != RunMode::kIdle) {
+    if (!MainWindowUnseen() && WindowRun.mode.load() != RunMode::kIdle) {
         const int depth = SubprogramDepthShown.load();
         if (depth == 0) {
             UpdateProgressForActiveReader(1);

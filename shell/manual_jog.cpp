@@ -23,6 +23,7 @@
 #include "shell/stock_commands.h"
 #include "shell/view_services.h"
 #include "simulation/cutting_core.h"
+#include "simulation/cutting_run.h"
 #include "simulation/interference_flags.h"
 #include "simulation/interference_messages.h"
 #include "simulation/mounted_tools.h"
@@ -43,7 +44,7 @@ ManualJogState ManualJog;
 namespace {
 
 bool RunActive() {
-    return RunControl.runMode.load() != RunMode::kIdle;
+    return WindowRun.mode.load() != RunMode::kIdle;
 }
 
 void Post(unsigned command) {

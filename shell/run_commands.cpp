@@ -56,7 +56,6 @@ namespace mirexa {
 
 RunHooks RunCallbacks;
 RunCommandState RunCommands;
-CuttingRun WindowRun;
 MotionPosition ControlOriginOffset;
 std::atomic<int> AbortedBatchRunMark{0};
 
@@ -120,14 +119,14 @@ void EndAbortedRun(WindowHandle window) {
     FinishAbortedCuttingRun(WindowRun, RunCommands.startPoint, window);
     KillBlinkTimer(window);
     KillRunProgressTimer(window);
-    RunControl.runMode.store(RunMode::kIdle);
+    WindowRun.mode.store(RunMode::kIdle);
     RunControl.abortRequest.store(0);
     RunControl.pauseRequest.store(0);
     RunControl.lineHeld.store(0);
 }
 
 void UpdateTitle(WindowHandle window) {
-    StatusInputs.runMode = RunControl.runMode.load();
+    StatusInputs.runMode = WindowRun.mode.load();
     RunCommands.stepsPerRedraw = RunRedrawInterval(RunMode::kRealCutting);
     RunCommands.linesPerRedraw = RunRedrawInterval(RunMode::kSkipCutting);
     StatusInputs.skipView = RunCommands.stepsPerRedraw;
@@ -244,7 +243,7 @@ int StartWindowRun(WindowHandle window, RunMode mode, void (*threadBody)()) {
         IgnoreStopOptionInBatch();
     }
     // The new mode and the title; a run already going only switches its mode.
-    const RunMode previous = RunControl.runMode.exchange(mode);
+    const RunMode previous = WindowRun.mode.exchange(mode);
     UpdateTitle(window);
     if (previous != RunMode::kIdle || CuttingRunHasThread(WindowRun)) {
         return 1;  // the running thread only switches its mode
@@ -300,7 +299,7 @@ int StartWindowRun(WindowHandle window, RunMode mode, void (*threadBody)()) {
 
 void TogglePathDisplay(WindowHandle window, unsigned command) {
     int variant = command == IDM_PATH_DISPLAY ? 0 : 1;
-    ToggleToolPathDisplay(variant, RunControl.runMode.load() != RunMode::kIdle ? 1 : 0);
+    ToggleToolPathDisplay(variant, WindowRun.mode.load() != RunMode::kIdle ? 1 : 0);
     SetCursorHandle(LoadCursorHandle(CURSOR_WAIT));
     RedrawView(MainWindowData.handles.view);
     SetIdleCursor(ViewMouseMode);
@@ -341,7 +340,7 @@ void EndRunAfterThread(WindowHandle window) {
     // The report is finished by the run's end through its hook; when that hook is not joined to
     // this file the report is closed here all the same.
     FinishLengthReport();
-    RunControl.runMode.store(RunMode::kIdle);
+    WindowRun.mode.store(RunMode::kIdle);
     RunControl.batchRun.store(0);
     CompleteRunEnd(window);
 }
@@ -385,7 +384,7 @@ void ResumeRunTimer(WindowHandle window) {
     StartRunTimer(window);
     RunCommands.blinkTimer = 0;  // the resume has killed it
     RunCommands.runTimer = IDT_RUN_PROGRESS;
-    RunCommands.runPeriodMs = PeriodForMode(RunControl.runMode.load(), 0);
+    RunCommands.runPeriodMs = PeriodForMode(WindowRun.mode.load(), 0);
     WakeRunWaiters();
     ShowProgramStatus(window);
 }
@@ -438,9 +437,9 @@ void AbortRun(WindowHandle window, int fromPane) {
     WakeRunWaiters();
     SetStatusBarText(MainStatusBar.load(), fromPane ? 3 : 2, 0, "");
     if (!RunCommands.runTimer) {
-        unsigned period =
-            fromPane ? RUN_PERIOD_MS
-                     : PeriodForMode(RunControl.runMode.load(), RunControl.showSteps.load());
+        unsigned period = fromPane
+                              ? RUN_PERIOD_MS
+                              : PeriodForMode(WindowRun.mode.load(), RunControl.showSteps.load());
         StartRunProgressTimer(window, period);
     }
 }
@@ -449,7 +448,7 @@ int HandleRunKeyDown(WindowHandle window, unsigned key) {
     if (ViewWindow.rectangle.active) {
         return 0;
     }
-    std::atomic<RunMode>& runMode = RunControl.runMode;
+    std::atomic<RunMode>& runMode = WindowRun.mode;
     if (key == VK_CONTROL) {
         NoteControlKey(1);
     }
@@ -537,7 +536,7 @@ void RunProgressTimer(WindowHandle window) {
     RunControlFlags& f = RunControl;
     const bool suppressed = DrawingSuppressed.load() != 0;
     // 1. Period.
-    unsigned period = PeriodForMode(f.runMode.load(), f.showSteps.load());
+    unsigned period = PeriodForMode(WindowRun.mode.load(), f.showSteps.load());
     if (period != RunCommands.runPeriodMs) {
         KillRunProgressTimer(window);
         StartRunProgressTimer(window, period);
@@ -549,7 +548,7 @@ void RunProgressTimer(WindowHandle window) {
     } else {
         UpdateProgress2(0);
     }
-    if (f.runMode.load() == RunMode::kResult && f.showSteps.load() == 0 && !suppressed) {
+    if (WindowRun.mode.load() == RunMode::kResult && f.showSteps.load() == 0 && !suppressed) {
         CallHook(H().drawNcDataLine);
     }
     // 4. While the thread runs.
@@ -593,7 +592,7 @@ void RunProgressTimer(WindowHandle window) {
 }
 
 int IsRunActive() {
-    return RunControl.runMode.load() != RunMode::kIdle || CuttingRunHasThread(WindowRun) ? 1 : 0;
+    return WindowRun.mode.load() != RunMode::kIdle || CuttingRunHasThread(WindowRun) ? 1 : 0;
 }
 
 int RefusedDuringRun(unsigned command) {

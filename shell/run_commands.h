@@ -76,11 +76,6 @@ struct RunCommandState {
 };
 extern RunCommandState RunCommands;
 
-// The window's cutting run: the run commands start it, timer 101 serves it, its end joins it.
-// Its reports are the window's outside a run too: the jog's and the control point dialog's
-// motion snapshot, which the view swaps to, and the interference kinds the status bar shows.
-extern CuttingRun WindowRun;
-
 // The control (work) coordinate origin in machine coordinates, with which the dialogs convert
 // between work and machine values.
 extern MotionPosition ControlOriginOffset;

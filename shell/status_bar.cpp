@@ -21,6 +21,7 @@
 #include "services/ui_hooks.h"
 #include "shell/nc_data_commands.h"
 #include "shell/run_commands.h"
+#include "simulation/cutting_run.h"
 #include "simulation/interference_decisions.h"
 #include "simulation/run_control.h"
 #include "view/camera.h"
@@ -223,7 +224,7 @@ void ReadProgramStatus(StatusBarInputs* in) {
     in->perspective = CurrentView.perspective;
     in->rotaryType = Machine.rotaryType;
     in->viewFollowsRotaryAxes = SceneFollow.followRotaryAxes;
-    in->runMode = RunControl.runMode.load();
+    in->runMode = WindowRun.mode.load();
     in->skipView = RunRedrawInterval(RunMode::kRealCutting);
     in->skipBlock = RunRedrawInterval(RunMode::kSkipCutting);
     // A paused run: the thread waits before its block until G or the abort.
@@ -260,7 +261,7 @@ void CopyInterpreterStatus(const StatusBarInputs& from, StatusBarInputs* to) {
 
 void RefreshStatusInputs() {
     ReadProgramStatus(&StatusInputs);
-    if (RunControl.runMode.load() == RunMode::kIdle) {
+    if (WindowRun.mode.load() == RunMode::kIdle) {
         ReadInterpreterStatus(&StatusInputs);
     }
 }

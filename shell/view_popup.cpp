@@ -12,7 +12,7 @@
 #include "resources/view_popup_menu.h"
 #include "services/shared_state.h"
 #include "shell/nc_data_commands.h"
-#include "simulation/run_control.h"
+#include "simulation/cutting_run.h"
 
 namespace mirexa {
 
@@ -115,7 +115,7 @@ int PathPickingOn() {
     if (ActivePathReaderSlot() < 0) {
         return 1;
     }
-    return RunControl.runMode.load() == RunMode::kIdle ? 1 : 0;
+    return WindowRun.mode.load() == RunMode::kIdle ? 1 : 0;
 }
 
 int ReadPickedPathLine(int lineStamp, char* text, int capacity) {

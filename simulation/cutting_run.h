@@ -1,11 +1,12 @@
 // A cutting run as one object: what the run is asked to do (RunRequest) goes in, the run owns its
 // thread, its block loop and its step record while it goes, and it ends with one RunResult.
 //
-// The window starts its runs through the run object it keeps (shell/run_commands.h), the
-// automation through the window's run commands, the tools and tests with objects of their own.
-// While the run's thread goes, the user-interface thread reads only the run's state and the run
-// flags (run_control.h): redraws, pauses and the run's end reach it through them, as before. Once
-// the state is kEnded and the thread joined, the result and the records are the caller's.
+// The window starts its runs through the run object it keeps (WindowRun, started by the run
+// commands of shell/run_commands.h), the automation through the window's run commands, the tools
+// and tests with objects of their own.
+// While the run's thread goes, the user-interface thread reads only the run's state and mode and
+// the run flags (run_control.h): redraws, pauses and the run's end reach it through them. Once the
+// state is kEnded and the thread joined, the result and the records are the caller's.
 #pragma once
 
 #include <atomic>
@@ -62,6 +63,10 @@ enum class RunState : std::int32_t {
 struct CuttingRun {
     RunRequest request;
     std::atomic<RunState> state{RunState::kIdle};
+    // The mode the run follows: the request's when it is given (GiveRunRequest); the keys change
+    // it while the run goes (Tab), and the run reads it at each block and step. The window's run
+    // holds kIdle while no run of the window goes, which the view and the panels read.
+    std::atomic<RunMode> mode{RunMode::kIdle};
     WorkerThread thread;
     // The block loop's bookkeeping and the step record, reset at the run's start.
     BlockLoopState loop;
@@ -79,8 +84,17 @@ struct CuttingRun {
     void (*ended)() = nullptr;
 };
 
-// The step context of the run: its session, its stock, its step record, its cutting state and
-// its reports.
+// The window's cutting run (one at a time): the window's run commands start it, its timer serves
+// it, its end joins it; the view, the panels and the keys read and change its mode. Its reports
+// are the window's outside a run too: the jog's and the control point dialog's motion snapshot,
+// which the view swaps to, and the interference kinds the status bar shows.
+extern CuttingRun WindowRun;
+
+// Gives the run its request and takes the request's mode as the one the run follows.
+void GiveRunRequest(CuttingRun& run, RunRequest request);
+
+// The step context of the run: its session, its stock, its step record, its cutting state, its
+// reports and its mode.
 MoveStepContext RunContext(CuttingRun& run);
 
 // The run whose work runs on the calling thread (its own thread's body, and RunCutting on any

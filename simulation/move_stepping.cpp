@@ -361,12 +361,12 @@ int StepState(const MoveStepContext& context, bool spindleAlarm) {
     return 1;
 }
 
-bool RedrawDue(std::int64_t i, std::int64_t n) {
+bool RedrawDue(const MoveStepContext& context, std::int64_t i, std::int64_t n) {
     if (RunDrawsNothing() != 0) {
         return false;
     }
-    const bool wanted = RunControl.runMode.load() == RunMode::kRealCutting ||
-                        RunControl.showSteps.load() != 0 ||
+    const RunMode mode = context.mode != nullptr ? context.mode->load() : RunMode::kIdle;
+    const bool wanted = mode == RunMode::kRealCutting || RunControl.showSteps.load() != 0 ||
                         RunControl.viewRedrawRequest.load() != 0;
     const std::int64_t every = RunRedrawInterval(RunMode::kRealCutting);
     return wanted && (every == 1 || i == n || i % every == 0);
@@ -678,7 +678,7 @@ int StepCurrentMove(const MoveStepContext& context, const StepBlockInfo& block) 
         }
         // 11. Redraw. A step inside the move may go without a frame when the screen could not
         // show it yet; the move's last step and a redraw the view asked for never do.
-        if (RedrawDue(i, n)) {
+        if (RedrawDue(context, i, n)) {
             RequestRedrawAndWait(i < n && RunControl.viewRedrawRequest.load() == 0);
         }
         // 12. Abort.

@@ -8,10 +8,12 @@
 // StepBlockInfo.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 
 #include "geometry/machine_kinematics.h"
 #include "nc/nc_session.h"
+#include "services/run_mode.h"
 #include "simulation/cutting_core.h"
 #include "simulation/cutting_state.h"
 
@@ -99,6 +101,9 @@ struct MoveStepContext {
     // The run's reports (none: the steps write no report and save no motion state, and an
     // alarm step takes no decision, as with the report hooks empty).
     RunReports* reports = {};
+    // The mode of the run the steps belong to, which a key may change between steps (none: no
+    // run goes, as for a jog).
+    const std::atomic<RunMode>* mode = {};
 };
 
 // Resets the context's record: the step length and the cadences from the settings (each at

@@ -12,6 +12,7 @@
 #include "config/config_records.h"
 #include "platform/backend.h"
 #include "services/shared_state.h"
+#include "simulation/cutting_run.h"
 
 namespace mirexa {
 
@@ -45,7 +46,7 @@ int WaitForAnswer(Answered answered, int lookMs) {
 }  // namespace
 
 void ResetRunControlFlags() {
-    RunControl.runMode = RunMode::kIdle;
+    WindowRun.mode = RunMode::kIdle;
     RunControl.abortRequest = 0;
     RunControl.redrawRequest = 0;
     RunControl.pauseRequest = 0;

@@ -1,7 +1,7 @@
 // The flags that a run's thread (the worker) and the user-interface thread share during a run,
 // the handshakes built on them (redraw, pause at a stop block, abort) and the run's published
-// status. The run itself, with its thread, is the run object's (cutting_run.h); one run goes at a
-// time, and these flags are the window's for it.
+// status. The run itself, with its thread and its mode, is the run object's (cutting_run.h); one
+// run goes at a time, and these flags are the window's for it.
 //
 // Every shared flag is a sequentially consistent atomic. A handshake has one raising side: the
 // worker raises redrawRequest and pauseRequest and the user-interface thread clears them (the
@@ -20,8 +20,6 @@
 namespace mirexa {
 
 struct RunControlFlags {
-    // UI: the mode the run is in; the worker reads it at each step (Tab changes it during a run).
-    std::atomic<RunMode> runMode{RunMode::kIdle};
     std::atomic<std::int32_t> abortRequest{0};   // UI: end the run now
     std::atomic<std::int32_t> redrawRequest{0};  // worker: repaint, then clear
     // Called on the worker right after it raises redrawRequest (null: nothing), so that the
@@ -58,8 +56,8 @@ struct RunControlFlags {
 };
 extern RunControlFlags RunControl;
 
-// Clears every flag to its idle value (overTravelAxis and stopModeRequest -1, run mode kIdle,
-// simulation state 1). The wiring's redrawRaised stays.
+// Clears every flag to its idle value (overTravelAxis and stopModeRequest -1, simulation state
+// 1) and the window's run's mode to kIdle. The wiring's redrawRaised stays.
 void ResetRunControlFlags();
 
 // The worker's two waits sleep until the user-interface side answers and wakes them

@@ -103,6 +103,7 @@ struct RunEndScope {
     const InterferenceFlagSet& flags;  // those of the run's last step
     const RunStartPoint& start;
     WindowHandle window;
+    std::atomic<RunMode>& mode;  // the run's, kIdle once its end is taken
 };
 
 // Closes the limit log and the warning file and shows what holds lines.
@@ -236,11 +237,12 @@ void RedrawAbortedRun(NcSession& session) {
 // The run lets go of what it held: the tool-length report, the pending stop, the run mode and
 // error, the progress bar, the AVI recording, the menus and the stop-mode selector; the abort
 // request and the end mark are cleared last.
-void ReleaseAbortedRun(RunEndFacts& end) {
+void ReleaseAbortedRun(const RunEndScope& scope) {
+    RunEndFacts& end = scope.reports.end;
     const RunUiHooks& ui = Ui();
     Call(ui.finishToolLengthReport);
     RunControl.pendingStop = 0;
-    RunControl.runMode = RunMode::kIdle;
+    scope.mode = RunMode::kIdle;
     RunControl.runError = 0;
     EndProgressForActiveReader();
     if (AutomaticMode.load() == 0) {
@@ -259,7 +261,7 @@ void FinishAbortedRun(const RunEndScope& scope, const ReportBlock& last) {
     CloseAbortedRunLogsAndReports(scope, last);
     RewindAbortedRun(scope);
     RedrawAbortedRun(scope.session);
-    ReleaseAbortedRun(scope.reports.end);
+    ReleaseAbortedRun(scope);
 }
 
 // The alarm end: code, message and rewind. Returns the code.
@@ -335,7 +337,7 @@ int FinishEndedRun(const RunEndScope& scope, const ReportBlock& last, int runEnd
     }
     // The reports and logs are closed (the warning file with the limit log).
     Call(ui.finishToolLengthReport);
-    RunControl.runMode = RunMode::kIdle;
+    scope.mode = RunMode::kIdle;
     CloseRunLogs(session, scope.reports);
     CloseRunReports(session, scope.reports, last);
     // The tool panel and the progress.
@@ -431,7 +433,8 @@ int ChooseAlarmCode(const InterferenceStep& s, int spindleCheck, int overTravel,
 int FinishRun(CuttingRun& run, const RunStartPoint& start, WindowHandle window, int aborted) {
     NcSession& session = *run.request.session;
     RunReports& reports = run.reports;
-    const RunEndScope scope{session, run.request.stock, reports, run.cutting.flags, start, window};
+    const RunEndScope scope{session, run.request.stock, reports, run.cutting.flags, start,
+                            window,  run.mode};
     // The block the run ended in, as the thread left it, for an event still to be written: the
     // subprogram levels are closed and the interpreter reset before the report is.
     const KeptBlock last = KeepCurrentBlock(session);

@@ -6,6 +6,7 @@
 #include "platform/controls.h"
 #include "services/shared_state.h"
 #include "services/ui_hooks.h"
+#include "simulation/cutting_run.h"
 #include "simulation/interference_decisions.h"
 #include "simulation/run_control.h"
 #include "simulation/run_ui_hooks.h"
@@ -33,7 +34,7 @@ void Call(void (*hook)()) {
 }  // namespace
 
 unsigned GetRunTimerPeriodMs() {
-    return RunControl.runMode.load() == RunMode::kResult && RunControl.showSteps.load() == 0
+    return WindowRun.mode.load() == RunMode::kResult && RunControl.showSteps.load() == 0
                ? kResultRunTimerPeriodMs
                : kRunTimerPeriodMs;
 }

@@ -38,6 +38,8 @@
 
 namespace mirexa {
 
+CuttingRun WindowRun;
+
 namespace {
 
 // The run whose work runs on this thread (RunOfThisThread).
@@ -498,11 +500,12 @@ void ShiftMoveStart(NcSession& session, const BlockLoopState& loop, StepBlockInf
 
 // Redraws after a block: in skip runs every SKIP BLOCK lines, and after a block with an event
 // that pauses the run; none in a run that draws nothing.
-void RedrawAfterBlock(NcSession& session, const RunReports& reports, int* lastRedrawLine) {
+void RedrawAfterBlock(CuttingRun& run, int* lastRedrawLine) {
+    NcSession& session = *run.request.session;
     if (RunDrawsNothing() != 0) {
         return;
     }
-    if (RunControl.runMode.load() == RunMode::kSkipCutting && RunControl.showSteps.load() == 0) {
+    if (run.mode.load() == RunMode::kSkipCutting && RunControl.showSteps.load() == 0) {
         const int line = InnermostLineNumber(session);
         if (line - *lastRedrawLine >= RunRedrawInterval(RunMode::kSkipCutting)) {
             *lastRedrawLine = line;
@@ -510,7 +513,7 @@ void RedrawAfterBlock(NcSession& session, const RunReports& reports, int* lastRe
         }
     }
     if (SimulationCallbacks.blockHasPauseEvent != nullptr &&
-        SimulationCallbacks.blockHasPauseEvent(reports) != 0) {
+        SimulationCallbacks.blockHasPauseEvent(run.reports) != 0) {
         RequestRedrawAndWait();
     }
 }
@@ -581,7 +584,7 @@ int RunBlocks(CuttingRun& run) {
         const std::int64_t stepsBefore = record.steps;
         const double volumeBefore = record.removedVolume;
         // A Tab key during the run changes the mode the interpreter's blocks are read in.
-        if (const RunMode mode = RunControl.runMode.load(); mode != RunMode::kIdle) {
+        if (const RunMode mode = run.mode.load(); mode != RunMode::kIdle) {
             session.kinematics->modes.runMode = mode;
         }
         // A new block: the event written for the last one is over. A user's run has stopped
@@ -595,7 +598,7 @@ int RunBlocks(CuttingRun& run) {
         NoteBlockEntry(session, &run.loop);
         const int next = NextNcMove(&session);
         RunControl.lineHeld = 0;
-        if (!(RunControl.runMode.load() == RunMode::kResult && RunControl.showSteps.load() == 0)) {
+        if (!(run.mode.load() == RunMode::kResult && RunControl.showSteps.load() == 0)) {
             PublishBlock(session);
         }
         if (next == kNcMoveError) {
@@ -640,7 +643,7 @@ int RunBlocks(CuttingRun& run) {
         if (DexelMemoryShortage.load() != 0) {
             return kRunEndMemory;
         }
-        RedrawAfterBlock(session, run.reports, &lastRedrawLine);
+        RedrawAfterBlock(run, &lastRedrawLine);
         if (RunControl.abortRequest.load() != 0) {
             return kRunEndAbort;
         }
@@ -705,8 +708,13 @@ int TakeFetchedBlock(NcSession& session, BlockLoopState* loop, StepBlockInfo* in
 }
 
 MoveStepContext RunContext(CuttingRun& run) {
-    return MoveStepContext{run.request.session, &run.record, run.request.stock, &run.cutting,
-                           &run.reports};
+    return MoveStepContext{run.request.session, &run.record,  run.request.stock,
+                           &run.cutting,        &run.reports, &run.mode};
+}
+
+void GiveRunRequest(CuttingRun& run, RunRequest request) {
+    run.request = std::move(request);
+    run.mode.store(run.request.mode);
 }
 
 CuttingRun* RunOfThisThread() {
@@ -749,7 +757,7 @@ int StartCuttingRun(CuttingRun& run, RunRequest request, std::function<void(Cutt
     if (HasWorkerThread(run.thread)) {
         return 0;
     }
-    run.request = std::move(request);
+    GiveRunRequest(run, std::move(request));
     run.result = RunResult{};
     run.state.store(RunState::kRunning);
     if (!body) {

@@ -24,6 +24,7 @@
 #include "platform/window.h"
 #include "services/progress.h"
 #include "services/shared_state.h"
+#include "simulation/cutting_run.h"
 #include "simulation/move_stepping.h"
 #include "simulation/run_control.h"
 #include "simulation/simulation_hooks.h"
@@ -315,7 +316,7 @@ int TraceToolPath(int withoutRotary, const ToolPathOutput& output) {
     // The interpreter of the run belongs to the run: the path is drawn when no run goes or while
     // the run waits at a stop block, and never inside a data check (whose message pumps may
     // dispatch a paint) or inside another drawing.
-    const bool runWaiting = RunControl.runMode.load() != RunMode::kIdle;
+    const bool runWaiting = WindowRun.mode.load() != RunMode::kIdle;
     if (pathDrawing || (runWaiting && RunControl.pauseRequest.load() == 0) ||
         RunSession.run.dataCheckActive != 0) {
         return kToolPathRefused;

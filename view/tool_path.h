@@ -76,7 +76,7 @@ extern ToolPathSummary LastToolPath;
 
 // Runs the NC program (DefinitionFiles.ncProgramFile) from its start into the output:
 //  1. Refused while a path is being drawn, a run is going and not waiting at a stop block
-//     (RunControl.runMode not idle and PauseRequest 0), or a data check run is on
+//     (the window's run's mode not idle and PauseRequest 0), or a data check run is on
 //     (run.dataCheckActive).
 //  2. A session of its own is made, started from the run's session (its run
 //     state, controller view, machine and tool records) with a step record of its own: every

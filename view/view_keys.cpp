@@ -17,6 +17,7 @@
 #include "platform/pointer.h"
 #include "services/shared_state.h"
 #include "services/ui_hooks.h"
+#include "simulation/cutting_run.h"
 #include "simulation/run_control.h"
 #include "simulation/run_timer.h"
 #include "stock/cut_off_removal.h"
@@ -87,7 +88,7 @@ void AfterUndoSlotChange(StockModel* model) {
 
 // B: a new undo slot holding the current state.
 void BackUpStock() {
-    if (RunControl.runMode.load() != RunMode::kIdle || !CanPushRunUndoPoint()) {
+    if (WindowRun.mode.load() != RunMode::kIdle || !CanPushRunUndoPoint()) {
         return;
     }
     SetStatusText(0, "Backup(C-Key=UNDO)", "バックアップ中(C-Key=UNDO)");
@@ -98,7 +99,7 @@ void BackUpStock() {
 // stock a replacement took away.
 void UndoStock() {
     StockModel* model = CurrentViewStock();
-    if (RunControl.runMode.load() != RunMode::kIdle || StockOperationRunning.load()) {
+    if (WindowRun.mode.load() != RunMode::kIdle || StockOperationRunning.load()) {
         return;
     }
     if (model == nullptr || model->undo.highestUsedSlot <= 0) {
@@ -192,7 +193,7 @@ void PutLittleEndian(std::uint8_t* out, std::uint32_t value, int bytes) {
 
 // The run keys that act while a run mode is active.
 void StepRedrawInterval(int direction) {
-    const RunMode mode = RunControl.runMode.load();
+    const RunMode mode = WindowRun.mode.load();
     if (mode != RunMode::kRealCutting && mode != RunMode::kSkipCutting) {
         return;
     }
@@ -202,11 +203,11 @@ void StepRedrawInterval(int direction) {
 
 // Tab and Shift+Tab, as in the main window.
 void NextRunMode(bool backwards) {
-    const RunMode mode = RunControl.runMode.load();
+    const RunMode mode = WindowRun.mode.load();
     if (!NcProgramSelected() || mode == RunMode::kIdle) {
         return;  // from no run mode nothing: starting a run is a run command's work
     }
-    RunControl.runMode.store(StepRunMode(mode, backwards));
+    WindowRun.mode.store(StepRunMode(mode, backwards));
     UpdateTitle();
 }
 
@@ -245,7 +246,7 @@ void OpenEditorKey(unsigned keyCode) {
 // The keys that act at once, without a redraw; returns true when the key was one of them.
 bool HandleImmediateKey(WindowHandle window, unsigned keyCode, int character) {
     WindowHandle main = GetParentWindow(window);
-    const RunMode runMode = RunControl.runMode.load();
+    const RunMode runMode = WindowRun.mode.load();
     // The abort key ("ESCAPE KEY"); the pause key ("STOP KEY") is the main window's, held.
     if (keyCode == static_cast<unsigned>(Settings.escapeKey) && runMode != RunMode::kIdle &&
         !DrawingSuppressed.load()) {
@@ -319,7 +320,7 @@ bool HandleRedrawKey(WindowHandle window, unsigned keyCode, int character) {
     const bool fromPanel = ViewWindow.fromPanel != 0;
     if (keyCode == VK_DELETE) {
         StockModel* model = CurrentViewStock();
-        if (model != nullptr && RunControl.runMode.load() == RunMode::kIdle &&
+        if (model != nullptr && WindowRun.mode.load() == RunMode::kIdle &&
             !StockOperationRunning.load()) {
             RemoveUnusedPartAtCursor(window, IsKeyDown(VK_SHIFT));
         }
@@ -563,7 +564,7 @@ void AbortRunFromView(WindowHandle mainWindow) {
 void FinishViewRedrawKey(WindowHandle window) {
     SceneDirty.triad = 1;
     CurrentView.viewChanged = 1;
-    if (!(RunControl.runMode.load() != RunMode::kIdle && RunControl.pendingStop.load())) {
+    if (!(WindowRun.mode.load() != RunMode::kIdle && RunControl.pendingStop.load())) {
         RedrawView(window);
     }
     SetStatusText(0, "", "");
@@ -580,7 +581,7 @@ void HandleViewKey(WindowHandle window, unsigned keyCode, int character) {
     // key too.
     if (keyCode == VK_CONTROL && ViewMouseMode != kMouseModeRectangle) {
         NoteControlKey(1);
-        if (RunControl.runMode.load() == RunMode::kIdle) {
+        if (WindowRun.mode.load() == RunMode::kIdle) {
             return;
         }
     }

@@ -20,7 +20,7 @@
 #include "platform/popup_menu.h"
 #include "services/shared_state.h"
 #include "services/ui_hooks.h"
-#include "simulation/run_control.h"
+#include "simulation/cutting_run.h"
 #include "view/camera.h"
 #include "view/display_lists.h"
 #include "view/gdi_resources.h"
@@ -607,7 +607,7 @@ void HandlePaint(WindowHandle window) {
     }
     // The rotary-table animation of real cutting runs.
     ViewWindowState& v = ViewWindow;
-    if (RunControl.runMode.load() == RunMode::kRealCutting) {
+    if (WindowRun.mode.load() == RunMode::kRealCutting) {
         const bool wanted =
             (Machine.rotaryType == 2 || Machine.rotaryType == 3) &&
             (Machine.tableType[0] == 4 || Machine.tableType[1] == 4 ||

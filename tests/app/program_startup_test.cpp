@@ -484,7 +484,7 @@ TEST_F(ProgramStartupTest, AnEditedToolsFileIsReadAgainOnceWhenTheWindowIsActiva
             reReadAt.push_back(step);
             before = ToolFile.fileTime;
         }
-        RunControl.runMode.store(RunMode::kIdle);
+        WindowRun.mode.store(RunMode::kIdle);
         if (step == -1) {
             before = ToolFile.fileTime;
         }
@@ -499,14 +499,13 @@ TEST_F(ProgramStartupTest, AnEditedToolsFileIsReadAgainOnceWhenTheWindowIsActiva
                 fs::last_write_time(path,
                                     fs::last_write_time(path) + std::chrono::seconds(10 + step));
             }
-            RunControl.runMode.store(steps[step].runActive ? RunMode::kRealCutting
-                                                           : RunMode::kIdle);
+            WindowRun.mode.store(steps[step].runActive ? RunMode::kRealCutting : RunMode::kIdle);
             PostWindowMessage(main, WM_ACTIVATE, WA_ACTIVE, 0);
         }
     });
     EXPECT_EQ(Run("", 0), 0);
     SetMessageObserver({});
-    RunControl.runMode.store(RunMode::kIdle);
+    WindowRun.mode.store(RunMode::kIdle);
     EXPECT_EQ(reReadAt, (std::vector<int>{0, 3}));
     const std::string log = testing::ReadWholeFile(scratch.At("mirexa.log"));
     std::size_t messages = 0;
@@ -577,7 +576,7 @@ TEST_F(ProgramStartupTest, AnUnreadableToolsFileKeepsTheToolsInUseAndIsReadWhenI
         if (steps[step].make) {
             replace(steps[step].make);
         }
-        RunControl.runMode.store(RunMode::kIdle);
+        WindowRun.mode.store(RunMode::kIdle);
         PostWindowMessage(main, WM_ACTIVATE, WA_ACTIVE, 0);
         PostWindowMessage(main, kStepDone, 0, 0);
     });

@@ -25,6 +25,7 @@
 #include "shell/editor_permission.h"
 #include "shell/main_window.h"
 #include "shell/startup.h"
+#include "simulation/cutting_run.h"
 #include "simulation/run_control.h"
 #include "support/bounded_wait.h"
 #include "support/earlier_program_run.h"
@@ -177,7 +178,7 @@ TEST_F(UserPromptsTest, AMachineFileThatHoldsNothingUsableIsToldAndNotTaken) {
     const std::string plain = "A vertical machining centre with a table and a vice.\n";
     scratch.Write("vmc3.mtl", plain);
     RunAsUser([] {
-        RunControl.runMode.store(RunMode::kIdle);
+        WindowRun.mode.store(RunMode::kIdle);
         SendWindowMessage(MainWindow.load(), WM_ACTIVATE, WA_ACTIVE, 0);
     });
     ASSERT_EQ(desk.boxes.size(), 1u);
@@ -193,7 +194,7 @@ TEST_F(UserPromptsTest, AMachineFileThatHoldsNothingUsableIsToldAndNotTaken) {
         const std::string path = scratch.At("vmc3.mtl");
         scratch.Write("vmc3.mtl", plain);
         fs::last_write_time(path, fs::file_time_type::clock::now() + std::chrono::seconds(10));
-        RunControl.runMode.store(RunMode::kIdle);
+        WindowRun.mode.store(RunMode::kIdle);
         SendWindowMessage(MainWindow.load(), WM_ACTIVATE, WA_ACTIVE, 0);
         strokesKept = Machine.knownLines > 0 && Machine.strokeGiven[0] ? 1 : 0;
     });

@@ -404,11 +404,11 @@ TEST_F(OffsetDialogsTest, WhileAProgramRunsNoDialogOfWhatTheRunReadsOpens) {
         ++dialogs;
         return 0;
     });
-    RunControl.runMode.store(RunMode::kRealCutting);
+    WindowRun.mode.store(RunMode::kRealCutting);
     for (auto open : openers) {
         EXPECT_EQ(open(), 0);
     }
-    RunControl.runMode.store(RunMode::kIdle);
+    WindowRun.mode.store(RunMode::kIdle);
     EXPECT_EQ(dialogs, 0);
     EXPECT_EQ(warnings.size(), 5u);
 }
@@ -459,11 +459,11 @@ TEST_F(OffsetDialogsTest, EveryDialogARunReadsIsRefusedDuringARunAndOpensOtherwi
     for (const auto& c : cases) {
         opened.clear();
         warnings.clear();
-        RunControl.runMode.store(RunMode::kRealCutting);
+        WindowRun.mode.store(RunMode::kRealCutting);
         EXPECT_EQ(c.open(), 0) << c.templateId;
         EXPECT_TRUE(opened.empty()) << c.templateId;
         EXPECT_EQ(warnings.size(), 1u) << c.templateId;
-        RunControl.runMode.store(RunMode::kIdle);
+        WindowRun.mode.store(RunMode::kIdle);
         EXPECT_EQ(c.open(), 0) << c.templateId;  // cancelled
         EXPECT_EQ(opened, std::vector<int>{c.templateId});
         EXPECT_EQ(warnings.size(), 1u) << c.templateId;

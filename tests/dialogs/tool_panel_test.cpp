@@ -17,6 +17,7 @@
 #include "platform/paint.h"
 #include "services/shared_state.h"
 #include "shell/message_file.h"
+#include "simulation/cutting_run.h"
 #include "simulation/run_control.h"
 #include "support/test_windows.h"
 
@@ -64,7 +65,7 @@ protected:
     }
     void TearDown() override {
         DestroyPlatformWindow(panel_);
-        RunControl.runMode.store(RunMode::kIdle);
+        WindowRun.mode.store(RunMode::kIdle);
         RunControl.mountedTool.store(-1);
         FreeToolTables();
         ToolFile = ToolFileState{};
@@ -389,7 +390,7 @@ TEST_F(ToolPanelTest, AtEveryFontEachTextFitsItsCellAndNoneOverprintsAnother) {
 
 TEST_F(ToolPanelTest, DuringARunOnlyAskedPaintsHappen) {
     ToolTableSet.tools[3] = ToolRecord{1, kToolFlat, 10, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 20};
-    RunControl.runMode.store(RunMode::kRealCutting);
+    WindowRun.mode.store(RunMode::kRealCutting);
     SendWindowMessage(panel_, WM_PAINT, 0, 0);  // the system's own paint: skipped
     EXPECT_EQ(ToolPanel.paintState, 2);
     EXPECT_TRUE(GetLastPaintRecord(panel_).empty());
@@ -418,7 +419,7 @@ TEST_F(ToolPanelTest, DuringARunOnlyAskedPaintsHappen) {
     // Busy: the wheel turns nothing.
     SendWindowMessage(panel_, WM_MOUSEWHEEL, static_cast<MessageWParam>(-240), 0);
     EXPECT_EQ(ToolPanel.magazinePosition, 3);
-    RunControl.runMode.store(RunMode::kIdle);
+    WindowRun.mode.store(RunMode::kIdle);
     SendWindowMessage(panel_, WM_MOUSEWHEEL, static_cast<MessageWParam>(-240), 0);
     EXPECT_EQ(ToolPanel.magazinePosition, 1);
 }

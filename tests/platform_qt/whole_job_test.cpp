@@ -100,7 +100,7 @@ protected:
                     "step " + std::to_string(total - queue.size() + 1) + " of " +
                     std::to_string(total) + " waited " +
                     std::to_string(testing::kWaitBound.count()) + " s in vain for " + waitingFor +
-                    "; run mode " + std::to_string(static_cast<int>(RunControl.runMode.load())) +
+                    "; run mode " + std::to_string(static_cast<int>(WindowRun.mode.load())) +
                     ", box " + (testing::FindTopLevel<QMessageBox>() != nullptr ? "1" : "0") +
                     ", program " + DefinitionFiles.ncProgramFile);
                 return;
@@ -247,7 +247,7 @@ AfterRewind QtWholeJobTest::JogAfterACutShortRun(const std::string& second, bool
         if (escape && name == second) {
             steps.push_back([&endedBefore] {
                 // Esc once the run goes (a run that has ended already leaves nothing to stop).
-                if (RunControl.runMode.load() == RunMode::kIdle &&
+                if (WindowRun.mode.load() == RunMode::kIdle &&
                     RunCommands.endedRuns == endedBefore) {
                     return Again("the run's start");
                 }

@@ -27,6 +27,7 @@
 #include "shell/manual_jog.h"
 #include "shell/status_bar.h"
 #include "shell_test_support.h"
+#include "simulation/cutting_run.h"
 #include "simulation/run_control.h"
 #include "view/picking.h"
 #include "view/view_hooks.h"
@@ -368,7 +369,7 @@ protected:
     }
     void TearDown() override {
         SetMessageBoxResponder(previous_);
-        RunControl.runMode.store(RunMode::kIdle);
+        WindowRun.mode.store(RunMode::kIdle);
         CloseMainWindow();
         CurrentMachine = MachineGeometry{};
         RunKinematics.pose = MachinePose{};
@@ -442,14 +443,14 @@ TEST_F(InfoPanelWindowTest, EachPaneAnswersItsClick) {
     Controller.stopOption = 1;  // whatever an earlier test chose
     for (const auto& c : commands) {
         SCOPED_TRACE(c.pane);
-        RunControl.runMode.store(c.running ? RunMode::kRealCutting : RunMode::kIdle);
+        WindowRun.mode.store(c.running ? RunMode::kRealCutting : RunMode::kIdle);
         Press(c.pane);
         Release(c.pane);
         EXPECT_EQ(TakeCommands(), c.posted);
         EXPECT_EQ(RunControl.stopKeyRequest.load(), 0);
         EXPECT_EQ(InfoPanelView.pressedPane, kPaneNone);
     }
-    RunControl.runMode.store(RunMode::kIdle);
+    WindowRun.mode.store(RunMode::kIdle);
     EXPECT_EQ(Controller.stopOption, 1);
     // A click that reaches the main window lands on the pane under it.
     WindowHandle column = {};
@@ -480,7 +481,7 @@ TEST_F(InfoPanelWindowTest, EachPaneAnswersItsClick) {
     EXPECT_EQ(v.minMaxWork, 0);
 
     // STOP during a run asks for a stop before the next block.
-    RunControl.runMode.store(RunMode::kRealCutting);
+    WindowRun.mode.store(RunMode::kRealCutting);
     Press(kPaneRun);
     EXPECT_EQ(RunControl.stopKeyRequest.load(), 1);
     RunControl.stopKeyRequest.store(0);
@@ -561,7 +562,7 @@ TEST_F(InfoPanelWindowTest, HoldingAJogButtonAcceleratesUntilTheStrokeStopsIt) {
     EXPECT_DOUBLE_EQ(RunKinematics.pose.program.axis[2], 0.001);
     Release(kPaneJogPlus + 2);
     // No jog while a run is active.
-    RunControl.runMode.store(RunMode::kRealCutting);
+    WindowRun.mode.store(RunMode::kRealCutting);
     Press(kPaneJogPlus);
     Release(kPaneJogPlus);
     EXPECT_DOUBLE_EQ(RunKinematics.pose.program.axis[0], 0.001);
@@ -605,7 +606,7 @@ TEST_F(InfoPanelWindowTest, APickedPathLineFlashesAndStaysShown) {
 TEST_F(InfoPanelWindowTest, AWorkerPublishesAndTheInterfaceThreadDraws) {
     UiLanguage.store(1);
     CommandLine.fontHeight = 17;  // -F
-    RunControl.runMode.store(
+    WindowRun.mode.store(
         RunMode::kRealCutting);  // the worker owns the pose and the interpreter's modes
     std::atomic<int> done{0};
     std::thread worker([&done] {
@@ -634,7 +635,7 @@ TEST_F(InfoPanelWindowTest, AWorkerPublishesAndTheInterfaceThreadDraws) {
     WindowHandle bar = MainStatusBar.load();
     EXPECT_EQ(GetStatusBarPart(bar, STATUS_PART_WORKPIECE).text, "Workpiece(G55)");
     EXPECT_EQ(GetStatusBarPart(bar, STATUS_PART_MODE).text, "TCL TYPE1");
-    RunControl.runMode.store(RunMode::kIdle);
+    WindowRun.mode.store(RunMode::kIdle);
     RunSession.run.modal = NcModalState{};
     CommandLine.fontHeight = 0;
 }

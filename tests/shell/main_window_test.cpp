@@ -368,9 +368,9 @@ TEST_F(MainWindowTest, SentCommandsAreRefusedAsTheMenusAre) {
         return static_cast<int>(SendWindowMessage(main, WM_EXTERNAL_COMMAND, command, 0));
     };
     EXPECT_EQ(send(IDM_CUT_REAL), kExternalNotSendable);
-    RunControl.runMode.store(RunMode::kRealCutting);
+    WindowRun.mode.store(RunMode::kRealCutting);
     EXPECT_EQ(send(IDM_DISCOLORATION_REGION), kExternalRunActive);
-    RunControl.runMode.store(RunMode::kIdle);
+    WindowRun.mode.store(RunMode::kIdle);
     EnablePlatformWindow(main, 0);
     EXPECT_EQ(send(IDM_DISCOLORATION_REGION), kExternalDialogOpen);
     EnablePlatformWindow(main, 1);

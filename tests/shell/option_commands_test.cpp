@@ -205,7 +205,7 @@ int controlPointDialogs = 0;
 TEST_F(OptionCommandTest, RunSettingsWaitWhileARunIsActive) {
     controlPointDialogs = 0;
     OptionCommandCallbacks.controlPointDialog = [] { return ++controlPointDialogs, 1; };
-    RunControl.runMode.store(RunMode::kRealCutting);
+    WindowRun.mode.store(RunMode::kRealCutting);
     const std::int32_t points = DisplayModes.constructionPoint;
     Send(IDM_SHOW_PATH_POINTS);
     Send(IDM_CONTROL_POINT);
@@ -234,7 +234,7 @@ TEST_F(OptionCommandTest, RunSettingsWaitWhileARunIsActive) {
     EXPECT_EQ(Checks.arborCheck, arbor);
     EXPECT_EQ(Settings.sound, sound);
     ResetRunControlFlags();
-    RunControl.runMode.store(RunMode::kIdle);
+    WindowRun.mode.store(RunMode::kIdle);
     Send(IDM_CONTROL_POINT);
     EXPECT_EQ(controlPointDialogs, 1);
 }

@@ -223,7 +223,7 @@ protected:
             std::chrono::microseconds(200));
     }
     static bool RunEnded() {
-        return RunControl.runMode.load() == RunMode::kIdle && !CuttingRunHasThread(WindowRun);
+        return WindowRun.mode.load() == RunMode::kIdle && !CuttingRunHasThread(WindowRun);
     }
     // The body of the runs' thread.
     void (*threadBody)() = FakeSimulation;
@@ -234,13 +234,13 @@ TEST_F(RunCommandsTest, OneThreadPerRunAndASecondCommandOnlySwitchesMode) {
     RunKinematics.modes.polarInterpolation = 1;
     RunKinematics.plane.active = 1;
     Command(IDM_CUT_REAL);
-    EXPECT_EQ(RunControl.runMode.load(), RunMode::kRealCutting);
+    EXPECT_EQ(WindowRun.mode.load(), RunMode::kRealCutting);
     EXPECT_EQ(RunCommands.runTimer, IDT_RUN_PROGRESS);
     EXPECT_EQ(RunCommands.runPeriodMs, 5u);
     Key(VK_F5);  // posts the result command
-    EXPECT_EQ(RunControl.runMode.load(), RunMode::kResult);
+    EXPECT_EQ(WindowRun.mode.load(), RunMode::kResult);
     Command(IDM_CUT_SKIP);
-    EXPECT_EQ(RunControl.runMode.load(), RunMode::kSkipCutting);
+    EXPECT_EQ(WindowRun.mode.load(), RunMode::kSkipCutting);
     ASSERT_TRUE(WaitUntil([] { return script.starts.load() == 1; }));
     script.release.store(1);
     ASSERT_TRUE(TickUntil(RunEnded));
@@ -268,18 +268,18 @@ TEST_F(RunCommandsTest, TimerPeriodFollowsModeAndShowSteps) {
     EXPECT_EQ(RunCommands.runPeriodMs, 100u);
     SetKeyDownState(VK_SHIFT, 1);
     Key(VK_TAB);  // Shift+Tab: 3 becomes 2
-    EXPECT_EQ(RunControl.runMode.load(), RunMode::kSkipCutting);
+    EXPECT_EQ(WindowRun.mode.load(), RunMode::kSkipCutting);
     AdvanceAndDeliver(100, 5);
     EXPECT_EQ(RunCommands.runPeriodMs, 5u);
     Key(VK_TAB);
-    EXPECT_EQ(RunControl.runMode.load(), RunMode::kRealCutting);
+    EXPECT_EQ(WindowRun.mode.load(), RunMode::kRealCutting);
     Key(VK_TAB);  // 1 stays with Shift
-    EXPECT_EQ(RunControl.runMode.load(), RunMode::kRealCutting);
+    EXPECT_EQ(WindowRun.mode.load(), RunMode::kRealCutting);
     SetKeyDownState(VK_SHIFT, 0);
     Key(VK_TAB);
     Key(VK_TAB);
     Key(VK_TAB);  // 1 -> 2 -> 3, and 3 stays
-    EXPECT_EQ(RunControl.runMode.load(), RunMode::kResult);
+    EXPECT_EQ(WindowRun.mode.load(), RunMode::kResult);
     script.release.store(1);
     ASSERT_TRUE(TickUntil(RunEnded));
 }
@@ -488,7 +488,7 @@ TEST_F(RunCommandsTest, KeysOutsideARun) {
     MainWindowData.handles.view = fakeView;
     // Left arrow never takes an interval below 1; the title and the running thread both see
     // the interval the arrows set.
-    RunControl.runMode.store(RunMode::kRealCutting);
+    WindowRun.mode.store(RunMode::kRealCutting);
     Settings.skipView = 2;
     for (int i = 0; i < 5; ++i) {
         Key(VK_LEFT);
@@ -497,13 +497,13 @@ TEST_F(RunCommandsTest, KeysOutsideARun) {
     Key(VK_RIGHT);
     EXPECT_EQ(RunCommands.stepsPerRedraw, 2);
     EXPECT_EQ(RunRedrawInterval(RunMode::kRealCutting), 2);
-    RunControl.runMode.store(RunMode::kSkipCutting);
+    WindowRun.mode.store(RunMode::kSkipCutting);
     Settings.skipBlock = 1;
     Key(VK_LEFT);
     EXPECT_EQ(RunCommands.linesPerRedraw, 1);
     Key(VK_RIGHT);
     EXPECT_EQ(RunRedrawInterval(RunMode::kSkipCutting), 2);
-    RunControl.runMode.store(RunMode::kIdle);
+    WindowRun.mode.store(RunMode::kIdle);
     // "G" outside a pause does nothing and is not passed to the view; other characters are.
     Key('G');
     EXPECT_EQ(RunCommands.runTimer, 0u);
@@ -513,7 +513,7 @@ TEST_F(RunCommandsTest, KeysOutsideARun) {
     // F5 without an NC program starts nothing.
     DefinitionFiles.ncProgramFile.clear();
     Key(VK_F5);
-    EXPECT_EQ(RunControl.runMode.load(), RunMode::kIdle);
+    EXPECT_EQ(WindowRun.mode.load(), RunMode::kIdle);
     DestroyPlatformWindow(fakeView);
 }
 
@@ -688,7 +688,7 @@ TEST_F(RunCommandsTest, ClosingDuringARunAbortsAndJoinsBeforeFreeing) {
     std::vector<std::string> events = RecordedEvents();
     EXPECT_EQ(std::count(events.begin(), events.end(), "free after the thread ended"), 1);
     EXPECT_EQ(std::count(events.begin(), events.end(), "free too early"), 0);
-    EXPECT_EQ(RunControl.runMode.load(), RunMode::kIdle);
+    EXPECT_EQ(WindowRun.mode.load(), RunMode::kIdle);
 }
 
 }  // namespace

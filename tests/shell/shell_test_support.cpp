@@ -61,7 +61,7 @@ void ResetShellState() {
     StartupCallbacks = StartupServices{};
     UiHooks = ProgressHooks{};
     RunControlFlags& f = RunControl;
-    f.runMode.store(RunMode::kIdle);
+    WindowRun.mode.store(RunMode::kIdle);
     for (auto* flag : {&f.abortRequest, &f.pauseRequest, &f.pauseBlink, &f.lineHeld,
                        &f.stopKeyRequest, &f.redrawRequest, &f.showSteps}) {
         flag->store(0);

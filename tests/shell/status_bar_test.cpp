@@ -19,6 +19,7 @@
 #include "services/shared_state.h"
 #include "services/ui_hooks.h"
 #include "shell/nc_data_commands.h"
+#include "simulation/cutting_run.h"
 #include "simulation/run_control.h"
 #include "support/bounded_wait.h"
 #include "support/fake_ui.h"
@@ -397,7 +398,7 @@ TEST_F(StatusBarTest, TheProgramsRecordsFeedTheTitleAndTheParts) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.mode);
         UiLanguage.store(c.language);
-        RunControl.runMode.store(c.running ? RunMode::kRealCutting : RunMode::kIdle);
+        WindowRun.mode.store(c.running ? RunMode::kRealCutting : RunMode::kIdle);
         StatusInputs = StatusBarInputs{};
         RefreshStatusInputs();
         DrawStatusBar();
@@ -406,7 +407,7 @@ TEST_F(StatusBarTest, TheProgramsRecordsFeedTheTitleAndTheParts) {
         EXPECT_EQ(Part(STATUS_PART_MODE), c.mode);
         EXPECT_EQ(Part(STATUS_PART_DISPLAY), c.display);
     }
-    RunControl.runMode.store(RunMode::kIdle);
+    WindowRun.mode.store(RunMode::kIdle);
     RunSession.run.modal = NcModalState{};
     NcDataCommands = NcDataCommandState{};
     SceneFollow = SceneFollowSettings{};

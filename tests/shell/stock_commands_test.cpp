@@ -293,13 +293,13 @@ TEST_F(StockCommandTest, WhileARunIsActiveNoCommandChangesTheStockItCuts) {
     const StockModel before = CurrentStockModel();
     InitialStock.box[3] = 40;
     Hooks.clip = StockClipLimits{{2, 3, 1}, {15, 12, 8}};
-    RunControl.runMode.store(RunMode::kRealCutting);
+    WindowRun.mode.store(RunMode::kRealCutting);
     for (unsigned command : {IDM_STOCK_TWO_POINT, IDM_STOCK_XYZ_CUT, IDM_STOCK_READ}) {
         EXPECT_EQ(HandleStockCommand(nullptr, command, 0), 1) << command;
         EXPECT_EQ(CurrentStockModel().z.ends, before.z.ends) << command;
         EXPECT_EQ(CurrentStockModel().undo.currentSlot, before.undo.currentSlot) << command;
     }
-    RunControl.runMode.store(RunMode::kIdle);
+    WindowRun.mode.store(RunMode::kIdle);
     ASSERT_EQ(HandleStockCommand(nullptr, IDM_STOCK_TWO_POINT, 0), 1);
     EXPECT_NE(CurrentStockModel().nx, before.nx);  // the same command once the run has ended
 }

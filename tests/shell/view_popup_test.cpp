@@ -18,6 +18,7 @@
 #include "services/ui_hooks.h"
 #include "shell/file_dialogs.h"
 #include "shell/nc_data_commands.h"
+#include "simulation/cutting_run.h"
 #include "simulation/run_control.h"
 #include "support/scratch_directory.h"
 
@@ -108,7 +109,7 @@ protected:
         NcDataCommands.selectedState = 1;
         NcDataCommands.activePathReader = -1;
         UiHooks.activePathReader = [] { return NcDataCommands.activePathReader; };
-        RunControl.runMode.store(RunMode::kIdle);
+        WindowRun.mode.store(RunMode::kIdle);
         ReaderOpens = ReaderCloses = ReaderNext = 0;
     }
     void TearDown() override {
@@ -116,7 +117,7 @@ protected:
         PluginSlots.family[kPluginRead] = PluginFamilySlots{};
         NcDataCommands = NcDataCommandState{};
         UiHooks.activePathReader = nullptr;
-        RunControl.runMode.store(RunMode::kIdle);
+        WindowRun.mode.store(RunMode::kIdle);
         DefinitionFiles.ncProgramFile.clear();
     }
     static void InstallReader() {
@@ -143,7 +144,7 @@ TEST_F(PathPickingTest, TheLineOfAStampFromTheTextWhateverTheRun) {
     EXPECT_EQ(Read(-1), "G00 X0");  // a look-ahead replay's stamp is negated
     EXPECT_EQ(Read(0), "");         // an end no cut made
     EXPECT_EQ(Read(9), "");
-    RunControl.runMode.store(RunMode::kRealCutting);  // the run reads its own handle of the file
+    WindowRun.mode.store(RunMode::kRealCutting);  // the run reads its own handle of the file
     EXPECT_EQ(PathPickingOn(), 1);
     EXPECT_EQ(Read(2), "G01 X5 F100");
     NcDataCommands.selectedState = 0;
@@ -158,7 +159,7 @@ TEST_F(PathPickingTest, AReaderIsReopenedForTheLineAndLeftClosedButNeverDuringAR
     EXPECT_EQ(ReaderCloses, 2);  // closed before it is opened again, and after the lookup
     EXPECT_EQ(Read(13), "");     // past its last record
     EXPECT_EQ(ReaderCloses, 4);
-    RunControl.runMode.store(RunMode::kSkipCutting);
+    WindowRun.mode.store(RunMode::kSkipCutting);
     EXPECT_EQ(PathPickingOn(), 0);
     EXPECT_EQ(Read(10), "");
     EXPECT_EQ(ReaderOpens, 2);  // the run's reader was left alone

@@ -146,7 +146,7 @@ protected:
         RunKinematics.pose = MachinePose{};
         RunKinematics.pose.program.axis[2] = 100.0;
         ResetRunControlFlags();
-        RunControl.runMode = RunMode::kResult;
+        WindowRun.mode = RunMode::kResult;
         RunTestCut();
         return TestRun.result.end;
     }

@@ -55,7 +55,7 @@ protected:
         FirstAlarm = InterferenceFlagSet{};
         AlarmSteps = 0;
         ResetRunControlFlags();
-        RunControl.runMode = RunMode::kRealCutting;
+        WindowRun.mode = RunMode::kRealCutting;
         DrawingSuppressed = 1;
         testing::PutFlatTool(1, 6, 12);
         testing::PutLengthRecord(1, kToolLength1, {30});

@@ -245,7 +245,7 @@ TEST_F(MoveSteppingTest, ArcsStepTheirAngleAndTheirHelixHeight) {
 }
 
 TEST_F(MoveSteppingTest, RedrawsFollowSkipView) {
-    RunControl.runMode = RunMode::kRealCutting;
+    WindowRun.mode = RunMode::kRealCutting;
     Settings.skipView = 10;
     ResetSimulationRunRecord(TestStepContext());
     const double a[3] = {0, 0, 0}, b[3] = {25.0, 0, 0};
@@ -287,10 +287,10 @@ TEST_F(MoveSteppingTest, RedrawsFollowSkipView) {
         EXPECT_EQ(host.stepsAtRedraw, (std::vector<std::int64_t>{1, 2, 3}));
     }
     // Skip runs draw nothing per step, nor does a run with drawing suppressed.
-    RunControl.runMode = RunMode::kSkipCutting;
+    WindowRun.mode = RunMode::kSkipCutting;
     SetLine(1, a, b);
     EXPECT_EQ(StepCurrentMove(TestStepContext(), block_), kMoveStepped);
-    RunControl.runMode = RunMode::kRealCutting;
+    WindowRun.mode = RunMode::kRealCutting;
     DrawingSuppressed = 1;
     EXPECT_EQ(StepCurrentMove(TestStepContext(), block_), kMoveStepped);
     EXPECT_EQ(RunControl.redrawRequest.load(), 0);

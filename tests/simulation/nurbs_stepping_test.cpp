@@ -260,7 +260,7 @@ TEST_F(NurbsSteppingTest, ProgramRunsItsCurveAndGoesOnAfterAnOverTravel) {
                                               "M30\n");
     const auto run = [] {
         ResetRunControlFlags();
-        RunControl.runMode = RunMode::kRealCutting;
+        WindowRun.mode = RunMode::kRealCutting;
         RunKinematics.pose = MachinePose{};
         RunKinematics.pose.program.axis[2] = 50.0;
         DrawingSuppressed = 1;

@@ -152,7 +152,7 @@ protected:
 
 TEST_F(RunEndTest, AnAbortedEndInItsOrder) {
     PrepareCuttingRun(RunSession, reports_);
-    RunControl.runMode = RunMode::kRealCutting;
+    run_->mode = RunMode::kRealCutting;
     RunControl.abortRequest = 1;
     RunControl.pendingStop = 1;
     RunControl.runError = 1;
@@ -191,7 +191,7 @@ TEST_F(RunEndTest, AnAbortedEndInItsOrder) {
               "<<< INTERFERENCE INFORMATION >>>\n--------------\nOVER CHIP\nO300:4:G01X2.\n");
     EXPECT_EQ(RunSession.subprograms.depth, 0);
     EXPECT_EQ(RunControl.abortRequest.load(), 0);
-    EXPECT_EQ(RunControl.runMode.load(), RunMode::kIdle);
+    EXPECT_EQ(run_->mode.load(), RunMode::kIdle);
     EXPECT_EQ(RunControl.pendingStop.load(), 0);
     EXPECT_EQ(RunControl.runError.load(), 0);
     EXPECT_EQ(RunControl.lineHeld.load(), 0);
@@ -238,7 +238,7 @@ TEST_F(RunEndTest, AStartPointTakenInAnotherWorkOffsetIsWhereTheMachineReturns) 
     for (const int aborted : {1, 0}) {
         SCOPED_TRACE(aborted ? "abort" : "alarm");
         PrepareCuttingRun(RunSession, reports_);
-        RunControl.runMode = RunMode::kResult;
+        run_->mode = RunMode::kResult;
         RunControl.simulationState = aborted ? 0 : 4;
         RunKinematics.pose.program = Position(50.0, 40.0, -55.0);
         FinishRun(*run_, start_, WindowHandle{}, aborted);
@@ -254,7 +254,7 @@ TEST_F(RunEndTest, AnAlarmEndShowsItsCodeAndRewinds) {
     UiLanguage = 1;
     SetRunStartPoint(&start_, Position(0.0, 0.0, 100.0));
     PrepareCuttingRun(RunSession, reports_);
-    RunControl.runMode = RunMode::kResult;
+    run_->mode = RunMode::kResult;
     RunControl.simulationState = 4;
     run_->cutting.flags.contact = 1;
     run_->cutting.flags.taper = 1;
@@ -271,7 +271,7 @@ TEST_F(RunEndTest, AnAlarmEndShowsItsCodeAndRewinds) {
             "menus", "status bar"}));
     EXPECT_EQ(RunControl.simulationState.load(), 0);
     EXPECT_EQ(RunControl.toolPanelPendingPaint.load(), 1);
-    EXPECT_EQ(RunControl.runMode.load(), RunMode::kIdle);
+    EXPECT_EQ(run_->mode.load(), RunMode::kIdle);
     EXPECT_EQ(RunKinematics.pose.program.axis[2], 100.0);
     // An empty limit log of the run's tool was made at the start, and is not shown.
     EXPECT_TRUE(std::filesystem::exists(Path("limitp.txt")));
@@ -279,7 +279,7 @@ TEST_F(RunEndTest, AnAlarmEndShowsItsCodeAndRewinds) {
 
 TEST_F(RunEndTest, ANormalEndLeavesThePositionAndAnInterpreterErrorIsItsCode) {
     PrepareCuttingRun(RunSession, reports_);
-    RunControl.runMode = RunMode::kRealCutting;
+    run_->mode = RunMode::kRealCutting;
     RunKinematics.pose.program = Position(7.0, 8.0, 9.0);
     EXPECT_EQ(FinishRun(*run_, start_, WindowHandle{}, 0), 0);
     EXPECT_EQ(RunKinematics.pose.program.axis[0], 7.0);

@@ -242,7 +242,7 @@ TEST_F(RunTimerTest, AnEventStopsTheRunBeforeItsNextBlockAndResumeClearsIt) {
     EXPECT_EQ(WorkerLog.Take(),
               (std::vector<std::string>{"step 1", "redraw served", "wait", "step 2",
                                         "redraw served", "step 3", "redraw served"}));
-    EXPECT_EQ(RunControl.runMode.load(), RunMode::kIdle);
+    EXPECT_EQ(WindowRun.mode.load(), RunMode::kIdle);
 }
 
 TEST_F(RunTimerTest, AnAbortDuringAPauseEndsWithoutSteppingTheHeldLine) {
@@ -257,7 +257,7 @@ TEST_F(RunTimerTest, AnAbortDuringAPauseEndsWithoutSteppingTheHeldLine) {
     ASSERT_TRUE(PumpUntil([] { return !CuttingRunHasThread(WindowRun); }));
     EXPECT_EQ(WorkerLog.Take(), (std::vector<std::string>{"wait", "aborted"}));
     EXPECT_EQ(RunControl.abortRequest.load(), 0);
-    EXPECT_EQ(RunControl.runMode.load(), RunMode::kIdle);
+    EXPECT_EQ(WindowRun.mode.load(), RunMode::kIdle);
     EXPECT_EQ(RunControl.pendingStop.load(), 0);
     EXPECT_EQ(RunControl.runError.load(), 0);
     EXPECT_EQ(RunControl.lineHeld.load(), 0);
@@ -268,15 +268,15 @@ TEST_F(RunTimerTest, AnAbortDuringAPauseEndsWithoutSteppingTheHeldLine) {
 }
 
 TEST_F(RunTimerTest, ThePeriodFollowsTheRunModeAndTheStepByStepMoves) {
-    RunControl.runMode = RunMode::kResult;
+    WindowRun.mode = RunMode::kResult;
     EXPECT_EQ(GetRunTimerPeriodMs(), kResultRunTimerPeriodMs);
     RunControl.showSteps = 1;
     EXPECT_EQ(GetRunTimerPeriodMs(), kRunTimerPeriodMs);
     RunControl.showSteps = 0;
-    RunControl.runMode = RunMode::kSkipCutting;
+    WindowRun.mode = RunMode::kSkipCutting;
     EXPECT_EQ(GetRunTimerPeriodMs(), kRunTimerPeriodMs);
     // A resume in a result run starts timer 101 at 100 ms on the clock.
-    RunControl.runMode = RunMode::kResult;
+    WindowRun.mode = RunMode::kResult;
     StartRunTimer(window_);
     Hooks.Take();
     AdvanceManualClock(99);

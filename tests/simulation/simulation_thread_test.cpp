@@ -118,7 +118,7 @@ protected:
         DexelPitch.secondPitch = 0.5;
         RunKinematics.pose = MachinePose{};
         RunKinematics.pose.program.axis[2] = 50.0;
-        RunControl.runMode = RunMode::kRealCutting;
+        WindowRun.mode = RunMode::kRealCutting;
     }
     void TearDown() override {
         RequestRunAbort();
@@ -304,11 +304,11 @@ TEST_F(SimulationThreadTest, ATabDuringTheRunChangesTheModeOfTheBlocksReadAfterI
         "%\nG90 G17\nG00 X10. Y10. Z20.\nG83 X10. Y10. Z2. R12. Q2. F300.\nX20.\nX30.\n"
         "G80\nM30\n%\n");
     const auto movesWith = [](int switchAtLine) {
-        RunControl.runMode = RunMode::kRealCutting;
+        WindowRun.mode = RunMode::kRealCutting;
         ScriptedHost host;
         host.onRedraw = [switchAtLine](int) {
             if (switchAtLine > 0 && ReadRunStatus().lineNumber >= switchAtLine) {
-                RunControl.runMode = RunMode::kResult;
+                WindowRun.mode = RunMode::kResult;
             }
         };
         host.Run();
@@ -320,6 +320,33 @@ TEST_F(SimulationThreadTest, ATabDuringTheRunChangesTheModeOfTheBlocksReadAfterI
     const std::int64_t switchedAtSecondHole = movesWith(5);
     EXPECT_LT(switchedAtFirstHole, switchedAtSecondHole);
     EXPECT_LT(switchedAtSecondHole, pecked);
+}
+
+// A run of its own follows the mode of its request, not the one the window's run is in: the
+// pecking cycle pecks in real cutting and drills in one feed in the result mode, whichever mode
+// the window holds meanwhile.
+TEST_F(SimulationThreadTest, ARunFollowsTheModeOfItsRequestNotTheWindowsMode) {
+    Program(
+        "%\nG90 G17\nG00 X10. Y10. Z20.\nG83 X10. Y10. Z2. R12. Q2. F300.\nX20.\nG80\nM30\n%\n");
+    DrawingSuppressed = 1;  // nobody serves redraws here
+    const auto movesOf = [](RunMode requested, RunMode window) {
+        WindowRun.mode = window;
+        CuttingRun run;
+        RunRequest request = WindowRunRequest();
+        request.mode = requested;
+        EXPECT_EQ(StartCuttingRun(run, std::move(request), [](CuttingRun& r) { RunCutting(r); }),
+                  1);
+        JoinCuttingRun(run);
+        EXPECT_EQ(run.result.end, kRunEndProgram);
+        EXPECT_EQ(run.mode.load(), requested);
+        EXPECT_EQ(WindowRun.mode.load(), window) << "the window's mode is the window's";
+        return run.result.moves;
+    };
+    const std::int64_t pecked = movesOf(RunMode::kRealCutting, RunMode::kResult);
+    const std::int64_t drilled = movesOf(RunMode::kResult, RunMode::kRealCutting);
+    EXPECT_EQ(pecked, movesOf(RunMode::kRealCutting, RunMode::kIdle));
+    EXPECT_EQ(drilled, movesOf(RunMode::kResult, RunMode::kIdle));
+    EXPECT_GT(pecked, drilled);
 }
 
 // A run that nobody watches asks for no redraw and waits for none, whatever its mode; the cut is
@@ -348,7 +375,7 @@ TEST_F(SimulationThreadTest, ARunThatDrawsNothingAsksForNoRedraw) {
         RunKinematics.pose = MachinePose{};
         RunKinematics.pose.program.axis[2] = 50.0;
         ResetRunControlFlags();
-        RunControl.runMode = c.mode;
+        WindowRun.mode = c.mode;
         DrawingSuppressed = c.suppressed;
         RunControl.runLogFlag = c.runLog;
         AutomaticMode = c.automatic;
@@ -376,7 +403,7 @@ TEST_F(SimulationThreadTest, ToolChangesMountByTheChangersMode) {
         RunKinematics.pose = MachinePose{};
         RunKinematics.pose.program.axis[2] = 50.0;
         ResetRunControlFlags();
-        RunControl.runMode = RunMode::kRealCutting;
+        WindowRun.mode = RunMode::kRealCutting;
         FreeStockModel(&StockModels[0]);
         const double box[6] = {0, 0, 0, 40, 30, 10};
         testing::BuildBoxStock(&StockModels[0], box, 0.5);
@@ -401,7 +428,7 @@ TEST_F(SimulationThreadTest, SkipRunsRedrawEveryFewLines) {
     }
     text += "M30\n%\n";
     Program(text);
-    RunControl.runMode = RunMode::kSkipCutting;
+    WindowRun.mode = RunMode::kSkipCutting;
     Settings.skipBlock = 5;
     ScriptedHost host;
     std::vector<int> lines;
@@ -463,7 +490,7 @@ TEST_F(SimulationThreadTest, StopOptionsPauseBeforeTheirLines) {
     // Every block stops; an abort at the fourth pause ends the run before the slot is cut.
     Controller.stopOption = 3;
     ResetRunControlFlags();
-    RunControl.runMode = RunMode::kRealCutting;
+    WindowRun.mode = RunMode::kRealCutting;
     FreeStockModel(&StockModels[0]);
     const double box[6] = {0, 0, 0, 40, 30, 10};
     testing::BuildBoxStock(&StockModels[0], box, 0.5);
@@ -548,7 +575,7 @@ TEST_F(SimulationThreadTest, AChangeBetweenStationsShiftsTheNextMovesStart) {
     RunKinematics.pose = MachinePose{};
     RunKinematics.pose.program.axis[2] = 50.0;
     ResetRunControlFlags();
-    RunControl.runMode = RunMode::kRealCutting;
+    WindowRun.mode = RunMode::kRealCutting;
     {
         ScriptedHost host;
         host.Run();
@@ -598,7 +625,7 @@ TEST_F(SimulationThreadTest, ResynchronisedBlocksLeaveTheMachineWhereItStands) {
     RunKinematics.pose = MachinePose{};
     RunKinematics.pose.program.axis[2] = 50.0;
     ResetRunControlFlags();
-    RunControl.runMode = RunMode::kRealCutting;
+    WindowRun.mode = RunMode::kRealCutting;
     // Setting the plane up takes the tool's point in the plane as the program position, so that
     // switching the plane on (G53.1) moves nothing either.
     Program("%\nG90 G68.2 X10. Y0 Z0 I0 J0 K0\nG53.1\nG00 X0 Y0 Z20.\nG69\nG00 Z25.\nM30\n%\n");
@@ -730,7 +757,7 @@ TEST_F(SimulationThreadTest, SwitchingPolarInterpolationMakesNoJump) {
         RunKinematics.pose = MachinePose{};
         RunKinematics.pose.program.axis[2] = 50.0;
         ResetRunControlFlags();
-        RunControl.runMode = RunMode::kRealCutting;
+        WindowRun.mode = RunMode::kRealCutting;
         Program(std::string("%\nG90 G00 X20. Y0 Z20. C30.\n") + c.on + "\nG01 X10. Y5. F100.\n" +
                 c.off + "\nG00 Z25.\nM30\n%\n");
         const StepTrace trace = RunTracingEveryStep();
@@ -777,7 +804,7 @@ TEST_F(SimulationThreadTest, DialectToolChangesTakeTheNewToolsLength) {
         RunKinematics.pose = MachinePose{};
         RunKinematics.pose.program.axis[2] = 50.0;
         ResetRunControlFlags();
-        RunControl.runMode = RunMode::kRealCutting;
+        WindowRun.mode = RunMode::kRealCutting;
         Program(c.program);
         ScriptedHost host;
         host.Run();
@@ -857,7 +884,7 @@ TEST_F(SimulationThreadTest, MachineCoordinateMovesEndAtTheirMachinePositions) {
         RunKinematics.pose = MachinePose{};
         RunKinematics.pose.program.axis[2] = 50.0;
         ResetRunControlFlags();
-        RunControl.runMode = RunMode::kRealCutting;
+        WindowRun.mode = RunMode::kRealCutting;
         Program(std::string("%\nG90 G54 G00 X10. Y10. Z20.\n") + c.block + "\nM30\n%\n");
         ScriptedHost host;
         host.Run();
@@ -902,7 +929,7 @@ TEST_F(SimulationThreadTest, RunsEndOnErrorsOverTravelAndMissingSources) {
     EXPECT_EQ(TestRun.result.end, kRunEndError);
     EXPECT_EQ(RunControl.runError.load(), 1);
     ResetRunControlFlags();
-    RunControl.runMode = RunMode::kRealCutting;
+    WindowRun.mode = RunMode::kRealCutting;
     // X beyond its stroke on the third step of a line.
     Program("%\nG90 G00 X0 Y0 Z20.\nG01 X10. F100.\nM30\n%\n");
     CurrentMachine.strokes.enabled[0] = 1;

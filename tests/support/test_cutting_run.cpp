@@ -13,14 +13,14 @@
 
 namespace mirexa {
 
-CuttingRun TestRun;
+CuttingRun& TestRun = WindowRun;
 
 RunRequest WindowRunRequest() {
     RunRequest request;
     request.session = &RunSession;
     request.stock = CurrentStockSlot();
     request.programPath = DefinitionFiles.ncProgramFile;
-    request.mode = RunControl.runMode.load();
+    request.mode = WindowRun.mode.load();
     return request;
 }
 
@@ -31,7 +31,7 @@ MoveStepContext TestStepContext() {
 }
 
 void RunTestCut() {
-    TestRun.request = WindowRunRequest();
+    GiveRunRequest(TestRun, WindowRunRequest());
     RunCutting(TestRun);
 }
 

@@ -1,6 +1,6 @@
-// The cutting run the simulation, view and tool tests drive: the window's request of a user's run
-// (RunSession, the current stock, the selected NC program, RunControl's run mode), run on the
-// test's thread or on the run's own.
+// The cutting run the simulation, view and tool tests drive: the window's run with the window's
+// request of a user's run (RunSession, the current stock, the selected NC program, the window's
+// run's mode), run on the test's thread or on the run's own.
 #pragma once
 
 #include <chrono>
@@ -10,7 +10,7 @@
 
 namespace mirexa {
 
-extern CuttingRun TestRun;
+extern CuttingRun& TestRun;  // the window's run
 
 // The request a run command of the window makes.
 RunRequest WindowRunRequest();

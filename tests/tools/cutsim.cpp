@@ -118,7 +118,7 @@ int RunSimulation(CuttingRun& run, StockModel* stock) {
     request.session = &RunSession;
     request.stock = stock;
     request.programPath = DefinitionFiles.ncProgramFile;
-    request.mode = RunControl.runMode.load();
+    request.mode = RunMode::kSkipCutting;
     StartCuttingRun(run, std::move(request));
     while (CuttingRunFinished(run) == 0) {
         ServeRedrawRequest(nullptr);
@@ -161,7 +161,6 @@ int Main(int argc, char** argv) {
         RunKinematics.pose.program.axis[i] = Settings.controlPoint[i];
     }
     ResetRunControlFlags();
-    RunControl.runMode = RunMode::kSkipCutting;
     RunControl.runLogFlag = 1;
     AutomaticMode = 1;  // nobody there: alarms and reports are named in the log
     DrawingSuppressed = 1;

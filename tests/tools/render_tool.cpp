@@ -154,7 +154,6 @@ int RunProgram(StockModel* stock) {
         RunKinematics.pose.program.axis[i] = Settings.controlPoint[i];
     }
     ResetRunControlFlags();
-    RunControl.runMode = RunMode::kResult;
     RunControl.runLogFlag = 1;
     DrawingSuppressed = 1;
     CuttingRun run;
@@ -174,7 +173,6 @@ int RunProgram(StockModel* stock) {
     JoinCuttingRun(run);
     RunControl.runLogFlag = 0;
     DrawingSuppressed = 0;
-    RunControl.runMode = RunMode::kIdle;
     ReleaseCuttingBuffers();
     return run.result.end;
 }

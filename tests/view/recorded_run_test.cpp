@@ -104,7 +104,7 @@ TEST(RecordedRun, ACutSlotIsRecordedAsAPlayableVideo) {
         RunKinematics.pose.program.axis[i] = Settings.controlPoint[i];
     }
     ResetRunControlFlags();
-    RunControl.runMode = RunMode::kSkipCutting;
+    WindowRun.mode = RunMode::kSkipCutting;
     RunControl.runLogFlag = 0;
     DrawingSuppressed = 0;
     RedrawsServed = 0;
@@ -120,7 +120,7 @@ TEST(RecordedRun, ACutSlotIsRecordedAsAPlayableVideo) {
     // The end of the run: a last frame of the finished cut, then the file is closed.
     RenderAndRecord();
     RunUiCallbacks.stopAviRecording();
-    RunControl.runMode = RunMode::kIdle;
+    WindowRun.mode = RunMode::kIdle;
     ReleaseCuttingBuffers();
     const int end = TestRun.result.end;
     const double removed = ReadRunStatus().removedVolume;

@@ -378,11 +378,11 @@ TEST_F(ToolPathTest, DrawingWritesNoReportLines) {
     ASSERT_EQ(CreateBoxStockIdentity(&StockModels[0], box, 0.5), 1);
     CurrentStockIndex = 0;
     BindDexelGridViews(&StockModels[0], TestRun.cutting.views);
-    RunControl.runMode = RunMode::kSkipCutting;
+    WindowRun.mode = RunMode::kSkipCutting;
     DrawingSuppressed = 1;
     RunTestCut();
     DrawingSuppressed = 0;
-    RunControl.runMode = RunMode::kIdle;
+    WindowRun.mode = RunMode::kIdle;
     ReleaseCuttingBuffers();
     BindDexelGridViews(nullptr, TestRun.cutting.views);
     CloseAlarmFile(RunSession);
@@ -410,13 +410,13 @@ TEST_F(ToolPathTest, NestedDrawingsAndDrawingsDuringARunAreRefused) {
     EXPECT_EQ(drawingSeen, 1);
     EXPECT_EQ(IsToolPathDrawing(), 0);
     // While a cutting run is active the interpreter belongs to it.
-    RunControl.runMode = RunMode::kRealCutting;
+    WindowRun.mode = RunMode::kRealCutting;
     const MachinePose pose = RunKinematics.pose;
     PathRecord during;
     EXPECT_EQ(Trace(&during), kToolPathRefused);
     EXPECT_TRUE(during.strips.empty());
     EXPECT_TRUE(SamePose(RunKinematics.pose, pose));
-    RunControl.runMode = RunMode::kIdle;
+    WindowRun.mode = RunMode::kIdle;
     RunSession.run.dataCheckActive = 1;
     EXPECT_EQ(Trace(&during), kToolPathRefused);
     EXPECT_TRUE(during.strips.empty());
@@ -606,13 +606,13 @@ TEST_F(ToolPathTest, SamplePathIsTheSimulationsStepPoints) {
         steps.push_back({p[0], p[1], p[2]});
     };
     BindDexelGridViews(&stock, TestRun.cutting.views);
-    RunControl.runMode = RunMode::kSkipCutting;
+    WindowRun.mode = RunMode::kSkipCutting;
     RunControl.runLogFlag = 1;
     DrawingSuppressed = 1;
     RunTestCut();
     RunControl.runLogFlag = 0;
     DrawingSuppressed = 0;
-    RunControl.runMode = RunMode::kIdle;
+    WindowRun.mode = RunMode::kIdle;
     ReleaseCuttingBuffers();
     BindDexelGridViews(nullptr, TestRun.cutting.views);
     ASSERT_EQ(TestRun.result.end, kRunEndProgram);
@@ -665,7 +665,7 @@ SampleRunOutcome CutSampleWithStops(const std::string& stockPath, bool drawAtSto
     };
     BindDexelGridViews(&stock, TestRun.cutting.views);
     ResetRunControlFlags();
-    RunControl.runMode = RunMode::kRealCutting;
+    WindowRun.mode = RunMode::kRealCutting;
     RunControl.runLogFlag = 1;
     DrawingSuppressed = 1;
     StartTestCut();
@@ -685,7 +685,7 @@ SampleRunOutcome CutSampleWithStops(const std::string& stockPath, bool drawAtSto
         std::chrono::microseconds(200));
     RunControl.runLogFlag = 0;
     DrawingSuppressed = 0;
-    RunControl.runMode = RunMode::kIdle;
+    WindowRun.mode = RunMode::kIdle;
     ReleaseCuttingBuffers();
     BindDexelGridViews(nullptr, TestRun.cutting.views);
     out.steps = RunSteps;

@@ -22,6 +22,7 @@
 #include "platform/pointer.h"
 #include "platform/popup_menu.h"
 #include "services/shared_state.h"
+#include "simulation/cutting_run.h"
 #include "simulation/run_control.h"
 #include "simulation/tool_length_report.h"
 #include "stock/cut_off_removal.h"
@@ -310,10 +311,10 @@ TEST_F(ViewWindowTest, BackupThenUndoKeepsTheListNameRowsInStep) {
     Key('C');
     EXPECT_EQ(model->undo.currentSlot, 0);
     // During a run or a stock operation neither key touches the stock.
-    RunControl.runMode = RunMode::kRealCutting;
+    WindowRun.mode = RunMode::kRealCutting;
     Key('B');
     EXPECT_EQ(model->undo.currentSlot, 0);
-    RunControl.runMode = RunMode::kIdle;
+    WindowRun.mode = RunMode::kIdle;
     StockOperationRunning = 1;
     Key('B');
     EXPECT_EQ(model->undo.currentSlot, 0);
@@ -408,26 +409,26 @@ TEST_F(ViewWindowTest, ClipboardCopyHoldsAHeaderAndTheRowsAndCtrlPWritesThePng) 
 TEST_F(ViewWindowTest, RunKeysTabAndTheStopKey) {
     static int selected = 0;
     ViewCallbacks.ncProgramSelected = [] { return selected; };
-    RunControl.runMode = RunMode::kRealCutting;
+    WindowRun.mode = RunMode::kRealCutting;
     Key(VK_TAB);  // no NC program: nothing
-    EXPECT_EQ(RunControl.runMode.load(), RunMode::kRealCutting);
+    EXPECT_EQ(WindowRun.mode.load(), RunMode::kRealCutting);
     selected = 1;
     Key(VK_TAB);
-    EXPECT_EQ(RunControl.runMode.load(), RunMode::kSkipCutting);
+    EXPECT_EQ(WindowRun.mode.load(), RunMode::kSkipCutting);
     Key(VK_TAB);
     Key(VK_TAB);  // the result run is the last: Tab stops there, as in the main window
-    EXPECT_EQ(RunControl.runMode.load(), RunMode::kResult);
+    EXPECT_EQ(WindowRun.mode.load(), RunMode::kResult);
     SetKeyDownState(VK_SHIFT, 1);
     Key(VK_TAB);
-    EXPECT_EQ(RunControl.runMode.load(), RunMode::kSkipCutting);
+    EXPECT_EQ(WindowRun.mode.load(), RunMode::kSkipCutting);
     Key(VK_TAB);
     Key(VK_TAB);  // and Shift+Tab stops at real cutting
-    EXPECT_EQ(RunControl.runMode.load(), RunMode::kRealCutting);
+    EXPECT_EQ(WindowRun.mode.load(), RunMode::kRealCutting);
     SetKeyDownState(VK_SHIFT, 0);
 
-    RunControl.runMode = RunMode::kIdle;
+    WindowRun.mode = RunMode::kIdle;
     Key(VK_TAB);  // from no run mode nothing starts
-    EXPECT_EQ(RunControl.runMode.load(), RunMode::kIdle);
+    EXPECT_EQ(WindowRun.mode.load(), RunMode::kIdle);
 
     // F5 posts the run command; E and H post theirs.
     Key(VK_F5);
@@ -440,7 +441,7 @@ TEST_F(ViewWindowTest, RunKeysTabAndTheStopKey) {
     EXPECT_EQ(mainCommands[2].wparam, kMainCommandNextStyle);
 
     // The pause key (Ctrl by default) is no abort: Ctrl+drag zooms during a run.
-    RunControl.runMode = RunMode::kRealCutting;
+    WindowRun.mode = RunMode::kRealCutting;
     RunControl.pauseRequest = 1;
     Key(VK_CONTROL);
     EXPECT_EQ(RunControl.abortRequest.load(), 0);
@@ -660,7 +661,7 @@ TEST_F(ViewWindowTest, CameraKeysTurnZoomAndReset) {
 }
 
 TEST_F(ViewWindowTest, RunKeysStepTheRedrawIntervalAndResumeAPause) {
-    RunControl.runMode = RunMode::kRealCutting;
+    WindowRun.mode = RunMode::kRealCutting;
     Settings.skipView = 2;
     Key(VK_RIGHT);
     EXPECT_EQ(Settings.skipView, 3);
@@ -668,7 +669,7 @@ TEST_F(ViewWindowTest, RunKeysStepTheRedrawIntervalAndResumeAPause) {
         Key(VK_LEFT);
     }
     EXPECT_EQ(Settings.skipView, 1);  // never below 1
-    RunControl.runMode = RunMode::kSkipCutting;
+    WindowRun.mode = RunMode::kSkipCutting;
     Settings.skipBlock = 5;
     Key(VK_RIGHT);
     EXPECT_EQ(Settings.skipBlock, 6);
@@ -730,7 +731,7 @@ TEST_F(ViewWindowTest, PathPickShowsTheLineOfThePickedEndAndFlashesIt) {
 }
 
 TEST_F(ViewWindowTest, PaintRunsTheTableAnimationOnlyWhileARotaryTableTurns) {
-    RunControl.runMode = RunMode::kRealCutting;
+    WindowRun.mode = RunMode::kRealCutting;
     Machine.rotaryType = 2;
     Machine.tableType[0] = 4;
     SendWindowMessage(window_, WM_PAINT, 0, 0);
