@@ -67,6 +67,7 @@
 #include "shell/view_popup.h"
 #include "shell/view_services.h"
 #include "simulation/cutting_core.h"
+#include "simulation/cutting_run.h"
 #include "simulation/mounted_tools.h"
 #include "simulation/rotary_warning_file.h"
 #include "simulation/run_control.h"
@@ -123,11 +124,13 @@ void ConnectDefinitionAndProgress() {
     p.progressName = [] { return Settings.progressName.c_str(); };
     p.batchMode = [] {
         return CommandLine.batchRun != 0 || CommandLine.batch != 0 ||
-                       RunControl.batchRun.load() != 0
+                       WindowRun.controls.batchRun.load() != 0
                    ? 1
                    : 0;
     };
-    p.stopBeforeBlockRequested = [] { return RunControl.stopKeyRequest.load() != 0 ? 1 : 0; };
+    p.stopBeforeBlockRequested = [] {
+        return WindowRun.controls.stopKeyRequest.load() != 0 ? 1 : 0;
+    };
     p.viewCursor = [] { return GetViewRoleCursor(kViewCursorIdle); };
     p.currentToolTypeName = [](char* out, std::size_t capacity) {
         GetToolTypeName(RunTools.tool.tool, out, capacity);
@@ -475,12 +478,12 @@ const std::vector<HookRecordEntry>& ListHookRecords() {
         MIREXA_HOOK_RECORD(GuiPump, GetGuiPump()),
         MIREXA_HOOK_RECORD(MenuBackendHooks, GetMenuBackendHooks()),
         // A single hook the run's worker reads, atomic since the user-interface thread fills it.
-        HookRecordEntry{"RunControl.redrawRaised", &RunControl.redrawRaised,
-                        sizeof RunControl.redrawRaised},
+        HookRecordEntry{"WindowRun.controls.redrawRaised", &WindowRun.controls.redrawRaised,
+                        sizeof WindowRun.controls.redrawRaised},
         // The window run's end, called on the run's thread.
         HookRecordEntry{"WindowRun.ended", &WindowRun.ended, sizeof WindowRun.ended},
     };
-    static_assert(sizeof RunControl.redrawRaised == sizeof(void*));
+    static_assert(sizeof WindowRun.controls.redrawRaised == sizeof(void*));
     static_assert(sizeof WindowRun.ended == sizeof(void*));
     return records;
 }

@@ -28,6 +28,7 @@
 #include "shell/status_bar.h"
 #include "shell/stock_commands.h"
 #include "simulation/cutting_core.h"
+#include "simulation/cutting_run.h"
 #include "simulation/interference_flags.h"
 #include "simulation/interference_messages.h"
 #include "simulation/mounted_tools.h"
@@ -569,12 +570,12 @@ int PlaceCutAndCheck(WindowHandle dialog) {
     UpdateMachinePosition(RunKinematics);
     const int outside = CheckOverTravel(RunKinematics.pose.machine.axis);
     if (outside >= 0) {
-        RunControl.overTravelAxis.store(outside);
+        WindowRun.controls.overTravelAxis.store(outside);
         SaveMotionState(RunSession, &WindowRun.reports.motionSnapshot);
         RedrawMainWindow(MainWindow.load());
         PlayRefusalSounds();
         ShowControlPointMessage(dialog, kOverTravelCode);
-        RunControl.overTravelAxis.store(-1);
+        WindowRun.controls.overTravelAxis.store(-1);
         return 0;
     }
     ToolPoseStep step;

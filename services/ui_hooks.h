@@ -37,7 +37,7 @@ struct ProgressHooks {
     const char* (*progressName)() = {};
     // Command line: 1 in a batch mode.
     int (*batchMode)() = {};
-    // Simulation: 1 while the stop-before-block request of the run flags is set.
+    // Simulation: 1 while the window's run's stop-before-block request is set.
     int (*stopBeforeBlockRequested)() = {};
     // View: the view's current cursor, set again after a pumped message.
     CursorHandle (*viewCursor)() = {};

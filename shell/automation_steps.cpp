@@ -16,6 +16,7 @@
 #include "shell/nc_data_commands.h"
 #include "shell/run_commands.h"
 #include "shell/stock_commands.h"
+#include "simulation/cutting_run.h"
 #include "simulation/run_control.h"
 #include "stock/stock_model.h"
 
@@ -78,7 +79,7 @@ void AbortTheRun() {
     if (StandIn()) {
         StandIn()->requestRunAbort();
     } else {
-        RunControl.abortRequest.store(1);
+        WindowRun.controls.abortRequest.store(1);
         WakeRunWaiters();
     }
 }

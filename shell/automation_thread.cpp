@@ -45,6 +45,7 @@
 #include "shell/stock_commands.h"
 #include "shell/view_services.h"
 #include "shell/worker_threads.h"
+#include "simulation/cutting_run.h"
 #include "simulation/dexel_grid_view.h"
 #include "simulation/run_control.h"
 #include "simulation/run_end.h"
@@ -547,7 +548,7 @@ void PrepareUnattendedRun(int realWindowAvailable, int commandLineRead) {
             "コマンドラインを読めない引数がありました。以下に示します"));
     }
     if (CommandLine.automation) {
-        InstallAbortSignalHandlers(&RunControl.abortRequest);
+        InstallAbortSignalHandlers(&WindowRun.controls.abortRequest);
     }
 }
 

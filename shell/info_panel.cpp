@@ -633,8 +633,8 @@ InfoPanelInputs CollectInfoPanelInputs() {
     in.nameColor = Rgb(Controller.nameColor);
     in.stopMode = Controller.stopOption;
     in.runActive = idle ? 0 : 1;
-    in.stopPending = RunControl.pauseRequest.load() != 0 ? 1 : 0;
-    in.pauseBlinkOn = RunControl.pauseBlink.load() != 0 ? 1 : 0;
+    in.stopPending = WindowRun.controls.pauseRequest.load() != 0 ? 1 : 0;
+    in.pauseBlinkOn = WindowRun.controls.pauseBlink.load() != 0 ? 1 : 0;
     // The stock's extents and the work origin (the external offset plus the active work
     // coordinate system's entry), as last read while no run was cutting the stock.
     static StockRangeSeen seenStock;

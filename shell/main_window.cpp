@@ -379,7 +379,7 @@ void OnPauseBlinkTimer(WindowHandle window) {
     // The blink only repaints: raising or activating the main window twice a second would cover
     // a menu the user opens meanwhile and take the keys typed into it.
     (void)window;
-    std::atomic<std::int32_t>& blink = RunControl.pauseBlink;
+    std::atomic<std::int32_t>& blink = WindowRun.controls.pauseBlink;
     blink.store(blink.load() ? 0 : 1);
     StatusInputs.pauseBlinkOn = blink.load();
     CallHook(H().drawStopModeLabels);

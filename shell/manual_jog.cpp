@@ -182,10 +182,10 @@ void OnPress(WindowHandle window, int pane) {
         ToggleStopMode(kStopModeOfPane[pane - kPaneStopMode]);
     } else if (pane == kPaneRun) {
         if (RunActive()) {
-            if (RunControl.lineHeld.load()) {
+            if (WindowRun.controls.lineHeld.load()) {
                 ResumeRunTimer(window);
             } else {
-                RunControl.stopKeyRequest.store(1);
+                WindowRun.controls.stopKeyRequest.store(1);
             }
         }
     } else if (pane == kPaneEscape) {

@@ -29,6 +29,7 @@
 #include "shell/status_bar.h"
 #include "shell/stock_commands.h"
 #include "shell/view_services.h"
+#include "simulation/cutting_run.h"
 #include "simulation/run_control.h"
 #include "simulation/run_ui_hooks.h"
 #include "stock/stock_shapes.h"
@@ -95,7 +96,7 @@ void AfterAppearanceDialog() {
 void ChooseStopMode(int mode) {
     Controller.stopOption = mode;
     if (IsRunActive()) {
-        RunControl.stopModeRequest.store(mode);
+        WindowRun.controls.stopModeRequest.store(mode);
     } else {
         RunSession.controller.stopOption = mode;
     }

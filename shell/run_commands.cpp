@@ -113,16 +113,16 @@ void ShowPausedState(WindowHandle window) {
 }
 
 // The end of an aborted run: the automation told, run control's end; then the timers and the
-// run flags.
+// run's controls.
 void EndAbortedRun(WindowHandle window) {
     NoteRunEndForAutomation(kCutAborted);
     FinishAbortedCuttingRun(WindowRun, RunCommands.startPoint, window);
     KillBlinkTimer(window);
     KillRunProgressTimer(window);
     WindowRun.mode.store(RunMode::kIdle);
-    RunControl.abortRequest.store(0);
-    RunControl.pauseRequest.store(0);
-    RunControl.lineHeld.store(0);
+    WindowRun.controls.abortRequest.store(0);
+    WindowRun.controls.pauseRequest.store(0);
+    WindowRun.controls.lineHeld.store(0);
 }
 
 void UpdateTitle(WindowHandle window) {
@@ -251,7 +251,7 @@ int StartWindowRun(WindowHandle window, RunMode mode, void (*threadBody)()) {
     // The log of a logged batch run; the command line's run mode is taken by this run.
     const BatchRunKind batchKind = request != nullptr ? request->batchKind : BatchRunKind::kNone;
     CommandLine.batchKind = BatchRunKind::kNone;
-    RunControl.batchRun.store(request != nullptr && request->batchRun != 0 ? 1 : 0);
+    WindowRun.controls.batchRun.store(request != nullptr && request->batchRun != 0 ? 1 : 0);
     if (BatchKindLogsRun(batchKind)) {
         OpenLogFile();
         WriteLogLine((DefinitionFiles.ncProgramFile + "\n").c_str());
@@ -259,9 +259,9 @@ int StartWindowRun(WindowHandle window, RunMode mode, void (*threadBody)()) {
     } else {
         RunCommands.runLogFlag = 0;
     }
-    RunControl.runLogFlag.store(RunCommands.runLogFlag);
-    RunControl.stopKeyRequest.store(0);
-    RunControl.abortRequest.store(0);
+    WindowRun.controls.runLogFlag.store(RunCommands.runLogFlag);
+    WindowRun.controls.stopKeyRequest.store(0);
+    WindowRun.controls.abortRequest.store(0);
     // The run's copy that an alarm end restores.
     RunCommands.savedControlOrigin = ControlOriginOffset;
     // The undo point of the stock before the run.
@@ -290,7 +290,7 @@ int StartWindowRun(WindowHandle window, RunMode mode, void (*threadBody)()) {
         body = [threadBody](CuttingRun&) { threadBody(); };
     }
     // Until the run mounts a tool, the tool panel shows the one the spindle holds.
-    RunControl.mountedTool.store(-1);
+    WindowRun.controls.mountedTool.store(-1);
     // A run the system gives no thread ends as out of memory (its result says so).
     StartCuttingRun(WindowRun, std::move(run), std::move(body));
     StartRunProgressTimer(window, PeriodForMode(mode, 0));
@@ -322,11 +322,11 @@ void EndRunAfterThread(WindowHandle window) {
     JoinCuttingRun(WindowRun);
     WindowRun.state.store(RunState::kIdle);
     KeepSpindleToolCurrent();
-    if (RunControl.abortRequest.load()) {
+    if (WindowRun.controls.abortRequest.load()) {
         EndAbortedRun(window);
         RedrawView(MainWindowData.handles.view);
         FinishLengthReport();
-        RunControl.batchRun.store(0);
+        WindowRun.controls.batchRun.store(0);
         CompleteRunEnd(window);
         return;
     }
@@ -341,7 +341,7 @@ void EndRunAfterThread(WindowHandle window) {
     // this file the report is closed here all the same.
     FinishLengthReport();
     WindowRun.mode.store(RunMode::kIdle);
-    RunControl.batchRun.store(0);
+    WindowRun.controls.batchRun.store(0);
     CompleteRunEnd(window);
 }
 
@@ -431,15 +431,15 @@ int HandleRunCommand(WindowHandle window, unsigned command, void (*threadBody)()
 
 void AbortRun(WindowHandle window, int fromPane) {
     // The abort before the pause is released: a thread let go from a stop block must see it.
-    RunControl.abortRequest.store(1);
-    RunControl.pauseRequest.store(0);
-    RunControl.pauseBlink.store(0);
+    WindowRun.controls.abortRequest.store(1);
+    WindowRun.controls.pauseRequest.store(0);
+    WindowRun.controls.pauseBlink.store(0);
     WakeRunWaiters();
     SetStatusBarText(MainStatusBar.load(), fromPane ? 3 : 2, 0, "");
     if (!RunCommands.runTimer) {
-        unsigned period = fromPane
-                              ? RUN_PERIOD_MS
-                              : PeriodForMode(WindowRun.mode.load(), RunControl.showSteps.load());
+        unsigned period =
+            fromPane ? RUN_PERIOD_MS
+                     : PeriodForMode(WindowRun.mode.load(), WindowRun.controls.showSteps.load());
         StartRunProgressTimer(window, period);
     }
 }
@@ -509,7 +509,7 @@ int HandleRunKeyDown(WindowHandle window, unsigned key) {
     }
     int character = MapKeyToCharacter(key);
     if (character == 'G' || character == 'g') {
-        if (RunControl.lineHeld.load()) {
+        if (WindowRun.controls.lineHeld.load()) {
             ResumeRunTimer(window);
         }
         return 1;  // never passed on to the view
@@ -533,7 +533,7 @@ void RunProgressTimer(WindowHandle window) {
     if (!RunCommands.runTimer) {
         return;
     }
-    RunControlFlags& f = RunControl;
+    RunControls& f = WindowRun.controls;
     const bool suppressed = DrawingSuppressed.load() != 0;
     // 1. Period.
     unsigned period = PeriodForMode(WindowRun.mode.load(), f.showSteps.load());
@@ -557,7 +557,7 @@ void RunProgressTimer(WindowHandle window) {
             f.stopKeyRequest.store(1);
         }
         // A tool changed in the run: the panel follows it, painted here on this thread.
-        if (RunControl.toolPanelPendingPaint.exchange(0) != 0 && !suppressed) {
+        if (WindowRun.controls.toolPanelPendingPaint.exchange(0) != 0 && !suppressed) {
             CallHook(H().repaintToolPanel);
         }
         if (const int request = f.redrawRequest.load(); request != 0) {
@@ -649,9 +649,9 @@ void EndRunBeforeClose(WindowHandle window) {
         return;
     }
     // The abort before the pause is released: a thread let go from a stop block must see it.
-    RunControl.abortRequest.store(1);
-    RunControl.pauseRequest.store(0);
-    RunControl.pauseBlink.store(0);
+    WindowRun.controls.abortRequest.store(1);
+    WindowRun.controls.pauseRequest.store(0);
+    WindowRun.controls.pauseBlink.store(0);
     WakeRunWaiters();
     JoinCuttingRunAnsweringMessages(WindowRun);
     EndRunAfterThread(window);
@@ -671,7 +671,7 @@ void ConnectRunEndToShell() {
     ui.redrawView = [] { RedrawView(MainWindowData.handles.view); };
     // The worker's redraw request and the run's end are served at once, not at the run timer's
     // next tick.
-    RunControl.redrawRaised = [] {
+    WindowRun.controls.redrawRaised = [] {
         PostOrReplaceWindowMessage(MainWindow.load(), WM_TIMER, IDT_RUN_PROGRESS, 0);
     };
     WindowRun.ended = [] {

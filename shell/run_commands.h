@@ -3,7 +3,7 @@
 // and ends each run in order: alarm code, rewind, reports, menus.
 //
 // Threads. Everything here runs on the user-interface thread, except that the simulation thread
-// reads and writes the run flags (atomics) at the same time.
+// reads and writes the window's run's controls (atomics) at the same time.
 #pragma once
 
 #include <atomic>

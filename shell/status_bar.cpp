@@ -228,8 +228,9 @@ void ReadProgramStatus(StatusBarInputs* in) {
     in->skipView = RunRedrawInterval(RunMode::kRealCutting);
     in->skipBlock = RunRedrawInterval(RunMode::kSkipCutting);
     // A paused run: the thread waits before its block until G or the abort.
-    in->stopPending = in->runMode != RunMode::kIdle && RunControl.pauseRequest.load() != 0 ? 1 : 0;
-    in->pauseBlinkOn = RunControl.pauseBlink.load() != 0 ? 1 : 0;
+    in->stopPending =
+        in->runMode != RunMode::kIdle && WindowRun.controls.pauseRequest.load() != 0 ? 1 : 0;
+    in->pauseBlinkOn = WindowRun.controls.pauseBlink.load() != 0 ? 1 : 0;
     in->interferenceEventRecorded = WindowRun.reports.kinds.eventCount.load() != 0 ? 1 : 0;
 }
 

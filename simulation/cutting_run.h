@@ -4,8 +4,8 @@
 // The window starts its runs through the run object it keeps (WindowRun, started by the run
 // commands of shell/run_commands.h), the automation through the window's run commands, the tools
 // and tests with objects of their own.
-// While the run's thread goes, the user-interface thread reads only the run's state and mode and
-// the run flags (run_control.h): redraws, pauses and the run's end reach it through them. Once the
+// While the run's thread goes, the user-interface thread reads only the run's state, mode and
+// controls (run_control.h): redraws, pauses, aborts and the run's end go through them. Once the
 // state is kEnded and the thread joined, the result and the records are the caller's.
 #pragma once
 
@@ -18,6 +18,7 @@
 #include "services/run_mode.h"
 #include "simulation/cutting_state.h"
 #include "simulation/move_stepping.h"
+#include "simulation/run_control.h"
 #include "simulation/run_reports.h"
 #include "simulation/simulation_thread.h"
 
@@ -67,6 +68,10 @@ struct CuttingRun {
     // it while the run goes (Tab), and the run reads it at each block and step. The window's run
     // holds kIdle while no run of the window goes, which the view and the panels read.
     std::atomic<RunMode> mode{RunMode::kIdle};
+    // The handshakes with the user-interface thread (redraw, pause, abort, stop key) and what the
+    // run publishes for the panels (run_control.h). The window's run keeps its controls between
+    // runs: the panels read the tool mounted last and the state of the last step.
+    RunControls controls;
     WorkerThread thread;
     // The block loop's bookkeeping and the step record, reset at the run's start.
     BlockLoopState loop;
@@ -89,6 +94,9 @@ struct CuttingRun {
 // are the window's outside a run too: the jog's and the control point dialog's motion snapshot,
 // which the view swaps to, and the interference kinds the status bar shows.
 extern CuttingRun WindowRun;
+
+// Clears the window's run's controls (ResetRunControls) and sets its mode to kIdle.
+void ResetWindowRunControls();
 
 // Gives the run its request and takes the request's mode as the one the run follows.
 void GiveRunRequest(CuttingRun& run, RunRequest request);
@@ -121,8 +129,9 @@ int CuttingRunFinished(const CuttingRun& run);
 int CuttingRunHasThread(const CuttingRun& run);
 
 // 1 when the user-interface thread may read a stock that a run's thread cuts (the view meshing
-// its blocks): no run's thread is between its start and the end of its body, or the one going
-// waits for a redraw or at a stop block (run_control.h's handshakes) and writes nothing.
+// its blocks): no run's thread is between its start and the end of its body, or the window's run
+// waits for a redraw or at a stop block (its controls' handshakes) and writes nothing. Only the
+// window's run hands the window its stock to draw.
 int MayReadRunStock();
 
 // Joins the run's thread (blocking); JoinCuttingRunAnsweringMessages answers the messages sent to

@@ -379,7 +379,7 @@ void WriteInterferenceStepLine(RunReports& reports, const ReportBlock& block,
     FlushInterferenceReport(r);
 }
 
-int WriteInterferenceReport(RunReports& reports, const ReportBlock& block) {
+int WriteInterferenceReport(RunReports& reports, const ReportBlock& block, RunControls* controls) {
     InterferenceReportState& r = reports.interference;
     InterferenceKindSet& kinds = reports.kinds;
     // Only an unwritten event: the later moves of the same block find the count at 2.
@@ -395,7 +395,9 @@ int WriteInterferenceReport(RunReports& reports, const ReportBlock& block) {
         WriteText(r, "\n" + BuildFirstFormKindList(kinds) + "\n" + BlockText(block));
         FlushInterferenceReport(r);
     }
-    RunControl.simulationState = 0;
+    if (controls != nullptr) {
+        controls->simulationState = 0;
+    }
     char kindText[64];
     BuildCollisionKindText(kinds, kindText, sizeof kindText, UiLanguage.load());
     if (RunUiCallbacks.setCollisionKindText != nullptr) {
@@ -405,7 +407,9 @@ int WriteInterferenceReport(RunReports& reports, const ReportBlock& block) {
     if (AutomaticMode.load() == 0 && RunUiCallbacks.repaintToolPanel != nullptr) {
         RunUiCallbacks.repaintToolPanel();
     }
-    RunControl.toolPanelPendingPaint = 1;
+    if (controls != nullptr) {
+        controls->toolPanelPendingPaint = 1;
+    }
     if (Settings.sound != 0 && RunUiCallbacks.playSystemSound != nullptr) {
         RunUiCallbacks.playSystemSound("SystemHand");
     }
@@ -413,10 +417,10 @@ int WriteInterferenceReport(RunReports& reports, const ReportBlock& block) {
     return 1;
 }
 
-int CloseInterferenceFile(RunReports& reports, const ReportBlock& block) {
+int CloseInterferenceFile(RunReports& reports, const ReportBlock& block, RunControls* controls) {
     InterferenceReportState& r = reports.interference;
     if (reports.kinds.eventCount.load() == kEventRecorded) {
-        WriteInterferenceReport(reports, block);
+        WriteInterferenceReport(reports, block, controls);
     }
     ResetInterferenceKinds(reports.kinds);
     int closed = 0;

@@ -31,6 +31,7 @@
 namespace mirexa {
 
 struct NcSession;
+struct RunControls;
 struct RunReports;
 
 inline constexpr const char* kInterferenceReportName = "interference.txt";
@@ -116,13 +117,16 @@ void WriteInterferenceStepLine(RunReports& reports, const ReportBlock& block,
 // in the first form opens "interference.txt" when no report is open and writes the block's
 // entry; in both forms rebuilds the status bar's kind text, clears the kinds, repaints the tool
 // panel (not in automatic mode), plays "SystemHand" when sounds are on, and sets the event count
-// to 2. Returns 1 when the event was written.
-int WriteInterferenceReport(RunReports& reports, const ReportBlock& block);
+// to 2; the run's controls (none: no run) get the simulation state 0 and a tool panel repaint.
+// Returns 1 when the event was written.
+int WriteInterferenceReport(RunReports& reports, const ReportBlock& block,
+                            RunControls* controls = nullptr);
 
 // At the end of every run: writes an unwritten event, clears the event count and the kinds,
 // closes the report and shows it (unless in automatic mode or with the no-report-display switch,
 // when the log names it), and turns the second form off. Returns 1 when a report was closed.
-int CloseInterferenceFile(RunReports& reports, const ReportBlock& block);
+int CloseInterferenceFile(RunReports& reports, const ReportBlock& block,
+                          RunControls* controls = nullptr);
 
 // --- Limit logs ------------------------------------------------------------------------------
 

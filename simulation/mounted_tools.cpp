@@ -322,11 +322,6 @@ double CutAndCheckMountedTools(CuttingState& cutting, NcSession& session, StockM
 
 void InstallInterferenceCheckHooks() {
     SimulationCallbacks.shankAndHolderPasses = RunShankAndHolderPasses;
-    SimulationCallbacks.checkStructures = [](CuttingState& cutting, const NcSession& session,
-                                             const StockModel* stock) {
-        CheckStructuresAtStep(cutting, SessionCheckRecords(*session.kinematics, *session.tools),
-                              stock);
-    };
 }
 
 }  // namespace mirexa

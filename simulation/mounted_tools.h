@@ -131,8 +131,8 @@ void MountedToolPosition(const double base[5], int tool, int current, double out
 double CutAndCheckMountedTools(CuttingState& cutting, NcSession& session, StockModel* stock,
                                const CutEndMarkRecord& stepMark);
 
-// Fills the simulation's hooks for the checks of this subsystem: the shank and holder passes of
-// the cut and the structure and head checks of a step.
+// Fills the simulation's hook for the checks of this subsystem: the shank and holder passes of
+// the cut.
 void InstallInterferenceCheckHooks();
 
 }  // namespace mirexa

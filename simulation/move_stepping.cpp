@@ -337,7 +337,7 @@ void ApplyToolLoadLimit(const MoveStepContext& context, const StepBlockInfo& blo
         return;
     }
     if (limit.type == kToolLoadSectionAlarm || limit.type == kToolLoadRemovalAlarm) {
-        RunControl.stepAlarm = 1;
+        context.controls->stepAlarm = 1;
         SaveAlarmMotionState(context);
     } else if (logLines && context.reports != nullptr &&
                SimulationCallbacks.writeLimitLogLine != nullptr) {
@@ -355,19 +355,19 @@ int StepState(const MoveStepContext& context, bool spindleAlarm) {
         return AnyInterferenceFlagSet(flags) != 0 ? 4 : (rapid ? 0 : 2);
     }
     if (context.record->rapidCheckActive != 0 || spindleAlarm ||
-        AnyCuttingAlarmFlagSet(flags) != 0 || RunControl.stepAlarm.load() != 0) {
+        AnyCuttingAlarmFlagSet(flags) != 0 || context.controls->stepAlarm.load() != 0) {
         return 4;
     }
     return 1;
 }
 
 bool RedrawDue(const MoveStepContext& context, std::int64_t i, std::int64_t n) {
-    if (RunDrawsNothing() != 0) {
+    if (RunDrawsNothing(*context.controls) != 0) {
         return false;
     }
     const RunMode mode = context.mode != nullptr ? context.mode->load() : RunMode::kIdle;
-    const bool wanted = mode == RunMode::kRealCutting || RunControl.showSteps.load() != 0 ||
-                        RunControl.viewRedrawRequest.load() != 0;
+    const bool wanted = mode == RunMode::kRealCutting || context.controls->showSteps.load() != 0 ||
+                        context.controls->viewRedrawRequest.load() != 0;
     const std::int64_t every = RunRedrawInterval(RunMode::kRealCutting);
     return wanted && (every == 1 || i == n || i % every == 0);
 }
@@ -607,7 +607,7 @@ int StepCurrentMove(const MoveStepContext& context, const StepBlockInfo& block) 
         return kMoveSkipped;
     }
     const bool rapid = m.motionType == 0;
-    RunControl.showSteps =
+    context.controls->showSteps =
         ((Settings.realRotation != 0 && (plan.delta[3] != 0.0 || plan.delta[4] != 0.0)) ||
          (Settings.realRapid != 0 && rapid && block.cycleActive == 0))
             ? 1
@@ -619,12 +619,12 @@ int StepCurrentMove(const MoveStepContext& context, const StepBlockInfo& block) 
         // 1-2. Pose (the end marks are the step's).
         PoseMoveStep(context, block, plan, i);
         // 3. Over-travel: the step is posed but not cut.
-        RunControl.stepAlarm = 0;
+        context.controls->stepAlarm = 0;
         if (AnyStrokeEnabled()) {
             const int axis = CheckOverTravel(records.pose.machine.axis);
             if (axis >= 0) {
-                RunControl.overTravelAxis = axis;
-                RunControl.stepAlarm = 1;
+                context.controls->overTravelAxis = axis;
+                context.controls->stepAlarm = 1;
                 SaveAlarmMotionState(context);
                 result = kMoveEndsRun;
                 break;
@@ -652,14 +652,14 @@ int StepCurrentMove(const MoveStepContext& context, const StepBlockInfo& block) 
         const bool spindleAlarm = Checks.spindleCheck > 0 && block.spindleStopped != 0 && contact;
         if ((rapid && contact && record.rapidCheckActive != 0) || spindleAlarm ||
             found.cuttingAlarm || found.interference) {
-            RunControl.stepAlarm = 1;
+            context.controls->stepAlarm = 1;
             SaveAlarmMotionState(context);
         }
         // 8. The tool has been used: its tool-length report line is due.
         context.cutting->measured.lineDue = 1;
         // 9. State.
         const int state = StepState(context, spindleAlarm);
-        RunControl.simulationState = state;
+        context.controls->simulationState = state;
         ++record.steps;
         record.removedVolume += found.removedVolume;
         // 10. Alarm step: the report line, then the decision.
@@ -679,10 +679,11 @@ int StepCurrentMove(const MoveStepContext& context, const StepBlockInfo& block) 
         // 11. Redraw. A step inside the move may go without a frame when the screen could not
         // show it yet; the move's last step and a redraw the view asked for never do.
         if (RedrawDue(context, i, n)) {
-            RequestRedrawAndWait(i < n && RunControl.viewRedrawRequest.load() == 0);
+            RequestRedrawAndWait(*context.controls,
+                                 i < n && context.controls->viewRedrawRequest.load() == 0);
         }
         // 12. Abort.
-        if (RunControl.abortRequest.load() != 0) {
+        if (context.controls->abortRequest.load() != 0) {
             result = kMoveEndsRun;
             break;
         }
@@ -701,11 +702,11 @@ int StepNurbsPoint(const MoveStepContext& context, const StepBlockInfo& block, c
     const MachinePose& pose = Kinematics(context).pose;
     SimulationRunRecord& record = *context.record;
     PoseNurbsStep(context, p);
-    RunControl.stepAlarm = 0;
+    context.controls->stepAlarm = 0;
     if (AnyStrokeEnabled()) {
         const int axis = CheckOverTravel(pose.machine.axis);
         if (axis >= 0) {
-            RunControl.stepAlarm = 1;
+            context.controls->stepAlarm = 1;
             SaveAlarmMotionState(context);
             AppendLogEntry("Axis " + std::to_string(axis) +
                            " left its stroke inside a NURBS move (line " +
@@ -721,7 +722,7 @@ int StepNurbsPoint(const MoveStepContext& context, const StepBlockInfo& block, c
     record.raysVisited += found.raysVisited;
     ApplyToolLoadLimit(context, block, found, false);
     context.cutting->measured.lineDue = 1;
-    RunControl.simulationState = StepState(context, false);
+    context.controls->simulationState = StepState(context, false);
     ++record.steps;
     record.removedVolume += found.removedVolume;
     return 0;
@@ -733,8 +734,8 @@ int StepNurbsMove(const MoveStepContext& context, const StepBlockInfo& block) {
     SimulationRunRecord& record = *context.record;
     // The stop option is read where it is tested: the user may change it during a redraw.
     const NcControllerView& controller = context.session->controller;
-    RunControl.showSteps = 0;
-    RunControl.lineHeld = 0;
+    context.controls->showSteps = 0;
+    context.controls->lineHeld = 0;
     const NurbsCurveData& curve = context.session->nurbs;
     if (ValidateNurbsCurve(curve) != kNurbsValid) {
         return kMoveSkipped;
@@ -760,12 +761,12 @@ int StepNurbsMove(const MoveStepContext& context, const StepBlockInfo& block) {
                 overTravel = true;
                 break;
             }
-            if (RunControl.simulationState.load() == 4) {
+            if (context.controls->simulationState.load() == 4) {
                 ++record.alarmSteps;
                 alarm = true;
                 break;
             }
-            if (RunControl.abortRequest.load() != 0) {
+            if (context.controls->abortRequest.load() != 0) {
                 break;
             }
         }
@@ -774,18 +775,18 @@ int StepNurbsMove(const MoveStepContext& context, const StepBlockInfo& block) {
         if (alarm && InterferenceBreaksOff(context)) {
             return kMoveEndsRun;
         }
-        if (RunControl.abortRequest.load() != 0) {
+        if (context.controls->abortRequest.load() != 0) {
             return kMoveEndsRun;
         }
         if (overTravel) {
             break;
         }
-        if (span < last && controller.stopOption == 2 && RunDrawsNothing() == 0) {
-            RequestRedrawAndWait();
+        if (span < last && controller.stopOption == 2 && RunDrawsNothing(*context.controls) == 0) {
+            RequestRedrawAndWait(*context.controls);
         }
     }
-    if (controller.stopOption == 3 && RunDrawsNothing() == 0) {
-        RequestRedrawAndWait();
+    if (controller.stopOption == 3 && RunDrawsNothing(*context.controls) == 0) {
+        RequestRedrawAndWait(*context.controls);
     }
     return result;
 }

@@ -1,6 +1,6 @@
 // Stepping of one move: its length with rotary travel as arc length, its step count, and at each
 // step the pose through the kinematics, the over-travel test, the cut (plain, turning or the
-// mounted-tools pass), the checks, the tool-load limit, the alarm test, RunControl.simulationState,
+// mounted-tools pass), the checks, the tool-load limit, the alarm test, the run's simulation state,
 // the alarm report line and the redraw handshake. Every stepping function works on a
 // MoveStepContext: the move is its session's, from its start point to its last position (the block
 // end after FinishBlockPosition), and the step record is its record; the block loop of the
@@ -16,6 +16,7 @@
 #include "services/run_mode.h"
 #include "simulation/cutting_core.h"
 #include "simulation/cutting_state.h"
+#include "simulation/run_control.h"
 
 namespace mirexa {
 
@@ -104,6 +105,10 @@ struct MoveStepContext {
     // The mode of the run the steps belong to, which a key may change between steps (none: no
     // run goes, as for a jog).
     const std::atomic<RunMode>* mode = {};
+    // The run's controls (run_control.h), which the steps publish their state to and whose redraw
+    // and abort they follow: StepCurrentMove needs them; none for a drawing or a trace that only
+    // poses.
+    RunControls* controls = {};
 };
 
 // Resets the context's record: the step length and the cadences from the settings (each at
@@ -198,7 +203,7 @@ int StepCurrentMove(const MoveStepContext& context, const StepBlockInfo& block);
 // m = max(1, ceil(span length / step length)) steps, and step j poses the tool at the curve point
 // of t[i] + j (t[i+1] - t[i]) / m, finished like a block end (FinishBlockPosition). Each step
 // cuts with the plain cut, applies the tool-load limit's alarm types (no limit-log line) and sets
-// RunControl.simulationState; no structure check, no alarm report line and no per-step redraw. A
+// the run's simulation state; no structure check, no alarm report line and no per-step redraw. A
 // state of 4 ends the span; an interference that breaks off or an abort ends the move and the run
 // (kMoveEndsRun). An axis out of its stroke ends only the move: the step is posed but not cut,
 // StepAlarm is set, the motion state saved and a log line written, and the run goes on

@@ -1,4 +1,4 @@
-// The run flags, the worker's two waits, the user-interface side of pause and abort, and the
+// The run controls, the worker's two waits, the user-interface side of pause and abort, and the
 // published run status.
 #include "simulation/run_control.h"
 
@@ -16,8 +16,6 @@
 
 namespace mirexa {
 
-RunControlFlags RunControl;
-
 namespace {
 
 std::mutex StatusMutex;
@@ -27,16 +25,16 @@ RunStatusSnapshot Status;
 std::mutex WaitMutex;
 std::condition_variable WaitWake;
 
-// Sleeps until `answered` holds or AbortRequest is set; returns 1 when answered. A side that
-// changes a flag without waking the worker (a signal handler) is seen within `lookMs`.
+// Sleeps until `answered` holds or the run's abortRequest is set; returns 1 when answered. A side
+// that changes a flag without waking the worker (a signal handler) is seen within `lookMs`.
 template <class Answered>
-int WaitForAnswer(Answered answered, int lookMs) {
+int WaitForAnswer(const RunControls& controls, Answered answered, int lookMs) {
     std::unique_lock<std::mutex> lock(WaitMutex);
     for (;;) {
         if (answered()) {
             return 1;
         }
-        if (RunControl.abortRequest.load() != 0) {
+        if (controls.abortRequest.load() != 0) {
             return 0;
         }
         WaitWake.wait_for(lock, std::chrono::milliseconds(lookMs));
@@ -45,33 +43,36 @@ int WaitForAnswer(Answered answered, int lookMs) {
 
 }  // namespace
 
-void ResetRunControlFlags() {
-    WindowRun.mode = RunMode::kIdle;
-    RunControl.abortRequest = 0;
-    RunControl.redrawRequest = 0;
-    RunControl.pauseRequest = 0;
-    RunControl.pauseBlink = 0;
-    RunControl.lineHeld = 0;
-    RunControl.stopKeyRequest = 0;
-    RunControl.pendingStop = 0;
-    RunControl.viewRedrawRequest = 0;
-    RunControl.showSteps = 0;
-    RunControl.runError = 0;
-    RunControl.overTravelAxis = -1;
-    RunControl.stepAlarm = 0;
-    RunControl.toolPanelPendingPaint = 0;
-    RunControl.stopModeRequest = -1;
-    RunControl.mountedTool = -1;
-    RunControl.simulationState = 1;
-    RunControl.runLogFlag = 0;
-    RunControl.batchRun = 0;
+void ResetRunControls(RunControls& controls) {
+    controls.abortRequest = 0;
+    controls.redrawRequest = 0;
+    controls.pauseRequest = 0;
+    controls.pauseBlink = 0;
+    controls.lineHeld = 0;
+    controls.stopKeyRequest = 0;
+    controls.pendingStop = 0;
+    controls.viewRedrawRequest = 0;
+    controls.showSteps = 0;
+    controls.runError = 0;
+    controls.overTravelAxis = -1;
+    controls.stepAlarm = 0;
+    controls.toolPanelPendingPaint = 0;
+    controls.stopModeRequest = -1;
+    controls.mountedTool = -1;
+    controls.simulationState = 1;
+    controls.runLogFlag = 0;
+    controls.batchRun = 0;
 }
 
-int RunDrawsNothing() {
+void ResetWindowRunControls() {
+    WindowRun.mode = RunMode::kIdle;
+    ResetRunControls(WindowRun.controls);
+}
+
+int RunDrawsNothing(const RunControls& controls) {
     const bool nobodyThere =
         AutomaticMode.load() != 0 && GetPlatformBackend() == PlatformBackend::Headless;
-    return DrawingSuppressed.load() != 0 || RunControl.runLogFlag.load() != 0 || nobodyThere ? 1
-                                                                                             : 0;
+    return DrawingSuppressed.load() != 0 || controls.runLogFlag.load() != 0 || nobodyThere ? 1 : 0;
 }
 
 void WakeRunWaiters() {
@@ -81,37 +82,41 @@ void WakeRunWaiters() {
     WaitWake.notify_all();
 }
 
-int RequestRedrawAndWait(bool mayCoalesce) {
-    RunControl.viewRedrawRequest = 0;
-    RunControl.redrawRequest = mayCoalesce ? kRedrawFrameMayCoalesce : kRedrawFrame;
-    if (void (*raised)() = RunControl.redrawRaised.load(); raised != nullptr) {
+int RequestRedrawAndWait(RunControls& controls, bool mayCoalesce) {
+    controls.viewRedrawRequest = 0;
+    controls.redrawRequest = mayCoalesce ? kRedrawFrameMayCoalesce : kRedrawFrame;
+    if (void (*raised)() = controls.redrawRaised.load(); raised != nullptr) {
         raised();
     }
-    if (WaitForAnswer([] { return RunControl.redrawRequest.load() == 0; }, kRedrawLookMs) == 0) {
-        RunControl.redrawRequest = 0;
+    if (WaitForAnswer(
+            controls, [&controls] { return controls.redrawRequest.load() == 0; }, kRedrawLookMs) ==
+        0) {
+        controls.redrawRequest = 0;
         return 0;
     }
     return 1;
 }
 
-int WaitAtStopBlock() {
-    if (RunControl.abortRequest.load() != 0) {
+int WaitAtStopBlock(RunControls& controls) {
+    if (controls.abortRequest.load() != 0) {
         return 0;
     }
-    RunControl.pauseRequest = 1;
-    RunControl.pauseBlink = 1;
-    if (WaitForAnswer([] { return RunControl.pauseRequest.load() == 0; }, kPauseLookMs) == 0 ||
-        RunControl.abortRequest.load() != 0) {
+    controls.pauseRequest = 1;
+    controls.pauseBlink = 1;
+    if (WaitForAnswer(
+            controls, [&controls] { return controls.pauseRequest.load() == 0; }, kPauseLookMs) ==
+            0 ||
+        controls.abortRequest.load() != 0) {
         return 0;
     }
-    RunControl.pendingStop = 0;
+    controls.pendingStop = 0;
     return 1;
 }
 
-void RequestRunAbort() {
-    RunControl.abortRequest = 1;
-    RunControl.pauseRequest = 0;
-    RunControl.pauseBlink = 0;
+void RequestRunAbort(RunControls& controls) {
+    controls.abortRequest = 1;
+    controls.pauseRequest = 0;
+    controls.pauseBlink = 0;
     WakeRunWaiters();
 }
 
@@ -142,21 +147,21 @@ int StepRunRedrawInterval(RunMode runMode, int direction) {
     return next;
 }
 
-void ResumeRun() {
-    RunControl.stopKeyRequest = 0;
-    RunControl.pauseBlink = 0;
-    RunControl.pauseRequest = 0;
+void ResumeRun(RunControls& controls) {
+    controls.stopKeyRequest = 0;
+    controls.pauseBlink = 0;
+    controls.pauseRequest = 0;
     WakeRunWaiters();
 }
 
-int ServeRedrawRequest(void (*draw)()) {
-    if (RunControl.redrawRequest.load() == 0) {
+int ServeRedrawRequest(RunControls& controls, void (*draw)()) {
+    if (controls.redrawRequest.load() == 0) {
         return 0;
     }
     if (draw != nullptr) {
         draw();
     }
-    RunControl.redrawRequest = 0;
+    controls.redrawRequest = 0;
     WakeRunWaiters();
     return 1;
 }

@@ -1,7 +1,8 @@
-// The flags that a run's thread (the worker) and the user-interface thread share during a run,
-// the handshakes built on them (redraw, pause at a stop block, abort) and the run's published
-// status. The run itself, with its thread and its mode, is the run object's (cutting_run.h); one
-// run goes at a time, and these flags are the window's for it.
+// The controls a run's thread (the worker) shares with the user-interface thread while the run
+// goes: the handshakes built on them (redraw, pause at a stop block, abort) and what the run
+// publishes for the panels. Each run object holds its own (CuttingRun::controls); the window
+// steers and reads its run's (WindowRun.controls). The run's published status (the block and the
+// progress) is the window's, below.
 //
 // Every shared flag is a sequentially consistent atomic. A handshake has one raising side: the
 // worker raises redrawRequest and pauseRequest and the user-interface thread clears them (the
@@ -19,12 +20,12 @@
 
 namespace mirexa {
 
-struct RunControlFlags {
+struct RunControls {
     std::atomic<std::int32_t> abortRequest{0};   // UI: end the run now
     std::atomic<std::int32_t> redrawRequest{0};  // worker: repaint, then clear
     // Called on the worker right after it raises redrawRequest (null: nothing), so that the
     // user-interface thread serves the request at once instead of at its next timer tick. Set
-    // before any run starts.
+    // before the run starts; ResetRunControls keeps it.
     std::atomic<void (*)()> redrawRaised{nullptr};
     std::atomic<std::int32_t> pauseRequest{0};       // worker: waiting at a stop block
     std::atomic<std::int32_t> pauseBlink{0};         // blink phase of the STOP pane
@@ -54,11 +55,10 @@ struct RunControlFlags {
     // exit code. Set when the run starts, 0 again once it has ended.
     std::atomic<std::int32_t> batchRun{0};
 };
-extern RunControlFlags RunControl;
 
-// Clears every flag to its idle value (overTravelAxis and stopModeRequest -1, simulation state
-// 1) and the window's run's mode to kIdle. The wiring's redrawRaised stays.
-void ResetRunControlFlags();
+// Clears every flag to its idle value (overTravelAxis, stopModeRequest and mountedTool -1,
+// simulation state 1). The wiring's redrawRaised stays.
+void ResetRunControls(RunControls& controls);
 
 // The worker's two waits sleep until the user-interface side answers and wakes them
 // (WakeRunWaiters); a flag changed without a wake (from a signal handler) is still seen within
@@ -70,38 +70,39 @@ inline constexpr int kPauseLookMs = 100;
 
 // 1 when nobody watches the run's drawing, so the worker asks for no redraw at all: drawing is
 // suppressed (a batch or silent macro run, a minimised window), the run was started by a
-// command-line run mode above 4 (RunControl.runLogFlag), whose redraws would draw nothing, or it
-// runs automatically (command-line batch or macro) on the headless backend, which shows nothing.
-int RunDrawsNothing();
+// command-line run mode above 4 (the controls' runLogFlag), whose redraws would draw nothing, or
+// it runs automatically (command-line batch or macro) on the headless backend, which shows
+// nothing.
+int RunDrawsNothing(const RunControls& controls);
 
 // RedrawRequest's raised values: a frame must be drawn, or (a step inside a move) it may be left
 // out when the last frame shown is younger than a screen refresh.
 inline constexpr std::int32_t kRedrawFrame = 1;
 inline constexpr std::int32_t kRedrawFrameMayCoalesce = 2;
 
-// Raises RedrawRequest (kRedrawFrameMayCoalesce when mayCoalesce, else kRedrawFrame; clearing
-// ViewRedrawRequest) and sleeps until the user-interface thread has cleared it. When AbortRequest
-// comes during the wait the worker clears RedrawRequest itself, so that no redraw of an ended run
+// Raises redrawRequest (kRedrawFrameMayCoalesce when mayCoalesce, else kRedrawFrame; clearing
+// viewRedrawRequest) and sleeps until the user-interface thread has cleared it. When abortRequest
+// comes during the wait the worker clears redrawRequest itself, so that no redraw of an ended run
 // is served. Returns 1 when the redraw was served, 0 on abort.
-int RequestRedrawAndWait(bool mayCoalesce = false);
+int RequestRedrawAndWait(RunControls& controls, bool mayCoalesce = false);
 
-// Waits at a stop block: sets PauseRequest and PauseBlink and sleeps until the user-interface
-// thread resumes (clears PauseRequest). Returns 0 when AbortRequest is set before the wait,
-// during it or once it ended; then 1 after clearing PendingStop.
-int WaitAtStopBlock();
+// Waits at a stop block: sets pauseRequest and pauseBlink and sleeps until the user-interface
+// thread resumes (clears pauseRequest). Returns 0 when abortRequest is set before the wait,
+// during it or once it ended; then 1 after clearing pendingStop.
+int WaitAtStopBlock(RunControls& controls);
 
 // --- User-interface side --------------------------------------------------------------------
 
-// Wakes the worker's wait after a store to RedrawRequest, PauseRequest or AbortRequest made
-// directly on the flag; the functions below wake it themselves.
+// Wakes the workers' waits after a store to redrawRequest, pauseRequest or abortRequest made
+// directly on the flag; the functions below wake them themselves.
 void WakeRunWaiters();
 
-// Ends the run: AbortRequest first, then the pause flags, so that a worker released from a pause
+// Ends the run: abortRequest first, then the pause flags, so that a worker released from a pause
 // always sees the abort and never steps the held line.
-void RequestRunAbort();
+void RequestRunAbort(RunControls& controls);
 
-// Releases a worker waiting at a stop block and clears StopKeyRequest.
-void ResumeRun();
+// Releases a worker waiting at a stop block and clears stopKeyRequest.
+void ResumeRun(RunControls& controls);
 
 // The redraw interval of a run mode: steps between redraws in real cutting ("SKIP VIEW"), lines
 // in skip cutting ("SKIP BLOCK"); 1 for the other modes. The worker reads it at each step, so a
@@ -111,9 +112,9 @@ int RunRedrawInterval(RunMode runMode);
 // 1 (nothing for the other modes). Returns the new interval.
 int StepRunRedrawInterval(RunMode runMode, int direction);
 
-// Serves a pending redraw: calls draw (may be null) and clears RedrawRequest. Returns 1 when a
-// redraw was pending.
-int ServeRedrawRequest(void (*draw)());
+// Serves a pending redraw of the run: calls draw (may be null) and clears redrawRequest. Returns 1
+// when a redraw was pending.
+int ServeRedrawRequest(RunControls& controls, void (*draw)());
 
 // --- Published status -----------------------------------------------------------------------
 

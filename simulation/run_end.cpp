@@ -104,6 +104,7 @@ struct RunEndScope {
     const RunStartPoint& start;
     WindowHandle window;
     std::atomic<RunMode>& mode;  // the run's, kIdle once its end is taken
+    RunControls& controls;       // the run's
 };
 
 // Closes the limit log and the warning file and shows what holds lines.
@@ -116,11 +117,12 @@ void CloseRunLogs(NcSession& session, RunReports& reports) {
     }
 }
 
-void CloseRunReports(NcSession& session, RunReports& reports, const ReportBlock& block) {
+void CloseRunReports(NcSession& session, RunReports& reports, const ReportBlock& block,
+                     RunControls& controls) {
     if (Ui().closeAlarmFile != nullptr) {
         Ui().closeAlarmFile(session);
     }
-    CloseInterferenceFile(reports, block);
+    CloseInterferenceFile(reports, block, &controls);
 }
 
 // The work offsets and their index come back and the program position returns to the start
@@ -177,12 +179,12 @@ void CloseAbortedRunLogsAndReports(const RunEndScope& scope, const ReportBlock& 
         ui.setMacroBreak(1);
     }
     CloseSubprogramLevels(session);
-    if (RunControl.batchRun.load() != 0) {
+    if (scope.controls.batchRun.load() != 0) {
         Call(ui.markAbortedBatchRun);
     }
     scope.reports.end.endInProgress = 1;
     CloseRunLogs(session, scope.reports);
-    CloseRunReports(session, scope.reports, last);
+    CloseRunReports(session, scope.reports, last, scope.controls);
 }
 
 // The cursor, the view's spin and the run's timers stop; where the run stood is kept, then the
@@ -205,7 +207,8 @@ void RewindAbortedRun(const RunEndScope& scope) {
 // The rewound state is shown: the axis values, scene and view, the sound stopped, an AVI frame,
 // the escape in the run pane; the NC stream and the NURBS buffers are let go once the pane shows
 // it, and the editor, the status bar and the panel follow.
-void RedrawAbortedRun(NcSession& session) {
+void RedrawAbortedRun(const RunEndScope& scope) {
+    NcSession& session = scope.session;
     const RunUiHooks& ui = Ui();
     if (!Suppressed()) {
         Call(ui.drawAxisValuePanes);
@@ -226,7 +229,7 @@ void RedrawAbortedRun(NcSession& session) {
         ui.freeNurbsBuffers(session);
     }
     Call(ui.moveEditorCursor);
-    RunControl.lineHeld = 0;
+    scope.controls.lineHeld = 0;
     session.line.lineHeld = 0;
     Call(ui.drawStatusBar);
     if (!Suppressed() && ui.drawPanelAfterRun != nullptr) {
@@ -241,9 +244,9 @@ void ReleaseAbortedRun(const RunEndScope& scope) {
     RunEndFacts& end = scope.reports.end;
     const RunUiHooks& ui = Ui();
     Call(ui.finishToolLengthReport);
-    RunControl.pendingStop = 0;
+    scope.controls.pendingStop = 0;
     scope.mode = RunMode::kIdle;
-    RunControl.runError = 0;
+    scope.controls.runError = 0;
     EndProgressForActiveReader();
     if (AutomaticMode.load() == 0) {
         Call(ui.stopAviRecording);
@@ -252,7 +255,7 @@ void ReleaseAbortedRun(const RunEndScope& scope) {
     if (!Suppressed()) {
         Call(ui.drawStopModeSelector);
     }
-    RunControl.abortRequest = 0;
+    scope.controls.abortRequest = 0;
     end.endInProgress = 0;
 }
 
@@ -260,7 +263,7 @@ void ReleaseAbortedRun(const RunEndScope& scope) {
 void FinishAbortedRun(const RunEndScope& scope, const ReportBlock& last) {
     CloseAbortedRunLogsAndReports(scope, last);
     RewindAbortedRun(scope);
-    RedrawAbortedRun(scope.session);
+    RedrawAbortedRun(scope);
     ReleaseAbortedRun(scope);
 }
 
@@ -273,25 +276,25 @@ int FinishAlarm(const RunEndScope& scope) {
     if (ui.setMacroBreak != nullptr) {
         ui.setMacroBreak(2);
     }
-    RunControl.simulationState = 0;
+    scope.controls.simulationState = 0;
     if (!Suppressed()) {
         Call(ui.repaintToolPanel);
     }
-    RunControl.toolPanelPendingPaint = 1;
+    scope.controls.toolPanelPendingPaint = 1;
     if (Settings.sound != 0 && ui.playSystemSound != nullptr) {
         ui.playSystemSound("SystemHand");
     }
     int alarmSound = 0;
     const int code =
         ChooseAlarmCode(MakeCurrentInterferenceStep(flags, session, scope.stock),
-                        Checks.spindleCheck, RunControl.overTravelAxis.load() >= 0 ? 1 : 0,
-                        session.run.status.error, RunControl.stepAlarm.load(), &alarmSound);
+                        Checks.spindleCheck, scope.controls.overTravelAxis.load() >= 0 ? 1 : 0,
+                        session.run.status.error, scope.controls.stepAlarm.load(), &alarmSound);
     if (alarmSound != 0 && Settings.sound != 0) {
         Call(ui.playAlarmSound);
     }
     InterferenceMessageContext context;
     GatherInterferenceMessageContext(session, 1, &context);
-    ShowInterferenceMessage(window, RunControl.runLogFlag.load(),
+    ShowInterferenceMessage(window, scope.controls.runLogFlag.load(),
                             DefinitionFiles.ncProgramFile.c_str(), code, context);
     // The rewind: the start point, the work offsets, the machine position, which the panel
     // shows at once (the run's last pose stays published until then).
@@ -331,15 +334,15 @@ int FinishEndedRun(const RunEndScope& scope, const ReportBlock& last, int runEnd
     }
     // The alarm, when the run ended on one.
     int code = 0;
-    if (RunControl.simulationState.load() == 4 || session.run.status.error > 0 ||
-        RunControl.overTravelAxis.load() >= 0) {
+    if (scope.controls.simulationState.load() == 4 || session.run.status.error > 0 ||
+        scope.controls.overTravelAxis.load() >= 0) {
         code = FinishAlarm(scope);
     }
     // The reports and logs are closed (the warning file with the limit log).
     Call(ui.finishToolLengthReport);
     scope.mode = RunMode::kIdle;
     CloseRunLogs(session, scope.reports);
-    CloseRunReports(session, scope.reports, last);
+    CloseRunReports(session, scope.reports, last, scope.controls);
     // The tool panel and the progress.
     if (!Suppressed()) {
         Call(ui.repaintToolPanel);
@@ -433,8 +436,8 @@ int ChooseAlarmCode(const InterferenceStep& s, int spindleCheck, int overTravel,
 int FinishRun(CuttingRun& run, const RunStartPoint& start, WindowHandle window, int aborted) {
     NcSession& session = *run.request.session;
     RunReports& reports = run.reports;
-    const RunEndScope scope{session, run.request.stock, reports, run.cutting.flags, start,
-                            window,  run.mode};
+    const RunEndScope scope{session, run.request.stock, reports,     run.cutting.flags, start,
+                            window,  run.mode,          run.controls};
     // The block the run ended in, as the thread left it, for an event still to be written: the
     // subprogram levels are closed and the interpreter reset before the report is.
     const KeptBlock last = KeepCurrentBlock(session);
@@ -464,8 +467,9 @@ void InstallRunControlHooks() {
     hooks.blockHasPauseEvent = [](const RunReports& reports) {
         return reports.kinds.eventCount.load() != kNoEvent && Checks.pauseOnEvents != 0 ? 1 : 0;
     };
-    hooks.writeInterferenceReport = [](NcSession& session, RunReports& reports) {
-        WriteInterferenceReport(reports, GetCurrentReportBlock(session));
+    hooks.writeInterferenceReport = [](NcSession& session, RunReports& reports,
+                                       RunControls& controls) {
+        WriteInterferenceReport(reports, GetCurrentReportBlock(session), &controls);
     };
     hooks.writeSecondFormLine = [](const CuttingState& cutting, NcSession& session,
                                    const StockModel* stock, RunReports& reports, const char* line) {

@@ -34,14 +34,14 @@ void Call(void (*hook)()) {
 }  // namespace
 
 unsigned GetRunTimerPeriodMs() {
-    return WindowRun.mode.load() == RunMode::kResult && RunControl.showSteps.load() == 0
+    return WindowRun.mode.load() == RunMode::kResult && WindowRun.controls.showSteps.load() == 0
                ? kResultRunTimerPeriodMs
                : kRunTimerPeriodMs;
 }
 
 void StartRunTimer(WindowHandle window) {
     ShowRunButtons(window);
-    RunControl.stopKeyRequest = 0;
+    WindowRun.controls.stopKeyRequest = 0;
     StartWindowTimer(window, kRunProgressTimerId, GetRunTimerPeriodMs());
 }
 
@@ -55,7 +55,7 @@ void ShowRunButtons(WindowHandle window) {
     DrawPane(kRunPaneGoStop, "\tSTOP", 0);
     DrawPane(kRunPaneEscape, "\tESC", 0);
     // Releases a thread waiting at a stop block.
-    ResumeRun();
+    ResumeRun(WindowRun.controls);
     // The pause's panes are cleared.
     const WindowHandle bar = MainStatusBar.load();
     if (bar != nullptr) {
@@ -65,7 +65,7 @@ void ShowRunButtons(WindowHandle window) {
 }
 
 void PauseRun(WindowHandle window) {
-    RunControl.pendingStop = 1;
+    WindowRun.controls.pendingStop = 1;
     // The block the thread published when it stopped.
     if (Ui().showPanelBlock != nullptr) {
         const RunStatusSnapshot status = ReadRunStatus();
@@ -79,7 +79,7 @@ void PauseRun(WindowHandle window) {
         Call(Ui().writeAviFrame);
     }
     // The STOP pane blinks while the run waits.
-    RunControl.pauseBlink = 0;
+    WindowRun.controls.pauseBlink = 0;
     StartWindowTimer(window, kPauseBlinkTimerId, kPauseBlinkPeriodMs);
 }
 
@@ -90,7 +90,7 @@ void RestoreCursorAndKillTimer(WindowHandle window, unsigned timerId) {
 }
 
 int RunEventStopWanted(const InterferenceKindSet& kinds) {
-    return RunControl.runLogFlag.load() == 0 && kinds.eventCount.load() != kNoEvent ? 1 : 0;
+    return WindowRun.controls.runLogFlag.load() == 0 && kinds.eventCount.load() != kNoEvent ? 1 : 0;
 }
 
 }  // namespace mirexa

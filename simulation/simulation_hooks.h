@@ -11,18 +11,12 @@ namespace mirexa {
 struct CuttingState;
 struct CurrentToolRecord;
 struct NcSession;
+struct RunControls;
 struct RunReports;
 struct StockModel;
 
 struct SimulationHooks {
     // --- Checks of a step ---
-    // The structure pairs of the tool, the holder and the heads after the plain cut of a step (a
-    // tool without mounted tools), each group only when one of its choices is on, the heads
-    // against the stock the step cuts; they set the structure flags of the state's flags. It reads
-    // the session's pose and tool. A hook, as the tests of the stepping watch every step's pose
-    // through it (null: no check).
-    void (*checkStructures)(CuttingState& cutting, const NcSession& session,
-                            const StockModel* stock) = {};
     // The shank and holder passes of the checks: run by the cut after its cutter passes at every
     // pose (also when the tool lies outside the grid) on the cut's state; returns the volume they
     // removed (mm^3). A hook, so that the cut's core stays below the checks built on it (the
@@ -38,8 +32,10 @@ struct SimulationHooks {
                                    const StockModel* stock, RunReports& reports) = {};
     // 1 when an event of the block is recorded and the run pauses on events.
     int (*blockHasPauseEvent)(const RunReports& reports) = {};
-    // After a block: writes the block's events to the interference report when there are any.
-    void (*writeInterferenceReport)(NcSession& session, RunReports& reports) = {};
+    // After a block: writes the block's events to the interference report when there are any,
+    // and tells the run's controls.
+    void (*writeInterferenceReport)(NcSession& session, RunReports& reports,
+                                    RunControls& controls) = {};
 
     // --- Reports ---
     // A second-form report line of an alarm step ("%d/%d:X..\n", its flags those of the cutting

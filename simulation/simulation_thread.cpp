@@ -48,6 +48,13 @@ thread_local CuttingRun* threadRun = nullptr;
 // The runs' threads between their start and the end of their body (MayReadRunStock).
 std::atomic<int> runThreadsCutting{0};
 
+// The controls of the run whose work goes on this thread; outside a run's thread (the
+// interpreter's work for the tool path drawing or a data check) the window's run's, whose keys
+// steer that work too.
+RunControls& ControlsOfThisThread() {
+    return threadRun != nullptr ? threadRun->controls : WindowRun.controls;
+}
+
 // Binds a run to the calling thread for the binding's life.
 class ThreadRunBinding {
 public:
@@ -85,24 +92,25 @@ void PublishBlock(NcSession& session) {
 // The run-control side of the stop test. The user's stop: the one-shot stop request (consumed
 // here) or the stop key.
 int TakeRunStopRequest() {
-    if (RunControl.pendingStop.exchange(0) != 0) {
+    RunControls& controls = ControlsOfThisThread();
+    if (controls.pendingStop.exchange(0) != 0) {
         return 1;
     }
-    return RunControl.stopKeyRequest.load() != 0 ? 1 : 0;
+    return controls.stopKeyRequest.load() != 0 ? 1 : 0;
 }
 
 // The wait at a stop block: the held block is published for the paused panel, then the thread
 // waits until the user resumes (1) or aborts (0).
 int WaitAtRunStopBlock(NcSession& session, const char*) {
     PublishBlock(session);
-    return WaitAtStopBlock();
+    return WaitAtStopBlock(ControlsOfThisThread());
 }
 
 // Whether the line about to be fetched is read first for the stop test: when the user asked for
 // a stop or the controller stops at some blocks, and the step driver has nothing queued and the
 // program has not reached its end. A stop mode the user chose meanwhile is taken first.
-bool StopTestDue(NcSession& session) {
-    const int requested = RunControl.stopModeRequest.exchange(-1);
+bool StopTestDue(NcSession& session, RunControls& controls) {
+    const int requested = controls.stopModeRequest.exchange(-1);
     if (requested >= 0) {
         session.controller.stopOption = requested;
     }
@@ -110,7 +118,7 @@ bool StopTestDue(NcSession& session) {
         SubMovesPending(session)) {
         return false;
     }
-    return RunControl.stopKeyRequest.load() != 0 || RunControl.pendingStop.load() != 0 ||
+    return controls.stopKeyRequest.load() != 0 || controls.pendingStop.load() != 0 ||
            session.controller.stopOption != 0;
 }
 
@@ -118,21 +126,21 @@ bool StopTestDue(NcSession& session) {
 // pauses there when it is a stop block. 1 to go on with the fetch, 0 when the run was aborted
 // during the pause, -1 when no line came (the end of a subprogram file, the end of the program or
 // a line error: a block without a move).
-int StopTestNextLine(NcSession& session) {
+int StopTestNextLine(NcSession& session, RunControls& controls) {
     if (ReadNextNcLine(session) == 0) {
         return -1;
     }
     session.line.lineHeld = 1;
-    RunControl.lineHeld = 1;
+    controls.lineHeld = 1;
     if (PauseAtStopBlock(session, session.line.text) == 0) {
         return 0;
     }
     // A run without a user passes its stops: a stop request left standing would stop every
     // following block again.
     if (AutomaticMode.load() != 0) {
-        RunControl.stopKeyRequest = 0;
+        controls.stopKeyRequest = 0;
     }
-    RunControl.pendingStop = 0;
+    controls.pendingStop = 0;
     return 1;
 }
 
@@ -161,10 +169,12 @@ void MountTool(NcSession& session, const BlockLoopState& loop, int tool) {
     MountToolForStepping(session, loop.stock, tool);
     LoadCutterSections(session.tools->tool, &cutting.cutter);
     NoteCurrentToolForReport(session);
-    RunControl.simulationState = 0;
-    RunControl.mountedTool = tool;
-    if (DrawingSuppressed.load() == 0) {
-        RunControl.toolPanelPendingPaint = 1;
+    if (RunControls* controls = loop.controls; controls != nullptr) {
+        controls->simulationState = 0;
+        controls->mountedTool = tool;
+        if (DrawingSuppressed.load() == 0) {
+            controls->toolPanelPendingPaint = 1;
+        }
     }
 }
 
@@ -502,19 +512,19 @@ void ShiftMoveStart(NcSession& session, const BlockLoopState& loop, StepBlockInf
 // that pauses the run; none in a run that draws nothing.
 void RedrawAfterBlock(CuttingRun& run, int* lastRedrawLine) {
     NcSession& session = *run.request.session;
-    if (RunDrawsNothing() != 0) {
+    if (RunDrawsNothing(run.controls) != 0) {
         return;
     }
-    if (run.mode.load() == RunMode::kSkipCutting && RunControl.showSteps.load() == 0) {
+    if (run.mode.load() == RunMode::kSkipCutting && run.controls.showSteps.load() == 0) {
         const int line = InnermostLineNumber(session);
         if (line - *lastRedrawLine >= RunRedrawInterval(RunMode::kSkipCutting)) {
             *lastRedrawLine = line;
-            RequestRedrawAndWait();
+            RequestRedrawAndWait(run.controls);
         }
     }
     if (SimulationCallbacks.blockHasPauseEvent != nullptr &&
         SimulationCallbacks.blockHasPauseEvent(run.reports) != 0) {
-        RequestRedrawAndWait();
+        RequestRedrawAndWait(run.controls);
     }
 }
 
@@ -526,13 +536,14 @@ int SetUpRun(CuttingRun& run) {
     const std::string& path = run.request.programPath;
     BeginRunKinematics(session, path, run.request.mode, run.request.batchKind);
     ClearToolLengthMeasurements(run.cutting.measured);
-    RunControl.showSteps = 0;
-    RunControl.simulationState = 1;
+    run.controls.showSteps = 0;
+    run.controls.simulationState = 1;
     run.result = RunResult{};
     run.loop = BlockLoopState{};
     run.loop.mountTool = MountTool;
     run.loop.cutting = &run.cutting;
     run.loop.reports = &run.reports;
+    run.loop.controls = &run.controls;
     run.loop.stock = run.request.stock;
     run.loop.pluginToolMounts = PluginToolMounts;
     RefreshNcControllerView(session);
@@ -568,14 +579,14 @@ int RunBlocks(CuttingRun& run) {
     while (session.run.status.endState < 2) {
         // Fetch: a held line, queued sub-moves or a new block; before a new block the stop
         // test reads its line, which is held for the fetch.
-        if (StopTestDue(session)) {
-            const int stop = StopTestNextLine(session);
+        if (StopTestDue(session, run.controls)) {
+            const int stop = StopTestNextLine(session, run.controls);
             if (stop == 0) {
                 return kRunEndAbort;
             }
             if (stop < 0) {
                 if (session.run.status.error > 0) {
-                    RunControl.runError = 1;
+                    run.controls.runError = 1;
                     return kRunEndError;
                 }
                 continue;
@@ -592,17 +603,17 @@ int RunBlocks(CuttingRun& run) {
         // kind meanwhile); a run nobody resumes ends it here, so that every interfering block
         // gets its entry in the report.
         if (!SubMovesPending(session) &&
-            (AutomaticMode.load() != 0 || RunControl.runLogFlag.load() != 0)) {
+            (AutomaticMode.load() != 0 || run.controls.runLogFlag.load() != 0)) {
             EndWrittenInterferenceEvent(run.reports.kinds);
         }
         NoteBlockEntry(session, &run.loop);
         const int next = NextNcMove(&session);
-        RunControl.lineHeld = 0;
-        if (!(run.mode.load() == RunMode::kResult && RunControl.showSteps.load() == 0)) {
+        run.controls.lineHeld = 0;
+        if (!(run.mode.load() == RunMode::kResult && run.controls.showSteps.load() == 0)) {
             PublishBlock(session);
         }
         if (next == kNcMoveError) {
-            RunControl.runError = 1;
+            run.controls.runError = 1;
             return kRunEndError;
         }
         ++result.blocks;
@@ -630,10 +641,10 @@ int RunBlocks(CuttingRun& run) {
         PublishRunProgress(record.steps - stepsBefore, record.removedVolume - volumeBefore);
         // After the block: an over-travel, an abort or an interference that broke off ends the
         // run.
-        if (RunControl.overTravelAxis.load() >= 0) {
+        if (run.controls.overTravelAxis.load() >= 0) {
             return kRunEndOverTravel;
         }
-        if (RunControl.abortRequest.load() != 0) {
+        if (run.controls.abortRequest.load() != 0) {
             return kRunEndAbort;
         }
         if (stepped == kMoveEndsRun) {
@@ -644,11 +655,11 @@ int RunBlocks(CuttingRun& run) {
             return kRunEndMemory;
         }
         RedrawAfterBlock(run, &lastRedrawLine);
-        if (RunControl.abortRequest.load() != 0) {
+        if (run.controls.abortRequest.load() != 0) {
             return kRunEndAbort;
         }
         if (SimulationCallbacks.writeInterferenceReport != nullptr) {
-            SimulationCallbacks.writeInterferenceReport(session, run.reports);
+            SimulationCallbacks.writeInterferenceReport(session, run.reports, run.controls);
         }
     }
     return kRunEndProgram;
@@ -708,8 +719,8 @@ int TakeFetchedBlock(NcSession& session, BlockLoopState* loop, StepBlockInfo* in
 }
 
 MoveStepContext RunContext(CuttingRun& run) {
-    return MoveStepContext{run.request.session, &run.record,  run.request.stock,
-                           &run.cutting,        &run.reports, &run.mode};
+    return MoveStepContext{run.request.session, &run.record, run.request.stock, &run.cutting,
+                           &run.reports,        &run.mode,   &run.controls};
 }
 
 void GiveRunRequest(CuttingRun& run, RunRequest request) {
@@ -805,8 +816,8 @@ int CuttingRunHasThread(const CuttingRun& run) {
 }
 
 int MayReadRunStock() {
-    return runThreadsCutting.load() == 0 || RunControl.redrawRequest.load() != 0 ||
-                   RunControl.pauseRequest.load() != 0
+    return runThreadsCutting.load() == 0 || WindowRun.controls.redrawRequest.load() != 0 ||
+                   WindowRun.controls.pauseRequest.load() != 0
                ? 1
                : 0;
 }

@@ -1,12 +1,12 @@
 // The block loop of a run's thread (RunCutting, cutting_run.h): plays the run's NC program against
 // the run's stock. It pulls one move at a time from the step driver, mounts tools, steps every
 // move (move_stepping.h) and hands every redraw and pause to the user-interface thread through the
-// run flags (run_control.h).
+// run's controls (run_control.h).
 //
 // The program, the session and the stock are the run's request (RunRequest); the mode it follows
-// during the run, the abort and the other requests are the run flags. The thread never draws: it
-// publishes the block it runs (PublishRunBlock) and raises requests. Here too: the run's ends, the
-// block bookkeeping that the tool path drawing shares, and the stop test's hooks.
+// during the run is the run's, the abort and the other requests are its controls. The thread never
+// draws: it publishes the block it runs (PublishRunBlock) and raises requests. Here too: the run's
+// ends, the block bookkeeping that the tool path drawing shares, and the stop test's hooks.
 #pragma once
 
 #include <cstdint>
@@ -60,6 +60,9 @@ struct BlockLoopState {
     // The run's reports, which a mount writes the tool-length line of the tool put away to
     // (null: none).
     RunReports* reports = {};
+    // The run's controls, which a mount publishes the mounted tool and a panel repaint to (null:
+    // none).
+    RunControls* controls = {};
     // Before the block was fetched (NoteBlockEntry): the tilted plane's active flag and the tool
     // centre point mode, which the re-synchronisations compare with.
     std::int32_t entryPlaneActive = {};

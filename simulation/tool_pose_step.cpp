@@ -6,7 +6,7 @@
 #include "simulation/cutting_state.h"
 #include "simulation/interference_flags.h"
 #include "simulation/mounted_tools.h"
-#include "simulation/simulation_hooks.h"
+#include "simulation/structure_checks.h"
 
 namespace mirexa {
 
@@ -33,9 +33,8 @@ ToolPoseFindings CutAndCheckToolPose(CuttingState& cutting, NcSession& session, 
             CutStockAtToolPose(cutting, session, stock, pose.tool.point, pose.tool.axis, mark);
         found.raysVisited = cutting.pose.raysVisited;
         found.plainCut = true;
-        if (SimulationCallbacks.checkStructures != nullptr) {
-            SimulationCallbacks.checkStructures(cutting, session, stock);
-        }
+        CheckStructuresAtStep(cutting, SessionCheckRecords(*session.kinematics, *session.tools),
+                              stock);
     }
     if (step.cycleMove) {
         flags.contact = 0;

@@ -16,6 +16,7 @@
 #include "platform/window.h"
 #include "services/file_paths.h"
 #include "services/program_log.h"
+#include "simulation/cutting_run.h"
 #include "simulation/run_control.h"
 #include "simulation/run_ui_hooks.h"
 #include "simulation/simulation_hooks.h"
@@ -168,7 +169,7 @@ int WriteAviFrame() {
         return 0;
     }
     // 2. After an alarm every trigger fires.
-    if (RunControl.simulationState.load() == 4 || RunSession.run.status.error != 0) {
+    if (WindowRun.controls.simulationState.load() == 4 || RunSession.run.status.error != 0) {
         ResetRememberedValues(&r);
     }
     // 3. Nothing without a trigger.

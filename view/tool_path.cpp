@@ -172,7 +172,7 @@ int DrawBlocks(const MoveStepContext& context, int withoutRotary, bool showProgr
         if (next == kNcMoveError) {
             LastToolPath.error = session->run.status.error;
             if (showProgress) {
-                RunControl.runError = 1;
+                WindowRun.controls.runError = 1;
             }
             return kToolPathError;
         }
@@ -187,7 +187,7 @@ int DrawBlocks(const MoveStepContext& context, int withoutRotary, bool showProgr
             UpdateProgress(0);
         }
         PumpKeysDuringPath();
-        if (RunControl.abortRequest.load() != 0) {
+        if (WindowRun.controls.abortRequest.load() != 0) {
             return kToolPathAborted;
         }
     }
@@ -303,7 +303,7 @@ std::int64_t DrawNurbsPathMove(const MoveStepContext& context, const ToolPathOut
             strip.Vertex();
             ++posed;
         }
-        if (RunControl.abortRequest.load() != 0) {
+        if (WindowRun.controls.abortRequest.load() != 0) {
             break;
         }
     }
@@ -317,14 +317,14 @@ int TraceToolPath(int withoutRotary, const ToolPathOutput& output) {
     // the run waits at a stop block, and never inside a data check (whose message pumps may
     // dispatch a paint) or inside another drawing.
     const bool runWaiting = WindowRun.mode.load() != RunMode::kIdle;
-    if (pathDrawing || (runWaiting && RunControl.pauseRequest.load() == 0) ||
+    if (pathDrawing || (runWaiting && WindowRun.controls.pauseRequest.load() == 0) ||
         RunSession.run.dataCheckActive != 0) {
         return kToolPathRefused;
     }
     pathDrawing = true;
     LastToolPath = ToolPathSummary{};
     if (!runWaiting) {
-        RunControl.abortRequest = 0;
+        WindowRun.controls.abortRequest = 0;
     }
     // The drawing's own session starts where the run's stands and is dropped at the end: the
     // run's records are read, never written. The interpreter's pull and the stepping take it,
@@ -336,7 +336,7 @@ int TraceToolPath(int withoutRotary, const ToolPathOutput& output) {
     const int result = RunPath({session.get(), &record, nullptr, cutting.get()}, withoutRotary,
                                runWaiting, output);
     if (!runWaiting) {
-        RunControl.abortRequest = 0;
+        WindowRun.controls.abortRequest = 0;
     }
     PostHeldMessages();
     LastToolPath.result = result;

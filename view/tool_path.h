@@ -57,7 +57,7 @@ enum ToolPathResult : int {
                              // pump or the progress display), a cutting run is going (not
                              // waiting at a stop block) or a data check run is on
     kToolPathError = -1,     // an interpreter error: the moves before it are drawn and, when no
-                             // run waits, the flag of an interpreter error (RunControl.runError)
+                             // run waits, the window run's interpreter error flag (runError)
                              // is set
     kToolPathAborted = -2,   // AbortRequest came during the drawing: the moves before are drawn
     kToolPathNoSource = -3,  // no NC program, or it could not be opened: nothing drawn

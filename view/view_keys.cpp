@@ -283,7 +283,7 @@ bool HandleImmediateKey(WindowHandle window, unsigned keyCode, int character) {
     }
     switch (character) {
         case 'G':
-            if (RunControl.pendingStop.load() && main != nullptr) {
+            if (WindowRun.controls.pendingStop.load() && main != nullptr) {
                 if (ViewCallbacks.resumeRun != nullptr) {
                     ViewCallbacks.resumeRun(main);
                 } else {
@@ -553,8 +553,8 @@ int RemoveUnusedPartAtCursor(WindowHandle window, int keepPicked) {
 }
 
 void AbortRunFromView(WindowHandle mainWindow) {
-    RequestRunAbort();
-    RunControl.pauseBlink.store(0);
+    RequestRunAbort(WindowRun.controls);
+    WindowRun.controls.pauseBlink.store(0);
     SetStatusText(3, "", "");
     if (mainWindow != nullptr && !IsWindowTimerRunning(mainWindow, kViewRunTimerId)) {
         StartWindowTimer(mainWindow, kViewRunTimerId, kViewRunTimerPeriodMs);
@@ -564,7 +564,7 @@ void AbortRunFromView(WindowHandle mainWindow) {
 void FinishViewRedrawKey(WindowHandle window) {
     SceneDirty.triad = 1;
     CurrentView.viewChanged = 1;
-    if (!(WindowRun.mode.load() != RunMode::kIdle && RunControl.pendingStop.load())) {
+    if (!(WindowRun.mode.load() != RunMode::kIdle && WindowRun.controls.pendingStop.load())) {
         RedrawView(window);
     }
     SetStatusText(0, "", "");

@@ -205,7 +205,7 @@ void WatchTitleAndStopKey(const WindowMessage& m) {
         seen.titles.emplace_back(reinterpret_cast<const char*>(m.lparam));
     } else if (m.message == WM_TIMER && m.wparam == IDT_RUN_PROGRESS && seen.stopAtTimer) {
         // The user asks for a stop before the next block, as the pause key does.
-        RunControl.stopKeyRequest = 1;
+        WindowRun.controls.stopKeyRequest = 1;
     } else if (m.message == WM_AUTOMATION_DONE && seen.dones++ == 0) {
         WindowHandle view = MainWindowData.handles.view;
         WindowRect client = {};
@@ -247,7 +247,7 @@ TEST_F(ProgramStartupTest, BatchTitleShowsTheProgressNameTheStopMarkAndTheStopKe
         SetMessageObserver(WatchTitleAndStopKey);
         EXPECT_EQ(Run("-D(100,80,0,0,0,-30.5) demo_part.nc -X6"), 0);
         SetMessageObserver({});
-        RunControl.stopKeyRequest = 0;
+        WindowRun.controls.stopKeyRequest = 0;
         std::lock_guard<std::mutex> lock(seen.mutex);
         const std::string caption =
             c.captionTitle ? c.captionTitle : ChooseLanguageText("Cut", "切削");

@@ -447,7 +447,7 @@ TEST_F(InfoPanelWindowTest, EachPaneAnswersItsClick) {
         Press(c.pane);
         Release(c.pane);
         EXPECT_EQ(TakeCommands(), c.posted);
-        EXPECT_EQ(RunControl.stopKeyRequest.load(), 0);
+        EXPECT_EQ(WindowRun.controls.stopKeyRequest.load(), 0);
         EXPECT_EQ(InfoPanelView.pressedPane, kPaneNone);
     }
     WindowRun.mode.store(RunMode::kIdle);
@@ -483,8 +483,8 @@ TEST_F(InfoPanelWindowTest, EachPaneAnswersItsClick) {
     // STOP during a run asks for a stop before the next block.
     WindowRun.mode.store(RunMode::kRealCutting);
     Press(kPaneRun);
-    EXPECT_EQ(RunControl.stopKeyRequest.load(), 1);
-    RunControl.stopKeyRequest.store(0);
+    EXPECT_EQ(WindowRun.controls.stopKeyRequest.load(), 1);
+    WindowRun.controls.stopKeyRequest.store(0);
 }
 
 // With -F20 the panel's windows and the view lie where the larger font puts the column and the

@@ -218,7 +218,7 @@ TEST_F(OptionCommandTest, RunSettingsWaitWhileARunIsActive) {
     Send(IDM_STOP_SINGLE_BLOCK);
     Send(IDM_TCP_FORCED_TYPE1);
     EXPECT_EQ(RunSession.controller.stopOption, 0);
-    EXPECT_EQ(RunControl.stopModeRequest.load(), 3);
+    EXPECT_EQ(WindowRun.controls.stopModeRequest.load(), 3);
     EXPECT_EQ(Checked(IDM_STOP_SINGLE_BLOCK), 1);
     EXPECT_EQ(RunSession.controller.resetToolCenterControl, 0);
     EXPECT_EQ(Controller.resetToolCenterControl, 1);
@@ -233,7 +233,7 @@ TEST_F(OptionCommandTest, RunSettingsWaitWhileARunIsActive) {
     EXPECT_EQ(controlPointDialogs, 0);
     EXPECT_EQ(Checks.arborCheck, arbor);
     EXPECT_EQ(Settings.sound, sound);
-    ResetRunControlFlags();
+    ResetWindowRunControls();
     WindowRun.mode.store(RunMode::kIdle);
     Send(IDM_CONTROL_POINT);
     EXPECT_EQ(controlPointDialogs, 1);

@@ -63,7 +63,7 @@ struct FakeScript {
 FakeScript script;
 
 bool Aborted() {
-    return RunControl.abortRequest.load() != 0;
+    return WindowRun.controls.abortRequest.load() != 0;
 }
 
 void TouchData() {
@@ -95,19 +95,19 @@ bool WaitFor(bool (*condition)()) {
 
 void FakeSimulation() {
     script.starts.fetch_add(1);
-    RunControlFlags& f = RunControl;
+    RunControls& f = WindowRun.controls;
     bool go = true;
     for (int i = 0; go && i < script.redraws.load(); ++i) {
         f.redrawRequest.store(1);
         script.stage.store(1);
-        go = WaitFor([] { return RunControl.redrawRequest.load() == 0; });
+        go = WaitFor([] { return WindowRun.controls.redrawRequest.load() == 0; });
     }
     if (go && script.pause.load()) {
         f.lineHeld.store(1);
         f.pauseRequest.store(1);
         f.pauseBlink.store(1);
         script.stage.store(2);
-        go = WaitFor([] { return RunControl.pauseRequest.load() == 0; });
+        go = WaitFor([] { return WindowRun.controls.pauseRequest.load() == 0; });
         f.lineHeld.store(0);
         script.stage.store(3);
     }
@@ -134,10 +134,10 @@ void StepRedrawSimulation() {
         if (!WaitFor([] { return stepsAllowed.load() > stepsServed.load(); })) {
             return;
         }
-        RunControl.redrawRequest.store(stepRequests[i]);
-        RunControl.redrawRaised.load()();
-        if (!WaitFor([] { return RunControl.redrawRequest.load() == 0; })) {
-            RunControl.redrawRequest.store(0);
+        WindowRun.controls.redrawRequest.store(stepRequests[i]);
+        WindowRun.controls.redrawRaised.load()();
+        if (!WaitFor([] { return WindowRun.controls.redrawRequest.load() == 0; })) {
+            WindowRun.controls.redrawRequest.store(0);
             return;
         }
         stepsServed.fetch_add(1);
@@ -166,8 +166,8 @@ protected:
         // says otherwise.
         RunSession.run.status.started = 1;
         RunSession.run.status.error = 0;
-        RunControl.simulationState = 1;
-        RunControl.overTravelAxis = -1;
+        WindowRun.controls.simulationState = 1;
+        WindowRun.controls.overTravelAxis = -1;
         OpenMainWindow();
         ClearRecordedEvents();
     }
@@ -260,10 +260,10 @@ TEST_F(RunCommandsTest, OneThreadPerRunAndASecondCommandOnlySwitchesMode) {
 TEST_F(RunCommandsTest, TimerPeriodFollowsModeAndShowSteps) {
     Command(IDM_CUT_RESULT);
     EXPECT_EQ(RunCommands.runPeriodMs, 100u);
-    RunControl.showSteps.store(1);
+    WindowRun.controls.showSteps.store(1);
     AdvanceAndDeliver(100, 5);
     EXPECT_EQ(RunCommands.runPeriodMs, 5u);
-    RunControl.showSteps.store(0);
+    WindowRun.controls.showSteps.store(0);
     AdvanceAndDeliver(5, 5);
     EXPECT_EQ(RunCommands.runPeriodMs, 100u);
     SetKeyDownState(VK_SHIFT, 1);
@@ -293,9 +293,9 @@ TEST_F(RunCommandsTest, RedrawServedThenPauseThenResumeByG) {
     ASSERT_TRUE(TickUntil([] { return RunCommands.runTimer == 0; }));
     EXPECT_EQ(RunCommands.blinkTimer, IDT_PAUSE_BLINK);
     // The blink timer toggles the blink phase every 500 ms.
-    int blink = RunControl.pauseBlink.load();
+    int blink = WindowRun.controls.pauseBlink.load();
     AdvanceAndDeliver(500, 5);
-    EXPECT_NE(RunControl.pauseBlink.load(), blink);
+    EXPECT_NE(WindowRun.controls.pauseBlink.load(), blink);
     Key('G');
     EXPECT_EQ(RunCommands.runTimer, IDT_RUN_PROGRESS);
     EXPECT_EQ(RunCommands.blinkTimer, 0u);
@@ -326,7 +326,7 @@ TEST_F(RunCommandsTest, StepRedrawsAreServedAtOnceAndLeftOutWithinAScreenRefresh
     stepsServed.store(0);
     threadBody = StepRedrawSimulation;
     Command(IDM_CUT_RESULT);  // its timer period is 100 ms: only the wake serves at once
-    RunControl.showSteps.store(1);
+    WindowRun.controls.showSteps.store(1);
     for (int i = 0; i < kStepRedraws; ++i) {
         AdvanceManualClock(steps[i].afterMs);
         ClearRecordedEvents();
@@ -421,7 +421,7 @@ TEST_F(RunPanesTest, EveryWayOfResumingOrAbortingAPauseServesTheRun) {
         EXPECT_NE(shown.find("[]"), std::string::npos) << shown;
         // The pause key held in the view is no abort (Ctrl+drag zooms).
         ViewKey(VK_CONTROL);
-        EXPECT_EQ(RunControl.abortRequest.load(), 0);
+        EXPECT_EQ(WindowRun.controls.abortRequest.load(), 0);
         c.act(this);
         EXPECT_EQ(RunCommands.runTimer, IDT_RUN_PROGRESS);
         if (!c.aborts) {
@@ -437,17 +437,17 @@ TEST_F(RunPanesTest, EveryWayOfResumingOrAbortingAPauseServesTheRun) {
 TEST_F(RunCommandsTest, EscapeDuringAPauseEndsTheRunAndMarksABatchExit) {
     script.pause.store(1);
     AutomationCommand(IDM_CUT_SKIP, BatchRunKind::kSkip, 1);
-    EXPECT_EQ(RunControl.batchRun.load(), 1);
+    EXPECT_EQ(WindowRun.controls.batchRun.load(), 1);
     ASSERT_TRUE(TickUntil([] { return RunCommands.runTimer == 0 && script.stage.load() == 2; }));
     Key(VK_ESCAPE);
-    EXPECT_EQ(RunControl.abortRequest.load(), 1);
-    EXPECT_EQ(RunControl.pauseRequest.load(), 0);
+    EXPECT_EQ(WindowRun.controls.abortRequest.load(), 1);
+    EXPECT_EQ(WindowRun.controls.pauseRequest.load(), 0);
     EXPECT_EQ(RunCommands.runTimer, IDT_RUN_PROGRESS);  // restarted to see the thread end
     ASSERT_TRUE(TickUntil(RunEnded));
     EXPECT_EQ(script.sawAbort.load(), 1);
-    EXPECT_EQ(RunControl.abortRequest.load(), 0);
+    EXPECT_EQ(WindowRun.controls.abortRequest.load(), 0);
     EXPECT_EQ(AbortedBatchRunMark.load(), 1);
-    EXPECT_EQ(RunControl.batchRun.load(), 0);  // the batch ended with its run
+    EXPECT_EQ(WindowRun.controls.batchRun.load(), 0);  // the batch ended with its run
 }
 
 // The automation's run takes its mode and batch flag from its request, not from the command
@@ -461,7 +461,7 @@ TEST_F(RunCommandsTest, AnAutomationRunTakesWhatItsRequestSays) {
     AutomationCommand(IDM_CUT_RESULT, BatchRunKind::kResult, 0);
     EXPECT_EQ(Controller.stopOption, 0);
     EXPECT_EQ(CommandLine.batchKind, BatchRunKind::kNone);
-    EXPECT_EQ(RunControl.batchRun.load(), 0);
+    EXPECT_EQ(WindowRun.controls.batchRun.load(), 0);
     EXPECT_EQ(AutomationOutcome.runEnd, kCutCompleted);
     EXPECT_NE(GetPlatformWindowText(main).find("加工 : 結果表示"), std::string::npos)
         << GetPlatformWindowText(main);
@@ -549,7 +549,7 @@ protected:
         AutomationOutcome.runEnd = 0;
         RunSession.run.status.started = 1;
         RunSession.run.status.error = 0;
-        RunControl.simulationState = 1;
+        WindowRun.controls.simulationState = 1;
         ClearInterferenceFlags(WindowRun.cutting.flags);
     }
     void TearDown() override {
@@ -558,7 +558,7 @@ protected:
         RunCommands.startPoint = RunStartPoint{};
         WindowRun.reports.end.workOffsetsSaved = 0;
         ClearInterferenceFlags(WindowRun.cutting.flags);
-        RunControl.simulationState = 1;
+        WindowRun.controls.simulationState = 1;
         WorkOffsetTable[1] = MotionPosition{};
         RunKinematics.pose = MachinePose{};
         ResetInterpreterState(RunSession);
@@ -581,7 +581,7 @@ TEST_F(RunEndThroughShellTest, AlarmEndRestoresPositionOffsetsAndOrigin) {
         WorkOffsetTable[1].axis[0] = 999;
         RunSession.run.modal.workOffsetIndex = 2;
         ControlOriginOffset.axis[2] = 1;
-        RunControl.simulationState = 4;
+        WindowRun.controls.simulationState = 4;
         WindowRun.cutting.flags.structure[kArborTable] = 1;
     };
     StatusInputs.macro.running = 1;

@@ -60,7 +60,7 @@ void ResetShellState() {
     OptionCommands = OptionCommandState{};
     StartupCallbacks = StartupServices{};
     UiHooks = ProgressHooks{};
-    RunControlFlags& f = RunControl;
+    RunControls& f = WindowRun.controls;
     WindowRun.mode.store(RunMode::kIdle);
     for (auto* flag : {&f.abortRequest, &f.pauseRequest, &f.pauseBlink, &f.lineHeld,
                        &f.stopKeyRequest, &f.redrawRequest, &f.showSteps}) {
@@ -75,7 +75,7 @@ void ResetShellState() {
     AbortedBatchRunMark.store(0);
     // A program run in automatic mode keeps its abort signal handlers to its end.
     RestoreAbortSignalHandlers();
-    RunControl.batchRun.store(0);
+    WindowRun.controls.batchRun.store(0);
     WorkerShutdownRequested.store(0);
     UiLanguage.store(0);
     ResetMessageTexts();

@@ -108,7 +108,7 @@ void OracleTip(const TestMachine& k, const double m[5], double g, double tip[3])
 class FiveAxisRunTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ResetRunControlFlags();
+        ResetWindowRunControls();
         ASSERT_EQ(AllocToolTables(4), 1);
         testing::PutTestTool(1, kToolFlat, 6.0f);
         DexelPitch.secondPitch = 0.5;
@@ -116,7 +116,6 @@ protected:
         DrawingSuppressed = 1;
     }
     void TearDown() override {
-        SimulationCallbacks.checkStructures = nullptr;
         FreeToolTables();
         RunTools.tool = CurrentToolRecord{};
         RunKinematics.modes = mode_;
@@ -124,7 +123,7 @@ protected:
         RunKinematics.pose = MachinePose{};
         RunKinematics.tcp = TcpTableFrame{};
         CurrentStockIndex = stockIndex_;
-        ResetRunControlFlags();
+        ResetWindowRunControls();
         DrawingSuppressed = 0;
     }
     // Reads the controller and machine files (the machine's with extra lines), mounts tool 1 and
@@ -145,8 +144,8 @@ protected:
         DefinitionFiles.ncProgramFile = scratch_.Write("five.nc", program);
         RunKinematics.pose = MachinePose{};
         RunKinematics.pose.program.axis[2] = 100.0;
-        ResetRunControlFlags();
-        WindowRun.mode = RunMode::kResult;
+        ResetWindowRunControls();
+        WindowRun.mode = runMode_;
         RunTestCut();
         return TestRun.result.end;
     }
@@ -169,6 +168,7 @@ protected:
 
     testing::ScratchDirectory scratch_;
     double gauge_ = 0.0;
+    RunMode runMode_ = RunMode::kResult;  // the mode Run cuts in
     testing::ScopedRunDefinitions definitions_;
     KinematicsModeFlags mode_ = RunKinematics.modes;
     ToolOffsetMemory offsets_ = ToolOffsets;
@@ -220,7 +220,7 @@ TEST_F(FiveAxisRunTest, OverTravelJudgesTheMachinePositionOfTheTip) {
         const std::string stroke = "STROKE RANGE(X)=-1000," + std::to_string(c.strokeEnd) + "\n";
         EXPECT_EQ(Run(k, program, "", stroke), c.end);
         if (c.end == kRunEndOverTravel) {
-            EXPECT_EQ(RunControl.overTravelAxis.load(), 0);
+            EXPECT_EQ(WindowRun.controls.overTravelAxis.load(), 0);
         }
     }
 }
@@ -263,10 +263,10 @@ TEST_F(FiveAxisRunTest, G49InAMoveKeepsTheAxesItDoesNotName) {
     EXPECT_NEAR(RunKinematics.pose.machine.axis[2], 150.0, 1e-9);
 }
 
-// The machine position of every step, recorded where the run checks the structures.
+// The machine position of every step.
 std::vector<MotionPosition>* RecordedSteps = nullptr;
-void RecordStep(CuttingState&, const NcSession& session, const StockModel*) {
-    RecordedSteps->push_back(session.kinematics->pose.machine);
+void RecordStep() {
+    RecordedSteps->push_back(RunKinematics.pose.machine);
 }
 
 // G43.5 moves from A +-30 at several C to a tool vector tilted 30 deg at several azimuths, near
@@ -276,7 +276,8 @@ void RecordStep(CuttingState&, const NcSession& session, const StockModel*) {
 TEST_F(FiveAxisRunTest, AToolVectorMoveEndsOnTheTurnOfItsSteps) {
     std::vector<MotionPosition> steps;
     RecordedSteps = &steps;
-    SimulationCallbacks.checkStructures = RecordStep;
+    const StepWatch watch(RecordStep);
+    runMode_ = RunMode::kRealCutting;  // the mode the watch needs
     const double s = std::sin(30 * kDegree), c = std::cos(30 * kDegree);
     for (const double azimuth : {10.0, 170.0, 182.0, 350.0}) {
         for (const double a : {30.0, -30.0}) {

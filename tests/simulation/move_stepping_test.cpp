@@ -57,13 +57,13 @@ public:
 private:
     void Serve() {
         while (!stop_) {
-            if (const int request = RunControl.redrawRequest.load(); request != 0) {
+            if (const int request = WindowRun.controls.redrawRequest.load(); request != 0) {
                 stepsAtRedraw.push_back(TestRun.record.steps);
                 requests.push_back(request);
                 if (viewAsksAgain) {
-                    RunControl.viewRedrawRequest = 1;
+                    WindowRun.controls.viewRedrawRequest = 1;
                 }
-                RunControl.redrawRequest = 0;
+                WindowRun.controls.redrawRequest = 0;
             }
             std::this_thread::sleep_for(std::chrono::microseconds(200));
         }
@@ -77,7 +77,7 @@ protected:
     void SetUp() override {
         saved_.Keep(CurrentMachine, RunKinematics.pose, RunKinematics.modes, Settings,
                     SimulationCallbacks, DexelPitch, KinematicsController);
-        ResetRunControlFlags();
+        ResetWindowRunControls();
         testing::WatchRunDrawing();
         RunKinematics.pose = MachinePose{};
         // The report lines name the rotary axes by the controller's letters: the default ones,
@@ -92,7 +92,7 @@ protected:
         FreeStockModel(&StockModels[0]);
         StockModels[0] = StockModel{};
         saved_.Restore();
-        ResetRunControlFlags();
+        ResetWindowRunControls();
         FreeToolTables();
         RunTools.tool = CurrentToolRecord{};
         DrawingSuppressed = 0;
@@ -149,7 +149,9 @@ TEST_F(MoveSteppingTest, SecondSessionContextLeavesTheRunsRecordsUntouched) {
     CopyNcSessionState(drawing.get(), RunSession);
     SimulationRunRecord record;
     CuttingState cutting;
-    const MoveStepContext context{drawing.get(), &record, nullptr, &cutting};
+    RunControls controls;
+    MoveStepContext context{drawing.get(), &record, nullptr, &cutting};
+    context.controls = &controls;
     ResetSimulationRunRecord(context);
     const double a[3] = {3.0, 0.0, 40.0}, b[3] = {3.0, 10.0, 40.0};
     SetLine(1, a, b);
@@ -206,25 +208,26 @@ TEST_F(MoveSteppingTest, ArcsStepTheirAngleAndTheirHelixHeight) {
               static_cast<std::int64_t>(std::ceil(std::sqrt(s * s + 9.0) / 0.5)));
     EXPECT_DOUBLE_EQ(length, std::sqrt(s * s + 9.0));
     // Every step point lies on the helix; the last is the arc's end.
-    SimulationCallbacks.checkStructures = [](CuttingState&, const NcSession& session,
-                                             const StockModel*) {
-        const double* p = session.kinematics->pose.program.axis;
-        EXPECT_NEAR(std::hypot(p[0], p[1]), 10.0, 1e-9);
-        EXPECT_NEAR(p[2], 3.0 * std::atan2(p[1], p[0]) / (M_PI / 2.0), 1e-9);
-    };
-    EXPECT_EQ(StepCurrentMove(TestStepContext(), block_), kMoveStepped);
+    {
+        const StepWatch watch([] {
+            const double* p = RunKinematics.pose.program.axis;
+            EXPECT_NEAR(std::hypot(p[0], p[1]), 10.0, 1e-9);
+            EXPECT_NEAR(p[2], 3.0 * std::atan2(p[1], p[0]) / (M_PI / 2.0), 1e-9);
+        });
+        EXPECT_EQ(StepCurrentMove(TestStepContext(), block_), kMoveStepped);
+    }
     EXPECT_EQ(RunKinematics.pose.program.axis[0], 0.0);
     EXPECT_EQ(RunKinematics.pose.program.axis[1], 10.0);
     // Clockwise, the same ends: the other way round (three quarters, through -y).
     static double lowestY;
     lowestY = 0.0;
-    SimulationCallbacks.checkStructures = [](CuttingState&, const NcSession& session,
-                                             const StockModel*) {
-        lowestY = std::min(lowestY, session.kinematics->pose.program.axis[1]);
-    };
     RunKinematics.motion.motionType = 2;
     RunKinematics.motion.sweep = 3.0 * M_PI / 2.0;
-    EXPECT_EQ(StepCurrentMove(TestStepContext(), block_), kMoveStepped);
+    {
+        const StepWatch watch(
+            [] { lowestY = std::min(lowestY, RunKinematics.pose.program.axis[1]); });
+        EXPECT_EQ(StepCurrentMove(TestStepContext(), block_), kMoveStepped);
+    }
     EXPECT_NEAR(lowestY, -10.0, 0.01);
     // In the ZX plane (G18: from Z towards X) a counter-clockwise quarter from +Z reaches +X.
     const double c[3] = {0.0, 0.0, 10.0}, d[3] = {10.0, 0.0, 0.0};
@@ -234,13 +237,12 @@ TEST_F(MoveSteppingTest, ArcsStepTheirAngleAndTheirHelixHeight) {
     RunKinematics.motion.arcAxis[1] = 1.0;
     block_.arcPlane[0] = 2;
     block_.arcPlane[1] = 0;
-    SimulationCallbacks.checkStructures = [](CuttingState&, const NcSession& session,
-                                             const StockModel*) {
-        const double* p = session.kinematics->pose.program.axis;
+    const StepWatch watch([] {
+        const double* p = RunKinematics.pose.program.axis;
         EXPECT_NEAR(std::hypot(p[0], p[2]), 10.0, 1e-9);
         EXPECT_GE(p[0], -1e-9);
         EXPECT_GE(p[2], -1e-9);
-    };
+    });
     EXPECT_EQ(StepCurrentMove(TestStepContext(), block_), kMoveStepped);
 }
 
@@ -252,7 +254,7 @@ TEST_F(MoveSteppingTest, RedrawsFollowSkipView) {
     // Each request wakes the user-interface side; only the move's last step must be drawn.
     static int raised = 0;
     raised = 0;
-    RunControl.redrawRaised = [] { ++raised; };
+    WindowRun.controls.redrawRaised = [] { ++raised; };
     {
         RedrawHost host;
         SetLine(1, a, b);
@@ -273,8 +275,8 @@ TEST_F(MoveSteppingTest, RedrawsFollowSkipView) {
         EXPECT_EQ(host.requests,
                   (std::vector<int>{kRedrawFrameMayCoalesce, kRedrawFrame, kRedrawFrame}));
     }
-    RunControl.redrawRaised = nullptr;
-    RunControl.viewRedrawRequest = 0;
+    WindowRun.controls.redrawRaised = nullptr;
+    WindowRun.controls.viewRedrawRequest = 0;
     // A SKIP VIEW below 1 counts as 1: a redraw at every step, never a division by zero.
     Settings.skipView = 0;
     ResetSimulationRunRecord(TestStepContext());
@@ -293,20 +295,20 @@ TEST_F(MoveSteppingTest, RedrawsFollowSkipView) {
     WindowRun.mode = RunMode::kRealCutting;
     DrawingSuppressed = 1;
     EXPECT_EQ(StepCurrentMove(TestStepContext(), block_), kMoveStepped);
-    EXPECT_EQ(RunControl.redrawRequest.load(), 0);
+    EXPECT_EQ(WindowRun.controls.redrawRequest.load(), 0);
 }
 
 TEST_F(MoveSteppingTest, SkippedMovesLeaveStateAndStock) {
     const double box[6] = {0, 0, 0, 20, 20, 10};
     testing::BuildBoxStock(&StockModels[0], box, 0.5);
     TestRun.cutting.cutter = testing::FlatTool(4.0);
-    RunControl.simulationState = 7;
+    WindowRun.controls.simulationState = 7;
     // IGNORE G00: a rapid into the material is neither cut nor stepped.
     Checks.ignoreG00 = 1;
     const double a[3] = {5.1, 5.1, 20.0}, b[3] = {5.1, 5.1, 6.0};
     SetLine(0, a, b);
     EXPECT_EQ(StepCurrentMove(TestStepContext(), block_), kMoveSkipped);
-    EXPECT_EQ(RunControl.simulationState.load(), 7);
+    EXPECT_EQ(WindowRun.controls.simulationState.load(), 7);
     EXPECT_EQ(testing::ZRayTop(StockModels[0], 10, 10), 10.0);
     Checks.ignoreG00 = 0;
     // A move without travel is not stepped, unless the block keeps short moves.
@@ -316,7 +318,7 @@ TEST_F(MoveSteppingTest, SkippedMovesLeaveStateAndStock) {
     block_.keepShortMoves = 1;
     EXPECT_EQ(StepCurrentMove(TestStepContext(), block_), kMoveStepped);
     EXPECT_EQ(TestRun.record.steps, 1);
-    EXPECT_EQ(RunControl.simulationState.load(), 1)
+    EXPECT_EQ(WindowRun.controls.simulationState.load(), 1)
         << "the zero-length step put the tool into material";
 }
 
@@ -333,8 +335,8 @@ TEST_F(MoveSteppingTest, OverTravelStopsBeforeTheStepCuts) {
     SetLine(1, a, b);
     EXPECT_EQ(StepCurrentMove(TestStepContext(), block_), kMoveEndsRun);
     EXPECT_EQ(TestRun.record.steps, 2);
-    EXPECT_EQ(RunControl.overTravelAxis.load(), 0);
-    EXPECT_EQ(RunControl.stepAlarm.load(), 1);
+    EXPECT_EQ(WindowRun.controls.overTravelAxis.load(), 0);
+    EXPECT_EQ(WindowRun.controls.stepAlarm.load(), 1);
     EXPECT_EQ(TestRun.reports.motionSnapshot.program.axis[0], 13.0) << "the alarm position is kept";
     EXPECT_EQ(RunKinematics.pose.program.axis[0], 13.0) << "step 3 is posed";
     EXPECT_EQ(testing::ZRayTop(StockModels[0], 24, 10), 8.0) << "x = 12 was cut";
@@ -356,7 +358,7 @@ TEST_F(MoveSteppingTest, NewEndsTakePenRapidBitAndLineStamp) {
     EXPECT_EQ(ray.ends[1], 8.0);
     EXPECT_EQ(ray.flags[1], (6 << 4) | 1);
     EXPECT_EQ(ray.stamps[1], -17);
-    EXPECT_EQ(RunControl.simulationState.load(), 1);
+    EXPECT_EQ(WindowRun.controls.simulationState.load(), 1);
     // With the rapid check on, the same plunge is an alarm step, reported with its line.
     static std::string reported;
     reported.clear();
@@ -369,7 +371,7 @@ TEST_F(MoveSteppingTest, NewEndsTakePenRapidBitAndLineStamp) {
     const double c[3] = {9.0, 5.0, 12.0}, d[3] = {9.0, 5.0, 8.0};
     SetLine(0, c, d);
     EXPECT_EQ(StepCurrentMove(TestStepContext(), block_), kMoveEndsRun);
-    EXPECT_EQ(RunControl.simulationState.load(), 4);
+    EXPECT_EQ(WindowRun.controls.simulationState.load(), 4);
     // Step 2 puts the tip on the top face, which it only touches; step 3 is in the stock.
     EXPECT_EQ(reported, "3/4:X9.000000Y5.000000Z9.000000A0.000000C0.000000\n");
 }
@@ -393,7 +395,7 @@ TEST_F(MoveSteppingTest, ToolLoadLimitAlarmsAndLogs) {
     ASSERT_FALSE(lines.empty());
     EXPECT_EQ(lines[0].rfind("120:X", 0), 0u) << lines[0];
     EXPECT_EQ(lines[0].substr(lines[0].size() - 4), "(A)\n");
-    EXPECT_EQ(RunControl.stepAlarm.load(), 0);
+    EXPECT_EQ(WindowRun.controls.stepAlarm.load(), 0);
     // Inside a subprogram a type-11 line starts with the subprogram's name and counter; a
     // type-12 line keeps the main line number.
     block_.inSubprogram = 1;
@@ -409,16 +411,16 @@ TEST_F(MoveSteppingTest, ToolLoadLimitAlarmsAndLogs) {
     const double c[3] = {12.3, 10.1, 8.0}, d[3] = {14.3, 10.1, 8.0};
     SetLine(1, c, d);
     StepCurrentMove(TestStepContext(), block_);
-    EXPECT_EQ(RunControl.stepAlarm.load(), 1);
-    EXPECT_EQ(RunControl.simulationState.load(), 4);
+    EXPECT_EQ(WindowRun.controls.stepAlarm.load(), 1);
+    EXPECT_EQ(WindowRun.controls.simulationState.load(), 4);
     // A zero-length step into fresh material has no cross-section: no alarm, no infinity.
     const double e[3] = {30.3, 10.1, 8.0};
     SetLine(1, e, e);
     block_.keepShortMoves = 1;
     EXPECT_EQ(StepCurrentMove(TestStepContext(), block_), kMoveStepped);
     EXPECT_EQ(TestRun.record.actualStep, 0.0);
-    EXPECT_EQ(RunControl.stepAlarm.load(), 0);
-    EXPECT_EQ(RunControl.simulationState.load(), 1);
+    EXPECT_EQ(WindowRun.controls.stepAlarm.load(), 0);
+    EXPECT_EQ(WindowRun.controls.simulationState.load(), 1);
 }
 
 // A lathe table turning about X: each step cuts a whole revolution, so a tool standing 8 above

@@ -44,7 +44,7 @@ protected:
     void SetUp() override {
         saved_.Keep(CurrentMachine, RunKinematics.pose, SimulationCallbacks, DexelPitch,
                     Controller.stopOption);
-        ResetRunControlFlags();
+        ResetWindowRunControls();
         testing::WatchRunDrawing();
         RunSession.run = NcRunState{};
         RunSession.controller = NcControllerView{};
@@ -61,7 +61,7 @@ protected:
         FreeStockModel(&StockModels[0]);
         StockModels[0] = StockModel{};
         saved_.Restore();
-        ResetRunControlFlags();
+        ResetWindowRunControls();
         FreeToolTables();
         FreeNurbsBuffers(RunSession);
         RunTools.tool = CurrentToolRecord{};
@@ -110,9 +110,9 @@ protected:
         std::atomic<bool> stop{false};
         std::thread host([&] {
             while (!stop) {
-                if (RunControl.redrawRequest.load() != 0) {
+                if (WindowRun.controls.redrawRequest.load() != 0) {
                     stepsAtRedraw->push_back(TestRun.record.steps);
-                    RunControl.redrawRequest = 0;
+                    WindowRun.controls.redrawRequest = 0;
                 }
                 std::this_thread::sleep_for(std::chrono::microseconds(200));
             }
@@ -144,7 +144,7 @@ TEST_F(NurbsSteppingTest, EachSpanTakesItsOwnSteps) {
     EXPECT_EQ(ray.flags[1], 3 << 4);
     EXPECT_EQ(ray.stamps[1], 42);
     EXPECT_EQ(testing::ZRayTop(StockModels[0], 20, 20), 10.0) << "far from the curve";
-    EXPECT_EQ(RunControl.simulationState.load(), 1);
+    EXPECT_EQ(WindowRun.controls.simulationState.load(), 1);
     // No curve: nothing stepped.
     RunSession.nurbs.pointCount = 0;
     EXPECT_EQ(StepCurrentMove(TestStepContext(), block_), kMoveSkipped);
@@ -183,8 +183,8 @@ TEST_F(NurbsSteppingTest, OverTravelEndsOnlyTheMove) {
     // Steps at x = 0.6, 1.2, 1.8: the third is out of the stroke.
     EXPECT_EQ(StepCurrentMove(TestStepContext(), block_), kMoveStepped);
     EXPECT_EQ(TestRun.record.steps, 2);
-    EXPECT_EQ(RunControl.overTravelAxis.load(), -1);
-    EXPECT_EQ(RunControl.stepAlarm.load(), 1);
+    EXPECT_EQ(WindowRun.controls.overTravelAxis.load(), -1);
+    EXPECT_EQ(WindowRun.controls.stepAlarm.load(), 1);
     EXPECT_DOUBLE_EQ(TestRun.reports.motionSnapshot.program.axis[0], 1.8);
     EXPECT_EQ(testing::ZRayTop(StockModels[0], 6, 8), 10.0) << "the curve's end was not cut";
     const std::string logged = testing::ReadWholeFile(dir.At("mirexa.log"));
@@ -194,7 +194,7 @@ TEST_F(NurbsSteppingTest, OverTravelEndsOnlyTheMove) {
 }
 
 TEST_F(NurbsSteppingTest, AbortEndsTheMoveAndTheRun) {
-    RunControl.abortRequest = 1;
+    WindowRun.controls.abortRequest = 1;
     EXPECT_EQ(StepCurrentMove(TestStepContext(), block_), kMoveEndsRun);
     EXPECT_EQ(TestRun.record.steps, 1);
 }
@@ -219,8 +219,8 @@ TEST_F(NurbsSteppingTest, ToolLoadLimitAlarmsWithoutLogLines) {
     ToolTableSet.loadLimits[1] = {kToolLoadSectionAlarm, {0.5f}};
     TestRun.record.steps = 0;
     EXPECT_EQ(StepCurrentMove(TestStepContext(), block_), kMoveStepped);
-    EXPECT_EQ(RunControl.stepAlarm.load(), 1);
-    EXPECT_EQ(RunControl.simulationState.load(), 4);
+    EXPECT_EQ(WindowRun.controls.stepAlarm.load(), 1);
+    EXPECT_EQ(WindowRun.controls.simulationState.load(), 4);
     EXPECT_EQ(TestRun.record.steps, 2);
     // A decision that breaks off ends the move and the run at the first alarm step.
     RebuildStock();
@@ -259,7 +259,7 @@ TEST_F(NurbsSteppingTest, ProgramRunsItsCurveAndGoesOnAfterAnOverTravel) {
                                               "G00 Z20.\n"
                                               "M30\n");
     const auto run = [] {
-        ResetRunControlFlags();
+        ResetWindowRunControls();
         WindowRun.mode = RunMode::kRealCutting;
         RunKinematics.pose = MachinePose{};
         RunKinematics.pose.program.axis[2] = 50.0;
@@ -285,7 +285,7 @@ TEST_F(NurbsSteppingTest, ProgramRunsItsCurveAndGoesOnAfterAnOverTravel) {
     run();
     DefinitionFiles = savedFiles;
     EXPECT_EQ(TestRun.result.end, kRunEndProgram);
-    EXPECT_EQ(RunControl.overTravelAxis.load(), -1);
+    EXPECT_EQ(WindowRun.controls.overTravelAxis.load(), -1);
     EXPECT_EQ(testing::ZRayTop(StockModels[0], 10, 10), 2.0);
     EXPECT_EQ(testing::ZRayTop(StockModels[0], 10, 16), 10.0) << "step 10 was not cut";
     EXPECT_EQ(RunKinematics.pose.program.axis[1], 5.0);

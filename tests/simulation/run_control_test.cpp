@@ -16,77 +16,101 @@
 namespace mirexa {
 namespace {
 
-class RunControlTest : public ::testing::Test {
-protected:
-    WorkerThread worker_;
-    void SetUp() override {
-        ResetRunControlFlags();
-        ResetRunStatus();
-    }
-    void TearDown() override {
-        RequestRunAbort();
-        JoinWorkerThread(&worker_);
-        ResetRunControlFlags();
-        ResetRunStatus();
-    }
-};
-
 // Waits until the worker has set the flag to the value; a wait in vain fails, naming the flag,
 // and aborts the run so that the worker ends. Whether the flag came.
-bool WaitFor(const std::atomic<std::int32_t>& flag, std::int32_t value, const char* name) {
+bool WaitFor(RunControls& controls, const std::atomic<std::int32_t>& flag, std::int32_t value,
+             const char* name) {
     if (!testing::AwaitCondition([&] { return flag.load() == value; },
                                  std::chrono::milliseconds(1))) {
         ADD_FAILURE() << "waited in vain for " << name << " " << value;
-        RequestRunAbort();
+        RequestRunAbort(controls);
         return false;
     }
     return true;
 }
 
+class RunControlTest : public ::testing::Test {
+protected:
+    RunControls controls_;
+    WorkerThread worker_;
+    void SetUp() override {
+        ResetRunStatus();
+    }
+    void TearDown() override {
+        RequestRunAbort(controls_);
+        JoinWorkerThread(&worker_);
+        ResetRunStatus();
+    }
+    bool WaitFor(const std::atomic<std::int32_t>& flag, std::int32_t value, const char* name) {
+        return mirexa::WaitFor(controls_, flag, value, name);
+    }
+};
+
 TEST_F(RunControlTest, RedrawsAreServedOneByOneAndAbortEndsAWait) {
     std::vector<int> results;
     std::thread worker([&] {
         for (int i = 0; i < 3; ++i) {
-            results.push_back(RequestRedrawAndWait());
+            results.push_back(RequestRedrawAndWait(controls_));
         }
         // The host never serves this one: the abort ends the wait and the worker clears it.
-        results.push_back(RequestRedrawAndWait());
+        results.push_back(RequestRedrawAndWait(controls_));
     });
     int served = 0;
-    while (served < 3 && WaitFor(RunControl.redrawRequest, 1, "the redraw request")) {
-        EXPECT_EQ(RunControl.viewRedrawRequest.load(), 0);
-        served += ServeRedrawRequest(nullptr);
+    while (served < 3 && WaitFor(controls_.redrawRequest, 1, "the redraw request")) {
+        EXPECT_EQ(controls_.viewRedrawRequest.load(), 0);
+        served += ServeRedrawRequest(controls_, nullptr);
     }
-    WaitFor(RunControl.redrawRequest, 1, "the redraw request");
-    RequestRunAbort();
+    WaitFor(controls_.redrawRequest, 1, "the redraw request");
+    RequestRunAbort(controls_);
     worker.join();
     EXPECT_EQ(results, (std::vector<int>{1, 1, 1, 0}));
-    EXPECT_EQ(RunControl.redrawRequest.load(), 0);
+    EXPECT_EQ(controls_.redrawRequest.load(), 0);
 }
 
 TEST_F(RunControlTest, PauseResumesAndAbortsWithoutSteppingOn) {
     std::atomic<int> result{-1};
-    RunControl.pendingStop = 1;
-    RunControl.stopKeyRequest = 1;
-    std::thread worker([&] { result = WaitAtStopBlock(); });
-    WaitFor(RunControl.pauseRequest, 1, "the pause request");
-    EXPECT_EQ(RunControl.pauseBlink.load(), 1);
-    ResumeRun();
+    controls_.pendingStop = 1;
+    controls_.stopKeyRequest = 1;
+    std::thread worker([&] { result = WaitAtStopBlock(controls_); });
+    WaitFor(controls_.pauseRequest, 1, "the pause request");
+    EXPECT_EQ(controls_.pauseBlink.load(), 1);
+    ResumeRun(controls_);
     worker.join();
     EXPECT_EQ(result.load(), 1);
-    EXPECT_EQ(RunControl.pendingStop.load(), 0);
-    EXPECT_EQ(RunControl.stopKeyRequest.load(), 0);
+    EXPECT_EQ(controls_.pendingStop.load(), 0);
+    EXPECT_EQ(controls_.stopKeyRequest.load(), 0);
 
     // Abort while paused: the abort is stored before the pause is released, so the worker
     // never takes the release for a resume.
-    std::thread second([&] { result = WaitAtStopBlock(); });
-    WaitFor(RunControl.pauseRequest, 1, "the pause request");
-    RequestRunAbort();
+    std::thread second([&] { result = WaitAtStopBlock(controls_); });
+    WaitFor(controls_.pauseRequest, 1, "the pause request");
+    RequestRunAbort(controls_);
     second.join();
     EXPECT_EQ(result.load(), 0);
     // A pause asked for after the abort does not wait at all.
-    EXPECT_EQ(WaitAtStopBlock(), 0);
-    EXPECT_EQ(RunControl.pauseRequest.load(), 0);
+    EXPECT_EQ(WaitAtStopBlock(controls_), 0);
+    EXPECT_EQ(controls_.pauseRequest.load(), 0);
+}
+
+// Each run has its own controls: an abort ends the waits of its own run only, and a resume
+// releases only its own pause.
+TEST_F(RunControlTest, AnAbortOrAResumeReachesOnlyItsOwnRun) {
+    RunControls other;
+    std::atomic<int> ownResult{-1};
+    std::atomic<int> otherResult{-1};
+    std::thread own([&] { ownResult = RequestRedrawAndWait(controls_); });
+    std::thread paused([&] { otherResult = WaitAtStopBlock(other); });
+    WaitFor(controls_.redrawRequest, 1, "the redraw request");
+    mirexa::WaitFor(other, other.pauseRequest, 1, "the other run's pause request");
+    RequestRunAbort(controls_);
+    own.join();
+    EXPECT_EQ(ownResult.load(), 0);
+    EXPECT_EQ(otherResult.load(), -1) << "the other run still waits at its stop block";
+    EXPECT_EQ(other.pauseRequest.load(), 1);
+    EXPECT_EQ(other.abortRequest.load(), 0);
+    ResumeRun(other);
+    paused.join();
+    EXPECT_EQ(otherResult.load(), 1);
 }
 
 TEST_F(RunControlTest, PublishedBlockTextIsBoundedAndLosesOnlyItsLineEnd) {
@@ -120,16 +144,16 @@ TEST_F(RunControlTest, WaitsWakeWhenTheHostAnswers) {
     const auto start = std::chrono::steady_clock::now();
     std::thread worker([&] {
         for (int i = 0; i < 20; ++i) {
-            resumed += WaitAtStopBlock();
+            resumed += WaitAtStopBlock(controls_);
         }
     });
-    for (int i = 0; i < 20 && WaitFor(RunControl.pauseRequest, 1, "the pause request"); ++i) {
-        ResumeRun();
+    for (int i = 0; i < 20 && WaitFor(controls_.pauseRequest, 1, "the pause request"); ++i) {
+        ResumeRun(controls_);
         // The next pause may only be seen once this one has been left.
         if (!testing::AwaitCondition([&] { return resumed.load() != i; },
                                      std::chrono::microseconds(0))) {
             ADD_FAILURE() << "waited in vain for the worker to leave pause " << i;
-            RequestRunAbort();
+            RequestRunAbort(controls_);
             break;
         }
     }
@@ -144,17 +168,17 @@ TEST_F(RunControlTest, WaitsWakeWhenTheHostAnswers) {
 TEST_F(RunControlTest, AbortReleasesAWorkerSoItCanBeJoined) {
     ASSERT_EQ(CreateWorkerThread(
                   &worker_,
-                  [] {
-                      while (RequestRedrawAndWait() != 0) {
+                  [this] {
+                      while (RequestRedrawAndWait(controls_) != 0) {
                       }
                   },
                   0, 1),
               1);
-    WaitFor(RunControl.redrawRequest, 1, "the redraw request");
-    RequestRunAbort();
+    WaitFor(controls_.redrawRequest, 1, "the redraw request");
+    RequestRunAbort(controls_);
     JoinWorkerThread(&worker_);
     EXPECT_EQ(HasWorkerThread(worker_), 0);
-    EXPECT_EQ(RunControl.redrawRequest.load(), 0);
+    EXPECT_EQ(controls_.redrawRequest.load(), 0);
 }
 
 }  // namespace

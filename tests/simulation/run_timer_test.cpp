@@ -46,21 +46,21 @@ std::atomic<int> ScriptRelease{0};
 // request stands), then one step with a redraw handshake.
 void ScriptedBlockLoop() {
     for (int block = 1; block <= ScriptBlocks.load(); ++block) {
-        while (ScriptGate.load() < block && RunControl.abortRequest.load() == 0) {
+        while (ScriptGate.load() < block && WindowRun.controls.abortRequest.load() == 0) {
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
-        if (RunControl.stopKeyRequest.load() != 0) {
-            RunControl.lineHeld = 1;
+        if (WindowRun.controls.stopKeyRequest.load() != 0) {
+            WindowRun.controls.lineHeld = 1;
             PublishRunBlock(block, block, "G01X1.\n");
             WorkerLog.Add("wait");
-            if (WaitAtStopBlock() == 0) {
+            if (WaitAtStopBlock(WindowRun.controls) == 0) {
                 WorkerLog.Add("aborted");
                 return;
             }
-            RunControl.lineHeld = 0;
+            WindowRun.controls.lineHeld = 0;
         }
         WorkerLog.Add("step " + std::to_string(block));
-        if (RequestRedrawAndWait() == 0) {
+        if (RequestRedrawAndWait(WindowRun.controls) == 0) {
             WorkerLog.Add("aborted");
             return;
         }
@@ -70,7 +70,7 @@ void ScriptedBlockLoop() {
 
 // Runs until released or aborted: a thread that is there while the test sets flags.
 void HeldThread() {
-    while (ScriptRelease.load() == 0 && RunControl.abortRequest.load() == 0) {
+    while (ScriptRelease.load() == 0 && WindowRun.controls.abortRequest.load() == 0) {
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
 }
@@ -87,7 +87,7 @@ MessageResult HostProcedure(WindowHandle window, unsigned message, MessageWParam
         return 0;
     }
     if (message == WM_TIMER && wparam == IDT_PAUSE_BLINK) {
-        RunControl.pauseBlink = RunControl.pauseBlink.load() == 0 ? 1 : 0;
+        WindowRun.controls.pauseBlink = WindowRun.controls.pauseBlink.load() == 0 ? 1 : 0;
         return 0;
     }
     if (message == WM_COMMAND) {
@@ -109,9 +109,9 @@ class RunTimerTest : public testing::RunReportTest {
 protected:
     void SetUp() override {
         RunReportTest::SetUp();
-        ResetRunControlFlags();
+        ResetWindowRunControls();
         ResetRunStatus();
-        RunControl.runLogFlag = 0;
+        WindowRun.controls.runLogFlag = 0;
         DrawingSuppressed = 0;
         RunCommands = RunCommandState{};
         DefinitionFiles.ncProgramFile = Path("part.nc");
@@ -135,14 +135,14 @@ protected:
     void TearDown() override {
         ScriptRelease = 1;
         if (CuttingRunHasThread(WindowRun)) {
-            RequestRunAbort();
+            RequestRunAbort(WindowRun.controls);
             JoinCuttingRun(WindowRun);
         }
         DestroyPlatformWindow(window_);
         UseManualClock(0);
         RunCallbacks = RunHooks{};
         RunCommands = RunCommandState{};
-        ResetRunControlFlags();
+        ResetWindowRunControls();
         testing::CloseRunReportFiles(WindowRun.reports);
         RunReportTest::TearDown();
     }
@@ -180,23 +180,23 @@ protected:
 TEST_F(RunTimerTest, ARedrawIsServedBeforeAPauseIsEntered) {
     StartRun(HeldThread, IDM_CUT_REAL);
     PublishRunBlock(12, 12, "G00X50.Y25.Z15.\r\n");
-    RunControl.redrawRequest = 1;
-    RunControl.pauseRequest = 1;
+    WindowRun.controls.redrawRequest = 1;
+    WindowRun.controls.pauseRequest = 1;
     Tick();
-    EXPECT_EQ(RunControl.redrawRequest.load(), 0);
+    EXPECT_EQ(WindowRun.controls.redrawRequest.load(), 0);
     EXPECT_EQ(RunCommands.runTimer, IDT_RUN_PROGRESS);  // still running: no pause yet
-    EXPECT_EQ(RunControl.pendingStop.load(), 0);
+    EXPECT_EQ(WindowRun.controls.pendingStop.load(), 0);
     EXPECT_EQ(Hooks.Take(), (std::vector<std::string>{"axis values"}));
     Tick();
     EXPECT_EQ(RunCommands.runTimer, 0u);
     EXPECT_EQ(RunCommands.blinkTimer, IDT_PAUSE_BLINK);
-    EXPECT_EQ(RunControl.pendingStop.load(), 1);
+    EXPECT_EQ(WindowRun.controls.pendingStop.load(), 1);
     EXPECT_EQ(Hooks.Take(), (std::vector<std::string>{"block 12:G00X50.Y25.Z15.", "pressed 0\tSTOP",
                                                       "main window"}));
     // Paused: timer 101 no longer ticks; the blink timer toggles the phase every 500 ms.
     AdvanceManualClock(500);
     testing::DispatchPendingMessages();
-    EXPECT_EQ(RunControl.pauseBlink.load(), 1);
+    EXPECT_EQ(WindowRun.controls.pauseBlink.load(), 1);
     EXPECT_TRUE(Hooks.Take().empty());
 }
 
@@ -207,12 +207,12 @@ TEST_F(RunTimerTest, ThePauseKeyIsSeenOnATickThatServesAFrame) {
     const auto foreground = MainWindowCallbacks.isForegroundWindow;
     MainWindowCallbacks.isForegroundWindow = [](WindowHandle) { return 1; };
     SetKeyDownState(static_cast<unsigned>(RunCommands.pauseKey), 1);
-    RunControl.redrawRequest = 1;
+    WindowRun.controls.redrawRequest = 1;
     Tick();
     SetKeyDownState(static_cast<unsigned>(RunCommands.pauseKey), 0);
     MainWindowCallbacks.isForegroundWindow = foreground;
-    EXPECT_EQ(RunControl.redrawRequest.load(), 0);
-    EXPECT_EQ(RunControl.stopKeyRequest.load(), 1);
+    EXPECT_EQ(WindowRun.controls.redrawRequest.load(), 0);
+    EXPECT_EQ(WindowRun.controls.stopKeyRequest.load(), 1);
 }
 
 TEST_F(RunTimerTest, AnEventStopsTheRunBeforeItsNextBlockAndResumeClearsIt) {
@@ -224,15 +224,15 @@ TEST_F(RunTimerTest, AnEventStopsTheRunBeforeItsNextBlockAndResumeClearsIt) {
     // block 2 and the timer shows the paused state.
     WindowRun.reports.kinds.eventCount = kEventWritten;
     Tick();
-    EXPECT_EQ(RunControl.stopKeyRequest.load(), 1);
+    EXPECT_EQ(WindowRun.controls.stopKeyRequest.load(), 1);
     ScriptGate = 3;
     ASSERT_TRUE(PumpUntil([] { return RunCommands.blinkTimer != 0; }));
-    EXPECT_EQ(RunControl.pauseRequest.load(), 1);
+    EXPECT_EQ(WindowRun.controls.pauseRequest.load(), 1);
     // Resume ("G" while the line is held).
     Hooks.Take();
     EXPECT_EQ(HandleRunKeyDown(window_, 'G'), 1);
     EXPECT_EQ(WindowRun.reports.kinds.eventCount.load(), kNoEvent);
-    EXPECT_EQ(RunControl.stopKeyRequest.load(), 0);
+    EXPECT_EQ(WindowRun.controls.stopKeyRequest.load(), 0);
     EXPECT_EQ(RunCommands.blinkTimer, 0u);
     EXPECT_EQ(RunCommands.runTimer, IDT_RUN_PROGRESS);
     EXPECT_EQ(Hooks.Take(),
@@ -248,7 +248,7 @@ TEST_F(RunTimerTest, AnEventStopsTheRunBeforeItsNextBlockAndResumeClearsIt) {
 TEST_F(RunTimerTest, AnAbortDuringAPauseEndsWithoutSteppingTheHeldLine) {
     ScriptBlocks = 3;
     StartRun(ScriptedBlockLoop, IDM_CUT_SKIP);
-    RunControl.stopKeyRequest = 1;  // the STOP pane: stop before the first block
+    WindowRun.controls.stopKeyRequest = 1;  // the STOP pane: stop before the first block
     ScriptGate = 3;
     ASSERT_TRUE(PumpUntil([] { return RunCommands.blinkTimer != 0; }));
     EXPECT_EQ(RunCommands.runTimer, 0u);
@@ -256,11 +256,11 @@ TEST_F(RunTimerTest, AnAbortDuringAPauseEndsWithoutSteppingTheHeldLine) {
     EXPECT_EQ(RunCommands.runTimer, IDT_RUN_PROGRESS);  // started again to see the end
     ASSERT_TRUE(PumpUntil([] { return !CuttingRunHasThread(WindowRun); }));
     EXPECT_EQ(WorkerLog.Take(), (std::vector<std::string>{"wait", "aborted"}));
-    EXPECT_EQ(RunControl.abortRequest.load(), 0);
+    EXPECT_EQ(WindowRun.controls.abortRequest.load(), 0);
     EXPECT_EQ(WindowRun.mode.load(), RunMode::kIdle);
-    EXPECT_EQ(RunControl.pendingStop.load(), 0);
-    EXPECT_EQ(RunControl.runError.load(), 0);
-    EXPECT_EQ(RunControl.lineHeld.load(), 0);
+    EXPECT_EQ(WindowRun.controls.pendingStop.load(), 0);
+    EXPECT_EQ(WindowRun.controls.runError.load(), 0);
+    EXPECT_EQ(WindowRun.controls.lineHeld.load(), 0);
     EXPECT_EQ(RunCommands.runTimer, 0u);
     EXPECT_EQ(RunCommands.blinkTimer, 0u);
     const std::vector<std::string> calls = Hooks.Take();
@@ -270,9 +270,9 @@ TEST_F(RunTimerTest, AnAbortDuringAPauseEndsWithoutSteppingTheHeldLine) {
 TEST_F(RunTimerTest, ThePeriodFollowsTheRunModeAndTheStepByStepMoves) {
     WindowRun.mode = RunMode::kResult;
     EXPECT_EQ(GetRunTimerPeriodMs(), kResultRunTimerPeriodMs);
-    RunControl.showSteps = 1;
+    WindowRun.controls.showSteps = 1;
     EXPECT_EQ(GetRunTimerPeriodMs(), kRunTimerPeriodMs);
-    RunControl.showSteps = 0;
+    WindowRun.controls.showSteps = 0;
     WindowRun.mode = RunMode::kSkipCutting;
     EXPECT_EQ(GetRunTimerPeriodMs(), kRunTimerPeriodMs);
     // A resume in a result run starts timer 101 at 100 ms on the clock.
@@ -291,9 +291,9 @@ TEST_F(RunTimerTest, ThePeriodFollowsTheRunModeAndTheStepByStepMoves) {
 TEST_F(RunTimerTest, ALoggingRunNeverStopsForAnEvent) {
     reports_.kinds.eventCount = kEventRecorded;
     EXPECT_EQ(RunEventStopWanted(reports_.kinds), 1);
-    RunControl.runLogFlag = 1;
+    WindowRun.controls.runLogFlag = 1;
     EXPECT_EQ(RunEventStopWanted(reports_.kinds), 0);
-    RunControl.runLogFlag = 0;
+    WindowRun.controls.runLogFlag = 0;
     reports_.kinds.eventCount = kNoEvent;
     EXPECT_EQ(RunEventStopWanted(reports_.kinds), 0);
 }
@@ -374,14 +374,16 @@ int CountAbortsMissedAtRelease(std::atomic<std::int32_t>& pause, std::atomic<std
 }
 
 TEST(RunAbortOrderTest, TheAbortIsSetBeforeThePauseIsReleased) {
-    EXPECT_EQ(CountAbortsMissedAtRelease(RunControl.pauseRequest, RunControl.abortRequest,
-                                         [](int) { RequestRunAbort(); }),
-              0);
-    EXPECT_EQ(CountAbortsMissedAtRelease(RunControl.pauseRequest, RunControl.abortRequest,
-                                         [](int r) { AbortRun(WindowHandle{}, r % 2); }),
-              0);
+    EXPECT_EQ(
+        CountAbortsMissedAtRelease(WindowRun.controls.pauseRequest, WindowRun.controls.abortRequest,
+                                   [](int) { RequestRunAbort(WindowRun.controls); }),
+        0);
+    EXPECT_EQ(
+        CountAbortsMissedAtRelease(WindowRun.controls.pauseRequest, WindowRun.controls.abortRequest,
+                                   [](int r) { AbortRun(WindowHandle{}, r % 2); }),
+        0);
     RunCommands.runTimer = 0;
-    ResetRunControlFlags();
+    ResetWindowRunControls();
 }
 
 }  // namespace

@@ -49,6 +49,7 @@
 #include "stock/stock_model.h"
 #include "stock/stock_shapes.h"
 #include "structure_test_support.h"
+#include "support/bounded_wait.h"
 #include "support/definition_state.h"
 #include "support/scratch_directory.h"
 #include "support/stock_invariants.h"
@@ -78,13 +79,13 @@ struct ScriptedHost {
         ServeTestCutToItsEnd([this] { Serve(); }, std::chrono::microseconds(300));
     }
     void Serve() {
-        if (RunControl.redrawRequest.load() != 0) {
+        if (WindowRun.controls.redrawRequest.load() != 0) {
             ++redraws;
             if (onRedraw) {
                 onRedraw(redraws);
             }
-            ServeRedrawRequest(nullptr);
-        } else if (RunControl.pauseRequest.load() != 0) {
+            ServeRedrawRequest(WindowRun.controls, nullptr);
+        } else if (WindowRun.controls.pauseRequest.load() != 0) {
             ++pauses;
             pausedAt.push_back(ReadRunStatus().blockText);
             stepsAtPause.push_back(TestRun.record.steps);
@@ -92,9 +93,9 @@ struct ScriptedHost {
                 whilePaused();
             }
             if (onPause == kAbort && pauses >= abortAtPause) {
-                RequestRunAbort();
+                RequestRunAbort(WindowRun.controls);
             } else {
-                ResumeRun();
+                ResumeRun(WindowRun.controls);
             }
         }
     }
@@ -105,7 +106,7 @@ protected:
     void SetUp() override {
         savedNcHooks_ = NcUpHooks;
         InstallStopBlockHooks();
-        ResetRunControlFlags();
+        ResetWindowRunControls();
         ResetRunStatus();
         SimulationCallbacks = SimulationHooks{};
         ASSERT_EQ(AllocToolTables(4), 1);
@@ -121,7 +122,7 @@ protected:
         WindowRun.mode = RunMode::kRealCutting;
     }
     void TearDown() override {
-        RequestRunAbort();
+        RequestRunAbort(WindowRun.controls);
         JoinCuttingRun(TestRun);
         FreeStockModel(&StockModels[0]);
         StockModels[0] = StockModel{};
@@ -129,9 +130,9 @@ protected:
         RunTools.tool = CurrentToolRecord{};
         NcUpHooks = savedNcHooks_;
         SimulationCallbacks = SimulationHooks{};
-        ResetRunControlFlags();
+        ResetWindowRunControls();
         AutomaticMode = 0;
-        RunControl.runLogFlag = 0;
+        WindowRun.controls.runLogFlag = 0;
         DrawingSuppressed = 0;
     }
     static void PutTool(int n, std::uint32_t type, float d) {
@@ -172,7 +173,8 @@ TEST_F(SimulationThreadTest, ProgramCutsAStockToItsEnd) {
     const DexelRay ray = ReadDexelRay(m.z, std::int64_t{iy} * m.nx + 20);
     EXPECT_EQ(ray.stamps.back(), 5);
     EXPECT_EQ(ray.flags.back() & 0xF0, RunTools.tool.penBits);
-    EXPECT_EQ(RunControl.simulationState.load(), 0) << "the last step was a rapid without contact";
+    EXPECT_EQ(WindowRun.controls.simulationState.load(), 0)
+        << "the last step was a rapid without contact";
     EXPECT_TRUE(StockInvariantsHold(m, true));
     EXPECT_EQ(ReadRunStatus().steps, TestRun.record.steps);
 }
@@ -374,10 +376,10 @@ TEST_F(SimulationThreadTest, ARunThatDrawsNothingAsksForNoRedraw) {
         testing::BuildBoxStock(&StockModels[0], box, 0.5);
         RunKinematics.pose = MachinePose{};
         RunKinematics.pose.program.axis[2] = 50.0;
-        ResetRunControlFlags();
+        ResetWindowRunControls();
         WindowRun.mode = c.mode;
         DrawingSuppressed = c.suppressed;
-        RunControl.runLogFlag = c.runLog;
+        WindowRun.controls.runLogFlag = c.runLog;
         AutomaticMode = c.automatic;
         ScriptedHost host;
         host.Run();
@@ -402,7 +404,7 @@ TEST_F(SimulationThreadTest, ToolChangesMountByTheChangersMode) {
         SelectCurrentTool(RunSession, RunKinematics, RunTools, 1, 0.5);
         RunKinematics.pose = MachinePose{};
         RunKinematics.pose.program.axis[2] = 50.0;
-        ResetRunControlFlags();
+        ResetWindowRunControls();
         WindowRun.mode = RunMode::kRealCutting;
         FreeStockModel(&StockModels[0]);
         const double box[6] = {0, 0, 0, 40, 30, 10};
@@ -443,7 +445,7 @@ TEST_F(SimulationThreadTest, SkipRunsRedrawEveryFewLines) {
 
 TEST_F(SimulationThreadTest, StopBeforeABlockPausesAndResumes) {
     Program(kSlotProgram);
-    RunControl.pendingStop = 1;
+    WindowRun.controls.pendingStop = 1;
     ScriptedHost host;
     host.Run();
     EXPECT_EQ(host.pauses, 1);
@@ -453,7 +455,7 @@ TEST_F(SimulationThreadTest, StopBeforeABlockPausesAndResumes) {
 
 TEST_F(SimulationThreadTest, AbortDuringAPauseEndsWithoutSteppingTheHeldLine) {
     Program(kSlotProgram);
-    RunControl.pendingStop = 1;
+    WindowRun.controls.pendingStop = 1;
     ScriptedHost host;
     host.onPause = ScriptedHost::kAbort;
     host.Run();
@@ -489,7 +491,7 @@ TEST_F(SimulationThreadTest, StopOptionsPauseBeforeTheirLines) {
     EXPECT_EQ(testing::ZRayTop(StockModels[0], 20, 30), 8.0);
     // Every block stops; an abort at the fourth pause ends the run before the slot is cut.
     Controller.stopOption = 3;
-    ResetRunControlFlags();
+    ResetWindowRunControls();
     WindowRun.mode = RunMode::kRealCutting;
     FreeStockModel(&StockModels[0]);
     const double box[6] = {0, 0, 0, 40, 30, 10};
@@ -502,7 +504,29 @@ TEST_F(SimulationThreadTest, StopOptionsPauseBeforeTheirLines) {
     ASSERT_EQ(host.pausedAt.size(), 5u);
     EXPECT_EQ(host.pausedAt[4], "G01 X20.1 F500.");
     EXPECT_EQ(testing::ZRayTop(StockModels[0], 20, 30), 10.0);
-    EXPECT_EQ(RunControl.pauseRequest.load(), 0);
+    EXPECT_EQ(WindowRun.controls.pauseRequest.load(), 0);
+}
+
+// A run of its own pauses and ends through its own controls: the window's controls show none of
+// its pause, and the window's abort, raised while it waits, does not end it.
+TEST_F(SimulationThreadTest, ARunOfItsOwnPausesAndEndsThroughItsOwnControls) {
+    Program("%\nG90 G00 X-5. Y15.1 Z20.\nZ8.\nM01\nG01 X20.1 F500.\nG00 Z20.\nM30\n%\n");
+    Controller.stopOption = 2;  // M00 and M01
+    DrawingSuppressed = 1;      // nobody serves redraws here
+    CuttingRun run;
+    ASSERT_EQ(StartCuttingRun(run, WindowRunRequest(), [](CuttingRun& r) { RunCutting(r); }), 1);
+    const bool paused = testing::AwaitCondition(
+        [&run] { return run.controls.pauseRequest.load() != 0; }, std::chrono::milliseconds(1));
+    EXPECT_EQ(WindowRun.controls.pauseRequest.load(), 0);
+    RequestRunAbort(WindowRun.controls);
+    if (!paused) {
+        ADD_FAILURE() << "the run did not pause at its M01";
+        RequestRunAbort(run.controls);
+    }
+    ResumeRun(run.controls);
+    JoinCuttingRun(run);
+    EXPECT_EQ(run.result.end, paused ? kRunEndProgram : kRunEndAbort);
+    EXPECT_EQ(testing::ZRayTop(StockModels[0], 20, 30), 8.0);
 }
 
 // A stop mode chosen during a pause is taken at the next stop test: single blocks, then no stop.
@@ -511,11 +535,11 @@ TEST_F(SimulationThreadTest, AStopModeChosenWhilePausedIsTakenAtTheNextStopTest)
     Controller.stopOption = 3;
     RunSession.controller.stopOption = 3;
     ScriptedHost host;
-    host.whilePaused = [] { RunControl.stopModeRequest.store(0); };
+    host.whilePaused = [] { WindowRun.controls.stopModeRequest.store(0); };
     host.Run();
     EXPECT_EQ(TestRun.result.end, kRunEndProgram);
     EXPECT_EQ(host.pauses, 1);
-    EXPECT_EQ(RunControl.stopModeRequest.load(), -1);
+    EXPECT_EQ(WindowRun.controls.stopModeRequest.load(), -1);
     EXPECT_EQ(testing::ZRayTop(StockModels[0], 20, 30), 8.0);
 }
 
@@ -528,7 +552,7 @@ TEST_F(SimulationThreadTest, AnUnattendedRunPassesItsStopsWithALogLine) {
     AutomaticMode = 1;
     const int language = UiLanguage.load();
     UiLanguage = 1;
-    RunControl.stopKeyRequest = 1;
+    WindowRun.controls.stopKeyRequest = 1;
     ScriptedHost host;
     host.Run();
     CloseLogFile();
@@ -536,7 +560,7 @@ TEST_F(SimulationThreadTest, AnUnattendedRunPassesItsStopsWithALogLine) {
     FileLocations.logDirectory.clear();
     EXPECT_EQ(TestRun.result.end, kRunEndProgram);
     EXPECT_EQ(host.pauses, 0);
-    EXPECT_EQ(RunControl.stopKeyRequest.load(), 0);
+    EXPECT_EQ(WindowRun.controls.stopKeyRequest.load(), 0);
     const std::string log = testing::ReadWholeFile(logs.At("mirexa.log"));
     std::size_t count = 0;
     for (std::size_t at = log.find("Stop block passed"); at != std::string::npos;
@@ -574,7 +598,7 @@ TEST_F(SimulationThreadTest, AChangeBetweenStationsShiftsTheNextMovesStart) {
     SelectCurrentTool(RunSession, RunKinematics, RunTools, 1, 0.5);
     RunKinematics.pose = MachinePose{};
     RunKinematics.pose.program.axis[2] = 50.0;
-    ResetRunControlFlags();
+    ResetWindowRunControls();
     WindowRun.mode = RunMode::kRealCutting;
     {
         ScriptedHost host;
@@ -624,7 +648,7 @@ TEST_F(SimulationThreadTest, ResynchronisedBlocksLeaveTheMachineWhereItStands) {
     Controller.g49Mode = 0;
     RunKinematics.pose = MachinePose{};
     RunKinematics.pose.program.axis[2] = 50.0;
-    ResetRunControlFlags();
+    ResetWindowRunControls();
     WindowRun.mode = RunMode::kRealCutting;
     // Setting the plane up takes the tool's point in the plane as the program position, so that
     // switching the plane on (G53.1) moves nothing either.
@@ -756,7 +780,7 @@ TEST_F(SimulationThreadTest, SwitchingPolarInterpolationMakesNoJump) {
         Controller.dialect.number = c.osp;
         RunKinematics.pose = MachinePose{};
         RunKinematics.pose.program.axis[2] = 50.0;
-        ResetRunControlFlags();
+        ResetWindowRunControls();
         WindowRun.mode = RunMode::kRealCutting;
         Program(std::string("%\nG90 G00 X20. Y0 Z20. C30.\n") + c.on + "\nG01 X10. Y5. F100.\n" +
                 c.off + "\nG00 Z25.\nM30\n%\n");
@@ -803,7 +827,7 @@ TEST_F(SimulationThreadTest, DialectToolChangesTakeTheNewToolsLength) {
         SelectCurrentTool(RunSession, RunKinematics, RunTools, 1, 0.5);
         RunKinematics.pose = MachinePose{};
         RunKinematics.pose.program.axis[2] = 50.0;
-        ResetRunControlFlags();
+        ResetWindowRunControls();
         WindowRun.mode = RunMode::kRealCutting;
         Program(c.program);
         ScriptedHost host;
@@ -883,7 +907,7 @@ TEST_F(SimulationThreadTest, MachineCoordinateMovesEndAtTheirMachinePositions) {
         SCOPED_TRACE(c.block);
         RunKinematics.pose = MachinePose{};
         RunKinematics.pose.program.axis[2] = 50.0;
-        ResetRunControlFlags();
+        ResetWindowRunControls();
         WindowRun.mode = RunMode::kRealCutting;
         Program(std::string("%\nG90 G54 G00 X10. Y10. Z20.\n") + c.block + "\nM30\n%\n");
         ScriptedHost host;
@@ -906,13 +930,13 @@ TEST_F(SimulationThreadTest, AbortInARedrawWaitEndsTheMove) {
     host.onRedraw = [&](int redraws) {
         if (redraws == 20) {
             stepsAtAbort = TestRun.record.steps;
-            RequestRunAbort();
+            RequestRunAbort(WindowRun.controls);
         }
     };
     host.Run();
     EXPECT_EQ(TestRun.result.end, kRunEndAbort);
     EXPECT_EQ(TestRun.record.steps, stepsAtAbort);
-    EXPECT_EQ(RunControl.redrawRequest.load(), 0);
+    EXPECT_EQ(WindowRun.controls.redrawRequest.load(), 0);
     EXPECT_EQ(host.redraws, 20);
 }
 
@@ -927,8 +951,8 @@ TEST_F(SimulationThreadTest, RunsEndOnErrorsOverTravelAndMissingSources) {
     }
     Controller = savedController;
     EXPECT_EQ(TestRun.result.end, kRunEndError);
-    EXPECT_EQ(RunControl.runError.load(), 1);
-    ResetRunControlFlags();
+    EXPECT_EQ(WindowRun.controls.runError.load(), 1);
+    ResetWindowRunControls();
     WindowRun.mode = RunMode::kRealCutting;
     // X beyond its stroke on the third step of a line.
     Program("%\nG90 G00 X0 Y0 Z20.\nG01 X10. F100.\nM30\n%\n");
@@ -940,8 +964,8 @@ TEST_F(SimulationThreadTest, RunsEndOnErrorsOverTravelAndMissingSources) {
         host.Run();
     }
     EXPECT_EQ(TestRun.result.end, kRunEndOverTravel);
-    EXPECT_EQ(RunControl.overTravelAxis.load(), 0);
-    ResetRunControlFlags();
+    EXPECT_EQ(WindowRun.controls.overTravelAxis.load(), 0);
+    ResetWindowRunControls();
     CurrentMachine.strokes.enabled[0] = 0;
     DefinitionFiles.ncProgramFile = scratch_.At("missing.nc");
     {

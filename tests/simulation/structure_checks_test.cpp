@@ -363,7 +363,7 @@ TEST_F(SweepFlags, TheHookChecksTheSessionItIsGivenNotTheBoundRecords) {
         EXPECT_EQ(AnyInterferenceFlagSet(TestRun.cutting.flags), 0)
             << "the run's own pose is clear";
 
-        SimulationCallbacks.checkStructures(TestRun.cutting, *other, CurrentStockSlot());
+        CheckStructuresAtStep(TestRun.cutting, *other, CurrentStockSlot());
         EXPECT_EQ(
             std::memcmp(TestRun.cutting.flags.structure, onRun.structure, sizeof onRun.structure),
             0);

@@ -7,6 +7,7 @@
 
 #include "config/config_records.h"
 #include "nc/nc_session.h"
+#include "services/shared_state.h"
 #include "simulation/run_control.h"
 #include "stock/stock_model.h"
 #include "support/bounded_wait.h"
@@ -54,7 +55,8 @@ int ServeTestCutToItsEnd(const std::function<void()>& serve, std::chrono::micros
     if (ended == 0) {
         ADD_FAILURE() << "waited " << testing::kWaitBound.count()
                       << " s in vain for the run's end; the run is aborted";
-        RequestRunAbort();  // which also ends the run's waits for redraws and pauses
+        RequestRunAbort(
+            WindowRun.controls);  // which also ends the run's waits for redraws and pauses
         if (!testing::AwaitCondition([] { return CuttingRunFinished(TestRun) != 0; }, poll)) {
             std::fprintf(stderr, "the run did not end after its abort either\n");
             std::abort();
@@ -62,6 +64,42 @@ int ServeTestCutToItsEnd(const std::function<void()>& serve, std::chrono::micros
     }
     JoinCuttingRun(TestRun);
     return ended;
+}
+
+namespace {
+
+void (*StepWatcher)() = nullptr;
+
+void WatchAndServeRedraw() {
+    if (StepWatcher != nullptr) {
+        StepWatcher();
+    }
+    TestRun.controls.redrawRequest = 0;
+}
+
+}  // namespace
+
+StepWatch::StepWatch(void (*watch)())
+    : mode_(TestRun.mode.load()),
+      skipView_(Settings.skipView),
+      runLogFlag_(TestRun.controls.runLogFlag.load()),
+      drawingSuppressed_(DrawingSuppressed.load()),
+      redrawRaised_(TestRun.controls.redrawRaised.load()) {
+    StepWatcher = watch;
+    TestRun.mode = RunMode::kRealCutting;
+    Settings.skipView = 1;
+    TestRun.controls.runLogFlag = 0;
+    DrawingSuppressed = 0;
+    TestRun.controls.redrawRaised = WatchAndServeRedraw;
+}
+
+StepWatch::~StepWatch() {
+    TestRun.controls.redrawRaised = redrawRaised_;
+    DrawingSuppressed = drawingSuppressed_;
+    TestRun.controls.runLogFlag = runLogFlag_;
+    Settings.skipView = skipView_;
+    TestRun.mode = mode_;
+    StepWatcher = nullptr;
 }
 
 }  // namespace mirexa

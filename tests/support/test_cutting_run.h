@@ -4,6 +4,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstdint>
 #include <functional>
 
 #include "simulation/cutting_run.h"
@@ -32,5 +33,24 @@ int StartTestCut(bool prepare = false);
 // does not end either ends the process with that failure, as a join would hang. Returns 1 when
 // the run ended by itself.
 int ServeTestCutToItsEnd(const std::function<void()>& serve, std::chrono::microseconds poll);
+
+// Calls watch at every step TestRun makes while the watch lives, as the window sees the steps: a
+// run in real cutting with SKIP VIEW 1 asks for a redraw after each step, which the watch serves
+// at once on the run's thread (the pose is the step's then). It sets the mode, the interval and
+// the drawing flags for that, and puts them back at its end.
+class StepWatch {
+public:
+    explicit StepWatch(void (*watch)());
+    ~StepWatch();
+    StepWatch(const StepWatch&) = delete;
+    StepWatch& operator=(const StepWatch&) = delete;
+
+private:
+    RunMode mode_;
+    std::int32_t skipView_;
+    std::int32_t runLogFlag_;
+    int drawingSuppressed_;
+    void (*redrawRaised_)();
+};
 
 }  // namespace mirexa

@@ -121,16 +121,16 @@ int RunSimulation(CuttingRun& run, StockModel* stock) {
     request.mode = RunMode::kSkipCutting;
     StartCuttingRun(run, std::move(request));
     while (CuttingRunFinished(run) == 0) {
-        ServeRedrawRequest(nullptr);
-        if (RunControl.pauseRequest.load() != 0) {
-            ResumeRun();
+        ServeRedrawRequest(run.controls, nullptr);
+        if (run.controls.pauseRequest.load() != 0) {
+            ResumeRun(run.controls);
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
     JoinCuttingRun(run);
     // No window sets a start point: an alarm or an abort returns to where the run started.
     const RunStartPoint start;
-    return FinishRun(run, start, nullptr, RunControl.abortRequest.load() != 0 ? 1 : 0);
+    return FinishRun(run, start, nullptr, WindowRun.controls.abortRequest.load() != 0 ? 1 : 0);
 }
 
 int Main(int argc, char** argv) {
@@ -160,13 +160,12 @@ int Main(int argc, char** argv) {
     for (int i = 0; i < 5; ++i) {
         RunKinematics.pose.program.axis[i] = Settings.controlPoint[i];
     }
-    ResetRunControlFlags();
-    RunControl.runLogFlag = 1;
     AutomaticMode = 1;  // nobody there: alarms and reports are named in the log
     DrawingSuppressed = 1;
     const double before = DexelFamilyVolume(stock, kDexelViewZ);
     const auto start = std::chrono::steady_clock::now();
     CuttingRun run;
+    run.controls.runLogFlag = 1;
     const int alarm = RunSimulation(run, &stock);
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();

@@ -153,10 +153,9 @@ int RunProgram(StockModel* stock) {
     for (int i = 0; i < 5; ++i) {
         RunKinematics.pose.program.axis[i] = Settings.controlPoint[i];
     }
-    ResetRunControlFlags();
-    RunControl.runLogFlag = 1;
     DrawingSuppressed = 1;
     CuttingRun run;
+    run.controls.runLogFlag = 1;
     RunRequest request;
     request.session = &RunSession;
     request.stock = stock;
@@ -164,14 +163,14 @@ int RunProgram(StockModel* stock) {
     request.mode = RunMode::kResult;
     StartCuttingRun(run, std::move(request), [](CuttingRun& r) { RunCutting(r); });
     while (CuttingRunFinished(run) == 0) {
-        ServeRedrawRequest(nullptr);
-        if (RunControl.pauseRequest.load() != 0) {
-            ResumeRun();
+        ServeRedrawRequest(run.controls, nullptr);
+        if (run.controls.pauseRequest.load() != 0) {
+            ResumeRun(run.controls);
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
     JoinCuttingRun(run);
-    RunControl.runLogFlag = 0;
+    WindowRun.controls.runLogFlag = 0;
     DrawingSuppressed = 0;
     ReleaseCuttingBuffers();
     return run.result.end;

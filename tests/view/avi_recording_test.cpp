@@ -20,6 +20,7 @@
 #include "platform/message_box.h"
 #include "platform/write_faults.h"
 #include "services/shared_state.h"
+#include "simulation/cutting_run.h"
 #include "simulation/run_control.h"
 #include "simulation/run_ui_hooks.h"
 #include "simulation/simulation_hooks.h"
@@ -73,7 +74,7 @@ protected:
         ViewPixelSource = FakePixels;
         CaptureReadBuffer = 0;
         ViewCallbacks = ViewHooks{};
-        RunControl.simulationState = 1;
+        WindowRun.controls.simulationState = 1;
         RunSession.run.status.error = 0;
         ResetRunStatus();
         ToolFile.currentTool = 1;
@@ -93,7 +94,7 @@ protected:
         SetMessageBoxResponder(previousResponder_);
         saved_.Restore();
         ViewCallbacks = ViewHooks{};
-        RunControl.simulationState = 1;
+        WindowRun.controls.simulationState = 1;
         ResetRunStatus();
         RunKinematics.pose = MachinePose{};
     }
@@ -209,9 +210,9 @@ TEST_F(AviRecordingTest, TriggersFireOnChangeAlarmsForceAFrameAndUpdateWritesEve
     EXPECT_EQ(WriteAviFrame(), 1);
     EXPECT_EQ(WriteAviFrame(), 0);
     // An alarm step or an interpreter error forces a frame, though nothing changed.
-    RunControl.simulationState = 4;
+    WindowRun.controls.simulationState = 4;
     EXPECT_EQ(WriteAviFrame(), 1);
-    RunControl.simulationState = 1;
+    WindowRun.controls.simulationState = 1;
     EXPECT_EQ(WriteAviFrame(), 0);
     RunSession.run.status.error = 7;
     EXPECT_EQ(WriteAviFrame(), 1);

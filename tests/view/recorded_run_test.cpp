@@ -103,17 +103,17 @@ TEST(RecordedRun, ACutSlotIsRecordedAsAPlayableVideo) {
     for (int i = 0; i < 5; ++i) {
         RunKinematics.pose.program.axis[i] = Settings.controlPoint[i];
     }
-    ResetRunControlFlags();
+    ResetWindowRunControls();
     WindowRun.mode = RunMode::kSkipCutting;
-    RunControl.runLogFlag = 0;
+    WindowRun.controls.runLogFlag = 0;
     DrawingSuppressed = 0;
     RedrawsServed = 0;
     StartTestCut();
     ServeTestCutToItsEnd(
         [] {
-            ServeRedrawRequest(RenderAndRecord);
-            if (RunControl.pauseRequest.load() != 0) {
-                ResumeRun();
+            ServeRedrawRequest(WindowRun.controls, RenderAndRecord);
+            if (WindowRun.controls.pauseRequest.load() != 0) {
+                ResumeRun(WindowRun.controls);
             }
         },
         std::chrono::milliseconds(1));

@@ -603,7 +603,7 @@ TEST(StockRebuild, APaintWhileARunCutsLeavesTheCutBlocksToTheRunsFrame) {
     TopView top;
     StockModel& model = top.Model();
     ASSERT_EQ(top.view.Render(), 1);
-    ResetRunControlFlags();
+    ResetWindowRunControls();
     const double floor[3] = {0, 0, -5.5};
     std::atomic<int> step{0};  // 1: the thread has cut and cuts on; 2: the test has painted
     const auto cutAndDraw = [&](CuttingRun&) {
@@ -611,18 +611,18 @@ TEST(StockRebuild, APaintWhileARunCutsLeavesTheCutBlocksToTheRunsFrame) {
         CarveBox(&model, cutLo, cutHi, Pen(3));
         step = 1;
         WaitUntil([&] { return step.load() == 2; });
-        RequestRedrawAndWait();
+        RequestRedrawAndWait(WindowRun.controls);
     };
-    CuttingRun run;
+    CuttingRun& run = WindowRun;  // the window's: only its run hands the view its stock
     // However the test ends, the thread is released and joined.
     struct EndRun {
         CuttingRun& run;
         std::atomic<int>& step;
         ~EndRun() {
             step = 2;
-            RequestRunAbort();
+            RequestRunAbort(WindowRun.controls);
             JoinCuttingRun(run);
-            ResetRunControlFlags();
+            ResetWindowRunControls();
         }
     } end{run, step};
     ASSERT_EQ(StartCuttingRun(run, RunRequest{}, cutAndDraw), 1);
@@ -633,11 +633,11 @@ TEST(StockRebuild, APaintWhileARunCutsLeavesTheCutBlocksToTheRunsFrame) {
     EXPECT_EQ(testing::CountDirtyBlocks(model), cut);
     EXPECT_TRUE(ColorNear(top.view.PixelAt(floor), top.Expected(GlColors.pens[0])));
     step = 2;
-    ASSERT_TRUE(WaitUntil([] { return RunControl.redrawRequest.load() != 0; }));
+    ASSERT_TRUE(WaitUntil([] { return WindowRun.controls.redrawRequest.load() != 0; }));
     ASSERT_EQ(top.view.Render(), 1);
     EXPECT_EQ(testing::CountDirtyBlocks(model), 0);
     EXPECT_TRUE(ColorNear(top.view.PixelAt(floor), top.Expected(GlColors.pens[3])));
-    ServeRedrawRequest(nullptr);
+    ServeRedrawRequest(WindowRun.controls, nullptr);
 }
 
 }  // namespace

@@ -18,6 +18,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -116,7 +117,7 @@ protected:
         testing::ResetDefinitionState();
         RunSession.controller = NcControllerView{};
         InstallNcServiceHooks();
-        ResetRunControlFlags();
+        ResetWindowRunControls();
         SimulationCallbacks = SimulationHooks{};
         ToolPathDisplay = ToolPathOptions{};
         CurrentMachine = MachineGeometry{};
@@ -144,7 +145,7 @@ protected:
         SimulationCallbacks = SimulationHooks{};
         TestRun.reports.toolLength = ToolLengthReportOutput{};
         ToolPathDisplay = ToolPathOptions{};
-        ResetRunControlFlags();
+        ResetWindowRunControls();
         DisplayUnitFactor = 1.0;
     }
     static void PutTool(int n, std::uint32_t type, float d) {
@@ -292,7 +293,7 @@ TEST_F(ToolPathTest, InterpreterErrorKeepsTheMovesBeforeItAndSetsTheStopFlag) {
     PathRecord r;
     EXPECT_EQ(Trace(&r), kToolPathError);
     EXPECT_EQ(LastToolPath.error, kNcErrorFeedZero);
-    EXPECT_EQ(RunControl.runError.load(), 1);
+    EXPECT_EQ(WindowRun.controls.runError.load(), 1);
     ASSERT_EQ(r.strips.size(), 1u);
     EXPECT_EQ(r.strips[0].points.back()[0], 10.0);
 }
@@ -355,7 +356,9 @@ TEST_F(ToolPathTest, DrawingWritesNoReportLines) {
     SimulationCallbacks.writeLimitLogLine = [](NcSession&, RunReports&, const char*) {
         ++hookCalls;
     };
-    SimulationCallbacks.writeInterferenceReport = [](NcSession&, RunReports&) { ++hookCalls; };
+    SimulationCallbacks.writeInterferenceReport = [](NcSession&, RunReports&, RunControls&) {
+        ++hookCalls;
+    };
     SimulationCallbacks.recordInterferenceBreak = [](const CuttingState&, NcSession&,
                                                      const StockModel*,
                                                      RunReports&) { return ++hookCalls, 0; };
@@ -423,10 +426,10 @@ TEST_F(ToolPathTest, NestedDrawingsAndDrawingsDuringARunAreRefused) {
     RunSession.run.dataCheckActive = 0;
     // An abort during the drawing ends it after the move, and is not left set for a run.
     PathRecord aborted;
-    aborted.onVertex = [](PathRecord*) { RunControl.abortRequest = 1; };
+    aborted.onVertex = [](PathRecord*) { WindowRun.controls.abortRequest = 1; };
     EXPECT_EQ(Trace(&aborted), kToolPathAborted);
     EXPECT_EQ(aborted.strips.size(), 1u);
-    EXPECT_EQ(RunControl.abortRequest.load(), 0);
+    EXPECT_EQ(WindowRun.controls.abortRequest.load(), 0);
     // No program: nothing drawn.
     DefinitionFiles.ncProgramFile = scratch_.At("missing.nc");
     PathRecord none;
@@ -447,7 +450,7 @@ TEST_F(ToolPathTest, KeysReachTheirWindowAndOtherMessagesWait) {
         if (m == WM_KEYDOWN || m == WM_COMMAND) {
             seen.push_back(m);
             if (m == WM_KEYDOWN) {
-                RunControl.abortRequest = 1;  // the stop key
+                WindowRun.controls.abortRequest = 1;  // the stop key
             } else if (IsToolPathDrawing() != 0) {
                 ++commandsDuringPath;
             }
@@ -600,19 +603,14 @@ TEST_F(ToolPathTest, SamplePathIsTheSimulationsStepPoints) {
     // The same program cut by the simulation thread, every step's tool point recorded.
     static std::vector<std::array<double, 3>> steps;
     steps.clear();
-    SimulationCallbacks.checkStructures = [](CuttingState&, const NcSession& session,
-                                             const StockModel*) {
-        const double* p = session.kinematics->pose.tool.point;
-        steps.push_back({p[0], p[1], p[2]});
-    };
     BindDexelGridViews(&stock, TestRun.cutting.views);
-    WindowRun.mode = RunMode::kSkipCutting;
-    RunControl.runLogFlag = 1;
-    DrawingSuppressed = 1;
-    RunTestCut();
-    RunControl.runLogFlag = 0;
-    DrawingSuppressed = 0;
-    WindowRun.mode = RunMode::kIdle;
+    {
+        const StepWatch watch([] {
+            const double* p = RunKinematics.pose.tool.point;
+            steps.push_back({p[0], p[1], p[2]});
+        });
+        RunTestCut();
+    }
     ReleaseCuttingBuffers();
     BindDexelGridViews(nullptr, TestRun.cutting.views);
     ASSERT_EQ(TestRun.result.end, kRunEndProgram);
@@ -658,20 +656,17 @@ SampleRunOutcome CutSampleWithStops(const std::string& stockPath, bool drawAtSto
     Controller.stopStrings = {"T1 M06", "T4 M06"};
     StockModel& stock = StockModels[0];
     RunSteps.clear();
-    SimulationCallbacks.checkStructures = [](CuttingState&, const NcSession& session,
-                                             const StockModel*) {
-        const double* p = session.kinematics->pose.tool.point;
-        RunSteps.push_back({p[0], p[1], p[2]});
-    };
     BindDexelGridViews(&stock, TestRun.cutting.views);
-    ResetRunControlFlags();
-    WindowRun.mode = RunMode::kRealCutting;
-    RunControl.runLogFlag = 1;
-    DrawingSuppressed = 1;
+    ResetWindowRunControls();
+    std::optional<StepWatch> watch;
+    watch.emplace([] {
+        const double* p = RunKinematics.pose.tool.point;
+        RunSteps.push_back({p[0], p[1], p[2]});
+    });
     StartTestCut();
     ServeTestCutToItsEnd(
         [&out, drawAtStops] {
-            if (RunControl.pauseRequest.load() != 0) {
+            if (WindowRun.controls.pauseRequest.load() != 0) {
                 if (drawAtStops) {
                     for (const int variant : {0, 1}) {
                         PathRecord path;
@@ -679,13 +674,11 @@ SampleRunOutcome CutSampleWithStops(const std::string& stockPath, bool drawAtSto
                         EXPECT_GT(path.strips.size(), 10u);
                     }
                 }
-                ResumeRun();
+                ResumeRun(WindowRun.controls);
             }
         },
         std::chrono::microseconds(200));
-    RunControl.runLogFlag = 0;
-    DrawingSuppressed = 0;
-    WindowRun.mode = RunMode::kIdle;
+    watch.reset();
     ReleaseCuttingBuffers();
     BindDexelGridViews(nullptr, TestRun.cutting.views);
     out.steps = RunSteps;

@@ -70,7 +70,7 @@ protected:
         ASSERT_TRUE(view_.ok());
         ResetConfigurationRecords();
         ResetViewWindowState();
-        ResetRunControlFlags();
+        ResetWindowRunControls();
         // No work offset: a program an earlier test ran may have left its offsets behind.
         WorkOffsetSource = WorkOffsetHooks{};
         ReleaseAllKeys();
@@ -113,7 +113,7 @@ protected:
         ReleaseMouseCapture();
         UseManualClock(0);
         ResetViewWindowState();
-        ResetRunControlFlags();
+        ResetWindowRunControls();
     }
     void Key(unsigned code, int character = 0) {
         SendWindowMessage(window_, WM_KEYDOWN, code, character);
@@ -442,14 +442,14 @@ TEST_F(ViewWindowTest, RunKeysTabAndTheStopKey) {
 
     // The pause key (Ctrl by default) is no abort: Ctrl+drag zooms during a run.
     WindowRun.mode = RunMode::kRealCutting;
-    RunControl.pauseRequest = 1;
+    WindowRun.controls.pauseRequest = 1;
     Key(VK_CONTROL);
-    EXPECT_EQ(RunControl.abortRequest.load(), 0);
+    EXPECT_EQ(WindowRun.controls.abortRequest.load(), 0);
     EXPECT_EQ(IsWindowTimerRunning(main_, kViewRunTimerId), 0);
     // The abort key (Esc by default) during a run aborts it and starts the run timer.
     Key(VK_ESCAPE);
-    EXPECT_EQ(RunControl.abortRequest.load(), 1);
-    EXPECT_EQ(RunControl.pauseRequest.load(), 0);
+    EXPECT_EQ(WindowRun.controls.abortRequest.load(), 1);
+    EXPECT_EQ(WindowRun.controls.pauseRequest.load(), 0);
     EXPECT_EQ(IsWindowTimerRunning(main_, kViewRunTimerId), 1);
     StopWindowTimer(main_, kViewRunTimerId);
     selected = 0;
@@ -677,7 +677,7 @@ TEST_F(ViewWindowTest, RunKeysStepTheRedrawIntervalAndResumeAPause) {
 
     Key('G');  // no stop pending: the run timer stays off
     EXPECT_EQ(IsWindowTimerRunning(main_, kViewRunTimerId), 0);
-    RunControl.pendingStop = 1;
+    WindowRun.controls.pendingStop = 1;
     Key('G');
     EXPECT_EQ(IsWindowTimerRunning(main_, kViewRunTimerId), 1);
     StopWindowTimer(main_, kViewRunTimerId);
