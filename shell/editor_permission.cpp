@@ -204,11 +204,18 @@ int MayStartSettingsCommand(WindowHandle owner, const SettingsCommand& command) 
                                "実行ファイルについて保存されます。「いいえ」の場合は、次回に再度"
                                "確認します。"),
         EDITION_NAME, MBX_YESNO | MBX_ICONQUESTION | MBX_DEFBUTTON2 | MBX_TOPMOST);
-    if (answer != MBX_IDYES) {
-        AppendLogEntry(
-            InLanguage(std::string(words.logged) + " not allowed, not started: ",
-                       std::string("許可されていない") + words.japanese + "のため起動しません: ") +
-            line + "\n");
+    // The Yes is for the files as they were while the question showed: one replaced meanwhile
+    // is not started (the next request asks about it).
+    const bool unchanged =
+        answer == MBX_IDYES && commandKey + "\t" + BoundFilesField(command) == key;
+    if (!unchanged) {
+        AppendLogEntry(InLanguage(std::string(words.logged) +
+                                      (answer == MBX_IDYES ? " changed while asked, not started: "
+                                                           : " not allowed, not started: "),
+                                  std::string(answer == MBX_IDYES ? "確認中に変更された"
+                                                                  : "許可されていない") +
+                                      words.japanese + "のため起動しません: ") +
+                       line + "\n");
         return 0;
     }
     std::lock_guard lock(answersMutex);

@@ -41,10 +41,11 @@ const int kRasteriserOnCallingThread = setenv("LP_NUM_THREADS", "0", 0);
 
 // What the user at the desktop did and saw.
 struct DesktopSession {
-    std::string chosen;              // the file the file dialog answers with
-    std::vector<std::string> boxes;  // every box shown, in order
-    int answer = MBX_IDNO;           // the answer to a question
-    std::function<void()> work;      // what the user does, once, at the first close
+    std::string chosen;                // the file the file dialog answers with
+    std::vector<std::string> boxes;    // every box shown, in order
+    int answer = MBX_IDNO;             // the answer to a question
+    std::function<void()> work;        // what the user does, once, at the first close
+    std::function<void()> whileAsked;  // what happens while a question shows
     int closes = 0;
 } desk;
 
@@ -57,6 +58,9 @@ void ActAtTheDesktop(const WindowMessage& m) {
         [](const FileDialogRequest&) { return FileDialogResult{.ok = 1, .path = desk.chosen}; });
     const MessageBoxResponder box = SetMessageBoxResponder([](const MessageBoxRequest& request) {
         desk.boxes.push_back(request.text);
+        if (desk.whileAsked) {
+            desk.whileAsked();
+        }
         return (request.style & MBX_YESNO) != 0 ? desk.answer : MBX_IDOK;
     });
     desk.work();
@@ -162,7 +166,17 @@ TEST_F(UserPromptsTest, AKeptYesHoldsForTheProgramAllowedNotForAnotherUnderItsNa
     const std::string marks =
         "#!/bin/sh\nd=\"$(dirname \"$0\")\"\necho \"$@\" > \"$d/%s.$$\" && "
         "mv \"$d/%s.$$\" \"$d/%s\"\n";
+    // Another ed.sh unpacked in place of the last, at a later tick of the coarse clock the
+    // system stamps change times from (as any later unpacking is).
     auto unpackEditor = [&](const char* mark) {
+        struct stat last = {};
+        stat(scratch.At("ed.sh").c_str(), &last);
+        ASSERT_TRUE(testing::AwaitCondition([&] {
+            struct stat tick = {};
+            return stat(scratch.Write("tick", "x").c_str(), &tick) == 0 &&
+                   (tick.st_ctim.tv_sec != last.st_ctim.tv_sec ||
+                    tick.st_ctim.tv_nsec != last.st_ctim.tv_nsec);
+        }));
         char text[256];
         std::snprintf(text, sizeof text, marks.c_str(), mark, mark, mark);
         fs::remove(scratch.At("ed.sh"));
@@ -189,19 +203,6 @@ TEST_F(UserPromptsTest, AKeptYesHoldsForTheProgramAllowedNotForAnotherUnderItsNa
     // Kept with the file: the next start of the program asks no more.
     StartsUnaskedInTheNextProcess(open, "allowed");
     // The next job's folder brings its own ed.sh, unpacked over the one allowed.
-    const struct stat before = [&] {
-        struct stat info = {};
-        stat(scratch.At("ed.sh").c_str(), &info);
-        return info;
-    }();
-    ASSERT_TRUE(testing::AwaitCondition([&] {
-        // The change times come from a coarse clock; the next unpacking comes at a later tick.
-        scratch.Write("tick", "x");
-        struct stat info = {};
-        return stat(scratch.At("tick").c_str(), &info) == 0 &&
-               (info.st_ctim.tv_sec != before.st_ctim.tv_sec ||
-                info.st_ctim.tv_nsec != before.st_ctim.tv_nsec);
-    }));
     unpackEditor("other");
     ForgetEditorAnswers();
     desk.boxes.clear();
@@ -212,6 +213,17 @@ TEST_F(UserPromptsTest, AKeptYesHoldsForTheProgramAllowedNotForAnotherUnderItsNa
     EXPECT_NE(desk.boxes[0].find("allowed before"), std::string::npos) << desk.boxes[0];
     EXPECT_NE(Log().find("Editor command not allowed, not started: ./ed.sh"), std::string::npos);
     EXPECT_FALSE(fs::exists(scratch.At("other")));
+    // A Yes to the file shown does not start another unpacked while the question showed.
+    desk.boxes.clear();
+    desk.answer = MBX_IDYES;
+    desk.whileAsked = [&] { unpackEditor("meanwhile"); };
+    RunAsUser(open);
+    desk.whileAsked = {};
+    ASSERT_EQ(desk.boxes.size(), 1u);
+    EXPECT_NE(Log().find("Editor command changed while asked, not started: ./ed.sh"),
+              std::string::npos)
+        << Log();
+    EXPECT_FALSE(fs::exists(scratch.At("meanwhile")));
 }
 
 // The view's X key starts a second instance with the words of [ExecSelf] EXEC_OPTION: words a
