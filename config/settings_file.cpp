@@ -530,7 +530,7 @@ int ReadSettingsFrom(const std::string& currentDirectory, const std::string& pro
     ReadDefineDrawingAndCheckSettings(path, messages);
     ReadDefinitionFileNames(table, messages);
     ReadEditorSection(SectionReader{path, "ExecEditor"});
-    Settings.selfOption = SectionReader{path, "ExecSelf"}.Text("EXEC_OPTION", "/X2 ZAZUD!.NC");
+    Settings.selfOption = SectionReader{path, "ExecSelf"}.Text("EXEC_OPTION", kDefaultSelfOption);
     ReadDefineViewAndMagazineSettings(path, messages);
     ReadVideoSection(SectionReader{path, "Video"});
     ReadMouseSection(SectionReader{path, "Mouse"});

@@ -52,6 +52,10 @@ int ParseInitialSizeSetting(const char* value, StockDefinition* stock);
 int ParseInitialSize2Setting(const char* value, StockDefinition* stock);
 int ParseCylinderSetting(const char* value, StockDefinition* stock);
 
+// The [ExecSelf] EXEC_OPTION of a settings file that gives none (Settings.selfOption's default):
+// the second instance runs the program directory's ZAZUD!.NC in batch mode 2.
+inline constexpr char kDefaultSelfOption[] = "/X2 ZAZUD!.NC";
+
 // Reads the settings file at start-up, after ParseCommandLine, into Settings, DefinitionFiles,
 // InitialStock, StlImport, Checks, LiveColors, DisplayModes, DexelPitch, InfoPanel and
 // FileLocations, skipping the keys the command line gave. currentDirectory and programPath are

@@ -277,6 +277,28 @@ int OpenCommandSocket(const std::string& path, int timeoutMs, CommandSocketListe
     return 1;
 }
 
+int TakeCommandSocketWhenFree(const std::string& path, int retryMs, CommandSocketWatch* watch,
+                              CommandSocketListener* listener) {
+    struct stat info = {};
+    const int present = lstat(path.c_str(), &info) == 0 ? 1 : 0;
+    const unsigned long long device = present ? info.st_dev : 0;
+    const unsigned long long inode = present ? info.st_ino : 0;
+    const long long now = std::chrono::duration_cast<std::chrono::milliseconds>(
+                              std::chrono::steady_clock::now().time_since_epoch())
+                              .count();
+    const bool first = watch->looked == 0;
+    const bool changed =
+        !first && (present != watch->present || device != watch->device || inode != watch->inode);
+    *watch =
+        CommandSocketWatch{1, present, device, inode, first ? now + retryMs : watch->nextTryMs};
+    if (first ? present != 0 : !changed && now < watch->nextTryMs) {
+        return 0;
+    }
+    watch->nextTryMs = now + retryMs;
+    std::string why;
+    return OpenCommandSocket(path, 0, listener, &why);
+}
+
 void CloseCommandSocket(CommandSocketListener* listener) {
     if (listener->fd < 0) {
         return;

@@ -59,6 +59,22 @@ struct CommandSocketListener {
 // and its queue of connections is full). Returns 1 when listening.
 int OpenCommandSocket(const std::string& path, int timeoutMs, CommandSocketListener* listener,
                       std::string* why);
+// What a window that found the socket taken remembers of its file between looks.
+struct CommandSocketWatch {
+    int looked = {};   // 1 after the first look
+    int present = {};  // the file was there at the last look
+    unsigned long long device = {};
+    unsigned long long inode = {};
+    long long nextTryMs = {};  // on the steady clock (ms)
+};
+
+// Listens on path once it is free, without troubling the window that holds it: the first call
+// only notes the file (and tries when there is none); a later call tries when the file went or is
+// another since the last look (its window ended, another took the name), else only every retryMs
+// (ms; a window that ended without removing it). A try waits for no window (OpenCommandSocket
+// with no time). Returns 1 when listening.
+int TakeCommandSocketWhenFree(const std::string& path, int retryMs, CommandSocketWatch* watch,
+                              CommandSocketListener* listener);
 // Stops listening and removes the socket file when it is still the one this listener made.
 void CloseCommandSocket(CommandSocketListener* listener);
 

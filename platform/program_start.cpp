@@ -2,8 +2,13 @@
 #include "platform/program_start.h"
 
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
 #include <new>
 #include <system_error>
 #include <thread>
@@ -12,7 +17,48 @@ extern char** environ;
 
 namespace mirexa {
 
-int StartDetachedProgram(std::vector<std::string> words, const std::string& directory) {
+namespace {
+
+// The absolute path of a regular file the user may execute, links resolved; empty otherwise.
+std::string ExecutableFile(const std::filesystem::path& path) {
+    struct stat info = {};
+    if (stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode) ||
+        access(path.c_str(), X_OK) != 0) {
+        return {};
+    }
+    std::error_code error;
+    const std::filesystem::path resolved = std::filesystem::canonical(path, error);
+    return error ? std::string() : resolved.string();
+}
+
+}  // namespace
+
+std::string FindProgramFile(const std::string& word, const std::string& directory) {
+    if (word.empty()) {
+        return {};
+    }
+    std::error_code error;
+    const std::filesystem::path base =
+        directory.empty() ? std::filesystem::current_path(error) : std::filesystem::path(directory);
+    if (word.find('/') != std::string::npos) {
+        return ExecutableFile(base / word);
+    }
+    const char* variable = std::getenv("PATH");
+    const std::string folders = variable != nullptr ? variable : "/bin:/usr/bin";
+    for (std::size_t begin = 0; begin <= folders.size();) {
+        const std::size_t end = std::min(folders.find(':', begin), folders.size());
+        const std::string folder = folders.substr(begin, end - begin);
+        begin = end + 1;
+        const std::string found = ExecutableFile(base / (folder.empty() ? "." : folder) / word);
+        if (!found.empty()) {
+            return found;
+        }
+    }
+    return {};
+}
+
+int StartDetachedProgram(std::vector<std::string> words, const std::string& directory,
+                         const std::string& programFile) {
     if (words.empty()) {
         return 0;
     }
@@ -27,7 +73,8 @@ int StartDetachedProgram(std::vector<std::string> words, const std::string& dire
         posix_spawn_file_actions_addchdir_np(&actions, directory.c_str());
     }
     pid_t child = 0;
-    const int started = posix_spawnp(&child, argv[0], &actions, nullptr, argv.data(), environ);
+    const char* file = programFile.empty() ? argv[0] : programFile.c_str();
+    const int started = posix_spawnp(&child, file, &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     if (started != 0) {
         return 0;

@@ -263,8 +263,14 @@ int OpenNcInEditor(WindowHandle owner, int line) {
     }
     // The program and its words come from the settings file whoever drives the editor later (a
     // plug-in's rewrite included): asked about first, and nothing is written before the answer.
-    if (!MayStartEditorCommand(owner, Settings.editorProgram + " " + Settings.editorOption,
-                               words)) {
+    // The file asked about is the one that runs.
+    const std::string programFile = words.empty() ? std::string() : FindProgramFile(words[0], "");
+    if (programFile.empty()) {
+        SayCannotStart(owner, Settings.editorProgram);
+        return 0;
+    }
+    if (!MayStartEditorCommand(owner, Settings.editorProgram + " " + Settings.editorOption, words,
+                               programFile)) {
         return 0;
     }
     if (k.kind != kEditorPlain && k.kind != kEditorPlugin && pluginLoaded) {
@@ -284,7 +290,7 @@ int OpenNcInEditor(WindowHandle owner, int line) {
         }
         WriteJumpMacro(e, 1);
     }
-    if (!StartDetachedProgram(words, "")) {
+    if (!StartDetachedProgram(words, "", programFile)) {
         SayCannotStart(owner, Settings.editorProgram);
         return 0;
     }
@@ -396,10 +402,15 @@ int OpenFileInEditor(WindowHandle owner, const std::string& program, const std::
     }
     std::vector<std::string> words = SplitCommandWords(program);
     words.push_back(file);
-    if (words.size() >= 2 && !MayStartEditorCommand(owner, program, words)) {
+    const std::string programFile = words.size() >= 2 ? FindProgramFile(words[0], "") : "";
+    if (programFile.empty()) {
+        SayCannotStart(owner, program);
         return 0;
     }
-    if (words.size() < 2 || !StartDetachedProgram(words, "")) {
+    if (!MayStartEditorCommand(owner, program, words, programFile)) {
+        return 0;
+    }
+    if (!StartDetachedProgram(words, "", programFile)) {
         SayCannotStart(owner, program);
         return 0;
     }

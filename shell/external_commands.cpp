@@ -5,10 +5,12 @@
 #include <algorithm>
 #include <atomic>
 #include <charconv>
+#include <chrono>
 #include <cstdio>
 #include <iterator>
 #include <new>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/command_socket.h"
@@ -36,9 +38,15 @@ constexpr unsigned kSendableCommands[] = {
 };
 
 constexpr int kPollMs = 200;  // how often the receiver looks for its stop (ms)
+// How often a window whose socket another window holds tries it while its file stays (ms).
+constexpr int kRetakeMs = 5000;
 
 WorkerThread receiverThread;
+// The receiver thread's while it runs (and the user-interface thread's before and after): the
+// socket path, its listener, closed while another window holds the socket, and the watch on it.
+std::string socketPath;
 CommandSocketListener listener;
+CommandSocketWatch socketWatch;
 std::atomic<int> receiverStopping{0};
 
 // The command id of a line: decimal digits only; 0 when the line is none.
@@ -49,8 +57,21 @@ unsigned ReadCommandId(const std::string& text) {
     return text.empty() || error != std::errc{} || stop != end ? 0 : id;
 }
 
+// A window that started while another held the display's socket takes it when that window ends.
+void TakeFreedSocket() {
+    if (TakeCommandSocketWhenFree(socketPath, kRetakeMs, &socketWatch, &listener)) {
+        AppendLogEntry("Commands from other programs are taken now: " + socketPath + "\n");
+    } else {
+        std::this_thread::sleep_for(std::chrono::milliseconds(kPollMs));
+    }
+}
+
 void ReceiveExternalCommands() {
     while (receiverStopping.load() == 0 && WorkerShutdownRequested.load() == 0) {
+        if (listener.fd < 0) {
+            TakeFreedSocket();
+            continue;
+        }
         int connection = -1;
         // Memory that runs out drops the command in hand with an empty answer (an answer's text
         // is made before its connection is closed); the window and its receiver go on.
@@ -151,10 +172,16 @@ int StartExternalCommandReceiver() {
         return 1;
     }
     std::string why;
-    const std::string path = ChooseCommandSocketPath(&why);
-    if (path.empty() || !OpenCommandSocket(path, kCommandSocketPatienceMs, &listener, &why)) {
+    socketPath = ChooseCommandSocketPath(&why);
+    if (socketPath.empty()) {
         AppendLogEntry("No commands from other programs: " + why + "\n");
         return 0;
+    }
+    // A socket another window holds is taken by the receiver once that window ends.
+    socketWatch = CommandSocketWatch{};
+    if (!OpenCommandSocket(socketPath, kCommandSocketPatienceMs, &listener, &why)) {
+        AppendLogEntry("No commands from other programs for now: " + why +
+                       "; this window takes them when the socket is free\n");
     }
     receiverStopping.store(0);
     // A thread the system refuses (-1) leaves the window without a receiver; it goes on.

@@ -41,8 +41,10 @@ int AcceptExternalCommand(WindowHandle window, unsigned command, int* connection
 std::string DescribeExternalAnswer(int answer);
 
 // Starts the receiver on the user's command socket of this display (user-interface thread, real
-// window only). A socket another window of the user holds, or no private place for one, leaves
-// the window without a receiver and says why in the log. Returns 1 when listening.
+// window only). A socket another window of the user holds is taken by the receiver when it is
+// free (that window ended): the log says so at the start and when it is taken. No private place
+// for a socket leaves the window without a receiver and says why in the log. Returns 1 when the
+// receiver runs (listening or waiting for the socket).
 int StartExternalCommandReceiver();
 // Stops the receiver and removes its socket (user-interface thread, while the main window still
 // answers: the receiver may be waiting on it).

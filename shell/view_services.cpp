@@ -1,19 +1,23 @@
 // The shell's answers to the view's I, J and X keys.
 #include "shell/view_services.h"
 
+#include <filesystem>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "config/config_records.h"
+#include "config/settings_file.h"
 #include "geometry/machine_kinematics.h"
 #include "geometry/vector_math.h"
 #include "nc/nc_line_source.h"
 #include "nc/nc_session.h"
 #include "platform/cursor.h"
 #include "platform/program_start.h"
+#include "services/program_log.h"
 #include "services/shared_state.h"
 #include "shell/editor_bridge.h"
+#include "shell/editor_permission.h"
 #include "shell/info_panel.h"
 #include "shell/nc_data_commands.h"
 #include "shell/run_commands.h"
@@ -67,9 +71,37 @@ int StartSecondInstance() {
     if (AutomaticMode.load() != 0) {
         return 0;
     }
+    const std::string& directory = DefinitionFiles.programDirectory;
     std::vector<std::string> words = SplitCommandWords(Settings.selfOption);
+    // Words the settings file chose (not the built-in option) are asked for as the editor
+    // command is: they may name a macro that runs programs, or a file the instance replaces.
+    // A Yes holds for the files they name as those are now.
+    if (Settings.selfOption != kDefaultSelfOption) {
+        SettingsCommand command;
+        command.section = "ExecSelf";
+        command.text = Settings.selfOption;
+        command.words = words;
+        command.words.insert(command.words.begin(), DefinitionFiles.programPath);
+        for (const std::string& word : words) {
+            std::error_code error;
+            const std::filesystem::path file = std::filesystem::path(directory) / word;
+            if (std::filesystem::is_regular_file(file, error)) {
+                command.boundFiles.push_back(std::filesystem::absolute(file, error).string());
+            }
+        }
+        if (!MayStartSettingsCommand(MainWindow.load(), command)) {
+            return 0;
+        }
+    }
     words.insert(words.begin(), "/proc/self/exe");
-    return StartDetachedProgram(words, DefinitionFiles.programDirectory);
+    if (!StartDetachedProgram(words, directory)) {
+        return 0;
+    }
+    words.front() = DefinitionFiles.programPath;
+    AppendLogEntry(
+        ChooseLanguageText("Second instance started: ", "2 つ目のインスタンスを起動しました: ") +
+        JoinCommandWords(words) + "\n");
+    return 1;
 }
 
 void SelectNextStockStyle(WindowHandle view) {

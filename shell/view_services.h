@@ -18,8 +18,9 @@ int SwapToolPose(int source);
 void StoreToolPose();
 
 // Starts a second instance of this program with the [ExecSelf] EXEC_OPTION words as arguments,
-// in the program directory, without a shell and without waiting. Nothing in automatic mode.
-// Returns 1 when started.
+// in the program directory, without a shell and without waiting, and logs the start. Words other
+// than the built-in kDefaultSelfOption are asked for first (MayStartSettingsCommand, the files
+// they name bound by a Yes). Nothing in automatic mode. Returns 1 when started.
 int StartSecondInstance();
 
 // The stock display style goes 0, 1, ... 5 and back to 0; a stock's display blocks of the current

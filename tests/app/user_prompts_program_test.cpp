@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -40,10 +41,11 @@ const int kRasteriserOnCallingThread = setenv("LP_NUM_THREADS", "0", 0);
 
 // What the user at the desktop did and saw.
 struct DesktopSession {
-    std::string chosen;              // the file the file dialog answers with
-    std::vector<std::string> boxes;  // every box shown, in order
-    int answer = MBX_IDNO;           // the answer to a question
-    std::function<void()> work;      // what the user does, once, at the first close
+    std::string chosen;                // the file the file dialog answers with
+    std::vector<std::string> boxes;    // every box shown, in order
+    int answer = MBX_IDNO;             // the answer to a question
+    std::function<void()> work;        // what the user does, once, at the first close
+    std::function<void()> whileAsked;  // what happens while a question shows
     int closes = 0;
 } desk;
 
@@ -56,6 +58,9 @@ void ActAtTheDesktop(const WindowMessage& m) {
         [](const FileDialogRequest&) { return FileDialogResult{.ok = 1, .path = desk.chosen}; });
     const MessageBoxResponder box = SetMessageBoxResponder([](const MessageBoxRequest& request) {
         desk.boxes.push_back(request.text);
+        if (desk.whileAsked) {
+            desk.whileAsked();
+        }
         return (request.style & MBX_YESNO) != 0 ? desk.answer : MBX_IDOK;
     });
     desk.work();
@@ -92,6 +97,15 @@ protected:
     }
     std::string Log() {
         return testing::ReadWholeFile(scratch.At("mirexa.log"));
+    }
+    // A later process (the answers read anew) asks nothing, and the editor leaves its mark.
+    void StartsUnaskedInTheNextProcess(const std::function<void()>& work, const char* mark) {
+        ForgetEditorAnswers();
+        desk.boxes.clear();
+        fs::remove(scratch.At(mark));
+        RunAsUser(work);
+        EXPECT_TRUE(desk.boxes.empty());
+        EXPECT_TRUE(testing::AwaitPath(scratch.At(mark)));
     }
     testing::SampleWorkingDirectory scratch;
 };
@@ -142,12 +156,99 @@ TEST_F(UserPromptsTest, AnEditorCommandOfTheSettingsFileIsAskedForUntilAllowed) 
     EXPECT_NE(testing::ReadWholeFile(scratch.At("started")).find("--line"), std::string::npos);
     EXPECT_NE(Log().find("Editor started: " + editor + " --line"), std::string::npos) << Log();
     // The answer outlives the process: a new start of the program asks no more.
+    StartsUnaskedInTheNextProcess(openTwice, "started");
+}
+
+// A kept Yes holds for the program file allowed, not for its name: another file unpacked at the
+// same place is asked for again, and so is a command allowed by an earlier version, whose kept
+// answer named no file (read without complaint).
+TEST_F(UserPromptsTest, AKeptYesHoldsForTheProgramAllowedNotForAnotherUnderItsName) {
+    const std::string marks =
+        "#!/bin/sh\nd=\"$(dirname \"$0\")\"\necho \"$@\" > \"$d/%s.$$\" && "
+        "mv \"$d/%s.$$\" \"$d/%s\"\n";
+    // Another ed.sh unpacked in place of the last, at a later tick of the coarse clock the
+    // system stamps change times from (as any later unpacking is).
+    auto unpackEditor = [&](const char* mark) {
+        struct stat last = {};
+        stat(scratch.At("ed.sh").c_str(), &last);
+        ASSERT_TRUE(testing::AwaitCondition([&] {
+            struct stat tick = {};
+            return stat(scratch.Write("tick", "x").c_str(), &tick) == 0 &&
+                   (tick.st_ctim.tv_sec != last.st_ctim.tv_sec ||
+                    tick.st_ctim.tv_nsec != last.st_ctim.tv_nsec);
+        }));
+        char text[256];
+        std::snprintf(text, sizeof text, marks.c_str(), mark, mark, mark);
+        fs::remove(scratch.At("ed.sh"));
+        chmod(scratch.Write("ed.sh", text).c_str(), 0755);
+    };
+    unpackEditor("allowed");
+    std::string ini = testing::ReadWholeFile(scratch.At("mirexa.ini"));
+    const std::string given = "EXEC_PROGRAM=xdg-open\n";
+    ini.replace(ini.find(given), given.size(), "EXEC_PROGRAM=./ed.sh\n");
+    scratch.Write("mirexa.ini", ini);
+    desk.chosen = scratch.At("demo_part.nc");
+    auto open = [] {
+        SendWindowMessage(MainWindow.load(), WM_COMMAND, IDM_NC_SELECT, 0);
+        SendWindowMessage(MainWindow.load(), WM_COMMAND, IDM_NC_EDIT, 0);
+    };
+    // The answer of an earlier version (settings path and command only) allows nothing now.
+    scratch.Write("config/mirexa/editor_commands",
+                  "yes\t" + scratch.At("mirexa.ini") + "\t./ed.sh %1\n");
+    desk.answer = MBX_IDYES;
+    RunAsUser(open);
+    ASSERT_EQ(desk.boxes.size(), 1u);
+    EXPECT_NE(desk.boxes[0].find("allowed before"), std::string::npos) << desk.boxes[0];
+    ASSERT_TRUE(testing::AwaitPath(scratch.At("allowed")));
+    // Kept with the file: the next start of the program asks no more.
+    StartsUnaskedInTheNextProcess(open, "allowed");
+    // The next job's folder brings its own ed.sh, unpacked over the one allowed.
+    unpackEditor("other");
     ForgetEditorAnswers();
     desk.boxes.clear();
-    fs::remove(scratch.At("started"));
-    RunAsUser(openTwice);
-    EXPECT_TRUE(desk.boxes.empty());
-    EXPECT_TRUE(testing::AwaitPath(scratch.At("started")));
+    desk.answer = MBX_IDNO;
+    RunAsUser(open);
+    ASSERT_EQ(desk.boxes.size(), 1u);
+    EXPECT_NE(desk.boxes[0].find("./ed.sh " + desk.chosen), std::string::npos) << desk.boxes[0];
+    EXPECT_NE(desk.boxes[0].find("allowed before"), std::string::npos) << desk.boxes[0];
+    EXPECT_NE(Log().find("Editor command not allowed, not started: ./ed.sh"), std::string::npos);
+    EXPECT_FALSE(fs::exists(scratch.At("other")));
+    // A Yes to the file shown does not start another unpacked while the question showed.
+    desk.boxes.clear();
+    desk.answer = MBX_IDYES;
+    desk.whileAsked = [&] { unpackEditor("meanwhile"); };
+    RunAsUser(open);
+    desk.whileAsked = {};
+    ASSERT_EQ(desk.boxes.size(), 1u);
+    EXPECT_NE(Log().find("Editor command changed while asked, not started: ./ed.sh"),
+              std::string::npos)
+        << Log();
+    EXPECT_FALSE(fs::exists(scratch.At("meanwhile")));
+}
+
+// The view's X key starts a second instance with the words of [ExecSelf] EXEC_OPTION: words a
+// settings file chose are asked for first, their command line shown, and a No starts nothing.
+TEST_F(UserPromptsTest, TheSecondInstanceOfTheViewsXKeyIsAskedForFirst) {
+    const std::string macro =
+        scratch.Write("evil.mac", "EXEC /bin/sh " + scratch.At("payload.sh") + "\n");
+    scratch.Write("payload.sh", "touch " + scratch.At("payload.ran") + "\n");
+    const std::string option = macro + " -O " + scratch.At("precious.txt");
+    scratch.Write("mirexa.ini", testing::ReadWholeFile(scratch.At("mirexa.ini")) +
+                                    "[ExecSelf]\nEXEC_OPTION=" + option + "\n");
+    // The second instance would be this test program: one started by a fault runs no test.
+    setenv("GTEST_FILTER", "NoSuchTest.Started", 1);
+    desk.answer = MBX_IDNO;
+    RunAsUser([] {
+        SendWindowMessage(MainWindowData.handles.view, WM_KEYDOWN, 'X', 'x');
+        SendWindowMessage(MainWindowData.handles.view, WM_KEYDOWN, 'X', 'x');
+    });
+    ASSERT_EQ(desk.boxes.size(), 2u);  // a No is not kept
+    EXPECT_NE(desk.boxes[1].find(" " + option), std::string::npos) << desk.boxes[1];
+    EXPECT_NE(desk.boxes[1].find(scratch.At("mirexa.ini")), std::string::npos) << desk.boxes[1];
+    EXPECT_NE(Log().find("Second instance not allowed, not started: "), std::string::npos) << Log();
+    EXPECT_EQ(Log().find("Second instance started"), std::string::npos) << Log();
+    EXPECT_FALSE(fs::exists(scratch.At("payload.ran")));
+    unsetenv("GTEST_FILTER");
 }
 
 // A FIFO chosen as the NC program in the file dialog is refused at once with its reason, and the

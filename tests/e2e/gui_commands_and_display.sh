@@ -4,7 +4,8 @@
 # own display, a sender on a display without a window reaches the user's only window and says
 # where the windows are when there are several; while a window is stopped, senders and a second
 # window give up within their limit, and the commands whose senders gave up are not carried out
-# when it wakes (the sound switch stays off); a display that refuses the toolkit at start ends
+# when it wakes (the sound switch stays off); a second window on a display takes its commands once
+# the first window there ends; a display that refuses the toolkit at start ends
 # the program with exit 2 and a word; a display that goes away under an idle window, and under a
 # box the start-up's stock reading opened, ends the program within seconds with exit 2 and a log
 # line. Every wait is bounded and ends through e2e_fail (tests/e2e/xvfb_session.sh).
@@ -200,6 +201,29 @@ e2e_wait "$e2e_patience" "the woken window did not take 32819" answers "$a" 3281
 e2e_wait "$e2e_patience" "32819 opened no dialog in the woken window" dialog_on "$a" "$b"
 close_dialog "$a"
 exit_window
+
+step "a second window on a display whose socket is taken"
+# 5b. A second window on the display of a window that takes the commands says at its start that
+# it takes them once the socket is free; when the first window ends, the commands sent from the
+# display reach the second.
+e2e_launch "$work/gui" demo_part.nc
+e2e_wait "$e2e_patience" "the first window did not take the commands" answers "$a" 32872 ok
+rm -f "$work/gui_b/mirexa.log"  # the earlier second window's
+launch "$a" "$work/gui_b" waiting demo_part.nc
+second=$window
+e2e_wait "$e2e_patience" "the second window did not say that the first takes the commands" \
+    grep -qs "No commands from other programs" "$work/gui_b/mirexa.log"
+grep -q "takes them when the socket is free" "$work/gui_b/mirexa.log" ||
+    e2e_fail "the second window did not say when it takes the commands"
+main="$(DISPLAY=$a xdotool search --all --onlyvisible --pid "$mirexa" --name demo_part.nc | head -1)"
+e2e_menu n x
+e2e_wait_for_exit
+e2e_wait "$e2e_patience" "the second window did not take the commands after the first ended" \
+    answers "$a" 32872 ok
+grep -q "Commands from other programs are taken now" "$work/gui_b/mirexa.log" ||
+    e2e_fail "the second window's log does not say that it takes the commands now"
+kill -TERM "$second"
+finished "$second" SIGTERM "the second window, after SIGTERM,"
 
 step "a display that refuses the toolkit"
 # 6. A local display that takes the connection and closes it, as an X server in its reset does.

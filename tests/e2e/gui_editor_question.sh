@@ -2,8 +2,10 @@
 # What a job folder's settings may make the real window do, under one Xvfb server: the editor
 # command of a job folder's mirexa.ini is asked for before it starts and nothing is written
 # before the answer (its jump macro named after a file of the user's never replaces that file);
-# a No refuses that start only, and the next E asks again; an editor plug-in beside the program
-# does not spare the question; closing the window while a macro's EXEC runs ends the started
+# a No refuses that start only, and the next E asks again; a Yes holds for the editor file
+# allowed, and another unpacked in its place is asked for again; an editor plug-in beside the
+# program does not spare the question; the view's X key asks before it starts a second instance
+# with the job folder's [ExecSelf] words, and a Yes holds for the macro they name as it was; closing the window while a macro's EXEC runs ends the started
 # program, names the lines not run in the log and ends with exit 2. Every wait and every check
 # ends through e2e_fail (tests/e2e/xvfb_session.sh), which keeps the screen, the program's
 # output and its log as artefacts.
@@ -82,6 +84,35 @@ logged "jump macro is not written: $work/precious.txt" 1 ||
     e2e_fail "the log does not say why the jump macro was not written"
 e2e_stop
 
+echo "$name: $((SECONDS - e2e_started)) s: another editor unpacked in place of the one allowed"
+# 1b. The Yes is kept for the editor file allowed: the next start asks nothing; another hidemaru
+# unpacked at the same place (the next customer's job) is asked for again, and No starts nothing.
+e2e_launch "$work/gui" demo_part.nc
+e2e_wait "$e2e_patience" "the editor allowed did not start again" \
+    sh -c "[ \$(wc -l <'$work/edited') -ge 2 ]"
+e2e_window_gone "$question" || e2e_fail "the editor allowed was asked for again"
+e2e_stop
+# The change times come from a coarse clock: the next job is unpacked at a later tick.
+touch "$work/tick"
+e2e_wait "$e2e_patience" "the clock did not move" \
+    sh -c "touch '$work/tick2'; [ '$work/tick2' -nt '$work/tick' ]"
+rm "$work/editors/hidemaru"
+printf '#!/bin/sh\necho "$@" >>"%s/unpacked"\n' "$work" >"$work/editors/hidemaru"
+chmod +x "$work/editors/hidemaru"
+e2e_launch "$work/gui" demo_part.nc
+asked_or_unpacked_ran() {
+    asked || [ -e "$work/unpacked" ]
+}
+e2e_wait "$e2e_patience" "neither the question nor the unpacked editor came" asked_or_unpacked_ran
+[ ! -e "$work/unpacked" ] || e2e_fail "the editor unpacked in place of the one allowed ran unasked"
+e2e_find_window "the question did not stay" "$question"
+e2e_focus "$found"
+xdotool key Return
+e2e_wait "$e2e_patience" "No did not refuse the unpacked editor" \
+    logged "not started: $work/editors/hidemaru" 2
+[ ! -e "$work/unpacked" ] || e2e_fail "the unpacked editor started after No"
+e2e_stop
+
 echo "$name: $((SECONDS - e2e_started)) s: an editor plug-in beside the program"
 # 2. The editor plug-in rewrites the program's name, but the words still come from the job
 # folder's settings: asked for before they start.
@@ -106,6 +137,70 @@ xdotool key alt+y
 e2e_wait "$e2e_patience" "Yes started no editor through the plug-in" test -s "$work/payload"
 grep -q "demo_part.nc" "$work/payload" || e2e_fail "the editor got: $(cat "$work/payload")"
 e2e_stop
+
+echo "$name: $((SECONDS - e2e_started)) s: the view's X key and a job folder's [ExecSelf]"
+# 2b. The second instance that X starts gets the words of the job folder's [ExecSelf] EXEC_OPTION:
+# a macro that runs a payload. Clicked in the view, X asks first, showing the command line; No
+# runs nothing, Yes runs it, the next X asks no more, and a macro changed since is asked for
+# again. The second instance runs in its program's folder, a copy of the program's own.
+mkdir -p "$work/self"
+cp "$(realpath "$1")" "$work/self/mirexa"
+program="$work/self/mirexa"
+use_editor xdg-open "%1"
+printf 'EXEC /bin/sh %s/payload.sh\nEXIT\n' "$work/gui" >"$work/gui/evil.mac"
+printf 'echo ran >>"%s/payload_x"\n' "$work" >"$work/gui/payload.sh"
+printf '[ExecSelf]\nEXEC_OPTION=%s/evil.mac\n' "$work/gui" >>"$work/gui/mirexa.ini"
+runs() {
+    [ -f "$work/payload_x" ] && [ "$(wc -l <"$work/payload_x")" -ge "$1" ]
+}
+press_x() {
+    e2e_focus "$main"
+    xdotool mousemove --window "$main" 690 380 click 1 key x
+}
+# The question of the first window (a second instance's window may bear the edition's name).
+asked_here() {
+    xdotool search --all --onlyvisible --pid "$mirexa" --name "$question" >/dev/null 2>&1
+}
+answer_here() {
+    e2e_wait "$e2e_patience" "$1" asked_here
+    e2e_focus "$(xdotool search --all --onlyvisible --pid "$mirexa" --name "$question" | head -1)"
+    xdotool key "$2"
+}
+e2e_launch "$work/gui" demo_part.nc
+e2e_find_window "the program's window did not show" "demo_part.nc"
+main="$found"
+press_x
+asked_or_payload_ran() {
+    asked_here || [ -e "$work/payload_x" ]
+}
+e2e_wait "$e2e_patience" "X showed no question and ran nothing" asked_or_payload_ran
+[ ! -e "$work/payload_x" ] || e2e_fail "X ran the job folder's macro unasked"
+answer_here "the question did not stay" Return
+e2e_wait "$e2e_patience" "No did not refuse the second instance" \
+    logged "Second instance not allowed, not started: $program $work/gui/evil.mac" 1
+[ ! -e "$work/payload_x" ] || e2e_fail "the payload ran after No"
+press_x
+answer_here "X after a No asked nothing" alt+y
+e2e_wait "$e2e_patience" "Yes did not run the second instance's macro" runs 1
+logged "Second instance started: $program $work/gui/evil.mac" 1 ||
+    e2e_fail "the log does not name the second instance started"
+press_x
+e2e_wait "$e2e_patience" "the second instance allowed did not start again" runs 2
+asked_here && e2e_fail "the second instance allowed was asked for again"
+touch "$work/tick"
+e2e_wait "$e2e_patience" "the clock did not move" \
+    sh -c "touch '$work/tick2'; [ '$work/tick2' -nt '$work/tick' ]"
+printf 'EXEC /bin/sh %s/payload.sh\nEXEC /bin/sh %s/payload.sh\nEXIT\n' "$work/gui" "$work/gui" \
+    >"$work/gui/evil.mac.new"
+mv "$work/gui/evil.mac.new" "$work/gui/evil.mac"
+press_x
+answer_here "X ran a macro changed since the Yes unasked" Return
+e2e_wait "$e2e_patience" "No did not refuse the changed macro" \
+    logged "Second instance not allowed, not started:" 2
+runs 3 && e2e_fail "the changed macro ran after No"
+e2e_stop
+sed -i '/^\[ExecSelf\]/,$d' "$work/gui/mirexa.ini"
+program="$work/prog/mirexa"
 
 echo "$name: $((SECONDS - e2e_started)) s: the window closed while a macro's EXEC runs"
 # 3. The program EXEC started is ended with the window, the SAVE_WORK after it is named as not

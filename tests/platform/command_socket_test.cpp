@@ -171,6 +171,43 @@ TEST_F(CommandSocketFolder, AWindowRemovesOnlyItsOwnSocket) {
     EXPECT_EQ(ModeOf(path), 0u);
 }
 
+// A window that found the socket taken takes it once its holder ends, and until then does not
+// knock at the holder's door: no probing connection while the holder's file stays, one every
+// retry period (a holder that ended without removing its file is taken over then).
+TEST_F(CommandSocketFolder, ASecondWindowTakesTheSocketWhenItsHolderEnds) {
+    CommandSocketListener holder;
+    ASSERT_EQ(OpenCommandSocket(path, 500, &holder, &why), 1) << why;
+    CommandSocketWatch watch;
+    CommandSocketListener second;
+    const int hour = 3600 * 1000;
+    for (int look = 0; look < 3; ++look) {
+        EXPECT_EQ(TakeCommandSocketWhenFree(path, hour, &watch, &second), 0);
+    }
+    int probe = -1;
+    std::string line;
+    EXPECT_EQ(AcceptCommandLine(holder, 0, &probe, &line), 0);
+    EXPECT_EQ(second.fd, -1);
+    CloseCommandSocket(&holder);
+    ASSERT_EQ(TakeCommandSocketWhenFree(path, hour, &watch, &second), 1);
+    std::string answer;
+    std::thread sender([&] { SendCommandLine(path, "32819", 5000, &answer, &why); });
+    int connection = -1;
+    ASSERT_EQ(AcceptCommandLine(second, 5000, &connection, &line), 1);
+    EXPECT_EQ(line, "32819");
+    AnswerCommandConnection(connection, "ok");
+    sender.join();
+    EXPECT_EQ(answer, "ok");
+
+    // A holder that ended without removing its file: the first look only notes the file, a
+    // retry (here at once) takes it over.
+    close(second.fd);
+    CommandSocketWatch late;
+    CommandSocketListener third;
+    EXPECT_EQ(TakeCommandSocketWhenFree(path, 0, &late, &third), 0);
+    EXPECT_EQ(TakeCommandSocketWhenFree(path, 0, &late, &third), 1);
+    CloseCommandSocket(&third);
+}
+
 // A window that does not accept (stopped): a sender and a second window give up after their
 // limit, and a sender that gave up waiting for the answer gets none later, so that the window
 // knows not to carry its command out.
