@@ -270,6 +270,8 @@ int CheckNamedDefinitionFiles(int macroRun, unsigned replaced = 0) {
     RunOnMainThread([macroRun, replaced, &fail, &failures] {
         const char* unreadable = ChooseLanguageText(" - The definition file cannot be read.",
                                                     " - 定義ファイルを読めません");
+        const char* refused = ChooseLanguageText(" - The definition file cannot be read: ",
+                                                 " - 定義ファイルを読めません: ");
         const char* empty = ChooseLanguageText(" - The definition file holds nothing to use.",
                                                " - 定義ファイルに使える内容がありません");
         // A macro that started without a settings file works with the defaults it chose.
@@ -333,7 +335,14 @@ int CheckNamedDefinitionFiles(int macroRun, unsigned replaced = 0) {
             }
             std::uint64_t size = 0;
             if (file.status == -1) {
-                fail(file.path + unreadable + PlacesLookedIn(file.path));
+                // A file of the name in the working folder that is there but is refused (a FIFO,
+                // a device) is named with its reason.
+                std::string shown;
+                const int error =
+                    FindFileRefusal(file.path, DefinitionFiles.currentDirectory, &shown);
+                fail(error == 0 || error == ENOENT
+                         ? file.path + unreadable + PlacesLookedIn(file.path)
+                         : shown + refused + DescribeFileError(error));
             } else if ((GetFileSizeBytes(file.path, &size) && size == 0) || !file.records) {
                 fail(file.path + empty);
             }
@@ -687,11 +696,18 @@ void AutomationThreadProc() {
         ResetAutomationRun();
         const CommandLineSwitches o = ReadCommandLine();
         macroGiven = o.macroGiven;
-        CheckNamedDefinitionFiles(o.macroGiven);
+        const int unusableFiles = CheckNamedDefinitionFiles(o.macroGiven);
         const int unusableModels = UnusableMachineModels.load();
         // A refused argument, a definition file that could not be read or settings the memory
         // could not hold: the batch would run with values nobody asked for and replace its
-        // output, so it ends before any work.
+        // output, so it ends before any work, and the log says so after the files' own lines
+        // (one may read like a warning: a holder file missing leaves tools without holders).
+        if (unusableFiles > 0) {
+            RecordBatchFailure(ChooseLanguageText(
+                "The run is refused: the definition files named above cannot be used as they "
+                "are, and the work would run with values nobody asked for.",
+                "上記の定義ファイルをそのまま使えないため、処理を実行しません"));
+        }
         if (!AutomationRun.windowGone && BatchFailureCode.load() == 0 &&
             CountMemoryShortages() == 0) {
             worked = 1;

@@ -3,6 +3,7 @@
 #include "shell/macro_file.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <charconv>
 #include <cmath>
 
@@ -517,10 +518,14 @@ int RunMacroFile() {
         return 0;
     }
     // The macro file, line by line.
+    errno = 0;
     std::FILE* stream = OpenFileStream(macroPath, "rb");
     if (!stream) {
-        RecordBatchFailure(macroPath + ChooseLanguageText(" - The macro file cannot be opened.",
-                                                          " - マクロファイルを開けません"));
+        const int error = errno != 0 ? errno : ENOENT;
+        RecordBatchFailure(macroPath +
+                           ChooseLanguageText(" - The macro file cannot be opened: ",
+                                              " - マクロファイルを開けません: ") +
+                           DescribeFileError(error));
         ShowMacroState(0, 1, 0, macroPath);
         return 0;
     }
