@@ -78,8 +78,9 @@ ProgramWindowChoice ChooseWindowForCommandLine(int argc, char** argv, const std:
 }
 
 // The display could not be opened (starting), or it went away under the window: one line on
-// stderr after the toolkit's own, and one in the log for a window that was running; the process
-// then ends with exit 2.
+// stderr after the toolkit's own, and one in the log for a window that was running, and a program
+// a macro's EXEC started is ended with everything it started (the macro's lines not run logged);
+// the process then ends with exit 2.
 void SayDisplayLost(int starting, const std::string& message) {
     if (starting) {
         std::fprintf(stderr, "mirexa: the display could not be opened\n");
@@ -87,6 +88,7 @@ void SayDisplayLost(int starting, const std::string& message) {
     }
     AppendLogEntry("The display went away (" + message + "); the program ends\n");
     std::fprintf(stderr, "mirexa: the display went away; the program ends\n");
+    EndAutomationWithDisplay();
 }
 
 // Starts the real-window backend, and gives the shell the desktop's foreground state and the

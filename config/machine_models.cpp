@@ -9,6 +9,7 @@
 #include "platform/file_reading.h"
 #include "platform/message_box.h"
 #include "services/program_log.h"
+#include "services/shared_state.h"
 
 namespace mirexa {
 
@@ -55,7 +56,11 @@ const ModelKeyword kNameKeywords[] = {
     {"HEAD2 MODEL", 12, kModelHead2},
 };
 
-const char kUnreadableCaption[] = "ファイルが存在しないか読めない状態です!";
+// The caption of the box of a model that cannot be used, in the interface's language.
+const char* UnreadableCaption() {
+    return ChooseLanguageText("The file does not exist or cannot be read!",
+                              "ファイルが存在しないか読めない状態です!");
+}
 
 void ReadOffset(const char* line, LineCursor cursor, double out[3]) {
     ScanDouble(&cursor, line, &out[0]);
@@ -82,7 +87,7 @@ void ApplyOffsetLine(const char* line, const ModelKeyword& entry) {
 bool AcceptModelName(const std::string& name) {
     if (name.size() > kModelNameChars) {
         ShowMessageOrLog(0, name.substr(0, kModelNameChars) + "... (longer than 255 characters)",
-                         kUnreadableCaption, MBX_OK | MBX_ICONWARNING);
+                         UnreadableCaption(), MBX_OK | MBX_ICONWARNING);
         return false;
     }
     return CheckFileReadable(name) == 1;
@@ -114,7 +119,7 @@ int CheckFileReadable(const std::string& path) {
     }
     const std::string reason = DescribeReadFailure(errno);
     UnusableMachineModels.fetch_add(1);
-    ShowMessageOrLog(0, path + " - " + reason, kUnreadableCaption, MBX_OK | MBX_ICONWARNING);
+    ShowMessageOrLog(0, path + " - " + reason, UnreadableCaption(), MBX_OK | MBX_ICONWARNING);
     return 0;
 }
 

@@ -60,7 +60,8 @@ extern std::atomic<int> UnusableMachineModels;
 
 // 1 when the file is a regular file that opens for reading. Otherwise the user is told (the
 // path and the reason, "missing.stl - No such file or directory", as the text,
-// "ファイルが存在しないか読めない状態です!" as the caption, on top; logged in automatic mode) and 0
+// "The file does not exist or cannot be read!" as the caption, in the interface's language, on
+// top; logged in automatic mode) and 0
 // is returned.
 int CheckFileReadable(const std::string& path);
 

@@ -8,7 +8,15 @@
 
 namespace mirexa {
 
+// The run's session is built before any other global of the program can reach it. g++ builds it
+// at compile time; clang before 15 cannot evaluate the standard library's string constructor at
+// compile time (the fuzzing tree's compiler), so there it is built first of all dynamic
+// initialisers of the program.
+#if defined(__clang__) && __clang_major__ < 15
+__attribute__((init_priority(101))) NcSession RunSession(&RunKinematics, &RunTools);
+#else
 constinit NcSession RunSession(&RunKinematics, &RunTools);
+#endif
 
 void CopyNcSessionState(NcSession* to, const NcSession& from) {
     to->run = from.run;

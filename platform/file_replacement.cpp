@@ -58,10 +58,44 @@ std::uint64_t NameBits() {
     return z ^ (z >> 31);
 }
 
+// The folder of the target, for its sync after the rename and its longest name.
+std::string FolderOf(const std::string& target) {
+    const std::size_t slash = target.rfind('/');
+    if (slash == std::string::npos) {
+        return ".";
+    }
+    return slash == 0 ? "/" : target.substr(0, slash);
+}
+
+// The longest file name the folder takes (bytes): 255 where the system does not say.
+std::size_t LongestNameIn(const std::string& folder) {
+    const long longest = pathconf(folder.c_str(), _PC_NAME_MAX);
+    return longest > 0 ? static_cast<std::size_t>(longest) : 255;
+}
+
+// What a temporary file's name starts with: the target's file name, or, for a name so long that
+// the mark and the letters would take it past the longest name the folder takes, as much of it
+// as leaves room for them (cut before a UTF-8 character, never inside one).
+std::string TemporaryStem(const std::string& targetName, std::size_t longestName) {
+    const std::size_t room = sizeof kTemporaryMark - 1 + kRandomLetters;
+    if (targetName.size() + room <= longestName || longestName <= room) {
+        return targetName;
+    }
+    std::size_t length = longestName - room;
+    while (length > 0 && (static_cast<unsigned char>(targetName[length]) & 0xC0) == 0x80) {
+        --length;
+    }
+    return targetName.substr(0, length);
+}
+
 std::string TemporaryName(const std::string& target) {
     static const char kLetters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
     std::uint64_t bits = NameBits();
-    std::string name = target + kTemporaryMark;
+    const std::size_t slash = target.rfind('/');
+    const std::size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
+    std::string name = target.substr(0, nameStart) +
+                       TemporaryStem(target.substr(nameStart), LongestNameIn(FolderOf(target))) +
+                       kTemporaryMark;
     for (std::size_t i = 0; i < kRandomLetters; ++i) {
         name += kLetters[bits % 62];
         bits /= 62;
@@ -80,23 +114,15 @@ int RepeatWhileInterrupted(Call call) {
     return result;
 }
 
-// The folder of the target, for its sync after the rename.
-std::string FolderOf(const std::string& target) {
-    const std::size_t slash = target.rfind('/');
-    if (slash == std::string::npos) {
-        return ".";
-    }
-    return slash == 0 ? "/" : target.substr(0, slash);
-}
-
 // How old an unheld temporary file must be before it is taken for one a killed writer left
 // (seconds): a writer locks its file just after creating it, and a sweep that came between the
 // two must not take a file that is being written.
 constexpr long kStaleTemporaryAge = 300;
 
-// The target's file name of a temporary file's name: "<name>.mirexa-" and six letters or digits,
-// with a name before the mark; empty for any other name.
-std::string TargetNameOfTemporary(const std::string& name) {
+// The stem of a temporary file's name (TemporaryStem: the target's file name, or its start):
+// "<stem>.mirexa-" and six letters or digits, with a stem before the mark; empty for any other
+// name.
+std::string StemOfTemporary(const std::string& name) {
     constexpr std::size_t markLength = sizeof kTemporaryMark - 1;
     if (name.size() <= markLength + kRandomLetters) {
         return {};
@@ -119,11 +145,13 @@ std::string FileNameOf(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-// Whether the open file carries the mark of a temporary file made for the target name.
-bool CarriesTemporaryMark(int descriptor, const std::string& targetName) {
+// Whether the open file carries the mark of a temporary file made for a target whose temporary
+// files' names start with the stem (the mark holds the target's whole name).
+bool CarriesTemporaryMark(int descriptor, const std::string& stem, std::size_t longestName) {
     char value[256] = {};
     const ssize_t length = fgetxattr(descriptor, kTemporaryAttribute, value, sizeof value);
-    return length >= 0 && std::string_view(value, static_cast<std::size_t>(length)) == targetName;
+    return length >= 0 &&
+           TemporaryStem(std::string(value, static_cast<std::size_t>(length)), longestName) == stem;
 }
 
 std::atomic<TemporaryRemovalObserver> removalObserver{nullptr};
@@ -140,12 +168,13 @@ void RemoveStaleTemporaries(const std::string& folderPath) {
         return;
     }
     const int folderDescriptor = dirfd(folder);
+    const std::size_t longestName = LongestNameIn(folderPath);
     const std::time_t now = std::time(nullptr);
     while (const dirent* entry = readdir(folder)) {
         const std::string name = entry->d_name;
-        const std::string targetName = TargetNameOfTemporary(name);
+        const std::string stem = StemOfTemporary(name);
         struct stat info = {};
-        if (targetName.empty() ||
+        if (stem.empty() ||
             fstatat(folderDescriptor, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0 ||
             !S_ISREG(info.st_mode) || info.st_uid != geteuid() ||
             now - info.st_mtime < kStaleTemporaryAge) {
@@ -156,7 +185,7 @@ void RemoveStaleTemporaries(const std::string& folderPath) {
         if (descriptor < 0) {
             continue;
         }
-        if (CarriesTemporaryMark(descriptor, targetName) &&
+        if (CarriesTemporaryMark(descriptor, stem, longestName) &&
             flock(descriptor, LOCK_EX | LOCK_NB) == 0 &&
             unlinkat(folderDescriptor, name.c_str(), 0) == 0) {
             if (const TemporaryRemovalObserver observer = removalObserver.load()) {

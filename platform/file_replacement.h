@@ -12,19 +12,21 @@ namespace mirexa {
 
 // One replacement under way. The path given may be a symbolic link (of any chain length): the
 // link stays, and its final target is replaced (unless FileLinks::Replace is asked for). The
-// temporary file is
-// "<target>.mirexa-XXXXXX" (six random letters and digits) in the final target's folder, so the
-// rename never crosses devices; it is created with O_CREAT | O_EXCL | O_NOFOLLOW, so a file or
-// link planted under any name is never opened, written through or followed, and two writers of
-// one target never share a file. It stays locked (flock) until the rename, and carries the
-// extended attribute "user.mirexa.temporary" (the target's file name) until just before it. When
-// the folder is next written, temporary files of any target there that carry that mark, that no
-// writer holds and that are older than a few minutes (left by a killed process) are removed and
-// each is told to the observer below; a file of a like name without the mark is the user's and
-// stays (so does every leftover on a file system without user attributes). Its mode is that of a
-// new file (0666 less the umask), or the target's mode when the target is a regular file already
-// (the user's permissions stay). A target that exists and is no regular file (a FIFO, a device, a
-// socket, a folder, or a link to one) is refused: never renamed over, never written into.
+// temporary file is "<target>.mirexa-XXXXXX" (six random letters and digits) in the final
+// target's folder, so the rename never crosses devices; for a target whose name is too long to
+// take those 14 bytes more (the folder's longest name, 255 bytes on most file systems), the
+// temporary's name starts with as much of the target's name as leaves room for them, so that
+// every name the file system takes can be replaced; it is created with O_CREAT | O_EXCL |
+// O_NOFOLLOW, so a file or link planted under any name is never opened, written through or
+// followed, and two writers of one target never share a file. It stays locked (flock) until the
+// rename, and carries the extended attribute "user.mirexa.temporary" (the target's file name) until
+// just before it. When the folder is next written, temporary files of any target there that carry
+// that mark, that no writer holds and that are older than a few minutes (left by a killed process)
+// are removed and each is told to the observer below; a file of a like name without the mark is the
+// user's and stays (so does every leftover on a file system without user attributes). Its mode is
+// that of a new file (0666 less the umask), or the target's mode when the target is a regular file
+// already (the user's permissions stay). A target that exists and is no regular file (a FIFO, a
+// device, a socket, a folder, or a link to one) is refused: never renamed over, never written into.
 struct FileReplacement {
     std::string target = {};
     std::string temporary = {};

@@ -239,6 +239,29 @@ int FileOpenError(const std::string& path) {
     return 0;
 }
 
+int FindFileRefusal(const std::string& path, const std::string& directory,
+                    std::string* refusedPath) {
+    *refusedPath = path;
+    const int error = FileOpenError(path);
+    if (error != ENOENT || directory.empty() || path.empty() || path.back() == '/') {
+        return error;
+    }
+    const std::size_t slash = path.rfind('/');
+    const std::string there =
+        directory + (slash == std::string::npos ? path : path.substr(slash + 1));
+    const int thereError = FileOpenError(there);
+    if (thereError == 0 || thereError == ENOENT) {
+        return error;
+    }
+    *refusedPath = there;
+    return thereError;
+}
+
+std::string MissingOrRefusedText(int error, const char* missing, const char* refused) {
+    return error == 0 || error == ENOENT ? std::string(missing)
+                                         : std::string(refused) + DescribeFileError(error);
+}
+
 std::FILE* OpenFileStream(std::string_view fileName, const char* mode) {
     if (fileName.empty() || mode == nullptr || mode[0] == '\0') {
         errno = EINVAL;

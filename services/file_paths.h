@@ -40,6 +40,20 @@ std::string DescribeFileError(int errorNumber);
 // (a regular file only): 0 when it opens, ENOENT for an empty path.
 int FileOpenError(const std::string& path);
 
+// The error of a file the program looked for: FileOpenError at path, with *refusedPath set to
+// path. When the file is not there (ENOENT) and a file of its name in the directory (ending in
+// "/"; the working folder, where a name is looked for before the program's folder) is there but
+// does not open (a FIFO, a device, a folder, no permission), that is the file the user meant:
+// its error, with *refusedPath set to it.
+int FindFileRefusal(const std::string& path, const std::string& directory,
+                    std::string* refusedPath);
+
+// The message of a file that could not be used: missing (the caller's words for a file that is
+// not there) when error is 0 or ENOENT; else refused (the caller's words for a file that is there
+// but cannot be read, ending in ": ") and the reason (DescribeFileError: "not a regular file" for
+// a FIFO or a device).
+std::string MissingOrRefusedText(int error, const char* missing, const char* refused);
+
 // Opens a stream in the given mode ("r", "w", "a", binary modes as given), or returns null.
 // A read mode falls back to a file whose name matches without regard to case and opens regular
 // files only (OpenRegularFile: a directory, a FIFO or a device is refused without waiting).

@@ -26,6 +26,7 @@ AutomationOutcomeRecord AutomationOutcome;
 AutomationRunState AutomationRun;
 std::atomic<int> BatchFailureCode{0};
 std::atomic<int> AbortSignalReceived{0};
+std::atomic<int> AutomationEndLogged{0};
 
 namespace {
 
@@ -139,6 +140,7 @@ void RecordBatchFailure(const std::string& logText) {
 
 void ResetAutomationRun() {
     AutomationRun = AutomationRunState{};
+    AutomationEndLogged.store(0);
 }
 
 int AbortSignalled() {

@@ -126,6 +126,9 @@ void NoteWindowRunEndDone();
 extern std::atomic<int> BatchFailureCode;
 // 0, or the number of the signal (SIGINT, SIGTERM) that asked for the abort. Any thread.
 extern std::atomic<int> AbortSignalReceived;
+// Set once the automation has logged how its work ended (a macro's lines not run among it),
+// before its last calls to the window; cleared by ResetAutomationRun. Any thread.
+extern std::atomic<int> AutomationEndLogged;
 
 // Records a failure of the unattended work: in automatic mode writes the text to the log (a line
 // end added when it has none) and makes the exit code 2; otherwise does nothing, since the

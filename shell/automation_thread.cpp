@@ -3,7 +3,6 @@
 #include "shell/automation_thread.h"
 
 #include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
 
 #include <atomic>
@@ -31,6 +30,7 @@
 #include "platform/file_reading.h"
 #include "platform/message_box.h"
 #include "platform/profile.h"
+#include "platform/program_group.h"
 #include "services/file_paths.h"
 #include "services/program_log.h"
 #include "services/shared_state.h"
@@ -98,42 +98,69 @@ int SpawnAndWait(const std::string& program, const std::string& argument) {
     }
     environment.push_back(const_cast<char*>(depth.c_str()));
     environment.push_back(nullptr);
-    pid_t child = 0;
-    if (posix_spawnp(&child, program.c_str(), nullptr, nullptr, const_cast<char* const*>(argv),
-                     environment.data()) != 0) {
+    // The program leads a process group of its own: what it starts (a wrapper script's worker)
+    // is ended with it.
+    const pid_t child = StartProgramGroup(const_cast<char* const*>(argv), environment.data());
+    if (child < 0) {
         return -1;
     }
     int status = 0;
-    // An abort or the window's end asks the child to end (SIGTERM); one that ignores that is
-    // ended a few seconds later (SIGKILL), so that no child keeps an aborted batch or a closed
-    // window's process waiting.
-    constexpr auto kChildEndPatience = std::chrono::seconds(3);
-    bool stopped = false;
+    // An abort or the window's end asks the group to end (SIGTERM); what ignores that is ended a
+    // few seconds later (SIGKILL), so that nothing keeps an aborted batch or a closed window's
+    // process waiting, or goes on working after the program reported the line ended. A program
+    // that ends by itself leaves what it started in the background to itself.
+    bool reaped = false;
+    bool stopping = false;
     bool killed = false;
     auto killAt = std::chrono::steady_clock::time_point{};
+    auto giveUpAt = std::chrono::steady_clock::time_point{};
     for (;;) {
-        const pid_t done = waitpid(child, &status, WNOHANG);
-        if (done == child) {
+        if (!reaped) {
+            const pid_t done = waitpid(child, &status, WNOHANG);
+            if (done < 0 && errno != EINTR) {
+                ForgetProgramGroup(child);
+                return -1;
+            }
+            reaped = done == child;
+        }
+        const auto now = std::chrono::steady_clock::now();
+        // A process of a killed group that stays a zombie (nobody reaps orphans) does not hold
+        // the line past the kill's patience.
+        if (reaped && (!stopping || !IsProgramGroupAlive(child) || (killed && now >= giveUpAt))) {
             break;
         }
-        if (done < 0 && errno != EINTR) {
-            return -1;
-        }
-        if (!stopped && (AbortSignalReceived.load() != 0 || WorkerShutdownRequested.load() != 0)) {
-            kill(child, SIGTERM);
-            stopped = true;
-            killAt = std::chrono::steady_clock::now() + kChildEndPatience;
-        } else if (stopped && !killed && std::chrono::steady_clock::now() >= killAt) {
-            kill(child, SIGKILL);
+        if (!stopping && (AbortSignalReceived.load() != 0 || WorkerShutdownRequested.load() != 0)) {
+            SignalProgramGroup(child, SIGTERM);
+            stopping = true;
+            killAt = now + kProgramGroupPatience;
+        } else if (stopping && !killed && now >= killAt) {
+            SignalProgramGroup(child, SIGKILL);
             killed = true;
+            giveUpAt = now + kProgramGroupKillPatience;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
+    ForgetProgramGroup(child);
     if (WIFEXITED(status)) {
         // posix_spawnp reports a program it found but could not run only through the child.
         return WEXITSTATUS(status) == 127 ? -1 : WEXITSTATUS(status);
     }
     return 128 + (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
+}
+
+void EndAutomationWithDisplay() {
+    WorkerShutdownRequested.store(1);
+    if (CountStartedProgramGroups() == 0) {
+        return;
+    }
+    // The automation thread's wait for its program ends the program's group (SIGTERM, then
+    // SIGKILL) and then logs the lines not run; the last moments are bounded all the same.
+    const auto until = std::chrono::steady_clock::now() + kProgramGroupPatience +
+                       kProgramGroupKillPatience + std::chrono::seconds(1);
+    while (AutomationEndLogged.load() == 0 && std::chrono::steady_clock::now() < until) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    EndStartedProgramGroups(std::chrono::milliseconds(0), kProgramGroupKillPatience);
 }
 
 // The hidden window whose procedure runs the automation's calls on the user-interface thread.
@@ -243,6 +270,8 @@ int CheckNamedDefinitionFiles(int macroRun, unsigned replaced = 0) {
     RunOnMainThread([macroRun, replaced, &fail, &failures] {
         const char* unreadable = ChooseLanguageText(" - The definition file cannot be read.",
                                                     " - 定義ファイルを読めません");
+        const char* refused = ChooseLanguageText(" - The definition file cannot be read: ",
+                                                 " - 定義ファイルを読めません: ");
         const char* empty = ChooseLanguageText(" - The definition file holds nothing to use.",
                                                " - 定義ファイルに使える内容がありません");
         // A macro that started without a settings file works with the defaults it chose.
@@ -306,7 +335,14 @@ int CheckNamedDefinitionFiles(int macroRun, unsigned replaced = 0) {
             }
             std::uint64_t size = 0;
             if (file.status == -1) {
-                fail(file.path + unreadable + PlacesLookedIn(file.path));
+                // A file of the name in the working folder that is there but is refused (a FIFO,
+                // a device) is named with its reason.
+                std::string shown;
+                const int error =
+                    FindFileRefusal(file.path, DefinitionFiles.currentDirectory, &shown);
+                fail(error == 0 || error == ENOENT
+                         ? file.path + unreadable + PlacesLookedIn(file.path)
+                         : shown + refused + DescribeFileError(error));
             } else if ((GetFileSizeBytes(file.path, &size) && size == 0) || !file.records) {
                 fail(file.path + empty);
             }
@@ -660,11 +696,18 @@ void AutomationThreadProc() {
         ResetAutomationRun();
         const CommandLineSwitches o = ReadCommandLine();
         macroGiven = o.macroGiven;
-        CheckNamedDefinitionFiles(o.macroGiven);
+        const int unusableFiles = CheckNamedDefinitionFiles(o.macroGiven);
         const int unusableModels = UnusableMachineModels.load();
         // A refused argument, a definition file that could not be read or settings the memory
         // could not hold: the batch would run with values nobody asked for and replace its
-        // output, so it ends before any work.
+        // output, so it ends before any work, and the log says so after the files' own lines
+        // (one may read like a warning: a holder file missing leaves tools without holders).
+        if (unusableFiles > 0) {
+            RecordBatchFailure(ChooseLanguageText(
+                "The run is refused: the definition files named above cannot be used as they "
+                "are, and the work would run with values nobody asked for.",
+                "上記の定義ファイルをそのまま使えないため、処理を実行しません"));
+        }
         if (!AutomationRun.windowGone && BatchFailureCode.load() == 0 &&
             CountMemoryShortages() == 0) {
             worked = 1;
@@ -682,6 +725,7 @@ void AutomationThreadProc() {
         LogMemoryShortage("automation");
         worked = 0;
     }
+    AutomationEndLogged.store(1);
     // The command line's stock and program were the start's choices: from now on Work > Read and
     // NC Data > Select ask the user again instead of taking them once more.
     RunOnMainThread([] {

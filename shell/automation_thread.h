@@ -137,12 +137,20 @@ void SendCommandToMainWindow(unsigned command, MessageLParam lparam);
 void SendSystemCommandToMainWindow(unsigned code);
 // Posts WM_AUTOMATION_DONE to MainWindow.
 void PostDoneToMainWindow();
-// Starts a program without a shell (posix_spawnp) and waits for it: its exit status, or -1 when
-// it could not be started. An abort signal or the program's shutdown (the window closed,
-// WorkerShutdownRequested) ends the wait: the program is asked to end (SIGTERM), ended (SIGKILL)
-// when it has not three seconds later, and reaped. The program's environment carries the EXEC
+// Starts a program without a shell (posix_spawnp), as the leader of a process group of its own,
+// and waits for it: its exit status, or -1 when it could not be started. An abort signal or the
+// program's shutdown (the window closed or its display went away, WorkerShutdownRequested) ends
+// the wait: the whole group (the program and what it started) is asked to end (SIGTERM), ended
+// (SIGKILL) when a process of it is left three seconds later, and the program reaped; the wait
+// returns once no process of the group is left. The program's environment carries the EXEC
 // nesting depth one above this one's.
 int SpawnAndWait(const std::string& program, const std::string& argument);
+
+// The program's display went away (called on the user-interface thread, which ends the process
+// right after): the automation is asked to end as on the window's close, and while a program a
+// macro's EXEC started runs, waits (a few seconds at most) for the automation thread to end that
+// program's group and log the lines not run; whatever of the group is left then is killed.
+void EndAutomationWithDisplay();
 
 // The EXEC nesting depth: the number of macros' EXEC lines that started this process one inside
 // the other, carried in the environment variable kExecDepthVariable (0 when absent or not a

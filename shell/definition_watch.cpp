@@ -95,19 +95,20 @@ void ShowWatchProblem(WindowHandle window, const std::string& text) {
 
 // Why the file at path cannot be read as a definition file (opened as the readers open it, a
 // regular file that holds something): the error of the open, -1 for an empty file, or 0 when it
-// can be read.
-int UnreadableError(const std::string& path) {
-    if (const int error = FileOpenError(path)) {
+// can be read. *shown: the file the error is of (a file of the name in the working folder that is
+// there but refused, when path, looked for beside the program after it, is not there).
+int UnreadableError(const std::string& path, std::string* shown) {
+    if (const int error = FindFileRefusal(path, DefinitionFiles.currentDirectory, shown)) {
         return error;
     }
     std::uint64_t size = 0;
     return GetFileSizeBytes(path, &size) && size == 0 ? -1 : 0;
 }
 
-// The message of a file that cannot be read: the file, the reason, and whether the records of an
-// earlier reading stay in use.
-std::string UnreadableText(const WatchedFileView& f, int error) {
-    std::string text = *f.path + " - ";
+// The message of the file shown that cannot be read: the file, the reason, and whether the
+// records of an earlier reading stay in use.
+std::string UnreadableText(const WatchedFileView& f, const std::string& shown, int error) {
+    std::string text = shown + " - ";
     if (f.missingEnglish != nullptr && error == ENOENT) {
         text += ChooseLanguageText(f.missingEnglish, f.missingJapanese);
     } else {
@@ -264,7 +265,8 @@ int CheckDefinitionFilesChanged(WindowHandle window) {
         }
         // A file that cannot be read, or holds no line its reader knows, is not read: what was
         // read before stays in use.
-        const int error = UnreadableError(*f.path);
+        std::string shown;
+        const int error = UnreadableError(*f.path, &shown);
         const KnownLineTest known = KnownLineTestOf(file);
         if (error == 0 && f.status == 1 && known != nullptr &&
             !DefinitionFileHoldsKnownLine(*f.path, known)) {
@@ -278,7 +280,7 @@ int CheckDefinitionFilesChanged(WindowHandle window) {
             w.reportedTime[i] = now;
             // A holder file never read is told below, as the tools file's reading found it.
             if (file != WatchedFile::Holder || f.status == 1) {
-                ShowWatchProblem(window, UnreadableText(f, error));
+                ShowWatchProblem(window, UnreadableText(f, shown, error));
             }
             continue;
         }

@@ -3,6 +3,7 @@
 #include "shell/macro_file.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <charconv>
 #include <cmath>
 
@@ -344,12 +345,23 @@ void RunExecLine(const MacroLine& line, int lineNumber) {
         return;
     }
     const int status = RunAutomationProgram(program, argument);
-    if (WorkerShutdownRequested.load() != 0) {
-        // The window closed while the program ran, and the program was ended with it: work not
-        // done; the lines after this one are not run, and the log names them.
-        RecordBatchFailure("(" + std::to_string(lineNumber) + ") - EXEC " + program +
-                           ChooseLanguageText(": ended, the window was closed",
-                                              ": ウィンドウが閉じられたため終了しました"));
+    if (WorkerShutdownRequested.load() != 0 || AbortSignalReceived.load() != 0) {
+        // The window closed (or its display went away) or a signal aborted the work while the
+        // program ran, and the program was ended with everything it started: work not done; the
+        // lines after this one are not run, and the log names them.
+        const int signalNumber = AbortSignalReceived.load();
+        const std::string why =
+            signalNumber != 0
+                ? ChooseLanguageText(": ended, the work was aborted by signal ",
+                                     ": シグナルで中断されたため終了しました: シグナル ") +
+                      std::to_string(signalNumber)
+                : ChooseLanguageText(": ended, the window was closed or its display went away",
+                                     ": ウィンドウが閉じられたか画面が失われたため終了しました");
+        const std::string ended = status >= 0 ? ChooseLanguageText("; the program's status: ",
+                                                                   "。プログラムの終了コードは ") +
+                                                    std::to_string(status)
+                                              : std::string();
+        RecordBatchFailure("(" + std::to_string(lineNumber) + ") - EXEC " + program + why + ended);
         AutomationRun.breakCount = std::max(AutomationRun.breakCount, 1);
     } else if (status < 0) {
         LogMacroProblem(lineNumber,
@@ -506,10 +518,14 @@ int RunMacroFile() {
         return 0;
     }
     // The macro file, line by line.
+    errno = 0;
     std::FILE* stream = OpenFileStream(macroPath, "rb");
     if (!stream) {
-        RecordBatchFailure(macroPath + ChooseLanguageText(" - The macro file cannot be opened.",
-                                                          " - マクロファイルを開けません"));
+        const int error = errno != 0 ? errno : ENOENT;
+        RecordBatchFailure(macroPath +
+                           ChooseLanguageText(" - The macro file cannot be opened: ",
+                                              " - マクロファイルを開けません: ") +
+                           DescribeFileError(error));
         ShowMacroState(0, 1, 0, macroPath);
         return 0;
     }
@@ -557,10 +573,13 @@ int RunMacroFile() {
             break;
         }
     }
-    if (!exitLine && AutomationRun.breakCount > 0 && !AutomationRun.stopped) {
+    // The lines after a break are named, also when an abort signal or the window's end stopped
+    // the macro.
+    if (!exitLine && (AutomationRun.breakCount > 0 || AutomationRun.stopped)) {
         LogLinesNotRun(stream, lineNumber);
     }
     std::fclose(stream);
+    AutomationEndLogged.store(1);
     const int broken = AutomationRun.breakCount > 0 || AutomationRun.stopped;
     ShowMacroState(0, broken ? std::max(1, AutomationRun.breakCount) : 0,
                    broken || exitLine ? 0 : 1, shown);

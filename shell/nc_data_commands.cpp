@@ -165,15 +165,18 @@ bool CommandLineBatchMode() {
     return CommandLine.batchKind >= BatchRunKind::kResultLogged || CommandLine.reportMode >= 5;
 }
 
+// A program that is there but cannot be read (a FIFO, /dev/stdin, a folder, no permission) is
+// told apart from one that is not there.
 void ReportMissingProgram(const std::string& path) {
+    const std::string text = MissingOrRefusedText(
+        FileOpenError(path),
+        ChooseLanguageText("The NC data does not exist.", "NCデータが存在しません"),
+        ChooseLanguageText("The NC program cannot be read: ", "NCプログラムを読めません: "));
     if (AutomaticMode.load() != 0) {
-        RecordBatchFailure(path + ChooseLanguageText(" - The NC data does not exist.\n",
-                                                     " - NCデータが存在しません\n"));
+        RecordBatchFailure(path + " - " + text + "\n");
         return;
     }
-    ShowMessageBox(MainWindow.load(), path,
-                   ChooseLanguageText("The NC data does not exist.", "NCデータが存在しません"),
-                   MBX_OK | MBX_ICONERROR | MBX_TOPMOST);
+    ShowMessageBox(MainWindow.load(), path, text, MBX_OK | MBX_ICONERROR | MBX_TOPMOST);
 }
 
 // The optimal stock of 32772: a box around the path found by the data check.

@@ -285,12 +285,10 @@ std::string StockDialogStartPath(const std::string& file) {
 // A stock file that is there but cannot be read (a FIFO, a folder, no permission) is told apart
 // from one that is not there.
 void ReportMissingStockFile(const std::string& path) {
-    const int error = FileOpenError(path);
-    const std::string text =
-        error == ENOENT || error == 0
-            ? ChooseLanguageText("The Work data does not exist.", "被切削材データが存在しません")
-            : ChooseLanguageText("The Work data cannot be read: ", "被切削材データを読めません: ") +
-                  DescribeFileError(error);
+    const std::string text = MissingOrRefusedText(
+        FileOpenError(path),
+        ChooseLanguageText("The Work data does not exist.", "被切削材データが存在しません"),
+        ChooseLanguageText("The Work data cannot be read: ", "被切削材データを読めません: "));
     if (AutomaticMode.load() != 0) {
         RecordBatchFailure(path + " - " + text + "\n");
     } else {

@@ -2,6 +2,9 @@
 // that are no numbers: what a batch and a macro do with them, and what the log says.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cmath>
 #include <string>
 #include <vector>
@@ -165,6 +168,90 @@ TEST_F(DefinitionFaultTest, ASettingsFileOverTheLimitIsCalledTooLarge) {
         << Read("mirexa.log");
     EXPECT_EQ(LogCount("設定ファイルが無いか"), 0) << Read("mirexa.log");
     EXPECT_FALSE(Exists("out.dme"));
+}
+
+// A file that is there but is no regular file (a FIFO, a program's standard input) is refused as
+// "not a regular file" whatever it was meant to be, without waiting for a writer, and never as
+// missing; a definition file is named where it stands (the working folder), not beside the
+// program where the name was looked for after it. A batch that its definition files refuse says
+// so after their lines, a holder file missing among them.
+TEST_F(DefinitionFaultTest, FilesThatAreThereButNoRegularFilesAreNamedSo) {
+    const std::string refused = "上記の定義ファイルをそのまま使えないため、処理を実行しません";
+    const std::vector<std::string> batch = {kBox, "demo_part.nc", "-X6", "-O", "out.dme"};
+    struct stat input = {};
+    const bool inputIsAFile = fstat(STDIN_FILENO, &input) == 0 && S_ISREG(input.st_mode);
+    const struct {
+        const char* fifo;     // made a FIFO
+        const char* removed;  // removed
+        const char* macro;    // job.mac, run instead of the batch
+        std::vector<std::string> logged;
+    } cases[] = {
+        {"pipe.nc",
+         nullptr,
+         "SELECT_NCDATA pipe.nc\r\nEXIT\r\n",
+         {"pipe.nc - NCプログラムを読めません: 通常のファイルではありません"}},
+        {nullptr,
+         nullptr,
+         inputIsAFile ? nullptr : "SELECT_NCDATA /dev/stdin\r\nEXIT\r\n",
+         {"/dev/stdin - NCプログラムを読めません: 通常のファイルではありません"}},
+        {"job.mac",
+         nullptr,
+         "",
+         {"job.mac - マクロファイルを開けません: 通常のファイルではありません"}},
+        {"vmc3.ttl",
+         nullptr,
+         nullptr,
+         {scratch.At("vmc3.ttl") + " - 定義ファイルを読めません: 通常のファイルではありません",
+          refused}},
+        {"vmc3.ctl",
+         nullptr,
+         nullptr,
+         {scratch.At("vmc3.ctl") + " - 定義ファイルを読めません: 通常のファイルではありません",
+          refused}},
+        {"vmc3.mtl",
+         nullptr,
+         nullptr,
+         {scratch.At("vmc3.mtl") + " - 定義ファイルを読めません: 通常のファイルではありません",
+          refused}},
+        {"bt40_er32.hld",
+         nullptr,
+         nullptr,
+         {"ホルダーファイル bt40_er32.hld: 通常のファイルではありません", refused}},
+        {nullptr,
+         "bt40_er32.hld",
+         nullptr,
+         {"ホルダーファイル bt40_er32.hld: 見つかりません", refused}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.logged.front());
+        if (c.fifo == nullptr && c.removed == nullptr && c.macro == nullptr) {
+            continue;  // the test's own standard input is a file: nothing to refuse
+        }
+        Reset();
+        if (c.macro != nullptr && c.macro[0] != '\0') {
+            scratch.Write("job.mac", c.macro);
+        }
+        if (c.fifo != nullptr) {
+            fs::remove(scratch.At(c.fifo));
+            ASSERT_EQ(mkfifo(scratch.At(c.fifo).c_str(), 0600), 0);
+        }
+        if (c.removed != nullptr) {
+            fs::remove(scratch.At(c.removed));
+        }
+        EXPECT_EQ(Run(c.macro != nullptr ? std::vector<std::string>{"job.mac"} : batch), 2);
+        const std::string log = Read("mirexa.log");
+        for (const std::string& text : c.logged) {
+            EXPECT_EQ(LogCount(text), 1) << text << "\n" << log;
+        }
+        if (c.removed == nullptr) {
+            EXPECT_EQ(log.find("見つかりません"), std::string::npos) << log;
+            EXPECT_EQ(log.find("存在しません"), std::string::npos) << log;
+        }
+        EXPECT_FALSE(Exists("out.dme"));
+        if (c.fifo != nullptr) {
+            fs::remove(scratch.At(c.fifo));  // the samples are copied over it next
+        }
+    }
 }
 
 }  // namespace

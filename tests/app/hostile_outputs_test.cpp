@@ -113,6 +113,27 @@ TEST_F(HostileOutputTest, ASaveRemovesOnlyTheTemporaryFilesAKilledSaveLeft) {
     EXPECT_NE(line.find("/" + fs::path(killed).filename().string()), std::string::npos) << log;
 }
 
+// Every name the file system takes is saved: a name that leaves no room for the temporary file's
+// mark beside it (249 and 255 bytes, one of them cut inside a character of three bytes) is saved
+// whole, and no temporary file is left.
+TEST_F(HostileOutputTest, ANameAsLongAsTheFileSystemTakesIsSaved) {
+    std::string japanese;
+    for (int i = 0; i < 83; ++i) {
+        japanese += "あ";
+    }
+    const std::string names[] = {std::string(245, 'n') + ".dme", std::string(251, 'm') + ".dme",
+                                 japanese + ".dme"};
+    for (const std::string& name : names) {
+        SCOPED_TRACE(name.size());
+        EXPECT_EQ(Run({kBox, "-XM(0,0,0)", "-O", name}), 0) << Read("mirexa.log");
+        EXPECT_GT(fs::file_size(scratch.At(name)), 0u);
+    }
+    for (const auto& entry : fs::directory_iterator(scratch.Path())) {
+        EXPECT_EQ(entry.path().filename().string().find(".mirexa-"), std::string::npos)
+            << entry.path();
+    }
+}
+
 // A log that opens but takes no entry (the file-size limit) sends its entries to standard error,
 // after one line saying why.
 TEST_F(HostileOutputTest, EntriesTheLogDidNotTakeGoToStandardError) {

@@ -156,13 +156,15 @@ e2e_wait "$e2e_patience" "SIGTERM during a macro left the program running" ended
 finished 255 "the macro aborted by SIGTERM"
 
 step "SIGTERM while a start-up box is open"
-# 5c. A machine model that cannot be read brings a box up at start-up, before the window; SIGTERM
+# 5c. A machine model that cannot be read brings a box up at start-up, before the window, its
+# caption in the session's language (English: the bundled message file is there); SIGTERM
 # closes it and the program ends as on any abort (255), nobody answering anything, with the
 # settings written as the window closes (the placement the command line asked for).
 { mkdir -p "$work/novice" && cp "$work/gui"/* "$work/novice/" && rm "$work/novice/vice.stl"; } ||
     e2e_fail "the working copy without vice.stl could not be made"
 e2e_launch "$work/novice" "-(0,0,1500,950)" demo_part.nc
-e2e_wait "$e2e_patience" "no box said that vice.stl cannot be read" window_titled "読めない状態"
+e2e_wait "$e2e_patience" "no box in English said that vice.stl cannot be read" \
+    window_titled "does not exist or cannot be read"
 kill -TERM "$mirexa" 2>/dev/null || e2e_fail "the program had ended before SIGTERM reached its box"
 e2e_wait "$e2e_patience" "SIGTERM while the start-up box was open left the program running" ended
 finished 255 "the start aborted by SIGTERM"

@@ -106,6 +106,8 @@ TEST(FileReplacement, OnlyTheProgramsOwnStaleTemporariesGoAtTheNextWriteOfTheirF
     FileReplacement live;
     ASSERT_EQ(BeginFileReplacement(target, &live), 1);
     testing::AgeFile(live.temporary, 3600);
+    // A name that leaves no room for the mark beside it: its temporary file's name is cut.
+    const std::string longest = std::string(251, 'n') + ".dme";
     const struct {
         const char* what;
         const char* name;  // a user's file; null: a killed writer's temporary file of `of`
@@ -115,6 +117,7 @@ TEST(FileReplacement, OnlyTheProgramsOwnStaleTemporariesGoAtTheNextWriteOfTheirF
     } files[] = {
         {"a killed writer's", nullptr, "cut.dme", 3600, true},
         {"another file's killed writer's", nullptr, "other.dme", 3600, true},
+        {"the longest name's killed writer's", nullptr, longest.c_str(), 3600, true},
         {"a killed writer's, fresh", nullptr, "cut.dme", 10, false},
         {"the user's of the pattern", "notes.mirexa-backup", nullptr, 3600, false},
         {"the user's unpacked", "cut.dme.mirexa-Ab12Cd", nullptr, 3600, false},
