@@ -105,6 +105,7 @@ struct RunEndScope {
     WindowHandle window;
     std::atomic<RunMode>& mode;  // the run's, kIdle once its end is taken
     RunControls& controls;       // the run's
+    const RunRequest& request;   // the run's
 };
 
 // Closes the limit log and the warning file and shows what holds lines.
@@ -179,7 +180,7 @@ void CloseAbortedRunLogsAndReports(const RunEndScope& scope, const ReportBlock& 
         ui.setMacroBreak(1);
     }
     CloseSubprogramLevels(session);
-    if (scope.controls.batchRun.load() != 0) {
+    if (scope.request.batchRun != 0) {
         Call(ui.markAbortedBatchRun);
     }
     scope.reports.end.endInProgress = 1;
@@ -229,7 +230,6 @@ void RedrawAbortedRun(const RunEndScope& scope) {
         ui.freeNurbsBuffers(session);
     }
     Call(ui.moveEditorCursor);
-    scope.controls.lineHeld = 0;
     session.line.lineHeld = 0;
     Call(ui.drawStatusBar);
     if (!Suppressed() && ui.drawPanelAfterRun != nullptr) {
@@ -244,9 +244,7 @@ void ReleaseAbortedRun(const RunEndScope& scope) {
     RunEndFacts& end = scope.reports.end;
     const RunUiHooks& ui = Ui();
     Call(ui.finishToolLengthReport);
-    scope.controls.pendingStop = 0;
     scope.mode = RunMode::kIdle;
-    scope.controls.runError = 0;
     EndProgressForActiveReader();
     if (AutomaticMode.load() == 0) {
         Call(ui.stopAviRecording);
@@ -255,7 +253,6 @@ void ReleaseAbortedRun(const RunEndScope& scope) {
     if (!Suppressed()) {
         Call(ui.drawStopModeSelector);
     }
-    scope.controls.abortRequest = 0;
     end.endInProgress = 0;
 }
 
@@ -276,11 +273,11 @@ int FinishAlarm(const RunEndScope& scope) {
     if (ui.setMacroBreak != nullptr) {
         ui.setMacroBreak(2);
     }
-    scope.controls.simulationState = 0;
+    scope.controls.kept.simulationState = 0;
     if (!Suppressed()) {
         Call(ui.repaintToolPanel);
     }
-    scope.controls.toolPanelPendingPaint = 1;
+    scope.controls.kept.toolPanelPendingPaint = 1;
     if (Settings.sound != 0 && ui.playSystemSound != nullptr) {
         ui.playSystemSound("SystemHand");
     }
@@ -294,8 +291,8 @@ int FinishAlarm(const RunEndScope& scope) {
     }
     InterferenceMessageContext context;
     GatherInterferenceMessageContext(session, 1, &context);
-    ShowInterferenceMessage(window, scope.controls.runLogFlag.load(),
-                            DefinitionFiles.ncProgramFile.c_str(), code, context);
+    ShowInterferenceMessage(window, scope.request.runLogFlag, DefinitionFiles.ncProgramFile.c_str(),
+                            code, context);
     // The rewind: the start point, the work offsets, the machine position, which the panel
     // shows at once (the run's last pose stays published until then).
     RewindToStart(scope);
@@ -334,7 +331,7 @@ int FinishEndedRun(const RunEndScope& scope, const ReportBlock& last, int runEnd
     }
     // The alarm, when the run ended on one.
     int code = 0;
-    if (scope.controls.simulationState.load() == 4 || session.run.status.error > 0 ||
+    if (scope.controls.kept.simulationState.load() == 4 || session.run.status.error > 0 ||
         scope.controls.overTravelAxis.load() >= 0) {
         code = FinishAlarm(scope);
     }
@@ -436,8 +433,8 @@ int ChooseAlarmCode(const InterferenceStep& s, int spindleCheck, int overTravel,
 int FinishRun(CuttingRun& run, const RunStartPoint& start, WindowHandle window, int aborted) {
     NcSession& session = *run.request.session;
     RunReports& reports = run.reports;
-    const RunEndScope scope{session, run.request.stock, reports,     run.cutting.flags, start,
-                            window,  run.mode,          run.controls};
+    const RunEndScope scope{session, run.request.stock, reports,      run.cutting.flags, start,
+                            window,  run.mode,          run.controls, run.request};
     // The block the run ended in, as the thread left it, for an event still to be written: the
     // subprogram levels are closed and the interpreter reset before the report is.
     const KeptBlock last = KeepCurrentBlock(session);

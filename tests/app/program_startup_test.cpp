@@ -372,6 +372,30 @@ struct ChosenRun {
     int watchedChanged = 0;     // it held anything else than that or a finished AVI file
 } chosenRun;
 
+// The sample part's block, as the batch runs define it, defined from the main window.
+void DefineThePartsBlock(WindowHandle main) {
+    InitialStock.kind = kStockBox;
+    const double block[6] = {0, 0, -30.5, 100, 80, 0};
+    std::copy(block, block + 6, InitialStock.box);
+    ChooseDexelPitch();
+    BuildDefinedStock(main);
+}
+
+// F5's run from the menu, served as the window serves it (look is called at every turn) until
+// the run's end is complete or 60 s have passed; 1 when it ended.
+int CutAndServeToTheEnd(WindowHandle main, const std::function<void()>& look = {}) {
+    SendWindowMessage(main, WM_COMMAND, IDM_CUT_RESULT, 0);
+    const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (IsRunActive() && std::chrono::steady_clock::now() < limit) {
+        if (look) {
+            look();
+        }
+        testing::DispatchPendingMessages();
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return IsRunActive() ? 0 : 1;
+}
+
 void ChooseAProgramAndCutIt(const WindowMessage& m) {
     const DesktopUser user(m, &chosenRun.closes);
     if (!user.active) {
@@ -379,24 +403,14 @@ void ChooseAProgramAndCutIt(const WindowMessage& m) {
     }
     WindowHandle main = MainWindow.load();
     SendWindowMessage(main, WM_COMMAND, IDM_NC_SELECT, 0);
-    // The sample part's block, as the batch runs define it.
-    InitialStock.kind = kStockBox;
-    const double block[6] = {0, 0, -30.5, 100, 80, 0};
-    std::copy(block, block + 6, InitialStock.box);
-    ChooseDexelPitch();
-    BuildDefinedStock(main);
+    DefineThePartsBlock(main);
     chosenRun.stockNodes = StockModels[CurrentStockIndex.load()].nx;
-    SendWindowMessage(main, WM_COMMAND, IDM_CUT_RESULT, 0);
-    const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    while (IsRunActive() && std::chrono::steady_clock::now() < limit) {
+    chosenRun.ended = CutAndServeToTheEnd(main, [] {
         if (!chosenRun.watched.empty()) {
             const std::string now = testing::ReadWholeFile(chosenRun.watched);
             chosenRun.watchedChanged |= now != chosenRun.watchedBefore && now.rfind("RIFF", 0) != 0;
         }
-        testing::DispatchPendingMessages();
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    chosenRun.ended = IsRunActive() ? 0 : 1;
+    });
     chosenRun.summary = WindowRun.result;
 }
 
@@ -412,6 +426,61 @@ TEST_F(ProgramStartupTest, AProgramChosenInTheFileDialogIsTheOneTheNextRunCuts) 
     ASSERT_EQ(chosenRun.ended, 1);
     EXPECT_EQ(chosenRun.summary.end, kRunEndProgram);
     EXPECT_GT(chosenRun.summary.moves, 10);
+}
+
+// A user at a desktop runs a program that leaves the X stroke, answers the alarm, then runs one
+// well inside the strokes in the same window: that run starts clean, without the first run's
+// alarm, and cuts to its program's end.
+struct RunAfterAnAlarm {
+    int closes = 0;
+    std::vector<std::string> programs;  // chosen in the file dialog, one per run
+    std::vector<RunResult> results;
+    std::vector<std::vector<std::string>> boxes;  // the captions each run showed
+} afterAlarm;
+
+void CutTwoProgramsInOneWindow(const WindowMessage& m) {
+    const DesktopUser user(m, &afterAlarm.closes);
+    if (!user.active) {
+        return;
+    }
+    const MessageBoxResponder desktop = SetMessageBoxResponder([](const MessageBoxRequest& r) {
+        afterAlarm.boxes.back().push_back(r.caption);
+        return MBX_IDOK;
+    });
+    WindowHandle main = MainWindow.load();
+    DefineThePartsBlock(main);
+    for (const std::string& program : afterAlarm.programs) {
+        menuSeen.chosen = program;
+        SendWindowMessage(main, WM_COMMAND, IDM_NC_SELECT, 0);
+        afterAlarm.boxes.emplace_back();
+        if (CutAndServeToTheEnd(main) == 0) {
+            break;
+        }
+        afterAlarm.results.push_back(WindowRun.result);
+    }
+    SetMessageBoxResponder(desktop);
+}
+
+TEST_F(ProgramStartupTest, ARunAfterAnOverTravelAlarmStartsClean) {
+    afterAlarm = RunAfterAnAlarm{};
+    afterAlarm.programs = {scratch.Write("over.nc",
+                                         "%\nO13\nG90 G17 G40 G49 G80\nT1 M06\n"
+                                         "G56 G00 X50. Y40. Z20. S3000 M03\nG00 X2000.\nM30\n%\n"),
+                           scratch.Write("inside.nc",
+                                         "%\nO14\nG90 G17 G40 G49 G80\nT1 M06\n"
+                                         "G56 G00 X20. Y20. Z20. S3000 M03\nG01 Z-2. F500.\nX60.\n"
+                                         "G00 Z50.\nM30\n%\n")};
+    CommandLine = CommandLineSwitches{};
+    SetMessageObserver(CutTwoProgramsInOneWindow);
+    EXPECT_EQ(Run(""), 0);
+    SetMessageObserver({});
+    ASSERT_EQ(afterAlarm.results.size(), 2u);
+    EXPECT_EQ(afterAlarm.results[0].end, kRunEndOverTravel);
+    EXPECT_EQ(afterAlarm.boxes[0], std::vector<std::string>{"Over Stroke of X-axis!"});
+    EXPECT_EQ(afterAlarm.results[1].end, kRunEndProgram);
+    EXPECT_EQ(afterAlarm.results[1].alarmSteps, 0);
+    EXPECT_GT(afterAlarm.results[1].removedVolume, 500.0);  // a 10 mm slot 40 mm long, 2 mm deep
+    EXPECT_TRUE(afterAlarm.boxes[1].empty()) << afterAlarm.boxes[1].front();
 }
 
 // A run recorded at a desktop: the earlier recording of that name stays whole until the new
