@@ -551,6 +551,7 @@ int SetUpRun(CuttingRun& run) {
                               SimulationCallbacks.closePathReader};
     const int shortagesBefore = CountMemoryShortages();
     const int opened = OpenNcSession(&session, path, reader);
+    run.loop.workOffsetShown = session.run.modal.workOffsetIndex;
     UpdateMachinePosition(*session.kinematics);
     ResetSimulationRunRecord(RunContext(run));
     LoadCutterSections(session.tools->tool, &run.cutting.cutter);
@@ -617,6 +618,13 @@ int RunBlocks(CuttingRun& run) {
         ++result.blocks;
         StepBlockInfo info;
         const int kind = TakeFetchedBlock(session, &run.loop, &info);
+        // A block that chose another work coordinate system: the window shows it at once.
+        if (session.run.modal.workOffsetIndex != run.loop.workOffsetShown) {
+            run.loop.workOffsetShown = session.run.modal.workOffsetIndex;
+            if (NcUpHooks.redrawStatus != nullptr) {
+                NcUpHooks.redrawStatus();
+            }
+        }
         if (kind == kBlockNoMove) {
             continue;
         }

@@ -26,6 +26,7 @@
 #include "config/tools_file.h"
 #include "geometry/machine_kinematics.h"
 #include "platform/backend.h"
+#include "platform/controls.h"
 #include "platform/dialogs.h"
 #include "platform/file_dialog.h"
 #include "platform/keys.h"
@@ -37,6 +38,7 @@
 #include "resources/dialog_templates.h"
 #include "resources/program_resources.h"
 #include "services/shared_state.h"
+#include "services/ui_hooks.h"
 #include "shell/definition_watch.h"
 #include "shell/info_panel.h"
 #include "shell/main_window.h"
@@ -44,6 +46,7 @@
 #include "shell/run_commands.h"
 #include "shell/sound_effects.h"
 #include "shell/startup.h"
+#include "shell/status_bar.h"
 #include "shell/stock_commands.h"
 #include "simulation/cutting_core.h"
 #include "simulation/dexel_grid_view.h"
@@ -481,6 +484,69 @@ TEST_F(ProgramStartupTest, ARunAfterAnOverTravelAlarmStartsClean) {
     EXPECT_EQ(afterAlarm.results[1].alarmSteps, 0);
     EXPECT_GT(afterAlarm.results[1].removedVolume, 500.0);  // a 10 mm slot 40 mm long, 2 mm deep
     EXPECT_TRUE(afterAlarm.boxes[1].empty()) << afterAlarm.boxes[1].front();
+}
+
+// During a run the status bar's work system and the panel's stock ranges in work coordinates
+// follow the program's work systems, as the control point does: seen while the run stands in
+// its G55 block, then the window's again at the end.
+struct WorkSystemsSeen {
+    int closes = 0;
+    std::string program;
+    std::vector<std::string> workpieces;  // status part 5 while the run is past its G55 block
+    std::vector<double> stockMinX;        // the panel's least X of the stock then (work, mm)
+    double stockMinXBefore = 0.0;
+    double stockMinXAfter = 0.0;
+} workSystems;
+
+void RunThroughTwoWorkSystems(const WindowMessage& m) {
+    const DesktopUser user(m, &workSystems.closes);
+    if (!user.active) {
+        return;
+    }
+    WindowHandle main = MainWindow.load();
+    DefineThePartsBlock(main);
+    menuSeen.chosen = workSystems.program;
+    SendWindowMessage(main, WM_COMMAND, IDM_NC_SELECT, 0);
+    // The user watches the run: it waits for each step's redraw, which the loop below serves.
+    const int suppressed = DrawingSuppressed.exchange(0);
+    workSystems.stockMinXBefore = CollectInfoPanelInputs().stockMin[0];
+    SendWindowMessage(main, WM_COMMAND, IDM_CUT_REAL, 0);
+    const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (IsRunActive() && std::chrono::steady_clock::now() < limit) {
+        // A step of line 7 (G01 in G55) waits for its redraw: the blocks before it have told
+        // the window their modes, and the redraw publishes the pose.
+        const bool inG55 =
+            ReadRunStatus().mainLineNumber == 7 && WindowRun.controls.redrawRequest.load() != 0;
+        testing::DispatchPendingMessages();
+        if (inG55) {
+            workSystems.workpieces.push_back(
+                GetStatusBarPart(MainStatusBar.load(), STATUS_PART_WORKPIECE).text);
+            workSystems.stockMinX.push_back(CollectInfoPanelInputs().stockMin[0]);
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    testing::DispatchPendingMessages();
+    workSystems.stockMinXAfter = CollectInfoPanelInputs().stockMin[0];
+    DrawingSuppressed.store(suppressed);
+}
+
+TEST_F(ProgramStartupTest, TheStatusBarAndThePanelFollowTheRunsWorkSystems) {
+    workSystems = WorkSystemsSeen{};
+    // vmc3.ctl: G54 X -250, G55 X -100 (mm); line 7 is the G55 block's move.
+    workSystems.program =
+        scratch.Write("systems.nc",
+                      "%\nO15\nG90 G17 G40 G49 G80\nT1 M06\nG54 G00 X250. Y180. Z400.\n"
+                      "G55 G00 X100. Y180. Z400.\nG01 X150. F5000.\nG54 G00 X250.\nM30\n%\n");
+    CommandLine = CommandLineSwitches{};
+    SetMessageObserver(RunThroughTwoWorkSystems);
+    EXPECT_EQ(Run(""), 0);
+    SetMessageObserver({});
+    ASSERT_FALSE(workSystems.workpieces.empty());
+    // The move's last step is drawn (its inner steps may be left out).
+    EXPECT_EQ(workSystems.workpieces.back(), "Workpiece(G55)");
+    EXPECT_EQ(workSystems.stockMinX.back(), 100.0);  // the stock's X 0 (machine) in G55
+    // The end brings back the window's work system.
+    EXPECT_EQ(workSystems.stockMinXAfter, workSystems.stockMinXBefore);
 }
 
 // A run recorded at a desktop: the earlier recording of that name stays whole until the new
