@@ -103,9 +103,10 @@ struct CuttingRun {
 // which the view swaps to, and the interference kinds the status bar shows.
 extern CuttingRun WindowRun;
 
-// Gives the run its request, takes the request's mode as the one the run follows and makes the
-// run's controls new (RenewRunControls; what they keep between runs stays). Called with no
-// thread of the run going: StartCuttingRun calls it, and so does whoever calls RunCutting.
+// Gives the run its request, takes the request's mode as the one the run follows, makes the
+// run's controls new (RenewRunControls; what they keep between runs stays) and clears the
+// published run status (ResetRunStatus: no block, steps or volume of an earlier run). Called with
+// no thread of the run going: StartCuttingRun calls it, and so does whoever calls RunCutting.
 void GiveRunRequest(CuttingRun& run, RunRequest request);
 
 // The step context of the run: its session, its stock, its step record, its cutting state, its

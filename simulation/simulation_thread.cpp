@@ -733,6 +733,7 @@ void GiveRunRequest(CuttingRun& run, RunRequest request) {
     run.request = std::move(request);
     run.mode.store(run.request.mode);
     RenewRunControls(run.controls);
+    ResetRunStatus();
 }
 
 CuttingRun* RunOfThisThread() {

@@ -111,7 +111,6 @@ protected:
     void SetUp() override {
         RunReportTest::SetUp();
         GiveRunRequest(TestRun, WindowRunRequest());
-        ResetRunStatus();
         DrawingSuppressed = 0;
         RunCommands = RunCommandState{};
         DefinitionFiles.ncProgramFile = Path("part.nc");

@@ -123,7 +123,6 @@ protected:
         savedNcHooks_ = NcUpHooks;
         InstallStopBlockHooks();
         GiveRunRequest(TestRun, WindowRunRequest());
-        ResetRunStatus();
         SimulationCallbacks = SimulationHooks{};
         ASSERT_EQ(AllocToolTables(4), 1);
         PutTool(1, kToolFlat, 6.0f);
@@ -983,6 +982,7 @@ TEST_F(SimulationThreadTest, RunsEndOnErrorsOverTravelAndMissingSources) {
     EXPECT_EQ(WindowRun.controls.overTravelAxis.load(), -1);
     EXPECT_EQ(TestRun.result.alarmSteps, 0);
     EXPECT_GT(TestRun.result.removedVolume, 0.0);
+    EXPECT_EQ(ReadRunStatus().steps, TestRun.record.steps);  // this run's alone
     CurrentMachine.strokes.enabled[0] = 0;
     DefinitionFiles.ncProgramFile = scratch_.At("missing.nc");
     {
