@@ -227,10 +227,12 @@ void FinishLengthReport() {
     }
 }
 
-// The last of a run's end: the title without the run, then the length report of the run shown
-// (a box when nothing can show it); then the end is complete and counted.
+// The last of a run's end: the title and the status bar without the run (the work system the end
+// left, which an abort or an alarm took back to the run's start), then the length report of the
+// run shown (a box when nothing can show it); then the end is complete and counted.
 void CompleteRunEnd(WindowHandle window) {
     UpdateTitle(window);
+    ShowProgramStatus(window);
     const std::string path = std::move(RunCommands.reportToShow);
     RunCommands.reportToShow.clear();
     if (!path.empty()) {

@@ -488,14 +488,15 @@ TEST_F(ProgramStartupTest, ARunAfterAnOverTravelAlarmStartsClean) {
 
 // During a run the status bar's work system and the panel's stock ranges in work coordinates
 // follow the program's work systems, as the control point does: seen while the run stands in
-// its G55 block, then the window's again at the end.
+// its G55 block, then the window's again at the end, also of a run aborted in G55.
 struct WorkSystemsSeen {
     int closes = 0;
     std::string program;
     std::vector<std::string> workpieces;  // status part 5 while the run is past its G55 block
     std::vector<double> stockMinX;        // the panel's least X of the stock then (work, mm)
     double stockMinXBefore = 0.0;
-    double stockMinXAfter = 0.0;
+    std::vector<std::string> workpiecesAfter;  // after each run's end
+    std::vector<double> stockMinXAfter;
 } workSystems;
 
 void RunThroughTwoWorkSystems(const WindowMessage& m) {
@@ -507,26 +508,34 @@ void RunThroughTwoWorkSystems(const WindowMessage& m) {
     DefineThePartsBlock(main);
     menuSeen.chosen = workSystems.program;
     SendWindowMessage(main, WM_COMMAND, IDM_NC_SELECT, 0);
-    // The user watches the run: it waits for each step's redraw, which the loop below serves.
+    // The user watches the runs: they wait for each step's redraw, which the loop below serves.
     const int suppressed = DrawingSuppressed.exchange(0);
     workSystems.stockMinXBefore = CollectInfoPanelInputs().stockMin[0];
-    SendWindowMessage(main, WM_COMMAND, IDM_CUT_REAL, 0);
-    const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    while (IsRunActive() && std::chrono::steady_clock::now() < limit) {
-        // A step of line 7 (G01 in G55) waits for its redraw: the blocks before it have told
-        // the window their modes, and the redraw publishes the pose.
-        const bool inG55 =
-            ReadRunStatus().mainLineNumber == 7 && WindowRun.controls.redrawRequest.load() != 0;
-        testing::DispatchPendingMessages();
-        if (inG55) {
-            workSystems.workpieces.push_back(
-                GetStatusBarPart(MainStatusBar.load(), STATUS_PART_WORKPIECE).text);
-            workSystems.stockMinX.push_back(CollectInfoPanelInputs().stockMin[0]);
+    // The first run goes to its end; the second is ended by Esc in its G55 block.
+    for (int run = 0; run < 2; ++run) {
+        SendWindowMessage(main, WM_COMMAND, IDM_CUT_REAL, 0);
+        const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+        while (IsRunActive() && std::chrono::steady_clock::now() < limit) {
+            // A step of line 7 (G01 in G55) waits for its redraw: the blocks before it have told
+            // the window their modes, and the redraw publishes the pose.
+            const bool inG55 =
+                ReadRunStatus().mainLineNumber == 7 && WindowRun.controls.redrawRequest.load() != 0;
+            testing::DispatchPendingMessages();
+            if (inG55 && run == 0) {
+                workSystems.workpieces.push_back(
+                    GetStatusBarPart(MainStatusBar.load(), STATUS_PART_WORKPIECE).text);
+                workSystems.stockMinX.push_back(CollectInfoPanelInputs().stockMin[0]);
+            }
+            if (inG55 && run == 1) {
+                AbortRun(main, 0);
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        testing::DispatchPendingMessages();
+        workSystems.workpiecesAfter.push_back(
+            GetStatusBarPart(MainStatusBar.load(), STATUS_PART_WORKPIECE).text);
+        workSystems.stockMinXAfter.push_back(CollectInfoPanelInputs().stockMin[0]);
     }
-    testing::DispatchPendingMessages();
-    workSystems.stockMinXAfter = CollectInfoPanelInputs().stockMin[0];
     DrawingSuppressed.store(suppressed);
 }
 
@@ -545,8 +554,12 @@ TEST_F(ProgramStartupTest, TheStatusBarAndThePanelFollowTheRunsWorkSystems) {
     // The move's last step is drawn (its inner steps may be left out).
     EXPECT_EQ(workSystems.workpieces.back(), "Workpiece(G55)");
     EXPECT_EQ(workSystems.stockMinX.back(), 100.0);  // the stock's X 0 (machine) in G55
-    // The end brings back the window's work system.
-    EXPECT_EQ(workSystems.stockMinXAfter, workSystems.stockMinXBefore);
+    // The program's end is in G54, where the window starts; the end of the run aborted in G55
+    // goes back to the system the run started in, on the status bar as on the panel.
+    EXPECT_EQ(workSystems.workpiecesAfter,
+              (std::vector<std::string>{"Workpiece(G54)", "Workpiece(G54)"}));
+    EXPECT_EQ(workSystems.stockMinXBefore, 250.0);
+    EXPECT_EQ(workSystems.stockMinXAfter, (std::vector<double>{250.0, 250.0}));
 }
 
 // A run recorded at a desktop: the earlier recording of that name stays whole until the new
