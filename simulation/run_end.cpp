@@ -171,21 +171,24 @@ KeptBlock KeepCurrentBlock(NcSession& session) {
 }
 
 // The first part of an aborted end: the macro break, the subprogram files, the batch's exit code
-// and the end mark, then the limit log, the warning file, the alarm file and the interference
-// report closed and shown.
-void CloseAbortedRunLogsAndReports(const RunEndScope& scope, const ReportBlock& last) {
-    NcSession& session = scope.session;
+// and the end mark.
+void BeginAbortedRunEnd(const RunEndScope& scope) {
     const RunUiHooks& ui = Ui();
     if (ui.setMacroBreak != nullptr) {
         ui.setMacroBreak(1);
     }
-    CloseSubprogramLevels(session);
+    CloseSubprogramLevels(scope.session);
     if (scope.request.batchRun != 0) {
         Call(ui.markAbortedBatchRun);
     }
     scope.reports.end.endInProgress = 1;
-    CloseRunLogs(session, scope.reports);
-    CloseRunReports(session, scope.reports, last, scope.controls);
+}
+
+// The limit log, the warning file, the alarm file and the interference report closed and shown
+// (a box when nothing can show them), once the window shows the run's end.
+void CloseAbortedRunLogsAndReports(const RunEndScope& scope, const ReportBlock& last) {
+    CloseRunLogs(scope.session, scope.reports);
+    CloseRunReports(scope.session, scope.reports, last, scope.controls);
 }
 
 // The cursor, the view's spin and the run's timers stop; where the run stood is kept, then the
@@ -237,9 +240,8 @@ void RedrawAbortedRun(const RunEndScope& scope) {
     }
 }
 
-// The run lets go of what it held: the tool-length report, the pending stop, the run mode and
-// error, the progress bar, the AVI recording, the menus and the stop-mode selector; the abort
-// request and the end mark are cleared last.
+// The run lets go of what it held: the tool-length report, the run mode, the progress bar, the AVI
+// recording, the menus and the stop-mode selector; the end mark is cleared last.
 void ReleaseAbortedRun(const RunEndScope& scope) {
     RunEndFacts& end = scope.reports.end;
     const RunUiHooks& ui = Ui();
@@ -256,11 +258,13 @@ void ReleaseAbortedRun(const RunEndScope& scope) {
     end.endInProgress = 0;
 }
 
-// The end of an aborted run: close, rewind, redraw, release.
+// The end of an aborted run: begin, rewind, redraw (the last frame of a recording among it), then
+// the reports shown, so that no box about them comes before the window shows the end; release.
 void FinishAbortedRun(const RunEndScope& scope, const ReportBlock& last) {
-    CloseAbortedRunLogsAndReports(scope, last);
+    BeginAbortedRunEnd(scope);
     RewindAbortedRun(scope);
     RedrawAbortedRun(scope);
+    CloseAbortedRunLogsAndReports(scope, last);
     ReleaseAbortedRun(scope);
 }
 

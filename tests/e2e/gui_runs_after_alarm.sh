@@ -2,8 +2,10 @@
 # Runs after an alarm in one real window, under one Xvfb server: a program that leaves the X
 # stroke ends on "Over Stroke of X-axis!", the box is answered; then a program well inside the
 # strokes, selected in the same window, runs to its end with no alarm, and the stock saved after
-# it is the one the same program cuts in a fresh process. A failure keeps the screen, the
-# program's output and its log as artefacts (tests/e2e/xvfb_session.sh).
+# it is the one the same program cuts in a fresh process. Then a recorded run (an AVI file) with
+# no viewer installed, paused at a feed into the vice and ended by Esc: the box that says there
+# is no viewer for the interference report comes once the window shows the run's end. A failure
+# keeps the screen, the program's output and its log as artefacts (tests/e2e/xvfb_session.sh).
 # Skips itself (exit 77) without Xvfb, xdotool, ffmpeg or python3.
 # Usage: gui_runs_after_alarm.sh MIREXA SAMPLES_DIR ARTEFACT_DIR
 set -euo pipefail
@@ -18,6 +20,11 @@ e2e_coarse_copy "$samples"
 box="-D(100,80,0,0,0,-30.5)"
 printf '%s\n' % O13 'G90 G17 G40 G49 G80' 'T1 M06' 'G56 G00 X50. Y40. Z20. S3000 M03' \
     'G00 X2000.' M30 % >"$work/gui/over.nc"
+printf '%s\n' % O10 'G90 G17 G40 G49 G80' 'T1 M06' 'G56 G00 X-15. Y40. Z20. S3000 M03' \
+    'G01 Z-40. F500.' 'G00 Z50.' M30 % >"$work/gui/jaw.nc"
+# Every block of a run recorded in an AVI file beside the programs.
+sed -i -e "s|^Target_VIDEOdir=.*|Target_VIDEOdir=$work/gui|" -e 's/^TIMING=NO/TIMING=BLOCK/' \
+    "$work/gui/mirexa.ini"
 printf '%s\n' % O14 'G90 G17 G40 G49 G80' 'T1 M06' 'G56 G00 X20. Y20. Z20. S3000 M03' \
     'G01 Z-2. F500.' X60. Y60. 'G00 Z50.' M30 % >"$work/gui/inside.nc"
 # What the program inside the strokes cuts, and the box uncut, in processes of their own.
@@ -86,6 +93,45 @@ cmp -s "$work/gui/after.dme" "$work/gui/uncut.dme" &&
     e2e_fail "the stock saved after the run inside the strokes is not cut"
 cmp -s "$work/gui/after.dme" "$work/gui/alone.dme" ||
     e2e_fail "the stock saved after the run inside the strokes is not the one its program cuts alone"
+
+step "a recorded run ended by Esc shows its end before the box about the viewer"
+rm -f "$work/bin/xdg-open"  # no viewer from here on
+probe() {
+    python3 "$here/screen_probe.py" "$DISPLAY" "$@"
+}
+stop_part="356 952 158 12"
+control_point="102 82 108 50"
+paused() {
+    [ "$(probe $stop_part ink)" -gt 0 ]
+}
+no_viewer='^MIREXA7$'
+e2e_menu n s
+dialog 'NC DATA FILE' ctrl+a "=$work/gui/jaw.nc" Return
+wait_for "the program into the vice was not selected" title_has jaw.nc
+xdotool mousemove 900 500
+xdotool key F5
+wait_for "the run did not pause at its feed into the vice" paused
+xdotool key Escape
+e2e_find_window "no box said that there is no viewer for the report" "$no_viewer"
+box_window="$found"
+xdotool mousemove 150 900
+at_box="$(probe $control_point sum)"
+e2e_focus "$box_window"
+xdotool key Return
+wait_for "the box about the viewer did not close" e2e_window_gone "$no_viewer"
+wait_for "the title still names the run after Esc" run_ended
+settled=""
+panel_settled() {
+    local first
+    first="$(probe $control_point sum)"
+    sleep 0.5
+    settled="$(probe $control_point sum)"
+    [ "$first" = "$settled" ]
+}
+wait_for "the panel did not settle after the run's end" panel_settled
+[ "$settled" = "$at_box" ] ||
+    e2e_fail "the panel showed the run's end only after the box about the viewer"
+[ -s "$work/gui/jaw.AVI" ] || e2e_fail "the run was not recorded"
 
 step exit
 e2e_menu n x

@@ -158,14 +158,10 @@ TEST_F(RunEndTest, AnAbortedEndInItsOrder) {
     RunIntoSubprogram();
     EXPECT_EQ(FinishRun(*run_, start_, WindowHandle{}, 1), 0);
     run_->request.batchRun = 0;
+    // The reports are shown once the window shows the end: no box about a viewer comes before
+    // the last picture (and the last frame of a recording).
     EXPECT_EQ(Hooks.Take(), (std::vector<std::string>{"macro break 1",
                                                       "exit -1",
-                                                      "viewer " + Path("limitp.txt"),
-                                                      "alarm file",
-                                                      "kind OVER CHIP",
-                                                      "toolpanel",
-                                                      "sound SystemHand",
-                                                      "viewer " + Path("interference.txt"),
                                                       "arrow",
                                                       "spin off",
                                                       "axis values",
@@ -178,6 +174,12 @@ TEST_F(RunEndTest, AnAbortedEndInItsOrder) {
                                                       "editor",
                                                       "status bar",
                                                       "panel 1",
+                                                      "viewer " + Path("limitp.txt"),
+                                                      "alarm file",
+                                                      "kind OVER CHIP",
+                                                      "toolpanel",
+                                                      "sound SystemHand",
+                                                      "viewer " + Path("interference.txt"),
                                                       "length report",
                                                       "avi stop",
                                                       "menus",
