@@ -1,12 +1,13 @@
 // The controls a run's thread (the worker) shares with the user-interface thread while the run
 // goes: the handshakes built on them (redraw, pause at a stop block, abort) and the alarms the run
-// raises. They are one run's: StartCuttingRun (through GiveRunRequest) makes them new, so that
-// nothing a run raised (an over-travel, a step alarm, a pending stop, a held line, an abort) is
-// seen by the next. What the window keeps between its runs (the tool mounted last, the state of
-// the last step, the tool panel's repaint, the wiring's redraw call) is apart, in
-// RunControls::kept, and no run's start touches it. Each run object holds its own
-// (CuttingRun::controls); the window steers and reads its run's (WindowRun.controls). The run's
-// published status (the block and the progress) is the window's, below.
+// raises. They are one run's: StartCuttingRun (through GiveRunRequest) makes them new, and the
+// window again once it has taken its run's end, so that nothing a run raised (an over-travel, a
+// step alarm, a pending stop, a held line, an abort) is seen by the next or between runs. What
+// the window keeps between its runs (the tool mounted last, the state of the last step, the tool
+// panel's repaint, the wiring's redraw call) is apart, in RunControls::kept, and no run's start
+// touches it. Each run object holds its own (CuttingRun::controls); the window steers and reads
+// its run's (WindowRun.controls). The run's published status (the block and the progress) is the
+// window's, below.
 //
 // Every shared flag is a sequentially consistent atomic. A handshake has one raising side: the
 // worker raises redrawRequest and pauseRequest and the user-interface thread clears them (the
