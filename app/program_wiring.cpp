@@ -124,7 +124,8 @@ void ConnectDefinitionAndProgress() {
     p.progressName = [] { return Settings.progressName.c_str(); };
     p.batchMode = [] {
         return CommandLine.batchRun != 0 || CommandLine.batch != 0 ||
-                       WindowRun.controls.batchRun.load() != 0
+                       (WindowRun.request.batchRun != 0 &&
+                        WindowRun.state.load() != RunState::kIdle)
                    ? 1
                    : 0;
     };
@@ -478,12 +479,13 @@ const std::vector<HookRecordEntry>& ListHookRecords() {
         MIREXA_HOOK_RECORD(GuiPump, GetGuiPump()),
         MIREXA_HOOK_RECORD(MenuBackendHooks, GetMenuBackendHooks()),
         // A single hook the run's worker reads, atomic since the user-interface thread fills it.
-        HookRecordEntry{"WindowRun.controls.redrawRaised", &WindowRun.controls.redrawRaised,
-                        sizeof WindowRun.controls.redrawRaised},
+        HookRecordEntry{"WindowRun.controls.kept.redrawRaised",
+                        &WindowRun.controls.kept.redrawRaised,
+                        sizeof WindowRun.controls.kept.redrawRaised},
         // The window run's end, called on the run's thread.
         HookRecordEntry{"WindowRun.ended", &WindowRun.ended, sizeof WindowRun.ended},
     };
-    static_assert(sizeof WindowRun.controls.redrawRaised == sizeof(void*));
+    static_assert(sizeof WindowRun.controls.kept.redrawRaised == sizeof(void*));
     static_assert(sizeof WindowRun.ended == sizeof(void*));
     return records;
 }

@@ -120,7 +120,6 @@ void BM_SampleProgram(benchmark::State& state) {
         stock = StockModel{};
         SetStockUndoRingSize(&stock, 1);
         CreateBoxStockIdentity(&stock, box, 0.25);
-        ResetWindowRunControls();
         RunKinematics.pose = MachinePose{};
         RunKinematics.pose.program.axis[2] = 200.0;
         GiveRunRequest(run, RunRequest{&RunSession, &stock, DefinitionFiles.ncProgramFile,

@@ -329,7 +329,6 @@ void RunWholeProgram(benchmark::State& state, std::string (*program)(int), int w
             break;
         }
         BindDexelGridViews(&stock, cut.cutting.views);
-        ResetWindowRunControls();
         CopyNcSessionState(&RunSession, StartingSession());
         RunKinematics.pose = MachinePose{};
         RunKinematics.pose.program.axis[2] = 200.0;

@@ -570,12 +570,10 @@ int PlaceCutAndCheck(WindowHandle dialog) {
     UpdateMachinePosition(RunKinematics);
     const int outside = CheckOverTravel(RunKinematics.pose.machine.axis);
     if (outside >= 0) {
-        WindowRun.controls.overTravelAxis.store(outside);
         SaveMotionState(RunSession, &WindowRun.reports.motionSnapshot);
         RedrawMainWindow(MainWindow.load());
         PlayRefusalSounds();
         ShowControlPointMessage(dialog, kOverTravelCode);
-        WindowRun.controls.overTravelAxis.store(-1);
         return 0;
     }
     ToolPoseStep step;

@@ -71,7 +71,7 @@ bool Busy() {
 // thread owns the current tool's record meanwhile), otherwise the current tool, which is the one
 // the spindle holds (a run's end makes its last tool current).
 int PanelCurrentTool() {
-    const int mounted = WindowRun.controls.mountedTool.load();
+    const int mounted = WindowRun.controls.kept.mountedTool.load();
     return WindowRun.mode.load() != RunMode::kIdle && mounted >= 0 ? mounted : ToolFile.currentTool;
 }
 
@@ -928,7 +928,7 @@ void RepaintToolPanel(int mode) {
     // Another thread (the run's) only asks: the run's timer repaints on this thread.
     const WindowHandle main = MainWindow.load();
     if (main && !IsWindowOfCallingThread(main)) {
-        WindowRun.controls.toolPanelPendingPaint.store(1);
+        WindowRun.controls.kept.toolPanelPendingPaint.store(1);
         return;
     }
     if (!Panel.window) {

@@ -2,8 +2,8 @@
 // picture and dimension cells, and the magazine as a ring of eleven slots around the ready slot,
 // turned by clicks, arrows, the wheel and "1-st"; "Editor" opens the tools file, "Change" reads
 // another one. Other threads never touch it: the run asks for a repaint through
-// WindowRun.controls.toolPanelPendingPaint, which the run's timer turns into RepaintToolPanel on
-// the user-interface thread.
+// WindowRun.controls.kept.toolPanelPendingPaint, which the run's timer turns into RepaintToolPanel
+// on the user-interface thread.
 //
 // Threads. Everything here runs on the user-interface thread unless marked otherwise.
 #pragma once
@@ -120,7 +120,8 @@ void PaintToolPanel(int mode);
 // panel exists: a second call gives the first one.
 WindowHandle CreateToolPanel(WindowHandle mainWindow);
 // Asks the panel to paint in a mode through its handshake (the paint happens in its WM_PAINT).
-// Any thread: off the main window's thread it only sets WindowRun.controls.toolPanelPendingPaint.
+// Any thread: off the main window's thread it only sets
+// WindowRun.controls.kept.toolPanelPendingPaint.
 void RepaintToolPanel(int mode);
 
 // Restores the panel's state (tests); the panel window is left alone.

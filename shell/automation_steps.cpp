@@ -80,8 +80,7 @@ void AbortTheRun() {
     if (StandIn()) {
         StandIn()->requestRunAbort();
     } else {
-        WindowRun.controls.abortRequest.store(1);
-        WakeRunWaiters();
+        RequestRunAbort(WindowRun.controls);
     }
 }
 

@@ -50,6 +50,7 @@ struct PublishedPanelState {
     double program[5] = {};
     double machine[5] = {};
     double toolPoint[3] = {};
+    int workOffsetIndex = {};  // the work coordinate system of the pose (modal index)
     int blockPublished = {};
     std::int64_t lineNumber = {};
     std::string lineText = {};
@@ -60,7 +61,8 @@ struct PublishedPanelState {
 std::mutex publishedMutex;
 PublishedPanelState published;
 
-// The stock's pitch and extents and the work origin, as last read while no run was cutting.
+// The stock's pitch and extents, as last read while no run was cutting, and the work origin of
+// the pose shown.
 struct StockRangeSeen {
     int present = {};
     double pitch = {};
@@ -541,6 +543,7 @@ void PublishPanelPose() {
               published.machine);
     std::copy(RunKinematics.pose.tool.point, RunKinematics.pose.tool.point + 3,
               published.toolPoint);
+    published.workOffsetIndex = RunSession.run.modal.workOffsetIndex;
 }
 
 void PublishPanelBlock(std::int64_t lineNumber, const std::string& text) {
@@ -635,8 +638,9 @@ InfoPanelInputs CollectInfoPanelInputs() {
     in.runActive = idle ? 0 : 1;
     in.stopPending = WindowRun.controls.pauseRequest.load() != 0 ? 1 : 0;
     in.pauseBlinkOn = WindowRun.controls.pauseBlink.load() != 0 ? 1 : 0;
-    // The stock's extents and the work origin (the external offset plus the active work
-    // coordinate system's entry), as last read while no run was cutting the stock.
+    // The stock's extents, as last read while no run was cutting the stock, and the work origin
+    // (the external offset plus the entry of the work coordinate system the pose shown was in),
+    // which follows the run's systems as the pose does.
     static StockRangeSeen seenStock;
     if (idle) {
         const StockModel& stock = CurrentStockModel();
@@ -646,11 +650,11 @@ InfoPanelInputs CollectInfoPanelInputs() {
             std::copy(stock.maxCorner, stock.maxCorner + 3, seenStock.max);
             std::copy(stock.minCorner, stock.minCorner + 3, seenStock.min);
         }
-        const int index = std::clamp(modal.workOffsetIndex, 0, kWorkOffsetEntries - 1);
-        for (int axis = 0; axis < 3; ++axis) {
-            seenStock.workOrigin[axis] = WorkOffsetTable[0].axis[axis] +
-                                         (index > 0 ? WorkOffsetTable[index].axis[axis] : 0.0);
-        }
+    }
+    const int index = std::clamp(seen.workOffsetIndex, 0, kWorkOffsetEntries - 1);
+    for (int axis = 0; axis < 3; ++axis) {
+        seenStock.workOrigin[axis] =
+            WorkOffsetTable[0].axis[axis] + (index > 0 ? WorkOffsetTable[index].axis[axis] : 0.0);
     }
     // The measured data: the last trace point, in work coordinates when the unit labels say so.
     in.unitLabelWork = panel.unitLabelWork;

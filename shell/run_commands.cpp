@@ -112,17 +112,21 @@ void ShowPausedState(WindowHandle window) {
     ShowProgramStatus(window);  // "STOP" or the interference, and "G or ESC"
 }
 
-// The end of an aborted run: the automation told, run control's end; then the timers and the
-// run's controls.
+// The end of an aborted run: the automation told, run control's end; then the timers.
 void EndAbortedRun(WindowHandle window) {
     NoteRunEndForAutomation(kCutAborted);
     FinishAbortedCuttingRun(WindowRun, RunCommands.startPoint, window);
     KillBlinkTimer(window);
     KillRunProgressTimer(window);
     WindowRun.mode.store(RunMode::kIdle);
-    WindowRun.controls.abortRequest.store(0);
-    WindowRun.controls.pauseRequest.store(0);
-    WindowRun.controls.lineHeld.store(0);
+}
+
+// The window has taken the run's end: the run's controls end with it (nothing the run raised,
+// an abort, an alarm, a held line or a pending stop, is seen by the keys and panels between
+// runs), and the run object is ready for the next run.
+void TakeRunEnd() {
+    RenewRunControls(WindowRun.controls);
+    WindowRun.state.store(RunState::kIdle);
 }
 
 void UpdateTitle(WindowHandle window) {
@@ -216,16 +220,19 @@ void FinishLengthReport() {
         }
         return;
     }
-    bool viewer = !RunCommands.runLogFlag && !AutomaticMode.load() && !CommandLine.noReportDisplay;
+    bool viewer =
+        !WindowRun.request.runLogFlag && !AutomaticMode.load() && !CommandLine.noReportDisplay;
     if (viewer) {
         RunCommands.reportToShow = RunCommands.lengthReportPath;
     }
 }
 
-// The last of a run's end: the title without the run, then the length report of the run shown
-// (a box when nothing can show it); then the end is complete and counted.
+// The last of a run's end: the title and the status bar without the run (the work system the end
+// left, which an abort or an alarm took back to the run's start), then the length report of the
+// run shown (a box when nothing can show it); then the end is complete and counted.
 void CompleteRunEnd(WindowHandle window) {
     UpdateTitle(window);
+    ShowProgramStatus(window);
     const std::string path = std::move(RunCommands.reportToShow);
     RunCommands.reportToShow.clear();
     if (!path.empty()) {
@@ -251,17 +258,10 @@ int StartWindowRun(WindowHandle window, RunMode mode, void (*threadBody)()) {
     // The log of a logged batch run; the command line's run mode is taken by this run.
     const BatchRunKind batchKind = request != nullptr ? request->batchKind : BatchRunKind::kNone;
     CommandLine.batchKind = BatchRunKind::kNone;
-    WindowRun.controls.batchRun.store(request != nullptr && request->batchRun != 0 ? 1 : 0);
     if (BatchKindLogsRun(batchKind)) {
         OpenLogFile();
         WriteLogLine((DefinitionFiles.ncProgramFile + "\n").c_str());
-        RunCommands.runLogFlag = 1;
-    } else {
-        RunCommands.runLogFlag = 0;
     }
-    WindowRun.controls.runLogFlag.store(RunCommands.runLogFlag);
-    WindowRun.controls.stopKeyRequest.store(0);
-    WindowRun.controls.abortRequest.store(0);
     // The run's copy that an alarm end restores.
     RunCommands.savedControlOrigin = ControlOriginOffset;
     // The undo point of the stock before the run.
@@ -285,13 +285,16 @@ int StartWindowRun(WindowHandle window, RunMode mode, void (*threadBody)()) {
     run.programPath = DefinitionFiles.ncProgramFile;
     run.mode = mode;
     run.batchKind = batchKind;
+    run.runLogFlag = BatchKindLogsRun(batchKind) ? 1 : 0;
+    run.batchRun = request != nullptr && request->batchRun != 0 ? 1 : 0;
     std::function<void(CuttingRun&)> body;
     if (threadBody != nullptr) {
         body = [threadBody](CuttingRun&) { threadBody(); };
     }
     // Until the run mounts a tool, the tool panel shows the one the spindle holds.
-    WindowRun.controls.mountedTool.store(-1);
-    // A run the system gives no thread ends as out of memory (its result says so).
+    WindowRun.controls.kept.mountedTool.store(-1);
+    // The run's controls are made new as the run is given its request; a run the system gives no
+    // thread ends as out of memory (its result says so).
     StartCuttingRun(WindowRun, std::move(run), std::move(body));
     StartRunProgressTimer(window, PeriodForMode(mode, 0));
     return 1;
@@ -320,13 +323,12 @@ void KeepSpindleToolCurrent() {
 void EndRunAfterThread(WindowHandle window) {
     KillRunProgressTimer(window);
     JoinCuttingRun(WindowRun);
-    WindowRun.state.store(RunState::kIdle);
     KeepSpindleToolCurrent();
     if (WindowRun.controls.abortRequest.load()) {
         EndAbortedRun(window);
         RedrawView(MainWindowData.handles.view);
         FinishLengthReport();
-        WindowRun.controls.batchRun.store(0);
+        TakeRunEnd();
         CompleteRunEnd(window);
         return;
     }
@@ -341,7 +343,7 @@ void EndRunAfterThread(WindowHandle window) {
     // this file the report is closed here all the same.
     FinishLengthReport();
     WindowRun.mode.store(RunMode::kIdle);
-    WindowRun.controls.batchRun.store(0);
+    TakeRunEnd();
     CompleteRunEnd(window);
 }
 
@@ -430,11 +432,7 @@ int HandleRunCommand(WindowHandle window, unsigned command, void (*threadBody)()
 }
 
 void AbortRun(WindowHandle window, int fromPane) {
-    // The abort before the pause is released: a thread let go from a stop block must see it.
-    WindowRun.controls.abortRequest.store(1);
-    WindowRun.controls.pauseRequest.store(0);
-    WindowRun.controls.pauseBlink.store(0);
-    WakeRunWaiters();
+    RequestRunAbort(WindowRun.controls);
     SetStatusBarText(MainStatusBar.load(), fromPane ? 3 : 2, 0, "");
     if (!RunCommands.runTimer) {
         unsigned period =
@@ -553,15 +551,15 @@ void RunProgressTimer(WindowHandle window) {
     }
     // 4. While the thread runs.
     if (!CuttingRunFinished(WindowRun)) {
-        if (!RunCommands.runLogFlag && RunEventStopWanted(WindowRun.reports.kinds)) {
+        if (!WindowRun.request.runLogFlag && RunEventStopWanted(WindowRun.reports.kinds)) {
             f.stopKeyRequest.store(1);
         }
         // A tool changed in the run: the panel follows it, painted here on this thread.
-        if (WindowRun.controls.toolPanelPendingPaint.exchange(0) != 0 && !suppressed) {
+        if (WindowRun.controls.kept.toolPanelPendingPaint.exchange(0) != 0 && !suppressed) {
             CallHook(H().repaintToolPanel);
         }
         if (const int request = f.redrawRequest.load(); request != 0) {
-            if (!suppressed && !RunCommands.runLogFlag && !FrameMayBeLeftOut(request)) {
+            if (!suppressed && !WindowRun.request.runLogFlag && !FrameMayBeLeftOut(request)) {
                 CallHook(H().drawAxisValuePanes);
                 MarkCurrentStockDirty();
                 RedrawView(MainWindowData.handles.view);
@@ -648,11 +646,7 @@ void EndRunBeforeClose(WindowHandle window) {
     if (!CuttingRunHasThread(WindowRun)) {
         return;
     }
-    // The abort before the pause is released: a thread let go from a stop block must see it.
-    WindowRun.controls.abortRequest.store(1);
-    WindowRun.controls.pauseRequest.store(0);
-    WindowRun.controls.pauseBlink.store(0);
-    WakeRunWaiters();
+    RequestRunAbort(WindowRun.controls);
     JoinCuttingRunAnsweringMessages(WindowRun);
     EndRunAfterThread(window);
 }
@@ -671,7 +665,7 @@ void ConnectRunEndToShell() {
     ui.redrawView = [] { RedrawView(MainWindowData.handles.view); };
     // The worker's redraw request and the run's end are served at once, not at the run timer's
     // next tick.
-    WindowRun.controls.redrawRaised = [] {
+    WindowRun.controls.kept.redrawRaised = [] {
         PostOrReplaceWindowMessage(MainWindow.load(), WM_TIMER, IDT_RUN_PROGRESS, 0);
     };
     WindowRun.ended = [] {

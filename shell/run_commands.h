@@ -49,9 +49,8 @@ struct RunCommandState {
     unsigned runTimer = {};  // IDT_RUN_PROGRESS while timer 101 runs, else 0
     unsigned runPeriodMs = {};
     unsigned blinkTimer = {};  // IDT_PAUSE_BLINK while timer 5 runs, else 0
-    int runLogFlag = {};
-    int pauseKey = 17;  // key code held to pause: 17 Ctrl, 32 Space, 19 Pause
-    int stopKey = 27;   // key code that aborts: 27 Esc, 19 Pause, 3 Ctrl-Break
+    int pauseKey = 17;         // key code held to pause: 17 Ctrl, 32 Space, 19 Pause
+    int stopKey = 27;          // key code that aborts: 27 Esc, 19 Pause, 3 Ctrl-Break
     // The platform clock (ms) at the last frame the run's redraw handshake drew, if it drew one.
     int runFrameDrawn = {};
     std::uint64_t lastRunFrameMs = {};

@@ -35,6 +35,13 @@ struct RunRequest {
     std::string programPath;
     RunMode mode = RunMode::kRealCutting;
     BatchRunKind batchKind = BatchRunKind::kNone;
+    // 1 for a run started by a command-line run mode above 4: it logs and draws nothing on
+    // request.
+    int runLogFlag = {};
+    // 1 for a batch run, one the automation started with nobody watching (a command-line run mode
+    // above 4, or a macro's cut while drawing is suppressed): its abort marks the batch's exit
+    // code.
+    int batchRun = {};
 };
 
 // How a run ended and what it did.
@@ -68,9 +75,10 @@ struct CuttingRun {
     // it while the run goes (Tab), and the run reads it at each block and step. The window's run
     // holds kIdle while no run of the window goes, which the view and the panels read.
     std::atomic<RunMode> mode{RunMode::kIdle};
-    // The handshakes with the user-interface thread (redraw, pause, abort, stop key) and what the
-    // run publishes for the panels (run_control.h). The window's run keeps its controls between
-    // runs: the panels read the tool mounted last and the state of the last step.
+    // The handshakes with the user-interface thread (redraw, pause, abort, stop key) and the
+    // alarms the run raises, made new when the run is given its request; and, in controls.kept,
+    // what the window's run keeps between runs: the panels read the tool mounted last and the
+    // state of the last step (run_control.h).
     RunControls controls;
     WorkerThread thread;
     // The block loop's bookkeeping and the step record, reset at the run's start.
@@ -95,10 +103,10 @@ struct CuttingRun {
 // which the view swaps to, and the interference kinds the status bar shows.
 extern CuttingRun WindowRun;
 
-// Clears the window's run's controls (ResetRunControls) and sets its mode to kIdle.
-void ResetWindowRunControls();
-
-// Gives the run its request and takes the request's mode as the one the run follows.
+// Gives the run its request, takes the request's mode as the one the run follows, makes the
+// run's controls new (RenewRunControls; what they keep between runs stays) and clears the
+// published run status (ResetRunStatus: no block, steps or volume of an earlier run). Called with
+// no thread of the run going: StartCuttingRun calls it, and so does whoever calls RunCutting.
 void GiveRunRequest(CuttingRun& run, RunRequest request);
 
 // The step context of the run: its session, its stock, its step record, its cutting state, its

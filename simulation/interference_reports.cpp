@@ -396,7 +396,7 @@ int WriteInterferenceReport(RunReports& reports, const ReportBlock& block, RunCo
         FlushInterferenceReport(r);
     }
     if (controls != nullptr) {
-        controls->simulationState = 0;
+        controls->kept.simulationState = 0;
     }
     char kindText[64];
     BuildCollisionKindText(kinds, kindText, sizeof kindText, UiLanguage.load());
@@ -408,7 +408,7 @@ int WriteInterferenceReport(RunReports& reports, const ReportBlock& block, RunCo
         RunUiCallbacks.repaintToolPanel();
     }
     if (controls != nullptr) {
-        controls->toolPanelPendingPaint = 1;
+        controls->kept.toolPanelPendingPaint = 1;
     }
     if (Settings.sound != 0 && RunUiCallbacks.playSystemSound != nullptr) {
         RunUiCallbacks.playSystemSound("SystemHand");

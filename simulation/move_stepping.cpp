@@ -21,6 +21,7 @@
 #include "services/program_log.h"
 #include "services/shared_state.h"
 #include "simulation/cutting_core.h"
+#include "simulation/cutting_run.h"
 #include "simulation/interference_flags.h"
 #include "simulation/run_control.h"
 #include "simulation/run_reports.h"
@@ -361,13 +362,17 @@ int StepState(const MoveStepContext& context, bool spindleAlarm) {
     return 1;
 }
 
+// 1 when nobody watches the drawing of the steps' run (RunDrawsNothing).
+int StepsDrawNothing(const MoveStepContext& context) {
+    return RunDrawsNothing(context.request != nullptr ? context.request->runLogFlag : 0);
+}
+
 bool RedrawDue(const MoveStepContext& context, std::int64_t i, std::int64_t n) {
-    if (RunDrawsNothing(*context.controls) != 0) {
+    if (StepsDrawNothing(context) != 0) {
         return false;
     }
     const RunMode mode = context.mode != nullptr ? context.mode->load() : RunMode::kIdle;
-    const bool wanted = mode == RunMode::kRealCutting || context.controls->showSteps.load() != 0 ||
-                        context.controls->viewRedrawRequest.load() != 0;
+    const bool wanted = mode == RunMode::kRealCutting || context.controls->showSteps.load() != 0;
     const std::int64_t every = RunRedrawInterval(RunMode::kRealCutting);
     return wanted && (every == 1 || i == n || i % every == 0);
 }
@@ -659,7 +664,7 @@ int StepCurrentMove(const MoveStepContext& context, const StepBlockInfo& block) 
         context.cutting->measured.lineDue = 1;
         // 9. State.
         const int state = StepState(context, spindleAlarm);
-        context.controls->simulationState = state;
+        context.controls->kept.simulationState = state;
         ++record.steps;
         record.removedVolume += found.removedVolume;
         // 10. Alarm step: the report line, then the decision.
@@ -677,10 +682,9 @@ int StepCurrentMove(const MoveStepContext& context, const StepBlockInfo& block) 
             }
         }
         // 11. Redraw. A step inside the move may go without a frame when the screen could not
-        // show it yet; the move's last step and a redraw the view asked for never do.
+        // show it yet; the move's last step never does.
         if (RedrawDue(context, i, n)) {
-            RequestRedrawAndWait(*context.controls,
-                                 i < n && context.controls->viewRedrawRequest.load() == 0);
+            RequestRedrawAndWait(*context.controls, i < n);
         }
         // 12. Abort.
         if (context.controls->abortRequest.load() != 0) {
@@ -722,7 +726,7 @@ int StepNurbsPoint(const MoveStepContext& context, const StepBlockInfo& block, c
     record.raysVisited += found.raysVisited;
     ApplyToolLoadLimit(context, block, found, false);
     context.cutting->measured.lineDue = 1;
-    context.controls->simulationState = StepState(context, false);
+    context.controls->kept.simulationState = StepState(context, false);
     ++record.steps;
     record.removedVolume += found.removedVolume;
     return 0;
@@ -761,7 +765,7 @@ int StepNurbsMove(const MoveStepContext& context, const StepBlockInfo& block) {
                 overTravel = true;
                 break;
             }
-            if (context.controls->simulationState.load() == 4) {
+            if (context.controls->kept.simulationState.load() == 4) {
                 ++record.alarmSteps;
                 alarm = true;
                 break;
@@ -781,11 +785,11 @@ int StepNurbsMove(const MoveStepContext& context, const StepBlockInfo& block) {
         if (overTravel) {
             break;
         }
-        if (span < last && controller.stopOption == 2 && RunDrawsNothing(*context.controls) == 0) {
+        if (span < last && controller.stopOption == 2 && StepsDrawNothing(context) == 0) {
             RequestRedrawAndWait(*context.controls);
         }
     }
-    if (controller.stopOption == 3 && RunDrawsNothing(*context.controls) == 0) {
+    if (controller.stopOption == 3 && StepsDrawNothing(context) == 0) {
         RequestRedrawAndWait(*context.controls);
     }
     return result;

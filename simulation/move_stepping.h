@@ -20,6 +20,7 @@
 
 namespace mirexa {
 
+struct RunRequest;
 struct RunReports;
 struct StockModel;
 
@@ -109,6 +110,9 @@ struct MoveStepContext {
     // and abort they follow: StepCurrentMove needs them; none for a drawing or a trace that only
     // poses.
     RunControls* controls = {};
+    // The request of the run the steps belong to (none: a drawing, a trace, a jog), whose facts
+    // (a logged run draws nothing) the redraws follow.
+    const RunRequest* request = {};
 };
 
 // Resets the context's record: the step length and the cadences from the settings (each at

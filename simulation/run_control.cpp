@@ -12,7 +12,6 @@
 #include "config/config_records.h"
 #include "platform/backend.h"
 #include "services/shared_state.h"
-#include "simulation/cutting_run.h"
 
 namespace mirexa {
 
@@ -43,7 +42,7 @@ int WaitForAnswer(const RunControls& controls, Answered answered, int lookMs) {
 
 }  // namespace
 
-void ResetRunControls(RunControls& controls) {
+void RenewRunControls(RunControls& controls) {
     controls.abortRequest = 0;
     controls.redrawRequest = 0;
     controls.pauseRequest = 0;
@@ -51,28 +50,16 @@ void ResetRunControls(RunControls& controls) {
     controls.lineHeld = 0;
     controls.stopKeyRequest = 0;
     controls.pendingStop = 0;
-    controls.viewRedrawRequest = 0;
     controls.showSteps = 0;
-    controls.runError = 0;
     controls.overTravelAxis = -1;
     controls.stepAlarm = 0;
-    controls.toolPanelPendingPaint = 0;
     controls.stopModeRequest = -1;
-    controls.mountedTool = -1;
-    controls.simulationState = 1;
-    controls.runLogFlag = 0;
-    controls.batchRun = 0;
 }
 
-void ResetWindowRunControls() {
-    WindowRun.mode = RunMode::kIdle;
-    ResetRunControls(WindowRun.controls);
-}
-
-int RunDrawsNothing(const RunControls& controls) {
+int RunDrawsNothing(int runLogFlag) {
     const bool nobodyThere =
         AutomaticMode.load() != 0 && GetPlatformBackend() == PlatformBackend::Headless;
-    return DrawingSuppressed.load() != 0 || controls.runLogFlag.load() != 0 || nobodyThere ? 1 : 0;
+    return DrawingSuppressed.load() != 0 || runLogFlag != 0 || nobodyThere ? 1 : 0;
 }
 
 void WakeRunWaiters() {
@@ -83,9 +70,8 @@ void WakeRunWaiters() {
 }
 
 int RequestRedrawAndWait(RunControls& controls, bool mayCoalesce) {
-    controls.viewRedrawRequest = 0;
     controls.redrawRequest = mayCoalesce ? kRedrawFrameMayCoalesce : kRedrawFrame;
-    if (void (*raised)() = controls.redrawRaised.load(); raised != nullptr) {
+    if (void (*raised)() = controls.kept.redrawRaised.load(); raised != nullptr) {
         raised();
     }
     if (WaitForAnswer(

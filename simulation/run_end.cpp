@@ -105,6 +105,7 @@ struct RunEndScope {
     WindowHandle window;
     std::atomic<RunMode>& mode;  // the run's, kIdle once its end is taken
     RunControls& controls;       // the run's
+    const RunRequest& request;   // the run's
 };
 
 // Closes the limit log and the warning file and shows what holds lines.
@@ -170,21 +171,24 @@ KeptBlock KeepCurrentBlock(NcSession& session) {
 }
 
 // The first part of an aborted end: the macro break, the subprogram files, the batch's exit code
-// and the end mark, then the limit log, the warning file, the alarm file and the interference
-// report closed and shown.
-void CloseAbortedRunLogsAndReports(const RunEndScope& scope, const ReportBlock& last) {
-    NcSession& session = scope.session;
+// and the end mark.
+void BeginAbortedRunEnd(const RunEndScope& scope) {
     const RunUiHooks& ui = Ui();
     if (ui.setMacroBreak != nullptr) {
         ui.setMacroBreak(1);
     }
-    CloseSubprogramLevels(session);
-    if (scope.controls.batchRun.load() != 0) {
+    CloseSubprogramLevels(scope.session);
+    if (scope.request.batchRun != 0) {
         Call(ui.markAbortedBatchRun);
     }
     scope.reports.end.endInProgress = 1;
-    CloseRunLogs(session, scope.reports);
-    CloseRunReports(session, scope.reports, last, scope.controls);
+}
+
+// The limit log, the warning file, the alarm file and the interference report closed and shown
+// (a box when nothing can show them), once the window shows the run's end.
+void CloseAbortedRunLogsAndReports(const RunEndScope& scope, const ReportBlock& last) {
+    CloseRunLogs(scope.session, scope.reports);
+    CloseRunReports(scope.session, scope.reports, last, scope.controls);
 }
 
 // The cursor, the view's spin and the run's timers stop; where the run stood is kept, then the
@@ -229,7 +233,6 @@ void RedrawAbortedRun(const RunEndScope& scope) {
         ui.freeNurbsBuffers(session);
     }
     Call(ui.moveEditorCursor);
-    scope.controls.lineHeld = 0;
     session.line.lineHeld = 0;
     Call(ui.drawStatusBar);
     if (!Suppressed() && ui.drawPanelAfterRun != nullptr) {
@@ -237,16 +240,13 @@ void RedrawAbortedRun(const RunEndScope& scope) {
     }
 }
 
-// The run lets go of what it held: the tool-length report, the pending stop, the run mode and
-// error, the progress bar, the AVI recording, the menus and the stop-mode selector; the abort
-// request and the end mark are cleared last.
+// The run lets go of what it held: the tool-length report, the run mode, the progress bar, the AVI
+// recording, the menus and the stop-mode selector; the end mark is cleared last.
 void ReleaseAbortedRun(const RunEndScope& scope) {
     RunEndFacts& end = scope.reports.end;
     const RunUiHooks& ui = Ui();
     Call(ui.finishToolLengthReport);
-    scope.controls.pendingStop = 0;
     scope.mode = RunMode::kIdle;
-    scope.controls.runError = 0;
     EndProgressForActiveReader();
     if (AutomaticMode.load() == 0) {
         Call(ui.stopAviRecording);
@@ -255,15 +255,16 @@ void ReleaseAbortedRun(const RunEndScope& scope) {
     if (!Suppressed()) {
         Call(ui.drawStopModeSelector);
     }
-    scope.controls.abortRequest = 0;
     end.endInProgress = 0;
 }
 
-// The end of an aborted run: close, rewind, redraw, release.
+// The end of an aborted run: begin, rewind, redraw (the last frame of a recording among it), then
+// the reports shown, so that no box about them comes before the window shows the end; release.
 void FinishAbortedRun(const RunEndScope& scope, const ReportBlock& last) {
-    CloseAbortedRunLogsAndReports(scope, last);
+    BeginAbortedRunEnd(scope);
     RewindAbortedRun(scope);
     RedrawAbortedRun(scope);
+    CloseAbortedRunLogsAndReports(scope, last);
     ReleaseAbortedRun(scope);
 }
 
@@ -276,11 +277,11 @@ int FinishAlarm(const RunEndScope& scope) {
     if (ui.setMacroBreak != nullptr) {
         ui.setMacroBreak(2);
     }
-    scope.controls.simulationState = 0;
+    scope.controls.kept.simulationState = 0;
     if (!Suppressed()) {
         Call(ui.repaintToolPanel);
     }
-    scope.controls.toolPanelPendingPaint = 1;
+    scope.controls.kept.toolPanelPendingPaint = 1;
     if (Settings.sound != 0 && ui.playSystemSound != nullptr) {
         ui.playSystemSound("SystemHand");
     }
@@ -294,8 +295,8 @@ int FinishAlarm(const RunEndScope& scope) {
     }
     InterferenceMessageContext context;
     GatherInterferenceMessageContext(session, 1, &context);
-    ShowInterferenceMessage(window, scope.controls.runLogFlag.load(),
-                            DefinitionFiles.ncProgramFile.c_str(), code, context);
+    ShowInterferenceMessage(window, scope.request.runLogFlag, DefinitionFiles.ncProgramFile.c_str(),
+                            code, context);
     // The rewind: the start point, the work offsets, the machine position, which the panel
     // shows at once (the run's last pose stays published until then).
     RewindToStart(scope);
@@ -334,7 +335,7 @@ int FinishEndedRun(const RunEndScope& scope, const ReportBlock& last, int runEnd
     }
     // The alarm, when the run ended on one.
     int code = 0;
-    if (scope.controls.simulationState.load() == 4 || session.run.status.error > 0 ||
+    if (scope.controls.kept.simulationState.load() == 4 || session.run.status.error > 0 ||
         scope.controls.overTravelAxis.load() >= 0) {
         code = FinishAlarm(scope);
     }
@@ -436,8 +437,8 @@ int ChooseAlarmCode(const InterferenceStep& s, int spindleCheck, int overTravel,
 int FinishRun(CuttingRun& run, const RunStartPoint& start, WindowHandle window, int aborted) {
     NcSession& session = *run.request.session;
     RunReports& reports = run.reports;
-    const RunEndScope scope{session, run.request.stock, reports,     run.cutting.flags, start,
-                            window,  run.mode,          run.controls};
+    const RunEndScope scope{session, run.request.stock, reports,      run.cutting.flags, start,
+                            window,  run.mode,          run.controls, run.request};
     // The block the run ended in, as the thread left it, for an event still to be written: the
     // subprogram levels are closed and the interpreter reset before the report is.
     const KeptBlock last = KeepCurrentBlock(session);

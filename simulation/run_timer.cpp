@@ -90,7 +90,7 @@ void RestoreCursorAndKillTimer(WindowHandle window, unsigned timerId) {
 }
 
 int RunEventStopWanted(const InterferenceKindSet& kinds) {
-    return WindowRun.controls.runLogFlag.load() == 0 && kinds.eventCount.load() != kNoEvent ? 1 : 0;
+    return WindowRun.request.runLogFlag == 0 && kinds.eventCount.load() != kNoEvent ? 1 : 0;
 }
 
 }  // namespace mirexa

@@ -170,10 +170,10 @@ void MountTool(NcSession& session, const BlockLoopState& loop, int tool) {
     LoadCutterSections(session.tools->tool, &cutting.cutter);
     NoteCurrentToolForReport(session);
     if (RunControls* controls = loop.controls; controls != nullptr) {
-        controls->simulationState = 0;
-        controls->mountedTool = tool;
+        controls->kept.simulationState = 0;
+        controls->kept.mountedTool = tool;
         if (DrawingSuppressed.load() == 0) {
-            controls->toolPanelPendingPaint = 1;
+            controls->kept.toolPanelPendingPaint = 1;
         }
     }
 }
@@ -512,7 +512,7 @@ void ShiftMoveStart(NcSession& session, const BlockLoopState& loop, StepBlockInf
 // that pauses the run; none in a run that draws nothing.
 void RedrawAfterBlock(CuttingRun& run, int* lastRedrawLine) {
     NcSession& session = *run.request.session;
-    if (RunDrawsNothing(run.controls) != 0) {
+    if (RunDrawsNothing(run.request.runLogFlag) != 0) {
         return;
     }
     if (run.mode.load() == RunMode::kSkipCutting && run.controls.showSteps.load() == 0) {
@@ -537,7 +537,7 @@ int SetUpRun(CuttingRun& run) {
     BeginRunKinematics(session, path, run.request.mode, run.request.batchKind);
     ClearToolLengthMeasurements(run.cutting.measured);
     run.controls.showSteps = 0;
-    run.controls.simulationState = 1;
+    run.controls.kept.simulationState = 1;
     run.result = RunResult{};
     run.loop = BlockLoopState{};
     run.loop.mountTool = MountTool;
@@ -551,6 +551,7 @@ int SetUpRun(CuttingRun& run) {
                               SimulationCallbacks.closePathReader};
     const int shortagesBefore = CountMemoryShortages();
     const int opened = OpenNcSession(&session, path, reader);
+    run.loop.workOffsetShown = session.run.modal.workOffsetIndex;
     UpdateMachinePosition(*session.kinematics);
     ResetSimulationRunRecord(RunContext(run));
     LoadCutterSections(session.tools->tool, &run.cutting.cutter);
@@ -586,7 +587,6 @@ int RunBlocks(CuttingRun& run) {
             }
             if (stop < 0) {
                 if (session.run.status.error > 0) {
-                    run.controls.runError = 1;
                     return kRunEndError;
                 }
                 continue;
@@ -603,7 +603,7 @@ int RunBlocks(CuttingRun& run) {
         // kind meanwhile); a run nobody resumes ends it here, so that every interfering block
         // gets its entry in the report.
         if (!SubMovesPending(session) &&
-            (AutomaticMode.load() != 0 || run.controls.runLogFlag.load() != 0)) {
+            (AutomaticMode.load() != 0 || run.request.runLogFlag != 0)) {
             EndWrittenInterferenceEvent(run.reports.kinds);
         }
         NoteBlockEntry(session, &run.loop);
@@ -613,12 +613,18 @@ int RunBlocks(CuttingRun& run) {
             PublishBlock(session);
         }
         if (next == kNcMoveError) {
-            run.controls.runError = 1;
             return kRunEndError;
         }
         ++result.blocks;
         StepBlockInfo info;
         const int kind = TakeFetchedBlock(session, &run.loop, &info);
+        // A block that chose another work coordinate system: the window shows it at once.
+        if (session.run.modal.workOffsetIndex != run.loop.workOffsetShown) {
+            run.loop.workOffsetShown = session.run.modal.workOffsetIndex;
+            if (NcUpHooks.redrawStatus != nullptr) {
+                NcUpHooks.redrawStatus();
+            }
+        }
         if (kind == kBlockNoMove) {
             continue;
         }
@@ -720,12 +726,14 @@ int TakeFetchedBlock(NcSession& session, BlockLoopState* loop, StepBlockInfo* in
 
 MoveStepContext RunContext(CuttingRun& run) {
     return MoveStepContext{run.request.session, &run.record, run.request.stock, &run.cutting,
-                           &run.reports,        &run.mode,   &run.controls};
+                           &run.reports,        &run.mode,   &run.controls,     &run.request};
 }
 
 void GiveRunRequest(CuttingRun& run, RunRequest request) {
     run.request = std::move(request);
     run.mode.store(run.request.mode);
+    RenewRunControls(run.controls);
+    ResetRunStatus();
 }
 
 CuttingRun* RunOfThisThread() {

@@ -81,6 +81,9 @@ struct BlockLoopState {
     // since then has the cutter loaded again before the next block steps.
     std::int32_t pluginToolMounts = {};
     std::int32_t toolChanges = {};  // tools mounted by the loop's blocks
+    // The work coordinate system the window was last told of (the modal index), so that every
+    // change the run's blocks make reaches the status bar.
+    std::int32_t workOffsetShown = {};
 };
 
 // Makes a tool current as every puller must for its poses: SelectCurrentTool at the pitch of the

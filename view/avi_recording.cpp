@@ -169,7 +169,7 @@ int WriteAviFrame() {
         return 0;
     }
     // 2. After an alarm every trigger fires.
-    if (WindowRun.controls.simulationState.load() == 4 || RunSession.run.status.error != 0) {
+    if (WindowRun.controls.kept.simulationState.load() == 4 || RunSession.run.status.error != 0) {
         ResetRememberedValues(&r);
     }
     // 3. Nothing without a trigger.

@@ -75,13 +75,13 @@ int MakeAviFilePath(char* out, std::size_t capacity);
 // the run). An earlier recording still open is finished first.
 int StartAviRecording();
 
-// Adds a frame when recording and a trigger fires: an alarm (WindowRun.controls.simulationState 4)
-// or an interpreter error first resets the remembered values; the tool number
-// (ToolFile.currentTool), the tool axis (the session's pose) and the NC line (the innermost running
-// subprogram's, as the run publishes it) are compared and remembered; TIMING UPDATE fires at every
-// call. The capture hides the floating panels unless LAP DIALOG is on. A frame that would take the
-// file past its size limit, or a failed write, finishes the file, ends the recording and reports
-// it. Returns 1 when a frame was written, else 0.
+// Adds a frame when recording and a trigger fires: an alarm
+// (WindowRun.controls.kept.simulationState 4) or an interpreter error first resets the remembered
+// values; the tool number (ToolFile.currentTool), the tool axis (the session's pose) and the NC
+// line (the innermost running subprogram's, as the run publishes it) are compared and remembered;
+// TIMING UPDATE fires at every call. The capture hides the floating panels unless LAP DIALOG is on.
+// A frame that would take the file past its size limit, or a failed write, finishes the file, ends
+// the recording and reports it. Returns 1 when a frame was written, else 0.
 int WriteAviFrame();
 
 // Finishes the file and ends the recording (nothing when none runs). 1, or 0 when the file could

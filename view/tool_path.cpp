@@ -171,9 +171,6 @@ int DrawBlocks(const MoveStepContext& context, int withoutRotary, bool showProgr
         }
         if (next == kNcMoveError) {
             LastToolPath.error = session->run.status.error;
-            if (showProgress) {
-                WindowRun.controls.runError = 1;
-            }
             return kToolPathError;
         }
         StepBlockInfo info;

@@ -56,9 +56,8 @@ enum ToolPathResult : int {
     kToolPathRefused = 0,    // a path is being drawn already (a nested call through the message
                              // pump or the progress display), a cutting run is going (not
                              // waiting at a stop block) or a data check run is on
-    kToolPathError = -1,     // an interpreter error: the moves before it are drawn and, when no
-                             // run waits, the window run's interpreter error flag (runError)
-                             // is set
+    kToolPathError = -1,     // an interpreter error: the moves before it are drawn (the
+                             // summary's error holds its code)
     kToolPathAborted = -2,   // AbortRequest came during the drawing: the moves before are drawn
     kToolPathNoSource = -3,  // no NC program, or it could not be opened: nothing drawn
     kToolPathBadStep = -4,   // the step length is not a positive number: nothing drawn

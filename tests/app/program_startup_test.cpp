@@ -26,6 +26,7 @@
 #include "config/tools_file.h"
 #include "geometry/machine_kinematics.h"
 #include "platform/backend.h"
+#include "platform/controls.h"
 #include "platform/dialogs.h"
 #include "platform/file_dialog.h"
 #include "platform/keys.h"
@@ -37,6 +38,7 @@
 #include "resources/dialog_templates.h"
 #include "resources/program_resources.h"
 #include "services/shared_state.h"
+#include "services/ui_hooks.h"
 #include "shell/definition_watch.h"
 #include "shell/info_panel.h"
 #include "shell/main_window.h"
@@ -44,6 +46,7 @@
 #include "shell/run_commands.h"
 #include "shell/sound_effects.h"
 #include "shell/startup.h"
+#include "shell/status_bar.h"
 #include "shell/stock_commands.h"
 #include "simulation/cutting_core.h"
 #include "simulation/dexel_grid_view.h"
@@ -372,6 +375,30 @@ struct ChosenRun {
     int watchedChanged = 0;     // it held anything else than that or a finished AVI file
 } chosenRun;
 
+// The sample part's block, as the batch runs define it, defined from the main window.
+void DefineThePartsBlock(WindowHandle main) {
+    InitialStock.kind = kStockBox;
+    const double block[6] = {0, 0, -30.5, 100, 80, 0};
+    std::copy(block, block + 6, InitialStock.box);
+    ChooseDexelPitch();
+    BuildDefinedStock(main);
+}
+
+// F5's run from the menu, served as the window serves it (look is called at every turn) until
+// the run's end is complete or 60 s have passed; 1 when it ended.
+int CutAndServeToTheEnd(WindowHandle main, const std::function<void()>& look = {}) {
+    SendWindowMessage(main, WM_COMMAND, IDM_CUT_RESULT, 0);
+    const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (IsRunActive() && std::chrono::steady_clock::now() < limit) {
+        if (look) {
+            look();
+        }
+        testing::DispatchPendingMessages();
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return IsRunActive() ? 0 : 1;
+}
+
 void ChooseAProgramAndCutIt(const WindowMessage& m) {
     const DesktopUser user(m, &chosenRun.closes);
     if (!user.active) {
@@ -379,24 +406,14 @@ void ChooseAProgramAndCutIt(const WindowMessage& m) {
     }
     WindowHandle main = MainWindow.load();
     SendWindowMessage(main, WM_COMMAND, IDM_NC_SELECT, 0);
-    // The sample part's block, as the batch runs define it.
-    InitialStock.kind = kStockBox;
-    const double block[6] = {0, 0, -30.5, 100, 80, 0};
-    std::copy(block, block + 6, InitialStock.box);
-    ChooseDexelPitch();
-    BuildDefinedStock(main);
+    DefineThePartsBlock(main);
     chosenRun.stockNodes = StockModels[CurrentStockIndex.load()].nx;
-    SendWindowMessage(main, WM_COMMAND, IDM_CUT_RESULT, 0);
-    const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    while (IsRunActive() && std::chrono::steady_clock::now() < limit) {
+    chosenRun.ended = CutAndServeToTheEnd(main, [] {
         if (!chosenRun.watched.empty()) {
             const std::string now = testing::ReadWholeFile(chosenRun.watched);
             chosenRun.watchedChanged |= now != chosenRun.watchedBefore && now.rfind("RIFF", 0) != 0;
         }
-        testing::DispatchPendingMessages();
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    chosenRun.ended = IsRunActive() ? 0 : 1;
+    });
     chosenRun.summary = WindowRun.result;
 }
 
@@ -412,6 +429,137 @@ TEST_F(ProgramStartupTest, AProgramChosenInTheFileDialogIsTheOneTheNextRunCuts) 
     ASSERT_EQ(chosenRun.ended, 1);
     EXPECT_EQ(chosenRun.summary.end, kRunEndProgram);
     EXPECT_GT(chosenRun.summary.moves, 10);
+}
+
+// A user at a desktop runs a program that leaves the X stroke, answers the alarm, then runs one
+// well inside the strokes in the same window: that run starts clean, without the first run's
+// alarm, and cuts to its program's end.
+struct RunAfterAnAlarm {
+    int closes = 0;
+    std::vector<std::string> programs;  // chosen in the file dialog, one per run
+    std::vector<RunResult> results;
+    std::vector<std::vector<std::string>> boxes;  // the captions each run showed
+} afterAlarm;
+
+void CutTwoProgramsInOneWindow(const WindowMessage& m) {
+    const DesktopUser user(m, &afterAlarm.closes);
+    if (!user.active) {
+        return;
+    }
+    const MessageBoxResponder desktop = SetMessageBoxResponder([](const MessageBoxRequest& r) {
+        afterAlarm.boxes.back().push_back(r.caption);
+        return MBX_IDOK;
+    });
+    WindowHandle main = MainWindow.load();
+    DefineThePartsBlock(main);
+    for (const std::string& program : afterAlarm.programs) {
+        menuSeen.chosen = program;
+        SendWindowMessage(main, WM_COMMAND, IDM_NC_SELECT, 0);
+        afterAlarm.boxes.emplace_back();
+        if (CutAndServeToTheEnd(main) == 0) {
+            break;
+        }
+        afterAlarm.results.push_back(WindowRun.result);
+    }
+    SetMessageBoxResponder(desktop);
+}
+
+TEST_F(ProgramStartupTest, ARunAfterAnOverTravelAlarmStartsClean) {
+    afterAlarm = RunAfterAnAlarm{};
+    afterAlarm.programs = {scratch.Write("over.nc",
+                                         "%\nO13\nG90 G17 G40 G49 G80\nT1 M06\n"
+                                         "G56 G00 X50. Y40. Z20. S3000 M03\nG00 X2000.\nM30\n%\n"),
+                           scratch.Write("inside.nc",
+                                         "%\nO14\nG90 G17 G40 G49 G80\nT1 M06\n"
+                                         "G56 G00 X20. Y20. Z20. S3000 M03\nG01 Z-2. F500.\nX60.\n"
+                                         "G00 Z50.\nM30\n%\n")};
+    CommandLine = CommandLineSwitches{};
+    SetMessageObserver(CutTwoProgramsInOneWindow);
+    EXPECT_EQ(Run(""), 0);
+    SetMessageObserver({});
+    ASSERT_EQ(afterAlarm.results.size(), 2u);
+    EXPECT_EQ(afterAlarm.results[0].end, kRunEndOverTravel);
+    EXPECT_EQ(afterAlarm.boxes[0], std::vector<std::string>{"Over Stroke of X-axis!"});
+    EXPECT_EQ(afterAlarm.results[1].end, kRunEndProgram);
+    EXPECT_EQ(afterAlarm.results[1].alarmSteps, 0);
+    EXPECT_GT(afterAlarm.results[1].removedVolume, 500.0);  // a 10 mm slot 40 mm long, 2 mm deep
+    EXPECT_TRUE(afterAlarm.boxes[1].empty()) << afterAlarm.boxes[1].front();
+}
+
+// During a run the status bar's work system and the panel's stock ranges in work coordinates
+// follow the program's work systems, as the control point does: seen while the run stands in
+// its G55 block, then the window's again at the end, also of a run aborted in G55.
+struct WorkSystemsSeen {
+    int closes = 0;
+    std::string program;
+    std::vector<std::string> workpieces;  // status part 5 while the run is past its G55 block
+    std::vector<double> stockMinX;        // the panel's least X of the stock then (work, mm)
+    double stockMinXBefore = 0.0;
+    std::vector<std::string> workpiecesAfter;  // after each run's end
+    std::vector<double> stockMinXAfter;
+} workSystems;
+
+void RunThroughTwoWorkSystems(const WindowMessage& m) {
+    const DesktopUser user(m, &workSystems.closes);
+    if (!user.active) {
+        return;
+    }
+    WindowHandle main = MainWindow.load();
+    DefineThePartsBlock(main);
+    menuSeen.chosen = workSystems.program;
+    SendWindowMessage(main, WM_COMMAND, IDM_NC_SELECT, 0);
+    // The user watches the runs: they wait for each step's redraw, which the loop below serves.
+    const int suppressed = DrawingSuppressed.exchange(0);
+    workSystems.stockMinXBefore = CollectInfoPanelInputs().stockMin[0];
+    // The first run goes to its end; the second is ended by Esc in its G55 block.
+    for (int run = 0; run < 2; ++run) {
+        SendWindowMessage(main, WM_COMMAND, IDM_CUT_REAL, 0);
+        const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+        while (IsRunActive() && std::chrono::steady_clock::now() < limit) {
+            // A step of line 7 (G01 in G55) waits for its redraw: the blocks before it have told
+            // the window their modes, and the redraw publishes the pose.
+            const bool inG55 =
+                ReadRunStatus().mainLineNumber == 7 && WindowRun.controls.redrawRequest.load() != 0;
+            testing::DispatchPendingMessages();
+            if (inG55 && run == 0) {
+                workSystems.workpieces.push_back(
+                    GetStatusBarPart(MainStatusBar.load(), STATUS_PART_WORKPIECE).text);
+                workSystems.stockMinX.push_back(CollectInfoPanelInputs().stockMin[0]);
+            }
+            if (inG55 && run == 1) {
+                AbortRun(main, 0);
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        testing::DispatchPendingMessages();
+        workSystems.workpiecesAfter.push_back(
+            GetStatusBarPart(MainStatusBar.load(), STATUS_PART_WORKPIECE).text);
+        workSystems.stockMinXAfter.push_back(CollectInfoPanelInputs().stockMin[0]);
+    }
+    DrawingSuppressed.store(suppressed);
+}
+
+TEST_F(ProgramStartupTest, TheStatusBarAndThePanelFollowTheRunsWorkSystems) {
+    workSystems = WorkSystemsSeen{};
+    // vmc3.ctl: G54 X -250, G55 X -100 (mm); line 7 is the G55 block's move.
+    workSystems.program =
+        scratch.Write("systems.nc",
+                      "%\nO15\nG90 G17 G40 G49 G80\nT1 M06\nG54 G00 X250. Y180. Z400.\n"
+                      "G55 G00 X100. Y180. Z400.\nG01 X150. F5000.\nG54 G00 X250.\nM30\n%\n");
+    CommandLine = CommandLineSwitches{};
+    SetMessageObserver(RunThroughTwoWorkSystems);
+    EXPECT_EQ(Run(""), 0);
+    SetMessageObserver({});
+    ASSERT_FALSE(workSystems.workpieces.empty());
+    // The move's last step is drawn (its inner steps may be left out).
+    EXPECT_EQ(workSystems.workpieces.back(), "Workpiece(G55)");
+    EXPECT_EQ(workSystems.stockMinX.back(), 100.0);  // the stock's X 0 (machine) in G55
+    // The program's end is in G54, where the window starts; the end of the run aborted in G55
+    // goes back to the system the run started in, on the status bar as on the panel.
+    EXPECT_EQ(workSystems.workpiecesAfter,
+              (std::vector<std::string>{"Workpiece(G54)", "Workpiece(G54)"}));
+    EXPECT_EQ(workSystems.stockMinXBefore, 250.0);
+    EXPECT_EQ(workSystems.stockMinXAfter, (std::vector<double>{250.0, 250.0}));
 }
 
 // A run recorded at a desktop: the earlier recording of that name stays whole until the new

@@ -66,7 +66,7 @@ protected:
     void TearDown() override {
         DestroyPlatformWindow(panel_);
         WindowRun.mode.store(RunMode::kIdle);
-        WindowRun.controls.mountedTool.store(-1);
+        WindowRun.controls.kept.mountedTool.store(-1);
         FreeToolTables();
         ToolFile = ToolFileState{};
         ResetToolPanelState();
@@ -404,17 +404,17 @@ TEST_F(ToolPanelTest, DuringARunOnlyAskedPaintsHappen) {
     EXPECT_FALSE(GetLastPaintRecord(panel_).empty());
     // The tool the run mounted is the one shown.
     ToolTableSet.tools[7] = ToolRecord{1, kToolFlat, 6, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 12};
-    WindowRun.controls.mountedTool.store(7);
+    WindowRun.controls.kept.mountedTool.store(7);
     RepaintToolPanel(kToolPanelPaintAll);
     ReadPaint(&cells, &yellow, &outlines);
     EXPECT_EQ(cells, (std::vector<std::string>{Cell(0, 6), Cell(6, 12)}));
     // The run's thread only asks; the window is left alone.
     MainWindow.store(panel_);
-    WindowRun.controls.toolPanelPendingPaint.store(0);
+    WindowRun.controls.kept.toolPanelPendingPaint.store(0);
     ToolPanel.paintState = 2;
     std::thread([] { RepaintToolPanel(kToolPanelPaintAll); }).join();
     MainWindow.store(nullptr);
-    EXPECT_EQ(WindowRun.controls.toolPanelPendingPaint.load(), 1);
+    EXPECT_EQ(WindowRun.controls.kept.toolPanelPendingPaint.load(), 1);
     EXPECT_EQ(ToolPanel.paintState, 2);
     // Busy: the wheel turns nothing.
     SendWindowMessage(panel_, WM_MOUSEWHEEL, static_cast<MessageWParam>(-240), 0);

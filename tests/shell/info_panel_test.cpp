@@ -13,6 +13,7 @@
 
 #include "config/config_records.h"
 #include "config/controller_file.h"
+#include "config/offset_tables.h"
 #include "geometry/machine_kinematics.h"
 #include "nc/nc_run_state.h"
 #include "nc/nc_session.h"
@@ -26,9 +27,13 @@
 #include "shell/main_window.h"
 #include "shell/manual_jog.h"
 #include "shell/status_bar.h"
+#include "shell/stock_commands.h"
 #include "shell_test_support.h"
 #include "simulation/cutting_run.h"
 #include "simulation/run_control.h"
+#include "stock/stock_grid.h"
+#include "stock/stock_model.h"
+#include "stock/stock_shapes.h"
 #include "view/picking.h"
 #include "view/view_hooks.h"
 
@@ -638,6 +643,35 @@ TEST_F(InfoPanelWindowTest, AWorkerPublishesAndTheInterfaceThreadDraws) {
     WindowRun.mode.store(RunMode::kIdle);
     RunSession.run.modal = NcModalState{};
     CommandLine.fontHeight = 0;
+}
+
+// The stock's ranges in work coordinates follow the work system of the pose shown, as the control
+// point does: a run's G55 moves them, and the end of the run brings back the window's.
+TEST_F(InfoPanelWindowTest, TheWorkRangesFollowTheRunsWorkSystem) {
+    StockModel& stock = CurrentStockModel();
+    const double box[6] = {0, 0, -30, 100, 80, 0};
+    ASSERT_EQ(CreateBoxStockIdentity(&stock, box, 1.0), 1);
+    StockCommands.stockPresent = 1;
+    WorkOffsetTable[1].axis[0] = -250.0;  // G54
+    WorkOffsetTable[2].axis[0] = -100.0;  // G55
+    RunSession.run.modal.workOffsetIndex = 1;
+    EXPECT_EQ(CollectInfoPanelInputs().stockMin[0], 250.0);
+    WindowRun.mode.store(RunMode::kRealCutting);
+    std::thread worker([] {
+        RunSession.run.modal.workOffsetIndex = 2;
+        PublishPanelPose();  // the pose of a block in G55, published in the redraw handshake
+    });
+    worker.join();
+    EXPECT_EQ(CollectInfoPanelInputs().stockMin[0], 100.0);
+    WindowRun.mode.store(RunMode::kIdle);
+    RunSession.run.modal.workOffsetIndex = 1;
+    EXPECT_EQ(CollectInfoPanelInputs().stockMin[0], 250.0);
+    StockCommands.stockPresent = 0;
+    FreeStockModel(&stock);
+    stock = StockModel{};
+    WorkOffsetTable[1] = {};
+    WorkOffsetTable[2] = {};
+    RunSession.run.modal = NcModalState{};
 }
 
 }  // namespace

@@ -233,7 +233,6 @@ TEST_F(OptionCommandTest, RunSettingsWaitWhileARunIsActive) {
     EXPECT_EQ(controlPointDialogs, 0);
     EXPECT_EQ(Checks.arborCheck, arbor);
     EXPECT_EQ(Settings.sound, sound);
-    ResetWindowRunControls();
     WindowRun.mode.store(RunMode::kIdle);
     Send(IDM_CONTROL_POINT);
     EXPECT_EQ(controlPointDialogs, 1);

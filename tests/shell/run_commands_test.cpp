@@ -135,7 +135,7 @@ void StepRedrawSimulation() {
             return;
         }
         WindowRun.controls.redrawRequest.store(stepRequests[i]);
-        WindowRun.controls.redrawRaised.load()();
+        WindowRun.controls.kept.redrawRaised.load()();
         if (!WaitFor([] { return WindowRun.controls.redrawRequest.load() == 0; })) {
             WindowRun.controls.redrawRequest.store(0);
             return;
@@ -166,7 +166,7 @@ protected:
         // says otherwise.
         RunSession.run.status.started = 1;
         RunSession.run.status.error = 0;
-        WindowRun.controls.simulationState = 1;
+        WindowRun.controls.kept.simulationState = 1;
         WindowRun.controls.overTravelAxis = -1;
         OpenMainWindow();
         ClearRecordedEvents();
@@ -440,7 +440,7 @@ TEST_F(RunPanesTest, EveryWayOfResumingOrAbortingAPauseServesTheRun) {
 TEST_F(RunCommandsTest, EscapeDuringAPauseEndsTheRunAndMarksABatchExit) {
     script.pause.store(1);
     AutomationCommand(IDM_CUT_SKIP, BatchRunKind::kSkip, 1);
-    EXPECT_EQ(WindowRun.controls.batchRun.load(), 1);
+    EXPECT_EQ(WindowRun.request.batchRun, 1);
     ASSERT_TRUE(TickUntil([] { return RunCommands.runTimer == 0 && script.stage.load() == 2; }));
     Key(VK_ESCAPE);
     // The abort may end the run, and the window take its end, before the key returns.
@@ -453,7 +453,6 @@ TEST_F(RunCommandsTest, EscapeDuringAPauseEndsTheRunAndMarksABatchExit) {
     EXPECT_EQ(script.sawAbort.load(), 1);
     EXPECT_EQ(WindowRun.controls.abortRequest.load(), 0);
     EXPECT_EQ(AbortedBatchRunMark.load(), 1);
-    EXPECT_EQ(WindowRun.controls.batchRun.load(), 0);  // the batch ended with its run
 }
 
 // The automation's run takes its mode and batch flag from its request, not from the command
@@ -467,7 +466,7 @@ TEST_F(RunCommandsTest, AnAutomationRunTakesWhatItsRequestSays) {
     AutomationCommand(IDM_CUT_RESULT, BatchRunKind::kResult, 0);
     EXPECT_EQ(Controller.stopOption, 0);
     EXPECT_EQ(CommandLine.batchKind, BatchRunKind::kNone);
-    EXPECT_EQ(WindowRun.controls.batchRun.load(), 0);
+    EXPECT_EQ(WindowRun.request.batchRun, 0);
     EXPECT_EQ(AutomationOutcome.runEnd, kCutCompleted);
     EXPECT_NE(GetPlatformWindowText(main).find("加工 : 結果表示"), std::string::npos)
         << GetPlatformWindowText(main);
@@ -555,7 +554,7 @@ protected:
         AutomationOutcome.runEnd = 0;
         RunSession.run.status.started = 1;
         RunSession.run.status.error = 0;
-        WindowRun.controls.simulationState = 1;
+        WindowRun.controls.kept.simulationState = 1;
         ClearInterferenceFlags(WindowRun.cutting.flags);
     }
     void TearDown() override {
@@ -564,7 +563,7 @@ protected:
         RunCommands.startPoint = RunStartPoint{};
         WindowRun.reports.end.workOffsetsSaved = 0;
         ClearInterferenceFlags(WindowRun.cutting.flags);
-        WindowRun.controls.simulationState = 1;
+        WindowRun.controls.kept.simulationState = 1;
         WorkOffsetTable[1] = MotionPosition{};
         RunKinematics.pose = MachinePose{};
         ResetInterpreterState(RunSession);
@@ -587,7 +586,7 @@ TEST_F(RunEndThroughShellTest, AlarmEndRestoresPositionOffsetsAndOrigin) {
         WorkOffsetTable[1].axis[0] = 999;
         RunSession.run.modal.workOffsetIndex = 2;
         ControlOriginOffset.axis[2] = 1;
-        WindowRun.controls.simulationState = 4;
+        WindowRun.controls.kept.simulationState = 4;
         WindowRun.cutting.flags.structure[kArborTable] = 1;
     };
     StatusInputs.macro.running = 1;

@@ -75,7 +75,6 @@ void ResetShellState() {
     AbortedBatchRunMark.store(0);
     // A program run in automatic mode keeps its abort signal handlers to its end.
     RestoreAbortSignalHandlers();
-    WindowRun.controls.batchRun.store(0);
     WorkerShutdownRequested.store(0);
     UiLanguage.store(0);
     ResetMessageTexts();

@@ -160,7 +160,6 @@ bool RayHasMaterialAt(const DexelFamily& family, std::int64_t cell, double c) {
 
 void WatchRunDrawing() {
     AutomaticMode = 0;
-    WindowRun.controls.runLogFlag = 0;
     DrawingSuppressed = 0;
 }
 

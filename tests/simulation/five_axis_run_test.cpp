@@ -108,7 +108,7 @@ void OracleTip(const TestMachine& k, const double m[5], double g, double tip[3])
 class FiveAxisRunTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ResetWindowRunControls();
+        GiveRunRequest(TestRun, WindowRunRequest());
         ASSERT_EQ(AllocToolTables(4), 1);
         testing::PutTestTool(1, kToolFlat, 6.0f);
         DexelPitch.secondPitch = 0.5;
@@ -123,7 +123,7 @@ protected:
         RunKinematics.pose = MachinePose{};
         RunKinematics.tcp = TcpTableFrame{};
         CurrentStockIndex = stockIndex_;
-        ResetWindowRunControls();
+        WindowRun.mode = RunMode::kIdle;
         DrawingSuppressed = 0;
     }
     // Reads the controller and machine files (the machine's with extra lines), mounts tool 1 and
@@ -144,7 +144,6 @@ protected:
         DefinitionFiles.ncProgramFile = scratch_.Write("five.nc", program);
         RunKinematics.pose = MachinePose{};
         RunKinematics.pose.program.axis[2] = 100.0;
-        ResetWindowRunControls();
         WindowRun.mode = runMode_;
         RunTestCut();
         return TestRun.result.end;

@@ -54,7 +54,7 @@ protected:
         SimulationCallbacks.recordInterferenceBreak = RecordAndBreak;
         FirstAlarm = InterferenceFlagSet{};
         AlarmSteps = 0;
-        ResetWindowRunControls();
+        GiveRunRequest(TestRun, WindowRunRequest());
         WindowRun.mode = RunMode::kRealCutting;
         DrawingSuppressed = 1;
         testing::PutFlatTool(1, 6, 12);
@@ -74,7 +74,7 @@ protected:
         CurrentStockIndex = savedIndex;
         DefinitionFiles = savedFiles;
         DexelPitch = savedPitch;
-        ResetWindowRunControls();
+        WindowRun.mode = RunMode::kIdle;
         DrawingSuppressed = 0;
     }
     void Run(const std::string& program) {

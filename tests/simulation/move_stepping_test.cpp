@@ -51,8 +51,7 @@ public:
         }
     }
     std::vector<std::int64_t> stepsAtRedraw;
-    std::vector<int> requests;               // RedrawRequest's value at each
-    std::atomic<bool> viewAsksAgain{false};  // the view asks for a redraw while each one is served
+    std::vector<int> requests;  // RedrawRequest's value at each
 
 private:
     void Serve() {
@@ -60,9 +59,6 @@ private:
             if (const int request = WindowRun.controls.redrawRequest.load(); request != 0) {
                 stepsAtRedraw.push_back(TestRun.record.steps);
                 requests.push_back(request);
-                if (viewAsksAgain) {
-                    WindowRun.controls.viewRedrawRequest = 1;
-                }
                 WindowRun.controls.redrawRequest = 0;
             }
             std::this_thread::sleep_for(std::chrono::microseconds(200));
@@ -77,7 +73,7 @@ protected:
     void SetUp() override {
         saved_.Keep(CurrentMachine, RunKinematics.pose, RunKinematics.modes, Settings,
                     SimulationCallbacks, DexelPitch, KinematicsController);
-        ResetWindowRunControls();
+        GiveRunRequest(TestRun, WindowRunRequest());
         testing::WatchRunDrawing();
         RunKinematics.pose = MachinePose{};
         // The report lines name the rotary axes by the controller's letters: the default ones,
@@ -92,7 +88,7 @@ protected:
         FreeStockModel(&StockModels[0]);
         StockModels[0] = StockModel{};
         saved_.Restore();
-        ResetWindowRunControls();
+        WindowRun.mode = RunMode::kIdle;
         FreeToolTables();
         RunTools.tool = CurrentToolRecord{};
         DrawingSuppressed = 0;
@@ -254,7 +250,7 @@ TEST_F(MoveSteppingTest, RedrawsFollowSkipView) {
     // Each request wakes the user-interface side; only the move's last step must be drawn.
     static int raised = 0;
     raised = 0;
-    WindowRun.controls.redrawRaised = [] { ++raised; };
+    WindowRun.controls.kept.redrawRaised = [] { ++raised; };
     {
         RedrawHost host;
         SetLine(1, a, b);
@@ -265,18 +261,7 @@ TEST_F(MoveSteppingTest, RedrawsFollowSkipView) {
                                                    kRedrawFrame}));
         EXPECT_EQ(raised, 3);
     }
-    // A redraw the view asked for is never left out.
-    ResetSimulationRunRecord(TestStepContext());
-    {
-        RedrawHost host;
-        host.viewAsksAgain = true;
-        EXPECT_EQ(StepCurrentMove(TestStepContext(), block_), kMoveStepped);
-        host.Stop();
-        EXPECT_EQ(host.requests,
-                  (std::vector<int>{kRedrawFrameMayCoalesce, kRedrawFrame, kRedrawFrame}));
-    }
-    WindowRun.controls.redrawRaised = nullptr;
-    WindowRun.controls.viewRedrawRequest = 0;
+    WindowRun.controls.kept.redrawRaised = nullptr;
     // A SKIP VIEW below 1 counts as 1: a redraw at every step, never a division by zero.
     Settings.skipView = 0;
     ResetSimulationRunRecord(TestStepContext());
@@ -302,13 +287,13 @@ TEST_F(MoveSteppingTest, SkippedMovesLeaveStateAndStock) {
     const double box[6] = {0, 0, 0, 20, 20, 10};
     testing::BuildBoxStock(&StockModels[0], box, 0.5);
     TestRun.cutting.cutter = testing::FlatTool(4.0);
-    WindowRun.controls.simulationState = 7;
+    WindowRun.controls.kept.simulationState = 7;
     // IGNORE G00: a rapid into the material is neither cut nor stepped.
     Checks.ignoreG00 = 1;
     const double a[3] = {5.1, 5.1, 20.0}, b[3] = {5.1, 5.1, 6.0};
     SetLine(0, a, b);
     EXPECT_EQ(StepCurrentMove(TestStepContext(), block_), kMoveSkipped);
-    EXPECT_EQ(WindowRun.controls.simulationState.load(), 7);
+    EXPECT_EQ(WindowRun.controls.kept.simulationState.load(), 7);
     EXPECT_EQ(testing::ZRayTop(StockModels[0], 10, 10), 10.0);
     Checks.ignoreG00 = 0;
     // A move without travel is not stepped, unless the block keeps short moves.
@@ -318,7 +303,7 @@ TEST_F(MoveSteppingTest, SkippedMovesLeaveStateAndStock) {
     block_.keepShortMoves = 1;
     EXPECT_EQ(StepCurrentMove(TestStepContext(), block_), kMoveStepped);
     EXPECT_EQ(TestRun.record.steps, 1);
-    EXPECT_EQ(WindowRun.controls.simulationState.load(), 1)
+    EXPECT_EQ(WindowRun.controls.kept.simulationState.load(), 1)
         << "the zero-length step put the tool into material";
 }
 
@@ -358,7 +343,7 @@ TEST_F(MoveSteppingTest, NewEndsTakePenRapidBitAndLineStamp) {
     EXPECT_EQ(ray.ends[1], 8.0);
     EXPECT_EQ(ray.flags[1], (6 << 4) | 1);
     EXPECT_EQ(ray.stamps[1], -17);
-    EXPECT_EQ(WindowRun.controls.simulationState.load(), 1);
+    EXPECT_EQ(WindowRun.controls.kept.simulationState.load(), 1);
     // With the rapid check on, the same plunge is an alarm step, reported with its line.
     static std::string reported;
     reported.clear();
@@ -371,7 +356,7 @@ TEST_F(MoveSteppingTest, NewEndsTakePenRapidBitAndLineStamp) {
     const double c[3] = {9.0, 5.0, 12.0}, d[3] = {9.0, 5.0, 8.0};
     SetLine(0, c, d);
     EXPECT_EQ(StepCurrentMove(TestStepContext(), block_), kMoveEndsRun);
-    EXPECT_EQ(WindowRun.controls.simulationState.load(), 4);
+    EXPECT_EQ(WindowRun.controls.kept.simulationState.load(), 4);
     // Step 2 puts the tip on the top face, which it only touches; step 3 is in the stock.
     EXPECT_EQ(reported, "3/4:X9.000000Y5.000000Z9.000000A0.000000C0.000000\n");
 }
@@ -412,7 +397,7 @@ TEST_F(MoveSteppingTest, ToolLoadLimitAlarmsAndLogs) {
     SetLine(1, c, d);
     StepCurrentMove(TestStepContext(), block_);
     EXPECT_EQ(WindowRun.controls.stepAlarm.load(), 1);
-    EXPECT_EQ(WindowRun.controls.simulationState.load(), 4);
+    EXPECT_EQ(WindowRun.controls.kept.simulationState.load(), 4);
     // A zero-length step into fresh material has no cross-section: no alarm, no infinity.
     const double e[3] = {30.3, 10.1, 8.0};
     SetLine(1, e, e);
@@ -420,7 +405,7 @@ TEST_F(MoveSteppingTest, ToolLoadLimitAlarmsAndLogs) {
     EXPECT_EQ(StepCurrentMove(TestStepContext(), block_), kMoveStepped);
     EXPECT_EQ(TestRun.record.actualStep, 0.0);
     EXPECT_EQ(WindowRun.controls.stepAlarm.load(), 0);
-    EXPECT_EQ(WindowRun.controls.simulationState.load(), 1);
+    EXPECT_EQ(WindowRun.controls.kept.simulationState.load(), 1);
 }
 
 // A lathe table turning about X: each step cuts a whole revolution, so a tool standing 8 above

@@ -44,7 +44,7 @@ protected:
     void SetUp() override {
         saved_.Keep(CurrentMachine, RunKinematics.pose, SimulationCallbacks, DexelPitch,
                     Controller.stopOption);
-        ResetWindowRunControls();
+        GiveRunRequest(TestRun, WindowRunRequest());
         testing::WatchRunDrawing();
         RunSession.run = NcRunState{};
         RunSession.controller = NcControllerView{};
@@ -61,7 +61,7 @@ protected:
         FreeStockModel(&StockModels[0]);
         StockModels[0] = StockModel{};
         saved_.Restore();
-        ResetWindowRunControls();
+        WindowRun.mode = RunMode::kIdle;
         FreeToolTables();
         FreeNurbsBuffers(RunSession);
         RunTools.tool = CurrentToolRecord{};
@@ -144,7 +144,7 @@ TEST_F(NurbsSteppingTest, EachSpanTakesItsOwnSteps) {
     EXPECT_EQ(ray.flags[1], 3 << 4);
     EXPECT_EQ(ray.stamps[1], 42);
     EXPECT_EQ(testing::ZRayTop(StockModels[0], 20, 20), 10.0) << "far from the curve";
-    EXPECT_EQ(WindowRun.controls.simulationState.load(), 1);
+    EXPECT_EQ(WindowRun.controls.kept.simulationState.load(), 1);
     // No curve: nothing stepped.
     RunSession.nurbs.pointCount = 0;
     EXPECT_EQ(StepCurrentMove(TestStepContext(), block_), kMoveSkipped);
@@ -220,7 +220,7 @@ TEST_F(NurbsSteppingTest, ToolLoadLimitAlarmsWithoutLogLines) {
     TestRun.record.steps = 0;
     EXPECT_EQ(StepCurrentMove(TestStepContext(), block_), kMoveStepped);
     EXPECT_EQ(WindowRun.controls.stepAlarm.load(), 1);
-    EXPECT_EQ(WindowRun.controls.simulationState.load(), 4);
+    EXPECT_EQ(WindowRun.controls.kept.simulationState.load(), 4);
     EXPECT_EQ(TestRun.record.steps, 2);
     // A decision that breaks off ends the move and the run at the first alarm step.
     RebuildStock();
@@ -259,7 +259,6 @@ TEST_F(NurbsSteppingTest, ProgramRunsItsCurveAndGoesOnAfterAnOverTravel) {
                                               "G00 Z20.\n"
                                               "M30\n");
     const auto run = [] {
-        ResetWindowRunControls();
         WindowRun.mode = RunMode::kRealCutting;
         RunKinematics.pose = MachinePose{};
         RunKinematics.pose.program.axis[2] = 50.0;

@@ -55,7 +55,7 @@ protected:
         savedPath_ = DefinitionFiles.ncProgramFile;
         savedStart_ = Controller.endOfRecord;
         savedIndex_ = RunSession.run.modal.workOffsetIndex;
-        ResetWindowRunControls();
+        GiveRunRequest(TestRun, WindowRunRequest());
         ClearInterferenceFlags(run_->cutting.flags);
         run_->request.session = &RunSession;
         run_->request.stock = CurrentStockSlot();
@@ -87,7 +87,7 @@ protected:
         RunSession.line = savedLine_;
         RunSession.subprograms = savedStack_;
         ResetInterpreterState(RunSession);
-        ResetWindowRunControls();
+        WindowRun.mode = RunMode::kIdle;
         ClearInterferenceFlags(run_->cutting.flags);
         start_ = RunStartPoint{};
         reports_.end.workOffsetsSaved = 0;
@@ -153,20 +153,15 @@ TEST_F(RunEndTest, AnAbortedEndInItsOrder) {
     run_->mode = RunMode::kRealCutting;
     run_->controls.abortRequest = 1;
     run_->controls.pendingStop = 1;
-    run_->controls.runError = 1;
     run_->controls.lineHeld = 1;
-    run_->controls.batchRun = 1;
+    run_->request.batchRun = 1;
     RunIntoSubprogram();
     EXPECT_EQ(FinishRun(*run_, start_, WindowHandle{}, 1), 0);
-    run_->controls.batchRun = 0;
+    run_->request.batchRun = 0;
+    // The reports are shown once the window shows the end: no box about a viewer comes before
+    // the last picture (and the last frame of a recording).
     EXPECT_EQ(Hooks.Take(), (std::vector<std::string>{"macro break 1",
                                                       "exit -1",
-                                                      "viewer " + Path("limitp.txt"),
-                                                      "alarm file",
-                                                      "kind OVER CHIP",
-                                                      "toolpanel",
-                                                      "sound SystemHand",
-                                                      "viewer " + Path("interference.txt"),
                                                       "arrow",
                                                       "spin off",
                                                       "axis values",
@@ -179,6 +174,12 @@ TEST_F(RunEndTest, AnAbortedEndInItsOrder) {
                                                       "editor",
                                                       "status bar",
                                                       "panel 1",
+                                                      "viewer " + Path("limitp.txt"),
+                                                      "alarm file",
+                                                      "kind OVER CHIP",
+                                                      "toolpanel",
+                                                      "sound SystemHand",
+                                                      "viewer " + Path("interference.txt"),
                                                       "length report",
                                                       "avi stop",
                                                       "menus",
@@ -188,11 +189,8 @@ TEST_F(RunEndTest, AnAbortedEndInItsOrder) {
     EXPECT_EQ(Read("interference.txt"),
               "<<< INTERFERENCE INFORMATION >>>\n--------------\nOVER CHIP\nO300:4:G01X2.\n");
     EXPECT_EQ(RunSession.subprograms.depth, 0);
-    EXPECT_EQ(run_->controls.abortRequest.load(), 0);
     EXPECT_EQ(run_->mode.load(), RunMode::kIdle);
-    EXPECT_EQ(run_->controls.pendingStop.load(), 0);
-    EXPECT_EQ(run_->controls.runError.load(), 0);
-    EXPECT_EQ(run_->controls.lineHeld.load(), 0);
+    EXPECT_EQ(RunSession.line.lineHeld, 0);
     EXPECT_EQ(reports_.end.endInProgress.load(), 0);
     EXPECT_EQ(reports_.limitLog.stream, nullptr);
     EXPECT_EQ(reports_.interference.stream, nullptr);
@@ -237,7 +235,7 @@ TEST_F(RunEndTest, AStartPointTakenInAnotherWorkOffsetIsWhereTheMachineReturns) 
         SCOPED_TRACE(aborted ? "abort" : "alarm");
         PrepareCuttingRun(RunSession, reports_);
         run_->mode = RunMode::kResult;
-        run_->controls.simulationState = aborted ? 0 : 4;
+        run_->controls.kept.simulationState = aborted ? 0 : 4;
         RunKinematics.pose.program = Position(50.0, 40.0, -55.0);
         FinishRun(*run_, start_, WindowHandle{}, aborted);
         EXPECT_EQ(RunSession.run.modal.workOffsetIndex, 3);
@@ -253,7 +251,7 @@ TEST_F(RunEndTest, AnAlarmEndShowsItsCodeAndRewinds) {
     SetRunStartPoint(&start_, Position(0.0, 0.0, 100.0));
     PrepareCuttingRun(RunSession, reports_);
     run_->mode = RunMode::kResult;
-    run_->controls.simulationState = 4;
+    run_->controls.kept.simulationState = 4;
     run_->cutting.flags.contact = 1;
     run_->cutting.flags.taper = 1;
     run_->cutting.flags.structure[kHeadVice] = 1;
@@ -267,8 +265,8 @@ TEST_F(RunEndTest, AnAlarmEndShowsItsCodeAndRewinds) {
             "box Tool side (*tapa*) interfered. | Tool side (*tapa*) interfered.\n/nc/part.nc",
             "axis values", "main window", "length report", "alarm file", "toolpanel", "avi stop",
             "menus", "status bar"}));
-    EXPECT_EQ(run_->controls.simulationState.load(), 0);
-    EXPECT_EQ(run_->controls.toolPanelPendingPaint.load(), 1);
+    EXPECT_EQ(run_->controls.kept.simulationState.load(), 0);
+    EXPECT_EQ(run_->controls.kept.toolPanelPendingPaint.load(), 1);
     EXPECT_EQ(run_->mode.load(), RunMode::kIdle);
     EXPECT_EQ(RunKinematics.pose.program.axis[2], 100.0);
     // An empty limit log of the run's tool was made at the start, and is not shown.
@@ -290,7 +288,7 @@ TEST_F(RunEndTest, ANormalEndLeavesThePositionAndAnInterpreterErrorIsItsCode) {
     PrepareCuttingRun(RunSession, reports_);
     RunSession.run.status.started = 0;
     RunSession.line.mainLineNumber = 61;
-    run_->controls.runLogFlag = 1;
+    run_->request.runLogFlag = 1;
     UiLanguage = 1;
     EXPECT_EQ(FinishRun(*run_, start_, WindowHandle{}, 0), 103);
     EXPECT_EQ(LogText(), "(61) - Start Code(%) is Not Found !");
@@ -348,12 +346,12 @@ TEST_F(RunEndTest, TheThreadsHooksRecordWriteAndLog) {
     EXPECT_EQ(SimulationCallbacks.blockHasPauseEvent(reports_), 1);
     SimulationCallbacks.writeSecondFormLine(run_->cutting, RunSession, CurrentStockSlot(), reports_,
                                             "1/1:X...\n");  // no marker file: nothing
-    run_->controls.toolPanelPendingPaint = 0;
+    run_->controls.kept.toolPanelPendingPaint = 0;
     SimulationCallbacks.writeInterferenceReport(RunSession, reports_, run_->controls);
     // A later move of the same block.
     SimulationCallbacks.writeInterferenceReport(RunSession, reports_, run_->controls);
-    EXPECT_EQ(run_->controls.simulationState.load(), 0);
-    EXPECT_EQ(run_->controls.toolPanelPendingPaint.load(), 1);
+    EXPECT_EQ(run_->controls.kept.simulationState.load(), 0);
+    EXPECT_EQ(run_->controls.kept.toolPanelPendingPaint.load(), 1);
     SimulationCallbacks.writeLimitLogLine(RunSession, reports_, "3:a\n");
     CloseInterferenceFile(reports_, GetCurrentReportBlock(RunSession));
     EXPECT_EQ(CloseLimitLog(reports_, 1), 1);
@@ -392,7 +390,7 @@ TEST_F(RunEndTest, TwoRunsKeepTheirKindsReportsAndLimitLogsApart) {
     RunControls secondControls;
     SimulationCallbacks.writeInterferenceReport(RunSession, second, secondControls);  // no event
     EXPECT_EQ(second.interference.stream, nullptr);
-    EXPECT_EQ(secondControls.toolPanelPendingPaint.load(), 0);
+    EXPECT_EQ(secondControls.kept.toolPanelPendingPaint.load(), 0);
     SimulationCallbacks.writeInterferenceReport(RunSession, first, run_->controls);
     EXPECT_NE(first.interference.stream, nullptr);
     SimulationCallbacks.writeLimitLogLine(RunSession, second, "5:b\n");

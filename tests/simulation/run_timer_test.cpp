@@ -25,6 +25,7 @@
 #include "simulation/run_control.h"
 #include "simulation/run_end.h"
 #include "support/bounded_wait.h"
+#include "support/test_cutting_run.h"
 #include "support/test_windows.h"
 
 namespace mirexa {
@@ -109,9 +110,7 @@ class RunTimerTest : public testing::RunReportTest {
 protected:
     void SetUp() override {
         RunReportTest::SetUp();
-        ResetWindowRunControls();
-        ResetRunStatus();
-        WindowRun.controls.runLogFlag = 0;
+        GiveRunRequest(TestRun, WindowRunRequest());
         DrawingSuppressed = 0;
         RunCommands = RunCommandState{};
         DefinitionFiles.ncProgramFile = Path("part.nc");
@@ -142,7 +141,7 @@ protected:
         UseManualClock(0);
         RunCallbacks = RunHooks{};
         RunCommands = RunCommandState{};
-        ResetWindowRunControls();
+        WindowRun.mode = RunMode::kIdle;
         testing::CloseRunReportFiles(WindowRun.reports);
         RunReportTest::TearDown();
     }
@@ -259,7 +258,6 @@ TEST_F(RunTimerTest, AnAbortDuringAPauseEndsWithoutSteppingTheHeldLine) {
     EXPECT_EQ(WindowRun.controls.abortRequest.load(), 0);
     EXPECT_EQ(WindowRun.mode.load(), RunMode::kIdle);
     EXPECT_EQ(WindowRun.controls.pendingStop.load(), 0);
-    EXPECT_EQ(WindowRun.controls.runError.load(), 0);
     EXPECT_EQ(WindowRun.controls.lineHeld.load(), 0);
     EXPECT_EQ(RunCommands.runTimer, 0u);
     EXPECT_EQ(RunCommands.blinkTimer, 0u);
@@ -291,9 +289,9 @@ TEST_F(RunTimerTest, ThePeriodFollowsTheRunModeAndTheStepByStepMoves) {
 TEST_F(RunTimerTest, ALoggingRunNeverStopsForAnEvent) {
     reports_.kinds.eventCount = kEventRecorded;
     EXPECT_EQ(RunEventStopWanted(reports_.kinds), 1);
-    WindowRun.controls.runLogFlag = 1;
+    WindowRun.request.runLogFlag = 1;
     EXPECT_EQ(RunEventStopWanted(reports_.kinds), 0);
-    WindowRun.controls.runLogFlag = 0;
+    WindowRun.request.runLogFlag = 0;
     reports_.kinds.eventCount = kNoEvent;
     EXPECT_EQ(RunEventStopWanted(reports_.kinds), 0);
 }
@@ -383,7 +381,6 @@ TEST(RunAbortOrderTest, TheAbortIsSetBeforeThePauseIsReleased) {
                                    [](int r) { AbortRun(WindowHandle{}, r % 2); }),
         0);
     RunCommands.runTimer = 0;
-    ResetWindowRunControls();
 }
 
 }  // namespace

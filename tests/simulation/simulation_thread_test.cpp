@@ -14,6 +14,7 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "config/config_records.h"
@@ -74,8 +75,23 @@ struct ScriptedHost {
     std::vector<std::string> pausedAt;
     std::vector<std::int64_t> stepsAtPause;
 
+    int runLogFlag = 0;  // the request's: a logged command-line run
+    // A stop the user raises as the run starts, before its first block: the one-shot stop
+    // request (pendingStop) or the stop key.
+    int pendingStopAtStart = 0;
+    int stopKeyAtStart = 0;
     void Run() {
-        ASSERT_EQ(StartTestCut(), 1);
+        RunRequest request = WindowRunRequest();
+        request.runLogFlag = runLogFlag;
+        const int pending = pendingStopAtStart;
+        const int key = stopKeyAtStart;
+        ASSERT_EQ(StartCuttingRun(TestRun, std::move(request),
+                                  [pending, key](CuttingRun& run) {
+                                      run.controls.pendingStop = pending;
+                                      run.controls.stopKeyRequest = key;
+                                      RunCutting(run);
+                                  }),
+                  1);
         ServeTestCutToItsEnd([this] { Serve(); }, std::chrono::microseconds(300));
     }
     void Serve() {
@@ -106,8 +122,7 @@ protected:
     void SetUp() override {
         savedNcHooks_ = NcUpHooks;
         InstallStopBlockHooks();
-        ResetWindowRunControls();
-        ResetRunStatus();
+        GiveRunRequest(TestRun, WindowRunRequest());
         SimulationCallbacks = SimulationHooks{};
         ASSERT_EQ(AllocToolTables(4), 1);
         PutTool(1, kToolFlat, 6.0f);
@@ -130,9 +145,8 @@ protected:
         RunTools.tool = CurrentToolRecord{};
         NcUpHooks = savedNcHooks_;
         SimulationCallbacks = SimulationHooks{};
-        ResetWindowRunControls();
+        WindowRun.mode = RunMode::kIdle;
         AutomaticMode = 0;
-        WindowRun.controls.runLogFlag = 0;
         DrawingSuppressed = 0;
     }
     static void PutTool(int n, std::uint32_t type, float d) {
@@ -173,7 +187,7 @@ TEST_F(SimulationThreadTest, ProgramCutsAStockToItsEnd) {
     const DexelRay ray = ReadDexelRay(m.z, std::int64_t{iy} * m.nx + 20);
     EXPECT_EQ(ray.stamps.back(), 5);
     EXPECT_EQ(ray.flags.back() & 0xF0, RunTools.tool.penBits);
-    EXPECT_EQ(WindowRun.controls.simulationState.load(), 0)
+    EXPECT_EQ(WindowRun.controls.kept.simulationState.load(), 0)
         << "the last step was a rapid without contact";
     EXPECT_TRUE(StockInvariantsHold(m, true));
     EXPECT_EQ(ReadRunStatus().steps, TestRun.record.steps);
@@ -376,12 +390,11 @@ TEST_F(SimulationThreadTest, ARunThatDrawsNothingAsksForNoRedraw) {
         testing::BuildBoxStock(&StockModels[0], box, 0.5);
         RunKinematics.pose = MachinePose{};
         RunKinematics.pose.program.axis[2] = 50.0;
-        ResetWindowRunControls();
         WindowRun.mode = c.mode;
         DrawingSuppressed = c.suppressed;
-        WindowRun.controls.runLogFlag = c.runLog;
         AutomaticMode = c.automatic;
         ScriptedHost host;
+        host.runLogFlag = c.runLog;
         host.Run();
         EXPECT_EQ(TestRun.result.end, kRunEndProgram);
         EXPECT_EQ(host.redraws > 0, c.redraws);
@@ -404,7 +417,6 @@ TEST_F(SimulationThreadTest, ToolChangesMountByTheChangersMode) {
         SelectCurrentTool(RunSession, RunKinematics, RunTools, 1, 0.5);
         RunKinematics.pose = MachinePose{};
         RunKinematics.pose.program.axis[2] = 50.0;
-        ResetWindowRunControls();
         WindowRun.mode = RunMode::kRealCutting;
         FreeStockModel(&StockModels[0]);
         const double box[6] = {0, 0, 0, 40, 30, 10};
@@ -445,8 +457,8 @@ TEST_F(SimulationThreadTest, SkipRunsRedrawEveryFewLines) {
 
 TEST_F(SimulationThreadTest, StopBeforeABlockPausesAndResumes) {
     Program(kSlotProgram);
-    WindowRun.controls.pendingStop = 1;
     ScriptedHost host;
+    host.pendingStopAtStart = 1;
     host.Run();
     EXPECT_EQ(host.pauses, 1);
     EXPECT_EQ(TestRun.result.end, kRunEndProgram);
@@ -455,8 +467,8 @@ TEST_F(SimulationThreadTest, StopBeforeABlockPausesAndResumes) {
 
 TEST_F(SimulationThreadTest, AbortDuringAPauseEndsWithoutSteppingTheHeldLine) {
     Program(kSlotProgram);
-    WindowRun.controls.pendingStop = 1;
     ScriptedHost host;
+    host.pendingStopAtStart = 1;
     host.onPause = ScriptedHost::kAbort;
     host.Run();
     EXPECT_EQ(TestRun.result.end, kRunEndAbort);
@@ -491,7 +503,6 @@ TEST_F(SimulationThreadTest, StopOptionsPauseBeforeTheirLines) {
     EXPECT_EQ(testing::ZRayTop(StockModels[0], 20, 30), 8.0);
     // Every block stops; an abort at the fourth pause ends the run before the slot is cut.
     Controller.stopOption = 3;
-    ResetWindowRunControls();
     WindowRun.mode = RunMode::kRealCutting;
     FreeStockModel(&StockModels[0]);
     const double box[6] = {0, 0, 0, 40, 30, 10};
@@ -552,8 +563,8 @@ TEST_F(SimulationThreadTest, AnUnattendedRunPassesItsStopsWithALogLine) {
     AutomaticMode = 1;
     const int language = UiLanguage.load();
     UiLanguage = 1;
-    WindowRun.controls.stopKeyRequest = 1;
     ScriptedHost host;
+    host.stopKeyAtStart = 1;
     host.Run();
     CloseLogFile();
     UiLanguage = language;
@@ -598,7 +609,6 @@ TEST_F(SimulationThreadTest, AChangeBetweenStationsShiftsTheNextMovesStart) {
     SelectCurrentTool(RunSession, RunKinematics, RunTools, 1, 0.5);
     RunKinematics.pose = MachinePose{};
     RunKinematics.pose.program.axis[2] = 50.0;
-    ResetWindowRunControls();
     WindowRun.mode = RunMode::kRealCutting;
     {
         ScriptedHost host;
@@ -648,7 +658,6 @@ TEST_F(SimulationThreadTest, ResynchronisedBlocksLeaveTheMachineWhereItStands) {
     Controller.g49Mode = 0;
     RunKinematics.pose = MachinePose{};
     RunKinematics.pose.program.axis[2] = 50.0;
-    ResetWindowRunControls();
     WindowRun.mode = RunMode::kRealCutting;
     // Setting the plane up takes the tool's point in the plane as the program position, so that
     // switching the plane on (G53.1) moves nothing either.
@@ -780,7 +789,6 @@ TEST_F(SimulationThreadTest, SwitchingPolarInterpolationMakesNoJump) {
         Controller.dialect.number = c.osp;
         RunKinematics.pose = MachinePose{};
         RunKinematics.pose.program.axis[2] = 50.0;
-        ResetWindowRunControls();
         WindowRun.mode = RunMode::kRealCutting;
         Program(std::string("%\nG90 G00 X20. Y0 Z20. C30.\n") + c.on + "\nG01 X10. Y5. F100.\n" +
                 c.off + "\nG00 Z25.\nM30\n%\n");
@@ -827,7 +835,6 @@ TEST_F(SimulationThreadTest, DialectToolChangesTakeTheNewToolsLength) {
         SelectCurrentTool(RunSession, RunKinematics, RunTools, 1, 0.5);
         RunKinematics.pose = MachinePose{};
         RunKinematics.pose.program.axis[2] = 50.0;
-        ResetWindowRunControls();
         WindowRun.mode = RunMode::kRealCutting;
         Program(c.program);
         ScriptedHost host;
@@ -907,7 +914,6 @@ TEST_F(SimulationThreadTest, MachineCoordinateMovesEndAtTheirMachinePositions) {
         SCOPED_TRACE(c.block);
         RunKinematics.pose = MachinePose{};
         RunKinematics.pose.program.axis[2] = 50.0;
-        ResetWindowRunControls();
         WindowRun.mode = RunMode::kRealCutting;
         Program(std::string("%\nG90 G54 G00 X10. Y10. Z20.\n") + c.block + "\nM30\n%\n");
         ScriptedHost host;
@@ -951,8 +957,6 @@ TEST_F(SimulationThreadTest, RunsEndOnErrorsOverTravelAndMissingSources) {
     }
     Controller = savedController;
     EXPECT_EQ(TestRun.result.end, kRunEndError);
-    EXPECT_EQ(WindowRun.controls.runError.load(), 1);
-    ResetWindowRunControls();
     WindowRun.mode = RunMode::kRealCutting;
     // X beyond its stroke on the third step of a line.
     Program("%\nG90 G00 X0 Y0 Z20.\nG01 X10. F100.\nM30\n%\n");
@@ -965,7 +969,20 @@ TEST_F(SimulationThreadTest, RunsEndOnErrorsOverTravelAndMissingSources) {
     }
     EXPECT_EQ(TestRun.result.end, kRunEndOverTravel);
     EXPECT_EQ(WindowRun.controls.overTravelAxis.load(), 0);
-    ResetWindowRunControls();
+    // The next run, inside the strokes, starts clean: it runs to its end and cuts.
+    Program("%\nG90 G00 X0 Y0 Z20.\nG01 X1. F100.\nG01 Z5.\nM30\n%\n");
+    RunKinematics.pose = MachinePose{};
+    RunKinematics.pose.program.axis[2] = 50.0;
+    WindowRun.mode = RunMode::kRealCutting;
+    {
+        ScriptedHost host;
+        host.Run();
+    }
+    EXPECT_EQ(TestRun.result.end, kRunEndProgram);
+    EXPECT_EQ(WindowRun.controls.overTravelAxis.load(), -1);
+    EXPECT_EQ(TestRun.result.alarmSteps, 0);
+    EXPECT_GT(TestRun.result.removedVolume, 0.0);
+    EXPECT_EQ(ReadRunStatus().steps, TestRun.record.steps);  // this run's alone
     CurrentMachine.strokes.enabled[0] = 0;
     DefinitionFiles.ncProgramFile = scratch_.At("missing.nc");
     {

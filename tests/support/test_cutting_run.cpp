@@ -82,21 +82,21 @@ void WatchAndServeRedraw() {
 StepWatch::StepWatch(void (*watch)())
     : mode_(TestRun.mode.load()),
       skipView_(Settings.skipView),
-      runLogFlag_(TestRun.controls.runLogFlag.load()),
+      runLogFlag_(TestRun.request.runLogFlag),
       drawingSuppressed_(DrawingSuppressed.load()),
-      redrawRaised_(TestRun.controls.redrawRaised.load()) {
+      redrawRaised_(TestRun.controls.kept.redrawRaised.load()) {
     StepWatcher = watch;
     TestRun.mode = RunMode::kRealCutting;
     Settings.skipView = 1;
-    TestRun.controls.runLogFlag = 0;
+    TestRun.request.runLogFlag = 0;
     DrawingSuppressed = 0;
-    TestRun.controls.redrawRaised = WatchAndServeRedraw;
+    TestRun.controls.kept.redrawRaised = WatchAndServeRedraw;
 }
 
 StepWatch::~StepWatch() {
-    TestRun.controls.redrawRaised = redrawRaised_;
+    TestRun.controls.kept.redrawRaised = redrawRaised_;
     DrawingSuppressed = drawingSuppressed_;
-    TestRun.controls.runLogFlag = runLogFlag_;
+    TestRun.request.runLogFlag = runLogFlag_;
     Settings.skipView = skipView_;
     TestRun.mode = mode_;
     StepWatcher = nullptr;

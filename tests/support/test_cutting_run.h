@@ -48,7 +48,7 @@ public:
 private:
     RunMode mode_;
     std::int32_t skipView_;
-    std::int32_t runLogFlag_;
+    int runLogFlag_;
     int drawingSuppressed_;
     void (*redrawRaised_)();
 };

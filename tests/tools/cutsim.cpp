@@ -119,6 +119,7 @@ int RunSimulation(CuttingRun& run, StockModel* stock) {
     request.stock = stock;
     request.programPath = DefinitionFiles.ncProgramFile;
     request.mode = RunMode::kSkipCutting;
+    request.runLogFlag = 1;
     StartCuttingRun(run, std::move(request));
     while (CuttingRunFinished(run) == 0) {
         ServeRedrawRequest(run.controls, nullptr);
@@ -165,7 +166,6 @@ int Main(int argc, char** argv) {
     const double before = DexelFamilyVolume(stock, kDexelViewZ);
     const auto start = std::chrono::steady_clock::now();
     CuttingRun run;
-    run.controls.runLogFlag = 1;
     const int alarm = RunSimulation(run, &stock);
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();

@@ -155,8 +155,8 @@ int RunProgram(StockModel* stock) {
     }
     DrawingSuppressed = 1;
     CuttingRun run;
-    run.controls.runLogFlag = 1;
     RunRequest request;
+    request.runLogFlag = 1;
     request.session = &RunSession;
     request.stock = stock;
     request.programPath = DefinitionFiles.ncProgramFile;
@@ -170,7 +170,6 @@ int RunProgram(StockModel* stock) {
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
     JoinCuttingRun(run);
-    WindowRun.controls.runLogFlag = 0;
     DrawingSuppressed = 0;
     ReleaseCuttingBuffers();
     return run.result.end;

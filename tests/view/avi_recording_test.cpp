@@ -74,7 +74,7 @@ protected:
         ViewPixelSource = FakePixels;
         CaptureReadBuffer = 0;
         ViewCallbacks = ViewHooks{};
-        WindowRun.controls.simulationState = 1;
+        WindowRun.controls.kept.simulationState = 1;
         RunSession.run.status.error = 0;
         ResetRunStatus();
         ToolFile.currentTool = 1;
@@ -94,7 +94,7 @@ protected:
         SetMessageBoxResponder(previousResponder_);
         saved_.Restore();
         ViewCallbacks = ViewHooks{};
-        WindowRun.controls.simulationState = 1;
+        WindowRun.controls.kept.simulationState = 1;
         ResetRunStatus();
         RunKinematics.pose = MachinePose{};
     }
@@ -210,9 +210,9 @@ TEST_F(AviRecordingTest, TriggersFireOnChangeAlarmsForceAFrameAndUpdateWritesEve
     EXPECT_EQ(WriteAviFrame(), 1);
     EXPECT_EQ(WriteAviFrame(), 0);
     // An alarm step or an interpreter error forces a frame, though nothing changed.
-    WindowRun.controls.simulationState = 4;
+    WindowRun.controls.kept.simulationState = 4;
     EXPECT_EQ(WriteAviFrame(), 1);
-    WindowRun.controls.simulationState = 1;
+    WindowRun.controls.kept.simulationState = 1;
     EXPECT_EQ(WriteAviFrame(), 0);
     RunSession.run.status.error = 7;
     EXPECT_EQ(WriteAviFrame(), 1);

@@ -103,9 +103,7 @@ TEST(RecordedRun, ACutSlotIsRecordedAsAPlayableVideo) {
     for (int i = 0; i < 5; ++i) {
         RunKinematics.pose.program.axis[i] = Settings.controlPoint[i];
     }
-    ResetWindowRunControls();
     WindowRun.mode = RunMode::kSkipCutting;
-    WindowRun.controls.runLogFlag = 0;
     DrawingSuppressed = 0;
     RedrawsServed = 0;
     StartTestCut();

@@ -603,7 +603,6 @@ TEST(StockRebuild, APaintWhileARunCutsLeavesTheCutBlocksToTheRunsFrame) {
     TopView top;
     StockModel& model = top.Model();
     ASSERT_EQ(top.view.Render(), 1);
-    ResetWindowRunControls();
     const double floor[3] = {0, 0, -5.5};
     std::atomic<int> step{0};  // 1: the thread has cut and cuts on; 2: the test has painted
     const auto cutAndDraw = [&](CuttingRun&) {
@@ -622,7 +621,7 @@ TEST(StockRebuild, APaintWhileARunCutsLeavesTheCutBlocksToTheRunsFrame) {
             step = 2;
             RequestRunAbort(WindowRun.controls);
             JoinCuttingRun(run);
-            ResetWindowRunControls();
+            WindowRun.mode = RunMode::kIdle;
         }
     } end{run, step};
     ASSERT_EQ(StartCuttingRun(run, RunRequest{}, cutAndDraw), 1);

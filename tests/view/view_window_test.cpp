@@ -30,6 +30,7 @@
 #include "stock/stock_operation_support.h"
 #include "stock/stock_shapes.h"
 #include "support/scratch_directory.h"
+#include "support/test_cutting_run.h"
 #include "support/test_windows.h"
 #include "view/camera.h"
 #include "view/display_lists.h"
@@ -70,7 +71,7 @@ protected:
         ASSERT_TRUE(view_.ok());
         ResetConfigurationRecords();
         ResetViewWindowState();
-        ResetWindowRunControls();
+        GiveRunRequest(TestRun, WindowRunRequest());
         // No work offset: a program an earlier test ran may have left its offsets behind.
         WorkOffsetSource = WorkOffsetHooks{};
         ReleaseAllKeys();
@@ -113,7 +114,7 @@ protected:
         ReleaseMouseCapture();
         UseManualClock(0);
         ResetViewWindowState();
-        ResetWindowRunControls();
+        WindowRun.mode = RunMode::kIdle;
     }
     void Key(unsigned code, int character = 0) {
         SendWindowMessage(window_, WM_KEYDOWN, code, character);
