@@ -12,6 +12,7 @@
 
 #include "view/camera.h"
 #include "view/display_lists.h"
+#include "view/driver_memory.h"
 #include "view/gl_colors.h"
 #include "view/machine_lists.h"
 #include "view/view_hooks.h"
@@ -47,6 +48,11 @@ void SetCaptureGeometry(int width, int height, CaptureGeometry* geometry) {
 
 int CreateGlContext(int width, int height) {
     DestroyGlContext();
+    // The driver ends the process where it runs out of memory while it makes its context.
+    if (!DriverMemoryFits(EstimateGlContextBytes())) {
+        ViewContext.memoryShort = 1;
+        return 0;
+    }
     if (!CreateOffscreenGlContext(width, height, &ViewContext.surface, nullptr)) {
         return 0;
     }
