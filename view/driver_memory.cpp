@@ -45,6 +45,14 @@ std::uint64_t EstimateGlContextBytes() {
            kGlContextThreadBytes * static_cast<std::uint64_t>(CountRasteriserThreads());
 }
 
+int GlContextMemoryFits() {
+    const std::uint64_t addressRoom =
+        roomSource != nullptr ? roomSource() : GetAddressSpaceRoomBytes();
+    const bool addressFits =
+        addressRoom == 0 || addressRoom >= EstimateGlContextBytes() + kDriverReserveBytes;
+    return addressFits && DriverMemoryFits(0) ? 1 : 0;
+}
+
 void SetDriverMemoryRoomSource(MemoryRoomSource source) {
     roomSource = source;
 }

@@ -49,7 +49,7 @@ void SetCaptureGeometry(int width, int height, CaptureGeometry* geometry) {
 int CreateGlContext(int width, int height) {
     DestroyGlContext();
     // The driver ends the process where it runs out of memory while it makes its context.
-    if (!DriverMemoryFits(EstimateGlContextBytes())) {
+    if (!GlContextMemoryFits()) {
         ViewContext.memoryShort = 1;
         return 0;
     }
