@@ -16,7 +16,9 @@ namespace mirexa {
 //   130 MB until the first frame is shown (the surface at the window's size, the first shaders);
 // - the stock's display lists: 59.7, 48.5 and 42.4 bytes a triangle for 0.39, 1.5 and 5.8
 //   million triangles (a pocketed box at 0.4, 0.2 and 0.1 mm), with no peak above what stays;
-// - a frame: 11 to 37 MB of scratch space above the lists it draws.
+// - a frame: 11 to 37 MB of scratch space above the lists it draws;
+// - a larger drawable: 24.3, 20.1 and 21.1 bytes a pixel more at 800 x 500, 1600 x 1000 and
+//   3200 x 2000 pixels (the surface, the view's framebuffer object and the frame's buffers).
 // The estimates below take each figure with a margin.
 constexpr std::uint64_t kGlContextBaseBytes = std::uint64_t{460} << 20;    // 287 + 130 measured
 constexpr std::uint64_t kGlContextThreadBytes = std::uint64_t{160} << 20;  // 147.5 measured
@@ -24,6 +26,7 @@ constexpr std::uint64_t kListBytesPerTriangle = 72;                        // 42
 // The triangles a stock block's list is expected to hold at least (blocks of a 0.1 mm cut held
 // up to 21,000).
 constexpr std::uint64_t kBlockTrianglesAtLeast = 32768;
+constexpr std::uint64_t kDrawableBytesPerPixel = 32;  // 20 to 24 measured
 // Kept free for the driver whenever it works: a frame's scratch space, the list being compiled
 // when the check was made, the picture handed to the window and a message box.
 constexpr std::uint64_t kDriverReserveBytes = std::uint64_t{128} << 20;

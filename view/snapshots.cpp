@@ -77,9 +77,16 @@ int ResizeGlContext(int width, int height) {
     if (!ViewContext.created || width < 1 || height < 1) {
         return 0;
     }
-    if ((surface.width != width || surface.height != height) &&
-        !ResizeOffscreenGlContext(width, height, &surface, nullptr)) {
-        return 0;
+    if (surface.width != width || surface.height != height) {
+        const std::uint64_t pixels =
+            static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height);
+        if (!DriverMemoryFits(pixels * kDrawableBytesPerPixel)) {
+            NoteDisplayMemoryShortage();  // the old drawable stays
+            return 0;
+        }
+        if (!ResizeOffscreenGlContext(width, height, &surface, nullptr)) {
+            return 0;
+        }
     }
     if (!MakeViewContextCurrent()) {  // the view's framebuffer object follows the surface
         return 0;

@@ -48,7 +48,8 @@ int CreateGlContext(int width, int height);
 // Gives the view's context a drawable of the new size (pixels), keeping the context and its
 // lists, and sets the capture geometry and the camera's view size to it. 1, or 0 without a
 // context or when no drawable of that size could be made (the old one then stays, and so does
-// the capture geometry).
+// the capture geometry); a drawable the driver might not have the memory for is not tried (a
+// display memory shortage is noted).
 int ResizeGlContext(int width, int height);
 // Deletes the reserved lists and the context; the list base becomes 0.
 void DestroyGlContext();

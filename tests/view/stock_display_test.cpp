@@ -3,6 +3,7 @@
 // list, the messages held back while a rebuild runs, and a paint during a run's cut.
 #include "view/stock_display.h"
 #include "view/driver_memory.h"
+#include "view/snapshots.h"
 
 #include <GL/gl.h>
 #include <gtest/gtest.h>
@@ -276,8 +277,8 @@ TEST(StockBlocks, EmptyBlocksAreNeverRemeshed) {
 }
 
 // Without room for the driver's lists, a rebuild leaves the dirty blocks without lists (not
-// drawn) and dirty, and no frame is rendered; once there is room again, the next rebuild meshes
-// them and a frame is rendered.
+// drawn) and dirty, no frame is rendered and no larger drawable made; once there is room again,
+// the next rebuild meshes them, a frame is rendered and the drawable grows.
 std::uint64_t memoryRoom = 0;
 TEST(StockBlocks, BlocksWithoutRoomForTheirListsWaitForRoom) {
     OffscreenView view(32, 32);
@@ -308,6 +309,13 @@ TEST(StockBlocks, BlocksWithoutRoomForTheirListsWaitForRoom) {
     EXPECT_EQ(view.Render(), 0);
     memoryRoom = kFrameBytes;
     EXPECT_EQ(view.Render(), 1);
+    // A larger drawable likewise: refused without room (the old one stays), made with it.
+    memoryRoom = kDriverReserveBytes;
+    EXPECT_EQ(ResizeGlContext(64, 48), 0);
+    EXPECT_EQ(ViewContext.surface.width, 32);
+    memoryRoom = kDriverReserveBytes + 64 * 48 * kDrawableBytesPerPixel;
+    EXPECT_EQ(ResizeGlContext(64, 48), 1);
+    EXPECT_EQ(ViewContext.surface.width, 64);
     SetDriverMemoryRoomSource(nullptr);
 }
 
