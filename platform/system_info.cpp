@@ -35,17 +35,22 @@ std::uint64_t ReadKibibyteField(const char* path, const char* format) {
 
 }  // namespace
 
+std::uint64_t GetAddressSpaceRoomBytes() {
+    struct rlimit limit = {};
+    if (getrlimit(RLIMIT_AS, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) {
+        return UINT64_MAX;
+    }
+    // The limit counts the address space the process already holds.
+    const std::uint64_t cap = static_cast<std::uint64_t>(limit.rlim_cur);
+    const std::uint64_t held = ReadKibibyteField("/proc/self/status", "VmSize: %llu kB");
+    return held < cap ? cap - held : 1;
+}
+
 std::uint64_t GetAvailableMemoryBytes() {
     std::uint64_t available = ReadKibibyteField("/proc/meminfo", "MemAvailable: %llu kB");
-    struct rlimit limit = {};
-    if (getrlimit(RLIMIT_AS, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY) {
-        // The limit counts the address space the process already holds.
-        std::uint64_t cap = static_cast<std::uint64_t>(limit.rlim_cur);
-        const std::uint64_t held = ReadKibibyteField("/proc/self/status", "VmSize: %llu kB");
-        cap = held < cap ? cap - held : 1;
-        if (available == 0 || cap < available) {
-            available = cap;
-        }
+    const std::uint64_t cap = GetAddressSpaceRoomBytes();
+    if (cap != UINT64_MAX && (available == 0 || cap < available)) {
+        available = cap;
     }
     return available;
 }

@@ -12,6 +12,9 @@ namespace mirexa {
 // leaves beside the address space the process holds).
 // Returns 0 when it cannot be read.
 std::uint64_t GetAvailableMemoryBytes();
+// Bytes of address space the address-space limit still lets the process take beside what it
+// holds (VmSize of /proc/self/status); UINT64_MAX without a limit.
+std::uint64_t GetAddressSpaceRoomBytes();
 
 // The number of processors the program may run on (at least 1).
 int GetProcessorCount();

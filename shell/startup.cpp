@@ -2,6 +2,8 @@
 #include "shell/startup.h"
 
 #include <algorithm>
+#include <cstdio>
+#include <string>
 
 #include "config/command_line.h"
 #include "config/controller_file.h"
@@ -34,8 +36,10 @@
 #include "stock/stock_grid.h"
 #include "stock/stock_model.h"
 #include "view/camera.h"
+#include "view/driver_memory.h"
 #include "view/gdi_resources.h"
 #include "view/picking.h"
+#include "view/snapshots.h"
 
 namespace mirexa {
 
@@ -68,6 +72,36 @@ void ReportAutomationThreadRefused(int closeWhenIdle) {
     if (!closeWhenIdle) {
         PostWindowMessage(MainWindow.load(), WM_AUTOMATION_DONE, 0, 0);
     }
+}
+
+// The view's context was not made: the driver would not have had the address space it takes
+// (view/driver_memory.h). The user of a window is told in a box and on standard error, and the
+// program ends (1: the caller closes the window and exits non-zero); unattended work runs on
+// without the view, with a log line (0).
+int RefuseViewWithoutMemory() {
+    if (!ViewContext.memoryShort || ViewContext.created) {
+        return 0;
+    }
+    const std::string figures =
+        std::to_string(((EstimateGlContextBytes() + kDriverReserveBytes) >> 20) + 1) + " MB / " +
+        std::to_string(DriverMemoryRoomMegabytes()) + " MB";
+    if (AutomaticMode.load() != 0) {
+        AppendLogEntry(ChooseLanguageText("Memory over! The 3D view is not drawn (",
+                                          "Memory over! 3D 表示を描画しません (") +
+                       figures + ")\n");
+        return 0;
+    }
+    const std::string text =
+        std::string("Memory over!\n") +
+        ChooseLanguageText(
+            "The 3D view needs more memory than the program may still take (needed / left: ",
+            "3D 表示に必要なメモリが足りません (必要 / 残り: ") +
+        figures + ")." + ChooseLanguageText(" The program ends.", " プログラムを終了します。");
+    std::fprintf(stderr, "mirexa: %s\n", text.c_str());
+    AppendLogEntry("Memory over! The 3D view could not be made (" + figures +
+                   "); the program ends\n");
+    ShowMessageOrLog(0, text, "Data size error", MBX_OK | MBX_ICONERROR | MBX_TOPMOST);
+    return 1;
 }
 
 }  // namespace
@@ -251,11 +285,18 @@ int RunProgram(const ProgramStart& start) {
     if (automationRefused) {
         ReportAutomationThreadRefused(start.closeWhenIdle);
     }
+    const int viewRefused = RefuseViewWithoutMemory();
+    if (viewRefused) {
+        PostWindowMessage(MainWindow.load(), WM_CLOSE, 0, 0);
+    }
     // A start that only checks closes at once; otherwise the message loop.
     if (start.closeWhenIdle && !HasWorkerThread(AutomationThread)) {
         PostWindowMessage(MainWindow.load(), WM_CLOSE, 0, 0);
     }
     int quitCode = RunMainMessageLoop();
+    if (viewRefused) {
+        quitCode = 2;
+    }
 
     // Workers end before anything they read is freed. The run thread was joined when the window
     // closed; the automation thread ends on the shutdown request (or never ran).

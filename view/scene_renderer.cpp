@@ -13,6 +13,7 @@
 #include "geometry/orientation_frames.h"
 #include "simulation/cutting_run.h"
 #include "view/camera.h"
+#include "view/driver_memory.h"
 #include "view/gl_colors.h"
 #include "view/kept_stock_frame.h"
 #include "view/machine_lists.h"
@@ -408,6 +409,12 @@ int RenderScene(StockModel* model, StockListNameTable* table) {
         if (ViewCallbacks.invalidateView != nullptr) {
             ViewCallbacks.invalidateView();
         }
+        return 0;
+    }
+    // A frame the driver might not have the scratch space for is not rendered: the last
+    // picture stays.
+    if (!DriverMemoryFitsFrame()) {
+        NoteDisplayMemoryShortage();
         return 0;
     }
     sceneRendering = true;

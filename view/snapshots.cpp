@@ -12,6 +12,7 @@
 
 #include "view/camera.h"
 #include "view/display_lists.h"
+#include "view/driver_memory.h"
 #include "view/gl_colors.h"
 #include "view/machine_lists.h"
 #include "view/view_hooks.h"
@@ -47,6 +48,11 @@ void SetCaptureGeometry(int width, int height, CaptureGeometry* geometry) {
 
 int CreateGlContext(int width, int height) {
     DestroyGlContext();
+    // The driver ends the process where it runs out of memory while it makes its context.
+    if (!GlContextMemoryFits()) {
+        ViewContext.memoryShort = 1;
+        return 0;
+    }
     if (!CreateOffscreenGlContext(width, height, &ViewContext.surface, nullptr)) {
         return 0;
     }
@@ -71,9 +77,16 @@ int ResizeGlContext(int width, int height) {
     if (!ViewContext.created || width < 1 || height < 1) {
         return 0;
     }
-    if ((surface.width != width || surface.height != height) &&
-        !ResizeOffscreenGlContext(width, height, &surface, nullptr)) {
-        return 0;
+    if (surface.width != width || surface.height != height) {
+        const std::uint64_t pixels =
+            static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height);
+        if (!DriverMemoryFits(pixels * kDrawableBytesPerPixel)) {
+            NoteDisplayMemoryShortage();  // the old drawable stays
+            return 0;
+        }
+        if (!ResizeOffscreenGlContext(width, height, &surface, nullptr)) {
+            return 0;
+        }
     }
     if (!MakeViewContextCurrent()) {  // the view's framebuffer object follows the surface
         return 0;

@@ -19,6 +19,9 @@ struct ViewGlContext {
     OffscreenGlContext surface = {};
     int created = {};
     int framebufferBound = {};  // 1: the view draws into its framebuffer object, not the surface
+    // 1 when the last CreateGlContext made nothing because the driver would not have had the
+    // address space it needs (driver_memory.h).
+    int memoryShort = {};
 };
 extern ViewGlContext ViewContext;
 
@@ -39,12 +42,14 @@ extern int CaptureReadBuffer;
 // Creates the view's context with a drawable of the given size (pixels), makes it current,
 // reserves the view's display-list names with one glGenLists call (DisplayListBase) and sets
 // the capture geometry and the camera's view size. Captures read the back buffer. 1, or 0 when
-// no context could be made (nothing is then reserved).
+// no context could be made (nothing is then reserved); when the memory left to the process could
+// not hold what the driver takes for it, it is not even tried (memoryShort is set).
 int CreateGlContext(int width, int height);
 // Gives the view's context a drawable of the new size (pixels), keeping the context and its
 // lists, and sets the capture geometry and the camera's view size to it. 1, or 0 without a
 // context or when no drawable of that size could be made (the old one then stays, and so does
-// the capture geometry).
+// the capture geometry); a drawable the driver might not have the memory for is not tried (a
+// display memory shortage is noted).
 int ResizeGlContext(int width, int height);
 // Deletes the reserved lists and the context; the list base becomes 0.
 void DestroyGlContext();

@@ -15,6 +15,7 @@
 #include "platform/window.h"
 #include "services/shared_state.h"
 #include "view/camera.h"
+#include "view/driver_memory.h"
 #include "view/gl_colors.h"
 #include "view/machine_lists.h"
 #include "view/view_hooks.h"
@@ -830,12 +831,18 @@ int BuildStockBlockLists(StockModel* model, StockListNameTable* table, int stock
     if (std::none_of(blocks.dirty, blocks.dirty + listed, [](std::uint8_t d) { return d != 0; })) {
         return 0;
     }
+    // The driver ends the process where it runs out of memory while it compiles a list: a block
+    // that might not fit with the reserve to spare gets no list (it is not drawn), and neither
+    // does any block after it in this rebuild; they stay dirty, for a later rebuild with room.
+    const std::uint64_t smallestList = kBlockTrianglesAtLeast * kListBytesPerTriangle;
+    bool shortage = !DriverMemoryFits(smallestList);
     DexelMeshBuffers buffers;
-    if (blocks.perAxis[2] < 1 || !PrepareDexelMeshBuffers(*model, &buffers)) {
+    if (blocks.perAxis[2] < 1 || (!shortage && !PrepareDexelMeshBuffers(*model, &buffers))) {
         return 0;
     }
     const int highestRow = std::min(model->undo.highestUsedSlot, table->rows - 1);
     int rebuilt = 0;
+    std::int64_t largest = 0;  // primitives of the largest block meshed so far
     // 2. Blocks with z outermost, then y, then x.
     int block = 0;
     for (int bz = 0; bz < blocks.perAxis[2]; ++bz) {
@@ -869,6 +876,14 @@ int BuildStockBlockLists(StockModel* model, StockListNameTable* table, int stock
                 if (content > 0) {
                     DeleteSceneList(name);
                 }
+                const std::int64_t expected = std::max<std::int64_t>(content, largest);
+                shortage = shortage || !DriverMemoryFits(std::max<std::uint64_t>(
+                                           smallestList, static_cast<std::uint64_t>(expected) *
+                                                             kListBytesPerTriangle));
+                if (shortage) {
+                    content = 0;
+                    continue;
+                }
                 const int bi[3] = {bx, by, bz};
                 int lo[3], hi[3];
                 for (int a = 0; a < 3; ++a) {
@@ -878,12 +893,18 @@ int BuildStockBlockLists(StockModel* model, StockListNameTable* table, int stock
                 }
                 content = TriangulateDexelCells(&buffers, wireFrame, lo[0], hi[0], lo[1], hi[1],
                                                 lo[2], hi[2], name, output);
+                largest = std::max<std::int64_t>(largest, content);
                 blocks.dirty[block] = 0;
                 ++rebuilt;
             }
         }
     }
     FreeDexelMeshBuffers(&buffers);
+    if (shortage) {
+        NoteDisplayMemoryShortage();
+    } else {
+        EndDisplayMemoryShortage();
+    }
     return rebuilt;
 }
 

@@ -23,6 +23,7 @@
 #include "simulation/cutting_run.h"
 #include "view/camera.h"
 #include "view/display_lists.h"
+#include "view/driver_memory.h"
 #include "view/gdi_resources.h"
 #include "view/picking.h"
 #include "view/scene_renderer.h"
@@ -604,6 +605,8 @@ void HandlePaint(WindowHandle window) {
             glFinish();
             PresentViewFrame(window);
         }
+        // A shortage found while the frame was built is said once it has been shown.
+        ShowPendingDisplayMemoryShortage();
     }
     // The rotary-table animation of real cutting runs.
     ViewWindowState& v = ViewWindow;

@@ -2,6 +2,8 @@
 // rectangles of the outer faces, per-block rebuilds with list names per undo slot, the style
 // list, the messages held back while a rebuild runs, and a paint during a run's cut.
 #include "view/stock_display.h"
+#include "view/driver_memory.h"
+#include "view/snapshots.h"
 
 #include <GL/gl.h>
 #include <gtest/gtest.h>
@@ -272,6 +274,49 @@ TEST(StockBlocks, EmptyBlocksAreNeverRemeshed) {
     s.model->blocks.dirty[0] = 1;
     EXPECT_EQ(BuildStockBlockLists(s.model, s.table, 0, 0, RecordingOutput(&record)), 0);
     EXPECT_EQ(s.model->blocks.dirty[0], 0);
+}
+
+// Without room for the driver's lists, a rebuild leaves the dirty blocks without lists (not
+// drawn) and dirty, no frame is rendered and no larger drawable made; once there is room again,
+// the next rebuild meshes them, a frame is rendered and the drawable grows.
+std::uint64_t memoryRoom = 0;
+TEST(StockBlocks, BlocksWithoutRoomForTheirListsWaitForRoom) {
+    OffscreenView view(32, 32);
+    ASSERT_TRUE(view.ok());
+    const double lo[3] = {0, 0, 0}, hi[3] = {20, 20, 20};
+    ASSERT_EQ(MakeBoxStock(0, lo, hi, 1.0, 1), 1);  // 20^3 cells in 4^3 blocks of 5
+    BlockStock s;
+    MeshRecord record;
+    ASSERT_EQ(BuildStockBlockLists(s.model, s.table, 0, 0, RecordingOutput(&record)), 64);
+    const double cutLo[3] = {-1, -1, 12}, cutHi[3] = {21, 21, 21};
+    SetDriverMemoryRoomSource([] { return memoryRoom; });
+    for (const std::uint64_t room : {kDriverReserveBytes, kDriverReserveBytes + (64u << 20)}) {
+        SCOPED_TRACE(room >> 20);
+        memoryRoom = room;
+        CarveBox(s.model, cutLo, cutHi, Pen(1));
+        const int dirty = testing::CountDirtyBlocks(*s.model);
+        ASSERT_GT(dirty, 0);
+        record = MeshRecord{};
+        const bool fits = room > kDriverReserveBytes;
+        EXPECT_EQ(BuildStockBlockLists(s.model, s.table, 0, 0, RecordingOutput(&record)),
+                  fits ? dirty : 0);
+        EXPECT_EQ(testing::CountDirtyBlocks(*s.model), fits ? 0 : dirty);
+        EXPECT_EQ(record.opened.empty(), !fits);
+        // The blocks at the new floor were cut: without room they hold no list to draw.
+        EXPECT_EQ(s.model->blocks.listStates[2 * 16] > 0, fits);
+    }
+    memoryRoom = kFrameBytes - 1;
+    EXPECT_EQ(view.Render(), 0);
+    memoryRoom = kFrameBytes;
+    EXPECT_EQ(view.Render(), 1);
+    // A larger drawable likewise: refused without room (the old one stays), made with it.
+    memoryRoom = kDriverReserveBytes;
+    EXPECT_EQ(ResizeGlContext(64, 48), 0);
+    EXPECT_EQ(ViewContext.surface.width, 32);
+    memoryRoom = kDriverReserveBytes + 64 * 48 * kDrawableBytesPerPixel;
+    EXPECT_EQ(ResizeGlContext(64, 48), 1);
+    EXPECT_EQ(ViewContext.surface.width, 64);
+    SetDriverMemoryRoomSource(nullptr);
 }
 
 TEST(StockBlocks, NewUndoSlotsGetNamesNoOtherSlotHolds) {
