@@ -373,11 +373,14 @@ grep -q '^VIEW_T=' "$dir/mirexa.ini" || sed -i 's/^VIEW_P=/VIEW_T=1\nVIEW_P=/' "
 for font in 0 20; do
     font_arguments=()
     [ "$font" = 0 ] || font_arguments=("-F$font")
+    # The whole column is measured once for each font, in the large window.
+    column_rows=0
     for command_panel in 0 1; do
         sed -i -e "s/^VIEW_P=.*/VIEW_P=$command_panel/" -e "s/^VIEW_T=.*/VIEW_T=1/" \
             "$dir/mirexa.ini"
-        column_rows=0
-        for size in 1280,1000 1000,700 1200,800 100,100; do
+        sizes=(1000,700 1200,800 100,100)
+        [ "$column_rows" -gt 0 ] || sizes=(1280,1000 "${sizes[@]}")
+        for size in "${sizes[@]}"; do
             what="-F$font, command panel $command_panel, $size"
             e2e_launch "$dir" "-(0,0,$size)" "${font_arguments[@]}"
             e2e_wait "$e2e_patience" "$what: the main window did not open" shown_window
