@@ -58,7 +58,8 @@ int NamesRunOrMacro(int argc, char** argv) {
 }
 
 // Where the command line's work runs: a silent run (drawn nowhere) headless without asking for a
-// display; anything else in the real window when there is a display.
+// display; anything else in the real window when there is a display. A display named but not
+// answering, and a start with nothing to do without one, are said in one line on stderr.
 ProgramWindowChoice ChooseWindowForCommandLine(int argc, char** argv, const std::string& text) {
     CommandLineOptions options = TakeCommandLineStartValues();
     std::vector<std::string> ignored;  // start-up reads the command line again and says these
@@ -68,13 +69,17 @@ ProgramWindowChoice ChooseWindowForCommandLine(int argc, char** argv, const std:
     const int work = o.automation != 0 || NamesRunOrMacro(argc, argv) ? 1 : 0;
     std::string reason;
     const int display = !silent && IsQtDisplayAvailable(&reason) ? 1 : 0;
-    if (!silent && !display && !work) {
+    const ProgramWindowChoice choice =
+        ChooseProgramWindow(silent, work, display, IsQtDisplayNamed());
+    if (choice.displayUnreachable) {
+        std::fprintf(stderr, "mirexa: the display could not be opened (%s)\n", reason.c_str());
+    } else if (choice.refused) {
         std::fprintf(stderr,
                      "mirexa: no display to open the main window on (%s); use a -X run mode for a "
                      "run without one\n",
                      reason.c_str());
     }
-    return ChooseProgramWindow(silent, work, display);
+    return choice;
 }
 
 // The display could not be opened (starting), or it went away under the window: one line on
@@ -138,6 +143,9 @@ int main(int argc, char** argv) {
         mirexa::ChooseWindowForCommandLine(argc, argv, start.commandLine);
     if (window.refused) {
         return 1;
+    }
+    if (window.displayUnreachable) {
+        return 2;
     }
     if (window.realWindow && !mirexa::StartRealWindow()) {
         return 2;

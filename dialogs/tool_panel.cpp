@@ -516,11 +516,19 @@ MessageResult ToolDisplayDlgProc(WindowHandle panel, unsigned message, MessageWP
             int fitWidth = width;
             int fitHeight = height;
             FitToolPanelArea(Panel.metrics, &fitWidth, &fitHeight);
+            // The client keeps the template's margin right of and below the area: the frame
+            // grows by what the client lacks (its caption and border are the frame's own).
+            const WindowRect margin = DialogUnitsToPixels(0, 0, 2, 2);
             WindowRect frame = {};
-            if ((fitWidth > width || fitHeight > height) && GetPlatformWindowRect(panel, &frame)) {
-                frame.right += fitWidth - width;
-                frame.bottom += fitHeight - height;
-                MovePlatformWindow(panel, frame);
+            WindowRect client = {};
+            if (GetPlatformWindowRect(panel, &frame) && GetWindowClientRect(panel, &client)) {
+                const int wider = area.left + fitWidth + margin.right - client.right;
+                const int taller = area.top + fitHeight + margin.bottom - client.bottom;
+                if (wider > 0 || taller > 0) {
+                    frame.right += std::max(0, wider);
+                    frame.bottom += std::max(0, taller);
+                    MovePlatformWindow(panel, frame);
+                }
             }
             Panel.origin = PaintPoint{area.left, area.top};
             Panel.layout = ComputeToolPanelLayout(fitWidth, fitHeight);

@@ -160,8 +160,8 @@ void HandleToolChange(NcSession& session, DataCheckToolChanger* changer) {
     }
 }
 
-// The extents of the move just finished.
-void ExtendByMove(NcSession& session) {
+// The extents of the move just finished; toolStart is the kinematics' tool point before it.
+void ExtendByMove(NcSession& session, const double toolStart[3]) {
     DataCheckRecord& r = DataCheckResult;
     const MotionRecord& m = session.kinematics->motion;
     const int toolAxis = std::clamp(session.kinematics->modes.lengthCompensationAxis, 0, 2);
@@ -202,6 +202,22 @@ void ExtendByMove(NcSession& session) {
     }
     Extend(&r.toolPointWork, work);
     Extend(&r.toolPoint, point);
+    // Where a feed move cuts: its tool point from start to end, with the arc's box carried from
+    // the program position to the tool point by the end's difference (a translation on a machine
+    // without rotary axes).
+    if (m.motionType != kMotionRapid) {
+        Extend(&r.cutting, toolStart);
+        Extend(&r.cutting, point);
+        if (arc) {
+            for (int i = 0; i < 3; ++i) {
+                const double shift = point[i] - end[i];
+                low[i] += shift - session.kinematics->workOrigin.axis[i];
+                high[i] += shift - session.kinematics->workOrigin.axis[i];
+            }
+            Extend(&r.cutting, low);
+            Extend(&r.cutting, high);
+        }
+    }
 }
 
 // A rapid: its length with rotary travel as arc length, timed along its dominant linear axis.
@@ -363,6 +379,7 @@ void PullProgram(NcSession* session, DataCheckToolChanger* changer) {
             continue;
         }
         const MotionPosition machineStart = session->kinematics->pose.machine;
+        const ToolPose toolStart = session->kinematics->pose.tool;
         FinishBlockPosition(*session);
         if (session->kinematics->motion.motionType == kMotionNurbs) {
             TransformNurbsControlPoints(*session, &session->nurbs);
@@ -394,7 +411,7 @@ void PullProgram(NcSession* session, DataCheckToolChanger* changer) {
         if (all) {
             AccountMove(*session, machineStart);
         }
-        ExtendByMove(*session);
+        ExtendByMove(*session, toolStart.point);
     }
 }
 
@@ -407,7 +424,7 @@ DataCheckOutcome CheckInOwnSession(NcSession* session, WindowHandle owner, const
 
     // 2. Extents and progress.
     DataCheckRecord& r = DataCheckResult;
-    r.program = r.machine = r.toolPointWork = r.toolPoint = DataCheckExtent{};
+    r.program = r.machine = r.toolPointWork = r.toolPoint = r.cutting = DataCheckExtent{};
     r.error = 0;
     r.errorLine = 0;
     r.mode = mode;
@@ -446,6 +463,7 @@ DataCheckOutcome CheckInOwnSession(NcSession* session, WindowHandle owner, const
     outcome.machine = r.machine;
     outcome.toolPointWork = r.toolPointWork;
     outcome.toolPoint = r.toolPoint;
+    outcome.cutting = r.cutting;
     outcome.ran = opened && outcome.error == 0 ? 1 : 0;
     CloseNcSession(session);
     if (mode == kDataCheckAll) {

@@ -38,6 +38,10 @@ struct DataCheckRecord {
     DataCheckExtent machine = {};        // the program extent plus the work origin
     DataCheckExtent toolPointWork = {};  // the kinematics' tool point less the work origin
     DataCheckExtent toolPoint = {};      // the kinematics' tool point, machine coordinates
+    // Where the program cuts: the kinematics' tool point (machine coordinates, the stock's frame)
+    // along every move that is not a rapid, its start and its end, and an arc's bounding box in
+    // its plane.
+    DataCheckExtent cutting = {};
     // Feeds (mm/min) of the feed moves and the largest spindle speed (min^-1).
     double maxFeed = {};
     double maxCuttingFeed = {};  // the largest feed below RAPID FEEDRATE
@@ -88,6 +92,7 @@ struct DataCheckOutcome {
     DataCheckExtent machine = {};
     DataCheckExtent toolPointWork = {};
     DataCheckExtent toolPoint = {};
+    DataCheckExtent cutting = {};
 };
 
 // Runs the data check of the NC program at `path` in mode kDataCheckAll or kDataCheckMinMax,

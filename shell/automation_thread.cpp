@@ -445,13 +445,16 @@ int ChooseHeadlessBackend(int realWindowAvailable, int batchFlag) {
     return !realWindowAvailable || batchFlag ? 1 : 0;
 }
 
-ProgramWindowChoice ChooseProgramWindow(int silentRun, int workAsked, int displayAvailable) {
+ProgramWindowChoice ChooseProgramWindow(int silentRun, int workAsked, int displayAvailable,
+                                        int displayNamed) {
     ProgramWindowChoice choice;
     if (silentRun) {
         return choice;
     }
     if (displayAvailable) {
         choice.realWindow = 1;
+    } else if (displayNamed) {
+        choice.displayUnreachable = 1;
     } else if (workAsked) {
         choice.noDisplay = 1;
     } else {

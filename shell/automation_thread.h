@@ -82,15 +82,21 @@ int ChooseHeadlessBackend(int realWindowAvailable, int batchFlag);
 
 // Where the program runs, chosen before start-up. silentRun: the command line asks for work
 // drawn nowhere (its batch flag: -X6, -V6, the stock operations); workAsked: it names a stock, an
-// NC program, a run or report mode or a macro. A silent run never needs a display (headless);
-// anything else opens the real window when there is a display. Without one, asked-for work runs
-// headless and unattended (noDisplay: the log says so); a start with nothing to do is refused.
+// NC program, a run or report mode or a macro; displayAvailable: a display answers;
+// displayNamed: the environment names one (DISPLAY, WAYLAND_DISPLAY or the toolkit's platform).
+// A silent run never needs a display (headless); anything else opens the real window when there
+// is a display. A display that is named but does not answer is refused (displayUnreachable: the
+// caller says why on stderr and exits 2), whatever the work: the window was asked for. Without
+// any display named, asked-for work runs headless and unattended (noDisplay: the log says so); a
+// start with nothing to do is refused.
 struct ProgramWindowChoice {
     int realWindow = {};
     int noDisplay = {};
     int refused = {};
+    int displayUnreachable = {};
 };
-ProgramWindowChoice ChooseProgramWindow(int silentRun, int workAsked, int displayAvailable);
+ProgramWindowChoice ChooseProgramWindow(int silentRun, int workAsked, int displayAvailable,
+                                        int displayNamed);
 
 // 1 when the command line's work in the real window runs without a user: a macro file, run mode
 // 5, or report mode 5 (nobody answers while it runs: boxes and questions go to the log, and the

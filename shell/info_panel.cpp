@@ -517,8 +517,14 @@ std::vector<PanelPane> BuildInfoPanelPanes(const InfoPanelInputs& in) {
 }
 
 InfoPanelExtent ComputeInfoPanelExtent(const InfoPanelInputs& in) {
-    const InfoPanelLayout layout = FitInfoPanelLayout(in);
-    return InfoPanelExtent{layout.panelWidth, layout.header[0].bottom};
+    InfoPanelLayout layout = FitInfoPanelLayout(in);
+    int bottom = 0;
+    for (const PanelRect* cell : ColumnCells(layout)) {
+        bottom = std::max(bottom, cell->bottom);
+    }
+    // The layout's own margin below its last row (its 5 units at the column's top).
+    return InfoPanelExtent{layout.panelWidth, layout.header[0].bottom,
+                           bottom + layout.title[0].top};
 }
 
 InfoPanelExtent CurrentInfoPanelExtent() {

@@ -165,6 +165,7 @@ int PanelStripHeight(int fontHeight);
 struct InfoPanelExtent {
     int columnWidth = INFO_PANEL_WIDTH;
     int stripHeight = NC_STRIP_HEIGHT;
+    int columnHeight = {};  // down to the last pane's bottom and a margin below it
 };
 // The extent for the language, value format, rows and buttons of the inputs in the panel font.
 InfoPanelExtent ComputeInfoPanelExtent(const InfoPanelInputs& in);

@@ -112,35 +112,107 @@ int MainWindowUnseen() {
     return AutomaticMode.load() != 0 && GetPlatformBackend() == PlatformBackend::Headless ? 1 : 0;
 }
 
+namespace {
+
+// The sizes the side panels and the information panel now take.
+SidePanelSizes CurrentSidePanelSizes() {
+    const InfoPanelExtent extent = CurrentInfoPanelExtent();
+    SidePanelSizes sizes;
+    sizes.columnWidth = extent.columnWidth;
+    sizes.columnHeight = extent.columnHeight;
+    sizes.stripHeight = extent.stripHeight;
+    sizes.statusBarHeight = S().statusBarHeight;
+    if (S().handles.toolPanel && Settings.showToolPanel) {
+        sizes.toolWidth = S().toolPanelWidth;
+        sizes.toolHeight = S().toolPanelHeight;
+    }
+    if (S().handles.commandPanel) {
+        sizes.commandWidth = S().commandPanelWidth;
+        sizes.commandHeight = S().commandPanelHeight;
+        sizes.commandShown = Settings.showCommandPanel && !S().noMenuOption ? 1 : 0;
+    }
+    return sizes;
+}
+
+// A window smaller than its panels need grows to the minimum client size, and is moved back onto
+// the screen's work area as far as it fits there. 1 when the window was moved.
+int KeepMinimumWindowSize(WindowHandle window) {
+    if (S().growingToMinimum || MainWindowUnseen() || IsPlatformWindowMinimised(window)) {
+        return 0;
+    }
+    int width = 0;
+    int height = 0;
+    ComputeMinimumClientSize(CurrentSidePanelSizes(), &width, &height);
+    WindowRect frame = {};
+    WindowRect client = {};
+    if (!GetPlatformWindowRect(window, &frame) || !GetWindowClientRect(window, &client) ||
+        (client.right >= width && client.bottom >= height)) {
+        return 0;
+    }
+    frame.right += std::max(0, width - client.right);
+    frame.bottom += std::max(0, height - client.bottom);
+    // Back onto the screen: left and up by what lies beyond its far edges, never past its near
+    // ones.
+    const auto shift = [](int* low, int* high, int screenLow, int screenHigh) {
+        const int by = std::min(std::max(0, *high - screenHigh), std::max(0, *low - screenLow));
+        *low -= by;
+        *high -= by;
+    };
+    const WindowRect screen = GetScreenWorkArea();
+    shift(&frame.left, &frame.right, screen.left, screen.right);
+    shift(&frame.top, &frame.bottom, screen.top, screen.bottom);
+    S().growingToMinimum = 1;
+    MovePlatformWindow(window, frame);
+    S().growingToMinimum = 0;
+    return 1;
+}
+
+}  // namespace
+
+void ComputeMinimumClientSize(const SidePanelSizes& p, int* width, int* height) {
+    const int command = p.commandShown ? p.commandWidth : 0;
+    *width = p.columnWidth + std::max({MINIMUM_VIEW_WIDTH, p.toolWidth, command});
+    const int stacked = p.toolHeight + (p.commandShown ? p.commandHeight : 0);
+    *height = p.stripHeight + std::max(p.columnHeight, stacked) + p.statusBarHeight;
+}
+
+void PlaceSidePanelRects(const WindowRect& r, int b, const SidePanelSizes& p, WindowRect* tool,
+                         WindowRect* command) {
+    const int s = p.statusBarHeight;
+    *command = WindowRect{r.right - p.commandWidth - b, r.bottom - p.commandHeight - b - s,
+                          r.right - b, r.bottom - b - s};
+    const int viewLeft = r.left + b + p.columnWidth;
+    int left = r.right - p.commandWidth - p.toolWidth - b;
+    int top = r.bottom - p.toolHeight - b - s;
+    if (left < viewLeft) {
+        // No room beside the command panel: above it while it is shown, else against the
+        // window's right edge; clear of the column while the view is as wide as the panel.
+        left = std::min(viewLeft, r.right - b - p.toolWidth);
+        if (p.commandShown) {
+            left = std::max(viewLeft, r.right - b - p.toolWidth);
+            top = command->top - p.toolHeight;
+        }
+    }
+    left = std::max(r.left, left);
+    top = std::max(r.top, top);
+    *tool = WindowRect{left, top, left + p.toolWidth, top + p.toolHeight};
+}
+
 // The two side panels at the lower right of the window (screen pixels).
 void PlaceSidePanels(WindowHandle window) {
     WindowRect r = {};
     GetPlatformWindowRect(window, &r);
-    int b = S().borderWidth;
-    int s = S().statusBarHeight;
+    const SidePanelSizes sizes = CurrentSidePanelSizes();
+    WindowRect tool = {};
+    WindowRect command = {};
+    PlaceSidePanelRects(r, S().borderWidth, sizes, &tool, &command);
     if (S().handles.commandPanel && Settings.showCommandPanel) {
-        int left = r.right - S().commandPanelWidth - b;
-        int top = r.bottom - S().commandPanelHeight - b - s;
-        MovePlatformWindow(
-            S().handles.commandPanel,
-            WindowRect{left, top, left + S().commandPanelWidth, top + S().commandPanelHeight});
+        MovePlatformWindow(S().handles.commandPanel, command);
         ShowPlatformWindow(S().handles.commandPanel, SW_SHOW);
         SendWindowMessage(S().handles.commandPanel, WM_PAINT, 0, 0);
     }
     if (S().handles.toolPanel && Settings.showToolPanel) {
-        // The command panel's width is kept free even while that panel is hidden; a panel
-        // wider than that leaves (a large panel font) goes over the view, clear of the
-        // information panel's column, and against the window's right edge when even the view is
-        // narrower.
-        const int viewLeft = r.left + b + CurrentInfoPanelExtent().columnWidth;
-        int left = r.right - S().commandPanelWidth - S().toolPanelWidth - b;
-        if (left < viewLeft) {
-            left = std::min(viewLeft, r.right - b - S().toolPanelWidth);
-        }
-        left = std::max(r.left, left);
-        int top = r.bottom - S().toolPanelHeight - b - s;
-        MovePlatformWindow(S().handles.toolPanel, WindowRect{left, top, left + S().toolPanelWidth,
-                                                             top + S().toolPanelHeight});
+        MovePlatformWindow(S().handles.toolPanel, tool);
         ShowPlatformWindow(S().handles.toolPanel, SW_SHOW);
         SendWindowMessage(S().handles.toolPanel, WM_PAINT, 0, 0);
     }
@@ -306,6 +378,8 @@ MessageResult OnSize(WindowHandle window) {
     if (MainWindowUnseen()) {
         StartAutomation();
     }
+    // A window smaller than its panels need grows first; the layout below takes its new size.
+    KeepMinimumWindowSize(window);
     // The frame's margins and the client size.
     ComputeBorderAndMargins(window);
     WindowRect client = {};

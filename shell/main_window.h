@@ -61,6 +61,7 @@ struct MainWindowState {
     int toolPanelHeight = {};
     int blinkTickRunning = {};  // re-entry guard of timer 5
     int resizeRedraws = {};     // whole-window redraws by timer 6 (for traces)
+    int growingToMinimum = {};  // the window is being grown to its minimum size
 };
 extern MainWindowState MainWindowData;
 
@@ -123,6 +124,33 @@ int ComputeWheelSteps(int delta, int reversed);
 // the strip's height are those of the default panel font unless given.
 WindowRect ComputeViewRect(int clientWidth, int clientHeight, int statusBarHeight,
                            int columnWidth = INFO_PANEL_WIDTH, int stripHeight = NC_STRIP_HEIGHT);
+
+// The side panels beside the information panel's column (pixels; zero sizes for a panel not
+// shown), and where they go in a window.
+inline constexpr int MINIMUM_VIEW_WIDTH = 200;  // pixels
+struct SidePanelSizes {
+    int columnWidth = INFO_PANEL_WIDTH;
+    int columnHeight = {};  // the column's panes, down to their last row
+    int stripHeight = NC_STRIP_HEIGHT;
+    int statusBarHeight = {};
+    int toolWidth = {};
+    int toolHeight = {};
+    int commandWidth = {};  // kept free right of the tool panel even while hidden
+    int commandHeight = {};
+    int commandShown = {};
+};
+// The smallest client area (width, height in pixels) in which the column is whole below the strip
+// and above the status bar, beside a view of at least MINIMUM_VIEW_WIDTH, and the side panels
+// shown lie right of the column and below the strip (the tool panel over the command panel where
+// the two are not side by side).
+void ComputeMinimumClientSize(const SidePanelSizes& sizes, int* width, int* height);
+// The panels' rectangles in a window whose frame is `window` and whose frame border is `border`
+// (screen pixels): the command panel in the lower right corner above the status bar; the tool
+// panel left of it, or, where that would cover the column, right-aligned above the command panel
+// (over the view against the window's edge while the command panel is hidden); neither above the
+// window's top.
+void PlaceSidePanelRects(const WindowRect& window, int border, const SidePanelSizes& sizes,
+                         WindowRect* tool, WindowRect* command);
 
 // What a dropped file set does, in the order the drop runs it.
 enum class DropActionKind { MachineFile, ControllerFile, ToolsFile, ColorFile, Stock, NcProgram };

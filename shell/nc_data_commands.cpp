@@ -102,10 +102,10 @@ DataCheckExtents ExtentsOfCheck(const DataCheckOutcome& outcome) {
     DataCheckExtents out;
     out.error = outcome.error;
     for (int i = 0; i < 3; ++i) {
-        out.toolMin[i] = outcome.toolPointWork.min[i];
-        out.toolMax[i] = outcome.toolPointWork.max[i];
-        out.programMin[i] = outcome.program.min[i];
-        out.programMax[i] = outcome.program.max[i];
+        out.cutMin[i] = outcome.cutting.min[i];
+        out.cutMax[i] = outcome.cutting.max[i];
+        out.pathMin[i] = outcome.toolPoint.min[i];
+        out.pathMax[i] = outcome.toolPoint.max[i];
     }
     return out;
 }
@@ -562,36 +562,36 @@ int ResolveNcProgramPath(std::string* path) {
 
 int ComputeOptimalStockBox(const DataCheckExtents& e, const double margin[3], double pitch,
                            double box[6]) {
-    const bool empty = e.toolMin[0] > e.toolMax[0] || e.toolMin[1] > e.toolMax[1];
-    if (empty && (e.programMin[0] > e.programMax[0] || e.programMin[1] > e.programMax[1] ||
-                  e.programMin[2] > e.programMax[2])) {
+    const auto empty = [](const double* low, const double* high) {
+        return low[0] > high[0] || low[1] > high[1] || low[2] > high[2];
+    };
+    const bool cuts = !empty(e.cutMin, e.cutMax);
+    if (!cuts && empty(e.pathMin, e.pathMax)) {
         return 0;
     }
-    double bottom = 0.0;
-    double top = 0.0;
-    if (!empty) {
-        for (int a = 0; a < 2; ++a) {
-            box[a] = e.toolMin[a] - margin[a];
-            box[a + 3] = e.toolMax[a] + margin[a];
-        }
-        bottom = e.toolMin[2] - 10.0;
-        top = e.toolMax[2];
-    } else {
-        for (int a = 0; a < 2; ++a) {
-            box[a] = e.programMin[a] - margin[a];
-            box[a + 3] = e.programMax[a] + margin[a];
-        }
-        top = e.programMin[2] - 5.0;
-        bottom = top - 20.0;
+    const double* low = cuts ? e.cutMin : e.pathMin;
+    const double* high = cuts ? e.cutMax : e.pathMax;
+    for (int a = 0; a < 2; ++a) {
+        box[a] = low[a] - margin[a];
+        box[a + 3] = high[a] + margin[a];
     }
-    box[2] = bottom;
-    box[5] = top + margin[2];
+    if (cuts) {
+        box[2] = low[2] - 10.0;
+        box[5] = high[2] + margin[2];
+    } else {
+        box[5] = low[2] - 5.0;
+        box[2] = box[5] - 20.0;
+    }
     if (!(pitch > 0.0)) {
         return 1;
     }
     for (int a = 0; a < 3; ++a) {
-        const double nodes = std::max(2.0, std::floor((box[a + 3] - box[a]) / pitch + 1.5));
-        box[a + 3] = box[a] + (nodes - 1.0) * pitch;
+        const double nodes = std::max(2.0, std::ceil((box[a + 3] - box[a]) / pitch - 1e-9) + 1.0);
+        if (a < 2) {
+            box[a + 3] = box[a] + (nodes - 1.0) * pitch;
+        } else {
+            box[2] = box[5] - (nodes - 1.0) * pitch;
+        }
     }
     return 1;
 }

@@ -18,15 +18,16 @@ namespace mirexa {
 // The interpreter error of an NC program that does not exist.
 inline constexpr int kNcProgramMissingError = 101;
 
-// What the data check of a program found: its interpreter error (0 none) and the extents of the
-// tool point less the work origin and of the program coordinates (mm; an empty extent has its
+// What the data check of a program found: its interpreter error (0 none), where it cuts (the
+// tool point along its feed moves) and where its tool goes at all (the tool point along every
+// move), in machine coordinates, the frame the stock is built in (mm; an empty extent has its
 // minimum above its maximum).
 struct DataCheckExtents {
     int error = {};
-    double toolMin[3] = {};
-    double toolMax[3] = {};
-    double programMin[3] = {};
-    double programMax[3] = {};
+    double cutMin[3] = {};
+    double cutMax[3] = {};
+    double pathMin[3] = {};
+    double pathMax[3] = {};
 };
 
 // Calls of these commands into the parts built apart from them. A null hook means nothing there
@@ -52,12 +53,14 @@ extern NcDataCommandState NcDataCommands;
 // Returns 1 with *path replaced, 0 when nothing was found.
 int ResolveNcProgramPath(std::string* path);
 
-// The optimal box around a program's path: X and Y from the tool-point extent widened by the
-// work margins, Z from 10 mm below its lowest point to its highest; when the tool-point extent
-// is empty in X or Y the program extent with the top 5 mm below its lowest Z and the bottom 20 mm
-// below that. The upper corner is then rounded to whole pitches from the lower one (at least two
-// nodes per axis; Z keeps its margin). Fills box (min x, y, z, max x, y, z) and returns 1; returns
-// 0 with box untouched when the program extent is empty too (a program without motion).
+// The optimal box around where a program cuts, in machine coordinates: X and Y from the cutting
+// extent widened by the work margins, Z from 10 mm below its lowest point to its highest raised
+// by the Z margin; when nothing is cut (no feed move) the path's X and Y widened by the margins,
+// with the top 5 mm below the path's lowest Z and the bottom 20 mm below that. With a pitch the
+// box is then made whole pitches: X and Y grow from the lower corner, Z from the top down, so
+// that the top stays where the cutting begins (at least two nodes per axis). Fills box (min x,
+// y, z, max x, y, z) and returns 1; returns 0 with box untouched when the path is empty too (a
+// program without motion).
 int ComputeOptimalStockBox(const DataCheckExtents& extents, const double margin[3], double pitch,
                            double box[6]);
 

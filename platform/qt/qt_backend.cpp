@@ -302,11 +302,24 @@ const RealWindowBackend qtBackend = {
 
 }  // namespace
 
+namespace {
+
+bool EnvironmentSet(const char* name) {
+    const char* value = std::getenv(name);
+    return value != nullptr && *value != '\0';
+}
+
+}  // namespace
+
+int IsQtDisplayNamed() {
+    return EnvironmentSet("QT_QPA_PLATFORM") || EnvironmentSet("WAYLAND_DISPLAY") ||
+                   EnvironmentSet("DISPLAY")
+               ? 1
+               : 0;
+}
+
 int IsQtDisplayAvailable(std::string* reason) {
-    auto set = [](const char* name) {
-        const char* value = std::getenv(name);
-        return value != nullptr && *value != '\0';
-    };
+    const auto set = EnvironmentSet;
     if (set("QT_QPA_PLATFORM") || set("WAYLAND_DISPLAY")) {
         return 1;
     }

@@ -14,6 +14,9 @@ namespace mirexa {
 // socket, a remote one, WAYLAND_DISPLAY, or a toolkit platform chosen through QT_QPA_PLATFORM
 // (the offscreen one of the tests included). Otherwise 0, with *reason (when not null) saying why.
 int IsQtDisplayAvailable(std::string* reason);
+// 1 when the environment names a display (DISPLAY, WAYLAND_DISPLAY or QT_QPA_PLATFORM set and not
+// empty), whether or not it answers.
+int IsQtDisplayNamed();
 
 // What the program says when the toolkit cannot go on: the display could not be opened as the
 // backend started (starting 1), or it went away under the running program (0). Called once, on

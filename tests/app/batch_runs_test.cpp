@@ -10,6 +10,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -476,6 +477,41 @@ TEST_F(BatchRunTest, WorkThatWantedTheWindowRunsUnattendedWithoutADisplay) {
         EXPECT_EQ(Read("mirexa.log").find("ディスプレイがありません") != std::string::npos,
                   run.said)
             << run.arguments.back();
+    }
+}
+
+// A display that is named but does not answer: who asked for the window is told why there is
+// none, in one line on stderr, and the program ends with exit 2 before any work; silent work
+// needs no display and runs.
+TEST_F(BatchRunTest, ADisplayThatDoesNotAnswerRefusesTheWindowWithExitTwo) {
+    if (!MIREXA_PROGRAM_HAS_WINDOW) {
+        GTEST_SKIP() << "the program was built without the real window";
+    }
+    extraEnvironment = {"DISPLAY=:65071"};  // no X server has this number
+    const struct {
+        std::vector<std::string> arguments;
+        int exitCode;
+    } runs[] = {
+        {{kBox, "demo_part.nc"}, 2},
+        {{kBox, "demo_part.nc", "-X4"}, 2},
+        {{kBox, "demo_part.nc", "-X5"}, 2},
+        {{}, 2},
+        {{kBox, "demo_part.nc", "-X6", "-O", "out.dme"}, 0},
+    };
+    for (const auto& run : runs) {
+        const std::string shown = run.arguments.empty() ? "(none)" : run.arguments.back();
+        fs::remove(scratch.At("out.dme"));
+        EXPECT_EQ(WaitWithin(Start(run.arguments, "stderr.txt"), std::chrono::seconds(60)),
+                  run.exitCode)
+            << shown;
+        const std::string said = Read("stderr.txt");
+        if (run.exitCode == 2) {
+            EXPECT_NE(said.find("the display could not be opened"), std::string::npos) << said;
+            EXPECT_NE(said.find("DISPLAY=:65071"), std::string::npos) << said;
+            EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
+        } else {
+            EXPECT_TRUE(Exists("out.dme")) << shown;
+        }
     }
 }
 

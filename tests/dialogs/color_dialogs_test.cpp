@@ -16,6 +16,7 @@
 #include "platform/dialogs.h"
 #include "platform/message_box.h"
 #include "resources/dialog_templates.h"
+#include "services/shared_state.h"
 #include "support/test_windows.h"
 
 namespace mirexa {
@@ -176,6 +177,34 @@ TEST_F(ColorDialogsTest, DiscolorationBandsChainAndCount) {
         EXPECT_EQ(DiscolorationRegions.count, c.count);
         EXPECT_EQ(DiscolorationRegions.upper[0], c.count > 0 ? 12.5f : 0.0f);
     }
+}
+
+TEST_F(ColorDialogsTest, DiscolorationBandsReadInTheSessionsLanguage) {
+    // Each band's check box: its own text, English (ASCII) in an English session and Japanese in
+    // a Japanese one, as the first band's.
+    for (int english : {1, 0}) {
+        UiLanguage.store(english);
+        std::vector<std::string> texts;
+        Script(
+            IDD_DISCOLORATION_REGION,
+            [&](WindowHandle dialog) {
+                for (int id : {1017, 1020, 1023}) {
+                    texts.push_back(GetDlgItemText(dialog, id));
+                }
+            },
+            IDCANCEL);
+        OpenDiscolorationDialog(nullptr);
+        ASSERT_EQ(texts.size(), 3u);
+        for (const std::string& text : texts) {
+            const bool ascii =
+                std::all_of(text.begin(), text.end(), [](char c) { return (c & 0x80) == 0; });
+            EXPECT_EQ(ascii, english == 1) << text;
+        }
+        EXPECT_NE(texts[1], texts[2]);
+        EXPECT_NE(texts[1].find('2'), std::string::npos) << texts[1];
+        EXPECT_NE(texts[2].find('3'), std::string::npos) << texts[2];
+    }
+    UiLanguage.store(0);
 }
 
 TEST_F(ColorDialogsTest, DifferencePenNumberIsCheckedOnlyForThePenKind) {

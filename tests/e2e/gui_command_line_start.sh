@@ -64,16 +64,8 @@ name_of() {
 named() {
     case "$(name_of "$1")" in $2) return 0 ;; *) return 1 ;; esac
 }
-# Waits for the dialog named $1, gives it the keyboard, types the keys $2.. ("=text" types the
-# text) and waits until it has gone.
 dialog() {
-    local title="$1" key
-    e2e_find_window "the dialog $title did not open" "$title"
-    e2e_focus "$found"
-    for key in "${@:2}"; do
-        case "$key" in =*) xdotool type --delay 10 "${key#=}" ;; *) xdotool key "$key" ;; esac
-    done
-    wait_for "the dialog $title did not close" e2e_window_gone "$title"
+    e2e_dialog "$@"
 }
 viewed_reports() {
     { cat "$work/viewer.log" 2>/dev/null || true; } | grep -c '_length.txt' || true

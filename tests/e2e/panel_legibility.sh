@@ -257,4 +257,148 @@ for font in 0 20; do
         e2e_stop
     done
 done
+# The panels fit the window at every size: in English, at each font and with the command panel
+# on and off, the window asked for at sizes the panels do not fit in. The main window and the
+# side panels lie on the screen, the side panels right of the column, below the window's top and
+# apart, and the column's picture down to its last pane (measured in a window as large as the
+# screen) is the same as there: whole and covered by nothing. The tool display panel's drawing
+# ends inside its client: its last rows are the pane face.
+# The visible windows of the program: id x y width height name, one a line.
+program_windows() {
+    local window
+    for window in $(xdotool search --onlyvisible --pid "$mirexa" 2>/dev/null); do
+        eval "$(xdotool getwindowgeometry --shell "$window")"
+        echo "$window $X $Y $WIDTH $HEIGHT $(xdotool getwindowname "$window")"
+    done
+}
+# Every window of the program placed as the panels need (figures in $work/figures).
+panels_fit() {
+    program_windows >"$work/windows" || return 1
+    settled || return 1
+    python3 - "$work/screen.rgb" "$width" "$height" "$work/windows" "$work/column.rgb" \
+        "${column_rows:-0}" >"$work/figures" 2>&1 <<'EOF'
+import sys
+
+path, width, height, windows, reference, rows = sys.argv[1], int(sys.argv[2]), \
+    int(sys.argv[3]), sys.argv[4], sys.argv[5], int(sys.argv[6])
+data = open(path, "rb").read()
+shown = []
+for line in open(windows):
+    parts = line.split(None, 5)
+    shown.append((list(map(int, parts[1:5])), parts[5].strip() if len(parts) > 5 else ""))
+main = [g for g, name in shown if name.startswith("VMC3")]
+if len(main) != 1:
+    sys.exit("no single main window among %s" % shown)
+mx, my, mw, mh = main[0]
+panels = [(g, name) for g, name in shown if not name.startswith("VMC3")]
+
+
+def dark(x, y):
+    at = 3 * (y * width + x)
+    return max(data[at:at + 3]) < 90
+
+
+# The column ends where the view's dark background begins, on a row below the strip.
+row = my + 60
+column = next((x for x in range(mx, mx + mw - 40)
+               if all(dark(x + d, row) for d in range(40))), None)
+if column is None:
+    sys.exit("no view beside the column on row %d" % row)
+print("main %s, column %d, panels %s" % (main[0], column - mx, panels))
+for (x, y, w, h), name in shown:
+    if x < 0 or y < 0 or x + w > width or y + h > height:
+        sys.exit("%s at %s leaves the screen" % (name, (x, y, w, h)))
+for (x, y, w, h), name in panels:
+    if x < column or y < my + 20 or x + w > mx + mw or y + h > my + mh:
+        sys.exit("%s at %s is not beside the column inside the window" % (name, (x, y, w, h)))
+for i, ((x, y, w, h), a) in enumerate(panels):
+    for (u, v, p, q), b in panels[i + 1:]:
+        if x < u + p and u < x + w and y < v + q and v < y + h:
+            sys.exit("%s and %s overlap" % (a, b))
+    if "vmc3.ttl" in a:
+        # The tool panel's last two rows: the pane face, nothing drawn into them.
+        for yy in (y + h - 1, y + h - 2):
+            for xx in range(x + 2, x + w - 2):
+                at = 3 * (yy * width + xx)
+                if max(abs(c - 0xF0) for c in data[at:at + 3]) > 2:
+                    sys.exit("the tool panel's drawing reaches its bottom at %d,%d" % (xx, yy))
+if rows:
+    # The column's picture down to its last pane, as in the large window.
+    want = open(reference, "rb").read()
+    cw = len(want) // (3 * rows)
+    for r in range(rows):
+        at = 3 * ((my + r) * width + mx)
+        if data[at:at + 3 * cw] != want[3 * r * cw:3 * (r + 1) * cw]:
+            sys.exit("the column differs from the whole one at its row %d" % r)
+EOF
+}
+# The column's picture in the large window: its rows from the window's top down to its last pane
+# (the last row with anything but the pane face in it, above the status bar) into
+# $work/column.rgb; prints the count of rows.
+keep_column() {
+    program_windows >"$work/windows"
+    python3 - "$work/screen.rgb" "$width" "$work/windows" "$work/column.rgb" <<'EOF'
+import sys
+
+path, width, windows, out = sys.argv[1], int(sys.argv[2]), sys.argv[3], sys.argv[4]
+data = open(path, "rb").read()
+for line in open(windows):
+    parts = line.split(None, 5)
+    if len(parts) > 5 and parts[5].startswith("VMC3"):
+        mx, my, mw, mh = map(int, parts[1:5])
+
+
+def dark(x, y):
+    at = 3 * (y * width + x)
+    return max(data[at:at + 3]) < 90
+
+
+column = next(x for x in range(mx, mx + mw - 40) if all(dark(x + d, my + 60) for d in range(40)))
+last = my
+for y in range(my, my + mh - 40):  # above the status bar
+    line = data[3 * (y * width + mx + 4):3 * (y * width + column - 4)]
+    if any(abs(c - 0xF0) > 2 for c in line):
+        last = y
+rows = last - my + 1
+open(out, "wb").write(b"".join(data[3 * ((my + r) * width + mx):3 * ((my + r) * width + column)]
+                               for r in range(rows)))
+print(rows)
+EOF
+}
+
+dir="$work/sizes"
+mkdir -p "$dir"
+cp "$samples"/* "$dir/"
+grep -q '^VIEW_T=' "$dir/mirexa.ini" || sed -i 's/^VIEW_P=/VIEW_T=1\nVIEW_P=/' "$dir/mirexa.ini"
+for font in 0 20; do
+    font_arguments=()
+    [ "$font" = 0 ] || font_arguments=("-F$font")
+    # The whole column is measured once for each font, in the large window.
+    column_rows=0
+    for command_panel in 0 1; do
+        sed -i -e "s/^VIEW_P=.*/VIEW_P=$command_panel/" -e "s/^VIEW_T=.*/VIEW_T=1/" \
+            "$dir/mirexa.ini"
+        sizes=(1000,700 1200,800 100,100)
+        [ "$column_rows" -gt 0 ] || sizes=(1280,1000 "${sizes[@]}")
+        for size in "${sizes[@]}"; do
+            what="-F$font, command panel $command_panel, $size"
+            e2e_launch "$dir" "-(0,0,$size)" "${font_arguments[@]}"
+            e2e_wait "$e2e_patience" "$what: the main window did not open" shown_window
+            e2e_find_window "$what: the tool display panel did not open" ' in vmc3\.ttl '
+            previous=""
+            e2e_detail="$work/figures"
+            if [ "$size" = 1280,1000 ]; then
+                e2e_wait "$e2e_patience" "$what: the screen did not settle" settled
+                column_rows="$(keep_column)"
+                echo "$what: the column is whole in $column_rows rows"
+            fi
+            e2e_wait "$e2e_patience" "$what: the panels do not fit" panels_fit
+            echo "$what: $(cat "$work/figures")"
+            ffmpeg -loglevel error -y -f rawvideo -pix_fmt rgb24 \
+                -video_size "${width}x${height}" -i "$work/screen.rgb" \
+                "$artefacts/panel_sizes_F${font}_P${command_panel}_${size/,/x}.png"
+            e2e_stop
+        done
+    done
+done
 echo "panel_legibility: passed in $((SECONDS - e2e_started)) s"

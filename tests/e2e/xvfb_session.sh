@@ -202,6 +202,18 @@ e2e_menu() {
     done
 }
 
+# e2e_dialog TITLE KEY...: waits for the dialog named TITLE, gives it the keyboard, types the keys
+# ("=text" types the text) and waits until it has gone.
+e2e_dialog() {
+    local title="$1" key
+    e2e_find_window "the dialog $title did not open" "$title"
+    e2e_focus "$found"
+    for key in "${@:2}"; do
+        case "$key" in =*) xdotool type --delay 10 "${key#=}" ;; *) xdotool key "$key" ;; esac
+    done
+    e2e_wait "$e2e_patience" "the dialog $title did not close" e2e_window_gone "$title"
+}
+
 # Gives the window the keyboard focus (failing the script when it cannot).
 e2e_focus() {
     timeout "$e2e_patience" xdotool windowfocus --sync "$1" ||

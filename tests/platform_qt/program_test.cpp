@@ -71,10 +71,19 @@ TEST(QtBackend, FillsEveryRecordTheLayerLeavesToARealWindowBackend) {
 }
 
 TEST(QtProgram, WithoutADisplayTheProgramSaysSoInOneLineAndFails) {
-    // No display named, and a display named whose X server is not there.
-    for (const char* display : {"-u DISPLAY", "DISPLAY=:4242"}) {
+    // No display named: nothing to do without the window (exit 1). A display named whose X
+    // server is not there: the window asked for cannot be opened (exit 2).
+    const struct {
+        const char* display;
+        int exitCode;
+        const char* said;
+    } starts[] = {
+        {"-u DISPLAY", 1, "no display"},
+        {"DISPLAY=:4242", 2, "the display could not be opened"},
+    };
+    for (const auto& start : starts) {
         const std::string command = std::string("env -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM ") +
-                                    display + " " MIREXA_PROGRAM " 2>&1";
+                                    start.display + " " MIREXA_PROGRAM " 2>&1";
         std::FILE* pipe = popen(command.c_str(), "r");
         ASSERT_NE(pipe, nullptr);
         std::string output;
@@ -83,8 +92,9 @@ TEST(QtProgram, WithoutADisplayTheProgramSaysSoInOneLineAndFails) {
             output += buffer;
         }
         const int status = pclose(pipe);
-        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << display << ": " << status;
-        EXPECT_NE(output.find("no display"), std::string::npos) << output;
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == start.exitCode)
+            << start.display << ": " << status;
+        EXPECT_NE(output.find(start.said), std::string::npos) << output;
         EXPECT_EQ(std::count(output.begin(), output.end(), '\n'), 1) << output;
     }
 }
@@ -162,13 +172,14 @@ TEST_F(QtProgramTest, StartUpOpensTheMainWindowAndTheViewShowsTheOffscreenRender
                 viewVisible = view()->isVisible();
                 viewSize = view()->size();
                 ChooseMenuCommand(MainWindow.load(), IDM_CHECK_RAPID_ON);
-                frame->resize(frame->width() - 120, frame->height() - 80);
+                // Wider and lower: the window is no narrower than its panels need.
+                frame->resize(frame->width() + 120, frame->height() - 80);
                 testing::WhenReady(
                     "the view showing the captured frame at its new size",
                     [&] {
                         resizedViewSize = view()->size();
                         differenceAfterResize = DifferenceFromTheCapture(view());
-                        return resizedViewSize == viewSize - QSize(120, 80) &&
+                        return resizedViewSize == viewSize + QSize(120, -80) &&
                                differenceAfterResize.empty();
                     },
                     [] { FindQtWidget(MainWindow.load())->close(); });
@@ -186,7 +197,7 @@ TEST_F(QtProgramTest, StartUpOpensTheMainWindowAndTheViewShowsTheOffscreenRender
     EXPECT_GT(viewSize.width(), 100);
     EXPECT_EQ(difference, "");
     // The view's surface follows the window: the new frame has the widget's new size.
-    EXPECT_EQ(resizedViewSize, viewSize - QSize(120, 80));
+    EXPECT_EQ(resizedViewSize, viewSize + QSize(120, -80));
     EXPECT_EQ(differenceAfterResize, "");
     EXPECT_EQ(commandSeen, 1);
     EXPECT_EQ(FindQtWidget(MainWindow.load()), nullptr) << "the main window is gone";

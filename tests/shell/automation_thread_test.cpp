@@ -310,20 +310,25 @@ TEST(AutomationHeadlessTest, HeadlessChoiceMessageBoxesAndViewers) {
     EXPECT_EQ(ChooseHeadlessBackend(0, 0), 1);
     EXPECT_EQ(ChooseHeadlessBackend(1, 1), 1);
     EXPECT_EQ(ChooseHeadlessBackend(1, 0), 0);
-    // Silent work never asks for a display; other work takes the window when there is one,
-    // and runs unattended without one; a start with nothing to do needs the window.
+    // Silent work never asks for a display; other work takes the window when there is one; a
+    // display named that does not answer refuses every start that wanted the window; without
+    // any display named, work runs unattended, and a start with nothing to do needs the window.
     const struct {
-        int silent, work, display;
+        int silent, work, display, named;
         ProgramWindowChoice choice;
     } starts[] = {
-        {1, 1, 1, {0, 0, 0}}, {1, 1, 0, {0, 0, 0}}, {0, 1, 1, {1, 0, 0}},
-        {0, 1, 0, {0, 1, 0}}, {0, 0, 1, {1, 0, 0}}, {0, 0, 0, {0, 0, 1}},
+        {1, 1, 1, 1, {0, 0, 0, 0}}, {1, 1, 0, 0, {0, 0, 0, 0}}, {1, 0, 0, 1, {0, 0, 0, 0}},
+        {0, 1, 1, 1, {1, 0, 0, 0}}, {0, 0, 1, 1, {1, 0, 0, 0}}, {0, 1, 0, 0, {0, 1, 0, 0}},
+        {0, 0, 0, 0, {0, 0, 1, 0}}, {0, 1, 0, 1, {0, 0, 0, 1}}, {0, 0, 0, 1, {0, 0, 0, 1}},
     };
     for (const auto& s : starts) {
-        const ProgramWindowChoice c = ChooseProgramWindow(s.silent, s.work, s.display);
-        EXPECT_EQ(c.realWindow, s.choice.realWindow) << s.silent << s.work << s.display;
-        EXPECT_EQ(c.noDisplay, s.choice.noDisplay) << s.silent << s.work << s.display;
-        EXPECT_EQ(c.refused, s.choice.refused) << s.silent << s.work << s.display;
+        const ProgramWindowChoice c = ChooseProgramWindow(s.silent, s.work, s.display, s.named);
+        SCOPED_TRACE(std::to_string(s.silent) + std::to_string(s.work) + std::to_string(s.display) +
+                     std::to_string(s.named));
+        EXPECT_EQ(c.realWindow, s.choice.realWindow);
+        EXPECT_EQ(c.noDisplay, s.choice.noDisplay);
+        EXPECT_EQ(c.refused, s.choice.refused);
+        EXPECT_EQ(c.displayUnreachable, s.choice.displayUnreachable);
     }
     // In the window, a macro, run mode 5 and report mode 5 run without a user.
     CommandLineSwitches o;

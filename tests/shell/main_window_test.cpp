@@ -83,6 +83,45 @@ TEST(MainWindowRules, ViewRectLeavesPanelStripAndStatusBar) {
     EXPECT_GE(r.bottom, r.top);
 }
 
+TEST(MainWindowRules, SidePanelsFitAWindowOfTheMinimumSizeOrLarger) {
+    // The panels of the default font and of a large one, with the command panel shown and hidden:
+    // in a window of the minimum client size (or wider or taller) they lie below the strip,
+    // right of the column, inside the window and apart, and the column fits above the status bar.
+    const SidePanelSizes fonts[] = {
+        {220, 540, 22, 22, 619, 169, 247, 212, 0},
+        {280, 780, 28, 22, 907, 233, 247, 212, 0},
+    };
+    for (SidePanelSizes sizes : fonts) {
+        for (int shown : {0, 1}) {
+            sizes.commandShown = shown;
+            int width = 0;
+            int height = 0;
+            ComputeMinimumClientSize(sizes, &width, &height);
+            EXPECT_GE(height, sizes.stripHeight + sizes.columnHeight + sizes.statusBarHeight);
+            for (int extra : {0, 150, 400}) {
+                SCOPED_TRACE(std::to_string(sizes.columnWidth) + " shown " + std::to_string(shown) +
+                             " extra " + std::to_string(extra));
+                const WindowRect window = {10, 20, 10 + width + extra, 20 + height + extra / 2};
+                WindowRect tool = {};
+                WindowRect command = {};
+                PlaceSidePanelRects(window, 0, sizes, &tool, &command);
+                EXPECT_GE(tool.left, window.left + sizes.columnWidth);
+                EXPECT_GE(tool.top, window.top + sizes.stripHeight);
+                EXPECT_LE(tool.right, window.right);
+                EXPECT_EQ(tool.right - tool.left, sizes.toolWidth);
+                EXPECT_LE(tool.bottom, window.bottom - sizes.statusBarHeight);
+                if (shown) {
+                    EXPECT_GE(command.left, window.left + sizes.columnWidth);
+                    EXPECT_EQ(command.right, window.right);
+                    EXPECT_EQ(command.bottom, window.bottom - sizes.statusBarHeight);
+                    const bool apart = tool.right <= command.left || tool.bottom <= command.top;
+                    EXPECT_TRUE(apart);
+                }
+            }
+        }
+    }
+}
+
 // --- Creation, layout, paint --------------------------------------------------------------------
 
 TEST_F(MainWindowTest, CreationLaysOutStatusBarProgressBarsAndView) {

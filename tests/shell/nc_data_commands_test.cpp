@@ -134,11 +134,14 @@ TEST_F(NcDataCommandTest, ProgramPathsAreFoundWhereTheyLie) {
     EXPECT_EQ(path, "/elsewhere/none.nc");
 }
 
-TEST_F(NcDataCommandTest, OptimalBoxAroundThePathInWholePitches) {
+TEST_F(NcDataCommandTest, OptimalBoxAroundTheCutInWholePitches) {
     DataCheckExtents e;
-    const double tool[6] = {10, 20, -5, 60, 45, 2};
-    std::copy(tool, tool + 3, e.toolMin);
-    std::copy(tool + 3, tool + 6, e.toolMax);
+    const double cut[6] = {10, 20, -5, 60, 45, 2};
+    std::copy(cut, cut + 3, e.cutMin);
+    std::copy(cut + 3, cut + 6, e.cutMax);
+    const double path[6] = {-1, -2, -5, 70, 90, 400};
+    std::copy(path, path + 3, e.pathMin);
+    std::copy(path + 3, path + 6, e.pathMax);
     const double margin[3] = {2, 3, 1};
     double box[6];
     ComputeOptimalStockBox(e, margin, 0.0, box);
@@ -146,32 +149,31 @@ TEST_F(NcDataCommandTest, OptimalBoxAroundThePathInWholePitches) {
     for (int i = 0; i < 6; ++i) {
         EXPECT_DOUBLE_EQ(box[i], rough[i]) << i;
     }
-    // Pitch 4: X 54 mm -> floor(13.5 + 1.5) = 15 nodes, 56 mm; Y 31 -> 9 nodes, 32; Z 18 -> 6, 20.
+    // Pitch 4: X 54 mm -> 15 nodes, 56 mm; Y 31 -> 9 nodes, 32; Z 18 -> 6 nodes, 20, down from
+    // the top, which stays where the cutting begins.
     ComputeOptimalStockBox(e, margin, 4.0, box);
-    EXPECT_DOUBLE_EQ(box[3], 8 + 56.0);
-    EXPECT_DOUBLE_EQ(box[4], 17 + 32.0);
-    EXPECT_DOUBLE_EQ(box[5], -15 + 20.0);
+    const double whole[6] = {8, 17, 3 - 20.0, 8 + 56.0, 17 + 32.0, 3};
+    for (int i = 0; i < 6; ++i) {
+        EXPECT_DOUBLE_EQ(box[i], whole[i]) << i;
+    }
     const double none[3] = {0, 0, 0};
-    // A path no wider than a pitch still gets two nodes.
-    e.toolMax[0] = e.toolMin[0];
+    // A cut no wider than a pitch still gets two nodes.
+    e.cutMax[0] = e.cutMin[0];
     ComputeOptimalStockBox(e, none, 5.0, box);
     EXPECT_DOUBLE_EQ(box[3] - box[0], 5.0);
-    // No tool-point extent in X: the program's, top 5 below its lowest Z, 20 deep.
-    e.toolMin[0] = 1;
-    e.toolMax[0] = 0;
-    const double program[6] = {-1, -2, 4, 7, 9, 8};
-    std::copy(program, program + 3, e.programMin);
-    std::copy(program + 3, program + 6, e.programMax);
+    // Nothing cut (no feed move): the path's X and Y, the top 5 below its lowest Z, 20 deep.
+    e.cutMin[0] = 1;
+    e.cutMax[0] = 0;
     EXPECT_EQ(ComputeOptimalStockBox(e, none, 0.0, box), 1);
-    const double fallback[6] = {-1, -2, -21, 7, 9, -1};
+    const double fallback[6] = {-1, -2, -30, 70, 90, -10};
     for (int i = 0; i < 6; ++i) {
         EXPECT_DOUBLE_EQ(box[i], fallback[i]) << i;
     }
     // A program without motion gets no box (not one of the empty extents' 1e7 bounds).
     DataCheckExtents still;
     for (int a = 0; a < 3; ++a) {
-        still.toolMin[a] = still.programMin[a] = kDataCheckExtentStart;
-        still.toolMax[a] = still.programMax[a] = -kDataCheckExtentStart;
+        still.cutMin[a] = still.pathMin[a] = kDataCheckExtentStart;
+        still.cutMax[a] = still.pathMax[a] = -kDataCheckExtentStart;
     }
     EXPECT_EQ(ComputeOptimalStockBox(still, none, 0.0, box), 0);
     EXPECT_DOUBLE_EQ(box[0], -1.0);
@@ -209,15 +211,32 @@ TEST_F(NcDataCommandTest, TheOptimalStockSurroundsThePathOrTheSelectionFails) {
     SelectProgram(kPocket, IDM_NC_SELECT_OPTIMAL_STOCK);
     EXPECT_EQ(AutomationOutcome.selectionError, 0);
     EXPECT_EQ(AutomationOutcome.stockLoadResult, 1);
-    // The tool point's extent (the 10 mm cutter's centre from X 10 to 40, Y 5 to 25, down to
-    // Z -3) widened by the margins, the bottom 10 mm below the floor.
+    // Where the pocket is cut, in machine coordinates (the frame the stock is built in): the
+    // 10 mm cutter's centre from X 10 to 40, Y 5 to 25 and the plunge from Z 10 to the floor at
+    // Z -3 in G54, which the sample controller places at (-250, -180, -320.5) with its external
+    // offset's Z -0.5. X and Y widened by the margins, the bottom 10 mm below the floor, the top
+    // at the plunge's start raised by the Z margin.
+    const double origin[3] = {-250.0, -180.0, -321.0};
     const double* box = InitialStock.box;
-    EXPECT_LE(box[0], 10.0 - Settings.workMargin[0]);
-    EXPECT_GE(box[3], 40.0 + Settings.workMargin[0]);
-    EXPECT_LE(box[1], 5.0 - Settings.workMargin[1]);
-    EXPECT_GE(box[4], 25.0 + Settings.workMargin[1]);
-    EXPECT_DOUBLE_EQ(box[2], -13.0);
+    EXPECT_LE(box[0], origin[0] + 10.0 - Settings.workMargin[0]);
+    EXPECT_GE(box[3], origin[0] + 40.0 + Settings.workMargin[0]);
+    EXPECT_LE(box[1], origin[1] + 5.0 - Settings.workMargin[1]);
+    EXPECT_GE(box[4], origin[1] + 25.0 + Settings.workMargin[1]);
+    EXPECT_LT(box[3] - box[0], 30.0 + 2 * Settings.workMargin[0] + 2 * DexelPitch.currentPitch);
+    EXPECT_LT(box[4] - box[1], 20.0 + 2 * Settings.workMargin[1] + 2 * DexelPitch.currentPitch);
+    EXPECT_DOUBLE_EQ(box[5], origin[2] + 10.0 + Settings.workMargin[2]);
+    EXPECT_LE(box[2], origin[2] - 3.0 - 10.0);
+    EXPECT_GT(box[2], origin[2] - 3.0 - 10.0 - DexelPitch.currentPitch);
     EXPECT_GT(CurrentStockModel().nx, 0);
+    // A full circle ends where it starts: its bulge is cut all the same.
+    SelectProgram(
+        "%\nO4\nG90 G17\nT1 M06\nG54 G00 X10. Y0. Z1.\nG01 Z-1. F300.\n"
+        "G02 I-10. F300.\nG00 Z50.\nM30\n%\n",
+        IDM_NC_SELECT_OPTIMAL_STOCK);
+    EXPECT_LE(box[0], origin[0] - 10.0);
+    EXPECT_GE(box[3], origin[0] + 10.0);
+    EXPECT_LE(box[1], origin[1] - 10.0);
+    EXPECT_GE(box[4], origin[1] + 10.0);
 
     // A program the data check cannot follow: its alarm with the line, no new stock, and an
     // unattended run that stops.
