@@ -6,6 +6,7 @@
 // here are the values a setting keeps when its key holds a word that matches none of its choices.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -284,6 +285,10 @@ struct ProgramSettings {
     // writer takes away again. Bits of values read but not yet placed: 1 box, 2 cylinder.
     double stockValuesOrigin[3] = {};
     std::int32_t stockValuesUnplaced = 0;
+    // INITIAL SIZE, INITIAL SIZE2 and CYLINDER whose line the reader refused: the text the writer
+    // gives the default that stands in its place (empty for a line taken). While the value is
+    // still that default, the writer leaves the user's line as it was written.
+    std::array<std::string, 3> refusedStockDefaults = {};
     std::int32_t basicModelPresent = 0;  // a basic model file is named
     // Section NCdata.
     std::string ncDirectory = {};

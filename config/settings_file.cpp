@@ -16,6 +16,7 @@
 #include "config/config_hooks.h"
 #include "config/definition_lines.h"
 #include "config/settings_define.h"
+#include "config/settings_writer.h"
 #include "config/tool_tables.h"
 #include "platform/file_reading.h"
 #include "platform/profile.h"
@@ -23,6 +24,7 @@
 #include "services/file_paths.h"
 #include "services/line_scanner.h"
 #include "services/program_log.h"
+#include "services/shared_state.h"
 
 namespace mirexa {
 
@@ -180,27 +182,48 @@ void ReadDmeSection(const SectionReader& r, std::vector<std::string>* messages) 
     }
     ReadWord(r.Text("EXPORT COORDINATE", "MACHINE"), "WORK", 1, &Settings.exportInWork);
     ReadWord(r.Text("INPUT COORDINATE", "MACHINE"), "WORK", 1, &Settings.inputInWork);
+    // In the order of ProgramSettings::refusedStockDefaults.
     struct StockValue {
         const char* key;
         const char* defaultText;
         int kind;
         int (*parse)(const char*, StockDefinition*);
+        std::string (*format)(const StockDefinition&);
     } values[] = {
-        {"INITIAL SIZE", "(0,0,0,100,100,30)", kStockBox, ParseInitialSizeSetting},
+        {"INITIAL SIZE", "(0,0,0,100,100,30)", kStockBox, ParseInitialSizeSetting,
+         FormatInitialSizeSetting},
         {"INITIAL SIZE2", "(LEFT,100,0,0,FRONT,200,0,0,BOTTOM,50,0,0)", kStockOriginBased,
-         ParseInitialSize2Setting},
-        {"CYLINDER", "X(-80,0,0,80,100,40)", kStockCylinder, ParseCylinderSetting},
+         ParseInitialSize2Setting, FormatInitialSize2Setting},
+        {"CYLINDER", "X(-80,0,0,80,100,40)", kStockCylinder, ParseCylinderSetting,
+         FormatCylinderSetting},
     };
-    for (const StockValue& v : values) {
+    for (int i = 0; i < 3; ++i) {
+        const StockValue& v = values[i];
+        Settings.refusedStockDefaults[i].clear();
         if (CommandLine.stockGiven && InitialStock.kind == v.kind) {
             continue;  // the command line defined this stock
         }
         const std::string text = r.Text(v.key, v.defaultText);
+        // A line refused counts as a missing one: its default stands, placed as the file's values
+        // are; the line itself stays as the user wrote it.
         if (!v.parse(text.c_str(), &InitialStock)) {
             AppendConfigMessage(
-                messages, "The stock value lacks its parenthesis or commas; it is not used",
-                "素材の値に括弧かカンマがありません。使いません", std::string(v.key) + "=" + text);
-        } else if (Settings.inputInWork != 0 && v.kind != kStockOriginBased) {
+                messages,
+                "The stock value lacks its parenthesis or commas; the default "
+                "stands and the line is kept as written",
+                "素材の値に括弧かカンマがありません。既定値を使い、行はそのまま残します",
+                std::string(v.key) + "=" + text);
+            // The window shows the message in a box; the log keeps the line as well (an
+            // unattended start logs the message itself).
+            if (AutomaticMode.load() == 0) {
+                AppendLogEntry(r.path + ": [DMEdata] " + v.key + "=" + text +
+                               ChooseLanguageText(" - refused; the default stands\n",
+                                                  " - 使えません。既定値を使います\n"));
+            }
+            v.parse(v.defaultText, &InitialStock);
+            Settings.refusedStockDefaults[i] = v.format(InitialStock);
+        }
+        if (Settings.inputInWork != 0 && v.kind != kStockOriginBased) {
             Settings.stockValuesUnplaced |= v.kind == kStockBox ? kUnplacedBox : kUnplacedCylinder;
         }
     }

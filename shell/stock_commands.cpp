@@ -186,9 +186,19 @@ void ReleaseCurrentStock(StockModel* model) {
     StockCommands.loadedPath.clear();
 }
 
-bool MemoryShortage(int result) {
-    return result == kStockGridMemoryError || result == kStockBlocksMemoryError ||
-           result == kStockOperationMemoryError;
+// The stock that stands takes the current one's place, which is kept for C in its turn: the slot's
+// use state stays, and the working arrays' generation goes past the old one's so that whoever
+// bound the old arrays binds again. The file name is the incoming stock's, for the caller to set.
+void SwapInStock(StockModel* incoming) {
+    StockModel& model = CurrentStockModel();
+    const std::uint32_t generation = model.workingGeneration;
+    ReleaseCurrentStock(&model);
+    ClearBasicModelIfLoaded();
+    const std::int32_t useState = model.useState;
+    model = *incoming;
+    *incoming = StockModel{};
+    model.useState = useState;
+    model.workingGeneration = std::max(model.workingGeneration, generation) + 1;
 }
 
 // The STL import settings of the configuration, handed to the stock loaders.
@@ -451,6 +461,16 @@ void SaveStockCommand(MessageLParam lparam) {
                            caption);
         return;
     }
+    // A stock cut away whole would be written as a file without a face: that is said instead.
+    double low[3], high[3];
+    GetStockExtent(model, low, high);
+    if (!(low[0] <= high[0])) {
+        ReportStockFailure(
+            path + ChooseLanguageText(" - The work holds no material; nothing was written.",
+                                      " - 被切削材に材料が残っていません。保存していません"),
+            caption);
+        return;
+    }
     const int variant = ChooseStockSaveVariant(choice.kind);
     if (variant < 0 || (!HasFileExtension(path, ".DME") && !HasFileExtension(path, ".STL"))) {
         ReportStockFailure(
@@ -494,6 +514,9 @@ void DefineStockCommand(WindowHandle window, unsigned command) {
     int (*dialog)(StockBoxChoice*) = command == IDM_STOCK_TWO_POINT  ? H().twoPointDialog
                                      : command == IDM_STOCK_CYLINDER ? H().cylinderDialog
                                                                      : H().originBoxDialog;
+    // The dialog writes its values into the definition; a stock refused leaves the definition
+    // of the stock that stays, which the dialog shows next time and Exit writes.
+    const StockDefinition before = InitialStock;
     if (!RunDialog(dialog, &choice)) {
         return;
     }
@@ -503,6 +526,7 @@ void DefineStockCommand(WindowHandle window, unsigned command) {
         InitialStock.kind = kStockCylinder;
     }
     if (!BuildDefinedStock(window)) {
+        InitialStock = before;
         return;
     }
     Settings.newControlPoint = choice.controlPointMode;
@@ -544,7 +568,6 @@ void OffsetStockCommand() {
     if (!StockCommands.stockPresent || model.nx == 0) {
         return;
     }
-    ClearBasicModelIfLoaded();
     StockModel offset;
     SetStockUndoRingSize(&offset, Settings.undoRingSize);
     const int result = RunStockOffset(model, parameters, &offset);
@@ -556,10 +579,9 @@ void OffsetStockCommand() {
         return;
     }
     const std::string path = StockCommands.loadedPath;
-    ReleaseCurrentStock(&model);
-    model = offset;
+    SwapInStock(&offset);
     StockCommands.loadedPath = path;
-    FinishNewStock(&model, 0);
+    FinishNewStock(&CurrentStockModel(), 0);
 }
 
 void ClipStockCommand() {
@@ -829,29 +851,15 @@ void RotateStockFrame(StockFrame* frame, int axis, double angleDegrees) {
 }
 
 int ReplaceCurrentStock(const std::function<int(StockModel* model)>& build, int applyPose) {
-    StockModel& model = CurrentStockModel();
-    ReleaseCurrentStock(&model);
-    ClearBasicModelIfLoaded();
-    SetStockUndoRingSize(&model, Settings.undoRingSize);
-    int result = build(&model);
-    // The memory the kept stock holds is given to the new one rather than refuse it.
-    if (MemoryShortage(result) && Replaced.model.nx != 0) {
-        FreeStockModel(&model);
-        DropReplacedStock();
-        const std::int32_t useState = model.useState;
-        model = StockModel{};
-        model.useState = useState;
-        SetStockUndoRingSize(&model, Settings.undoRingSize);
-        result = build(&model);
-    }
-    if (result < 0 || model.nx == 0) {
-        FreeStockModel(&model);
-        const std::int32_t useState = model.useState;
-        model = StockModel{};
-        model.useState = useState;
+    StockModel fresh;
+    SetStockUndoRingSize(&fresh, Settings.undoRingSize);
+    const int result = build(&fresh);
+    if (result < 0 || fresh.nx == 0) {
+        FreeStockModel(&fresh);
         return result < 0 ? result : kStockDefinitionError;
     }
-    FinishNewStock(&model, applyPose);
+    SwapInStock(&fresh);
+    FinishNewStock(&CurrentStockModel(), applyPose);
     return 1;
 }
 
@@ -890,6 +898,8 @@ int BuildDefinedStock(WindowHandle window) {
     EnableMainStockMenuItems(0);
     ApplyCurrentWorkOffset(RunSession);
     UpdateMachinePosition(RunKinematics);
+    // The pitch chosen for a stock that is refused is not kept: the stock that stays has its own.
+    const DexelPitchSettings pitchBefore = DexelPitch;
     ChooseDexelPitch();
     const double pitch = DexelPitch.currentPitch;
     const int result = ReplaceCurrentStock(
@@ -905,6 +915,7 @@ int BuildDefinedStock(WindowHandle window) {
         },
         DefinedStockTurnsWithTheTable());
     if (result < 0) {
+        DexelPitch = pitchBefore;
         ReportBuildFailure(result, pitch);
         RecordBatchFailure(
             ChooseLanguageText("The work was not defined.", "被切削材を定義していません"));
@@ -1024,14 +1035,7 @@ int RestoreReplacedStock() {
     }
     ReplacedStock back = std::move(Replaced);
     Replaced = ReplacedStock{};
-    const std::uint32_t generation = model.workingGeneration;
-    ReleaseCurrentStock(&model);  // the stock C leaves is kept in its turn
-    ClearBasicModelIfLoaded();
-    const std::int32_t useState = model.useState;
-    model = back.model;
-    model.useState = useState;
-    // Whoever bound the arrays of the stock C leaves binds again.
-    model.workingGeneration = std::max(model.workingGeneration, generation) + 1;
+    SwapInStock(&back.model);  // the stock C leaves is kept in its turn
     StockCommands.loadedPath = back.loadedPath;
     EnableMainStockMenuItems(0);
     SelectCurrentTool(RunSession, RunKinematics, RunTools, ToolFile.currentTool, model.pitch);

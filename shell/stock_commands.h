@@ -129,12 +129,15 @@ std::string ResolveStockSavePath(const std::string& path);
 // multiples of 90 deg give exact rows. The offset stays; the derived fields are the caller's.
 void RotateStockFrame(StockFrame* frame, int axis, double angleDegrees);
 
-// The shared steps of every command that builds a new stock: the old stock's display lists and
-// grid freed, the basic model cleared, the ring size set from the UNDO setting, build() run on the
-// emptied current model, then (when it succeeded) the pose applied (applyPose), the list names,
-// the cutting core's views, the view, the sound, the menus and the panel's work pane. build()
-// returns 1 or a negative code; on failure the model holds nothing, no stock is present, and the
-// code is returned (the caller reports it).
+// The shared steps of every command that builds a new stock. build() runs on a new model of its
+// own, apart from the current stock (its ring size set from the UNDO setting), and returns 1 or a
+// negative code. Only a stock that stands takes the current one's place: the current stock is
+// then kept for C (RestoreReplacedStock), the basic model cleared, the pose applied (applyPose),
+// and the list names, the cutting core's views, the view, the sound, the menus and the panel's
+// work pane follow the new stock. A build that fails, or leaves no grid, changes nothing: the
+// current stock stays whole, drawn and savable, with its undo states, and the stock kept for C
+// stays as well (its memory is never given to the build: a build short of memory is refused).
+// The code is returned (the caller reports it).
 int ReplaceCurrentStock(const std::function<int(StockModel* model)>& build, int applyPose);
 
 // 1 when a box or cylinder just defined must be turned onto the table (UpdateStockPose): the
@@ -145,8 +148,8 @@ int DefinedStockTurnsWithTheTable();
 
 // Builds the stock of InitialStock without a dialog: kind 1 the box (CreateBoxStockIdentity),
 // kind 3 the cylinder or tube (CreateCylinderStock), at the chosen pitch. Reversed box corners
-// are refused with their message. Returns 1, or 0 (reported; the old stock kept for reversed
-// corners, no stock after a failed build).
+// are refused with their message. Returns 1, or 0 (reported; the old stock and the dexel pitch
+// settings stay as they were).
 int BuildDefinedStock(WindowHandle window);
 
 // The basic model's path, as SELECT_BASIC_MODEL sets it: the path and its file title (at most 64

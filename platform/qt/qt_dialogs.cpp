@@ -7,10 +7,12 @@
 #include <QCursor>
 #include <QDir>
 #include <QFileDialog>
+#include <QFontMetrics>
 #include <QGridLayout>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSpacerItem>
 #include <QTimer>
 #include <functional>
 
@@ -126,6 +128,26 @@ QMessageBox::Icon BoxIcon(unsigned style) {
     }
 }
 
+// Room a title bar takes besides its caption (px): the window's icon and its close, maximise and
+// minimise buttons, with the frame's margins.
+constexpr int kTitleBarAllowance = 160;
+
+// A box sizes itself to its text and buttons; a short text under a long caption ("Memory over!"
+// under "Data size error") would leave the title bar too narrow, and the window manager would
+// elide the caption. A spacer across the box's last row keeps it as wide as the caption in a
+// bold title font needs.
+void FitBoxToCaption(QMessageBox* box, const QString& caption) {
+    auto* grid = qobject_cast<QGridLayout*>(box->layout());
+    if (grid == nullptr || caption.isEmpty()) {
+        return;
+    }
+    QFont font = box->font();
+    font.setBold(true);
+    const int width = QFontMetrics(font).horizontalAdvance(caption) + kTitleBarAllowance;
+    grid->addItem(new QSpacerItem(width, 0, QSizePolicy::Minimum, QSizePolicy::Expanding),
+                  grid->rowCount(), 0, 1, grid->columnCount());
+}
+
 int AskMessageBox(const MessageBoxRequest& request) {
     if (!IsQtGuiThread()) {
         return AskOnGuiThread([&] { return AskMessageBox(request); },
@@ -156,6 +178,7 @@ int AskMessageBox(const MessageBoxRequest& request) {
     if (request.style & MBX_TOPMOST) {
         box.setWindowFlag(Qt::WindowStaysOnTopHint);
     }
+    FitBoxToCaption(&box, box.windowTitle());
     // An end request that comes while the box is open closes it as Esc would.
     if (OpenAndWait(&box, request.owner) != 0) {
         return cancelled;

@@ -56,6 +56,14 @@ TEST_F(BatchRunTest, AnX6BatchWritesTheStockAndTheLogAndExitsZero) {
               testing::ReadWholeFile(std::string(MIREXA_SAMPLES) + "/mirexa.ini"));
 }
 
+// A blank above the part is cut away whole: its save writes nothing, the log names the file, and
+// the batch exits 2.
+TEST_F(BatchRunTest, AStockCutAwayWholeIsNotSaved) {
+    EXPECT_EQ(Run({"-D(0,0,0,100,80,30)", "demo_part.nc", "-X6", "-O", "above.stl"}), 2);
+    EXPECT_FALSE(std::filesystem::exists(scratch.At("above.stl")));
+    EXPECT_NE(Read("mirexa.log").find("above.stl - "), std::string::npos);
+}
+
 // -G once chose the processor of the main thread; it is still accepted and changes nothing.
 TEST_F(BatchRunTest, TheProcessorSwitchIsAcceptedAndChangesNothing) {
     ASSERT_EQ(Run({kBox, "-XM(0,0,0)", "-O", "plain.dme"}), 0);

@@ -228,6 +228,56 @@ TEST_F(SettingsWriterTest, StockValuesInWorkCoordinatesStartTheSameStockAgain) {
     }
 }
 
+// A stock line the reader refuses (five numbers, no parenthesis) counts as a missing one: its
+// default stands where a missing key's default stands (placed at the work origin in work
+// coordinates), the message names the line, and Exit leaves the line as it was written, unless
+// the value was changed since.
+TEST_F(SettingsWriterTest, ARefusedStockLineStaysAsWrittenAndItsDefaultStandsInPlace) {
+    const double origin[3] = {-250, -180, -321};
+    const std::string lines =
+        "INITIAL SIZE=(0,0,-30.5,100,80)\n"
+        "INITIAL SIZE2=LEFT,100\n"
+        "CYLINDER=Z(50,40,0,30)\n";
+    for (const char* input : {"WORK", "MACHINE"}) {
+        SCOPED_TRACE(input);
+        const std::string file = std::string("[DMEdata]\nINPUT COORDINATE=") + input + "\n" + lines;
+        const std::string path = scratch_.Write("mirexa.ini", file);
+        ResetAll();
+        std::vector<std::string> messages;
+        ReadSettingsFrom(scratch_.Path(), scratch_.At("bin/mirexa"), &messages);
+        PlaceSettingsStockAtWorkOrigin(origin);
+        // Where a file without these keys puts its stock.
+        const StockDefinition refused = InitialStock;
+        scratch_.Write("mirexa.ini", std::string("[DMEdata]\nINPUT COORDINATE=") + input + "\n");
+        ResetAll();
+        ReadSettingsFrom(scratch_.Path(), scratch_.At("bin/mirexa"), nullptr);
+        PlaceSettingsStockAtWorkOrigin(origin);
+        EXPECT_EQ(std::vector<double>(refused.box, refused.box + 6),
+                  std::vector<double>(InitialStock.box, InitialStock.box + 6));
+        EXPECT_EQ(std::vector<double>(refused.cylinder, refused.cylinder + 6),
+                  std::vector<double>(InitialStock.cylinder, InitialStock.cylinder + 6));
+        EXPECT_EQ(refused.sideSize[1], InitialStock.sideSize[1]);
+        std::string said;
+        for (const std::string& m : messages) {
+            said += m;
+        }
+        EXPECT_NE(said.find("INITIAL SIZE=(0,0,-30.5,100,80)"), std::string::npos) << said;
+        EXPECT_NE(said.find("CYLINDER=Z(50,40,0,30)"), std::string::npos) << said;
+        // Exit keeps the lines; a box changed since is written.
+        scratch_.Write("mirexa.ini", file);
+        ResetAll();
+        ReadSettingsFrom(scratch_.Path(), scratch_.At("bin/mirexa"), nullptr);
+        PlaceSettingsStockAtWorkOrigin(origin);
+        EXPECT_EQ(Save(minimised_), 1);
+        EXPECT_NE(testing::ReadWholeFile(path).find(lines), std::string::npos);
+        InitialStock.box[3] += 10;
+        EXPECT_EQ(Save(minimised_), 1);
+        const std::string text = testing::ReadWholeFile(path);
+        EXPECT_EQ(text.find("INITIAL SIZE=(0,0,-30.5,100,80)\n"), std::string::npos);
+        EXPECT_NE(text.find("CYLINDER=Z(50,40,0,30)\n"), std::string::npos);
+    }
+}
+
 TEST_F(SettingsWriterTest, BatchRunsWriteNothingAndFailuresAreReported) {
     std::string path = Settle("[Save]\nX=5\n");
     CommandLine.batch = 1;

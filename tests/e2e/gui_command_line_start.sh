@@ -239,8 +239,8 @@ for stock in origin box cylinder; do
     cmp -s "$work/stock/${stock}1.dme" "$work/stock/${stock}2.dme" ||
         e2e_fail "the $stock defined after the new start differs from the one before Exit"
 done
-# In work coordinates the sample's blank, 100 x 80 x 30 mm, has the work origin at its lower front
-# left corner: the box by two points is that one, and the cylinder stands on it.
+# In work coordinates the sample's blank, 100 x 80 x 30.5 mm, has the work origin at its upper
+# front left corner: the box by two points is that one, and the cylinder stands on it.
 cmp -s "$work/stock/origin1.dme" "$work/stock/box1.dme" ||
     e2e_fail "the box by two points is not the sample's blank at the work origin"
 python3 - "$work/stock/origin1.dme" "$work/stock/cylinder1.dme" <<'EOF' ||

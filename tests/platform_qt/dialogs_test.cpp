@@ -6,6 +6,7 @@
 #include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QFileDialog>
+#include <QFontMetrics>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
@@ -86,6 +87,30 @@ TEST_F(QtDialogsTest, AMessageBoxGivesTheAnswerOfTheButtonClicked) {
         EXPECT_EQ(shown, QString::fromUtf8("工具が見つかりません"));
         EXPECT_EQ(IsPlatformWindowEnabled(owner), 1) << "the owner is enabled again";
     }
+}
+
+// A short text under a longer caption: the box is as wide as a title bar needs to show the
+// whole caption (in a bold title font, with an icon and three buttons of about 30 px beside it).
+TEST_F(QtDialogsTest, ABoxIsWideEnoughForItsWholeCaption) {
+    int width = 0;
+    int needed = 0;
+    testing::WhenReady(
+        "a message box shown",
+        [] {
+            auto* box = testing::FindTopLevel<QMessageBox>();
+            return box != nullptr && box->isVisible();
+        },
+        [&] {
+            auto* box = testing::FindTopLevel<QMessageBox>();
+            QFont font = box->font();
+            font.setBold(true);
+            needed = QFontMetrics(font).horizontalAdvance(box->windowTitle()) + 4 * 30;
+            width = box->width();
+            box->button(QMessageBox::Ok)->click();
+        });
+    EXPECT_EQ(ShowMessageBox(owner, "Memory over!", "Data size error", MBX_OK | MBX_TOPMOST),
+              MBX_IDOK);
+    EXPECT_GE(width, needed);
 }
 
 TEST_F(QtDialogsTest, WhileABoxIsOpenTheOwnerIsDisabledAndWorkersAndTimersGoOn) {

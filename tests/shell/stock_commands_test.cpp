@@ -20,6 +20,7 @@
 #include "nc/plugin_slots.h"
 #include "platform/menus.h"
 #include "resources/main_menu.h"
+#include "services/file_paths.h"
 #include "services/program_log.h"
 #include "services/shared_state.h"
 #include "shell/automation_steps.h"
@@ -110,6 +111,7 @@ struct HookRecord {
     StockClipLimits clip = {};
     int state = {};
     StockBoxChoice box = {};
+    const double* typedBox = {};  // the corners the user types into the two-point dialog
 };
 HookRecord Hooks;
 
@@ -143,6 +145,9 @@ protected:
         };
         h.twoPointDialog = [](StockBoxChoice* choice) {
             *choice = Hooks.box;
+            if (Hooks.typedBox != nullptr) {
+                std::copy(Hooks.typedBox, Hooks.typedBox + 6, InitialStock.box);
+            }
             return 1;
         };
         Settings.undoRingSize = 3;
@@ -190,6 +195,14 @@ protected:
         DefinitionFiles.stockFile.clear();
         ASSERT_EQ(HandleStockCommand(nullptr, IDM_STOCK_READ, 0), 1);
         ASSERT_EQ(AutomationOutcome.stockLoadResult, 1);
+    }
+    // Saves the current stock as DME under the name (in the stock directory) and reads it back.
+    void SaveAndReadBack(const std::string& name, StockModel* back) {
+        DefinitionFiles.saveFile = name;
+        HandleStockCommand(nullptr, IDM_STOCK_SAVE, 1);
+        EXPECT_EQ(AutomationOutcome.saveResult, 1);
+        SetStockUndoRingSize(back, 1);
+        ASSERT_EQ(ReadDmeStock(back, scratch.At(name)), 1);
     }
     void Extent(double lo[3], double hi[3]) {
         GetStockExtent(CurrentStockModel(), lo, hi);
@@ -304,18 +317,83 @@ TEST_F(StockCommandTest, WhileARunIsActiveNoCommandChangesTheStockItCuts) {
     EXPECT_NE(CurrentStockModel().nx, before.nx);  // the same command once the run has ended
 }
 
-TEST_F(StockCommandTest, ATooLargeBoxLeavesNoStock) {
-    BuildBox(0, 0, 0, 20, 20, 10);
-    InitialStock.box[3] = 1e9;
-    CommandLine.stockGiven = 1;
-    HandleStockCommand(nullptr, IDM_STOCK_READ, 0);
-    EXPECT_EQ(AutomationOutcome.stockLoadResult, 0);
-    EXPECT_EQ(StockCommands.stockPresent, 0);
-    EXPECT_EQ(CurrentStockModel().nx, 0);
-    EXPECT_EQ(BatchFailureCode.load(), kBatchExitFileError);
+// A definition or read that fails leaves the cut stock as it stood: drawn, with its undo states,
+// savable (the file holds the cut), and the stock kept for C stays. A refused size and its pitch
+// are not kept.
+TEST_F(StockCommandTest, AFailedDefinitionOrReadKeepsTheCutStock) {
+    AutomaticMode.store(0);  // a user's stocks: the one taken away is kept for C
+    const ScopedStockHooks hooks;
+    const std::string broken = scratch.Write("broken.dme", "not a stock at all\n");
+    static const double kHuge[6] = {0, 0, -30.5, 99999999, 80, 0};
+    static const double kLarge[6] = {0, 0, 0, 200, 200, 100};
+    const struct {
+        const char* what;
+        std::function<void()> fail;
+    } cases[] = {
+        {"a box too large for the memory",
+         [] {
+             Hooks.typedBox = kHuge;
+             HandleStockCommand(nullptr, IDM_STOCK_TWO_POINT, 0);
+         }},
+        {"a box the memory refuses while a stock is kept for C",
+         [] {
+             StockCallbacks.allowAllocation = [](std::size_t bytes) { return bytes < 65536; };
+             Hooks.typedBox = kLarge;
+             HandleStockCommand(nullptr, IDM_STOCK_TWO_POINT, 0);
+             StockCallbacks.allowAllocation = nullptr;
+         }},
+        {"a broken stock file",
+         [&] {
+             CommandLine.stockGiven = 1;
+             DefinitionFiles.stockFile = broken;
+             HandleStockCommand(nullptr, IDM_STOCK_READ, 0);
+         }},
+    };
+    double lo[3], hi[3];
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Hooks.typedBox = nullptr;
+        BuildBox(0, 0, 0, 30, 8, 6);
+        BuildBox(0, 0, -6, 10, 8, 0);  // the 30 mm box is kept for C
+        StockModel& cut = CurrentStockModel();
+        PushStockUndo(&cut);
+        ASSERT_EQ(ClipStockToBox(&cut, std::array<double, 3>{0, 0, -6}.data(),
+                                 std::array<double, 3>{10, 8, -2}.data()),
+                  1);
+        const double* ends = cut.z.ends;
+        const StockDefinition definition = InitialStock;
+        const DexelPitchSettings pitch = DexelPitch;
+        BatchFailureCode.store(0);
+        c.fail();
+        const StockModel& model = CurrentStockModel();
+        EXPECT_EQ(StockCommands.stockPresent, 1);
+        EXPECT_EQ(model.z.ends, ends);
+        EXPECT_EQ(model.undo.highestUsedSlot, 1);
+        EXPECT_TRUE(StockInvariantsHold(model, true));
+        EXPECT_EQ(std::vector<double>(InitialStock.box, InitialStock.box + 6),
+                  std::vector<double>(definition.box, definition.box + 6));
+        EXPECT_EQ(DexelPitch.currentPitch, pitch.currentPitch);
+        EXPECT_EQ(DexelPitch.requestedPitch, pitch.requestedPitch);
+        // The second action: the save writes the cut.
+        StockModel back;
+        SaveAndReadBack("after.dme", &back);
+        GetStockExtent(back, lo, hi);
+        EXPECT_DOUBLE_EQ(hi[0] - lo[0], 10.0);
+        EXPECT_DOUBLE_EQ(hi[2], -2.0);
+        FreeStockModel(&back);
+    }
+    // The stock kept for C is not given to a build short of memory: C still brings it back.
+    BuildBox(0, 0, 0, 30, 8, 6);
+    BuildBox(0, 0, 0, 10, 8, 6);
+    cases[1].fail();
+    Extent(lo, hi);
+    EXPECT_DOUBLE_EQ(hi[0] - lo[0], 10.0);
+    ASSERT_EQ(RestoreReplacedStock(), 1);
+    Extent(lo, hi);
+    EXPECT_DOUBLE_EQ(hi[0] - lo[0], 30.0);
 }
 
-TEST_F(StockCommandTest, ReadingAStockFileClearsTheBasicModelAndAReadFailureLeavesNone) {
+TEST_F(StockCommandTest, ReadingAStockFileClearsTheBasicModelAndAReadFailureKeepsTheStock) {
     BuildBox(0, 0, 0, 10, 8, 6);
     const std::string dme = scratch.At("block.DME");
     ASSERT_EQ(WriteDmeFile(CurrentStockModel(), dme), 1);
@@ -333,12 +411,14 @@ TEST_F(StockCommandTest, ReadingAStockFileClearsTheBasicModelAndAReadFailureLeav
     EXPECT_EQ(StockCommands.loadedPath, dme);
     EXPECT_TRUE(StockInvariantsHold(CurrentStockModel(), true));
 
-    // A corrupt file: the old stock is gone and none is left (-20).
+    // A corrupt file (-20): the stock read before stays.
+    const double* ends = CurrentStockModel().z.ends;
     DefinitionFiles.stockFile = scratch.Write("broken.dme", "V1.0        garbage");
     HandleStockCommand(nullptr, IDM_STOCK_READ, 0);
     EXPECT_EQ(AutomationOutcome.stockLoadResult, 0);
-    EXPECT_EQ(StockCommands.stockPresent, 0);
-    EXPECT_EQ(CurrentStockModel().nx, 0);
+    EXPECT_EQ(StockCommands.stockPresent, 1);
+    EXPECT_EQ(CurrentStockModel().z.ends, ends);
+    EXPECT_EQ(StockCommands.loadedPath, dme);
     EXPECT_EQ(BatchFailureCode.load(), kBatchExitFileError);
     const std::string logged = Log();
     EXPECT_NE(logged.find("(0) - Data Destroyed!"), std::string::npos);
@@ -416,12 +496,8 @@ TEST_F(StockCommandTest, TheStepsRequestsNameTheFilesTheStockCommandsTakeWithout
 TEST_F(StockCommandTest, SavingWritesTheWholeFileOrSaysWhyNot) {
     BuildBox(0, 0, 0, 12, 10, 5);
     // A bare name goes to the stock directory.
-    DefinitionFiles.saveFile = "cut.dme";
-    HandleStockCommand(nullptr, IDM_STOCK_SAVE, 1);
-    EXPECT_EQ(AutomationOutcome.saveResult, 1);
     StockModel back;
-    SetStockUndoRingSize(&back, 1);
-    ASSERT_EQ(ReadDmeStock(&back, scratch.At("cut.dme")), 1);
+    SaveAndReadBack("cut.dme", &back);
     EXPECT_EQ(back.nx, CurrentStockModel().nx);
     EXPECT_EQ(ReadDexelRay(back.z, 5), ReadDexelRay(CurrentStockModel().z, 5));
     FreeStockModel(&back);
@@ -460,6 +536,22 @@ TEST_F(StockCommandTest, SavingWritesTheWholeFileOrSaysWhyNot) {
     }
     std::sort(names.begin(), names.end());
     EXPECT_EQ(names, (std::vector<std::string>{"cut.dme", "cut.stl", "mirexa.log"}));
+
+    // A stock cut away whole writes no file without a face, and says so.
+    PushStockUndo(&CurrentStockModel());
+    ASSERT_EQ(ClipStockToBox(&CurrentStockModel(), std::array<double, 3>{5, 5, 5}.data(),
+                             std::array<double, 3>{0, 0, 0}.data()),
+              1);
+    for (const char* name : {"empty.stl", "empty.dme"}) {
+        BatchFailureCode.store(0);
+        DefinitionFiles.saveFile = name;
+        HandleStockCommand(nullptr, IDM_STOCK_SAVE, HasFileExtension(name, ".STL") ? 2 : 1);
+        EXPECT_EQ(AutomationOutcome.saveResult, 0) << name;
+        EXPECT_EQ(BatchFailureCode.load(), kBatchExitFileError) << name;
+        EXPECT_FALSE(std::filesystem::exists(scratch.At(name))) << name;
+    }
+    EXPECT_NE(Log().find("empty.stl - The work holds no material; nothing was written."),
+              std::string::npos);
 
     // Without a stock a save writes nothing and says so.
     HandleStockCommand(nullptr, IDM_STOCK_STATE, 0);  // state 0: available, nothing changes
