@@ -42,6 +42,7 @@
 #include "shell/startup.h"
 #include "shell/stock_commands.h"
 #include "stock/stock_model.h"
+#include "support/bounded_wait.h"
 #include "support/earlier_program_run.h"
 #include "support/scratch_directory.h"
 #include "view/avi_recording.h"
@@ -72,18 +73,16 @@ TEST(QtBackend, FillsEveryRecordTheLayerLeavesToARealWindowBackend) {
 
 TEST(QtProgram, WithoutADisplayTheProgramSaysSoInOneLineAndFails) {
     // No display named, and a display named whose X server is not there.
-    for (const char* display : {"-u DISPLAY", "DISPLAY=:4242"}) {
-        const std::string command = std::string("env -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM ") +
-                                    display + " " MIREXA_PROGRAM " 2>&1";
-        std::FILE* pipe = popen(command.c_str(), "r");
-        ASSERT_NE(pipe, nullptr);
-        std::string output;
-        char buffer[256];
-        while (std::fgets(buffer, sizeof buffer, pipe)) {
-            output += buffer;
-        }
-        const int status = pclose(pipe);
-        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << display << ": " << status;
+    for (const std::vector<std::string>& display :
+         {std::vector<std::string>{"-u", "DISPLAY"}, std::vector<std::string>{"DISPLAY=:4242"}}) {
+        std::vector<std::string> command = {"env", "-u", "WAYLAND_DISPLAY", "-u",
+                                            "QT_QPA_PLATFORM"};
+        command.insert(command.end(), display.begin(), display.end());
+        command.push_back(MIREXA_PROGRAM);
+        int status = -1;
+        const std::string output = testing::CaptureProgramOutput(command, &status);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1)
+            << display.back() << ": " << status;
         EXPECT_NE(output.find("no display"), std::string::npos) << output;
         EXPECT_EQ(std::count(output.begin(), output.end(), '\n'), 1) << output;
     }
