@@ -337,6 +337,7 @@ void EndRunAfterThread(WindowHandle window) {
         ControlOriginOffset = RunCommands.savedControlOrigin;
         NoteRunEndForAutomation(kCutAlarm);
     } else {
+        NoteRunEndForAutomation(kCutCompleted);
         TakeControlOriginFromController();  // the program may have chosen another system
     }
     // The report is finished by the run's end through its hook; when that hook is not joined to

@@ -263,7 +263,7 @@ int StartQtBackend() {
         QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
     SetDialogBaseUnits((letters / 26 + 1) / 2, metrics.height());
     QApplication::setQuitOnLastWindowClosed(false);
-    ForwardKeysOfClosedMenus(application);
+    ForwardKeysOfClosedWindows(application);
     dueTimer = new QTimer;
     dueTimer->setSingleShot(true);
     dueTimer->setTimerType(Qt::PreciseTimer);

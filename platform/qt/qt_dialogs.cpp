@@ -2,6 +2,7 @@
 // with the toolkit and waited for in the layer's own modal loop, so that timers and other threads'
 // sends keep flowing meanwhile. A request from another thread runs on the GUI thread through the
 // service window; when that thread's loop has ended, the request gets its default answer.
+#include <QApplication>
 #include <QCheckBox>
 #include <QColorDialog>
 #include <QCursor>
@@ -58,6 +59,25 @@ public:
 private:
     QTimer timer_;
     bool ended_ = false;
+};
+
+// The toolkit's dialog of the kind, which closes the popups open at its end (its file name
+// completion list, which its file system model may show after the last key; its owner took no
+// input meanwhile) before it hides itself: the X server has then taken the end of the popup's
+// keyboard grab by the time the dialog is gone from the screen. Closed with the dialog, after
+// it, the popup would go only at the program's next pass of its loop, after the work the dialog
+// was asked for, and a key typed once the dialog had gone (Alt and a menu's letter) would reach
+// the popup and be lost.
+template <typename Dialog>
+class PopupsClosedFirst : public Dialog {
+public:
+    using Dialog::Dialog;
+    void done(int result) override {
+        for (int i = 0; i < 16 && QApplication::activePopupWidget() != nullptr; ++i) {
+            QApplication::activePopupWidget()->hide();
+        }
+        Dialog::done(result);
+    }
 };
 
 // Opens the toolkit dialog (never exec) in front and waits for its end in the layer's modal
@@ -222,7 +242,8 @@ FileDialogResult AskFileDialog(const FileDialogRequest& request) {
     const QString folder = request.initialDirectory.empty()
                                ? QDir::currentPath()
                                : QString::fromStdString(request.initialDirectory);
-    QFileDialog dialog(OwnerWidget(request.owner), QString::fromStdString(request.title), folder);
+    PopupsClosedFirst<QFileDialog> dialog(OwnerWidget(request.owner),
+                                          QString::fromStdString(request.title), folder);
     // The toolkit's own dialog: it takes the extra check box, and its filters ignore case.
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setAcceptMode(request.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
@@ -293,7 +314,7 @@ int AskColor(const ColorChooserRequest& request, std::uint32_t* chosen) {
             QColorDialog::setCustomColor(i, ToQColor(request.customColors[i]));
         }
     }
-    QColorDialog dialog(ToQColor(request.initial), OwnerWidget(request.owner));
+    PopupsClosedFirst<QColorDialog> dialog(ToQColor(request.initial), OwnerWidget(request.owner));
     dialog.setOption(QColorDialog::DontUseNativeDialog);
     OpenAndWait(&dialog, request.owner);
     if (request.customColors) {

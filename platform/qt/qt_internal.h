@@ -57,9 +57,9 @@ void ShowQtFrame(WindowHandle window, const QImage& image);
 void ApplyQtPaintRecord(WindowHandle window);
 void ApplyQtCursor();
 void DeleteAllQtWidgets();
-// Keys that the toolkit hands to a menu after it closed go to the open popup or the focus
-// (qt_menus.cpp).
-void ForwardKeysOfClosedMenus(QApplication* application);
+// Keys that the toolkit hands to a menu or another window after it closed go to the open popup
+// or the focus (qt_menus.cpp).
+void ForwardKeysOfClosedWindows(QApplication* application);
 // The menu bar widget of a top-level window, or null.
 QMenuBar* FindQtMenuBar(WindowHandle window);
 // The top-level window whose widget is the given one's window, or null.

@@ -1,7 +1,7 @@
 // The menu bar of a top-level window, brought up to date from the layer's menu record after every
 // change: items, separators and submenus in the record's order, captions, grey and check states.
 // A chosen item goes back through ChooseMenuCommand; opening a menu posts WM_MENUSELECT. Keys
-// that reach a menu after it closed go where the keyboard is.
+// that reach a menu or another window after it closed go where the keyboard is.
 #include <QAction>
 #include <QApplication>
 #include <QKeyEvent>
@@ -116,9 +116,11 @@ void SyncActions(QWidget* target, MenuHandle menu, WindowHandle window) {
 // Until the toolkit has handled a menu's closing, the X server hands the keys typed meanwhile to
 // the menu's window (its keyboard grab), and the toolkit gives them to the closed menu, which
 // drops them: on a busy machine the second Esc of Esc, Esc ended there, the menu bar stayed in
-// its keyboard mode and took the user's next Esc for itself. Such a key goes to the open popup,
-// else to the widget with the focus, as if it had been typed there.
-class ClosedMenuKeys : public QObject {
+// its keyboard mode and took the user's next Esc for itself. A closed dialog's popup (its file
+// name completion list) is alike, and so is a key that the toolkit routes to a widget of a
+// window closed meanwhile. Such a key goes to the open popup, else to the widget with the focus,
+// as if it had been typed there.
+class ClosedWindowKeys : public QObject {
 public:
     using QObject::QObject;
 
@@ -127,15 +129,15 @@ protected:
         if (event->type() != QEvent::KeyPress && event->type() != QEvent::KeyRelease) {
             return false;
         }
-        auto* menu = qobject_cast<QMenu*>(target);
-        if (menu == nullptr || menu->isVisible()) {
+        auto* widget = qobject_cast<QWidget*>(target);
+        if (widget == nullptr || widget->window()->isVisible()) {
             return false;
         }
         QWidget* receiver = QApplication::activePopupWidget();
         if (receiver == nullptr) {
             receiver = QApplication::focusWidget();
         }
-        if (receiver == nullptr || receiver == menu) {
+        if (receiver == nullptr || receiver == widget || !receiver->window()->isVisible()) {
             return false;
         }
         const std::unique_ptr<QEvent> key(event->clone());
@@ -146,8 +148,8 @@ protected:
 
 }  // namespace
 
-void ForwardKeysOfClosedMenus(QApplication* application) {
-    application->installEventFilter(new ClosedMenuKeys(application));
+void ForwardKeysOfClosedWindows(QApplication* application) {
+    application->installEventFilter(new ClosedWindowKeys(application));
 }
 
 void SyncQtMenuBar(WindowHandle window) {

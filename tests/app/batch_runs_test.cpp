@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "app/batch_run_fixture.h"
+#include "support/bounded_wait.h"
 #include "support/mesh_checker.h"
 #include "support/stl_test_meshes.h"
 
@@ -524,14 +525,9 @@ TEST_F(BatchRunTest, ADisplayThatDoesNotAnswerRefusesTheWindowWithExitTwo) {
 }
 
 TEST(ProgramHelp, HelpListsTheSwitches) {
-    std::FILE* pipe = popen(MIREXA_PROGRAM " --help", "r");
-    ASSERT_NE(pipe, nullptr);
-    std::string text;
-    char buffer[4096];
-    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) {
-        text.append(buffer, n);
-    }
-    EXPECT_EQ(pclose(pipe), 0);
+    int status = -1;
+    const std::string text = testing::CaptureProgramOutput({MIREXA_PROGRAM, "--help"}, &status);
+    EXPECT_EQ(status, 0);
     for (const char* word : {"-X6", "-O FILE", "-D(", "-P(", "-V5", "-XM(", "255", "--send ID"}) {
         EXPECT_NE(text.find(word), std::string::npos) << word;
     }

@@ -283,9 +283,11 @@ e2e_start_xvfb() {
     export DISPLAY=":$(cat "$work/display")"
     export QT_QPA_PLATFORM=xcb
     export XDG_RUNTIME_DIR="$work"
-    # Qt's shared settings (the file dialogs' history among them) stay in the scratch folder.
-    export XDG_CONFIG_HOME="$work/config"
-    mkdir -p "$work/bin" "$XDG_CONFIG_HOME"
+    # Qt's shared settings (the file dialogs' history among them), the caches (the renderer's
+    # shaders) and whatever else a program keeps in the home folder stay in the scratch folder.
+    export XDG_CONFIG_HOME="$work/config" XDG_CACHE_HOME="$work/cache" XDG_DATA_HOME="$work/data"
+    export HOME="$work/home"
+    mkdir -p "$work/bin" "$XDG_CONFIG_HOME" "$XDG_CACHE_HOME" "$XDG_DATA_HOME" "$HOME"
     printf '#!/bin/sh\necho "$1" >>"%s"\n' "$work/viewer.log" >"$work/bin/xdg-open"
     chmod +x "$work/bin/xdg-open"
     export PATH="$work/bin:$PATH"

@@ -1,5 +1,6 @@
 // INI profile reading and writing: defaults, case, CRLF, and the atomic replace.
 #include "platform/profile.h"
+#include "platform/write_faults.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -157,16 +158,23 @@ TEST_F(ProfileTest, WriteRefusesInputThatWouldBreakTheFile) {
 }
 
 TEST_F(ProfileTest, FailedWriteIsReportedAndLeavesTheFileWhole) {
-    if (geteuid() == 0) {
-        // Root writes into read-only directories; a path below a regular file fails for anyone.
-        EXPECT_EQ(WriteProfileValue("A", "k", "2", path + "/below/x.ini"), 0);
-    } else {
+    // A write, a flush, the rename and a close each failing (through the write-fault seam, which
+    // fails for root as for anyone): the write is refused and the file keeps its old text.
+    for (const unsigned kind :
+         {kWriteFaultWrite, kWriteFaultFlush, kWriteFaultRename, kWriteFaultClose}) {
+        SCOPED_TRACE(kind);
         Write("[A]\nk=1\n");
-        fs::permissions(directory, fs::perms::owner_read | fs::perms::owner_exec);
-        EXPECT_EQ(WriteProfileValue("A", "k", "2", path), 0);
-        fs::permissions(directory, fs::perms::owner_all);
+        ArmWriteFaults(1, kind);
+        const int written = WriteProfileValue("A", "k", "2", path);
+        const int injected = WasWriteFaultInjected();
+        DisarmWriteFaults();
+        EXPECT_EQ(injected, 1) << "the write made no such call";
+        EXPECT_EQ(written, 0);
         EXPECT_EQ(Read(), "[A]\nk=1\n");
     }
+    // The next write, without a fault, goes through.
+    EXPECT_EQ(WriteProfileValue("A", "k", "2", path), 1);
+    EXPECT_EQ(Read(), "[A]\nk=2\n");
     EXPECT_EQ(WriteProfileValue("A", "k", "2", directory.string()), 0);  // a directory
     std::size_t entries = 0;
     for (auto& entry : fs::directory_iterator(directory)) {

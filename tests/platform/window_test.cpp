@@ -13,6 +13,7 @@
 #include "platform/backend.h"
 #include "platform/clock.h"
 #include "platform/controls.h"
+#include "support/bounded_wait.h"
 #include "support/test_windows.h"
 
 namespace mirexa {
@@ -184,7 +185,7 @@ TEST_F(WindowTest, SendFromAWorkerIsHandledOnTheWindowThreadAndReturnsItsResult)
         return results;
     });
     EXPECT_EQ(RunMessageLoop(), 0);
-    std::vector<MessageResult> results = worker.get();
+    std::vector<MessageResult> results = testing::AwaitFuture(worker, "the sending worker");
     ASSERT_EQ(results.size(), 51u);
     for (MessageResult i = 0; i < 50; ++i) {
         EXPECT_EQ(results[static_cast<std::size_t>(i)], i * 2);
@@ -205,7 +206,7 @@ TEST_F(WindowTest, SendDuringShutdownReturnsInsteadOfWaiting) {
         }
         return SendWindowMessage(main, MSG_DOUBLE, 1, 0);
     });
-    sending.get_future().wait();
+    testing::AwaitFuture(sending.get_future(), "the worker's first send");
     PostWindowMessage(main, MSG_QUIT_LOOP, 0, 0);
     RunMessageLoop();
     // The loop has ended and this thread takes no more messages: the worker must not hang.
@@ -341,7 +342,7 @@ TEST_F(WindowTest, StatusBarPartsKeepTextsAndFlags) {
         return ok;
     });
     RunMessageLoop();
-    EXPECT_EQ(worker.get(), 1);
+    EXPECT_EQ(testing::AwaitFuture(worker, "the worker's status text"), 1);
     EXPECT_EQ(GetStatusBarPart(bar, 0).text, "データ整合中");
     DestroyPlatformWindow(main);
 }

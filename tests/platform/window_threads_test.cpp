@@ -60,7 +60,7 @@ public:
             RunMessageLoop();
             DestroyPlatformWindow(control);
         });
-        control_ = made.get_future().get();
+        control_ = testing::AwaitFuture(made.get_future(), "the loop thread's window");
     }
     ~LoopThread() {
         Stop();
@@ -275,10 +275,10 @@ TEST_F(WindowThreadsTest, DestructionRunsOnTheOwnerOrIsRefusedOnceItsLoopHasEnde
             PostLoopQuit(0);
             RunMessageLoop();
             made.set_value(window);
-            tried.get_future().wait();
+            testing::AwaitFuture(tried.get_future(), "the other thread's try");
             ownResult = DestroyPlatformWindow(window);
         });
-        WindowHandle window = made.get_future().get();
+        WindowHandle window = testing::AwaitFuture(made.get_future(), "the owner's window");
         EXPECT_EQ(DestroyPlatformWindow(window), 0);
         EXPECT_EQ(IsPlatformWindow(window), 1);
         int destroyedByRefusal = state.destroyCalls.load();
@@ -310,7 +310,7 @@ TEST_F(WindowThreadsTest, AThreadMakingWindowsAfterItsLoopEndedAnswersSendsAgain
         RunMessageLoop();
         DestroyPlatformWindow(second);
     });
-    WindowHandle window = made.get_future().get();
+    WindowHandle window = testing::AwaitFuture(made.get_future(), "the second loop's window");
     std::thread sender([&] { answer.set_value(SendWindowMessage(window, MSG_PING, 0, 0)); });
     std::future<MessageResult> result = answer.get_future();
     ASSERT_EQ(result.wait_for(HANG_LIMIT), std::future_status::ready);

@@ -3,7 +3,10 @@
 // box asked for by a worker thread shows on the GUI thread.
 #include <gtest/gtest.h>
 
+#include <QAbstractItemView>
+#include <QApplication>
 #include <QCheckBox>
+#include <QCompleter>
 #include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QFontMetrics>
@@ -267,6 +270,52 @@ TEST_F(QtDialogsTest, AFileDialogTakesTheRequestAndGivesTheChoice) {
     EXPECT_TRUE(result.path.empty());
     EXPECT_EQ(result.filterIndex, 2);
     EXPECT_EQ(result.checkBoxChecked, 1);
+}
+
+// Records whether a popup was open when the watched dialog went from the screen.
+class PopupAtHide : public QObject {
+public:
+    bool hidden = false;
+    bool popupOpen = false;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Hide && !hidden) {
+            hidden = true;
+            popupOpen = QApplication::activePopupWidget() != nullptr;
+        }
+        return false;
+    }
+};
+
+// A file dialog accepted while its file name completion list is open (its file system model shows
+// it when a folder's names come in, after the last key on a busy machine): the list has closed
+// before the dialog goes, or a key typed once the dialog is gone would go to the list.
+TEST_F(QtDialogsTest, AFileDialogClosesItsCompletionListBeforeItGoes) {
+    testing::ScratchDirectory scratch;
+    scratch.Write("part.nc");
+    scratch.Write("pocket.nc");
+    FileDialogRequest request;
+    request.owner = owner;
+    request.title = "Select NC data";
+    request.initialDirectory = scratch.Path();
+    PopupAtHide watch;
+    QWidget* list = nullptr;
+    WhenIdle([&] {
+        auto* dialog = testing::FindTopLevel<QFileDialog>();
+        ASSERT_NE(dialog, nullptr);
+        auto* completer = dialog->findChild<QCompleter*>();
+        ASSERT_NE(completer, nullptr);
+        list = completer->popup();
+        list->show();
+        dialog->installEventFilter(&watch);
+        QMetaObject::invokeMethod(dialog, "reject");
+    });
+    FileDialogResult result;
+    EXPECT_EQ(ShowFileDialog(request, &result), 0);
+    ASSERT_NE(list, nullptr);
+    EXPECT_TRUE(watch.hidden);
+    EXPECT_FALSE(watch.popupOpen) << "the completion list was open as the dialog went";
 }
 
 TEST_F(QtDialogsTest, APopupMenuPostsTheChosenCommand) {

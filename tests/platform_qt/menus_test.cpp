@@ -1,9 +1,11 @@
 // The menu bar of a window shows the layer's menu record: the main menu's tree as the resource
 // gives it, check and grey states as the program sets them, and a chosen item reaching the window
-// procedure as WM_COMMAND; a key that reaches a menu already closed goes to the window.
+// procedure as WM_COMMAND; a key that reaches a menu or another popup already closed goes to the
+// window.
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QListView>
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
@@ -121,31 +123,41 @@ TEST_F(QtMenusTest, AChosenItemReachesTheWindowProcedure) {
     bar->actions()[MAIN_MENU_MACHINING]->menu()->hide();
 }
 
-// Until the toolkit has handled a menu's closing, the X server hands the keys typed meanwhile to
-// the menu's window (its keyboard grab): Esc, Esc closes the menu and leaves the menu bar, and
-// both the second Esc and a key after it must go where the keyboard is, not into the closed menu.
-TEST_F(QtMenusTest, KeysTypedAtAClosedMenuReachTheWindowWithTheFocus) {
+// Until the toolkit has handled a popup's closing, the X server hands the keys typed meanwhile to
+// the popup's window (its keyboard grab): Esc, Esc closes the menu and leaves the menu bar, and
+// both the second Esc and a key after it must go where the keyboard is, not into the closed
+// popup; so must the keys that reach a dialog's file name completion list after it closed.
+TEST_F(QtMenusTest, KeysTypedAtAClosedPopupReachTheWindowWithTheFocus) {
     auto* frame = qobject_cast<QMainWindow*>(FindQtWidget(window));
-    frame->activateWindow();
-    frame->centralWidget()->setFocus();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(frame));
-    QMenu* opened = bar->actions()[MAIN_MENU_MACHINING]->menu();
-    opened->popup(QPoint(0, 0));
-    ASSERT_TRUE(PumpUntil([opened] { return opened->isVisible(); }));
-    opened->hide();
-    // The keyboard back in the window, as the toolkit gives it back on X.
-    frame->activateWindow();
-    frame->centralWidget()->setFocus();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(frame));
-    Recorded().Clear();
-    QTest::keyClick(opened->windowHandle(), Qt::Key_Escape);
-    QTest::keyClick(opened->windowHandle(), Qt::Key_F5);
-    PumpPending();
-    const auto downs = Recorded().Of(WM_KEYDOWN);
-    ASSERT_EQ(downs.size(), 2u);
-    EXPECT_EQ(downs[0].wparam, VK_ESCAPE);
-    EXPECT_EQ(downs[1].wparam, VK_F5);
-    EXPECT_EQ(downs[1].window, window);
+    QListView completions;
+    completions.setWindowFlags(Qt::Popup);
+    QMenu* menu = bar->actions()[MAIN_MENU_MACHINING]->menu();
+    for (QWidget* closed : {static_cast<QWidget*>(menu), static_cast<QWidget*>(&completions)}) {
+        SCOPED_TRACE(closed->metaObject()->className());
+        frame->activateWindow();
+        frame->centralWidget()->setFocus();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(frame));
+        if (closed == menu) {
+            menu->popup(QPoint(0, 0));
+        } else {
+            closed->show();
+        }
+        ASSERT_TRUE(PumpUntil([closed] { return closed->isVisible(); }));
+        closed->hide();
+        // The keyboard back in the window, as the toolkit gives it back on X.
+        frame->activateWindow();
+        frame->centralWidget()->setFocus();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(frame));
+        Recorded().Clear();
+        QTest::keyClick(closed->windowHandle(), Qt::Key_Escape);
+        QTest::keyClick(closed->windowHandle(), Qt::Key_F5);
+        PumpPending();
+        const auto downs = Recorded().Of(WM_KEYDOWN);
+        ASSERT_EQ(downs.size(), 2u);
+        EXPECT_EQ(downs[0].wparam, VK_ESCAPE);
+        EXPECT_EQ(downs[1].wparam, VK_F5);
+        EXPECT_EQ(downs[1].window, window);
+    }
 }
 
 }  // namespace

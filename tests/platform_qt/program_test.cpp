@@ -42,6 +42,7 @@
 #include "shell/startup.h"
 #include "shell/stock_commands.h"
 #include "stock/stock_model.h"
+#include "support/bounded_wait.h"
 #include "support/earlier_program_run.h"
 #include "support/scratch_directory.h"
 #include "view/avi_recording.h"
@@ -78,20 +79,19 @@ TEST(QtProgram, WithoutADisplayTheProgramSaysSoInOneLineAndFails) {
         int exitCode;
         const char* said;
     } starts[] = {
-        {"-u DISPLAY", 1, "no display"},
+        {"DISPLAY", 1, "no display"},
         {"DISPLAY=:4242", 2, "the display could not be opened"},
     };
     for (const auto& start : starts) {
-        const std::string command = std::string("env -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM ") +
-                                    start.display + " " MIREXA_PROGRAM " 2>&1";
-        std::FILE* pipe = popen(command.c_str(), "r");
-        ASSERT_NE(pipe, nullptr);
-        std::string output;
-        char buffer[256];
-        while (std::fgets(buffer, sizeof buffer, pipe)) {
-            output += buffer;
+        std::vector<std::string> command = {"env", "-u", "WAYLAND_DISPLAY", "-u",
+                                            "QT_QPA_PLATFORM"};
+        if (std::string(start.display) == "DISPLAY") {
+            command.push_back("-u");
         }
-        const int status = pclose(pipe);
+        command.push_back(start.display);
+        command.push_back(MIREXA_PROGRAM);
+        int status = -1;
+        const std::string output = testing::CaptureProgramOutput(command, &status);
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == start.exitCode)
             << start.display << ": " << status;
         EXPECT_NE(output.find(start.said), std::string::npos) << output;

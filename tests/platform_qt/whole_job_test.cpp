@@ -28,6 +28,7 @@
 #include "resources/dialog_templates.h"
 #include "resources/program_resources.h"
 #include "services/shared_state.h"
+#include "shell/automation_steps.h"
 #include "shell/info_panel.h"
 #include "shell/main_window.h"
 #include "shell/run_commands.h"
@@ -49,6 +50,8 @@ namespace {
 // What the panel and a jog showed after a run that was cut short.
 struct AfterRewind {
     std::vector<std::string> boxes;  // the texts of the message boxes, in order
+    int escapeInRun = 0;             // 1 when Esc was typed while the last run went
+    int lastRunEnd = -1;             // how the last run ended (a kCut kind)
     int staleAxes = 0;               // axis value panes drawn with another position than the pose's
     double shown[3] = {};            // the machine position the panel shows
     double afterJog = 0.0;           // its X after a "+" jog of X
@@ -138,32 +141,67 @@ int DrawnPixels() {
     return drawn;
 }
 
+// What tells one stock from another: the stamp of its rays' contents (a new stock gets new ones)
+// and its frame (a move or a turn changes it).
+struct StockMark {
+    std::uint64_t rays = 0;
+    double frame[12] = {};
+    bool operator==(const StockMark& other) const {
+        return rays == other.rays && std::equal(frame, frame + 12, other.frame);
+    }
+};
+StockMark MarkOfTheStock() {
+    const StockModel& model = CurrentStockModel();
+    StockMark mark;
+    mark.rays = model.rayStamp;
+    std::copy(model.frame.values, model.frame.values + 12, mark.frame);
+    return mark;
+}
+
 TEST_F(QtWholeJobTest, EveryNewMovedOrTurnedStockIsDrawnAtOnce) {
-    SetDialogResponder(testing::FillStockDialog);
-    // Move and Rotate take the command line's shift and turn when the sender gives them.
-    CommandLine.moveShift[0] = 30.0;
-    CommandLine.rotateAxis = 2;
-    CommandLine.rotateAngle = 30.0;
+    // The stocks' dialogs as a user fills them; Move: 30 mm along X, Rotate: 30 degrees about Z.
+    SetDialogResponder([](WindowHandle dialog, int templateId, int round) {
+        if (round > 0 || (templateId != IDD_STOCK_MOVE && templateId != IDD_STOCK_ROTATE)) {
+            return testing::FillStockDialog(dialog, templateId, round);
+        }
+        if (templateId == IDD_STOCK_MOVE) {
+            TypeDlgItemText(dialog, 1045, "30");
+        } else {
+            ClickDlgItem(dialog, 1143);
+            TypeDlgItemText(dialog, 1148, "30");
+        }
+        ClickDlgItem(dialog, IDOK);
+        return 1;
+    });
     const struct {
         const char* name;
         unsigned command;
-        MessageLParam lparam;
     } steps[] = {
-        {"box", IDM_STOCK_TWO_POINT, 0},     {"box again", IDM_STOCK_TWO_POINT, 0},
-        {"cylinder", IDM_STOCK_CYLINDER, 0}, {"box once more", IDM_STOCK_TWO_POINT, 0},
-        {"moved", IDM_STOCK_MOVE, 1},        {"turned about Z", IDM_STOCK_ROTATE, 1},
+        {"box", IDM_STOCK_TWO_POINT},     {"box again", IDM_STOCK_TWO_POINT},
+        {"cylinder", IDM_STOCK_CYLINDER}, {"box once more", IDM_STOCK_TWO_POINT},
+        {"moved", IDM_STOCK_MOVE},        {"turned about Z", IDM_STOCK_ROTATE},
     };
     std::vector<int> drawn, whole;
+    // The stock before each command and after it: each command makes a new stock (a new one
+    // has new rays; a moved or turned one another frame).
+    std::vector<StockMark> before, after;
     std::vector<std::function<void()>> actions;
     for (const auto& step : steps) {
-        actions.push_back([&step] {
-            PostWindowMessage(MainWindow.load(), WM_COMMAND, step.command, step.lparam);
+        actions.push_back([&step, &before] {
+            before.push_back(MarkOfTheStock());
+            PostWindowMessage(MainWindow.load(), WM_COMMAND, step.command, 0);
         });
-        actions.push_back([&drawn, &whole] {
+        actions.push_back([&drawn, &whole, &before, &after] {
+            // Until the command has made its stock (a busy machine's program gets it late),
+            // the view shows the old one.
+            const StockMark now = MarkOfTheStock();
+            if (now == before.back()) {
+                Again("the command's new stock");
+                return;
+            }
             // The picture the program drew after the command, as it stands; then the picture of
             // the whole stock meshed anew, which it must equal. A view without a stock in it
-            // after the redraw has not got the command yet (a busy machine's first one): the
-            // look is made again.
+            // after the redraw has not got the command yet: the look is made again.
             const int shown = DrawnPixels();
             MarkStockDisplayDirty(&CurrentStockModel());
             RedrawView(MainWindowData.handles.view);
@@ -174,14 +212,21 @@ TEST_F(QtWholeJobTest, EveryNewMovedOrTurnedStockIsDrawnAtOnce) {
             }
             drawn.push_back(shown);
             whole.push_back(meshed);
+            after.push_back(now);
         });
     }
     RunSteps(actions);
     ASSERT_EQ(drawn.size(), std::size(steps));
+    ASSERT_EQ(after.size(), std::size(steps));
     for (std::size_t i = 0; i < drawn.size(); ++i) {
         EXPECT_GT(whole[i], 1000) << steps[i].name;
         EXPECT_NEAR(drawn[i], whole[i], whole[i] / 100) << steps[i].name;
     }
+    // The move shifts the stock by 30 mm along X; the turn turns it.
+    const std::size_t moved = std::size(steps) - 2, turned = std::size(steps) - 1;
+    EXPECT_NEAR(after[moved].frame[9] - before[moved].frame[9], 30.0, 1e-9);
+    EXPECT_NE(std::vector<double>(after[turned].frame, after[turned].frame + 9),
+              std::vector<double>(before[turned].frame, before[turned].frame + 9));
 }
 
 // The centre of the pane of the panel's column, and its text as the panel shows it now.
@@ -253,20 +298,22 @@ AfterRewind QtWholeJobTest::JogAfterACutShortRun(const std::string& second, bool
             QTest::keyClick(FindQtWidget(MainWindowData.handles.view), Qt::Key_F5);
         });
         if (escape && name == second) {
-            steps.push_back([&endedBefore] {
+            steps.push_back([&endedBefore, &seen] {
                 // Esc once the run goes (a run that has ended already leaves nothing to stop).
                 if (WindowRun.mode.load() == RunMode::kIdle &&
                     RunCommands.endedRuns == endedBefore) {
                     return Again("the run's start");
                 }
+                seen.escapeInRun = RunCommands.endedRuns == endedBefore ? 1 : 0;
                 QTest::keyClick(FindQtWidget(MainWindowData.handles.view), Qt::Key_Escape);
             });
         }
         steps.push_back([&seen, &endedBefore] {
             AnswerMessageBox(&seen.boxes);
             if (RunCommands.endedRuns == endedBefore) {
-                Again("the run's end");
+                return Again("the run's end");
             }
+            seen.lastRunEnd = AutomationOutcome.runEnd;
         });
     }
     steps.push_back([&seen] {
@@ -332,6 +379,10 @@ TEST_F(QtWholeJobTest, AJogAfterARunEndedOnAnAlarmStartsWhereThePanelShowsTheMac
 
 TEST_F(QtWholeJobTest, AJogAfterARunEndedByEscStartsWhereThePanelShowsTheMachine) {
     const AfterRewind seen = JogAfterACutShortRun("demo_part.nc", true);
+    // Typed while the run went, Esc ended it (the sample program's end would also leave the
+    // machine at the start point).
+    ASSERT_EQ(seen.escapeInRun, 1) << "the run ended before Esc";
+    EXPECT_EQ(seen.lastRunEnd, kCutAborted);
     ExpectJogFromTheStartPoint(seen);
 }
 

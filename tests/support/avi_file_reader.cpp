@@ -1,9 +1,7 @@
 // The test reader of AVI files and the ffprobe runner.
 #include "support/avi_file_reader.h"
 
-#include <spawn.h>
 #include <sys/wait.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -12,7 +10,7 @@
 #include <iterator>
 #include <sstream>
 
-extern char** environ;
+#include "support/bounded_wait.h"
 
 namespace mirexa::testing {
 
@@ -159,41 +157,12 @@ AviFileFacts ReadAviFile(const std::string& path) {
 
 namespace {
 
-// Runs a program without a shell and returns its standard output and error; the exit status in
-// *status (-1 when it could not be started).
+// Runs a program without a shell, within the tests' bound, and returns its standard output and
+// error; its exit status in *status (-1 when it could not be started or did not end by itself).
 std::string RunProgram(const std::vector<std::string>& arguments, int* status) {
-    *status = -1;
-    int pipeEnds[2];
-    if (pipe(pipeEnds) != 0) {
-        return {};
-    }
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, pipeEnds[1], 1);
-    posix_spawn_file_actions_adddup2(&actions, pipeEnds[1], 2);
-    posix_spawn_file_actions_addclose(&actions, pipeEnds[0]);
-    std::vector<char*> argv;
-    for (const std::string& a : arguments) {
-        argv.push_back(const_cast<char*>(a.c_str()));
-    }
-    argv.push_back(nullptr);
-    pid_t child = 0;
-    const int spawned = posix_spawnp(&child, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    close(pipeEnds[1]);
-    std::string output;
-    if (spawned == 0) {
-        char buffer[4096];
-        ssize_t n = 0;
-        while ((n = read(pipeEnds[0], buffer, sizeof buffer)) > 0) {
-            output.append(buffer, static_cast<std::size_t>(n));
-        }
-        int raw = 0;
-        if (waitpid(child, &raw, 0) == child && WIFEXITED(raw)) {
-            *status = WEXITSTATUS(raw);
-        }
-    }
-    close(pipeEnds[0]);
+    int raw = -1;
+    std::string output = testing::CaptureProgramOutput(arguments, &raw);
+    *status = raw != -1 && WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
     return output;
 }
 

@@ -7,7 +7,9 @@
 
 #include <chrono>
 #include <functional>
+#include <future>
 #include <string>
+#include <vector>
 
 namespace mirexa::testing {
 
@@ -28,5 +30,32 @@ bool AwaitPath(const std::string& path);
 // (SIGTERM), then a second later ended (SIGKILL) and taken; the answer is then false.
 bool AwaitChildExit(pid_t child, int* status, const std::string& what,
                     std::chrono::milliseconds bound = kWaitBound);
+
+// Fails the test, naming what it waited for in vain, and ends the process: past a thread that
+// does not come back nothing can go on (its future's or thread's end would wait for it).
+[[noreturn]] void EndAfterVainWait(const std::string& what, std::chrono::milliseconds bound);
+
+// The value of the future once it is ready, within the bound; a future still not ready by then
+// ends the process (EndAfterVainWait).
+template <typename T>
+T AwaitFuture(std::future<T>& future, const std::string& what,
+              std::chrono::milliseconds bound = kWaitBound) {
+    if (future.wait_for(bound) != std::future_status::ready) {
+        EndAfterVainWait(what, bound);
+    }
+    return future.get();
+}
+template <typename T>
+T AwaitFuture(std::future<T>&& future, const std::string& what,
+              std::chrono::milliseconds bound = kWaitBound) {
+    return AwaitFuture(future, what, bound);
+}
+
+// Runs the program (arguments[0], found on the PATH; no shell) and gives what it wrote on its
+// standard output and error, read together, and its wait status in *status (-1 when it could
+// not be started). A program that has not ended within the bound fails the test and is ended
+// (AwaitChildExit); its output so far is given.
+std::string CaptureProgramOutput(const std::vector<std::string>& arguments, int* status,
+                                 std::chrono::milliseconds bound = kWaitBound);
 
 }  // namespace mirexa::testing

@@ -2,6 +2,7 @@
 #include "tools/tool_definitions.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -37,6 +38,29 @@ bool Readable(const std::string& path, int given, const char* tool) {
     return false;
 }
 
+// The folder of the tool's log: the one MIREXA_TOOL_LOG_DIR names (the test entries give a
+// folder of the build tree), else a folder of the tool's own in the temporary folder, removed
+// with what it holds when the tool ends; never the shared temporary folder itself, where runs
+// in parallel would write one file.
+std::string ToolLogDirectory() {
+    if (const char* named = std::getenv("MIREXA_TOOL_LOG_DIR"); named != nullptr && *named) {
+        return named;
+    }
+    static std::string own;
+    std::error_code error;
+    std::string pattern =
+        (std::filesystem::temp_directory_path(error) / "mirexa-tool-XXXXXX").string();
+    if (error || mkdtemp(pattern.data()) == nullptr) {
+        return {};
+    }
+    own = pattern;
+    std::atexit([] {
+        std::error_code ignored;
+        std::filesystem::remove_all(own, ignored);
+    });
+    return own;
+}
+
 }  // namespace
 
 int LoadToolCommandLine(NcSession& session, int argc, char** argv, const char* tool) {
@@ -44,9 +68,8 @@ int LoadToolCommandLine(NcSession& session, int argc, char** argv, const char* t
     ParseCommandLine(JoinCommandLineArguments(argc, argv), &messages);
     ReadSettings(&messages);
     // The tools run in folders of the source tree: their log entries (a subprogram passed over,
-    // a cut line) go to the temporary folder, never beside the files they read.
-    std::error_code error;
-    FileLocations.logDirectory = std::filesystem::temp_directory_path(error).string();
+    // a cut line) go to a folder of their own, never beside the files they read.
+    FileLocations.logDirectory = ToolLogDirectory();
     for (const std::string& message : messages) {
         std::fprintf(stderr, "%s: %s\n", tool, message.c_str());
     }
