@@ -511,23 +511,27 @@ void RunThroughTwoWorkSystems(const WindowMessage& m) {
     // The user watches the runs: they wait for each step's redraw, which the loop below serves.
     const int suppressed = DrawingSuppressed.exchange(0);
     workSystems.stockMinXBefore = CollectInfoPanelInputs().stockMin[0];
-    // The first run goes to its end; the second is ended by Esc in its G55 block.
+    // The first run is resumed at its M01 in G55 and goes to its end; the second is ended there
+    // by Esc. The stop is a point where the run waits for the user after its G55 move, so what
+    // the window shows then is what a person reads, however busy the machine.
     for (int run = 0; run < 2; ++run) {
         SendWindowMessage(main, WM_COMMAND, IDM_CUT_REAL, 0);
         const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+        bool stopped = false;
         while (IsRunActive() && std::chrono::steady_clock::now() < limit) {
-            // A step of line 7 (G01 in G55) waits for its redraw: the blocks before it have told
-            // the window their modes, and the redraw publishes the pose.
-            const bool inG55 =
-                ReadRunStatus().mainLineNumber == 7 && WindowRun.controls.redrawRequest.load() != 0;
             testing::DispatchPendingMessages();
-            if (inG55 && run == 0) {
+            if (!stopped && WindowRun.controls.pauseRequest.load() != 0) {
+                stopped = true;
+                // What the run posted before it stopped reaches the window first.
+                testing::DispatchPendingMessages();
                 workSystems.workpieces.push_back(
                     GetStatusBarPart(MainStatusBar.load(), STATUS_PART_WORKPIECE).text);
                 workSystems.stockMinX.push_back(CollectInfoPanelInputs().stockMin[0]);
-            }
-            if (inG55 && run == 1) {
-                AbortRun(main, 0);
+                if (run == 0) {
+                    ResumeRunTimer(main);
+                } else {
+                    AbortRun(main, 0);
+                }
             }
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
@@ -541,19 +545,21 @@ void RunThroughTwoWorkSystems(const WindowMessage& m) {
 
 TEST_F(ProgramStartupTest, TheStatusBarAndThePanelFollowTheRunsWorkSystems) {
     workSystems = WorkSystemsSeen{};
-    // vmc3.ctl: G54 X -250, G55 X -100 (mm); line 7 is the G55 block's move.
+    // vmc3.ctl: G54 X -250, G55 X -100 (mm), and M01 stops the run.
     workSystems.program =
         scratch.Write("systems.nc",
                       "%\nO15\nG90 G17 G40 G49 G80\nT1 M06\nG54 G00 X250. Y180. Z400.\n"
-                      "G55 G00 X100. Y180. Z400.\nG01 X150. F5000.\nG54 G00 X250.\nM30\n%\n");
+                      "G55 G00 X100. Y180. Z400.\nG01 X150. F5000.\nM01\nG54 G00 X250.\nM30\n%\n");
     CommandLine = CommandLineSwitches{};
     SetMessageObserver(RunThroughTwoWorkSystems);
     EXPECT_EQ(Run(""), 0);
     SetMessageObserver({});
-    ASSERT_FALSE(workSystems.workpieces.empty());
-    // The move's last step is drawn (its inner steps may be left out).
-    EXPECT_EQ(workSystems.workpieces.back(), "Workpiece(G55)");
-    EXPECT_EQ(workSystems.stockMinX.back(), 100.0);  // the stock's X 0 (machine) in G55
+    // At the stop in G55: the status bar in both runs; the panel's stock range in the first,
+    // whose last step before the stop was drawn (X 0 of the machine is X 100 in G55).
+    EXPECT_EQ(workSystems.workpieces,
+              (std::vector<std::string>{"Workpiece(G55)", "Workpiece(G55)"}));
+    ASSERT_FALSE(workSystems.stockMinX.empty());
+    EXPECT_EQ(workSystems.stockMinX.front(), 100.0);
     // The program's end is in G54, where the window starts; the end of the run aborted in G55
     // goes back to the system the run started in, on the status bar as on the panel.
     EXPECT_EQ(workSystems.workpiecesAfter,
