@@ -18,12 +18,14 @@
 #include "nc/nc_run_state.h"
 #include "nc/nc_session.h"
 #include "nc/plugin_slots.h"
+#include "platform/file_dialog.h"
 #include "platform/menus.h"
 #include "resources/main_menu.h"
 #include "services/file_paths.h"
 #include "services/program_log.h"
 #include "services/shared_state.h"
 #include "shell/automation_steps.h"
+#include "shell/main_window.h"
 #include "shell/plugin_host.h"
 #include "shell/run_commands.h"
 #include "simulation/cutting_core.h"
@@ -423,6 +425,39 @@ TEST_F(StockCommandTest, ReadingAStockFileClearsTheBasicModelAndAReadFailureKeep
     const std::string logged = Log();
     EXPECT_NE(logged.find("(0) - Data Destroyed!"), std::string::npos);
     EXPECT_NE(logged.find("broken.dme - The Work data could not be read."), std::string::npos);
+}
+
+// A stock file the user chooses becomes the basic model of the difference painting only once it
+// is read: a file that cannot be read leaves the basic model named before, and the next file read
+// is named.
+TEST_F(StockCommandTest, WorkReadNamesTheBasicModelOnlyAfterTheFileIsRead) {
+    AutomaticMode.store(0);
+    MainWindowData.presetPathFlag = 0;
+    BuildBox(0, 0, 0, 10, 8, 6);
+    CommandLine.stockGiven = 0;
+    const std::string good = scratch.At("good.dme");
+    ASSERT_EQ(WriteDmeFile(CurrentStockModel(), good), 1);
+    const std::string broken = scratch.Write("broken.dme", "not a stock at all\n");
+    static std::string chosen;
+    const FileDialogResponder previous = SetFileDialogResponder([](const FileDialogRequest&) {
+        FileDialogResult answer;
+        answer.ok = 1;
+        answer.path = chosen;
+        return answer;
+    });
+    DefinitionFiles.basicModelFile = "/old/basic.stl";
+    const struct {
+        std::string path;
+        int read;
+        std::string basicModel;
+    } steps[] = {{broken, 0, "/old/basic.stl"}, {good, 1, good}, {broken, 0, good}};
+    for (const auto& step : steps) {
+        chosen = step.path;
+        HandleStockCommand(nullptr, IDM_STOCK_READ, 0);
+        EXPECT_EQ(AutomationOutcome.stockLoadResult, step.read) << step.path;
+        EXPECT_EQ(DefinitionFiles.basicModelFile, step.basicModel) << step.path;
+    }
+    SetFileDialogResponder(previous);
 }
 
 TEST_F(StockCommandTest, AMissingStockFileKeepsTheOldStock) {
