@@ -598,12 +598,20 @@ void ClipStockCommand() {
     if (!RunDialog(H().clipDialog, &limits)) {
         return;
     }
-    ClearBasicModelIfLoaded();
+    const StockUndoRing ringBefore = model.undo;
     PushStockUndo(&model);
     CopyCurrentStockListNameRow();
     if (ClipStockToBox(&model, limits.minCorner, limits.maxCorner) != 1) {
+        // The clip changed no ray: the state pushed for it goes again, and the stock stays whole.
+        if (model.undo.currentSlot != ringBefore.currentSlot) {
+            PopStockUndo(&model);
+            model.undo.highestUsedSlot = ringBefore.highestUsedSlot;
+        }
         ShowMessageOrLog(0, "Memory over!", "Data size error", MBX_OK | MBX_TOPMOST);
+        RecordBatchFailure("Memory over!");
+        return;
     }
+    ClearBasicModelIfLoaded();
     SetStockCornersFromExtent(&model);
     SetStockFaceFlagsFromRays(&model);
     MarkAllStockBlocksDirty(&model);

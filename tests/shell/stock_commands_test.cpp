@@ -32,6 +32,7 @@
 #include "simulation/run_control.h"
 #include "stock/stock_clip.h"
 #include "stock/stock_grid.h"
+#include "stock/stock_hooks.h"
 #include "stock/stock_shapes.h"
 #include "stockio/dme_file.h"
 #include "support/scoped_log_directory.h"
@@ -717,6 +718,34 @@ TEST_F(StockCommandTest, AnXyzCutPushesAnUndoStateFirst) {
     Extent(lo, hi);
     EXPECT_DOUBLE_EQ(lo[2], 0.0);
     EXPECT_DOUBLE_EQ(hi[2], 10.0);
+}
+
+// An XYZ cut short of memory changes nothing: the stock stays whole, drawn and savable, with no
+// undo state of its own, and the log says "Memory over!"; the cut asked again once there is
+// memory is made.
+TEST_F(StockCommandTest, AnXyzCutShortOfMemoryLeavesTheStockWhole) {
+    BuildBox(0, 0, 0, 20, 16, 10);
+    StockModel& model = CurrentStockModel();
+    const StockUndoRing ring = model.undo;
+    Hooks.clip = StockClipLimits{{2, 3, 1}, {15, 12, 8}};
+    StockCallbacks.availableMemoryBytes = [] { return std::uint64_t{1}; };
+    HandleStockCommand(nullptr, IDM_STOCK_XYZ_CUT, 0);
+    StockCallbacks.availableMemoryBytes = nullptr;
+    EXPECT_EQ(model.undo.currentSlot, ring.currentSlot);
+    EXPECT_EQ(model.undo.highestUsedSlot, ring.highestUsedSlot);
+    EXPECT_TRUE(StockInvariantsHold(model, true));
+    EXPECT_NE(Log().find("Memory over!"), std::string::npos);
+    StockModel back;
+    SaveAndReadBack("whole.dme", &back);
+    double lo[3], hi[3];
+    GetStockExtent(back, lo, hi);
+    EXPECT_EQ(std::vector<double>({lo[0], lo[1], lo[2], hi[0], hi[1], hi[2]}),
+              std::vector<double>({0, 0, 0, 20, 16, 10}));
+    FreeStockModel(&back);
+    HandleStockCommand(nullptr, IDM_STOCK_XYZ_CUT, 0);
+    Extent(lo, hi);
+    EXPECT_EQ(std::vector<double>({lo[0], lo[1], lo[2], hi[0], hi[1], hi[2]}),
+              std::vector<double>({2, 3, 1, 15, 12, 8}));
 }
 
 TEST_F(StockCommandTest, MoveAndRotateTakeTheCommandLineValues) {
