@@ -6,7 +6,6 @@
 // here are the values a setting keeps when its key holds a word that matches none of its choices.
 #pragma once
 
-#include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -269,6 +268,14 @@ struct DifferencePaintChoices {
 // Editor kinds.
 inline constexpr std::int32_t kEditorPlugin = 99;  // the editor plug-in supplies the editor
 
+// A line of the settings file that the reader refused: its section and key, and the default that
+// stands in its place, in the form the settings writer gives that value.
+struct RefusedSettingsLine {
+    std::string section = {};
+    std::string key = {};
+    std::string standing = {};
+};
+
 struct ProgramSettings {
     // Section Table, directories.
     std::string ttlDirectory = {};
@@ -285,10 +292,9 @@ struct ProgramSettings {
     // writer takes away again. Bits of values read but not yet placed: 1 box, 2 cylinder.
     double stockValuesOrigin[3] = {};
     std::int32_t stockValuesUnplaced = 0;
-    // INITIAL SIZE, INITIAL SIZE2 and CYLINDER whose line the reader refused: the text the writer
-    // gives the default that stands in its place (empty for a line taken). While the value is
-    // still that default, the writer leaves the user's line as it was written.
-    std::array<std::string, 3> refusedStockDefaults = {};
+    // The lines the reader refused, each with the default that stands in its place. While a
+    // value is still that default, the writer leaves the user's line as it was written.
+    std::vector<RefusedSettingsLine> refusedLines = {};
     std::int32_t basicModelPresent = 0;  // a basic model file is named
     // Section NCdata.
     std::string ncDirectory = {};

@@ -10,6 +10,7 @@
 #include "config/color_file.h"
 #include "config/config_hooks.h"
 #include "config/definition_lines.h"
+#include "config/settings_file.h"
 #include "config/tool_tables.h"
 #include "platform/profile.h"
 #include "platform/system_info.h"
@@ -465,6 +466,7 @@ std::string ReadDefineValue(const std::string& settingsPath, const char* key,
         AppendLogEntry(settingsPath + ": [Define] " + key + "=" + value +
                        ChooseLanguageText(" - the value is not a finite number; it is not used\n",
                                           " - 値が有限の数ではありません。この値は使いません\n"));
+        NoteRefusedSettingsLine("Define", key, defaultText);
         return defaultText;
     }
     return value;

@@ -182,7 +182,6 @@ void ReadDmeSection(const SectionReader& r, std::vector<std::string>* messages) 
     }
     ReadWord(r.Text("EXPORT COORDINATE", "MACHINE"), "WORK", 1, &Settings.exportInWork);
     ReadWord(r.Text("INPUT COORDINATE", "MACHINE"), "WORK", 1, &Settings.inputInWork);
-    // In the order of ProgramSettings::refusedStockDefaults.
     struct StockValue {
         const char* key;
         const char* defaultText;
@@ -197,9 +196,7 @@ void ReadDmeSection(const SectionReader& r, std::vector<std::string>* messages) 
         {"CYLINDER", "X(-80,0,0,80,100,40)", kStockCylinder, ParseCylinderSetting,
          FormatCylinderSetting},
     };
-    for (int i = 0; i < 3; ++i) {
-        const StockValue& v = values[i];
-        Settings.refusedStockDefaults[i].clear();
+    for (const StockValue& v : values) {
         if (CommandLine.stockGiven && InitialStock.kind == v.kind) {
             continue;  // the command line defined this stock
         }
@@ -221,7 +218,7 @@ void ReadDmeSection(const SectionReader& r, std::vector<std::string>* messages) 
                                                   " - 使えません。既定値を使います\n"));
             }
             v.parse(v.defaultText, &InitialStock);
-            Settings.refusedStockDefaults[i] = v.format(InitialStock);
+            NoteRefusedSettingsLine("DMEdata", v.key, v.format(InitialStock));
         }
         if (Settings.inputInWork != 0 && v.kind != kStockOriginBased) {
             Settings.stockValuesUnplaced |= v.kind == kStockBox ? kUnplacedBox : kUnplacedCylinder;
@@ -527,8 +524,28 @@ int ParseCylinderSetting(const char* text, StockDefinition* stock) {
     return 1;
 }
 
+void NoteRefusedSettingsLine(const char* section, const char* key, const std::string& standing) {
+    for (RefusedSettingsLine& line : Settings.refusedLines) {
+        if (line.section == section && line.key == key) {
+            line.standing = standing;
+            return;
+        }
+    }
+    Settings.refusedLines.push_back({section, key, standing});
+}
+
+bool KeepsRefusedSettingsLine(const char* section, const char* key, const std::string& value) {
+    for (const RefusedSettingsLine& line : Settings.refusedLines) {
+        if (line.section == section && line.key == key) {
+            return line.standing == value;
+        }
+    }
+    return false;
+}
+
 int ReadSettingsFrom(const std::string& currentDirectory, const std::string& programPath,
                      std::vector<std::string>* messages) {
+    Settings.refusedLines.clear();  // the lines of the file read now are noted as it is read
     LocateSettingsFile(currentDirectory, programPath, messages);
     BuildInfoPanelLayout(kPanelAxisCount, &InfoPanel);
     const std::string& path = DefinitionFiles.settingsPath;

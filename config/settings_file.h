@@ -86,6 +86,13 @@ void PlaceSettingsStockAtWorkOrigin(const double origin[3]);
 // the next start places them where they are now.
 StockDefinition StockValuesOfSettingsFile();
 
+// Notes a line the reader refused, with the writer's form of the default that stands in its place
+// (a line of the same key noted before is replaced).
+void NoteRefusedSettingsLine(const char* section, const char* key, const std::string& standing);
+// True while the value the writer would give the key is still the default that stands for a
+// refused line: the line stays as the user wrote it. A value changed since is written.
+bool KeepsRefusedSettingsLine(const char* section, const char* key, const std::string& value);
+
 int ReadSettingsFrom(const std::string& currentDirectory, const std::string& programPath,
                      std::vector<std::string>* messages);
 int ReadSettings(std::vector<std::string>* messages);

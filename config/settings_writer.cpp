@@ -21,7 +21,11 @@ namespace {
 struct SettingsWriter {
     std::vector<ProfileEntry> entries = {};
 
+    // A line the reader refused stays as the user wrote it while its default still stands.
     void Write(const char* section, const char* key, const std::string& value) {
+        if (KeepsRefusedSettingsLine(section, key, value)) {
+            return;
+        }
         entries.push_back({section, key, value});
     }
     void WriteInt(const char* section, const char* key, int value) {
@@ -179,19 +183,10 @@ int SaveSettingsToIni(const MainWindowPlacement& placement, std::vector<std::str
         w.WriteDisplayMode("MACHINE DISPLAY", DisplayModes.machineMode);
     }
     // 10: the stock.
-    // A line the reader refused stays as written while its default still stands.
     const StockDefinition stock = StockValuesOfSettingsFile();
-    const struct {
-        const char* key;
-        std::string text;
-    } stockValues[3] = {{"INITIAL SIZE", FormatInitialSizeSetting(stock)},
-                        {"INITIAL SIZE2", FormatInitialSize2Setting(stock)},
-                        {"CYLINDER", FormatCylinderSetting(stock)}};
-    for (int i = 0; i < 3; ++i) {
-        if (s.refusedStockDefaults[i].empty() || s.refusedStockDefaults[i] != stockValues[i].text) {
-            w.Write("DMEdata", stockValues[i].key, stockValues[i].text);
-        }
-    }
+    w.Write("DMEdata", "INITIAL SIZE", FormatInitialSizeSetting(stock));
+    w.Write("DMEdata", "INITIAL SIZE2", FormatInitialSize2Setting(stock));
+    w.Write("DMEdata", "CYLINDER", FormatCylinderSetting(stock));
     const std::string& path = DefinitionFiles.settingsPath;
     // 11: the options the menus switch, where they changed.
     for (const DefineOptionChange& change : ListDefineOptionChanges(path)) {

@@ -215,11 +215,19 @@ void DefineOptimalStock(WindowHandle window) {
         }
         return;
     }
+    // The settings' definition and pitch take the box only while it is built: a box refused
+    // leaves those of the stock that stays, which the dialogs show and Exit writes.
+    const StockDefinition definitionBefore = InitialStock;
+    const DexelPitchSettings pitchBefore = DexelPitch;
     InitialStock.kind = kStockBox;
     std::copy(box, box + 6, InitialStock.box);
     ChooseDexelPitch();
     ComputeOptimalStockBox(extents, Settings.workMargin, DexelPitch.currentPitch, InitialStock.box);
     AutomationOutcome.stockLoadResult = BuildDefinedStock(window);
+    if (AutomationOutcome.stockLoadResult != 1) {
+        InitialStock = definitionBefore;
+        DexelPitch = pitchBefore;
+    }
 }
 
 void SelectProgramCommand(WindowHandle window, unsigned command) {

@@ -331,8 +331,6 @@ void ReadStockCommand(WindowHandle window) {
         if (FileDialogs.okLabelReverse && !RunDialog(H().reverseDialog)) {
             return;
         }
-        DefinitionFiles.basicModelFile = path;
-        EnableMainMenuCommand(IDM_PAINT_DIFFERENCE, 1);
     } else {
         if (request != nullptr && !request->path.empty()) {
             DefinitionFiles.stockFile = request->path;
@@ -402,6 +400,12 @@ void ReadStockCommand(WindowHandle window) {
     SetRunStartPoint(&RunCommands.startPoint, RunKinematics.pose.program);
     ApplyCurrentWorkOffset(RunSession);
     StockCommands.loadedPath = path;
+    // A file the user chose and that was read is the basic model of the difference painting; a
+    // file that could not be read leaves the basic model named before.
+    if (!preset) {
+        DefinitionFiles.basicModelFile = path;
+        EnableMainMenuCommand(IDM_PAINT_DIFFERENCE, 1);
+    }
     AutomationOutcome.stockLoadResult = 1;
     SetIdleCursor(ViewMouseMode);
 }
@@ -594,12 +598,20 @@ void ClipStockCommand() {
     if (!RunDialog(H().clipDialog, &limits)) {
         return;
     }
-    ClearBasicModelIfLoaded();
+    const StockUndoRing ringBefore = model.undo;
     PushStockUndo(&model);
     CopyCurrentStockListNameRow();
     if (ClipStockToBox(&model, limits.minCorner, limits.maxCorner) != 1) {
+        // The clip changed no ray: the state pushed for it goes again, and the stock stays whole.
+        if (model.undo.currentSlot != ringBefore.currentSlot) {
+            PopStockUndo(&model);
+            model.undo.highestUsedSlot = ringBefore.highestUsedSlot;
+        }
         ShowMessageOrLog(0, "Memory over!", "Data size error", MBX_OK | MBX_TOPMOST);
+        RecordBatchFailure("Memory over!");
+        return;
     }
+    ClearBasicModelIfLoaded();
     SetStockCornersFromExtent(&model);
     SetStockFaceFlagsFromRays(&model);
     MarkAllStockBlocksDirty(&model);

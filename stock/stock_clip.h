@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "stock/dexel_intervals.h"
 #include "stock/stock_model.h"
 
 namespace mirexa {
@@ -17,9 +18,15 @@ constexpr double kClipFarLimit = 99999999.0;
 // face is not moved. New ends made by the trim have flag 0 and stamp 0; the other ends keep
 // theirs. A box with a minimum above its maximum empties the stock. No display block is marked
 // (the caller pushes an undo state before and marks every block dirty after). 1, or
-// kStockOperationMemoryError when a ray's work list could not grow (the clip then stopped
-// part-way; the undo state holds the stock as it was).
+// kStockOperationMemoryError, with no ray changed, when StockClipMemoryBytes does not fit the
+// memory available or the work list for the longest ray cannot be had. (A ray held outside the
+// grid whose new block cannot be had after that check stays as it was.)
 int ClipStockToBox(StockModel* model, const double boxMin[3], const double boxMax[3]);
+
+// The bytes a clip of the current undo slot may take beyond the grid: a work list for the longest
+// ray with room for one split, and a new heap block for every ray held outside the grid. The
+// longest ray's count of ends goes to *longestRay when it is not null.
+std::uint64_t StockClipMemoryBytes(const StockModel& model, int* longestRay);
 
 // Empties (count 0, heap blocks released) every ray of the family whose slow node coordinate
 // lies outside [slowMin, slowMax] or whose fast node coordinate lies outside [fastMin, fastMax].
@@ -30,9 +37,9 @@ void ClearRaysOutsideBox(int fastCount, const double* fastNodes, int slowCount,
 
 // Trims every ray of the family to [axisMin, axisMax]: removes [-kClipFarLimit, axisMin] when
 // axisMin is above the first end, then [axisMax, kClipFarLimit] when the last end is above
-// axisMax. Rays that change are written back with their flags and stamps. 1, or
-// kStockOperationMemoryError.
-int TrimRaysToBox(int fastCount, int slowCount, DexelFamily* family, double axisMin,
-                  double axisMax);
+// axisMax. Rays that change are written back with their flags and stamps. `work` is the list
+// each ray is read into (grown as needed). 1, or kStockOperationMemoryError when it cannot grow.
+int TrimRaysToBox(int fastCount, int slowCount, DexelFamily* family, double axisMin, double axisMax,
+                  DexelWorkList* work);
 
 }  // namespace mirexa

@@ -65,6 +65,54 @@ TEST_F(BatchRunTest, AStockCutAwayWholeIsNotSaved) {
     EXPECT_NE(Read("mirexa.log").find("above.stl - "), std::string::npos);
 }
 
+// The sample pocket on the sample machine with the optimal work, as a batch: the run ends without
+// an alarm and removes what the cutter sweeps inside the box, 4 mm deep from the plunge's start
+// (work Z 2, the box's top) to the floor at Z -2. The box is the centre path's, X and Y -15..15:
+// the contour (centre at 15 from the middle, radius 5) clears the band 10..15 from the middle,
+// corners included, and the lead-in and lead-out between the middle and (15, -10) a capsule of
+// radius 5 into the island the contour leaves.
+TEST_F(BatchRunTest, TheSamplePocketCutsOnTheSampleMachineInItsOptimalWork) {
+    ASSERT_EQ(Run({"pocket.nc", "-P(0.25,0.5)", "-X6", "-O", "pocket.dme"}), 0);
+    const std::string log = Read("mirexa.log");
+    for (const char* alarm : {"interfered", "Over Stroke", "干渉"}) {
+        EXPECT_EQ(log.find(alarm), std::string::npos) << log;
+    }
+    StockModel cut;
+    SetStockUndoRingSize(&cut, 1);
+    ASSERT_EQ(ReadDmeStock(&cut, scratch.At("pocket.dme")), 1);
+    double lo[3], hi[3];
+    GetStockExtent(cut, lo, hi);
+    FreeStockModel(&cut);
+    // Machine coordinates: G56 holds no offset, the external offset lowers Z by 0.5 mm.
+    EXPECT_NEAR(lo[0], -15.0, 0.26);
+    EXPECT_NEAR(hi[1], 15.0, 0.26);
+    EXPECT_NEAR(hi[2], 1.5, 0.26);
+    // The area the cutter clears inside the box, on a 0.01 mm grid over the island.
+    auto inCapsule = [](double x, double y) {
+        const double t = std::clamp((x * 15.0 - y * 10.0) / 325.0, 0.0, 1.0);
+        return std::hypot(x - 15.0 * t, y + 10.0 * t) <= 5.0;
+    };
+    double island = 0.0;
+    for (double x = -9.995; x < 10.0; x += 0.01) {
+        for (double y = -9.995; y < 10.0; y += 0.01) {
+            island += inCapsule(x, y) ? 1e-4 : 0.0;
+        }
+    }
+    // What each Z ray lost of the box's height, weighed by its cell.
+    double removed = 0.0;
+    ASSERT_TRUE(testing::VisitZRays(
+        scratch.At("pocket.dme"),
+        [&](const StockModel& model, std::int64_t, int count, const double* ends) {
+            double left = 0.0;
+            for (int i = 0; i + 1 < count; i += 2) {
+                left += ends[i + 1] - ends[i];
+            }
+            removed += (hi[2] - lo[2] - left) * model.cellWeight;
+        }));
+    const double expected = (30.0 * 30.0 - 20.0 * 20.0 + island) * (hi[2] - (-2.5));
+    EXPECT_NEAR(removed, expected, 0.03 * expected) << "island " << island;
+}
+
 // -G once chose the processor of the main thread; it is still accepted and changes nothing.
 TEST_F(BatchRunTest, TheProcessorSwitchIsAcceptedAndChangesNothing) {
     ASSERT_EQ(Run({kBox, "-XM(0,0,0)", "-O", "plain.dme"}), 0);

@@ -971,6 +971,35 @@ TEST_F(ProgramStartupTest, ExitGivesUpOnASettingsFileInUseAndSaysSo) {
     }
 }
 
+// Lines of the settings file that the start-up refuses (a colour, an alpha and a stock box that
+// are no numbers the program takes) are named in the log, their defaults stand, and Exit at a
+// desktop leaves them as the user wrote them while it writes the lines it took.
+TEST_F(ProgramStartupTest, ExitLeavesTheRefusedSettingsLinesAsWritten) {
+    const std::string ini = scratch.At("mirexa.ini");
+    std::string text = testing::ReadWholeFile(ini);
+    const char* const refused[] = {"WORK COLOR=(nan,160,200)", "TOOL ALPHA=inf",
+                                   "INITIAL SIZE=(0,0,-30.5,100,80)"};
+    for (const char* line : refused) {
+        const std::string key = std::string(line).substr(0, std::string(line).find('=') + 1);
+        const std::size_t at = text.find("\n" + key);
+        ASSERT_NE(at, std::string::npos) << key;
+        text.replace(at + 1, text.find('\n', at + 1) - at - 1, line);
+    }
+    scratch.Write("mirexa.ini", text);
+    const MessageBoxResponder previous = SetMessageBoxResponder({});
+    SetMessageObserver(CloseAsADesktopUser);
+    EXPECT_EQ(Run(""), 0);
+    SetMessageObserver({});
+    SetMessageBoxResponder(previous);
+    const std::string written = testing::ReadWholeFile(ini);
+    const std::string log = testing::ReadWholeFile(scratch.At("mirexa.log"));
+    for (const char* line : refused) {
+        EXPECT_NE(written.find(std::string("\n") + line), std::string::npos) << line;
+        EXPECT_NE(log.find(line), std::string::npos) << line << "\n" << log;
+    }
+    EXPECT_NE(written.find("\nBASE COLOR=(128,128,0)"), std::string::npos);
+}
+
 // The command panel's captions and the tool labels from the program's own start-up: the
 // defaults without the message file (Japanese), the file's English over the defaults with
 // it, mnemonics kept.

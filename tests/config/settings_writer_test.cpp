@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <random>
 #include <string>
 #include <vector>
@@ -275,6 +276,39 @@ TEST_F(SettingsWriterTest, ARefusedStockLineStaysAsWrittenAndItsDefaultStandsInP
         const std::string text = testing::ReadWholeFile(path);
         EXPECT_EQ(text.find("INITIAL SIZE=(0,0,-30.5,100,80)\n"), std::string::npos);
         EXPECT_NE(text.find("CYLINDER=Z(50,40,0,30)\n"), std::string::npos);
+    }
+}
+
+// The lines of [Define] that the reader refuses (a value that is no finite number) are kept by
+// Exit as the stock lines are: as written while their defaults stand, rewritten once the value
+// changed.
+TEST_F(SettingsWriterTest, RefusedDefineLinesStayAsWrittenUntilTheirValueChanges) {
+    const struct {
+        const char* line;
+        std::function<void()> change;
+        const char* changed;
+    } cases[] = {
+        {"WORK COLOR=(nan,0,0)", [] { LiveColors.work = MakeColorRef(1, 2, 3); },
+         "WORK COLOR=(1,2,3)"},
+        {"BACKGROUND=(0,INF,0)", [] { LiveColors.background = MakeColorRef(4, 5, 6); },
+         "BACKGROUND=(4,5,6)"},
+        {"TOOL ALPHA=-inf", [] { DisplayModes.toolAlpha = 0.7f; }, "TOOL ALPHA=0.7"},
+        {"MACHINE DISPLAY=NaN", [] { DisplayModes.machineMode = 0; }, "MACHINE DISPLAY=OFF"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.line);
+        const std::string file = std::string("[Define]\n") + c.line + "\n";
+        const std::string path = scratch_.Write("mirexa.ini", file);
+        ResetAll();
+        ReadSettingsFrom(scratch_.Path(), scratch_.At("bin/mirexa"), nullptr);
+        EXPECT_EQ(Save(minimised_), 1);
+        std::string text = testing::ReadWholeFile(path);
+        EXPECT_NE(text.find(std::string(c.line) + "\n"), std::string::npos) << text;
+        c.change();
+        EXPECT_EQ(Save(minimised_), 1);
+        text = testing::ReadWholeFile(path);
+        EXPECT_EQ(text.find(c.line), std::string::npos) << text;
+        EXPECT_NE(text.find(c.changed), std::string::npos) << text;
     }
 }
 

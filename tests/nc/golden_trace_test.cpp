@@ -116,8 +116,8 @@ TEST_F(GoldenTraceTest, TwoSessionsPulledInTurnGiveTheirTraces) {
 }
 
 // The bundled sample program with the bundled tools, controller and machine files, read in the
-// start-up order as nctrace reads them: the length offset, the start and end character and the
-// reference point of the controller file show in the trace.
+// start-up order as nctrace reads them: the pocket in G56 without a length offset (the tools file
+// gives the length), and the start and end character of the controller file, show in the trace.
 TEST_F(GoldenTraceTest, SampleProgramWithTheSampleMachine) {
     ASSERT_EQ(AllocToolTables(Settings.maxMagazine), 1);
     const std::string samples = MIREXA_SAMPLES;

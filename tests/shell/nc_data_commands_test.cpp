@@ -32,6 +32,7 @@
 #include "shell/stock_commands.h"
 #include "shell_test_support.h"
 #include "stock/stock_grid.h"
+#include "stock/stock_hooks.h"
 #include "stock/stock_model.h"
 #include "support/definition_state.h"
 #include "support/saved_globals.h"
@@ -238,9 +239,21 @@ TEST_F(NcDataCommandTest, TheOptimalStockSurroundsThePathOrTheSelectionFails) {
     EXPECT_LE(box[1], origin[1] - 10.0);
     EXPECT_GE(box[4], origin[1] + 10.0);
 
+    // A box the memory refuses: the stock and the settings' box and pitch stay those of the
+    // stock that stands (the dialogs show them and Exit writes them).
+    const int nx = CurrentStockModel().nx;
+    const std::vector<double> standing(box, box + 6);
+    const double pitch = DexelPitch.currentPitch;
+    StockCallbacks.allowAllocation = [](std::size_t) { return false; };
+    SelectProgram(kPocket, IDM_NC_SELECT_OPTIMAL_STOCK);
+    StockCallbacks.allowAllocation = nullptr;
+    EXPECT_EQ(AutomationOutcome.stockLoadResult, 0);
+    EXPECT_EQ(std::vector<double>(box, box + 6), standing);
+    EXPECT_EQ(DexelPitch.currentPitch, pitch);
+    EXPECT_EQ(CurrentStockModel().nx, nx);
+
     // A program the data check cannot follow: its alarm with the line, no new stock, and an
     // unattended run that stops.
-    const int nx = CurrentStockModel().nx;
     CommandLine.batchKind = BatchRunKind::kResultUnseen;
     SelectProgram(kZeroFeed, IDM_NC_SELECT_OPTIMAL_STOCK);
     EXPECT_EQ(AutomationOutcome.selectionError, 102);

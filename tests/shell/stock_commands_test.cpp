@@ -18,18 +18,21 @@
 #include "nc/nc_run_state.h"
 #include "nc/nc_session.h"
 #include "nc/plugin_slots.h"
+#include "platform/file_dialog.h"
 #include "platform/menus.h"
 #include "resources/main_menu.h"
 #include "services/file_paths.h"
 #include "services/program_log.h"
 #include "services/shared_state.h"
 #include "shell/automation_steps.h"
+#include "shell/main_window.h"
 #include "shell/plugin_host.h"
 #include "shell/run_commands.h"
 #include "simulation/cutting_core.h"
 #include "simulation/run_control.h"
 #include "stock/stock_clip.h"
 #include "stock/stock_grid.h"
+#include "stock/stock_hooks.h"
 #include "stock/stock_shapes.h"
 #include "stockio/dme_file.h"
 #include "support/scoped_log_directory.h"
@@ -425,6 +428,39 @@ TEST_F(StockCommandTest, ReadingAStockFileClearsTheBasicModelAndAReadFailureKeep
     EXPECT_NE(logged.find("broken.dme - The Work data could not be read."), std::string::npos);
 }
 
+// A stock file the user chooses becomes the basic model of the difference painting only once it
+// is read: a file that cannot be read leaves the basic model named before, and the next file read
+// is named.
+TEST_F(StockCommandTest, WorkReadNamesTheBasicModelOnlyAfterTheFileIsRead) {
+    AutomaticMode.store(0);
+    MainWindowData.presetPathFlag = 0;
+    BuildBox(0, 0, 0, 10, 8, 6);
+    CommandLine.stockGiven = 0;
+    const std::string good = scratch.At("good.dme");
+    ASSERT_EQ(WriteDmeFile(CurrentStockModel(), good), 1);
+    const std::string broken = scratch.Write("broken.dme", "not a stock at all\n");
+    static std::string chosen;
+    const FileDialogResponder previous = SetFileDialogResponder([](const FileDialogRequest&) {
+        FileDialogResult answer;
+        answer.ok = 1;
+        answer.path = chosen;
+        return answer;
+    });
+    DefinitionFiles.basicModelFile = "/old/basic.stl";
+    const struct {
+        std::string path;
+        int read;
+        std::string basicModel;
+    } steps[] = {{broken, 0, "/old/basic.stl"}, {good, 1, good}, {broken, 0, good}};
+    for (const auto& step : steps) {
+        chosen = step.path;
+        HandleStockCommand(nullptr, IDM_STOCK_READ, 0);
+        EXPECT_EQ(AutomationOutcome.stockLoadResult, step.read) << step.path;
+        EXPECT_EQ(DefinitionFiles.basicModelFile, step.basicModel) << step.path;
+    }
+    SetFileDialogResponder(previous);
+}
+
 TEST_F(StockCommandTest, AMissingStockFileKeepsTheOldStock) {
     BuildBox(0, 0, 0, 10, 8, 6);
     const double* ends = CurrentStockModel().z.ends;
@@ -682,6 +718,34 @@ TEST_F(StockCommandTest, AnXyzCutPushesAnUndoStateFirst) {
     Extent(lo, hi);
     EXPECT_DOUBLE_EQ(lo[2], 0.0);
     EXPECT_DOUBLE_EQ(hi[2], 10.0);
+}
+
+// An XYZ cut short of memory changes nothing: the stock stays whole, drawn and savable, with no
+// undo state of its own, and the log says "Memory over!"; the cut asked again once there is
+// memory is made.
+TEST_F(StockCommandTest, AnXyzCutShortOfMemoryLeavesTheStockWhole) {
+    BuildBox(0, 0, 0, 20, 16, 10);
+    StockModel& model = CurrentStockModel();
+    const StockUndoRing ring = model.undo;
+    Hooks.clip = StockClipLimits{{2, 3, 1}, {15, 12, 8}};
+    StockCallbacks.availableMemoryBytes = [] { return std::uint64_t{1}; };
+    HandleStockCommand(nullptr, IDM_STOCK_XYZ_CUT, 0);
+    StockCallbacks.availableMemoryBytes = nullptr;
+    EXPECT_EQ(model.undo.currentSlot, ring.currentSlot);
+    EXPECT_EQ(model.undo.highestUsedSlot, ring.highestUsedSlot);
+    EXPECT_TRUE(StockInvariantsHold(model, true));
+    EXPECT_NE(Log().find("Memory over!"), std::string::npos);
+    StockModel back;
+    SaveAndReadBack("whole.dme", &back);
+    double lo[3], hi[3];
+    GetStockExtent(back, lo, hi);
+    EXPECT_EQ(std::vector<double>({lo[0], lo[1], lo[2], hi[0], hi[1], hi[2]}),
+              std::vector<double>({0, 0, 0, 20, 16, 10}));
+    FreeStockModel(&back);
+    HandleStockCommand(nullptr, IDM_STOCK_XYZ_CUT, 0);
+    Extent(lo, hi);
+    EXPECT_EQ(std::vector<double>({lo[0], lo[1], lo[2], hi[0], hi[1], hi[2]}),
+              std::vector<double>({2, 3, 1, 15, 12, 8}));
 }
 
 TEST_F(StockCommandTest, MoveAndRotateTakeTheCommandLineValues) {
