@@ -235,6 +235,10 @@ void ApplyImportMirrorToNormal(const StlImportAdjustments& settings, double n[3]
     }
 }
 
+// The fractions along an edge (see TestPointInTriangleB) that tell a point on it: a few units of
+// their last place.
+constexpr double kEdgeFractionSlack = 1e-14;
+
 int TestPointInTriangleB(const double triangle[9], int a, int b, const double p[3]) {
     const double* v[3] = {triangle, triangle + 3, triangle + 6};
     for (int k = 0; k < 3; ++k) {
@@ -270,9 +274,13 @@ int TestPointInTriangleB(const double triangle[9], int a, int b, const double p[
             return 7;
         }
         if (e[a] != f[a] && e[b] != f[b]) {
+            // The two triangles that share the edge take its ends in opposite orders and round
+            // the two fractions differently: a point on the edge is on it to a few units of the
+            // fractions' last place, so that at least one of them holds the point (their equal
+            // crossings are one end of the ray).
             const double ta = (p[a] - e[a]) / (f[a] - e[a]);
             const double tb = (p[b] - e[b]) / (f[b] - e[b]);
-            if (ta == tb && ta >= 0.0 && ta <= 1.0) {
+            if (std::fabs(ta - tb) <= kEdgeFractionSlack && ta >= 0.0 && ta <= 1.0) {
                 return 7;
             }
         }
