@@ -113,8 +113,12 @@ void ComputeArcGeometry(const PlaneAxes& plane, const ArcWords& words, double to
     }
     centre[n] = start[n];
     ComputeArcFromCentre(plane, move);
-    if (std::fabs(move->radius - move->endRadius) >= tolerance || move->radius < minimumRadius ||
-        move->endRadius < minimumRadius) {
+    // The radii are differences of coordinates, which round by a few units of their last place:
+    // a circle of one least increment comes out a hair under it at some places and not at
+    // others, so the minimum is compared with the same gap as a closed arc's ends.
+    const double least = minimumRadius - kClosedArcGap;
+    if (std::fabs(move->radius - move->endRadius) >= tolerance || move->radius < least ||
+        move->endRadius < least) {
         *error = kNcErrorArcRadius;
     }
 }

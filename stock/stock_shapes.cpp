@@ -175,15 +175,22 @@ int CreateBoxStock(StockModel* model, const double box[6], const StockFrame& fra
         }
     }
     // 4. One segment [min, max] per ray; a ray whose node lies beyond the box on one of the
-    // other two axes (only the last node line can) stays empty.
+    // other two axes (only the last node line can) stays empty. A max face within the slack of
+    // the last node line lies on it, for the rays along the face as for those across it.
     const double slack = kNodeSlack * pitch;
-    FillStockRays(model, [box, slack](int axis, const double* node, double* ends) {
+    double top[3] = {};
+    const double* tables[3] = {model->nodesX, model->nodesY, model->nodesZ};
+    for (int a = 0; a < 3; ++a) {
+        const double last = tables[a][nodes[a] - 1];
+        top[a] = std::fabs(box[a + 3] - last) <= slack ? last : box[a + 3];
+    }
+    FillStockRays(model, [box, top, slack](int axis, const double* node, double* ends) {
         const int a1 = (axis + 1) % 3, a2 = (axis + 2) % 3;
         if (node[a1] > box[a1 + 3] + slack || node[a2] > box[a2 + 3] + slack) {
             return 0;
         }
         ends[0] = box[axis];
-        ends[1] = box[axis + 3];
+        ends[1] = top[axis];
         return 2;
     });
     // 5. Reserved group and face flags.

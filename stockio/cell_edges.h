@@ -10,6 +10,7 @@
 
 #include <cstdint>
 
+#include "stock/grid_node_index.h"
 #include "stock/stock_model.h"
 
 namespace mirexa {
@@ -66,42 +67,35 @@ void FindDexelSegmentCase(const double* ends, const DexelEndFlag* flags, int cou
 // another a hair after it, or keep a sliver between two steps that the others do not see. The
 // cells around such a node would then disagree about which side of the surface it lies on and
 // leave a hole. The surface therefore reads every ray of every family by one rule: an end
-// within kNodeSnapFraction of the pitch of a node lies exactly on the node, and then a piece of
-// material or void no longer than that (but not of zero length) vanishes with its two ends,
-// pairwise from the ray's start. Ends that already sit on a node, and ends farther from every
-// node, are never moved, so a ray that no node touches reads as it is stored.
-constexpr double kNodeSnapFraction = 1e-6;
+// within the grid's slack (kNodeSlack of the pitch, the band within which the stock and its files
+// put a face on a node line) of a node lies exactly on the node, and then a piece of material or
+// void no longer than that (but not of zero length) vanishes with its two ends, pairwise from the
+// ray's start. Ends that already sit on a node, and ends farther from every node, are never
+// moved, so a ray that no node touches reads as it is stored.
 
 // Where a tool surface passes a hair from a node, each family ends its ray a hair from the node,
 // each at its own distance, and the surface would keep up to three points a few millionths of a
 // millimetre apart where one is meant. The surface extraction therefore welds the points of its
-// cells' loops before it cuts them into fans: a coordinate within kVertexWeldFraction of the
-// pitch of a node's takes the node's value. The weld moves points only and is the same function
+// cells' loops before it cuts them into fans: a coordinate within the same slack of a node's
+// takes the node's value. The weld moves points only and is the same function
 // of a point everywhere, so every directed edge stays cancelled by its reverse (an edge whose two
 // points fall into one vanishes with its reverse); the rays are still read by the node rule
 // above, and the caps' outlines take the welded points.
-constexpr double kVertexWeldFraction = 1e-4;
 
 // The node table of one ray axis and the distance (mm) within which ends are taken as on a node.
 struct NodeSnap {
     const double* nodes = {};
     int count = {};
     double pitch = {};
-    double tolerance = {};  // kNodeSnapFraction * pitch
+    double tolerance = {};  // kNodeSlack * pitch
 };
 inline NodeSnap MakeNodeSnap(const StockModel& model, int axis) {
     NodeSnap snap;
     snap.nodes = axis == 0 ? model.nodesX : (axis == 1 ? model.nodesY : model.nodesZ);
     snap.count = axis == 0 ? model.nx : (axis == 1 ? model.ny : model.nz);
     snap.pitch = model.pitch;
-    snap.tolerance = kNodeSnapFraction * model.pitch;
+    snap.tolerance = kNodeSlack * model.pitch;
     return snap;
-}
-// The weld of the surface's points along one axis (see kVertexWeldFraction).
-inline NodeSnap MakeVertexWeld(const StockModel& model, int axis) {
-    NodeSnap weld = MakeNodeSnap(model, axis);
-    weld.tolerance = kVertexWeldFraction * model.pitch;
-    return weld;
 }
 
 // v moved onto its nearest node when it lies within the tolerance of it, else v.

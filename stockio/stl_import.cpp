@@ -15,6 +15,7 @@
 #include "services/progress.h"
 #include "services/shared_state.h"
 #include "services/ui_hooks.h"
+#include "stock/grid_node_index.h"
 #include "stock/stock_grid.h"
 #include "stock/stock_shapes.h"
 #include "stockio/stl_files.h"
@@ -39,6 +40,26 @@ void PumpIfEnabled() {
 double AsFileFloat(double v) {
     const double f = static_cast<float>(v);
     return std::fabs(f) < 1e-14 ? 0.0 : f;
+}
+
+// Puts each coordinate of a facet's vertices (mm, grid placement) that lies within the grid's
+// slack of a node line onto that line: a mesh's float32 coordinates are rarely the decimal its
+// designer typed (a face at 1 is 0.99999994), and the rays through the node line must see the
+// face there as the surface will.
+void SnapVerticesToNodeLines(const StockModel& model, double vertices[9]) {
+    for (int axis = 0; axis < 3; ++axis) {
+        const double* nodes = StockNodeTable(model, axis);
+        const int count = StockNodeCount(model, axis);
+        const double slack = kNodeSlack * model.pitch;
+        for (int v = 0; v < 3; ++v) {
+            double& x = vertices[3 * v + axis];
+            const double index = std::nearbyint((x - nodes[0]) / model.pitch);
+            if (index >= 0.0 && index <= count - 1.0 &&
+                std::fabs(x - nodes[static_cast<int>(index)]) <= slack) {
+                x = nodes[static_cast<int>(index)];
+            }
+        }
+    }
 }
 
 // Turns a direction by the inverse orientation (no offset).
@@ -214,6 +235,10 @@ void ApplyImportMirrorToNormal(const StlImportAdjustments& settings, double n[3]
     }
 }
 
+// The fractions along an edge (see TestPointInTriangleB) that tell a point on it: a few units of
+// their last place.
+constexpr double kEdgeFractionSlack = 1e-14;
+
 int TestPointInTriangleB(const double triangle[9], int a, int b, const double p[3]) {
     const double* v[3] = {triangle, triangle + 3, triangle + 6};
     for (int k = 0; k < 3; ++k) {
@@ -249,9 +274,13 @@ int TestPointInTriangleB(const double triangle[9], int a, int b, const double p[
             return 7;
         }
         if (e[a] != f[a] && e[b] != f[b]) {
+            // The two triangles that share the edge take its ends in opposite orders and round
+            // the two fractions differently: a point on the edge is on it to a few units of the
+            // fractions' last place, so that at least one of them holds the point (their equal
+            // crossings are one end of the ray).
             const double ta = (p[a] - e[a]) / (f[a] - e[a]);
             const double tb = (p[b] - e[b]) / (f[b] - e[b]);
-            if (ta == tb && ta >= 0.0 && ta <= 1.0) {
+            if (std::fabs(ta - tb) <= kEdgeFractionSlack && ta >= 0.0 && ta <= 1.0) {
                 return 7;
             }
         }
@@ -361,6 +390,7 @@ int ConvertStlToFamily(StockModel* model, DexelReconcileState* state,
     double v[9];
     try {
         while (ReadNextImportFacet(&input, conversion, normal, v)) {
+            SnapVerticesToNodeLines(*model, v);
             // Degenerate in the ray plane: two vertices with equal a and b.
             bool degenerate = false;
             for (int k = 0; k < 3; ++k) {

@@ -72,8 +72,9 @@ void ApplyImportMirrorToNormal(const StlImportAdjustments& settings, double n[3]
 
 // Where the point (only coordinates a and b are read) lies against the triangle's projection on
 // the (a, b) plane, by exact comparisons: 1, 2, 3 on vertex 1, 2, 3; 4, 5, 6 inside the edge
-// 1-2, 2-3, 3-1 when that edge runs parallel to axis a or b; 7 inside or on any other edge;
-// 0 outside.
+// 1-2, 2-3, 3-1 when that edge runs parallel to axis a or b; 7 inside or on any other edge (to
+// a few units of the last place of the fractions along it, so that of two triangles sharing the
+// edge at least one holds a point on it); 0 outside.
 int TestPointInTriangleB(const double triangle[9], int a, int b, const double p[3]);
 
 // v / |v|, except that a vector with one zero component and two of equal magnitude becomes

@@ -54,7 +54,7 @@ struct CellStage {
 // or two when v is on an inner node or so near it that the cells take it as on the node). false
 // when v lies outside the grid.
 bool CellsHoldingEnd(const double* nodes, int n, double pitch, double v, int* k0, int* k1) {
-    const double near = kNodeSnapFraction * pitch;
+    const double near = kNodeSlack * pitch;
     if (!(v >= nodes[0] - near && v <= nodes[n - 1] + near)) {
         return false;
     }
@@ -543,7 +543,7 @@ std::int64_t WriteStockCellSurfaces(const StockModel& model, const StockCapMarks
     // points of their loops.
     NodeSnap weld[3];
     for (int axis = 0; axis < 3; ++axis) {
-        weld[axis] = MakeVertexWeld(model, axis);
+        weld[axis] = MakeNodeSnap(model, axis);
     }
     MeshTransform grid;
     grid.weld = weld;

@@ -299,7 +299,7 @@ std::int64_t EmitFanWithoutSpikes(const MeshTransform& transform, const double* 
                : 0;
 }
 
-// Writes the loop with its points welded (see kVertexWeldFraction): a point that the weld puts
+// Writes the loop with its points welded (see MakeNodeSnap): a point that the weld puts
 // onto the one before it goes, and the fan is chosen among the welded points, so that no
 // triangle of zero area comes out of the weld. The edges of the loop between points that fall
 // into one vanish; their reverses in the neighbouring loops fall into one alike.
@@ -1124,11 +1124,25 @@ bool SegmentsCloseIntoLoops(const CellFaceSegment* s, const int* member, int n) 
     return true;
 }
 
+// The kept segments of face g's in-plane polygon (tagged g or g + 10) into member; their count.
+int FaceGroup(const CellFaceSegment* s, int count, const bool* kept, int g, int* member) {
+    int n = 0;
+    for (int i = 0; i < count; ++i) {
+        if (kept[i] && (s[i].id == g || s[i].id == g + 10)) {
+            member[n++] = i;
+        }
+    }
+    return n;
+}
+
 // The segment that retraces edge segment i (tagged with face g) in the cell loops: a crossing
 // segment of another face running the same way (the loops take crossings reversed), else an
-// edge segment of another tag running the other way. -1 when there is none free.
+// edge segment of another tag running the other way whose own face polygon does not close
+// (closedFace, per face): one that closes is written with its face, never in the cell loops, as
+// where a tool touches a stock face at a node beside a corner and the cell holds material on
+// both faces of the corner. -1 when there is none free.
 int FindRetracing(const CellFaceSegment* s, int count, const bool* kept, const bool* matched, int i,
-                  int g) {
+                  int g, const bool closedFace[6]) {
     for (int j = 0; j < count; ++j) {
         if (kept[j] && !matched[j] && s[j].id >= 10 && s[j].id != g + 10 &&
             SamePoint(s[j].from, s[i].from) && SamePoint(s[j].to, s[i].to)) {
@@ -1136,7 +1150,7 @@ int FindRetracing(const CellFaceSegment* s, int count, const bool* kept, const b
         }
     }
     for (int j = 0; j < count; ++j) {
-        if (kept[j] && !matched[j] && s[j].id < 10 && s[j].id != g &&
+        if (kept[j] && !matched[j] && s[j].id < 10 && s[j].id != g && !closedFace[s[j].id] &&
             SamePoint(s[j].from, s[i].to) && SamePoint(s[j].to, s[i].from)) {
             return j;
         }
@@ -1178,14 +1192,15 @@ bool CrossingsCanClose(const CellFaceSegment* s, int count, const bool* kept) {
 // both are left out (not kept), which changes no edge's balance. Members are matched to distinct
 // segments: a crossing of the face itself to itself, an edge segment to what retraces it.
 void DropBorderedWalls(const CellFaceSegment* s, int count, bool* kept) {
+    bool closedFace[6] = {};
     for (int g = 0; g < 6; ++g) {
         int member[kMaxCellSegments];
-        int n = 0;
-        for (int i = 0; i < count; ++i) {
-            if (kept[i] && (s[i].id == g || s[i].id == g + 10)) {
-                member[n++] = i;
-            }
-        }
+        const int n = FaceGroup(s, count, kept, g, member);
+        closedFace[g] = n >= 3 && SegmentsCloseIntoLoops(s, member, n);
+    }
+    for (int g = 0; g < 6; ++g) {
+        int member[kMaxCellSegments];
+        const int n = FaceGroup(s, count, kept, g, member);
         if (n < 3 || !SegmentsCloseIntoLoops(s, member, n)) {
             continue;
         }
@@ -1197,7 +1212,7 @@ void DropBorderedWalls(const CellFaceSegment* s, int count, bool* kept) {
                 matched[i] = true;
                 continue;
             }
-            const int j = FindRetracing(s, count, kept, matched, i, g);
+            const int j = FindRetracing(s, count, kept, matched, i, g, closedFace);
             all = j >= 0;
             if (all) {
                 matched[i] = true;
@@ -1253,17 +1268,6 @@ void KeepCellSegments(const int faceFlags[6], const CellFaceSegment* s, int coun
     if (LoneFaceSheet(s, count, kept) >= 0) {
         std::fill(kept, kept + count, false);
     }
-}
-
-// The kept segments of face g's in-plane polygon (tagged g or g + 10) into member; their count.
-int FaceGroup(const CellFaceSegment* s, int count, const bool* kept, int g, int* member) {
-    int n = 0;
-    for (int i = 0; i < count; ++i) {
-        if (kept[i] && (s[i].id == g || s[i].id == g + 10)) {
-            member[n++] = i;
-        }
-    }
-    return n;
 }
 
 // Whether the in-plane polygon of face g (its members in a) is, segment for segment, the

@@ -47,7 +47,7 @@ struct MeshTransform {
     double inverse[9] = {};
     double offset[3] = {};  // mm
     // Per axis (three), or null: the points of a loop are welded before it is cut into a fan
-    // (see kVertexWeldFraction and EmitMeshFan).
+    // (see MakeNodeSnap and EmitMeshFan).
     const NodeSnap* weld = {};
 };
 void SetMeshTransform(const StockFrame& frame, MeshTransform* transform);

@@ -474,7 +474,7 @@ int PrepareDexelMeshBuffers(const StockModel& model, DexelMeshBuffers* buffers) 
     b.model = &model;
     SetMeshTransform(model.frame, &b.transform);
     for (int axis = 0; axis < 3; ++axis) {
-        b.weld[axis] = MakeVertexWeld(model, axis);
+        b.weld[axis] = MakeNodeSnap(model, axis);
     }
     for (int family = 0; family < 3; ++family) {
         const auto n = static_cast<std::size_t>(grid.family[family]->cellCount);

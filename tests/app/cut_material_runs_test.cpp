@@ -3,13 +3,16 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <filesystem>
 #include <string>
 #include <vector>
 
 #include "app/batch_run_fixture.h"
 #include "support/mesh_checker.h"
+#include "support/stl_test_meshes.h"
 
 namespace mirexa {
 namespace {
@@ -17,6 +20,8 @@ namespace {
 using testing::BatchRunTest;
 using testing::kBox;
 using testing::StockVolume;
+
+constexpr double kPi = 3.141592653589793;
 
 // The most ends any Z ray of a stock file holds, or -1 when it cannot be read.
 int MostEndsOnAZRay(const std::string& path) {
@@ -378,6 +383,94 @@ TEST_F(CutMaterialRunTest, TheTableKeepsItsTurnAfterTheTiltedPlaneIsSwitchedOff)
     const std::string log = Read("mirexa.log");
     EXPECT_EQ(log.find("interference"), std::string::npos) << log;
     EXPECT_NE(log.find("End of cutting"), std::string::npos) << log;
+}
+
+// A stock face a hair off a node line lies on it for the stock, its files and the surface alike:
+// a box given by decimals a ten-millionth off a whole number of pitches, and a box read from a
+// binary STL whose float32 faces are not the decimals typed, save a closed surface of the box's
+// volume, with every edge met by its reverse.
+TEST_F(CutMaterialRunTest, FacesAHairFromANodeLineSaveTheStocksOwnSurface) {
+    struct Case {
+        const char* stock;  // a box switch, or the name of the STL stock written below
+        double volume;      // mm^3
+    };
+    scratch.Write("hair.stl", testing::BinaryStl(testing::BoxMesh({1.0f, 6e-8f, -14.0f},
+                                                                  {41.0f, 29.99999994f, -6e-8f})));
+    scratch.Write("float.stl", testing::BinaryStl(testing::BoxMesh({0.99999994f, 0.0f, -14.0f},
+                                                                   {41.0f, 30.0f, 0.0f})));
+    const Case cases[] = {
+        {"-D(49.9999999,40,0,0,0,-20)", 40000.0},
+        {"-D(50,39.9999999,0,0,0,-20)", 40000.0},
+        {"-D(50,40,-0.0000001,0,0,-20)", 40000.0},
+        {"-D(50,40,0,0.0000001,0,-20)", 40000.0},
+        {"-D(49.9999995,40,0,0,0,-20)", 40000.0},
+        {"-D(50.0000005,40,0,0,0,-20)", 40000.0},
+        {"-Dhair.stl", 16800.0},
+        {"-Dfloat.stl", 16800.0},
+    };
+    for (const Case& c : cases) {
+        for (const char* pitches : {"-P(0.5,0.5)", "-P(0.25,0.25)"}) {
+            SCOPED_TRACE(std::string(c.stock) + " " + pitches);
+            ASSERT_EQ(Run({c.stock, pitches, "-XM(0,0,0)", "-O", "box.stl,b"}), 0);
+            std::vector<MeshFacet> facets;
+            ASSERT_TRUE(ReadBinaryStlFacets(scratch.At("box.stl"), false, &facets));
+            EXPECT_TRUE(SurfaceIsConforming(facets));
+            EXPECT_NEAR(SignedVolume(facets), c.volume, 0.01);
+        }
+    }
+}
+
+// A whole circle of one least increment is a circle wherever it lies: the radius from its
+// centre word and the coordinates it is worked out from round differently at each place.
+TEST_F(CutMaterialRunTest, ACircleOfOneLeastIncrementRunsWhereverItLies) {
+    for (const char* x : {"0.002", "50.001", "12.345", "87.999"}) {
+        SCOPED_TRACE(x);
+        const std::string at = std::string("X") + x + " Y50.";
+        scratch.Write("circle.nc", "%\nT1 M06\nG56 G00 " + at +
+                                       " S3000 M03\nZ5.\nG01 Z-1. F200.\nG03 " + at +
+                                       " I-0.001 J0.\nG00 Z20.\nM30\n%\n");
+        std::filesystem::remove(scratch.At("mirexa.log"));
+        ASSERT_EQ(Run({kBox, "-P(1,1)", "circle.nc", "-X6", "-O", "circle.dme"}), 0);
+        const std::string log = Read("mirexa.log");
+        EXPECT_EQ(log.find("IJK"), std::string::npos) << log;
+        EXPECT_NE(log.find("End of cutting"), std::string::npos) << log;
+    }
+}
+
+// A flat D10 plunged 10 mm tangent to the front face exactly at a node line, one node from the
+// left face, saves a closed STL that removes what the same plunge along the left face away from
+// the front removes (the disc less its segment beyond the left face), at several pitches: the
+// cell in the corner holds material on both faces of the corner and a node where the tool touches
+// the front face.
+TEST_F(CutMaterialRunTest, APlungeTangentToAFaceAtANodeBesideACornerSavesAClosedSurface) {
+    const char* const kBlock = "-D(40,30,0,0,0,-20)";
+    const double kBlockVolume = 24000.0;  // mm^3, a whole number of pitches on every axis
+    // The STL's removed volume of a plunge at (x, y), or -1 when a run failed; the surface's edges
+    // are checked.
+    const auto removed = [&](const char* pitches, const std::string& x, const char* y) {
+        scratch.Write("plunge.nc", "%\nG90 G17\nT1 M6\nS3000 M3\nG0 X" + x + " Y" + y +
+                                       " Z5.\nG1 Z-9.5 F200.\nG0 Z5.\nM30\n%\n");
+        if (Run({kBlock, pitches, "plunge.nc", "-X6", "-O", "plunge.stl,b"}) != 0) {
+            return -1.0;
+        }
+        std::vector<MeshFacet> facets;
+        EXPECT_TRUE(ReadBinaryStlFacets(scratch.At("plunge.stl"), false, &facets));
+        EXPECT_TRUE(SurfaceIsConforming(facets));
+        return kBlockVolume - SignedVolume(facets);
+    };
+    for (const double pitch : {0.5, 1.0, 2.0}) {
+        SCOPED_TRACE(pitch);
+        char pitches[48], x[16];
+        std::snprintf(pitches, sizeof pitches, "-P(%g,%g)", pitch, pitch);
+        std::snprintf(x, sizeof x, "%g", pitch);
+        const double corner = removed(pitches, x, "5.");
+        const double side = removed(pitches, x, "15.");
+        // The disc less its segment beyond x = 0, seen from above (mm^2).
+        const double area =
+            25.0 * (kPi - std::acos(pitch / 5.0)) + pitch * std::sqrt(25.0 - pitch * pitch);
+        EXPECT_GT(side, 0.9 * area * 10.0);
+        EXPECT_NEAR(corner, side, 0.01 * pitch * area);
+    }
 }
 
 }  // namespace

@@ -3,8 +3,12 @@
 // moves' geometry alone. Each program runs in G-code and in the conversational dialect, with
 // blocks that move nothing between its moves. Each form: no alarm, full circles that keep their
 // whole turn, a saved surface whose every directed edge is met by its reverse and whose distinct
-// vertices lie apart, and the removed volume of the saved stock's Z rays within a bound of the
-// pitch over the cut area; and the two forms' Z rays the same. Random five-axis programs on a
+// vertices lie apart, the removed volume of the saved stock's Z rays within a bound of the pitch
+// over the cut area and the removed volume of its saved surface within a bound of the pitch over
+// the cut's surface; and the two forms' Z rays the same. The stocks are boxes placed where the
+// grid is hardest: faces on node lines, a hair inside or outside them, partial last cells, boxes
+// read from binary STL stocks; and the programs touch the stock's faces at node lines beside
+// corners and cut across its far faces. Random five-axis programs on a
 // turning table get the surface checks.
 //
 // A few fixed seeds run in the suite. MIREXA_CUT_SWEEP=N runs N programs instead (seeds from
@@ -200,11 +204,21 @@ void CentreOfRadiusArc(Move* m, double radius) {
 // The stock box of a program (mm): its X and Y min corner up to 0.4 mm below the program's zero,
 // and its X and Y sizes a whole number of pitches as a float carries them: min + n * pitch as the
 // sum comes out, or a few units of the last place off it, so that the max faces lie on a node
-// line, a hair inside it or a hair outside it. Z from -kBoxZ to 0.
+// line, a hair inside it or a hair outside it. Z from -kBoxZ to 0. Further placements, from a
+// stream of their own: the max faces (X, Y and the top) 1e-8, 1e-7 or 5e-7 mm inside or outside
+// their node line, or half a pitch and more off it (a box that is not a whole number of pitches,
+// whose last cells are partial); and one box in three read from a binary STL stock, whose float32
+// coordinates put every face, min faces too, near node lines of the grid from the whole
+// millimetre below the minimum.
 struct StockBox {
     double min[3] = {};
     double max[3] = {};
+    bool stl = false;  // read from a binary STL stock (float32 coordinates)
 };
+
+double AsFloat32(double v) {
+    return static_cast<float>(v);
+}
 
 StockBox FloatStockBox(unsigned seed, double pitch) {
     std::mt19937 rng(seed ^ 0x0b0c0d0eu);
@@ -221,7 +235,62 @@ StockBox FloatStockBox(unsigned seed, double pitch) {
         }
         box.max[k] = max;
     }
+    std::mt19937 placements(seed ^ 0x71a2b3c4u);
+    const auto pick = [&](int lo, int hi) {
+        return std::uniform_int_distribution<int>(lo, hi)(placements);
+    };
+    // A hair off a node line (mm), inside or outside, or a partial last cell.
+    static const double kHairs[] = {1e-8, 1e-7, 5e-7};
+    for (int k = 0; k < 3; ++k) {
+        const int choice = pick(0, 4);
+        const double sign = pick(0, 1) == 0 ? -1.0 : 1.0;
+        if (choice < 3) {
+            box.max[k] += sign * kHairs[choice];
+        } else if (choice == 3 && k < 2) {
+            box.max[k] -= std::round(pitch * (0.2 + 0.6 * pick(0, 10) / 10.0) * 1000) / 1000;
+        }
+    }
+    box.stl = pick(0, 2) == 0;
+    if (box.stl) {
+        // The grid starts at the whole millimetre below the minimum: the min faces on its node
+        // lines, and the max faces moved with them, as a float32 carries them.
+        for (int k = 0; k < 3; ++k) {
+            const double origin = std::floor(box.min[k]);
+            const double min = origin + std::round((box.min[k] - origin) / pitch) * pitch;
+            box.max[k] = AsFloat32(box.max[k] + (min - box.min[k]));
+            box.min[k] = AsFloat32(min);
+        }
+    }
     return box;
+}
+
+// The box as a binary STL, twelve facets counter-clockwise seen from outside.
+std::string BinaryStlBox(const StockBox& box) {
+    std::string out(80, ' ');
+    const auto word = [&](std::uint32_t v) { out.append(reinterpret_cast<const char*>(&v), 4); };
+    const auto real = [&](double v) {
+        const float f = static_cast<float>(v);
+        out.append(reinterpret_cast<const char*>(&f), 4);
+    };
+    word(12);
+    const auto corner = [&](int i, int k) { return (i >> k & 1) != 0 ? box.max[k] : box.min[k]; };
+    const int faces[6][4] = {{0, 2, 3, 1}, {4, 5, 7, 6}, {0, 1, 5, 4},
+                             {2, 6, 7, 3}, {0, 4, 6, 2}, {1, 3, 7, 5}};
+    for (const auto& face : faces) {
+        for (const int half : {0, 1}) {
+            const int corners[3] = {face[0], face[1 + half], face[2 + half]};
+            for (int k = 0; k < 3; ++k) {
+                real(0.0);
+            }
+            for (const int c : corners) {
+                for (int k = 0; k < 3; ++k) {
+                    real(corner(c, k));
+                }
+            }
+            out.append(2, '\0');
+        }
+    }
+    return out;
 }
 
 // --- The generator -----------------------------------------------------------------------------
@@ -237,7 +306,10 @@ struct Program {
 class Generator {
 public:
     explicit Generator(unsigned seed)
-        : rng_(seed), ramps_(seed ^ 0x5a5a5a5au), touches_(seed ^ 0x3c3c3c3cu) {}
+        : rng_(seed),
+          ramps_(seed ^ 0x5a5a5a5au),
+          touches_(seed ^ 0x3c3c3c3cu),
+          corners_(seed ^ 0x2d2d2d2du) {}
 
     // The stock the program cuts and its pitch, which the features of material of zero width
     // place their touches against.
@@ -263,6 +335,9 @@ public:
         }
         for (int f = Touch(0, 2); f > 0; --f) {
             ZeroWidthFeature();
+        }
+        for (int f = Corner(0, 2); f > 0; --f) {
+            FarFaceFeature();
         }
         Emit("G00 Z50.");
         Emit("M30");
@@ -290,6 +365,13 @@ private:
     }
     double Ramp(double lo, double hi) {
         return std::uniform_real_distribution<double>(lo, hi)(ramps_);
+    }
+    // The stream of the features at the stock's corners and far faces, which come last.
+    int Corner(int lo, int hi) {
+        return std::uniform_int_distribution<int>(lo, hi)(corners_);
+    }
+    double Corner(double lo, double hi) {
+        return std::uniform_real_distribution<double>(lo, hi)(corners_);
     }
     static double Round(double v) {
         return std::round(v * 1000.0) / 1000.0;
@@ -550,9 +632,49 @@ private:
         }
     }
 
+    // Where the grid is hardest for the surface: a plunge whose tool side touches a side face
+    // of the stock at a node line within a pitch of a corner of that face; or a plunge or a slot
+    // across a max face (which may lie inside a partial last cell).
+    void FarFaceFeature() {
+        const double z = Round(-Corner(0.3, kMaxDepth));
+        const double r = RadiusAtTopFace(z);
+        const int face = Corner(0, 3);  // -X, +X, -Y, +Y
+        const int k = face / 2, j = 1 - k;
+        const bool low = face % 2 == 0;
+        Point at{{0, 0, z}};
+        if (Corner(0, 1) == 0) {
+            // Tangent to the face, on the first or last node line of the other axis inside the
+            // stock (the grid's origin is the whole millimetre below an STL stock's minimum).
+            const double origin = box_.stl ? std::floor(box_.min[j]) : box_.min[j];
+            const double first =
+                origin + std::ceil((box_.min[j] - origin) / pitch_ + 1e-6) * pitch_;
+            const double last =
+                origin + std::floor((box_.max[j] - origin) / pitch_ - 1e-6) * pitch_;
+            at.v[j] = Round(Corner(0, 1) == 0 ? first : last);
+            at.v[k] = Round((low ? box_.min[k] : box_.max[k]) + (low ? r : -r));
+            Approach(at.v[0], at.v[1], z);
+            return;
+        }
+        if (low) {
+            return;  // the min faces lie on node lines: nothing partial there
+        }
+        at.v[k] = Round(box_.max[k]);
+        at.v[j] = Round(Corner(10.0, (j == 0 ? kBoxX : kBoxY) - 10.0));
+        if (Corner(0, 1) == 0) {
+            Approach(at.v[0], at.v[1], z);
+            return;
+        }
+        Point from = at;
+        from.v[k] -= Round(Corner(3.0, 8.0));
+        Point to = at;
+        to.v[k] += Round(Corner(1.0, 4.0));
+        Slot(from.v[0], from.v[1], to.v[0], to.v[1], z);
+    }
+
     std::mt19937 rng_;
     std::mt19937 ramps_;
     std::mt19937 touches_;
+    std::mt19937 corners_;
     Program p_;
     Point at_{};
     StockBox box_{};
@@ -760,6 +882,7 @@ struct ZRays {
     double pitch = 0.0;
     int nx = 0, ny = 0;
     std::vector<double> length, low, high;
+    double surfaceVolume = 0.0;  // mm^3, of the saved STL of the stock
 };
 
 bool ReadZRays(const std::string& path, ZRays* rays) {
@@ -821,6 +944,32 @@ std::vector<double> LowestToolPoints(const Program& program, const ZRays& raw) {
     return lowest;
 }
 
+// The area (mm^2) of the facets that lie on none of the box's six faces: the surface a cut made.
+double AreaOffFaces(const std::vector<MeshFacet>& facets, const StockBox& box) {
+    constexpr double kOnFace = 1e-4;  // mm, the float32 of the saved file
+    double area = 0.0;
+    for (const MeshFacet& f : facets) {
+        bool onFace = false;
+        for (int k = 0; k < 3 && !onFace; ++k) {
+            for (const double plane : {box.min[k], box.max[k]}) {
+                onFace = onFace || (std::fabs(f.vertices[0][k] - plane) < kOnFace &&
+                                    std::fabs(f.vertices[1][k] - plane) < kOnFace &&
+                                    std::fabs(f.vertices[2][k] - plane) < kOnFace);
+            }
+        }
+        if (!onFace) {
+            double u[3], v[3];
+            for (int k = 0; k < 3; ++k) {
+                u[k] = f.vertices[1][k] - f.vertices[0][k];
+                v[k] = f.vertices[2][k] - f.vertices[0][k];
+            }
+            area += 0.5 * std::hypot(u[1] * v[2] - u[2] * v[1], u[2] * v[0] - u[0] * v[2],
+                                     u[0] * v[1] - u[1] * v[0]);
+        }
+    }
+    return area;
+}
+
 // --- Five-axis programs ------------------------------------------------------------------------
 
 // A random five-axis program on a machine whose table turns about A and C, for the sample's
@@ -862,7 +1011,9 @@ struct Figures {
     int lostCircles = 0;
     int openSurfaces = 0;
     double worstError = 0.0;  // |cut - model| / (pitch x cut area)
-    double worstRay = 0.0;    // mm
+    // The same for the saved surfaces: what the cut stock's STL lacks of the raw stock's.
+    double worstSurfaceError = 0.0;
+    double worstRay = 0.0;  // mm
     // The programs whose two forms cut differently, and the worst of their differences.
     int formsDiffer = 0;
     double worstFormError = 0.0;  // |G-code - conversational| / (pitch x cut area)
@@ -904,19 +1055,31 @@ protected:
         std::snprintf(pitches, sizeof pitches, "-P(%g,%g)", pitch, pitch);
         std::snprintf(box, sizeof box, "-D(%.17g,%.17g,%.17g,%.17g,%.17g,%.17g)", stock.max[0],
                       stock.max[1], stock.max[2], stock.min[0], stock.min[1], stock.min[2]);
-        SCOPED_TRACE(::testing::Message() << "seed " << seed << " pitch " << pitch << " tool T"
-                                          << program.tool->number << " " << box);
+        SCOPED_TRACE(::testing::Message()
+                     << "seed " << seed << " pitch " << pitch << " tool T" << program.tool->number
+                     << " " << box << (stock.stl ? " as a binary STL stock" : ""));
+        if (stock.stl) {
+            scratch.Write("stock.stl", BinaryStlBox(stock));
+            std::snprintf(box, sizeof box, "-Dstock.stl");
+        }
         ASSERT_EQ(Run({box, pitches, "-XM(0,0,0)", "-O", "raw.dme"}), 0);
         ZRays raw, gCodeCut, dialectCut;
         ASSERT_TRUE(ReadZRays(scratch.At("raw.dme"), &raw));
+        // The raw stock's own surface, which the cut surfaces' volumes are taken from.
+        ASSERT_EQ(Run({"raw.dme", "-XM(0,0,0)", "-O", "raw.stl,b"}), 0);
+        std::vector<MeshFacet> rawFacets;
+        ASSERT_TRUE(ReadBinaryStlFacets(scratch.At("raw.stl"), false, &rawFacets));
+        EXPECT_TRUE(SurfaceIsConforming(rawFacets));
+        raw.surfaceVolume = SignedVolume(rawFacets);
         ++figures->programs;
         {
             SCOPED_TRACE("G-code:\n" + program.text);
-            CheckForm(program, "vmc3.ctl", {box, pitches}, raw, figures, &gCodeCut);
+            CheckForm(program, "vmc3.ctl", {box, pitches}, raw, stock, figures, &gCodeCut);
         }
         {
             SCOPED_TRACE("conversational:\n" + conversational.text);
-            CheckForm(conversational, "dialect.ctl", {box, pitches}, raw, figures, &dialectCut);
+            CheckForm(conversational, "dialect.ctl", {box, pitches}, raw, stock, figures,
+                      &dialectCut);
         }
         if (!::testing::Test::HasFatalFailure()) {
             const bool helices = conversational.text.find(" CP ") != std::string::npos;
@@ -927,8 +1090,8 @@ protected:
     // Runs one form of a program with its controller file and checks it against the model;
     // leaves its cut stock's Z rays in `cut`.
     void CheckForm(const Program& program, const std::string& controller,
-                   const std::vector<std::string>& stock, const ZRays& raw, Figures* figures,
-                   ZRays* cut) {
+                   const std::vector<std::string>& stock, const ZRays& raw, const StockBox& box,
+                   Figures* figures, ZRays* cut) {
         scratch.Write("random.nc", program.text);
         std::filesystem::remove(scratch.At("mirexa.log"));
         ASSERT_EQ(Run({stock[0], stock[1], "-C", controller, "random.nc", "-X6", "-O", "cut.dme"}),
@@ -972,6 +1135,16 @@ protected:
         // pitch over the cut area.
         EXPECT_LT(error, kVolumeBound)
             << "cut " << cutVolume << " model " << modelVolume << " over " << area << " mm^2";
+        // The saved surface removes what the model does: its chords across the cells differ from
+        // the tool's surface by a small share of the pitch over the cut's own surface (the
+        // facets off the raw stock's faces).
+        const double surfaceCut = raw.surfaceVolume - SignedVolume(facets);
+        const double cutSurface = AreaOffFaces(facets, box);
+        const double surfaceError =
+            cutSurface > 0.0 ? std::fabs(surfaceCut - modelVolume) / (pitch * cutSurface) : 0.0;
+        figures->worstSurfaceError = std::max(figures->worstSurfaceError, surfaceError);
+        EXPECT_LT(surfaceError, kSurfaceBound) << "surface " << surfaceCut << " model "
+                                               << modelVolume << " over " << cutSurface << " mm^2";
     }
 
     // The two forms of a program cut the same material: their Z rays are the same, but for the
@@ -1036,18 +1209,22 @@ protected:
     // saved file).
     static constexpr double kNearVertices = 5e-5;
     static constexpr double kVolumeBound = 0.15;
+    // The saved surface's chords across the cells lie inside the tool's curved surfaces by up to
+    // the sagitta of a cell, a twentieth of the pitch and more for the smallest radii at the
+    // coarsest pitch (the taper ball's 1.5 mm at 1 mm), over the cut's surface.
+    static constexpr double kSurfaceBound = 0.1;
     static constexpr double kSameRay = 1e-9;    // mm
     static constexpr double kFormBound = 0.01;  // pitch over the cut area
 };
 
 TEST_F(RandomProgramCheck, RandomProgramsCutWhatTheModelRemoves) {
     // 510 and 528 hold R arcs (both signs) and helices in G18 and G19; 612 two holes touching
-    // along a node line, 1031 and 1035 slots touching end to end under a sloped floor, 101 and
-    // 303 holes touching the stock's side faces; 1252 two slots of a drill touching down a node
-    // line.
+    // along a node line, 101 and 303 holes touching the stock's side faces; 1252 two slots of a
+    // drill touching down a node line; 1000 and 1006 binary STL stocks whose faces lie a hair
+    // off node lines.
     std::vector<std::pair<unsigned, double>> runs = {
         {101, 0.5},  {202, 0.25}, {303, 0.5},  {404, 0.25}, {510, 0.5},
-        {528, 0.25}, {612, 0.5},  {1031, 0.5}, {1035, 1.0}, {1252, 0.25}};
+        {528, 0.25}, {612, 0.5},  {1000, 1.0}, {1006, 0.5}, {1252, 0.25}};
     if (const char* sweep = std::getenv("MIREXA_CUT_SWEEP")) {
         const char* first = std::getenv("MIREXA_CUT_SWEEP_SEED");
         const unsigned base = first != nullptr ? static_cast<unsigned>(std::atol(first)) : 1000u;
@@ -1066,9 +1243,9 @@ TEST_F(RandomProgramCheck, RandomProgramsCutWhatTheModelRemoves) {
             "cut sweep pitch %g: programs %d, alarms %d, circles %d, lost circles %d, "
             "open surfaces %d, worst volume error %.4f pitch over the cut area, worst "
             "ray %.4f mm, forms differing %d, worst form difference %.4f pitch over the cut area, "
-            "worst form ray %.1e mm\n",
+            "worst form ray %.1e mm, worst surface volume error %.4f pitch over the cut area\n",
             pitch, f.programs, f.alarms, f.circles, f.lostCircles, f.openSurfaces, f.worstError,
-            f.worstRay, f.formsDiffer, f.worstFormError, f.worstFormRay);
+            f.worstRay, f.formsDiffer, f.worstFormError, f.worstFormRay, f.worstSurfaceError);
     }
 }
 
