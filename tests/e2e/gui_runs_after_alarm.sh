@@ -52,17 +52,6 @@ alarm_box='^(Over Stroke of .-axis!|.軸の可動範囲を越えました!)$'
 ended_or_alarm() {
     run_ended || e2e_window_shown "$alarm_box"
 }
-# Waits for the dialog named $1, gives it the keyboard, types the keys $2.. ("=text" types the
-# text) and waits until it has gone.
-dialog() {
-    local title="$1" key
-    e2e_find_window "the dialog $title did not open" "$title"
-    e2e_focus "$found"
-    for key in "${@:2}"; do
-        case "$key" in =*) xdotool type --delay 10 "${key#=}" ;; *) xdotool key "$key" ;; esac
-    done
-    wait_for "the dialog $title did not close" e2e_window_gone "$title"
-}
 
 step "a program beyond the X stroke ends on the alarm"
 e2e_launch "$work/gui" "-(0,0,1500,950)" "$box" over.nc
@@ -73,12 +62,12 @@ xdotool mousemove 900 500
 xdotool key F5
 e2e_wait "$e2e_run_patience" "the run beyond the stroke did not end" ended_or_alarm
 e2e_window_shown "$alarm_box" || e2e_fail "the run beyond the X stroke ended without its alarm"
-dialog "$alarm_box" Return
+e2e_dialog "$alarm_box" Return
 wait_for "the title still names the run after the alarm" run_ended
 
 step "a program inside the strokes, in the same window, runs to its end"
 e2e_menu n s
-dialog 'NC DATA FILE' ctrl+a "=$work/gui/inside.nc" Return
+e2e_dialog 'NC DATA FILE' ctrl+a "=$work/gui/inside.nc" Return
 wait_for "the program inside the strokes was not selected" title_has inside.nc
 xdotool mousemove 900 500
 xdotool key F5
@@ -87,7 +76,7 @@ if e2e_window_shown "$alarm_box"; then
     e2e_fail "the run inside the strokes ended on the earlier run's alarm"
 fi
 e2e_menu w s
-dialog '^Save Work$' "=$work/gui/after.dme" Return
+e2e_dialog '^Save Work$' "=$work/gui/after.dme" Return
 wait_for "after.dme was not written" test -s "$work/gui/after.dme"
 cmp -s "$work/gui/after.dme" "$work/gui/uncut.dme" &&
     e2e_fail "the stock saved after the run inside the strokes is not cut"
@@ -106,7 +95,7 @@ paused() {
 }
 no_viewer='^MIREXA7$'
 e2e_menu n s
-dialog 'NC DATA FILE' ctrl+a "=$work/gui/jaw.nc" Return
+e2e_dialog 'NC DATA FILE' ctrl+a "=$work/gui/jaw.nc" Return
 wait_for "the program into the vice was not selected" title_has jaw.nc
 xdotool mousemove 900 500
 xdotool key F5
