@@ -85,8 +85,8 @@ int FloodFillConnectedSegments(const StockModel& model, const DexelSegmentAddres
                                UnusedPartMarks* marks);
 
 // Pushes the unvisited segments that cross the segment at a grid node it covers. A node
-// within kNodeSlack of the pitch of the segment counts as covered, and a crossing segment holds the node
-// point within the same slack (the families of a stock agree at nodes only up to rounding).
+// within kNodeSlack of the pitch of the segment counts as covered, and a crossing segment holds the
+// node point within the same slack (the families of a stock agree at nodes only up to rounding).
 void VisitConnectedSegments(const StockModel& model, const SegmentStackEntry& segment,
                             UnusedPartMarks* marks);
 
