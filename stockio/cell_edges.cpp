@@ -501,6 +501,16 @@ void GetCellBoundaryFlags(const StockModel& model, int ix, int iy, int iz,
 
 // --- Face segments --------------------------------------------------------------------------
 
+std::int64_t RayThroughNode(const StockModel& model, int axis, const int node[3]) {
+    if (axis == 0) {
+        return static_cast<std::int64_t>(node[2]) * model.ny + node[1];
+    }
+    if (axis == 1) {
+        return static_cast<std::int64_t>(node[0]) * model.nz + node[2];
+    }
+    return static_cast<std::int64_t>(node[1]) * model.nx + node[0];
+}
+
 void AppendCellSegment(CellSegmentList* list, const CellFaceSegment& segment) {
     if (list->count >= kMaxCellSegments) {
         ++list->overflow;
@@ -708,6 +718,57 @@ void AppendEdgeSegment(const FaceFrame& frame, int face, int neighbour, bool own
     AppendCellSegment(list, segment);
 }
 
+// Whether the point of the face's plane lies inside the face, farther than `margin` (mm) from
+// its edges: a point on an edge would be a point of the neighbouring face's outline that that
+// face does not have.
+bool InsideFace(const FaceFrame& frame, const double p[3], double margin) {
+    for (const int axis : {frame.a1, frame.a2}) {
+        if (!(p[axis] > frame.low[axis] + margin && p[axis] < frame.high[axis] - margin)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// How many rays beyond a face edge must end where it ends for the face's material to be taken
+// as bounded there by a line across that edge.
+constexpr int kStraightSideRays = 2;
+
+// Whether the material of the face's plane is bounded at the end v (mm) of its edge k by the line
+// through v across the edge: the parallel rays of the plane at the next kStraightSideRays nodes
+// beyond the edge, on the side away from the cell, end at v too (within a billionth of the pitch).
+bool EndsOnStraightSide(const CellSegmentList& list, const FaceFrame& frame, int face, int k,
+                        double v) {
+    const StockModel& model = *list.model;
+    const bool alongA1 = (k == kA || k == kC);
+    const int axis = alongA1 ? frame.a1 : frame.a2;
+    const int across = alongA1 ? frame.a2 : frame.a1;
+    const int step = (k == kA || k == kD) ? -1 : 1;
+    const int counts[3] = {model.nx, model.ny, model.nz};
+    int node[3] = {list.cell[0], list.cell[1], list.cell[2]};
+    node[frame.normal] += face & 1;
+    node[across] += step > 0 ? 1 : 0;
+    const DexelFamily& family = axis == 0 ? model.x : (axis == 1 ? model.y : model.z);
+    const double tolerance = 1e-9 * model.pitch;
+    for (int i = 0; i < kStraightSideRays; ++i) {
+        node[across] += step;
+        if (node[across] < 0 || node[across] >= counts[across]) {
+            return false;
+        }
+        const std::int64_t ray = RayThroughNode(model, axis, node);
+        const int count = family.counts[ray];
+        const double* ends = DexelCellEnds(ray, family.capacity, family.counts, family.ends);
+        bool found = false;
+        for (int j = 0; j < count && !found; ++j) {
+            found = std::fabs(ends[j] - v) <= tolerance;
+        }
+        if (!found) {
+            return false;
+        }
+    }
+    return true;
+}
+
 }  // namespace
 
 void BuildDexelCellEdges(int face, const double low[3], const double high[3],
@@ -815,12 +876,47 @@ void BuildDexelCellEdges(int face, const double low[3], const double high[3],
         CellFaceSegment segment;
         segment.id = face + 10;
         const bool odd = (face & 1) != 0;
-        for (int i = 0; i < 3; ++i) {
-            segment.from[i] = odd ? source[i] : target[i];
-            segment.to[i] = odd ? target[i] : source[i];
-        }
+        const double* from = odd ? source : target;
+        const double* to = odd ? target : source;
         segment.fromFlag = odd ? sourceFlag : targetFlag;
         segment.toFlag = odd ? targetFlag : sourceFlag;
+        // Between ends on two perpendicular edges, where the face's material is bounded by a
+        // straight line across each edge (a box face inside the cell, a flat floor meeting a
+        // wall), its outline turns at the lines' meeting point rather than cutting the corner.
+        const bool perpendicular = (s == kA || s == kC) != (t == kA || t == kC);
+        double corner[3] = {};
+        const bool split = perpendicular && list->model != nullptr &&
+                           EndsOnStraightSide(*list, frame, face, s, e[s]->ends[sourceEnd]) &&
+                           EndsOnStraightSide(*list, frame, face, t, e[t]->ends[targetEnd]);
+        if (split) {
+            // The corner takes the source end's value along the source edge and the target end's
+            // along the target edge.
+            const int sourceAxis = (s == kA || s == kC) ? frame.a1 : frame.a2;
+            const int targetAxis = (t == kA || t == kC) ? frame.a1 : frame.a2;
+            corner[frame.normal] = frame.plane;
+            corner[sourceAxis] = source[sourceAxis];
+            corner[targetAxis] = target[targetAxis];
+        }
+        if (split && InsideFace(frame, corner, kNodeSlack * list->model->pitch)) {
+            CellFaceSegment first = segment;
+            CellFaceSegment second = segment;
+            for (int i = 0; i < 3; ++i) {
+                first.from[i] = from[i];
+                first.to[i] = corner[i];
+                second.from[i] = corner[i];
+                second.to[i] = to[i];
+            }
+            first.toFlag = segment.fromFlag;
+            first.corner = 2;
+            second.corner = 1;
+            AppendCellSegment(list, first);
+            AppendCellSegment(list, second);
+            continue;
+        }
+        for (int i = 0; i < 3; ++i) {
+            segment.from[i] = from[i];
+            segment.to[i] = to[i];
+        }
         AppendCellSegment(list, segment);
     }
 }

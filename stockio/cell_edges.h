@@ -229,11 +229,14 @@ struct CellFaceSegment {
     DexelEndFlag fromFlag = {};
     DexelEndFlag toFlag = {};
     int id = {};
+    // 1 when `from` is the sharp corner of a face (BuildDexelCellEdges), 2 when `to` is.
+    std::uint8_t corner = {};
 };
 
 // Room for the segments of a cell's six faces: at most 4 edge segments and 4 crossing segments
-// per face (48), with margin. A segment that would not fit is counted in overflow instead.
-constexpr int kMaxCellSegments = 64;
+// per face, each crossing in two at a sharp corner (72), with margin. A segment that would not
+// fit is counted in overflow instead.
+constexpr int kMaxCellSegments = 80;
 struct CellSegmentList {
     CellFaceSegment segments[kMaxCellSegments] = {};
     int count = {};
@@ -248,6 +251,10 @@ struct CellSegmentList {
 };
 void AppendCellSegment(CellSegmentList* list, const CellFaceSegment& segment);
 
+// The ray of family `axis` (0 X, 1 Y, 2 Z) through the grid node (the node's own index along the
+// axis is not read): X rays iz * ny + iy, Y rays ix * nz + iz, Z rays iy * nx + ix.
+std::int64_t RayThroughNode(const StockModel& model, int axis, const int node[3]);
+
 // The crossing rules of a face from the codes a, b, c, d of its edges A, B, C, D: the edge
 // (0 A, 1 B, 2 C, 3 D) at which the crossing segment that leaves the named edge ends, or -1
 // for none. A segment leaves A and B at their last end, C and D at their first end, and ends at
@@ -260,7 +267,10 @@ int FindCrossingFromD(int a, int b, int c, int d);
 // Appends the segments of one face of the cell (low and high corners in mm) to the list: edge
 // segments along its edges A..D and crossing segments through its interior, directed so that
 // loops on opposite faces turn in opposite senses. boundaryFlags are the cell's six face flags
-// (GetCellBoundaryFlags); edges the cell's twelve merged edges.
+// (GetCellBoundaryFlags); edges the cell's twelve merged edges. A crossing segment between ends
+// on two perpendicular edges, each of which the next two parallel rays beyond its edge share, turns
+// at the point where the two straight sides meet (both segments marked in `corner`), when the
+// list names its model and cell.
 void BuildDexelCellEdges(int face, const double low[3], const double high[3],
                          const int boundaryFlags[6], const CellEdgeCase edges[kCellEdgeCount],
                          CellSegmentList* list);

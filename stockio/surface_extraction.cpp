@@ -788,24 +788,12 @@ std::int64_t EmitOuterCaps(const StockModel& model, const MeshTransform& transfo
 
 namespace {
 
-// The ray of a family through the node indices (the family's own index is not read): X rays
-// iz * ny + iy, Y rays ix * nz + iz, Z rays iy * nx + ix.
-std::int64_t RayThrough(const StockModel& model, int family, const int node[3]) {
-    if (family == 0) {
-        return static_cast<std::int64_t>(node[2]) * model.ny + node[1];
-    }
-    if (family == 1) {
-        return static_cast<std::int64_t>(node[0]) * model.nz + node[2];
-    }
-    return static_cast<std::int64_t>(node[1]) * model.nx + node[0];
-}
-
 // Whether the edge of `family` from node (its low end) to the next node along the family's axis
 // is empty, read by the node rule.
 bool EdgeIsEmpty(const StockModel& model, const NodeSnap snaps[3], int family, const int node[3]) {
     const NodeSnap& snap = snaps[family];
     CellEdgeCase edge;
-    ClassifyCellEdge(FamilyOf(model, family), RayThrough(model, family, node),
+    ClassifyCellEdge(FamilyOf(model, family), RayThroughNode(model, family, node),
                      snap.nodes[node[family]], snap.nodes[node[family] + 1], &edge, &snap);
     return edge.code == 0;
 }
@@ -985,6 +973,7 @@ namespace {
 struct LoopEdge {
     const double* from = {};
     const double* to = {};
+    bool cornerFrom = {};  // `from` is a face's sharp corner
 };
 
 // How a chaining ended.
@@ -1042,8 +1031,15 @@ std::int64_t ChainLoops(const MeshTransform& transform, const LoopEdge* edges, c
             return written;
         }
         if (length >= 3) {
+            // A loop that turns at a face's sharp corner folds there from one plane into the
+            // other: the fan goes from that corner, so that its triangles lie in the planes.
+            int apex = 0;
+            while (apex < length && !edges[chain[apex]].cornerFrom) {
+                ++apex;
+            }
+            apex = apex == length ? 0 : apex;
             for (int i = 0; i < length; ++i) {
-                points[i] = edges[chain[i]].from;
+                points[i] = edges[chain[(apex + i) % length]].from;
             }
             const std::int64_t result = EmitFan(transform, points, length, sink, planes);
             if (result < 0) {
@@ -1397,7 +1393,7 @@ std::int64_t EmitDexelFaceTriangles(const MeshTransform& transform, const int fa
     for (int i = 0; i < count; ++i) {
         if (kept[i] && s[i].id >= 10) {
             crossing[n] = true;
-            gathered[n++] = {s[i].to, s[i].from};
+            gathered[n++] = {s[i].to, s[i].from, (s[i].corner & 2) != 0};
         }
     }
     for (int i = 0; i < count; ++i) {

@@ -473,5 +473,40 @@ TEST_F(CutMaterialRunTest, APlungeTangentToAFaceAtANodeBesideACornerSavesAClosed
     }
 }
 
+// A box whose size is not a whole number of pitches has its max faces inside the last cells: its
+// edges and corners there are saved sharp, so the STL holds the box's volume and is conforming;
+// and a flat D10 plunged 5 mm centred on the back face removes the half disc times the depth.
+TEST_F(CutMaterialRunTest, FacesInsideTheLastCellsMeetAtSharpEdges) {
+    const struct {
+        const char* box;
+        const char* pitches;
+        double volume;  // mm^3
+    } boxes[] = {
+        {"-D(60,59.9,0,0,0,-20)", "-P(0.7,0.7)", 60.0 * 59.9 * 20.0},
+        {"-D(40.3,30.45,0,0,0,-12.2)", "-P(0.5,0.5)", 40.3 * 30.45 * 12.2},
+        {"-D(25.1,17.3,0,0,0,-9.35)", "-P(0.3,0.3)", 25.1 * 17.3 * 9.35},
+    };
+    for (const auto& b : boxes) {
+        SCOPED_TRACE(std::string(b.box) + " " + b.pitches);
+        ASSERT_EQ(Run({b.box, b.pitches, "-XM(0,0,0)", "-O", "box.stl,b"}), 0);
+        std::vector<MeshFacet> facets;
+        ASSERT_TRUE(ReadBinaryStlFacets(scratch.At("box.stl"), false, &facets));
+        EXPECT_TRUE(SurfaceIsConforming(facets));
+        // The eight corners, where three faces meet inside one cell, keep a sliver each.
+        EXPECT_NEAR(SignedVolume(facets), b.volume, 0.05);
+    }
+    scratch.Write(
+        "plunge.nc",
+        "%\nG90 G17\nT1 M6\nS3000 M3\nG0 X30. Y59.9 Z5.\nG1 Z-4.5 F200.\nG0 Z5.\nM30\n%\n");
+    ASSERT_EQ(
+        Run({"-D(60,59.9,0,0,0,-20)", "-P(0.7,0.7)", "plunge.nc", "-X6", "-O", "plunge.stl,b"}), 0);
+    std::vector<MeshFacet> facets;
+    ASSERT_TRUE(ReadBinaryStlFacets(scratch.At("plunge.stl"), false, &facets));
+    EXPECT_TRUE(SurfaceIsConforming(facets));
+    const double halfDisc = 0.5 * kPi * 25.0 * 5.0;  // mm^3
+    EXPECT_NEAR(60.0 * 59.9 * 20.0 - SignedVolume(facets), halfDisc,
+                0.021 * 0.7 * 0.5 * kPi * 25.0);
+}
+
 }  // namespace
 }  // namespace mirexa

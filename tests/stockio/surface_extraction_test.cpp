@@ -187,9 +187,11 @@ TEST(SurfaceExtraction, NodeAlignedPocketIsClosedAndWithinItsChamfers) {
     FreeStockModel(&model);
 }
 
-TEST(SurfaceExtraction, WallsBetweenNodesFallWithinTheChamferBound) {
-    // Edges and corners between nodes that no ray passes through come out chamfered: the
-    // volume error stays within surface area * pitch / 2.
+TEST(SurfaceExtraction, WallsBetweenNodesMeetAtSharpEdges) {
+    // Faces between nodes meet at sharp edges where the two rays beyond each face end on it:
+    // only the corners, where three such faces meet inside one cell, and the edges within two
+    // cells of them come out chamfered, a small share of the chamfer of every edge (surface
+    // area * pitch / 2).
     for (double pitch : {1.0, 0.5, 0.25}) {
         const std::vector<SolidBox> boxes = {{{0.3, 0.3, 0.3}, {3.7, 3.7, 3.7}}};
         const int n = static_cast<int>(4.0 / pitch) + 1;
@@ -198,7 +200,7 @@ TEST(SurfaceExtraction, WallsBetweenNodesFallWithinTheChamferBound) {
         const Extracted mesh = Extract(model);
         ExpectSoundSurface(mesh, "off-grid box");
         const double error = std::fabs(SignedVolume(mesh.facets) - BoxUnionVolume(boxes));
-        EXPECT_LE(error, SurfaceArea(mesh.facets) * pitch / 2) << "pitch " << pitch;
+        EXPECT_LE(error, SurfaceArea(mesh.facets) * pitch / 50) << "pitch " << pitch;
         EXPECT_GT(error, 0.0) << "pitch " << pitch;
         FreeStockModel(&model);
     }
