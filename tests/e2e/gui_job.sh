@@ -2,11 +2,12 @@
 # A whole job through the real window, as a user does it, under one Xvfb server: stocks defined,
 # defined again, moved and turned (each drawn in the view); the sample program selected (the NC
 # strip shows it, and a key right after the file dialog reaches the view); a single-block run
-# resumed by G in the view and by the GO pane, Shift+Tab, Tab, Right and Left in the view
-# changing its mode and interval in the title, then run to its end by G typed after a click on a
-# panel pane; a run with real rapids switched on in the menu reaching its end; a second run
-# paused by the pause key (the status bar shows the pause), a menu opened and closed in the pause
-# and the run ended by Esc, typed while the program was held up; the view's keys after a click on
+# resumed by G in the view and by the GO pane, Shift+Tab (typed while the program was held up),
+# Tab, Right and Left in the view changing its mode and interval in the title, then run to its
+# end by G typed after a click on a panel pane; a run with real rapids switched on in the menu
+# reaching its end; a second run paused by the pause key (the status bar shows the pause and
+# blinks), a menu opened in the pause staying in front over two blinks and closed, and the run
+# ended by Esc, typed while the program was held up; the view's keys after a click on
 # a panel pane and after a resize, the tool display panel staying in front of the main window (no
 # window manager keeps it there); the controller and machine files read, with the colours kept
 # in the view and, after Exit, in mirexa.ini byte for byte; F1 showing the help page in the
