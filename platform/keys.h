@@ -3,6 +3,8 @@
 // them). Letters and digits are their upper-case ASCII codes.
 #pragma once
 
+#include <cstdint>
+
 namespace mirexa {
 
 constexpr unsigned VK_CANCEL = 3;  // Ctrl-Break
@@ -29,6 +31,12 @@ constexpr unsigned VK_F7 = 118;
 constexpr unsigned VK_F8 = 119;
 constexpr unsigned VK_F9 = 120;
 constexpr unsigned VK_OEM_2 = 191;  // the "/" and "?" key
+
+// A key message's lparam: the character typed in its low bits and, above them, Shift as it was
+// held when the key was typed. A key's handler reads Shift from its message: by the time the
+// program takes a quickly typed Shift+Tab from the queue, the user may have let go of Shift.
+constexpr std::intptr_t kKeyCharacterMask = 0x1FFFFF;
+constexpr std::intptr_t kKeyShiftHeld = std::intptr_t{1} << 24;
 
 // Codes 0 .. kKeyCodeCount - 1 have a state; others read as up and cannot be set.
 constexpr unsigned kKeyCodeCount = 256;

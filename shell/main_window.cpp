@@ -722,7 +722,7 @@ MessageResult MainWndProc(WindowHandle window, unsigned message, MessageWParam w
         case WM_CLOSE:
             return OnClose(window);
         case WM_KEYDOWN:
-            HandleRunKeyDown(window, static_cast<unsigned>(wparam));
+            HandleRunKeyDown(window, static_cast<unsigned>(wparam), lparam);
             return 0;
         case WM_KEYUP:
             HandleRunKeyUp(window, static_cast<unsigned>(wparam));

@@ -443,7 +443,7 @@ void AbortRun(WindowHandle window, int fromPane) {
     }
 }
 
-int HandleRunKeyDown(WindowHandle window, unsigned key) {
+int HandleRunKeyDown(WindowHandle window, unsigned key, MessageLParam keyData) {
     if (ViewWindow.rectangle.active) {
         return 0;
     }
@@ -490,7 +490,7 @@ int HandleRunKeyDown(WindowHandle window, unsigned key) {
         }
         case VK_TAB:
             if (NcProgramSelected()) {
-                runMode.store(StepRunMode(runMode.load(), KeyHeld(VK_SHIFT) != 0));
+                runMode.store(StepRunMode(runMode.load(), (keyData & kKeyShiftHeld) != 0));
                 UpdateTitle(window);
             }
             return 1;

@@ -106,8 +106,9 @@ unsigned RunCommandOfMode(RunMode mode);
 // pass a scripted body.
 int HandleRunCommand(WindowHandle mainWindow, unsigned command, void (*threadBody)() = nullptr);
 
-// The run keys of WM_KEYDOWN and WM_KEYUP; returns 1 when the key was taken.
-int HandleRunKeyDown(WindowHandle mainWindow, unsigned keyCode);
+// The run keys of WM_KEYDOWN and WM_KEYUP; returns 1 when the key was taken. keyData: the key
+// message's lparam (Shift as held when the key was typed).
+int HandleRunKeyDown(WindowHandle mainWindow, unsigned keyCode, MessageLParam keyData = 0);
 int HandleRunKeyUp(WindowHandle mainWindow, unsigned keyCode);
 
 // Resumes a paused run (G in either window, the GO pane): run control's resume, and timer 101

@@ -244,7 +244,7 @@ void OpenEditorKey(unsigned keyCode) {
 }
 
 // The keys that act at once, without a redraw; returns true when the key was one of them.
-bool HandleImmediateKey(WindowHandle window, unsigned keyCode, int character) {
+bool HandleImmediateKey(WindowHandle window, unsigned keyCode, int character, bool shiftHeld) {
     WindowHandle main = GetParentWindow(window);
     const RunMode runMode = WindowRun.mode.load();
     // The abort key ("ESCAPE KEY"); the pause key ("STOP KEY") is the main window's, held.
@@ -278,7 +278,7 @@ bool HandleImmediateKey(WindowHandle window, unsigned keyCode, int character) {
         return true;
     }
     if (keyCode == VK_TAB) {
-        NextRunMode(IsKeyDown(VK_SHIFT) != 0);
+        NextRunMode(shiftHeld);
         return true;
     }
     switch (character) {
@@ -571,7 +571,7 @@ void FinishViewRedrawKey(WindowHandle window) {
     SetViewCursor(kViewCursorIdle);
 }
 
-void HandleViewKey(WindowHandle window, unsigned keyCode, int character) {
+void HandleViewKey(WindowHandle window, unsigned keyCode, int character, bool shiftHeld) {
     ViewWindowState& v = ViewWindow;
     // 1. Nothing while the rectangle mode is on.
     if (v.rectangle.active) {
@@ -591,7 +591,7 @@ void HandleViewKey(WindowHandle window, unsigned keyCode, int character) {
     }
     // 4. The view takes the focus; keys match by their character.
     v.focus = 1;
-    if (HandleImmediateKey(window, keyCode, character)) {
+    if (HandleImmediateKey(window, keyCode, character, shiftHeld)) {
         return;
     }
     SetViewCursor(kViewCursorWait);

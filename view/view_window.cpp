@@ -708,7 +708,8 @@ int ViewInputChangesStock(const WindowMessage& message) {
     return 0;
 }
 
-int ViewKeyCharacter(MessageWParam keyCode, MessageLParam character) {
+int ViewKeyCharacter(MessageWParam keyCode, MessageLParam keyData) {
+    const MessageLParam character = keyData & kKeyCharacterMask;
     // The view's symbol keys by the character typed: on layouts where they are shifted digits
     // (Shift+2 is "@" and Shift+6 is "^" on a US keyboard) the digit's key would hide them.
     if (character == '@' || character == '^' || character == '[' || character == ']') {
@@ -839,7 +840,8 @@ MessageResult ViewWndProc(WindowHandle window, unsigned message, MessageWParam w
             ReleaseDeferredInput(window);
             return 1;
         case WM_KEYDOWN:
-            HandleViewKey(window, static_cast<unsigned>(wparam), ViewKeyCharacter(wparam, lparam));
+            HandleViewKey(window, static_cast<unsigned>(wparam), ViewKeyCharacter(wparam, lparam),
+                          (lparam & kKeyShiftHeld) != 0);
             return 0;
         case WM_COMMAND:
             HandleCommand(window, static_cast<unsigned>(wparam));

@@ -200,12 +200,12 @@ void InstallViewWindowCallbacks();
 
 // The character a key message stands for: the view's symbol keys ("@", "^", "[", "]") as typed;
 // the key's own for letter and digit keys (main row and numeric keypad), whatever other symbol
-// the sender gave with Shift; else lparam when the sender gave one (upper case for letters); 0
-// for keys without one.
-int ViewKeyCharacter(MessageWParam keyCode, MessageLParam character);
+// the sender gave with Shift; else lparam's character when the sender gave one (upper case for
+// letters); 0 for keys without one.
+int ViewKeyCharacter(MessageWParam keyCode, MessageLParam keyData);
 
-// Key handling of WM_KEYDOWN (view_keys.cpp).
-void HandleViewKey(WindowHandle window, unsigned keyCode, int character);
+// Key handling of WM_KEYDOWN (view_keys.cpp); shiftHeld: Shift as the key's message has it.
+void HandleViewKey(WindowHandle window, unsigned keyCode, int character, bool shiftHeld);
 
 // The view angle keys '1' .. '9', '0': sets A and B by the table of angle keys (Shift for '7'
 // turns B too), then trig, triad and the Ctrl latch's zoom reset. Returns 1 when the view changed.

@@ -134,7 +134,9 @@ protected:
         if (code != 0) {
             SetKeyDownState(code, 1);
         }
-        PostWindowMessage(window_, WM_KEYDOWN, code, character);
+        const bool shift =
+            (event->modifiers() & Qt::ShiftModifier) || event->key() == Qt::Key_Backtab;
+        PostWindowMessage(window_, WM_KEYDOWN, code, character | (shift ? kKeyShiftHeld : 0));
     }
     void keyReleaseEvent(QKeyEvent* event) override {
         if (event->isAutoRepeat()) {

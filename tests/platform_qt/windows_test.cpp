@@ -174,6 +174,23 @@ TEST_F(QtWindowsTest, KeysBecomeKeyMessagesWithCodeAndCharacter) {
         QApplication::sendEvent(target, &release);
         EXPECT_EQ(IsKeyDown(c.code), 0) << c.key;
     }
+    // Shift+Tab typed and let go before the program takes the key: the message keeps Shift, as
+    // held when Tab went down (the key state has Shift up by then).
+    Recorded().Clear();
+    const std::pair<QEvent::Type, Qt::Key> typed[] = {{QEvent::KeyPress, Qt::Key_Shift},
+                                                      {QEvent::KeyPress, Qt::Key_Backtab},
+                                                      {QEvent::KeyRelease, Qt::Key_Backtab},
+                                                      {QEvent::KeyRelease, Qt::Key_Shift}};
+    for (const auto& [type, key] : typed) {
+        QKeyEvent event(type, key, type == QEvent::KeyPress ? Qt::ShiftModifier : Qt::NoModifier);
+        QApplication::sendEvent(target, &event);
+    }
+    EXPECT_EQ(IsKeyDown(VK_SHIFT), 0);
+    PumpPending();
+    const auto tabs = Recorded().Of(WM_KEYDOWN);
+    ASSERT_EQ(tabs.size(), 2u);
+    EXPECT_EQ(tabs[1].wparam, VK_TAB);
+    EXPECT_EQ(tabs[1].lparam, kKeyShiftHeld);
     // A deactivation releases every key held, so no Ctrl stays down after switching programs.
     SetKeyDownState(VK_CONTROL, 1);
     NotifyNativeActivate(window, WA_INACTIVE);

@@ -204,8 +204,8 @@ protected:
         SendAutomationRequest(id, 0, request);
         SetAutomationStandIn(nullptr);
     }
-    void Key(unsigned key) {
-        SendWindowMessage(main, WM_KEYDOWN, key, 0);
+    void Key(unsigned key, MessageLParam keyData = 0) {
+        SendWindowMessage(main, WM_KEYDOWN, key, keyData);
         DeliverPending();
     }
     // Advances the clock tick by tick until the condition holds (for at most the wait bound in
@@ -266,17 +266,20 @@ TEST_F(RunCommandsTest, TimerPeriodFollowsModeAndShowSteps) {
     WindowRun.controls.showSteps.store(0);
     AdvanceAndDeliver(5, 5);
     EXPECT_EQ(RunCommands.runPeriodMs, 100u);
-    SetKeyDownState(VK_SHIFT, 1);
-    Key(VK_TAB);  // Shift+Tab: 3 becomes 2
+    // Shift as the key's message has it, whether or not the key is still held when the message
+    // is handled.
+    Key(VK_TAB, kKeyShiftHeld);  // Shift+Tab: 3 becomes 2
     EXPECT_EQ(WindowRun.mode.load(), RunMode::kSkipCutting);
     AdvanceAndDeliver(100, 5);
     EXPECT_EQ(RunCommands.runPeriodMs, 5u);
+    Key(VK_TAB, kKeyShiftHeld);
+    EXPECT_EQ(WindowRun.mode.load(), RunMode::kRealCutting);
+    Key(VK_TAB, kKeyShiftHeld);  // 1 stays with Shift
+    EXPECT_EQ(WindowRun.mode.load(), RunMode::kRealCutting);
+    SetKeyDownState(VK_SHIFT, 1);  // held again by the time the plain Tab is handled
     Key(VK_TAB);
-    EXPECT_EQ(WindowRun.mode.load(), RunMode::kRealCutting);
-    Key(VK_TAB);  // 1 stays with Shift
-    EXPECT_EQ(WindowRun.mode.load(), RunMode::kRealCutting);
     SetKeyDownState(VK_SHIFT, 0);
-    Key(VK_TAB);
+    EXPECT_EQ(WindowRun.mode.load(), RunMode::kSkipCutting);
     Key(VK_TAB);
     Key(VK_TAB);  // 1 -> 2 -> 3, and 3 stays
     EXPECT_EQ(WindowRun.mode.load(), RunMode::kResult);

@@ -116,7 +116,7 @@ protected:
         ResetViewWindowState();
         WindowRun.mode = RunMode::kIdle;
     }
-    void Key(unsigned code, int character = 0) {
+    void Key(unsigned code, MessageLParam character = 0) {
         SendWindowMessage(window_, WM_KEYDOWN, code, character);
     }
     void Send(unsigned message, int x, int y, MessageWParam wparam = 0) {
@@ -419,13 +419,16 @@ TEST_F(ViewWindowTest, RunKeysTabAndTheStopKey) {
     Key(VK_TAB);
     Key(VK_TAB);  // the result run is the last: Tab stops there, as in the main window
     EXPECT_EQ(WindowRun.mode.load(), RunMode::kResult);
-    SetKeyDownState(VK_SHIFT, 1);
-    Key(VK_TAB);
+    // Shift as the key's message has it, not as the key stands when the message is handled.
+    Key(VK_TAB, kKeyShiftHeld);
     EXPECT_EQ(WindowRun.mode.load(), RunMode::kSkipCutting);
-    Key(VK_TAB);
-    Key(VK_TAB);  // and Shift+Tab stops at real cutting
+    Key(VK_TAB, kKeyShiftHeld);
+    SetKeyDownState(VK_SHIFT, 1);
+    Key(VK_TAB, kKeyShiftHeld);  // and Shift+Tab stops at real cutting
     EXPECT_EQ(WindowRun.mode.load(), RunMode::kRealCutting);
+    Key(VK_TAB);  // Shift held again after a plain Tab was typed
     SetKeyDownState(VK_SHIFT, 0);
+    EXPECT_EQ(WindowRun.mode.load(), RunMode::kSkipCutting);
 
     WindowRun.mode = RunMode::kIdle;
     Key(VK_TAB);  // from no run mode nothing starts
