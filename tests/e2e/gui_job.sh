@@ -16,12 +16,7 @@
 # Skips itself (exit 77) without Xvfb, xdotool, ffmpeg or python3.
 # Usage: gui_job.sh MIREXA SAMPLES_DIR ARTEFACT_DIR
 set -euo pipefail
-program="$1"
-samples="$2"
-artefacts="$3"
-here="$(cd "$(dirname "$0")" && pwd)"
-name=gui_job
-. "$here/xvfb_session.sh"
+. "$(dirname "$0")/xvfb_session.sh"
 e2e_require Xvfb xdotool ffmpeg python3
 e2e_coarse_copy "$samples"
 colour_lines() {
@@ -38,26 +33,9 @@ fail() {
     e2e_fail "$@"
 }
 # Waits until the command after the description succeeds (e2e_patience at most).
-wait_for() {
-    e2e_wait "$e2e_patience" "$@"
-}
 # A grab that fails (the server busy) is tried again for up to 10 s.
-probe() {
-    local deadline=$((SECONDS + 10))
-    while [ "$SECONDS" -lt "$deadline" ]; do
-        python3 "$here/screen_probe.py" "$DISPLAY" "$@" 2>/dev/null && return 0
-        sleep 0.5
-    done
-    python3 "$here/screen_probe.py" "$DISPLAY" "$@"
-}
 title() {
     xdotool getwindowname "$main"
-}
-title_has() {
-    case "$(title)" in *"$1"*) return 0 ;; *) return 1 ;; esac
-}
-title_lacks() {
-    ! title_has "$1"
 }
 
 # Places on the screen (the window at the screen's corner, 1500 x 950): the view, the status
@@ -115,9 +93,6 @@ background_shown() {
 wait_for "the view shows no picture" background_shown
 colour="$(probe $background corner)"
 
-step() {
-    echo "gui_job: $((SECONDS - e2e_started)) s: $*"
-}
 step stocks
 # 1. Stocks: a box, the same box again, moved 20 mm along X, turned 30 degrees about Z; each is
 # drawn at once.
