@@ -8,7 +8,8 @@
 # reaching its end; a second run paused by the pause key (the status bar shows the pause and
 # blinks), a menu opened in the pause staying in front over two blinks and closed, and the run
 # ended by Esc, typed while the program was held up; the view's keys after a click on
-# a panel pane and after a resize, the tool display panel staying in front of the main window (no
+# a panel pane and after a resize (Shift+7, typed while the program was held up, turning B as
+# well as A), the tool display panel staying in front of the main window (no
 # window manager keeps it there); the controller and machine files read, with the colours kept
 # in the view and, after Exit, in mirexa.ini byte for byte; F1 showing the help page in the
 # viewer. Every step waits for what the screen, the title or the files show; a failure keeps the
@@ -231,6 +232,28 @@ wait_for "the view keeps changing after the resize" sleep_until_settled
 before="$(probe $view sum)"
 xdotool key 2
 wait_for "2 after the resize did not reach the view" changed $view "$before"
+# 7 turns A by half a turn and back; Shift+7 turns B as well, also typed as on a machine so busy
+# that the program takes the 7 only after Shift is up again: it must not bring back 2's view.
+wait_for "the view keeps changing after 2" sleep_until_settled
+two="$(probe $view sum)"
+xdotool key 7
+wait_for "7 did not reach the view" changed $view "$two"
+wait_for "the view keeps changing after 7" sleep_until_settled
+before="$(probe $view sum)"
+kill -STOP "$mirexa"
+xdotool key shift+7
+kill -CONT "$mirexa"
+wait_for "Shift+7 did not reach the view" changed $view "$before"
+wait_for "the view keeps changing after Shift+7" sleep_until_settled
+[ "$(probe $view sum)" != "$two" ] || fail "Shift+7 turned A back but not B: the view is 2's again"
+# Shift+7 again and 2 bring back 2's view, which the checks below expect.
+view_is() {
+    [ "$(probe $view sum)" = "$1" ]
+}
+xdotool key shift+7
+wait_for "Shift+7 again did not bring back 7's view" view_is "$before"
+xdotool key 2
+wait_for "2 did not bring back its view" view_is "$two"
 # With no window manager to keep them there, the program keeps its panels above the main window:
 # a key in the view brings the main window to the front, and the tool display panel stays in
 # front of it.
