@@ -58,11 +58,10 @@ extern MachineModelEntries MachineModelNames;
 // each reading of the machine file; an unattended run counts it as a failure. Any thread.
 extern std::atomic<int> UnusableMachineModels;
 
-// 1 when the file is a regular file that opens for reading. Otherwise the user is told (the
-// path and the reason, "missing.stl - No such file or directory", as the text,
-// "The file does not exist or cannot be read!" as the caption, in the interface's language, on
-// top; logged in automatic mode) and 0
-// is returned.
+// 1 when the file is a regular file that opens for reading. Otherwise the user is told (the path
+// and the reason, "missing.stl - No such file or directory", as the text, "The file does not
+// exist or cannot be read!" as the caption, in the interface's language, on top; logged in
+// automatic mode) and 0 is returned.
 int CheckFileReadable(const std::string& path);
 
 // Before each reading: empties the BASIC list; clearLists 1 clears the keep mark; when

@@ -3,13 +3,12 @@
 
 #include <spawn.h>
 #include <sys/wait.h>
-#include <unistd.h>
 
 #include <cerrno>
-#include <cstdlib>
 #include <mutex>
 
 #include "platform/backend.h"
+#include "platform/program_start.h"
 
 extern char** environ;
 
@@ -48,20 +47,7 @@ int OpenInDefaultViewer(const std::string& path) {
 }
 
 int DefaultViewerInstalled() {
-    const char* path = std::getenv("PATH");
-    std::string list = path != nullptr ? path : "";
-    std::size_t begin = 0;
-    while (begin <= list.size()) {
-        std::size_t end = list.find(':', begin);
-        end = end == std::string::npos ? list.size() : end;
-        // An empty entry is the working directory.
-        const std::string directory = end > begin ? list.substr(begin, end - begin) : ".";
-        if (access((directory + "/xdg-open").c_str(), X_OK) == 0) {
-            return 1;
-        }
-        begin = end + 1;
-    }
-    return 0;
+    return FindProgramFile("xdg-open", "").empty() ? 0 : 1;
 }
 
 std::vector<std::string> TakeRecordedViewerOpens() {

@@ -14,8 +14,9 @@ namespace mirexa {
 // could not be started.
 int OpenInDefaultViewer(const std::string& path);
 
-// 1 when the desktop's default viewer ("xdg-open") is an executable file in a directory of PATH,
-// on either backend; 0 when there is none.
+// 1 when the desktop's default viewer ("xdg-open") is an executable file in a directory of PATH
+// (FindProgramFile: the file OpenInDefaultViewer would start), on either backend; 0 when there is
+// none.
 int DefaultViewerInstalled();
 
 // The paths recorded by the headless backend since the last call, oldest first; the record is

@@ -14,13 +14,13 @@ namespace mirexa {
 
 // A command of the settings file as the question shows it and a Yes binds it.
 struct SettingsCommand {
-    std::string section = {};                  // its settings section ("ExecEditor", "ExecSelf")
-    std::string text = {};                     // what the settings give (the key of the answer)
-    std::vector<std::string> words = {};       // the program and arguments that would run (shown)
-    std::vector<std::string> boundFiles = {};  // the files whose content it runs, as absolute
-                                               // paths: the program file first, then files its
-                                               // words name (a macro); a Yes holds for them as
-                                               // they are now (FileIdentity), another is asked for
+    std::string section = {};             // its settings section ("ExecEditor", "ExecSelf")
+    std::string text = {};                // what the settings give (the key of the answer)
+    std::vector<std::string> words = {};  // the program and arguments that would run (shown)
+    // The files whose content it runs, as absolute paths: the program file first (none for the
+    // program's own second instance, which runs itself), then files its words name (a macro); a
+    // Yes holds for them as they are now (FileIdentity), another is asked for.
+    std::vector<std::string> boundFiles = {};
 };
 
 // The file the answers are kept in: "mirexa/editor_commands" under $XDG_CONFIG_HOME (an

@@ -514,7 +514,7 @@ int HandleRunKeyDown(WindowHandle window, unsigned key, MessageLParam keyData) {
         return 1;  // never passed on to the view
     }
     if (character >= '0' && MainWindowData.handles.view != nullptr) {
-        PostWindowMessage(MainWindowData.handles.view, WM_KEYDOWN, key, 0);
+        PostWindowMessage(MainWindowData.handles.view, WM_KEYDOWN, key, keyData & kKeyShiftHeld);
         return 1;
     }
     return 0;

@@ -316,13 +316,14 @@ bool HandleImmediateKey(WindowHandle window, unsigned keyCode, int character, bo
 }
 
 // B .. P: the keys that end with a redraw. Returns false for a key that is none of them.
-bool HandleRedrawKey(WindowHandle window, unsigned keyCode, int character) {
+// shiftHeld: Shift as the key's message has it (Shift+Delete, Shift+7).
+bool HandleRedrawKey(WindowHandle window, unsigned keyCode, int character, bool shiftHeld) {
     const bool fromPanel = ViewWindow.fromPanel != 0;
     if (keyCode == VK_DELETE) {
         StockModel* model = CurrentViewStock();
         if (model != nullptr && WindowRun.mode.load() == RunMode::kIdle &&
             !StockOperationRunning.load()) {
-            RemoveUnusedPartAtCursor(window, IsKeyDown(VK_SHIFT));
+            RemoveUnusedPartAtCursor(window, shiftHeld);
         }
         return true;
     }
@@ -421,7 +422,7 @@ bool HandleRedrawKey(WindowHandle window, unsigned keyCode, int character) {
         if (!fromPanel) {
             PickPointUnderCursor(window, 1, CurrentView.centre);
         }
-        ApplyViewAngleKey(character, IsKeyDown(VK_SHIFT));
+        ApplyViewAngleKey(character, shiftHeld);
         CurrentView.viewChanged = 1;
         return true;
     }
@@ -595,7 +596,7 @@ void HandleViewKey(WindowHandle window, unsigned keyCode, int character, bool sh
         return;
     }
     SetViewCursor(kViewCursorWait);
-    if (!HandleRedrawKey(window, keyCode, character)) {
+    if (!HandleRedrawKey(window, keyCode, character, shiftHeld)) {
         SetViewCursor(kViewCursorIdle);
         return;
     }

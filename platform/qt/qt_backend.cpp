@@ -300,10 +300,6 @@ const RealWindowBackend qtBackend = {
                          ScreenWorkArea},
 };
 
-}  // namespace
-
-namespace {
-
 bool EnvironmentSet(const char* name) {
     const char* value = std::getenv(name);
     return value != nullptr && *value != '\0';
@@ -319,11 +315,10 @@ int IsQtDisplayNamed() {
 }
 
 int IsQtDisplayAvailable(std::string* reason) {
-    const auto set = EnvironmentSet;
-    if (set("QT_QPA_PLATFORM") || set("WAYLAND_DISPLAY")) {
+    if (EnvironmentSet("QT_QPA_PLATFORM") || EnvironmentSet("WAYLAND_DISPLAY")) {
         return 1;
     }
-    if (!set("DISPLAY")) {
+    if (!EnvironmentSet("DISPLAY")) {
         if (reason) {
             *reason = "DISPLAY is not set";
         }

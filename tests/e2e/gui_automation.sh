@@ -14,12 +14,7 @@
 # Skips itself (exit 77) without Xvfb, xdotool, ffmpeg or python3.
 # Usage: gui_automation.sh MIREXA SAMPLES_DIR ARTEFACT_DIR
 set -euo pipefail
-program="$1"
-samples="$2"
-artefacts="$3"
-here="$(cd "$(dirname "$0")" && pwd)"
-name=gui_automation
-. "$here/xvfb_session.sh"
+. "$(dirname "$0")/xvfb_session.sh"
 e2e_require Xvfb xdotool ffmpeg python3
 e2e_coarse_copy "$samples"
 blank="-D(100,80,0,0,0,-30.5)"
@@ -32,9 +27,6 @@ chmod +x "$work/bin/xdg-open" "$work/bin/fake-editor"
 
 # The program's standard output, as e2e_launch keeps it (a failure keeps it as an artefact).
 output="$work/program.out"
-step() {
-    echo "$name: $((SECONDS - e2e_started)) s: $*"
-}
 alive() {
     kill -0 "$mirexa" 2>/dev/null
 }
@@ -49,9 +41,6 @@ no_window_titled() {
 }
 has_line() {
     [ -s "$work/$1" ] && grep -q "$2" "$work/$1"
-}
-probe() {
-    python3 "$here/screen_probe.py" "$DISPLAY" "$@"
 }
 # Starts the program in the working copy with the arguments.
 start() {

@@ -14,13 +14,8 @@
 # Skips itself (exit 77) without Xvfb, xdotool, ffmpeg or python3.
 # Usage: gui_command_line_start.sh MIREXA SAMPLES_DIR ARTEFACT_DIR NCCOM_PLUGIN
 set -euo pipefail
-program="$1"
-samples="$2"
-artefacts="$3"
+. "$(dirname "$0")/xvfb_session.sh"
 nccom="$4"
-here="$(cd "$(dirname "$0")" && pwd)"
-name=gui_command_line_start
-. "$here/xvfb_session.sh"
 e2e_require Xvfb xdotool ffmpeg python3
 e2e_coarse_copy "$samples"
 # A plain box to read over the cut.
@@ -29,15 +24,6 @@ e2e_coarse_copy "$samples"
 
 e2e_start_xvfb 1600 1000
 
-step() {
-    echo "$name: $((SECONDS - e2e_started)) s: $*"
-}
-wait_for() {
-    e2e_wait "$e2e_patience" "$@"
-}
-probe() {
-    python3 "$here/screen_probe.py" "$DISPLAY" "$@"
-}
 changed() {
     [ "$(probe $1 $2 $3 $4 sum)" != "$5" ]
 }
@@ -63,15 +49,6 @@ name_of() {
 }
 named() {
     case "$(name_of "$1")" in $2) return 0 ;; *) return 1 ;; esac
-}
-dialog() {
-    e2e_dialog "$@"
-}
-viewed_reports() {
-    { cat "$work/viewer.log" 2>/dev/null || true; } | grep -c '_length.txt' || true
-}
-more_reports() {
-    [ "$(viewed_reports)" -gt "$1" ]
 }
 # The tool display panel's title matches $1 (a failure shows the title it had last).
 e2e_detail="$work/panel_title"
@@ -111,10 +88,10 @@ cut="$settled"
 
 step "Work > Read asks, and C brings the cut back"
 e2e_menu w l
-dialog '^Work$' Escape
+e2e_dialog '^Work$' Escape
 wait_for "the cut is not shown as it was after the cancelled read" same_view "$cut"
 e2e_menu w l
-dialog '^Work$' "=$work/gui/box.dme" Return
+e2e_dialog '^Work$' "=$work/gui/box.dme" Return
 wait_for "the box read is not shown" changed $view "$cut"
 xdotool mousemove 900 500
 xdotool key c
@@ -122,10 +99,10 @@ wait_for "C did not bring the cut back" same_view "$cut"
 
 step "NC Data > Select asks every time"
 e2e_menu n s
-dialog 'NC DATA FILE' ctrl+a "=$work/gui/pocket.nc" Return
+e2e_dialog 'NC DATA FILE' ctrl+a "=$work/gui/pocket.nc" Return
 wait_for "the program chosen was not selected" named "$main" '*pocket.nc*'
 e2e_menu n s
-dialog 'NC DATA FILE' ctrl+a "=$work/gui/demo_part.nc" Return
+e2e_dialog 'NC DATA FILE' ctrl+a "=$work/gui/demo_part.nc" Return
 wait_for "the program chosen again was not selected" named "$main" '*demo_part.nc*'
 
 step "Esc at T03: the panel keeps the tool the spindle holds"
@@ -198,9 +175,9 @@ dme_lines >"$work/stock_values.before"
 # Defines a stock with the menu key $1 and its dialog $2 as it stands, and saves it as $3.
 define_and_save() {
     e2e_menu w "$1"
-    dialog "$2" Return
+    e2e_dialog "$2" Return
     e2e_menu w s
-    dialog '^Save Work$' "=$work/stock/$3" Return
+    e2e_dialog '^Save Work$' "=$work/stock/$3" Return
     wait_for "$3 was not written" test -s "$work/stock/$3"
 }
 e2e_launch "$work/stock" "-(0,0,1500,950)"

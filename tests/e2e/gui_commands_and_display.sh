@@ -12,12 +12,7 @@
 # Skips itself (exit 77) without Xvfb, xdotool or python3.
 # Usage: gui_commands_and_display.sh MIREXA SAMPLES_DIR ARTEFACT_DIR
 set -euo pipefail
-program="$1"
-samples="$2"
-artefacts="$3"
-here="$(cd "$(dirname "$0")" && pwd)"
-name=gui_commands_and_display
-. "$here/xvfb_session.sh"
+. "$(dirname "$0")/xvfb_session.sh"
 e2e_require Xvfb xdotool python3
 e2e_coarse_copy "$samples"
 cp -r "$work/gui" "$work/gui_b"
@@ -35,9 +30,6 @@ end_others() {
 }
 trap 'end_others; e2e_cleanup' EXIT
 
-step() {
-    echo "$name: $((SECONDS - e2e_started)) s: $*"
-}
 # start_server: starts an Xvfb server on a free display; sets $server (its process) and $shown
 # (the display).
 start_server() {

@@ -11,12 +11,7 @@
 # Skips itself (exit 77) without Xvfb, openbox, xdotool, xprop, ffmpeg or python3.
 # Usage: gui_desktop.sh MIREXA SAMPLES_DIR ARTEFACT_DIR
 set -euo pipefail
-program="$1"
-samples="$2"
-artefacts="$3"
-name=gui_desktop
-here="$(cd "$(dirname "$0")" && pwd)"
-. "$here/xvfb_session.sh"
+. "$(dirname "$0")/xvfb_session.sh"
 e2e_require Xvfb openbox xdotool xprop ffmpeg python3
 
 # The working copy: fine dexels and moves, so that the run lasts while the script works on it;
@@ -41,12 +36,6 @@ main="$found"
 e2e_find_window "the tool display panel did not open" ' in vmc3\.ttl '
 panel="$found"
 
-title_has() {
-    case "$(xdotool getwindowname "$main")" in *"$1"*) return 0 ;; *) return 1 ;; esac
-}
-title_lacks() {
-    ! title_has "$1"
-}
 # The windows the window manager stacks, bottom first, as decimal ids.
 stacking() {
     xprop -root _NET_CLIENT_LIST_STACKING | sed -e 's/.*#//' -e 's/,/ /g' |
@@ -65,7 +54,7 @@ active_is() {
     [ "$(xprop -root _NET_ACTIVE_WINDOW | sed -n 's/.*# //p')" = "$(printf '0x%x' "$1")" ]
 }
 # The checksum of the screen's pixels in the main window's client area at X Y WIDTH HEIGHT.
-probe() {
+probe_main() {
     local X Y WIDTH HEIGHT SCREEN WINDOW
     eval "$(xdotool getwindowgeometry --shell "$main")"
     python3 "$here/screen_probe.py" "$DISPLAY" $((X + $1)) $((Y + $2)) "$3" "$4" sum
@@ -133,7 +122,7 @@ xdotool mousemove --window "$main" $work_pane click 1
 # turned, a dialog the click opened would be shown, and it must not be.
 view="400 150 700 500"
 xdotool mousemove --window "$main" 150 850
-before="$(probe $view)"
+before="$(probe_main $view)"
 xdotool mousemove --window "$main" 900 450 mousedown 1 sleep 0.05 \
     mousemove_relative -- 10 0 mousemove_relative -- 10 0 mousemove_relative -- 10 0 \
     mousemove_relative -- 10 0 mousemove_relative -- 10 0 mousemove_relative -- 10 0 \
@@ -141,7 +130,7 @@ xdotool mousemove --window "$main" 900 450 mousedown 1 sleep 0.05 \
     mousemove_relative -- 10 0 mouseup 1
 xdotool mousemove --window "$main" 150 850
 view_turned() {
-    [ "$(probe $view)" != "$before" ]
+    [ "$(probe_main $view)" != "$before" ]
 }
 e2e_wait "$e2e_patience" "the flick did not turn the view" view_turned
 title_has "Cutting" || e2e_fail "the run ended before Esc"

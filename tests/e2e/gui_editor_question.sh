@@ -12,13 +12,8 @@
 # Skips itself (exit 77) without Xvfb or xdotool.
 # Usage: gui_editor_question.sh MIREXA SAMPLES_DIR ARTEFACT_DIR EDITOR_PLUGIN
 set -euo pipefail
-program="$1"
-samples="$2"
-artefacts="$3"
+. "$(dirname "$0")/xvfb_session.sh"
 plugin="$4"
-here="$(cd "$(dirname "$0")" && pwd)"
-name=gui_editor_question
-. "$here/xvfb_session.sh"
 e2e_require Xvfb xdotool
 e2e_coarse_copy "$samples"
 e2e_start_xvfb 1600 1000

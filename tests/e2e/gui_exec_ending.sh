@@ -10,12 +10,7 @@
 # Skips itself (exit 77) without Xvfb or xdotool.
 # Usage: gui_exec_ending.sh MIREXA SAMPLES_DIR ARTEFACT_DIR
 set -euo pipefail
-program="$1"
-samples="$2"
-artefacts="$3"
-here="$(cd "$(dirname "$0")" && pwd)"
-name=gui_exec_ending
-. "$here/xvfb_session.sh"
+. "$(dirname "$0")/xvfb_session.sh"
 e2e_require Xvfb xdotool
 e2e_coarse_copy "$samples"
 e2e_start_xvfb 1600 1000
@@ -23,9 +18,6 @@ if e2e_have openbox; then
     e2e_start_window_manager
 fi
 log="$work/gui/mirexa.log"
-step() {
-    echo "$name: $((SECONDS - e2e_started)) s: $*"
-}
 
 # The wrapper: a worker in the background (its process id and group written once it runs),
 # then a wait for it.

@@ -13,12 +13,7 @@
 # whose shadow memory no address-space limit lets start.
 # Usage: gui_memory_limits.sh MIREXA SAMPLES_DIR ARTEFACT_DIR
 set -euo pipefail
-program="$1"
-samples="$2"
-artefacts="$3"
-here="$(cd "$(dirname "$0")" && pwd)"
-name=gui_memory_limits
-. "$here/xvfb_session.sh"
+. "$(dirname "$0")/xvfb_session.sh"
 e2e_require Xvfb xdotool ffmpeg python3
 if ldd "$program" | grep -qE 'lib(a|t)san'; then
     echo "$name: skipped, an address-space limit cannot be set under a sanitizer"
@@ -27,12 +22,6 @@ fi
 export LP_NUM_THREADS=8
 e2e_coarse_copy "$samples"
 
-step() {
-    echo "$name: $((SECONDS - e2e_started)) s: $*"
-}
-wait_for() {
-    e2e_wait "$e2e_patience" "$@"
-}
 # Starts the program as e2e_launch does, under an address-space limit of $1 kB.
 launch_limited() {
     local limit=$1 exe
@@ -50,12 +39,6 @@ wait_for_end() {
     e2e_wait "$e2e_run_patience" "the program did not end" e2e_ended
     wait "$mirexa" || status=$?
     mirexa=""
-}
-viewed_reports() {
-    { cat "$work/viewer.log" 2>/dev/null || true; } | grep -c '_length.txt' || true
-}
-more_reports() {
-    [ "$(viewed_reports)" -gt "$1" ]
 }
 
 step "a batch run under 1.1 GB, which needs no window"

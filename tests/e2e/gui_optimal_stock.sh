@@ -10,12 +10,7 @@
 # Skips itself (exit 77) without Xvfb, xdotool or python3.
 # Usage: gui_optimal_stock.sh MIREXA SAMPLES_DIR ARTEFACT_DIR
 set -euo pipefail
-program="$1"
-samples="$2"
-artefacts="$3"
-here="$(cd "$(dirname "$0")" && pwd)"
-name=gui_optimal_stock
-. "$here/xvfb_session.sh"
+. "$(dirname "$0")/xvfb_session.sh"
 e2e_require Xvfb xdotool python3
 e2e_coarse_copy "$samples"
 gui="$work/gui"
@@ -25,22 +20,10 @@ grep -q -E '^G56 G00 X0 Y0' "$gui/pocket.nc" &&
     e2e_fail "the sample pocket changed its form"
 
 e2e_start_xvfb 1600 1000
-wait_for() {
-    e2e_wait "$e2e_patience" "$@"
-}
-title_has() {
-    case "$(xdotool getwindowname "$main")" in *"$1"*) return 0 ;; *) return 1 ;; esac
-}
-title_lacks() {
-    ! title_has "$1"
-}
-dialog() {
-    e2e_dialog "$@"
-}
 # Saves the stock as the STL file $1 through Work > Save.
 save_stock() {
     e2e_menu w s
-    dialog '^Save Work$' ctrl+a "=$gui/$1" Return
+    e2e_dialog '^Save Work$' ctrl+a "=$gui/$1" Return
     wait_for "$1 was not written" test -s "$gui/$1"
     cp "$gui/$1" "$artefacts/${name}_$1"
 }
@@ -71,16 +54,13 @@ print(line)
 EOF
 }
 
-step() {
-    echo "$name: $((SECONDS - e2e_started)) s: $*"
-}
 
 step "the pocket selected with the optimal work"
 e2e_launch "$gui" "-(0,0,1500,950)"
 e2e_find_window "the main window did not open" 'Not Selected'
 main="$found"
 e2e_menu n w
-dialog 'NC DATA FILE' ctrl+a "=$gui/pocket.nc" Return
+e2e_dialog 'NC DATA FILE' ctrl+a "=$gui/pocket.nc" Return
 wait_for "the pocket was not selected" title_has pocket.nc
 save_stock before.stl
 read -r x0 y0 z0 x1 y1 z1 < <(stl_figures "$gui/before.stl")

@@ -9,12 +9,7 @@
 # Skips itself (exit 77) without Xvfb, xdotool, ffmpeg or python3.
 # Usage: gui_runs_after_alarm.sh MIREXA SAMPLES_DIR ARTEFACT_DIR
 set -euo pipefail
-program="$1"
-samples="$2"
-artefacts="$3"
-here="$(cd "$(dirname "$0")" && pwd)"
-name=gui_runs_after_alarm
-. "$here/xvfb_session.sh"
+. "$(dirname "$0")/xvfb_session.sh"
 e2e_require Xvfb xdotool ffmpeg python3
 e2e_coarse_copy "$samples"
 box="-D(100,80,0,0,0,-30.5)"
@@ -35,15 +30,6 @@ printf '%s\n' % O14 'G90 G17 G40 G49 G80' 'T1 M06' 'G56 G00 X20. Y20. Z20. S3000
 
 e2e_start_xvfb 1600 1000
 
-step() {
-    echo "$name: $((SECONDS - e2e_started)) s: $*"
-}
-wait_for() {
-    e2e_wait "$e2e_patience" "$@"
-}
-title_has() {
-    case "$(xdotool getwindowname "$main")" in *"$1"*) return 0 ;; *) return 1 ;; esac
-}
 run_ended() {
     ! title_has Cutting
 }
@@ -85,9 +71,6 @@ cmp -s "$work/gui/after.dme" "$work/gui/alone.dme" ||
 
 step "a recorded run ended by Esc shows its end before the box about the viewer"
 rm -f "$work/bin/xdg-open"  # no viewer from here on
-probe() {
-    python3 "$here/screen_probe.py" "$DISPLAY" "$@"
-}
 stop_part="356 952 158 12"
 control_point="102 82 108 50"
 paused() {

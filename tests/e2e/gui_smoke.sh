@@ -8,13 +8,8 @@
 # Skips itself (exit 77) without Xvfb, xdotool, xwd, ffmpeg or python3.
 # Usage: gui_smoke.sh MIREXA SAMPLES_DIR ARTEFACT_DIR RENDER_TOOL
 set -euo pipefail
-program="$1"
-samples="$2"
-artefacts="$3"
+. "$(dirname "$0")/xvfb_session.sh"
 render="$4"
-here="$(cd "$(dirname "$0")" && pwd)"
-name=gui_smoke
-. "$here/xvfb_session.sh"
 e2e_require Xvfb xdotool xwd ffmpeg python3
 mkdir -p "$work/gui" "$work/render"
 # The cut of the demo's batch run (scripts/demo), in which the sample program goes to its end

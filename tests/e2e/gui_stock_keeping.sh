@@ -10,24 +10,13 @@
 # Skips itself (exit 77) without Xvfb, xdotool, ffmpeg or python3.
 # Usage: gui_stock_keeping.sh MIREXA SAMPLES_DIR ARTEFACT_DIR
 set -euo pipefail
-program="$1"
-samples="$2"
-artefacts="$3"
-here="$(cd "$(dirname "$0")" && pwd)"
-name=gui_stock_keeping
-. "$here/xvfb_session.sh"
+. "$(dirname "$0")/xvfb_session.sh"
 e2e_require Xvfb xdotool ffmpeg python3
 e2e_coarse_copy "$samples"
 printf 'this is no stock file\n' >"$work/gui/broken.dme"
 
 e2e_start_xvfb 1600 1000
 
-step() {
-    echo "$name: $((SECONDS - e2e_started)) s: $*"
-}
-wait_for() {
-    e2e_wait "$e2e_patience" "$@"
-}
 # Waits for the window named $1, gives it the keyboard, then: "@x y" clicks twice at x y in it
 # and selects the field's text, "=text" types the text, anything else is a key; then waits until
 # the window has gone.
@@ -44,12 +33,6 @@ answer() {
         esac
     done
     wait_for "the window $title did not close" e2e_window_gone "$title"
-}
-viewed_reports() {
-    { cat "$work/viewer.log" 2>/dev/null || true; } | grep -c '_length.txt' || true
-}
-more_reports() {
-    [ "$(viewed_reports)" -gt "$1" ]
 }
 # Runs the selected program to its end (its length report is shown once it has ended).
 run_to_end() {

@@ -10,11 +10,9 @@
 # artefacts. Skips itself (exit 77) without Xvfb, xdotool, ffmpeg or python3.
 # Usage: panel_legibility.sh MIREXA SAMPLES_DIR ARTEFACT_DIR
 set -euo pipefail
-program="$(realpath "$1")"
-samples="$(realpath "$2")"
-artefacts="$3"
-name=panel_legibility
-. "$(cd "$(dirname "$0")" && pwd)/xvfb_session.sh"
+. "$(dirname "$0")/xvfb_session.sh"
+program="$(realpath "$program")"
+samples="$(realpath "$samples")"
 e2e_require Xvfb xdotool ffmpeg python3
 fail() {
     e2e_fail "$@"

@@ -3,8 +3,15 @@
 # the one way a script fails: every failure, a wait that ran out and a command that failed
 # unexpectedly alike, says what it was, keeps the screen, the program's output and standard error
 # and its log as artefacts, and ends the script with code 1.
-# The script sets `name` (for its messages and artefacts) and `artefacts` (a folder) before
-# sourcing this file.
+# A script sources it first of all, as `. "$(dirname "$0")/xvfb_session.sh"`, and is called
+# with the program, the samples' folder and the folder of its artefacts: these become $program,
+# $samples and $artefacts, the script's file name without ".sh" its $name (for its messages and
+# artefacts) and its folder $here; the arguments after those stay the script's ($4 ...).
+program="$1"
+samples="$2"
+artefacts="$3"
+name="$(basename "$0" .sh)"
+here="$(cd "$(dirname "$0")" && pwd)"
 
 # How long a wait for something the window shows may take (s): the same on every machine, and
 # generous, so that a loaded machine with a sanitizer build passes where a fast one does; a wait
@@ -14,7 +21,6 @@ e2e_patience=${E2E_PATIENCE:-90}
 e2e_run_patience=900
 
 e2e_started=$SECONDS
-artefacts="${artefacts:-$PWD}"
 mkdir -p "$artefacts"
 rm -f "$artefacts/${name}_failure"*  # an earlier run's
 
@@ -143,6 +149,38 @@ e2e_wait() {
         [ "$SECONDS" -lt "$deadline" ] || e2e_fail "$failure (waited $limit s for \`$*\`)"
         sleep 0.2
     done
+}
+
+# The scripts' common words: step says what the script does now (with the seconds since its
+# start), wait_for waits with the usual patience, title_has and title_lacks look at the main
+# window's ($main) title, probe reads the screen's pixels (screen_probe.py; a server that does not
+# answer at once is asked again for 10 s), viewed_reports counts the length reports the desktop's
+# viewer was given and more_reports N succeeds once there are more than N.
+step() {
+    echo "$name: $((SECONDS - e2e_started)) s: $*"
+}
+wait_for() {
+    e2e_wait "$e2e_patience" "$@"
+}
+title_has() {
+    case "$(xdotool getwindowname "$main")" in *"$1"*) return 0 ;; *) return 1 ;; esac
+}
+title_lacks() {
+    ! title_has "$1"
+}
+probe() {
+    local deadline=$((SECONDS + 10))
+    while [ "$SECONDS" -lt "$deadline" ]; do
+        python3 "$here/screen_probe.py" "$DISPLAY" "$@" 2>/dev/null && return 0
+        sleep 0.5
+    done
+    python3 "$here/screen_probe.py" "$DISPLAY" "$@"
+}
+viewed_reports() {
+    { cat "$work/viewer.log" 2>/dev/null || true; } | grep -c '_length.txt' || true
+}
+more_reports() {
+    [ "$(viewed_reports)" -gt "$1" ]
 }
 
 # Prints the id of the first visible window whose name matches $1 (nothing when there is none).

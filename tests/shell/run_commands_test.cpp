@@ -14,6 +14,7 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "config/config_records.h"
@@ -482,12 +483,13 @@ TEST_F(RunCommandsTest, AnAutomationRunTakesWhatItsRequestSays) {
 }
 
 TEST_F(RunCommandsTest, KeysOutsideARun) {
-    static std::vector<unsigned> viewKeys;
+    // The keys the view was given, each with its Shift bit.
+    static std::vector<std::pair<unsigned, MessageLParam>> viewKeys;
     viewKeys.clear();
     WindowCreateParams params;
     params.procedure = [](WindowHandle w, unsigned m, MessageWParam wp, MessageLParam lp) {
         if (m == WM_KEYDOWN) {
-            viewKeys.push_back(static_cast<unsigned>(wp));
+            viewKeys.emplace_back(static_cast<unsigned>(wp), lp & kKeyShiftHeld);
         }
         return DefaultWindowProcedure(w, m, wp, lp);
     };
@@ -512,12 +514,15 @@ TEST_F(RunCommandsTest, KeysOutsideARun) {
     Key(VK_RIGHT);
     EXPECT_EQ(RunRedrawInterval(RunMode::kSkipCutting), 2);
     WindowRun.mode.store(RunMode::kIdle);
-    // "G" outside a pause does nothing and is not passed to the view; other characters are.
+    // "G" outside a pause does nothing and is not passed to the view; other characters are,
+    // with Shift as the key's message has it (Shift+7 turns the view's B angle too).
     Key('G');
     EXPECT_EQ(RunCommands.runTimer, 0u);
     Key('5');
     Key('Z');
-    EXPECT_EQ(viewKeys, (std::vector<unsigned>{'5', 'Z'}));
+    Key('7', kKeyShiftHeld);
+    EXPECT_EQ(viewKeys, (std::vector<std::pair<unsigned, MessageLParam>>{
+                            {'5', 0}, {'Z', 0}, {'7', kKeyShiftHeld}}));
     // F5 without an NC program starts nothing.
     DefinitionFiles.ncProgramFile.clear();
     Key(VK_F5);

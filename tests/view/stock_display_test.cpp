@@ -253,14 +253,22 @@ struct BlockStock {
     StockListNameTable* table = &StockListNames[0];
 };
 
-TEST(StockBlocks, EmptyBlocksAreNeverRemeshed) {
-    OffscreenView view(32, 32);
-    ASSERT_TRUE(view.ok());
-    const double lo[3] = {0, 0, 0}, hi[3] = {20, 20, 20};
-    ASSERT_EQ(MakeBoxStock(0, lo, hi, 1.0, 1), 1);  // 20^3 cells in 4^3 blocks of 5
+// A 20 mm cube of 1 mm cells (20^3 cells in 4^3 blocks of 5) in an off-screen view, its 64 block
+// lists built once.
+class StockBlockLists : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(view.ok());
+        const double lo[3] = {0, 0, 0}, hi[3] = {20, 20, 20};
+        ASSERT_EQ(MakeBoxStock(0, lo, hi, 1.0, 1), 1);
+        ASSERT_EQ(BuildStockBlockLists(s.model, s.table, 0, 0, RecordingOutput(&record)), 64);
+    }
+    OffscreenView view{32, 32};
     BlockStock s;
     MeshRecord record;
-    EXPECT_EQ(BuildStockBlockLists(s.model, s.table, 0, 0, RecordingOutput(&record)), 64);
+};
+
+TEST_F(StockBlockLists, EmptyBlocksAreNeverRemeshed) {
     // Inner blocks hold material but show nothing.
     EXPECT_EQ(s.model->blocks.listStates[1 * 16 + 1 * 4 + 1], 0);
     EXPECT_GT(s.model->blocks.listStates[0], 0);
@@ -280,14 +288,7 @@ TEST(StockBlocks, EmptyBlocksAreNeverRemeshed) {
 // drawn) and dirty, no frame is rendered and no larger drawable made; once there is room again,
 // the next rebuild meshes them, a frame is rendered and the drawable grows.
 std::uint64_t memoryRoom = 0;
-TEST(StockBlocks, BlocksWithoutRoomForTheirListsWaitForRoom) {
-    OffscreenView view(32, 32);
-    ASSERT_TRUE(view.ok());
-    const double lo[3] = {0, 0, 0}, hi[3] = {20, 20, 20};
-    ASSERT_EQ(MakeBoxStock(0, lo, hi, 1.0, 1), 1);  // 20^3 cells in 4^3 blocks of 5
-    BlockStock s;
-    MeshRecord record;
-    ASSERT_EQ(BuildStockBlockLists(s.model, s.table, 0, 0, RecordingOutput(&record)), 64);
+TEST_F(StockBlockLists, BlocksWithoutRoomForTheirListsWaitForRoom) {
     const double cutLo[3] = {-1, -1, 12}, cutHi[3] = {21, 21, 21};
     SetDriverMemoryRoomSource([] { return memoryRoom; });
     for (const std::uint64_t room : {kDriverReserveBytes, kDriverReserveBytes + (64u << 20)}) {

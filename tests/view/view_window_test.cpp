@@ -193,8 +193,10 @@ TEST_F(ViewWindowTest, NumberKeysSetTheOrientationAngles) {
     for (const Case& c : cases) {
         CurrentView.angleA = c.a;
         CurrentView.angleB = c.b;
-        SetKeyDownState(VK_SHIFT, c.shift);
-        Key(c.key);
+        // Shift as the key's message has it, not as the key stands when the message is handled.
+        SetKeyDownState(VK_SHIFT, c.shift ? 0 : 1);
+        Key(c.key, c.shift ? kKeyShiftHeld : 0);
+        SetKeyDownState(VK_SHIFT, 0);
         EXPECT_DOUBLE_EQ(CurrentView.angleA, c.wantA) << "key " << c.key << " from " << c.a;
         EXPECT_DOUBLE_EQ(CurrentView.angleB, c.wantB) << "key " << c.key << " from " << c.b;
         EXPECT_NEAR(CurrentView.cosA, std::cos(c.wantA * M_PI / 180.0), 1e-15);
@@ -364,9 +366,7 @@ TEST_F(ViewWindowTest, DeleteRemovesThePickedPieceAndRefusesTheWholeStock) {
     Key('C');
     ASSERT_EQ(model.undo.currentSlot, 0);
     EXPECT_EQ(model.z.counts[leftCell], 2);
-    SetKeyDownState(VK_SHIFT, 1);
-    Key(VK_DELETE);
-    SetKeyDownState(VK_SHIFT, 0);
+    Key(VK_DELETE, kKeyShiftHeld);
     EXPECT_EQ(model.z.counts[leftCell], 2);
     EXPECT_EQ(model.z.counts[rightCell], 0);
     UiLanguage = 0;
