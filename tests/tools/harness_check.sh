@@ -50,8 +50,8 @@ mkdir -p "$scratch/copy" && cp -r "$root/scripts" "$root/.clang-format" "$scratc
 for required in 0 1; do
     status=0
     (
-        name=harness artefacts="$scratch/artefacts"
         unset DISPLAY
+        set -- "" "" "$scratch/artefacts"
         . "$root/tests/e2e/xvfb_session.sh"
         MIREXA_E2E_REQUIRED=$required e2e_require no-such-tool-anywhere
     ) >/dev/null 2>&1 || status=$?
