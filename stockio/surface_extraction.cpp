@@ -1154,27 +1154,45 @@ int FindRetracing(const CellFaceSegment* s, int count, const bool* kept, const b
     return -1;
 }
 
-// Whether the cell loops can still close through every point of the kept crossing segments:
-// at each, the loops' segments (crossings reversed, edge segments as they run) leave at least
-// as often as they arrive. A crossing chain that ends where nothing leaves would be closed by
-// the fallback instead.
+// Whether the cell loops can still close through every point that the chains of the kept
+// crossing segments reach: at each, the loops' segments (crossings reversed, edge segments as
+// they run) leave at least as often as they arrive. The chains go on along edge segments, so
+// the points reached are the crossings' own and those at the far end of edge segments leaving a
+// point reached. A crossing chain that ends where nothing leaves would be closed by the
+// fallback instead, across the wall that was to be left out.
 bool CrossingsCanClose(const CellFaceSegment* s, int count, const bool* kept) {
-    for (int j = 0; j < count; ++j) {
-        if (!kept[j] || s[j].id < 10) {
-            continue;
+    const auto loopFrom = [&](int k) { return s[k].id >= 10 ? s[k].to : s[k].from; };
+    const auto loopTo = [&](int k) { return s[k].id >= 10 ? s[k].from : s[k].to; };
+    const double* reached[2 * kMaxCellSegments];
+    int n = 0;
+    const auto reach = [&](const double* point) {
+        for (int i = 0; i < n; ++i) {
+            if (SamePoint(reached[i], point)) {
+                return;
+            }
         }
-        for (const double* point : {s[j].from, s[j].to}) {
-            int balance = 0;
-            for (int k = 0; k < count; ++k) {
-                if (kept[k]) {
-                    const bool reversed = s[k].id >= 10;
-                    balance += SamePoint(reversed ? s[k].to : s[k].from, point) ? 1 : 0;
-                    balance -= SamePoint(reversed ? s[k].from : s[k].to, point) ? 1 : 0;
-                }
+        reached[n++] = point;
+    };
+    for (int j = 0; j < count; ++j) {
+        if (kept[j] && s[j].id >= 10) {
+            reach(s[j].from);
+            reach(s[j].to);
+        }
+    }
+    for (int i = 0; i < n; ++i) {
+        int balance = 0;
+        for (int k = 0; k < count; ++k) {
+            if (!kept[k]) {
+                continue;
             }
-            if (balance < 0) {
-                return false;
+            if (SamePoint(loopFrom(k), reached[i])) {
+                ++balance;
+                reach(loopTo(k));
             }
+            balance -= SamePoint(loopTo(k), reached[i]) ? 1 : 0;
+        }
+        if (balance < 0) {
+            return false;
         }
     }
     return true;
