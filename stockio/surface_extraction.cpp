@@ -1270,13 +1270,38 @@ int LoneFaceSheet(const CellFaceSegment* s, int count, const bool* kept) {
     return face >= 0 && anyCrossing && n >= 3 && SegmentsCloseIntoLoops(s, member, n) ? face : -1;
 }
 
+// Whether the segment lies in the plane of a face of the cell that a cap covers. The cap's outline
+// runs through every point of the stock's outer plane, so a crossing that the rays leave a hair
+// inside a capped face (its corners' rays reach the plane, an edge of it does not quite) is
+// covered by the cap already, and so is a crossing of a side face that runs along its edge there;
+// the cells beside it meet the cap's outline.
+bool OnCappedPlane(const StockModel* model, const int cell[3], const int faceFlags[6],
+                   const CellFaceSegment& s) {
+    if (model == nullptr) {
+        return false;
+    }
+    for (int face = 0; face < 6; ++face) {
+        if (faceFlags[face] != 0) {
+            const int axis = face / 2;
+            const double plane = NodesOf(*model, axis)[cell[axis] + (face & 1)];
+            if (s.from[axis] == plane && s.to[axis] == plane) {
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
 // The segments of a cell that take part in its surface: not of zero length, not on a face that a
-// cap covers, and without the walls that the cell only borders (DropBorderedWalls). A cell that
-// holds only a sheet on one face (LoneFaceSheet) keeps nothing: the cell on the other side of
-// that face builds it, with the material behind it.
-void KeepCellSegments(const int faceFlags[6], const CellFaceSegment* s, int count, bool* kept) {
+// cap covers (nor crossings in its plane), and without the walls that the cell only borders
+// (DropBorderedWalls). A cell that holds only a sheet on one face (LoneFaceSheet) keeps nothing:
+// the cell on the other side of that face builds it, with the material behind it.
+void KeepCellSegments(const int faceFlags[6], const CellSegmentList& segments, int count,
+                      bool* kept) {
+    const CellFaceSegment* s = segments.segments;
     for (int i = 0; i < count; ++i) {
-        kept[i] = !SamePoint(s[i].from, s[i].to) && !(s[i].id < 10 && faceFlags[s[i].id] != 0);
+        kept[i] = !SamePoint(s[i].from, s[i].to) && !(s[i].id < 10 && faceFlags[s[i].id] != 0) &&
+                  !(s[i].id >= 10 && OnCappedPlane(segments.model, segments.cell, faceFlags, s[i]));
     }
     DropBorderedWalls(s, count, kept);
     if (LoneFaceSheet(s, count, kept) >= 0) {
@@ -1348,7 +1373,7 @@ void FindSharedFacePolygons(const CellSegmentList& segments, const bool* kept, b
         }
         const int otherCount = std::min(other->count, kMaxCellSegments);
         bool otherKept[kMaxCellSegments];
-        KeepCellSegments(flags, other->segments, otherCount, otherKept);
+        KeepCellSegments(flags, *other, otherCount, otherKept);
         int otherMember[kMaxCellSegments];
         const int on = FaceGroup(other->segments, otherCount, otherKept, g ^ 1, otherMember);
         silent[g] = ReversedGroups(s, member, n, other->segments, otherMember, on);
@@ -1365,7 +1390,7 @@ std::int64_t EmitDexelFaceTriangles(const MeshTransform& transform, const int fa
     // 1. The segments that take part (KeepCellSegments), and the face polygons that the
     // neighbour cells build too.
     bool kept[kMaxCellSegments];
-    KeepCellSegments(faceFlags, s, count, kept);
+    KeepCellSegments(faceFlags, segments, count, kept);
     bool silent[6] = {};
     if (segments.model != nullptr && segments.marks != nullptr) {
         FindSharedFacePolygons(segments, kept, silent);
