@@ -458,7 +458,6 @@ void FinishAbortedCuttingRun(CuttingRun& run, const RunStartPoint& start, Window
 }
 
 void InstallRunControlHooks() {
-    InstallStopBlockHooks();
     SimulationHooks& hooks = SimulationCallbacks;
     hooks.recordInterferenceBreak = [](const CuttingState& cutting, NcSession& session,
                                        const StockModel* stock, RunReports& reports) {

@@ -109,9 +109,4 @@ void NoteBlockEntry(NcSession& session, BlockLoopState* loop);
 // kBlockNurbs.
 int TakeFetchedBlock(NcSession& session, BlockLoopState* loop, StepBlockInfo* info);
 
-// Joins the stop test of the NC lines to run control: the user's stop request (the one-shot
-// PendingStop, consumed, or StopKeyRequest) and the wait at a stop block (the block published,
-// then WaitAtStopBlock). Filled once at start-up (InstallRunControlHooks calls it).
-void InstallStopBlockHooks();
-
 }  // namespace mirexa

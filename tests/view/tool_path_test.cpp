@@ -694,12 +694,9 @@ SampleRunOutcome CutSampleWithStops(const std::string& stockPath, bool drawAtSto
 // session: the run then goes on exactly as a run that only waited, step for step, to the same
 // pose and tool and to a stock that saves to the same bytes.
 TEST_F(ToolPathTest, APathDrawnWhileTheRunWaitsLeavesTheRunAsItWas) {
-    const NcHooks ncHooks = NcUpHooks;
-    InstallStopBlockHooks();
     testing::ScopedRunDefinitions definitions;
     const SampleRunOutcome waited = CutSampleWithStops(scratch_.At("waited.dme"), false);
     const SampleRunOutcome drawn = CutSampleWithStops(scratch_.At("drawn.dme"), true);
-    NcUpHooks = ncHooks;
 
     EXPECT_EQ(drawn.pathResults,
               (std::vector<int>{kToolPathDrawn, kToolPathDrawn, kToolPathDrawn, kToolPathDrawn}));
