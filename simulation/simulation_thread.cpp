@@ -29,6 +29,7 @@
 #include "simulation/cutting_core.h"
 #include "simulation/cutting_run.h"
 #include "simulation/interference_decisions.h"
+#include "simulation/interference_reports.h"
 #include "simulation/move_stepping.h"
 #include "simulation/run_control.h"
 #include "simulation/run_end.h"
@@ -533,8 +534,7 @@ void RedrawAfterBlock(CuttingRun& run, int* lastRedrawLine) {
             RequestRedrawAndWait(run.controls);
         }
     }
-    if (SimulationCallbacks.blockHasPauseEvent != nullptr &&
-        SimulationCallbacks.blockHasPauseEvent(run.reports) != 0) {
+    if (run.reports.kinds.eventCount.load() != kNoEvent && Checks.pauseOnEvents != 0) {
         RequestRedrawAndWait(run.controls);
     }
 }
@@ -675,9 +675,7 @@ int RunBlocks(CuttingRun& run) {
         if (run.controls.abortRequest.load() != 0) {
             return kRunEndAbort;
         }
-        if (SimulationCallbacks.writeInterferenceReport != nullptr) {
-            SimulationCallbacks.writeInterferenceReport(session, run.reports, run.controls);
-        }
+        WriteInterferenceReport(run.reports, GetCurrentReportBlock(session), &run.controls);
     }
     return kRunEndProgram;
 }

@@ -33,6 +33,7 @@
 #include "nc/nc_line_source.h"
 #include "nc/nc_run_state.h"
 #include "nc/nc_session.h"
+#include "run_report_support.h"
 #include "services/file_paths.h"
 #include "services/program_log.h"
 #include "services/shared_state.h"
@@ -121,6 +122,9 @@ class SimulationThreadTest : public ::testing::Test {
 protected:
     void SetUp() override {
         savedNcHooks_ = NcUpHooks;
+        savedDirectory_ = FileLocations.currentDirectory;
+        // The runs' reports are written in the scratch working directory.
+        FileLocations.currentDirectory = scratch_.Path();
         GiveRunRequest(TestRun, WindowRunRequest());
         SimulationCallbacks = SimulationHooks{};
         ASSERT_EQ(AllocToolTables(4), 1);
@@ -143,6 +147,7 @@ protected:
         FreeToolTables();
         RunTools.tool = CurrentToolRecord{};
         NcUpHooks = savedNcHooks_;
+        FileLocations.currentDirectory = savedDirectory_;
         SimulationCallbacks = SimulationHooks{};
         WindowRun.mode = RunMode::kIdle;
         AutomaticMode = 0;
@@ -158,6 +163,7 @@ protected:
     mirexa::testing::ScratchDirectory scratch_;
     testing::ScopedRunDefinitions definitions_;
     NcHooks savedNcHooks_;
+    std::string savedDirectory_;
 };
 
 const char* const kSlotProgram =
@@ -192,14 +198,6 @@ TEST_F(SimulationThreadTest, ProgramCutsAStockToItsEnd) {
     EXPECT_EQ(ReadRunStatus().steps, TestRun.record.steps);
 }
 
-// The decision of an alarm step as the window's runs take it: its kinds recorded, a stop choice
-// ends the run.
-int RecordAlarmStep(const CuttingState& cutting, NcSession& session, const StockModel* stock,
-                    RunReports& reports) {
-    return RecordInterferenceBreak(
-        reports.kinds, MakeCurrentInterferenceStep(cutting.flags, session, stock), Checks);
-}
-
 // Two run objects, one after the other, each with its own session, stock and program: each cuts
 // its own stock to its own program's end and keeps its own counts; neither run nor session sees
 // the other's.
@@ -218,7 +216,6 @@ TEST_F(SimulationThreadTest, TwoRunsInTurnKeepToTheirOwnSessionStockAndRecords) 
     const CheckSettings savedChecks = Checks;
     Checks.pauseOnEvents = 1;  // the rapid is recorded, the run goes on
     Checks.interference = 2;   // RECORD
-    SimulationCallbacks.recordInterferenceBreak = RecordAlarmStep;
     CuttingRun a, b;
     const auto body = [](CuttingRun& run) { RunCutting(run); };
     ASSERT_EQ(
@@ -255,9 +252,13 @@ TEST_F(SimulationThreadTest, TwoRunsInTurnKeepToTheirOwnSessionStockAndRecords) 
     EXPECT_EQ(testing::ZRayTop(StockModels[1], ix30, iy15), 10.0);
     EXPECT_GT(a.result.removedVolume, 0.0);
     EXPECT_GT(b.result.removedVolume, 0.0);
-    EXPECT_EQ(a.result.interferenceKinds, 0);
-    EXPECT_EQ(b.result.interferenceKinds, 1);
-    EXPECT_EQ(InterferenceKindSetFlag(b.reports.kinds, kKindRapid), 1);
+    // The second's rapid is written to its interference report after its block; the first
+    // opened none.
+    EXPECT_EQ(a.reports.interference.stream, nullptr);
+    ASSERT_NE(b.reports.interference.stream, nullptr);
+    testing::CloseRunReportFiles(b.reports);
+    const std::string report = testing::ReadWholeFile(scratch_.At("interference.txt"));
+    EXPECT_NE(report.find("RAPID(G00)\n7:G00 X20.\n"), std::string::npos) << report;
     Checks = savedChecks;
     FreeStockModel(&StockModels[1]);
     StockModels[1] = StockModel{};
@@ -285,7 +286,6 @@ TEST_F(SimulationThreadTest, ARunOnAnotherSlotJudgesContactsPitchAndHeadByItsOwn
     const double lo[3] = {-3, -3, -100}, hi[3] = {3, 3, 100};
     StructureModels.head = testing::HeadMesh(testing::BoxMeshFacets(lo, hi));
     InstallInterferenceCheckHooks();
-    SimulationCallbacks.recordInterferenceBreak = RecordAlarmStep;
     const std::string program = scratch_.Write(
         "other.nc",
         "%\nG90 G17 S1000 M03\nT2 M06\nG00 X5. Y-5. Z20.\nZ6.\nG01 Y25. F500.\nG00 X20.\n"
@@ -910,6 +910,9 @@ TEST_F(SimulationThreadTest, MachineCoordinateMovesEndAtTheirMachinePositions) {
     WorkOffsetTable[1].axis[2] = -100.0;
     ReferencePoints[0].present = 1;
     ReferencePoints[0].axis[2] = 150.0;
+    // The G53 rapid goes into the block: no rapid check, so that the run goes on.
+    const CheckSettings savedChecks = Checks;
+    Checks.interference = 0;
     const std::int64_t first = 67;  // (0, 0, 50) to (10, 10, 20): ceil(33.17 / 0.5)
     const struct {
         const char* block;
@@ -932,6 +935,7 @@ TEST_F(SimulationThreadTest, MachineCoordinateMovesEndAtTheirMachinePositions) {
     }
     WorkOffsetTable[1] = savedOffset;
     ReferencePoints[0] = savedReference;
+    Checks = savedChecks;
 }
 
 TEST_F(SimulationThreadTest, AbortInARedrawWaitEndsTheMove) {
