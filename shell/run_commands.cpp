@@ -433,7 +433,7 @@ int HandleRunCommand(WindowHandle window, unsigned command, void (*threadBody)()
 }
 
 void AbortRun(WindowHandle window, int fromPane) {
-    RequestRunAbort(WindowRun.controls);
+    AbortWindowJob();
     SetStatusBarText(MainStatusBar.load(), fromPane ? 3 : 2, 0, "");
     if (!RunCommands.runTimer) {
         unsigned period =

@@ -419,12 +419,26 @@ TEST_F(ToolPathTest, NestedDrawingsAndDrawingsDuringARunAreRefused) {
     EXPECT_EQ(Trace(&during), kToolPathRefused);
     EXPECT_TRUE(during.strips.empty());
     RunSession.run.dataCheckActive = 0;
-    // An abort during the drawing ends it after the move, and is not left set for a run.
+    // The stop key during the drawing ends it after the move, and aborts no run; the next
+    // drawing draws the whole path.
     PathRecord aborted;
-    aborted.onVertex = [](PathRecord*) { WindowRun.controls.abortRequest = 1; };
+    aborted.onVertex = [](PathRecord*) { AbortWindowJob(); };
     EXPECT_EQ(Trace(&aborted), kToolPathAborted);
     EXPECT_EQ(aborted.strips.size(), 1u);
     EXPECT_EQ(WindowRun.controls.abortRequest.load(), 0);
+    PathRecord whole;
+    EXPECT_EQ(Trace(&whole), kToolPathDrawn);
+    EXPECT_GT(whole.strips.size(), 1u);
+    // While a run waits at a stop block, the stop key ends the drawing and aborts the run.
+    WindowRun.mode = RunMode::kRealCutting;
+    WindowRun.controls.pauseRequest = 1;
+    PathRecord besideRun;
+    besideRun.onVertex = [](PathRecord*) { AbortWindowJob(); };
+    EXPECT_EQ(Trace(&besideRun), kToolPathAborted);
+    EXPECT_EQ(besideRun.strips.size(), 1u);
+    EXPECT_EQ(WindowRun.controls.abortRequest.load(), 1);
+    RenewRunControls(WindowRun.controls);
+    WindowRun.mode = RunMode::kIdle;
     // No program: nothing drawn.
     DefinitionFiles.ncProgramFile = scratch_.At("missing.nc");
     PathRecord none;
@@ -445,7 +459,7 @@ TEST_F(ToolPathTest, KeysReachTheirWindowAndOtherMessagesWait) {
         if (m == WM_KEYDOWN || m == WM_COMMAND) {
             seen.push_back(m);
             if (m == WM_KEYDOWN) {
-                WindowRun.controls.abortRequest = 1;  // the stop key
+                AbortWindowJob();  // the stop key
             } else if (IsToolPathDrawing() != 0) {
                 ++commandsDuringPath;
             }
