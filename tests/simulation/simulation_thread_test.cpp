@@ -159,6 +159,15 @@ protected:
     void Program(const std::string& text) {
         DefinitionFiles.ncProgramFile = scratch_.Write("part.nc", text);
     }
+    // Runs the program from the start pose (the tool at Z 50 mm), cutting, served by a host that
+    // answers every redraw and resumes every pause.
+    static void RunFromTheStart() {
+        RunKinematics.pose = MachinePose{};
+        RunKinematics.pose.program.axis[2] = 50.0;
+        WindowRun.mode = RunMode::kRealCutting;
+        ScriptedHost host;
+        host.Run();
+    }
     testing::ScopedCuttingState cutting_;
     mirexa::testing::ScratchDirectory scratch_;
     testing::ScopedRunDefinitions definitions_;
@@ -600,10 +609,7 @@ TEST_F(SimulationThreadTest, AChangeBetweenStationsShiftsTheNextMovesStart) {
     MountedTools.flags[1] = MountedTools.flags[2] = 1;
     MountedTools.positions[2][1] = -30.0;  // mm
     Program("%\nG90 G00 X10. Y10. Z20.\nT2\nM30\n%\n");
-    {
-        ScriptedHost host;
-        host.Run();
-    }
+    RunFromTheStart();
     // The rapid from (0, 0, 50), then 30 mm from the shifted start back to (10, 10, 20).
     const std::int64_t rapid = 67;  // ceil(sqrt(10² + 10² + 30²) / 0.5)
     EXPECT_EQ(TestRun.record.steps, rapid + 60);
@@ -613,13 +619,7 @@ TEST_F(SimulationThreadTest, AChangeBetweenStationsShiftsTheNextMovesStart) {
     // Tool 2 outside the list: no shift, the tool-change block has no move.
     MountedTools.flags[2] = 0;
     SelectCurrentTool(RunSession, RunKinematics, RunTools, 1, 0.5);
-    RunKinematics.pose = MachinePose{};
-    RunKinematics.pose.program.axis[2] = 50.0;
-    WindowRun.mode = RunMode::kRealCutting;
-    {
-        ScriptedHost host;
-        host.Run();
-    }
+    RunFromTheStart();
     EXPECT_EQ(TestRun.record.steps, rapid);
     MountedTools = savedLayout;
 }
@@ -839,12 +839,8 @@ TEST_F(SimulationThreadTest, DialectToolChangesTakeTheNewToolsLength) {
         Controller.dialect.number = c.heidenhain != 0 ? kDialectHeidenhain : 0;
         Controller.decimalPointRule = c.heidenhain != 0 ? 3 : 0;
         SelectCurrentTool(RunSession, RunKinematics, RunTools, 1, 0.5);
-        RunKinematics.pose = MachinePose{};
-        RunKinematics.pose.program.axis[2] = 50.0;
-        WindowRun.mode = RunMode::kRealCutting;
         Program(c.program);
-        ScriptedHost host;
-        host.Run();
+        RunFromTheStart();
         EXPECT_EQ(TestRun.result.end, kRunEndProgram);
         EXPECT_EQ(TestRun.result.toolChanges, 1);
         EXPECT_EQ(RunTools.tool.derivedFrom, 2);
@@ -921,12 +917,8 @@ TEST_F(SimulationThreadTest, MachineCoordinateMovesEndAtTheirMachinePositions) {
     } cases[] = {{"G53 G00 Z0.", 0.0, 160}, {"G91 G28 Z0.", 150.0, 460}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.block);
-        RunKinematics.pose = MachinePose{};
-        RunKinematics.pose.program.axis[2] = 50.0;
-        WindowRun.mode = RunMode::kRealCutting;
         Program(std::string("%\nG90 G54 G00 X10. Y10. Z20.\n") + c.block + "\nM30\n%\n");
-        ScriptedHost host;
-        host.Run();
+        RunFromTheStart();
         EXPECT_EQ(TestRun.result.end, kRunEndProgram);
         EXPECT_EQ(TestRun.record.steps, first + c.steps);
         EXPECT_EQ(RunKinematics.pose.machine.axis[0], 10.0);
@@ -957,58 +949,58 @@ TEST_F(SimulationThreadTest, AbortInARedrawWaitEndsTheMove) {
 }
 
 TEST_F(SimulationThreadTest, RunsEndOnErrorsOverTravelAndMissingSources) {
-    // A cutting move without a feed, with CHECK F0 on.
-    Program("%\nG90 G01 X10. Y10. Z5. F0\nM30\n%\n");
     const ControllerDefinition savedController = Controller;
-    Controller.checkF0 = 1;
-    {
-        ScriptedHost host;
-        host.Run();
+    const struct {
+        const char* what;
+        std::function<void()> setUp;
+        int end;
+        std::function<void()> check;
+    } cases[] = {
+        {"a cutting move without a feed, with CHECK F0 on",
+         [&] {
+             Program("%\nG90 G01 X10. Y10. Z5. F0\nM30\n%\n");
+             Controller.checkF0 = 1;
+         },
+         kRunEndError, [] {}},
+        {"X beyond its stroke on the third step of a line",
+         [&] {
+             Controller = savedController;
+             Program("%\nG90 G00 X0 Y0 Z20.\nG01 X10. F100.\nM30\n%\n");
+             CurrentMachine.strokes.enabled[0] = 1;
+             CurrentMachine.strokes.min[0] = -50.0;
+             CurrentMachine.strokes.max[0] = 1.2;
+         },
+         kRunEndOverTravel, [] { EXPECT_EQ(WindowRun.controls.overTravelAxis.load(), 0); }},
+        {"the next run, inside the strokes, starts clean: it runs to its end and cuts",
+         [&] { Program("%\nG90 G00 X0 Y0 Z20.\nG01 X1. F100.\nG01 Z5.\nM30\n%\n"); },
+         kRunEndProgram,
+         [] {
+             EXPECT_EQ(WindowRun.controls.overTravelAxis.load(), -1);
+             EXPECT_EQ(TestRun.result.alarmSteps, 0);
+             EXPECT_GT(TestRun.result.removedVolume, 0.0);
+             EXPECT_EQ(ReadRunStatus().steps, TestRun.record.steps);  // this run's alone
+         }},
+        {"a program that is not there",
+         [&] {
+             CurrentMachine.strokes.enabled[0] = 0;
+             DefinitionFiles.ncProgramFile = scratch_.At("missing.nc");
+         },
+         kRunEndNoSource, [] {}},
+        {"a step length of 0 never starts a run that could not end",
+         [&] {
+             Program(kSlotProgram);
+             DexelPitch.secondPitch = 0.0;
+         },
+         kRunEndBadStep, [] { EXPECT_EQ(testing::ZRayTop(StockModels[0], 20, 30), 10.0); }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        c.setUp();
+        RunFromTheStart();
+        EXPECT_EQ(TestRun.result.end, c.end);
+        c.check();
     }
     Controller = savedController;
-    EXPECT_EQ(TestRun.result.end, kRunEndError);
-    WindowRun.mode = RunMode::kRealCutting;
-    // X beyond its stroke on the third step of a line.
-    Program("%\nG90 G00 X0 Y0 Z20.\nG01 X10. F100.\nM30\n%\n");
-    CurrentMachine.strokes.enabled[0] = 1;
-    CurrentMachine.strokes.min[0] = -50.0;
-    CurrentMachine.strokes.max[0] = 1.2;
-    {
-        ScriptedHost host;
-        host.Run();
-    }
-    EXPECT_EQ(TestRun.result.end, kRunEndOverTravel);
-    EXPECT_EQ(WindowRun.controls.overTravelAxis.load(), 0);
-    // The next run, inside the strokes, starts clean: it runs to its end and cuts.
-    Program("%\nG90 G00 X0 Y0 Z20.\nG01 X1. F100.\nG01 Z5.\nM30\n%\n");
-    RunKinematics.pose = MachinePose{};
-    RunKinematics.pose.program.axis[2] = 50.0;
-    WindowRun.mode = RunMode::kRealCutting;
-    {
-        ScriptedHost host;
-        host.Run();
-    }
-    EXPECT_EQ(TestRun.result.end, kRunEndProgram);
-    EXPECT_EQ(WindowRun.controls.overTravelAxis.load(), -1);
-    EXPECT_EQ(TestRun.result.alarmSteps, 0);
-    EXPECT_GT(TestRun.result.removedVolume, 0.0);
-    EXPECT_EQ(ReadRunStatus().steps, TestRun.record.steps);  // this run's alone
-    CurrentMachine.strokes.enabled[0] = 0;
-    DefinitionFiles.ncProgramFile = scratch_.At("missing.nc");
-    {
-        ScriptedHost host;
-        host.Run();
-    }
-    EXPECT_EQ(TestRun.result.end, kRunEndNoSource);
-    // A step length of 0 never starts a run that could not end.
-    Program(kSlotProgram);
-    DexelPitch.secondPitch = 0.0;
-    {
-        ScriptedHost host;
-        host.Run();
-    }
-    EXPECT_EQ(TestRun.result.end, kRunEndBadStep);
-    EXPECT_EQ(testing::ZRayTop(StockModels[0], 20, 30), 10.0);
 }
 
 }  // namespace
