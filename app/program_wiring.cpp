@@ -103,7 +103,6 @@ void ConnectRunAndView() {
         ReportLongRotaryMove(WindowRun, from1, from2, to1, to2);
     };
     ConnectRunEndToShell();
-    InstallRunControlHooks();
     InstallInterferenceCheckHooks();
     InstallViewDefinitionCallbacks();
     InstallViewWindowCallbacks();

@@ -199,28 +199,27 @@ void QueueToolAxisMove(NcSession& session, const MotionRecord& m) {
     s.toolAxisNotes.push_back(note);
 }
 
-// The arc frame of a block (centre, radial vectors, arc axis and frame vector) between a slot and
-// the move.
-void ArcFrameToMotion(const BlockStateRecord& slot, MotionRecord* m) {
+// Calls pair(slot field, move field) for each field of a block's arc frame (centre, radial
+// vectors, arc axis and frame vector, normal axis), which a slot and the move both hold.
+template <typename Slot, typename Motion, typename Pair>
+void PairArcFrameFields(Slot& slot, Motion& m, Pair pair) {
     for (int i = 0; i < 3; ++i) {
-        m->arcCentre[i] = slot.centre[i];
-        m->startRadial[i] = slot.startRadial[i];
-        m->endRadial[i] = slot.endRadial[i];
-        m->arcAxis[i] = slot.arcAxis[i];
-        m->arcFrame[i] = slot.arcFrame[i];
+        pair(slot.centre[i], m.arcCentre[i]);
+        pair(slot.startRadial[i], m.startRadial[i]);
+        pair(slot.endRadial[i], m.endRadial[i]);
+        pair(slot.arcAxis[i], m.arcAxis[i]);
+        pair(slot.arcFrame[i], m.arcFrame[i]);
     }
-    m->arcNormalAxis = slot.arcNormalAxis;
+    pair(slot.arcNormalAxis, m.arcNormalAxis);
+}
+
+// The arc frame of a block between a slot and the move.
+void ArcFrameToMotion(const BlockStateRecord& slot, MotionRecord* m) {
+    PairArcFrameFields(slot, *m, [](const auto& from, auto& to) { to = from; });
 }
 
 void ArcFrameToSlot(const MotionRecord& m, BlockStateRecord* slot) {
-    for (int i = 0; i < 3; ++i) {
-        slot->centre[i] = m.arcCentre[i];
-        slot->startRadial[i] = m.startRadial[i];
-        slot->endRadial[i] = m.endRadial[i];
-        slot->arcAxis[i] = m.arcAxis[i];
-        slot->arcFrame[i] = m.arcFrame[i];
-    }
-    slot->arcNormalAxis = m.arcNormalAxis;
+    PairArcFrameFields(*slot, m, [](auto& to, const auto& from) { to = from; });
 }
 
 // The line of a move the look-ahead hands out; it is also the displayed line, which the line

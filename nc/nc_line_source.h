@@ -103,12 +103,6 @@ struct NcHooks {
     // Shell: redraw the status bar, and the information panel (its axis labels too).
     void (*redrawStatus)() = {};
     void (*redrawPanel)() = {};
-    // Run control: 1 when the user asked for a stop before the next block (the one-shot stop
-    // request, which this consumes, or the stop key).
-    int (*takeStopRequest)() = {};
-    // Run control: waits at a stop block (the line about to run) until the user resumes; 1 to
-    // run on, 0 when the run was aborted meanwhile. Null: runs never wait.
-    int (*waitAtStopBlock)(NcSession& session, const char* line) = {};
     // NC communication plug-in: offers the tool named by the current line.
     void (*loadToolFromPlugin)(NcSession& session) = {};
     // Shell: repaints the tool display panel when it is shown (a plug-in's tool was mounted).

@@ -1,30 +1,14 @@
-// Tool change moves along the machine's route, and the stop test before a line.
+// Tool change moves along the machine's route.
 #include "nc/tool_change_moves.h"
-
-#include <cstring>
-#include <string>
 
 #include "geometry/machine_kinematics.h"
 #include "nc/nc_controller_view.h"
-#include "nc/nc_line_source.h"
 #include "nc/nc_run_state.h"
 #include "nc/nc_session.h"
-#include "services/program_log.h"
-#include "services/shared_state.h"
-#include "services/ui_hooks.h"
 
 namespace mirexa {
 
 namespace {
-
-// Stop options of the controller.
-constexpr int kStopNormal = 1;
-constexpr int kStopM01 = 2;
-constexpr int kStopSingle = 3;
-constexpr int kStopDefine = 4;
-
-// The M numbers a stop test reads have at most this many digits; longer ones stop nothing.
-constexpr int kMNumberDigitsMax = 9;
 
 // Arms the route when the tool to mount is not on the spindle.
 void DecideToolChange(NcSession& session, int toMount) {
@@ -87,57 +71,6 @@ void MakeToolChangeStep(NcSession& session, bool blockStep) {
     }
 }
 
-// The last M number of the line (outside comments), or -1 when none was read.
-int LastMNumber(NcSession& session, const char* line, int option) {
-    const NcControllerView& c = session.controller;
-    const std::size_t n = strnlen(line, kNcLineCapacity);
-    int last = -1;
-    for (std::size_t i = 0; i + 1 < n; ++i) {
-        const char ch = line[i];
-        if (ch == '(') {
-            if (NcUpHooks.loadToolFromPlugin != nullptr) {
-                NcUpHooks.loadToolFromPlugin(session);
-            }
-            const void* close = std::memchr(line + i, ')', n - i);
-            if (close == nullptr) {
-                break;
-            }
-            i = static_cast<std::size_t>(static_cast<const char*>(close) - line);
-            continue;
-        }
-        if (ch == ';' && (c.dialect.siemens || c.dialect.heidenhain)) {
-            break;
-        }
-        if (ch != 'M') {
-            continue;
-        }
-        const char next = line[i + 1];
-        if (next < '0' || next > '9') {
-            break;
-        }
-        if (c.dialect.heidenhain && !(next == '0' || (option == kStopM01 && next == '1'))) {
-            continue;
-        }
-        int value = 0, digits = 0;
-        while (i + 1 < n && line[i + 1] >= '0' && line[i + 1] <= '9') {
-            if (++digits <= kMNumberDigitsMax) {
-                value = value * 10 + (line[i + 1] - '0');
-            }
-            ++i;
-        }
-        last = digits <= kMNumberDigitsMax ? value : -1;
-    }
-    return last;
-}
-
-std::string WithoutLineEnd(const char* line) {
-    std::string text(line, strnlen(line, kNcLineCapacity));
-    while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) {
-        text.pop_back();
-    }
-    return text;
-}
-
 }  // namespace
 
 void PrepareToolChangeMoves(NcSession& session) {
@@ -171,52 +104,6 @@ void StepToolChangeMove(NcSession& session) {
 
 void StepFirstToolChangeMove(NcSession& session) {
     MakeToolChangeStep(session, true);
-}
-
-int IsStopBlock(NcSession& session, const char* line) {
-    if (NcUpHooks.takeStopRequest != nullptr && NcUpHooks.takeStopRequest() != 0) {
-        return 1;
-    }
-    const int option = session.controller.stopOption;
-    if (option == kStopSingle) {
-        return 1;
-    }
-    if (option != kStopNormal && option != kStopM01 && option != kStopDefine) {
-        return 0;
-    }
-    if (UiHooks.activePathReader != nullptr && UiHooks.activePathReader() >= 0) {
-        return 0;
-    }
-    if (option == kStopDefine) {
-        for (const std::string& text : session.controller.stopStrings) {
-            if (!text.empty() && std::strstr(line, text.c_str()) != nullptr) {
-                return 1;
-            }
-        }
-        return 0;
-    }
-    if (std::strstr(line, option == kStopNormal ? "M0" : "M") == nullptr) {
-        return 0;
-    }
-    const int last = LastMNumber(session, line, option);
-    return last == 0 || (option == kStopM01 && last == 1) ? 1 : 0;
-}
-
-int PauseAtStopBlock(NcSession& session, const char* line) {
-    if (!IsStopBlock(session, line)) {
-        return 1;
-    }
-    if (AutomaticMode.load() != 0) {
-        AppendLogEntry("(" + std::to_string(session.line.mainLineNumber) + ") - " +
-                       ChooseLanguageText("Stop block passed: nobody to resume the run: ",
-                                          "停止ブロックを通過しました(再開する操作者なし): ") +
-                       WithoutLineEnd(line) + "\n");
-        return 1;
-    }
-    if (NcUpHooks.waitAtStopBlock == nullptr) {
-        return 1;
-    }
-    return NcUpHooks.waitAtStopBlock(session, line) != 0 ? 1 : 0;
 }
 
 }  // namespace mirexa

@@ -1,7 +1,5 @@
-// Tool change moves and stop blocks: the machine's travel to its tool change position along the
-// tool-change route when a block changes the tool, and the decision to stop a run before a line
-// (M00, M01, every block, or the controller's stop strings), with the pause reached through the
-// interpreter's hooks.
+// Tool change moves: the machine's travel to its tool change position along the tool-change route
+// when a block changes the tool.
 #pragma once
 
 namespace mirexa {
@@ -30,18 +28,5 @@ void StepToolChangeMove(NcSession& session);
 // block's start, so that the block's own axis words join this first rapid (the block's move
 // becomes a rapid of the route).
 void StepFirstToolChangeMove(NcSession& session);
-
-// 1 when the run is to stop before this line (NUL-terminated, at most one NC line read):
-// a stop the user asked for (consumed through the hooks); STOP OPTION SINGLE; for plain NC text
-// only, DEFINE when one of the stop strings occurs anywhere in the line, NORMAL when the last M
-// number read is 0, M01 when it is 0 or 1. The M numbers are read outside comments (each comment
-// offers its tool to the NC communication plug-in), up to ";" in the SIEMENS and HEIDENHAIN
-// dialects; in the HEIDENHAIN dialect only M0 (and for M01 also M1) are read. Other options: 0.
-int IsStopBlock(NcSession& session, const char* line);
-
-// The stop before a line: when IsStopBlock says stop, waits through the run-control hook. A run
-// without a user never waits: in automatic mode the stop is logged and passed; without a hook it
-// is passed. Returns 1 to run the line, 0 when the run was aborted during the wait.
-int PauseAtStopBlock(NcSession& session, const char* line);
 
 }  // namespace mirexa

@@ -84,6 +84,16 @@ void AbortTheRun() {
     }
 }
 
+// 1 while the window's run goes on: until its end after the count seen is done, or the main
+// window is gone (a stand-in is asked whether its run is active).
+int RunGoesOn(std::uint64_t seen) {
+    if (StandIn()) {
+        int active = 0;
+        return RunOnMainThread([&active] { active = RunActive(); }) != 0 ? active : 0;
+    }
+    return CountRunEndsDone() == seen && AutomationWindowsStand() != 0 ? 1 : 0;
+}
+
 // The pause between two looks at the run: the stand-in's poll, else until a run's end after the
 // count seen is done or the look period has passed.
 void PauseForRunEnd(std::uint64_t seen) {
@@ -207,29 +217,24 @@ void PostAutomationDone() {
 }
 
 int WaitForWindowRunEnd() {
-    int end = kCutCompleted;
-    for (;;) {
-        // Counted before the look, so that an end done after it wakes the pause below.
-        const std::uint64_t seen = CountRunEndsDone();
-        int active = 0;
-        if (!RunOnMainThread([&] {
-                active = RunActive();
-                end = AutomationOutcome.runEnd;
-            })) {
-            return kCutAborted;
-        }
-        if (!active) {
-            break;
-        }
+    // Counted before the look, so that an end done after it ends the wait.
+    const std::uint64_t seen = CountRunEndsDone();
+    int active = 0;
+    if (!RunOnMainThread([&active] { active = RunActive(); })) {
+        return kCutAborted;
+    }
+    while (active != 0) {
         if (AbortSignalReceived.load() != 0) {
             AbortTheRun();
         }
         PauseForRunEnd(seen);
+        active = RunGoesOn(seen);
     }
-    if (AbortSignalled()) {
-        end = kCutAborted;
+    int end = kCutAborted;
+    if (!RunOnMainThread([&end] { end = AutomationOutcome.runEnd; })) {
+        return kCutAborted;
     }
-    return end;
+    return AbortSignalled() ? kCutAborted : end;
 }
 
 void IgnoreStopOptionInBatch() {

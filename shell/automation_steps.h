@@ -170,11 +170,13 @@ int SendAutomationRequest(unsigned command, MessageLParam lparam, const Automati
 void PostAutomationDone();
 
 // Waits until the run started by the last command has ended and its end is done: asks the
-// user-interface thread whether a run is active, then sleeps until the window's end of a run is
-// done (NoteWindowRunEndDone) or a poll period has passed (a stand-in's poll instead), so that an
-// abort signal, which can wake nobody, is seen within it; the signal raises the run's abort
-// request again (a run started after the signal cleared it). Returns the kCut kind; kCutAborted
-// after an abort signal or when the main window went away.
+// user-interface thread once whether a run is active, then, without asking it again, sleeps until
+// the window's end of a run is done (NoteWindowRunEndDone) or the main window is gone, looking
+// every poll period (a stand-in's poll and its own answer instead) so that an abort signal, which
+// can wake nobody, is seen within it; the signal raises the run's abort request again (a run
+// started after the signal cleared it). The run's end kind is read from the user-interface
+// thread once the wait is over. Returns the kCut kind; kCutAborted after an abort signal or when
+// the main window went away.
 int WaitForWindowRunEnd();
 
 // --- Steps (automation thread) ------------------------------------------------------------------

@@ -180,9 +180,13 @@ MessageResult AutomationCallProcedure(WindowHandle window, unsigned message, Mes
 
 }  // namespace
 
+int AutomationWindowsStand() {
+    return IsPlatformWindow(callWindow.load()) && IsPlatformWindow(MainWindow.load()) ? 1 : 0;
+}
+
 int RunCallOnWindowThread(const std::function<void()>& call) {
     WindowHandle window = callWindow.load();
-    if (!IsPlatformWindow(window) || !IsPlatformWindow(MainWindow.load())) {
+    if (AutomationWindowsStand() == 0) {
         return 0;
     }
     return SendWindowMessage(window, WM_AUTOMATION_CALL, 0,

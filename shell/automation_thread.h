@@ -137,6 +137,8 @@ void CloseAutomationCallWindow();
 // Runs the call on the user-interface thread through the hidden window and returns once it has
 // run: 1, or 0 when the hidden window or the main window is gone.
 int RunCallOnWindowThread(const std::function<void()>& call);
+// 1 while the main window and the hidden window stand; asks nothing of the user-interface thread.
+int AutomationWindowsStand();
 // The command to MainWindow; the stock and NC data commands are handled with their lparam.
 void SendCommandToMainWindow(unsigned command, MessageLParam lparam);
 // A window command to MainWindow.

@@ -131,10 +131,8 @@ void TakeRunEnd() {
 
 void UpdateTitle(WindowHandle window) {
     StatusInputs.runMode = WindowRun.mode.load();
-    RunCommands.stepsPerRedraw = RunRedrawInterval(RunMode::kRealCutting);
-    RunCommands.linesPerRedraw = RunRedrawInterval(RunMode::kSkipCutting);
-    StatusInputs.skipView = RunCommands.stepsPerRedraw;
-    StatusInputs.skipBlock = RunCommands.linesPerRedraw;
+    StatusInputs.skipView = RunRedrawInterval(RunMode::kRealCutting);
+    StatusInputs.skipBlock = RunRedrawInterval(RunMode::kSkipCutting);
     UpdateMainTitle(window);
 }
 
@@ -397,8 +395,6 @@ void InitRunCommandSettings() {
     RunCommands.pauseKey = stop == 17 || stop == 32 ? stop : 19;
     int escape = Settings.escapeKey;
     RunCommands.stopKey = escape == 19 || escape == 3 ? escape : 27;
-    RunCommands.stepsPerRedraw = std::max(1, Settings.skipView);
-    RunCommands.linesPerRedraw = std::max(1, Settings.skipBlock);
 }
 
 unsigned RunCommandOfMode(RunMode mode) {
@@ -433,7 +429,7 @@ int HandleRunCommand(WindowHandle window, unsigned command, void (*threadBody)()
 }
 
 void AbortRun(WindowHandle window, int fromPane) {
-    RequestRunAbort(WindowRun.controls);
+    AbortWindowJob();
     SetStatusBarText(MainStatusBar.load(), fromPane ? 3 : 2, 0, "");
     if (!RunCommands.runTimer) {
         unsigned period =

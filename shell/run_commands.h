@@ -54,8 +54,6 @@ struct RunCommandState {
     // The platform clock (ms) at the last frame the run's redraw handshake drew, if it drew one.
     int runFrameDrawn = {};
     std::uint64_t lastRunFrameMs = {};
-    int stepsPerRedraw = 1;  // run mode 1
-    int linesPerRedraw = 1;  // run mode 2
     // The run's length report, written to a temporary file beside its name that takes the name
     // when the run ends (a run cut off by a signal or killed leaves the previous report).
     FileReplacement lengthReport = {};

@@ -22,8 +22,11 @@
 #include "services/shared_state.h"
 #include "simulation/cutting_core.h"
 #include "simulation/cutting_run.h"
+#include "simulation/interference_decisions.h"
 #include "simulation/interference_flags.h"
+#include "simulation/interference_reports.h"
 #include "simulation/run_control.h"
+#include "simulation/run_end.h"
 #include "simulation/run_reports.h"
 #include "simulation/simulation_hooks.h"
 #include "simulation/tool_length_report.h"
@@ -51,9 +54,11 @@ void SaveAlarmMotionState(const MoveStepContext& context) {
 
 // The run's interference decision of an alarm step: nonzero ends the run.
 bool InterferenceBreaksOff(const MoveStepContext& context) {
-    return context.reports != nullptr && SimulationCallbacks.recordInterferenceBreak != nullptr &&
-           SimulationCallbacks.recordInterferenceBreak(*context.cutting, *context.session,
-                                                       context.stock, *context.reports) != 0;
+    return context.reports != nullptr &&
+           RecordInterferenceBreak(
+               context.reports->kinds,
+               MakeCurrentInterferenceStep(context.cutting->flags, *context.session, context.stock),
+               Checks) != 0;
 }
 
 bool IsArc(const MotionRecord& m) {
@@ -340,11 +345,10 @@ void ApplyToolLoadLimit(const MoveStepContext& context, const StepBlockInfo& blo
     if (limit.type == kToolLoadSectionAlarm || limit.type == kToolLoadRemovalAlarm) {
         context.controls->stepAlarm = 1;
         SaveAlarmMotionState(context);
-    } else if (logLines && context.reports != nullptr &&
-               SimulationCallbacks.writeLimitLogLine != nullptr) {
+    } else if (logLines && context.reports != nullptr) {
         char line[512];
         FormatLimitLogLine(context, block, limit.type, measured, line, sizeof line);
-        SimulationCallbacks.writeLimitLogLine(*context.session, *context.reports, line);
+        WriteLimitLogLine(*context.reports, CurrentToolNumber(context), line);
     }
 }
 
@@ -670,11 +674,14 @@ int StepCurrentMove(const MoveStepContext& context, const StepBlockInfo& block) 
         // 10. Alarm step: the report line, then the decision.
         if (state == 4) {
             ++record.alarmSteps;
-            if (context.reports != nullptr && SimulationCallbacks.writeSecondFormLine != nullptr) {
+            if (context.reports != nullptr) {
                 char line[512];
                 FormatAlarmStepLine(context, i, n, line, sizeof line);
-                SimulationCallbacks.writeSecondFormLine(*context.cutting, *context.session,
-                                                        context.stock, *context.reports, line);
+                WriteInterferenceStepLine(
+                    *context.reports, GetCurrentReportBlock(*context.session),
+                    MakeCurrentInterferenceStep(context.cutting->flags, *context.session,
+                                                context.stock),
+                    Checks, line);
             }
             if (InterferenceBreaksOff(context)) {
                 result = kMoveEndsRun;

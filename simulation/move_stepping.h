@@ -101,7 +101,7 @@ struct MoveStepContext {
     StockModel* stock = {};      // the stock the steps cut (none: nothing is cut, the checks run)
     CuttingState* cutting = {};  // the state of the cut and checks (the stepping's own)
     // The run's reports (none: the steps write no report and save no motion state, and an
-    // alarm step takes no decision, as with the report hooks empty).
+    // alarm step takes no decision).
     RunReports* reports = {};
     // The mode of the run the steps belong to, which a key may change between steps (none: no
     // run goes, as for a jog).
@@ -210,8 +210,8 @@ int StepCurrentMove(const MoveStepContext& context, const StepBlockInfo& block);
 // the run's simulation state; no structure check, no alarm report line and no per-step redraw. A
 // state of 4 ends the span; an interference that breaks off or an abort ends the move and the run
 // (kMoveEndsRun). An axis out of its stroke ends only the move: the step is posed but not cut,
-// StepAlarm is set, the motion state saved and a log line written, and the run goes on
-// (OverTravelAxis is not set). With stop option M01 a redraw follows every span but the last,
+// the run's stepAlarm is set, the motion state saved and a log line written, and the run goes
+// on (overTravelAxis is not set). With stop option M01 a redraw follows every span but the last,
 // with SINGLE one follows the move. An invalid or empty curve is not stepped (kMoveSkipped).
 int StepNurbsMove(const MoveStepContext& context, const StepBlockInfo& block);
 

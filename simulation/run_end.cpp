@@ -457,30 +457,4 @@ void FinishAbortedCuttingRun(CuttingRun& run, const RunStartPoint& start, Window
     FinishRun(run, start, window, 1);
 }
 
-void InstallRunControlHooks() {
-    InstallStopBlockHooks();
-    SimulationHooks& hooks = SimulationCallbacks;
-    hooks.recordInterferenceBreak = [](const CuttingState& cutting, NcSession& session,
-                                       const StockModel* stock, RunReports& reports) {
-        return RecordInterferenceBreak(
-            reports.kinds, MakeCurrentInterferenceStep(cutting.flags, session, stock), Checks);
-    };
-    hooks.blockHasPauseEvent = [](const RunReports& reports) {
-        return reports.kinds.eventCount.load() != kNoEvent && Checks.pauseOnEvents != 0 ? 1 : 0;
-    };
-    hooks.writeInterferenceReport = [](NcSession& session, RunReports& reports,
-                                       RunControls& controls) {
-        WriteInterferenceReport(reports, GetCurrentReportBlock(session), &controls);
-    };
-    hooks.writeSecondFormLine = [](const CuttingState& cutting, NcSession& session,
-                                   const StockModel* stock, RunReports& reports, const char* line) {
-        WriteInterferenceStepLine(reports, GetCurrentReportBlock(session),
-                                  MakeCurrentInterferenceStep(cutting.flags, session, stock),
-                                  Checks, line);
-    };
-    hooks.writeLimitLogLine = [](NcSession& session, RunReports& reports, const char* line) {
-        WriteLimitLogLine(reports, CurrentToolNumber(session), line);
-    };
-}
-
 }  // namespace mirexa

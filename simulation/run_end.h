@@ -106,9 +106,4 @@ int FinishRun(CuttingRun& run, const RunStartPoint& start, WindowHandle window, 
 // The end of an aborted run (FinishRun with aborted 1).
 void FinishAbortedCuttingRun(CuttingRun& run, const RunStartPoint& start, WindowHandle window);
 
-// Fills the simulation thread's hooks with the decisions and reports: the interference break of
-// an alarm step, the pause event of a block, the report after a block, the second form's step
-// lines and the limit-log lines.
-void InstallRunControlHooks();
-
 }  // namespace mirexa

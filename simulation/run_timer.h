@@ -13,7 +13,8 @@
 // 4. The thread's end is seen through its release-stored finished flag, read with acquire, and
 //    a join; only then is the end of the run performed (FinishRun, run_end.h).
 // The timer runs every 100 ms in result runs while the current move is not shown step by step,
-// else every 5 ms. An abort sets AbortRequest before it releases a pause (RequestRunAbort).
+// else every 5 ms. An abort sets the run's abortRequest before it releases a pause
+// (RequestRunAbort).
 //
 // Everything here runs on the user-interface thread.
 #pragma once
@@ -33,8 +34,8 @@ inline constexpr unsigned kPauseBlinkPeriodMs = 500;
 // The pause between drawing the GO pane pressed and the run panes raised (ms).
 inline constexpr unsigned kRunButtonsPressMs = 100;
 
-// The period the run timer must have now: 100 ms in a result run (run mode 3) while ShowSteps is
-// clear, else 5 ms.
+// The period the run timer must have now: 100 ms in a result run (run mode 3) while the run's
+// showSteps is clear, else 5 ms.
 unsigned GetRunTimerPeriodMs();
 
 // Run start and resume: shows the run buttons (which releases a thread paused at a stop block),

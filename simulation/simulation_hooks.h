@@ -1,7 +1,7 @@
 // What the simulation thread calls that lives in the view, the shell and the plug-in host, or in
-// the checks, decisions and reports of this subsystem that are built beside it. The owners fill
-// the hooks at start-up; tests fill them with scripted fakes. A null hook means "nothing there":
-// no check runs, no report is written, nothing is drawn, an alarm step does not end the run.
+// the checks of this subsystem that are built on the cut. The owners fill the hooks at start-up;
+// tests fill them with scripted fakes. A null hook means "nothing there": no check runs, nothing
+// is drawn.
 #pragma once
 
 #include <cstdint>
@@ -11,8 +11,6 @@ namespace mirexa {
 struct CuttingState;
 struct CurrentToolRecord;
 struct NcSession;
-struct RunControls;
-struct RunReports;
 struct StockModel;
 
 struct SimulationHooks {
@@ -23,28 +21,6 @@ struct SimulationHooks {
     // passes use its views and rays), and its own tests cut the cutter alone or count the passes.
     double (*shankAndHolderPasses)(CuttingState& cutting, const CurrentToolRecord& tool,
                                    StockModel* model) = {};
-
-    // --- Interference decisions and reports (of the session whose move is stepped and the stock
-    // it cuts, into the reports of its run) ---
-    // An alarm step (state 4, its flags those of the cutting state) is recorded; nonzero ends
-    // the run.
-    int (*recordInterferenceBreak)(const CuttingState& cutting, NcSession& session,
-                                   const StockModel* stock, RunReports& reports) = {};
-    // 1 when an event of the block is recorded and the run pauses on events.
-    int (*blockHasPauseEvent)(const RunReports& reports) = {};
-    // After a block: writes the block's events to the interference report when there are any,
-    // and tells the run's controls.
-    void (*writeInterferenceReport)(NcSession& session, RunReports& reports,
-                                    RunControls& controls) = {};
-
-    // --- Reports ---
-    // A second-form report line of an alarm step ("%d/%d:X..\n", its flags those of the cutting
-    // state), after the kind list; the report is opened when none is.
-    void (*writeSecondFormLine)(const CuttingState& cutting, NcSession& session,
-                                const StockModel* stock, RunReports& reports,
-                                const char* line) = {};
-    // A limit-log line, complete with its ending; the log is opened when it is not.
-    void (*writeLimitLogLine)(NcSession& session, RunReports& reports, const char* line) = {};
 
     // --- View, shell and plug-ins ---
     // Starts the run's video recording (when enabled and the run is not automatic).

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstring>
 #include <new>
+#include <string>
 
 #include "config/config_records.h"
 #include "config/controller_file.h"
@@ -22,12 +23,13 @@
 #include "nc/nc_session.h"
 #include "nc/plugin_queries.h"
 #include "nc/step_driver.h"
-#include "nc/tool_change_moves.h"
+#include "nc/stop_blocks.h"
 #include "services/program_log.h"
 #include "services/shared_state.h"
 #include "simulation/cutting_core.h"
 #include "simulation/cutting_run.h"
 #include "simulation/interference_decisions.h"
+#include "simulation/interference_reports.h"
 #include "simulation/move_stepping.h"
 #include "simulation/run_control.h"
 #include "simulation/run_end.h"
@@ -47,13 +49,6 @@ thread_local CuttingRun* threadRun = nullptr;
 
 // The runs' threads between their start and the end of their body (MayReadRunStock).
 std::atomic<int> runThreadsCutting{0};
-
-// The controls of the run whose work goes on this thread; outside a run's thread (the
-// interpreter's work for the tool path drawing or a data check) the window's run's, whose keys
-// steer that work too.
-RunControls& ControlsOfThisThread() {
-    return threadRun != nullptr ? threadRun->controls : WindowRun.controls;
-}
 
 // Binds a run to the calling thread for the binding's life.
 class ThreadRunBinding {
@@ -89,21 +84,36 @@ void PublishBlock(NcSession& session) {
     PublishRunBlock(InnermostLineNumber(session), session.line.mainLineNumber, session.line.text);
 }
 
-// The run-control side of the stop test. The user's stop: the one-shot stop request (consumed
-// here) or the stop key.
-int TakeRunStopRequest() {
-    RunControls& controls = ControlsOfThisThread();
+// The user's stop: the one-shot stop request (consumed here) or the stop key.
+int TakeUserStop(RunControls& controls) {
     if (controls.pendingStop.exchange(0) != 0) {
         return 1;
     }
     return controls.stopKeyRequest.load() != 0 ? 1 : 0;
 }
 
-// The wait at a stop block: the held block is published for the paused panel, then the thread
-// waits until the user resumes (1) or aborts (0).
-int WaitAtRunStopBlock(NcSession& session, const char*) {
+// The line without its line end, for the log.
+std::string WithoutLineEnd(const char* line) {
+    std::string text(line, strnlen(line, kNcLineCapacity));
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) {
+        text.pop_back();
+    }
+    return text;
+}
+
+// The run's stop before a line the interpreter calls a stop block. A run without a user never
+// waits: the stop is logged and passed. A user's run publishes the held block for the paused
+// panel and waits until the user resumes (1) or aborts (0).
+int PauseAtStopBlock(NcSession& session, RunControls& controls, const char* line) {
+    if (AutomaticMode.load() != 0) {
+        AppendLogEntry("(" + std::to_string(session.line.mainLineNumber) + ") - " +
+                       ChooseLanguageText("Stop block passed: nobody to resume the run: ",
+                                          "停止ブロックを通過しました(再開する操作者なし): ") +
+                       WithoutLineEnd(line) + "\n");
+        return 1;
+    }
     PublishBlock(session);
-    return WaitAtStopBlock(ControlsOfThisThread());
+    return WaitAtStopBlock(controls);
 }
 
 // Whether the line about to be fetched is read first for the stop test: when the user asked for
@@ -132,7 +142,9 @@ int StopTestNextLine(NcSession& session, RunControls& controls) {
     }
     session.line.lineHeld = 1;
     controls.lineHeld = 1;
-    if (PauseAtStopBlock(session, session.line.text) == 0) {
+    const char* line = session.line.text;
+    if (IsStopBlock(session, line, TakeUserStop(controls)) != 0 &&
+        PauseAtStopBlock(session, controls, line) == 0) {
         return 0;
     }
     // A run without a user passes its stops: a stop request left standing would stop every
@@ -522,8 +534,7 @@ void RedrawAfterBlock(CuttingRun& run, int* lastRedrawLine) {
             RequestRedrawAndWait(run.controls);
         }
     }
-    if (SimulationCallbacks.blockHasPauseEvent != nullptr &&
-        SimulationCallbacks.blockHasPauseEvent(run.reports) != 0) {
+    if (run.reports.kinds.eventCount.load() != kNoEvent && Checks.pauseOnEvents != 0) {
         RequestRedrawAndWait(run.controls);
     }
 }
@@ -664,9 +675,7 @@ int RunBlocks(CuttingRun& run) {
         if (run.controls.abortRequest.load() != 0) {
             return kRunEndAbort;
         }
-        if (SimulationCallbacks.writeInterferenceReport != nullptr) {
-            SimulationCallbacks.writeInterferenceReport(session, run.reports, run.controls);
-        }
+        WriteInterferenceReport(run.reports, GetCurrentReportBlock(session), &run.controls);
     }
     return kRunEndProgram;
 }
@@ -836,11 +845,6 @@ void JoinCuttingRun(CuttingRun& run) {
 
 void JoinCuttingRunAnsweringMessages(CuttingRun& run) {
     WaitForWorkerThread(&run.thread);
-}
-
-void InstallStopBlockHooks() {
-    NcUpHooks.takeStopRequest = TakeRunStopRequest;
-    NcUpHooks.waitAtStopBlock = WaitAtRunStopBlock;
 }
 
 }  // namespace mirexa

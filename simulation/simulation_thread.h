@@ -25,7 +25,7 @@ enum SimulationRunEnd : int {
     kRunEndError = 1,    // an interpreter error (RunError set; the code in the session's run state)
     kRunEndOverTravel = 2,    // an axis left its stroke (OverTravelAxis)
     kRunEndInterference = 3,  // an interference broke off the run
-    kRunEndAbort = 4,         // AbortRequest
+    kRunEndAbort = 4,         // the run's abortRequest
     kRunEndNoSource = 5,      // the NC program could not be opened
     kRunEndBadStep = 6,       // the step length is not a positive number
     kRunEndMemory = 7,        // the memory ran out (a ray could not grow, an allocation failed)
@@ -108,10 +108,5 @@ void NoteBlockEntry(NcSession& session, BlockLoopState* loop);
 // shift of its start). Returns the FetchedBlockKind; info is filled for kBlockMove and
 // kBlockNurbs.
 int TakeFetchedBlock(NcSession& session, BlockLoopState* loop, StepBlockInfo* info);
-
-// Joins the stop test of the NC lines to run control: the user's stop request (the one-shot
-// PendingStop, consumed, or StopKeyRequest) and the wait at a stop block (the block published,
-// then WaitAtStopBlock). Filled once at start-up (InstallRunControlHooks calls it).
-void InstallStopBlockHooks();
 
 }  // namespace mirexa

@@ -43,10 +43,18 @@ ToolPathSummary LastToolPath;
 namespace {
 
 bool pathDrawing = false;
+// The controls of the drawing going on (made new for each drawing; none between drawings), which
+// the stop key aborts, and whether a run waits at a stop block meanwhile.
+RunControls* drawingControls = nullptr;
+bool drawingBesideWaitingRun = false;
+
+bool DrawingAborted() {
+    return drawingControls != nullptr && drawingControls->abortRequest.load() != 0;
+}
 
 // --- Messages during the drawing ---------------------------------------------------------------
 // The drawing runs inside a paint and owns the interpreter. Every 3 s it takes one pending
-// message: a key goes to its window (the stop key sets AbortRequest); anything else (a paint, a
+// message: a key goes to its window (the stop key aborts the drawing); anything else (a paint, a
 // command, a timer, a click, the end of the program) is held back and posted again, in its
 // order, when the drawing ends, so that nothing starts a run, changes the stock or the machine,
 // or paints while the path is being drawn.
@@ -184,7 +192,7 @@ int DrawBlocks(const MoveStepContext& context, int withoutRotary, bool showProgr
             UpdateProgress(0);
         }
         PumpKeysDuringPath();
-        if (WindowRun.controls.abortRequest.load() != 0) {
+        if (DrawingAborted()) {
             return kToolPathAborted;
         }
     }
@@ -300,7 +308,7 @@ std::int64_t DrawNurbsPathMove(const MoveStepContext& context, const ToolPathOut
             strip.Vertex();
             ++posed;
         }
-        if (WindowRun.controls.abortRequest.load() != 0) {
+        if (DrawingAborted()) {
             break;
         }
     }
@@ -320,9 +328,9 @@ int TraceToolPath(int withoutRotary, const ToolPathOutput& output) {
     }
     pathDrawing = true;
     LastToolPath = ToolPathSummary{};
-    if (!runWaiting) {
-        WindowRun.controls.abortRequest = 0;
-    }
+    RunControls controls;
+    drawingControls = &controls;
+    drawingBesideWaitingRun = runWaiting;
     // The drawing's own session starts where the run's stands and is dropped at the end: the
     // run's records are read, never written. The interpreter's pull and the stepping take it,
     // with the drawing's own step record, as their context.
@@ -332,9 +340,8 @@ int TraceToolPath(int withoutRotary, const ToolPathOutput& output) {
     auto cutting = std::make_unique<CuttingState>();
     const int result = RunPath({session.get(), &record, nullptr, cutting.get()}, withoutRotary,
                                runWaiting, output);
-    if (!runWaiting) {
-        WindowRun.controls.abortRequest = 0;
-    }
+    drawingControls = nullptr;
+    drawingBesideWaitingRun = false;
     PostHeldMessages();
     LastToolPath.result = result;
     pathDrawing = false;
@@ -375,6 +382,16 @@ int ToggleToolPathDisplay(int variant, int duringRun) {
 
 int IsToolPathDrawing() {
     return pathDrawing ? 1 : 0;
+}
+
+void AbortWindowJob() {
+    if (drawingControls != nullptr) {
+        RequestRunAbort(*drawingControls);
+        if (!drawingBesideWaitingRun) {
+            return;
+        }
+    }
+    RequestRunAbort(WindowRun.controls);
 }
 
 void InstallToolPathDrawing() {

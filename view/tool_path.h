@@ -58,7 +58,7 @@ enum ToolPathResult : int {
                              // waiting at a stop block) or a data check run is on
     kToolPathError = -1,     // an interpreter error: the moves before it are drawn (the
                              // summary's error holds its code)
-    kToolPathAborted = -2,   // AbortRequest came during the drawing: the moves before are drawn
+    kToolPathAborted = -2,   // the stop key came during the drawing: the moves before are drawn
     kToolPathNoSource = -3,  // no NC program, or it could not be opened: nothing drawn
     kToolPathBadStep = -4,   // the step length is not a positive number: nothing drawn
 };
@@ -75,7 +75,7 @@ extern ToolPathSummary LastToolPath;
 
 // Runs the NC program (DefinitionFiles.ncProgramFile) from its start into the output:
 //  1. Refused while a path is being drawn, a run is going and not waiting at a stop block
-//     (the window's run's mode not idle and PauseRequest 0), or a data check run is on
+//     (the window's run's mode not idle and its pauseRequest 0), or a data check run is on
 //     (run.dataCheckActive).
 //  2. A session of its own is made, started from the run's session (its run
 //     state, controller view, machine and tool records) with a step record of its own: every
@@ -98,12 +98,12 @@ extern ToolPathSummary LastToolPath;
 //     PoseMoveStep; the strip runs from the tool point before the move through the tool point
 //     of every step. withoutRotary 1 poses rapids and lines in one step (a straight segment
 //     between their ends); arcs keep their steps. NURBS moves go to DrawNurbsPathMove.
-//  5. AbortRequest ends the path (kToolPathAborted). Every 3 s one pending message of the
-//     thread is taken: a key (WM_KEYDOWN, WM_KEYUP) is dispatched, so that the stop key can set
-//     AbortRequest; any other message is held back and posted again, in order, at the end.
-//  6. The end, in every case: the session closed and dropped, the progress run ended, and when
-//     no run waits AbortRequest cleared (a waiting run keeps an abort asked meanwhile), the held
-//     messages posted again.
+//  5. The drawing has controls of its own, made new for it: an abort of them (AbortWindowJob,
+//     the stop key) ends the path (kToolPathAborted). Every 3 s one pending message of the
+//     thread is taken: a key (WM_KEYDOWN, WM_KEYUP) is dispatched, so that the stop key can
+//     abort; any other message is held back and posted again, in order, at the end.
+//  6. The end, in every case: the session closed and dropped, the progress run ended, the
+//     drawing's controls dropped, the held messages posted again.
 // Writes nothing to the tool-length report, the alarm report, the interference reports or the
 // limit logs. Returns a ToolPathResult and fills LastToolPath. User-interface thread only.
 int TraceToolPath(int withoutRotary, const ToolPathOutput& output);
@@ -115,13 +115,18 @@ int DrawToolPath(int withoutRotary);
 // The NURBS move of the context's session (FinishBlockPosition made; the session bound on this
 // thread): one solid strip from the tool point before the move through the pose of every step,
 // each knot span i with t[i+1] > t[i] giving m = max(1, ceil(span length / step length)) steps
-// (CountNurbsSpanSteps), each posed by PoseNurbsStep exactly as the cut poses it; AbortRequest
-// ends it after a span. A curve that ValidateNurbsCurve refuses draws nothing. Returns the steps
-// posed.
+// (CountNurbsSpanSteps), each posed by PoseNurbsStep exactly as the cut poses it; an abort of the
+// drawing ends it after a span. A curve that ValidateNurbsCurve refuses draws nothing. Returns the
+// steps posed.
 std::int64_t DrawNurbsPathMove(const MoveStepContext& context, const ToolPathOutput& output);
 
 // 1 while TraceToolPath runs: the shell refuses the run commands then.
 int IsToolPathDrawing();
+
+// The stop key: aborts the job the window runs. A tool path being drawn ends; when a run waits at
+// a stop block meanwhile, the run is aborted too (it ends when the drawing has). Without a
+// drawing the window's run is aborted. User-interface thread only.
+void AbortWindowJob();
 
 // The path display commands (variant 0: the path, list 31; 1: without rotary interpolation,
 // list 32). Outside a run: toggles the variant's shown flag and, when it came on, reads Shift

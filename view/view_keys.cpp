@@ -30,6 +30,7 @@
 #include "view/snapshots.h"
 #include "view/stock_display.h"
 #include "view/stock_view.h"
+#include "view/tool_path.h"
 #include "view/view_hooks.h"
 #include "view/view_window.h"
 
@@ -554,7 +555,7 @@ int RemoveUnusedPartAtCursor(WindowHandle window, int keepPicked) {
 }
 
 void AbortRunFromView(WindowHandle mainWindow) {
-    RequestRunAbort(WindowRun.controls);
+    AbortWindowJob();
     WindowRun.controls.pauseBlink.store(0);
     SetStatusText(3, "", "");
     if (mainWindow != nullptr && !IsWindowTimerRunning(mainWindow, kViewRunTimerId)) {

@@ -503,14 +503,14 @@ TEST_F(RunCommandsTest, KeysOutsideARun) {
     for (int i = 0; i < 5; ++i) {
         Key(VK_LEFT);
     }
-    EXPECT_EQ(RunCommands.stepsPerRedraw, 1);
+    EXPECT_EQ(StatusInputs.skipView, 1);
     Key(VK_RIGHT);
-    EXPECT_EQ(RunCommands.stepsPerRedraw, 2);
+    EXPECT_EQ(StatusInputs.skipView, 2);
     EXPECT_EQ(RunRedrawInterval(RunMode::kRealCutting), 2);
     WindowRun.mode.store(RunMode::kSkipCutting);
     Settings.skipBlock = 1;
     Key(VK_LEFT);
-    EXPECT_EQ(RunCommands.linesPerRedraw, 1);
+    EXPECT_EQ(StatusInputs.skipBlock, 1);
     Key(VK_RIGHT);
     EXPECT_EQ(RunRedrawInterval(RunMode::kSkipCutting), 2);
     WindowRun.mode.store(RunMode::kIdle);

@@ -24,6 +24,8 @@
 #include "cutting_test_support.h"
 #include "geometry/machine_kinematics.h"
 #include "nc/nc_session.h"
+#include "run_report_support.h"
+#include "services/file_paths.h"
 #include "services/shared_state.h"
 #include "simulation/cutting_core.h"
 #include "simulation/interference_flags.h"
@@ -72,7 +74,10 @@ class MoveSteppingTest : public ::testing::Test {
 protected:
     void SetUp() override {
         saved_.Keep(CurrentMachine, RunKinematics.pose, RunKinematics.modes, Settings,
-                    SimulationCallbacks, DexelPitch, KinematicsController);
+                    SimulationCallbacks, DexelPitch, KinematicsController, Checks,
+                    FileLocations.currentDirectory);
+        // The run's reports are written in a scratch working directory.
+        FileLocations.currentDirectory = reports_.Path();
         GiveRunRequest(TestRun, WindowRunRequest());
         testing::WatchRunDrawing();
         RunKinematics.pose = MachinePose{};
@@ -85,6 +90,7 @@ protected:
         ASSERT_EQ(AllocToolTables(3), 1);
     }
     void TearDown() override {
+        testing::CloseRunReportFiles(TestRun.reports);
         FreeStockModel(&StockModels[0]);
         StockModels[0] = StockModel{};
         saved_.Restore();
@@ -104,8 +110,14 @@ protected:
         }
         RunKinematics.motion.feed = feed;
     }
+    // The text of a report the run wrote in the working directory, its files closed first.
+    std::string Report(const char* name) {
+        testing::CloseRunReportFiles(TestRun.reports);
+        return testing::ReadWholeFile(reports_.At(name));
+    }
     testing::ScopedCuttingState cutting_;
     testing::SavedGlobals saved_;
+    testing::ScratchDirectory reports_;
     StepBlockInfo block_;
 };
 
@@ -344,21 +356,27 @@ TEST_F(MoveSteppingTest, NewEndsTakePenRapidBitAndLineStamp) {
     EXPECT_EQ(ray.flags[1], (6 << 4) | 1);
     EXPECT_EQ(ray.stamps[1], -17);
     EXPECT_EQ(WindowRun.controls.kept.simulationState.load(), 1);
-    // With the rapid check on, the same plunge is an alarm step, reported with its line.
-    static std::string reported;
-    reported.clear();
-    SimulationCallbacks.writeSecondFormLine = [](const CuttingState&, NcSession&, const StockModel*,
-                                                 RunReports&,
-                                                 const char* line) { reported += line; };
-    SimulationCallbacks.recordInterferenceBreak = [](const CuttingState&, NcSession&,
-                                                     const StockModel*, RunReports&) { return 1; };
-    Checks.interference = 1;
+    // With the rapid check recording, the same plunge is an alarm step: the step goes to the
+    // report's second form (its file is there) with its line, and the move goes on.
+    reports_.Write("interference2.txt", "");
+    Checks.interference = 2;  // record
+    Checks.pauseOnEvents = 1;
     const double c[3] = {9.0, 5.0, 12.0}, d[3] = {9.0, 5.0, 8.0};
     SetLine(0, c, d);
-    EXPECT_EQ(StepCurrentMove(TestStepContext(), block_), kMoveEndsRun);
+    EXPECT_EQ(StepCurrentMove(TestStepContext(), block_), kMoveStepped);
     EXPECT_EQ(WindowRun.controls.kept.simulationState.load(), 4);
     // Step 2 puts the tip on the top face, which it only touches; step 3 is in the stock.
-    EXPECT_EQ(reported, "3/4:X9.000000Y5.000000Z9.000000A0.000000C0.000000\n");
+    const std::string report = Report("interference2.txt");
+    EXPECT_EQ(report.find("2/4:"), std::string::npos) << report;
+    EXPECT_NE(report.find("3/4:X9.000000Y5.000000Z9.000000A0.000000C0.000000\n"), std::string::npos)
+        << report;
+    // With the rapid check stopping, the plunge ends the move and the run at its first alarm
+    // step.
+    Checks.interference = 1;
+    const double e[3] = {13.0, 5.0, 12.0}, f[3] = {13.0, 5.0, 8.0};
+    SetLine(0, e, f);
+    EXPECT_EQ(StepCurrentMove(TestStepContext(), block_), kMoveEndsRun);
+    EXPECT_EQ(WindowRun.controls.kept.simulationState.load(), 4);
 }
 
 TEST_F(MoveSteppingTest, ToolLoadLimitAlarmsAndLogs) {
@@ -366,20 +384,16 @@ TEST_F(MoveSteppingTest, ToolLoadLimitAlarmsAndLogs) {
     testing::BuildBoxStock(&StockModels[0], box, 0.5);
     TestRun.cutting.cutter = testing::FlatTool(4.0);
     RunTools.tool.derivedFrom = 1;
-    static std::vector<std::string> lines;
-    lines.clear();
-    SimulationCallbacks.writeLimitLogLine = [](NcSession&, RunReports&, const char* line) {
-        lines.push_back(line);
-    };
     // Slotting 2 deep with D 4: a cross-section of about 8 mm^2 once in full cut.
     ToolTableSet.loadLimits[1] = {kToolLoadSectionLog, {7.0f}};
     block_.mainLine = 120;
     const double a[3] = {2.3, 10.1, 8.0}, b[3] = {12.3, 10.1, 8.0};
     SetLine(1, a, b);
     EXPECT_EQ(StepCurrentMove(TestStepContext(), block_), kMoveStepped);
-    ASSERT_FALSE(lines.empty());
-    EXPECT_EQ(lines[0].rfind("120:X", 0), 0u) << lines[0];
-    EXPECT_EQ(lines[0].substr(lines[0].size() - 4), "(A)\n");
+    const std::string log = Report("limitp.txt");
+    ASSERT_FALSE(log.empty());
+    EXPECT_EQ(log.rfind("120:X", 0), 0u) << log;
+    EXPECT_EQ(log.substr(log.find('\n') - 3, 4), "(A)\n") << log;
     EXPECT_EQ(WindowRun.controls.stepAlarm.load(), 0);
     // Inside a subprogram a type-11 line starts with the subprogram's name and counter; a
     // type-12 line keeps the main line number.

@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <filesystem>
 #include <string>
 #include <thread>
 #include <vector>
@@ -22,6 +23,8 @@
 #include "nc/nc_run_state.h"
 #include "nc/nc_session.h"
 #include "nc/nurbs_evaluation.h"
+#include "run_report_support.h"
+#include "services/file_paths.h"
 #include "services/shared_state.h"
 #include "simulation/cutting_core.h"
 #include "simulation/move_stepping.h"
@@ -43,7 +46,9 @@ class NurbsSteppingTest : public ::testing::Test {
 protected:
     void SetUp() override {
         saved_.Keep(CurrentMachine, RunKinematics.pose, SimulationCallbacks, DexelPitch,
-                    Controller.stopOption);
+                    Controller.stopOption, Checks, FileLocations.currentDirectory);
+        // The runs' reports are written in a scratch working directory.
+        FileLocations.currentDirectory = reports_.Path();
         GiveRunRequest(TestRun, WindowRunRequest());
         testing::WatchRunDrawing();
         RunSession.run = NcRunState{};
@@ -58,6 +63,7 @@ protected:
         SetPolyline();
     }
     void TearDown() override {
+        testing::CloseRunReportFiles(TestRun.reports);
         FreeStockModel(&StockModels[0]);
         StockModels[0] = StockModel{};
         saved_.Restore();
@@ -125,6 +131,7 @@ protected:
 
     testing::ScopedCuttingState cutting_;
     testing::SavedGlobals saved_;
+    testing::ScratchDirectory reports_;
     StepBlockInfo block_;
 };
 
@@ -204,28 +211,27 @@ TEST_F(NurbsSteppingTest, AbortEndsTheMoveAndTheRun) {
 TEST_F(NurbsSteppingTest, ToolLoadLimitAlarmsWithoutLogLines) {
     TestRun.cutting.cutter = testing::FlatTool(4.0);
     RunTools.tool.derivedFrom = 1;
-    static std::vector<std::string> lines;
-    lines.clear();
-    SimulationCallbacks.writeLimitLogLine = [](NcSession&, RunReports&, const char* line) {
-        lines.push_back(line);
-    };
     ToolTableSet.loadLimits[1] = {kToolLoadSectionLog, {0.5f}};
     EXPECT_EQ(StepCurrentMove(TestStepContext(), block_), kMoveStepped);
     EXPECT_EQ(TestRun.record.steps, 8);
-    EXPECT_TRUE(lines.empty());
+    EXPECT_EQ(TestRun.reports.limitLog.lineCount, 0);
+    EXPECT_FALSE(std::filesystem::exists(reports_.At("limitp.txt")));
     // The alarm type, on a fresh stock: the first step of each non-empty span is in material
-    // and an alarm, which ends that span; with no decision hook the move goes on.
+    // and an alarm, which ends that span; a decision that records the step (the spindle stands,
+    // and SPINDLE CHECK records) lets the move go on.
     RebuildStock();
     ToolTableSet.loadLimits[1] = {kToolLoadSectionAlarm, {0.5f}};
+    Checks.pauseOnEvents = 1;
+    Checks.spindleCheck = 2;  // record
     TestRun.record.steps = 0;
     EXPECT_EQ(StepCurrentMove(TestStepContext(), block_), kMoveStepped);
     EXPECT_EQ(WindowRun.controls.stepAlarm.load(), 1);
     EXPECT_EQ(WindowRun.controls.kept.simulationState.load(), 4);
     EXPECT_EQ(TestRun.record.steps, 2);
-    // A decision that breaks off ends the move and the run at the first alarm step.
+    // A decision that breaks off (nothing recorded) ends the move and the run at the first alarm
+    // step.
     RebuildStock();
-    SimulationCallbacks.recordInterferenceBreak = [](const CuttingState&, NcSession&,
-                                                     const StockModel*, RunReports&) { return 1; };
+    Checks.spindleCheck = 0;
     TestRun.record.steps = 0;
     EXPECT_EQ(StepCurrentMove(TestStepContext(), block_), kMoveEndsRun);
     EXPECT_EQ(TestRun.record.steps, 1);

@@ -22,6 +22,7 @@
 #include "platform/message_box.h"
 #include "run_report_support.h"
 #include "simulation/interference_flags.h"
+#include "simulation/interference_reports.h"
 #include "simulation/run_control.h"
 #include "simulation/run_timer.h"
 #include "simulation/simulation_hooks.h"
@@ -92,6 +93,11 @@ protected:
         start_ = RunStartPoint{};
         reports_.end.workOffsetsSaved = 0;
         RunReportTest::TearDown();
+    }
+
+    // The interference step of the run's last step, as the stepping hands it to the decisions.
+    InterferenceStep CurrentStep() {
+        return MakeCurrentInterferenceStep(run_->cutting.flags, RunSession, CurrentStockSlot());
     }
 
     static void RecordUiHooks() {
@@ -333,26 +339,23 @@ TEST(AlarmCodeTest, FirstMatchWins) {
     EXPECT_EQ(sound, 0);
 }
 
-TEST_F(RunEndTest, TheThreadsHooksRecordWriteAndLog) {
-    InstallRunControlHooks();
+TEST_F(RunEndTest, TheRunsDecisionsRecordWriteAndLog) {
     Checks.structurePairs[kHead2Vice] = 2;
     UpdateStopOnCheckFlag();
     run_->cutting.flags.structure[kHead2Vice] = 1;
     std::snprintf(RunSession.line.text, sizeof RunSession.line.text, "G00Z50.\r\n");
     RunSession.line.mainLineNumber = 3;
-    EXPECT_EQ(SimulationCallbacks.recordInterferenceBreak(run_->cutting, RunSession,
-                                                          CurrentStockSlot(), reports_),
-              0);
-    EXPECT_EQ(SimulationCallbacks.blockHasPauseEvent(reports_), 1);
-    SimulationCallbacks.writeSecondFormLine(run_->cutting, RunSession, CurrentStockSlot(), reports_,
-                                            "1/1:X...\n");  // no marker file: nothing
+    EXPECT_EQ(RecordInterferenceBreak(reports_.kinds, CurrentStep(), Checks), 0);
+    EXPECT_NE(reports_.kinds.eventCount.load(), kNoEvent);
+    WriteInterferenceStepLine(reports_, GetCurrentReportBlock(RunSession), CurrentStep(), Checks,
+                              "1/1:X...\n");  // no marker file: nothing
     run_->controls.kept.toolPanelPendingPaint = 0;
-    SimulationCallbacks.writeInterferenceReport(RunSession, reports_, run_->controls);
+    WriteInterferenceReport(reports_, GetCurrentReportBlock(RunSession), &run_->controls);
     // A later move of the same block.
-    SimulationCallbacks.writeInterferenceReport(RunSession, reports_, run_->controls);
+    WriteInterferenceReport(reports_, GetCurrentReportBlock(RunSession), &run_->controls);
     EXPECT_EQ(run_->controls.kept.simulationState.load(), 0);
     EXPECT_EQ(run_->controls.kept.toolPanelPendingPaint.load(), 1);
-    SimulationCallbacks.writeLimitLogLine(RunSession, reports_, "3:a\n");
+    WriteLimitLogLine(reports_, RunTools.tool.derivedFrom, "3:a\n");
     CloseInterferenceFile(reports_, GetCurrentReportBlock(RunSession));
     EXPECT_EQ(CloseLimitLog(reports_, 1), 1);
     EXPECT_EQ(Read("interference.txt"),
@@ -361,15 +364,12 @@ TEST_F(RunEndTest, TheThreadsHooksRecordWriteAndLog) {
     // A stop choice ends the run.
     Checks.structurePairs[kHead2Vice] = 1;
     UpdateStopOnCheckFlag();
-    EXPECT_EQ(SimulationCallbacks.recordInterferenceBreak(run_->cutting, RunSession,
-                                                          CurrentStockSlot(), reports_),
-              1);
+    EXPECT_EQ(RecordInterferenceBreak(reports_.kinds, CurrentStep(), Checks), 1);
 }
 
-// Two runs' reports side by side: what the hooks record, write and log for one run stays in its
+// Two runs' reports side by side: what the decisions record, write and log for one run stays in its
 // reports and files, and the preparation of the other does not touch them.
 TEST_F(RunEndTest, TwoRunsKeepTheirKindsReportsAndLimitLogsApart) {
-    InstallRunControlHooks();
     ToolTableSet.loadLimits[2].type = kToolLoadRemovalLog;
     Checks.structurePairs[kHead2Vice] = 2;
     UpdateStopOnCheckFlag();
@@ -381,20 +381,19 @@ TEST_F(RunEndTest, TwoRunsKeepTheirKindsReportsAndLimitLogsApart) {
     RunTools.tool.derivedFrom = 2;         // tool 2 the removal rate
     PrepareCuttingRun(RunSession, second);
     run_->cutting.flags.structure[kHead2Vice] = 1;
-    EXPECT_EQ(SimulationCallbacks.recordInterferenceBreak(run_->cutting, RunSession,
-                                                          CurrentStockSlot(), first),
-              0);
-    EXPECT_EQ(SimulationCallbacks.blockHasPauseEvent(first), 1);
-    EXPECT_EQ(SimulationCallbacks.blockHasPauseEvent(second), 0);
+    EXPECT_EQ(RecordInterferenceBreak(first.kinds, CurrentStep(), Checks), 0);
+    EXPECT_NE(first.kinds.eventCount.load(), kNoEvent);
+    EXPECT_EQ(second.kinds.eventCount.load(), kNoEvent);
     EXPECT_EQ(InterferenceKindSetFlag(second.kinds, KindOfStructurePair(kHead2Vice)), 0);
     RunControls secondControls;
-    SimulationCallbacks.writeInterferenceReport(RunSession, second, secondControls);  // no event
+    WriteInterferenceReport(second, GetCurrentReportBlock(RunSession),
+                            &secondControls);  // no event
     EXPECT_EQ(second.interference.stream, nullptr);
     EXPECT_EQ(secondControls.kept.toolPanelPendingPaint.load(), 0);
-    SimulationCallbacks.writeInterferenceReport(RunSession, first, run_->controls);
+    WriteInterferenceReport(first, GetCurrentReportBlock(RunSession), &run_->controls);
     EXPECT_NE(first.interference.stream, nullptr);
-    SimulationCallbacks.writeLimitLogLine(RunSession, second, "5:b\n");
-    SimulationCallbacks.writeLimitLogLine(RunSession, first, "5:a\n");
+    WriteLimitLogLine(second, RunTools.tool.derivedFrom, "5:b\n");
+    WriteLimitLogLine(first, RunTools.tool.derivedFrom, "5:a\n");
     EXPECT_EQ(first.limitLog.kind, kLimitLogSection);
     EXPECT_EQ(second.limitLog.kind, kLimitLogRemoval);
     EXPECT_EQ(first.limitLog.lineCount, 1);

@@ -33,6 +33,7 @@
 #include "nc/nc_line_source.h"
 #include "nc/nc_run_state.h"
 #include "nc/nc_session.h"
+#include "run_report_support.h"
 #include "services/file_paths.h"
 #include "services/program_log.h"
 #include "services/shared_state.h"
@@ -121,7 +122,9 @@ class SimulationThreadTest : public ::testing::Test {
 protected:
     void SetUp() override {
         savedNcHooks_ = NcUpHooks;
-        InstallStopBlockHooks();
+        savedDirectory_ = FileLocations.currentDirectory;
+        // The runs' reports are written in the scratch working directory.
+        FileLocations.currentDirectory = scratch_.Path();
         GiveRunRequest(TestRun, WindowRunRequest());
         SimulationCallbacks = SimulationHooks{};
         ASSERT_EQ(AllocToolTables(4), 1);
@@ -144,6 +147,7 @@ protected:
         FreeToolTables();
         RunTools.tool = CurrentToolRecord{};
         NcUpHooks = savedNcHooks_;
+        FileLocations.currentDirectory = savedDirectory_;
         SimulationCallbacks = SimulationHooks{};
         WindowRun.mode = RunMode::kIdle;
         AutomaticMode = 0;
@@ -155,10 +159,20 @@ protected:
     void Program(const std::string& text) {
         DefinitionFiles.ncProgramFile = scratch_.Write("part.nc", text);
     }
+    // Runs the program from the start pose (the tool at Z 50 mm), cutting, served by a host that
+    // answers every redraw and resumes every pause.
+    static void RunFromTheStart() {
+        RunKinematics.pose = MachinePose{};
+        RunKinematics.pose.program.axis[2] = 50.0;
+        WindowRun.mode = RunMode::kRealCutting;
+        ScriptedHost host;
+        host.Run();
+    }
     testing::ScopedCuttingState cutting_;
     mirexa::testing::ScratchDirectory scratch_;
     testing::ScopedRunDefinitions definitions_;
     NcHooks savedNcHooks_;
+    std::string savedDirectory_;
 };
 
 const char* const kSlotProgram =
@@ -193,14 +207,6 @@ TEST_F(SimulationThreadTest, ProgramCutsAStockToItsEnd) {
     EXPECT_EQ(ReadRunStatus().steps, TestRun.record.steps);
 }
 
-// The decision of an alarm step as the window's runs take it: its kinds recorded, a stop choice
-// ends the run.
-int RecordAlarmStep(const CuttingState& cutting, NcSession& session, const StockModel* stock,
-                    RunReports& reports) {
-    return RecordInterferenceBreak(
-        reports.kinds, MakeCurrentInterferenceStep(cutting.flags, session, stock), Checks);
-}
-
 // Two run objects, one after the other, each with its own session, stock and program: each cuts
 // its own stock to its own program's end and keeps its own counts; neither run nor session sees
 // the other's.
@@ -219,7 +225,6 @@ TEST_F(SimulationThreadTest, TwoRunsInTurnKeepToTheirOwnSessionStockAndRecords) 
     const CheckSettings savedChecks = Checks;
     Checks.pauseOnEvents = 1;  // the rapid is recorded, the run goes on
     Checks.interference = 2;   // RECORD
-    SimulationCallbacks.recordInterferenceBreak = RecordAlarmStep;
     CuttingRun a, b;
     const auto body = [](CuttingRun& run) { RunCutting(run); };
     ASSERT_EQ(
@@ -256,9 +261,13 @@ TEST_F(SimulationThreadTest, TwoRunsInTurnKeepToTheirOwnSessionStockAndRecords) 
     EXPECT_EQ(testing::ZRayTop(StockModels[1], ix30, iy15), 10.0);
     EXPECT_GT(a.result.removedVolume, 0.0);
     EXPECT_GT(b.result.removedVolume, 0.0);
-    EXPECT_EQ(a.result.interferenceKinds, 0);
-    EXPECT_EQ(b.result.interferenceKinds, 1);
-    EXPECT_EQ(InterferenceKindSetFlag(b.reports.kinds, kKindRapid), 1);
+    // The second's rapid is written to its interference report after its block; the first
+    // opened none.
+    EXPECT_EQ(a.reports.interference.stream, nullptr);
+    ASSERT_NE(b.reports.interference.stream, nullptr);
+    testing::CloseRunReportFiles(b.reports);
+    const std::string report = testing::ReadWholeFile(scratch_.At("interference.txt"));
+    EXPECT_NE(report.find("RAPID(G00)\n7:G00 X20.\n"), std::string::npos) << report;
     Checks = savedChecks;
     FreeStockModel(&StockModels[1]);
     StockModels[1] = StockModel{};
@@ -286,7 +295,6 @@ TEST_F(SimulationThreadTest, ARunOnAnotherSlotJudgesContactsPitchAndHeadByItsOwn
     const double lo[3] = {-3, -3, -100}, hi[3] = {3, 3, 100};
     StructureModels.head = testing::HeadMesh(testing::BoxMeshFacets(lo, hi));
     InstallInterferenceCheckHooks();
-    SimulationCallbacks.recordInterferenceBreak = RecordAlarmStep;
     const std::string program = scratch_.Write(
         "other.nc",
         "%\nG90 G17 S1000 M03\nT2 M06\nG00 X5. Y-5. Z20.\nZ6.\nG01 Y25. F500.\nG00 X20.\n"
@@ -557,7 +565,11 @@ TEST_F(SimulationThreadTest, AStopModeChosenWhilePausedIsTakenAtTheNextStopTest)
 // A run without a user passes its stop blocks: each is logged once, nothing waits, and a stop
 // request left standing does not stop every later block.
 TEST_F(SimulationThreadTest, AnUnattendedRunPassesItsStopsWithALogLine) {
-    Program(kSlotProgram);
+    std::string crlf;  // a program written on Windows: its CRs stay out of the log
+    for (const char* c = kSlotProgram; *c != '\0'; ++c) {
+        crlf += *c == '\n' ? "\r\n" : std::string(1, *c);
+    }
+    Program(crlf);
     testing::ScratchDirectory logs;
     FileLocations.logDirectory = logs.Path();
     AutomaticMode = 1;
@@ -579,6 +591,9 @@ TEST_F(SimulationThreadTest, AnUnattendedRunPassesItsStopsWithALogLine) {
         ++count;
     }
     EXPECT_EQ(count, 1u) << log;
+    // The entry names the block's line and holds its text without the line end.
+    EXPECT_NE(log.find("(1) - Stop block passed: nobody to resume the run: %\n"), std::string::npos)
+        << log;
     EXPECT_EQ(testing::ZRayTop(StockModels[0], 20, 30), 8.0);
 }
 
@@ -594,10 +609,7 @@ TEST_F(SimulationThreadTest, AChangeBetweenStationsShiftsTheNextMovesStart) {
     MountedTools.flags[1] = MountedTools.flags[2] = 1;
     MountedTools.positions[2][1] = -30.0;  // mm
     Program("%\nG90 G00 X10. Y10. Z20.\nT2\nM30\n%\n");
-    {
-        ScriptedHost host;
-        host.Run();
-    }
+    RunFromTheStart();
     // The rapid from (0, 0, 50), then 30 mm from the shifted start back to (10, 10, 20).
     const std::int64_t rapid = 67;  // ceil(sqrt(10² + 10² + 30²) / 0.5)
     EXPECT_EQ(TestRun.record.steps, rapid + 60);
@@ -607,13 +619,7 @@ TEST_F(SimulationThreadTest, AChangeBetweenStationsShiftsTheNextMovesStart) {
     // Tool 2 outside the list: no shift, the tool-change block has no move.
     MountedTools.flags[2] = 0;
     SelectCurrentTool(RunSession, RunKinematics, RunTools, 1, 0.5);
-    RunKinematics.pose = MachinePose{};
-    RunKinematics.pose.program.axis[2] = 50.0;
-    WindowRun.mode = RunMode::kRealCutting;
-    {
-        ScriptedHost host;
-        host.Run();
-    }
+    RunFromTheStart();
     EXPECT_EQ(TestRun.record.steps, rapid);
     MountedTools = savedLayout;
 }
@@ -833,12 +839,8 @@ TEST_F(SimulationThreadTest, DialectToolChangesTakeTheNewToolsLength) {
         Controller.dialect.number = c.heidenhain != 0 ? kDialectHeidenhain : 0;
         Controller.decimalPointRule = c.heidenhain != 0 ? 3 : 0;
         SelectCurrentTool(RunSession, RunKinematics, RunTools, 1, 0.5);
-        RunKinematics.pose = MachinePose{};
-        RunKinematics.pose.program.axis[2] = 50.0;
-        WindowRun.mode = RunMode::kRealCutting;
         Program(c.program);
-        ScriptedHost host;
-        host.Run();
+        RunFromTheStart();
         EXPECT_EQ(TestRun.result.end, kRunEndProgram);
         EXPECT_EQ(TestRun.result.toolChanges, 1);
         EXPECT_EQ(RunTools.tool.derivedFrom, 2);
@@ -904,6 +906,9 @@ TEST_F(SimulationThreadTest, MachineCoordinateMovesEndAtTheirMachinePositions) {
     WorkOffsetTable[1].axis[2] = -100.0;
     ReferencePoints[0].present = 1;
     ReferencePoints[0].axis[2] = 150.0;
+    // The G53 rapid goes into the block: no rapid check, so that the run goes on.
+    const CheckSettings savedChecks = Checks;
+    Checks.interference = 0;
     const std::int64_t first = 67;  // (0, 0, 50) to (10, 10, 20): ceil(33.17 / 0.5)
     const struct {
         const char* block;
@@ -912,12 +917,8 @@ TEST_F(SimulationThreadTest, MachineCoordinateMovesEndAtTheirMachinePositions) {
     } cases[] = {{"G53 G00 Z0.", 0.0, 160}, {"G91 G28 Z0.", 150.0, 460}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.block);
-        RunKinematics.pose = MachinePose{};
-        RunKinematics.pose.program.axis[2] = 50.0;
-        WindowRun.mode = RunMode::kRealCutting;
         Program(std::string("%\nG90 G54 G00 X10. Y10. Z20.\n") + c.block + "\nM30\n%\n");
-        ScriptedHost host;
-        host.Run();
+        RunFromTheStart();
         EXPECT_EQ(TestRun.result.end, kRunEndProgram);
         EXPECT_EQ(TestRun.record.steps, first + c.steps);
         EXPECT_EQ(RunKinematics.pose.machine.axis[0], 10.0);
@@ -926,6 +927,7 @@ TEST_F(SimulationThreadTest, MachineCoordinateMovesEndAtTheirMachinePositions) {
     }
     WorkOffsetTable[1] = savedOffset;
     ReferencePoints[0] = savedReference;
+    Checks = savedChecks;
 }
 
 TEST_F(SimulationThreadTest, AbortInARedrawWaitEndsTheMove) {
@@ -947,58 +949,58 @@ TEST_F(SimulationThreadTest, AbortInARedrawWaitEndsTheMove) {
 }
 
 TEST_F(SimulationThreadTest, RunsEndOnErrorsOverTravelAndMissingSources) {
-    // A cutting move without a feed, with CHECK F0 on.
-    Program("%\nG90 G01 X10. Y10. Z5. F0\nM30\n%\n");
     const ControllerDefinition savedController = Controller;
-    Controller.checkF0 = 1;
-    {
-        ScriptedHost host;
-        host.Run();
+    const struct {
+        const char* what;
+        std::function<void()> setUp;
+        int end;
+        std::function<void()> check;
+    } cases[] = {
+        {"a cutting move without a feed, with CHECK F0 on",
+         [&] {
+             Program("%\nG90 G01 X10. Y10. Z5. F0\nM30\n%\n");
+             Controller.checkF0 = 1;
+         },
+         kRunEndError, [] {}},
+        {"X beyond its stroke on the third step of a line",
+         [&] {
+             Controller = savedController;
+             Program("%\nG90 G00 X0 Y0 Z20.\nG01 X10. F100.\nM30\n%\n");
+             CurrentMachine.strokes.enabled[0] = 1;
+             CurrentMachine.strokes.min[0] = -50.0;
+             CurrentMachine.strokes.max[0] = 1.2;
+         },
+         kRunEndOverTravel, [] { EXPECT_EQ(WindowRun.controls.overTravelAxis.load(), 0); }},
+        {"the next run, inside the strokes, starts clean: it runs to its end and cuts",
+         [&] { Program("%\nG90 G00 X0 Y0 Z20.\nG01 X1. F100.\nG01 Z5.\nM30\n%\n"); },
+         kRunEndProgram,
+         [] {
+             EXPECT_EQ(WindowRun.controls.overTravelAxis.load(), -1);
+             EXPECT_EQ(TestRun.result.alarmSteps, 0);
+             EXPECT_GT(TestRun.result.removedVolume, 0.0);
+             EXPECT_EQ(ReadRunStatus().steps, TestRun.record.steps);  // this run's alone
+         }},
+        {"a program that is not there",
+         [&] {
+             CurrentMachine.strokes.enabled[0] = 0;
+             DefinitionFiles.ncProgramFile = scratch_.At("missing.nc");
+         },
+         kRunEndNoSource, [] {}},
+        {"a step length of 0 never starts a run that could not end",
+         [&] {
+             Program(kSlotProgram);
+             DexelPitch.secondPitch = 0.0;
+         },
+         kRunEndBadStep, [] { EXPECT_EQ(testing::ZRayTop(StockModels[0], 20, 30), 10.0); }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        c.setUp();
+        RunFromTheStart();
+        EXPECT_EQ(TestRun.result.end, c.end);
+        c.check();
     }
     Controller = savedController;
-    EXPECT_EQ(TestRun.result.end, kRunEndError);
-    WindowRun.mode = RunMode::kRealCutting;
-    // X beyond its stroke on the third step of a line.
-    Program("%\nG90 G00 X0 Y0 Z20.\nG01 X10. F100.\nM30\n%\n");
-    CurrentMachine.strokes.enabled[0] = 1;
-    CurrentMachine.strokes.min[0] = -50.0;
-    CurrentMachine.strokes.max[0] = 1.2;
-    {
-        ScriptedHost host;
-        host.Run();
-    }
-    EXPECT_EQ(TestRun.result.end, kRunEndOverTravel);
-    EXPECT_EQ(WindowRun.controls.overTravelAxis.load(), 0);
-    // The next run, inside the strokes, starts clean: it runs to its end and cuts.
-    Program("%\nG90 G00 X0 Y0 Z20.\nG01 X1. F100.\nG01 Z5.\nM30\n%\n");
-    RunKinematics.pose = MachinePose{};
-    RunKinematics.pose.program.axis[2] = 50.0;
-    WindowRun.mode = RunMode::kRealCutting;
-    {
-        ScriptedHost host;
-        host.Run();
-    }
-    EXPECT_EQ(TestRun.result.end, kRunEndProgram);
-    EXPECT_EQ(WindowRun.controls.overTravelAxis.load(), -1);
-    EXPECT_EQ(TestRun.result.alarmSteps, 0);
-    EXPECT_GT(TestRun.result.removedVolume, 0.0);
-    EXPECT_EQ(ReadRunStatus().steps, TestRun.record.steps);  // this run's alone
-    CurrentMachine.strokes.enabled[0] = 0;
-    DefinitionFiles.ncProgramFile = scratch_.At("missing.nc");
-    {
-        ScriptedHost host;
-        host.Run();
-    }
-    EXPECT_EQ(TestRun.result.end, kRunEndNoSource);
-    // A step length of 0 never starts a run that could not end.
-    Program(kSlotProgram);
-    DexelPitch.secondPitch = 0.0;
-    {
-        ScriptedHost host;
-        host.Run();
-    }
-    EXPECT_EQ(TestRun.result.end, kRunEndBadStep);
-    EXPECT_EQ(testing::ZRayTop(StockModels[0], 20, 30), 10.0);
 }
 
 }  // namespace

@@ -113,7 +113,6 @@ int BuildStock(StockModel* model) {
 // redraw is served at once (nothing is drawn here), a pause is resumed. The run ends as the
 // program's runs end; returns the alarm code (0 none).
 int RunSimulation(CuttingRun& run, StockModel* stock) {
-    InstallRunControlHooks();
     RunRequest request;
     request.session = &RunSession;
     request.stock = stock;

@@ -17,6 +17,7 @@
 #include "config/controller_file.h"
 #include "config/current_tool.h"
 #include "config/machine_file.h"
+#include "config/settings_define.h"
 #include "config/settings_file.h"
 #include "config/tool_profile.h"
 #include "config/tool_tables.h"
@@ -153,6 +154,17 @@ int RunProgram(StockModel* stock) {
     for (int i = 0; i < 5; ++i) {
         RunKinematics.pose.program.axis[i] = Settings.controlPoint[i];
     }
+    // The picture is of the cut, not of the checks: no check may end the run before the program
+    // does (the tool change route from the control point meets the machine's structures).
+    Checks.interference = 0;
+    Checks.spindleCheck = 0;
+    Checks.heightCheck = 0;
+    Checks.chipWidthCheck = 0;
+    Checks.arborCheck = 0;
+    for (std::int32_t& pair : Checks.structurePairs) {
+        pair = 0;
+    }
+    UpdateStopOnCheckFlag();
     DrawingSuppressed = 1;
     CuttingRun run;
     RunRequest request;

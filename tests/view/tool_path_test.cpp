@@ -41,6 +41,7 @@
 #include "nc/step_driver.h"
 #include "platform/clock.h"
 #include "platform/window.h"
+#include "services/file_paths.h"
 #include "services/shared_state.h"
 #include "simulation/cutting_core.h"
 #include "simulation/move_stepping.h"
@@ -338,8 +339,7 @@ TEST_F(ToolPathTest, DrawingLeavesToolPositionWorkOffsetAndInterpreterAsTheyWere
 
 TEST_F(ToolPathTest, DrawingWritesNoReportLines) {
     // A tool-length report asked for and open, a radius-offset alarm listed to "alarm.txt" (the
-    // compensated contour has an element shorter than the radius), interference and limit hooks
-    // that count their calls.
+    // compensated contour has an element shorter than the radius).
     ToolOffsets.d[1] = 5.0f;
     Controller.radiusCheckAny = 1;
     Controller.radiusCheckListMode = 1;
@@ -348,19 +348,11 @@ TEST_F(ToolPathTest, DrawingWritesNoReportLines) {
     ASSERT_NE(report, nullptr);
     TestRun.reports.toolLength.stream = report;
     TestRun.reports.toolLength.arborCheck = kToolLengthCheckOutput;
-    static int hookCalls = 0;
-    hookCalls = 0;
-    SimulationCallbacks.writeSecondFormLine = [](const CuttingState&, NcSession&, const StockModel*,
-                                                 RunReports&, const char*) { ++hookCalls; };
-    SimulationCallbacks.writeLimitLogLine = [](NcSession&, RunReports&, const char*) {
-        ++hookCalls;
-    };
-    SimulationCallbacks.writeInterferenceReport = [](NcSession&, RunReports&, RunControls&) {
-        ++hookCalls;
-    };
-    SimulationCallbacks.recordInterferenceBreak = [](const CuttingState&, NcSession&,
-                                                     const StockModel*,
-                                                     RunReports&) { return ++hookCalls, 0; };
+    // The run's reports are written in the scratch working directory, the second form of the
+    // interference report among them (its file is there).
+    const std::string savedDirectory = FileLocations.currentDirectory;
+    FileLocations.currentDirectory = scratch_.Path();
+    scratch_.Write("interference2.txt", "");
     Program(
         "%\nG90 G00 X-10. Y-10. Z0\nG01 F100.\nG41 D1 X0 Y-10.\nX20.\nY-7.\nX30.\nY10.\n"
         "G40 X0 Y0\nT2 M06\nG01 X10.\nT1 M06\nM30\n%\n");
@@ -372,7 +364,10 @@ TEST_F(ToolPathTest, DrawingWritesNoReportLines) {
     }
     EXPECT_EQ(std::ftell(report), 0L) << "no tool-length report line";
     EXPECT_FALSE(std::filesystem::exists(AlarmReport.path)) << "no alarm report";
-    EXPECT_EQ(hookCalls, 0);
+    EXPECT_EQ(TestRun.reports.interference.stream, nullptr) << "no interference report";
+    EXPECT_EQ(TestRun.reports.limitLog.stream, nullptr) << "no limit log";
+    EXPECT_FALSE(std::filesystem::exists(scratch_.At("interference.txt")));
+    EXPECT_EQ(testing::ReadWholeFile(scratch_.At("interference2.txt")), "");
     EXPECT_EQ(RunSession.controller.radiusCheckListMode, 1) << "the controller view is as it was";
     // The cut of the same program writes both reports.
     const double box[6] = {-20, -20, -10, 40, 20, 0};
@@ -392,6 +387,7 @@ TEST_F(ToolPathTest, DrawingWritesNoReportLines) {
     EXPECT_TRUE(std::filesystem::exists(AlarmReport.path));
     TestRun.reports.toolLength.stream = nullptr;
     std::fclose(report);
+    FileLocations.currentDirectory = savedDirectory;
 }
 
 TEST_F(ToolPathTest, NestedDrawingsAndDrawingsDuringARunAreRefused) {
@@ -423,12 +419,26 @@ TEST_F(ToolPathTest, NestedDrawingsAndDrawingsDuringARunAreRefused) {
     EXPECT_EQ(Trace(&during), kToolPathRefused);
     EXPECT_TRUE(during.strips.empty());
     RunSession.run.dataCheckActive = 0;
-    // An abort during the drawing ends it after the move, and is not left set for a run.
+    // The stop key during the drawing ends it after the move, and aborts no run; the next
+    // drawing draws the whole path.
     PathRecord aborted;
-    aborted.onVertex = [](PathRecord*) { WindowRun.controls.abortRequest = 1; };
+    aborted.onVertex = [](PathRecord*) { AbortWindowJob(); };
     EXPECT_EQ(Trace(&aborted), kToolPathAborted);
     EXPECT_EQ(aborted.strips.size(), 1u);
     EXPECT_EQ(WindowRun.controls.abortRequest.load(), 0);
+    PathRecord whole;
+    EXPECT_EQ(Trace(&whole), kToolPathDrawn);
+    EXPECT_GT(whole.strips.size(), 1u);
+    // While a run waits at a stop block, the stop key ends the drawing and aborts the run.
+    WindowRun.mode = RunMode::kRealCutting;
+    WindowRun.controls.pauseRequest = 1;
+    PathRecord besideRun;
+    besideRun.onVertex = [](PathRecord*) { AbortWindowJob(); };
+    EXPECT_EQ(Trace(&besideRun), kToolPathAborted);
+    EXPECT_EQ(besideRun.strips.size(), 1u);
+    EXPECT_EQ(WindowRun.controls.abortRequest.load(), 1);
+    RenewRunControls(WindowRun.controls);
+    WindowRun.mode = RunMode::kIdle;
     // No program: nothing drawn.
     DefinitionFiles.ncProgramFile = scratch_.At("missing.nc");
     PathRecord none;
@@ -449,7 +459,7 @@ TEST_F(ToolPathTest, KeysReachTheirWindowAndOtherMessagesWait) {
         if (m == WM_KEYDOWN || m == WM_COMMAND) {
             seen.push_back(m);
             if (m == WM_KEYDOWN) {
-                WindowRun.controls.abortRequest = 1;  // the stop key
+                AbortWindowJob();  // the stop key
             } else if (IsToolPathDrawing() != 0) {
                 ++commandsDuringPath;
             }
@@ -694,12 +704,9 @@ SampleRunOutcome CutSampleWithStops(const std::string& stockPath, bool drawAtSto
 // session: the run then goes on exactly as a run that only waited, step for step, to the same
 // pose and tool and to a stock that saves to the same bytes.
 TEST_F(ToolPathTest, APathDrawnWhileTheRunWaitsLeavesTheRunAsItWas) {
-    const NcHooks ncHooks = NcUpHooks;
-    InstallStopBlockHooks();
     testing::ScopedRunDefinitions definitions;
     const SampleRunOutcome waited = CutSampleWithStops(scratch_.At("waited.dme"), false);
     const SampleRunOutcome drawn = CutSampleWithStops(scratch_.At("drawn.dme"), true);
-    NcUpHooks = ncHooks;
 
     EXPECT_EQ(drawn.pathResults,
               (std::vector<int>{kToolPathDrawn, kToolPathDrawn, kToolPathDrawn, kToolPathDrawn}));
