@@ -8,6 +8,7 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <iterator>
@@ -435,6 +436,12 @@ void RestoreAbortSignalHandlers() {
 void HandBackAbortSignals() {
     if (AutomationRun.donePosted == 0) {
         RestoreAbortSignalHandlers();
+        // A signal caught after the work chose to leave the window to the user (while the window
+        // was being handed over) would otherwise be swallowed: it ends the program now, as it
+        // would have a moment later. One after the restore meets the default action itself.
+        if (const int signalNumber = AbortSignalReceived.load(); signalNumber != 0) {
+            std::raise(signalNumber);
+        }
     }
 }
 

@@ -73,7 +73,8 @@ int InstallAbortSignalHandlers(std::atomic<std::int32_t>* runAbortRequest);
 void RestoreAbortSignalHandlers();
 // The end of the automation's work: when it leaves the window to the user (no WM_AUTOMATION_DONE
 // was posted), the signals end the program again as they end any window, instead of raising the
-// abort request of a batch that is over. Automation thread.
+// abort request of a batch that is over; a signal caught while the window was being handed over
+// ends the program then. Automation thread.
 void HandBackAbortSignals();
 
 // 1 when the program runs headless: no real-window backend is available, or the batch flag is

@@ -295,6 +295,7 @@ TEST(AutomationExitTest, AWindowLeftToTheUserGetsTheSignalsBack) {
     };
     const auto before = handler();
     std::atomic<std::int32_t> abortRequest{0};
+    AbortSignalReceived.store(0);
     for (const int donePosted : {1, 0}) {
         ASSERT_EQ(InstallAbortSignalHandlers(&abortRequest), 1);
         ResetAutomationRun();
@@ -304,6 +305,23 @@ TEST(AutomationExitTest, AWindowLeftToTheUserGetsTheSignalsBack) {
         RestoreAbortSignalHandlers();
     }
     ResetAutomationRun();
+}
+
+// A SIGTERM that came after the work chose to leave the window to the user, before the handlers
+// were handed back, ends the program as SIGTERM ends any window instead of being swallowed.
+TEST(AutomationExitDeathTest, ASignalCaughtWhileTheWindowIsHandedOverEndsTheProgram) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            std::atomic<std::int32_t> abortRequest{0};
+            AbortSignalReceived.store(0);
+            InstallAbortSignalHandlers(&abortRequest);
+            ResetAutomationRun();
+            std::raise(SIGTERM);
+            HandBackAbortSignals();
+            std::exit(0);
+        },
+        ::testing::KilledBySignal(SIGTERM), "");
 }
 
 TEST(AutomationHeadlessTest, HeadlessChoiceMessageBoxesAndViewers) {
