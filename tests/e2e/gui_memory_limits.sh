@@ -15,7 +15,7 @@
 set -euo pipefail
 . "$(dirname "$0")/xvfb_session.sh"
 e2e_require Xvfb xdotool ffmpeg python3
-if ldd "$program" | grep -qE 'lib(a|t)san'; then
+if ldd "$program" | grep -E 'lib(a|t)san' >/dev/null; then
     echo "$name: skipped, an address-space limit cannot be set under a sanitizer"
     exit 77
 fi

@@ -16,7 +16,7 @@ e2e_coarse_copy "$samples"
 gui="$work/gui"
 # The blocks (not the comments) of the sample: G56, no length offset, no reference return.
 grep -q -E '^G56 G00 X0 Y0' "$gui/pocket.nc" &&
-    ! grep -v '^(' "$gui/pocket.nc" | grep -q -E 'G43|G28' ||
+    ! grep -v '^(' "$gui/pocket.nc" | grep -E 'G43|G28' >/dev/null ||
     e2e_fail "the sample pocket changed its form"
 
 e2e_start_xvfb 1600 1000

@@ -217,7 +217,7 @@ e2e_new_window() {
     local window
     for window in $(comm -13 <(printf '%s\n' "$1") <(e2e_shown_windows)); do
         if [ -z "${2:-}" ] ||
-            xwininfo -id "$window" 2>/dev/null | grep -q 'Override Redirect State: yes'; then
+            xwininfo -id "$window" 2>/dev/null | grep 'Override Redirect State: yes' >/dev/null; then
             return 0
         fi
     done
@@ -334,7 +334,7 @@ e2e_start_xvfb() {
 # Starts the window manager openbox on the server (for the checks of stacking and focus) and
 # waits until it manages the screen.
 e2e_wm_running() {
-    xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'
+    xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep 'window id' >/dev/null
 }
 e2e_start_window_manager() {
     openbox --sm-disable >"$work/openbox.out" 2>&1 &
