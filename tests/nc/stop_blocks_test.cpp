@@ -22,13 +22,17 @@ int PathReaderIndex() {
     return 0;
 }
 
-TEST_F(StopBlockTest, StopByOptionAndDialect) {
+// By option and dialect; the user's stop stops whatever the line; a path reader's blocks stop only
+// on the user's request or in single-block mode.
+TEST_F(StopBlockTest, StopByOptionDialectUsersStopAndPathReader) {
     enum Dialect { kPlain, kSiemens, kHeidenhain };
+    enum Source { kProgram, kUserStop, kPathReader, kPathReaderUserStop };
     const struct {
         int option;
         Dialect dialect;
         const char* line;
         int stop;
+        Source source = kProgram;
     } cases[] = {
         {2, kPlain, "M01\n", 1},
         {2, kPlain, "N10 M1\n", 1},
@@ -59,6 +63,11 @@ TEST_F(StopBlockTest, StopByOptionAndDialect) {
         {2, kHeidenhain, "L X0 M1 M5\n", 1},
         {2, kHeidenhain, "L X0 M1 M5 ; M0\n", 1},
         {1, kHeidenhain, "L X0 M1\n", 0},
+        {2, kPlain, "G00 X1.\n", 1, kUserStop},
+        {0, kPlain, "G00 X1.\n", 1, kUserStop},
+        {2, kPlain, "M01\n", 0, kPathReader},
+        {2, kPlain, "M01\n", 1, kPathReaderUserStop},
+        {3, kPlain, "G01 X1.\n", 1, kPathReader},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.line);
@@ -67,30 +76,21 @@ TEST_F(StopBlockTest, StopByOptionAndDialect) {
         RunSession.controller.stopStrings = {"", "CHECK"};
         RunSession.controller.dialect.siemens = c.dialect == kSiemens;
         RunSession.controller.dialect.heidenhain = c.dialect == kHeidenhain;
-        EXPECT_EQ(IsStopBlock(RunSession, c.line, 0), c.stop) << "option " << c.option;
+        const bool reader = c.source == kPathReader || c.source == kPathReaderUserStop;
+        const int userStop = c.source == kUserStop || c.source == kPathReaderUserStop ? 1 : 0;
+        UiHooks.activePathReader = reader ? PathReaderIndex : nullptr;
+        EXPECT_EQ(IsStopBlock(RunSession, c.line, userStop), c.stop)
+            << "option " << c.option << ", source " << c.source;
     }
 }
 
-TEST_F(StopBlockTest, TheUsersStopAndTheHooksOfTheStopTest) {
+// Each comment offers its tool to the NC communication plug-in.
+TEST_F(StopBlockTest, EachCommentOffersItsToolToThePlugin) {
     NcUpHooks.loadToolFromPlugin = CountComment;
     RunSession.controller.stopOption = 2;
-    // The user's stop stops whatever the line; without it the line decides.
-    EXPECT_EQ(IsStopBlock(RunSession, "G00 X1.\n", 1), 1);
-    EXPECT_EQ(IsStopBlock(RunSession, "G00 X1.\n", 0), 0);
-    RunSession.controller.stopOption = 0;
-    EXPECT_EQ(IsStopBlock(RunSession, "G00 X1.\n", 1), 1);
-    RunSession.controller.stopOption = 2;
-    // Each comment offers its tool to the NC communication plug-in.
     Comments = 0;
     EXPECT_EQ(IsStopBlock(RunSession, "(T1 D10)(T2) M01\n", 0), 1);
     EXPECT_EQ(Comments, 2);
-    // A path reader's blocks stop only on request or in single-block mode.
-    UiHooks.activePathReader = PathReaderIndex;
-    EXPECT_EQ(IsStopBlock(RunSession, "M01\n", 0), 0);
-    EXPECT_EQ(IsStopBlock(RunSession, "M01\n", 1), 1);
-    RunSession.controller.stopOption = 3;
-    EXPECT_EQ(IsStopBlock(RunSession, "G01 X1.\n", 0), 1);
-    UiHooks.activePathReader = nullptr;
     NcUpHooks = {};
 }
 

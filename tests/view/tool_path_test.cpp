@@ -419,26 +419,31 @@ TEST_F(ToolPathTest, NestedDrawingsAndDrawingsDuringARunAreRefused) {
     EXPECT_EQ(Trace(&during), kToolPathRefused);
     EXPECT_TRUE(during.strips.empty());
     RunSession.run.dataCheckActive = 0;
-    // The stop key during the drawing ends it after the move, and aborts no run; the next
-    // drawing draws the whole path.
-    PathRecord aborted;
-    aborted.onVertex = [](PathRecord*) { AbortWindowJob(); };
-    EXPECT_EQ(Trace(&aborted), kToolPathAborted);
-    EXPECT_EQ(aborted.strips.size(), 1u);
-    EXPECT_EQ(WindowRun.controls.abortRequest.load(), 0);
-    PathRecord whole;
-    EXPECT_EQ(Trace(&whole), kToolPathDrawn);
-    EXPECT_GT(whole.strips.size(), 1u);
-    // While a run waits at a stop block, the stop key ends the drawing and aborts the run.
-    WindowRun.mode = RunMode::kRealCutting;
-    WindowRun.controls.pauseRequest = 1;
-    PathRecord besideRun;
-    besideRun.onVertex = [](PathRecord*) { AbortWindowJob(); };
-    EXPECT_EQ(Trace(&besideRun), kToolPathAborted);
-    EXPECT_EQ(besideRun.strips.size(), 1u);
-    EXPECT_EQ(WindowRun.controls.abortRequest.load(), 1);
-    RenewRunControls(WindowRun.controls);
-    WindowRun.mode = RunMode::kIdle;
+    // The stop key during the drawing ends it after the move, and aborts no run but one that
+    // waits at a stop block; the next drawing draws the whole path.
+    const struct {
+        const char* description;
+        RunMode mode;
+        int runAborted;
+    } stops[] = {
+        {"no run", RunMode::kIdle, 0},
+        {"a run waiting at a stop block", RunMode::kRealCutting, 1},
+    };
+    for (const auto& c : stops) {
+        SCOPED_TRACE(c.description);
+        WindowRun.mode = c.mode;
+        WindowRun.controls.pauseRequest = c.mode == RunMode::kIdle ? 0 : 1;
+        PathRecord aborted;
+        aborted.onVertex = [](PathRecord*) { AbortWindowJob(); };
+        EXPECT_EQ(Trace(&aborted), kToolPathAborted);
+        EXPECT_EQ(aborted.strips.size(), 1u);
+        EXPECT_EQ(WindowRun.controls.abortRequest.load(), c.runAborted);
+        RenewRunControls(WindowRun.controls);
+        WindowRun.mode = RunMode::kIdle;
+        PathRecord whole;
+        EXPECT_EQ(Trace(&whole), kToolPathDrawn);
+        EXPECT_GT(whole.strips.size(), 1u);
+    }
     // No program: nothing drawn.
     DefinitionFiles.ncProgramFile = scratch_.At("missing.nc");
     PathRecord none;
