@@ -93,8 +93,8 @@ struct SimulationRunRecord {
 // inside that update, of a tool vector turn) take the session's machine records, the cut the
 // move's type and the session's cutting-on switch (CutMoveFacts), the motion state saved at an
 // alarm the session's pose and work origin, and the structure and mounted-tool checks the
-// session. The report hooks write the run's reports, and an alarm step saves its motion state
-// there.
+// session. The steps write the run's reports (an alarm step's report line and interference
+// decision, the limit log's lines), and an alarm step saves its motion state there.
 struct MoveStepContext {
     NcSession* session = {};
     SimulationRunRecord* record = {};

@@ -6,7 +6,7 @@
 // The program, the session and the stock are the run's request (RunRequest); the mode it follows
 // during the run is the run's, the abort and the other requests are its controls. The thread never
 // draws: it publishes the block it runs (PublishRunBlock) and raises requests. Here too: the run's
-// ends, the block bookkeeping that the tool path drawing shares, and the stop test's hooks.
+// ends and the block bookkeeping that the tool path drawing shares.
 #pragma once
 
 #include <cstdint>
