@@ -106,7 +106,7 @@ int HandleRunCommand(WindowHandle mainWindow, unsigned command, void (*threadBod
 
 // The run keys of WM_KEYDOWN and WM_KEYUP; returns 1 when the key was taken. keyData: the key
 // message's lparam (Shift as held when the key was typed).
-int HandleRunKeyDown(WindowHandle mainWindow, unsigned keyCode, MessageLParam keyData = 0);
+int HandleRunKeyDown(WindowHandle mainWindow, unsigned keyCode, MessageLParam keyData);
 int HandleRunKeyUp(WindowHandle mainWindow, unsigned keyCode);
 
 // Resumes a paused run (G in either window, the GO pane): run control's resume, and timer 101

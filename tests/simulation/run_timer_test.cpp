@@ -229,7 +229,7 @@ TEST_F(RunTimerTest, AnEventStopsTheRunBeforeItsNextBlockAndResumeClearsIt) {
     EXPECT_EQ(WindowRun.controls.pauseRequest.load(), 1);
     // Resume ("G" while the line is held).
     Hooks.Take();
-    EXPECT_EQ(HandleRunKeyDown(window_, 'G'), 1);
+    EXPECT_EQ(HandleRunKeyDown(window_, 'G', 0), 1);
     EXPECT_EQ(WindowRun.reports.kinds.eventCount.load(), kNoEvent);
     EXPECT_EQ(WindowRun.controls.stopKeyRequest.load(), 0);
     EXPECT_EQ(RunCommands.blinkTimer, 0u);
