@@ -265,12 +265,12 @@ int ChooseNearestHit(const std::vector<PickHit>& hits, double frontDepth,
     return best;
 }
 
-int PickAtCursor(int cursorX, int cursorY) {
+int PickAtCursor(int cursorX, int cursorY, bool shiftHeld) {
     StockModel* model = CurrentViewStock();
     std::vector<PickHit>& hits = PickHitBuffer();
     double front = kNoHitDepth;
     const bool vice = ViewMouseMode == kMouseModeMeasure &&
-                      (model == nullptr || (IsKeyDown(VK_SHIFT) && ViceModelLoaded()));
+                      (model == nullptr || (shiftHeld && ViceModelLoaded()));
     if (vice) {
         PickViceModelVertex(CurrentView, cursorX, cursorY, &hits, &front);
     } else if (model != nullptr) {

@@ -83,10 +83,10 @@ int ChooseNearestHit(const std::vector<PickHit>& hits, double frontDepth,
                      const PickAxisLockState& locks, const double picked[3]);
 
 // Picks at the cursor of the view: in measure mode vice vertices when there is no stock, or
-// Shift is held with a VICE model loaded; otherwise the current stock's ends. 1 when a point is
-// picked (a point equal to PickedPoint leaves everything as it was, list 28 not flagged again),
-// 0 when nothing is near.
-int PickAtCursor(int cursorX, int cursorY);
+// shiftHeld (Shift as the click's message has it) with a VICE model loaded; otherwise the current
+// stock's ends. 1 when a point is picked (a point equal to PickedPoint leaves everything as it
+// was, list 28 not flagged again), 0 when nothing is near.
+int PickAtCursor(int cursorX, int cursorY, bool shiftHeld);
 
 // Fills StockCallbacks.pickStockSegmentEnds (the stock's removal picks through the view) and
 // ViewCallbacks.drawSelectionRectangle.

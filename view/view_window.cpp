@@ -216,7 +216,8 @@ void ShowPickedPathLine() {
     ViewCallbacks.drawNcDataStrip(text, line > 0 ? 3 : 4);
 }
 
-void HandleLeftButtonDown(WindowHandle window, int x, int y) {
+// shiftHeld: Shift as the click's message has it (a Shift-click measures the vice).
+void HandleLeftButtonDown(WindowHandle window, int x, int y, bool shiftHeld) {
     ViewWindowState& v = ViewWindow;
     if (v.noteOpen) {
         CloseBasisPointNote();
@@ -262,7 +263,7 @@ void HandleLeftButtonDown(WindowHandle window, int x, int y) {
             StartRectangle(x, y);
             break;
         case kMouseModeMeasure:
-            if (PickAtCursor(x, y)) {
+            if (PickAtCursor(x, y, shiftHeld)) {
                 if (ViewCallbacks.setMeasureText != nullptr) {
                     ViewCallbacks.setMeasureText(ChooseLanguageText("Measured", "計測OK"));
                 }
@@ -281,13 +282,13 @@ void HandleLeftButtonDown(WindowHandle window, int x, int y) {
             break;
         case kMouseModeStockPartRemove:
             v.stockPartState = 2;
-            PickAtCursor(x, y);
+            PickAtCursor(x, y, shiftHeld);
             break;
         case kMouseModeSound:
             v.soundFlags[3] = 1;
             break;
         case kMouseModePathPick:
-            if (PickAtCursor(x, y)) {
+            if (PickAtCursor(x, y, shiftHeld)) {
                 RecordTracePoint();
                 RedrawView(window);
                 ShowPickedPathLine();
@@ -856,7 +857,8 @@ MessageResult ViewWndProc(WindowHandle window, unsigned message, MessageWParam w
             return 0;
         case WM_LBUTTONDOWN:
             SetPointerPosition(window, ClientX(lparam), ClientY(lparam));
-            HandleLeftButtonDown(window, ClientX(lparam), ClientY(lparam));
+            HandleLeftButtonDown(window, ClientX(lparam), ClientY(lparam),
+                                 (wparam & kKeyShiftHeld) != 0);
             return 0;
         case WM_LBUTTONUP:
             HandleLeftButtonUp(window, ClientX(lparam), ClientY(lparam));

@@ -151,9 +151,10 @@ protected:
     }
     void mousePressEvent(QMouseEvent* event) override {
         if (event->button() == Qt::LeftButton || event->button() == Qt::RightButton) {
+            const bool shift = (event->modifiers() & Qt::ShiftModifier) != 0;
             PostWindowMessage(window_,
                               event->button() == Qt::LeftButton ? WM_LBUTTONDOWN : WM_RBUTTONDOWN,
-                              0, PackPoint(event->position().toPoint()));
+                              shift ? kKeyShiftHeld : 0, PackPoint(event->position().toPoint()));
         }
     }
     void mouseReleaseEvent(QMouseEvent* event) override {

@@ -199,7 +199,7 @@ TEST_F(QtWindowsTest, KeysBecomeKeyMessagesWithCodeAndCharacter) {
 
 TEST_F(QtWindowsTest, MouseAndWheelCarryClientPixels) {
     QWidget* target = ChildWidget();
-    QTest::mouseClick(target, Qt::LeftButton, Qt::NoModifier, QPoint(7, 9));
+    QTest::mouseClick(target, Qt::LeftButton, Qt::ShiftModifier, QPoint(7, 9));
     QTest::mouseClick(target, Qt::RightButton, Qt::NoModifier, QPoint(30, 40));
     QWheelEvent wheel(QPointF(5, 6), target->mapToGlobal(QPointF(5, 6)), QPoint(), QPoint(0, -240),
                       Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
@@ -216,6 +216,9 @@ TEST_F(QtWindowsTest, MouseAndWheelCarryClientPixels) {
         EXPECT_EQ(found[0].lparam, point) << message;
     }
     EXPECT_EQ(static_cast<std::intptr_t>(Recorded().Of(WM_MOUSEWHEEL)[0].wparam), -240);
+    // A button's press carries Shift as held at the click.
+    EXPECT_EQ(static_cast<std::intptr_t>(Recorded().Of(WM_LBUTTONDOWN)[0].wparam), kKeyShiftHeld);
+    EXPECT_EQ(Recorded().Of(WM_RBUTTONDOWN)[0].wparam, 0u);
 }
 
 TEST_F(QtWindowsTest, DroppedFilesArriveInTheOrderDropped) {

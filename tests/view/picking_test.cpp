@@ -141,7 +141,7 @@ TEST_F(PickingView, TopEndsAreChosenAndTheSamePointDoesNotFlagTheListAgain) {
     const PickHit* storage = buffer.data();
     EXPECT_GE(buffer.capacity(), static_cast<std::size_t>(kMostStockHits));
     SceneDirty.pickedPoint = 0;
-    ASSERT_EQ(PickAtCursor(x, y), 1);
+    ASSERT_EQ(PickAtCursor(x, y, false), 1);
     EXPECT_EQ(PickedPoint[0], 2.0);
     EXPECT_EQ(PickedPoint[1], 3.0);
     EXPECT_EQ(PickedPoint[2], 4.0);  // the top end, nearest the eye
@@ -149,7 +149,7 @@ TEST_F(PickingView, TopEndsAreChosenAndTheSamePointDoesNotFlagTheListAgain) {
     EXPECT_EQ(PickHitBuffer().data(), storage);  // the one buffer, reused
 
     SceneDirty.pickedPoint = 1;  // list 28 built
-    ASSERT_EQ(PickAtCursor(x, y), 1);
+    ASSERT_EQ(PickAtCursor(x, y, false), 1);
     EXPECT_EQ(SceneDirty.pickedPoint.load(), 1);
 
     // Every hit lies within the pick radius; the families come Z, then X, then Y.
@@ -167,7 +167,7 @@ TEST_F(PickingView, TopEndsAreChosenAndTheSamePointDoesNotFlagTheListAgain) {
     EXPECT_DOUBLE_EQ(front, 4.0 / DisplayUnitFactor);
 
     // Far outside the stock nothing is near.
-    EXPECT_EQ(PickAtCursor(2, 2), 0);
+    EXPECT_EQ(PickAtCursor(2, 2, false), 0);
     EXPECT_EQ(PickedPoint[0], 2.0);
 }
 
@@ -185,7 +185,7 @@ TEST_F(PickingView, AnAxisLockKeepsThePickOnItsPlane) {
     const double near[3] = {2, 0, 4};  // the cursor is nearest x = 2, but x is locked at 1
     int x, y;
     Cursor(near, &x, &y);
-    ASSERT_EQ(PickAtCursor(x, y), 1);
+    ASSERT_EQ(PickAtCursor(x, y, false), 1);
     EXPECT_EQ(PickedPoint[0], 1.0);
     EXPECT_EQ(PickedPoint[1], 0.0);
 }
@@ -201,7 +201,7 @@ TEST_F(PickingView, EndsBehindTheEyeAreNeverPicked) {
     CurrentView.perspective = 1;
     CurrentView.zoom = 100.0;
     PickedPoint[2] = 99.0;
-    ASSERT_EQ(PickAtCursor(200, 200), 1);
+    ASSERT_EQ(PickAtCursor(200, 200, false), 1);
     EXPECT_EQ(PickedPoint[0], 0.0);
     EXPECT_EQ(PickedPoint[1], 0.0);
     EXPECT_EQ(PickedPoint[2], 0.0);
@@ -276,7 +276,7 @@ TEST_F(PickingView, ViceVerticesAreCappedAtAHundred) {
 
     // Without a stock the measuring tool picks the vice.
     ViewMouseMode = kMouseModeMeasure;
-    ASSERT_EQ(PickAtCursor(x + 3, y), 1);
+    ASSERT_EQ(PickAtCursor(x + 3, y, false), 1);
     EXPECT_EQ(PickedPoint[0], 1.0);
     EXPECT_EQ(PickedPointOnStock, 0);
 }

@@ -14,6 +14,7 @@
 
 #include "config/config_records.h"
 #include "config/machine_file.h"
+#include "config/structure_models.h"
 #include "geometry/orientation_frames.h"
 #include "platform/clipboard.h"
 #include "platform/clock.h"
@@ -293,6 +294,48 @@ TEST_F(ViewWindowTest, MeasuringTraceFindsTheRadiusOfACylinderFromThreePicks) {
     SendWindowMessage(window_, WM_COMMAND, 255, 0);
     EXPECT_EQ(ViewMouseMode, 6);
     EXPECT_EQ(MeasureTrace.count, 0);
+}
+
+// A Shift-click of the measuring tool picks the vice's vertex in front of the stock: Shift as the
+// click's message has it, not as the key stands when the message is handled.
+TEST_F(ViewWindowTest, AShiftClickMeasuresTheViceByTheClicksShift) {
+    const double lo[3] = {-5, -5, 0};
+    const double hi[3] = {5, 5, 4};
+    ASSERT_EQ(MakeBoxStock(0, lo, hi, 1.0, 2), 1);
+    MachineModel vice;  // one facet, all three corners at (1, 1, 1)
+    StlFacet facet;
+    for (int k = 3; k < 12; ++k) {
+        facet.values[k] = 1.0;
+    }
+    vice.facets.push_back(facet);
+    vice.facetCount = 1;
+    StructureModels.vices.push_back(vice);
+    SendWindowMessage(window_, WM_COMMAND, kViewCommandMeasure, 0);
+    ASSERT_EQ(ViewMouseMode, kMouseModeMeasure);
+    const double corner[3] = {1, 1, 1};
+    int x, y;
+    Cursor(corner, &x, &y);
+    const struct {
+        const char* description;
+        int shiftNow;
+        MessageWParam click;
+        int onStock;
+        double z;
+    } cases[] = {
+        {"Shift in the click, let go before it is handled", 0, kKeyShiftHeld, 0, 1.0},
+        {"a plain click, Shift held by the time it is handled", 1, 0, 1, 4.0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.description);
+        PickedPoint[2] = -99.0;
+        SetKeyDownState(VK_SHIFT, c.shiftNow);
+        Send(WM_LBUTTONDOWN, x, y, c.click);
+        Send(WM_LBUTTONUP, x, y);
+        SetKeyDownState(VK_SHIFT, 0);
+        EXPECT_EQ(PickedPointOnStock, c.onStock);
+        EXPECT_EQ(PickedPoint[2], c.z);
+    }
+    StructureModels.vices.clear();
 }
 
 TEST_F(ViewWindowTest, BackupThenUndoKeepsTheListNameRowsInStep) {
