@@ -9,7 +9,6 @@
 #include "config/structure_models.h"
 #include "geometry/machine_kinematics.h"
 #include "geometry/orientation_frames.h"
-#include "platform/keys.h"
 #include "platform/pointer.h"
 #include "stock/cut_off_removal.h"
 #include "stock/stock_hooks.h"
