@@ -35,7 +35,8 @@ constexpr unsigned VK_OEM_2 = 191;  // the "/" and "?" key
 // A key message's lparam: the character typed in its low bits and, above them, Shift as it was
 // held when the key was typed. A key's handler reads Shift from its message: by the time the
 // program takes a quickly typed Shift+Tab from the queue, the user may have let go of Shift. The
-// same bit in a mouse button's WM_LBUTTONDOWN / WM_RBUTTONDOWN wparam is Shift held at the click.
+// same bit in a mouse button's WM_LBUTTONDOWN / WM_RBUTTONDOWN wparam is Shift held at the click,
+// and in a path display command's WM_COMMAND lparam Shift held at the key or menu choice.
 constexpr std::intptr_t kKeyCharacterMask = 0x1FFFFF;
 constexpr std::intptr_t kKeyShiftHeld = std::intptr_t{1} << 24;
 

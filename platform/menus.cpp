@@ -327,7 +327,7 @@ int RedrawMenuBar(WindowHandle window) {
     return 1;
 }
 
-int ChooseMenuCommand(WindowHandle window, unsigned command) {
+int ChooseMenuCommand(WindowHandle window, unsigned command, MessageLParam commandData) {
     // Walks the bar depth first, skipping whatever lies under a grey or disabled submenu item.
     struct Walk {
         static int Choosable(MenuHandle menu, unsigned command) {
@@ -356,7 +356,7 @@ int ChooseMenuCommand(WindowHandle window, unsigned command) {
             return 0;
         }
     }
-    return PostWindowMessage(window, WM_COMMAND, command, 0);
+    return PostWindowMessage(window, WM_COMMAND, command, commandData);
 }
 
 const MenuBackendHooks& GetMenuBackendHooks() {

@@ -98,8 +98,9 @@ int RedrawMenuBar(WindowHandle window);
 
 // The user chose a command in the window's menu bar: when the command names an item that can be
 // chosen (neither it nor a menu above it grey or disabled), posts WM_COMMAND with it to the
-// window and returns 1; else returns 0 and posts nothing.
-int ChooseMenuCommand(WindowHandle window, unsigned command);
+// window, commandData as its lparam (the real-window backend gives kKeyShiftHeld when Shift was
+// held at the choice), and returns 1; else returns 0 and posts nothing.
+int ChooseMenuCommand(WindowHandle window, unsigned command, MessageLParam commandData);
 
 // Called after every change, on the thread that made it, without the menus' lock held (so the
 // hook may read the tree). Either may be null. The real-window backend fills them.

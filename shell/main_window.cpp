@@ -728,7 +728,7 @@ MessageResult MainWndProc(WindowHandle window, unsigned message, MessageWParam w
             HandleRunKeyUp(window, static_cast<unsigned>(wparam));
             return 0;
         case WM_COMMAND:
-            if (!HandleRunCommand(window, static_cast<unsigned>(wparam))) {
+            if (!HandleRunCommand(window, static_cast<unsigned>(wparam), lparam)) {
                 HandleMenuCommand(window, static_cast<unsigned>(wparam));
             }
             return 0;

@@ -298,9 +298,9 @@ int StartWindowRun(WindowHandle window, RunMode mode, void (*threadBody)()) {
     return 1;
 }
 
-void TogglePathDisplay(WindowHandle window, unsigned command) {
+void TogglePathDisplay(WindowHandle window, unsigned command, bool shiftHeld) {
     int variant = command == IDM_PATH_DISPLAY ? 0 : 1;
-    ToggleToolPathDisplay(variant, WindowRun.mode.load() != RunMode::kIdle ? 1 : 0);
+    ToggleToolPathDisplay(variant, WindowRun.mode.load() != RunMode::kIdle ? 1 : 0, shiftHeld);
     SetCursorHandle(LoadCursorHandle(CURSOR_WAIT));
     RedrawView(MainWindowData.handles.view);
     SetIdleCursor(ViewMouseMode);
@@ -411,7 +411,8 @@ unsigned RunCommandOfMode(RunMode mode) {
     return 0;
 }
 
-int HandleRunCommand(WindowHandle window, unsigned command, void (*threadBody)()) {
+int HandleRunCommand(WindowHandle window, unsigned command, MessageLParam commandData,
+                     void (*threadBody)()) {
     switch (command) {
         case IDM_CUT_REAL:
             return StartWindowRun(window, RunMode::kRealCutting, threadBody);
@@ -421,7 +422,7 @@ int HandleRunCommand(WindowHandle window, unsigned command, void (*threadBody)()
             return StartWindowRun(window, RunMode::kResult, threadBody);
         case IDM_PATH_DISPLAY:
         case IDM_PATH_DISPLAY_NO_ROTARY:
-            TogglePathDisplay(window, command);
+            TogglePathDisplay(window, command, (commandData & kKeyShiftHeld) != 0);
             return 1;
         default:
             return 0;
@@ -456,7 +457,10 @@ int HandleRunKeyDown(WindowHandle window, unsigned key, MessageLParam keyData) {
         return 0;
     }
     CallHook(MainWindowCallbacks.activateWindow, window);
-    auto post = [window](unsigned command) { PostWindowMessage(window, WM_COMMAND, command, 0); };
+    // The command keeps the key's Shift (Shift+F6 leaves the rapids out of the path).
+    auto post = [window, keyData](unsigned command) {
+        PostWindowMessage(window, WM_COMMAND, command, keyData & kKeyShiftHeld);
+    };
     switch (key) {
         case VK_F1:
         case VK_F2:

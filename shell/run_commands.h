@@ -99,10 +99,12 @@ void InitRunCommandSettings();
 // for kIdle.
 unsigned RunCommandOfMode(RunMode mode);
 
-// Commands 32774-32778 (returns 1 when the id is one of them and was handled). A run's thread
-// runs threadBody: the main window passes none, and the run cuts (RunCuttingThread); a test may
-// pass a scripted body.
-int HandleRunCommand(WindowHandle mainWindow, unsigned command, void (*threadBody)() = nullptr);
+// Commands 32774-32778 (returns 1 when the id is one of them and was handled). commandData: the
+// command message's lparam, whose kKeyShiftHeld bit is Shift as held at the key or menu choice
+// that gave a path display command. A run's thread runs threadBody: the main window passes none,
+// and the run cuts (RunCuttingThread); a test may pass a scripted body.
+int HandleRunCommand(WindowHandle mainWindow, unsigned command, MessageLParam commandData,
+                     void (*threadBody)() = nullptr);
 
 // The run keys of WM_KEYDOWN and WM_KEYUP; returns 1 when the key was taken. keyData: the key
 // message's lparam (Shift as held when the key was typed).

@@ -20,7 +20,6 @@
 #include "nc/nurbs_evaluation.h"
 #include "platform/clock.h"
 #include "platform/file_info.h"
-#include "platform/keys.h"
 #include "platform/window.h"
 #include "services/progress.h"
 #include "services/shared_state.h"
@@ -360,7 +359,7 @@ int DrawToolPath(int withoutRotary) {
     return result;
 }
 
-int ToggleToolPathDisplay(int variant, int duringRun) {
+int ToggleToolPathDisplay(int variant, int duringRun, bool shiftHeld) {
     variant = variant != 0 ? 1 : 0;
     std::int32_t& shown = variant == 0 ? DisplayModes.pathDisplay : DisplayModes.pathDisplay2;
     if (duringRun != 0) {
@@ -374,7 +373,7 @@ int ToggleToolPathDisplay(int variant, int duringRun) {
     }
     shown = shown != 0 ? 0 : 1;
     if (shown != 0) {
-        ToolPathDisplay.hideRapids = IsKeyDown(VK_SHIFT) ? 1 : 0;
+        ToolPathDisplay.hideRapids = shiftHeld ? 1 : 0;
         (variant == 0 ? SceneDirty.path : SceneDirty.pathNoRotary) = 1;
     }
     return 1;

@@ -129,11 +129,11 @@ int IsToolPathDrawing();
 void AbortWindowJob();
 
 // The path display commands (variant 0: the path, list 31; 1: without rotary interpolation,
-// list 32). Outside a run: toggles the variant's shown flag and, when it came on, reads Shift
-// into hideRapids and marks the list for a rebuild. During a run the list cannot be rebuilt (the
-// interpreter is the run's): the flag toggles only when the list was built and the NC file is
-// unchanged since then. Returns 1 when the flag changed.
-int ToggleToolPathDisplay(int variant, int duringRun);
+// list 32). Outside a run: toggles the variant's shown flag and, when it came on, sets hideRapids
+// from shiftHeld (Shift as the command's message has it) and marks the list for a rebuild. During
+// a run the list cannot be rebuilt (the interpreter is the run's): the flag toggles only when the
+// list was built and the NC file is unchanged since then. Returns 1 when the flag changed.
+int ToggleToolPathDisplay(int variant, int duringRun, bool shiftHeld);
 
 // Points ViewCallbacks.drawToolPath at DrawToolPath (start-up, after the view's hooks are reset).
 void InstallToolPathDrawing();

@@ -10,6 +10,7 @@
 #include <QMenuBar>
 #include <memory>
 
+#include "platform/keys.h"
 #include "platform/qt/qt_backend.h"
 #include "platform/qt/qt_internal.h"
 
@@ -81,8 +82,11 @@ void AddAction(QWidget* target, MenuHandle menu, int position, WindowHandle wind
     auto* action = new QAction(target);
     const unsigned command = info.command;
     action->setProperty(kCommandProperty, command);
-    QObject::connect(action, &QAction::triggered,
-                     [window, command] { ChooseMenuCommand(window, command); });
+    // The command keeps Shift as held at the choice (a Shift-chosen path display hides rapids).
+    QObject::connect(action, &QAction::triggered, [window, command] {
+        const bool shift = (QGuiApplication::keyboardModifiers() & Qt::ShiftModifier) != 0;
+        ChooseMenuCommand(window, command, shift ? kKeyShiftHeld : 0);
+    });
     target->addAction(action);
 }
 

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/file_dialog.h"
@@ -112,17 +113,19 @@ TEST(Menus, AWindowsMenuBarPostsOnlyCommandsThatCanBeChosen) {
         unsigned command;
         int posted;
     };
+    // The command's data (Shift at the choice) goes with it as its lparam.
     for (Case c : {Case{10, 1}, Case{11, 0}, Case{20, 0}, Case{22, 1}, Case{99, 0}}) {
-        EXPECT_EQ(ChooseMenuCommand(window, c.command), c.posted) << c.command;
+        EXPECT_EQ(ChooseMenuCommand(window, c.command, c.command == 22 ? 7 : 0), c.posted)
+            << c.command;
     }
-    std::vector<MessageWParam> posted;
+    std::vector<std::pair<MessageWParam, MessageLParam>> posted;
     WindowMessage message;
     while (PeekWindowMessage(&message, PM_REMOVE)) {
         if (message.message == WM_COMMAND) {
-            posted.push_back(message.wparam);
+            posted.emplace_back(message.wparam, message.lparam);
         }
     }
-    EXPECT_EQ(posted, (std::vector<MessageWParam>{10, 22}));
+    EXPECT_EQ(posted, (std::vector<std::pair<MessageWParam, MessageLParam>>{{10, 0}, {22, 7}}));
     EXPECT_EQ(RedrawMenuBar(window), 1);
 
     // A destroyed bar leaves the window without one.

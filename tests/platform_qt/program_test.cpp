@@ -171,7 +171,7 @@ TEST_F(QtProgramTest, StartUpOpensTheMainWindowAndTheViewShowsTheOffscreenRender
                     frame->menuWidget() ? static_cast<int>(frame->menuBar()->actions().size()) : 0;
                 viewVisible = view()->isVisible();
                 viewSize = view()->size();
-                ChooseMenuCommand(MainWindow.load(), IDM_CHECK_RAPID_ON);
+                ChooseMenuCommand(MainWindow.load(), IDM_CHECK_RAPID_ON, 0);
                 // Wider and lower: the window is no narrower than its panels need.
                 frame->resize(frame->width() + 120, frame->height() - 80);
                 testing::WhenReady(
@@ -365,7 +365,7 @@ TEST_F(QtProgramTest, AStockTypedIntoItsDialogOpenedByTheMenuIsTheStockMade) {
         testing::WhenReady(
             "the two-point stock dialog", [] { return testing::ShownDialogWith(142) != nullptr; },
             chooseMachineCoordinates);
-        ChooseMenuCommand(MainWindow.load(), IDM_STOCK_TWO_POINT);
+        ChooseMenuCommand(MainWindow.load(), IDM_STOCK_TWO_POINT, 0);
     });
     ProgramStart start;
     start.closeWhenIdle = 0;

@@ -189,7 +189,7 @@ void ChooseFileThroughMenu(unsigned command, const std::string& path) {
             dialog->selectFile(QString::fromStdString(path));
             QMetaObject::invokeMethod(dialog, "accept");
         });
-    ChooseMenuCommand(MainWindow.load(), command);
+    ChooseMenuCommand(MainWindow.load(), command, 0);
 }
 
 }  // namespace mirexa::testing

@@ -397,14 +397,14 @@ TEST_F(QtWholeJobTest, AfterWorkDeleteThePanelsRangesSayUndefined) {
     });
     std::vector<std::string> withStock, deleted;
     RunSteps({
-        [] { ChooseMenuCommand(MainWindow.load(), IDM_STOCK_TWO_POINT); },
+        [] { ChooseMenuCommand(MainWindow.load(), IDM_STOCK_TWO_POINT, 0); },
         [&] {
             // The panel shows the box once it has drawn again after the command.
             withStock = DrawnColumnTexts();
             if (std::count(withStock.begin(), withStock.end(), "\tundefined") != 0) {
                 return Again("the panel drawn with the box's ranges");
             }
-            ChooseMenuCommand(MainWindow.load(), IDM_STOCK_STATE);
+            ChooseMenuCommand(MainWindow.load(), IDM_STOCK_STATE, 0);
         },
         [&] {
             deleted = DrawnColumnTexts();

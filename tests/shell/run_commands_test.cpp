@@ -44,6 +44,7 @@
 #include "simulation/run_ui_hooks.h"
 #include "support/bounded_wait.h"
 #include "support/scratch_directory.h"
+#include "view/tool_path.h"
 #include "view/view_window.h"
 
 namespace mirexa {
@@ -181,7 +182,7 @@ protected:
     }
     // A run command as the main window takes it, the run's thread running threadBody.
     void Command(unsigned id) {
-        HandleRunCommand(main, id, threadBody);
+        HandleRunCommand(main, id, 0, threadBody);
     }
     // A run command as the automation sends it: with its request, on this thread.
     void AutomationCommand(unsigned id, BatchRunKind batchKind, int batchRun) {
@@ -195,7 +196,7 @@ protected:
             return 1;
         };
         standIn.sendCommand = [](unsigned command, MessageLParam) {
-            HandleRunCommand(window, command, body);
+            HandleRunCommand(window, command, 0, body);
         };
         AutomationRequest request;
         request.batchKind = batchKind;
@@ -528,6 +529,32 @@ TEST_F(RunCommandsTest, KeysOutsideARun) {
     Key(VK_F5);
     EXPECT_EQ(WindowRun.mode.load(), RunMode::kIdle);
     DestroyPlatformWindow(fakeView);
+}
+
+// F6 switches the path on; Shift as the key's message has it leaves the rapids out, whether or
+// not Shift still stands when the command the key posts is handled.
+TEST_F(RunCommandsTest, ThePathKeyTakesShiftFromItsMessage) {
+    const struct {
+        const char* description;
+        int shiftNow;
+        MessageLParam key;
+        int hideRapids;
+    } cases[] = {
+        {"Shift+F6, Shift let go before the command is handled", 0, kKeyShiftHeld, 1},
+        {"F6, Shift held by the time the command is handled", 1, 0, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.description);
+        DisplayModes.pathDisplay = 0;
+        ToolPathDisplay.hideRapids = c.hideRapids != 0 ? 0 : 1;
+        SetKeyDownState(VK_SHIFT, c.shiftNow);
+        Key(VK_F6, c.key);
+        SetKeyDownState(VK_SHIFT, 0);
+        EXPECT_EQ(DisplayModes.pathDisplay, 1);
+        EXPECT_EQ(ToolPathDisplay.hideRapids, c.hideRapids);
+    }
+    DisplayModes.pathDisplay = 0;
+    ToolPathDisplay.hideRapids = 0;
 }
 
 TEST(LengthReport, PathRules) {

@@ -92,7 +92,7 @@ MessageResult HostProcedure(WindowHandle window, unsigned message, MessageWParam
         return 0;
     }
     if (message == WM_COMMAND) {
-        HandleRunCommand(window, static_cast<unsigned>(wparam), HostThreadBody);
+        HandleRunCommand(window, static_cast<unsigned>(wparam), lparam, HostThreadBody);
         return 0;
     }
     return DefaultWindowProcedure(window, message, wparam, lparam);

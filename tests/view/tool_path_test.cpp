@@ -3,7 +3,6 @@
 // the state left as it was, no report lines, refused nesting, and the bundled sample's path
 // against the step points of the simulation thread cutting the same program.
 #include "view/tool_path.h"
-#include "platform/keys.h"
 
 #include <gtest/gtest.h>
 
@@ -537,9 +536,9 @@ TEST_F(ToolPathTest, RenderedPathShowsRapidsDashedAndCutsSolid) {
     ViewCallbacks = ViewHooks{};
 }
 
-// The path commands: outside a run the toggle switches the path on with Shift read and asks for
-// the list; during a run (the interpreter is the run's) the flag only toggles over a list that was
-// built from the NC file as it still is.
+// The path commands: outside a run the toggle switches the path on with the command's Shift and
+// asks for the list; during a run (the interpreter is the run's) the flag only toggles over a list
+// that was built from the NC file as it still is.
 TEST_F(ToolPathTest, PathCommandsToggleTheDisplayAndRespectARun) {
     testing::OffscreenView view(64, 64);
     ASSERT_TRUE(view.ok());
@@ -547,31 +546,29 @@ TEST_F(ToolPathTest, PathCommandsToggleTheDisplayAndRespectARun) {
     Program("%\nG90 G00 X10. Y0 Z0\nG01 X20. F100.\nM30\n%\n");
     DisplayModes.pathDisplay = DisplayModes.pathDisplay2 = 0;
     SceneDirty.path = SceneDirty.pathNoRotary = 0;
-    EXPECT_EQ(ToggleToolPathDisplay(0, 1), 0) << "no list built yet";
+    EXPECT_EQ(ToggleToolPathDisplay(0, 1, false), 0) << "no list built yet";
     EXPECT_EQ(DisplayModes.pathDisplay, 0);
-    SetKeyDownState(VK_SHIFT, 1);
-    EXPECT_EQ(ToggleToolPathDisplay(0, 0), 1);
-    SetKeyDownState(VK_SHIFT, 0);
+    EXPECT_EQ(ToggleToolPathDisplay(0, 0, true), 1);
     EXPECT_EQ(DisplayModes.pathDisplay, 1);
     EXPECT_EQ(ToolPathDisplay.hideRapids, 1);
     EXPECT_EQ(SceneDirty.path.load(), 1);
     ASSERT_EQ(view.Render(), 1);
     EXPECT_EQ(LastToolPath.result, kToolPathDrawn);
     // During a run: off and on again over the built list, no rebuild asked for.
-    EXPECT_EQ(ToggleToolPathDisplay(0, 1), 1);
+    EXPECT_EQ(ToggleToolPathDisplay(0, 1, false), 1);
     EXPECT_EQ(DisplayModes.pathDisplay, 0);
-    EXPECT_EQ(ToggleToolPathDisplay(0, 1), 1);
+    EXPECT_EQ(ToggleToolPathDisplay(0, 1, false), 1);
     EXPECT_EQ(DisplayModes.pathDisplay, 1);
     EXPECT_EQ(SceneDirty.path.load(), 0);
-    EXPECT_EQ(ToggleToolPathDisplay(1, 1), 0) << "list 32 was never built";
+    EXPECT_EQ(ToggleToolPathDisplay(1, 1, false), 0) << "list 32 was never built";
     // The file changed since the list was built: the run keeps the display as it is.
     const std::filesystem::path file = DefinitionFiles.ncProgramFile;
     std::filesystem::last_write_time(
         file, std::filesystem::last_write_time(file) - std::chrono::seconds(10));
-    EXPECT_EQ(ToggleToolPathDisplay(0, 1), 0);
+    EXPECT_EQ(ToggleToolPathDisplay(0, 1, false), 0);
     EXPECT_EQ(DisplayModes.pathDisplay, 1);
     // Outside a run switching off asks for nothing.
-    EXPECT_EQ(ToggleToolPathDisplay(0, 0), 1);
+    EXPECT_EQ(ToggleToolPathDisplay(0, 0, false), 1);
     EXPECT_EQ(DisplayModes.pathDisplay, 0);
     EXPECT_EQ(SceneDirty.path.load(), 0);
     ViewCallbacks = ViewHooks{};
