@@ -84,9 +84,8 @@ dialog_on() {
 }
 # Closes the discoloration dialog on the display with Esc.
 close_dialog() {
-    local dialog
-    dialog="$(DISPLAY=$1 xdotool search --onlyvisible --name "Discoloration Region" | head -1)"
-    DISPLAY=$1 e2e_focus "$dialog"
+    DISPLAY=$1 e2e_find_window "the dialog on $1 went before Esc" "Discoloration Region"
+    DISPLAY=$1 e2e_focus "$found"
     DISPLAY=$1 xdotool key Escape
     e2e_wait "$e2e_patience" "the dialog on $1 did not close on Esc" \
         sh -c "! DISPLAY=$1 xdotool search --onlyvisible --name 'Discoloration Region'"
@@ -94,7 +93,8 @@ close_dialog() {
 # Ends the window $mirexa (on $DISPLAY) with the menu's Exit, which writes its settings.
 exit_window() {
     local main
-    main="$(e2e_window_named "demo_part.nc")"
+    e2e_find_window "the window to end did not show" "demo_part.nc"
+    main="$found"
     e2e_menu n x
     e2e_wait_for_exit
 }
@@ -207,7 +207,8 @@ e2e_wait "$e2e_patience" "the second window did not say that the first takes the
     grep -qs "No commands from other programs" "$work/gui_b/mirexa.log"
 grep -q "takes them when the socket is free" "$work/gui_b/mirexa.log" ||
     e2e_fail "the second window did not say when it takes the commands"
-main="$(DISPLAY=$a xdotool search --all --onlyvisible --pid "$mirexa" --name demo_part.nc | head -1)"
+DISPLAY=$a e2e_find_window "the first window did not show" demo_part.nc "$mirexa"
+main="$found"
 e2e_menu n x
 e2e_wait_for_exit
 e2e_wait "$e2e_patience" "the second window did not take the commands after the first ended" \

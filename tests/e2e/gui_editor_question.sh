@@ -154,12 +154,23 @@ press_x() {
 }
 # The question of the first window (a second instance's window may bear the edition's name).
 asked_here() {
-    xdotool search --all --onlyvisible --pid "$mirexa" --name "$question" >/dev/null 2>&1
+    e2e_window_shown "$question" "$mirexa"
 }
 answer_here() {
-    e2e_wait "$e2e_patience" "$1" asked_here
-    e2e_focus "$(xdotool search --all --onlyvisible --pid "$mirexa" --name "$question" | head -1)"
+    e2e_find_window "$1" "$question" "$mirexa"
+    e2e_focus "$found"
     xdotool key "$2"
+}
+# The second instances X started (the program's file run by a process other than the window's)
+# have ended. A person presses X again once the window a second instance showed has come and gone;
+# one that shows after the click takes the keyboard, and the X typed then is its own.
+second_instances_ended() {
+    local exe
+    for exe in /proc/[0-9]*/exe; do
+        [ "$(readlink "$exe" 2>/dev/null)" = "$(realpath "$program")" ] &&
+            [ "$exe" != "/proc/$mirexa/exe" ] && return 1
+    done
+    return 0
 }
 e2e_launch "$work/gui" demo_part.nc
 e2e_find_window "the program's window did not show" "demo_part.nc"
@@ -179,9 +190,11 @@ answer_here "X after a No asked nothing" alt+y
 e2e_wait "$e2e_patience" "Yes did not run the second instance's macro" runs 1
 logged "Second instance started: $program $work/gui/evil.mac" 1 ||
     e2e_fail "the log does not name the second instance started"
+e2e_wait "$e2e_patience" "the second instance did not end" second_instances_ended
 press_x
 e2e_wait "$e2e_patience" "the second instance allowed did not start again" runs 2
 asked_here && e2e_fail "the second instance allowed was asked for again"
+e2e_wait "$e2e_patience" "the second instance allowed did not end" second_instances_ended
 touch "$work/tick"
 e2e_wait "$e2e_patience" "the clock did not move" \
     sh -c "touch '$work/tick2'; [ '$work/tick2' -nt '$work/tick' ]"

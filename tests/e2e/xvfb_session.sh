@@ -183,20 +183,31 @@ more_reports() {
     [ "$(viewed_reports)" -gt "$1" ]
 }
 
-# Prints the id of the first visible window whose name matches $1 (nothing when there is none).
+# Prints the id of the first visible window whose name matches $1, of the process $2 when given
+# (nothing when there is none). xdotool's search ends with an X error, printing nothing, when a
+# window goes while it looks (a second instance that ends): that look counts as none.
 e2e_window_named() {
-    xdotool search --onlyvisible --name "$1" 2>/dev/null | head -1 || true
+    if [ -n "${2:-}" ]; then
+        xdotool search --all --onlyvisible --pid "$2" --name "$1" 2>/dev/null | head -1 || true
+    else
+        xdotool search --onlyvisible --name "$1" 2>/dev/null | head -1 || true
+    fi
 }
 e2e_window_shown() {
-    [ -n "$(e2e_window_named "$1")" ]
+    [ -n "$(e2e_window_named "$@")" ]
 }
-# e2e_find_window FAILURE PATTERN: waits for a visible window whose name matches PATTERN and sets
-# $found to its id; fails the script with FAILURE when none comes. (Not run in a command
-# substitution, so that a failure ends the script itself.)
+# e2e_find_window FAILURE PATTERN [PID]: waits for a visible window whose name matches PATTERN (of
+# the process PID when given) and sets $found to its id; fails the script with FAILURE when none
+# comes. The look that sees the window reads its id: a second look, which a window going
+# elsewhere can make read nothing, would leave the keys that follow to no window. (Not run in a
+# command substitution, so that a failure ends the script itself.)
 found=""
+e2e_window_found() {
+    found="$(e2e_window_named "$@")"
+    [ -n "$found" ]
+}
 e2e_find_window() {
-    e2e_wait "$e2e_patience" "$1" e2e_window_shown "$2"
-    found="$(e2e_window_named "$2")"
+    e2e_wait "$e2e_patience" "$1" e2e_window_found "${@:2}"
 }
 e2e_window_gone() {
     ! e2e_window_shown "$1"
@@ -252,8 +263,10 @@ e2e_dialog() {
     e2e_wait "$e2e_patience" "the dialog $title did not close" e2e_window_gone "$title"
 }
 
-# Gives the window the keyboard focus (failing the script when it cannot).
+# Gives the window the keyboard focus (failing the script when it cannot; xdotool takes an empty
+# id for a window that has it already).
 e2e_focus() {
+    [ -n "$1" ] || e2e_fail "no window was named to take the keyboard focus"
     timeout "$e2e_patience" xdotool windowfocus --sync "$1" ||
         e2e_fail "the window $1 did not take the keyboard focus"
 }

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The test harness itself fails where it must: a command past its limit is named with its phase,
 # its stacks and an end of every one of its processes (bounded_run.sh); the format check without
-# a work tree; an end-to-end script that misses a tool where every tool must be there; and a
-# sanitized program run once more says so where scripts/test prints it (sanitized_run.sh).
+# a work tree; an end-to-end script that misses a tool where every tool must be there, or focuses
+# no window; and a sanitized program run once more says so where scripts/test prints it
+# (sanitized_run.sh).
 # Usage: harness_check.sh SOURCE_ROOT
 set -u
 root="$1"
@@ -58,6 +59,49 @@ for required in 0 1; do
     expected=$((required ? 1 : 77))
     [ "$status" -eq "$expected" ] ||
         fail "a missing tool ended the script with $status, not $expected (required: $required)"
+done
+
+# A window the script waits for is given the keys: the look that sees it reads its id, though
+# xdotool's next search ends with an X error (a window of another program went while it looked),
+# and a focus on no window at all fails the script instead of leaving the keys to no window.
+mkdir -p "$scratch/bin"
+cat >"$scratch/bin/xdotool" <<EOF
+#!/bin/sh
+case "\$1" in
+    search)
+        echo x >>"$scratch/searches"
+        if [ "\$(wc -l <"$scratch/searches")" -eq 2 ]; then
+            echo "X Error of failed request:  BadWindow (invalid Window parameter)" >&2
+            exit 1
+        fi
+        echo 4242 ;;
+    windowfocus) echo "\$3" >>"$scratch/focused" ;;
+esac
+EOF
+chmod +x "$scratch/bin/xdotool"
+for case in "find the box" "focus nothing"; do
+    status=0
+    (
+        unset DISPLAY
+        PATH="$scratch/bin:$PATH"
+        set -- "" "" "$scratch/artefacts"
+        . "$root/tests/e2e/xvfb_session.sh"
+        if [ "$case" = "find the box" ]; then
+            e2e_find_window "no box" '^MIREXA7$'
+            e2e_focus "$found"
+        else
+            e2e_focus ""
+        fi
+    ) >/dev/null 2>&1 || status=$?
+    focused="$(cat "$scratch/focused" 2>/dev/null)"
+    if [ "$case" = "find the box" ]; then
+        [ "$status" -eq 0 ] && [ "$focused" = 4242 ] ||
+            fail "the box shown was not given the keys (status $status, focused \"$focused\")"
+    else
+        [ "$status" -eq 1 ] && [ -z "$focused" ] ||
+            fail "a focus on no window did not fail the script (status $status)"
+    fi
+    rm -f "$scratch/focused" "$scratch/searches"
 done
 
 # The leak checker's own crash at exit: the program runs once more, and the note says so.
