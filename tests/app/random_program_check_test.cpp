@@ -31,6 +31,7 @@
 
 #include "app/batch_run_fixture.h"
 #include "support/mesh_checker.h"
+#include "support/sanitized_build.h"
 
 namespace mirexa {
 namespace {
@@ -1240,11 +1241,11 @@ TEST_F(RandomProgramCheck, RandomProgramsCutWhatTheModelRemoves) {
     std::vector<std::pair<unsigned, double>> runs = {
         {101, 0.5}, {202, 0.25}, {303, 0.5},  {404, 0.25},  {510, 0.5},   {528, 0.25},
         {612, 0.5}, {1000, 1.0}, {1006, 0.5}, {1014, 0.05}, {1039, 0.05}, {1252, 0.25}};
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-    // Under a sanitizer the fine pitches' seeds take many minutes and reach no code the coarser
-    // ones do not: their geometry is checked in the optimised build.
-    std::erase_if(runs, [](const auto& run) { return run.second < 0.1; });
-#endif
+    if (testing::kSanitizedBuild) {
+        // Under a sanitizer the fine pitches' seeds take many minutes and reach no code the
+        // coarser ones do not: their geometry is checked in the optimised build.
+        std::erase_if(runs, [](const auto& run) { return run.second < 0.1; });
+    }
     if (const char* sweep = std::getenv("MIREXA_CUT_SWEEP")) {
         const char* first = std::getenv("MIREXA_CUT_SWEEP_SEED");
         const unsigned base = first != nullptr ? static_cast<unsigned>(std::atol(first)) : 1000u;

@@ -15,6 +15,7 @@
 #include "stockio/stock_saving.h"
 #include "stockio/surface_extraction.h"
 #include "support/mesh_checker.h"
+#include "support/sanitized_build.h"
 #include "support/scratch_directory.h"
 #include "support/test_cutting_run.h"
 #include "view/camera.h"
@@ -250,7 +251,8 @@ void CheckCut(const RandomCut& cut, const std::string& path, MeshExtractionStats
 TEST(CutSurfaceClosure, RandomCutsSaveClosedSurfacesOfTheRaysVolume) {
     testing::ScopedCuttingState state;
     const unsigned seed = 49021;
-    const int cuts = 40;
+    // Under a sanitizer the first ten cuts of the sequence.
+    const int cuts = testing::kSanitizedBuild ? 10 : 40;
     std::printf("random cuts from seed %u\n", seed);
     std::mt19937 random(seed);
     testing::ScratchDirectory scratch;
