@@ -1055,8 +1055,13 @@ std::int64_t ChainLoops(const MeshTransform& transform, const LoopEdge* edges, c
 // continues the chain), and every chain that holds a crossing edge is closed by the straight way
 // from its last point back to its first and written as a fan, so that its crossing edges are
 // not left out. Chains of edge segments alone are left to the neighbour cells that build them.
+// With the cell's planes, a chain that lies wholly in one face plane is not closed either: the
+// straight way back would lay a wall on the node plane that the cells beside already meet
+// (a sheet that the hole closure would then cover with its reverse); what stays open there is
+// the hole closure's.
 std::int64_t CloseOpenChains(const MeshTransform& transform, const LoopEdge* edges,
-                             const bool* crossing, int count, bool* used, const FacetSink& sink) {
+                             const bool* crossing, int count, bool* used, const FacetSink& sink,
+                             const CellFacePlanes* planes) {
     std::int64_t written = 0;
     // The chain's points grow both ways from the middle of the buffer.
     const double* buffer[2 * kMaxCellSegments + 2];
@@ -1092,7 +1097,9 @@ std::int64_t CloseOpenChains(const MeshTransform& transform, const LoopEdge* edg
         if (SamePoint(buffer[end - 1], buffer[first])) {
             --end;  // closed after all: the first point is not repeated
         }
-        if (holdsCrossing && end - first >= 3) {
+        const bool inFacePlane =
+            planes != nullptr && LoopOnOneFacePlane(*planes, buffer + first, end - first);
+        if (holdsCrossing && end - first >= 3 && !inFacePlane) {
             const std::int64_t result = EmitFan(transform, buffer + first, end - first, sink);
             if (result < 0) {
                 return result;
@@ -1333,11 +1340,38 @@ bool ReversedGroups(const CellFaceSegment* a, const int* aMember, int an, const 
     return true;
 }
 
+// Whether the cell on the other side of face g builds no polygon of that face (its face g ^ 1
+// group, members in b, does not close) but keeps, for its loops, the reverse of every crossing
+// of this cell's polygon of face g (members in a): its material lies behind the whole polygon,
+// and the two cells' loops meet each other along those crossings, so the polygon would be a
+// sheet inside the material that only a hole's fill could meet, with its reverse. Happens where
+// a ray ends on a node that the other two rays through it pass a hair beyond: the cell on one
+// side reads a wall on the node plane, the cell on the other side material against it.
+bool CrossingsMetInLoops(const CellFaceSegment* a, const int* aMember, int an,
+                         const CellFaceSegment* b, const int* bMember, int bn) {
+    if (bn >= 3 && SegmentsCloseIntoLoops(b, bMember, bn)) {
+        return false;
+    }
+    for (int k = 0; k < an; ++k) {
+        const CellFaceSegment& x = a[aMember[k]];
+        bool found = x.id < 10;
+        for (int m = 0; m < bn && !found; ++m) {
+            const CellFaceSegment& y = b[bMember[m]];
+            found = y.id >= 10 && SamePoint(x.from, y.to) && SamePoint(x.to, y.from);
+        }
+        if (!found) {
+            return false;
+        }
+    }
+    return true;
+}
+
 // Marks the faces of the cell whose in-plane polygon (with a crossing among its segments) the
 // cell on the other side of the face builds too, the other way round: material of a wall
 // thinner than the pitch lies on both sides, and each cell closes its piece with that polygon.
 // Both cells leave it out (the two pieces join there); their crossings stay in their loops and
-// meet each other.
+// meet each other. A polygon whose crossings the other cell's loops meet without a polygon of
+// its own (CrossingsMetInLoops) is left out by this cell alone.
 void FindSharedFacePolygons(const CellSegmentList& segments, const bool* kept, bool silent[6]) {
     const StockModel& model = *segments.model;
     const int count = std::min(segments.count, kMaxCellSegments);
@@ -1376,7 +1410,8 @@ void FindSharedFacePolygons(const CellSegmentList& segments, const bool* kept, b
         KeepCellSegments(flags, *other, otherCount, otherKept);
         int otherMember[kMaxCellSegments];
         const int on = FaceGroup(other->segments, otherCount, otherKept, g ^ 1, otherMember);
-        silent[g] = ReversedGroups(s, member, n, other->segments, otherMember, on);
+        silent[g] = ReversedGroups(s, member, n, other->segments, otherMember, on) ||
+                    CrossingsMetInLoops(s, member, n, other->segments, otherMember, on);
     }
 }
 
@@ -1472,7 +1507,8 @@ std::int64_t EmitDexelFaceTriangles(const MeshTransform& transform, const int fa
     }
     written += result;
     if (end == ChainEnd::LeftCrossingSegments) {
-        result = CloseOpenChains(transform, gathered, crossing, n, used, sink);
+        result = CloseOpenChains(transform, gathered, crossing, n, used, sink,
+                                 segments.model != nullptr ? &planes : nullptr);
         if (result < 0) {
             return result;
         }

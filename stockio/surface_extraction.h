@@ -178,13 +178,15 @@ std::int64_t EmitMeshFan(const MeshTransform& transform, const double* const* po
 // polygon that the cell's own loops would retrace the other way (a wall on a node plane that the
 // cell only borders) is left out with its retracing, unless that would leave a crossing chain
 // that cannot close. A cell that holds only a polygon of one face writes nothing; a face polygon
-// that the cell across that face builds too, the other way round, is written by neither (when
-// the segments name their cell, which is then read). faceFlags
+// that the cell across that face builds too, the other way round, is written by neither, and
+// one whose crossings the loops of the cell across meet without a polygon there is not written
+// (when the segments name their cell, which is then read). faceFlags
 // are the cell's boundary flags; segments are in grid coordinates. A cell whose crossing
 // segments do not all close into loops never leaves them out: each chain they form is closed
 // by the straight way back to its start (counted in fallbackCells), and when the segments name
 // their cell, the hole that this leaves against the neighbour cells is filled (see
-// CloseFallbackHoles). When the segments name their cell, the fans of its loops keep their
+// CloseFallbackHoles); a chain that lies in one face plane of the cell is then left to that
+// fill, which the cells beside may already close. When the segments name their cell, the fans of its loops keep their
 // triangles off the cell's faces (around a loop's centroid when no point of it allows that), so
 // that a loop running partly along a face lays nothing over a face polygon there. Returns the
 // facets written or the sink's negative code; stats may be null.

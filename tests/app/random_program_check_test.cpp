@@ -1273,15 +1273,17 @@ TEST_F(RandomProgramCheck, RandomProgramsCutWhatTheModelRemoves) {
 // Random five-axis programs on a turning table: a saved surface whose every directed edge is met
 // by its reverse and whose distinct vertices lie apart. 4, 16 and 25 cut surfaces that pass a
 // hair from nodes, where the three families end within a few millionths of a millimetre of each
-// other; they cut without alarm. MIREXA_CUT_SWEEP=N runs N programs instead, from
-// MIREXA_CUT_SWEEP_SEED, where a rapid may meet the turned stock or the table turn it away from
-// the tool: there only the surfaces are checked.
+// other; 1090 and 1222 end rays a few ten-thousandths of the pitch beside a node, where a cell
+// reads a wall on the node plane that the cell across meets with material, or where a cell's
+// loops leave a chain open in a face plane; they cut without alarm. MIREXA_CUT_SWEEP=N runs N
+// programs instead, from MIREXA_CUT_SWEEP_SEED, where a rapid may meet the turned stock or the
+// table turn it away from the tool: there only the surfaces are checked.
 TEST_F(RandomProgramCheck, RandomFiveAxisProgramsSaveClosedSurfacesWithoutNearVertices) {
     scratch.Write("table.mtl",
                   "ROTARY TYPE=TABLE\nROTARY AXIS1=A\nROTARY AXIS2=C\nSTROKE RANGE(A)=-30,110\n");
     const double pitch = 0.5;
     ASSERT_EQ(Run({testing::kBox, "-P(0.5,0.5)", "-XM(0,0,0)", "-O", "raw.dme"}), 0);
-    std::vector<unsigned> seeds = {4, 16, 25};
+    std::vector<unsigned> seeds = {4, 16, 25, 1090, 1222};
     const char* sweep = std::getenv("MIREXA_CUT_SWEEP");
     if (sweep != nullptr) {
         const char* first = std::getenv("MIREXA_CUT_SWEEP_SEED");
