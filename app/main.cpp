@@ -3,6 +3,7 @@
 // with the GUI, every run but a silent one (drawn nowhere) opens the real main window on the Qt
 // backend when there is a display; without one, the work runs headless.
 #include <cctype>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -12,6 +13,7 @@
 #include "config/command_line.h"
 #include "config/command_line_help.h"
 #include "platform/backend.h"
+#include "platform/program_start.h"
 #include "shell/automation_thread.h"
 #include "shell/external_commands.h"
 #include "shell/startup.h"
@@ -116,15 +118,33 @@ int StartRealWindow() {
 }  // namespace mirexa
 #endif
 
+namespace {
+
+// The exit code of a start that only writes to standard output: 0, or 1 (said on stderr) when the
+// text could not all be written (a pipe whose reader has gone).
+int FinishStandardOutput() {
+    if (std::fflush(stdout) == 0 && !std::ferror(stdout)) {
+        return 0;
+    }
+    std::fprintf(stderr, "mirexa: the standard output could not be written (%s)\n",
+                 std::strerror(errno));
+    return 1;
+}
+
+}  // namespace
+
 // The exit code is the program's own: -1 after an aborted batch run (255 in a POSIX shell).
 int main(int argc, char** argv) {
+    // A write to a reader that has gone (a display that closed the connection, standard output
+    // piped into a program that ended) fails where it is made instead of ending the process.
+    mirexa::IgnoreBrokenPipeSignal();
     if (argc > 1 && std::strcmp(argv[1], "--version") == 0) {
         std::printf("%s\n", mirexa::EDITION_NAME);
-        return 0;
+        return FinishStandardOutput();
     }
     if (argc > 1 && std::strcmp(argv[1], "--help") == 0) {
         std::fputs(mirexa::CommandLineHelpText(), stdout);
-        return 0;
+        return FinishStandardOutput();
     }
     if (argc > 1 && std::strcmp(argv[1], "--send") == 0) {
         if (argc != 3) {

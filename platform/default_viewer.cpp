@@ -31,9 +31,15 @@ int OpenInDefaultViewer(const std::string& path) {
         return 1;
     }
     const char* argv[3] = {"xdg-open", path.c_str(), nullptr};
+    posix_spawnattr_t attributes;
+    if (!InitProgramStartAttributes(&attributes, 0)) {
+        return 0;
+    }
     pid_t child = 0;
-    if (posix_spawnp(&child, "xdg-open", nullptr, nullptr, const_cast<char* const*>(argv),
-                     environ) != 0) {
+    const int started = posix_spawnp(&child, "xdg-open", nullptr, &attributes,
+                                     const_cast<char* const*>(argv), environ);
+    posix_spawnattr_destroy(&attributes);
+    if (started != 0) {
         return 0;
     }
     // xdg-open hands the file to the viewer and returns; the child is reaped here.

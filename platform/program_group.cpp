@@ -13,6 +13,8 @@
 #include <string>
 #include <thread>
 
+#include "platform/program_start.h"
+
 namespace mirexa {
 
 namespace {
@@ -55,12 +57,11 @@ int WaitForStartedGroupsToEnd(std::chrono::milliseconds patience) {
 
 pid_t StartProgramGroup(char* const argv[], char* const envp[]) {
     posix_spawnattr_t attributes;
-    if (posix_spawnattr_init(&attributes) != 0) {
+    if (!InitProgramStartAttributes(&attributes, POSIX_SPAWN_SETPGROUP)) {
         return -1;
     }
     // Group 0: the child's own process id becomes its group's id.
     posix_spawnattr_setpgroup(&attributes, 0);
-    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
     pid_t child = 0;
     const int started = posix_spawnp(&child, argv[0], nullptr, &attributes, argv, envp);
     posix_spawnattr_destroy(&attributes);

@@ -1,6 +1,7 @@
 // Starting another program without a shell and without waiting for it.
 #include "platform/program_start.h"
 
+#include <signal.h>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -32,6 +33,26 @@ std::string ExecutableFile(const std::filesystem::path& path) {
 }
 
 }  // namespace
+
+void IgnoreBrokenPipeSignal() {
+    struct sigaction action = {};
+    action.sa_handler = SIG_IGN;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGPIPE, &action, nullptr);
+}
+
+int InitProgramStartAttributes(posix_spawnattr_t* attributes, short flags) {
+    if (posix_spawnattr_init(attributes) != 0) {
+        return 0;
+    }
+    sigset_t defaults;
+    sigemptyset(&defaults);
+    sigaddset(&defaults, SIGPIPE);
+    sigaddset(&defaults, SIGXFSZ);
+    posix_spawnattr_setsigdefault(attributes, &defaults);
+    posix_spawnattr_setflags(attributes, static_cast<short>(flags | POSIX_SPAWN_SETSIGDEF));
+    return 1;
+}
 
 std::string FindProgramFile(const std::string& word, const std::string& directory) {
     if (word.empty()) {
@@ -72,9 +93,15 @@ int StartDetachedProgram(std::vector<std::string> words, const std::string& dire
     if (!directory.empty()) {
         posix_spawn_file_actions_addchdir_np(&actions, directory.c_str());
     }
+    posix_spawnattr_t attributes;
+    if (!InitProgramStartAttributes(&attributes, 0)) {
+        posix_spawn_file_actions_destroy(&actions);
+        return 0;
+    }
     pid_t child = 0;
     const char* file = programFile.empty() ? argv[0] : programFile.c_str();
-    const int started = posix_spawnp(&child, file, &actions, nullptr, argv.data(), environ);
+    const int started = posix_spawnp(&child, file, &actions, &attributes, argv.data(), environ);
+    posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&actions);
     if (started != 0) {
         return 0;

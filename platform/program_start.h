@@ -1,10 +1,23 @@
 // Starting another program without a shell and without waiting for it.
 #pragma once
 
+#include <spawn.h>
+
 #include <string>
 #include <vector>
 
 namespace mirexa {
+
+// Makes a write to a pipe or socket whose reader has gone (a display that closed its connection,
+// a pipe into a program that ended) fail as a write (EPIPE), handled where it happens, instead
+// of ending the process silently with SIGPIPE. Call once at the program's start.
+void IgnoreBrokenPipeSignal();
+
+// Initialises the attributes of a program about to be started with the flags given, and with
+// the signals the program ignores for itself (SIGPIPE, SIGXFSZ) set back to their default in the
+// child: an ignored signal stays ignored across exec, and would change how the child's own
+// writes and pipelines end. 1 when the attributes were initialised (destroy them after the start).
+int InitProgramStartAttributes(posix_spawnattr_t* attributes, short flags);
 
 // Starts words[0] (looked up on PATH when it has no "/") with the other words as its arguments,
 // in directory when one is given, without a shell and without waiting; the program's exit status

@@ -582,6 +582,36 @@ TEST(ProgramHelp, HelpListsTheSwitches) {
     }
 }
 
+// Standard output into a pipe whose reader has gone: --help and --version end with exit 1 and say
+// why on stderr, instead of being ended by SIGPIPE.
+TEST(ProgramHelp, AnOutputWhoseReaderHasGoneIsAnError) {
+    testing::ScratchDirectory scratch;
+    for (const char* option : {"--help", "--version"}) {
+        int ends[2];
+        ASSERT_EQ(pipe(ends), 0);
+        close(ends[0]);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, ends[1], STDOUT_FILENO);
+        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, scratch.At("err").c_str(),
+                                         O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        std::string program = MIREXA_PROGRAM;
+        std::string word = option;
+        char* argv[] = {program.data(), word.data(), nullptr};
+        pid_t child = 0;
+        ASSERT_EQ(posix_spawn(&child, program.c_str(), &actions, nullptr, argv, environ), 0);
+        posix_spawn_file_actions_destroy(&actions);
+        close(ends[1]);
+        int status = 0;
+        ASSERT_TRUE(testing::AwaitChildExit(child, &status, option));
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1)
+            << option << ": wait status " << status;
+        EXPECT_NE(testing::ReadWholeFile(scratch.At("err")).find("could not be written"),
+                  std::string::npos)
+            << option;
+    }
+}
+
 // Unattended runs that must come to nothing: each ends with exit 2 before any work, says why in
 // the log and leaves an output of an earlier run byte for byte (a script must not take it for
 // the new one).

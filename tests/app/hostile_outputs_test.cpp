@@ -1,10 +1,11 @@
 // End-to-end runs of the built program against hostile surroundings: outputs that are FIFOs or
 // links to them, a log another program holds locked or that cannot take its entries, file names
-// that hold line breaks, an EXEC child that ignores SIGTERM, and memory that runs out after the
-// up-front checks.
+// that hold line breaks, an EXEC child that ignores SIGTERM or would inherit ignored signals, and
+// memory that runs out after the up-front checks.
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -85,6 +86,21 @@ TEST_F(HostileOutputTest, AnExecChildThatIgnoresTheAbortIsKilled) {
     kill(child, SIGTERM);
     EXPECT_EQ(WaitWithin(child, std::chrono::seconds(60)), 255);
     EXPECT_NE(Read("mirexa.log").find("終了コードは 137"), std::string::npos) << Read("mirexa.log");
+}
+
+// An EXEC child starts with the signals the program ignores for itself (a write to a reader that
+// has gone, a write past the file-size limit) at their default, so that its own pipelines end as
+// they would without the program.
+TEST_F(HostileOutputTest, AnExecChildStartsWithTheWriteSignalsAtTheirDefault) {
+    scratch.Write("status.sh", "grep SigIgn /proc/self/status >ignored.txt\n");
+    scratch.Write("status.mac", "EXEC /bin/sh status.sh\r\nEXIT\r\n");
+    EXPECT_EQ(WaitWithin(Start({"status.mac"}), std::chrono::seconds(60)), 0);
+    const std::string line = Read("ignored.txt");
+    ASSERT_EQ(line.rfind("SigIgn:", 0), 0u) << line;
+    const unsigned long long ignored = std::stoull(line.substr(7), nullptr, 16);
+    for (const int signalNumber : {SIGPIPE, SIGXFSZ}) {
+        EXPECT_EQ(ignored & (1ULL << (signalNumber - 1)), 0u) << "signal " << signalNumber;
+    }
 }
 
 // A save removes, in its folder, only the temporary files that a killed save of the program left,

@@ -219,9 +219,16 @@ kill -TERM "$second"
 finished "$second" SIGTERM "the second window, after SIGTERM,"
 
 step "a display that refuses the toolkit"
-# 6. A local display that takes the connection and closes it, as an X server in its reset does.
-python3 - "$work/fake_display" <<'EOF' &
-import os, socket, sys, time
+# 6. A local display that takes the connection and closes it, as an X server in its reset does;
+# and one that takes it and stops reading, so that the toolkit's writing of the connection set-up
+# meets a reader that has gone. The second display holds each start between its connecting and
+# its writing (its XAUTHORITY is a FIFO the display opens only after it has taken the connections
+# waiting), so that every start writes to the closed side. The program says so and ends with
+# exit 2, and is never ended by SIGPIPE (141).
+for mode in close stop-reading; do
+    python3 - "$mode" "$work/fake_display.$mode" "$work/authority.$mode" <<'EOF' &
+import errno, os, socket, sys, time
+mode, found, authority = sys.argv[1:4]
 for number in range(7000, 7200):
     server = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
     try:
@@ -232,23 +239,54 @@ for number in range(7000, 7200):
     if not os.path.exists("/tmp/.X11-unix/X%d" % number):
         break
 server.listen(8)
-server.settimeout(0.5)
-open(sys.argv[1], "w").write(":%d" % number)
+server.setblocking(False)
+os.mkfifo(authority)
+held = []
+def refuse_waiting():
+    while True:
+        try:
+            connection = server.accept()[0]
+        except BlockingIOError:
+            return
+        if mode == "close":
+            connection.close()
+        else:
+            connection.shutdown(socket.SHUT_RD)
+            held.append(connection)
+            del held[:-16]
+open(found, "w").write(":%d" % number)
 end = time.time() + 600
 while time.time() < end:
+    refuse_waiting()
+    # A start that waits on the authority file has connected: its connection is taken first.
     try:
-        server.accept()[0].close()
-    except socket.timeout:
-        pass
+        reader = os.open(authority, os.O_WRONLY | os.O_NONBLOCK)
+    except OSError as error:
+        if error.errno != errno.ENXIO:
+            raise
+        time.sleep(0.01)
+        continue
+    refuse_waiting()
+    os.close(reader)
 EOF
-others+=($!)
-e2e_wait "$e2e_patience" "the refusing display did not start" test -s "$work/fake_display"
-status=0
-(cd "$work/gui" && DISPLAY="$(cat "$work/fake_display")" timeout 60 "$exe" demo_part.nc \
-    >"$work/refused.out" 2>"$work/refused.err") || status=$?
-[ "$status" -eq 2 ] || e2e_fail "a display that refuses the toolkit ended the program with $status"
-grep -q "the display could not be opened" "$work/refused.err" ||
-    e2e_fail "a display that refuses the toolkit was not named: $(tail -3 "$work/refused.err")"
+    others+=($!)
+    e2e_wait "$e2e_patience" "the refusing display did not start" \
+        test -s "$work/fake_display.$mode"
+    held=()
+    [ "$mode" = close ] || held=("XAUTHORITY=$work/authority.$mode")
+    for run in 1 2 3; do
+        status=0
+        (cd "$work/gui" && DISPLAY="$(cat "$work/fake_display.$mode")" \
+            env ${held[@]+"${held[@]}"} timeout 60 "$exe" demo_part.nc >"$work/refused.out" \
+            2>"$work/refused.err") || status=$?
+        [ "$status" -eq 2 ] ||
+            e2e_fail "a display that refuses the toolkit ($mode, start $run) ended the program" \
+                "with $status"
+        grep -q "the display could not be opened" "$work/refused.err" ||
+            e2e_fail "a display that refuses the toolkit ($mode) was not named:" \
+                "$(tail -3 "$work/refused.err")"
+    done
+done
 
 step "a display that goes away"
 # 7. Under an idle window, and under a box that the start-up's stock reading opened (the work

@@ -3,6 +3,7 @@
 #include "platform/program_start.h"
 
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/stat.h>
 
 #include <cstdlib>
@@ -67,6 +68,33 @@ TEST(ProgramStart, TheProgramFileIsTheOneThatWouldRun) {
         return false;
     }));
     EXPECT_EQ(ran, canonical + "/second/ed one\n");
+}
+
+// A program started from a process that ignores SIGPIPE and SIGXFSZ (as the program does for
+// itself) starts with both at their default.
+TEST(ProgramStart, TheStartedProgramHasTheWriteSignalsAtTheirDefault) {
+    testing::ScratchDirectory scratch;
+    struct sigaction ignore = {};
+    ignore.sa_handler = SIG_IGN;
+    struct sigaction before[2] = {};
+    const int signals[2] = {SIGPIPE, SIGXFSZ};
+    for (int i = 0; i < 2; ++i) {
+        sigaction(signals[i], &ignore, &before[i]);
+    }
+    const int started = StartDetachedProgram(
+        {"/bin/sh", "-c", "grep SigIgn /proc/self/status >ignored.tmp && mv ignored.tmp ignored"},
+        scratch.Path());
+    for (int i = 0; i < 2; ++i) {
+        sigaction(signals[i], &before[i], nullptr);
+    }
+    ASSERT_EQ(started, 1);
+    ASSERT_TRUE(testing::AwaitPath(scratch.At("ignored")));
+    const std::string line = testing::ReadWholeFile(scratch.At("ignored"));
+    ASSERT_EQ(line.rfind("SigIgn:", 0), 0u) << line;
+    const unsigned long long ignored = std::stoull(line.substr(7), nullptr, 16);
+    for (const int signalNumber : signals) {
+        EXPECT_EQ(ignored & (1ULL << (signalNumber - 1)), 0u) << "signal " << signalNumber;
+    }
 }
 
 }  // namespace
