@@ -32,13 +32,16 @@ constexpr unsigned VK_F8 = 119;
 constexpr unsigned VK_F9 = 120;
 constexpr unsigned VK_OEM_2 = 191;  // the "/" and "?" key
 
-// A key message's lparam: the character typed in its low bits and, above them, Shift as it was
-// held when the key was typed. A key's handler reads Shift from its message: by the time the
-// program takes a quickly typed Shift+Tab from the queue, the user may have let go of Shift. The
-// same bit in a mouse button's WM_LBUTTONDOWN / WM_RBUTTONDOWN wparam is Shift held at the click,
-// and in a path display command's WM_COMMAND lparam Shift held at the key or menu choice.
+// A key message's lparam: the character typed in its low bits and, above them, Shift and Ctrl as
+// they were held when the key was typed. A key's handler reads them from its message: by the time
+// the program takes a quickly typed Shift+Tab or Ctrl+P from the queue, the user may have let go
+// of the modifier. The same bits in a mouse button's WM_LBUTTONDOWN / WM_RBUTTONDOWN wparam are
+// the modifiers held at the click, and Shift in a path display command's WM_COMMAND lparam Shift
+// held at the key or menu choice. A window that passes a key on passes kKeyModifiersHeld with it.
 constexpr std::intptr_t kKeyCharacterMask = 0x1FFFFF;
 constexpr std::intptr_t kKeyShiftHeld = std::intptr_t{1} << 24;
+constexpr std::intptr_t kKeyCtrlHeld = std::intptr_t{1} << 25;
+constexpr std::intptr_t kKeyModifiersHeld = kKeyShiftHeld | kKeyCtrlHeld;
 
 // Codes 0 .. kKeyCodeCount - 1 have a state; others read as up and cannot be set.
 constexpr unsigned kKeyCodeCount = 256;

@@ -469,7 +469,8 @@ int HandleRunKeyDown(WindowHandle window, unsigned key, MessageLParam keyData) {
             // Help and the editors of the settings and definition files, as in the view, wherever
             // the program's keyboard focus is (after a menu command or a dialog, not in the view).
             if (MainWindowData.handles.view) {
-                SendWindowMessage(MainWindowData.handles.view, WM_KEYDOWN, key, 0);
+                SendWindowMessage(MainWindowData.handles.view, WM_KEYDOWN, key,
+                                  keyData & kKeyModifiersHeld);
             }
             return 1;
         case VK_F5:
@@ -514,7 +515,8 @@ int HandleRunKeyDown(WindowHandle window, unsigned key, MessageLParam keyData) {
         return 1;  // never passed on to the view
     }
     if (character >= '0' && MainWindowData.handles.view != nullptr) {
-        PostWindowMessage(MainWindowData.handles.view, WM_KEYDOWN, key, keyData & kKeyShiftHeld);
+        PostWindowMessage(MainWindowData.handles.view, WM_KEYDOWN, key,
+                          keyData & kKeyModifiersHeld);
         return 1;
     }
     return 0;

@@ -107,7 +107,8 @@ int HandleRunCommand(WindowHandle mainWindow, unsigned command, MessageLParam co
                      void (*threadBody)() = nullptr);
 
 // The run keys of WM_KEYDOWN and WM_KEYUP; returns 1 when the key was taken. keyData: the key
-// message's lparam (Shift as held when the key was typed).
+// message's lparam (Shift and Ctrl as held when the key was typed, passed on with a key given
+// to the view).
 int HandleRunKeyDown(WindowHandle mainWindow, unsigned keyCode, MessageLParam keyData);
 int HandleRunKeyUp(WindowHandle mainWindow, unsigned keyCode);
 

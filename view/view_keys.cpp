@@ -212,9 +212,9 @@ void NextRunMode(bool backwards) {
     UpdateTitle();
 }
 
-// F1 .. F4: help, the settings file and the definition files in their editors.
-void OpenEditorKey(unsigned keyCode) {
-    const bool ctrl = IsKeyDown(VK_CONTROL) != 0;
+// F1 .. F4: help, the settings file and the definition files in their editors; ctrl: Ctrl as the
+// key's message has it (Ctrl+F1, Ctrl+F2).
+void OpenEditorKey(unsigned keyCode, bool ctrl) {
     switch (keyCode) {
         case VK_F1:
             if (ctrl && !BatchMinimised()) {
@@ -245,7 +245,8 @@ void OpenEditorKey(unsigned keyCode) {
 }
 
 // The keys that act at once, without a redraw; returns true when the key was one of them.
-bool HandleImmediateKey(WindowHandle window, unsigned keyCode, int character, bool shiftHeld) {
+bool HandleImmediateKey(WindowHandle window, unsigned keyCode, int character, bool shiftHeld,
+                        bool ctrlHeld) {
     WindowHandle main = GetParentWindow(window);
     const RunMode runMode = WindowRun.mode.load();
     // The abort key ("ESCAPE KEY"); the pause key ("STOP KEY") is the main window's, held.
@@ -263,7 +264,7 @@ bool HandleImmediateKey(WindowHandle window, unsigned keyCode, int character, bo
             StopWindowTimer(window, kViewSpinTimerId);
             ViewWindow.spinRunning = 0;
         }
-        OpenEditorKey(keyCode);
+        OpenEditorKey(keyCode, ctrlHeld);
         return true;
     }
     if (keyCode >= VK_F5 && keyCode <= VK_F7) {
@@ -317,8 +318,10 @@ bool HandleImmediateKey(WindowHandle window, unsigned keyCode, int character, bo
 }
 
 // B .. P: the keys that end with a redraw. Returns false for a key that is none of them.
-// shiftHeld: Shift as the key's message has it (Shift+Delete, Shift+7).
-bool HandleRedrawKey(WindowHandle window, unsigned keyCode, int character, bool shiftHeld) {
+// shiftHeld, ctrlHeld: Shift and Ctrl as the key's message has them (Shift+Delete, Shift+7,
+// Ctrl+C, Ctrl+P).
+bool HandleRedrawKey(WindowHandle window, unsigned keyCode, int character, bool shiftHeld,
+                     bool ctrlHeld) {
     const bool fromPanel = ViewWindow.fromPanel != 0;
     if (keyCode == VK_DELETE) {
         StockModel* model = CurrentViewStock();
@@ -333,7 +336,7 @@ bool HandleRedrawKey(WindowHandle window, unsigned keyCode, int character, bool 
             BackUpStock();
             return true;
         case 'C':
-            if (IsKeyDown(VK_CONTROL) && MainWindowInFront() && !BatchMinimised()) {
+            if (ctrlHeld && MainWindowInFront() && !BatchMinimised()) {
                 CopyViewToClipboard();
             } else {
                 UndoStock();
@@ -410,7 +413,7 @@ bool HandleRedrawKey(WindowHandle window, unsigned keyCode, int character, bool 
             ClearViewWindow();
             return true;
         case 'P':
-            if (IsKeyDown(VK_CONTROL) && MainWindowInFront() && !BatchMinimised()) {
+            if (ctrlHeld && MainWindowInFront() && !BatchMinimised()) {
                 SaveViewPng();
             } else if (StockModel* model = CurrentViewStock()) {
                 MarkStockDisplayDirty(model);
@@ -573,7 +576,8 @@ void FinishViewRedrawKey(WindowHandle window) {
     SetViewCursor(kViewCursorIdle);
 }
 
-void HandleViewKey(WindowHandle window, unsigned keyCode, int character, bool shiftHeld) {
+void HandleViewKey(WindowHandle window, unsigned keyCode, int character, bool shiftHeld,
+                   bool ctrlHeld) {
     ViewWindowState& v = ViewWindow;
     // 1. Nothing while the rectangle mode is on.
     if (v.rectangle.active) {
@@ -593,11 +597,11 @@ void HandleViewKey(WindowHandle window, unsigned keyCode, int character, bool sh
     }
     // 4. The view takes the focus; keys match by their character.
     v.focus = 1;
-    if (HandleImmediateKey(window, keyCode, character, shiftHeld)) {
+    if (HandleImmediateKey(window, keyCode, character, shiftHeld, ctrlHeld)) {
         return;
     }
     SetViewCursor(kViewCursorWait);
-    if (!HandleRedrawKey(window, keyCode, character, shiftHeld)) {
+    if (!HandleRedrawKey(window, keyCode, character, shiftHeld, ctrlHeld)) {
         SetViewCursor(kViewCursorIdle);
         return;
     }

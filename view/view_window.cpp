@@ -216,8 +216,9 @@ void ShowPickedPathLine() {
     ViewCallbacks.drawNcDataStrip(text, line > 0 ? 3 : 4);
 }
 
-// shiftHeld: Shift as the click's message has it (a Shift-click measures the vice).
-void HandleLeftButtonDown(WindowHandle window, int x, int y, bool shiftHeld) {
+// shiftHeld, ctrlHeld: Shift and Ctrl as the click's message has them (a Shift-click measures the
+// vice, a Ctrl-click after the Ctrl latch starts a zooming drag).
+void HandleLeftButtonDown(WindowHandle window, int x, int y, bool shiftHeld, bool ctrlHeld) {
     ViewWindowState& v = ViewWindow;
     if (v.noteOpen) {
         CloseBasisPointNote();
@@ -242,7 +243,7 @@ void HandleLeftButtonDown(WindowHandle window, int x, int y, bool shiftHeld) {
     if (mode > 10 && mode != kMouseModeRectangle) {
         if (v.drag.rightHeld && MoveSwitchOn()) {
             ViewMouseMode = kMouseModePan;
-        } else if (IsKeyDown(VK_CONTROL) && v.drag.ctrlLatch) {
+        } else if (ctrlHeld && v.drag.ctrlLatch) {
             ViewMouseMode = kMouseModeZoom;
         } else if (MoveSwitchOn()) {
             ViewMouseMode = kMouseModeRotate;
@@ -842,7 +843,7 @@ MessageResult ViewWndProc(WindowHandle window, unsigned message, MessageWParam w
             return 1;
         case WM_KEYDOWN:
             HandleViewKey(window, static_cast<unsigned>(wparam), ViewKeyCharacter(wparam, lparam),
-                          (lparam & kKeyShiftHeld) != 0);
+                          (lparam & kKeyShiftHeld) != 0, (lparam & kKeyCtrlHeld) != 0);
             return 0;
         case WM_COMMAND:
             HandleCommand(window, static_cast<unsigned>(wparam));
@@ -858,7 +859,7 @@ MessageResult ViewWndProc(WindowHandle window, unsigned message, MessageWParam w
         case WM_LBUTTONDOWN:
             SetPointerPosition(window, ClientX(lparam), ClientY(lparam));
             HandleLeftButtonDown(window, ClientX(lparam), ClientY(lparam),
-                                 (wparam & kKeyShiftHeld) != 0);
+                                 (wparam & kKeyShiftHeld) != 0, (wparam & kKeyCtrlHeld) != 0);
             return 0;
         case WM_LBUTTONUP:
             HandleLeftButtonUp(window, ClientX(lparam), ClientY(lparam));

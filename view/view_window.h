@@ -204,8 +204,10 @@ void InstallViewWindowCallbacks();
 // letters); 0 for keys without one.
 int ViewKeyCharacter(MessageWParam keyCode, MessageLParam keyData);
 
-// Key handling of WM_KEYDOWN (view_keys.cpp); shiftHeld: Shift as the key's message has it.
-void HandleViewKey(WindowHandle window, unsigned keyCode, int character, bool shiftHeld);
+// Key handling of WM_KEYDOWN (view_keys.cpp); shiftHeld, ctrlHeld: Shift and Ctrl as the key's
+// message has them, not as the keys stand when the message is handled.
+void HandleViewKey(WindowHandle window, unsigned keyCode, int character, bool shiftHeld,
+                   bool ctrlHeld);
 
 // The view angle keys '1' .. '9', '0': sets A and B by the table of angle keys (Shift for '7'
 // turns B too), then trig, triad and the Ctrl latch's zoom reset. Returns 1 when the view changed.

@@ -96,6 +96,13 @@ void NoteModifiers(Qt::KeyboardModifiers modifiers) {
     SetKeyDownState(VK_MENU, (modifiers & Qt::AltModifier) ? 1 : 0);
 }
 
+// The modifier bits of a key or button press's message: Shift (as the caller reads it) and Ctrl
+// as held when the key or button went down.
+std::intptr_t ModifiersHeld(const QInputEvent* event, bool shift) {
+    return (shift ? kKeyShiftHeld : 0) |
+           ((event->modifiers() & Qt::ControlModifier) ? kKeyCtrlHeld : 0);
+}
+
 // The client area of a window record: keys, mouse, wheel, focus and drops become the layer's
 // messages; painting shows the retained picture (a presented frame or a replayed paint record).
 class ClientWidget : public QWidget {
@@ -136,7 +143,7 @@ protected:
         }
         const bool shift =
             (event->modifiers() & Qt::ShiftModifier) || event->key() == Qt::Key_Backtab;
-        PostWindowMessage(window_, WM_KEYDOWN, code, character | (shift ? kKeyShiftHeld : 0));
+        PostWindowMessage(window_, WM_KEYDOWN, code, character | ModifiersHeld(event, shift));
     }
     void keyReleaseEvent(QKeyEvent* event) override {
         if (event->isAutoRepeat()) {
@@ -154,7 +161,8 @@ protected:
             const bool shift = (event->modifiers() & Qt::ShiftModifier) != 0;
             PostWindowMessage(window_,
                               event->button() == Qt::LeftButton ? WM_LBUTTONDOWN : WM_RBUTTONDOWN,
-                              shift ? kKeyShiftHeld : 0, PackPoint(event->position().toPoint()));
+                              static_cast<MessageWParam>(ModifiersHeld(event, shift)),
+                              PackPoint(event->position().toPoint()));
         }
     }
     void mouseReleaseEvent(QMouseEvent* event) override {

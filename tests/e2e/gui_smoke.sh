@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # End to end through the real window: the program runs under Xvfb and xdotool drives it as a
 # user would. It reads a box stock and the sample NC program through its menus and file dialogs,
-# starts the result run with F5, waits for the end, saves the view with Ctrl+P and compares that
-# PNG (the off-screen render the captures read) with the view as the X server shows it and with
+# starts the result run with F5, waits for the end, saves the view with Ctrl+P (typed while the
+# program is held up) and compares that PNG (the off-screen render the captures read) with the view as the X server shows it and with
 # the render tool's picture of the same cut; the screenshot and the pictures are kept as
 # artefacts. Alt+"/" opens the version panel and Esc closes it; the menu's Exit ends the program.
 # Skips itself (exit 77) without Xvfb, xdotool, xwd, ffmpeg or python3.
@@ -103,13 +103,17 @@ esac
 e2e_find_window "the tool display panel did not open" ' in vmc3\.ttl '
 xdotool windowmove --sync "$found" 0 940
 # A click in the view gives it the keyboard focus; the screen is kept, then Ctrl+P in the view
-# writes tmp.png from the same frame. A link planted under that name is replaced, never followed
-# into the file it leads to.
+# writes tmp.png from the same frame. Ctrl+P is typed as on a machine so busy that the program
+# takes the P only after Ctrl is up again: it writes the PNG all the same, with Ctrl as it was held
+# when P went down. A link planted under that name is replaced, never followed into the file it
+# leads to.
 printf 'keep' >"$work/gui/victim.txt"
 ln -sfn victim.txt "$work/gui/tmp.png"
 xdotool mousemove --window "$main" 600 500 click 1
 sleep 1
+kill -STOP "$mirexa"
 xdotool key ctrl+p
+kill -CONT "$mirexa"
 tmp_png_written() {
     [ -s "$work/gui/tmp.png" ] && [ ! -L "$work/gui/tmp.png" ]
 }

@@ -146,7 +146,7 @@ TEST_F(QtWindowsTest, KeysBecomeKeyMessagesWithCodeAndCharacter) {
     const Case cases[] = {
         {Qt::Key_F5, Qt::NoModifier, "", VK_F5, 0},
         {Qt::Key_Tab, Qt::NoModifier, "\t", VK_TAB, 0},
-        {Qt::Key_P, Qt::ControlModifier, "\x10", 'P', 0},
+        {Qt::Key_P, Qt::ControlModifier, "\x10", 'P', kKeyCtrlHeld},  // P with Ctrl held
         {Qt::Key_A, Qt::NoModifier, "a", 'A', 'a'},
         {Qt::Key_3, Qt::KeypadModifier, "3", VK_NUMPAD0 + 3, '3'},
         {Qt::Key_3, Qt::NoModifier, "3", '3', '3'},
@@ -200,7 +200,7 @@ TEST_F(QtWindowsTest, KeysBecomeKeyMessagesWithCodeAndCharacter) {
 TEST_F(QtWindowsTest, MouseAndWheelCarryClientPixels) {
     QWidget* target = ChildWidget();
     QTest::mouseClick(target, Qt::LeftButton, Qt::ShiftModifier, QPoint(7, 9));
-    QTest::mouseClick(target, Qt::RightButton, Qt::NoModifier, QPoint(30, 40));
+    QTest::mouseClick(target, Qt::RightButton, Qt::ControlModifier, QPoint(30, 40));
     QWheelEvent wheel(QPointF(5, 6), target->mapToGlobal(QPointF(5, 6)), QPoint(), QPoint(0, -240),
                       Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
     QApplication::sendEvent(target, &wheel);
@@ -216,9 +216,9 @@ TEST_F(QtWindowsTest, MouseAndWheelCarryClientPixels) {
         EXPECT_EQ(found[0].lparam, point) << message;
     }
     EXPECT_EQ(static_cast<std::intptr_t>(Recorded().Of(WM_MOUSEWHEEL)[0].wparam), -240);
-    // A button's press carries Shift as held at the click.
+    // A button's press carries Shift and Ctrl as held at the click.
     EXPECT_EQ(static_cast<std::intptr_t>(Recorded().Of(WM_LBUTTONDOWN)[0].wparam), kKeyShiftHeld);
-    EXPECT_EQ(Recorded().Of(WM_RBUTTONDOWN)[0].wparam, 0u);
+    EXPECT_EQ(static_cast<std::intptr_t>(Recorded().Of(WM_RBUTTONDOWN)[0].wparam), kKeyCtrlHeld);
 }
 
 TEST_F(QtWindowsTest, DroppedFilesArriveInTheOrderDropped) {

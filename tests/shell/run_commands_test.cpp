@@ -484,13 +484,13 @@ TEST_F(RunCommandsTest, AnAutomationRunTakesWhatItsRequestSays) {
 }
 
 TEST_F(RunCommandsTest, KeysOutsideARun) {
-    // The keys the view was given, each with its Shift bit.
+    // The keys the view was given, each with its Shift and Ctrl bits.
     static std::vector<std::pair<unsigned, MessageLParam>> viewKeys;
     viewKeys.clear();
     WindowCreateParams params;
     params.procedure = [](WindowHandle w, unsigned m, MessageWParam wp, MessageLParam lp) {
         if (m == WM_KEYDOWN) {
-            viewKeys.emplace_back(static_cast<unsigned>(wp), lp & kKeyShiftHeld);
+            viewKeys.emplace_back(static_cast<unsigned>(wp), lp & kKeyModifiersHeld);
         }
         return DefaultWindowProcedure(w, m, wp, lp);
     };
@@ -515,15 +515,32 @@ TEST_F(RunCommandsTest, KeysOutsideARun) {
     Key(VK_RIGHT);
     EXPECT_EQ(RunRedrawInterval(RunMode::kSkipCutting), 2);
     WindowRun.mode.store(RunMode::kIdle);
-    // "G" outside a pause does nothing and is not passed to the view; other characters are,
-    // with Shift as the key's message has it (Shift+7 turns the view's B angle too).
+    // "G" outside a pause does nothing and is not passed to the view; other characters and
+    // F1 .. F4 are, with Shift and Ctrl as the key's message has them (Shift+7 turns the view's B
+    // angle too, Ctrl+P writes its PNG), not as the keys stand when the main window takes them.
     Key('G');
     EXPECT_EQ(RunCommands.runTimer, 0u);
-    Key('5');
-    Key('Z');
-    Key('7', kKeyShiftHeld);
-    EXPECT_EQ(viewKeys, (std::vector<std::pair<unsigned, MessageLParam>>{
-                            {'5', 0}, {'Z', 0}, {'7', kKeyShiftHeld}}));
+    const struct {
+        unsigned key;
+        MessageLParam keyData;
+        int ctrlNow;
+    } typed[] = {
+        {'5', 0, 0},
+        {'Z', 0, 0},
+        {'7', kKeyShiftHeld, 0},
+        {'P', kKeyCtrlHeld, 0},  // Ctrl+P, Ctrl let go before the key is handled
+        {'P', 0, 1},             // P, Ctrl held by the time it is handled
+        {VK_F2, kKeyCtrlHeld, 0},
+        {VK_F1, 0, 1},
+    };
+    std::vector<std::pair<unsigned, MessageLParam>> want;
+    for (const auto& t : typed) {
+        SetKeyDownState(VK_CONTROL, t.ctrlNow);
+        Key(t.key, t.keyData);
+        SetKeyDownState(VK_CONTROL, 0);
+        want.emplace_back(t.key, t.keyData);
+    }
+    EXPECT_EQ(viewKeys, want);
     // F5 without an NC program starts nothing.
     DefinitionFiles.ncProgramFile.clear();
     Key(VK_F5);

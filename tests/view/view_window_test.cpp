@@ -416,8 +416,7 @@ TEST_F(ViewWindowTest, DeleteRemovesThePickedPieceAndRefusesTheWholeStock) {
 }
 
 TEST_F(ViewWindowTest, ClipboardCopyHoldsAHeaderAndTheRowsAndCtrlPWritesThePng) {
-    SetKeyDownState(VK_CONTROL, 1);
-    Key('C');
+    Key('C', kKeyCtrlHeld);
     std::vector<std::uint8_t> dib;
     ASSERT_EQ(GetClipboardData(CLIPBOARD_DIB, &dib), 1);
     const std::size_t stride = (kSize * 3 + 3) & ~3u;
@@ -444,7 +443,7 @@ TEST_F(ViewWindowTest, ClipboardCopyHoldsAHeaderAndTheRowsAndCtrlPWritesThePng) 
     static std::string* openedPath = nullptr;
     openedPath = &opened;
     ViewCallbacks.openWithShell = [](const char* path) { *openedPath = path; };
-    Key('P');
+    Key('P', kKeyCtrlHeld);
     std::filesystem::current_path(previous);
     EXPECT_TRUE(std::filesystem::exists(scratch.At("tmp.png")));
     EXPECT_EQ(opened, "tmp.png");
@@ -647,10 +646,8 @@ TEST_F(ViewWindowTest, ShellKeysCallTheirHooksUnderTheirConditions) {
     Key(VK_F2);
     Key(VK_F3);
     Key(VK_F4);
-    SetKeyDownState(VK_CONTROL, 1);
-    Key(VK_F1);
-    Key(VK_F2);
-    SetKeyDownState(VK_CONTROL, 0);
+    Key(VK_F1, kKeyCtrlHeld);
+    Key(VK_F2, kKeyCtrlHeld);
     Key('X');
     DisplayModes.toolMode = 0;
     Key('I');  // the tool is not displayed
@@ -679,6 +676,79 @@ TEST_F(ViewWindowTest, ShellKeysCallTheirHooksUnderTheirConditions) {
         "swap 0", "axes",     "swap 1",   "swap 1",   "axes",     "status",   "status"};
     EXPECT_EQ(shellCalls, want);
     EXPECT_EQ(boxes, std::vector<std::string>{"Editing INI-FILE"});
+}
+
+// The view's Ctrl keys take Ctrl as the key's message has it, not as the key stands when the
+// message is handled: on a busy machine Ctrl is up again before a quickly typed Ctrl+P is taken,
+// or already down before a plain P is.
+TEST_F(ViewWindowTest, CtrlKeysTakeCtrlFromTheirMessage) {
+    ViewCallbacks.openDefinitionEditor = [](int which) {
+        Record("editor " + std::to_string(which));
+    };
+    ViewCallbacks.openHelpPage = [] { Record("help"); };
+    ViewCallbacks.openWithShell = [](const char* path) { Record(std::string("open ") + path); };
+    SetMessageBoxResponder([](const MessageBoxRequest&) { return MBX_IDOK; });
+    const struct {
+        const char* description;
+        unsigned key;
+        int ctrlNow;
+        MessageLParam keyData;
+        const char* want;  // the shell's call, or the clipboard's copy
+    } cases[] = {
+        {"Ctrl+P, Ctrl let go before it is handled", 'P', 0, kKeyCtrlHeld, "open tmp.png"},
+        {"P, Ctrl held by the time it is handled", 'P', 1, 0, ""},
+        {"Ctrl+C, Ctrl let go before it is handled", 'C', 0, kKeyCtrlHeld, "clipboard"},
+        {"C, Ctrl held by the time it is handled", 'C', 1, 0, ""},
+        {"Ctrl+F1, Ctrl let go before it is handled", VK_F1, 0, kKeyCtrlHeld, "editor 0"},
+        {"F1, Ctrl held by the time it is handled", VK_F1, 1, 0, "help"},
+        {"Ctrl+F2, Ctrl let go before it is handled", VK_F2, 0, kKeyCtrlHeld, "editor 1"},
+        {"F2, Ctrl held by the time it is handled", VK_F2, 1, 0, "editor 2"},
+    };
+    testing::ScratchDirectory scratch;
+    const auto previous = std::filesystem::current_path();
+    std::filesystem::current_path(scratch.Path());
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.description);
+        shellCalls.clear();
+        EmptyClipboard();
+        SetKeyDownState(VK_CONTROL, c.ctrlNow);
+        Key(c.key, c.keyData);
+        SetKeyDownState(VK_CONTROL, 0);
+        std::vector<std::uint8_t> dib;
+        if (GetClipboardData(CLIPBOARD_DIB, &dib) == 1) {
+            Record("clipboard");
+        }
+        const std::string want = c.want;
+        EXPECT_EQ(shellCalls,
+                  want.empty() ? std::vector<std::string>{} : std::vector<std::string>{want});
+    }
+    std::filesystem::current_path(previous);
+}
+
+// A press after the Ctrl latch starts a zooming drag when Ctrl was held at the click, as the
+// click's message has it; the moves of the drag then follow Ctrl as it stands.
+TEST_F(ViewWindowTest, APressZoomsByTheClicksCtrl) {
+    Key(VK_CONTROL);
+    ASSERT_EQ(ViewWindow.drag.ctrlLatch, 1);
+    const struct {
+        const char* description;
+        int ctrlNow;
+        MessageWParam click;
+        int wantMode;
+    } cases[] = {
+        {"Ctrl in the click, let go before it is handled", 0, kKeyCtrlHeld, kMouseModeZoom},
+        {"a plain click, Ctrl held by the time it is handled", 1, 0, kMouseModeRotate},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.description);
+        ViewMouseMode = kMouseModeRotate;
+        SetKeyDownState(VK_CONTROL, c.ctrlNow);
+        Send(WM_LBUTTONDOWN, 50, 50, c.click);
+        EXPECT_EQ(ViewMouseMode, c.wantMode);
+        EXPECT_EQ(ViewWindow.drag.active, 1);
+        Send(WM_LBUTTONUP, 50, 50);
+        SetKeyDownState(VK_CONTROL, 0);
+    }
 }
 
 TEST_F(ViewWindowTest, CameraKeysTurnZoomAndReset) {
