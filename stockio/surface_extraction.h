@@ -186,10 +186,10 @@ std::int64_t EmitMeshFan(const MeshTransform& transform, const double* const* po
 // by the straight way back to its start (counted in fallbackCells), and when the segments name
 // their cell, the hole that this leaves against the neighbour cells is filled (see
 // CloseFallbackHoles); a chain that lies in one face plane of the cell is then left to that
-// fill, which the cells beside may already close. When the segments name their cell, the fans of its loops keep their
-// triangles off the cell's faces (around a loop's centroid when no point of it allows that), so
-// that a loop running partly along a face lays nothing over a face polygon there. Returns the
-// facets written or the sink's negative code; stats may be null.
+// fill, which the cells beside may already close. When the segments name their cell, the fans of
+// its loops keep their triangles off the cell's faces (around a loop's centroid when no point of it
+// allows that), so that a loop running partly along a face lays nothing over a face polygon there.
+// Returns the facets written or the sink's negative code; stats may be null.
 std::int64_t EmitDexelFaceTriangles(const MeshTransform& transform, const int faceFlags[6],
                                     const CellSegmentList& segments, const FacetSink& sink,
                                     MeshExtractionStats* stats);
