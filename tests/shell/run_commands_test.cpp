@@ -597,6 +597,10 @@ class RunEndThroughShellTest : public RunCommandsTest {
 protected:
     void SetUp() override {
         RunCommandsTest::SetUp();
+        // A test of another suite that ran first in the same process may leave a pose and an
+        // interpreter state behind: the run's end restores from them.
+        RunKinematics.pose = MachinePose{};
+        ResetInterpreterState(RunSession);
         ConnectRunEndToShell();
         previous_ = SetMessageBoxResponder([](const MessageBoxRequest& request) {
             RecordEvent("box " + request.text);
