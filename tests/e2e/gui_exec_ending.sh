@@ -39,8 +39,7 @@ group_gone() {
     ! group_running
 }
 worker_running() {
-    [ -n "$worker" ] && kill -0 "$worker" 2>/dev/null &&
-        ! ps -o stat= -p "$worker" | grep -q '^Z'
+    [ -n "$worker" ] && e2e_process_running "$worker"
 }
 # Whatever of a wrapper's group a failure leaves is ended with the script (its worker alone when
 # the wrapper ran in the script's own group).

@@ -291,6 +291,17 @@ e2e_wait_for_exit() {
     [ "$status" -eq 0 ] || e2e_fail "the program ended with code $status"
 }
 
+# Succeeds while the process $1 runs: ps lists it, and not as a zombie (an ended process that its
+# parent, or for an orphan the system's first process, has not reaped yet; that one can take a
+# few hundred milliseconds). One look: a zombie reaped between a look of kill -0 and one of ps
+# would pass for a running process.
+e2e_process_running() {
+    local state
+    state="$(ps -o stat= -p "$1" 2>/dev/null)" || return 1
+    state="${state//[[:space:]]/}"
+    [ -n "$state" ] && [[ "$state" != Z* ]]
+}
+
 # Succeeds once the program has ended.
 e2e_ended() {
     ! kill -0 "$mirexa" 2>/dev/null

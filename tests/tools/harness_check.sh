@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # The test harness itself fails where it must: a command past its limit is named with its phase,
 # its stacks and an end of every one of its processes (bounded_run.sh); the format check without
-# a work tree; an end-to-end script that misses a tool where every tool must be there, or focuses
-# no window; and a sanitized program run once more says so where scripts/test prints it
-# (sanitized_run.sh).
+# a work tree; an end-to-end script that misses a tool where every tool must be there, focuses
+# no window, or takes a process that has ended for a running one; and a sanitized program run
+# once more says so where scripts/test prints it (sanitized_run.sh).
 # Usage: harness_check.sh SOURCE_ROOT
 set -u
 root="$1"
@@ -103,6 +103,24 @@ for case in "find the box" "focus nothing"; do
     fi
     rm -f "$scratch/focused" "$scratch/searches"
 done
+
+# A process runs while ps lists it, and not as a zombie: one that ps no longer lists (a zombie
+# reaped after a look of kill -0, which still saw it) has ended, though kill -0 sees this shell.
+for listed in "" "Z" "Ss"; do
+    printf '#!/bin/sh\n[ -n "%s" ] || exit 1\necho "%s"\n' "$listed" "$listed" >"$scratch/bin/ps"
+    chmod +x "$scratch/bin/ps"
+    status=0
+    (
+        PATH="$scratch/bin:$PATH"
+        set -- "" "" "$scratch/artefacts"
+        . "$root/tests/e2e/xvfb_session.sh"
+        e2e_process_running $$
+    ) >/dev/null 2>&1 || status=$?
+    expected=$([ "$listed" = Ss ] && echo 0 || echo 1)
+    [ "$status" -eq "$expected" ] ||
+        fail "a process that ps lists as \"$listed\" was judged running with $status, not $expected"
+done
+rm -f "$scratch/bin/ps"
 
 # The leak checker's own crash at exit: the program runs once more, and the note says so.
 cat >"$scratch/tracer_crash" <<EOF
