@@ -32,15 +32,18 @@ constexpr unsigned VK_F8 = 119;
 constexpr unsigned VK_F9 = 120;
 constexpr unsigned VK_OEM_2 = 191;  // the "/" and "?" key
 
-// A key message's lparam: the character typed in its low bits and, above them, Shift and Ctrl as
-// they were held when the key was typed. A key's handler reads them from its message: by the time
-// the program takes a quickly typed Shift+Tab or Ctrl+P from the queue, the user may have let go
-// of the modifier. The same bits in a mouse button's WM_LBUTTONDOWN / WM_RBUTTONDOWN wparam are
-// the modifiers held at the click, and Shift in a path display command's WM_COMMAND lparam Shift
-// held at the key or menu choice. A window that passes a key on passes kKeyModifiersHeld with it.
+// A key message's lparam: the character typed in its low bits and, above them, Shift, Ctrl and Alt
+// as they were held when the key was typed. A key's handler reads them from its message: by the
+// time the program takes a quickly typed Shift+Tab, Ctrl+P or Alt+D from the queue, the user may
+// have let go of the modifier. The same bits in a mouse button's WM_LBUTTONDOWN / WM_RBUTTONDOWN
+// wparam are the modifiers held at the click, and Shift in a path display command's WM_COMMAND
+// lparam Shift held at the key or menu choice. A window that passes a key on passes
+// kKeyModifiersHeld with it (Alt only the message loop reads, for the accelerators, before any
+// window has the key).
 constexpr std::intptr_t kKeyCharacterMask = 0x1FFFFF;
 constexpr std::intptr_t kKeyShiftHeld = std::intptr_t{1} << 24;
 constexpr std::intptr_t kKeyCtrlHeld = std::intptr_t{1} << 25;
+constexpr std::intptr_t kKeyAltHeld = std::intptr_t{1} << 26;
 constexpr std::intptr_t kKeyModifiersHeld = kKeyShiftHeld | kKeyCtrlHeld;
 
 // Codes 0 .. kKeyCodeCount - 1 have a state; others read as up and cannot be set.

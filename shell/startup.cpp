@@ -186,9 +186,10 @@ int RunMainMessageLoop() {
     WindowMessage message;
     while (WaitWindowMessage(&message)) {
         // Accelerators belong to the main window, whichever window the key went to; they also
-        // serve a window without a menu bar (-N).
+        // serve a window without a menu bar (-N). Alt is the key message's, as held when the key
+        // went down: the user may have let go of it by the time the loop takes the key.
         if (message.message == WM_KEYDOWN) {
-            const int alt = IsKeyDown(VK_MENU);
+            const int alt = (message.lparam & kKeyAltHeld) != 0 ? 1 : 0;
             unsigned command = FindAccelerator(static_cast<unsigned>(message.wparam), alt);
             WindowHandle main = MainWindow.load();
             if (command && IsPlatformWindow(main)) {

@@ -96,11 +96,12 @@ void NoteModifiers(Qt::KeyboardModifiers modifiers) {
     SetKeyDownState(VK_MENU, (modifiers & Qt::AltModifier) ? 1 : 0);
 }
 
-// The modifier bits of a key or button press's message: Shift (as the caller reads it) and Ctrl
-// as held when the key or button went down.
+// The modifier bits of a key or button press's message: Shift (as the caller reads it), Ctrl and
+// Alt as held when the key or button went down.
 std::intptr_t ModifiersHeld(const QInputEvent* event, bool shift) {
     return (shift ? kKeyShiftHeld : 0) |
-           ((event->modifiers() & Qt::ControlModifier) ? kKeyCtrlHeld : 0);
+           ((event->modifiers() & Qt::ControlModifier) ? kKeyCtrlHeld : 0) |
+           ((event->modifiers() & Qt::AltModifier) ? kKeyAltHeld : 0);
 }
 
 // The client area of a window record: keys, mouse, wheel, focus and drops become the layer's

@@ -151,7 +151,7 @@ TEST_F(QtWindowsTest, KeysBecomeKeyMessagesWithCodeAndCharacter) {
         {Qt::Key_3, Qt::KeypadModifier, "3", VK_NUMPAD0 + 3, '3'},
         {Qt::Key_3, Qt::NoModifier, "3", '3', '3'},
         {Qt::Key_At, Qt::NoModifier, "@", 0, '@'},
-        {Qt::Key_Slash, Qt::AltModifier, "/", VK_OEM_2, '/'},
+        {Qt::Key_Slash, Qt::AltModifier, "/", VK_OEM_2, '/' | kKeyAltHeld},  // / with Alt held
         {Qt::Key_Escape, Qt::NoModifier, "", VK_ESCAPE, 0},
         {Qt::Key_Left, Qt::NoModifier, "", VK_LEFT, 0},
     };
@@ -174,23 +174,35 @@ TEST_F(QtWindowsTest, KeysBecomeKeyMessagesWithCodeAndCharacter) {
         QApplication::sendEvent(target, &release);
         EXPECT_EQ(IsKeyDown(c.code), 0) << c.key;
     }
-    // Shift+Tab typed and let go before the program takes the key: the message keeps Shift, as
-    // held when Tab went down (the key state has Shift up by then).
-    Recorded().Clear();
-    const std::pair<QEvent::Type, Qt::Key> typed[] = {{QEvent::KeyPress, Qt::Key_Shift},
-                                                      {QEvent::KeyPress, Qt::Key_Backtab},
-                                                      {QEvent::KeyRelease, Qt::Key_Backtab},
-                                                      {QEvent::KeyRelease, Qt::Key_Shift}};
-    for (const auto& [type, key] : typed) {
-        QKeyEvent event(type, key, type == QEvent::KeyPress ? Qt::ShiftModifier : Qt::NoModifier);
-        QApplication::sendEvent(target, &event);
+    // A modifier and a key typed and let go before the program takes the key: the message keeps
+    // the modifier, as held when the key went down (the key state has it up by then).
+    const struct {
+        Qt::Key modifierKey, key;
+        Qt::KeyboardModifier modifier;
+        unsigned modifierCode, code;
+        MessageLParam keyData;
+    } quick[] = {
+        {Qt::Key_Shift, Qt::Key_Backtab, Qt::ShiftModifier, VK_SHIFT, VK_TAB, kKeyShiftHeld},
+        {Qt::Key_Control, Qt::Key_P, Qt::ControlModifier, VK_CONTROL, 'P', kKeyCtrlHeld},
+        {Qt::Key_Alt, Qt::Key_D, Qt::AltModifier, VK_MENU, 'D', kKeyAltHeld},
+    };
+    for (const auto& q : quick) {
+        Recorded().Clear();
+        const std::pair<QEvent::Type, Qt::Key> typed[] = {{QEvent::KeyPress, q.modifierKey},
+                                                          {QEvent::KeyPress, q.key},
+                                                          {QEvent::KeyRelease, q.key},
+                                                          {QEvent::KeyRelease, q.modifierKey}};
+        for (const auto& [type, key] : typed) {
+            QKeyEvent event(type, key, type == QEvent::KeyPress ? q.modifier : Qt::NoModifier);
+            QApplication::sendEvent(target, &event);
+        }
+        EXPECT_EQ(IsKeyDown(q.modifierCode), 0) << q.key;
+        PumpPending();
+        const auto downs = Recorded().Of(WM_KEYDOWN);
+        ASSERT_EQ(downs.size(), 2u) << q.key;
+        EXPECT_EQ(downs[1].wparam, q.code) << q.key;
+        EXPECT_EQ(downs[1].lparam, q.keyData) << q.key;
     }
-    EXPECT_EQ(IsKeyDown(VK_SHIFT), 0);
-    PumpPending();
-    const auto tabs = Recorded().Of(WM_KEYDOWN);
-    ASSERT_EQ(tabs.size(), 2u);
-    EXPECT_EQ(tabs[1].wparam, VK_TAB);
-    EXPECT_EQ(tabs[1].lparam, kKeyShiftHeld);
     // A deactivation releases every key held, so no Ctrl stays down after switching programs.
     SetKeyDownState(VK_CONTROL, 1);
     NotifyNativeActivate(window, WA_INACTIVE);
