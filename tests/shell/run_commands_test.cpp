@@ -518,27 +518,42 @@ TEST_F(RunCommandsTest, KeysOutsideARun) {
     // "G" outside a pause does nothing and is not passed to the view; other characters and
     // F1 .. F4 are, with Shift and Ctrl as the key's message has them (Shift+7 turns the view's B
     // angle too, Ctrl+P writes its PNG), not as the keys stand when the main window takes them.
+    // F6 switches the path on; Shift as the key's message has it leaves the rapids out, whether or
+    // not Shift still stands when the command the key posts is handled.
     Key('G');
     EXPECT_EQ(RunCommands.runTimer, 0u);
     const struct {
         unsigned key;
         MessageLParam keyData;
-        int ctrlNow;
+        unsigned heldNow;  // a modifier held by the time the key is handled (0: none)
+        int hideRapids;    // F6: the rapids left out of the path (-1: a key for the view)
     } typed[] = {
-        {'5', 0, 0},
-        {'Z', 0, 0},
-        {'7', kKeyShiftHeld, 0},
-        {'P', kKeyCtrlHeld, 0},  // Ctrl+P, Ctrl let go before the key is handled
-        {'P', 0, 1},             // P, Ctrl held by the time it is handled
-        {VK_F2, kKeyCtrlHeld, 0},
-        {VK_F1, 0, 1},
+        {'5', 0, 0, -1},
+        {'Z', 0, 0, -1},
+        {'7', kKeyShiftHeld, 0, -1},
+        {'P', kKeyCtrlHeld, 0, -1},  // Ctrl+P, Ctrl let go before the key is handled
+        {'P', 0, VK_CONTROL, -1},    // P, Ctrl held by the time it is handled
+        {VK_F2, kKeyCtrlHeld, 0, -1},
+        {VK_F1, 0, VK_CONTROL, -1},
+        {VK_F6, kKeyShiftHeld, 0, 1},  // Shift+F6, Shift let go before the command is handled
+        {VK_F6, 0, VK_SHIFT, 0},       // F6, Shift held by the time the command is handled
     };
     std::vector<std::pair<unsigned, MessageLParam>> want;
     for (const auto& t : typed) {
-        SetKeyDownState(VK_CONTROL, t.ctrlNow);
+        SCOPED_TRACE(::testing::Message() << "key " << t.key << ", held now " << t.heldNow);
+        DisplayModes.pathDisplay = 0;
+        ToolPathDisplay.hideRapids = t.hideRapids != 0 ? 0 : 1;
+        if (t.heldNow != 0) {
+            SetKeyDownState(t.heldNow, 1);
+        }
         Key(t.key, t.keyData);
-        SetKeyDownState(VK_CONTROL, 0);
-        want.emplace_back(t.key, t.keyData);
+        ReleaseAllKeys();
+        if (t.hideRapids < 0) {
+            want.emplace_back(t.key, t.keyData);
+        } else {
+            EXPECT_EQ(DisplayModes.pathDisplay, 1);
+            EXPECT_EQ(ToolPathDisplay.hideRapids, t.hideRapids);
+        }
     }
     EXPECT_EQ(viewKeys, want);
     // F5 without an NC program starts nothing.
@@ -546,30 +561,6 @@ TEST_F(RunCommandsTest, KeysOutsideARun) {
     Key(VK_F5);
     EXPECT_EQ(WindowRun.mode.load(), RunMode::kIdle);
     DestroyPlatformWindow(fakeView);
-}
-
-// F6 switches the path on; Shift as the key's message has it leaves the rapids out, whether or
-// not Shift still stands when the command the key posts is handled.
-TEST_F(RunCommandsTest, ThePathKeyTakesShiftFromItsMessage) {
-    const struct {
-        const char* description;
-        int shiftNow;
-        MessageLParam key;
-        int hideRapids;
-    } cases[] = {
-        {"Shift+F6, Shift let go before the command is handled", 0, kKeyShiftHeld, 1},
-        {"F6, Shift held by the time the command is handled", 1, 0, 0},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.description);
-        DisplayModes.pathDisplay = 0;
-        ToolPathDisplay.hideRapids = c.hideRapids != 0 ? 0 : 1;
-        SetKeyDownState(VK_SHIFT, c.shiftNow);
-        Key(VK_F6, c.key);
-        SetKeyDownState(VK_SHIFT, 0);
-        EXPECT_EQ(DisplayModes.pathDisplay, 1);
-        EXPECT_EQ(ToolPathDisplay.hideRapids, c.hideRapids);
-    }
     DisplayModes.pathDisplay = 0;
     ToolPathDisplay.hideRapids = 0;
 }
