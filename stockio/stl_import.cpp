@@ -155,8 +155,11 @@ void EmptyFamily(StockModel* model, DexelReconcileState* state, int c) {
 
 bool GetImportRayWindow(double low, double high, double origin, double pitch, int lastIndex,
                         int* first, int* last) {
+    // A facet's minimum on a node line (as the vertex snap puts it) opens the window at that
+    // node however the division rounds: -0.4 on a grid from -1 at 0.1 mm is 6.000000000000001
+    // pitches up, and a plain ceiling left the rays through the facet's edge there empty.
     const double f =
-        std::clamp(std::ceil((low - origin) / pitch), 0.0, static_cast<double>(lastIndex));
+        std::clamp(NodeIndexAtOrAbove(low, origin, pitch), 0.0, static_cast<double>(lastIndex));
     const double l =
         std::clamp(std::ceil((high - origin) / pitch), 0.0, static_cast<double>(lastIndex));
     *first = static_cast<int>(f);

@@ -82,8 +82,9 @@ int TestPointInTriangleB(const double triangle[9], int a, int b, const double p[
 // or (-1, 1)). The zero vector leaves n unchanged.
 void SnapDiagonalNormal(const double v[3], double n[3]);
 
-// The node index window [first, last] of a facet's extent [low, high] on one axis: the ceil of
-// the distances from the origin over the pitch, clamped to [0, lastIndex]. False when empty.
+// The node index window [first, last] of a facet's extent [low, high] on one axis: the first
+// node at or above low (a node within the grid's slack below low counted), the ceil of high's
+// distance from the origin over the pitch, clamped to [0, lastIndex]. False when empty.
 bool GetImportRayWindow(double low, double high, double origin, double pitch, int lastIndex,
                         int* first, int* last);
 

@@ -420,6 +420,28 @@ TEST_F(CutMaterialRunTest, FacesAHairFromANodeLineSaveTheStocksOwnSurface) {
     }
 }
 
+// An STL stock's faces on node lines whose quotient by the pitch comes out a hair above the
+// node's index (on a grid from -1 at 0.1 mm, the node at -0.4 is 6.000000000000001 pitches up)
+// keep their rays: every Z ray of the box, those in its side faces too, holds its whole height.
+TEST_F(CutMaterialRunTest, AnStlStocksFacesOnNodeLinesKeepTheirRays) {
+    scratch.Write("box.stl",
+                  testing::BinaryStl(testing::BoxMesh({-0.4f, -0.4f, -1.0f}, {0.6f, 0.6f, 0.0f})));
+    ASSERT_EQ(Run({"-Dbox.stl", "-P(0.1,0.1)", "-XM(0,0,0)", "-O", "box.dme"}), 0);
+    int full = 0;
+    ASSERT_TRUE(testing::VisitZRays(
+        scratch.At("box.dme"),
+        [&](const StockModel& model, std::int64_t cell, int count, const double* ends) {
+            const double x = model.origin[0] + static_cast<double>(cell % model.nx) * model.pitch;
+            const double y = model.origin[1] + static_cast<double>(cell / model.nx) * model.pitch;
+            if (x > -0.40001 && x < 0.60001 && y > -0.40001 && y < 0.60001) {
+                const bool whole = count == 2 && ends[0] == -1.0 && ends[1] == 0.0;
+                full += whole ? 1 : 0;
+                EXPECT_TRUE(whole) << "ray at " << x << ", " << y << ": " << count << " ends";
+            }
+        }));
+    EXPECT_EQ(full, 11 * 11);
+}
+
 // A whole circle of one least increment is a circle wherever it lies: the radius from its
 // centre word and the coordinates it is worked out from round differently at each place.
 TEST_F(CutMaterialRunTest, ACircleOfOneLeastIncrementRunsWhereverItLies) {
