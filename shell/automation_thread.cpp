@@ -412,6 +412,13 @@ int InstallAbortSignalHandlers(std::atomic<std::int32_t>* runAbortRequest) {
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
     for (std::size_t i = 0; i < std::size(kAbortSignals); ++i) {
+        // A signal the program was started with ignored stays ignored: a run started under
+        // nohup (SIGHUP) or in the background of a script (SIGINT) goes on when that signal
+        // comes, as the one who started it asked.
+        if (sigaction(kAbortSignals[i], nullptr, &previousHandlers[i]) == 0 &&
+            previousHandlers[i].sa_handler == SIG_IGN) {
+            continue;
+        }
         if (sigaction(kAbortSignals[i], &action, &previousHandlers[i]) != 0) {
             while (i-- > 0) {
                 sigaction(kAbortSignals[i], &previousHandlers[i], nullptr);

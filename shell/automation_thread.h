@@ -66,8 +66,8 @@ void IgnoreFileSizeSignal();
 
 // Installs handlers of SIGINT, SIGTERM and SIGHUP that record the signal and raise
 // *runAbortRequest (a lock-free atomic store, safe in a handler); the automation thread sees the
-// signal at its next step and ends the batch. Returns 1, or 0 when a handler could not be
-// installed.
+// signal at its next step and ends the batch; a signal that the program was started with
+// ignored stays ignored. Returns 1, or 0 when a handler could not be installed.
 int InstallAbortSignalHandlers(std::atomic<std::int32_t>* runAbortRequest);
 // Restores the handlers that were there before.
 void RestoreAbortSignalHandlers();

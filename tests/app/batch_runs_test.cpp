@@ -382,6 +382,23 @@ TEST_F(BatchRunTest, AnAbortSignalMidRunExits255WritesNoOutputAndIsLogged) {
     }
 }
 
+// A run started with SIGHUP ignored (under nohup) goes on through a hangup to its output.
+TEST_F(BatchRunTest, AHangupThatTheStarterIgnoredLeavesTheRunGoing) {
+    scratch.Write("long.nc", LongCuttingProgram(400));
+    struct sigaction ignore = {};
+    struct sigaction before = {};
+    ignore.sa_handler = SIG_IGN;
+    sigemptyset(&ignore.sa_mask);
+    ASSERT_EQ(sigaction(SIGHUP, &ignore, &before), 0);
+    const pid_t child = Start({kBox, "-P(0.2,0.2)", "long.nc", "-X6", "-O", "out.dme"});
+    sigaction(SIGHUP, &before, nullptr);
+    ASSERT_TRUE(WaitForText(scratch.At("mirexa.log"), "long.nc"));
+    kill(child, SIGHUP);
+    EXPECT_EQ(Wait(child), 0);
+    EXPECT_TRUE(Exists("out.dme"));
+    EXPECT_EQ(Read("mirexa.log").find("aborted"), std::string::npos) << Read("mirexa.log");
+}
+
 TEST_F(BatchRunTest, SigtermWhileAMacroWaitsForAProgramExits255) {
     // The macro waits in a program it started; the flag file says it got there.
     scratch.Write("job.mac",

@@ -271,6 +271,13 @@ TEST(AutomationExitTest, ExitCodeOfAbortsFailuresAndCompletedWork) {
 }
 
 TEST(AutomationExitTest, SignalsRaiseTheAbortRequest) {
+    // The test program may have been started with SIGINT ignored (in the background of a
+    // script), which the handlers leave alone: it starts here at its default.
+    struct sigaction byDefault = {};
+    struct sigaction started = {};
+    byDefault.sa_handler = SIG_DFL;
+    sigemptyset(&byDefault.sa_mask);
+    ASSERT_EQ(sigaction(SIGINT, &byDefault, &started), 0);
     std::atomic<std::int32_t> abortRequest{0};
     AbortSignalReceived.store(0);
     ASSERT_EQ(InstallAbortSignalHandlers(&abortRequest), 1);
@@ -283,6 +290,7 @@ TEST(AutomationExitTest, SignalsRaiseTheAbortRequest) {
     EXPECT_EQ(abortRequest.load(), 1);
     RestoreAbortSignalHandlers();
     AbortSignalReceived.store(0);
+    sigaction(SIGINT, &started, nullptr);
 }
 
 // Once the automation is over and the window stays for the user, SIGTERM ends the program as it
