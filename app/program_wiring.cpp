@@ -532,6 +532,7 @@ const std::vector<WaitingHook>& ListWaitingHooks() {
         MIREXA_WAITING(RealWindowBackend, hooks.clipboardChanged, kWaitsWindow),
         MIREXA_WAITING(RealWindowBackend, hooks.languageChanged, kWaitsWindow),
         MIREXA_WAITING(RealWindowBackend, hooks.screenWorkArea, kWaitsWindow),
+        MIREXA_WAITING(RealWindowBackend, hooks.pointerOverWindow, kWaitsWindow),
         MIREXA_WAITING(GuiPump, wake, kWaitsWindow),
         MIREXA_WAITING(GuiPump, wait, kWaitsWindow),
         MIREXA_WAITING(GuiPump, poll, kWaitsWindow),

@@ -4,6 +4,8 @@
 
 #include <atomic>
 
+#include "platform/pointer.h"
+
 namespace mirexa {
 
 namespace {
@@ -64,6 +66,16 @@ int PresentWindowFrame(WindowHandle window, const PresentedFrame& frame) {
     }
     hook(window, frame);
     return 1;
+}
+
+int GetPointerOverWindow(WindowHandle window, int* x, int* y) {
+    if (auto hook = GetPlatformBackendHooks().pointerOverWindow) {
+        const int over = hook(window, x, y);
+        if (over >= 0) {
+            return over;
+        }
+    }
+    return GetPointerPosition(window, x, y);
 }
 
 int HasFramePresenter() {

@@ -57,6 +57,9 @@ struct PlatformBackendHooks {
     // The part of the primary screen windows may take (without panels and docks), in screen
     // pixels; 1, or 0 when the backend does not know it.
     int (*screenWorkArea)(WindowRect* out) = {};
+    // Where the pointer is now, in the window's client pixels: 1 when it is over the window (not
+    // over a window in front of it), 0 when it is elsewhere, -1 when the backend cannot tell.
+    int (*pointerOverWindow)(WindowHandle window, int* x, int* y) = {};
 };
 
 // A real-window backend: start makes its toolkit ready (1) or fails (0); the hooks are then the
@@ -86,6 +89,12 @@ WindowRect GetScreenWorkArea();
 int PresentWindowFrame(WindowHandle window, const PresentedFrame& frame);
 // 1 when the selected backend shows pictures (worth reading them back for).
 int HasFramePresenter();
+
+// The pointer over the window, in its client pixels (1), or elsewhere (0): where the backend
+// finds it now, else where the window's last mouse message put it (GetPointerPosition). A
+// window that had the last mouse message may have lost the pointer since without a message of
+// its own (the pointer gone to a window that takes no moves, or moved under a menu's grab).
+int GetPointerOverWindow(WindowHandle window, int* x, int* y);
 
 // Tells the backend the interface's language: 1 English, 0 Japanese.
 void SetInterfaceLanguage(int english);

@@ -9,7 +9,7 @@
 #include "config/structure_models.h"
 #include "geometry/machine_kinematics.h"
 #include "geometry/orientation_frames.h"
-#include "platform/pointer.h"
+#include "platform/backend.h"
 #include "stock/cut_off_removal.h"
 #include "stock/stock_hooks.h"
 #include "view/display_lists.h"
@@ -318,7 +318,7 @@ int PickPointUnderCursor(WindowHandle window, int fallback, double point[3]) {
     int x = 0;
     int y = 0;
     WindowRect client;
-    if (!GetPointerPosition(window, &x, &y) || !GetWindowClientRect(window, &client)) {
+    if (!GetPointerOverWindow(window, &x, &y) || !GetWindowClientRect(window, &client)) {
         return 0;
     }
     if (x < 0 || y < 0 || x > client.right || y > client.bottom) {

@@ -10,11 +10,11 @@
 #include "config/config_records.h"
 #include "config/machine_file.h"
 #include "geometry/orientation_frames.h"
+#include "platform/backend.h"
 #include "platform/clipboard.h"
 #include "platform/controls.h"
 #include "platform/keys.h"
 #include "platform/message_box.h"
-#include "platform/pointer.h"
 #include "services/shared_state.h"
 #include "services/ui_hooks.h"
 #include "simulation/cutting_run.h"
@@ -532,7 +532,7 @@ int RemoveUnusedPartAtCursor(WindowHandle window, int keepPicked) {
     StockModel* model = CurrentViewStock();
     int x = 0;
     int y = 0;
-    if (model == nullptr || !GetPointerPosition(window, &x, &y)) {
+    if (model == nullptr || !GetPointerOverWindow(window, &x, &y)) {
         return 0;
     }
     const int slotBefore = model->undo.currentSlot;

@@ -297,7 +297,7 @@ const RealWindowBackend qtBackend = {
     PlatformBackendHooks{OnWindowCreated, OnWindowDestroyed, OnTextChanged, OnShown, OnMoved,
                          OnControlChanged, OnEnabled, OnFocusChanged, OnFramePresented, OnPainted,
                          MeasureQtText, OnCursorChanged, OnClipboardChanged, OnLanguageChanged,
-                         ScreenWorkArea},
+                         ScreenWorkArea, QtPointerOverWindow},
 };
 
 bool EnvironmentSet(const char* name) {

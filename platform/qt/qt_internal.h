@@ -56,6 +56,9 @@ void RefreshQtControl(WindowHandle window);
 void ShowQtFrame(WindowHandle window, const QImage& image);
 void ApplyQtPaintRecord(WindowHandle window);
 void ApplyQtCursor();
+// The pointer over the window's client widget now (pointerOverWindow): 1 with its client pixels,
+// 0 elsewhere, -1 off the GUI thread or for a window with no client widget.
+int QtPointerOverWindow(WindowHandle window, int* x, int* y);
 void DeleteAllQtWidgets();
 // Keys that the toolkit hands to a menu or another window after it closed go to the open popup
 // or the focus (qt_menus.cpp).

@@ -3,6 +3,7 @@
 // parts, and a progress bar is a QProgressBar. Every toolkit handler only posts to the layer.
 #include <qdrawutil.h>
 #include <QApplication>
+#include <QCursor>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QElapsedTimer>
@@ -617,6 +618,21 @@ void SetQtWindowState(WindowHandle window, int state) {
     } else {
         frame->showNormal();
     }
+}
+
+int QtPointerOverWindow(WindowHandle window, int* x, int* y) {
+    ClientWidget* client = IsQtGuiThread() ? ClientWidgetOf(window) : nullptr;
+    if (client == nullptr) {
+        return -1;
+    }
+    const QPoint global = QCursor::pos();
+    if (QApplication::widgetAt(global) != client) {
+        return 0;
+    }
+    const QPoint local = client->mapFromGlobal(global);
+    *x = local.x();
+    *y = local.y();
+    return 1;
 }
 
 }  // namespace mirexa

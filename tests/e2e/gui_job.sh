@@ -8,9 +8,10 @@
 # reaching its end; a second run paused by the pause key (the status bar shows the pause and
 # blinks), a menu opened in the pause staying in front over two blinks and closed, and the run
 # ended by Esc, typed while the program was held up; the view's keys after a click on
-# a panel pane and after a resize (Shift+7, typed while the program was held up, turning B as
-# well as A), the tool display panel staying in front of the main window (no
-# window manager keeps it there); the controller and machine files read, with the colours kept
+# a panel pane, with the pointer beside the window (turning about the view's centre) and after
+# a resize (Shift+7, typed while the program was held up, turning B as well as A), the tool
+# display panel staying in front of the main window (no window manager keeps it there); the
+# controller and machine files read, with the colours kept
 # in the view and, after Exit, in mirexa.ini byte for byte; F1 showing the help page in the
 # viewer. Every step waits for what the screen, the title or the files show; a failure keeps the
 # screen, the program's output and its log as artefacts (tests/e2e/xvfb_session.sh).
@@ -219,15 +220,30 @@ xdotool mousemove $range_label click 1
 before="$(probe $view sum)"
 xdotool key 8
 wait_for "8 after a click on the panel did not reach the view" changed $view "$before"
-before="$(probe $view sum)"
-xdotool windowsize "$main" 1400 900
-wait_for "the view was not drawn again after the resize" changed $view "$before"
 sleep_until_settled() {
     local a b
     a="$(probe $view sum)"
     b="$(probe $view sum)"
     [ "$a" = "$b" ]
 }
+view_is() {
+    [ "$(probe $view sum)" = "$1" ]
+}
+# The view turns about the point under the pointer only while the pointer is over the view: with
+# the pointer gone from the view to the screen beside the window (where no window of the program
+# hears of it), 2 and 8 turn the view about its centre and bring back 8's view.
+wait_for "the view keeps changing after 8" sleep_until_settled
+eight="$(probe $view sum)"
+xdotool mousemove 500 250 mousemove 1560 980
+before="$(probe $view sum)"
+xdotool key 2
+wait_for "2 with the pointer beside the window did not reach the view" changed $view "$before"
+xdotool key 8
+wait_for "2 and 8 with the pointer beside the window did not bring back 8's view" view_is "$eight"
+xdotool mousemove $range_label
+before="$(probe $view sum)"
+xdotool windowsize "$main" 1400 900
+wait_for "the view was not drawn again after the resize" changed $view "$before"
 wait_for "the view keeps changing after the resize" sleep_until_settled
 before="$(probe $view sum)"
 xdotool key 2
@@ -247,9 +263,6 @@ wait_for "Shift+7 did not reach the view" changed $view "$before"
 wait_for "the view keeps changing after Shift+7" sleep_until_settled
 [ "$(probe $view sum)" != "$two" ] || fail "Shift+7 turned A back but not B: the view is 2's again"
 # Shift+7 again and 2 bring back 2's view, which the checks below expect.
-view_is() {
-    [ "$(probe $view sum)" = "$1" ]
-}
 xdotool key shift+7
 wait_for "Shift+7 again did not bring back 7's view" view_is "$before"
 xdotool key 2

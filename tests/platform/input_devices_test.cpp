@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "platform/backend.h"
 #include "platform/clipboard.h"
 #include "platform/clock.h"
 #include "platform/keys.h"
@@ -41,6 +42,46 @@ TEST(InputDevices, KeysHoldTheirStateAndOutOfRangeCodesReadUp) {
     EXPECT_EQ(IsKeyDown(100000), 0);
     ReleaseAllKeys();
     EXPECT_EQ(IsKeyDown(VK_CONTROL), 0);
+}
+
+// The pointer over a window: the backend's answer of where it is now wins over the window's last
+// mouse message (the pointer may have left without a message); a backend that cannot tell, and
+// the headless one, leave the last message's position.
+TEST(InputDevices, PointerOverWindowIsTheBackendsAnswerElseTheLastMessage) {
+    static int answer = 0;
+    static const RealWindowBackend fake = {
+        [] { return 1; },
+        {.pointerOverWindow =
+             [](WindowHandle, int* x, int* y) {
+                 if (answer == 1) {
+                     *x = 5;
+                     *y = 6;
+                 }
+                 return answer;
+             }},
+    };
+    WindowHandle view = MakeWindow();
+    SetPointerPosition(view, 10, 20);
+    struct Case {
+        bool realBackend;
+        int answer;
+        int over;
+        int x;
+    };
+    for (const Case& c : {Case{false, 0, 1, 10}, Case{true, 0, 0, -1}, Case{true, -1, 1, 10},
+                          Case{true, 1, 1, 5}}) {
+        answer = c.answer;
+        RegisterRealWindowBackend(c.realBackend ? &fake : nullptr);
+        ASSERT_EQ(StartPlatformBackend(c.realBackend ? PlatformBackend::RealWindow
+                                                     : PlatformBackend::Headless),
+                  1);
+        int x = -1;
+        int y = -1;
+        EXPECT_EQ(GetPointerOverWindow(view, &x, &y), c.over) << c.realBackend << c.answer;
+        EXPECT_EQ(x, c.x) << c.realBackend << c.answer;
+    }
+    StartPlatformBackend(PlatformBackend::Headless);
+    RegisterRealWindowBackend(nullptr);
 }
 
 TEST(InputDevices, PointerBelongsToOneWindowAndCaptureAndClipAreReleased) {
