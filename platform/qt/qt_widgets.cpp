@@ -625,8 +625,10 @@ int QtPointerOverWindow(WindowHandle window, int* x, int* y) {
     if (client == nullptr) {
         return -1;
     }
+    // Over the client or a window of its own inside it; not over a window in front of it.
     const QPoint global = QCursor::pos();
-    if (QApplication::widgetAt(global) != client) {
+    QWidget* at = QApplication::widgetAt(global);
+    if (at == nullptr || (at != client && !client->isAncestorOf(at))) {
         return 0;
     }
     const QPoint local = client->mapFromGlobal(global);
