@@ -5,6 +5,7 @@
 
 #include <QByteArray>
 #include <QFileDialog>
+#include <QLineEdit>
 #include <QMenu>
 #include <QTest>
 #include <chrono>
@@ -181,15 +182,29 @@ void DropPendingActions() {
 }
 
 void ChooseFileThroughMenu(unsigned command, const std::string& path) {
-    // The command may open the dialog only once the loop takes its message.
+    // A person reaches the menu once no dialog holds the main window: on a busy machine the
+    // dialog of a command before may still be open, and a command chosen inside its loop would
+    // leave the main window without keys until that dialog ends.
     WhenReady(
-        "a file dialog for " + path, [] { return FindTopLevel<QFileDialog>() != nullptr; },
-        [path] {
-            auto* dialog = FindTopLevel<QFileDialog>();
-            dialog->selectFile(QString::fromStdString(path));
-            QMetaObject::invokeMethod(dialog, "accept");
+        "the main window free of dialogs for the menu",
+        [] { return IsPlatformWindowEnabled(MainWindow.load()) != 0; },
+        [command, path] {
+            // The command may open the dialog only once the loop takes its message.
+            WhenReady(
+                "a file dialog for " + path, [] { return FindTopLevel<QFileDialog>() != nullptr; },
+                [path] {
+                    // The path typed into the file name field, as a person does. selectFile
+                    // alone leaves the field as it is once it holds the keyboard, which a busy
+                    // machine's dialog may have taken before this looks.
+                    auto* dialog = FindTopLevel<QFileDialog>();
+                    auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+                    ASSERT_NE(name, nullptr) << "the file dialog has no file name field";
+                    dialog->selectFile(QString::fromStdString(path));
+                    name->setText(QString::fromStdString(path));
+                    QMetaObject::invokeMethod(dialog, "accept");
+                });
+            ChooseMenuCommand(MainWindow.load(), command, 0);
         });
-    ChooseMenuCommand(MainWindow.load(), command, 0);
 }
 
 }  // namespace mirexa::testing
