@@ -194,8 +194,9 @@ void ChooseFileThroughMenu(unsigned command, const std::string& path) {
                 "a file dialog for " + path, [] { return FindTopLevel<QFileDialog>() != nullptr; },
                 [path] {
                     // The path typed into the file name field, as a person does. selectFile
-                    // alone leaves the field as it is once it holds the keyboard, which a busy
-                    // machine's dialog may have taken before this looks.
+                    // goes to the path's folder (without it the dialog takes no other folder's
+                    // file) but leaves the field as it is once it holds the keyboard, which a
+                    // busy machine's dialog may have taken before this looks.
                     auto* dialog = FindTopLevel<QFileDialog>();
                     auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
                     ASSERT_NE(name, nullptr) << "the file dialog has no file name field";
